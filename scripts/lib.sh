@@ -1,0 +1,80 @@
+# Shared steps of the README's commands: install, build, private server.
+# Sourced by scripts/test.sh and scripts/run.sh; every step runs as root on
+# Debian 12.
+
+ZT_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+ZT_PACKAGES="cmake make g++ g++-multilib libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386
+  libmariadb3:i386 libmariadb-dev-compat:i386 mariadb-server mariadb-client"
+
+zt_setup() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  local missing=""
+  for p in $ZT_PACKAGES; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+  done
+  if [ -n "$missing" ]; then
+    echo "installing:$missing"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+  fi
+}
+
+# zt_build DIR [cmake options...]
+zt_build() {
+  local dir="$1"; shift
+  cmake -S "$ZT_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}
+
+zt_free_port() {
+  local port
+  for _ in $(seq 1 200); do
+    port=$((20000 + RANDOM % 20000))
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+      echo "$port"; return 0
+    fi
+  done
+  return 1
+}
+
+# Starts a private MariaDB server on 127.0.0.1 with a fresh data folder and
+# exports where it listens for the tests and the command-line host.
+zt_server_start() {
+  local dir="$ZT_ROOT/build/mariadb"
+  rm -rf "$dir"; mkdir -p "$dir/data"
+  mariadb-install-db --no-defaults --datadir="$dir/data" --user=root \
+    --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
+    || { cat "$dir/install.log"; return 1; }
+  local port; port="$(zt_free_port)"
+  mariadbd --no-defaults --user=root --datadir="$dir/data" --bind-address=127.0.0.1 \
+    --port="$port" --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" \
+    --log-error="$dir/error.log" --skip-log-bin --innodb-buffer-pool-size=64M \
+    --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci &
+  ZT_SERVER_PID=$!
+  for _ in $(seq 1 100); do
+    if mariadb-admin --no-defaults -S "$dir/mysqld.sock" -u root ping >/dev/null 2>&1; then break; fi
+    if ! kill -0 "$ZT_SERVER_PID" 2>/dev/null; then cat "$dir/error.log"; return 1; fi
+    sleep 0.2
+  done
+  mariadb --no-defaults -S "$dir/mysqld.sock" -u root <<'SQL' || return 1
+CREATE DATABASE zttest CHARACTER SET utf8mb4;
+CREATE USER 'zt'@'127.0.0.1' IDENTIFIED BY 'zt-test';
+CREATE USER 'zt'@'localhost' IDENTIFIED BY 'zt-test';
+GRANT ALL ON *.* TO 'zt'@'127.0.0.1';
+GRANT ALL ON *.* TO 'zt'@'localhost';
+SQL
+  export ZT_TEST_HOST=127.0.0.1 ZT_TEST_PORT="$port" ZT_TEST_SOCKET="$dir/mysqld.sock"
+  export ZT_TEST_USER=zt ZT_TEST_PASSWORD=zt-test ZT_TEST_DATABASE=zttest
+  echo "private server on 127.0.0.1:$port"
+}
+
+zt_server_stop() {
+  if [ -n "${ZT_SERVER_PID:-}" ] && kill -0 "$ZT_SERVER_PID" 2>/dev/null; then
+    kill "$ZT_SERVER_PID"
+    wait "$ZT_SERVER_PID" 2>/dev/null || true
+    echo "private server stopped"
+  fi
+  ZT_SERVER_PID=""
+}

@@ -1,0 +1,12 @@
+#!/bin/bash
+# Installs what is missing, builds, starts the private server and runs the
+# command-line host against it; the server is stopped on the way out.
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+cd "$ZT_ROOT"
+
+zt_setup || exit 1
+zt_build "$ZT_ROOT/build" || exit 1
+trap zt_server_stop EXIT
+zt_server_start || exit 1
+"$ZT_ROOT/build/zthost" "$@"

@@ -1,0 +1,22 @@
+#!/bin/bash
+# Installs what is missing, builds, starts the private server, runs every test
+# plain and then under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# stops the server. The exit code is the tests' verdict.
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+cd "$ZT_ROOT"
+
+zt_setup || exit 1
+zt_build "$ZT_ROOT/build" || exit 1
+zt_build "$ZT_ROOT/build/asan" -DZT_SANITIZE=ON || exit 1
+
+trap zt_server_stop EXIT
+zt_server_start || exit 1
+
+verdict=0
+echo "== tests"
+ctest --test-dir "$ZT_ROOT/build" --output-on-failure -j "$(nproc)" --timeout 300 || verdict=1
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$ZT_ROOT/build/asan" --output-on-failure -j "$(nproc)" --timeout 600 || verdict=1
+exit $verdict

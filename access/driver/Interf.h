@@ -1,0 +1,24 @@
+// Reference-counted base of the driver's internal objects.
+#pragma once
+
+class CInterf {
+public:
+    CInterf() : m_nRefCount(0), m_bNoDelete(0) {}
+    // A copy is a new object: nobody holds it yet. An assignment keeps the
+    // holders and the do-not-delete mark of the target.
+    CInterf(const CInterf&) : m_nRefCount(0), m_bNoDelete(0) {}
+    CInterf& operator=(const CInterf&) { return *this; }
+
+    virtual ~CInterf();
+    virtual int _NotToBeCalled() const;
+
+    // A new object has count 0: its creator adds the reference it keeps.
+    void AddRef() { m_nRefCount++; }
+    // Drops one reference (nothing at 0); the last one destroys the object
+    // unless it is marked not to be deleted. Answers the count left.
+    unsigned int nRelease();
+
+protected:
+    unsigned int m_nRefCount;
+    unsigned int m_bNoDelete; // non-zero: a release to 0 keeps the object
+};

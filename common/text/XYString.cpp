@@ -1,0 +1,842 @@
+#include "common/text/XYString.h"
+
+#include "common/platform/InformationDLL.h"
+#include "common/text/CodePage.h"
+#include "common/text/TextCompare.h"
+#include "common/text/UnicodeCodec.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+constexpr std::int64_t kTerminatorBytes = 4;
+constexpr int kCodePageUTF8 = 65001;
+
+std::int64_t nLen(const char* s) { return static_cast<std::int64_t>(std::strlen(s)); }
+std::int64_t nLen(const wchar_t* s) { return static_cast<std::int64_t>(std::wcslen(s)); }
+
+// Bytes of n units of T, or -1 when that is over the limits of a block.
+template <class T>
+std::int64_t nBytesOf(std::int64_t n)
+{
+    if (n < 0 || n > STRMEM_MAX_SIZE)
+        return -1;
+    const std::int64_t nBytes = n * static_cast<std::int64_t>(sizeof(T));
+    return nBytes > STRMEM_MAX_SIZE ? -1 : nBytes;
+}
+
+// First occurrence of the patLen units of pat at or after start, -1 when none.
+template <class T>
+std::int64_t nFind(const T* hay, std::int64_t hayLen, const T* pat, std::int64_t patLen, std::int64_t start)
+{
+    if (hay == nullptr || pat == nullptr || patLen < 1 || start < 0 || start + patLen > hayLen)
+        return -1;
+    for (std::int64_t i = start; i + patLen <= hayLen; ++i) {
+        if (hay[i] == pat[0] && std::memcmp(hay + i, pat, static_cast<size_t>(patLen) * sizeof(T)) == 0)
+            return i;
+    }
+    return -1;
+}
+}  // namespace
+
+// ---- Block operations --------------------------------------------------------
+
+void CBaseStrMem::s_AddRefStrMem(void* pData)
+{
+    if (pData != nullptr)
+        __atomic_add_fetch(&s_pHeader(pData)->nRefCount, 1, __ATOMIC_ACQ_REL);
+}
+
+void CBaseStrMem::s_ReleaseStrMem(void* pData)
+{
+    if (pData == nullptr)
+        return;
+    if (__atomic_sub_fetch(&s_pHeader(pData)->nRefCount, 1, __ATOMIC_ACQ_REL) == 0) {
+        IStrMemAlloc* piAlloc = CInformationModule::ms_piStrMemAlloc;
+        if (piAlloc != nullptr)
+            piAlloc->Free(pData);
+    }
+}
+
+std::int32_t CBaseStrMem::s_nGetRefCount(const void* pData)
+{
+    return __atomic_load_n(&s_pHeader(pData)->nRefCount, __ATOMIC_ACQUIRE);
+}
+
+int CBaseStrMem::s_nAllocBlock(void** ppData, std::int64_t nBytes)
+{
+    if (nBytes < 0 || nBytes > STRMEM_MAX_SIZE)
+        return STRMEM_ERROR_TOO_LONG;
+    IStrMemAlloc* piAlloc = CInformationModule::ms_piStrMemAlloc;
+    if (piAlloc == nullptr)
+        return STRMEM_ERROR_NO_ALLOCATOR;
+    void* pData = nullptr;
+    const int nError = piAlloc->nAlloc(&pData, static_cast<unsigned>(nBytes));
+    if (nError != 0)
+        return nError;
+    if (pData == nullptr)
+        return STRMEM_ERROR_NO_ALLOCATOR;
+    s_pHeader(pData)->nLength = 0;
+    *ppData = pData;
+    return STRMEM_OK;
+}
+
+int CBaseStrMem::s_nReallocBlock(void** ppData, std::int64_t nBytes)
+{
+    if (nBytes < 0 || nBytes > STRMEM_MAX_SIZE)
+        return STRMEM_ERROR_TOO_LONG;
+    IStrMemAlloc* piAlloc = CInformationModule::ms_piStrMemAlloc;
+    if (piAlloc == nullptr)
+        return STRMEM_ERROR_NO_ALLOCATOR;
+    void* pData = *ppData;
+    const int nError = piAlloc->nRealloc(&pData, static_cast<unsigned>(nBytes));
+    if (nError != 0)
+        return nError;
+    if (pData == nullptr)
+        return STRMEM_ERROR_NO_ALLOCATOR;
+    *ppData = pData;
+    return STRMEM_OK;
+}
+
+bool CBaseStrMem::s_bInBlock(const void* pData, const void* p, std::int64_t nBytes)
+{
+    if (pData == nullptr || p == nullptr || nBytes <= 0)
+        return false;
+    const std::uintptr_t nStart = reinterpret_cast<std::uintptr_t>(pData);
+    const std::uintptr_t nEnd = nStart + s_pHeader(pData)->nCapacity + kTerminatorBytes;
+    const std::uintptr_t nFrom = reinterpret_cast<std::uintptr_t>(p);
+    return nFrom < nEnd && nFrom + static_cast<std::uintptr_t>(nBytes) > nStart;
+}
+
+// ---- Handle management ----------------------------------------------------------
+
+template <class T>
+CXYString<T>::CXYString(const T* src, int n) : m_pData(nullptr)
+{
+    __nNew(n, src, n);
+}
+
+template <>
+CXYString<char>::CXYString(const char* src) : m_pData(nullptr)
+{
+    if (src == nullptr)
+        return;
+    const std::int64_t n = nLen(src);
+    if (n <= STRMEM_MAX_SIZE)
+        __nNew(static_cast<int>(n), src, static_cast<int>(n));
+}
+
+template <class T>
+void CXYString<T>::_SetLength(std::int64_t n)
+{
+    const std::int64_t nBytes = n * static_cast<std::int64_t>(sizeof(T));
+    CBaseStrMem::s_pHeader(m_pData)->nLength = static_cast<std::uint32_t>(nBytes);
+    std::memset(reinterpret_cast<char*>(m_pData) + nBytes, 0, kTerminatorBytes);
+}
+
+template <class T>
+int CXYString<T>::__nNew(int n, const T* src, int count)
+{
+    if (n == 0)
+        return STRMEM_OK;
+    const std::int64_t nBytes = nBytesOf<T>(n);
+    if (nBytes < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    void* pData = nullptr;
+    const int nError = CBaseStrMem::s_nAllocBlock(&pData, nBytes);
+    if (nError != STRMEM_OK)
+        return nError;
+    m_pData = static_cast<T*>(pData);
+    _SetLength(0);
+    __FillDynStr(src, count < n ? count : n, 0);
+    return STRMEM_OK;
+}
+
+template <class T>
+void CXYString<T>::__FillDynStr(const T* src, int count, int offset)
+{
+    if (src == nullptr || m_pData == nullptr || count < 0 || offset < 0)
+        return;
+    const std::int64_t nEnd = static_cast<std::int64_t>(offset) + count;
+    if (nEnd * static_cast<std::int64_t>(sizeof(T)) > CBaseStrMem::s_pHeader(m_pData)->nCapacity)
+        return;
+    std::memmove(m_pData + offset, src, static_cast<size_t>(count) * sizeof(T));
+    _SetLength(nEnd);
+}
+
+template <class T>
+int CXYString<T>::_nPrepare(std::int64_t n)
+{
+    if (n < 0)
+        n = 0;
+    const std::int64_t nBytes = nBytesOf<T>(n);
+    if (nBytes < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    if (m_pData == nullptr)
+        return __nNew(static_cast<int>(n), nullptr, 0);
+
+    CBaseStrMem::STHeader* pHeader = CBaseStrMem::s_pHeader(m_pData);
+    if (CBaseStrMem::s_nGetRefCount(m_pData) < 2) {
+        if (nBytes <= pHeader->nCapacity)
+            return STRMEM_OK;
+        void* pData = m_pData;
+        const int nError = CBaseStrMem::s_nReallocBlock(&pData, nBytes);
+        if (nError != STRMEM_OK)
+            return nError;
+        m_pData = static_cast<T*>(pData);
+        return STRMEM_OK;
+    }
+
+    // Shared: an own copy of the whole text with room for n units. The
+    // handle keeps its reference until the copy exists.
+    const std::int64_t nLength = nGetLength();
+    const std::int64_t nKeep = n > nLength ? n : nLength;
+    CXYString copy;
+    const int nError = copy.__nNew(static_cast<int>(nKeep), m_pData, static_cast<int>(nLength));
+    if (nError != STRMEM_OK)
+        return nError;
+    if (copy.m_pData != nullptr)
+        CBaseStrMem::s_pHeader(copy.m_pData)->dwFlags = pHeader->dwFlags;
+    XSwap(m_pData, copy.m_pData);
+    return STRMEM_OK;
+}
+
+template <class T>
+int CXYString<T>::__nPrepareModification(int n)
+{
+    if (n < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    return _nPrepare(n);
+}
+
+template <class T>
+int CXYString<T>::nSetLength(int n)
+{
+    if (m_pData == nullptr)
+        return __nNew(n, nullptr, 0);
+    return __nPrepareModification(n);
+}
+
+template <class T>
+void CXYString<T>::SetUtilLength(int n, int bRelease)
+{
+    if (m_pData == nullptr)
+        return;
+    if (n < 1 && bRelease) {
+        _Release();
+        return;
+    }
+    if (n < 0)
+        n = 0;
+    // A shared block is copied first, a short one grown: the length never
+    // points past the room.
+    if (_nPrepare(n) != STRMEM_OK || m_pData == nullptr)
+        return;
+    _SetLength(n);
+}
+
+// ---- Text operations -------------------------------------------------------------
+
+template <class T>
+int CXYString<T>::nConcat(const T* src, int n)
+{
+    if (n < 1 || src == nullptr)
+        return STRMEM_OK;
+    if (m_pData == nullptr)
+        return __nNew(n, src, n);
+    const std::int64_t nLength = nGetLength();
+    if (nBytesOf<T>(nLength + n) < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    // Text of this very block would move with a reallocation.
+    std::vector<T> copy;
+    if (CBaseStrMem::s_bInBlock(m_pData, src, static_cast<std::int64_t>(n) * sizeof(T))) {
+        copy.assign(src, src + n);
+        src = copy.data();
+    }
+    const int nError = _nPrepare(nLength + n);
+    if (nError != STRMEM_OK)
+        return nError;
+    CBaseStrMem::s_pHeader(m_pData)->dwFlags &= ~CBaseStrMem::FLAG_SENTINEL;
+    __FillDynStr(src, n, static_cast<int>(nLength));
+    return STRMEM_OK;
+}
+
+template <>
+int CXYString<wchar_t>::nConcat(const CXYString<wchar_t>& other)
+{
+    if (other.m_pData == nullptr)
+        return STRMEM_OK;
+    if (m_pData == nullptr) {
+        m_pData = other.m_pData;
+        CBaseStrMem::s_AddRefStrMem(m_pData);
+        return STRMEM_OK;
+    }
+    const std::int64_t nLength = nGetLength();
+    const std::int64_t nOther = other.nGetLength();
+    if (nBytesOf<wchar_t>(nLength + nOther) < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    // Holding the other's block keeps its text whatever happens to this one
+    // (the other may be this very handle).
+    const CXYString<wchar_t> keep(other);
+    const int nError = _nPrepare(nLength + nOther);
+    if (nError != STRMEM_OK)
+        return nError;
+    std::memcpy(m_pData + nLength, keep.m_pData, static_cast<size_t>(nOther) * sizeof(wchar_t));
+    _SetLength(nLength + nOther);
+    CBaseStrMem::STHeader* pHeader = CBaseStrMem::s_pHeader(m_pData);
+    pHeader->dwFlags = (pHeader->dwFlags & ~CBaseStrMem::FLAG_SENTINEL) |
+                       (keep.dwGetFlags() & CBaseStrMem::FLAG_SENTINEL);
+    return STRMEM_OK;
+}
+
+template <>
+void CXYString<wchar_t>::Tronque(int n)
+{
+    if (m_pData == nullptr || n < 0 || n >= nGetLength())
+        return;
+    if (!CBaseStrMem::s_bShared(m_pData)) {
+        CBaseStrMem::s_pHeader(m_pData)->dwFlags &= ~CBaseStrMem::FLAG_SENTINEL;
+        _SetLength(n);
+        return;
+    }
+    CXYString<wchar_t> copy;
+    if (copy.__nNew(n, m_pData, n) != STRMEM_OK)
+        return;
+    XSwap(m_pData, copy.m_pData);
+}
+
+template <>
+void CXYString<wchar_t>::Supprime(int pos, int n)
+{
+    const int nLength = nGetLength();
+    if (nLength == 0 || pos < 0 || pos >= nLength || n < 0)
+        return;
+    if (n > nLength - pos)
+        n = nLength - pos;
+    if (n == 0 || _nPrepare(nLength) != STRMEM_OK)
+        return;
+    std::memmove(m_pData + pos, m_pData + pos + n, static_cast<size_t>(nLength - pos - n) * sizeof(wchar_t));
+    _SetLength(nLength - n);
+}
+
+template <>
+void CXYString<wchar_t>::Remplace(int pos, int n, const wchar_t* src, int srcLen)
+{
+    const int nLength = nGetLength();
+    if (nLength == 0 || pos < 0 || pos >= nLength || n < 0)
+        return;
+    if (src == nullptr)
+        srcLen = 0;
+    else if (srcLen == -1)
+        srcLen = static_cast<int>(std::wcslen(src));
+    if (srcLen < 0)
+        return;
+    if (n > nLength - pos)
+        n = nLength - pos;
+    const std::int64_t nNewLength = static_cast<std::int64_t>(nLength) - n + srcLen;
+    if (nBytesOf<wchar_t>(nNewLength) < 0)
+        return;
+    std::vector<wchar_t> copy;
+    if (CBaseStrMem::s_bInBlock(m_pData, src, static_cast<std::int64_t>(srcLen) * sizeof(wchar_t))) {
+        copy.assign(src, src + srcLen);
+        src = copy.data();
+    }
+    if (_nPrepare(nNewLength > nLength ? nNewLength : nLength) != STRMEM_OK)
+        return;
+    std::memmove(m_pData + pos + srcLen, m_pData + pos + n,
+                 static_cast<size_t>(nLength - pos - n) * sizeof(wchar_t));
+    if (srcLen > 0)
+        std::memcpy(m_pData + pos, src, static_cast<size_t>(srcLen) * sizeof(wchar_t));
+    _SetLength(nNewLength);
+}
+
+template <class T>
+int CXYString<T>::nPosBinaire(const T* pat, int patLen, int start) const
+{
+    return static_cast<int>(nFind(m_pData, nGetLength(), pat, patLen, start));
+}
+
+template <class T>
+void CXYString<T>::RemplaceBinaire(const T* from, int fromLen, const T* to, int toLen, int start)
+{
+    const std::int64_t nLength = nGetLength();
+    if (nLength == 0 || toLen < 0)
+        return;
+    if (to == nullptr)
+        toLen = 0;
+    std::int64_t nPos = nFind(m_pData, nLength, from, fromLen, start);
+    if (nPos < 0)
+        return;
+    std::int64_t nNewLength = nLength;
+    for (std::int64_t p = nPos; p >= 0; p = nFind(m_pData, nLength, from, fromLen, p + fromLen))
+        nNewLength += toLen - fromLen;
+    if (nNewLength == 0) {
+        _Release();
+        return;
+    }
+    if (nBytesOf<T>(nNewLength) < 0)
+        return;
+    // The old block stays held until the end: from and to may lie in it.
+    CXYString result;
+    if (result.__nNew(static_cast<int>(nNewLength), nullptr, 0) != STRMEM_OK)
+        return;
+    T* pOut = result.m_pData;
+    std::int64_t nRead = 0;
+    for (std::int64_t p = nPos; p >= 0; p = nFind(m_pData, nLength, from, fromLen, p + fromLen)) {
+        std::memcpy(pOut, m_pData + nRead, static_cast<size_t>(p - nRead) * sizeof(T));
+        pOut += p - nRead;
+        if (toLen > 0)
+            std::memcpy(pOut, to, static_cast<size_t>(toLen) * sizeof(T));
+        pOut += toLen;
+        nRead = p + fromLen;
+    }
+    std::memcpy(pOut, m_pData + nRead, static_cast<size_t>(nLength - nRead) * sizeof(T));
+    result._SetLength(nNewLength);
+    XSwap(m_pData, result.m_pData);
+}
+
+template <class T>
+void CXYString<T>::Remplace(const T* from, const T* to, int start)
+{
+    if (from == nullptr || from[0] == 0)
+        return;
+    const std::int64_t nFrom = nLen(from);
+    const std::int64_t nTo = to != nullptr ? nLen(to) : 0;
+    if (nFrom > STRMEM_MAX_SIZE || nTo > STRMEM_MAX_SIZE)
+        return;
+    RemplaceBinaire(from, static_cast<int>(nFrom), to, static_cast<int>(nTo), start);
+}
+
+// ---- Conversions -----------------------------------------------------------------
+
+template <>
+int CXYString<wchar_t>::__nConversion(const char* src, int n, int extra, int codePage, int flags,
+                                      const wchar_t* /*def*/)
+{
+    _Release();
+    if (src == nullptr)
+        return STRMEM_OK;
+    const std::int64_t nSrc = n == -1 ? nLen(src) : n;
+    if (nSrc < 1)
+        return STRMEM_OK;
+    if (nSrc > STRMEM_MAX_SIZE)
+        return STRMEM_ERROR_TOO_LONG;
+    if (extra < 0)
+        extra = 0;
+    const unsigned nCodePage = static_cast<unsigned>(codePage);
+
+    std::int64_t nNeeded = nSrc;
+    if (!(nCodePage == 1252 && flags == 0)) {
+        nNeeded = MultiByteToWideChar(nCodePage, flags, src, static_cast<int>(nSrc), nullptr, 0);
+        if (nNeeded <= 0)
+            return STRMEM_ERROR_CONVERSION;
+    }
+    const std::int64_t nRoom = nNeeded + extra + 1;
+    if (nBytesOf<wchar_t>(nRoom) < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
+    if (nError != STRMEM_OK)
+        return nError;
+    const int nDone = nCodePage == 1252 && flags == 0
+                          ? STR_CP1252ToWideChar(src, static_cast<int>(nSrc), m_pData, static_cast<int>(nRoom))
+                          : MultiByteToWideChar(nCodePage, flags, src, static_cast<int>(nSrc), m_pData,
+                                                static_cast<int>(nNeeded));
+    if (nDone <= 0) {
+        _Release();
+        return STRMEM_ERROR_CONVERSION;
+    }
+    _SetLength(nDone);
+    return STRMEM_OK;
+}
+
+template <>
+int CXYString<char>::__nConversion(const wchar_t* src, int n, int extra, int codePage, int flags,
+                                   const char* def)
+{
+    _Release();
+    if (src == nullptr)
+        return STRMEM_OK;
+    const std::int64_t nSrc = n == -1 ? nLen(src) : n;
+    if (nSrc < 1)
+        return STRMEM_OK;
+    if (nSrc > STRMEM_MAX_SIZE)
+        return STRMEM_ERROR_TOO_LONG;
+    if (extra < 0)
+        extra = 0;
+    const unsigned nCodePage = static_cast<unsigned>(codePage);
+    const int nNeeded =
+        WideCharToMultiByte(nCodePage, flags, src, static_cast<int>(nSrc), nullptr, 0, nullptr, nullptr);
+    if (nNeeded <= 0)
+        return STRMEM_ERROR_CONVERSION;
+    const std::int64_t nRoom = static_cast<std::int64_t>(nNeeded) + extra + 1;
+    if (nBytesOf<char>(nRoom) < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
+    if (nError != STRMEM_OK)
+        return nError;
+    const int nDone =
+        WideCharToMultiByte(nCodePage, flags, src, static_cast<int>(nSrc), m_pData, nNeeded, def, nullptr);
+    if (nDone <= 0) {
+        _Release();
+        return STRMEM_ERROR_CONVERSION;
+    }
+    _SetLength(nDone);
+    return STRMEM_OK;
+}
+
+template <>
+int CXYString<wchar_t>::nAffecteUTF8(const char* src, int n, int, int, const char*, int*)
+{
+    return __nConversion(src, n, 0, kCodePageUTF8, 0, nullptr);
+}
+
+template <>
+int CXYString<char>::nAffecteToUTF8(const wchar_t* src, int n, int)
+{
+    return __nConversion(src, n, 0, kCodePageUTF8, 0, nullptr);
+}
+
+template <>
+int CXYString<wchar_t>::nAffecteToUTF8(const wchar_t*, int, int)
+{
+    return STRMEM_OK;
+}
+
+template <>
+int CXYString<wchar_t>::nAffecteToUTF8(const char*, int, int)
+{
+    return STRMEM_OK;
+}
+
+template <>
+int CXYString<wchar_t>::nAffecteUTF16(const unsigned short* src, int n, int, int, const char*)
+{
+    _Release();
+    if (src == nullptr || n < 1)
+        return STRMEM_OK;
+    const std::int64_t nRoom = static_cast<std::int64_t>(n) + 1;
+    if (nBytesOf<wchar_t>(nRoom) < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
+    if (nError != STRMEM_OK)
+        return nError;
+    const int nDone = UTF16ToWideChar(src, n, m_pData, static_cast<int>(nRoom));
+    if (nDone <= 0) {
+        _Release();
+        return STRMEM_ERROR_CONVERSION;
+    }
+    _SetLength(nDone);
+    return STRMEM_OK;
+}
+
+template <>
+int CXYString<wchar_t>::nAffecteUTF32(const wchar_t* src, int n, int, int, const char*)
+{
+    _Release();
+    if (src == nullptr || n < 1)
+        return STRMEM_OK;
+    const std::int64_t nRoom = static_cast<std::int64_t>(n) + 1;
+    if (nBytesOf<wchar_t>(nRoom) < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
+    if (nError != STRMEM_OK)
+        return nError;
+    const int nDone = UTF32ToWideChar(src, n, m_pData, static_cast<int>(nRoom));
+    if (nDone <= 0) {
+        _Release();
+        return STRMEM_ERROR_CONVERSION;
+    }
+    _SetLength(nDone);
+    return STRMEM_OK;
+}
+
+template <>
+int CXYString<char>::nAffecteUTF16(const unsigned short* src, int n, int codePage, int flags, const char* def)
+{
+    _Release();
+    if (src == nullptr || n < 1)
+        return STRMEM_OK;
+    const unsigned nCodePage = static_cast<unsigned>(codePage);
+    const int nNeeded = UTF16ToMultiByte(nCodePage, flags, src, n, nullptr, 0, nullptr, nullptr);
+    if (nNeeded <= 0)
+        return STRMEM_ERROR_CONVERSION;
+    const std::int64_t nRoom = static_cast<std::int64_t>(nNeeded) + 1;
+    if (nBytesOf<char>(nRoom) < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
+    if (nError != STRMEM_OK)
+        return nError;
+    const int nDone = UTF16ToMultiByte(nCodePage, flags, src, n, m_pData, nNeeded, def, nullptr);
+    if (nDone <= 0) {
+        _Release();
+        return STRMEM_ERROR_CONVERSION;
+    }
+    _SetLength(nDone);
+    return STRMEM_OK;
+}
+
+template <>
+int CXYString<char>::nAffecteUTF32(const wchar_t* src, int n, int codePage, int flags, const char* def)
+{
+    _Release();
+    if (src == nullptr || n < 1)
+        return STRMEM_OK;
+    const unsigned nCodePage = static_cast<unsigned>(codePage);
+    const int nNeeded = WideCharToMultiByte(nCodePage, flags, src, n, nullptr, 0, nullptr, nullptr);
+    if (nNeeded <= 0)
+        return STRMEM_ERROR_CONVERSION;
+    const std::int64_t nRoom = static_cast<std::int64_t>(nNeeded) + 1;
+    if (nBytesOf<char>(nRoom) < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
+    if (nError != STRMEM_OK)
+        return nError;
+    const int nDone = WideCharToMultiByte(nCodePage, flags, src, n, m_pData, nNeeded, def, nullptr);
+    if (nDone <= 0) {
+        _Release();
+        return STRMEM_ERROR_CONVERSION;
+    }
+    _SetLength(nDone);
+    return STRMEM_OK;
+}
+
+template <>
+int CXYString<char>::nAffecteUTF8(const char* src, int n, int codePage, int flags, const char* def,
+                                  int* usedDef)
+{
+    _Release();
+    if (src == nullptr || n < 1)
+        return STRMEM_OK;
+    if (codePage == kCodePageUTF8)
+        return __nNew(n, src, n);
+    const std::int64_t nRoom = static_cast<std::int64_t>(n) + 1;
+    if (nBytesOf<char>(nRoom) < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
+    if (nError != STRMEM_OK)
+        return nError;
+    const int nDone =
+        UTF8ToMultiByte(static_cast<unsigned>(codePage), src, n, m_pData, n, flags, def, usedDef);
+    if (nDone <= 0) {
+        _Release();
+        return STRMEM_ERROR_CONVERSION;
+    }
+    _SetLength(nDone);
+    return STRMEM_OK;
+}
+
+template <>
+int CXYString<char>::nAffecteToUTF8(const char* src, int n, int codePage)
+{
+    _Release();
+    if (src == nullptr || n < 1)
+        return STRMEM_OK;
+    if (codePage == kCodePageUTF8)
+        return __nNew(n, src, n);
+    const std::int64_t nOut = 4 * static_cast<std::int64_t>(n);
+    if (nBytesOf<char>(nOut + 1) < 0)
+        return STRMEM_ERROR_TOO_LONG;
+    const int nError = __nNew(static_cast<int>(nOut + 1), nullptr, 0);
+    if (nError != STRMEM_OK)
+        return nError;
+    const int nDone = MultiByteToUTF8(static_cast<unsigned>(codePage), src, n, m_pData, static_cast<int>(nOut), 0);
+    if (nDone <= 0) {
+        _Release();
+        return STRMEM_ERROR_CONVERSION;
+    }
+    _SetLength(nDone);
+    return STRMEM_OK;
+}
+
+template <class T>
+int CXYString<T>::nAffecteConversionExplicite(const CXYString<TOther>& src, int codePage, int flags, const T* def)
+{
+    const int nSrc = src.nGetLength();
+    const TOther* pSrc = src.pGetData();
+    if (nSrc > 0 && codePage != kCodePageUTF8 && (src.dwGetFlags() & CBaseStrMem::FLAG_SENTINEL) != 0 &&
+        pSrc[nSrc - 1] == CXYString<TOther>::SENTINEL) {
+        int nError = __nConversion(pSrc, nSrc - 1, 1, codePage, flags, def);
+        if (nError != STRMEM_OK)
+            return nError;
+        const T cSentinel = SENTINEL;
+        nError = nConcat(&cSentinel, 1);
+        if (nError != STRMEM_OK)
+            return nError;
+        CBaseStrMem::s_pHeader(m_pData)->dwFlags = CBaseStrMem::FLAG_SENTINEL;
+        return STRMEM_OK;
+    }
+    return __nConversion(pSrc, nSrc, 0, codePage, flags, def);
+}
+
+template <>
+bool CXYString<wchar_t>::bCreateY(char*& out, int codePage) const
+{
+    out = nullptr;
+    const int nLength = nGetLength();
+    if (nLength == 0)
+        return true;
+    const unsigned nCodePage = static_cast<unsigned>(codePage);
+    if ((dwGetFlags() & CBaseStrMem::FLAG_SENTINEL) != 0 && codePage != kCodePageUTF8 &&
+        m_pData[nLength - 1] == SENTINEL) {
+        int nBytes = 0;
+        if (nLength > 1) {
+            nBytes = WideCharToMultiByte(nCodePage, 0, m_pData, nLength - 1, nullptr, 0, nullptr, nullptr);
+            if (nBytes <= 0)
+                return false;
+        }
+        char* pOut = static_cast<char*>(std::malloc(static_cast<size_t>(nBytes) + 2));
+        if (pOut == nullptr)
+            return false;
+        if (nLength > 1) {
+            nBytes = WideCharToMultiByte(nCodePage, 0, m_pData, nLength - 1, pOut, nBytes, nullptr, nullptr);
+            if (nBytes <= 0) {
+                std::free(pOut);
+                return false;
+            }
+        }
+        pOut[nBytes] = static_cast<char>(0xFF);
+        pOut[nBytes + 1] = 0;
+        out = pOut;
+        return true;
+    }
+    int nOut = 0;
+    return STR_WCharToChar_AnyCodepage(m_pData, -1, &out, &nOut, nCodePage) != 0;
+}
+
+template <>
+bool CXYString<char>::bCreateY(wchar_t*& out, int codePage) const
+{
+    out = nullptr;
+    const int nLength = nGetLength();
+    if (nLength == 0)
+        return true;
+    int nOut = 0;
+    if (!STR_CharToWChar_AnyCodepage(m_pData, -1, static_cast<unsigned>(codePage), &out, &nOut, 0))
+        return false;
+    if ((dwGetFlags() & CBaseStrMem::FLAG_SENTINEL) != 0 && codePage != kCodePageUTF8 &&
+        m_pData[nLength - 1] == SENTINEL && out != nullptr) {
+        const size_t nWide = std::wcslen(out);
+        if (nWide > 0)
+            out[nWide - 1] = CXYString<wchar_t>::SENTINEL;
+    }
+    return true;
+}
+
+template class CXYString<char>;
+template class CXYString<wchar_t>;
+
+// ---- Conversions into new handles -----------------------------------------------
+
+namespace {
+template <class T>
+CXYString<T> Checked(const CXYString<T>& s, int nError)
+{
+    return nError == STRMEM_OK ? s : CXYString<T>();
+}
+
+CXYString<char> CopyBytes(const char* s, int n)
+{
+    CXYString<char> result;
+    if (s == nullptr)
+        return result;
+    const std::int64_t nBytes = n == -1 ? nLen(s) : n;
+    if (nBytes < 1 || nBytes > STRMEM_MAX_SIZE)
+        return result;
+    result.__nNew(static_cast<int>(nBytes), s, static_cast<int>(nBytes));
+    return result;
+}
+}  // namespace
+
+CXYString<wchar_t> PCASTR_To_CWString(const char* s, int codePage, int n)
+{
+    if (codePage == -1)
+        codePage = static_cast<int>(STR_nGetCurrentCodePage());
+    CXYString<wchar_t> result;
+    const int nError = result.__nConversion(s, n, 0, codePage, 0, nullptr);
+    return Checked(result, nError);
+}
+
+CXYString<char> PCWSTR_To_CAString(const wchar_t* s, int codePage, int n)
+{
+    if (codePage == -1)
+        codePage = static_cast<int>(STR_nGetCurrentCodePage());
+    CXYString<char> result;
+    const int nError = result.__nConversion(s, n, 0, codePage, 0, nullptr);
+    return Checked(result, nError);
+}
+
+CXYString<wchar_t> UTF8_To_CWString(const char* s, int n)
+{
+    CXYString<wchar_t> result;
+    const int nError = result.nAffecteUTF8(s, n);
+    return Checked(result, nError);
+}
+
+CXYString<wchar_t> UTF8_To_CWString(const char* s)
+{
+    return UTF8_To_CWString(s, -1);
+}
+
+CXYString<char> PCWSTR_N_To_UTF8(const wchar_t* s, int n)
+{
+    CXYString<char> result;
+    const int nError = result.nAffecteToUTF8(s, n);
+    return Checked(result, nError);
+}
+
+CXYString<char> PCWSTR_To_UTF8(const wchar_t* s)
+{
+    return PCWSTR_N_To_UTF8(s, -1);
+}
+
+CXYString<char> CWString_To_UTF8(const CXYString<wchar_t>& s)
+{
+    CXYString<char> result;
+    const int nError = result.nAffecteConversionExplicite(s, kCodePageUTF8, 0, nullptr);
+    return Checked(result, nError);
+}
+
+CXYString<char> UTF8_To_CAString(const char* s, int n, int codePage)
+{
+    if (codePage == kCodePageUTF8)
+        return CopyBytes(s, n);
+    const CXYString<wchar_t> wide = UTF8_To_CWString(s, n);
+    CXYString<char> result;
+    const int nError = result.nAffecteConversionExplicite(wide, codePage, 0, nullptr);
+    return Checked(result, nError);
+}
+
+CXYString<char> UTF8_To_CAString(const char* s, int codePage)
+{
+    return UTF8_To_CAString(s, -1, codePage);
+}
+
+CXYString<char> PCASTR_N_To_UTF8(const char* s, int n, int codePage)
+{
+    if (codePage == kCodePageUTF8)
+        return CopyBytes(s, n);
+    CXYString<wchar_t> wide;
+    if (wide.__nConversion(s, n, 0, codePage, 0, nullptr) != STRMEM_OK)
+        return CXYString<char>();
+    CXYString<char> result;
+    const int nError = result.nAffecteConversionExplicite(wide, kCodePageUTF8, 0, nullptr);
+    return Checked(result, nError);
+}
+
+CXYString<char> PCASTR_To_UTF8(const char* s, int codePage)
+{
+    return PCASTR_N_To_UTF8(s, -1, codePage);
+}
+
+CXYString<char> CAString_To_UTF8(const CXYString<char>& s, int codePage)
+{
+    if (codePage == kCodePageUTF8)
+        return s;
+    CXYString<wchar_t> wide;
+    if (wide.nAffecteConversionExplicite(s, codePage, 0, nullptr) != STRMEM_OK)
+        return CXYString<char>();
+    CXYString<char> result;
+    const int nError = result.nAffecteConversionExplicite(wide, kCodePageUTF8, 0, nullptr);
+    return Checked(result, nError);
+}

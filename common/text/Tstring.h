@@ -5,6 +5,7 @@
 
 #include "common/text/STR.h"
 
+#include <cstdarg>
 #include <cstddef>
 #include <cwchar>
 
@@ -159,6 +160,16 @@ public:
     long long nVal(int nBase, int nPos = 0, int n = -1) const;
 
     void FichierTemporaire(const wchar_t* pszPrefixe);
+
+    // ---- Formatting (Windows rules: "%s" wide, "%S" 8-bit) ----------------
+    // Replaces the text; a format that yields nothing leaves it empty.
+    void FormatV(const wchar_t* pszFormat, va_list args);
+    void printf(const wchar_t* pszFormat, ...);
+    void AddPrintf(const wchar_t* pszFormat, ...);
+    // Message formatting (numbered inserts / printf-style); on failure the
+    // text is kept.
+    void FormatMessageWin(const wchar_t* pszFormat, ...);
+    void FormatMessageW(const wchar_t* pszFormat, ...);
 
 private:
     void _SetBufferSize(size_t n);

@@ -1,6 +1,7 @@
 #include "common/text/CodePage.h"
 
 #include "common/platform/InformationDLL.h"
+#include "common/text/TextCompare.h"
 
 #include <iconv.h>
 
@@ -26,27 +27,16 @@ const char kIConv1252[] = "CP1252";
 const char* const TabToCode[2] = {"UTF-32LE//IGNORE", "UTF-32LE"};
 const char kWideSide[] = "UTF-32LE";
 
-// Windows-1252 bytes 0x80-0x9F. The five bytes the page leaves undefined
-// stand for the characters of the same value, as the Windows converter does,
-// so that one of them never blanks a whole text.
-const wchar_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-wchar_t FromCp1252(unsigned char c)
-{
-    return c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : static_cast<wchar_t>(c);
-}
-
+// The Windows-1252 byte of c, or -1. The five bytes the page leaves
+// undefined stand for the characters of the same value, as the Windows
+// converter does, so that one of them never blanks a whole text.
 int ToCp1252(wchar_t c)
 {
-    if ((c >= 0 && c < 0x80) || (c >= 0xA0 && c <= 0xFF))
+    unsigned char b = 0;
+    if (STR_bIsCp1252(c, b))
+        return b;
+    if (c >= 0x80 && c < 0xA0 && STR_FromCP1252(static_cast<unsigned char>(c)) == c)
         return static_cast<int>(c);
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == c)
-            return 0x80 + i;
     return -1;
 }
 
@@ -314,7 +304,7 @@ int MultiByteToWideChar(unsigned codePage, unsigned flags, const char* src, int 
         if (n > static_cast<size_t>(dstChars))
             return 0;
         for (size_t i = 0; i < n; ++i)
-            dst[i] = FromCp1252(static_cast<unsigned char>(src[i]));
+            dst[i] = STR_FromCP1252(static_cast<unsigned char>(src[i]));
         return static_cast<int>(n);
     }
 
@@ -497,21 +487,26 @@ int GetCharSetFromLanguageID(unsigned languageId)
     return nGetCharsetFromLanguage(languageId) & 0xFF;
 }
 
-int __STR_CharToWChar(const char* src, int len, unsigned codePage, wchar_t** out, int* outLen,
-                      unsigned flags)
+namespace {
+
+// A C-heap copy of a conversion with its terminator in *out, its length in
+// *outLen. convert(dst, room) answers the units written, the count needed
+// without dst.
+template <typename T, typename Convert>
+int nCreateConverted(T** out, int* outLen, Convert convert)
 {
     if (outLen)
         *outLen = 0;
     if (out == nullptr)
         return 0;
     *out = nullptr;
-    const int n = MultiByteToWideChar(codePage, flags, src, len, nullptr, 0);
-    if (n == 0 || n == INT_MAX || static_cast<size_t>(n) + 1 > SIZE_MAX / sizeof(wchar_t))
+    const int n = convert(nullptr, 0);
+    if (n == 0 || n == INT_MAX || static_cast<size_t>(n) + 1 > SIZE_MAX / sizeof(T))
         return 0;
-    wchar_t* buf = static_cast<wchar_t*>(std::malloc((static_cast<size_t>(n) + 1) * sizeof(wchar_t)));
+    T* buf = static_cast<T*>(std::malloc((static_cast<size_t>(n) + 1) * sizeof(T)));
     if (buf == nullptr)
         return 0;
-    const int m = MultiByteToWideChar(codePage, flags, src, len, buf, n + 1);
+    const int m = convert(buf, n + 1);
     if (m == 0) {
         std::free(buf);
         return 0;
@@ -523,29 +518,21 @@ int __STR_CharToWChar(const char* src, int len, unsigned codePage, wchar_t** out
     return 1;
 }
 
+}  // namespace
+
+int __STR_CharToWChar(const char* src, int len, unsigned codePage, wchar_t** out, int* outLen,
+                      unsigned flags)
+{
+    return nCreateConverted(out, outLen, [&](wchar_t* dst, int room) {
+        return MultiByteToWideChar(codePage, flags, src, len, dst, room);
+    });
+}
+
 int __STR_WCharToChar(const wchar_t* src, int len, char** out, int* outLen, unsigned codePage)
 {
-    if (outLen)
-        *outLen = 0;
-    if (out == nullptr)
-        return 0;
-    *out = nullptr;
-    const int n = WideCharToMultiByte(codePage, 0, src, len, nullptr, 0, nullptr, nullptr);
-    if (n == 0 || n == INT_MAX)
-        return 0;
-    char* buf = static_cast<char*>(std::malloc(static_cast<size_t>(n) + 1));
-    if (buf == nullptr)
-        return 0;
-    const int m = WideCharToMultiByte(codePage, 0, src, len, buf, n + 1, nullptr, nullptr);
-    if (m == 0) {
-        std::free(buf);
-        return 0;
-    }
-    buf[m] = 0;
-    *out = buf;
-    if (outLen)
-        *outLen = m;
-    return 1;
+    return nCreateConverted(out, outLen, [&](char* dst, int room) {
+        return WideCharToMultiByte(codePage, 0, src, len, dst, room, nullptr, nullptr);
+    });
 }
 
 int STR_CharToWChar_AnyCodepage(const char* src, int len, unsigned codePage, wchar_t** out, int* outLen,

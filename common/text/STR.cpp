@@ -231,6 +231,23 @@ T* FindWithin(const T* hay, const T* needle, std::size_t window, Cmp same)
     return nullptr;
 }
 
+// Last c at or before start, searching from the terminator when start lies
+// past it (so that a c of 0 finds it).
+template <typename T>
+T* RChrT(const T* s, int start, T c)
+{
+    if (s == nullptr || start < 0)
+        return nullptr;
+    std::size_t i = NLen(s, static_cast<std::size_t>(start));
+    for (;;) {
+        if (s[i] == c)
+            return Mutable(s + i);
+        if (i == 0)
+            return nullptr;
+        --i;
+    }
+}
+
 template <typename T>
 T* RStrT(const T* s, int start, const T* needle)
 {
@@ -291,30 +308,12 @@ std::size_t xwcsnlen(const wchar_t* s, std::size_t max)
 
 char* strrchr(const char* s, int start, int c)
 {
-    if (s == nullptr || start < 0)
-        return nullptr;
-    std::size_t i = NLen(s, static_cast<std::size_t>(start));
-    for (;;) {
-        if (s[i] == static_cast<char>(c))
-            return Mutable(s + i);
-        if (i == 0)
-            return nullptr;
-        --i;
-    }
+    return RChrT(s, start, static_cast<char>(c));
 }
 
 wchar_t* wcsrchr(const wchar_t* s, int start, wchar_t c)
 {
-    if (s == nullptr || start < 0)
-        return nullptr;
-    std::size_t i = NLen(s, static_cast<std::size_t>(start));
-    for (;;) {
-        if (s[i] == c)
-            return Mutable(s + i);
-        if (i == 0)
-            return nullptr;
-        --i;
-    }
+    return RChrT(s, start, c);
 }
 
 wchar_t* STRRPBRK(const wchar_t* s, const wchar_t* set)

@@ -36,10 +36,14 @@ T* NumberToText(unsigned long long magnitude, bool negative, T* dst, int radix)
     return dst;
 }
 
-// Magnitude of a signed value, the most negative one included.
-unsigned long long Magnitude(long long value)
+// A signed value is its sign and its magnitude, the most negative one
+// included.
+template <typename T>
+T* SignedToText(long long value, T* dst, int radix)
 {
-    return value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    const unsigned long long magnitude =
+        value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    return NumberToText(magnitude, value < 0, dst, radix);
 }
 
 // Wide text to Windows-1252 into a 100-byte area, at most 99 characters.
@@ -74,7 +78,7 @@ wchar_t* ui64tow(unsigned long long value, wchar_t* dst, int radix)
 
 wchar_t* _i64towVmr(long long value, wchar_t* dst, int radix)
 {
-    return NumberToText(Magnitude(value), value < 0, dst, radix);
+    return SignedToText(value, dst, radix);
 }
 
 wchar_t* i64tow(long long value, wchar_t* dst, int radix)
@@ -94,7 +98,7 @@ char* ui64toa(unsigned long long value, char* dst, int radix)
 
 char* _i64toaVmr(long long value, char* dst, int radix)
 {
-    return NumberToText(Magnitude(value), value < 0, dst, radix);
+    return SignedToText(value, dst, radix);
 }
 
 char* i64toa(long long value, char* dst, int radix)
@@ -109,7 +113,7 @@ wchar_t* ultow(unsigned long value, wchar_t* dst, int radix)
 
 wchar_t* ltow(long value, wchar_t* dst, int radix)
 {
-    return NumberToText(Magnitude(value), value < 0, dst, radix);
+    return SignedToText(value, dst, radix);
 }
 
 wchar_t* itow(int value, wchar_t* dst, int radix)
@@ -124,7 +128,7 @@ char* ultoa(unsigned long value, char* dst, int radix)
 
 char* ltoa(long value, char* dst, int radix)
 {
-    return NumberToText(Magnitude(value), value < 0, dst, radix);
+    return SignedToText(value, dst, radix);
 }
 
 char* itoa(int value, char* dst, int radix)

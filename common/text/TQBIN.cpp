@@ -13,18 +13,6 @@ int nSign(int c)
 {
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
-
-std::int64_t nFindBytes(const unsigned char* hay, std::int64_t hayLen, const unsigned char* pat,
-                        std::int64_t patLen, std::int64_t start)
-{
-    if (hay == nullptr || pat == nullptr || patLen < 1 || start < 0 || start + patLen > hayLen)
-        return -1;
-    for (std::int64_t i = start; i + patLen <= hayLen; ++i) {
-        if (hay[i] == pat[0] && std::memcmp(hay + i, pat, static_cast<size_t>(patLen)) == 0)
-            return i;
-    }
-    return -1;
-}
 }  // namespace
 
 // ---- Construction and assignment ---------------------------------------------------
@@ -85,11 +73,8 @@ int CTQBIN::nAssign(const unsigned char* src, int n)
         return STRMEM_ERROR_TOO_LONG;
     if (m_pData != nullptr && !CBaseStrMem::s_bShared(m_pData)) {
         if (static_cast<std::uint32_t>(n) > CBaseStrMem::s_pHeader(m_pData)->nCapacity) {
-            std::vector<unsigned char> copy;
-            if (CBaseStrMem::s_bInBlock(m_pData, src, n)) {
-                copy.assign(src, src + n);
-                src = copy.data();
-            }
+            std::vector<unsigned char> aside;
+            src = CBaseStrMem::s_pOutsideBlock(m_pData, src, n, aside);
             void* pData = m_pData;
             const int nError = CBaseStrMem::s_nReallocBlock(&pData, n);
             if (nError != STRMEM_OK)
@@ -243,28 +228,16 @@ int CTQBIN::nConcat(const unsigned char* src, int n)
     const std::int64_t nTotal = static_cast<std::int64_t>(nLength) + n;
     if (nTotal > STRMEM_MAX_SIZE)
         return STRMEM_ERROR_TOO_LONG;
-    // Bytes of this very block would move with a reallocation.
-    std::vector<unsigned char> copy;
-    if (CBaseStrMem::s_bInBlock(m_pData, src, n)) {
-        copy.assign(src, src + n);
-        src = copy.data();
-    }
-    if (!CBaseStrMem::s_bShared(m_pData)) {
-        if (nTotal > CBaseStrMem::s_pHeader(m_pData)->nCapacity) {
-            void* pData = m_pData;
-            const int nError = CBaseStrMem::s_nReallocBlock(&pData, nTotal);
-            if (nError != STRMEM_OK)
-                return nError;
-            m_pData = static_cast<unsigned char*>(pData);
-        }
-    } else {
-        CTQBIN detached;
-        const int nError = detached._nNew(static_cast<int>(nTotal), m_pData, nLength);
-        if (nError != STRMEM_OK)
-            return nError;
-        CBaseStrMem::s_pHeader(detached.m_pData)->dwFlags = dwGetFlags();
-        XSwap(m_pData, detached.m_pData);
-    }
+    std::vector<unsigned char> aside;
+    src = CBaseStrMem::s_pOutsideBlock(m_pData, src, n, aside);
+    const bool bShared = CBaseStrMem::s_bShared(m_pData);
+    const std::uint32_t dwFlags = dwGetFlags();
+    const int nError = _nGrow(nTotal);
+    if (nError != STRMEM_OK)
+        return nError;
+    // Unlike a mere growth, a joined copy keeps the flags.
+    if (bShared)
+        CBaseStrMem::s_pHeader(m_pData)->dwFlags = dwFlags;
     if (src != nullptr)
         std::memcpy(m_pData + nLength, src, static_cast<size_t>(n));
     _SetLength(nTotal);
@@ -382,12 +355,12 @@ bool CTQBIN::bContient(const CTQBIN& a, const CTQBIN& pattern)
     const int lp = pattern.nGetSize();
     if (lp == 0)
         return true;
-    return nFindBytes(a.m_pData, a.nGetSize(), pattern.m_pData, lp, 0) >= 0;
+    return CBaseStrMem::s_nFind(a.m_pData, a.nGetSize(), pattern.m_pData, lp, 0) >= 0;
 }
 
 int CTQBIN::nPos(const unsigned char* pattern, int patLen, int start) const
 {
-    return static_cast<int>(nFindBytes(m_pData, nGetSize(), pattern, patLen, start));
+    return static_cast<int>(CBaseStrMem::s_nFind(m_pData, nGetSize(), pattern, patLen, start));
 }
 
 // ---- Joining ------------------------------------------------------------------------

@@ -352,20 +352,15 @@ void CTableauDeBuffer::_RecupereDonnees(CTableauDeBuffer* pclSource)
     pclSource->m_pBuffer = nullptr;
 }
 
+// The source's settings too, whatever its element size.
 void CTableauDeBuffer::Recupere(CTableauDeBuffer* pclSource)
 {
     if (pclSource == nullptr || pclSource == this)
         return;
-    SupprimeToutEtLibere();
     m_nTailleElement = pclSource->m_nTailleElement;
-    m_nNbElement = pclSource->m_nNbElement;
-    m_nNbAlloue = pclSource->m_nNbAlloue;
     m_nPasAgrandissement = pclSource->m_nPasAgrandissement;
     m_nSeuilCompactage = pclSource->m_nSeuilCompactage;
-    m_pBuffer = pclSource->m_pBuffer;
-    pclSource->m_nNbElement = 0;
-    pclSource->m_nNbAlloue = 0;
-    pclSource->m_pBuffer = nullptr;
+    _RecupereDonnees(pclSource);
 }
 
 void EchangeTableau(CTableauDeBuffer* pclA, CTableauDeBuffer* pclB)

@@ -283,29 +283,28 @@ int MapCurrent(unsigned flags, T* dst, int size, const T* src, int len)
 }
 
 // Changes every unit of s (up to the terminator for n < 0) to the first unit
-// its mapping produces.
-void CaseBufferA(unsigned flags, char* s, int n)
+// that map(buf, &c) produces into a buffer of 2 units.
+template <typename T, typename Map>
+void CaseBuffer(T* s, int n, Map map)
 {
     if (s == nullptr)
         return;
     for (int i = 0; n < 0 ? s[i] != 0 : i < n; ++i) {
-        char buf[2] = {0, 0};
-        const char c = s[i];
-        if (MapLcid(STR_LCID_COMPARE, flags, buf, 2, &c, 1) >= 1 && (buf[0] != 0 || c == 0))
+        T buf[2] = {0, 0};
+        const T c = s[i];
+        if (map(buf, &c) >= 1 && (buf[0] != 0 || c == 0))
             s[i] = buf[0];
     }
 }
 
+void CaseBufferA(unsigned flags, char* s, int n)
+{
+    CaseBuffer(s, n, [flags](char* buf, const char* c) { return MapLcid(STR_LCID_COMPARE, flags, buf, 2, c, 1); });
+}
+
 void CaseBufferW(unsigned flags, wchar_t* s, int n)
 {
-    if (s == nullptr)
-        return;
-    for (int i = 0; n < 0 ? s[i] != 0 : i < n; ++i) {
-        wchar_t buf[2] = {0, 0};
-        const wchar_t c = s[i];
-        if (MapCurrent(flags, buf, 2, &c, 1) >= 1 && (buf[0] != 0 || c == 0))
-            s[i] = buf[0];
-    }
+    CaseBuffer(s, n, [flags](wchar_t* buf, const wchar_t* c) { return MapCurrent(flags, buf, 2, c, 1); });
 }
 
 template <typename T>
@@ -395,6 +394,26 @@ private:
     T* m_p;
 };
 
+// The host-option comparison of both widths: the texts are prepared, then
+// compared by numeric (option 0x80), by lexico (option 8, the width's locale
+// order) or ordinally.
+template <typename T, typename Lexico>
+int ChaineCompare(const T* a, int la, const T* b, int lb, int option,
+                  int (*numeric)(const T*, int, const T*, int, unsigned), Lexico lexico)
+{
+    la = TextLen(a, la);
+    lb = TextLen(b, lb);
+    CTemp<T> ta(la + 1);
+    CTemp<T> tb(lb + 1);
+    const int nx = Prepare(option, a, la, ta.p(), la + 1);
+    const int ny = Prepare(option, b, lb, tb.p(), lb + 1);
+    if (option & 0x80)
+        return numeric(ta.p(), nx, tb.p(), ny, (option & 8) ? (kCurrent | kLexico) : 0);
+    if (option & 8)
+        return lexico(ta.p(), nx, tb.p(), ny);
+    return OrdinalRun(ta.p(), nx, tb.p(), ny);
+}
+
 template <typename T>
 bool IsDigit(T c)
 {
@@ -443,6 +462,36 @@ int CompareNumbers(const T* a, int na, const T* b, int nb, int* pTie)
         if (a[k] != b[k])
             return Unit(a[k]) < Unit(b[k]) ? -1 : 1;
     return 0;
+}
+
+// The numeric-aware walk of both widths: runs of digits face each other by
+// value, the first difference in leading zeros being the last resort. Any
+// other position goes to other(i, j, da, db, r), which either decides (true,
+// the answer in r) or moves i and j past what it compared.
+template <typename T, typename Other>
+int CompareRespectingNumbers(const T* a, int la, const T* b, int lb, Other other)
+{
+    int tie = 0;
+    int i = 0;
+    int j = 0;
+    for (;;) {
+        if (i >= la)
+            return j < lb ? -1 : tie;
+        if (j >= lb)
+            return 1;
+        const int da = DigitRun(a + i, la - i);
+        const int db = DigitRun(b + j, lb - j);
+        if (da > 0 && db > 0) {
+            if (const int r = CompareNumbers(a + i, da, b + j, db, &tie))
+                return r;
+            i += da;
+            j += db;
+            continue;
+        }
+        int r = 0;
+        if (other(i, j, da, db, r))
+            return r;
+    }
 }
 
 // Windows-1252 bytes 0x80-0x9F; the five undefined ones keep their value.
@@ -807,39 +856,22 @@ int STR_PrepareChaineA(int option, const char* src, int len, char* dst, int dstS
 
 int STR_ChaineCompareW(const wchar_t* a, int la, const wchar_t* b, int lb, int option)
 {
-    la = TextLen(a, la);
-    lb = TextLen(b, lb);
-    CTemp<wchar_t> ta(la + 1);
-    CTemp<wchar_t> tb(lb + 1);
-    const int nx = STR_PrepareChaineW(option, a, la, ta.p(), la + 1);
-    const int ny = STR_PrepareChaineW(option, b, lb, tb.p(), lb + 1);
-    if (option & 0x80)
-        return STR_nCompareRespecteNumeriqueW(ta.p(), nx, tb.p(), ny,
-                                              (option & 8) ? (kCurrent | kLexico) : 0);
-    if (option & 8)
-        return STR_nCompareStringLexicoW(ta.p(), nx, tb.p(), ny, option < 0 ? 0x90000000u : kCurrent);
-    return OrdinalRun(ta.p(), nx, tb.p(), ny);
+    return ChaineCompare(a, la, b, lb, option, STR_nCompareRespecteNumeriqueW,
+                         [option](const wchar_t* x, int nx, const wchar_t* y, int ny) {
+                             return STR_nCompareStringLexicoW(x, nx, y, ny, option < 0 ? 0x90000000u : kCurrent);
+                         });
 }
 
 int STR_ChaineCompareA(const char* a, int la, const char* b, int lb, int option)
 {
-    la = TextLen(a, la);
-    lb = TextLen(b, lb);
-    CTemp<char> ta(la + 1);
-    CTemp<char> tb(lb + 1);
-    const int nx = STR_PrepareChaineA(option, a, la, ta.p(), la + 1);
-    const int ny = STR_PrepareChaineA(option, b, lb, tb.p(), lb + 1);
-    if (option & 0x80)
-        return STR_nCompareRespecteNumeriqueA(ta.p(), nx, tb.p(), ny,
-                                              (option & 8) ? (kCurrent | kLexico) : 0);
-    if (option & 8) {
-        const int n = nx < ny ? nx : ny;
-        for (int i = 0; i < n; ++i)
-            if (const int r = STR_nCompareCharLexicoA(ta.p()[i], tb.p()[i], kCurrent))
-                return r;
-        return nx < ny ? -1 : (nx > ny ? 1 : 0);
-    }
-    return OrdinalRun(ta.p(), nx, tb.p(), ny);
+    return ChaineCompare(a, la, b, lb, option, STR_nCompareRespecteNumeriqueA,
+                         [](const char* x, int nx, const char* y, int ny) {
+                             const int n = nx < ny ? nx : ny;
+                             for (int i = 0; i < n; ++i)
+                                 if (const int r = STR_nCompareCharLexicoA(x[i], y[i], kCurrent))
+                                     return r;
+                             return nx < ny ? -1 : (nx > ny ? 1 : 0);
+                         });
 }
 
 // ---- Numeric-aware comparison ----
@@ -854,75 +886,45 @@ int __nCompareNumeriqueChaineA(const char* a, int na, const char* b, int nb, int
     return CompareNumbers(a, na, b, nb, pTie);
 }
 
+// A digit facing anything else decides; runs without digits are compared
+// whole.
 int STR_nCompareRespecteNumeriqueW(const wchar_t* a, int la, const wchar_t* b, int lb, unsigned flags)
 {
     la = TextLen(a, la);
     lb = TextLen(b, lb);
     const bool bLexico = (flags & kLexico) != 0;
-    int tie = 0;
-    int i = 0;
-    int j = 0;
-    for (;;) {
-        if (i >= la)
-            return j < lb ? -1 : tie;
-        if (j >= lb)
-            return 1;
-        const int da = DigitRun(a + i, la - i);
-        const int db = DigitRun(b + j, lb - j);
-        if (da > 0 && db > 0) {
-            if (const int r = __nCompareNumeriqueChaineW(a + i, da, b + j, db, &tie))
-                return r;
-            i += da;
-            j += db;
-            continue;
-        }
+    return CompareRespectingNumbers(a, la, b, lb, [&](int& i, int& j, int da, int db, int& r) {
         if (da > 0 || db > 0) {
             if (bLexico)
-                return STR_nCompareCharLexicoW(a[i], b[j], flags);
-            return Unit(a[i]) < Unit(b[j]) ? -1 : (Unit(a[i]) > Unit(b[j]) ? 1 : 0);
+                r = STR_nCompareCharLexicoW(a[i], b[j], flags);
+            else
+                r = Unit(a[i]) < Unit(b[j]) ? -1 : (Unit(a[i]) > Unit(b[j]) ? 1 : 0);
+            return true;
         }
         const int na = NonDigitRun(a + i, la - i);
         const int nb = NonDigitRun(b + j, lb - j);
-        const int r = bLexico ? STR_nCompareStringLexicoW(a + i, na, b + j, nb, flags)
-                              : OrdinalRun(a + i, na, b + j, nb);
-        if (r != 0)
-            return r;
+        r = bLexico ? STR_nCompareStringLexicoW(a + i, na, b + j, nb, flags) : OrdinalRun(a + i, na, b + j, nb);
         i += na;
         j += nb;
-    }
+        return r != 0;
+    });
 }
 
+// Anything but two runs of digits is compared one character at a time.
 int STR_nCompareRespecteNumeriqueA(const char* a, int la, const char* b, int lb, unsigned flags)
 {
     la = TextLen(a, la);
     lb = TextLen(b, lb);
     const bool bLexico = (flags & kLexico) != 0;
-    int tie = 0;
-    int i = 0;
-    int j = 0;
-    for (;;) {
-        if (i >= la)
-            return j < lb ? -1 : tie;
-        if (j >= lb)
-            return 1;
-        const int da = DigitRun(a + i, la - i);
-        const int db = DigitRun(b + j, lb - j);
-        if (da > 0 && db > 0) {
-            if (const int r = __nCompareNumeriqueChaineA(a + i, da, b + j, db, &tie))
-                return r;
-            i += da;
-            j += db;
-            continue;
-        }
+    return CompareRespectingNumbers(a, la, b, lb, [&](int& i, int& j, int, int, int& r) {
         const unsigned ca = Unit(a[i]);
         const unsigned cb = Unit(b[j]);
-        const int r = bLexico ? STR_nCompareCharLexicoW(static_cast<wchar_t>(ca), static_cast<wchar_t>(cb), flags)
-                              : static_cast<int>(ca) - static_cast<int>(cb);
-        if (r != 0)
-            return r;
+        r = bLexico ? STR_nCompareCharLexicoW(static_cast<wchar_t>(ca), static_cast<wchar_t>(cb), flags)
+                    : static_cast<int>(ca) - static_cast<int>(cb);
         ++i;
         ++j;
-    }
+        return r != 0;
+    });
 }
 
 int nCompareVersionModule(const wchar_t* a, const wchar_t* b)

@@ -63,6 +63,38 @@ private:
     wchar_t* m_p;
 };
 
+// Writes the three parts one after the other at p.
+void CopieTrois(wchar_t* p, const wchar_t* a, size_t na, const wchar_t* b, size_t nb, const wchar_t* c, size_t nc)
+{
+    if (na > 0)
+        memcpy(p, a, na * sizeof(wchar_t));
+    p += na;
+    if (nb > 0)
+        memcpy(p, b, nb * sizeof(wchar_t));
+    p += nb;
+    if (nc > 0)
+        memcpy(p, c, nc * sizeof(wchar_t));
+}
+
+// Field n of psz: the separators, nSep characters long, are found by
+// suivant(p), null when none is left.
+template <typename Suivant>
+bool bChercheChamp(const wchar_t* psz, long long n, size_t nSep, Suivant suivant, const wchar_t** ppszDebut,
+                   int* pnTaille)
+{
+    const wchar_t* p = psz;
+    for (long long i = 0; i < n; ++i) {
+        const wchar_t* q = suivant(p);
+        if (q == nullptr)
+            return false;
+        p = q + nSep;
+    }
+    const wchar_t* pFin = suivant(p);
+    *ppszDebut = p;
+    *pnTaille = static_cast<int>(pFin == nullptr ? wcslen(p) : static_cast<size_t>(pFin - p));
+    return true;
+}
+
 // tempnam is reached at run time: the linker warns on every direct reference
 // to it, in every program that links this file. Only a name is wanted here,
 // the caller makes the file.
@@ -231,15 +263,7 @@ void CTString::Set(const wchar_t* a, const wchar_t* b, const wchar_t* c)
     }
     if (m_psz == nullptr || wcslen(m_psz) != nTotal)
         _SetBufferSize(nTotal);
-    wchar_t* p = m_psz;
-    if (na > 0)
-        memcpy(p, a, na * sizeof(wchar_t));
-    p += na;
-    if (nb > 0)
-        memcpy(p, b, nb * sizeof(wchar_t));
-    p += nb;
-    if (nc > 0)
-        memcpy(p, c, nc * sizeof(wchar_t));
+    CopieTrois(m_psz, a, na, b, nb, c, nc);
     m_psz[nTotal] = 0;
 }
 
@@ -557,17 +581,9 @@ bool CTString::_bChercheChamp(unsigned n, wchar_t sep, const wchar_t** ppszDebut
 {
     if (m_psz == nullptr || *m_psz == 0)
         return false;
-    const wchar_t* p = m_psz;
-    for (unsigned i = 0; i < n; ++i) {
-        const wchar_t* q = sep == 0 ? nullptr : wcschr(p, sep);
-        if (q == nullptr)
-            return false;
-        p = q + 1;
-    }
-    const wchar_t* pFin = sep == 0 ? nullptr : wcschr(p, sep);
-    *ppszDebut = p;
-    *pnTaille = static_cast<int>(pFin == nullptr ? wcslen(p) : static_cast<size_t>(pFin - p));
-    return true;
+    return bChercheChamp(
+        m_psz, n, 1, [sep](const wchar_t* p) -> const wchar_t* { return sep == 0 ? nullptr : wcschr(p, sep); },
+        ppszDebut, pnTaille);
 }
 
 // Field n at a separator string; without a separator the text is one field.
@@ -576,18 +592,10 @@ bool CTString::_bChercheChamp(int n, const wchar_t* pszSep, const wchar_t** ppsz
     if (m_psz == nullptr)
         return false;
     const bool bSep = pszSep != nullptr && *pszSep != 0;
-    const size_t nSep = bSep ? wcslen(pszSep) : 0;
-    const wchar_t* p = m_psz;
-    for (int i = 0; i < n; ++i) {
-        const wchar_t* q = bSep ? wcsstr(p, pszSep) : nullptr;
-        if (q == nullptr)
-            return false;
-        p = q + nSep;
-    }
-    const wchar_t* pFin = bSep ? wcsstr(p, pszSep) : nullptr;
-    *ppszDebut = p;
-    *pnTaille = static_cast<int>(pFin == nullptr ? wcslen(p) : static_cast<size_t>(pFin - p));
-    return true;
+    return bChercheChamp(
+        m_psz, n, bSep ? wcslen(pszSep) : 0,
+        [&](const wchar_t* p) -> const wchar_t* { return bSep ? wcsstr(p, pszSep) : nullptr; }, ppszDebut,
+        pnTaille);
 }
 
 bool CTString::bExtraitChaine(unsigned n, wchar_t sep, CTString* pclRes) const
@@ -814,15 +822,7 @@ void CTString::Add(const wchar_t* a, const wchar_t* b, const wchar_t* c)
     }
     const size_t nLen = wcslen(m_psz);
     _SetBufferSize(nSomme(nLen, nAjout));
-    wchar_t* p = m_psz + nLen;
-    if (na > 0)
-        memcpy(p, a, na * sizeof(wchar_t));
-    p += na;
-    if (nb > 0)
-        memcpy(p, b, nb * sizeof(wchar_t));
-    p += nb;
-    if (nc > 0)
-        memcpy(p, c, nc * sizeof(wchar_t));
+    CopieTrois(m_psz + nLen, a, na, b, nb, c, nc);
     m_psz[nLen + nAjout] = 0;
 }
 

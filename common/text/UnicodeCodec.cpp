@@ -2,6 +2,7 @@
 
 #include "common/text/CodePage.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <cwctype>
@@ -160,6 +161,21 @@ int CopyUnits(const S* src, int len, D* dst, int size, F convert)
     return n;
 }
 
+// Copies src up to its terminator, unit by unit through convert, into dst of
+// size units, which always ends with a terminator.
+template <class S, class D, class F>
+void CopyTerminated(D* dst, int size, const S* src, F convert)
+{
+    if (!dst || size < 1)
+        return;
+    int i = 0;
+    if (src) {
+        for (; i < size - 1 && src[i] != 0; ++i)
+            dst[i] = convert(src[i]);
+    }
+    dst[i] = 0;
+}
+
 // Temporary of n elements: on the stack up to 1024 bytes, on the heap above.
 template <class T>
 class CRunBuffer {
@@ -316,26 +332,11 @@ int StrNLenUTF8(const char* s, int n)
     return n < 1 ? 0 : CountUTF8(s, static_cast<std::size_t>(n));
 }
 
+// Unbounded: only a terminator inside a sequence stops it.
 unsigned UTF8_GetNext(const char** pp)
 {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(*pp);
-    unsigned v = p[0];
-    int len = TabUTF8len[v >> 2];
-    if (len <= 1) {
-        *pp += 1;
-        return len == 1 ? v : kReplacement;
-    }
-    v &= 0x7Fu >> len;
-    for (int i = 1; i < len; ++i) {
-        // A terminator inside the sequence ends the text: stop on it.
-        if (p[i] == 0) {
-            *pp += i;
-            return kReplacement;
-        }
-        v = (v << 6) | (p[i] & 0x3Fu);
-    }
-    *pp += len;
-    return v;
+    unsigned left = UINT_MAX;
+    return UTF8_GetNext(pp, &left);
 }
 
 unsigned UTF8_GetNext(const char** pp, unsigned* left)
@@ -357,6 +358,7 @@ unsigned UTF8_GetNext(const char** pp, unsigned* left)
             *left = 0;
             return kReplacement;
         }
+        // A terminator inside the sequence ends the text: stop on it.
         if (p[i] == 0) {
             *pp += i;
             *left -= i;
@@ -775,26 +777,12 @@ int MultiByteToUTF16_CurrentCharset(const char* src, int srcLen, unsigned short*
 
 void WideCharToANSI(char* dst, int size, const wchar_t* wide)
 {
-    if (!dst || size < 1)
-        return;
-    int i = 0;
-    if (wide) {
-        for (; i < size - 1 && wide[i] != 0; ++i)
-            dst[i] = static_cast<char>(static_cast<unsigned>(wide[i]) & 0xFF);
-    }
-    dst[i] = 0;
+    CopyTerminated(dst, size, wide, [](wchar_t c) { return static_cast<char>(static_cast<unsigned>(c) & 0xFF); });
 }
 
 void ANSIToWideChar(wchar_t* dst, int size, const char* text)
 {
-    if (!dst || size < 1)
-        return;
-    int i = 0;
-    if (text) {
-        for (; i < size - 1 && text[i] != 0; ++i)
-            dst[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
-    }
-    dst[i] = 0;
+    CopyTerminated(dst, size, text, [](char c) { return static_cast<wchar_t>(static_cast<unsigned char>(c)); });
 }
 
 // ---------------------------------------------------------------------------

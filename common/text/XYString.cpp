@@ -25,19 +25,6 @@ std::int64_t nBytesOf(std::int64_t n)
     const std::int64_t nBytes = n * static_cast<std::int64_t>(sizeof(T));
     return nBytes > STRMEM_MAX_SIZE ? -1 : nBytes;
 }
-
-// First occurrence of the patLen units of pat at or after start, -1 when none.
-template <class T>
-std::int64_t nFind(const T* hay, std::int64_t hayLen, const T* pat, std::int64_t patLen, std::int64_t start)
-{
-    if (hay == nullptr || pat == nullptr || patLen < 1 || start < 0 || start + patLen > hayLen)
-        return -1;
-    for (std::int64_t i = start; i + patLen <= hayLen; ++i) {
-        if (hay[i] == pat[0] && std::memcmp(hay + i, pat, static_cast<size_t>(patLen) * sizeof(T)) == 0)
-            return i;
-    }
-    return -1;
-}
 }  // namespace
 
 // ---- Block operations --------------------------------------------------------
@@ -248,12 +235,8 @@ int CXYString<T>::nConcat(const T* src, int n)
     const std::int64_t nLength = nGetLength();
     if (nBytesOf<T>(nLength + n) < 0)
         return STRMEM_ERROR_TOO_LONG;
-    // Text of this very block would move with a reallocation.
-    std::vector<T> copy;
-    if (CBaseStrMem::s_bInBlock(m_pData, src, static_cast<std::int64_t>(n) * sizeof(T))) {
-        copy.assign(src, src + n);
-        src = copy.data();
-    }
+    std::vector<T> aside;
+    src = CBaseStrMem::s_pOutsideBlock(m_pData, src, n, aside);
     const int nError = _nPrepare(nLength + n);
     if (nError != STRMEM_OK)
         return nError;
@@ -337,11 +320,8 @@ void CXYString<wchar_t>::Remplace(int pos, int n, const wchar_t* src, int srcLen
     const std::int64_t nNewLength = static_cast<std::int64_t>(nLength) - n + srcLen;
     if (nBytesOf<wchar_t>(nNewLength) < 0)
         return;
-    std::vector<wchar_t> copy;
-    if (CBaseStrMem::s_bInBlock(m_pData, src, static_cast<std::int64_t>(srcLen) * sizeof(wchar_t))) {
-        copy.assign(src, src + srcLen);
-        src = copy.data();
-    }
+    std::vector<wchar_t> aside;
+    src = CBaseStrMem::s_pOutsideBlock(m_pData, src, srcLen, aside);
     if (_nPrepare(nNewLength > nLength ? nNewLength : nLength) != STRMEM_OK)
         return;
     std::memmove(m_pData + pos + srcLen, m_pData + pos + n,
@@ -354,7 +334,7 @@ void CXYString<wchar_t>::Remplace(int pos, int n, const wchar_t* src, int srcLen
 template <class T>
 int CXYString<T>::nPosBinaire(const T* pat, int patLen, int start) const
 {
-    return static_cast<int>(nFind(m_pData, nGetLength(), pat, patLen, start));
+    return static_cast<int>(CBaseStrMem::s_nFind(m_pData, nGetLength(), pat, patLen, start));
 }
 
 template <class T>
@@ -365,11 +345,11 @@ void CXYString<T>::RemplaceBinaire(const T* from, int fromLen, const T* to, int 
         return;
     if (to == nullptr)
         toLen = 0;
-    std::int64_t nPos = nFind(m_pData, nLength, from, fromLen, start);
+    std::int64_t nPos = CBaseStrMem::s_nFind(m_pData, nLength, from, fromLen, start);
     if (nPos < 0)
         return;
     std::int64_t nNewLength = nLength;
-    for (std::int64_t p = nPos; p >= 0; p = nFind(m_pData, nLength, from, fromLen, p + fromLen))
+    for (std::int64_t p = nPos; p >= 0; p = CBaseStrMem::s_nFind(m_pData, nLength, from, fromLen, p + fromLen))
         nNewLength += toLen - fromLen;
     if (nNewLength == 0) {
         _Release();
@@ -383,7 +363,7 @@ void CXYString<T>::RemplaceBinaire(const T* from, int fromLen, const T* to, int 
         return;
     T* pOut = result.m_pData;
     std::int64_t nRead = 0;
-    for (std::int64_t p = nPos; p >= 0; p = nFind(m_pData, nLength, from, fromLen, p + fromLen)) {
+    for (std::int64_t p = nPos; p >= 0; p = CBaseStrMem::s_nFind(m_pData, nLength, from, fromLen, p + fromLen)) {
         std::memcpy(pOut, m_pData + nRead, static_cast<size_t>(p - nRead) * sizeof(T));
         pOut += p - nRead;
         if (toLen > 0)
@@ -410,38 +390,16 @@ void CXYString<T>::Remplace(const T* from, const T* to, int start)
 
 // ---- Conversions -----------------------------------------------------------------
 
-template <>
-int CXYString<wchar_t>::__nConversion(const char* src, int n, int extra, int codePage, int flags,
-                                      const wchar_t* /*def*/)
+template <class T>
+template <class F>
+int CXYString<T>::_nFill(std::int64_t nRoom, F fill)
 {
-    _Release();
-    if (src == nullptr)
-        return STRMEM_OK;
-    const std::int64_t nSrc = n == -1 ? nLen(src) : n;
-    if (nSrc < 1)
-        return STRMEM_OK;
-    if (nSrc > STRMEM_MAX_SIZE)
-        return STRMEM_ERROR_TOO_LONG;
-    if (extra < 0)
-        extra = 0;
-    const unsigned nCodePage = static_cast<unsigned>(codePage);
-
-    std::int64_t nNeeded = nSrc;
-    if (!(nCodePage == 1252 && flags == 0)) {
-        nNeeded = MultiByteToWideChar(nCodePage, flags, src, static_cast<int>(nSrc), nullptr, 0);
-        if (nNeeded <= 0)
-            return STRMEM_ERROR_CONVERSION;
-    }
-    const std::int64_t nRoom = nNeeded + extra + 1;
-    if (nBytesOf<wchar_t>(nRoom) < 0)
+    if (nBytesOf<T>(nRoom) < 0)
         return STRMEM_ERROR_TOO_LONG;
     const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
     if (nError != STRMEM_OK)
         return nError;
-    const int nDone = nCodePage == 1252 && flags == 0
-                          ? STR_CP1252ToWideChar(src, static_cast<int>(nSrc), m_pData, static_cast<int>(nRoom))
-                          : MultiByteToWideChar(nCodePage, flags, src, static_cast<int>(nSrc), m_pData,
-                                                static_cast<int>(nNeeded));
+    const int nDone = fill(m_pData, static_cast<int>(nRoom));
     if (nDone <= 0) {
         _Release();
         return STRMEM_ERROR_CONVERSION;
@@ -450,9 +408,47 @@ int CXYString<wchar_t>::__nConversion(const char* src, int n, int extra, int cod
     return STRMEM_OK;
 }
 
+// The size is measured without the default character, the text converted
+// with it.
+template <class T>
+template <class S>
+int CXYString<T>::_nNarrow(int (*convert)(unsigned, unsigned, const S*, int, char*, int, const char*, int*),
+                           const S* src, int n, int extra, unsigned codePage, int flags, const char* def)
+{
+    const int nNeeded = convert(codePage, flags, src, n, nullptr, 0, nullptr, nullptr);
+    if (nNeeded <= 0)
+        return STRMEM_ERROR_CONVERSION;
+    return _nFill(static_cast<std::int64_t>(nNeeded) + extra + 1, [&](char* pOut, int) {
+        return convert(codePage, flags, src, n, pOut, nNeeded, def, nullptr);
+    });
+}
+
 template <>
-int CXYString<char>::__nConversion(const wchar_t* src, int n, int extra, int codePage, int flags,
-                                   const char* def)
+int CXYString<wchar_t>::_nConvert(const char* src, int n, int extra, unsigned codePage, int flags,
+                                  const wchar_t* /*def*/)
+{
+    // Windows-1252 without flags goes through the table: one character a byte.
+    const bool bTable = codePage == 1252 && flags == 0;
+    std::int64_t nNeeded = n;
+    if (!bTable) {
+        nNeeded = MultiByteToWideChar(codePage, flags, src, n, nullptr, 0);
+        if (nNeeded <= 0)
+            return STRMEM_ERROR_CONVERSION;
+    }
+    return _nFill(nNeeded + extra + 1, [&](wchar_t* pOut, int nRoom) {
+        return bTable ? STR_CP1252ToWideChar(src, n, pOut, nRoom)
+                      : MultiByteToWideChar(codePage, flags, src, n, pOut, static_cast<int>(nNeeded));
+    });
+}
+
+template <>
+int CXYString<char>::_nConvert(const wchar_t* src, int n, int extra, unsigned codePage, int flags, const char* def)
+{
+    return _nNarrow(WideCharToMultiByte, src, n, extra, codePage, flags, def);
+}
+
+template <class T>
+int CXYString<T>::__nConversion(const TOther* src, int n, int extra, int codePage, int flags, const T* def)
 {
     _Release();
     if (src == nullptr)
@@ -462,27 +458,8 @@ int CXYString<char>::__nConversion(const wchar_t* src, int n, int extra, int cod
         return STRMEM_OK;
     if (nSrc > STRMEM_MAX_SIZE)
         return STRMEM_ERROR_TOO_LONG;
-    if (extra < 0)
-        extra = 0;
-    const unsigned nCodePage = static_cast<unsigned>(codePage);
-    const int nNeeded =
-        WideCharToMultiByte(nCodePage, flags, src, static_cast<int>(nSrc), nullptr, 0, nullptr, nullptr);
-    if (nNeeded <= 0)
-        return STRMEM_ERROR_CONVERSION;
-    const std::int64_t nRoom = static_cast<std::int64_t>(nNeeded) + extra + 1;
-    if (nBytesOf<char>(nRoom) < 0)
-        return STRMEM_ERROR_TOO_LONG;
-    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
-    if (nError != STRMEM_OK)
-        return nError;
-    const int nDone =
-        WideCharToMultiByte(nCodePage, flags, src, static_cast<int>(nSrc), m_pData, nNeeded, def, nullptr);
-    if (nDone <= 0) {
-        _Release();
-        return STRMEM_ERROR_CONVERSION;
-    }
-    _SetLength(nDone);
-    return STRMEM_OK;
+    return _nConvert(src, static_cast<int>(nSrc), extra < 0 ? 0 : extra, static_cast<unsigned>(codePage), flags,
+                     def);
 }
 
 template <>
@@ -515,19 +492,8 @@ int CXYString<wchar_t>::nAffecteUTF16(const unsigned short* src, int n, int, int
     _Release();
     if (src == nullptr || n < 1)
         return STRMEM_OK;
-    const std::int64_t nRoom = static_cast<std::int64_t>(n) + 1;
-    if (nBytesOf<wchar_t>(nRoom) < 0)
-        return STRMEM_ERROR_TOO_LONG;
-    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
-    if (nError != STRMEM_OK)
-        return nError;
-    const int nDone = UTF16ToWideChar(src, n, m_pData, static_cast<int>(nRoom));
-    if (nDone <= 0) {
-        _Release();
-        return STRMEM_ERROR_CONVERSION;
-    }
-    _SetLength(nDone);
-    return STRMEM_OK;
+    return _nFill(static_cast<std::int64_t>(n) + 1,
+                  [&](wchar_t* pOut, int nRoom) { return UTF16ToWideChar(src, n, pOut, nRoom); });
 }
 
 template <>
@@ -536,19 +502,8 @@ int CXYString<wchar_t>::nAffecteUTF32(const wchar_t* src, int n, int, int, const
     _Release();
     if (src == nullptr || n < 1)
         return STRMEM_OK;
-    const std::int64_t nRoom = static_cast<std::int64_t>(n) + 1;
-    if (nBytesOf<wchar_t>(nRoom) < 0)
-        return STRMEM_ERROR_TOO_LONG;
-    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
-    if (nError != STRMEM_OK)
-        return nError;
-    const int nDone = UTF32ToWideChar(src, n, m_pData, static_cast<int>(nRoom));
-    if (nDone <= 0) {
-        _Release();
-        return STRMEM_ERROR_CONVERSION;
-    }
-    _SetLength(nDone);
-    return STRMEM_OK;
+    return _nFill(static_cast<std::int64_t>(n) + 1,
+                  [&](wchar_t* pOut, int nRoom) { return UTF32ToWideChar(src, n, pOut, nRoom); });
 }
 
 template <>
@@ -557,23 +512,7 @@ int CXYString<char>::nAffecteUTF16(const unsigned short* src, int n, int codePag
     _Release();
     if (src == nullptr || n < 1)
         return STRMEM_OK;
-    const unsigned nCodePage = static_cast<unsigned>(codePage);
-    const int nNeeded = UTF16ToMultiByte(nCodePage, flags, src, n, nullptr, 0, nullptr, nullptr);
-    if (nNeeded <= 0)
-        return STRMEM_ERROR_CONVERSION;
-    const std::int64_t nRoom = static_cast<std::int64_t>(nNeeded) + 1;
-    if (nBytesOf<char>(nRoom) < 0)
-        return STRMEM_ERROR_TOO_LONG;
-    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
-    if (nError != STRMEM_OK)
-        return nError;
-    const int nDone = UTF16ToMultiByte(nCodePage, flags, src, n, m_pData, nNeeded, def, nullptr);
-    if (nDone <= 0) {
-        _Release();
-        return STRMEM_ERROR_CONVERSION;
-    }
-    _SetLength(nDone);
-    return STRMEM_OK;
+    return _nNarrow(UTF16ToMultiByte, src, n, 0, static_cast<unsigned>(codePage), flags, def);
 }
 
 template <>
@@ -582,23 +521,7 @@ int CXYString<char>::nAffecteUTF32(const wchar_t* src, int n, int codePage, int 
     _Release();
     if (src == nullptr || n < 1)
         return STRMEM_OK;
-    const unsigned nCodePage = static_cast<unsigned>(codePage);
-    const int nNeeded = WideCharToMultiByte(nCodePage, flags, src, n, nullptr, 0, nullptr, nullptr);
-    if (nNeeded <= 0)
-        return STRMEM_ERROR_CONVERSION;
-    const std::int64_t nRoom = static_cast<std::int64_t>(nNeeded) + 1;
-    if (nBytesOf<char>(nRoom) < 0)
-        return STRMEM_ERROR_TOO_LONG;
-    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
-    if (nError != STRMEM_OK)
-        return nError;
-    const int nDone = WideCharToMultiByte(nCodePage, flags, src, n, m_pData, nNeeded, def, nullptr);
-    if (nDone <= 0) {
-        _Release();
-        return STRMEM_ERROR_CONVERSION;
-    }
-    _SetLength(nDone);
-    return STRMEM_OK;
+    return _nNarrow(WideCharToMultiByte, src, n, 0, static_cast<unsigned>(codePage), flags, def);
 }
 
 template <>
@@ -610,20 +533,9 @@ int CXYString<char>::nAffecteUTF8(const char* src, int n, int codePage, int flag
         return STRMEM_OK;
     if (codePage == kCodePageUTF8)
         return __nNew(n, src, n);
-    const std::int64_t nRoom = static_cast<std::int64_t>(n) + 1;
-    if (nBytesOf<char>(nRoom) < 0)
-        return STRMEM_ERROR_TOO_LONG;
-    const int nError = __nNew(static_cast<int>(nRoom), nullptr, 0);
-    if (nError != STRMEM_OK)
-        return nError;
-    const int nDone =
-        UTF8ToMultiByte(static_cast<unsigned>(codePage), src, n, m_pData, n, flags, def, usedDef);
-    if (nDone <= 0) {
-        _Release();
-        return STRMEM_ERROR_CONVERSION;
-    }
-    _SetLength(nDone);
-    return STRMEM_OK;
+    return _nFill(static_cast<std::int64_t>(n) + 1, [&](char* pOut, int) {
+        return UTF8ToMultiByte(static_cast<unsigned>(codePage), src, n, pOut, n, flags, def, usedDef);
+    });
 }
 
 template <>
@@ -634,19 +546,10 @@ int CXYString<char>::nAffecteToUTF8(const char* src, int n, int codePage)
         return STRMEM_OK;
     if (codePage == kCodePageUTF8)
         return __nNew(n, src, n);
-    const std::int64_t nOut = 4 * static_cast<std::int64_t>(n);
-    if (nBytesOf<char>(nOut + 1) < 0)
-        return STRMEM_ERROR_TOO_LONG;
-    const int nError = __nNew(static_cast<int>(nOut + 1), nullptr, 0);
-    if (nError != STRMEM_OK)
-        return nError;
-    const int nDone = MultiByteToUTF8(static_cast<unsigned>(codePage), src, n, m_pData, static_cast<int>(nOut), 0);
-    if (nDone <= 0) {
-        _Release();
-        return STRMEM_ERROR_CONVERSION;
-    }
-    _SetLength(nDone);
-    return STRMEM_OK;
+    // Up to 4 bytes a character.
+    return _nFill(4 * static_cast<std::int64_t>(n) + 1, [&](char* pOut, int nRoom) {
+        return MultiByteToUTF8(static_cast<unsigned>(codePage), src, n, pOut, nRoom - 1, 0);
+    });
 }
 
 template <class T>
@@ -746,24 +649,26 @@ CXYString<char> CopyBytes(const char* s, int n)
     result.__nNew(static_cast<int>(nBytes), s, static_cast<int>(nBytes));
     return result;
 }
+
+template <class T>
+CXYString<T> Converted(const typename CXYString<T>::TOther* s, int codePage, int n)
+{
+    if (codePage == -1)
+        codePage = static_cast<int>(STR_nGetCurrentCodePage());
+    CXYString<T> result;
+    const int nError = result.__nConversion(s, n, 0, codePage, 0, nullptr);
+    return Checked(result, nError);
+}
 }  // namespace
 
 CXYString<wchar_t> PCASTR_To_CWString(const char* s, int codePage, int n)
 {
-    if (codePage == -1)
-        codePage = static_cast<int>(STR_nGetCurrentCodePage());
-    CXYString<wchar_t> result;
-    const int nError = result.__nConversion(s, n, 0, codePage, 0, nullptr);
-    return Checked(result, nError);
+    return Converted<wchar_t>(s, codePage, n);
 }
 
 CXYString<char> PCWSTR_To_CAString(const wchar_t* s, int codePage, int n)
 {
-    if (codePage == -1)
-        codePage = static_cast<int>(STR_nGetCurrentCodePage());
-    CXYString<char> result;
-    const int nError = result.__nConversion(s, n, 0, codePage, 0, nullptr);
-    return Checked(result, nError);
+    return Converted<char>(s, codePage, n);
 }
 
 CXYString<wchar_t> UTF8_To_CWString(const char* s, int n)

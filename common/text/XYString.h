@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <cwchar>
+#include <vector>
 
 // Status codes of the host string and binary operations.
 enum : int {
@@ -60,6 +62,30 @@ public:
     static int s_nReallocBlock(void** ppData, std::int64_t nBytes);
     // Whether [p, p + nBytes) touches the data of the block (terminator room included).
     static bool s_bInBlock(const void* pData, const void* p, std::int64_t nBytes);
+    // src itself, or a copy of its n units in aside when they lie in the
+    // block: they would move with a reallocation.
+    template <class T>
+    static const T* s_pOutsideBlock(const void* pData, const T* src, std::int64_t n, std::vector<T>& aside)
+    {
+        if (!s_bInBlock(pData, src, n * static_cast<std::int64_t>(sizeof(T))))
+            return src;
+        aside.assign(src, src + n);
+        return aside.data();
+    }
+    // First occurrence of the patLen units of pat at or after start among
+    // the hayLen units of hay, -1 when none.
+    template <class T>
+    static std::int64_t s_nFind(const T* hay, std::int64_t hayLen, const T* pat, std::int64_t patLen,
+                                std::int64_t start)
+    {
+        if (hay == nullptr || pat == nullptr || patLen < 1 || start < 0 || start + patLen > hayLen)
+            return -1;
+        for (std::int64_t i = start; i + patLen <= hayLen; ++i) {
+            if (hay[i] == pat[0] && std::memcmp(hay + i, pat, static_cast<size_t>(patLen) * sizeof(T)) == 0)
+                return i;
+        }
+        return -1;
+    }
 };
 
 static_assert(sizeof(CBaseStrMem::STHeader) == 16, "the host block header is 16 bytes");
@@ -153,6 +179,19 @@ private:
     }
     int _nPrepare(std::int64_t n);
     void _SetLength(std::int64_t n);
+    // The width's own step of __nConversion: n >= 1 units of src.
+    int _nConvert(const TOther* src, int n, int extra, unsigned codePage, int flags, const T* def);
+    // A new block of nRoom units (the handle holds none) filled by
+    // fill(data, nRoom), which answers the units written; a fill of 0 or
+    // less releases the block.
+    template <class F>
+    int _nFill(std::int64_t nRoom, F fill);
+    // 8-bit only: n >= 1 units of src through a converter shaped like
+    // WideCharToMultiByte, measured first, into a block extra + 1 units
+    // larger.
+    template <class S>
+    int _nNarrow(int (*convert)(unsigned, unsigned, const S*, int, char*, int, const char*, int*), const S* src,
+                 int n, int extra, unsigned codePage, int flags, const char* def);
 
     T* m_pData;
 };
@@ -172,11 +211,11 @@ void CXYString<wchar_t>::Supprime(int pos, int n);
 template <>
 void CXYString<wchar_t>::Remplace(int pos, int n, const wchar_t* src, int srcLen);
 template <>
-int CXYString<wchar_t>::__nConversion(const char* src, int n, int extra, int codePage, int flags,
-                                      const wchar_t* def);
+int CXYString<wchar_t>::_nConvert(const char* src, int n, int extra, unsigned codePage, int flags,
+                                  const wchar_t* def);
 template <>
-int CXYString<char>::__nConversion(const wchar_t* src, int n, int extra, int codePage, int flags,
-                                   const char* def);
+int CXYString<char>::_nConvert(const wchar_t* src, int n, int extra, unsigned codePage, int flags,
+                               const char* def);
 template <>
 int CXYString<wchar_t>::nAffecteUTF8(const char* src, int n, int codePage, int flags, const char* def,
                                      int* usedDef);

@@ -117,8 +117,16 @@ int DLLRES_nLoadString(const _stMyModuleInfo* pModule, unsigned nId, wchar_t* ps
     if (gpfnLoadStringZTM != nullptr) {
         const int n = ZTM_nLoadString(nId, pszBuffer, cch);
         pszBuffer[cch - 1] = 0;
-        if (n > 0)
+        if (n > 0 && n < cch)
             return n;
+        // Longer than the buffer: the host answered the length it needs and
+        // wrote nothing, so take the whole text and hand back what fits.
+        CTString clTexte;
+        if (n >= cch && ZTM_bLoadString(nId, &clTexte)) {
+            wcsncpy(pszBuffer, clTexte.pszGet(), static_cast<size_t>(cch - 1));
+            pszBuffer[cch - 1] = 0;
+            return cch - 1;
+        }
     }
     pszBuffer[0] = 0;
     STRessourceModule st;

@@ -28,11 +28,28 @@ std::string BesideExecutable(const char* pszName)
 }
 
 // The entries and data the runtime and the data engine look for.
-const char* const kEntries[] = {
-    "bDLLCompatible", "bInitLibrary", "piQueryInterface", "TermLibrary",
-    "Execution", "CommandeComposante", "DLLRES_pLoadResourceModule",
-    "bInitTQConvFromVM", "bInitTQCalcFromVM", "pszVerrueEscapeMySQL",
-    "VersionInfo", "zVersionPR", "zVersionVI", "gstMyModuleInfo32",
+// Each is shown by its name and looked up by its exported symbol (the
+// escaping pair is exported as C++ overloads).
+struct STEntry {
+    const char* pszName;
+    const char* pszSymbol;
+};
+const STEntry kEntries[] = {
+    {"bDLLCompatible", "bDLLCompatible"},
+    {"bInitLibrary", "bInitLibrary"},
+    {"piQueryInterface", "piQueryInterface"},
+    {"TermLibrary", "TermLibrary"},
+    {"Execution", "Execution"},
+    {"CommandeComposante", "CommandeComposante"},
+    {"DLLRES_pLoadResourceModule", "DLLRES_pLoadResourceModule"},
+    {"bInitTQConvFromVM", "bInitTQConvFromVM"},
+    {"bInitTQCalcFromVM", "bInitTQCalcFromVM"},
+    {"pszVerrueEscapeMySQL(char)", "_Z20pszVerrueEscapeMySQLPKcw"},
+    {"pszVerrueEscapeMySQL(wchar_t)", "_Z20pszVerrueEscapeMySQLPKww"},
+    {"VersionInfo", "VersionInfo"},
+    {"zVersionPR", "zVersionPR"},
+    {"zVersionVI", "zVersionVI"},
+    {"gstMyModuleInfo32", "gstMyModuleInfo32"},
 };
 
 typedef unsigned (*PFN_MODULE_EXECUTION)(unsigned nCommand, void* pArgument);
@@ -160,10 +177,10 @@ int main(int argc, char** argv)
     }
     std::printf("module %s loaded (%u-bit)\n", strModule.c_str(), static_cast<unsigned>(sizeof(void*) * 8));
     int nFound = 0;
-    for (const char* pszEntry : kEntries) {
-        const bool bFound = dlsym(hModule, pszEntry) != nullptr;
+    for (const STEntry& entry : kEntries) {
+        const bool bFound = dlsym(hModule, entry.pszSymbol) != nullptr;
         nFound += bFound;
-        std::printf("  %-28s %s\n", pszEntry, bFound ? "offered" : "not offered yet");
+        std::printf("  %-30s %s\n", entry.pszName, bFound ? "offered" : "not offered yet");
     }
     std::printf("%d of %zu entries offered\n", nFound, sizeof(kEntries) / sizeof(kEntries[0]));
 

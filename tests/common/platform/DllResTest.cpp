@@ -398,6 +398,10 @@ TEST(DllRes, HostLoader)
     EXPECT_GE(g_capacities[1], 300);
     EXPECT_FALSE(ZTM_bLoadString(4242, &s));
 
+    // Into a buffer too small for the host's text: what fits, cut and ended.
+    EXPECT_EQ(DLLRES_nLoadString(&gstMyModuleInfo32, 9000, buf, 64), 63);
+    EXPECT_EQ(std::wstring(buf), std::wstring(63, L'x'));
+
     // The usage bits are the module's own; the host is not asked.
     g_capacities.clear();
     EXPECT_EQ(DLLRES_nGetUtilisation(&gstMyModuleInfo32, 9000), -1);

@@ -2,6 +2,7 @@
 
 #include "common/text/TQBIN.h"
 #include "common/text/XYString.h"
+#include "common/values/AnyText.h"
 #include "common/values/AnyTreatments.h"
 #include "common/values/Decimal.h"
 #include "common/values/datetime.h"
@@ -9,14 +10,6 @@
 #include <cstring>
 #include <type_traits>
 
-// The text treatments live in their own file; until it exists their types
-// install the empty treatment.
-#if __has_include("common/values/AnyText.h")
-#include "common/values/AnyText.h"
-#define ZT_ANY_TEXT_TREATMENTS 1
-#else
-#define ZT_ANY_TEXT_TREATMENTS 0
-#endif
 
 // The layout the host shares.
 struct CAnyLayout {
@@ -190,7 +183,6 @@ void Installe(unsigned char* pbyTraitement)
     ::new (static_cast<void*>(pbyTraitement)) T;
 }
 
-#if ZT_ANY_TEXT_TREATMENTS
 // Up to nMax characters of the default text, padded with cPad to nPad
 // characters, then a terminator; each character stored as T.
 template <class T>
@@ -205,7 +197,6 @@ void InitTexte(unsigned char* pbyValeur, const wchar_t* pszDefaut, unsigned nMax
         p[n] = static_cast<T>('0');
     p[n] = 0;
 }
-#endif
 
 } // namespace
 
@@ -252,7 +243,6 @@ void CAny::_Installe(unsigned char nCode, int bNoInit)
     case TQTYPE_OBJET142:
     case TQTYPE_OBJET143: Installe<CAny_TQOBJET_BASE>(m_abyTraitement); break;
     case TQTYPE_DINO: Installe<CAny_TQDINO>(m_abyTraitement); break;
-#if ZT_ANY_TEXT_TREATMENTS
     case TQTYPE_DSTRW: Installe<CAny_TQDSTRW>(m_abyTraitement); break;
     case TQTYPE_CARA: Installe<CAny_TQCARA>(m_abyTraitement); break;
     case TQTYPE_PSTRA: Installe<CAny_TQPSTRA>(m_abyTraitement); break;
@@ -263,7 +253,6 @@ void CAny::_Installe(unsigned char nCode, int bNoInit)
     case TQTYPE_PSTRW: Installe<CAny_TQPSTRW>(m_abyTraitement); break;
     case TQTYPE_DATEA: Installe<CAny_TQDATEA>(m_abyTraitement); break;
     case TQTYPE_TIMEA: Installe<CAny_TQTIMEA>(m_abyTraitement); break;
-#endif
     default:
         // No row: the empty value (the empty treatment is already in place).
         nStocke = TQTYPE_VIDE;
@@ -283,12 +272,10 @@ void CAny::_Installe(unsigned char nCode, int bNoInit)
     case TQTYPE_DATETIME:
         reinterpret_cast<CDateTimeBase*>(m_abyValeur)->InitDate();
         break;
-#if ZT_ANY_TEXT_TREATMENTS
     case TQTYPE_DATEW: InitTexte<wchar_t>(m_abyValeur, CDateTimeBase::ms_pcszValeurInitDate, 8, 0); break;
     case TQTYPE_DATEA: InitTexte<char>(m_abyValeur, CDateTimeBase::ms_pcszValeurInitDate, 8, 0); break;
     case TQTYPE_TIMEW: InitTexte<wchar_t>(m_abyValeur, CDateTimeBase::ms_pcszValeurInitTime, 9, 9); break;
     case TQTYPE_TIMEA: InitTexte<char>(m_abyValeur, CDateTimeBase::ms_pcszValeurInitTime, 9, 9); break;
-#endif
     default:
         break;
     }

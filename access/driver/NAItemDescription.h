@@ -1,0 +1,213 @@
+// Description of one item (column) or key of a table or query, and the
+// interface through which the host reads it. The order of the interface's
+// operations is the contract with the host.
+#pragma once
+
+#include "access/driver/INAVersion.h"
+#include "common/text/Tableau.h"
+#include "common/text/Tstring.h"
+#include "common/values/ItemType.h"
+
+class CAny;
+class CNAConnectionDescription;
+class INAContext;
+class INADataSourceDescription;
+
+// The item description as the host reads it (55 operations).
+class INAItemDescription : public INAVersion {
+public:
+    virtual void ExternalAddRef() = 0;
+    virtual unsigned int nExternalRelease() = 0;
+    virtual const wchar_t* pszGetName() const = 0;
+    virtual unsigned int nGetDimension() const = 0;
+    virtual unsigned int nGetItemSize() const = 0;
+    // element -1: all elements.
+    virtual int nGetLogicalSize(int nElement) const = 0;
+    virtual unsigned int nGetTotalSize() const = 0;
+    virtual eNA_ITEMTYPE eNAGetItemType() const = 0;
+    virtual int nGetPhysicalIndice() const = 0;
+    virtual int bIsKey() const = 0;
+    virtual int bMemo() const = 0;
+    virtual int bMemoText() const = 0;
+    virtual int bMemoBinary() const = 0;
+    virtual int bNumerical() const = 0;
+    virtual int bLiteral() const = 0;
+    virtual int nGetKeyIndice() const = 0;
+    virtual int nGetNumComponents() const = 0;
+    virtual int bPrimary() const = 0;
+    virtual int bUnique() const = 0;
+    virtual int bDuplicates() const = 0;
+    virtual int bIsComposedKey() const = 0;
+    virtual int bGetAscendant(int nIndex) const = 0;
+    virtual int bGetDescendant(int nIndex) const = 0;
+    virtual int bGetIgnoreCase(int nIndex) const = 0;
+    virtual int bGetIgnorePunctuation(int nIndex) const = 0;
+    virtual int bGetIgnoreAccent(int nIndex) const = 0;
+    // Component i, from 1, with an external reference for the caller.
+    virtual INAItemDescription* piGetItemComponent(int nIndex) = 0;
+    virtual int nGetOffset(int nIndex) const = 0;
+    virtual int nGetSubItemRecordIndice(int nIndex) const = 0;
+    virtual CAny* pclGetDefaultValue(int nIndex) = 0;
+    virtual const wchar_t* pszGetExtendedInfo() const = 0;
+    virtual const wchar_t* pszGetCaption() const = 0;
+    virtual const wchar_t* pszGetDBType() const = 0;
+    virtual const wchar_t* pszGetXBaseIndexPath() const = 0;
+    virtual const wchar_t* pszGetXBaseKeyExpression() const = 0;
+    virtual int nGetIntegerPart() const = 0;
+    virtual int nGetDecimalPart() const = 0;
+    virtual const wchar_t* pszGetNameInSource() const = 0;
+    virtual const wchar_t* pszGetSourceName() const = 0;
+    virtual unsigned int nGetKeySize() const = 0;
+    virtual void SetKeySize(unsigned int nSize) = 0;
+    virtual unsigned int nGetComponentKeySize(int nIndex) const = 0;
+    virtual void SetComponentKeySize(unsigned int nSize, int nIndex) = 0;
+    virtual int bUpdatable() const = 0;
+    virtual void SetUpdatable(int bUpdatable) = 0;
+    virtual INAItemDescription* piGetPrimaryLink(INAContext* piContext, INADataSourceDescription** ppiTable) = 0;
+    virtual INAItemDescription* piGetForeignLink(unsigned int nIndex, INAContext* piContext,
+                                                 INADataSourceDescription** ppiTable) = 0;
+    virtual int nGetNumForeignLink() const = 0;
+    virtual const wchar_t* pszGetUnicodeLocale() const = 0;
+    virtual int vbConstraintNullAllowed() const = 0;
+
+protected:
+    ~INAItemDescription() = default;
+};
+
+class CNAItemDescription : public INAItemDescription {
+public:
+    // Key flags.
+    enum : unsigned short {
+        KF_IGNOREACCENT = 0x0020,
+        KF_IGNOREPUNCTUATION = 0x0040,
+        KF_IGNORECASE = 0x0080,
+        KF_DESCENDING = 0x0400,
+        KF_ASCENDING = 0x0800,
+        KF_COMPOSITE = 0x1000,
+        KF_DUPLICATES = 0x2000,
+        KF_UNIQUE = 0x4000,
+        KF_PRIMARY = 0x8000,
+    };
+    // Options.
+    enum : unsigned int {
+        OPT_AUTOINCREMENT = 0x1,
+        OPT_NULLREFUSED = 0x2,
+        OPT_NOTUPDATABLE = 0x4,
+        OPT_SPACEPADDING = 0x8,
+        OPT_VARIABLESCALE = 0x10,
+    };
+
+    CNAItemDescription();
+    CNAItemDescription(const CNAItemDescription&) = delete;
+    CNAItemDescription& operator=(const CNAItemDescription&) = delete;
+
+    // ---- INAItemDescription, in slot order ----------------------------------
+    int nGetVersion() const override;
+    int nGetCompatSince() const override;
+    int nGetNAVersion() const override;
+    int nGetNACompatSince() const override;
+    void NAVersion_EmptySlot_3() override;
+    void ExternalAddRef() override;
+    // The release that leaves both counts at 0 destroys the object.
+    unsigned int nExternalRelease() override;
+    const wchar_t* pszGetName() const override;
+    unsigned int nGetDimension() const override;
+    unsigned int nGetItemSize() const override;
+    int nGetLogicalSize(int nElement) const override;
+    unsigned int nGetTotalSize() const override;
+    eNA_ITEMTYPE eNAGetItemType() const override;
+    int nGetPhysicalIndice() const override;
+    int bIsKey() const override;
+    int bMemo() const override;
+    int bMemoText() const override;
+    int bMemoBinary() const override;
+    int bNumerical() const override;
+    int bLiteral() const override;
+    int nGetKeyIndice() const override;
+    int nGetNumComponents() const override;
+    int bPrimary() const override;
+    int bUnique() const override;
+    int bDuplicates() const override;
+    int bIsComposedKey() const override;
+    int bGetAscendant(int nIndex) const override;
+    int bGetDescendant(int nIndex) const override;
+    int bGetIgnoreCase(int nIndex) const override;
+    int bGetIgnorePunctuation(int nIndex) const override;
+    int bGetIgnoreAccent(int nIndex) const override;
+    INAItemDescription* piGetItemComponent(int nIndex) override;
+    int nGetOffset(int nIndex) const override;
+    int nGetSubItemRecordIndice(int nIndex) const override;
+    CAny* pclGetDefaultValue(int nIndex) override;
+    const wchar_t* pszGetExtendedInfo() const override;
+    const wchar_t* pszGetCaption() const override;
+    const wchar_t* pszGetDBType() const override;
+    const wchar_t* pszGetXBaseIndexPath() const override;
+    const wchar_t* pszGetXBaseKeyExpression() const override;
+    int nGetIntegerPart() const override;
+    int nGetDecimalPart() const override;
+    const wchar_t* pszGetNameInSource() const override;
+    const wchar_t* pszGetSourceName() const override;
+    unsigned int nGetKeySize() const override;
+    void SetKeySize(unsigned int nSize) override;
+    unsigned int nGetComponentKeySize(int nIndex) const override;
+    void SetComponentKeySize(unsigned int nSize, int nIndex) override;
+    int bUpdatable() const override;
+    void SetUpdatable(int bUpdatable) override;
+    INAItemDescription* piGetPrimaryLink(INAContext* piContext, INADataSourceDescription** ppiTable) override;
+    INAItemDescription* piGetForeignLink(unsigned int nIndex, INAContext* piContext,
+                                         INADataSourceDescription** ppiTable) override;
+    int nGetNumForeignLink() const override;
+    const wchar_t* pszGetUnicodeLocale() const override;
+    int vbConstraintNullAllowed() const override;
+
+    // ---- Own virtual operations -----------------------------------------------
+    virtual ~CNAItemDescription();
+    virtual void SetIntegerPart(int n) { m_nIntegerPart = n; }
+    virtual void SetDecimalPart(int n) { m_nDecimalPart = n; }
+
+    // ---- Internal references (the driver's own holders) -------------------------
+    void AddRef() { m_nRef++; }
+    // The release that leaves both counts at 0 destroys the object.
+    unsigned int nRelease();
+    unsigned int nGetRef() const { return m_nRef; }
+    unsigned int nGetExternalRef() const { return m_nExternalRef; }
+
+    int bNullable() const { return (m_nOptions & OPT_NULLREFUSED) == 0; }
+
+    // The item's type on the server side: 0 when it has no server type
+    // number or the connection's database does not know that number.
+    eNA_ITEMTYPE eNAGetDBType(CNAConnectionDescription* pConnection) const;
+
+    // Precision and scale implied by a host numeric type; 0 for the others.
+    static int s_bGetDecimalInfo(unsigned short nType, int* pnDigits, int* pnDecimals);
+
+protected:
+    CTString m_csName;
+    CTString m_csSourceName;
+    CTString m_csNameInSource;
+    CTString m_csDBType;
+    CTString m_csExtendedInfo;
+    CTString m_csCaption;
+    int m_nDBType;             // the server's code of the column type, 0: none
+    unsigned int m_nItemSize;  // bytes of one element in the engine's record
+    unsigned int m_nDimension; // number of elements
+    eNA_ITEMTYPE m_eItemType;
+    int m_nKeyIndice;
+    int m_nPhysicalIndice;
+    int m_nOffsetBase;          // nGetOffset(i) = base + i * item size
+    int m_nSubItemIndiceBase;   // nGetSubItemRecordIndice(i) = base + i
+    unsigned short m_nKeyFlags; // KF_*
+    unsigned int m_nOptions;    // OPT_*
+    unsigned int m_nRef;
+    unsigned int m_nExternalRef;
+    int m_nIntegerPart; // digits before the decimal point
+    int m_nDecimalPart; // digits after it (fraction of a second for times)
+};
+
+// Reference-holding containers of item descriptions hold the host's kind
+// of reference.
+template <>
+struct CRefTraits<CNAItemDescription> {
+    static void AddRef(CNAItemDescription* p) { p->ExternalAddRef(); }
+    static void Release(CNAItemDescription* p) { p->nExternalRelease(); }
+};

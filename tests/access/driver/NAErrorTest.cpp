@@ -1,0 +1,373 @@
+#include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NAError.h"
+#include "access/driver/NaDriver.h"
+#include "common/platform/MyModuleInfo.h"
+#include "tests/support/TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+const wchar_t kDebugLine_7_3[] = L"IEDUZARO=7.3\r\nModule=<DUZARO>\r\nVersion=<19.0.3.0>";
+
+// A connection that records the facts requests and names a database.
+class CFactsConnection : public CNAConnectionDescription {
+public:
+    int m_nFactsCalls = 0;
+    void SetDataBase(const wchar_t* psz) { m_csDefaultDataBase = psz; }
+    void AddInfoNativeXError(_CXErrorModule32* pError) override
+    {
+        m_nFactsCalls++;
+        pError->AddDebugMessageNoFormat(L"facts");
+    }
+};
+
+std::wstring Debug(const CXError* pcl)
+{
+    return pcl->pszGetDebugMessage();
+}
+
+bool Contains(const std::wstring& s, const wchar_t* psz)
+{
+    return s.find(psz) != std::wstring::npos;
+}
+
+// An operation of the host's interface called by its slot number (from 1),
+// as the host calls it.
+template <class R>
+R CallSlot(INAError* pi, int nSlot)
+{
+    typedef R (*PFN)(INAError*);
+    void** pVtbl = *reinterpret_cast<void***>(pi);
+    return reinterpret_cast<PFN>(pVtbl[nSlot - 1])(pi);
+}
+
+TEST(NAError, NewAndResetHaveNoError)
+{
+    CNAError cl;
+    EXPECT_EQ(cl.dwGetErrorId(), 0u);
+    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_NONE);
+    EXPECT_EQ(cl.eGetErrorLevel(), NA_ERRORLEVEL_NOERROR);
+
+    cl.AddError(NA_ERRORTYPE_DUPLICATE, 4, 2, nullptr, ZTERR_NO_SUCH_ITEM, L"CLIENT", L"NOM");
+    cl.SetInfoNames(L"CLIENT", L"NOM");
+    ASSERT_EQ(cl.dwGetErrorId(), 26u);
+    ASSERT_NE(cl.pszGetLogicalTableName(), nullptr);
+    cl.Reset();
+    EXPECT_EQ(cl.dwGetErrorId(), 0u);
+    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_NONE);
+    EXPECT_EQ(cl.pszGetLogicalTableName(), nullptr);
+    EXPECT_EQ(cl.pszGetItemName(), nullptr);
+    EXPECT_EQ(cl.pclGetXError()->nGetNbSubError(), 0);
+    EXPECT_FALSE(Contains(cl.pszGetError(), L"CLIENT"));
+}
+
+TEST(NAError, FirstErrorLeadsAndLaterOnesAreSubErrors)
+{
+    CFactsConnection cnx;
+    CNAError cl;
+    cl.AddError(NA_ERRORTYPE_LOCKTIMEOUT, 7, 3, &cnx, ZTERR_NO_CONNECTION, L"cnx1");
+    cl.AddError(NA_ERRORTYPE_DUPLICATE, ZTERR_NOT_OFFERED, 5, 9, &cnx);
+
+    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_LOCKTIMEOUT);
+    EXPECT_EQ(cl.dwGetErrorId(), 14u);
+    EXPECT_EQ(cl.eGetErrorLevel(), NA_ERRORLEVEL_ERROR);
+    const CXError* pcl = cl.pclGetXError();
+    ASSERT_EQ(pcl->nGetNbSubError(), 1);
+    EXPECT_EQ(pcl->pclGetSubError(0)->nGetUserErrorCode(), 8u);
+    // The user message carries the argument; the debug line the site.
+    EXPECT_TRUE(Contains(pcl->pszGetUserMessage(), L"cnx1"));
+    EXPECT_TRUE(Contains(Debug(pcl), kDebugLine_7_3));
+    EXPECT_TRUE(Contains(Debug(pcl->pclGetSubError(0)), L"IEDUZARO=5.9\r\n"));
+    // Facts only for the first error.
+    EXPECT_EQ(cnx.m_nFactsCalls, 1);
+    EXPECT_TRUE(Contains(Debug(pcl), L"facts"));
+    EXPECT_FALSE(Contains(Debug(pcl->pclGetSubError(0)), L"facts"));
+
+    // The last error is the sub-error.
+    EXPECT_EQ(cl.nGetUserErrorCode(), 8u);
+    cl.SetDataBaseErrorCode(1062);
+    EXPECT_EQ(cl.dwGetDataBaseErrorCode(), 1062u);
+    EXPECT_EQ(cl.dwGetADOErrorCode(), 0u);
+    EXPECT_FALSE(pcl->bHasInfo(EIT_BASECODE));
+
+    // The report holds both errors, the first one first.
+    std::wstring s = cl.pszGetError();
+    size_t n14 = s.find(L"cnx1");
+    size_t nSub = s.find(L"IEDUZARO=5.9");
+    ASSERT_NE(n14, std::wstring::npos);
+    ASSERT_NE(nSub, std::wstring::npos);
+    EXPECT_LT(n14, nSub);
+    EXPECT_EQ(s, std::wstring(cl.StringDump().pszGet()));
+}
+
+TEST(NAError, DebugLineText)
+{
+    CNAError cl;
+    CNAError::g_AddDebugInfo(cl.pclGetXError(), 7, 3);
+    EXPECT_EQ(Debug(cl.pclGetXError()), std::wstring(kDebugLine_7_3));
+
+    _CXErrorModule32 clLocal;
+    CNAError::g_AddDebugInfo(&clLocal, 103, 12);
+    EXPECT_EQ(Debug(&clLocal), L"IEDUZARO=103.12\r\nModule=<DUZARO>\r\nVersion=<19.0.3.0>");
+}
+
+TEST(NAError, AddErrorFirstPutsTheNewErrorAhead)
+{
+    CNAError cl;
+    cl.AddError(NA_ERRORTYPE_GENERAL, 1, 1, nullptr, ZTERR_NO_CONNECTION, L"cnx1");
+    cl.AddErrorFirst(NA_ERRORTYPE_ROWGONE, 4, 6, nullptr, ZTERR_RECORD_NOT_FOUND, L"ORDERS");
+
+    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_ROWGONE);
+    EXPECT_EQ(cl.dwGetErrorId(), 13u);
+    const CXError* pcl = cl.pclGetXError();
+    ASSERT_EQ(pcl->nGetNbSubError(), 1);
+    EXPECT_EQ(pcl->pclGetSubError(0)->nGetUserErrorCode(), 14u);
+    EXPECT_TRUE(Contains(Debug(pcl), L"IEDUZARO=4.6"));
+    EXPECT_FALSE(Contains(Debug(pcl), L"IEDUZARO=1.1"));
+    EXPECT_TRUE(Contains(Debug(pcl->pclGetSubError(0)), L"IEDUZARO=1.1"));
+
+    std::wstring s = cl.pszGetError();
+    size_t nNew = s.find(L"ORDERS");
+    size_t nOld = s.find(L"cnx1");
+    ASSERT_NE(nNew, std::wstring::npos);
+    ASSERT_NE(nOld, std::wstring::npos);
+    EXPECT_LT(nNew, nOld);
+
+    // Without an earlier error it is a plain first error.
+    CNAError cl2;
+    cl2.AddErrorFirst(NA_ERRORTYPE_NULLREFUSED, 4, 7, nullptr, ZTERR_NOT_OFFERED);
+    EXPECT_EQ(cl2.eGetErrorType(), NA_ERRORTYPE_NULLREFUSED);
+    EXPECT_EQ(cl2.dwGetErrorId(), 8u);
+    EXPECT_EQ(cl2.pclGetXError()->nGetNbSubError(), 0);
+}
+
+TEST(NAError, QuietObjectAddsNeitherDebugLineNorFacts)
+{
+    CFactsConnection cnx;
+    CNAError cl;
+    cl.SetQuiet(1);
+    cl.AddError(NA_ERRORTYPE_GENERAL, 100, 4, &cnx, ZTERR_NOT_OFFERED);
+    cl.AddError(NA_ERRORTYPE_GENERAL, 100, 5, &cnx, ZTERR_NO_MEMORY);
+    cl.SetAnyError(105, 8, 16, 7, 1, &cnx, L"T", L"I");
+    EXPECT_EQ(cl.dwGetErrorId(), 8u);
+    EXPECT_EQ(cnx.m_nFactsCalls, 0);
+    const CXError* pcl = cl.pclGetXError();
+    ASSERT_EQ(pcl->nGetNbSubError(), 2);
+    EXPECT_FALSE(Contains(Debug(pcl), L"IEDUZARO"));
+    for (int i = 0; i < 2; i++)
+        EXPECT_FALSE(Contains(Debug(pcl->pclGetSubError(i)), L"IEDUZARO"));
+    EXPECT_FALSE(Contains(cl.pszGetError(), L"IEDUZARO"));
+
+    // The same sequence on a normal object.
+    CNAError cl2;
+    cl2.AddError(NA_ERRORTYPE_GENERAL, 100, 4, &cnx, ZTERR_NOT_OFFERED);
+    EXPECT_EQ(cnx.m_nFactsCalls, 1);
+    EXPECT_TRUE(Contains(Debug(cl2.pclGetXError()), L"IEDUZARO=100.4"));
+}
+
+TEST(NAError, InfoNames)
+{
+    CNAError cl;
+    cl.AddError(NA_ERRORTYPE_GENERAL, 1, 1, nullptr, ZTERR_NOT_OFFERED);
+    cl.SetInfoNames(L"", L"NOM");
+    EXPECT_EQ(cl.pszGetLogicalTableName(), nullptr);
+    EXPECT_EQ(cl.pszGetItemName(), nullptr);
+    cl.SetInfoNames(nullptr, L"NOM");
+    EXPECT_EQ(cl.pszGetItemName(), nullptr);
+    cl.SetInfoNames(L"CLIENT", L"");
+    ASSERT_NE(cl.pszGetLogicalTableName(), nullptr);
+    EXPECT_STREQ(cl.pszGetLogicalTableName(), L"CLIENT");
+    EXPECT_EQ(cl.pszGetItemName(), nullptr);
+    cl.SetInfoNames(L"CLIENT", L"NOM");
+    ASSERT_NE(cl.pszGetItemName(), nullptr);
+    EXPECT_STREQ(cl.pszGetItemName(), L"NOM");
+
+    CNAError::g_SetInfoNames(nullptr, L"T", L"I"); // no error: nothing to do
+}
+
+TEST(NAError, SetAnyErrorGivesTheModulesValueErrors)
+{
+    CFactsConnection cnx;
+    CNAError cl;
+    // Status 1: the value went out of range (user error 65 with both types).
+    cl.SetAnyError(1, 8, 6, 12, 2, &cnx, L"CLIENT", L"AGE");
+    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_GENERAL);
+    EXPECT_EQ(cl.dwGetErrorId(), 65u);
+    EXPECT_STREQ(cl.pszGetLogicalTableName(), L"CLIENT");
+    EXPECT_STREQ(cl.pszGetItemName(), L"AGE");
+    EXPECT_TRUE(Contains(Debug(cl.pclGetXError()), L"IEDUZARO=12.2\r\n"));
+    EXPECT_EQ(cnx.m_nFactsCalls, 1);
+
+    // Later statuses become sub-errors: 105 not handled (60), 104 a binary
+    // of other than 8 bytes (66), 107 (63), 106 (64), 101 (61).
+    cl.SetAnyError(105, 8, 16, 12, 3, &cnx, nullptr, nullptr);
+    cl.SetAnyError(104, 28, 26, 12, 4, &cnx, nullptr, nullptr);
+    cl.SetAnyError(107, 1, 2, 12, 5, &cnx, nullptr, nullptr);
+    cl.SetAnyError(106, 1, 2, 12, 6, &cnx, nullptr, nullptr);
+    cl.SetAnyError(101, 1, 2, 12, 7, &cnx, nullptr, nullptr);
+    EXPECT_EQ(cnx.m_nFactsCalls, 1);
+    const CXError* pcl = cl.pclGetXError();
+    ASSERT_EQ(pcl->nGetNbSubError(), 5);
+    const unsigned int anExpected[] = {60, 66, 63, 64, 61};
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(pcl->pclGetSubError(i)->nGetUserErrorCode(), anExpected[i]) << i;
+    EXPECT_EQ(cl.dwGetErrorId(), 65u);
+}
+
+TEST(NAError, DataBaseError)
+{
+    CFactsConnection cnx;
+    cnx.SetDataBase(L"shop");
+    CNAError cl;
+    cl._SetDataBaseError(NA_ERRORTYPE_DUPLICATE, &cnx, ZTERR_SERVER, 1062, L"Duplicate entry '5'", L"ORDERS",
+                         L"ID");
+    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_DUPLICATE);
+    EXPECT_EQ(cl.dwGetErrorId(), 22u);
+    const CXError* pcl = cl.pclGetXError();
+    std::wstring sUser = pcl->pszGetUserMessage();
+    EXPECT_TRUE(Contains(sUser, L"\"shop\"")) << sUser;
+    EXPECT_TRUE(Contains(sUser, L"1062")) << sUser;
+    EXPECT_TRUE(Contains(sUser, L"Duplicate entry '5'")) << sUser;
+    EXPECT_STREQ(cl.pszGetSystemErrorMessage(), L"Duplicate entry '5'");
+    EXPECT_EQ(cl.dwGetDataBaseErrorCode(), 1062u);
+    EXPECT_STREQ(cl.pszGetLogicalTableName(), L"ORDERS");
+    EXPECT_STREQ(cl.pszGetItemName(), L"ID");
+    EXPECT_EQ(cnx.m_nFactsCalls, 1);
+
+    // Without a connection, server text or server number.
+    CNAError cl2;
+    cl2._SetDataBaseError(NA_ERRORTYPE_GENERAL, nullptr, ZTERR_SERVER, 0, L"", nullptr, nullptr);
+    EXPECT_EQ(cl2.dwGetErrorId(), 22u);
+    EXPECT_TRUE(Contains(cl2.pclGetXError()->pszGetUserMessage(), L"\"\""));
+    EXPECT_FALSE(cl2.pclGetXError()->bHasInfo(EIT_BASECODE));
+    EXPECT_STREQ(cl2.pszGetSystemErrorMessage(), L"");
+
+    // A second one is a sub-error and asks for no facts.
+    cl._SetDataBaseError(NA_ERRORTYPE_GENERAL, &cnx, ZTERR_SERVER, 2006, nullptr, nullptr, nullptr);
+    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_DUPLICATE);
+    EXPECT_EQ(pcl->nGetNbSubError(), 1);
+    EXPECT_EQ(cl.dwGetDataBaseErrorCode(), 2006u);
+    EXPECT_EQ(cnx.m_nFactsCalls, 1);
+}
+
+TEST(NAError, RecordedErrorsCopiesAndLevels)
+{
+    _CXErrorModule32 clLocal;
+    clLocal.SetUserError(&gstMyModuleInfo32, ZTERR_NOT_OFFERED);
+    CNAError cl;
+    cl.AddError(NA_ERRORTYPE_NOTOFFERED, &clLocal, nullptr);
+    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
+    EXPECT_EQ(cl.dwGetErrorId(), 8u);
+
+    // A sub-error without error level is not kept.
+    _CXErrorModule32 clVide;
+    cl.AddSubError(&clVide);
+    EXPECT_EQ(cl.pclGetXError()->nGetNbSubError(), 0);
+    cl.AddSubError(&clLocal);
+    EXPECT_EQ(cl.pclGetXError()->nGetNbSubError(), 1);
+
+    // Copy takes kind and error; onto itself nothing changes.
+    CNAError clCopie;
+    clCopie.Copy(&cl);
+    EXPECT_EQ(clCopie.eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
+    EXPECT_EQ(clCopie.dwGetErrorId(), 8u);
+    EXPECT_EQ(clCopie.pclGetXError()->nGetNbSubError(), 1);
+    clCopie.Copy(&clCopie);
+    EXPECT_EQ(clCopie.dwGetErrorId(), 8u);
+    EXPECT_EQ(clCopie.pclGetXError()->nGetNbSubError(), 1);
+
+    // Levels: 2 and 3 kept, others ignored, 1 clears.
+    cl.SetErrorLevel(2);
+    EXPECT_EQ(cl.eGetErrorLevel(), NA_ERRORLEVEL_2);
+    cl.SetErrorLevel(7);
+    EXPECT_EQ(cl.eGetErrorLevel(), NA_ERRORLEVEL_2);
+    cl.SetErrorLevel(1);
+    EXPECT_EQ(cl.eGetErrorLevel(), NA_ERRORLEVEL_NOERROR);
+    EXPECT_EQ(cl.dwGetErrorId(), 0u);
+}
+
+TEST(NAError, MessagesGoToTheLastError)
+{
+    CNAError cl;
+    cl.AddError(NA_ERRORTYPE_GENERAL, 1, 1, nullptr, ZTERR_NOT_OFFERED);
+    cl.AddDebugMessageNoFormat(L"first note");
+    cl.AddError(NA_ERRORTYPE_GENERAL, 1, 2, nullptr, ZTERR_NO_MEMORY);
+    cl.AddDebugMessageNoFormat(L"second note");
+    cl.AddDebugMessageNoFormatFirst(L"SELECT 1");
+    cl.AddUserMessageNoFormat(L"more");
+    cl.SetDataBaseErrorMessage(L"gone away");
+
+    const CXError* pcl = cl.pclGetXError();
+    const CXError* pclSub = pcl->pclGetSubError(0);
+    EXPECT_TRUE(Contains(Debug(pcl), L"first note"));
+    EXPECT_FALSE(Contains(Debug(pcl), L"second note"));
+    EXPECT_TRUE(Contains(Debug(pclSub), L"second note"));
+    EXPECT_EQ(Debug(pclSub).rfind(L"SELECT 1\r\n", 0), 0u);
+    EXPECT_TRUE(Contains(pclSub->pszGetUserMessage(), L"more"));
+    EXPECT_TRUE(pclSub->bHasInfo(EIT_BASEMESSAGE));
+    EXPECT_FALSE(pcl->bHasInfo(EIT_BASEMESSAGE));
+}
+
+TEST(NAError, HostSlotsInOrder)
+{
+    CNAError cl;
+    cl.AddError(NA_ERRORTYPE_DUPLICATE, 4, 2, nullptr, ZTERR_NO_SUCH_ITEM, L"CLIENT", L"NOM");
+    cl.SetInfoNames(L"CLIENT", L"NOM");
+    INAError* pi = &cl;
+
+    EXPECT_EQ(CallSlot<int>(pi, 1), 1);  // nGetVersion
+    EXPECT_EQ(CallSlot<int>(pi, 2), 1);  // nGetCompatSince
+    EXPECT_EQ(CallSlot<int>(pi, 3), -1); // nGetNAVersion
+    EXPECT_EQ(CallSlot<int>(pi, 4), -1); // nGetNACompatSince
+    CallSlot<void>(pi, 5);
+    const wchar_t* pszReport = CallSlot<const wchar_t*>(pi, 6);
+    ASSERT_NE(pszReport, nullptr);
+    EXPECT_TRUE(Contains(pszReport, L"IEDUZARO=4.2"));
+    EXPECT_EQ(CallSlot<unsigned int>(pi, 7), 26u);
+    EXPECT_EQ(CallSlot<int>(pi, 8), 3);
+    EXPECT_STREQ(CallSlot<const wchar_t*>(pi, 9), L"CLIENT");
+    EXPECT_STREQ(CallSlot<const wchar_t*>(pi, 10), L"NOM");
+    EXPECT_EQ(CallSlot<CXError*>(pi, 11), cl.pclGetXError());
+    EXPECT_EQ(CallSlot<int>(pi, 12), 3);
+    for (int i = 13; i <= 17; i++)
+        CallSlot<void>(pi, i);
+    // The state is untouched by the empty slots.
+    EXPECT_EQ(cl.dwGetErrorId(), 26u);
+}
+
+TEST(NAError, ReferenceCountAndDriverFactory)
+{
+    CNADriver clDriver;
+    CNAError* pcl = clDriver.pclAllocError();
+    ASSERT_NE(pcl, nullptr);
+    EXPECT_EQ(pcl->eGetErrorType(), NA_ERRORTYPE_NONE);
+    EXPECT_EQ(pcl->nRelease(), 0u); // a count of 0 stays 0
+    pcl->AddRef();
+    pcl->AddRef();
+    EXPECT_EQ(pcl->nRelease(), 1u);
+    EXPECT_EQ(pcl->nRelease(), 0u); // destroyed (checked by the sanitizer run)
+
+    // The driver keeps one error object of its own.
+    clDriver.AllocError();
+    clDriver.AllocError();
+
+    EXPECT_EQ(clDriver.piGetKX(), nullptr);
+    IKXForNA* piKX = reinterpret_cast<IKXForNA*>(static_cast<uintptr_t>(0x1000));
+    EXPECT_EQ(clDriver.bSetKX(piKX), 1);
+    EXPECT_EQ(clDriver.piGetKX(), piKX);
+}
+
+TEST(NAError, DriverPointerClearedWhenItsDriverGoes)
+{
+    CNADriver* pcl = new CNADriver();
+    CNADriver::s_pclDriver = pcl;
+    delete pcl;
+    EXPECT_EQ(CNADriver::s_pclDriver, nullptr);
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 #include "access/driver/NaDriver.h"
 
 #include "access/driver/NAError.h"
+#include "common/values/NACnvVariant.h"
 
 #include <new>
 
@@ -35,11 +36,12 @@ void CNADriver::AllocError()
         m_pclError->AddRef();
 }
 
-CNAConvertVariant* CNADriver::pclAllocVariant(CNAError* pError, CNAConnectionDescription*)
+CNAConvertVariant* CNADriver::pclAllocVariant(CNAError* pError, CNAConnectionDescription* pConnection)
 {
     if (pError == nullptr)
         pError = m_pclError;
-    if (pError != nullptr)
+    CNAConvertVariant* pclVariant = new (std::nothrow) CNAConvertVariant(pError, pConnection);
+    if (pclVariant == nullptr && pError != nullptr)
         pError->pclGetXError()->SetErrorNoMemory();
-    return nullptr;
+    return pclVariant;
 }

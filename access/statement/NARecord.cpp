@@ -1,0 +1,5 @@
+#include "access/statement/NARecord.h"
+
+CNARecord::CNARecord() : m_pclCurrentKXRecord(nullptr) {}
+
+CNARecord::~CNARecord() {}

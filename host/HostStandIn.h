@@ -53,6 +53,8 @@ public:
     virtual int nFactoryCalls() = 0;
     // The message loader to hand to the module, and its test messages.
     virtual PFN_HOST_LOADSTRING pfnMessageLoader() = 0;
+    // The engine key service to hand to the driver (an IKXForNA*).
+    virtual void* pKeyService() = 0;
 
 protected:
     ~IHostStandIn() = default;

@@ -3,6 +3,7 @@
 #include "common/platform/InformationDLL.h"
 #include "host/HostStandIn.h"
 #include "host/InfoLocale.h"
+#include "host/KeyService.h"
 #include "host/StrMemAllocator.h"
 
 #include <cwchar>
@@ -84,6 +85,7 @@ public:
     void SetGlobalFactoryVersion(int nVersion) override { m_factory.m_nVersion = nVersion; }
     int nFactoryCalls() override { return m_factory.m_nCalls; }
     PFN_HOST_LOADSTRING pfnMessageLoader() override { return &LoadMessage; }
+    void* pKeyService() override { return HostKeyService(); }
 
     unsigned nExecution(unsigned nCommand, uintptr_t nArgument)
     {

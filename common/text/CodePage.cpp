@@ -32,6 +32,8 @@ const char kWideSide[] = "UTF-32LE";
 // converter does, so that one of them never blanks a whole text.
 int ToCp1252(wchar_t c)
 {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<int>(c);
     unsigned char b = 0;
     if (STR_bIsCp1252(c, b))
         return b;
@@ -175,7 +177,7 @@ public:
     uint64_t nTotal() const { return m_nTotal; }
 
 private:
-    char m_scratch[256];
+    char m_scratch[1024];
     bool m_bCount;
     char* m_pOut;
     char* m_pMark = m_pOut;
@@ -262,6 +264,121 @@ size_t nRoom(int n, size_t unit)
     return count > SIZE_MAX / unit ? SIZE_MAX / unit * unit : count * unit;
 }
 
+// UTF-8 is decoded and encoded here rather than by iconv: it is the text of
+// every Unicode connection, and iconv's lenient mode is slow on it. Validity
+// follows the Unicode rules (no overlong forms, no surrogates, nothing above
+// U+10FFFF), as iconv's.
+bool bIsUtf8(unsigned codePage)
+{
+    return codePage == 65001;
+}
+
+// Length of the well-formed sequence at p (at most n bytes): 0 when invalid,
+// -1 when the input ends inside a sequence that could still be valid.
+int nUtf8Sequence(const unsigned char* p, size_t n, wchar_t& c)
+{
+    const unsigned b = p[0];
+    if (b < 0x80) {
+        c = static_cast<wchar_t>(b);
+        return 1;
+    }
+    int len;
+    unsigned lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    unsigned value = b & (0x7F >> len);
+    for (int i = 1; i < len; ++i) {
+        if (static_cast<size_t>(i) >= n)
+            return -1;
+        const unsigned t = p[i];
+        if (t < (i == 1 ? lo : 0x80) || t > (i == 1 ? hi : 0xBF))
+            return 0;
+        value = value << 6 | (t & 0x3F);
+    }
+    c = static_cast<wchar_t>(value);
+    return len;
+}
+
+// UTF-8 to wide characters: invalid bytes fail when bStrict, else are
+// skipped one at a time; input ending inside a sequence fails.
+int nUtf8ToWide(const char* src, size_t n, wchar_t* dst, int dstChars, bool bStrict)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(src);
+    uint64_t nOut = 0;
+    size_t i = 0;
+    while (i < n) {
+        if (p[i] < 0x80) {
+            if (dst != nullptr) {
+                if (nOut >= static_cast<uint64_t>(dstChars))
+                    return 0;
+                dst[nOut] = static_cast<wchar_t>(p[i]);
+            }
+            ++nOut;
+            ++i;
+            continue;
+        }
+        wchar_t c = 0;
+        const int len = nUtf8Sequence(p + i, n - i, c);
+        if (len < 0 || (len == 0 && bStrict))
+            return 0;
+        if (len == 0) {
+            ++i;
+            continue;
+        }
+        if (dst != nullptr) {
+            if (nOut >= static_cast<uint64_t>(dstChars))
+                return 0;
+            dst[nOut] = c;
+        }
+        ++nOut;
+        i += static_cast<size_t>(len);
+    }
+    return nResult(nOut);
+}
+
+// One character in UTF-8 into buf (4 bytes); 0 when it is no character.
+size_t nWideToUtf8(wchar_t wc, char* buf)
+{
+    const uint32_t c = static_cast<uint32_t>(wc);
+    if (c < 0x80) {
+        buf[0] = static_cast<char>(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        buf[0] = static_cast<char>(0xC0 | c >> 6);
+        buf[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
+        return 0;
+    if (c < 0x10000) {
+        buf[0] = static_cast<char>(0xE0 | c >> 12);
+        buf[1] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        buf[2] = static_cast<char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+    buf[0] = static_cast<char>(0xF0 | c >> 18);
+    buf[1] = static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    buf[2] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    buf[3] = static_cast<char>(0x80 | (c & 0x3F));
+    return 4;
+}
+
 }  // namespace
 
 const char* CodePageToIConv(unsigned codePage)
@@ -303,12 +420,23 @@ int MultiByteToWideChar(unsigned codePage, unsigned flags, const char* src, int 
             return nResult(n);
         if (n > static_cast<size_t>(dstChars))
             return 0;
+        static const struct CTable {
+            wchar_t a[256];
+            CTable()
+            {
+                for (int b = 0; b < 256; ++b)
+                    a[b] = STR_FromCP1252(static_cast<unsigned char>(b));
+            }
+        } s_table;
         for (size_t i = 0; i < n; ++i)
-            dst[i] = STR_FromCP1252(static_cast<unsigned char>(src[i]));
+            dst[i] = s_table.a[static_cast<unsigned char>(src[i])];
         return static_cast<int>(n);
     }
 
     const bool bStrict = (flags & kFlagInvalidChars) != 0;
+    if (bIsUtf8(codePage))
+        return nUtf8ToWide(src, n, bQuery ? nullptr : dst, dstChars, bStrict);
+
     CConverter conv(TabToCode[bStrict ? 1 : 0], CodePageToIConv(codePage));
     if (!conv.bOk())
         return 0;
@@ -333,20 +461,35 @@ int WideCharToMultiByte(unsigned codePage, unsigned flags, const wchar_t* src, i
     const bool bQuery = dst == nullptr || dstBytes == 0;
     COutput out(bQuery ? nullptr : dst, bQuery ? 0 : static_cast<size_t>(dstBytes));
 
-    if (bServedAs1252(codePage)) {
+    const bool bUtf8 = bIsUtf8(codePage);
+    if (bUtf8 || bServedAs1252(codePage)) {
+        // Encoded into a local chunk, handed to the output a chunk at a time.
+        char chunk[512];
+        size_t used = 0;
         for (size_t i = 0; i < n; ++i) {
-            const int b = ToCp1252(src[i]);
-            if (b >= 0) {
-                const char c = static_cast<char>(b);
-                if (!out.bPut(&c, 1))
+            if (used > sizeof(chunk) - 4) {
+                if (!out.bPut(chunk, used))
                     return 0;
-            } else {
+                used = 0;
+            }
+            size_t len = 0;
+            if (bUtf8) {
+                len = nWideToUtf8(src[i], chunk + used);
+            } else if (const int b = ToCp1252(src[i]); b >= 0) {
+                chunk[used] = static_cast<char>(b);
+                len = 1;
+            }
+            if (len == 0) {
                 if (usedDefault)
                     *usedDefault = 1;
-                if (!out.bPut(repl, replLen))
+                if (!out.bPut(chunk, used) || !out.bPut(repl, replLen))
                     return 0;
+                used = 0;
             }
+            used += len;
         }
+        if (!out.bPut(chunk, used))
+            return 0;
         return nResult(out.nTotal());
     }
 

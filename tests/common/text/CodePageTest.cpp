@@ -4,6 +4,7 @@
 #include "tests/support/TestHost.h"
 
 #include <iconv.h>
+#include <random>
 
 #include <clocale>
 #include <cstdlib>
@@ -668,4 +669,45 @@ TEST(CodePage, ConcurrentConversions)
         th.join();
     for (int t = 0; t < 4; ++t)
         EXPECT_EQ(failures[t], 0) << t;
+}
+
+// UTF-8 is converted without iconv: random byte strings, well-formed or not,
+// must give what the C library's strict converter gives.
+TEST(CodePage, Utf8AgreesWithTheCLibrary)
+{
+    iconv_t cd = iconv_open("UTF-32LE", "UTF-8");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::mt19937 rng(7);
+    const unsigned char pieces[] = {'a', 0x7F, 0x80, 0xBF, 0xC0, 0xC2, 0xDF, 0xE0, 0xA0, 0xED, 0x9F,
+                                    0xEF, 0xF0, 0x90, 0xF4, 0x8F, 0xF5, 0xFF, 0x00};
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes;
+        const int len = 1 + static_cast<int>(rng() % 8);
+        for (int i = 0; i < len; ++i)
+            bytes.push_back(static_cast<char>(pieces[rng() % sizeof(pieces)]));
+
+        std::vector<char32_t> expected(bytes.size() + 1);
+        char* in = &bytes[0];
+        size_t inLeft = bytes.size();
+        char* out = reinterpret_cast<char*>(expected.data());
+        size_t outLeft = expected.size() * sizeof(char32_t);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const bool bValid = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+        const size_t nExpected = (expected.size() * sizeof(char32_t) - outLeft) / sizeof(char32_t);
+
+        wchar_t buf[16];
+        const int n = MultiByteToWideChar(65001, 8, bytes.data(), static_cast<int>(bytes.size()), buf, 16);
+        ASSERT_EQ(n > 0, bValid) << "round " << round;
+        if (bValid) {
+            ASSERT_EQ(static_cast<size_t>(n), nExpected);
+            for (int i = 0; i < n; ++i)
+                ASSERT_EQ(static_cast<char32_t>(buf[i]), expected[static_cast<size_t>(i)]);
+            // The encoder gives the same bytes back.
+            char back[64];
+            ASSERT_EQ(WideCharToMultiByte(65001, 0, buf, n, back, sizeof(back), nullptr, nullptr),
+                      static_cast<int>(bytes.size()));
+            ASSERT_EQ(std::string(back, bytes.size()), bytes);
+        }
+    }
+    iconv_close(cd);
 }

@@ -1,0 +1,674 @@
+// Storing values received from the server in a value cell: wide and 8-bit
+// row texts turned into the cell's host type (words for booleans, numeric
+// texts through the host's converter, date and time texts by their layout,
+// binaries with their length prefix), raw bytes for the database buffer and
+// host values handed over by the server layer.
+#include "common/values/NACnvVariant.h"
+
+#include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NAError.h"
+#include "access/driver/NAItemDescription.h"
+#include "common/text/CodePage.h"
+#include "common/text/XYString.h"
+#include "common/values/AnyConvert.h"
+#include "common/values/datetime.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kMaxSuccess = 99;
+const unsigned kCodePage1252 = 1252;
+
+// File and point numbers of the debug line of a rejected server text.
+const int kFileServer = 12;
+const int kPointNumber = 4;
+const int kPointDate = 5;
+
+// Forms a date or time text takes in the cell.
+enum eDateForm {
+    FORM_NONE = 0,
+    FORM_DATE8 = NA_IT_DATE8,       // 8-bit "YYYYMMDD"
+    FORM_HEURE = NA_IT_HEURE,       // 8-bit "HHMMSS" then milliseconds digits
+    FORM_DATETIME = NA_IT_DATETIME, // the 8-byte date-time
+    FORM_DATEW = 1000,              // wide "YYYYMMDD"
+    FORM_TIMEW = 1001,              // wide "HHMMSSmmm"
+};
+
+eDateForm FormOfHostType(unsigned char nType)
+{
+    switch (nType) {
+    case TQTYPE_DATEA: return FORM_DATE8;
+    case TQTYPE_TIMEA: return FORM_HEURE;
+    case TQTYPE_DATETIME: return FORM_DATETIME;
+    case TQTYPE_DATEW: return FORM_DATEW;
+    case TQTYPE_TIMEW: return FORM_TIMEW;
+    default: return FORM_NONE;
+    }
+}
+
+// The fields of a server date or time text, as digit characters.
+struct STDateParts {
+    bool bEmpty = false;
+    bool bDate = false;
+    char szDate[9] = {};     // YYYYMMDD
+    bool bTime = false;
+    bool bSeconds = false;
+    char szTime[7] = {};     // hhmmss, seconds "00" when absent
+    unsigned nFraction = 0;  // fraction digits kept, at most 3
+    char szFraction[4] = {};
+};
+
+void SetDate(STDateParts& st, const char* p, unsigned nYear, unsigned nMonth, unsigned nDay)
+{
+    st.bDate = true;
+    std::memcpy(st.szDate, p + nYear, 4);
+    std::memcpy(st.szDate + 4, p + nMonth, 2);
+    std::memcpy(st.szDate + 6, p + nDay, 2);
+}
+
+// nSecond < 0: the layout has no seconds.
+void SetTime(STDateParts& st, const char* p, unsigned nHour, unsigned nMinute, int nSecond)
+{
+    st.bTime = true;
+    std::memcpy(st.szTime, p + nHour, 2);
+    std::memcpy(st.szTime + 2, p + nMinute, 2);
+    st.bSeconds = nSecond >= 0;
+    if (st.bSeconds)
+        std::memcpy(st.szTime + 4, p + nSecond, 2);
+    else
+        std::memcpy(st.szTime + 4, "00", 2);
+}
+
+// The fraction digits from nFrom to the end of the text; only the first
+// three count (milliseconds).
+void SetFraction(STDateParts& st, const char* p, unsigned nFrom, unsigned nLength)
+{
+    st.nFraction = nLength > nFrom ? std::min(nLength - nFrom, 3u) : 0;
+    std::memcpy(st.szFraction, p + nFrom, st.nFraction);
+}
+
+// Where a date or time text goes and in which form.
+struct STDateTarget {
+    eDateForm eForm;
+    unsigned char* p;
+    unsigned n;
+};
+
+// A value of the cell's own takes the form of its host type; a buffer the
+// form of the host item (the host type without a date or time item).
+STDateTarget DateTarget(const CAny& clValue, eNAVARTYPE eKind, const INAItemDescription* piItem,
+                        unsigned char* pBuffer, unsigned nSize)
+{
+    STDateTarget st = {FORM_NONE, nullptr, 0};
+    const unsigned char nType = clValue.nGetTypeCode();
+    if (eKind == NA_VAR_ANY || eKind == NA_VAR_UNREADYET) {
+        st.eForm = FormOfHostType(nType);
+        if (st.eForm != FORM_NONE) {
+            void* p = nullptr;
+            unsigned int n = 0;
+            clValue.pclGetTraitement()->nGetDataAdr(&p);
+            clValue.pclGetTraitement()->nGetDataSize(&n);
+            st.p = static_cast<unsigned char*>(p);
+            st.n = p != nullptr ? n : 0;
+        }
+        return st;
+    }
+    const eNA_ITEMTYPE eItem = piItem != nullptr ? piItem->eNAGetItemType() : NA_IT_EMPTY;
+    if (eItem == NA_IT_DATE8 || eItem == NA_IT_HEURE || eItem == NA_IT_DATETIME)
+        st.eForm = static_cast<eDateForm>(eItem);
+    else
+        st.eForm = FormOfHostType(nType);
+    st.p = pBuffer;
+    st.n = pBuffer != nullptr ? nSize : 0;
+    return st;
+}
+
+// Writes the fields over the target (zeroed first); 0 when there is no
+// form or no target.
+int WriteDateParts(const STDateParts& st, const STDateTarget& stTarget)
+{
+    const eDateForm eForm = stTarget.eForm;
+    unsigned char* pTarget = stTarget.p;
+    const unsigned nSize = stTarget.n;
+    if (eForm == FORM_NONE || pTarget == nullptr)
+        return 0;
+    std::memset(pTarget, 0, nSize);
+    if (st.bEmpty)
+        return 1;
+    switch (eForm) {
+    case FORM_DATE8:
+        // The date only when it fits whole.
+        if (st.bDate && nSize >= 8)
+            std::memcpy(pTarget, st.szDate, 8);
+        return 1;
+    case FORM_DATETIME: {
+        CDateTime dt;
+        dt.InitDate();
+        if (st.bDate)
+            dt.__SetPartieDate(st.szDate);
+        if (st.bTime) {
+            char sz[10] = {};
+            std::memcpy(sz, st.szTime, 6);
+            std::memcpy(sz + 6, st.szFraction, st.nFraction);
+            dt.__SetPartieHeure(sz);
+        }
+        if (nSize >= sizeof(dt))
+            std::memcpy(pTarget, &dt, sizeof(dt));
+        return 1;
+    }
+    case FORM_HEURE: {
+        char sz[9];
+        std::memset(sz, '0', sizeof(sz));
+        if (st.bTime) {
+            std::memcpy(sz, st.szTime, st.bSeconds ? 6 : 4);
+            std::memcpy(sz + 6, st.szFraction, st.nFraction);
+        }
+        // Each position only while a terminator still fits after it.
+        for (unsigned i = 0; i < sizeof(sz) && i + 2 <= nSize; i++)
+            pTarget[i] = static_cast<unsigned char>(sz[i]);
+        return 1;
+    }
+    case FORM_DATEW:
+    case FORM_TIMEW: {
+        char sz[10] = {};
+        unsigned n = 0;
+        if (eForm == FORM_DATEW && st.bDate) {
+            std::memcpy(sz, st.szDate, 8);
+            n = 8;
+        } else if (eForm == FORM_TIMEW && st.bTime) {
+            std::memcpy(sz, st.szTime, 6);
+            std::memset(sz + 6, '0', 3);
+            std::memcpy(sz + 6, st.szFraction, st.nFraction);
+            n = 9;
+        }
+        if (n > 0 && nSize / sizeof(wchar_t) >= n + 1) {
+            for (unsigned i = 0; i < n; i++) {
+                const wchar_t c = static_cast<unsigned char>(sz[i]);
+                std::memcpy(pTarget + i * sizeof(wchar_t), &c, sizeof(c));
+            }
+        }
+        return 1;
+    }
+    default:
+        return 0;
+    }
+}
+
+// Binary bytes: the host value of kinds 1 and 2, else a 16-bit length then
+// the bytes in the buffer.
+int StoreBinary(CAny& clValue, eNAVARTYPE eKind, unsigned char* pBuffer, unsigned nSize, const void* p, unsigned n)
+{
+    if (p == nullptr)
+        n = 0;
+    if (eKind == NA_VAR_ANY || eKind == NA_VAR_UNREADYET) {
+        clValue.__SetType(TQTYPE_BIN, 0);
+        static const unsigned char s_byEmpty = 0;
+        clValue.pclGetTraitement()->SetValue(n > 0 ? p : &s_byEmpty, n);
+        clValue.SetFlags(0);
+        return 1;
+    }
+    if (pBuffer == nullptr)
+        return 1;
+    std::memset(pBuffer, 0, nSize);
+    if (nSize < 2)
+        return 1;
+    const unsigned k = std::min(std::min(n, nSize - 2), 0xFFFFu);
+    const std::uint16_t w = static_cast<std::uint16_t>(k);
+    std::memcpy(pBuffer, &w, sizeof(w));
+    if (k > 0)
+        std::memcpy(pBuffer + 2, p, k);
+    return 1;
+}
+
+unsigned CurrentIfUnset(int nCodePage)
+{
+    return nCodePage == -1 ? STR_nGetCurrentCodePage() : static_cast<unsigned>(nCodePage);
+}
+
+bool bText8(unsigned char t)
+{
+    switch (t) {
+    case 17: case 18: case 19: case 21: case 22: case 23: case 134:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool bTextW(unsigned char t)
+{
+    return t == 16 || t == 20 || t == 81 || t == 110;
+}
+
+bool bNumeric(unsigned char t)
+{
+    return (t >= 3 && t <= 12) || t == 14;
+}
+
+bool bDateOrTime(unsigned char t)
+{
+    return (t >= 24 && t <= 26) || t == 128 || t == 129;
+}
+
+} // namespace
+
+// ---- Wide text ----------------------------------------------------------------------------------
+
+int CNAConvertVariant::bSetValueDB(const wchar_t* pszText, unsigned int nLength)
+{
+    if (m_nStateBufferDB == DBBUFFER_NONE && !bInitBufferDB())
+        return 0;
+    return bSetValueFromDB(pszText, nLength);
+}
+
+int CNAConvertVariant::bSetValueFromDB(const wchar_t* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr) {
+        SetNull();
+        return 1;
+    }
+    if (nLength == static_cast<unsigned>(-1))
+        nLength = static_cast<unsigned>(std::wcslen(pszText));
+    // A rejected text leaves the cell as it was, NULL included.
+    const bool bWasNull = m_clValue.bIsNull();
+    _OnSetValue(1);
+    const unsigned char nType = m_clValue.nGetTypeCode();
+
+    const auto store = [&]() -> int {
+        if (nType == TQTYPE_BOOL) {
+            const wchar_t sz[2] = {nLength > 0 ? pszText[0] : L'\0', L'\0'};
+            const bool b = s_bTextToBool(sz) != 0;
+            if (m_eVarType == NA_VAR_ANY)
+                return CNAVariant::bSetValue(b);
+            if (m_pbyBuffer != nullptr && m_nSize > 0)
+                m_pbyBuffer[0] = b ? 1 : 0;
+            return 1;
+        }
+
+        if (bNumeric(nType)) {
+            const CXYString<wchar_t> clText(pszText, static_cast<int>(nLength));
+            // The converter fills a whole value area: a local one, of which
+            // what fits is kept.
+            unsigned char aby[CAny::VALEUR_SIZE] = {};
+            const int nStatus = CAny::__s_nCastTo(aby, clText.pszGet(), nType, nullptr);
+            if (nStatus > kMaxSuccess) {
+                _SetErrorConversionFailed(TQTYPE_DSTRW, clText.pszGet(), kFileServer, kPointNumber);
+                return 0;
+            }
+            if (m_eVarType == NA_VAR_ANY) {
+                m_clValue.pclGetTraitement()->SetValue(aby);
+                m_clValue.SetFlags(0);
+                return 1;
+            }
+            if (m_pbyBuffer == nullptr)
+                return 0;
+            unsigned int nStored = 0;
+            const CAny clType(nType);
+            clType.pclGetTraitement()->nGetDataSize(&nStored);
+            std::memcpy(m_pbyBuffer, aby, std::min(std::min<unsigned>(nStored, sizeof(aby)), m_nSize));
+            return 1;
+        }
+
+        if ((nType >= 16 && nType <= 19) || (nType >= 21 && nType <= 23) || nType == TQTYPE_CARW ||
+            nType == TQTYPE_PSTRW)
+            return bSetValue(pszText, nLength);
+
+        if (bDateOrTime(nType)) {
+            if (nLength == 0)
+                return _bSetValueDB_AndConvertToDate("", 0, kCodePage1252);
+            CXYString<char> cl;
+            if (cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(kCodePage1252), 0,
+                                 nullptr) != 0)
+                return 0;
+            return _bSetValueDB_AndConvertToDate(cl.pszGet(), static_cast<unsigned>(cl.nGetLength()),
+                                                 kCodePage1252);
+        }
+
+        if (nType == TQTYPE_BIN) {
+            // One byte per character.
+            std::vector<unsigned char> aby(nLength);
+            for (unsigned i = 0; i < nLength; i++)
+                aby[i] = static_cast<unsigned char>(pszText[i]);
+            return StoreBinary(m_clValue, m_eVarType, m_pbyBuffer, m_nSize, aby.data(), nLength);
+        }
+
+        CAny cl(TQTYPE_PSTRW);
+        const std::wstring s(pszText, nLength);
+        cl.pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned>(s.size() * sizeof(wchar_t)));
+        cl.SetFlags(0);
+        return bSetValue(&cl);
+    };
+
+    const int bResult = store();
+    if (!bResult)
+        m_clValue.SetNullFlag(bWasNull);
+    return bResult;
+}
+
+// ---- 8-bit text ----------------------------------------------------------------------------------
+
+int CNAConvertVariant::bSetValueDB(const char* pszText, unsigned int nLength, unsigned int nCodePage)
+{
+    if (m_nStateBufferDB == DBBUFFER_NONE && !bInitBufferDB())
+        return 0;
+    if (pszText == nullptr)
+        nLength = 0;
+    else if (nLength == static_cast<unsigned>(-1))
+        nLength = static_cast<unsigned>(std::strlen(pszText));
+    if (nLength == 0)
+        return bSetValue(static_cast<const unsigned char*>(nullptr), 0);
+    const bool bWasNull = m_clValue.bIsNull();
+    _OnSetValue(1);
+    const unsigned char nType = m_clValue.nGetTypeCode();
+
+    const auto store = [&]() -> int {
+        if ((nType >= 16 && nType <= 23) || nType == TQTYPE_CARW || nType == TQTYPE_PSTRW || nType == 134)
+            return _bSetValue(pszText, nLength, nCodePage);
+
+        if (nType == TQTYPE_BOOL) {
+            const char sz[2] = {pszText[0], 0};
+            const bool b = s_bTextToBool(sz) != 0;
+            if (m_eVarType == NA_VAR_ANY)
+                return CNAVariant::bSetValue(b);
+            if (m_pbyBuffer != nullptr && m_nSize > 0)
+                m_pbyBuffer[0] = b ? 1 : 0;
+            return 1;
+        }
+
+        if (bNumeric(nType)) {
+            CXYString<wchar_t> cl;
+            if (cl.__nConversion(pszText, static_cast<int>(nLength), 0,
+                                 static_cast<int>(CurrentIfUnset(static_cast<int>(nCodePage))), 0, nullptr) != 0)
+                return 0;
+            return bSetValueFromDB(cl.pszGet(), static_cast<unsigned>(cl.nGetLength()));
+        }
+
+        if (bDateOrTime(nType))
+            return _bSetValueDB_AndConvertToDate(pszText, nLength, nCodePage);
+
+        if (nType == TQTYPE_BIN)
+            return StoreBinary(m_clValue, m_eVarType, m_pbyBuffer, m_nSize, pszText, nLength);
+
+        CAny cl(TQTYPE_PSTRA);
+        const std::string s(pszText, nLength);
+        cl.pclGetTraitement()->SetValueFromANSI(s.c_str(), static_cast<unsigned>(s.size()));
+        cl.SetFlags(0);
+        return bSetValue(&cl);
+    };
+
+    const int bResult = store();
+    if (!bResult)
+        m_clValue.SetNullFlag(bWasNull);
+    return bResult;
+}
+
+// ---- Raw bytes ----------------------------------------------------------------------------------
+
+int CNAConvertVariant::bSetValueDB(const unsigned char* p, unsigned int n)
+{
+    if (m_nStateBufferDB == DBBUFFER_NONE && !bInitBufferDB())
+        return 0;
+    if (p == nullptr)
+        n = 0;
+    m_nLengthDB = n;
+    if (m_nStateBufferDB == DBBUFFER_OWN && n > m_nSizeBufferDB && !_bAllocBufferDB(n))
+        return 0;
+    if (m_nStateBufferDB == DBBUFFER_INPLACE && (m_eVarType == NA_VAR_ANY || m_eVarType == NA_VAR_UNREADYET))
+        return bSetValue(p, n);
+    // On the cell's bytes the value is no longer NULL; a separate buffer
+    // is converted later.
+    if (m_nStateBufferDB == DBBUFFER_INPLACE)
+        _OnSetValue(1);
+    unsigned char* pTarget = nullptr;
+    unsigned int nSize = 0;
+    if (!bGetBufferDB(&pTarget, &nSize, nullptr))
+        return 0;
+    if (pTarget == nullptr) {
+        m_nLengthDB = 0;
+        return 1;
+    }
+    const unsigned nCopy = std::min(n, nSize);
+    if (nCopy > 0)
+        std::memmove(pTarget, p, nCopy);
+    std::memset(pTarget + nCopy, 0, nSize - nCopy);
+    m_nLengthDB = nCopy;
+    return 1;
+}
+
+// ---- Host value ---------------------------------------------------------------------------------
+
+int CNAConvertVariant::bSetValueDB(const CAny* pclValue)
+{
+    if (m_nStateBufferDB == DBBUFFER_NONE && !bInitBufferDB())
+        return 0;
+    if (pclValue == nullptr || pclValue->bIsNull() || pclValue->nGetTypeCode() == TQTYPE_VIDE) {
+        SetNull();
+        return 1;
+    }
+    const CAny_Intern* pclTraitement = pclValue->pclGetTraitement();
+    void* p = nullptr;
+    unsigned int n = 0;
+    pclTraitement->nGetDataAdr(&p);
+    // The text without its terminator.
+    pclTraitement->nGetUtilDataSize(&n);
+    if (p == nullptr)
+        n = 0;
+    if (m_nStateBufferDB == DBBUFFER_OWN)
+        return bSetValueDB(static_cast<const unsigned char*>(p), n);
+    const unsigned char t = pclValue->nGetTypeCode();
+    if (t == m_clValue.nGetTypeCode())
+        return bSetValue(pclValue);
+    if (bText8(t)) {
+        const int nCodePage = m_pclConnection != nullptr ? m_pclConnection->nGetCnxCodePage() : -1;
+        if (n == 0)
+            return bSetValueDB("", 0, CurrentIfUnset(nCodePage));
+        return bSetValueDB(static_cast<const char*>(p), n, CurrentIfUnset(nCodePage));
+    }
+    if (bTextW(t))
+        return bSetValueDB(p != nullptr ? static_cast<const wchar_t*>(p) : L"", n / static_cast<unsigned>(sizeof(wchar_t)));
+    return bSetValue(pclValue);
+}
+
+// ---- Date and time texts ---------------------------------------------------------------------------
+
+int CNAConvertVariant::_bSetValueDB_AndConvertToDate(const char* pszText, unsigned int nLength, unsigned int)
+{
+    if (pszText == nullptr)
+        nLength = 0;
+    const auto at = [&](unsigned i) { return i < nLength ? pszText[i] : '\0'; };
+    int bResult = -1;
+    switch (nLength) {
+    case 0: {
+        // The empty text is the empty value: the zeroed target.
+        STDateParts st;
+        st.bEmpty = true;
+        bResult = WriteDateParts(st, DateTarget(m_clValue, m_eVarType, m_piItem, m_pbyBuffer, m_nSize));
+        break;
+    }
+    case 4:
+        bResult = _bSetValueDB_HHMM(pszText, nLength);
+        break;
+    case 5:
+        if (at(2) == ':')
+            bResult = _bSetValueDB_HH_MM(pszText, nLength);
+        break;
+    case 6:
+        bResult = _bSetValueDB_HHMMSS(pszText, nLength);
+        break;
+    case 8:
+        bResult = at(2) == ':' ? _bSetValueDB_HH_MM_SS_MMM(pszText, nLength) : _bSetValueDB_AAAAMMJJ(pszText, nLength);
+        break;
+    case 10:
+        if (at(2) == ':')
+            bResult = _bSetValueDB_HH_MM_SS_MMM(pszText, nLength);
+        else if (at(4) == '-' && at(7) == '-')
+            bResult = _bSetValueDB_AAAA_MM_JJ(pszText, nLength);
+        break;
+    case 11:
+    case 12:
+        bResult = _bSetValueDB_HH_MM_SS_MMM(pszText, nLength);
+        break;
+    case 13:
+    case 15:
+        if (at(2) == ':')
+            bResult = _bSetValueDB_HH_MM_SS_MMM(pszText, nLength);
+        break;
+    case 14:
+        bResult = at(2) == ':' ? _bSetValueDB_HH_MM_SS_MMM(pszText, nLength)
+                               : _bSetValueDB_AAAAMMDDHHMMSS(pszText, nLength);
+        break;
+    case 17:
+        bResult = _bSetValueDB_AAAAMMDD_HH_MM_SS(pszText, nLength);
+        break;
+    case 19:
+        bResult = at(4) != '-' && at(8) == ' ' ? _bSetValueDB_AAAAMMDD_HH_MM_SS(pszText, nLength)
+                                               : _bSetValueDB_AAAA_MM_DD_HH_MM_SS(pszText, nLength);
+        break;
+    case 20:
+        if (at(8) == ' ')
+            bResult = _bSetValueDB_AAAAMMDD_HH_MM_SS(pszText, nLength);
+        break;
+    case 21:
+    case 22:
+    case 23:
+    case 26:
+        bResult = at(4) != '-' && at(8) == ' ' ? _bSetValueDB_AAAAMMDD_HH_MM_SS(pszText, nLength)
+                                               : _bSetValueDB_AAAA_MM_DD_HH_MM_SS_CC(pszText, nLength);
+        break;
+    case 24:
+        if (at(4) == '-')
+            bResult = _bSetValueDB_AAAA_MM_DD_HH_MM_SS_CC(pszText, nLength);
+        else if (at(8) == ' ')
+            bResult = _bSetValueDB_AAAAMMDD_HH_MM_SS(pszText, nLength);
+        break;
+    case 25:
+        if (at(4) == '-')
+            bResult = _bSetValueDB_AAAA_MM_DD_HH_MM_SS_CC(pszText, nLength);
+        break;
+    default:
+        break;
+    }
+    if (bResult == 1)
+        return 1;
+    std::wstring s;
+    for (unsigned i = 0; i < nLength; i++)
+        s += static_cast<wchar_t>(static_cast<unsigned char>(pszText[i]));
+    _SetErrorConversionFailed(TQTYPE_DSTRA, s.c_str(), kFileServer, kPointDate);
+    return 0;
+}
+
+// ---- The layouts ----------------------------------------------------------------------------------
+// Each reads its fields at fixed places (the caller has chosen the layout by
+// the length and the separators) and answers 0 for a text too short.
+
+#define ZT_DATE_TARGET DateTarget(m_clValue, m_eVarType, m_piItem, m_pbyBuffer, m_nSize)
+
+int CNAConvertVariant::_bSetValueDB_HHMM(const char* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr || nLength < 4)
+        return 0;
+    STDateParts st;
+    SetTime(st, pszText, 0, 2, -1);
+    return WriteDateParts(st, ZT_DATE_TARGET);
+}
+
+int CNAConvertVariant::_bSetValueDB_HH_MM(const char* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr || nLength < 5)
+        return 0;
+    STDateParts st;
+    SetTime(st, pszText, 0, 3, -1);
+    return WriteDateParts(st, ZT_DATE_TARGET);
+}
+
+int CNAConvertVariant::_bSetValueDB_HHMMSS(const char* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr || nLength < 6)
+        return 0;
+    STDateParts st;
+    SetTime(st, pszText, 0, 2, 4);
+    return WriteDateParts(st, ZT_DATE_TARGET);
+}
+
+int CNAConvertVariant::_bSetValueDB_AAAAMMJJ(const char* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr || nLength < 8)
+        return 0;
+    STDateParts st;
+    SetDate(st, pszText, 0, 4, 6);
+    return WriteDateParts(st, ZT_DATE_TARGET);
+}
+
+int CNAConvertVariant::_bSetValueDB_AAAA_MM_JJ(const char* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr || nLength < 10)
+        return 0;
+    STDateParts st;
+    SetDate(st, pszText, 0, 5, 8);
+    return WriteDateParts(st, ZT_DATE_TARGET);
+}
+
+// hh:mm:ss, then '.' and fraction digits.
+int CNAConvertVariant::_bSetValueDB_HH_MM_SS_MMM(const char* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr || nLength < 8)
+        return 0;
+    STDateParts st;
+    SetTime(st, pszText, 0, 3, 6);
+    SetFraction(st, pszText, 9, nLength);
+    return WriteDateParts(st, ZT_DATE_TARGET);
+}
+
+int CNAConvertVariant::_bSetValueDB_AAAAMMDDHHMMSS(const char* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr || nLength < 14)
+        return 0;
+    STDateParts st;
+    SetDate(st, pszText, 0, 4, 6);
+    SetTime(st, pszText, 8, 10, 12);
+    return WriteDateParts(st, ZT_DATE_TARGET);
+}
+
+// YYYYMMDD hh:mm:ss, then possibly '.' and fraction digits.
+int CNAConvertVariant::_bSetValueDB_AAAAMMDD_HH_MM_SS(const char* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr || nLength < 17)
+        return 0;
+    STDateParts st;
+    SetDate(st, pszText, 0, 4, 6);
+    SetTime(st, pszText, 9, 12, 15);
+    if (nLength > 18 && pszText[17] == '.')
+        SetFraction(st, pszText, 18, nLength);
+    return WriteDateParts(st, ZT_DATE_TARGET);
+}
+
+int CNAConvertVariant::_bSetValueDB_AAAA_MM_DD_HH_MM_SS(const char* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr || nLength < 19)
+        return 0;
+    STDateParts st;
+    SetDate(st, pszText, 0, 5, 8);
+    SetTime(st, pszText, 11, 14, 17);
+    return WriteDateParts(st, ZT_DATE_TARGET);
+}
+
+// YYYY-MM-DD hh:mm:ss, then '.' and fraction digits.
+int CNAConvertVariant::_bSetValueDB_AAAA_MM_DD_HH_MM_SS_CC(const char* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr || nLength < 19)
+        return 0;
+    STDateParts st;
+    SetDate(st, pszText, 0, 5, 8);
+    SetTime(st, pszText, 11, 14, 17);
+    if (nLength > 20 && pszText[19] == '.')
+        SetFraction(st, pszText, 20, nLength);
+    return WriteDateParts(st, ZT_DATE_TARGET);
+}
+
+#undef ZT_DATE_TARGET

@@ -415,29 +415,15 @@ public:
         return m == k;
     }
 
-    // One directive through the C library; false when it does not fit or
-    // fails (errno 0 when it does not fit).
-    template <typename T>
-    bool bFormate(const wchar_t* fmt, T value)
+    // One directive (with its value, if any) through the C library; false
+    // when it does not fit or fails (errno 0 when it does not fit).
+    template <typename... T>
+    bool bFormate(const wchar_t* fmt, T... value)
     {
         if (m_n == 0)
             return false;
         errno = 0;
-        const int r = std::swprintf(m_dst + m_pos, m_n - m_pos, fmt, value);
-        if (r < 0) {
-            m_dst[m_n - 1] = 0;
-            return false;
-        }
-        m_pos += static_cast<size_t>(r);
-        return true;
-    }
-
-    bool bFormate(const wchar_t* fmt)
-    {
-        if (m_n == 0)
-            return false;
-        errno = 0;
-        const int r = std::swprintf(m_dst + m_pos, m_n - m_pos, fmt);
+        const int r = std::swprintf(m_dst + m_pos, m_n - m_pos, fmt, value...);
         if (r < 0) {
             m_dst[m_n - 1] = 0;
             return false;
@@ -638,15 +624,8 @@ int nFormateUnix(wchar_t* dst, size_t n, const wchar_t* fmt, va_list args)
 }
 
 // Formats that need no argument ("%%" only), for calls without arguments.
-bool bSansArgumentW(const wchar_t* f)
-{
-    for (; *f != 0; ++f)
-        if (*f == L'%' && *++f != L'%')
-            return false;
-    return true;
-}
-
-bool bSansArgumentA(const char* f)
+template <typename C>
+bool bSansArgument(const C* f)
 {
     for (; *f != 0; ++f)
         if (*f == '%' && *++f != '%')
@@ -654,38 +633,27 @@ bool bSansArgumentA(const char* f)
     return true;
 }
 
-int nVaswprintfSansArgument(wchar_t** ppsz, const wchar_t* format, ...)
+// Runs the formatting step on an empty argument list.
+template <typename F>
+int nSurListeVide(const F* pfnEtape, ...)
 {
     va_list a;
-    va_start(a, format);
-    const int r = vaswprintf(ppsz, format, a);
+    va_start(a, pfnEtape);
+    const int r = (*pfnEtape)(a);
     va_end(a);
     return r;
 }
 
-int nVsnwprintfSansArgument(wchar_t* buffer, size_t n, const wchar_t* format, ...)
+// Runs the formatting step on a copy of the caller's argument list (the
+// address of a va_list), or on an empty one when there is none.
+template <typename F>
+int nSurArguments(char** args, const F& etape)
 {
+    if (args == nullptr)
+        return nSurListeVide(&etape);
     va_list a;
-    va_start(a, format);
-    const int r = vsnwprintfWin(buffer, n, format, a);
-    va_end(a);
-    return r;
-}
-
-int nVasprintfSansArgument(char** ppsz, const char* format, ...)
-{
-    va_list a;
-    va_start(a, format);
-    const int r = vasprintf(ppsz, format, a);
-    va_end(a);
-    return r;
-}
-
-int nVsnprintfSansArgument(char* buffer, size_t n, const char* format, ...)
-{
-    va_list a;
-    va_start(a, format);
-    const int r = vsnprintf(buffer, n, format, a);
+    va_copy(a, *reinterpret_cast<va_list*>(args));
+    const int r = etape(a);
     va_end(a);
     return r;
 }
@@ -918,7 +886,7 @@ unsigned FormatMessageW(unsigned flags, const void* source, unsigned messageId, 
         __STR_CharToWChar(std::strerror(nErrno), -1, 65001, &pszSysteme, &n, 0);
         pszFormat = pszSysteme;
     }
-    if (pszFormat == nullptr || (args == nullptr && !bSansArgumentW(pszFormat))) {
+    if (pszFormat == nullptr || (args == nullptr && !bSansArgument(pszFormat))) {
         std::free(pszSysteme);
         if (flags & 0x100)
             *reinterpret_cast<wchar_t**>(buffer) = nullptr;
@@ -929,14 +897,7 @@ unsigned FormatMessageW(unsigned flags, const void* source, unsigned messageId, 
     int r;
     if (flags & 0x100) {
         wchar_t* psz = nullptr;
-        if (args == nullptr) {
-            r = nVaswprintfSansArgument(&psz, pszFormat);
-        } else {
-            va_list a;
-            va_copy(a, *reinterpret_cast<va_list*>(args));
-            r = vaswprintf(&psz, pszFormat, a);
-            va_end(a);
-        }
+        r = nSurArguments(args, [&](va_list a) { return vaswprintf(&psz, pszFormat, a); });
         if (r < 0) {
             std::free(psz);
             psz = nullptr;
@@ -946,13 +907,8 @@ unsigned FormatMessageW(unsigned flags, const void* source, unsigned messageId, 
                 psz = static_cast<wchar_t*>(p);
         }
         *reinterpret_cast<wchar_t**>(buffer) = psz;
-    } else if (args == nullptr) {
-        r = nVsnwprintfSansArgument(buffer, size, pszFormat);
     } else {
-        va_list a;
-        va_copy(a, *reinterpret_cast<va_list*>(args));
-        r = vsnwprintfWin(buffer, size, pszFormat, a);
-        va_end(a);
+        r = nSurArguments(args, [&](va_list a) { return vsnwprintfWin(buffer, size, pszFormat, a); });
     }
     const int nErreur = errno;
     std::free(pszSysteme);
@@ -969,7 +925,7 @@ unsigned FormatMessageA(unsigned flags, const void* source, unsigned messageId, 
         return 0;
     }
     const char* pszFormat = (flags & 0x1000) ? std::strerror(nErrno) : static_cast<const char*>(source);
-    if (pszFormat == nullptr || (args == nullptr && !bSansArgumentA(pszFormat))) {
+    if (pszFormat == nullptr || (args == nullptr && !bSansArgument(pszFormat))) {
         if (flags & 0x100)
             *reinterpret_cast<char**>(buffer) = nullptr;
         errno = EINVAL;
@@ -979,14 +935,7 @@ unsigned FormatMessageA(unsigned flags, const void* source, unsigned messageId, 
     int r;
     if (flags & 0x100) {
         char* psz = nullptr;
-        if (args == nullptr) {
-            r = nVasprintfSansArgument(&psz, pszFormat);
-        } else {
-            va_list a;
-            va_copy(a, *reinterpret_cast<va_list*>(args));
-            r = vasprintf(&psz, pszFormat, a);
-            va_end(a);
-        }
+        r = nSurArguments(args, [&](va_list a) { return vasprintf(&psz, pszFormat, a); });
         if (r < 0) {
             psz = nullptr;  // vasprintf leaves it undefined and allocates nothing
         } else if (size > static_cast<unsigned>(r)) {
@@ -996,14 +945,7 @@ unsigned FormatMessageA(unsigned flags, const void* source, unsigned messageId, 
         }
         *reinterpret_cast<char**>(buffer) = psz;
     } else {
-        if (args == nullptr) {
-            r = nVsnprintfSansArgument(buffer, size, pszFormat);
-        } else {
-            va_list a;
-            va_copy(a, *reinterpret_cast<va_list*>(args));
-            r = vsnprintf(buffer, size, pszFormat, a);
-            va_end(a);
-        }
+        r = nSurArguments(args, [&](va_list a) { return vsnprintf(buffer, size, pszFormat, a); });
         // vsnprintf answers the full length of a cut text.
         if (r >= 0 && static_cast<unsigned>(r) >= size)
             r = -1;

@@ -54,6 +54,30 @@ void ToTm(const SYSTEMTIME* st, struct tm* tm)
     tm->tm_isdst = -1;
 }
 
+typedef struct tm* (*PFN_BROKEN_DOWN)(const time_t*, struct tm*);
+
+// The clock now, broken down by pfnConv (localtime_r or gmtime_r).
+void Maintenant(SYSTEMTIME* st, PFN_BROKEN_DOWN pfnConv)
+{
+    struct timeval tv;
+    gettimeofday(&tv, nullptr);
+    const time_t t = tv.tv_sec;
+    struct tm tm;
+    if (pfnConv(&t, &tm) == nullptr)
+        std::memset(&tm, 0, sizeof(tm));
+    FromTm(tm, st, static_cast<WORD>(tv.tv_usec / 1000));
+}
+
+// A time_t from a conversion as file time; FALSE for the failed one (-1).
+BOOL bVersFileTime(time_t t, FILETIME* ft)
+{
+    if (t == static_cast<time_t>(-1))
+        return FALSE;
+    TimeToFileTime(t, ft);
+    return TRUE;
+}
+
+
 int DefaultSetClock(const struct timeval* tv)
 {
     return settimeofday(tv, nullptr);
@@ -106,11 +130,7 @@ BOOL FileTimeToLocalFileTime(const FILETIME* ft, FILETIME* local)
     struct tm tm;
     if (localtime_r(&t, &tm) == nullptr)
         return FALSE;
-    const time_t tLocal = timegm(&tm);
-    if (tLocal == static_cast<time_t>(-1))
-        return FALSE;
-    TimeToFileTime(tLocal, local);
-    return TRUE;
+    return bVersFileTime(timegm(&tm), local);
 }
 
 BOOL LocalFileTimeToFileTime(const FILETIME* local, FILETIME* ft)
@@ -120,22 +140,14 @@ BOOL LocalFileTimeToFileTime(const FILETIME* local, FILETIME* ft)
     if (gmtime_r(&t, &tm) == nullptr)
         return FALSE;
     tm.tm_isdst = -1;
-    const time_t tUtc = mktime(&tm);
-    if (tUtc == static_cast<time_t>(-1))
-        return FALSE;
-    TimeToFileTime(tUtc, ft);
-    return TRUE;
+    return bVersFileTime(mktime(&tm), ft);
 }
 
 BOOL SystemTimeToFileTime(const SYSTEMTIME* st, FILETIME* ft)
 {
     struct tm tm;
     ToTm(st, &tm);
-    const time_t t = timegm(&tm);
-    if (t == static_cast<time_t>(-1))
-        return FALSE;
-    TimeToFileTime(t, ft);
-    return TRUE;
+    return bVersFileTime(timegm(&tm), ft);
 }
 
 BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st)
@@ -150,24 +162,12 @@ BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st)
 
 void GetLocalTime(SYSTEMTIME* st)
 {
-    struct timeval tv;
-    gettimeofday(&tv, nullptr);
-    const time_t t = tv.tv_sec;
-    struct tm tm;
-    if (localtime_r(&t, &tm) == nullptr)
-        std::memset(&tm, 0, sizeof(tm));
-    FromTm(tm, st, static_cast<WORD>(tv.tv_usec / 1000));
+    Maintenant(st, localtime_r);
 }
 
 void GetSystemTime(SYSTEMTIME* st)
 {
-    struct timeval tv;
-    gettimeofday(&tv, nullptr);
-    const time_t t = tv.tv_sec;
-    struct tm tm;
-    if (gmtime_r(&t, &tm) == nullptr)
-        std::memset(&tm, 0, sizeof(tm));
-    FromTm(tm, st, static_cast<WORD>(tv.tv_usec / 1000));
+    Maintenant(st, gmtime_r);
 }
 
 BOOL SetLocalTime(const SYSTEMTIME* st)

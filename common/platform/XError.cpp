@@ -104,6 +104,30 @@ bool _bDans(const wchar_t* p, const wchar_t* pDebut, size_t n)
     return pDebut != nullptr && u >= uDebut && u <= uDebut + n * sizeof(wchar_t);
 }
 
+// A C-heap copy of the text; null when out of memory.
+wchar_t* _pszDuplique(const wchar_t* psz)
+{
+    size_t n = wcslen(psz) + 1;
+    wchar_t* pCopie = static_cast<wchar_t*>(malloc(n * sizeof(wchar_t)));
+    if (pCopie != nullptr)
+        wmemcpy(pCopie, psz, n);
+    return pCopie;
+}
+
+// The text of a printf format in a block to free; null without a format or
+// when formatting fails.
+wchar_t* _pszFormatList(const wchar_t* pszFormat, va_list args)
+{
+    if (pszFormat == nullptr)
+        return nullptr;
+    wchar_t* psz = nullptr;
+    if (vaswprintf(&psz, pszFormat, args) < 0) {
+        free(psz);
+        return nullptr;
+    }
+    return psz;
+}
+
 // A message of this module that could not be had: its number stands in.
 void _Remplacant(CTString& clOut, unsigned int nId)
 {
@@ -225,22 +249,14 @@ CXError::CXError(const _stMyModuleInfo* pModule, const CXError& src) : m_tabErro
     Copy(src);
 }
 
-CXError::CXError(const _stMyModuleInfo* pModule, CXError& src, int bLight) : m_tabErrorId(1), m_tabInfo(1)
+CXError::CXError(const _stMyModuleInfo* pModule, CXError& src, int bLight)
+    : CXError(_nModuleNumber(pModule), &src, bLight)
 {
-    _Init(_nModuleNumber(pModule));
-    if (bLight)
-        LightCopy(&src);
-    else
-        Copy(src);
 }
 
-CXError::CXError(const _stMyModuleInfo* pModule, CXError* pSrc, int bLight) : m_tabErrorId(1), m_tabInfo(1)
+CXError::CXError(const _stMyModuleInfo* pModule, CXError* pSrc, int bLight)
+    : CXError(_nModuleNumber(pModule), pSrc, bLight)
 {
-    _Init(_nModuleNumber(pModule));
-    if (bLight)
-        LightCopy(pSrc);
-    else
-        Copy(pSrc);
 }
 
 CXError::CXError(unsigned int nModuleNumber, CXError* pSrc, int bLight) : m_tabErrorId(1), m_tabInfo(1)
@@ -273,13 +289,7 @@ CXError::~CXError()
 
 wchar_t* CXError::__vpszAllocString(wchar_t** ppsz, const wchar_t* psz)
 {
-    wchar_t* pNouveau = nullptr;
-    if (psz != nullptr) {
-        size_t n = wcslen(psz) + 1;
-        pNouveau = static_cast<wchar_t*>(malloc(n * sizeof(wchar_t)));
-        if (pNouveau != nullptr)
-            wmemcpy(pNouveau, psz, n);
-    }
+    wchar_t* pNouveau = psz != nullptr ? _pszDuplique(psz) : nullptr;
     free(*ppsz);
     *ppsz = pNouveau;
     return pNouveau;
@@ -292,11 +302,9 @@ wchar_t* CXError::__vpszReallocString(wchar_t** ppsz, const wchar_t* psz)
         return nullptr;
     }
     // A fresh block: the text may lie in the old one.
-    size_t n = wcslen(psz) + 1;
-    wchar_t* pNouveau = static_cast<wchar_t*>(malloc(n * sizeof(wchar_t)));
+    wchar_t* pNouveau = _pszDuplique(psz);
     if (pNouveau == nullptr)
         return nullptr;
-    wmemcpy(pNouveau, psz, n);
     free(*ppsz);
     *ppsz = pNouveau;
     return pNouveau;
@@ -358,11 +366,9 @@ void CXError::_Append(wchar_t** ppsz, const wchar_t* psz)
     // The text may lie in the field, which the line end may move.
     wchar_t* pCopie = nullptr;
     if (_bDans(psz, *ppsz, wcslen(*ppsz))) {
-        size_t n = wcslen(psz) + 1;
-        pCopie = static_cast<wchar_t*>(malloc(n * sizeof(wchar_t)));
+        pCopie = _pszDuplique(psz);
         if (pCopie == nullptr)
             return;
-        wmemcpy(pCopie, psz, n);
         psz = pCopie;
     }
     if (__vpszConcatString(ppsz, s_szCRLF) != nullptr)
@@ -381,10 +387,9 @@ void CXError::__AddFirst(wchar_t** ppsz, const wchar_t* psz)
     // The text may lie in the field itself, which is about to move.
     wchar_t* pCopie = nullptr;
     if (_bDans(psz, *ppsz, nAncien)) {
-        pCopie = static_cast<wchar_t*>(malloc((nTexte + 1) * sizeof(wchar_t)));
+        pCopie = _pszDuplique(psz);
         if (pCopie == nullptr)
             return;
-        wmemcpy(pCopie, psz, nTexte + 1);
         psz = pCopie;
     }
     size_t nTotal = nTexte + 2 + nAncien + 1;
@@ -447,6 +452,16 @@ void CXError::ChangeUserError(const _stMyModuleInfo* pModule, unsigned int nCode
     va_end(args);
 }
 
+// An unknown user code: an error all the same, the reason in the debug message.
+static void _PasDeDefinition(CXError& clErreur, unsigned int nCode)
+{
+    clErreur.SetErrorLevel(EL_ERROR);
+    wchar_t sz[128];
+    swprintf(sz, sizeof(sz) / sizeof(sz[0]),
+             L"##(CXError)-Pas de definition d'erreur dans gstErrorDef pour l'identifiant <%u>##", nCode);
+    clErreur.AddDebugMessageNoFormat(sz);
+}
+
 static const _stErrorDef* _pstChercheDefinition(const _stMyModuleInfo* pModule, unsigned int nCode)
 {
     if (pModule == nullptr || pModule->pstErrorDef == nullptr)
@@ -463,24 +478,11 @@ void CXError::ChangeUserErrorList(const _stMyModuleInfo* pModule, unsigned int n
     InitModInfo(pModule, 1);
     const _stErrorDef* pDef = _pstChercheDefinition(pModule, nCode);
     if (pDef == nullptr) {
-        SetErrorLevel(EL_ERROR);
-        wchar_t sz[128];
-        swprintf(sz, sizeof(sz) / sizeof(sz[0]),
-                 L"##(CXError)-Pas de definition d'erreur dans gstErrorDef pour l'identifiant <%u>##", nCode);
-        AddDebugMessageNoFormat(sz);
+        _PasDeDefinition(*this, nCode);
         return;
     }
     m_nUserErrorCode = nCode;
-    unsigned int nId = pDef->dwRessource;
-    m_tabErrorId.Insere(&nId, 0);
-    CTString clTexte;
-    if (_nFormatMessage(pModule, nId, args, clTexte)) {
-        __AddFirst(&m_pszUserMessage, clTexte.pszGet());
-    } else {
-        AddDebugMessageNoFormat(clTexte.pszGet());
-        _Remplacant(clTexte, nId);
-        __AddFirst(&m_pszUserMessage, clTexte.pszGet());
-    }
+    _AddMessageId(pModule, pDef->dwRessource, args, true);
     m_nDetailId = pDef->dwDetail;
     SetErrorLevel(static_cast<eERRORLEVEL>(pDef->dwLevel));
 }
@@ -498,11 +500,7 @@ void CXError::ChangeUserErrorMessage(const _stMyModuleInfo* pModule, unsigned in
     // The caller's text is kept even for an unknown code.
     __AddFirst(&m_pszUserMessage, pszText);
     if (pDef == nullptr) {
-        SetErrorLevel(EL_ERROR);
-        wchar_t sz[128];
-        swprintf(sz, sizeof(sz) / sizeof(sz[0]),
-                 L"##(CXError)-Pas de definition d'erreur dans gstErrorDef pour l'identifiant <%u>##", nCode);
-        AddDebugMessageNoFormat(sz);
+        _PasDeDefinition(*this, nCode);
         return;
     }
     m_nUserErrorCode = nCode;
@@ -510,9 +508,8 @@ void CXError::ChangeUserErrorMessage(const _stMyModuleInfo* pModule, unsigned in
     SetErrorLevel(static_cast<eERRORLEVEL>(pDef->dwLevel));
 }
 
-void CXError::_AddUserMessageList(const _stMyModuleInfo* pModule, unsigned int nId, va_list args, bool bFirst)
+void CXError::_AddMessageId(const _stMyModuleInfo* pModule, unsigned int nId, va_list args, bool bFirst)
 {
-    InitModInfo(pModule, 0);
     if (bFirst)
         m_tabErrorId.Insere(&nId, 0);
     else
@@ -526,6 +523,12 @@ void CXError::_AddUserMessageList(const _stMyModuleInfo* pModule, unsigned int n
         __AddFirst(&m_pszUserMessage, clTexte.pszGet());
     else
         _Append(&m_pszUserMessage, clTexte.pszGet());
+}
+
+void CXError::_AddUserMessageList(const _stMyModuleInfo* pModule, unsigned int nId, va_list args, bool bFirst)
+{
+    InitModInfo(pModule, 0);
+    _AddMessageId(pModule, nId, args, bFirst);
 }
 
 void CXError::AddUserMessage(const _stMyModuleInfo* pModule, unsigned int nId, ...)
@@ -675,14 +678,11 @@ void CXError::AddDebugMessageNoFormat(const wchar_t* pszText)
 
 void CXError::AddDebugMessagePrintf(const wchar_t* pszFormat, ...)
 {
-    if (pszFormat == nullptr)
-        return;
-    wchar_t* psz = nullptr;
     va_list args;
     va_start(args, pszFormat);
-    int n = vaswprintf(&psz, pszFormat, args);
+    wchar_t* psz = _pszFormatList(pszFormat, args);
     va_end(args);
-    if (n >= 0 && psz != nullptr)
+    if (psz != nullptr)
         AddDebugMessageNoFormat(psz);
     free(psz);
 }
@@ -782,37 +782,21 @@ void CXError::SetSystemErrorForGetHostBy(unsigned int nCode)
 
 void CXError::SetSystemErrorMessagePrintf(unsigned int nCode, const wchar_t* pszFormat, ...)
 {
-    m_dwSystemErrorCode = nCode;
-    wchar_t* psz = nullptr;
-    if (pszFormat != nullptr) {
-        va_list args;
-        va_start(args, pszFormat);
-        int n = vaswprintf(&psz, pszFormat, args);
-        va_end(args);
-        if (n < 0) {
-            free(psz);
-            psz = nullptr;
-        }
-    }
-    __vpszAllocString(&m_pszSystemErrorMessage, psz);
+    va_list args;
+    va_start(args, pszFormat);
+    wchar_t* psz = _pszFormatList(pszFormat, args);
+    va_end(args);
+    SetSystemError(nCode, psz);
     free(psz);
 }
 
 void CXError::SetSystemErrorMessagePrintf(const wchar_t* pszFormat, ...)
 {
-    m_dwSystemErrorCode = 0;
-    wchar_t* psz = nullptr;
-    if (pszFormat != nullptr) {
-        va_list args;
-        va_start(args, pszFormat);
-        int n = vaswprintf(&psz, pszFormat, args);
-        va_end(args);
-        if (n < 0) {
-            free(psz);
-            psz = nullptr;
-        }
-    }
-    __vpszAllocString(&m_pszSystemErrorMessage, psz);
+    va_list args;
+    va_start(args, pszFormat);
+    wchar_t* psz = _pszFormatList(pszFormat, args);
+    va_end(args);
+    SetSystemError(0, psz);
     free(psz);
 }
 
@@ -961,15 +945,11 @@ void CXError::AddInfo(eERRORINFOTYPE eType, const void* pValue)
     stNouveau.nType = nType;
     stNouveau.u.ll = 0;
     switch (eKind) {
-    case K_TEXT: {
-        const wchar_t* psz = static_cast<const wchar_t*>(pValue);
-        size_t n = wcslen(psz) + 1;
-        stNouveau.u.psz = static_cast<wchar_t*>(malloc(n * sizeof(wchar_t)));
+    case K_TEXT:
+        stNouveau.u.psz = _pszDuplique(static_cast<const wchar_t*>(pValue));
         if (stNouveau.u.psz == nullptr)
             return;
-        wmemcpy(stNouveau.u.psz, psz, n);
         break;
-    }
     case K_INT:
         stNouveau.u.n = *static_cast<const int*>(pValue);
         break;
@@ -1157,19 +1137,26 @@ CXError* CXError::pclGetSubError(int i) const
 
 // ---- Whole object -----------------------------------------------------------------
 
-void CXError::RAZ()
+wchar_t* CXError::* const CXError::ms_tabTextes[CXError::NB_TEXTES] = {
+    &CXError::m_pszUserMessage, &CXError::m_pszDebugMessage,        &CXError::m_pszFunctionName,
+    &CXError::m_pszModName,     &CXError::m_pszModVersion,          &CXError::m_pszSystemErrorMessage,
+    &CXError::m_pszTraitmentCaption, &CXError::m_pszObjectName,
+};
+
+void CXError::_CopieNombres(const CXError& src)
 {
-    __vDeleteString(&m_pszUserMessage);
-    __vDeleteString(&m_pszDebugMessage);
-    __vDeleteString(&m_pszFunctionName);
-    __vDeleteString(&m_pszTraitmentCaption);
-    __vDeleteString(&m_pszObjectName);
-    __vDeleteString(&m_pszSystemErrorMessage);
-    __vDeleteString(&m_pszModName);
-    __vDeleteString(&m_pszModVersion);
-    m_tabErrorId.Supprime(0, m_tabErrorId.nGetNbElement());
-    _RemoveAllInfo();
-    __DeleteAllSubError();
+    m_eErrorLevel = src.m_eErrorLevel;
+    m_nUserErrorCode = src.m_nUserErrorCode;
+    m_nUserErrorCode55 = src.m_nUserErrorCode55;
+    m_nDetailId = src.m_nDetailId;
+    m_nFunctionSyntax = src.m_nFunctionSyntax;
+    m_wTraitmentLine = src.m_wTraitmentLine;
+    m_wTraitmentThread = src.m_wTraitmentThread;
+    m_dwSystemErrorCode = src.m_dwSystemErrorCode;
+}
+
+void CXError::_RazNombres()
+{
     m_eErrorLevel = EL_NOERROR;
     m_nUserErrorCode = 0;
     m_nUserErrorCode55 = 0;
@@ -1180,26 +1167,23 @@ void CXError::RAZ()
     m_wTraitmentThread = 0;
 }
 
+void CXError::RAZ()
+{
+    for (wchar_t* CXError::*pmTexte : ms_tabTextes)
+        __vDeleteString(&(this->*pmTexte));
+    m_tabErrorId.Supprime(0, m_tabErrorId.nGetNbElement());
+    _RemoveAllInfo();
+    __DeleteAllSubError();
+    _RazNombres();
+}
+
 void CXError::vCopy(const CXError* pSrc)
 {
     if (pSrc == nullptr || pSrc == this)
         return;
-    m_eErrorLevel = pSrc->m_eErrorLevel;
-    m_nUserErrorCode = pSrc->m_nUserErrorCode;
-    m_nUserErrorCode55 = pSrc->m_nUserErrorCode55;
-    m_nDetailId = pSrc->m_nDetailId;
-    m_nFunctionSyntax = pSrc->m_nFunctionSyntax;
-    m_wTraitmentLine = pSrc->m_wTraitmentLine;
-    m_wTraitmentThread = pSrc->m_wTraitmentThread;
-    m_dwSystemErrorCode = pSrc->m_dwSystemErrorCode;
-    __vpszAllocString(&m_pszUserMessage, pSrc->m_pszUserMessage);
-    __vpszAllocString(&m_pszDebugMessage, pSrc->m_pszDebugMessage);
-    __vpszAllocString(&m_pszFunctionName, pSrc->m_pszFunctionName);
-    __vpszAllocString(&m_pszModName, pSrc->m_pszModName);
-    __vpszAllocString(&m_pszModVersion, pSrc->m_pszModVersion);
-    __vpszAllocString(&m_pszSystemErrorMessage, pSrc->m_pszSystemErrorMessage);
-    __vpszAllocString(&m_pszTraitmentCaption, pSrc->m_pszTraitmentCaption);
-    __vpszAllocString(&m_pszObjectName, pSrc->m_pszObjectName);
+    _CopieNombres(*pSrc);
+    for (wchar_t* CXError::*pmTexte : ms_tabTextes)
+        __vpszAllocString(&(this->*pmTexte), pSrc->*pmTexte);
     m_tabErrorId._Duplique(pSrc->m_tabErrorId);
     _RemoveAllInfo();
     for (int i = 0; i < pSrc->m_tabInfo.nGetNbElement(); i++) {
@@ -1227,49 +1211,24 @@ void CXError::LightCopy(CXError* pSrc)
 {
     if (pSrc == nullptr || pSrc == this)
         return;
-    m_eErrorLevel = pSrc->m_eErrorLevel;
-    m_nUserErrorCode = pSrc->m_nUserErrorCode;
-    m_nUserErrorCode55 = pSrc->m_nUserErrorCode55;
-    m_nDetailId = pSrc->m_nDetailId;
-    m_nFunctionSyntax = pSrc->m_nFunctionSyntax;
-    m_wTraitmentLine = pSrc->m_wTraitmentLine;
-    m_wTraitmentThread = pSrc->m_wTraitmentThread;
-    m_dwSystemErrorCode = pSrc->m_dwSystemErrorCode;
-    wchar_t** tabDst[] = {&m_pszUserMessage, &m_pszDebugMessage, &m_pszFunctionName, &m_pszModName,
-                          &m_pszModVersion, &m_pszSystemErrorMessage, &m_pszTraitmentCaption, &m_pszObjectName};
-    wchar_t** tabSrc[] = {&pSrc->m_pszUserMessage, &pSrc->m_pszDebugMessage, &pSrc->m_pszFunctionName,
-                          &pSrc->m_pszModName, &pSrc->m_pszModVersion, &pSrc->m_pszSystemErrorMessage,
-                          &pSrc->m_pszTraitmentCaption, &pSrc->m_pszObjectName};
-    for (size_t i = 0; i < sizeof(tabDst) / sizeof(tabDst[0]); i++) {
-        __vDeleteString(tabDst[i]);
-        *tabDst[i] = *tabSrc[i];
-        *tabSrc[i] = nullptr;
+    _CopieNombres(*pSrc);
+    for (wchar_t* CXError::*pmTexte : ms_tabTextes) {
+        __vDeleteString(&(this->*pmTexte));
+        this->*pmTexte = pSrc->*pmTexte;
+        pSrc->*pmTexte = nullptr;
     }
     m_tabErrorId._RecupereDonnees(&pSrc->m_tabErrorId);
     _RemoveAllInfo();
     m_tabInfo._RecupereDonnees(&pSrc->m_tabInfo);
-    if (pSrc->m_nModuleNumber != m_nModuleNumber) {
-        int i = _nFindInfo(EIT_DATAACCESS);
-        if (i >= 0) {
-            _stERRORINFO st = m_tabInfo[i];
-            m_tabInfo.Supprime(i, 1);
-            _FreeInfo(st);
-        }
-    }
+    if (pSrc->m_nModuleNumber != m_nModuleNumber)
+        DeleteInfo(EIT_DATAACCESS);
     // The source may be one of our own sub-errors: take its array before
     // ours (and the source with it) goes.
     CTTableau<CXError*>* ptab = pSrc->m_ptabSubError;
     pSrc->m_ptabSubError = nullptr;
     __DeleteAllSubError();
     m_ptabSubError = ptab;
-    pSrc->m_eErrorLevel = EL_NOERROR;
-    pSrc->m_nUserErrorCode = 0;
-    pSrc->m_nUserErrorCode55 = 0;
-    pSrc->m_nDetailId = 0;
-    pSrc->m_nFunctionSyntax = 0;
-    pSrc->m_wTraitmentLine = 0;
-    pSrc->m_wTraitmentThread = 0;
-    pSrc->m_dwSystemErrorCode = 0;
+    pSrc->_RazNombres();
 }
 
 // ---- Report -----------------------------------------------------------------------
@@ -1300,12 +1259,21 @@ void CXError::StringDump(CTString& clOut, eXERROR_INFO eMask) const
             bSeparateur = true;
         bEcrit = false;
     };
+    // One line of the group, a caption or a formatted message.
+    auto Caption = [&](unsigned int nId) {
+        Debut();
+        _AddCaption(clOut, nId);
+        clOut.Add(s_szCRLF);
+    };
+    auto Message = [&](unsigned int nId, auto... args) {
+        Debut();
+        _AddMessage(clOut, nId, args...);
+        clOut.Add(s_szCRLF);
+    };
 
     // Host context and function.
     if ((nMask & XEI_CONTEXT) && (!_bVide(m_pszFunctionName) || !_bVide(m_pszTraitmentCaption))) {
-        Debut();
-        _AddCaption(clOut, ZTMSG_REPORT_CONTEXT);
-        clOut.Add(s_szCRLF);
+        Caption(ZTMSG_REPORT_CONTEXT);
         if (!_bVide(m_pszTraitmentCaption)) {
             CTString clObjet;
             if (!_bVide(m_pszObjectName)) {
@@ -1314,17 +1282,14 @@ void CXError::StringDump(CTString& clOut, eXERROR_INFO eMask) const
                 clObjet.Add(L")");
             }
             if (m_wTraitmentLine == LINE_UNKNOWN)
-                _AddMessage(clOut, ZTMSG_REPORT_PROCESSING_NO_LINE, m_pszTraitmentCaption, clObjet.pszGet(),
-                            static_cast<unsigned int>(m_wTraitmentThread));
+                Message(ZTMSG_REPORT_PROCESSING_NO_LINE, m_pszTraitmentCaption, clObjet.pszGet(),
+                        static_cast<unsigned int>(m_wTraitmentThread));
             else
-                _AddMessage(clOut, ZTMSG_REPORT_PROCESSING, m_pszTraitmentCaption, clObjet.pszGet(),
-                            static_cast<unsigned int>(m_wTraitmentLine), static_cast<unsigned int>(m_wTraitmentThread));
-            clOut.Add(s_szCRLF);
+                Message(ZTMSG_REPORT_PROCESSING, m_pszTraitmentCaption, clObjet.pszGet(),
+                        static_cast<unsigned int>(m_wTraitmentLine), static_cast<unsigned int>(m_wTraitmentThread));
         }
-        if (!_bVide(m_pszFunctionName)) {
-            _AddMessage(clOut, ZTMSG_REPORT_FUNCTION, m_pszFunctionName, static_cast<unsigned int>(m_nFunctionSyntax & 0xFF));
-            clOut.Add(s_szCRLF);
-        }
+        if (!_bVide(m_pszFunctionName))
+            Message(ZTMSG_REPORT_FUNCTION, m_pszFunctionName, static_cast<unsigned int>(m_nFunctionSyntax & 0xFF));
     }
     FinGroupe();
 
@@ -1332,123 +1297,88 @@ void CXError::StringDump(CTString& clOut, eXERROR_INFO eMask) const
     if (nMask & XEI_USERMESSAGE) {
         if (!_bVide(m_pszUserMessage)) {
             Debut();
-            if ((nMask & XEI_NOUSERCAPTION) == 0) {
-                _AddCaption(clOut, ZTMSG_REPORT_USER_MESSAGE);
-                clOut.Add(s_szCRLF);
-            }
+            if ((nMask & XEI_NOUSERCAPTION) == 0)
+                Caption(ZTMSG_REPORT_USER_MESSAGE);
             clOut.Add(m_pszUserMessage);
             clOut.Add(s_szCRLF);
         } else if (bTout) {
-            Debut();
-            _AddCaption(clOut, ZTMSG_REPORT_NO_USER_MESSAGE);
-            clOut.Add(s_szCRLF);
+            Caption(ZTMSG_REPORT_NO_USER_MESSAGE);
         }
     }
     FinGroupe();
 
     // User code and level, on adjacent lines.
-    if (nMask & XEI_USERCODE) {
-        Debut();
-        _AddMessage(clOut, ZTMSG_REPORT_USER_CODE, m_nUserErrorCode);
-        clOut.Add(s_szCRLF);
-    }
+    if (nMask & XEI_USERCODE)
+        Message(ZTMSG_REPORT_USER_CODE, m_nUserErrorCode);
     if (nMask & XEI_LEVEL) {
-        Debut();
         switch (static_cast<unsigned int>(m_eErrorLevel)) {
         case 1:
-            _AddCaption(clOut, ZTMSG_REPORT_LEVEL_NONE);
+            Caption(ZTMSG_REPORT_LEVEL_NONE);
             break;
         case 2:
-            _AddCaption(clOut, ZTMSG_REPORT_LEVEL_WARNING);
+            Caption(ZTMSG_REPORT_LEVEL_WARNING);
             break;
         case 3:
         case 0x40000004:
         case 0x40000008:
-            _AddCaption(clOut, ZTMSG_REPORT_LEVEL_ERROR);
+            Caption(ZTMSG_REPORT_LEVEL_ERROR);
             break;
         case 0x10001:
         case 0x10002:
         case 0x10003:
         case 0x10004:
         case 0x20001:
-            _AddCaption(clOut, ZTMSG_REPORT_LEVEL_INTERNAL);
+            Caption(ZTMSG_REPORT_LEVEL_INTERNAL);
             break;
         default:
-            _AddMessage(clOut, ZTMSG_REPORT_LEVEL, static_cast<int>(m_eErrorLevel));
+            Message(ZTMSG_REPORT_LEVEL, static_cast<int>(m_eErrorLevel));
             break;
         }
-        clOut.Add(s_szCRLF);
     }
     FinGroupe();
 
     // Second user code.
-    if ((nMask & XEI_USERCODE55) && (m_nUserErrorCode55 != 0 || bTout)) {
-        Debut();
-        _AddMessage(clOut, ZTMSG_REPORT_USER_CODE2, m_nUserErrorCode55);
-        clOut.Add(s_szCRLF);
-    }
+    if ((nMask & XEI_USERCODE55) && (m_nUserErrorCode55 != 0 || bTout))
+        Message(ZTMSG_REPORT_USER_CODE2, m_nUserErrorCode55);
     FinGroupe();
 
     // System code and message.
     if (nMask & XEI_SYSTEMCODE) {
-        if (m_dwSystemErrorCode != 0) {
-            Debut();
-            _AddMessage(clOut, ZTMSG_REPORT_SYSTEM_CODE, m_dwSystemErrorCode);
-            clOut.Add(s_szCRLF);
-        } else if (bTout) {
-            Debut();
-            _AddCaption(clOut, ZTMSG_REPORT_NO_SYSTEM_CODE);
-            clOut.Add(s_szCRLF);
-        }
+        if (m_dwSystemErrorCode != 0)
+            Message(ZTMSG_REPORT_SYSTEM_CODE, m_dwSystemErrorCode);
+        else if (bTout)
+            Caption(ZTMSG_REPORT_NO_SYSTEM_CODE);
     }
     if (nMask & XEI_SYSTEMMESSAGE) {
         if (!_bVide(m_pszSystemErrorMessage)) {
-            Debut();
-            _AddCaption(clOut, ZTMSG_REPORT_SYSTEM_MESSAGE);
-            clOut.Add(s_szCRLF);
+            Caption(ZTMSG_REPORT_SYSTEM_MESSAGE);
             clOut.Add(m_pszSystemErrorMessage);
         } else if (bTout) {
-            Debut();
-            _AddCaption(clOut, ZTMSG_REPORT_NO_SYSTEM_MESSAGE);
-            clOut.Add(s_szCRLF);
+            Caption(ZTMSG_REPORT_NO_SYSTEM_MESSAGE);
         }
     }
     FinGroupe();
 
     // Module, detail, debug message and infos.
     if (nMask & XEI_MODULE) {
-        if (!_bVide(m_pszModName)) {
-            Debut();
-            _AddMessage(clOut, ZTMSG_REPORT_MODULE, m_pszModName, pszGetModVersion());
-            clOut.Add(s_szCRLF);
-        } else if (bTout) {
-            Debut();
-            _AddCaption(clOut, ZTMSG_REPORT_NO_MODULE);
-            clOut.Add(s_szCRLF);
-        }
+        if (!_bVide(m_pszModName))
+            Message(ZTMSG_REPORT_MODULE, m_pszModName, pszGetModVersion());
+        else if (bTout)
+            Caption(ZTMSG_REPORT_NO_MODULE);
     }
     if (nMask & XEI_DETAILID) {
-        if (m_nDetailId != 0) {
-            Debut();
-            _AddMessage(clOut, ZTMSG_REPORT_DETAIL, m_nDetailId);
-            clOut.Add(s_szCRLF);
-        } else if (bTout) {
-            Debut();
-            _AddCaption(clOut, ZTMSG_REPORT_NO_DETAIL);
-            clOut.Add(s_szCRLF);
-        }
+        if (m_nDetailId != 0)
+            Message(ZTMSG_REPORT_DETAIL, m_nDetailId);
+        else if (bTout)
+            Caption(ZTMSG_REPORT_NO_DETAIL);
     }
     if (nMask & XEI_DEBUGMESSAGE) {
         if (!_bVide(m_pszDebugMessage)) {
-            Debut();
-            _AddCaption(clOut, ZTMSG_REPORT_DEBUG);
-            clOut.Add(s_szCRLF);
+            Caption(ZTMSG_REPORT_DEBUG);
             clOut.Add(m_pszDebugMessage);
             clOut.Add(s_szCRLF);
         } else if (bTout) {
-            Debut();
-            _AddCaption(clOut, ZTMSG_REPORT_NO_DEBUG);
-            clOut.Add(s_szCRLF);
+            Caption(ZTMSG_REPORT_NO_DEBUG);
         }
     }
     if (nMask & XEI_INFOS) {
@@ -1469,9 +1399,7 @@ void CXError::StringDump(CTString& clOut, eXERROR_INFO eMask) const
                 DumpInfo(static_cast<eERRORINFOTYPE>(st.nType), pValeur, &clOut);
             }
         } else if (bTout) {
-            Debut();
-            _AddCaption(clOut, ZTMSG_REPORT_NO_INFOS);
-            clOut.Add(s_szCRLF);
+            Caption(ZTMSG_REPORT_NO_INFOS);
         }
     }
     FinGroupe();

@@ -260,10 +260,21 @@ protected:
     // clOut; otherwise writes the reason into clOut and answers 0.
     static int _nFormatMessage(const _stMyModuleInfo* pModule, unsigned int nId, va_list args, CTString& clOut);
     void _AddUserMessageList(const _stMyModuleInfo* pModule, unsigned int nId, va_list args, bool bFirst);
+    // The message nId first or last in the user message, its identifier
+    // likewise; one that cannot be had goes to the debug message and its
+    // number stands in.
+    void _AddMessageId(const _stMyModuleInfo* pModule, unsigned int nId, va_list args, bool bFirst);
     void _SetFieldFromUTF8(wchar_t** ppsz, const char* psz);
     void _FreeInfo(_stERRORINFO& stInfo);
     void _RemoveAllInfo();
     int _nFindInfo(unsigned int nType) const;
+    // The number fields: taken from the source, or back to no error.
+    void _CopieNombres(const CXError& src);
+    void _RazNombres();
+
+    // The text fields, in the order every whole-object operation takes them.
+    static constexpr int NB_TEXTES = 8;
+    static wchar_t* CXError::* const ms_tabTextes[NB_TEXTES];
 
     eERRORLEVEL m_eErrorLevel;
     unsigned int m_nUserErrorCode;

@@ -84,6 +84,46 @@ bool bTousChiffres(const T* psz, size_t nDebut, size_t nFin)
     return true;
 }
 
+// Month below 1 gives January, day below 1 gives 1.
+void PoseDate(struct tm& tmv, int nAnnee, int nMois, int nJour)
+{
+    tmv.tm_year = nAnnee - 1900;
+    tmv.tm_mon = nMois < 1 ? 0 : nMois - 1;
+    tmv.tm_mday = nJour < 1 ? 1 : nJour;
+}
+
+// YYYYMMDD of a text, its digits at 0 to 7.
+template <typename T>
+void LireDate(struct tm& tmv, const T* psz, size_t nLen)
+{
+    PoseDate(tmv, nLireComplete(psz, nLen, 0, 4), nLireComplete(psz, nLen, 4, 2), nLireComplete(psz, nLen, 6, 2));
+}
+
+// The record that pfnConv (localtime_r or gmtime_r) gives of t; the zero
+// date-time for -1 or a failed conversion.
+void DepuisTimeT(CXTime& cl, time_t t, struct tm* (*pfnConv)(const time_t*, struct tm*))
+{
+    struct tm tmv;
+    if (t == static_cast<time_t>(-1) || pfnConv(&t, &tmv) == nullptr) {
+        cl.SetTo0();
+        return;
+    }
+    cl.SetTime(tmv);
+}
+
+// The date and time texts of both widths.
+template <typename T>
+void EcrireDate(const SChamps& c, T* psz, unsigned n)
+{
+    Ecrire(psz, n, "%04lld%02lld%02lld", c.y, c.mo, c.d);
+}
+
+template <typename T>
+void EcrireHeure(const SChamps& c, T* psz, unsigned n)
+{
+    Ecrire(psz, n, "%02lld%02lld%02lld%03lld", c.h, c.mi, c.s, c.ms);
+}
+
 const int kLongueurHeure = 9;   // HHMMSSmmm
 const int kLongueurDateHeure = 17;
 
@@ -206,9 +246,7 @@ void CXTime::SetTime(unsigned short wDosDate, unsigned short wDosTime, int nDst)
 
 void CXTime::SetTime(int nAnnee, int nMois, int nJour, int nHeure, int nMinute, int nSeconde, int nDst)
 {
-    m_tm.tm_year = nAnnee - 1900;
-    m_tm.tm_mon = nMois < 1 ? 0 : nMois - 1;
-    m_tm.tm_mday = nJour < 1 ? 1 : nJour;
+    PoseDate(m_tm, nAnnee, nMois, nJour);
     m_tm.tm_hour = nHeure;
     m_tm.tm_min = nMinute;
     m_tm.tm_sec = nSeconde;
@@ -222,9 +260,7 @@ void CXTime::SetTime(const CDateTime& clDate)
 {
     SetTo0();
     const unsigned h = clDate.m_dwHeure;
-    m_tm.tm_year = clDate.m_wAnnee - 1900;
-    m_tm.tm_mon = clDate.m_byMois < 1 ? 0 : clDate.m_byMois - 1;
-    m_tm.tm_mday = clDate.m_byJour < 1 ? 1 : clDate.m_byJour;
+    PoseDate(m_tm, clDate.m_wAnnee, clDate.m_byMois, clDate.m_byJour);
     m_tm.tm_hour = static_cast<int>(h / 3600000);
     m_tm.tm_min = static_cast<int>(h / 60000 % 60);
     m_tm.tm_sec = static_cast<int>(h / 1000 % 60);
@@ -244,24 +280,12 @@ void CXTime::SetTime(const FILETIME& ft, int nDst)
 
 void CXTime::SetTime(time_t t)
 {
-    struct tm tmv;
-    if (t == static_cast<time_t>(-1) || localtime_r(&t, &tmv) == nullptr) {
-        SetTo0();
-        return;
-    }
-    m_tm = tmv;
-    m_nMilli = 0;
+    DepuisTimeT(*this, t, localtime_r);
 }
 
 void CXTime::SetUTCTime(time_t t)
 {
-    struct tm tmv;
-    if (t == static_cast<time_t>(-1) || gmtime_r(&t, &tmv) == nullptr) {
-        SetTo0();
-        return;
-    }
-    m_tm = tmv;
-    m_nMilli = 0;
+    DepuisTimeT(*this, t, gmtime_r);
 }
 
 void CXTime::SetFromLocalTime()
@@ -449,14 +473,12 @@ bool CXTime::operator>=(const CXTime& cl) const
 
 void CXTime::GetTQDate(wchar_t* psz, unsigned n) const
 {
-    const SChamps c = Champs(m_tm, m_nMilli);
-    Ecrire(psz, n, "%04lld%02lld%02lld", c.y, c.mo, c.d);
+    EcrireDate(Champs(m_tm, m_nMilli), psz, n);
 }
 
 void CXTime::GetTQDate(char* psz, unsigned n) const
 {
-    const SChamps c = Champs(m_tm, m_nMilli);
-    Ecrire(psz, n, "%04lld%02lld%02lld", c.y, c.mo, c.d);
+    EcrireDate(Champs(m_tm, m_nMilli), psz, n);
 }
 
 void CXTime::GetTQDate(CTString& cl) const
@@ -468,14 +490,12 @@ void CXTime::GetTQDate(CTString& cl) const
 
 void CXTime::GetTQTime(wchar_t* psz, unsigned n) const
 {
-    const SChamps c = Champs(m_tm, m_nMilli);
-    Ecrire(psz, n, "%02lld%02lld%02lld%03lld", c.h, c.mi, c.s, c.ms);
+    EcrireHeure(Champs(m_tm, m_nMilli), psz, n);
 }
 
 void CXTime::GetTQTime(char* psz, unsigned n) const
 {
-    const SChamps c = Champs(m_tm, m_nMilli);
-    Ecrire(psz, n, "%02lld%02lld%02lld%03lld", c.h, c.mi, c.s, c.ms);
+    EcrireHeure(Champs(m_tm, m_nMilli), psz, n);
 }
 
 void CXTime::GetTQTimeHHMMSS(wchar_t* psz, unsigned n) const
@@ -588,11 +608,7 @@ bool CXTime::bSetTQDate(const wchar_t* psz)
     SetTo0();
     if (psz == nullptr || Longueur(psz) != 8 || !bTousChiffres(psz, 0, 8))
         return false;
-    const int nMois = nLireComplete(psz, 8, 4, 2);
-    const int nJour = nLireComplete(psz, 8, 6, 2);
-    m_tm.tm_year = nLireComplete(psz, 8, 0, 4) - 1900;
-    m_tm.tm_mon = nMois < 1 ? 0 : nMois - 1;
-    m_tm.tm_mday = nJour < 1 ? 1 : nJour;
+    LireDate(m_tm, psz, 8);
     return true;
 }
 
@@ -634,11 +650,7 @@ bool CXTime::bSetTQDateTime(const T* psz, int nDst)
     const size_t nFraction = nReste == 2 || nReste == 3 ? nReste : 0;
     if (!bTousChiffres(psz, 0, 8) || !bTousChiffres(psz, nHeure, nHeure + 6 + nFraction))
         return false;
-    const int nMois = nLireComplete(psz, nLen, 4, 2);
-    const int nJour = nLireComplete(psz, nLen, 6, 2);
-    m_tm.tm_year = nLireComplete(psz, nLen, 0, 4) - 1900;
-    m_tm.tm_mon = nMois < 1 ? 0 : nMois - 1;
-    m_tm.tm_mday = nJour < 1 ? 1 : nJour;
+    LireDate(m_tm, psz, nLen);
     m_tm.tm_hour = nLireComplete(psz, nLen, nHeure, 2);
     m_tm.tm_min = nLireComplete(psz, nLen, nHeure + 2, 2);
     m_tm.tm_sec = nLireComplete(psz, nLen, nHeure + 4, 2);
@@ -761,6 +773,17 @@ size_t nIncremente(wchar_t* d, size_t n, size_t nBaseHeure)
     return 0;
 }
 
+// The first prefix after every one the n digits of d cover, in place; false
+// when there is none.
+bool bPrefixeSuivant(wchar_t* d, size_t n, size_t nBaseHeure)
+{
+    const size_t nGarde = nIncremente(d, n, nBaseHeure);
+    if (nGarde == 0)
+        return false;
+    d[nGarde] = 0;
+    return true;
+}
+
 }  // namespace
 
 bool CXTime::bSetTQTimeMax(const wchar_t* psz, int)
@@ -774,11 +797,7 @@ bool CXTime::bSetTQTimeMax(const wchar_t* psz, int)
     wchar_t d[kLongueurHeure + 1];
     wmemcpy(d, psz, nLen);
     d[nLen] = 0;
-    const size_t nGarde = nIncremente(d, nLen, 0);
-    if (nGarde == 0)
-        return false;
-    d[nGarde] = 0;
-    return bSetTQTimeMin(d, -1);
+    return bPrefixeSuivant(d, nLen, 0) && bSetTQTimeMin(d, -1);
 }
 
 bool CXTime::bSetTQDateTimeMax(const wchar_t* psz, int nDst)
@@ -802,9 +821,5 @@ bool CXTime::bSetTQDateTimeMax(const wchar_t* psz, int nDst)
     if (n == 0 || n > kLongueurDateHeure)
         return false;
     d[n] = 0;
-    const size_t nGarde = nIncremente(d, n, 8);
-    if (nGarde == 0)
-        return false;
-    d[nGarde] = 0;
-    return bSetTQDateTimeMin(d, nDst);
+    return bPrefixeSuivant(d, n, 8) && bSetTQDateTimeMin(d, nDst);
 }

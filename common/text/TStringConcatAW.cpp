@@ -86,6 +86,29 @@ void Reprend(CXYStringConcat<T>& cl, CXYStringConcat<T>& clSource)
     std::swap(cl.m_nCapacity, clSource.m_nCapacity);
 }
 
+// Runs the step on the master form: the wide buffer when bLarge, else the
+// 8-bit one.
+template <class F>
+void SurMaitre(bool bLarge, CXYStringConcat<wchar_t>& clW, CXYStringConcat<char>& clA, F etape)
+{
+    if (bLarge)
+        etape(clW);
+    else
+        etape(clA);
+}
+
+// The units that a replacement at pos takes out of a master text of nTaille
+// units: n of them, or up to the end when n < 0 or past it. False when pos
+// is outside the text.
+bool bPlage(unsigned nTaille, int pos, int n, unsigned& nRetire)
+{
+    if (nTaille == 0 || pos < 0 || static_cast<unsigned>(pos) > nTaille)
+        return false;
+    const unsigned nReste = nTaille - static_cast<unsigned>(pos);
+    nRetire = n < 0 || static_cast<unsigned>(n) > nReste ? nReste : static_cast<unsigned>(n);
+    return true;
+}
+
 // Wide text in code page cp into out (emptied first); false when a
 // character had no place in the page or nothing came out.
 bool bVersPage(const wchar_t* s, unsigned long long k, unsigned cp, CXYStringConcat<char>& out)
@@ -305,55 +328,37 @@ void CTStringConcatAW::AddUTF8(const char* s, int n)
 
 void CTStringConcatAW::AddNumber(int v, int width)
 {
-    if (bMasterWide())
-        m_clW.AddNumber(v, width);
-    else
-        m_clA.AddNumber(v, width);
+    SurMaitre(bMasterWide(), m_clW, m_clA, [v, width](auto& cl) { cl.AddNumber(v, width); });
     _Invalide();
 }
 
 void CTStringConcatAW::AddNumber(long long v, int width)
 {
-    if (bMasterWide())
-        m_clW.AddNumber(v, width);
-    else
-        m_clA.AddNumber(v, width);
+    SurMaitre(bMasterWide(), m_clW, m_clA, [v, width](auto& cl) { cl.AddNumber(v, width); });
     _Invalide();
 }
 
 void CTStringConcatAW::AddNumberHexa(unsigned char v)
 {
-    if (bMasterWide())
-        m_clW.AddNumberHexa(v);
-    else
-        m_clA.AddNumberHexa(v);
+    SurMaitre(bMasterWide(), m_clW, m_clA, [v](auto& cl) { cl.AddNumberHexa(v); });
     _Invalide();
 }
 
 void CTStringConcatAW::AddNumberHexa(unsigned short v)
 {
-    if (bMasterWide())
-        m_clW.AddNumberHexa(v);
-    else
-        m_clA.AddNumberHexa(v);
+    SurMaitre(bMasterWide(), m_clW, m_clA, [v](auto& cl) { cl.AddNumberHexa(v); });
     _Invalide();
 }
 
 void CTStringConcatAW::AddNumberHexa(unsigned int v)
 {
-    if (bMasterWide())
-        m_clW.AddNumberHexa(v);
-    else
-        m_clA.AddNumberHexa(v);
+    SurMaitre(bMasterWide(), m_clW, m_clA, [v](auto& cl) { cl.AddNumberHexa(v); });
     _Invalide();
 }
 
 void CTStringConcatAW::AddNumberHexa(unsigned long long v)
 {
-    if (bMasterWide())
-        m_clW.AddNumberHexa(v);
-    else
-        m_clA.AddNumberHexa(v);
+    SurMaitre(bMasterWide(), m_clW, m_clA, [v](auto& cl) { cl.AddNumberHexa(v); });
     _Invalide();
 }
 
@@ -427,11 +432,10 @@ void CTStringConcatAW::Coupe(int pos, int n)
 
 void CTStringConcatAW::Remplace(int pos, int n, const wchar_t* s, int sLen)
 {
-    const unsigned nTaille = _nLongueurMaitre();
-    if (nTaille == 0 || pos < 0 || static_cast<unsigned>(pos) > nTaille)
+    unsigned nRetire;
+    if (!bPlage(_nLongueurMaitre(), pos, n, nRetire))
         return;
     const unsigned nDebut = static_cast<unsigned>(pos);
-    const unsigned nRetire = n < 0 || static_cast<unsigned>(n) > nTaille - nDebut ? nTaille - nDebut : static_cast<unsigned>(n);
     if (bMasterWide()) {
         Remplacer(m_clW, nDebut, nRetire, s, nUnites(s, sLen));
     } else {
@@ -444,11 +448,10 @@ void CTStringConcatAW::Remplace(int pos, int n, const wchar_t* s, int sLen)
 
 void CTStringConcatAW::Remplace(int pos, int n, const char* s, int sLen)
 {
-    const unsigned nTaille = _nLongueurMaitre();
-    if (nTaille == 0 || pos < 0 || static_cast<unsigned>(pos) > nTaille)
+    unsigned nRetire;
+    if (!bPlage(_nLongueurMaitre(), pos, n, nRetire))
         return;
     const unsigned nDebut = static_cast<unsigned>(pos);
-    const unsigned nRetire = n < 0 || static_cast<unsigned>(n) > nTaille - nDebut ? nTaille - nDebut : static_cast<unsigned>(n);
     if (bMasterWide()) {
         CXYStringConcat<wchar_t> clW;
         clW.AddAnsi(s, sLen, m_nCodePage);
@@ -461,49 +464,29 @@ void CTStringConcatAW::Remplace(int pos, int n, const char* s, int sLen)
     _Invalide();
 }
 
+// Inserting is replacing nothing; at or past the end it is appending.
 void CTStringConcatAW::Insert(const wchar_t* s, int n, int pos)
 {
-    const unsigned long long k = nUnites(s, n);
-    if (k == 0)
+    if (nUnites(s, n) == 0)
         return;
-    const unsigned nTaille = _nLongueurMaitre();
     if (pos < 0)
         pos = 0;
-    if (static_cast<unsigned>(pos) >= nTaille) {
+    if (static_cast<unsigned>(pos) >= _nLongueurMaitre())
         Add(s, n, kCodePageBuilder);
-        return;
-    }
-    if (bMasterWide()) {
-        Remplacer(m_clW, static_cast<unsigned>(pos), 0, s, k);
-    } else {
-        CXYStringConcat<char> clA;
-        _bVersMaitreA(s, n, clA);
-        Remplacer(m_clA, static_cast<unsigned>(pos), 0, clA.m_pBuffer, clA.m_nLength);
-    }
-    _Invalide();
+    else
+        Remplace(pos, 0, s, n);
 }
 
 void CTStringConcatAW::Insert(const char* s, int n, int pos)
 {
     if (nUnites(s, n) == 0)
         return;
-    const unsigned nTaille = _nLongueurMaitre();
     if (pos < 0)
         pos = 0;
-    if (static_cast<unsigned>(pos) >= nTaille) {
+    if (static_cast<unsigned>(pos) >= _nLongueurMaitre())
         Add(s, n, kCodePageBuilder);
-        return;
-    }
-    if (bMasterWide()) {
-        CXYStringConcat<wchar_t> clW;
-        clW.AddAnsi(s, n, m_nCodePage);
-        Remplacer(m_clW, static_cast<unsigned>(pos), 0, clW.m_pBuffer, clW.m_nLength);
-    } else {
-        CXYStringConcat<char> clA;
-        _bVersMaitreA(s, n, kCodePageBuilder, clA);
-        Remplacer(m_clA, static_cast<unsigned>(pos), 0, clA.m_pBuffer, clA.m_nLength);
-    }
-    _Invalide();
+    else
+        Remplace(pos, 0, s, n);
 }
 
 void CTStringConcatAW::Remplace(const wchar_t* from, int fromLen, const wchar_t* to, int toLen, int start)

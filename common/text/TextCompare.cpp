@@ -96,19 +96,15 @@ locale_t Utf8Locale()
 }
 
 // The plain "C" locale maps ASCII only, hence the UTF-8 tables when present.
-wchar_t Upper(wchar_t c)
+wchar_t Casse(wchar_t c, wint_t (*pfnLocale)(wint_t, locale_t), wint_t (*pfn)(wint_t))
 {
     const locale_t loc = Utf8Locale();
-    return static_cast<wchar_t>(loc != nullptr ? towupper_l(static_cast<wint_t>(c), loc)
-                                               : towupper(static_cast<wint_t>(c)));
+    return static_cast<wchar_t>(loc != nullptr ? pfnLocale(static_cast<wint_t>(c), loc) : pfn(static_cast<wint_t>(c)));
 }
 
-wchar_t Lower(wchar_t c)
-{
-    const locale_t loc = Utf8Locale();
-    return static_cast<wchar_t>(loc != nullptr ? towlower_l(static_cast<wint_t>(c), loc)
-                                               : towlower(static_cast<wint_t>(c)));
-}
+wchar_t Upper(wchar_t c) { return Casse(c, towupper_l, towupper); }
+
+wchar_t Lower(wchar_t c) { return Casse(c, towlower_l, towlower); }
 
 bool IsSpaceOrPunct(wchar_t c)
 {
@@ -243,32 +239,35 @@ int SvcMapCurrent(IInfoLocale* p, unsigned flags, wchar_t* dst, int size, const 
     return p->nMapStringCurrentW(flags, dst, size, src, len);
 }
 
-// Comparison through slot 5 or 6: the given identifier, or the current one
-// when the flags ask for it.
+// The given identifier, or the current one when the flags ask for it (the
+// flag is not passed on).
+void ResolveLcid(IInfoLocale* p, unsigned& lcid, unsigned& flags)
+{
+    if (flags & kCurrent) {
+        flags &= ~kCurrent;
+        lcid = p->nGetCurrentLCID();
+    }
+}
+
+// Comparison through slot 5 or 6.
 template <typename T>
 int CompareLcid(unsigned lcid, unsigned flags, const T* a, int la, const T* b, int lb)
 {
     IInfoLocale* p = Locale();
     if (p == nullptr)
         return FallbackCompare(flags, a, la, b, lb);
-    if (flags & kCurrent) {
-        flags &= ~kCurrent;
-        lcid = p->nGetCurrentLCID();
-    }
+    ResolveLcid(p, lcid, flags);
     return SvcCompare(p, lcid, flags, a, la, b, lb);
 }
 
-// Mapping through slot 11 or 12, likewise.
+// Mapping through slot 11 or 12.
 template <typename T>
 int MapLcid(unsigned lcid, unsigned flags, T* dst, int size, const T* src, int len)
 {
     IInfoLocale* p = Locale();
     if (p == nullptr)
         return FallbackMap(flags, dst, size, src, len);
-    if (flags & kCurrent) {
-        flags &= ~kCurrent;
-        lcid = p->nGetCurrentLCID();
-    }
+    ResolveLcid(p, lcid, flags);
     return SvcMap(p, lcid, flags, dst, size, src, len);
 }
 
@@ -305,6 +304,36 @@ void CaseBufferA(unsigned flags, char* s, int n)
 void CaseBufferW(unsigned flags, wchar_t* s, int n)
 {
     CaseBuffer(s, n, [flags](wchar_t* buf, const wchar_t* c) { return MapCurrent(flags, buf, 2, c, 1); });
+}
+
+// The first unit that mapping c gives, in *out when there is one; the
+// mapping's count.
+template <typename T>
+int MapChar(unsigned lcid, unsigned flags, T* out, T c)
+{
+    T buf[2] = {0, 0};
+    const int n = MapLcid(lcid, flags, buf, 2, &c, 1);
+    if (out != nullptr && n >= 1)
+        *out = buf[0];
+    return n;
+}
+
+// Whether mapping c without punctuation and blanks leaves nothing.
+template <typename T>
+bool IsWhiteOrPunct(unsigned lcid, T c)
+{
+    T buf[2] = {0, 0};
+    const int n = MapLcid(lcid, LOCALE_IGNORE_PUNCT, buf, 2, &c, 1);
+    return n <= 0 || buf[0] == 0;
+}
+
+// Each unit of s (up to the terminator) through f.
+template <typename T, typename F>
+T* EachUnit(T* s, F f)
+{
+    for (T* q = s; q != nullptr && *q != 0; ++q)
+        *q = f(*q);
+    return s;
 }
 
 template <typename T>
@@ -650,18 +679,25 @@ int STR_nCompareCharSoupleW(wchar_t a, wchar_t b)
     return CompareLcid(STR_LCID_COMPARE, LOCALE_FOLD_CASE | LOCALE_IGNORE_ACCENTS, &a, 1, &b, 1);
 }
 
+namespace {
+
+// A null source maps as the empty text.
+template <typename T>
+int MapStringEx(unsigned flags, T* dst, int size, const T* src, int len)
+{
+    return MapLcid(STR_LCID_MAP, flags, dst, size, Safe(src), src != nullptr ? len : 0);
+}
+
+}  // namespace
+
 int STR_nMapStringEx(unsigned flags, char* dst, int size, const char* src, int len)
 {
-    if (src == nullptr)
-        len = 0;
-    return MapLcid(STR_LCID_MAP, flags, dst, size, Safe(src), len);
+    return MapStringEx(flags, dst, size, src, len);
 }
 
 int STR_nMapStringEx(unsigned flags, wchar_t* dst, int size, const wchar_t* src, int len)
 {
-    if (src == nullptr)
-        len = 0;
-    return MapLcid(STR_LCID_MAP, flags, dst, size, Safe(src), len);
+    return MapStringEx(flags, dst, size, src, len);
 }
 
 int STR_nGetMapStringLenEx(unsigned flags, const char* src, int len)
@@ -715,22 +751,14 @@ int STR_MapStringSortEx(unsigned char* dst, int size, const wchar_t* src, int le
 
 int STR_nMapCharEx(unsigned flags, char* out, char c)
 {
-    char buf[2] = {0, 0};
-    const int n = MapLcid(STR_LCID_MAP, flags, buf, 2, &c, 1);
-    if (out != nullptr && n >= 1)
-        *out = buf[0];
-    return n;
+    return MapChar(STR_LCID_MAP, flags, out, c);
 }
 
 int STR_nMapCharExANSI(unsigned flags, char* out, char c) { return STR_nMapCharEx(flags, out, c); }
 
 int STR_nMapCharEx(unsigned flags, wchar_t* out, wchar_t c)
 {
-    wchar_t buf[2] = {0, 0};
-    const int n = MapLcid(STR_LCID_MAP, flags, buf, 2, &c, 1);
-    if (out != nullptr && n >= 1)
-        *out = buf[0];
-    return n;
+    return MapChar(STR_LCID_MAP, flags, out, c);
 }
 
 int STR_nMapCharIgnoreCaseAccent(wchar_t* out, wchar_t c)
@@ -740,16 +768,12 @@ int STR_nMapCharIgnoreCaseAccent(wchar_t* out, wchar_t c)
 
 bool STR_bWhiteCharOrPunctA(char c)
 {
-    char buf[2] = {0, 0};
-    const int n = MapLcid(STR_LCID_MAP, LOCALE_IGNORE_PUNCT, buf, 2, &c, 1);
-    return n <= 0 || buf[0] == 0;
+    return IsWhiteOrPunct(STR_LCID_MAP, c);
 }
 
 bool STR_bWhiteCharOrPunctW(wchar_t c)
 {
-    wchar_t buf[2] = {0, 0};
-    const int n = MapLcid(STR_LCID_COMPARE, LOCALE_IGNORE_PUNCT, buf, 2, &c, 1);
-    return n <= 0 || buf[0] == 0;
+    return IsWhiteOrPunct(STR_LCID_COMPARE, c);
 }
 
 void STR_ToUpper(char* s) { CaseBufferA(LOCALE_FOLD_CASE, s, -1); }
@@ -763,50 +787,49 @@ void STR_ToLowerBuff(wchar_t* s, int n) { CaseBufferW(LOCALE_LOWER_CASE, s, n < 
 
 wchar_t* my_struprW(wchar_t* s)
 {
-    for (wchar_t* q = s; q != nullptr && *q != 0; ++q)
-        *q = static_cast<wchar_t>(towupper(static_cast<wint_t>(*q)));
-    return s;
+    return EachUnit(s, [](wchar_t c) { return static_cast<wchar_t>(towupper(static_cast<wint_t>(c))); });
 }
 
 char* my_struprA(char* s)
 {
-    for (char* q = s; q != nullptr && *q != 0; ++q)
-        *q = static_cast<char>(toupper(static_cast<unsigned char>(*q)));
-    return s;
+    return EachUnit(s, [](char c) { return static_cast<char>(toupper(static_cast<unsigned char>(c))); });
 }
 
 wchar_t* my_strlwrW(wchar_t* s)
 {
-    for (wchar_t* q = s; q != nullptr && *q != 0; ++q)
-        *q = static_cast<wchar_t>(towlower(static_cast<wint_t>(*q)));
-    return s;
+    return EachUnit(s, [](wchar_t c) { return static_cast<wchar_t>(towlower(static_cast<wint_t>(c))); });
 }
 
 char* my_strlwrA(char* s)
 {
-    for (char* q = s; q != nullptr && *q != 0; ++q)
-        *q = static_cast<char>(tolower(static_cast<unsigned char>(*q)));
-    return s;
+    return EachUnit(s, [](char c) { return static_cast<char>(tolower(static_cast<unsigned char>(c))); });
 }
 
 // ---- Null-tolerant comparisons ----
 
+namespace {
+
+// Null below any text: true with the order in r when a null decides.
+bool NullDecides(const wchar_t* a, const wchar_t* b, int& r)
+{
+    if (a != nullptr && b != nullptr)
+        return false;
+    r = a != nullptr ? 1 : (b != nullptr ? -1 : 0);
+    return true;
+}
+
+}  // namespace
+
 int STR_nNullCompare(const wchar_t* a, const wchar_t* b, unsigned flags)
 {
-    if (a == nullptr)
-        return b == nullptr ? 0 : -1;
-    if (b == nullptr)
-        return 1;
-    return STR_nCompareW(a, b, flags);
+    int r;
+    return NullDecides(a, b, r) ? r : STR_nCompareW(a, b, flags);
 }
 
 int STR_nNullNCompare(const wchar_t* a, const wchar_t* b, int n, unsigned flags)
 {
-    if (a == nullptr)
-        return b == nullptr ? 0 : -1;
-    if (b == nullptr)
-        return 1;
-    return STR_nNCompare(a, b, n, flags);
+    int r;
+    return NullDecides(a, b, r) ? r : STR_nNCompare(a, b, n, flags);
 }
 
 int STR_nEmptyNullCompare(const wchar_t* a, const wchar_t* b, unsigned flags)

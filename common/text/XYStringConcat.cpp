@@ -58,6 +58,37 @@ void AjouteChiffres(CXYStringConcat<T>& cl, const T* pszChiffres, bool bComplete
     cl._Termine();
 }
 
+// Appends the k units of s (k from nUnites) through a conversion that writes
+// at most nPlace(4 * k) units at the end of the text and answers how many.
+template <class T, class S, class F>
+void AjouteConverti(CXYStringConcat<T>& cl, const S* s, unsigned long long k, F conversion)
+{
+    if (k == 0)
+        return;
+    if (k > INT_MAX)
+        throw std::bad_alloc();
+    // The source is found again if it lies in the buffer that grows.
+    const void* pSource = s;
+    cl._Reserve(4 * k, &pSource);
+    const int r = conversion(static_cast<const S*>(pSource), static_cast<int>(k), cl.m_pBuffer + cl.m_nLength,
+                             nPlace(4 * k));
+    if (r > 0)
+        cl.m_nLength += static_cast<unsigned>(r);
+    cl._Termine();
+}
+
+// Index of the first occurrence of what at or after start; -1 when the text
+// is empty, start is out of range or nothing is found.
+template <class T, class W>
+int nTrouve(const CXYStringConcat<T>& cl, W what, int start)
+{
+    if (cl.m_nLength == 0 || start < 0 || static_cast<unsigned>(start) > cl.m_nLength)
+        return -1;
+    const std::size_t p =
+        std::basic_string_view<T>(cl.m_pBuffer, cl.m_nLength).find(what, static_cast<std::size_t>(start));
+    return p == std::basic_string_view<T>::npos ? -1 : static_cast<int>(p);
+}
+
 template <class T>
 void AjouteHexa(CXYStringConcat<T>& cl, unsigned long long v, int nChiffres)
 {
@@ -149,17 +180,9 @@ void CXYStringConcat<T>::AddWide(const wchar_t* s, int n, unsigned cp)
     if constexpr (bWide<T>()) {
         Add(s, n);
     } else {
-        const unsigned long long k = nUnites(s, n);
-        if (k == 0)
-            return;
-        if (k > INT_MAX)
-            throw std::bad_alloc();
-        _Reserve(4 * k);
-        const int r = WideCharToMultiByte(cp, 0, s, static_cast<int>(k), m_pBuffer + m_nLength, nPlace(4 * k),
-                                          nullptr, nullptr);
-        if (r > 0)
-            m_nLength += static_cast<unsigned>(r);
-        _Termine();
+        AjouteConverti(*this, s, nUnites(s, n), [cp](const wchar_t* src, int k, char* dst, int nDst) {
+            return WideCharToMultiByte(cp, 0, src, k, dst, nDst, nullptr, nullptr);
+        });
     }
 }
 
@@ -169,16 +192,9 @@ void CXYStringConcat<T>::AddAnsi(const char* s, int n, unsigned cp)
     if constexpr (!bWide<T>()) {
         Add(s, n);
     } else {
-        const unsigned long long k = nUnites(s, n);
-        if (k == 0)
-            return;
-        if (k > INT_MAX)
-            throw std::bad_alloc();
-        _Reserve(4 * k);
-        const int r = MultiByteToWideChar(cp, 0, s, static_cast<int>(k), m_pBuffer + m_nLength, nPlace(4 * k));
-        if (r > 0)
-            m_nLength += static_cast<unsigned>(r);
-        _Termine();
+        AjouteConverti(*this, s, nUnites(s, n), [cp](const char* src, int k, wchar_t* dst, int nDst) {
+            return MultiByteToWideChar(cp, 0, src, k, dst, nDst);
+        });
     }
 }
 
@@ -188,30 +204,16 @@ void CXYStringConcat<T>::AddAnsiToUTF8(const char* s, int n, unsigned cp)
     if constexpr (bWide<T>()) {
         AddAnsi(s, n, cp);
     } else {
-        const unsigned long long k = nUnites(s, n);
-        if (k == 0)
-            return;
-        if (k > INT_MAX)
-            throw std::bad_alloc();
-        const void* pSource = s;
-        _Reserve(4 * k, &pSource);
-        const int r = MultiByteToUTF8(cp, static_cast<const char*>(pSource), static_cast<int>(k),
-                                      m_pBuffer + m_nLength, nPlace(4 * k), 0);
-        if (r > 0)
-            m_nLength += static_cast<unsigned>(r);
-        _Termine();
+        AjouteConverti(*this, s, nUnites(s, n), [cp](const char* src, int k, char* dst, int nDst) {
+            return MultiByteToUTF8(cp, src, k, dst, nDst, 0);
+        });
     }
 }
 
 template <class T>
 void CXYStringConcat<T>::AddNumber(int v, int width)
 {
-    T sz[24];
-    if constexpr (bWide<T>())
-        itow(v, sz, 10);
-    else
-        itoa(v, sz, 10);
-    AjouteChiffres(*this, sz, width != -1 && v > 0, width);
+    AddNumber(static_cast<long long>(v), width);
 }
 
 template <class T>
@@ -284,19 +286,13 @@ bool CXYStringConcat<T>::bEstEgal(const T* s) const
 template <class T>
 int CXYStringConcat<T>::nPos(const T* s, int start) const
 {
-    if (m_nLength == 0 || s == nullptr || start < 0 || static_cast<unsigned>(start) > m_nLength)
-        return -1;
-    const std::size_t p = std::basic_string_view<T>(m_pBuffer, m_nLength).find(s, static_cast<std::size_t>(start));
-    return p == std::basic_string_view<T>::npos ? -1 : static_cast<int>(p);
+    return s != nullptr ? nTrouve(*this, s, start) : -1;
 }
 
 template <class T>
 int CXYStringConcat<T>::nPos(T c, int start) const
 {
-    if (m_nLength == 0 || start < 0 || static_cast<unsigned>(start) > m_nLength)
-        return -1;
-    const std::size_t p = std::basic_string_view<T>(m_pBuffer, m_nLength).find(c, static_cast<std::size_t>(start));
-    return p == std::basic_string_view<T>::npos ? -1 : static_cast<int>(p);
+    return nTrouve(*this, c, start);
 }
 
 template <class T>

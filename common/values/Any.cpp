@@ -283,29 +283,17 @@ void CAny::_Installe(unsigned char nCode, int bNoInit)
 
 // ---- Direct reads -----------------------------------------------------------------------
 
-namespace {
-
-template <class T>
-T Lit(const unsigned char* p)
-{
-    T v;
-    std::memcpy(&v, p, sizeof(v));
-    return v;
-}
-
-} // namespace
-
 int CAny::nGetINT(int* pn) const
 {
     *pn = 0;
     switch (m_nType) {
     case TQTYPE_BOOL:
     case TQTYPE_I4:
-    case TQTYPE_UIX: *pn = Lit<std::int32_t>(m_abyValeur); break;
-    case TQTYPE_UI1: *pn = Lit<std::uint8_t>(m_abyValeur); break;
-    case TQTYPE_UI2: *pn = Lit<std::uint16_t>(m_abyValeur); break;
-    case TQTYPE_I1: *pn = Lit<std::int8_t>(m_abyValeur); break;
-    case TQTYPE_I2: *pn = Lit<std::int16_t>(m_abyValeur); break;
+    case TQTYPE_UIX: *pn = TQ_Lit<std::int32_t>(m_abyValeur); break;
+    case TQTYPE_UI1: *pn = TQ_Lit<std::uint8_t>(m_abyValeur); break;
+    case TQTYPE_UI2: *pn = TQ_Lit<std::uint16_t>(m_abyValeur); break;
+    case TQTYPE_I1: *pn = TQ_Lit<std::int8_t>(m_abyValeur); break;
+    case TQTYPE_I2: *pn = TQ_Lit<std::int16_t>(m_abyValeur); break;
     default: return TQSTATUS_NOT_HANDLED;
     }
     return TQSTATUS_OK;
@@ -316,13 +304,13 @@ int CAny::nGetINT_64(long long* pll) const
     *pll = 0;
     switch (m_nType) {
     case TQTYPE_BOOL:
-    case TQTYPE_I4: *pll = Lit<std::int32_t>(m_abyValeur); break;
-    case TQTYPE_I1: *pll = Lit<std::int8_t>(m_abyValeur); break;
-    case TQTYPE_I2: *pll = Lit<std::int16_t>(m_abyValeur); break;
-    case TQTYPE_UI1: *pll = Lit<std::uint8_t>(m_abyValeur); break;
-    case TQTYPE_UI2: *pll = Lit<std::uint16_t>(m_abyValeur); break;
-    case TQTYPE_UI4: *pll = Lit<std::uint32_t>(m_abyValeur); break;
-    case TQTYPE_I8: *pll = Lit<std::int64_t>(m_abyValeur); break;
+    case TQTYPE_I4: *pll = TQ_Lit<std::int32_t>(m_abyValeur); break;
+    case TQTYPE_I1: *pll = TQ_Lit<std::int8_t>(m_abyValeur); break;
+    case TQTYPE_I2: *pll = TQ_Lit<std::int16_t>(m_abyValeur); break;
+    case TQTYPE_UI1: *pll = TQ_Lit<std::uint8_t>(m_abyValeur); break;
+    case TQTYPE_UI2: *pll = TQ_Lit<std::uint16_t>(m_abyValeur); break;
+    case TQTYPE_UI4: *pll = TQ_Lit<std::uint32_t>(m_abyValeur); break;
+    case TQTYPE_I8: *pll = TQ_Lit<std::int64_t>(m_abyValeur); break;
     default: return TQSTATUS_NOT_HANDLED;
     }
     return TQSTATUS_OK;
@@ -332,15 +320,15 @@ int CAny::nGetBitField_64(unsigned long long& ull) const
 {
     ull = 0;
     switch (m_nType) {
-    case TQTYPE_UI1: ull = Lit<std::uint8_t>(m_abyValeur); break;
-    case TQTYPE_UI2: ull = Lit<std::uint16_t>(m_abyValeur); break;
-    case TQTYPE_UI4: ull = Lit<std::uint32_t>(m_abyValeur); break;
+    case TQTYPE_UI1: ull = TQ_Lit<std::uint8_t>(m_abyValeur); break;
+    case TQTYPE_UI2: ull = TQ_Lit<std::uint16_t>(m_abyValeur); break;
+    case TQTYPE_UI4: ull = TQ_Lit<std::uint32_t>(m_abyValeur); break;
     case TQTYPE_UI8:
-    case TQTYPE_I8: ull = Lit<std::uint64_t>(m_abyValeur); break;
-    case TQTYPE_I1: ull = static_cast<unsigned long long>(static_cast<long long>(Lit<std::int8_t>(m_abyValeur))); break;
-    case TQTYPE_I2: ull = static_cast<unsigned long long>(static_cast<long long>(Lit<std::int16_t>(m_abyValeur))); break;
+    case TQTYPE_I8: ull = TQ_Lit<std::uint64_t>(m_abyValeur); break;
+    case TQTYPE_I1: ull = static_cast<unsigned long long>(static_cast<long long>(TQ_Lit<std::int8_t>(m_abyValeur))); break;
+    case TQTYPE_I2: ull = static_cast<unsigned long long>(static_cast<long long>(TQ_Lit<std::int16_t>(m_abyValeur))); break;
     case TQTYPE_I4:
-    case TQTYPE_UIX: ull = static_cast<unsigned long long>(static_cast<long long>(Lit<std::int32_t>(m_abyValeur))); break;
+    case TQTYPE_UIX: ull = static_cast<unsigned long long>(static_cast<long long>(TQ_Lit<std::int32_t>(m_abyValeur))); break;
     default: return TQSTATUS_NOT_HANDLED;
     }
     return TQSTATUS_OK;
@@ -349,8 +337,8 @@ int CAny::nGetBitField_64(unsigned long long& ull) const
 int CAny::nGetREAL(double* pd) const
 {
     switch (m_nType) {
-    case TQTYPE_R4: *pd = Lit<float>(m_abyValeur); break;
-    case TQTYPE_R8: *pd = Lit<double>(m_abyValeur); break;
+    case TQTYPE_R4: *pd = TQ_Lit<float>(m_abyValeur); break;
+    case TQTYPE_R8: *pd = TQ_Lit<double>(m_abyValeur); break;
     default: return TQSTATUS_NOT_HANDLED;
     }
     return TQSTATUS_OK;
@@ -362,7 +350,7 @@ int CAny::nGetManipAUB(STManipAUB* pst) const
     case TQTYPE_BIN:
     case TQTYPE_DSTRA:
     case TQTYPE_DSTRW:
-        pst->m_pData = Lit<void*>(m_abyValeur);
+        pst->m_pData = TQ_Lit<void*>(m_abyValeur);
         pst->m_nType = m_nType;
         return TQSTATUS_OK;
     default:
@@ -374,20 +362,28 @@ void* CAny::piGetTraitement() const
 {
     if (m_nType != TQTYPE_OBJET141)
         return nullptr;
-    IObjetHote* piObjet = Lit<IObjetHote*>(m_abyValeur);
+    IObjetHote* piObjet = TQ_Lit<IObjetHote*>(m_abyValeur);
     return piObjet != nullptr ? piObjet->piGetTraitement() : nullptr;
 }
 
+namespace {
+
+// A host string of its own, copied out of a shared block.
+template <class T>
+int nDetache(unsigned char* pbyValeur)
+{
+    CXYString<T>* pcl = reinterpret_cast<CXYString<T>*>(pbyValeur);
+    return pcl->__nPrepareModification(pcl->nGetLength());
+}
+
+} // namespace
+
 int CAny::nUnshare()
 {
-    if (m_nType == TQTYPE_DSTRW) {
-        CXYString<wchar_t>* pcl = reinterpret_cast<CXYString<wchar_t>*>(m_abyValeur);
-        return pcl->__nPrepareModification(pcl->nGetLength());
-    }
-    if (m_nType == TQTYPE_DSTRA) {
-        CXYString<char>* pcl = reinterpret_cast<CXYString<char>*>(m_abyValeur);
-        return pcl->__nPrepareModification(pcl->nGetLength());
-    }
+    if (m_nType == TQTYPE_DSTRW)
+        return nDetache<wchar_t>(m_abyValeur);
+    if (m_nType == TQTYPE_DSTRA)
+        return nDetache<char>(m_abyValeur);
     return TQSTATUS_OK;
 }
 

@@ -10,36 +10,25 @@
 
 namespace {
 
-template <class T>
-T Lit(const unsigned char* p)
-{
-    T v;
-    std::memcpy(&v, p, sizeof(v));
-    return v;
-}
-
-template <class T>
-void Ecrit(unsigned char* p, T v)
-{
-    std::memcpy(p, &v, sizeof(v));
-}
-
 CTQBIN* Bin(unsigned char* p) { return reinterpret_cast<CTQBIN*>(p); }
 
 // Pointer at 0 and 32-bit count at 4 (buffers and arrays).
 template <class T>
 T* Pointeur(const unsigned char* p)
 {
-    return Lit<T*>(p);
+    return TQ_Lit<T*>(p);
 }
 
-std::uint32_t Compte(const unsigned char* p) { return Lit<std::uint32_t>(p + sizeof(void*)); }
+// Bytes of a pointer and its 32-bit count.
+const unsigned kTaillePaire = sizeof(void*) + sizeof(std::uint32_t);
+
+std::uint32_t Compte(const unsigned char* p) { return TQ_Lit<std::uint32_t>(p + sizeof(void*)); }
 
 template <class T>
 void EcritPaire(unsigned char* p, T* pt, std::uint32_t n)
 {
-    Ecrit<T*>(p, pt);
-    Ecrit<std::uint32_t>(p + sizeof(void*), n);
+    TQ_Ecrit<T*>(p, pt);
+    TQ_Ecrit<std::uint32_t>(p + sizeof(void*), n);
 }
 
 // A new C-heap array of deep copies of the n values at pSource; null for none.
@@ -71,6 +60,25 @@ void RemplaceTab(unsigned char* pbyValeur, CAny* pTab, unsigned int n)
     const std::uint32_t nAncien = Compte(pbyValeur);
     EcritPaire(pbyValeur, pTab, n);
     CAny_TQTABANY::s_DeleteTab(pAncien, nAncien);
+}
+
+// How the holders of host objects take and give back a count.
+void Prend(CObjetCompteHote* p) { ++p->m_nCompte; }
+void Rend(CObjetCompteHote* p) { p->Libere(); }
+void Prend(IObjetHote* p) { p->AddRef(); }
+void Rend(IObjetHote* p) { p->Release(); }
+
+// Puts pNouveau (null: none) in place of the object a value holds. It is
+// taken before the old one is given back: they may be the same object.
+template <class T>
+void RemplaceObjet(unsigned char* pbyValeur, T* pNouveau)
+{
+    if (pNouveau != nullptr)
+        Prend(pNouveau);
+    T* pAncien = TQ_Lit<T*>(pbyValeur);
+    TQ_Ecrit(pbyValeur, pNouveau);
+    if (pAncien != nullptr)
+        Rend(pAncien);
 }
 
 } // namespace
@@ -154,7 +162,7 @@ void CAny_TQBUFFER::Duplique(CAny* pclCible) const
 
 int CAny_TQBUFFER::nGetSize(unsigned int* pnSize) const
 {
-    *pnSize = sizeof(void*) + sizeof(std::uint32_t);
+    *pnSize = kTaillePaire;
     return TQSTATUS_OK;
 }
 
@@ -166,7 +174,7 @@ int CAny_TQBUFFER::nGetAdr(void** ppAdr) const
 
 int CAny_TQBUFFER::nFillBuffer(void* pBuffer) const
 {
-    std::memcpy(pBuffer, _pbyValeur(), sizeof(void*) + sizeof(std::uint32_t));
+    std::memcpy(pBuffer, _pbyValeur(), kTaillePaire);
     return TQSTATUS_OK;
 }
 
@@ -233,7 +241,7 @@ void CAny_TQTABANY::Duplique(CAny* pclCible) const
 
 int CAny_TQTABANY::nGetSize(unsigned int* pnSize) const
 {
-    *pnSize = sizeof(void*) + sizeof(std::uint32_t);
+    *pnSize = kTaillePaire;
     return TQSTATUS_OK;
 }
 
@@ -245,7 +253,7 @@ int CAny_TQTABANY::nGetAdr(void** ppAdr) const
 
 int CAny_TQTABANY::nFillBuffer(void* pBuffer) const
 {
-    std::memcpy(pBuffer, _pbyValeur(), sizeof(void*) + sizeof(std::uint32_t));
+    std::memcpy(pBuffer, _pbyValeur(), kTaillePaire);
     return TQSTATUS_OK;
 }
 
@@ -308,49 +316,29 @@ int CAny_TQObjet::nFillUtilDataBuffer(void* pBuffer) const { return nFillBuffer(
 
 CAny_TQObjetCompte::~CAny_TQObjetCompte()
 {
-    CObjetCompteHote* pObjet = Lit<CObjetCompteHote*>(_pbyValeur());
-    Ecrit<CObjetCompteHote*>(_pbyValeur(), nullptr);
-    if (pObjet != nullptr)
-        pObjet->Libere();
+    RemplaceObjet<CObjetCompteHote>(_pbyValeur(), nullptr);
 }
 
 void CAny_TQObjetCompte::Duplique(CAny* pclCible) const
 {
     if (pclCible == nullptr || pclCible == _pclAny())
         return;
-    _Duplique(pclCible, static_cast<unsigned char>(_nGetType()), Lit<CObjetCompteHote*>(_pbyValeur()));
+    _Duplique(pclCible, static_cast<unsigned char>(_nGetType()), TQ_Lit<CObjetCompteHote*>(_pbyValeur()));
 }
 
 void CAny_TQObjetCompte::SetValue(const void* p)
 {
-    // Counted before the old object is given back: it may be the same one.
-    CObjetCompteHote* pObjet = static_cast<CObjetCompteHote*>(const_cast<void*>(p));
-    if (pObjet != nullptr)
-        ++pObjet->m_nCompte;
-    CObjetCompteHote* pAncien = Lit<CObjetCompteHote*>(_pbyValeur());
-    Ecrit(_pbyValeur(), pObjet);
-    if (pAncien != nullptr)
-        pAncien->Libere();
+    RemplaceObjet(_pbyValeur(), static_cast<CObjetCompteHote*>(const_cast<void*>(p)));
 }
 
 CAny_TQObjetRef::~CAny_TQObjetRef()
 {
-    IObjetHote* piObjet = Lit<IObjetHote*>(_pbyValeur());
-    Ecrit<IObjetHote*>(_pbyValeur(), nullptr);
-    if (piObjet != nullptr)
-        piObjet->Release();
+    RemplaceObjet<IObjetHote>(_pbyValeur(), nullptr);
 }
 
 void CAny_TQObjetRef::SetValue(const void* p)
 {
-    // Referenced before the old object is released: it may be the same one.
-    IObjetHote* piObjet = static_cast<IObjetHote*>(const_cast<void*>(p));
-    if (piObjet != nullptr)
-        piObjet->AddRef();
-    IObjetHote* piAncien = Lit<IObjetHote*>(_pbyValeur());
-    Ecrit(_pbyValeur(), piObjet);
-    if (piAncien != nullptr)
-        piAncien->Release();
+    RemplaceObjet(_pbyValeur(), static_cast<IObjetHote*>(const_cast<void*>(p)));
 }
 
 void CAny_TQObjetRef::_DupliqueObjet(CAny* pclCible, unsigned short nType) const
@@ -358,7 +346,7 @@ void CAny_TQObjetRef::_DupliqueObjet(CAny* pclCible, unsigned short nType) const
     if (pclCible == nullptr || pclCible == _pclAny())
         return;
     pclCible->__SetType(nType, 0);
-    pclCible->pclGetTraitement()->SetValue(Lit<IObjetHote*>(_pbyValeur()));
+    pclCible->pclGetTraitement()->SetValue(TQ_Lit<IObjetHote*>(_pbyValeur()));
     pclCible->SetFlags(0);
 }
 

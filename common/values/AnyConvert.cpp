@@ -263,50 +263,36 @@ int CAny::__nCastTo(unsigned short nType, const STOCAW* pstOCAW, unsigned int nO
     return nStatus;
 }
 
-int CAny::__nCastToString(const wchar_t** ppsz, const STOCAW* pstOCAW)
-{
-    const wchar_t* psz = nullptr;
-    if (pclGetTraitement()->nGetPCWSTR(&psz) == TQSTATUS_OK) {
-        if (ppsz != nullptr)
-            *ppsz = psz;
-        return TQSTATUS_OK;
-    }
-    const int nStatus = __nCastTo(TQTYPE_DSTRW, pstOCAW, 1);
-    if (nStatus <= kMaxSuccess && ppsz != nullptr)
-        pclGetTraitement()->nGetPCWSTR(ppsz);
-    return nStatus;
-}
-
-int CAny::__nCastToString(const char** ppsz, const STOCAW* pstOCAW)
-{
-    const char* psz = nullptr;
-    if (pclGetTraitement()->nGetPCASTR(&psz) == TQSTATUS_OK) {
-        if (ppsz != nullptr)
-            *ppsz = psz;
-        return TQSTATUS_OK;
-    }
-    const int nStatus = __nCastTo(TQTYPE_DSTRA, pstOCAW, 1);
-    if (nStatus <= kMaxSuccess && ppsz != nullptr)
-        pclGetTraitement()->nGetPCASTR(ppsz);
-    return nStatus;
-}
-
 namespace {
 
 // Longest text a host string takes by copy.
 constexpr unsigned kMaxCopyLength = 2147483391u;
 
-template <class T>
-int nGetDirectText(const CAny_Intern* pcl, const T** ppsz);
-template <>
-int nGetDirectText<wchar_t>(const CAny_Intern* pcl, const wchar_t** ppsz)
+int nGetDirectText(const CAny_Intern* pcl, const wchar_t** ppsz)
 {
     return pcl->nGetPCWSTR(ppsz);
 }
-template <>
-int nGetDirectText<char>(const CAny_Intern* pcl, const char** ppsz)
+
+int nGetDirectText(const CAny_Intern* pcl, const char** ppsz)
 {
     return pcl->nGetPCASTR(ppsz);
+}
+
+// The value's text as it is when it has one of that width; otherwise the
+// value becomes the host string type nStringType and its text is given.
+template <class T>
+int nCastToString(CAny& clAny, const T** ppsz, const STOCAW* pstOCAW, unsigned short nStringType)
+{
+    const T* psz = nullptr;
+    if (nGetDirectText(clAny.pclGetTraitement(), &psz) == TQSTATUS_OK) {
+        if (ppsz != nullptr)
+            *ppsz = psz;
+        return TQSTATUS_OK;
+    }
+    const int nStatus = clAny.__nCastTo(nStringType, pstOCAW, 1);
+    if (nStatus <= kMaxSuccess && ppsz != nullptr)
+        nGetDirectText(clAny.pclGetTraitement(), ppsz);
+    return nStatus;
 }
 
 template <class T>
@@ -318,7 +304,7 @@ int nFillString(const CAny& clAny, CXYString<T>& cl, const STOCAW* pstOCAW, unsi
         return TQSTATUS_OK;
     }
     const T* psz = nullptr;
-    if (nGetDirectText<T>(pclTraitement, &psz) == TQSTATUS_OK) {
+    if (nGetDirectText(pclTraitement, &psz) == TQSTATUS_OK) {
         unsigned nLength = 0;
         pclTraitement->nGetSTRLEN(&nLength);
         if (psz == nullptr || nLength == 0) {
@@ -355,6 +341,16 @@ int nFillString(const CAny& clAny, CXYString<T>& cl, const STOCAW* pstOCAW, unsi
 }
 
 }  // namespace
+
+int CAny::__nCastToString(const wchar_t** ppsz, const STOCAW* pstOCAW)
+{
+    return nCastToString(*this, ppsz, pstOCAW, TQTYPE_DSTRW);
+}
+
+int CAny::__nCastToString(const char** ppsz, const STOCAW* pstOCAW)
+{
+    return nCastToString(*this, ppsz, pstOCAW, TQTYPE_DSTRA);
+}
 
 int CAny::__nFillString(CXYString<wchar_t>& cl, const STOCAW* pstOCAW) const
 {
@@ -425,40 +421,46 @@ void SetIntResult(CAny* r, unsigned short nType, int n)
     r->SetFlags(0);
 }
 
-int nBooleanResult(int (*pfn)(const CAny*, const CAny*, int*, unsigned int), const CAny* a, const CAny* b,
-                   CAny* r, unsigned int nOption)
+// The int answer of an operator as a value of nType; no answer for a null operand.
+int nIntResult(int (*pfn)(const CAny*, const CAny*, int*, unsigned int), const CAny* a, const CAny* b, CAny* r,
+               unsigned int nOption, unsigned short nType)
 {
     if (a->bIsNull() || b->bIsNull())
         return TQSTATUS_NULL;
     int n = 0;
     const int nStatus = pfn(a, b, &n, nOption);
-    SetIntResult(r, TQTYPE_BOOL, n);
+    SetIntResult(r, nType, n);
+    return nStatus;
+}
+
+// A machine result adopted by r on success; a null operand leaves r null.
+int nAdopteResultat(int nStatus, CAny* r, unsigned short nType, const unsigned char* abyResult, bool bNull)
+{
+    if (nStatus > kMaxSuccess)
+        return nStatus;
+    r->__TransfertValeurInterne(nType, abyResult);
+    if (bNull)
+        r->SetNullFlag(true);
     return nStatus;
 }
 
 }  // namespace
 
-#define ZT_VM_COMPARISON(name, pointer)                                                    \
-    int name(const CAny* a, const CAny* b, int* pnResult, unsigned int nOption)             \
-    {                                                                                      \
-        return nCallCompare(pointer, a, b, pnResult, nOption);                             \
-    }                                                                                      \
-    int name(const CAny* a, const CAny* b, CAny* r, unsigned int nOption)                   \
-    {                                                                                      \
-        return nBooleanResult(static_cast<int (*)(const CAny*, const CAny*, int*, unsigned int)>(name), a, b, r, \
-                              nOption);                                                    \
-    }
+typedef int (*PFN_INT_FORM)(const CAny*, const CAny*, int*, unsigned int);
 
-#define ZT_VM_NEGATED(name, pointer)                                                       \
+// Each operator in two forms: the int answer through the machine (call is
+// nCallCompare or nCallNegated), and that answer as a boolean value.
+#define ZT_VM_OPERATOR(name, call, pointer)                                                \
     int name(const CAny* a, const CAny* b, int* pnResult, unsigned int nOption)             \
     {                                                                                      \
-        return nCallNegated(pointer, a, b, pnResult, nOption);                             \
+        return call(pointer, a, b, pnResult, nOption);                                     \
     }                                                                                      \
     int name(const CAny* a, const CAny* b, CAny* r, unsigned int nOption)                   \
     {                                                                                      \
-        return nBooleanResult(static_cast<int (*)(const CAny*, const CAny*, int*, unsigned int)>(name), a, b, r, \
-                              nOption);                                                    \
+        return nIntResult(static_cast<PFN_INT_FORM>(name), a, b, r, nOption, TQTYPE_BOOL); \
     }
+#define ZT_VM_COMPARISON(name, pointer) ZT_VM_OPERATOR(name, nCallCompare, pointer)
+#define ZT_VM_NEGATED(name, pointer) ZT_VM_OPERATOR(name, nCallNegated, pointer)
 
 ZT_VM_COMPARISON(nEgalite, gpfnEgaliteEx)
 ZT_VM_COMPARISON(nSuperieur, gpfnSuperieurEx)
@@ -483,15 +485,11 @@ ZT_VM_NEGATED(nSupEgal, gpfnInferieurEx)
 
 #undef ZT_VM_COMPARISON
 #undef ZT_VM_NEGATED
+#undef ZT_VM_OPERATOR
 
 int nCompare(const CAny* a, const CAny* b, CAny* r)
 {
-    if (a->bIsNull() || b->bIsNull())
-        return TQSTATUS_NULL;
-    int n = 0;
-    const int nStatus = nCompare(a, b, &n, 0);
-    SetIntResult(r, TQTYPE_I4, n);
-    return nStatus;
+    return nIntResult(static_cast<PFN_INT_FORM>(nCompare), a, b, r, 0, TQTYPE_I4);
 }
 
 int nNot(const CAny* a, int* pnResult, unsigned int nOption)
@@ -525,14 +523,8 @@ int nCallArithmetic(PFN_VM_ARITHMETIC pfn, const CAny* a, const CAny* b, CAny* r
     unsigned short nType = 0;
     const int nStatus =
         pfn(a->pbyGetValeur(), a->nGetTypeCode(), b->pbyGetValeur(), b->nGetTypeCode(), abyResult, &nType, nOption, 0);
-    if (nStatus > kMaxSuccess)
-        return nStatus;
     // Read before r changes: r may be a or b.
-    const bool bNull = a->bIsNull() || b->bIsNull();
-    r->__TransfertValeurInterne(nType, abyResult);
-    if (bNull)
-        r->SetNullFlag(true);
-    return nStatus;
+    return nAdopteResultat(nStatus, r, nType, abyResult, a->bIsNull() || b->bIsNull());
 }
 
 }  // namespace
@@ -576,13 +568,7 @@ int nNegatif(const CAny* a, CAny* r, unsigned int nOption)
     unsigned char abyResult[CAny::VALEUR_SIZE] = {};
     unsigned short nType = 0;
     const int nStatus = gpfnNegationEx(a->pbyGetValeur(), a->nGetTypeCode(), abyResult, &nType, nOption, 0);
-    if (nStatus > kMaxSuccess)
-        return nStatus;
-    const bool bNull = a->bIsNull();
-    r->__TransfertValeurInterne(nType, abyResult);
-    if (bNull)
-        r->SetNullFlag(true);
-    return nStatus;
+    return nAdopteResultat(nStatus, r, nType, abyResult, a->bIsNull());
 }
 
 int nPositif(const CAny* a, CAny* r, unsigned int)
@@ -721,18 +707,26 @@ int nGetString(CXYString<wchar_t>* pclOut, const CAny* pclValue, const wchar_t* 
     return TQSTATUS_OK;
 }
 
-int nGetString(CTString* pclOut, const CAny& clValue, const wchar_t* pszPrefix, int bDetail)
+namespace {
+
+// The host-string form's text, set into a CTString.
+template <class V>
+int nVersTString(CTString* pclOut, V value, const wchar_t* pszPrefix, int bDetail)
 {
     CXYString<wchar_t> cl;
-    const int nStatus = nGetString(&cl, clValue, pszPrefix, bDetail);
+    const int nStatus = nGetString(&cl, value, pszPrefix, bDetail);
     pclOut->Set(cl);
     return nStatus;
 }
 
+}  // namespace
+
+int nGetString(CTString* pclOut, const CAny& clValue, const wchar_t* pszPrefix, int bDetail)
+{
+    return nVersTString<const CAny&>(pclOut, clValue, pszPrefix, bDetail);
+}
+
 int nGetString(CTString* pclOut, const CAny* pclValue, const wchar_t* pszPrefix, int bDetail)
 {
-    CXYString<wchar_t> cl;
-    const int nStatus = nGetString(&cl, pclValue, pszPrefix, bDetail);
-    pclOut->Set(cl);
-    return nStatus;
+    return nVersTString(pclOut, pclValue, pszPrefix, bDetail);
 }

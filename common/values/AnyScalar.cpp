@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 // Bytes of the magnitude of n digits, plus a sign byte and a scale byte.
@@ -20,36 +21,39 @@ const unsigned char IDecimal::mg_PToN[IDecimal::MAX_DIGITS + 1] = {
 
 namespace {
 
+// Adds nPas (+1 or -1) to the stored integer T of at most 32 bits: the
+// stored value wraps, 1 when the exact result left the range of T.
 template <class T>
-T Lit(const unsigned char* p)
+int Ajoute(unsigned char* p, int nPas)
 {
-    T v;
-    std::memcpy(&v, p, sizeof(v));
-    return v;
-}
-
-template <class T>
-void Ecrit(unsigned char* p, T v)
-{
-    std::memcpy(p, &v, sizeof(v));
-}
-
-// Adds nPas (+1 or -1) to the stored T in its exact range [nMin, nMax]:
-// the stored value wraps, 1 when the exact result left the range.
-template <class T>
-int Ajoute(unsigned char* p, int nPas, long long nMin, long long nMax)
-{
-    const long long nExact = static_cast<long long>(Lit<T>(p)) + nPas;
+    const long long nExact = static_cast<long long>(TQ_Lit<T>(p)) + nPas;
     // Wrapping through the unsigned type of the same width.
     typedef typename std::make_unsigned<T>::type U;
-    Ecrit<T>(p, static_cast<T>(static_cast<U>(static_cast<unsigned long long>(nExact))));
-    return nExact < nMin || nExact > nMax ? TQSTATUS_RANGE : TQSTATUS_OK;
+    TQ_Ecrit<T>(p, static_cast<T>(static_cast<U>(static_cast<unsigned long long>(nExact))));
+    return nExact < std::numeric_limits<T>::min() || nExact > std::numeric_limits<T>::max() ? TQSTATUS_RANGE
+                                                                                           : TQSTATUS_OK;
+}
+
+// Adds nPas to the stored T with its own arithmetic, never out of range.
+template <class T>
+int AjouteLibre(unsigned char* p, int nPas)
+{
+    TQ_Ecrit<T>(p, TQ_Lit<T>(p) + static_cast<T>(nPas));
+    return TQSTATUS_OK;
+}
+
+// 64-bit unsigned: a result with the top bit set is out of the range kept.
+int AjouteUI8(unsigned char* p, int nPas)
+{
+    const std::uint64_t n = TQ_Lit<std::uint64_t>(p) + static_cast<std::uint64_t>(nPas);
+    TQ_Ecrit(p, n);
+    return (n >> 63) != 0 ? TQSTATUS_RANGE : TQSTATUS_OK;
 }
 
 int AjouteR4(unsigned char* p, int nPas)
 {
-    const long double ldExact = static_cast<long double>(Lit<float>(p)) + nPas;
-    Ecrit<float>(p, static_cast<float>(ldExact));
+    const long double ldExact = static_cast<long double>(TQ_Lit<float>(p)) + nPas;
+    TQ_Ecrit<float>(p, static_cast<float>(ldExact));
     if (std::isnan(ldExact) || ldExact < -static_cast<long double>(FLT_MAX) ||
         ldExact > static_cast<long double>(FLT_MAX))
         return TQSTATUS_RANGE;
@@ -68,7 +72,7 @@ int AjouteCY(unsigned char* p, bool bPlus)
     return TQSTATUS_OK;
 }
 
-IDecimal* Decimal(const unsigned char* p) { return Lit<IDecimal*>(p); }
+IDecimal* Decimal(const unsigned char* p) { return TQ_Lit<IDecimal*>(p); }
 
 } // namespace
 
@@ -167,82 +171,52 @@ void CAny_TQBOOL::SetValue(const void* p, unsigned int n)
 
 // ---- Unsigned integers ------------------------------------------------------------------
 
-int CAny_TQUI1::nIncremente() { return Ajoute<std::uint8_t>(_pbyValeur(), 1, 0, UINT8_MAX); }
-int CAny_TQUI1::nDecremente() { return Ajoute<std::uint8_t>(_pbyValeur(), -1, 0, UINT8_MAX); }
-int CAny_TQUI2::nIncremente() { return Ajoute<std::uint16_t>(_pbyValeur(), 1, 0, UINT16_MAX); }
-int CAny_TQUI2::nDecremente() { return Ajoute<std::uint16_t>(_pbyValeur(), -1, 0, UINT16_MAX); }
-int CAny_TQUI4::nIncremente() { return Ajoute<std::uint32_t>(_pbyValeur(), 1, 0, UINT32_MAX); }
-int CAny_TQUI4::nDecremente() { return Ajoute<std::uint32_t>(_pbyValeur(), -1, 0, UINT32_MAX); }
-
-int CAny_TQUI8::nIncremente()
-{
-    const std::uint64_t n = Lit<std::uint64_t>(_pbyValeur()) + 1;
-    Ecrit(_pbyValeur(), n);
-    return (n >> 63) != 0 ? TQSTATUS_RANGE : TQSTATUS_OK;
-}
-
-int CAny_TQUI8::nDecremente()
-{
-    const std::uint64_t n = Lit<std::uint64_t>(_pbyValeur()) - 1;
-    Ecrit(_pbyValeur(), n);
-    return (n >> 63) != 0 ? TQSTATUS_RANGE : TQSTATUS_OK;
-}
+int CAny_TQUI1::nIncremente() { return Ajoute<std::uint8_t>(_pbyValeur(), 1); }
+int CAny_TQUI1::nDecremente() { return Ajoute<std::uint8_t>(_pbyValeur(), -1); }
+int CAny_TQUI2::nIncremente() { return Ajoute<std::uint16_t>(_pbyValeur(), 1); }
+int CAny_TQUI2::nDecremente() { return Ajoute<std::uint16_t>(_pbyValeur(), -1); }
+int CAny_TQUI4::nIncremente() { return Ajoute<std::uint32_t>(_pbyValeur(), 1); }
+int CAny_TQUI4::nDecremente() { return Ajoute<std::uint32_t>(_pbyValeur(), -1); }
+int CAny_TQUI8::nIncremente() { return AjouteUI8(_pbyValeur(), 1); }
+int CAny_TQUI8::nDecremente() { return AjouteUI8(_pbyValeur(), -1); }
 
 // ---- Signed integers --------------------------------------------------------------------
 
-bool CAny_TQI1::bIsPositive() const { return Lit<std::int8_t>(_pbyValeur()) >= 0; }
-int CAny_TQI1::nIncremente() { return Ajoute<std::int8_t>(_pbyValeur(), 1, INT8_MIN, INT8_MAX); }
-int CAny_TQI1::nDecremente() { return Ajoute<std::int8_t>(_pbyValeur(), -1, INT8_MIN, INT8_MAX); }
+bool CAny_TQI1::bIsPositive() const { return TQ_Lit<std::int8_t>(_pbyValeur()) >= 0; }
+int CAny_TQI1::nIncremente() { return Ajoute<std::int8_t>(_pbyValeur(), 1); }
+int CAny_TQI1::nDecremente() { return Ajoute<std::int8_t>(_pbyValeur(), -1); }
 
-bool CAny_TQI2::bIsPositive() const { return Lit<std::int16_t>(_pbyValeur()) >= 0; }
-int CAny_TQI2::nIncremente() { return Ajoute<std::int16_t>(_pbyValeur(), 1, INT16_MIN, INT16_MAX); }
-int CAny_TQI2::nDecremente() { return Ajoute<std::int16_t>(_pbyValeur(), -1, INT16_MIN, INT16_MAX); }
+bool CAny_TQI2::bIsPositive() const { return TQ_Lit<std::int16_t>(_pbyValeur()) >= 0; }
+int CAny_TQI2::nIncremente() { return Ajoute<std::int16_t>(_pbyValeur(), 1); }
+int CAny_TQI2::nDecremente() { return Ajoute<std::int16_t>(_pbyValeur(), -1); }
 
-bool CAny_TQI4::bIsPositive() const { return Lit<std::int32_t>(_pbyValeur()) >= 0; }
-int CAny_TQI4::nIncremente() { return Ajoute<std::int32_t>(_pbyValeur(), 1, INT32_MIN, INT32_MAX); }
-int CAny_TQI4::nDecremente() { return Ajoute<std::int32_t>(_pbyValeur(), -1, INT32_MIN, INT32_MAX); }
+bool CAny_TQI4::bIsPositive() const { return TQ_Lit<std::int32_t>(_pbyValeur()) >= 0; }
+int CAny_TQI4::nIncremente() { return Ajoute<std::int32_t>(_pbyValeur(), 1); }
+int CAny_TQI4::nDecremente() { return Ajoute<std::int32_t>(_pbyValeur(), -1); }
 
-int CAny_TQUIX::nIncremente() { return Ajoute<std::int32_t>(_pbyValeur(), 1, INT32_MIN, INT32_MAX); }
-int CAny_TQUIX::nDecremente() { return Ajoute<std::int32_t>(_pbyValeur(), -1, INT32_MIN, INT32_MAX); }
+int CAny_TQUIX::nIncremente() { return Ajoute<std::int32_t>(_pbyValeur(), 1); }
+int CAny_TQUIX::nDecremente() { return Ajoute<std::int32_t>(_pbyValeur(), -1); }
 
-bool CAny_TQI8::bIsPositive() const { return Lit<std::int64_t>(_pbyValeur()) >= 0; }
+bool CAny_TQI8::bIsPositive() const { return TQ_Lit<std::int64_t>(_pbyValeur()) >= 0; }
 
-int CAny_TQI8::nIncremente()
-{
-    // Plain 64-bit arithmetic: the maximum wraps silently.
-    Ecrit(_pbyValeur(), Lit<std::uint64_t>(_pbyValeur()) + 1);
-    return TQSTATUS_OK;
-}
-
-int CAny_TQI8::nDecremente()
-{
-    Ecrit(_pbyValeur(), Lit<std::uint64_t>(_pbyValeur()) - 1);
-    return TQSTATUS_OK;
-}
+// Plain 64-bit arithmetic: the maximum wraps silently.
+int CAny_TQI8::nIncremente() { return AjouteLibre<std::uint64_t>(_pbyValeur(), 1); }
+int CAny_TQI8::nDecremente() { return AjouteLibre<std::uint64_t>(_pbyValeur(), -1); }
 
 // ---- Reals --------------------------------------------------------------------------------
 
-bool CAny_TQR4::bIsPositive() const { return Lit<float>(_pbyValeur()) >= 0.0f; }
+bool CAny_TQR4::bIsPositive() const { return TQ_Lit<float>(_pbyValeur()) >= 0.0f; }
 int CAny_TQR4::nIncremente() { return AjouteR4(_pbyValeur(), 1); }
 int CAny_TQR4::nDecremente() { return AjouteR4(_pbyValeur(), -1); }
 
-bool CAny_TQR8::bIsPositive() const { return Lit<double>(_pbyValeur()) >= 0.0; }
+bool CAny_TQR8::bIsPositive() const { return TQ_Lit<double>(_pbyValeur()) >= 0.0; }
 
-int CAny_TQR8::nIncremente()
-{
-    Ecrit(_pbyValeur(), Lit<double>(_pbyValeur()) + 1.0);
-    return TQSTATUS_OK;
-}
-
-int CAny_TQR8::nDecremente()
-{
-    Ecrit(_pbyValeur(), Lit<double>(_pbyValeur()) - 1.0);
-    return TQSTATUS_OK;
-}
+int CAny_TQR8::nIncremente() { return AjouteLibre<double>(_pbyValeur(), 1); }
+int CAny_TQR8::nDecremente() { return AjouteLibre<double>(_pbyValeur(), -1); }
 
 // ---- Currency -----------------------------------------------------------------------------
 
-bool CAny_TQCY::bIsPositive() const { return (Lit<std::uint16_t>(_pbyValeur() + 8) & 0x8000) == 0; }
+bool CAny_TQCY::bIsPositive() const { return (TQ_Lit<std::uint16_t>(_pbyValeur() + 8) & 0x8000) == 0; }
 int CAny_TQCY::nIncremente() { return AjouteCY(_pbyValeur(), true); }
 int CAny_TQCY::nDecremente() { return AjouteCY(_pbyValeur(), false); }
 
@@ -253,7 +227,7 @@ CAny_TQDECIMAL::~CAny_TQDECIMAL()
     IDecimal* piDecimal = Decimal(_pbyValeur());
     if (piDecimal != nullptr && gpiVMFactory != nullptr)
         gpiVMFactory->ReleaseObject(piDecimal);
-    Ecrit<IDecimal*>(_pbyValeur(), nullptr);
+    TQ_Ecrit<IDecimal*>(_pbyValeur(), nullptr);
 }
 
 void CAny_TQDECIMAL::Duplique(CAny* pclCible) const

@@ -4,6 +4,7 @@
 #include "common/text/STR.h"
 #include "common/text/UnicodeCodec.h"
 #include "common/text/XYString.h"
+#include "common/values/AnyTreatments.h"
 
 #include <climits>
 #include <cstring>
@@ -41,20 +42,6 @@ std::size_t Len(const T* p)
 unsigned PageDe(int nCodePage)
 {
     return nCodePage == -1 ? STR_nGetCurrentCodePage() : static_cast<unsigned>(nCodePage);
-}
-
-template <class T>
-T Lit(const void* p)
-{
-    T v;
-    std::memcpy(&v, p, sizeof(v));
-    return v;
-}
-
-template <class T>
-void Ecrit(void* p, T v)
-{
-    std::memcpy(p, &v, sizeof(v));
 }
 
 // The first character of the nAvail bytes of p: the shortest sequence the
@@ -107,6 +94,16 @@ void LibereTas(T* p)
 }
 
 bool bMemeValeur(const CAny* a, const CAny* b) { return a == b; }
+
+// Gives the text to a reader of its own width (true); a reader of the other
+// width is left to the base treatment (false).
+template <class C, class T>
+bool bDonneTexte(const T* psz, const C** ppsz)
+{
+    if constexpr (std::is_same<T, C>::value)
+        *ppsz = psz;
+    return std::is_same<T, C>::value;
+}
 
 } // namespace
 
@@ -191,7 +188,7 @@ void CAny_TQCARA::SetValueFromUNICODE(const void* p) { SetValueFromUNICODE_CP(st
 
 void CAny_TQCARA::SetValueFromUNICODE_CP(int nCodePage, const void* p)
 {
-    const wchar_t w = p != nullptr ? Lit<wchar_t>(p) : 0;
+    const wchar_t w = p != nullptr ? TQ_Lit<wchar_t>(p) : 0;
     unsigned char* v = _pbyValeur();
     v[0] = w != 0 ? static_cast<unsigned char>(STR_WCharToAChar(w, 0, PageDe(nCodePage))) : 0;
     v[1] = 0;
@@ -243,17 +240,17 @@ int CAny_TQCARW::nGetDataAdr(void** ppAdr) const
 
 int CAny_TQCARW::nFillDataBuffer(void* pBuffer) const
 {
-    const wchar_t w = Lit<wchar_t>(_pbyValeur());
-    Ecrit(pBuffer, w);
+    const wchar_t w = TQ_Lit<wchar_t>(_pbyValeur());
+    TQ_Ecrit(pBuffer, w);
     if (w != 0)
-        Ecrit(static_cast<unsigned char*>(pBuffer) + sizeof(wchar_t), static_cast<wchar_t>(0));
+        TQ_Ecrit(static_cast<unsigned char*>(pBuffer) + sizeof(wchar_t), static_cast<wchar_t>(0));
     return TQSTATUS_OK;
 }
 
 void CAny_TQCARW::SetValue(const void* p)
 {
-    Ecrit(_pbyValeur(), p != nullptr ? Lit<wchar_t>(p) : static_cast<wchar_t>(0));
-    Ecrit(_pbyValeur() + sizeof(wchar_t), static_cast<wchar_t>(0));
+    TQ_Ecrit(_pbyValeur(), p != nullptr ? TQ_Lit<wchar_t>(p) : static_cast<wchar_t>(0));
+    TQ_Ecrit(_pbyValeur() + sizeof(wchar_t), static_cast<wchar_t>(0));
 }
 
 void CAny_TQCARW::SetValue(const void* p, unsigned int) { CAny_TQCARW::SetValue(p); }
@@ -305,8 +302,8 @@ void CAny_TQCARW::s_SetFromUTF16(CAny* pclAny, const unsigned short* p, int n)
     wchar_t w = 0;
     if (p != nullptr && n >= 1)
         UTF16ToWideChar(p, 1, &w, 1);
-    Ecrit(pclAny->pbyGetValeur(), w);
-    Ecrit(pclAny->pbyGetValeur() + sizeof(wchar_t), static_cast<wchar_t>(0));
+    TQ_Ecrit(pclAny->pbyGetValeur(), w);
+    TQ_Ecrit(pclAny->pbyGetValeur() + sizeof(wchar_t), static_cast<wchar_t>(0));
 }
 
 // ---- Texts by pointer ---------------------------------------------------------------------
@@ -314,13 +311,13 @@ void CAny_TQCARW::s_SetFromUTF16(CAny* pclAny, const unsigned short* p, int n)
 template <class T, unsigned short CODE>
 T* CAny_TQPSTRT<T, CODE>::_pszGet() const
 {
-    return Lit<T*>(_pbyValeur());
+    return TQ_Lit<T*>(_pbyValeur());
 }
 
 template <class T, unsigned short CODE>
 void CAny_TQPSTRT<T, CODE>::_Set(T* psz)
 {
-    Ecrit(_pbyValeur(), psz);
+    TQ_Ecrit(_pbyValeur(), psz);
 }
 
 template <class T, unsigned short CODE>
@@ -373,7 +370,7 @@ template <class T, unsigned short CODE>
 int CAny_TQPSTRT<T, CODE>::nFillBuffer(void* pBuffer) const
 {
     // The receiver borrows the text.
-    Ecrit(pBuffer, _pszTexte());
+    TQ_Ecrit(pBuffer, _pszTexte());
     return TQSTATUS_OK;
 }
 
@@ -414,23 +411,13 @@ void CAny_TQPSTRT<T, CODE>::SetValue(const void* p, unsigned int n)
 template <class T, unsigned short CODE>
 int CAny_TQPSTRT<T, CODE>::nGetPCASTR(const char** ppsz) const
 {
-    if constexpr (std::is_same<T, char>::value) {
-        *ppsz = _pszTexte();
-        return TQSTATUS_OK;
-    } else {
-        return CAny_Intern::nGetPCASTR(ppsz);
-    }
+    return bDonneTexte(_pszTexte(), ppsz) ? TQSTATUS_OK : CAny_Intern::nGetPCASTR(ppsz);
 }
 
 template <class T, unsigned short CODE>
 int CAny_TQPSTRT<T, CODE>::nGetPCWSTR(const wchar_t** ppsz) const
 {
-    if constexpr (std::is_same<T, wchar_t>::value) {
-        *ppsz = _pszTexte();
-        return TQSTATUS_OK;
-    } else {
-        return CAny_Intern::nGetPCWSTR(ppsz);
-    }
+    return bDonneTexte(_pszTexte(), ppsz) ? TQSTATUS_OK : CAny_Intern::nGetPCWSTR(ppsz);
 }
 
 template <class T, unsigned short CODE>
@@ -546,8 +533,8 @@ void CAny_TQPSTRW::s_SetFromUTF16(CAny* pclAny, const unsigned short* p, int n)
         }
     }
     unsigned char* v = pclAny->pbyGetValeur();
-    wchar_t* pszAncien = Lit<wchar_t*>(v);
-    Ecrit(v, pszNouveau);
+    wchar_t* pszAncien = TQ_Lit<wchar_t*>(v);
+    TQ_Ecrit(v, pszNouveau);
     STR_DeleteW(pszAncien);
 }
 
@@ -562,8 +549,8 @@ CXYString<T>& CAny_TQDSTRT<T, CODE>::_clTexte() const
 template <class T, unsigned short CODE>
 CAny_TQDSTRT<T, CODE>::~CAny_TQDSTRT()
 {
-    CBaseStrMem::s_ReleaseStrMem(Lit<void*>(_pbyValeur()));
-    Ecrit(_pbyValeur(), static_cast<void*>(nullptr));
+    CBaseStrMem::s_ReleaseStrMem(TQ_Lit<void*>(_pbyValeur()));
+    TQ_Ecrit(_pbyValeur(), static_cast<void*>(nullptr));
 }
 
 template <class T, unsigned short CODE>
@@ -646,23 +633,13 @@ void CAny_TQDSTRT<T, CODE>::SetValue(const void* p, unsigned int n)
 template <class T, unsigned short CODE>
 int CAny_TQDSTRT<T, CODE>::nGetPCASTR(const char** ppsz) const
 {
-    if constexpr (std::is_same<T, char>::value) {
-        *ppsz = _clTexte().pszGet();
-        return TQSTATUS_OK;
-    } else {
-        return CAny_Intern::nGetPCASTR(ppsz);
-    }
+    return bDonneTexte(_clTexte().pszGet(), ppsz) ? TQSTATUS_OK : CAny_Intern::nGetPCASTR(ppsz);
 }
 
 template <class T, unsigned short CODE>
 int CAny_TQDSTRT<T, CODE>::nGetPCWSTR(const wchar_t** ppsz) const
 {
-    if constexpr (std::is_same<T, wchar_t>::value) {
-        *ppsz = _clTexte().pszGet();
-        return TQSTATUS_OK;
-    } else {
-        return CAny_Intern::nGetPCWSTR(ppsz);
-    }
+    return bDonneTexte(_clTexte().pszGet(), ppsz) ? TQSTATUS_OK : CAny_Intern::nGetPCWSTR(ppsz);
 }
 
 template <class T, unsigned short CODE>
@@ -853,23 +830,13 @@ void CAny_TQTexteFixe<T, CODE, N, UTIL_LENGTH>::SetValue(const void* p, unsigned
 template <class T, unsigned short CODE, unsigned N, bool UTIL_LENGTH>
 int CAny_TQTexteFixe<T, CODE, N, UTIL_LENGTH>::nGetPCASTR(const char** ppsz) const
 {
-    if constexpr (std::is_same<T, char>::value) {
-        *ppsz = _pszTexte();
-        return TQSTATUS_OK;
-    } else {
-        return CAny_Intern::nGetPCASTR(ppsz);
-    }
+    return bDonneTexte(_pszTexte(), ppsz) ? TQSTATUS_OK : CAny_Intern::nGetPCASTR(ppsz);
 }
 
 template <class T, unsigned short CODE, unsigned N, bool UTIL_LENGTH>
 int CAny_TQTexteFixe<T, CODE, N, UTIL_LENGTH>::nGetPCWSTR(const wchar_t** ppsz) const
 {
-    if constexpr (std::is_same<T, wchar_t>::value) {
-        *ppsz = _pszTexte();
-        return TQSTATUS_OK;
-    } else {
-        return CAny_Intern::nGetPCWSTR(ppsz);
-    }
+    return bDonneTexte(_pszTexte(), ppsz) ? TQSTATUS_OK : CAny_Intern::nGetPCWSTR(ppsz);
 }
 
 template <class T, unsigned short CODE, unsigned N, bool UTIL_LENGTH>

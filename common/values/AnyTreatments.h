@@ -6,6 +6,23 @@
 
 #include "common/values/Any.h"
 
+#include <cstring>
+
+// A T read from or written to any place of a value area, aligned or not.
+template <class T>
+inline T TQ_Lit(const void* p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof(v));
+    return v;
+}
+
+template <class T>
+inline void TQ_Ecrit(void* p, T v)
+{
+    std::memcpy(p, &v, sizeof(v));
+}
+
 // ---- Host objects held by values ------------------------------------------------------
 
 // Counted host object (image memo, carrier, font): the count is the second

@@ -79,6 +79,13 @@ int FormatW(wchar_t* psz, size_t n, const char* pszFormat, ...)
     return nLen;
 }
 
+// Milliseconds since midnight of a time of day.
+std::uint32_t MilliDuJour(long long nHeures, long long nMinutes, long long nSecondes, long long nMilli)
+{
+    return static_cast<std::uint32_t>(nHeures * kMilliParHeure + nMinutes * kMilliParMinute + nSecondes * 1000 +
+                                      nMilli);
+}
+
 // A new host wide string holding n characters of psz (released when n is 0).
 int nAffecte(CXYString<wchar_t>* pcl, const wchar_t* psz, int n)
 {
@@ -90,6 +97,50 @@ int nAffecte(CXYString<wchar_t>* pcl, const wchar_t* psz, int n)
     }
     *pcl = cl;
     return kOk;
+}
+
+// The day numbers of both dates; false when either is invalid.
+bool bNumeros(const CDateTimeBase* a, const CDateTimeBase* b, int* pna, int* pnb)
+{
+    return CDateTimeBase::__bDateVersEntier(a->m_byJour, a->m_byMois, a->m_wAnnee, pna, 1) &&
+           CDateTimeBase::__bDateVersEntier(b->m_byJour, b->m_byMois, b->m_wAnnee, pnb, 1);
+}
+
+// The time part of the canonical text, at most n of its 9 characters.
+template <typename T>
+int nEcrireHeure(const CDateTimeBase& cl, T* psz, unsigned n)
+{
+    T sz[18];
+    cl.__VersChaine(sz, 17);
+    const unsigned nEcrits = n > 9 ? 9 : n;
+    memcpy(psz, sz + 8, nEcrits * sizeof(T));
+    psz[nEcrits] = 0;
+    return kOk;
+}
+
+// At most the 17 bytes of a whole text, terminated.
+void LireBinaire(const CTQBIN* pcl, char (&sz)[18])
+{
+    int n = pcl != nullptr ? pcl->nGetSize() : 0;
+    if (n > 17)
+        n = 17;
+    if (n > 0)
+        memcpy(sz, pcl->pGetData(), static_cast<size_t>(n));
+    sz[n] = 0;
+}
+
+// The text in one of the display formats; empty when it does not fit.
+void EcrireDuree(const CDureeBase& cl, const wchar_t* pszFormat, wchar_t (&sz)[25])
+{
+    if (cl.__nVersChaine(sz, pszFormat, 24) < 0)
+        sz[0] = 0;
+}
+
+int nAffecteDuree(const CDureeBase& cl, const wchar_t* pszFormat, CXYString<wchar_t>* pcl)
+{
+    wchar_t sz[25];
+    EcrireDuree(cl, pszFormat, sz);
+    return nAffecte(pcl, sz, static_cast<int>(wcslen(sz)));
 }
 
 }  // namespace
@@ -162,34 +213,29 @@ bool CDateTimeBase::__bModifieAnnee(int* pJour, int* pMois, int* pAnnee, int n)
     return true;
 }
 
-bool CDateTimeBase::bModifieJour(int n)
+bool CDateTimeBase::_bChangeDate(bool (*pfnRegle)(int*, int*, int*, int), int n)
 {
     int j, m, a;
     _GetDate(&j, &m, &a);
-    if (!__bModifieJour(&j, &m, &a, n))
+    if (!pfnRegle(&j, &m, &a, n))
         return false;
     _SetDate(j, m, a);
     return true;
+}
+
+bool CDateTimeBase::bModifieJour(int n)
+{
+    return _bChangeDate(__bModifieJour, n);
 }
 
 bool CDateTimeBase::bModifieMois(int n)
 {
-    int j, m, a;
-    _GetDate(&j, &m, &a);
-    if (!__bModifieMois(&j, &m, &a, n))
-        return false;
-    _SetDate(j, m, a);
-    return true;
+    return _bChangeDate(__bModifieMois, n);
 }
 
 bool CDateTimeBase::bModifieAnnee(int n)
 {
-    int j, m, a;
-    _GetDate(&j, &m, &a);
-    if (!__bModifieAnnee(&j, &m, &a, n))
-        return false;
-    _SetDate(j, m, a);
-    return true;
+    return _bChangeDate(__bModifieAnnee, n);
 }
 
 bool CDateTimeBase::bModifieHeure(int n)
@@ -229,9 +275,7 @@ bool CDateTimeBase::bModifieMilli(int n)
 void CDateTimeBase::Set(int nAnnee, int nMois, int nJour, int nHeure, int nMinute, int nSeconde, int nMilli)
 {
     _SetDate(nJour, nMois, nAnnee);
-    m_dwHeure = static_cast<std::uint32_t>(static_cast<long long>(nHeure) * kMilliParHeure +
-                                           static_cast<long long>(nMinute) * kMilliParMinute +
-                                           static_cast<long long>(nSeconde) * 1000 + nMilli);
+    m_dwHeure = MilliDuJour(nHeure, nMinute, nSeconde, nMilli);
 }
 
 void CDateTimeBase::InitDate(const _SYSTEMTIME* pst)
@@ -383,32 +427,17 @@ bool CDateTimeBase::__bDecaleMois(int* pJour, int* pMois, int* pAnnee, int n)
 
 bool CDateTimeBase::bDecaleJour(int n)
 {
-    int j, m, a;
-    _GetDate(&j, &m, &a);
-    if (!__bDecaleJour(&j, &m, &a, n))
-        return false;
-    _SetDate(j, m, a);
-    return true;
+    return _bChangeDate(__bDecaleJour, n);
 }
 
 bool CDateTimeBase::bDecaleMois(int n)
 {
-    int j, m, a;
-    _GetDate(&j, &m, &a);
-    if (!__bDecaleMois(&j, &m, &a, n))
-        return false;
-    _SetDate(j, m, a);
-    return true;
+    return _bChangeDate(__bDecaleMois, n);
 }
 
 bool CDateTimeBase::bDecaleAnnee(int n)
 {
-    int j, m, a;
-    _GetDate(&j, &m, &a);
-    if (!__bDecaleAnnee(&j, &m, &a, n))
-        return false;
-    _SetDate(j, m, a);
-    return true;
+    return _bChangeDate(__bDecaleAnnee, n);
 }
 
 bool CDateTimeBase::bDecaleMilli(long long ll)
@@ -492,8 +521,7 @@ int CDateTimeBase::nVersJourJulien() const
 int CDateTimeBase::nCalculeDuree(const CDateTimeBase* a, const CDateTimeBase* b, CDureeBase* pclOut)
 {
     int na, nb;
-    if (!__bDateVersEntier(a->m_byJour, a->m_byMois, a->m_wAnnee, &na, 1) ||
-        !__bDateVersEntier(b->m_byJour, b->m_byMois, b->m_wAnnee, &nb, 1))
+    if (!bNumeros(a, b, &na, &nb))
         return kDateInvalide;
     pclOut->m_llDuree = (static_cast<long long>(na) - nb) * kMilliParJour +
                         (static_cast<long long>(a->m_dwHeure) - static_cast<long long>(b->m_dwHeure));
@@ -503,8 +531,7 @@ int CDateTimeBase::nCalculeDuree(const CDateTimeBase* a, const CDateTimeBase* b,
 bool CDateTimeBase::bCalculeDiffJour(const CDateTimeBase* a, const CDateTimeBase* b, int* pn)
 {
     int na, nb;
-    if (!__bDateVersEntier(a->m_byJour, a->m_byMois, a->m_wAnnee, &na, 1) ||
-        !__bDateVersEntier(b->m_byJour, b->m_byMois, b->m_wAnnee, &nb, 1))
+    if (!bNumeros(a, b, &na, &nb))
         return false;
     *pn = na - nb;  // both within 1..9999: no overflow
     return true;
@@ -587,22 +614,12 @@ int CDateTimeBase::nVersDate(char* psz, unsigned n) const
 
 int CDateTimeBase::nVersHeure(wchar_t* psz, unsigned n) const
 {
-    wchar_t sz[18];
-    __VersChaine(sz, 17);
-    const unsigned nEcrits = n > 9 ? 9 : n;
-    wmemcpy(psz, sz + 8, nEcrits);
-    psz[nEcrits] = 0;
-    return kOk;
+    return nEcrireHeure(*this, psz, n);
 }
 
 int CDateTimeBase::nVersHeure(char* psz, unsigned n) const
 {
-    char sz[18];
-    __VersChaine(sz, 17);
-    const unsigned nEcrits = n > 9 ? 9 : n;
-    memcpy(psz, sz + 8, nEcrits);
-    psz[nEcrits] = 0;
-    return kOk;
+    return nEcrireHeure(*this, psz, n);
 }
 
 void CDateTimeBase::VersChaine(CTString* pcl) const
@@ -762,8 +779,7 @@ void CDateTimeBase::__SetPartieHeure(const T* psz)
         nFraction = nGetPropDateTime(psz, 6, 2, 1) * 10LL;
     if (nFraction == 0)
         nFraction = nGetPropDateTime(psz, 6, 1, 1) * 100LL;
-    m_dwHeure = static_cast<std::uint32_t>(nHeures * kMilliParHeure + nMinutes * kMilliParMinute +
-                                           nSecondes * 1000 + nFraction);
+    m_dwHeure = MilliDuJour(nHeures, nMinutes, nSecondes, nFraction);
 }
 
 template <typename T>
@@ -785,12 +801,7 @@ template void CDateTimeBase::FromString<wchar_t>(const wchar_t*);
 void CDateTimeBase::DepuisBinaire(const CTQBIN* pcl, unsigned)
 {
     char sz[18];
-    int n = pcl != nullptr ? pcl->nGetSize() : 0;
-    if (n > 17)
-        n = 17;
-    if (n > 0)
-        memcpy(sz, pcl->pGetData(), static_cast<size_t>(n));
-    sz[n] = 0;
+    LireBinaire(pcl, sz);
     FromString<char>(sz);
 }
 
@@ -874,8 +885,7 @@ bool CDateTimeBase::__bSetPartieHeureValide(const T* psz)
         nFraction = nGetPropDateTime(psz, 6, 1, 0) * 100;
     if (nHeures > 23 || nMinutes > 59 || nSecondes > 59 || nFraction > 999)
         return false;
-    m_dwHeure = static_cast<std::uint32_t>(nHeures * kMilliParHeure + nMinutes * kMilliParMinute +
-                                           nSecondes * 1000 + nFraction);
+    m_dwHeure = MilliDuJour(nHeures, nMinutes, nSecondes, nFraction);
     return true;
 }
 
@@ -897,12 +907,7 @@ template int CDateTimeBase::nFromStringValide<char>(const char*);
 int CDateTimeBase::nDepuisBinaireValide(const CTQBIN* pcl, unsigned)
 {
     char sz[18];
-    int n = pcl != nullptr ? pcl->nGetSize() : 0;
-    if (n > 17)
-        n = 17;
-    if (n > 0)
-        memcpy(sz, pcl->pGetData(), static_cast<size_t>(n));
-    sz[n] = 0;
+    LireBinaire(pcl, sz);
     return nFromStringValide<char>(sz);
 }
 
@@ -979,32 +984,24 @@ int CDureeBase::__nVersChaine(wchar_t* psz, const wchar_t* pszFormat, unsigned n
 wchar_t* CDureeBase::pszCreeChaine() const
 {
     wchar_t sz[25];
-    if (__nVersChaine(sz, ms_pcszFormatAffichageMillieme, 24) < 0)
-        sz[0] = 0;
+    EcrireDuree(*this, ms_pcszFormatAffichageMillieme, sz);
     return STR_pszCreate(sz);
 }
 
 int CDureeBase::nVersChaine(CXYString<wchar_t>* pcl) const
 {
-    wchar_t sz[25];
-    if (__nVersChaine(sz, ms_pcszFormatAffichageMillieme, 24) < 0)
-        sz[0] = 0;
-    return nAffecte(pcl, sz, static_cast<int>(wcslen(sz)));
+    return nAffecteDuree(*this, ms_pcszFormatAffichageMillieme, pcl);
 }
 
 int CDureeBase::nVersChaineCentieme(CXYString<wchar_t>* pcl) const
 {
-    wchar_t sz[25];
-    if (__nVersChaine(sz, ms_cpszFormatAffichageCentieme, 24) < 0)
-        sz[0] = 0;
-    return nAffecte(pcl, sz, static_cast<int>(wcslen(sz)));
+    return nAffecteDuree(*this, ms_cpszFormatAffichageCentieme, pcl);
 }
 
 int CDureeBase::nVersBinaire(CTQBIN* pcl, unsigned) const
 {
     wchar_t sz[25];
-    if (__nVersChaine(sz, ms_pcszFormatAffichageMillieme, 24) < 0)
-        sz[0] = 0;
+    EcrireDuree(*this, ms_pcszFormatAffichageMillieme, sz);
     const int n = static_cast<int>(wcslen(sz));
     const int nErreur = pcl->nSetSize(n);
     if (nErreur != STRMEM_OK)

@@ -182,6 +182,9 @@ public:
     std::uint32_t m_dwHeure;   // milliseconds since midnight
 
 private:
+    // Applies one of the field rules above to the date, written back only
+    // when the rule accepts.
+    bool _bChangeDate(bool (*pfnRegle)(int*, int*, int*, int), int n);
     void _GetDate(int* pJour, int* pMois, int* pAnnee) const
     {
         *pJour = m_byJour;

@@ -3,34 +3,18 @@
 // was made from and no other, whatever quotes, backslashes and wildcards the
 // texts hold.
 #include "common/text/Escape.h"
-#include "tests/support/TestServer.h"
+#include "tests/support/ClientLibrary.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
-
-typedef void* (*PFN_INIT)(void*);
-typedef void* (*PFN_REAL_CONNECT)(void*, const char*, const char*, const char*, const char*, unsigned,
-                                  const char*, unsigned long);
-typedef int (*PFN_REAL_QUERY)(void*, const char*, unsigned long);
-typedef void* (*PFN_STORE_RESULT)(void*);
-typedef char** (*PFN_FETCH_ROW)(void*);
-typedef void (*PFN_FREE_RESULT)(void*);
-typedef void (*PFN_CLOSE)(void*);
-typedef const char* (*PFN_ERROR)(void*);
-
-template <typename T>
-T Resolve(void* hLib, const char* pszName)
-{
-    return reinterpret_cast<T>(dlsym(hLib, pszName));
-}
 
 // Texts with every character that a literal or a pattern treats specially,
 // alone, together, and next to near-misses that a badly escaped pattern
@@ -41,94 +25,6 @@ const char* const kTextes[] = {
     "\\'",    "'\\",    "\\%",   "\\_",    "%\\",    "_'",     "'%_\"\\", "!",      "!%",      "!!",
     "a!b",    "a!%b",   "a!_b",  "#",      "#%",     "x\\'y",  "x'y",     "xy",     "x\\y",    "it's 50%",
     "it's 50", "its 50%", "\\n",  "n",      "\\%a",   "%a",     "\\\\%",   "\\\\_",  "''''",    "\\''\\",
-};
-
-class CServeur {
-public:
-    bool bOuvre(std::string& strErreur)
-    {
-        CTestServer server;
-        if (!CTestServer::bGet(server, strErreur))
-            return false;
-        m_hLib = dlopen("libmysqlclient.so", RTLD_NOW | RTLD_LOCAL);
-        if (m_hLib == nullptr) {
-            strErreur = dlerror();
-            return false;
-        }
-        auto pfnInit = Resolve<PFN_INIT>(m_hLib, "mysql_init");
-        auto pfnConnect = Resolve<PFN_REAL_CONNECT>(m_hLib, "mysql_real_connect");
-        m_pfnQuery = Resolve<PFN_REAL_QUERY>(m_hLib, "mysql_real_query");
-        m_pfnStore = Resolve<PFN_STORE_RESULT>(m_hLib, "mysql_store_result");
-        m_pfnFetch = Resolve<PFN_FETCH_ROW>(m_hLib, "mysql_fetch_row");
-        m_pfnFree = Resolve<PFN_FREE_RESULT>(m_hLib, "mysql_free_result");
-        m_pfnClose = Resolve<PFN_CLOSE>(m_hLib, "mysql_close");
-        m_pfnError = Resolve<PFN_ERROR>(m_hLib, "mysql_error");
-        if (!(pfnInit && pfnConnect && m_pfnQuery && m_pfnStore && m_pfnFetch && m_pfnFree && m_pfnClose &&
-              m_pfnError)) {
-            strErreur = "client library entries missing";
-            return false;
-        }
-        m_pConnexion = pfnInit(nullptr);
-        if (m_pConnexion == nullptr) {
-            strErreur = "mysql_init failed";
-            return false;
-        }
-        if (pfnConnect(m_pConnexion, server.strHost.c_str(), server.strUser.c_str(), server.strPassword.c_str(),
-                       server.strDatabase.c_str(), server.nPort, nullptr, 0) != m_pConnexion) {
-            strErreur = m_pfnError(m_pConnexion);
-            return false;
-        }
-        return true;
-    }
-
-    ~CServeur()
-    {
-        if (m_pConnexion != nullptr)
-            m_pfnClose(m_pConnexion);
-        if (m_hLib != nullptr)
-            dlclose(m_hLib);
-    }
-
-    bool bExecute(const std::string& strSQL, std::string& strErreur)
-    {
-        if (m_pfnQuery(m_pConnexion, strSQL.c_str(), strSQL.size()) != 0) {
-            strErreur = std::string(m_pfnError(m_pConnexion)) + " in " + strSQL;
-            return false;
-        }
-        void* pResultat = m_pfnStore(m_pConnexion);
-        if (pResultat != nullptr)
-            m_pfnFree(pResultat);
-        return true;
-    }
-
-    // The first column of every row, or false with the error.
-    bool bListe(const std::string& strSQL, std::vector<std::string>& tabLignes, std::string& strErreur)
-    {
-        tabLignes.clear();
-        if (m_pfnQuery(m_pConnexion, strSQL.c_str(), strSQL.size()) != 0) {
-            strErreur = std::string(m_pfnError(m_pConnexion)) + " in " + strSQL;
-            return false;
-        }
-        void* pResultat = m_pfnStore(m_pConnexion);
-        if (pResultat == nullptr) {
-            strErreur = std::string("no result for ") + strSQL;
-            return false;
-        }
-        while (char** row = m_pfnFetch(pResultat))
-            tabLignes.push_back(row[0] != nullptr ? row[0] : "NULL");
-        m_pfnFree(pResultat);
-        return true;
-    }
-
-private:
-    void* m_hLib = nullptr;
-    void* m_pConnexion = nullptr;
-    PFN_REAL_QUERY m_pfnQuery = nullptr;
-    PFN_STORE_RESULT m_pfnStore = nullptr;
-    PFN_FETCH_ROW m_pfnFetch = nullptr;
-    PFN_FREE_RESULT m_pfnFree = nullptr;
-    PFN_CLOSE m_pfnClose = nullptr;
-    PFN_ERROR m_pfnError = nullptr;
 };
 
 std::string Hex(const char* psz)
@@ -144,7 +40,7 @@ std::string Hex(const char* psz)
 
 // A temporary table of the texts, row i holding kTextes[i]; binary
 // collation, so that only exact characters match.
-void CreeTable(CServeur& serveur)
+void CreeTable(CClientLibrary& serveur)
 {
     std::string strErreur;
     ASSERT_TRUE(serveur.bExecute("CREATE TEMPORARY TABLE esc_like (id INT PRIMARY KEY, "
@@ -156,19 +52,19 @@ void CreeTable(CServeur& serveur)
         strInsert += (i ? ",(" : "(") + std::to_string(i) + ",X'" + Hex(kTextes[i]) + "')";
     ASSERT_TRUE(serveur.bExecute(strInsert, strErreur)) << strErreur;
     std::vector<std::string> tab;
-    ASSERT_TRUE(serveur.bListe("SELECT COUNT(DISTINCT txt) FROM esc_like", tab, strErreur)) << strErreur;
+    ASSERT_TRUE(serveur.bList("SELECT COUNT(DISTINCT txt) FROM esc_like", tab, strErreur)) << strErreur;
     ASSERT_EQ(tab, std::vector<std::string>{std::to_string(sizeof(kTextes) / sizeof(kTextes[0]))});
 }
 
 // The ids that LIKE '<pattern>' ESCAPE '<cEscape>' finds.
-std::vector<std::string> Trouve(CServeur& serveur, const std::string& strMotif, char cEscape)
+std::vector<std::string> Trouve(CClientLibrary& serveur, const std::string& strMotif, char cEscape)
 {
     const std::string strEscape = cEscape == '\\' ? "\\\\" : std::string(1, cEscape);
     const std::string strSQL =
         "SELECT id FROM esc_like WHERE txt LIKE '" + strMotif + "' ESCAPE '" + strEscape + "' ORDER BY id";
     std::vector<std::string> tab;
     std::string strErreur;
-    EXPECT_TRUE(serveur.bListe(strSQL, tab, strErreur)) << strErreur;
+    EXPECT_TRUE(serveur.bList(strSQL, tab, strErreur)) << strErreur;
     return tab;
 }
 
@@ -187,53 +83,59 @@ std::string MotifHote(const char* psz, char cEscape)
     return s;
 }
 
+// The (text index, escape character) pairs to try. With the backslash as
+// escape character, the doubled backslash is the pattern's escape and
+// MySQL's at once: texts holding a backslash cannot be told apart through a
+// literal.
+std::vector<std::pair<std::size_t, char>> Essais()
+{
+    std::vector<std::pair<std::size_t, char>> tab;
+    for (char cEscape : {'!', '#', '\\'})
+        for (std::size_t i = 0; i < sizeof(kTextes) / sizeof(kTextes[0]); ++i)
+            if (cEscape != '\\' || std::strchr(kTextes[i], '\\') == nullptr)
+                tab.emplace_back(i, cEscape);
+    return tab;
+}
+
+// A connection in the test database, with the table of the texts.
+class EscapeLike : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string strErreur;
+        ASSERT_TRUE(serveur.bConnect(true, strErreur)) << strErreur;
+        ASSERT_NO_FATAL_FAILURE(CreeTable(serveur));
+    }
+
+    CClientLibrary serveur;
+};
+
 }  // namespace
 
-TEST(EscapeLike, EscapeWithEverySwitchFindsOnlyItsText)
+TEST_F(EscapeLike, EscapeWithEverySwitchFindsOnlyItsText)
 {
-    CServeur serveur;
-    std::string strErreur;
-    ASSERT_TRUE(serveur.bOuvre(strErreur)) << strErreur;
-    ASSERT_NO_FATAL_FAILURE(CreeTable(serveur));
-
-    for (char cEscape : {'!', '#', '\\'}) {
-        for (std::size_t i = 0; i < sizeof(kTextes) / sizeof(kTextes[0]); ++i) {
-            const char* pszTexte = kTextes[i];
-            // With the backslash as escape character, the doubled backslash
-            // is the pattern's escape and MySQL's at once: texts holding a
-            // backslash cannot be told apart through a literal.
-            if (cEscape == '\\' && std::strchr(pszTexte, '\\') != nullptr)
-                continue;
-            std::vector<char> motif(2 * std::strlen(pszTexte) + 1);
-            Escape(pszTexte, motif.data(), 1, 1, 1, 1, 1, 1, 1, 1, '\'', cEscape);
-            EXPECT_EQ(Trouve(serveur, motif.data(), cEscape), std::vector<std::string>{std::to_string(i)})
-                << "text " << pszTexte << " pattern " << motif.data() << " escape " << cEscape;
-        }
+    for (const auto& [i, cEscape] : Essais()) {
+        const char* pszTexte = kTextes[i];
+        std::vector<char> motif(2 * std::strlen(pszTexte) + 1);
+        Escape(pszTexte, motif.data(), 1, 1, 1, 1, 1, 1, 1, 1, '\'', cEscape);
+        EXPECT_EQ(Trouve(serveur, motif.data(), cEscape), std::vector<std::string>{std::to_string(i)})
+            << "text " << pszTexte << " pattern " << motif.data() << " escape " << cEscape;
     }
 }
 
-TEST(EscapeLike, VerrueEscapeMySQLFindsOnlyItsText)
+TEST_F(EscapeLike, VerrueEscapeMySQLFindsOnlyItsText)
 {
-    CServeur serveur;
-    std::string strErreur;
-    ASSERT_TRUE(serveur.bOuvre(strErreur)) << strErreur;
-    ASSERT_NO_FATAL_FAILURE(CreeTable(serveur));
-
-    for (char cEscape : {'!', '#', '\\'}) {
-        for (std::size_t i = 0; i < sizeof(kTextes) / sizeof(kTextes[0]); ++i) {
-            const char* pszTexte = kTextes[i];
-            if (cEscape == '\\' && std::strchr(pszTexte, '\\') != nullptr)
-                continue;
-            // A pattern of exactly two quotes is taken as it stands.
-            if (std::strcmp(pszTexte, "'") == 0)
-                continue;
-            const std::string strHote = MotifHote(pszTexte, cEscape);
-            char* pszMotif = pszVerrueEscapeMySQL(strHote.c_str(), static_cast<wchar_t>(cEscape));
-            ASSERT_NE(pszMotif, nullptr);
-            EXPECT_EQ(Trouve(serveur, pszMotif, cEscape), std::vector<std::string>{std::to_string(i)})
-                << "text " << pszTexte << " pattern " << strHote << " gave " << pszMotif << " escape " << cEscape;
-            std::free(pszMotif);
-        }
+    for (const auto& [i, cEscape] : Essais()) {
+        const char* pszTexte = kTextes[i];
+        // A pattern of exactly two quotes is taken as it stands.
+        if (std::strcmp(pszTexte, "'") == 0)
+            continue;
+        const std::string strHote = MotifHote(pszTexte, cEscape);
+        char* pszMotif = pszVerrueEscapeMySQL(strHote.c_str(), static_cast<wchar_t>(cEscape));
+        ASSERT_NE(pszMotif, nullptr);
+        EXPECT_EQ(Trouve(serveur, pszMotif, cEscape), std::vector<std::string>{std::to_string(i)})
+            << "text " << pszTexte << " pattern " << strHote << " gave " << pszMotif << " escape " << cEscape;
+        std::free(pszMotif);
     }
     // The two-quote pattern: two quotes.
     char* pszMotif = pszVerrueEscapeMySQL("''", L'!');

@@ -1,5 +1,6 @@
 #include "common/platform/DiskFile.h"
 
+#include "tests/support/TempDir.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -20,27 +21,6 @@
 #include <utime.h>
 
 namespace {
-
-// A fresh temporary folder, removed with what is left in it.
-class CTempDir {
-public:
-    CTempDir()
-    {
-        char szTemplate[] = "/tmp/zt_diskfile_XXXXXX";
-        const char* p = mkdtemp(szTemplate);
-        m_path = p ? p : "";
-    }
-    ~CTempDir()
-    {
-        if (!m_path.empty())
-            std::system(("rm -rf '" + m_path + "'").c_str());
-    }
-    const std::string& Path() const { return m_path; }
-    std::wstring WPath() const { return std::wstring(m_path.begin(), m_path.end()); }
-
-private:
-    std::string m_path;
-};
 
 // The same name three ways: wide, and its UTF-8 bytes written out by hand.
 const wchar_t kWideName[] = L"d\u00e9j\u00e0_\u65e5\u672c_\U0001F600.txt";
@@ -84,7 +64,7 @@ private:
 
 TEST(DiskFileWidePath, FilesWithNonAsciiNamesAreUtf8OnDisk)
 {
-    CTempDir dir;
+    CTempDir dir("zt_diskfile");
     ASSERT_FALSE(dir.Path().empty());
     const std::wstring wpath = dir.WPath() + L"/" + kWideName;
     const std::string path = dir.Path() + "/" + kUtf8Name;
@@ -138,7 +118,7 @@ TEST(DiskFileWidePath, FilesWithNonAsciiNamesAreUtf8OnDisk)
 
 TEST(DiskFileWidePath, StatusAccessAndPermissions)
 {
-    CTempDir dir;
+    CTempDir dir("zt_diskfile");
     const std::wstring wpath = dir.WPath() + L"/" + kWideName;
     const std::string path = dir.Path() + "/" + kUtf8Name;
     const int fd = open(path.c_str(), O_CREAT | O_WRONLY, 0640);
@@ -188,7 +168,7 @@ TEST(DiskFileWidePath, StatusAccessAndPermissions)
 
 TEST(DiskFileWidePath, DirectoriesRenameFifoAndUnlink)
 {
-    CTempDir dir;
+    CTempDir dir("zt_diskfile");
     const std::wstring wsub = dir.WPath() + L"/sous-r\u00e9p";
     const std::string sub = dir.Path() + "/sous-r\xC3\xA9p";
     ASSERT_EQ(CDiskFile::__Unix_mkdir(wsub.c_str(), 0755), 0);
@@ -258,7 +238,7 @@ TEST(DiskFileWidePath, NullPathsFailWithoutReachingTheSystem)
 
 TEST(DiskFileWidePath, LongPathsAndTheCurrentDirectory)
 {
-    CTempDir dir;
+    CTempDir dir("zt_diskfile");
     char saved[PATH_MAX];
     ASSERT_NE(getcwd(saved, sizeof(saved)), nullptr);
 
@@ -300,7 +280,7 @@ TEST(DiskFileWidePath, LongPathsAndTheCurrentDirectory)
 
 TEST(DiskFileWidePath, SystemCommand)
 {
-    CTempDir dir;
+    CTempDir dir("zt_diskfile");
     const std::wstring command = L"printf x > '" + dir.WPath() + L"/sys\u00e9'";
     const int r = CDiskFile::Unix_system(command.c_str());
     ASSERT_TRUE(WIFEXITED(r));

@@ -2,7 +2,9 @@
 #include "common/platform/DiskFile.h"
 #include "common/platform/WinApi.h"
 
+#include "tests/support/TempDir.h"
 #include "tests/support/TestHost.h"
+#include "tests/support/TimeZone.h"
 
 #include <gtest/gtest.h>
 
@@ -62,53 +64,6 @@ SYSTEMTIME MakeST(int y, int mo, int d, int h, int mi, int s, int ms)
     st.wMilliseconds = static_cast<WORD>(ms);
     return st;
 }
-
-// Pins TZ for a scope.
-class CPinnedTimeZone {
-public:
-    explicit CPinnedTimeZone(const char* tz)
-    {
-        const char* old = std::getenv("TZ");
-        m_bHad = old != nullptr;
-        if (m_bHad)
-            m_old = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~CPinnedTimeZone()
-    {
-        if (m_bHad)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool m_bHad;
-    std::string m_old;
-};
-
-// A fresh temporary folder, removed with what is left in it.
-class CTempDir {
-public:
-    CTempDir()
-    {
-        char szTemplate[] = "/tmp/zt_winapi_XXXXXX";
-        const char* p = mkdtemp(szTemplate);
-        m_path = p ? p : "";
-    }
-    ~CTempDir()
-    {
-        if (!m_path.empty())
-            std::system(("rm -rf '" + m_path + "'").c_str());
-    }
-    const std::string& Path() const { return m_path; }
-    std::wstring WPath() const { return std::wstring(m_path.begin(), m_path.end()); }
-
-private:
-    std::string m_path;
-};
 
 // Runs body in a child process with input on its standard input; gives its
 // exit code (-1 when it did not end normally) and what it wrote on stderr.
@@ -534,7 +489,7 @@ TEST(WinApiTime, SetLocalTimeHandsTheClockTheUtcSecond)
 
 TEST(WinApiTime, FileTimesOfAFile)
 {
-    CTempDir dir;
+    CTempDir dir("zt_winapi");
     ASSERT_FALSE(dir.Path().empty());
     const std::string path = dir.Path() + "/t\xC3\xA9.dat";
     const std::wstring wpath = dir.WPath() + L"/t\u00e9.dat";
@@ -694,7 +649,7 @@ TEST(WinApiEnvironment, EightBitVariablesUseTheCurrentCharset)
 
 TEST(WinApiEnvironment, CurrentDirectory)
 {
-    CTempDir dir;
+    CTempDir dir("zt_winapi");
     ASSERT_FALSE(dir.Path().empty());
     char saved[PATH_MAX];
     ASSERT_NE(getcwd(saved, sizeof(saved)), nullptr);
@@ -762,7 +717,7 @@ TEST(WinApiProcess, FailuresAndExitCode255)
     EXPECT_FALSE(RunAndWait(nullptr, L"/nonexistent/zt_program", &code));
     EXPECT_EQ(code, 255);
     // An application that is not executable: no child at all.
-    CTempDir dir;
+    CTempDir dir("zt_winapi");
     const std::string plain = dir.Path() + "/plain";
     const int fd = open(plain.c_str(), O_CREAT | O_WRONLY, 0644);
     ASSERT_GE(fd, 0);
@@ -1184,7 +1139,7 @@ TEST(WinApiMessageBox, GraphicsModuleFromTheCurrentDirectory)
     EXPECT_EQ(err, "C\nT\nEntrez votre choix (r = RETRY, c = CANCEL) pour continuer (exemple : r + ENTREE) : \n");
 
     // No module in the program's or the current directory: the terminal.
-    CTempDir dir;
+    CTempDir dir("zt_winapi");
     const int nNoModule = RunChild(
         [&] {
             if (chdir(dir.Path().c_str()) != 0)

@@ -5,6 +5,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/ResAnsi32.h"
 
+#include "tests/support/Counted.h"
 #include "tests/support/TestHost.h"
 
 #include <cerrno>
@@ -77,15 +78,6 @@ void Raise(_CXErrorModule32& e, const wchar_t* pszTable, const wchar_t* pszItem,
     e.AddDebugMessageNoFormat(DebugLine(nFile, nPoint).c_str());
     e.AddDebugMessage(MOD, 0xFFFFFFFF);
 }
-
-class CCounted : public CZTUnknown {
-public:
-    explicit CCounted(int* pnDestroyed) : m_pnDestroyed(pnDestroyed) {}
-    ~CCounted() override { (*m_pnDestroyed)++; }
-
-private:
-    int* m_pnDestroyed;
-};
 
 class CException : public IXErrorException {
 public:

@@ -1,6 +1,8 @@
 #include "common/platform/XTime.h"
 
 #include "common/values/datetime.h"
+#include "tests/support/CivilDays.h"
+#include "tests/support/TimeZone.h"
 
 #include <gtest/gtest.h>
 
@@ -11,44 +13,7 @@
 
 namespace {
 
-// Pins the process time zone for one scope.
-class CZonePinned {
-public:
-    explicit CZonePinned(const char* tz)
-    {
-        const char* old = getenv("TZ");
-        m_bHad = old != nullptr;
-        if (m_bHad)
-            m_old = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~CZonePinned()
-    {
-        if (m_bHad)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool m_bHad;
-    std::string m_old;
-};
-
 const char* const kParis = "CET-1CEST,M3.5.0,M10.5.0/3";
-
-// Days since 1970-01-01, proleptic Gregorian (era-based civil algorithm).
-long long DaysFromCivil(long long y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
 
 // "YYYY-MM-DD HH:MM:SS.mmm" of a value.
 std::string Text(const CXTime& cl)
@@ -155,7 +120,7 @@ TEST(XTime, ZeroAndConstruction)
 TEST(XTime, TimeTAndZones)
 {
     {
-        CZonePinned tz("UTC0");
+        CPinnedTimeZone tz("UTC0");
         // After 2038 with 32-bit longs: time_t is 64 bits.
         const time_t t2100 = static_cast<time_t>(DaysFromCivil(2100, 3, 1) * 86400 + 3723);
         CXTime cl(t2100);
@@ -169,11 +134,11 @@ TEST(XTime, TimeTAndZones)
         EXPECT_EQ(CXTime::__s_nGetOffsetMkTime(), 0);
     }
     {
-        CZonePinned tz("EST5");
+        CPinnedTimeZone tz("EST5");
         EXPECT_EQ(CXTime::__s_nGetOffsetMkTime(), -5 * 3600);
     }
     {
-        CZonePinned tz(kParis);
+        CPinnedTimeZone tz(kParis);
         const time_t winter = static_cast<time_t>(DaysFromCivil(2023, 11, 14) * 86400 + 22 * 3600);
         const time_t summer = static_cast<time_t>(DaysFromCivil(2023, 7, 1) * 86400 + 12 * 3600);
         CXTime cl(winter);
@@ -208,7 +173,7 @@ TEST(XTime, TimeTAndZones)
 
 TEST(XTime, SystemAndFileTimes)
 {
-    CZonePinned tz(kParis);
+    CPinnedTimeZone tz(kParis);
     SYSTEMTIME st;
     CXTime cl(2023, 2, 14, 9, 5, 7, -1);
     cl.m_nMilli = 8;

@@ -1,21 +1,9 @@
 #include "common/platform/ZTUnknown.h"
 
+#include "tests/support/Counted.h"
 #include "tests/support/TestHost.h"
 
 #include <cstring>
-
-namespace {
-
-class CCounted : public CZTUnknown {
-public:
-    explicit CCounted(int* pnDestroyed) : m_pnDestroyed(pnDestroyed) {}
-    ~CCounted() override { (*m_pnDestroyed)++; }
-
-private:
-    int* m_pnDestroyed;
-};
-
-} // namespace
 
 TEST(ZTUnknown, ReleaseDestroysAtZero)
 {

@@ -3,6 +3,7 @@
 #include "common/text/TQBIN.h"
 #include "common/values/AnyTreatments.h"
 
+#include "tests/support/AnyValue.h"
 #include "tests/support/TestHost.h"
 
 #include <cstddef>
@@ -11,33 +12,7 @@
 
 namespace {
 
-void SetBin(CAny& v, const char* s)
-{
-    v.__SetType(TQTYPE_BIN, 0);
-    v.pclGetTraitement()->SetValue(s, static_cast<unsigned>(std::strlen(s)));
-}
-
-void* BinBlock(const CAny& v)
-{
-    void* p = nullptr;
-    std::memcpy(&p, v.pbyGetValeur(), sizeof(p));
-    return p;
-}
-
-template <class T>
-void Set(CAny& v, unsigned short nType, T x)
-{
-    v.__SetType(nType, 0);
-    v.pclGetTraitement()->SetValue(&x);
-}
-
-template <class T>
-T Get(const CAny& v)
-{
-    T x;
-    std::memcpy(&x, v.pbyGetValeur(), sizeof(x));
-    return x;
-}
+void* BinBlock(const CAny& v) { return Get<void*>(v); }
 
 void** Vtable(const CAny_Intern* p) { return *reinterpret_cast<void** const*>(p); }
 

@@ -3,6 +3,7 @@
 #include "common/text/XYString.h"
 #include "common/values/Any.h"
 
+#include "tests/support/AnyValue.h"
 #include "tests/support/TestHost.h"
 
 #include <cstring>
@@ -12,40 +13,20 @@ namespace {
 
 CAny_Intern* T(CAny& v) { return v.pclGetTraitement(); }
 
-void* Ptr(const CAny& v)
-{
-    void* p = nullptr;
-    std::memcpy(&p, v.pbyGetValeur(), sizeof(p));
-    return p;
-}
+void* Ptr(const CAny& v) { return Get<void*>(v); }
 
-unsigned Size(CAny& v)
+// The count a query gives, the query succeeding.
+unsigned Count(CAny& v, int (CAny_Intern::*pfnQuery)(unsigned int*) const)
 {
     unsigned n = 12345;
-    EXPECT_EQ(T(v)->nGetSize(&n), 0);
+    EXPECT_EQ((T(v)->*pfnQuery)(&n), 0);
     return n;
 }
 
-unsigned DataSize(CAny& v)
-{
-    unsigned n = 12345;
-    EXPECT_EQ(T(v)->nGetDataSize(&n), 0);
-    return n;
-}
-
-unsigned UtilSize(CAny& v)
-{
-    unsigned n = 12345;
-    EXPECT_EQ(T(v)->nGetUtilDataSize(&n), 0);
-    return n;
-}
-
-unsigned StrLen(CAny& v)
-{
-    unsigned n = 12345;
-    EXPECT_EQ(T(v)->nGetSTRLEN(&n), 0);
-    return n;
-}
+unsigned Size(CAny& v) { return Count(v, &CAny_Intern::nGetSize); }
+unsigned DataSize(CAny& v) { return Count(v, &CAny_Intern::nGetDataSize); }
+unsigned UtilSize(CAny& v) { return Count(v, &CAny_Intern::nGetUtilDataSize); }
+unsigned StrLen(CAny& v) { return Count(v, &CAny_Intern::nGetSTRLEN); }
 
 std::string A(CAny& v)
 {

@@ -4,6 +4,7 @@
 #include "common/values/Decimal.h"
 #include "common/values/monetaire.h"
 
+#include "tests/support/AnyValue.h"
 #include "tests/support/TestHost.h"
 
 #include <cfloat>
@@ -16,43 +17,26 @@
 
 namespace {
 
+// Sets x, takes one step, and gives the status and the value after it.
 template <class T>
-void Set(CAny& v, unsigned short nType, T x)
+int Step(CAny& v, unsigned short nType, T x, T& out, int (CAny_Intern::*pfnStep)())
 {
-    v.__SetType(nType, 0);
-    v.pclGetTraitement()->SetValue(&x);
-}
-
-template <class T>
-T Get(const CAny& v)
-{
-    T x;
-    std::memcpy(&x, v.pbyGetValeur(), sizeof(x));
-    return x;
+    Set(v, nType, x);
+    const int n = (v.pclGetTraitement()->*pfnStep)();
+    out = Get<T>(v);
+    return n;
 }
 
 template <class T>
 int Incr(CAny& v, unsigned short nType, T x, T& out)
 {
-    Set(v, nType, x);
-    const int n = v.pclGetTraitement()->nIncremente();
-    out = Get<T>(v);
-    return n;
+    return Step(v, nType, x, out, &CAny_Intern::nIncremente);
 }
 
 template <class T>
 int Decr(CAny& v, unsigned short nType, T x, T& out)
 {
-    Set(v, nType, x);
-    const int n = v.pclGetTraitement()->nDecremente();
-    out = Get<T>(v);
-    return n;
-}
-
-void SetBin(CAny& v, const char* s)
-{
-    v.__SetType(TQTYPE_BIN, 0);
-    v.pclGetTraitement()->SetValue(s, static_cast<unsigned>(std::strlen(s)));
+    return Step(v, nType, x, out, &CAny_Intern::nDecremente);
 }
 
 void* Ptr(const CAny& v) { return Get<void*>(v); }

@@ -1,0 +1,102 @@
+#include "tests/support/ClientLibrary.h"
+
+#include "tests/support/TestServer.h"
+
+#include <dlfcn.h>
+
+namespace {
+
+typedef void* (*PFN_INIT)(void*);
+typedef void* (*PFN_REAL_CONNECT)(void*, const char*, const char*, const char*, const char*, unsigned, const char*,
+                                  unsigned long);
+
+template <typename T>
+T Resolve(void* hLib, const char* pszName)
+{
+    return reinterpret_cast<T>(dlsym(hLib, pszName));
+}
+
+}  // namespace
+
+CClientLibrary::~CClientLibrary()
+{
+    if (m_pConnection != nullptr)
+        m_pfnClose(m_pConnection);
+    if (m_hLib != nullptr)
+        dlclose(m_hLib);
+}
+
+bool CClientLibrary::bConnect(bool bDatabase, std::string& strError)
+{
+    CTestServer server;
+    if (!CTestServer::bGet(server, strError))
+        return false;
+    m_hLib = dlopen("libmysqlclient.so", RTLD_NOW | RTLD_LOCAL);
+    if (m_hLib == nullptr) {
+        strError = dlerror();
+        return false;
+    }
+    auto pfnInit = Resolve<PFN_INIT>(m_hLib, "mysql_init");
+    auto pfnConnect = Resolve<PFN_REAL_CONNECT>(m_hLib, "mysql_real_connect");
+    m_pfnQuery = Resolve<PFN_REAL_QUERY>(m_hLib, "mysql_real_query");
+    m_pfnStore = Resolve<PFN_STORE_RESULT>(m_hLib, "mysql_store_result");
+    m_pfnFetch = Resolve<PFN_FETCH_ROW>(m_hLib, "mysql_fetch_row");
+    m_pfnFree = Resolve<PFN_FREE_RESULT>(m_hLib, "mysql_free_result");
+    m_pfnClose = Resolve<PFN_CLOSE>(m_hLib, "mysql_close");
+    m_pfnError = Resolve<PFN_ERROR>(m_hLib, "mysql_error");
+    if (!(pfnInit && pfnConnect && m_pfnQuery && m_pfnStore && m_pfnFetch && m_pfnFree && m_pfnClose &&
+          m_pfnError)) {
+        strError = "client library entries missing";
+        return false;
+    }
+    m_pConnection = pfnInit(nullptr);
+    if (m_pConnection == nullptr) {
+        strError = "mysql_init failed";
+        return false;
+    }
+    const char* pszDatabase = bDatabase ? server.strDatabase.c_str() : nullptr;
+    if (pfnConnect(m_pConnection, server.strHost.c_str(), server.strUser.c_str(), server.strPassword.c_str(),
+                   pszDatabase, server.nPort, nullptr, 0) != m_pConnection) {
+        strError = m_pfnError(m_pConnection);
+        return false;
+    }
+    return true;
+}
+
+bool CClientLibrary::_bQuery(const std::string& strSQL, std::string& strError)
+{
+    if (m_pConnection == nullptr) {
+        strError = "not connected";
+        return false;
+    }
+    if (m_pfnQuery(m_pConnection, strSQL.c_str(), strSQL.size()) == 0)
+        return true;
+    strError = std::string(m_pfnError(m_pConnection)) + " in " + strSQL;
+    return false;
+}
+
+bool CClientLibrary::bExecute(const std::string& strSQL, std::string& strError)
+{
+    if (!_bQuery(strSQL, strError))
+        return false;
+    void* pResult = m_pfnStore(m_pConnection);
+    if (pResult != nullptr)
+        m_pfnFree(pResult);
+    return true;
+}
+
+bool CClientLibrary::bList(const std::string& strSQL, std::vector<std::string>& tabRows, std::string& strError)
+{
+    tabRows.clear();
+    if (!_bQuery(strSQL, strError))
+        return false;
+    void* pResult = m_pfnStore(m_pConnection);
+    if (pResult == nullptr) {
+        strError = std::string("no result for ") + strSQL + ": " + m_pfnError(m_pConnection);
+        return false;
+    }
+    while (char** row = m_pfnFetch(pResult))
+        tabRows.push_back(row[0] != nullptr ? row[0] : "NULL");
+    m_pfnFree(pResult);
+    return true;
+}

@@ -211,7 +211,10 @@ int CNAConvertVariant::bSetValue(const CAny* pclValue)
                     TimeDigits(dt, sz);
                     n = 9;
                 }
-                std::memcpy(m_pbyBuffer, sz, std::min(n, m_nSize - 1));
+                // A whole date fills an 8-byte element; otherwise room is kept
+                // for the terminator.
+                const bool bWholeDate = eItem == NA_IT_DATE8 && m_nSize >= n;
+                std::memcpy(m_pbyBuffer, sz, std::min(n, bWholeDate ? m_nSize : m_nSize - 1));
             } else if (eItem == NA_IT_DATETIME) {
                 void* p = nullptr;
                 unsigned int n = 0;
@@ -399,6 +402,21 @@ int CNAConvertVariant::bSetValue(const unsigned char* p, unsigned int n)
     }
     if (m_pbyBuffer == nullptr)
         return 1;
+    if (TypeOf(m_piItem) == NA_IT_BINAIRE) {
+        // A binary element is a 16-bit length followed by the bytes.
+        if (m_nSize < 2) {
+            std::memset(m_pbyBuffer, 0, m_nSize);
+            return 1;
+        }
+        const unsigned nCopy = std::min({n, m_nSize - 2, 0xFFFFu});
+        if (nCopy > 0)
+            std::memmove(m_pbyBuffer + 2, p, nCopy);
+        std::memset(m_pbyBuffer + 2 + nCopy, 0, m_nSize - 2 - nCopy);
+        m_pbyBuffer[0] = static_cast<unsigned char>(nCopy);
+        m_pbyBuffer[1] = static_cast<unsigned char>(nCopy >> 8);
+        m_nLength = nCopy;
+        return 1;
+    }
     unsigned nTerminator = 0;
     if (bText8(nType))
         nTerminator = 1;

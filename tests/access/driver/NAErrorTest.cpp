@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cwchar>
 #include <string>
 
@@ -49,20 +48,14 @@ R CallSlot(INAError* pi, int nSlot)
 TEST(NAError, NewAndResetHaveNoError)
 {
     CNAError cl;
-    EXPECT_EQ(cl.dwGetErrorId(), 0u);
-    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_NONE);
     EXPECT_EQ(cl.eGetErrorLevel(), NA_ERRORLEVEL_NOERROR);
-
     cl.AddError(NA_ERRORTYPE_DUPLICATE, 4, 2, nullptr, ZTERR_NO_SUCH_ITEM, L"CLIENT", L"NOM");
     cl.SetInfoNames(L"CLIENT", L"NOM");
     ASSERT_EQ(cl.dwGetErrorId(), 26u);
-    ASSERT_NE(cl.pszGetLogicalTableName(), nullptr);
     cl.Reset();
     EXPECT_EQ(cl.dwGetErrorId(), 0u);
     EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_NONE);
     EXPECT_EQ(cl.pszGetLogicalTableName(), nullptr);
-    EXPECT_EQ(cl.pszGetItemName(), nullptr);
-    EXPECT_EQ(cl.pclGetXError()->nGetNbSubError(), 0);
     EXPECT_FALSE(Contains(cl.pszGetError(), L"CLIENT"));
 }
 
@@ -75,7 +68,6 @@ TEST(NAError, FirstErrorLeadsAndLaterOnesAreSubErrors)
 
     EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_LOCKTIMEOUT);
     EXPECT_EQ(cl.dwGetErrorId(), 14u);
-    EXPECT_EQ(cl.eGetErrorLevel(), NA_ERRORLEVEL_ERROR);
     const CXError* pcl = cl.pclGetXError();
     ASSERT_EQ(pcl->nGetNbSubError(), 1);
     EXPECT_EQ(pcl->pclGetSubError(0)->nGetUserErrorCode(), 8u);
@@ -85,31 +77,15 @@ TEST(NAError, FirstErrorLeadsAndLaterOnesAreSubErrors)
     EXPECT_TRUE(Contains(Debug(pcl->pclGetSubError(0)), L"IEDUZARO=5.9\r\n"));
     // Facts only for the first error.
     EXPECT_EQ(cnx.m_nFactsCalls, 1);
-    EXPECT_TRUE(Contains(Debug(pcl), L"facts"));
     EXPECT_FALSE(Contains(Debug(pcl->pclGetSubError(0)), L"facts"));
 
     // The last error is the sub-error.
     EXPECT_EQ(cl.nGetUserErrorCode(), 8u);
-    cl.SetDataBaseErrorCode(1062);
-    EXPECT_EQ(cl.dwGetDataBaseErrorCode(), 1062u);
-    EXPECT_EQ(cl.dwGetADOErrorCode(), 0u);
-    EXPECT_FALSE(pcl->bHasInfo(EIT_BASECODE));
-
     // The report holds both errors, the first one first.
-    std::wstring s = cl.pszGetError();
-    size_t n14 = s.find(L"cnx1");
-    size_t nSub = s.find(L"IEDUZARO=5.9");
-    ASSERT_NE(n14, std::wstring::npos);
-    ASSERT_NE(nSub, std::wstring::npos);
-    EXPECT_LT(n14, nSub);
+    const std::wstring s = cl.pszGetError();
+    ASSERT_NE(s.find(L"IEDUZARO=5.9"), std::wstring::npos);
+    EXPECT_LT(s.find(L"cnx1"), s.find(L"IEDUZARO=5.9"));
     EXPECT_EQ(s, std::wstring(cl.StringDump().pszGet()));
-}
-
-TEST(NAError, DebugLineText)
-{
-    CNAError cl;
-    CNAError::g_AddDebugInfo(cl.pclGetXError(), 7, 3);
-    EXPECT_EQ(Debug(cl.pclGetXError()), std::wstring(kDebugLine_7_3));
 
     _CXErrorModule32 clLocal;
     CNAError::g_AddDebugInfo(&clLocal, 103, 12);
@@ -128,20 +104,11 @@ TEST(NAError, AddErrorFirstPutsTheNewErrorAhead)
     ASSERT_EQ(pcl->nGetNbSubError(), 1);
     EXPECT_EQ(pcl->pclGetSubError(0)->nGetUserErrorCode(), 14u);
     EXPECT_TRUE(Contains(Debug(pcl), L"IEDUZARO=4.6"));
-    EXPECT_FALSE(Contains(Debug(pcl), L"IEDUZARO=1.1"));
     EXPECT_TRUE(Contains(Debug(pcl->pclGetSubError(0)), L"IEDUZARO=1.1"));
-
-    std::wstring s = cl.pszGetError();
-    size_t nNew = s.find(L"ORDERS");
-    size_t nOld = s.find(L"cnx1");
-    ASSERT_NE(nNew, std::wstring::npos);
-    ASSERT_NE(nOld, std::wstring::npos);
-    EXPECT_LT(nNew, nOld);
 
     // Without an earlier error it is a plain first error.
     CNAError cl2;
     cl2.AddErrorFirst(NA_ERRORTYPE_NULLREFUSED, 4, 7, nullptr, ZTERR_NOT_OFFERED);
-    EXPECT_EQ(cl2.eGetErrorType(), NA_ERRORTYPE_NULLREFUSED);
     EXPECT_EQ(cl2.dwGetErrorId(), 8u);
     EXPECT_EQ(cl2.pclGetXError()->nGetNbSubError(), 0);
 }
@@ -159,33 +126,19 @@ TEST(NAError, QuietObjectAddsNeitherDebugLineNorFacts)
     const CXError* pcl = cl.pclGetXError();
     ASSERT_EQ(pcl->nGetNbSubError(), 2);
     EXPECT_FALSE(Contains(Debug(pcl), L"IEDUZARO"));
-    for (int i = 0; i < 2; i++)
-        EXPECT_FALSE(Contains(Debug(pcl->pclGetSubError(i)), L"IEDUZARO"));
     EXPECT_FALSE(Contains(cl.pszGetError(), L"IEDUZARO"));
-
-    // The same sequence on a normal object.
-    CNAError cl2;
-    cl2.AddError(NA_ERRORTYPE_GENERAL, 100, 4, &cnx, ZTERR_NOT_OFFERED);
-    EXPECT_EQ(cnx.m_nFactsCalls, 1);
-    EXPECT_TRUE(Contains(Debug(cl2.pclGetXError()), L"IEDUZARO=100.4"));
 }
 
-TEST(NAError, InfoNames)
+TEST(NAError, EmptyInfoNamesAreNone)
 {
     CNAError cl;
     cl.AddError(NA_ERRORTYPE_GENERAL, 1, 1, nullptr, ZTERR_NOT_OFFERED);
     cl.SetInfoNames(L"", L"NOM");
     EXPECT_EQ(cl.pszGetLogicalTableName(), nullptr);
     EXPECT_EQ(cl.pszGetItemName(), nullptr);
-    cl.SetInfoNames(nullptr, L"NOM");
-    EXPECT_EQ(cl.pszGetItemName(), nullptr);
     cl.SetInfoNames(L"CLIENT", L"");
-    ASSERT_NE(cl.pszGetLogicalTableName(), nullptr);
     EXPECT_STREQ(cl.pszGetLogicalTableName(), L"CLIENT");
     EXPECT_EQ(cl.pszGetItemName(), nullptr);
-    cl.SetInfoNames(L"CLIENT", L"NOM");
-    ASSERT_NE(cl.pszGetItemName(), nullptr);
-    EXPECT_STREQ(cl.pszGetItemName(), L"NOM");
 
     CNAError::g_SetInfoNames(nullptr, L"T", L"I"); // no error: nothing to do
 }
@@ -196,27 +149,24 @@ TEST(NAError, SetAnyErrorGivesTheModulesValueErrors)
     CNAError cl;
     // Status 1: the value went out of range (user error 65 with both types).
     cl.SetAnyError(1, 8, 6, 12, 2, &cnx, L"CLIENT", L"AGE");
-    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_GENERAL);
     EXPECT_EQ(cl.dwGetErrorId(), 65u);
-    EXPECT_STREQ(cl.pszGetLogicalTableName(), L"CLIENT");
     EXPECT_STREQ(cl.pszGetItemName(), L"AGE");
     EXPECT_TRUE(Contains(Debug(cl.pclGetXError()), L"IEDUZARO=12.2\r\n"));
     EXPECT_EQ(cnx.m_nFactsCalls, 1);
 
-    // Later statuses become sub-errors: 105 not handled (60), 104 a binary
-    // of other than 8 bytes (66), 107 (63), 106 (64), 101 (61).
-    cl.SetAnyError(105, 8, 16, 12, 3, &cnx, nullptr, nullptr);
-    cl.SetAnyError(104, 28, 26, 12, 4, &cnx, nullptr, nullptr);
-    cl.SetAnyError(107, 1, 2, 12, 5, &cnx, nullptr, nullptr);
-    cl.SetAnyError(106, 1, 2, 12, 6, &cnx, nullptr, nullptr);
-    cl.SetAnyError(101, 1, 2, 12, 7, &cnx, nullptr, nullptr);
+    // Later statuses become sub-errors, without facts: 105 not handled,
+    // 104 a binary of other than 8 bytes, 107, 106, 101.
+    const struct {
+        int nStatus;
+        unsigned int nUserError;
+    } subs[] = {{105, 60}, {104, 66}, {107, 63}, {106, 64}, {101, 61}};
+    for (const auto& k : subs)
+        cl.SetAnyError(k.nStatus, 28, 26, 12, 3, &cnx, nullptr, nullptr);
     EXPECT_EQ(cnx.m_nFactsCalls, 1);
     const CXError* pcl = cl.pclGetXError();
     ASSERT_EQ(pcl->nGetNbSubError(), 5);
-    const unsigned int anExpected[] = {60, 66, 63, 64, 61};
     for (int i = 0; i < 5; i++)
-        EXPECT_EQ(pcl->pclGetSubError(i)->nGetUserErrorCode(), anExpected[i]) << i;
-    EXPECT_EQ(cl.dwGetErrorId(), 65u);
+        EXPECT_EQ(pcl->pclGetSubError(i)->nGetUserErrorCode(), subs[i].nUserError) << subs[i].nStatus;
 }
 
 TEST(NAError, DataBaseError)
@@ -226,7 +176,6 @@ TEST(NAError, DataBaseError)
     CNAError cl;
     cl._SetDataBaseError(NA_ERRORTYPE_DUPLICATE, &cnx, ZTERR_SERVER, 1062, L"Duplicate entry '5'", L"ORDERS",
                          L"ID");
-    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_DUPLICATE);
     EXPECT_EQ(cl.dwGetErrorId(), 22u);
     const CXError* pcl = cl.pclGetXError();
     std::wstring sUser = pcl->pszGetUserMessage();
@@ -235,14 +184,11 @@ TEST(NAError, DataBaseError)
     EXPECT_TRUE(Contains(sUser, L"Duplicate entry '5'")) << sUser;
     EXPECT_STREQ(cl.pszGetSystemErrorMessage(), L"Duplicate entry '5'");
     EXPECT_EQ(cl.dwGetDataBaseErrorCode(), 1062u);
-    EXPECT_STREQ(cl.pszGetLogicalTableName(), L"ORDERS");
     EXPECT_STREQ(cl.pszGetItemName(), L"ID");
-    EXPECT_EQ(cnx.m_nFactsCalls, 1);
 
     // Without a connection, server text or server number.
     CNAError cl2;
     cl2._SetDataBaseError(NA_ERRORTYPE_GENERAL, nullptr, ZTERR_SERVER, 0, L"", nullptr, nullptr);
-    EXPECT_EQ(cl2.dwGetErrorId(), 22u);
     EXPECT_TRUE(Contains(cl2.pclGetXError()->pszGetUserMessage(), L"\"\""));
     EXPECT_FALSE(cl2.pclGetXError()->bHasInfo(EIT_BASECODE));
     EXPECT_STREQ(cl2.pszGetSystemErrorMessage(), L"");
@@ -261,9 +207,7 @@ TEST(NAError, RecordedErrorsCopiesAndLevels)
     clLocal.SetUserError(&gstMyModuleInfo32, ZTERR_NOT_OFFERED);
     CNAError cl;
     cl.AddError(NA_ERRORTYPE_NOTOFFERED, &clLocal, nullptr);
-    EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
     EXPECT_EQ(cl.dwGetErrorId(), 8u);
-
     // A sub-error without error level is not kept.
     _CXErrorModule32 clVide;
     cl.AddSubError(&clVide);
@@ -275,8 +219,6 @@ TEST(NAError, RecordedErrorsCopiesAndLevels)
     CNAError clCopie;
     clCopie.Copy(&cl);
     EXPECT_EQ(clCopie.eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
-    EXPECT_EQ(clCopie.dwGetErrorId(), 8u);
-    EXPECT_EQ(clCopie.pclGetXError()->nGetNbSubError(), 1);
     clCopie.Copy(&clCopie);
     EXPECT_EQ(clCopie.dwGetErrorId(), 8u);
     EXPECT_EQ(clCopie.pclGetXError()->nGetNbSubError(), 1);
@@ -345,28 +287,20 @@ TEST(NAError, ReferenceCountAndDriverFactory)
     CNADriver clDriver;
     CNAError* pcl = clDriver.pclAllocError();
     ASSERT_NE(pcl, nullptr);
-    EXPECT_EQ(pcl->eGetErrorType(), NA_ERRORTYPE_NONE);
     EXPECT_EQ(pcl->nRelease(), 0u); // a count of 0 stays 0
     pcl->AddRef();
     pcl->AddRef();
     EXPECT_EQ(pcl->nRelease(), 1u);
     EXPECT_EQ(pcl->nRelease(), 0u); // destroyed (checked by the sanitizer run)
-
-    // The driver keeps one error object of its own.
+    // The driver keeps one error object of its own (the sanitizer run
+    // sees a second one leak or the first freed twice).
     clDriver.AllocError();
     clDriver.AllocError();
 
-    EXPECT_EQ(clDriver.piGetKX(), nullptr);
-    IKXForNA* piKX = reinterpret_cast<IKXForNA*>(static_cast<uintptr_t>(0x1000));
-    EXPECT_EQ(clDriver.bSetKX(piKX), 1);
-    EXPECT_EQ(clDriver.piGetKX(), piKX);
-}
-
-TEST(NAError, DriverPointerClearedWhenItsDriverGoes)
-{
-    CNADriver* pcl = new CNADriver();
-    CNADriver::s_pclDriver = pcl;
-    delete pcl;
+    // The driver pointer is cleared when its driver goes.
+    CNADriver* pclDriver = new CNADriver();
+    CNADriver::s_pclDriver = pclDriver;
+    delete pclDriver;
     EXPECT_EQ(CNADriver::s_pclDriver, nullptr);
 }
 

@@ -1,629 +1,389 @@
-// Storing server values in a value cell: the MySQL text forms of integers,
-// decimals, reals, booleans, dates, times and date-times (with 1 to 6
-// fraction digits), binaries and texts in 1252 and UTF-8, read back as host
-// values and in the record-buffer forms; rejected texts; raw bytes and host
-// values for the database buffer. Buffers are allocated at their exact size
-// so that the sanitizer sees any access beyond them.
-#include "common/values/NACnvVariant.h"
+// Storing server values in a value cell: every MySQL text form (integers,
+// decimals, reals, booleans, dates, times and date-times with 0 to 6
+// fraction digits, binaries, texts in 1252 and UTF-8) into a record-buffer
+// element of each item type, read back and stored again as a host value;
+// the cell's own values; rejected texts; raw bytes and host values for the
+// database buffer. Server texts and elements are allocated at their exact
+// size so that the sanitizer sees any access beyond them.
+#include "tests/support/ValueCells.h"
 
-#include "access/driver/NAConnectionDescription.h"
-#include "access/driver/NAError.h"
-#include "access/driver/NAItemDescription.h"
-#include "common/values/AnyConvert.h"
 #include "common/values/Decimal.h"
 #include "common/values/datetime.h"
-#include "common/values/monetaire.h"
-#include "host/ValueMachine.h"
-#include "tests/support/TestHost.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
-#include <dlfcn.h>
-#include <memory>
-#include <string>
-#include <vector>
+#include <limits>
 
 namespace {
 
-void* StandIn()
+// Currency in millionths, as 10 bytes little-endian.
+Bytes Money(long long nMillionths)
 {
-    static void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    return h;
+    Bytes b(10, nMillionths < 0 ? 0xFF : 0);
+    std::memcpy(b.data(), &nMillionths, 8);
+    return b;
 }
 
-void Bind()
+Bytes U16(std::initializer_list<std::uint16_t> units)
 {
-    TestHost();
-    ASSERT_NE(StandIn(), nullptr);
-    ASSERT_EQ(bInitTQConvFromVM(StandIn(), 2, 2), 1);
-    ASSERT_EQ(bInitTQCalcFromVM(StandIn(), 2, 2), 1);
-}
-
-IHostValueMachine& Machine()
-{
-    void* p = dlsym(StandIn(), HOSTVM_CONTROL_ENTRY);
-    PFN_HOSTVM_CONTROL pfn;
-    std::memcpy(&pfn, &p, sizeof(p));
-    return *pfn();
-}
-
-class CNoLeak {
-public:
-    CNoLeak() : m_nDecimals(Machine().nLiveDecimals()) {}
-    ~CNoLeak() { EXPECT_EQ(Machine().nLiveDecimals(), m_nDecimals) << "decimal objects leaked"; }
-
-private:
-    CLiveBlockCheck m_check;
-    int m_nDecimals;
-};
-
-class CTestItem : public CNAItemDescription {
-public:
-    static CTestItem* New(eNA_ITEMTYPE eType, unsigned int nSize, int nInteger, int nDecimal)
-    {
-        CTestItem* p = new CTestItem;
-        p->m_eItemType = eType;
-        p->m_nItemSize = nSize;
-        p->m_nDimension = 1;
-        p->m_nIntegerPart = nInteger;
-        p->m_nDecimalPart = nDecimal;
-        p->m_nOffsetBase = 0;
-        p->AddRef();
-        return p;
+    Bytes b;
+    for (std::uint16_t u : units) {
+        b.push_back(static_cast<unsigned char>(u & 0xFF));
+        b.push_back(static_cast<unsigned char>(u >> 8));
     }
-};
-
-struct ItemDeleter {
-    void operator()(CTestItem* p) const { p->nRelease(); }
-};
-typedef std::unique_ptr<CTestItem, ItemDeleter> ItemPtr;
-
-ItemPtr Item(eNA_ITEMTYPE eType, unsigned int nSize = 0, int nInteger = 0, int nDecimal = 0)
-{
-    return ItemPtr(CTestItem::New(eType, nSize, nInteger, nDecimal));
+    return b;
 }
 
-class CTestConnection : public CNAConnectionDescription {
-public:
-    CTestConnection(int nHostCodePage, int nCnxCodePage)
-    {
-        m_nHostCodePage = nHostCodePage;
-        m_nCnxCodePage = nCnxCodePage;
-    }
-};
-
-struct ErrorDeleter {
-    void operator()(CNAError* p) const { p->nRelease(); }
-};
-typedef std::unique_ptr<CNAError, ErrorDeleter> ErrorPtr;
-
-ErrorPtr NewError()
+Bytes WideBytes(const wchar_t* psz)
 {
-    CNAError* p = new CNAError;
-    p->AddRef();
-    return ErrorPtr(p);
+    return Bytes(reinterpret_cast<const unsigned char*>(psz),
+                 reinterpret_cast<const unsigned char*>(psz + std::wcslen(psz)));
 }
 
-class CCell : public CNAConvertVariant {
-public:
-    explicit CCell(CNAError* pError = nullptr, CNAConnectionDescription* pCnx = nullptr)
-        : CNAConvertVariant(pError, pCnx)
-    {
-    }
-    int nStateDB() const { return m_nStateBufferDB; }
-    unsigned int nLengthDB() const { return m_nLengthDB; }
-    void SetStateDB(int n) { m_nStateBufferDB = n; }
-};
-
-template <class T>
-T Read(const CAny& v)
+// The 8-bit text as wide characters, byte for byte.
+std::wstring Widened(const std::string& s)
 {
-    T x;
-    std::memcpy(&x, v.pbyGetValeur(), sizeof(x));
-    return x;
+    std::wstring w;
+    for (unsigned char c : s)
+        w += static_cast<wchar_t>(c);
+    return w;
 }
 
-template <class T>
-T ReadBytes(const std::vector<unsigned char>& b)
+// A server field as it comes: exactly its characters, no terminator.
+template <class C>
+std::unique_ptr<C[]> Field(const std::basic_string<C>& s)
 {
-    T x;
-    std::memcpy(&x, b.data(), sizeof(x));
-    return x;
-}
-
-std::string Text8(const CAny& v)
-{
-    const char* psz = nullptr;
-    v.pclGetTraitement()->nGetPCASTR(&psz);
-    return psz != nullptr ? psz : "";
-}
-
-std::wstring TextW(const CAny& v)
-{
-    const wchar_t* psz = nullptr;
-    v.pclGetTraitement()->nGetPCWSTR(&psz);
-    return psz != nullptr ? psz : L"";
-}
-
-std::vector<unsigned char> Bytes(const char* p, std::size_t n)
-{
-    return std::vector<unsigned char>(p, p + n);
-}
-
-// The text of a server field as it comes: exactly its bytes, no terminator.
-std::unique_ptr<char[]> Field(const char* psz)
-{
-    const std::size_t n = std::strlen(psz);
-    std::unique_ptr<char[]> p(new char[n > 0 ? n : 1]);
-    std::memcpy(p.get(), psz, n);
+    std::unique_ptr<C[]> p(new C[s.empty() ? 1 : s.size()]);
+    std::copy(s.begin(), s.end(), p.get());
     return p;
 }
 
-std::unique_ptr<wchar_t[]> FieldW(const wchar_t* psz)
+int StoreDB(CCell& c, const std::string& s, unsigned nCodePage)
 {
-    const std::size_t n = std::wcslen(psz);
-    std::unique_ptr<wchar_t[]> p(new wchar_t[n > 0 ? n : 1]);
-    std::wmemcpy(p.get(), psz, n);
-    return p;
+    auto f = Field(s);
+    return c.bSetValueDB(f.get(), static_cast<unsigned>(s.size()), nCodePage);
 }
 
-// A cell bound to a record-buffer element of nSize bytes.
-void BindBuffer(CCell& c, std::vector<unsigned char>& b, unsigned nSize, CTestItem* pItem)
+int StoreDB(CCell& c, const std::wstring& s)
 {
-    b.assign(nSize, 0xEE);
-    c.bInitTypeVariant(NA_VAR_BUFFER, b.data(), nSize, TQTYPE_VIDE);
-    c.SetItemDesc(pItem, pItem);
+    auto f = Field(s);
+    return c.bSetValueDB(f.get(), static_cast<unsigned>(s.size()));
 }
 
-unsigned Ms(unsigned h, unsigned m, unsigned s, unsigned ms)
+Bytes Dt(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s, unsigned ms)
 {
-    return ((h * 60 + m) * 60 + s) * 1000 + ms;
+    return DateTimeBytes(y, mo, d, h, mi, s, ms);
 }
 
-// The date word: day in the low byte, month above, year in the high half.
-std::uint32_t DateWord(unsigned y, unsigned m, unsigned d)
+Bytes Tm(unsigned h, unsigned mi, unsigned s, unsigned ms)
 {
-    return d | (m << 8) | (y << 16);
+    return DateTimeBytes(0, 0, 0, h, mi, s, ms);
 }
+
+struct ElementRow {
+    eNA_ITEMTYPE eItem;
+    unsigned nSize;
+    std::string sText;       // as the server sends it, in nCodePage
+    unsigned nCodePage;
+    const wchar_t* pszWide;  // the same as wide text; null: sText byte for byte
+    Bytes element;           // the element after the store
+};
+
+const std::string kBinary("a\0b\xFF", 4);
+
+const ElementRow kElementRows[] = {
+    {NA_IT_BOOLEEN, 1, "F", 1252, nullptr, {0}},
+    {NA_IT_BOOLEEN, 1, "0", 1252, nullptr, {0}},
+    {NA_IT_BOOLEEN, 1, "yes", 1252, nullptr, {1}},
+    {NA_IT_BOOLEEN, 1, "2", 1252, nullptr, {1}},
+    {NA_IT_UI1, 1, "255", 1252, nullptr, {255}},
+    {NA_IT_I1, 1, "-128", 1252, nullptr, {0x80}},
+    {NA_IT_I2, 2, "-32768", 1252, nullptr, Of<std::int16_t>(-32768)},
+    {NA_IT_UI2, 2, "65535", 1252, nullptr, Of<std::uint16_t>(65535)},
+    {NA_IT_I4, 4, "-2147483648", 1252, nullptr, Of(std::numeric_limits<std::int32_t>::min())},
+    {NA_IT_UI4, 4, "4294967295", 1252, nullptr, Of<std::uint32_t>(4294967295u)},
+    {NA_IT_IDAUTO4, 4, "7", 1252, nullptr, Of<std::int32_t>(7)},
+    {NA_IT_I8, 8, "-9223372036854775808", 1252, nullptr, Of(std::numeric_limits<std::int64_t>::min())},
+    {NA_IT_UI8, 8, "18446744073709551615", 1252, nullptr, Of(std::numeric_limits<std::uint64_t>::max())},
+    {NA_IT_IDAUTO, 8, "123456789012", 1252, nullptr, Of<std::int64_t>(123456789012LL)},
+    // An element smaller than the type: what fits (65793 is 0x010101).
+    {NA_IT_I8, 3, "65793", 1252, nullptr, {1, 1, 1}},
+    {NA_IT_R4, 4, "0.25", 1252, nullptr, Of(0.25f)},
+    {NA_IT_R8, 8, "-1.5e3", 1252, nullptr, Of(-1500.0)},
+    {NA_IT_REELTURBO, 8, "3.75", 1252, nullptr, Of(3.75)},
+    {NA_IT_MONETAIRE, 10, "12.345678", 1252, nullptr, Money(12345678)},
+    {NA_IT_MONETAIRE, 10, "-0.5", 1252, nullptr, Money(-500000)},
+    // Texts for a 1252 host: e acute is 0xE9, the euro sign 0x80; at most
+    // size - 1 bytes and never part of a character.
+    {NA_IT_TEXTE, 5, "caf\xE9", 1252, L"caf\u00E9", Padded("caf\xE9", 5)},
+    {NA_IT_TEXTE, 5, "caf\xC3\xA9", 65001, L"caf\u00E9", Padded("caf\xE9", 5)},
+    {NA_IT_TEXTE, 5, "abcdefgh", 1252, nullptr, Padded("abcd", 5)},
+    {NA_IT_TEXTE, 5, "\xC3\xA9t\xC3\xA9s!", 65001, L"\u00E9t\u00E9s!", {0xE9, 't', 0xE9, 's', 0}},
+    {NA_IT_TEXTE, 3, "\xE2\x82\xAC", 65001, L"\u20AC", {0x80, 0, 0}},
+    {NA_IT_MEMOTEXTE, 6, "memo", 1252, nullptr, Padded("memo", 6)},
+    {NA_IT_CHAR, 2, "xyz", 1252, nullptr, {'x', 0}},
+    // Wide text elements hold UTF-16 units and a terminating unit; a pair
+    // is written whole or not at all.
+    {NA_IT_UNICODE, 8, "\xC3\xA9t\xC3\xA9s", 65001, L"\u00E9t\u00E9s", U16({0xE9, 't', 0xE9, 0})},
+    {NA_IT_UNICODE, 10, "a\xC3\xA9\xF0\x9F\x98\x80" "b", 65001, L"a\u00E9\U0001F600b",
+     U16({'a', 0xE9, 0xD83D, 0xDE00, 0})},
+    {NA_IT_MEMOUNICODE, 8, "a\xC3\xA9\xF0\x9F\x98\x80", 65001, L"a\u00E9\U0001F600", U16({'a', 0xE9, 0, 0})},
+    // Binaries: a 16-bit length, the bytes, zeros; cut to the element.
+    {NA_IT_BINAIRE, 8, kBinary, 1252, nullptr, {4, 0, 'a', 0, 'b', 0xFF, 0, 0}},
+    {NA_IT_BINAIRE, 5, "abcdef", 1252, nullptr, {3, 0, 'a', 'b', 'c'}},
+    {NA_IT_BINAIRE, 1, "abc", 1252, nullptr, {0}},
+    // Dates: 8-bit YYYYMMDD.
+    {NA_IT_DATE8, 9, "2024-02-29", 1252, nullptr, Padded("20240229", 9)},
+    {NA_IT_DATE8, 9, "20240229", 1252, nullptr, Padded("20240229", 9)},
+    {NA_IT_DATE8, 9, "2024-01-31 10:20:30.123456", 1252, nullptr, Padded("20240131", 9)},
+    // Times: HHMMSS then milliseconds digits while a terminator still fits.
+    {NA_IT_HEURE, 10, "2024-02-29 13:45:07.5", 1252, nullptr, Padded("134507500", 10)},
+    {NA_IT_HEURE, 10, "13:45:07.25", 1252, nullptr, Padded("134507250", 10)},
+    {NA_IT_HEURE, 10, "13:45:07.123456", 1252, nullptr, Padded("134507123", 10)},
+    {NA_IT_HEURE, 10, "20240229 13:45:07.98", 1252, nullptr, Padded("134507980", 10)},
+    {NA_IT_HEURE, 10, "2024-02-29", 1252, nullptr, Padded("000000000", 10)},
+    {NA_IT_HEURE, 9, "13:45:07.5", 1252, nullptr, Padded("13450750", 9)},
+    {NA_IT_HEURE, 8, "13:45:07.5", 1252, nullptr, Padded("1345075", 8)},
+    {NA_IT_HEURE, 7, "13:45", 1252, nullptr, Padded("134500", 7)},
+    {NA_IT_HEURE, 7, "20240229", 1252, nullptr, Padded("000000", 7)},
+    {NA_IT_HEURE, 5, "134507", 1252, nullptr, Padded("1345", 5)},
+    {NA_IT_HEURE, 3, "13:45:07", 1252, nullptr, Padded("13", 3)},
+    // Date-times: DATETIME(0) to DATETIME(6), TIME(0) to TIME(6), the
+    // compact forms; only milliseconds are kept.
+    {NA_IT_DATETIME, 8, "2024-01-31 10:20:30", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 0)},
+    {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.5", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 500)},
+    {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.12", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 120)},
+    {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.123", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 123)},
+    {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.1234", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 123)},
+    {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.12345", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 123)},
+    {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.999999", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 999)},
+    {NA_IT_DATETIME, 8, "2024-02-29", 1252, nullptr, Dt(2024, 2, 29, 0, 0, 0, 0)},
+    {NA_IT_DATETIME, 8, "20240229", 1252, nullptr, Dt(2024, 2, 29, 0, 0, 0, 0)},
+    {NA_IT_DATETIME, 8, "10:20:30", 1252, nullptr, Tm(10, 20, 30, 0)},
+    {NA_IT_DATETIME, 8, "10:20:30.5", 1252, nullptr, Tm(10, 20, 30, 500)},
+    {NA_IT_DATETIME, 8, "10:20:30.05", 1252, nullptr, Tm(10, 20, 30, 50)},
+    {NA_IT_DATETIME, 8, "10:20:30.123", 1252, nullptr, Tm(10, 20, 30, 123)},
+    {NA_IT_DATETIME, 8, "10:20:30.1234", 1252, nullptr, Tm(10, 20, 30, 123)},
+    {NA_IT_DATETIME, 8, "10:20:30.12345", 1252, nullptr, Tm(10, 20, 30, 123)},
+    {NA_IT_DATETIME, 8, "10:20:30.123456", 1252, nullptr, Tm(10, 20, 30, 123)},
+    {NA_IT_DATETIME, 8, "1020", 1252, nullptr, Tm(10, 20, 0, 0)},
+    {NA_IT_DATETIME, 8, "10:20", 1252, nullptr, Tm(10, 20, 0, 0)},
+    {NA_IT_DATETIME, 8, "102030", 1252, nullptr, Tm(10, 20, 30, 0)},
+    {NA_IT_DATETIME, 8, "20240131102030", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 0)},
+    {NA_IT_DATETIME, 8, "20240131 10:20:30", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 0)},
+    {NA_IT_DATETIME, 8, "20240131 10:20:30.5", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 500)},
+    {NA_IT_DATETIME, 8, "20240131 10:20:30.12", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 120)},
+    {NA_IT_DATETIME, 8, "20240131 10:20:30.999999", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 999)},
+    {NA_IT_DATETIME, 8, "0000-00-00 00:00:00", 1252, nullptr, Bytes(8, 0)},
+};
 
 } // namespace
 
-// ---- Numbers ----------------------------------------------------------------------------------------
-
-TEST(NAConvertVariantDB, IntegersAndRealsInEachWidth)
+TEST(NAConvertVariantDB, EachItemTypeFromServerTextsAndBack)
 {
-    Bind();
+    BindValueMachine();
     CNoLeak check;
-    CTestConnection cnx(1252, 1252);
-    {
-        // Own values, from 8-bit server text.
+    CTestConnection cnx(1252, 65001);
+    for (const ElementRow& r : kElementRows) {
+        SCOPED_TRACE(testing::Message() << "item " << r.eItem << ", size " << r.nSize << ": " << r.sText);
+        ItemPtr item = Item(r.eItem, r.nSize);
+        Bytes b;
         CCell c(nullptr, &cnx);
-        c.InitTypeVariantAny(TQTYPE_UI2, 0);
-        auto f = Field("65535");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 5, 1252), 1);
-        EXPECT_EQ(Read<std::uint16_t>(*c.pclGetValue()), 65535);
-        c.InitTypeVariantAny(TQTYPE_I1, 0);
-        f = Field("-128");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 4, 1252), 1);
-        EXPECT_EQ(Read<std::int8_t>(*c.pclGetValue()), -128);
-        c.InitTypeVariantAny(TQTYPE_I8, 0);
-        f = Field("-9223372036854775808");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 20, 1252), 1);
-        EXPECT_EQ(Read<std::int64_t>(*c.pclGetValue()), INT64_MIN);
-        c.InitTypeVariantAny(TQTYPE_UI8, 0);
-        f = Field("18446744073709551615");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 20, 1252), 1);
-        EXPECT_EQ(Read<std::uint64_t>(*c.pclGetValue()), UINT64_MAX);
-        c.InitTypeVariantAny(TQTYPE_R8, 0);
-        f = Field("-1.5e3");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 6, 1252), 1);
-        EXPECT_EQ(Read<double>(*c.pclGetValue()), -1500.0);
-        c.InitTypeVariantAny(TQTYPE_R4, 0);
-        f = Field("0.25");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 4, 1252), 1);
-        EXPECT_EQ(Read<float>(*c.pclGetValue()), 0.25f);
-        // Currency in millionths: 12.345678 is 12345678 = 0xBC614E.
-        c.InitTypeVariantAny(TQTYPE_CY, 0);
-        f = Field("12.345678");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 9, 1252), 1);
-        const CMoney m = Read<CMoney>(*c.pclGetValue());
-        EXPECT_EQ(m.m_awMot[0], 0x614E);
-        EXPECT_EQ(m.m_awMot[1], 0x00BC);
-        EXPECT_EQ(m.m_awMot[2], 0);
-    }
-    {
-        // Record-buffer elements of exactly the type's size, from wide text.
-        ItemPtr i4 = Item(NA_IT_I4, 4);
-        ItemPtr ui1 = Item(NA_IT_UI1, 1);
-        ItemPtr r8 = Item(NA_IT_R8, 8);
-        ItemPtr i8 = Item(NA_IT_I8, 8);
-        std::vector<unsigned char> b;
-        CCell c(nullptr, &cnx);
-        BindBuffer(c, b, 4, i4.get());
-        auto w = FieldW(L"-2147483648");
-        ASSERT_EQ(c.bSetValueDB(w.get(), 11), 1);
-        EXPECT_EQ(ReadBytes<std::int32_t>(b), INT32_MIN);
-        BindBuffer(c, b, 8, r8.get());
-        w = FieldW(L"3.75");
-        ASSERT_EQ(c.bSetValueDB(w.get(), 4), 1);
-        EXPECT_EQ(ReadBytes<double>(b), 3.75);
-        // An unsigned byte goes through the host-value path.
-        BindBuffer(c, b, 1, ui1.get());
-        w = FieldW(L"200");
-        ASSERT_EQ(c.bSetValueDB(w.get(), 3), 1);
-        EXPECT_EQ(b[0], 200);
-        // An element smaller than the type: what fits, nothing beyond.
-        BindBuffer(c, b, 3, i8.get());
-        w = FieldW(L"65793");  // 0x010101
-        ASSERT_EQ(c.bSetValueDB(w.get(), 5), 1);
-        EXPECT_EQ(b, (std::vector<unsigned char>{1, 1, 1}));
-        // The length counts, not a terminator.
-        BindBuffer(c, b, 4, i4.get());
-        ASSERT_EQ(c.bSetValueDB(L"12345", 2), 1);
-        EXPECT_EQ(ReadBytes<std::int32_t>(b), 12);
+        BindBuffer(c, b, r.nSize, item.get());
+        c.pclGetValue()->SetNullFlag(true);
+        ASSERT_EQ(StoreDB(c, r.sText, r.nCodePage), 1);
+        EXPECT_EQ(b, r.element);
+        EXPECT_FALSE(c.pclGetValue()->bIsNull());
+
+        BindBuffer(c, b, r.nSize, item.get());
+        ASSERT_EQ(StoreDB(c, r.pszWide != nullptr ? std::wstring(r.pszWide) : Widened(r.sText)), 1);
+        EXPECT_EQ(b, r.element);
+
+        // Read back as a host value of the item's type (a binary as the
+        // bytes after its length), then stored by the host-value path into
+        // a fresh element.
+        CAny v;
+        ASSERT_EQ(c.bGetValue(&v), 1);
+        EXPECT_EQ(v.nGetType(), ConverteItemToTQType(item.get()));
+        Bytes b2;
+        CCell h(nullptr, &cnx);
+        BindBuffer(h, b2, r.nSize, item.get());
+        ASSERT_EQ(h.bSetValue(&v), 1);
+        EXPECT_EQ(b2, r.element);
     }
 }
 
-TEST(NAConvertVariantDB, RejectedNumericTextsAnswerFalse)
+TEST(NAConvertVariantDB, ElementsLeftEmpty)
 {
-    Bind();
+    BindValueMachine();
     CNoLeak check;
-    ErrorPtr e = NewError();
-    CTestConnection cnx(1252, 1252);
-    ItemPtr i4 = Item(NA_IT_I4, 4);
-    std::vector<unsigned char> b;
-    CCell c(e.get(), &cnx);
-    BindBuffer(c, b, 4, i4.get());
-    ASSERT_EQ(c.bSetValueDB(L"41", 2), 1);
-    auto f = Field("12abc");
-    EXPECT_EQ(c.bSetValueDB(f.get(), 5, 1252), 0);
-    EXPECT_EQ(ReadBytes<std::int32_t>(b), 41);
-    EXPECT_EQ(e->dwGetErrorId(), 53u);
-    EXPECT_NE(std::wstring(e->pclGetXError()->pszGetUserMessage()).find(L"12abc"), std::wstring::npos);
-    e->Reset();
-    EXPECT_EQ(c.bSetValueDB(L"x", 1), 0);
-    EXPECT_EQ(e->dwGetErrorId(), 53u);
-    // A NULL cell stays NULL.
-    c.SetNull();
-    EXPECT_EQ(c.bSetValueDB(L"--", 2), 0);
-    EXPECT_TRUE(c.pclGetValue()->bIsNull());
+    struct {
+        eNA_ITEMTYPE eItem;
+        unsigned nSize;
+        const char* psz;
+    } const rows[] = {
+        {NA_IT_DATE8, 9, "10:20:30"},     // no date in the text
+        {NA_IT_DATE8, 6, "2024-02-29"},   // no room for the whole date
+        {NA_IT_DATETIME, 7, "2024-02-29"}, // no room for the date-time
+        {NA_IT_DATETIME, 8, ""},          // the empty date
+        {NA_IT_TEXTE, 5, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.psz);
+        ItemPtr item = Item(r.eItem, r.nSize);
+        Bytes b;
+        CCell c;
+        BindBuffer(c, b, r.nSize, item.get());
+        ASSERT_EQ(StoreDB(c, std::string(r.psz), 1252), 1);
+        EXPECT_EQ(b, Bytes(r.nSize, 0));
+        BindBuffer(c, b, r.nSize, item.get());
+        ASSERT_EQ(StoreDB(c, Widened(r.psz)), 1);
+        EXPECT_EQ(b, Bytes(r.nSize, 0));
+    }
+}
 
-    // Own value: unchanged too; the decimal path likewise.
-    CCell d(e.get(), &cnx);
-    d.InitTypeVariantAny(TQTYPE_R8, 0);
-    ASSERT_EQ(d.bSetValueDB(L"2.5", 3), 1);
-    EXPECT_EQ(d.bSetValueDB(L"2.5.5", 5), 0);
-    EXPECT_EQ(Read<double>(*d.pclGetValue()), 2.5);
-    d.InitTypeVariantAny(TQTYPE_DECIMAL, 0);
-    e->Reset();
-    f = Field("1x");
-    EXPECT_EQ(d.bSetValueDB(f.get(), 2, 1252), 0);
-    EXPECT_EQ(e->dwGetErrorId(), 53u);
+TEST(NAConvertVariantDB, CellsOwnValues)
+{
+    BindValueMachine();
+    CNoLeak check;
+    CTestConnection cnx(1252, 65001);
+    struct {
+        unsigned short nType;
+        std::string sText;
+        unsigned nCodePage;
+        Bytes value;
+    } const rows[] = {
+        {TQTYPE_BOOL, "F", 1252, Of<std::int32_t>(0)},
+        {TQTYPE_BOOL, "yes", 1252, Of<std::int32_t>(1)},
+        {TQTYPE_I1, "-128", 1252, Of<std::int8_t>(-128)},
+        {TQTYPE_UI2, "65535", 1252, Of<std::uint16_t>(65535)},
+        {TQTYPE_I8, "-9223372036854775808", 1252, Of(std::numeric_limits<std::int64_t>::min())},
+        {TQTYPE_UI8, "18446744073709551615", 1252, Of(std::numeric_limits<std::uint64_t>::max())},
+        {TQTYPE_R4, "0.25", 1252, Of(0.25f)},
+        {TQTYPE_CY, "12.345678", 1252, Money(12345678)},
+        {TQTYPE_DATETIME, "2024-01-31 10:20:30.123456", 1252, Dt(2024, 1, 31, 10, 20, 30, 123)},
+        {TQTYPE_DATETIME, "10:20:30.5", 1252, Tm(10, 20, 30, 500)},
+        {TQTYPE_DATEA, "2024-02-29", 1252, Bytes({'2', '0', '2', '4', '0', '2', '2', '9'})},
+        {TQTYPE_TIMEA, "13:45:07.5", 1252, Bytes({'1', '3', '4', '5', '0', '7', '5', '0', '0'})},
+        {TQTYPE_TIMEW, "13:45", 1252, WideBytes(L"134500000")},
+        {TQTYPE_DATEW, "20240229 13:45:07", 1252, WideBytes(L"20240229")},
+        {TQTYPE_DSTRW, "caf\xE9", 1252, WideBytes(L"caf\u00E9")},
+        {TQTYPE_DSTRW, "caf\xC3\xA9", 65001, WideBytes(L"caf\u00E9")},
+        {TQTYPE_DSTRA, "caf\xC3\xA9", 65001, Bytes({'c', 'a', 'f', 0xE9})},
+        {TQTYPE_DSTRA, "caf\xE9", 1252, Bytes({'c', 'a', 'f', 0xE9})},
+        {TQTYPE_BIN, kBinary, 1252, Bytes({'a', 0, 'b', 0xFF})},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << "type " << r.nType << ": " << r.sText);
+        CCell c(nullptr, &cnx);
+        c.InitTypeVariantAny(r.nType, 0);
+        ASSERT_EQ(StoreDB(c, r.sText, r.nCodePage), 1);
+        EXPECT_EQ(DataBytes(*c.pclGetValue()), r.value);
+        EXPECT_EQ(c.pclGetValue()->nGetType(), r.nType);
+        // Wide text from the server (the 8-bit texts read in 1252).
+        if (r.nCodePage == 1252) {
+            c.InitTypeVariantAny(r.nType, 0);
+            const std::wstring w = Widened(r.sText);
+            auto f = Field(w);
+            ASSERT_EQ(c.bSetValueFromDB(f.get(), static_cast<unsigned>(w.size())), 1);
+            EXPECT_EQ(DataBytes(*c.pclGetValue()), r.value);
+        }
+    }
+    // A boolean counts the length, not a terminator.
+    CCell c;
+    c.InitTypeVariantAny(TQTYPE_BOOL, 0);
+    ASSERT_EQ(c.bSetValueDB(L"1", 0), 1);
+    EXPECT_EQ(Get<std::int32_t>(*c.pclGetValue()), 0);
+    c.InitTypeVariantAny(TQTYPE_I4, 0);
+    ASSERT_EQ(c.bSetValueDB(L"12345", 2), 1);
+    EXPECT_EQ(Get<std::int32_t>(*c.pclGetValue()), 12);
 }
 
 TEST(NAConvertVariantDB, Decimals)
 {
-    Bind();
+    BindValueMachine();
     CNoLeak check;
     CTestConnection cnx(1252, 1252);
     CCell c(nullptr, &cnx);
     c.InitTypeVariantAny(TQTYPE_DECIMAL, 0);
-    auto f = Field("-12345.678");
-    ASSERT_EQ(c.bSetValueDB(f.get(), 10, 1252), 1);
+    ASSERT_EQ(StoreDB(c, std::string("-12345.678"), 1252), 1);
     CAny v;
     ASSERT_EQ(c.bGetValue(&v), 1);
     ASSERT_LE(v.__nCastTo(TQTYPE_R8, nullptr, 1), 99);
-    EXPECT_DOUBLE_EQ(Read<double>(v), -12345.678);
+    EXPECT_DOUBLE_EQ(Get<double>(v), -12345.678);
 
-    // Into a DECIMAL(5,2) element: read back from the buffer.
+    // A DECIMAL(5,2) element, from 8-bit and wide text, read back and
+    // stored again as a host value.
     ItemPtr dec = Item(NA_IT_DECIMAL, 0, 3, 2);
-    std::vector<unsigned char> b;
-    BindBuffer(c, b, IDecimal::mg_PToN[5], dec.get());
-    ASSERT_EQ(c.pclGetValue()->nGetTypeCode(), TQTYPE_DECIMAL);
-    ASSERT_EQ(c.bSetValueDB(L"123.45", 6), 1);
+    const unsigned nBytes = IDecimal::mg_PToN[5];
+    Bytes b, b2;
+    BindBuffer(c, b, nBytes, dec.get());
+    ASSERT_EQ(StoreDB(c, std::string("123.45"), 1252), 1);
+    ASSERT_EQ(c.bGetValue(&v), 1);
+    CCell h;
+    BindBuffer(h, b2, nBytes, dec.get());
+    ASSERT_EQ(h.bSetValue(&v), 1);
+    EXPECT_EQ(b2, b);
+    ASSERT_LE(v.__nCastTo(TQTYPE_R8, nullptr, 1), 99);
+    EXPECT_DOUBLE_EQ(Get<double>(v), 123.45);
+    ASSERT_EQ(StoreDB(c, std::wstring(L"-99.5")), 1);
     ASSERT_EQ(c.bGetValue(&v), 1);
     ASSERT_LE(v.__nCastTo(TQTYPE_R8, nullptr, 1), 99);
-    EXPECT_DOUBLE_EQ(Read<double>(v), 123.45);
+    EXPECT_DOUBLE_EQ(Get<double>(v), -99.5);
 }
 
-TEST(NAConvertVariantDB, Booleans)
+TEST(NAConvertVariantDB, RejectedTextsAnswerFalseAndChangeNothing)
 {
-    Bind();
-    CNoLeak check;
-    struct {
-        const char* psz;
-        int b;
-    } const cases[] = {{"F", 0}, {"false", 0}, {"0", 0}, {"f", 0}, {"yes", 1}, {"1", 1}, {"T", 1}, {"2", 1}};
-    for (const auto& k : cases) {
-        CCell c;
-        c.InitTypeVariantAny(TQTYPE_BOOL, 0);
-        auto f = Field(k.psz);
-        ASSERT_EQ(c.bSetValueDB(f.get(), static_cast<unsigned>(std::strlen(k.psz)), 1252), 1);
-        EXPECT_EQ(Read<std::int32_t>(*c.pclGetValue()), k.b) << k.psz;
-        std::vector<unsigned char> b(1, 0xEE);
-        c.bInitTypeVariant(NA_VAR_BUFFER, b.data(), 1, TQTYPE_BOOL);
-        std::wstring w(k.psz, k.psz + std::strlen(k.psz));
-        ASSERT_EQ(c.bSetValueDB(w.c_str(), static_cast<unsigned>(w.size())), 1);
-        EXPECT_EQ(b[0], k.b) << k.psz;
-    }
-    // The empty text is false; a longer text counts only its length.
-    CCell c;
-    c.InitTypeVariantAny(TQTYPE_BOOL, 0);
-    ASSERT_EQ(c.bSetValueDB(L"1", 0), 1);
-    EXPECT_EQ(Read<std::int32_t>(*c.pclGetValue()), 0);
-}
-
-// ---- Dates and times ----------------------------------------------------------------------------------
-
-TEST(NAConvertVariantDB, DatesIntoDate8AndDateTimeItems)
-{
-    Bind();
-    CNoLeak check;
-    ItemPtr date8 = Item(NA_IT_DATE8, 9);
-    ItemPtr dtItem = Item(NA_IT_DATETIME, 8);
-    // The DATE column comes with its hyphens or without them.
-    for (const char* psz : {"2024-02-29", "20240229"}) {
-        std::vector<unsigned char> b;
-        CCell c;
-        BindBuffer(c, b, 9, date8.get());
-        auto f = Field(psz);
-        ASSERT_EQ(c.bSetValueDB(f.get(), static_cast<unsigned>(std::strlen(psz)), 1252), 1) << psz;
-        EXPECT_EQ(b, Bytes("20240229", 9)) << psz;
-        CAny v;
-        ASSERT_EQ(c.bGetValue(&v), 1);
-
-        BindBuffer(c, b, 8, dtItem.get());
-        std::wstring w(psz, psz + std::strlen(psz));
-        ASSERT_EQ(c.bSetValueDB(w.c_str(), static_cast<unsigned>(w.size())), 1) << psz;
-        const CDateTime dt = ReadBytes<CDateTime>(b);
-        EXPECT_EQ(dt.dwGetMotDate(), DateWord(2024, 2, 29)) << psz;
-        EXPECT_EQ(dt.m_dwHeure, 0u) << psz;
-    }
-    // A date-time into a DATE8 item keeps the date; a time leaves it empty.
-    std::vector<unsigned char> b;
-    CCell c;
-    BindBuffer(c, b, 9, date8.get());
-    auto f = Field("2024-01-31 10:20:30.123456");
-    ASSERT_EQ(c.bSetValueDB(f.get(), 26, 1252), 1);
-    EXPECT_EQ(b, Bytes("20240131", 9));
-    f = Field("10:20:30");
-    ASSERT_EQ(c.bSetValueDB(f.get(), 8, 1252), 1);
-    EXPECT_EQ(b, std::vector<unsigned char>(9, 0));
-    // Too small for the date: nothing written, nothing beyond.
-    BindBuffer(c, b, 6, date8.get());
-    f = Field("2024-02-29");
-    ASSERT_EQ(c.bSetValueDB(f.get(), 10, 1252), 1);
-    EXPECT_EQ(b, std::vector<unsigned char>(6, 0));
-}
-
-TEST(NAConvertVariantDB, DateTimesWithAndWithoutFractions)
-{
-    Bind();
-    CNoLeak check;
-    ItemPtr dtItem = Item(NA_IT_DATETIME, 8);
-    const std::uint32_t dw = DateWord(2024, 1, 31);
-    struct {
-        const char* psz;
-        std::uint32_t dwDate;
-        unsigned nMs;
-    } const cases[] = {
-        {"2024-01-31 10:20:30", dw, Ms(10, 20, 30, 0)},
-        {"20240131 10:20:30", dw, Ms(10, 20, 30, 0)},
-        {"20240131102030", dw, Ms(10, 20, 30, 0)},
-        {"2024-01-31 10:20:30.5", dw, Ms(10, 20, 30, 500)},
-        {"2024-01-31 10:20:30.12", dw, Ms(10, 20, 30, 120)},
-        {"2024-01-31 10:20:30.123", dw, Ms(10, 20, 30, 123)},
-        {"2024-01-31 10:20:30.1234", dw, Ms(10, 20, 30, 123)},
-        {"2024-01-31 10:20:30.12345", dw, Ms(10, 20, 30, 123)},
-        {"2024-01-31 10:20:30.123456", dw, Ms(10, 20, 30, 123)},
-        {"20240131 10:20:30.5", dw, Ms(10, 20, 30, 500)},
-        {"20240131 10:20:30.12", dw, Ms(10, 20, 30, 120)},
-        {"20240131 10:20:30.123", dw, Ms(10, 20, 30, 123)},
-        {"20240131 10:20:30.1234", dw, Ms(10, 20, 30, 123)},
-        {"20240131 10:20:30.12345", dw, Ms(10, 20, 30, 123)},
-        {"20240131 10:20:30.999999", dw, Ms(10, 20, 30, 999)},
-        {"10:20:30", 0, Ms(10, 20, 30, 0)},
-        {"10:20:30.5", 0, Ms(10, 20, 30, 500)},
-        {"10:20:30.05", 0, Ms(10, 20, 30, 50)},
-        {"10:20:30.123", 0, Ms(10, 20, 30, 123)},
-        {"10:20:30.1234", 0, Ms(10, 20, 30, 123)},
-        {"10:20:30.12345", 0, Ms(10, 20, 30, 123)},
-        {"10:20:30.123456", 0, Ms(10, 20, 30, 123)},
-        {"1020", 0, Ms(10, 20, 0, 0)},
-        {"10:20", 0, Ms(10, 20, 0, 0)},
-        {"102030", 0, Ms(10, 20, 30, 0)},
-        {"0000-00-00 00:00:00", 0, 0},
-    };
-    for (const auto& k : cases) {
-        const unsigned n = static_cast<unsigned>(std::strlen(k.psz));
-        std::vector<unsigned char> b;
-        CCell c;
-        BindBuffer(c, b, 8, dtItem.get());
-        auto f = Field(k.psz);
-        ASSERT_EQ(c.bSetValueDB(f.get(), n, 1252), 1) << k.psz;
-        CDateTime dt = ReadBytes<CDateTime>(b);
-        EXPECT_EQ(dt.dwGetMotDate(), k.dwDate) << k.psz;
-        EXPECT_EQ(dt.m_dwHeure, k.nMs) << k.psz;
-        // The same through wide text, into the cell's own value.
-        CCell a;
-        a.InitTypeVariantAny(TQTYPE_DATETIME, 0);
-        auto w = FieldW(std::wstring(k.psz, k.psz + n).c_str());
-        ASSERT_EQ(a.bSetValueFromDB(w.get(), n), 1) << k.psz;
-        dt = Read<CDateTime>(*a.pclGetValue());
-        EXPECT_EQ(dt.dwGetMotDate(), k.dwDate) << k.psz;
-        EXPECT_EQ(dt.m_dwHeure, k.nMs) << k.psz;
-        EXPECT_FALSE(a.pclGetValue()->bIsNull());
-    }
-}
-
-TEST(NAConvertVariantDB, TimeItemDigitsAsTheSizeAllows)
-{
-    Bind();
-    CNoLeak check;
-    ItemPtr h10 = Item(NA_IT_HEURE, 10);
-    struct {
-        const char* psz;
-        unsigned nSize;
-        const char* pszDigits;
-    } const cases[] = {
-        {"2024-02-29 13:45:07.5", 10, "134507500"},
-        {"13:45", 7, "134500"},
-        {"13:45:07.25", 10, "134507250"},
-        {"13:45:07.123456", 10, "134507123"},
-        {"20240229 13:45:07.98", 10, "134507980"},
-        {"2024-02-29", 10, "000000000"},
-        {"20240229", 7, "000000"},
-        {"134507", 5, "1345"},
-        {"13:45:07", 3, "13"},
-    };
-    for (const auto& k : cases) {
-        std::vector<unsigned char> b;
-        CCell c;
-        BindBuffer(c, b, k.nSize, h10.get());
-        auto f = Field(k.psz);
-        ASSERT_EQ(c.bSetValueDB(f.get(), static_cast<unsigned>(std::strlen(k.psz)), 1252), 1) << k.psz;
-        std::vector<unsigned char> expected(k.nSize, 0);
-        std::memcpy(expected.data(), k.pszDigits, std::strlen(k.pszDigits));
-        EXPECT_EQ(b, expected) << k.psz;
-    }
-    // Own values of the date and time text types.
-    CCell d;
-    d.InitTypeVariantAny(TQTYPE_DATEA, 0);
-    ASSERT_EQ(d.bSetValueDB(L"2024-02-29", 10), 1);
-    EXPECT_EQ(Text8(*d.pclGetValue()), "20240229");
-    d.InitTypeVariantAny(TQTYPE_TIMEA, 0);
-    ASSERT_EQ(d.bSetValueDB(L"13:45:07.5", 10), 1);
-    EXPECT_EQ(Text8(*d.pclGetValue()), "134507500");
-    d.InitTypeVariantAny(TQTYPE_TIMEW, 0);
-    ASSERT_EQ(d.bSetValueDB(L"13:45", 5), 1);
-    EXPECT_EQ(TextW(*d.pclGetValue()), L"134500000");
-    d.InitTypeVariantAny(TQTYPE_DATEW, 0);
-    ASSERT_EQ(d.bSetValueDB(L"20240229 13:45:07", 17), 1);
-    EXPECT_EQ(TextW(*d.pclGetValue()), L"20240229");
-}
-
-TEST(NAConvertVariantDB, UnrecognisedDateTextsAnswerFalse)
-{
-    Bind();
+    BindValueMachine();
     CNoLeak check;
     ErrorPtr e = NewError();
-    ItemPtr dtItem = Item(NA_IT_DATETIME, 8);
-    std::vector<unsigned char> b;
-    CCell c(e.get());
-    BindBuffer(c, b, 8, dtItem.get());
-    ASSERT_EQ(c.bSetValueDB(L"2024-02-29", 10), 1);
-    const std::vector<unsigned char> before = b;
-    for (const char* psz : {"1234567", "123456789", "2024/02/29", "12-34", "2024-01-31 10:20:30.1234567",
-                            "838:59:59", "2024-01-31 10:20:30."}) {
+    struct {
+        eNA_ITEMTYPE eItem;
+        unsigned nSize;
+        const char* psz;
+    } const rows[] = {
+        {NA_IT_I4, 4, "12abc"},
+        {NA_IT_I4, 4, "x"},
+        {NA_IT_R8, 8, "2.5.5"},
+        {NA_IT_DECIMAL, 8, "1x"},
+        // Date and time texts of no known layout.
+        {NA_IT_DATETIME, 8, "1234567"},
+        {NA_IT_DATETIME, 8, "123456789"},
+        {NA_IT_DATETIME, 8, "2024/02/29"},
+        {NA_IT_DATETIME, 8, "12-34"},
+        {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.1234567"},
+        {NA_IT_DATETIME, 8, "2024-01-31 10:20:30."},
+        {NA_IT_HEURE, 10, "838:59:59"},
+        {NA_IT_DATE8, 9, "2024.02.29"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.psz);
+        ItemPtr item = Item(r.eItem, r.nSize);
+        Bytes b;
+        CCell c(e.get());
+        BindBuffer(c, b, r.nSize, item.get());
+        c.pclGetValue()->SetNullFlag(true);
         e->Reset();
-        auto f = Field(psz);
-        EXPECT_EQ(c.bSetValueDB(f.get(), static_cast<unsigned>(std::strlen(psz)), 1252), 0) << psz;
-        EXPECT_EQ(b, before) << psz;
-        EXPECT_EQ(e->dwGetErrorId(), 53u) << psz;
+        EXPECT_EQ(StoreDB(c, std::string(r.psz), 1252), 0);
+        EXPECT_EQ(e->dwGetErrorId(), 53u);
+        const std::wstring sMessage = e->pclGetXError()->pszGetUserMessage();
+        EXPECT_NE(sMessage.find(Widened(r.psz)), std::wstring::npos) << sMessage;
+        e->Reset();
+        EXPECT_EQ(StoreDB(c, Widened(r.psz)), 0);
+        EXPECT_EQ(e->dwGetErrorId(), 53u);
+        EXPECT_EQ(b, Bytes(r.nSize, 0xEE));
+        EXPECT_TRUE(c.pclGetValue()->bIsNull());
     }
-    // The empty text is the empty date.
-    ASSERT_EQ(c.bSetValueDB(L"", 0), 1);
-    EXPECT_EQ(b, std::vector<unsigned char>(8, 0));
-}
-
-// ---- Texts ------------------------------------------------------------------------------------------
-
-TEST(NAConvertVariantDB, TextsIn1252AndUTF8)
-{
-    Bind();
-    CNoLeak check;
-    CTestConnection cnx(1252, 65001);
-    ItemPtr texte = Item(NA_IT_TEXTE, 5);
-    ItemPtr uni = Item(NA_IT_UNICODE, 8);
-    {
-        // 1252: e acute is 0xE9.
-        CCell c(nullptr, &cnx);
-        c.InitTypeVariantAny(TQTYPE_DSTRW, 0);
-        auto f = Field("caf\xE9");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 4, 1252), 1);
-        EXPECT_EQ(TextW(*c.pclGetValue()), L"caf\u00E9");
-        // UTF-8: the two bytes C3 A9.
-        f = Field("caf\xC3\xA9");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 5, 65001), 1);
-        EXPECT_EQ(TextW(*c.pclGetValue()), L"caf\u00E9");
-        c.InitTypeVariantAny(TQTYPE_DSTRA, 0);
-        ASSERT_EQ(c.bSetValueDB(f.get(), 5, 65001), 1);
-        EXPECT_EQ(Text8(*c.pclGetValue()), "caf\xE9");
-        f = Field("caf\xE9");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 4, 1252), 1);
-        EXPECT_EQ(Text8(*c.pclGetValue()), "caf\xE9");
-    }
-    {
-        // An 8-bit element of 5 bytes: at most 4 bytes and the terminator.
-        std::vector<unsigned char> b;
-        CCell c(nullptr, &cnx);
-        BindBuffer(c, b, 5, texte.get());
-        auto f = Field("\xC3\xA9t\xC3\xA9s!");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 7, 65001), 1);
-        EXPECT_EQ(b, (std::vector<unsigned char>{0xE9, 't', 0xE9, 's', 0}));
-        f = Field("abcdefgh");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 8, 1252), 1);
-        EXPECT_EQ(b, Bytes("abcd", 5));
-        ASSERT_EQ(c.bSetValueDB(L"\u00E9\u20AC", 2), 1);
-        EXPECT_EQ(b, (std::vector<unsigned char>{0xE9, 0x80, 0, 0, 0}));
-        // The empty text.
-        ASSERT_EQ(c.bSetValueDB(f.get(), 0, 1252), 1);
-        EXPECT_EQ(b, std::vector<unsigned char>(5, 0));
-
-        // A wide element holds UTF-16 units: 3 and the terminator.
-        BindBuffer(c, b, 8, uni.get());
-        f = Field("\xC3\xA9t\xC3\xA9s");
-        ASSERT_EQ(c.bSetValueDB(f.get(), 6, 65001), 1);
-        const std::uint16_t au[4] = {0xE9, 't', 0xE9, 0};
-        EXPECT_EQ(std::memcmp(b.data(), au, 8), 0);
-        CAny v;
-        ASSERT_EQ(c.bGetValue(&v), 1);
-        EXPECT_EQ(TextW(v), L"\u00E9t\u00E9");
-    }
-}
-
-TEST(NAConvertVariantDB, Binaries)
-{
-    Bind();
-    CNoLeak check;
-    ItemPtr bin = Item(NA_IT_BINAIRE, 100);
-    std::vector<char> data(300);
-    for (std::size_t i = 0; i < data.size(); i++)
-        data[i] = static_cast<char>(i * 7);
-    std::vector<unsigned char> b;
-    CCell c;
-    BindBuffer(c, b, 100, bin.get());
-    ASSERT_EQ(c.bSetValueDB(data.data(), 300, 1252), 1);
-    EXPECT_EQ(ReadBytes<std::uint16_t>(b), 98);
-    EXPECT_EQ(std::memcmp(b.data() + 2, data.data(), 98), 0);
-    CAny v;
-    ASSERT_EQ(c.bGetValue(&v), 1);
-    EXPECT_EQ(v.nGetTypeCode(), TQTYPE_BIN);
-    // Shorter: the rest is zeroed.
-    ASSERT_EQ(c.bSetValueDB(data.data(), 3, 1252), 1);
-    EXPECT_EQ(ReadBytes<std::uint16_t>(b), 3);
-    EXPECT_EQ(std::vector<unsigned char>(b.begin() + 5, b.end()), std::vector<unsigned char>(95, 0));
-    // Wide text: one byte per character.
-    ASSERT_EQ(c.bSetValueDB(L"abc", 3), 1);
-    EXPECT_EQ(std::vector<unsigned char>(b.begin(), b.begin() + 6),
-              (std::vector<unsigned char>{3, 0, 'a', 'b', 'c', 0}));
-    // An element too small for the length: nothing, nothing beyond.
-    BindBuffer(c, b, 1, bin.get());
-    ASSERT_EQ(c.bSetValueDB(data.data(), 3, 1252), 1);
-    EXPECT_EQ(b[0], 0);
-
-    CCell a;
-    a.InitTypeVariantAny(TQTYPE_BIN, 0);
-    ASSERT_EQ(a.bSetValueDB(data.data(), 300, 1252), 1);
-    EXPECT_EQ(a.nGetSize(), 300u);
-    EXPECT_EQ(std::memcmp(a.pGetData(), data.data(), 300), 0);
+    // The cell's own value stays too.
+    CCell d(e.get());
+    d.InitTypeVariantAny(TQTYPE_R8, 0);
+    ASSERT_EQ(d.bSetValueDB(L"2.5", 3), 1);
+    EXPECT_EQ(d.bSetValueDB(L"2.5.5", 5), 0);
+    EXPECT_EQ(Get<double>(*d.pclGetValue()), 2.5);
 }
 
 TEST(NAConvertVariantDB, NullAndOtherTypes)
 {
-    Bind();
+    BindValueMachine();
     CNoLeak check;
     CCell c;
     c.InitTypeVariantAny(TQTYPE_I4, 0);
@@ -644,72 +404,53 @@ TEST(NAConvertVariantDB, NullAndOtherTypes)
     EXPECT_EQ(r.bSetValueDB("1", 1, 1252), 0);
 }
 
-// ---- Raw bytes and host values -------------------------------------------------------------------------
-
 TEST(NAConvertVariantDB, RawBytesAndHostValuesForTheDatabaseBuffer)
 {
-    Bind();
+    BindValueMachine();
     CNoLeak check;
     CTestConnection cnx(1252, 1252);
-    {
-        CCell c(nullptr, &cnx);
-        c.InitTypeVariantAny(TQTYPE_I4, 0);
-        const std::int32_t n = 99;
-        ASSERT_EQ(c.bSetValueDB(reinterpret_cast<const unsigned char*>(&n), 4), 1);
-        EXPECT_EQ(Read<std::int32_t>(*c.pclGetValue()), 99);
-        EXPECT_EQ(c.nLengthDB(), 4u);
-        EXPECT_EQ(c.nStateDB(), 1);
-    }
-    {
-        std::vector<unsigned char> b(4, 0xEE);
-        CCell c(nullptr, &cnx);
-        c.bInitTypeVariant(NA_VAR_BUFFER, b.data(), 4, TQTYPE_BIN);
-        const unsigned char aby[6] = {1, 2, 3, 4, 5, 6};
-        ASSERT_EQ(c.bSetValueDB(aby, 6), 1);
-        EXPECT_EQ(b, (std::vector<unsigned char>{1, 2, 3, 4}));
-        EXPECT_EQ(c.nLengthDB(), 4u);
-        ASSERT_EQ(c.bSetValueDB(aby, 2), 1);
-        EXPECT_EQ(b, (std::vector<unsigned char>{1, 2, 0, 0}));
-        EXPECT_EQ(c.nLengthDB(), 2u);
-    }
-    {
-        // A separate database buffer grows to the bytes given.
-        CCell c(nullptr, &cnx);
-        c.InitTypeVariantAny(TQTYPE_BIN, 0);
-        c.SetStateDB(2);
-        const unsigned char aby[5] = {9, 8, 7, 6, 5};
-        ASSERT_EQ(c.bSetValueDB(aby, 5), 1);
-        unsigned char* p = nullptr;
-        unsigned int nSize = 0;
-        ASSERT_EQ(c.bGetBufferDB(&p, &nSize, nullptr), 1);
-        ASSERT_EQ(nSize, 5u);
-        EXPECT_EQ(std::memcmp(p, aby, 5), 0);
-    }
-    {
-        // Host values: 8-bit text into a number, wide text into a date,
-        // the cell's own type as it is.
-        CCell c(nullptr, &cnx);
-        c.InitTypeVariantAny(TQTYPE_I4, 0);
-        CAny t;
-        t.__SetType(TQTYPE_DSTRA, 0);
-        t.pclGetTraitement()->SetValue("314", 3);
-        t.SetFlags(0);
-        ASSERT_EQ(c.bSetValueDB(&t), 1);
-        EXPECT_EQ(Read<std::int32_t>(*c.pclGetValue()), 314);
-        CAny w;
-        w.__SetType(TQTYPE_DSTRW, 0);
-        w.pclGetTraitement()->SetValue(L"2024-02-29", 10 * sizeof(wchar_t));
-        w.SetFlags(0);
-        c.InitTypeVariantAny(TQTYPE_DATETIME, 0);
-        ASSERT_EQ(c.bSetValueDB(&w), 1);
-        EXPECT_EQ(Read<CDateTime>(*c.pclGetValue()).dwGetMotDate(), DateWord(2024, 2, 29));
-        c.InitTypeVariantAny(TQTYPE_DSTRA, 0);
-        ASSERT_EQ(c.bSetValueDB(&t), 1);
-        EXPECT_EQ(Text8(*c.pclGetValue()), "314");
-        CAny null;
-        null.__SetType(TQTYPE_I4, 0);
-        null.SetNullFlag(true);
-        ASSERT_EQ(c.bSetValueDB(&null), 1);
-        EXPECT_TRUE(c.pclGetValue()->bIsNull());
-    }
+    CCell c(nullptr, &cnx);
+    c.InitTypeVariantAny(TQTYPE_I4, 0);
+    const std::int32_t n = 99;
+    ASSERT_EQ(c.bSetValueDB(reinterpret_cast<const unsigned char*>(&n), 4), 1);
+    EXPECT_EQ(Get<std::int32_t>(*c.pclGetValue()), 99);
+    EXPECT_EQ(c.nLengthDB(), 4u);
+    EXPECT_EQ(c.nStateDB(), CNAConvertVariant::DBBUFFER_INPLACE);
+
+    // A caller's buffer: what fits, the rest zeroed, the length copied.
+    Bytes b(4, 0xEE);
+    CCell k(nullptr, &cnx);
+    k.bInitTypeVariant(NA_VAR_BUFFER, b.data(), 4, TQTYPE_BIN);
+    const unsigned char aby[6] = {1, 2, 3, 4, 5, 6};
+    ASSERT_EQ(k.bSetValueDB(aby, 6), 1);
+    EXPECT_EQ(b, Bytes({1, 2, 3, 4}));
+    EXPECT_EQ(k.nLengthDB(), 4u);
+    ASSERT_EQ(k.bSetValueDB(aby, 2), 1);
+    EXPECT_EQ(b, Bytes({1, 2, 0, 0}));
+    EXPECT_EQ(k.nLengthDB(), 2u);
+
+    // A separate database buffer grows to the bytes given.
+    CCell s(nullptr, &cnx);
+    s.InitTypeVariantAny(TQTYPE_BIN, 0);
+    s.SetStateDB(CNAConvertVariant::DBBUFFER_OWN);
+    ASSERT_EQ(s.bSetValueDB(aby, 5), 1);
+    unsigned char* p = nullptr;
+    unsigned int nSize = 0;
+    ASSERT_EQ(s.bGetBufferDB(&p, &nSize, nullptr), 1);
+    ASSERT_EQ(nSize, 5u);
+    EXPECT_EQ(std::memcmp(p, aby, 5), 0);
+
+    // Host values: 8-bit text into a number, wide text into a date, NULL.
+    CAny t, w, null;
+    SetA(t, "314");
+    ASSERT_EQ(c.bSetValueDB(&t), 1);
+    EXPECT_EQ(Get<std::int32_t>(*c.pclGetValue()), 314);
+    SetW(w, L"2024-02-29");
+    c.InitTypeVariantAny(TQTYPE_DATETIME, 0);
+    ASSERT_EQ(c.bSetValueDB(&w), 1);
+    EXPECT_EQ(DataBytes(*c.pclGetValue()), Dt(2024, 2, 29, 0, 0, 0, 0));
+    null.__SetType(TQTYPE_I4, 0);
+    null.SetNullFlag(true);
+    ASSERT_EQ(c.bSetValueDB(&null), 1);
+    EXPECT_TRUE(c.pclGetValue()->bIsNull());
 }

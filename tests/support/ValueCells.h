@@ -1,0 +1,211 @@
+// Items, connections, error objects and cells for the value cell tests, with
+// the stand-in's value machine (conversions, operators, decimals) bound.
+#pragma once
+
+#include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NAError.h"
+#include "access/driver/NAItemDescription.h"
+#include "common/values/AnyConvert.h"
+#include "common/values/NACnvVariant.h"
+#include "host/HostStandIn.h"
+#include "host/ValueMachine.h"
+#include "tests/support/AnyValue.h"
+#include "tests/support/TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <dlfcn.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+inline void* StandIn()
+{
+    static void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    return h;
+}
+
+inline void BindValueMachine()
+{
+    TestHost();
+    ASSERT_NE(StandIn(), nullptr);
+    ASSERT_EQ(bInitTQConvFromVM(StandIn(), 2, 2), 1);
+    ASSERT_EQ(bInitTQCalcFromVM(StandIn(), 2, 2), 1);
+}
+
+inline IHostValueMachine& Machine()
+{
+    void* p = dlsym(StandIn(), HOSTVM_CONTROL_ENTRY);
+    PFN_HOSTVM_CONTROL pfn;
+    std::memcpy(&pfn, &p, sizeof(p));
+    return *pfn();
+}
+
+// Neither host blocks nor decimal objects outlive the scope.
+class CNoLeak {
+public:
+    CNoLeak() : m_nDecimals(Machine().nLiveDecimals()) {}
+    ~CNoLeak() { EXPECT_EQ(Machine().nLiveDecimals(), m_nDecimals) << "decimal objects leaked"; }
+
+private:
+    CLiveBlockCheck m_check;
+    int m_nDecimals;
+};
+
+// A heap description kept alive by one internal reference, so that the
+// cells' external references can be watched.
+class CTestItem : public CNAItemDescription {
+public:
+    static CTestItem* New(eNA_ITEMTYPE eType, unsigned int nSize, int nInteger, int nDecimal)
+    {
+        CTestItem* p = new CTestItem;
+        p->m_eItemType = eType;
+        p->m_nItemSize = nSize;
+        p->m_nDimension = 1;
+        p->m_nIntegerPart = nInteger;
+        p->m_nDecimalPart = nDecimal;
+        p->m_nOffsetBase = 0;
+        p->m_csName.Set(L"ITEM");
+        p->m_csSourceName.Set(L"TABLE");
+        p->AddRef();
+        return p;
+    }
+    void SetPhysical(int n) { m_nPhysicalIndice = n; }
+};
+
+struct ItemDeleter {
+    void operator()(CTestItem* p) const { p->nRelease(); }
+};
+typedef std::unique_ptr<CTestItem, ItemDeleter> ItemPtr;
+
+inline ItemPtr Item(eNA_ITEMTYPE eType, unsigned int nSize = 0, int nInteger = 0, int nDecimal = 0)
+{
+    return ItemPtr(CTestItem::New(eType, nSize, nInteger, nDecimal));
+}
+
+// A connection with given host and server code pages and database kind.
+class CTestConnection : public CNAConnectionDescription {
+public:
+    CTestConnection(int nHostCodePage, int nCnxCodePage, int nSource = DS_GENERIC)
+    {
+        m_nHostCodePage = nHostCodePage;
+        m_nCnxCodePage = nCnxCodePage;
+        m_eDataSource = static_cast<eDATASOURCE>(nSource);
+    }
+};
+
+struct ErrorDeleter {
+    void operator()(CNAError* p) const { p->nRelease(); }
+};
+typedef std::unique_ptr<CNAError, ErrorDeleter> ErrorPtr;
+
+inline ErrorPtr NewError()
+{
+    CNAError* p = new CNAError;
+    p->AddRef();
+    return ErrorPtr(p);
+}
+
+// A cell whose fields the tests may read and set.
+class CCell : public CNAConvertVariant {
+public:
+    explicit CCell(CNAError* pError = nullptr, CNAConnectionDescription* pCnx = nullptr)
+        : CNAConvertVariant(pError, pCnx)
+    {
+    }
+    int nStateDB() const { return m_nStateBufferDB; }
+    void SetStateDB(int n) { m_nStateBufferDB = n; }
+    unsigned int nLength() const { return m_nLength; }
+    unsigned char* pbyBufferDB() const { return m_pbyBufferDB; }
+    unsigned int nLengthDB() const { return m_nLengthDB; }
+    int bChanged() const { return m_bChanged; }
+    void MarkChanged() { m_bChanged = 1; }
+    void SetDateFormat(const wchar_t* psz) { m_pszDateFormat = psz; }
+    // Not read yet, NULL as a column leaves it.
+    void SetUnread()
+    {
+        m_clValue.SetNullFlag(true);
+        m_eVarType = NA_VAR_UNREADYET;
+    }
+    using CNAConvertVariant::_s_nUTF16ToWide;
+    using CNAConvertVariant::_s_nWideToUTF16;
+};
+
+typedef std::vector<unsigned char> Bytes;
+
+// A cell bound to a record-buffer element of exactly nSize bytes of 0xEE,
+// with the item on both sides.
+inline void BindBuffer(CCell& c, Bytes& b, unsigned nSize, CTestItem* pItem)
+{
+    b.assign(nSize, 0xEE);
+    c.bInitTypeVariant(NA_VAR_BUFFER, b.data(), nSize, TQTYPE_VIDE);
+    c.SetItemDesc(pItem, pItem);
+}
+
+inline std::string Text8(const CAny& v)
+{
+    const char* psz = nullptr;
+    v.pclGetTraitement()->nGetPCASTR(&psz);
+    return psz != nullptr ? psz : "";
+}
+
+inline std::wstring TextW(const CAny& v)
+{
+    const wchar_t* psz = nullptr;
+    v.pclGetTraitement()->nGetPCWSTR(&psz);
+    return psz != nullptr ? psz : L"";
+}
+
+// The useful bytes of a host value (a text without its terminator).
+inline Bytes DataBytes(const CAny& v)
+{
+    void* p = nullptr;
+    unsigned int n = 0;
+    v.pclGetTraitement()->nGetDataAdr(&p);
+    v.pclGetTraitement()->nGetUtilDataSize(&n);
+    const unsigned char* pby = static_cast<const unsigned char*>(p);
+    return p != nullptr ? Bytes(pby, pby + n) : Bytes();
+}
+
+// A host text of type 19 or 16.
+inline void SetA(CAny& v, const char* psz)
+{
+    v.__SetType(TQTYPE_DSTRA, 0);
+    v.pclGetTraitement()->SetValue(psz, static_cast<unsigned>(std::strlen(psz)));
+}
+
+inline void SetW(CAny& v, const wchar_t* psz)
+{
+    v.__SetType(TQTYPE_DSTRW, 0);
+    v.pclGetTraitement()->SetValue(psz, static_cast<unsigned>(std::wcslen(psz) * sizeof(wchar_t)));
+}
+
+// The bytes of x.
+template <class T>
+Bytes Of(const T& x)
+{
+    Bytes b(sizeof(x));
+    std::memcpy(b.data(), &x, sizeof(x));
+    return b;
+}
+
+// n bytes: those of s, then zeros.
+inline Bytes Padded(const std::string& s, std::size_t n)
+{
+    Bytes b(n, 0);
+    std::memcpy(b.data(), s.data(), std::min(s.size(), n));
+    return b;
+}
+
+// The 8-byte date-time: the date word (day in the low byte, month above,
+// year in the high half), then the milliseconds of the day.
+inline Bytes DateTimeBytes(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s, unsigned ms)
+{
+    const std::uint32_t aw[2] = {d | (mo << 8) | (y << 16), ((h * 60 + mi) * 60 + s) * 1000 + ms};
+    Bytes b(8);
+    std::memcpy(b.data(), aw, 8);
+    return b;
+}

@@ -13,26 +13,10 @@ namespace {
 
 // Exact-size heap buffers, so that the sanitizer sees any write or read
 // beyond them.
-std::vector<wchar_t> WBuf(std::size_t n)
-{
-    return std::vector<wchar_t>(n, L'#');
-}
-
-std::vector<char> ABuf(std::size_t n)
-{
-    return std::vector<char>(n, '#');
-}
-
-// An exact-size copy of a text (terminator included).
-std::vector<wchar_t> WText(const wchar_t* s)
-{
-    return std::vector<wchar_t>(s, s + wcslen(s) + 1);
-}
-
-std::vector<char> AText(const char* s)
-{
-    return std::vector<char>(s, s + strlen(s) + 1);
-}
+std::vector<wchar_t> WBuf(std::size_t n) { return std::vector<wchar_t>(n, L'#'); }
+std::vector<char> ABuf(std::size_t n) { return std::vector<char>(n, '#'); }
+std::vector<wchar_t> WText(const wchar_t* s) { return std::vector<wchar_t>(s, s + wcslen(s) + 1); }
+std::vector<char> AText(const char* s) { return std::vector<char>(s, s + strlen(s) + 1); }
 
 struct Owned {
     explicit Owned(wchar_t* p) : m_p(p) {}
@@ -40,53 +24,27 @@ struct Owned {
     wchar_t* m_p;
 };
 
-TEST(STRLength, BoundedLengths)
+TEST(STRLength, BoundedLengthsAndBackwardScans)
 {
     EXPECT_EQ(STR_nLenW(L"abc", 2), 2);
-    EXPECT_EQ(STR_nLenW(L"abc", 10), 3);
-    EXPECT_EQ(STR_nLen(L"abc", 0), 0);
     EXPECT_EQ(STR_nLenA("abc", -1), 0);
     EXPECT_EQ(STR_nLenA(nullptr, 5), 0);
-    EXPECT_EQ(xstrnlen("abc", 10), 3u);
-    EXPECT_EQ(xwcsnlen(L"abc", 0), 0u);
     // The bound is honoured on text that is not terminated.
     std::vector<char> raw = ABuf(4);
     EXPECT_EQ(xstrnlen(raw.data(), raw.size()), 4u);
-    EXPECT_EQ(STR_nLenA(raw.data(), 4), 4);
-}
 
-TEST(STRSearch, BackwardCharacterScans)
-{
     std::vector<char> s = AText("abcabc");
     EXPECT_EQ(strrchr(s.data(), 4, 'a'), s.data() + 3);
-    EXPECT_EQ(strrchr(s.data(), 2, 'a'), s.data());
     EXPECT_EQ(strrchr(s.data(), 0, 'b'), nullptr);
     EXPECT_EQ(strrchr(s.data(), -1, 'a'), nullptr);
     // A start beyond the text scans from its end, not from outside it.
     EXPECT_EQ(strrchr(s.data(), 1000, 'c'), s.data() + 5);
-
-    std::vector<wchar_t> w = WText(L"abcabc");
-    EXPECT_EQ(wcsrchr(w.data(), 5, L'b'), w.data() + 4);
-    EXPECT_EQ(wcsrchr(w.data(), 3, L'b'), w.data() + 1);
+    std::vector<wchar_t> w = WText(L"a,b;c");
     EXPECT_EQ(wcsrchr(w.data(), 1000, L'z'), nullptr);
-
-    std::vector<wchar_t> list = WText(L"a,b;c");
-    EXPECT_EQ(STRRPBRK(list.data(), L",;"), list.data() + 3);
-    EXPECT_EQ(STRRPBRK(list.data(), L""), nullptr);
-    EXPECT_EQ(STRRPBRK(list.data(), L"xyz"), nullptr);
-}
-
-TEST(STRSearch, SetCharacters)
-{
-    std::vector<wchar_t> s = WText(L"abcdef");
-    wcsnset(s.data(), L'x', 3);
-    EXPECT_STREQ(s.data(), L"xxxdef");
-    wcsnset(s.data(), L'y', 100); // stops at the terminator
-    EXPECT_STREQ(s.data(), L"yyyyyy");
-    wcsnset(s.data(), L'z', 0);
-    EXPECT_STREQ(s.data(), L"yyyyyy");
-    EXPECT_EQ(wcsset(s.data(), L'q'), s.data());
-    EXPECT_STREQ(s.data(), L"qqqqqq");
+    EXPECT_EQ(STRRPBRK(w.data(), L",;"), w.data() + 3);
+    EXPECT_EQ(STRRPBRK(w.data(), L""), nullptr);
+    wcsnset(w.data(), L'y', 100);  // stops at the terminator
+    EXPECT_STREQ(w.data(), L"yyyyy");
 }
 
 TEST(STRCopy, CopiesAtExactSizes)
@@ -94,25 +52,16 @@ TEST(STRCopy, CopiesAtExactSizes)
     std::vector<wchar_t> b4 = WBuf(4);
     EXPECT_EQ(STR_nCopyW(b4.data(), 4, L"abcdef", -1), 3);
     EXPECT_STREQ(b4.data(), L"abc");
-    // Source that fits exactly with its terminator.
-    EXPECT_EQ(STR_nCopy(b4.data(), 4, L"xyz", -1), 3);
-    EXPECT_STREQ(b4.data(), L"xyz");
-    EXPECT_EQ(STR_nCopyW(b4.data(), 4, L"abcdef", 2), 2);
-    EXPECT_STREQ(b4.data(), L"ab");
-    EXPECT_EQ(STR_nCopyW(b4.data(), 4, L"a", 3), 1); // len beyond the terminator
+    EXPECT_EQ(STR_nCopyW(b4.data(), 4, L"a", 3), 1);  // len beyond the terminator
     EXPECT_STREQ(b4.data(), L"a");
-
     std::vector<wchar_t> b1 = WBuf(1);
-    EXPECT_EQ(STR_nCopyW(b1.data(), 1, L"abcdef", -1), 0);
-    EXPECT_EQ(b1[0], 0);
-    b1[0] = L'#';
     EXPECT_EQ(STR_nCopyW(b1.data(), 0, L"abcdef", -1), 0);
     EXPECT_EQ(b1[0], L'#');
+    EXPECT_EQ(STR_nCopyW(b1.data(), 1, L"abcdef", -1), 0);
+    EXPECT_EQ(b1[0], 0);
 
-    std::vector<char> a3 = ABuf(3);
-    EXPECT_EQ(STR_nCopyA(a3.data(), 3, "hello", -1), 2);
-    EXPECT_STREQ(a3.data(), "he");
     // The source is read only as far as needed: an unterminated source.
+    std::vector<char> a3 = ABuf(3);
     std::vector<char> raw = ABuf(2);
     EXPECT_EQ(STR_nCopyA(a3.data(), 3, raw.data(), 2), 2);
     EXPECT_STREQ(a3.data(), "##");
@@ -122,12 +71,6 @@ TEST(STRCopy, CopiesAtExactSizes)
     EXPECT_STREQ(w3.data(), L"ab");
     EXPECT_EQ(STR_nCut(w3.data(), 2, L"ab"), 1);
     EXPECT_STREQ(w3.data(), L"a");
-    w3[0] = L'#';
-    EXPECT_EQ(STR_nCut(w3.data(), 0, L"ab"), 0);
-    EXPECT_EQ(w3[0], L'#');
-    std::vector<char> c2 = ABuf(2);
-    EXPECT_EQ(STR_nCut(c2.data(), 2, "ab"), 1);
-    EXPECT_STREQ(c2.data(), "a");
 }
 
 TEST(STRCopy, ConcatenationWithinSize)
@@ -136,12 +79,9 @@ TEST(STRCopy, ConcatenationWithinSize)
     STR_nCopyW(b5.data(), 5, L"ab", -1);
     EXPECT_EQ(STR_nCatW(b5.data(), 5, L"cdef", -1), 2);
     EXPECT_STREQ(b5.data(), L"abcd");
-    EXPECT_EQ(STR_nCat(b5.data(), 5, L"z", -1), 0); // already full
-    EXPECT_STREQ(b5.data(), L"abcd");
-
+    EXPECT_EQ(STR_nCat(b5.data(), 5, L"z", -1), 0);  // already full
     STR_nCopyW(b5.data(), 5, L"a", -1);
     EXPECT_EQ(STR_nCatW(b5.data(), 5, L"bcdef", 2), 2);
-    EXPECT_STREQ(b5.data(), L"abc");
     EXPECT_EQ(STR_nCatCut(b5.data(), 5, L"xyz"), 1);
     EXPECT_STREQ(b5.data(), L"abcx");
 
@@ -149,117 +89,72 @@ TEST(STRCopy, ConcatenationWithinSize)
     std::vector<wchar_t> full = WBuf(4);
     EXPECT_EQ(STR_nCatW(full.data(), 4, L"xy", -1), 0);
     EXPECT_EQ(STR_nCatCut(full.data(), 4, L"xy"), 0);
-    for (wchar_t c : full)
-        EXPECT_EQ(c, L'#');
-
-    std::vector<char> a6 = ABuf(6);
-    STR_nCopyA(a6.data(), 6, "ab", -1);
-    EXPECT_EQ(STR_nCatA(a6.data(), 6, "cdefgh", -1), 3);
-    EXPECT_STREQ(a6.data(), "abcde");
+    EXPECT_EQ(full, WBuf(4));
     std::vector<char> afull = ABuf(3);
     EXPECT_EQ(STR_nCatA(afull.data(), 3, "x", -1), 0);
-    EXPECT_EQ(afull[2], '#');
+    EXPECT_EQ(afull, ABuf(3));
 }
 
 TEST(STRAlloc, CreatesCopiesAndJoins)
 {
-    Owned first(STR_pszCreateW(3, L"abcdef"));
-    ASSERT_NE(first.m_p, nullptr);
-    EXPECT_STREQ(first.m_p, L"abc");
-
     Owned padded(STR_pszCreate(5, L"ab"));
     ASSERT_NE(padded.m_p, nullptr);
     for (int i = 2; i <= 5; ++i)
         EXPECT_EQ(padded.m_p[i], 0) << i;
-
-    Owned copy(STR_pszCreate(L"text"));
-    EXPECT_STREQ(copy.m_p, L"text");
     EXPECT_EQ(STR_pszCreateW(static_cast<const wchar_t*>(nullptr)), nullptr);
-
-    Owned joined(STR_pszCreateW(L"ab", L"cd"));
-    EXPECT_STREQ(joined.m_p, L"abcd");
     Owned half(STR_pszCreateW(L"ab", static_cast<const wchar_t*>(nullptr)));
     EXPECT_STREQ(half.m_p, L"ab");
-    Owned three(STR_pszConcat(L"a", L"", L"c"));
-    EXPECT_STREQ(three.m_p, L"ac");
     Owned dotted(STR_pszConcatPoint(L"db", L"tbl"));
     EXPECT_STREQ(dotted.m_p, L"db.tbl");
-
-    char* a = STR_pszCreateA("xy", "z");
-    EXPECT_STREQ(a, "xyz");
-    STR_DeleteA(a);
-    a = STR_pszCreateA(2, "xyz");
-    EXPECT_STREQ(a, "xy");
-    STR_DeleteA(a);
-    a = STR_pszCreateA(4);
+    char* a = STR_pszCreateA(4);
     ASSERT_NE(a, nullptr);
-    memcpy(a, "abcd", 5); // n + 1 bytes are there
+    memcpy(a, "abcd", 5);  // n + 1 bytes are there
     STR_DeleteA(a);
 
     // Sizes that cannot be allocated or counted give null.
     EXPECT_EQ(STR_pszCreateW(-1), nullptr);
-    EXPECT_EQ(STR_pszCreateA(-1), nullptr);
     EXPECT_EQ(STR_pszCreateW(-2, L"ab"), nullptr);
-    EXPECT_EQ(STRG_pszCreate<wchar_t>(INT_MAX), nullptr); // (2^31) x 4 bytes cannot be counted on i386
-    STR_Delete(nullptr);
-}
+    EXPECT_EQ(STRG_pszCreate<wchar_t>(INT_MAX), nullptr);  // (2^31) x 4 bytes cannot be counted on i386
 
-TEST(STRAlloc, UnalignedSources)
-{
+    // Unaligned sources.
     const wchar_t text[] = L"unaligned";
     std::vector<unsigned char> bytes(sizeof(text) + 1);
     memcpy(bytes.data() + 1, text, sizeof(text));
     const wchar_t* odd = reinterpret_cast<const wchar_t*>(bytes.data() + 1);
-
     Owned whole(STR_pszCreateW_UNALIGNED(odd));
-    ASSERT_NE(whole.m_p, nullptr);
     EXPECT_STREQ(whole.m_p, L"unaligned");
     Owned part(STR_pszCreateW_UNALIGNED(2, odd));
-    ASSERT_NE(part.m_p, nullptr);
     EXPECT_STREQ(part.m_p, L"un");
 }
 
 TEST(STRAlloc, RedefineResizeAndReplace)
 {
     wchar_t* p = STR_pszCreateW(L"old");
-    EXPECT_TRUE(STR_bRedefine(&p, L"new"));
-    EXPECT_STREQ(p, L"new");
     // The source may be the text being replaced.
     EXPECT_TRUE(STR_bRedefine(&p, p));
-    EXPECT_STREQ(p, L"new");
+    EXPECT_STREQ(p, L"old");
     EXPECT_TRUE(STR_bRedefine(&p, p + 1));
-    EXPECT_STREQ(p, L"ew");
-
+    EXPECT_STREQ(p, L"ld");
     EXPECT_TRUE(STR_bResizeW(&p, 100));
-    EXPECT_STREQ(p, L"ew");
+    EXPECT_STREQ(p, L"ld");
     p[99] = 0;
     EXPECT_FALSE(STR_bResizeW(&p, -1));
-    EXPECT_STREQ(p, L"ew");
+    EXPECT_STREQ(p, L"ld");
     EXPECT_FALSE(STR_bRedefine(&p, nullptr));
     EXPECT_EQ(p, nullptr);
 
-    char* a = nullptr;
-    EXPECT_TRUE(STR_bResizeA(&a, 3));
-    memcpy(a, "ab", 3);
-    STR_DeleteA(a);
-
-    Owned r(STR_RemplaceW(L"aXbXc", L"X", L"--"));
-    EXPECT_STREQ(r.m_p, L"a--b--c");
-    Owned edges(STR_RemplaceW(L"XaX", L"X", L"--"));
-    EXPECT_STREQ(edges.m_p, L"--a--");
-    Owned noOverlap(STR_RemplaceW(L"aaaaa", L"aa", L"b"));
-    EXPECT_STREQ(noOverlap.m_p, L"bba");
-    Owned removed(STR_RemplaceW(L"a-b-c", L"-", nullptr));
-    EXPECT_STREQ(removed.m_p, L"abc");
-    Owned same(STR_RemplaceW(L"abc", L"abc", L"abc"));
-    EXPECT_STREQ(same.m_p, L"abc");
-    const wchar_t* src = L"nothing";
-    Owned plain(STR_RemplaceW(src, L"X", L"--"));
-    EXPECT_STREQ(plain.m_p, L"nothing");
-    EXPECT_NE(plain.m_p, src);
+    const struct {
+        const wchar_t *text, *find, *repl, *expected;
+    } rows[] = {{L"aXbXc", L"X", L"--", L"a--b--c"}, {L"XaX", L"X", L"--", L"--a--"},
+                {L"aaaaa", L"aa", L"b", L"bba"},     {L"a-b-c", L"-", nullptr, L"abc"},
+                {L"nothing", L"X", L"--", L"nothing"}};
+    for (const auto& r : rows) {
+        Owned res(STR_RemplaceW(r.text, r.find, r.repl));
+        EXPECT_STREQ(res.m_p, r.expected) << r.text;
+        EXPECT_NE(res.m_p, r.text);
+    }
     EXPECT_EQ(STR_RemplaceW(L"", L"X", L"-"), nullptr);
     EXPECT_EQ(STR_RemplaceW(L"abc", L"", L"-"), nullptr);
-    EXPECT_EQ(STR_RemplaceW(nullptr, L"X", L"-"), nullptr);
 }
 
 TEST(STRTrim, SpacesAndCharacters)
@@ -269,42 +164,21 @@ TEST(STRTrim, SpacesAndCharacters)
     EXPECT_STREQ(w.data(), L"  \tab c");
     STR_SuppressLeftSpaces(w.data());
     EXPECT_STREQ(w.data(), L"ab c");
-    w = WText(L"\v\f x \r\n");
-    STR_SuppressSideSpaces(w.data());
-    EXPECT_STREQ(w.data(), L"x");
-    w = WText(L" a b\tc\n");
-    STR_SuppressAllSpacesW(w.data());
-    EXPECT_STREQ(w.data(), L"abc");
     w = WText(L" \t ");
     STR_SuppressSideSpaces(w.data());
     EXPECT_STREQ(w.data(), L"");
-
     std::vector<char> a = AText(" \xa0x y\t");
-    STR_SuppressSideSpaces(a.data()); // a byte above 127 is not white space here
+    STR_SuppressSideSpaces(a.data());  // a byte above 127 is not white space here
     EXPECT_STREQ(a.data(), "\xa0x y");
-    STR_SuppressAllSpacesA(a.data());
-    EXPECT_STREQ(a.data(), "\xa0xy");
-    a = AText("  lead");
-    STR_SuppressLeftSpaces(a.data());
-    EXPECT_STREQ(a.data(), "lead");
     STR_SuppressLeftSpaces(static_cast<char*>(nullptr));
 
     w = WText(L"xxaxbxx");
     STR_SuppressLeftCar(w.data(), L'x');
-    EXPECT_STREQ(w.data(), L"axbxx");
     STR_SuppressRightCar(w.data(), L'x');
     EXPECT_STREQ(w.data(), L"axb");
-    w = WText(L"..a..");
-    STR_SuppressSideCar(w.data(), L'.');
-    EXPECT_STREQ(w.data(), L"a");
     w = WText(L"....");
     STR_SuppressSideCar(w.data(), L'.');
     EXPECT_STREQ(w.data(), L"");
-    a = AText("00120");
-    STR_SuppressLeftCar(a.data(), '0');
-    EXPECT_STREQ(a.data(), "120");
-    STR_SuppressRightCar(a.data(), '0');
-    EXPECT_STREQ(a.data(), "12");
 }
 
 TEST(STRTrim, CompleteAndEllipsisStayInTheirBuffers)
@@ -316,8 +190,6 @@ TEST(STRTrim, CompleteAndEllipsisStayInTheirBuffers)
     std::vector<wchar_t> w3 = WText(L"abcdef");
     STR_Complete(w3.data(), 3, L'.');
     EXPECT_STREQ(w3.data(), L"ab");
-    STR_Complete(w3.data(), 1, L'.');
-    EXPECT_STREQ(w3.data(), L"");
     // Size 0 writes nothing, even on a buffer with no terminator.
     std::vector<char> none = ABuf(1);
     STR_Complete(none.data(), 0, '.');
@@ -326,31 +198,22 @@ TEST(STRTrim, CompleteAndEllipsisStayInTheirBuffers)
     std::vector<char> a4 = ABuf(4);
     STR_Complete(a4.data(), 4, '-');
     EXPECT_STREQ(a4.data(), "###");
-    std::vector<char> a6 = ABuf(6);
-    STR_nCopyA(a6.data(), 6, "x", -1);
-    STR_Complete(a6.data(), 6, '0');
-    EXPECT_STREQ(a6.data(), "x0000");
 
     const wchar_t* ten = L"abcdefghij";
-    std::vector<wchar_t> d = WBuf(8); // max 7 plus the terminator
-    STR_Ellipsis(d.data(), ten, 7, ELLIPSIS_END);
-    EXPECT_STREQ(d.data(), L"abcd...");
-    STR_Ellipsis(d.data(), ten, 7, ELLIPSIS_MIDDLE);
-    EXPECT_STREQ(d.data(), L"ab...ij");
-    STR_Ellipsis(d.data(), ten, 7, ELLIPSIS_START);
-    EXPECT_STREQ(d.data(), L"...ghij");
-    std::vector<wchar_t> d9 = WBuf(9);
-    STR_Ellipsis(d9.data(), ten, 8, ELLIPSIS_MIDDLE);
-    EXPECT_STREQ(d9.data(), L"ab...hij");
-    std::vector<wchar_t> d4 = WBuf(4);
-    STR_Ellipsis(d4.data(), ten, 3, ELLIPSIS_MIDDLE);
-    EXPECT_STREQ(d4.data(), L"...");
-
-    STR_Ellipsis(d.data(), L"short", 7, ELLIPSIS_END);
-    EXPECT_STREQ(d.data(), L"short");
-    STR_Ellipsis(d.data(), L"abcdefg", 7, ELLIPSIS_START); // exactly max: whole
-    EXPECT_STREQ(d.data(), L"abcdefg");
-
+    const struct {
+        const wchar_t* src;
+        unsigned max;
+        eELLIPSISPOSITION pos;
+        const wchar_t* expected;
+    } rows[] = {{ten, 7, ELLIPSIS_END, L"abcd..."},      {ten, 7, ELLIPSIS_MIDDLE, L"ab...ij"},
+                {ten, 7, ELLIPSIS_START, L"...ghij"},    {ten, 8, ELLIPSIS_MIDDLE, L"ab...hij"},
+                {ten, 3, ELLIPSIS_MIDDLE, L"..."},       {L"short", 7, ELLIPSIS_END, L"short"},
+                {L"abcdefg", 7, ELLIPSIS_START, L"abcdefg"}};
+    for (const auto& r : rows) {
+        std::vector<wchar_t> d = WBuf(r.max + 1);  // max plus the terminator
+        STR_Ellipsis(d.data(), r.src, r.max, r.pos);
+        EXPECT_STREQ(d.data(), r.expected) << r.max << " " << r.pos;
+    }
     std::vector<wchar_t> untouched = WBuf(3);
     STR_Ellipsis(untouched.data(), ten, 2, ELLIPSIS_END);
     STR_Ellipsis(untouched.data(), ten, 7, static_cast<eELLIPSISPOSITION>(3));
@@ -361,59 +224,34 @@ TEST(STRSearch, BoundedCaseBlindAndBackward)
 {
     const wchar_t* hay = L"abcdef";
     EXPECT_EQ(STR_pszStrnstr(hay, L"cd", 4), hay + 2);
-    EXPECT_EQ(STR_pszStrnstr(hay, L"cd", 3), nullptr); // would end past n
-    EXPECT_EQ(STR_pszStrnstr(hay, L"", 0), hay);
+    EXPECT_EQ(STR_pszStrnstr(hay, L"cd", 3), nullptr);  // would end past n
     EXPECT_EQ(STR_pszStrnstr(hay, nullptr, 3), hay);
-    EXPECT_EQ(STR_pszStrnstr(hay, L"ef", -1), hay + 4);
     // n beyond the text: the search stops at the terminator.
     std::vector<wchar_t> shortHay = WText(L"abc");
     EXPECT_EQ(STR_pszStrnstr(shortHay.data(), L"cx", 1000), nullptr);
     EXPECT_EQ(STR_pszStrnstr(shortHay.data(), L"bc", 1000), shortHay.data() + 1);
 
     std::vector<char> a = AText("HeLLo world");
-    EXPECT_EQ(STR_strnstrA(a.data(), "world", 11), a.data() + 6);
-    EXPECT_EQ(STR_strnstrA(a.data(), "WORLD", 11), nullptr);
     EXPECT_EQ(STR_strnistrA(a.data(), "WORLD", 11), a.data() + 6);
     EXPECT_EQ(STR_strnistrA(a.data(), "WORLD", 10), nullptr);
     EXPECT_EQ(STR_strnistrA(a.data(), "hello", 100), a.data());
-
     const wchar_t* mixed = L"Hello World";
     EXPECT_EQ(STR_StrIStr(mixed, L"wORLD"), mixed + 6);
-    EXPECT_EQ(STR_StrIStr(mixed, L"worlds"), nullptr);
-    EXPECT_EQ(STR_StrIStr(mixed, L""), mixed);
-
     const wchar_t* accented = L"caf\x00e9 cr\x00e8me";
     EXPECT_EQ(STR_pszUpStrstr(accented, L"CR\x00c8ME"), accented + 5);
-    EXPECT_EQ(STR_pszUpStrstr(accented, L"Caf\x00c9"), accented);
-    EXPECT_EQ(STR_pszUpStrstr(accented, L"creme"), nullptr); // accents count
-    EXPECT_EQ(STR_pszUpStrstr(accented, L""), accented);
+    EXPECT_EQ(STR_pszUpStrstr(accented, L"creme"), nullptr);  // accents count
 
     const wchar_t* abc2 = L"abcabc";
     EXPECT_EQ(STRRSTRW(abc2, 5, L"abc"), abc2 + 3);
     EXPECT_EQ(STRRSTRW(abc2, 2, L"abc"), abc2);
-    EXPECT_EQ(STRRSTR(abc2, 3, L"abc"), abc2 + 3);
     EXPECT_EQ(STRRSTRW(abc2, 100, L"bc"), abc2 + 4);
     EXPECT_EQ(STRRSTRW(abc2, -1, L"abc"), nullptr);
     EXPECT_EQ(STRRSTRW(abc2, 5, L"abcabca"), nullptr);
-    EXPECT_EQ(STRRSTRW(abc2, 5, L"x"), nullptr);
-    std::vector<char> s = AText("a.b.c");
-    EXPECT_EQ(STRRSTRA(s.data(), 4, "."), s.data() + 3);
-    EXPECT_EQ(STRRSTRA(s.data(), 2, "."), s.data() + 1);
-    EXPECT_EQ(STRRSTRA(s.data(), 0, "."), nullptr);
-}
 
-TEST(STRSearch, RichTextPrefix)
-{
-    EXPECT_TRUE(bEstDuTexteRTF("{\\rtf1\\ansi"));
     EXPECT_TRUE(bEstDuTexteRTF("{\\RTF{x"));
     EXPECT_FALSE(bEstDuTexteRTF("{\\rtf2"));
-    EXPECT_FALSE(bEstDuTexteRTF("{\\rt"));
-    EXPECT_FALSE(bEstDuTexteRTF(" {\\rtf1"));
     EXPECT_FALSE(bEstDuTexteRTF(static_cast<const char*>(nullptr)));
-    EXPECT_TRUE(bEstDuTexteRTF(L"{\\Rtf1"));
-    EXPECT_TRUE(bEstDuTexteRTFW(L"{\\rtf{"));
-    EXPECT_FALSE(bEstDuTexteRTFW(L"rtf1"));
-    EXPECT_FALSE(bEstDuTexteRTFW(nullptr));
+    EXPECT_TRUE(bEstDuTexteRTFW(L"{\\rtf1"));
 }
 
 // Format length through a variadic list, as the callers use it.
@@ -459,21 +297,15 @@ int Real(const char* format, ...)
 TEST(STRFormatLength, ItemsAsTheFormatDescribes)
 {
     EXPECT_EQ(LenA("%5.2f", 1.0), 512);
-    EXPECT_EQ(LenA("%s", "hello"), 5);
     EXPECT_EQ(LenA("%10s", "ab"), 10);
     EXPECT_EQ(LenA("%.2s", "hello"), 2);
-    EXPECT_EQ(LenA("%x", 255), 32);
     EXPECT_EQ(LenA("%#x", 255), 34);
     EXPECT_EQ(LenA("%40.5d", 1), 45);
-    EXPECT_EQ(LenA("ab%%c"), 4);
-    EXPECT_EQ(LenA("abc%"), 3);
+    EXPECT_EQ(LenA("ab%%c%"), 4);
     EXPECT_EQ(LenA("%s", ""), 1);
-    EXPECT_EQ(LenA("%c%5c", 'a', 'b'), 7);
     EXPECT_EQ(LenA(nullptr), 0);
-
     // Wide function: "s" wide, "S" and "hs" 8-bit, "ls" wide.
     EXPECT_EQ(LenW(L"%s|%S|%hs|%ls", L"wide", "narrow", "ab", L"xyz"), 4 + 1 + 6 + 1 + 2 + 1 + 3);
-    EXPECT_EQ(LenW(L"%.3s", L"abcdef"), 3);
     EXPECT_EQ(LenW(L"%c%C", L'x', 'y'), 4);
     EXPECT_EQ(LenW(L"%s", static_cast<const wchar_t*>(nullptr)), 6);
 }
@@ -484,17 +316,12 @@ TEST(STRFormatLength, WalkConsumesTheRightArguments)
     // must still be the one read.
     EXPECT_EQ(LenA("%*d|%lld|%I64x|%s", 40, 7, 1LL << 40, -1LL, "abcdefghij"), 40 + 1 + 32 + 1 + 32 + 1 + 10);
     EXPECT_EQ(LenA("%.*s|%s", 3, "abcdef", "xy"), 3 + 1 + 2);
-    EXPECT_EQ(LenA("%-*s", -12, "ab"), 12); // negative star width: its magnitude
-    EXPECT_EQ(LenA("%.*s", -1, "abcd"), 4); // negative star precision: none
-    EXPECT_EQ(LenA("%*.*f%s", 3, 2, 2.5, "abc"), 512 + 3);
+    EXPECT_EQ(LenA("%-*s", -12, "ab"), 12);  // negative star width: its magnitude
+    EXPECT_EQ(LenA("%.*s", -1, "abcd"), 4);  // negative star precision: none
     EXPECT_EQ(LenA("%hd%ld%I32u%s", 1, 2L, 3u, "abcd"), 3 * 32 + 4);
-    EXPECT_EQ(LenA("%zu%p%s", static_cast<std::size_t>(1), static_cast<void*>(nullptr), "abcd"), 64 + 4);
     int written = 0;
-    EXPECT_EQ(LenA("%n%s", &written, "abcde"), 5);
-    EXPECT_EQ(LenA("%e%g%s", 1.0, 2.0, "abcdefg"), 1024 + 7);
-    EXPECT_EQ(LenW(L"%*d%S%s", 5, 1, "abc", L"defg"), 32 + 3 + 4);
+    EXPECT_EQ(LenA("%n%e%g%s", &written, 1.0, 2.0, "abcdefg"), 1024 + 7);
     EXPECT_EQ(LenW(L"%I64d%ls", 1LL << 33, L"ab"), 32 + 2);
-
     // The caller's list is left where it was.
     int first = 0;
     EXPECT_EQ(LenThenFirst(&first, "%d%s", 1234, "ab"), 34);
@@ -504,17 +331,14 @@ TEST(STRFormatLength, WalkConsumesTheRightArguments)
 TEST(STRFormatLength, NeverLessThanTheFormatterWrites)
 {
     // A precision shorter than the width: the width still pads.
-    EXPECT_GE(LenA("%10.2s", "abcde"), Real("%10.2s", "abcde"));
     EXPECT_EQ(LenA("%10.2s", "abcde"), 10);
     // Fixed-point images of huge values.
     EXPECT_GE(LenA("%f", DBL_MAX), Real("%f", DBL_MAX));
     EXPECT_GE(LenA("%.300f", -DBL_MAX), Real("%.300f", -DBL_MAX));
     EXPECT_GE(LenA("%Lf%s", LDBL_MAX, "ab"), Real("%Lf%s", LDBL_MAX, "ab"));
-    EXPECT_GE(LenA("%#.0e", 1e300), Real("%#.0e", 1e300));
     EXPECT_GE(LenA("%llo", ~0ULL), Real("%llo", ~0ULL));
     // A null string prints "(null)" under either spelling.
     EXPECT_GE(LenA("%S", static_cast<const wchar_t*>(nullptr)), 6);
-    EXPECT_GE(LenA("%s", static_cast<const char*>(nullptr)), Real("%s", static_cast<const char*>(nullptr)));
     // A wide argument in the 8-bit function may take 4 bytes a character
     // (UTF-8); a wide character as well.
     EXPECT_EQ(LenA("%S", L"h\x00e9\x4e00\x1f600"), 16);
@@ -522,4 +346,4 @@ TEST(STRFormatLength, NeverLessThanTheFormatterWrites)
     EXPECT_EQ(LenA("%C", 0x1f600), 4);
 }
 
-} // namespace
+}  // namespace

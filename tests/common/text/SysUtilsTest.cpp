@@ -17,89 +17,45 @@ TEST(SysUtilsNumberText, SignedAndUnsignedAtTheLimits)
 {
     char a[66];
     wchar_t w[66];
-
     // The most negative value: its magnitude does not fit a signed 64-bit.
     EXPECT_STREQ(_i64toaVmr(INT64_MIN, a, 10), "-9223372036854775808");
-    EXPECT_STREQ(i64toa(INT64_MIN, a, 16), "-8000000000000000");
     EXPECT_STREQ(i64toa(INT64_MIN, a, 36), "-1y2p0ij32e8e8");
     // Radix 2: sign, a one and 63 zeros fill 65 characters plus terminator.
-    EXPECT_EQ(std::string(i64toa(INT64_MIN, a, 2)), "-1" + std::string(63, '0'));
     EXPECT_EQ(std::wstring(_i64towVmr(INT64_MIN, w, 2)), L"-1" + std::wstring(63, L'0'));
-
     EXPECT_EQ(std::string(_ui64toaVmr(UINT64_MAX, a, 2)), std::string(64, '1'));
-    EXPECT_STREQ(ui64toa(UINT64_MAX, a, 36), "3w5e11264sgsf");
     EXPECT_STREQ(_ui64towVmr(UINT64_MAX, w, 36), L"3w5e11264sgsf");
     EXPECT_STREQ(ui64tow(UINT64_MAX, w, 10), L"18446744073709551615");
-    EXPECT_STREQ(i64tow(INT64_MAX, w, 10), L"9223372036854775807");
-
     EXPECT_STREQ(_i64towVmr(-255, w, 16), L"-ff");
-    EXPECT_STREQ(_i64towVmr(0, w, 10), L"0");
     EXPECT_STREQ(ui64toa(0, a, 2), "0");
-    EXPECT_STREQ(ultoa(0xFFFFFFFFUL, a, 2), std::string(32, '1').c_str());
-    EXPECT_STREQ(ultow(0xFFFFFFFFUL, w, 16), L"ffffffff");
     EXPECT_STREQ(ltoa(INT32_MIN, a, 10), "-2147483648");
-    EXPECT_STREQ(ltow(INT32_MIN, w, 16), L"-80000000");
-    EXPECT_STREQ(itoa(-7, a, 10), "-7");
-    EXPECT_STREQ(itow(35, w, 36), L"z");
-    EXPECT_STREQ(itoa(36, a, 36), "10");
-
-    // Each returns dst.
     EXPECT_EQ(itoa(5, a, 10), a);
-    EXPECT_EQ(ui64tow(5, w, 10), w);
-}
-
-TEST(SysUtilsNumberText, RadixOutOfRangeWritesEmptyText)
-{
-    char a[8] = "x";
-    wchar_t w[8] = L"x";
+    // A radix out of range writes an empty text.
     EXPECT_STREQ(itoa(10, a, 1), "");
     EXPECT_STREQ(ui64tow(10, w, 37), L"");
-    EXPECT_STREQ(i64toa(-10, a, 0), "");
 }
 
-TEST(SysUtilsTextNumber, WideTextToIntegerAndDouble)
+TEST(SysUtilsTextNumber, ParsingAndFormatting)
 {
     EXPECT_EQ(_wtoi64Vmr(L"  -9223372036854775808"), INT64_MIN);
     EXPECT_EQ(_wtoi64Vmr(L"123abc"), 123);
-    EXPECT_EQ(_wtoi64Vmr(L""), 0);
     EXPECT_EQ(_wtoi64Vmr(nullptr), 0);
-    EXPECT_DOUBLE_EQ(wtof(L"2.5e3"), 2500.0);
-    EXPECT_DOUBLE_EQ(wtof(nullptr), 0.0);
-
     // Only 99 characters are read: the 100th and later are not seen.
     std::wstring spaces(98, L' ');
     EXPECT_EQ(_wtoi64Vmr((spaces + L"42").c_str()), 4);
     EXPECT_DOUBLE_EQ(wtof((spaces + L"75").c_str()), 7.0);
-
     // A character outside Windows-1252 ends the number, whatever follows.
     EXPECT_EQ(_wtoi64Vmr(L"12\x4e00" L"34"), 12);
-    EXPECT_EQ(_wtoi64Vmr(L"\x4e00" L"5"), 0);
     EXPECT_DOUBLE_EQ(wtof(L"1.5\x10000" L"9"), 1.5);
-}
 
-TEST(SysUtilsTextNumber, DoubleToWideText)
-{
     wchar_t w[32];
-    EXPECT_STREQ(_wgcvt(1234.5, 6, w), L"1234.5");
     EXPECT_STREQ(_wgcvt(0.000012345, 3, w), L"1.23e-05");
-    EXPECT_STREQ(_wgcvt(-2.0, 5, w), L"-2");
     // More digits than a double holds stay within the documented 32.
     _wgcvt(-1.2345678901234567e-300, 400, w);
     EXPECT_LT(wcslen(w), 32u);
-    EXPECT_EQ(w[0], L'-');
-}
 
-TEST(SysUtilsTextNumber, HexadecimalPrefix)
-{
     int count = -1;
     EXPECT_EQ(nGetEntierHexa(L"1aG", count), 26u);
     EXPECT_EQ(count, 2);
-    EXPECT_EQ(nGetEntierHexa(L"G", count), 0u);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(nGetEntierHexa(L"", count), 0u);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(nGetEntierHexa(L"FFFFffffFFFFffff", count), UINT64_MAX);
-    EXPECT_EQ(count, 16);
     // A 17th digit shifts the first one out.
     EXPECT_EQ(nGetEntierHexa(L"123456789abcdef01 ", count), 0x23456789abcdef01ULL);
     EXPECT_EQ(count, 17);
@@ -111,38 +67,19 @@ TEST(SysUtilsFormat, BoundedFormattingAlwaysTerminates)
     memset(buf, '#', sizeof buf);
     EXPECT_EQ(sznprintf(buf, 3, "%d", 12345), -1);
     EXPECT_STREQ(buf, "123");
-    EXPECT_EQ(buf[4], '#'); // nothing beyond max + 1
-
-    EXPECT_EQ(sznprintf(buf, 3, "%d", 12), 2);
-    EXPECT_STREQ(buf, "12");
-
+    EXPECT_EQ(buf[4], '#');  // nothing beyond max + 1
     // Exactly max characters fit.
     EXPECT_EQ(sznprintf(buf, 5, "%d", 12345), 5);
     EXPECT_STREQ(buf, "12345");
-    EXPECT_EQ(sznprintf(buf, 5, "%s-%s", "abc", "def"), -1);
-    EXPECT_STREQ(buf, "abc-d");
-
     EXPECT_EQ(sznprintf(buf, 0, "%s", "x"), -1);
     EXPECT_EQ(buf[0], 0);
 }
 
-TEST(SysUtilsSearch, MemMemFindsFirstOccurrence)
+TEST(SysUtilsSearch, MemMemAgreesWithNaiveSearchAndStaysInHay)
 {
     const char* hay = "aaab";
     EXPECT_EQ(xmemmem(hay, 4, "aab", 3), hay + 1);
-    EXPECT_EQ(xmemmem(hay, 4, "aaaab", 5), nullptr);
-    EXPECT_EQ(xmemmem(hay, 4, "b", 1), hay + 3);
-    EXPECT_EQ(xmemmem(hay, 4, "c", 1), nullptr);
     EXPECT_EQ(xmemmem(hay, 4, "a", 0), nullptr);
-    EXPECT_EQ(xmemmem(hay, 0, "a", 1), nullptr);
-    const char* h2 = "abaab";
-    EXPECT_EQ(xmemmem(h2, 5, "aa", 2), h2 + 2);
-    const char* h3 = "baaa";
-    EXPECT_EQ(xmemmem(h3, 4, "aa", 2), h3 + 1);
-}
-
-TEST(SysUtilsSearch, MemMemAgreesWithNaiveSearchAndStaysInHay)
-{
     std::mt19937 rng(12345);
     for (int round = 0; round < 3000; ++round) {
         const std::size_t n = 1 + rng() % 12;
@@ -168,18 +105,10 @@ TEST(SysUtilsSearch, MemMemAgreesWithNaiveSearchAndStaysInHay)
 TEST(SysUtilsMath, PrimesForHashTables)
 {
     EXPECT_TRUE(CXMath::bEstPremier(1));
-    EXPECT_TRUE(CXMath::bEstPremier(2));
-    EXPECT_TRUE(CXMath::bEstPremier(3));
-    EXPECT_TRUE(CXMath::bEstPremier(7));
     EXPECT_FALSE(CXMath::bEstPremier(0));
-    EXPECT_FALSE(CXMath::bEstPremier(9));
-    EXPECT_FALSE(CXMath::bEstPremier(25));
-    EXPECT_TRUE(CXMath::bEstPremier(29));
-    EXPECT_FALSE(CXMath::bEstPremier(49));
-    EXPECT_TRUE(CXMath::bEstPremier(4294967291u)); // largest 32-bit prime
-    EXPECT_FALSE(CXMath::bEstPremier(4294967295u)); // 3 x 5 x 17 x 257 x 65537
+    EXPECT_TRUE(CXMath::bEstPremier(4294967291u));   // largest 32-bit prime
+    EXPECT_FALSE(CXMath::bEstPremier(4294967295u));  // 3 x 5 x 17 x 257 x 65537
     EXPECT_FALSE(CXMath::bEstPremier(65521u * 65519u));
-
     for (unsigned n = 2; n < 3000; ++n) {
         bool prime = true;
         for (unsigned d = 2; d * d <= n; ++d)
@@ -188,42 +117,21 @@ TEST(SysUtilsMath, PrimesForHashTables)
     }
 }
 
-TEST(SysUtilsBuffer, SimpleBufferSizesAndCopies)
+TEST(SysUtilsBuffer, SimpleBufferAndHeapWrappers)
 {
-    CSimpleBuffer empty;
-    EXPECT_EQ(empty.pGetData(), nullptr);
-    EXPECT_EQ(empty.nGetSize(), 0u);
-
     CSimpleBuffer buf("abcdef", 6);
-    ASSERT_EQ(buf.nGetSize(), 6u);
-    EXPECT_EQ(memcmp(buf.pGetData(), "abcdef", 6), 0);
-
     // Same size through the virtual slot: content kept.
     CSimpleBufferBase& base = buf;
     base.SetSize(6);
     EXPECT_EQ(memcmp(buf.pGetData(), "abcdef", 6), 0);
-
-    base.SetSize(3);
-    EXPECT_EQ(buf.nGetSize(), 3u);
-    ASSERT_NE(buf.pGetData(), nullptr);
     base.SetSize(0);
     EXPECT_EQ(buf.pGetData(), nullptr);
-    EXPECT_EQ(buf.nGetSize(), 0u);
-
     base.CopyBuffer("xyz", 3);
-    EXPECT_EQ(memcmp(buf.pGetData(), "xyz", 3), 0);
     CSimpleBuffer copy(&buf);
     ASSERT_EQ(copy.nGetSize(), 3u);
     EXPECT_NE(copy.pGetData(), buf.pGetData());
     EXPECT_EQ(memcmp(copy.pGetData(), "xyz", 3), 0);
 
-    CSimpleBuffer sized(10u);
-    EXPECT_EQ(sized.nGetSize(), 10u);
-    EXPECT_NE(sized.pGetData(), nullptr);
-}
-
-TEST(SysUtilsAlloc, WrappersOnTheCHeap)
-{
     void* p = XMALLOC_pResize_(nullptr, 8);
     ASSERT_NE(p, nullptr);
     memcpy(p, "1234567", 8);
@@ -232,7 +140,6 @@ TEST(SysUtilsAlloc, WrappersOnTheCHeap)
     EXPECT_STREQ(static_cast<char*>(p), "1234567");
     XMALLOC_Del_(p);
     XMALLOC_Del_(nullptr);
-    EXPECT_EQ(Alloc_nTailleTotale(), 0);
 }
 
-} // namespace
+}  // namespace

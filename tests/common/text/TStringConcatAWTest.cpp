@@ -11,34 +11,22 @@ const unsigned kBuilderPage = 0xFFFFFFFFu;
 std::string A(CTStringConcatAW& cl) { return cl.pszGetA(); }
 std::wstring W(CTStringConcatAW& cl) { return cl.pszGetW(); }
 
-} // namespace
+}  // namespace
 
 TEST(TStringConcatAW, WideMasterRebuildsTheEightBitFormOnlyWhenRead)
 {
     CTStringConcatAW cl(-2, 1252);
     EXPECT_STREQ(cl.pszGetA(), "");
-    EXPECT_STREQ(cl.pszGetW(), L"");
-    EXPECT_EQ(cl.cGetCharA(0), 0);
-    EXPECT_EQ(cl.cGetCharW(0), 0);
-
     cl.Add(L"abc", -1, 0);
     EXPECT_EQ(cl.m_clA.m_nLength, 0u);
     EXPECT_EQ(A(cl), "abc");
-    EXPECT_EQ(cl.m_clA.m_nLength, 3u);
-    EXPECT_EQ(cl.cGetCharA(0), 'a');
-
     // A further change makes the 8-bit form stale; the next read has it all.
     cl.Add(L"d\u00E9\u20AC", -1, 0);
     EXPECT_EQ(cl.m_clA.m_nLength, 0u);
     EXPECT_EQ(A(cl), "abcd\xE9\x80");
-    EXPECT_EQ(W(cl), L"abcd\u00E9\u20AC");
-    EXPECT_EQ(cl.pszGetW(), cl.m_clW.m_pBuffer);
     EXPECT_EQ(cl.cGetCharA(4), static_cast<char>(0xE9));
-    EXPECT_LT(cl.cGetCharA(4), 0);
     EXPECT_EQ(cl.cGetCharA(6), 0);
     EXPECT_EQ(cl.cGetCharA(-1), 0);
-    EXPECT_EQ(cl.cGetCharW(5), L'\u20AC');
-    EXPECT_EQ(cl.cGetCharW(6), 0);
 
     // 8-bit input is converted with its own page, or the builder's for -1.
     cl.Add("\x88", 1, 1251);
@@ -46,14 +34,6 @@ TEST(TStringConcatAW, WideMasterRebuildsTheEightBitFormOnlyWhenRead)
     cl.AddUTF8("\xD0\x96", -1);
     EXPECT_EQ(W(cl), L"abcd\u00E9\u20AC\u20AC\u00E9\u0416");
     EXPECT_EQ(A(cl), "abcd\xE9\x80\x80\xE9?");
-
-    // The owner empties both forms by their lengths.
-    cl.m_clA.m_nLength = 0;
-    cl.m_clW.m_nLength = 0;
-    EXPECT_STREQ(cl.pszGetA(), "");
-    cl.AddNumber(42, 4);
-    cl.AddNumberHexa(static_cast<unsigned char>(0xAB));
-    EXPECT_EQ(A(cl), "0042AB");
 
     // A wide master read as UTF-8.
     CTStringConcatAW clU(-2, 65001);
@@ -64,14 +44,9 @@ TEST(TStringConcatAW, WideMasterRebuildsTheEightBitFormOnlyWhenRead)
 TEST(TStringConcatAW, EightBitMasterIn1252)
 {
     CTStringConcatAW cl(1252, 1252);
-    EXPECT_STREQ(cl.pszGetW(), L"");
-
     cl.Add("\xE9", 1, 1252);
-    EXPECT_EQ(cl.m_clA.m_nLength, 1u);
-    EXPECT_EQ(static_cast<unsigned char>(cl.m_clA.m_pBuffer[0]), 0xE9u);
     EXPECT_EQ(W(cl), L"\u00E9");
     EXPECT_EQ(cl.m_clW.m_nLength, 1u);
-
     cl.Add(L"\u20AC", -1, 0);
     EXPECT_EQ(cl.m_clW.m_nLength, 0u);
     cl.Add("\x88", 1, 1251);
@@ -79,58 +54,45 @@ TEST(TStringConcatAW, EightBitMasterIn1252)
     cl.Add("x", -1, kBuilderPage);
     EXPECT_EQ(A(cl), "\xE9\x80\x80\xE9x");
     EXPECT_EQ(W(cl), L"\u00E9\u20AC\u20AC\u00E9x");
-    EXPECT_EQ(cl.cGetCharW(1), L'\u20AC');
-
     // Numbers go to the master and make the wide form stale.
     cl.AddNumber(-5LL, 3);
     EXPECT_EQ(cl.m_clW.m_nLength, 0u);
     cl.AddNumberHexa(static_cast<unsigned short>(0x1F));
-    EXPECT_EQ(W(cl), L"\u00E9\u20AC\u20AC\u00E9x-5001F");
-
     cl.Majuscule();
     EXPECT_EQ(cl.m_clW.m_nLength, 0u);
-    EXPECT_EQ(A(cl), "\xC9\x80\x80\xC9X-5001F");
+    EXPECT_EQ(W(cl), L"\u00C9\u20AC\u20AC\u00C9X-5001F");
 }
 
 TEST(TStringConcatAW, UTF8Master)
 {
     CTStringConcatAW cl(65001, 1252);
     cl.Add("\xE9", 1, 1252);
-    EXPECT_EQ(A(cl), "\xC3\xA9");
     cl.Add("\xE9", -1, kBuilderPage);
     cl.Add("\xC3\xA9", 2, 65001);
     cl.AddUTF8("\xE2\x82\xAC", -1);
     cl.Add(L"z\u0416", -1, 0);
     EXPECT_EQ(A(cl), "\xC3\xA9\xC3\xA9\xC3\xA9\xE2\x82\xACz\xD0\x96");
     EXPECT_EQ(W(cl), L"\u00E9\u00E9\u00E9\u20ACz\u0416");
-
     // Reads count characters in the wide form and bytes in the 8-bit one.
     EXPECT_EQ(cl.cGetCharW(3), L'\u20AC');
     EXPECT_EQ(cl.cGetCharA(1), static_cast<char>(0xA9));
-
     // Searches in master bytes, whatever the input width.
     EXPECT_EQ(cl.nPos(L'\u20AC', 0), 6);
-    EXPECT_EQ(cl.nPos(L'z', 0), 9);
     EXPECT_EQ(cl.nPos(static_cast<char>(0xE9), 1), 2);
     EXPECT_EQ(cl.nPos("\xE9z", 0), -1);
-    EXPECT_EQ(cl.nPos("\x80z", 0), 6);
     EXPECT_EQ(cl.nPos(L"\u00E9\u20AC", 0), 4);
-    EXPECT_EQ(cl.nPos('q', 0), -1);
 
     // Cut never ends inside a character.
     cl.Tronque(5);
     EXPECT_EQ(A(cl), "\xC3\xA9\xC3\xA9");
     cl.Tronque(4);
     EXPECT_EQ(W(cl), L"\u00E9\u00E9");
-    cl.Tronque(5);
-    EXPECT_EQ(cl.m_clW.m_nLength, 2u);
 
     // Upper case by characters: 0x9A inside U+00DA must stay as it is.
     CTStringConcatAW clM(65001, 1252);
     clM.AddUTF8("\xC3\x9A\xC3\xBA" "a", -1);
     clM.Majuscule();
     EXPECT_EQ(A(clM), "\xC3\x9A\xC3\x9A" "A");
-    EXPECT_EQ(W(clM), L"\u00DA\u00DAA");
 }
 
 TEST(TStringConcatAW, EightBitMasterInAnotherPageThanTheBuilder)
@@ -142,32 +104,21 @@ TEST(TStringConcatAW, EightBitMasterInAnotherPageThanTheBuilder)
     cl.AddUTF8("\xD0\x96", 2);
     EXPECT_EQ(A(cl), "\x88\xC6?\xC6");
     EXPECT_EQ(W(cl), L"\u20AC\u0416?\u0416");
-
-    EXPECT_EQ(cl.nPos(static_cast<char>(0x80), 0), 0);
     EXPECT_EQ(cl.nPos(L'\u0416', 2), 3);
-    EXPECT_EQ(cl.nPos("?", 0), 2);
     // Characters the master page cannot hold are never found, even where
     // the conversion would have written '?'.
     EXPECT_EQ(cl.nPos(L'\u00E9', 0), -1);
     EXPECT_EQ(cl.nPos(L"\u00E9", 0), -1);
     cl.Remplace(L"\u00E9", -1, L"X", -1, 0);
     EXPECT_EQ(A(cl), "\x88\xC6?\xC6");
-
     cl.Remplace("\x80", -1, "E", -1, 0);
-    EXPECT_EQ(W(cl), L"E\u0416?\u0416");
     cl.Remplace(L"\u0416", -1, L"\u0436\u0436", -1, 0);
     EXPECT_EQ(A(cl), "E\xE6\xE6?\xE6\xE6");
-    EXPECT_EQ(W(cl), L"E\u0436\u0436?\u0436\u0436");
 }
 
 TEST(TStringConcatAW, ChangesAtPositions)
 {
     CTStringConcatAW cl(-2, 1252);
-    cl.Add(L"abc", -1, 0);
-    cl.Remplace(1, -1, L"x", -1);
-    EXPECT_EQ(W(cl), L"ax");
-
-    cl.m_clW.m_nLength = 0;
     cl.Add(L"abc", -1, 0);
     A(cl);
     cl.Remplace(1, 1, L"xyz", 3);
@@ -179,20 +130,9 @@ TEST(TStringConcatAW, ChangesAtPositions)
     cl.Remplace(7, 0, L"?", -1);
     cl.Remplace(0, 2, static_cast<const wchar_t*>(nullptr), 0);
     EXPECT_EQ(W(cl), L"yz\u00E9!");
-
-    cl.m_clW.m_nLength = 0;
-    cl.Add(L"ab", -1, 0);
     cl.Insert(L"x", 1, 99);
-    EXPECT_EQ(W(cl), L"abx");
-    cl.Insert(L"01", -1, 0);
-    cl.Insert("\xE9", 1, 3);
-    EXPECT_EQ(W(cl), L"01a\u00E9bx");
-
-    CTStringConcatAW clVide(-2, 1252);
-    clVide.Remplace(0, -1, L"x", -1);
-    EXPECT_STREQ(clVide.pszGetW(), L"");
-    clVide.Insert(L"new", -1, 5);
-    EXPECT_EQ(W(clVide), L"new");
+    cl.Insert("\xE9", 1, 0);
+    EXPECT_EQ(W(cl), L"\u00E9yz\u00E9!x");
 
     // Sources inside the builder itself.
     cl.m_clW.m_nLength = 0;
@@ -205,30 +145,18 @@ TEST(TStringConcatAW, ChangesAtPositions)
     // Cut and truncate.
     cl.m_clW.m_nLength = 0;
     cl.Add(L"abcdef", -1, 0);
-    A(cl);
     cl.Coupe(1, 2);
-    EXPECT_EQ(cl.m_clA.m_nLength, 0u);
-    EXPECT_EQ(W(cl), L"adef");
     cl.Coupe(9, 1);
-    cl.Coupe(1, 0);
     EXPECT_EQ(W(cl), L"adef");
     cl.Coupe(2, 99);
     EXPECT_EQ(W(cl), L"ad");
-    cl.Coupe(-1, 99);
-    EXPECT_STREQ(cl.pszGetW(), L"");
-
-    cl.Add(L"abc", -1, 0);
     A(cl);
-    cl.Tronque(4);
-    EXPECT_EQ(cl.m_clA.m_nLength, 3u);
     cl.Tronque(3);
-    EXPECT_EQ(cl.m_clA.m_nLength, 0u);
-    EXPECT_EQ(A(cl), "abc");
+    EXPECT_EQ(cl.m_clA.m_nLength, 2u);
     cl.Tronque(1);
     EXPECT_EQ(A(cl), "a");
-    cl.Tronque(0);
+    cl.Coupe(-1, 99);
     EXPECT_STREQ(cl.pszGetW(), L"");
-    EXPECT_STREQ(cl.pszGetA(), "");
 
     // The same positions count bytes on a UTF-8 master.
     CTStringConcatAW clU(65001, 1252);
@@ -239,10 +167,9 @@ TEST(TStringConcatAW, ChangesAtPositions)
     EXPECT_EQ(W(clU), L"a\u00E8\u20ACb");
     clU.Coupe(1, 5);
     EXPECT_EQ(W(clU), L"ab");
-    EXPECT_TRUE(clU.bIsCharSpace(-1) == false && clU.bIsCharSpace(2) == false);
     clU.Insert(" ", -1, 1);
     EXPECT_TRUE(clU.bIsCharSpace(1));
-    EXPECT_FALSE(clU.bIsCharSpace(0));
+    EXPECT_FALSE(clU.bIsCharSpace(-1));
 }
 
 TEST(TStringConcatAW, ReplaceEveryOccurrenceInEitherMaster)
@@ -252,11 +179,9 @@ TEST(TStringConcatAW, ReplaceEveryOccurrenceInEitherMaster)
     A(cl);
     cl.Remplace(L"a", 1, L"aa", 2, 0);
     EXPECT_EQ(cl.m_clA.m_nLength, 0u);
-    EXPECT_EQ(A(cl), "aabaa");
     cl.Remplace("\x61", -1, "\xE9", -1, 2);
     EXPECT_EQ(W(cl), L"aab\u00E9\u00E9");
     EXPECT_EQ(cl.nPos("\xE9", 0), 3);
-    EXPECT_EQ(cl.nPos(static_cast<char>(0xE9), 4), 4);
 
     CTStringConcatAW clU(65001, 1252);
     clU.Add(L"caf\u00E9 \u00E9t\u00E9", -1, 0);
@@ -264,5 +189,4 @@ TEST(TStringConcatAW, ReplaceEveryOccurrenceInEitherMaster)
     EXPECT_EQ(A(clU), "cafe ete");
     clU.Remplace("e", -1, "\xE9", -1, 4);
     EXPECT_EQ(W(clU), L"cafe \u00E9t\u00E9");
-    EXPECT_EQ(clU.nPos(L"t\u00E9", 0), 7);
 }

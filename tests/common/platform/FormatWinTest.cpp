@@ -20,14 +20,6 @@ const wchar_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-std::wstring Rewrite(const wchar_t* fmt)
-{
-    const int n = _nCalculeTailleChaineFormattageUnix(fmt);
-    std::vector<wchar_t> out(static_cast<size_t>(n) + 4, L'#');
-    _ConvertFormatWindowsToUnix(fmt, out.data(), n);
-    return std::wstring(out.data());
-}
-
 std::wstring Sw(const wchar_t* fmt, ...)
 {
     wchar_t buf[512];
@@ -38,18 +30,9 @@ std::wstring Sw(const wchar_t* fmt, ...)
     return r < 0 ? L"<fail>" : std::wstring(buf, static_cast<size_t>(r));
 }
 
-int VasInto(wchar_t** pp, const wchar_t* fmt, ...)
+// vaswprintf into p (null or a heap block); "<null>" for no block.
+std::wstring Vas(int* pn, wchar_t* p, const wchar_t* fmt, ...)
 {
-    va_list a;
-    va_start(a, fmt);
-    const int r = vaswprintf(pp, fmt, a);
-    va_end(a);
-    return r;
-}
-
-std::wstring Vas(int* pn, const wchar_t* fmt, ...)
-{
-    wchar_t* p = nullptr;
     va_list a;
     va_start(a, fmt);
     *pn = vaswprintf(&p, fmt, a);
@@ -59,40 +42,30 @@ std::wstring Vas(int* pn, const wchar_t* fmt, ...)
     return s;
 }
 
-unsigned MsgW(unsigned flags, const wchar_t* fmt, wchar_t* buffer, unsigned size, ...)
+// One of the FormatMessage emulations with the caller's arguments.
+template <typename Fn, typename C>
+unsigned Msg(Fn fn, unsigned flags, const void* fmt, C* buffer, unsigned size, ...)
 {
     va_list a;
     va_start(a, size);
-    const unsigned r = FormatMessageW(flags, fmt, 0, 0, buffer, size, reinterpret_cast<char**>(&a));
+    const unsigned r = fn(flags, fmt, 0, 0, buffer, size, reinterpret_cast<char**>(&a));
     va_end(a);
     return r;
 }
 
-unsigned MsgWin(unsigned flags, const wchar_t* fmt, wchar_t* buffer, unsigned size, ...)
-{
-    va_list a;
-    va_start(a, size);
-    const unsigned r = FormatMessageWin(flags, fmt, 0, 0, buffer, size, reinterpret_cast<char**>(&a));
-    va_end(a);
-    return r;
-}
-
-// Allocating numbered-insert form; "<0:errno>" on failure.
+// Numbered inserts, allocating; "<0:errno>" on failure. With 0x2000 the
+// one argument is the array of 32-bit values.
 std::wstring Ins(unsigned flags, const wchar_t* fmt, ...)
 {
     wchar_t* p = nullptr;
     va_list a;
     va_start(a, fmt);
+    char** args = flags & 0x2000 ? va_arg(a, char**) : reinterpret_cast<char**>(&a);
     errno = 0;
-    const unsigned r =
-        FormatMessageWin(flags | 0x500, fmt, 0, 0, reinterpret_cast<wchar_t*>(&p), 0, reinterpret_cast<char**>(&a));
+    const unsigned r = FormatMessageWin(flags | 0x500, fmt, 0, 0, reinterpret_cast<wchar_t*>(&p), 0, args);
     const int e = errno;
     va_end(a);
-    std::wstring s;
-    if (r == 0 && (p == nullptr || p[0] != 0))
-        s = L"<0:" + std::to_wstring(e) + L">";
-    else
-        s.assign(p, r);
+    std::wstring s = r == 0 && (p == nullptr || p[0] != 0) ? L"<0:" + std::to_wstring(e) + L">" : std::wstring(p, r);
     if (p != nullptr) {
         EXPECT_EQ(wcslen(p), r);
     }
@@ -100,61 +73,33 @@ std::wstring Ins(unsigned flags, const wchar_t* fmt, ...)
     return s;
 }
 
-std::wstring InsArray(unsigned flags, const wchar_t* fmt, const uint32_t* args)
-{
-    wchar_t* p = nullptr;
-    errno = 0;
-    const unsigned r = FormatMessageWin(flags | 0x2500, fmt, 0, 0, reinterpret_cast<wchar_t*>(&p), 0,
-                                        reinterpret_cast<char**>(const_cast<uint32_t*>(args)));
-    std::wstring s = r == 0 ? L"<0:" + std::to_wstring(errno) + L">" : std::wstring(p, r);
-    std::free(p);
-    return s;
-}
-
-uint32_t W(const wchar_t* p)
-{
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p));
-}
-
 }  // namespace
 
 TEST(FormatWin, RewritesWindowsDirectivesAndSizesExactly)
 {
-    struct {
+    const struct {
         const wchar_t* win;
         const wchar_t* unix;
-    } const cases[] = {
+    } cases[] = {
         {L"", L""},
-        {L"plain", L"plain"},
-        {L"%s", L"%ls"},
-        {L"%S", L"%s"},
-        {L"%hs", L"%s"},
-        {L"%hS", L"%s"},
-        {L"%ls", L"%ls"},
-        {L"%lS", L"%ls"},
-        {L"%ws", L"%ls"},
-        {L"%c", L"%lc"},
-        {L"%C", L"%c"},
-        {L"%hc", L"%c"},
-        {L"%lc", L"%lc"},
-        {L"%5s", L"%5ls"},
-        {L"%2$s", L"%2$ls"},
+        {L"%s and %S and %hs and %hS", L"%ls and %s and %s and %s"},
+        {L"%ls|%lS|%ws", L"%ls|%ls|%ls"},
+        {L"%c|%C|%hc|%lc", L"%lc|%c|%c|%lc"},
         {L"%-5s|%.3S|%*s|%-*.*hs", L"%-5ls|%.3s|%*ls|%-*.*s"},
-        {L"%2$*1$s", L"%2$*1$ls"},
+        {L"%2$s|%2$*1$s", L"%2$ls|%2$*1$ls"},
         {L"%hd %d %lld %02X %.6f %p", L"%hd %d %lld %02X %.6f %p"},
-        {L"%%s", L"%%s"},
-        {L"100%%", L"100%%"},
-        {L"LIKE '%%'", L"LIKE '%%'"},
-        {L"%s and %S and %hs", L"%ls and %s and %s"},
+        {L"%%s|100%%", L"%%s|100%%"},
         {L"end %", L"end %"},
         {L"end %h", L"end %h"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Rewrite(c.win), c.unix) << c.win;
-        EXPECT_EQ(_nCalculeTailleChaineFormattageUnix(c.win), static_cast<int>(wcslen(c.unix)) + 1) << c.win;
+        SCOPED_TRACE(c.win);
+        const int n = _nCalculeTailleChaineFormattageUnix(c.win);
+        EXPECT_EQ(n, static_cast<int>(wcslen(c.unix)) + 1);
+        std::vector<wchar_t> out(static_cast<size_t>(n) + 4, L'#');
+        _ConvertFormatWindowsToUnix(c.win, out.data(), n);
+        EXPECT_EQ(std::wstring(out.data()), c.unix);
     }
-    // One character more per wide string directive.
-    EXPECT_EQ(_nCalculeTailleChaineFormattageUnix(L"%s%s%s"), 10);
     EXPECT_EQ(_nCalculeTailleChaineFormattageUnix(nullptr), 0);
 
     // A short output is cut and terminated, never overrun.
@@ -166,33 +111,26 @@ TEST(FormatWin, RewritesWindowsDirectivesAndSizesExactly)
     EXPECT_EQ(std::wstring(small), L"%ls");
 
     // A long format goes through the heap and still formats.
-    std::wstring longFmt(300, L'x');
-    longFmt += L"%s|%S";
-    const std::wstring got = Sw(longFmt.c_str(), L"wide", "narrow");
-    EXPECT_EQ(got, std::wstring(300, L'x') + L"wide|narrow");
+    const std::wstring longFmt = std::wstring(300, L'x') + L"%s|%S";
+    EXPECT_EQ(Sw(longFmt.c_str(), L"wide", "narrow"), std::wstring(300, L'x') + L"wide|narrow");
 }
 
 TEST(FormatWin, WideAndNarrowArgumentsFollowWindowsRules)
 {
-    EXPECT_EQ(Sw(L"%s and %S and %hs", L"wide", "narrow", "short"), L"wide and narrow and short");
-    EXPECT_EQ(Sw(L"%ls|%lS", L"a", L"b"), L"a|b");
-    EXPECT_EQ(Sw(L"%%s"), L"%s");
-    EXPECT_EQ(Sw(L"LIKE '%%'"), L"LIKE '%'");
+    EXPECT_EQ(Sw(L"%s and %S and %hs|%ls", L"wide", "narrow", "short", L"l"), L"wide and narrow and short|l");
+    EXPECT_EQ(Sw(L"%%s LIKE '%%'"), L"%s LIKE '%'");
     EXPECT_EQ(Sw(L"%5s|%-5s|%.2s|%*s", L"ab", L"cd", L"efgh", 4, L"i"), L"   ab|cd   |ef|   i");
     EXPECT_EQ(Sw(L"%5S|%-5S|%.2S|%*S|%-*.*hs|", "ab", "cd", "efgh", 4, "i", 6, 2, "jklm"),
               L"   ab|cd   |ef|   i|jk    |");
     EXPECT_EQ(Sw(L"%2$s-%1$S", "one", L"two"), L"two-one");
-    EXPECT_EQ(Sw(L"%c%C%hc%lc", L'\x20AC', 'x', 'y', L'\x263A'), L"\x20AC" L"xy\x263A");
-    EXPECT_EQ(Sw(L"[%3c][%-3C]", L'a', 'b'), L"[  a][b  ]");
+    EXPECT_EQ(Sw(L"%c%C%hc%lc[%3c][%-3C]", L'\x20AC', 'x', 'y', L'\x263A', L'a', 'b'), L"\x20AC" L"xy\x263A[  a][b  ]");
     EXPECT_EQ(Sw(L"%hd %d %u %lld %llu %llX %02X %03d %.6f %x", 70000, -5, 4000000000u, -1234567890123LL,
                  18446744073709551615ULL, 0xABCDEF0123ULL, 10, 7, 2.5, 255u),
               L"4464 -5 4000000000 -1234567890123 18446744073709551615 ABCDEF0123 0A 007 2.500000 ff");
-    // The same numbers beside an 8-bit argument (formatted directive by directive).
+    // The same beside an 8-bit argument (formatted directive by directive).
     EXPECT_EQ(Sw(L"%S %hd %lld %.3f %*d %-*d| %Lg %zu %c", "n", 70000, -1234567890123LL, 0.1 + 0.2, 5, 42, -4,
                  7, 1.5L, static_cast<size_t>(9), L'z'),
               L"n 4464 -1234567890123 0.300    42 7   | 1.5 9 z");
-    EXPECT_EQ(Sw(L"%.17g|%S", 0.1, "x"), L"0.10000000000000001|x");
-    // Null strings print as the C library does.
     EXPECT_EQ(Sw(L"%s|%S", static_cast<const wchar_t*>(nullptr), static_cast<const char*>(nullptr)),
               L"(null)|(null)");
     // A precision limits what is read of an 8-bit buffer without terminator.
@@ -207,16 +145,12 @@ TEST(FormatWin, EightBitTextIsWindows1252WhateverTheLocale)
     std::string all;
     std::wstring expected;
     for (int b = 0x80; b <= 0xFF; ++b) {
+        const wchar_t w = b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<wchar_t>(b);
         all += static_cast<char>(b);
-        expected += b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<wchar_t>(b);
+        expected += w;
+        EXPECT_EQ(Sw(L"%C|%hc", b, static_cast<char>(b)), std::wstring(1, w) + L"|" + w) << b;
     }
-    EXPECT_EQ(Sw(L"%S", all.c_str()), expected);
-    EXPECT_EQ(Sw(L"<%hs>", all.c_str()), L"<" + expected + L">");
-    for (int b = 0x80; b <= 0xFF; ++b) {
-        const std::wstring one(1, b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<wchar_t>(b));
-        EXPECT_EQ(Sw(L"%C", b), one) << b;
-        EXPECT_EQ(Sw(L"%hc", static_cast<char>(b)), one) << b;
-    }
+    EXPECT_EQ(Sw(L"<%S|%hs>", all.c_str(), all.c_str()), L"<" + expected + L"|" + expected + L">");
     // Padding counts characters, one per byte.
     EXPECT_EQ(Sw(L"[%4S]", "\xE9t\xE9"), L"[ \x00E9t\x00E9]");
 }
@@ -241,46 +175,36 @@ TEST(FormatWin, InvalidDirectivesFail)
 
 TEST(FormatWin, BoundedFormsAtTheirLimits)
 {
-    // Both the C library's road and the one for 8-bit arguments.
+    // Both the C library's road and the one for 8-bit arguments; "abcd-42".
     for (int narrow = 0; narrow < 2; ++narrow) {
         SCOPED_TRACE(narrow);
         const wchar_t* fmt = narrow ? L"%S-%d" : L"%s-%d";
         const void* arg = narrow ? static_cast<const void*>("abcd") : static_cast<const void*>(L"abcd");
-        const int len = 7;  // abcd-42
         wchar_t buf[16];
-
         // snwprintfWin: n counts the terminator.
-        for (int n = len - 1; n <= len + 1; ++n) {
+        for (unsigned n = 0; n <= 8; n += n == 0 ? 6 : 1) {
             std::wmemset(buf, L'#', 16);
             errno = 5;
-            const int r = snwprintfWin(buf, static_cast<size_t>(n), fmt, arg, 42);
-            if (n > len) {
-                EXPECT_EQ(r, len);
+            const int r = snwprintfWin(buf, n, fmt, arg, 42);
+            EXPECT_EQ(r, n == 8 ? 7 : -1) << n;
+            if (n == 8) {
                 EXPECT_EQ(std::wstring(buf), L"abcd-42");
-            } else {
-                EXPECT_EQ(r, -1) << n;
-                EXPECT_EQ(errno, 0);
+            } else if (n > 0) {
+                EXPECT_EQ(errno, 0) << n;
             }
-            for (int i = n; i < 16; ++i)
+            for (unsigned i = n; i < 16; ++i)
                 EXPECT_EQ(buf[i], L'#') << "written past the limit at " << i;
         }
-        // n = 0 writes nothing.
-        std::wmemset(buf, L'#', 16);
-        EXPECT_EQ(snwprintfWin(buf, 0, fmt, arg, 42), -1);
-        EXPECT_EQ(buf[0], L'#');
-
         // sznwprintf: n + 1 characters, buf[n] always 0.
-        for (unsigned n = len - 1; n <= len + 1; ++n) {
-            std::wmemset(buf, L'#', 16);
-            const int r = sznwprintf(buf, n, fmt, arg, 42);
-            EXPECT_EQ(r, n >= static_cast<unsigned>(len) ? len : -1) << n;
-            EXPECT_EQ(buf[n], 0);
-            EXPECT_LE(wcslen(buf), n);
-            for (unsigned i = n + 1; i < 16; ++i)
-                EXPECT_EQ(buf[i], L'#') << "written past the limit at " << i;
-            std::wmemset(buf, L'#', 16);
-            EXPECT_EQ(sznwprintfWin(buf, n, fmt, arg, 42), r);
-            EXPECT_EQ(buf[n], 0);
+        for (unsigned n = 6; n <= 8; ++n) {
+            for (auto fn : {&sznwprintf, &sznwprintfWin}) {
+                std::wmemset(buf, L'#', 16);
+                EXPECT_EQ(fn(buf, n, fmt, arg, 42), n >= 7 ? 7 : -1) << n;
+                EXPECT_EQ(buf[n], 0);
+                EXPECT_LE(wcslen(buf), n);
+                for (unsigned i = n + 1; i < 16; ++i)
+                    EXPECT_EQ(buf[i], L'#') << "written past the limit at " << i;
+            }
         }
     }
 }
@@ -288,55 +212,37 @@ TEST(FormatWin, BoundedFormsAtTheirLimits)
 TEST(FormatWin, AllocatingFormatGrowsAndFallsBack)
 {
     int n = -2;
-    EXPECT_EQ(Vas(&n, L""), L"");
+    EXPECT_EQ(Vas(&n, nullptr, L""), L"");
     EXPECT_EQ(n, 0);
-    EXPECT_EQ(Vas(&n, L"12345678"), L"12345678");
-    EXPECT_EQ(n, 8);
-    EXPECT_EQ(Vas(&n, L"%d|%s|%S", 12, L"w", "n"), L"12|w|n");
+    EXPECT_EQ(Vas(&n, nullptr, L"%d|%s|%S", 12, L"w", "n"), L"12|w|n");
     EXPECT_EQ(n, 6);
-
     // Long results from a short format.
-    const std::wstring longW(250000, L'w');
     const std::string longA(150000, '\xE9');
-    EXPECT_EQ(Vas(&n, L"%s", longW.c_str()), longW);
-    EXPECT_EQ(n, 250000);
-    EXPECT_EQ(Vas(&n, L"<%S>", longA.c_str()), L"<" + std::wstring(150000, L'\x00E9') + L">");
+    EXPECT_EQ(Vas(&n, nullptr, L"<%S>", longA.c_str()), L"<" + std::wstring(150000, L'\x00E9') + L">");
     EXPECT_EQ(n, 150002);
-
-    // A character that cannot be written: the format text itself.
-    EXPECT_EQ(Vas(&n, L"x%cy", static_cast<wint_t>(WEOF)), L"x%cy");
+    // A character that cannot be written, or an incomplete directive: the
+    // format text itself, instead of growing for ever.
+    EXPECT_EQ(Vas(&n, nullptr, L"x%cy", static_cast<wint_t>(WEOF)), L"x%cy");
     EXPECT_EQ(n, 4);
-    // So does an incomplete directive, instead of growing for ever.
-    EXPECT_EQ(Vas(&n, L"100%"), L"100%");
+    EXPECT_EQ(Vas(&n, nullptr, L"100%"), L"100%");
     EXPECT_EQ(n, 4);
-
     // A block already there is reused.
     wchar_t* p = static_cast<wchar_t*>(std::malloc(3 * sizeof(wchar_t)));
-    EXPECT_EQ(VasInto(&p, L"%s at all", L"no directive"), 19);
-    EXPECT_EQ(std::wstring(p), L"no directive at all");
-    std::free(p);
+    EXPECT_EQ(Vas(&n, p, L"%s at all", L"no directive"), L"no directive at all");
+    EXPECT_EQ(n, 19);
 }
 
 TEST(FormatWin, FormatMessageWIsPrintfStyle)
 {
-    // Allocating, from a text.
+    // Allocating, from a text; the line width and the array flag are not read.
     wchar_t* p = nullptr;
-    EXPECT_EQ(MsgW(0x500, L"Table <%s>, %d rows, %S", reinterpret_cast<wchar_t*>(&p), 0, L"T1", 3, "ok"), 22u);
+    const auto pp = reinterpret_cast<wchar_t*>(&p);
+    EXPECT_EQ(Msg(FormatMessageW, 0x2500 | 0x0A, L"Table <%s>, %d rows, %S", pp, 0, L"T1", 3, "ok"), 22u);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(std::wstring(p), L"Table <T1>, 3 rows, ok");
     std::free(p);
-
-    // The line width and the array flag are not read.
-    const std::wstring words = L"one two three four five six seven eight nine ten eleven";
-    p = nullptr;
-    EXPECT_EQ(MsgW(0x500 | 0x2000 | 0x0A, L"%s", reinterpret_cast<wchar_t*>(&p), 0, words.c_str()),
-              words.size());
-    EXPECT_EQ(std::wstring(p), words);
-    std::free(p);
-
     // A requested size above the length enlarges the block.
-    p = nullptr;
-    EXPECT_EQ(MsgW(0x500, L"ab", reinterpret_cast<wchar_t*>(&p), 1000), 2u);
+    EXPECT_EQ(Msg(FormatMessageW, 0x500, L"ab", pp, 1000), 2u);
     ASSERT_NE(p, nullptr);
     EXPECT_GE(malloc_usable_size(p), 1000 * sizeof(wchar_t));
     EXPECT_EQ(std::wstring(p), L"ab");
@@ -344,66 +250,37 @@ TEST(FormatWin, FormatMessageWIsPrintfStyle)
 
     // Into the caller's buffer, the size as limit.
     wchar_t buf[8];
-    EXPECT_EQ(MsgW(0x400, L"%d-%d", buf, 8, 123, 456), 7u);
+    EXPECT_EQ(Msg(FormatMessageW, 0x400, L"%d-%d", buf, 8, 123, 456), 7u);
     EXPECT_EQ(std::wstring(buf), L"123-456");
-    EXPECT_EQ(MsgW(0x400, L"%d-%d", buf, 7, 123, 456), 0u);
+    EXPECT_EQ(Msg(FormatMessageW, 0x400, L"%d-%d", buf, 7, 123, 456), 0u);
 
     // The system's error text.
-    p = nullptr;
     errno = ENOENT;
-    const unsigned r = MsgW(0x1100, nullptr, reinterpret_cast<wchar_t*>(&p), 0);
     const std::string sys = std::strerror(ENOENT);
+    EXPECT_EQ(Msg(FormatMessageW, 0x1100, nullptr, pp, 0), sys.size());
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(r, sys.size());
     EXPECT_EQ(std::wstring(p), std::wstring(sys.begin(), sys.end()));
     std::free(p);
 
-    // Without arguments: only a text that needs none.
-    p = nullptr;
-    EXPECT_EQ(FormatMessageW(0x500, L"100%%", 0, 0, reinterpret_cast<wchar_t*>(&p), 0, nullptr), 4u);
+    // Without arguments only a text that needs none; no text fails with a null block.
+    EXPECT_EQ(FormatMessageW(0x500, L"100%%", 0, 0, pp, 0, nullptr), 4u);
     EXPECT_EQ(std::wstring(p), L"100%");
     std::free(p);
-    p = reinterpret_cast<wchar_t*>(1);
-    EXPECT_EQ(FormatMessageW(0x500, L"%d", 0, 0, reinterpret_cast<wchar_t*>(&p), 0, nullptr), 0u);
-    EXPECT_EQ(p, nullptr);
+    for (const wchar_t* fmt : {L"%d", static_cast<const wchar_t*>(nullptr)}) {
+        p = reinterpret_cast<wchar_t*>(1);
+        EXPECT_EQ(FormatMessageW(0x500, fmt, 0, 0, pp, 0, nullptr), 0u);
+        EXPECT_EQ(p, nullptr);
+    }
 
-    // No text: failure and a null block.
-    p = reinterpret_cast<wchar_t*>(1);
-    EXPECT_EQ(MsgW(0x500, nullptr, reinterpret_cast<wchar_t*>(&p), 0), 0u);
-    EXPECT_EQ(p, nullptr);
-    // A directive that cannot be honoured leaves the text unformatted.
-    p = nullptr;
-    EXPECT_EQ(MsgW(0x500, L"at %n", reinterpret_cast<wchar_t*>(&p), 0, &errno), 5u);
-    EXPECT_EQ(std::wstring(p), L"at %n");
-    std::free(p);
+    // The 8-bit twin keeps the C library's rules.
+    char a[4];
+    const auto msgA = [&](const char* fmt, int v) { return Msg(FormatMessageA, 0x400, fmt, a, 4, v); };
+    EXPECT_EQ(msgA("%d", 123), 3u);
+    EXPECT_STREQ(a, "123");
+    EXPECT_EQ(msgA("%d", 1234), 0u);
 }
 
-namespace {
-
-unsigned MsgA(unsigned flags, const char* fmt, char* buffer, unsigned size, ...)
-{
-    va_list a;
-    va_start(a, size);
-    const unsigned r = FormatMessageA(flags, fmt, 0, 0, buffer, size, reinterpret_cast<char**>(&a));
-    va_end(a);
-    return r;
-}
-
-}  // namespace
-
-TEST(FormatWin, FormatMessageAUsesTheCLibraryRules)
-{
-    char* p = nullptr;
-    EXPECT_EQ(MsgA(0x500, "%s=%d", reinterpret_cast<char*>(&p), 0, "n", 5), 3u);
-    EXPECT_STREQ(p, "n=5");
-    std::free(p);
-    char buf[4];
-    EXPECT_EQ(MsgA(0x400, "%d", buf, 4, 123), 3u);
-    EXPECT_STREQ(buf, "123");
-    EXPECT_EQ(MsgA(0x400, "%d", buf, 4, 1234), 0u);
-}
-
-TEST(FormatWin, NumberedInsertsOfThePart)
+TEST(FormatWin, NumberedInserts)
 {
     EXPECT_EQ(Ins(0, L"%1!d! of %2", 3, L"ten"), L"3 of ten");
     EXPECT_EQ(Ins(0, L"%1!*d!", 5, 42), L"   42");
@@ -411,89 +288,75 @@ TEST(FormatWin, NumberedInsertsOfThePart)
     EXPECT_EQ(Ins(0, L"%2!S! %1 %2!S! %1", L"a", "b"), L"b a b a");
     EXPECT_EQ(Ins(0, L"%1!04X!-%2!u!-%3!c!", 0xBEEF, 7u, L'\x20AC'), L"BEEF-7-\x20AC");
     EXPECT_EQ(Ins(0, L"%1!S!", "\x80\xE9"), L"\x20AC\x00E9");
-    EXPECT_EQ(Ins(0x200, L"%1 and %2!d! and %12!*s!"), L"%1!s! and %2!d! and %12!*s!");
-    EXPECT_EQ(Ins(0x200, L"100%% %. %n"), L"100%% %. \r\n");
     EXPECT_EQ(Ins(0, L"kept%0 dropped %1", L"x"), L"kept");
-    EXPECT_EQ(Ins(0, L"a%nb%rc"), L"a\r\nb\rc");
-    EXPECT_EQ(Ins(0, L"a\nb\r\nc\n\rd\re"), L"a\r\nb\r\nc\r\nd\r\ne");
-    EXPECT_EQ(Ins(0, L"100%% %. %!"), L"100% . !");
-    EXPECT_EQ(Ins(0xFF, L"one\r\ntwo\nthree %n four"), L"one two three \r\n four");
-    EXPECT_EQ(Ins(0, L"a%tb%bc"), L"a\tb c");
-
-    // Array arguments.
-    const uint32_t arr[] = {W(L"x"), 7};
-    EXPECT_EQ(InsArray(0, L"%2!d!-%1-%2!x!", arr), L"7-x-7");
-}
-
-TEST(FormatWin, NumberedInsertLimitsFailCleanly)
-{
-    std::vector<uint32_t> args(200);
-    for (uint32_t i = 0; i < 200; ++i)
-        args[i] = i + 1;
-    args[197] = 5;
-    EXPECT_EQ(InsArray(0, L"%200!u!", args.data()), L"200");
-    EXPECT_EQ(InsArray(0, L"%198!*u!", args.data()), L"  199");
-    EXPECT_EQ(InsArray(0, L"%201!u!", args.data()), L"<0:22>");
-    EXPECT_EQ(InsArray(0, L"%199!*.*u!", args.data()), L"<0:22>");
-    EXPECT_EQ(InsArray(0, L"%999!u!", args.data()), L"<0:22>");
-    EXPECT_EQ(InsArray(0, L"%1000", args.data()), L"<0:22>");
-
+    // An insert's own blanks are no break positions.
+    EXPECT_EQ(Ins(8, L"%1 xy", L"a b c d e"), L"a b c d e\r\n xy");
     EXPECT_EQ(Ins(0, L"%1!d", 1), L"<0:22>");
     EXPECT_EQ(Ins(0, L"%1!***d!", 1, 2, 3, 4), L"<0:22>");
     EXPECT_EQ(Ins(0, L"%1!!", 1), L"<0:22>");
     EXPECT_EQ(Ins(0, L"%1!d%d!", 1, 2), L"<0:22>");
     EXPECT_EQ(Ins(0, L"%1!n!", &errno), L"<0:22>");
-    EXPECT_EQ(Ins(0, L"trailing %"), L"<0:22>");
     // 30 characters of conversion are allowed, 31 are not.
-    const std::wstring conv30 = L"%1!" + std::wstring(28, L'0') + L"1d!";
-    const std::wstring conv31 = L"%1!" + std::wstring(29, L'0') + L"1d!";
-    EXPECT_EQ(Ins(0, conv30.c_str(), 5), L"5");
-    EXPECT_EQ(Ins(0, conv31.c_str(), 5), L"<0:22>");
+    EXPECT_EQ(Ins(0, (L"%1!" + std::wstring(28, L'0') + L"1d!").c_str(), 5), L"5");
+    EXPECT_EQ(Ins(0, (L"%1!" + std::wstring(29, L'0') + L"1d!").c_str(), 5), L"<0:22>");
 
-    // No arguments at all.
+    // Texts without arguments: escapes, line ends and wrapping.
+    const struct {
+        unsigned flags;
+        const wchar_t* fmt;
+        const wchar_t* expected;
+    } cases[] = {
+        {0x200, L"%1 and %2!d! and %12!*s!", L"%1!s! and %2!d! and %12!*s!"},
+        {0x200, L"100%% %. %n", L"100%% %. \r\n"},
+        {0, L"a%nb%rc%td%be", L"a\r\nb\rc\td e"},
+        {0, L"a\nb\r\nc\n\rd\re", L"a\r\nb\r\nc\r\nd\r\ne"},
+        {0, L"100%% %. %!", L"100% . !"},
+        {0, L"trailing %", L"<0:22>"},
+        {0xFF, L"one\r\ntwo\nthree %n four", L"one two three \r\n four"},
+        {10, L"aaaa bbbb cccc dddd", L"aaaa bbbb\r\ncccc dddd"},
+        {7, L"aaaa bbbb cccc", L"aaaa\r\nbbbb\r\ncccc"},
+        {3, L"abcdefg", L"abc\r\ndef\r\ng"},
+        // The blanks around the break go; line breaks of the text are blanks.
+        {6, L"abc   de\nfgh", L"abc\r\nde\r\nfgh"},
+        {5, L"ab%ncd ef gh", L"ab\r\ncd\r\nef\r\ngh"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Ins(c.flags, c.fmt), c.expected) << c.fmt;
+
+    // Array arguments, up to 200 of them.
+    std::vector<uint32_t> args(200);
+    for (uint32_t i = 0; i < 200; ++i)
+        args[i] = i + 1;
+    args[0] = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(L"x"));
+    args[197] = 5;
+    EXPECT_EQ(Ins(0x2000, L"%2!d!-%1-%2!x!", args.data()), L"2-x-2");
+    EXPECT_EQ(Ins(0x2000, L"%200!u!", args.data()), L"200");
+    EXPECT_EQ(Ins(0x2000, L"%198!*u!", args.data()), L"  199");
+    for (const wchar_t* fmt : {L"%201!u!", L"%199!*.*u!", L"%999!u!", L"%1000"})
+        EXPECT_EQ(Ins(0x2000, fmt, args.data()), L"<0:22>") << fmt;
+
+    // No arguments at all; module sources, or neither a text nor the system.
     wchar_t* p = nullptr;
     errno = 0;
     EXPECT_EQ(FormatMessageWin(0x500, L"%1", 0, 0, reinterpret_cast<wchar_t*>(&p), 0, nullptr), 0u);
     EXPECT_EQ(errno, 22);
     EXPECT_EQ(p, nullptr);
-    EXPECT_EQ(FormatMessageWin(0x500, L"no insert", 0, 0, reinterpret_cast<wchar_t*>(&p), 0, nullptr), 9u);
-    EXPECT_EQ(std::wstring(p), L"no insert");
-    std::free(p);
-
-    // Module sources, or neither a text nor the system.
     wchar_t buf[64];
-    errno = 0;
-    EXPECT_EQ(MsgWin(0xC00, L"x", buf, 64), 0u);
-    EXPECT_EQ(errno, 22);
-    errno = 0;
-    EXPECT_EQ(MsgWin(0x100, L"x", buf, 64), 0u);
-    EXPECT_EQ(errno, 22);
-}
-
-TEST(FormatWin, NumberedInsertsWrapLines)
-{
-    EXPECT_EQ(Ins(10, L"aaaa bbbb cccc dddd"), L"aaaa bbbb\r\ncccc dddd");
-    EXPECT_EQ(Ins(7, L"aaaa bbbb cccc"), L"aaaa\r\nbbbb\r\ncccc");
-    EXPECT_EQ(Ins(3, L"abcdefg"), L"abc\r\ndef\r\ng");
-    // The blanks around the break go; line breaks of the text are blanks.
-    EXPECT_EQ(Ins(6, L"abc   de\nfgh"), L"abc\r\nde\r\nfgh");
-    // An insert's own blanks are no break positions.
-    EXPECT_EQ(Ins(8, L"%1 xy", L"a b c d e"), L"a b c d e\r\n xy");
-    // %n starts a new line count.
-    EXPECT_EQ(Ins(5, L"ab%ncd ef gh"), L"ab\r\ncd\r\nef\r\ngh");
+    for (unsigned flags : {0xC00u, 0x100u}) {
+        errno = 0;
+        EXPECT_EQ(FormatMessageWin(flags, L"x", 0, 0, buf, 64, nullptr), 0u);
+        EXPECT_EQ(errno, 22);
+    }
 }
 
 TEST(FormatWin, NumberedInsertsCapacity)
 {
     // The caller's buffer is worked with a quarter of its size.
     wchar_t buf[40];
-    EXPECT_EQ(MsgWin(0x400, L"12345678", buf, 40), 8u);
+    EXPECT_EQ(Msg(FormatMessageWin, 0x400, L"12345678", buf, 40), 8u);
     EXPECT_EQ(std::wstring(buf), L"12345678");
     errno = 0;
-    EXPECT_EQ(MsgWin(0x400, L"123456789", buf, 40), 0u);
-    EXPECT_EQ(errno, 75);
-    errno = 0;
-    EXPECT_EQ(MsgWin(0x400, L"%1", buf, 40, L"123456789"), 0u);
+    EXPECT_EQ(Msg(FormatMessageWin, 0x400, L"%1", buf, 40, L"123456789"), 0u);
     EXPECT_EQ(errno, 75);
 
     // The allocating form takes texts beyond its first block.
@@ -510,7 +373,7 @@ TEST(FormatWin, NumberedInsertsCapacity)
     EXPECT_EQ(__FormatMessageWin(L"abcd", 0, false, false, nullptr, out, 5 * sizeof(wchar_t), &len), 75);
     EXPECT_EQ(out[5], L'#');
 
-    // System texts.
+    // System texts, whole and cut.
     wchar_t* p = nullptr;
     const std::string sys = std::strerror(EACCES);
     EXPECT_EQ(FormatMessageWin(0x1100, nullptr, EACCES, 0, reinterpret_cast<wchar_t*>(&p), 0, nullptr), sys.size());

@@ -8,12 +8,13 @@
 #include "common/platform/User32.h"
 #include "common/platform/ZTVariant.h"
 #include "common/text/Tstring.h"
+#include "tests/support/AlphaNumeric1252.h"
 #include "tests/support/TestHost.h"
 
+#include <climits>
 #include <cstring>
 #include <cwchar>
 #include <dlfcn.h>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -116,34 +117,19 @@ TEST(ModuleProtocol, ExportedDataHoldTheVersionRecordsAndConstants)
         EXPECT_EQ(std::string(p), str);
         p += std::strlen(p) + 1;
     }
-
     const wchar_t* pszPR = Module().Data<wchar_t>("zVersionPR");
     const wchar_t* pszVI = Module().Data<wchar_t>("zVersionVI");
-    ASSERT_NE(pszPR, nullptr);
-    ASSERT_NE(pszVI, nullptr);
+    const wchar_t* const* ppszNoMemory = Module().Data<const wchar_t*>("pszNoMemory");
+    ASSERT_TRUE(pszPR != nullptr && pszVI != nullptr && ppszNoMemory != nullptr);
     EXPECT_EQ(std::wstring(pszPR, wcsnlen(pszPR, 20)), L"VersionPR: 19.0.3.0");
     EXPECT_EQ(std::wstring(pszVI, wcsnlen(pszVI, 26)), L"VersionVI: 80A190029 x  ");
-
-    const wchar_t* const* ppszNoMemory = Module().Data<const wchar_t*>("pszNoMemory");
-    ASSERT_NE(ppszNoMemory, nullptr);
     EXPECT_STREQ(*ppszNoMemory, L"<No Memory>");
-
     // Adding entry i to an address that is i modulo 4 reaches the next
     // multiple of 4 without passing it.
     const int* pnAlign = Module().Data<int>("XALIGN_gnTabAlignement");
     ASSERT_NE(pnAlign, nullptr);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ((i + pnAlign[i]) % 4, 0) << i;
-        EXPECT_LT(pnAlign[i], 4) << i;
-    }
-
-    const unsigned char* pbyGuid = Module().Data<unsigned char>("GUID_NULL");
-    ASSERT_NE(pbyGuid, nullptr);
-    EXPECT_EQ(std::vector<unsigned char>(pbyGuid, pbyGuid + 16), std::vector<unsigned char>(16, 0));
-    const int* pnService = Module().Data<int>("xass_gbService");
-    ASSERT_NE(pnService, nullptr);
-    EXPECT_EQ(*pnService, 0);
-
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE((i + pnAlign[i]) % 4 == 0 && pnAlign[i] < 4) << i;
     // The module is its own resource module: it answers no resource.
     typedef void* (*PFN_RES)(const _stMyModuleInfo*, unsigned, const wchar_t*, unsigned*);
     auto pfnRes = reinterpret_cast<PFN_RES>(dlsym(Module().h, "DLLRES_pLoadResourceModule"));
@@ -159,13 +145,10 @@ TEST(ModuleProtocol, CommandeComposanteLoadsMessagesAndUsageBits)
     ASSERT_MODULE();
     const STModule& m = Module();
     const unsigned kMissing = 9999;
-
     EXPECT_EQ(m.Commande(4, reinterpret_cast<void*>(uintptr_t{ZTMSG_NO_MEMORY})), 0);
     EXPECT_EQ(m.Commande(4, reinterpret_cast<void*>(uintptr_t{kMissing})), -1);
-    EXPECT_EQ(m.Commande(4, reinterpret_cast<void*>(uintptr_t{HOSTMSG_RUNTIME_ONLY})), -1);
-
     // The module's own text: what this library's loader reads from the same
-    // resource block.
+    // resource block; a missing id writes 0 into the block.
     wchar_t szAttendu[128];
     const int nAttendu = DLLRES_nLoadString(&gstMyModuleInfo32, ZTMSG_NO_MEMORY, szAttendu, 128);
     ASSERT_GT(nAttendu, 0);
@@ -174,12 +157,9 @@ TEST(ModuleProtocol, CommandeComposanteLoadsMessagesAndUsageBits)
     EXPECT_EQ(m.Commande(3, &st), nAttendu);
     EXPECT_EQ(st.nResultat, nAttendu);
     EXPECT_STREQ(sz, szAttendu);
-
-    // A missing id writes 0 into the block.
     st = {sizeof(st), kMissing, sz, 128, 77};
     EXPECT_EQ(m.Commande(3, &st), 0);
     EXPECT_EQ(st.nResultat, 0);
-
     // Blocks that cannot be the command's are refused untouched.
     EXPECT_EQ(m.Commande(3, nullptr), 0);
     sz[0] = L'#';
@@ -192,10 +172,9 @@ TEST(ModuleProtocol, CommandeComposanteLoadsMessagesAndUsageBits)
     EXPECT_EQ(m.Commande(3, &st), 0);
     EXPECT_EQ(st.nResultat, 0);
     EXPECT_TRUE(DLLRES_bForceInitRessource(m.pfnCommande));
-    EXPECT_EQ(m.Commande(5, &st), 0);
     EXPECT_EQ(m.Commande(-1, &st), 0);
-
-    // With the runtime's loader: its texts first, the module's otherwise.
+    // With the runtime's loader: its texts first, the module's otherwise;
+    // usage bits never ask the runtime.
     EXPECT_EQ(m.Commande(2, reinterpret_cast<void*>(TestHost().pfnMessageLoader())), 1);
     st = {sizeof(st), HOSTMSG_VALUE, sz, 128, 0};
     EXPECT_EQ(m.Commande(3, &st), 15);
@@ -207,10 +186,6 @@ TEST(ModuleProtocol, CommandeComposanteLoadsMessagesAndUsageBits)
     st = {sizeof(st), ZTMSG_NO_MEMORY, sz, 128, 0};
     EXPECT_EQ(m.Commande(3, &st), nAttendu);
     EXPECT_STREQ(sz, szAttendu);
-    st = {sizeof(st), kMissing, sz, 128, 77};
-    EXPECT_EQ(m.Commande(3, &st), 0);
-    EXPECT_EQ(st.nResultat, 0);
-    // Usage bits never ask the runtime.
     EXPECT_EQ(m.Commande(4, reinterpret_cast<void*>(uintptr_t{HOSTMSG_RUNTIME_ONLY})), -1);
 }
 
@@ -220,33 +195,23 @@ TEST(ModuleProtocol, InitialisationsAndTerminationsAreCounted)
     const STModule& m = Module();
     IHostStandIn& host = TestHost();
     const int nEnd = host.nModuleEndCalls();
-
     // The first 3985 initialises from the runtime, the second only counts;
     // the block's ILibShop spares the runtime's.
     const int nProduit = host.nServiceCalls(SERVICE_PRODUCT_CODE);
     const int nLibShop = host.nServiceCalls(SERVICE_LIBSHOP);
     STExecutionInit st = Block(hRuntime());
     EXPECT_EQ(m.Execution(EXECUTION_INIT, &st), 1u);
-    EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit + 1);
-    EXPECT_EQ(host.nServiceCalls(SERVICE_LIBSHOP), nLibShop);
     EXPECT_EQ(m.Execution(EXECUTION_INIT, &st), 1u);
     EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit + 1);
+    EXPECT_EQ(host.nServiceCalls(SERVICE_LIBSHOP), nLibShop);
 
     EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
     EXPECT_TRUE(bModuleHasSingleton());
     EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
     EXPECT_FALSE(bModuleHasSingleton());
-    // Without anything to end.
-    EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
-    EXPECT_FALSE(bModuleHasSingleton());
+    EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u) << "nothing to end";
     // The runtime ended the module itself: nothing is owed to it.
     EXPECT_EQ(host.nModuleEndCalls(), nEnd);
-
-    // A new 3985 initialises again from the runtime.
-    EXPECT_EQ(m.Execution(EXECUTION_INIT, &st), 1u);
-    EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit + 2);
-    EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
-    EXPECT_FALSE(bModuleHasSingleton());
 }
 
 TEST(ModuleProtocol, InitialisationBlockSizes)
@@ -254,11 +219,7 @@ TEST(ModuleProtocol, InitialisationBlockSizes)
     ASSERT_MODULE();
     const STModule& m = Module();
     IHostStandIn& host = TestHost();
-    STExecutionInit stComplet = Block(hRuntime());
-    ASSERT_EQ(m.Execution(EXECUTION_INIT, &stComplet), 1u);
-    ASSERT_EQ(m.Execution(EXECUTION_TERM), 1u);
     const int nProduit = host.nServiceCalls(SERVICE_PRODUCT_CODE);
-
     // Larger than the short form must carry all five fields; too small to
     // hold the handle is no block at all.
     EXPECT_EQ(m.Execution(EXECUTION_INIT, nullptr), 0u);
@@ -268,22 +229,11 @@ TEST(ModuleProtocol, InitialisationBlockSizes)
     }
     EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit);
     EXPECT_FALSE(bModuleHasSingleton());
-
     // The short form: the runtime is asked for its ILibShop.
     const int nLibShop = host.nServiceCalls(SERVICE_LIBSHOP);
     STExecutionInit st = Block(hRuntime(), 8);
     EXPECT_EQ(m.Execution(EXECUTION_INIT, &st), 1u);
     EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit + 1);
-    EXPECT_EQ(host.nServiceCalls(SERVICE_LIBSHOP), nLibShop + 1);
-    EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
-    EXPECT_FALSE(bModuleHasSingleton());
-
-    // A longer block is a full one.
-    struct {
-        STExecutionInit st;
-        uint32_t nExtra;
-    } stLong = {Block(hRuntime(), 24), 0};
-    EXPECT_EQ(m.Execution(EXECUTION_INIT, &stLong), 1u);
     EXPECT_EQ(host.nServiceCalls(SERVICE_LIBSHOP), nLibShop + 1);
     EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
     EXPECT_FALSE(bModuleHasSingleton());
@@ -297,28 +247,21 @@ TEST(ModuleProtocol, RuntimeWithoutExecutionEntry)
     const STModule& m = Module();
     IHostStandIn& host = TestHost();
     const int nProduit = host.nServiceCalls(SERVICE_PRODUCT_CODE);
-
     STExecutionInit stSans = Block(hNoExecution());
+    STExecutionInit st = Block(hRuntime());
     EXPECT_EQ(m.Execution(EXECUTION_INIT, &stSans), 0u);
     // The singleton stays without a runtime: later calls only count, even
     // with a runtime that has the entry.
     EXPECT_EQ(m.Execution(EXECUTION_INIT, &stSans), 1u);
-    STExecutionInit st = Block(hRuntime());
     EXPECT_EQ(m.Execution(EXECUTION_INIT, &st), 1u);
     EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit);
     EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
     EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
-
-    // Both counted calls are matched: a new 3985 initialises afresh.
-    EXPECT_EQ(m.Execution(EXECUTION_INIT, &st), 1u);
-    EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit + 1);
-    EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
-
     // A failed 3985 counts nothing: one 4875 ends its singleton at once.
     EXPECT_EQ(m.Execution(EXECUTION_INIT, &stSans), 0u);
     EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
     EXPECT_EQ(m.Execution(EXECUTION_INIT, &st), 1u);
-    EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit + 2);
+    EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit + 1);
     EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
     EXPECT_FALSE(bModuleHasSingleton());
 }
@@ -329,7 +272,6 @@ TEST(ModuleProtocol, DynamicTypesAndOtherCommands)
     const STModule& m = Module();
     IHostStandIn& host = TestHost();
     STExecutionInit st = Block(hRuntime());
-
     // No global factory: 1 without calling anything.
     host.SetGlobalFactoryVersion(-1);
     ASSERT_EQ(m.Execution(EXECUTION_INIT, &st), 1u);
@@ -337,9 +279,6 @@ TEST(ModuleProtocol, DynamicTypesAndOtherCommands)
     EXPECT_EQ(m.Execution(EXECUTION_DYNAMIC_TYPES), 1u);
     EXPECT_EQ(host.nFactoryCalls(), nFactory);
     EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
-    EXPECT_EQ(m.Execution(EXECUTION_DYNAMIC_TYPES), 1u);
-    EXPECT_EQ(host.nFactoryCalls(), nFactory);
-
     // A factory of version 1 asks for nothing more; above 1 the singleton
     // takes the dynamic types, and without it the answer is 2.
     host.SetGlobalFactoryVersion(1);
@@ -352,14 +291,10 @@ TEST(ModuleProtocol, DynamicTypesAndOtherCommands)
 
     EXPECT_EQ(m.Execution(EXECUTION_LANGUAGE_CHANGED), 1u);
     EXPECT_EQ(m.Execution(EXECUTION_DUMP_MEMORY), 0u);
-    EXPECT_EQ(m.Execution(EXECUTION_SET_LOCALE, host.pService(SERVICE_LOCALE)), 1u);
     EXPECT_EQ(m.Execution(12345), 0u);
     EXPECT_EQ(m.Execution(EXECUTION_SERVICE, reinterpret_cast<void*>(uintptr_t{1})), 0u);
-
     EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
     EXPECT_EQ(m.Execution(EXECUTION_DYNAMIC_TYPES), 2u);
-    EXPECT_EQ(m.Execution(EXECUTION_LANGUAGE_CHANGED), 1u);
-    EXPECT_EQ(m.Execution(EXECUTION_DUMP_MEMORY), 0u);
 }
 
 // The same protocol on this library's own singleton and statics.
@@ -395,39 +330,41 @@ TEST_F(ExecutionDLL, InitialisationBindsTheRuntimeServicesAndProduct)
     CInformationDLL::ms_piInformationComposante = nullptr;
     CInformationDLL::ms_pbMultithread = nullptr;
     CInformationDLL::ms_dwVersionActive = 19;
-
     STExecutionInit st = Block(hRuntime());
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     ASSERT_NE(gpclExecutionDLL32, nullptr);
     EXPECT_EQ(CBaseExecutionDLL::ms_nNbInitialisation, 1);
     EXPECT_EQ(CBaseExecutionDLL::s_hGetHinstanceVM(), hRuntime());
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(CInformationModule::ms_piStrMemAlloc), nService(SERVICE_STRING_ALLOCATOR));
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(CInformationDLL::ms_piInfoLocale), nService(SERVICE_LOCALE));
-    EXPECT_NE(CInformationModule::ms_piStrMemAlloc, nullptr);
-    EXPECT_NE(CInformationDLL::ms_piInfoLocale, nullptr);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(CInformationDLL::ms_piGlobalFactory), nService(SERVICE_GLOBAL_FACTORY));
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(CInformationDLL::ms_piCollecteurTopo), nService(SERVICE_TOPOLOGY));
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(CInformationDLL::ms_piInformationComposante),
-              nService(SERVICE_COMPONENT_INFO));
     EXPECT_EQ(CInformationDLL::ms_piLibShop, &nLibShopMarker);
-    EXPECT_EQ(static_cast<uintptr_t>(CInformationDLL::ms_nCodeProduitExecution), nService(SERVICE_PRODUCT_CODE));
-    EXPECT_EQ(static_cast<uintptr_t>(CInformationDLL::ms_nCodeProduitReel), nService(SERVICE_REAL_PRODUCT_CODE));
-    EXPECT_EQ(static_cast<uintptr_t>(CInformationDLL::ms_nLangueInterne), nService(SERVICE_LANGUAGE));
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(CInformationDLL::ms_pszNomProduit), nService(SERVICE_PRODUCT_NAME));
-    EXPECT_EQ(CInformationDLL::ms_dwOptions, nService(SERVICE_OPTIONS));
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(CInformationDLL::ms_pbMultithread), nService(SERVICE_MULTITHREAD));
-    ASSERT_GT(nService(SERVICE_VERSION), 19u);
-    EXPECT_EQ(CInformationDLL::ms_dwVersionActive, nService(SERVICE_VERSION));
+    const struct {
+        uintptr_t nBound;
+        unsigned nService;
+    } bindings[] = {
+        {reinterpret_cast<uintptr_t>(CInformationModule::ms_piStrMemAlloc), SERVICE_STRING_ALLOCATOR},
+        {reinterpret_cast<uintptr_t>(CInformationDLL::ms_piInfoLocale), SERVICE_LOCALE},
+        {reinterpret_cast<uintptr_t>(CInformationDLL::ms_piGlobalFactory), SERVICE_GLOBAL_FACTORY},
+        {reinterpret_cast<uintptr_t>(CInformationDLL::ms_piCollecteurTopo), SERVICE_TOPOLOGY},
+        {reinterpret_cast<uintptr_t>(CInformationDLL::ms_piInformationComposante), SERVICE_COMPONENT_INFO},
+        {static_cast<uintptr_t>(CInformationDLL::ms_nCodeProduitExecution), SERVICE_PRODUCT_CODE},
+        {static_cast<uintptr_t>(CInformationDLL::ms_nCodeProduitReel), SERVICE_REAL_PRODUCT_CODE},
+        {static_cast<uintptr_t>(CInformationDLL::ms_nLangueInterne), SERVICE_LANGUAGE},
+        {reinterpret_cast<uintptr_t>(CInformationDLL::ms_pszNomProduit), SERVICE_PRODUCT_NAME},
+        {CInformationDLL::ms_dwOptions, SERVICE_OPTIONS},
+        {reinterpret_cast<uintptr_t>(CInformationDLL::ms_pbMultithread), SERVICE_MULTITHREAD},
+        {CInformationDLL::ms_dwVersionActive, SERVICE_VERSION},
+    };
+    for (const auto& b : bindings) {
+        EXPECT_NE(nService(b.nService), 0u) << b.nService;
+        EXPECT_EQ(b.nBound, nService(b.nService)) << b.nService;
+    }
     EXPECT_EQ(Execution(EXECUTION_TERM, nullptr), 1u);
     EXPECT_EQ(gpclExecutionDLL32, nullptr);
     EXPECT_EQ(CBaseExecutionDLL::ms_nNbInitialisation, 0);
-
     // The active version is never lowered.
     CInformationDLL::ms_dwVersionActive = static_cast<unsigned>(nService(SERVICE_VERSION)) + 10;
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     EXPECT_EQ(CInformationDLL::ms_dwVersionActive, nService(SERVICE_VERSION) + 10);
     EXPECT_EQ(Execution(EXECUTION_TERM, nullptr), 1u);
-
     // Command 4878 replaces the locale service.
     IInfoLocale* piAutre = reinterpret_cast<IInfoLocale*>(&nLibShopMarker);
     EXPECT_EQ(Execution(EXECUTION_SET_LOCALE, piAutre), 1u);
@@ -439,31 +376,25 @@ TEST_F(ExecutionDLL, TerminationTellsTheRuntimeOnlyWhenOwed)
     IHostStandIn& host = TestHost();
     const int nEnd = host.nModuleEndCalls();
     STExecutionInit st = Block(hRuntime());
-
-    // Library shut-down after the runtime's 3985: the runtime is told.
+    // Library shut-down after the runtime's 3985: the runtime is told, and
+    // the count goes with the singleton: one 4875 ends the next one.
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     CBaseExecutionDLL::s_TermineDLL();
     EXPECT_EQ(gpclExecutionDLL32, nullptr);
     EXPECT_EQ(host.nModuleEndCalls(), nEnd + 1);
-    // ... and the count went with the singleton: one 4875 ends the next one.
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     EXPECT_EQ(Execution(EXECUTION_TERM, nullptr), 1u);
     EXPECT_EQ(gpclExecutionDLL32, nullptr);
-    CBaseExecutionDLL::s_TermineDLL();
-    EXPECT_EQ(host.nModuleEndCalls(), nEnd + 1);
-
     // Ended without telling the runtime.
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     CBaseExecutionDLL::s_TermineMoiMeme();
     EXPECT_EQ(gpclExecutionDLL32, nullptr);
     EXPECT_EQ(host.nModuleEndCalls(), nEnd + 1);
-
     // Started by the module itself: no product information, nothing owed.
     const int nProduit = host.nServiceCalls(SERVICE_PRODUCT_CODE);
     const int nAllocateur = host.nServiceCalls(SERVICE_STRING_ALLOCATOR);
     EXPECT_TRUE(CBaseExecutionDLL::s_bInitialiseMoiMeme(hRuntime()));
-    ASSERT_NE(gpclExecutionDLL32, nullptr);
     EXPECT_TRUE(CBaseExecutionDLL::s_bInitialiseMoiMeme(hRuntime()));
     EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit);
     EXPECT_EQ(host.nServiceCalls(SERVICE_STRING_ALLOCATOR), nAllocateur + 1);
@@ -471,8 +402,6 @@ TEST_F(ExecutionDLL, TerminationTellsTheRuntimeOnlyWhenOwed)
     EXPECT_EQ(gpclExecutionDLL32, nullptr);
     EXPECT_EQ(host.nModuleEndCalls(), nEnd + 1);
     EXPECT_FALSE(CBaseExecutionDLL::s_bInitialiseMoiMeme(hNoExecution()));
-    EXPECT_EQ(gpclExecutionDLL32, nullptr);
-
     // The common library shut-down: captions freed, runtime told once.
     void* hModule = &nLibShopMarker;
     EXPECT_TRUE(CMainCommun::bInitLibraryCommon(hModule));
@@ -498,32 +427,20 @@ TEST_F(ExecutionDLL, TerminationTellsTheRuntimeOnlyWhenOwed)
 
 TEST_F(ExecutionDLL, RuntimeQueries)
 {
-    IHostStandIn& host = TestHost();
+    // Without a runtime: nothing is called.
     wchar_t sz[64] = L"";
     EXPECT_FALSE(CBaseExecutionDLL::s_bRemplitPileC(1, sz, 64, 2));
     EXPECT_EQ(CBaseExecutionDLL::s_eGetModeSmartphone(), 0);
-    EXPECT_FALSE(CBaseExecutionDLL::_bUtiliseNET());
-    EXPECT_EQ(CBaseExecutionDLL::s_hGetHinstanceVM(), nullptr);
     CInformationDLL::ms_piLibShop = nullptr;
     CBaseExecutionDLL::s_InitLibShopMoiMeme();
     EXPECT_EQ(CInformationDLL::ms_piLibShop, nullptr);
 
     STExecutionInit st = Block(hRuntime());
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
-    const int nCalls = host.LastCallStack().nCalls;
+    const int nCalls = TestHost().LastCallStack().nCalls;
     EXPECT_TRUE(CBaseExecutionDLL::s_bRemplitPileC(5, sz, 64, 7));
-    const HostCallStackCall call = host.LastCallStack();
-    EXPECT_EQ(call.nCalls, nCalls + 1);
-    EXPECT_EQ(call.nA, 5);
-    EXPECT_EQ(call.pszBuffer, sz);
-    EXPECT_EQ(call.nCapacity, 64);
-    EXPECT_EQ(call.nC, 7);
-    EXPECT_GT(std::wcslen(sz), 0u);
-    // The runtime's failure is passed on.
-    EXPECT_FALSE(CBaseExecutionDLL::s_bRemplitPileC(5, nullptr, 0, 7));
-    EXPECT_EQ(static_cast<uintptr_t>(CBaseExecutionDLL::s_eGetModeSmartphone()), nService(SERVICE_SMARTPHONE));
-    EXPECT_EQ(CBaseExecutionDLL::_bUtiliseNET(), nService(SERVICE_DOTNET) != 0);
-
+    EXPECT_EQ(TestHost().LastCallStack().nCalls, nCalls + 1);
+    EXPECT_FALSE(CBaseExecutionDLL::s_bRemplitPileC(5, nullptr, 0, 7)) << "the runtime's failure is passed on";
     // ILibShop is asked only when none is held.
     CInformationDLL::ms_piLibShop = nullptr;
     CBaseExecutionDLL::s_InitLibShopMoiMeme();
@@ -531,10 +448,6 @@ TEST_F(ExecutionDLL, RuntimeQueries)
     CInformationDLL::ms_piLibShop = &nLibShopMarker;
     CBaseExecutionDLL::s_InitLibShopMoiMeme();
     EXPECT_EQ(CInformationDLL::ms_piLibShop, &nLibShopMarker);
-
-    // The base singleton's operations.
-    EXPECT_EQ(Execution(EXECUTION_DYNAMIC_TYPES, nullptr), 1u);
-    EXPECT_EQ(Execution(EXECUTION_DUMP_MEMORY, nullptr), 0u);
     EXPECT_EQ(Execution(EXECUTION_TERM, nullptr), 1u);
 }
 
@@ -547,13 +460,11 @@ int nAucuneRessource(STRessourceModule&)
 
 const _stMyModuleInfo kModuleSansMessages = {gstErrorDef32, NB_ERRORDEF32, 32, L"none.so", L"0", &nAucuneRessource};
 
-struct STCaptionAttendue {
+const struct {
     wchar_t* const* ppsz;
     unsigned nMessage;
     const wchar_t* pszDefaut;
-};
-
-const STCaptionAttendue kCaptions[] = {
+} kCaptions[] = {
     {&CZTVariant::s_pszDumpTQType, 25675, L"Type Tarsel"},
     {&CZTVariant::s_pszDumpADOType, 25680, L"Type ADO"},
     {&CZTVariant::s_pszDumpValue, 25670, L"Valeur"},
@@ -569,12 +480,10 @@ const STCaptionAttendue kCaptions[] = {
 TEST(ZTVariant, CaptionsComeFromTheMessagesOrTheBuiltInTexts)
 {
     ASSERT_EQ(gpfnLoadStringZTM, nullptr);
-
     // No message at all: the built-in texts.
     CZTVariant::InitQueryDumpRessources(&kModuleSansMessages);
-    for (const STCaptionAttendue& c : kCaptions)
+    for (const auto& c : kCaptions)
         EXPECT_EQ(Caption(*c.ppsz), c.pszDefaut) << c.nMessage;
-
     // The runtime's loader answers two of them, one longer than its first
     // buffer; loading again replaces the earlier captions.
     gpfnLoadStringZTM = TestHost().pfnMessageLoader();
@@ -585,123 +494,62 @@ TEST(ZTVariant, CaptionsComeFromTheMessagesOrTheBuiltInTexts)
     EXPECT_EQ(strADO.size(), size_t{HOSTMSG_LONG_LENGTH});
     EXPECT_EQ(strADO.compare(0, 18, L"ADO type (runtime)"), 0);
     EXPECT_EQ(Caption(CZTVariant::s_pszDumpDate), L"Date");
-
     // This module's own messages where it has them.
     CZTVariant::InitQueryDumpRessources();
-    for (const STCaptionAttendue& c : kCaptions) {
+    for (const auto& c : kCaptions) {
         CTString clTexte;
-        if (DLLRES_bLoadString(&gstMyModuleInfo32, c.nMessage, &clTexte) && clTexte.nTaille() > 0)
-            EXPECT_EQ(Caption(*c.ppsz), clTexte.pszGet()) << c.nMessage;
-        else
-            EXPECT_EQ(Caption(*c.ppsz), c.pszDefaut) << c.nMessage;
+        const bool bMessage = DLLRES_bLoadString(&gstMyModuleInfo32, c.nMessage, &clTexte) && clTexte.nTaille() > 0;
+        EXPECT_EQ(Caption(*c.ppsz), bMessage ? std::wstring(clTexte.pszGet()) : c.pszDefaut) << c.nMessage;
     }
-
     CZTVariant::FreeQueryDumpRessources();
-    for (const STCaptionAttendue& c : kCaptions)
+    for (const auto& c : kCaptions)
         EXPECT_EQ(*c.ppsz, nullptr) << c.nMessage;
-    CZTVariant::FreeQueryDumpRessources();   // nothing left to free twice
+    CZTVariant::FreeQueryDumpRessources();  // nothing left to free twice
 }
 
-TEST(User32, ProductLanguageMaps)
+TEST(User32, LanguagesStringsAndCharacterClass)
 {
     EXPECT_EQ(LANG_To_ELangueProduit(12), ELANGUEPRODUIT_FRANCAIS);
     EXPECT_EQ(LANG_To_ELangueProduit(4), ELANGUEPRODUIT_CHINOIS);
-    EXPECT_EQ(LANG_To_ELangueProduit(9), ELANGUEPRODUIT_ANGLAIS);
-    EXPECT_EQ(LANG_To_ELangueProduit(7), ELANGUEPRODUIT_ANGLAIS);
-    EXPECT_EQ(LANG_To_ELangueProduit(0), ELANGUEPRODUIT_ANGLAIS);
-    EXPECT_EQ(LANG_To_ELangueProduit(12 | 0x400), ELANGUEPRODUIT_ANGLAIS);  // a full LANGID is not primary
-    EXPECT_EQ(ELangueProduit_To_LANG(ELANGUEPRODUIT_FRANCAIS), 12u);
-    EXPECT_EQ(ELangueProduit_To_LANG(ELANGUEPRODUIT_ANGLAIS), 9u);
-    EXPECT_EQ(ELangueProduit_To_LANG(ELANGUEPRODUIT_CHINOIS), 4u);
-    EXPECT_EQ(ELangueProduit_To_LANG(static_cast<_ELangueProduit>(5)), 9u);
+    EXPECT_EQ(LANG_To_ELangueProduit(12 | 0x400), ELANGUEPRODUIT_ANGLAIS) << "a full LANGID is not primary";
     for (unsigned n : {4u, 9u, 12u})
         EXPECT_EQ(ELangueProduit_To_LANG(LANG_To_ELangueProduit(n)), n);
-}
-
-TEST(User32, WindowsVersionQueriesAreFalseAndStringResourcesAbsent)
-{
-    EXPECT_FALSE(bWindowsNT(0, 0));
-    EXPECT_FALSE(bWindowsNT(10, 0));
-    EXPECT_FALSE(bWindowsNT());
-    EXPECT_FALSE(bWindows2000());
-    EXPECT_FALSE(bWindowsXP());
-    EXPECT_FALSE(bWindows2003());
-    EXPECT_FALSE(bWindowsVista());
-    EXPECT_FALSE(bWindowsSeven());
-    EXPECT_FALSE(bWindows8());
-    EXPECT_FALSE(bWindowsSmartphone());
-    EXPECT_FALSE(bWindowsCE2002());
-    EXPECT_FALSE(bIsWindows64());
-
+    EXPECT_EQ(ELangueProduit_To_LANG(static_cast<_ELangueProduit>(5)), 9u);
+    // No string resources: an empty text.
     wchar_t szW[8] = L"old";
     char szA[8] = "old";
-    EXPECT_EQ(nEmule_LoadStringW(nullptr, 25193, szW, 8), 0);
-    EXPECT_EQ(nEmule_LoadStringA(nullptr, 25193, szA, 8), 0);
-    EXPECT_EQ(szW[0], 0);
-    EXPECT_EQ(szA[0], 0);
-    EXPECT_EQ(nEmule_LoadStringW(nullptr, 1, nullptr, 8), 0);
-    EXPECT_EQ(nEmule_LoadStringA(nullptr, 1, szA, 0), 0);
-}
+    EXPECT_EQ(nEmule_LoadStringW(nullptr, 25193, szW, 8) + nEmule_LoadStringA(nullptr, 25193, szA, 8), 0);
+    EXPECT_TRUE(szW[0] == 0 && szA[0] == 0);
 
-TEST(User32, IsCharAlphaNumericFollowsCodePage1252)
-{
-    // 10 digits, 52 ASCII letters, 8 letters in 0x80-0x9F (Š, Œ, Ž, š, œ, ž,
-    // Ÿ and ƒ), three superscript digits, 23 + 31 + 8 accented letters.
-    int nSet = 0;
     for (int c = 0; c < 256; ++c)
-        nSet += bEmule_IsCharAlphaNumericA(static_cast<char>(c));
-    EXPECT_EQ(nSet, 135);
-    for (int c : std::initializer_list<int>{'0', '9', 'A', 'Z', 'a', 'z', 0x83, 0x8A, 0x9F, 0xB2, 0xB3, 0xB9, 0xC0, 0xD6, 0xD8, 0xF6, 0xF8, 0xFF})
-        EXPECT_TRUE(bEmule_IsCharAlphaNumericA(static_cast<char>(c))) << c;
-    for (int c : std::initializer_list<int>{0, ' ', '/', ':', '@', '[', '`', '{', 0x7F, 0x80, 0x8B, 0xAA, 0xB5, 0xBA, 0xD7, 0xF7})
-        EXPECT_FALSE(bEmule_IsCharAlphaNumericA(static_cast<char>(c))) << c;
+        EXPECT_EQ(bEmule_IsCharAlphaNumericA(static_cast<char>(c)), bIsAlphaNumeric1252(c)) << c;
 }
 
 TEST(User32, Rectangles)
 {
-    const RECT a = {0, 0, 10, 10};
+    const RECT a = {0, 0, 10, 10}, b = {5, -5, 20, 8};
+    const RECT flat = {0, 5, 10, 5}, inverted = {10, 0, 0, 10};
     EXPECT_FALSE(bEmule_IsRectEmpty(&a));
-    const RECT flat = {0, 5, 10, 5};
-    const RECT narrow = {4, 0, 4, 10};
-    const RECT inverted = {10, 0, 0, 10};
     EXPECT_TRUE(bEmule_IsRectEmpty(&flat));
-    EXPECT_TRUE(bEmule_IsRectEmpty(&narrow));
     EXPECT_TRUE(bEmule_IsRectEmpty(&inverted));
     EXPECT_TRUE(bEmule_IsRectEmpty(nullptr));
-
-    RECT r = {1, 2, 3, 4};
+    // Edges wrap like 32-bit registers rather than overflow.
+    RECT r = {1, 2, INT_MAX, 4};
     EXPECT_TRUE(bEmule_OffsetRect(&r, 10, -5));
-    EXPECT_EQ(r.left, 11);
-    EXPECT_EQ(r.top, -3);
-    EXPECT_EQ(r.right, 13);
-    EXPECT_EQ(r.bottom, -1);
+    EXPECT_TRUE(r.left == 11 && r.top == -3 && r.right == INT_MIN + 9 && r.bottom == -1);
     EXPECT_FALSE(bEmule_OffsetRect(nullptr, 1, 1));
 
     RECT out;
-    const RECT b = {5, -5, 20, 8};
     EXPECT_TRUE(bEmule_IntersectRect(&out, &a, &b));
-    EXPECT_EQ(out.left, 5);
-    EXPECT_EQ(out.top, 0);
-    EXPECT_EQ(out.right, 10);
-    EXPECT_EQ(out.bottom, 8);
-    const RECT inside = {2, 3, 4, 5};
-    EXPECT_TRUE(bEmule_IntersectRect(&out, &inside, &a));
-    EXPECT_EQ(out.left, 2);
-    EXPECT_EQ(out.bottom, 5);
-
+    EXPECT_TRUE(out.left == 5 && out.top == 0 && out.right == 10 && out.bottom == 8);
     // Touching at an edge or a corner, apart, or empty: false, zeroed.
-    const RECT right = {10, 0, 20, 10};
-    const RECT below = {0, 10, 10, 20};
-    const RECT corner = {10, 10, 20, 20};
-    const RECT apart = {30, 30, 40, 40};
-    const RECT* others[] = {&right, &below, &corner, &apart, &flat, &inverted};
-    for (const RECT* p : others) {
-        out = RECT{7, 7, 7, 7};
-        EXPECT_FALSE(bEmule_IntersectRect(&out, &a, p));
-        EXPECT_TRUE(out.left == 0 && out.top == 0 && out.right == 0 && out.bottom == 0);
-        out = RECT{7, 7, 7, 7};
-        EXPECT_FALSE(bEmule_IntersectRect(&out, p, &a));
-        EXPECT_TRUE(out.left == 0 && out.top == 0 && out.right == 0 && out.bottom == 0);
+    const RECT right = {10, 0, 20, 10}, corner = {10, 10, 20, 20}, apart = {30, 30, 40, 40};
+    for (const RECT* p : {&right, &corner, &apart, &flat, &inverted}) {
+        for (bool bFirst : {true, false}) {
+            out = RECT{7, 7, 7, 7};
+            EXPECT_FALSE(bFirst ? bEmule_IntersectRect(&out, &a, p) : bEmule_IntersectRect(&out, p, &a));
+            EXPECT_TRUE(out.left == 0 && out.top == 0 && out.right == 0 && out.bottom == 0);
+        }
     }
     EXPECT_FALSE(bEmule_IntersectRect(nullptr, &a, &b));
     EXPECT_FALSE(bEmule_IntersectRect(&out, nullptr, &a));
@@ -715,7 +563,6 @@ TEST(ResourceLibrary, ResourcesOfAnotherLibrary)
     const char* p = static_cast<const char*>(
         DLLRES_pLoadResource(&gstMyModuleInfo32, hRes, HOSTRES_ID, HOSTRES_NAME, &nTaille));
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(nTaille, std::strlen(HOSTRES_TEXT));
     EXPECT_EQ(std::string(p, nTaille), HOSTRES_TEXT);
     EXPECT_EQ(DLLRES_pLoadResource(&gstMyModuleInfo32, hRes, HOSTRES_ID + 1, HOSTRES_NAME, &nTaille), nullptr);
     EXPECT_EQ(DLLRES_pLoadResource(&gstMyModuleInfo32, hNoExecution(), HOSTRES_ID, HOSTRES_NAME, &nTaille), nullptr);

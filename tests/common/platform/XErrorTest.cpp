@@ -52,6 +52,13 @@ wstring Dump(const CXError& e, unsigned nMask)
     return cl.pszGet();
 }
 
+wstring SysText(int nErrno)
+{
+    CTString cl;
+    cl.SetANSIEx(strerror(nErrno), -1, 65001);
+    return cl.pszGet();
+}
+
 // The debug line of an error site of this module.
 wstring DebugLine(unsigned nFile, unsigned nPoint)
 {
@@ -103,57 +110,34 @@ TEST(XError, RaiseByNumber)
     _CXErrorModule32 e;
     EXPECT_EQ(e.nGetModuleNumber(), 32u);
     EXPECT_EQ(e.eGetErrorLevel(), EL_NOERROR);
-    EXPECT_STREQ(e.pszGetUserMessage(), L"");
-    EXPECT_STREQ(e.pszGetModName(), L"");
-
     Raise(e, L"CUSTOMER", L"NAME", 7, 3, 53u, 12, 16, L"abc");
-    EXPECT_EQ(e.nGetUserErrorCode(), 53u);
-    EXPECT_EQ(e.nGetDetailId(), 53u);
-    EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR);
+    EXPECT_TRUE(e.nGetUserErrorCode() == 53 && e.nGetDetailId() == 53 && e.eGetErrorLevel() == EL_ERROR);
     ASSERT_EQ(e.nNumErrorId(), 1);
     EXPECT_EQ(e.nGetErrorId(0), 25621u);
     EXPECT_EQ(wstring(e.pszGetUserMessage()), Fmt(25621, 12, 16, L"abc"));
-    EXPECT_STREQ(e.pszGetModName(), L"zt190msql.so");
-    EXPECT_STREQ(e.pszGetModVersion(), L"19.0.3.0");
+    EXPECT_EQ(wstring(e.pszGetModName()) + L" " + e.pszGetModVersion(), L"zt190msql.so 19.0.3.0");
     EXPECT_STREQ(e.pszGetDebugMessage(), L"IEDUZARO=7.3\r\nModule=<DUZARO>\r\nVersion=<19.0.3.0>");
     EXPECT_EQ(e.nNumInfo(), 3);
     const void* p = nullptr;
-    ASSERT_TRUE(e.bGetInfo(EIT_LOGICALTABLENAME, &p));
-    EXPECT_STREQ(static_cast<const wchar_t*>(p), L"CUSTOMER");
     ASSERT_TRUE(e.bGetInfo(EIT_ITEMNAME, &p));
     EXPECT_STREQ(static_cast<const wchar_t*>(p), L"NAME");
     int n = 0;
     ASSERT_TRUE(e.bGetInfo(EIT_NATIVECODE, &p));
     memcpy(&n, &p, sizeof(n));
     EXPECT_EQ(n, 53);
-
-    // A second site: the table without an item, then no table at all.
-    _CXErrorModule32 e2;
-    Raise(e2, L"ORDERS", nullptr, 4, 12, 8u);
-    EXPECT_TRUE(e2.bHasInfo(EIT_LOGICALTABLENAME));
-    EXPECT_FALSE(e2.bHasInfo(EIT_ITEMNAME));
-    Raise(e2, L"", L"ITEM", 4, 13, 8u);
-    EXPECT_FALSE(e2.bHasInfo(EIT_LOGICALTABLENAME));
-    EXPECT_FALSE(e2.bHasInfo(EIT_ITEMNAME));
-    EXPECT_EQ(wstring(e2.pszGetDebugMessage()), DebugLine(4, 13));
-
     // The table's telling rows: detail numbers and levels.
-    e2.SetUserError(MOD, 17);
-    EXPECT_EQ(e2.nGetDetailId(), 28544u);
-    EXPECT_EQ(e2.eGetErrorLevel(), EL_ERROR);
-    e2.SetUserError(MOD, 21, L"T", L"I");
-    EXPECT_EQ(e2.nGetDetailId(), 21u);
-    EXPECT_EQ(e2.eGetErrorLevel(), EL_LEVEL2);
-    EXPECT_EQ(wstring(e2.pszGetUserMessage()), Fmt(28576, L"T", L"I"));
+    e.SetUserError(MOD, 17);
+    EXPECT_TRUE(e.nGetDetailId() == 28544 && e.eGetErrorLevel() == EL_ERROR);
+    e.SetUserError(MOD, 21, L"T", L"I");
+    EXPECT_TRUE(e.nGetDetailId() == 21 && e.eGetErrorLevel() == EL_LEVEL2);
+    EXPECT_EQ(wstring(e.pszGetUserMessage()), Fmt(28576, L"T", L"I"));
     EXPECT_EQ(CXError::nGetRessourceIdFromUserErrorCode(MOD, 320102), 3355u);
     EXPECT_EQ(CXError::nGetRessourceIdFromUserErrorCode(MOD, 3), 0u);
-
     // An unknown code: level 3, the code kept, a debug line.
-    e2.SetUserError(MOD, 8);
-    e2.ChangeUserError(MOD, 3);
-    EXPECT_EQ(e2.nGetUserErrorCode(), 8u);
-    EXPECT_EQ(e2.eGetErrorLevel(), EL_ERROR);
-    EXPECT_STREQ(e2.pszGetDebugMessage(),
+    e.SetUserError(MOD, 8);
+    e.ChangeUserError(MOD, 3);
+    EXPECT_TRUE(e.nGetUserErrorCode() == 8 && e.eGetErrorLevel() == EL_ERROR);
+    EXPECT_STREQ(e.pszGetDebugMessage(),
                  L"##(CXError)-Pas de definition d'erreur dans gstErrorDef pour l'identifiant <3>##");
 }
 
@@ -165,9 +149,6 @@ TEST(XError, MessagesAndConstructors)
     EXPECT_EQ(e.nGetUserErrorCode(), 8u);
     ASSERT_EQ(e.nNumErrorId(), 2);
     EXPECT_EQ(e.nGetErrorId(0), 28437u);
-    EXPECT_EQ(e.nGetErrorId(1), 25621u);
-    EXPECT_EQ(wstring(e.pszGetUserMessage()), Load(28437) + CRLF + Fmt(25621, 1, 2, L"v"));
-
     e.AddUserMessage(MOD, 28417, L"T1");
     e.AddUserMessageFirst(MOD, 25295);
     ASSERT_EQ(e.nNumErrorId(), 4);
@@ -175,36 +156,26 @@ TEST(XError, MessagesAndConstructors)
     EXPECT_EQ(e.nGetErrorId(3), 28417u);
     EXPECT_EQ(wstring(e.pszGetUserMessage()),
               Load(25295) + CRLF + Load(28437) + CRLF + Fmt(25621, 1, 2, L"v") + CRLF + Fmt(28417, L"T1"));
-
     // The debug form of the constructor.
-    CXError d(MOD, L"first line", 28417u);
-    EXPECT_EQ(d.nGetUserErrorCode(), 0u);
-    CXError d2(MOD, L"first line", 19u, L"T2");
-    EXPECT_EQ(wstring(d2.pszGetUserMessage()), Fmt(28417, L"T2"));
-    EXPECT_STREQ(d2.pszGetDebugMessage(), L"first line");
-    d2.AddDebugMessageFirst(L"zero");
-    d2.AddDebugMessageFirst(L"");
-    d2.AddDebugMessagePrintf(L"%s/%S/%d", L"wide", "narrow", 42);
-    EXPECT_STREQ(d2.pszGetDebugMessage(), L"zero\r\nfirst line\r\nwide/narrow/42");
-    d2.AddDebugMessage(MOD, 28851, 9u);
-    EXPECT_EQ(wstring(d2.pszGetDebugMessage()), wstring(L"zero\r\nfirst line\r\nwide/narrow/42\r\n") + Fmt(28851, 9u));
-
+    CXError d(MOD, L"first line", 19u, L"T2");
+    EXPECT_EQ(wstring(d.pszGetUserMessage()), Fmt(28417, L"T2"));
+    d.AddDebugMessageFirst(L"zero");
+    d.AddDebugMessageFirst(L"");
+    d.AddDebugMessagePrintf(L"%s/%S/%d", L"wide", "narrow", 42);
+    d.AddDebugMessage(MOD, 28851, 9u);
+    EXPECT_EQ(wstring(d.pszGetDebugMessage()), L"zero\r\nfirst line\r\nwide/narrow/42\r\n" + Fmt(28851, 9u));
     // A text of the caller in place of the resource; no id recorded.
     CXError t(MOD);
     t.SetUserErrorMessage(MOD, 8, L"own text");
-    EXPECT_EQ(t.nGetUserErrorCode(), 8u);
-    EXPECT_EQ(t.nNumErrorId(), 0);
+    EXPECT_TRUE(t.nGetUserErrorCode() == 8 && t.nNumErrorId() == 0);
     EXPECT_STREQ(t.pszGetUserMessage(), L"own text");
-
     // Joining: an empty field, a null text, text taken from the field itself.
     CXError j(MOD);
     j.AddUserMessageFirst(L"");
     j.AddUserMessageFirst(L"a");
     EXPECT_STREQ(j.pszGetUserMessage(), L"a\r\n");
     j.RAZUserMessage();
-    j.AddUserMessageNoFormat(L"");
     j.AddUserMessageNoFormat(nullptr);
-    EXPECT_STREQ(j.pszGetUserMessage(), L"");
     j.AddUserMessage(L"x");
     j.AddUserMessage(j.pszGetUserMessage());
     j.AddUserMessageFirst(j.pszGetUserMessage());
@@ -218,32 +189,21 @@ TEST(XError, MissingMessagesLeaveFallbacks)
 {
     // A definition whose message the catalogue lacks.
     CXError e(&s_stAutre, 1000u);
-    EXPECT_EQ(e.nGetModuleNumber(), 77u);
-    EXPECT_EQ(e.nGetUserErrorCode(), 1000u);
-    EXPECT_EQ(e.nGetDetailId(), 7u);
+    EXPECT_TRUE(e.nGetModuleNumber() == 77 && e.nGetDetailId() == 7);
     EXPECT_STREQ(e.pszGetModName(), L"other.so");
     EXPECT_STREQ(e.pszGetDebugMessage(), L"##(CXError)-Ressource <12345> non chargée##");
     EXPECT_NE(wstring(e.pszGetUserMessage()).find(L"12345"), wstring::npos);
-
     // A message whose text is empty.
     e.SetUserError(&s_stAutre, 1002);
     EXPECT_EQ(wstring(e.pszGetDebugMessage()).rfind(L"##(CXError)-Ressource <257> vide. LastError = <", 0), 0u);
     EXPECT_NE(wstring(e.pszGetUserMessage()).find(L"257"), wstring::npos);
-
     // The module's name stays that of the first module unless forced.
     e.SetUserError(&s_stAutre, 1001, 5u);
-    EXPECT_EQ(wstring(e.pszGetUserMessage()), Fmt(28851, 5u));
     EXPECT_EQ(e.eGetErrorLevel(), EL_LEVEL2);
     e.AddUserMessage(MOD, 28437);
     EXPECT_STREQ(e.pszGetModName(), L"other.so");
     e.InitModInfo(MOD, 1);
     EXPECT_STREQ(e.pszGetModName(), L"zt190msql.so");
-
-    e.AddUserMessage(MOD, 12346);
-    EXPECT_EQ(e.nGetErrorId(e.nNumErrorId() - 1), 12346u);
-    EXPECT_NE(wstring(e.pszGetDebugMessage()).find(L"##(CXError)-Ressource <12346> non chargée##"), wstring::npos);
-    EXPECT_NE(wstring(e.pszGetUserMessage()).find(L"12346"), wstring::npos);
-
     // The system form writes its failure line as the system message.
     e.SetSystemErrorMessage(MOD, 12347);
     EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"##(CXError)-Ressource <12347> non chargée##");
@@ -261,29 +221,16 @@ TEST(XError, LevelsAndReset)
     e.SetVMContext(L"caption", L"object", 10, 2);
     e.SetFunctionName(L"fn", 1);
     e.SetUserErrorCode55(9);
-
-    e.SetErrorLevel(EL_ERROR); // the same level: nothing changes
+    e.SetErrorLevel(EL_ERROR);  // the same level: nothing changes
     EXPECT_EQ(e.nGetUserErrorCode(), 53u);
     e.SetErrorLevel(static_cast<eERRORLEVEL>(0x10002));
     EXPECT_EQ(e.eGetErrorLevel(), static_cast<eERRORLEVEL>(0x10002));
     EXPECT_EQ(e.nGetNbSubError(), 1);
-
+    // No error: every field as in a new object, the module number kept.
     e.SetErrorLevel(EL_NOERROR);
-    EXPECT_EQ(e.eGetErrorLevel(), EL_NOERROR);
-    EXPECT_EQ(e.nGetUserErrorCode(), 0u);
-    EXPECT_EQ(e.nGetUserErrorCode55(), 0u);
-    EXPECT_EQ(e.nGetDetailId(), 0u);
-    EXPECT_EQ(e.dwGetSystemErrorCode(), 0u);
-    EXPECT_STREQ(e.pszGetUserMessage(), L"");
-    EXPECT_STREQ(e.pszGetDebugMessage(), L"");
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"");
-    EXPECT_STREQ(e.pszGetTraitmentCaption(), L"");
-    EXPECT_STREQ(e.pszGetObjectName(), L"");
-    EXPECT_STREQ(e.pszGetFunctionName(), L"");
-    EXPECT_STREQ(e.pszGetModName(), L"");
-    EXPECT_EQ(e.nNumErrorId(), 0);
-    EXPECT_EQ(e.nNumInfo(), 0);
-    EXPECT_EQ(e.nGetNbSubError(), 0);
+    const _CXErrorModule32 fresh;
+    EXPECT_EQ(Dump(e, 0xFFF), Dump(fresh, 0xFFF));
+    EXPECT_EQ(e.nGetUserErrorCode55() + e.nNumErrorId() + e.nNumInfo() + e.nGetNbSubError(), 0u);
     EXPECT_EQ(e.nGetModuleNumber(), 32u);
 }
 
@@ -302,26 +249,19 @@ TEST(XError, Infos)
     int nLu = 0;
     memcpy(&nLu, &p, sizeof(nLu));
     EXPECT_EQ(nLu, 6);
-
     // Ignored: a null value, types that cannot be stored.
     e.AddInfo(EIT_ITEMNAME, nullptr);
-    e.AddInfo(static_cast<eERRORINFOTYPE>(34), L"x");
-    e.AddInfo(static_cast<eERRORINFOTYPE>(0), L"x");
-    e.AddInfo(static_cast<eERRORINFOTYPE>(39), L"x");
+    for (int nType : {0, 34, 39})
+        e.AddInfo(static_cast<eERRORINFOTYPE>(nType), L"x");
     EXPECT_EQ(e.nNumInfo(), 1);
-    e.GetInfo(1, &eType, &p);
-    EXPECT_EQ(eType, 0);
-
     // Texts are copied; storing the stored text again is safe.
     wchar_t sz[] = L"table";
     e.AddInfo(EIT_LOGICALTABLENAME, sz);
     sz[0] = L'X';
     ASSERT_TRUE(e.bGetInfo(EIT_LOGICALTABLENAME, &p));
-    EXPECT_STREQ(static_cast<const wchar_t*>(p), L"table");
     e.AddInfo(EIT_LOGICALTABLENAME, p);
     ASSERT_TRUE(e.bGetInfo(EIT_LOGICALTABLENAME, &p));
     EXPECT_STREQ(static_cast<const wchar_t*>(p), L"table");
-
     // 64-bit values go into the 8 bytes the value argument points to.
     long long ll = 123456789012LL;
     e.AddInfo(EIT_RECNUM, &ll);
@@ -329,7 +269,6 @@ TEST(XError, Infos)
     e.GetInfo(2, &eType, reinterpret_cast<const void**>(&llLu));
     EXPECT_EQ(eType, EIT_RECNUM);
     EXPECT_EQ(llLu, 123456789012LL);
-
     // A data access: one reference however often it is stored.
     int nDetruits = 0;
     CCounted* pA = new CCounted(&nDetruits);
@@ -340,56 +279,36 @@ TEST(XError, Infos)
     EXPECT_EQ(pA->m_nRefCount, 2);
     e.AddInfo(EIT_DATAACCESS, pB);
     EXPECT_EQ(pA->m_nRefCount, 1);
-    EXPECT_EQ(pB->m_nRefCount, 1);
     e.DeleteInfo(EIT_DATAACCESS);
     EXPECT_EQ(nDetruits, 1);
-    EXPECT_FALSE(e.bHasInfo(EIT_DATAACCESS));
     e.AddInfo(EIT_DATAACCESS, pA);
-    EXPECT_EQ(pA->m_nRefCount, 2);
-
     CException x;
     e.AddInfo(EIT_EXCEPTIONDOTNET, &x);
-    EXPECT_EQ(x.m_nRef, 2u);
     e.AddInfo(EIT_EXCEPTIONDOTNET, &x);
     EXPECT_EQ(x.m_nRef, 2u);
-
-    // The bit set.
-    EXPECT_FALSE(e.__bGetXInfo(0x4));
-    e.__SetXInfo(0x4 | 0x10, true);
-    e.__SetXInfo(0x10, false);
-    EXPECT_TRUE(e.__bGetXInfo(0x4));
-    EXPECT_FALSE(e.__bGetXInfo(0x10));
-
     pA->dwRelease();
     e.RAZ();
     EXPECT_EQ(nDetruits, 2);
     EXPECT_EQ(x.m_nRef, 1u);
     EXPECT_EQ(e.nNumInfo(), 0);
-
     // Report lines.
-    CTString cl;
-    CXError::DumpInfo(EIT_ITEMNAME, L"", &cl);
-    EXPECT_STREQ(cl.pszGet(), L"EIT_ITEMNAME : <>");
-    cl.Vide();
-    CXError::DumpInfo(EIT_PILETQ, L"stack", &cl);
-    EXPECT_STREQ(cl.pszGet(), L"EIT_PILETQ :\r\nstack");
-    cl.Vide();
-    CXError::DumpInfo(EIT_LOCKINFO, L"lock", &cl);
-    EXPECT_STREQ(cl.pszGet(), L"EIT_LOCKINFO : lock");
-    cl.Vide();
     n = -5;
-    CXError::DumpInfo(EIT_BASECODE, &n, &cl);
-    EXPECT_STREQ(cl.pszGet(), L"EIT_BASECODE : <-5>");
-    cl.Vide();
     ll = -9000000000LL;
-    CXError::DumpInfo(EIT_HLOCKTIME, &ll, &cl);
-    EXPECT_STREQ(cl.pszGet(), L"EIT_HLOCKTIME : <-9000000000>");
-    cl.Vide();
-    CXError::DumpInfo(EIT_EXCEPTIONDOTNET, &x, &cl);
-    EXPECT_STREQ(cl.pszGet(), L"EIT_EXCEPTIONDOTNET");
-    cl.Vide();
-    CXError::DumpInfo(static_cast<eERRORINFOTYPE>(29), &x, &cl);
-    EXPECT_STREQ(cl.pszGet(), L"");
+    const struct {
+        int nType;
+        const void* pValue;
+        const wchar_t* pszLine;
+    } lines[] = {
+        {EIT_ITEMNAME, L"", L"EIT_ITEMNAME : <>"},         {EIT_PILETQ, L"stack", L"EIT_PILETQ :\r\nstack"},
+        {EIT_LOCKINFO, L"lock", L"EIT_LOCKINFO : lock"},   {EIT_BASECODE, &n, L"EIT_BASECODE : <-5>"},
+        {EIT_HLOCKTIME, &ll, L"EIT_HLOCKTIME : <-9000000000>"}, {EIT_EXCEPTIONDOTNET, &x, L"EIT_EXCEPTIONDOTNET"},
+        {29, &x, L""},
+    };
+    for (const auto& l : lines) {
+        CTString cl;
+        CXError::DumpInfo(static_cast<eERRORINFOTYPE>(l.nType), l.pValue, &cl);
+        EXPECT_STREQ(cl.pszGet(), l.pszLine) << l.nType;
+    }
 }
 
 TEST(XError, SubErrors)
@@ -398,42 +317,34 @@ TEST(XError, SubErrors)
     e.SetUserError(MOD, 8);
     CXError s1(MOD, 53u, 1, 2, L"one");
     CXError s2(MOD, 19u, L"two");
-    s2.AddInfo(EIT_ITEMNAME, L"item");
-
     e.AddSubError(&s1);
     e.AddSubError(&s2);
     ASSERT_EQ(e.nGetNbSubError(), 2);
     // Only the first sub-error's message joins the parent's.
     EXPECT_EQ(wstring(e.pszGetUserMessage()), Load(28437) + CRLF + Fmt(25621, 1, 2, L"one"));
     EXPECT_EQ(e.pclGetSubError(1)->nGetUserErrorCode(), 19u);
-    EXPECT_TRUE(e.pclGetSubError(1)->bHasInfo(EIT_ITEMNAME));
-    EXPECT_EQ(e.pclGetSubError(0)->nGetModuleNumber(), 32u);
-    EXPECT_EQ(s1.nGetUserErrorCode(), 53u); // copied, not taken
+    EXPECT_EQ(s1.nGetUserErrorCode(), 53u);  // copied, not taken
     EXPECT_EQ(e.pclGetSubError(2), nullptr);
     EXPECT_EQ(e.pclGetSubError(-1), nullptr);
-
     // Moved: the source is left clear.
     CXError s3(MOD, 19u, L"three");
     s3.AddSubError(&s1);
     e.AddSubErrorLight(&s3);
     EXPECT_EQ(s3.eGetErrorLevel(), EL_NOERROR);
     EXPECT_STREQ(s3.pszGetUserMessage(), L"");
-    EXPECT_EQ(s3.nGetNbSubError(), 0);
-    EXPECT_EQ(s3.nNumErrorId(), 0);
+    EXPECT_EQ(s3.nGetNbSubError() + s3.nNumErrorId(), 0);
     ASSERT_EQ(e.nGetNbSubError(), 3);
     EXPECT_EQ(e.pclGetSubError(2)->nGetNbSubError(), 1);
     EXPECT_EQ(e.pclGetSubError(2)->nGetErrorId(0), 28417u);
-
-    // A first sub-error that brings no message.
+    // A first sub-error that brings no message; one moved into itself.
     CXError f(MOD);
     f.SetUserError(MOD, 8);
     CXError s4(MOD, 19u, L"four");
     f.AddSubErrorLightNoUserMessage(&s4);
     EXPECT_EQ(wstring(f.pszGetUserMessage()), Load(28437));
     f.DeleteAllSubError();
-    EXPECT_EQ(f.nGetNbSubError(), 0);
     EXPECT_EQ(f.pclGetSubError(0), nullptr);
-    f.AddSubErrorLight(&f); // into itself: nothing
+    f.AddSubErrorLight(&f);
     EXPECT_EQ(f.nGetNbSubError(), 0);
     EXPECT_EQ(f.nGetUserErrorCode(), 8u);
 }
@@ -452,38 +363,30 @@ TEST(XError, CopyAndAssignment)
         e.SetFunctionName(L"fn", 3);
         e.SetUserErrorCode55(55);
         CXError s(MOD, 19u, L"sub");
-        s.AddSubError(&s); // a sub-error with its own sub-error
+        s.AddSubError(&s);  // a sub-error with its own sub-error
         e.AddSubErrorLightNoUserMessage(&s);
-
         // A plain copy belongs to no module: the data access stays behind.
         CXError c(e);
         EXPECT_EQ(c.nGetModuleNumber(), 0u);
         EXPECT_FALSE(c.bHasInfo(EIT_DATAACCESS));
         EXPECT_EQ(c.nNumInfo(), 3);
-        EXPECT_EQ(wstring(Dump(c, 0x80000FFF & ~0x200u)), Dump(e, 0x80000FFF & ~0x200u));
+        EXPECT_EQ(Dump(c, 0x80000FFF & ~0x200u), Dump(e, 0x80000FFF & ~0x200u));
         EXPECT_EQ(c.nGetUserErrorCode55(), 55u);
-        EXPECT_EQ(c.wGetTraitmentLine(), 7);
         EXPECT_EQ(c.nGetFunctionSyntax(), 3);
-
-        // A copy of this module keeps it, with a reference of its own.
+        // A copy of this module keeps it, with a reference of its own; deep:
+        // changing the original leaves the copy.
         _CXErrorModule32 m(e);
-        EXPECT_TRUE(m.bHasInfo(EIT_DATAACCESS));
         EXPECT_EQ(pAcces->m_nRefCount, 3);
         EXPECT_EQ(Dump(m, 0x80000FFF), Dump(e, 0x80000FFF));
         ASSERT_EQ(m.nGetNbSubError(), 1);
-        EXPECT_NE(m.pclGetSubError(0), e.pclGetSubError(0));
         EXPECT_EQ(m.pclGetSubError(0)->nGetNbSubError(), 1);
-
-        // Deep: changing the original leaves the copy.
         e.pclGetSubError(0)->SetUserError(MOD, 8);
         EXPECT_EQ(m.pclGetSubError(0)->nGetUserErrorCode(), 19u);
-
         // Onto itself: nothing changes.
-        wstring clAvant = Dump(m, 0xFFF);
+        const wstring clAvant = Dump(m, 0xFFF);
         m.Copy(m);
         m = m;
         EXPECT_EQ(Dump(m, 0xFFF), clAvant);
-
         // Copy keeps the target's sub-errors; assignment replaces them.
         _CXErrorModule32 k;
         k.SetUserError(MOD, 8);
@@ -492,50 +395,42 @@ TEST(XError, CopyAndAssignment)
         k.Copy(m);
         EXPECT_EQ(k.nGetNbSubError(), 2);
         EXPECT_EQ(k.pclGetSubError(0)->nGetUserErrorCode(), 17u);
-        EXPECT_EQ(wstring(k.pszGetUserMessage()), wstring(m.pszGetUserMessage()));
         _CXErrorModule32 a;
         a.AddSubError(&ks);
         a = m;
         EXPECT_EQ(Dump(a, 0xFFF), Dump(m, 0xFFF));
         EXPECT_EQ(pAcces->m_nRefCount, 5);
-
         // Assigned from one of its own sub-errors.
         a = *a.pclGetSubError(0);
         EXPECT_EQ(a.nGetUserErrorCode(), 19u);
         EXPECT_EQ(a.nGetNbSubError(), 1);
         EXPECT_FALSE(a.bHasInfo(EIT_DATAACCESS));
-
-        // Moved: the source is clear, the reference goes with the error.
+        // Moved: the source is clear, the reference goes with the error;
+        // into another module the data access is released.
         _CXErrorModule32 l;
         l.LightCopy(&m);
-        EXPECT_EQ(m.eGetErrorLevel(), EL_NOERROR);
-        EXPECT_EQ(m.nNumInfo(), 0);
-        EXPECT_EQ(m.nGetNbSubError(), 0);
-        EXPECT_STREQ(m.pszGetModName(), L"");
+        EXPECT_EQ(Dump(m, 0xFFF), Dump(_CXErrorModule32(), 0xFFF));
         EXPECT_EQ(l.nGetUserErrorCode(), 53u);
         EXPECT_EQ(l.nGetNbSubError(), 1);
         EXPECT_EQ(pAcces->m_nRefCount, 4);
-        // Into another module: the data access is released.
         CXError o(&s_stAutre, &l, 1);
         EXPECT_FALSE(o.bHasInfo(EIT_DATAACCESS));
         EXPECT_EQ(pAcces->m_nRefCount, 3);
-        EXPECT_EQ(o.nGetNbSubError(), 1);
     }
     EXPECT_EQ(pAcces->m_nRefCount, 1);
     pAcces->dwRelease();
     EXPECT_EQ(nDetruits, 1);
 }
 
-TEST(XError, SetAnyError)
+TEST(XError, SetAnyErrorAndNoMemory)
 {
-    struct {
+    const struct {
         int nStatus;
-        unsigned nCode;
-        unsigned nResource;
+        unsigned nCode, nResource;
         bool bTypes;
     } tab[] = {
-        {1, 65, 25298, true}, {101, 61, 25294, false}, {104, 66, 25292, true},
-        {105, 60, 25293, false}, {106, 64, 25297, true}, {107, 63, 25296, false},
+        {1, 65, 25298, true},    {101, 61, 25294, false}, {104, 66, 25292, true},
+        {105, 60, 25293, false}, {106, 64, 25297, true},  {107, 63, 25296, false},
     };
     for (const auto& t : tab) {
         CXError e(MOD);
@@ -547,77 +442,73 @@ TEST(XError, SetAnyError)
         EXPECT_EQ(wstring(e.pszGetUserMessage()), t.bTypes ? Fmt(t.nResource, 16, 26) : Fmt(t.nResource))
             << t.nStatus;
     }
-
-    CXError e(MOD, 8u);
-    e.SetAnyError(MOD, 0, 1, 2);
-    EXPECT_EQ(e.eGetErrorLevel(), EL_NOERROR);
-    EXPECT_STREQ(e.pszGetUserMessage(), L"");
-
-    // Out of memory.
-    e.SetAnyError(MOD, 100, 1, 2);
-    EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR);
-    EXPECT_EQ(e.dwGetSystemErrorCode(), 12u);
-    EXPECT_EQ(wstring(e.pszGetUserMessage()), Load(25193));
-    ASSERT_EQ(e.nNumErrorId(), 1);
-    EXPECT_EQ(e.nGetErrorId(0), 25193u);
-    CTString clSys;
-    clSys.SetANSIEx(strerror(12), -1, 65001);
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), clSys.pszGet());
-    EXPECT_STREQ(e.pszGetModName(), L"zt190msql.so");
-
-    // A status without an error of its own: the failed conversion.
+    // A status without an error of its own: the failed conversion, naming it.
     for (int nStatus : {102, 103, 108, 110, 250}) {
         CXError u(MOD);
         u.SetAnyError(MOD, nStatus, 16, 26);
         EXPECT_EQ(u.nGetUserErrorCode(), 53u);
-        EXPECT_EQ(u.eGetErrorLevel(), EL_ERROR);
-        wstring cl = u.pszGetUserMessage();
         ASSERT_EQ(u.nNumErrorId(), 1);
         EXPECT_EQ(u.nGetErrorId(0), 25621u);
-        EXPECT_NE(cl.find(std::to_wstring(nStatus)), wstring::npos) << nStatus;
+        EXPECT_NE(wstring(u.pszGetUserMessage()).find(std::to_wstring(nStatus)), wstring::npos) << nStatus;
     }
+    CXError e(MOD, 8u);
+    e.SetAnyError(MOD, 0, 1, 2);
+    EXPECT_EQ(e.eGetErrorLevel(), EL_NOERROR);
+    EXPECT_STREQ(e.pszGetUserMessage(), L"");
+    e.SetAnyError(MOD, 100, 1, 2);  // out of memory
+    EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR);
+    EXPECT_EQ(e.dwGetSystemErrorCode(), 12u);
+    EXPECT_EQ(wstring(e.pszGetUserMessage()), Load(25193));
+    EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), SysText(12));
+    EXPECT_STREQ(e.pszGetModName(), L"zt190msql.so");
+    // The direct form is an error (level 3) without sub-errors; filed as a
+    // sub-error, its message leads the parent's.
+    CXError m(MOD, 53u, 1, 2, L"x");
+    m.AddSubError(&m);
+    errno = 0;
+    m.SetErrorNoMemory();
+    EXPECT_EQ(m.eGetErrorLevel(), EL_ERROR);
+    EXPECT_EQ(m.nGetUserErrorCode(), 0u);
+    EXPECT_EQ(m.nGetNbSubError(), 0);
+    EXPECT_EQ(m.dwGetSystemErrorCode(), 12u);
+    EXPECT_EQ(wstring(m.pszGetUserMessage()), Load(25193));
+    EXPECT_EQ(wstring(m.pszGetSystemErrorMessage()), SysText(12));
+    _CXErrorModule32 p;
+    p.AddSubError(&m);
+    EXPECT_EQ(wstring(p.pszGetUserMessage()), Load(25193));
 }
 
 TEST(XError, SystemErrors)
 {
     CXError e(MOD);
-    CTString cl;
     errno = ENOENT;
     e.SetSystemErrorParam(3);
-    cl.SetANSIEx(strerror(ENOENT), -1, 65001);
     EXPECT_EQ(e.dwGetSystemErrorCode(), 3u);
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), cl.pszGet());
+    EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), SysText(ENOENT));
     errno = static_cast<int>(0x80000001u);
     e.SetSystemErrorParam(0x80000000u);
-    cl.SetANSIEx(strerror(11), -1, 65001);
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), cl.pszGet());
+    EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), SysText(11));
     e.SetSystemErrorParam(0);
     EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"");
 
     e.SetSystemErrorMessageA("d\xC3\xA9j\xC3\xA0");
     EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"d\u00E9j\u00E0");
-    e.SetSystemErrorMessageA("");
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"");
     e.SetSystemErrorMessagePrintf(7, L"%s-%S-%u", L"w", "n", 8u);
     EXPECT_EQ(e.dwGetSystemErrorCode(), 7u);
     EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"w-n-8");
     e.SetSystemErrorMessagePrintf(L"%d%%", 50);
     EXPECT_EQ(e.dwGetSystemErrorCode(), 0u);
     EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"50%");
-    e.SetSystemError(4, L"four");
-    e.SetSystemErrorMessage(L"text");
-    EXPECT_EQ(e.dwGetSystemErrorCode(), 0u);
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"text");
     e.SetSystemErrorForGetHostBy(1);
     EXPECT_EQ(e.dwGetSystemErrorCode(), 1u);
     EXPECT_STRNE(e.pszGetSystemErrorMessage(), L"");
 }
 
-TEST(XError, DumpOfClearError)
+TEST(XError, DumpOfClearAndUserErrors)
 {
-    CXError e(MOD);
-    EXPECT_EQ(Dump(e, 0x80000FFF), Fmt(28851, 0u) + CRLF + Load(28847) + CRLF);
-    EXPECT_EQ(Dump(e, 0xFFF), Load(28858) + CRLF +                                              //
+    CXError c(MOD);
+    EXPECT_EQ(Dump(c, 0x80000FFF), Fmt(28851, 0u) + CRLF + Load(28847) + CRLF);
+    EXPECT_EQ(Dump(c, 0xFFF), Load(28858) + CRLF +                                              //
                                   CRLF + Fmt(28851, 0u) + CRLF + Load(28847) + CRLF +            //
                                   CRLF + Fmt(28852, 0u) + CRLF +                                 //
                                   CRLF + Load(28854) + CRLF + Load(28856) + CRLF +               //
@@ -625,39 +516,26 @@ TEST(XError, DumpOfClearError)
                                   CRLF + Load(28862) + CRLF);
     // The dump appends, and the text form gives the same.
     CTString cl(L"head:");
-    e.StringDump(cl, static_cast<eXERROR_INFO>(0x8));
+    c.StringDump(cl, static_cast<eXERROR_INFO>(0x8));
     EXPECT_EQ(wstring(cl.pszGet()), L"head:" + Fmt(28851, 0u) + CRLF);
-    EXPECT_STREQ(e.StringDump(XEI_DEFAULT).pszGet(), Dump(e, 0x80000FFF).c_str());
-    EXPECT_EQ(Dump(e, 0), L"");
-}
+    EXPECT_STREQ(c.StringDump(XEI_DEFAULT).pszGet(), Dump(c, 0x80000FFF).c_str());
+    EXPECT_EQ(Dump(c, 0), L"");
 
-TEST(XError, DumpOfUserError)
-{
     _CXErrorModule32 e;
     e.SetUserError(MOD, 53, 3, 4, L"val");
-    wstring clUser = Fmt(25621, 3, 4, L"val");
-    wstring clModule = Fmt(28842, L"zt190msql.so", L"19.0.3.0");
-    EXPECT_EQ(Dump(e, 0x80000FFF), Load(28857) + CRLF + clUser + CRLF +              //
-                                       CRLF + Fmt(28851, 53u) + CRLF + Load(28849) + CRLF + //
-                                       CRLF + clModule + CRLF + Fmt(28863, 53u) + CRLF);
-    EXPECT_EQ(Dump(e, 0xC0000FFF), clUser + CRLF +                                      //
-                                       CRLF + Fmt(28851, 53u) + CRLF + Load(28849) + CRLF + //
-                                       CRLF + clModule + CRLF + Fmt(28863, 53u) + CRLF);
-    EXPECT_EQ(Dump(e, 0xFFF), Load(28857) + CRLF + clUser + CRLF +                           //
-                                  CRLF + Fmt(28851, 53u) + CRLF + Load(28849) + CRLF +           //
-                                  CRLF + Fmt(28852, 0u) + CRLF +                                 //
-                                  CRLF + Load(28854) + CRLF + Load(28856) + CRLF +               //
-                                  CRLF + clModule + CRLF + Fmt(28863, 53u) + CRLF + Load(28860) + //
-                                  CRLF + Load(28862) + CRLF);
-
+    const wstring clUser = Fmt(25621, 3, 4, L"val");
+    const wstring clModule = Fmt(28842, L"zt190msql.so", L"19.0.3.0");
+    const wstring clTail = CRLF + Fmt(28851, 53u) + CRLF + Load(28849) + CRLF + //
+                           CRLF + clModule + CRLF + Fmt(28863, 53u) + CRLF;
+    EXPECT_EQ(Dump(e, 0x80000FFF), Load(28857) + CRLF + clUser + CRLF + clTail);
+    EXPECT_EQ(Dump(e, 0xC0000FFF), clUser + CRLF + clTail);
     // Levels by caption.
-    struct {
+    const struct {
         unsigned nLevel;
         wstring cl;
     } tab[] = {
-        {2, Load(28848)},          {0x40000004, Load(28849)}, {0x40000008, Load(28849)},
-        {0x10001, Load(25311)},    {0x10004, Load(25311)},    {0x20001, Load(25311)},
-        {7, Fmt(28850, 7)},        {0x10005, Fmt(28850, 0x10005)},
+        {2, Load(28848)},       {0x40000004, Load(28849)}, {0x40000008, Load(28849)}, {0x10001, Load(25311)},
+        {0x20001, Load(25311)}, {7, Fmt(28850, 7)},        {0x10005, Fmt(28850, 0x10005)},
     };
     for (const auto& t : tab) {
         e.SetErrorLevel(static_cast<eERRORLEVEL>(t.nLevel));
@@ -671,83 +549,38 @@ TEST(XError, DumpOfErrorWithInfosAndSubErrors)
     Raise(e, L"CUSTOMER", L"", 6, 2, 21u, L"CUSTOMER", L"ID");
     long long ll = 42;
     e.AddInfo(EIT_RECNUM, &ll);
-    e.AddInfo(EIT_NATIVEMESSAGE, L""); // an empty text is left out
+    e.AddInfo(EIT_NATIVEMESSAGE, L"");  // an empty text is left out
     e.AddInfo(EIT_PILEC, L"frame");
     e.SetVMContext(L"Click", L"BTN", 65535, 2);
     e.SetFunctionName(L"HReadFirst", 1);
     e.SetUserErrorCode55(77);
     e.SetSystemError(13, L"denied");
-
     _CXErrorModule32 s;
     Raise(s, nullptr, nullptr, 6, 3, 8u);
     e.AddSubErrorLightNoUserMessage(&s);
 
-    wstring clUser = Fmt(28576, L"CUSTOMER", L"ID");
-    wstring clModule = Fmt(28842, L"zt190msql.so", L"19.0.3.0");
-    wstring clSub = Load(28857) + CRLF + Load(28437) + CRLF +               //
-                    CRLF + Fmt(28851, 8u) + CRLF + Load(28849) + CRLF +        //
-                    CRLF + clModule + CRLF + Fmt(28863, 8u) + CRLF +           //
-                    Load(28859) + CRLF + DebugLine(6, 3) + CRLF +              //
-                    Load(28861) + CRLF + L"EIT_NATIVECODE : <8>";
-    wstring clAttendu = Load(28844) + CRLF + Fmt(25770, L"Click", L" (BTN)", 2u) + CRLF +
-                        Fmt(28846, L"HReadFirst", 1u) + CRLF +                        //
-                        CRLF + Load(28857) + CRLF + clUser + CRLF +                    //
-                        CRLF + Fmt(28851, 21u) + CRLF + Load(28848) + CRLF +           //
-                        CRLF + Fmt(28852, 77u) + CRLF +                                //
-                        CRLF + Fmt(28853, 13u) + CRLF + Load(28855) + CRLF + L"denied" + //
-                        CRLF + clModule + CRLF + Fmt(28863, 21u) + CRLF +              //
-                        Load(28859) + CRLF + DebugLine(6, 2) + CRLF +                  //
-                        Load(28861) + CRLF + L"EIT_LOGICALTABLENAME : <CUSTOMER>" +    //
-                        CRLF + L"EIT_NATIVECODE : <21>" + CRLF + L"EIT_RECNUM : <42>" + //
-                        CRLF + L"EIT_PILEC :\r\nframe" +                               //
-                        CRLF + CRLF + L"----- " + Fmt(28865, 1) + L" -----\r\n\r\n" + clSub + CRLF;
+    const wstring clModule = Fmt(28842, L"zt190msql.so", L"19.0.3.0");
+    const wstring clSub = Load(28857) + CRLF + Load(28437) + CRLF +        //
+                          CRLF + Fmt(28851, 8u) + CRLF + Load(28849) + CRLF + //
+                          CRLF + clModule + CRLF + Fmt(28863, 8u) + CRLF +    //
+                          Load(28859) + CRLF + DebugLine(6, 3) + CRLF +       //
+                          Load(28861) + CRLF + L"EIT_NATIVECODE : <8>";
+    const wstring clAttendu = Load(28844) + CRLF + Fmt(25770, L"Click", L" (BTN)", 2u) + CRLF +
+                              Fmt(28846, L"HReadFirst", 1u) + CRLF +                                 //
+                              CRLF + Load(28857) + CRLF + Fmt(28576, L"CUSTOMER", L"ID") + CRLF +     //
+                              CRLF + Fmt(28851, 21u) + CRLF + Load(28848) + CRLF +                    //
+                              CRLF + Fmt(28852, 77u) + CRLF +                                         //
+                              CRLF + Fmt(28853, 13u) + CRLF + Load(28855) + CRLF + L"denied" +        //
+                              CRLF + clModule + CRLF + Fmt(28863, 21u) + CRLF +                       //
+                              Load(28859) + CRLF + DebugLine(6, 2) + CRLF +                           //
+                              Load(28861) + CRLF + L"EIT_LOGICALTABLENAME : <CUSTOMER>" +             //
+                              CRLF + L"EIT_NATIVECODE : <21>" + CRLF + L"EIT_RECNUM : <42>" +         //
+                              CRLF + L"EIT_PILEC :\r\nframe" +                                        //
+                              CRLF + CRLF + L"----- " + Fmt(28865, 1) + L" -----\r\n\r\n" + clSub + CRLF;
     EXPECT_EQ(Dump(e, 0x80000FFF), clAttendu);
-
     // A known line: the processing line with it, and no object part.
     e.SetVMContext(L"Click", 12, 2);
     e.SetVMContext(static_cast<const wchar_t*>(nullptr));
     EXPECT_EQ(Dump(e, 0x2), Load(28844) + CRLF + Fmt(28845, L"Click", L"", 12u, 2u) + CRLF +
                                 Fmt(28846, L"HReadFirst", 1u) + CRLF);
-
-    // Every section kept: the empty ones show their caption.
-    _CXErrorModule32 s2;
-    Raise(s2, nullptr, nullptr, 6, 3, 8u);
-    _CXErrorModule32 c;
-    c.SetUserError(MOD, 8);
-    c.AddSubError(&s2);
-    c.AddSubError(&s2);
-    wstring clVide = CRLF + Fmt(28852, 0u) + CRLF +                  //
-                     CRLF + Load(28854) + CRLF + Load(28856) + CRLF;
-    wstring clSubTout = Load(28857) + CRLF + Load(28437) + CRLF +                  //
-                        CRLF + Fmt(28851, 8u) + CRLF + Load(28849) + CRLF + clVide + //
-                        CRLF + clModule + CRLF + Fmt(28863, 8u) + CRLF +              //
-                        Load(28859) + CRLF + DebugLine(6, 3) + CRLF +                 //
-                        Load(28861) + CRLF + L"EIT_NATIVECODE : <8>";
-    wstring clTout = Load(28857) + CRLF + Load(28437) + CRLF + Load(28437) + CRLF +          //
-                     CRLF + Fmt(28851, 8u) + CRLF + Load(28849) + CRLF + clVide +                //
-                     CRLF + clModule + CRLF + Fmt(28863, 8u) + CRLF + Load(28860) + CRLF +       //
-                     Load(28862) + CRLF +                                                        //
-                     CRLF + L"\r\n----- " + Fmt(28865, 1) + L" -----\r\n\r\n" + clSubTout + CRLF + //
-                     L"\r\n----- " + Fmt(28865, 2) + L" -----\r\n\r\n" + clSubTout + CRLF;
-    EXPECT_EQ(Dump(c, 0xFFF), clTout);
-}
-
-TEST(XError, NoMemory)
-{
-    CXError e(MOD, 53u, 1, 2, L"x");
-    e.AddSubError(&e);
-    errno = 0;
-    e.SetErrorNoMemory();
-    EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR);
-    EXPECT_EQ(e.nGetUserErrorCode(), 0u);
-    EXPECT_EQ(e.nGetNbSubError(), 0);
-    EXPECT_EQ(e.dwGetSystemErrorCode(), 12u);
-    EXPECT_EQ(wstring(e.pszGetUserMessage()), Load(25193));
-    CTString cl;
-    cl.SetANSIEx(strerror(12), -1, 65001);
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), cl.pszGet());
-    // Filed as a sub-error, its message leads the parent's.
-    _CXErrorModule32 p;
-    p.AddSubError(&e);
-    EXPECT_EQ(wstring(p.pszGetUserMessage()), Load(25193));
 }

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -62,30 +64,19 @@ TEST(XTime, ZeroAndConstruction)
 {
     CXTime zero;
     const tm& z = *zero.nGetTimeTm();
-    EXPECT_EQ(z.tm_year, -1900);
-    EXPECT_EQ(z.tm_mon, 0);
-    EXPECT_EQ(z.tm_mday, 1);
-    EXPECT_EQ(z.tm_hour + z.tm_min + z.tm_sec + zero.m_nMilli, 0);
-    EXPECT_EQ(z.tm_wday, -1);
-    EXPECT_EQ(z.tm_yday, -1);
-    EXPECT_EQ(z.tm_isdst, -1);
+    EXPECT_EQ(Text(zero), "0000-01-01 00:00:00.000");
+    EXPECT_TRUE(z.tm_wday == -1 && z.tm_yday == -1 && z.tm_isdst == -1);
 
     SYSTEMTIME st = {2023, 2, 2, 14, 9, 5, 7, 8};
     CXTime fromSt(st, 1);
     EXPECT_EQ(Text(fromSt), "2023-02-14 09:05:07.008");
     EXPECT_EQ(fromSt.nGetTimeTm()->tm_wday, 2);
-    EXPECT_EQ(fromSt.nGetTimeTm()->tm_yday, -1);
     EXPECT_EQ(fromSt.nGetTimeTm()->tm_isdst, 1);
-
     CXTime dos(static_cast<unsigned short>(0x5A4E), static_cast<unsigned short>(0x6B2F), 0);
     EXPECT_EQ(Text(dos), "2025-02-14 13:25:30.000");
-    EXPECT_EQ(dos.nGetTimeTm()->tm_isdst, 0);
-
     CXTime fields(2023, 0, 0, 25, 61, 70, -1);  // month and day raised, the rest as given
-    EXPECT_EQ(fields.nGetTimeTm()->tm_mon, 0);
-    EXPECT_EQ(fields.nGetTimeTm()->tm_mday, 1);
-    EXPECT_EQ(fields.nGetTimeTm()->tm_hour, 25);
-    EXPECT_EQ(fields.nGetTimeTm()->tm_sec, 70);
+    const tm& f = *fields.nGetTimeTm();
+    EXPECT_TRUE(f.tm_mon == 0 && f.tm_mday == 1 && f.tm_hour == 25 && f.tm_min == 61 && f.tm_sec == 70);
 
     CDateTime date;
     date.InitDate();
@@ -96,22 +87,10 @@ TEST(XTime, ZeroAndConstruction)
     date.InitDate();
     fromDate.SetTime(date);  // an empty date: year 0, January 1
     EXPECT_EQ(Text(fromDate), "0000-01-01 00:00:00.000");
-
     CXTime copy(fromSt);
-    EXPECT_EQ(Text(copy), Text(fromSt));
     EXPECT_EQ(memcmp(copy.nGetTimeTm(), fromSt.nGetTimeTm(), sizeof(tm)), 0);
-    CXTime assigned;
-    assigned = fromSt;
-    EXPECT_EQ(Text(assigned), Text(fromSt));
-
-    tm raw{};
-    raw.tm_year = 100;
-    raw.tm_mday = 3;
-    fromSt.SetTime(raw);
-    EXPECT_EQ(Text(fromSt), "2000-01-03 00:00:00.000");
-
+    EXPECT_EQ(copy.m_nMilli, 8);
     // SetTo0 keeps the daylight flag.
-    fromSt.nGetTimeTm()->tm_isdst = 1;
     fromSt.SetTo0();
     EXPECT_EQ(fromSt.nGetTimeTm()->tm_isdst, 1);
     EXPECT_EQ(Text(fromSt), "0000-01-01 00:00:00.000");
@@ -127,8 +106,6 @@ TEST(XTime, TimeTAndZones)
         EXPECT_EQ(Text(cl), "2100-03-01 01:02:03.000");
         EXPECT_EQ(cl.nGetTime32_t(), t2100);
         EXPECT_EQ(cl.nGetTime32_t_UTC(), t2100);
-        cl = static_cast<time_t>(2147483648LL);
-        EXPECT_EQ(Text(cl), "2038-01-19 03:14:08.000");
         cl = static_cast<time_t>(-1);
         EXPECT_EQ(Text(cl), "0000-01-01 00:00:00.000");
         EXPECT_EQ(CXTime::__s_nGetOffsetMkTime(), 0);
@@ -137,38 +114,33 @@ TEST(XTime, TimeTAndZones)
         CPinnedTimeZone tz("EST5");
         EXPECT_EQ(CXTime::__s_nGetOffsetMkTime(), -5 * 3600);
     }
-    {
-        CPinnedTimeZone tz(kParis);
-        const time_t winter = static_cast<time_t>(DaysFromCivil(2023, 11, 14) * 86400 + 22 * 3600);
-        const time_t summer = static_cast<time_t>(DaysFromCivil(2023, 7, 1) * 86400 + 12 * 3600);
-        CXTime cl(winter);
-        EXPECT_EQ(Text(cl), "2023-11-14 23:00:00.000");
-        cl.SetUTCTime(winter);
-        EXPECT_EQ(Text(cl), "2023-11-14 22:00:00.000");
-        cl = summer;
-        EXPECT_EQ(Text(cl), "2023-07-01 14:00:00.000");
-        EXPECT_EQ(cl.nGetTime32_t(), summer);
+    CPinnedTimeZone tz(kParis);
+    const time_t winter = static_cast<time_t>(DaysFromCivil(2023, 11, 14) * 86400 + 22 * 3600);
+    const time_t summer = static_cast<time_t>(DaysFromCivil(2023, 7, 1) * 86400 + 12 * 3600);
+    CXTime cl(winter);
+    EXPECT_EQ(Text(cl), "2023-11-14 23:00:00.000");
+    cl.SetUTCTime(winter);
+    EXPECT_EQ(Text(cl), "2023-11-14 22:00:00.000");
+    cl = summer;
+    EXPECT_EQ(Text(cl), "2023-07-01 14:00:00.000");
+    EXPECT_EQ(cl.nGetTime32_t(), summer);
+    // A record holding UTC gives its UTC time_t in either season.
+    CXTime utc(2023, 7, 1, 12, 0, 0, -1);
+    EXPECT_EQ(utc.nGetTime32_t_UTC(), summer);
+    utc.SetTime(2023, 11, 14, 22, 0, 0, -1);
+    EXPECT_EQ(utc.nGetTime32_t_UTC(), winter);
 
-        // A record holding UTC gives its UTC time_t in either season.
-        CXTime utc(2023, 7, 1, 12, 0, 0, -1);
-        EXPECT_EQ(utc.nGetTime32_t_UTC(), summer);
-        utc.SetTime(2023, 11, 14, 22, 0, 0, -1);
-        EXPECT_EQ(utc.nGetTime32_t_UTC(), winter);
-
-        tm local{}, back{};
-        local.tm_year = 123;
-        local.tm_mon = 6;
-        local.tm_mday = 1;
-        local.tm_hour = 14;
-        local.tm_isdst = -1;
-        tm out;
-        CXTime::Local2UTC(local, out);
-        EXPECT_EQ(out.tm_hour, 12);
-        CXTime::UTC2Local(out, back);
-        EXPECT_EQ(back.tm_hour, 14);
-        EXPECT_EQ(back.tm_mday, 1);
-        EXPECT_EQ(local.tm_hour, 14);  // inputs untouched
-    }
+    tm local{}, out, back;
+    local.tm_year = 123;
+    local.tm_mon = 6;
+    local.tm_mday = 1;
+    local.tm_hour = 14;
+    local.tm_isdst = -1;
+    CXTime::Local2UTC(local, out);
+    EXPECT_EQ(out.tm_hour, 12);
+    CXTime::UTC2Local(out, back);
+    EXPECT_TRUE(back.tm_hour == 14 && back.tm_mday == 1);
+    EXPECT_EQ(local.tm_hour, 14);  // inputs untouched
 }
 
 TEST(XTime, SystemAndFileTimes)
@@ -178,79 +150,60 @@ TEST(XTime, SystemAndFileTimes)
     CXTime cl(2023, 2, 14, 9, 5, 7, -1);
     cl.m_nMilli = 8;
     EXPECT_TRUE(cl.bGetAsSystemTime(st));
-    EXPECT_EQ(st.wYear, 2023);
-    EXPECT_EQ(st.wMonth, 2);
-    EXPECT_EQ(st.wDay, 14);
-    EXPECT_EQ(st.wHour, 9);
-    EXPECT_EQ(st.wMinute, 5);
-    EXPECT_EQ(st.wSecond, 7);
-    EXPECT_EQ(st.wMilliseconds, 8);
+    EXPECT_EQ(Text(CXTime(st, -1)), "2023-02-14 09:05:07.008");
     CXTime::GetAsSystemTime(st, *cl.nGetTimeTm());
     EXPECT_EQ(st.wMilliseconds, 0);
-
     // FILETIME: 100 ns since 1601; 2023-07-01 12:00 UTC is 14:00 in Paris.
-    const unsigned long long seconds = static_cast<unsigned long long>(DaysFromCivil(2023, 7, 1) -
-                                                                      DaysFromCivil(1601, 1, 1)) *
-                                           86400 +
-                                       12 * 3600;
-    const unsigned long long units = seconds * 10000000ULL;
+    const long long nUnix = DaysFromCivil(2023, 7, 1) * 86400LL + 12 * 3600;
+    const unsigned long long units = (nUnix - DaysFromCivil(1601, 1, 1) * 86400LL) * 10000000ULL;
     FILETIME ft = {static_cast<DWORD>(units), static_cast<DWORD>(units >> 32)};
     CXTime fromFt(ft, -1);
     EXPECT_EQ(Text(fromFt), "2023-07-01 14:00:00.000");
     FILETIME back;
     EXPECT_TRUE(fromFt.bGetAsFileTime(back));
-    EXPECT_EQ(back.dwLowDateTime, ft.dwLowDateTime);
-    EXPECT_EQ(back.dwHighDateTime, ft.dwHighDateTime);
+    EXPECT_TRUE(back.dwLowDateTime == ft.dwLowDateTime && back.dwHighDateTime == ft.dwHighDateTime);
 
     CDateTime date;
     date.InitDate();
     fromFt.m_nMilli = 250;
     fromFt.GetTQDateTime(&date);
-    EXPECT_EQ(date.m_wAnnee, 2023);
-    EXPECT_EQ(date.m_byMois, 7);
-    EXPECT_EQ(date.m_byJour, 1);
+    EXPECT_TRUE(date.m_wAnnee == 2023 && date.m_byMois == 7 && date.m_byJour == 1);
     EXPECT_EQ(date.m_dwHeure, 14u * 3600000 + 250);
-
     // The clock is set through the replaceable setter, never for real.
     PFN_SETCLOCK old = SetLocalTimeClock(CaptureClock);
     g_pLastClock = nullptr;
     EXPECT_TRUE(fromFt.bInitLocalTime());
     SetLocalTimeClock(old);
     ASSERT_NE(g_pLastClock, nullptr);
-    EXPECT_EQ(static_cast<long long>(g_lastClock.tv_sec), static_cast<long long>(seconds) -
-                                                              (DaysFromCivil(1970, 1, 1) - DaysFromCivil(1601, 1, 1)) *
-                                                                  86400);
-
+    EXPECT_EQ(static_cast<long long>(g_lastClock.tv_sec), nUnix);
     // Now, read around the call.
     const time_t before = time(nullptr);
     CXTime now;
     now.SetFromUTCTime();
     const time_t after = time(nullptr);
     EXPECT_EQ(now.nGetTimeTm()->tm_isdst, -1);
-    const time_t t = now.nGetTime32_t_UTC();
-    EXPECT_GE(t, before);
-    EXPECT_LE(t, after);
-    EXPECT_GE(CXTime::nGetCurrentTime(), before);
+    EXPECT_GE(now.nGetTime32_t_UTC(), before);
+    EXPECT_LE(now.nGetTime32_t_UTC(), after);
 }
 
 TEST(XTime, CalendarHelpers)
 {
-    EXPECT_TRUE(CXTime::bBissextile(2000));
-    EXPECT_FALSE(CXTime::bBissextile(1900));
-    EXPECT_FALSE(CXTime::bBissextile(1500));  // Gregorian rule throughout
-    EXPECT_TRUE(CXTime::bBissextile(2024));
+    // The Gregorian rule throughout; two-digit texts are centuries.
+    for (int y : {2000, 2024})
+        EXPECT_TRUE(CXTime::bBissextile(y)) << y;
+    for (int y : {1900, 1500, 2023})
+        EXPECT_FALSE(CXTime::bBissextile(y)) << y;
     EXPECT_TRUE(CXTime::bBissextile(L"2024"));
-    EXPECT_TRUE(CXTime::bBissextile(L"20"));  // 2000
-    EXPECT_FALSE(CXTime::bBissextile(L"21"));  // 2100
+    EXPECT_TRUE(CXTime::bBissextile(L"20"));
+    EXPECT_FALSE(CXTime::bBissextile(L"21"));
     EXPECT_EQ(CXTime::nGetDayInMonth(2023, 2), 28);
     EXPECT_EQ(CXTime::nGetDayInMonth(2024, 2), 29);
     EXPECT_EQ(CXTime::nGetDayInMonth(2023, 9), 30);
     EXPECT_EQ(CXTime::nGetDayInMonth(2023, 13), -1);
     EXPECT_EQ(CXTime::nGetDayInMonth(2023, 0), -1);
     EXPECT_EQ(CXTime::nGetDayInMonth(L"202402"), 29);
-    EXPECT_EQ(CXTime::nGetDayInMonth(L"20230"), 31);   // month 00: January
-    EXPECT_EQ(CXTime::nGetDayInMonth(L"2023"), 31);    // no month: January
-    EXPECT_EQ(CXTime::nGetDayInMonth(L"202311"), 30);
+    EXPECT_EQ(CXTime::nGetDayInMonth(L"20230"), 31);  // month 00: January
+    EXPECT_EQ(CXTime::nGetDayInMonth(L"2023"), 31);   // no month: January
     EXPECT_EQ(CXTime::nGetDayInMonth(L"2024021"), 29);
 
     CXTime a(2023, 2, 14, 9, 5, 7, -1), b(2023, 2, 14, 9, 5, 7, -1);
@@ -262,7 +215,6 @@ TEST(XTime, CalendarHelpers)
     EXPECT_FALSE(b >= a);
     b.SetTime(2023, 3, 1, 0, 0, 0, -1);
     EXPECT_LT(CXTime::snCompare(a.nGetTimeTm(), b.nGetTimeTm()), 0);
-    EXPECT_TRUE(b > a);
     b.SetTime(2022, 12, 31, 23, 59, 59, -1);
     EXPECT_GT(CXTime::snCompare(a.nGetTimeTm(), b.nGetTimeTm()), 0);
 }
@@ -273,66 +225,46 @@ TEST(XTime, TextForms)
 {
     CXTime cl(2023, 2, 14, 9, 5, 7, -1);
     cl.m_nMilli = 8;
+    CXTime old(999, 1, 2, 3, 4, 5, -1);  // years below 1000 keep four digits
     wchar_t w[64];
     char s[64];
-    CTString t;
-
-    cl.GetTQDate(w);
-    EXPECT_EQ(std::wstring(w), L"20230214");
+    const struct {
+        std::function<void()> form;
+        const wchar_t* expected;
+    } forms[] = {
+        {[&] { cl.GetTQDate(w); }, L"20230214"},
+        {[&] { cl.GetTQTime(w); }, L"090507008"},
+        {[&] { cl.GetTQTimeHHMMSS(w); }, L"090507"},
+        {[&] { cl.GetTQTimeHHMM(w); }, L"0905"},
+        {[&] { cl.GetTQTimeHHMMSSCCm(w); }, L"090507008"},
+        {[&] { cl.GetTQTimeAAAAMMJJ_HHMMSS(w); }, L"20230214 090507"},
+        {[&] { cl.GetTQTimeAAAAMMJJHHMMSSCCm(w); }, L"20230214090507008"},
+        {[&] { cl.GetTQTimeReadableSS(w); }, L"14/02/2023 09:05:07"},
+        {[&] { cl.GetTQTimeReadable(w); }, L"14/02/2023 09:05:07,008"},
+        {[&] { cl.FormatToOdbcDate(w); }, L"{d '2023-02-14'}"},
+        {[&] { cl.FormatToOdbcTime(w); }, L"{t '09:05:07.008'}"},
+        {[&] { cl.FormatToOdbcTimeStamp(w); }, L"{ts '2023-02-14 09:05:07.008'}"},
+        {[&] { cl.FormatToSQLServerTimeStamp(w); }, L"20230214 09:05:07.008"},
+        {[&] { cl.Format(L"%Y-%m-%d %H.%M", w, 64); }, L"2023-02-14 09.05"},
+        {[&] { cl.Format(L"%Y-%m-%d", w, 5); }, L""},  // does not fit
+        {[&] { cl.GetTQTimeReadable(w, 6); }, L"14/02"},
+        {[&] { old.GetTQDate(w); }, L"09990102"},
+        {[&] { old.GetTQTimeAAAAMMJJ_HHMMSS(w); }, L"09990102 030405"},
+        {[&] { old.GetTQTimeAAAAMMJJHHMMSSCCm(w); }, L"09990102030405000"},
+        {[&] { old.FormatToOdbcTimeStamp(w); }, L"{ts '0999-01-02 03:04:05.000'}"},
+    };
+    for (const auto& f : forms) {
+        wmemset(w, L'x', 64);
+        f.form();
+        EXPECT_EQ(std::wstring(w), f.expected);
+    }
     cl.GetTQDate(s);
     EXPECT_STREQ(s, "20230214");
-    cl.GetTQDate(t);
-    EXPECT_EQ(std::wstring(t.pszGet()), L"20230214");
-    cl.GetTQTime(w);
-    EXPECT_EQ(std::wstring(w), L"090507008");
     cl.GetTQTime(s);
     EXPECT_STREQ(s, "090507008");
-    cl.GetTQTimeHHMMSS(w);
-    EXPECT_EQ(std::wstring(w), L"090507");
-    cl.GetTQTimeHHMM(w);
-    EXPECT_EQ(std::wstring(w), L"0905");
-    cl.GetTQTimeHHMMSSCCm(w);
-    EXPECT_EQ(std::wstring(w), L"090507008");
-    cl.GetTQTimeAAAAMMJJ_HHMMSS(w);
-    EXPECT_EQ(std::wstring(w), L"20230214 090507");
-    cl.GetTQTimeAAAAMMJJHHMMSSCCm(w);
-    EXPECT_EQ(std::wstring(w), L"20230214090507008");
-    cl.GetTQTimeReadableSS(w);
-    EXPECT_EQ(std::wstring(w), L"14/02/2023 09:05:07");
-    cl.GetTQTimeReadable(w);
-    EXPECT_EQ(std::wstring(w), L"14/02/2023 09:05:07,008");
-    cl.FormatToOdbcDate(w);
-    EXPECT_EQ(std::wstring(w), L"{d '2023-02-14'}");
-    cl.FormatToOdbcTime(w);
-    EXPECT_EQ(std::wstring(w), L"{t '09:05:07.008'}");
-    cl.FormatToOdbcTimeStamp(w);
-    EXPECT_EQ(std::wstring(w), L"{ts '2023-02-14 09:05:07.008'}");
-    cl.FormatToOdbcDate(t);
-    EXPECT_EQ(std::wstring(t.pszGet()), L"{d '2023-02-14'}");
-    cl.FormatToOdbcTime(t);
-    EXPECT_EQ(std::wstring(t.pszGet()), L"{t '09:05:07.008'}");
+    CTString t;
     cl.FormatToOdbcTimeStamp(t);
     EXPECT_EQ(std::wstring(t.pszGet()), L"{ts '2023-02-14 09:05:07.008'}");
-    cl.FormatToSQLServerTimeStamp(w);
-    EXPECT_EQ(std::wstring(w), L"20230214 09:05:07.008");
-    cl.Format(L"%Y-%m-%d %H.%M", w, 64);
-    EXPECT_EQ(std::wstring(w), L"2023-02-14 09.05");
-    cl.Format(L"%Y-%m-%d", t);
-    EXPECT_EQ(std::wstring(t.pszGet()), L"2023-02-14");
-    cl.Format(L"%Y-%m-%d", w, 5);  // does not fit
-    EXPECT_EQ(std::wstring(w), L"");
-
-    // Years below 1000 keep four digits in every fixed form.
-    CXTime old(999, 1, 2, 3, 4, 5, -1);
-    old.GetTQDate(t);
-    EXPECT_EQ(std::wstring(t.pszGet()), L"09990102");
-    old.GetTQTimeAAAAMMJJ_HHMMSS(w);
-    EXPECT_EQ(std::wstring(w), L"09990102 030405");
-    old.GetTQTimeAAAAMMJJHHMMSSCCm(w);
-    EXPECT_EQ(std::wstring(w), L"09990102030405000");
-    old.FormatToOdbcTimeStamp(w);
-    EXPECT_EQ(std::wstring(w), L"{ts '0999-01-02 03:04:05.000'}");
-
     // Each form stays within its buffer, whatever the fields hold.
     CXTime odd(123456, 77, 88, 999, 999, 999, -1);
     odd.m_nMilli = 123456;
@@ -348,151 +280,95 @@ TEST(XTime, TextForms)
     odd.GetTQTime(s, 4);
     EXPECT_EQ(strlen(s), 3u);
     EXPECT_EQ(s[4], 'x');
-    wmemset(w, L'x', 64);
-    cl.GetTQTimeReadable(w, 6);
-    EXPECT_EQ(std::wstring(w), L"14/02");
 }
 
 // ---- Parsing -------------------------------------------------------------------
+// Each parser: its texts, whether they are taken and the value then held (a
+// refused text leaves the zero date-time).
+struct STParse {
+    const wchar_t* text;
+    const char* value;  // null: refused
+};
+
+void CheckParser(const std::function<bool(CXTime&, const wchar_t*)>& parse, std::initializer_list<STParse> cases)
+{
+    for (const STParse& c : cases) {
+        SCOPED_TRACE(std::string(c.text, c.text + wcslen(c.text)));
+        CXTime cl(2001, 2, 3, 4, 5, 6, -1);
+        EXPECT_EQ(parse(cl, c.text), c.value != nullptr);
+        EXPECT_EQ(Text(cl), c.value != nullptr ? c.value : "0000-01-01 00:00:00.000");
+    }
+}
 
 TEST(XTime, ParsingHostTexts)
 {
+    CheckParser([](CXTime& cl, const wchar_t* p) { return cl.bSetTQDate(p); },
+                {{L"20230214", "2023-02-14 00:00:00.000"},
+                 {L"20230000", "2023-01-01 00:00:00.000"},  // month and day raised to 1
+                 {L"2023021", nullptr}, {L"202302145", nullptr}, {L"2023O214", nullptr}});
+    CheckParser([](CXTime& cl, const wchar_t* p) { return cl.bSetTQTime(p); },
+                {{L"123456", "0000-01-01 12:34:56.000"}, {L"12345678", "0000-01-01 12:34:56.780"},
+                 {L"123456789", "0000-01-01 12:34:56.789"}, {L"1234", "0000-01-01 12:34:00.000"},
+                 {L"12345", "0000-01-01 12:34:00.000"}, {L"123", nullptr}, {L"12x456", nullptr}});
+    CheckParser([](CXTime& cl, const wchar_t* p) { return cl.bSetTQDateTime(p, -1); },
+                {{L"20230214 09050712", "2023-02-14 09:05:07.120"},
+                 {L"20230214090507123", "2023-02-14 09:05:07.123"},
+                 {L"2023021409050712345", "2023-02-14 09:05:07.000"},  // longer: no milliseconds
+                 {L"20230214 090507", nullptr}, {L"", nullptr}, {L"20230214-09050712", nullptr}});
     CXTime cl;
-    EXPECT_TRUE(cl.bSetTQDate(L"20230214"));
-    EXPECT_EQ(Text(cl), "2023-02-14 00:00:00.000");
-    EXPECT_TRUE(cl.bSetTQDate(L"20230000"));  // month and day raised to 1
-    EXPECT_EQ(Text(cl), "2023-01-01 00:00:00.000");
-    EXPECT_FALSE(cl.bSetTQDate(L"2023021"));
-    EXPECT_EQ(Text(cl), "0000-01-01 00:00:00.000");
-    EXPECT_FALSE(cl.bSetTQDate(L"202302145"));
-    EXPECT_FALSE(cl.bSetTQDate(L"2023O214"));
-    EXPECT_EQ(Text(cl), "0000-01-01 00:00:00.000");
     EXPECT_FALSE(cl.bSetTQDate(nullptr));
-
-    EXPECT_TRUE(cl.bSetTQTime(L"123456"));
-    EXPECT_EQ(Text(cl), "0000-01-01 12:34:56.000");
-    EXPECT_TRUE(cl.bSetTQTime(L"12345678"));
-    EXPECT_EQ(Text(cl), "0000-01-01 12:34:56.780");
-    EXPECT_TRUE(cl.bSetTQTime(L"123456789"));
-    EXPECT_EQ(Text(cl), "0000-01-01 12:34:56.789");
-    EXPECT_TRUE(cl.bSetTQTime(L"1234"));
-    EXPECT_EQ(Text(cl), "0000-01-01 12:34:00.000");
-    EXPECT_TRUE(cl.bSetTQTime(L"12345"));
-    EXPECT_EQ(Text(cl), "0000-01-01 12:34:00.000");
-    EXPECT_FALSE(cl.bSetTQTime(L"123"));
-    EXPECT_FALSE(cl.bSetTQTime(L"12x456"));
-    EXPECT_EQ(Text(cl), "0000-01-01 00:00:00.000");
     EXPECT_FALSE(cl.bSetTQTime(nullptr));
-
-    EXPECT_TRUE(cl.bSetTQDateTime("2023021409050712", 0));
-    EXPECT_EQ(Text(cl), "2023-02-14 09:05:07.120");
-    EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, 0);
-    EXPECT_TRUE(cl.bSetTQDateTime(L"20230214 09050712", -1));
-    EXPECT_EQ(Text(cl), "2023-02-14 09:05:07.120");
-    EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, -1);
-    EXPECT_TRUE(cl.bSetTQDateTime(L"20230214090507123", -1));
-    EXPECT_EQ(Text(cl), "2023-02-14 09:05:07.123");
-    EXPECT_TRUE(cl.bSetTQDateTime("20230214 090507123", -1));
-    EXPECT_EQ(Text(cl), "2023-02-14 09:05:07.123");
-    EXPECT_TRUE(cl.bSetTQDateTime("2023021409050712345", -1));  // longer: no milliseconds
-    EXPECT_EQ(Text(cl), "2023-02-14 09:05:07.000");
-    EXPECT_FALSE(cl.bSetTQDateTime("20230214 090507", -1));
-    EXPECT_FALSE(cl.bSetTQDateTime("", -1));
     EXPECT_FALSE(cl.bSetTQDateTime(static_cast<const char*>(nullptr), -1));
-    EXPECT_FALSE(cl.bSetTQDateTime(L"20230214-09050712", -1));
-    EXPECT_EQ(Text(cl), "0000-01-01 00:00:00.000");
+    // The 8-bit form, with the daylight flag given.
+    EXPECT_TRUE(cl.bSetTQDateTime("20230214 090507123", 0));
+    EXPECT_EQ(Text(cl), "2023-02-14 09:05:07.123");
+    EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, 0);
 }
 
 TEST(XTime, LowerBounds)
 {
+    CheckParser([](CXTime& cl, const wchar_t* p) { return cl.bSetTQDateTimeMin(p, -1); },
+                {{L"", "0000-01-01 00:00:00.000"},          {L"2", "2000-01-01 00:00:00.000"},
+                 {L"20231", "2023-10-01 00:00:00.000"},     {L"2023021", "2023-02-10 00:00:00.000"},
+                 {L"20230214 1", "2023-02-14 10:00:00.000"}, {L"202302141", "2023-02-14 10:00:00.000"},
+                 {L"20230214 1234561", "2023-02-14 12:34:56.100"},
+                 {L"20230214123456789", "2023-02-14 12:34:56.789"},
+                 {L"20230214 ", "2023-02-14 00:00:00.000"}, {L"202300", "2023-01-01 00:00:00.000"},
+                 {L"2023-02", nullptr}, {L"20230214T12", nullptr}, {L"2023021412345678901", nullptr},
+                 {L"20230214 1234567890", nullptr}, {L"x", nullptr}});
+    CheckParser([](CXTime& cl, const wchar_t* p) {
+        cl.SetTo0();
+        return cl.bSetTQTimeMin(p, -1);
+    },
+                {{L"1", "0000-01-01 10:00:00.000"}, {L"123", "0000-01-01 12:30:00.000"},
+                 {L"1234567", "0000-01-01 12:34:56.700"}, {L"1234567890", nullptr}, {L"12:30", nullptr}});
     CXTime cl;
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(L"", -1));
-    EXPECT_EQ(Text(cl), "0000-01-01 00:00:00.000");
     EXPECT_TRUE(cl.bSetTQDateTimeMin(nullptr, -1));
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(L"2", -1));
-    EXPECT_EQ(Text(cl), "2000-01-01 00:00:00.000");
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(L"20231", -1));
-    EXPECT_EQ(Text(cl), "2023-10-01 00:00:00.000");
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(L"2023021", 0));
-    EXPECT_EQ(Text(cl), "2023-02-10 00:00:00.000");
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(L"20230214 1", -1));
-    EXPECT_EQ(Text(cl), "2023-02-14 10:00:00.000");
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(L"202302141", -1));
-    EXPECT_EQ(Text(cl), "2023-02-14 10:00:00.000");
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(L"20230214 1234561", -1));
-    EXPECT_EQ(Text(cl), "2023-02-14 12:34:56.100");
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(L"20230214123456789", 1));
-    EXPECT_EQ(Text(cl), "2023-02-14 12:34:56.789");
-    EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, 1);
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(L"20230214 ", -1));
-    EXPECT_EQ(Text(cl), "2023-02-14 00:00:00.000");
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(L"202300", -1));
-    EXPECT_EQ(Text(cl), "2023-01-01 00:00:00.000");
-
-    // Unusable texts: false and the zero date-time.
-    const wchar_t* bad[] = {L"2023-02", L"20230214T12", L"2023021412345678901", L"20230214 1234567890", L"x"};
-    for (const wchar_t* p : bad) {
-        EXPECT_FALSE(cl.bSetTQDateTimeMin(p, -1)) << std::string(p, p + wcslen(p));
-        EXPECT_EQ(Text(cl), "0000-01-01 00:00:00.000");
-    }
-
-    cl.SetTo0();
-    EXPECT_TRUE(cl.bSetTQTimeMin(L"1", 0));
-    EXPECT_EQ(Text(cl), "0000-01-01 10:00:00.000");
-    EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, 0);
-    cl.SetTo0();
-    EXPECT_TRUE(cl.bSetTQTimeMin(L"123", -1));
-    EXPECT_EQ(Text(cl), "0000-01-01 12:30:00.000");
-    cl.SetTo0();
-    EXPECT_TRUE(cl.bSetTQTimeMin(L"1234567", -1));
-    EXPECT_EQ(Text(cl), "0000-01-01 12:34:56.700");
-    EXPECT_FALSE(cl.bSetTQTimeMin(L"1234567890", -1));
-    EXPECT_FALSE(cl.bSetTQTimeMin(L"12:30", -1));
     EXPECT_FALSE(cl.bSetTQTimeMin(nullptr, -1));
+    EXPECT_TRUE(cl.bSetTQTimeMin(L"1", 1));
+    EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, 1);
 }
 
 TEST(XTime, UpperBounds)
 {
-    struct Case {
-        const wchar_t* prefix;
-        const char* bound;  // null: false
-    } cases[] = {
-        {L"20230228", "2023-03-01 00:00:00.000"},   {L"20240228", "2024-02-29 00:00:00.000"},
-        {L"9999", nullptr},                         {L"202309", "2023-10-01 00:00:00.000"},
-        {L"2023091", "2023-09-20 00:00:00.000"},    {L"2023010109", "2023-01-01 10:00:00.000"},
-        {L"202301", "2023-02-01 00:00:00.000"},     {L"20230131", "2023-02-01 00:00:00.000"},
-        {L"2023", "2024-01-01 00:00:00.000"},       {L"20231231 23", "2024-01-01 00:00:00.000"},
-        {L"202312", "2024-01-01 00:00:00.000"},     {L"20231", "2024-01-01 00:00:00.000"},
-        {L"20230", "2023-10-01 00:00:00.000"},      {L"2023022", "2023-03-01 00:00:00.000"},
-        {L"2024022", "2024-03-01 00:00:00.000"},    {L"2023012", "2023-01-30 00:00:00.000"},
-        {L"2023013", "2023-02-01 00:00:00.000"},    {L"2023093", "2023-10-01 00:00:00.000"},
-        {L"20230129", "2023-01-30 00:00:00.000"},   {L"20230219", "2023-02-20 00:00:00.000"},
-        {L"20230130", "2023-01-31 00:00:00.000"},   {L"20230131 2", "2023-02-01 00:00:00.000"},
-        {L"20230214 1", "2023-02-14 20:00:00.000"}, {L"20230214 09", "2023-02-14 10:00:00.000"},
-        {L"202302141259", "2023-02-14 13:00:00.000"},
-        {L"20230214123456789", "2023-02-14 12:34:56.790"},
-        {L"20230214 123459999", "2023-02-14 12:35:00.000"},
-        {L"99991231 235959999", nullptr},           {L"", nullptr},
-        {L"2023-02", nullptr},                      {L"2023021412345678901", nullptr},
-    };
-    for (const Case& c : cases) {
-        CXTime cl;
-        const bool ok = cl.bSetTQDateTimeMax(c.prefix, -1);
-        const std::string name(c.prefix, c.prefix + wcslen(c.prefix));
-        EXPECT_EQ(ok, c.bound != nullptr) << name;
-        if (c.bound != nullptr)
-            EXPECT_EQ(Text(cl), c.bound) << name;
-        else
-            EXPECT_EQ(Text(cl), "0000-01-01 00:00:00.000") << name;
-    }
-
+    // Whole days and day-tens digits are checked against the calendar below.
+    CheckParser([](CXTime& cl, const wchar_t* p) { return cl.bSetTQDateTimeMax(p, -1); },
+                {{L"9999", nullptr},                         {L"202309", "2023-10-01 00:00:00.000"},
+                 {L"2023010109", "2023-01-01 10:00:00.000"}, {L"2023", "2024-01-01 00:00:00.000"},
+                 {L"20231231 23", "2024-01-01 00:00:00.000"}, {L"202312", "2024-01-01 00:00:00.000"},
+                 {L"20231", "2024-01-01 00:00:00.000"},      {L"20230", "2023-10-01 00:00:00.000"},
+                 {L"20230131 2", "2023-02-01 00:00:00.000"}, {L"20230214 1", "2023-02-14 20:00:00.000"},
+                 {L"20230214 09", "2023-02-14 10:00:00.000"}, {L"202302141259", "2023-02-14 13:00:00.000"},
+                 {L"20230214123456789", "2023-02-14 12:34:56.790"},
+                 {L"20230214 123459999", "2023-02-14 12:35:00.000"},
+                 {L"99991231 235959999", nullptr}, {L"", nullptr}, {L"2023-02", nullptr},
+                 {L"2023021412345678901", nullptr}});
     // A 14-digit text and the same with the blank: one second later.
     CXTime a, b;
     EXPECT_TRUE(a.bSetTQDateTimeMax(L"20230214101530", -1));
     EXPECT_TRUE(b.bSetTQDateTimeMax(L"20230214 101530", -1));
     EXPECT_EQ(Text(a), "2023-02-14 10:15:31.000");
     EXPECT_EQ(Text(b), Text(a));
-
     // Every day prefix of two years, against the C library's calendar: a
     // whole day gives the next day, a day-tens digit the day after the last
     // day that starts with it.
@@ -520,29 +396,15 @@ TEST(XTime, UpperBounds)
 
 TEST(XTime, TimeUpperBounds)
 {
-    struct Case {
-        const wchar_t* prefix;
-        const char* bound;
-    } cases[] = {
-        {L"09", "0000-01-01 10:00:00.000"},   {L"19", "0000-01-01 20:00:00.000"},
-        {L"1259", "0000-01-01 13:00:00.000"}, {L"0", "0000-01-01 10:00:00.000"},
-        {L"1", "0000-01-01 20:00:00.000"},    {L"22", "0000-01-01 23:00:00.000"},
-        {L"12345", "0000-01-01 12:35:00.000"}, {L"123456789", "0000-01-01 12:34:56.790"},
-        {L"2", nullptr},                      {L"23", nullptr},
-        {L"2359", nullptr},                   {L"235959999", nullptr},
-        {L"", nullptr},                       {L"1234567890", nullptr},
-        {L"12:3", nullptr},
-    };
-    for (const Case& c : cases) {
-        CXTime cl;
-        const bool ok = cl.bSetTQTimeMax(c.prefix, 0);
-        const std::string name(c.prefix, c.prefix + wcslen(c.prefix));
-        EXPECT_EQ(ok, c.bound != nullptr) << name;
-        if (c.bound != nullptr) {
-            EXPECT_EQ(Text(cl), c.bound) << name;
-            EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, -1) << name;
-        }
-    }
+    CheckParser([](CXTime& cl, const wchar_t* p) { return cl.bSetTQTimeMax(p, 0); },
+                {{L"09", "0000-01-01 10:00:00.000"}, {L"19", "0000-01-01 20:00:00.000"},
+                 {L"1259", "0000-01-01 13:00:00.000"}, {L"0", "0000-01-01 10:00:00.000"},
+                 {L"1", "0000-01-01 20:00:00.000"}, {L"22", "0000-01-01 23:00:00.000"},
+                 {L"12345", "0000-01-01 12:35:00.000"}, {L"123456789", "0000-01-01 12:34:56.790"},
+                 {L"2", nullptr}, {L"23", nullptr}, {L"2359", nullptr}, {L"235959999", nullptr},
+                 {L"", nullptr}, {L"1234567890", nullptr}, {L"12:3", nullptr}});
     CXTime cl;
+    EXPECT_TRUE(cl.bSetTQTimeMax(L"09", 0));
+    EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, -1);
     EXPECT_FALSE(cl.bSetTQTimeMax(nullptr, -1));
 }

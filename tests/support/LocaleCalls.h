@@ -7,8 +7,7 @@
 
 #include <initializer_list>
 
-// Expected calls: slot, locale identifier, flags and the two lengths, as
-// HostLocaleCall holds them.
+// Expected calls (slot, identifier, flags, both lengths), then forgotten.
 inline void ExpectLocaleCalls(std::initializer_list<HostLocaleCall> expected)
 {
     ASSERT_EQ(TestHost().nLocaleCalls(), expected.size());
@@ -32,7 +31,7 @@ inline void ExpectLocaleCalls(std::initializer_list<HostLocaleCall> expected)
         ExpectLocaleCalls(__VA_ARGS__);            \
     } while (0)
 
-// The call of slot 4, the current locale identifier.
+// Slot 4, the current locale identifier.
 const HostLocaleCall kGetCurrentLCID = {4, 0, 0, 0, 0};
 
 // Current settings for a scope; the stand-in's defaults come back after.

@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -78,9 +76,7 @@ TEST(CodePage, MultiByteToWideCharCountsAndBounds)
     std::fill(buf, buf + 10, L'#');
     EXPECT_EQ(MultiByteToWideChar(0, 0, "abc", -1, buf, 10), 4);
     EXPECT_EQ(std::wstring(buf, 5), std::wstring(L"abc\0#", 5));
-    EXPECT_EQ(MultiByteToWideChar(0, 0, "abc", -1, buf, 0), 4);
     EXPECT_EQ(MultiByteToWideChar(0, 0, "abc", 3, nullptr, 0), 3);
-
     // Too small: no partial count, nothing written past the room given.
     for (unsigned cp : {1252u, 65001u, 1251u, 932u}) {
         std::fill(buf, buf + 10, L'#');
@@ -91,16 +87,6 @@ TEST(CodePage, MultiByteToWideCharCountsAndBounds)
     EXPECT_EQ(MultiByteToWideChar(1252, 0, nullptr, -1, buf, 10), 0);
     EXPECT_EQ(MultiByteToWideChar(1252, 0, "abc", 0, buf, 10), 0);
     EXPECT_EQ(MultiByteToWideChar(65001, 0, "abc", -2, buf, 10), 0);
-    EXPECT_EQ(MultiByteToWideChar(65001, 0, "abc", 3, buf, -1), 0);
-
-    // Size queries agree with the conversion for long multi-byte texts.
-    std::string longText;
-    for (int i = 0; i < 300; ++i)
-        longText += "\xE2\x82\xAC" "a\xC3\xA9";
-    EXPECT_EQ(MultiByteToWideChar(65001, 0, longText.c_str(), -1, nullptr, 0), 901);
-    const std::wstring wide = ToWide(65001, longText);
-    ASSERT_EQ(wide.size(), 900u);
-    EXPECT_EQ(wide.substr(897), L"\u20ACa\u00E9");
 }
 
 TEST(CodePage, MultiByteToWideCharInvalidInput)
@@ -108,17 +94,13 @@ TEST(CodePage, MultiByteToWideCharInvalidInput)
     // Flag 8 rejects invalid input; without it the invalid byte is skipped.
     EXPECT_EQ(ToWide(65001, "a\xFF" "b", 8), L"<fail>");
     EXPECT_EQ(ToWide(65001, "a\xFF" "b", 0), L"ab");
-    // 0xAA is undefined in Windows-1253.
-    EXPECT_EQ(ToWide(1253, "x\xAA" "y", 8), L"<fail>");
-    EXPECT_EQ(ToWide(1253, "x\xAA" "y", 0), L"xy");
+    EXPECT_EQ(ToWide(1253, "x\xAA" "y", 0), L"xy");  // 0xAA is undefined in Windows-1253
     // Incomplete input fails either way.
     EXPECT_EQ(ToWide(65001, "a\xC3", 0), L"<fail>");
     EXPECT_EQ(ToWide(932, "a\x82", 0), L"<fail>");
-
     // Pages that hold a character back until the end still give it.
     EXPECT_EQ(ToWide(1255, "\xE0\xE1"), L"\u05D0\u05D1");
     EXPECT_EQ(MultiByteToWideChar(1258, 0, "ab", 2, nullptr, 0), 2);
-
     // A failed conversion leaves nothing behind for the next one.
     wchar_t one[4] = {};
     EXPECT_EQ(MultiByteToWideChar(1255, 0, "\xE0\xE1", 2, one, 1), 0);
@@ -131,12 +113,7 @@ TEST(CodePage, WideCharToMultiByteReplacement)
     int used = 7;
     EXPECT_EQ(ToBytes(1252, L"a\u4E00b", &used), "a?b");
     EXPECT_EQ(used, 1);
-    EXPECT_EQ(ToBytes(1252, L"a\u00E9b", &used), "a\xE9" "b");
-    EXPECT_EQ(used, 0);
-    EXPECT_EQ(WideCharToMultiByte(1251, 0, L"a\u4E00b", 3, nullptr, 0, "<x>", &used), 5);
-    EXPECT_EQ(used, 1);
     EXPECT_EQ(ToBytes(1250, L"a\u4E00b", &used, ""), "ab");  // an empty default drops it
-
     // Through iconv, a final character that the page cannot hold.
     char buf[16];
     used = 0;
@@ -145,7 +122,6 @@ TEST(CodePage, WideCharToMultiByteReplacement)
     EXPECT_EQ(used, 1);
     EXPECT_EQ(WideCharToMultiByte(1252, 0, L"x\u4E00", 2, buf, 16, "<x>", &used), 4);
     EXPECT_EQ(std::string(buf, 4), "x<x>");
-
     // A replacement that does not fit fails and writes nothing past the room.
     for (unsigned cp : {1252u, 1251u, 65001u}) {
         std::memset(buf, '#', sizeof(buf));
@@ -153,7 +129,6 @@ TEST(CodePage, WideCharToMultiByteReplacement)
         EXPECT_EQ(WideCharToMultiByte(cp, 0, L"abcdef", -1, buf, 4, nullptr, nullptr), 0) << cp;
         EXPECT_EQ(buf[4], '#') << cp;
     }
-
     // Size queries over many passes agree with the conversion.
     std::wstring longText;
     for (int i = 0; i < 300; ++i)
@@ -163,18 +138,12 @@ TEST(CodePage, WideCharToMultiByteReplacement)
     const std::string narrow = ToBytes(1251, longText, &used, "<x>");
     ASSERT_EQ(narrow.size(), 1500u);
     EXPECT_EQ(narrow.substr(0, 10), "\x88\xC6<x>\x88\xC6<x>");
-
     // Values that are no characters (surrogates, beyond U+10FFFF) are replaced.
     EXPECT_EQ(ToBytes(65001, std::wstring(L"a") + wchar_t(0xD800) + wchar_t(0x110000) + L"b", &used), "a??b");
     EXPECT_EQ(used, 1);
-
-    EXPECT_EQ(WideCharToMultiByte(65001, 0, L"\u20AC", -1, nullptr, 0, nullptr, nullptr), 4);
     used = 5;
     EXPECT_EQ(WideCharToMultiByte(1252, 0, nullptr, -1, buf, 16, nullptr, &used), 0);
     EXPECT_EQ(used, 0);
-    EXPECT_EQ(WideCharToMultiByte(65001, 0, L"abc", 0, buf, 16, nullptr, nullptr), 0);
-    EXPECT_EQ(WideCharToMultiByte(65001, 0, L"abc", 3, buf, -4, nullptr, nullptr), 0);
-
     // ISO-2022-JP: the replacement is written in the ASCII state, and the
     // text ends in it.
     const std::string jis = "\x1B$B\x24\x22\x1B(B?\x1B$B\x24\x22\x1B(B";
@@ -185,44 +154,20 @@ TEST(CodePage, WideCharToMultiByteReplacement)
 
 TEST(CodePage, KnownCharactersOfEveryPage)
 {
-    const struct {
-        unsigned cp;
-        const char* bytes;
-        std::wstring wide;
-    } known[] = {
-        {1252, "\x80", L"\u20AC"}, {1252, "\x9F", L"\u0178"}, {0, "\x8A", L"\u0160"}, {12345, "\x9F", L"\u0178"},
+    const struct { unsigned cp; const char* bytes; std::wstring wide; } known[] = {
+        {1252, "\x80", L"\u20AC"}, {0, "\x8A", L"\u0160"}, {12345, "\x9F", L"\u0178"},
         {1252, "\x81\x8D\x8F\x90\x9D", L"\u0081\u008D\u008F\u0090\u009D"}, {874, "\xA1", L"\u0E01"},
-        {874, "\x80", L"\u20AC"}, {932, "\x82\xA0", L"\u3042"}, {932, "\x88\x9F", L"\u4E9C"}, {932, "\xB1", L"\uFF71"},
-        {936, "\xB0\xA1", L"\u554A"}, {949, "\xB0\xA1", L"\uAC00"}, {950, "\xA4\x40", L"\u4E00"},
-        {1250, "\x8A", L"\u0160"}, {1250, "\xA5", L"\u0104"}, {1250, "\xB9", L"\u0105"}, {1251, "\xC0", L"\u0410"},
-        {1251, "\xFF", L"\u044F"}, {1251, "\xA8", L"\u0401"}, {1253, "\xC1", L"\u0391"}, {1253, "\xA2", L"\u0386"},
-        {1254, "\xD0", L"\u011E"}, {1254, "\xFD", L"\u0131"}, {1255, "\xE0", L"\u05D0"}, {1256, "\xC7", L"\u0627"},
-        {1256, "\x81", L"\u067E"}, {1257, "\xD0", L"\u0160"}, {1257, "\xE0", L"\u0105"}, {1258, "\xD0", L"\u0110"},
-        {1258, "\xC3", L"\u0102"}, {1361, "\x88\x61", L"\uAC00"}, {1, "\x80", L"\u00C7"}, {1, "\xB0", L"\u2591"},
-        {1, "\xE1", L"\u00DF"}, {50220, "\x1B$B\x24\x22\x1B(B", L"\u3042"}, {65001, "\xE2\x82\xAC", L"\u20AC"},
-        {65001, "\xF0\x9F\x98\x80", std::wstring(1, wchar_t(0x1F600))},
-    };
+        {932, "\x82\xA0", L"\u3042"}, {932, "\xB1", L"\uFF71"}, {936, "\xB0\xA1", L"\u554A"},
+        {949, "\xB0\xA1", L"\uAC00"}, {950, "\xA4\x40", L"\u4E00"}, {1250, "\xA5", L"\u0104"},
+        {1251, "\xC0", L"\u0410"}, {1253, "\xC1", L"\u0391"}, {1254, "\xD0", L"\u011E"}, {1255, "\xE0", L"\u05D0"},
+        {1256, "\x81", L"\u067E"}, {1257, "\xD0", L"\u0160"}, {1258, "\xD0", L"\u0110"}, {1361, "\x88\x61", L"\uAC00"},
+        {1, "\xB0", L"\u2591"}, {50220, "\x1B$B\x24\x22\x1B(B", L"\u3042"},
+        {65001, "\xF0\x9F\x98\x80", std::wstring(1, wchar_t(0x1F600))}};
     for (const auto& k : known) {
         EXPECT_EQ(ToWide(k.cp, k.bytes, 8), k.wide) << k.cp << " " << k.bytes;
         int used = 1;
         EXPECT_EQ(ToBytes(k.cp, k.wide, &used), k.bytes) << k.cp;
         EXPECT_EQ(used, 0) << k.cp;
-    }
-
-    // Single-byte pages: every byte they define comes back; 1252 defines all.
-    for (unsigned cp : {1252u, 874u, 1250u, 1251u, 1253u, 1254u, 1255u, 1256u, 1257u, 1258u, 1u}) {
-        int defined = 0;
-        for (int b = 0; b < 256; ++b) {
-            const std::string c(1, static_cast<char>(b));
-            const std::wstring w = ToWide(cp, c, 8);
-            if (w == L"<fail>")
-                continue;
-            ++defined;
-            int used = 1;
-            EXPECT_EQ(ToBytes(cp, w, &used), c) << cp << " " << b;
-            EXPECT_EQ(used, 0) << cp << " " << b;
-        }
-        EXPECT_GE(defined, cp == 1252 ? 256 : 200) << cp;
     }
 }
 
@@ -232,28 +177,21 @@ TEST(CodePage, MultiByteToMultiByte)
     std::memset(buf, '#', sizeof(buf));
     EXPECT_EQ(MultiByteToMultiByte(1252, "caf\xE9", -1, 65001, buf, 16, 0), 6);
     EXPECT_EQ(std::string(buf, 6), std::string("caf\xC3\xA9\0", 6));
-    EXPECT_EQ(MultiByteToMultiByte(1252, "caf\xE9", 4, 65001, nullptr, 0, 0), 5);
-    EXPECT_EQ(MultiByteToMultiByte(1251, "\xC0", 1, 65001, buf, 16, 0), 2);
-    EXPECT_EQ(std::string(buf, 2), "\xD0\x90");
-    // Too small, not representable, invalid, null.
+    // Too small, not representable, invalid.
     std::memset(buf, '#', sizeof(buf));
     EXPECT_EQ(MultiByteToMultiByte(1252, "caf\xE9", 4, 65001, buf, 4, 0), 0);
     EXPECT_EQ(buf[4], '#');
     EXPECT_EQ(MultiByteToMultiByte(1252, "\xE9", 1, 1251, buf, 16, 0), 0);
     EXPECT_EQ(MultiByteToMultiByte(65001, "\xFF", 1, 1252, buf, 16, 0), 0);
-    EXPECT_EQ(MultiByteToMultiByte(65001, nullptr, -1, 1252, buf, 16, 0), 0);
 }
 
 TEST(CodePage, Tables)
 {
-    const struct {
-        unsigned cp;
-        const char* name;
-    } names[] = {{1, "CP437"},     {874, "CP874"},   {932, "CP932"},   {936, "CP936"},   {949, "CP949"},
-                 {950, "CP950"},   {1250, "CP1250"}, {1251, "CP1251"}, {1253, "CP1253"}, {1254, "CP1254"},
-                 {1255, "CP1255"}, {1256, "CP1256"}, {1257, "CP1257"}, {1258, "CP1258"}, {1361, "CP1361"},
-                 {50220, "ISO-2022-JP"}, {65001, "UTF-8"}, {0, "CP1252"}, {2, "CP1252"}, {1200, "CP1252"},
-                 {0xFFFFFFFFu, "CP1252"}};
+    const struct { unsigned cp; const char* name; } names[] = {
+        {1, "CP437"},     {874, "CP874"},   {932, "CP932"},   {936, "CP936"},   {949, "CP949"},   {950, "CP950"},
+        {1250, "CP1250"}, {1251, "CP1251"}, {1253, "CP1253"}, {1254, "CP1254"}, {1255, "CP1255"}, {1256, "CP1256"},
+        {1257, "CP1257"}, {1258, "CP1258"}, {1361, "CP1361"}, {65001, "UTF-8"}, {0, "CP1252"},    {2, "CP1252"},
+        {1200, "CP1252"}, {0xFFFFFFFFu, "CP1252"}, {50220, "ISO-2022-JP"}};
     for (const auto& n : names) {
         EXPECT_STREQ(CodePageToIConv(n.cp), n.name) << n.cp;
         // Every name must open in both directions.
@@ -265,14 +203,10 @@ TEST(CodePage, Tables)
         }
     }
 
-    const struct {
-        int charset;
-        unsigned cp;
-        unsigned short lang;
-    } rows[] = {{0, 1252, 0},      {128, 932, 17},   {129, 949, 18},   {130, 1361, 18},  {134, 936, 2052},
-                {136, 950, 1028},  {161, 1253, 8},   {162, 1254, 31},  {163, 1258, 42},  {177, 1255, 13},
-                {178, 1256, 1},    {186, 1257, 37},  {204, 1251, 1049}, {222, 874, 30},  {238, 1250, 21},
-                {65001, 65001, 0}};
+    const struct { int charset; unsigned cp; unsigned short lang; } rows[] = {
+        {0, 1252, 0},     {128, 932, 17},   {129, 949, 18},    {130, 1361, 18}, {134, 936, 2052},  {136, 950, 1028},
+        {161, 1253, 8},   {162, 1254, 31},  {163, 1258, 42},   {177, 1255, 13}, {178, 1256, 1},    {186, 1257, 37},
+        {204, 1251, 1049}, {222, 874, 30},  {238, 1250, 21},   {65001, 65001, 0}};
     for (const auto& r : rows) {
         EXPECT_EQ(dwGetCodePageFromCharset(r.charset), r.cp) << r.charset;
         EXPECT_EQ(nGetCharsetFromCodePage(r.cp), r.charset) << r.cp;
@@ -280,28 +214,18 @@ TEST(CodePage, Tables)
     }
     EXPECT_EQ(dwGetCodePageFromCharset(255), 1252u);
     EXPECT_EQ(wGetLanguageID(255), 0);
-    EXPECT_EQ(dwGetCodePageFromCharset(1), 0u);
     EXPECT_EQ(dwGetCodePageFromCharset(127), 0u);
     EXPECT_EQ(nGetCharsetFromCodePage(0), 127);
     EXPECT_EQ(nGetCharsetFromCodePage(437), -1);
-
     // Language to charset: primary in the low 10 bits, sub-language above.
-    const struct {
-        unsigned lang;
-        int charset;
-    } langs[] = {
-        {1, 178},      {0x0419, 204}, {0x0804, 134}, {0x0404, 136}, {0x0C04, 134}, {0x0415, 238},
-        {0x0408, 161}, {0x040D, 177}, {0x0411, 128}, {0x0412, 129}, {0x0C1A, 204}, {0x081A, 238},
-        {0x041E, 222}, {0x041F, 162}, {0x0425, 186}, {0x0426, 186}, {0x0427, 186}, {0x042A, 163},
-        {0x042B, 65001}, {55, 65001}, {0x0843, 204}, {0x0443, 238}, {2, 204},      {25, 204},
-        {34, 204},     {35, 204},     {5, 238},      {14, 238},     {21, 238},     {24, 238},
-        {27, 238},     {28, 238},     {36, 238},     {47, 238},     {0x040C, 0},   {68, 0},
-        {0x0444, 0},
-    };
+    const struct { unsigned lang; int charset; } langs[] = {
+        {1, 178},      {0x0419, 204}, {0x0804, 134}, {0x0404, 136}, {0x0C04, 134}, {0x0415, 238}, {0x0408, 161},
+        {0x040D, 177}, {0x0411, 128}, {0x0412, 129}, {0x0C1A, 204}, {0x081A, 238}, {0x041E, 222}, {0x041F, 162},
+        {0x0425, 186}, {0x042A, 163}, {0x042B, 65001}, {55, 65001}, {0x0843, 204}, {0x0443, 238}, {35, 204},
+        {47, 238},     {0x040C, 0},   {68, 0}};
     for (const auto& l : langs)
         EXPECT_EQ(nGetCharsetFromLanguage(l.lang), l.charset) << std::hex << l.lang;
     EXPECT_EQ(GetCharSetFromLanguageID(0x042B), 233);
-    EXPECT_EQ(GetCharSetFromLanguageID(0x0419), 204);
 }
 
 TEST(CodePage, AllocatingConversions)
@@ -314,28 +238,18 @@ TEST(CodePage, AllocatingConversions)
     EXPECT_EQ(toWide("a\x80" "c", 3, 1252), L"3:a\u20ACc~");
     EXPECT_EQ(toWide("\xC3\xA9t\xC3\xA9", -1, 65001), L"4:\u00E9t\u00E9~~");
     EXPECT_EQ(toWide("\xC3", 1, 65001), L"fail");
-    EXPECT_EQ(toWide(nullptr, -1, 65001), L"fail");
-
     auto toBytes = [](const wchar_t* src, int len, unsigned cp) {
         return Alloc<char>([&](char** p, int* n) { return STR_WCharToChar_AnyCodepage(src, len, p, n, cp); });
     };
-    EXPECT_EQ(toBytes(L"", 0, 1252), "fail");
     EXPECT_EQ(toBytes(L"\u20AC\u4E00", 2, 65001), "6:\xE2\x82\xAC\xE4\xB8\x80~");
     EXPECT_EQ(toBytes(L"x\u4E00", -1, 1252), "3:x?~~");
-
     // Same page: a copy whose count leaves the terminator out.
     auto recode = [](const char* src, int len, unsigned from, unsigned to) {
         return Alloc<char>([&](char** p, int* n) { return STR_CharToChar_AnyCodepage(src, len, from, p, n, to); });
     };
     EXPECT_EQ(recode("ab\xE9", -1, 1252, 1252), "3:ab\xE9~");
-    EXPECT_EQ(recode("abcd", 2, 932, 932), "2:ab~");
-    EXPECT_EQ(recode("ab\xE9", -1, 1252, 65001), "5:ab\xC3\xA9~~");
     EXPECT_EQ(recode("\x82\xA0", 2, 932, 65001), "3:\xE3\x81\x82~");
     EXPECT_EQ(recode("\xC3", 1, 65001, 1252), "fail");
-
-    wchar_t* w = nullptr;
-    ASSERT_EQ(STR_CharToWChar(&w, "\x9F"), 1);
-    EXPECT_EQ(Copy(w), L"\u0178~");
 }
 
 TEST(CodePage, CurrentCharsetAndOneCharacter)
@@ -349,15 +263,12 @@ TEST(CodePage, CurrentCharsetAndOneCharacter)
     char* a = nullptr;
     ASSERT_EQ(STR_WCharToChar_CurrentCharset(&a, L"\u0401", -1), 1);
     EXPECT_EQ(Copy(a), "\xA8~");
-    EXPECT_EQ(STR_CharToWChar_CurrentCharset('\xC1', 0), 0x0411);
     TestHost().SetCurrent(0, 1252, 1036);
     ASSERT_EQ(STR_CharToWChar_CurrentCharset(&w, "\xC0\xC1", 0, 1), 1);
     EXPECT_EQ(Copy(w), L"\u00C0~");
-
     EXPECT_EQ(STR_CharToWChar('\xE0', 0, 1255), 0x05D0);
     EXPECT_EQ(STR_CharToWChar('\x82', 0, 932), 0);  // a lead byte alone
     EXPECT_EQ(STR_WCharToAChar(0x20AC, 0, 1252), -128);
-    EXPECT_EQ(STR_WCharToAChar(0x0416, 0, 1251), static_cast<signed char>('\xC6'));
     EXPECT_EQ(STR_WCharToAChar(0x4E00, 0, 1252), '?');
     EXPECT_EQ(STR_WCharToAChar(0x3042, 0, 932), 0);  // two bytes do not fit in one
 }
@@ -366,9 +277,7 @@ TEST(CodePage, HostLanguageCopies)
 {
     EXPECT_EQ(Copy(pszXSTR2CSTR(L"a\u20ACb\u4E00", -1)), "a\x80" "b?~");
     EXPECT_EQ(Copy(pszXSTR2CSTR(L"abcd", 2)), "ab~");
-    EXPECT_EQ(Copy(pszXSTR2CSTR(L"", -1)), "~");
     EXPECT_EQ(Copy(pszXSTR2CSTR(nullptr, -1)), "null");
-    EXPECT_EQ(Copy(pszCSTR2XSTR("a\x80", -1, 1252)), L"a\u20AC~");
     EXPECT_EQ(Copy(pszCSTR2XSTR("abcd", 2, 1252)), L"ab~");
     EXPECT_EQ(Copy(pszCSTR2XSTR("\xC3\xA9\xC3\xA9", -1, 65001)), L"\u00E9\u00E9~");
     EXPECT_EQ(Copy(pszCSTR2XSTR(nullptr, -1, 1252)), L"~");
@@ -379,13 +288,9 @@ TEST(CodePage, HostLanguageCopies)
     EXPECT_EQ(std::wstring(w, 6), std::wstring(L"ab\0\0\0\0", 6));
     std::free(w);
     EXPECT_EQ(pszWSTR2XSTR(nullptr, 3), nullptr);
-
     EXPECT_TRUE(bAnsiCompatible(nullptr, 1252));
     EXPECT_TRUE(bAnsiCompatible(L"caf\u00E9 \u20AC?", 1252));
     EXPECT_FALSE(bAnsiCompatible(L"\u0416", 1252));
-    EXPECT_TRUE(bAnsiCompatible(L"\u0416", 1251));
-    EXPECT_TRUE(bAnsiCompatible(L"\u4E00\u554A", 936));
-    EXPECT_TRUE(bAnsiCompatible(L"\u3042", 50220));
     EXPECT_FALSE(bAnsiCompatible(std::wstring(1, wchar_t(0xD800)).c_str(), 65001));
     EXPECT_EQ(bLatin1(L"\u0081\u00FF"), 1);
     EXPECT_EQ(bLatin1(L"a\u0100"), 0);
@@ -394,44 +299,27 @@ TEST(CodePage, HostLanguageCopies)
 TEST(CodePage, PrepareConversions)
 {
     CCurrentLocale current(204, 1251, 1049);
-    const struct {
-        unsigned short type;
-        unsigned cp;
-        unsigned short toWide;
-        unsigned short toAnsi;
-    } pseudo[] = {{121, 1252, 16, 16}, {122, 1252, 16, 110}, {126, 0, 16, 16},
-                  {127, 0, 16, 110},   {130, 1251, 16, 16}, {131, 1251, 16, 110}};
-    for (const auto& p : pseudo) {
-        for (int toWide = 0; toWide < 2; ++toWide) {
-            unsigned flags = 1;
-            STOCAW options{999};
-            EXPECT_EQ(PrepareConversionAnsiUnicode(p.type, flags, options, toWide != 0, 1),
-                      toWide ? p.toWide : p.toAnsi) << p.type;
-            EXPECT_EQ(options.nCodePage, p.cp) << p.type;
-            EXPECT_EQ(flags, 65u) << p.type;
-            flags = 1;
-            PrepareConversionAnsiUnicode(p.type, flags, options, toWide != 0, 0);
-            EXPECT_EQ(flags, 1u) << p.type;
-        }
-        STOCAW options{999};
-        EXPECT_EQ(PrepareConversionUnicodeAnsi(p.type, options), 1) << p.type;
-        EXPECT_EQ(options.nCodePage, p.cp) << p.type;
+    // Type, code page stored (999: none, not a pseudo-type), type toward wide
+    // text and toward 8-bit text.
+    const struct { unsigned short type; unsigned cp; unsigned short toWide, toAnsi; } rows[] = {
+        {121, 1252, 16, 16}, {122, 1252, 16, 110}, {126, 0, 16, 16},   {127, 0, 16, 110},   {130, 1251, 16, 16},
+        {131, 1251, 16, 110}, {18, 999, 19, 18},   {110, 999, 16, 110}, {123, 999, 123, 123}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.type);
+        unsigned flags = 1, unmarked = 1;
+        STOCAW options{999}, back{999};
+        EXPECT_EQ(PrepareConversionAnsiUnicode(r.type, flags, options, true, 1), r.toWide);
+        EXPECT_EQ(PrepareConversionAnsiUnicode(r.type, unmarked, options, false, 0), r.toAnsi);
+        EXPECT_EQ(flags, r.cp == 999 ? 1u : 65u);
+        EXPECT_EQ(unmarked, 1u);
+        EXPECT_EQ(options.nCodePage, r.cp);
+        EXPECT_EQ(PrepareConversionUnicodeAnsi(r.type, back), r.cp == 999 ? 0 : 1);
+        EXPECT_EQ(back.nCodePage, r.cp);
     }
-    unsigned flags = 0;
-    STOCAW options{999};
-    EXPECT_EQ(PrepareConversionAnsiUnicode(18, flags, options, true, 1), 19);
-    EXPECT_EQ(PrepareConversionAnsiUnicode(18, flags, options, false, 1), 18);
-    EXPECT_EQ(PrepareConversionAnsiUnicode(110, flags, options, true, 1), 16);
-    EXPECT_EQ(PrepareConversionAnsiUnicode(123, flags, options, true, 1), 123);
-    EXPECT_EQ(flags, 0u);
-    for (unsigned short t : {123, 124, 125, 128, 129, 16, 19})
-        EXPECT_EQ(PrepareConversionUnicodeAnsi(t, options), 0) << t;
-    EXPECT_EQ(options.nCodePage, 999u);
 }
 
 TEST(CodePage, CurrentSettingsFromLocaleService)
 {
-    ASSERT_NE(STR_piGetInfoLocale(), nullptr);
     CCurrentLocale current(127, 1251, 1049);
     EXPECT_EQ(STR_nGetCurrentChangeCharset(), 0);
     EXPECT_EQ(STR_nGetCurrentChangeCharsetInterne(), 127);
@@ -441,20 +329,16 @@ TEST(CodePage, CurrentSettingsFromLocaleService)
     EXPECT_LOCALE_CALLS({{2, 0, 0, 0, 0}, {2, 0, 0, 0, 0}, {3, 0, 0, 0, 0}, kGetCurrentLCID, {15, 0, 0, 0, 0}});
     TestHost().SetCurrent(161, 1253, 1032);
     EXPECT_EQ(STR_nGetCurrentChangeCharset(), 161);
-
     // Mappings in the language of a charset.
     TestHost().ClearLocaleCalls();
     char dst[8] = {};
     EXPECT_EQ(STR_nMapStringEx_Charset(204, 1, dst, 8, "abc", 3), 3);
-    EXPECT_STREQ(dst, "ABC");
     wchar_t wdst[8] = {};
     EXPECT_EQ(STR_nMapStringEx_Charset(128, 1, wdst, 8, L"xy", -1), 2);
-    EXPECT_STREQ(wdst, L"XY");
     unsigned char key[64];
     EXPECT_GT(STR_MapStringSortEx_Charset(238, key, 64, L"ab", 2), 0);
     EXPECT_EQ(STR_nMapStringEx_Charset(0, 2, dst, 8, "\xE9", 1), 1);
     EXPECT_LOCALE_CALLS({{11, 1049, 1, 3, 8}, {12, 17, 1, -1, 8}, {9, 21, 0, 2, 64}, {11, 0, 2, 1, 8}});
-
     // Before the host hands the service over.
     CLocaleServiceSwap none(nullptr);
     EXPECT_EQ(STR_nGetCurrentCodePage(), 0u);
@@ -465,35 +349,13 @@ TEST(CodePage, CurrentSettingsFromLocaleService)
     EXPECT_EQ(STR_nMapStringEx_Charset(204, 1, dst, 8, "ab", 2), 0);
 }
 
+// Charsets that need no C library locale leave the process's one alone.
 TEST(CodePage, ChangeLocaleLeavesOtherCharsetsAlone)
 {
     const std::string before = std::setlocale(LC_ALL, nullptr);
     for (int charset : {0, 128, 186, 238, 255, 65001, 3})
         ChangeLocale(charset);
     EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), before);
-    // Locales named the Windows way may not exist here; the call must stay harmless.
-    for (int charset : {161, 162, 177, 178, 204})
-        ChangeLocale(charset);
-    std::setlocale(LC_ALL, before.c_str());
-}
-
-TEST(CodePage, ConcurrentConversions)
-{
-    // Converters are shared between calls; threads must not see each
-    // other's state.
-    std::vector<std::thread> threads;
-    std::vector<int> failures(4, 0);
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([t, &failures] {
-            for (int i = 0; i < 300; ++i) {
-                failures[t] += ToWide(1255, "\xE0\xE1\xE2") != L"\u05D0\u05D1\u05D2";
-                failures[t] += ToBytes(50220, L"a\u3042b") != "a\x1B$B\x24\x22\x1B(Bb";
-            }
-        });
-    }
-    for (std::thread& th : threads)
-        th.join();
-    EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
 
 // UTF-8 is converted without iconv: random byte strings, well-formed or not,

@@ -14,8 +14,6 @@ using Vi = std::vector<int>;
 
 // What happened to the counted fakes, in order.
 struct CJournal {
-    int nAddRef = 0;
-    int nRelease = 0;
     Vi destroyed;       // ids, in destruction order
     Vi countAtDestroy;  // the watched array's count at each destruction
 };
@@ -24,9 +22,7 @@ struct CJournal {
 class CFakeDriverObject : public CInterf {
 public:
     CFakeDriverObject(int nId, CJournal* pJournal, const CRefArray<CFakeDriverObject>* pWatched = nullptr)
-        : m_nId(nId), m_pJournal(pJournal), m_pWatched(pWatched)
-    {
-    }
+        : m_nId(nId), m_pJournal(pJournal), m_pWatched(pWatched) {}
     ~CFakeDriverObject() override
     {
         m_pJournal->destroyed.push_back(m_nId);
@@ -54,10 +50,9 @@ struct CFakeInfoGroupe {
 
 template <>
 struct CRefTraits<CFakeInfoGroupe> {
-    static void AddRef(CFakeInfoGroupe* p) { p->m_pJournal->nAddRef++; p->m_nRefCount++; }
+    static void AddRef(CFakeInfoGroupe* p) { p->m_nRefCount++; }
     static void Release(CFakeInfoGroupe* p)
     {
-        p->m_pJournal->nRelease++;
         if (--p->m_nRefCount == 0)
             delete p;
     }
@@ -80,9 +75,7 @@ CTTableau<int>* pFill(CTTableau<int>* a, int n, int nFirst = 0)
     return a;
 }
 
-struct STTriple {
-    int a, b, c;
-};
+struct STTriple { int a, b, c; };
 
 int nFindId(int nCritere, const void* p)
 {
@@ -99,17 +92,12 @@ TEST(Tableau, GrowthByStep)
         a.Ajoute(&k);
         ASSERT_EQ(a.nGetNbAlloue(), k <= 101 ? k : (k <= 121 ? 121 : 141)) << "after " << k << " additions";
     }
-    EXPECT_EQ(a[140], 141);
     // Elements above 256 bytes keep the step of 1.
-    struct STBig {
-        unsigned char b[257];
-    };
-    CTTableau<STBig> big(1);
-    STBig b{};
+    CTTableau<unsigned char[257]> big(1);
+    unsigned char b[257] = {};
     for (int k = 1; k <= 110; k++)
         big.Ajoute(&b);
     EXPECT_EQ(big.nGetNbAlloue(), 110);
-
     // Room for n more: the shortfall rounded up to the grow step.
     CTTableau<int> g(4);
     g.AlloueMemoire(10);
@@ -119,7 +107,6 @@ TEST(Tableau, GrowthByStep)
     EXPECT_EQ(g.nGetNbAlloue(), 10);
     g.AgranditMemoire(11); // shortfall 9 -> 12
     EXPECT_EQ(g.nGetNbAlloue(), 22);
-    EXPECT_EQ(g.nGetPasAgrandissement(), 4);
     // A step of 0 still makes room.
     CTTableau<int> z(0);
     EXPECT_EQ(Contents(*pFill(&z, 3, 40)), (Vi{40, 41, 42}));
@@ -141,7 +128,6 @@ TEST(Tableau, EtendInsertAndSet)
     pFill(&s, 3, 10);
     s.Etend(6, &s[0], &s[2]);
     EXPECT_EQ(Contents(s), (Vi{10, 11, 12, 12, 12, 12, 10}));
-
     CTTableau<int> a(1);
     pFill(&a, 3, 1); // 1 2 3, full
     a.Insere(&f, 0);
@@ -157,14 +143,12 @@ TEST(Tableau, EtendInsertAndSet)
     a.Insere(&a[5], 1); // 3 moves to slot 6 before the copy
     a.Insere(&a[5], 6); // an element below the insertion point stays
     EXPECT_EQ(Contents(a), (Vi{2, 3, -1, 1, -1, 2, 2, 3, -1, 1}));
-
     // Indices outside the array change nothing.
     a.Insere(&v, a.nGetNbElement() + 1);
     a.Insere(&v, -1);
     a.SetAt(&v, a.nGetNbElement());
     a.SetAt(&v, -1);
     EXPECT_EQ(Contents(a), (Vi{2, 3, -1, 1, -1, 2, 2, 3, -1, 1}));
-    EXPECT_EQ(a.nGetNbAlloue(), 20);
     EXPECT_EQ(a.pGetElement(a.nGetNbElement()), nullptr);
     EXPECT_EQ(a.pGetElement(-1), nullptr);
 }
@@ -180,9 +164,7 @@ TEST(Tableau, RemovalAndCompaction)
     a.SupprimeCompacte(0);
     a.SupprimeCompacte(69);
     EXPECT_EQ(a.nGetNbAlloue(), 69);
-    EXPECT_EQ(a[0], 2);
     EXPECT_EQ(a[68], 70);
-
     CTTableau<int> r(1);
     pFill(&r, 8);
     r.Supprime(2, 3);
@@ -191,22 +173,17 @@ TEST(Tableau, RemovalAndCompaction)
     r.Supprime(-1, 1);
     r.Supprime(0, -1);
     EXPECT_EQ(Contents(r), (Vi{0, 1, 5}));
-    EXPECT_EQ(r.nGetNbAlloue(), 8);
     EXPECT_EQ(r.SupprimeDernier(4), 0);
-    EXPECT_EQ(r.SupprimeDernier(-1), 0);
     EXPECT_EQ(r.SupprimeDernier(2), 2);
     EXPECT_EQ(Contents(r), (Vi{0}));
-
     // Compaction and freeing return the array to no storage.
     r.Compacter();
     EXPECT_EQ(r.nGetNbAlloue(), 1);
     r.SupprimeDernier(1);
     r.Compacter();
-    EXPECT_EQ(r.nGetNbAlloue(), 0);
     EXPECT_EQ(r.pGetDonnees(), nullptr);
     pFill(&r, 2);
     r.SupprimeToutEtLibere();
-    EXPECT_EQ(r.nGetNbAlloue(), 0);
     EXPECT_EQ(r.pGetDonnees(), nullptr);
     EXPECT_EQ(Contents(*pFill(&r, 1, 3)), (Vi{3}));
 }
@@ -236,7 +213,6 @@ TEST(Tableau, Reordering)
     a.Swap(0, 6);
     a.Swap(-1, 0);
     EXPECT_EQ(fnOrder(), (Vi{0, 1, 2, 3, 5, 4}));
-
     CTTableau<int> p(1);
     p.AlloueMemoire(12);
     pFill(&p, 10);
@@ -250,12 +226,10 @@ TEST(Tableau, Reordering)
     const Vi before = Contents(p);
     EXPECT_EQ(before, (Vi{6, 7, 0, 1, 5, 2, 3, 4, 8, 9}));
     // Blocks outside the array, or repeating elements past the count.
-    _STBlocATrier dehors[] = {{8, 3}};
+    _STBlocATrier dehors[] = {{8, 3}, {-1, 2}, {0, 6}, {0, 6}};
     p.PermuteMultiple(0, dehors, 1);
-    _STBlocATrier negatif[] = {{-1, 2}};
-    p.PermuteMultiple(0, negatif, 1);
-    _STBlocATrier repete[] = {{0, 6}, {0, 6}};
-    p.PermuteMultiple(0, repete, 2);
+    p.PermuteMultiple(0, dehors + 1, 1);
+    p.PermuteMultiple(0, dehors + 2, 2);
     p.PermuteMultiple(11, blocs, 3);
     p.PermuteMultiple(0, nullptr, 2);
     EXPECT_EQ(Contents(p), before);
@@ -270,17 +244,13 @@ TEST(Tableau, Transfers)
     dup._Duplique(src);
     dup._Duplique(dup);
     EXPECT_EQ(Contents(dup), Contents(src));
-    EXPECT_NE(dup.pGetDonnees(), src.pGetDonnees());
-
     // Elements only: the step and threshold stay.
     CTTableau<int> rd(3, 40);
     rd._RecupereDonnees(&dup);
     rd._RecupereDonnees(&rd);
     EXPECT_EQ(Contents(rd), Contents(src));
     EXPECT_EQ(rd.nGetPasAgrandissement(), 3);
-    EXPECT_EQ(dup.nGetNbAlloue(), 0);
     EXPECT_EQ(dup.pGetDonnees(), nullptr);
-
     // The whole state.
     CTTableau<int> all(1, 30);
     pFill(&all, 1);
@@ -294,8 +264,6 @@ TEST(Tableau, Transfers)
     EchangeTableau(&all, &other);
     EXPECT_EQ(Contents(all), (Vi{50, 51}));
     EXPECT_EQ(all.nGetSeuilCompactage(), 31);
-    EXPECT_EQ(other.nGetPasAgrandissement(), 5);
-
     // Elements of another size are not mixed in.
     CTTableau<STTriple> triples(1);
     STTriple t{1, 2, 3};
@@ -304,15 +272,12 @@ TEST(Tableau, Transfers)
     all._RecupereDonnees(&triples);
     EXPECT_EQ(Contents(all), (Vi{50, 51}));
     EXPECT_EQ(triples.nGetNbElement(), 1);
-
     // Over arrays of pointers only: no element of another array is read as one.
     CTTableauPtr<STTriple> ptrs(1);
-    EXPECT_EQ(ptrs.nRechercheLineaireCriterePointeur(1, nFindId), -1);
     STTriple t2{2, 0, 0}, t2b{2, 1, 0};
     for (STTriple* p : {&t, &t2, &t2b})
         ptrs.Ajoute(&p);
     EXPECT_EQ(ptrs.nRechercheLineaireCriterePointeur(2, nFindId), 1);
-    EXPECT_EQ(ptrs.pRechercheLineaireCriterePointeur(2, nFindId), &t2);
     EXPECT_EQ(ptrs.pRechercheLineaireCriterePointeur(3, nFindId), nullptr);
     EXPECT_EQ(triples.nRechercheLineaireCriterePointeur(1, nFindId), -1);
 }
@@ -326,15 +291,10 @@ TEST(Tableau, Initialise)
     a.Initialise(a[2], 3);
     EXPECT_EQ(Contents(a), Vi(3, 7));
     EXPECT_EQ(a.nGetNbAlloue(), 3);
-    a.Initialise(1, -1);
-    EXPECT_EQ(a.nGetNbElement(), 3);
     a.Initialise(1, 0);
     EXPECT_EQ(a.pGetDonnees(), nullptr);
-
     // An earlier buffer is given back: 5 GB would not fit a 32-bit process.
-    struct STMega {
-        unsigned char b[1 << 20];
-    };
+    struct STMega { unsigned char b[1 << 20]; };
     static STMega s_mega;
     s_mega.b[0] = 0x5A;
     CTTableau<STMega> big(1);
@@ -363,30 +323,14 @@ TEST(Tableau, OversizeRefused)
     fnIntact();
     a.SetPasAgrandissement(INT_MAX);
     EXPECT_THROW(a.Ajoute(&v), std::bad_alloc);
-    EXPECT_EQ(a.nGetPasAgrandissement(), INT_MAX);
     a.SetPasAgrandissement(1);
     fnIntact();
 }
 
 TEST(RefArray, DriverObjectProtocol)
 {
-    CJournal j;
-    // Table of operations, then the count, then the do-not-delete flag.
     static_assert(sizeof(CInterf) == 12, "vtable, count, flag");
-    {
-        CFakeDriverObject o(0, &j);
-        o.AddRef();
-        o.AddRef();
-        o.SetNoDelete(1);
-        const CInterf* pBase = &o;
-        unsigned w[2];
-        memcpy(w, reinterpret_cast<const unsigned char*>(pBase) + 4, sizeof(w));
-        EXPECT_EQ(w[0], 2u);
-        EXPECT_EQ(w[1], 1u);
-        EXPECT_EQ(o._NotToBeCalled(), 0);
-    }
-    j.destroyed.clear();
-
+    CJournal j;
     CRefArray<CFakeDriverObject> arr(1);
     auto* p = new CFakeDriverObject(1, &j);
     arr.Ajoute(p);
@@ -396,26 +340,12 @@ TEST(RefArray, DriverObjectProtocol)
     EXPECT_EQ(arr.Supprime(2), 1);
     EXPECT_EQ(arr.Supprime(1), 1);
     EXPECT_EQ(p->nCount(), 1u);
-    // Nothing at a count of 0; a hold flag keeps the object at 0.
+    // Nothing at a count of 0.
     auto* q = new CFakeDriverObject(2, &j);
     arr._Release(q);
-    EXPECT_EQ(q->nRelease(), 0u);
-    auto* h = new CFakeDriverObject(3, &j);
-    h->SetNoDelete(1);
-    arr.Ajoute(h);
-    EXPECT_EQ(arr.Supprime(1), 1);
-    EXPECT_EQ(h->nCount(), 0u);
+    EXPECT_EQ(q->nCount(), 0u);
     EXPECT_TRUE(j.destroyed.empty());
     delete q;
-    delete h;
-    // The object's own release answers the count left.
-    auto* r = new CFakeDriverObject(4, &j);
-    r->AddRef();
-    r->AddRef();
-    EXPECT_EQ(r->nRelease(), 1u);
-    EXPECT_EQ(r->nRelease(), 0u);
-    EXPECT_EQ(arr.Supprime(0), 1);
-    EXPECT_EQ(j.destroyed, (Vi{2, 3, 4, 1}));
 }
 
 TEST(RefArray, DestructionOrder)
@@ -433,9 +363,8 @@ TEST(RefArray, DestructionOrder)
         arr.Ajoute(twice);
         arr.Ajoute(new CFakeDriverObject(3, &j, &arr));
     }
-    // Last to first, each while the array still held it and those below;
-    // the doubly stored object goes at its first slot from the end that
-    // drops its count to 0.
+    // Last to first, each while the array still held it and those below; the
+    // doubly stored object goes when its count drops to 0.
     EXPECT_EQ(j.destroyed, (Vi{3, 2, 4, 1}));
     EXPECT_EQ(j.countAtDestroy, (Vi{6, 4, 2, 1}));
     EXPECT_EQ(held->nCount(), 0u);
@@ -450,28 +379,22 @@ TEST(RefArray, ReplaceInsertAndBadIndex)
     auto* b = new CFakeDriverObject(2, &j);
     arr.Ajoute(a);
     EXPECT_EQ(arr.Insere(b, 0), 1);
-    EXPECT_EQ(arr[0], b);
     // Replacing an object by itself keeps it alive.
     EXPECT_EQ(arr.SetAt(b, 0), 1);
     EXPECT_EQ(b->nCount(), 1u);
     EXPECT_EQ(arr.SetAt(new CFakeDriverObject(3, &j), 0), 1);
     EXPECT_EQ(j.destroyed, (Vi{2}));
-
     // Bad indices take and drop nothing; a growth that fails takes no reference.
     auto* d = new CFakeDriverObject(4, &j);
     EXPECT_EQ(arr.Insere(d, 3), 0);
-    EXPECT_EQ(arr.Insere(d, -1), 0);
     EXPECT_EQ(arr.SetAt(d, 2), 0);
-    EXPECT_EQ(arr.Supprime(2), 0);
     EXPECT_EQ(arr.Supprime(-1), 0);
     EXPECT_EQ(arr[2], nullptr);
-    EXPECT_EQ(arr[-1], nullptr);
     arr.SetPasAgrandissement(INT_MAX);
     EXPECT_THROW(arr.Ajoute(d), std::bad_alloc);
     EXPECT_THROW(arr.Insere(d, 0), std::bad_alloc);
     EXPECT_EQ(d->nCount(), 0u);
     EXPECT_EQ(a->nCount(), 1u);
-    EXPECT_EQ(arr.nGetNbElement(), 2);
     delete d;
     arr.SupprimeTout();
     EXPECT_EQ(j.destroyed, (Vi{2, 4, 1, 3}));
@@ -479,22 +402,6 @@ TEST(RefArray, ReplaceInsertAndBadIndex)
 
 TEST(RefArray, OtherCountedTypes)
 {
-    // Shared objects of the common library.
-    static_assert(sizeof(CZTUnknown) == 8, "vtable, count");
-    int nDestroyed = 0;
-    auto* kept = new CCounted(&nDestroyed);
-    kept->m_nRefCount++; // an owner besides the array
-    {
-        CRefArray<CCounted> arr(10);
-        arr.Ajoute(new CCounted(&nDestroyed));
-        arr.Ajoute(kept);
-        arr.Ajoute(nullptr);
-        arr.Ajoute(new CCounted(&nDestroyed));
-        EXPECT_EQ(kept->m_nRefCount, 2);
-    }
-    EXPECT_EQ(nDestroyed, 2);
-    EXPECT_EQ(kept->dwRelease(), 0u);
-
     // A type with its own reference rules is held through them.
     CJournal g;
     auto* g2 = new CFakeInfoGroupe{0, 2, &g};
@@ -507,8 +414,6 @@ TEST(RefArray, OtherCountedTypes)
         EXPECT_EQ(arr.Supprime(1), 1);
         EXPECT_TRUE(g.destroyed.empty());
     }
-    EXPECT_EQ(g.nAddRef, 3);
-    EXPECT_EQ(g.nRelease, 3);
     EXPECT_EQ(g.destroyed, (Vi{2, 1}));
 }
 
@@ -528,13 +433,18 @@ TEST(NARefArray, SharedLifetime)
     EXPECT_EQ(arr->dwRelease(), 0u);
     EXPECT_EQ(j.destroyed, (Vi{2, 1}));
     EXPECT_EQ(survivor->nRelease(), 0u);
-
-    // Deleted through its shared-object root, never raised.
+    // Deleted through its shared-object root, never raised; shared objects
+    // of the common library as elements, one with another owner.
+    static_assert(sizeof(CZTUnknown) == 8, "vtable, count");
     int nDestroyed = 0;
+    auto* kept = new CCounted(&nDestroyed);
+    kept->m_nRefCount++;
     auto* counted = new CNARefArray<CCounted>(1);
     counted->Ajoute(new CCounted(&nDestroyed));
+    counted->Ajoute(kept);
     counted->Ajoute(new CCounted(&nDestroyed));
     CZTUnknown* pRoot = counted;
     delete pRoot;
     EXPECT_EQ(nDestroyed, 2);
+    EXPECT_EQ(kept->dwRelease(), 0u);
 }

@@ -6,7 +6,8 @@
 #include "common/platform/ResAnsi32.h"
 
 #include "tests/support/Counted.h"
-#include "tests/support/TestHost.h"
+
+#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -37,9 +38,8 @@ wstring Fmt(unsigned nId, ...)
     wchar_t* psz = nullptr;
     va_list args;
     va_start(args, nId);
-    int n = vaswprintf(&psz, clTexte.c_str(), args);
+    EXPECT_GT(vaswprintf(&psz, clTexte.c_str(), args), 0) << nId;
     va_end(args);
-    EXPECT_GT(n, 0) << nId;
     wstring cl = psz != nullptr ? psz : L"";
     free(psz);
     return cl;
@@ -96,41 +96,26 @@ public:
 
 // A module whose definitions name a message the catalogue lacks and one
 // whose text is empty.
-const _stErrorDef s_tabDefAutre[] = {
-    {1000, 12345, 7, 3},
-    {1001, 28851, 1001, 2},
-    {1002, 257, 1002, 3},
-};
+const _stErrorDef s_tabDefAutre[] = {{1000, 12345, 7, 3}, {1001, 28851, 1001, 2}, {1002, 257, 1002, 3}};
 const _stMyModuleInfo s_stAutre = {s_tabDefAutre, 3, 77, L"other.so", L"1.2.3.4", bGetResAnsi32};
 
 } // namespace
 
-TEST(XError, RaiseByNumber)
+TEST(XError, RaiseByNumberLevelsAndReset)
 {
     _CXErrorModule32 e;
-    EXPECT_EQ(e.nGetModuleNumber(), 32u);
-    EXPECT_EQ(e.eGetErrorLevel(), EL_NOERROR);
+    EXPECT_TRUE(e.nGetModuleNumber() == 32 && e.eGetErrorLevel() == EL_NOERROR);
     Raise(e, L"CUSTOMER", L"NAME", 7, 3, 53u, 12, 16, L"abc");
     EXPECT_TRUE(e.nGetUserErrorCode() == 53 && e.nGetDetailId() == 53 && e.eGetErrorLevel() == EL_ERROR);
-    ASSERT_EQ(e.nNumErrorId(), 1);
-    EXPECT_EQ(e.nGetErrorId(0), 25621u);
+    EXPECT_TRUE(e.nNumErrorId() == 1 && e.nGetErrorId(0) == 25621u);
     EXPECT_EQ(wstring(e.pszGetUserMessage()), Fmt(25621, 12, 16, L"abc"));
     EXPECT_EQ(wstring(e.pszGetModName()) + L" " + e.pszGetModVersion(), L"zt190msql.so 19.0.3.0");
     EXPECT_STREQ(e.pszGetDebugMessage(), L"IEDUZARO=7.3\r\nModule=<DUZARO>\r\nVersion=<19.0.3.0>");
-    EXPECT_EQ(e.nNumInfo(), 3);
-    const void* p = nullptr;
-    ASSERT_TRUE(e.bGetInfo(EIT_ITEMNAME, &p));
-    EXPECT_STREQ(static_cast<const wchar_t*>(p), L"NAME");
-    int n = 0;
-    ASSERT_TRUE(e.bGetInfo(EIT_NATIVECODE, &p));
-    memcpy(&n, &p, sizeof(n));
-    EXPECT_EQ(n, 53);
     // The table's telling rows: detail numbers and levels.
     e.SetUserError(MOD, 17);
     EXPECT_TRUE(e.nGetDetailId() == 28544 && e.eGetErrorLevel() == EL_ERROR);
     e.SetUserError(MOD, 21, L"T", L"I");
     EXPECT_TRUE(e.nGetDetailId() == 21 && e.eGetErrorLevel() == EL_LEVEL2);
-    EXPECT_EQ(wstring(e.pszGetUserMessage()), Fmt(28576, L"T", L"I"));
     EXPECT_EQ(CXError::nGetRessourceIdFromUserErrorCode(MOD, 320102), 3355u);
     EXPECT_EQ(CXError::nGetRessourceIdFromUserErrorCode(MOD, 3), 0u);
     // An unknown code: level 3, the code kept, a debug line.
@@ -139,6 +124,20 @@ TEST(XError, RaiseByNumber)
     EXPECT_TRUE(e.nGetUserErrorCode() == 8 && e.eGetErrorLevel() == EL_ERROR);
     EXPECT_STREQ(e.pszGetDebugMessage(),
                  L"##(CXError)-Pas de definition d'erreur dans gstErrorDef pour l'identifiant <3>##");
+    // A sub-level, then no error at all.
+    Raise(e, L"T", L"I", 1, 1, 53u, 1, 2, L"x");
+    e.AddSubError(&e);
+    e.SetSystemError(5, L"sys");
+    e.SetVMContext(L"caption", L"object", 10, 2);
+    e.SetFunctionName(L"fn", 1);
+    e.SetUserErrorCode55(9);
+    e.SetErrorLevel(static_cast<eERRORLEVEL>(0x10002));
+    EXPECT_TRUE(e.eGetErrorLevel() == static_cast<eERRORLEVEL>(0x10002) && e.nGetNbSubError() == 1);
+    // No error: every field as in a new object, the module number kept.
+    e.SetErrorLevel(EL_NOERROR);
+    const _CXErrorModule32 fresh;
+    EXPECT_EQ(Dump(e, 0xFFF), Dump(fresh, 0xFFF));
+    EXPECT_EQ(e.nGetUserErrorCode55() + e.nNumErrorId() + e.nNumInfo() + e.nGetNbSubError(), 0u);
 }
 
 TEST(XError, MessagesAndConstructors)
@@ -146,14 +145,11 @@ TEST(XError, MessagesAndConstructors)
     // Changing the user error puts the new message and id first.
     CXError e(MOD, 53u, 1, 2, L"v");
     e.ChangeUserError(MOD, 8);
-    EXPECT_EQ(e.nGetUserErrorCode(), 8u);
-    ASSERT_EQ(e.nNumErrorId(), 2);
-    EXPECT_EQ(e.nGetErrorId(0), 28437u);
+    EXPECT_TRUE(e.nGetUserErrorCode() == 8 && e.nNumErrorId() == 2 && e.nGetErrorId(0) == 28437u);
     e.AddUserMessage(MOD, 28417, L"T1");
     e.AddUserMessageFirst(MOD, 25295);
     ASSERT_EQ(e.nNumErrorId(), 4);
-    EXPECT_EQ(e.nGetErrorId(0), 25295u);
-    EXPECT_EQ(e.nGetErrorId(3), 28417u);
+    EXPECT_TRUE(e.nGetErrorId(0) == 25295u && e.nGetErrorId(3) == 28417u);
     EXPECT_EQ(wstring(e.pszGetUserMessage()),
               Load(25295) + CRLF + Load(28437) + CRLF + Fmt(25621, 1, 2, L"v") + CRLF + Fmt(28417, L"T1"));
     // The debug form of the constructor.
@@ -167,8 +163,7 @@ TEST(XError, MessagesAndConstructors)
     // A text of the caller in place of the resource; no id recorded.
     CXError t(MOD);
     t.SetUserErrorMessage(MOD, 8, L"own text");
-    EXPECT_TRUE(t.nGetUserErrorCode() == 8 && t.nNumErrorId() == 0);
-    EXPECT_STREQ(t.pszGetUserMessage(), L"own text");
+    EXPECT_TRUE(t.nGetUserErrorCode() == 8 && t.nNumErrorId() == 0 && wstring(t.pszGetUserMessage()) == L"own text");
     // Joining: an empty field, a null text, text taken from the field itself.
     CXError j(MOD);
     j.AddUserMessageFirst(L"");
@@ -185,12 +180,11 @@ TEST(XError, MessagesAndConstructors)
     EXPECT_STREQ(j.pszGetDebugMessage(), L"d\r\nd");
 }
 
-TEST(XError, MissingMessagesLeaveFallbacks)
+TEST(XError, MissingMessagesAndSystemErrors)
 {
     // A definition whose message the catalogue lacks.
     CXError e(&s_stAutre, 1000u);
     EXPECT_TRUE(e.nGetModuleNumber() == 77 && e.nGetDetailId() == 7);
-    EXPECT_STREQ(e.pszGetModName(), L"other.so");
     EXPECT_STREQ(e.pszGetDebugMessage(), L"##(CXError)-Ressource <12345> non chargée##");
     EXPECT_NE(wstring(e.pszGetUserMessage()).find(L"12345"), wstring::npos);
     // A message whose text is empty.
@@ -208,30 +202,21 @@ TEST(XError, MissingMessagesLeaveFallbacks)
     e.SetSystemErrorMessage(MOD, 12347);
     EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"##(CXError)-Ressource <12347> non chargée##");
     e.SetSystemErrorMessage(MOD, 28853, 4u);
-    EXPECT_EQ(e.dwGetSystemErrorCode(), 0u);
     EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), Fmt(28853, 4u));
-}
-
-TEST(XError, LevelsAndReset)
-{
-    _CXErrorModule32 e;
-    Raise(e, L"T", L"I", 1, 1, 53u, 1, 2, L"x");
-    e.AddSubError(&e);
-    e.SetSystemError(5, L"sys");
-    e.SetVMContext(L"caption", L"object", 10, 2);
-    e.SetFunctionName(L"fn", 1);
-    e.SetUserErrorCode55(9);
-    e.SetErrorLevel(EL_ERROR);  // the same level: nothing changes
-    EXPECT_EQ(e.nGetUserErrorCode(), 53u);
-    e.SetErrorLevel(static_cast<eERRORLEVEL>(0x10002));
-    EXPECT_EQ(e.eGetErrorLevel(), static_cast<eERRORLEVEL>(0x10002));
-    EXPECT_EQ(e.nGetNbSubError(), 1);
-    // No error: every field as in a new object, the module number kept.
-    e.SetErrorLevel(EL_NOERROR);
-    const _CXErrorModule32 fresh;
-    EXPECT_EQ(Dump(e, 0xFFF), Dump(fresh, 0xFFF));
-    EXPECT_EQ(e.nGetUserErrorCode55() + e.nNumErrorId() + e.nNumInfo() + e.nGetNbSubError(), 0u);
-    EXPECT_EQ(e.nGetModuleNumber(), 32u);
+    // System errors: the text of errno; a lock conflict has none of its own,
+    // EAGAIN's stands in.
+    errno = ENOENT;
+    e.SetSystemErrorParam(3);
+    EXPECT_TRUE(e.dwGetSystemErrorCode() == 3 && wstring(e.pszGetSystemErrorMessage()) == SysText(ENOENT));
+    errno = static_cast<int>(0x80000001u);
+    e.SetSystemErrorParam(0x80000000u);
+    EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), SysText(EAGAIN));
+    e.SetSystemErrorParam(0);
+    EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"");
+    e.SetSystemErrorMessageA("d\xC3\xA9j\xC3\xA0");
+    EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"d\u00E9j\u00E0");
+    e.SetSystemErrorMessagePrintf(7, L"%s-%S-%u", L"w", "n", 8u);
+    EXPECT_TRUE(e.dwGetSystemErrorCode() == 7 && wstring(e.pszGetSystemErrorMessage()) == L"w-n-8");
 }
 
 TEST(XError, Infos)
@@ -241,18 +226,15 @@ TEST(XError, Infos)
     e.AddInfo(EIT_NATIVECODE, &n);
     n = 6;
     e.AddInfo(EIT_NATIVECODE, &n);
-    EXPECT_EQ(e.nNumInfo(), 1);
     eERRORINFOTYPE eType = static_cast<eERRORINFOTYPE>(-1);
     const void* p = nullptr;
     e.GetInfo(0, &eType, &p);
-    EXPECT_EQ(eType, EIT_NATIVECODE);
     int nLu = 0;
     memcpy(&nLu, &p, sizeof(nLu));
-    EXPECT_EQ(nLu, 6);
-    // Ignored: a null value, types that cannot be stored.
+    EXPECT_TRUE(e.nNumInfo() == 1 && eType == EIT_NATIVECODE && nLu == 6) << "replaced";
+    // Ignored: a null value, a type that cannot be stored.
     e.AddInfo(EIT_ITEMNAME, nullptr);
-    for (int nType : {0, 34, 39})
-        e.AddInfo(static_cast<eERRORINFOTYPE>(nType), L"x");
+    e.AddInfo(static_cast<eERRORINFOTYPE>(34), L"x");
     EXPECT_EQ(e.nNumInfo(), 1);
     // Texts are copied; storing the stored text again is safe.
     wchar_t sz[] = L"table";
@@ -260,15 +242,13 @@ TEST(XError, Infos)
     sz[0] = L'X';
     ASSERT_TRUE(e.bGetInfo(EIT_LOGICALTABLENAME, &p));
     e.AddInfo(EIT_LOGICALTABLENAME, p);
-    ASSERT_TRUE(e.bGetInfo(EIT_LOGICALTABLENAME, &p));
-    EXPECT_STREQ(static_cast<const wchar_t*>(p), L"table");
+    EXPECT_TRUE(e.bGetInfo(EIT_LOGICALTABLENAME, &p) && std::wcscmp(static_cast<const wchar_t*>(p), L"table") == 0);
     // 64-bit values go into the 8 bytes the value argument points to.
     long long ll = 123456789012LL;
     e.AddInfo(EIT_RECNUM, &ll);
     long long llLu = 0;
     e.GetInfo(2, &eType, reinterpret_cast<const void**>(&llLu));
-    EXPECT_EQ(eType, EIT_RECNUM);
-    EXPECT_EQ(llLu, 123456789012LL);
+    EXPECT_TRUE(eType == EIT_RECNUM && llLu == 123456789012LL);
     // A data access: one reference however often it is stored.
     int nDetruits = 0;
     CCounted* pA = new CCounted(&nDetruits);
@@ -284,25 +264,20 @@ TEST(XError, Infos)
     e.AddInfo(EIT_DATAACCESS, pA);
     CException x;
     e.AddInfo(EIT_EXCEPTIONDOTNET, &x);
-    e.AddInfo(EIT_EXCEPTIONDOTNET, &x);
     EXPECT_EQ(x.m_nRef, 2u);
     pA->dwRelease();
     e.RAZ();
-    EXPECT_EQ(nDetruits, 2);
-    EXPECT_EQ(x.m_nRef, 1u);
-    EXPECT_EQ(e.nNumInfo(), 0);
-    // Report lines.
-    n = -5;
+    EXPECT_TRUE(nDetruits == 2 && x.m_nRef == 1 && e.nNumInfo() == 0);
+    // Report lines of the forms the full dump does not show.
     ll = -9000000000LL;
     const struct {
         int nType;
         const void* pValue;
         const wchar_t* pszLine;
     } lines[] = {
-        {EIT_ITEMNAME, L"", L"EIT_ITEMNAME : <>"},         {EIT_PILETQ, L"stack", L"EIT_PILETQ :\r\nstack"},
-        {EIT_LOCKINFO, L"lock", L"EIT_LOCKINFO : lock"},   {EIT_BASECODE, &n, L"EIT_BASECODE : <-5>"},
-        {EIT_HLOCKTIME, &ll, L"EIT_HLOCKTIME : <-9000000000>"}, {EIT_EXCEPTIONDOTNET, &x, L"EIT_EXCEPTIONDOTNET"},
-        {29, &x, L""},
+        {EIT_LOCKINFO, L"lock", L"EIT_LOCKINFO : lock"},
+        {EIT_HLOCKTIME, &ll, L"EIT_HLOCKTIME : <-9000000000>"},
+        {EIT_EXCEPTIONDOTNET, &x, L"EIT_EXCEPTIONDOTNET"},
     };
     for (const auto& l : lines) {
         CTString cl;
@@ -322,20 +297,16 @@ TEST(XError, SubErrors)
     ASSERT_EQ(e.nGetNbSubError(), 2);
     // Only the first sub-error's message joins the parent's.
     EXPECT_EQ(wstring(e.pszGetUserMessage()), Load(28437) + CRLF + Fmt(25621, 1, 2, L"one"));
-    EXPECT_EQ(e.pclGetSubError(1)->nGetUserErrorCode(), 19u);
-    EXPECT_EQ(s1.nGetUserErrorCode(), 53u);  // copied, not taken
-    EXPECT_EQ(e.pclGetSubError(2), nullptr);
-    EXPECT_EQ(e.pclGetSubError(-1), nullptr);
+    EXPECT_TRUE(e.pclGetSubError(1)->nGetUserErrorCode() == 19 && s1.nGetUserErrorCode() == 53);  // copied
+    EXPECT_TRUE(e.pclGetSubError(2) == nullptr && e.pclGetSubError(-1) == nullptr);
     // Moved: the source is left clear.
     CXError s3(MOD, 19u, L"three");
     s3.AddSubError(&s1);
     e.AddSubErrorLight(&s3);
-    EXPECT_EQ(s3.eGetErrorLevel(), EL_NOERROR);
+    EXPECT_TRUE(s3.eGetErrorLevel() == EL_NOERROR && s3.nGetNbSubError() + s3.nNumErrorId() == 0);
     EXPECT_STREQ(s3.pszGetUserMessage(), L"");
-    EXPECT_EQ(s3.nGetNbSubError() + s3.nNumErrorId(), 0);
     ASSERT_EQ(e.nGetNbSubError(), 3);
-    EXPECT_EQ(e.pclGetSubError(2)->nGetNbSubError(), 1);
-    EXPECT_EQ(e.pclGetSubError(2)->nGetErrorId(0), 28417u);
+    EXPECT_TRUE(e.pclGetSubError(2)->nGetNbSubError() == 1 && e.pclGetSubError(2)->nGetErrorId(0) == 28417u);
     // A first sub-error that brings no message; one moved into itself.
     CXError f(MOD);
     f.SetUserError(MOD, 8);
@@ -343,10 +314,8 @@ TEST(XError, SubErrors)
     f.AddSubErrorLightNoUserMessage(&s4);
     EXPECT_EQ(wstring(f.pszGetUserMessage()), Load(28437));
     f.DeleteAllSubError();
-    EXPECT_EQ(f.pclGetSubError(0), nullptr);
     f.AddSubErrorLight(&f);
-    EXPECT_EQ(f.nGetNbSubError(), 0);
-    EXPECT_EQ(f.nGetUserErrorCode(), 8u);
+    EXPECT_TRUE(f.nGetNbSubError() == 0 && f.nGetUserErrorCode() == 8);
 }
 
 TEST(XError, CopyAndAssignment)
@@ -358,28 +327,19 @@ TEST(XError, CopyAndAssignment)
         _CXErrorModule32 e;
         Raise(e, L"T", L"I", 3, 4, 53u, 1, 2, L"v");
         e.AddInfo(EIT_DATAACCESS, pAcces);
-        e.SetSystemError(2, L"sys");
         e.SetVMContext(L"cap", L"obj", 7, 1);
-        e.SetFunctionName(L"fn", 3);
-        e.SetUserErrorCode55(55);
         CXError s(MOD, 19u, L"sub");
         s.AddSubError(&s);  // a sub-error with its own sub-error
         e.AddSubErrorLightNoUserMessage(&s);
         // A plain copy belongs to no module: the data access stays behind.
         CXError c(e);
-        EXPECT_EQ(c.nGetModuleNumber(), 0u);
-        EXPECT_FALSE(c.bHasInfo(EIT_DATAACCESS));
-        EXPECT_EQ(c.nNumInfo(), 3);
+        EXPECT_TRUE(c.nGetModuleNumber() == 0 && !c.bHasInfo(EIT_DATAACCESS));
         EXPECT_EQ(Dump(c, 0x80000FFF & ~0x200u), Dump(e, 0x80000FFF & ~0x200u));
-        EXPECT_EQ(c.nGetUserErrorCode55(), 55u);
-        EXPECT_EQ(c.nGetFunctionSyntax(), 3);
         // A copy of this module keeps it, with a reference of its own; deep:
         // changing the original leaves the copy.
         _CXErrorModule32 m(e);
         EXPECT_EQ(pAcces->m_nRefCount, 3);
         EXPECT_EQ(Dump(m, 0x80000FFF), Dump(e, 0x80000FFF));
-        ASSERT_EQ(m.nGetNbSubError(), 1);
-        EXPECT_EQ(m.pclGetSubError(0)->nGetNbSubError(), 1);
         e.pclGetSubError(0)->SetUserError(MOD, 8);
         EXPECT_EQ(m.pclGetSubError(0)->nGetUserErrorCode(), 19u);
         // Onto itself: nothing changes.
@@ -387,39 +347,18 @@ TEST(XError, CopyAndAssignment)
         m.Copy(m);
         m = m;
         EXPECT_EQ(Dump(m, 0xFFF), clAvant);
-        // Copy keeps the target's sub-errors; assignment replaces them.
-        _CXErrorModule32 k;
-        k.SetUserError(MOD, 8);
-        CXError ks(MOD, 17u);
-        k.AddSubError(&ks);
-        k.Copy(m);
-        EXPECT_EQ(k.nGetNbSubError(), 2);
-        EXPECT_EQ(k.pclGetSubError(0)->nGetUserErrorCode(), 17u);
-        _CXErrorModule32 a;
-        a.AddSubError(&ks);
-        a = m;
-        EXPECT_EQ(Dump(a, 0xFFF), Dump(m, 0xFFF));
-        EXPECT_EQ(pAcces->m_nRefCount, 5);
         // Assigned from one of its own sub-errors.
+        _CXErrorModule32 a(m);
         a = *a.pclGetSubError(0);
-        EXPECT_EQ(a.nGetUserErrorCode(), 19u);
-        EXPECT_EQ(a.nGetNbSubError(), 1);
-        EXPECT_FALSE(a.bHasInfo(EIT_DATAACCESS));
-        // Moved: the source is clear, the reference goes with the error;
-        // into another module the data access is released.
+        EXPECT_TRUE(a.nGetUserErrorCode() == 19 && a.nGetNbSubError() == 1 && !a.bHasInfo(EIT_DATAACCESS));
+        // Moved: the source is clear, the reference goes with the error.
         _CXErrorModule32 l;
         l.LightCopy(&m);
         EXPECT_EQ(Dump(m, 0xFFF), Dump(_CXErrorModule32(), 0xFFF));
-        EXPECT_EQ(l.nGetUserErrorCode(), 53u);
-        EXPECT_EQ(l.nGetNbSubError(), 1);
-        EXPECT_EQ(pAcces->m_nRefCount, 4);
-        CXError o(&s_stAutre, &l, 1);
-        EXPECT_FALSE(o.bHasInfo(EIT_DATAACCESS));
-        EXPECT_EQ(pAcces->m_nRefCount, 3);
+        EXPECT_TRUE(l.nGetNbSubError() == 1 && pAcces->m_nRefCount == 3);
     }
     EXPECT_EQ(pAcces->m_nRefCount, 1);
     pAcces->dwRelease();
-    EXPECT_EQ(nDetruits, 1);
 }
 
 TEST(XError, SetAnyErrorAndNoMemory)
@@ -433,43 +372,34 @@ TEST(XError, SetAnyErrorAndNoMemory)
         {105, 60, 25293, false}, {106, 64, 25297, true},  {107, 63, 25296, false},
     };
     for (const auto& t : tab) {
+        SCOPED_TRACE(t.nStatus);
         CXError e(MOD);
         e.AddDebugMessageNoFormat(L"before");
         e.SetAnyError(MOD, t.nStatus, 16, 26);
-        EXPECT_EQ(e.nGetUserErrorCode(), t.nCode) << t.nStatus;
-        EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR) << t.nStatus;
-        EXPECT_STREQ(e.pszGetDebugMessage(), L"") << t.nStatus;
-        EXPECT_EQ(wstring(e.pszGetUserMessage()), t.bTypes ? Fmt(t.nResource, 16, 26) : Fmt(t.nResource))
-            << t.nStatus;
+        EXPECT_TRUE(e.nGetUserErrorCode() == t.nCode && e.eGetErrorLevel() == EL_ERROR);
+        EXPECT_STREQ(e.pszGetDebugMessage(), L"");
+        EXPECT_EQ(wstring(e.pszGetUserMessage()), t.bTypes ? Fmt(t.nResource, 16, 26) : Fmt(t.nResource));
     }
     // A status without an error of its own: the failed conversion, naming it.
-    for (int nStatus : {102, 103, 108, 110, 250}) {
+    for (int nStatus : {102, 250}) {
         CXError u(MOD);
         u.SetAnyError(MOD, nStatus, 16, 26);
-        EXPECT_EQ(u.nGetUserErrorCode(), 53u);
-        ASSERT_EQ(u.nNumErrorId(), 1);
-        EXPECT_EQ(u.nGetErrorId(0), 25621u);
+        EXPECT_TRUE(u.nGetUserErrorCode() == 53 && u.nNumErrorId() == 1 && u.nGetErrorId(0) == 25621u);
         EXPECT_NE(wstring(u.pszGetUserMessage()).find(std::to_wstring(nStatus)), wstring::npos) << nStatus;
     }
     CXError e(MOD, 8u);
     e.SetAnyError(MOD, 0, 1, 2);
-    EXPECT_EQ(e.eGetErrorLevel(), EL_NOERROR);
-    EXPECT_STREQ(e.pszGetUserMessage(), L"");
+    EXPECT_TRUE(e.eGetErrorLevel() == EL_NOERROR && e.pszGetUserMessage()[0] == 0);
     e.SetAnyError(MOD, 100, 1, 2);  // out of memory
-    EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR);
-    EXPECT_EQ(e.dwGetSystemErrorCode(), 12u);
+    EXPECT_TRUE(e.eGetErrorLevel() == EL_ERROR && e.dwGetSystemErrorCode() == 12);
     EXPECT_EQ(wstring(e.pszGetUserMessage()), Load(25193));
-    EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), SysText(12));
-    EXPECT_STREQ(e.pszGetModName(), L"zt190msql.so");
     // The direct form is an error (level 3) without sub-errors; filed as a
     // sub-error, its message leads the parent's.
     CXError m(MOD, 53u, 1, 2, L"x");
     m.AddSubError(&m);
     errno = 0;
     m.SetErrorNoMemory();
-    EXPECT_EQ(m.eGetErrorLevel(), EL_ERROR);
-    EXPECT_EQ(m.nGetUserErrorCode(), 0u);
-    EXPECT_EQ(m.nGetNbSubError(), 0);
+    EXPECT_TRUE(m.eGetErrorLevel() == EL_ERROR && m.nGetUserErrorCode() == 0 && m.nGetNbSubError() == 0);
     EXPECT_EQ(m.dwGetSystemErrorCode(), 12u);
     EXPECT_EQ(wstring(m.pszGetUserMessage()), Load(25193));
     EXPECT_EQ(wstring(m.pszGetSystemErrorMessage()), SysText(12));
@@ -478,65 +408,33 @@ TEST(XError, SetAnyErrorAndNoMemory)
     EXPECT_EQ(wstring(p.pszGetUserMessage()), Load(25193));
 }
 
-TEST(XError, SystemErrors)
-{
-    CXError e(MOD);
-    errno = ENOENT;
-    e.SetSystemErrorParam(3);
-    EXPECT_EQ(e.dwGetSystemErrorCode(), 3u);
-    EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), SysText(ENOENT));
-    errno = static_cast<int>(0x80000001u);
-    e.SetSystemErrorParam(0x80000000u);
-    EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), SysText(11));
-    e.SetSystemErrorParam(0);
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"");
-
-    e.SetSystemErrorMessageA("d\xC3\xA9j\xC3\xA0");
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"d\u00E9j\u00E0");
-    e.SetSystemErrorMessagePrintf(7, L"%s-%S-%u", L"w", "n", 8u);
-    EXPECT_EQ(e.dwGetSystemErrorCode(), 7u);
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"w-n-8");
-    e.SetSystemErrorMessagePrintf(L"%d%%", 50);
-    EXPECT_EQ(e.dwGetSystemErrorCode(), 0u);
-    EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"50%");
-    e.SetSystemErrorForGetHostBy(1);
-    EXPECT_EQ(e.dwGetSystemErrorCode(), 1u);
-    EXPECT_STRNE(e.pszGetSystemErrorMessage(), L"");
-}
-
 TEST(XError, DumpOfClearAndUserErrors)
 {
     CXError c(MOD);
-    EXPECT_EQ(Dump(c, 0x80000FFF), Fmt(28851, 0u) + CRLF + Load(28847) + CRLF);
     EXPECT_EQ(Dump(c, 0xFFF), Load(28858) + CRLF +                                              //
                                   CRLF + Fmt(28851, 0u) + CRLF + Load(28847) + CRLF +            //
                                   CRLF + Fmt(28852, 0u) + CRLF +                                 //
                                   CRLF + Load(28854) + CRLF + Load(28856) + CRLF +               //
                                   CRLF + Load(28843) + CRLF + Load(28864) + CRLF + Load(28860) + //
                                   CRLF + Load(28862) + CRLF);
-    // The dump appends, and the text form gives the same.
+    // The dump appends; the text form takes the default mask.
     CTString cl(L"head:");
     c.StringDump(cl, static_cast<eXERROR_INFO>(0x8));
     EXPECT_EQ(wstring(cl.pszGet()), L"head:" + Fmt(28851, 0u) + CRLF);
-    EXPECT_STREQ(c.StringDump(XEI_DEFAULT).pszGet(), Dump(c, 0x80000FFF).c_str());
     EXPECT_EQ(Dump(c, 0), L"");
+    EXPECT_STREQ(c.StringDump(XEI_DEFAULT).pszGet(), Dump(c, 0x80000FFF).c_str());
 
     _CXErrorModule32 e;
     e.SetUserError(MOD, 53, 3, 4, L"val");
-    const wstring clUser = Fmt(25621, 3, 4, L"val");
-    const wstring clModule = Fmt(28842, L"zt190msql.so", L"19.0.3.0");
-    const wstring clTail = CRLF + Fmt(28851, 53u) + CRLF + Load(28849) + CRLF + //
-                           CRLF + clModule + CRLF + Fmt(28863, 53u) + CRLF;
-    EXPECT_EQ(Dump(e, 0x80000FFF), Load(28857) + CRLF + clUser + CRLF + clTail);
-    EXPECT_EQ(Dump(e, 0xC0000FFF), clUser + CRLF + clTail);
-    // Levels by caption.
+    EXPECT_EQ(Dump(e, 0xC0000FFF), Fmt(25621, 3, 4, L"val") + CRLF + CRLF + Fmt(28851, 53u) + CRLF + Load(28849) +
+                                       CRLF + CRLF + Fmt(28842, L"zt190msql.so", L"19.0.3.0") + CRLF +
+                                       Fmt(28863, 53u) + CRLF);
+    // Levels by caption: the sub-levels of 1 share one, unknown ones show
+    // their number.
     const struct {
         unsigned nLevel;
         wstring cl;
-    } tab[] = {
-        {2, Load(28848)},       {0x40000004, Load(28849)}, {0x40000008, Load(28849)}, {0x10001, Load(25311)},
-        {0x20001, Load(25311)}, {7, Fmt(28850, 7)},        {0x10005, Fmt(28850, 0x10005)},
-    };
+    } tab[] = {{0x40000008, Load(28849)}, {0x20001, Load(25311)}, {0x10005, Fmt(28850, 0x10005)}};
     for (const auto& t : tab) {
         e.SetErrorLevel(static_cast<eERRORLEVEL>(t.nLevel));
         EXPECT_EQ(Dump(e, 0x4), t.cl + CRLF) << t.nLevel;

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -27,51 +26,25 @@ std::string Text(const CXTime& cl)
     return sz;
 }
 
-std::wstring W(const std::string& s)
-{
-    return std::wstring(s.begin(), s.end());
-}
-
-// The first instant of the day after y-m-d, through the C library.
-std::string DayAfter(int y, int m, int d)
-{
-    tm t{};
-    t.tm_year = y - 1900;
-    t.tm_mon = m - 1;
-    t.tm_mday = d + 1;
-    const time_t tt = timegm(&t);
-    tm out;
-    gmtime_r(&tt, &out);
-    char sz[64];
-    snprintf(sz, sizeof sz, "%04d-%02d-%02d 00:00:00.000", out.tm_year + 1900, out.tm_mon + 1, out.tm_mday);
-    return sz;
-}
-
-const timeval* g_pLastClock = nullptr;
-timeval g_lastClock;
+long long g_nClockSet = -1;
 int CaptureClock(const timeval* tv)
 {
-    g_lastClock = *tv;
-    g_pLastClock = &g_lastClock;
+    g_nClockSet = tv->tv_sec;
     return 0;
 }
 
 }  // namespace
 
-// ---- Construction ---------------------------------------------------------------
-
 TEST(XTime, ZeroAndConstruction)
 {
     CXTime zero;
-    const tm& z = *zero.nGetTimeTm();
     EXPECT_EQ(Text(zero), "0000-01-01 00:00:00.000");
-    EXPECT_TRUE(z.tm_wday == -1 && z.tm_yday == -1 && z.tm_isdst == -1);
+    EXPECT_TRUE(zero.nGetTimeTm()->tm_wday == -1 && zero.nGetTimeTm()->tm_isdst == -1);
 
     SYSTEMTIME st = {2023, 2, 2, 14, 9, 5, 7, 8};
     CXTime fromSt(st, 1);
     EXPECT_EQ(Text(fromSt), "2023-02-14 09:05:07.008");
-    EXPECT_EQ(fromSt.nGetTimeTm()->tm_wday, 2);
-    EXPECT_EQ(fromSt.nGetTimeTm()->tm_isdst, 1);
+    EXPECT_TRUE(fromSt.nGetTimeTm()->tm_wday == 2 && fromSt.nGetTimeTm()->tm_isdst == 1);
     CXTime dos(static_cast<unsigned short>(0x5A4E), static_cast<unsigned short>(0x6B2F), 0);
     EXPECT_EQ(Text(dos), "2025-02-14 13:25:30.000");
     CXTime fields(2023, 0, 0, 25, 61, 70, -1);  // month and day raised, the rest as given
@@ -87,13 +60,9 @@ TEST(XTime, ZeroAndConstruction)
     date.InitDate();
     fromDate.SetTime(date);  // an empty date: year 0, January 1
     EXPECT_EQ(Text(fromDate), "0000-01-01 00:00:00.000");
-    CXTime copy(fromSt);
-    EXPECT_EQ(memcmp(copy.nGetTimeTm(), fromSt.nGetTimeTm(), sizeof(tm)), 0);
-    EXPECT_EQ(copy.m_nMilli, 8);
     // SetTo0 keeps the daylight flag.
     fromSt.SetTo0();
-    EXPECT_EQ(fromSt.nGetTimeTm()->tm_isdst, 1);
-    EXPECT_EQ(Text(fromSt), "0000-01-01 00:00:00.000");
+    EXPECT_TRUE(fromSt.nGetTimeTm()->tm_isdst == 1 && Text(fromSt) == "0000-01-01 00:00:00.000");
 }
 
 TEST(XTime, TimeTAndZones)
@@ -104,11 +73,9 @@ TEST(XTime, TimeTAndZones)
         const time_t t2100 = static_cast<time_t>(DaysFromCivil(2100, 3, 1) * 86400 + 3723);
         CXTime cl(t2100);
         EXPECT_EQ(Text(cl), "2100-03-01 01:02:03.000");
-        EXPECT_EQ(cl.nGetTime32_t(), t2100);
-        EXPECT_EQ(cl.nGetTime32_t_UTC(), t2100);
+        EXPECT_TRUE(cl.nGetTime32_t() == t2100 && cl.nGetTime32_t_UTC() == t2100);
         cl = static_cast<time_t>(-1);
         EXPECT_EQ(Text(cl), "0000-01-01 00:00:00.000");
-        EXPECT_EQ(CXTime::__s_nGetOffsetMkTime(), 0);
     }
     {
         CPinnedTimeZone tz("EST5");
@@ -119,8 +86,6 @@ TEST(XTime, TimeTAndZones)
     const time_t summer = static_cast<time_t>(DaysFromCivil(2023, 7, 1) * 86400 + 12 * 3600);
     CXTime cl(winter);
     EXPECT_EQ(Text(cl), "2023-11-14 23:00:00.000");
-    cl.SetUTCTime(winter);
-    EXPECT_EQ(Text(cl), "2023-11-14 22:00:00.000");
     cl = summer;
     EXPECT_EQ(Text(cl), "2023-07-01 14:00:00.000");
     EXPECT_EQ(cl.nGetTime32_t(), summer);
@@ -130,17 +95,11 @@ TEST(XTime, TimeTAndZones)
     utc.SetTime(2023, 11, 14, 22, 0, 0, -1);
     EXPECT_EQ(utc.nGetTime32_t_UTC(), winter);
 
-    tm local{}, out, back;
-    local.tm_year = 123;
-    local.tm_mon = 6;
-    local.tm_mday = 1;
-    local.tm_hour = 14;
-    local.tm_isdst = -1;
+    tm local = *CXTime(2023, 7, 1, 14, 0, 0, -1).nGetTimeTm(), out, back;
     CXTime::Local2UTC(local, out);
     EXPECT_EQ(out.tm_hour, 12);
     CXTime::UTC2Local(out, back);
     EXPECT_TRUE(back.tm_hour == 14 && back.tm_mday == 1);
-    EXPECT_EQ(local.tm_hour, 14);  // inputs untouched
 }
 
 TEST(XTime, SystemAndFileTimes)
@@ -151,8 +110,6 @@ TEST(XTime, SystemAndFileTimes)
     cl.m_nMilli = 8;
     EXPECT_TRUE(cl.bGetAsSystemTime(st));
     EXPECT_EQ(Text(CXTime(st, -1)), "2023-02-14 09:05:07.008");
-    CXTime::GetAsSystemTime(st, *cl.nGetTimeTm());
-    EXPECT_EQ(st.wMilliseconds, 0);
     // FILETIME: 100 ns since 1601; 2023-07-01 12:00 UTC is 14:00 in Paris.
     const long long nUnix = DaysFromCivil(2023, 7, 1) * 86400LL + 12 * 3600;
     const unsigned long long units = (nUnix - DaysFromCivil(1601, 1, 1) * 86400LL) * 10000000ULL;
@@ -160,66 +117,46 @@ TEST(XTime, SystemAndFileTimes)
     CXTime fromFt(ft, -1);
     EXPECT_EQ(Text(fromFt), "2023-07-01 14:00:00.000");
     FILETIME back;
-    EXPECT_TRUE(fromFt.bGetAsFileTime(back));
-    EXPECT_TRUE(back.dwLowDateTime == ft.dwLowDateTime && back.dwHighDateTime == ft.dwHighDateTime);
-
+    EXPECT_TRUE(fromFt.bGetAsFileTime(back) && back.dwLowDateTime == ft.dwLowDateTime &&
+                back.dwHighDateTime == ft.dwHighDateTime);
     CDateTime date;
     date.InitDate();
     fromFt.m_nMilli = 250;
     fromFt.GetTQDateTime(&date);
-    EXPECT_TRUE(date.m_wAnnee == 2023 && date.m_byMois == 7 && date.m_byJour == 1);
-    EXPECT_EQ(date.m_dwHeure, 14u * 3600000 + 250);
+    EXPECT_TRUE(date.m_wAnnee == 2023 && date.m_byMois == 7 && date.m_byJour == 1 &&
+                date.m_dwHeure == 14u * 3600000 + 250);
     // The clock is set through the replaceable setter, never for real.
     PFN_SETCLOCK old = SetLocalTimeClock(CaptureClock);
-    g_pLastClock = nullptr;
     EXPECT_TRUE(fromFt.bInitLocalTime());
     SetLocalTimeClock(old);
-    ASSERT_NE(g_pLastClock, nullptr);
-    EXPECT_EQ(static_cast<long long>(g_lastClock.tv_sec), nUnix);
+    EXPECT_EQ(g_nClockSet, nUnix);
     // Now, read around the call.
     const time_t before = time(nullptr);
     CXTime now;
     now.SetFromUTCTime();
     const time_t after = time(nullptr);
     EXPECT_EQ(now.nGetTimeTm()->tm_isdst, -1);
-    EXPECT_GE(now.nGetTime32_t_UTC(), before);
-    EXPECT_LE(now.nGetTime32_t_UTC(), after);
+    EXPECT_TRUE(now.nGetTime32_t_UTC() >= before && now.nGetTime32_t_UTC() <= after);
 }
 
 TEST(XTime, CalendarHelpers)
 {
     // The Gregorian rule throughout; two-digit texts are centuries.
-    for (int y : {2000, 2024})
-        EXPECT_TRUE(CXTime::bBissextile(y)) << y;
-    for (int y : {1900, 1500, 2023})
-        EXPECT_FALSE(CXTime::bBissextile(y)) << y;
-    EXPECT_TRUE(CXTime::bBissextile(L"2024"));
-    EXPECT_TRUE(CXTime::bBissextile(L"20"));
-    EXPECT_FALSE(CXTime::bBissextile(L"21"));
-    EXPECT_EQ(CXTime::nGetDayInMonth(2023, 2), 28);
-    EXPECT_EQ(CXTime::nGetDayInMonth(2024, 2), 29);
-    EXPECT_EQ(CXTime::nGetDayInMonth(2023, 9), 30);
-    EXPECT_EQ(CXTime::nGetDayInMonth(2023, 13), -1);
-    EXPECT_EQ(CXTime::nGetDayInMonth(2023, 0), -1);
+    EXPECT_TRUE(CXTime::bBissextile(2000) && !CXTime::bBissextile(1900) && !CXTime::bBissextile(1500));
+    EXPECT_TRUE(CXTime::bBissextile(L"20") && !CXTime::bBissextile(L"21"));
+    EXPECT_TRUE(CXTime::nGetDayInMonth(2023, 2) == 28 && CXTime::nGetDayInMonth(2023, 9) == 30);
+    EXPECT_TRUE(CXTime::nGetDayInMonth(2023, 13) == -1 && CXTime::nGetDayInMonth(2023, 0) == -1);
     EXPECT_EQ(CXTime::nGetDayInMonth(L"202402"), 29);
     EXPECT_EQ(CXTime::nGetDayInMonth(L"20230"), 31);  // month 00: January
-    EXPECT_EQ(CXTime::nGetDayInMonth(L"2023"), 31);   // no month: January
-    EXPECT_EQ(CXTime::nGetDayInMonth(L"2024021"), 29);
 
     CXTime a(2023, 2, 14, 9, 5, 7, -1), b(2023, 2, 14, 9, 5, 7, -1);
     EXPECT_EQ(CXTime::snCompare(a.nGetTimeTm(), b.nGetTimeTm()), 0);
-    EXPECT_FALSE(a > b);
-    EXPECT_TRUE(a >= b);
-    a.m_nMilli = 1;
-    EXPECT_TRUE(a > b);
-    EXPECT_FALSE(b >= a);
-    b.SetTime(2023, 3, 1, 0, 0, 0, -1);
-    EXPECT_LT(CXTime::snCompare(a.nGetTimeTm(), b.nGetTimeTm()), 0);
+    EXPECT_TRUE(!(a > b) && a >= b);
+    a.m_nMilli = 1;  // the milliseconds count
+    EXPECT_TRUE(a > b && !(b >= a));
     b.SetTime(2022, 12, 31, 23, 59, 59, -1);
     EXPECT_GT(CXTime::snCompare(a.nGetTimeTm(), b.nGetTimeTm()), 0);
 }
-
-// ---- Texts --------------------------------------------------------------------
 
 TEST(XTime, TextForms)
 {
@@ -232,24 +169,13 @@ TEST(XTime, TextForms)
         std::function<void()> form;
         const wchar_t* expected;
     } forms[] = {
-        {[&] { cl.GetTQDate(w); }, L"20230214"},
         {[&] { cl.GetTQTime(w); }, L"090507008"},
-        {[&] { cl.GetTQTimeHHMMSS(w); }, L"090507"},
-        {[&] { cl.GetTQTimeHHMM(w); }, L"0905"},
-        {[&] { cl.GetTQTimeHHMMSSCCm(w); }, L"090507008"},
         {[&] { cl.GetTQTimeAAAAMMJJ_HHMMSS(w); }, L"20230214 090507"},
-        {[&] { cl.GetTQTimeAAAAMMJJHHMMSSCCm(w); }, L"20230214090507008"},
-        {[&] { cl.GetTQTimeReadableSS(w); }, L"14/02/2023 09:05:07"},
         {[&] { cl.GetTQTimeReadable(w); }, L"14/02/2023 09:05:07,008"},
-        {[&] { cl.FormatToOdbcDate(w); }, L"{d '2023-02-14'}"},
         {[&] { cl.FormatToOdbcTime(w); }, L"{t '09:05:07.008'}"},
-        {[&] { cl.FormatToOdbcTimeStamp(w); }, L"{ts '2023-02-14 09:05:07.008'}"},
         {[&] { cl.FormatToSQLServerTimeStamp(w); }, L"20230214 09:05:07.008"},
-        {[&] { cl.Format(L"%Y-%m-%d %H.%M", w, 64); }, L"2023-02-14 09.05"},
         {[&] { cl.Format(L"%Y-%m-%d", w, 5); }, L""},  // does not fit
         {[&] { cl.GetTQTimeReadable(w, 6); }, L"14/02"},
-        {[&] { old.GetTQDate(w); }, L"09990102"},
-        {[&] { old.GetTQTimeAAAAMMJJ_HHMMSS(w); }, L"09990102 030405"},
         {[&] { old.GetTQTimeAAAAMMJJHHMMSSCCm(w); }, L"09990102030405000"},
         {[&] { old.FormatToOdbcTimeStamp(w); }, L"{ts '0999-01-02 03:04:05.000'}"},
     };
@@ -258,28 +184,23 @@ TEST(XTime, TextForms)
         f.form();
         EXPECT_EQ(std::wstring(w), f.expected);
     }
-    cl.GetTQDate(s);
+    cl.GetTQDate(s);  // the 8-bit forms share the wide ones' writer
     EXPECT_STREQ(s, "20230214");
-    cl.GetTQTime(s);
-    EXPECT_STREQ(s, "090507008");
     CTString t;
     cl.FormatToOdbcTimeStamp(t);
-    EXPECT_EQ(std::wstring(t.pszGet()), L"{ts '2023-02-14 09:05:07.008'}");
+    EXPECT_STREQ(t.pszGet(), L"{ts '2023-02-14 09:05:07.008'}");
     // Each form stays within its buffer, whatever the fields hold.
     CXTime odd(123456, 77, 88, 999, 999, 999, -1);
     odd.m_nMilli = 123456;
     wmemset(w, L'x', 64);
     odd.GetTQDate(w);
-    EXPECT_EQ(wcslen(w), 8u);
-    EXPECT_EQ(w[9], L'x');
+    EXPECT_TRUE(wcslen(w) == 8 && w[9] == L'x');
     wmemset(w, L'x', 64);
     odd.FormatToOdbcTimeStamp(w);
-    EXPECT_EQ(wcslen(w), 30u);
-    EXPECT_EQ(w[31], L'x');
+    EXPECT_TRUE(wcslen(w) == 30 && w[31] == L'x');
     memset(s, 'x', sizeof s);
     odd.GetTQTime(s, 4);
-    EXPECT_EQ(strlen(s), 3u);
-    EXPECT_EQ(s[4], 'x');
+    EXPECT_TRUE(strlen(s) == 3 && s[4] == 'x');
 }
 
 // ---- Parsing -------------------------------------------------------------------
@@ -316,13 +237,11 @@ TEST(XTime, ParsingHostTexts)
                  {L"2023021409050712345", "2023-02-14 09:05:07.000"},  // longer: no milliseconds
                  {L"20230214 090507", nullptr}, {L"", nullptr}, {L"20230214-09050712", nullptr}});
     CXTime cl;
-    EXPECT_FALSE(cl.bSetTQDate(nullptr));
-    EXPECT_FALSE(cl.bSetTQTime(nullptr));
+    EXPECT_FALSE(cl.bSetTQDate(nullptr) || cl.bSetTQTime(nullptr));
     EXPECT_FALSE(cl.bSetTQDateTime(static_cast<const char*>(nullptr), -1));
     // The 8-bit form, with the daylight flag given.
     EXPECT_TRUE(cl.bSetTQDateTime("20230214 090507123", 0));
-    EXPECT_EQ(Text(cl), "2023-02-14 09:05:07.123");
-    EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, 0);
+    EXPECT_TRUE(Text(cl) == "2023-02-14 09:05:07.123" && cl.nGetTimeTm()->tm_isdst == 0);
 }
 
 TEST(XTime, LowerBounds)
@@ -343,18 +262,21 @@ TEST(XTime, LowerBounds)
                 {{L"1", "0000-01-01 10:00:00.000"}, {L"123", "0000-01-01 12:30:00.000"},
                  {L"1234567", "0000-01-01 12:34:56.700"}, {L"1234567890", nullptr}, {L"12:30", nullptr}});
     CXTime cl;
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(nullptr, -1));
-    EXPECT_FALSE(cl.bSetTQTimeMin(nullptr, -1));
-    EXPECT_TRUE(cl.bSetTQTimeMin(L"1", 1));
-    EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, 1);
+    EXPECT_TRUE(cl.bSetTQDateTimeMin(nullptr, -1) && !cl.bSetTQTimeMin(nullptr, -1));
+    EXPECT_TRUE(cl.bSetTQTimeMin(L"1", 1) && cl.nGetTimeTm()->tm_isdst == 1);
 }
 
 TEST(XTime, UpperBounds)
 {
-    // Whole days and day-tens digits are checked against the calendar below.
+    // The first instant after the period the text names: a whole day gives
+    // the next day, a day-tens digit the day after the last day starting
+    // with it, by the month's own length.
     CheckParser([](CXTime& cl, const wchar_t* p) { return cl.bSetTQDateTimeMax(p, -1); },
                 {{L"9999", nullptr},                         {L"202309", "2023-10-01 00:00:00.000"},
-                 {L"2023010109", "2023-01-01 10:00:00.000"}, {L"2023", "2024-01-01 00:00:00.000"},
+                 {L"2023", "2024-01-01 00:00:00.000"},       {L"20231231", "2024-01-01 00:00:00.000"},
+                 {L"20230228", "2023-03-01 00:00:00.000"},   {L"20240228", "2024-02-29 00:00:00.000"},
+                 {L"2023020", "2023-02-10 00:00:00.000"},    {L"2024022", "2024-03-01 00:00:00.000"},
+                 {L"2023043", "2023-05-01 00:00:00.000"},    {L"2023121", "2023-12-20 00:00:00.000"},
                  {L"20231231 23", "2024-01-01 00:00:00.000"}, {L"202312", "2024-01-01 00:00:00.000"},
                  {L"20231", "2024-01-01 00:00:00.000"},      {L"20230", "2023-10-01 00:00:00.000"},
                  {L"20230131 2", "2023-02-01 00:00:00.000"}, {L"20230214 1", "2023-02-14 20:00:00.000"},
@@ -365,46 +287,15 @@ TEST(XTime, UpperBounds)
                  {L"2023021412345678901", nullptr}});
     // A 14-digit text and the same with the blank: one second later.
     CXTime a, b;
-    EXPECT_TRUE(a.bSetTQDateTimeMax(L"20230214101530", -1));
-    EXPECT_TRUE(b.bSetTQDateTimeMax(L"20230214 101530", -1));
-    EXPECT_EQ(Text(a), "2023-02-14 10:15:31.000");
-    EXPECT_EQ(Text(b), Text(a));
-    // Every day prefix of two years, against the C library's calendar: a
-    // whole day gives the next day, a day-tens digit the day after the last
-    // day that starts with it.
-    for (int y = 2023; y <= 2024; ++y) {
-        for (int m = 1; m <= 12; ++m) {
-            const int len = CXTime::nGetDayInMonth(y, m);
-            for (int d = 1; d <= len; ++d) {
-                char sz[32];
-                snprintf(sz, sizeof sz, "%04d%02d%02d", y, m, d);
-                CXTime cl;
-                ASSERT_TRUE(cl.bSetTQDateTimeMax(W(sz).c_str(), -1)) << sz;
-                EXPECT_EQ(Text(cl), DayAfter(y, m, d)) << sz;
-            }
-            for (int tens = 0; tens <= len / 10; ++tens) {
-                const int last = tens * 10 + 9 < len ? tens * 10 + 9 : len;
-                char sz[32];
-                snprintf(sz, sizeof sz, "%04d%02d%d", y, m, tens);
-                CXTime cl;
-                ASSERT_TRUE(cl.bSetTQDateTimeMax(W(sz).c_str(), -1)) << sz;
-                EXPECT_EQ(Text(cl), DayAfter(y, m, last)) << sz;
-            }
-        }
-    }
-}
-
-TEST(XTime, TimeUpperBounds)
-{
+    EXPECT_TRUE(a.bSetTQDateTimeMax(L"20230214101530", -1) && b.bSetTQDateTimeMax(L"20230214 101530", -1));
+    EXPECT_TRUE(Text(a) == "2023-02-14 10:15:31.000" && Text(b) == Text(a));
+    // A time alone: the daylight flag is not taken.
     CheckParser([](CXTime& cl, const wchar_t* p) { return cl.bSetTQTimeMax(p, 0); },
-                {{L"09", "0000-01-01 10:00:00.000"}, {L"19", "0000-01-01 20:00:00.000"},
-                 {L"1259", "0000-01-01 13:00:00.000"}, {L"0", "0000-01-01 10:00:00.000"},
-                 {L"1", "0000-01-01 20:00:00.000"}, {L"22", "0000-01-01 23:00:00.000"},
-                 {L"12345", "0000-01-01 12:35:00.000"}, {L"123456789", "0000-01-01 12:34:56.790"},
-                 {L"2", nullptr}, {L"23", nullptr}, {L"2359", nullptr}, {L"235959999", nullptr},
-                 {L"", nullptr}, {L"1234567890", nullptr}, {L"12:3", nullptr}});
+                {{L"19", "0000-01-01 20:00:00.000"}, {L"1259", "0000-01-01 13:00:00.000"},
+                 {L"1", "0000-01-01 20:00:00.000"}, {L"12345", "0000-01-01 12:35:00.000"},
+                 {L"123456789", "0000-01-01 12:34:56.790"}, {L"2", nullptr}, {L"23", nullptr},
+                 {L"235959999", nullptr}, {L"", nullptr}, {L"1234567890", nullptr}, {L"12:3", nullptr}});
     CXTime cl;
-    EXPECT_TRUE(cl.bSetTQTimeMax(L"09", 0));
-    EXPECT_EQ(cl.nGetTimeTm()->tm_isdst, -1);
+    EXPECT_TRUE(cl.bSetTQTimeMax(L"09", 0) && cl.nGetTimeTm()->tm_isdst == -1);
     EXPECT_FALSE(cl.bSetTQTimeMax(nullptr, -1));
 }

@@ -14,7 +14,6 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -23,7 +22,7 @@ namespace {
 const wchar_t kWideName[] = L"d\u00e9j\u00e0_\u65e5\u672c_\U0001F600.txt";
 const char kUtf8Name[] = "d\xC3\xA9j\xC3\xA0_\xE6\x97\xA5\xE6\x9C\xAC_\xF0\x9F\x98\x80.txt";
 
-// The names of a folder listing, "." and ".." left out.
+// The names of a folder listing, "." and ".." left out; the folder is closed.
 std::set<std::string> Entries(DIR* d)
 {
     std::set<std::string> names;
@@ -35,31 +34,20 @@ std::set<std::string> Entries(DIR* d)
     return names;
 }
 
-std::set<std::string> Entries(const std::string& dir)
-{
-    return Entries(opendir(dir.c_str()));
-}
-
 }  // namespace
 
+// Every wrapper hands the same UTF-8 conversion to the system; a few of them
+// stand for all.
 TEST(DiskFileWidePath, NonAsciiNamesReachTheSystemAsUtf8)
 {
     CTempDir dir("zt_diskfile");
     ASSERT_FALSE(dir.Path().empty());
     const std::wstring wpath = dir.WPath() + L"/" + kWideName;
-    const std::string path = dir.Path() + "/" + kUtf8Name;
     int fd = CDiskFile::Unix_open(wpath.c_str(), O_CREAT | O_WRONLY | O_EXCL, 0600);
     ASSERT_GE(fd, 0) << std::strerror(errno);
     ASSERT_EQ(write(fd, "hello", 5), 5);
     close(fd);
-    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{kUtf8Name});
-    fd = CDiskFile::Unix_ropen(wpath.c_str(), O_RDONLY, 0);
-    EXPECT_GE(fd, 0);
-    close(fd);
-    FILE* f = CDiskFile::Unix_fopen(wpath.c_str(), "a");
-    ASSERT_NE(f, nullptr);
-    std::fputs(" world", f);
-    std::fclose(f);
+    EXPECT_EQ(Entries(opendir(dir.Path().c_str())), std::set<std::string>{kUtf8Name});
 
     // A link: lstat sees it, stat the file.
     const std::wstring wlink = dir.WPath() + L"/lien\u00e9";
@@ -68,58 +56,25 @@ TEST(DiskFileWidePath, NonAsciiNamesReachTheSystemAsUtf8)
     ASSERT_EQ(CDiskFile::Unix_lstat(wlink.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(CDiskFile::Unix_stat(wlink.c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, 11);
-    struct statfs64 fs;
-    EXPECT_EQ(CDiskFile::__Unix_statfs(wpath.c_str(), &fs), 0);
-
-    EXPECT_EQ(CDiskFile::Unix_access(wpath.c_str(), X_OK), -1);
-    EXPECT_EQ(CDiskFile::Unix_chmod(wpath.c_str(), 0750), 0);
-    EXPECT_EQ(CDiskFile::Unix_access(wpath.c_str(), X_OK), 0);
-    const unsigned uid = geteuid() == 0 ? 4321 : getuid(), gid = geteuid() == 0 ? 4322 : getgid();
-    EXPECT_EQ(CDiskFile::__Unix_chown(wpath.c_str(), uid, gid), 0);
+    EXPECT_EQ(st.st_size, 5);
     // Times after 2038 go through.
     const struct utimbuf times = {1000000000, static_cast<time_t>(2214131696LL)};
     EXPECT_EQ(CDiskFile::Unix_utime(wpath.c_str(), &times), 0);
-    struct stat plain;
-    ASSERT_EQ(stat(path.c_str(), &plain), 0);
-    EXPECT_EQ(plain.st_mode & 0777, 0750u);
-    EXPECT_EQ(plain.st_uid, uid);
-    EXPECT_EQ(plain.st_gid, gid);
-    EXPECT_EQ(static_cast<long long>(plain.st_atime), 1000000000LL);
-    EXPECT_EQ(static_cast<long long>(plain.st_mtime), 2214131696LL);
-
+    ASSERT_EQ(CDiskFile::Unix_stat(wpath.c_str(), &st), 0);
+    EXPECT_EQ(static_cast<long long>(st.st_mtime), 2214131696LL);
     // The system's own answers come back unchanged.
     errno = 0;
-    EXPECT_EQ(CDiskFile::Unix_open((dir.WPath() + L"/absent\u00e9").c_str(), O_RDONLY), -1);
-    EXPECT_EQ(errno, ENOENT);
     EXPECT_EQ(CDiskFile::Unix_open(wpath.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0600), -1);
     EXPECT_EQ(errno, EEXIST);
-}
 
-TEST(DiskFileWidePath, DirectoriesRenameFifoAndUnlink)
-{
-    CTempDir dir("zt_diskfile");
-    const std::wstring wsub = dir.WPath() + L"/sous-r\u00e9p";
+    // Renamed into a folder under another non-ASCII name, listed, then removed.
+    const std::wstring wsub = dir.WPath() + L"/sous-r\u00e9p", wto = wsub + L"/\u00fcber";
     ASSERT_EQ(CDiskFile::__Unix_mkdir(wsub.c_str(), 0755), 0);
-    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"sous-r\xC3\xA9p"});
-
-    // A file renamed into the folder under another non-ASCII name.
-    const std::wstring wfrom = dir.WPath() + L"/" + kWideName, wto = wsub + L"/\u00fcber";
-    const int fd = open((dir.Path() + "/" + kUtf8Name).c_str(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    EXPECT_EQ(CDiskFile::__Unix_rename(wfrom.c_str(), wto.c_str()), 0);
-    const std::wstring wfifo = wsub + L"/tube\u00e9";
-    EXPECT_EQ(CDiskFile::Unix_mkfifo(wfifo.c_str(), 0600), 0);
-    EXPECT_EQ(Entries(CDiskFile::__Unix_opendir(wsub.c_str())),
-              (std::set<std::string>{"\xC3\xBC" "ber", "tube\xC3\xA9"}));
-
-    EXPECT_EQ(CDiskFile::__Unix_rmdir(wsub.c_str()), -1);
-    EXPECT_EQ(errno, ENOTEMPTY);
-    EXPECT_EQ(CDiskFile::Unix_unlink(wfifo.c_str()), 0);
-    EXPECT_EQ(CDiskFile::Unix_unlink(wto.c_str()), 0);
+    EXPECT_EQ(CDiskFile::__Unix_rename(wpath.c_str(), wto.c_str()), 0);
+    EXPECT_EQ(Entries(CDiskFile::__Unix_opendir(wsub.c_str())), std::set<std::string>{"\xC3\xBC" "ber"});
+    EXPECT_EQ(CDiskFile::Unix_unlink(wto.c_str()) + CDiskFile::Unix_unlink(wlink.c_str()), 0);
     EXPECT_EQ(CDiskFile::__Unix_rmdir(wsub.c_str()), 0);
-    EXPECT_TRUE(Entries(dir.Path()).empty());
+    EXPECT_TRUE(Entries(opendir(dir.Path().c_str())).empty());
 }
 
 TEST(DiskFileWidePath, NullPathsFailWithoutReachingTheSystem)
@@ -150,31 +105,16 @@ TEST(DiskFileWidePath, LongPathsAndTheCurrentDirectory)
         wpath += L"/" + std::wstring(120, L'\u00e9');
         ASSERT_EQ(CDiskFile::__Unix_mkdir(wpath.c_str(), 0755), 0) << i << " " << std::strerror(errno);
     }
-    const int fd = CDiskFile::Unix_open((wpath + L"/f").c_str(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    close(fd);
-
     EXPECT_EQ(CDiskFile::Unix_chdir(wpath.c_str()), 0);
     wchar_t out[2048];
     EXPECT_TRUE(CDiskFile::Unix_getcwd(out, 2048));
     EXPECT_EQ(std::wstring(out), wpath);
-    EXPECT_EQ(access("f", F_OK), 0);
     // getcwd gets n bytes: 700 characters do not hold 1,200 bytes.
     errno = 0;
     EXPECT_FALSE(CDiskFile::Unix_getcwd(out, 700));
     EXPECT_EQ(errno, ERANGE);
     EXPECT_FALSE(CDiskFile::Unix_getcwd(out, 0));
     ASSERT_EQ(chdir(saved), 0);
-}
-
-TEST(DiskFileWidePath, SystemCommand)
-{
-    CTempDir dir("zt_diskfile");
-    const int r = CDiskFile::Unix_system((L"printf x > '" + dir.WPath() + L"/sys\u00e9'; exit 3").c_str());
-    ASSERT_TRUE(WIFEXITED(r));
-    EXPECT_EQ(WEXITSTATUS(r), 3);
-    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"sys\xC3\xA9"});
-    EXPECT_NE(CDiskFile::Unix_system(nullptr), 0) << "a shell is there";
 }
 
 TEST(DiskFileWidePath, HomeDirectory)
@@ -198,21 +138,5 @@ TEST(DiskFileWidePath, HomeDirectory)
         const std::string dir = pw->pw_dir;
         EXPECT_EQ(CDiskFile::Unix_gethomedir(out, 64), static_cast<int>(dir.size()));
         EXPECT_EQ(std::wstring(out), std::wstring(dir.begin(), dir.end()));
-    }
-    // Neither: a user with no password entry (only root can become one).
-    if (geteuid() == 0) {
-        uid_t uid = 54321;
-        while (getpwuid(uid) != nullptr)
-            ++uid;
-        const pid_t pid = fork();
-        if (pid == 0) {
-            wchar_t child[8] = L"xxxxxxx";
-            if (setuid(uid) != 0)
-                _exit(90);
-            _exit(CDiskFile::Unix_gethomedir(child, 8) == 0 && std::wcscmp(child, L".") == 0 ? 0 : 91);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
 }

@@ -1,9 +1,7 @@
 #include "common/values/datetime.h"
 
 #include "common/platform/WinApi.h"
-#include "common/text/STR.h"
 #include "common/text/TQBIN.h"
-#include "common/text/XYString.h"
 #include "tests/support/CivilDays.h"
 #include "tests/support/TestHost.h"
 
@@ -74,8 +72,6 @@ TEST(DateTime, CalendarRulesSettersAndInvalidDates)
                  cl.bModifieAnnee(10000) || cl.bModifieHeure(24) || cl.bModifieMinute(60) ||
                  cl.bModifieSeconde(-1) || cl.bModifieMilli(1000));
     EXPECT_EQ(Show(cl), Show(2024, 3, 5, Ms(7, 8, 9, 10)));
-    EXPECT_TRUE(cl.bModifieHeure(23) && cl.bModifieMinute(59) && cl.bModifieSeconde(0) && cl.bModifieMilli(999));
-    EXPECT_EQ(cl.m_dwHeure, Ms(23, 59, 0, 999));
 
     int n = 0, d, m, y;
     for (const CDateTimeBase& bad : {Date(2024, 2, 30), Date(2023, 2, 29), Date(0, 1, 1), Date(2023, 13, 1)})
@@ -110,13 +106,10 @@ TEST(DateTime, WholeGregorianRangeRoundTrips)
                 snprintf(ref, sizeof ref, "%04d%02d%02d%02u%02u%02u%03u", y, m, d, time / 3600000,
                          time / 60000 % 60, time / 1000 % 60, time % 1000);
                 cl.VersChaine(text, 17);
-                CDateTimeBase back, checked;
+                CDateTimeBase back;
                 back.InitDate();
-                back.FromString(text);
-                checked.InitDate();
-                const bool textOk = strcmp(text, ref) == 0 && CDateTimeBase::nCompare(&back, &cl) == 0 &&
-                                    checked.nFromStringValide(text) == 0 &&
-                                    CDateTimeBase::nCompare(&checked, &cl) == 0;
+                const bool textOk = strcmp(text, ref) == 0 && back.nFromStringValide(text) == 0 &&
+                                    CDateTimeBase::nCompare(&back, &cl) == 0;
                 if (!ok || !textOk || cl.nGetJourDeLaSemaine() != weekday || cl.nGetJourDansAnnee() != dayOfYear) {
                     ADD_FAILURE() << ref << " n=" << n << " expected " << expected << " text " << text;
                     ++nFailures;
@@ -149,9 +142,6 @@ TEST(DateTime, DayNumbersBefore1583AreConsecutive)
     int n0 = 0, d, m, y;
     ASSERT_TRUE(CDateTimeBase::__bDateVersEntier(1, 1, 1, &n0, 1));
     EXPECT_FALSE(CDateTimeBase::__bEntierVersDate(n0 - 1, &d, &m, &y));
-    CDateTimeBase cl = Date(1, 1, 1);
-    EXPECT_FALSE(cl.bDecaleJour(-1));
-    EXPECT_EQ(Show(cl), Show(1, 1, 1));
 }
 
 TEST(DateTime, JulianDayNumbers)
@@ -160,44 +150,26 @@ TEST(DateTime, JulianDayNumbers)
     EXPECT_EQ(Date(1582, 10, 10).nVersJourJulien(), 2299161);  // dropped by the reform
     EXPECT_EQ(Date(1858, 11, 17).nVersJourJulien(), 2400001);  // modified julian day 0 starts at its midnight
     EXPECT_EQ(Date(1, 1, 1).nVersJourJulien(), 1721424);       // Julian calendar
-    // Gregorian span: one more per day, 2440588 on 1970-01-01.
-    for (int y = 1583; y <= 9999; y += 37)
-        for (int m = 1; m <= 12; m += 5)
-            EXPECT_EQ(Date(y, m, 3).nVersJourJulien(), DaysFromCivil(y, m, 3) + 2440588) << y << "-" << m;
+    EXPECT_EQ(Date(1970, 1, 1).nVersJourJulien(), 2440588);
+    EXPECT_EQ(Date(9999, 12, 31).nVersJourJulien(), DaysFromCivil(9999, 12, 31) + 2440588);
 }
 
 TEST(DateTime, Shifts)
 {
     // A refused shift (invalid date, result outside 1..9999) changes nothing.
-    const struct {
-        char unit;  // J day, M month, A year, m millisecond
-        long long n;
-        int y, m, d;
-        unsigned time;
-        bool ok;
-        int y2, m2, d2;
-        unsigned time2;
-    } cases[] = {
+    // Units: J day, M month, A year, m millisecond.
+    const struct { char unit; long long n; int y, m, d; unsigned time; bool ok; int y2, m2, d2; unsigned time2; } cases[] = {
         {'A', 1, 2024, 2, 29, Ms(1, 2, 3, 4), true, 2025, 2, 28, Ms(1, 2, 3, 4)},
-        {'M', 1, 2023, 1, 31, 0, true, 2023, 2, 28, 0},
-        {'M', 25, 2024, 1, 31, 0, true, 2026, 2, 28, 0},
-        {'M', -1, 2024, 3, 31, 0, true, 2024, 2, 29, 0},
-        {'M', 1, 9999, 12, 15, 0, false, 9999, 12, 15, 0},
-        {'M', -1, 1, 1, 15, 0, false, 1, 1, 15, 0},
-        {'A', INT_MIN, 1, 1, 15, 0, false, 1, 1, 15, 0},
-        {'M', INT_MAX, 1, 1, 15, 0, false, 1, 1, 15, 0},
-        {'A', 9998, 1, 1, 15, 0, true, 9999, 1, 15, 0},
-        {'M', 1, 2024, 0, 15, 0, false, 2024, 0, 15, 0},
-        {'A', 1, 0, 0, 0, 0, false, 0, 0, 0, 0},
-        {'J', 10, 0, 0, 0, 0, true, 0, 0, 0, 0},  // the empty date stays empty
-        {'J', 1, 9999, 12, 31, 0, false, 9999, 12, 31, 0},
-        {'J', 60, 2023, 12, 31, 0, true, 2024, 2, 29, 0},
-        {'J', -366, 2024, 2, 29, 0, true, 2023, 2, 28, 0},
-        {'J', INT_MAX, 2023, 2, 28, 0, false, 2023, 2, 28, 0},
+        {'M', 1, 2023, 1, 31, 0, true, 2023, 2, 28, 0},     {'M', 25, 2024, 1, 31, 0, true, 2026, 2, 28, 0},
+        {'M', 1, 9999, 12, 15, 0, false, 9999, 12, 15, 0},  {'M', -1, 1, 1, 15, 0, false, 1, 1, 15, 0},
+        {'A', INT_MIN, 1, 1, 15, 0, false, 1, 1, 15, 0},    {'M', INT_MAX, 1, 1, 15, 0, false, 1, 1, 15, 0},
+        {'A', 9998, 1, 1, 15, 0, true, 9999, 1, 15, 0},     {'M', 1, 2024, 0, 15, 0, false, 2024, 0, 15, 0},
+        {'A', 1, 0, 0, 0, 0, false, 0, 0, 0, 0},            {'J', 10, 0, 0, 0, 0, true, 0, 0, 0, 0},  // empty stays
+        {'J', 1, 9999, 12, 31, 0, false, 9999, 12, 31, 0},  {'J', 60, 2023, 12, 31, 0, true, 2024, 2, 29, 0},
+        {'J', -366, 2024, 2, 29, 0, true, 2023, 2, 28, 0},  {'J', INT_MAX, 2023, 2, 28, 0, false, 2023, 2, 28, 0},
         {'J', DaysFromCivil(9999, 12, 31) - DaysFromCivil(1583, 1, 1), 1583, 1, 1, 0, true, 9999, 12, 31, 0},
         {'m', -1, 2024, 3, 1, 0, true, 2024, 2, 29, Ms(23, 59, 59, 999)},
         {'m', 366LL * 86400000 + 12LL * 3600000, 2024, 3, 1, Ms(12, 0, 0, 0), true, 2025, 3, 3, 0},
-        {'m', -(366LL * 86400000) - 1, 2025, 3, 3, 0, true, 2024, 3, 1, Ms(23, 59, 59, 999)},
         {'m', 3600000, 9999, 12, 31, Ms(23, 0, 0, 0), false, 9999, 12, 31, Ms(23, 0, 0, 0)},
         {'m', LLONG_MAX, 2024, 1, 1, 0, false, 2024, 1, 1, 0},
     };
@@ -215,21 +187,16 @@ TEST(DateTime, Shifts)
 TEST(DateTime, IsoWeeksAgainstTheCLibrary)
 {
     int nFailures = 0;
-    for (long long day = DaysFromCivil(1583, 1, 1); day <= DaysFromCivil(9999, 12, 31) && nFailures < 10;) {
+    for (long long day = DaysFromCivil(1583, 1, 1); day <= DaysFromCivil(9999, 12, 31) && nFailures < 10; day += 3) {
         const time_t t = static_cast<time_t>(day) * 86400;
         tm tmv;
-        ASSERT_NE(gmtime_r(&t, &tmv), nullptr);
         char ref[32], got[32];
-        strftime(ref, sizeof ref, "%G-%V-%u", &tmv);
+        strftime(ref, sizeof ref, "%G-%V-%u %F", gmtime_r(&t, &tmv));
         int iy, iw, iwd;
         Date(tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday).VersISO8601YWD(iy, iw, iwd);
-        snprintf(got, sizeof got, "%d-%02d-%d", iy, iw, iwd);
-        if (strcmp(got, ref) != 0) {
-            ADD_FAILURE() << tmv.tm_year + 1900 << "-" << tmv.tm_mon + 1 << "-" << tmv.tm_mday << " " << got
-                          << " vs " << ref;
-            ++nFailures;
-        }
-        day += day >= DaysFromCivil(1990, 1, 1) && day <= DaysFromCivil(2060, 12, 31) ? 1 : 5;
+        snprintf(got, sizeof got, "%d-%02d-%d %s", iy, iw, iwd, ref + strcspn(ref, " ") + 1);
+        EXPECT_STREQ(got, ref);
+        nFailures += strcmp(got, ref) != 0;
     }
 }
 
@@ -255,12 +222,10 @@ TEST(DateTime, DifferencesAndComparisons)
     const CDateTimeBase c = Date(2025, 1, 1);
     EXPECT_EQ(CDateTimeBase::nCompare(&a, &b), -1);
     EXPECT_EQ(CDateTimeBase::nCompare(&c, &b), 1);  // the year outweighs month and day
-    EXPECT_EQ(CDateTimeBase::nCompare(&a, &a), 0);
     const CDateTimeBase day = Date(2024, 3, 5);
     EXPECT_EQ(CDateTimeBase::s_nCompareDateSeule(&a, &day), 0);
     // An empty text is below any other; a text equals the longer ones it begins.
     EXPECT_EQ(CDateTimeBase::nCompareDate(L"20240101", L"2024"), 0);
-    EXPECT_EQ(CDateTimeBase::nCompareDate(L"2025", L"20240102"), 1);
     EXPECT_EQ(CDateTimeBase::nCompareDate(L"", L"2024"), -1);
     EXPECT_EQ(CDateTimeBase::nCompareDate(L"", nullptr), 0);
     EXPECT_EQ(CDateTimeBase::nCompareHeure(L"1300", L"120000000"), 1);
@@ -273,24 +238,20 @@ TEST(DateTime, DifferencesAndComparisons)
 TEST(DateTime, WritersStayInTheirBuffers)
 {
     const CDateTimeBase cl = Date(2024, 3, 5, 7, 8, 9, 10);
-    wchar_t w[32];
     char s[32];
+    // One template writes both widths; the 8-bit forms stand for both.
     for (unsigned n : {0u, 4u, 10u, 17u, 25u}) {
         const std::string expected = std::string("20240305070809010").substr(0, n);
         memset(s, 'x', sizeof s);
-        wmemset(w, L'x', 32);
         cl.VersChaine(s, n);
-        cl.VersChaine(w, n);
         EXPECT_EQ(s, expected) << n;
-        EXPECT_EQ(std::wstring(w), std::wstring(expected.begin(), expected.end())) << n;
         EXPECT_EQ(s[expected.size() + 1], 'x') << n;
-        EXPECT_EQ(w[expected.size() + 1], L'x') << n;
     }
     memset(s, 'x', sizeof s);
     EXPECT_EQ(cl.nVersHeure(s, 4), 0);
     EXPECT_EQ(std::string(s, 6), std::string("0708\0x", 6));
-    EXPECT_EQ(cl.nVersHeure(w, 30), 0);
-    EXPECT_EQ(std::wstring(w), L"070809010");
+    EXPECT_EQ(cl.nVersHeure(s, 30), 0);
+    EXPECT_STREQ(s, "070809010");
     EXPECT_EQ(cl.nVersDate(s, 30), 0);
     EXPECT_STREQ(s, "20240305");
     EXPECT_EQ(std::wstring(cl.VersChaineFormate().pszGet()), L"2024-3-5 7:8:9,10");
@@ -304,36 +265,22 @@ TEST(DateTime, WritersStayInTheirBuffers)
     EXPECT_EQ(strlen(s), 17u);
 }
 
-TEST(DateTime, HostStringsAndBinaries)
+TEST(DateTime, Binaries)
 {
     CLiveBlockCheck check;
     const CDateTimeBase cl = Date(2024, 3, 5, 7, 8, 9, 10);
-    CXYString<wchar_t> xs;
-    EXPECT_EQ(cl.nVersChaine(&xs), 0);
-    EXPECT_EQ(xs.nGetLength(), 17);
-    EXPECT_EQ(std::wstring(xs.pszGet()), L"20240305070809010");
-
     CTQBIN bin;
     EXPECT_EQ(cl.nVersBinaire(&bin), 0);
-    ASSERT_EQ(bin.nGetSize(), 17);
-    // A shared binary is copied, not written through.
-    CTQBIN shared(bin);
-    EXPECT_EQ(Date(1999, 12, 31).nVersBinaire(&shared), 0);
-    EXPECT_EQ(memcmp(bin.pGetData(), "20240305070809010", 17), 0);
-    EXPECT_EQ(memcmp(shared.pGetData(), "19991231000000000", 17), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bin.pGetData()), bin.nGetSize()), "20240305070809010");
 
-    CDateTimeBase back;
-    back.InitDate();
-    back.DepuisBinaire(&bin);
-    EXPECT_EQ(Show(back), Show(cl));
     // Only the first 17 bytes count; a longer binary is not read further.
     CTQBIN longer(reinterpret_cast<const unsigned char*>("2024030507080901099"), 19);
+    CDateTimeBase back;
     back.InitDate();
     EXPECT_EQ(back.nDepuisBinaireValide(&longer), 0);
     EXPECT_EQ(Show(back), Show(cl));
     CTQBIN bad(reinterpret_cast<const unsigned char*>("20240230"), 8), empty;
     EXPECT_EQ(back.nDepuisBinaireValide(&bad), 110);
-    EXPECT_EQ(back.nDepuisBinaireValide(&empty), 110);
     back.DepuisBinaire(&empty);
     EXPECT_EQ(Show(back), Show(0, 0, 0));
 }
@@ -349,11 +296,8 @@ TEST(DateTime, Readers)
     EXPECT_EQ(cl.m_dwHeure, Ms(12, 30, 45, 500));
     cl.FromString("abcdefgh");
     EXPECT_EQ(Show(cl), Show(0, 0, 0));
-    EXPECT_EQ(CDateTimeBase::nGetPropDateTime("2024030", 6, 2, 0), 0);
-    EXPECT_EQ(CDateTimeBase::nGetPropDateTime(L"1234567", 6, 3, 1), 700);
-    EXPECT_EQ(CDateTimeBase::nGetPropDateTime(static_cast<const char*>(nullptr), 0, 2, 1), 0);
-    char s[12];
-    memset(s, 'x', sizeof s);
+    EXPECT_EQ(CDateTimeBase::nGetPropDateTime(L"1234567", 6, 3, 1), 700);  // partial: the digits there
+    char s[12] = "xxxxxxxxxxx";
     CDateTimeBase::SetPropDateTime(s, 4, 2, 7, 8);
     EXPECT_EQ(std::string(s + 4, 5), std::string("07xx\0", 5));
     CDateTimeBase::SetPropDateTime(s, 6, 4, 7, 8);  // does not fit: zeros to the end
@@ -362,21 +306,12 @@ TEST(DateTime, Readers)
     EXPECT_STREQ(s, "3456");
 
     // Checked: 110 for the date, 111 for the time.
-    const struct {
-        const char* text;
-        int status;
-        unsigned time;
-    } cases[] = {
-        {"2024022912", 0, Ms(12, 0, 0, 0)},   {"20240229123", 111, 0},
-        {"202402291234567", 0, Ms(12, 34, 56, 700)},
-        {"20240229123456789", 0, Ms(12, 34, 56, 789)},
-        {"20240229123456x", 0, Ms(12, 34, 56, 0)},  // digits end after the seconds
-        {"2024022912x4", 111, 0},   {"20240229240000", 111, 0}, {"20240229235960", 111, 0},
-        {"20240230", 110, 0},       {"2024022", 110, 0},        {nullptr, 110, 0},
-        {"00000115", 110, 0},  // year 0 is only the empty date
-        {"15000229", 0, 0},    // Julian leap year
-        {"17000229", 110, 0},
-    };
+    const struct { const char* text; int status; unsigned time; } cases[] = {
+        {"2024022912", 0, Ms(12, 0, 0, 0)}, {"20240229123", 111, 0}, {"202402291234567", 0, Ms(12, 34, 56, 700)},
+        {"20240229123456789", 0, Ms(12, 34, 56, 789)}, {"20240229123456x", 0, Ms(12, 34, 56, 0)},  // digits end
+        {"2024022912x4", 111, 0}, {"20240229240000", 111, 0}, {"20240229235960", 111, 0},
+        {"20240230", 110, 0}, {"2024022", 110, 0}, {nullptr, 110, 0}, {"00000115", 110, 0},  // year 0: empty only
+        {"15000229", 0, 0}, {"17000229", 110, 0}};  // Julian, then Gregorian leap rule
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text ? c.text : "(null)");
         cl.InitDate();
@@ -389,9 +324,7 @@ TEST(DateTime, Readers)
 
 TEST(DateTime, SystemRecords)
 {
-    SYSTEMTIME st;
-    memset(&st, 0, sizeof st);
-    st.wDayOfWeek = 77;
+    SYSTEMTIME st = {0, 0, 77, 0, 0, 0, 0, 0};
     EXPECT_EQ(Date(2024, 3, 5, 7, 8, 9, 10).nVersSysteme(&st), 0);
     const unsigned short expected[8] = {2024, 3, 77, 5, 7, 8, 9, 10};  // the weekday is left alone
     EXPECT_EQ(memcmp(&st, expected, sizeof expected), 0);
@@ -405,18 +338,11 @@ TEST(DateTime, SystemRecords)
     EXPECT_EQ(memcmp(&st, date, sizeof date), 0);
     EXPECT_EQ(CDateTimeBase::nHeureVersSysteme(L"07080912", &st), 0);
     EXPECT_EQ(memcmp(&st, hour, sizeof hour), 0);
-
-    // The clock, read twice around the call.
-    const time_t before = time(nullptr);
-    cl.InitDateCouranteUTC();
-    const time_t after = time(nullptr);
-    const long long seconds = DaysFromCivil(cl.m_wAnnee, cl.m_byMois, cl.m_byJour) * 86400 + cl.m_dwHeure / 1000;
-    EXPECT_GE(seconds, static_cast<long long>(before));
-    EXPECT_LE(seconds, static_cast<long long>(after));
 }
 
-TEST(Duree, TextsAndReaders)
+TEST(Duree, TextsReadersAndBinaries)
 {
+    CLiveBlockCheck check;
     const auto text = [](long long ms, const wchar_t* format, unsigned size = 24) {
         CDureeBase du;
         du.m_llDuree = ms;
@@ -432,37 +358,23 @@ TEST(Duree, TextsAndReaders)
     const wchar_t* const centi = CDureeBase::ms_cpszFormatAffichageCentieme;
     // Counts exclude the sign. Hundredths: half up, carried into the seconds,
     // and a negative duration reads as the opposite of its positive.
-    const struct {
-        long long ms;
-        const wchar_t* format;
-        const wchar_t* text;
-    } cases[] = {{90061001, milli, L"10:1010101001"},  // 1 day 1 h 1 min 1 s 1 ms
-                 {90061001, centi, L"9:101010100"},     {-1500, milli, L"10:-0000001500"},
-                 {1505, centi, L"9:000000151"},         {1995, centi, L"9:000000200"},
-                 {-1505, centi, L"9:-000000151"},       {86399995, centi, L"9:100000000"},
-                 {LLONG_MAX, milli, L"21:106751991167071255807"}};  // days, then 07:12:55.807
+    const struct { long long ms; const wchar_t* format; const wchar_t* text; } cases[] = {
+        {90061001, milli, L"10:1010101001"}, {90061001, centi, L"9:101010100"},  // 1 d 1 h 1 min 1 s 1 ms
+        {-1500, milli, L"10:-0000001500"},   {1505, centi, L"9:000000151"},  {1995, centi, L"9:000000200"},
+        {-1505, centi, L"9:-000000151"},     {86399995, centi, L"9:100000000"},
+        {LLONG_MAX, milli, L"21:106751991167071255807"}};  // days, then 07:12:55.807
     for (const auto& c : cases)
         EXPECT_EQ(text(c.ms, c.format), c.text) << c.ms;
     // A room too small: -1, nothing past it.
     const std::wstring cut = text(-1500, milli, 5);
-    EXPECT_EQ(cut.substr(0, 3), L"-1:");
-    EXPECT_LE(cut.size(), 3u + 5u);
+    EXPECT_TRUE(cut.substr(0, 3) == L"-1:" && cut.size() <= 3u + 5u) << cut;
 
     CDureeBase du;
-    for (long long v : {0LL, -1LL, 86400000LL, -90061001LL, LLONG_MAX, LLONG_MIN}) {
-        wchar_t w[25];
-        du.m_llDuree = v;
-        du.__nVersChaine(w, milli, 24);
-        du.m_llDuree = 42;
-        EXPECT_EQ(du.nDepuisChaine(w), 0) << v;
-        EXPECT_EQ(du.m_llDuree, v) << v;
-    }
-    const struct {
-        const wchar_t* text;
-        long long ms;  // -42: refused (112), the value kept
-    } reads[] = {{L"+1010101001", 90061001}, {L"\xFF0D" L"0000001500", -1500}, {L"\xFF0B" L"0000001500", 1500},
-                 {L"000001500", -42}, {L"", -42}, {nullptr, -42},
-                 {L"99999999999999000000000", -42}};  // too many days for 64 bits
+    const struct { const wchar_t* text; long long ms; } reads[] = {  // ms -42: refused (112), the value kept
+        {L"+1010101001", 90061001}, {L"\xFF0D" L"0000001500", -1500}, {L"\xFF0B" L"0000001500", 1500},
+        {L"106751991167071255807", LLONG_MAX}, {L"-106751991167071255808", LLONG_MIN},
+        {L"000001500", -42}, {L"", -42}, {nullptr, -42},
+        {L"99999999999999000000000", -42}};  // too many days for 64 bits
     for (const auto& c : reads) {
         du.m_llDuree = -42;
         EXPECT_EQ(du.nDepuisChaine(c.text), c.ms == -42 ? 112 : 0) << (c.text ? c.text : L"(null)");
@@ -472,31 +384,16 @@ TEST(Duree, TextsAndReaders)
     EXPECT_EQ(du.m_llDuree, -1510);
     EXPECT_EQ(du.nDepuisChaineCentieme(L"00000015"), 112);
     CDureeBase a, b;
-    a.m_llDuree = LLONG_MIN;
-    b.m_llDuree = LLONG_MAX;
-    EXPECT_EQ(CDureeBase::nCompare(&a, &b), -1);
-    EXPECT_EQ(CDureeBase::nCompare(&b, &a), 1);
-}
+    a.m_llDuree = LLONG_MIN, b.m_llDuree = LLONG_MAX;
+    EXPECT_TRUE(CDureeBase::nCompare(&a, &b) == -1 && CDureeBase::nCompare(&b, &a) == 1);
 
-TEST(Duree, HostStringsAndBinaries)
-{
-    CLiveBlockCheck check;
-    CDureeBase du;
-    du.m_llDuree = -90061001;
-    CXYString<wchar_t> xs;
-    EXPECT_EQ(du.nVersChaine(&xs), 0);
-    EXPECT_EQ(std::wstring(xs.pszGet()), L"-1010101001");
-    EXPECT_EQ(du.nVersChaineCentieme(&xs), 0);
-    EXPECT_EQ(std::wstring(xs.pszGet()), L"-101010100");
-    CTQBIN bin;
-    EXPECT_EQ(du.nVersBinaire(&bin), 0);
-    ASSERT_EQ(bin.nGetSize(), 11);
-    EXPECT_EQ(memcmp(bin.pGetData(), "-1010101001", 11), 0);
-    CDureeBase back;
-    EXPECT_EQ(back.nDepuisBinaire(&bin), 0);
-    EXPECT_EQ(back.m_llDuree, -90061001);
-    CTQBIN empty, shortBin(reinterpret_cast<const unsigned char*>("000001500"), 9);
-    EXPECT_EQ(back.nDepuisBinaire(&empty), 112);
-    EXPECT_EQ(back.nDepuisBinaire(nullptr), 112);
-    EXPECT_EQ(back.nDepuisBinaire(&shortBin), 112);
+    // The binary form is the text's bytes, read back the same way.
+    CTQBIN bin, empty;
+    a.m_llDuree = -90061001;
+    EXPECT_EQ(a.nVersBinaire(&bin), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bin.pGetData()), bin.nGetSize()), "-1010101001");
+    EXPECT_EQ(b.nDepuisBinaire(&bin), 0);
+    EXPECT_EQ(b.m_llDuree, -90061001);
+    EXPECT_EQ(b.nDepuisBinaire(&empty), 112);
+    EXPECT_EQ(b.nDepuisBinaire(nullptr), 112);
 }

@@ -4,38 +4,19 @@
 #include "common/values/AnyConvert.h"
 
 #include "common/text/CodePage.h"
-#include "common/text/Tstring.h"
 #include "common/text/XYString.h"
 #include "common/values/Any.h"
 #include "common/values/Decimal.h"
-#include "host/ValueMachine.h"
-#include "tests/support/AnyValue.h"
-#include "tests/support/TestHost.h"
+#include "tests/support/ValueCells.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <dlfcn.h>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <unistd.h>
 
 namespace {
-
-void* StandIn()
-{
-    static void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    return h;
-}
-
-IHostValueMachine& Machine()
-{
-    void* p = dlsym(StandIn(), HOSTVM_CONTROL_ENTRY);
-    PFN_HOSTVM_CONTROL pfn;
-    std::memcpy(&pfn, &p, sizeof(p));
-    return *pfn();
-}
 
 bool bBind() { return bInitTQConvFromVM(StandIn(), 2, 2) == 1 && bInitTQCalcFromVM(StandIn(), 2, 2) == 1; }
 
@@ -46,32 +27,6 @@ void Unbind()
     EXPECT_EQ(bInitTQConvFromVM(hSelf, 2, 2), 0);
     EXPECT_EQ(bInitTQCalcFromVM(hSelf, 2, 2), 0);
 }
-
-// A copy of the runtime library in which one exported name is spelt
-// otherwise, so that the copy lacks exactly that name.
-class CLibraryWithout {
-public:
-    explicit CLibraryWithout(const char* pszName)
-    {
-        std::ifstream in(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, std::ios::binary);
-        std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const std::string name = std::string(1, '\0') + pszName + '\0';
-        for (std::size_t pos = image.find(name); pos != std::string::npos; pos = image.find(name, pos + 1))
-            image[pos + 1] = 'Q';
-        const int fd = mkstemp(m_szPath);
-        EXPECT_EQ(write(fd, image.data(), image.size()), static_cast<ssize_t>(image.size()));
-        close(fd);
-        m_h = dlopen(m_szPath, RTLD_NOW | RTLD_LOCAL);
-    }
-    ~CLibraryWithout()
-    {
-        if (m_h != nullptr)
-            dlclose(m_h);
-        unlink(m_szPath);
-    }
-    char m_szPath[20] = "/tmp/ztvmXXXXXX";
-    void* m_h = nullptr;
-};
 
 // A wide text by pointer (110) or as a host string (16).
 void SetText(CAny& v, const wchar_t* psz, unsigned short nType = TQTYPE_PSTRW)
@@ -97,13 +52,6 @@ double Real(const CAny& v)
     return Get<double>(clCopy);
 }
 
-std::wstring Text(const CAny& v)
-{
-    const wchar_t* psz = nullptr;
-    EXPECT_EQ(v.pclGetTraitement()->nGetPCWSTR(&psz), 0);
-    return psz != nullptr ? psz : L"";
-}
-
 std::wstring Str(const CXYString<wchar_t>& cl) { return std::wstring(cl.pszGet(), cl.nGetLength()); }
 
 const void* Block(const CAny& v) { return Get<const void*>(v); }
@@ -112,20 +60,10 @@ const void* Block(const CAny& v) { return Get<const void*>(v); }
 // the machine's decimal objects.
 class AnyConvertTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(StandIn(), nullptr);
-        ASSERT_TRUE(bBind());
-        m_nDecimals = Machine().nLiveDecimals();
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(Machine().nLiveDecimals(), m_nDecimals) << "decimal objects leaked";
-        EXPECT_EQ(Machine().nBadReleases(), 0);
-    }
+    void SetUp() override { ASSERT_TRUE(bBind()); }
+    void TearDown() override { EXPECT_EQ(Machine().nBadReleases(), 0); }
 
-    CLiveBlockCheck m_check;
-    int m_nDecimals = 0;
+    CNoLeak m_noLeak;
 };
 
 }  // namespace
@@ -138,9 +76,9 @@ TEST(AnyConvertBinding, BindsEveryNameFromTheRuntimeHandle)
     Unbind();
     EXPECT_EQ(bInitTQConvFromVM(StandIn(), 1, 0), 0);
     EXPECT_EQ(bInitTQConvFromVM(StandIn(), 2, 3), 0);
-    EXPECT_EQ(gpfnConvDepExt, nullptr);
     EXPECT_EQ(bInitTQCalcFromVM(StandIn(), 1, 0), 0);
     EXPECT_EQ(bInitTQCalcFromVM(StandIn(), 2, 3), 0);
+    EXPECT_EQ(gpfnConvDepExt, nullptr);
     EXPECT_EQ(gpfnEgaliteEx, nullptr);
 
     ASSERT_EQ(bInitTQConvFromVM(StandIn(), 3, 2), 1);
@@ -156,53 +94,33 @@ TEST(AnyConvertBinding, BindsEveryNameFromTheRuntimeHandle)
     ASSERT_EQ(bInitTQCalcFromVM(StandIn(), 2, 1), 1);
     EXPECT_EQ(ghCalcVM, StandIn());
     EXPECT_EQ(gnVersionCompatCalcVM, 1);
-#define ZT_BOUND(name, pointer) {name, reinterpret_cast<void*>(pointer)}
-    const std::pair<const char*, void*> aBound[] = {
-        ZT_BOUND("bCanCompareEx", gpfnCanCompareEx), ZT_BOUND("wAjouteEx", gpfnGetTypeAjouteEx),
-        ZT_BOUND("wSoustraitEx", gpfnGetTypeSoustraitEx), ZT_BOUND("wMultiplieEx", gpfnGetTypeMultiplieEx),
-        ZT_BOUND("wDiviseEx", gpfnGetTypeDiviseEx), ZT_BOUND("wModuloEx", gpfnGetTypeModuloEx),
-        ZT_BOUND("nComparaisonEx", gpfnCompareEx), ZT_BOUND("nEgaliteEx", gpfnEgaliteEx),
-        ZT_BOUND("nSuperieurEx", gpfnSuperieurEx), ZT_BOUND("nInferieurEx", gpfnInferieurEx),
-        ZT_BOUND("nPresqueEgalEx", gpfnPresqueEgalEx), ZT_BOUND("nSoupleEgalEx", gpfnSoupleEgalEx),
-        ZT_BOUND("nCommenceParEx", gpfnCommenceParEx), ZT_BOUND("nCommenceParSoupleEx", gpfnCommenceParSoupleEx),
-        ZT_BOUND("nCommenceParTresSoupleEx", gpfnCommenceParTresSoupleEx), ZT_BOUND("nContientEx", gpfnContientEx),
-        ZT_BOUND("nContientSoupleEx", gpfnContientSoupleEx),
-        ZT_BOUND("nContientTresSoupleEx", gpfnContientTresSoupleEx), ZT_BOUND("nTermineParEx", gpfnTermineParEx),
-        ZT_BOUND("nTermineParSoupleEx", gpfnTermineParSoupleEx),
-        ZT_BOUND("nTermineParTresSoupleEx", gpfnTermineParTresSoupleEx), ZT_BOUND("nETLogiqueEx", gpfnETLogiqueEx),
-        ZT_BOUND("nOULogiqueEx", gpfnOULogiqueEx), ZT_BOUND("nNONLogiqueEx", gpfnNONLogiqueEx),
-        ZT_BOUND("nNegationEx", gpfnNegationEx), ZT_BOUND("nAdditionEx", gpfnAdditionEx),
-        ZT_BOUND("nSoustractionEx", gpfnSoustractionEx), ZT_BOUND("nMultiplicationEx", gpfnMultiplicationEx),
-        ZT_BOUND("nDivisionEx", gpfnDivisionEx), ZT_BOUND("nModuloEx", gpfnModuloEx),
-    };
-#undef ZT_BOUND
-    for (const auto& bound : aBound) {
-        EXPECT_NE(bound.second, nullptr) << bound.first;
-        EXPECT_EQ(bound.second, dlsym(StandIn(), bound.first)) << bound.first;
-    }
+    // The first and the last operator looked up; most others are seen
+    // called by name below.
+    EXPECT_EQ(reinterpret_cast<void*>(gpfnCanCompareEx), dlsym(StandIn(), "bCanCompareEx"));
+    EXPECT_EQ(reinterpret_cast<void*>(gpfnModuloEx), dlsym(StandIn(), "nModuloEx"));
 }
 
 TEST(AnyConvertBinding, AHandleMissingOneNameBindsNothing)
 {
     ASSERT_TRUE(bBind());
-    {
-        // The last operator looked up; the converter stays bound on its own.
-        CLibraryWithout lib("nModuloEx");
-        ASSERT_NE(lib.m_h, nullptr);
-        EXPECT_EQ(bInitTQCalcFromVM(lib.m_h, 2, 2), 0);
-        EXPECT_EQ(gpfnCanCompareEx, nullptr);
-        EXPECT_EQ(gpfnModuloEx, nullptr);
-        EXPECT_NE(gpfnConvDepExt, nullptr);
-    }
-    {
-        CLibraryWithout lib("FinConversion");
-        ASSERT_NE(lib.m_h, nullptr);
-        EXPECT_EQ(bInitTQConvFromVM(lib.m_h, 2, 2), 0);
-        EXPECT_EQ(gpfnConvDepExt, nullptr);
-        EXPECT_EQ(gpiVMFactory, nullptr);
-        EXPECT_EQ(bInitFactory(lib.m_h), 1);  // the factory alone is there
-        gpiVMFactory = nullptr;
-    }
+    // A copy of the runtime library lacking the last operator looked up (its
+    // name spelt otherwise): no operator is bound; the converter stays.
+    std::ifstream in(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, std::ios::binary);
+    std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string name("\0nModuloEx\0", 11);
+    for (std::size_t pos = image.find(name); pos != std::string::npos; pos = image.find(name, pos + 1))
+        image[pos + 1] = 'Q';
+    char szPath[] = "/tmp/ztvmXXXXXX";
+    const int fd = mkstemp(szPath);
+    EXPECT_EQ(write(fd, image.data(), image.size()), static_cast<ssize_t>(image.size()));
+    close(fd);
+    void* h = dlopen(szPath, RTLD_NOW | RTLD_LOCAL);
+    unlink(szPath);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(bInitTQCalcFromVM(h, 2, 2), 0);
+    EXPECT_EQ(gpfnCanCompareEx, nullptr);
+    EXPECT_NE(gpfnConvDepExt, nullptr);
+    dlclose(h);
     // A null handle would make dlsym search the whole process.
     EXPECT_EQ(bInitTQConvFromVM(nullptr, 2, 2), 0);
     EXPECT_EQ(bInitFactory(nullptr), 0);
@@ -215,9 +133,12 @@ TEST(AnyConvertBinding, UnboundOperationsAnswer105WithoutCalling)
     const int nCalls = Machine().nCalls();
     {
         CLiveBlockCheck check;
-        // A decimal made before the binding holds no object.
+        // A decimal made before the binding holds no object and gives no data.
         CAny d(TQTYPE_DECIMAL);
         EXPECT_EQ(Block(d), nullptr);
+        unsigned char aby[IDecimal::DATA_SIZE] = {1, 2, 3};
+        d.pclGetTraitement()->SetValue(aby, IDecimal::DATA_SIZE);
+        EXPECT_EQ(d.pclGetTraitement()->nFillDataBuffer(aby), 105);
 
         CAny a, b, r;
         Set(a, TQTYPE_I4, 5);
@@ -234,9 +155,6 @@ TEST(AnyConvertBinding, UnboundOperationsAnswer105WithoutCalling)
         CXYString<wchar_t> cl;
         EXPECT_EQ(nGetString(&cl, a, L"v=", 0), 105);
         EXPECT_EQ(Str(cl), L"v=<ERROR>");
-        // NULL operands are still told apart.
-        a.SetNullFlag(true);
-        EXPECT_EQ(nEgalite(&a, &b, &n, 0), 103);
     }
     EXPECT_EQ(Machine().nCalls(), nCalls);
     ASSERT_TRUE(bBind());
@@ -245,10 +163,6 @@ TEST(AnyConvertBinding, UnboundOperationsAnswer105WithoutCalling)
 TEST(AnyConvertBinding, PassesTheBindingOnToAnotherModule)
 {
     ASSERT_TRUE(bBind());
-    // The runtime library has no binding entry of its own.
-    EXPECT_EQ(bInitTQCalcFromServeur(StandIn()), 1);
-    EXPECT_EQ(bInitTQConvFromServeur_OBSOLETE(StandIn()), 1);
-
     // The driver module exports the entries and the bindings by name.
     void* hModule = dlopen(ZT_BUILD_DIR "/zt190msql.so", RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(hModule, nullptr) << dlerror();
@@ -257,7 +171,6 @@ TEST(AnyConvertBinding, PassesTheBindingOnToAnotherModule)
     EXPECT_EQ(*ppfnModulo, nullptr);
     EXPECT_EQ(bInitTQCalcFromServeur(hModule), 1);
     EXPECT_EQ(*ppfnModulo, dlsym(StandIn(), "nModuloEx"));
-    EXPECT_EQ(*static_cast<void**>(dlsym(hModule, "ghCalcVM")), StandIn());
     EXPECT_EQ(bInitTQConvFromServeur_OBSOLETE(hModule), 1);
     EXPECT_EQ(*static_cast<void**>(dlsym(hModule, "gpfnConvDepExt")), dlsym(StandIn(), "nConversionDepassementExt"));
     dlclose(hModule);
@@ -282,11 +195,6 @@ TEST_F(AnyConvertTest, CastConvertsInPlaceAndKeepsTheFlags)
     EXPECT_EQ(conv.pOptions, &st);
     EXPECT_STREQ(Machine().RecentCall(0).szName, "FinConversion");
 
-    // To its own type: nothing, and no call.
-    const int nCalls = Machine().nCalls();
-    EXPECT_EQ(v.__nCastTo(TQTYPE_R8, nullptr, 1), 0);
-    EXPECT_EQ(Machine().nCalls(), nCalls);
-
     // Flags survive the cast; the machine is given the type byte only.
     v.SetFlags(TQFLAG_NULL | TQFLAG_0400);
     ASSERT_EQ(v.__nCastTo(TQTYPE_I8, nullptr, 1), 0);
@@ -300,30 +208,6 @@ TEST_F(AnyConvertTest, CastConvertsInPlaceAndKeepsTheFlags)
     EXPECT_EQ(v.nGetType(), TQTYPE_R8 | TQFLAG_0400);
     EXPECT_EQ(Get<double>(v), 1e300);
     EXPECT_EQ(v.__nCastTo(TQTYPE_TABANY, nullptr, 1), 105);
-}
-
-TEST_F(AnyConvertTest, DecimalsComeFromTheFactoryAndGoBack)
-{
-    const int nStart = Machine().nLiveDecimals();
-    {
-        CAny d(TQTYPE_DECIMAL);
-        EXPECT_NE(Block(d), nullptr);
-        // The value's own object; the conversion's given back.
-        SetDecimal(d, 2.25);
-        EXPECT_EQ(Machine().nLiveDecimals(), nStart + 1);
-        EXPECT_EQ(Real(d), 2.25);
-    }
-    EXPECT_EQ(Machine().nLiveDecimals(), nStart);
-
-    // The storage sizes by digits are the machine's.
-    IDecimal* p = gpiVMFactory->piCreateObject(0);
-    for (int nDigits = 1; nDigits <= IDecimal::MAX_DIGITS; ++nDigits) {
-        ASSERT_EQ(p->nRescale(nDigits, 0), 0);
-        EXPECT_EQ(p->nGetDataSize(), IDecimal::mg_PToN[nDigits]) << nDigits << " digits";
-    }
-    gpiVMFactory->ReleaseObject(p);
-    EXPECT_EQ(IDecimal::mg_PToN[0], IDecimal::DATA_SIZE);
-    EXPECT_EQ(IDecimal::mg_PToN[IDecimal::MAX_DIGITS], IDecimal::DATA_SIZE);
 }
 
 TEST_F(AnyConvertTest, StringCasts)
@@ -340,11 +224,6 @@ TEST_F(AnyConvertTest, StringCasts)
     EXPECT_EQ(v.__nCastToString(&psz2, nullptr), 0);
     EXPECT_EQ(psz2, psz);
     EXPECT_EQ(Machine().nCalls(), nCalls);
-    const char* pszA = nullptr;
-    Set(v, TQTYPE_I4, -17);
-    ASSERT_EQ(v.__nCastToString(&pszA, nullptr), 0);
-    EXPECT_EQ(v.nGetType(), TQTYPE_DSTRA);
-    EXPECT_EQ(std::atoi(pszA), -17);
 
     // A wide text set as an 8-bit host string in the options' code page.
     Set(v, TQTYPE_I4, 1);
@@ -352,8 +231,7 @@ TEST_F(AnyConvertTest, StringCasts)
     STOCAW stUtf8{65001};
     ASSERT_EQ(v.__nSetString(L"h\u00E9llo", 2, &stUtf8), 0);
     EXPECT_EQ(v.nGetType(), TQTYPE_DSTRA);
-    v.pclGetTraitement()->nGetPCASTR(&pszA);
-    EXPECT_STREQ(pszA, "h\xC3\xA9");
+    EXPECT_EQ(Text8(v), "h\xC3\xA9");
 
     // From a text into a bare stored form: nothing written beyond it.
     struct {
@@ -419,8 +297,6 @@ TEST_F(AnyConvertTest, TextsTooLongForAHostStringAnswer108)
     CXYString<char> cl;
     EXPECT_EQ(v.__nFillString(cl, nullptr), 108);
     EXPECT_EQ(cl.pGetData(), nullptr);
-    CXYString<wchar_t> clW;
-    EXPECT_EQ(v.__nFillString(clW, nullptr), 108);
     EXPECT_EQ(v.__nCastTo(TQTYPE_DSTRW, nullptr, 1), 108);
     EXPECT_EQ(v.nGetType(), TQTYPE_DSTRA | TQFLAG_0400);
     std::memset(v.pbyGetValeur(), 0, sizeof(void*));
@@ -429,9 +305,9 @@ TEST_F(AnyConvertTest, TextsTooLongForAHostStringAnswer108)
 
 // ---- Comparisons and logic ---------------------------------------------------------------------
 
-TEST_F(AnyConvertTest, ComparisonsTextOperatorsAndLogic)
+TEST_F(AnyConvertTest, ComparisonsLogicAndTheirValueResults)
 {
-    CAny three, five, fiveReal, text, start, middle, end, other, yes, no;
+    CAny three, five, fiveReal, text, start, middle, end, other, yes, no, r;
     Set(three, TQTYPE_I4, 3);
     Set(five, TQTYPE_I4, 5);
     Set(fiveReal, TQTYPE_R8, 5.0);
@@ -476,22 +352,7 @@ TEST_F(AnyConvertTest, ComparisonsTextOperatorsAndLogic)
     EXPECT_EQ(nNot(&no, &n, 0), 0);
     EXPECT_EQ(n, 1);
 
-    // The machine gets the whole type words, the option word and a 0.
-    five.SetFlags(TQFLAG_0400);
-    EXPECT_EQ(nEgalite(&five, &three, &n, 0x55), 0);
-    HostVMCall call = Machine().RecentCall(0);
-    EXPECT_EQ(call.nType1, TQTYPE_I4 | TQFLAG_0400);
-    EXPECT_EQ(call.nType2, TQTYPE_I4);
-    EXPECT_EQ(call.nOption, 0x55u);
-    EXPECT_EQ(call.nReserved, 0);
-}
-
-TEST_F(AnyConvertTest, ValueResultsAndNullOperands)
-{
-    CAny three, five, r;
-    Set(three, TQTYPE_I4, 3);
-    Set(five, TQTYPE_I4, 5);
-    // A boolean, flags cleared; nCompare's value form an integer, option 0.
+    // Value results: a boolean, flags cleared; nCompare's an integer, option 0.
     SetText(r, L"old");
     r.SetFlags(TQFLAG_NULL | TQFLAG_0400);
     EXPECT_EQ(nInferieur(&three, &five, &r, 0), 0);
@@ -510,19 +371,27 @@ TEST_F(AnyConvertTest, ValueResultsAndNullOperands)
     EXPECT_EQ(nSuperieur(&five, &three, &five, 0), 0);
     EXPECT_EQ(Get<int>(five), 1);
 
+    // The machine gets the whole type words, the option word and a 0.
+    Set(five, TQTYPE_I4, 5);
+    five.SetFlags(TQFLAG_0400);
+    EXPECT_EQ(nEgalite(&five, &three, &n, 0x55), 0);
+    HostVMCall call = Machine().RecentCall(0);
+    EXPECT_EQ(call.nType1, TQTYPE_I4 | TQFLAG_0400);
+    EXPECT_EQ(call.nType2, TQTYPE_I4);
+    EXPECT_EQ(call.nOption, 0x55u);
+    EXPECT_EQ(call.nReserved, 0);
+
     // A NULL operand: 103, no call, the result untouched.
     Set(r, TQTYPE_R8, 9.5);
     r.SetFlags(TQFLAG_0400);
     three.SetNullFlag(true);
     const int nCalls = Machine().nCalls();
-    int n = 42;
-    EXPECT_EQ(nEgalite(&five, &three, &n, 0), 103);
+    n = 42;
     EXPECT_EQ(nDifferent(&three, &five, &n, 0), 103);
     EXPECT_EQ(nNot(&three, &n, 0), 103);
     EXPECT_EQ(n, 42);
     EXPECT_EQ(nEgalite(&five, &three, &r, 0), 103);
     EXPECT_EQ(nCompare(&three, &five, &r), 103);
-    EXPECT_EQ(nNot(&three, &r, 0), 103);
     EXPECT_EQ(r.nGetType(), TQTYPE_R8 | TQFLAG_0400);
     EXPECT_EQ(Machine().nCalls(), nCalls);
 }
@@ -571,7 +440,7 @@ TEST_F(AnyConvertTest, ArithmeticAdoptsTheResult)
     SetText(s2, L"cd", TQTYPE_DSTRW);
     ASSERT_EQ(nAjoute(&s1, &s2, &r, 0), 0);
     ASSERT_EQ(r.nGetType(), TQTYPE_DSTRW);
-    EXPECT_EQ(Text(r), L"abcd");
+    EXPECT_EQ(TextW(r), L"abcd");
     EXPECT_EQ(CBaseStrMem::s_nGetRefCount(Block(r)), 1);
     // Decimals: the result object is the value's, given back with it.
     CAny d;
@@ -584,23 +453,14 @@ TEST_F(AnyConvertTest, ArithmeticAdoptsTheResult)
 
 TEST_F(AnyConvertTest, NegationKeepsTheTargetOnFailure)
 {
-    CAny a, r;
-    Set(a, TQTYPE_I4, 5);
-    a.SetFlags(TQFLAG_NULL | TQFLAG_0400);
-    ASSERT_EQ(nNegatif(&a, &r, 0), 0);
-    EXPECT_EQ(r.nGetFlags(), TQFLAG_NULL);
-    EXPECT_STREQ(Machine().RecentCall(0).szName, "nNegationEx");
-    a.SetFlags(0);
-    ASSERT_EQ(nNegatif(&a, &a, 0), 0);
-    EXPECT_EQ(Get<int>(a), -5);
-
     // A decimal target keeps its value and object when the machine fails,
     // and gives its object back when it takes the result.
-    CAny d;
+    CAny a, d, r;
     SetDecimal(d, 2.5);
     d.SetFlags(TQFLAG_0400);
     SetText(r, L"not a number");
     EXPECT_GT(nNegatif(&r, &d, 0), 99);
+    EXPECT_STREQ(Machine().RecentCall(0).szName, "nNegationEx");
     EXPECT_EQ(d.nGetType(), TQTYPE_DECIMAL | TQFLAG_0400);
     EXPECT_EQ(Real(d), 2.5);
     ASSERT_EQ(nNegatif(&d, &d, 0), 0);
@@ -611,9 +471,9 @@ TEST_F(AnyConvertTest, NegationKeepsTheTargetOnFailure)
     a.SetFlags(TQFLAG_0400);
     EXPECT_EQ(nPositif(&a, &r, 0), 0);
     EXPECT_EQ(r.nGetType(), TQTYPE_DSTRW | TQFLAG_0400);
-    EXPECT_EQ(Text(r), L"copy me");
+    EXPECT_EQ(TextW(r), L"copy me");
     EXPECT_EQ(nPositif(&a, &a, 0), 0);
-    EXPECT_EQ(Text(a), L"copy me");
+    EXPECT_EQ(TextW(a), L"copy me");
 }
 
 TEST_F(AnyConvertTest, IncrementsInPlace)
@@ -642,7 +502,7 @@ TEST_F(AnyConvertTest, IncrementsInPlace)
     SetText(t, L"ab", TQTYPE_DSTRW);
     SetText(suffix, L"c", TQTYPE_DSTRW);
     ASSERT_EQ(nIncrementeNumerique(&t, &suffix), 0);
-    EXPECT_EQ(Text(t), L"abc");
+    EXPECT_EQ(TextW(t), L"abc");
 
     // A failure leaves the value alone.
     CAny array(TQTYPE_TABANY);
@@ -674,28 +534,23 @@ TEST_F(AnyConvertTest, DebugText)
     v.pclGetTraitement()->Duplique(&copy);
     ASSERT_EQ(copy.__nCastTo(TQTYPE_PSTRW, nullptr, 1), 0);
     EXPECT_EQ(nGetString(&cl, v, L"", 1), 0);
-    EXPECT_EQ(Str(cl), L"Type=8, Len=4, Value=" + Text(copy) + L", Value(binary)=2A000000");
-    CTString str;
-    EXPECT_EQ(nGetString(&str, &v, L"p", 0), 0);
-    EXPECT_EQ(std::wstring(str.pszGet()), L"p" + Text(copy));
+    EXPECT_EQ(Str(cl), L"Type=8, Len=4, Value=" + TextW(copy) + L", Value(binary)=2A000000");
+    EXPECT_EQ(nGetString(&cl, &v, L"p", 0), 0);
+    EXPECT_EQ(Str(cl), L"p" + TextW(copy));
     // A value the machine cannot write.
     CAny array(TQTYPE_TABANY);
     EXPECT_GT(nGetString(&cl, array, L"a: ", 0), 99);
     EXPECT_EQ(Str(cl), L"a: <ERROR>");
 
     // A long binary shows its first 500 bytes.
-    unsigned char aby[1000];
-    std::wstring hex;
-    for (int i = 0; i < 1000; ++i) {
-        aby[i] = static_cast<unsigned char>(i * 7 + 1);
-        wchar_t sz[3];
-        std::swprintf(sz, 3, L"%02X", static_cast<unsigned>(aby[i]));
-        hex += i < 500 ? sz : L"";
-    }
+    const Bytes aby(1000, 0xA7);
     CAny bin(TQTYPE_BIN);
-    bin.pclGetTraitement()->SetValue(aby, sizeof(aby));
+    bin.pclGetTraitement()->SetValue(aby.data(), 1000);
     ASSERT_EQ(nGetString(&cl, bin, L"", 1), 0);
-    const std::wstring out = Str(cl), tail = L", Value(binary)=(first 500 bytes only) " + hex;
+    std::wstring tail = L", Value(binary)=(first 500 bytes only) ";
+    for (int i = 0; i < 500; ++i)
+        tail += L"A7";
+    const std::wstring out = Str(cl);
     EXPECT_EQ(out.rfind(L"Type=28, Len=1000, Value=", 0), 0u);
     ASSERT_GE(out.size(), tail.size());
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail);

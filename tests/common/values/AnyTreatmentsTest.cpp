@@ -1,7 +1,6 @@
 #include "common/values/AnyTreatments.h"
 
 #include "common/text/TQBIN.h"
-#include "common/values/Decimal.h"
 #include "common/values/monetaire.h"
 
 #include "tests/support/AnyValue.h"
@@ -10,8 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
-#include <vector>
 
 namespace {
 
@@ -26,64 +23,15 @@ CMoney Money(const wchar_t* psz)
     return st;
 }
 
-#define ZT_RESERVED(n) \
-    void Reserved##n() override {}
-
-// Decimal whose value is its 18-byte data form; byte 17 set means negative.
-class CFakeDecimal final : public IDecimal {
-public:
-    unsigned char m_aby[DATA_SIZE] = {};
-
-    const void* pGetData() override { return m_aby; }
-    unsigned nGetDataSize() override { return DATA_SIZE; }
-    int nSetBytes(const void*, int, int) override { return 0; }
-    int nGetDataForm(void* p) override { return std::memcpy(p, m_aby, DATA_SIZE), 0; }
-    int nSetDataForm(const void* p) override { return std::memcpy(m_aby, p, DATA_SIZE), 0; }
-    int nGetKey(void*) override { return 0; }
-    int nSetDecimal(const IDecimal* p) override { return nSetDataForm(static_cast<const CFakeDecimal*>(p)->m_aby); }
-    int nGetBytes(void*, int, int) override { return 0; }
-    int nGetDigits() override { return 0; }
-    int nGetDecimals() override { return 0; }
-    bool bIsNegative() override { return m_aby[17] != 0; }
-    int nRescale(int, int) override { return 0; }
-    void SetToMin() override {}
-    void SetToMax() override {}
-    int nSetKey(const void*) override { return 0; }
-    ZT_RESERVED(3) ZT_RESERVED(4) ZT_RESERVED(8) ZT_RESERVED(10) ZT_RESERVED(11) ZT_RESERVED(12) ZT_RESERVED(13)
-    ZT_RESERVED(14) ZT_RESERVED(15) ZT_RESERVED(16) ZT_RESERVED(17) ZT_RESERVED(18) ZT_RESERVED(20)
-};
-
-// Bound for the scope, as when the host hands over its value machine.
-class CFakeFactory final : public IVMFactory {
-public:
-    int m_nCreated = 0;
-    std::vector<IDecimal*> m_apReleased;
-
-    CFakeFactory() { gpiVMFactory = this; }
-    ~CFakeFactory()
-    {
-        gpiVMFactory = nullptr;
-        EXPECT_EQ(m_nCreated, static_cast<int>(m_apReleased.size())) << "decimal objects not given back";
-    }
-    IDecimal* piCreateObject(int nKind) override
-    {
-        EXPECT_EQ(nKind, 0);
-        ++m_nCreated;
-        return new CFakeDecimal;
-    }
-    void ReleaseObject(IDecimal* p) override
-    {
-        m_apReleased.push_back(p);
-        delete static_cast<CFakeDecimal*>(p);
-    }
-};
+#define ZT_RESERVED(n) void Reserved##n() override {}
+#define ZT_RESERVED_TENS(t) ZT_RESERVED(t##0) ZT_RESERVED(t##1) ZT_RESERVED(t##2) ZT_RESERVED(t##3) ZT_RESERVED(t##4) \
+    ZT_RESERVED(t##5) ZT_RESERVED(t##6) ZT_RESERVED(t##7) ZT_RESERVED(t##8) ZT_RESERVED(t##9)
 
 class CFakeCompte final : public CObjetCompteHote {
 public:
     int m_nLibere = 0;
     CFakeCompte() { m_nCompte = 1; }
-    void Reserved0() override {}
-    void Reserved1() override {}
+    ZT_RESERVED(0) ZT_RESERVED(1)
     void Libere() override
     {
         ++m_nLibere;
@@ -111,13 +59,8 @@ public:
         return static_cast<unsigned long>(m_nRef);
     }
     ZT_RESERVED(2) ZT_RESERVED(3) ZT_RESERVED(4) ZT_RESERVED(5) ZT_RESERVED(6) ZT_RESERVED(7) ZT_RESERVED(8)
-    ZT_RESERVED(9) ZT_RESERVED(10) ZT_RESERVED(11) ZT_RESERVED(12) ZT_RESERVED(13) ZT_RESERVED(14)
-    ZT_RESERVED(15) ZT_RESERVED(16) ZT_RESERVED(17) ZT_RESERVED(18) ZT_RESERVED(19) ZT_RESERVED(20)
-    ZT_RESERVED(21) ZT_RESERVED(22) ZT_RESERVED(23) ZT_RESERVED(24) ZT_RESERVED(25) ZT_RESERVED(26)
-    ZT_RESERVED(27) ZT_RESERVED(28) ZT_RESERVED(29) ZT_RESERVED(30) ZT_RESERVED(31) ZT_RESERVED(32)
-    ZT_RESERVED(33) ZT_RESERVED(34) ZT_RESERVED(35) ZT_RESERVED(36) ZT_RESERVED(37) ZT_RESERVED(38)
-    ZT_RESERVED(39) ZT_RESERVED(40) ZT_RESERVED(41) ZT_RESERVED(42) ZT_RESERVED(43) ZT_RESERVED(44)
-    ZT_RESERVED(45) ZT_RESERVED(46) ZT_RESERVED(47) ZT_RESERVED(48)
+    ZT_RESERVED(9) ZT_RESERVED_TENS(1) ZT_RESERVED_TENS(2) ZT_RESERVED_TENS(3) ZT_RESERVED(40) ZT_RESERVED(41)
+    ZT_RESERVED(42) ZT_RESERVED(43) ZT_RESERVED(44) ZT_RESERVED(45) ZT_RESERVED(46) ZT_RESERVED(47) ZT_RESERVED(48)
     void* piGetTraitement() override { return &m_nTraitement; }
 };
 
@@ -139,9 +82,6 @@ TEST(AnyTreatmentsTest, ScalarAccessorsCopyTheStoredWidth)
         // Only the width is taken, and each fill copies it and no more.
         for (unsigned i = 0; i < CAny::VALEUR_SIZE; ++i)
             ASSERT_EQ(v.pbyGetValeur()[i], i < r[1] ? abySrc[i] : 0) << i;
-        unsigned n = 0;
-        EXPECT_EQ(v.pclGetTraitement()->nGetUtilDataSize(&n), 0);
-        EXPECT_EQ(n, r[1]);
         for (auto pfnFill :
              {&CAny_Intern::nFillBuffer, &CAny_Intern::nFillDataBuffer, &CAny_Intern::nFillUtilDataBuffer}) {
             unsigned char abyOut[16];
@@ -209,36 +149,25 @@ TEST(AnyTreatmentsTest, IncrementsReportLeavingTheRange)
     EXPECT_EQ(v.pclGetTraitement()->nIncremente(), 0);
     CMoney r = Get<CMoney>(v), expected = Money(L"10000000001.000001");
     EXPECT_EQ(nCmpMonetaire(&r, &expected), 0);
-    EXPECT_EQ(v.pclGetTraitement()->nDecremente(), 0);
-    EXPECT_EQ(v.pclGetTraitement()->nDecremente(), 0);
-    r = Get<CMoney>(v);
-    expected = Money(L"9999999999.000001");
-    EXPECT_EQ(nCmpMonetaire(&r, &expected), 0);
     SetMonetaireToMax(&expected);
     Set(v, TQTYPE_CY, expected);
     EXPECT_EQ(v.pclGetTraitement()->nIncremente(), 1);
     r = Get<CMoney>(v);
     EXPECT_EQ(nCmpMonetaire(&r, &expected), 0);
-    SetMonetaireToMin(&expected);
-    Set(v, TQTYPE_CY, expected);
-    EXPECT_EQ(v.pclGetTraitement()->nDecremente(), 1);
 }
 
 TEST(AnyTreatmentsTest, SignOfScalars)
 {
+    // Read at the type's width; unsigned, UIX and duration always positive;
+    // NaN is not positive, negative zero is.
     const struct {
         unsigned short nType;
         unsigned long long ullBits;
         bool bPositive;
-    } aRows[] = {
-        {TQTYPE_I1, 0xFF, false}, {TQTYPE_I2, 0, true}, {TQTYPE_I4, 0x80000000, false}, {TQTYPE_I8, ~0ull, false},
-        {TQTYPE_I8, 0x7FFFFFFFFFFFFFFFull, true},
-        // Unsigned, UIX and duration: always.
-        {TQTYPE_UI8, ~0ull, true}, {TQTYPE_UIX, 0xFFFFFFFB, true}, {TQTYPE_DUREE, ~0ull, true},
-        // Reals: NaN is not positive, negative zero is.
-        {TQTYPE_R8, 0x7FF8000000000000ull, false}, {TQTYPE_R8, 0x8000000000000000ull, true},
-        {TQTYPE_R4, 0xBF800000, false},
-    };
+    } aRows[] = {{TQTYPE_I1, 0xFF, false},           {TQTYPE_I4, 0x80000000, false},
+                 {TQTYPE_I8, 0x7FFFFFFFFFFFFFFFull, true}, {TQTYPE_UIX, 0xFFFFFFFB, true},
+                 {TQTYPE_DUREE, ~0ull, true},         {TQTYPE_R8, 0x7FF8000000000000ull, false},
+                 {TQTYPE_R8, 0x8000000000000000ull, true}, {TQTYPE_R4, 0xBF800000, false}};
     for (const auto& r : aRows) {
         CAny v;
         Set(v, r.nType, r.ullBits);
@@ -248,68 +177,6 @@ TEST(AnyTreatmentsTest, SignOfScalars)
     CAny v;
     Set(v, TQTYPE_CY, Money(L"-0.000001"));
     EXPECT_FALSE(v.pclGetTraitement()->bIsPositive());
-    Set(v, TQTYPE_CY, Money(L"0"));
-    EXPECT_TRUE(v.pclGetTraitement()->bIsPositive());
-}
-
-TEST(AnyTreatmentsTest, DecimalHoldsAHostObject)
-{
-    // Before the value machine is bound: no object, nothing to read.
-    {
-        ASSERT_EQ(gpiVMFactory, nullptr);
-        CAny v(TQTYPE_DECIMAL), w;
-        unsigned char aby[IDecimal::DATA_SIZE] = {1, 2, 3};
-        v.pclGetTraitement()->SetValue(aby, IDecimal::DATA_SIZE);
-        EXPECT_EQ(v.pclGetTraitement()->nFillDataBuffer(aby), 105);
-        EXPECT_TRUE(v.pclGetTraitement()->bIsPositive());
-        v.SetNullFlag(true);
-        v.pclGetTraitement()->Duplique(&w);
-        EXPECT_EQ(w.nGetType(), TQTYPE_DECIMAL | TQFLAG_NULL);
-        EXPECT_EQ(Ptr(w), nullptr);
-    }
-    CFakeFactory clFactory;
-    {
-        CAny v(TQTYPE_DECIMAL);
-        ASSERT_NE(Ptr(v), nullptr);
-        void* p = &clFactory;
-        EXPECT_EQ(v.pclGetTraitement()->nGetDataAdr(&p), 105);
-        EXPECT_EQ(p, nullptr);
-        EXPECT_EQ(v.pclGetTraitement()->nFillBuffer(&p), 0);
-        EXPECT_EQ(p, Ptr(v));
-
-        // Set from the 18-byte form, read back, copy into a new object.
-        unsigned char aby[18], abyOut[19];
-        for (int i = 0; i < 18; ++i)
-            aby[i] = static_cast<unsigned char>(i + 1);
-        v.pclGetTraitement()->SetValue(aby, 3);
-        abyOut[18] = 0x55;
-        EXPECT_EQ(v.pclGetTraitement()->nFillDataBuffer(abyOut), 0);
-        EXPECT_EQ(std::memcmp(abyOut, aby, 18), 0);
-        EXPECT_EQ(abyOut[18], 0x55);
-        EXPECT_FALSE(v.pclGetTraitement()->bIsPositive());
-        CAny w;
-        v.SetFlags(TQFLAG_0400);
-        v.pclGetTraitement()->Duplique(&w);
-        EXPECT_EQ(clFactory.m_nCreated, 2);
-        EXPECT_EQ(w.nGetType(), TQTYPE_DECIMAL | TQFLAG_0400);
-        EXPECT_EQ(std::memcmp(static_cast<CFakeDecimal*>(Ptr(w))->m_aby, aby, 18), 0);
-
-        // Rebuilt by __SetType (a flag set): the old object goes back.
-        void* pOld = Ptr(w);
-        w.__SetType(TQTYPE_DECIMAL, 0);
-        ASSERT_EQ(clFactory.m_apReleased.size(), 1u);
-        EXPECT_EQ(clFactory.m_apReleased.back(), pOld);
-        // Transfer: the old object goes back once, the handed one is adopted.
-        IDecimal* piNew = clFactory.piCreateObject(0);
-        unsigned char abyRaw[CAny::VALEUR_SIZE] = {};
-        std::memcpy(abyRaw, &piNew, sizeof(piNew));
-        pOld = Ptr(v);
-        v.__TransfertValeurInterne(TQTYPE_DECIMAL, abyRaw);
-        ASSERT_EQ(clFactory.m_apReleased.size(), 2u);
-        EXPECT_EQ(clFactory.m_apReleased.back(), pOld);
-        EXPECT_EQ(Ptr(v), piNew);
-    }
-    EXPECT_EQ(clFactory.m_apReleased.size(), 4u);
 }
 
 // ---- Held by reference ---------------------------------------------------------------------
@@ -317,28 +184,24 @@ TEST(AnyTreatmentsTest, DecimalHoldsAHostObject)
 TEST(AnyTreatmentsTest, BinaryIsSharedAndReleasedOnce)
 {
     CLiveBlockCheck clCheck;
-    const int nStart = TestHost().nLiveBlocks();
     CAny v;
     SetBin(v, "binary");
     {
         CAny w;
-        v.SetFlags(TQFLAG_NULL | TQFLAG_0400);
+        v.SetFlags(TQFLAG_NULL | TQFLAG_0400);  // shared all the same
         v.pclGetTraitement()->Duplique(&w);
-        EXPECT_EQ(w.nGetType(), TQTYPE_BIN | TQFLAG_NULL | TQFLAG_0400);
         EXPECT_EQ(Ptr(w), Ptr(v));
         // Fill into a handle: it lets go of its own and shares ours.
         CTQBIN cl(reinterpret_cast<const unsigned char*>("zz"), 2);
         EXPECT_EQ(v.pclGetTraitement()->nFillBuffer(&cl), 0);
         EXPECT_EQ(cl.pGetData(), Ptr(v));
         EXPECT_EQ(RefCount(Ptr(v)), 3);
-        EXPECT_EQ(TestHost().nLiveBlocks(), nStart + 1);
         // SetValue(p) shares a handle; SetValue(p, n) copies bytes.
         CAny x(TQTYPE_BIN);
         x.pclGetTraitement()->SetValue(&cl);
         EXPECT_EQ(Ptr(x), Ptr(v));
         x.pclGetTraitement()->SetValue("copy", 4);
         EXPECT_NE(Ptr(x), Ptr(v));
-        EXPECT_EQ(RefCount(Ptr(v)), 3);
         EXPECT_EQ(std::memcmp(static_cast<const char*>(Ptr(x)), "copy", 4), 0);
     }
     EXPECT_EQ(RefCount(Ptr(v)), 1);
@@ -353,10 +216,7 @@ TEST(AnyTreatmentsTest, BinaryIsSharedAndReleasedOnce)
     b.pclGetTraitement()->SetValue(abyCaller, 6);
     EXPECT_EQ(b.pclGetTraitement()->nFillDataBuffer(abyOut), 0);
     EXPECT_EQ(std::memcmp(abyOut, "buffer\x55", 7), 0);
-    struct {
-        void* p;
-        std::uint32_t n;
-    } stPair = {nullptr, 0};
+    struct { void* p; std::uint32_t n; } stPair = {nullptr, 0};
     b.SetNullFlag(true);
     b.pclGetTraitement()->Duplique(&c);
     EXPECT_EQ(c.nGetType(), TQTYPE_BUFFER | TQFLAG_NULL);
@@ -379,10 +239,7 @@ TEST(AnyTreatmentsTest, ArraysCopyAndReleaseTheirElements)
     // The stored form: pointer and count.
     CAny v(TQTYPE_TABANY);
     v.pclGetTraitement()->SetValue(aSource, 3);
-    struct {
-        CAny* p;
-        std::uint32_t n;
-    } stPair = {nullptr, 0};
+    struct { CAny* p; std::uint32_t n; } stPair = {nullptr, 0};
     EXPECT_EQ(v.pclGetTraitement()->nFillBuffer(&stPair), 0);
     CAny* pTab = stPair.p;
     ASSERT_NE(pTab, nullptr);
@@ -414,13 +271,8 @@ TEST(AnyTreatmentsTest, ArraysCopyAndReleaseTheirElements)
     EXPECT_EQ(Ptr(stPair.p[0]), pElement);
     EXPECT_EQ(RefCount(pElement), 2);
 
-    // Nested arrays copy deeply.
-    CAny outer(TQTYPE_TABANY), outerCopy;
-    outer.pclGetTraitement()->SetValue(&v);
-    outer.pclGetTraitement()->Duplique(&outerCopy);
-    EXPECT_EQ(RefCount(pElement), 4);
-
     // An array handed over directly is owned and released with the value.
+    CAny outer(TQTYPE_TABANY);
     CAny* pDirect = static_cast<CAny*>(std::malloc(2 * sizeof(CAny)));
     ::new (static_cast<void*>(&pDirect[0])) CAny;
     ::new (static_cast<void*>(&pDirect[1])) CAny;
@@ -428,9 +280,7 @@ TEST(AnyTreatmentsTest, ArraysCopyAndReleaseTheirElements)
     CAny_TQTABANY::s_SetDirect(&outer, pDirect, 2);
     EXPECT_EQ(outer.pclGetTraitement()->nFillBuffer(&stPair), 0);
     EXPECT_EQ(stPair.p, pDirect);
-    EXPECT_EQ(RefCount(pElement), 3);
     outer.__SetType(TQTYPE_I4, 0);
-    outerCopy.__SetType(TQTYPE_I4, 0);
     v.__SetType(TQTYPE_VIDE, 0);
     EXPECT_EQ(RefCount(pElement), 1);
 }
@@ -451,7 +301,6 @@ TEST(AnyTreatmentsTest, CountedObjectsAreCountedAndGivenBack)
             EXPECT_EQ(p, &clObjet);
             v.SetNullFlag(true);
             v.pclGetTraitement()->Duplique(&w);
-            EXPECT_EQ(w.nGetType(), nType | TQFLAG_NULL);
             EXPECT_EQ(clObjet.m_nCompte, 3);
             // The same object again: one up, one down.
             v.pclGetTraitement()->SetValue(&clObjet);

@@ -55,35 +55,41 @@ private:
     int m_nDecimals;
 };
 
-// A heap description kept alive by one internal reference, so that the
-// cells' external references can be watched.
+// A heap description kept by one internal reference (external ones watched).
 class CTestItem : public CNAItemDescription {
 public:
-    static CTestItem* New(eNA_ITEMTYPE eType, unsigned int nSize, int nInteger, int nDecimal)
+    CTestItem(eNA_ITEMTYPE eType, unsigned int nSize, int nInteger, int nDecimal)
     {
-        CTestItem* p = new CTestItem;
-        p->m_eItemType = eType;
-        p->m_nItemSize = nSize;
-        p->m_nDimension = 1;
-        p->m_nIntegerPart = nInteger;
-        p->m_nDecimalPart = nDecimal;
-        p->m_nOffsetBase = 0;
-        p->m_csName.Set(L"ITEM");
-        p->m_csSourceName.Set(L"TABLE");
-        p->AddRef();
-        return p;
+        m_eItemType = eType;
+        m_nItemSize = nSize;
+        m_nDimension = 1;
+        m_nIntegerPart = nInteger;
+        m_nDecimalPart = nDecimal;
+        m_nOffsetBase = 0;
+        m_csName.Set(L"ITEM");
+        m_csSourceName.Set(L"TABLE");
+        AddRef();
     }
     void SetPhysical(int n) { m_nPhysicalIndice = n; }
 };
 
-struct ItemDeleter {
-    void operator()(CTestItem* p) const { p->nRelease(); }
+struct Releaser {
+    void operator()(CNAItemDescription* p) const { p->nRelease(); }
+    void operator()(CNAError* p) const { p->nRelease(); }
 };
-typedef std::unique_ptr<CTestItem, ItemDeleter> ItemPtr;
+typedef std::unique_ptr<CTestItem, Releaser> ItemPtr;
+typedef std::unique_ptr<CNAError, Releaser> ErrorPtr;
 
 inline ItemPtr Item(eNA_ITEMTYPE eType, unsigned int nSize = 0, int nInteger = 0, int nDecimal = 0)
 {
-    return ItemPtr(CTestItem::New(eType, nSize, nInteger, nDecimal));
+    return ItemPtr(new CTestItem(eType, nSize, nInteger, nDecimal));
+}
+
+inline ErrorPtr NewError()
+{
+    CNAError* p = new CNAError;
+    p->AddRef();
+    return ErrorPtr(p);
 }
 
 // A connection with given host and server code pages and database kind.
@@ -97,25 +103,11 @@ public:
     }
 };
 
-struct ErrorDeleter {
-    void operator()(CNAError* p) const { p->nRelease(); }
-};
-typedef std::unique_ptr<CNAError, ErrorDeleter> ErrorPtr;
-
-inline ErrorPtr NewError()
-{
-    CNAError* p = new CNAError;
-    p->AddRef();
-    return ErrorPtr(p);
-}
-
 // A cell whose fields the tests may read and set.
 class CCell : public CNAConvertVariant {
 public:
     explicit CCell(CNAError* pError = nullptr, CNAConnectionDescription* pCnx = nullptr)
-        : CNAConvertVariant(pError, pCnx)
-    {
-    }
+        : CNAConvertVariant(pError, pCnx) {}
     int nStateDB() const { return m_nStateBufferDB; }
     void SetStateDB(int n) { m_nStateBufferDB = n; }
     unsigned int nLength() const { return m_nLength; }
@@ -125,19 +117,13 @@ public:
     void MarkChanged() { m_bChanged = 1; }
     void SetDateFormat(const wchar_t* psz) { m_pszDateFormat = psz; }
     // Not read yet, NULL as a column leaves it.
-    void SetUnread()
-    {
-        m_clValue.SetNullFlag(true);
-        m_eVarType = NA_VAR_UNREADYET;
-    }
+    void SetUnread() { m_clValue.SetNullFlag(true); m_eVarType = NA_VAR_UNREADYET; }
     using CNAConvertVariant::_s_nUTF16ToWide;
-    using CNAConvertVariant::_s_nWideToUTF16;
 };
 
 typedef std::vector<unsigned char> Bytes;
 
-// A cell bound to a record-buffer element of exactly nSize bytes of 0xEE,
-// with the item on both sides.
+// A cell over an element of exactly nSize bytes of 0xEE, item on both sides.
 inline void BindBuffer(CCell& c, Bytes& b, unsigned nSize, CTestItem* pItem)
 {
     b.assign(nSize, 0xEE);
@@ -200,8 +186,7 @@ inline Bytes Padded(const std::string& s, std::size_t n)
     return b;
 }
 
-// The 8-byte date-time: the date word (day in the low byte, month above,
-// year in the high half), then the milliseconds of the day.
+// The 8-byte date-time: day | month << 8 | year << 16, then milliseconds.
 inline Bytes DateTimeBytes(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s, unsigned ms)
 {
     const std::uint32_t aw[2] = {d | (mo << 8) | (y << 16), ((h * 60 + mi) * 60 + s) * 1000 + ms};

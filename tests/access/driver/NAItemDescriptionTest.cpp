@@ -1,6 +1,5 @@
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAItemDescription.h"
-#include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +9,7 @@ namespace {
 class CTestItem : public CNAItemDescription {
 public:
     explicit CTestItem(int* pnDestroyed = nullptr) : m_pnDestroyed(pnDestroyed) {}
-    ~CTestItem() override
-    {
-        if (m_pnDestroyed != nullptr)
-            (*m_pnDestroyed)++;
-    }
+    ~CTestItem() override { if (m_pnDestroyed != nullptr) (*m_pnDestroyed)++; }
     void Set(eNA_ITEMTYPE eType, unsigned int nSize, unsigned int nDimension, int nDBType)
     {
         m_eItemType = eType;
@@ -35,32 +30,23 @@ public:
 
 TEST(NAItemDescription, DecimalInfoOfHostTypes)
 {
-    struct {
-        unsigned short nType;
-        int nDigits;
-        int nDecimals;
-    } const tab[] = {
-        {1, 1, 0},   {2, 3, 0},   {6, 3, 0},   {3, 5, 0},   {7, 5, 0},   {4, 10, 0},  {8, 10, 0},
-        {14, 10, 0}, {5, 19, 0},  {9, 19, 0},  {27, 19, 0}, {10, 33, 5},
+    // No precision (digits untouched, scale 0): reals, texts, dates, past 27.
+    struct { unsigned short nType; int bAnswer, nDigits, nDecimals; } const tab[] = {
+        {1, 1, 1, 0},   {2, 1, 3, 0},   {6, 1, 3, 0},   {3, 1, 5, 0},   {7, 1, 5, 0},    {4, 1, 10, 0},
+        {8, 1, 10, 0},  {14, 1, 10, 0}, {5, 1, 19, 0},  {9, 1, 19, 0},  {27, 1, 19, 0},  {10, 1, 33, 5},
+        {0, 0, -7, 0},  {11, 0, -7, 0}, {12, 0, -7, 0}, {13, 0, -7, 0}, {15, 0, -7, 0},  {16, 0, -7, 0},
+        {19, 0, -7, 0}, {26, 0, -7, 0}, {28, 0, -7, 0}, {81, 0, -7, 0}, {110, 0, -7, 0}, {300, 0, -7, 0},
     };
     for (const auto& st : tab) {
+        SCOPED_TRACE(st.nType);
         int nDigits = -7, nDecimals = -7;
-        EXPECT_EQ(CNAItemDescription::s_bGetDecimalInfo(st.nType, &nDigits, &nDecimals), 1) << st.nType;
-        EXPECT_EQ(nDigits, st.nDigits) << st.nType;
-        EXPECT_EQ(nDecimals, st.nDecimals) << st.nType;
-    }
-    // Reals, decimal, texts, dates and codes past 27: no precision; the scale
-    // is still set to 0 and the digits untouched.
-    const unsigned short anNone[] = {0, 11, 12, 13, 15, 16, 19, 26, 28, 81, 110, 300};
-    for (unsigned short nType : anNone) {
-        int nDigits = -7, nDecimals = -7;
-        EXPECT_EQ(CNAItemDescription::s_bGetDecimalInfo(nType, &nDigits, &nDecimals), 0) << nType;
-        EXPECT_EQ(nDigits, -7) << nType;
-        EXPECT_EQ(nDecimals, 0) << nType;
+        EXPECT_EQ(CNAItemDescription::s_bGetDecimalInfo(st.nType, &nDigits, &nDecimals), st.bAnswer);
+        EXPECT_EQ(nDigits, st.nDigits);
+        EXPECT_EQ(nDecimals, st.nDecimals);
     }
 }
 
-TEST(NAItemDescription, DatabaseType)
+TEST(NAItemDescription, DatabaseTypeAndHostInterface)
 {
     CPickyConnection cnx;
     CNAConnectionDescription cnxBase;
@@ -73,9 +59,23 @@ TEST(NAItemDescription, DatabaseType)
     it.Set(NA_IT_TEXTE, 21, 1, 253);
     EXPECT_EQ(it.eNAGetDBType(&cnx), NA_IT_EMPTY); // unknown to that database
     EXPECT_EQ(it.eNAGetDBType(&cnxBase), NA_IT_TEXTE);
+    // The host interface.
+    it.Set(NA_IT_UNICODE, 42, 3, 0);
+    INAItemDescription* pi = &it;
+    EXPECT_EQ(pi->nGetVersion(), 9);
+    EXPECT_EQ(pi->nGetCompatSince(), 1);
+    EXPECT_EQ(pi->nGetTotalSize(), 126u);
+    EXPECT_EQ(pi->nGetLogicalSize(-1), 60);
+    EXPECT_EQ(pi->nGetLogicalSize(0), 20);
+    EXPECT_EQ(pi->bMemo(), 0);
+    it.Set(NA_IT_MEMOBINAIRE, 8, 1, 0);
+    EXPECT_EQ(pi->bMemoBinary(), 1);
+    EXPECT_EQ(pi->bMemoText(), 0);
+    it.Set(NA_IT_MEMOBINAIRE4, 8, 1, 0);
+    EXPECT_EQ(pi->bMemo(), 0);
 }
 
-TEST(NAItemDescription, ExternalReferencesAndTheInternalHold)
+TEST(NAItemDescription, ExternalReferencesInternalHoldAndArrays)
 {
     int nDestroyed = 0;
     CTestItem* p = new CTestItem(&nDestroyed);
@@ -84,7 +84,6 @@ TEST(NAItemDescription, ExternalReferencesAndTheInternalHold)
     EXPECT_EQ(p->nExternalRelease(), 1u);
     EXPECT_EQ(p->nExternalRelease(), 0u);
     EXPECT_EQ(nDestroyed, 1);
-
     // An internal holder keeps the object past its last external release.
     p = new CTestItem(&nDestroyed);
     p->AddRef();
@@ -95,21 +94,9 @@ TEST(NAItemDescription, ExternalReferencesAndTheInternalHold)
     EXPECT_EQ(nDestroyed, 1);
     EXPECT_EQ(p->nRelease(), 0u);
     EXPECT_EQ(nDestroyed, 2);
-
-    // And the other way round.
+    // Arrays hold external references.
+    nDestroyed = 0;
     p = new CTestItem(&nDestroyed);
-    p->ExternalAddRef();
-    p->AddRef();
-    EXPECT_EQ(p->nRelease(), 0u);
-    EXPECT_EQ(nDestroyed, 2);
-    EXPECT_EQ(p->nExternalRelease(), 0u);
-    EXPECT_EQ(nDestroyed, 3);
-}
-
-TEST(NAItemDescription, ArraysHoldExternalReferences)
-{
-    int nDestroyed = 0;
-    CTestItem* p = new CTestItem(&nDestroyed);
     p->AddRef(); // the test's own hold
     {
         CRefArray<CNAItemDescription> tab;
@@ -126,24 +113,6 @@ TEST(NAItemDescription, ArraysHoldExternalReferences)
         EXPECT_EQ(nDestroyed, 0);
     }
     EXPECT_EQ(nDestroyed, 1); // the array held the last reference
-}
-
-TEST(NAItemDescription, HostInterfaceAnswers)
-{
-    CTestItem it;
-    it.Set(NA_IT_UNICODE, 42, 3, 0);
-    INAItemDescription* pi = &it;
-    EXPECT_EQ(pi->nGetVersion(), 9);
-    EXPECT_EQ(pi->nGetCompatSince(), 1);
-    EXPECT_EQ(pi->nGetTotalSize(), 126u);
-    EXPECT_EQ(pi->nGetLogicalSize(-1), 60);
-    EXPECT_EQ(pi->nGetLogicalSize(0), 20);
-    EXPECT_EQ(pi->bMemo(), 0);
-    it.Set(NA_IT_MEMOBINAIRE, 8, 1, 0);
-    EXPECT_EQ(pi->bMemoBinary(), 1);
-    EXPECT_EQ(pi->bMemoText(), 0);
-    it.Set(NA_IT_MEMOBINAIRE4, 8, 1, 0);
-    EXPECT_EQ(pi->bMemo(), 0);
 }
 
 } // namespace

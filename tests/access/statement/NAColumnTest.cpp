@@ -2,31 +2,14 @@
 #include "access/statement/NAColumn.h"
 
 #include "access/driver/NAError.h"
-#include "access/driver/NAItemDescription.h"
-#include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecord.h"
 #include "common/values/NACnvVariant.h"
+#include "tests/support/KXRecords.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <vector>
-
 namespace {
-
-class CTestItem : public CNAItemDescription {
-public:
-    CTestItem(eNA_ITEMTYPE eType, int nPhysical, int nOffset, unsigned int nSize)
-    {
-        m_eItemType = eType;
-        m_nPhysicalIndice = nPhysical;
-        m_nOffsetBase = nOffset;
-        m_nItemSize = nSize;
-        m_nDimension = 1;
-        AddRef(); // kept by the test
-    }
-};
 
 class CTestRecord : public CNARecord {
 public:
@@ -44,11 +27,7 @@ public:
         if (pValue != nullptr)
             pValue->AddRef();
     }
-    void SetMemo(const wchar_t* pszFile)
-    {
-        m_csMemoFile.Set(pszFile);
-        m_bMemoModified = 1;
-    }
+    void SetMemo(const wchar_t* pszFile) { m_csMemoFile.Set(pszFile); m_bMemoModified = 1; }
     const wchar_t* pszMemoFile() const { return m_csMemoFile.pszGet(); }
     unsigned int bMemoModified() const { return m_bMemoModified; }
 };
@@ -58,26 +37,16 @@ public:
     unsigned int nRefs() const { return m_nRefCount; }
 };
 
-// A record of nItems items with nValues bytes of values, all zero.
-void Make(CNAKXRecord& rec, unsigned int nItems, unsigned int nValues)
-{
-    const unsigned int nFlags = ((nItems - 1) >> 3) + 1;
-    std::vector<unsigned char> v(12 + nFlags + nValues, 0);
-    const unsigned int an[3] = {nFlags + nValues, nItems, nFlags};
-    std::memcpy(v.data(), an, sizeof(an));
-    rec.Deserialize(v.data(), static_cast<unsigned int>(v.size()));
-}
-
-TEST(NAColumn, ValueNotReadYet)
+TEST(NAColumn, ValueAndMemoNotReadYet)
 {
     CLiveBlockCheck check;
     CNAKXRecord rec;
-    Make(rec, 3, 12);
+    MakeRecord(rec, 3, 12);
     CTestRecord record(&rec);
-    CTestItem item(NA_IT_I4, 2, 4, 4);
+    CRecordItem item(NA_IT_I4, 2, 4, 4);
+    item.AddRef(); // kept by the test
     CCountedError* e = new CCountedError;
     e->AddRef();
-
     CNAConvertVariant* pCell = new CNAConvertVariant(e, nullptr);
     unsigned char* pElement = rec.pbyGetItemValue(&item, 0);
     ASSERT_NE(pElement, nullptr);
@@ -98,26 +67,23 @@ TEST(NAColumn, ValueNotReadYet)
     EXPECT_EQ(e->nRefs(), 1u);
     EXPECT_EQ(item.nGetExternalRef(), 0u);
     e->nRelease();
-}
-
-TEST(NAColumn, MemoNotReadYetForgetsItsFile)
-{
-    CLiveBlockCheck check;
-    CNAKXRecord rec;
-    Make(rec, 1, 8);
-    CTestRecord record(&rec);
-    CTestItem memo(NA_IT_MEMOTEXTE, 0, 0, 8);
-    CNAConvertVariant* pCell = new CNAConvertVariant(nullptr, nullptr);
-    pCell->InitTypeVariantAny(TQTYPE_DSTRA, 0);
-    CTestColumn col(&memo, &record, pCell);
+    // A memo not read yet forgets its file.
+    CNAKXRecord recMemo;
+    MakeRecord(recMemo, 1, 8);
+    CTestRecord recordMemo(&recMemo);
+    CRecordItem memo(NA_IT_MEMOTEXTE, 0, 0, 8);
+    memo.AddRef();
+    CNAConvertVariant* pMemoCell = new CNAConvertVariant(nullptr, nullptr);
+    pMemoCell->InitTypeVariantAny(TQTYPE_DSTRA, 0);
+    CTestColumn col(&memo, &recordMemo, pMemoCell);
     col.SetMemo(L"/tmp/memo.txt");
     col.SetValueIsUnreadYet();
     EXPECT_STREQ(col.pszMemoFile(), L"");
     EXPECT_EQ(col.bMemoModified(), 0u);
-    EXPECT_EQ(rec.bItemValueDefined(&memo, 0), 1);
-
-    // A plain column keeps its memo fields; no record, no cell: no harm.
-    CTestItem plain(NA_IT_I4, 0, 0, 4);
+    EXPECT_EQ(recMemo.bItemValueDefined(&memo, 0), 1);
+    // A plain column keeps its memo fields; no recordMemo, no cell: no harm.
+    CRecordItem plain(NA_IT_I4, 0, 0, 4);
+    plain.AddRef();
     CTestColumn bare(&plain, nullptr, nullptr);
     bare.SetMemo(L"x");
     bare.SetValueIsUnreadYet();

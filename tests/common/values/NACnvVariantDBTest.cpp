@@ -1,14 +1,10 @@
-// Storing server values in a value cell: every MySQL text form (integers,
-// decimals, reals, booleans, dates, times and date-times with 0 to 6
-// fraction digits, binaries, texts in 1252 and UTF-8) into a record-buffer
-// element of each item type, read back and stored again as a host value;
-// the cell's own values; rejected texts; raw bytes and host values for the
-// database buffer. Server texts and elements are allocated at their exact
-// size so that the sanitizer sees any access beyond them.
+// Storing server values in a value cell: every MySQL text form into a
+// record-buffer element of each item type, read back and stored again as a
+// host value; the cell's own values; rejected texts; raw bytes and host
+// values. Server texts and elements are allocated at their exact size.
 #include "tests/support/ValueCells.h"
 
 #include "common/values/Decimal.h"
-#include "common/values/datetime.h"
 
 #include <cstdint>
 #include <limits>
@@ -26,10 +22,8 @@ Bytes Money(long long nMillionths)
 Bytes U16(std::initializer_list<std::uint16_t> units)
 {
     Bytes b;
-    for (std::uint16_t u : units) {
-        b.push_back(static_cast<unsigned char>(u & 0xFF));
-        b.push_back(static_cast<unsigned char>(u >> 8));
-    }
+    for (std::uint16_t u : units)
+        b.insert(b.end(), {static_cast<unsigned char>(u & 0xFF), static_cast<unsigned char>(u >> 8)});
     return b;
 }
 
@@ -48,31 +42,17 @@ std::wstring Widened(const std::string& s)
     return w;
 }
 
-// A server field as it comes: exactly its characters, no terminator.
-template <class C>
-std::unique_ptr<C[]> Field(const std::basic_string<C>& s)
+// Stores s as the server sends it: exactly its characters, no terminator
+// (8-bit texts with their code page).
+template <class C, class... CodePage>
+int StoreDB(CCell& c, const std::basic_string<C>& s, CodePage... nCodePage)
 {
     std::unique_ptr<C[]> p(new C[s.empty() ? 1 : s.size()]);
     std::copy(s.begin(), s.end(), p.get());
-    return p;
+    return c.bSetValueDB(p.get(), static_cast<unsigned>(s.size()), nCodePage...);
 }
 
-int StoreDB(CCell& c, const std::string& s, unsigned nCodePage)
-{
-    auto f = Field(s);
-    return c.bSetValueDB(f.get(), static_cast<unsigned>(s.size()), nCodePage);
-}
-
-int StoreDB(CCell& c, const std::wstring& s)
-{
-    auto f = Field(s);
-    return c.bSetValueDB(f.get(), static_cast<unsigned>(s.size()));
-}
-
-Bytes Dt(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s, unsigned ms)
-{
-    return DateTimeBytes(y, mo, d, h, mi, s, ms);
-}
+auto& Dt = DateTimeBytes;
 
 Bytes Tm(unsigned h, unsigned mi, unsigned s, unsigned ms)
 {
@@ -94,7 +74,6 @@ const ElementRow kElementRows[] = {
     {NA_IT_BOOLEEN, 1, "F", 1252, nullptr, {0}},
     {NA_IT_BOOLEEN, 1, "0", 1252, nullptr, {0}},
     {NA_IT_BOOLEEN, 1, "yes", 1252, nullptr, {1}},
-    {NA_IT_BOOLEEN, 1, "2", 1252, nullptr, {1}},
     {NA_IT_UI1, 1, "255", 1252, nullptr, {255}},
     {NA_IT_I1, 1, "-128", 1252, nullptr, {0x80}},
     {NA_IT_I2, 2, "-32768", 1252, nullptr, Of<std::int16_t>(-32768)},
@@ -112,8 +91,7 @@ const ElementRow kElementRows[] = {
     {NA_IT_REELTURBO, 8, "3.75", 1252, nullptr, Of(3.75)},
     {NA_IT_MONETAIRE, 10, "12.345678", 1252, nullptr, Money(12345678)},
     {NA_IT_MONETAIRE, 10, "-0.5", 1252, nullptr, Money(-500000)},
-    // Texts for a 1252 host: e acute is 0xE9, the euro sign 0x80; at most
-    // size - 1 bytes and never part of a character.
+    // Texts for a 1252 host: at most size - 1 bytes, never part of a character.
     {NA_IT_TEXTE, 5, "caf\xE9", 1252, L"caf\u00E9", Padded("caf\xE9", 5)},
     {NA_IT_TEXTE, 5, "caf\xC3\xA9", 65001, L"caf\u00E9", Padded("caf\xE9", 5)},
     {NA_IT_TEXTE, 5, "abcdefgh", 1252, nullptr, Padded("abcd", 5)},
@@ -121,8 +99,7 @@ const ElementRow kElementRows[] = {
     {NA_IT_TEXTE, 3, "\xE2\x82\xAC", 65001, L"\u20AC", {0x80, 0, 0}},
     {NA_IT_MEMOTEXTE, 6, "memo", 1252, nullptr, Padded("memo", 6)},
     {NA_IT_CHAR, 2, "xyz", 1252, nullptr, {'x', 0}},
-    // Wide text elements hold UTF-16 units and a terminating unit; a pair
-    // is written whole or not at all.
+    // UTF-16 units and a terminating unit; a pair whole or not at all.
     {NA_IT_UNICODE, 8, "\xC3\xA9t\xC3\xA9s", 65001, L"\u00E9t\u00E9s", U16({0xE9, 't', 0xE9, 0})},
     {NA_IT_UNICODE, 10, "a\xC3\xA9\xF0\x9F\x98\x80" "b", 65001, L"a\u00E9\U0001F600b",
      U16({'a', 0xE9, 0xD83D, 0xDE00, 0})},
@@ -138,17 +115,14 @@ const ElementRow kElementRows[] = {
     // Times: HHMMSS then milliseconds digits while a terminator still fits.
     {NA_IT_HEURE, 10, "2024-02-29 13:45:07.5", 1252, nullptr, Padded("134507500", 10)},
     {NA_IT_HEURE, 10, "13:45:07.25", 1252, nullptr, Padded("134507250", 10)},
-    {NA_IT_HEURE, 10, "13:45:07.123456", 1252, nullptr, Padded("134507123", 10)},
     {NA_IT_HEURE, 10, "20240229 13:45:07.98", 1252, nullptr, Padded("134507980", 10)},
     {NA_IT_HEURE, 10, "2024-02-29", 1252, nullptr, Padded("000000000", 10)},
     {NA_IT_HEURE, 9, "13:45:07.5", 1252, nullptr, Padded("13450750", 9)},
     {NA_IT_HEURE, 8, "13:45:07.5", 1252, nullptr, Padded("1345075", 8)},
     {NA_IT_HEURE, 7, "13:45", 1252, nullptr, Padded("134500", 7)},
-    {NA_IT_HEURE, 7, "20240229", 1252, nullptr, Padded("000000", 7)},
     {NA_IT_HEURE, 5, "134507", 1252, nullptr, Padded("1345", 5)},
     {NA_IT_HEURE, 3, "13:45:07", 1252, nullptr, Padded("13", 3)},
-    // Date-times: DATETIME(0) to DATETIME(6), TIME(0) to TIME(6), the
-    // compact forms; only milliseconds are kept.
+    // DATETIME(0-6), TIME(0-6), the compact forms; only milliseconds kept.
     {NA_IT_DATETIME, 8, "2024-01-31 10:20:30", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 0)},
     {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.5", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 500)},
     {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.12", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 120)},
@@ -174,6 +148,12 @@ const ElementRow kElementRows[] = {
     {NA_IT_DATETIME, 8, "20240131 10:20:30.12", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 120)},
     {NA_IT_DATETIME, 8, "20240131 10:20:30.999999", 1252, nullptr, Dt(2024, 1, 31, 10, 20, 30, 999)},
     {NA_IT_DATETIME, 8, "0000-00-00 00:00:00", 1252, nullptr, Bytes(8, 0)},
+    // Left empty: no date, no room for the whole date or date-time, no text.
+    {NA_IT_DATE8, 9, "10:20:30", 1252, nullptr, Bytes(9, 0)},
+    {NA_IT_DATE8, 6, "2024-02-29", 1252, nullptr, Bytes(6, 0)},
+    {NA_IT_DATETIME, 7, "2024-02-29", 1252, nullptr, Bytes(7, 0)},
+    {NA_IT_DATETIME, 8, "", 1252, nullptr, Bytes(8, 0)},
+    {NA_IT_TEXTE, 5, "", 1252, nullptr, Bytes(5, 0)},
 };
 
 } // namespace
@@ -193,14 +173,10 @@ TEST(NAConvertVariantDB, EachItemTypeFromServerTextsAndBack)
         ASSERT_EQ(StoreDB(c, r.sText, r.nCodePage), 1);
         EXPECT_EQ(b, r.element);
         EXPECT_FALSE(c.pclGetValue()->bIsNull());
-
         BindBuffer(c, b, r.nSize, item.get());
         ASSERT_EQ(StoreDB(c, r.pszWide != nullptr ? std::wstring(r.pszWide) : Widened(r.sText)), 1);
         EXPECT_EQ(b, r.element);
-
-        // Read back as a host value of the item's type (a binary as the
-        // bytes after its length), then stored by the host-value path into
-        // a fresh element.
+        // Read back as a host value, then stored by the host-value path.
         CAny v;
         ASSERT_EQ(c.bGetValue(&v), 1);
         EXPECT_EQ(v.nGetType(), ConverteItemToTQType(item.get()));
@@ -212,53 +188,14 @@ TEST(NAConvertVariantDB, EachItemTypeFromServerTextsAndBack)
     }
 }
 
-TEST(NAConvertVariantDB, ElementsLeftEmpty)
-{
-    BindValueMachine();
-    CNoLeak check;
-    struct {
-        eNA_ITEMTYPE eItem;
-        unsigned nSize;
-        const char* psz;
-    } const rows[] = {
-        {NA_IT_DATE8, 9, "10:20:30"},     // no date in the text
-        {NA_IT_DATE8, 6, "2024-02-29"},   // no room for the whole date
-        {NA_IT_DATETIME, 7, "2024-02-29"}, // no room for the date-time
-        {NA_IT_DATETIME, 8, ""},          // the empty date
-        {NA_IT_TEXTE, 5, ""},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.psz);
-        ItemPtr item = Item(r.eItem, r.nSize);
-        Bytes b;
-        CCell c;
-        BindBuffer(c, b, r.nSize, item.get());
-        ASSERT_EQ(StoreDB(c, std::string(r.psz), 1252), 1);
-        EXPECT_EQ(b, Bytes(r.nSize, 0));
-        BindBuffer(c, b, r.nSize, item.get());
-        ASSERT_EQ(StoreDB(c, Widened(r.psz)), 1);
-        EXPECT_EQ(b, Bytes(r.nSize, 0));
-    }
-}
-
-TEST(NAConvertVariantDB, CellsOwnValues)
+TEST(NAConvertVariantDB, CellsOwnValuesAndDecimals)
 {
     BindValueMachine();
     CNoLeak check;
     CTestConnection cnx(1252, 65001);
-    struct {
-        unsigned short nType;
-        std::string sText;
-        unsigned nCodePage;
-        Bytes value;
-    } const rows[] = {
-        {TQTYPE_BOOL, "F", 1252, Of<std::int32_t>(0)},
+    struct { unsigned short nType; std::string sText; unsigned nCodePage; Bytes value; } const rows[] = {
         {TQTYPE_BOOL, "yes", 1252, Of<std::int32_t>(1)},
-        {TQTYPE_I1, "-128", 1252, Of<std::int8_t>(-128)},
-        {TQTYPE_UI2, "65535", 1252, Of<std::uint16_t>(65535)},
         {TQTYPE_I8, "-9223372036854775808", 1252, Of(std::numeric_limits<std::int64_t>::min())},
-        {TQTYPE_UI8, "18446744073709551615", 1252, Of(std::numeric_limits<std::uint64_t>::max())},
-        {TQTYPE_R4, "0.25", 1252, Of(0.25f)},
         {TQTYPE_CY, "12.345678", 1252, Money(12345678)},
         {TQTYPE_DATETIME, "2024-01-31 10:20:30.123456", 1252, Dt(2024, 1, 31, 10, 20, 30, 123)},
         {TQTYPE_DATETIME, "10:20:30.5", 1252, Tm(10, 20, 30, 500)},
@@ -269,7 +206,6 @@ TEST(NAConvertVariantDB, CellsOwnValues)
         {TQTYPE_DSTRW, "caf\xE9", 1252, WideBytes(L"caf\u00E9")},
         {TQTYPE_DSTRW, "caf\xC3\xA9", 65001, WideBytes(L"caf\u00E9")},
         {TQTYPE_DSTRA, "caf\xC3\xA9", 65001, Bytes({'c', 'a', 'f', 0xE9})},
-        {TQTYPE_DSTRA, "caf\xE9", 1252, Bytes({'c', 'a', 'f', 0xE9})},
         {TQTYPE_BIN, kBinary, 1252, Bytes({'a', 0, 'b', 0xFF})},
     };
     for (const auto& r : rows) {
@@ -282,9 +218,7 @@ TEST(NAConvertVariantDB, CellsOwnValues)
         // Wide text from the server (the 8-bit texts read in 1252).
         if (r.nCodePage == 1252) {
             c.InitTypeVariantAny(r.nType, 0);
-            const std::wstring w = Widened(r.sText);
-            auto f = Field(w);
-            ASSERT_EQ(c.bSetValueFromDB(f.get(), static_cast<unsigned>(w.size())), 1);
+            ASSERT_EQ(StoreDB(c, Widened(r.sText)), 1);
             EXPECT_EQ(DataBytes(*c.pclGetValue()), r.value);
         }
     }
@@ -296,23 +230,13 @@ TEST(NAConvertVariantDB, CellsOwnValues)
     c.InitTypeVariantAny(TQTYPE_I4, 0);
     ASSERT_EQ(c.bSetValueDB(L"12345", 2), 1);
     EXPECT_EQ(Get<std::int32_t>(*c.pclGetValue()), 12);
-}
-
-TEST(NAConvertVariantDB, Decimals)
-{
-    BindValueMachine();
-    CNoLeak check;
-    CTestConnection cnx(1252, 1252);
-    CCell c(nullptr, &cnx);
+    // Decimals, as the cell's own value and in a DECIMAL(5,2) element.
     c.InitTypeVariantAny(TQTYPE_DECIMAL, 0);
     ASSERT_EQ(StoreDB(c, std::string("-12345.678"), 1252), 1);
     CAny v;
     ASSERT_EQ(c.bGetValue(&v), 1);
     ASSERT_LE(v.__nCastTo(TQTYPE_R8, nullptr, 1), 99);
     EXPECT_DOUBLE_EQ(Get<double>(v), -12345.678);
-
-    // A DECIMAL(5,2) element, from 8-bit and wide text, read back and
-    // stored again as a host value.
     ItemPtr dec = Item(NA_IT_DECIMAL, 0, 3, 2);
     const unsigned nBytes = IDecimal::mg_PToN[5];
     Bytes b, b2;
@@ -336,11 +260,7 @@ TEST(NAConvertVariantDB, RejectedTextsAnswerFalseAndChangeNothing)
     BindValueMachine();
     CNoLeak check;
     ErrorPtr e = NewError();
-    struct {
-        eNA_ITEMTYPE eItem;
-        unsigned nSize;
-        const char* psz;
-    } const rows[] = {
+    struct { eNA_ITEMTYPE eItem; unsigned nSize; const char* psz; } const rows[] = {
         {NA_IT_I4, 4, "12abc"},
         {NA_IT_I4, 4, "x"},
         {NA_IT_R8, 8, "2.5.5"},
@@ -381,33 +301,27 @@ TEST(NAConvertVariantDB, RejectedTextsAnswerFalseAndChangeNothing)
     EXPECT_EQ(Get<double>(*d.pclGetValue()), 2.5);
 }
 
-TEST(NAConvertVariantDB, NullAndOtherTypes)
+TEST(NAConvertVariantDB, NullOtherTypesRawBytesAndHostValues)
 {
     BindValueMachine();
     CNoLeak check;
-    CCell c;
-    c.InitTypeVariantAny(TQTYPE_I4, 0);
-    ASSERT_EQ(c.bSetValueDB(L"5", 1), 1);
-    ASSERT_EQ(c.bSetValueFromDB(nullptr, 3), 1);
-    EXPECT_TRUE(c.pclGetValue()->bIsNull());
-    EXPECT_EQ(c.pclGetValue()->nGetTypeCode(), TQTYPE_I4);
-
+    // No text: NULL, keeping the type.
+    CCell z;
+    z.InitTypeVariantAny(TQTYPE_I4, 0);
+    ASSERT_EQ(z.bSetValueDB(L"5", 1), 1);
+    ASSERT_EQ(z.bSetValueFromDB(nullptr, 3), 1);
+    EXPECT_TRUE(z.pclGetValue()->bIsNull());
+    EXPECT_EQ(z.pclGetValue()->nGetTypeCode(), TQTYPE_I4);
     // A cell without type takes the text as wide text.
     CCell e;
     e.InitTypeVariantAny(TQTYPE_VIDE, 0);
     ASSERT_EQ(e.bSetValueFromDB(L"hello", 5), 1);
     EXPECT_EQ(TextW(*e.pclGetValue()), L"hello");
-
     // A reset cell has no database buffer.
     CCell r;
     EXPECT_EQ(r.bSetValueDB(L"1", 1), 0);
     EXPECT_EQ(r.bSetValueDB("1", 1, 1252), 0);
-}
-
-TEST(NAConvertVariantDB, RawBytesAndHostValuesForTheDatabaseBuffer)
-{
-    BindValueMachine();
-    CNoLeak check;
+    // Raw bytes on the cell's own value.
     CTestConnection cnx(1252, 1252);
     CCell c(nullptr, &cnx);
     c.InitTypeVariantAny(TQTYPE_I4, 0);
@@ -416,7 +330,6 @@ TEST(NAConvertVariantDB, RawBytesAndHostValuesForTheDatabaseBuffer)
     EXPECT_EQ(Get<std::int32_t>(*c.pclGetValue()), 99);
     EXPECT_EQ(c.nLengthDB(), 4u);
     EXPECT_EQ(c.nStateDB(), CNAConvertVariant::DBBUFFER_INPLACE);
-
     // A caller's buffer: what fits, the rest zeroed, the length copied.
     Bytes b(4, 0xEE);
     CCell k(nullptr, &cnx);
@@ -428,7 +341,6 @@ TEST(NAConvertVariantDB, RawBytesAndHostValuesForTheDatabaseBuffer)
     ASSERT_EQ(k.bSetValueDB(aby, 2), 1);
     EXPECT_EQ(b, Bytes({1, 2, 0, 0}));
     EXPECT_EQ(k.nLengthDB(), 2u);
-
     // A separate database buffer grows to the bytes given.
     CCell s(nullptr, &cnx);
     s.InitTypeVariantAny(TQTYPE_BIN, 0);
@@ -439,16 +351,11 @@ TEST(NAConvertVariantDB, RawBytesAndHostValuesForTheDatabaseBuffer)
     ASSERT_EQ(s.bGetBufferDB(&p, &nSize, nullptr), 1);
     ASSERT_EQ(nSize, 5u);
     EXPECT_EQ(std::memcmp(p, aby, 5), 0);
-
-    // Host values: 8-bit text into a number, wide text into a date, NULL.
-    CAny t, w, null;
+    // Host values: a text into a number, NULL.
+    CAny t, null;
     SetA(t, "314");
     ASSERT_EQ(c.bSetValueDB(&t), 1);
     EXPECT_EQ(Get<std::int32_t>(*c.pclGetValue()), 314);
-    SetW(w, L"2024-02-29");
-    c.InitTypeVariantAny(TQTYPE_DATETIME, 0);
-    ASSERT_EQ(c.bSetValueDB(&w), 1);
-    EXPECT_EQ(DataBytes(*c.pclGetValue()), Dt(2024, 2, 29, 0, 0, 0, 0));
     null.__SetType(TQTYPE_I4, 0);
     null.SetNullFlag(true);
     ASSERT_EQ(c.bSetValueDB(&null), 1);

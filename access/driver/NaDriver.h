@@ -256,6 +256,8 @@ protected:
     void _ResetError();
     // User error 8 with kind 7: refused or not built yet; 0.
     int _bNotOffered(int nPoint, const wchar_t* pszTable = nullptr);
+    // User error 14 naming the host's connection; 0.
+    int _bNoConnection(int nPoint, INAConnectionDescription* piDescription);
     // Unfiles the connection under its identification when it is filed
     // there (the registry's reference dropped, the key freed).
     bool _bUnfileConnection(CNAConnectionDescription* pConnection);

@@ -447,3 +447,66 @@ TEST_F(NADriver, QueryDump)
               strHead + Label(m_pDriver, 2) + L"=1\r\n" +
                   Line(m_pDriver, 0, TQTYPE_I4, Label(m_pDriver, 7)));
 }
+
+// ---- Slots by their place ------------------------------------------------------------------
+
+namespace {
+
+// The operation at place nSlot (from 1) with seven null or zero arguments;
+// every slot of the driver takes at most seven, all of one word.
+uintptr_t CallDriverSlot(INADriver* pi, int nSlot)
+{
+    typedef uintptr_t (*PFN)(INADriver*, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t,
+                             uintptr_t);
+    void** pVtbl = *reinterpret_cast<void***>(pi);
+    return reinterpret_cast<PFN>(pVtbl[nSlot - 1])(pi, 0, 0, 0, 0, 0, 0, 0);
+}
+
+} // namespace
+
+TEST_F(NADriver, EverySlotByItsPlace)
+{
+    // Answer, and the user error left (8 with kind 7 for refused slots).
+    struct STSlot {
+        int nSlot;
+        int nAnswer;
+        unsigned int nError;
+    };
+    const int kVoid = -99;
+    const STSlot aSlots[] = {
+        {1, 18, 0},  {2, 17, 0},  {3, -1, 0}, {4, -1, 0}, {5, kVoid, 0}, {8, 0, 0},   {9, 0, 14},  {10, 1, 0},
+        {11, 0, 0},  {13, 0, 8},  {14, 0, 8}, {15, 0, 8}, {16, 0, 8},    {17, 0, 8},  {18, 0, 8},  {19, 0, 8},
+        {20, 0, 8},  {21, 0, 8},  {22, 0, 8}, {23, 0, 8}, {24, 1, 0},    {25, 0, 8},  {26, 0, 8},  {27, 0, 8},
+        {28, 0, 8},  {29, 1, 0},  {30, 1, 0}, {31, 1, 0}, {32, 0, 8},    {33, 0, 8},  {34, 0, 8},  {35, 0, 8},
+        {36, 1, 0},  {37, 1, 0},  {38, 0, 8}, {39, 0, 8},
+    };
+    INADriver* pi = m_pDriver;
+    for (const STSlot& st : aSlots) {
+        Error()->Reset();
+        const uintptr_t n = CallDriverSlot(pi, st.nSlot);
+        if (st.nAnswer != kVoid)
+            EXPECT_EQ(static_cast<int>(n), st.nAnswer) << "slot " << st.nSlot;
+        EXPECT_EQ(Error()->dwGetErrorId(), st.nError) << "slot " << st.nSlot;
+        if (st.nError == ZTERR_NOT_OFFERED)
+            EXPECT_EQ(Error()->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED) << "slot " << st.nSlot;
+    }
+    // 6 and 7: the host's references; 12: the error object itself.
+    CallDriverSlot(pi, 6);
+    EXPECT_EQ(m_pDriver->nGetExternalRef(), 2);
+    EXPECT_EQ(static_cast<int>(CallDriverSlot(pi, 7)), 1);
+    EXPECT_EQ(CallDriverSlot(pi, 12), reinterpret_cast<uintptr_t>(static_cast<INAError*>(Error())));
+    // The SQL interface: none made by the base, the error left reset.
+    Error()->RaiseUserError(NA_ERRORTYPE_GENERAL, 5, 99, nullptr, nullptr, nullptr, ZTERR_NOT_OFFERED);
+    EXPECT_EQ(m_pDriver->piGetInterface(1), nullptr);
+    EXPECT_EQ(m_pDriver->piGetInterface(2), nullptr);
+    EXPECT_EQ(Error()->dwGetErrorId(), 0u);
+    // The fixed answers leave their results as the host expects.
+    CAny clList;
+    EXPECT_EQ(m_pDriver->bGetListeSource(&clList, 3), 1);
+    EXPECT_EQ(clList.nGetType(), static_cast<unsigned short>(TQTYPE_PSTRW));
+    const wchar_t* psz = nullptr;
+    clList.pclGetTraitement()->nGetPCWSTR(&psz);
+    EXPECT_STREQ(psz, L"");
+    EXPECT_EQ(m_pDriver->bFiltreAuto(nullptr, nullptr, 0, L"ORDERS", nullptr, L"LINES", nullptr), 0);
+    EXPECT_STREQ(Error()->pszGetLogicalTableName(), L"ORDERS");
+}

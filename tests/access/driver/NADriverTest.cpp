@@ -28,6 +28,10 @@ struct STCounters {
     int nOpens = 0;
     int nCloses = 0;
     bool bFailOpen = false;
+    // Seen by the last connection destroyed: the process's driver and the
+    // kind of its error object.
+    CNADriver* pclDriverSeen = nullptr;
+    int nKindSeen = -2;
 };
 
 // A connection that opens without a server, or fails when told to.
@@ -38,7 +42,13 @@ public:
     {
         m_pst->nMade++;
     }
-    ~CFakeConnection() override { m_pst->nDestroyed++; }
+    ~CFakeConnection() override
+    {
+        m_pst->nDestroyed++;
+        m_pst->pclDriverSeen = CNADriver::s_pclDriver;
+        if (CNADriver::s_pclDriver != nullptr && CNADriver::s_pclDriver->pclGetError() != nullptr)
+            m_pst->nKindSeen = CNADriver::s_pclDriver->pclGetError()->eGetErrorType();
+    }
     int bOpen(CNAError* pError) override
     {
         if (m_bOpen)
@@ -310,8 +320,17 @@ TEST_F(NADriver, OpeningsLeftGoWithTheDriver)
     EXPECT_EQ(m_st.nDestroyed, 1);
     EXPECT_EQ(pA->nGetRefCount(), 1);
     EXPECT_EQ(pB->nGetRefCount(), 0);
+    // The end in its order: error reset, connections released while the
+    // error object lives and the driver is still the process's, then the
+    // driver no longer the process's.
+    CNADriver::s_pclDriver = m_pDriver;
+    Error()->RaiseUserError(NA_ERRORTYPE_DUPLICATE, 5, 98, nullptr, nullptr, nullptr, ZTERR_NOT_OFFERED);
+    CNADriver* pclDriver = m_pDriver;
     EXPECT_EQ(m_pDriver->nExternalRelease(), 0);
     EXPECT_EQ(m_st.nDestroyed, 2);
+    EXPECT_EQ(m_st.pclDriverSeen, pclDriver);
+    EXPECT_EQ(m_st.nKindSeen, static_cast<int>(NA_ERRORTYPE_NONE));
+    EXPECT_EQ(CNADriver::s_pclDriver, nullptr);
     EXPECT_EQ(pA->nGetRefCount(), 0);
     m_pDriver = new CFakeDriver(&m_st);
     m_pDriver->ExternalAddRef();

@@ -808,7 +808,8 @@ int CNADriver::nReleaseConnection(CNAConnectionDescription* pConnection)
     return 0;
 }
 
-CNAConnectionDescription* CNADriver::pclGetConnectionByName(const wchar_t* pszName)
+CNAConnectionDescription* CNADriver::_pclWalkConnections(bool (*pfnMatch)(CNAConnectionDescription*, const void*),
+                                                         const void* pWanted)
 {
     CNADriverLock clLock;
     unsigned int nPosition = 0;
@@ -816,26 +817,30 @@ CNAConnectionDescription* CNADriver::pclGetConnectionByName(const wchar_t* pszNa
     while (m_tabConnection.bParseTable(&nPosition, 0, &pValue, nullptr)) {
         CNAConnectionDescription* pcl = static_cast<CNAConnectionDescription*>(pValue);
         pcl->AddRef();
-        if (STR_nCompareW(pszName != nullptr ? pszName : L"", pcl->pszGetConnectionName(), 3) == 0)
+        if (pfnMatch(pcl, pWanted))
             return pcl;
         pcl->nRelease();
     }
     return nullptr;
 }
 
+CNAConnectionDescription* CNADriver::pclGetConnectionByName(const wchar_t* pszName)
+{
+    return _pclWalkConnections(
+        [](CNAConnectionDescription* pcl, const void* p) {
+            return STR_nCompareW(static_cast<const wchar_t*>(p), pcl->pszGetConnectionName(), 3) == 0;
+        },
+        pszName != nullptr ? pszName : L"");
+}
+
 CNAConnectionDescription* CNADriver::pclGetConnectionByID(int nNumber)
 {
-    CNADriverLock clLock;
-    unsigned int nPosition = 0;
-    void* pValue = nullptr;
-    while (m_tabConnection.bParseTable(&nPosition, 0, &pValue, nullptr)) {
-        CNAConnectionDescription* pcl = static_cast<CNAConnectionDescription*>(pValue);
-        pcl->AddRef();
-        if (pcl->nGetNumber() == static_cast<unsigned int>(nNumber))
-            return pcl;
-        pcl->nRelease();
-    }
-    return nullptr;
+    const unsigned int nWanted = static_cast<unsigned int>(nNumber);
+    return _pclWalkConnections(
+        [](CNAConnectionDescription* pcl, const void* p) {
+            return pcl->nGetNumber() == *static_cast<const unsigned int*>(p);
+        },
+        &nWanted);
 }
 
 int CNADriver::_bCloseConnectionById(int nNumber)

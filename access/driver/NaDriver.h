@@ -261,6 +261,10 @@ protected:
     // Unfiles the connection under its identification when it is filed
     // there (the registry's reference dropped, the key freed).
     bool _bUnfileConnection(CNAConnectionDescription* pConnection);
+    // Under the mutex, the first filed connection that matches, with a
+    // reference for the caller.
+    CNAConnectionDescription* _pclWalkConnections(bool (*pfnMatch)(CNAConnectionDescription*, const void*),
+                                                  const void* pWanted);
 
     CTString m_tabcsLabel[NB_LABELS];                               // 1
     int m_nExternalRef;                                             // 2

@@ -11,8 +11,8 @@
 #include "access/driver/NAItemDescription.h"
 #include "common/values/AnyConvert.h"
 #include "common/values/Decimal.h"
-#include "tests/support/ClosedConnection.h"
 
+#include "tests/support/ClosedConnection.h"
 #include "tests/support/TestHost.h"
 
 #include <benchmark/benchmark.h>

@@ -143,7 +143,8 @@ TEST_F(NADriver, IdentificationTexts)
     EXPECT_EQ(Ident(m_pDriver, pHost.get()), L"Connection=main;Provider=MySQL;ExtendedInformation=;Data "
                                              L"source=127.0.0.1;user id=root;password=secret;access=RW");
     pHost->SetAccess(NA_ACCESS_READ);
-    EXPECT_EQ(Ident(m_pDriver, pHost.get()).substr(Ident(m_pDriver, pHost.get()).size() - 9), L";access=R");
+    const std::wstring strRead = Ident(m_pDriver, pHost.get());
+    EXPECT_EQ(strRead.substr(strRead.size() - 9), L";access=R");
     // A missing password is NULL, an empty one nothing; a missing name
     // nothing.
     pHost->SetText(CHost::TXT_PASSWORD, nullptr);

@@ -235,7 +235,8 @@ TEST(STRFormatLength, NeverLessThanTheFormatterWrites)
     EXPECT_GE(Len("%S", static_cast<const wchar_t*>(nullptr)), 6);
     // A wide argument in the 8-bit function may take 4 bytes a character.
     EXPECT_EQ(Len("%S", L"h\x00e9\x4e00\x1f600"), 16);
-    EXPECT_EQ(Len("%ls|%.2ls", L"ab", L"abcdef"), 8 + 1 + 8);
+    // The 8-bit precision counts bytes.
+    EXPECT_EQ(Len("%ls|%.2ls", L"ab", L"abcdef"), 8 + 1 + 2);
 }
 
 TEST(STRFormatLength, WalkConsumesTheRightArguments)

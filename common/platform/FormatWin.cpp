@@ -510,7 +510,8 @@ int nFormateMoteur(wchar_t* dst, size_t n, const wchar_t* fmt, va_list args)
         for (int i = 0; kFlags[i] != 0; ++i)
             if (flags & (1u << i))
                 *p++ = kFlags[i];
-        if (nLargeur >= 0)
+        // A width of 0 is none; written, it would read as the '0' flag.
+        if (nLargeur > 0)
             p = pszNombre(p, nLargeur);
         if (nPrecision >= 0) {
             *p++ = L'.';

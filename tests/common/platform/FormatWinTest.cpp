@@ -113,6 +113,9 @@ TEST(FormatWin, RewritesWindowsDirectivesAndSizesExactly)
         {L"%2$s|%2$*1$s", L"%2$ls|%2$*1$ls"}, {L"%-5s|%.3S|%*s|%-*.*hs", L"%-5ls|%.3s|%*ls|%-*.*s"},
         {L"%hd %d %lld %02X %.6f %p", L"%hd %d %lld %02X %.6f %p"},
         {L"%%s|100%%", L"%%s|100%%"},       {L"end %", L"end %"},   {L"end %h", L"end %h"},
+        // Windows integer lengths; elsewhere "I" is left to the C library.
+        {L"%I64d|%-5I32u|%Ix|%I6d|%5Is|%I64s", L"%lld|%-5u|%zx|%I6d|%5Is|%I64ls"},
+        {L"%F|%Nd|%wd|%ws|%5-s|%lls", L"%F|%Nd|%wd|%ls|%5-s|%lls"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.win);

@@ -830,13 +830,7 @@ bool bTexteLarge(const SDirectiveFormat<T>& d, bool wide)
 template <typename T>
 eClasseArg ClasseArg(const SDirectiveFormat<T>& d, bool wide)
 {
-    switch (d.cConversion) {
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'u':
-    case 'x':
-    case 'X':
+    if (formatwin::bEntier(d.cConversion)) {
         switch (d.eLongueur) {
         case LGF_L:
             return CA_LONG;
@@ -851,6 +845,8 @@ eClasseArg ClasseArg(const SDirectiveFormat<T>& d, bool wide)
         default:
             return CA_INT;
         }
+    }
+    switch (d.cConversion) {
     case 'e':
     case 'E':
     case 'f':
@@ -907,28 +903,14 @@ unsigned long long LongueurItem(const SDirectiveFormat<T>& d, eClasseArg c, unsi
 {
     // One character of the C library's 8-bit output may take several bytes.
     const unsigned long long mb = wide ? 1 : (MB_CUR_MAX > 4 ? MB_CUR_MAX : 4);
-    switch (d.cConversion) {
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'u':
-    case 'x':
-    case 'X':
-    case 'p': {
+    if (formatwin::bEntier(d.cConversion) || d.cConversion == 'p') {
         // At most 22 digits (64-bit octal), a sign or blank and "0x".
         unsigned long long body = (hasPrec && prec > 22 ? prec : 22) + 3;
         if (d.bChiffresLocaux)
             body *= 1 + mb;  // group separators, or digits of the locale
         return Max3(width + prec, body, 32);
     }
-    case 'e':
-    case 'E':
-    case 'f':
-    case 'F':
-    case 'g':
-    case 'G':
-    case 'a':
-    case 'A': {
+    if (c == CA_DOUBLE || c == CA_LDOUBLE) {
         // A fixed-point image of a large value has up to 309 digits (4933
         // for a long double) before the precision's digits; then a sign,
         // the point, an exponent or "0x".
@@ -938,6 +920,7 @@ unsigned long long LongueurItem(const SDirectiveFormat<T>& d, eClasseArg c, unsi
             body += digits * mb;
         return Max3(width + prec, body, 512);
     }
+    switch (d.cConversion) {
     case 'c':
     case 'C':
         return Max3(width, c == CA_WINT && !wide ? mb : 2, 0);

@@ -126,11 +126,12 @@ public:
             case 0:
                 largeur = std::to_string(1 + Un(30));
                 break;
-            case 1:
+            case 1: {
                 largeur = bPositions ? "*\1" : "*";
-                iLargeur = besoin(Entier(kInt, Un(61) - 30), Entier(kInt, 0));
-                paires.back().second = paires.back().first;
+                const SArg w = Entier(kInt, Un(61) - 30);  // negative: left-justified
+                iLargeur = besoin(w, w);
                 break;
+            }
             default:
                 break;
             }
@@ -142,11 +143,12 @@ public:
             case 1:
                 precision = "." + std::to_string(30 + Un(171));
                 break;
-            case 2:
+            case 2: {
                 precision = bPositions ? ".*\1" : ".*";
-                iPrecision = besoin(Entier(kInt, Un(66) - 5), Entier(kInt, 0));
-                paires.back().second = paires.back().first;
+                const SArg p = Entier(kInt, Un(66) - 5);  // negative: none
+                iPrecision = besoin(p, p);
                 break;
+            }
             default:
                 break;
             }
@@ -214,24 +216,17 @@ public:
                 ajoute(tete + "p", tete + "p", tete + "p", tete + "p");
                 break;
             }
-            case 'e':
-            case 'E':
-            case 'f':
-            case 'F':
-            case 'g':
-            case 'G':
-            case 'a':
-            case 'A': {
-                const std::string sc = (Un(5) == 0 ? "L" : "") + std::string(1, conv);
-                a.e = sc.size() > 1 ? kLDouble : kDouble;
-                a.d = Reel();
-                a.ld = ReelLong();
-                ra = a;
-                marque(besoin(a, ra));
-                ajoute(tete + sc, tete + sc, tete + sc, tete + sc);
-                break;
-            }
             default: {
+                if (std::strchr("eEfFgGaA", conv) != nullptr) {
+                    const std::string sc = (Un(5) == 0 ? "L" : "") + std::string(1, conv);
+                    a.e = sc.size() > 1 ? kLDouble : kDouble;
+                    a.d = Reel();
+                    a.ld = ReelLong();
+                    ra = a;
+                    marque(besoin(a, ra));
+                    ajoute(tete + sc, tete + sc, tete + sc, tete + sc);
+                    break;
+                }
                 // Integers: Windows length, C library length, class.
                 const struct { const char* win; const char* c; EArg e; } lg[] = {
                     {"", "", kInt},          {"hh", "hh", kInt},     {"h", "h", kInt},

@@ -1,7 +1,8 @@
 // Windows-rule wide formatting on top of the C library. In a wide format
 // "%s" and "%c" take wide text and characters, "%S", "%hs", "%C" and "%hc"
 // 8-bit ones (read as Windows-1252, whatever the process locale); "%ls" and
-// "%lc" stay wide. Everything else is the C library's printf syntax.
+// "%lc" stay wide. Everything else is the C library's printf syntax, with
+// the Windows integer lengths "I64", "I32" and "I" besides.
 // Also the two FormatMessage emulations: printf-style (FormatMessageW) and
 // numbered inserts (FormatMessageWin).
 #pragma once
@@ -31,7 +32,6 @@ const int kMaxPositionFormat = 4096;
 template <typename T>
 struct SDirectiveFormat {
     int nPosition = 0;                 // "N$" of the value, 0 none
-    bool bDiese = false;               // '#'
     bool bChiffresLocaux = false;      // '\'' or 'I': the locale's grouping or digits
     bool bLargeurEtoile = false;
     int nPositionLargeur = 0;          // "*N$"
@@ -43,8 +43,7 @@ struct SDirectiveFormat {
     const T* pLongueur = nullptr;      // where the length letters begin
     eLongueurFormat eLongueur = LGF_AUCUNE;
     bool bLongueurWin = false;         // "I64", "I32" or "I"
-    const T* pConversion = nullptr;    // the conversion letter (0: format ended)
-    T cConversion = 0;
+    T cConversion = 0;                 // 0: the format ended inside the directive
 };
 
 namespace formatwin {
@@ -114,11 +113,9 @@ const T* pLitDirectiveFormat(const T* p, SDirectiveFormat<T>& d)
     d.nPosition = nPosition(p);
     for (;; ++p) {
         eLongueurFormat e;
-        if (*p == '#')
-            d.bDiese = true;
-        else if (*p == '\'' || (*p == 'I' && nLongueurWin(p, e) == 0))
+        if (*p == '\'' || (*p == 'I' && nLongueurWin(p, e) == 0))
             d.bChiffresLocaux = true;
-        else if (*p != '-' && *p != '+' && *p != ' ' && *p != '0')
+        else if (*p != '-' && *p != '+' && *p != ' ' && *p != '0' && *p != '#')
             break;
     }
     if (*p == '*') {
@@ -182,7 +179,6 @@ const T* pLitDirectiveFormat(const T* p, SDirectiveFormat<T>& d)
             break;
         }
     }
-    d.pConversion = p;
     d.cConversion = *p;
     return *p != 0 ? p + 1 : p;
 }

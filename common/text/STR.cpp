@@ -1,6 +1,6 @@
 #include "common/text/STR.h"
 
-#include "common/platform/FormatWin.h"
+#include "common/text/FormatDirective.h"
 
 #include "common/text/TextCompare.h"
 #include "common/text/UnicodeCodec.h"

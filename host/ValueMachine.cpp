@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <type_traits>
@@ -255,17 +256,22 @@ public:
     // Some digit other than 0.
     bool bNonZero() const { return m_bNonZero; }
     // Neither point nor exponent, and a magnitude of at most 64 bits.
-    bool bSmallInteger() const { return m_bInteger && m_bFits; }
-    std::uint64_t Magnitude() const { return m_u; }
+    bool bSmallInteger() const { return m_nFraction == 0 && !m_bExponent && m_bFits; }
+    // No exponent, and all the digits read as an integer of at most 64 bits.
+    bool bSmallFixed() const { return !m_bExponent && m_bFits; }
+    // The digits read as an integer (point left out) and how many follow the point.
+    std::uint64_t Digits() const { return m_u; }
+    int nFractionDigits() const { return m_nFraction; }
 
 private:
     char m_sz[64];
-    std::string m_long;
+    std::unique_ptr<char[]> m_pLong;
     const char* m_psz = m_sz;
     bool m_bNeg = false;
     bool m_bNonZero = false;
-    bool m_bInteger = false;
+    bool m_bExponent = false;
     bool m_bFits = true;
+    int m_nFraction = 0;
     std::uint64_t m_u = 0;
 };
 
@@ -287,25 +293,44 @@ bool CNumberText::bScan(const Ch* p, std::size_t n)
         --nEnd;
     char* pOut = m_sz;
     if (nEnd - i >= sizeof m_sz) {
-        m_long.assign(nEnd - i + 1, '\0');
-        pOut = &m_long[0];
+        m_pLong.reset(new char[nEnd - i + 1]);
+        pOut = m_pLong.get();
     }
     m_psz = pOut;
+    // Locals in the loop: the output characters could alias the members.
     std::size_t k = 0;
+    bool bNeg = false;
     if (i < nEnd && (code(i) == '+' || code(i) == '-')) {
-        m_bNeg = code(i) == '-';
+        bNeg = code(i) == '-';
         pOut[k++] = static_cast<char>(code(i++));
     }
     bool bDigits = false;
     bool bPoint = false;
+    bool bFits = true;
+    bool bNonZero = false;
+    int nFraction = 0;
+    // Digits gather by nine in 32 bits, then join the 64-bit magnitude.
+    std::uint64_t u = 0;
+    std::uint32_t w = 0;
+    int nChunk = 0;
+    static const std::uint32_t s_aPow10[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000,
+                                               1000000000};
+    auto flush = [&]() {
+        if (bFits && (__builtin_mul_overflow(u, static_cast<std::uint64_t>(s_aPow10[nChunk]), &u) ||
+                      __builtin_add_overflow(u, static_cast<std::uint64_t>(w), &u)))
+            bFits = false;
+        w = 0;
+        nChunk = 0;
+    };
     for (; i < nEnd; ++i) {
         const std::uint32_t c = code(i);
         if (digit(c)) {
             bDigits = true;
-            m_bNonZero = m_bNonZero || c != '0';
-            if (!bPoint && m_bFits &&
-                (__builtin_mul_overflow(m_u, 10u, &m_u) || __builtin_add_overflow(m_u, c - '0', &m_u)))
-                m_bFits = false;
+            nFraction += bPoint;
+            bNonZero = bNonZero || c != '0';
+            w = w * 10 + (c - '0');
+            if (++nChunk == 9)
+                flush();
         } else if (c == '.' && !bPoint) {
             bPoint = true;
         } else {
@@ -313,11 +338,17 @@ bool CNumberText::bScan(const Ch* p, std::size_t n)
         }
         pOut[k++] = static_cast<char>(c);
     }
+    if (nChunk > 0)
+        flush();
+    m_bNeg = bNeg;
+    m_bNonZero = bNonZero;
+    m_bFits = bFits;
+    m_nFraction = nFraction;
+    m_u = u;
     if (!bDigits)
         return false;
-    bool bExponent = false;
     if (i < nEnd && (code(i) == 'e' || code(i) == 'E')) {
-        bExponent = true;
+        m_bExponent = true;
         pOut[k++] = 'e';
         ++i;
         if (i < nEnd && (code(i) == '+' || code(i) == '-'))
@@ -329,7 +360,6 @@ bool CNumberText::bScan(const Ch* p, std::size_t n)
             return false;
     }
     pOut[k] = 0;
-    m_bInteger = !bPoint && !bExponent;
     return i == nEnd;
 }
 
@@ -1338,7 +1368,46 @@ unsigned short ResultType(EArith e, unsigned t1, unsigned t2)
 
 namespace {
 
-// A text read straight into an integer or a real, the server's usual
+// Currency of n / 10^nFraction, rounded half away from zero to millionths;
+// false when out of range.
+bool bWriteMoney(std::uint64_t n, int nFraction, bool bNeg, unsigned char* pResult)
+{
+    static const std::uint64_t s_aPow10[20] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+        10000000ull, 100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull,
+        10000000000000ull, 100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+        100000000000000000ull, 1000000000000000000ull, 10000000000000000000ull};
+    std::uint64_t u;
+    std::uint32_t wHigh = 0;
+    if (nFraction > 6) {
+        // At most 19 digits: a divisor beyond them leaves 0 with a remainder below half.
+        if (nFraction - 6 >= 20) {
+            u = 0;
+        } else {
+            const std::uint64_t d = s_aPow10[nFraction - 6];
+            u = n / d;
+            if (n % d >= d - n % d)
+                ++u;
+        }
+    } else {
+        // The 80 bits hold any 64-bit number times 10^6.
+        const std::uint64_t m = s_aPow10[6 - nFraction];
+        const std::uint64_t lo = (n & 0xFFFFFFFFu) * m;
+        const std::uint64_t hi = (n >> 32) * m + (lo >> 32);
+        u = (hi << 32) | (lo & 0xFFFFFFFFu);
+        wHigh = static_cast<std::uint32_t>(hi >> 32);
+    }
+    if (wHigh > 0x8000 || (wHigh == 0x8000 && (!bNeg || u != 0)))
+        return false;
+    if (bNeg && (u != 0 || wHigh != 0)) {
+        u = 0 - u;
+        wHigh = ~wHigh + (u == 0 ? 1 : 0);
+    }
+    Store(pResult, u);
+    Store(pResult + 8, static_cast<std::uint16_t>(wHigh));
+    return true;
+}
+
+// A text read straight into a number, the server's usual
 // conversion: false (and nothing written) for what the general reading must
 // settle, such as fractions for integers or texts that are not numbers.
 template <class Ch>
@@ -1361,15 +1430,30 @@ bool bTextToNumber(const Ch* p, std::size_t n, unsigned nTarget, unsigned char* 
             Store(pResult, f);
         return true;
     }
+    if (nTarget == T_DECIMAL) {
+        CVMNumber num;
+        if (!text.bSmallFixed() ||
+            !CVMNumber::bFromParts(CVMBigUnsigned::FromU64(text.Digits()), text.nFractionDigits(), text.bNegative(), num))
+            return false;
+        nStatus = nWriteNumber(num, T_DECIMAL, pResult);
+        return true;
+    }
+    if (nTarget == T_CY) {
+        if (!text.bSmallFixed())
+            return false;
+        nStatus = bWriteMoney(text.Digits(), text.nFractionDigits(), text.bNegative(), pResult) ? kOk : HOSTVM_OVERFLOW;
+        return true;
+    }
     if (!text.bSmallInteger())
         return false;
-    nStatus = nWriteMagnitude(text.Magnitude(), text.bNegative(), nTarget, pResult);
+    nStatus = nWriteMagnitude(text.Digits(), text.bNegative(), nTarget, pResult);
     return true;
 }
 
+
 bool bFastConversion(const void* pSource, unsigned nSourceType, unsigned nTarget, void* pResult, int& nStatus)
 {
-    if (nTarget != T_R4 && nTarget != T_R8 && (!bIntegerType(nTarget) || nTarget == T_BOOL))
+    if (!bNumericTarget(nTarget) || nTarget == T_BOOL)
         return false;
     unsigned char abyResult[40] = {};
     bool bDone = false;

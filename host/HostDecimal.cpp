@@ -707,7 +707,26 @@ bool CVMNumber::bDiv(const CVMNumber& a, const CVMNumber& b, CVMNumber& out)
     int nScale = a.m_nScale > b.m_nScale ? a.m_nScale : b.m_nScale;
     if (nScale < DIVISION_SCALE)
         nScale = DIVISION_SCALE;
+    // The scale leaves room for the integer digits, so that the quotient is
+    // rounded once: integer part = a.mag * 10^b.scale / (b.mag * 10^a.scale).
+    {
+        CVMBigUnsigned n;
+        CVMBigUnsigned d;
+        CVMBigUnsigned q;
+        CVMBigUnsigned r;
+        if (!CVMBigUnsigned::bMultiply(a.m_mag, CVMBigUnsigned::Pow10(b.m_nScale), n) ||
+            !CVMBigUnsigned::bMultiply(b.m_mag, CVMBigUnsigned::Pow10(a.m_nScale), d))
+            return false;
+        CVMBigUnsigned::DivMod(n, d, q, r);
+        const int nInteger = q.bIsZero() ? 0 : q.nDigitCount();
+        if (nInteger > MAX_DIGITS)
+            return false;
+        if (nInteger + nScale > MAX_DIGITS)
+            nScale = MAX_DIGITS - nInteger;
+    }
     int nShift = nScale + b.m_nScale - a.m_nScale;
+    if (nShift + 1 < 0)
+        return false;
     CVMBigUnsigned num;
     if (!CVMBigUnsigned::bMultiply(a.m_mag, CVMBigUnsigned::Pow10(nShift + 1), num))
         return false;

@@ -136,6 +136,35 @@ TEST(HostValueMachineExact, TextsReadAsTheNearestDoubleAndSingle)
     }
 }
 
+// Currency from text keeps millionths, rounding the seventh decimal half away
+// from zero, across the 64-bit digits and the 80-bit range.
+TEST(HostValueMachineExact, CurrencyTextsRoundToMillionths)
+{
+    BindValueMachine();
+    const struct { const char* pszText; int nStatus; const char* pszMoney; } rows[] = {
+        {"-0.0000005", 0, "-0.000001"},
+        {"0.0000004999", 0, "0"},
+        {"123456789012.3456785", 0, "123456789012.345679"},
+        {"-123456789012.3456784", 0, "-123456789012.345678"},
+        {"18446744073709.551615", 0, "18446744073709.551615"},
+        {"604462909807314587.353087", 0, "604462909807314587.353087"},
+        {"-604462909807314587.353088", 0, "-604462909807314587.353088"},
+        {"604462909807314587.353088", kOverflow, ""},
+        {"1e6", 0, "1000000"},
+        {"12.5e-7", 0, "0.000001"},
+    };
+    for (const auto& row : rows) {
+        for (bool bWide : {true, false}) {
+            SCOPED_TRACE(testing::Message() << row.pszText << (bWide ? " (wide)" : " (8-bit)"));
+            const SResult r = TextTo(row.pszText, TQTYPE_CY, bWide);
+            EXPECT_EQ(r.nStatus, row.nStatus);
+            if (row.nStatus == 0) {
+                EXPECT_EQ(MoneyText(As<CMoney>(r.aby)), row.pszMoney);
+            }
+        }
+    }
+}
+
 TEST(HostValueMachineExact, TextsOfOtherFormsAreNotNumbers)
 {
     BindValueMachine();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <locale.h>
 
 // ---- Exact reals ----------------------------------------------------------------
@@ -18,14 +19,22 @@ locale_t CLocale()
     return s_locale;
 }
 
-double ReadDouble(const char* psz)
+void ReadReal(const char* psz, double& d)
 {
-    return CLocale() != nullptr ? strtod_l(psz, nullptr, CLocale()) : std::strtod(psz, nullptr);
+    d = CLocale() != nullptr ? strtod_l(psz, nullptr, CLocale()) : std::strtod(psz, nullptr);
 }
 
-float ReadSingle(const char* psz)
+void ReadReal(const char* psz, float& f)
 {
-    return CLocale() != nullptr ? strtof_l(psz, nullptr, CLocale()) : std::strtof(psz, nullptr);
+    f = CLocale() != nullptr ? strtof_l(psz, nullptr, CLocale()) : std::strtof(psz, nullptr);
+}
+
+template <class T>
+T ReadReal(const char* psz)
+{
+    T v;
+    ReadReal(psz, v);
+    return v;
 }
 
 // Rounds m × 2^e (and the sticky rest) to nBits significant bits, to nearest
@@ -60,23 +69,18 @@ int ShortestDigits(const char* p, const char* pEnd)
 
 }  // namespace
 
-double HostDoubleOfBits(std::uint64_t m, int e, bool bSticky, bool bNeg)
+template <class T>
+T HostRealOfBits(std::uint64_t m, int e, bool bSticky, bool bNeg)
 {
     if (m == 0)
-        return 0.0;
-    RoundBits(m, e, bSticky, 53);
-    const double d = std::ldexp(static_cast<double>(m), e);
-    return bNeg ? -d : d;
+        return 0;
+    RoundBits(m, e, bSticky, std::numeric_limits<T>::digits);
+    const T v = std::ldexp(static_cast<T>(m), e);
+    return bNeg ? -v : v;
 }
 
-float HostSingleOfBits(std::uint64_t m, int e, bool bSticky, bool bNeg)
-{
-    if (m == 0)
-        return 0.0f;
-    RoundBits(m, e, bSticky, 24);
-    const float f = std::ldexp(static_cast<float>(m), e);
-    return bNeg ? -f : f;
-}
+template double HostRealOfBits<double>(std::uint64_t, int, bool, bool);
+template float HostRealOfBits<float>(std::uint64_t, int, bool, bool);
 
 double HostDoubleOfRatio(std::uint64_t num, std::uint64_t den, bool bNeg)
 {
@@ -96,18 +100,18 @@ double HostDoubleOfRatio(std::uint64_t num, std::uint64_t den, bool bNeg)
             r <<= 1;
         }
     }
-    return HostDoubleOfBits(q, e, r != 0, bNeg);
+    return HostRealOfBits<double>(q, e, r != 0, bNeg);
 }
 
-bool bHostParseDouble(const char* psz, bool bNonZero, double& d)
+bool bHostParseReal(const char* psz, bool bNonZero, double& d)
 {
-    d = ReadDouble(psz);
+    ReadReal(psz, d);
     return !std::isinf(d) && !(d == 0 && bNonZero);
 }
 
-bool bHostParseSingle(const char* psz, bool bNonZero, float& f)
+bool bHostParseReal(const char* psz, bool bNonZero, float& f)
 {
-    f = ReadSingle(psz);
+    ReadReal(psz, f);
     return !std::isinf(f) && !(f == 0 && bNonZero);
 }
 
@@ -119,7 +123,7 @@ std::string HostRealText(double d)
     // rare one that does not takes a digit more.
     for (int nPrecision = ShortestDigits(sz, r.ptr); nPrecision <= 17; ++nPrecision) {
         std::snprintf(sz, sizeof sz, "%.*g", nPrecision, d);
-        if (ReadDouble(sz) == d)
+        if (ReadReal<double>(sz) == d)
             break;
     }
     return sz;
@@ -131,7 +135,7 @@ std::string HostSingleText(float f)
     const std::to_chars_result r = std::to_chars(sz, sz + sizeof sz, f, std::chars_format::scientific);
     for (int nPrecision = ShortestDigits(sz, r.ptr); nPrecision <= 9; ++nPrecision) {
         std::snprintf(sz, sizeof sz, "%.*g", nPrecision, static_cast<double>(f));
-        if (ReadSingle(sz) == f)
+        if (ReadReal<float>(sz) == f)
             break;
     }
     return sz;
@@ -507,19 +511,17 @@ std::string CVMNumber::Text() const
     return digits;
 }
 
-double CVMNumber::dValue() const
+template <class T>
+T CVMNumber::Real() const
 {
+    // Integers round from their bits, others from their exact decimal text.
     if (m_nScale == 0 && m_mag.bFitsBits(64))
-        return HostDoubleOfBits(m_mag.u64Low(), 0, false, bIsNegative());
-    return ReadDouble(Text().c_str());
+        return HostRealOfBits<T>(m_mag.u64Low(), 0, false, bIsNegative());
+    return ReadReal<T>(Text().c_str());
 }
 
-float CVMNumber::fValue() const
-{
-    if (m_nScale == 0 && m_mag.bFitsBits(64))
-        return HostSingleOfBits(m_mag.u64Low(), 0, false, bIsNegative());
-    return ReadSingle(Text().c_str());
-}
+template double CVMNumber::Real<double>() const;
+template float CVMNumber::Real<float>() const;
 
 bool CVMNumber::bToI64(std::int64_t& n) const
 {

@@ -84,9 +84,11 @@ public:
     // "-" when negative, integer digits (at least one), "." and the
     // fraction digits of the scale.
     std::string Text() const;
-    // The nearest double and the nearest single of the exact value.
-    double dValue() const;
-    float fValue() const;
+    // The nearest double (or single) of the exact value.
+    template <class T>
+    T Real() const;
+    double dValue() const { return Real<double>(); }
+    float fValue() const { return Real<float>(); }
     // Truncated toward zero; false when out of range.
     bool bToI64(std::int64_t& n) const;
     bool bToU64(std::uint64_t& n) const;
@@ -128,16 +130,16 @@ private:
 // that the exact value lies above m × 2^e by less than 2^e, and then m must
 // hold at least two bits more than the target's mantissa. Values below the
 // target's normal range are not handled (callers never reach them).
-double HostDoubleOfBits(std::uint64_t m, int e, bool bSticky, bool bNeg);
-float HostSingleOfBits(std::uint64_t m, int e, bool bSticky, bool bNeg);
+template <class T>
+T HostRealOfBits(std::uint64_t m, int e, bool bSticky, bool bNeg);
 // The nearest double of num / den (den not 0), negated when asked.
 double HostDoubleOfRatio(std::uint64_t num, std::uint64_t den, bool bNeg);
 // Reads a real number text: the nearest double or single, 0 with success
 // for a text of zeros, false for a value that rounds to 0 or to an infinity.
 // The text must already be checked: ASCII digits, one optional point and an
 // optional exponent, with an optional sign.
-bool bHostParseDouble(const char* psz, bool bNonZero, double& d);
-bool bHostParseSingle(const char* psz, bool bNonZero, float& f);
+bool bHostParseReal(const char* psz, bool bNonZero, double& d);
+bool bHostParseReal(const char* psz, bool bNonZero, float& f);
 // The shortest text that reads back as the same double (or single), in the
 // form of "%.*g".
 std::string HostRealText(double d);

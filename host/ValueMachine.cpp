@@ -754,46 +754,40 @@ int nNumberOf(const SOperand& op, CVMNumber& n)
 
 // The nearest double (single) of an operand; texts are read directly, not
 // through a number of limited digits.
-int nRealOf(const SOperand& op, double& d)
+template <class T>
+int nRealOf(const SOperand& op, T& v)
 {
     if (op.eKind == K_REAL) {
-        d = op.d;
-        return kOk;
-    }
-    if (op.eKind == K_TEXT) {
-        CNumberText text;
-        if (!text.bScan(op.text.data(), op.text.size()))
-            return HOSTVM_NOT_A_NUMBER;
-        return bHostParseDouble(text.pszText(), text.bNonZero(), d) ? kOk : HOSTVM_OVERFLOW;
-    }
-    CVMNumber n;
-    if (int s = nNumberOf(op, n))
-        return s;
-    d = n.dValue();
-    return kOk;
-}
-
-int nSingleOf(const SOperand& op, float& f)
-{
-    if (op.eKind == K_REAL) {
-        f = static_cast<float>(op.d);
+        // Through memory: the x87 registers would keep the double's range.
+        volatile T vRounded = static_cast<T>(op.d);
+        v = vRounded;
         // A finite real beyond the range, or one that would vanish, is refused.
-        return (std::isinf(f) && !std::isinf(op.d)) || (f == 0 && op.d != 0) ? HOSTVM_OVERFLOW : kOk;
+        return (std::isinf(v) && !std::isinf(op.d)) || (v == 0 && op.d != 0) ? HOSTVM_OVERFLOW : kOk;
     }
     if (op.eKind == K_TEXT) {
         CNumberText text;
         if (!text.bScan(op.text.data(), op.text.size()))
             return HOSTVM_NOT_A_NUMBER;
-        return bHostParseSingle(text.pszText(), text.bNonZero(), f) ? kOk : HOSTVM_OVERFLOW;
+        return bHostParseReal(text.pszText(), text.bNonZero(), v) ? kOk : HOSTVM_OVERFLOW;
     }
     CVMNumber n;
     if (int s = nNumberOf(op, n))
         return s;
-    f = n.fValue();
+    v = n.Real<T>();
     return kOk;
 }
 
 // ---- Writing results ------------------------------------------------------------------------
+
+template <class T>
+int nWriteReal(const SOperand& op, unsigned char* pResult)
+{
+    T v;
+    if (int s = nRealOf(op, v))
+        return s;
+    Store(pResult, v);
+    return kOk;
+}
 
 int nWriteText(const std::u32string& text, unsigned nTarget, unsigned nCodePage, unsigned char* pResult)
 {
@@ -953,18 +947,7 @@ int nConvert(const SOperand& op, unsigned nTarget, unsigned nCodePage, unsigned 
     if (nTarget == T_R4 || nTarget == T_R8) {
         if (op.eKind == K_DATETIME || op.eKind == K_BIN)
             return kNotHandled;
-        if (nTarget == T_R4) {
-            float f;
-            if (int s = nSingleOf(op, f))
-                return s;
-            Store(pResult, f);
-            return kOk;
-        }
-        double d;
-        if (int s = nRealOf(op, d))
-            return s;
-        Store(pResult, d);
-        return kOk;
+        return nTarget == T_R4 ? nWriteReal<float>(op, pResult) : nWriteReal<double>(op, pResult);
     }
     if (op.eKind == K_REAL && (bIntegerType(nTarget) || nTarget == T_DUREE))
         return nWriteRealAsInteger(op.d, nTarget, pResult);
@@ -1416,17 +1399,15 @@ bool bTextToNumber(const Ch* p, std::size_t n, unsigned nTarget, unsigned char* 
     CNumberText text;
     if (!text.bScan(p, n))
         return false;
-    if (nTarget == T_R8) {
+    if (nTarget == T_R8 || nTarget == T_R4) {
         double d;
-        nStatus = bHostParseDouble(text.pszText(), text.bNonZero(), d) ? kOk : HOSTVM_OVERFLOW;
-        if (nStatus == kOk)
-            Store(pResult, d);
-        return true;
-    }
-    if (nTarget == T_R4) {
         float f;
-        nStatus = bHostParseSingle(text.pszText(), text.bNonZero(), f) ? kOk : HOSTVM_OVERFLOW;
-        if (nStatus == kOk)
+        const bool bOk = nTarget == T_R8 ? bHostParseReal(text.pszText(), text.bNonZero(), d)
+                                         : bHostParseReal(text.pszText(), text.bNonZero(), f);
+        nStatus = bOk ? kOk : HOSTVM_OVERFLOW;
+        if (bOk && nTarget == T_R8)
+            Store(pResult, d);
+        else if (bOk)
             Store(pResult, f);
         return true;
     }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -210,6 +211,33 @@ TEST(HostValueMachineExact, SinglesAreWrittenWithTheirOwnDigits)
     Set(v, TQTYPE_R8, static_cast<double>(0.1f));
     ASSERT_EQ(v.__nCastTo(TQTYPE_DSTRA, nullptr, 1), 0);
     EXPECT_EQ(Text8(v), "0.10000000149011612");
+}
+
+TEST(HostValueMachineExact, DoublesToSinglesRoundOnceWithinTheRange)
+{
+    BindValueMachine();
+    const float fMax = std::numeric_limits<float>::max();
+    const struct { double d; int nStatus; float f; } rows[] = {
+        {0.1, 0, 0.1f},
+        {static_cast<double>(fMax), 0, fMax},
+        // Below the half step above the largest single, and at it.
+        {static_cast<double>(fMax) * (1 + 0x1p-25), 0, fMax},
+        {static_cast<double>(fMax) * (1 + 0x1p-24), kOverflow, 0},
+        {-1e39, kOverflow, 0},
+        {1e-50, kOverflow, 0},
+        {0x1p-149, 0, 0x1p-149f},
+        {-0.0, 0, -0.0f},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.d));
+        CAny v;
+        Set(v, TQTYPE_R8, row.d);
+        const SResult r = Convert(v.pbyGetValeur(), TQTYPE_R8, TQTYPE_R4);
+        EXPECT_EQ(r.nStatus, row.nStatus);
+        if (row.nStatus == 0) {
+            EXPECT_EQ(As<std::uint32_t>(r.aby), Bits(row.f));
+        }
+    }
 }
 
 TEST(HostValueMachineExact, RealsToIntegersFromTheExactValue)

@@ -1431,36 +1431,23 @@ bool bTextToNumber(const Ch* p, std::size_t n, unsigned nTarget, unsigned char* 
     return true;
 }
 
-
 bool bFastConversion(const void* pSource, unsigned nSourceType, unsigned nTarget, void* pResult, int& nStatus)
 {
     if (!bNumericTarget(nTarget) || nTarget == T_BOOL)
         return false;
     unsigned char abyResult[40] = {};
     bool bDone = false;
-    switch (nSourceType & 0xFF) {
-    case T_PSTRW: {
+    // Wide texts by pointer or as host strings, 8-bit ones likewise.
+    const unsigned t = nSourceType & 0xFF;
+    if (t == T_PSTRW || t == T_DSTRW) {
         const auto* p = Load<const wchar_t*>(pSource);
-        bDone = p != nullptr && bTextToNumber(p, std::wcslen(p), nTarget, abyResult, nStatus);
-        break;
-    }
-    case T_DSTRW: {
-        const auto* p = Load<const wchar_t*>(pSource);
-        bDone = p != nullptr && bTextToNumber(p, pHeader(p)->nLength / sizeof(wchar_t), nTarget, abyResult, nStatus);
-        break;
-    }
-    case T_PSTRA: {
+        bDone = p != nullptr &&
+                bTextToNumber(p, t == T_PSTRW ? std::wcslen(p) : pHeader(p)->nLength / sizeof(wchar_t), nTarget,
+                              abyResult, nStatus);
+    } else if (t == T_PSTRA || t == T_DSTRA) {
         const auto* p = Load<const char*>(pSource);
-        bDone = p != nullptr && bTextToNumber(p, std::strlen(p), nTarget, abyResult, nStatus);
-        break;
-    }
-    case T_DSTRA: {
-        const auto* p = Load<const char*>(pSource);
-        bDone = p != nullptr && bTextToNumber(p, pHeader(p)->nLength, nTarget, abyResult, nStatus);
-        break;
-    }
-    default:
-        return false;
+        bDone = p != nullptr &&
+                bTextToNumber(p, t == T_PSTRA ? std::strlen(p) : pHeader(p)->nLength, nTarget, abyResult, nStatus);
     }
     if (bDone && nStatus == kOk)
         std::memcpy(pResult, abyResult, sizeof abyResult);

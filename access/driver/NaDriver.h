@@ -251,6 +251,7 @@ public:
     // An exception stopped a host entry: the no-memory error, or an error
     // of its own for anything else. Called inside the handler.
     void _OnException(int nPoint) noexcept;
+    __attribute__((visibility("default"))) static int s_bGPFCatched; // 1 after a caught client-call crash
 
 protected:
     void _ResetError();

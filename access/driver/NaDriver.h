@@ -247,11 +247,11 @@ public:
     static unsigned int s_nID_ZTKX;
     static unsigned int s_nID_ZTSQL;
     static pthread_mutex_t m_gstDriverCriticalSection;
+    __attribute__((visibility("default"))) static int s_bGPFCatched; // 1 after a caught client-call crash
 
     // An exception stopped a host entry: the no-memory error, or an error
     // of its own for anything else. Called inside the handler.
     void _OnException(int nPoint) noexcept;
-    __attribute__((visibility("default"))) static int s_bGPFCatched; // 1 after a caught client-call crash
 
 protected:
     void _ResetError();

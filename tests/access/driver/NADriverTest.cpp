@@ -504,11 +504,13 @@ TEST_F(NADriver, EverySlotByItsPlace)
     for (const STSlot& st : aSlots) {
         Error()->Reset();
         const uintptr_t n = CallDriverSlot(pi, st.nSlot);
-        if (st.nAnswer != kVoid)
+        if (st.nAnswer != kVoid) {
             EXPECT_EQ(static_cast<int>(n), st.nAnswer) << "slot " << st.nSlot;
+        }
         EXPECT_EQ(Error()->dwGetErrorId(), st.nError) << "slot " << st.nSlot;
-        if (st.nError == ZTERR_NOT_OFFERED)
+        if (st.nError == ZTERR_NOT_OFFERED) {
             EXPECT_EQ(Error()->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED) << "slot " << st.nSlot;
+        }
     }
     // 6 and 7: the host's references; 12: the error object itself.
     CallDriverSlot(pi, 6);

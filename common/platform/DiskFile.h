@@ -282,6 +282,7 @@ private:
     // The failure of an open stream operation: level 3, module, system
     // error from the saved errno, the handle line and the message.
     void _Fail(int nSavedErrno, unsigned nId) const;
+    int _bLockReport(int bOk, unsigned nId, unsigned long long ullOffset, unsigned long long ullLength) const;
     int _bLockRange(int nType, unsigned long long ullOffset, unsigned long long ullLength) const;
     void _FreeErrorName();
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-const unsigned COPY_BLOCK = 65536;
+const unsigned COPY_BLOCK = 65536;  // the block of bConcat
 
 // The open flags always added: non-blocking and large-file.
 const int OPEN_BASE_FLAGS = O_NONBLOCK | O_LARGEFILE;
@@ -381,38 +381,35 @@ int CDiskFile::bUnlock(unsigned long long ullOffset, unsigned long long ullLengt
     return _bLockRange(F_UNLCK, ullOffset, ullLength);
 }
 
-int CDiskFile::bLockFile(unsigned long long ullOffset, unsigned long long ullLength) const
+// The failure of a region lock or unlock, with the message of each.
+int CDiskFile::_bLockReport(int bOk, unsigned nId, unsigned long long ullOffset,
+                            unsigned long long ullLength) const
 {
-    if (m_pclError != nullptr)
-        m_pclError->RAZ();
-    if (bLock(ullOffset, ullLength))
+    if (bOk)
         return 1;
     int nSavedErrno = errno;
     _Fail(nSavedErrno, 0);
     if (m_pclError != nullptr) {
-        m_pclError->AddUserMessageFirst(&gstMyModuleInfo32, 28145, m_pszErrorName,
-                                        static_cast<unsigned>(ullOffset), static_cast<unsigned>(ullLength));
+        m_pclError->AddUserMessageFirst(&gstMyModuleInfo32, nId, m_pszErrorName, static_cast<unsigned>(ullOffset),
+                                        static_cast<unsigned>(ullLength));
         m_pclError->AddInfo(EIT_SRCFILE, m_pszErrorName);
     }
     errno = nSavedErrno;
     return 0;
 }
 
+int CDiskFile::bLockFile(unsigned long long ullOffset, unsigned long long ullLength) const
+{
+    if (m_pclError != nullptr)
+        m_pclError->RAZ();
+    return _bLockReport(bLock(ullOffset, ullLength), 28145, ullOffset, ullLength);
+}
+
 int CDiskFile::bUnlockFile(unsigned long long ullOffset, unsigned long long ullLength) const
 {
     if (m_pclError != nullptr)
         m_pclError->RAZ();
-    if (bUnlock(ullOffset, ullLength))
-        return 1;
-    int nSavedErrno = errno;
-    _Fail(nSavedErrno, 0);
-    if (m_pclError != nullptr) {
-        m_pclError->AddUserMessageFirst(&gstMyModuleInfo32, 28146, m_pszErrorName,
-                                        static_cast<unsigned>(ullOffset), static_cast<unsigned>(ullLength));
-        m_pclError->AddInfo(EIT_SRCFILE, m_pszErrorName);
-    }
-    errno = nSavedErrno;
-    return 0;
+    return _bLockReport(bUnlock(ullOffset, ullLength), 28146, ullOffset, ullLength);
 }
 
 int CDiskFile::bLockFileEx(int bLock, int bExclusive) const
@@ -430,16 +427,7 @@ int CDiskFile::bLockFileEx(int bLock, int bExclusive) const
     if (m_pclError != nullptr)
         m_pclError->RAZ();
     stLock.l_type = bExclusive ? F_WRLCK : F_RDLCK;
-    if (fcntl(m_nFd, F_SETLKW64, &stLock) == 0)
-        return 1;
-    int nSavedErrno = errno;
-    _Fail(nSavedErrno, 0);
-    if (m_pclError != nullptr) {
-        m_pclError->AddUserMessageFirst(&gstMyModuleInfo32, 28145, m_pszErrorName, 0u, 1u);
-        m_pclError->AddInfo(EIT_SRCFILE, m_pszErrorName);
-    }
-    errno = nSavedErrno;
-    return 0;
+    return _bLockReport(fcntl(m_nFd, F_SETLKW64, &stLock) == 0, 28145, 0, 1);
 }
 
 // ---- Times --------------------------------------------------------------------------
@@ -480,42 +468,7 @@ int CDiskFile::bExtract(IXStream* pclDestination, long long n)
 {
     if (pclDestination == nullptr)
         return 0;
-    if (n < 0) {
-        long long llSize = oGetSize();
-        if (llSize < 0)
-            return 0;
-        n = llSize - m_llOffset;
-    }
-    if (n <= 0)
-        return 1;
-    unsigned char* pBuffer = static_cast<unsigned char*>(std::malloc(COPY_BLOCK));
-    if (pBuffer == nullptr)
-        return 0;
-    int bOk = 1;
-    while (n > 0) {
-        unsigned nRead = 0;
-        if (!bRead(pBuffer, COPY_BLOCK, &nRead)) {
-            bOk = 0;
-            break;
-        }
-        unsigned nKeep = nRead;
-        if (static_cast<long long>(nRead) > n) {
-            nKeep = static_cast<unsigned>(n);
-            if (!bSeek(-static_cast<long long>(nRead - nKeep), 1)) {
-                bOk = 0;
-                break;
-            }
-        }
-        if (nKeep > 0 && !pclDestination->bWrite(pBuffer, nKeep, nullptr)) {
-            bOk = 0;
-            break;
-        }
-        n -= nKeep;
-        if (nRead < COPY_BLOCK)
-            break;
-    }
-    std::free(pBuffer);
-    return bOk;
+    return XSTREAM_bCopyBlocks(*this, *pclDestination, n);
 }
 
 int CDiskFile::bExtract(const wchar_t* pszPath, long long llOffset, long long llLength)

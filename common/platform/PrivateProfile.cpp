@@ -433,46 +433,63 @@ bool bGetVMRCONFPath(wchar_t* out)
 
 // ---- Reading --------------------------------------------------------------------------
 
+namespace {
+
+// The profile file's lines; false when it cannot be opened or read.
+bool _bLoadProfile(const wchar_t* file, CProfileFile& pf)
+{
+    FILE* f = _OpenForRead(file);
+    if (f == nullptr)
+        return false;
+    const bool bLoaded = _bLoad(f, pf);
+    std::fclose(f);
+    return bLoaded;
+}
+
+// The default cut to the buffer, or the empty text.
+template <typename T>
+unsigned _nDefault(T* out, unsigned size, const T* def)
+{
+    if (def == nullptr) {
+        out[0] = 0;
+        return 0;
+    }
+    return static_cast<unsigned>(STR_nCut(out, size, def));
+}
+
+}  // namespace
+
 unsigned GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key, const wchar_t* def, wchar_t* out,
                                   unsigned size, const wchar_t* file)
 {
     if (out == nullptr || size == 0)
         return 0;
     out[0] = 0;
-    FILE* f = _OpenForRead(file);
-    if (f != nullptr) {
-        CProfileFile pf;
-        bool bLoaded = _bLoad(f, pf);
-        std::fclose(f);
-        if (bLoaded) {
-            bool bFound = false;
-            unsigned n;
-            const std::wstring strSection = _strOr(section), strKey = _strOr(key);
-            if (pf.bUnicode) {
-                std::wstring res;
-                n = __GetPrivateProfileString(pf.linesW, section != nullptr ? &strSection : nullptr,
-                                              key != nullptr ? &strKey : nullptr, res, size, &bFound);
-                std::wmemcpy(out, res.c_str(), res.size() + 1);
-            } else {
-                const std::string s8 = _str8(section), k8 = _str8(key);
-                std::string res;
-                __GetPrivateProfileString(pf.lines8, section != nullptr ? &s8 : nullptr,
-                                          key != nullptr ? &k8 : nullptr, res, size, &bFound);
-                std::wstring w = _strW(res.c_str(), static_cast<int>(res.size()));
-                if (w.size() >= size)
-                    w.resize(size - 1);
-                std::wmemcpy(out, w.c_str(), w.size() + 1);
-                n = static_cast<unsigned>(w.size());
-            }
-            if (n != 0 || bFound)
-                return n;
+    CProfileFile pf;
+    if (_bLoadProfile(file, pf)) {
+        bool bFound = false;
+        unsigned n;
+        const std::wstring strSection = _strOr(section), strKey = _strOr(key);
+        if (pf.bUnicode) {
+            std::wstring res;
+            n = __GetPrivateProfileString(pf.linesW, section != nullptr ? &strSection : nullptr,
+                                          key != nullptr ? &strKey : nullptr, res, size, &bFound);
+            std::wmemcpy(out, res.c_str(), res.size() + 1);
+        } else {
+            const std::string s8 = _str8(section), k8 = _str8(key);
+            std::string res;
+            __GetPrivateProfileString(pf.lines8, section != nullptr ? &s8 : nullptr,
+                                      key != nullptr ? &k8 : nullptr, res, size, &bFound);
+            std::wstring w = _strW(res.c_str(), static_cast<int>(res.size()));
+            if (w.size() >= size)
+                w.resize(size - 1);
+            std::wmemcpy(out, w.c_str(), w.size() + 1);
+            n = static_cast<unsigned>(w.size());
         }
+        if (n != 0 || bFound)
+            return n;
     }
-    if (def == nullptr) {
-        out[0] = 0;
-        return 0;
-    }
-    return static_cast<unsigned>(STR_nCut(out, size, def));
+    return _nDefault(out, size, def);
 }
 
 unsigned GetPrivateProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* def, wchar_t* out,
@@ -487,38 +504,28 @@ unsigned GetPrivateProfileStringA(const char* section, const char* key, const ch
     if (out == nullptr || size == 0)
         return 0;
     out[0] = 0;
-    const std::wstring wFile = _strFileW(file);
-    FILE* f = file != nullptr ? _OpenForRead(wFile.c_str()) : nullptr;
-    if (f != nullptr) {
-        CProfileFile pf;
-        bool bLoaded = _bLoad(f, pf);
-        std::fclose(f);
-        if (bLoaded) {
-            bool bFound = false;
-            std::string res;
-            if (pf.bUnicode) {
-                const std::wstring sW = _strW(section), kW = _strW(key);
-                std::wstring resW;
-                __GetPrivateProfileString(pf.linesW, section != nullptr ? &sW : nullptr,
-                                          key != nullptr ? &kW : nullptr, resW, size, &bFound);
-                res = _str8(resW.c_str());
-            } else {
-                const std::string s8 = _strOr(section), k8 = _strOr(key);
-                __GetPrivateProfileString(pf.lines8, section != nullptr ? &s8 : nullptr,
-                                          key != nullptr ? &k8 : nullptr, res, size, &bFound);
-            }
-            if (res.size() >= size)
-                res.resize(size - 1);
-            std::memcpy(out, res.c_str(), res.size() + 1);
-            if (!res.empty() || bFound)
-                return static_cast<unsigned>(res.size());
+    CProfileFile pf;
+    if (file != nullptr && _bLoadProfile(_strFileW(file).c_str(), pf)) {
+        bool bFound = false;
+        std::string res;
+        if (pf.bUnicode) {
+            const std::wstring sW = _strW(section), kW = _strW(key);
+            std::wstring resW;
+            __GetPrivateProfileString(pf.linesW, section != nullptr ? &sW : nullptr,
+                                      key != nullptr ? &kW : nullptr, resW, size, &bFound);
+            res = _str8(resW.c_str());
+        } else {
+            const std::string s8 = _strOr(section), k8 = _strOr(key);
+            __GetPrivateProfileString(pf.lines8, section != nullptr ? &s8 : nullptr,
+                                      key != nullptr ? &k8 : nullptr, res, size, &bFound);
         }
+        if (res.size() >= size)
+            res.resize(size - 1);
+        std::memcpy(out, res.c_str(), res.size() + 1);
+        if (!res.empty() || bFound)
+            return static_cast<unsigned>(res.size());
     }
-    if (def == nullptr) {
-        out[0] = 0;
-        return 0;
-    }
-    return static_cast<unsigned>(STR_nCut(out, size, def));
+    return _nDefault(out, size, def);
 }
 
 int GetPrivateProfileInt(const wchar_t* section, const wchar_t* key, int def, const wchar_t* file)
@@ -532,17 +539,35 @@ int GetPrivateProfileInt(const wchar_t* section, const wchar_t* key, int def, co
 
 // ---- Writing --------------------------------------------------------------------------
 
-int WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, const wchar_t* value,
-                               const wchar_t* file)
+namespace {
+
+// Opens the profile file for update (creating an 8-bit one), hands its
+// lines to edit, writes the result back.
+template <class F>
+int _nEditProfile(const wchar_t* file, F edit)
 {
-    if (section == nullptr)
-        return 0;
     FILE* f = _OpenForWrite(file);
     if (f == nullptr)
         return 0;
     CProfileFile pf;
     bool bOk = _bLoad(f, pf);
     if (bOk) {
+        edit(pf);
+        bOk = _bSave(f, pf);
+    }
+    if (std::fclose(f) != 0)
+        bOk = false;
+    return bOk ? 1 : 0;
+}
+
+}  // namespace
+
+int WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, const wchar_t* value,
+                               const wchar_t* file)
+{
+    if (section == nullptr)
+        return 0;
+    return _nEditProfile(file, [&](CProfileFile& pf) {
         if (pf.bUnicode) {
             const std::wstring s(section), k = _strOr(key), v = _strOr(value);
             __WritePrivateProfileString(pf.linesW, s, key != nullptr ? &k : nullptr, value != nullptr ? &v : nullptr);
@@ -550,11 +575,7 @@ int WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, const
             const std::string s = _str8(section), k = _str8(key), v = _str8(value);
             __WritePrivateProfileString(pf.lines8, s, key != nullptr ? &k : nullptr, value != nullptr ? &v : nullptr);
         }
-        bOk = _bSave(f, pf);
-    }
-    if (std::fclose(f) != 0)
-        bOk = false;
-    return bOk ? 1 : 0;
+    });
 }
 
 int WritePrivateProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* value,
@@ -567,13 +588,7 @@ int WritePrivateProfileStringA(const char* section, const char* key, const char*
 {
     if (section == nullptr || file == nullptr)
         return 0;
-    const std::wstring wFile = _strFileW(file);
-    FILE* f = _OpenForWrite(wFile.c_str());
-    if (f == nullptr)
-        return 0;
-    CProfileFile pf;
-    bool bOk = _bLoad(f, pf);
-    if (bOk) {
+    return _nEditProfile(_strFileW(file).c_str(), [&](CProfileFile& pf) {
         if (pf.bUnicode) {
             const std::wstring s = _strW(section), k = _strW(key), v = _strW(value);
             __WritePrivateProfileString(pf.linesW, s, key != nullptr ? &k : nullptr, value != nullptr ? &v : nullptr);
@@ -581,11 +596,7 @@ int WritePrivateProfileStringA(const char* section, const char* key, const char*
             const std::string s(section), k = _strOr(key), v = _strOr(value);
             __WritePrivateProfileString(pf.lines8, s, key != nullptr ? &k : nullptr, value != nullptr ? &v : nullptr);
         }
-        bOk = _bSave(f, pf);
-    }
-    if (std::fclose(f) != 0)
-        bOk = false;
-    return bOk ? 1 : 0;
+    });
 }
 
 // ---- The per-user file -------------------------------------------------------------------
@@ -597,11 +608,7 @@ unsigned GetProfileString(const wchar_t* section, const wchar_t* key, const wcha
     if (!bGetVMRCONFPath(szPath)) {
         if (out == nullptr || size == 0)
             return 0;
-        if (def == nullptr) {
-            out[0] = 0;
-            return 0;
-        }
-        return static_cast<unsigned>(STR_nCut(out, size, def));
+        return _nDefault(out, size, def);
     }
     return GetPrivateProfileStringW(section, key, def, out, size, szPath);
 }

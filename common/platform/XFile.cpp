@@ -204,42 +204,5 @@ int CXFile::bExtract(CXFile* pclDestination, long long n)
 {
     if (pclDestination == nullptr)
         return 0;
-    if (n < 0) {
-        long long llSize = oGetSize();
-        long long llHere = oGetOffset();
-        if (llSize < 0 || llHere < 0)
-            return 0;
-        n = llSize - llHere;
-    }
-    if (n <= 0)
-        return 1;
-    const unsigned BLOCK = 65536;
-    unsigned char* pBuffer = static_cast<unsigned char*>(std::malloc(BLOCK));
-    if (pBuffer == nullptr)
-        return 0;
-    int bOk = 1;
-    while (n > 0) {
-        unsigned nRead = 0;
-        if (!bRead(pBuffer, BLOCK, &nRead)) {
-            bOk = 0;
-            break;
-        }
-        unsigned nKeep = nRead;
-        if (static_cast<long long>(nRead) > n) {
-            nKeep = static_cast<unsigned>(n);
-            if (!bSeek(-static_cast<long long>(nRead - nKeep), 1)) {
-                bOk = 0;
-                break;
-            }
-        }
-        if (nKeep > 0 && !pclDestination->bWrite(pBuffer, nKeep, nullptr)) {
-            bOk = 0;
-            break;
-        }
-        n -= nKeep;
-        if (nRead < BLOCK)
-            break;
-    }
-    std::free(pBuffer);
-    return bOk;
+    return XSTREAM_bCopyBlocks(*this, *pclDestination, n);
 }

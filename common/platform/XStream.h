@@ -108,3 +108,12 @@ protected:
 
     CXError* m_pclError; // one reference
 };
+
+// Copies n bytes (n < 0: up to the end) from the source's position to the
+// destination's in blocks of 64 KiB; a block read past the wanted count is
+// handed back with a seek. The source leaves off just after the copy.
+template <class TSource, class TDestination>
+int XSTREAM_bCopyBlocks(TSource& clSource, TDestination& clDestination, long long n);
+
+#include "common/platform/XStreamCopy.inl"
+

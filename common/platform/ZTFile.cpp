@@ -47,6 +47,11 @@ int CZTFile::bOpenEx(const wchar_t* pszName, IXStream::eFORMAT eFormat, IXStream
         return 0;
     const bool bWrite = eCreate == IXStream::CREATE_TRUNCATE ||
                         (eCreate == IXStream::CREATE_OPENORCREATE && (bCreated || errno != EEXIST)) || bForce;
+    return _bHeaderStep(bWrite, eFormat);
+}
+
+int CZTFile::_bHeaderStep(bool bWrite, IXStream::eFORMAT eFormat)
+{
     long long llPosition = 0;
     int bOk;
     if (bWrite) {
@@ -65,17 +70,9 @@ int CZTFile::bReopen(IXStream::eFORMAT eFormat, IXStream::eACCESS eAccess, IXStr
 {
     if (!CXFile::bReopen(eAccess, eShare, eCreate, eFlag))
         return 0;
-    long long llPosition = 0;
-    int bOk;
-    if (eCreate == IXStream::CREATE_TRUNCATE || (eCreate == IXStream::CREATE_OPENORCREATE && errno != EEXIST)) {
-        m_wFormat = eFormat;
-        bOk = bWriteHeader(&llPosition);
-    } else {
-        bOk = bReadHeader(&llPosition);
-    }
-    if (!bOk)
-        Close();
-    return bOk;
+    return _bHeaderStep(eCreate == IXStream::CREATE_TRUNCATE ||
+                            (eCreate == IXStream::CREATE_OPENORCREATE && errno != EEXIST),
+                        eFormat);
 }
 
 int CZTFile::bWriteHeader(long long* pllPosition)

@@ -65,6 +65,8 @@ public:
     static uint8_t ms_byCodeProduitCourant;
 
 protected:
+    // Writes or reads the header at the start; a failure closes the file.
+    int _bHeaderStep(bool bWrite, IXStream::eFORMAT eFormat);
     // A header error into the stream's error object.
     void _HeaderError(unsigned nMessage, const wchar_t* pszDebugFormat, unsigned a, unsigned b, bool bVersionArg);
 

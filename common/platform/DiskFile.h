@@ -157,9 +157,12 @@ public:
     static char* pszBackSlash2Slash(char* psz);
     static wchar_t* pszBackSlash2Slash(wchar_t* psz);
     static const wchar_t* pszBackSlash2Slash(CTString& cl);
+    // Null for the empty value.
+    static const wchar_t* pszBackSlash2Slash(CXYString<wchar_t>& cl);
     static char* pszSlash2BackSlash(char* psz);
     static wchar_t* pszSlash2BackSlash(wchar_t* psz);
     static const wchar_t* pszSlash2BackSlash(CTString& cl);
+    static const wchar_t* pszSlash2BackSlash(CXYString<wchar_t>& cl);
     static const wchar_t* __pszFindLastSep(const wchar_t* psz, int n);
     static const wchar_t* pszGetPtrToFileName(const wchar_t* psz);
     static int bIsRelativePath(const wchar_t* psz);
@@ -169,12 +172,18 @@ public:
     static int bUNCNameA(const char* psz);
     static int bValidName(const wchar_t* pszName);
     static void DelExtension(wchar_t* psz);
+    // The host-string forms convert no separator.
+    static void DelExtension(CXYString<wchar_t>& cl);
     static void ChangeExtension(wchar_t* psz, unsigned n, const wchar_t* pszExt);
+    static void ChangeExtension(CXYString<wchar_t>& cl, const wchar_t* pszExt);
     static void DirectoryWithEndSlash(char* psz);
     static void DirectoryWithEndSlash(wchar_t* psz);
     static void DirectoryWithEndSlash(CTString& cl);
+    static void DirectoryWithEndSlash(CXYString<wchar_t>& cl);
     static void DirectoryWithoutEndSlash(wchar_t* psz);
     static void DirectoryWithoutEndSlash(CTString& cl);
+    // Removes one final slash.
+    static void DirectoryWithoutEndSlash(CXYString<wchar_t>& cl);
     static void PrefixeCurrentDirectory(wchar_t* psz);
     static void StandardizeFileName(wchar_t* pszDst, const wchar_t* pszSrc);
     static int bStandardizeExistingFileName(wchar_t* pszDst, unsigned n, const wchar_t* pszSrc);

@@ -7,6 +7,7 @@
 #include "common/platform/XError.h"
 #include "common/text/STR.h"
 #include "common/text/Tstring.h"
+#include "common/text/XYString.h"
 
 #include <cerrno>
 #include <cstring>
@@ -61,6 +62,31 @@ const wchar_t* CDiskFile::pszBackSlash2Slash(CTString& cl)
             cl.SetChar(i, L'/');
     return cl.pszGet();
 }
+
+namespace {
+
+// Replaces every from by to in a host string, copying a shared block first.
+const wchar_t* _pszReplaceSep(CXYString<wchar_t>& cl, wchar_t from, wchar_t to)
+{
+    const int n = cl.nGetLength();
+    if (n == 0)
+        return nullptr;
+    if (std::wcschr(cl.pszGet(), from) == nullptr)
+        return cl.pszGet();
+    if (cl.__nPrepareModification(n) != STRMEM_OK || cl.pGetData() == nullptr)
+        return cl.pszGet();
+    wchar_t* p = cl.pGetData();
+    for (int i = 0; i < n; i++)
+        if (p[i] == from)
+            p[i] = to;
+    return p;
+}
+
+}  // namespace
+
+const wchar_t* CDiskFile::pszBackSlash2Slash(CXYString<wchar_t>& cl) { return _pszReplaceSep(cl, L'\\', L'/'); }
+
+const wchar_t* CDiskFile::pszSlash2BackSlash(CXYString<wchar_t>& cl) { return _pszReplaceSep(cl, L'/', L'\\'); }
 
 char* CDiskFile::pszSlash2BackSlash(char* psz)
 {
@@ -172,6 +198,28 @@ void CDiskFile::DelExtension(wchar_t* psz)
         psz[i] = 0;
 }
 
+void CDiskFile::DelExtension(CXYString<wchar_t>& cl)
+{
+    const int i = _nFindExtension(cl.pszGet());
+    if (i >= 0)
+        cl.Supprime(i, cl.nGetLength() - i);
+}
+
+void CDiskFile::ChangeExtension(CXYString<wchar_t>& cl, const wchar_t* pszExt)
+{
+    if (pszExt == nullptr)
+        return;
+    const wchar_t* pszNew = pszExt[0] == L'.' ? pszExt + 1 : pszExt;
+    const int nNew = static_cast<int>(std::wcslen(pszNew));
+    const int i = _nFindExtension(cl.pszGet());
+    if (i >= 0) {
+        cl.Remplace(i + 1, cl.nGetLength() - i - 1, pszNew, nNew);
+        return;
+    }
+    cl.nConcat(L".", 1);
+    cl.nConcat(pszNew, nNew);
+}
+
 void CDiskFile::ChangeExtension(wchar_t* psz, unsigned n, const wchar_t* pszExt)
 {
     if (psz == nullptr || pszExt == nullptr || n == 0)
@@ -222,6 +270,22 @@ void CDiskFile::DirectoryWithEndSlash(CTString& cl)
     pszBackSlash2Slash(cl);
     if (cl.nTaille() > 0 && !cl.bTerminePar(L'/'))
         cl.Add(L'/');
+}
+
+void CDiskFile::DirectoryWithEndSlash(CXYString<wchar_t>& cl)
+{
+    pszBackSlash2Slash(cl);
+    const int n = cl.nGetLength();
+    if (n > 0 && cl.pszGet()[n - 1] != L'/')
+        cl.nConcat(L"/", 1);
+}
+
+void CDiskFile::DirectoryWithoutEndSlash(CXYString<wchar_t>& cl)
+{
+    pszBackSlash2Slash(cl);
+    const int n = cl.nGetLength();
+    if (n > 0 && cl.pszGet()[n - 1] == L'/')
+        cl.Supprime(n - 1, 1);
 }
 
 void CDiskFile::DirectoryWithoutEndSlash(wchar_t* psz)

@@ -5,6 +5,7 @@
 #include "common/platform/FindFile.h"
 #include "common/platform/XError.h"
 #include "common/text/Tstring.h"
+#include "common/text/XYString.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -172,6 +173,30 @@ TEST(DiskFilePath, ExtensionsAndSlashes)
     wchar_t s[261] = L"/a/./b/../../c/../d";
     CDiskFile::SimplifyPath(s);
     EXPECT_STREQ(s, L"/d");
+}
+
+TEST(DiskFilePath, HostStringForms)
+{
+    auto H = [](const wchar_t* p) { return CXYString<wchar_t>(p, static_cast<int>(wcslen(p))); };
+    CXYString<wchar_t> a = H(L"x\\y\\z.txt");
+    // A shared block is copied before the change.
+    CXYString<wchar_t> shared(a);
+    EXPECT_STREQ(CDiskFile::pszBackSlash2Slash(a), L"x/y/z.txt");
+    EXPECT_STREQ(shared.pszGet(), L"x\\y\\z.txt");
+    CXYString<wchar_t> empty;
+    EXPECT_EQ(CDiskFile::pszBackSlash2Slash(empty), nullptr);
+    CDiskFile::ChangeExtension(a, L".dat");
+    EXPECT_STREQ(a.pszGet(), L"x/y/z.dat");
+    CDiskFile::DelExtension(a);
+    EXPECT_STREQ(a.pszGet(), L"x/y/z");
+    CDiskFile::ChangeExtension(a, L"");
+    EXPECT_STREQ(a.pszGet(), L"x/y/z.");
+    CDiskFile::DirectoryWithEndSlash(a);
+    EXPECT_STREQ(a.pszGet(), L"x/y/z./");
+    CXYString<wchar_t> d = H(L"dir//");
+    CDiskFile::DirectoryWithoutEndSlash(d);
+    EXPECT_STREQ(d.pszGet(), L"dir/");
+    EXPECT_STREQ(CDiskFile::pszSlash2BackSlash(d), L"dir\\");
 }
 
 TEST(DiskFilePath, NameTests)

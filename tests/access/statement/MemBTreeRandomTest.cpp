@@ -29,6 +29,9 @@ const int kSeeds = 3;
 const int kOperations = 4000;
 #endif
 
+// Records kept at most, so that the whole-content checks stay quick.
+const long long kMaxRecords = 800;
+
 int Compare(const void* a, const void* b, unsigned int n)
 {
     return std::memcmp(a, b, n);
@@ -59,7 +62,9 @@ public:
             m_nStep = n;
             const int nPhase = (n / 600) % 3; // growing, mixed, shrinking
             m_nPhase = nPhase;
-            const int r = _Pick(100);
+            int r = _Pick(100);
+            if (Size() > kMaxRecords && r < 28 - nPhase * 8)
+                r = 52 + _Pick(48); // no more distinct keys beyond the cap
             if (r < 3 && nPhase != 2) {
                 _BulkLoad();
             } else if (r < 28 - nPhase * 8) {

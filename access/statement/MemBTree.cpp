@@ -1371,17 +1371,17 @@ int CMemBTree::_bDelete(const void* pKey, const void* pValue)
     for (int d = nDepth - 1; d >= 0; d--) {
         CMemIndexNode* pclNode = clPath.apNode[d];
         int j = clPath.anChild[d];
-        bool bChanged = bFirstChanged;
+        // The separator first, as a merge or rotation below brings it down.
+        const bool bEmptyLeaf = pclChild->m_nType == CMemNode::eData && KeyCount(pclChild) == 0;
+        if (bFirstChanged && j > 0 && !bEmptyLeaf)
+            std::memcpy(_pbyIndexKey(pclNode, j - 1), _pbyFirstKey(pclChild), m_nKeySize);
         if (KeyCount(pclChild) < m_nMinFill && pclNode->m_nKeyCount > 0) {
             j = _nRebalance(pclNode, j);
-            bChanged = true;
-        }
-        bFirstChanged = false;
-        if (bChanged) {
             if (j > 0)
                 std::memcpy(_pbyIndexKey(pclNode, j - 1), _pbyFirstKey(_pclChild(pclNode, j)), m_nKeySize);
-            else
-                bFirstChanged = true;
+            bFirstChanged = j == 0;
+        } else {
+            bFirstChanged = bFirstChanged && j == 0;
         }
         pclChild = pclNode;
     }

@@ -23,7 +23,7 @@ namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
 const int kSeeds = 1;
-const int kOperations = 1500;
+const int kOperations = 2400;
 #else
 const int kSeeds = 3;
 const int kOperations = 4000;
@@ -60,7 +60,8 @@ public:
     {
         for (int n = 0; n < nOperations && !testing::Test::HasFailure(); n++) {
             m_nStep = n;
-            const int nPhase = (n / 600) % 3; // growing, mixed, shrinking
+            // Two rounds of growing, mixed and shrinking phases.
+            const int nPhase = (n / (nOperations / 6 + 1)) % 3;
             m_nPhase = nPhase;
             int r = _Pick(100);
             if (Size() > kMaxRecords && r < 28 - nPhase * 8)

@@ -7,8 +7,8 @@
 class CTObjAlloc {
 public:
     // Chunk header and link word, in pointer words.
-    static const int mg_nSpaceCostPerChunk = 5 * static_cast<int>(sizeof(void*));
-    static const int mg_nSpaceCostPerObj = static_cast<int>(sizeof(void*));
+    static constexpr int mg_nSpaceCostPerChunk = 5 * static_cast<int>(sizeof(void*));
+    static constexpr int mg_nSpaceCostPerObj = static_cast<int>(sizeof(void*));
 
     // One heap block: this header, then the slots (link word + object).
     // The free slots form a circular list through their link words.

@@ -1,5 +1,6 @@
 #include "access/statement/MemBTree.h"
 
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -781,6 +782,21 @@ void CMemBTree::_LeafShift(CMemDataNode* p, int nFrom, int nBy)
     if (m_nValueSize == 0)
         return;
     std::memmove(_pbySlot(p, nFrom + nBy), _pbySlot(p, nFrom), static_cast<unsigned int>(nCount) * m_nSlotSize);
+    if (m_nOrder <= 32) {
+        // One bit word: a masked shift.
+        auto Mask = [](int n) { return n >= 32 ? ~0u : (1u << n) - 1; };
+        std::uint32_t w;
+        std::memcpy(&w, _pbyBits(p), sizeof(w));
+        if (w == 0)
+            return;
+        const std::uint32_t nHigh = w & ~Mask(nFrom);
+        if (nBy > 0)
+            w = (w & Mask(nFrom)) | (nHigh << nBy);
+        else
+            w = (w & Mask(nFrom + nBy)) | (nHigh >> -nBy);
+        std::memcpy(_pbyBits(p), &w, sizeof(w));
+        return;
+    }
     if (nBy > 0) {
         for (int i = p->m_nKeyCount - 1; i >= nFrom; i--)
             _SetBucketBit(p, i + nBy, _bIsBucket(p, i));

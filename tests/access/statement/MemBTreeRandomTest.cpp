@@ -601,6 +601,7 @@ std::vector<Config> Configs()
         for (unsigned int nKey : {1u, 4u, 13u})
             for (unsigned int nValue : {0u, 4u})
                 v.push_back({nOrder, nKey, nValue});
+    v.push_back({40, 4, 4}); // bucket bits over two words
     return v;
 }
 

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <tuple>
@@ -45,6 +46,11 @@ struct Config {
     unsigned int nKeySize;
     unsigned int nValueSize;
 };
+
+void PrintTo(const Config& c, std::ostream* pos)
+{
+    *pos << "order " << c.nOrder << ", key " << c.nKeySize << ", value " << c.nValueSize;
+}
 
 class CRun {
 public:

@@ -1,6 +1,9 @@
 #include "access/driver/NAItemDescription.h"
 
 #include "access/driver/NAConnectionDescription.h"
+#include "common/values/Decimal.h"
+
+#include <initializer_list>
 
 CNAItemDescription::CNAItemDescription()
     : m_nDBType(0),
@@ -20,7 +23,17 @@ CNAItemDescription::CNAItemDescription()
 {
 }
 
-CNAItemDescription::~CNAItemDescription() {}
+CNAItemDescription::~CNAItemDescription()
+{
+    _ReleaseComponents();
+}
+
+void CNAItemDescription::_ReleaseComponents()
+{
+    for (int i = 0; i < m_tabComponents.nGetNbElement(); ++i)
+        m_tabComponents[i]->nRelease();
+    m_tabComponents.SupprimeToutEtLibere();
+}
 
 // ---- References ------------------------------------------------------------------------
 // A release at 0 is ignored: a count never wraps round.
@@ -131,17 +144,32 @@ int CNAItemDescription::bIsKey() const
 
 int CNAItemDescription::bMemo() const
 {
-    return m_eItemType == NA_IT_MEMOTEXTE || m_eItemType == NA_IT_MEMOBINAIRE || m_eItemType == NA_IT_MEMOUNICODE;
+    return g_bIsMemo(m_eItemType);
 }
 
 int CNAItemDescription::bMemoText() const
 {
-    return m_eItemType == NA_IT_MEMOTEXTE || m_eItemType == NA_IT_MEMOUNICODE;
+    return g_bIsMemoText(m_eItemType);
 }
 
 int CNAItemDescription::bMemoBinary() const
 {
-    return m_eItemType == NA_IT_MEMOBINAIRE;
+    return g_bIsMemoBinary(m_eItemType);
+}
+
+int CNAItemDescription::g_bIsMemo(eNA_ITEMTYPE eType)
+{
+    return eType == NA_IT_MEMOTEXTE || eType == NA_IT_MEMOBINAIRE || eType == NA_IT_MEMOUNICODE;
+}
+
+int CNAItemDescription::g_bIsMemoText(eNA_ITEMTYPE eType)
+{
+    return eType == NA_IT_MEMOTEXTE || eType == NA_IT_MEMOUNICODE;
+}
+
+int CNAItemDescription::g_bIsMemoBinary(eNA_ITEMTYPE eType)
+{
+    return eType == NA_IT_MEMOBINAIRE;
 }
 
 int CNAItemDescription::bNumerical() const
@@ -182,7 +210,7 @@ int CNAItemDescription::nGetKeyIndice() const
 
 int CNAItemDescription::nGetNumComponents() const
 {
-    return 0;
+    return m_tabComponents.nGetNbElement();
 }
 
 int CNAItemDescription::bPrimary() const
@@ -230,9 +258,13 @@ int CNAItemDescription::bGetIgnoreAccent(int) const
     return (m_nKeyFlags & KF_IGNOREACCENT) != 0;
 }
 
-INAItemDescription* CNAItemDescription::piGetItemComponent(int)
+INAItemDescription* CNAItemDescription::piGetItemComponent(int nIndex)
 {
-    return nullptr;
+    if (nIndex < 1 || nIndex > m_tabComponents.nGetNbElement())
+        return nullptr;
+    CNAItemDescription* pcl = m_tabComponents[nIndex - 1];
+    pcl->ExternalAddRef();
+    return pcl;
 }
 
 int CNAItemDescription::nGetOffset(int nIndex) const
@@ -247,7 +279,7 @@ int CNAItemDescription::nGetSubItemRecordIndice(int nIndex) const
 
 CAny* CNAItemDescription::pclGetDefaultValue(int)
 {
-    return nullptr;
+    return &m_clDefaultValue;
 }
 
 const wchar_t* CNAItemDescription::pszGetExtendedInfo() const
@@ -398,4 +430,412 @@ int CNAItemDescription::s_bGetDecimalInfo(unsigned short nType, int* pnDigits, i
     if (pnDecimals != nullptr)
         *pnDecimals = nDecimals;
     return 1;
+}
+
+// ---- Filling --------------------------------------------------------------------------------------
+
+CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSourceDescription*, eCLONEDESC)
+{
+    // Clones belong to table and query descriptions, which make them.
+    return nullptr;
+}
+
+int CNAItemDescription::bInit(const wchar_t* pszName, const wchar_t* pszSourceName, const wchar_t* pszNameInSource,
+                              unsigned int nDimension, unsigned int nItemSize, eNA_ITEMTYPE eType, int nPhysicalIndice,
+                              int nKeyIndice, unsigned short nKeyFlags, int nIntegerPart, int nDecimalPart)
+{
+    if (eType == NA_IT_EMPTY) {
+        eType = NA_IT_TEXTE;
+        nItemSize = 1;
+    }
+    m_csName = pszName;
+    m_csSourceName = pszSourceName;
+    m_csNameInSource = pszNameInSource;
+    m_nDimension = nDimension;
+    m_nItemSize = nItemSize;
+    m_eItemType = eType;
+    m_nPhysicalIndice = nPhysicalIndice;
+    m_nKeyIndice = nKeyIndice;
+    m_nKeyFlags = nKeyFlags;
+    if (eType == NA_IT_DECIMAL) {
+        eNA_ITEMTYPE eFormat = NA_IT_DECIMAL;
+        unsigned int nSize = 0;
+        s_GetTypeFromFormat(nIntegerPart, nDecimalPart, &eFormat, &nSize);
+        if (eFormat == NA_IT_R8) {
+            m_eItemType = NA_IT_R8;
+            m_nItemSize = nSize;
+        } else {
+            // Whatever smaller type would do, the item stays a decimal and
+            // keeps its digits.
+            m_nIntegerPart = nIntegerPart;
+            m_nDecimalPart = nDecimalPart;
+        }
+    }
+    if (eType == NA_IT_DATETIME || eType == NA_IT_HEURE)
+        m_nDecimalPart = nDecimalPart;
+    if (g_bIsMemo(m_eItemType))
+        m_nItemSize = 8;
+    if (m_eItemType == NA_IT_IDAUTO || m_eItemType == NA_IT_IDAUTO4)
+        m_nOptions |= OPT_AUTOINCREMENT | OPT_NULLREFUSED;
+    m_clDefaultValue.__SetType(static_cast<unsigned short>(eGetItemTQType()), 0);
+    m_clDefaultValue.SetNullFlag(true);
+    return 1;
+}
+
+int CNAItemDescription::bSetName(const wchar_t* pszName)
+{
+    m_csName = pszName;
+    return 1;
+}
+
+int CNAItemDescription::bSetKey(int nKeyIndice, unsigned short nKeyFlags)
+{
+    m_nKeyIndice = nKeyIndice;
+    m_nKeyFlags = nKeyFlags;
+    return 1;
+}
+
+int CNAItemDescription::bSetKeyIndice(int nKeyIndice)
+{
+    m_nKeyIndice = nKeyIndice;
+    return 1;
+}
+
+void CNAItemDescription::SetSensTri(eSENSTRI eDirection)
+{
+    if (eDirection != 0)
+        m_nKeyFlags = static_cast<unsigned short>((m_nKeyFlags | KF_DESCENDING) & ~KF_ASCENDING);
+    else
+        m_nKeyFlags = static_cast<unsigned short>((m_nKeyFlags | KF_ASCENDING) & ~KF_DESCENDING);
+}
+
+void CNAItemDescription::SetIgnoreCase(int bIgnore)
+{
+    if (bIgnore)
+        m_nKeyFlags |= KF_IGNORECASE;
+    else
+        m_nKeyFlags = static_cast<unsigned short>(m_nKeyFlags & ~KF_IGNORECASE);
+}
+
+void CNAItemDescription::SetNullable(int bNullable)
+{
+    if (bNullable)
+        m_nOptions &= ~static_cast<unsigned int>(OPT_NULLREFUSED);
+    else
+        m_nOptions |= OPT_NULLREFUSED;
+}
+
+void CNAItemDescription::SetAutoIncrement()
+{
+    m_nOptions |= OPT_AUTOINCREMENT;
+    if (m_eItemType == NA_IT_I8 || m_eItemType == NA_IT_UI8)
+        m_eItemType = NA_IT_IDAUTO;
+    else if (m_eItemType == NA_IT_I4 || m_eItemType == NA_IT_UI4)
+        m_eItemType = NA_IT_IDAUTO4;
+}
+
+int CNAItemDescription::SetDefaultValue(const CAny* pclValue, int)
+{
+    if (pclValue != nullptr && pclValue != &m_clDefaultValue)
+        pclValue->pclGetTraitement()->Duplique(&m_clDefaultValue);
+    const unsigned short nType = static_cast<unsigned short>(eGetItemTQType());
+    if (m_clDefaultValue.nGetTypeCode() == nType)
+        return TQSTATUS_OK;
+    if (m_clDefaultValue.bIsNull()) {
+        m_clDefaultValue.__SetType(nType, 0);
+        m_clDefaultValue.SetNullFlag(true);
+        return TQSTATUS_OK;
+    }
+    return m_clDefaultValue.__nCastTo(nType, nullptr, 1);
+}
+
+void CNAItemDescription::_RetypeDefaultValue()
+{
+    const unsigned short nType = static_cast<unsigned short>(eGetItemTQType());
+    if (m_clDefaultValue.nGetTypeCode() == nType)
+        return;
+    if (m_clDefaultValue.bIsNull()) {
+        m_clDefaultValue.__SetType(nType, 0);
+        m_clDefaultValue.SetNullFlag(true);
+        return;
+    }
+    CAny cl;
+    m_clDefaultValue.pclGetTraitement()->Duplique(&cl);
+    if (cl.__nCastTo(nType, nullptr, 1) <= 99 && cl.nGetTypeCode() == nType)
+        cl.pclGetTraitement()->Duplique(&m_clDefaultValue);
+    else
+        m_clDefaultValue.__SetType(nType, 0);
+}
+
+int CNAItemDescription::bAddComponent(CNAItemDescription* pclItem)
+{
+    if (pclItem == nullptr)
+        return 0;
+    if (m_tabComponents.Ajoute(&pclItem) == nullptr)
+        return 0;
+    pclItem->AddRef();
+    if (bIsComposedKey()) {
+        int n = pclItem->nGetLogicalSize(-1);
+        if (pclItem->eNAGetItemType() == NA_IT_UNICODE)
+            n *= 2;
+        m_nItemSize += static_cast<unsigned int>(n);
+    }
+    return 1;
+}
+
+int CNAItemDescription::bChangeType(INAItemDescription* piOther, int bKeepAutoId)
+{
+    if (piOther == nullptr)
+        return 0;
+    m_nDimension = piOther->nGetDimension();
+    m_nItemSize = piOther->nGetItemSize();
+    m_eItemType = piOther->eNAGetItemType();
+    m_csDBType = piOther->pszGetDBType();
+    m_nDBType = 0;
+    if (!bKeepAutoId) {
+        if (m_eItemType == NA_IT_IDAUTO)
+            m_eItemType = NA_IT_I8;
+        else if (m_eItemType == NA_IT_IDAUTO4)
+            m_eItemType = NA_IT_I4;
+    }
+    if (m_eItemType == NA_IT_DECIMAL) {
+        m_nIntegerPart = piOther->nGetIntegerPart();
+        m_nDecimalPart = piOther->nGetDecimalPart();
+    } else if (m_eItemType == NA_IT_HEURE || m_eItemType == NA_IT_DATETIME) {
+        m_nIntegerPart = 0;
+        m_nDecimalPart = piOther->nGetDecimalPart();
+    } else {
+        m_nIntegerPart = 0;
+        m_nDecimalPart = 0;
+    }
+    _RetypeDefaultValue();
+    return 1;
+}
+
+int CNAItemDescription::bChangeType(CNAItemDescription* pclOther, int bKeepAutoId)
+{
+    if (!bChangeType(static_cast<INAItemDescription*>(pclOther), bKeepAutoId))
+        return 0;
+    m_nDBType = pclOther->m_nDBType;
+    return 1;
+}
+
+int CNAItemDescription::bChangeTypeMemo(eNA_ITEMTYPE eType)
+{
+    m_eItemType = eType;
+    _RetypeDefaultValue();
+    return 1;
+}
+
+int CNAItemDescription::bCompleteDescription(INAItemDescription* piOther, int bUnique, unsigned int nKeyIndice)
+{
+    if (!bChangeType(piOther, bUnique))
+        return 0;
+    m_csExtendedInfo = piOther->pszGetExtendedInfo();
+    m_csCaption = piOther->pszGetCaption();
+    if (piOther->bIsKey()) {
+        unsigned short n = 0;
+        if (piOther->bGetAscendant(0))
+            n |= KF_ASCENDING;
+        if (piOther->bGetDescendant(0))
+            n |= KF_DESCENDING;
+        if (piOther->bGetIgnoreCase(0))
+            n |= KF_IGNORECASE;
+        if (piOther->bGetIgnorePunctuation(0))
+            n |= KF_IGNOREPUNCTUATION;
+        if (piOther->bGetIgnoreAccent(0))
+            n |= KF_IGNOREACCENT;
+        n |= (bUnique && piOther->bUnique()) ? KF_UNIQUE : KF_DUPLICATES;
+        if (piOther->bPrimary())
+            n |= KF_PRIMARY;
+        m_nKeyFlags = n;
+        m_nKeyIndice = static_cast<int>(nKeyIndice);
+    }
+    m_csSourceName = piOther->pszGetSourceName();
+    m_csNameInSource = piOther->pszGetNameInSource();
+    return 1;
+}
+
+// ---- Reading ----------------------------------------------------------------------------------------
+
+unsigned int CNAItemDescription::eGetItemTQType() const
+{
+    return ConverteItemToTQType(this);
+}
+
+int CNAItemDescription::bIsComponentOf(INAItemDescription* piKey, INAItemDescription* piItem)
+{
+    if (piKey == nullptr || piItem == nullptr)
+        return 0;
+    const int n = piKey->nGetNumComponents();
+    for (int i = 1; i <= n; ++i) {
+        INAItemDescription* pi = piKey->piGetItemComponent(i);
+        const bool bSame = pi == piItem;
+        if (pi != nullptr)
+            pi->nExternalRelease();
+        if (bSame)
+            return 1;
+    }
+    return 0;
+}
+
+namespace {
+
+bool bOneOf(int n, std::initializer_list<int> l)
+{
+    for (int x : l)
+        if (x == n)
+            return true;
+    return false;
+}
+
+} // namespace
+
+int CNAItemDescription::bTypeMatch(const INAItemDescription* piOther, int bAnsi, int bLoose) const
+{
+    if (piOther == nullptr)
+        return 0;
+    eNA_ITEMTYPE eThis = m_eItemType;
+    unsigned int nThisSize = m_nItemSize;
+    eNA_ITEMTYPE eOther = piOther->eNAGetItemType();
+    unsigned int nOtherSize = piOther->nGetItemSize();
+    if (bAnsi) {
+        s_Type2Ansi(&eThis, &nThisSize);
+        s_Type2Ansi(&eOther, &nOtherSize);
+    }
+    if (eThis == eOther) {
+        switch (eThis) {
+        case NA_IT_TEXTE:
+        case NA_IT_HEURE:
+        case NA_IT_BINAIRE:
+        case NA_IT_UNICODE:
+            return nOtherSize <= nThisSize;
+        case NA_IT_DECIMAL:
+            return piOther->nGetDecimalPart() <= m_nDecimalPart && piOther->nGetIntegerPart() <= m_nIntegerPart;
+        case NA_IT_DATETIME:
+            return bLoose || piOther->nGetDecimalPart() <= m_nDecimalPart;
+        default:
+            return 1;
+        }
+    }
+    const int o = static_cast<int>(eOther);
+    int nThisDigits = 0, nThisScale = 0, nOtherDigits = 0, nOtherScale = 0;
+    const bool bOtherPrecision = s_bGetDecimalInfo(static_cast<unsigned short>(ConverteItemToTQType(eOther, -1)),
+                                                   &nOtherDigits, &nOtherScale) != 0;
+    switch (eThis) {
+    case NA_IT_IDAUTO: case NA_IT_I2: case NA_IT_I1: case NA_IT_I4: case NA_IT_UI2: case NA_IT_UI1:
+    case NA_IT_MONETAIRE: case NA_IT_I8: case NA_IT_UI8: case NA_IT_UI4: case NA_IT_TIMELENGHT:
+    case NA_IT_IDAUTO4:
+        return bOtherPrecision &&
+               s_bGetDecimalInfo(static_cast<unsigned short>(ConverteItemToTQType(eThis, -1)), &nThisDigits,
+                                 &nThisScale) &&
+               nOtherDigits <= nThisDigits && nOtherScale <= nThisScale;
+    case NA_IT_R8:
+        return o == NA_IT_R4;
+    case NA_IT_DATE6:
+    case NA_IT_HEURE:
+        return bLoose && o == NA_IT_DATETIME;
+    case NA_IT_DATE8:
+        return o == NA_IT_DATE6 || (bLoose && o == NA_IT_DATETIME);
+    case NA_IT_MEMOTEXTE:
+        return bOneOf(o, {NA_IT_TEXTE, NA_IT_IMAGE});
+    case NA_IT_MEMOBINAIRE4:
+    case NA_IT_MEMOBINAIRE:
+        return o == NA_IT_BINAIRE;
+    case NA_IT_DATETIME:
+        return bOneOf(o, {NA_IT_DATE6, NA_IT_HEURE, NA_IT_DATE8});
+    case NA_IT_UNICODE:
+        return o == NA_IT_TEXTE && nOtherSize <= 2 * nThisSize;
+    case NA_IT_MEMOUNICODE:
+        return bOneOf(o, {NA_IT_TEXTE, NA_IT_MEMOTEXTE, NA_IT_IMAGE, NA_IT_UNICODE});
+    case NA_IT_DECIMAL:
+        return bOtherPrecision && m_nIntegerPart + m_nDecimalPart >= nOtherDigits && m_nDecimalPart >= nOtherScale;
+    default:
+        return 0;
+    }
+}
+
+// ---- Type rules ---------------------------------------------------------------------------------------
+
+void CNAItemDescription::s_GetTypeFromFormat(int nIntegerPart, int nDecimalPart, eNA_ITEMTYPE* peType,
+                                             unsigned int* pnSize)
+{
+    eNA_ITEMTYPE eType;
+    unsigned int nSize;
+    if (nIntegerPart < 0 || nDecimalPart < 0 || (nIntegerPart == 0 && nDecimalPart == 0)) {
+        eType = NA_IT_R8;
+        nSize = 8;
+    } else if (nDecimalPart == 0 && nIntegerPart < 20) {
+        if (nIntegerPart < 3) {
+            eType = NA_IT_I1;
+            nSize = 1;
+        } else if (nIntegerPart < 5) {
+            eType = NA_IT_I2;
+            nSize = 2;
+        } else if (nIntegerPart <= 9) {
+            eType = NA_IT_I4;
+            nSize = 4;
+        } else {
+            eType = NA_IT_I8;
+            nSize = 8;
+        }
+    } else if (nDecimalPart < 7 && nIntegerPart < 11) {
+        eType = NA_IT_MONETAIRE;
+        nSize = 10;
+    } else if (nDecimalPart > IDecimal::MAX_DIGITS || nIntegerPart > IDecimal::MAX_DIGITS ||
+               nIntegerPart + nDecimalPart > IDecimal::MAX_DIGITS) {
+        eType = NA_IT_R8;
+        nSize = 8;
+    } else {
+        eType = NA_IT_DECIMAL;
+        nSize = IDecimal::mg_PToN[nIntegerPart + nDecimalPart];
+    }
+    if (peType != nullptr)
+        *peType = eType;
+    if (pnSize != nullptr)
+        *pnSize = nSize;
+}
+
+unsigned int CNAItemDescription::s_nGetKXSize(eNA_ITEMTYPE eType, unsigned int nSize, int nDigits)
+{
+    switch (eType) {
+    case NA_IT_IDAUTO: case NA_IT_R8: case NA_IT_MEMOTEXTE: case NA_IT_MEMOBINAIRE: case NA_IT_I8:
+    case NA_IT_UI8: case NA_IT_DATETIME: case NA_IT_TIMELENGHT: case NA_IT_MEMOUNICODE:
+        return 8;
+    case NA_IT_TEXTE:
+        return nSize + 1;
+    case NA_IT_I2:
+    case NA_IT_UI2:
+        return 2;
+    case NA_IT_I1: case NA_IT_UI1: case NA_IT_CHAR: case NA_IT_BOOLEEN:
+        return 1;
+    case NA_IT_I4: case NA_IT_R4: case NA_IT_UI4: case NA_IT_IDAUTO4:
+        return 4;
+    case NA_IT_HEURE:
+        return nDigits < 1 ? 5 : 5 + static_cast<unsigned int>(nDigits > 5 ? 5 : nDigits);
+    case NA_IT_DATE8:
+        return 9;
+    case NA_IT_MONETAIRE:
+        return 10;
+    case NA_IT_IMAGE:
+    case NA_IT_UNICODE:
+        return 4 * nSize + 4;
+    case NA_IT_BINAIRE:
+        return nSize + 2;
+    case NA_IT_DECIMAL:
+        return nDigits >= 0 && nDigits <= IDecimal::MAX_DIGITS ? IDecimal::mg_PToN[nDigits] : IDecimal::mg_PToN[0];
+    default:
+        return 0;
+    }
+}
+
+void CNAItemDescription::s_Type2Ansi(eNA_ITEMTYPE* peType, unsigned int* pnSize)
+{
+    if (*peType == NA_IT_UNICODE) {
+        *peType = NA_IT_TEXTE;
+        if (pnSize != nullptr)
+            *pnSize /= 2;
+    } else if (*peType == NA_IT_MEMOUNICODE) {
+        *peType = NA_IT_MEMOTEXTE;
+    }
 }

@@ -6,10 +6,11 @@
 #include "access/driver/INAVersion.h"
 #include "common/text/Tableau.h"
 #include "common/text/Tstring.h"
+#include "common/values/Any.h"
 #include "common/values/ItemType.h"
 
-class CAny;
 class CNAConnectionDescription;
+class CNADataSourceDescription;
 class INAContext;
 class INADataSourceDescription;
 
@@ -97,6 +98,14 @@ public:
         OPT_VARIABLESCALE = 0x10,
     };
 
+    // Options of pclGetCloneItemDescription.
+    enum eCLONEDESC : int {
+        CLONE_EVERY_ITEM_A_KEY = 0x1,
+        CLONE_DATES_AS_TEXT = 0x2,
+    };
+    // Sort direction of SetSensTri: 0 ascending, any other descending.
+    typedef int eSENSTRI;
+
     CNAItemDescription();
     CNAItemDescription(const CNAItemDescription&) = delete;
     CNAItemDescription& operator=(const CNAItemDescription&) = delete;
@@ -164,6 +173,9 @@ public:
     virtual ~CNAItemDescription();
     virtual void SetIntegerPart(int n) { m_nIntegerPart = n; }
     virtual void SetDecimalPart(int n) { m_nDecimalPart = n; }
+    // A copy belonging to another table or query description (made by the
+    // driver's factory); null when none can be made.
+    virtual CNAItemDescription* pclGetCloneItemDescription(CNADataSourceDescription* pclTarget, eCLONEDESC eOptions);
 
     // ---- Internal references (the driver's own holders) -------------------------
     void AddRef() { m_nRef++; }
@@ -172,14 +184,69 @@ public:
     unsigned int nGetRef() const { return m_nRef; }
     unsigned int nGetExternalRef() const { return m_nExternalRef; }
 
+    // ---- Filling ------------------------------------------------------------------
+    int bInit(const wchar_t* pszName, const wchar_t* pszSourceName, const wchar_t* pszNameInSource,
+              unsigned int nDimension, unsigned int nItemSize, eNA_ITEMTYPE eType, int nPhysicalIndice,
+              int nKeyIndice, unsigned short nKeyFlags, int nIntegerPart, int nDecimalPart);
+    int bSetName(const wchar_t* pszName);
+    int bSetKey(int nKeyIndice, unsigned short nKeyFlags);
+    int bSetKeyIndice(int nKeyIndice);
+    void SetSensTri(eSENSTRI eDirection);
+    void SetIgnoreCase(int bIgnore);
+    void SetNullable(int bNullable);
+    void SetNotUpdatable() { SetUpdatable(0); }
+    // Option 0x1; integers of 8 and 4 bytes become automatic identifiers.
+    void SetAutoIncrement();
+    void SetSpacePadding() { m_nOptions |= OPT_SPACEPADDING; }
+    void SetVariableScale() { m_nOptions |= OPT_VARIABLESCALE; }
+    // Copies the value and casts it to the item's host type; the cast's status.
+    int SetDefaultValue(const CAny* pclValue, int bReserved = 0);
+    // Appends a component with a reference; a composite key grows by its size.
+    int bAddComponent(CNAItemDescription* pclItem);
+    // Sizes, type and DB type text of the other item; unless bKeepAutoId, an
+    // automatic identifier becomes the plain integer of its width.
+    int bChangeType(INAItemDescription* piOther, int bKeepAutoId);
+    int bChangeType(CNAItemDescription* pclOther, int bKeepAutoId);
+    int bChangeTypeMemo(eNA_ITEMTYPE eType);
+    int bCompleteDescription(INAItemDescription* piOther, int bUnique, unsigned int nKeyIndice);
+
+    // ---- Reading ------------------------------------------------------------------
     int bNullable() const { return (m_nOptions & OPT_NULLREFUSED) == 0; }
+    int bAutoIncrement() const { return (m_nOptions & OPT_AUTOINCREMENT) != 0; }
+    int bSpacePadding() const { return (m_nOptions & OPT_SPACEPADDING) != 0; }
+    int bGetVariableScale() const { return (m_nOptions & OPT_VARIABLESCALE) != 0; }
+    unsigned short nGetKeyFlags() const { return m_nKeyFlags; }
+    unsigned int nGetOptions() const { return m_nOptions; }
+    // The host value type of the item.
+    unsigned int eGetItemTQType() const;
+    // Whether values of the other item fit this one; bAnsi compares wide
+    // texts as 8-bit ones, bLoose loosens the date and time rules.
+    int bTypeMatch(const INAItemDescription* piOther, int bAnsi, int bLoose) const;
+    // Whether the item is one of the key's components.
+    static int bIsComponentOf(INAItemDescription* piKey, INAItemDescription* piItem);
 
     // The item's type on the server side: 0 when it has no server type
     // number or the connection's database does not know that number.
     eNA_ITEMTYPE eNAGetDBType(CNAConnectionDescription* pConnection) const;
 
+    // ---- Type rules -----------------------------------------------------------------
     // Precision and scale implied by a host numeric type; 0 for the others.
     static int s_bGetDecimalInfo(unsigned short nType, int* pnDigits, int* pnDecimals);
+    // The item type that holds numbers of that many integer and decimal digits.
+    static void s_GetTypeFromFormat(int nIntegerPart, int nDecimalPart, eNA_ITEMTYPE* peType, unsigned int* pnSize);
+    // Size of a value in the host engine's record.
+    static unsigned int s_nGetKXSize(eNA_ITEMTYPE eType, unsigned int nSize, int nDigits);
+    // Wide texts as 8-bit texts (half the size), wide memos as text memos.
+    static void s_Type2Ansi(eNA_ITEMTYPE* peType, unsigned int* pnSize);
+    static int g_bIsMemo(eNA_ITEMTYPE eType);
+    static int g_bIsMemoText(eNA_ITEMTYPE eType);
+    static int g_bIsMemoBinary(eNA_ITEMTYPE eType);
+
+protected:
+    // The default value retyped as the item's host type; a value that does
+    // not cast becomes the empty value of that type.
+    void _RetypeDefaultValue();
+    void _ReleaseComponents();
 
 protected:
     CTString m_csName;
@@ -202,6 +269,8 @@ protected:
     unsigned int m_nExternalRef;
     int m_nIntegerPart; // digits before the decimal point
     int m_nDecimalPart; // digits after it (fraction of a second for times)
+    CAny m_clDefaultValue;
+    CTTableau<CNAItemDescription*> m_tabComponents; // one internal reference each
 };
 
 // Reference-holding containers of item descriptions hold the host's kind

@@ -9,4 +9,5 @@ public:
     int bOpen(CNAError*) override { return 0; }
     int bIsOpen() override { return 0; }
     int bClose(CNAError*) override { return 1; }
+    void _InitKX2NativeType() override {}
 };

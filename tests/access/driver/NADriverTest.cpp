@@ -68,6 +68,7 @@ public:
         m_pst->nCloses++;
         return 1;
     }
+    void _InitKX2NativeType() override {}
 
 private:
     STCounters* m_pst;

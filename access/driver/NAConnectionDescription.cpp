@@ -1299,13 +1299,14 @@ int CNAConnectionDescription::bConvertValueToString(CNAError* pError, CTStringCo
         unsigned int nSize = 0;
         pcl->pclGetTraitement()->nGetDataAdr(&p);
         pcl->pclGetTraitement()->nGetUtilDataSize(&nSize);
-        if (p == nullptr) {
+        // An empty value is written empty even when it has no storage.
+        if (p == nullptr && nSize > 0) {
             Append(pclOut, L"NULL");
             return 1;
         }
-        if (nType == TQTYPE_CARA && *static_cast<const char*>(p) == 0)
+        if (nType == TQTYPE_CARA && p != nullptr && *static_cast<const char*>(p) == 0)
             nSize = 0;
-        if (nType == TQTYPE_CARW && *static_cast<const wchar_t*>(p) == 0)
+        if (nType == TQTYPE_CARW && p != nullptr && *static_cast<const wchar_t*>(p) == 0)
             nSize = 0;
         return _bEscapeString(pError, pclOut, nType, static_cast<unsigned char*>(p), nSize);
     }
@@ -1641,7 +1642,7 @@ int CNAConnectionDescription::bCastCAnyIntoDBType(CNAError* pError, CAny* pclVal
     }
     CAny cl;
     pclValue->pclGetTraitement()->Duplique(&cl);
-    if (!Cast(&cl, TQTYPE_DSTRA, kPointCastDate))
+    if (!Cast(&cl, TQTYPE_DSTRA, eKXType == NA_IT_HEURE ? kPointCastTime : kPointCastDate))
         return 0;
     if (eKXType == NA_IT_HEURE) {
         const char* psz = nullptr;

@@ -528,6 +528,16 @@ namespace {
 
 const char kHexDigits[] = "0123456789ABCDEF";
 
+// Two upper-case hexadecimal digits per byte, appended.
+template <class T>
+void AppendHexa(std::basic_string<T>* ps, const unsigned char* p, unsigned int nSize)
+{
+    for (unsigned int i = 0; p != nullptr && i < nSize; ++i) {
+        *ps += static_cast<T>(kHexDigits[p[i] >> 4]);
+        *ps += static_cast<T>(kHexDigits[p[i] & 0xF]);
+    }
+}
+
 int nHexValue(unsigned int c)
 {
     if (c >= '0' && c <= '9')
@@ -566,10 +576,7 @@ unsigned int HexaToBinary(const T* psz, unsigned char* pOut, unsigned int nCapac
 void CNAConnectionDescription::s_BinaryToStringHexa(const unsigned char* p, unsigned int nSize, CTString* pclOut)
 {
     std::wstring s;
-    for (unsigned int i = 0; p != nullptr && i < nSize; ++i) {
-        s += static_cast<wchar_t>(kHexDigits[p[i] >> 4]);
-        s += static_cast<wchar_t>(kHexDigits[p[i] & 0xF]);
-    }
+    AppendHexa(&s, p, nSize);
     pclOut->Set(s.c_str());
 }
 
@@ -577,10 +584,7 @@ void CNAConnectionDescription::s_BinaryToStringHexa(const unsigned char* p, unsi
                                                     CXYString<char>* pclOut)
 {
     std::string s;
-    for (unsigned int i = 0; p != nullptr && i < nSize; ++i) {
-        s += kHexDigits[p[i] >> 4];
-        s += kHexDigits[p[i] & 0xF];
-    }
+    AppendHexa(&s, p, nSize);
     *pclOut = CXYString<char>(s.c_str(), static_cast<int>(s.size()));
 }
 
@@ -1520,10 +1524,7 @@ int CNAConnectionDescription::s_bBinaryToStringHexa(CNAError* pError, const unsi
             pError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, kFile, kPointHexaNoMemory, nullptr);
         return 0;
     }
-    for (unsigned int i = 0; i < nSize; ++i) {
-        s += static_cast<wchar_t>(kHexDigits[p[i] >> 4]);
-        s += static_cast<wchar_t>(kHexDigits[p[i] & 0xF]);
-    }
+    AppendHexa(&s, p, nSize);
     Append(pclOut, s);
     return 1;
 }

@@ -64,13 +64,11 @@ std::wstring Literal(CNAConnectionDescription& cnx, const CAny* pv, eNA_ITEMTYPE
     return out.pszGetW();
 }
 
+// Whether the first error's debug line holds the text.
 bool DebugHas(CNAError& err, const wchar_t* psz)
 {
-    const CXError* pcl = err.pclGetXError();
-    std::wstring s;
-    for (const CXError* p = pcl; p != nullptr; p = nullptr)
-        s = p->pszGetDebugMessage() != nullptr ? p->pszGetDebugMessage() : L"";
-    return s.find(psz) != std::wstring::npos;
+    const wchar_t* pszDebug = err.pclGetXError()->pszGetDebugMessage();
+    return pszDebug != nullptr && std::wstring(pszDebug).find(psz) != std::wstring::npos;
 }
 
 TEST_F(Literals, NullsBooleansAndNumbers)

@@ -3,7 +3,7 @@
 # Debian 12.
 
 ZT_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-ZT_PACKAGES="cmake make g++ g++-multilib libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386
+ZT_PACKAGES="cmake make g++ g++-multilib locales libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386
   libmariadb3:i386 libmariadb-dev-compat:i386 mariadb-server mariadb-client"
 
 zt_setup() {

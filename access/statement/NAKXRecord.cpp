@@ -1,6 +1,15 @@
 #include "access/statement/NAKXRecord.h"
 
+#include "access/driver/INADataSourceDescription.h"
 #include "access/driver/NAItemDescription.h"
+#include "common/values/Any.h"
+#include "common/values/Decimal.h"
+#include "common/values/NACnvVariant.h"
+#include "common/values/datetime.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +29,41 @@ uint32_t _nReadU32(const unsigned char* p)
 void _WriteU32(unsigned char* p, uint32_t n)
 {
     memcpy(p, &n, sizeof(n));
+}
+
+// The value cell's UTF-16 conversion serves the record's wide elements.
+struct CUTF16 : CNAConvertVariant {
+    using CNAConvertVariant::_s_nUTF16Length;
+    using CNAConvertVariant::_s_nUTF16ToWide;
+    using CNAConvertVariant::_s_nWideToUTF16;
+};
+
+bool _bIsText8(unsigned char nType)
+{
+    switch (nType) {
+    case 17: case 18: case 19: case 21: case 22: case 23: case 128: case 129: case 134:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool _bIsTextW(unsigned char nType)
+{
+    switch (nType) {
+    case 16: case 20: case 24: case 25: case 81: case 110:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Digits and decimals of a decimal item; false when out of the host's range.
+bool _bDecimalForm(const INAItemDescription* pItem, int* pnDigits, int* pnDecimals)
+{
+    *pnDecimals = pItem->nGetDecimalPart();
+    *pnDigits = pItem->nGetIntegerPart() + *pnDecimals;
+    return *pnDigits >= 0 && *pnDigits <= IDecimal::MAX_DIGITS && *pnDecimals >= 0 && *pnDecimals <= *pnDigits;
 }
 
 } // namespace
@@ -96,6 +140,15 @@ void CNAKXRecord::SetItemValueDefined(const INAItemDescription* pItem, int bDefi
         return;
     }
     if (bMemo) {
+        const eNA_ITEMTYPE eType = pItem->eNAGetItemType();
+        unsigned char* pby;
+        unsigned int nSize;
+        if ((eType == NA_IT_UNICODE || eType == NA_IT_MEMOUNICODE) && _bGetElement(pItem, 0, &pby, &nSize)) {
+            // Two characters of all ones, as 16-bit units.
+            memset(pby, 0, nSize);
+            memset(pby, 0xFF, std::min(nSize, MEMO_MARK_SIZE / 2));
+            return;
+        }
         unsigned char abyNull[MEMO_MARK_SIZE];
         memset(abyNull, 0xFF, sizeof(abyNull));
         _StoreRaw(pItem, abyNull, sizeof(abyNull), 0);
@@ -137,6 +190,318 @@ unsigned char* CNAKXRecord::pbyGetItemValue(const INAItemDescription* pItem, int
     return _bGetElement(pItem, nIndex, &pby, &nSize) ? pby : nullptr;
 }
 
+const unsigned char* CNAKXRecord::pbyGetItemValue(const INAItemDescription* pItem, int nIndex) const
+{
+    unsigned char* pby;
+    unsigned int nSize;
+    return _bGetElement(pItem, nIndex, &pby, &nSize) ? pby : nullptr;
+}
+
+void CNAKXRecord::GetItemValue(void* pDest, const INAItemDescription* pItem, int nIndex) const
+{
+    unsigned char* pby;
+    unsigned int nSize;
+    if (pDest != nullptr && _bGetElement(pItem, nIndex, &pby, &nSize))
+        memcpy(pDest, pby, nSize);
+}
+
+void CNAKXRecord::SetItemValue(const INAItemDescription* pItem, const void* p, unsigned int nLength,
+                               unsigned int nIndex)
+{
+    if (pItem == nullptr)
+        return;
+    _StoreRaw(pItem, static_cast<const unsigned char*>(p), nLength, static_cast<int>(nIndex));
+    SetItemValueDefined(pItem, 1, nIndex);
+}
+
+void CNAKXRecord::SetItemValue(const INAItemDescription* pItem, const CAny* pValue, unsigned int nIndex)
+{
+    if (pItem == nullptr)
+        return;
+    if (pValue == nullptr || pValue->bIsNull() || pValue->nGetTypeCode() == TQTYPE_VIDE) {
+        SetItemValueDefined(pItem, 0, nIndex);
+        return;
+    }
+    const eNA_ITEMTYPE eType = pItem->eNAGetItemType();
+    const unsigned char nValueType = pValue->nGetTypeCode();
+    if (eType == NA_IT_HEURE && nValueType == TQTYPE_DATETIME) {
+        // HHMMSSmmm: the time of day only.
+        CDateTimeBase clDate;
+        memcpy(&clDate, pValue->pbyGetValeur(), sizeof(clDate));
+        char sz[10] = {};
+        clDate.nVersHeure(sz, 9);
+        SetItemValue(pItem, sz, 9, nIndex);
+        return;
+    }
+    const unsigned short nTarget =
+        static_cast<unsigned short>(ConverteItemToTQType(eType, static_cast<int>(pItem->nGetItemSize())) & 0xFF);
+    const CAny* pcl = pValue;
+    CAny clCopy;
+    const bool bDirect = nValueType == nTarget ||
+                         ((eType == NA_IT_DATE8 || eType == NA_IT_HEURE) && _bIsText8(nValueType)) ||
+                         (nTarget == TQTYPE_PSTRA && nValueType == TQTYPE_DSTRA) ||
+                         (nTarget == TQTYPE_PSTRW && nValueType == TQTYPE_DSTRW);
+    if (!bDirect) {
+        pValue->pclGetTraitement()->Duplique(&clCopy);
+        if ((nValueType == TQTYPE_DSTRW || nValueType == TQTYPE_PSTRW) && nTarget == TQTYPE_CARA)
+            clCopy.__nCastTo(TQTYPE_PSTRA, nullptr, 0);
+        if (clCopy.__nCastTo(nTarget, nullptr, 0) != TQSTATUS_OK) {
+            // A value the item cannot hold is not stored as garbage.
+            SetItemValueDefined(pItem, 0, nIndex);
+            return;
+        }
+        pcl = &clCopy;
+    }
+    if (eType == NA_IT_DECIMAL) {
+        IDecimal* piDecimal = nullptr;
+        if (pcl->nGetTypeCode() == TQTYPE_DECIMAL)
+            memcpy(&piDecimal, pcl->pbyGetValeur(), sizeof(piDecimal));
+        int nDigits, nDecimals;
+        unsigned char* pby;
+        unsigned int nSize;
+        if (piDecimal == nullptr || !_bDecimalForm(pItem, &nDigits, &nDecimals) ||
+            !_bGetElement(pItem, static_cast<int>(nIndex), &pby, &nSize))
+            return;
+        // Through a local area: the element may be smaller than the form.
+        unsigned char aby[64] = {};
+        piDecimal->nGetBytes(aby, nDigits, nDecimals);
+        memset(pby, 0, nSize);
+        memcpy(pby, aby, std::min<unsigned int>(std::min<unsigned int>(IDecimal::mg_PToN[nDigits], sizeof(aby)), nSize));
+        SetItemValueDefined(pItem, 1, nIndex);
+        return;
+    }
+    void* p = nullptr;
+    unsigned int nData = 0;
+    pcl->pclGetTraitement()->nGetDataAdr(&p);
+    pcl->pclGetTraitement()->nGetUtilDataSize(&nData);
+    SetItemValue(pItem, p, nData, nIndex);
+}
+
+void CNAKXRecord::GetItemValue(CAny* pValue, const INAItemDescription* pItem, int nIndex) const
+{
+    unsigned char* pby;
+    unsigned int nSize;
+    if (pValue == nullptr || !_bGetElement(pItem, nIndex, &pby, &nSize))
+        return;
+    const eNA_ITEMTYPE eType = pItem->eNAGetItemType();
+    const unsigned short nType =
+        static_cast<unsigned short>(ConverteItemToTQType(eType, static_cast<int>(pItem->nGetItemSize())) & 0xFF);
+    CAny_Intern* pcl;
+    switch (eType) {
+    case NA_IT_BINAIRE: {
+        pValue->__SetType(nType, 0);
+        unsigned int n = 0;
+        if (nSize >= 2) {
+            uint16_t u;
+            memcpy(&u, pby, sizeof(u));
+            n = std::min<unsigned int>(u, nSize - 2);
+        }
+        pValue->pclGetTraitement()->SetValue(nSize >= 2 ? pby + 2 : pby, n);
+        break;
+    }
+    case NA_IT_DECIMAL: {
+        pValue->__SetType(TQTYPE_DECIMAL, 0);
+        IDecimal* piDecimal = nullptr;
+        memcpy(&piDecimal, pValue->pbyGetValeur(), sizeof(piDecimal));
+        int nDigits, nDecimals;
+        if (piDecimal != nullptr && _bDecimalForm(pItem, &nDigits, &nDecimals) && IDecimal::mg_PToN[nDigits] <= nSize)
+            piDecimal->nSetBytes(pby, nDigits, nDecimals);
+        break;
+    }
+    case NA_IT_UNICODE:
+    case NA_IT_MEMOUNICODE: {
+        const unsigned int nUnits = CUTF16::_s_nUTF16Length(pby, nSize / 2);
+        std::wstring s(nUnits, L'\0');
+        s.resize(CUTF16::_s_nUTF16ToWide(pby, nUnits, nUnits > 0 ? &s[0] : nullptr));
+        pValue->__SetType(TQTYPE_DSTRW, 0);
+        pValue->pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
+        break;
+    }
+    default:
+        pValue->__SetType(nType, 0);
+        pcl = pValue->pclGetTraitement();
+        if (eType == NA_IT_HEURE && nType == TQTYPE_DATETIME) {
+            std::string s(reinterpret_cast<const char*>(pby), strnlen(reinterpret_cast<const char*>(pby), nSize));
+            CDateTimeBase clDate;
+            clDate.InitDate();
+            clDate.__SetPartieHeure(s.c_str());
+            pcl->SetValue(&clDate, sizeof(clDate));
+        } else if (_bIsText8(static_cast<unsigned char>(nType))) {
+            pcl->SetValue(pby, static_cast<unsigned int>(strnlen(reinterpret_cast<const char*>(pby), nSize)));
+        } else if (_bIsTextW(static_cast<unsigned char>(nType))) {
+            const unsigned int nChars = nSize / sizeof(wchar_t);
+            std::wstring s(nChars, L'\0');
+            if (nChars > 0)
+                memcpy(&s[0], pby, nChars * sizeof(wchar_t));
+            s.resize(wcsnlen(s.c_str(), nChars));
+            pcl->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
+        } else {
+            // Fixed-size treatments read their whole size: an aligned,
+            // zero-padded copy.
+            std::vector<unsigned char> aby(std::max<unsigned int>(nSize, CAny::VALEUR_SIZE) + sizeof(wchar_t), 0);
+            memcpy(aby.data(), pby, nSize);
+            pcl->SetValue(aby.data(), nSize);
+        }
+        break;
+    }
+    pValue->SetFlags(0);
+}
+
+int CNAKXRecord::nCastTo(CAny* pValue, unsigned short nType, const INAItemDescription* pItem)
+{
+    if (pValue == nullptr)
+        return TQSTATUS_NOT_HANDLED;
+    const unsigned char nFrom = pValue->nGetTypeCode();
+    if (pItem != nullptr && pItem->eNAGetItemType() == NA_IT_HEURE && nType == TQTYPE_DATETIME &&
+        (nFrom == TQTYPE_PSTRA || nFrom == TQTYPE_DSTRA)) {
+        const char* psz = nullptr;
+        pValue->pclGetTraitement()->nGetPCASTR(&psz);
+        CDateTimeBase clDate;
+        clDate.InitDate();
+        clDate.__SetPartieHeure(psz != nullptr ? psz : "");
+        pValue->__SetType(TQTYPE_DATETIME, 0);
+        pValue->pclGetTraitement()->SetValue(&clDate, sizeof(clDate));
+        pValue->SetFlags(0);
+        return TQSTATUS_OK;
+    }
+    return pValue->__nCastTo(nType, nullptr, 0);
+}
+
+void CNAKXRecord::SetTabItemValueDefined(const INAItemDescription* const* ppItems, unsigned int nCount,
+                                         const unsigned int* pnPhysical, const int* pbDefined)
+{
+    if (ppItems == nullptr || pnPhysical == nullptr || pbDefined == nullptr || m_pbyFlags == nullptr)
+        return;
+    for (unsigned int i = 0; i < nCount; i++) {
+        const unsigned int p = pnPhysical[i];
+        if ((p >> 3) < m_nFlagFieldSize) {
+            const unsigned char byMask = static_cast<unsigned char>(0x80u >> (p & 7));
+            if (pbDefined[i])
+                m_pbyFlags[p >> 3] |= byMask;
+            else
+                m_pbyFlags[p >> 3] &= static_cast<unsigned char>(~byMask);
+        }
+        const INAItemDescription* pItem = ppItems[i];
+        if (pItem == nullptr)
+            continue;
+        // The element forms without touching the bit of the item's own index.
+        unsigned char* pby;
+        unsigned int nSize;
+        if (!_bGetElement(pItem, 0, &pby, &nSize))
+            continue;
+        if (pItem->bMemo()) {
+            const eNA_ITEMTYPE eType = pItem->eNAGetItemType();
+            memset(pby, 0, std::min(nSize, MEMO_MARK_SIZE));
+            if (!pbDefined[i]) {
+                const unsigned int n = (eType == NA_IT_UNICODE || eType == NA_IT_MEMOUNICODE) ? MEMO_MARK_SIZE / 2
+                                                                                             : MEMO_MARK_SIZE;
+                memset(pby, 0xFF, std::min(nSize, n));
+            }
+        } else if (!pbDefined[i]) {
+            memset(pby, 0, nSize);
+        }
+    }
+}
+
+void CNAKXRecord::SetValues(const unsigned char* pby, unsigned int nLength)
+{
+    if (m_pbyBuffer == nullptr)
+        return;
+    const unsigned int nValues = m_nBufferSize - m_nFlagFieldSize;
+    if (pby != nullptr)
+        memcpy(m_pbyValues, pby, std::min(nLength, nValues));
+    memset(m_pbyFlags, 0xFF, m_nFlagFieldSize);
+}
+
+void CNAKXRecord::Copy(const CNAKXRecord* pclOther)
+{
+    if (pclOther == nullptr || pclOther == this || m_pbyBuffer == nullptr || pclOther->m_pbyBuffer == nullptr)
+        return;
+    memcpy(m_pbyBuffer, pclOther->m_pbyBuffer, std::min(m_nBufferSize, pclOther->m_nBufferSize));
+}
+
+CNAKXRecord* CNAKXRecord::pclGetClone() const
+{
+    CNAKXRecord* pcl = new (std::nothrow) CNAKXRecord();
+    if (pcl == nullptr)
+        return nullptr;
+    if (m_pbyBuffer != nullptr) {
+        pcl->m_pbyBuffer = static_cast<unsigned char*>(malloc(m_nBufferSize > 0 ? m_nBufferSize : 1));
+        if (pcl->m_pbyBuffer == nullptr) {
+            delete pcl;
+            return nullptr;
+        }
+        memcpy(pcl->m_pbyBuffer, m_pbyBuffer, m_nBufferSize);
+        pcl->m_nBufferSize = m_nBufferSize;
+        pcl->m_nNbItem = m_nNbItem;
+        pcl->m_nFlagFieldSize = m_nFlagFieldSize;
+        pcl->m_pbyFlags = pcl->m_pbyBuffer;
+        pcl->m_pbyValues = pcl->m_pbyBuffer + m_nFlagFieldSize;
+    }
+    return pcl;
+}
+
+bool CNAKXRecord::bEquals(const CNAKXRecord* pclOther) const
+{
+    if (pclOther == nullptr || pclOther->m_nBufferSize != m_nBufferSize ||
+        pclOther->m_nFlagFieldSize != m_nFlagFieldSize)
+        return false;
+    if (m_nBufferSize == 0)
+        return true;
+    if (m_pbyBuffer == nullptr || pclOther->m_pbyBuffer == nullptr)
+        return m_pbyBuffer == pclOther->m_pbyBuffer;
+    return memcmp(m_pbyBuffer, pclOther->m_pbyBuffer, m_nBufferSize) == 0;
+}
+
+// ---- Initialisation -------------------------------------------------------------------------
+
+bool CNAKXRecord::bInit(INADataSourceDescription* piDescription, eINITTYPE eInit)
+{
+    if (piDescription == nullptr)
+        return false;
+    const unsigned int nItems = piDescription->nGetNumItemPhysicallyInFic();
+    const unsigned int nFlags = nItems == 0 ? 0 : ((nItems - 1) >> 3) + 1;
+    const unsigned long long llSize = static_cast<unsigned long long>(nFlags) + piDescription->nGetDiskRecordSize();
+    if (llSize > 0xFFFFFFFFull)
+        return false;
+    const unsigned int nSize = static_cast<unsigned int>(llSize);
+    unsigned char* pby = static_cast<unsigned char*>(calloc(nSize > 0 ? nSize : 1, 1));
+    if (pby == nullptr)
+        return false;
+    free(m_pbyBuffer);
+    m_pbyBuffer = pby;
+    m_nBufferSize = nSize;
+    m_nNbItem = nItems;
+    m_nFlagFieldSize = nFlags;
+    m_pbyFlags = m_pbyBuffer;
+    m_pbyValues = m_pbyBuffer + nFlags;
+    if (eInit != INIT_DEFAULT)
+        return true;
+    const unsigned int nNbItems = piDescription->nGetNumItems();
+    for (unsigned int i = 0; i < nNbItems; i++) {
+        INAItemDescription* piItem = piDescription->piNAGetItem(i);
+        if (piItem == nullptr)
+            continue;
+        if (!piItem->bIsComposedKey())
+            _SetDefaultValue(piItem);
+        piItem->nExternalRelease();
+    }
+    return true;
+}
+
+void CNAKXRecord::_SetDefaultValue(INAItemDescription* piItem)
+{
+    const unsigned int nDimension = piItem->nGetDimension();
+    for (unsigned int k = 0; k < nDimension; k++) {
+        CAny* pclValue = piItem->pclGetDefaultValue(static_cast<int>(k + 1));
+        if (pclValue != nullptr && !piItem->bMemo() && !pclValue->bIsNull() &&
+            pclValue->nGetTypeCode() != TQTYPE_VIDE)
+            SetItemValue(piItem, pclValue, k);
+        else
+            SetItemValueDefined(piItem, 0, k);
+    }
+}
+
 // A null source (or too short for its encoding) leaves the element zeroed.
 void CNAKXRecord::_StoreRaw(const INAItemDescription* pItem, const unsigned char* pbySource, unsigned int nLength,
                             int nIndex)
@@ -164,18 +529,14 @@ void CNAKXRecord::_StoreRaw(const INAItemDescription* pItem, const unsigned char
     }
     case NA_IT_UNICODE:
     case NA_IT_MEMOUNICODE: {
-        // Wide characters narrowed one by one to 16-bit units.
-        unsigned int nUnits = nLength / sizeof(wchar_t);
-        if (nUnits > nSize / 2)
-            nUnits = nSize / 2;
-        for (unsigned int i = 0; i < nUnits; i++) {
-            uint32_t c;
-            memcpy(&c, pbySource + i * sizeof(wchar_t), sizeof(c));
-            if (c == 0)
-                break;
-            uint16_t u = static_cast<uint16_t>(c);
-            memcpy(pby + 2 * i, &u, sizeof(u));
-        }
+        // Wide characters as UTF-16 units; a pair only as a whole.
+        unsigned int nChars = nLength / sizeof(wchar_t);
+        if (nChars == 0)
+            return;
+        std::wstring s(nChars, L'\0');
+        memcpy(&s[0], pbySource, nChars * sizeof(wchar_t));
+        s.resize(wcsnlen(s.c_str(), nChars));
+        CUTF16::_s_nWideToUTF16(s.c_str(), static_cast<unsigned int>(s.size()), pby, nSize / 2);
         return;
     }
     case NA_IT_BINAIRE: {

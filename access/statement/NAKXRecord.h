@@ -4,14 +4,48 @@
 // fields, their order and its virtual operations are a binary contract.
 #pragma once
 
+class CAny;
+class INADataSourceDescription;
 class INAItemDescription;
 
 class CNAKXRecord {
 public:
+    // How bInit fills the new buffer.
+    enum eINITTYPE : int {
+        INIT_ZERO = 0,
+        INIT_DEFAULT = 1, // the items' default values
+    };
+
     CNAKXRecord();
     CNAKXRecord(const CNAKXRecord&) = delete;
     CNAKXRecord& operator=(const CNAKXRecord&) = delete;
-    virtual ~CNAKXRecord();
+
+    // ---- Virtual operations, in slot order (the host engine calls them) ----
+    virtual ~CNAKXRecord();                                                              // 1, 2
+    virtual CNAKXRecord* vpclGetClone() { return pclGetClone(); }                        // 3
+    virtual void vSetValues(const unsigned char* pby, unsigned int n) { SetValues(pby, n); } // 4
+    virtual unsigned char* vpbyGetItemValue(const INAItemDescription* pItem, int nIndex)  // 5
+    { return pbyGetItemValue(pItem, nIndex); }
+    virtual const unsigned char* vpbyGetItemValue(const INAItemDescription* pItem, int nIndex) const // 6
+    { return pbyGetItemValue(pItem, nIndex); }
+    virtual void vSetItemValue(const INAItemDescription* pItem, const void* p, unsigned int n,
+                               unsigned int nIndex)                                      // 7
+    { SetItemValue(pItem, p, n, nIndex); }
+    virtual void vSetItemValue(const INAItemDescription* pItem, const CAny* pValue, unsigned int nIndex) // 8
+    { SetItemValue(pItem, pValue, nIndex); }
+    virtual void vGetItemValue(CAny* pValue, const INAItemDescription* pItem, int nIndex) const // 9
+    { GetItemValue(pValue, pItem, nIndex); }
+    virtual void vGetItemValue(void* pDest, const INAItemDescription* pItem, int nIndex) const  // 10
+    { GetItemValue(pDest, pItem, nIndex); }
+    virtual void vSetItemValueDefined(const INAItemDescription* pItem, int bDefined, unsigned int nIndex) // 11
+    { SetItemValueDefined(pItem, bDefined, nIndex); }
+    virtual int vbItemValueDefined(const INAItemDescription* pItem, unsigned int nIndex) const // 12
+    { return bItemValueDefined(pItem, nIndex); }
+
+    // Sizes and allocates the buffer from the description, every item NULL;
+    // INIT_DEFAULT then stores the items' default values. False when the
+    // buffer cannot be had.
+    bool bInit(INADataSourceDescription* piDescription, eINITTYPE eInit);
 
     // A new record has count 0: its owner adds the reference it keeps.
     void AddRef() { m_nRefCount++; }
@@ -36,6 +70,36 @@ public:
     // The element's bytes (the whole item for an index below 0); null
     // without a buffer or outside it.
     unsigned char* pbyGetItemValue(const INAItemDescription* pItem, int nIndex);
+    const unsigned char* pbyGetItemValue(const INAItemDescription* pItem, int nIndex) const;
+    // Copies the element's bytes (the whole item for an index below 0);
+    // nothing outside the buffer.
+    void GetItemValue(void* pDest, const INAItemDescription* pItem, int nIndex) const;
+    // Stores bytes by the item type's encoding and marks the item defined:
+    // 8-bit text NUL-terminated inside the element, wide text as UTF-16
+    // units (surrogate pairs never split), binary as a 16-bit length and at
+    // most size - 2 bytes, other types as at most the element's bytes.
+    void SetItemValue(const INAItemDescription* pItem, const void* p, unsigned int nLength, unsigned int nIndex);
+    // The same from a host value, converted to the item's host type; a NULL
+    // or empty value marks the element NULL.
+    void SetItemValue(const INAItemDescription* pItem, const CAny* pValue, unsigned int nIndex);
+    // The element as a host value of the item's host type (the defined bit
+    // is not consulted).
+    void GetItemValue(CAny* pValue, const INAItemDescription* pItem, int nIndex) const;
+    // For each entry, the bit at that physical index and the element-0
+    // NULL or defined form of the item.
+    void SetTabItemValueDefined(const INAItemDescription* const* ppItems, unsigned int nCount,
+                                const unsigned int* pnPhysical, const int* pbDefined);
+    // Copies at most the values area's bytes and marks every item defined.
+    void SetValues(const unsigned char* pby, unsigned int nLength);
+    // The other record's buffer over this one, at most the smaller size.
+    void Copy(const CNAKXRecord* pclOther);
+    // A new record (count 0) with a copy of the buffer; null without memory.
+    CNAKXRecord* pclGetClone() const;
+    // Same sizes and every byte of flags and values equal.
+    bool bEquals(const CNAKXRecord* pclOther) const;
+    // A time item's 8-bit text becomes a date-time with that time of day;
+    // any other case is the ordinary host cast. Its status.
+    static int nCastTo(CAny* pValue, unsigned short nType, const INAItemDescription* pItem);
 
     // Serialised form: buffer size, item count, flag field size (u32 each),
     // then the buffer.
@@ -53,6 +117,8 @@ protected:
     bool _bGetElement(const INAItemDescription* pItem, int nIndex, unsigned char** ppby, unsigned int* pnSize) const;
     // Stores bytes into an element by the item type's encoding.
     void _StoreRaw(const INAItemDescription* pItem, const unsigned char* pbySource, unsigned int nLength, int nIndex);
+    // The default values of one item, element by element.
+    void _SetDefaultValue(INAItemDescription* piItem);
 
     unsigned int m_nRefCount;
     unsigned int m_bNoDelete; // non-zero: a release never deletes the record
@@ -64,4 +130,6 @@ protected:
     unsigned char* m_pbyFlags; // start of the buffer
 };
 
+// The host engine reads the eight words after the table at fixed places
+// (the record tests check each one).
 static_assert(sizeof(void*) != 4 || sizeof(CNAKXRecord) == 36, "CNAKXRecord: table and eight 32-bit fields");

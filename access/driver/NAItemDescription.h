@@ -217,6 +217,8 @@ public:
     int bGetVariableScale() const { return (m_nOptions & OPT_VARIABLESCALE) != 0; }
     unsigned short nGetKeyFlags() const { return m_nKeyFlags; }
     unsigned int nGetOptions() const { return m_nOptions; }
+    // The server's code of the column type, 0: none.
+    int nGetDBType() const { return m_nDBType; }
     // The host value type of the item.
     unsigned int eGetItemTQType() const;
     // Whether values of the other item fit this one; bAnsi compares wide

@@ -8,6 +8,7 @@
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/sql/TabValParser.h"
+#include "access/statement/NAColumn.h"
 #include "common/platform/MainCommun.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/TextCompare.h"
@@ -584,9 +585,9 @@ CNAStatement* CNADriver::pclAllocStatement(CNADataAccess*, CNAConnectionDescript
     return nullptr;
 }
 
-CNAColumn* CNADriver::pclAllocColumn(CNAError*, INAItemDescription*)
+CNAColumn* CNADriver::pclAllocColumn(CNAError* pError, INAItemDescription* piItem)
 {
-    return nullptr;
+    return _pclAllocNASQLColumn(pError, piItem);
 }
 
 CNACommand* CNADriver::pclAllocCommand(CNAError*, CNAConnectionDescription*)
@@ -609,9 +610,10 @@ CNADataSourceDescription* CNADriver::_pclGetTableDesc(const wchar_t*, CNAConnect
     return nullptr;
 }
 
-CNAParameter* CNADriver::pclAllocParameter(CNAConvertVariant*, unsigned int, unsigned int, const wchar_t*)
+CNAParameter* CNADriver::pclAllocParameter(CNAConvertVariant* pVariant, unsigned int a, unsigned int b,
+                                           const wchar_t* pszName)
 {
-    return nullptr;
+    return new (std::nothrow) CNAParameter(pVariant, a, b, pszName);
 }
 
 void CNADriver::CancelRecordLock(INAConnectionDescription*, CNATransaction*) {}
@@ -654,22 +656,45 @@ int CNADriver::_bGetLinkList(CNAConnectionDescription*, const wchar_t*, INADataS
     return _bNotOffered(POINT_LINK_LIST);
 }
 
-CNAConvertVariant* CNADriver::pclGetNewVariant_NV_Any(CNAError*, CNAConnectionDescription*, CNAColumn*,
-                                                      unsigned short)
+CNAConvertVariant* CNADriver::pclGetNewVariant_NV_Any(CNAError* pError, CNAConnectionDescription* pConnection,
+                                                      CNAColumn* pColumn, unsigned short nHostType)
 {
-    return nullptr;
+    CNAConvertVariant* pclVariant = pclAllocVariant(pError, pConnection);
+    if (pclVariant == nullptr)
+        return nullptr;
+    if (pColumn == nullptr) {
+        pclVariant->InitTypeVariantAny(nHostType, 0);
+    } else if (!pColumn->bInitVariant_NV_Any(pError, pclVariant, nHostType)) {
+        pclVariant->AddRef();
+        pclVariant->nRelease();
+        return nullptr;
+    }
+    return pclVariant;
 }
 
-CNAConvertVariant* CNADriver::pclGetNewVariant_NV_Any(CNAError*, CNAConnectionDescription*, CNAColumn*,
-                                                      const CAny*)
+CNAConvertVariant* CNADriver::pclGetNewVariant_NV_Any(CNAError* pError, CNAConnectionDescription* pConnection,
+                                                      CNAColumn* pColumn, const CAny* pValue)
 {
-    return nullptr;
+    if (pValue == nullptr)
+        return nullptr;
+    CNAConvertVariant* pclVariant = pclGetNewVariant_NV_Any(pError, pConnection, pColumn, pValue->nGetTypeCode());
+    if (pclVariant == nullptr)
+        return nullptr;
+    if (!pclVariant->bSetValue(pValue)) {
+        pclVariant->AddRef();
+        pclVariant->nRelease();
+        return nullptr;
+    }
+    return pclVariant;
 }
 
-CNAParameter* CNADriver::pclAllocParameter_col(CNAColumn*, CNAConvertVariant*, unsigned int, unsigned int,
-                                               const wchar_t*)
+CNAParameter* CNADriver::pclAllocParameter_col(CNAColumn* pColumn, CNAConvertVariant* pVariant, unsigned int a,
+                                               unsigned int b, const wchar_t* pszName)
 {
-    return nullptr;
+    CNAParameter* pclParameter = pclAllocParameter(pVariant, a, b, pszName);
+    if (pclParameter != nullptr)
+        pclParameter->SetColum(pColumn);
+    return pclParameter;
 }
 
 // ---- Keys and names ------------------------------------------------------------------------

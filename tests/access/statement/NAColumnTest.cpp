@@ -1,35 +1,33 @@
-// A column's value not read yet, and the column's hold on its value cell.
+// Columns over a record buffer: values, comparisons, composite keys, lazy
+// values, memos, debug texts; parameters; the bound classes of host values.
 #include "access/statement/NAColumn.h"
 
-#include "access/driver/NAError.h"
 #include "access/statement/NARecord.h"
-#include "common/values/NACnvVariant.h"
+#include "access/statement/NARecordValue.h"
 #include "tests/support/KXRecords.h"
-#include "tests/support/TestHost.h"
+#include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
 namespace {
 
-class CTestRecord : public CNARecord {
+// A named item placed in the record (kept by the test's reference).
+class CNamedItem : public CRecordItem {
 public:
-    explicit CTestRecord(CNAKXRecord* p) { m_pclCurrentKXRecord = p; }
-};
-
-class CTestColumn : public CNAColumn {
-public:
-    CTestColumn(INAItemDescription* piItem, CNARecord* pRecord, CNAConvertVariant* pValue)
+    CNamedItem(const wchar_t* pszName, eNA_ITEMTYPE eType, int nPhysical, int nOffset, unsigned int nSize)
+        : CRecordItem(eType, nPhysical, nOffset, nSize)
     {
-        m_piItem = piItem;
-        piItem->ExternalAddRef();
-        m_pclRecord = pRecord;
-        m_pclValue = pValue;
-        if (pValue != nullptr)
-            pValue->AddRef();
+        m_csName.Set(pszName);
+        AddRef();
     }
-    void SetMemo(const wchar_t* pszFile) { m_csMemoFile.Set(pszFile); m_bMemoModified = 1; }
-    const wchar_t* pszMemoFile() const { return m_csMemoFile.pszGet(); }
-    unsigned int bMemoModified() const { return m_bMemoModified; }
+    void SetComposite() { m_nKeyFlags = KF_COMPOSITE; }
 };
 
 class CCountedError : public CNAError {
@@ -37,58 +35,319 @@ public:
     unsigned int nRefs() const { return m_nRefCount; }
 };
 
-TEST(NAColumn, ValueAndMemoNotReadYet)
-{
-    CLiveBlockCheck check;
-    CNAKXRecord rec;
-    MakeRecord(rec, 3, 12);
-    CTestRecord record(&rec);
-    CRecordItem item(NA_IT_I4, 2, 4, 4);
-    item.AddRef(); // kept by the test
-    CCountedError* e = new CCountedError;
-    e->AddRef();
-    CNAConvertVariant* pCell = new CNAConvertVariant(e, nullptr);
-    unsigned char* pElement = rec.pbyGetItemValue(&item, 0);
-    ASSERT_NE(pElement, nullptr);
-    pElement[0] = 7;
-    pCell->bInitTypeVariant(NA_VAR_BUFFER, pElement, 4, TQTYPE_I4);
+// A record of nItems items over nValues bytes, current and original.
+class NAColumnFixture : public ::testing::Test {
+protected:
+    void SetUp() override
     {
-        CTestColumn col(&item, &record, pCell);
-        EXPECT_EQ(e->nRefs(), 2u);
-        col.SetValueIsUnreadYet();
-        EXPECT_EQ(pCell->eGetVarType(), NA_VAR_UNREADYET);
-        EXPECT_EQ(pCell->pclGetValue()->nGetType(), TQTYPE_I4 | TQFLAG_NULL);
-        // Defined in the record: the value exists on the server.
-        EXPECT_EQ(rec.bItemValueDefined(&item, 0), 1);
-        EXPECT_EQ(rec.pbyGetNullValuesFlags()[0], 0x20);
-        EXPECT_EQ(pElement[0], 7);
+        BindValueMachine();
+        m_pError = new CCountedError;
+        m_pError->AddRef();
+        m_pCnx = new CTestConnection(1252, 1252, CNAConnectionDescription::DS_MYSQL);
+        m_pCnx->AddRef();
+        m_pRecord = new CNARecord(m_pError, nullptr, m_pCnx);
+        m_pRecord->AddRef();
+        CNAKXRecord* pCurrent = new CNAKXRecord;
+        CNAKXRecord* pOriginal = new CNAKXRecord;
+        MakeRecord(*pCurrent, 8, 64);
+        MakeRecord(*pOriginal, 8, 64);
+        ASSERT_TRUE(m_pRecord->bSetRecordValues(pCurrent, pOriginal));
     }
-    // The column held the last reference on its cell.
-    EXPECT_EQ(e->nRefs(), 1u);
-    EXPECT_EQ(item.nGetExternalRef(), 0u);
-    e->nRelease();
-    // A memo not read yet forgets its file.
-    CNAKXRecord recMemo;
-    MakeRecord(recMemo, 1, 8);
-    CTestRecord recordMemo(&recMemo);
-    CRecordItem memo(NA_IT_MEMOTEXTE, 0, 0, 8);
-    memo.AddRef();
-    CNAConvertVariant* pMemoCell = new CNAConvertVariant(nullptr, nullptr);
-    pMemoCell->InitTypeVariantAny(TQTYPE_DSTRA, 0);
-    CTestColumn col(&memo, &recordMemo, pMemoCell);
-    col.SetMemo(L"/tmp/memo.txt");
-    col.SetValueIsUnreadYet();
-    EXPECT_STREQ(col.pszMemoFile(), L"");
-    EXPECT_EQ(col.bMemoModified(), 0u);
-    EXPECT_EQ(recMemo.bItemValueDefined(&memo, 0), 1);
-    // A plain column keeps its memo fields; no recordMemo, no cell: no harm.
-    CRecordItem plain(NA_IT_I4, 0, 0, 4);
-    plain.AddRef();
-    CTestColumn bare(&plain, nullptr, nullptr);
-    bare.SetMemo(L"x");
-    bare.SetValueIsUnreadYet();
-    EXPECT_STREQ(bare.pszMemoFile(), L"x");
-    EXPECT_EQ(bare.bMemoModified(), 1u);
+    void TearDown() override
+    {
+        m_pRecord->nRelease();
+        for (const auto& p : m_tabItem)
+            EXPECT_EQ(p->nGetExternalRef(), 0u) << "item references left";
+        m_pCnx->nRelease();
+        // Every column, cell and value let its reference go.
+        EXPECT_EQ(m_pError->nRefs(), 1u);
+        m_pError->nRelease();
+    }
+    // A column initialised in the record, held by the record.
+    CNAColumn* Column(CNamedItem& item)
+    {
+        CNAColumn* p = new CNASQLColumn(m_pError, &item);
+        m_pRecord->AddColumn(p);
+        EXPECT_EQ(p->vbInit(m_pRecord, nullptr), 1);
+        return p;
+    }
+    CNAKXRecord& Current() { return *m_pRecord->pclGetNAKXRecord(); }
+    // An item that outlives the record's columns.
+    CNamedItem& Item(const wchar_t* pszName, eNA_ITEMTYPE eType, int nPhysical, int nOffset, unsigned int nSize)
+    {
+        m_tabItem.emplace_back(new CNamedItem(pszName, eType, nPhysical, nOffset, nSize));
+        return *m_tabItem.back();
+    }
+
+    std::vector<std::unique_ptr<CNamedItem>> m_tabItem;
+
+    CCountedError* m_pError = nullptr;
+    CTestConnection* m_pCnx = nullptr;
+    CNARecord* m_pRecord = nullptr;
+};
+
+TEST_F(NAColumnFixture, TextValuesAndTheirComparison)
+{
+    CNamedItem& item = Item(L"NAME", NA_IT_TEXTE, 0, 0, 8);
+    CNAColumn* pCol = Column(item);
+    EXPECT_STREQ(pCol->pszGetFormatedName(), L"NAME");
+    CAny v;
+    // Nothing defined: only NULL is the same.
+    CAny vNull(TQTYPE_DSTRA);
+    vNull.SetNullFlag(true);
+    EXPECT_EQ(pCol->bSameValue(&vNull, 0), 1);
+    SetA(v, "AB");
+    EXPECT_EQ(pCol->bSameValue(&v, 0), 0);
+    ASSERT_EQ(pCol->bSetValue(&v, 0), 1);
+    EXPECT_EQ(Current().bItemValueDefined(&item, 0), 1);
+    EXPECT_EQ(pCol->pclGetNAValue()->pclGetValue()->bIsNull(), false);
+    struct {
+        const char* pszStored;
+        const char* pszGiven;
+        unsigned int nFlags;
+        int bSame;
+    } cases[] = {
+        {"AB", "AB", 0, 1},       // followed by zero bytes
+        {"ABC", "AB", 0, 0},
+        {"ABC", "AB", 0x1000, 1}, // a prefix is enough
+        {"AB", "ABC", 0, 0},      // longer than the stored value
+        {"AB", "AC", 0x1000, 0},
+    };
+    for (const auto& c : cases) {
+        SetA(v, c.pszStored);
+        pCol->bSetValue(&v, 0);
+        CAny given;
+        SetA(given, c.pszGiven);
+        EXPECT_EQ(pCol->bSameValue(&given, c.nFlags), c.bSame) << c.pszStored << " / " << c.pszGiven;
+    }
+    // A wide text is compared with the stored 8-bit text by the host.
+    SetW(v, L"AB");
+    EXPECT_EQ(pCol->bSameValue(&v, 0), 1);
+    // NULL clears the flag and the cell follows.
+    EXPECT_EQ(pCol->bSetValueNULL(), 1);
+    EXPECT_EQ(Current().bItemValueDefined(&item, 0), 0);
+    EXPECT_EQ(pCol->pclGetNAValue()->pclGetValue()->bIsNull(), true);
+    EXPECT_EQ(pCol->bValueDefined(), 0);
+}
+
+TEST_F(NAColumnFixture, ModifiedAgainstTheOriginalBuffer)
+{
+    CNamedItem& item = Item(L"N", NA_IT_I4, 0, 0, 4);
+    CNAColumn* pCol = Column(item);
+    EXPECT_EQ(pCol->bValueModified(), 0);
+    CAny v(TQTYPE_I4);
+    const int n = 5;
+    v.pclGetTraitement()->SetValue(&n);
+    pCol->bSetValue(&v, 0);
+    EXPECT_EQ(pCol->bValueModified(), 1); // defined here, not in the original
+    m_pRecord->pclGetOriginalNAKXRecord()->Copy(&Current());
+    EXPECT_EQ(pCol->bValueModified(), 0);
+    EXPECT_EQ(pCol->bOriginalValueDefined(), 1);
+    CAny back;
+    ASSERT_EQ(pCol->bGetOriginalValue(&back, 0), 1);
+    int nBack = 0;
+    back.nGetINT(&nBack);
+    EXPECT_EQ(nBack, 5);
+    const int n2 = 6;
+    v.pclGetTraitement()->SetValue(&n2);
+    pCol->bSetValue(&v, 0);
+    EXPECT_EQ(pCol->bValueModified(), 1); // same flags, other bytes
+}
+
+TEST_F(NAColumnFixture, CompositeKeyFieldsEndToEnd)
+{
+    CNamedItem& text = Item(L"T", NA_IT_TEXTE, 0, 0, 10);
+    CNamedItem& num = Item(L"N", NA_IT_I4, 1, 10, 4);
+    CNamedItem& key = Item(L"K", NA_IT_BINAIRE, 2, 14, 13);
+    key.SetComposite();
+    CNAColumn* pText = Column(text);
+    CNAColumn* pNum = Column(num);
+    CNAColumn* pKey = Column(key);
+    pKey->AddCompositeKey(pText);
+    pKey->AddCompositeKey(pNum);
+    EXPECT_EQ(pKey->bIsComposedKeyComponent(pNum), 1);
+    EXPECT_EQ(pKey->bIsComposedKeyComponent(pKey), 0);
+    CAny v;
+    SetA(v, "AB");
+    pText->bSetValue(&v, 0);
+    CAny vNum(TQTYPE_I4);
+    const int n = 7;
+    vNum.pclGetTraitement()->SetValue(&n);
+    pNum->bSetValue(&vNum, 0);
+    CAny keyValue;
+    ASSERT_EQ(pKey->bGetCurrentValue(&keyValue, 0), 1);
+    EXPECT_EQ(keyValue.nGetTypeCode(), TQTYPE_BIN);
+    const Bytes expected = {0x41, 0x42, 0, 0, 0, 0, 0, 0, 0, 0x07, 0, 0, 0};
+    EXPECT_EQ(DataBytes(keyValue), expected);
+    // A component longer than its field is cut to the field.
+    SetA(v, "ABCDEFGHIJKLMNO");
+    pText->bSetValue(&v, 0);
+    ASSERT_EQ(pKey->bGetCurrentValue(&keyValue, 0), 1);
+    const Bytes cut = {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 0x07, 0, 0, 0};
+    EXPECT_EQ(DataBytes(keyValue), cut);
+    EXPECT_EQ(pKey->bValueDefined(), 1);
+    EXPECT_EQ(pKey->bMustDefine(3), 0);
+    EXPECT_EQ(pKey->bMustBind(3), 0);
+}
+
+TEST_F(NAColumnFixture, DebugTextsOfValues)
+{
+    CNamedItem& item = Item(L"NAME", NA_IT_I4, 0, 0, 4);
+    CNAColumn* pCol = Column(item);
+    struct {
+        int bWithName;
+        const wchar_t* pszExpected;
+    } nulls[] = {{1, L"<NAME> = <NULL>"}, {0, L""}};
+    for (const auto& c : nulls) {
+        CTString cs;
+        EXPECT_EQ(pCol->bCurrentValueToString(&cs, c.bWithName), 1);
+        EXPECT_STREQ(cs.pszGet() != nullptr ? cs.pszGet() : L"", c.pszExpected);
+    }
+    CAny v(TQTYPE_I4);
+    const int n = -42;
+    v.pclGetTraitement()->SetValue(&n);
+    pCol->bSetValue(&v, 0);
+    CTString cs;
+    pCol->bCurrentValueToString(&cs, 1);
+    EXPECT_STREQ(cs.pszGet(), L"<NAME> = <-42>");
+    // Not read yet: defined in the buffer, NULL in the cell.
+    pCol->SetValueIsUnreadYet();
+    EXPECT_EQ(pCol->bValueIsUnreadYet(), 1);
+    EXPECT_EQ(Current().bItemValueDefined(&item, 0), 1);
+    EXPECT_EQ(pCol->pclGetNAValue()->pclGetValue()->bIsNull(), true);
+    CTString csUnread;
+    EXPECT_EQ(pCol->bCurrentValueToString(&csUnread, 1), 1);
+    EXPECT_STREQ(csUnread.pszGet(), L"<NAME> = <UNREAD YET>");
+    // A read that fails ends the text with one ">".
+    CNamedItem& memo = Item(L"M", NA_IT_MEMOTEXTE, 1, 4, 8);
+    CNAColumn* pMemo = Column(memo);
+    pMemo->bHAttacheMemo(L"/nonexistent/file");
+    CTString csError;
+    EXPECT_EQ(pMemo->bCurrentValueToString(&csError, 1), 0);
+    EXPECT_STREQ(csError.pszGet(), L"<M> = <ERROR RETRIEVING VALUE>");
+    m_pError->Reset();
+}
+
+TEST_F(NAColumnFixture, MemoValuesLiveInTheSharedCell)
+{
+    CNamedItem& memo = Item(L"M", NA_IT_MEMOTEXTE, 0, 0, 8);
+    CNAColumn* pMemo = Column(memo);
+    CNARecordValue* pValue = m_pRecord->pclGetCurrentRecordValueNoRef();
+    EXPECT_EQ(pValue->pclGetMemoValueNoRef(0), pMemo->pclGetNAValue());
+    EXPECT_EQ(pMemo->bMustDefine(1), 0);
+    EXPECT_EQ(pMemo->bMustDefine(2), 1);
+    EXPECT_EQ(pMemo->bMustBind(1), 1);
+    CAny v;
+    SetA(v, "long text");
+    ASSERT_EQ(pMemo->bSetValue(&v, 0), 1);
+    EXPECT_EQ(Current().bItemValueDefined(&memo, 0), 1);
+    EXPECT_EQ(Bytes(Current().pbyGetValues(), Current().pbyGetValues() + 8), Bytes(8, 0));
+    CAny back;
+    ASSERT_EQ(pMemo->bGetCurrentValue(&back, 0), 1);
+    EXPECT_EQ(Text8(back), "long text");
+    EXPECT_EQ(pMemo->bValueModified(), 0);
+    // To the database: an equal value leaves it unmodified, another one
+    // marks it.
+    EXPECT_EQ(pMemo->bSetValueToDB(&v, 0), 1);
+    EXPECT_EQ(pMemo->bValueModified(), 0);
+    SetA(v, "other");
+    EXPECT_EQ(pMemo->bSetValueToDB(&v, 0), 1);
+    EXPECT_EQ(pMemo->bValueModified(), 1);
+    // Attaching a file makes it defined though the cell is NULL.
+    pMemo->bHAttacheMemo(L"/tmp/x");
+    EXPECT_EQ(pMemo->bValueDefined(), 1);
+    EXPECT_EQ(pMemo->pclGetNAValue()->pclGetValue()->bIsNull(), true);
+    // NULL through bSetValue: the NULL marker in the buffer.
+    CAny vNull(TQTYPE_DSTRA);
+    vNull.SetNullFlag(true);
+    pMemo->bSetValue(&vNull, 0);
+    EXPECT_EQ(Current().bItemValueDefined(&memo, 0), 0);
+    EXPECT_EQ(Bytes(Current().pbyGetValues(), Current().pbyGetValues() + 8), Bytes(8, 0xFF));
+    EXPECT_EQ(pMemo->bValueDefined(), 0);
+}
+
+TEST_F(NAColumnFixture, ParametersCloneCompareAndName)
+{
+    CNamedItem& item = Item(L"P", NA_IT_DATE8, 0, 0, 9);
+    CNAColumn* pCol = Column(item);
+    const unsigned int nItemRefs = item.nGetExternalRef();
+    CNAConvertVariant* pCell = new CNAConvertVariant(m_pError, m_pCnx);
+    CNAParameter* pParam = new CNAParameter(pCell, 12, CNAParameter::PF_LIKE, L"name");
+    pParam->AddRef();
+    pParam->SetColum(pCol);
+    pParam->SetEscape(L'!');
+    pParam->SetOperator(4);
+    pParam->SetInOut(CNAParameter::PARAM_IN | CNAParameter::PARAM_OUT);
+    EXPECT_EQ(pParam->bIsDate(), 1);
+    EXPECT_EQ(pParam->bIsText(), 0);
+    CTString cs;
+    pParam->TypeParam2String(&cs);
+    EXPECT_STREQ(cs.pszGet(), L"(IN|OUT)");
+    CNAParameter* pClone = pParam->pclGetClone();
+    ASSERT_NE(pClone, nullptr);
+    pClone->AddRef();
+    EXPECT_EQ(pClone->pclGetValue(), pCell); // shared
+    EXPECT_EQ(pClone->eGetOperator(), -1);
+    EXPECT_EQ(pClone->cGetEscape(), static_cast<wchar_t>('!'));
+    // The clone keeps construction directions: not equal until they agree.
+    EXPECT_EQ(pParam->bEqualsParameter(pClone), 0);
+    pClone->SetInOut(pParam->eGetInOut());
+    EXPECT_EQ(pParam->bEqualsParameter(pClone), 1);
+    pClone->SetPosition(13);
+    EXPECT_EQ(pParam->bEqualsParameter(pClone), 0);
+    CTString csReturn;
+    pClone->SetInOut(CNAParameter::PARAM_RETURN);
+    pClone->TypeParam2String(&csReturn);
+    EXPECT_STREQ(csReturn.pszGet(), L"(RETURN)");
+    pClone->nRelease();
+    pParam->nRelease();
+    EXPECT_EQ(item.nGetExternalRef(), nItemRefs); // the parameters gave theirs back
+}
+
+TEST(NAColumnFree, SpacesOfSQL)
+{
+    for (wchar_t c : {L'\t', L'\n', L'\r', L' '})
+        EXPECT_EQ(s_bEspaceSQL(c), 1) << static_cast<int>(c);
+    for (wchar_t c : {L'a', L'\0', L'\v', static_cast<wchar_t>(0xA0)})
+        EXPECT_EQ(s_bEspaceSQL(c), 0) << static_cast<int>(c);
+}
+
+template <class T>
+void SetTyped(CAny& v, unsigned short nType, T x)
+{
+    v.__SetType(nType, 0);
+    v.pclGetTraitement()->SetValue(&x);
+}
+
+TEST(NAColumnFree, BoundClassOfValues)
+{
+    BindValueMachine();
+    struct Case {
+        const char* pszName;
+        void (*pfnMake)(CAny&);
+        eCHECKVALUE e;
+    } cases[] = {
+        {"i2 min", [](CAny& v) { SetTyped<short>(v, TQTYPE_I2, -32768); }, CHECKVALUE_MIN},
+        {"i2 max", [](CAny& v) { SetTyped<short>(v, TQTYPE_I2, 32767); }, CHECKVALUE_MAX},
+        {"i2 ordinary", [](CAny& v) { SetTyped<short>(v, TQTYPE_I2, 0); }, CHECKVALUE_ORDINARY},
+        {"ui1 255", [](CAny& v) { SetTyped<unsigned char>(v, TQTYPE_UI1, 255); }, CHECKVALUE_MAX},
+        {"ui1 0", [](CAny& v) { SetTyped<unsigned char>(v, TQTYPE_UI1, 0); }, CHECKVALUE_MIN},
+        {"i8 min", [](CAny& v) { SetTyped<long long>(v, TQTYPE_I8, LLONG_MIN); }, CHECKVALUE_MIN},
+        {"r8 lowest", [](CAny& v) { SetTyped<double>(v, TQTYPE_R8, -DBL_MAX); }, CHECKVALUE_MIN},
+        {"r4 max", [](CAny& v) { SetTyped<float>(v, TQTYPE_R4, FLT_MAX); }, CHECKVALUE_MAX},
+        {"char 255", [](CAny& v) { SetTyped<unsigned char>(v, TQTYPE_CARA, 255); }, CHECKVALUE_MAX},
+        {"null", [](CAny& v) { SetTyped<short>(v, TQTYPE_I2, -32768); v.SetNullFlag(true); }, CHECKVALUE_ORDINARY},
+        {"datetime 0", [](CAny& v) { v.__SetType(TQTYPE_DATETIME, 0); v.pclGetTraitement()->SetValue(Bytes(8, 0).data()); }, CHECKVALUE_MIN},
+        {"datetime end", [](CAny& v) { v.__SetType(TQTYPE_DATETIME, 0); v.pclGetTraitement()->SetValue(DateTimeBytes(9999, 12, 31, 23, 59, 59, 999).data()); }, CHECKVALUE_MAX},
+        {"text 0xFF", [](CAny& v) { v.__SetType(TQTYPE_PSTRA, 0); v.pclGetTraitement()->SetValue("ab\xFF", 3); }, CHECKVALUE_MAX},
+        {"text", [](CAny& v) { v.__SetType(TQTYPE_PSTRA, 0); v.pclGetTraitement()->SetValue("ab", 2); }, CHECKVALUE_ORDINARY},
+    };
+    for (const Case& c : cases) {
+        CAny v;
+        c.pfnMake(v);
+        EXPECT_EQ(eCheckValue(&v), c.e) << c.pszName;
+    }
+    EXPECT_EQ(eCheckValue(nullptr), CHECKVALUE_ORDINARY);
 }
 
 } // namespace

@@ -1,0 +1,31 @@
+// The cursor of one data access over a table or query. Its browse building,
+// fetch and writes come with the statement issue; here the part the
+// columns and the direct SQL statement meet.
+#pragma once
+
+#include "access/driver/Interf.h"
+
+class CAny;
+class CNAConnectionDescription;
+class CNAConvertVariant;
+class CNAError;
+class CNAStatementSQL;
+
+class CNAStatement : public CInterf {
+public:
+    // One reference on the error and on the direct SQL statement.
+    CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL);
+    ~CNAStatement() override;
+
+    CNAStatementSQL* pclGetStatementSQLNoRef() const { return m_pclStatementSQL; }
+    // The direct SQL statement's value of a result column; on failure its
+    // error is copied into the statement's.
+    int bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nColumn);
+    int bGetSQLColumnValue(CAny* pValue, unsigned int nColumn);
+
+protected:
+    void _CopyStatementSQLError();
+
+    CNAError* m_pclError;                 // one reference
+    CNAStatementSQL* m_pclStatementSQL;   // one reference
+};

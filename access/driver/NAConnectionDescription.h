@@ -184,6 +184,9 @@ public:
     int nGetServerVersionMajor() const { return m_nServerVersionMajor; }
     int nGetServerVersionMinor() const { return m_nServerVersionMinor; }
     int nGetServerVersionRevision() const { return m_nServerVersionRevision; }
+    // The identifier quotes of the dialect.
+    const wchar_t* pszGetOpeningQuote() const { return m_csOpeningQuote.pszGet(); }
+    const wchar_t* pszGetClosingQuote() const { return m_csClosingQuote.pszGet(); }
 
     // Host code page := code page of the host language's current charset.
     void _InitCodePageFromTQ();

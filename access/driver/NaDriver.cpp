@@ -7,6 +7,7 @@
 #include "access/driver/NADriverSQL.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
+#include "access/sql/NACommand.h"
 #include "access/sql/TabValParser.h"
 #include "access/statement/NAColumn.h"
 #include "common/platform/MainCommun.h"
@@ -590,9 +591,9 @@ CNAColumn* CNADriver::pclAllocColumn(CNAError* pError, INAItemDescription* piIte
     return _pclAllocNASQLColumn(pError, piItem);
 }
 
-CNACommand* CNADriver::pclAllocCommand(CNAError*, CNAConnectionDescription*)
+CNACommand* CNADriver::pclAllocCommand(CNAError* pError, CNAConnectionDescription* pConnection)
 {
-    return nullptr;
+    return ::pclAllocCommand(pError, pConnection);
 }
 
 CNAError* CNADriver::pclAllocError()

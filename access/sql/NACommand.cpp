@@ -1,0 +1,1136 @@
+#include "access/sql/NACommand.h"
+
+#include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NAError.h"
+#include "access/driver/NaDriver.h"
+#include "access/statement/NARecord.h"
+#include "common/platform/MyModuleInfo.h"
+#include "common/text/CodePage.h"
+#include "common/text/Escape.h"
+#include "common/text/TextCompare.h"
+#include "common/values/NACnvVariant.h"
+
+#include <cstdlib>
+#include <cwchar>
+#include <cwctype>
+#include <new>
+#include <string>
+
+namespace {
+
+const int kFile = CNACommand::ERRFILE_COMMAND;
+
+enum : int {
+    kPointNotYet = 1,
+    kPointFileParameter = 2,
+    kPointNoMemory = 3,
+};
+
+enum : unsigned int {
+    UE_NOT_OFFERED = 8,
+};
+
+const wchar_t* Text(const wchar_t* psz)
+{
+    return psz != nullptr ? psz : L"";
+}
+
+bool _bBlank(wchar_t c)
+{
+    return c == L'\t' || c == L'\n' || c == L'\r' || c == L' ';
+}
+
+std::wstring _Upper(const wchar_t* psz)
+{
+    std::wstring s(Text(psz));
+    for (wchar_t& c : s)
+        c = static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
+    return s;
+}
+
+// Whether s holds the word at i, ignoring case.
+bool _bAt(const std::wstring& s, size_t i, const wchar_t* pszWord)
+{
+    const size_t n = wcslen(pszWord);
+    if (i + n > s.size())
+        return false;
+    for (size_t k = 0; k < n; k++)
+        if (towupper(static_cast<wint_t>(s[i + k])) != towupper(static_cast<wint_t>(pszWord[k])))
+            return false;
+    return true;
+}
+
+// A decimal number at i (64-bit, saturating); i moves past its digits.
+long long _llReadNumber(const std::wstring& s, size_t* pi)
+{
+    long long ll = 0;
+    while (*pi < s.size() && s[*pi] >= L'0' && s[*pi] <= L'9') {
+        if (ll < (0x7FFFFFFFFFFFFFFFLL - 9) / 10)
+            ll = ll * 10 + (s[*pi] - L'0');
+        (*pi)++;
+    }
+    return ll;
+}
+
+bool _bIsText8Type(unsigned char n)
+{
+    return n == 17 || n == 18 || n == 19 || n == 21 || n == 22 || n == 23 || n == 134;
+}
+
+bool _bIsWideType(unsigned char n)
+{
+    return n == 16 || n == 20 || n == 81 || n == 110;
+}
+
+} // namespace
+
+// ---- Life ------------------------------------------------------------------------------------
+
+CNACommand::CNACommand(CNAError* pclError, CNAConnectionDescription* pclConnection)
+    : m_pclError(pclError),
+      m_pclConnection(pclConnection),
+      m_bVerbatim(0),
+      m_eQueryType(0),
+      m_dwWord5(0),
+      m_pclParserInfo(nullptr),
+      m_clSQL(-2, 1252),
+      m_tabParameter(50),
+      m_bLiteralParameter(1),
+      m_nDialectFlags(0),
+      m_clSelectAdditional(-2, 1252),
+      m_dwWord12(0),
+      m_nDefineMode(3),
+      m_tabDefine(50),
+      m_llRowLimit(-1),
+      m_llRowOffset(-1),
+      m_clFormated(-2, 1252),
+      m_clDump(-2, 1252),
+      m_dwWord19(0),
+      m_pclNullExcluded(nullptr)
+{
+    if (m_pclError != nullptr)
+        m_pclError->AddRef();
+    if (m_pclConnection != nullptr) {
+        m_pclConnection->AddRef();
+        if (m_pclConnection->eGetDataSource() == CNAConnectionDescription::DS_MYSQL)
+            m_nDialectFlags |= 0x1;
+    }
+    const unsigned nCodePage = static_cast<unsigned>(_nCodePage());
+    m_clSQL.m_nCodePage = nCodePage;
+    m_clSelectAdditional.m_nCodePage = nCodePage;
+    m_clFormated.m_nCodePage = nCodePage;
+    m_clDump.m_nCodePage = nCodePage;
+}
+
+CNACommand::~CNACommand()
+{
+    m_tabParameter.SupprimeTout();
+    m_tabDefine.SupprimeTout();
+    if (m_pclConnection != nullptr)
+        m_pclConnection->nRelease();
+    if (m_pclError != nullptr)
+        m_pclError->nRelease();
+}
+
+CNACommand* pclAllocCommand(CNAError* pclError, CNAConnectionDescription* pclConnection)
+{
+    return new (std::nothrow) CNACommand(pclError, pclConnection);
+}
+
+int CNACommand::_nCodePage() const
+{
+    if (m_pclConnection == nullptr)
+        return 1252;
+    const int n = m_pclConnection->nGetCnxCodePage();
+    if (n != -1 && n != -2)
+        return n;
+    const int nHost = m_pclConnection->nGetHostCodePage();
+    return nHost > 0 ? nHost : 1252;
+}
+
+int CNACommand::_bNotYet(int nPoint)
+{
+    if (m_pclError != nullptr)
+        m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, nPoint, m_pclConnection, nullptr, nullptr,
+                                   UE_NOT_OFFERED);
+    return 0;
+}
+
+// ---- Query type -------------------------------------------------------------------------------
+
+int CNACommand::s_eQueryType(eTYPEREQUETE eType)
+{
+    switch (eType) {
+    case 1:
+    case 2:
+        return 1;
+    case 3:
+        return 2;
+    case 4:
+        return 3;
+    case 5:
+        return 4;
+    case 6:
+        return 6;
+    case 7:
+        return 9;
+    default:
+        return 8;
+    }
+}
+
+int CNACommand::eConvertTypeQuery(eTYPEREQUETE eType)
+{
+    return eType >= 1 && eType <= 5 ? s_eQueryType(eType) : 8;
+}
+
+CNACommand::ePARAMTYPECONV CNACommand::TQType2eParamType(unsigned short nType)
+{
+    switch (nType) {
+    case 1:
+        return PTC_BOOLEAN;
+    case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9: case 14:
+        return PTC_INTEGER;
+    case 10: case 13:
+        return PTC_CURRENCY;
+    case 11: case 12:
+        return PTC_REAL;
+    case 16: case 17: case 18: case 19: case 81: case 110:
+        return PTC_TEXT;
+    case 24: case 25: case 26: case 27: case 128: case 129:
+        return PTC_DATETIME;
+    case 28: case 29:
+        return PTC_BINARY;
+    default:
+        return PTC_NONE;
+    }
+}
+
+// ---- Fixed answers and later rewriting steps ------------------------------------------------------
+
+int CNACommand::bNeedToReplaceStar() { return 1; }
+
+int CNACommand::bIsEmpty()
+{
+    return m_clSQL.m_clW.m_nLength == 0 && m_clSQL.m_clA.m_nLength == 0;
+}
+
+int CNACommand::nGetParameterNbr() { return m_tabParameter.nGetNbElement(); }
+
+int CNACommand::bComplete(ISQLParserInformation*) { return _bNotYet(kPointNotYet); }
+
+int CNACommand::_bFormatAndConvertItemInClause(CSQLParserInfo*, IExpOpExpression*, INAItemDescription*, int,
+                                               CTString*)
+{
+    return _bNotYet(kPointNotYet + 10);
+}
+
+int CNACommand::eGetFormatExpressionColonne(int, eNA_ITEMTYPE, eOPEXPRESSION, IExpOpExpression*)
+{
+    return _bNotYet(kPointNotYet + 11);
+}
+
+void CNACommand::vAddEscapeLike(eNA_ITEMTYPE) {}
+
+void CNACommand::_FormatItemNameInWHEREClause(ISQLParserInformation*, const wchar_t*, CTString*, CNAParameter*)
+{
+    _bNotYet(kPointNotYet + 12);
+}
+
+void CNACommand::_FormatRubriqueAlias(unsigned int, const wchar_t*, CSQLParserInfo*, const IInfoRubrique*,
+                                      CTString*, int, int)
+{
+    _bNotYet(kPointNotYet + 13);
+}
+
+int CNACommand::_vbFormatExpressionOperatorEntreOperande() { return 0; }
+int CNACommand::_vbSkipOperande() { return 0; }
+void CNACommand::_vConvertirFonction() {}
+
+void CNACommand::_FormatExpressionArgument(CSQLParserInfo*, IExpOpExpression*, CTString*)
+{
+    _bNotYet(kPointNotYet + 14);
+}
+
+void CNACommand::_FormatExpressionItemName(CSQLParserInfo*, IExpOpExpression*, IExpOpExpression*, int, CTString*)
+{
+    _bNotYet(kPointNotYet + 15);
+}
+
+void CNACommand::_FormatExpressionLiteral(CSQLParserInfo*, IExpOpExpression*, IExpOpExpression*, int,
+                                          INAItemDescription*, CNAParameter*, eNA_ITEMTYPE)
+{
+    _bNotYet(kPointNotYet + 16);
+}
+
+void CNACommand::_FormatExpressionOperator(CSQLParserInfo*, IExpOpExpression*, IExpOpExpression*, int, CTString*)
+{
+    _bNotYet(kPointNotYet + 17);
+}
+
+void CNACommand::_GetMotifVariableDebut(wchar_t* pszOut, unsigned int nSize)
+{
+    if (pszOut != nullptr && nSize >= 2)
+        wcscpy(pszOut, L"{");
+    else if (pszOut != nullptr && nSize == 1)
+        pszOut[0] = 0;
+}
+
+void CNACommand::_GetMotifVariableFin(wchar_t* pszOut, unsigned int nSize)
+{
+    if (pszOut != nullptr && nSize >= 2)
+        wcscpy(pszOut, L"}");
+    else if (pszOut != nullptr && nSize == 1)
+        pszOut[0] = 0;
+}
+
+void CNACommand::_FormatTableClauseFROM(CSQLParserInfo*, INADataSourceDescription*, const IInfoFrom*, CTString*)
+{
+    _bNotYet(kPointNotYet + 18);
+}
+
+void CNACommand::_FormatTableAliasClauseFROM(CSQLParserInfo*, const IInfoFrom*, CTString*)
+{
+    _bNotYet(kPointNotYet + 19);
+}
+
+int CNACommand::_bShouldAddParameter(CSQLParserInfo*, IExpOpExpression*, IExpOpExpression*, int,
+                                     INAItemDescription*)
+{
+    return _bNotYet(kPointNotYet + 20);
+}
+
+// ---- Text ------------------------------------------------------------------------------------------
+
+unsigned int CNACommand::_nTextLength()
+{
+    return static_cast<unsigned int>(wcslen(m_clSQL.pszGetW()));
+}
+
+void CNACommand::ResetCommand(int bKeepParameters)
+{
+    m_tabDefine.SupprimeTout();
+    m_dwWord5 = 0;
+    ResetFormatedSQL();
+    m_clSQL.m_clA.m_nLength = 0;
+    m_clSQL.m_clW.m_nLength = 0;
+    if (!bKeepParameters)
+        m_tabParameter.SupprimeTout();
+    m_llRowLimit = -1;
+    m_llRowOffset = -1;
+}
+
+void CNACommand::ResetFormatedSQL()
+{
+    m_clFormated.m_clA.m_nLength = 0;
+    m_clFormated.m_clW.m_nLength = 0;
+}
+
+int CNACommand::bComplete(const wchar_t* pszText, unsigned int nLength)
+{
+    if (pszText == nullptr)
+        return 1;
+    const int n = nLength == static_cast<unsigned int>(-1) ? -1 : static_cast<int>(nLength);
+    if (n == 0)
+        return 1;
+    m_clSQL.Add(pszText, n, 0);
+    if (m_bVerbatim && m_clFormated.m_clW.m_nLength > 0)
+        m_clFormated.Add(pszText, n, 0);
+    return 1;
+}
+
+int CNACommand::bCompleteWithNumber(int n)
+{
+    m_clSQL.AddNumber(n, 0);
+    return 1;
+}
+
+void CNACommand::Insert(unsigned int nPos, const wchar_t* pszText)
+{
+    if (pszText == nullptr || pszText[0] == 0)
+        return;
+    const unsigned int nLength = _nTextLength();
+    if (nPos > nLength)
+        nPos = nLength;
+    const unsigned int nInserted = static_cast<unsigned int>(wcslen(pszText));
+    m_clSQL.Insert(pszText, -1, static_cast<int>(nPos));
+    if (m_bVerbatim && m_clFormated.m_clW.m_nLength > 0) {
+        // Positions in the formatted text differ once parameters are in it.
+        if (m_tabParameter.nGetNbElement() > 0)
+            ResetFormatedSQL();
+        else
+            m_clFormated.Insert(pszText, -1, static_cast<int>(nPos));
+    }
+    for (int i = 0; i < m_tabParameter.nGetNbElement(); i++) {
+        CNAParameter* p = m_tabParameter[i];
+        if (p != nullptr && p->nGetPosition() >= nPos)
+            p->SetPosition(p->nGetPosition() + nInserted);
+    }
+}
+
+void CNACommand::Replace(unsigned int nPos, unsigned int nLength, const wchar_t* pszText)
+{
+    const unsigned int nTotal = _nTextLength();
+    if (nPos > nTotal)
+        return;
+    if (nLength > nTotal - nPos)
+        nLength = nTotal - nPos;
+    const unsigned int nInserted = pszText != nullptr ? static_cast<unsigned int>(wcslen(pszText)) : 0;
+    m_clSQL.Remplace(static_cast<int>(nPos), static_cast<int>(nLength), Text(pszText), static_cast<int>(nInserted));
+    ResetFormatedSQL();
+    for (int i = m_tabParameter.nGetNbElement() - 1; i >= 0; i--) {
+        CNAParameter* p = m_tabParameter[i];
+        if (p == nullptr)
+            continue;
+        const unsigned int n = p->nGetPosition();
+        if (n > nPos && n < nPos + nLength)
+            m_tabParameter.Supprime(i); // its place was replaced
+        else if (n >= nPos + nLength && n > nPos)
+            p->SetPosition(n + nInserted - nLength);
+    }
+}
+
+void CNACommand::Tronque(unsigned int nLength)
+{
+    m_clSQL.Tronque(static_cast<int>(nLength));
+    for (int i = m_tabParameter.nGetNbElement() - 1; i >= 0; i--) {
+        CNAParameter* p = m_tabParameter[i];
+        if (p != nullptr && p->nGetPosition() >= nLength)
+            m_tabParameter.Supprime(i);
+    }
+}
+
+int CNACommand::bAddReturning(const wchar_t* pszText)
+{
+    bComplete(L" RETURNING ", static_cast<unsigned int>(-1));
+    return bComplete(pszText, static_cast<unsigned int>(-1));
+}
+
+int CNACommand::bAddRecordLock()
+{
+    const wchar_t* psz = m_pclConnection != nullptr ? m_pclConnection->pszGetNoLockHint() : nullptr;
+    if (psz != nullptr && psz[0] != 0) {
+        bComplete(L" ", 1);
+        bComplete(psz, static_cast<unsigned int>(-1));
+    }
+    return 1;
+}
+
+int CNACommand::bSetInternalQuery(const wchar_t* pszText, unsigned int nLength)
+{
+    bComplete(pszText, nLength);
+    m_nDefineMode = 3;
+    return 1;
+}
+
+int CNACommand::_bAddColumnInSelect(const wchar_t* pszText)
+{
+    if (m_tabDefine.nGetNbElement() > 0)
+        bComplete(L",", 1);
+    return bComplete(pszText, static_cast<unsigned int>(-1));
+}
+
+int CNACommand::AddDefine(const wchar_t* pszName, CNAConvertVariant* pclCell)
+{
+    CNADefine* pcl = new (std::nothrow) CNADefine(pszName, pclCell);
+    if (pcl == nullptr) {
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+    }
+    m_tabDefine.Ajoute(pcl);
+    return 1;
+}
+
+int CNACommand::AddDefine(CNAColumn* pclColumn)
+{
+    CNADefine* pcl = new (std::nothrow) CNADefine(pclColumn);
+    if (pcl == nullptr) {
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+    }
+    m_tabDefine.Ajoute(pcl);
+    return 1;
+}
+
+int CNACommand::bAddSelectAdditionnalColumn(const wchar_t* pszText, CNAConvertVariant* pclCell)
+{
+    _bAddColumnInSelect(pszText);
+    return AddDefine(pszText, pclCell);
+}
+
+int CNACommand::bAddSelectAdditionnalColumn(const wchar_t* pszText, unsigned short nHostType)
+{
+    CNADriver* pclDriver = CNADriver::s_pclDriver;
+    CNAConvertVariant* pclCell =
+        pclDriver != nullptr ? pclDriver->pclGetNewVariant_NV_Any(m_pclError, m_pclConnection, nullptr, nHostType)
+                             : nullptr;
+    if (pclCell == nullptr)
+        return 0;
+    pclCell->AddRef();
+    const int bResult = bAddSelectAdditionnalColumn(pszText, pclCell);
+    pclCell->nRelease();
+    return bResult;
+}
+
+int CNACommand::bAddSelectAdditionalColumnInQueryFormat(const wchar_t* pszText, CNAConvertVariant* pclCell)
+{
+    if (m_clSelectAdditional.m_clW.m_nLength > 0 || !bIsEmpty())
+        m_clSelectAdditional.Add(L",", 1, 0);
+    m_clSelectAdditional.Add(Text(pszText), -1, 0);
+    AddDefine(pszText, pclCell);
+    return 1;
+}
+
+int CNACommand::bAddSelectColumn(CNAColumn* pclColumn, int bPlain)
+{
+    if (pclColumn == nullptr)
+        return 0;
+    if (m_tabDefine.nGetNbElement() > 0)
+        bComplete(L",", 1);
+    bComplete(pclColumn->pszGetFormatedSelectName(bPlain), static_cast<unsigned int>(-1));
+    return AddDefine(pclColumn);
+}
+
+int CNACommand::bAddSelectColumns(CNARecord* pclRecord, int bPlain)
+{
+    if (pclRecord == nullptr)
+        return 1;
+    for (int i = 0; i < pclRecord->nGetNbColumn(); i++) {
+        CNAColumn* pcl = pclRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || !pcl->bMustDefine(static_cast<unsigned int>(m_nDefineMode)))
+            continue;
+        if (!bAddSelectColumn(pcl, bPlain))
+            return 0;
+    }
+    return 1;
+}
+
+int CNACommand::bColumnValuesNullSelected(const CNAColumn*) const
+{
+    // No exclusion set is built without a condition.
+    return 1;
+}
+
+// ---- Parameters ---------------------------------------------------------------------------------------
+
+int CNACommand::bAddParameter(CNAConvertVariant* pclCell, eOPEXPRESSION eOperator, unsigned int nFlags,
+                              CNAColumn* pclColumn, const wchar_t* pszName, wchar_t cEscape,
+                              CNAParameter::eNAPARAMETERINOUT eInOut)
+{
+    CNADriver* pclDriver = CNADriver::s_pclDriver;
+    const unsigned int nPos = _nTextLength();
+    CNAParameter* pcl = pclDriver != nullptr ? pclDriver->pclAllocParameter(pclCell, nPos, nFlags, pszName)
+                                             : new (std::nothrow) CNAParameter(pclCell, nPos, nFlags, pszName);
+    if (pcl == nullptr) {
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+    }
+    pcl->SetEscape(cEscape);
+    pcl->SetOperator(eOperator);
+    pcl->SetInOut(eInOut);
+    if (pclColumn != nullptr)
+        pcl->SetColum(pclColumn);
+    m_tabParameter.Ajoute(pcl);
+    return 1;
+}
+
+int CNACommand::bAddParameter(CNAParameter* pclParameter)
+{
+    m_tabParameter.Ajoute(pclParameter);
+    return 1;
+}
+
+int CNACommand::bAddParameter(const CAny* pValue, eOPEXPRESSION eOperator, unsigned int nFlags, CNAColumn* pclColumn,
+                              wchar_t cEscape, CNAParameter::eNAPARAMETERINOUT eInOut)
+{
+    CNADriver* pclDriver = CNADriver::s_pclDriver;
+    if (pclDriver == nullptr)
+        return 0;
+    CNAConvertVariant* pclCell = pclDriver->pclGetNewVariant_NV_Any(m_pclError, m_pclConnection, pclColumn, pValue);
+    if (pclCell == nullptr)
+        return 0;
+    pclCell->AddRef();
+    const int bResult = bAddParameter(pclCell, eOperator, nFlags, pclColumn, nullptr, cEscape, eInOut);
+    pclCell->nRelease();
+    return bResult;
+}
+
+int CNACommand::bAddParameterReturn(CNAConvertVariant* pclCell)
+{
+    return bAddParameter(pclCell, -1, 0, nullptr, nullptr, 0, CNAParameter::PARAM_RETURN);
+}
+
+CNAParameter* CNACommand::pclGetParameterByNameNoRef(const wchar_t* pszName) const
+{
+    for (int i = 0; i < m_tabParameter.nGetNbElement(); i++) {
+        CNAParameter* p = m_tabParameter[i];
+        if (p != nullptr && (p->nGetFlags() & CNAParameter::PF_USER) &&
+            STR_nCompareW(Text(p->pszGetName()), Text(pszName), 1) == 0)
+            return p;
+    }
+    return nullptr;
+}
+
+int CNACommand::nGetUserParamIndice(const CNAParameter* pclParameter) const
+{
+    if (pclParameter == nullptr)
+        return -1;
+    for (int i = 0; i < m_tabParameter.nGetNbElement(); i++) {
+        CNAParameter* p = m_tabParameter[i];
+        if (p != nullptr && (p->nGetFlags() & CNAParameter::PF_USER) &&
+            p->nGetPosition() == pclParameter->nGetPosition())
+            return i;
+    }
+    return -1;
+}
+
+int CNACommand::bUpdateParametersValues()
+{
+    // The host's bind variables come through the query digest.
+    return 1;
+}
+
+int CNACommand::bAdd(CNACommand* pclOther, eADDMMODE eMode)
+{
+    if (pclOther == nullptr || pclOther == this)
+        return pclOther == nullptr;
+    const unsigned int nBase = _nTextLength();
+    bComplete(pclOther->m_clSQL.pszGetW(), static_cast<unsigned int>(-1));
+    int bResult = 1;
+    for (int i = 0; i < pclOther->m_tabParameter.nGetNbElement(); i++) {
+        CNAParameter* p = pclOther->m_tabParameter[i];
+        if (p == nullptr)
+            continue;
+        if (eMode == ADDMODE_CLONE) {
+            p = p->pclGetClone();
+            if (p == nullptr)
+                return 0;
+        }
+        p->SetPosition(p->nGetPosition() + nBase);
+        bResult = bAddParameter(p) && bResult;
+    }
+    if (bResult) {
+        for (int i = 0; i < pclOther->m_tabDefine.nGetNbElement(); i++)
+            m_tabDefine.Ajoute(pclOther->m_tabDefine[i]);
+    }
+    return bResult;
+}
+
+int CNACommand::_bNeedParameterConversionToString(const CNAVariant* pclValue, ePARAMTYPECONV eMask)
+{
+    if (eMask == PTC_NONE || pclValue == nullptr)
+        return 0;
+    const unsigned char nType = pclValue->pclGetValue()->nGetTypeCode();
+    const int eClass = TQType2eParamType(nType);
+    if ((eClass & eMask) == eClass)
+        return 1;
+    const bool bText = (nType >= 16 && nType <= 23) || nType == 81 || nType == 110 || nType == 134;
+    return bText && pclValue->nGetUtilDataSize() == 0;
+}
+
+int CNACommand::_bNeedParameterConversionToString(const CNAParameter* pclParameter, ePARAMTYPECONV eMask)
+{
+    return pclParameter != nullptr && _bNeedParameterConversionToString(pclParameter->pclGetValue(), eMask);
+}
+
+// ---- Formatted SQL ---------------------------------------------------------------------------------------
+
+void CNACommand::_AddFormated(const wchar_t* pszText, int nLength)
+{
+    if (pszText == nullptr || nLength == 0)
+        return;
+    const unsigned int nFormated = m_clFormated.m_clW.m_nLength;
+    if (nFormated > 0 && !_bBlank(m_clFormated.pszGetW()[nFormated - 1]) && pszText[0] != L' ' &&
+        pszText[0] != 0)
+        m_clFormated.Add(L" ", 1, 0);
+    m_clFormated.Add(pszText, nLength, 0);
+}
+
+int CNACommand::_bBuildFormatedSQL(ePARAMTYPECONV eMask)
+{
+    ResetFormatedSQL();
+    const std::wstring strSQL(m_clSQL.pszGetW());
+    const unsigned int nLength = static_cast<unsigned int>(strSQL.size());
+    unsigned int nPos = 0;
+    int bResult = 1;
+    for (int i = 0; i < m_tabParameter.nGetNbElement(); i++) {
+        CNAParameter* p = m_tabParameter[i];
+        if (p == nullptr)
+            continue;
+        unsigned int nParam = p->nGetPosition();
+        if (nParam > nLength)
+            nParam = nLength;
+        if (nParam > nPos)
+            _AddFormated(strSQL.c_str() + nPos, static_cast<int>(nParam - nPos));
+        unsigned int nNext = nParam;
+        bResult = _bAddParameterFormated(p, eMask, &nNext);
+        nPos = nNext < nParam ? nParam : (nNext > nLength ? nLength : nNext);
+        if (!bResult)
+            break;
+    }
+    if (nPos < nLength)
+        _AddFormated(strSQL.c_str() + nPos, static_cast<int>(nLength - nPos));
+    const int eKind = m_pclConnection != nullptr ? m_pclConnection->eGetDataSource() : 0;
+    if (eKind >= 1 && eKind <= 3)
+        _RemplaceLimitParTop();
+    else if (eKind == 5 || eKind == 6)
+        _RemplaceTopParLimit();
+    return bResult;
+}
+
+int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, ePARAMTYPECONV eMask, unsigned int* pnPos)
+{
+    if (pclParameter == nullptr)
+        return 0;
+    if (pclParameter->nGetFlags() & CNAParameter::PF_FILE) {
+        // Loading a file parameter waits for the file layer.
+        if (m_pclError != nullptr)
+            m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, kPointFileParameter, m_pclConnection, nullptr,
+                                       nullptr, UE_NOT_OFFERED);
+        return 0;
+    }
+    eNA_ITEMTYPE eDB = NA_IT_EMPTY;
+    eNA_ITEMTYPE eItem = NA_IT_EMPTY;
+    pclParameter->bGetTQTypeInfo(&eDB, &eItem);
+    if (pclParameter->nGetFlags() & CNAParameter::PF_LIKE)
+        return _bAddParameterFormatedLike(pclParameter, eDB, pnPos);
+    return _bAddParameterFormated(pclParameter, eDB, eItem, eMask, pnPos);
+}
+
+int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE eItemType, eNA_ITEMTYPE eValueType,
+                                       ePARAMTYPECONV, unsigned int*)
+{
+    if (m_pclConnection == nullptr || pclParameter == nullptr)
+        return 0;
+    CNAConvertVariant* pclCell = pclParameter->pclGetValue();
+    CAny clValue;
+    if (pclCell == nullptr || pclParameter->bGetNull()) {
+        clValue.__SetType(TQTYPE_VIDE, 0);
+        clValue.SetNullFlag(true);
+    } else if (!pclCell->bGetValue(&clValue)) {
+        return 0;
+    }
+    if (eValueType == NA_IT_EMPTY && pclCell != nullptr)
+        eValueType = pclCell->eNAGetItemType();
+    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
+    if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, &clValue, eItemType, eValueType))
+        return 0;
+    m_clFormated.Add(clLiteral.pszGetW(), -1, 0);
+    return 1;
+}
+
+int CNACommand::_bAddParameterFormatedLike(CNAParameter* pclParameter, eNA_ITEMTYPE eItemType, unsigned int* pnPos)
+{
+    CNAConvertVariant* pclCell = pclParameter->pclGetValue();
+    CAny clValue;
+    if (pclCell == nullptr || !pclCell->bGetValue(&clValue))
+        return 0;
+    if (clValue.bIsNull())
+        return vbAddEscapedLikeValue(pclParameter, &clValue, eItemType, pnPos);
+    const wchar_t cEscape = pclParameter->cGetEscape() != 0 ? pclParameter->cGetEscape() : L'\\';
+    const unsigned char nType = clValue.nGetTypeCode();
+    const wchar_t* pszWide = nullptr;
+    if (_bIsWideType(nType))
+        clValue.pclGetTraitement()->nGetPCWSTR(&pszWide);
+    if (_bIsWideType(nType) && pszWide != nullptr && pszWide[0] != 0) {
+        std::wstring s(pszWide);
+        PurgeQuote(&s[0], 1);
+        s.resize(wcslen(s.c_str()));
+        wchar_t* pszEscaped = pszEscape(s.c_str(), 0, 0, 1, 0, 0, 0, 0, 0, L'\'', cEscape);
+        if (pszEscaped == nullptr) {
+            if (m_pclError != nullptr)
+                m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, kFile, kPointNoMemory, m_pclConnection);
+            return 0;
+        }
+        clValue.__SetType(TQTYPE_DSTRW, 0);
+        clValue.pclGetTraitement()->SetValue(pszEscaped, static_cast<unsigned int>(wcslen(pszEscaped) * sizeof(wchar_t)));
+        clValue.SetFlags(0);
+        free(pszEscaped);
+        if (eItemType == NA_IT_EMPTY)
+            eItemType = NA_IT_UNICODE;
+    } else {
+        if (!_bIsText8Type(nType) && clValue.__nCastTo(TQTYPE_DSTRA, nullptr, 0) != TQSTATUS_OK)
+            return 0;
+        const char* psz = nullptr;
+        clValue.pclGetTraitement()->nGetPCASTR(&psz);
+        std::string s(psz != nullptr ? psz : "");
+        if (!s.empty())
+            PurgeQuote(&s[0], 1);
+        s.resize(strlen(s.c_str()));
+        const char cEscape8 = static_cast<char>(STR_WCharToAChar(cEscape, 0, static_cast<unsigned>(_nCodePage())));
+        char* pszEscaped = pszEscape(s.c_str(), 0, 0, 1, 0, 0, 0, 0, 0, '\'', cEscape8 != 0 ? cEscape8 : '\\');
+        if (pszEscaped == nullptr) {
+            if (m_pclError != nullptr)
+                m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, kFile, kPointNoMemory, m_pclConnection);
+            return 0;
+        }
+        clValue.__SetType(TQTYPE_PSTRA, 0);
+        clValue.pclGetTraitement()->SetValue(pszEscaped, static_cast<unsigned int>(strlen(pszEscaped)));
+        clValue.SetFlags(0);
+        free(pszEscaped);
+        if (eItemType == NA_IT_EMPTY)
+            eItemType = NA_IT_TEXTE;
+    }
+    return vbAddEscapedLikeValue(pclParameter, &clValue, eItemType, pnPos);
+}
+
+int CNACommand::vbAddEscapedLikeValue(CNAParameter* pclParameter, const CAny* pValue, eNA_ITEMTYPE eItemType,
+                                      unsigned int* pnPos)
+{
+    if (m_pclConnection == nullptr)
+        return 0;
+    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
+    if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, pValue, eItemType, eItemType))
+        return 0;
+    std::wstring strLiteral(clLiteral.pszGetW());
+    if (m_pclConnection->eGetDataSource() == 2) {
+        std::wstring s;
+        for (wchar_t c : strLiteral)
+            s += c == L'[' ? std::wstring(L"[[]") : std::wstring(1, c);
+        strLiteral.swap(s);
+    }
+    m_clFormated.Add(strLiteral.c_str(), -1, 0);
+    vAddEscapeLikeIfNeeded(pclParameter, strLiteral.c_str(), pnPos);
+    return 1;
+}
+
+void CNACommand::vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_t* pszLiteral, unsigned int* pnPos)
+{
+    const int eKind = m_pclConnection != nullptr ? m_pclConnection->eGetDataSource() : 0;
+    const std::wstring strSQL(m_clSQL.pszGetW());
+    size_t i = pnPos != nullptr ? *pnPos : strSQL.size();
+    while (i < strSQL.size() && _bBlank(strSQL[i]))
+        i++;
+    const bool bHostEscape = _bAt(strSQL, i, L"ESCAPE");
+    if (eKind == 3) {
+        if (bHostEscape && pnPos != nullptr) {
+            const size_t nQuote = strSQL.find(L'\'', i + 6);
+            if (nQuote != std::wstring::npos)
+                *pnPos = static_cast<unsigned int>(std::min(nQuote + 3, strSQL.size()));
+        }
+        return;
+    }
+    const wchar_t cEscape = pclParameter != nullptr && pclParameter->cGetEscape() != 0 ? pclParameter->cGetEscape()
+                                                                                       : L'\\';
+    if (bHostEscape || pszLiteral == nullptr || wcschr(pszLiteral, cEscape) == nullptr)
+        return;
+    if (cEscape == L'\\') {
+        if (eKind == 5)
+            return;
+        const bool bDouble =
+            eKind == 12 || (eKind == 6 && m_pclConnection != nullptr && m_pclConnection->nGetServerVersionMajor() < 9);
+        m_clFormated.Add(bDouble ? L" ESCAPE '\\\\'" : L" ESCAPE '\\'", -1, 0);
+        return;
+    }
+    const wchar_t sz[2] = {cEscape, 0};
+    m_clFormated.Add(L" ESCAPE '", -1, 0);
+    m_clFormated.Add(sz, 1, 0);
+    m_clFormated.Add(L"'", 1, 0);
+}
+
+void CNACommand::_RemplaceTopParLimit()
+{
+    std::wstring s(m_clFormated.pszGetW());
+    if (m_bVerbatim || !_bAt(s, 0, L"SELECT"))
+        return;
+    long long llCount = -1;
+    bool bTop = false;
+    if (s.size() > 11) {
+        size_t i = 6;
+        while (i < s.size() && _bBlank(s[i]))
+            i++;
+        if (_bAt(s, i, L"TOP")) {
+            size_t k = i + 3;
+            while (k < s.size() && _bBlank(s[k]))
+                k++;
+            if (k < s.size() && s[k] >= L'0' && s[k] <= L'9') {
+                llCount = _llReadNumber(s, &k);
+                s.erase(i, k - i);
+                m_clFormated.m_clA.m_nLength = 0;
+                m_clFormated.m_clW.m_nLength = 0;
+                m_clFormated.Add(s.c_str(), static_cast<int>(s.size()), 0);
+                m_llRowLimit = -1;
+                bTop = true;
+            }
+        }
+    }
+    if (!bTop) {
+        llCount = m_llRowLimit;
+        if (llCount < 0)
+            return;
+    }
+    if (llCount <= 0 || s_bRequeteTerminePar(s.c_str(), L"LIMIT 0"))
+        return;
+    m_clFormated.Add(L" LIMIT ", -1, 0);
+    if (m_llRowOffset > 0) {
+        m_clFormated.AddNumber(m_llRowOffset, 0);
+        m_clFormated.Add(L", ", -1, 0);
+    }
+    m_clFormated.AddNumber(llCount, 0);
+}
+
+void CNACommand::_RemplaceLimitParTop()
+{
+    const std::wstring s(m_clFormated.pszGetW());
+    if (m_bVerbatim || !_bAt(s, 0, L"SELECT"))
+        return;
+    const int nLimit = s_nGetClauseStart(m_pclConnection, s.c_str(), L"LIMIT", -1);
+    if (nLimit <= 0)
+        return;
+    size_t i = static_cast<size_t>(nLimit) + 5;
+    while (i < s.size() && s_bSeparateur(s[i]))
+        i++;
+    long long llCount = -1;
+    if (i < s.size() && s[i] >= L'0' && s[i] <= L'9')
+        llCount = _llReadNumber(s, &i);
+    while (i < s.size() && (s[i] == L',' || s_bSeparateur(s[i])))
+        i++;
+    if (i < s.size() && s[i] >= L'0' && s[i] <= L'9') {
+        size_t k = i;
+        if (_llReadNumber(s, &k) > 0)
+            return;
+    }
+    size_t nEnd = static_cast<size_t>(nLimit);
+    while (nEnd > 0 && s_bSeparateur(s[nEnd - 1]))
+        nEnd--;
+    std::wstring t = L"SELECT TOP ";
+    t += std::to_wstring(llCount);
+    t += L" ";
+    if (nEnd > 6)
+        t += s.substr(6, nEnd - 6);
+    m_clFormated.m_clA.m_nLength = 0;
+    m_clFormated.m_clW.m_nLength = 0;
+    m_clFormated.Add(t.c_str(), static_cast<int>(t.size()), 0);
+}
+
+CTStringConcatAW* CNACommand::pclGetFormatedSQL(ePARAMTYPECONV eMask)
+{
+    if (m_clFormated.m_clW.m_nLength == 0 && m_clFormated.m_clA.m_nLength == 0) {
+        if (!_bBuildFormatedSQL(eMask)) {
+            // A failed build is never served later.
+            ResetFormatedSQL();
+            return nullptr;
+        }
+    }
+    return &m_clFormated;
+}
+
+const wchar_t* CNACommand::pszGetFormatedSQLW(ePARAMTYPECONV eMask)
+{
+    CTStringConcatAW* pcl = pclGetFormatedSQL(eMask);
+    return pcl != nullptr ? pcl->pszGetW() : nullptr;
+}
+
+const char* CNACommand::pszGetFormatedSQLA(ePARAMTYPECONV eMask)
+{
+    CTStringConcatAW* pcl = pclGetFormatedSQL(eMask);
+    return pcl != nullptr ? pcl->pszGetA() : nullptr;
+}
+
+// ---- Dump ----------------------------------------------------------------------------------------------------
+
+const wchar_t* CNACommand::pszGetCommandDump()
+{
+    CNADriver* pclDriver = CNADriver::s_pclDriver;
+    if (pclDriver != nullptr)
+        pclDriver->InitQueryDumpRessources();
+    auto Label = [pclDriver](int n) { return pclDriver != nullptr ? Text(pclDriver->pszGetLabel(n)) : L""; };
+    m_clDump.m_clA.m_nLength = 0;
+    m_clDump.m_clW.m_nLength = 0;
+    m_clDump.Add(Label(1), -1, 0);
+    m_clDump.Add(m_clSQL.pszGetW(), -1, 0);
+    m_clDump.Add(L"\r\n", 2, 0);
+    m_clDump.Add(Label(2), -1, 0);
+    m_clDump.Add(L"=", 1, 0);
+    m_clDump.AddNumber(m_tabParameter.nGetNbElement(), 0);
+    m_clDump.Add(L"\r\n", 2, 0);
+    for (int i = 0; i < m_tabParameter.nGetNbElement(); i++) {
+        CNAParameter* p = m_tabParameter[i];
+        m_clDump.Add(Label(3), -1, 0);
+        m_clDump.Add(L" ", 1, 0);
+        m_clDump.AddNumber(i, 0);
+        m_clDump.Add(L" :\t", -1, 0);
+        if (p != nullptr && (p->nGetFlags() & CNAParameter::PF_CURSOR)) {
+            m_clDump.Add(L" = <cursor parameter>", -1, 0);
+        } else {
+            CAny clValue;
+            CNAConvertVariant* pclCell = p != nullptr ? p->pclGetValue() : nullptr;
+            if (pclCell != nullptr)
+                pclCell->bGetValue(&clValue);
+            m_clDump.Add(Label(4), -1, 0);
+            m_clDump.AddNumber(static_cast<int>(clValue.nGetTypeCode()), 0);
+            m_clDump.Add(L" = <", -1, 0);
+            if (clValue.nGetTypeCode() == TQTYPE_BUFFER) {
+                unsigned int nSize = 0;
+                clValue.pclGetTraitement()->nGetDataSize(&nSize);
+                m_clDump.Add(L"Buffer, size = ", -1, 0);
+                m_clDump.AddNumber(static_cast<int>(nSize), 0);
+            } else {
+                CAny clText;
+                clValue.pclGetTraitement()->Duplique(&clText);
+                clText.SetFlags(0);
+                const wchar_t* psz = nullptr;
+                if (!clValue.bIsNull() && clText.__nCastTo(TQTYPE_DSTRW, nullptr, 0) == TQSTATUS_OK &&
+                    clText.pclGetTraitement()->nGetPCWSTR(&psz) <= 99 && psz != nullptr)
+                    m_clDump.Add(psz, -1, 0);
+                else
+                    m_clDump.Add(Label(7), -1, 0);
+            }
+            m_clDump.Add(L">", 1, 0);
+        }
+        m_clDump.Add(L"\r\n", 2, 0);
+    }
+    return m_clDump.pszGetW();
+}
+
+// ---- Scanners ----------------------------------------------------------------------------------------------
+
+int CNACommand::s_bSeparateur(wchar_t c)
+{
+    return _bBlank(c) || c == L'!' || c == L'%' || c == L'(' || c == L')' || c == L'*' || c == L'+' ||
+           c == L',' || c == L'-' || c == L'/' || c == L'=';
+}
+
+int CNACommand::s_nGetClauseStart(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
+                                  const wchar_t* pszKeyword, int nStart)
+{
+    const std::wstring s = _Upper(pszText);
+    const std::wstring k = _Upper(pszKeyword);
+    if (s.empty() || k.empty())
+        return -1;
+    std::wstring strOpen = L"\"";
+    std::wstring strClose = L"\"";
+    if (pclConnection != nullptr) {
+        strOpen = _Upper(pclConnection->pszGetOpeningQuote());
+        strClose = _Upper(pclConnection->pszGetClosingQuote());
+    }
+    const int nLength = static_cast<int>(s.size());
+    int i = nStart < 0 || nStart >= nLength ? nLength - 1 : nStart;
+    enum { OUTSIDE, LITERAL, QUOTED } eState = OUTSIDE;
+    auto SepAt = [&](int n) { return n < 0 || n >= nLength || s_bSeparateur(s[n]); };
+    for (; i >= 1; i--) {
+        const wchar_t c = s[i];
+        if (eState == LITERAL) {
+            if (c == L'\'') {
+                if (s[i - 1] == L'\'' || s[i - 1] == L'\\')
+                    i--; // an escaped quote, with the character before it
+                else
+                    eState = OUTSIDE;
+            }
+            continue;
+        }
+        if (eState == QUOTED) {
+            if (!strOpen.empty() && s.compare(i, strOpen.size(), strOpen) == 0 && SepAt(i - 1))
+                eState = OUTSIDE;
+            continue;
+        }
+        if (c == L'\'') {
+            eState = LITERAL;
+            continue;
+        }
+        if (!strClose.empty() && s.compare(i, strClose.size(), strClose) == 0 &&
+            SepAt(i + static_cast<int>(strClose.size()))) {
+            eState = QUOTED;
+            continue;
+        }
+        if (s.compare(i, k.size(), k) == 0 && SepAt(i - 1) && SepAt(i + static_cast<int>(k.size())))
+            return i;
+    }
+    return -1;
+}
+
+int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText)
+{
+    const std::wstring s(Text(pszText));
+    if (!_bAt(s, 0, L"SELECT"))
+        return 0;
+    if (s_nGetClauseStart(pclConnection, pszText, L"LIMIT", -1) > 0)
+        return 1;
+    if (s.size() < 12)
+        return 0;
+    size_t i = 6;
+    while (i < s.size() && _bBlank(s[i]))
+        i++;
+    return _bAt(s, i, L"TOP") && i + 3 < s.size() && _bBlank(s[i + 3]);
+}
+
+int CNACommand::s_bRequeteTerminePar(const wchar_t* pszText, const wchar_t* pszWord)
+{
+    const std::wstring s(Text(pszText));
+    const size_t nWord = wcslen(Text(pszWord));
+    size_t nEnd = s.size();
+    while (nEnd > 0 && s_bSeparateur(s[nEnd - 1]))
+        nEnd--;
+    if (nWord == 0 || nEnd < nWord + 1)
+        return 0;
+    const size_t nStart = nEnd - nWord;
+    return _bAt(s, nStart, pszWord) && nStart >= 1 && s_bSeparateur(s[nStart - 1]);
+}
+
+int CNACommand::s_bIsQuerySet(const wchar_t* pszText)
+{
+    const std::wstring s(Text(pszText));
+    size_t i = 0;
+    while (i < s.size() && _bBlank(s[i]))
+        i++;
+    if (!_bAt(s, i, L"SET"))
+        return 0;
+    i += 3;
+    if (i < s.size() && !_bBlank(s[i]) && s[i] != L';')
+        return 0; // a longer word
+    auto SkipBlanks = [&]() {
+        while (i < s.size() && _bBlank(s[i]))
+            i++;
+    };
+    auto AtEnd = [&]() {
+        size_t k = i;
+        while (k < s.size() && (_bBlank(s[k]) || s[k] == L';'))
+            k++;
+        return k == s.size();
+    };
+    SkipBlanks();
+    if (AtEnd())
+        return 1;
+    // The name ends at a blank or "=".
+    while (i < s.size() && !_bBlank(s[i]) && s[i] != L'=' && s[i] != L';')
+        i++;
+    SkipBlanks();
+    if (AtEnd())
+        return 1;
+    if (s[i] == L'=') {
+        i++;
+        SkipBlanks();
+    }
+    if (i < s.size() && s[i] != L';') {
+        while (i < s.size() && !_bBlank(s[i]) && s[i] != L';')
+            i++;
+    }
+    return AtEnd();
+}
+
+int CNACommand::s_nGetPosSuiteRequete(const wchar_t* pszText, const wchar_t* pszWord)
+{
+    const std::wstring s(Text(pszText));
+    size_t i = 0;
+    while (i < s.size() && _bBlank(s[i]))
+        i++;
+    return _bAt(s, i, Text(pszWord)) ? static_cast<int>(i) : -1;
+}
+
+int CNACommand::s_bSuiteRequeteCommencePar(const wchar_t* pszText, const wchar_t* pszWord)
+{
+    return s_nGetPosSuiteRequete(pszText, pszWord) >= 0;
+}
+
+int CNACommand::s_bSuiteRequeteCommenceParMot(const wchar_t* pszText, const wchar_t* pszWord)
+{
+    const int n = s_nGetPosSuiteRequete(pszText, pszWord);
+    if (n < 0)
+        return 0;
+    const size_t nAfter = static_cast<size_t>(n) + wcslen(Text(pszWord));
+    const std::wstring s(Text(pszText));
+    return nAfter >= s.size() || s_bSeparateur(s[nAfter]);
+}

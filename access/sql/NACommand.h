@@ -1,0 +1,236 @@
+// The SQL text of one statement while it is built, the parameters whose
+// values are written into it as literals, and the output definitions of the
+// columns it returns. The formatted SQL is the text with every parameter in
+// place, the row limit in the dialect's form, in the connection's code page.
+#pragma once
+
+#include "access/driver/Interf.h"
+#include "access/sql/NADefine.h"
+#include "access/statement/NAColumn.h"
+#include "common/text/TStringConcatAW.h"
+#include "common/text/Tableau.h"
+#include "common/values/ItemType.h"
+
+class CAny;
+class CColumnNullValueExcluded;
+class CNAConnectionDescription;
+class CNAConvertVariant;
+class CNAVariant;
+class CNAError;
+class CNARecord;
+class CSQLParserInfo;
+class IExpOpExpression;
+class IInfoFrom;
+class IInfoRubrique;
+class INADataSourceDescription;
+class INAItemDescription;
+class ISQLParserInformation;
+
+// Query type of the host's parse.
+typedef int eTYPEREQUETE;
+
+class CNACommand : public CInterf {
+public:
+    // Classes of parameter values (bit mask).
+    enum ePARAMTYPECONV : int {
+        PTC_NONE = 0,
+        PTC_INTEGER = 1,
+        PTC_REAL = 2,
+        PTC_TEXT = 4,
+        PTC_DATETIME = 8,
+        PTC_BINARY = 16,
+        PTC_BOOLEAN = 32,
+        PTC_CURRENCY = 64,
+        PTC_ALL = -1,
+    };
+    // How bAdd takes the other command's parameters.
+    enum eADDMMODE : int {
+        ADDMODE_SHARE = 0,
+        ADDMODE_CLONE = 1,
+    };
+    enum : int {
+        ERRFILE_COMMAND = 10,
+    };
+
+    // One reference on the error and on the connection.
+    CNACommand(CNAError* pclError, CNAConnectionDescription* pclConnection);
+    ~CNACommand() override;
+
+    // ---- Virtual operations, in slot order (after CInterf's three) -----------
+    virtual int bNeedToReplaceStar();
+    virtual int bIsEmpty();
+    virtual int nGetParameterNbr();
+    // Empties the command for reuse; the parameters stay when asked.
+    virtual void ResetCommand(int bKeepParameters);
+    virtual int bComplete(ISQLParserInformation* piParser);
+    // Appends the other command's text, its parameters (cloned in mode 1,
+    // shared otherwise, moved by the current length) and its definitions.
+    virtual int bAdd(CNACommand* pclOther, eADDMMODE eMode);
+    // A parameter at the current end of the text.
+    virtual int bAddParameter(CNAConvertVariant* pclCell, eOPEXPRESSION eOperator, unsigned int nFlags,
+                              CNAColumn* pclColumn, const wchar_t* pszName, wchar_t cEscape,
+                              CNAParameter::eNAPARAMETERINOUT eInOut);
+    virtual int bAddSelectColumns(CNARecord* pclRecord, int bPlain);
+    virtual int bAddSelectColumn(CNAColumn* pclColumn, int bPlain);
+    virtual int _bFormatAndConvertItemInClause(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression,
+                                               INAItemDescription* piItem, int eKind, CTString* pclOut);
+    virtual int eGetFormatExpressionColonne(int eKind, eNA_ITEMTYPE eType, eOPEXPRESSION eOperator,
+                                            IExpOpExpression* piExpression);
+    // Writes one parameter into the formatted SQL; *pnPos may move past text
+    // the writer consumed.
+    virtual int _bAddParameterFormated(CNAParameter* pclParameter, ePARAMTYPECONV eMask, unsigned int* pnPos);
+    // Writes the parameter's value as a literal for (item type, value type).
+    virtual int _bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE eItemType, eNA_ITEMTYPE eValueType,
+                                       ePARAMTYPECONV eMask, unsigned int* pnPos);
+    virtual int _bAddParameterFormatedLike(CNAParameter* pclParameter, eNA_ITEMTYPE eItemType, unsigned int* pnPos);
+    virtual void vAddEscapeLike(eNA_ITEMTYPE eType);
+    // The escaped LIKE value as a literal, then the ESCAPE clause if needed.
+    virtual int vbAddEscapedLikeValue(CNAParameter* pclParameter, const CAny* pValue, eNA_ITEMTYPE eItemType,
+                                      unsigned int* pnPos);
+    virtual void vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_t* pszLiteral, unsigned int* pnPos);
+    virtual int _bBuildFormatedSQL(ePARAMTYPECONV eMask);
+    virtual void _FormatItemNameInWHEREClause(ISQLParserInformation* piParser, const wchar_t* pszName,
+                                              CTString* pclOut, CNAParameter* pclParameter);
+    virtual void _FormatRubriqueAlias(unsigned int nPos, const wchar_t* pszText, CSQLParserInfo* pclInfo,
+                                      const IInfoRubrique* piItem, CTString* pclOut, int bQualify, int eKind);
+    virtual int _vbFormatExpressionOperatorEntreOperande();
+    virtual int _vbSkipOperande();
+    virtual void _vConvertirFonction();
+    virtual void _FormatExpressionArgument(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression, CTString* pclOut);
+    virtual void _FormatExpressionItemName(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression,
+                                           IExpOpExpression* piParent, int eKind, CTString* pclOut);
+    virtual void _FormatExpressionLiteral(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression,
+                                          IExpOpExpression* piParent, int eKind, INAItemDescription* piItem,
+                                          CNAParameter* pclParameter, eNA_ITEMTYPE eType);
+    virtual void _FormatExpressionOperator(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression,
+                                           IExpOpExpression* piParent, int eKind, CTString* pclOut);
+    // "{" and "}": the texts around a host variable name.
+    virtual void _GetMotifVariableDebut(wchar_t* pszOut, unsigned int nSize);
+    virtual void _GetMotifVariableFin(wchar_t* pszOut, unsigned int nSize);
+    virtual void _FormatTableClauseFROM(CSQLParserInfo* pclInfo, INADataSourceDescription* piTable,
+                                        const IInfoFrom* piFrom, CTString* pclOut);
+    virtual void _FormatTableAliasClauseFROM(CSQLParserInfo* pclInfo, const IInfoFrom* piFrom, CTString* pclOut);
+    virtual int _bShouldAddParameter(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression,
+                                     IExpOpExpression* piParent, int eKind, INAItemDescription* piItem);
+
+    // ---- Query type ------------------------------------------------------------
+    // Host query type to the statement kind: 1 and 2 SELECT, 3 UPDATE, 4
+    // INSERT, 5 DELETE, 6 create, 7 drop, any other 8.
+    void SetQueryType(eTYPEREQUETE eType) { m_eQueryType = s_eQueryType(eType); }
+    int eGetQueryType() const { return m_eQueryType; }
+    static int eConvertTypeQuery(eTYPEREQUETE eType);
+    static ePARAMTYPECONV TQType2eParamType(unsigned short nType);
+
+    // ---- Text -----------------------------------------------------------------
+    // Appends text (-1: up to its terminator); a verbatim command with a
+    // built formatted SQL appends it there too. 1.
+    int bComplete(const wchar_t* pszText, unsigned int nLength);
+    int bCompleteWithNumber(int n);
+    // Inserts at a character position; the parameters at or after it move.
+    void Insert(unsigned int nPos, const wchar_t* pszText);
+    // Replaces n characters: parameters inside the span are released, those
+    // after it move by the difference of the lengths.
+    void Replace(unsigned int nPos, unsigned int nLength, const wchar_t* pszText);
+    // Cuts the text; the parameters at or after the cut are released.
+    void Tronque(unsigned int nLength);
+    int bAddReturning(const wchar_t* pszText);
+    int bAddRecordLock();
+    int bSetInternalQuery(const wchar_t* pszText, unsigned int nLength);
+    int _bAddColumnInSelect(const wchar_t* pszText);
+    int bAddSelectAdditionnalColumn(const wchar_t* pszText, CNAConvertVariant* pclCell);
+    int bAddSelectAdditionnalColumn(const wchar_t* pszText, unsigned short nHostType);
+    int bAddSelectAdditionalColumnInQueryFormat(const wchar_t* pszText, CNAConvertVariant* pclCell);
+    int AddDefine(const wchar_t* pszName, CNAConvertVariant* pclCell);
+    int AddDefine(CNAColumn* pclColumn);
+    int nGetDefineNbr() const { return m_tabDefine.nGetNbElement(); }
+    CNADefine* pclGetDefineNoRef(int i) const { return m_tabDefine[i]; }
+
+    // ---- Parameters -----------------------------------------------------------
+    int bAddParameter(CNAParameter* pclParameter);
+    int bAddParameter(const CAny* pValue, eOPEXPRESSION eOperator, unsigned int nFlags, CNAColumn* pclColumn,
+                      wchar_t cEscape, CNAParameter::eNAPARAMETERINOUT eInOut);
+    int bAddParameterReturn(CNAConvertVariant* pclCell);
+    CNAParameter* pclGetParameterNoRef(unsigned int i) const { return m_tabParameter[static_cast<int>(i)]; }
+    CNAParameter* pclGetParameterByNameNoRef(const wchar_t* pszName) const;
+    int nGetUserParamIndice(const CNAParameter* pclParameter) const;
+    int bUpdateParametersValues();
+    static int _bNeedParameterConversionToString(const CNAVariant* pclValue, ePARAMTYPECONV eMask);
+    static int _bNeedParameterConversionToString(const CNAParameter* pclParameter, ePARAMTYPECONV eMask);
+
+    // ---- Texts out ---------------------------------------------------------------
+    const wchar_t* pszGetOriginalSQL() { return m_clSQL.pszGetW(); }
+    const char* pszGetOriginalSQLA() { return m_clSQL.pszGetA(); }
+    // Built on first demand and kept; null when the build fails (nothing of
+    // a failed build is kept).
+    CTStringConcatAW* pclGetFormatedSQL(ePARAMTYPECONV eMask);
+    const wchar_t* pszGetFormatedSQLW(ePARAMTYPECONV eMask);
+    const wchar_t* pszGetFormatedSQL(ePARAMTYPECONV eMask) { return pszGetFormatedSQLW(eMask); }
+    const char* pszGetFormatedSQLA(ePARAMTYPECONV eMask);
+    void ResetFormatedSQL();
+    const wchar_t* pszGetCommandDump();
+
+    // ---- State -----------------------------------------------------------------------
+    void SetVerbatim(int b) { m_bVerbatim = b; }
+    int bIsVerbatim() const { return m_bVerbatim; }
+    void SetRowLimit(long long llCount, long long llOffset)
+    {
+        m_llRowLimit = llCount;
+        m_llRowOffset = llOffset;
+    }
+    long long llGetRowLimit() const { return m_llRowLimit; }
+    long long llGetRowOffset() const { return m_llRowOffset; }
+    int nGetDefineMode() const { return m_nDefineMode; }
+    void SetDefineMode(int n) { m_nDefineMode = n; }
+    int bColumnValuesNullSelected(const CNAColumn* pclColumn) const;
+    CNAConnectionDescription* pclGetConnectionNoRef() const { return m_pclConnection; }
+
+    // ---- Scanners of query texts ---------------------------------------------------------
+    // Blanks and ! % ( ) * + , - / =.
+    static int s_bSeparateur(wchar_t c);
+    // Position of the keyword, scanning backwards from nStart (-1: the end)
+    // down to 1, outside literals and quoted names; -1 when absent.
+    static int s_nGetClauseStart(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
+                                 const wchar_t* pszKeyword, int nStart);
+    static int s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText);
+    static int s_bRequeteTerminePar(const wchar_t* pszText, const wchar_t* pszWord);
+    static int s_bIsQuerySet(const wchar_t* pszText);
+    static int s_bSuiteRequeteCommencePar(const wchar_t* pszText, const wchar_t* pszWord);
+    static int s_nGetPosSuiteRequete(const wchar_t* pszText, const wchar_t* pszWord);
+    static int s_bSuiteRequeteCommenceParMot(const wchar_t* pszText, const wchar_t* pszWord);
+
+protected:
+    static int s_eQueryType(eTYPEREQUETE eType);
+    // User error 8 with kind 7 for a rewriting step of a later issue; 0.
+    int _bNotYet(int nPoint);
+    // Appends text to the formatted SQL under the space rule.
+    void _AddFormated(const wchar_t* pszText, int nLength);
+    void _RemplaceTopParLimit();
+    void _RemplaceLimitParTop();
+    CTStringConcatAW* _pclNewText();
+    unsigned int _nTextLength();
+    int _nCodePage() const;
+
+    CNAError* m_pclError;                      // 1, one reference
+    CNAConnectionDescription* m_pclConnection; // 2, one reference
+    int m_bVerbatim;                           // 3
+    int m_eQueryType;                          // 4
+    unsigned int m_dwWord5;                    // 5
+    CSQLParserInfo* m_pclParserInfo;           // 6, one reference, null here
+    CTStringConcatAW m_clSQL;                  // 7
+    CNARefArray<CNAParameter> m_tabParameter;  // 8
+    int m_bLiteralParameter;                   // 9
+    unsigned int m_nDialectFlags;              // 10
+    CTStringConcatAW m_clSelectAdditional;     // 11
+    unsigned int m_dwWord12;                   // 12
+    int m_nDefineMode;                         // 13
+    CNARefArray<CNADefine> m_tabDefine;        // 14
+    long long m_llRowLimit;                    // 15, -1 none
+    long long m_llRowOffset;                   // 16, -1 none
+    CTStringConcatAW m_clFormated;             // 17
+    CTStringConcatAW m_clDump;                 // 18
+    unsigned int m_dwWord19;                   // 19
+    CColumnNullValueExcluded* m_pclNullExcluded; // 20, owned, null until built
+};
+
+// A new command (count 0) on the error and the connection.
+CNACommand* pclAllocCommand(CNAError* pclError, CNAConnectionDescription* pclConnection);

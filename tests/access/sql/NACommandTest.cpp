@@ -1,0 +1,330 @@
+// SQL command: text and parameter operations, the formatted SQL with its
+// literals and row limits, LIKE escapes, the scanners and the dump.
+#include "access/sql/NACommand.h"
+
+#include "tests/support/ValueCells.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <string>
+
+namespace {
+
+std::wstring W(const wchar_t* psz)
+{
+    return psz != nullptr ? psz : L"<null>";
+}
+
+class CCountedError : public CNAError {
+public:
+    unsigned int nRefs() const { return m_nRefCount; }
+};
+
+class NACommandFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        BindValueMachine();
+        m_pError = new CCountedError;
+        m_pError->AddRef();
+    }
+    void TearDown() override
+    {
+        for (CNAConvertVariant* p : m_tabCell) {
+            // The command let go of every cell it held.
+            EXPECT_EQ(p->nGetRef(), 1u);
+            p->nRelease();
+        }
+        for (CTestConnection* p : m_tabCnx)
+            p->nRelease();
+        EXPECT_EQ(m_pError->nRefs(), 1u);
+        m_pError->nRelease();
+    }
+    CTestConnection* Cnx(int nKind)
+    {
+        CTestConnection* p = new CTestConnection(1252, 1252, nKind);
+        p->AddRef();
+        m_tabCnx.push_back(p);
+        return p;
+    }
+    // A cell of a host type (held by the test too).
+    CNAConvertVariant* Cell(unsigned short nType)
+    {
+        CNAConvertVariant* p = new CNAConvertVariant(m_pError, nullptr);
+        p->AddRef();
+        p->InitTypeVariantAny(nType, 0);
+        m_tabCell.push_back(p);
+        return p;
+    }
+    CNAConvertVariant* Int(int n)
+    {
+        CNAConvertVariant* p = Cell(TQTYPE_I4);
+        EXPECT_EQ(p->bSetValue(n), 1);
+        return p;
+    }
+    CNAConvertVariant* Text(const char* psz)
+    {
+        CNAConvertVariant* p = Cell(TQTYPE_DSTRA);
+        CAny v;
+        SetA(v, psz);
+        EXPECT_EQ(p->bSetValue(&v), 1);
+        return p;
+    }
+    CCountedError* m_pError = nullptr;
+    std::vector<CTestConnection*> m_tabCnx;
+    std::vector<CNAConvertVariant*> m_tabCell;
+};
+
+struct CCommand {
+    CNACommand* p;
+    CCommand(CNAError* e, CNAConnectionDescription* c) : p(new CNACommand(e, c)) { p->AddRef(); }
+    ~CCommand() { p->nRelease(); }
+    CNACommand* operator->() { return p; }
+    void Text(const wchar_t* psz) { p->bComplete(psz, static_cast<unsigned int>(-1)); }
+    void Param(CNAConvertVariant* pCell, unsigned int nFlags = 0, wchar_t cEscape = 0)
+    {
+        ASSERT_EQ(p->bAddParameter(pCell, -1, nFlags, nullptr, nullptr, cEscape, CNAParameter::PARAM_IN), 1);
+    }
+    std::wstring Formated() { return W(p->pszGetFormatedSQLW(CNACommand::PTC_ALL)); }
+};
+
+TEST_F(NACommandFixture, ParametersWrittenAsLiteralsWithOneSpace)
+{
+    CCommand c(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+    c.Text(L"SELECT a FROM t WHERE a=");
+    c.Param(Int(5));
+    c.Text(L"AND b=");
+    c.Param(Text("O'Br\\n"));
+    c.Text(L" ORDER BY a");
+    EXPECT_EQ(c->nGetParameterNbr(), 2);
+    EXPECT_EQ(c->pclGetParameterNoRef(0)->nGetPosition(), 24u);
+    EXPECT_EQ(c.Formated(), L"SELECT a FROM t WHERE a=5 AND b='O''Br\\\\n' ORDER BY a");
+    // Kept until reset.
+    EXPECT_EQ(c.Formated(), L"SELECT a FROM t WHERE a=5 AND b='O''Br\\\\n' ORDER BY a");
+    EXPECT_STREQ(c->pszGetFormatedSQLA(CNACommand::PTC_ALL), "SELECT a FROM t WHERE a=5 AND b='O''Br\\\\n' ORDER BY a");
+    // Without parameters the text is the formatted SQL.
+    CCommand plain(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+    plain.Text(L"UPDATE t SET a=1");
+    EXPECT_EQ(plain.Formated(), L"UPDATE t SET a=1");
+}
+
+TEST_F(NACommandFixture, RowLimitsByDialect)
+{
+    struct Case {
+        int nKind;
+        const wchar_t* pszText;
+        long long llLimit;
+        long long llOffset;
+        const wchar_t* pszFormated;
+    } cases[] = {
+        {5, L"SELECT TOP 10 a FROM t", -1, -1, L"SELECT  a FROM t LIMIT 10"},
+        {5, L"SELECT a FROM t", 5, 20, L"SELECT a FROM t LIMIT 20, 5"},
+        {5, L"SELECT a FROM t", 5000000000LL, -1, L"SELECT a FROM t LIMIT 5000000000"},
+        {5, L"SELECT a FROM t", 6000000000LL, 7000000000LL, L"SELECT a FROM t LIMIT 7000000000, 6000000000"},
+        {5, L"SELECT a FROM t LIMIT 0", 5, -1, L"SELECT a FROM t LIMIT 0"},
+        {5, L"SELECT a FROM t", -1, 20, L"SELECT a FROM t"},
+        {5, L"select top 3 a from t", -1, -1, L"select  a from t LIMIT 3"},
+        {1, L"SELECT a FROM t LIMIT 5", -1, -1, L"SELECT TOP 5  a FROM t"},
+        {1, L"SELECT a FROM t LIMIT 5, 10", -1, -1, L"SELECT a FROM t LIMIT 5, 10"},
+        {1, L"SELECT a FROM t WHERE b='LIMIT 5'", -1, -1, L"SELECT a FROM t WHERE b='LIMIT 5'"},
+        {0, L"SELECT TOP 10 a FROM t", 5, -1, L"SELECT TOP 10 a FROM t"},
+    };
+    for (const Case& k : cases) {
+        CCommand c(m_pError, Cnx(k.nKind));
+        c.Text(k.pszText);
+        c->SetRowLimit(k.llLimit, k.llOffset);
+        EXPECT_EQ(c.Formated(), k.pszFormated) << k.pszText;
+    }
+    // A verbatim command is not rewritten.
+    CCommand v(m_pError, Cnx(5));
+    v->SetVerbatim(1);
+    v.Text(L"SELECT TOP 10 a FROM t");
+    EXPECT_EQ(v.Formated(), L"SELECT TOP 10 a FROM t");
+    // Text appended to a built verbatim command reaches its formatted SQL.
+    v.Text(L" WHERE 1");
+    EXPECT_EQ(v.Formated(), L"SELECT TOP 10 a FROM t WHERE 1");
+}
+
+TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
+{
+    struct Case {
+        const char* pszValue;
+        wchar_t cEscape;
+        const wchar_t* pszFormated;
+    } cases[] = {
+        {"a\\b%", 0, L"a LIKE 'a\\\\\\\\b%'"},     // doubled twice, no ESCAPE on this kind
+        {"50!%%", L'!', L"a LIKE '50!%%' ESCAPE '!'"},
+        {"a!b", L'!', L"a LIKE 'a!!b' ESCAPE '!'"}, // a lone escape doubled
+        {"O''Neil_", 0, L"a LIKE 'O''Neil_'"},      // quotes purged, then written again
+        {"plain", L'!', L"a LIKE 'plain'"},
+    };
+    for (const Case& k : cases) {
+        CCommand c(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+        c.Text(L"a LIKE ");
+        c.Param(Text(k.pszValue), CNAParameter::PF_LIKE, k.cEscape);
+        EXPECT_EQ(c.Formated(), k.pszFormated) << k.pszValue;
+    }
+    // A host ESCAPE clause after the parameter is left to the host text.
+    CCommand h(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+    h.Text(L"a LIKE ");
+    h.Param(Text("x!%"), CNAParameter::PF_LIKE, L'!');
+    h.Text(L" ESCAPE '!'");
+    EXPECT_EQ(h.Formated(), L"a LIKE 'x!%' ESCAPE '!'");
+}
+
+TEST_F(NACommandFixture, TextOperationsMoveAndDropParameters)
+{
+    CCommand c(m_pError, Cnx(5));
+    c.Text(L"a=");
+    c.Param(Int(1));
+    c.Text(L" AND b=");
+    c.Param(Int(2));
+    c->Insert(0, L"WHERE ");
+    EXPECT_EQ(c->pclGetParameterNoRef(0)->nGetPosition(), 8u);
+    EXPECT_EQ(c->pclGetParameterNoRef(1)->nGetPosition(), 15u);
+    EXPECT_EQ(c.Formated(), L"WHERE a=1 AND b=2");
+    // Replacing " AND " by " OR ": the later parameter moves by -1.
+    c->Replace(8, 5, L" OR ");
+    EXPECT_EQ(W(c->pszGetOriginalSQL()), L"WHERE a= OR b=");
+    EXPECT_EQ(c->pclGetParameterNoRef(1)->nGetPosition(), 14u);
+    EXPECT_EQ(c.Formated(), L"WHERE a=1 OR b=2");
+    // A parameter inside a replaced span goes with it.
+    c->Replace(7, 3, L"");
+    EXPECT_EQ(c->nGetParameterNbr(), 1);
+    c->Tronque(0);
+    EXPECT_EQ(c->nGetParameterNbr(), 0);
+    EXPECT_EQ(c->bIsEmpty(), 1);
+}
+
+TEST_F(NACommandFixture, AddingCommandsSharesOrClonesParameters)
+{
+    CCommand a(m_pError, Cnx(5));
+    CCommand b(m_pError, Cnx(5));
+    b.Text(L"x=");
+    b.Param(Int(3));
+    CNAParameter* pOriginal = b->pclGetParameterNoRef(0);
+    a.Text(L"WHERE ");
+    ASSERT_EQ(a->bAdd(b.p, CNACommand::ADDMODE_SHARE), 1);
+    EXPECT_EQ(a->pclGetParameterNoRef(0), pOriginal);
+    EXPECT_EQ(pOriginal->nGetPosition(), 8u); // moved in place
+    EXPECT_EQ(a.Formated(), L"WHERE x=3");
+    CCommand d(m_pError, Cnx(5));
+    d.Text(L"y=");
+    d.Param(Int(4));
+    CCommand e(m_pError, Cnx(5));
+    e.Text(L"AND ");
+    ASSERT_EQ(e->bAdd(d.p, CNACommand::ADDMODE_CLONE), 1);
+    EXPECT_NE(e->pclGetParameterNoRef(0), d->pclGetParameterNoRef(0));
+    EXPECT_EQ(e->pclGetParameterNoRef(0)->nGetPosition(), 6u);
+    EXPECT_EQ(d->pclGetParameterNoRef(0)->nGetPosition(), 2u);
+    EXPECT_EQ(e.Formated(), L"AND y=4");
+}
+
+TEST_F(NACommandFixture, FailedBuildIsNeverServed)
+{
+    CCommand c(m_pError, Cnx(5));
+    c.Text(L"SELECT ");
+    c.Param(Int(1), CNAParameter::PF_FILE); // no file layer to load it
+    c.Text(L" FROM t");
+    EXPECT_EQ(c->pszGetFormatedSQLW(CNACommand::PTC_ALL), nullptr);
+    EXPECT_EQ(c->pszGetFormatedSQLA(CNACommand::PTC_ALL), nullptr);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 8u);
+    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
+    m_pError->Reset();
+}
+
+TEST_F(NACommandFixture, ResetAndDump)
+{
+    CCommand c(m_pError, Cnx(5));
+    c.Text(L"SELECT ");
+    c.Param(Int(12));
+    CNAConvertVariant* pNull = Int(0);
+    pNull->SetNull();
+    c.Param(pNull);
+    c->AddDefine(L"d", Int(7));
+    const std::wstring strDump = W(c->pszGetCommandDump());
+    EXPECT_NE(strDump.find(L"SELECT \r\n"), std::wstring::npos);
+    EXPECT_NE(strDump.find(L"=2\r\n"), std::wstring::npos);
+    EXPECT_NE(strDump.find(L" 0 :\t"), std::wstring::npos);
+    EXPECT_NE(strDump.find(L"8 = <12>\r\n"), std::wstring::npos);
+    EXPECT_NE(strDump.find(L" 1 :\t"), std::wstring::npos);
+    c->SetRowLimit(3, 4);
+    c->ResetCommand(1);
+    EXPECT_EQ(c->nGetParameterNbr(), 2);
+    EXPECT_EQ(c->nGetDefineNbr(), 0);
+    EXPECT_EQ(c->llGetRowLimit(), -1);
+    EXPECT_EQ(c->bIsEmpty(), 1);
+    c->ResetCommand(0);
+    EXPECT_EQ(c->nGetParameterNbr(), 0);
+}
+
+TEST(NACommandStatic, TypeMaps)
+{
+    const struct {
+        unsigned short nType;
+        int eClass;
+    } classes[] = {{1, 32}, {2, 1}, {9, 1}, {14, 1}, {10, 64}, {13, 64}, {11, 2}, {12, 2}, {16, 4}, {19, 4},
+                   {81, 4}, {110, 4}, {24, 8}, {27, 8}, {128, 8}, {129, 8}, {28, 16}, {29, 16}, {0, 0}, {15, 0}};
+    for (const auto& c : classes)
+        EXPECT_EQ(CNACommand::TQType2eParamType(c.nType), c.eClass) << c.nType;
+    const struct {
+        int nHost;
+        int nSet;
+        int nConvert;
+    } types[] = {{1, 1, 1}, {2, 1, 1}, {3, 2, 2}, {4, 3, 3}, {5, 4, 4}, {6, 6, 8}, {7, 9, 8}, {0, 8, 8}, {12, 8, 8}};
+    for (const auto& t : types) {
+        CNACommand c(nullptr, nullptr);
+        c.SetQueryType(t.nHost);
+        EXPECT_EQ(c.eGetQueryType(), t.nSet) << t.nHost;
+        EXPECT_EQ(CNACommand::eConvertTypeQuery(t.nHost), t.nConvert) << t.nHost;
+    }
+}
+
+TEST(NACommandStatic, Scanners)
+{
+    for (wchar_t c : std::wstring(L"\t\n\r !%()*+,-/="))
+        EXPECT_EQ(CNACommand::s_bSeparateur(c), 1) << static_cast<int>(c);
+    for (wchar_t c : std::wstring(L"a_.;'<"))
+        EXPECT_EQ(CNACommand::s_bSeparateur(c), 0) << static_cast<int>(c);
+    const struct {
+        const wchar_t* pszText;
+        int nPos;
+    } clauses[] = {
+        {L"SELECT a FROM t LIMIT 5", 16},
+        {L"LIMIT 5", -1},                               // never at position 0
+        {L"SELECT 'x LIMIT 1' FROM t", -1},             // inside a literal
+        {L"SELECT 'it''s LIMIT' FROM t limit 2", 28},   // doubled quote inside
+        {L"SELECT a FROM t WHERE LIMITED=1", -1},       // part of a word
+        {L"SELECT a FROM t LIMIT 1 UNION SELECT b FROM u LIMIT 2", 46},
+        {L"", -1},
+    };
+    for (const auto& c : clauses)
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, c.pszText, L"LIMIT", -1), c.nPos) << c.pszText;
+    const struct {
+        const wchar_t* pszText;
+        int bSet;
+    } sets[] = {{L"SET", 1}, {L"  set names", 1}, {L"SET a=1", 1}, {L"SET a = 1 ;", 1}, {L"SET a 1", 1},
+                {L"SET a=1, b=2", 0}, {L"SETX a=1", 0}, {L"SELECT 1", 0}, {L"SET a=1 b", 0}};
+    for (const auto& s : sets)
+        EXPECT_EQ(CNACommand::s_bIsQuerySet(s.pszText), s.bSet) << s.pszText;
+    EXPECT_EQ(CNACommand::s_bRequeteTerminePar(L"SELECT a LIMIT 0 \r\n", L"LIMIT 0"), 1);
+    EXPECT_EQ(CNACommand::s_bRequeteTerminePar(L"SELECT aLIMIT 0", L"LIMIT 0"), 0);
+    EXPECT_EQ(CNACommand::s_bRequeteTerminePar(L"LIMIT 0", L"LIMIT 0"), 0);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT TOP 5 a"), 1);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t LIMIT 5"), 1);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT TOPAZ FROM t"), 0);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"UPDATE t LIMIT 5"), 0);
+    EXPECT_EQ(CNACommand::s_nGetPosSuiteRequete(L"  ORDER BY a", L"order"), 2);
+    EXPECT_EQ(CNACommand::s_bSuiteRequeteCommenceParMot(L" ORDERS", L"ORDER"), 0);
+    EXPECT_EQ(CNACommand::s_bSuiteRequeteCommenceParMot(L" ORDER(", L"ORDER"), 1);
+    EXPECT_EQ(CNACommand::s_bSuiteRequeteCommencePar(L" ORDERS", L"ORDER"), 1);
+    wchar_t sz[2];
+    CNACommand c(nullptr, nullptr);
+    c._GetMotifVariableDebut(sz, 2);
+    EXPECT_STREQ(sz, L"{");
+    c._GetMotifVariableFin(sz, 2);
+    EXPECT_STREQ(sz, L"}");
+}
+
+} // namespace

@@ -430,28 +430,25 @@ int CNACommand::_bAddColumnInSelect(const wchar_t* pszText)
     return bComplete(pszText, static_cast<unsigned int>(-1));
 }
 
-int CNACommand::AddDefine(const wchar_t* pszName, CNAConvertVariant* pclCell)
+int CNACommand::_bAddDefine(CNADefine* pclDefine)
 {
-    CNADefine* pcl = new (std::nothrow) CNADefine(pszName, pclCell);
-    if (pcl == nullptr) {
+    if (pclDefine == nullptr) {
         if (m_pclError != nullptr)
             m_pclError->pclGetXError()->SetErrorNoMemory();
         return 0;
     }
-    m_tabDefine.Ajoute(pcl);
+    m_tabDefine.Ajoute(pclDefine);
     return 1;
+}
+
+int CNACommand::AddDefine(const wchar_t* pszName, CNAConvertVariant* pclCell)
+{
+    return _bAddDefine(new (std::nothrow) CNADefine(pszName, pclCell));
 }
 
 int CNACommand::AddDefine(CNAColumn* pclColumn)
 {
-    CNADefine* pcl = new (std::nothrow) CNADefine(pclColumn);
-    if (pcl == nullptr) {
-        if (m_pclError != nullptr)
-            m_pclError->pclGetXError()->SetErrorNoMemory();
-        return 0;
-    }
-    m_tabDefine.Ajoute(pcl);
-    return 1;
+    return _bAddDefine(new (std::nothrow) CNADefine(pclColumn));
 }
 
 int CNACommand::bAddSelectAdditionnalColumn(const wchar_t* pszText, CNAConvertVariant* pclCell)

@@ -202,6 +202,8 @@ protected:
     static int s_eQueryType(eTYPEREQUETE eType);
     // User error 8 with kind 7 for a rewriting step of a later issue; 0.
     int _bNotYet(int nPoint);
+    // Files a new definition (null: out of memory).
+    int _bAddDefine(CNADefine* pclDefine);
     // Appends text to the formatted SQL under the space rule.
     void _AddFormated(const wchar_t* pszText, int nLength);
     void _RemplaceTopParLimit();

@@ -334,26 +334,25 @@ CNAConvertVariant* CNAStatementSQL::_pclGetVariant()
     return m_pclVariant;
 }
 
-int CNAStatementSQL::bGetValue(CAny* pValue, unsigned int nColumn, unsigned int nFlags)
+int CNAStatementSQL::_bGetValueAs(CAny* pValue, unsigned int nColumn, unsigned int nFlags, unsigned short nType)
 {
     CNAConvertVariant* pclCell = _pclGetVariant();
     if (pclCell == nullptr || pValue == nullptr)
         return 0;
-    pclCell->InitTypeVariantAny(TQTYPE_DSTRW, 0);
+    pclCell->InitTypeVariantAny(nType, 0);
     if (!bGetValue(pclCell, nColumn, nFlags))
         return 0;
     return pclCell->bGetValue(pValue);
 }
 
+int CNAStatementSQL::bGetValue(CAny* pValue, unsigned int nColumn, unsigned int nFlags)
+{
+    return _bGetValueAs(pValue, nColumn, nFlags, TQTYPE_DSTRW);
+}
+
 int CNAStatementSQL::bGetBLOBValue(CAny* pValue, unsigned int nColumn, unsigned int nFlags)
 {
-    CNAConvertVariant* pclCell = _pclGetVariant();
-    if (pclCell == nullptr || pValue == nullptr)
-        return 0;
-    pclCell->InitTypeVariantAny(TQTYPE_BIN, 0);
-    if (!bGetValue(pclCell, nColumn, nFlags))
-        return 0;
-    return pclCell->bGetValue(pValue);
+    return _bGetValueAs(pValue, nColumn, nFlags, TQTYPE_BIN);
 }
 
 int CNAStatementSQL::bGetRequestedValue(CAny* pValue, unsigned int nColumn, const wchar_t* pszText)

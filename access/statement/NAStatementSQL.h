@@ -99,6 +99,8 @@ public:
 
 protected:
     CNAConvertVariant* _pclGetVariant();
+    // A result value through the statement's cell typed nType.
+    int _bGetValueAs(CAny* pValue, unsigned int nColumn, unsigned int nFlags, unsigned short nType);
     // Value, start and length of parameter i; a file parameter's value is
     // the file's content.
     int _bGetParameter(CAny* pValue, int* pnStart, int* pnLength, CTabValParser* pParameters, int nIndex);

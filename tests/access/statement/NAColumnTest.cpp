@@ -4,6 +4,7 @@
 
 #include "access/statement/NARecord.h"
 #include "access/statement/NARecordValue.h"
+#include "host/HostQueryParametersValue.h"
 #include "tests/support/KXRecords.h"
 #include "tests/support/ValueCells.h"
 
@@ -302,6 +303,34 @@ TEST_F(NAColumnFixture, ParametersCloneCompareAndName)
     pClone->nRelease();
     pParam->nRelease();
     EXPECT_EQ(item.nGetExternalRef(), nItemRefs); // the parameters gave theirs back
+}
+
+TEST_F(NAColumnFixture, ColumnsOnlyForItemTypesOfTheEngine)
+{
+    for (int e : {0, 8, 32, 40}) {
+        CNamedItem& item = Item(L"X", static_cast<eNA_ITEMTYPE>(e), 0, 0, 4);
+        EXPECT_EQ(_pclAllocNASQLColumn(m_pError, &item), nullptr) << e;
+    }
+    for (int e : {1, 7, 9, 31}) {
+        CNamedItem& item = Item(L"X", static_cast<eNA_ITEMTYPE>(e), 0, 0, 4);
+        CNAColumn* p = _pclAllocNASQLColumn(m_pError, &item);
+        ASSERT_NE(p, nullptr) << e;
+        p->AddRef();
+        p->nRelease();
+    }
+}
+
+TEST_F(NAColumnFixture, OutputParametersByTheHostsDirection)
+{
+    CHostQueryParametersValue values;
+    values.SetDirection(L"out", 2);
+    values.SetDirection(L"inout", 3);
+    values.SetDirection(L"in", 1);
+    for (const wchar_t* psz : {L"out", L"inout", L"in", L"unknown"}) {
+        CNAParameter p(nullptr, 0, CNAParameter::PF_USER, psz);
+        const bool bOut = std::wstring(psz) == L"out" || std::wstring(psz) == L"inout";
+        EXPECT_EQ(p.bIsParamOUT(&values), bOut ? 1 : 0) << std::wstring(psz).size();
+    }
 }
 
 TEST(NAColumnFree, SpacesOfSQL)

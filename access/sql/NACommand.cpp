@@ -640,8 +640,7 @@ void CNACommand::_AddFormated(const wchar_t* pszText, int nLength)
     if (pszText == nullptr || nLength == 0)
         return;
     const unsigned int nFormated = m_clFormated.m_clW.m_nLength;
-    if (nFormated > 0 && !_bBlank(m_clFormated.pszGetW()[nFormated - 1]) && pszText[0] != L' ' &&
-        pszText[0] != 0)
+    if (nFormated > 0 && m_clFormated.pszGetW()[nFormated - 1] != L' ' && pszText[0] != L' ' && pszText[0] != 0)
         m_clFormated.Add(L" ", 1, 0);
     m_clFormated.Add(pszText, nLength, 0);
 }

@@ -119,7 +119,7 @@ TEST_F(NACommandServer, SubstitutedParametersFindTheirRows)
 {
     CRecordingStatementSQL* pStmt = new CRecordingStatementSQL(m_pCnx, m_pError);
     pStmt->AddRef();
-    STValParser aValue[3];
+    STValParser aValue[3] = {};
     SetW(aValue[0].clValeur, L"a'b");
     aValue[0].nPosition = 36;
     aValue[0].nLongueur = 1;

@@ -51,8 +51,9 @@ protected:
         Rows tab;
         std::string strError;
         EXPECT_NE(pszSQL, nullptr);
-        if (pszSQL != nullptr)
+        if (pszSQL != nullptr) {
             EXPECT_TRUE(m_server.bList(pszSQL, tab, strError)) << strError << "\n" << pszSQL;
+        }
         return tab;
     }
     CNAConvertVariant* Text(const wchar_t* psz)

@@ -22,7 +22,6 @@ const int kFile = CNACommand::ERRFILE_COMMAND;
 
 enum : int {
     kPointNotYet = 1,
-    kPointFileParameter = 2,
     kPointNoMemory = 3,
 };
 
@@ -681,16 +680,17 @@ int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, ePARAMTYPECON
 {
     if (pclParameter == nullptr)
         return 0;
-    if (pclParameter->nGetFlags() & CNAParameter::PF_FILE) {
-        // Loading a file parameter waits for the file layer.
-        if (m_pclError != nullptr)
-            m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, kPointFileParameter, m_pclConnection, nullptr,
-                                       nullptr, UE_NOT_OFFERED);
+    const unsigned int nFlags = pclParameter->nGetFlags();
+    const bool bFile = (nFlags & CNAParameter::PF_FILE) != 0;
+    if (bFile && !pclParameter->bLoadFile(m_pclError))
         return 0;
-    }
     eNA_ITEMTYPE eDB = NA_IT_EMPTY;
     eNA_ITEMTYPE eItem = NA_IT_EMPTY;
     pclParameter->bGetTQTypeInfo(&eDB, &eItem);
+    if (bFile && eDB == NA_IT_EMPTY) {
+        const unsigned int nBoth = CNAParameter::PF_FILE | CNAParameter::PF_FILE_RAW;
+        eDB = (nFlags & nBoth) != nBoth ? NA_IT_MEMOBINAIRE : NA_IT_MEMOTEXTE;
+    }
     if (pclParameter->nGetFlags() & CNAParameter::PF_LIKE)
         return _bAddParameterFormatedLike(pclParameter, eDB, pnPos);
     return _bAddParameterFormated(pclParameter, eDB, eItem, eMask, pnPos);

@@ -23,8 +23,6 @@
 
 namespace {
 
-const int kFile = 11; // current record
-
 bool _bEmpty(const wchar_t* psz)
 {
     return psz == nullptr || psz[0] == 0;
@@ -478,13 +476,9 @@ int CNAColumn::bGetCurrentValue(CAny* pValue, int nIndex)
             _SetNull(pValue, eGetTQType());
             return 1;
         }
-        if (m_csMemoFile.nTaille() > 0 && pclCell->pclGetValue()->bIsNull()) {
-            // Loading an attached file waits for the file layer.
-            if (m_pclError != nullptr)
-                m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, 1, _pclConnection(), nullptr,
-                                           pszGetName(), 8);
+        if (m_csMemoFile.nTaille() > 0 && pclCell->pclGetValue()->bIsNull() &&
+            !pclCell->bLoadFile(m_csMemoFile.pszGet(), m_pclError, bIsMemoBin()))
             return 0;
-        }
         return pclCell->bGetValue(pValue);
     }
     if (bIsComposedKey())
@@ -734,12 +728,24 @@ int CNAColumn::bHAttacheMemo(const wchar_t* pszFile)
     return 1;
 }
 
-int CNAColumn::bHExtraitMemo(const wchar_t*)
+int CNAColumn::bHExtraitMemo(const wchar_t* pszFile)
 {
-    // Writing a memo into a file waits for the file layer.
-    if (m_pclError != nullptr)
-        m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, 2, _pclConnection(), nullptr, pszGetName(), 8);
-    return 0;
+    CAny clValue;
+    if (m_pclValue == nullptr || !m_pclValue->bGetValue(&clValue)) {
+        // No value: a NULL one.
+        clValue.__SetType(eGetTQType(), 0);
+        clValue.SetNullFlag(true);
+    }
+    if (!clValue.bIsNull() && CNAVariant::s_bIsText8(clValue.nGetTypeCode())) {
+        // A text goes to the file without its terminator.
+        const unsigned char* p;
+        unsigned int n;
+        _DataOf(&clValue, &p, &n);
+        CAny clBytes(TQTYPE_BIN);
+        clBytes.pclGetTraitement()->SetValue(p, n);
+        return CNAVariant::gbStoreFile(&clBytes, pszFile, m_pclError);
+    }
+    return CNAVariant::gbStoreFile(&clValue, pszFile, m_pclError);
 }
 
 int CNAColumn::bGetBLOB(CAny* pValue)
@@ -951,6 +957,22 @@ void CNAParameter::SetItem(INAItemDescription* piItem)
 int CNAParameter::bSetValue(const CAny* pValue)
 {
     return m_pclValue != nullptr && m_pclValue->bSetValue(pValue);
+}
+
+int CNAParameter::bLoadFile(CNAError* pclError)
+{
+    if (m_pclValue == nullptr)
+        return 0;
+    CAny clName;
+    std::wstring strName;
+    if (!m_pclValue->bGetValue(&clName) || !_bWideText(&clName, &strName))
+        return 0;
+    // Text only when both bits say so.
+    const int bBinary = (m_nFlags & (PF_FILE | PF_FILE_RAW)) != (PF_FILE | PF_FILE_RAW);
+    if (!m_pclValue->bLoadFile(strName.c_str(), pclError, bBinary))
+        return 0;
+    m_nFlags &= ~static_cast<unsigned int>(PF_FILE);
+    return 1;
 }
 
 int CNAParameter::bIsDate() const

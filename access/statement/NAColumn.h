@@ -246,6 +246,9 @@ public:
     int bGetTQTypeInfo(eNA_ITEMTYPE* peDBItemType, eNA_ITEMTYPE* peItemType) const;
     int bCaseInSensitiveLIKE() const;
     int bIsParamOUT(INAQueryParametersValue* piValues) const;
+    // The cell's value names a file: its content becomes the value (text
+    // only when PF_FILE_RAW is set too); PF_FILE is then cleared.
+    int bLoadFile(CNAError* pclError);
     int bEqualsParameter(const CNAParameter* pclOther) const;
     // A new parameter sharing the cell (count 0), or null.
     CNAParameter* pclGetClone() const;

@@ -273,14 +273,17 @@ int CNAStatementSQL::_bGetParameter(CAny* pValue, int* pnStart, int* pnLength, C
     st.clValeur.pclGetTraitement()->Duplique(pValue);
     *pnStart = st.nPosition;
     *pnLength = st.nLongueur;
-    if (st.dwType & 0x1) {
-        // Loading a file's content waits for the file layer.
-        if (m_pclError != nullptr)
-            m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, kPointPosition + 10, m_pclConnection,
-                                       nullptr, nullptr, 8);
+    if ((st.dwType & 0x1) == 0)
+        return 1;
+    // The value names a file whose content is the value.
+    CAny clName;
+    st.clValeur.pclGetTraitement()->Duplique(&clName);
+    clName.SetFlags(0);
+    const wchar_t* pszName = nullptr;
+    if (clName.__nCastTo(TQTYPE_DSTRW, nullptr, 0) != TQSTATUS_OK ||
+        clName.pclGetTraitement()->nGetPCWSTR(&pszName) > 99 || pszName == nullptr)
         return 0;
-    }
-    return 1;
+    return CNAVariant::gbLoadFile(pValue, pszName, m_pclError, (st.dwType & 0x10) ? 0 : 1);
 }
 
 int CNAStatementSQL::_bAddParameter(CTStringConcatAW* pclText, unsigned int, CAny* pValue)

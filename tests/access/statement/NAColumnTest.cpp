@@ -6,6 +6,7 @@
 #include "access/statement/NARecordValue.h"
 #include "host/HostQueryParametersValue.h"
 #include "tests/support/KXRecords.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 #include <cfloat>
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -265,6 +268,25 @@ TEST_F(NAColumnFixture, MemoValuesLiveInTheSharedCell)
     EXPECT_EQ(Current().bItemValueDefined(&memo, 0), 0);
     EXPECT_EQ(Bytes(Current().pbyGetValues(), Current().pbyGetValues() + 8), Bytes(8, 0xFF));
     EXPECT_EQ(pMemo->bValueDefined(), 0);
+}
+
+TEST_F(NAColumnFixture, MemoFilesAttachedAndExtracted)
+{
+    CTempDir dir;
+    ASSERT_FALSE(dir.Path().empty());
+    std::ofstream(dir.Path() + "/in.txt") << "from a file";
+    CNamedItem& memo = Item(L"M", NA_IT_MEMOTEXTE, 0, 0, 8);
+    CNAColumn* pMemo = Column(memo);
+    ASSERT_EQ(pMemo->bHAttacheMemo((dir.WPath() + L"/in.txt").c_str()), 1);
+    EXPECT_EQ(pMemo->bValueModified(), 1);
+    CAny v;
+    ASSERT_EQ(pMemo->bGetCurrentValue(&v, 0), 1);
+    EXPECT_EQ(Text8(v), "from a file");
+    ASSERT_EQ(pMemo->bHExtraitMemo((dir.WPath() + L"/out.txt").c_str()), 1);
+    std::ifstream in(dir.Path() + "/out.txt");
+    std::stringstream ss;
+    ss << in.rdbuf();
+    EXPECT_EQ(ss.str(), "from a file");
 }
 
 TEST_F(NAColumnFixture, ParametersCloneCompareAndName)

@@ -3,10 +3,12 @@
 // requested values and the query text kept in errors.
 #include "access/sql/TabValParser.h"
 #include "tests/support/RecordingStatementSQL.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -95,6 +97,25 @@ TEST_F(NAStatementSQLFixture, ParametersBecomeLiteralsInTheirPlaces)
     m_pStmt->m_tabSent.clear();
     ASSERT_EQ(m_pStmt->bExecuteDirect(L"x=?", &one, 0), 1);
     EXPECT_EQ(m_pStmt->m_tabSent[0], "x='l''\xe9t\xe9'");
+}
+
+TEST_F(NAStatementSQLFixture, FileParameterSendsTheFilesContent)
+{
+    CTempDir dir;
+    ASSERT_FALSE(dir.Path().empty());
+    std::ofstream(dir.Path() + "/v.txt") << "it's";
+    CParameters params(1);
+    SetW(params[0].clValeur, (dir.WPath() + L"/v.txt").c_str());
+    params[0].dwType = 0x11; // a file, read as text
+    params.Set(0, 2, 1);
+    ASSERT_EQ(m_pStmt->bExecuteDirect(L"x=?", &params, 0), 1) << ErrorText();
+    ASSERT_EQ(m_pStmt->m_tabSent.size(), 1u);
+    EXPECT_EQ(m_pStmt->m_tabSent[0], "x='it''s'");
+    // A file that cannot be read sends nothing.
+    SetW(params[0].clValeur, (dir.WPath() + L"/none.txt").c_str());
+    EXPECT_EQ(m_pStmt->bExecuteDirect(L"x=?", &params, 0), 0);
+    EXPECT_EQ(m_pStmt->m_tabSent.size(), 1u);
+    m_pError->Reset();
 }
 
 TEST_F(NAStatementSQLFixture, RefusedPlacesSendNothing)

@@ -192,29 +192,30 @@ void CNAStatementSQL::ResetLastError()
 
 // ---- Execution ------------------------------------------------------------------------------------
 
-int CNAStatementSQL::bExecuteDirect(const char* pszText, unsigned int nFlags)
+int CNAStatementSQL::_bResetForText(const void* pText)
 {
     if (!bReset())
         return 0;
-    if (pszText == nullptr) {
+    if (pText == nullptr) {
         if (m_pclError != nullptr)
             m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointNullText, m_pclConnection, nullptr,
                                        nullptr, UE_EMPTY_TEXT);
         return 0;
     }
+    return 1;
+}
+
+int CNAStatementSQL::bExecuteDirect(const char* pszText, unsigned int nFlags)
+{
+    if (!_bResetForText(pszText))
+        return 0;
     return _bExecuteDirect(pszText, nullptr, nFlags);
 }
 
 int CNAStatementSQL::bExecuteDirect(const wchar_t* pszText, CTabValParser* pParameters, unsigned int nFlags)
 {
-    if (!bReset())
+    if (!_bResetForText(pszText))
         return 0;
-    if (pszText == nullptr) {
-        if (m_pclError != nullptr)
-            m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointNullText, m_pclConnection, nullptr,
-                                       nullptr, UE_EMPTY_TEXT);
-        return 0;
-    }
     const int nCount = pParameters != nullptr ? pParameters->nGetNbValeur() : 0;
     if (nCount == 0)
         return _bExecuteDirect(pszText, nullptr, nFlags);

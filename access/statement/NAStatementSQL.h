@@ -99,6 +99,8 @@ public:
 
 protected:
     CNAConvertVariant* _pclGetVariant();
+    // The reset before an execution; a null text is user error 28.
+    int _bResetForText(const void* pText);
     // A result value through the statement's cell typed nType.
     int _bGetValueAs(CAny* pValue, unsigned int nColumn, unsigned int nFlags, unsigned short nType);
     // Value, start and length of parameter i; a file parameter's value is

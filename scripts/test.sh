@@ -17,6 +17,6 @@ verdict=0
 echo "== tests"
 ctest --test-dir "$ZT_ROOT/build" --output-on-failure -j "$(nproc)" --timeout 300 || verdict=1
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$ZT_ROOT/build/asan" --output-on-failure -j "$(nproc)" --timeout 600 || verdict=1
 exit $verdict

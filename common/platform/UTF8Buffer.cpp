@@ -1,6 +1,7 @@
 #include "common/platform/UTF8Buffer.h"
 
 #include "common/text/CodePage.h"
+#include "common/text/SysUtils.h"
 
 #include <cerrno>
 #include <climits>
@@ -22,7 +23,7 @@ CUTF8Buffer::CUTF8Buffer(const wchar_t* wide) : m_pHeap(nullptr), m_psz(nullptr)
     const int nSize = nNeeded + 1;
     char* p = m_szLocal;
     if (nSize > LOCAL_SIZE) {
-        m_pHeap = static_cast<char*>(std::malloc(static_cast<size_t>(nSize)));
+        m_pHeap = static_cast<char*>(XMALLOC_pNew_(static_cast<size_t>(nSize)));
         if (m_pHeap == nullptr) {
             errno = ENOMEM;
             return;
@@ -39,7 +40,7 @@ CUTF8Buffer::CUTF8Buffer(const wchar_t* wide) : m_pHeap(nullptr), m_psz(nullptr)
 
 CUTF8Buffer::~CUTF8Buffer()
 {
-    std::free(m_pHeap);
+    XMALLOC_Del_(m_pHeap);
 }
 
 int nUTF8ToWideBounded(const char* utf8, int len, wchar_t* out, unsigned n)

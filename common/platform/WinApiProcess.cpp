@@ -6,6 +6,7 @@
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
 #include "common/text/UnicodeCodec.h"
+#include "common/text/SysUtils.h"
 
 #include <cerrno>
 #include <climits>
@@ -121,18 +122,18 @@ DWORD GetEnvironmentVariableW(const wchar_t* name, wchar_t* buffer, DWORD size)
         const int n = MultiByteToWideChar(65001, 0, value, -1, nullptr, 0);
         if (n <= 0)
             return 0;
-        wide = static_cast<wchar_t*>(std::malloc(static_cast<size_t>(n) * sizeof(wchar_t)));
+        wide = static_cast<wchar_t*>(XMALLOC_pNew_(static_cast<size_t>(n) * sizeof(wchar_t)));
         if (wide == nullptr)
             throw std::bad_alloc();
         if (MultiByteToWideChar(65001, 0, value, -1, wide, n) != n) {
-            std::free(wide);
+            XMALLOC_Del_(wide);
             return 0;
         }
         nLen = n - 1;
     }
     if (size > 0 && buffer != nullptr)
         STR_nCopyW(buffer, size, wide ? wide : L"", nLen);
-    std::free(wide);
+    XMALLOC_Del_(wide);
     return size > static_cast<DWORD>(nLen) ? static_cast<DWORD>(nLen) : static_cast<DWORD>(nLen) + 1;
 }
 

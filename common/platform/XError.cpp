@@ -3,6 +3,7 @@
 #include "common/platform/DllRes.h"
 #include "common/platform/FormatWin.h"
 #include "common/platform/MyModuleInfo.h"
+#include "common/text/SysUtils.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -108,7 +109,7 @@ bool _bDans(const wchar_t* p, const wchar_t* pDebut, size_t n)
 wchar_t* _pszDuplique(const wchar_t* psz)
 {
     size_t n = wcslen(psz) + 1;
-    wchar_t* pCopie = static_cast<wchar_t*>(malloc(n * sizeof(wchar_t)));
+    wchar_t* pCopie = static_cast<wchar_t*>(XMALLOC_pNew_(n * sizeof(wchar_t)));
     if (pCopie != nullptr)
         wmemcpy(pCopie, psz, n);
     return pCopie;
@@ -122,7 +123,7 @@ wchar_t* _pszFormatList(const wchar_t* pszFormat, va_list args)
         return nullptr;
     wchar_t* psz = nullptr;
     if (vaswprintf(&psz, pszFormat, args) < 0) {
-        free(psz);
+        XMALLOC_Del_(psz);
         return nullptr;
     }
     return psz;
@@ -290,7 +291,7 @@ CXError::~CXError()
 wchar_t* CXError::__vpszAllocString(wchar_t** ppsz, const wchar_t* psz)
 {
     wchar_t* pNouveau = psz != nullptr ? _pszDuplique(psz) : nullptr;
-    free(*ppsz);
+    XMALLOC_Del_(*ppsz);
     *ppsz = pNouveau;
     return pNouveau;
 }
@@ -305,7 +306,7 @@ wchar_t* CXError::__vpszReallocString(wchar_t** ppsz, const wchar_t* psz)
     wchar_t* pNouveau = _pszDuplique(psz);
     if (pNouveau == nullptr)
         return nullptr;
-    free(*ppsz);
+    XMALLOC_Del_(*ppsz);
     *ppsz = pNouveau;
     return pNouveau;
 }
@@ -319,7 +320,7 @@ wchar_t* CXError::__vpszReallocString(wchar_t** ppsz, unsigned int n)
     if (n > SIZE_MAX / sizeof(wchar_t))
         return nullptr;
     bool bNouveau = *ppsz == nullptr;
-    wchar_t* p = static_cast<wchar_t*>(realloc(*ppsz, static_cast<size_t>(n) * sizeof(wchar_t)));
+    wchar_t* p = static_cast<wchar_t*>(XMALLOC_pResize_(*ppsz, static_cast<size_t>(n) * sizeof(wchar_t)));
     if (p == nullptr)
         return nullptr;
     if (bNouveau)
@@ -341,7 +342,7 @@ wchar_t* CXError::__vpszConcatString(wchar_t** ppsz, const wchar_t* psz)
     // The text may lie in the field itself, which realloc may move.
     bool bDedans = _bDans(psz, *ppsz, nAncien);
     size_t nDecalage = bDedans ? static_cast<size_t>(psz - *ppsz) : 0;
-    wchar_t* p = static_cast<wchar_t*>(realloc(*ppsz, (nAncien + nAjout + 1) * sizeof(wchar_t)));
+    wchar_t* p = static_cast<wchar_t*>(XMALLOC_pResize_(*ppsz, (nAncien + nAjout + 1) * sizeof(wchar_t)));
     if (p == nullptr)
         return nullptr;
     wmemmove(p + nAncien, bDedans ? p + nDecalage : psz, nAjout);
@@ -352,7 +353,7 @@ wchar_t* CXError::__vpszConcatString(wchar_t** ppsz, const wchar_t* psz)
 
 void CXError::__vDeleteString(wchar_t** ppsz)
 {
-    free(*ppsz);
+    XMALLOC_Del_(*ppsz);
     *ppsz = nullptr;
 }
 
@@ -373,7 +374,7 @@ void CXError::_Append(wchar_t** ppsz, const wchar_t* psz)
     }
     if (__vpszConcatString(ppsz, s_szCRLF) != nullptr)
         __vpszConcatString(ppsz, psz);
-    free(pCopie);
+    XMALLOC_Del_(pCopie);
 }
 
 void CXError::__AddFirst(wchar_t** ppsz, const wchar_t* psz)
@@ -400,7 +401,7 @@ void CXError::__AddFirst(wchar_t** ppsz, const wchar_t* psz)
         p[nTexte] = L'\r';
         p[nTexte + 1] = L'\n';
     }
-    free(pCopie);
+    XMALLOC_Del_(pCopie);
 }
 
 // ---- Messages ---------------------------------------------------------------------
@@ -684,7 +685,7 @@ void CXError::AddDebugMessagePrintf(const wchar_t* pszFormat, ...)
     va_end(args);
     if (psz != nullptr)
         AddDebugMessageNoFormat(psz);
-    free(psz);
+    XMALLOC_Del_(psz);
 }
 
 void CXError::AddDebugMessage(const _stMyModuleInfo* pModule, unsigned int nId, ...)
@@ -787,7 +788,7 @@ void CXError::SetSystemErrorMessagePrintf(unsigned int nCode, const wchar_t* psz
     wchar_t* psz = _pszFormatList(pszFormat, args);
     va_end(args);
     SetSystemError(nCode, psz);
-    free(psz);
+    XMALLOC_Del_(psz);
 }
 
 void CXError::SetSystemErrorMessagePrintf(const wchar_t* pszFormat, ...)
@@ -797,7 +798,7 @@ void CXError::SetSystemErrorMessagePrintf(const wchar_t* pszFormat, ...)
     wchar_t* psz = _pszFormatList(pszFormat, args);
     va_end(args);
     SetSystemError(0, psz);
-    free(psz);
+    XMALLOC_Del_(psz);
 }
 
 void CXError::SetSystemErrorMessage(const _stMyModuleInfo* pModule, unsigned int nId, ...)
@@ -904,7 +905,7 @@ void CXError::_FreeInfo(_stERRORINFO& stInfo)
 {
     switch (_eKind(stInfo.nType)) {
     case K_TEXT:
-        free(stInfo.u.psz);
+        XMALLOC_Del_(stInfo.u.psz);
         break;
     case K_OBJECT:
         if (stInfo.u.p != nullptr)

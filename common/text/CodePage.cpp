@@ -2,6 +2,7 @@
 
 #include "common/platform/InformationDLL.h"
 #include "common/text/TextCompare.h"
+#include "common/text/SysUtils.h"
 
 #include <iconv.h>
 
@@ -646,12 +647,12 @@ int nCreateConverted(T** out, int* outLen, Convert convert)
     const int n = convert(nullptr, 0);
     if (n == 0 || n == INT_MAX || static_cast<size_t>(n) + 1 > SIZE_MAX / sizeof(T))
         return 0;
-    T* buf = static_cast<T*>(std::malloc((static_cast<size_t>(n) + 1) * sizeof(T)));
+    T* buf = static_cast<T*>(XMALLOC_pNew_((static_cast<size_t>(n) + 1) * sizeof(T)));
     if (buf == nullptr)
         return 0;
     const int m = convert(buf, n + 1);
     if (m == 0) {
-        std::free(buf);
+        XMALLOC_Del_(buf);
         return 0;
     }
     buf[m] = 0;
@@ -726,7 +727,7 @@ int STR_CharToChar_AnyCodepage(const char* src, int len, unsigned fromPage, char
         const size_t n = len == -1 ? std::strlen(src) : static_cast<size_t>(len);
         if (n >= static_cast<size_t>(INT_MAX))
             return 0;
-        char* buf = static_cast<char*>(std::malloc(n + 1));
+        char* buf = static_cast<char*>(XMALLOC_pNew_(n + 1));
         if (buf == nullptr)
             return 0;
         std::memcpy(buf, src, n);
@@ -741,7 +742,7 @@ int STR_CharToChar_AnyCodepage(const char* src, int len, unsigned fromPage, char
     if (!STR_CharToWChar_AnyCodepage(src, len, fromPage, &wide, &nWide, 0))
         return 0;
     const int bOk = __STR_WCharToChar(wide, nWide, out, outLen, toPage);
-    std::free(wide);
+    XMALLOC_Del_(wide);
     return bOk;
 }
 
@@ -771,7 +772,7 @@ char* pszXSTR2CSTR(const wchar_t* src, int len)
     const size_t n = len < 0 ? std::wcslen(src) : static_cast<size_t>(len);
     if (n >= static_cast<size_t>(INT_MAX))
         return nullptr;
-    char* out = static_cast<char*>(std::calloc(n + 1, 1));
+    char* out = static_cast<char*>(XMALLOC_pNewZero_(n + 1, 1));
     if (out != nullptr && n > 0)
         WideCharToMultiByte(1252, 0, src, static_cast<int>(n), out, static_cast<int>(n), nullptr, nullptr);
     return out;
@@ -786,7 +787,7 @@ wchar_t* pszCSTR2XSTR(const char* src, int len, unsigned codePage)
         return nullptr;
     // Zeroed, so that the text ends after what was converted whatever the
     // page made of it.
-    wchar_t* out = static_cast<wchar_t*>(std::calloc(n + 1, sizeof(wchar_t)));
+    wchar_t* out = static_cast<wchar_t*>(XMALLOC_pNewZero_(n + 1, sizeof(wchar_t)));
     if (out != nullptr && n > 0)
         MultiByteToWideChar(codePage, 0, src, static_cast<int>(n), out, static_cast<int>(n) + 1);
     return out;
@@ -800,7 +801,7 @@ wchar_t* pszXSTR2WSTR(const wchar_t* src, int n)
     const size_t size = n < 1 ? len : static_cast<size_t>(n);
     if (size + 1 > SIZE_MAX / sizeof(wchar_t))
         return nullptr;
-    wchar_t* out = static_cast<wchar_t*>(std::calloc(size + 1, sizeof(wchar_t)));
+    wchar_t* out = static_cast<wchar_t*>(XMALLOC_pNewZero_(size + 1, sizeof(wchar_t)));
     if (out != nullptr)
         std::wmemcpy(out, src, len);
     return out;
@@ -822,12 +823,12 @@ bool bAnsiCompatible(const wchar_t* text, unsigned codePage)
     wchar_t* back = nullptr;
     int nBack = 0;
     const int bOk = __STR_CharToWChar(narrow, nNarrow, codePage, &back, &nBack, 9);
-    std::free(narrow);
+    XMALLOC_Del_(narrow);
     if (!bOk)
         return false;
     const size_t n = std::wcslen(text) + 1;
     const bool bSame = static_cast<size_t>(nBack) == n && std::wmemcmp(back, text, n) == 0;
-    std::free(back);
+    XMALLOC_Del_(back);
     return bSame;
 }
 

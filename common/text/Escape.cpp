@@ -1,6 +1,7 @@
 #include "common/text/Escape.h"
 
 #include "common/text/CodePage.h"
+#include "common/text/SysUtils.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -34,7 +35,7 @@ T* Alloc(std::size_t n)
 {
     if (n == 0 || n > SIZE_MAX / sizeof(T))
         return nullptr;
-    return static_cast<T*>(std::malloc(n * sizeof(T)));
+    return static_cast<T*>(XMALLOC_pNew_(n * sizeof(T)));
 }
 
 template <typename T>
@@ -65,7 +66,7 @@ public:
     ~CZone()
     {
         if (m_bTas)
-            std::free(m_p);
+            XMALLOC_Del_(m_p);
     }
     CZone(const CZone&) = delete;
     CZone& operator=(const CZone&) = delete;
@@ -284,16 +285,16 @@ T* pszVerrueEscapeMySQLT(const T* pszPattern, T cEscape)
     // read by MySQL as the start of a string escape: doubled.
     T* pszQuote = Alloc<T>(2 * Len(pszCopie) + 1);
     if (pszQuote == nullptr) {
-        std::free(pszCopie);
+        XMALLOC_Del_(pszCopie);
         return nullptr;
     }
     EscapeT<T>(pszCopie, pszQuote, 1, cEscape != kBackSlash, 0, 0, 0, 0, 0, 0, kBackSlash, 0);
-    std::free(pszCopie);
+    XMALLOC_Del_(pszCopie);
 
     const std::size_t nQuote = Len(pszQuote);
     T* pszRes = Alloc<T>(2 * (nQuote + 1));
     if (pszRes == nullptr) {
-        std::free(pszQuote);
+        XMALLOC_Del_(pszQuote);
         return nullptr;
     }
     std::size_t w = 0;
@@ -321,7 +322,7 @@ T* pszVerrueEscapeMySQLT(const T* pszPattern, T cEscape)
         ++r;
     }
     pszRes[w] = 0;
-    std::free(pszQuote);
+    XMALLOC_Del_(pszQuote);
     return pszRes;
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/text/TextCompare.h"
 #include "common/text/UnicodeCodec.h"
+#include "common/text/SysUtils.h"
 
 #include <cctype>
 #include <climits>
@@ -47,7 +48,7 @@ T* AllocChars(std::size_t n)
 {
     if (n >= SIZE_MAX / sizeof(T))
         return nullptr;
-    return static_cast<T*>(malloc((n + 1) * sizeof(T)));
+    return static_cast<T*>(XMALLOC_pNew_((n + 1) * sizeof(T)));
 }
 
 template <typename T>
@@ -142,7 +143,7 @@ bool ResizeT(T** p, int n)
         return false;
     // realloc to 0 bytes would free the block: keep at least one character.
     std::size_t bytes = (n == 0 ? 1 : static_cast<std::size_t>(n)) * sizeof(T);
-    void* q = realloc(*p, bytes);
+    void* q = XMALLOC_pResize_(*p, bytes);
     if (q == nullptr)
         return false;
     *p = static_cast<T*>(q);
@@ -489,18 +490,18 @@ wchar_t* STR_pszCreateW_UNALIGNED(int n, const wchar_t* src)
 
 void STR_DeleteW(wchar_t* p)
 {
-    free(p);
+    XMALLOC_Del_(p);
 }
 
 void STR_DeleteA(char* p)
 {
-    free(p);
+    XMALLOC_Del_(p);
 }
 
 void STR_Delete(void* p)
 {
     if (p != nullptr)
-        free(p);
+        XMALLOC_Del_(p);
 }
 
 bool STR_bRedefine(wchar_t** p, const wchar_t* src)
@@ -729,8 +730,8 @@ wchar_t* STR_pszUpStrstr(const wchar_t* hay, const wchar_t* needle)
             }
         }
     }
-    free(upHay);
-    free(upNeedle);
+    XMALLOC_Del_(upHay);
+    XMALLOC_Del_(upNeedle);
     return found;
 }
 

@@ -236,9 +236,48 @@ void* xmemmem(const void* hay, std::size_t n, const void* needle, std::size_t m)
     return nullptr;
 }
 
+namespace {
+
+// Allocations left before the seam fails them; negative: none fails.
+int s_nXMallocLeft = -1;
+int s_nXMallocCount = 0;
+
+bool bXMallocFails()
+{
+    ++s_nXMallocCount;
+    if (s_nXMallocLeft < 0)
+        return false;
+    if (s_nXMallocLeft == 0)
+        return true;
+    --s_nXMallocLeft;
+    return false;
+}
+
+} // namespace
+
+void XMALLOC_FailAfter(int nSucceed)
+{
+    s_nXMallocLeft = nSucceed < 0 ? -1 : nSucceed;
+    s_nXMallocCount = 0;
+}
+
+int XMALLOC_nCount()
+{
+    return s_nXMallocCount;
+}
+
 void* XMALLOC_pNew_(std::size_t size)
 {
+    if (bXMallocFails())
+        return nullptr;
     return malloc(size);
+}
+
+void* XMALLOC_pNewZero_(std::size_t count, std::size_t size)
+{
+    if (bXMallocFails())
+        return nullptr;
+    return calloc(count, size);
 }
 
 void XMALLOC_Del_(void* p)
@@ -251,6 +290,8 @@ void* XMALLOC_pResize_(void* p, std::size_t size)
 {
     if (p == nullptr)
         return XMALLOC_pNew_(size);
+    if (bXMallocFails())
+        return nullptr;
     return realloc(p, size);
 }
 

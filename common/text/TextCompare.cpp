@@ -1,6 +1,7 @@
 #include "common/text/TextCompare.h"
 
 #include "common/platform/InformationDLL.h"
+#include "common/text/SysUtils.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -346,7 +347,7 @@ int CreateMapString(unsigned flags, T** out, const T* src)
     const int size = STR_nGetMapStringLenEx(flags, src, -1);
     if (size <= 0)
         return 0;
-    T* buf = static_cast<T*>(std::malloc(static_cast<std::size_t>(size) * sizeof(T)));
+    T* buf = static_cast<T*>(XMALLOC_pNew_(static_cast<std::size_t>(size) * sizeof(T)));
     if (buf == nullptr)
         return 0;
     buf[0] = 0;
@@ -725,7 +726,7 @@ wchar_t* STR_pszCreateStandard(const wchar_t* src)
     if (src == nullptr)
         return nullptr;
     const int len = Len(src);
-    wchar_t* buf = static_cast<wchar_t*>(std::malloc((static_cast<std::size_t>(len) + 1) * sizeof(wchar_t)));
+    wchar_t* buf = static_cast<wchar_t*>(XMALLOC_pNew_((static_cast<std::size_t>(len) + 1) * sizeof(wchar_t)));
     if (buf == nullptr)
         return nullptr;
     int n = MapLcid(STR_LCID_MAP, LOCALE_FOLD_CASE | LOCALE_IGNORE_ACCENTS, buf, len + 1, src, len);

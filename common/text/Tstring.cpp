@@ -46,7 +46,7 @@ public:
         if (n < kPile) {
             m_p = m_aPile;
         } else {
-            m_p = static_cast<wchar_t*>(malloc(nSomme(n, 1) * sizeof(wchar_t)));
+            m_p = static_cast<wchar_t*>(XMALLOC_pNew_(nSomme(n, 1) * sizeof(wchar_t)));
             if (m_p == nullptr)
                 throw std::bad_alloc();
         }
@@ -54,7 +54,7 @@ public:
     ~CZoneTravail()
     {
         if (m_p != m_aPile)
-            free(m_p);
+            XMALLOC_Del_(m_p);
     }
     CZoneTravail(const CZoneTravail&) = delete;
     CZoneTravail& operator=(const CZoneTravail&) = delete;
@@ -118,7 +118,7 @@ void CTString::_SetBufferSize(size_t n)
 {
     if (n > kMaxCaracteres)
         throw std::bad_alloc();
-    void* p = realloc(m_psz, (n + 1) * sizeof(wchar_t));
+    void* p = XMALLOC_pResize_(m_psz, (n + 1) * sizeof(wchar_t));
     if (p == nullptr)
         throw std::bad_alloc();
     m_psz = static_cast<wchar_t*>(p);
@@ -186,7 +186,7 @@ CTString::CTString(const wchar_t* a, const wchar_t* b, const wchar_t* c) : m_psz
 
 CTString::CTString(const char* psz) : m_psz(nullptr) { SetANSIEx(psz, -1, 1252); }
 
-CTString::~CTString() { free(m_psz); }
+CTString::~CTString() { XMALLOC_Del_(m_psz); }
 
 CTString& CTString::operator=(const wchar_t* psz)
 {
@@ -338,7 +338,7 @@ void CTString::SetANSIEx(const char* psz, int n, unsigned codePage)
 
 void CTString::Vide()
 {
-    free(m_psz);
+    XMALLOC_Del_(m_psz);
     m_psz = nullptr;
 }
 
@@ -346,7 +346,7 @@ void CTString::SetBuffer(wchar_t* psz)
 {
     if (psz == m_psz)
         return;
-    free(m_psz);
+    XMALLOC_Del_(m_psz);
     m_psz = psz;
 }
 
@@ -354,7 +354,7 @@ void CTString::Transfert(CTString& cl)
 {
     if (&cl == this)
         return;
-    free(m_psz);
+    XMALLOC_Del_(m_psz);
     m_psz = cl.m_psz;
     cl.m_psz = nullptr;
 }
@@ -1214,14 +1214,14 @@ void CTString::FichierTemporaire(const wchar_t* pszPrefixe)
         }
         char* pszDest = szPile;
         if (static_cast<size_t>(nBesoin) >= kPile) {
-            pszTas = static_cast<char*>(malloc(static_cast<size_t>(nBesoin) + 1));
+            pszTas = static_cast<char*>(XMALLOC_pNew_(static_cast<size_t>(nBesoin) + 1));
             if (pszTas == nullptr)
                 throw std::bad_alloc();
             pszDest = pszTas;
         }
         const int nEcrits = WideCharToMultiByte(65001, 0, pszPrefixe, -1, pszDest, nBesoin, nullptr, nullptr);
         if (nEcrits <= 0) {
-            free(pszTas);
+            XMALLOC_Del_(pszTas);
             Vide();
             return;
         }
@@ -1240,13 +1240,13 @@ void CTString::FichierTemporaire(const wchar_t* pszPrefixe)
     char* pszNom = nullptr;
     if (PFN_TEMPNAM pfnTempnam = pfnGetTempnam())
         pszNom = pfnTempnam(nullptr, pszPrefixe8);
-    free(pszTas);
+    XMALLOC_Del_(pszTas);
     if (pszNom == nullptr) {
         Vide();
         return;
     }
     SetANSIEx(pszNom, -1, 65001);
-    free(pszNom);
+    XMALLOC_Del_(pszNom);
 }
 
 // ---- Formatting (Windows rules) --------------------------------------------
@@ -1275,7 +1275,7 @@ void CTString::FormatV(const wchar_t* pszFormat, va_list args)
     if (nCapacite > kMaxCapacite)
         nCapacite = kMaxCapacite;
     for (;;) {
-        wchar_t* psz = static_cast<wchar_t*>(std::malloc(nCapacite * sizeof(wchar_t)));
+        wchar_t* psz = static_cast<wchar_t*>(XMALLOC_pNew_(nCapacite * sizeof(wchar_t)));
         if (psz == nullptr)
             throw std::bad_alloc();
         va_copy(a, args);
@@ -1287,7 +1287,7 @@ void CTString::FormatV(const wchar_t* pszFormat, va_list args)
             SetBuffer(psz);
             return;
         }
-        std::free(psz);
+        XMALLOC_Del_(psz);
         if (nErreur != 0 || nCapacite >= kMaxCapacite) {
             Vide();
             return;
@@ -1324,7 +1324,7 @@ void CTString::FormatMessageWin(const wchar_t* pszFormat, ...)
     va_end(a);
     if (n != 0 && psz != nullptr)
         Set(psz);
-    std::free(psz);
+    XMALLOC_Del_(psz);
 }
 
 void CTString::FormatMessageW(const wchar_t* pszFormat, ...)
@@ -1337,5 +1337,5 @@ void CTString::FormatMessageW(const wchar_t* pszFormat, ...)
     va_end(a);
     if (n != 0 && psz != nullptr)
         Set(psz);
-    std::free(psz);
+    XMALLOC_Del_(psz);
 }

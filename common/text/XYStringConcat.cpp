@@ -111,7 +111,7 @@ const T CXYStringConcat<T>::ChaineVide[1] = {0};
 template <class T>
 CXYStringConcat<T>::~CXYStringConcat()
 {
-    std::free(m_pBuffer);
+    XMALLOC_Del_(m_pBuffer);
 }
 
 template <class T>
@@ -143,7 +143,7 @@ void CXYStringConcat<T>::_Reserve(unsigned long long nNeeded, const void** ppSou
             nDecalage = x - a;
         }
     }
-    void* p = std::realloc(m_pBuffer, static_cast<std::size_t>(nOctets));
+    void* p = XMALLOC_pResize_(m_pBuffer, static_cast<std::size_t>(nOctets));
     if (p == nullptr)
         throw std::bad_alloc();
     m_pBuffer = static_cast<T*>(p);
@@ -340,7 +340,7 @@ void CXYStringConcat<T>::Remplace(const T* from, int fromLen, const T* to, int t
     }
     clNouveau.Add(m_pBuffer + nDebut, static_cast<int>(m_nLength - nDebut));
 
-    std::free(m_pBuffer);
+    XMALLOC_Del_(m_pBuffer);
     m_pBuffer = clNouveau.m_pBuffer;
     m_nLength = clNouveau.m_nLength;
     m_nCapacity = clNouveau.m_nCapacity;

@@ -7,6 +7,7 @@
 #include "common/values/Decimal.h"
 #include "common/values/KXForNA.h"
 #include "common/values/monetaire.h"
+#include "common/text/SysUtils.h"
 
 #include <algorithm>
 #include <climits>
@@ -396,7 +397,7 @@ unsigned int CConvertKey::_nConvertKeyAndGetSize(CAny* pclValue, unsigned char* 
     const eITEMTYPE eType = CKXConvertKey::eGetItemType(nCode);
     if (ppbyKey != nullptr) {
         nKeySize = CKXConvertKey::nCalculateKeySize(eType, nSize);
-        pbyKey = static_cast<unsigned char*>(std::calloc(nKeySize != 0 ? nKeySize : 1, 1));
+        pbyKey = static_cast<unsigned char*>(XMALLOC_pNewZero_(nKeySize != 0 ? nKeySize : 1, 1));
         if (pbyKey == nullptr)
             throw std::bad_alloc();
         *ppbyKey = pbyKey;

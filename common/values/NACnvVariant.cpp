@@ -8,6 +8,7 @@
 #include "common/values/AnyConvert.h"
 #include "common/values/Decimal.h"
 #include "common/values/datetime.h"
+#include "common/text/SysUtils.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -191,7 +192,7 @@ void CNAConvertVariant::_SetErrorNoMemory()
 int CNAConvertVariant::_bAllocBuffer(unsigned int nSize)
 {
     // One byte at least, so that a buffer of size 0 is still a buffer.
-    unsigned char* p = static_cast<unsigned char*>(std::calloc(nSize > 0 ? nSize : 1, 1));
+    unsigned char* p = static_cast<unsigned char*>(XMALLOC_pNewZero_(nSize > 0 ? nSize : 1, 1));
     if (p == nullptr) {
         _SetErrorNoMemory();
         return 0;
@@ -205,7 +206,7 @@ int CNAConvertVariant::_bAllocBuffer(unsigned int nSize)
 void CNAConvertVariant::_SetVarType(eNAVARTYPE eType)
 {
     if (m_eVarType == NA_VAR_OWNBUFFER)
-        std::free(m_pbyBuffer);
+        XMALLOC_Del_(m_pbyBuffer);
     m_pbyBuffer = nullptr;
     m_nLength = 0;
     m_nSize = 0;
@@ -762,7 +763,7 @@ int CNAConvertVariant::_bAllocBufferDB(unsigned int nSize)
     }
     if (nSize == 0)
         return 1;
-    m_pbyBufferDB = static_cast<unsigned char*>(std::calloc(nSize, 1));
+    m_pbyBufferDB = static_cast<unsigned char*>(XMALLOC_pNewZero_(nSize, 1));
     if (m_pbyBufferDB == nullptr) {
         _SetErrorNoMemory();
         return 0;
@@ -774,7 +775,7 @@ int CNAConvertVariant::_bAllocBufferDB(unsigned int nSize)
 
 void CNAConvertVariant::_ReleaseValDB()
 {
-    std::free(m_pbyBufferDB);
+    XMALLOC_Del_(m_pbyBufferDB);
     m_pbyBufferDB = nullptr;
     m_nSizeBufferDB = 0;
 }

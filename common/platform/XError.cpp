@@ -11,6 +11,7 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <new>
 #include <netdb.h>
 
 namespace {
@@ -291,6 +292,9 @@ CXError::~CXError()
 wchar_t* CXError::__vpszAllocString(wchar_t** ppsz, const wchar_t* psz)
 {
     wchar_t* pNouveau = psz != nullptr ? _pszDuplique(psz) : nullptr;
+    // Without memory the field keeps its text.
+    if (psz != nullptr && pNouveau == nullptr)
+        return nullptr;
     XMALLOC_Del_(*ppsz);
     *ppsz = pNouveau;
     return pNouveau;
@@ -364,17 +368,22 @@ void CXError::_Append(wchar_t** ppsz, const wchar_t* psz)
         __vpszAllocString(ppsz, psz);
         return;
     }
-    // The text may lie in the field, which the line end may move.
-    wchar_t* pCopie = nullptr;
-    if (_bDans(psz, *ppsz, wcslen(*ppsz))) {
-        pCopie = _pszDuplique(psz);
-        if (pCopie == nullptr)
-            return;
-        psz = pCopie;
-    }
-    if (__vpszConcatString(ppsz, s_szCRLF) != nullptr)
-        __vpszConcatString(ppsz, psz);
-    XMALLOC_Del_(pCopie);
+    // One reallocation for the line end and the text, so that a failure
+    // leaves the field as it was. The text may lie in the field, which the
+    // reallocation may move: its offset is kept.
+    size_t nAncien = wcslen(*ppsz), nAjout = wcslen(psz);
+    if (nAjout > SIZE_MAX / sizeof(wchar_t) - nAncien - 3)
+        return;
+    bool bDedans = _bDans(psz, *ppsz, nAncien);
+    size_t nDecalage = bDedans ? static_cast<size_t>(psz - *ppsz) : 0;
+    wchar_t* p = static_cast<wchar_t*>(XMALLOC_pResize_(*ppsz, (nAncien + 2 + nAjout + 1) * sizeof(wchar_t)));
+    if (p == nullptr)
+        return;
+    wmemmove(p + nAncien + 2, bDedans ? p + nDecalage : psz, nAjout);
+    p[nAncien] = L'\r';
+    p[nAncien + 1] = L'\n';
+    p[nAncien + 2 + nAjout] = 0;
+    *ppsz = p;
 }
 
 void CXError::__AddFirst(wchar_t** ppsz, const wchar_t* psz)
@@ -511,19 +520,24 @@ void CXError::ChangeUserErrorMessage(const _stMyModuleInfo* pModule, unsigned in
 
 void CXError::_AddMessageId(const _stMyModuleInfo* pModule, unsigned int nId, va_list args, bool bFirst)
 {
-    if (bFirst)
-        m_tabErrorId.Insere(&nId, 0);
-    else
-        m_tabErrorId.Ajoute(&nId);
-    CTString clTexte;
-    if (!_nFormatMessage(pModule, nId, args, clTexte)) {
-        AddDebugMessageNoFormat(clTexte.pszGet());
-        _Remplacant(clTexte, nId);
+    // Without memory the message is missing, or only its number is kept:
+    // an error report never throws.
+    try {
+        if (bFirst)
+            m_tabErrorId.Insere(&nId, 0);
+        else
+            m_tabErrorId.Ajoute(&nId);
+        CTString clTexte;
+        if (!_nFormatMessage(pModule, nId, args, clTexte)) {
+            AddDebugMessageNoFormat(clTexte.pszGet());
+            _Remplacant(clTexte, nId);
+        }
+        if (bFirst)
+            __AddFirst(&m_pszUserMessage, clTexte.pszGet());
+        else
+            _Append(&m_pszUserMessage, clTexte.pszGet());
+    } catch (const std::bad_alloc&) {
     }
-    if (bFirst)
-        __AddFirst(&m_pszUserMessage, clTexte.pszGet());
-    else
-        _Append(&m_pszUserMessage, clTexte.pszGet());
 }
 
 void CXError::_AddUserMessageList(const _stMyModuleInfo* pModule, unsigned int nId, va_list args, bool bFirst)
@@ -937,9 +951,15 @@ void CXError::AddInfo(eERRORINFOTYPE eType, const void* pValue)
     if (pValue == nullptr || eKind == K_NONE)
         return;
     int i = _nFindInfo(nType);
-    if (i < 0)
-        m_tabInfo.AgranditMemoire(1); // room first: nothing to undo afterwards
-    else if (eKind == K_OBJECT && m_tabInfo[i].u.p == pValue)
+    if (i < 0) {
+        // Room first: nothing to undo afterwards. Without memory the info
+        // is not kept: an error report never throws.
+        try {
+            m_tabInfo.AgranditMemoire(1);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+    } else if (eKind == K_OBJECT && m_tabInfo[i].u.p == pValue)
         return;
 
     _stERRORINFO stNouveau;
@@ -1102,12 +1122,22 @@ void CXError::__AddSubError(CXError* pSrc, int bLight, int bNoUserMessage)
     // An error cannot be moved into itself.
     if (pSrc == nullptr || (bLight && pSrc == this))
         return;
-    if (m_ptabSubError == nullptr)
-        m_ptabSubError = new CTTableau<CXError*>(10);
+    // Without memory the sub-error is not filed and a moved source keeps
+    // its content: an error report never throws.
+    if (m_ptabSubError == nullptr) {
+        m_ptabSubError = new (std::nothrow) CTTableau<CXError*>(10);
+        if (m_ptabSubError == nullptr)
+            return;
+    }
     // Room first, so that a moved source is never lost.
-    m_ptabSubError->AgranditMemoire(1);
-    std::unique_ptr<CXError> pclNouveau(new CXError(m_nModuleNumber, pSrc, bLight));
-    CXError* pcl = pclNouveau.release();
+    try {
+        m_ptabSubError->AgranditMemoire(1);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    CXError* pcl = new (std::nothrow) CXError(m_nModuleNumber, pSrc, bLight);
+    if (pcl == nullptr)
+        return;
     m_ptabSubError->Ajoute(&pcl);
     if (!bNoUserMessage && m_ptabSubError->nGetNbElement() == 1)
         AddUserMessageNoFormat(pcl->m_pszUserMessage);
@@ -1185,7 +1215,12 @@ void CXError::vCopy(const CXError* pSrc)
     _CopieNombres(*pSrc);
     for (wchar_t* CXError::*pmTexte : ms_tabTextes)
         __vpszAllocString(&(this->*pmTexte), pSrc->*pmTexte);
-    m_tabErrorId._Duplique(pSrc->m_tabErrorId);
+    // Without memory the copy goes without the message numbers.
+    try {
+        m_tabErrorId._Duplique(pSrc->m_tabErrorId);
+    } catch (const std::bad_alloc&) {
+        m_tabErrorId.Supprime(0, m_tabErrorId.nGetNbElement());
+    }
     _RemoveAllInfo();
     for (int i = 0; i < pSrc->m_tabInfo.nGetNbElement(); i++) {
         const _stERRORINFO& st = pSrc->m_tabInfo[i];

@@ -240,11 +240,9 @@ namespace {
 
 // Allocations left before the seam fails them; negative: none fails.
 int s_nXMallocLeft = -1;
-int s_nXMallocCount = 0;
 
 bool bXMallocFails()
 {
-    ++s_nXMallocCount;
     if (s_nXMallocLeft < 0)
         return false;
     if (s_nXMallocLeft == 0)
@@ -255,15 +253,11 @@ bool bXMallocFails()
 
 } // namespace
 
-void XMALLOC_FailAfter(int nSucceed)
+int XMALLOC_nFailAfter(int nSucceed)
 {
+    const int nAvant = s_nXMallocLeft;
     s_nXMallocLeft = nSucceed < 0 ? -1 : nSucceed;
-    s_nXMallocCount = 0;
-}
-
-int XMALLOC_nCount()
-{
-    return s_nXMallocCount;
+    return nAvant;
 }
 
 void* XMALLOC_pNew_(std::size_t size)

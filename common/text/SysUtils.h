@@ -56,9 +56,8 @@ void* XMALLOC_pResize_(void* p, std::size_t size);
 
 // Failure seam for the tests: after nSucceed more allocations (new, zeroed
 // or resized) every one fails until the next call; -1 lets them all
-// succeed. XMALLOC_nCount counts the allocations since the last call.
-void XMALLOC_FailAfter(int nSucceed);
-int XMALLOC_nCount();
+// succeed. Answers the allocations left before the call (-1: no limit).
+int XMALLOC_nFailAfter(int nSucceed);
 
 // Allocation dump entries: nothing is tracked in this system.
 class IDumper;

@@ -16,6 +16,7 @@
 #include <cwctype>
 #include <dlfcn.h>
 #include <malloc.h>
+#include <memory>
 #include <new>
 
 namespace {
@@ -65,6 +66,17 @@ private:
     wchar_t m_aPile[kPile];
     wchar_t* m_p;
 };
+
+// The n characters of psz mapped to upper case one by one into pOut, then a
+// terminator.
+void MappeMajuscules(const wchar_t* psz, size_t n, wchar_t* pOut)
+{
+    for (size_t i = 0; i < n; ++i) {
+        pOut[i] = psz[i];
+        STR_nMapCharEx(1 /* upper case */, &pOut[i], psz[i]);
+    }
+    pOut[n] = 0;
+}
 
 // Writes the three parts one after the other at p.
 void CopieTrois(wchar_t* p, const wchar_t* a, size_t na, const wchar_t* b, size_t nb, const wchar_t* c, size_t nc)
@@ -948,8 +960,26 @@ void CTString::_Remplace(const wchar_t* pszDe, const wchar_t* pszPar, int nDebut
         pszPar = s_szVide;
     const size_t nDe = wcslen(pszDe);
     const size_t nPar = wcslen(pszPar);
+    // Without case the text and the pattern are mapped once, a character at
+    // a time so that positions stay those of the text, and the mapped copy
+    // is searched: mapping the rest of the text again at every occurrence
+    // costs the square of the length in locale calls.
+    CTString clTexteMappe;
+    CTString clDeMappe;
+    const wchar_t* pszCherche = m_psz;
+    const wchar_t* pszMotif = pszDe;
+    if (bSansCasse) {
+        clTexteMappe._SetBufferSize(nLen);
+        clDeMappe._SetBufferSize(nDe);
+        MappeMajuscules(m_psz, nLen, clTexteMappe.m_psz);
+        MappeMajuscules(pszDe, nDe, clDeMappe.m_psz);
+        pszCherche = clTexteMappe.m_psz;
+        pszMotif = clDeMappe.m_psz;
+    }
+    // The next occurrence at or after p (a position of the text).
     auto Cherche = [&](const wchar_t* p) -> const wchar_t* {
-        return bSansCasse ? STR_pszUpStrstr(p, pszDe) : wcsstr(p, pszDe);
+        const wchar_t* q = wcsstr(pszCherche + (p - m_psz), pszMotif);
+        return q != nullptr ? m_psz + (q - pszCherche) : nullptr;
     };
 
     unsigned long long nOcc = 0;
@@ -1322,9 +1352,10 @@ void CTString::FormatMessageWin(const wchar_t* pszFormat, ...)
     const unsigned n = ::FormatMessageWin(kFlagsMessage, pszFormat, 0, 0, reinterpret_cast<wchar_t*>(&psz), 0,
                                           reinterpret_cast<char**>(&a));
     va_end(a);
+    // Given back even when Set runs out of memory.
+    std::unique_ptr<wchar_t, void (*)(void*)> clBloc(psz, XMALLOC_Del_);
     if (n != 0 && psz != nullptr)
         Set(psz);
-    XMALLOC_Del_(psz);
 }
 
 void CTString::FormatMessageW(const wchar_t* pszFormat, ...)
@@ -1335,7 +1366,8 @@ void CTString::FormatMessageW(const wchar_t* pszFormat, ...)
     const unsigned n = ::FormatMessageW(kFlagsMessage, pszFormat, 0, 0, reinterpret_cast<wchar_t*>(&psz), 0,
                                         reinterpret_cast<char**>(&a));
     va_end(a);
+    // Given back even when Set runs out of memory.
+    std::unique_ptr<wchar_t, void (*)(void*)> clBloc(psz, XMALLOC_Del_);
     if (n != 0 && psz != nullptr)
         Set(psz);
-    XMALLOC_Del_(psz);
 }

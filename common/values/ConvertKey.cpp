@@ -398,8 +398,9 @@ unsigned int CConvertKey::_nConvertKeyAndGetSize(CAny* pclValue, unsigned char* 
     if (ppbyKey != nullptr) {
         nKeySize = CKXConvertKey::nCalculateKeySize(eType, nSize);
         pbyKey = static_cast<unsigned char*>(XMALLOC_pNewZero_(nKeySize != 0 ? nKeySize : 1, 1));
+        // Out of memory: no key and a length of 0.
         if (pbyKey == nullptr)
-            throw std::bad_alloc();
+            return 0;
         *ppbyKey = pbyKey;
     }
     if (pbyKey == nullptr)

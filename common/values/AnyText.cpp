@@ -7,10 +7,10 @@
 #include "common/values/AnyTreatments.h"
 
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <cwchar>
 #include <type_traits>
-#include <vector>
 
 namespace {
 
@@ -680,13 +680,13 @@ int CAny_TQDSTRT<T, CODE>::s_nSetTexte(CAny* pclAny, const T* p, long long n)
     T* pData = cl.pGetData();
     if (pData != nullptr && CBaseStrMem::s_nGetRefCount(pData) < 2) {
         // Held by this value alone: the block is reused, grown when short.
-        // The source is set aside first when it lies in the block.
-        std::vector<T> aside;
-        const T* src = CBaseStrMem::s_pOutsideBlock(pData, p, n, aside);
+        // A source inside the block moves with it: its offset is kept.
+        const bool bDedans = CBaseStrMem::s_bInBlock(pData, p, n * static_cast<long long>(sizeof(T)));
+        const std::ptrdiff_t nDecalage = bDedans ? p - pData : 0;
         const int nError = cl.__nPrepareModification(nLen);
         if (nError != STRMEM_OK)
             return nError;
-        cl.__FillDynStr(src, nLen, 0);
+        cl.__FillDynStr(bDedans ? cl.pGetData() + nDecalage : p, nLen, 0);
         return STRMEM_OK;
     }
     // Shared or none: a new block of the exact length; the other holders
@@ -736,9 +736,14 @@ int CAny_TQDSTRW::s_SetFromUTF16(CAny* pclAny, const unsigned short* p, int n)
         return s_nSetTexte(pclAny, nullptr, 0);
     if (n > STRMEM_MAX_SIZE / static_cast<long long>(sizeof(wchar_t)))
         return STRMEM_ERROR_TOO_LONG;
-    std::vector<wchar_t> aw(static_cast<std::size_t>(n));
-    UTF16ToWideChar(p, n, aw.data(), n);
-    return s_nSetTexte(pclAny, aw.data(), n);
+    // No more wide characters than UTF-16 units.
+    wchar_t* pw = static_cast<wchar_t*>(XMALLOC_pNew_(static_cast<std::size_t>(n) * sizeof(wchar_t)));
+    if (pw == nullptr)
+        return TQSTATUS_NO_MEMORY;
+    const int nWide = UTF16ToWideChar(p, n, pw, n);
+    const int nStatus = s_nSetTexte(pclAny, pw, nWide);
+    XMALLOC_Del_(pw);
+    return nStatus;
 }
 
 // ---- Inline date and time texts --------------------------------------------------------------

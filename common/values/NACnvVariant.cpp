@@ -759,15 +759,18 @@ int CNAConvertVariant::_bAllocBufferDB(unsigned int nSize)
             std::memset(m_pbyBufferDB, 0, m_nSizeBufferDB);
             return 1;
         }
-        _ReleaseValDB();
     }
     if (nSize == 0)
         return 1;
-    m_pbyBufferDB = static_cast<unsigned char*>(XMALLOC_pNewZero_(nSize, 1));
-    if (m_pbyBufferDB == nullptr) {
+    // The old buffer goes only once the new one exists: without memory the
+    // cell keeps its bytes.
+    unsigned char* p = static_cast<unsigned char*>(XMALLOC_pNewZero_(nSize, 1));
+    if (p == nullptr) {
         _SetErrorNoMemory();
         return 0;
     }
+    _ReleaseValDB();
+    m_pbyBufferDB = p;
     m_nSizeBufferDB = nSize;
     m_nLengthDB = 0;
     return 1;

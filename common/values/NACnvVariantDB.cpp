@@ -416,9 +416,9 @@ int CNAConvertVariant::bSetValueDB(const unsigned char* p, unsigned int n)
         return 0;
     if (p == nullptr)
         n = 0;
-    m_nLengthDB = n;
     if (m_nStateBufferDB == DBBUFFER_OWN && n > m_nSizeBufferDB && !_bAllocBufferDB(n))
         return 0;
+    m_nLengthDB = n;
     if (m_nStateBufferDB == DBBUFFER_INPLACE && (m_eVarType == NA_VAR_ANY || m_eVarType == NA_VAR_UNREADYET))
         return bSetValue(p, n);
     // On the cell's bytes the value is no longer NULL; a separate buffer

@@ -6,6 +6,7 @@
 #include "common/text/RefHashTable.h"
 #include "common/text/Tableau.h"
 #include "common/text/Tstring.h"
+#include "common/values/AnyText.h"
 #include "common/values/ConvertKey.h"
 #include "tests/support/Counted.h"
 #include "tests/support/FailingHeap.h"
@@ -249,6 +250,29 @@ TEST(AllocationFailure, ArrayValueCopiesLeaveTheTargetOrCopyAll)
     EXPECT_TRUE(bIsTheArray(clSource));
 }
 
+TEST(AllocationFailure, WideTextFromUtf16AnswersNoMemoryAndKeepsTheText)
+{
+    TestHost();
+    const unsigned short utf16[] = {0x0068, 0x00E9, 0xD83D, 0xDE00};
+    const int n = nFailEachAllocation([&](int nAllowed) {
+        CAny v;
+        SetW(v, L"before");
+        int nStatus = 0;
+        {
+            CFailingHeap clScope(nAllowed);
+            nStatus = CAny_TQDSTRW::s_SetFromUTF16(&v, utf16, 4);
+        }
+        if (nStatus == TQSTATUS_OK) {
+            EXPECT_EQ(TextW(v), std::wstring(L"h\u00e9") + wchar_t(0xD83D) + wchar_t(0xDE00));
+            return true;
+        }
+        EXPECT_EQ(nStatus, TQSTATUS_NO_MEMORY);
+        EXPECT_EQ(TextW(v), L"before");
+        return false;
+    });
+    EXPECT_EQ(n, 1) << "one work buffer";
+}
+
 // ---- Value cells and keys ---------------------------------------------------------------------
 
 TEST(AllocationFailure, CellBufferStoresAnswerNoMemory)
@@ -266,6 +290,40 @@ TEST(AllocationFailure, CellBufferStoresAnswerNoMemory)
         return false;
     });
     EXPECT_GE(n, 1);
+}
+
+TEST(AllocationFailure, CellDatabaseBytesKeepTheOldBytesWithoutMemory)
+{
+    BindValueMachine();
+    ErrorPtr pError = NewError();
+    CTestConnection cnx(1252, 1252);
+    const unsigned char abyOld[3] = {7, 8, 9};
+    const unsigned char abyNew[40] = {1, 2, 3, 4, 5};
+    const int n = nFailEachAllocation([&](int nAllowed) {
+        pError->Reset();
+        CCell c(pError.get(), &cnx);
+        c.InitTypeVariantAny(TQTYPE_BIN, 0);
+        c.SetStateDB(CNAConvertVariant::DBBUFFER_OWN);
+        EXPECT_EQ(c.bSetValueDB(abyOld, 3), 1);
+        int bOk = 0;
+        {
+            CFailingHeap clScope(nAllowed);
+            bOk = c.bSetValueDB(abyNew, 40);
+        }
+        unsigned char* p = nullptr;
+        unsigned int nSize = 0;
+        EXPECT_EQ(c.bGetBufferDB(&p, &nSize, nullptr), 1);
+        if (bOk) {
+            EXPECT_EQ(nSize, 40u);
+            EXPECT_EQ(std::memcmp(p, abyNew, 40), 0);
+            return true;
+        }
+        EXPECT_EQ(pError->dwGetSystemErrorCode(), 12u) << "no memory";
+        EXPECT_EQ(c.nLengthDB(), 3u);
+        EXPECT_EQ(std::memcmp(p, abyOld, 3), 0);
+        return false;
+    });
+    EXPECT_EQ(n, 1) << "one new buffer";
 }
 
 TEST(AllocationFailure, KeyBuildingAnswersNoKey)

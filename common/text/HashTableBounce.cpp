@@ -2,6 +2,7 @@
 
 #include "common/text/TextCompare.h"
 #include "common/text/SysUtils.h"
+#include "common/text/ZTAssert.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -165,6 +166,9 @@ bool CHashTableBounce::bAddElement(void* pKey, void* pValue)
     const unsigned int nBucket = _nBucketOf(pKey);
     const unsigned int n = m_nFreeHead;
     _stELEMENT& e = _Entry(n);
+    // The free list holds free entries only and links within the pool.
+    ZT_ASSERT(e.nPrev == FREE_ENTRY);
+    ZT_ASSERT(e.nNext <= m_nPoolCapacity);
     m_nFreeHead = e.nNext;
     e.pKey = pKey;
     e.pValue = pValue;
@@ -197,6 +201,10 @@ void** CHashTableBounce::pGetElement(const void* pKey)
 
 void CHashTableBounce::__DeleteFromHash(_stELEMENT* pElement, unsigned int nBucket, unsigned int nIndex)
 {
+    // Only an element in use leaves its chain for the free list.
+    ZT_ASSERT(pElement->nPrev != FREE_ENTRY);
+    ZT_ASSERT(nIndex >= 1);
+    ZT_ASSERT(nIndex <= m_nPoolCapacity);
     if (pElement->nNext != 0)
         _Entry(pElement->nNext).nPrev = pElement->nPrev;
     if (pElement->nPrev != 0)

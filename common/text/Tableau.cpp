@@ -141,6 +141,7 @@ void* CTableauDeBuffer::Ajoute(const void* pElement)
     unsigned char* pSlot = _pSlot(m_nNbElement);
     memmove(pSlot, pElement, m_nTailleElement);
     m_nNbElement++;
+    ZT_ASSERT(m_nNbElement <= m_nNbAlloue);
     return pSlot;
 }
 
@@ -157,6 +158,7 @@ void CTableauDeBuffer::Insere(const void* pElement, int nIndice)
         pElement = static_cast<const unsigned char*>(pElement) + m_nTailleElement;
     memmove(pSlot, pElement, m_nTailleElement);
     m_nNbElement++;
+    ZT_ASSERT(m_nNbElement <= m_nNbAlloue);
 }
 
 void CTableauDeBuffer::SetAt(const void* pElement, int nIndice)
@@ -195,6 +197,7 @@ void CTableauDeBuffer::Etend(int nIndice, const void* pValeur, const void* pRemp
         memmove(_pSlot(i), pRemplissage, m_nTailleElement);
     memmove(_pSlot(nIndice), pValeur, m_nTailleElement);
     m_nNbElement = nIndice + 1;
+    ZT_ASSERT(m_nNbElement <= m_nNbAlloue);
 }
 
 void CTableauDeBuffer::Supprime(int nIndice, int nNombre)
@@ -337,6 +340,7 @@ void CTableauDeBuffer::_Duplique(const CTableauDeBuffer& clSource)
     if (clSource.m_nNbElement > 0)
         memcpy(m_pBuffer, clSource.m_pBuffer, static_cast<size_t>(clSource.m_nNbElement) * m_nTailleElement);
     m_nNbElement = clSource.m_nNbElement;
+    ZT_ASSERT(m_nNbElement <= m_nNbAlloue);
 }
 
 void CTableauDeBuffer::_RecupereDonnees(CTableauDeBuffer* pclSource)
@@ -347,6 +351,7 @@ void CTableauDeBuffer::_RecupereDonnees(CTableauDeBuffer* pclSource)
     SupprimeToutEtLibere();
     m_nNbElement = pclSource->m_nNbElement;
     m_nNbAlloue = pclSource->m_nNbAlloue;
+    ZT_ASSERT(m_nNbElement <= m_nNbAlloue);
     m_pBuffer = pclSource->m_pBuffer;
     pclSource->m_nNbElement = 0;
     pclSource->m_nNbAlloue = 0;

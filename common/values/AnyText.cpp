@@ -4,6 +4,7 @@
 #include "common/text/STR.h"
 #include "common/text/UnicodeCodec.h"
 #include "common/text/XYString.h"
+#include "common/text/ZTAssert.h"
 #include "common/values/AnyTreatments.h"
 
 #include <climits>
@@ -686,6 +687,8 @@ int CAny_TQDSTRT<T, CODE>::s_nSetTexte(CAny* pclAny, const T* p, long long n)
         const int nError = cl.__nPrepareModification(nLen);
         if (nError != STRMEM_OK)
             return nError;
+        // Written in place only while no other holder shares the block.
+        ZT_ASSERT(CBaseStrMem::s_nGetRefCount(cl.pGetData()) < 2);
         cl.__FillDynStr(bDedans ? cl.pGetData() + nDecalage : p, nLen, 0);
         return STRMEM_OK;
     }

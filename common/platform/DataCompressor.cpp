@@ -3,6 +3,7 @@
 #include "common/platform/ResAnsi32.h"
 #include "common/platform/ResCharsets.h"
 #include "common/text/CodePage.h"
+#include "common/text/TextBasics.h"
 #include "common/text/UnicodeCodec.h"
 #include "common/text/SysUtils.h"
 
@@ -188,14 +189,14 @@ int CDataCompressor::s_nDeCompress(wchar_t* out, int* pcch, STRessourceModule& s
     int nCar = 0;   // characters, end mark included
     if (st.nClasse == RESCLASS_UTF8) {
         const char* psz = reinterpret_cast<const char*>(pbyOctets);
-        nCar = MultiByteToWideChar(65001, 0, psz, nOctets + 1, nullptr, 0);
+        nCar = MultiByteToWideChar(CP_UTF8, 0, psz, nOctets + 1, nullptr, 0);
         if (nCar > 0) {
             pszLarge = static_cast<wchar_t*>(XMALLOC_pNew_(nCar * sizeof(wchar_t)));
             if (pszLarge == nullptr) {
                 XMALLOC_Del_(pbyOctets);
                 return DC_MEMOIRE;
             }
-            nCar = MultiByteToWideChar(65001, 0, psz, nOctets + 1, pszLarge, nCar);
+            nCar = MultiByteToWideChar(CP_UTF8, 0, psz, nOctets + 1, pszLarge, nCar);
         }
     } else if (nOctets % 2 == 0) {
         pbyOctets[nOctets] = 0;

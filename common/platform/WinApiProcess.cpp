@@ -5,6 +5,7 @@
 #include "common/platform/UTF8Buffer.h"
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
+#include "common/text/TextBasics.h"
 #include "common/text/UnicodeCodec.h"
 #include "common/text/SysUtils.h"
 
@@ -119,13 +120,13 @@ DWORD GetEnvironmentVariableW(const wchar_t* name, wchar_t* buffer, DWORD size)
     wchar_t* wide = nullptr;
     int nLen = 0;
     if (value[0] != 0) {
-        const int n = MultiByteToWideChar(65001, 0, value, -1, nullptr, 0);
+        const int n = MultiByteToWideChar(CP_UTF8, 0, value, -1, nullptr, 0);
         if (n <= 0)
             return 0;
         wide = static_cast<wchar_t*>(XMALLOC_pNew_(static_cast<size_t>(n) * sizeof(wchar_t)));
         if (wide == nullptr)
             throw std::bad_alloc();
-        if (MultiByteToWideChar(65001, 0, value, -1, wide, n) != n) {
+        if (MultiByteToWideChar(CP_UTF8, 0, value, -1, wide, n) != n) {
             XMALLOC_Del_(wide);
             return 0;
         }

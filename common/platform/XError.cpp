@@ -4,6 +4,7 @@
 #include "common/platform/FormatWin.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -165,7 +166,7 @@ void _Strerror(int nErrno, CTString& clOut)
 {
     char sz[256];
     const char* psz = strerror_r(nErrno, sz, sizeof(sz));
-    clOut.SetANSIEx(psz, -1, 65001);
+    clOut.SetANSIEx(psz, -1, CP_UTF8);
 }
 
 } // namespace
@@ -755,7 +756,7 @@ void CXError::_SetFieldFromUTF8(wchar_t** ppsz, const char* psz)
         return;
     }
     CTString cl;
-    cl.SetANSIEx(psz, -1, 65001);
+    cl.SetANSIEx(psz, -1, CP_UTF8);
     __vpszAllocString(ppsz, cl.pszGet());
 }
 

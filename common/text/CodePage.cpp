@@ -1,6 +1,7 @@
 #include "common/text/CodePage.h"
 
 #include "common/platform/InformationDLL.h"
+#include "common/text/TextBasics.h"
 #include "common/text/TextCompare.h"
 #include "common/text/SysUtils.h"
 
@@ -271,7 +272,7 @@ size_t nRoom(int n, size_t unit)
 // U+10FFFF), as iconv's.
 bool bIsUtf8(unsigned codePage)
 {
-    return codePage == 65001;
+    return codePage == CP_UTF8;
 }
 
 // Length of the well-formed sequence at p (at most n bytes): 0 when invalid,
@@ -401,7 +402,7 @@ const char* CodePageToIConv(unsigned codePage)
     case 1258: return "CP1258";
     case 1361: return "CP1361";
     case 50220: return "ISO-2022-JP";
-    case 65001: return "UTF-8";
+    case CP_UTF8: return "UTF-8";
     default: return kIConv1252;
     }
 }
@@ -524,7 +525,7 @@ unsigned dwGetCodePageFromCharset(int charset)
 {
     switch (charset) {
     case 0:
-    case 255: return 1252;
+    case 255: return CP_1252;
     case 128: return 932;
     case 129: return 949;
     case 130: return 1361;
@@ -539,7 +540,7 @@ unsigned dwGetCodePageFromCharset(int charset)
     case 204: return 1251;
     case 222: return 874;
     case 238: return 1250;
-    case 65001: return 65001;
+    case CP_UTF8: return CP_UTF8;
     default: return 0;
     }
 }
@@ -548,7 +549,7 @@ int nGetCharsetFromCodePage(unsigned codePage)
 {
     switch (codePage) {
     case 0: return 127;
-    case 1252: return 0;
+    case CP_1252: return 0;
     case 932: return 128;
     case 949: return 129;
     case 1361: return 130;
@@ -563,7 +564,7 @@ int nGetCharsetFromCodePage(unsigned codePage)
     case 1251: return 204;
     case 874: return 222;
     case 1250: return 238;
-    case 65001: return 65001;
+    case CP_UTF8: return CP_UTF8;
     default: return -1;
     }
 }
@@ -620,7 +621,7 @@ int nGetCharsetFromLanguage(unsigned languageId)
     case 39: return 186;
     case 42: return 163;
     case 43:
-    case 55: return 65001;
+    case 55: return CP_UTF8;
     case 67: return sub == 2 ? 204 : 238;
     default: return 0;
     }
@@ -682,7 +683,7 @@ int __STR_WCharToChar(const wchar_t* src, int len, char** out, int* outLen, unsi
 int STR_CharToWChar_AnyCodepage(const char* src, int len, unsigned codePage, wchar_t** out, int* outLen,
                                 unsigned flags)
 {
-    return __STR_CharToWChar(src, len, codePage, out, outLen, codePage == 65001 ? flags : flags | 1);
+    return __STR_CharToWChar(src, len, codePage, out, outLen, codePage == CP_UTF8 ? flags : flags | 1);
 }
 
 int STR_CharToWChar_CurrentCharset(wchar_t** out, const char* src, unsigned flags, int len)
@@ -699,7 +700,7 @@ int STR_CharToWChar_CurrentCharset(wchar_t** out, const char* src, unsigned flag
 int STR_CharToWChar(wchar_t** out, const char* src)
 {
     int n = 0;
-    return __STR_CharToWChar(src, -1, 1252, out, &n, 9);
+    return __STR_CharToWChar(src, -1, CP_1252, out, &n, 9);
 }
 
 int STR_WCharToChar_AnyCodepage(const wchar_t* src, int len, char** out, int* outLen, unsigned codePage)
@@ -774,7 +775,7 @@ char* pszXSTR2CSTR(const wchar_t* src, int len)
         return nullptr;
     char* out = static_cast<char*>(XMALLOC_pNewZero_(n + 1, 1));
     if (out != nullptr && n > 0)
-        WideCharToMultiByte(1252, 0, src, static_cast<int>(n), out, static_cast<int>(n), nullptr, nullptr);
+        WideCharToMultiByte(CP_1252, 0, src, static_cast<int>(n), out, static_cast<int>(n), nullptr, nullptr);
     return out;
 }
 
@@ -834,7 +835,7 @@ bool bAnsiCompatible(const wchar_t* text, unsigned codePage)
 
 int bLatin1(const wchar_t* text)
 {
-    return bAnsiCompatible(text, 1252) ? 1 : 0;
+    return bAnsiCompatible(text, CP_1252) ? 1 : 0;
 }
 
 unsigned short PrepareConversionAnsiUnicode(unsigned short type, unsigned& flags, STOCAW& options,
@@ -844,8 +845,8 @@ unsigned short PrepareConversionAnsiUnicode(unsigned short type, unsigned& flags
     unsigned codePage = 0;
     unsigned short result = 0;
     switch (type) {
-    case 121: codePage = 1252; result = 16; break;
-    case 122: codePage = 1252; result = wideOrPointer; break;
+    case 121: codePage = CP_1252; result = 16; break;
+    case 122: codePage = CP_1252; result = wideOrPointer; break;
     case 126: codePage = 0; result = 16; break;
     case 127: codePage = 0; result = wideOrPointer; break;
     case 130: codePage = STR_nGetCurrentCodePage(); result = 16; break;
@@ -864,7 +865,7 @@ int PrepareConversionUnicodeAnsi(unsigned short type, STOCAW& options)
 {
     switch (type) {
     case 121:
-    case 122: options.nCodePage = 1252; return 1;
+    case 122: options.nCodePage = CP_1252; return 1;
     case 126:
     case 127: options.nCodePage = 0; return 1;
     case 130:

@@ -4,6 +4,7 @@
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
 #include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 #include "common/text/TextCompare.h"
 #include "common/text/XYString.h"
 
@@ -33,12 +34,6 @@ size_t nSomme(size_t a, size_t b)
         throw std::bad_alloc();
     return a + b;
 }
-
-size_t nLongueur(const wchar_t* psz)
-{
-    return psz == nullptr ? 0 : wcslen(psz);
-}
-
 // Work area of a rebuild: on the stack for small texts, on the heap beyond.
 class CZoneTravail {
 public:
@@ -176,7 +171,7 @@ void CTString::_AddN(const wchar_t* psz, size_t n)
         return;
     CTString clCopie;
     psz = _pszHorsBuffer(psz, n, clCopie);
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     _SetBufferSize(nSomme(nLen, n));
     memcpy(m_psz + nLen, psz, n * sizeof(wchar_t));
     m_psz[nLen + n] = 0;
@@ -196,7 +191,7 @@ CTString::CTString(const wchar_t* psz, int n) : m_psz(nullptr)
 
 CTString::CTString(const wchar_t* a, const wchar_t* b, const wchar_t* c) : m_psz(nullptr) { Set(a, b, c); }
 
-CTString::CTString(const char* psz) : m_psz(nullptr) { SetANSIEx(psz, -1, 1252); }
+CTString::CTString(const char* psz) : m_psz(nullptr) { SetANSIEx(psz, -1, CP_1252); }
 
 CTString::~CTString() { XMALLOC_Del_(m_psz); }
 
@@ -263,7 +258,7 @@ void CTString::SetFromBinary(const wchar_t* psz, unsigned n)
 
 void CTString::Set(const wchar_t* a, const wchar_t* b, const wchar_t* c)
 {
-    const size_t na = nLongueur(a), nb = nLongueur(b), nc = nLongueur(c);
+    const size_t na = TXT_nLen(a), nb = TXT_nLen(b), nc = TXT_nLen(c);
     const size_t nTotal = nSomme(nSomme(na, nb), nc);
     if (nTotal == 0) {
         Vide();
@@ -375,7 +370,7 @@ void CTString::Transfert(CTString& cl)
 
 const wchar_t* CTString::pszGet() const { return m_psz == nullptr ? s_szVide : m_psz; }
 
-int CTString::nTaille() const { return static_cast<int>(nLongueur(m_psz)); }
+int CTString::nTaille() const { return static_cast<int>(TXT_nLen(m_psz)); }
 
 // Bounded by the buffer only, so that character loops stay linear.
 wchar_t CTString::cGetChar(int i) const
@@ -398,7 +393,7 @@ void CTString::SetChar(int i, wchar_t c)
 
 bool CTString::bTerminePar(wchar_t c) const
 {
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     return nLen > 0 && m_psz[nLen - 1] == c;
 }
 
@@ -550,7 +545,7 @@ CTString CTString::clMilieu(int nPos, int n) const
 CTString CTString::clMilieu(int nPos) const
 {
     CTString cl;
-    if (nPos >= 0 && static_cast<size_t>(nPos) <= nLongueur(m_psz))
+    if (nPos >= 0 && static_cast<size_t>(nPos) <= TXT_nLen(m_psz))
         cl.Set(m_psz + nPos);
     return cl;
 }
@@ -560,7 +555,7 @@ CTString CTString::clGauche(int n) const { return clMilieu(0, n); }
 CTString CTString::clDroite(int n) const
 {
     CTString cl;
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     if (n <= 0 || nLen == 0)
         return cl;
     const size_t nCopie = static_cast<size_t>(n) < nLen ? static_cast<size_t>(n) : nLen;
@@ -824,7 +819,7 @@ void CTString::Add(const wchar_t* a, const wchar_t* b, const wchar_t* c)
         Set(a, b, c);
         return;
     }
-    const size_t na = nLongueur(a), nb = nLongueur(b), nc = nLongueur(c);
+    const size_t na = TXT_nLen(a), nb = TXT_nLen(b), nc = TXT_nLen(c);
     const size_t nAjout = nSomme(nSomme(na, nb), nc);
     if (nAjout == 0)
         return;
@@ -913,7 +908,7 @@ void CTString::Remplace(int nPos, int n, const wchar_t* psz)
     const size_t nLen = wcslen(m_psz);
     if (static_cast<size_t>(nPos) > nLen || static_cast<size_t>(n) > nLen - nPos)
         return;
-    const size_t nSrc = nLongueur(psz);
+    const size_t nSrc = TXT_nLen(psz);
     const size_t nReste = nLen - nPos - n;
     const size_t nNouveau = nSomme(nSomme(nPos, nSrc), nReste);
     // Built aside: psz may lie in the own text.
@@ -1054,7 +1049,7 @@ void CTString::Complete(int n, wchar_t c)
 {
     if (n < 0)
         return;
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     const size_t nVoulu = static_cast<size_t>(n);
     if (nLen > nVoulu) {
         m_psz[nVoulu] = 0;
@@ -1070,7 +1065,7 @@ void CTString::Complete(int n, wchar_t c)
 
 void CTString::Renverse()
 {
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     for (size_t i = 0, j = nLen; i + 1 < j; ++i, --j) {
         const wchar_t c = m_psz[i];
         m_psz[i] = m_psz[j - 1];
@@ -1104,7 +1099,7 @@ void CTString::SansAccent()
 
 void CTString::SansEspace()
 {
-    size_t nLen = nLongueur(m_psz);
+    size_t nLen = TXT_nLen(m_psz);
     if (nLen == 0)
         return;
     while (nLen > 0 && m_psz[nLen - 1] == L' ')
@@ -1164,7 +1159,7 @@ bool CTString::_bMappe(unsigned nFlags, const wchar_t* pszSrc, size_t n)
 // A failed mapping leaves the text as it was.
 void CTString::MapStringEx(unsigned nFlags)
 {
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     if (nLen == 0)
         return;
     CTString cl;
@@ -1204,7 +1199,7 @@ void CTString::Ellipse(const wchar_t* pszSrc, unsigned nMax, eELLIPSISPOSITION e
 
 long long CTString::nVal(int nBase, int nPos, int n) const
 {
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     if (nLen == 0 || nPos < 0 || static_cast<size_t>(nPos) > nLen || n < -1)
         return 0;
     size_t nFin = nLen;
@@ -1214,7 +1209,7 @@ long long CTString::nVal(int nBase, int nPos, int n) const
     for (size_t i = static_cast<size_t>(nPos); i < nFin; ++i) {
         const wchar_t c = m_psz[i];
         int nChiffre;
-        if (c >= L'0' && c <= L'9')
+        if (TXT_bDigit(c))
             nChiffre = c - L'0';
         else if (c >= L'a' && c <= L'z')
             nChiffre = c - L'a' + 10;
@@ -1237,7 +1232,7 @@ void CTString::FichierTemporaire(const wchar_t* pszPrefixe)
     char* pszTas = nullptr;
     const char* pszPrefixe8 = nullptr;
     if (pszPrefixe != nullptr) {
-        const int nBesoin = WideCharToMultiByte(65001, 0, pszPrefixe, -1, nullptr, 0, nullptr, nullptr);
+        const int nBesoin = WideCharToMultiByte(CP_UTF8, 0, pszPrefixe, -1, nullptr, 0, nullptr, nullptr);
         if (nBesoin <= 0) {
             Vide();
             return;
@@ -1249,7 +1244,7 @@ void CTString::FichierTemporaire(const wchar_t* pszPrefixe)
                 throw std::bad_alloc();
             pszDest = pszTas;
         }
-        const int nEcrits = WideCharToMultiByte(65001, 0, pszPrefixe, -1, pszDest, nBesoin, nullptr, nullptr);
+        const int nEcrits = WideCharToMultiByte(CP_UTF8, 0, pszPrefixe, -1, pszDest, nBesoin, nullptr, nullptr);
         if (nEcrits <= 0) {
             XMALLOC_Del_(pszTas);
             Vide();
@@ -1275,7 +1270,7 @@ void CTString::FichierTemporaire(const wchar_t* pszPrefixe)
         Vide();
         return;
     }
-    SetANSIEx(pszNom, -1, 65001);
+    SetANSIEx(pszNom, -1, CP_UTF8);
     XMALLOC_Del_(pszNom);
 }
 

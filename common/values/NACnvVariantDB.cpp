@@ -9,6 +9,7 @@
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "common/text/CodePage.h"
+#include "common/text/TextBasics.h"
 #include "common/text/XYString.h"
 #include "common/values/AnyConvert.h"
 #include "common/values/datetime.h"
@@ -23,7 +24,6 @@
 namespace {
 
 const int kMaxSuccess = 99;
-const unsigned kCodePage1252 = 1252;
 
 // File and point numbers of the debug line of a rejected server text.
 const int kFileServer = 12;
@@ -321,13 +321,13 @@ int CNAConvertVariant::bSetValueFromDB(const wchar_t* pszText, unsigned int nLen
 
         if (bDateOrTime(nType)) {
             if (nLength == 0)
-                return _bSetValueDB_AndConvertToDate("", 0, kCodePage1252);
+                return _bSetValueDB_AndConvertToDate("", 0, CP_1252);
             CXYString<char> cl;
-            if (cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(kCodePage1252), 0,
+            if (cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(CP_1252), 0,
                                  nullptr) != 0)
                 return 0;
             return _bSetValueDB_AndConvertToDate(cl.pszGet(), static_cast<unsigned>(cl.nGetLength()),
-                                                 kCodePage1252);
+                                                 CP_1252);
         }
 
         if (nType == TQTYPE_BIN) {

@@ -14,22 +14,13 @@
 
 namespace {
 
-// Bytes over an alphabet rich in the characters the escapes touch.
-template <class C>
-std::basic_string<C> Texte(const std::string& s)
-{
-    static const char kAlphabet[] = "'\\%_!#\"ab";
-    std::basic_string<C> t;
-    for (unsigned char c : s)
-        if (c != 0)
-            t += static_cast<C>(c < 0x80 ? kAlphabet[c % (sizeof(kAlphabet) - 1)] : c);
-    return t;
-}
+// The characters the escapes touch.
+const wchar_t kAlphabet[] = L"'\\%_!#\"ab";
 
 template <class C>
 void Famille(FuzzedDataProvider& in, const std::string& raw)
 {
-    const std::basic_string<C> s = Texte<C>(raw);
+    const std::basic_string<C> s = FuzzText<C>(raw, kAlphabet, 0x80);
     const size_t n = s.size();
     const C cEscape = static_cast<C>(in.ConsumeBool() ? '\\' : (in.ConsumeBool() ? '!' : '#'));
     const C cQuote = static_cast<C>(in.ConsumeBool() ? '\'' : '\\');

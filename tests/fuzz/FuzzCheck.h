@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
+#include <string>
 
 #define FUZZ_CHECK(cond)                                                                   \
     do {                                                                                   \
@@ -20,4 +22,16 @@
 inline void FuzzBindHost()
 {
     TestHost().ClearLocaleCalls();
+}
+
+// Bytes as text: a byte below nFirstRaw picks a character of the alphabet
+// (rich in what the code under test looks for), any other stands for itself.
+template <class C>
+std::basic_string<C> FuzzText(const std::string& s, const wchar_t* pszAlphabet, unsigned nFirstRaw)
+{
+    const std::size_t n = std::wcslen(pszAlphabet);
+    std::basic_string<C> t;
+    for (unsigned char c : s)
+        t += c < nFirstRaw ? static_cast<C>(pszAlphabet[c % n]) : static_cast<C>(c);
+    return t;
 }

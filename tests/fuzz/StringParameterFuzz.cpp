@@ -8,27 +8,16 @@
 #include <cstdint>
 #include <string>
 
-namespace {
-
-// Bytes as wide text over a small alphabet rich in separators.
-std::wstring Texte(const std::string& s)
-{
-    static const wchar_t kAlphabet[] = L"ab=; \tAB=;=x\u00e9\u00c9;";
-    std::wstring w;
-    for (unsigned char c : s)
-        w += c < 0x80 ? kAlphabet[c % (sizeof(kAlphabet) / sizeof(wchar_t) - 1)] : static_cast<wchar_t>(c);
-    return w;
-}
-
-} // namespace
+// Separators and letters that differ only by case or accent.
+const wchar_t kAlphabet[] = L"ab=; \tAB=;=x\u00e9\u00c9;";
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzBindHost();
     FuzzedDataProvider in(data, size);
-    const std::wstring strName = Texte(in.ConsumeRandomLengthString(6));
-    const std::wstring strValue = Texte(in.ConsumeRandomLengthString(8));
-    const std::wstring strText = Texte(in.ConsumeRemainingBytesAsString());
+    const std::wstring strName = FuzzText<wchar_t>(in.ConsumeRandomLengthString(6), kAlphabet, 0x80);
+    const std::wstring strValue = FuzzText<wchar_t>(in.ConsumeRandomLengthString(8), kAlphabet, 0x80);
+    const std::wstring strText = FuzzText<wchar_t>(in.ConsumeRemainingBytesAsString(), kAlphabet, 0x80);
 
     CTString clText(strText.c_str());
     int nName = 0, nStart = 0, nEnd = 0;

@@ -14,15 +14,8 @@
 
 namespace {
 
-// Bytes over digits and the separators the readers know.
-std::wstring Texte(const std::string& s)
-{
-    static const wchar_t kAlphabet[] = L"0123456789012345678901234567890123456789 -+.:,/T\uff0dxAF";
-    std::wstring t;
-    for (unsigned char c : s)
-        t += c < 0xC0 ? kAlphabet[c % (sizeof(kAlphabet) / sizeof(wchar_t) - 1)] : static_cast<wchar_t>(c);
-    return t;
-}
+// Digits and the separators the readers know.
+const wchar_t kAlphabet[] = L"0123456789012345678901234567890123456789 -+.:,/T\uff0dxAF";
 
 bool bEgales(const CMoney& a, const CMoney& b) { return std::memcmp(&a, &b, sizeof(CMoney)) == 0; }
 
@@ -32,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzBindHost();
     FuzzedDataProvider in(data, size);
-    const std::wstring s = Texte(in.ConsumeRemainingBytesAsString());
+    const std::wstring s = FuzzText<wchar_t>(in.ConsumeRemainingBytesAsString(), kAlphabet, 0xC0);
     const std::string s8(s.begin(), s.end());
 
     CDateTimeBase clDate;

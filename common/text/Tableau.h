@@ -7,7 +7,7 @@
 // std::bad_alloc, leaving the array as it was.
 #pragma once
 
-#include "access/driver/Interf.h"
+#include "access/driver/Interf.h" // CRefArray takes references on driver objects
 #include "common/platform/ZTUnknown.h"
 #include "common/text/ZTAssert.h"
 

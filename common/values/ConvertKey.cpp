@@ -1,6 +1,6 @@
 #include "common/values/ConvertKey.h"
 
-#include "access/driver/NaDriver.h"
+#include "access/driver/NaDriver.h" // the host key service comes through the driver
 #include "common/text/CodePage.h"
 #include "common/text/UnicodeCodec.h"
 #include "common/values/Any.h"

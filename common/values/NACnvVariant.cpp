@@ -1,5 +1,7 @@
 #include "common/values/NACnvVariant.h"
 
+// A cell works for the driver: its connection's code pages, its error
+// object, its item, the driver's cell factory and the host record buffer.
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"

@@ -5,6 +5,8 @@
 // host values handed over by the server layer.
 #include "common/values/NACnvVariant.h"
 
+// Server values arrive in the connection's code page, for an item, with
+// failures reported in the driver's error object.
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"

@@ -4,6 +4,8 @@
 // as text in the cell's date format.
 #include "common/values/NACnvVariant.h"
 
+// Host values are stored for an item, in the connection's code page, with
+// failures reported in the driver's error object.
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"

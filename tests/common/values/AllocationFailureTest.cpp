@@ -4,8 +4,10 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/XError.h"
 #include "common/text/RefHashTable.h"
+#include "common/text/TQBIN.h"
 #include "common/text/Tableau.h"
 #include "common/text/Tstring.h"
+#include "common/text/XYString.h"
 #include "common/values/AnyText.h"
 #include "common/values/ConvertKey.h"
 #include "tests/support/Counted.h"
@@ -64,6 +66,60 @@ TEST(AllocationFailure, WideStringEditsKeepTheOldTextOrGiveTheNewOne)
         });
         EXPECT_GE(n, 1) << "the edit allocates";
     }
+}
+
+// ---- Host strings and binaries -----------------------------------------------------------------
+
+// The host's allocator fails after n blocks (its own seam) for a scope.
+class CFailingHostAllocator {
+public:
+    explicit CFailingHostAllocator(int n) { TestHost().FailAllocationsAfter(n, 77); }
+    ~CFailingHostAllocator() { TestHost().FailAllocationsAfter(-1, 0); }
+};
+
+TEST(AllocationFailure, HostStringAndBinaryConcatenationsAnswerTheAllocatorsStatus)
+{
+    TestHost();
+    CLiveBlockCheck clBlocks;
+    const std::wstring strTail(200, L't');
+    const int nString = nFailEachAllocation([&](int nAllowed) {
+        CXYString<wchar_t> cl;
+        EXPECT_EQ(cl.nConcat(L"head", 4), STRMEM_OK);
+        CXYString<wchar_t> clShared(cl);
+        int nStatus = STRMEM_OK;
+        {
+            CFailingHostAllocator clScope(nAllowed);
+            nStatus = cl.nConcat(strTail.c_str(), static_cast<int>(strTail.size()));
+        }
+        EXPECT_EQ(std::wstring(clShared.pszGet()), L"head") << "the other holder keeps its text";
+        if (nStatus == STRMEM_OK) {
+            EXPECT_EQ(std::wstring(cl.pszGet()), L"head" + strTail);
+            return true;
+        }
+        EXPECT_EQ(nStatus, 77);
+        EXPECT_EQ(std::wstring(cl.pszGet()), L"head");
+        return false;
+    });
+    EXPECT_GE(nString, 1);
+    const unsigned char abyTail[64] = {1, 2, 3};
+    const int nBinary = nFailEachAllocation([&](int nAllowed) {
+        CTQBIN cl;
+        const unsigned char abyHead[2] = {9, 8};
+        EXPECT_EQ(cl.nAssign(abyHead, 2), STRMEM_OK);
+        int nStatus = STRMEM_OK;
+        {
+            CFailingHostAllocator clScope(nAllowed);
+            nStatus = cl.nConcat(abyTail, 64);
+        }
+        if (nStatus == STRMEM_OK) {
+            EXPECT_EQ(cl.nGetSize(), 66);
+            return true;
+        }
+        EXPECT_EQ(nStatus, 77);
+        EXPECT_EQ(cl.nGetSize(), 2);
+        return false;
+    });
+    EXPECT_GE(nBinary, 1);
 }
 
 // ---- Arrays ---------------------------------------------------------------------------------

@@ -2,17 +2,20 @@
 // conversion of the same text that it at least costs: integers beside
 // strtoll, decimals and reals beside strtod, dates and date-times beside
 // sscanf and a fixed-place digit reader, texts beside memcpy and a direct
-// iconv call to UTF-32LE, binaries beside memcpy. Each cell runs on its own
+// iconv call to UTF-32LE, binaries beside memcpy. The numbers are also timed
+// through the stand-in value machine's converter alone (the wide text the
+// cell hands it), which stands for the runtime's own converter. Each cell runs on its own
 // host value (argument 0) and on an element of the caller's record buffer
 // (argument 1), as a statement binds a column. Descriptors, cells and
 // buffers are made once, outside the timed loops.
 #include "common/values/NACnvVariant.h"
 
-#include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAItemDescription.h"
 #include "common/values/AnyConvert.h"
 #include "common/values/Decimal.h"
+#include "common/values/ItemType.h"
 
+#include "tests/support/ClosedConnection.h"
 #include "tests/support/TestHost.h"
 
 #include <benchmark/benchmark.h>
@@ -55,7 +58,7 @@ public:
     }
 };
 
-class CBenchConnection : public CNAConnectionDescription {
+class CBenchConnection : public CClosedConnection {
 public:
     CBenchConnection()
     {
@@ -184,6 +187,30 @@ void BM_CellNumber_Strtod(benchmark::State& state)
     for (auto _ : state) {
         const double d = std::strtod(text.c_str(), nullptr);
         std::memcpy(dest, &d, sizeof(d));
+        benchmark::ClobberMemory();
+    }
+    Items(state);
+}
+
+// The converter alone, from the text as the cell hands it over: a wide C
+// string to the cell's host type, the result released as the cell does.
+template <class K>
+void BM_MachineNumber(benchmark::State& state)
+{
+    const std::string narrow = K::pszText;
+    const std::wstring text(narrow.begin(), narrow.end());
+    const wchar_t* psz = text.c_str();
+    const unsigned short nTarget = static_cast<unsigned short>(ConverteItemToTQType(K::eItem, static_cast<int>(K::nSize())));
+    unsigned char abySource[CAny::VALEUR_SIZE] = {}, abyResult[CAny::VALEUR_SIZE];
+    std::memcpy(abySource, &psz, sizeof psz);
+    if (!bBound() || gpfnConvDepExt(abySource, TQTYPE_PSTRW, abyResult, nTarget, 1, nullptr) != 0) {
+        state.SkipWithError("the converter refused the text");
+        return;
+    }
+    gpfnFinConv(abyResult, nTarget);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(gpfnConvDepExt(abySource, TQTYPE_PSTRW, abyResult, nTarget, 1, nullptr));
+        gpfnFinConv(abyResult, nTarget);
         benchmark::ClobberMemory();
     }
     Items(state);
@@ -376,12 +403,16 @@ void BM_CellBinary_Memcpy(benchmark::State& state)
 }  // namespace
 
 BENCHMARK_TEMPLATE(BM_CellNumber, Int32)->Arg(ON_OWN_VALUE)->Arg(ON_RECORD_BUFFER);
+BENCHMARK_TEMPLATE(BM_MachineNumber, Int32);
 BENCHMARK_TEMPLATE(BM_CellNumber_Strtoll, Int32);
 BENCHMARK_TEMPLATE(BM_CellNumber, Int64)->Arg(ON_OWN_VALUE)->Arg(ON_RECORD_BUFFER);
+BENCHMARK_TEMPLATE(BM_MachineNumber, Int64);
 BENCHMARK_TEMPLATE(BM_CellNumber_Strtoll, Int64);
 BENCHMARK_TEMPLATE(BM_CellNumber, Decimal)->Arg(ON_OWN_VALUE)->Arg(ON_RECORD_BUFFER);
+BENCHMARK_TEMPLATE(BM_MachineNumber, Decimal);
 BENCHMARK_TEMPLATE(BM_CellNumber_Strtod, Decimal);
 BENCHMARK_TEMPLATE(BM_CellNumber, Real)->Arg(ON_OWN_VALUE)->Arg(ON_RECORD_BUFFER);
+BENCHMARK_TEMPLATE(BM_MachineNumber, Real);
 BENCHMARK_TEMPLATE(BM_CellNumber_Strtod, Real);
 BENCHMARK_TEMPLATE(BM_CellDate, Date)->Arg(ON_OWN_VALUE)->Arg(ON_RECORD_BUFFER);
 BENCHMARK_TEMPLATE(BM_CellDate_Sscanf, Date);

@@ -1,9 +1,145 @@
 #include "host/HostDecimal.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <locale.h>
+
+// ---- Exact reals ----------------------------------------------------------------
+
+namespace {
+
+// Texts are read and written with the point whatever the process's locale.
+locale_t CLocale()
+{
+    static const locale_t s_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return s_locale;
+}
+
+void ReadReal(const char* psz, double& d)
+{
+    d = CLocale() != nullptr ? strtod_l(psz, nullptr, CLocale()) : std::strtod(psz, nullptr);
+}
+
+void ReadReal(const char* psz, float& f)
+{
+    f = CLocale() != nullptr ? strtof_l(psz, nullptr, CLocale()) : std::strtof(psz, nullptr);
+}
+
+template <class T>
+T ReadReal(const char* psz)
+{
+    T v;
+    ReadReal(psz, v);
+    return v;
+}
+
+// Rounds m × 2^e (and the sticky rest) to nBits significant bits, to nearest
+// with ties to even; m then holds at most nBits bits.
+void RoundBits(std::uint64_t& m, int& e, bool bSticky, int nBits)
+{
+    const int nHave = 64 - __builtin_clzll(m);
+    if (nHave <= nBits)
+        return;
+    const int nShift = nHave - nBits;
+    const std::uint64_t rest = m & ((static_cast<std::uint64_t>(1) << nShift) - 1);
+    const std::uint64_t half = static_cast<std::uint64_t>(1) << (nShift - 1);
+    m >>= nShift;
+    e += nShift;
+    if (rest > half || (rest == half && (bSticky || (m & 1) != 0))) {
+        ++m;
+        if ((m >> nBits) != 0) {
+            m >>= 1;
+            ++e;
+        }
+    }
+}
+
+// Digits of the shortest form that std::to_chars gives.
+int ShortestDigits(const char* p, const char* pEnd)
+{
+    int n = 0;
+    for (; p < pEnd && *p != 'e'; ++p)
+        n += *p >= '0' && *p <= '9';
+    return n;
+}
+
+}  // namespace
+
+template <class T>
+T HostRealOfBits(std::uint64_t m, int e, bool bSticky, bool bNeg)
+{
+    if (m == 0)
+        return 0;
+    RoundBits(m, e, bSticky, std::numeric_limits<T>::digits);
+    const T v = std::ldexp(static_cast<T>(m), e);
+    return bNeg ? -v : v;
+}
+
+template double HostRealOfBits<double>(std::uint64_t, int, bool, bool);
+template float HostRealOfBits<float>(std::uint64_t, int, bool, bool);
+
+double HostDoubleOfRatio(std::uint64_t num, std::uint64_t den, bool bNeg)
+{
+    if (num == 0)
+        return 0.0;
+    std::uint64_t q = num / den;
+    std::uint64_t r = num % den;
+    int e = 0;
+    // Binary long division until the quotient holds 64 bits or ends.
+    while (r != 0 && (q >> 63) == 0) {
+        q <<= 1;
+        --e;
+        if (r >= den - r) {
+            r -= den - r;
+            q |= 1;
+        } else {
+            r <<= 1;
+        }
+    }
+    return HostRealOfBits<double>(q, e, r != 0, bNeg);
+}
+
+bool bHostParseReal(const char* psz, bool bNonZero, double& d)
+{
+    ReadReal(psz, d);
+    return !std::isinf(d) && !(d == 0 && bNonZero);
+}
+
+bool bHostParseReal(const char* psz, bool bNonZero, float& f)
+{
+    ReadReal(psz, f);
+    return !std::isinf(f) && !(f == 0 && bNonZero);
+}
+
+std::string HostRealText(double d)
+{
+    char sz[64];
+    const std::to_chars_result r = std::to_chars(sz, sz + sizeof sz, d, std::chars_format::scientific);
+    // "%.*g" at the shortest form's digits almost always reads back; the
+    // rare one that does not takes a digit more.
+    for (int nPrecision = ShortestDigits(sz, r.ptr); nPrecision <= 17; ++nPrecision) {
+        std::snprintf(sz, sizeof sz, "%.*g", nPrecision, d);
+        if (ReadReal<double>(sz) == d)
+            break;
+    }
+    return sz;
+}
+
+std::string HostSingleText(float f)
+{
+    char sz[64];
+    const std::to_chars_result r = std::to_chars(sz, sz + sizeof sz, f, std::chars_format::scientific);
+    for (int nPrecision = ShortestDigits(sz, r.ptr); nPrecision <= 9; ++nPrecision) {
+        std::snprintf(sz, sizeof sz, "%.*g", nPrecision, static_cast<double>(f));
+        if (ReadReal<float>(sz) == f)
+            break;
+    }
+    return sz;
+}
 
 // ---- CVMBigUnsigned ----------------------------------------------------------
 
@@ -15,12 +151,53 @@ CVMBigUnsigned CVMBigUnsigned::FromU64(std::uint64_t n)
     return r;
 }
 
+namespace {
+
+// Powers of ten that 512 bits hold: 10^0 to 10^154.
+constexpr int kPowers = 155;
+
+const CVMBigUnsigned* Powers()
+{
+    static const CVMBigUnsigned* s_p = [] {
+        static CVMBigUnsigned a[kPowers];
+        a[0] = CVMBigUnsigned::FromU64(1);
+        for (int i = 1; i < kPowers; ++i) {
+            a[i] = a[i - 1];
+            a[i].bMulSmall(10);
+        }
+        return a;
+    }();
+    return s_p;
+}
+
+}  // namespace
+
 CVMBigUnsigned CVMBigUnsigned::Pow10(int n)
 {
+    if (n >= 0 && n < kPowers)
+        return Powers()[n];
     CVMBigUnsigned r = FromU64(1);
     for (int i = 0; i < n; ++i)
         r.bMulSmall(10);
     return r;
+}
+
+int CVMBigUnsigned::nBitLength() const
+{
+    for (int i = WORDS - 1; i >= 0; --i)
+        if (m_aw[i] != 0)
+            return i * 32 + 32 - __builtin_clz(m_aw[i]);
+    return 0;
+}
+
+int CVMBigUnsigned::nDigitCount() const
+{
+    // From below by the bit length (log10(2) > 0.30102), then up.
+    const int nBits = nBitLength();
+    int n = nBits == 0 ? 1 : (nBits - 1) * 30102 / 100000 + 1;
+    while (n < kPowers && nCompare(*this, Powers()[n]) >= 0)
+        ++n;
+    return n;
 }
 
 bool CVMBigUnsigned::bIsZero() const
@@ -33,10 +210,7 @@ bool CVMBigUnsigned::bIsZero() const
 
 bool CVMBigUnsigned::bFitsBits(int nBits) const
 {
-    for (int i = nBits; i < WORDS * 32; ++i)
-        if (bBit(i))
-            return false;
-    return true;
+    return nBitLength() <= nBits;
 }
 
 int CVMBigUnsigned::nCompare(const CVMBigUnsigned& a, const CVMBigUnsigned& b)
@@ -133,9 +307,15 @@ void CVMBigUnsigned::ShiftLeft1()
 void CVMBigUnsigned::DivMod(const CVMBigUnsigned& n, const CVMBigUnsigned& d, CVMBigUnsigned& q,
                             CVMBigUnsigned& r)
 {
+    if (d.nBitLength() <= 32) {
+        const std::uint32_t dw = d.m_aw[0];
+        q = n;
+        r = FromU64(q.DivSmall(dw));
+        return;
+    }
     CVMBigUnsigned quotient;
     CVMBigUnsigned rem;
-    for (int i = WORDS * 32 - 1; i >= 0; --i) {
+    for (int i = n.nBitLength() - 1; i >= 0; --i) {
         rem.ShiftLeft1();
         if (n.bBit(i))
             rem.m_aw[0] |= 1u;
@@ -188,16 +368,8 @@ bool CVMNumber::bFromDouble(double d, CVMNumber& out)
     if (!std::isfinite(d))
         return false;
     // The shortest text that reads back as the same double.
-    char sz[40];
-    for (int nPrecision = 1; nPrecision <= 17; ++nPrecision) {
-        std::snprintf(sz, sizeof sz, "%.*e", nPrecision - 1, d);
-        if (std::strtod(sz, nullptr) == d)
-            break;
-    }
-    std::u32string text;
-    for (const char* p = sz; *p != 0; ++p)
-        text.push_back(static_cast<char32_t>(*p));
-    return bFromText(text, out);
+    const std::string sz = HostRealText(d);
+    return bFromText(std::u32string(sz.begin(), sz.end()), out);
 }
 
 bool CVMNumber::bFromText(const std::u32string& text, CVMNumber& out)
@@ -339,16 +511,24 @@ std::string CVMNumber::Text() const
     return digits;
 }
 
-double CVMNumber::dValue() const
+template <class T>
+T CVMNumber::Real() const
 {
-    return std::strtod(Text().c_str(), nullptr);
+    // Integers round from their bits, others from their exact decimal text.
+    if (m_nScale == 0 && m_mag.bFitsBits(64))
+        return HostRealOfBits<T>(m_mag.u64Low(), 0, false, bIsNegative());
+    return ReadReal<T>(Text().c_str());
 }
+
+template double CVMNumber::Real<double>() const;
+template float CVMNumber::Real<float>() const;
 
 bool CVMNumber::bToI64(std::int64_t& n) const
 {
     CVMBigUnsigned q = m_mag;
     CVMBigUnsigned r;
-    CVMBigUnsigned::DivMod(m_mag, CVMBigUnsigned::Pow10(m_nScale), q, r);
+    if (m_nScale > 0)
+        CVMBigUnsigned::DivMod(m_mag, CVMBigUnsigned::Pow10(m_nScale), q, r);
     if (!q.bFitsBits(64))
         return false;
     const std::uint64_t u = q.u64Low();
@@ -366,9 +546,10 @@ bool CVMNumber::bToI64(std::int64_t& n) const
 
 bool CVMNumber::bToU64(std::uint64_t& n) const
 {
-    CVMBigUnsigned q;
+    CVMBigUnsigned q = m_mag;
     CVMBigUnsigned r;
-    CVMBigUnsigned::DivMod(m_mag, CVMBigUnsigned::Pow10(m_nScale), q, r);
+    if (m_nScale > 0)
+        CVMBigUnsigned::DivMod(m_mag, CVMBigUnsigned::Pow10(m_nScale), q, r);
     if (!q.bFitsBits(64))
         return false;
     if (bIsNegative() && !q.bIsZero())
@@ -528,7 +709,26 @@ bool CVMNumber::bDiv(const CVMNumber& a, const CVMNumber& b, CVMNumber& out)
     int nScale = a.m_nScale > b.m_nScale ? a.m_nScale : b.m_nScale;
     if (nScale < DIVISION_SCALE)
         nScale = DIVISION_SCALE;
+    // The scale leaves room for the integer digits, so that the quotient is
+    // rounded once: integer part = a.mag * 10^b.scale / (b.mag * 10^a.scale).
+    {
+        CVMBigUnsigned n;
+        CVMBigUnsigned d;
+        CVMBigUnsigned q;
+        CVMBigUnsigned r;
+        if (!CVMBigUnsigned::bMultiply(a.m_mag, CVMBigUnsigned::Pow10(b.m_nScale), n) ||
+            !CVMBigUnsigned::bMultiply(b.m_mag, CVMBigUnsigned::Pow10(a.m_nScale), d))
+            return false;
+        CVMBigUnsigned::DivMod(n, d, q, r);
+        const int nInteger = q.bIsZero() ? 0 : q.nDigitCount();
+        if (nInteger > MAX_DIGITS)
+            return false;
+        if (nInteger + nScale > MAX_DIGITS)
+            nScale = MAX_DIGITS - nInteger;
+    }
     int nShift = nScale + b.m_nScale - a.m_nScale;
+    if (nShift + 1 < 0)
+        return false;
     CVMBigUnsigned num;
     if (!CVMBigUnsigned::bMultiply(a.m_mag, CVMBigUnsigned::Pow10(nShift + 1), num))
         return false;

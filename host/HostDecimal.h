@@ -42,7 +42,9 @@ public:
 
     // Decimal digits, "0" for zero.
     std::string Digits() const;
-    int nDigitCount() const { return static_cast<int>(Digits().size()); }
+    // Decimal digits, 1 for zero.
+    int nDigitCount() const;
+    int nBitLength() const;
 
 private:
     bool bBit(int i) const { return (m_aw[i / 32] >> (i % 32)) & 1u; }
@@ -82,7 +84,11 @@ public:
     // "-" when negative, integer digits (at least one), "." and the
     // fraction digits of the scale.
     std::string Text() const;
-    double dValue() const;
+    // The nearest double (or single) of the exact value.
+    template <class T>
+    T Real() const;
+    double dValue() const { return Real<double>(); }
+    float fValue() const { return Real<float>(); }
     // Truncated toward zero; false when out of range.
     bool bToI64(std::int64_t& n) const;
     bool bToU64(std::uint64_t& n) const;
@@ -117,6 +123,27 @@ private:
     int m_nScale = 0;
     bool m_bNeg = false;
 };
+
+// ---- Exact reals ----------------------------------------------------------------
+
+// The nearest double (or single) of m × 2^e, negated when asked; bSticky says
+// that the exact value lies above m × 2^e by less than 2^e, and then m must
+// hold at least two bits more than the target's mantissa. Values below the
+// target's normal range are not handled (callers never reach them).
+template <class T>
+T HostRealOfBits(std::uint64_t m, int e, bool bSticky, bool bNeg);
+// The nearest double of num / den (den not 0), negated when asked.
+double HostDoubleOfRatio(std::uint64_t num, std::uint64_t den, bool bNeg);
+// Reads a real number text: the nearest double or single, 0 with success
+// for a text of zeros, false for a value that rounds to 0 or to an infinity.
+// The text must already be checked: ASCII digits, one optional point and an
+// optional exponent, with an optional sign.
+bool bHostParseReal(const char* psz, bool bNonZero, double& d);
+bool bHostParseReal(const char* psz, bool bNonZero, float& f);
+// The shortest text that reads back as the same double (or single), in the
+// form of "%.*g".
+std::string HostRealText(double d);
+std::string HostSingleText(float f);
 
 // ---- Decimal objects and the object factory ----------------------------------
 

@@ -1,5 +1,6 @@
 #include "host/InfoLocale.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <cwctype>
@@ -93,24 +94,38 @@ int Sign(long long v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 // Writes the mapped text; without room answers the count needed. A
 // terminator follows when room is left.
 template <typename T>
-int Emit(const std::u32string& mapped, T* dst, int dstSize)
+int Emit(const std::basic_string<T>& mapped, T* dst, int dstSize)
 {
     const int n = static_cast<int>(mapped.size());
     if (dst == nullptr || dstSize <= 0)
         return n;
     if (n > dstSize)
         return 0;
-    for (int i = 0; i < n; ++i) {
-        if constexpr (sizeof(T) == 1) {
-            const int b = ToCp1252(mapped[i]);
-            dst[i] = static_cast<T>(b < 0 ? '?' : b);
-        } else {
-            dst[i] = static_cast<T>(mapped[i]);
-        }
-    }
+    std::copy(mapped.begin(), mapped.end(), dst);
     if (n < dstSize)
         dst[n] = 0;
     return n;
+}
+
+std::wstring AsWide(const std::u32string& mapped)
+{
+    return std::wstring(mapped.begin(), mapped.end());
+}
+
+// 8-bit text stays in Windows-1252: a character whose mapping lies outside
+// the page (the upper case of the micro sign or of f with hook) is kept as
+// it was, as the host does.
+std::string MapCp1252(unsigned flags, const char* src, int srcLen)
+{
+    std::string out;
+    for (int i = 0, len = Length(src, srcLen); i < len; ++i) {
+        const std::u32string mapped = CInfoLocale::Map(flags, Widen(src + i, 1));
+        if (mapped.empty())
+            continue;
+        const int b = ToCp1252(mapped[0]);
+        out.push_back(b < 0 ? src[i] : static_cast<char>(b));
+    }
+    return out;
 }
 
 }  // namespace
@@ -244,27 +259,27 @@ int CInfoLocale::nMapStringA(unsigned lcid, unsigned flags, char* dst, int dstSi
                              int srcLen)
 {
     Log(11, lcid, flags, srcLen, dstSize);
-    return Emit(Map(flags, Widen(src, srcLen)), dst, dstSize);
+    return Emit(MapCp1252(flags, src, srcLen), dst, dstSize);
 }
 
 int CInfoLocale::nMapStringW(unsigned lcid, unsigned flags, wchar_t* dst, int dstSize,
                              const wchar_t* src, int srcLen)
 {
     Log(12, lcid, flags, srcLen, dstSize);
-    return Emit(Map(flags, Widen(src, srcLen)), dst, dstSize);
+    return Emit(AsWide(Map(flags, Widen(src, srcLen))), dst, dstSize);
 }
 
 int CInfoLocale::nMapStringCurrentA(unsigned flags, char* dst, int dstSize, const char* src, int srcLen)
 {
     Log(13, 0, flags, srcLen, dstSize);
-    return Emit(Map(flags, Widen(src, srcLen)), dst, dstSize);
+    return Emit(MapCp1252(flags, src, srcLen), dst, dstSize);
 }
 
 int CInfoLocale::nMapStringCurrentW(unsigned flags, wchar_t* dst, int dstSize, const wchar_t* src,
                                     int srcLen)
 {
     Log(14, 0, flags, srcLen, dstSize);
-    return Emit(Map(flags, Widen(src, srcLen)), dst, dstSize);
+    return Emit(AsWide(Map(flags, Widen(src, srcLen))), dst, dstSize);
 }
 
 void CInfoLocale::SetCurrent(int nCharset, unsigned nCodePage, unsigned nLCID)

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <type_traits>
@@ -88,7 +89,8 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         HostVMCall& call = m_aRecent[m_nNext];
         m_nNext = (m_nNext + 1) % HOSTVM_RECENT_CALLS;
-        std::snprintf(call.szName, sizeof call.szName, "%s", pszName);
+        std::strncpy(call.szName, pszName, sizeof call.szName - 1);
+        call.szName[sizeof call.szName - 1] = 0;
         call.nType1 = static_cast<unsigned short>(t1);
         call.nType2 = static_cast<unsigned short>(t2);
         call.nOption = nOption;
@@ -237,6 +239,128 @@ std::string Narrow(const std::u32string& s, unsigned nCodePage)
 std::u32string Ascii(const std::string& s)
 {
     return std::u32string(s.begin(), s.end());
+}
+
+// ---- Number texts ----------------------------------------------------------------------
+
+// A number text as the machine reads one: blanks, a sign, digits with at most
+// one point, an optional exponent, blanks. It is kept as ASCII for the C
+// library's exact reading, and a plain integer's magnitude is read at once.
+class CNumberText {
+public:
+    template <class Ch>
+    bool bScan(const Ch* p, std::size_t n);
+
+    const char* pszText() const { return m_psz; }
+    bool bNegative() const { return m_bNeg; }
+    // Some digit other than 0.
+    bool bNonZero() const { return m_bNonZero; }
+    // Neither point nor exponent, and a magnitude of at most 64 bits.
+    bool bSmallInteger() const { return m_nFraction == 0 && !m_bExponent && m_bFits; }
+    // No exponent, and all the digits read as an integer of at most 64 bits.
+    bool bSmallFixed() const { return !m_bExponent && m_bFits; }
+    // The digits read as an integer (point left out) and how many follow the point.
+    std::uint64_t Digits() const { return m_u; }
+    int nFractionDigits() const { return m_nFraction; }
+
+private:
+    char m_sz[64];
+    std::unique_ptr<char[]> m_pLong;
+    const char* m_psz = m_sz;
+    bool m_bNeg = false;
+    bool m_bNonZero = false;
+    bool m_bExponent = false;
+    bool m_bFits = true;
+    int m_nFraction = 0;
+    std::uint64_t m_u = 0;
+};
+
+template <class Ch>
+bool CNumberText::bScan(const Ch* p, std::size_t n)
+{
+    // Characters above 0x7F (and negative chars) are never part of a number.
+    auto code = [p](std::size_t i) {
+        return sizeof(Ch) == 1 ? static_cast<std::uint32_t>(static_cast<unsigned char>(p[i]))
+                               : static_cast<std::uint32_t>(p[i]);
+    };
+    auto blank = [](std::uint32_t c) { return c == ' ' || c == '\t'; };
+    auto digit = [](std::uint32_t c) { return c >= '0' && c <= '9'; };
+    std::size_t i = 0;
+    std::size_t nEnd = n;
+    while (i < nEnd && blank(code(i)))
+        ++i;
+    while (nEnd > i && blank(code(nEnd - 1)))
+        --nEnd;
+    char* pOut = m_sz;
+    if (nEnd - i >= sizeof m_sz) {
+        m_pLong.reset(new char[nEnd - i + 1]);
+        pOut = m_pLong.get();
+    }
+    m_psz = pOut;
+    // Locals in the loop: the output characters could alias the members.
+    std::size_t k = 0;
+    bool bNeg = false;
+    if (i < nEnd && (code(i) == '+' || code(i) == '-')) {
+        bNeg = code(i) == '-';
+        pOut[k++] = static_cast<char>(code(i++));
+    }
+    bool bDigits = false;
+    bool bPoint = false;
+    bool bFits = true;
+    bool bNonZero = false;
+    int nFraction = 0;
+    // Digits gather by nine in 32 bits, then join the 64-bit magnitude.
+    std::uint64_t u = 0;
+    std::uint32_t w = 0;
+    int nChunk = 0;
+    static const std::uint32_t s_aPow10[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000,
+                                               1000000000};
+    auto flush = [&]() {
+        if (bFits && (__builtin_mul_overflow(u, static_cast<std::uint64_t>(s_aPow10[nChunk]), &u) ||
+                      __builtin_add_overflow(u, static_cast<std::uint64_t>(w), &u)))
+            bFits = false;
+        w = 0;
+        nChunk = 0;
+    };
+    for (; i < nEnd; ++i) {
+        const std::uint32_t c = code(i);
+        if (digit(c)) {
+            bDigits = true;
+            nFraction += bPoint;
+            bNonZero = bNonZero || c != '0';
+            w = w * 10 + (c - '0');
+            if (++nChunk == 9)
+                flush();
+        } else if (c == '.' && !bPoint) {
+            bPoint = true;
+        } else {
+            break;
+        }
+        pOut[k++] = static_cast<char>(c);
+    }
+    if (nChunk > 0)
+        flush();
+    m_bNeg = bNeg;
+    m_bNonZero = bNonZero;
+    m_bFits = bFits;
+    m_nFraction = nFraction;
+    m_u = u;
+    if (!bDigits)
+        return false;
+    if (i < nEnd && (code(i) == 'e' || code(i) == 'E')) {
+        m_bExponent = true;
+        pOut[k++] = 'e';
+        ++i;
+        if (i < nEnd && (code(i) == '+' || code(i) == '-'))
+            pOut[k++] = static_cast<char>(code(i++));
+        const std::size_t nFrom = i;
+        for (; i < nEnd && digit(code(i)); ++i)
+            pOut[k++] = static_cast<char>(code(i));
+        if (i == nFrom)
+            return false;
+    }
+    pOut[k] = 0;
+    return i == nEnd;
 }
 
 // ---- Operands ----------------------------------------------------------------------------
@@ -574,19 +698,14 @@ int nReadDuree(const std::u32string& text, std::int64_t& v)
 
 // ---- Forms of an operand -----------------------------------------------------------------
 
-std::string RealText(double d)
+// The shortest text that reads back as the same real of the value's width.
+std::string RealText(double d, bool bSingle)
 {
     if (std::isnan(d))
         return "NaN";
     if (std::isinf(d))
         return d < 0 ? "-Inf" : "Inf";
-    char sz[40];
-    for (int nPrecision = 1; nPrecision <= 17; ++nPrecision) {
-        std::snprintf(sz, sizeof sz, "%.*g", nPrecision, d);
-        if (std::strtod(sz, nullptr) == d)
-            break;
-    }
-    return sz;
+    return bSingle ? HostSingleText(static_cast<float>(d)) : HostRealText(d);
 }
 
 std::u32string TextOf(const SOperand& op)
@@ -599,7 +718,7 @@ std::u32string TextOf(const SOperand& op)
         return Ascii(n.Text());
     }
     case K_REAL:
-        return Ascii(RealText(op.d));
+        return Ascii(RealText(op.d, op.nType == T_R4));
     case K_TEXT:
         return op.text;
     case K_DATETIME: {
@@ -633,20 +752,42 @@ int nNumberOf(const SOperand& op, CVMNumber& n)
     }
 }
 
-int nRealOf(const SOperand& op, double& d)
+// The nearest double (single) of an operand; texts are read directly, not
+// through a number of limited digits.
+template <class T>
+int nRealOf(const SOperand& op, T& v)
 {
     if (op.eKind == K_REAL) {
-        d = op.d;
-        return kOk;
+        // Through memory: the x87 registers would keep the double's range.
+        volatile T vRounded = static_cast<T>(op.d);
+        v = vRounded;
+        // A finite real beyond the range, or one that would vanish, is refused.
+        return (std::isinf(v) && !std::isinf(op.d)) || (v == 0 && op.d != 0) ? HOSTVM_OVERFLOW : kOk;
+    }
+    if (op.eKind == K_TEXT) {
+        CNumberText text;
+        if (!text.bScan(op.text.data(), op.text.size()))
+            return HOSTVM_NOT_A_NUMBER;
+        return bHostParseReal(text.pszText(), text.bNonZero(), v) ? kOk : HOSTVM_OVERFLOW;
     }
     CVMNumber n;
     if (int s = nNumberOf(op, n))
         return s;
-    d = n.dValue();
+    v = n.Real<T>();
     return kOk;
 }
 
 // ---- Writing results ------------------------------------------------------------------------
+
+template <class T>
+int nWriteReal(const SOperand& op, unsigned char* pResult)
+{
+    T v;
+    if (int s = nRealOf(op, v))
+        return s;
+    Store(pResult, v);
+    return kOk;
+}
 
 int nWriteText(const std::u32string& text, unsigned nTarget, unsigned nCodePage, unsigned char* pResult)
 {
@@ -706,6 +847,53 @@ int nWriteText(const std::u32string& text, unsigned nTarget, unsigned nCodePage,
     }
 }
 
+// An integer of the given magnitude and sign in an integer type (or a
+// duration); an overflow when it does not fit. 0 for other targets.
+int nWriteMagnitude(std::uint64_t u, bool bNeg, unsigned nTarget, unsigned char* pResult)
+{
+    unsigned nBits;
+    bool bSigned = true;
+    switch (nTarget) {
+    case T_UI1: nBits = 8; bSigned = false; break;
+    case T_UI2: nBits = 16; bSigned = false; break;
+    case T_UI4: nBits = 32; bSigned = false; break;
+    case T_UI8: nBits = 64; bSigned = false; break;
+    case T_I1: nBits = 8; break;
+    case T_I2: nBits = 16; break;
+    case T_I4:
+    case T_I4BIS:
+    case T_UIX: nBits = 32; break;
+    case T_I8:
+    case T_DUREE: nBits = 64; break;
+    default: return kNotHandled;
+    }
+    if (u == 0)
+        bNeg = false;
+    const std::uint64_t top = static_cast<std::uint64_t>(1) << (nBits - 1);
+    const bool bFits = bSigned ? u <= (bNeg ? top : top - 1) : !bNeg && u <= top + (top - 1);
+    if (!bFits)
+        return HOSTVM_OVERFLOW;
+    const std::uint64_t v = bNeg ? 0 - u : u;
+    // Little-endian: the low bytes of the two's complement are the value.
+    std::memcpy(pResult, &v, nBits / 8);
+    return kOk;
+}
+
+// A real in an integer type from its exact value, truncated toward zero.
+int nWriteRealAsInteger(double d, unsigned nTarget, unsigned char* pResult)
+{
+    if (!std::isfinite(d))
+        return HOSTVM_OVERFLOW;
+    if (nTarget == T_BOOL) {
+        Store<std::int32_t>(pResult, d != 0 ? 1 : 0);
+        return kOk;
+    }
+    const double t = std::trunc(std::fabs(d));
+    if (t >= 18446744073709551616.0)
+        return HOSTVM_OVERFLOW;
+    return nWriteMagnitude(static_cast<std::uint64_t>(t), d < 0, nTarget, pResult);
+}
+
 int nWriteNumber(const CVMNumber& n, unsigned nTarget, unsigned char* pResult)
 {
     std::int64_t ll = 0;
@@ -725,13 +913,7 @@ int nWriteNumber(const CVMNumber& n, unsigned nTarget, unsigned char* pResult)
     case T_UIX: if (!signedIn(INT32_MIN, INT32_MAX)) return HOSTVM_OVERFLOW; Store(pResult, static_cast<std::int32_t>(ll)); return kOk;
     case T_I8: if (!signedIn(INT64_MIN, INT64_MAX)) return HOSTVM_OVERFLOW; Store(pResult, ll); return kOk;
     case T_CY: return bNumberToMoney(n, pResult) ? kOk : HOSTVM_OVERFLOW;
-    case T_R4: {
-        const double d = n.dValue();
-        if (std::fabs(d) > FLT_MAX)
-            return HOSTVM_OVERFLOW;
-        Store(pResult, static_cast<float>(d));
-        return kOk;
-    }
+    case T_R4: Store(pResult, n.fValue()); return kOk;
     case T_R8: Store(pResult, n.dValue()); return kOk;
     case T_DECIMAL: {
         CVMDecimal* p = HostFactory().pNewDecimal();
@@ -763,18 +945,12 @@ int nConvert(const SOperand& op, unsigned nTarget, unsigned nCodePage, unsigned 
         return nWriteText(TextOf(op), nTarget, nCodePage, pResult);
     }
     if (nTarget == T_R4 || nTarget == T_R8) {
-        double d;
-        if (int s = (op.eKind == K_DATETIME || op.eKind == K_BIN) ? kNotHandled : nRealOf(op, d))
-            return s;
-        if (nTarget == T_R8) {
-            Store(pResult, d);
-            return kOk;
-        }
-        if (std::isfinite(d) && std::fabs(d) > FLT_MAX)
-            return HOSTVM_OVERFLOW;
-        Store(pResult, static_cast<float>(d));
-        return kOk;
+        if (op.eKind == K_DATETIME || op.eKind == K_BIN)
+            return kNotHandled;
+        return nTarget == T_R4 ? nWriteReal<float>(op, pResult) : nWriteReal<double>(op, pResult);
     }
+    if (op.eKind == K_REAL && (bIntegerType(nTarget) || nTarget == T_DUREE))
+        return nWriteRealAsInteger(op.d, nTarget, pResult);
     if (bNumericTarget(nTarget)) {
         CVMNumber n;
         if (int s = (op.eKind == K_DATETIME || op.eKind == K_BIN) ? kNotHandled : nNumberOf(op, n))
@@ -991,6 +1167,40 @@ int nWriteInteger(const CVMNumber& n, bool bSmall, unsigned char* pResult, unsig
     return HOSTVM_OVERFLOW;
 }
 
+// Integers divided: the nearest double of the exact quotient.
+int nDivideIntegers(const CVMNumber& a, const CVMNumber& b, unsigned char* pResult, unsigned short* pnType)
+{
+    // Integer operands hold at most 64 bits and no fraction.
+    if (a.nScale() != 0 || b.nScale() != 0 || !a.Magnitude().bFitsBits(64) || !b.Magnitude().bFitsBits(64))
+        return HOSTVM_OVERFLOW;
+    *pnType = T_R8;
+    Store(pResult, HostDoubleOfRatio(a.Magnitude().u64Low(), b.Magnitude().u64Low(),
+                                     a.bIsNegative() != b.bIsNegative()));
+    return kOk;
+}
+
+// Currency divided (by currency or an integer, either side): the exact
+// quotient in millionths, truncated toward zero, as the currency library
+// divides.
+int nDivideCurrency(const CVMNumber& a, const CVMNumber& b, unsigned char* pResult, unsigned short* pnType)
+{
+    // a / b in millionths: a.mag * 10^(6 + b.scale - a.scale) / b.mag.
+    const int nShift = 6 + b.nScale() - a.nScale();
+    CVMBigUnsigned num;
+    CVMBigUnsigned q;
+    CVMBigUnsigned r;
+    CVMNumber n;
+    if (nShift < 0 || !CVMBigUnsigned::bMultiply(a.Magnitude(), CVMBigUnsigned::Pow10(nShift), num))
+        return HOSTVM_OVERFLOW;
+    CVMBigUnsigned::DivMod(num, b.Magnitude(), q, r);
+    if (!CVMNumber::bFromParts(q, 6, a.bIsNegative() != b.bIsNegative(), n))
+        return HOSTVM_OVERFLOW;
+    if (int s = nWriteNumber(n, T_CY, pResult))
+        return s;
+    *pnType = T_CY;
+    return kOk;
+}
+
 int nArithmetic(EArith e, const SOperand& a, const SOperand& b, unsigned char* pResult, unsigned short* pnType)
 {
     // Texts add up into a text: wide when either side is.
@@ -1060,6 +1270,10 @@ int nArithmetic(EArith e, const SOperand& a, const SOperand& b, unsigned char* p
     }
     if ((e == A_DIV || e == A_MOD) && b.num.bIsZero())
         return HOSTVM_DIVIDE_BY_ZERO;
+    const bool bDecimal = a.nType == T_DECIMAL || b.nType == T_DECIMAL;
+    const bool bCurrency = a.nType == T_CY || b.nType == T_CY;
+    if (e == A_DIV && !bDecimal)
+        return bCurrency ? nDivideCurrency(a.num, b.num, pResult, pnType) : nDivideIntegers(a.num, b.num, pResult, pnType);
     CVMNumber n;
     bool bOk = false;
     switch (e) {
@@ -1071,9 +1285,7 @@ int nArithmetic(EArith e, const SOperand& a, const SOperand& b, unsigned char* p
     }
     if (!bOk)
         return HOSTVM_OVERFLOW;
-    const bool bDecimal = a.nType == T_DECIMAL || b.nType == T_DECIMAL;
-    const bool bCurrency = a.nType == T_CY || b.nType == T_CY;
-    unsigned short nType = bDecimal ? T_DECIMAL : bCurrency ? T_CY : (e == A_DIV ? T_R8 : 0);
+    unsigned short nType = bDecimal ? T_DECIMAL : bCurrency ? T_CY : 0;
     if (nType == 0)
         return nWriteInteger(n, bSmallIntegerType(a.nType) && bSmallIntegerType(b.nType), pResult, pnType);
     if (int s = nWriteNumber(n, nType, pResult))
@@ -1137,12 +1349,122 @@ unsigned short ResultType(EArith e, unsigned t1, unsigned t2)
 
 // ---- Exported entries ------------------------------------------------------------------------
 
+namespace {
+
+// Currency of n / 10^nFraction, rounded half away from zero to millionths;
+// false when out of range.
+bool bWriteMoney(std::uint64_t n, int nFraction, bool bNeg, unsigned char* pResult)
+{
+    static const std::uint64_t s_aPow10[20] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+        10000000ull, 100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull,
+        10000000000000ull, 100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+        100000000000000000ull, 1000000000000000000ull, 10000000000000000000ull};
+    std::uint64_t u;
+    std::uint32_t wHigh = 0;
+    if (nFraction > 6) {
+        // At most 19 digits: a divisor beyond them leaves 0 with a remainder below half.
+        if (nFraction - 6 >= 20) {
+            u = 0;
+        } else {
+            const std::uint64_t d = s_aPow10[nFraction - 6];
+            u = n / d;
+            if (n % d >= d - n % d)
+                ++u;
+        }
+    } else {
+        // The 80 bits hold any 64-bit number times 10^6.
+        const std::uint64_t m = s_aPow10[6 - nFraction];
+        const std::uint64_t lo = (n & 0xFFFFFFFFu) * m;
+        const std::uint64_t hi = (n >> 32) * m + (lo >> 32);
+        u = (hi << 32) | (lo & 0xFFFFFFFFu);
+        wHigh = static_cast<std::uint32_t>(hi >> 32);
+    }
+    if (wHigh > 0x8000 || (wHigh == 0x8000 && (!bNeg || u != 0)))
+        return false;
+    if (bNeg && (u != 0 || wHigh != 0)) {
+        u = 0 - u;
+        wHigh = ~wHigh + (u == 0 ? 1 : 0);
+    }
+    Store(pResult, u);
+    Store(pResult + 8, static_cast<std::uint16_t>(wHigh));
+    return true;
+}
+
+// A text read straight into a number, the server's usual
+// conversion: false (and nothing written) for what the general reading must
+// settle, such as fractions for integers or texts that are not numbers.
+template <class Ch>
+bool bTextToNumber(const Ch* p, std::size_t n, unsigned nTarget, unsigned char* pResult, int& nStatus)
+{
+    CNumberText text;
+    if (!text.bScan(p, n))
+        return false;
+    if (nTarget == T_R8 || nTarget == T_R4) {
+        double d;
+        float f;
+        const bool bOk = nTarget == T_R8 ? bHostParseReal(text.pszText(), text.bNonZero(), d)
+                                         : bHostParseReal(text.pszText(), text.bNonZero(), f);
+        nStatus = bOk ? kOk : HOSTVM_OVERFLOW;
+        if (bOk && nTarget == T_R8)
+            Store(pResult, d);
+        else if (bOk)
+            Store(pResult, f);
+        return true;
+    }
+    if (nTarget == T_DECIMAL) {
+        CVMNumber num;
+        if (!text.bSmallFixed() ||
+            !CVMNumber::bFromParts(CVMBigUnsigned::FromU64(text.Digits()), text.nFractionDigits(), text.bNegative(), num))
+            return false;
+        nStatus = nWriteNumber(num, T_DECIMAL, pResult);
+        return true;
+    }
+    if (nTarget == T_CY) {
+        if (!text.bSmallFixed())
+            return false;
+        nStatus = bWriteMoney(text.Digits(), text.nFractionDigits(), text.bNegative(), pResult) ? kOk : HOSTVM_OVERFLOW;
+        return true;
+    }
+    if (!text.bSmallInteger())
+        return false;
+    nStatus = nWriteMagnitude(text.Digits(), text.bNegative(), nTarget, pResult);
+    return true;
+}
+
+bool bFastConversion(const void* pSource, unsigned nSourceType, unsigned nTarget, void* pResult, int& nStatus)
+{
+    if (!bNumericTarget(nTarget) || nTarget == T_BOOL)
+        return false;
+    unsigned char abyResult[40] = {};
+    bool bDone = false;
+    // Wide texts by pointer or as host strings, 8-bit ones likewise.
+    const unsigned t = nSourceType & 0xFF;
+    if (t == T_PSTRW || t == T_DSTRW) {
+        const auto* p = Load<const wchar_t*>(pSource);
+        bDone = p != nullptr &&
+                bTextToNumber(p, t == T_PSTRW ? std::wcslen(p) : pHeader(p)->nLength / sizeof(wchar_t), nTarget,
+                              abyResult, nStatus);
+    } else if (t == T_PSTRA || t == T_DSTRA) {
+        const auto* p = Load<const char*>(pSource);
+        bDone = p != nullptr &&
+                bTextToNumber(p, t == T_PSTRA ? std::strlen(p) : pHeader(p)->nLength, nTarget, abyResult, nStatus);
+    }
+    if (bDone && nStatus == kOk)
+        std::memcpy(pResult, abyResult, sizeof abyResult);
+    return bDone;
+}
+
+}  // namespace
+
 HOSTVM_EXPORT int nConversionDepassementExt(const void* pSource, unsigned char nSourceType, void* pResult,
                                             unsigned short nTargetType, unsigned int nOption, const STOCAW* pstOCAW)
 {
     Machine().Record("nConversionDepassementExt", nSourceType, nTargetType, nOption, pstOCAW, 0);
     if (pSource == nullptr || pResult == nullptr)
         return kNotHandled;
+    int nStatus;
+    if (bFastConversion(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus))
+        return nStatus;
     const unsigned nCodePage = CodePageOf(pstOCAW);
     SOperand op;
     if (int s = nRead(pSource, nSourceType, nCodePage, op))

@@ -11,8 +11,12 @@ class CXError;
 enum eNA_ERRORTYPE : int {
     NA_ERRORTYPE_NONE = -1,
     NA_ERRORTYPE_GENERAL = 0,
+    // Kinds 1 and 4 are written by the data access; their meaning comes
+    // from the connection's mapping of server errors.
+    NA_ERRORTYPE_KIND1 = 1,
     NA_ERRORTYPE_LOCKTIMEOUT = 2,
     NA_ERRORTYPE_DUPLICATE = 3,
+    NA_ERRORTYPE_KIND4 = 4,
     NA_ERRORTYPE_NOTOFFERED = 7,
     NA_ERRORTYPE_NULLREFUSED = 8,
     NA_ERRORTYPE_ROWGONE = 9,

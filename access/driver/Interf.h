@@ -17,6 +17,7 @@ public:
     // Drops one reference (nothing at 0); the last one destroys the object
     // unless it is marked not to be deleted. Answers the count left.
     unsigned int nRelease();
+    unsigned int nGetRef() const { return m_nRefCount; }
 
 protected:
     unsigned int m_nRefCount;

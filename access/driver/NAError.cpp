@@ -222,6 +222,22 @@ void CNAError::AddErrorFirst(eNA_ERRORTYPE eType, int nFile, int nPoint, CNAConn
     m_clError.AddSubError(&clAncienne);
 }
 
+void CNAError::RaiseUserError(eNA_ERRORTYPE eType, int nFile, int nPoint, CNAConnectionDescription* pConnection,
+                              const wchar_t* pszTable, const wchar_t* pszItem, unsigned int nUserError, ...)
+{
+    _CXErrorModule32 cl;
+    va_list args;
+    va_start(args, nUserError);
+    cl.SetUserErrorList(&gstMyModuleInfo32, nUserError, args);
+    va_end(args);
+    g_SetInfoNames(&cl, pszTable, pszItem);
+    int nNative = static_cast<int>(nUserError);
+    cl.AddInfo(EIT_NATIVECODE, &nNative);
+    if (!m_bQuiet)
+        g_AddDebugInfo(&cl, nFile, nPoint);
+    AddError(eType, &cl, pConnection);
+}
+
 void CNAError::AddSubError(const CXError* pError)
 {
     if (pError == nullptr || pError->eGetErrorLevel() == EL_NOERROR)

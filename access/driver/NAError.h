@@ -67,6 +67,13 @@ public:
     // its sub-error; the kind becomes the new one.
     void AddErrorFirst(eNA_ERRORTYPE eType, int nFile, int nPoint, CNAConnectionDescription* pConnection,
                        unsigned int nUserError, ...);
+    // The raising sequence of a failing site: the user error with its
+    // message arguments, the logical table and item names (when given), the
+    // user error number as EIT_NATIVECODE and, unless quiet, the debug line
+    // (nFile.nPoint); no detail message. Then recorded as AddError does with
+    // the kind and the connection.
+    void RaiseUserError(eNA_ERRORTYPE eType, int nFile, int nPoint, CNAConnectionDescription* pConnection,
+                        const wchar_t* pszTable, const wchar_t* pszItem, unsigned int nUserError, ...);
     // Appends a copy unless the error's level is "no error".
     void AddSubError(const CXError* pError);
     // A failed host-value operation (status and the two host types).
@@ -111,6 +118,9 @@ public:
     // The other object's kind and a copy of its error.
     void Copy(INAError* piOther);
     CTString StringDump() const;
+
+    // The kind, written directly by the data access.
+    void SetErrorType(eNA_ERRORTYPE eType) { m_eErrorType = eType; }
 
     // While set, raising adds neither the debug line nor the connection's
     // facts.

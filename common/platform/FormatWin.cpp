@@ -40,6 +40,10 @@ size_t nReecrit(const wchar_t* f, wchar_t* out, size_t size)
             out[n] = c;
         ++n;
     };
+    auto copie = [&](const wchar_t* p, const wchar_t* fin) {
+        for (; p < fin; ++p)
+            put(*p);
+    };
     while (*f != 0) {
         const wchar_t c = *f++;
         put(c);
@@ -49,37 +53,35 @@ size_t nReecrit(const wchar_t* f, wchar_t* out, size_t size)
             put(*f++);
             continue;
         }
+        SDirectiveFormat<wchar_t> d;
+        const wchar_t* fin = pLitDirectiveFormat(f, d);
         // Position, flags, width and precision are copied as they are.
-        while (bIn(*f, L"0123456789$-+ #'.*"))
-            put(*f++);
-        wchar_t conv = *f;
-        bool bEtroit = false;
-        bool bLongueur = false;
-        if ((conv == L'h' || conv == L'l' || conv == L'w') && bIn(f[1], L"sScC")) {
-            bEtroit = conv == L'h';
-            bLongueur = true;
-            conv = f[1];
-        }
-        switch (conv) {
-        case L's':
-        case L'c':
-            // Plain: wide; "h": 8-bit; "l"/"w": wide.
-            if (!bEtroit)
+        copie(f, d.pLongueur);
+        f = fin;
+        const wchar_t conv = d.cConversion;
+        const bool bTexte = conv == L's' || conv == L'c' || conv == L'S' || conv == L'C';
+        if (d.bLongueurWin) {
+            // "I64" is the C library's "ll", "I" its "z"; "I32" is the plain int.
+            if (d.eLongueur == LGF_LL) {
                 put(L'l');
+                put(L'l');
+            } else if (d.eLongueur == LGF_Z) {
+                put(L'z');
+            }
             put(conv);
-            f += bLongueur ? 2 : 1;
-            break;
-        case L'S':
-        case L'C':
-            // Plain: 8-bit; "h": 8-bit; "l"/"w": wide.
-            if (bLongueur && !bEtroit)
+        } else if (bTexte && (d.eLongueur == LGF_AUCUNE || d.eLongueur == LGF_H || d.eLongueur == LGF_L ||
+                              d.eLongueur == LGF_W)) {
+            // "s", "c", "ls", "lc", "ws", "wc" and "lS" ... take wide text;
+            // "S", "C", "hs", "hc" ... 8-bit text.
+            const bool bMajuscule = conv == L'S' || conv == L'C';
+            const bool bLarge = d.eLongueur == LGF_L || d.eLongueur == LGF_W ||
+                                (d.eLongueur == LGF_AUCUNE && !bMajuscule);
+            if (bLarge)
                 put(L'l');
-            put(conv == L'S' ? L's' : L'c');
-            f += bLongueur ? 2 : 1;
-            break;
-        default:
-            // Any other directive goes on as ordinary characters.
-            break;
+            put(conv == L'S' || conv == L's' ? L's' : L'c');
+        } else {
+            // Any other length and conversion as written.
+            copie(d.pLongueur, fin);
         }
     }
     if (out != nullptr && size > 0)
@@ -124,7 +126,7 @@ union UValeur {
     wint_t wc;
 };
 
-const wchar_t kFlags[] = L"-+ #0'";
+const wchar_t kFlags[] = L"-+ #0'I";
 
 struct SDirective {
     const wchar_t* pTexte = nullptr;  // literal text before the directive
@@ -283,11 +285,15 @@ private:
 
         size_t k = 0;
         while (k < 2 && bIn(*f, L"hlLqjzZt")) {
-            if (k == 1 && *f != d.szLongueur[0])
+            if (k == 1 && (*f != d.szLongueur[0] || (*f != L'h' && *f != L'l')))
                 break;
             d.szLongueur[k++] = *f++;
         }
         const wchar_t* L = d.szLongueur;
+        // As the C library: these lengths make long doubles, wide text and
+        // wide characters (intmax_t is wider than long here).
+        const bool bLongLong = L[0] == L'L' || L[0] == L'q' || L[0] == L'j' || (L[0] == L'l' && L[1] == L'l');
+        const bool bLarge = L[0] == L'l' || bLongLong;
         d.cConv = *f;
         switch (d.cConv) {
         case 0:
@@ -321,19 +327,19 @@ private:
         case L'G':
         case L'a':
         case L'A':
-            d.e = L[0] == L'L' ? kLDouble : kDouble;
+            d.e = bLongLong ? kLDouble : kDouble;
             break;
         case L'p':
             d.e = kPtr;
             break;
         case L's':
-            d.e = L[0] == L'l' ? kWStr : kNStr;
+            d.e = bLarge ? kWStr : kNStr;
             break;
         case L'S':
             d.e = kWStr;
             break;
         case L'c':
-            d.e = L[0] == L'l' ? kWChar : kNChar;
+            d.e = bLarge ? kWChar : kNChar;
             break;
         case L'C':
             d.e = kWChar;
@@ -346,10 +352,10 @@ private:
             // Writing through an argument is not offered.
             return bInvalide();
         default:
-            // Unknown: copied as written, as the C library does.
-            ++f;
+            // Unknown: copied as written, as the C library does; its stars
+            // still take their arguments.
             d.bTelQuel = true;
-            return true;
+            break;
         }
         ++f;
 
@@ -504,7 +510,8 @@ int nFormateMoteur(wchar_t* dst, size_t n, const wchar_t* fmt, va_list args)
         for (int i = 0; kFlags[i] != 0; ++i)
             if (flags & (1u << i))
                 *p++ = kFlags[i];
-        if (nLargeur >= 0)
+        // A width of 0 is none; written, it would read as the '0' flag.
+        if (nLargeur > 0)
             p = pszNombre(p, nLargeur);
         if (nPrecision >= 0) {
             *p++ = L'.';
@@ -577,30 +584,29 @@ int nFormateMoteur(wchar_t* dst, size_t n, const wchar_t* fmt, va_list args)
 
 // Whether the C library can take the format as it is: no 8-bit string or
 // character, no character at all (its failure on an invalid one looks like
-// a cut text), no "%n", no incomplete directive.
+// a cut text), no "%n", no incomplete directive, no position (refused the
+// same way whatever the list holds).
 bool bMoteurRequis(const wchar_t* f)
 {
-    for (; *f != 0; ++f) {
-        if (*f != L'%')
+    while (*f != 0) {
+        if (*f++ != L'%')
             continue;
-        ++f;
-        if (*f == L'%')
+        if (*f == L'%') {
+            ++f;
             continue;
-        while (bIn(*f, L"0123456789$-+ #'.*"))
-            ++f;
-        bool bLong = false;
-        while (bIn(*f, L"hlLqjzZt")) {
-            bLong = bLong || *f == L'l';
-            ++f;
         }
-        switch (*f) {
+        SDirectiveFormat<wchar_t> d;
+        f = pLitDirectiveFormat(f, d);
+        if (d.nPosition != 0 || d.nPositionLargeur != 0 || d.nPositionPrecision != 0)
+            return true;
+        switch (d.cConversion) {
         case 0:
         case L'c':
         case L'C':
         case L'n':
             return true;
         case L's':
-            if (!bLong)
+            if (d.eLongueur != LGF_L && d.eLongueur != LGF_LL && d.eLongueur != LGF_J)
                 return true;
             break;
         default:

@@ -1,13 +1,16 @@
 // Windows-rule wide formatting on top of the C library. In a wide format
 // "%s" and "%c" take wide text and characters, "%S", "%hs", "%C" and "%hc"
 // 8-bit ones (read as Windows-1252, whatever the process locale); "%ls" and
-// "%lc" stay wide. Everything else is the C library's printf syntax.
+// "%lc" stay wide. Everything else is the C library's printf syntax, with
+// the Windows integer lengths "I64", "I32" and "I" besides.
 // Also the two FormatMessage emulations: printf-style (FormatMessageW) and
 // numbered inserts (FormatMessageWin).
 #pragma once
 
 #include <cstdarg>
 #include <cstddef>
+
+#include "common/text/FormatDirective.h"
 
 // Characters needed by the C-library form of a Windows-rule format,
 // terminator included; 0 for a null format.

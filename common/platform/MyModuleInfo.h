@@ -144,6 +144,7 @@ enum : uint32_t {
     ZTERR_CLIENT_LOAD = 27,            // (s library kind, s name, u module)
     ZTERR_LOCK_NO_TRANSACTION = 29,
     ZTERR_NO_COLUMN = 30,              // (s logical name)
+    ZTERR_CANCELLED = 34,
     ZTERR_SELF_REFERENCE = 32,         // (s item)
     ZTERR_WITHOUT_CORRECTION = 35,
     ZTERR_CLIENT_FUNCTION = 37,        // (s function)

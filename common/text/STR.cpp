@@ -1,17 +1,20 @@
 #include "common/text/STR.h"
 
+#include "common/text/FormatDirective.h"
+#include "common/text/SysUtils.h"
 #include "common/text/TextBasics.h"
 #include "common/text/TextCompare.h"
 #include "common/text/UnicodeCodec.h"
-#include "common/text/SysUtils.h"
 
 #include <cctype>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <strings.h>
+#include <vector>
 
 namespace {
 
@@ -750,32 +753,189 @@ bool bEstDuTexteRTFW(const wchar_t* text)
 
 namespace {
 
-enum eSizePrefix { SP_NONE, SP_SHORT, SP_LONG, SP_64, SP_L, SP_SIZE, SP_PTRDIFF };
+// How an argument is fetched from the list. A position read under two
+// classes makes the formatter refuse the format.
+enum eClasseArg : unsigned char {
+    CA_AUCUNE,
+    CA_INT,
+    CA_LONG,
+    CA_LLONG,
+    CA_INTMAX,
+    CA_SIZE,
+    CA_PTRDIFF,
+    CA_DOUBLE,
+    CA_LDOUBLE,
+    CA_PTR,
+    CA_WSTR,
+    CA_NSTR,
+    CA_WINT
+};
 
-const unsigned long long s_nNumberCap = 1000000000ULL;
+union UArg {
+    int i;
+    long l;
+    long long ll;
+    intmax_t j;
+    std::size_t z;
+    std::ptrdiff_t t;
+    double d;
+    long double ld;
+    const void* p;
+    wint_t wc;
+};
 
+// Whether a string or character directive takes wide text. The wide walk
+// follows the Windows rules for the plain, "h", "l" and "w" forms; every
+// other length reads as the C library does.
 template <typename T>
-unsigned long long ReadNumber(const T*& p)
+bool bTexteLarge(const SDirectiveFormat<T>& d, bool wide)
 {
-    unsigned long long n = 0;
-    while (TXT_bDigit(*p)) {
-        if (n < s_nNumberCap)
-            n = n * 10 + static_cast<unsigned>(*p - '0');
-        ++p;
+    const bool bMajuscule = d.cConversion == 'S' || d.cConversion == 'C';
+    if (wide) {
+        switch (d.eLongueur) {
+        case LGF_AUCUNE:
+            return !bMajuscule;
+        case LGF_H:
+            return false;
+        case LGF_L:
+        case LGF_W:
+            return true;
+        default:
+            break;
+        }
     }
-    return n;
+    return bMajuscule || d.eLongueur == LGF_L || d.eLongueur == LGF_LL || d.eLongueur == LGF_J;
 }
 
-// wide: the wide function (Windows rules), else the 8-bit one (C rules,
-// where a wide argument may take 4 bytes a character).
 template <typename T>
-int CalculeLongueur(const T* format, va_list args, bool wide)
+eClasseArg ClasseArg(const SDirectiveFormat<T>& d, bool wide)
 {
-    if (format == nullptr)
+    if (formatwin::bEntier(d.cConversion)) {
+        switch (d.eLongueur) {
+        case LGF_L:
+            return CA_LONG;
+        case LGF_LL:
+            return CA_LLONG;
+        case LGF_J:
+            return CA_INTMAX;
+        case LGF_Z:
+            return CA_SIZE;
+        case LGF_T:
+            return CA_PTRDIFF;
+        default:
+            return CA_INT;
+        }
+    }
+    switch (d.cConversion) {
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'F':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
+        // intmax_t is wider than long here: "j" reads a long double too.
+        return d.eLongueur == LGF_LL || d.eLongueur == LGF_J ? CA_LDOUBLE : CA_DOUBLE;
+    case 'p':
+    case 'n':
+        return CA_PTR;
+    case 's':
+    case 'S':
+        return bTexteLarge(d, wide) ? CA_WSTR : CA_NSTR;
+    case 'c':
+    case 'C':
+        return bTexteLarge(d, wide) ? CA_WINT : CA_INT;
+    default:
+        return CA_AUCUNE;
+    }
+}
+
+void LitArg(va_list& ap, eClasseArg c, UArg& v)
+{
+    switch (c) {
+    case CA_LONG: v.l = va_arg(ap, long); break;
+    case CA_LLONG: v.ll = va_arg(ap, long long); break;
+    case CA_INTMAX: v.j = va_arg(ap, intmax_t); break;
+    case CA_SIZE: v.z = va_arg(ap, std::size_t); break;
+    case CA_PTRDIFF: v.t = va_arg(ap, std::ptrdiff_t); break;
+    case CA_DOUBLE: v.d = va_arg(ap, double); break;
+    case CA_LDOUBLE: v.ld = va_arg(ap, long double); break;
+    case CA_PTR:
+    case CA_WSTR:
+    case CA_NSTR: v.p = va_arg(ap, const void*); break;
+    case CA_WINT: v.wc = va_arg(ap, wint_t); break;
+    default: v.i = va_arg(ap, int); break;
+    }
+}
+
+unsigned long long Max3(unsigned long long a, unsigned long long b, unsigned long long c)
+{
+    const unsigned long long m = a > b ? a : b;
+    return m > c ? m : c;
+}
+
+// Characters one directive may write. nTexte: the directive as written,
+// which the formatter copies when it does not know the conversion.
+template <typename T>
+unsigned long long LongueurItem(const SDirectiveFormat<T>& d, eClasseArg c, unsigned long long width, bool hasPrec,
+                                unsigned long long prec, const UArg& v, bool wide, unsigned long long nTexte)
+{
+    // One character of the C library's 8-bit output may take several bytes.
+    const unsigned long long mb = wide ? 1 : (MB_CUR_MAX > 4 ? MB_CUR_MAX : 4);
+    if (formatwin::bEntier(d.cConversion) || d.cConversion == 'p') {
+        // At most 22 digits (64-bit octal), a sign or blank and "0x".
+        unsigned long long body = (hasPrec && prec > 22 ? prec : 22) + 3;
+        if (d.bChiffresLocaux)
+            body *= 1 + mb;  // group separators, or digits of the locale
+        return Max3(width + prec, body, 32);
+    }
+    if (c == CA_DOUBLE || c == CA_LDOUBLE) {
+        // A fixed-point image of a large value has up to 309 digits (4933
+        // for a long double) before the precision's digits; then a sign,
+        // the point, an exponent or "0x".
+        const unsigned long long digits = c == CA_LDOUBLE ? 4933 : 309;
+        unsigned long long body = (hasPrec ? prec : 6) + digits + 16 + mb;
+        if (d.bChiffresLocaux)
+            body += digits * mb;
+        return Max3(width + prec, body, 512);
+    }
+    switch (d.cConversion) {
+    case 'c':
+    case 'C':
+        return Max3(width, c == CA_WINT && !wide ? mb : 2, 0);
+    case 's':
+    case 'S': {
+        if (v.p == nullptr)  // "(null)", whatever the precision
+            return Max3(width, 6, 0);
+        const std::size_t bound = hasPrec ? static_cast<std::size_t>(prec) : SIZE_MAX;
+        unsigned long long len;
+        if (c == CA_WSTR) {
+            len = TXT_nLenMax(static_cast<const wchar_t*>(v.p), bound) * mb;
+            if (hasPrec && len > prec)
+                len = prec;  // the 8-bit precision counts bytes
+        } else {
+            len = TXT_nLenMax(static_cast<const char*>(v.p), bound);
+        }
+        return Max3(width, len, 1);
+    }
+    case 'n':
         return 0;
-    va_list ap;
-    va_copy(ap, args);
-    unsigned long long total = 0;
+    case 'm':
+        return Max3(width, 1024, 0);  // the text of errno
+    case 0:
+        return 0;  // the format ends inside the directive: refused
+    default:
+        return nTexte;
+    }
+}
+
+// Walks the format; fetch(position, class, value) gives each argument (a
+// position of 0: the next in order) or answers false to stop the walk.
+template <typename T, typename F>
+bool bParcours(const T* format, bool wide, const F& fetch, unsigned long long& total)
+{
+    total = 0;
     const T* p = format;
     while (*p != 0) {
         if (*p != '%') {
@@ -783,201 +943,107 @@ int CalculeLongueur(const T* format, va_list args, bool wide)
             ++p;
             continue;
         }
-        ++p;
+        const T* pDebut = p++;
         if (*p == '%') {
             ++total;
             ++p;
             continue;
         }
-        unsigned long long width = 0;
-        bool starWidth = false;
-        for (;; ++p) {
-            if (*p == '#') {
-                total += 2;
-            } else if (*p == '*') {
-                int w = va_arg(ap, int);
-                // A negative width means left-justified with its magnitude.
-                width = w < 0 ? 0ULL - static_cast<unsigned long long>(static_cast<long long>(w))
-                              : static_cast<unsigned long long>(w);
-                starWidth = true;
-            } else if (*p != '-' && *p != '+' && *p != '0' && *p != ' ') {
-                break;
-            }
+        SDirectiveFormat<T> d;
+        p = pLitDirectiveFormat(p, d);
+        if (!wide && d.eLongueur == LGF_W) {
+            // The C library has no "w": it is an unknown conversion.
+            d.cConversion = 'w';
+            p = d.pLongueur + 1;
         }
-        if (!starWidth)
-            width = ReadNumber(p);
-        bool hasPrec = false;
-        unsigned long long prec = 0;
-        if (*p == '.') {
-            ++p;
-            hasPrec = true;
-            if (*p == '*') {
-                ++p;
-                int v = va_arg(ap, int);
-                if (v < 0)
-                    hasPrec = false; // as if none was given
-                else
-                    prec = static_cast<unsigned long long>(v);
-            } else {
-                prec = ReadNumber(p);
-            }
+        UArg v{};
+        unsigned long long width = d.nLargeur;
+        bool hasPrec = d.bPrecision;
+        unsigned long long prec = d.nPrecision;
+        if (d.bLargeurEtoile) {
+            if (!fetch(d.nPositionLargeur, CA_INT, v))
+                return false;
+            // A negative width means left-justified with its magnitude.
+            width = v.i < 0 ? 0ULL - static_cast<unsigned long long>(static_cast<long long>(v.i))
+                            : static_cast<unsigned long long>(v.i);
         }
-        eSizePrefix size = SP_NONE;
-        for (bool more = true; more;) {
-            switch (*p) {
-            case 'F':
-            case 'N':
-                ++p;
-                break;
-            case 'L':
-                size = SP_L;
-                ++p;
-                break;
-            case 'I':
-                if (p[1] == '6' && p[2] == '4') {
-                    size = SP_64;
-                    p += 3;
-                } else if (p[1] == '3' && p[2] == '2') {
-                    size = SP_NONE;
-                    p += 3;
-                } else {
-                    ++p;
-                }
-                break;
-            case 'h':
-                size = SP_SHORT;
-                ++p;
-                break;
-            case 'l':
-                if (p[1] == 'l') {
-                    size = SP_64;
-                    p += 2;
-                } else {
-                    size = SP_LONG;
-                    ++p;
-                }
-                break;
-            case 'q':
-            case 'j':
-                size = SP_64;
-                ++p;
-                break;
-            case 'z':
-                size = SP_SIZE;
-                ++p;
-                break;
-            case 't':
-                size = SP_PTRDIFF;
-                ++p;
-                break;
-            default:
-                more = false;
-                break;
-            }
+        if (d.bPrecisionEtoile) {
+            if (!fetch(d.nPositionPrecision, CA_INT, v))
+                return false;
+            hasPrec = v.i >= 0;  // a negative one: as if none was given
+            prec = v.i >= 0 ? static_cast<unsigned long long>(v.i) : 0;
         }
-        const T type = *p;
-        if (type == 0)
-            break;
-        ++p;
-        unsigned long long item = 0;
-        switch (type) {
-        case 'c':
-        case 'C': {
-            (void)va_arg(ap, int);
-            bool wideChar = wide ? (type == 'c' ? size != SP_SHORT : size == SP_LONG)
-                                 : (type == 'C' ? size != SP_SHORT : size == SP_LONG);
-            item = !wide && wideChar ? 4 : 2;
-            if (item < width)
-                item = width;
-            break;
-        }
-        case 's':
-        case 'S': {
-            bool wideStr;
-            if (size == SP_SHORT)
-                wideStr = false;
-            else if (size == SP_LONG)
-                wideStr = true;
-            else
-                wideStr = wide ? type == 's' : type == 'S';
-            const void* arg = va_arg(ap, const void*);
-            const std::size_t bound = hasPrec ? static_cast<std::size_t>(prec) : SIZE_MAX;
-            unsigned long long len;
-            if (arg == nullptr) {
-                len = 6; // "(null)"
-            } else if (wideStr) {
-                len = TXT_nLenMax(static_cast<const wchar_t*>(arg), bound);
-                if (!wide)
-                    len *= 4;
-            } else {
-                len = TXT_nLenMax(static_cast<const char*>(arg), bound);
-            }
-            if (len < 1)
-                len = 1;
-            if (hasPrec) {
-                const unsigned long long cap = !wide && wideStr ? prec * 4 : prec;
-                if (len > cap)
-                    len = cap;
-            }
-            item = len < width ? width : len;
-            break;
-        }
-        case 'd':
-        case 'i':
-        case 'o':
-        case 'u':
-        case 'x':
-        case 'X':
-        case 'p':
-            if (type == 'p')
-                (void)va_arg(ap, void*);
-            else if (size == SP_64 || size == SP_L)
-                (void)va_arg(ap, long long);
-            else if (size == SP_LONG)
-                (void)va_arg(ap, long);
-            else if (size == SP_SIZE)
-                (void)va_arg(ap, std::size_t);
-            else if (size == SP_PTRDIFF)
-                (void)va_arg(ap, std::ptrdiff_t);
-            else
-                (void)va_arg(ap, int);
-            item = width + prec;
-            if (item < 32)
-                item = 32;
-            break;
-        case 'e':
-        case 'E':
-        case 'f':
-        case 'g':
-        case 'G':
-        case 'a':
-        case 'A': {
-            // A fixed-point image of a large value has up to 309 digits
-            // (4933 for a long double) before the precision's digits.
-            unsigned long long digits = (hasPrec ? prec : 6) + 8;
-            if (size == SP_L) {
-                (void)va_arg(ap, long double);
-                digits += 4933;
-            } else {
-                (void)va_arg(ap, double);
-                digits += 309;
-            }
-            item = width + prec;
-            if (item < 512)
-                item = 512;
-            if (item < digits)
-                item = digits;
-            break;
-        }
-        case 'n':
-            (void)va_arg(ap, void*);
-            break;
-        default:
-            break;
-        }
-        total += item;
+        const eClasseArg c = ClasseArg(d, wide);
+        v.ll = 0;
+        v.p = nullptr;
+        if (c != CA_AUCUNE && !fetch(d.nPosition, c, v))
+            return false;
+        total += LongueurItem(d, c, width, hasPrec, prec, v, wide, static_cast<unsigned long long>(p - pDebut));
     }
+    return true;
+}
+
+// Arguments named by position ("%2$s"), as the formatter reads them: every
+// directive names its positions, one class a position; the list is read in
+// position order. False when the formatter would refuse the format.
+template <typename T>
+bool bParcoursPositions(const T* format, va_list args, bool wide, unsigned long long& total)
+{
+    std::vector<eClasseArg> tabClasses;
+    bool bRefuse = false;
+    auto note = [&](int pos, eClasseArg c, UArg&) {
+        if (pos == 0 || pos > kMaxPositionFormat) {
+            bRefuse = true;
+            return false;
+        }
+        if (tabClasses.size() < static_cast<std::size_t>(pos))
+            tabClasses.resize(static_cast<std::size_t>(pos), CA_AUCUNE);
+        eClasseArg& e = tabClasses[static_cast<std::size_t>(pos) - 1];
+        if (e != CA_AUCUNE && e != c) {
+            bRefuse = true;
+            return false;
+        }
+        e = c;
+        return true;
+    };
+    if (!bParcours(format, wide, note, total) || bRefuse)
+        return false;
+
+    std::vector<UArg> tabValeurs(tabClasses.size());
+    va_list ap;
+    va_copy(ap, args);
+    for (std::size_t i = 0; i < tabClasses.size(); ++i)
+        LitArg(ap, tabClasses[i], tabValeurs[i]);  // an unnamed one reads as an int
     va_end(ap);
+    auto lit = [&](int pos, eClasseArg, UArg& v) {
+        v = tabValeurs[static_cast<std::size_t>(pos) - 1];
+        return true;
+    };
+    return bParcours(format, wide, lit, total);
+}
+
+template <typename T>
+int CalculeLongueur(const T* format, va_list args, bool wide)
+{
+    if (format == nullptr)
+        return 0;
+    unsigned long long total = 0;
+    va_list ap;
+    va_copy(ap, args);
+    auto lit = [&ap](int pos, eClasseArg c, UArg& v) {
+        if (pos != 0)
+            return false;
+        LitArg(ap, c, v);
+        return true;
+    };
+    const bool bSequentiel = bParcours(format, wide, lit, total);
+    va_end(ap);
+    if (!bSequentiel && !bParcoursPositions(format, args, wide, total)) {
+        // Refused: a caller that falls back on the format text has room.
+        total = 0;
+        for (const T* p = format; *p != 0; ++p)
+            ++total;
+    }
     // The caller adds the terminator: keep room for it.
     return total >= static_cast<unsigned long long>(INT_MAX) ? INT_MAX - 1 : static_cast<int>(total);
 }

@@ -147,8 +147,9 @@ bool bEstDuTexteRTFW(const wchar_t* text);
 // ---------------------------------------------------------------------------
 // Characters enough for what the format produces with args (without the
 // terminator). The caller's list is left untouched. 8-bit: C library rules
-// ("s" 8-bit, "S" wide); wide: Windows rules ("s" wide, "S" 8-bit).
-// Positional arguments ("%1$s") are not understood.
+// ("s" 8-bit, "S" wide); wide: Windows rules ("s" wide, "S" 8-bit). Both
+// read "I64" and "I32" as integer lengths and follow positional arguments
+// ("%2$s"); a format the formatter refuses counts its own length.
 template <typename T>
 int STRG_nCalculeLongueurPrintf(const T* format, va_list args);
 template <>

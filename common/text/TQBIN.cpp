@@ -102,12 +102,13 @@ void CTQBIN::_Assign(const CTQBIN* other, int n)
 {
     if (other == nullptr || other->m_pData == nullptr)
         return;
-    // Referenced before the own block goes: other may be this value.
-    unsigned char* pData = other->m_pData;
-    CBaseStrMem::s_AddRefStrMem(pData);
-    CBaseStrMem::s_ReleaseStrMem(m_pData);
-    m_pData = pData;
-    Tronque(n);
+    // Made aside (other may be this value); a failed cut keeps the old value.
+    CTQBIN result;
+    result.m_pData = other->m_pData;
+    CBaseStrMem::s_AddRefStrMem(result.m_pData);
+    if (result._nTronque(n) != STRMEM_OK)
+        return;
+    XSwap(m_pData, result.m_pData);
 }
 
 void CTQBIN::Assign(const CTQBIN* other, int n)
@@ -151,14 +152,34 @@ int CTQBIN::_nGrow(std::int64_t n)
         return STRMEM_OK;
     }
     // Shared: an own copy with the allocator's flags; the handle keeps its
-    // reference until the copy exists.
+    // reference until the copy exists. An empty value gets a block too:
+    // callers write the length through the handle.
     const int nLength = nGetSize();
     const std::int64_t nKeep = n > nLength ? n : nLength;
-    CTQBIN copy;
-    const int nError = copy._nNew(static_cast<int>(nKeep), m_pData, nLength);
+    void* pCopy = nullptr;
+    const int nError = CBaseStrMem::s_nAllocBlock(&pCopy, nKeep);
     if (nError != STRMEM_OK)
         return nError;
+    CTQBIN copy;
+    copy.m_pData = static_cast<unsigned char*>(pCopy);
+    std::memcpy(copy.m_pData, m_pData, static_cast<size_t>(nLength));
+    copy._SetLength(nLength);
     XSwap(m_pData, copy.m_pData);
+    return STRMEM_OK;
+}
+
+int CTQBIN::_nGrowJoined(std::int64_t nTotal)
+{
+    if (nTotal > STRMEM_MAX_SIZE)
+        return STRMEM_ERROR_TOO_LONG;
+    const bool bShared = CBaseStrMem::s_bShared(m_pData);
+    const std::uint32_t dwFlags = dwGetFlags();
+    const int nError = _nGrow(nTotal);
+    if (nError != STRMEM_OK)
+        return nError;
+    // Unlike a mere growth, a joined copy keeps the flags.
+    if (bShared)
+        CBaseStrMem::s_pHeader(m_pData)->dwFlags = dwFlags;
     return STRMEM_OK;
 }
 
@@ -203,17 +224,24 @@ void CTQBIN::SetUtilSize(int n)
 
 void CTQBIN::Tronque(int n)
 {
+    _nTronque(n);
+}
+
+int CTQBIN::_nTronque(int n)
+{
     if (m_pData == nullptr || n < 0 || n > nGetSize())
-        return;
+        return STRMEM_OK;
     if (!CBaseStrMem::s_bShared(m_pData)) {
         CBaseStrMem::s_pHeader(m_pData)->dwFlags &= ~CBaseStrMem::FLAG_SENTINEL;
         _SetLength(n);
-        return;
+        return STRMEM_OK;
     }
     CTQBIN copy;
-    if (copy._nNew(n, m_pData, n) != STRMEM_OK)
-        return;
+    const int nError = copy._nNew(n, m_pData, n);
+    if (nError != STRMEM_OK)
+        return nError;
     XSwap(m_pData, copy.m_pData);
+    return STRMEM_OK;
 }
 
 int CTQBIN::nConcat(const unsigned char* src, int n)
@@ -230,14 +258,9 @@ int CTQBIN::nConcat(const unsigned char* src, int n)
         return STRMEM_ERROR_TOO_LONG;
     std::vector<unsigned char> aside;
     src = CBaseStrMem::s_pOutsideBlock(m_pData, src, n, aside);
-    const bool bShared = CBaseStrMem::s_bShared(m_pData);
-    const std::uint32_t dwFlags = dwGetFlags();
-    const int nError = _nGrow(nTotal);
+    const int nError = _nGrowJoined(nTotal);
     if (nError != STRMEM_OK)
         return nError;
-    // Unlike a mere growth, a joined copy keeps the flags.
-    if (bShared)
-        CBaseStrMem::s_pHeader(m_pData)->dwFlags = dwFlags;
     if (src != nullptr)
         std::memcpy(m_pData + nLength, src, static_cast<size_t>(n));
     _SetLength(nTotal);
@@ -266,20 +289,21 @@ void CTQBIN::Remplace(int pos, int n, const CTQBIN& src)
 
 int CTQBIN::nRepete(const CTQBIN& src, int count)
 {
-    const CTQBIN keep(src);  // src may be this value
-    _Release();
-    const std::int64_t nSrc = keep.nGetSize();
-    if (count < 1 || nSrc == 0)
-        return STRMEM_OK;
-    const std::int64_t nTotal = nSrc * count;
-    if (nTotal > STRMEM_MAX_SIZE)
-        return STRMEM_ERROR_TOO_LONG;
-    const int nError = _nNew(static_cast<int>(nTotal), nullptr, 0);
-    if (nError != STRMEM_OK)
-        return nError;
-    for (std::int64_t i = 0; i < count; ++i)
-        std::memcpy(m_pData + i * nSrc, keep.m_pData, static_cast<size_t>(nSrc));
-    _SetLength(nTotal);
+    // Made aside (src may be this value); a failure keeps the old value.
+    CTQBIN result;
+    const std::int64_t nSrc = src.nGetSize();
+    if (count >= 1 && nSrc > 0) {
+        const std::int64_t nTotal = nSrc * count;
+        if (nTotal > STRMEM_MAX_SIZE)
+            return STRMEM_ERROR_TOO_LONG;
+        const int nError = result._nNew(static_cast<int>(nTotal), nullptr, 0);
+        if (nError != STRMEM_OK)
+            return nError;
+        for (std::int64_t i = 0; i < count; ++i)
+            std::memcpy(result.m_pData + i * nSrc, src.m_pData, static_cast<size_t>(nSrc));
+        result._SetLength(nTotal);
+    }
+    XSwap(m_pData, result.m_pData);
     return STRMEM_OK;
 }
 
@@ -287,18 +311,22 @@ int CTQBIN::nMilieu(CTQBIN* out, int pos, int n) const
 {
     if (out == nullptr)
         return STRMEM_OK;
-    const CTQBIN keep(*this);  // out may be this value
-    out->_Release();
-    const int nLength = keep.nGetSize();
-    if (pos < 0 || pos > nLength || n == 0)
-        return STRMEM_OK;
-    if (n < -1)
-        return STRMEM_ERROR_TOO_LONG;
-    if (n == -1 || n > nLength - pos)
-        n = nLength - pos;
-    if (n == 0)
-        return STRMEM_OK;
-    return out->nAssign(keep.m_pData + pos, n);
+    // Made aside (out may be this value); a failure keeps out as it was.
+    CTQBIN result;
+    const int nLength = nGetSize();
+    if (pos >= 0 && pos <= nLength && n != 0) {
+        if (n < -1)
+            return STRMEM_ERROR_TOO_LONG;
+        if (n == -1 || n > nLength - pos)
+            n = nLength - pos;
+        if (n > 0) {
+            const int nError = result._nNew(n, m_pData + pos, n);
+            if (nError != STRMEM_OK)
+                return nError;
+        }
+    }
+    XSwap(out->m_pData, result.m_pData);
+    return STRMEM_OK;
 }
 
 CTQBIN CTQBIN::clMilieu(int pos, int n) const
@@ -380,11 +408,19 @@ int CTQBIN::nConcatInit(CTQBIN* first, const CTQBIN* second, unsigned flags)
         const unsigned char* pSecond = second != nullptr ? second->m_pData : nullptr;
         const int nSecond = second != nullptr ? second->nGetSize() : 0;
         m_pData = first->m_pData;
-        if (CBaseStrMem::s_bShared(m_pData))
-            CBaseStrMem::s_AddRefStrMem(m_pData);
-        else
+        const bool bMoved = !CBaseStrMem::s_bShared(m_pData);
+        if (bMoved)
             first->m_pData = nullptr;
-        return nSecond > 0 ? nConcat(pSecond, nSecond) : STRMEM_OK;
+        else
+            CBaseStrMem::s_AddRefStrMem(m_pData);
+        const int nError = nSecond > 0 ? nConcat(pSecond, nSecond) : STRMEM_OK;
+        if (nError != STRMEM_OK) {
+            // The failed growth left the block as it was: it goes back.
+            if (bMoved)
+                XSwap(first->m_pData, m_pData);
+            _Release();
+        }
+        return nError;
     }
     if (second == nullptr || second->m_pData == nullptr) {
         m_pData = first->m_pData;
@@ -408,31 +444,56 @@ int CTQBIN::nConcatInit(CTQBIN* first, const CTQBIN* second, unsigned flags)
     return STRMEM_OK;
 }
 
-int CTQBIN::_nAppend(const CTQBIN* other)
+int CTQBIN::_nAppend(const CTQBIN* first, const CTQBIN* second)
 {
-    if (other == nullptr || other->nGetSize() == 0)
+    // Sizes and blocks are read before the growth: either value may be this
+    // one or share its block, whose bytes then stay at the start of the
+    // grown block.
+    const CTQBIN* parts[2] = {first, second};
+    const unsigned char* pBlocks[2] = {nullptr, nullptr};
+    int nSizes[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        if (parts[i] != nullptr) {
+            pBlocks[i] = parts[i]->m_pData;
+            nSizes[i] = parts[i]->nGetSize();
+        }
+    }
+    const std::int64_t nAdded = static_cast<std::int64_t>(nSizes[0]) + nSizes[1];
+    if (nAdded == 0)
         return STRMEM_OK;
-    return nConcat(other->m_pData, other->nGetSize());
+    const int nLength = nGetSize();
+    const unsigned char* pOwn = m_pData;
+    const int nError = _nGrowJoined(nLength + nAdded);
+    if (nError != STRMEM_OK)
+        return nError;
+    std::int64_t nAt = nLength;
+    for (int i = 0; i < 2; ++i) {
+        if (nSizes[i] == 0)
+            continue;
+        const unsigned char* pSrc = pBlocks[i] == pOwn ? m_pData : pBlocks[i];
+        std::memcpy(m_pData + nAt, pSrc, static_cast<size_t>(nSizes[i]));
+        nAt += nSizes[i];
+    }
+    _SetLength(nAt);
+    return STRMEM_OK;
 }
 
 int CTQBIN::nConcatSeparateur(const CTQBIN* sep, const CTQBIN* other, int bNoLeadingSep)
 {
     if (bNoLeadingSep && nGetSize() == 0)
-        return _nAppend(other);
+        return _nAppend(other, nullptr);
     const CTQBIN none;
     const CTQBIN& separator = sep != nullptr ? *sep : none;
     if (bTerminePar(*this, separator))
-        return _nAppend(other);
+        return _nAppend(other, nullptr);
     if (other != nullptr) {
         if (other->nGetSize() == 0)
             return STRMEM_OK;
         if (bCommencePar(*other, separator))
-            return _nAppend(other);
+            return _nAppend(other, nullptr);
     }
-    const int nError = _nAppend(sep);
-    if (nError != STRMEM_OK)
-        return nError;
-    return _nAppend(other);
+    // Separator and value in one growth: nothing is appended when it fails.
+    return _nAppend(sep, other);
 }
 
 // ---- Conversions -----------------------------------------------------------------------

@@ -79,7 +79,12 @@ private:
     }
     void _SetLength(std::int64_t n) { CBaseStrMem::s_pHeader(m_pData)->nLength = static_cast<std::uint32_t>(n); }
     int _nGrow(std::int64_t n);
-    int _nAppend(const CTQBIN* other);
+    // _nGrow before a join: a detached copy keeps the old flags word.
+    int _nGrowJoined(std::int64_t nTotal);
+    // Tronque with its status: a failed detach keeps the value.
+    int _nTronque(int n);
+    // Appends the bytes of first, then of second (either may be null).
+    int _nAppend(const CTQBIN* first, const CTQBIN* second);
 
     unsigned char* m_pData;
 };

@@ -176,15 +176,19 @@ int CXYString<T>::_nPrepare(std::int64_t n)
     }
 
     // Shared: an own copy of the whole text with room for n units. The
-    // handle keeps its reference until the copy exists.
+    // handle keeps its reference until the copy exists. An empty text gets
+    // a block too: callers write the length through the handle.
     const std::int64_t nLength = nGetLength();
     const std::int64_t nKeep = n > nLength ? n : nLength;
-    CXYString copy;
-    const int nError = copy.__nNew(static_cast<int>(nKeep), m_pData, static_cast<int>(nLength));
+    void* pCopy = nullptr;
+    const int nError = CBaseStrMem::s_nAllocBlock(&pCopy, nBytesOf<T>(nKeep));
     if (nError != STRMEM_OK)
         return nError;
-    if (copy.m_pData != nullptr)
-        CBaseStrMem::s_pHeader(copy.m_pData)->dwFlags = pHeader->dwFlags;
+    CXYString copy;
+    copy.m_pData = static_cast<T*>(pCopy);
+    std::memcpy(copy.m_pData, m_pData, static_cast<size_t>(nLength) * sizeof(T));
+    copy._SetLength(nLength);
+    CBaseStrMem::s_pHeader(copy.m_pData)->dwFlags = pHeader->dwFlags;
     XSwap(m_pData, copy.m_pData);
     return STRMEM_OK;
 }
@@ -259,17 +263,19 @@ int CXYString<wchar_t>::nConcat(const CXYString<wchar_t>& other)
     const std::int64_t nOther = other.nGetLength();
     if (nBytesOf<wchar_t>(nLength + nOther) < 0)
         return STRMEM_ERROR_TOO_LONG;
-    // Holding the other's block keeps its text whatever happens to this one
-    // (the other may be this very handle).
-    const CXYString<wchar_t> keep(other);
+    // Read before the gate: the other may be this very handle. When it holds
+    // the same block, its text is the own text, which the gate keeps at the
+    // start of whatever block this handle ends up with.
+    const bool bSameBlock = other.m_pData == m_pData;
+    const std::uint32_t dwOtherMark = other.dwGetFlags() & CBaseStrMem::FLAG_SENTINEL;
     const int nError = _nPrepare(nLength + nOther);
     if (nError != STRMEM_OK)
         return nError;
-    std::memcpy(m_pData + nLength, keep.m_pData, static_cast<size_t>(nOther) * sizeof(wchar_t));
+    const wchar_t* pSrc = bSameBlock ? m_pData : other.m_pData;
+    std::memcpy(m_pData + nLength, pSrc, static_cast<size_t>(nOther) * sizeof(wchar_t));
     _SetLength(nLength + nOther);
     CBaseStrMem::STHeader* pHeader = CBaseStrMem::s_pHeader(m_pData);
-    pHeader->dwFlags = (pHeader->dwFlags & ~CBaseStrMem::FLAG_SENTINEL) |
-                       (keep.dwGetFlags() & CBaseStrMem::FLAG_SENTINEL);
+    pHeader->dwFlags = (pHeader->dwFlags & ~CBaseStrMem::FLAG_SENTINEL) | dwOtherMark;
     return STRMEM_OK;
 }
 

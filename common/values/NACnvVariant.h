@@ -71,6 +71,8 @@ public:
     void SetNull();
 
     // ---- Reading -----------------------------------------------------------------
+    // The held value from a file; a not-read cell then holds its own value.
+    int bLoadFile(const wchar_t* pszPath, CNAError* pclError, int bBinary);
     eNAVARTYPE eGetVarType() const { return m_eVarType; }
     void* pGetData() const;
     unsigned int nGetSize() const;

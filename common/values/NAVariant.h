@@ -11,6 +11,7 @@
 
 class CNAConnectionDescription;
 class CNAConvertVariant;
+class CNAError;
 class CTString;
 struct CMoney;
 template <class T>
@@ -89,6 +90,15 @@ public:
     int bGetDecimalInfo(int* pnDigits, int* pnDecimals) const;
     void GetString(CXYString<wchar_t>* pclOut, const wchar_t* pszFormat, int n) const;
     void GetString(CTString* pclOut, const wchar_t* pszFormat, int n) const;
+
+    // ---- Files ----------------------------------------------------------------------
+    // The value's bytes into the file (created or emptied); failures to
+    // open are recorded in err (which may be null).
+    int bStoreFile(const wchar_t* pszPath, CNAError* pclError);
+    // The file's content as 8-bit text, or as a binary when bBinary.
+    int bLoadFile(const wchar_t* pszPath, CNAError* pclError, int bBinary);
+    static int gbStoreFile(CAny* pclValue, const wchar_t* pszPath, CNAError* pclError);
+    static int gbLoadFile(CAny* pclValue, const wchar_t* pszPath, CNAError* pclError, int bBinary);
 
     // Host type groups (low byte of the type word).
     static bool s_bIsText8(unsigned char nType);

@@ -1,6 +1,7 @@
 // The stand-in runtime itself: the block format its allocator hands out and
 // the locale service's orders, which the module's tests rely on.
 #include "common/platform/InformationDLL.h"
+#include "common/text/TextCompare.h"
 #include "tests/support/TestHost.h"
 
 #include <cstdint>
@@ -49,6 +50,54 @@ TEST(HostStandIn, LocaleOrdersAndSortKeys)
             if (byKey == 0)
                 byKey = na - nb;
             EXPECT_EQ(byKey < 0 ? -1 : (byKey > 0 ? 1 : 0), pLocale->nCompareW(1036, 0, a, -1, b, -1));
+        }
+    }
+}
+
+// 8-bit case mapping stays in Windows-1252: every byte maps as its character
+// does in the wide service when the result is in the page, and is kept
+// otherwise (the micro sign and f with hook have their other case outside).
+TEST(HostStandIn, EightBitCaseMappingStaysInThePage)
+{
+    IInfoLocale* pLocale = CInformationDLL::ms_piInfoLocale;
+    ASSERT_NE(pLocale, nullptr);
+    const struct {
+        unsigned nFlags;
+        unsigned char c, expected;
+    } rows[] = {
+        {1, 0xB5, 0xB5},   {1, 0x83, 0x83},   {0x100, 0xB5, 0xB5}, {1, 'a', 'A'},
+        {1, 0xE9, 0xC9},   {1, 0xFF, 0x9F},   {1, 0x9A, 0x8A},     {0x100, 0x8A, 0x9A},
+        {0x100, 0x9F, 0xFF}, {0x100, 0xC9, 0xE9}, {1, 0xDF, 0xDF},
+    };
+    for (const auto& r : rows) {
+        char out[2] = {0, 0};
+        const char c = static_cast<char>(r.c);
+        EXPECT_EQ(pLocale->nMapStringA(1036, r.nFlags, out, 2, &c, 1), 1) << std::hex << unsigned(r.c);
+        EXPECT_EQ(static_cast<unsigned char>(out[0]), r.expected) << std::hex << unsigned(r.c);
+    }
+    for (unsigned nFlags : {1u, 0x100u}) {
+        char all[255];
+        for (int b = 1; b < 256; ++b)
+            all[b - 1] = static_cast<char>(b);
+        char mapped[256] = {};
+        ASSERT_EQ(pLocale->nMapStringA(1036, nFlags, mapped, 256, all, 255), 255);
+        // The module's own in-place form goes through the same service.
+        char inPlace[256] = {};
+        std::memcpy(inPlace, all, sizeof all);
+        if (nFlags == 1)
+            STR_ToUpperBuff(inPlace, 255);
+        else
+            STR_ToLowerBuff(inPlace, 255);
+        for (int b = 1; b < 256; ++b) {
+            SCOPED_TRACE(testing::Message() << "byte 0x" << std::hex << b << " flags 0x" << nFlags);
+            const wchar_t wc = STR_FromCP1252(static_cast<unsigned char>(b));
+            wchar_t wMapped[2] = {0, 0};
+            ASSERT_EQ(pLocale->nMapStringW(1036, nFlags, wMapped, 2, &wc, 1), 1);
+            unsigned char inPage = 0;
+            const unsigned char expected =
+                STR_bIsCp1252(wMapped[0], inPage) ? inPage : static_cast<unsigned char>(b);
+            EXPECT_EQ(static_cast<unsigned char>(mapped[b - 1]), expected);
+            EXPECT_EQ(static_cast<unsigned char>(inPlace[b - 1]), expected);
         }
     }
 }

@@ -5,6 +5,11 @@
 #include "common/text/XYString.h"
 #include "tests/support/TestHost.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <utility>
+
 template <class THandle>
 CBaseStrMem::STHeader* Header(const THandle& h)
 {
@@ -17,9 +22,31 @@ int RefCount(const THandle& h)
     return CBaseStrMem::s_nGetRefCount(h.pGetData());
 }
 
-// Every allocation in the scope fails with nError.
+// Every allocation in the scope after the first nAfter fails with nError.
 class CFailingAllocator {
 public:
-    explicit CFailingAllocator(int nError) { TestHost().FailAllocationsAfter(0, nError); }
+    explicit CFailingAllocator(int nError, int nAfter = 0) { TestHost().FailAllocationsAfter(nAfter, nError); }
     ~CFailingAllocator() { TestHost().FailAllocationsAfter(-1, 0); }
 };
+
+// A case run in a child process, so that a crash fails its own check only:
+// run answers a status and a size, which the child prints as
+// "status=<status> size=<size>" for the caller to match.
+struct SChildCase {
+    const char* pszName;
+    std::function<std::pair<int, int>()> run;
+};
+
+[[noreturn]] inline void RunAndReport(const SChildCase& c)
+{
+    const std::pair<int, int> r = c.run();
+    std::fprintf(stderr, "status=%d size=%d\n", r.first, r.second);
+    std::fflush(stderr);
+    std::_Exit(0);
+}
+
+inline void ExpectInChild(const SChildCase& c, const char* pszExpected)
+{
+    SCOPED_TRACE(c.pszName);
+    EXPECT_EXIT(RunAndReport(c), testing::ExitedWithCode(0), pszExpected);
+}

@@ -2,7 +2,6 @@
 // the stand-in's value machine (conversions, operators, decimals) bound.
 #pragma once
 
-#include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "common/values/AnyConvert.h"
@@ -10,6 +9,7 @@
 #include "host/HostStandIn.h"
 #include "host/ValueMachine.h"
 #include "tests/support/AnyValue.h"
+#include "tests/support/ClosedConnection.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -93,7 +93,7 @@ inline ErrorPtr NewError()
 }
 
 // A connection with given host and server code pages and database kind.
-class CTestConnection : public CNAConnectionDescription {
+class CTestConnection : public CClosedConnection {
 public:
     CTestConnection(int nHostCodePage, int nCnxCodePage, int nSource = DS_GENERIC)
     {

@@ -8,7 +8,8 @@
 // argument of the text's format, in order: s wide string, S 8-bit string,
 // d signed integer, u unsigned integer; "-" for none. Texts are UTF-8 with
 // the escapes \n \r \t and \\. A text whose directives do not match its
-// kinds stops the build, as does a repeated or out-of-range number.
+// kinds stops the build, as does a text that is not UTF-8 or holds a NUL,
+// a repeated or out-of-range number and a text too long for its record.
 //
 // Each text is stored as UTF-8 and packed three symbols to a pair of bytes
 // with the code tables of ResCharsets.h; bytes outside the tables go raw
@@ -58,6 +59,41 @@ bool Unescape(const std::string& in, std::string& out)
         case '\\': out += '\\'; break;
         default: return false;
         }
+    }
+    return true;
+}
+
+// Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF)
+// without NUL: the module reads a text up to its first NUL and cannot read
+// one that is not UTF-8, so such a message would be lost at run time.
+bool bReadableText(const std::string& text)
+{
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == 0)
+            return false;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        // Continuation bytes after the lead byte.
+        const size_t n = c >= 0xC2 && c <= 0xDF ? 1
+                         : c >= 0xE0 && c <= 0xEF ? 2
+                         : c >= 0xF0 && c <= 0xF4 ? 3
+                                                  : 0;
+        if (n == 0 || text.size() - i <= n)
+            return false;
+        unsigned cp = c & (0x3F >> n);
+        for (size_t k = 1; k <= n; ++k) {
+            const unsigned char t = static_cast<unsigned char>(text[i + k]);
+            if ((t & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        const unsigned lowest[4] = {0, 0x80, 0x800, 0x10000};
+        if (cp < lowest[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += n + 1;
     }
     return true;
 }
@@ -139,6 +175,8 @@ std::vector<Message> ReadCatalogue(const char* pszPath)
             Fail(where, "argument kinds must be letters of sSdu, or -");
         if (!Unescape(line.substr(t2 + 1), m.text))
             Fail(where, "unknown escape in the text");
+        if (!bReadableText(m.text))
+            Fail(where, "the text is not UTF-8 or holds a NUL character");
         std::string found;
         if (!KindsOfText(m.text, found))
             Fail(where, "a directive of the text is not allowed");
@@ -203,22 +241,20 @@ public:
             size_t j = i;
             while (j < n && j - i < 255 && !bInAnyTable(static_cast<unsigned char>(text[j])))
                 ++j;
-            if (j - i == 1) {
-                Symbol(RESPACK_ESCAPE_BYTE);
-                FlushPair();
-            } else {
-                Symbol(RESPACK_ESCAPE_RUN);
-                FlushPair();
+            // The reader drops the rest of the escape's pair and takes the
+            // raw bytes from the byte after it, so the escape ends its group.
+            Symbol(j - i == 1 ? RESPACK_ESCAPE_BYTE : RESPACK_ESCAPE_RUN);
+            EndGroup();
+            if (j - i > 1)
                 m_out.push_back(static_cast<unsigned char>(j - i));
-            }
             m_out.insert(m_out.end(), text.begin() + static_cast<long>(i),
                          text.begin() + static_cast<long>(j));
             i = j;
         }
         if (m_pending.size() == 1)
             m_out.push_back(static_cast<unsigned char>(m_pending[0] + 1));
-        else if (!m_pending.empty())
-            FlushPair();
+        else
+            EndGroup();
         return m_out;
     }
 
@@ -235,6 +271,14 @@ private:
     {
         m_pending.push_back(s);
         if (m_pending.size() == 3)
+            FlushPair();
+    }
+
+    // Writes the group begun, if any: a group that Symbol has just written
+    // in full must not be followed by a pair of padding.
+    void EndGroup()
+    {
+        if (!m_pending.empty())
             FlushPair();
     }
 

@@ -2,6 +2,7 @@
 // stand-in runtime, reports what the module offers and runs its start-up
 // protocol.
 //   zthost [--message <id>] [module path]
+#include "access/driver/INADriver.h"
 #include "common/platform/DllRes.h"
 #include "common/platform/ExecutionDLL.h"
 #include "common/platform/MyModuleInfo.h"
@@ -53,6 +54,49 @@ const STEntry kEntries[] = {
 };
 
 typedef unsigned (*PFN_MODULE_EXECUTION)(unsigned nCommand, void* pArgument);
+typedef int (*PFN_DLLCOMPATIBLE)(int nModule, int nVersion, int* pnRequired);
+typedef int (*PFN_INITLIBRARY)(void* hModule);
+typedef INADriver* (*PFN_QUERYINTERFACE)();
+typedef int (*PFN_TERMLIBRARY)();
+
+template <class F>
+F Entry(void* h, const char* pszName)
+{
+    void* p = dlsym(h, pszName);
+    F pfn = nullptr;
+    std::memcpy(&pfn, &p, sizeof(p));
+    return pfn;
+}
+
+// The driver's start-up as the host runs it: start, version settlement with
+// the data-engine (7) and SQL (28) modules, the driver, its end.
+bool RunDriverStartUp(void* hModule)
+{
+    auto pfnInit = Entry<PFN_INITLIBRARY>(hModule, "bInitLibrary");
+    auto pfnCompatible = Entry<PFN_DLLCOMPATIBLE>(hModule, "bDLLCompatible");
+    auto pfnQuery = Entry<PFN_QUERYINTERFACE>(hModule, "piQueryInterface");
+    auto pfnTerm = Entry<PFN_TERMLIBRARY>(hModule, "TermLibrary");
+    if (pfnInit == nullptr || pfnCompatible == nullptr || pfnQuery == nullptr || pfnTerm == nullptr) {
+        std::printf("the driver cannot start: an entry is missing\n");
+        return false;
+    }
+    std::printf("bInitLibrary: %d\n", pfnInit(hModule));
+    int nRequired = 0;
+    const int bKX = pfnCompatible(7, 31, &nRequired);
+    std::printf("bDLLCompatible(7, 31): %d, version required %d\n", bKX, nRequired);
+    const int bSQL = pfnCompatible(28, 31, &nRequired);
+    std::printf("bDLLCompatible(28, 31): %d, version required %d\n", bSQL, nRequired);
+    INADriver* piDriver = pfnQuery();
+    bool bOk = piDriver != nullptr;
+    if (piDriver != nullptr) {
+        std::printf("driver: version %d, compatible since %d\n", piDriver->nGetVersion(), piDriver->nGetCompatSince());
+        std::printf("driver released: %d references left\n", piDriver->nExternalRelease());
+    } else {
+        std::printf("piQueryInterface: no driver\n");
+    }
+    std::printf("TermLibrary: %d\n", pfnTerm());
+    return bOk;
+}
 
 // UTF-8 for the terminal, whatever the locale; control characters escaped.
 std::string Utf8(const wchar_t* psz, size_t n)
@@ -196,6 +240,8 @@ int main(int argc, char** argv)
                     pfnCommande(2, reinterpret_cast<void*>(piHost->pfnMessageLoader())));
         PrintVersionBlock(hModule);
         if (bMessage && !PrintMessage(pfnCommande, nMessage))
+            nResult = 1;
+        if (!RunDriverStartUp(hModule))
             nResult = 1;
         std::printf("Execution(4875): %u\n", pfnExecution(EXECUTION_TERM, nullptr));
         std::printf("runtime told of the module's end: %d\n", piHost->nModuleEndCalls());

@@ -1,7 +1,7 @@
-#include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
 #include "common/platform/MyModuleInfo.h"
+#include "tests/support/ClosedConnection.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 namespace {
 
 // A connection that records the facts requests and names a database.
-class CFactsConnection : public CNAConnectionDescription {
+class CFactsConnection : public CClosedConnection {
 public:
     int m_nFactsCalls = 0;
     void SetDataBase(const wchar_t* psz) { m_csDefaultDataBase = psz; }

@@ -1,5 +1,5 @@
-#include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAItemDescription.h"
+#include "tests/support/ClosedConnection.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ private:
 };
 
 // A connection whose database knows no server type number above 100.
-class CPickyConnection : public CNAConnectionDescription {
+class CPickyConnection : public CClosedConnection {
 public:
     int bDBTypeUnkwnownByDB(int nDBType) override { return nDBType > 100; }
 };
@@ -49,7 +49,7 @@ TEST(NAItemDescription, DecimalInfoOfHostTypes)
 TEST(NAItemDescription, DatabaseTypeAndHostInterface)
 {
     CPickyConnection cnx;
-    CNAConnectionDescription cnxBase;
+    CClosedConnection cnxBase;
     CTestItem it;
     it.Set(NA_IT_I4, 4, 1, 0);
     EXPECT_EQ(it.eNAGetDBType(&cnxBase), NA_IT_EMPTY); // no server type number

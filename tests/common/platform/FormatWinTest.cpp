@@ -1,11 +1,14 @@
 #include "common/platform/FormatWin.h"
 
+#include "common/text/STR.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -27,6 +30,34 @@ std::wstring Sw(const wchar_t* fmt, ...)
     const int r = vsnwprintfWin(buf, 512, fmt, a);
     va_end(a);
     return r < 0 ? L"<fail>" : std::wstring(buf, static_cast<size_t>(r));
+}
+
+// Through vswprintfWin (its 10,000,000-character bound needs a buffer that
+// large); the length walk must never answer less than what was written.
+std::wstring SwCompte(const wchar_t* fmt, ...)
+{
+    static const std::unique_ptr<wchar_t[]> big(new wchar_t[10000000]);
+    va_list a;
+    va_list b;
+    va_start(a, fmt);
+    va_copy(b, a);
+    const int r = vswprintfWin(big.get(), fmt, a);
+    const int n = STRG_nCalculeLongueurPrintf<wchar_t>(fmt, b);
+    va_end(b);
+    va_end(a);
+    if (r < 0)
+        return L"<fail>";
+    EXPECT_GE(n, r) << "walk of " << std::string(fmt, fmt + wcslen(fmt));
+    return std::wstring(big.get(), static_cast<size_t>(r));
+}
+
+int LenW(const wchar_t* fmt, ...)
+{
+    va_list a;
+    va_start(a, fmt);
+    const int n = STRG_nCalculeLongueurPrintf<wchar_t>(fmt, a);
+    va_end(a);
+    return n;
 }
 
 // vaswprintf into p (null or a heap block): "count:text", "<null>" for no block.
@@ -82,6 +113,9 @@ TEST(FormatWin, RewritesWindowsDirectivesAndSizesExactly)
         {L"%2$s|%2$*1$s", L"%2$ls|%2$*1$ls"}, {L"%-5s|%.3S|%*s|%-*.*hs", L"%-5ls|%.3s|%*ls|%-*.*s"},
         {L"%hd %d %lld %02X %.6f %p", L"%hd %d %lld %02X %.6f %p"},
         {L"%%s|100%%", L"%%s|100%%"},       {L"end %", L"end %"},   {L"end %h", L"end %h"},
+        // Windows integer lengths; elsewhere "I" is left to the C library.
+        {L"%I64d|%-5I32u|%Ix|%I6d|%5Is|%I64s", L"%lld|%-5u|%zx|%I6d|%5Is|%I64ls"},
+        {L"%F|%Nd|%wd|%ws|%5-s|%lls", L"%F|%Nd|%wd|%ls|%5-s|%lls"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.win);
@@ -312,4 +346,67 @@ TEST(FormatWin, NumberedInsertsCapacity)
     const std::string sys = std::strerror(EACCES);
     EXPECT_EQ(FormatMessageWin(0x1000, nullptr, EACCES, 0, buf, 4, nullptr), 3u);
     EXPECT_EQ(std::wstring(buf), std::wstring(sys.begin(), sys.begin() + 3));
+}
+
+TEST(FormatWin, UpperFIsAConversion)
+{
+    EXPECT_EQ(SwCompte(L"%F %s", 0.1, L"abc"), L"0.100000 abc");
+    EXPECT_EQ(SwCompte(L"%F|%S|%s", 0.25, "n", L"w"), L"0.250000|n|w");
+    const std::wstring huge = SwCompte(L"%F|%s", 1e300, L"x");
+    EXPECT_EQ(huge.size(), 301u + 7u + 2u);
+    EXPECT_EQ(huge.substr(huge.size() - 9), L".000000|x");
+    EXPECT_EQ(SwCompte(L"%.1F|%F", -1.0 / 0.0, 2.5), L"-INF|2.500000");
+}
+
+TEST(FormatWin, SignsAndPrefixesBesideLongPrecisions)
+{
+    const std::wstring z39(39, L'0');
+    EXPECT_EQ(SwCompte(L"%.40d", -1), L"-" + z39 + L"1");
+    EXPECT_EQ(SwCompte(L"%+.40d", 1), L"+" + z39 + L"1");
+    EXPECT_EQ(SwCompte(L"% .40d", 1), L" " + z39 + L"1");
+    EXPECT_EQ(SwCompte(L"%.40lld", -1LL), L"-" + z39 + L"1");
+    EXPECT_EQ(SwCompte(L"%#.40x", 255u), L"0x" + std::wstring(38, L'0') + L"ff");
+    EXPECT_EQ(SwCompte(L"%+- .171lld", 5LL), L"+" + std::wstring(170, L'0') + L"5");
+    // The same beside an 8-bit argument (directive by directive).
+    EXPECT_EQ(SwCompte(L"%+.40d%S", 1, "x"), L"+" + z39 + L"1x");
+    EXPECT_EQ(SwCompte(L"%+45.40d|", -3), L"    -" + z39 + L"3|");
+}
+
+TEST(FormatWin, PositionalArgumentsAreReadAndCounted)
+{
+    EXPECT_EQ(SwCompte(L"%2$s=%1$d", 1234567890, L"key"), L"key=1234567890");
+    EXPECT_EQ(SwCompte(L"%2$S=%1$d", 1234567890, "key"), L"key=1234567890");
+    EXPECT_EQ(SwCompte(L"%1$*2$d|%3$s|%1$d", 42, -6, L"z"), L"42    |z|42");
+    EXPECT_EQ(SwCompte(L"%3$.*2$f|%1$s%1$s", L"ab", 2, 0.5), L"0.50|abab");
+    EXPECT_EQ(SwCompte(L"%2$lld|%1$I64d", 1LL << 40, -1LL), L"-1|1099511627776");
+    // Refused: positions mixed with the list's order, one position read
+    // under two types. The walk reads no argument then and answers the
+    // format's own length.
+    EXPECT_EQ(SwCompte(L"%1$d %d", 1, 2), L"<fail>");
+    EXPECT_EQ(SwCompte(L"%1$d|%1$s", 5), L"<fail>");
+    EXPECT_EQ(LenW(L"%1$d|%1$s", 5), 9);
+    EXPECT_EQ(LenW(L"%d|%2$s", 5, 6), 7);
+}
+
+TEST(FormatWin, WindowsIntegerLengthsEverywhere)
+{
+    // The C library's road ...
+    EXPECT_EQ(SwCompte(L"%I64d|%s", 1LL << 40, L"ab"), L"1099511627776|ab");
+    EXPECT_EQ(SwCompte(L"%-15I64d|%I32u|%s", -(1LL << 40), 4000000000u, L"z"), L"-1099511627776 |4000000000|z");
+    // ... and directive by directive beside 8-bit text.
+    EXPECT_EQ(SwCompte(L"%I64x|%S|%I32d|%Id|%s", 0x123456789ALL, "n", -5, static_cast<size_t>(7), L"w"),
+              L"123456789a|n|-5|7|w");
+    // Not before an integer conversion, "I" stays the C library's flag.
+    EXPECT_EQ(SwCompte(L"[%I6d]%s", 5, L"a"), L"[     5]a");
+    EXPECT_EQ(SwCompte(L"[%I6d]%S", 5, "a"), L"[     5]a");
+    // Long doubles under every length that makes one.
+    EXPECT_EQ(SwCompte(L"%llf|%qf|%S", 1.5L, 2.5L, "x"), L"1.500000|2.500000|x");
+}
+
+TEST(FormatWin, UnknownConversionsAreCopiedAndCounted)
+{
+    EXPECT_EQ(SwCompte(L"%wd|%ws", L"wide"), L"%wd|wide");
+    EXPECT_EQ(SwCompte(L"%5-s|%s", L"a"), L"%5-s|a");
+    EXPECT_EQ(SwCompte(L"%5-s|%S", "a"), L"%5-s|a");
+    EXPECT_EQ(SwCompte(L"%Nd|%s", L"a"), L"%Nd|a");
 }

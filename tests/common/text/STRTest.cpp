@@ -217,6 +217,52 @@ int Real(const char* format, ...)
     return n;
 }
 
+// The 8-bit walk of format against what the C library writes for its
+// C-library spelling cfmt, with the same arguments.
+::testing::AssertionResult CoversReal(const char* format, const char* cfmt, ...)
+{
+    va_list a;
+    va_list b;
+    va_start(a, cfmt);
+    va_copy(b, a);
+    const int n = STRG_nCalculeLongueurPrintf<char>(format, a);
+    const int r = vsnprintf(nullptr, 0, cfmt, b);
+    va_end(b);
+    va_end(a);
+    if (r < 0)
+        return ::testing::AssertionFailure() << cfmt << " fails";
+    if (n < r)
+        return ::testing::AssertionFailure() << format << ": " << n << " for " << r;
+    return ::testing::AssertionSuccess();
+}
+
+TEST(STRFormatLength, MendedDirectivesInTheEightBitWalk)
+{
+    // "F" is a conversion: the double is consumed, the string read after it.
+    EXPECT_TRUE(CoversReal("%F %s", "%F %s", 0.1, "abc"));
+    EXPECT_GE(Len("%F", 1e300), 308);
+    // Signs, blanks and prefixes beside precisions of 32 digits and more.
+    EXPECT_TRUE(CoversReal("%.40d", "%.40d", -1));
+    EXPECT_TRUE(CoversReal("%+.40d", "%+.40d", 1));
+    EXPECT_TRUE(CoversReal("% .40d", "% .40d", 1));
+    EXPECT_TRUE(CoversReal("%.40lld", "%.40lld", -1LL));
+    EXPECT_TRUE(CoversReal("%#.40x", "%#.40x", 255u));
+    EXPECT_TRUE(CoversReal("%+- .171lld", "%+- .171lld", 5LL));
+    EXPECT_TRUE(CoversReal("%'.40d", "%'.40d", -1234567));
+    // Positions, with a star width named by position.
+    EXPECT_TRUE(CoversReal("%2$s=%1$d", "%2$s=%1$d", 1234567890, "key"));
+    EXPECT_TRUE(CoversReal("%1$*2$d|%3$s", "%1$*2$d|%3$s", 1, -40, "abcdef"));
+    // The Windows integer lengths, against the C library's spelling.
+    EXPECT_TRUE(CoversReal("%I64d|%s", "%lld|%s", -(1LL << 62), "abcdefghij"));
+    EXPECT_TRUE(CoversReal("%I32d|%s", "%d|%s", -5, "abcdefghij"));
+    EXPECT_TRUE(CoversReal("%5Iu|%s", "%5zu|%s", static_cast<size_t>(7), "abcdefghij"));
+    // Unknown conversions are written as they stand; "N" is one of them.
+    EXPECT_TRUE(CoversReal("%Nd|%5-d|%s", "%Nd|%5-d|%s", "abcdefghij"));
+    // Refused formats read no argument (5 is no string) and count
+    // their own length.
+    EXPECT_EQ(Len("%1$d|%1$s", 5), 9);
+}
+
 TEST(STRFormatLength, NeverLessThanTheFormatterWrites)
 {
     EXPECT_EQ(Len("%5.2f", 1.0), 512);
@@ -235,7 +281,8 @@ TEST(STRFormatLength, NeverLessThanTheFormatterWrites)
     EXPECT_GE(Len("%S", static_cast<const wchar_t*>(nullptr)), 6);
     // A wide argument in the 8-bit function may take 4 bytes a character.
     EXPECT_EQ(Len("%S", L"h\x00e9\x4e00\x1f600"), 16);
-    EXPECT_EQ(Len("%ls|%.2ls", L"ab", L"abcdef"), 8 + 1 + 8);
+    // The 8-bit precision counts bytes.
+    EXPECT_EQ(Len("%ls|%.2ls", L"ab", L"abcdef"), 8 + 1 + 2);
 }
 
 TEST(STRFormatLength, WalkConsumesTheRightArguments)

@@ -15,6 +15,14 @@ std::string Bytes(const CTQBIN& b)
     return std::string(reinterpret_cast<const char*>(b.pGetData()), static_cast<size_t>(b.nGetSize()));
 }
 
+// A value on an allocated block holding no bytes.
+CTQBIN AllocatedEmpty()
+{
+    CTQBIN b;
+    b.nSetMemorySize(4);
+    return b;
+}
+
 // Every test gives back the host blocks it took.
 class TQBIN : public testing::Test {
     CLiveBlockCheck m_check;
@@ -203,6 +211,128 @@ TEST_F(TQBIN, Joining)
     EXPECT_EQ(j5.nConcatInit(&first, &second, 1), 0);
     EXPECT_EQ(Bytes(j5), "abcd");
     EXPECT_EQ(Bytes(first), "ab");
+}
+
+// Empty, allocated empty and shared empty operands, each case in a child.
+TEST_F(TQBIN, EmptyOperands)
+{
+    const SChildCase cases[] = {
+        {"allocated empty joined to itself with a separator",
+         [] {
+             CTQBIN a = AllocatedEmpty();
+             const CTQBIN none;
+             const int n = a.nConcatSeparateur(&none, &a, 0);
+             return std::make_pair(n, a.nGetSize());
+         }},
+        {"shared allocated empty grown, cut and resized",
+         [] {
+             const CTQBIN a = AllocatedEmpty();
+             CTQBIN b(a);
+             const int n1 = b.nConcat(b.pGetData(), 0);
+             b.Remplace(0, 0, b);
+             b.Tronque(0);
+             CTQBIN c(a);
+             const int n2 = c.nSetSize(0);
+             c.SetUtilSize(0);
+             CTQBIN d(a);
+             const int n3 = d.nSetMemorySize(0);
+             return std::make_pair(n1 + n2 + n3, b.nGetSize() + c.nGetSize() + d.nGetSize());
+         }},
+        {"shared allocated empty repeated, assigned and taken apart",
+         [] {
+             const CTQBIN a = AllocatedEmpty();
+             CTQBIN b(a);
+             const int n1 = b.nRepete(b, 3);
+             CTQBIN c(a);
+             const int n2 = c.nAssign(c.pGetData(), 0);
+             CTQBIN d(a);
+             d.Assign(&d, 0);
+             CTQBIN e(a);
+             const int n3 = e.nMilieu(&e, 0, -1);
+             return std::make_pair(n1 + n2 + n3, b.nGetSize() + c.nGetSize() + d.nGetSize() + e.nGetSize());
+         }},
+        {"allocated empty values joined into a new value",
+         [] {
+             CTQBIN a = AllocatedEmpty();
+             CTQBIN b(a);
+             CTQBIN j1, j2;
+             const int n1 = j1.nConcatInit(&a, &a, 1);
+             const int n2 = j2.nConcatInit(&b, &a, 0);
+             return std::make_pair(n1 + n2, j1.nGetSize() + j2.nGetSize());
+         }},
+    };
+    for (const SChildCase& c : cases)
+        ExpectInChild(c, "status=0 size=0");
+}
+
+TEST_F(TQBIN, JoiningWithItself)
+{
+    const CTQBIN sep = Bin(",");
+    // The value itself as the other value: read before it grows.
+    CTQBIN v = Bin("b");
+    EXPECT_EQ(v.nConcatSeparateur(&sep, &v, 0), 0);
+    EXPECT_EQ(Bytes(v), "b,b");
+    // The same on a shared block, through this handle and through the other.
+    CTQBIN s = Bin("b");
+    CTQBIN holder(s);
+    EXPECT_EQ(s.nConcatSeparateur(&sep, &s, 0), 0);
+    EXPECT_EQ(Bytes(s), "b,b");
+    EXPECT_EQ(Bytes(holder), "b");
+    CTQBIN t(holder);
+    EXPECT_EQ(t.nConcatSeparateur(&sep, &holder, 0), 0);
+    EXPECT_EQ(Bytes(t), "b,b");
+    EXPECT_EQ(Bytes(holder), "b");
+    // The value as its own separator: it ends with itself.
+    CTQBIN w = Bin("ab");
+    const CTQBIN x = Bin("x");
+    EXPECT_EQ(w.nConcatSeparateur(&w, &x, 0), 0);
+    EXPECT_EQ(Bytes(w), "abx");
+}
+
+TEST_F(TQBIN, FailedJoinsKeepTheValues)
+{
+    const CTQBIN sep = Bin(",");
+    const CTQBIN d = Bin("d");
+    CTQBIN v = Bin("abc");  // no spare room: any join must grow it
+    void* p = v.pGetData();
+    {
+        CFailingAllocator failing(4321);
+        EXPECT_EQ(v.nConcatSeparateur(&sep, &d, 0), 4321);
+    }
+    EXPECT_EQ(Bytes(v), "abc");
+    EXPECT_EQ(v.pGetData(), p);
+    // Separator and value take one growth: a second call would have failed.
+    {
+        CFailingAllocator failing(4321, 1);
+        EXPECT_EQ(v.nConcatSeparateur(&sep, &d, 0), 0);
+    }
+    EXPECT_EQ(Bytes(v), "abc,d");
+    // A failed join into a new value gives the moved block back to first.
+    CTQBIN first = Bin("ab");
+    void* pFirst = first.pGetData();
+    CTQBIN joined;
+    {
+        CFailingAllocator failing(4321);
+        EXPECT_EQ(joined.nConcatInit(&first, &d, 1), 4321);
+    }
+    EXPECT_EQ(joined.pGetData(), nullptr);
+    EXPECT_EQ(first.pGetData(), pFirst);
+    EXPECT_EQ(Bytes(first), "ab");
+    // Repeating, taking a part and assigning a cut copy build aside.
+    CTQBIN r = Bin("xy");
+    CTQBIN out = Bin("old");
+    CTQBIN shared = Bin("shared");
+    CTQBIN sharer(shared);
+    CTQBIN a = Bin("keep");
+    {
+        CFailingAllocator failing(4321);
+        EXPECT_EQ(r.nRepete(r, 2), 4321);
+        EXPECT_EQ(r.nMilieu(&out, 0, 1), 4321);
+        a.Assign(&shared, 2);
+    }
+    EXPECT_EQ(Bytes(r), "xy");
+    EXPECT_EQ(Bytes(out), "old");
+    EXPECT_EQ(Bytes(a), "keep");
 }
 
 TEST_F(TQBIN, Conversions)

@@ -62,3 +62,26 @@ TEST(TStringFormat, MessageFormattingKeepsTheTextOnFailure)
     s.FormatMessageWin(L"%1%n", wide.c_str());
     EXPECT_EQ(Str(s), wide + L"\r\n");
 }
+
+TEST(TStringFormat, MendedDirectives)
+{
+    // Each once through the constructor and once through printf.
+    const struct {
+        std::wstring expected;
+        std::wstring viaConstructor;
+        std::wstring viaPrintf;
+    } cases[] = {
+        {L"0.100000 abc", Str(CTStringFormat(L"%F %s", 0.1, L"abc")),
+         [] { CTString s; s.printf(L"%F %s", 0.1, L"abc"); return Str(s); }()},
+        {L"+" + std::wstring(170, L'0') + L"5|x", Str(CTStringFormat(L"%+- .171lld|%S", 5LL, "x")),
+         [] { CTString s; s.printf(L"%+- .171lld|%S", 5LL, "x"); return Str(s); }()},
+        {L"key=1234567890", Str(CTStringFormat(L"%2$s=%1$d", 1234567890, L"key")),
+         [] { CTString s; s.printf(L"%2$s=%1$d", 1234567890, L"key"); return Str(s); }()},
+        {L"1099511627776|-5|ab", Str(CTStringFormat(L"%I64d|%I32d|%s", 1LL << 40, -5, L"ab")),
+         [] { CTString s; s.printf(L"%I64d|%I32d|%s", 1LL << 40, -5, L"ab"); return Str(s); }()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.viaConstructor, c.expected);
+        EXPECT_EQ(c.viaPrintf, c.expected);
+    }
+}

@@ -25,6 +25,15 @@ bool bTerminated(const CXYString<T>& s)
 
 const wchar_t kSentinelW = static_cast<wchar_t>(0xFFFFFFFF);
 
+// A handle on an allocated block holding no text.
+template <class T>
+CXYString<T> AllocatedEmpty()
+{
+    CXYString<T> s;
+    s.nSetLength(1);
+    return s;
+}
+
 // Every test gives back the host blocks it took.
 class XYString : public testing::Test {
     CLiveBlockCheck m_check;
@@ -102,6 +111,86 @@ TEST_F(XYString, WideConcatOfHandles)
     EXPECT_EQ(t.nConcat(t), 0);
     EXPECT_EQ(Text(t), L"xyxyxyxy");
     EXPECT_EQ(Text(s), L"xyxy");
+}
+
+// Joins with allocated empty texts once wrote their length through a null
+// block; each case runs in a child.
+TEST_F(XYString, EmptyOperandsJoinWithoutCrashing)
+{
+    typedef CXYString<wchar_t> W;
+    const SChildCase cases[] = {
+        {"allocated empty joined to itself",
+         [] {
+             W a(L"x", 1);
+             a.Tronque(0);
+             const int n = a.nConcat(a);
+             return std::make_pair(n, a.nGetLength());
+         }},
+        {"copy of an allocated empty joined to the original",
+         [] {
+             W a(L"x", 1);
+             a.SetUtilLength(0, 0);
+             W b(a);
+             const int n = b.nConcat(a);
+             return std::make_pair(n, b.nGetLength());
+         }},
+        {"shared allocated empty joined to itself",
+         [] {
+             W a = AllocatedEmpty<wchar_t>();
+             W b(a);
+             const int n = b.nConcat(b);
+             return std::make_pair(n, b.nGetLength());
+         }},
+        {"null and allocated empty joined both ways",
+         [] {
+             W a = AllocatedEmpty<wchar_t>();
+             W n;
+             const int n1 = n.nConcat(a);
+             const int n2 = a.nConcat(W());
+             return std::make_pair(n1 + n2, n.nGetLength() + a.nGetLength());
+         }},
+        {"shared allocated empty cut, resized and edited",
+         [] {
+             W a = AllocatedEmpty<wchar_t>();
+             W b(a);
+             b.SetUtilLength(0, 0);
+             W c(a);
+             const int n = c.nSetLength(0);
+             c.Supprime(0, 1);
+             c.Remplace(0, 1, L"x", 1);
+             c.RemplaceBinaire(L"x", 1, L"y", 1, 0);
+             return std::make_pair(n, b.nGetLength() + c.nGetLength());
+         }},
+        {"shared 8-bit allocated empty with its own data appended",
+         [] {
+             CXYString<char> a = AllocatedEmpty<char>();
+             CXYString<char> b(a);
+             b.SetUtilLength(0, 0);
+             const int n = b.nConcat(b.pGetData(), 0);
+             return std::make_pair(n, b.nGetLength());
+         }},
+    };
+    for (const SChildCase& c : cases)
+        ExpectInChild(c, "status=0 size=0");
+}
+
+TEST_F(XYString, SelfJoinsKeepTheOtherHolderAndTheMark)
+{
+    CXYString<wchar_t> a(L"ab", 2);
+    Header(a)->dwFlags = 0x101;
+    CXYString<wchar_t> b(a);
+    EXPECT_EQ(b.nConcat(a), 0);
+    EXPECT_EQ(Text(b), L"abab");
+    EXPECT_EQ(b.dwGetFlags(), 0x101u);  // the copy's word, the other's mark
+    EXPECT_EQ(Text(a), L"ab");
+    EXPECT_TRUE(bTerminated(b));
+    // An allocated empty text joined to itself stays an allocated empty text.
+    CXYString<wchar_t> e = AllocatedEmpty<wchar_t>();
+    CXYString<wchar_t> f(e);
+    EXPECT_EQ(f.nConcat(f), 0);
+    EXPECT_NE(f.pGetData(), nullptr);
+    EXPECT_TRUE(bTerminated(f));
+    EXPECT_EQ(RefCount(e), 1);
 }
 
 TEST_F(XYString, LimitsGive108WithoutCallingTheAllocator)

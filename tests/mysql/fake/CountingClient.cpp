@@ -1,0 +1,94 @@
+// A client library that forwards every call to the real one and counts the
+// handles made and closed, so that a test can see that none is left open.
+#include <mysql/mysql.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
+
+namespace {
+
+int s_nInits = 0;
+int s_nCloses = 0;
+
+void* _pReal(const char* pszName)
+{
+    static void* hReal = dlopen("libmysqlclient.so", RTLD_NOW | RTLD_LOCAL);
+    void* p = hReal != nullptr ? dlsym(hReal, pszName) : nullptr;
+    if (p == nullptr) {
+        std::fprintf(stderr, "counting client library: no real %s\n", pszName);
+        std::abort();
+    }
+    return p;
+}
+
+} // namespace
+
+#define ZT_REAL(name) static const auto pfnReal = reinterpret_cast<decltype(&::name)>(_pReal(#name))
+#define ZT_FORWARD(result, name, params, args) \
+    result name params                         \
+    {                                          \
+        ZT_REAL(name);                         \
+        return pfnReal args;                   \
+    }
+
+extern "C" {
+
+__attribute__((visibility("default"))) int CountingClient_nInits()
+{
+    return s_nInits;
+}
+
+__attribute__((visibility("default"))) int CountingClient_nCloses()
+{
+    return s_nCloses;
+}
+
+MYSQL* mysql_init(MYSQL* m)
+{
+    ZT_REAL(mysql_init);
+    MYSQL* p = pfnReal(m);
+    if (p != nullptr)
+        s_nInits++;
+    return p;
+}
+
+void mysql_close(MYSQL* m)
+{
+    ZT_REAL(mysql_close);
+    if (m != nullptr)
+        s_nCloses++;
+    pfnReal(m);
+}
+
+ZT_FORWARD(const char*, mysql_get_client_info, (void), ())
+ZT_FORWARD(char*, mysql_get_server_info, (MYSQL * m), (m))
+ZT_FORWARD(MYSQL*, mysql_real_connect,
+           (MYSQL * m, const char* host, const char* user, const char* password, const char* db, unsigned int port,
+            const char* socket, unsigned long flags),
+           (m, host, user, password, db, port, socket, flags))
+ZT_FORWARD(unsigned long, mysql_escape_string, (char* to, const char* from, unsigned long n), (to, from, n))
+ZT_FORWARD(int, mysql_real_query, (MYSQL * m, const char* q, unsigned long n), (m, q, n))
+ZT_FORWARD(MYSQL_RES*, mysql_store_result, (MYSQL * m), (m))
+ZT_FORWARD(MYSQL_RES*, mysql_use_result, (MYSQL * m), (m))
+ZT_FORWARD(void, mysql_free_result, (MYSQL_RES * r), (r))
+ZT_FORWARD(MYSQL_FIELD*, mysql_fetch_fields, (MYSQL_RES * r), (r))
+ZT_FORWARD(unsigned int, mysql_num_fields, (MYSQL_RES * r), (r))
+ZT_FORWARD(unsigned long*, mysql_fetch_lengths, (MYSQL_RES * r), (r))
+ZT_FORWARD(void, mysql_data_seek, (MYSQL_RES * r, unsigned long long n), (r, n))
+ZT_FORWARD(MYSQL_ROW, mysql_fetch_row, (MYSQL_RES * r), (r))
+ZT_FORWARD(my_ulonglong, mysql_num_rows, (MYSQL_RES * r), (r))
+ZT_FORWARD(my_ulonglong, mysql_insert_id, (MYSQL * m), (m))
+ZT_FORWARD(unsigned int, mysql_errno, (MYSQL * m), (m))
+ZT_FORWARD(const char*, mysql_error, (MYSQL * m), (m))
+ZT_FORWARD(my_ulonglong, mysql_affected_rows, (MYSQL * m), (m))
+ZT_FORWARD(int, mysql_next_result, (MYSQL * m), (m))
+ZT_FORWARD(int, mysql_set_character_set, (MYSQL * m, const char* cs), (m, cs))
+ZT_FORWARD(int, mysql_ssl_set,
+           (MYSQL * m, const char* key, const char* cert, const char* ca, const char* capath, const char* cipher),
+           (m, key, cert, ca, capath, cipher))
+ZT_FORWARD(int, mysql_options, (MYSQL * m, enum mysql_option option, const void* arg), (m, option, arg))
+// Only the client version is asked for by the driver: no further arguments.
+ZT_FORWARD(my_bool, mariadb_get_infov, (MYSQL * m, enum mariadb_value value, void* arg, ...), (m, value, arg))
+
+} // extern "C"

@@ -1,13 +1,16 @@
 #!/bin/bash
-# Installs what is missing, builds, starts the private server, runs every test
-# plain and then under AddressSanitizer and UndefinedBehaviorSanitizer, and
-# stops the server. The exit code is the tests' verdict.
+# Installs what is missing, builds (the benchmarks too), starts the private
+# server, runs every test plain and then under AddressSanitizer (with leak
+# checks) and UndefinedBehaviorSanitizer, runs the fuzz targets for a short
+# fixed time, and stops the server. The exit code is the tests' verdict.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$ZT_ROOT"
 
 zt_setup || exit 1
-zt_build "$ZT_ROOT/build" || exit 1
+# The benchmarks are built with the plain build (not run) so that they
+# keep building.
+zt_build "$ZT_ROOT/build" -DZT_BENCH=ON || exit 1
 zt_build "$ZT_ROOT/build/asan" -DZT_SANITIZE=ON || exit 1
 
 trap zt_server_stop EXIT
@@ -17,6 +20,8 @@ verdict=0
 echo "== tests"
 ctest --test-dir "$ZT_ROOT/build" --output-on-failure -j "$(nproc)" --timeout 300 || verdict=1
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$ZT_ROOT/build/asan" --output-on-failure -j "$(nproc)" --timeout 600 || verdict=1
+echo "== fuzz targets, ${ZT_FUZZ_SECONDS} seconds each"
+zt_fuzz || verdict=1
 exit $verdict

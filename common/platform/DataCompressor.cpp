@@ -3,7 +3,9 @@
 #include "common/platform/ResAnsi32.h"
 #include "common/platform/ResCharsets.h"
 #include "common/text/CodePage.h"
+#include "common/text/TextBasics.h"
 #include "common/text/UnicodeCodec.h"
+#include "common/text/SysUtils.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -170,7 +172,7 @@ int CDataCompressor::s_nDeCompress(wchar_t* out, int* pcch, STRessourceModule& s
     // Unpacked aside in full (room for a 16-bit end mark), so that the cut
     // falls on a whole character of the caller's buffer.
     const int nCapacite = nCapaciteDepaquetage(st.nTaille);
-    unsigned char* pbyOctets = static_cast<unsigned char*>(std::malloc(nCapacite + 2));
+    unsigned char* pbyOctets = static_cast<unsigned char*>(XMALLOC_pNew_(nCapacite + 2));
     if (pbyOctets == nullptr)
         return DC_MEMOIRE;
     int nOctets = nCapacite;
@@ -179,7 +181,7 @@ int CDataCompressor::s_nDeCompress(wchar_t* out, int* pcch, STRessourceModule& s
     if (pcch != nullptr)
         *pcch = nOctets;
     if (nRes != DC_OK) {
-        std::free(pbyOctets);
+        XMALLOC_Del_(pbyOctets);
         return nRes == DC_TRONQUE ? DC_CORROMPU : nRes;
     }
 
@@ -187,14 +189,14 @@ int CDataCompressor::s_nDeCompress(wchar_t* out, int* pcch, STRessourceModule& s
     int nCar = 0;   // characters, end mark included
     if (st.nClasse == RESCLASS_UTF8) {
         const char* psz = reinterpret_cast<const char*>(pbyOctets);
-        nCar = MultiByteToWideChar(65001, 0, psz, nOctets + 1, nullptr, 0);
+        nCar = MultiByteToWideChar(CP_UTF8, 0, psz, nOctets + 1, nullptr, 0);
         if (nCar > 0) {
-            pszLarge = static_cast<wchar_t*>(std::malloc(nCar * sizeof(wchar_t)));
+            pszLarge = static_cast<wchar_t*>(XMALLOC_pNew_(nCar * sizeof(wchar_t)));
             if (pszLarge == nullptr) {
-                std::free(pbyOctets);
+                XMALLOC_Del_(pbyOctets);
                 return DC_MEMOIRE;
             }
-            nCar = MultiByteToWideChar(65001, 0, psz, nOctets + 1, pszLarge, nCar);
+            nCar = MultiByteToWideChar(CP_UTF8, 0, psz, nOctets + 1, pszLarge, nCar);
         }
     } else if (nOctets % 2 == 0) {
         pbyOctets[nOctets] = 0;
@@ -202,17 +204,17 @@ int CDataCompressor::s_nDeCompress(wchar_t* out, int* pcch, STRessourceModule& s
         const unsigned short* pw = reinterpret_cast<const unsigned short*>(pbyOctets);
         nCar = UTF16ToWideChar(pw, -1, nullptr, 0);
         if (nCar > 0) {
-            pszLarge = static_cast<wchar_t*>(std::malloc(nCar * sizeof(wchar_t)));
+            pszLarge = static_cast<wchar_t*>(XMALLOC_pNew_(nCar * sizeof(wchar_t)));
             if (pszLarge == nullptr) {
-                std::free(pbyOctets);
+                XMALLOC_Del_(pbyOctets);
                 return DC_MEMOIRE;
             }
             nCar = UTF16ToWideChar(pw, -1, pszLarge, nCar);
         }
     }
-    std::free(pbyOctets);
+    XMALLOC_Del_(pbyOctets);
     if (nCar <= 0) {
-        std::free(pszLarge);
+        XMALLOC_Del_(pszLarge);
         return DC_CORROMPU;
     }
 
@@ -222,18 +224,18 @@ int CDataCompressor::s_nDeCompress(wchar_t* out, int* pcch, STRessourceModule& s
         std::memcpy(out, pszLarge, n * sizeof(wchar_t));
         out[n] = 0;
     }
-    std::free(pszLarge);
+    XMALLOC_Del_(pszLarge);
     return nLongueur > cch - 1 ? DC_TRONQUE : DC_OK;
 }
 
 wchar_t* CDataCompressor::s_pszDeCompress(STRessourceModule& st)
 {
     int cch = nCapaciteDepaquetage(st.nTaille);
-    wchar_t* psz = static_cast<wchar_t*>(std::malloc(cch * sizeof(wchar_t)));
+    wchar_t* psz = static_cast<wchar_t*>(XMALLOC_pNew_(cch * sizeof(wchar_t)));
     if (psz == nullptr)
         return nullptr;
     if (s_nDeCompress(psz, &cch, st) != DC_OK) {
-        std::free(psz);
+        XMALLOC_Del_(psz);
         return nullptr;
     }
     return psz;

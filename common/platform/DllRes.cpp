@@ -5,6 +5,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/ResAnsi32.h"
 #include "common/text/Tstring.h"
+#include "common/text/SysUtils.h"
 
 #include <dlfcn.h>
 
@@ -98,7 +99,7 @@ bool ZTM_bLoadString(unsigned nId, CTString* pclTexte)
     }
     // The answer is the length needed: ask again with room for it and its
     // end mark.
-    wchar_t* psz = static_cast<wchar_t*>(std::malloc((static_cast<size_t>(n) + 2) * sizeof(wchar_t)));
+    wchar_t* psz = static_cast<wchar_t*>(XMALLOC_pNew_((static_cast<size_t>(n) + 2) * sizeof(wchar_t)));
     if (psz == nullptr)
         return false;
     psz[0] = 0;
@@ -106,7 +107,7 @@ bool ZTM_bLoadString(unsigned nId, CTString* pclTexte)
     const int m = gpfnLoadStringZTM(nId, psz, n + 1);
     if (m > 0)
         pclTexte->Set(psz, static_cast<unsigned>(std::min(m, n)));
-    std::free(psz);
+    XMALLOC_Del_(psz);
     return m > 0;
 }
 
@@ -190,7 +191,7 @@ unsigned DLLRES_dwFormatMessage(const wchar_t* pszTexte, CTString* pclOut, va_li
     wchar_t* psz = nullptr;
     const unsigned n = DLLRES_dwFormatMessage(pszTexte, &psz, args);
     if (pclOut == nullptr) {
-        std::free(psz);
+        XMALLOC_Del_(psz);
     } else if (psz != nullptr) {
         pclOut->SetBuffer(psz);
     } else {

@@ -1,4 +1,5 @@
 #include "common/platform/ResAnsi32.h"
+#include "common/text/SysUtils.h"
 
 #include <cstdlib>
 
@@ -24,7 +25,7 @@ bool bConstruitIndex(CResAnsi32::STRessource& st)
         ++nNb;
         nOffset += n;
     }
-    uint32_t* pnIndex = static_cast<uint32_t*>(std::malloc((nNb + 1) * sizeof(uint32_t)));
+    uint32_t* pnIndex = static_cast<uint32_t*>(XMALLOC_pNew_((nNb + 1) * sizeof(uint32_t)));
     if (pnIndex == nullptr)
         return false;
     nOffset = 0;

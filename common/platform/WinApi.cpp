@@ -1,5 +1,6 @@
 // Memory blocks, rectangles and the small constant services.
 #include "common/platform/WinApi.h"
+#include "common/text/SysUtils.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,7 +15,7 @@
 
 HGLOBAL GlobalAlloc(unsigned flags, size_t size)
 {
-    return (flags & GMEM_ZEROINIT) ? std::calloc(1, size) : std::malloc(size);
+    return (flags & GMEM_ZEROINIT) ? XMALLOC_pNewZero_(1, size) : XMALLOC_pNew_(size);
 }
 
 HGLOBAL GlobalReAlloc(HGLOBAL block, size_t size, unsigned flags)
@@ -24,7 +25,7 @@ HGLOBAL GlobalReAlloc(HGLOBAL block, size_t size, unsigned flags)
     // The block carries no size: what the allocator says it holds stands
     // for the old size.
     const size_t nOld = (block != nullptr && (flags & GMEM_ZEROINIT)) ? malloc_usable_size(block) : 0;
-    void* p = std::realloc(block, size);
+    void* p = XMALLOC_pResize_(block, size);
     if (p != nullptr && (flags & GMEM_ZEROINIT) && size > nOld)
         std::memset(static_cast<char*>(p) + nOld, 0, size - nOld);
     return p;
@@ -32,7 +33,7 @@ HGLOBAL GlobalReAlloc(HGLOBAL block, size_t size, unsigned flags)
 
 HGLOBAL GlobalFree(HGLOBAL block)
 {
-    std::free(block);
+    XMALLOC_Del_(block);
     return nullptr;
 }
 
@@ -63,7 +64,7 @@ void* HeapAlloc(HANDLE, DWORD flags, size_t size)
 {
     if (size > UINT32_MAX - kHeapHeader)
         return HeapFailure(flags);
-    char* p = static_cast<char*>(std::malloc(size + kHeapHeader));
+    char* p = static_cast<char*>(XMALLOC_pNew_(size + kHeapHeader));
     if (p == nullptr)
         return HeapFailure(flags);
     const uint32_t n = static_cast<uint32_t>(size);
@@ -82,7 +83,7 @@ void* HeapReAlloc(HANDLE, DWORD flags, void* block, size_t size)
     char* pOld = static_cast<char*>(block) - kHeapHeader;
     uint32_t nOld;
     std::memcpy(&nOld, pOld, kHeapHeader);
-    char* p = static_cast<char*>(std::realloc(pOld, size + kHeapHeader));
+    char* p = static_cast<char*>(XMALLOC_pResize_(pOld, size + kHeapHeader));
     if (p == nullptr)
         return HeapFailure(flags);
     const uint32_t n = static_cast<uint32_t>(size);
@@ -95,7 +96,7 @@ void* HeapReAlloc(HANDLE, DWORD flags, void* block, size_t size)
 BOOL HeapFree(HANDLE, DWORD, void* block)
 {
     if (block != nullptr)
-        std::free(static_cast<char*>(block) - kHeapHeader);
+        XMALLOC_Del_(static_cast<char*>(block) - kHeapHeader);
     return TRUE;
 }
 

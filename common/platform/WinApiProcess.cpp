@@ -5,7 +5,9 @@
 #include "common/platform/UTF8Buffer.h"
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
+#include "common/text/TextBasics.h"
 #include "common/text/UnicodeCodec.h"
+#include "common/text/SysUtils.h"
 
 #include <cerrno>
 #include <climits>
@@ -118,21 +120,21 @@ DWORD GetEnvironmentVariableW(const wchar_t* name, wchar_t* buffer, DWORD size)
     wchar_t* wide = nullptr;
     int nLen = 0;
     if (value[0] != 0) {
-        const int n = MultiByteToWideChar(65001, 0, value, -1, nullptr, 0);
+        const int n = MultiByteToWideChar(CP_UTF8, 0, value, -1, nullptr, 0);
         if (n <= 0)
             return 0;
-        wide = static_cast<wchar_t*>(std::malloc(static_cast<size_t>(n) * sizeof(wchar_t)));
+        wide = static_cast<wchar_t*>(XMALLOC_pNew_(static_cast<size_t>(n) * sizeof(wchar_t)));
         if (wide == nullptr)
             throw std::bad_alloc();
-        if (MultiByteToWideChar(65001, 0, value, -1, wide, n) != n) {
-            std::free(wide);
+        if (MultiByteToWideChar(CP_UTF8, 0, value, -1, wide, n) != n) {
+            XMALLOC_Del_(wide);
             return 0;
         }
         nLen = n - 1;
     }
     if (size > 0 && buffer != nullptr)
         STR_nCopyW(buffer, size, wide ? wide : L"", nLen);
-    std::free(wide);
+    XMALLOC_Del_(wide);
     return size > static_cast<DWORD>(nLen) ? static_cast<DWORD>(nLen) : static_cast<DWORD>(nLen) + 1;
 }
 

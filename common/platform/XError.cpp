@@ -3,6 +3,8 @@
 #include "common/platform/DllRes.h"
 #include "common/platform/FormatWin.h"
 #include "common/platform/MyModuleInfo.h"
+#include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <new>
 #include <netdb.h>
 
 namespace {
@@ -108,7 +111,7 @@ bool _bDans(const wchar_t* p, const wchar_t* pDebut, size_t n)
 wchar_t* _pszDuplique(const wchar_t* psz)
 {
     size_t n = wcslen(psz) + 1;
-    wchar_t* pCopie = static_cast<wchar_t*>(malloc(n * sizeof(wchar_t)));
+    wchar_t* pCopie = static_cast<wchar_t*>(XMALLOC_pNew_(n * sizeof(wchar_t)));
     if (pCopie != nullptr)
         wmemcpy(pCopie, psz, n);
     return pCopie;
@@ -122,7 +125,7 @@ wchar_t* _pszFormatList(const wchar_t* pszFormat, va_list args)
         return nullptr;
     wchar_t* psz = nullptr;
     if (vaswprintf(&psz, pszFormat, args) < 0) {
-        free(psz);
+        XMALLOC_Del_(psz);
         return nullptr;
     }
     return psz;
@@ -163,7 +166,7 @@ void _Strerror(int nErrno, CTString& clOut)
 {
     char sz[256];
     const char* psz = strerror_r(nErrno, sz, sizeof(sz));
-    clOut.SetANSIEx(psz, -1, 65001);
+    clOut.SetANSIEx(psz, -1, CP_UTF8);
 }
 
 } // namespace
@@ -290,7 +293,10 @@ CXError::~CXError()
 wchar_t* CXError::__vpszAllocString(wchar_t** ppsz, const wchar_t* psz)
 {
     wchar_t* pNouveau = psz != nullptr ? _pszDuplique(psz) : nullptr;
-    free(*ppsz);
+    // Without memory the field keeps its text.
+    if (psz != nullptr && pNouveau == nullptr)
+        return nullptr;
+    XMALLOC_Del_(*ppsz);
     *ppsz = pNouveau;
     return pNouveau;
 }
@@ -305,7 +311,7 @@ wchar_t* CXError::__vpszReallocString(wchar_t** ppsz, const wchar_t* psz)
     wchar_t* pNouveau = _pszDuplique(psz);
     if (pNouveau == nullptr)
         return nullptr;
-    free(*ppsz);
+    XMALLOC_Del_(*ppsz);
     *ppsz = pNouveau;
     return pNouveau;
 }
@@ -319,7 +325,7 @@ wchar_t* CXError::__vpszReallocString(wchar_t** ppsz, unsigned int n)
     if (n > SIZE_MAX / sizeof(wchar_t))
         return nullptr;
     bool bNouveau = *ppsz == nullptr;
-    wchar_t* p = static_cast<wchar_t*>(realloc(*ppsz, static_cast<size_t>(n) * sizeof(wchar_t)));
+    wchar_t* p = static_cast<wchar_t*>(XMALLOC_pResize_(*ppsz, static_cast<size_t>(n) * sizeof(wchar_t)));
     if (p == nullptr)
         return nullptr;
     if (bNouveau)
@@ -341,7 +347,7 @@ wchar_t* CXError::__vpszConcatString(wchar_t** ppsz, const wchar_t* psz)
     // The text may lie in the field itself, which realloc may move.
     bool bDedans = _bDans(psz, *ppsz, nAncien);
     size_t nDecalage = bDedans ? static_cast<size_t>(psz - *ppsz) : 0;
-    wchar_t* p = static_cast<wchar_t*>(realloc(*ppsz, (nAncien + nAjout + 1) * sizeof(wchar_t)));
+    wchar_t* p = static_cast<wchar_t*>(XMALLOC_pResize_(*ppsz, (nAncien + nAjout + 1) * sizeof(wchar_t)));
     if (p == nullptr)
         return nullptr;
     wmemmove(p + nAncien, bDedans ? p + nDecalage : psz, nAjout);
@@ -352,7 +358,7 @@ wchar_t* CXError::__vpszConcatString(wchar_t** ppsz, const wchar_t* psz)
 
 void CXError::__vDeleteString(wchar_t** ppsz)
 {
-    free(*ppsz);
+    XMALLOC_Del_(*ppsz);
     *ppsz = nullptr;
 }
 
@@ -363,17 +369,22 @@ void CXError::_Append(wchar_t** ppsz, const wchar_t* psz)
         __vpszAllocString(ppsz, psz);
         return;
     }
-    // The text may lie in the field, which the line end may move.
-    wchar_t* pCopie = nullptr;
-    if (_bDans(psz, *ppsz, wcslen(*ppsz))) {
-        pCopie = _pszDuplique(psz);
-        if (pCopie == nullptr)
-            return;
-        psz = pCopie;
-    }
-    if (__vpszConcatString(ppsz, s_szCRLF) != nullptr)
-        __vpszConcatString(ppsz, psz);
-    free(pCopie);
+    // One reallocation for the line end and the text, so that a failure
+    // leaves the field as it was. The text may lie in the field, which the
+    // reallocation may move: its offset is kept.
+    size_t nAncien = wcslen(*ppsz), nAjout = wcslen(psz);
+    if (nAjout > SIZE_MAX / sizeof(wchar_t) - nAncien - 3)
+        return;
+    bool bDedans = _bDans(psz, *ppsz, nAncien);
+    size_t nDecalage = bDedans ? static_cast<size_t>(psz - *ppsz) : 0;
+    wchar_t* p = static_cast<wchar_t*>(XMALLOC_pResize_(*ppsz, (nAncien + 2 + nAjout + 1) * sizeof(wchar_t)));
+    if (p == nullptr)
+        return;
+    wmemmove(p + nAncien + 2, bDedans ? p + nDecalage : psz, nAjout);
+    p[nAncien] = L'\r';
+    p[nAncien + 1] = L'\n';
+    p[nAncien + 2 + nAjout] = 0;
+    *ppsz = p;
 }
 
 void CXError::__AddFirst(wchar_t** ppsz, const wchar_t* psz)
@@ -400,7 +411,7 @@ void CXError::__AddFirst(wchar_t** ppsz, const wchar_t* psz)
         p[nTexte] = L'\r';
         p[nTexte + 1] = L'\n';
     }
-    free(pCopie);
+    XMALLOC_Del_(pCopie);
 }
 
 // ---- Messages ---------------------------------------------------------------------
@@ -510,19 +521,24 @@ void CXError::ChangeUserErrorMessage(const _stMyModuleInfo* pModule, unsigned in
 
 void CXError::_AddMessageId(const _stMyModuleInfo* pModule, unsigned int nId, va_list args, bool bFirst)
 {
-    if (bFirst)
-        m_tabErrorId.Insere(&nId, 0);
-    else
-        m_tabErrorId.Ajoute(&nId);
-    CTString clTexte;
-    if (!_nFormatMessage(pModule, nId, args, clTexte)) {
-        AddDebugMessageNoFormat(clTexte.pszGet());
-        _Remplacant(clTexte, nId);
+    // Without memory the message is missing, or only its number is kept:
+    // an error report never throws.
+    try {
+        if (bFirst)
+            m_tabErrorId.Insere(&nId, 0);
+        else
+            m_tabErrorId.Ajoute(&nId);
+        CTString clTexte;
+        if (!_nFormatMessage(pModule, nId, args, clTexte)) {
+            AddDebugMessageNoFormat(clTexte.pszGet());
+            _Remplacant(clTexte, nId);
+        }
+        if (bFirst)
+            __AddFirst(&m_pszUserMessage, clTexte.pszGet());
+        else
+            _Append(&m_pszUserMessage, clTexte.pszGet());
+    } catch (const std::bad_alloc&) {
     }
-    if (bFirst)
-        __AddFirst(&m_pszUserMessage, clTexte.pszGet());
-    else
-        _Append(&m_pszUserMessage, clTexte.pszGet());
 }
 
 void CXError::_AddUserMessageList(const _stMyModuleInfo* pModule, unsigned int nId, va_list args, bool bFirst)
@@ -684,7 +700,7 @@ void CXError::AddDebugMessagePrintf(const wchar_t* pszFormat, ...)
     va_end(args);
     if (psz != nullptr)
         AddDebugMessageNoFormat(psz);
-    free(psz);
+    XMALLOC_Del_(psz);
 }
 
 void CXError::AddDebugMessage(const _stMyModuleInfo* pModule, unsigned int nId, ...)
@@ -740,7 +756,7 @@ void CXError::_SetFieldFromUTF8(wchar_t** ppsz, const char* psz)
         return;
     }
     CTString cl;
-    cl.SetANSIEx(psz, -1, 65001);
+    cl.SetANSIEx(psz, -1, CP_UTF8);
     __vpszAllocString(ppsz, cl.pszGet());
 }
 
@@ -787,7 +803,7 @@ void CXError::SetSystemErrorMessagePrintf(unsigned int nCode, const wchar_t* psz
     wchar_t* psz = _pszFormatList(pszFormat, args);
     va_end(args);
     SetSystemError(nCode, psz);
-    free(psz);
+    XMALLOC_Del_(psz);
 }
 
 void CXError::SetSystemErrorMessagePrintf(const wchar_t* pszFormat, ...)
@@ -797,7 +813,7 @@ void CXError::SetSystemErrorMessagePrintf(const wchar_t* pszFormat, ...)
     wchar_t* psz = _pszFormatList(pszFormat, args);
     va_end(args);
     SetSystemError(0, psz);
-    free(psz);
+    XMALLOC_Del_(psz);
 }
 
 void CXError::SetSystemErrorMessage(const _stMyModuleInfo* pModule, unsigned int nId, ...)
@@ -904,7 +920,7 @@ void CXError::_FreeInfo(_stERRORINFO& stInfo)
 {
     switch (_eKind(stInfo.nType)) {
     case K_TEXT:
-        free(stInfo.u.psz);
+        XMALLOC_Del_(stInfo.u.psz);
         break;
     case K_OBJECT:
         if (stInfo.u.p != nullptr)
@@ -936,9 +952,15 @@ void CXError::AddInfo(eERRORINFOTYPE eType, const void* pValue)
     if (pValue == nullptr || eKind == K_NONE)
         return;
     int i = _nFindInfo(nType);
-    if (i < 0)
-        m_tabInfo.AgranditMemoire(1); // room first: nothing to undo afterwards
-    else if (eKind == K_OBJECT && m_tabInfo[i].u.p == pValue)
+    if (i < 0) {
+        // Room first: nothing to undo afterwards. Without memory the info
+        // is not kept: an error report never throws.
+        try {
+            m_tabInfo.AgranditMemoire(1);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+    } else if (eKind == K_OBJECT && m_tabInfo[i].u.p == pValue)
         return;
 
     _stERRORINFO stNouveau;
@@ -1101,12 +1123,22 @@ void CXError::__AddSubError(CXError* pSrc, int bLight, int bNoUserMessage)
     // An error cannot be moved into itself.
     if (pSrc == nullptr || (bLight && pSrc == this))
         return;
-    if (m_ptabSubError == nullptr)
-        m_ptabSubError = new CTTableau<CXError*>(10);
+    // Without memory the sub-error is not filed and a moved source keeps
+    // its content: an error report never throws.
+    if (m_ptabSubError == nullptr) {
+        m_ptabSubError = new (std::nothrow) CTTableau<CXError*>(10);
+        if (m_ptabSubError == nullptr)
+            return;
+    }
     // Room first, so that a moved source is never lost.
-    m_ptabSubError->AgranditMemoire(1);
-    std::unique_ptr<CXError> pclNouveau(new CXError(m_nModuleNumber, pSrc, bLight));
-    CXError* pcl = pclNouveau.release();
+    try {
+        m_ptabSubError->AgranditMemoire(1);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    CXError* pcl = new (std::nothrow) CXError(m_nModuleNumber, pSrc, bLight);
+    if (pcl == nullptr)
+        return;
     m_ptabSubError->Ajoute(&pcl);
     if (!bNoUserMessage && m_ptabSubError->nGetNbElement() == 1)
         AddUserMessageNoFormat(pcl->m_pszUserMessage);
@@ -1184,7 +1216,12 @@ void CXError::vCopy(const CXError* pSrc)
     _CopieNombres(*pSrc);
     for (wchar_t* CXError::*pmTexte : ms_tabTextes)
         __vpszAllocString(&(this->*pmTexte), pSrc->*pmTexte);
-    m_tabErrorId._Duplique(pSrc->m_tabErrorId);
+    // Without memory the copy goes without the message numbers.
+    try {
+        m_tabErrorId._Duplique(pSrc->m_tabErrorId);
+    } catch (const std::bad_alloc&) {
+        m_tabErrorId.Supprime(0, m_tabErrorId.nGetNbElement());
+    }
     _RemoveAllInfo();
     for (int i = 0; i < pSrc->m_tabInfo.nGetNbElement(); i++) {
         const _stERRORINFO& st = pSrc->m_tabInfo[i];

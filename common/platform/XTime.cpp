@@ -1,5 +1,6 @@
 #include "common/platform/XTime.h"
 
+#include "common/text/TextBasics.h"
 #include "common/values/datetime.h"
 
 #include <cstdarg>
@@ -49,21 +50,6 @@ void Ecrire(wchar_t* psz, unsigned n, const char* pszFormat, ...)
         psz[i] = static_cast<wchar_t>(static_cast<unsigned char>(sz[i]));
     psz[i] = 0;
 }
-
-inline bool bChiffre(wchar_t c)
-{
-    return c >= L'0' && c <= L'9';
-}
-
-template <typename T>
-size_t Longueur(const T* psz)
-{
-    size_t n = 0;
-    while (psz[n] != 0)
-        ++n;
-    return n;
-}
-
 // Value of the nLargeur digits at nPos of a text of nLen characters, a
 // digit beyond the text counting as 0.
 template <typename T>
@@ -71,7 +57,7 @@ int nLireComplete(const T* psz, size_t nLen, size_t nPos, size_t nLargeur)
 {
     int n = 0;
     for (size_t i = nPos; i < nPos + nLargeur; ++i)
-        n = n * 10 + (i < nLen && psz[i] >= '0' && psz[i] <= '9' ? psz[i] - '0' : 0);
+        n = n * 10 + (i < nLen && TXT_bDigit(psz[i]) ? psz[i] - '0' : 0);
     return n;
 }
 
@@ -418,7 +404,7 @@ bool CXTime::bBissextile(int nAnnee)
 
 bool CXTime::bBissextile(const wchar_t* psz)
 {
-    const size_t nLen = psz != nullptr ? Longueur(psz) : 0;
+    const size_t nLen = psz != nullptr ? TXT_nLen(psz) : 0;
     return bBissextile(nLireComplete(psz, nLen, 0, 4));
 }
 
@@ -432,7 +418,7 @@ int CXTime::nGetDayInMonth(int nAnnee, int nMois)
 
 int CXTime::nGetDayInMonth(const wchar_t* psz)
 {
-    const size_t nLen = psz != nullptr ? Longueur(psz) : 0;
+    const size_t nLen = psz != nullptr ? TXT_nLen(psz) : 0;
     const int nAnnee = nLireComplete(psz, nLen, 0, 4);
     int nMois = nLireComplete(psz, nLen, 4, 2);
     if (nMois == 0)
@@ -606,7 +592,7 @@ void CXTime::Format(const wchar_t* pszFormat, CTString& cl) const
 bool CXTime::bSetTQDate(const wchar_t* psz)
 {
     SetTo0();
-    if (psz == nullptr || Longueur(psz) != 8 || !bTousChiffres(psz, 0, 8))
+    if (psz == nullptr || TXT_nLen(psz) != 8 || !bTousChiffres(psz, 0, 8))
         return false;
     LireDate(m_tm, psz, 8);
     return true;
@@ -617,7 +603,7 @@ bool CXTime::bSetTQTime(const wchar_t* psz)
     SetTo0();
     if (psz == nullptr)
         return false;
-    const size_t nLen = Longueur(psz);
+    const size_t nLen = TXT_nLen(psz);
     if (nLen < 4)
         return false;
     // The characters read: HHMM, HHMMSS, HHMMSSCC or HHMMSSmmm.
@@ -642,7 +628,7 @@ bool CXTime::bSetTQDateTime(const T* psz, int nDst)
     SetTo0();
     if (psz == nullptr)
         return false;
-    const size_t nLen = Longueur(psz);
+    const size_t nLen = TXT_nLen(psz);
     if (nLen <= 15)
         return false;
     const size_t nHeure = psz[8] == ' ' ? 9 : 8;
@@ -670,7 +656,7 @@ bool CXTime::bSetTQTimeMin(const wchar_t* psz, int nDst)
 {
     if (psz == nullptr)
         return false;
-    const size_t nLen = Longueur(psz);
+    const size_t nLen = TXT_nLen(psz);
     if (nLen > kLongueurHeure || !bTousChiffres(psz, 0, nLen))
         return false;
     m_tm.tm_isdst = nDst;
@@ -690,7 +676,7 @@ bool CXTime::bSetTQDateTimeMin(const wchar_t* psz, int nDst)
     m_tm.tm_isdst = nDst;
     if (psz == nullptr || psz[0] == 0)
         return true;
-    const size_t nLen = Longueur(psz);
+    const size_t nLen = TXT_nLen(psz);
     // YYYYMMDD, an optional blank, then at most nine digits of time.
     const size_t nHeure = nLen > 8 && psz[8] == L' ' ? 9 : 8;
     if (!bTousChiffres(psz, 0, nLen < 8 ? nLen : 8) || nLen > nHeure + kLongueurHeure ||
@@ -791,7 +777,7 @@ bool CXTime::bSetTQTimeMax(const wchar_t* psz, int)
     SetTo0();
     if (psz == nullptr || psz[0] == 0)
         return false;
-    const size_t nLen = Longueur(psz);
+    const size_t nLen = TXT_nLen(psz);
     if (nLen > kLongueurHeure || !bTousChiffres(psz, 0, nLen))
         return false;
     wchar_t d[kLongueurHeure + 1];
@@ -805,7 +791,7 @@ bool CXTime::bSetTQDateTimeMax(const wchar_t* psz, int nDst)
     SetTo0();
     if (psz == nullptr || psz[0] == 0)
         return false;
-    size_t nLen = Longueur(psz);
+    size_t nLen = TXT_nLen(psz);
     if (nLen > kLongueurDateHeure + 1)
         return false;
     // The digits alone: the blank between date and time goes.
@@ -814,7 +800,7 @@ bool CXTime::bSetTQDateTimeMax(const wchar_t* psz, int nDst)
     for (size_t i = 0; i < nLen; ++i) {
         if (i == 8 && psz[i] == L' ')
             continue;
-        if (!bChiffre(psz[i]))
+        if (!TXT_bDigit(psz[i]))
             return false;
         d[n++] = psz[i];
     }

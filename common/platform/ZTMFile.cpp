@@ -1,6 +1,8 @@
 #include "common/platform/ZTMFile.h"
 
 #include "common/text/CodePage.h"
+#include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 #include "common/text/Tstring.h"
 
 #include <cstdlib>
@@ -10,15 +12,15 @@
 
 CZTMFile::CZTMFile()
     : CZTFile(0), m_dwBlockSize(0), m_qwBaseOffset(0), m_dwIndexCount(0), m_pIndex(nullptr), m_dwVersion(0),
-      m_nCodePage(65001), m_bIndexTried(0)
+      m_nCodePage(CP_UTF8), m_bIndexTried(0)
 {
 }
 
-CZTMFile::~CZTMFile() { std::free(m_pIndex); }
+CZTMFile::~CZTMFile() { XMALLOC_Del_(m_pIndex); }
 
 void CZTMFile::Purge()
 {
-    std::free(m_pIndex);
+    XMALLOC_Del_(m_pIndex);
     m_pIndex = nullptr;
     m_dwBlockSize = 0;
     m_qwBaseOffset = 0;
@@ -62,11 +64,11 @@ int CZTMFile::_bChargeIndex()
     const uint64_t qwEnd = m_qwBaseOffset + 4 + 12ull * dwCount;
     if (qwEnd > static_cast<uint64_t>(llSize))
         return 0;
-    STOffsetRessource* p = static_cast<STOffsetRessource*>(std::malloc(12u * dwCount + 12u));
+    STOffsetRessource* p = static_cast<STOffsetRessource*>(XMALLOC_pNew_(12u * dwCount + 12u));
     if (p == nullptr)
         return 0;
     if (dwCount > 0 && !bRead(p, 12u * dwCount, nullptr)) {
-        std::free(p);
+        XMALLOC_Del_(p);
         return 0;
     }
     m_pIndex = p;
@@ -111,11 +113,11 @@ bool CZTMFile::_bReadRecord(uint32_t dwId, char** ppData, uint32_t* pnLength)
         return false;
     if (static_cast<unsigned long long>(llRecord) + 5 + dwLength > static_cast<unsigned long long>(llSize))
         return false;
-    char* p = static_cast<char*>(std::malloc(dwLength + 1u));
+    char* p = static_cast<char*>(XMALLOC_pNew_(dwLength + 1u));
     if (p == nullptr)
         return false;
     if (dwLength > 0 && !bRead(p, dwLength, nullptr)) {
-        std::free(p);
+        XMALLOC_Del_(p);
         return false;
     }
     p[dwLength] = 0;
@@ -131,7 +133,7 @@ int CZTMFile::bLoadString(uint32_t dwId, CTString* pclText)
     if (pclText == nullptr || !_bReadRecord(dwId, &p, &n))
         return 0;
     pclText->SetANSIEx(p, static_cast<int>(n), m_nCodePage);
-    std::free(p);
+    XMALLOC_Del_(p);
     return 1;
 }
 
@@ -150,7 +152,7 @@ int CZTMFile::nLoadString(uint32_t dwId, wchar_t* pszBuffer, int nSize)
         str.resize(static_cast<size_t>(nChars));
         MultiByteToWideChar(m_nCodePage, 0, p, static_cast<int>(n), &str[0], nChars);
     }
-    std::free(p);
+    XMALLOC_Del_(p);
     const size_t nCopy = str.size() < static_cast<size_t>(nSize - 1) ? str.size() : static_cast<size_t>(nSize - 1);
     std::wmemcpy(pszBuffer, str.data(), nCopy);
     pszBuffer[nCopy] = 0;

@@ -1,7 +1,9 @@
 #include "common/text/CodePage.h"
 
 #include "common/platform/InformationDLL.h"
+#include "common/text/TextBasics.h"
 #include "common/text/TextCompare.h"
+#include "common/text/SysUtils.h"
 
 #include <iconv.h>
 
@@ -270,7 +272,7 @@ size_t nRoom(int n, size_t unit)
 // U+10FFFF), as iconv's.
 bool bIsUtf8(unsigned codePage)
 {
-    return codePage == 65001;
+    return codePage == CP_UTF8;
 }
 
 // Length of the well-formed sequence at p (at most n bytes): 0 when invalid,
@@ -400,7 +402,7 @@ const char* CodePageToIConv(unsigned codePage)
     case 1258: return "CP1258";
     case 1361: return "CP1361";
     case 50220: return "ISO-2022-JP";
-    case 65001: return "UTF-8";
+    case CP_UTF8: return "UTF-8";
     default: return kIConv1252;
     }
 }
@@ -523,7 +525,7 @@ unsigned dwGetCodePageFromCharset(int charset)
 {
     switch (charset) {
     case 0:
-    case 255: return 1252;
+    case 255: return CP_1252;
     case 128: return 932;
     case 129: return 949;
     case 130: return 1361;
@@ -538,7 +540,7 @@ unsigned dwGetCodePageFromCharset(int charset)
     case 204: return 1251;
     case 222: return 874;
     case 238: return 1250;
-    case 65001: return 65001;
+    case CP_UTF8: return CP_UTF8;
     default: return 0;
     }
 }
@@ -547,7 +549,7 @@ int nGetCharsetFromCodePage(unsigned codePage)
 {
     switch (codePage) {
     case 0: return 127;
-    case 1252: return 0;
+    case CP_1252: return 0;
     case 932: return 128;
     case 949: return 129;
     case 1361: return 130;
@@ -562,7 +564,7 @@ int nGetCharsetFromCodePage(unsigned codePage)
     case 1251: return 204;
     case 874: return 222;
     case 1250: return 238;
-    case 65001: return 65001;
+    case CP_UTF8: return CP_UTF8;
     default: return -1;
     }
 }
@@ -619,7 +621,7 @@ int nGetCharsetFromLanguage(unsigned languageId)
     case 39: return 186;
     case 42: return 163;
     case 43:
-    case 55: return 65001;
+    case 55: return CP_UTF8;
     case 67: return sub == 2 ? 204 : 238;
     default: return 0;
     }
@@ -646,12 +648,12 @@ int nCreateConverted(T** out, int* outLen, Convert convert)
     const int n = convert(nullptr, 0);
     if (n == 0 || n == INT_MAX || static_cast<size_t>(n) + 1 > SIZE_MAX / sizeof(T))
         return 0;
-    T* buf = static_cast<T*>(std::malloc((static_cast<size_t>(n) + 1) * sizeof(T)));
+    T* buf = static_cast<T*>(XMALLOC_pNew_((static_cast<size_t>(n) + 1) * sizeof(T)));
     if (buf == nullptr)
         return 0;
     const int m = convert(buf, n + 1);
     if (m == 0) {
-        std::free(buf);
+        XMALLOC_Del_(buf);
         return 0;
     }
     buf[m] = 0;
@@ -681,7 +683,7 @@ int __STR_WCharToChar(const wchar_t* src, int len, char** out, int* outLen, unsi
 int STR_CharToWChar_AnyCodepage(const char* src, int len, unsigned codePage, wchar_t** out, int* outLen,
                                 unsigned flags)
 {
-    return __STR_CharToWChar(src, len, codePage, out, outLen, codePage == 65001 ? flags : flags | 1);
+    return __STR_CharToWChar(src, len, codePage, out, outLen, codePage == CP_UTF8 ? flags : flags | 1);
 }
 
 int STR_CharToWChar_CurrentCharset(wchar_t** out, const char* src, unsigned flags, int len)
@@ -698,7 +700,7 @@ int STR_CharToWChar_CurrentCharset(wchar_t** out, const char* src, unsigned flag
 int STR_CharToWChar(wchar_t** out, const char* src)
 {
     int n = 0;
-    return __STR_CharToWChar(src, -1, 1252, out, &n, 9);
+    return __STR_CharToWChar(src, -1, CP_1252, out, &n, 9);
 }
 
 int STR_WCharToChar_AnyCodepage(const wchar_t* src, int len, char** out, int* outLen, unsigned codePage)
@@ -726,7 +728,7 @@ int STR_CharToChar_AnyCodepage(const char* src, int len, unsigned fromPage, char
         const size_t n = len == -1 ? std::strlen(src) : static_cast<size_t>(len);
         if (n >= static_cast<size_t>(INT_MAX))
             return 0;
-        char* buf = static_cast<char*>(std::malloc(n + 1));
+        char* buf = static_cast<char*>(XMALLOC_pNew_(n + 1));
         if (buf == nullptr)
             return 0;
         std::memcpy(buf, src, n);
@@ -741,7 +743,7 @@ int STR_CharToChar_AnyCodepage(const char* src, int len, unsigned fromPage, char
     if (!STR_CharToWChar_AnyCodepage(src, len, fromPage, &wide, &nWide, 0))
         return 0;
     const int bOk = __STR_WCharToChar(wide, nWide, out, outLen, toPage);
-    std::free(wide);
+    XMALLOC_Del_(wide);
     return bOk;
 }
 
@@ -771,9 +773,9 @@ char* pszXSTR2CSTR(const wchar_t* src, int len)
     const size_t n = len < 0 ? std::wcslen(src) : static_cast<size_t>(len);
     if (n >= static_cast<size_t>(INT_MAX))
         return nullptr;
-    char* out = static_cast<char*>(std::calloc(n + 1, 1));
+    char* out = static_cast<char*>(XMALLOC_pNewZero_(n + 1, 1));
     if (out != nullptr && n > 0)
-        WideCharToMultiByte(1252, 0, src, static_cast<int>(n), out, static_cast<int>(n), nullptr, nullptr);
+        WideCharToMultiByte(CP_1252, 0, src, static_cast<int>(n), out, static_cast<int>(n), nullptr, nullptr);
     return out;
 }
 
@@ -786,7 +788,7 @@ wchar_t* pszCSTR2XSTR(const char* src, int len, unsigned codePage)
         return nullptr;
     // Zeroed, so that the text ends after what was converted whatever the
     // page made of it.
-    wchar_t* out = static_cast<wchar_t*>(std::calloc(n + 1, sizeof(wchar_t)));
+    wchar_t* out = static_cast<wchar_t*>(XMALLOC_pNewZero_(n + 1, sizeof(wchar_t)));
     if (out != nullptr && n > 0)
         MultiByteToWideChar(codePage, 0, src, static_cast<int>(n), out, static_cast<int>(n) + 1);
     return out;
@@ -800,7 +802,7 @@ wchar_t* pszXSTR2WSTR(const wchar_t* src, int n)
     const size_t size = n < 1 ? len : static_cast<size_t>(n);
     if (size + 1 > SIZE_MAX / sizeof(wchar_t))
         return nullptr;
-    wchar_t* out = static_cast<wchar_t*>(std::calloc(size + 1, sizeof(wchar_t)));
+    wchar_t* out = static_cast<wchar_t*>(XMALLOC_pNewZero_(size + 1, sizeof(wchar_t)));
     if (out != nullptr)
         std::wmemcpy(out, src, len);
     return out;
@@ -822,18 +824,18 @@ bool bAnsiCompatible(const wchar_t* text, unsigned codePage)
     wchar_t* back = nullptr;
     int nBack = 0;
     const int bOk = __STR_CharToWChar(narrow, nNarrow, codePage, &back, &nBack, 9);
-    std::free(narrow);
+    XMALLOC_Del_(narrow);
     if (!bOk)
         return false;
     const size_t n = std::wcslen(text) + 1;
     const bool bSame = static_cast<size_t>(nBack) == n && std::wmemcmp(back, text, n) == 0;
-    std::free(back);
+    XMALLOC_Del_(back);
     return bSame;
 }
 
 int bLatin1(const wchar_t* text)
 {
-    return bAnsiCompatible(text, 1252) ? 1 : 0;
+    return bAnsiCompatible(text, CP_1252) ? 1 : 0;
 }
 
 unsigned short PrepareConversionAnsiUnicode(unsigned short type, unsigned& flags, STOCAW& options,
@@ -843,8 +845,8 @@ unsigned short PrepareConversionAnsiUnicode(unsigned short type, unsigned& flags
     unsigned codePage = 0;
     unsigned short result = 0;
     switch (type) {
-    case 121: codePage = 1252; result = 16; break;
-    case 122: codePage = 1252; result = wideOrPointer; break;
+    case 121: codePage = CP_1252; result = 16; break;
+    case 122: codePage = CP_1252; result = wideOrPointer; break;
     case 126: codePage = 0; result = 16; break;
     case 127: codePage = 0; result = wideOrPointer; break;
     case 130: codePage = STR_nGetCurrentCodePage(); result = 16; break;
@@ -863,7 +865,7 @@ int PrepareConversionUnicodeAnsi(unsigned short type, STOCAW& options)
 {
     switch (type) {
     case 121:
-    case 122: options.nCodePage = 1252; return 1;
+    case 122: options.nCodePage = CP_1252; return 1;
     case 126:
     case 127: options.nCodePage = 0; return 1;
     case 130:

@@ -4,6 +4,8 @@
 // Windows-1252 and by the C library's iconv for every other page.
 #pragma once
 
+#include "common/text/TextBasics.h"
+
 #include <cstdint>
 #include <cwchar>
 
@@ -55,7 +57,7 @@ int STR_WCharToAChar(wchar_t wc, unsigned flags, unsigned codePage);
 
 // Copies for the host-language layer (malloc'ed, freed with free).
 char* pszXSTR2CSTR(const wchar_t* src, int len);
-wchar_t* pszCSTR2XSTR(const char* src, int len, unsigned codePage = 1252);
+wchar_t* pszCSTR2XSTR(const char* src, int len, unsigned codePage = CP_1252);
 wchar_t* pszWSTR2XSTR(const wchar_t* src, int n);
 wchar_t* pszXSTR2WSTR(const wchar_t* src, int n);
 

@@ -1,6 +1,8 @@
 #include "common/text/Escape.h"
 
 #include "common/text/CodePage.h"
+#include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,16 +19,6 @@ const int kUnderscore = '_';
 // Work areas up to this many bytes live on the stack.
 const std::size_t kPileMax = 2047;
 
-template <typename T>
-std::size_t Len(const T* s)
-{
-    std::size_t n = 0;
-    if (s != nullptr)
-        while (s[n] != 0)
-            ++n;
-    return n;
-}
-
 // Room for n characters, or null when n cannot be counted in bytes or the
 // allocator fails.
 template <typename T>
@@ -34,7 +26,7 @@ T* Alloc(std::size_t n)
 {
     if (n == 0 || n > SIZE_MAX / sizeof(T))
         return nullptr;
-    return static_cast<T*>(std::malloc(n * sizeof(T)));
+    return static_cast<T*>(XMALLOC_pNew_(n * sizeof(T)));
 }
 
 template <typename T>
@@ -65,7 +57,7 @@ public:
     ~CZone()
     {
         if (m_bTas)
-            std::free(m_p);
+            XMALLOC_Del_(m_p);
     }
     CZone(const CZone&) = delete;
     CZone& operator=(const CZone&) = delete;
@@ -148,7 +140,7 @@ template <typename T>
 T* pszEscapeT(const T* pszSrc, int bQuote, int bBackSlash, int bDoubleEscape, int bPercent, int bUnderscore,
               int bKeepPercent, int bKeepUnderscore, int bQuadrupleEscape, T cQuoteEscape, T cEscape)
 {
-    const std::size_t nLen = Len(pszSrc);
+    const std::size_t nLen = TXT_nLen(pszSrc);
     if (nLen > (SIZE_MAX / sizeof(T) - 2) / 2)
         return nullptr;
     CZone<T> zone(2 * nLen + 2);
@@ -156,7 +148,7 @@ T* pszEscapeT(const T* pszSrc, int bQuote, int bBackSlash, int bDoubleEscape, in
         return nullptr;
     EscapeT(pszSrc, zone.p(), bQuote, bBackSlash, bDoubleEscape, bPercent, bUnderscore, bKeepPercent,
             bKeepUnderscore, bQuadrupleEscape, cQuoteEscape, cEscape);
-    return Copy(zone.p(), Len(zone.p()));
+    return Copy(zone.p(), TXT_nLen(zone.p()));
 }
 
 template <typename T>
@@ -203,9 +195,9 @@ T* pszChangeEscapeT(const T* pszSrc, const T* pszPercent, const T* pszPercentBef
 {
     // Worst case: every two-character sequence replaced by the longer
     // triple, every other character copied.
-    const std::size_t nLen = Len(pszSrc);
-    const std::size_t nPourcent = Len(pszPercentBefore) + Len(pszPercent) + Len(pszPercentAfter);
-    const std::size_t nSouligne = Len(pszUnderscoreBefore) + Len(pszUnderscore) + Len(pszUnderscoreAfter);
+    const std::size_t nLen = TXT_nLen(pszSrc);
+    const std::size_t nPourcent = TXT_nLen(pszPercentBefore) + TXT_nLen(pszPercent) + TXT_nLen(pszPercentAfter);
+    const std::size_t nSouligne = TXT_nLen(pszUnderscoreBefore) + TXT_nLen(pszUnderscore) + TXT_nLen(pszUnderscoreAfter);
     const std::size_t nTriple = nPourcent > nSouligne ? nPourcent : nSouligne;
     const std::size_t nMax = SIZE_MAX / sizeof(T) - 1;
     const std::size_t nPaires = nLen / 2;
@@ -216,13 +208,13 @@ T* pszChangeEscapeT(const T* pszSrc, const T* pszPercent, const T* pszPercentBef
         return nullptr;
     ChangeEscapeT(pszSrc, zone.p(), pszPercent, pszPercentBefore, pszPercentAfter, pszUnderscore,
                   pszUnderscoreBefore, pszUnderscoreAfter, cEscape);
-    return Copy(zone.p(), Len(zone.p()));
+    return Copy(zone.p(), TXT_nLen(zone.p()));
 }
 
 template <typename T>
 void PurgeQuoteT(T* psz, int bBackSlash)
 {
-    const std::size_t nLen = Len(psz);
+    const std::size_t nLen = TXT_nLen(psz);
     if (nLen < 2 || (nLen == 2 && psz[0] == kQuote && psz[1] == kQuote))
         return;
     // Scanned from the end; what is kept is written backwards from the end,
@@ -271,7 +263,7 @@ void PurgeEscapeT(T* psz, T cEscape, bool bWildcards)
 template <typename T>
 T* pszVerrueEscapeMySQLT(const T* pszPattern, T cEscape)
 {
-    const std::size_t nLen = Len(pszPattern);
+    const std::size_t nLen = TXT_nLen(pszPattern);
     if (nLen > (SIZE_MAX / sizeof(T) - 2) / 4)
         return nullptr;
     static const T kVide[1] = {0};
@@ -282,18 +274,18 @@ T* pszVerrueEscapeMySQLT(const T* pszPattern, T cEscape)
 
     // Quotes as \'. A backslash that is not the escape character would be
     // read by MySQL as the start of a string escape: doubled.
-    T* pszQuote = Alloc<T>(2 * Len(pszCopie) + 1);
+    T* pszQuote = Alloc<T>(2 * TXT_nLen(pszCopie) + 1);
     if (pszQuote == nullptr) {
-        std::free(pszCopie);
+        XMALLOC_Del_(pszCopie);
         return nullptr;
     }
     EscapeT<T>(pszCopie, pszQuote, 1, cEscape != kBackSlash, 0, 0, 0, 0, 0, 0, kBackSlash, 0);
-    std::free(pszCopie);
+    XMALLOC_Del_(pszCopie);
 
-    const std::size_t nQuote = Len(pszQuote);
+    const std::size_t nQuote = TXT_nLen(pszQuote);
     T* pszRes = Alloc<T>(2 * (nQuote + 1));
     if (pszRes == nullptr) {
-        std::free(pszQuote);
+        XMALLOC_Del_(pszQuote);
         return nullptr;
     }
     std::size_t w = 0;
@@ -321,7 +313,7 @@ T* pszVerrueEscapeMySQLT(const T* pszPattern, T cEscape)
         ++r;
     }
     pszRes[w] = 0;
-    std::free(pszQuote);
+    XMALLOC_Del_(pszQuote);
     return pszRes;
 }
 
@@ -455,7 +447,7 @@ void PurgeEscapeBackSlash(wchar_t* psz)
 
 char* pszVerrueEscapeMySQL(const char* pszPattern, wchar_t cEscape)
 {
-    return pszVerrueEscapeMySQLT(pszPattern, static_cast<char>(STR_WCharToAChar(cEscape, 0, 1252)));
+    return pszVerrueEscapeMySQLT(pszPattern, static_cast<char>(STR_WCharToAChar(cEscape, 0, CP_1252)));
 }
 
 wchar_t* pszVerrueEscapeMySQL(const wchar_t* pszPattern, wchar_t cEscape)

@@ -1,6 +1,8 @@
 #include "common/text/HashTableBounce.h"
 
 #include "common/text/TextCompare.h"
+#include "common/text/SysUtils.h"
+#include "common/text/ZTAssert.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -41,8 +43,8 @@ CHashTableBounce::CHashTableBounce(unsigned int nRequest)
 
 CHashTableBounce::~CHashTableBounce()
 {
-    free(m_pElements);
-    free(m_pnBuckets);
+    XMALLOC_Del_(m_pElements);
+    XMALLOC_Del_(m_pnBuckets);
 }
 
 void CHashTableBounce::SetCmp(PFN_COMPARE pfCompare) { m_pfCompare = pfCompare; }
@@ -89,12 +91,12 @@ bool CHashTableBounce::__Init(unsigned int nRequest, int bReset)
     _stELEMENT* pElements = nullptr;
     unsigned int* pnBuckets = nullptr;
     if (_bSizesFit(nLevel)) {
-        pElements = static_cast<_stELEMENT*>(malloc(nPrime(nLevel) / 2 * sizeof(_stELEMENT)));
-        pnBuckets = static_cast<unsigned int*>(calloc(nPrime(nLevel), sizeof(unsigned int)));
+        pElements = static_cast<_stELEMENT*>(XMALLOC_pNew_(nPrime(nLevel) / 2 * sizeof(_stELEMENT)));
+        pnBuckets = static_cast<unsigned int*>(XMALLOC_pNewZero_(nPrime(nLevel), sizeof(unsigned int)));
     }
     if (pElements == nullptr || pnBuckets == nullptr) {
-        free(pElements);
-        free(pnBuckets);
+        XMALLOC_Del_(pElements);
+        XMALLOC_Del_(pnBuckets);
         if (bReset && m_pElements != nullptr && m_pnBuckets != nullptr) {
             // Keep the current storage, emptied, rather than lose the table.
             m_nElementCount = 0;
@@ -104,8 +106,8 @@ bool CHashTableBounce::__Init(unsigned int nRequest, int bReset)
         }
         return false;
     }
-    free(m_pElements);
-    free(m_pnBuckets);
+    XMALLOC_Del_(m_pElements);
+    XMALLOC_Del_(m_pnBuckets);
     m_nElementCount = 0;
     m_nLevel = nLevel;
     m_pElements = pElements;
@@ -164,6 +166,9 @@ bool CHashTableBounce::bAddElement(void* pKey, void* pValue)
     const unsigned int nBucket = _nBucketOf(pKey);
     const unsigned int n = m_nFreeHead;
     _stELEMENT& e = _Entry(n);
+    // The free list holds free entries only and links within the pool.
+    ZT_ASSERT(e.nPrev == FREE_ENTRY);
+    ZT_ASSERT(e.nNext <= m_nPoolCapacity);
     m_nFreeHead = e.nNext;
     e.pKey = pKey;
     e.pValue = pValue;
@@ -196,6 +201,10 @@ void** CHashTableBounce::pGetElement(const void* pKey)
 
 void CHashTableBounce::__DeleteFromHash(_stELEMENT* pElement, unsigned int nBucket, unsigned int nIndex)
 {
+    // Only an element in use leaves its chain for the free list.
+    ZT_ASSERT(pElement->nPrev != FREE_ENTRY);
+    ZT_ASSERT(nIndex >= 1);
+    ZT_ASSERT(nIndex <= m_nPoolCapacity);
     if (pElement->nNext != 0)
         _Entry(pElement->nNext).nPrev = pElement->nPrev;
     if (pElement->nPrev != 0)
@@ -237,15 +246,15 @@ bool CHashTableBounce::__bGrow()
     const unsigned int nCapacity = nPrime(nLevel) / 2;
     // Both blocks are had before anything changes, so that a failure leaves
     // the table as it was.
-    unsigned int* pnBuckets = static_cast<unsigned int*>(malloc(nPrime(nLevel) * sizeof(unsigned int)));
+    unsigned int* pnBuckets = static_cast<unsigned int*>(XMALLOC_pNew_(nPrime(nLevel) * sizeof(unsigned int)));
     if (pnBuckets == nullptr)
         return false;
-    _stELEMENT* pElements = static_cast<_stELEMENT*>(realloc(m_pElements, nCapacity * sizeof(_stELEMENT)));
+    _stELEMENT* pElements = static_cast<_stELEMENT*>(XMALLOC_pResize_(m_pElements, nCapacity * sizeof(_stELEMENT)));
     if (pElements == nullptr) {
-        free(pnBuckets);
+        XMALLOC_Del_(pnBuckets);
         return false;
     }
-    free(m_pnBuckets);
+    XMALLOC_Del_(m_pnBuckets);
     m_pElements = pElements;
     m_pnBuckets = pnBuckets;
     m_nBucketCount = nPrime(nLevel);
@@ -266,15 +275,15 @@ bool CHashTableBounce::__bReduce()
     if (nLevel < 0)
         return false;
     const unsigned int nCapacity = nPrime(nLevel) / 2;
-    unsigned int* pnBuckets = static_cast<unsigned int*>(malloc(nPrime(nLevel) * sizeof(unsigned int)));
+    unsigned int* pnBuckets = static_cast<unsigned int*>(XMALLOC_pNew_(nPrime(nLevel) * sizeof(unsigned int)));
     if (pnBuckets == nullptr)
         return false;
     __Compact(nCapacity);
     // A shrinking realloc that fails leaves the larger block, which serves.
-    _stELEMENT* pElements = static_cast<_stELEMENT*>(realloc(m_pElements, nCapacity * sizeof(_stELEMENT)));
+    _stELEMENT* pElements = static_cast<_stELEMENT*>(XMALLOC_pResize_(m_pElements, nCapacity * sizeof(_stELEMENT)));
     if (pElements != nullptr)
         m_pElements = pElements;
-    free(m_pnBuckets);
+    XMALLOC_Del_(m_pnBuckets);
     m_pnBuckets = pnBuckets;
     m_nBucketCount = nPrime(nLevel);
     m_nLevel = nLevel;
@@ -462,12 +471,12 @@ unsigned int CHashTableBounce::dwStringLogiqueHashVal(const void* pKey)
         if (nMapped != 0 || nLen == 0)
             return dwSumMapped(szStack, nMapped, nSize);
     } else {
-        wchar_t* pBuffer = static_cast<wchar_t*>(malloc(static_cast<size_t>(nSize) * sizeof(wchar_t)));
+        wchar_t* pBuffer = static_cast<wchar_t*>(XMALLOC_pNew_(static_cast<size_t>(nSize) * sizeof(wchar_t)));
         if (pBuffer == nullptr)
             return dwHashInChunks(pszKey, nLen);
         const int nMapped = STR_nMapStringEx(3, pBuffer, nSize, pszKey, -1);
         const unsigned int dwHash = dwSumMapped(pBuffer, nMapped, nSize);
-        free(pBuffer);
+        XMALLOC_Del_(pBuffer);
         if (nMapped != 0)
             return dwHash;
     }
@@ -476,11 +485,11 @@ unsigned int CHashTableBounce::dwStringLogiqueHashVal(const void* pKey)
     const int nNeeded = STR_nGetMapStringLenEx(3, pszKey, -1);
     if (nNeeded <= nSize)
         return 0;
-    wchar_t* pBuffer = static_cast<wchar_t*>(malloc(static_cast<size_t>(nNeeded) * sizeof(wchar_t)));
+    wchar_t* pBuffer = static_cast<wchar_t*>(XMALLOC_pNew_(static_cast<size_t>(nNeeded) * sizeof(wchar_t)));
     if (pBuffer == nullptr)
         return dwHashInChunks(pszKey, nLen);
     const int nMapped = STR_nMapStringEx(3, pBuffer, nNeeded, pszKey, -1);
     const unsigned int dwHash = dwSumMapped(pBuffer, nMapped, nNeeded);
-    free(pBuffer);
+    XMALLOC_Del_(pBuffer);
     return dwHash;
 }

@@ -1,5 +1,7 @@
 #include "common/text/ListeDeBuffer.h"
 
+#include "common/text/SysUtils.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -35,7 +37,7 @@ CListeDeBuffer& CListeDeBuffer::operator=(const CListeDeBuffer& cl)
 bool CListeDeBuffer::Ajoute(const void* pElement, int bBefore)
 {
     CLinkedElement* pNode =
-        static_cast<CLinkedElement*>(std::malloc(sizeof(CLinkedElement) + static_cast<size_t>(m_nElementSize)));
+        static_cast<CLinkedElement*>(XMALLOC_pNew_(sizeof(CLinkedElement) + static_cast<size_t>(m_nElementSize)));
     if (pNode == nullptr)
         return false;
     if (pElement != nullptr)
@@ -155,7 +157,7 @@ void CListeDeBuffer::SupprimeCourant()
     else
         m_pLast = p->pPrevious;
     CLinkedElement* pPrevious = p->pPrevious;
-    std::free(p);
+    XMALLOC_Del_(p);
     m_nCount--;
     if (pPrevious != nullptr) {
         m_pCurrent = pPrevious;
@@ -173,7 +175,7 @@ void CListeDeBuffer::SupprimeTout()
         return;
     for (CLinkedElement* p = m_pFirst; p != nullptr;) {
         CLinkedElement* pNext = p->pNext;
-        std::free(p);
+        XMALLOC_Del_(p);
         p = pNext;
     }
     m_pFirst = m_pLast = m_pCurrent = nullptr;

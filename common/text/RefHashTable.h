@@ -16,6 +16,7 @@
 
 #include "common/text/HashTableBounce.h"
 #include "common/text/Tableau.h"
+#include "common/text/SysUtils.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -159,7 +160,7 @@ protected:
             while (bParseTable(&nPosition, 1, &pValue, &pKey)) {
                 _Release(static_cast<V>(pValue));
                 if (bFreeKeys)
-                    free(pKey);
+                    XMALLOC_Del_(pKey);
             }
         }
     }
@@ -208,7 +209,7 @@ public:
         if (pszCopy == nullptr)
             return false;
         if (!bAddElement(pszCopy, pValue)) {
-            free(pszCopy);
+            XMALLOC_Del_(pszCopy);
             return false;
         }
         this->_AddRef(pValue);
@@ -257,7 +258,7 @@ public:
         if (!bDeleteElement(pszName, &pValue, &pKey))
             return false;
         this->_Release(static_cast<V>(pValue));
-        free(pKey);
+        XMALLOC_Del_(pKey);
         return true;
     }
     // Releases every value, frees every key and empties the table back to
@@ -350,7 +351,7 @@ protected:
         if (pszName == nullptr)
             pszName = L"";
         const size_t nChars = wcslen(pszName) + 1;
-        wchar_t* pszCopy = static_cast<wchar_t*>(malloc(nChars * sizeof(wchar_t)));
+        wchar_t* pszCopy = static_cast<wchar_t*>(XMALLOC_pNew_(nChars * sizeof(wchar_t)));
         if (pszCopy != nullptr)
             memcpy(pszCopy, pszName, nChars * sizeof(wchar_t));
         return pszCopy;

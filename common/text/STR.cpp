@@ -1,7 +1,8 @@
 #include "common/text/STR.h"
 
 #include "common/text/FormatDirective.h"
-
+#include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 #include "common/text/TextCompare.h"
 #include "common/text/UnicodeCodec.h"
 
@@ -18,27 +19,6 @@
 namespace {
 
 template <typename T>
-std::size_t Len(const T* s)
-{
-    std::size_t n = 0;
-    while (s[n] != 0)
-        ++n;
-    return n;
-}
-
-// Length of s, reading at most max characters.
-template <typename T>
-std::size_t NLen(const T* s, std::size_t max)
-{
-    if (s == nullptr)
-        return 0;
-    std::size_t n = 0;
-    while (n < max && s[n] != 0)
-        ++n;
-    return n;
-}
-
-template <typename T>
 T* Mutable(const T* p)
 {
     return const_cast<T*>(p);
@@ -51,7 +31,7 @@ T* AllocChars(std::size_t n)
 {
     if (n >= SIZE_MAX / sizeof(T))
         return nullptr;
-    return static_cast<T*>(malloc((n + 1) * sizeof(T)));
+    return static_cast<T*>(XMALLOC_pNew_((n + 1) * sizeof(T)));
 }
 
 template <typename T>
@@ -62,11 +42,11 @@ int CopyT(T* dst, unsigned size, const T* src, int len)
     std::size_t room = static_cast<std::size_t>(size) - 1;
     std::size_t n;
     if (len == -1)
-        n = NLen(src, room);
+        n = TXT_nLenMax(src, room);
     else if (len < 0)
         n = 0;
     else
-        n = NLen(src, room < static_cast<std::size_t>(len) ? room : static_cast<std::size_t>(len));
+        n = TXT_nLenMax(src, room < static_cast<std::size_t>(len) ? room : static_cast<std::size_t>(len));
     if (n != 0)
         memmove(dst, src, n * sizeof(T));
     dst[n] = 0;
@@ -78,7 +58,7 @@ int CatT(T* dst, unsigned size, const T* src, int len)
 {
     if (dst == nullptr || size == 0)
         return 0;
-    std::size_t used = NLen(dst, size);
+    std::size_t used = TXT_nLenMax(dst, size);
     if (used == size)
         return 0; // not terminated within size: nothing safe to do
     return CopyT(dst + used, static_cast<unsigned>(size - used), src, len);
@@ -89,7 +69,7 @@ T* CreateCopy(const T* src)
 {
     if (src == nullptr)
         return nullptr;
-    std::size_t n = Len(src);
+    std::size_t n = TXT_nLen(src);
     T* p = AllocChars<T>(n);
     if (p != nullptr)
         memcpy(p, src, (n + 1) * sizeof(T));
@@ -105,7 +85,7 @@ T* CreateFirst(int n, const T* src)
     T* p = AllocChars<T>(count);
     if (p == nullptr)
         return nullptr;
-    std::size_t k = NLen(src, count);
+    std::size_t k = TXT_nLenMax(src, count);
     if (k != 0)
         memcpy(p, src, k * sizeof(T));
     for (std::size_t i = k; i <= count; ++i)
@@ -121,7 +101,7 @@ T* Join(const T* a, const T* b, const T* c)
     std::size_t lens[3];
     std::size_t total = 0;
     for (int i = 0; i < 3; ++i) {
-        lens[i] = parts[i] == nullptr ? 0 : Len(parts[i]);
+        lens[i] = parts[i] == nullptr ? 0 : TXT_nLen(parts[i]);
         if (lens[i] > SIZE_MAX / sizeof(T) - total)
             return nullptr;
         total += lens[i];
@@ -146,7 +126,7 @@ bool ResizeT(T** p, int n)
         return false;
     // realloc to 0 bytes would free the block: keep at least one character.
     std::size_t bytes = (n == 0 ? 1 : static_cast<std::size_t>(n)) * sizeof(T);
-    void* q = realloc(*p, bytes);
+    void* q = XMALLOC_pResize_(*p, bytes);
     if (q == nullptr)
         return false;
     *p = static_cast<T*>(q);
@@ -185,7 +165,7 @@ void LeftT(T* s, Pred drop)
     while (s[i] != 0 && drop(s[i]))
         ++i;
     if (i != 0)
-        memmove(s, s + i, (Len(s + i) + 1) * sizeof(T));
+        memmove(s, s + i, (TXT_nLen(s + i) + 1) * sizeof(T));
 }
 
 template <typename T, typename Pred>
@@ -193,7 +173,7 @@ void RightT(T* s, Pred drop)
 {
     if (s == nullptr || *s == 0)
         return;
-    std::size_t n = Len(s);
+    std::size_t n = TXT_nLen(s);
     while (n > 0 && drop(s[n - 1]))
         --n;
     s[n] = 0;
@@ -205,7 +185,7 @@ void CompleteT(T* s, unsigned size, T c)
     if (s == nullptr || size == 0)
         return;
     std::size_t last = static_cast<std::size_t>(size) - 1;
-    for (std::size_t i = NLen(s, last); i < last; ++i)
+    for (std::size_t i = TXT_nLenMax(s, last); i < last; ++i)
         s[i] = c;
     s[last] = 0;
 }
@@ -226,8 +206,8 @@ T* FindWithin(const T* hay, const T* needle, std::size_t window, Cmp same)
         return nullptr;
     if (needle == nullptr || *needle == 0)
         return Mutable(hay);
-    std::size_t m = Len(needle);
-    std::size_t h = NLen(hay, window);
+    std::size_t m = TXT_nLen(needle);
+    std::size_t h = TXT_nLenMax(hay, window);
     for (std::size_t i = 0; i + m <= h; ++i) {
         if (same(hay + i, needle, m))
             return Mutable(hay + i);
@@ -242,7 +222,7 @@ T* RChrT(const T* s, int start, T c)
 {
     if (s == nullptr || start < 0)
         return nullptr;
-    std::size_t i = NLen(s, static_cast<std::size_t>(start));
+    std::size_t i = TXT_nLenMax(s, static_cast<std::size_t>(start));
     for (;;) {
         if (s[i] == c)
             return Mutable(s + i);
@@ -257,8 +237,8 @@ T* RStrT(const T* s, int start, const T* needle)
 {
     if (s == nullptr || start < 0)
         return nullptr;
-    std::size_t len = Len(s);
-    std::size_t m = needle == nullptr ? 0 : Len(needle);
+    std::size_t len = TXT_nLen(s);
+    std::size_t m = needle == nullptr ? 0 : TXT_nLen(needle);
     if (m > len)
         return nullptr;
     std::size_t i = static_cast<std::size_t>(start);
@@ -287,12 +267,12 @@ wchar_t UpChar(wchar_t c)
 
 int STR_nLenA(const char* s, int max)
 {
-    return max < 1 ? 0 : static_cast<int>(NLen(s, static_cast<std::size_t>(max)));
+    return max < 1 ? 0 : static_cast<int>(TXT_nLenMax(s, static_cast<std::size_t>(max)));
 }
 
 int STR_nLenW(const wchar_t* s, int max)
 {
-    return max < 1 ? 0 : static_cast<int>(NLen(s, static_cast<std::size_t>(max)));
+    return max < 1 ? 0 : static_cast<int>(TXT_nLenMax(s, static_cast<std::size_t>(max)));
 }
 
 int STR_nLen(const wchar_t* s, int max)
@@ -302,12 +282,12 @@ int STR_nLen(const wchar_t* s, int max)
 
 std::size_t xstrnlen(const char* s, std::size_t max)
 {
-    return NLen(s, max);
+    return TXT_nLenMax(s, max);
 }
 
 std::size_t xwcsnlen(const wchar_t* s, std::size_t max)
 {
-    return NLen(s, max);
+    return TXT_nLenMax(s, max);
 }
 
 char* strrchr(const char* s, int start, int c)
@@ -324,7 +304,7 @@ wchar_t* STRRPBRK(const wchar_t* s, const wchar_t* set)
 {
     if (s == nullptr || set == nullptr || *set == 0)
         return nullptr;
-    for (std::size_t i = Len(s); i-- > 0;) {
+    for (std::size_t i = TXT_nLen(s); i-- > 0;) {
         if (wcschr(set, s[i]) != nullptr)
             return Mutable(s + i);
     }
@@ -493,18 +473,18 @@ wchar_t* STR_pszCreateW_UNALIGNED(int n, const wchar_t* src)
 
 void STR_DeleteW(wchar_t* p)
 {
-    free(p);
+    XMALLOC_Del_(p);
 }
 
 void STR_DeleteA(char* p)
 {
-    free(p);
+    XMALLOC_Del_(p);
 }
 
 void STR_Delete(void* p)
 {
     if (p != nullptr)
-        free(p);
+        XMALLOC_Del_(p);
 }
 
 bool STR_bRedefine(wchar_t** p, const wchar_t* src)
@@ -534,9 +514,9 @@ wchar_t* STR_RemplaceW(const wchar_t* text, const wchar_t* find, const wchar_t* 
         return nullptr;
     if (repl == nullptr)
         repl = L"";
-    const std::size_t m = Len(find);
-    const std::size_t r = Len(repl);
-    const std::size_t t = Len(text);
+    const std::size_t m = TXT_nLen(find);
+    const std::size_t r = TXT_nLen(repl);
+    const std::size_t t = TXT_nLen(text);
     std::size_t count = 0;
     for (const wchar_t* p = wcsstr(text, find); p != nullptr; p = wcsstr(p + m, find))
         ++count;
@@ -558,7 +538,7 @@ wchar_t* STR_RemplaceW(const wchar_t* text, const wchar_t* find, const wchar_t* 
         q += r;
         from = p + m;
     }
-    std::size_t rest = Len(from);
+    std::size_t rest = TXT_nLen(from);
     wmemcpy(q, from, rest + 1);
     return out;
 }
@@ -648,7 +628,7 @@ void STR_Ellipsis(wchar_t* dst, const wchar_t* src, unsigned max, eELLIPSISPOSIT
 {
     if (dst == nullptr || src == nullptr || max <= 2)
         return;
-    const std::size_t len = Len(src);
+    const std::size_t len = TXT_nLen(src);
     if (len <= max) {
         wmemmove(dst, src, len + 1);
         return;
@@ -713,8 +693,8 @@ wchar_t* STR_pszUpStrstr(const wchar_t* hay, const wchar_t* needle)
         return nullptr;
     if (needle == nullptr || *needle == 0)
         return Mutable(hay);
-    const std::size_t h = Len(hay);
-    const std::size_t m = Len(needle);
+    const std::size_t h = TXT_nLen(hay);
+    const std::size_t m = TXT_nLen(needle);
     if (m > h)
         return nullptr;
     // Each character is mapped once through the locale service.
@@ -733,8 +713,8 @@ wchar_t* STR_pszUpStrstr(const wchar_t* hay, const wchar_t* needle)
             }
         }
     }
-    free(upHay);
-    free(upNeedle);
+    XMALLOC_Del_(upHay);
+    XMALLOC_Del_(upNeedle);
     return found;
 }
 
@@ -931,11 +911,11 @@ unsigned long long LongueurItem(const SDirectiveFormat<T>& d, eClasseArg c, unsi
         const std::size_t bound = hasPrec ? static_cast<std::size_t>(prec) : SIZE_MAX;
         unsigned long long len;
         if (c == CA_WSTR) {
-            len = NLen(static_cast<const wchar_t*>(v.p), bound) * mb;
+            len = TXT_nLenMax(static_cast<const wchar_t*>(v.p), bound) * mb;
             if (hasPrec && len > prec)
                 len = prec;  // the 8-bit precision counts bytes
         } else {
-            len = NLen(static_cast<const char*>(v.p), bound);
+            len = TXT_nLenMax(static_cast<const char*>(v.p), bound);
         }
         return Max3(width, len, 1);
     }

@@ -5,6 +5,8 @@
 // STR_DeleteW, STR_DeleteA or STR_Delete. Allocation failures answer null.
 #pragma once
 
+#include "common/text/SysUtils.h"
+
 #include <cstdarg>
 #include <cstddef>
 #include <cstdlib>
@@ -94,7 +96,7 @@ T* STRG_pszCreate(int n)
 {
     if (n < 0 || static_cast<std::size_t>(n) >= static_cast<std::size_t>(-1) / sizeof(T))
         return nullptr;
-    return static_cast<T*>(malloc((static_cast<std::size_t>(n) + 1) * sizeof(T)));
+    return static_cast<T*>(XMALLOC_pNew_((static_cast<std::size_t>(n) + 1) * sizeof(T)));
 }
 
 // ---------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #include "common/text/SimpleBuffer.h"
+#include "common/text/SysUtils.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -6,7 +7,7 @@
 
 CSimpleConstBufferBase::~CSimpleConstBufferBase()
 {
-    free(m_pData);
+    XMALLOC_Del_(m_pData);
 }
 
 CSimpleBufferBase::~CSimpleBufferBase()
@@ -44,12 +45,12 @@ void CSimpleBuffer::SetSize(unsigned size)
 {
     if (size == m_nSize)
         return;
-    free(m_pData);
+    XMALLOC_Del_(m_pData);
     m_pData = nullptr;
     m_nSize = 0;
     if (size == 0)
         return;
-    m_pData = static_cast<unsigned char*>(malloc(size));
+    m_pData = static_cast<unsigned char*>(XMALLOC_pNew_(size));
     if (m_pData == nullptr)
         throw std::bad_alloc();
     m_nSize = size;

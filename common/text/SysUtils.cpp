@@ -1,6 +1,7 @@
 #include "common/text/SysUtils.h"
 
 #include "common/text/CodePage.h"
+#include "common/text/TextBasics.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -53,7 +54,7 @@ void ToArea1252(const wchar_t* text, char (&area)[100])
     if (text == nullptr)
         return;
     int n = static_cast<int>(wcsnlen(text, 99));
-    int written = n == 0 ? 0 : WideCharToMultiByte(1252, 0, text, n, area, 99, "?", nullptr);
+    int written = n == 0 ? 0 : WideCharToMultiByte(CP_1252, 0, text, n, area, 99, "?", nullptr);
     if (written > 0 && written <= 99) {
         area[written] = 0;
         return;
@@ -158,7 +159,7 @@ wchar_t* _wgcvt(double value, int digits, wchar_t* dst)
     gcvt(value, digits > 17 ? 17 : digits, area);
     area[sizeof(area) - 1] = 0;
     int n = static_cast<int>(strlen(area)) + 1;
-    if (MultiByteToWideChar(1252, 0, area, n, dst, n) <= 0) {
+    if (MultiByteToWideChar(CP_1252, 0, area, n, dst, n) <= 0) {
         for (int i = 0; i < n; ++i)
             dst[i] = static_cast<unsigned char>(area[i]);
     }
@@ -173,7 +174,7 @@ unsigned long long nGetEntierHexa(const wchar_t* text, int& count)
         return 0;
     for (const wchar_t* p = text; *p != 0 && iswxdigit(static_cast<wint_t>(*p)); ++p) {
         unsigned digit;
-        if (*p >= '0' && *p <= '9')
+        if (TXT_bDigit(*p))
             digit = static_cast<unsigned>(*p - '0');
         else if (*p >= 'a' && *p <= 'f')
             digit = static_cast<unsigned>(*p - 'a' + 10);
@@ -236,9 +237,42 @@ void* xmemmem(const void* hay, std::size_t n, const void* needle, std::size_t m)
     return nullptr;
 }
 
+namespace {
+
+// Allocations left before the seam fails them; negative: none fails.
+int s_nXMallocLeft = -1;
+
+bool bXMallocFails()
+{
+    if (s_nXMallocLeft < 0)
+        return false;
+    if (s_nXMallocLeft == 0)
+        return true;
+    --s_nXMallocLeft;
+    return false;
+}
+
+} // namespace
+
+int XMALLOC_nFailAfter(int nSucceed)
+{
+    const int nAvant = s_nXMallocLeft;
+    s_nXMallocLeft = nSucceed < 0 ? -1 : nSucceed;
+    return nAvant;
+}
+
 void* XMALLOC_pNew_(std::size_t size)
 {
+    if (bXMallocFails())
+        return nullptr;
     return malloc(size);
+}
+
+void* XMALLOC_pNewZero_(std::size_t count, std::size_t size)
+{
+    if (bXMallocFails())
+        return nullptr;
+    return calloc(count, size);
 }
 
 void XMALLOC_Del_(void* p)
@@ -251,6 +285,8 @@ void* XMALLOC_pResize_(void* p, std::size_t size)
 {
     if (p == nullptr)
         return XMALLOC_pNew_(size);
+    if (bXMallocFails())
+        return nullptr;
     return realloc(p, size);
 }
 

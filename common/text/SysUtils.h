@@ -46,10 +46,18 @@ int sznprintf(char* dst, unsigned max, const char* format, ...) __attribute__((f
 // First occurrence of the m-byte needle in the n-byte hay, or null.
 void* xmemmem(const void* hay, std::size_t n, const void* needle, std::size_t m);
 
-// Allocation wrappers on the C heap.
+// Allocation wrappers on the C heap: every C-heap block of the module is
+// taken, grown and given back through them. A failed allocation answers
+// null and a failed resize leaves the block as it was.
 void* XMALLOC_pNew_(std::size_t size);
+void* XMALLOC_pNewZero_(std::size_t count, std::size_t size);
 void XMALLOC_Del_(void* p);
 void* XMALLOC_pResize_(void* p, std::size_t size);
+
+// Failure seam for the tests: after nSucceed more allocations (new, zeroed
+// or resized) every one fails until the next call; -1 lets them all
+// succeed. Answers the allocations left before the call (-1: no limit).
+int XMALLOC_nFailAfter(int nSucceed);
 
 // Allocation dump entries: nothing is tracked in this system.
 class IDumper;

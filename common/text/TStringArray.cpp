@@ -1,6 +1,7 @@
 #include "common/text/TStringArray.h"
 
 #include "common/platform/FormatWin.h"
+#include "common/text/SysUtils.h"
 
 #include <cstdarg>
 #include <cstdlib>
@@ -155,7 +156,7 @@ bool CTStringArray::bFusion(CTString* out, const wchar_t* sep) const
         nTotal += std::wcslen(pszTexte(pGetDonnees()[i]));
     if (nTotal >= 0x7FFFFFFFull || (nTotal + 1) * sizeof(wchar_t) > SIZE_MAX)
         throw std::bad_alloc();
-    wchar_t* pszRes = static_cast<wchar_t*>(std::malloc(static_cast<std::size_t>(nTotal + 1) * sizeof(wchar_t)));
+    wchar_t* pszRes = static_cast<wchar_t*>(XMALLOC_pNew_(static_cast<std::size_t>(nTotal + 1) * sizeof(wchar_t)));
     if (pszRes == nullptr)
         throw std::bad_alloc();
     wchar_t* p = pszRes;
@@ -251,7 +252,7 @@ void CTStringArray::AjouteFormatMessageWin(const wchar_t* fmt, ...)
     va_end(args);
     if (n != 0 && pszRes != nullptr)
         clNouveau->Set(pszRes);
-    std::free(pszRes);
+    XMALLOC_Del_(pszRes);
     _AjouteNouveau(clNouveau.release());
 }
 

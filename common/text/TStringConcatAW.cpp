@@ -1,6 +1,7 @@
 #include "common/text/TStringConcatAW.h"
 
 #include "common/text/CodePage.h"
+#include "common/text/TextBasics.h"
 #include "common/text/UnicodeCodec.h"
 
 #include <climits>
@@ -12,10 +13,7 @@
 namespace {
 
 const unsigned kCodePageBuilder = 0xFFFFFFFFu;
-const unsigned kUTF8 = 65001;
 
-inline std::size_t nLongueur(const char* s) { return std::strlen(s); }
-inline std::size_t nLongueur(const wchar_t* s) { return std::wcslen(s); }
 
 // Units a count stands for: -1 is up to the terminator, other counts below
 // 1 and a null text are nothing.
@@ -25,7 +23,7 @@ unsigned long long nUnites(const S* s, int n)
     if (s == nullptr)
         return 0;
     if (n == -1)
-        return nLongueur(s);
+        return TXT_nLen(s);
     return n < 1 ? 0 : static_cast<unsigned long long>(n);
 }
 
@@ -154,7 +152,7 @@ bool CTStringConcatAW::_bVersMaitreA(const char* s, int n, unsigned cp, CXYStrin
         out.Add(s, nEntier(k));
         return true;
     }
-    if (nMaitre == kUTF8) {
+    if (nMaitre == CP_UTF8) {
         out.AddAnsiToUTF8(s, nEntier(k), cp);
         return out.m_nLength > 0;
     }
@@ -289,7 +287,7 @@ void CTStringConcatAW::Add(const char* s, int n, unsigned cp)
         m_clW.AddAnsi(s, n, cp);
     } else if (cp == nMaitre) {
         m_clA.Add(s, n);
-    } else if (nMaitre == kUTF8) {
+    } else if (nMaitre == CP_UTF8) {
         m_clA.AddAnsiToUTF8(s, n, cp);
     } else {
         // Through wide text; the stale wide form lends its buffer.
@@ -311,7 +309,7 @@ void CTStringConcatAW::AddUTF8(const char* s, int n)
         const int r = CXYStringConcat<wchar_t>::_nUTF8ToX(s, nEntier(k), m_clW.m_pBuffer + m_clW.m_nLength, 0);
         m_clW.m_nLength += static_cast<unsigned>(r);
         m_clW._Termine();
-    } else if (nMaitre == kUTF8) {
+    } else if (nMaitre == CP_UTF8) {
         m_clA.Add(s, n);
     } else {
         // Room for pages where a character takes more bytes than in UTF-8.
@@ -370,7 +368,7 @@ void CTStringConcatAW::Majuscule()
         return;
     if (bMasterWide()) {
         m_clW.Majuscule();
-    } else if (static_cast<unsigned>(m_nMasterCodePage) != kUTF8) {
+    } else if (static_cast<unsigned>(m_nMasterCodePage) != CP_UTF8) {
         m_clA.Majuscule();
     } else {
         // Byte by byte would change the bytes inside UTF-8 sequences: through
@@ -379,7 +377,7 @@ void CTStringConcatAW::Majuscule()
         m_clW.Majuscule();
         CXYStringConcat<char> clA;
         clA.m_nStep = m_clA.m_nStep;
-        clA.AddWide(m_clW.m_pBuffer, static_cast<int>(m_clW.m_nLength), kUTF8);
+        clA.AddWide(m_clW.m_pBuffer, static_cast<int>(m_clW.m_nLength), CP_UTF8);
         if (clA.m_nLength != 0)
             Reprend(m_clA, clA);
     }
@@ -395,7 +393,7 @@ void CTStringConcatAW::Tronque(int n)
     if (bMasterWide()) {
         Tronquer(m_clW, nGarde);
     } else {
-        if (static_cast<unsigned>(m_nMasterCodePage) == kUTF8) {
+        if (static_cast<unsigned>(m_nMasterCodePage) == CP_UTF8) {
             // Back to the first byte of the character cut through.
             while (nGarde > 0 && nGarde < nTaille && (static_cast<unsigned char>(m_clA.m_pBuffer[nGarde]) & 0xC0) == 0x80)
                 --nGarde;

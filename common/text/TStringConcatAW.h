@@ -12,6 +12,7 @@
 #pragma once
 
 #include "common/text/XYStringConcat.h"
+#include "common/text/TextBasics.h"
 
 class CTStringConcatAW {
 public:
@@ -24,7 +25,7 @@ public:
     CXYStringConcat<char> m_clA;
     CXYStringConcat<wchar_t> m_clW;
 
-    explicit CTStringConcatAW(int nMasterCodePage = -2, unsigned nCodePage = 1252)
+    explicit CTStringConcatAW(int nMasterCodePage = -2, unsigned nCodePage = CP_1252)
         : m_nMasterCodePage(nMasterCodePage), m_nCodePage(nCodePage)
     {
     }

@@ -1,4 +1,5 @@
 #include "common/text/Tableau.h"
+#include "common/text/SysUtils.h"
 
 #include <algorithm>
 #include <climits>
@@ -47,7 +48,7 @@ CTableauDeBuffer::CTableauDeBuffer(int nTailleElement, int nPasAgrandissement, i
 
 CTableauDeBuffer::~CTableauDeBuffer()
 {
-    free(m_pBuffer);
+    XMALLOC_Del_(m_pBuffer);
 }
 
 void CTableauDeBuffer::Agrandir()
@@ -61,7 +62,7 @@ void CTableauDeBuffer::Agrandir()
         nPas = 1;
     long long nNouveau = static_cast<long long>(m_nNbAlloue) + nPas;
     size_t nOctets = nOctetsPour(nNouveau, m_nTailleElement);
-    void* p = m_pBuffer != nullptr ? realloc(m_pBuffer, nOctets) : malloc(nOctets);
+    void* p = m_pBuffer != nullptr ? XMALLOC_pResize_(m_pBuffer, nOctets) : XMALLOC_pNew_(nOctets);
     if (p == nullptr)
         throw std::bad_alloc();
     m_pBuffer = p;
@@ -105,13 +106,13 @@ void CTableauDeBuffer::Initialise(const void* pValeur, int nNombre)
         return;
     }
     size_t nOctets = nOctetsPour(nNombre, m_nTailleElement);
-    void* p = malloc(nOctets);
+    void* p = XMALLOC_pNew_(nOctets);
     if (p == nullptr)
         throw std::bad_alloc();
     // Filled before the old buffer goes: the value may live in it.
     for (int i = 0; i < nNombre; i++)
         memcpy(static_cast<unsigned char*>(p) + static_cast<size_t>(i) * m_nTailleElement, pValeur, m_nTailleElement);
-    free(m_pBuffer);
+    XMALLOC_Del_(m_pBuffer);
     m_pBuffer = p;
     m_nNbElement = nNombre;
     m_nNbAlloue = nNombre;
@@ -122,13 +123,13 @@ void CTableauDeBuffer::Compacter()
     if (m_nNbElement > 0) {
         if (m_nNbElement == m_nNbAlloue)
             return;
-        void* p = realloc(m_pBuffer, static_cast<size_t>(m_nNbElement) * m_nTailleElement);
+        void* p = XMALLOC_pResize_(m_pBuffer, static_cast<size_t>(m_nNbElement) * m_nTailleElement);
         // A shrink that fails keeps the larger buffer, which is still sound.
         if (p == nullptr)
             return;
         m_pBuffer = p;
     } else {
-        free(m_pBuffer);
+        XMALLOC_Del_(m_pBuffer);
         m_pBuffer = nullptr;
     }
     m_nNbAlloue = m_nNbElement;
@@ -140,6 +141,7 @@ void* CTableauDeBuffer::Ajoute(const void* pElement)
     unsigned char* pSlot = _pSlot(m_nNbElement);
     memmove(pSlot, pElement, m_nTailleElement);
     m_nNbElement++;
+    ZT_ASSERT(m_nNbElement <= m_nNbAlloue);
     return pSlot;
 }
 
@@ -156,6 +158,7 @@ void CTableauDeBuffer::Insere(const void* pElement, int nIndice)
         pElement = static_cast<const unsigned char*>(pElement) + m_nTailleElement;
     memmove(pSlot, pElement, m_nTailleElement);
     m_nNbElement++;
+    ZT_ASSERT(m_nNbElement <= m_nNbAlloue);
 }
 
 void CTableauDeBuffer::SetAt(const void* pElement, int nIndice)
@@ -194,6 +197,7 @@ void CTableauDeBuffer::Etend(int nIndice, const void* pValeur, const void* pRemp
         memmove(_pSlot(i), pRemplissage, m_nTailleElement);
     memmove(_pSlot(nIndice), pValeur, m_nTailleElement);
     m_nNbElement = nIndice + 1;
+    ZT_ASSERT(m_nNbElement <= m_nNbAlloue);
 }
 
 void CTableauDeBuffer::Supprime(int nIndice, int nNombre)
@@ -226,7 +230,7 @@ int CTableauDeBuffer::SupprimeDernier(int nNombre)
 
 void CTableauDeBuffer::SupprimeToutEtLibere()
 {
-    free(m_pBuffer);
+    XMALLOC_Del_(m_pBuffer);
     m_pBuffer = nullptr;
     m_nNbElement = 0;
     m_nNbAlloue = 0;
@@ -286,7 +290,7 @@ void CTableauDeBuffer::PermuteMultiple(int nPremier, _STBlocATrier* pBlocs, unsi
         if (nPasse == 1) {
             if (m_nNbElement == 0)
                 return;
-            pNouveau = static_cast<unsigned char*>(malloc(static_cast<size_t>(m_nNbAlloue) * m_nTailleElement));
+            pNouveau = static_cast<unsigned char*>(XMALLOC_pNew_(static_cast<size_t>(m_nNbAlloue) * m_nTailleElement));
             if (pNouveau == nullptr)
                 throw std::bad_alloc();
         }
@@ -307,20 +311,20 @@ void CTableauDeBuffer::PermuteMultiple(int nPremier, _STBlocATrier* pBlocs, unsi
                 continue;
             }
             if (nLongueur > 0 && !fnCopie()) {
-                free(pNouveau);
+                XMALLOC_Del_(pNouveau);
                 return;
             }
             nDebut = pBlocs[b].nDebut;
             nLongueur = pBlocs[b].nNombre;
         }
         if (!fnCopie()) {
-            free(pNouveau);
+            XMALLOC_Del_(pNouveau);
             return;
         }
         if (pNouveau != nullptr) {
             if (nSortie < m_nNbElement)
                 memcpy(pNouveau + nSortie * m_nTailleElement, _pSlot(static_cast<int>(nSortie)), static_cast<size_t>(m_nNbElement - nSortie) * m_nTailleElement);
-            free(m_pBuffer);
+            XMALLOC_Del_(m_pBuffer);
             m_pBuffer = pNouveau;
         }
     }
@@ -336,6 +340,7 @@ void CTableauDeBuffer::_Duplique(const CTableauDeBuffer& clSource)
     if (clSource.m_nNbElement > 0)
         memcpy(m_pBuffer, clSource.m_pBuffer, static_cast<size_t>(clSource.m_nNbElement) * m_nTailleElement);
     m_nNbElement = clSource.m_nNbElement;
+    ZT_ASSERT(m_nNbElement <= m_nNbAlloue);
 }
 
 void CTableauDeBuffer::_RecupereDonnees(CTableauDeBuffer* pclSource)
@@ -346,6 +351,7 @@ void CTableauDeBuffer::_RecupereDonnees(CTableauDeBuffer* pclSource)
     SupprimeToutEtLibere();
     m_nNbElement = pclSource->m_nNbElement;
     m_nNbAlloue = pclSource->m_nNbAlloue;
+    ZT_ASSERT(m_nNbElement <= m_nNbAlloue);
     m_pBuffer = pclSource->m_pBuffer;
     pclSource->m_nNbElement = 0;
     pclSource->m_nNbAlloue = 0;

@@ -7,8 +7,9 @@
 // std::bad_alloc, leaving the array as it was.
 #pragma once
 
-#include "access/driver/Interf.h"
+#include "access/driver/Interf.h" // CRefArray takes references on driver objects
 #include "common/platform/ZTUnknown.h"
+#include "common/text/ZTAssert.h"
 
 #include <type_traits>
 
@@ -110,9 +111,19 @@ public:
     using CTableauDeBuffer::Initialise;
     virtual void Initialise(const T& valeur, int nNombre) { CTableauDeBuffer::Initialise(&valeur, nNombre); }
 
-    // Unchecked, like any direct element access: 0 <= i < count.
-    T& operator[](int i) { return static_cast<T*>(m_pBuffer)[i]; }
-    const T& operator[](int i) const { return static_cast<const T*>(m_pBuffer)[i]; }
+    // 0 <= i < count; checked only where ZT_ASSERT is on.
+    T& operator[](int i)
+    {
+        ZT_ASSERT(i >= 0);
+        ZT_ASSERT(i < m_nNbElement);
+        return static_cast<T*>(m_pBuffer)[i];
+    }
+    const T& operator[](int i) const
+    {
+        ZT_ASSERT(i >= 0);
+        ZT_ASSERT(i < m_nNbElement);
+        return static_cast<const T*>(m_pBuffer)[i];
+    }
     T* pGetDonnees() const { return static_cast<T*>(m_pBuffer); }
 };
 

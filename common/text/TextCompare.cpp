@@ -1,6 +1,8 @@
 #include "common/text/TextCompare.h"
 
 #include "common/platform/InformationDLL.h"
+#include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -31,17 +33,6 @@ const T* Safe(const T* s)
     return s != nullptr ? s : Empty<T>();
 }
 
-template <typename T>
-int Len(const T* s)
-{
-    if (s == nullptr)
-        return 0;
-    int n = 0;
-    while (s[n] != 0)
-        ++n;
-    return n;
-}
-
 // Length of s, reading at most n units; the whole text for n < 0.
 template <typename T>
 int BoundedLen(const T* s, int n)
@@ -49,7 +40,7 @@ int BoundedLen(const T* s, int n)
     if (s == nullptr)
         return 0;
     if (n < 0)
-        return Len(s);
+        return static_cast<int>(TXT_nLen(s));
     int len = 0;
     while (len < n && s[len] != 0)
         ++len;
@@ -64,7 +55,7 @@ int TextLen(const T*& s, int len)
         s = Empty<T>();
         return 0;
     }
-    return len < 0 ? Len(s) : len;
+    return len < 0 ? static_cast<int>(TXT_nLen(s)) : len;
 }
 
 int Sign(long long v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
@@ -346,7 +337,7 @@ int CreateMapString(unsigned flags, T** out, const T* src)
     const int size = STR_nGetMapStringLenEx(flags, src, -1);
     if (size <= 0)
         return 0;
-    T* buf = static_cast<T*>(std::malloc(static_cast<std::size_t>(size) * sizeof(T)));
+    T* buf = static_cast<T*>(XMALLOC_pNew_(static_cast<std::size_t>(size) * sizeof(T)));
     if (buf == nullptr)
         return 0;
     buf[0] = 0;
@@ -444,16 +435,10 @@ int ChaineCompare(const T* a, int la, const T* b, int lb, int option,
 }
 
 template <typename T>
-bool IsDigit(T c)
-{
-    return c >= '0' && c <= '9';
-}
-
-template <typename T>
 int DigitRun(const T* s, int n)
 {
     int i = 0;
-    while (i < n && IsDigit(s[i]))
+    while (i < n && TXT_bDigit(s[i]))
         ++i;
     return i;
 }
@@ -462,7 +447,7 @@ template <typename T>
 int NonDigitRun(const T* s, int n)
 {
     int i = 0;
-    while (i < n && !IsDigit(s[i]))
+    while (i < n && !TXT_bDigit(s[i]))
         ++i;
     return i;
 }
@@ -724,8 +709,8 @@ wchar_t* STR_pszCreateStandard(const wchar_t* src)
 {
     if (src == nullptr)
         return nullptr;
-    const int len = Len(src);
-    wchar_t* buf = static_cast<wchar_t*>(std::malloc((static_cast<std::size_t>(len) + 1) * sizeof(wchar_t)));
+    const int len = static_cast<int>(TXT_nLen(src));
+    wchar_t* buf = static_cast<wchar_t*>(XMALLOC_pNew_((static_cast<std::size_t>(len) + 1) * sizeof(wchar_t)));
     if (buf == nullptr)
         return nullptr;
     int n = MapLcid(STR_LCID_MAP, LOCALE_FOLD_CASE | LOCALE_IGNORE_ACCENTS, buf, len + 1, src, len);
@@ -845,8 +830,8 @@ int STR_nEmptyNullCompare(const wchar_t* a, const wchar_t* b, unsigned flags)
 
 bool STR_bDebut(const wchar_t* prefix, const wchar_t* s)
 {
-    const int n = Len(prefix);
-    if (n > Len(s))
+    const int n = static_cast<int>(TXT_nLen(prefix));
+    if (n > static_cast<int>(TXT_nLen(s)))
         return false;
     return STR_nNCompare(Safe(s), Safe(prefix), n, LOCALE_FOLD_CASE | LOCALE_IGNORE_ACCENTS) == 0;
 }
@@ -1031,7 +1016,7 @@ bool STR_bIsANSI7(const wchar_t* text, int n)
     if (text == nullptr)
         return true;
     if (n < 0)
-        n = Len(text);
+        n = static_cast<int>(TXT_nLen(text));
     for (int i = 0; i < n; ++i)
         if (Unit(text[i]) >= 0x80)
             return false;
@@ -1062,8 +1047,8 @@ int STR_nCmpLogiqueAnsiFast(const char* a, const char* b)
 
 // ---- Character classes ----
 
-bool bEstUnChiffreA(char c) { return c >= '0' && c <= '9'; }
-bool bEstUnChiffreW(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool bEstUnChiffreA(char c) { return TXT_bDigit(c); }
+bool bEstUnChiffreW(wchar_t c) { return TXT_bDigit(c); }
 int nGetChiffre(wchar_t c) { return static_cast<int>(c) - 48; }
 
 bool bEstUnNombreEntierNaturel(const wchar_t* text)

@@ -4,6 +4,7 @@
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
 #include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 #include "common/text/TextCompare.h"
 #include "common/text/XYString.h"
 
@@ -16,6 +17,7 @@
 #include <cwctype>
 #include <dlfcn.h>
 #include <malloc.h>
+#include <memory>
 #include <new>
 
 namespace {
@@ -32,12 +34,6 @@ size_t nSomme(size_t a, size_t b)
         throw std::bad_alloc();
     return a + b;
 }
-
-size_t nLongueur(const wchar_t* psz)
-{
-    return psz == nullptr ? 0 : wcslen(psz);
-}
-
 // Work area of a rebuild: on the stack for small texts, on the heap beyond.
 class CZoneTravail {
 public:
@@ -46,7 +42,7 @@ public:
         if (n < kPile) {
             m_p = m_aPile;
         } else {
-            m_p = static_cast<wchar_t*>(malloc(nSomme(n, 1) * sizeof(wchar_t)));
+            m_p = static_cast<wchar_t*>(XMALLOC_pNew_(nSomme(n, 1) * sizeof(wchar_t)));
             if (m_p == nullptr)
                 throw std::bad_alloc();
         }
@@ -54,7 +50,7 @@ public:
     ~CZoneTravail()
     {
         if (m_p != m_aPile)
-            free(m_p);
+            XMALLOC_Del_(m_p);
     }
     CZoneTravail(const CZoneTravail&) = delete;
     CZoneTravail& operator=(const CZoneTravail&) = delete;
@@ -65,6 +61,17 @@ private:
     wchar_t m_aPile[kPile];
     wchar_t* m_p;
 };
+
+// The n characters of psz mapped to upper case one by one into pOut, then a
+// terminator.
+void MappeMajuscules(const wchar_t* psz, size_t n, wchar_t* pOut)
+{
+    for (size_t i = 0; i < n; ++i) {
+        pOut[i] = psz[i];
+        STR_nMapCharEx(1 /* upper case */, &pOut[i], psz[i]);
+    }
+    pOut[n] = 0;
+}
 
 // Writes the three parts one after the other at p.
 void CopieTrois(wchar_t* p, const wchar_t* a, size_t na, const wchar_t* b, size_t nb, const wchar_t* c, size_t nc)
@@ -118,7 +125,7 @@ void CTString::_SetBufferSize(size_t n)
 {
     if (n > kMaxCaracteres)
         throw std::bad_alloc();
-    void* p = realloc(m_psz, (n + 1) * sizeof(wchar_t));
+    void* p = XMALLOC_pResize_(m_psz, (n + 1) * sizeof(wchar_t));
     if (p == nullptr)
         throw std::bad_alloc();
     m_psz = static_cast<wchar_t*>(p);
@@ -164,7 +171,7 @@ void CTString::_AddN(const wchar_t* psz, size_t n)
         return;
     CTString clCopie;
     psz = _pszHorsBuffer(psz, n, clCopie);
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     _SetBufferSize(nSomme(nLen, n));
     memcpy(m_psz + nLen, psz, n * sizeof(wchar_t));
     m_psz[nLen + n] = 0;
@@ -184,9 +191,9 @@ CTString::CTString(const wchar_t* psz, int n) : m_psz(nullptr)
 
 CTString::CTString(const wchar_t* a, const wchar_t* b, const wchar_t* c) : m_psz(nullptr) { Set(a, b, c); }
 
-CTString::CTString(const char* psz) : m_psz(nullptr) { SetANSIEx(psz, -1, 1252); }
+CTString::CTString(const char* psz) : m_psz(nullptr) { SetANSIEx(psz, -1, CP_1252); }
 
-CTString::~CTString() { free(m_psz); }
+CTString::~CTString() { XMALLOC_Del_(m_psz); }
 
 CTString& CTString::operator=(const wchar_t* psz)
 {
@@ -251,7 +258,7 @@ void CTString::SetFromBinary(const wchar_t* psz, unsigned n)
 
 void CTString::Set(const wchar_t* a, const wchar_t* b, const wchar_t* c)
 {
-    const size_t na = nLongueur(a), nb = nLongueur(b), nc = nLongueur(c);
+    const size_t na = TXT_nLen(a), nb = TXT_nLen(b), nc = TXT_nLen(c);
     const size_t nTotal = nSomme(nSomme(na, nb), nc);
     if (nTotal == 0) {
         Vide();
@@ -338,7 +345,7 @@ void CTString::SetANSIEx(const char* psz, int n, unsigned codePage)
 
 void CTString::Vide()
 {
-    free(m_psz);
+    XMALLOC_Del_(m_psz);
     m_psz = nullptr;
 }
 
@@ -346,7 +353,7 @@ void CTString::SetBuffer(wchar_t* psz)
 {
     if (psz == m_psz)
         return;
-    free(m_psz);
+    XMALLOC_Del_(m_psz);
     m_psz = psz;
 }
 
@@ -354,7 +361,7 @@ void CTString::Transfert(CTString& cl)
 {
     if (&cl == this)
         return;
-    free(m_psz);
+    XMALLOC_Del_(m_psz);
     m_psz = cl.m_psz;
     cl.m_psz = nullptr;
 }
@@ -363,7 +370,7 @@ void CTString::Transfert(CTString& cl)
 
 const wchar_t* CTString::pszGet() const { return m_psz == nullptr ? s_szVide : m_psz; }
 
-int CTString::nTaille() const { return static_cast<int>(nLongueur(m_psz)); }
+int CTString::nTaille() const { return static_cast<int>(TXT_nLen(m_psz)); }
 
 // Bounded by the buffer only, so that character loops stay linear.
 wchar_t CTString::cGetChar(int i) const
@@ -386,7 +393,7 @@ void CTString::SetChar(int i, wchar_t c)
 
 bool CTString::bTerminePar(wchar_t c) const
 {
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     return nLen > 0 && m_psz[nLen - 1] == c;
 }
 
@@ -538,7 +545,7 @@ CTString CTString::clMilieu(int nPos, int n) const
 CTString CTString::clMilieu(int nPos) const
 {
     CTString cl;
-    if (nPos >= 0 && static_cast<size_t>(nPos) <= nLongueur(m_psz))
+    if (nPos >= 0 && static_cast<size_t>(nPos) <= TXT_nLen(m_psz))
         cl.Set(m_psz + nPos);
     return cl;
 }
@@ -548,7 +555,7 @@ CTString CTString::clGauche(int n) const { return clMilieu(0, n); }
 CTString CTString::clDroite(int n) const
 {
     CTString cl;
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     if (n <= 0 || nLen == 0)
         return cl;
     const size_t nCopie = static_cast<size_t>(n) < nLen ? static_cast<size_t>(n) : nLen;
@@ -812,7 +819,7 @@ void CTString::Add(const wchar_t* a, const wchar_t* b, const wchar_t* c)
         Set(a, b, c);
         return;
     }
-    const size_t na = nLongueur(a), nb = nLongueur(b), nc = nLongueur(c);
+    const size_t na = TXT_nLen(a), nb = TXT_nLen(b), nc = TXT_nLen(c);
     const size_t nAjout = nSomme(nSomme(na, nb), nc);
     if (nAjout == 0)
         return;
@@ -901,7 +908,7 @@ void CTString::Remplace(int nPos, int n, const wchar_t* psz)
     const size_t nLen = wcslen(m_psz);
     if (static_cast<size_t>(nPos) > nLen || static_cast<size_t>(n) > nLen - nPos)
         return;
-    const size_t nSrc = nLongueur(psz);
+    const size_t nSrc = TXT_nLen(psz);
     const size_t nReste = nLen - nPos - n;
     const size_t nNouveau = nSomme(nSomme(nPos, nSrc), nReste);
     // Built aside: psz may lie in the own text.
@@ -948,8 +955,26 @@ void CTString::_Remplace(const wchar_t* pszDe, const wchar_t* pszPar, int nDebut
         pszPar = s_szVide;
     const size_t nDe = wcslen(pszDe);
     const size_t nPar = wcslen(pszPar);
+    // Without case the text and the pattern are mapped once, a character at
+    // a time so that positions stay those of the text, and the mapped copy
+    // is searched: mapping the rest of the text again at every occurrence
+    // costs the square of the length in locale calls.
+    CTString clTexteMappe;
+    CTString clDeMappe;
+    const wchar_t* pszCherche = m_psz;
+    const wchar_t* pszMotif = pszDe;
+    if (bSansCasse) {
+        clTexteMappe._SetBufferSize(nLen);
+        clDeMappe._SetBufferSize(nDe);
+        MappeMajuscules(m_psz, nLen, clTexteMappe.m_psz);
+        MappeMajuscules(pszDe, nDe, clDeMappe.m_psz);
+        pszCherche = clTexteMappe.m_psz;
+        pszMotif = clDeMappe.m_psz;
+    }
+    // The next occurrence at or after p (a position of the text).
     auto Cherche = [&](const wchar_t* p) -> const wchar_t* {
-        return bSansCasse ? STR_pszUpStrstr(p, pszDe) : wcsstr(p, pszDe);
+        const wchar_t* q = wcsstr(pszCherche + (p - m_psz), pszMotif);
+        return q != nullptr ? m_psz + (q - pszCherche) : nullptr;
     };
 
     unsigned long long nOcc = 0;
@@ -1024,7 +1049,7 @@ void CTString::Complete(int n, wchar_t c)
 {
     if (n < 0)
         return;
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     const size_t nVoulu = static_cast<size_t>(n);
     if (nLen > nVoulu) {
         m_psz[nVoulu] = 0;
@@ -1040,7 +1065,7 @@ void CTString::Complete(int n, wchar_t c)
 
 void CTString::Renverse()
 {
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     for (size_t i = 0, j = nLen; i + 1 < j; ++i, --j) {
         const wchar_t c = m_psz[i];
         m_psz[i] = m_psz[j - 1];
@@ -1074,7 +1099,7 @@ void CTString::SansAccent()
 
 void CTString::SansEspace()
 {
-    size_t nLen = nLongueur(m_psz);
+    size_t nLen = TXT_nLen(m_psz);
     if (nLen == 0)
         return;
     while (nLen > 0 && m_psz[nLen - 1] == L' ')
@@ -1134,7 +1159,7 @@ bool CTString::_bMappe(unsigned nFlags, const wchar_t* pszSrc, size_t n)
 // A failed mapping leaves the text as it was.
 void CTString::MapStringEx(unsigned nFlags)
 {
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     if (nLen == 0)
         return;
     CTString cl;
@@ -1174,7 +1199,7 @@ void CTString::Ellipse(const wchar_t* pszSrc, unsigned nMax, eELLIPSISPOSITION e
 
 long long CTString::nVal(int nBase, int nPos, int n) const
 {
-    const size_t nLen = nLongueur(m_psz);
+    const size_t nLen = TXT_nLen(m_psz);
     if (nLen == 0 || nPos < 0 || static_cast<size_t>(nPos) > nLen || n < -1)
         return 0;
     size_t nFin = nLen;
@@ -1184,7 +1209,7 @@ long long CTString::nVal(int nBase, int nPos, int n) const
     for (size_t i = static_cast<size_t>(nPos); i < nFin; ++i) {
         const wchar_t c = m_psz[i];
         int nChiffre;
-        if (c >= L'0' && c <= L'9')
+        if (TXT_bDigit(c))
             nChiffre = c - L'0';
         else if (c >= L'a' && c <= L'z')
             nChiffre = c - L'a' + 10;
@@ -1207,21 +1232,21 @@ void CTString::FichierTemporaire(const wchar_t* pszPrefixe)
     char* pszTas = nullptr;
     const char* pszPrefixe8 = nullptr;
     if (pszPrefixe != nullptr) {
-        const int nBesoin = WideCharToMultiByte(65001, 0, pszPrefixe, -1, nullptr, 0, nullptr, nullptr);
+        const int nBesoin = WideCharToMultiByte(CP_UTF8, 0, pszPrefixe, -1, nullptr, 0, nullptr, nullptr);
         if (nBesoin <= 0) {
             Vide();
             return;
         }
         char* pszDest = szPile;
         if (static_cast<size_t>(nBesoin) >= kPile) {
-            pszTas = static_cast<char*>(malloc(static_cast<size_t>(nBesoin) + 1));
+            pszTas = static_cast<char*>(XMALLOC_pNew_(static_cast<size_t>(nBesoin) + 1));
             if (pszTas == nullptr)
                 throw std::bad_alloc();
             pszDest = pszTas;
         }
-        const int nEcrits = WideCharToMultiByte(65001, 0, pszPrefixe, -1, pszDest, nBesoin, nullptr, nullptr);
+        const int nEcrits = WideCharToMultiByte(CP_UTF8, 0, pszPrefixe, -1, pszDest, nBesoin, nullptr, nullptr);
         if (nEcrits <= 0) {
-            free(pszTas);
+            XMALLOC_Del_(pszTas);
             Vide();
             return;
         }
@@ -1240,13 +1265,13 @@ void CTString::FichierTemporaire(const wchar_t* pszPrefixe)
     char* pszNom = nullptr;
     if (PFN_TEMPNAM pfnTempnam = pfnGetTempnam())
         pszNom = pfnTempnam(nullptr, pszPrefixe8);
-    free(pszTas);
+    XMALLOC_Del_(pszTas);
     if (pszNom == nullptr) {
         Vide();
         return;
     }
-    SetANSIEx(pszNom, -1, 65001);
-    free(pszNom);
+    SetANSIEx(pszNom, -1, CP_UTF8);
+    XMALLOC_Del_(pszNom);
 }
 
 // ---- Formatting (Windows rules) --------------------------------------------
@@ -1275,7 +1300,7 @@ void CTString::FormatV(const wchar_t* pszFormat, va_list args)
     if (nCapacite > kMaxCapacite)
         nCapacite = kMaxCapacite;
     for (;;) {
-        wchar_t* psz = static_cast<wchar_t*>(std::malloc(nCapacite * sizeof(wchar_t)));
+        wchar_t* psz = static_cast<wchar_t*>(XMALLOC_pNew_(nCapacite * sizeof(wchar_t)));
         if (psz == nullptr)
             throw std::bad_alloc();
         va_copy(a, args);
@@ -1287,7 +1312,7 @@ void CTString::FormatV(const wchar_t* pszFormat, va_list args)
             SetBuffer(psz);
             return;
         }
-        std::free(psz);
+        XMALLOC_Del_(psz);
         if (nErreur != 0 || nCapacite >= kMaxCapacite) {
             Vide();
             return;
@@ -1322,9 +1347,10 @@ void CTString::FormatMessageWin(const wchar_t* pszFormat, ...)
     const unsigned n = ::FormatMessageWin(kFlagsMessage, pszFormat, 0, 0, reinterpret_cast<wchar_t*>(&psz), 0,
                                           reinterpret_cast<char**>(&a));
     va_end(a);
+    // Given back even when Set runs out of memory.
+    std::unique_ptr<wchar_t, void (*)(void*)> clBloc(psz, XMALLOC_Del_);
     if (n != 0 && psz != nullptr)
         Set(psz);
-    std::free(psz);
 }
 
 void CTString::FormatMessageW(const wchar_t* pszFormat, ...)
@@ -1335,7 +1361,8 @@ void CTString::FormatMessageW(const wchar_t* pszFormat, ...)
     const unsigned n = ::FormatMessageW(kFlagsMessage, pszFormat, 0, 0, reinterpret_cast<wchar_t*>(&psz), 0,
                                         reinterpret_cast<char**>(&a));
     va_end(a);
+    // Given back even when Set runs out of memory.
+    std::unique_ptr<wchar_t, void (*)(void*)> clBloc(psz, XMALLOC_Del_);
     if (n != 0 && psz != nullptr)
         Set(psz);
-    std::free(psz);
 }

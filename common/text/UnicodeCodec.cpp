@@ -1,6 +1,7 @@
 #include "common/text/UnicodeCodec.h"
 
 #include "common/text/CodePage.h"
+#include "common/text/TextBasics.h"
 
 #include <climits>
 #include <cstdint>
@@ -478,7 +479,7 @@ int nGetUTF8Len(const wchar_t* wide)
 {
     if (!wide)
         return 0;
-    return WideCharToMultiByte(65001, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    return WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
 }
 
 void WideToUTF8(char* dst, const wchar_t* wide)
@@ -663,7 +664,7 @@ int WideCharToUTF32(const wchar_t* src, int len, wchar_t* dst, int size)
 int MultiByteToUTF8(unsigned codePage, const char* src, int srcLen, char* dst, int dstSize,
                     unsigned flags)
 {
-    if (codePage == 65001) {
+    if (codePage == CP_UTF8) {
         // Copied as a C string, bounded by the source length and the output.
         if (!dst || dstSize < 1)
             return 0;
@@ -686,7 +687,7 @@ int MultiByteToUTF8(unsigned codePage, const char* src, int srcLen, char* dst, i
                              int n = MultiByteToWideChar(codePage, 0, run, runLen, wide, wideSize);
                              if (n <= 0)
                                  return 0;
-                             return WideCharToMultiByte(65001, flags, wide, n, out, room, nullptr,
+                             return WideCharToMultiByte(CP_UTF8, flags, wide, n, out, room, nullptr,
                                                         nullptr);
                          });
 }
@@ -702,7 +703,7 @@ int UTF8ToMultiByte(unsigned codePage, const char* src, int srcLen, char* dst, i
 {
     if (usedDefault)
         *usedDefault = 0;
-    if (codePage == 65001) {
+    if (codePage == CP_UTF8) {
         if (!dst || dstSize < 1)
             return 0;
         int n = src ? SourceBytes(src, srcLen) : 0;
@@ -719,7 +720,7 @@ int UTF8ToMultiByte(unsigned codePage, const char* src, int srcLen, char* dst, i
     return ConvertByRuns(codePage, src, srcLen, dst, dstSize,
                          [&](const char* run, int runLen, wchar_t* wide, int wideSize, char* out,
                              int room) {
-                             int n = MultiByteToWideChar(65001, 0, run, runLen, wide, wideSize);
+                             int n = MultiByteToWideChar(CP_UTF8, 0, run, runLen, wide, wideSize);
                              if (n <= 0)
                                  return 0;
                              // Each run clears the flag: gather it over all runs.

@@ -2,6 +2,7 @@
 
 #include "common/text/CodePage.h"
 #include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 #include "common/text/TextCompare.h"
 #include "common/text/UnicodeCodec.h"
 
@@ -25,8 +26,6 @@ constexpr bool bWide()
     return std::is_same<T, wchar_t>::value;
 }
 
-inline std::size_t nLongueur(const char* s) { return std::strlen(s); }
-inline std::size_t nLongueur(const wchar_t* s) { return std::wcslen(s); }
 
 // Units a count stands for: -1 is up to the terminator, other counts below
 // 1 and a null text are nothing.
@@ -36,7 +35,7 @@ unsigned long long nUnites(const S* s, int n)
     if (s == nullptr)
         return 0;
     if (n == -1)
-        return nLongueur(s);
+        return TXT_nLen(s);
     return n < 1 ? 0 : static_cast<unsigned long long>(n);
 }
 
@@ -46,7 +45,7 @@ inline int nPlace(unsigned long long n) { return n > INT_MAX ? INT_MAX : static_
 template <class T>
 void AjouteChiffres(CXYStringConcat<T>& cl, const T* pszChiffres, bool bComplete, int width)
 {
-    const std::size_t nChiffres = nLongueur(pszChiffres);
+    const std::size_t nChiffres = TXT_nLen(pszChiffres);
     const unsigned long long nTotal =
         bComplete && width > 0 && static_cast<std::size_t>(width) > nChiffres ? static_cast<unsigned>(width) : nChiffres;
     cl._Reserve(nTotal);
@@ -111,7 +110,7 @@ const T CXYStringConcat<T>::ChaineVide[1] = {0};
 template <class T>
 CXYStringConcat<T>::~CXYStringConcat()
 {
-    std::free(m_pBuffer);
+    XMALLOC_Del_(m_pBuffer);
 }
 
 template <class T>
@@ -143,7 +142,7 @@ void CXYStringConcat<T>::_Reserve(unsigned long long nNeeded, const void** ppSou
             nDecalage = x - a;
         }
     }
-    void* p = std::realloc(m_pBuffer, static_cast<std::size_t>(nOctets));
+    void* p = XMALLOC_pResize_(m_pBuffer, static_cast<std::size_t>(nOctets));
     if (p == nullptr)
         throw std::bad_alloc();
     m_pBuffer = static_cast<T*>(p);
@@ -340,7 +339,7 @@ void CXYStringConcat<T>::Remplace(const T* from, int fromLen, const T* to, int t
     }
     clNouveau.Add(m_pBuffer + nDebut, static_cast<int>(m_nLength - nDebut));
 
-    std::free(m_pBuffer);
+    XMALLOC_Del_(m_pBuffer);
     m_pBuffer = clNouveau.m_pBuffer;
     m_nLength = clNouveau.m_nLength;
     m_nCapacity = clNouveau.m_nCapacity;
@@ -356,7 +355,7 @@ void CXYStringConcat<T>::_AddPrefix0(T* text, int width)
 {
     if (text == nullptr || width <= 0)
         return;
-    const std::size_t n = nLongueur(text);
+    const std::size_t n = TXT_nLen(text);
     const std::size_t nLargeur = static_cast<std::size_t>(width);
     if (n >= nLargeur)
         return;
@@ -374,8 +373,8 @@ int CXYStringConcat<T>::_nUTF8ToX(const char* s, int n, T* dest, int cp)
     const int nOctets = static_cast<int>(k);
     int r = 0;
     if constexpr (bWide<T>()) {
-        r = MultiByteToWideChar(65001, 0, s, nOctets, dest, nOctets);
-    } else if (cp == 65001) {
+        r = MultiByteToWideChar(CP_UTF8, 0, s, nOctets, dest, nOctets);
+    } else if (cp == CP_UTF8) {
         std::memcpy(dest, s, k);
         r = nOctets;
     } else {

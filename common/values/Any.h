@@ -76,6 +76,7 @@ enum : unsigned short {
 enum : int {
     TQSTATUS_OK = 0,
     TQSTATUS_RANGE = 1,         // an increment or decrement left the range
+    TQSTATUS_NO_MEMORY = 100,   // out of memory (CXError::SetAnyError)
     TQSTATUS_EMPTY = 102,       // the empty value has nothing to give
     TQSTATUS_NULL = 103,        // an operand is NULL
     TQSTATUS_BIN_SIZE = 104,    // a binary of other than 8 bytes

@@ -2,6 +2,7 @@
 // arrays of values and host objects.
 #include "common/text/TQBIN.h"
 #include "common/values/AnyTreatments.h"
+#include "common/text/SysUtils.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -31,26 +32,37 @@ void EcritPaire(unsigned char* p, T* pt, std::uint32_t n)
     TQ_Ecrit<std::uint32_t>(p + sizeof(void*), n);
 }
 
-// A new C-heap array of deep copies of the n values at pSource; null for none.
-CAny* CopieTab(const CAny* pSource, unsigned int n)
+// A new C-heap array of deep copies of the n values at pSource into
+// *ppTab (null for none). False when memory runs out: nothing is kept.
+bool bCopieTab(const CAny* pSource, unsigned int n, CAny** ppTab)
 {
+    *ppTab = nullptr;
     if (pSource == nullptr || n == 0)
-        return nullptr;
-    CAny* pTab = static_cast<CAny*>(std::malloc(sizeof(CAny) * n));
+        return true;
+    if (n > static_cast<unsigned int>(-1) / sizeof(CAny))
+        return false;
+    CAny* pTab = static_cast<CAny*>(XMALLOC_pNew_(sizeof(CAny) * n));
     if (pTab == nullptr)
-        throw std::bad_alloc();
-    unsigned int i = 0;
-    try {
-        for (; i < n; ++i) {
-            ::new (static_cast<void*>(&pTab[i])) CAny;
-            pTab[i].__SetType(pSource[i].nGetType(), 0);
+        return false;
+    for (unsigned int i = 0; i < n; ++i) {
+        ::new (static_cast<void*>(&pTab[i])) CAny;
+        pTab[i].__SetType(pSource[i].nGetType(), 0);
+        if (pSource[i].nGetTypeCode() != TQTYPE_TABANY) {
             pSource[i].pclGetTraitement()->Duplique(&pTab[i]);
+            continue;
         }
-    } catch (...) {
-        CAny_TQTABANY::s_DeleteTab(pTab, i + 1);
-        throw;
+        // A nested array is copied here so that its failure is seen.
+        CAny* pSous = nullptr;
+        const std::uint32_t nSous = Compte(pSource[i].pbyGetValeur());
+        if (!bCopieTab(Pointeur<CAny>(pSource[i].pbyGetValeur()), nSous, &pSous)) {
+            CAny_TQTABANY::s_DeleteTab(pTab, i + 1);
+            return false;
+        }
+        CAny_TQTABANY::s_SetDirect(&pTab[i], pSous, nSous);
+        pTab[i].SetFlags(pSource[i].nGetFlags());
     }
-    return pTab;
+    *ppTab = pTab;
+    return true;
 }
 
 // Installs an array in a type-83 value, freeing the array it held.
@@ -215,7 +227,7 @@ void CAny_TQTABANY::s_DeleteTab(CAny* pTab, unsigned int nCount)
         return;
     for (unsigned int i = 0; i < nCount; ++i)
         pTab[i].~CAny();
-    std::free(pTab);
+    XMALLOC_Del_(pTab);
 }
 
 void CAny_TQTABANY::s_SetDirect(CAny* pclAny, CAny* pTab, unsigned int nCount)
@@ -232,8 +244,11 @@ void CAny_TQTABANY::Duplique(CAny* pclCible) const
         return;
     // The copy is complete before the target changes: this value may be an
     // element of the target's array.
+    // When memory runs out the target keeps its value.
     const std::uint32_t n = Compte(_pbyValeur());
-    CAny* pCopie = CopieTab(Pointeur<CAny>(_pbyValeur()), n);
+    CAny* pCopie = nullptr;
+    if (!bCopieTab(Pointeur<CAny>(_pbyValeur()), n, &pCopie))
+        return;
     const unsigned short nFlags = _pclAny()->nGetFlags();
     s_SetDirect(pclCible, pCopie, n);
     pclCible->SetFlags(nFlags);
@@ -275,8 +290,11 @@ void CAny_TQTABANY::SetValue(const void* p) { SetValue(p, 1); }
 
 void CAny_TQTABANY::SetValue(const void* p, unsigned int n)
 {
-    // Built before the old array goes: p may point into it.
-    CAny* pCopie = CopieTab(static_cast<const CAny*>(p), n);
+    // Built before the old array goes: p may point into it. When memory
+    // runs out the value keeps its array.
+    CAny* pCopie = nullptr;
+    if (!bCopieTab(static_cast<const CAny*>(p), n, &pCopie))
+        return;
     RemplaceTab(_pbyValeur(), pCopie, pCopie != nullptr ? n : 0);
 }
 

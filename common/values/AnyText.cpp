@@ -2,41 +2,24 @@
 
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
+#include "common/text/TextBasics.h"
 #include "common/text/UnicodeCodec.h"
 #include "common/text/XYString.h"
+#include "common/text/ZTAssert.h"
 #include "common/values/AnyTreatments.h"
 
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <cwchar>
 #include <type_traits>
-#include <vector>
 
 namespace {
 
-constexpr unsigned kCodePageDefaut = 1252;
 // Flag of MultiByteToWideChar: reject invalid input.
 constexpr unsigned kFlagStrict = 8;
 // Longest multi-byte sequence of one character in the code pages served.
 constexpr std::size_t kOctetsParCaractereMax = 4;
-
-// Length of p, at most nMax, never read past its terminator.
-template <class T>
-std::size_t NLen(const T* p, std::size_t nMax)
-{
-    if (p == nullptr)
-        return 0;
-    std::size_t n = 0;
-    while (n < nMax && p[n] != 0)
-        ++n;
-    return n;
-}
-
-template <class T>
-std::size_t Len(const T* p)
-{
-    return NLen(p, static_cast<std::size_t>(-1));
-}
 
 // -1 is the host's current code page.
 unsigned PageDe(int nCodePage)
@@ -66,7 +49,7 @@ wchar_t PremierCaractere(unsigned nPage, const char* p, std::size_t nAvail)
 template <class T>
 T* CopieTas(const T* p, std::size_t n)
 {
-    const std::size_t k = NLen(p, n);
+    const std::size_t k = TXT_nLenMax(p, n);
     if (k == 0 || k >= static_cast<std::size_t>(INT_MAX))
         return nullptr;
     if constexpr (std::is_same<T, char>::value)
@@ -184,7 +167,7 @@ int CAny_TQCARA::nGetUtilDataSize(unsigned int* pnSize) const
     return TQSTATUS_OK;
 }
 
-void CAny_TQCARA::SetValueFromUNICODE(const void* p) { SetValueFromUNICODE_CP(static_cast<int>(kCodePageDefaut), p); }
+void CAny_TQCARA::SetValueFromUNICODE(const void* p) { SetValueFromUNICODE_CP(static_cast<int>(CP_1252), p); }
 
 void CAny_TQCARA::SetValueFromUNICODE_CP(int nCodePage, const void* p)
 {
@@ -273,17 +256,17 @@ int CAny_TQCARW::nGetUtilDataSize(unsigned int* pnSize) const
     return TQSTATUS_OK;
 }
 
-void CAny_TQCARW::SetValueFromANSI(const void* p) { SetValueFromANSI_CP(static_cast<int>(kCodePageDefaut), p); }
+void CAny_TQCARW::SetValueFromANSI(const void* p) { SetValueFromANSI_CP(static_cast<int>(CP_1252), p); }
 
 void CAny_TQCARW::SetValueFromANSI(const void* p, unsigned int n)
 {
-    SetValueFromANSI_CP(static_cast<int>(kCodePageDefaut), p, n);
+    SetValueFromANSI_CP(static_cast<int>(CP_1252), p, n);
 }
 
 void CAny_TQCARW::SetValueFromANSI_CP(int nCodePage, const void* p)
 {
     const char* psz = static_cast<const char*>(p);
-    const wchar_t w = PremierCaractere(PageDe(nCodePage), psz, NLen(psz, kOctetsParCaractereMax));
+    const wchar_t w = PremierCaractere(PageDe(nCodePage), psz, TXT_nLenMax(psz, kOctetsParCaractereMax));
     CAny_TQCARW::SetValue(&w);
 }
 
@@ -291,7 +274,7 @@ void CAny_TQCARW::SetValueFromANSI_CP(int nCodePage, const void* p, unsigned int
 {
     const char* psz = static_cast<const char*>(p);
     const std::size_t nMax = n < kOctetsParCaractereMax ? n : kOctetsParCaractereMax;
-    const wchar_t w = PremierCaractere(PageDe(nCodePage), psz, NLen(psz, nMax));
+    const wchar_t w = PremierCaractere(PageDe(nCodePage), psz, TXT_nLenMax(psz, nMax));
     CAny_TQCARW::SetValue(&w);
 }
 
@@ -377,7 +360,7 @@ int CAny_TQPSTRT<T, CODE>::nFillBuffer(void* pBuffer) const
 template <class T, unsigned short CODE>
 int CAny_TQPSTRT<T, CODE>::nGetDataSize(unsigned int* pnSize) const
 {
-    *pnSize = static_cast<unsigned int>((Len(_pszGet()) + 1) * sizeof(T));
+    *pnSize = static_cast<unsigned int>((TXT_nLen(_pszGet()) + 1) * sizeof(T));
     return TQSTATUS_OK;
 }
 
@@ -392,7 +375,7 @@ template <class T, unsigned short CODE>
 int CAny_TQPSTRT<T, CODE>::nFillDataBuffer(void* pBuffer) const
 {
     const T* psz = _pszTexte();
-    std::memcpy(pBuffer, psz, (Len(psz) + 1) * sizeof(T));
+    std::memcpy(pBuffer, psz, (TXT_nLen(psz) + 1) * sizeof(T));
     return TQSTATUS_OK;
 }
 
@@ -423,14 +406,14 @@ int CAny_TQPSTRT<T, CODE>::nGetPCWSTR(const wchar_t** ppsz) const
 template <class T, unsigned short CODE>
 int CAny_TQPSTRT<T, CODE>::nGetSTRLEN(unsigned int* pnLen) const
 {
-    *pnLen = static_cast<unsigned int>(Len(_pszGet()));
+    *pnLen = static_cast<unsigned int>(TXT_nLen(_pszGet()));
     return TQSTATUS_OK;
 }
 
 template <class T, unsigned short CODE>
 int CAny_TQPSTRT<T, CODE>::nGetUtilDataSize(unsigned int* pnSize) const
 {
-    *pnSize = static_cast<unsigned int>(Len(_pszGet()) * sizeof(T));
+    *pnSize = static_cast<unsigned int>(TXT_nLen(_pszGet()) * sizeof(T));
     return TQSTATUS_OK;
 }
 
@@ -439,7 +422,7 @@ int CAny_TQPSTRT<T, CODE>::nFillUtilDataBuffer(void* pBuffer) const
 {
     const T* psz = _pszGet();
     if (psz != nullptr)
-        std::memcpy(pBuffer, psz, Len(psz) * sizeof(T));
+        std::memcpy(pBuffer, psz, TXT_nLen(psz) * sizeof(T));
     return TQSTATUS_OK;
 }
 
@@ -455,7 +438,7 @@ void CAny_TQPSTRT<T, CODE>::SetValueOption(const void* p, unsigned int n, unsign
     if (pszNouveau != nullptr) {
         std::memset(pszNouveau, 0, (static_cast<std::size_t>(n) + 1) * sizeof(T));
         const T* src = static_cast<const T*>(p);
-        const std::size_t k = NLen(src, n);
+        const std::size_t k = TXT_nLenMax(src, n);
         if (k != 0)
             std::memcpy(pszNouveau, src, k * sizeof(T));
     }
@@ -489,7 +472,7 @@ template class CAny_TQPSTRT<wchar_t, TQTYPE_PSTRW>;
 void CAny_TQPSTRW::_SetFromAnsi(unsigned int nCodePage, const char* p, unsigned int n)
 {
     // A C string ends at its terminator whatever the count says.
-    const std::size_t k = NLen(p, n);
+    const std::size_t k = TXT_nLenMax(p, n);
     wchar_t* pszNouveau = nullptr;
     if (k != 0 && k < static_cast<std::size_t>(INT_MAX))
         pszNouveau = pszCSTR2XSTR(p, static_cast<int>(k), nCodePage);
@@ -501,18 +484,18 @@ void CAny_TQPSTRW::_SetFromAnsi(unsigned int nCodePage, const char* p, unsigned 
 void CAny_TQPSTRW::SetValueFromANSI(const void* p)
 {
     const char* psz = static_cast<const char*>(p);
-    SetValueFromANSI(p, static_cast<unsigned int>(NLen(psz, UINT_MAX)));
+    SetValueFromANSI(p, static_cast<unsigned int>(TXT_nLenMax(psz, UINT_MAX)));
 }
 
 void CAny_TQPSTRW::SetValueFromANSI(const void* p, unsigned int n)
 {
-    _SetFromAnsi(kCodePageDefaut, static_cast<const char*>(p), n);
+    _SetFromAnsi(CP_1252, static_cast<const char*>(p), n);
 }
 
 void CAny_TQPSTRW::SetValueFromANSI_CP(int nCodePage, const void* p)
 {
     const char* psz = static_cast<const char*>(p);
-    SetValueFromANSI_CP(nCodePage, p, static_cast<unsigned int>(NLen(psz, UINT_MAX)));
+    SetValueFromANSI_CP(nCodePage, p, static_cast<unsigned int>(TXT_nLenMax(psz, UINT_MAX)));
 }
 
 void CAny_TQPSTRW::SetValueFromANSI_CP(int nCodePage, const void* p, unsigned int n)
@@ -624,7 +607,7 @@ void CAny_TQDSTRT<T, CODE>::SetValue(const void* p, unsigned int n)
     const int nSigne = static_cast<int>(n);
     long long nCaracteres = 0;
     if constexpr (std::is_same<T, char>::value)
-        nCaracteres = nSigne == -1 ? static_cast<long long>(Len(psz)) : nSigne;
+        nCaracteres = nSigne == -1 ? static_cast<long long>(TXT_nLen(psz)) : nSigne;
     else
         nCaracteres = nSigne < static_cast<int>(sizeof(T)) ? 0 : nSigne / static_cast<int>(sizeof(T));
     s_nSetTexte(_pclAny(), psz, nCaracteres);
@@ -680,13 +663,15 @@ int CAny_TQDSTRT<T, CODE>::s_nSetTexte(CAny* pclAny, const T* p, long long n)
     T* pData = cl.pGetData();
     if (pData != nullptr && CBaseStrMem::s_nGetRefCount(pData) < 2) {
         // Held by this value alone: the block is reused, grown when short.
-        // The source is set aside first when it lies in the block.
-        std::vector<T> aside;
-        const T* src = CBaseStrMem::s_pOutsideBlock(pData, p, n, aside);
+        // A source inside the block moves with it: its offset is kept.
+        const bool bDedans = CBaseStrMem::s_bInBlock(pData, p, n * static_cast<long long>(sizeof(T)));
+        const std::ptrdiff_t nDecalage = bDedans ? p - pData : 0;
         const int nError = cl.__nPrepareModification(nLen);
         if (nError != STRMEM_OK)
             return nError;
-        cl.__FillDynStr(src, nLen, 0);
+        // Written in place only while no other holder shares the block.
+        ZT_ASSERT(CBaseStrMem::s_nGetRefCount(cl.pGetData()) < 2);
+        cl.__FillDynStr(bDedans ? cl.pGetData() + nDecalage : p, nLen, 0);
         return STRMEM_OK;
     }
     // Shared or none: a new block of the exact length; the other holders
@@ -705,7 +690,7 @@ template class CAny_TQDSTRT<wchar_t, TQTYPE_DSTRW>;
 void CAny_TQDSTRW::SetValueFromANSI(const void* p)
 {
     // The terminator is not part of the text.
-    SetValueFromANSI(p, static_cast<unsigned int>(NLen(static_cast<const char*>(p), STRMEM_MAX_SIZE + 1)));
+    SetValueFromANSI(p, static_cast<unsigned int>(TXT_nLenMax(static_cast<const char*>(p), STRMEM_MAX_SIZE + 1)));
 }
 
 void CAny_TQDSTRW::SetValueFromANSI(const void* p, unsigned int n)
@@ -716,7 +701,7 @@ void CAny_TQDSTRW::SetValueFromANSI(const void* p, unsigned int n)
 void CAny_TQDSTRW::SetValueFromANSI_CP(int nCodePage, const void* p)
 {
     SetValueFromANSI_CP(nCodePage, p,
-                        static_cast<unsigned int>(NLen(static_cast<const char*>(p), STRMEM_MAX_SIZE + 1)));
+                        static_cast<unsigned int>(TXT_nLenMax(static_cast<const char*>(p), STRMEM_MAX_SIZE + 1)));
 }
 
 void CAny_TQDSTRW::SetValueFromANSI_CP(int nCodePage, const void* p, unsigned int n)
@@ -736,9 +721,14 @@ int CAny_TQDSTRW::s_SetFromUTF16(CAny* pclAny, const unsigned short* p, int n)
         return s_nSetTexte(pclAny, nullptr, 0);
     if (n > STRMEM_MAX_SIZE / static_cast<long long>(sizeof(wchar_t)))
         return STRMEM_ERROR_TOO_LONG;
-    std::vector<wchar_t> aw(static_cast<std::size_t>(n));
-    UTF16ToWideChar(p, n, aw.data(), n);
-    return s_nSetTexte(pclAny, aw.data(), n);
+    // No more wide characters than UTF-16 units.
+    wchar_t* pw = static_cast<wchar_t*>(XMALLOC_pNew_(static_cast<std::size_t>(n) * sizeof(wchar_t)));
+    if (pw == nullptr)
+        return TQSTATUS_NO_MEMORY;
+    const int nWide = UTF16ToWideChar(p, n, pw, n);
+    const int nStatus = s_nSetTexte(pclAny, pw, nWide);
+    XMALLOC_Del_(pw);
+    return nStatus;
 }
 
 // ---- Inline date and time texts --------------------------------------------------------------
@@ -746,7 +736,7 @@ int CAny_TQDSTRW::s_SetFromUTF16(CAny* pclAny, const unsigned short* p, int n)
 template <class T, unsigned short CODE, unsigned N, bool UTIL_LENGTH>
 unsigned CAny_TQTexteFixe<T, CODE, N, UTIL_LENGTH>::_nLongueur() const
 {
-    return static_cast<unsigned>(NLen(_pszTexte(), N));
+    return static_cast<unsigned>(TXT_nLenMax(_pszTexte(), N));
 }
 
 template <class T, unsigned short CODE, unsigned N, bool UTIL_LENGTH>
@@ -754,7 +744,7 @@ void CAny_TQTexteFixe<T, CODE, N, UTIL_LENGTH>::_Copie(const T* p, unsigned int 
 {
     if (nMax > N)
         nMax = N;
-    const std::size_t k = NLen(p, nMax);
+    const std::size_t k = TXT_nLenMax(p, nMax);
     T* psz = _pszTexte();
     // p may be this very text.
     if (k != 0)
@@ -872,10 +862,10 @@ template <unsigned N>
 unsigned Retrecit(const void* p, char (&psz)[N + 1])
 {
     const wchar_t* pw = static_cast<const wchar_t*>(p);
-    const std::size_t k = NLen(pw, N);
+    const std::size_t k = TXT_nLenMax(pw, N);
     if (k == 0)
         return 0;
-    const int n = WideCharToMultiByte(kCodePageDefaut, 0, pw, static_cast<int>(k), psz, N + 1, nullptr, nullptr);
+    const int n = WideCharToMultiByte(CP_1252, 0, pw, static_cast<int>(k), psz, N + 1, nullptr, nullptr);
     return n > 0 ? static_cast<unsigned>(n) : 0;
 }
 
@@ -884,10 +874,10 @@ template <unsigned N>
 unsigned Elargit(const void* p, unsigned int n, wchar_t (&psz)[N + 1])
 {
     const char* pa = static_cast<const char*>(p);
-    const std::size_t k = NLen(pa, n < N ? n : N);
+    const std::size_t k = TXT_nLenMax(pa, n < N ? n : N);
     if (k == 0)
         return 0;
-    const int nOut = MultiByteToWideChar(kCodePageDefaut, 0, pa, static_cast<int>(k), psz, N + 1);
+    const int nOut = MultiByteToWideChar(CP_1252, 0, pa, static_cast<int>(k), psz, N + 1);
     return nOut > 0 ? static_cast<unsigned>(nOut) : 0;
 }
 

@@ -1,12 +1,13 @@
 #include "common/values/ConvertKey.h"
 
-#include "access/driver/NaDriver.h"
+#include "access/driver/NaDriver.h" // the host key service comes through the driver
 #include "common/text/CodePage.h"
 #include "common/text/UnicodeCodec.h"
 #include "common/values/Any.h"
 #include "common/values/Decimal.h"
 #include "common/values/KXForNA.h"
 #include "common/values/monetaire.h"
+#include "common/text/SysUtils.h"
 
 #include <algorithm>
 #include <climits>
@@ -396,9 +397,10 @@ unsigned int CConvertKey::_nConvertKeyAndGetSize(CAny* pclValue, unsigned char* 
     const eITEMTYPE eType = CKXConvertKey::eGetItemType(nCode);
     if (ppbyKey != nullptr) {
         nKeySize = CKXConvertKey::nCalculateKeySize(eType, nSize);
-        pbyKey = static_cast<unsigned char*>(std::calloc(nKeySize != 0 ? nKeySize : 1, 1));
+        pbyKey = static_cast<unsigned char*>(XMALLOC_pNewZero_(nKeySize != 0 ? nKeySize : 1, 1));
+        // Out of memory: no key and a length of 0.
         if (pbyKey == nullptr)
-            throw std::bad_alloc();
+            return 0;
         *ppbyKey = pbyKey;
     }
     if (pbyKey == nullptr)

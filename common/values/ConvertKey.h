@@ -69,7 +69,8 @@ public:
                                               unsigned short nType, unsigned short nOption, int nDigits,
                                               int nDecimals);
     // The same into a buffer of the computed size from malloc, stored in
-    // *ppbyKey (null first); the caller frees it.
+    // *ppbyKey (null first); the caller frees it. Out of memory: 0 and no
+    // buffer.
     static unsigned int nConvertKeyAndGetSize(CAny* pclValue, unsigned char** ppbyKey, unsigned short nType,
                                               unsigned short nOption, int nDigits, int nDecimals);
     // Inverts every byte of the buffer.

@@ -1,5 +1,7 @@
 #include "common/values/NACnvVariant.h"
 
+// A cell works for the driver: its connection's code pages, its error
+// object, its item, the driver's cell factory and the host record buffer.
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
@@ -8,6 +10,7 @@
 #include "common/values/AnyConvert.h"
 #include "common/values/Decimal.h"
 #include "common/values/datetime.h"
+#include "common/text/SysUtils.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -191,7 +194,7 @@ void CNAConvertVariant::_SetErrorNoMemory()
 int CNAConvertVariant::_bAllocBuffer(unsigned int nSize)
 {
     // One byte at least, so that a buffer of size 0 is still a buffer.
-    unsigned char* p = static_cast<unsigned char*>(std::calloc(nSize > 0 ? nSize : 1, 1));
+    unsigned char* p = static_cast<unsigned char*>(XMALLOC_pNewZero_(nSize > 0 ? nSize : 1, 1));
     if (p == nullptr) {
         _SetErrorNoMemory();
         return 0;
@@ -205,7 +208,7 @@ int CNAConvertVariant::_bAllocBuffer(unsigned int nSize)
 void CNAConvertVariant::_SetVarType(eNAVARTYPE eType)
 {
     if (m_eVarType == NA_VAR_OWNBUFFER)
-        std::free(m_pbyBuffer);
+        XMALLOC_Del_(m_pbyBuffer);
     m_pbyBuffer = nullptr;
     m_nLength = 0;
     m_nSize = 0;
@@ -758,15 +761,18 @@ int CNAConvertVariant::_bAllocBufferDB(unsigned int nSize)
             std::memset(m_pbyBufferDB, 0, m_nSizeBufferDB);
             return 1;
         }
-        _ReleaseValDB();
     }
     if (nSize == 0)
         return 1;
-    m_pbyBufferDB = static_cast<unsigned char*>(std::calloc(nSize, 1));
-    if (m_pbyBufferDB == nullptr) {
+    // The old buffer goes only once the new one exists: without memory the
+    // cell keeps its bytes.
+    unsigned char* p = static_cast<unsigned char*>(XMALLOC_pNewZero_(nSize, 1));
+    if (p == nullptr) {
         _SetErrorNoMemory();
         return 0;
     }
+    _ReleaseValDB();
+    m_pbyBufferDB = p;
     m_nSizeBufferDB = nSize;
     m_nLengthDB = 0;
     return 1;
@@ -774,7 +780,7 @@ int CNAConvertVariant::_bAllocBufferDB(unsigned int nSize)
 
 void CNAConvertVariant::_ReleaseValDB()
 {
-    std::free(m_pbyBufferDB);
+    XMALLOC_Del_(m_pbyBufferDB);
     m_pbyBufferDB = nullptr;
     m_nSizeBufferDB = 0;
 }

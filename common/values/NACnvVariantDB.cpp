@@ -5,10 +5,13 @@
 // host values handed over by the server layer.
 #include "common/values/NACnvVariant.h"
 
+// Server values arrive in the connection's code page, for an item, with
+// failures reported in the driver's error object.
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "common/text/CodePage.h"
+#include "common/text/TextBasics.h"
 #include "common/text/XYString.h"
 #include "common/values/AnyConvert.h"
 #include "common/values/datetime.h"
@@ -23,7 +26,6 @@
 namespace {
 
 const int kMaxSuccess = 99;
-const unsigned kCodePage1252 = 1252;
 
 // File and point numbers of the debug line of a rejected server text.
 const int kFileServer = 12;
@@ -321,13 +323,13 @@ int CNAConvertVariant::bSetValueFromDB(const wchar_t* pszText, unsigned int nLen
 
         if (bDateOrTime(nType)) {
             if (nLength == 0)
-                return _bSetValueDB_AndConvertToDate("", 0, kCodePage1252);
+                return _bSetValueDB_AndConvertToDate("", 0, CP_1252);
             CXYString<char> cl;
-            if (cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(kCodePage1252), 0,
+            if (cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(CP_1252), 0,
                                  nullptr) != 0)
                 return 0;
             return _bSetValueDB_AndConvertToDate(cl.pszGet(), static_cast<unsigned>(cl.nGetLength()),
-                                                 kCodePage1252);
+                                                 CP_1252);
         }
 
         if (nType == TQTYPE_BIN) {
@@ -416,9 +418,9 @@ int CNAConvertVariant::bSetValueDB(const unsigned char* p, unsigned int n)
         return 0;
     if (p == nullptr)
         n = 0;
-    m_nLengthDB = n;
     if (m_nStateBufferDB == DBBUFFER_OWN && n > m_nSizeBufferDB && !_bAllocBufferDB(n))
         return 0;
+    m_nLengthDB = n;
     if (m_nStateBufferDB == DBBUFFER_INPLACE && (m_eVarType == NA_VAR_ANY || m_eVarType == NA_VAR_UNREADYET))
         return bSetValue(p, n);
     // On the cell's bytes the value is no longer NULL; a separate buffer
@@ -567,108 +569,103 @@ int CNAConvertVariant::_bSetValueDB_AndConvertToDate(const char* pszText, unsign
 // Each reads its fields at fixed places (the caller has chosen the layout by
 // the length and the separators) and answers 0 for a text too short.
 
+namespace {
+
+// Where one layout's fields stand; -1 for a field it does not have.
+struct STDateLayout {
+    unsigned nMinLength;
+    int nYear, nMonth, nDay;
+    int nHour, nMinute, nSecond;
+    int nFraction;     // first fraction digit
+    bool bPointFirst;  // the fraction only after a '.' just before it
+};
+
+//                                 length  Y   M   D   h   m   s  fraction point
+const STDateLayout kHHMM                = {4, -1, -1, -1, 0, 2, -1, -1, false};
+const STDateLayout kHH_MM               = {5, -1, -1, -1, 0, 3, -1, -1, false};
+const STDateLayout kHHMMSS              = {6, -1, -1, -1, 0, 2, 4, -1, false};
+const STDateLayout kAAAAMMJJ            = {8, 0, 4, 6, -1, -1, -1, -1, false};
+const STDateLayout kAAAA_MM_JJ          = {10, 0, 5, 8, -1, -1, -1, -1, false};
+const STDateLayout kHH_MM_SS_MMM        = {8, -1, -1, -1, 0, 3, 6, 9, false};
+const STDateLayout kAAAAMMDDHHMMSS      = {14, 0, 4, 6, 8, 10, 12, -1, false};
+const STDateLayout kAAAAMMDD_HH_MM_SS   = {17, 0, 4, 6, 9, 12, 15, 18, true};
+const STDateLayout kAAAA_MM_DD_HH_MM_SS = {19, 0, 5, 8, 11, 14, 17, -1, false};
+const STDateLayout kAAAA_MM_DD_HH_MM_SS_CC = {19, 0, 5, 8, 11, 14, 17, 20, true};
+
+// The one reader of the layouts.
+int nLitDate(const STDateLayout& l, const char* pszText, unsigned int nLength, const STDateTarget& stTarget)
+{
+    if (pszText == nullptr || nLength < l.nMinLength)
+        return 0;
+    STDateParts st;
+    if (l.nYear >= 0)
+        SetDate(st, pszText, static_cast<unsigned>(l.nYear), static_cast<unsigned>(l.nMonth),
+                static_cast<unsigned>(l.nDay));
+    if (l.nHour >= 0)
+        SetTime(st, pszText, static_cast<unsigned>(l.nHour), static_cast<unsigned>(l.nMinute), l.nSecond);
+    if (l.nFraction >= 0) {
+        const unsigned nFrom = static_cast<unsigned>(l.nFraction);
+        if (!l.bPointFirst || (nLength > nFrom && pszText[nFrom - 1] == '.'))
+            SetFraction(st, pszText, nFrom, nLength);
+    }
+    return WriteDateParts(st, stTarget);
+}
+
+} // namespace
+
 #define ZT_DATE_TARGET DateTarget(m_clValue, m_eVarType, m_piItem, m_pbyBuffer, m_nSize)
 
 int CNAConvertVariant::_bSetValueDB_HHMM(const char* pszText, unsigned int nLength)
 {
-    if (pszText == nullptr || nLength < 4)
-        return 0;
-    STDateParts st;
-    SetTime(st, pszText, 0, 2, -1);
-    return WriteDateParts(st, ZT_DATE_TARGET);
+    return nLitDate(kHHMM, pszText, nLength, ZT_DATE_TARGET);
 }
 
 int CNAConvertVariant::_bSetValueDB_HH_MM(const char* pszText, unsigned int nLength)
 {
-    if (pszText == nullptr || nLength < 5)
-        return 0;
-    STDateParts st;
-    SetTime(st, pszText, 0, 3, -1);
-    return WriteDateParts(st, ZT_DATE_TARGET);
+    return nLitDate(kHH_MM, pszText, nLength, ZT_DATE_TARGET);
 }
 
 int CNAConvertVariant::_bSetValueDB_HHMMSS(const char* pszText, unsigned int nLength)
 {
-    if (pszText == nullptr || nLength < 6)
-        return 0;
-    STDateParts st;
-    SetTime(st, pszText, 0, 2, 4);
-    return WriteDateParts(st, ZT_DATE_TARGET);
+    return nLitDate(kHHMMSS, pszText, nLength, ZT_DATE_TARGET);
 }
 
 int CNAConvertVariant::_bSetValueDB_AAAAMMJJ(const char* pszText, unsigned int nLength)
 {
-    if (pszText == nullptr || nLength < 8)
-        return 0;
-    STDateParts st;
-    SetDate(st, pszText, 0, 4, 6);
-    return WriteDateParts(st, ZT_DATE_TARGET);
+    return nLitDate(kAAAAMMJJ, pszText, nLength, ZT_DATE_TARGET);
 }
 
 int CNAConvertVariant::_bSetValueDB_AAAA_MM_JJ(const char* pszText, unsigned int nLength)
 {
-    if (pszText == nullptr || nLength < 10)
-        return 0;
-    STDateParts st;
-    SetDate(st, pszText, 0, 5, 8);
-    return WriteDateParts(st, ZT_DATE_TARGET);
+    return nLitDate(kAAAA_MM_JJ, pszText, nLength, ZT_DATE_TARGET);
 }
 
 // hh:mm:ss, then '.' and fraction digits.
 int CNAConvertVariant::_bSetValueDB_HH_MM_SS_MMM(const char* pszText, unsigned int nLength)
 {
-    if (pszText == nullptr || nLength < 8)
-        return 0;
-    STDateParts st;
-    SetTime(st, pszText, 0, 3, 6);
-    SetFraction(st, pszText, 9, nLength);
-    return WriteDateParts(st, ZT_DATE_TARGET);
+    return nLitDate(kHH_MM_SS_MMM, pszText, nLength, ZT_DATE_TARGET);
 }
 
 int CNAConvertVariant::_bSetValueDB_AAAAMMDDHHMMSS(const char* pszText, unsigned int nLength)
 {
-    if (pszText == nullptr || nLength < 14)
-        return 0;
-    STDateParts st;
-    SetDate(st, pszText, 0, 4, 6);
-    SetTime(st, pszText, 8, 10, 12);
-    return WriteDateParts(st, ZT_DATE_TARGET);
+    return nLitDate(kAAAAMMDDHHMMSS, pszText, nLength, ZT_DATE_TARGET);
 }
 
 // YYYYMMDD hh:mm:ss, then possibly '.' and fraction digits.
 int CNAConvertVariant::_bSetValueDB_AAAAMMDD_HH_MM_SS(const char* pszText, unsigned int nLength)
 {
-    if (pszText == nullptr || nLength < 17)
-        return 0;
-    STDateParts st;
-    SetDate(st, pszText, 0, 4, 6);
-    SetTime(st, pszText, 9, 12, 15);
-    if (nLength > 18 && pszText[17] == '.')
-        SetFraction(st, pszText, 18, nLength);
-    return WriteDateParts(st, ZT_DATE_TARGET);
+    return nLitDate(kAAAAMMDD_HH_MM_SS, pszText, nLength, ZT_DATE_TARGET);
 }
 
 int CNAConvertVariant::_bSetValueDB_AAAA_MM_DD_HH_MM_SS(const char* pszText, unsigned int nLength)
 {
-    if (pszText == nullptr || nLength < 19)
-        return 0;
-    STDateParts st;
-    SetDate(st, pszText, 0, 5, 8);
-    SetTime(st, pszText, 11, 14, 17);
-    return WriteDateParts(st, ZT_DATE_TARGET);
+    return nLitDate(kAAAA_MM_DD_HH_MM_SS, pszText, nLength, ZT_DATE_TARGET);
 }
 
-// YYYY-MM-DD hh:mm:ss, then '.' and fraction digits.
+// YYYY-MM-DD hh:mm:ss, then possibly '.' and fraction digits.
 int CNAConvertVariant::_bSetValueDB_AAAA_MM_DD_HH_MM_SS_CC(const char* pszText, unsigned int nLength)
 {
-    if (pszText == nullptr || nLength < 19)
-        return 0;
-    STDateParts st;
-    SetDate(st, pszText, 0, 5, 8);
-    SetTime(st, pszText, 11, 14, 17);
-    if (nLength > 20 && pszText[19] == '.')
-        SetFraction(st, pszText, 20, nLength);
-    return WriteDateParts(st, ZT_DATE_TARGET);
+    return nLitDate(kAAAA_MM_DD_HH_MM_SS_CC, pszText, nLength, ZT_DATE_TARGET);
 }
 
 #undef ZT_DATE_TARGET

@@ -4,6 +4,8 @@
 // as text in the cell's date format.
 #include "common/values/NACnvVariant.h"
 
+// Host values are stored for an item, in the connection's code page, with
+// failures reported in the driver's error object.
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
@@ -13,6 +15,7 @@
 #include "common/platform/XTime.h"
 #include "common/text/CodePage.h"
 #include "common/text/TQBIN.h"
+#include "common/text/TextBasics.h"
 #include "common/text/Tstring.h"
 #include "common/text/XYString.h"
 #include "common/values/AnyConvert.h"
@@ -30,7 +33,6 @@
 namespace {
 
 const int kMaxSuccess = 99;
-const unsigned kCodePageUTF8 = 65001;
 
 // File and point numbers of the debug line of a failed conversion.
 const int kFileStore = 12;
@@ -557,7 +559,7 @@ int CNAConvertVariant::_bSetValue(const char* pszText, unsigned int nLength, uns
         nCodePage = STR_nGetCurrentCodePage();
     const unsigned char nType = m_clValue.nGetTypeCode();
     const unsigned nHostCodePage = HostCodePage(m_pclConnection);
-    const bool bFromUTF8 = nCodePage == kCodePageUTF8 && nHostCodePage != kCodePageUTF8;
+    const bool bFromUTF8 = nCodePage == CP_UTF8 && nHostCodePage != CP_UTF8;
 
     if (m_eVarType == NA_VAR_ANY) {
         CAny_Intern* pclTraitement = m_clValue.pclGetTraitement();
@@ -606,7 +608,7 @@ int CNAConvertVariant::_bSetValue(const char* pszText, unsigned int nLength, uns
     }
     if (bFromUTF8) {
         CXYString<wchar_t> cl;
-        if (cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(kCodePageUTF8), 0, nullptr) != 0)
+        if (cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(CP_UTF8), 0, nullptr) != 0)
             return 0;
         std::memset(m_pbyBuffer, 0, m_nSize);
         m_nLength = NarrowInto(cl.pszGet(), static_cast<unsigned>(cl.nGetLength()), nHostCodePage, m_pbyBuffer,

@@ -1,6 +1,6 @@
 #include "common/values/NAVariant.h"
 
-#include "access/driver/NaDriver.h"
+#include "access/driver/NaDriver.h" // copies are made by the driver's cell factory
 #include "common/text/Tstring.h"
 #include "common/text/XYString.h"
 #include "common/values/AnyConvert.h"

@@ -5,7 +5,7 @@
 // plain operations reach the bytes through them where they must.
 #pragma once
 
-#include "access/driver/Interf.h"
+#include "access/driver/Interf.h" // a value holder is a driver object
 #include "common/values/Any.h"
 #include "common/values/ItemType.h"
 

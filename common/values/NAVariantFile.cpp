@@ -7,6 +7,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/XError.h"
 #include "common/platform/XFile.h"
+#include "common/text/SysUtils.h"
 #include "common/text/TQBIN.h"
 
 #include <cstdlib>
@@ -90,7 +91,7 @@ int CNAVariant::gbLoadFile(CAny* pclValue, const wchar_t* pszPath, CNAError* pcl
             pclError->pclGetXError()->SetErrorNoMemory();
         return 0;
     }
-    unsigned char* pChunk = static_cast<unsigned char*>(std::malloc(LOAD_CHUNK));
+    unsigned char* pChunk = static_cast<unsigned char*>(XMALLOC_pNew_(LOAD_CHUNK));
     if (pChunk == nullptr) {
         if (pclError != nullptr)
             pclError->AddError(NA_ERRORTYPE_GENERAL, USER_ERROR_MEMORY, DEBUG_FILE, 0, nullptr);
@@ -113,7 +114,7 @@ int CNAVariant::gbLoadFile(CAny* pclValue, const wchar_t* pszPath, CNAError* pcl
         }
         llLeft -= nRead;
     }
-    std::free(pChunk);
+    XMALLOC_Del_(pChunk);
     if (!bOk)
         return 0;
     // A short read keeps the bytes actually read.

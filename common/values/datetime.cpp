@@ -3,6 +3,7 @@
 #include "common/platform/WinApi.h"
 #include "common/text/STR.h"
 #include "common/text/TQBIN.h"
+#include "common/text/TextBasics.h"
 #include "common/text/XYString.h"
 
 #include <climits>
@@ -45,21 +46,6 @@ inline long long JoursAvantAnnee(long long nAnnee)
         return 365 * y + y / 4 - y / 100 + y / 400;
     return 365 * y + FloorDiv(y, 4) - 12;
 }
-
-inline bool bChiffre(int c)
-{
-    return c >= '0' && c <= '9';
-}
-
-template <typename T>
-size_t Longueur(const T* psz)
-{
-    size_t n = 0;
-    while (psz[n] != 0)
-        ++n;
-    return n;
-}
-
 // Formats a %d-only format into a wide buffer of n characters (terminator
 // included), cut to fit and always terminated. Result: the whole length.
 int FormatW(wchar_t* psz, size_t n, const char* pszFormat, ...) __attribute__((format(printf, 3, 4)));
@@ -694,7 +680,7 @@ int nLireChamp(const T* psz, unsigned nPosition, unsigned nLargeur, int bPartial
 {
     if (psz == nullptr || psz[0] == 0)
         return 0;
-    const size_t nLen = Longueur(psz);
+    const size_t nLen = TXT_nLen(psz);
     // Nine digits at most hold in an int.
     if (nLargeur > 9)
         nLargeur = 9;
@@ -787,7 +773,7 @@ void CDateTimeBase::FromString(const T* psz)
 {
     m_dwHeure = 0;
     __SetPartieDate(psz);
-    if (psz != nullptr && Longueur(psz) > 8)
+    if (psz != nullptr && TXT_nLen(psz) > 8)
         __SetPartieHeure(psz + 8);
 }
 
@@ -838,7 +824,7 @@ bool CDateTimeBase::__bSetPartieDateValide(const T* psz)
     if (psz == nullptr)
         return false;
     for (int i = 0; i < 8; ++i)
-        if (!bChiffre(psz[i]))  // also stops at the terminator
+        if (!TXT_bDigit(psz[i]))  // also stops at the terminator
             return false;
     const int nAnnee = nGetPropDateTime(psz, 0, 4, 0);
     const int nMois = nGetPropDateTime(psz, 4, 2, 0);
@@ -859,14 +845,14 @@ bool CDateTimeBase::__bSetPartieHeureValide(const T* psz)
         m_dwHeure = 0;
         return true;
     }
-    const size_t nLen = Longueur(psz);
+    const size_t nLen = TXT_nLen(psz);
     if (nLen < 6 && nLen != 2 && nLen != 4)
         return false;
-    if (!bChiffre(psz[0]))
+    if (!TXT_bDigit(psz[0]))
         return false;
     size_t nChiffres = nLen < 9 ? nLen : 9;
     for (size_t i = 1; i < nChiffres; ++i) {
-        if (!bChiffre(psz[i])) {
+        if (!TXT_bDigit(psz[i])) {
             if (i < 6)
                 return false;
             nChiffres = i;
@@ -895,7 +881,7 @@ int CDateTimeBase::nFromStringValide(const T* psz)
     m_dwHeure = 0;
     if (!__bSetPartieDateValide(psz))
         return kDateInvalide;
-    if (Longueur(psz) > 8 && !__bSetPartieHeureValide(psz + 8))
+    if (TXT_nLen(psz) > 8 && !__bSetPartieHeureValide(psz + 8))
         return kHeureInvalide;
     return kOk;
 }

@@ -1,4 +1,5 @@
 #include "common/values/monetaire.h"
+#include "common/text/TextBasics.h"
 
 #include <cstring>
 #include <cwchar>
@@ -274,7 +275,7 @@ CMoney* _pstArrMonetaireInfSup(CMoney* a, short d, ESens sens)
 
 int nHexa(wchar_t c)
 {
-    if (c >= L'0' && c <= L'9')
+    if (TXT_bDigit(c))
         return c - L'0';
     if (c >= L'A' && c <= L'F')
         return c - L'A' + 10;
@@ -512,12 +513,12 @@ CMoney* pstChaineVersMonetaire(CMoney* a, const wchar_t* text)
         ++p;
     }
     MOT mag[MOTS] = {};
-    for (; *p >= L'0' && *p <= L'9'; ++p)
+    for (; TXT_bDigit(*p); ++p)
         if (MulSmall(mag, MOTS, 10, static_cast<unsigned>(*p - L'0')) != 0 || !bLoge(mag))
             return nullptr;
     int nDecimales = 0;
     if (*p == L'.') {
-        for (++p; nDecimales < 6 && *p >= L'0' && *p <= L'9'; ++p, ++nDecimales)
+        for (++p; nDecimales < 6 && TXT_bDigit(*p); ++p, ++nDecimales)
             if (MulSmall(mag, MOTS, 10, static_cast<unsigned>(*p - L'0')) != 0 || !bLoge(mag))
                 return nullptr;
     }

@@ -22,8 +22,13 @@ CClientLibrary::~CClientLibrary()
 {
     if (m_pConnection != nullptr)
         m_pfnClose(m_pConnection);
-    if (m_hLib != nullptr)
-        dlclose(m_hLib);
+    if (m_hLib == nullptr)
+        return;
+    // The library's one-time start-up state goes before the library does.
+    using PFN_SERVER_END = void (*)();
+    if (auto pfnEnd = Resolve<PFN_SERVER_END>(m_hLib, "mysql_server_end"))
+        pfnEnd();
+    dlclose(m_hLib);
 }
 
 bool CClientLibrary::bConnect(bool bDatabase, std::string& strError)

@@ -134,7 +134,8 @@ TEST(DataCompressor, Capacity)
     unsigned char by = 0xEE;
     int cb = 0;
     EXPECT_EQ(CDataCompressor().nDeCompress(&by, &cb, in.data(), static_cast<int>(in.size())), 2);
-    EXPECT_TRUE(cb == 6 && by == 0xEE);
+    EXPECT_EQ(cb, 6);
+    EXPECT_EQ(by, 0xEE);
 }
 
 TEST(DataCompressor, WideTexts)

@@ -183,7 +183,8 @@ TEST(DllRes, EveryTextOfTheCatalogueRoundTrips)
     for (unsigned nId : {0u, 258u, 65534u}) {
         wchar_t buf[8] = L"xxxxxxx";
         EXPECT_EQ(Load(nId), L"<false>") << nId;
-        EXPECT_TRUE(DLLRES_nLoadString(M, nId, buf, 8) == 0 && buf[0] == L'\0') << nId;
+        EXPECT_EQ(DLLRES_nLoadString(M, nId, buf, 8), 0) << nId;
+        EXPECT_EQ(buf[0], L'\0') << nId;
         EXPECT_EQ(DLLRES_nGetUtilisation(M, nId), -1) << nId;
     }
     // Ids compare on their low 16 bits.
@@ -198,7 +199,8 @@ TEST(DllRes, EveryTextOfTheCatalogueRoundTrips)
     EXPECT_EQ(buf[5], L'#');
     std::fill(buf, buf + 8, L'#');
     EXPECT_EQ(DLLRES_nLoadString(M, 28437, buf, 1), 0);
-    EXPECT_TRUE(buf[0] == L'\0' && buf[1] == L'#');
+    EXPECT_EQ(buf[0], L'\0');
+    EXPECT_EQ(buf[1], L'#');
     EXPECT_EQ(DLLRES_nLoadString(M, 28437, nullptr, 8), 0);
 }
 
@@ -220,7 +222,8 @@ TEST(DllRes, EveryMessageFormatsWithItsArgumentKinds)
     EXPECT_EQ(std::wstring(psz != nullptr ? psz : L"<null>"), Text(25193));
     std::free(psz);
     CTString out;
-    EXPECT_FALSE(DLLRES_bFormatMessage(M, 257, &out) || DLLRES_bFormatMessage(M, 4242, &out));
+    EXPECT_FALSE(DLLRES_bFormatMessage(M, 257, &out));
+    EXPECT_FALSE(DLLRES_bFormatMessage(M, 4242, &out));
     psz = reinterpret_cast<wchar_t*>(1);
     EXPECT_EQ(DLLRES_nFormatMessage(M, 4242, &psz), 0);
     EXPECT_EQ(psz, nullptr);
@@ -268,8 +271,9 @@ TEST(DllRes, HostLoader)
     wchar_t buf[64] = L"abc";
     CTString s;
     EXPECT_EQ(ZTM_nLoadString(28437, buf, 4), 0);
-    EXPECT_FALSE(ZTM_bLoadString(28437, &s) || DLLRES_bLoadString(nullptr, 28437, &s) ||
-                 DLLRES_bLoadString(M, 28437, nullptr));
+    EXPECT_FALSE(ZTM_bLoadString(28437, &s));
+    EXPECT_FALSE(DLLRES_bLoadString(nullptr, 28437, &s));
+    EXPECT_FALSE(DLLRES_bLoadString(M, 28437, nullptr));
     EXPECT_EQ(DLLRES_nGetUtilisation(nullptr, 28437), -1);
 
     g_hostTexts = {{28437, L"From the host"}, {9000, std::wstring(300, L'x')}};
@@ -285,7 +289,9 @@ TEST(DllRes, HostLoader)
     g_capacities.clear();
     EXPECT_TRUE(ZTM_bLoadString(9000, &s));
     EXPECT_EQ(std::wstring(s.pszGet()), std::wstring(300, L'x'));
-    EXPECT_TRUE(g_capacities.size() == 2 && g_capacities[0] == 256 && g_capacities[1] >= 300);
+    EXPECT_EQ(g_capacities.size(), 2);
+    EXPECT_EQ(g_capacities[0], 256);
+    EXPECT_TRUE(g_capacities[1] >= 300);
     // Into a buffer too small for the host's text: what fits, cut and ended.
     EXPECT_EQ(DLLRES_nLoadString(M, 9000, buf, 64), 63);
     EXPECT_EQ(std::wstring(buf), std::wstring(63, L'x'));
@@ -368,7 +374,9 @@ TEST(DllRes, ModuleServices)
     }));
     EXPECT_EQ(g_nCommande, 3);
     EXPECT_EQ(sizeof(STCommandeChargeChaine), 20u);
-    EXPECT_TRUE(g_bloc.nTaille == 20 && g_bloc.nId == 0 && g_bloc.pszBuffer == nullptr);
+    EXPECT_EQ(g_bloc.nTaille, 20);
+    EXPECT_EQ(g_bloc.nId, 0);
+    EXPECT_EQ(g_bloc.pszBuffer, nullptr);
 
     // The module exports its error identity.
     void* h = dlopen(ZT_BUILD_DIR "/zt190msql.so", RTLD_NOW | RTLD_LOCAL);

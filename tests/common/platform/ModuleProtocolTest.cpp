@@ -135,7 +135,9 @@ TEST(ModuleProtocol, ExportedDataHoldTheVersionRecordsAndConstants)
     }
     const wchar_t *pszPR = Module().Data<wchar_t>("zVersionPR"), *pszVI = Module().Data<wchar_t>("zVersionVI");
     const wchar_t* const* ppszNoMemory = Module().Data<const wchar_t*>("pszNoMemory");
-    ASSERT_TRUE(pszPR != nullptr && pszVI != nullptr && ppszNoMemory != nullptr);
+    ASSERT_NE(pszPR, nullptr);
+    ASSERT_NE(pszVI, nullptr);
+    ASSERT_NE(ppszNoMemory, nullptr);
     EXPECT_EQ(std::wstring(pszPR, wcsnlen(pszPR, 20)), L"VersionPR: 19.0.3.0");
     EXPECT_EQ(std::wstring(pszVI, wcsnlen(pszVI, 26)), L"VersionVI: 80A190029 x  ");
     EXPECT_STREQ(*ppszNoMemory, L"<No Memory>");
@@ -143,8 +145,10 @@ TEST(ModuleProtocol, ExportedDataHoldTheVersionRecordsAndConstants)
     // multiple of 4 without passing it.
     const int* pnAlign = Module().Data<int>("XALIGN_gnTabAlignement");
     ASSERT_NE(pnAlign, nullptr);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE((i + pnAlign[i]) % 4 == 0 && pnAlign[i] < 4) << i;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ((i + pnAlign[i]) % 4, 0) << i;
+        EXPECT_TRUE(pnAlign[i] < 4) << i;
+    }
     // The module is its own resource module: it answers no resource.
     typedef void* (*PFN_RES)(const _stMyModuleInfo*, unsigned, const wchar_t*, unsigned*);
     auto pfnRes = reinterpret_cast<PFN_RES>(dlsym(Module().h, "DLLRES_pLoadResourceModule"));
@@ -161,7 +165,8 @@ TEST(ModuleProtocol, CommandeComposanteLoadsMessagesAndUsageBits)
     const STModule& m = Module();
     const unsigned kMissing = 9999;
     const auto usage = [&](unsigned nId) { return m.Commande(4, reinterpret_cast<void*>(uintptr_t{nId})); };
-    EXPECT_TRUE(usage(ZTMSG_NO_MEMORY) == 0 && usage(kMissing) == -1);
+    EXPECT_EQ(usage(ZTMSG_NO_MEMORY), 0);
+    EXPECT_EQ(usage(kMissing), -1);
     // The module's own text: what this library's loader reads from the same
     // resource block; a missing id writes 0 into the block.
     wchar_t szAttendu[128];
@@ -170,24 +175,29 @@ TEST(ModuleProtocol, CommandeComposanteLoadsMessagesAndUsageBits)
     wchar_t sz[128];
     STCommandeChargeChaine st = {sizeof(st), ZTMSG_NO_MEMORY, sz, 128, 77};
     EXPECT_EQ(m.Commande(3, &st), nAttendu);
-    EXPECT_TRUE(st.nResultat == nAttendu && std::wcscmp(sz, szAttendu) == 0);
+    EXPECT_EQ(st.nResultat, nAttendu);
+    EXPECT_EQ(std::wcscmp(sz, szAttendu), 0);
     st = {sizeof(st), kMissing, sz, 128, 77};
-    EXPECT_TRUE(m.Commande(3, &st) == 0 && st.nResultat == 0);
+    EXPECT_EQ(m.Commande(3, &st), 0);
+    EXPECT_EQ(st.nResultat, 0);
     // Blocks that cannot be the command's are refused untouched.
     EXPECT_EQ(m.Commande(3, nullptr), 0);
     sz[0] = L'#';
     st = {16, ZTMSG_NO_MEMORY, sz, 128, 77};
     EXPECT_EQ(m.Commande(3, &st), 0);
-    EXPECT_TRUE(st.nResultat == 77 && sz[0] == L'#');
+    EXPECT_EQ(st.nResultat, 77);
+    EXPECT_EQ(sz[0], L'#');
     EXPECT_TRUE(DLLRES_bForceInitRessource(m.pfnCommande));
     EXPECT_EQ(m.Commande(-1, &st), 0);
     // With the runtime's loader: its texts first, the module's otherwise;
     // usage bits never ask the runtime.
     EXPECT_EQ(m.Commande(2, reinterpret_cast<void*>(TestHost().pfnMessageLoader())), 1);
     st = {sizeof(st), HOSTMSG_VALUE, sz, 128, 0};
-    EXPECT_TRUE(m.Commande(3, &st) == 15 && std::wcscmp(sz, L"Value (runtime)") == 0);
+    EXPECT_EQ(m.Commande(3, &st), 15);
+    EXPECT_EQ(std::wcscmp(sz, L"Value (runtime)"), 0);
     st = {sizeof(st), ZTMSG_NO_MEMORY, sz, 128, 0};
-    EXPECT_TRUE(m.Commande(3, &st) == nAttendu && std::wcscmp(sz, szAttendu) == 0);
+    EXPECT_EQ(m.Commande(3, &st), nAttendu);
+    EXPECT_EQ(std::wcscmp(sz, szAttendu), 0);
     EXPECT_EQ(usage(HOSTMSG_RUNTIME_ONLY), -1);
 }
 
@@ -224,7 +234,8 @@ TEST(ModuleProtocol, InitialisationBlockSizes)
 TEST(ModuleProtocol, RuntimeWithoutExecutionEntry)
 {
     ASSERT_MODULE();
-    ASSERT_TRUE(hNoExecution() != nullptr && dlsym(hNoExecution(), "Execution") == nullptr);
+    ASSERT_NE(hNoExecution(), nullptr);
+    ASSERT_EQ(dlsym(hNoExecution(), "Execution"), nullptr);
     const STModule& m = Module();
     IHostStandIn& host = TestHost();
     const int nProduit = host.nServiceCalls(SERVICE_PRODUCT_CODE);
@@ -255,15 +266,18 @@ TEST(ModuleProtocol, DynamicTypesAndOtherCommands)
     host.SetGlobalFactoryVersion(-1);
     ASSERT_EQ(m.Execution(EXECUTION_INIT, &st), 1u);
     const int nFactory = host.nFactoryCalls();
-    EXPECT_TRUE(m.Execution(EXECUTION_DYNAMIC_TYPES) == 1 && host.nFactoryCalls() == nFactory);
+    EXPECT_EQ(m.Execution(EXECUTION_DYNAMIC_TYPES), 1);
+    EXPECT_EQ(host.nFactoryCalls(), nFactory);
     EXPECT_EQ(m.Execution(EXECUTION_TERM), 1u);
     // A factory of version 1 asks for nothing more; above 1 the singleton
     // takes the dynamic types, and without it the answer is 2.
     host.SetGlobalFactoryVersion(1);
     ASSERT_EQ(m.Execution(EXECUTION_INIT, &st), 1u);
-    EXPECT_TRUE(m.Execution(EXECUTION_DYNAMIC_TYPES) == 1 && host.nFactoryCalls() == nFactory + 1);
+    EXPECT_EQ(m.Execution(EXECUTION_DYNAMIC_TYPES), 1);
+    EXPECT_EQ(host.nFactoryCalls(), nFactory + 1);
     host.SetGlobalFactoryVersion(2);
-    EXPECT_TRUE(m.Execution(EXECUTION_DYNAMIC_TYPES) == 1 && host.nFactoryCalls() == nFactory + 2);
+    EXPECT_EQ(m.Execution(EXECUTION_DYNAMIC_TYPES), 1);
+    EXPECT_EQ(host.nFactoryCalls(), nFactory + 2);
     EXPECT_EQ(m.Execution(EXECUTION_LANGUAGE_CHANGED), 1u);
     EXPECT_EQ(m.Execution(EXECUTION_DUMP_MEMORY) + m.Execution(12345), 0u);
     EXPECT_EQ(m.Execution(EXECUTION_SERVICE, reinterpret_cast<void*>(uintptr_t{1})), 0u);
@@ -307,7 +321,8 @@ TEST_F(ExecutionDLL, InitialisationBindsTheRuntimeServicesAndProduct)
     STExecutionInit st = Block(hRuntime());
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     ASSERT_NE(gpclExecutionDLL32, nullptr);
-    EXPECT_TRUE(CBaseExecutionDLL::ms_nNbInitialisation == 1 && CBaseExecutionDLL::s_hGetHinstanceVM() == hRuntime());
+    EXPECT_EQ(CBaseExecutionDLL::ms_nNbInitialisation, 1);
+    EXPECT_EQ(CBaseExecutionDLL::s_hGetHinstanceVM(), hRuntime());
     EXPECT_EQ(CInformationDLL::ms_piLibShop, &nLibShopMarker) << "the block's own";
     const struct {
         uintptr_t nBound;
@@ -331,7 +346,8 @@ TEST_F(ExecutionDLL, InitialisationBindsTheRuntimeServicesAndProduct)
         EXPECT_EQ(b.nBound, nService(b.nService)) << b.nService;
     }
     EXPECT_EQ(Execution(EXECUTION_TERM, nullptr), 1u);
-    EXPECT_TRUE(gpclExecutionDLL32 == nullptr && CBaseExecutionDLL::ms_nNbInitialisation == 0);
+    EXPECT_EQ(gpclExecutionDLL32, nullptr);
+    EXPECT_EQ(CBaseExecutionDLL::ms_nNbInitialisation, 0);
     // The active version is never lowered.
     CInformationDLL::ms_dwVersionActive = static_cast<unsigned>(nService(SERVICE_VERSION)) + 10;
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
@@ -353,14 +369,16 @@ TEST_F(ExecutionDLL, TerminationTellsTheRuntimeOnlyWhenOwed)
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     CBaseExecutionDLL::s_TermineDLL();
-    EXPECT_TRUE(gpclExecutionDLL32 == nullptr && host.nModuleEndCalls() == nEnd + 1);
+    EXPECT_EQ(gpclExecutionDLL32, nullptr);
+    EXPECT_EQ(host.nModuleEndCalls(), nEnd + 1);
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     EXPECT_EQ(Execution(EXECUTION_TERM, nullptr), 1u);
     EXPECT_EQ(gpclExecutionDLL32, nullptr);
     // Ended without telling the runtime.
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     CBaseExecutionDLL::s_TermineMoiMeme();
-    EXPECT_TRUE(gpclExecutionDLL32 == nullptr && host.nModuleEndCalls() == nEnd + 1);
+    EXPECT_EQ(gpclExecutionDLL32, nullptr);
+    EXPECT_EQ(host.nModuleEndCalls(), nEnd + 1);
     // Started by the module itself: no product information, nothing owed.
     const int nProduit = host.nServiceCalls(SERVICE_PRODUCT_CODE);
     const int nAllocateur = host.nServiceCalls(SERVICE_STRING_ALLOCATOR);
@@ -368,14 +386,16 @@ TEST_F(ExecutionDLL, TerminationTellsTheRuntimeOnlyWhenOwed)
     EXPECT_EQ(host.nServiceCalls(SERVICE_PRODUCT_CODE), nProduit);
     EXPECT_EQ(host.nServiceCalls(SERVICE_STRING_ALLOCATOR), nAllocateur + 1);
     CBaseExecutionDLL::s_TermineDLL();
-    EXPECT_TRUE(gpclExecutionDLL32 == nullptr && host.nModuleEndCalls() == nEnd + 1);
+    EXPECT_EQ(gpclExecutionDLL32, nullptr);
+    EXPECT_EQ(host.nModuleEndCalls(), nEnd + 1);
     EXPECT_FALSE(CBaseExecutionDLL::s_bInitialiseMoiMeme(hNoExecution()));
     // The common library shut-down: captions freed, runtime told once.
     EXPECT_TRUE(CMainCommun::bInitLibraryCommon(&host));
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     CZTVariant::InitQueryDumpRessources();
     EXPECT_TRUE(CMainCommun::bTermLibraryCommon());
-    EXPECT_TRUE(gpclExecutionDLL32 == nullptr && CZTVariant::s_pszDumpValue == nullptr);
+    EXPECT_EQ(gpclExecutionDLL32, nullptr);
+    EXPECT_EQ(CZTVariant::s_pszDumpValue, nullptr);
     EXPECT_EQ(host.nModuleEndCalls(), nEnd + 2);
 }
 
@@ -388,7 +408,8 @@ TEST_F(ExecutionDLL, RuntimeQueries)
     STExecutionInit st = Block(hRuntime());
     ASSERT_EQ(Execution(EXECUTION_INIT, &st), 1u);
     const int nCalls = TestHost().LastCallStack().nCalls;
-    EXPECT_TRUE(CBaseExecutionDLL::s_bRemplitPileC(5, sz, 64, 7) && TestHost().LastCallStack().nCalls == nCalls + 1);
+    EXPECT_TRUE(CBaseExecutionDLL::s_bRemplitPileC(5, sz, 64, 7));
+    EXPECT_EQ(TestHost().LastCallStack().nCalls, nCalls + 1);
     EXPECT_FALSE(CBaseExecutionDLL::s_bRemplitPileC(5, nullptr, 0, 7)) << "the runtime's failure is passed on";
     // ILibShop is asked only when none is held.
     CInformationDLL::ms_piLibShop = nullptr;
@@ -427,7 +448,8 @@ TEST(User32, LanguagesStringsCharacterClassAndRectangles)
     wchar_t szW[8] = L"old";
     char szA[8] = "old";
     EXPECT_EQ(nEmule_LoadStringW(nullptr, 25193, szW, 8) + nEmule_LoadStringA(nullptr, 25193, szA, 8), 0);
-    EXPECT_TRUE(szW[0] == 0 && szA[0] == 0);
+    EXPECT_EQ(szW[0], 0);
+    EXPECT_EQ(szA[0], 0);
 
     for (int c = 0; c < 256; ++c)
         EXPECT_EQ(bEmule_IsCharAlphaNumericA(static_cast<char>(c)), bIsAlphaNumeric1252(c)) << c;
@@ -435,15 +457,24 @@ TEST(User32, LanguagesStringsCharacterClassAndRectangles)
     // Rectangle edges wrap like 32-bit registers rather than overflow.
     RECT r = {1, 2, INT_MAX, 4};
     EXPECT_TRUE(bEmule_OffsetRect(&r, 10, -5));
-    EXPECT_TRUE(r.left == 11 && r.top == -3 && r.right == INT_MIN + 9 && r.bottom == -1);
+    EXPECT_EQ(r.left, 11);
+    EXPECT_EQ(r.top, -3);
+    EXPECT_EQ(r.right, INT_MIN + 9);
+    EXPECT_EQ(r.bottom, -1);
     // Touching at an edge: no overlap, the result zeroed.
     const RECT a = {0, 0, 10, 10}, right = {10, 0, 20, 10};
     RECT out = {7, 7, 7, 7};
     EXPECT_FALSE(bEmule_IntersectRect(&out, &a, &right));
-    EXPECT_TRUE(out.left == 0 && out.top == 0 && out.right == 0 && out.bottom == 0);
+    EXPECT_EQ(out.left, 0);
+    EXPECT_EQ(out.top, 0);
+    EXPECT_EQ(out.right, 0);
+    EXPECT_EQ(out.bottom, 0);
     const RECT b = {5, -5, 20, 8};
     EXPECT_TRUE(bEmule_IntersectRect(&out, &a, &b));
-    EXPECT_TRUE(out.left == 5 && out.top == 0 && out.right == 10 && out.bottom == 8);
+    EXPECT_EQ(out.left, 5);
+    EXPECT_EQ(out.top, 0);
+    EXPECT_EQ(out.right, 10);
+    EXPECT_EQ(out.bottom, 8);
 }
 
 TEST(ResourceLibrary, ResourcesOfAnotherLibrary)
@@ -453,7 +484,8 @@ TEST(ResourceLibrary, ResourcesOfAnotherLibrary)
     unsigned nTaille = 0;
     const char* p = static_cast<const char*>(
         DLLRES_pLoadResource(&gstMyModuleInfo32, hRes, HOSTRES_ID, HOSTRES_NAME, &nTaille));
-    EXPECT_TRUE(p != nullptr && std::string(p, nTaille) == HOSTRES_TEXT);
+    EXPECT_NE(p, nullptr);
+    EXPECT_EQ(std::string(p, nTaille), HOSTRES_TEXT);
     EXPECT_EQ(DLLRES_pLoadResource(&gstMyModuleInfo32, hRes, HOSTRES_ID + 1, HOSTRES_NAME, &nTaille), nullptr);
     EXPECT_EQ(DLLRES_pLoadResource(&gstMyModuleInfo32, hNoExecution(), HOSTRES_ID, HOSTRES_NAME, &nTaille), nullptr);
     dlclose(hRes);

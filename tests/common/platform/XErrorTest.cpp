@@ -104,24 +104,31 @@ const _stMyModuleInfo s_stAutre = {s_tabDefAutre, 3, 77, L"other.so", L"1.2.3.4"
 TEST(XError, RaiseByNumberLevelsAndReset)
 {
     _CXErrorModule32 e;
-    EXPECT_TRUE(e.nGetModuleNumber() == 32 && e.eGetErrorLevel() == EL_NOERROR);
+    EXPECT_EQ(e.nGetModuleNumber(), 32);
+    EXPECT_EQ(e.eGetErrorLevel(), EL_NOERROR);
     Raise(e, L"CUSTOMER", L"NAME", 7, 3, 53u, 12, 16, L"abc");
-    EXPECT_TRUE(e.nGetUserErrorCode() == 53 && e.nGetDetailId() == 53 && e.eGetErrorLevel() == EL_ERROR);
-    EXPECT_TRUE(e.nNumErrorId() == 1 && e.nGetErrorId(0) == 25621u);
+    EXPECT_EQ(e.nGetUserErrorCode(), 53);
+    EXPECT_EQ(e.nGetDetailId(), 53);
+    EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR);
+    EXPECT_EQ(e.nNumErrorId(), 1);
+    EXPECT_EQ(e.nGetErrorId(0), 25621u);
     EXPECT_EQ(wstring(e.pszGetUserMessage()), Fmt(25621, 12, 16, L"abc"));
     EXPECT_EQ(wstring(e.pszGetModName()) + L" " + e.pszGetModVersion(), L"zt190msql.so 19.0.3.0");
     EXPECT_STREQ(e.pszGetDebugMessage(), L"IEDUZARO=7.3\r\nModule=<DUZARO>\r\nVersion=<19.0.3.0>");
     // The table's telling rows: detail numbers and levels.
     e.SetUserError(MOD, 17);
-    EXPECT_TRUE(e.nGetDetailId() == 28544 && e.eGetErrorLevel() == EL_ERROR);
+    EXPECT_EQ(e.nGetDetailId(), 28544);
+    EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR);
     e.SetUserError(MOD, 21, L"T", L"I");
-    EXPECT_TRUE(e.nGetDetailId() == 21 && e.eGetErrorLevel() == EL_LEVEL2);
+    EXPECT_EQ(e.nGetDetailId(), 21);
+    EXPECT_EQ(e.eGetErrorLevel(), EL_LEVEL2);
     EXPECT_EQ(CXError::nGetRessourceIdFromUserErrorCode(MOD, 320102), 3355u);
     EXPECT_EQ(CXError::nGetRessourceIdFromUserErrorCode(MOD, 3), 0u);
     // An unknown code: level 3, the code kept, a debug line.
     e.SetUserError(MOD, 8);
     e.ChangeUserError(MOD, 3);
-    EXPECT_TRUE(e.nGetUserErrorCode() == 8 && e.eGetErrorLevel() == EL_ERROR);
+    EXPECT_EQ(e.nGetUserErrorCode(), 8);
+    EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR);
     EXPECT_STREQ(e.pszGetDebugMessage(),
                  L"##(CXError)-Pas de definition d'erreur dans gstErrorDef pour l'identifiant <3>##");
     // A sub-level, then no error at all.
@@ -132,7 +139,8 @@ TEST(XError, RaiseByNumberLevelsAndReset)
     e.SetFunctionName(L"fn", 1);
     e.SetUserErrorCode55(9);
     e.SetErrorLevel(static_cast<eERRORLEVEL>(0x10002));
-    EXPECT_TRUE(e.eGetErrorLevel() == static_cast<eERRORLEVEL>(0x10002) && e.nGetNbSubError() == 1);
+    EXPECT_TRUE(e.eGetErrorLevel() == static_cast<eERRORLEVEL>(0x10002));
+    EXPECT_EQ(e.nGetNbSubError(), 1);
     // No error: every field as in a new object, the module number kept.
     e.SetErrorLevel(EL_NOERROR);
     const _CXErrorModule32 fresh;
@@ -145,11 +153,14 @@ TEST(XError, MessagesAndConstructors)
     // Changing the user error puts the new message and id first.
     CXError e(MOD, 53u, 1, 2, L"v");
     e.ChangeUserError(MOD, 8);
-    EXPECT_TRUE(e.nGetUserErrorCode() == 8 && e.nNumErrorId() == 2 && e.nGetErrorId(0) == 28437u);
+    EXPECT_EQ(e.nGetUserErrorCode(), 8);
+    EXPECT_EQ(e.nNumErrorId(), 2);
+    EXPECT_EQ(e.nGetErrorId(0), 28437u);
     e.AddUserMessage(MOD, 28417, L"T1");
     e.AddUserMessageFirst(MOD, 25295);
     ASSERT_EQ(e.nNumErrorId(), 4);
-    EXPECT_TRUE(e.nGetErrorId(0) == 25295u && e.nGetErrorId(3) == 28417u);
+    EXPECT_EQ(e.nGetErrorId(0), 25295u);
+    EXPECT_EQ(e.nGetErrorId(3), 28417u);
     EXPECT_EQ(wstring(e.pszGetUserMessage()),
               Load(25295) + CRLF + Load(28437) + CRLF + Fmt(25621, 1, 2, L"v") + CRLF + Fmt(28417, L"T1"));
     // The debug form of the constructor.
@@ -163,7 +174,9 @@ TEST(XError, MessagesAndConstructors)
     // A text of the caller in place of the resource; no id recorded.
     CXError t(MOD);
     t.SetUserErrorMessage(MOD, 8, L"own text");
-    EXPECT_TRUE(t.nGetUserErrorCode() == 8 && t.nNumErrorId() == 0 && wstring(t.pszGetUserMessage()) == L"own text");
+    EXPECT_EQ(t.nGetUserErrorCode(), 8);
+    EXPECT_EQ(t.nNumErrorId(), 0);
+    EXPECT_EQ(wstring(t.pszGetUserMessage()), L"own text");
     // Joining: an empty field, a null text, text taken from the field itself.
     CXError j(MOD);
     j.AddUserMessageFirst(L"");
@@ -184,7 +197,8 @@ TEST(XError, MissingMessagesAndSystemErrors)
 {
     // A definition whose message the catalogue lacks.
     CXError e(&s_stAutre, 1000u);
-    EXPECT_TRUE(e.nGetModuleNumber() == 77 && e.nGetDetailId() == 7);
+    EXPECT_EQ(e.nGetModuleNumber(), 77);
+    EXPECT_EQ(e.nGetDetailId(), 7);
     EXPECT_STREQ(e.pszGetDebugMessage(), L"##(CXError)-Ressource <12345> non chargée##");
     EXPECT_NE(wstring(e.pszGetUserMessage()).find(L"12345"), wstring::npos);
     // A message whose text is empty.
@@ -207,7 +221,8 @@ TEST(XError, MissingMessagesAndSystemErrors)
     // EAGAIN's stands in.
     errno = ENOENT;
     e.SetSystemErrorParam(3);
-    EXPECT_TRUE(e.dwGetSystemErrorCode() == 3 && wstring(e.pszGetSystemErrorMessage()) == SysText(ENOENT));
+    EXPECT_EQ(e.dwGetSystemErrorCode(), 3);
+    EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), SysText(ENOENT));
     errno = static_cast<int>(0x80000001u);
     e.SetSystemErrorParam(0x80000000u);
     EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), SysText(EAGAIN));
@@ -216,7 +231,8 @@ TEST(XError, MissingMessagesAndSystemErrors)
     e.SetSystemErrorMessageA("d\xC3\xA9j\xC3\xA0");
     EXPECT_STREQ(e.pszGetSystemErrorMessage(), L"d\u00E9j\u00E0");
     e.SetSystemErrorMessagePrintf(7, L"%s-%S-%u", L"w", "n", 8u);
-    EXPECT_TRUE(e.dwGetSystemErrorCode() == 7 && wstring(e.pszGetSystemErrorMessage()) == L"w-n-8");
+    EXPECT_EQ(e.dwGetSystemErrorCode(), 7);
+    EXPECT_EQ(wstring(e.pszGetSystemErrorMessage()), L"w-n-8");
 }
 
 TEST(XError, Infos)
@@ -231,7 +247,9 @@ TEST(XError, Infos)
     e.GetInfo(0, &eType, &p);
     int nLu = 0;
     memcpy(&nLu, &p, sizeof(nLu));
-    EXPECT_TRUE(e.nNumInfo() == 1 && eType == EIT_NATIVECODE && nLu == 6) << "replaced";
+    EXPECT_EQ(e.nNumInfo(), 1) << "replaced";
+    EXPECT_EQ(eType, EIT_NATIVECODE) << "replaced";
+    EXPECT_EQ(nLu, 6) << "replaced";
     // Ignored: a null value, a type that cannot be stored.
     e.AddInfo(EIT_ITEMNAME, nullptr);
     e.AddInfo(static_cast<eERRORINFOTYPE>(34), L"x");
@@ -242,13 +260,15 @@ TEST(XError, Infos)
     sz[0] = L'X';
     ASSERT_TRUE(e.bGetInfo(EIT_LOGICALTABLENAME, &p));
     e.AddInfo(EIT_LOGICALTABLENAME, p);
-    EXPECT_TRUE(e.bGetInfo(EIT_LOGICALTABLENAME, &p) && std::wcscmp(static_cast<const wchar_t*>(p), L"table") == 0);
+    ASSERT_TRUE(e.bGetInfo(EIT_LOGICALTABLENAME, &p));
+    EXPECT_STREQ(static_cast<const wchar_t*>(p), L"table");
     // 64-bit values go into the 8 bytes the value argument points to.
     long long ll = 123456789012LL;
     e.AddInfo(EIT_RECNUM, &ll);
     long long llLu = 0;
     e.GetInfo(2, &eType, reinterpret_cast<const void**>(&llLu));
-    EXPECT_TRUE(eType == EIT_RECNUM && llLu == 123456789012LL);
+    EXPECT_EQ(eType, EIT_RECNUM);
+    EXPECT_EQ(llLu, 123456789012LL);
     // A data access: one reference however often it is stored.
     int nDetruits = 0;
     CCounted* pA = new CCounted(&nDetruits);
@@ -267,7 +287,9 @@ TEST(XError, Infos)
     EXPECT_EQ(x.m_nRef, 2u);
     pA->dwRelease();
     e.RAZ();
-    EXPECT_TRUE(nDetruits == 2 && x.m_nRef == 1 && e.nNumInfo() == 0);
+    EXPECT_EQ(nDetruits, 2);
+    EXPECT_EQ(x.m_nRef, 1);
+    EXPECT_EQ(e.nNumInfo(), 0);
     // Report lines of the forms the full dump does not show.
     ll = -9000000000LL;
     const struct {
@@ -297,16 +319,20 @@ TEST(XError, SubErrors)
     ASSERT_EQ(e.nGetNbSubError(), 2);
     // Only the first sub-error's message joins the parent's.
     EXPECT_EQ(wstring(e.pszGetUserMessage()), Load(28437) + CRLF + Fmt(25621, 1, 2, L"one"));
-    EXPECT_TRUE(e.pclGetSubError(1)->nGetUserErrorCode() == 19 && s1.nGetUserErrorCode() == 53);  // copied
-    EXPECT_TRUE(e.pclGetSubError(2) == nullptr && e.pclGetSubError(-1) == nullptr);
+    EXPECT_TRUE(e.pclGetSubError(1)->nGetUserErrorCode() == 19);
+    EXPECT_EQ(s1.nGetUserErrorCode(), 53);  // copied
+    EXPECT_EQ(e.pclGetSubError(2), nullptr);
+    EXPECT_EQ(e.pclGetSubError(-1), nullptr);
     // Moved: the source is left clear.
     CXError s3(MOD, 19u, L"three");
     s3.AddSubError(&s1);
     e.AddSubErrorLight(&s3);
-    EXPECT_TRUE(s3.eGetErrorLevel() == EL_NOERROR && s3.nGetNbSubError() + s3.nNumErrorId() == 0);
+    EXPECT_EQ(s3.eGetErrorLevel(), EL_NOERROR);
+    EXPECT_EQ(s3.nGetNbSubError() + s3.nNumErrorId(), 0);
     EXPECT_STREQ(s3.pszGetUserMessage(), L"");
     ASSERT_EQ(e.nGetNbSubError(), 3);
-    EXPECT_TRUE(e.pclGetSubError(2)->nGetNbSubError() == 1 && e.pclGetSubError(2)->nGetErrorId(0) == 28417u);
+    EXPECT_TRUE(e.pclGetSubError(2)->nGetNbSubError() == 1);
+    EXPECT_TRUE(e.pclGetSubError(2)->nGetErrorId(0) == 28417u);
     // A first sub-error that brings no message; one moved into itself.
     CXError f(MOD);
     f.SetUserError(MOD, 8);
@@ -315,7 +341,8 @@ TEST(XError, SubErrors)
     EXPECT_EQ(wstring(f.pszGetUserMessage()), Load(28437));
     f.DeleteAllSubError();
     f.AddSubErrorLight(&f);
-    EXPECT_TRUE(f.nGetNbSubError() == 0 && f.nGetUserErrorCode() == 8);
+    EXPECT_EQ(f.nGetNbSubError(), 0);
+    EXPECT_EQ(f.nGetUserErrorCode(), 8);
 }
 
 TEST(XError, CopyAndAssignment)
@@ -333,7 +360,8 @@ TEST(XError, CopyAndAssignment)
         e.AddSubErrorLightNoUserMessage(&s);
         // A plain copy belongs to no module: the data access stays behind.
         CXError c(e);
-        EXPECT_TRUE(c.nGetModuleNumber() == 0 && !c.bHasInfo(EIT_DATAACCESS));
+        EXPECT_EQ(c.nGetModuleNumber(), 0);
+        EXPECT_FALSE(c.bHasInfo(EIT_DATAACCESS));
         EXPECT_EQ(Dump(c, 0x80000FFF & ~0x200u), Dump(e, 0x80000FFF & ~0x200u));
         // A copy of this module keeps it, with a reference of its own; deep:
         // changing the original leaves the copy.
@@ -350,12 +378,15 @@ TEST(XError, CopyAndAssignment)
         // Assigned from one of its own sub-errors.
         _CXErrorModule32 a(m);
         a = *a.pclGetSubError(0);
-        EXPECT_TRUE(a.nGetUserErrorCode() == 19 && a.nGetNbSubError() == 1 && !a.bHasInfo(EIT_DATAACCESS));
+        EXPECT_EQ(a.nGetUserErrorCode(), 19);
+        EXPECT_EQ(a.nGetNbSubError(), 1);
+        EXPECT_FALSE(a.bHasInfo(EIT_DATAACCESS));
         // Moved: the source is clear, the reference goes with the error.
         _CXErrorModule32 l;
         l.LightCopy(&m);
         EXPECT_EQ(Dump(m, 0xFFF), Dump(_CXErrorModule32(), 0xFFF));
-        EXPECT_TRUE(l.nGetNbSubError() == 1 && pAcces->m_nRefCount == 3);
+        EXPECT_EQ(l.nGetNbSubError(), 1);
+        EXPECT_TRUE(pAcces->m_nRefCount == 3);
     }
     EXPECT_EQ(pAcces->m_nRefCount, 1);
     pAcces->dwRelease();
@@ -376,7 +407,8 @@ TEST(XError, SetAnyErrorAndNoMemory)
         CXError e(MOD);
         e.AddDebugMessageNoFormat(L"before");
         e.SetAnyError(MOD, t.nStatus, 16, 26);
-        EXPECT_TRUE(e.nGetUserErrorCode() == t.nCode && e.eGetErrorLevel() == EL_ERROR);
+        EXPECT_EQ(e.nGetUserErrorCode(), t.nCode);
+        EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR);
         EXPECT_STREQ(e.pszGetDebugMessage(), L"");
         EXPECT_EQ(wstring(e.pszGetUserMessage()), t.bTypes ? Fmt(t.nResource, 16, 26) : Fmt(t.nResource));
     }
@@ -384,14 +416,18 @@ TEST(XError, SetAnyErrorAndNoMemory)
     for (int nStatus : {102, 250}) {
         CXError u(MOD);
         u.SetAnyError(MOD, nStatus, 16, 26);
-        EXPECT_TRUE(u.nGetUserErrorCode() == 53 && u.nNumErrorId() == 1 && u.nGetErrorId(0) == 25621u);
+        EXPECT_EQ(u.nGetUserErrorCode(), 53);
+        EXPECT_EQ(u.nNumErrorId(), 1);
+        EXPECT_EQ(u.nGetErrorId(0), 25621u);
         EXPECT_NE(wstring(u.pszGetUserMessage()).find(std::to_wstring(nStatus)), wstring::npos) << nStatus;
     }
     CXError e(MOD, 8u);
     e.SetAnyError(MOD, 0, 1, 2);
-    EXPECT_TRUE(e.eGetErrorLevel() == EL_NOERROR && e.pszGetUserMessage()[0] == 0);
+    EXPECT_EQ(e.eGetErrorLevel(), EL_NOERROR);
+    EXPECT_EQ(e.pszGetUserMessage()[0], 0);
     e.SetAnyError(MOD, 100, 1, 2);  // out of memory
-    EXPECT_TRUE(e.eGetErrorLevel() == EL_ERROR && e.dwGetSystemErrorCode() == 12);
+    EXPECT_EQ(e.eGetErrorLevel(), EL_ERROR);
+    EXPECT_EQ(e.dwGetSystemErrorCode(), 12);
     EXPECT_EQ(wstring(e.pszGetUserMessage()), Load(25193));
     // The direct form is an error (level 3) without sub-errors; filed as a
     // sub-error, its message leads the parent's.
@@ -399,7 +435,9 @@ TEST(XError, SetAnyErrorAndNoMemory)
     m.AddSubError(&m);
     errno = 0;
     m.SetErrorNoMemory();
-    EXPECT_TRUE(m.eGetErrorLevel() == EL_ERROR && m.nGetUserErrorCode() == 0 && m.nGetNbSubError() == 0);
+    EXPECT_EQ(m.eGetErrorLevel(), EL_ERROR);
+    EXPECT_EQ(m.nGetUserErrorCode(), 0);
+    EXPECT_EQ(m.nGetNbSubError(), 0);
     EXPECT_EQ(m.dwGetSystemErrorCode(), 12u);
     EXPECT_EQ(wstring(m.pszGetUserMessage()), Load(25193));
     EXPECT_EQ(wstring(m.pszGetSystemErrorMessage()), SysText(12));

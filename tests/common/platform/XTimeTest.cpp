@@ -39,17 +39,23 @@ TEST(XTime, ZeroAndConstruction)
 {
     CXTime zero;
     EXPECT_EQ(Text(zero), "0000-01-01 00:00:00.000");
-    EXPECT_TRUE(zero.nGetTimeTm()->tm_wday == -1 && zero.nGetTimeTm()->tm_isdst == -1);
+    EXPECT_TRUE(zero.nGetTimeTm()->tm_wday == -1);
+    EXPECT_TRUE(zero.nGetTimeTm()->tm_isdst == -1);
 
     SYSTEMTIME st = {2023, 2, 2, 14, 9, 5, 7, 8};
     CXTime fromSt(st, 1);
     EXPECT_EQ(Text(fromSt), "2023-02-14 09:05:07.008");
-    EXPECT_TRUE(fromSt.nGetTimeTm()->tm_wday == 2 && fromSt.nGetTimeTm()->tm_isdst == 1);
+    EXPECT_TRUE(fromSt.nGetTimeTm()->tm_wday == 2);
+    EXPECT_TRUE(fromSt.nGetTimeTm()->tm_isdst == 1);
     CXTime dos(static_cast<unsigned short>(0x5A4E), static_cast<unsigned short>(0x6B2F), 0);
     EXPECT_EQ(Text(dos), "2025-02-14 13:25:30.000");
     CXTime fields(2023, 0, 0, 25, 61, 70, -1);  // month and day raised, the rest as given
     const tm& f = *fields.nGetTimeTm();
-    EXPECT_TRUE(f.tm_mon == 0 && f.tm_mday == 1 && f.tm_hour == 25 && f.tm_min == 61 && f.tm_sec == 70);
+    EXPECT_EQ(f.tm_mon, 0);
+    EXPECT_EQ(f.tm_mday, 1);
+    EXPECT_EQ(f.tm_hour, 25);
+    EXPECT_EQ(f.tm_min, 61);
+    EXPECT_EQ(f.tm_sec, 70);
 
     CDateTime date;
     date.InitDate();
@@ -62,7 +68,8 @@ TEST(XTime, ZeroAndConstruction)
     EXPECT_EQ(Text(fromDate), "0000-01-01 00:00:00.000");
     // SetTo0 keeps the daylight flag.
     fromSt.SetTo0();
-    EXPECT_TRUE(fromSt.nGetTimeTm()->tm_isdst == 1 && Text(fromSt) == "0000-01-01 00:00:00.000");
+    EXPECT_TRUE(fromSt.nGetTimeTm()->tm_isdst == 1);
+    EXPECT_EQ(Text(fromSt), "0000-01-01 00:00:00.000");
 }
 
 TEST(XTime, TimeTAndZones)
@@ -73,7 +80,8 @@ TEST(XTime, TimeTAndZones)
         const time_t t2100 = static_cast<time_t>(DaysFromCivil(2100, 3, 1) * 86400 + 3723);
         CXTime cl(t2100);
         EXPECT_EQ(Text(cl), "2100-03-01 01:02:03.000");
-        EXPECT_TRUE(cl.nGetTime32_t() == t2100 && cl.nGetTime32_t_UTC() == t2100);
+        EXPECT_EQ(cl.nGetTime32_t(), t2100);
+        EXPECT_EQ(cl.nGetTime32_t_UTC(), t2100);
         cl = static_cast<time_t>(-1);
         EXPECT_EQ(Text(cl), "0000-01-01 00:00:00.000");
     }
@@ -99,7 +107,8 @@ TEST(XTime, TimeTAndZones)
     CXTime::Local2UTC(local, out);
     EXPECT_EQ(out.tm_hour, 12);
     CXTime::UTC2Local(out, back);
-    EXPECT_TRUE(back.tm_hour == 14 && back.tm_mday == 1);
+    EXPECT_EQ(back.tm_hour, 14);
+    EXPECT_EQ(back.tm_mday, 1);
 }
 
 TEST(XTime, SystemAndFileTimes)
@@ -117,14 +126,17 @@ TEST(XTime, SystemAndFileTimes)
     CXTime fromFt(ft, -1);
     EXPECT_EQ(Text(fromFt), "2023-07-01 14:00:00.000");
     FILETIME back;
-    EXPECT_TRUE(fromFt.bGetAsFileTime(back) && back.dwLowDateTime == ft.dwLowDateTime &&
-                back.dwHighDateTime == ft.dwHighDateTime);
+    EXPECT_TRUE(fromFt.bGetAsFileTime(back));
+    EXPECT_EQ(back.dwLowDateTime, ft.dwLowDateTime);
+    EXPECT_EQ(back.dwHighDateTime, ft.dwHighDateTime);
     CDateTime date;
     date.InitDate();
     fromFt.m_nMilli = 250;
     fromFt.GetTQDateTime(&date);
-    EXPECT_TRUE(date.m_wAnnee == 2023 && date.m_byMois == 7 && date.m_byJour == 1 &&
-                date.m_dwHeure == 14u * 3600000 + 250);
+    EXPECT_EQ(date.m_wAnnee, 2023);
+    EXPECT_EQ(date.m_byMois, 7);
+    EXPECT_EQ(date.m_byJour, 1);
+    EXPECT_EQ(date.m_dwHeure, 14u * 3600000 + 250);
     // The clock is set through the replaceable setter, never for real.
     PFN_SETCLOCK old = SetLocalTimeClock(CaptureClock);
     EXPECT_TRUE(fromFt.bInitLocalTime());
@@ -144,18 +156,25 @@ TEST(XTime, SystemAndFileTimes)
 TEST(XTime, CalendarHelpers)
 {
     // The Gregorian rule throughout; two-digit texts are centuries.
-    EXPECT_TRUE(CXTime::bBissextile(2000) && !CXTime::bBissextile(1900) && !CXTime::bBissextile(1500));
-    EXPECT_TRUE(CXTime::bBissextile(L"20") && !CXTime::bBissextile(L"21"));
-    EXPECT_TRUE(CXTime::nGetDayInMonth(2023, 2) == 28 && CXTime::nGetDayInMonth(2023, 9) == 30);
-    EXPECT_TRUE(CXTime::nGetDayInMonth(2023, 13) == -1 && CXTime::nGetDayInMonth(2023, 0) == -1);
+    EXPECT_TRUE(CXTime::bBissextile(2000));
+    EXPECT_FALSE(CXTime::bBissextile(1900));
+    EXPECT_FALSE(CXTime::bBissextile(1500));
+    EXPECT_TRUE(CXTime::bBissextile(L"20"));
+    EXPECT_FALSE(CXTime::bBissextile(L"21"));
+    EXPECT_EQ(CXTime::nGetDayInMonth(2023, 2), 28);
+    EXPECT_EQ(CXTime::nGetDayInMonth(2023, 9), 30);
+    EXPECT_EQ(CXTime::nGetDayInMonth(2023, 13), -1);
+    EXPECT_EQ(CXTime::nGetDayInMonth(2023, 0), -1);
     EXPECT_EQ(CXTime::nGetDayInMonth(L"202402"), 29);
     EXPECT_EQ(CXTime::nGetDayInMonth(L"20230"), 31);  // month 00: January
 
     CXTime a(2023, 2, 14, 9, 5, 7, -1), b(2023, 2, 14, 9, 5, 7, -1);
     EXPECT_EQ(CXTime::snCompare(a.nGetTimeTm(), b.nGetTimeTm()), 0);
-    EXPECT_TRUE(!(a > b) && a >= b);
+    EXPECT_FALSE(a > b);
+    EXPECT_TRUE(a >= b);
     a.m_nMilli = 1;  // the milliseconds count
-    EXPECT_TRUE(a > b && !(b >= a));
+    EXPECT_TRUE(a > b);
+    EXPECT_FALSE(b >= a);
     b.SetTime(2022, 12, 31, 23, 59, 59, -1);
     EXPECT_GT(CXTime::snCompare(a.nGetTimeTm(), b.nGetTimeTm()), 0);
 }
@@ -196,13 +215,16 @@ TEST(XTime, TextForms)
     odd.m_nMilli = 123456;
     wmemset(w, L'x', 64);
     odd.GetTQDate(w);
-    EXPECT_TRUE(wcslen(w) == 8 && w[9] == L'x');
+    EXPECT_EQ(wcslen(w), 8);
+    EXPECT_EQ(w[9], L'x');
     wmemset(w, L'x', 64);
     odd.FormatToOdbcTimeStamp(w);
-    EXPECT_TRUE(wcslen(w) == 30 && w[31] == L'x');
+    EXPECT_EQ(wcslen(w), 30);
+    EXPECT_EQ(w[31], L'x');
     memset(s, 'x', sizeof s);
     odd.GetTQTime(s, 4);
-    EXPECT_TRUE(strlen(s) == 3 && s[4] == 'x');
+    EXPECT_EQ(strlen(s), 3);
+    EXPECT_EQ(s[4], 'x');
 }
 
 // ---- Parsing -------------------------------------------------------------------
@@ -239,11 +261,13 @@ TEST(XTime, ParsingHostTexts)
                  {L"2023021409050712345", "2023-02-14 09:05:07.000"},  // longer: no milliseconds
                  {L"20230214 090507", nullptr}, {L"", nullptr}, {L"20230214-09050712", nullptr}});
     CXTime cl;
-    EXPECT_FALSE(cl.bSetTQDate(nullptr) || cl.bSetTQTime(nullptr));
+    EXPECT_FALSE(cl.bSetTQDate(nullptr));
+    EXPECT_FALSE(cl.bSetTQTime(nullptr));
     EXPECT_FALSE(cl.bSetTQDateTime(static_cast<const char*>(nullptr), -1));
     // The 8-bit form, with the daylight flag given.
     EXPECT_TRUE(cl.bSetTQDateTime("20230214 090507123", 0));
-    EXPECT_TRUE(Text(cl) == "2023-02-14 09:05:07.123" && cl.nGetTimeTm()->tm_isdst == 0);
+    EXPECT_EQ(Text(cl), "2023-02-14 09:05:07.123");
+    EXPECT_TRUE(cl.nGetTimeTm()->tm_isdst == 0);
 }
 
 TEST(XTime, LowerBounds)
@@ -264,8 +288,10 @@ TEST(XTime, LowerBounds)
                 {{L"1", "0000-01-01 10:00:00.000"}, {L"123", "0000-01-01 12:30:00.000"},
                  {L"1234567", "0000-01-01 12:34:56.700"}, {L"1234567890", nullptr}, {L"12:30", nullptr}});
     CXTime cl;
-    EXPECT_TRUE(cl.bSetTQDateTimeMin(nullptr, -1) && !cl.bSetTQTimeMin(nullptr, -1));
-    EXPECT_TRUE(cl.bSetTQTimeMin(L"1", 1) && cl.nGetTimeTm()->tm_isdst == 1);
+    EXPECT_TRUE(cl.bSetTQDateTimeMin(nullptr, -1));
+    EXPECT_FALSE(cl.bSetTQTimeMin(nullptr, -1));
+    EXPECT_TRUE(cl.bSetTQTimeMin(L"1", 1));
+    EXPECT_TRUE(cl.nGetTimeTm()->tm_isdst == 1);
 }
 
 TEST(XTime, UpperBounds)
@@ -289,8 +315,10 @@ TEST(XTime, UpperBounds)
                  {L"2023021412345678901", nullptr}});
     // A 14-digit text and the same with the blank: one second later.
     CXTime a, b;
-    EXPECT_TRUE(a.bSetTQDateTimeMax(L"20230214101530", -1) && b.bSetTQDateTimeMax(L"20230214 101530", -1));
-    EXPECT_TRUE(Text(a) == "2023-02-14 10:15:31.000" && Text(b) == Text(a));
+    EXPECT_TRUE(a.bSetTQDateTimeMax(L"20230214101530", -1));
+    EXPECT_TRUE(b.bSetTQDateTimeMax(L"20230214 101530", -1));
+    EXPECT_EQ(Text(a), "2023-02-14 10:15:31.000");
+    EXPECT_EQ(Text(b), Text(a));
     // A time alone: the daylight flag is not taken.
     CheckParser([](CXTime& cl, const wchar_t* p) { return cl.bSetTQTimeMax(p, 0); },
                 {{L"19", "0000-01-01 20:00:00.000"}, {L"1259", "0000-01-01 13:00:00.000"},
@@ -298,6 +326,7 @@ TEST(XTime, UpperBounds)
                  {L"123456789", "0000-01-01 12:34:56.790"}, {L"2", nullptr}, {L"23", nullptr},
                  {L"235959999", nullptr}, {L"", nullptr}, {L"1234567890", nullptr}, {L"12:3", nullptr}});
     CXTime cl;
-    EXPECT_TRUE(cl.bSetTQTimeMax(L"09", 0) && cl.nGetTimeTm()->tm_isdst == -1);
+    EXPECT_TRUE(cl.bSetTQTimeMax(L"09", 0));
+    EXPECT_TRUE(cl.nGetTimeTm()->tm_isdst == -1);
     EXPECT_FALSE(cl.bSetTQTimeMax(nullptr, -1));
 }

@@ -448,3 +448,17 @@ TEST(NARefArray, SharedLifetime)
     EXPECT_EQ(nDestroyed, 2);
     EXPECT_EQ(kept->dwRelease(), 0u);
 }
+
+#if defined(ZT_CHECKED)
+// The checked builds stop at an index outside the count; the product reads
+// no check at all.
+TEST(TableauDeathTest, IndexOutsideTheCountStopsTheCheckedBuild)
+{
+    CTTableau<int> tab;
+    const int n = 7;
+    tab.Ajoute(&n);
+    EXPECT_EQ(tab[0], 7);
+    EXPECT_DEATH(static_cast<void>(tab[1]), "invariant broken: i < m_nNbElement");
+    EXPECT_DEATH(static_cast<void>(tab[-1]), "invariant broken: i >= 0");
+}
+#endif

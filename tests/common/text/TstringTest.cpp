@@ -274,6 +274,26 @@ TEST(CTString, ExtractionAndReplacement)
     EXPECT_EQ(vide.pszGet(), VideStatique());
 }
 
+// Case-blind replacement maps the text once: the locale calls grow with the
+// length, where a search mapping the rest again at every occurrence made
+// millions of them on a 4,096-character text.
+TEST(CTString, CaseBlindReplacementMakesLinearlyManyLocaleCalls)
+{
+    std::size_t anCalls[2] = {0, 0};
+    const int anLength[2] = {2048, 4096};
+    for (int i = 0; i < 2; ++i) {
+        // One occurrence every four characters: "abcX" repeated.
+        CTString cl(Repete(L"abcX", anLength[i] / 4).c_str());
+        TestHost().ClearLocaleCalls();
+        cl.RemplaceI(L"x", L"-");
+        anCalls[i] = TestHost().nLocaleCalls();
+        EXPECT_EQ(std::wstring(cl.pszGet()), Repete(L"abc-", anLength[i] / 4));
+    }
+    // One call for each character of the text and of the pattern.
+    EXPECT_EQ(anCalls[0], 2048u + 1u);
+    EXPECT_EQ(anCalls[1], 4096u + 1u);
+}
+
 TEST(CTString, Modification)
 {
     // The trailing NUL of a counted source is dropped; inner NULs are kept.

@@ -68,9 +68,15 @@ TEST(DateTime, CalendarRulesSettersAndInvalidDates)
     EXPECT_EQ(Show(cl), Show(2023, 2, 28));
     // Out of range: false, nothing changed.
     cl = Date(2024, 3, 5, 7, 8, 9, 10);
-    EXPECT_FALSE(cl.bModifieJour(32) || cl.bModifieJour(0) || cl.bModifieMois(13) || cl.bModifieAnnee(0) ||
-                 cl.bModifieAnnee(10000) || cl.bModifieHeure(24) || cl.bModifieMinute(60) ||
-                 cl.bModifieSeconde(-1) || cl.bModifieMilli(1000));
+    EXPECT_FALSE(cl.bModifieJour(32));
+    EXPECT_FALSE(cl.bModifieJour(0));
+    EXPECT_FALSE(cl.bModifieMois(13));
+    EXPECT_FALSE(cl.bModifieAnnee(0));
+    EXPECT_FALSE(cl.bModifieAnnee(10000));
+    EXPECT_FALSE(cl.bModifieHeure(24));
+    EXPECT_FALSE(cl.bModifieMinute(60));
+    EXPECT_FALSE(cl.bModifieSeconde(-1));
+    EXPECT_FALSE(cl.bModifieMilli(1000));
     EXPECT_EQ(Show(cl), Show(2024, 3, 5, Ms(7, 8, 9, 10)));
 
     int n = 0, d, m, y;
@@ -367,7 +373,8 @@ TEST(Duree, TextsReadersAndBinaries)
         EXPECT_EQ(text(c.ms, c.format), c.text) << c.ms;
     // A room too small: -1, nothing past it.
     const std::wstring cut = text(-1500, milli, 5);
-    EXPECT_TRUE(cut.substr(0, 3) == L"-1:" && cut.size() <= 3u + 5u) << cut;
+    EXPECT_EQ(cut.substr(0, 3), L"-1:") << cut;
+    EXPECT_TRUE(cut.size() <= 3u + 5u) << cut;
 
     CDureeBase du;
     const struct { const wchar_t* text; long long ms; } reads[] = {  // ms -42: refused (112), the value kept
@@ -385,7 +392,8 @@ TEST(Duree, TextsReadersAndBinaries)
     EXPECT_EQ(du.nDepuisChaineCentieme(L"00000015"), 112);
     CDureeBase a, b;
     a.m_llDuree = LLONG_MIN, b.m_llDuree = LLONG_MAX;
-    EXPECT_TRUE(CDureeBase::nCompare(&a, &b) == -1 && CDureeBase::nCompare(&b, &a) == 1);
+    EXPECT_EQ(CDureeBase::nCompare(&a, &b), -1);
+    EXPECT_EQ(CDureeBase::nCompare(&b, &a), 1);
 
     // The binary form is the text's bytes, read back the same way.
     CTQBIN bin, empty;

@@ -150,7 +150,8 @@ TEST(Monetaire, LayoutConstantsAndLimits)
     EXPECT_EQ(Val(c), -Big::Pow2(79));
     SetMonetaireToMax(&c);
     EXPECT_EQ(Val(c), Big::Pow2(79) - Big::Of(1));
-    EXPECT_TRUE(bMonetaireZero(&(c = Mon(Big()))) && !bMonetaireZero(&(c = Mon(kMin))));
+    EXPECT_TRUE(bMonetaireZero(&(c = Mon(Big()))));
+    EXPECT_FALSE(bMonetaireZero(&(c = Mon(kMin))));
 }
 
 TEST(Monetaire, ParsesDecimalText)
@@ -264,7 +265,8 @@ TEST(Monetaire, WordMultiplyNegateAndStep)
         EXPECT_EQ(Val(n), Val(Mon(-x)));
         EXPECT_EQ(pstAbsMonetaire(&m) != nullptr, !(x == kMin));
         EXPECT_EQ(Val(m), Val(Mon(x.Abs())));
-        EXPECT_TRUE(bIncrementeMonetaire(&up) && bDecrementeMonetaire(&down));
+        EXPECT_TRUE(bIncrementeMonetaire(&up));
+        EXPECT_TRUE(bDecrementeMonetaire(&down));
         EXPECT_EQ(Val(up), Val(Mon(x + Big::Of(1000000))));
         EXPECT_EQ(Val(down), Val(Mon(x - Big::Of(1000000))));
     }
@@ -287,7 +289,8 @@ TEST(Monetaire, ComparesAndOrdersKeys)
             EXPECT_EQ((k > 0) - (k < 0), Cmp(x, y));
         }
     const CMoney z = Mon(Big());
-    EXPECT_TRUE(nCmpMonetaire(nullptr, &z) == 1 && nCmpMonetaire(&z, nullptr) == -1);  // null is the greater
+    EXPECT_EQ(nCmpMonetaire(nullptr, &z), 1);
+    EXPECT_EQ(nCmpMonetaire(&z, nullptr), -1);  // null is the greater
     // Value bytes 9 down to 0, the sign bit flipped.
     const unsigned char expected[10] = {0x8A, 9, 8, 7, 6, 5, 4, 3, 2, 1};
     unsigned char kv[10];

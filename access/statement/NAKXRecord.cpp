@@ -560,9 +560,10 @@ void CNAKXRecord::_StoreRaw(const INAItemDescription* pItem, const unsigned char
 
 // ---- Serialised form ----------------------------------------------------------------------
 
-void CNAKXRecord::Serialize(unsigned char* pbyOut, unsigned int) const
+void CNAKXRecord::Serialize(unsigned char* pbyOut, unsigned int nLength) const
 {
-    if (pbyOut == nullptr)
+    // A too small output gets nothing rather than a write past its end.
+    if (pbyOut == nullptr || nLength < nGetSerializeSize())
         return;
     _WriteU32(pbyOut, m_nBufferSize);
     _WriteU32(pbyOut + 4, m_nNbItem);
@@ -571,15 +572,16 @@ void CNAKXRecord::Serialize(unsigned char* pbyOut, unsigned int) const
         memcpy(pbyOut + 12, m_pbyBuffer, m_nBufferSize);
 }
 
-void CNAKXRecord::Deserialize(const unsigned char* pbyIn, unsigned int)
+void CNAKXRecord::Deserialize(const unsigned char* pbyIn, unsigned int nLength)
 {
-    if (pbyIn == nullptr)
+    if (pbyIn == nullptr || nLength < 12)
         return;
     const uint32_t nBufferSize = _nReadU32(pbyIn);
     const uint32_t nNbItem = _nReadU32(pbyIn + 4);
     const uint32_t nFlagFieldSize = _nReadU32(pbyIn + 8);
-    // A flag field larger than the buffer would put the values outside it.
-    if (nFlagFieldSize > nBufferSize)
+    // A buffer announced beyond the input, or a flag field larger than the
+    // buffer, would read or put values outside them.
+    if (nBufferSize > nLength - 12 || nFlagFieldSize > nBufferSize)
         return;
     unsigned char* pby = static_cast<unsigned char*>(realloc(m_pbyBuffer, nBufferSize > 0 ? nBufferSize : 1));
     if (pby == nullptr)

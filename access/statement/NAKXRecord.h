@@ -105,10 +105,11 @@ public:
     // then the buffer.
     unsigned int nGetSerializeSize() const { return m_nBufferSize + 12; }
     unsigned int nGetSerializeValuesOffset() const { return m_nFlagFieldSize + 12; }
-    // out holds nGetSerializeSize() bytes; the length is not used.
+    // Writes nGetSerializeSize() bytes; nothing when nLength is smaller.
     void Serialize(unsigned char* pbyOut, unsigned int nLength) const;
-    // Takes the form written by Serialize. The former buffer and sizes stay
-    // when the new buffer cannot be had or the form is inconsistent.
+    // Takes the form written by Serialize from nLength bytes. The former
+    // buffer and sizes stay when the new buffer cannot be had or the form is
+    // inconsistent or longer than the input.
     void Deserialize(const unsigned char* pbyIn, unsigned int nLength);
 
 protected:

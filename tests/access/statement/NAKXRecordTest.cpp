@@ -119,6 +119,21 @@ TEST(NAKXRecord, SerialisedFormAndReferenceCount)
     copie.Deserialize(v.data(), static_cast<unsigned int>(v.size()));
     EXPECT_EQ(copie.nGetBufferSize(), 7u);
     EXPECT_EQ(copie.nGetFlagFieldSize(), 1u);
+    // Input shorter than its header or than the buffer it announces, and an
+    // output shorter than the form, are left alone.
+    an[0] = 7;
+    an[2] = 1;
+    memcpy(v.data(), an, sizeof(an));
+    CNAKXRecord empty;
+    empty.Deserialize(v.data(), 0);
+    EXPECT_EQ(empty.nGetBufferSize(), 0u);
+    empty.Deserialize(v.data(), 11);
+    EXPECT_EQ(empty.nGetBufferSize(), 0u);
+    empty.Deserialize(v.data(), static_cast<unsigned int>(v.size()) - 1);
+    EXPECT_EQ(empty.nGetBufferSize(), 0u);
+    std::vector<unsigned char> shortOut(v.size(), 0xEE);
+    rec.Serialize(shortOut.data(), static_cast<unsigned int>(shortOut.size()) - 1);
+    EXPECT_EQ(shortOut[0], 0xEE);
     CNAKXRecord* p = new CNAKXRecord();
     EXPECT_EQ(p->nRelease(), 0u); // at 0 nothing happens
     p->AddRef();

@@ -345,9 +345,9 @@ TEST_F(KXRecordValue, CopiesClonesAndEquality)
     delete pClone;
     // Serialised and back into an empty record: equal.
     std::vector<unsigned char> v(a.nGetSerializeSize());
-    a.Serialize(v.data(), 0);
+    a.Serialize(v.data(), static_cast<unsigned int>(v.size()));
     CNAKXRecord c;
-    c.Deserialize(v.data(), 0);
+    c.Deserialize(v.data(), static_cast<unsigned int>(v.size()));
     EXPECT_TRUE(c.bEquals(&a));
 }
 
@@ -375,7 +375,7 @@ TEST_F(KXRecordValue, HostileBuffersAndTablesStayInside)
     std::vector<unsigned char> form(12 + 1 + 2, 0x33);
     const uint32_t aHeader[3] = {3, 2, 1};
     std::memcpy(form.data(), aHeader, 12);
-    rec.Deserialize(form.data(), 0);
+    rec.Deserialize(form.data(), static_cast<unsigned int>(form.size()));
     EXPECT_EQ(rec.nGetBufferSize(), 3u);
     rec.SetItemValue(&itNear, "ABCD", 4, 0);
     EXPECT_EQ(rec.pbyGetValues()[0], 0x33);

@@ -431,6 +431,12 @@ bool CVMNumber::bFromText(const std::u32string& text, CVMNumber& out)
     // beyond what the magnitude holds are rounded off by bNormalize, and the
     // ones past 150 digits are dropped first so that the 512 bits suffice.
     nScale -= nExponent;
+    // Below a tenth of the last place the scale can keep, whatever the
+    // digits: zero (a larger scale would need powers of ten beyond 512 bits).
+    if (nScale > static_cast<int>(digits.size()) + MAX_SCALE) {
+        digits.clear();
+        nScale = 0;
+    }
     if (nScale < 0) {
         if (!digits.empty())
             digits.append(static_cast<std::size_t>(-nScale), '0');

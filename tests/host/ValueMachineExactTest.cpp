@@ -176,6 +176,21 @@ TEST(HostValueMachineExact, TextsOfOtherFormsAreNotNumbers)
     }
 }
 
+TEST(HostValueMachineExact, TextsFarBelowTheLastPlaceAreZeroDecimalsAndCurrencies)
+{
+    BindValueMachine();
+    const std::string strZeros = "0." + std::string(200, '0') + "1";
+    for (const unsigned short nTarget : {TQTYPE_DECIMAL, TQTYPE_CY}) {
+        const SResult zero = TextTo("0", nTarget, true);
+        ASSERT_EQ(zero.nStatus, 0);
+        for (const char* psz : {"20e-2061", "-0054E-615", "1e-9999", strZeros.c_str()}) {
+            const SResult r = TextTo(psz, nTarget, true);
+            EXPECT_EQ(r.nStatus, 0) << psz;
+            EXPECT_EQ(std::memcmp(r.aby, zero.aby, nTarget == TQTYPE_CY ? 10 : 18), 0) << nTarget << " " << psz;
+        }
+    }
+}
+
 TEST(HostValueMachineExact, RealsOfEveryExponentSurviveTheirText)
 {
     BindValueMachine();

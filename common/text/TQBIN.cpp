@@ -1,12 +1,12 @@
 #include "common/text/TQBIN.h"
 
 #include "common/text/CodePage.h"
+#include "common/text/TextBasics.h"
 
 #include <cstring>
-#include <vector>
 
 namespace {
-constexpr int kCodePageUTF8 = 65001;
+constexpr int kCodePageUTF8 = CP_UTF8;
 constexpr wchar_t kWideSentinel = static_cast<wchar_t>(-1);
 
 int nSign(int c)
@@ -49,6 +49,7 @@ void CTQBIN::__FillDynBin(const unsigned char* src, int count, int offset)
     const std::int64_t nEnd = static_cast<std::int64_t>(offset) + count;
     if (nEnd > CBaseStrMem::s_pHeader(m_pData)->nCapacity)
         return;
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     std::memmove(m_pData + offset, src, static_cast<size_t>(count));
     _SetLength(nEnd);
 }
@@ -73,13 +74,13 @@ int CTQBIN::nAssign(const unsigned char* src, int n)
         return STRMEM_ERROR_TOO_LONG;
     if (m_pData != nullptr && !CBaseStrMem::s_bShared(m_pData)) {
         if (static_cast<std::uint32_t>(n) > CBaseStrMem::s_pHeader(m_pData)->nCapacity) {
-            std::vector<unsigned char> aside;
-            src = CBaseStrMem::s_pOutsideBlock(m_pData, src, n, aside);
+            const std::int64_t nOffset = CBaseStrMem::s_nMovingOffset(m_pData, src, n);
             void* pData = m_pData;
             const int nError = CBaseStrMem::s_nReallocBlock(&pData, n);
             if (nError != STRMEM_OK)
                 return nError;
             m_pData = static_cast<unsigned char*>(pData);
+            src = CBaseStrMem::s_pAfterGrowth(m_pData, src, nOffset);
             if (src != nullptr)
                 std::memmove(m_pData, src, static_cast<size_t>(n));
         } else if (src != nullptr) {
@@ -178,6 +179,7 @@ int CTQBIN::_nGrowJoined(std::int64_t nTotal)
     if (nError != STRMEM_OK)
         return nError;
     // Unlike a mere growth, a joined copy keeps the flags.
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     if (bShared)
         CBaseStrMem::s_pHeader(m_pData)->dwFlags = dwFlags;
     return STRMEM_OK;
@@ -256,13 +258,14 @@ int CTQBIN::nConcat(const unsigned char* src, int n)
     const std::int64_t nTotal = static_cast<std::int64_t>(nLength) + n;
     if (nTotal > STRMEM_MAX_SIZE)
         return STRMEM_ERROR_TOO_LONG;
-    std::vector<unsigned char> aside;
-    src = CBaseStrMem::s_pOutsideBlock(m_pData, src, n, aside);
+    const std::int64_t nOffset = CBaseStrMem::s_nMovingOffset(m_pData, src, n);
     const int nError = _nGrowJoined(nTotal);
     if (nError != STRMEM_OK)
         return nError;
+    src = CBaseStrMem::s_pAfterGrowth(m_pData, src, nOffset);
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     if (src != nullptr)
-        std::memcpy(m_pData + nLength, src, static_cast<size_t>(n));
+        std::memmove(m_pData + nLength, src, static_cast<size_t>(n));
     _SetLength(nTotal);
     return STRMEM_OK;
 }
@@ -281,6 +284,7 @@ void CTQBIN::Remplace(int pos, int n, const CTQBIN& src)
     const std::int64_t nNewLength = static_cast<std::int64_t>(nLength) - n + nSrc;
     if (_nGrow(nNewLength > nLength ? nNewLength : nLength) != STRMEM_OK)
         return;
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     std::memmove(m_pData + pos + nSrc, m_pData + pos + n, static_cast<size_t>(nLength - pos - n));
     if (nSrc > 0)
         std::memcpy(m_pData + pos, keep.m_pData, static_cast<size_t>(nSrc));
@@ -466,6 +470,7 @@ int CTQBIN::_nAppend(const CTQBIN* first, const CTQBIN* second)
     const int nError = _nGrowJoined(nLength + nAdded);
     if (nError != STRMEM_OK)
         return nError;
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     std::int64_t nAt = nLength;
     for (int i = 0; i < 2; ++i) {
         if (nSizes[i] == 0)
@@ -503,7 +508,7 @@ int CTQBIN::nAffecteToUNICODE(const char* src, int n, int codePage, int flags)
     _Release();
     if (src == nullptr)
         return STRMEM_OK;
-    const std::int64_t nSrc = n == -1 ? static_cast<std::int64_t>(std::strlen(src)) : n;
+    const std::int64_t nSrc = n == -1 ? static_cast<std::int64_t>(TXT_nLen(src)) : n;
     if (nSrc < 1)
         return STRMEM_OK;
     if (nSrc > STRMEM_MAX_SIZE)
@@ -572,6 +577,7 @@ int CTQBIN::nAffecteToANSI(const CTQBIN* src, int codePage, int flags, const cha
         nError = nConcat(&cSentinel, 1);
         if (nError != STRMEM_OK)
             return nError;
+        STRMEM_ASSERT_HELD_ALONE(m_pData);
         CBaseStrMem::s_pHeader(m_pData)->dwFlags = CBaseStrMem::FLAG_SENTINEL;
         return STRMEM_OK;
     }

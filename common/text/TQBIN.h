@@ -77,7 +77,11 @@ private:
         CBaseStrMem::s_ReleaseStrMem(m_pData);
         m_pData = nullptr;
     }
-    void _SetLength(std::int64_t n) { CBaseStrMem::s_pHeader(m_pData)->nLength = static_cast<std::uint32_t>(n); }
+    void _SetLength(std::int64_t n)
+    {
+        STRMEM_ASSERT_HELD_ALONE(m_pData);
+        CBaseStrMem::s_pHeader(m_pData)->nLength = static_cast<std::uint32_t>(n);
+    }
     int _nGrow(std::int64_t n);
     // _nGrow before a join: a detached copy keeps the old flags word.
     int _nGrowJoined(std::int64_t nTotal);

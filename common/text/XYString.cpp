@@ -2,19 +2,23 @@
 
 #include "common/platform/InformationDLL.h"
 #include "common/text/CodePage.h"
+#include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 #include "common/text/TextCompare.h"
 #include "common/text/UnicodeCodec.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 namespace {
 constexpr std::int64_t kTerminatorBytes = 4;
-constexpr int kCodePageUTF8 = 65001;
+constexpr int kCodePageUTF8 = CP_UTF8;
 
-std::int64_t nLen(const char* s) { return static_cast<std::int64_t>(std::strlen(s)); }
-std::int64_t nLen(const wchar_t* s) { return static_cast<std::int64_t>(std::wcslen(s)); }
+template <class T>
+std::int64_t nLen(const T* s)
+{
+    return static_cast<std::int64_t>(TXT_nLen(s));
+}
 
 // Bytes of n units of T, or -1 when that is over the limits of a block.
 template <class T>
@@ -96,6 +100,15 @@ bool CBaseStrMem::s_bInBlock(const void* pData, const void* p, std::int64_t nByt
     return nFrom < nEnd && nFrom + static_cast<std::uintptr_t>(nBytes) > nStart;
 }
 
+std::int64_t CBaseStrMem::s_nMovingOffset(const void* pData, const void* src, std::int64_t nBytes)
+{
+    if (!s_bInBlock(pData, src, nBytes) || s_bShared(pData))
+        return -1;
+    const std::uintptr_t nStart = reinterpret_cast<std::uintptr_t>(pData);
+    const std::uintptr_t nFrom = reinterpret_cast<std::uintptr_t>(src);
+    return nFrom < nStart ? -1 : static_cast<std::int64_t>(nFrom - nStart);
+}
+
 // ---- Handle management ----------------------------------------------------------
 
 template <class T>
@@ -117,6 +130,7 @@ CXYString<char>::CXYString(const char* src) : m_pData(nullptr)
 template <class T>
 void CXYString<T>::_SetLength(std::int64_t n)
 {
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     const std::int64_t nBytes = n * static_cast<std::int64_t>(sizeof(T));
     CBaseStrMem::s_pHeader(m_pData)->nLength = static_cast<std::uint32_t>(nBytes);
     std::memset(reinterpret_cast<char*>(m_pData) + nBytes, 0, kTerminatorBytes);
@@ -148,6 +162,7 @@ void CXYString<T>::__FillDynStr(const T* src, int count, int offset)
     const std::int64_t nEnd = static_cast<std::int64_t>(offset) + count;
     if (nEnd * static_cast<std::int64_t>(sizeof(T)) > CBaseStrMem::s_pHeader(m_pData)->nCapacity)
         return;
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     std::memmove(m_pData + offset, src, static_cast<size_t>(count) * sizeof(T));
     _SetLength(nEnd);
 }
@@ -239,11 +254,12 @@ int CXYString<T>::nConcat(const T* src, int n)
     const std::int64_t nLength = nGetLength();
     if (nBytesOf<T>(nLength + n) < 0)
         return STRMEM_ERROR_TOO_LONG;
-    std::vector<T> aside;
-    src = CBaseStrMem::s_pOutsideBlock(m_pData, src, n, aside);
+    const std::int64_t nOffset = CBaseStrMem::s_nMovingOffset(m_pData, src, nBytesOf<T>(n));
     const int nError = _nPrepare(nLength + n);
     if (nError != STRMEM_OK)
         return nError;
+    src = CBaseStrMem::s_pAfterGrowth(m_pData, src, nOffset);
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     CBaseStrMem::s_pHeader(m_pData)->dwFlags &= ~CBaseStrMem::FLAG_SENTINEL;
     __FillDynStr(src, n, static_cast<int>(nLength));
     return STRMEM_OK;
@@ -272,6 +288,7 @@ int CXYString<wchar_t>::nConcat(const CXYString<wchar_t>& other)
     if (nError != STRMEM_OK)
         return nError;
     const wchar_t* pSrc = bSameBlock ? m_pData : other.m_pData;
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     std::memcpy(m_pData + nLength, pSrc, static_cast<size_t>(nOther) * sizeof(wchar_t));
     _SetLength(nLength + nOther);
     CBaseStrMem::STHeader* pHeader = CBaseStrMem::s_pHeader(m_pData);
@@ -305,6 +322,7 @@ void CXYString<wchar_t>::Supprime(int pos, int n)
         n = nLength - pos;
     if (n == 0 || _nPrepare(nLength) != STRMEM_OK)
         return;
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     std::memmove(m_pData + pos, m_pData + pos + n, static_cast<size_t>(nLength - pos - n) * sizeof(wchar_t));
     _SetLength(nLength - n);
 }
@@ -326,10 +344,23 @@ void CXYString<wchar_t>::Remplace(int pos, int n, const wchar_t* src, int srcLen
     const std::int64_t nNewLength = static_cast<std::int64_t>(nLength) - n + srcLen;
     if (nBytesOf<wchar_t>(nNewLength) < 0)
         return;
-    std::vector<wchar_t> aside;
-    src = CBaseStrMem::s_pOutsideBlock(m_pData, src, srcLen, aside);
+    if (CBaseStrMem::s_nMovingOffset(m_pData, src, nBytesOf<wchar_t>(srcLen)) >= 0) {
+        // The source lies in the own block, where moving the tail would
+        // overwrite it: the text is put together in a new block.
+        CXYString<wchar_t> result;
+        if (result.__nNew(static_cast<int>(nNewLength), m_pData, pos) != STRMEM_OK)
+            return;
+        std::memcpy(result.m_pData + pos, src, static_cast<size_t>(srcLen) * sizeof(wchar_t));
+        std::memcpy(result.m_pData + pos + srcLen, m_pData + pos + n,
+                    static_cast<size_t>(nLength - pos - n) * sizeof(wchar_t));
+        result._SetLength(nNewLength);
+        CBaseStrMem::s_pHeader(result.m_pData)->dwFlags = dwGetFlags();
+        XSwap(m_pData, result.m_pData);
+        return;
+    }
     if (_nPrepare(nNewLength > nLength ? nNewLength : nLength) != STRMEM_OK)
         return;
+    STRMEM_ASSERT_HELD_ALONE(m_pData);
     std::memmove(m_pData + pos + srcLen, m_pData + pos + n,
                  static_cast<size_t>(nLength - pos - n) * sizeof(wchar_t));
     if (srcLen > 0)
@@ -434,7 +465,7 @@ int CXYString<wchar_t>::_nConvert(const char* src, int n, int extra, unsigned co
                                   const wchar_t* /*def*/)
 {
     // Windows-1252 without flags goes through the table: one character a byte.
-    const bool bTable = codePage == 1252 && flags == 0;
+    const bool bTable = codePage == CP_1252 && flags == 0;
     std::int64_t nNeeded = n;
     if (!bTable) {
         nNeeded = MultiByteToWideChar(codePage, flags, src, n, nullptr, 0);
@@ -572,6 +603,7 @@ int CXYString<T>::nAffecteConversionExplicite(const CXYString<TOther>& src, int 
         nError = nConcat(&cSentinel, 1);
         if (nError != STRMEM_OK)
             return nError;
+        STRMEM_ASSERT_HELD_ALONE(m_pData);
         CBaseStrMem::s_pHeader(m_pData)->dwFlags = CBaseStrMem::FLAG_SENTINEL;
         return STRMEM_OK;
     }
@@ -594,13 +626,13 @@ bool CXYString<wchar_t>::bCreateY(char*& out, int codePage) const
             if (nBytes <= 0)
                 return false;
         }
-        char* pOut = static_cast<char*>(std::malloc(static_cast<size_t>(nBytes) + 2));
+        char* pOut = static_cast<char*>(XMALLOC_pNew_(static_cast<size_t>(nBytes) + 2));
         if (pOut == nullptr)
             return false;
         if (nLength > 1) {
             nBytes = WideCharToMultiByte(nCodePage, 0, m_pData, nLength - 1, pOut, nBytes, nullptr, nullptr);
             if (nBytes <= 0) {
-                std::free(pOut);
+                XMALLOC_Del_(pOut);
                 return false;
             }
         }

@@ -4,11 +4,12 @@
 // shares: every change goes through the copy-on-write gate first.
 #pragma once
 
+#include "common/text/ZTAssert.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
-#include <vector>
 
 // Status codes of the host string and binary operations.
 enum : int {
@@ -21,6 +22,10 @@ enum : int {
 
 // Largest data of a block, in bytes and in units: one more gives 108.
 constexpr std::int64_t STRMEM_MAX_SIZE = 0x7FFFFEFF;
+
+// Checked before every write into the block of pData, once the
+// copy-on-write gate has passed: no other holder shares the block.
+#define STRMEM_ASSERT_HELD_ALONE(pData) ZT_ASSERT(!CBaseStrMem::s_bShared(pData))
 
 template <class T>
 inline void XSwap(T& a, T& b)
@@ -62,15 +67,17 @@ public:
     static int s_nReallocBlock(void** ppData, std::int64_t nBytes);
     // Whether [p, p + nBytes) touches the data of the block (terminator room included).
     static bool s_bInBlock(const void* pData, const void* p, std::int64_t nBytes);
-    // src itself, or a copy of its n units in aside when they lie in the
-    // block: they would move with a reallocation.
+    // Byte offset of src inside the data of a block held alone, -1 when src
+    // starts outside it or the block is shared. A growth may move a block
+    // held alone, and a source inside it with it: callers keep the offset
+    // rather than the pointer. A shared block stays with its other holders
+    // (the writer gets a copy), so a source inside it stays where it is.
+    static std::int64_t s_nMovingOffset(const void* pData, const void* src, std::int64_t nBytes);
+    // src after a growth: at its offset in the block, or where it was.
     template <class T>
-    static const T* s_pOutsideBlock(const void* pData, const T* src, std::int64_t n, std::vector<T>& aside)
+    static const T* s_pAfterGrowth(const void* pData, const T* src, std::int64_t nOffset)
     {
-        if (!s_bInBlock(pData, src, n * static_cast<std::int64_t>(sizeof(T))))
-            return src;
-        aside.assign(src, src + n);
-        return aside.data();
+        return nOffset < 0 ? src : reinterpret_cast<const T*>(static_cast<const char*>(pData) + nOffset);
     }
     // First occurrence of the patLen units of pat at or after start among
     // the hayLen units of hay, -1 when none.

@@ -1,6 +1,8 @@
 // Reference-counted base of the driver's internal objects.
 #pragma once
 
+#include "common/text/RefTraits.h"
+
 class CInterf {
 public:
     CInterf() : m_nRefCount(0), m_bNoDelete(0) {}
@@ -22,4 +24,12 @@ public:
 protected:
     unsigned int m_nRefCount;
     unsigned int m_bNoDelete; // non-zero: a release to 0 keeps the object
+};
+
+// Held in containers: count + 1; release does nothing at 0, else count - 1
+// and, at 0 without the do-not-delete mark, deletes.
+template <class T>
+struct CRefTraits<T, TRefTraitsFor<T, CInterf>> {
+    static void AddRef(T* p) { p->AddRef(); }
+    static void Release(T* p) { p->nRelease(); }
 };

@@ -1,6 +1,7 @@
 #include "common/platform/DiskFile.h"
 
 #include "common/platform/UTF8Buffer.h"
+#include "common/text/SysUtils.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -138,7 +139,7 @@ bool CDiskFile::Unix_getcwd(wchar_t* out, unsigned n)
     char* p = szLocal;
     char* pHeap = nullptr;
     if (n > sizeof(szLocal)) {
-        pHeap = static_cast<char*>(std::malloc(n));
+        pHeap = static_cast<char*>(XMALLOC_pNew_(n));
         if (pHeap == nullptr) {
             errno = ENOMEM;
             return false;
@@ -151,7 +152,7 @@ bool CDiskFile::Unix_getcwd(wchar_t* out, unsigned n)
         errno = ERANGE;
         bOk = false;
     }
-    std::free(pHeap);
+    XMALLOC_Del_(pHeap);
     return bOk;
 }
 

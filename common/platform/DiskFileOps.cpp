@@ -7,6 +7,7 @@
 #include "common/platform/XError.h"
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
+#include "common/text/TextBasics.h"
 #include "common/text/Tstring.h"
 
 #include <cerrno>
@@ -316,7 +317,7 @@ bool _bListDirectory(const std::wstring& strDir, std::vector<stEntry>& entries)
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
             continue;
         CTString clName;
-        clName.SetANSIEx(e->d_name, -1, 65001);
+        clName.SetANSIEx(e->d_name, -1, CP_UTF8);
         stEntry entry;
         entry.strName = clName.pszGet() != nullptr ? clName.pszGet() : L"";
         std::wstring strFull = strDir + entry.strName;
@@ -535,7 +536,7 @@ void CDiskFile::GetHomeDir(CTString* pclOut)
     if (pszHome == nullptr)
         pclOut->Set(L".");
     else
-        pclOut->SetANSIEx(pszHome, -1, 65001);
+        pclOut->SetANSIEx(pszHome, -1, CP_UTF8);
 }
 
 int CDiskFile::bGetDiskSpace(const wchar_t* pszPath, unsigned long long* pullTotal, unsigned long long* pullFree,

@@ -6,6 +6,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/XError.h"
 #include "common/text/STR.h"
+#include "common/text/TextBasics.h"
 #include "common/text/Tstring.h"
 #include "common/text/XYString.h"
 
@@ -358,7 +359,7 @@ unsigned CDiskFile::GetFullPathName(const wchar_t* pszSrc, unsigned n, wchar_t* 
         // The real user's home directory.
         const passwd* pw = getpwuid(getuid());
         if (pw != nullptr && pw->pw_dir != nullptr)
-            clFull.SetANSIEx(pw->pw_dir, -1, 65001);
+            clFull.SetANSIEx(pw->pw_dir, -1, CP_UTF8);
         clFull.Add(psz + 1);
     } else if (psz[0] != L'/') {
         if (!Unix_getcwd(pszDst, n))

@@ -5,6 +5,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/XError.h"
 #include "common/text/STR.h"
+#include "common/text/SysUtils.h"
 #include "common/text/TQBIN.h"
 #include "common/text/Tstring.h"
 
@@ -38,7 +39,7 @@ CDiskFile::~CDiskFile()
 {
     if (m_nFd != -1)
         Close();
-    std::free(m_pLineBuffer);
+    XMALLOC_Del_(m_pLineBuffer);
     m_pLineBuffer = nullptr;
     _FreeErrorName();
 }
@@ -46,7 +47,7 @@ CDiskFile::~CDiskFile()
 void CDiskFile::_FreeErrorName()
 {
     if (m_pszErrorName != m_szName)
-        std::free(m_pszErrorName);
+        XMALLOC_Del_(m_pszErrorName);
     m_pszErrorName = m_szName;
 }
 
@@ -516,7 +517,7 @@ int CDiskFile::bConcat(const wchar_t* pszDestination, const wchar_t* pszSource)
     if (!clDestination.bSeek(0, 2))
         return 0;
     const long long llOldSize = clDestination.oGetOffset();
-    unsigned char* pBuffer = static_cast<unsigned char*>(std::malloc(COPY_BLOCK));
+    unsigned char* pBuffer = static_cast<unsigned char*>(XMALLOC_pNew_(COPY_BLOCK));
     if (pBuffer == nullptr)
         return 0;
     int bOk = 1;
@@ -531,7 +532,7 @@ int CDiskFile::bConcat(const wchar_t* pszDestination, const wchar_t* pszSource)
         if (nRead < COPY_BLOCK)
             break;
     }
-    std::free(pBuffer);
+    XMALLOC_Del_(pBuffer);
     return bOk;
 }
 

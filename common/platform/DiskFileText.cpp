@@ -4,6 +4,8 @@
 
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
+#include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 #include "common/text/SimpleBuffer.h"
 #include "common/text/Tstring.h"
 #include "common/text/UnicodeCodec.h"
@@ -43,7 +45,7 @@ wchar_t* CDiskFile::pszReadLine(wchar_t* pszBuffer, unsigned nSize, CTString* pc
         return static_cast<long>(nChars);
     };
     if (m_pLineBuffer == nullptr) {
-        m_pLineBuffer = static_cast<wchar_t*>(std::malloc((LINE_BLOCK + 1) * sizeof(wchar_t)));
+        m_pLineBuffer = static_cast<wchar_t*>(XMALLOC_pNew_((LINE_BLOCK + 1) * sizeof(wchar_t)));
         if (m_pLineBuffer == nullptr)
             return nullptr;
         if (refill(0) <= 0) {
@@ -189,7 +191,7 @@ int CDiskFile::bChargeTexteBOMFromBuffer(CXYString<wchar_t>& clOut, unsigned cha
         if (nUnits == 0)
             return 1;
         // Units copied out: the data may lie at any address.
-        unsigned short* pUnits = static_cast<unsigned short*>(std::malloc(nUnits * sizeof(unsigned short)));
+        unsigned short* pUnits = static_cast<unsigned short*>(XMALLOC_pNew_(nUnits * sizeof(unsigned short)));
         if (pUnits == nullptr)
             return 0;
         std::memcpy(pUnits, pText, nUnits * sizeof(unsigned short));
@@ -201,10 +203,10 @@ int CDiskFile::bChargeTexteBOMFromBuffer(CXYString<wchar_t>& clOut, unsigned cha
             clOut.pGetData()[nChars] = 0;
             bOk = 1;
         }
-        std::free(pUnits);
+        XMALLOC_Del_(pUnits);
         return bOk;
     }
-    const unsigned nPage = eType == TXT_UTF8 ? 65001 : nCodePage;
+    const unsigned nPage = eType == TXT_UTF8 ? CP_UTF8 : nCodePage;
     const char* psz = reinterpret_cast<const char*>(pText);
     int nChars = MultiByteToWideChar(nPage, 0, psz, static_cast<int>(nText), nullptr, 0);
     if (nChars <= 0 || clOut.nSetLength(nChars) != STRMEM_OK || clOut.pGetData() == nullptr)

@@ -1,6 +1,8 @@
 #include "common/platform/FormatWin.h"
 
 #include "common/text/CodePage.h"
+#include "common/text/SysUtils.h"
+#include "common/text/TextBasics.h"
 
 #include <cerrno>
 #include <climits>
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <new>
 #include <vector>
 
 // The argument pointer of the FormatMessage emulations is the address of a
@@ -450,7 +453,7 @@ wchar_t Cp1252(unsigned char c)
 {
     wchar_t w = 0;
     const char b = static_cast<char>(c);
-    return MultiByteToWideChar(1252, 0, &b, 1, &w, 1) == 1 ? w : static_cast<wchar_t>(c);
+    return MultiByteToWideChar(CP_1252, 0, &b, 1, &w, 1) == 1 ? w : static_cast<wchar_t>(c);
 }
 
 int nFormateMoteur(wchar_t* dst, size_t n, const wchar_t* fmt, va_list args)
@@ -562,7 +565,7 @@ int nFormateMoteur(wchar_t* dst, size_t n, const wchar_t* fmt, va_list args)
             const size_t nOctets = nPrecision >= 0 ? strnlen(v.ns, static_cast<size_t>(nPrecision)) : strlen(v.ns);
             tabTexte.resize(nOctets + 1);
             if (nOctets > 0 &&
-                MultiByteToWideChar(1252, 0, v.ns, static_cast<int>(nOctets), tabTexte.data(),
+                MultiByteToWideChar(CP_1252, 0, v.ns, static_cast<int>(nOctets), tabTexte.data(),
                                     static_cast<int>(nOctets)) != static_cast<int>(nOctets)) {
                 errno = EILSEQ;
                 return -1;
@@ -624,7 +627,13 @@ int nFormateUnix(wchar_t* dst, size_t n, const wchar_t* fmt, va_list args)
     }
     va_list a;
     va_copy(a, args);
-    const int r = nFormateMoteur(dst, n, fmt, a);
+    int r = -1;
+    try {
+        r = nFormateMoteur(dst, n, fmt, a);
+    } catch (const std::bad_alloc&) {
+        // The engine's directive and argument tables: a status, never an exception.
+        errno = ENOMEM;
+    }
     va_end(a);
     return r;
 }
@@ -749,7 +758,7 @@ int vsnwprintfWin(wchar_t* buffer, size_t n, const wchar_t* format, va_list args
     wchar_t szPile[kStackFormatBytes / sizeof(wchar_t)];
     wchar_t* pszUnix = szPile;
     if (nTaille * sizeof(wchar_t) > kStackFormatBytes) {
-        pszUnix = static_cast<wchar_t*>(std::malloc(nTaille * sizeof(wchar_t)));
+        pszUnix = static_cast<wchar_t*>(XMALLOC_pNew_(nTaille * sizeof(wchar_t)));
         if (pszUnix == nullptr) {
             errno = ENOMEM;
             return -1;
@@ -759,7 +768,7 @@ int vsnwprintfWin(wchar_t* buffer, size_t n, const wchar_t* format, va_list args
     const int r = nFormateUnix(buffer, n, pszUnix, args);
     const int nErreur = errno;
     if (pszUnix != szPile)
-        std::free(pszUnix);
+        XMALLOC_Del_(pszUnix);
     errno = nErreur;
     return r;
 }
@@ -830,7 +839,7 @@ int vaswprintf(wchar_t** ppsz, const wchar_t* format, va_list args)
         return -1;
     }
     auto echec = [ppsz](int nErreur) {
-        std::free(*ppsz);
+        XMALLOC_Del_(*ppsz);
         *ppsz = nullptr;
         errno = nErreur;
         return -1;
@@ -844,7 +853,7 @@ int vaswprintf(wchar_t** ppsz, const wchar_t* format, va_list args)
     for (;;) {
         if (nCapacite > nMax)
             return echec(ENOMEM);
-        void* p = std::realloc(*ppsz, nCapacite * sizeof(wchar_t));
+        void* p = XMALLOC_pResize_(*ppsz, nCapacite * sizeof(wchar_t));
         if (p == nullptr)
             return echec(ENOMEM);
         *ppsz = static_cast<wchar_t*>(p);
@@ -859,7 +868,7 @@ int vaswprintf(wchar_t** ppsz, const wchar_t* format, va_list args)
         const int nErreur = errno;
         if (r < 0 && nErreur != 0 && nErreur != ENOMEM) {
             // Not a matter of room: the format text itself stands for it.
-            p = std::realloc(*ppsz, (nLongueur + 1) * sizeof(wchar_t));
+            p = XMALLOC_pResize_(*ppsz, (nLongueur + 1) * sizeof(wchar_t));
             if (p == nullptr)
                 return echec(ENOMEM);
             *ppsz = static_cast<wchar_t*>(p);
@@ -889,11 +898,17 @@ unsigned FormatMessageW(unsigned flags, const void* source, unsigned messageId, 
     const wchar_t* pszFormat = static_cast<const wchar_t*>(source);
     if (flags & 0x1000) {
         int n = 0;
-        __STR_CharToWChar(std::strerror(nErrno), -1, 65001, &pszSysteme, &n, 0);
+        if (!__STR_CharToWChar(std::strerror(nErrno), -1, CP_UTF8, &pszSysteme, &n, 0)) {
+            // The text exists: only its copy could fail.
+            if (flags & 0x100)
+                *reinterpret_cast<wchar_t**>(buffer) = nullptr;
+            errno = ENOMEM;
+            return 0;
+        }
         pszFormat = pszSysteme;
     }
     if (pszFormat == nullptr || (args == nullptr && !bSansArgument(pszFormat))) {
-        std::free(pszSysteme);
+        XMALLOC_Del_(pszSysteme);
         if (flags & 0x100)
             *reinterpret_cast<wchar_t**>(buffer) = nullptr;
         errno = EINVAL;
@@ -905,10 +920,10 @@ unsigned FormatMessageW(unsigned flags, const void* source, unsigned messageId, 
         wchar_t* psz = nullptr;
         r = nSurArguments(args, [&](va_list a) { return vaswprintf(&psz, pszFormat, a); });
         if (r < 0) {
-            std::free(psz);
+            XMALLOC_Del_(psz);
             psz = nullptr;
         } else if (size > static_cast<unsigned>(r)) {
-            void* p = std::realloc(psz, static_cast<size_t>(size) * sizeof(wchar_t));
+            void* p = XMALLOC_pResize_(psz, static_cast<size_t>(size) * sizeof(wchar_t));
             if (p != nullptr)
                 psz = static_cast<wchar_t*>(p);
         }
@@ -917,7 +932,7 @@ unsigned FormatMessageW(unsigned flags, const void* source, unsigned messageId, 
         r = nSurArguments(args, [&](va_list a) { return vsnwprintfWin(buffer, size, pszFormat, a); });
     }
     const int nErreur = errno;
-    std::free(pszSysteme);
+    XMALLOC_Del_(pszSysteme);
     errno = nErreur;
     return r < 0 ? 0u : static_cast<unsigned>(r);
 }
@@ -945,7 +960,7 @@ unsigned FormatMessageA(unsigned flags, const void* source, unsigned messageId, 
         if (r < 0) {
             psz = nullptr;  // vasprintf leaves it undefined and allocates nothing
         } else if (size > static_cast<unsigned>(r)) {
-            void* p = std::realloc(psz, size);
+            void* p = XMALLOC_pResize_(psz, size);
             if (p != nullptr)
                 psz = static_cast<char*>(p);
         }
@@ -1148,31 +1163,31 @@ unsigned FormatMessageWin(unsigned flags, const void* source, unsigned messageId
     if (flags & 0x1000) {
         const char* pszTexte = std::strerror(messageId != 0 ? static_cast<int>(messageId) : nErrno);
         const size_t nOctets = std::strlen(pszTexte);
-        // UTF-8 never gives more characters than bytes.
-        std::vector<wchar_t> tab(nOctets + 1);
-        int n = 0;
-        if (nOctets > 0)
-            n = MultiByteToWideChar(65001, 0, pszTexte, static_cast<int>(nOctets), tab.data(),
-                                    static_cast<int>(nOctets));
-        if (bAlloue) {
-            const size_t nCap = (size > nOctets ? size : nOctets) + 1;
-            wchar_t* psz = static_cast<wchar_t*>(std::malloc(nCap * sizeof(wchar_t)));
-            if (psz == nullptr) {
-                errno = kErrNoMemory;
-                return 0;
-            }
-            std::wmemcpy(psz, tab.data(), static_cast<size_t>(n));
-            psz[n] = 0;
-            *reinterpret_cast<wchar_t**>(buffer) = psz;
-            return static_cast<unsigned>(n);
-        }
-        if (size == 0) {
+        if (!bAlloue && size == 0) {
             errno = kTropLong;
             return 0;
         }
+        // UTF-8 never gives more characters than bytes.
+        const size_t nCap = (bAlloue && size > nOctets ? size : nOctets) + 1;
+        wchar_t* psz = static_cast<wchar_t*>(XMALLOC_pNew_(nCap * sizeof(wchar_t)));
+        if (psz == nullptr) {
+            errno = kErrNoMemory;
+            return 0;
+        }
+        int n = 0;
+        if (nOctets > 0)
+            n = MultiByteToWideChar(CP_UTF8, 0, pszTexte, static_cast<int>(nOctets), psz, static_cast<int>(nOctets));
+        if (n < 0)
+            n = 0;
+        psz[n] = 0;
+        if (bAlloue) {
+            *reinterpret_cast<wchar_t**>(buffer) = psz;
+            return static_cast<unsigned>(n);
+        }
         const size_t m = static_cast<size_t>(n) < size - 1 ? static_cast<size_t>(n) : size - 1;
-        std::wmemcpy(buffer, tab.data(), m);
+        std::wmemcpy(buffer, psz, m);
         buffer[m] = 0;
+        XMALLOC_Del_(psz);
         return static_cast<unsigned>(m);
     }
 
@@ -1202,7 +1217,7 @@ unsigned FormatMessageWin(unsigned flags, const void* source, unsigned messageId
     const size_t nCapMax = size_t(1) << 26;
     size_t nCap = (size & ~0xFFFFu) + 65536u;
     for (;;) {
-        wchar_t* psz = static_cast<wchar_t*>(std::malloc(nCap * sizeof(wchar_t)));
+        wchar_t* psz = static_cast<wchar_t*>(XMALLOC_pNew_(nCap * sizeof(wchar_t)));
         if (psz == nullptr) {
             errno = kErrNoMemory;
             return 0;
@@ -1211,13 +1226,13 @@ unsigned FormatMessageWin(unsigned flags, const void* source, unsigned messageId
         const int r = __FormatMessageWin(pszSource, nLargeur, bIgnore, bTableau, args, psz,
                                          static_cast<unsigned>(nCap), &nLong);
         if (r == 0) {
-            void* p = std::realloc(psz, nLong * sizeof(wchar_t));
+            void* p = XMALLOC_pResize_(psz, nLong * sizeof(wchar_t));
             if (p != nullptr)
                 psz = static_cast<wchar_t*>(p);
             *reinterpret_cast<wchar_t**>(buffer) = psz;
             return nLong - 1;
         }
-        std::free(psz);
+        XMALLOC_Del_(psz);
         if (r != kTropLong || nCap >= nCapMax) {
             errno = r;
             return 0;

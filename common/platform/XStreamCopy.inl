@@ -1,7 +1,7 @@
 // The block copy shared by the streams and the file object.
 #pragma once
 
-#include <cstdlib>
+#include "common/text/SysUtils.h"
 
 template <class TSource, class TDestination>
 int XSTREAM_bCopyBlocks(TSource& clSource, TDestination& clDestination, long long n)
@@ -16,7 +16,7 @@ int XSTREAM_bCopyBlocks(TSource& clSource, TDestination& clDestination, long lon
     }
     if (n <= 0)
         return 1;
-    unsigned char* pBuffer = static_cast<unsigned char*>(std::malloc(BLOCK));
+    unsigned char* pBuffer = static_cast<unsigned char*>(XMALLOC_pNew_(BLOCK));
     if (pBuffer == nullptr)
         return 0;
     int bOk = 1;
@@ -42,6 +42,6 @@ int XSTREAM_bCopyBlocks(TSource& clSource, TDestination& clDestination, long lon
         if (nRead < BLOCK)
             break;
     }
-    std::free(pBuffer);
+    XMALLOC_Del_(pBuffer);
     return bOk;
 }

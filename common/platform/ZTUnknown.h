@@ -2,6 +2,8 @@
 // streams, reference-holding arrays, record memos).
 #pragma once
 
+#include "common/text/RefTraits.h"
+
 class CZTUnknown {
 public:
     CZTUnknown() : m_nRefCount(0) {}
@@ -18,4 +20,11 @@ public:
     // There is no add-reference operation: an owner that keeps the object
     // raises this count itself. Plain integer: callers are serialised.
     int m_nRefCount;
+};
+
+// Held in containers: count + 1, given back with dwRelease.
+template <class T>
+struct CRefTraits<T, TRefTraitsFor<T, CZTUnknown>> {
+    static void AddRef(T* p) { p->m_nRefCount++; }
+    static void Release(T* p) { p->dwRelease(); }
 };

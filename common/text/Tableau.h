@@ -7,8 +7,8 @@
 // std::bad_alloc, leaving the array as it was.
 #pragma once
 
-#include "access/driver/Interf.h" // CRefArray takes references on driver objects
 #include "common/platform/ZTUnknown.h"
+#include "common/text/RefTraits.h"
 #include "common/text/ZTAssert.h"
 
 #include <type_traits>
@@ -136,28 +136,6 @@ public:
     {
     }
     ~CTTableauPtr() override {}
-};
-
-// How a reference-holding container takes and drops a reference on a T:
-// static AddRef(T*) and Release(T*), never called with null. Each counted
-// type brings its own specialisation next to its definition; the two roots
-// that exist here have theirs below.
-template <class T, class = void>
-struct CRefTraits;
-
-// The driver's internal objects: count + 1; release does nothing at 0,
-// else count - 1 and, at 0 without the do-not-delete mark, deletes.
-template <class T>
-struct CRefTraits<T, typename std::enable_if<std::is_base_of<CInterf, T>::value>::type> {
-    static void AddRef(T* p) { p->AddRef(); }
-    static void Release(T* p) { p->nRelease(); }
-};
-
-// Shared objects of the common library: count + 1, given back with dwRelease.
-template <class T>
-struct CRefTraits<T, typename std::enable_if<std::is_base_of<CZTUnknown, T>::value>::type> {
-    static void AddRef(T* p) { p->m_nRefCount++; }
-    static void Release(T* p) { p->dwRelease(); }
 };
 
 // Pointer array holding one reference on every element it stores (null

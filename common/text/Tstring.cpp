@@ -1279,6 +1279,14 @@ void CTString::FichierTemporaire(const wchar_t* pszPrefixe)
 namespace {
 
 const unsigned kFlagsMessage = 0x500;  // allocate the result; the source is a text
+
+// A formatting that failed for want of memory is reported like every edit
+// of a CTString; a format error keeps the text silently.
+void ThrowIfNoMemory(unsigned n, const wchar_t* psz, int nErrno)
+{
+    if (n == 0 && psz == nullptr && (nErrno == ENOMEM || nErrno == static_cast<int>(0xC0000017u)))
+        throw std::bad_alloc();
+}
 const size_t kMaxCapacite = static_cast<size_t>(INT_MAX) / sizeof(wchar_t);
 
 }  // namespace
@@ -1346,7 +1354,9 @@ void CTString::FormatMessageWin(const wchar_t* pszFormat, ...)
     va_start(a, pszFormat);
     const unsigned n = ::FormatMessageWin(kFlagsMessage, pszFormat, 0, 0, reinterpret_cast<wchar_t*>(&psz), 0,
                                           reinterpret_cast<char**>(&a));
+    const int nErrno = errno;
     va_end(a);
+    ThrowIfNoMemory(n, psz, nErrno);
     // Given back even when Set runs out of memory.
     std::unique_ptr<wchar_t, void (*)(void*)> clBloc(psz, XMALLOC_Del_);
     if (n != 0 && psz != nullptr)
@@ -1360,7 +1370,9 @@ void CTString::FormatMessageW(const wchar_t* pszFormat, ...)
     va_start(a, pszFormat);
     const unsigned n = ::FormatMessageW(kFlagsMessage, pszFormat, 0, 0, reinterpret_cast<wchar_t*>(&psz), 0,
                                         reinterpret_cast<char**>(&a));
+    const int nErrno = errno;
     va_end(a);
+    ThrowIfNoMemory(n, psz, nErrno);
     // Given back even when Set runs out of memory.
     std::unique_ptr<wchar_t, void (*)(void*)> clBloc(psz, XMALLOC_Del_);
     if (n != 0 && psz != nullptr)

@@ -2,11 +2,11 @@
 
 // A cell works for the driver: its connection's code pages, its error
 // object, its item, the driver's cell factory and the host record buffer.
-#include "access/driver/NAConnectionDescription.h"
-#include "access/driver/NAError.h"
-#include "access/driver/NAItemDescription.h"
-#include "access/driver/NaDriver.h"
-#include "access/statement/NAKXRecord.h"
+#include "access/driver/NAConnectionDescription.h" // conversions follow the connection's code pages and data source
+#include "access/driver/NAError.h" // failures are reported on the driver's error object
+#include "access/driver/NAItemDescription.h" // the item description gives the target type and size
+#include "access/driver/NaDriver.h" // clones come from the driver's cell factory
+#include "access/statement/NAKXRecord.h" // values are written into key records
 #include "common/values/AnyConvert.h"
 #include "common/values/Decimal.h"
 #include "common/values/datetime.h"

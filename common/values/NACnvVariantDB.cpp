@@ -7,9 +7,8 @@
 
 // Server values arrive in the connection's code page, for an item, with
 // failures reported in the driver's error object.
-#include "access/driver/NAConnectionDescription.h"
-#include "access/driver/NAError.h"
-#include "access/driver/NAItemDescription.h"
+#include "access/driver/NAConnectionDescription.h" // conversions follow the connection's code pages and data source
+#include "access/driver/NAItemDescription.h" // the item description gives the target type and size
 #include "common/text/CodePage.h"
 #include "common/text/TextBasics.h"
 #include "common/text/XYString.h"

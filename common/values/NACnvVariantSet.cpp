@@ -6,9 +6,9 @@
 
 // Host values are stored for an item, in the connection's code page, with
 // failures reported in the driver's error object.
-#include "access/driver/NAConnectionDescription.h"
-#include "access/driver/NAError.h"
-#include "access/driver/NAItemDescription.h"
+#include "access/driver/NAConnectionDescription.h" // conversions follow the connection's code pages and data source
+#include "access/driver/NAError.h" // failures are reported on the driver's error object
+#include "access/driver/NAItemDescription.h" // the item description gives the target type and size
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/WinApi.h"
 #include "common/platform/XError.h"

@@ -2,7 +2,7 @@
 // content loaded as 8-bit text or as a binary.
 #include "common/values/NAVariant.h"
 
-#include "access/driver/NAError.h"
+#include "access/driver/NAError.h" // failures are reported on the driver's error object
 #include "common/platform/DiskFile.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/XError.h"

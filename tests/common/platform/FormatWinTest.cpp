@@ -1,6 +1,7 @@
 #include "common/platform/FormatWin.h"
 
 #include "common/text/STR.h"
+#include "tests/support/FailingHeap.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -70,6 +72,16 @@ std::wstring Vas(wchar_t* p, const wchar_t* fmt, ...)
     std::wstring s = std::to_wstring(n) + L":" + (p != nullptr ? p : L"<null>");
     std::free(p);
     return s;
+}
+
+// vaswprintf into *pp (null or a heap block).
+int VasInto(wchar_t** pp, const wchar_t* fmt, ...)
+{
+    va_list a;
+    va_start(a, fmt);
+    const int n = vaswprintf(pp, fmt, a);
+    va_end(a);
+    return n;
 }
 
 // One of the FormatMessage emulations with the caller's arguments.
@@ -201,12 +213,17 @@ TEST(FormatWin, BoundedFormsAtTheirLimits)
             std::wmemset(buf, L'#', 16);
             errno = 5;
             EXPECT_EQ(snwprintfWin(buf, n, fmt, arg, 42), n == 8 ? 7 : -1);
-            EXPECT_TRUE(n == 8 ? std::wstring(buf) == L"abcd-42" : n == 0 || errno == 0);
+            if (n == 8) {
+                EXPECT_EQ(std::wstring(buf), L"abcd-42");
+            } else if (n != 0) {
+                EXPECT_EQ(errno, 0) << "a cut text sets no C-library error";
+            }
             EXPECT_EQ(std::wstring(buf + n, 16 - n), std::wstring(16 - n, L'#')) << "written past the limit";
             for (auto fn : {&sznwprintf, &sznwprintfWin}) {
                 std::wmemset(buf, L'#', 16);
                 EXPECT_EQ(fn(buf, n, fmt, arg, 42), n >= 7 ? 7 : -1);
-                EXPECT_TRUE(buf[n] == 0 && wcslen(buf) <= n);
+                EXPECT_EQ(buf[n], L'\0');
+                EXPECT_LE(wcslen(buf), n);
                 EXPECT_EQ(std::wstring(buf + n + 1, 15 - n), std::wstring(15 - n, L'#')) << "written past the limit";
             }
         }
@@ -226,6 +243,77 @@ TEST(FormatWin, AllocatingFormatGrowsAndFallsBack)
     // A block already there is reused.
     EXPECT_EQ(Vas(static_cast<wchar_t*>(std::malloc(3 * sizeof(wchar_t))), L"%s at all", L"no directive"),
               L"19:no directive at all");
+}
+
+TEST(FormatWin, FailedAllocationsAnswerNoMemoryAndNoBlock)
+{
+    // Each C-heap allocation of the allocating forms fails in turn: a step
+    // answers the failure, the no-memory error and no block (LeakSanitizer
+    // sees a block lost on the way), or the whole text.
+    const std::wstring strLong(3000, L'w');
+    // Over the stack room once rewritten: the rewritten format goes on the heap.
+    const std::wstring strFormat = std::wstring(200, L'f') + L"%s";
+    const std::string sys = std::strerror(ENOENT);
+    const std::wstring strSys(sys.begin(), sys.end());
+    const int kWinNoMemory = static_cast<int>(0xC0000017u);
+    const struct {
+        const char* pszName;
+        std::function<int(wchar_t**)> run;
+        std::wstring strExpected;
+        int nNoMemory;  // errno of a failure
+    } cases[] = {
+        {"vaswprintf", [&](wchar_t** pp) { return VasInto(pp, strFormat.c_str(), strLong.c_str()); },
+         std::wstring(200, L'f') + strLong, ENOMEM},
+        {"FormatMessageW",
+         [&](wchar_t** pp) {
+             return static_cast<int>(
+                 Msg(FormatMessageW, 0x500, strFormat.c_str(), reinterpret_cast<wchar_t*>(pp), 0, strLong.c_str()));
+         },
+         std::wstring(200, L'f') + strLong, ENOMEM},
+        {"FormatMessageW system text",
+         [&](wchar_t** pp) {
+             errno = ENOENT;
+             return static_cast<int>(FormatMessageW(0x1100, nullptr, 0, 0, reinterpret_cast<wchar_t*>(pp), 0, nullptr));
+         },
+         strSys, ENOMEM},
+        {"FormatMessageWin",
+         [&](wchar_t** pp) {
+             return static_cast<int>(Msg(FormatMessageWin, 0x500, L"%1 and %2", reinterpret_cast<wchar_t*>(pp), 0,
+                                         L"one", strLong.c_str()));
+         },
+         L"one and " + strLong, kWinNoMemory},
+        {"FormatMessageWin system text",
+         [&](wchar_t** pp) {
+             return static_cast<int>(
+                 FormatMessageWin(0x1100, nullptr, ENOENT, 0, reinterpret_cast<wchar_t*>(pp), 0, nullptr));
+         },
+         strSys, kWinNoMemory},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        const int n = nFailEachAllocation([&](int nAllowed) {
+            wchar_t* p = nullptr;
+            int r = 0;
+            int nErrno = 0;
+            {
+                CFailingHeap clScope(nAllowed);
+                errno = 0;
+                r = c.run(&p);
+                nErrno = errno;
+            }
+            if (p == nullptr) {
+                EXPECT_LE(r, 0) << "a length without a block";
+                EXPECT_EQ(nErrno, c.nNoMemory);
+                return false;
+            }
+            const std::wstring s = p;
+            std::free(p);
+            EXPECT_EQ(r, static_cast<int>(c.strExpected.size()));
+            EXPECT_EQ(s, c.strExpected);
+            return true;
+        });
+        EXPECT_GE(n, 1) << "the form allocates";
+    }
 }
 
 TEST(FormatWin, FormatMessageWIsPrintfStyle)

@@ -1,8 +1,10 @@
 #include "common/text/TQBIN.h"
 
+#include "tests/support/FailingHeap.h"
 #include "tests/support/HostBlocks.h"
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
@@ -333,6 +335,74 @@ TEST_F(TQBIN, FailedJoinsKeepTheValues)
     EXPECT_EQ(Bytes(r), "xy");
     EXPECT_EQ(Bytes(out), "old");
     EXPECT_EQ(Bytes(a), "keep");
+}
+
+TEST_F(TQBIN, EveryFailedAllocationKeepsTheValue)
+{
+    // Each host allocation of an edit fails in turn (the allocator's status
+    // 77): a step answers that status, or nothing for an edit without one,
+    // and leaves the value, and the other holder's, as they were; or the
+    // edit is whole. The fixture sees every block come back.
+    const int kNoStatus = -1;
+    const std::string strTail(100, 't');
+    const CTQBIN sep = Bin(",");
+    const CTQBIN d = Bin("d");
+    const struct {
+        const char* pszName;
+        std::function<int(CTQBIN&)> edit;
+        std::string strExpected;
+        bool bGrowsAlone;  // whether a block held alone is grown or replaced
+    } edits[] = {
+        {"nAssign longer", [&](CTQBIN& v) { return v.nAssign(B(strTail.c_str()), 100); }, strTail, true},
+        {"nAssign own bytes", [](CTQBIN& v) { return v.nAssign(v.pGetData() + 1, 3); }, "bcd", false},
+        {"nConcat", [&](CTQBIN& v) { return v.nConcat(B(strTail.c_str()), 100); }, "abcdef" + strTail, true},
+        {"nConcat own bytes", [](CTQBIN& v) { return v.nConcat(v.pGetData() + 2, 3); }, "abcdefcde", true},
+        {"nConcatSeparateur", [&](CTQBIN& v) { return v.nConcatSeparateur(&sep, &d, 0); }, "abcdef,d", true},
+        {"nConcatSeparateur itself", [&](CTQBIN& v) { return v.nConcatSeparateur(&sep, &v, 0); },
+         "abcdef,abcdef", true},
+        {"nRepete", [](CTQBIN& v) { return v.nRepete(v, 2); }, "abcdefabcdef", true},
+        {"nMilieu", [](CTQBIN& v) { return v.nMilieu(&v, 1, 2); }, "bc", true},
+        {"Remplace by itself", [](CTQBIN& v) { return v.Remplace(1, 1, v), kNoStatus; }, "aabcdefcdef", true},
+        {"nSetSize", [](CTQBIN& v) { return v.nSetSize(3); }, "abc", false},
+        {"Tronque", [](CTQBIN& v) { return v.Tronque(2), kNoStatus; }, "ab", false},
+    };
+    for (const auto& e : edits)
+        for (const bool bShared : {false, true}) {
+            SCOPED_TRACE(std::string(e.pszName) + (bShared ? ", shared" : ", held alone"));
+            const int n = nFailEachAllocation([&](int nAllowed) {
+                CTQBIN v = Bin("abcdef");
+                CTQBIN other;
+                if (bShared)
+                    other = v;
+                int nStatus = kNoStatus;
+                {
+                    CFailingAllocator failing(77, nAllowed);
+                    nStatus = e.edit(v);
+                }
+                if (bShared) {
+                    EXPECT_EQ(Bytes(other), "abcdef") << "the other holder's bytes";
+                }
+                if (Bytes(v) == e.strExpected) {
+                    if (nStatus != kNoStatus) {
+                        EXPECT_EQ(nStatus, STRMEM_OK);
+                    }
+                    return true;
+                }
+                if (nStatus != kNoStatus) {
+                    EXPECT_EQ(nStatus, 77);
+                }
+                EXPECT_EQ(Bytes(v), "abcdef");
+                if (bShared) {
+                    EXPECT_EQ(v.pGetData(), other.pGetData()) << "still sharing";
+                }
+                return false;
+            });
+            if (bShared || e.bGrowsAlone) {
+                EXPECT_GE(n, 1) << "the edit allocates";
+            } else {
+                EXPECT_EQ(n, 0) << "the edit works in place";
+            }
+        }
 }
 
 TEST_F(TQBIN, Conversions)

@@ -1,5 +1,6 @@
 #include "common/text/Tableau.h"
 
+#include "access/driver/Interf.h"
 #include "tests/support/Counted.h"
 #include "tests/support/TestHost.h"
 

@@ -1,10 +1,12 @@
 #include "common/text/XYString.h"
 
 #include "common/platform/InformationDLL.h"
+#include "tests/support/FailingHeap.h"
 #include "tests/support/HostBlocks.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
@@ -291,6 +293,147 @@ TEST_F(XYString, SourcesInsideTheOwnBlock)
     CXYString<char> r("x-y", 3);
     r.RemplaceBinaire(r.pGetData() + 1, 1, r.pGetData(), 3, 0);
     EXPECT_EQ(Text(r), "xx-yy");
+}
+
+TEST_F(XYString, SourceInTheTailThatMoves)
+{
+    // The tail moves right over the source before the source is read: the
+    // text is put together elsewhere.
+    CXYString<wchar_t> w(L"abcdef", 6);
+    w.Remplace(0, 1, w.pGetData() + 3, 3);
+    EXPECT_EQ(Text(w), L"defbcdef");
+    EXPECT_TRUE(bTerminated(w));
+    CXYString<wchar_t> g(L"abcdef", 6);
+    g.Remplace(1, 3, g.pGetData() + 4, 2);
+    EXPECT_EQ(Text(g), L"aefef");
+}
+
+TEST_F(XYString, EveryFailedAllocationKeepsTheText)
+{
+    // Each host allocation of an edit fails in turn (the allocator's status
+    // 77): a step answers that status, or nothing for an edit without one,
+    // and leaves the text, and the other holder's, as they were; or the
+    // edit is whole. The fixture sees every block come back.
+    const int kNoStatus = -1;
+    const std::wstring strTail(100, L't');
+    const struct {
+        const char* pszName;
+        std::function<int(CXYString<wchar_t>&)> edit;
+        std::wstring strExpected;
+        bool bGrowsAlone;  // whether a block held alone is grown or replaced
+    } edits[] = {
+        {"nConcat", [&](CXYString<wchar_t>& cl) { return cl.nConcat(strTail.c_str(), 100); }, L"abcdef" + strTail,
+         true},
+        {"nConcat own text", [](CXYString<wchar_t>& cl) { return cl.nConcat(cl.pGetData() + 2, 3); }, L"abcdefcde",
+         true},
+        {"nConcat itself", [](CXYString<wchar_t>& cl) { return cl.nConcat(cl); }, L"abcdefabcdef", true},
+        {"Remplace", [](CXYString<wchar_t>& cl) { return cl.Remplace(2, 2, L"WXYZ", 4), kNoStatus; },
+         L"abWXYZef", true},
+        {"Remplace from its tail",
+         [&](CXYString<wchar_t>& cl) { return cl.Remplace(0, 1, cl.pGetData() + 3, 3), kNoStatus; }, L"defbcdef",
+         true},
+        {"Remplace text", [](CXYString<wchar_t>& cl) { return cl.Remplace(L"cd", L"1234", 0), kNoStatus; },
+         L"ab1234ef", true},
+        {"Supprime", [](CXYString<wchar_t>& cl) { return cl.Supprime(1, 2), kNoStatus; }, L"adef", false},
+        {"Tronque", [](CXYString<wchar_t>& cl) { return cl.Tronque(2), kNoStatus; }, L"ab", false},
+        {"SetUtilLength", [](CXYString<wchar_t>& cl) { return cl.SetUtilLength(3, 0), kNoStatus; }, L"abc", false},
+    };
+    for (const auto& e : edits)
+        for (const bool bShared : {false, true}) {
+            SCOPED_TRACE(std::string(e.pszName) + (bShared ? ", shared" : ", held alone"));
+            const int n = nFailEachAllocation([&](int nAllowed) {
+                CXYString<wchar_t> cl(L"abcdef", 6);
+                CXYString<wchar_t> other;
+                if (bShared)
+                    other = cl;
+                int nStatus = kNoStatus;
+                {
+                    CFailingAllocator failing(77, nAllowed);
+                    nStatus = e.edit(cl);
+                }
+                if (bShared) {
+                    EXPECT_EQ(Text(other), L"abcdef") << "the other holder's text";
+                }
+                if (Text(cl) == e.strExpected) {
+                    if (nStatus != kNoStatus) {
+                        EXPECT_EQ(nStatus, STRMEM_OK);
+                    }
+                    EXPECT_TRUE(bTerminated(cl));
+                    return true;
+                }
+                if (nStatus != kNoStatus) {
+                    EXPECT_EQ(nStatus, 77);
+                }
+                EXPECT_EQ(Text(cl), L"abcdef");
+                if (bShared) {
+                    EXPECT_EQ(cl.pGetData(), other.pGetData()) << "still sharing";
+                }
+                return false;
+            });
+            if (bShared || e.bGrowsAlone) {
+                EXPECT_GE(n, 1) << "the edit allocates";
+            } else {
+                EXPECT_EQ(n, 0) << "the edit works in place";
+            }
+        }
+}
+
+TEST_F(XYString, CreatedCopiesAnswerFalseWithoutMemory)
+{
+    // The C-heap copies of bCreateY fail in turn: false and no copy, or the
+    // whole copy (LeakSanitizer sees a copy lost on the way).
+    CXYString<wchar_t> w(L"ab\u20AC", 3);
+    const wchar_t marked[] = {L'a', L'b', kSentinelW};
+    CXYString<wchar_t> m(marked, 3);
+    Header(m)->dwFlags = 1;
+    CXYString<char> a("ab\x80", 3);
+    auto narrow = [](const CXYString<wchar_t>& s, std::wstring& out) {
+        char* p = nullptr;
+        const bool bOk = s.bCreateY(p, 1252);
+        if (p != nullptr) {
+            for (const char* q = p; *q != 0; ++q)
+                out += static_cast<wchar_t>(static_cast<unsigned char>(*q));
+            std::free(p);
+        }
+        return bOk;
+    };
+    const struct {
+        const char* pszName;
+        std::function<bool(std::wstring&)> create;
+        std::wstring strExpected;
+    } cases[] = {
+        {"wide to 1252", [&](std::wstring& out) { return narrow(w, out); }, L"ab\x80"},
+        {"wide with the mark", [&](std::wstring& out) { return narrow(m, out); }, L"ab\xFF"},
+        {"1252 to wide",
+         [&](std::wstring& out) {
+             wchar_t* p = nullptr;
+             const bool bOk = a.bCreateY(p, 1252);
+             if (p != nullptr) {
+                 out = p;
+                 std::free(p);
+             }
+             return bOk;
+         },
+         L"ab\u20AC"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        const int n = nFailEachAllocation([&](int nAllowed) {
+            std::wstring out;
+            bool bOk = false;
+            {
+                CFailingHeap clScope(nAllowed);
+                bOk = c.create(out);
+            }
+            if (!bOk) {
+                EXPECT_EQ(out, L"") << "no copy with a failure";
+                return false;
+            }
+            EXPECT_EQ(out, c.strExpected);
+            return true;
+        });
+        EXPECT_GE(n, 1) << "the copy allocates";
+    }
 }
 
 TEST_F(XYString, RemplaceBinaireAndNPosBinaire)

@@ -46,6 +46,7 @@ TEST(AllocationFailure, WideStringEditsKeepTheOldTextOrGiveTheNewOne)
         {"RemplaceI", [](CTString& cl, const wstring&) { cl.RemplaceI(L"T", L"[]"); }, L"old []ex[]"},
         {"FormatMessageWin", [](CTString& cl, const wstring&) { cl.FormatMessageWin(L"%1!d!-%2", 42, L"x"); },
          L"42-x"},
+        {"FormatMessageW", [](CTString& cl, const wstring&) { cl.FormatMessageW(L"%d-%s", 42, L"x"); }, L"42-x"},
     };
     for (const auto& e : edits) {
         SCOPED_TRACE(e.pszName);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/text/XYString.h"
+#include "tests/support/FailingHeap.h"
 #include "tests/support/TestHost.h"
 
 #include <cstdio>
@@ -28,6 +29,48 @@ public:
     explicit CFailingAllocator(int nError, int nAfter = 0) { TestHost().FailAllocationsAfter(nAfter, nError); }
     ~CFailingAllocator() { TestHost().FailAllocationsAfter(-1, 0); }
 };
+
+// Result of an edit that answers no status.
+constexpr int kNoStatus = -1;
+
+// An edit of a fresh value from make(), held alone or shared with another
+// handle, while the host allocator fails after 0, 1, ... blocks (status
+// 77). A failed step answers 77 (or kNoStatus) and leaves both values as
+// they were; a whole edit gives expected. Answers the blocks the edit
+// needed, as nFailEachAllocation.
+template <class FMake, class FText, class FEdit, class TText>
+int nEditUnderFailingAllocator(FMake make, FText text, FEdit edit, const TText& expected, bool bShared)
+{
+    const TText before = text(make());
+    return nFailEachAllocation([&](int nAllowed) {
+        auto value = make();
+        decltype(value) other;
+        if (bShared)
+            other = value;
+        int nStatus = kNoStatus;
+        {
+            CFailingAllocator failing(77, nAllowed);
+            nStatus = edit(value);
+        }
+        if (bShared) {
+            EXPECT_EQ(text(other), before) << "the other holder's value";
+        }
+        if (text(value) == expected) {
+            if (nStatus != kNoStatus) {
+                EXPECT_EQ(nStatus, 0);
+            }
+            return true;
+        }
+        if (nStatus != kNoStatus) {
+            EXPECT_EQ(nStatus, 77);
+        }
+        EXPECT_EQ(text(value), before);
+        if (bShared) {
+            EXPECT_EQ(value.pGetData(), other.pGetData()) << "still sharing";
+        }
+        return false;
+    });
+}
 
 // A case run in a child process, so that a crash fails its own check only:
 // run answers a status and a size, which the child prints as

@@ -1,7 +1,6 @@
 #include "common/text/XYString.h"
 
 #include "common/platform/InformationDLL.h"
-#include "tests/support/FailingHeap.h"
 #include "tests/support/HostBlocks.h"
 
 #include <cstdlib>
@@ -310,11 +309,8 @@ TEST_F(XYString, SourceInTheTailThatMoves)
 
 TEST_F(XYString, EveryFailedAllocationKeepsTheText)
 {
-    // Each host allocation of an edit fails in turn (the allocator's status
-    // 77): a step answers that status, or nothing for an edit without one,
-    // and leaves the text, and the other holder's, as they were; or the
-    // edit is whole. The fixture sees every block come back.
-    const int kNoStatus = -1;
+    // Each host allocation of an edit fails in turn; the fixture sees every
+    // block come back.
     const std::wstring strTail(100, L't');
     const struct {
         const char* pszName;
@@ -341,35 +337,8 @@ TEST_F(XYString, EveryFailedAllocationKeepsTheText)
     for (const auto& e : edits)
         for (const bool bShared : {false, true}) {
             SCOPED_TRACE(std::string(e.pszName) + (bShared ? ", shared" : ", held alone"));
-            const int n = nFailEachAllocation([&](int nAllowed) {
-                CXYString<wchar_t> cl(L"abcdef", 6);
-                CXYString<wchar_t> other;
-                if (bShared)
-                    other = cl;
-                int nStatus = kNoStatus;
-                {
-                    CFailingAllocator failing(77, nAllowed);
-                    nStatus = e.edit(cl);
-                }
-                if (bShared) {
-                    EXPECT_EQ(Text(other), L"abcdef") << "the other holder's text";
-                }
-                if (Text(cl) == e.strExpected) {
-                    if (nStatus != kNoStatus) {
-                        EXPECT_EQ(nStatus, STRMEM_OK);
-                    }
-                    EXPECT_TRUE(bTerminated(cl));
-                    return true;
-                }
-                if (nStatus != kNoStatus) {
-                    EXPECT_EQ(nStatus, 77);
-                }
-                EXPECT_EQ(Text(cl), L"abcdef");
-                if (bShared) {
-                    EXPECT_EQ(cl.pGetData(), other.pGetData()) << "still sharing";
-                }
-                return false;
-            });
+            const int n = nEditUnderFailingAllocator([] { return CXYString<wchar_t>(L"abcdef", 6); },
+                                                     Text<wchar_t>, e.edit, e.strExpected, bShared);
             if (bShared || e.bGrowsAlone) {
                 EXPECT_GE(n, 1) << "the edit allocates";
             } else {

@@ -80,9 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::wstring> texts;
     for (int i = 0; i < kNbArgs; ++i)
         texts.push_back(std::wstring(in.ConsumeIntegralInRange<size_t>(0, 40), static_cast<wchar_t>(L'a' + i)));
-    // A splice before digits of the text makes a larger number ("%1" + "18"):
-    // a word for every argument the engine may read (insert 200 at most).
-    std::vector<char*> args(200, nullptr);
+    std::vector<char*> args(kNbArgs + 1, nullptr);
     for (int i = 0; i < kNbArgs; ++i) {
         if ((i + 1) % 2 == 1)
             args[static_cast<size_t>(i)] = reinterpret_cast<char*>(const_cast<wchar_t*>(texts[static_cast<size_t>(i)].c_str()));

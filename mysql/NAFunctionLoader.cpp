@@ -106,13 +106,6 @@ void _GetLoadedPath(void* hLibrary, CTString* pLoadedPath)
     }
 }
 
-// The driver keeps its error object to itself; the guard reports into it
-// when the failing operation has none.
-class CDriverErrorAccess : public CNADriver {
-public:
-    static CNAError* pclGet(CNADriver* pclDriver) { return pclDriver->*(&CDriverErrorAccess::m_pclError); }
-};
-
 } // namespace
 
 // ---- Loader -------------------------------------------------------------------------
@@ -236,7 +229,7 @@ int CNAFunctionLoader::_bLoadLibraryNative(unsigned int* pErrno, const wchar_t* 
 
     // The platform answers the running program's path for any handle.
     wchar_t szProgram[261];
-    if (GetModuleFileNameW(nullptr, szProgram, 261) != 0) {
+    if (GetModuleFileNameW(CNADriver::s_hDllHandle, szProgram, 261) != 0) {
         CTString csProgramFile;
         _SplitPath(szProgram, &csDirectory, &csProgramFile);
         if (csDirectory.nTaille() > 0 && _bLoadLibraryNative(pErrno, csFile.pszGet(), csDirectory.pszGet()))
@@ -326,11 +319,13 @@ void NAClientCallCrash(CNAError* pError, CNAConnectionDescription* pConnection, 
     CNADriver::s_bGPFCatched = 1;
     CNAError* pTarget = pError;
     if (pTarget == nullptr && CNADriver::s_pclDriver != nullptr)
-        pTarget = CDriverErrorAccess::pclGet(CNADriver::s_pclDriver);
+        pTarget = CNADriver::s_pclDriver->pclGetError();
     if (pTarget == nullptr)
         return;
     try {
         pTarget->AddError(NA_ERRORTYPE_GENERAL, nFile, nPoint, pConnection, ZTERR_CLIENT_CRASH, L"MySQL");
+        if (CNADriver::s_pclDriver != nullptr)
+            CNADriver::s_pclDriver->OnFatalErrorAddDebugMessage(pTarget, pConnection);
     } catch (...) {
     }
 }

@@ -2,6 +2,7 @@
 
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
+#include "common/platform/DiskFile.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/UTF8Buffer.h"
 #include "common/platform/WinApi.h"
@@ -76,20 +77,17 @@ bool _bVide(const wchar_t* psz)
     return psz == nullptr || psz[0] == 0;
 }
 
-// Directory part of a path (backslashes read as slashes; "/" for a file at
-// the root) and file name; no directory for a bare name.
+// Directory part of a path (backslashes read as slashes) and file name; no
+// directory for a bare name. A path longer than the platform's path
+// buffers gives neither.
+const int PATH_CHARS = 261;
 void _SplitPath(const wchar_t* pszPath, CTString* pDirectory, CTString* pFile)
 {
-    CTString cs(pszPath);
-    cs.Remplace(L'\\', L'/');
-    const int nSlash = cs.nRPos(L'/');
-    if (nSlash < 0) {
-        pDirectory->Vide();
-        *pFile = cs;
-        return;
-    }
-    *pDirectory = cs.clGauche(nSlash == 0 ? 1 : nSlash);
-    *pFile = cs.clMilieu(nSlash + 1);
+    wchar_t szDirectory[PATH_CHARS];
+    wchar_t szFile[PATH_CHARS];
+    CDiskFile::__SplitPath(pszPath, szDirectory, szFile);
+    *pDirectory = szDirectory;
+    *pFile = szFile;
 }
 
 // The file the library was loaded from, as the dynamic loader names it.

@@ -226,6 +226,7 @@ int mysql_ssl_set(MYSQL*, const char*, const char*, const char* ca, const char*,
     ZT_FAKE_ENTER();
     s_state.nSslCalls++;
     Keep(s_state.szSslCA, ca);
+    s_nLastErrno = s_state.nSslResult != 0 ? 2026 : 0;
     return s_state.nSslResult;
 }
 

@@ -67,6 +67,14 @@ const wchar_t* _pszOrEmpty(const wchar_t* psz)
     return psz != nullptr ? psz : L"";
 }
 
+bool _bAscii(const wchar_t* psz)
+{
+    for (; psz != nullptr && *psz != 0; psz++)
+        if (static_cast<unsigned int>(*psz) > 0x7F)
+            return false;
+    return true;
+}
+
 int _nReadInt(const CTString& cs)
 {
     int n = 0;
@@ -202,7 +210,10 @@ int CMySQLConnection::_bProcessUnicodeCnxParameters(CNAError* pError, int bSSL, 
                                                     const wchar_t* pszDatabase, const wchar_t* pszSocket,
                                                     const wchar_t* const* tabSSL)
 {
-    bool bNeed = !bLatin1(pszHost) || !bLatin1(pszUser) || !bLatin1(pszPassword) || !bLatin1(pszDatabase) ||
+    // The server converts names from the handshake's character set, but
+    // compares a password's bytes with those it was set with, which its
+    // own tools send in UTF-8: a password outside ASCII travels in UTF-8.
+    bool bNeed = !bLatin1(pszHost) || !bLatin1(pszUser) || !_bAscii(pszPassword) || !bLatin1(pszDatabase) ||
                  !bLatin1(pszSocket);
     for (int i = 0; bSSL && i < NB_SSL_TEXTS; i++)
         bNeed = bNeed || !bLatin1(tabSSL[i]);

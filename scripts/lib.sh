@@ -81,8 +81,8 @@ zt_server_start() {
 CREATE DATABASE zttest CHARACTER SET utf8mb4;
 CREATE USER 'zt'@'127.0.0.1' IDENTIFIED BY 'zt-test';
 CREATE USER 'zt'@'localhost' IDENTIFIED BY 'zt-test';
-GRANT ALL ON *.* TO 'zt'@'127.0.0.1';
-GRANT ALL ON *.* TO 'zt'@'localhost';
+GRANT ALL ON *.* TO 'zt'@'127.0.0.1' WITH GRANT OPTION;
+GRANT ALL ON *.* TO 'zt'@'localhost' WITH GRANT OPTION;
 SQL
   export ZT_TEST_HOST=127.0.0.1 ZT_TEST_PORT="$port" ZT_TEST_SOCKET="$dir/mysqld.sock"
   export ZT_TEST_USER=zt ZT_TEST_PASSWORD=zt-test ZT_TEST_DATABASE=zttest ZT_TEST_SSL_CA="$dir/tls/ca.pem"

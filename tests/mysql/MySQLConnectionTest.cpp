@@ -283,6 +283,31 @@ TEST_F(MySQLConnectionFake, ParametersOutside1252NeedTheOptionsFunction)
     EXPECT_STREQ(m->szUser, "\xce\xa9mega");
 }
 
+TEST_F(MySQLConnectionFake, NamesIn1252TravelIn1252AndPasswordsOutsideASCIIInUTF8)
+{
+    struct {
+        const wchar_t* pszUser;
+        const wchar_t* pszPassword;
+        const char* pszCharset;
+        const char* pszUserSent;
+        const char* pszPasswordSent;
+    } tab[] = {
+        {L"jos\u00e9", L"secret", "latin1", "jos\xe9", "secret"},
+        {L"jos\u00e9", L"s\u00e9cret", "utf8", "jos\xc3\xa9", "s\xc3\xa9" "cret"},
+    };
+    for (const auto& t : tab) {
+        TearDown();
+        Use("complete");
+        m_clHost.SetText(CHostConnectionDescription::TXT_USER, t.pszUser);
+        m_clHost.SetText(CHostConnectionDescription::TXT_PASSWORD, t.pszPassword);
+        m_pclConnection.reset(new CMySQLConnection(L"fake", &m_clHost));
+        ASSERT_EQ(Cnx().bOpen(&m_clError), 1) << m_clError.pszGetError();
+        EXPECT_STREQ(m->szCharset, t.pszCharset);
+        EXPECT_STREQ(m->szUser, t.pszUserSent);
+        EXPECT_STREQ(m->szPassword, t.pszPasswordSent);
+    }
+}
+
 TEST_F(MySQLConnectionFake, CrashInTheLibraryGives23WithTheDriversDebugMessage)
 {
     CMySQLDriver clDriver;

@@ -124,6 +124,8 @@ protected:
         ASSERT_TRUE(m_clAdmin.bConnect(false, m_strError)) << m_strError;
         m_pfnInits = Counter("CountingClient_nInits");
         m_pfnCloses = Counter("CountingClient_nCloses");
+        ASSERT_NE(m_pfnInits, nullptr);
+        ASSERT_NE(m_pfnCloses, nullptr);
     }
 
     void TearDown() override
@@ -132,19 +134,18 @@ protected:
         for (const std::string& s : m_tabCleanUp)
             m_clAdmin.bExecute(s, m_strError);
         // Every handle the driver made was given back.
-        if (m_pfnInits != nullptr && m_pfnCloses != nullptr)
+        if (m_pfnInits != nullptr && m_pfnCloses != nullptr) {
             EXPECT_EQ(m_pfnInits(), m_pfnCloses());
+        }
     }
 
     typedef int (*PFN_COUNT)();
+    // The counting library stays loaded for the whole program: the driver's
+    // own load finds this one.
     static PFN_COUNT Counter(const char* pszName)
     {
-        void* h = dlopen(FakeClientPath("zt_counting_client.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
-        if (h == nullptr)
-            return nullptr;
-        void* p = dlsym(h, pszName);
-        dlclose(h);
-        return reinterpret_cast<PFN_COUNT>(p);
+        static void* s_h = dlopen(FakeClientPath("zt_counting_client.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        return s_h != nullptr ? reinterpret_cast<PFN_COUNT>(dlsym(s_h, pszName)) : nullptr;
     }
 
     // A connection through the counting library; the TCP port unless the

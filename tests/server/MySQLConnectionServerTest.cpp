@@ -5,6 +5,7 @@
 #include "mysql/MySQLConnection.h"
 
 #include "access/driver/NAError.h"
+#include "common/platform/UTF8Buffer.h"
 #include "common/text/TStringConcatAW.h"
 #include "common/values/Any.h"
 #include "host/HostConnectionDescription.h"
@@ -33,26 +34,8 @@ std::wstring Wide(const std::string& s)
 // UTF-8 of a wide text.
 std::string UTF8(const std::wstring& str)
 {
-    std::string s;
-    for (wchar_t wc : str) {
-        const unsigned c = static_cast<unsigned>(wc);
-        if (c < 0x80) {
-            s += static_cast<char>(c);
-        } else if (c < 0x800) {
-            s += static_cast<char>(0xC0 | (c >> 6));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            s += static_cast<char>(0xE0 | (c >> 12));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            s += static_cast<char>(0xF0 | (c >> 18));
-            s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return s;
+    CUTF8Buffer cl(str.c_str());
+    return cl.pszGet() != nullptr ? cl.pszGet() : "(not UTF-8)";
 }
 
 std::string Hexa(const std::string& s)

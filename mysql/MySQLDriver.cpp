@@ -1,5 +1,11 @@
 #include "mysql/MySQLDriver.h"
 
+#include "access/driver/NAError.h"
+#include "common/platform/MyModuleInfo.h"
+#include "mysql/MySQLConnection.h"
+
+#include <new>
+
 CMySQLDriver::CMySQLDriver()
 {
     m_llRowBlockSize = 100;
@@ -7,7 +13,22 @@ CMySQLDriver::CMySQLDriver()
 
 CMySQLDriver::~CMySQLDriver() {}
 
+void CMySQLDriver::OnFatalErrorAddDebugMessage(CNAError* pError, CNAConnectionDescription* pConnection)
+{
+    if (pError == nullptr)
+        return;
+    pError->AddDebugMessage(ZTMSG_CLIENT_VERSION, L"3.23.52",
+                            pConnection != nullptr ? CNAConnectionDescription::m_csClientVersion.pszGet() : L"");
+}
+
+CNAConnectionDescription* CMySQLDriver::_pclAllocConnectionDescription(const wchar_t* pszIdentification,
+                                                                       INAConnectionDescription* piDescription)
+{
+    return new (std::nothrow) CMySQLConnection(pszIdentification, piDescription);
+}
+
 int CMySQLDriver::g_NATermModule()
 {
+    CMySQLConnection::g_TermNativeLibrary();
     return CNADriver::g_NATermModule();
 }

@@ -10,6 +10,15 @@ public:
     CMySQLDriver();
     ~CMySQLDriver() override;
 
+    // ---- Replaced operations, in the driver's slot order ----------------------
+    // After a crash caught in the client library: debug message 3355 with
+    // the oldest supported client version and the loaded one (empty
+    // without a connection).
+    void OnFatalErrorAddDebugMessage(CNAError* pError, CNAConnectionDescription* pConnection) override;
+    // A CMySQLConnection; null without memory.
+    CNAConnectionDescription* _pclAllocConnectionDescription(const wchar_t* pszIdentification,
+                                                             INAConnectionDescription* piDescription) override;
+
     // The module's end: the back end's, then the driver core's; the answer
     // of the common shut-down.
     static int g_NATermModule();

@@ -2,6 +2,7 @@
 
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
+#include "common/platform/DiskFile.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/UTF8Buffer.h"
 #include "common/platform/WinApi.h"
@@ -76,20 +77,17 @@ bool _bVide(const wchar_t* psz)
     return psz == nullptr || psz[0] == 0;
 }
 
-// Directory part of a path (backslashes read as slashes; "/" for a file at
-// the root) and file name; no directory for a bare name.
+// Directory part of a path (backslashes read as slashes) and file name; no
+// directory for a bare name. A path longer than the platform's path
+// buffers gives neither.
+const int PATH_CHARS = 261;
 void _SplitPath(const wchar_t* pszPath, CTString* pDirectory, CTString* pFile)
 {
-    CTString cs(pszPath);
-    cs.Remplace(L'\\', L'/');
-    const int nSlash = cs.nRPos(L'/');
-    if (nSlash < 0) {
-        pDirectory->Vide();
-        *pFile = cs;
-        return;
-    }
-    *pDirectory = cs.clGauche(nSlash == 0 ? 1 : nSlash);
-    *pFile = cs.clMilieu(nSlash + 1);
+    wchar_t szDirectory[PATH_CHARS];
+    wchar_t szFile[PATH_CHARS];
+    CDiskFile::__SplitPath(pszPath, szDirectory, szFile);
+    *pDirectory = szDirectory;
+    *pFile = szFile;
 }
 
 // The file the library was loaded from, as the dynamic loader names it.
@@ -105,13 +103,6 @@ void _GetLoadedPath(void* hLibrary, CTString* pLoadedPath)
         return;
     }
 }
-
-// The driver keeps its error object to itself; the guard reports into it
-// when the failing operation has none.
-class CDriverErrorAccess : public CNADriver {
-public:
-    static CNAError* pclGet(CNADriver* pclDriver) { return pclDriver->*(&CDriverErrorAccess::m_pclError); }
-};
 
 } // namespace
 
@@ -236,7 +227,7 @@ int CNAFunctionLoader::_bLoadLibraryNative(unsigned int* pErrno, const wchar_t* 
 
     // The platform answers the running program's path for any handle.
     wchar_t szProgram[261];
-    if (GetModuleFileNameW(nullptr, szProgram, 261) != 0) {
+    if (GetModuleFileNameW(CNADriver::s_hDllHandle, szProgram, 261) != 0) {
         CTString csProgramFile;
         _SplitPath(szProgram, &csDirectory, &csProgramFile);
         if (csDirectory.nTaille() > 0 && _bLoadLibraryNative(pErrno, csFile.pszGet(), csDirectory.pszGet()))
@@ -326,11 +317,13 @@ void NAClientCallCrash(CNAError* pError, CNAConnectionDescription* pConnection, 
     CNADriver::s_bGPFCatched = 1;
     CNAError* pTarget = pError;
     if (pTarget == nullptr && CNADriver::s_pclDriver != nullptr)
-        pTarget = CDriverErrorAccess::pclGet(CNADriver::s_pclDriver);
+        pTarget = CNADriver::s_pclDriver->pclGetError();
     if (pTarget == nullptr)
         return;
     try {
         pTarget->AddError(NA_ERRORTYPE_GENERAL, nFile, nPoint, pConnection, ZTERR_CLIENT_CRASH, L"MySQL");
+        if (CNADriver::s_pclDriver != nullptr)
+            CNADriver::s_pclDriver->OnFatalErrorAddDebugMessage(pTarget, pConnection);
     } catch (...) {
     }
 }

@@ -4,7 +4,7 @@
 
 ZT_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ZT_PACKAGES="cmake make g++ g++-multilib locales libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386
-  libmariadb3:i386 libmariadb-dev-compat:i386 mariadb-server mariadb-client clang libclang-rt-14-dev"
+  libmariadb3:i386 libmariadb-dev-compat:i386 mariadb-server mariadb-client clang libclang-rt-14-dev openssl"
 
 zt_setup() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -39,11 +39,28 @@ zt_free_port() {
   return 1
 }
 
-# Starts a private MariaDB server on 127.0.0.1 with a fresh data folder and
-# exports where it listens for the tests and the command-line host.
+# zt_make_certificates DIR: a CA and a server certificate signed by it for
+# 127.0.0.1 and localhost (ca.pem, server-cert.pem, server-key.pem).
+zt_make_certificates() {
+  local dir="$1"
+  mkdir -p "$dir"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=zt test CA" \
+    -keyout "$dir/ca-key.pem" -out "$dir/ca.pem" >"$dir/openssl.log" 2>&1 || { cat "$dir/openssl.log"; return 1; }
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" \
+    -keyout "$dir/server-key.pem" -out "$dir/server.csr" >>"$dir/openssl.log" 2>&1 || { cat "$dir/openssl.log"; return 1; }
+  printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\n' >"$dir/server.ext"
+  openssl x509 -req -in "$dir/server.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca-key.pem" -CAcreateserial \
+    -days 2 -extfile "$dir/server.ext" -out "$dir/server-cert.pem" >>"$dir/openssl.log" 2>&1 \
+    || { cat "$dir/openssl.log"; return 1; }
+}
+
+# Starts a private MariaDB server on 127.0.0.1 with a fresh data folder,
+# TLS from a CA of its own and a lock wait of one second, and exports where
+# it listens for the tests and the command-line host.
 zt_server_start() {
   local dir="$ZT_ROOT/build/mariadb"
   rm -rf "$dir"; mkdir -p "$dir/data"
+  zt_make_certificates "$dir/tls" || return 1
   mariadb-install-db --no-defaults --datadir="$dir/data" --user=root \
     --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
     || { cat "$dir/install.log"; return 1; }
@@ -51,7 +68,9 @@ zt_server_start() {
   mariadbd --no-defaults --user=root --datadir="$dir/data" --bind-address=127.0.0.1 \
     --port="$port" --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" \
     --log-error="$dir/error.log" --skip-log-bin --innodb-buffer-pool-size=64M \
-    --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci &
+    --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
+    --ssl-ca="$dir/tls/ca.pem" --ssl-cert="$dir/tls/server-cert.pem" --ssl-key="$dir/tls/server-key.pem" \
+    --innodb-lock-wait-timeout=1 &
   ZT_SERVER_PID=$!
   for _ in $(seq 1 100); do
     if mariadb-admin --no-defaults -S "$dir/mysqld.sock" -u root ping >/dev/null 2>&1; then break; fi
@@ -62,11 +81,11 @@ zt_server_start() {
 CREATE DATABASE zttest CHARACTER SET utf8mb4;
 CREATE USER 'zt'@'127.0.0.1' IDENTIFIED BY 'zt-test';
 CREATE USER 'zt'@'localhost' IDENTIFIED BY 'zt-test';
-GRANT ALL ON *.* TO 'zt'@'127.0.0.1';
-GRANT ALL ON *.* TO 'zt'@'localhost';
+GRANT ALL ON *.* TO 'zt'@'127.0.0.1' WITH GRANT OPTION;
+GRANT ALL ON *.* TO 'zt'@'localhost' WITH GRANT OPTION;
 SQL
   export ZT_TEST_HOST=127.0.0.1 ZT_TEST_PORT="$port" ZT_TEST_SOCKET="$dir/mysqld.sock"
-  export ZT_TEST_USER=zt ZT_TEST_PASSWORD=zt-test ZT_TEST_DATABASE=zttest
+  export ZT_TEST_USER=zt ZT_TEST_PASSWORD=zt-test ZT_TEST_DATABASE=zttest ZT_TEST_SSL_CA="$dir/tls/ca.pem"
   echo "private server on 127.0.0.1:$port"
 }
 
@@ -105,7 +124,9 @@ zt_fuzz() {
     work="$dir/work/$stem"
     log="$dir/$stem.log"
     rm -rf "$work"; mkdir -p "$work"
-    if "$bin" -max_total_time="$ZT_FUZZ_SECONDS" -print_final_stats=1 \
+    # A fixed seed: a run explores the same inputs each time, so a finding
+    # can be replayed and a green run does not turn red by chance.
+    if "$bin" -seed=1 -max_total_time="$ZT_FUZZ_SECONDS" -print_final_stats=1 \
          -artifact_prefix="$dir/findings/$stem-" "$work" "$ZT_ROOT/tests/fuzz/corpus/$stem" >"$log" 2>&1; then
       echo "$name: $(sed -n 's/^stat::number_of_executed_units: *//p' "$log") executions"
     else

@@ -16,6 +16,7 @@
 #include "common/text/XYStringConcat.h"
 #include "common/values/Any.h"
 #include "common/values/NACnvVariant.h"
+#include "mysql/NAFunctionLoader.h"
 
 #include <exception>
 #include <new>
@@ -177,6 +178,7 @@ void CNADriver::g_NAInitModule(HINSTANCE hModule)
 int CNADriver::g_NATermModule()
 {
     pthread_mutex_destroy(&m_gstDriverCriticalSection);
+    CNAFunctionLoader::g_Term();
     return CMainCommun::bTermLibraryCommon() ? 1 : 0;
 }
 

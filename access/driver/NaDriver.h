@@ -168,7 +168,8 @@ public:
     // First bInitLibrary: keeps the handle, starts the common library, sets
     // both host versions to 0 and creates the recursive driver mutex.
     static void g_NAInitModule(HINSTANCE hModule);
-    // Destroys the driver mutex and ends the common library; its answer.
+    // Destroys the driver mutex, ends the client library loader, then the
+    // common library; the answer of the common shut-down.
     static int g_NATermModule();
     // Makes the error object; 1.
     int bInitDriver();

@@ -54,12 +54,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::sort(places.begin(), places.end());
     strFormat.clear();
     size_t nFrom = 0;
-    for (size_t nAt : places) {
+    for (size_t k = 0; k < places.size(); ++k) {
+        const size_t nAt = places[k];
         strFormat.append(strCatalogue, nFrom, nAt - nFrom);
         nFrom = nAt;
         const int nArg = in.ConsumeIntegralInRange<int>(1, kNbArgs);
         std::wstring strInsert = L"%" + std::to_wstring(nArg);
-        switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+        int nKind = in.ConsumeIntegralInRange<int>(0, 3);
+        // An unfinished form stays unfinished only when no '!' follows it;
+        // otherwise the text up to that '!' (stars included) would become
+        // its form and ask for arguments of any kind.
+        if (nKind == 1 && (k + 1 < places.size() || strCatalogue.find(L'!', nAt) != std::wstring::npos))
+            nKind = 2;
+        switch (nKind) {
         case 0:
             strInsert = in.ConsumeBool() ? L"%%" : (in.ConsumeBool() ? L"%n" : L"%!");
             break;
@@ -68,10 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             strInsert = L"%" + std::to_wstring(nArg | 1) + L"!";
             break;
         default:
-            if (nArg % 2 == 1)
+            if (nArg % 2 == 1) {
                 strInsert += kTextForms[in.ConsumeIntegralInRange<size_t>(0, 4)];
-            else
+                // A bare insert before a digit or a '!' would take them as
+                // part of its number or form.
+                const wchar_t cNext = nAt < strCatalogue.size() ? strCatalogue[nAt] : 0;
+                if (strInsert.back() != L'!' && ((cNext >= L'0' && cNext <= L'9') || cNext == L'!'))
+                    strInsert += L"!s!";
+            } else {
                 strInsert += kIntForms[in.ConsumeIntegralInRange<size_t>(0, 7)];
+            }
             break;
         }
         strFormat += strInsert;

@@ -69,10 +69,16 @@ std::wstring Wide(const std::string& s)
     return std::wstring(s.begin(), s.end());
 }
 
-// A driver whose own error object the test can read.
+// A driver whose own error object the test can read, and which notes the
+// error objects handed to its crash hook.
 class CTestDriver : public CNADriver {
 public:
     CNAError* pclError() { return m_pclError; }
+    void OnFatalErrorAddDebugMessage(CNAError* pError, CNAConnectionDescription*) override
+    {
+        m_tabCrashTargets.push_back(pError);
+    }
+    std::vector<CNAError*> m_tabCrashTargets;
 };
 
 // Each test starts and ends with no library and every pointer at its
@@ -216,11 +222,21 @@ TEST_F(NAFunctionLoader, ExceptionInAClientCallGives23AndMarksTheCrash)
     ASSERT_NE(clDriver.pclError(), nullptr);
     EXPECT_EQ(clDriver.pclError()->dwGetErrorId(), 23u);
     EXPECT_TRUE(Contains(clDriver.pclError()->pclGetXError()->pszGetDebugMessage(), L"IEDUZARO=101.8\r\n"));
+    // The driver's hook was told, with the error object that took the 23.
+    EXPECT_EQ(clDriver.m_tabCrashTargets, std::vector<CNAError*>{clDriver.pclError()});
 
     // With neither, nothing is recorded and nothing escapes.
     CNADriver::s_pclDriver = nullptr;
     EXPECT_FALSE(bNAClientCall(nullptr, nullptr, 101, 8, __mysql_close, nullptr));
     CNADriver::s_pclDriver = pclBefore;
+
+    // A missing function is no crash: the hook is not called.
+    clDriver.m_tabCrashTargets.clear();
+    CNADriver::s_pclDriver = &clDriver;
+    CNAFunctionLoader::g_Term();
+    EXPECT_FALSE(bNAClientCall(nullptr, nullptr, 101, 8, __mysql_close, nullptr));
+    CNADriver::s_pclDriver = pclBefore;
+    EXPECT_TRUE(clDriver.m_tabCrashTargets.empty());
 }
 
 TEST_F(NAFunctionLoader, ClientVersionTextAndNumbers)

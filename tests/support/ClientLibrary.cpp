@@ -36,7 +36,9 @@ bool CClientLibrary::bConnect(bool bDatabase, std::string& strError)
     CTestServer server;
     if (!CTestServer::bGet(server, strError))
         return false;
-    m_hLib = dlopen("libmysqlclient.so", RTLD_NOW | RTLD_LOCAL);
+    // Never unloaded: the library keeps what its first handle set up in
+    // globals, which an unloaded library would leave unreachable.
+    m_hLib = dlopen("libmysqlclient.so", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (m_hLib == nullptr) {
         strError = dlerror();
         return false;

@@ -11,6 +11,8 @@ struct CTestServer {
     std::string strUser;
     std::string strPassword;
     std::string strDatabase;
+    // The CA file of the server's certificate.
+    std::string strSSLCA;
 
     // False, with the reason in strError, when the variables are missing.
     static bool bGet(CTestServer& server, std::string& strError);

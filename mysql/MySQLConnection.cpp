@@ -1,0 +1,681 @@
+#include "mysql/MySQLConnection.h"
+
+#include "access/driver/NAError.h"
+#include "common/platform/MyModuleInfo.h"
+#include "common/text/CodePage.h"
+#include "common/text/STR.h"
+#include "common/text/TQBIN.h"
+#include "common/text/TStringConcatAW.h"
+#include "common/values/Any.h"
+#include "mysql/NACodePageCnv.h"
+
+#include <cwchar>
+
+int CMySQLConnection::gbUseNextResult = 0;
+
+namespace {
+
+const int FILE_CNX = CMySQLConnection::ERRFILE_MYSQLCONNECTION;
+
+// Error points of this file.
+enum : int {
+    PT_NO_SSL = 1,
+    PT_NO_OPTIONS = 2,
+    PT_ESCAPE_BUFFER = 3,
+    PT_OPTIONS = 4,
+    PT_CONNECT = 5,
+    PT_INIT = 6,
+    PT_CLIENT_INFO = 7,
+    PT_CLOSE = 8,
+    PT_ESCAPE = 9,
+    PT_QUERY = 10,
+    PT_ERROR = 12,
+    PT_ERRNO = 13,
+    PT_SERVER_INFO = 15,
+    PT_CONNECT_REFUSED = 16,
+    PT_QUERY_REFUSED = 17,
+    PT_SSL = 18,
+    PT_SSL_SERVER = 19,
+    PT_OPTIONS_REFUSED = 20,
+    PT_INIT_NULL = 21,
+    PT_SSL_REFUSED = 22,
+    PT_CONNECT_FAILED = 23,
+    PT_CONNECT_NO_DATABASE = 27,
+    PT_RECONNECT = 28,
+    PT_STORE_RESULT = 29,
+    PT_FREE_RESULT = 30,
+    PT_NEXT_RESULT = 31,
+    PT_NOT_CONNECTED = 32,
+};
+
+// The server's number for a database it does not know.
+const unsigned int SERVER_UNKNOWN_DATABASE = 1049;
+const int NB_SSL_TEXTS = 5;
+
+bool _bVide(const wchar_t* psz)
+{
+    return psz == nullptr || psz[0] == 0;
+}
+
+const wchar_t* _pszOrNull(const wchar_t* psz)
+{
+    return _bVide(psz) ? nullptr : psz;
+}
+
+const wchar_t* _pszOrEmpty(const wchar_t* psz)
+{
+    return psz != nullptr ? psz : L"";
+}
+
+bool _bAscii(const wchar_t* psz)
+{
+    for (; psz != nullptr && *psz != 0; psz++)
+        if (static_cast<unsigned int>(*psz) > 0x7F)
+            return false;
+    return true;
+}
+
+int _nReadInt(const CTString& cs)
+{
+    int n = 0;
+    return cs.nTaille() > 0 && std::swscanf(cs.pszGet(), L"%d", &n) == 1 ? n : 0;
+}
+
+void _Empty(CTStringConcatAW* pclOut)
+{
+    pclOut->m_clA.m_nLength = 0;
+    pclOut->m_clA._Termine();
+    pclOut->m_clW.m_nLength = 0;
+    pclOut->m_clW._Termine();
+}
+
+bool _bAtLeast(int nMajor, int nMinor, int nRelease, int nWantedMajor, int nWantedMinor, int nWantedRelease)
+{
+    if (nMajor != nWantedMajor)
+        return nMajor > nWantedMajor;
+    if (nMinor != nWantedMinor)
+        return nMinor > nWantedMinor;
+    return nRelease >= nWantedRelease;
+}
+
+} // namespace
+
+CMySQLConnection::CMySQLConnection(const wchar_t* pszIdentification, INAConnectionDescription* piHost)
+    : CNAConnectionDescription(pszIdentification, piHost),
+      m_bOpened(0),
+      m_bConnected(0),
+      m_hMySQL(nullptr),
+      m_bServerOptionsRead(0),
+      m_nPort(0),
+      m_nClientFlag(0)
+{
+    m_eDataSource = DS_MYSQL;
+    m_csOpeningQuote = L"`";
+    m_nOpeningQuoteLength = 1;
+    m_csClosingQuote = L"`";
+    m_nClosingQuoteLength = 1;
+}
+
+CMySQLConnection::~CMySQLConnection()
+{
+    bClose(nullptr);
+}
+
+// ---- Opening ----------------------------------------------------------------------------------
+
+int CMySQLConnection::bOpen(CNAError* pError)
+{
+    return _bOpenCreate(pError, 0);
+}
+
+int CMySQLConnection::bOpenCreate(CNAError* pError)
+{
+    return _bOpenCreate(pError, 1);
+}
+
+int CMySQLConnection::bIsOpen()
+{
+    return m_bConnected;
+}
+
+int CMySQLConnection::bSupportOrderByMemo()
+{
+    return 1;
+}
+
+int CMySQLConnection::_bOpenCreate(CNAError* pError, int bCreate)
+{
+    if (m_bConnected)
+        return 1;
+    _InitCodePageFromTQ();
+    m_nCnxCodePage = 1252;
+    if (!CNAFunctionLoader::g_bLoaded() && !_bLoadClientLibrary(pError))
+        return 0;
+    _ReadServerOptions();
+
+    const wchar_t* tabSSL[NB_SSL_TEXTS] = {_pszOrNull(m_csSSLKey.pszGet()), _pszOrNull(m_csSSLCert.pszGet()),
+                                           _pszOrNull(m_csSSLCA.pszGet()), _pszOrNull(m_csSSLCAPath.pszGet()),
+                                           _pszOrNull(m_csSSLCipher.pszGet())};
+    int bSSL = 0;
+    for (const wchar_t* psz : tabSSL)
+        bSSL |= psz != nullptr;
+
+    const wchar_t* pszHost = pszGetDataBase();
+    const wchar_t* pszUser = pszGetUserName();
+    const wchar_t* pszPassword = pszGetPassword();
+    // An empty name asks for no database.
+    const wchar_t* pszDatabase = _pszOrNull(pszGetDefaultDataBaseEx());
+    const wchar_t* pszSocket = _pszOrNull(m_csUnixSocket.pszGet());
+
+    if (m_nUnicodeSupport != 0 &&
+        !_bProcessUnicodeCnxParameters(pError, bSSL, pszHost, pszUser, pszPassword, pszDatabase, pszSocket, tabSSL))
+        return 0;
+    if (bSSL && __mysql_ssl_set == DefaultError_mysql_ssl_set) {
+        if (pError != nullptr)
+            pError->AddError(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_NO_SSL, this, ZTERR_NO_SSL, m_csClientVersion.pszGet());
+        return 0;
+    }
+    if (!_bOpenCreateDatabase(pError, bCreate, bSSL, tabSSL, pszHost, pszUser, pszPassword, pszDatabase, pszSocket))
+        return 0;
+    if (!_bGetServerVersion(pError)) {
+        bClose(pError);
+        return 0;
+    }
+    m_bOpened = 1;
+    _SetSessionCharset();
+    return m_bConnected;
+}
+
+int CMySQLConnection::_bLoadClientLibrary(CNAError* pError)
+{
+    if (!CNAFunctionLoader::g_bInitNative(pError, &m_csClientLibrary, m_csClientLibraryWanted.pszGet(), 0))
+        return 0;
+    // Set at every load: a library loaded after the module's end may differ.
+    gbUseNextResult = __mysql_next_result != DefaultError_mysql_next_result ? 1 : 0;
+    return _bGetClientLibraryVersion(pError);
+}
+
+int CMySQLConnection::_bGetClientLibraryVersion(CNAError* pError)
+{
+    CTString csVersion;
+    if (!CNAFunctionLoader::g_bGetClientVersion(pError, this, FILE_CNX, PT_CLIENT_INFO, &csVersion))
+        return 0;
+    m_csClientVersion = csVersion;
+    CNAFunctionLoader::g_GetVersionNumbers(csVersion.pszGet(), &m_nClientVersionMajor, &m_nClientVersionMinor);
+    return 1;
+}
+
+int CMySQLConnection::_bProcessUnicodeCnxParameters(CNAError* pError, int bSSL, const wchar_t* pszHost,
+                                                    const wchar_t* pszUser, const wchar_t* pszPassword,
+                                                    const wchar_t* pszDatabase, const wchar_t* pszSocket,
+                                                    const wchar_t* const* tabSSL)
+{
+    // The server converts names from the handshake's character set, but
+    // compares a password's bytes with those it was set with, which its
+    // own tools send in UTF-8: a password outside ASCII travels in UTF-8.
+    bool bNeed = !bLatin1(pszHost) || !bLatin1(pszUser) || !_bAscii(pszPassword) || !bLatin1(pszDatabase) ||
+                 !bLatin1(pszSocket);
+    for (int i = 0; bSSL && i < NB_SSL_TEXTS; i++)
+        bNeed = bNeed || !bLatin1(tabSSL[i]);
+    if (!bNeed)
+        return 1;
+    // The character set is set on each handle (_hNewHandle).
+    if (__mysql_options == DefaultError_mysql_options) {
+        if (pError != nullptr)
+            pError->AddError(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_NO_OPTIONS, this, ZTERR_NO_OPTIONS,
+                             m_csClientVersion.pszGet());
+        return 0;
+    }
+    m_nCnxCodePage = 65001;
+    return 1;
+}
+
+MYSQL* CMySQLConnection::_hNewHandle(CNAError* pError, int bSSL, const wchar_t* const* tabSSL)
+{
+    MYSQL* h = nullptr;
+    if (!bNAClientCall(pError, this, FILE_CNX, PT_INIT, h, nullptr, __mysql_init, nullptr)) {
+        if (pError != nullptr)
+            pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_INIT_NULL, this, ZTERR_INIT_HANDLE);
+        return nullptr;
+    }
+    if (h == nullptr) {
+        if (pError != nullptr) {
+            pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_INIT_NULL, this, ZTERR_INIT_HANDLE);
+            pError->AddDebugMessageNoFormat(L"mysql_init returned NULL");
+        }
+        return nullptr;
+    }
+    // The library's own default is utf8mb4: the session must be told the
+    // code page the texts travel in.
+    if (__mysql_options != DefaultError_mysql_options) {
+        const char* pszCharset = m_nCnxCodePage == 65001 ? "utf8" : "latin1";
+        int nResult = 1;
+        bNAClientCall(pError, this, FILE_CNX, PT_OPTIONS, nResult, 1, __mysql_options, h, MYSQL_SET_CHARSET_NAME,
+                      static_cast<const void*>(pszCharset));
+        if (nResult != 0) {
+            if (pError != nullptr)
+                pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_OPTIONS_REFUSED, this, ZTERR_NO_OPTIONS,
+                                      m_csClientVersion.pszGet());
+            _bCloseHandle(pError, h);
+            return nullptr;
+        }
+    }
+    if (bSSL && !_bSetSSLParameters(pError, h, tabSSL)) {
+        _bCloseHandle(pError, h);
+        return nullptr;
+    }
+    return h;
+}
+
+int CMySQLConnection::_bSetSSLParameters(CNAError* pError, MYSQL* h, const wchar_t* const* tabSSL)
+{
+    CNACodePageCnvIN clKey(m_nCnxCodePage, tabSSL[0]);
+    CNACodePageCnvIN clCert(m_nCnxCodePage, tabSSL[1]);
+    CNACodePageCnvIN clCA(m_nCnxCodePage, tabSSL[2]);
+    CNACodePageCnvIN clCAPath(m_nCnxCodePage, tabSSL[3]);
+    CNACodePageCnvIN clCipher(m_nCnxCodePage, tabSSL[4]);
+    int nResult = 1;
+    const bool bCalled = bNAClientCall(pError, this, FILE_CNX, PT_SSL, nResult, 1, __mysql_ssl_set, h,
+                                       clKey.pszGet(), clCert.pszGet(), clCA.pszGet(), clCAPath.pszGet(),
+                                       clCipher.pszGet());
+    // A one-byte answer.
+    if (bCalled && (nResult & 0xFF) == 0)
+        return 1;
+    _bInitError(pError, h, FILE_CNX, PT_SSL_SERVER, nullptr);
+    if (pError != nullptr)
+        pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_SSL_REFUSED, this, ZTERR_CONNECT);
+    return 0;
+}
+
+MYSQL* CMySQLConnection::_hConnect(CNAError* pError, int nPoint, int bSSL, const wchar_t* const* tabSSL,
+                                   const wchar_t* pszHost, const wchar_t* pszUser, const wchar_t* pszPassword,
+                                   const wchar_t* pszDatabase, const wchar_t* pszSocket, unsigned int* pnServerError)
+{
+    *pnServerError = 0;
+    MYSQL* h = _hNewHandle(pError, bSSL, tabSSL);
+    if (h == nullptr)
+        return nullptr;
+    unsigned long nFlags = static_cast<unsigned long>(nGetClientFlag()) | CLIENT_FOUND_ROWS;
+    if (bMultipleRecordsetEnabled())
+        nFlags |= CLIENT_MULTI_STATEMENTS;
+    CNACodePageCnvIN clHost(m_nCnxCodePage, pszHost);
+    CNACodePageCnvIN clUser(m_nCnxCodePage, pszUser);
+    CNACodePageCnvIN clPassword(m_nCnxCodePage, pszPassword);
+    CNACodePageCnvIN clDatabase(m_nCnxCodePage, pszDatabase);
+    CNACodePageCnvIN clSocket(m_nCnxCodePage, pszSocket);
+    MYSQL* hConnected = nullptr;
+    if (bNAClientCall(pError, this, FILE_CNX, nPoint, hConnected, nullptr, __mysql_real_connect, h, clHost.pszGet(),
+                      clUser.pszGet(), clPassword.pszGet(), clDatabase.pszGet(),
+                      static_cast<unsigned int>(nGetPort()), clSocket.pszGet(), nFlags)) {
+        if (hConnected != nullptr)
+            return h;
+        _bInitError(pError, h, FILE_CNX, PT_CONNECT_REFUSED, pnServerError);
+        if (pError != nullptr)
+            pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_CONNECT_FAILED, this, ZTERR_CONNECT);
+    }
+    _bCloseHandle(pError, h);
+    return nullptr;
+}
+
+int CMySQLConnection::_bOpenCreateDatabase(CNAError* pError, int bCreate, int bSSL, const wchar_t* const* tabSSL,
+                                           const wchar_t* pszHost, const wchar_t* pszUser,
+                                           const wchar_t* pszPassword, const wchar_t* pszDatabase,
+                                           const wchar_t* pszSocket)
+{
+    unsigned int nServerError = 0;
+    MYSQL* h = _hConnect(pError, PT_CONNECT, bSSL, tabSSL, pszHost, pszUser, pszPassword, pszDatabase, pszSocket,
+                         &nServerError);
+    if (h == nullptr) {
+        if (!bCreate || nServerError != SERVER_UNKNOWN_DATABASE || pszDatabase == nullptr)
+            return 0;
+        // A handle of its own, without a database, makes the database.
+        MYSQL* hCreate = _hConnect(pError, PT_CONNECT_NO_DATABASE, bSSL, tabSSL, pszHost, pszUser, pszPassword,
+                                   nullptr, pszSocket, &nServerError);
+        if (hCreate == nullptr)
+            return 0;
+        // The whole name as one identifier, a dot included.
+        CTString csQuery(L"CREATE DATABASE `");
+        for (const wchar_t* p = pszDatabase; *p != 0; p++) {
+            csQuery.Add(*p);
+            if (*p == L'`')
+                csQuery.Add(L'`');
+        }
+        csQuery.Add(L'`');
+        m_hMySQL = hCreate;
+        const int bCreated = bExecuteQueryNoResult(pError, csQuery.pszGet());
+        m_hMySQL = nullptr;
+        _bCloseHandle(pError, hCreate);
+        if (!bCreated)
+            return 0;
+        h = _hConnect(pError, PT_RECONNECT, bSSL, tabSSL, pszHost, pszUser, pszPassword, pszDatabase, pszSocket,
+                      &nServerError);
+        if (h == nullptr)
+            return 0;
+        // The database exists now: the refusal that led here is void.
+        if (pError != nullptr)
+            pError->Reset();
+    }
+    m_hMySQL = h;
+    m_bConnected = 1;
+    return 1;
+}
+
+int CMySQLConnection::_bGetServerVersion(CNAError* pError)
+{
+    char* psz = nullptr;
+    if (!bNAClientCall(pError, this, FILE_CNX, PT_SERVER_INFO, psz, nullptr, __mysql_get_server_info, m_hMySQL))
+        return 0;
+    CNACodePageCnvOUTPtr clVersion(m_nCnxCodePage, psz);
+    m_csServerVersion = _pszOrEmpty(clVersion.pszGet());
+    return _bDecomposeServerVersion(pError);
+}
+
+void CMySQLConnection::_SetSessionCharset()
+{
+    if (m_nUnicodeSupport == 0)
+        return;
+    if (!bServerVersionGreaterThan4_1() || !bClientVersionGreaterThan4_1()) {
+        m_nUnicodeSupport = 0;
+        return;
+    }
+    // 'utf8' holds three bytes at most from 5.5.3 on: characters beyond
+    // U+FFFF would come back as '?'.
+    const bool bMb4 = _bAtLeast(m_nServerVersionMajor, m_nServerVersionMinor, m_nServerVersionRevision, 5, 5, 3);
+    // A refusal leaves the connection as it was, in its 8-bit code page.
+    CNAError clIgnored;
+    if (bExecuteQueryNoResult(&clIgnored, bMb4 ? L"SET NAMES 'utf8mb4'" : L"SET NAMES 'utf8'"))
+        m_nCnxCodePage = 65001;
+    else
+        m_nUnicodeSupport = 0;
+}
+
+// ---- Closing ----------------------------------------------------------------------------------
+
+int CMySQLConnection::bClose(CNAError* pError)
+{
+    if (!m_bConnected)
+        return 1;
+    const int bClosed = _bCloseHandle(pError, m_hMySQL);
+    m_hMySQL = nullptr;
+    m_bConnected = 0;
+    return bClosed;
+}
+
+int CMySQLConnection::_bCloseHandle(CNAError* pError, MYSQL* h)
+{
+    return bNAClientCall(pError, this, FILE_CNX, PT_CLOSE, __mysql_close, h) ? 1 : 0;
+}
+
+void CMySQLConnection::g_TermNativeLibrary() {}
+
+// ---- Options and versions ------------------------------------------------------------------------
+
+void CMySQLConnection::_ReadServerOptions()
+{
+    if (m_bServerOptionsRead)
+        return;
+    m_bServerOptionsRead = 1;
+    CTString cs;
+    _bGetExtendedParameter(&cs, L"Server Port", 1);
+    m_nPort = _nReadInt(cs);
+    _bGetExtendedParameter(&cs, L"Client Flag", 1);
+    m_nClientFlag = _nReadInt(cs);
+    _bGetExtendedParameter(&m_csUnixSocket, L"Unix Socket", 1);
+}
+
+int CMySQLConnection::nGetPort()
+{
+    _ReadServerOptions();
+    return m_nPort;
+}
+
+int CMySQLConnection::nGetClientFlag()
+{
+    _ReadServerOptions();
+    return m_nClientFlag;
+}
+
+int CMySQLConnection::bGetUnixSocket(CTString* pclSocket)
+{
+    _ReadServerOptions();
+    *pclSocket = m_csUnixSocket;
+    return 1;
+}
+
+int CMySQLConnection::bClientVersionGreaterThan4_1() const
+{
+    return _bAtLeast(m_nClientVersionMajor, m_nClientVersionMinor, 0, 4, 1, 0) ? 1 : 0;
+}
+
+int CMySQLConnection::bServerVersionGreaterThan4_1() const
+{
+    return _bAtLeast(m_nServerVersionMajor, m_nServerVersionMinor, 0, 4, 1, 0) ? 1 : 0;
+}
+
+int CMySQLConnection::bServerVersionGreaterThan4_1_2() const
+{
+    return _bAtLeast(m_nServerVersionMajor, m_nServerVersionMinor, m_nServerVersionRevision, 4, 1, 2) ? 1 : 0;
+}
+
+int CMySQLConnection::bMultipleRecordsetEnabled() const
+{
+    return gbUseNextResult != 0 && bClientVersionGreaterThan4_1() ? 1 : 0;
+}
+
+// ---- Errors ---------------------------------------------------------------------------------------
+
+int CMySQLConnection::bGetLastError(CNAError* pError, unsigned int* pnServerError)
+{
+    return _bGetLastError(pError, m_hMySQL, pnServerError);
+}
+
+int CMySQLConnection::_bGetLastError(CNAError* pError, MYSQL* h, unsigned int* pnServerError)
+{
+    *pnServerError = 0;
+    // No handle, no error: the library would read through a null pointer.
+    if (h == nullptr)
+        return 1;
+    unsigned int n = 0;
+    if (!bNAClientCall(pError, this, FILE_CNX, PT_ERRNO, n, 0u, __mysql_errno, h))
+        return 0;
+    *pnServerError = n;
+    return 1;
+}
+
+int CMySQLConnection::bInitError(CNAError* pError, unsigned int nFile, unsigned int nPoint)
+{
+    return _bInitError(pError, m_hMySQL, nFile, nPoint, nullptr);
+}
+
+int CMySQLConnection::_bInitError(CNAError* pError, MYSQL* h, unsigned int nFile, unsigned int nPoint,
+                                  unsigned int* pnServerError)
+{
+    unsigned int nServerError = 0;
+    const int bRead = _bGetLastError(pError, h, &nServerError);
+    if (pnServerError != nullptr)
+        *pnServerError = nServerError;
+    if (nServerError == 0)
+        return bRead;
+    const char* pszMessage = nullptr;
+    bNAClientCall(pError, this, FILE_CNX, PT_ERROR, pszMessage, nullptr, __mysql_error, h);
+    if (pError == nullptr)
+        return bRead;
+    CNACodePageCnvOUTPtr clMessage(m_nCnxCodePage, pszMessage);
+    _CXErrorModule32 cl;
+    cl.SetUserError(&gstMyModuleInfo32, ZTERR_SERVER, _pszOrEmpty(pszGetDataBase()), nServerError);
+    cl.AddUserMessageNoFormat(_pszOrEmpty(clMessage.pszGet()));
+    if (!pError->bIsQuiet()) {
+        CNAError::g_AddDebugInfo(&cl, static_cast<int>(nFile), static_cast<int>(nPoint));
+        cl.AddDebugMessage(&gstMyModuleInfo32, 0xFFFFFFFFu);
+    }
+    const int nBase = static_cast<int>(nServerError);
+    cl.AddInfo(EIT_BASECODE, &nBase);
+    pError->AddError(NA_ERRORTYPE_GENERAL, &cl, this);
+    return bRead;
+}
+
+eNA_ERRORTYPE CMySQLConnection::eGetNAErrorType(unsigned int nServerError)
+{
+    switch (nServerError) {
+    case 1062:
+        return NA_ERRORTYPE_DUPLICATE;
+    case 1205:
+        return NA_ERRORTYPE_LOCKTIMEOUT;
+    case 1048:
+        return NA_ERRORTYPE_NULLREFUSED;
+    default:
+        return NA_ERRORTYPE_GENERAL;
+    }
+}
+
+// ---- Direct queries -------------------------------------------------------------------------------
+
+int CMySQLConnection::bExecuteQueryNoResult(CNAError* pError, const wchar_t* pszQuery)
+{
+    if (m_hMySQL == nullptr) {
+        if (pError != nullptr)
+            pError->AddError(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_NOT_CONNECTED, this, ZTERR_CONNECT);
+        return 0;
+    }
+    CNACodePageCnvIN clQuery(m_nCnxCodePage, pszQuery);
+    int nResult = 1;
+    if (!bNAClientCall(pError, this, FILE_CNX, PT_QUERY, nResult, 1, __mysql_real_query, m_hMySQL, clQuery.pszGet(),
+                       static_cast<unsigned long>(clQuery.nGetByteLength())))
+        return 0;
+    if (nResult != 0) {
+        bInitError(pError, FILE_CNX, PT_QUERY_REFUSED);
+        return 0;
+    }
+    return _bDropResults(pError);
+}
+
+int CMySQLConnection::_bDropResults(CNAError* pError)
+{
+    const bool bNextResult = __mysql_next_result != DefaultError_mysql_next_result;
+    for (;;) {
+        MYSQL_RES* pResult = nullptr;
+        if (!bNAClientCall(pError, this, FILE_CNX, PT_STORE_RESULT, pResult, nullptr, __mysql_store_result,
+                           m_hMySQL))
+            return 0;
+        if (pResult != nullptr) {
+            bNAClientCall(pError, this, FILE_CNX, PT_FREE_RESULT, __mysql_free_result, pResult);
+        } else {
+            // No result: a statement without rows, or rows that could not
+            // be read.
+            unsigned int nServerError = 0;
+            if (!bGetLastError(pError, &nServerError))
+                return 0;
+            if (nServerError != 0) {
+                bInitError(pError, FILE_CNX, PT_QUERY_REFUSED);
+                return 0;
+            }
+        }
+        if (!bNextResult)
+            return 1;
+        int nNext = -1;
+        if (!bNAClientCall(pError, this, FILE_CNX, PT_NEXT_RESULT, nNext, -1, __mysql_next_result, m_hMySQL))
+            return 0;
+        if (nNext < 0)
+            return 1;
+        if (nNext > 0) {
+            bInitError(pError, FILE_CNX, PT_QUERY_REFUSED);
+            return 0;
+        }
+    }
+}
+
+// The SQL interface's direct statements come with their own issue; until
+// then the result is dropped here, which is what the caller asks for.
+int CMySQLConnection::bExecuteQueryIgnoreResult(CNAError* pError, const wchar_t* pszQuery)
+{
+    return bExecuteQueryNoResult(pError, pszQuery);
+}
+
+int CMySQLConnection::bSQLBloque(CNAError* pError, const wchar_t* pszTable)
+{
+    CTString csQuery(L"SELECT * FROM ");
+    csQuery.Add(pszTable);
+    csQuery.Add(L" FOR UPDATE");
+    return bExecuteQueryIgnoreResult(pError, csQuery.pszGet());
+}
+
+// ---- Literals -------------------------------------------------------------------------------------
+
+int CMySQLConnection::_bEscapeString(CNAError* pError, CTStringConcatAW* pclOut, unsigned short nHostType,
+                                     unsigned char* pData, unsigned int nSize)
+{
+    _Empty(pclOut);
+    if (nSize == 0 || pData == nullptr) {
+        pclOut->Add(L"''", 2, 1252);
+        return 1;
+    }
+    // Before an open the texts are written as the open will send them.
+    const int nCodePage = m_nCnxCodePage != -1 ? m_nCnxCodePage : 1252;
+    CXYString<char> clText;
+    const char* pBytes = nullptr;
+    int nLength = 0;
+    switch (nHostType) {
+    case TQTYPE_PSTRA:
+    case TQTYPE_DSTRA:
+    case TQTYPE_CARA: {
+        // 8-bit text of the host's code page; a character is one byte.
+        const char* psz = reinterpret_cast<const char*>(pData);
+        nLength = static_cast<int>(xstrnlen(psz, nHostType == TQTYPE_CARA ? 1 : nSize));
+        pBytes = psz;
+        if (nCodePage == 65001 && nLength > 0) {
+            if (clText.nAffecteToUTF8(psz, nLength, m_nHostCodePage) != 0)
+                nLength = -1;
+            else {
+                pBytes = clText.pszGet();
+                nLength = clText.nGetLength();
+            }
+        }
+        break;
+    }
+    case TQTYPE_DSTRW:
+    case TQTYPE_PSTRW:
+    case TQTYPE_CARW: {
+        const wchar_t* psz = reinterpret_cast<const wchar_t*>(pData);
+        const size_t nMax = nHostType == TQTYPE_CARW ? 1 : nSize / sizeof(wchar_t);
+        const int nChars = static_cast<int>(xwcsnlen(psz, nMax));
+        if (nChars > 0 && clText.__nConversion(psz, nChars, 0, nCodePage, 0, nullptr) != 0)
+            nLength = -1;
+        else {
+            pBytes = clText.pszGet();
+            nLength = clText.nGetLength();
+        }
+        break;
+    }
+    default: {
+        // Binary values travel as hexadecimal: every byte as it is, and
+        // nothing the session's character set could change.
+        CTString csHexa;
+        s_BinaryToStringHexa(pData, nSize, &csHexa);
+        pclOut->Add(L"X'", 2, 1252);
+        pclOut->Add(csHexa.pszGet(), csHexa.nTaille(), 1252);
+        pclOut->Add(L"'", 1, 1252);
+        return 1;
+    }
+    }
+
+    CTQBIN clBuffer;
+    if (nLength < 0 || clBuffer.nSetSize(2 * nLength + 3) != 0) {
+        if (pError != nullptr)
+            pError->AddError(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_ESCAPE_BUFFER, this, ZTERR_NO_MEMORY);
+        return 0;
+    }
+    char* p = reinterpret_cast<char*>(clBuffer.pGetData());
+    p[0] = '\'';
+    unsigned long nEscaped = 0;
+    if (!bNAClientCall(pError, this, FILE_CNX, PT_ESCAPE, nEscaped, 0ul, __mysql_escape_string, p + 1, pBytes,
+                       static_cast<unsigned long>(nLength)))
+        return 0;
+    p[nEscaped + 1] = '\'';
+    p[nEscaped + 2] = 0;
+    pclOut->Add(p, static_cast<int>(nEscaped) + 2, static_cast<unsigned int>(nCodePage));
+    return 1;
+}
+
+// The native type texts come with the type maps; until then the base's
+// defaults serve.
+void CMySQLConnection::_InitKX2NativeType() {}

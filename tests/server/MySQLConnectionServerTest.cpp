@@ -1,0 +1,486 @@
+// The MySQL connection against the private server, through a client library
+// that counts the handles it makes and closes: opening by TCP and by socket,
+// UTF-8 and 1252 sessions, refusals, database creation, a lost connection,
+// TLS, names outside ASCII, literals and direct queries.
+#include "mysql/MySQLConnection.h"
+
+#include "access/driver/NAError.h"
+#include "common/platform/UTF8Buffer.h"
+#include "common/text/TStringConcatAW.h"
+#include "common/values/Any.h"
+#include "host/HostConnectionDescription.h"
+#include "tests/support/ClientLibrary.h"
+#include "tests/support/FakeClient.h"
+#include "tests/support/TestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <memory>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::wstring Wide(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+// UTF-8 of a wide text.
+std::string UTF8(const std::wstring& str)
+{
+    CUTF8Buffer cl(str.c_str());
+    return cl.pszGet() != nullptr ? cl.pszGet() : "(not UTF-8)";
+}
+
+std::string Hexa(const std::string& s)
+{
+    static const char szDigits[] = "0123456789ABCDEF";
+    std::string strOut;
+    for (unsigned char c : s) {
+        strOut += szDigits[c >> 4];
+        strOut += szDigits[c & 15];
+    }
+    return strOut;
+}
+
+bool Contains(const wchar_t* psz, const std::wstring& strPart)
+{
+    return psz != nullptr && std::wstring(psz).find(strPart) != std::wstring::npos;
+}
+
+// A name no other test or run uses.
+std::string Unique(const std::string& strPrefix)
+{
+    static int s_n = 0;
+    return strPrefix + "_" + std::to_string(getpid()) + "_" + std::to_string(++s_n);
+}
+
+// A port on 127.0.0.1 where nothing listens.
+unsigned ClosedPort()
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in st = {};
+    st.sin_family = AF_INET;
+    st.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof(st);
+    unsigned nPort = 0;
+    if (bind(s, reinterpret_cast<sockaddr*>(&st), sizeof(st)) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&st), &n) == 0)
+        nPort = ntohs(st.sin_port);
+    close(s);
+    return nPort;
+}
+
+// The first column of the first row, through the connection's own handle.
+std::string Query1(CMySQLConnection& cl, const std::string& strSQL)
+{
+    MYSQL* h = cl.pGetHandle();
+    if (h == nullptr || __mysql_real_query(h, strSQL.c_str(), strSQL.size()) != 0)
+        return "(failed)";
+    MYSQL_RES* pResult = __mysql_store_result(h);
+    if (pResult == nullptr)
+        return "(no result)";
+    MYSQL_ROW row = __mysql_fetch_row(pResult);
+    const std::string s = row == nullptr ? "(no row)" : row[0] == nullptr ? "NULL" : row[0];
+    __mysql_free_result(pResult);
+    return s;
+}
+
+class MySQLConnectionServer : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::string strError;
+        s_bServer = CTestServer::bGet(s_server, strError);
+        s_strServerError = strError;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_bServer) << s_strServerError;
+        ASSERT_TRUE(m_clAdmin.bConnect(false, m_strError)) << m_strError;
+        m_pfnInits = Counter("CountingClient_nInits");
+        m_pfnCloses = Counter("CountingClient_nCloses");
+        ASSERT_NE(m_pfnInits, nullptr);
+        ASSERT_NE(m_pfnCloses, nullptr);
+    }
+
+    void TearDown() override
+    {
+        m_tabConnections.clear();
+        for (const std::string& s : m_tabCleanUp)
+            m_clAdmin.bExecute(s, m_strError);
+        // Every handle the driver made was given back.
+        if (m_pfnInits != nullptr && m_pfnCloses != nullptr) {
+            EXPECT_EQ(m_pfnInits(), m_pfnCloses());
+        }
+    }
+
+    typedef int (*PFN_COUNT)();
+    // The counting library stays loaded for the whole program: the driver's
+    // own load finds this one.
+    static PFN_COUNT Counter(const char* pszName)
+    {
+        static void* s_h = dlopen(FakeClientPath("zt_counting_client.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        return s_h != nullptr ? reinterpret_cast<PFN_COUNT>(dlsym(s_h, pszName)) : nullptr;
+    }
+
+    // A connection through the counting library; the TCP port unless the
+    // options name a socket or a port.
+    CMySQLConnection& Make(const std::wstring& strHost, const std::wstring& strOptions, const std::wstring& strUser,
+                           const std::wstring& strPassword, const std::wstring& strDatabase)
+    {
+        std::unique_ptr<CHostConnectionDescription> pclHost(new CHostConnectionDescription());
+        std::wstring strExtended = L"ZT CLIENT LIBRARY=" + Wide(FakeClientPath("zt_counting_client.so")) + L";";
+        if (strOptions.find(L"Unix Socket=") == std::wstring::npos && strOptions.find(L"Server Port=") == std::wstring::npos)
+            strExtended += L"Server Port=" + std::to_wstring(s_server.nPort) + L";";
+        strExtended += strOptions;
+        pclHost->SetText(CHostConnectionDescription::TXT_EXTENDEDINFO, strExtended.c_str());
+        pclHost->SetText(CHostConnectionDescription::TXT_DATASOURCE, strHost.c_str());
+        pclHost->SetText(CHostConnectionDescription::TXT_USER, strUser.c_str());
+        pclHost->SetText(CHostConnectionDescription::TXT_PASSWORD, strPassword.c_str());
+        pclHost->SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, strDatabase.c_str());
+        std::unique_ptr<CMySQLConnection> pcl(new CMySQLConnection(L"server", pclHost.get()));
+        m_tabHosts.push_back(std::move(pclHost));
+        m_tabConnections.push_back(std::move(pcl));
+        return *m_tabConnections.back();
+    }
+
+    CMySQLConnection& MakeTCP(const std::wstring& strOptions = L"")
+    {
+        return Make(L"127.0.0.1", strOptions, Wide(s_server.strUser), Wide(s_server.strPassword),
+                    Wide(s_server.strDatabase));
+    }
+
+    // A database of the test's own, dropped at its end.
+    std::string NewDatabase(const std::string& strName)
+    {
+        EXPECT_TRUE(m_clAdmin.bExecute("CREATE DATABASE `" + strName + "` CHARACTER SET utf8mb4", m_strError))
+            << m_strError;
+        m_tabCleanUp.push_back("DROP DATABASE IF EXISTS `" + strName + "`");
+        return strName;
+    }
+
+    bool bDatabaseExists(const std::string& strName)
+    {
+        std::vector<std::string> tab;
+        EXPECT_TRUE(m_clAdmin.bList("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME='" +
+                                        strName + "'",
+                                    tab, m_strError))
+            << m_strError;
+        return tab == std::vector<std::string>{"1"};
+    }
+
+    static CTestServer s_server;
+    static bool s_bServer;
+    static std::string s_strServerError;
+
+    CClientLibrary m_clAdmin;
+    std::string m_strError;
+    CNAError m_clError;
+    PFN_COUNT m_pfnInits = nullptr;
+    PFN_COUNT m_pfnCloses = nullptr;
+    std::vector<std::unique_ptr<CHostConnectionDescription>> m_tabHosts;
+    std::vector<std::unique_ptr<CMySQLConnection>> m_tabConnections;
+    std::vector<std::string> m_tabCleanUp;
+};
+
+CTestServer MySQLConnectionServer::s_server;
+bool MySQLConnectionServer::s_bServer = false;
+std::string MySQLConnectionServer::s_strServerError;
+
+const char SQL_MY_HOST[] = "SELECT HOST FROM information_schema.PROCESSLIST WHERE ID = CONNECTION_ID()";
+const char SQL_CIPHER[] =
+    "SELECT VARIABLE_VALUE FROM information_schema.SESSION_STATUS WHERE VARIABLE_NAME = 'Ssl_cipher'";
+
+TEST_F(MySQLConnectionServer, OpensByTCPAndBySocket)
+{
+    CMySQLConnection& clTCP = MakeTCP();
+    ASSERT_EQ(clTCP.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    // By TCP the server names the client's port.
+    EXPECT_NE(Query1(clTCP, SQL_MY_HOST).find(':'), std::string::npos);
+    EXPECT_EQ(clTCP.nGetServerVersionMajor(), 10);
+    EXPECT_EQ(clTCP.nGetServerVersionMinor(), 11);
+    // The library's own version, not its compatibility level.
+    EXPECT_GE(CNAConnectionDescription::m_nClientVersionMajor, 5);
+
+    CMySQLConnection& clSocket = Make(L"localhost", L"Unix Socket=" + Wide(s_server.strSocket),
+                                      Wide(s_server.strUser), Wide(s_server.strPassword), Wide(s_server.strDatabase));
+    ASSERT_EQ(clSocket.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_EQ(Query1(clSocket, SQL_MY_HOST), "localhost");
+
+    EXPECT_EQ(clTCP.bClose(&m_clError), 1);
+    EXPECT_EQ(clSocket.bClose(&m_clError), 1);
+}
+
+TEST_F(MySQLConnectionServer, UnicodeModeEndsInUTF8AndItsAbsenceInLatin1)
+{
+    CMySQLConnection& clUnicode = MakeTCP();
+    ASSERT_EQ(clUnicode.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_EQ(clUnicode.nGetCnxCodePage(), 65001);
+    EXPECT_EQ(Query1(clUnicode, "SELECT @@character_set_client"), "utf8mb4");
+    EXPECT_EQ(Query1(clUnicode, "SELECT @@character_set_results"), "utf8mb4");
+
+    CMySQLConnection& cl1252 = MakeTCP(L"ZT Unicode Support=0");
+    ASSERT_EQ(cl1252.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_EQ(cl1252.nGetCnxCodePage(), 1252);
+    EXPECT_EQ(cl1252.nGetUnicodeSupport(), 0);
+    EXPECT_EQ(Query1(cl1252, "SELECT @@character_set_client"), "latin1");
+}
+
+TEST_F(MySQLConnectionServer, RefusedOpensKeepTheServersError)
+{
+    struct {
+        const char* pszName;
+        std::wstring strOptions;
+        std::wstring strPassword;
+        unsigned int nServer;
+    } tab[] = {
+        {"wrong password", L"", L"not the password", 1045},
+        {"closed port", L"Server Port=" + std::to_wstring(ClosedPort()), Wide(s_server.strPassword), 2002},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        m_clError.Reset();
+        CMySQLConnection& cl = Make(L"127.0.0.1", t.strOptions, Wide(s_server.strUser), t.strPassword,
+                                    Wide(s_server.strDatabase));
+        EXPECT_EQ(cl.bOpen(&m_clError), 0);
+        EXPECT_EQ(cl.bIsOpen(), 0);
+        EXPECT_EQ(m_clError.dwGetErrorId(), 79u);
+        ASSERT_EQ(m_clError.pclGetXError()->nGetNbSubError(), 1);
+        EXPECT_EQ(m_clError.pclGetXError()->pclGetSubError(0)->nGetUserErrorCode(), 22u);
+        EXPECT_EQ(m_clError.dwGetDataBaseErrorCode(), t.nServer);
+        EXPECT_EQ(m_pfnInits(), m_pfnCloses());
+    }
+}
+
+TEST_F(MySQLConnectionServer, MissingDatabaseIsCreatedOnlyByOpenCreate)
+{
+    const std::string strName = Unique("zt15_new");
+    m_tabCleanUp.push_back("DROP DATABASE IF EXISTS `" + strName + "`");
+    CMySQLConnection& cl = Make(L"127.0.0.1", L"", Wide(s_server.strUser), Wide(s_server.strPassword), Wide(strName));
+    EXPECT_EQ(cl.bOpen(&m_clError), 0);
+    EXPECT_EQ(m_clError.dwGetErrorId(), 79u);
+    EXPECT_EQ(m_clError.dwGetDataBaseErrorCode(), 1049u);
+    EXPECT_FALSE(bDatabaseExists(strName));
+
+    m_clError.Reset();
+    ASSERT_EQ(cl.bOpenCreate(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_EQ(m_clError.dwGetErrorId(), 0u);
+    EXPECT_EQ(m_clError.eGetErrorType(), NA_ERRORTYPE_NONE);
+    EXPECT_TRUE(bDatabaseExists(strName));
+    EXPECT_EQ(Query1(cl, "SELECT DATABASE()"), strName);
+    EXPECT_EQ(cl.bExecuteQueryNoResult(&m_clError, L"CREATE TABLE t (a INT)"), 1) << m_clError.pszGetError();
+    EXPECT_EQ(Query1(cl, "SELECT COUNT(*) FROM t"), "0");
+    // One handle kept: the open one.
+    EXPECT_EQ(m_pfnInits() - m_pfnCloses(), 1);
+}
+
+TEST_F(MySQLConnectionServer, LostConnectionFailsThenReopensTheSameWay)
+{
+    struct {
+        const char* pszName;
+        std::wstring strHost;
+        std::wstring strOptions;
+    } tab[] = {
+        {"TCP", L"127.0.0.1", L""},
+        {"socket", L"localhost", L"Unix Socket=" + Wide(s_server.strSocket)},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        m_clError.Reset();
+        CMySQLConnection& cl = Make(t.strHost, t.strOptions, Wide(s_server.strUser), Wide(s_server.strPassword),
+                                    Wide(s_server.strDatabase));
+        ASSERT_EQ(cl.bOpen(&m_clError), 1) << m_clError.pszGetError();
+        const std::string strHostBefore = Query1(cl, SQL_MY_HOST);
+        const std::string strId = Query1(cl, "SELECT CONNECTION_ID()");
+        ASSERT_TRUE(m_clAdmin.bExecute("KILL " + strId, m_strError)) << m_strError;
+        // The kill is done when the server no longer lists the connection.
+        std::vector<std::string> tabLeft;
+        for (int i = 0; i < 200; i++) {
+            ASSERT_TRUE(m_clAdmin.bList("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + strId,
+                                        tabLeft, m_strError))
+                << m_strError;
+            if (tabLeft == std::vector<std::string>{"0"})
+                break;
+            usleep(10000);
+        }
+
+        EXPECT_EQ(cl.bExecuteQueryNoResult(&m_clError, L"SELECT 1"), 0);
+        EXPECT_EQ(m_clError.dwGetErrorId(), 22u);
+        // "Server has gone away" when the write already fails (a socket),
+        // "lost connection" when only the answer does (TCP).
+        const unsigned int nServer = m_clError.dwGetDataBaseErrorCode();
+        EXPECT_TRUE(nServer == 2006u || nServer == 2013u) << nServer;
+        EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetDebugMessage(), L"IEDUZARO=101.17\r\n"));
+
+        EXPECT_EQ(cl.bClose(&m_clError), 1);
+        ASSERT_EQ(cl.bOpen(&m_clError), 1) << m_clError.pszGetError();
+        const std::string strHostAfter = Query1(cl, SQL_MY_HOST);
+        // Same way in: the socket, or TCP from the loopback address.
+        EXPECT_EQ(strHostAfter.substr(0, strHostAfter.find(':')), strHostBefore.substr(0, strHostBefore.find(':')));
+    }
+}
+
+TEST_F(MySQLConnectionServer, SecureUserNeedsTheCertificateAuthority)
+{
+    ASSERT_FALSE(s_server.strSSLCA.empty()) << "ZT_TEST_SSL_CA is not set";
+    const std::string strUser = Unique("zt15_tls");
+    ASSERT_TRUE(m_clAdmin.bExecute("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY 'tls-pw' REQUIRE SSL",
+                                   m_strError))
+        << m_strError;
+    m_tabCleanUp.push_back("DROP USER '" + strUser + "'@'127.0.0.1'");
+    ASSERT_TRUE(m_clAdmin.bExecute("GRANT ALL ON *.* TO '" + strUser + "'@'127.0.0.1'", m_strError)) << m_strError;
+    const std::wstring strCA = L"SSL CA=" + Wide(s_server.strSSLCA);
+
+    CMySQLConnection& clPlain = Make(L"127.0.0.1", L"", Wide(strUser), L"tls-pw", Wide(s_server.strDatabase));
+    EXPECT_EQ(clPlain.bOpen(&m_clError), 0);
+    EXPECT_EQ(m_clError.dwGetDataBaseErrorCode(), 1045u);
+
+    m_clError.Reset();
+    CMySQLConnection& clSecure = Make(L"127.0.0.1", strCA, Wide(strUser), L"tls-pw", Wide(s_server.strDatabase));
+    ASSERT_EQ(clSecure.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_NE(Query1(clSecure, SQL_CIPHER), "");
+
+    // A CA that cannot be read ends the open: no plain connection instead.
+    m_clError.Reset();
+    CMySQLConnection& clMissing = Make(L"127.0.0.1", L"SSL CA=/nonexistent/zt-ca.pem", Wide(s_server.strUser),
+                                       Wide(s_server.strPassword), Wide(s_server.strDatabase));
+    EXPECT_EQ(clMissing.bOpen(&m_clError), 0);
+    EXPECT_EQ(clMissing.bIsOpen(), 0);
+    EXPECT_NE(m_clError.dwGetErrorId(), 0u);
+
+    // The database made on the way keeps TLS on every handle.
+    m_clError.Reset();
+    const std::string strDatabase = Unique("zt15_tlsdb");
+    m_tabCleanUp.push_back("DROP DATABASE IF EXISTS `" + strDatabase + "`");
+    CMySQLConnection& clCreate = Make(L"127.0.0.1", strCA, Wide(strUser), L"tls-pw", Wide(strDatabase));
+    ASSERT_EQ(clCreate.bOpenCreate(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_TRUE(bDatabaseExists(strDatabase));
+    EXPECT_NE(Query1(clCreate, SQL_CIPHER), "");
+}
+
+TEST_F(MySQLConnectionServer, NamesOutsideASCIIConnect)
+{
+    struct {
+        const char* pszName;
+        std::wstring strUser;
+        std::wstring strPassword;
+        std::wstring strDatabase;
+    } tab[] = {
+        {"in 1252", L"zt15_é€_" + std::to_wstring(getpid()), L"pé€ß", L"zt15_dé_" + std::to_wstring(getpid())},
+        {"in 1252, password in ASCII", L"zt15_éa_" + std::to_wstring(getpid()), L"plain-pw",
+         L"zt15_déa_" + std::to_wstring(getpid())},
+        {"outside 1252", L"zt15_Ω中_" + std::to_wstring(getpid()), L"pΩ中😀", L"zt15_dΩ中_" + std::to_wstring(getpid())},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        m_clError.Reset();
+        const std::string strUser = UTF8(t.strUser);
+        ASSERT_TRUE(m_clAdmin.bExecute("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY '" +
+                                           UTF8(t.strPassword) + "'",
+                                       m_strError))
+            << m_strError;
+        m_tabCleanUp.push_back("DROP USER '" + strUser + "'@'127.0.0.1'");
+        ASSERT_TRUE(m_clAdmin.bExecute("GRANT ALL ON *.* TO '" + strUser + "'@'127.0.0.1'", m_strError)) << m_strError;
+        NewDatabase(UTF8(t.strDatabase));
+
+        CMySQLConnection& cl = Make(L"127.0.0.1", L"", t.strUser, t.strPassword, t.strDatabase);
+        ASSERT_EQ(cl.bOpen(&m_clError), 1) << m_clError.pszGetError();
+        EXPECT_EQ(Query1(cl, "SELECT DATABASE()"), UTF8(t.strDatabase));
+        EXPECT_EQ(Query1(cl, "SELECT CURRENT_USER()"), strUser + "@127.0.0.1");
+    }
+}
+
+TEST_F(MySQLConnectionServer, LiteralsStoreTextsAndBinariesUnchanged)
+{
+    std::string strAllBytes;
+    for (int i = 0; i < 256; i++)
+        strAllBytes += static_cast<char>(i);
+    const std::wstring strWide = L"é€Ω中😀";
+    const std::wstring strAccentsAtEnd = L"abcéé";
+    for (int bUnicode = 1; bUnicode >= 0; bUnicode--) {
+        SCOPED_TRACE(bUnicode ? "UTF-8 session" : "1252 session");
+        const std::string strDatabase = NewDatabase(Unique("zt15_lit"));
+        CMySQLConnection& cl = Make(L"127.0.0.1", bUnicode ? L"" : L"ZT Unicode Support=0", Wide(s_server.strUser),
+                                    Wide(s_server.strPassword), Wide(strDatabase));
+        ASSERT_EQ(cl.bOpen(&m_clError), 1) << m_clError.pszGetError();
+        ASSERT_EQ(cl.nGetCnxCodePage(), bUnicode ? 65001 : 1252);
+        // The 8-bit host texts below are written in 1252.
+        ASSERT_EQ(cl.nGetHostCodePage(), 1252);
+        ASSERT_EQ(cl.bExecuteQueryNoResult(&m_clError,
+                                           L"CREATE TABLE t (id INT PRIMARY KEY, s TEXT CHARACTER SET utf8mb4, b BLOB)"),
+                  1)
+            << m_clError.pszGetError();
+
+        struct STValue {
+            unsigned short nType;
+            std::string strBytes;   // the value as the host holds it
+            std::wstring strStored; // what the column must hold
+            bool bBinary;
+        };
+        auto Bytes = [](const std::wstring& s) {
+            return std::string(reinterpret_cast<const char*>(s.c_str()), s.size() * sizeof(wchar_t));
+        };
+        // A session in 1252 holds what 1252 holds.
+        const std::wstring strWideStored = bUnicode ? strWide : L"é€???";
+        std::vector<STValue> tabValues = {
+            {TQTYPE_DSTRW, Bytes(strWide), strWideStored, false},
+            {TQTYPE_PSTRW, Bytes(strAccentsAtEnd), strAccentsAtEnd, false},
+            {TQTYPE_DSTRA, "O'N\xe9il\\\x80\xe9\xe9", L"O'Néil\\€éé", false},
+            {TQTYPE_PSTRA, std::string("a\0b", 3), L"a", false},
+            {TQTYPE_CARA, "\xe9", L"é", false},
+            {TQTYPE_BIN, strAllBytes, L"", true},
+        };
+        for (wchar_t c : strWide)
+            tabValues.push_back({TQTYPE_CARW, Bytes(std::wstring(1, c)),
+                                 bUnicode || c == L'é' || c == L'€' ? std::wstring(1, c) : L"?", false});
+
+        for (size_t i = 0; i < tabValues.size(); i++) {
+            const STValue& v = tabValues[i];
+            SCOPED_TRACE("value " + std::to_string(i) + ", type " + std::to_string(v.nType));
+            CTStringConcatAW clLiteral;
+            ASSERT_EQ(cl._bEscapeString(&m_clError, &clLiteral, v.nType,
+                                        reinterpret_cast<unsigned char*>(const_cast<char*>(v.strBytes.data())),
+                                        static_cast<unsigned int>(v.strBytes.size())),
+                      1);
+            const std::wstring strInsert = L"INSERT INTO t VALUES (" + std::to_wstring(i) + (v.bBinary ? L", NULL, " : L", ") +
+                                           clLiteral.pszGetW() + (v.bBinary ? L")" : L", NULL)");
+            ASSERT_EQ(cl.bExecuteQueryNoResult(&m_clError, strInsert.c_str()), 1) << m_clError.pszGetError();
+
+            std::vector<std::string> tabHex;
+            ASSERT_TRUE(m_clAdmin.bList("SELECT HEX(" + std::string(v.bBinary ? "b" : "s") + ") FROM `" + strDatabase +
+                                            "`.t WHERE id = " + std::to_string(i),
+                                        tabHex, m_strError))
+                << m_strError;
+            ASSERT_EQ(tabHex.size(), 1u);
+            EXPECT_EQ(tabHex[0], Hexa(v.bBinary ? v.strBytes : UTF8(v.strStored)));
+        }
+    }
+}
+
+TEST_F(MySQLConnectionServer, RefusedTextGivesTheServersSyntaxError)
+{
+    CMySQLConnection& cl = MakeTCP();
+    ASSERT_EQ(cl.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_EQ(cl.bExecuteQueryNoResult(&m_clError, L"SELEC 1"), 0);
+    EXPECT_EQ(m_clError.dwGetErrorId(), 22u);
+    EXPECT_EQ(m_clError.dwGetDataBaseErrorCode(), 1064u);
+    EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetDebugMessage(), L"IEDUZARO=101.17\r\n"));
+    // The handle is in step for the next command.
+    m_clError.Reset();
+    EXPECT_EQ(cl.bExecuteQueryNoResult(&m_clError, L"SELECT 1; SELECT 2"), 1) << m_clError.pszGetError();
+    EXPECT_EQ(Query1(cl, "SELECT 3"), "3");
+    // A failing later statement fails the text.
+    EXPECT_EQ(cl.bExecuteQueryNoResult(&m_clError, L"SELECT 1; SELEC 2"), 0);
+    EXPECT_EQ(m_clError.dwGetDataBaseErrorCode(), 1064u);
+    EXPECT_EQ(Query1(cl, "SELECT 4"), "4");
+}
+
+} // namespace

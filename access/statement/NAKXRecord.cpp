@@ -2,6 +2,7 @@
 
 #include "access/driver/INADataSourceDescription.h"
 #include "access/driver/NAItemDescription.h"
+#include "common/text/SysUtils.h"
 #include "common/values/Any.h"
 #include "common/values/Decimal.h"
 #include "common/values/NACnvVariant.h"
@@ -82,7 +83,7 @@ CNAKXRecord::CNAKXRecord()
 
 CNAKXRecord::~CNAKXRecord()
 {
-    free(m_pbyBuffer);
+    XMALLOC_Del_(m_pbyBuffer);
 }
 
 unsigned int CNAKXRecord::nRelease()
@@ -426,7 +427,7 @@ CNAKXRecord* CNAKXRecord::pclGetClone() const
     if (pcl == nullptr)
         return nullptr;
     if (m_pbyBuffer != nullptr) {
-        pcl->m_pbyBuffer = static_cast<unsigned char*>(malloc(m_nBufferSize > 0 ? m_nBufferSize : 1));
+        pcl->m_pbyBuffer = static_cast<unsigned char*>(XMALLOC_pNew_(m_nBufferSize > 0 ? m_nBufferSize : 1));
         if (pcl->m_pbyBuffer == nullptr) {
             delete pcl;
             return nullptr;
@@ -465,10 +466,10 @@ bool CNAKXRecord::bInit(INADataSourceDescription* piDescription, eINITTYPE eInit
     if (llSize > 0xFFFFFFFFull)
         return false;
     const unsigned int nSize = static_cast<unsigned int>(llSize);
-    unsigned char* pby = static_cast<unsigned char*>(calloc(nSize > 0 ? nSize : 1, 1));
+    unsigned char* pby = static_cast<unsigned char*>(XMALLOC_pNewZero_(nSize > 0 ? nSize : 1, 1));
     if (pby == nullptr)
         return false;
-    free(m_pbyBuffer);
+    XMALLOC_Del_(m_pbyBuffer);
     m_pbyBuffer = pby;
     m_nBufferSize = nSize;
     m_nNbItem = nItems;
@@ -583,7 +584,7 @@ void CNAKXRecord::Deserialize(const unsigned char* pbyIn, unsigned int nLength)
     // buffer, would read or put values outside them.
     if (nBufferSize > nLength - 12 || nFlagFieldSize > nBufferSize)
         return;
-    unsigned char* pby = static_cast<unsigned char*>(realloc(m_pbyBuffer, nBufferSize > 0 ? nBufferSize : 1));
+    unsigned char* pby = static_cast<unsigned char*>(XMALLOC_pResize_(m_pbyBuffer, nBufferSize > 0 ? nBufferSize : 1));
     if (pby == nullptr)
         return;
     m_pbyBuffer = pby;

@@ -1,5 +1,7 @@
 #include "access/statement/TObjAlloc.h"
 
+#include "common/text/SysUtils.h"
+
 #include <cstdlib>
 #include <initializer_list>
 
@@ -17,14 +19,14 @@
 CTObjAlloc::CChunk* CTObjAlloc::CChunk::pclCreateChunk(CTObjAlloc& clPool)
 {
     std::size_t nBytes = sizeof(CChunk) + static_cast<std::size_t>(clPool._nSlotSize()) * clPool.m_nObjectsPerChunk;
-    CChunk* pcl = static_cast<CChunk*>(std::malloc(nBytes));
+    CChunk* pcl = static_cast<CChunk*>(XMALLOC_pNew_(nBytes));
     if (pcl == nullptr)
         return nullptr;
     pcl->m_pclPool = &clPool;
     pcl->m_pclNext = nullptr;
     pcl->m_pclPrevious = nullptr;
     if (!pcl->bInit()) {
-        std::free(pcl);
+        XMALLOC_Del_(pcl);
         return nullptr;
     }
     return pcl;
@@ -35,7 +37,7 @@ void CTObjAlloc::CChunk::DestroyChunk(CChunk* pclChunk)
     if (pclChunk == nullptr)
         return;
     ZT_UNPOISON(pclChunk->_pbySlots(), pclChunk->m_pclPool->_nSlotSize() * pclChunk->m_pclPool->m_nObjectsPerChunk);
-    std::free(pclChunk);
+    XMALLOC_Del_(pclChunk);
 }
 
 bool CTObjAlloc::CChunk::bInit()

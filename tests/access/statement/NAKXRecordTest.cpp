@@ -1,3 +1,4 @@
+#include "tests/support/FailingHeap.h"
 #include "tests/support/KXRecords.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,25 @@ TEST(NAKXRecord, SerialisedFormAndReferenceCount)
     EXPECT_EQ(p->nRelease(), 0u); // at 0 nothing happens
     p->AddRef();
     EXPECT_EQ(p->nRelease(), 0u); // deleted (the sanitizer run checks it)
+}
+
+TEST(NAKXRecord, RefusedAllocationsKeepTheRecord)
+{
+    CNAKXRecord rec;
+    MakeRecord(rec, 3, 6, 0x11);
+    std::vector<unsigned char> big(12 + 1 + 40, 0x22);
+    const unsigned int an[3] = {41, 3, 1};
+    std::memcpy(big.data(), an, sizeof(an));
+    {
+        CFailingHeap heap(0);
+        rec.Deserialize(big.data(), static_cast<unsigned int>(big.size()));
+        EXPECT_EQ(rec.pclGetClone(), nullptr);
+    }
+    EXPECT_EQ(rec.nGetBufferSize(), 7u);
+    EXPECT_EQ(rec.pbyGetValues()[5], 0x11);
+    rec.Deserialize(big.data(), static_cast<unsigned int>(big.size()));
+    EXPECT_EQ(rec.nGetBufferSize(), 41u);
+    EXPECT_EQ(rec.pbyGetValues()[39], 0x22);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The fixed-size object pool: chunk accounting, the spare chunk, the chunk
 // word before each object, and memory given back.
 #include "access/statement/TObjAlloc.h"
+#include "tests/support/FailingHeap.h"
 
 #include <gtest/gtest.h>
 
@@ -60,6 +61,27 @@ TEST(TObjAlloc, ThirdAllocationOfTwoPerChunkMakesASecondChunk)
     }
     EXPECT_EQ(vChunks, (std::vector<int>{1, 1, 2}));
     EXPECT_EQ(cl.nGetObjectCount(), 3);
+}
+
+TEST(TObjAlloc, ChunkRefusedLeavesThePoolAsItWas)
+{
+    CTObjAlloc pool(2, 16);
+    void* p1 = pool.pAllocate();
+    void* p2 = pool.pAllocate();
+    ASSERT_NE(p1, nullptr);
+    ASSERT_NE(p2, nullptr);
+    {
+        CFailingHeap heap(0);
+        EXPECT_EQ(pool.pAllocate(), nullptr);
+    }
+    EXPECT_EQ(pool.nGetChunkCount(), 1);
+    EXPECT_EQ(pool.nGetObjectCount(), 2);
+    void* p3 = pool.pAllocate();
+    EXPECT_NE(p3, nullptr);
+    EXPECT_EQ(pool.nGetChunkCount(), 2);
+    pool.Free(Object(p1));
+    pool.Free(Object(p2));
+    pool.Free(Object(p3));
 }
 
 TEST(TObjAlloc, OnlyChunkStaysAsSpare)

@@ -4,6 +4,7 @@
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NAMapConvertType.h"
+#include "access/driver/NATransaction.h"
 #include "access/driver/NaDriver.h"
 #include "common/platform/XTime.h"
 #include "common/text/TStringConcatAW.h"
@@ -111,8 +112,7 @@ CNAConnectionDescription::CNAConnectionDescription(const wchar_t* pszIdentificat
 
 CNAConnectionDescription::~CNAConnectionDescription()
 {
-    // The transactions' own end comes with them; a connection never holds
-    // one past its last close.
+    _CloseTransactions();
     if (m_pclMapConvertType != nullptr)
         m_pclMapConvertType->nRelease();
     m_pclMapConvertType = nullptr;
@@ -286,7 +286,7 @@ const wchar_t* CNAConnectionDescription::pszGetDefaultDataBaseEx()
 
 int CNAConnectionDescription::bAutoCloseEnabled() const
 {
-    return m_bAutoClose != 0 && m_pclTransaction == nullptr;
+    return m_bAutoClose != 0 && !_bTransactionOpened();
 }
 
 void CNAConnectionDescription::_InitCodePageFromTQ()
@@ -361,36 +361,9 @@ const wchar_t* CNAConnectionDescription::pszGetNoLockHint()
     return m_csRecordLock.pszGet();
 }
 
-// Transactions and direct queries come with the transaction layer; until
-// then nothing runs and every answer is a failure.
-int CNAConnectionDescription::bTransactionBeginDirect(CNAError*)
-{
-    return 0;
-}
-
-int CNAConnectionDescription::bTransactionCommitDirect(CNAError*)
-{
-    return 0;
-}
-
-int CNAConnectionDescription::bTransactionRollBackDirect(CNAError*)
-{
-    return 0;
-}
-
-CNATransaction* CNAConnectionDescription::pclAllocTransaction()
-{
-    return nullptr;
-}
-
 int CNAConnectionDescription::bSQLBloque(CNAError* pError, ISQLParserInformation*)
 {
     (void)pError;
-    return 0;
-}
-
-int CNAConnectionDescription::bDiagnose(CNAError*, CAny*, const wchar_t*, unsigned int)
-{
     return 0;
 }
 
@@ -404,8 +377,6 @@ eNA_ERRORTYPE CNAConnectionDescription::eGetNAErrorType(unsigned int)
     return NA_ERRORTYPE_GENERAL;
 }
 
-void CNAConnectionDescription::AddInfoNativeXError(_CXErrorModule32*) {}
-
 int CNAConnectionDescription::bDBTypeToString(CTString*, int)
 {
     return 0;
@@ -415,23 +386,6 @@ int CNAConnectionDescription::bDBTypeUnkwnownByDB(int)
 {
     return 0;
 }
-
-int CNAConnectionDescription::bExecuteQueryNoResult(CNAError*, const wchar_t*)
-{
-    return 0;
-}
-
-int CNAConnectionDescription::bExecuteQueryIgnoreResult(CNAError* pError, const wchar_t* pszQuery)
-{
-    return bExecuteQueryNoResult(pError, pszQuery);
-}
-
-int CNAConnectionDescription::bGetRequestedValue(CNAError*, CAny*, int, const wchar_t*)
-{
-    return 0;
-}
-
-void CNAConnectionDescription::_CancelRecordLock(CNATransaction*) {}
 
 int CNAConnectionDescription::_bDecomposeServerVersion(CNAError* pError)
 {
@@ -1700,4 +1654,270 @@ int CNAConnectionDescription::bConvertStringToDefaultValue(CAny* pclOut, const w
                       pclCell->vbGetValue(pclOut);
     pclCell->nRelease();
     return bDone;
+}
+
+// ---- Transactions, direct queries and native facts -------------------------------------------------
+
+namespace {
+
+// Raising sites of the transaction and diagnosis operations.
+constexpr int kPointDiagnose = 30;
+constexpr int kPointCommitNoTransaction = 31;
+constexpr int kPointRollBackNoTransaction = 32;
+constexpr int kPointNoStatement = 33;
+
+// Caption positions of the query dump used by the connection's facts.
+enum : int {
+    LABEL_DATASOURCE = 13,
+    LABEL_PROVIDER = 14,
+    LABEL_USER = 15,
+    LABEL_DATABASE = 16,
+    LABEL_CNX_TIMEOUT = 17,
+    LABEL_CMD_TIMEOUT = 18,
+    LABEL_LOCK_TIMEOUT = 19,
+    LABEL_CURSOR = 20,
+    LABEL_UNICODE = 21,
+    LABEL_LOCK_TAG = 22,
+    LABEL_HOST_CODEPAGE = 26,
+    LABEL_CNX_CODEPAGE = 27,
+    LABEL_LIBRARY = 28,
+};
+
+bool bHasText(const wchar_t* psz)
+{
+    return psz != nullptr && psz[0] != 0;
+}
+
+const wchar_t* pszCursorLocation(int n)
+{
+    switch (n) {
+    case CNAConnectionDescription::CL_DEFAULT:
+        return L"Default";
+    case CNAConnectionDescription::CL_CLIENT:
+        return L"Client";
+    case CNAConnectionDescription::CL_SERVER:
+        return L"Server";
+    default:
+        return L"Unknown";
+    }
+}
+
+std::wstring CodePageText(int nCodePage)
+{
+    if (nCodePage == 65001)
+        return L"UTF-8";
+    if (nCodePage == -2)
+        return L"UTF-16";
+    return std::to_wstring(nCodePage);
+}
+
+void AddFact(_CXErrorModule32* pError, int nLabel, const std::wstring& sValue)
+{
+    const CNADriver* pclDriver = CNADriver::s_pclDriver;
+    std::wstring s = pclDriver != nullptr ? pclDriver->pszGetLabel(nLabel) : L"";
+    s += sValue;
+    pError->AddDebugMessageNoFormat(s.c_str());
+}
+
+} // namespace
+
+CNATransaction* CNAConnectionDescription::pclAllocTransaction()
+{
+    return new (std::nothrow) CNATransaction(this);
+}
+
+int CNAConnectionDescription::bTransactionBeginDirect(CNAError* pError)
+{
+    return bExecuteQueryNoResult(pError, L"BEGIN");
+}
+
+int CNAConnectionDescription::bTransactionCommitDirect(CNAError* pError)
+{
+    return bExecuteQueryNoResult(pError, L"COMMIT");
+}
+
+int CNAConnectionDescription::bTransactionRollBackDirect(CNAError* pError)
+{
+    return bExecuteQueryNoResult(pError, L"ROLLBACK");
+}
+
+int CNAConnectionDescription::_bTransactionOpened() const
+{
+    return m_pclTransaction != nullptr && m_pclTransaction->bIsActive();
+}
+
+int CNAConnectionDescription::bTransactionBegin(CNAError* pError, const wchar_t* pszName)
+{
+    if (!bOpen(pError))
+        return 0;
+    if (m_pclTransaction == nullptr) {
+        m_pclTransaction = pclAllocTransaction();
+        if (m_pclTransaction == nullptr) {
+            if (pError != nullptr)
+                pError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, kFile, kPointNoMemory, this);
+            return 0;
+        }
+        m_pclTransaction->AddRef();
+    }
+    int bResult;
+    if (m_pclTransaction->bIsActive()) {
+        if (!m_bSeparateTransactions) {
+            m_nTransactionCount++;
+            return 1;
+        }
+        bResult = m_pclTransaction->bInternalTransactionBegin(pError, pszName);
+    } else {
+        m_nTransactionCount = 0;
+        bResult = m_pclTransaction->bBegin(pError, pszName, 0);
+    }
+    if (bResult && !m_bSeparateTransactions)
+        m_nTransactionCount++;
+    return bResult;
+}
+
+// Commit and roll-back share their steps; a nested end that only counts
+// still lowers the count, so that the outermost end reaches the server.
+int CNAConnectionDescription::_bTransactionEnd(CNAError* pError, const wchar_t* pszName,
+                                               int (CNATransaction::*pfnEnd)(CNAError*, const wchar_t*),
+                                               int nPoint)
+{
+    if (m_pclTransaction == nullptr) {
+        if (pError != nullptr)
+            pError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, nPoint, this, nullptr, nullptr, ZTERR_NO_TRANSACTION,
+                                   pszName != nullptr ? pszName : L"");
+        return 0;
+    }
+    int bResult = 1;
+    if (m_bSeparateTransactions || m_nTransactionCount == 1) {
+        CNATransaction* pclTransaction = m_pclTransaction;
+        bResult = (pclTransaction->*pfnEnd)(pError, pszName);
+        if (bResult)
+            _CancelRecordLock(pclTransaction);
+        if (m_bSeparateTransactions)
+            return bResult;
+    }
+    if (m_nTransactionCount > 0)
+        m_nTransactionCount--;
+    return bResult;
+}
+
+int CNAConnectionDescription::bTransactionCommit(CNAError* pError, const wchar_t* pszName)
+{
+    return _bTransactionEnd(pError, pszName, &CNATransaction::bCommit, kPointCommitNoTransaction);
+}
+
+int CNAConnectionDescription::bTransactionRollBack(CNAError* pError, const wchar_t* pszName)
+{
+    return _bTransactionEnd(pError, pszName, &CNATransaction::bRollBack, kPointRollBackNoTransaction);
+}
+
+int CNAConnectionDescription::bActiveCurrentTransaction(CNAError* pError, int bActive)
+{
+    if (!_bTransactionOpened())
+        return 1;
+    return m_pclTransaction->bSetActive(pError, bActive);
+}
+
+int CNAConnectionDescription::bResumeCurrentTransaction(CNAError* pError)
+{
+    if (!_bTransactionOpened())
+        return 1;
+    return m_pclTransaction->bResume(pError);
+}
+
+void CNAConnectionDescription::_CloseTransactions()
+{
+    CNATransaction* pcl = m_pclTransaction;
+    m_pclTransaction = nullptr;
+    if (pcl != nullptr)
+        pcl->nRelease();
+}
+
+void CNAConnectionDescription::_CancelRecordLock(CNATransaction*) {}
+
+// The statement road of the base waits for the direct SQL statement; a back
+// end runs its own.
+int CNAConnectionDescription::bExecuteQueryNoResult(CNAError* pError, const wchar_t*)
+{
+    if (pError != nullptr)
+        pError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, kPointNoStatement, this, nullptr, nullptr,
+                               ZTERR_NOT_OFFERED);
+    return 0;
+}
+
+int CNAConnectionDescription::bExecuteQueryIgnoreResult(CNAError* pError, const wchar_t* pszQuery)
+{
+    return bExecuteQueryNoResult(pError, pszQuery);
+}
+
+int CNAConnectionDescription::bGetRequestedValue(CNAError* pError, CAny*, int, const wchar_t* pszQuery)
+{
+    return bExecuteQueryNoResult(pError, pszQuery);
+}
+
+int CNAConnectionDescription::bGetRequestedValueString(CNAError* pError, CTString* pclOut, int nColumn,
+                                                       const wchar_t* pszQuery)
+{
+    CAny clValue;
+    const int bResult = bGetRequestedValue(pError, &clValue, nColumn, pszQuery);
+    std::wstring s;
+    if (clValue.bIsNull())
+        pclOut->Vide();
+    else if (bWideText(&clValue, &s))
+        pclOut->Set(s.c_str());
+    return bResult;
+}
+
+int CNAConnectionDescription::bDiagnose(CNAError* pError, CAny*, const wchar_t* pszText, unsigned int)
+{
+    if (pError != nullptr)
+        pError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, kPointDiagnose, this, pszText, nullptr,
+                               ZTERR_NOT_OFFERED);
+    return 0;
+}
+
+void CNAConnectionDescription::AddInfoNative(CNAError* pError)
+{
+    if (pError != nullptr)
+        AddInfoNativeXError(static_cast<_CXErrorModule32*>(pError->pclGetXError()));
+}
+
+void CNAConnectionDescription::AddInfoNativeXError(_CXErrorModule32* pError)
+{
+    if (pError == nullptr)
+        return;
+    if (bHasText(m_csClientVersion.pszGet()))
+        pError->AddInfo(EIT_INFOCLIENT, m_csClientVersion.pszGet());
+    if (bHasText(m_csServerVersion.pszGet()))
+        pError->AddInfo(EIT_INFOSERVEUR, m_csServerVersion.pszGet());
+    if (CNADriver::s_pclDriver != nullptr)
+        CNADriver::s_pclDriver->InitQueryDumpRessources();
+    const wchar_t* psz = m_csClientLibrary.pszGet();
+    if (bHasText(psz))
+        AddFact(pError, LABEL_LIBRARY, psz);
+    if (m_piHost != nullptr && bHasText(psz = m_piHost->pszGetProvider()))
+        AddFact(pError, LABEL_PROVIDER, psz);
+    if (bHasText(psz = pszGetUserName()))
+        AddFact(pError, LABEL_USER, psz);
+    if (bHasText(psz = pszGetDataBase()))
+        AddFact(pError, LABEL_DATASOURCE, psz);
+    if (bHasText(psz = pszGetDefaultDataBaseEx()))
+        AddFact(pError, LABEL_DATABASE, psz);
+    const struct {
+        int nLabel;
+        int nValue;
+    } tabTimeout[] = {{LABEL_CNX_TIMEOUT, m_nConnectionTimeout},
+                      {LABEL_CMD_TIMEOUT, m_nCommandTimeout},
+                      {LABEL_LOCK_TIMEOUT, m_nLockTimeout}};
+    for (const auto& st : tabTimeout)
+        if (st.nValue != -1)
+            AddFact(pError, st.nLabel, std::to_wstring(st.nValue));
+    AddFact(pError, LABEL_CURSOR, pszCursorLocation(m_eCursorLocation));
+    AddFact(pError, LABEL_UNICODE, std::to_wstring(m_nUnicodeSupport));
+    if (m_nHostCodePage != -1)
+        AddFact(pError, LABEL_HOST_CODEPAGE, CodePageText(m_nHostCodePage));
+    if (m_nCnxCodePage != -1)
+        AddFact(pError, LABEL_CNX_CODEPAGE, CodePageText(m_nCnxCodePage));
+    if (bHasText(psz = m_csRecordLock.pszGet()))
+        AddFact(pError, LABEL_LOCK_TAG, psz);
 }

@@ -88,7 +88,9 @@ public:
     virtual int bCastCAnyIntoDBType(CNAError* pError, CAny* pclValue, eNA_ITEMTYPE eDBType, eNA_ITEMTYPE eKXType,
                                     int bStrict);                                                  // 28
     virtual int nGetOrderByMaxExpressionNbr();                                    // 29
-    // Adds the connection's facts to an error; the base has none to add.
+    // Adds the connection's facts to an error: the client and server
+    // versions as infos, then one captioned debug line per known fact (never
+    // the password).
     virtual void AddInfoNativeXError(_CXErrorModule32* pError);                   // 30
     virtual int bDBTypeToString(CTString* pclOut, int nDBType);                   // 31
     // Whether the database does not know a server type number.
@@ -161,6 +163,29 @@ public:
     // True when no client library is wanted or the loaded one is the one
     // wanted; else user error 74.
     int _bCheckClientLibraryWanted(CNAError* pError);
+
+    // ---- Transactions, direct queries and native facts -----------------------
+    // Opens the connection, makes the current transaction on first need and
+    // begins it, or a nested level of it when it is active (with separate
+    // transactions off an active one only counts).
+    int bTransactionBegin(CNAError* pError, const wchar_t* pszName);
+    // User error 9 without a current transaction; with separate
+    // transactions off only the last of the nested ends reaches the server.
+    int bTransactionCommit(CNAError* pError, const wchar_t* pszName);
+    int bTransactionRollBack(CNAError* pError, const wchar_t* pszName);
+    // The current transaction exists and is active.
+    int _bTransactionOpened() const;
+    // True without an open transaction; else the transaction's answer.
+    int bActiveCurrentTransaction(CNAError* pError, int bActive);
+    int bResumeCurrentTransaction(CNAError* pError);
+    // Drops the current transaction and forgets it.
+    void _CloseTransactions();
+    CNATransaction* pclGetCurrentTransaction() const { return m_pclTransaction; }
+    int nGetTransactionCount() const { return m_nTransactionCount; }
+    // One column of the first row of a query as wide text (empty for NULL).
+    int bGetRequestedValueString(CNAError* pError, CTString* pclOut, int nColumn, const wchar_t* pszQuery);
+    // The connection's facts into the error object's held error.
+    void AddInfoNative(CNAError* pError);
 
     // ---- Automatic close ----------------------------------------------------
     void SetAutoClose(int bAutoClose) { m_bAutoClose = bAutoClose; }
@@ -285,6 +310,9 @@ public:
     static int m_nClientVersionPatch;
 
 protected:
+    // The shared steps of commit and roll-back.
+    int _bTransactionEnd(CNAError* pError, const wchar_t* pszName,
+                         int (CNATransaction::*pfnEnd)(CNAError*, const wchar_t*), int nPoint);
     // Reads the driver's options out of the extended information.
     void _ReadOptions();
     void _BuildConnectionString();
@@ -296,7 +324,7 @@ protected:
     CTString m_csIdentification;
     CXYStringConcat<wchar_t> m_clConnectionString;
     int m_bAutoClose;
-    CNATransaction* m_pclTransaction;   // current transaction; null while none is open
+    CNATransaction* m_pclTransaction;   // current transaction, one reference held; made on the first begin
     int m_bOpenedBySQL;
     CTString m_csDefaultDataBase;
     long long m_llCacheSize;

@@ -1,0 +1,308 @@
+#include "access/driver/NATransaction.h"
+
+#include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NAError.h"
+#include "common/platform/MyModuleInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// A transaction that counts its destruction.
+class CCountedTransaction : public CNATransaction {
+public:
+    CCountedTransaction(CNAConnectionDescription* pcl, int* pnDestroyed)
+        : CNATransaction(pcl), m_pnDestroyed(pnDestroyed)
+    {
+    }
+    ~CCountedTransaction() override { (*m_pnDestroyed)++; }
+
+
+private:
+    int* m_pnDestroyed;
+};
+
+// A connection that records the SQL it runs, opens at once and counts the
+// transactions it makes and loses.
+class CRecordingConnection : public CNAConnectionDescription {
+public:
+    // Transactions are destroyed in the base's end: the count lives outside.
+    explicit CRecordingConnection(int* pnDestroyed) : m_pnTransactionsDestroyed(pnDestroyed) {}
+    int bOpen(CNAError*) override { return m_bOpenAnswer; }
+    int bIsOpen() override { return 1; }
+    int bClose(CNAError*) override { return 1; }
+    void _InitKX2NativeType() override {}
+    int bExecuteQueryNoResult(CNAError*, const wchar_t* pszQuery) override
+    {
+        m_astrSQL.push_back(pszQuery);
+        return m_bAnswer;
+    }
+    CNATransaction* pclAllocTransaction() override
+    {
+        if (m_bRefuseTransaction)
+            return nullptr;
+        m_nTransactionsMade++;
+        return new CCountedTransaction(this, m_pnTransactionsDestroyed);
+    }
+    void SetSeparateTransactions(int b) { m_bSeparateTransactions = b; }
+    // The texts sent since the last call.
+    std::vector<std::wstring> Sent()
+    {
+        std::vector<std::wstring> a;
+        a.swap(m_astrSQL);
+        return a;
+    }
+
+    std::vector<std::wstring> m_astrSQL;
+    int m_bAnswer = 1;
+    int m_bOpenAnswer = 1;
+    bool m_bRefuseTransaction = false;
+    int m_nTransactionsMade = 0;
+    int* m_pnTransactionsDestroyed;
+};
+
+typedef std::vector<std::wstring> Texts;
+
+struct TransactionTest : ::testing::Test {
+    int nDestroyed = 0;
+    CRecordingConnection cnx{&nDestroyed};
+    CNAError err;
+
+    unsigned int Code() const { return err.dwGetErrorId(); }
+    std::wstring Message()
+    {
+        const wchar_t* psz = err.pclGetXError()->pszGetUserMessage();
+        return psz != nullptr ? psz : L"";
+    }
+};
+
+TEST_F(TransactionTest, OutermostLevelRunsBeginCommitAndRollBack)
+{
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    EXPECT_EQ(cnx._bTransactionOpened(), 1);
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
+    EXPECT_EQ(cnx._bTransactionOpened(), 0);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"a"), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN", L"COMMIT", L"BEGIN", L"ROLLBACK"}));
+    // The object made by the first begin serves again.
+    EXPECT_EQ(cnx.m_nTransactionsMade, 1);
+}
+
+TEST_F(TransactionTest, NestedLevelsAreSavepointsNamedByDepth)
+{
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"C"), 1);
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"C"), 1);
+    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"B"), 1);
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN", L"SAVEPOINT ZT_LEVEL_1", L"SAVEPOINT ZT_LEVEL_2",
+                                 L"RELEASE SAVEPOINT ZT_LEVEL_2", L"ROLLBACK TO SAVEPOINT ZT_LEVEL_1", L"COMMIT"}));
+}
+
+TEST_F(TransactionTest, HostNamesNeverReachTheSavepointText)
+{
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"x; DROP TABLE t"), 1);
+    const Texts a = cnx.Sent();
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_EQ(a[1], L"SAVEPOINT ZT_LEVEL_1");
+}
+
+TEST_F(TransactionTest, CommitOfTheOuterNameWithANestedLevelOpenIsRefused)
+{
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+    cnx.Sent();
+    EXPECT_EQ(cnx.bTransactionCommit(&err, L"A"), 0);
+    EXPECT_EQ(Code(), 10u);
+    EXPECT_NE(Message().find(L"A"), std::wstring::npos);
+    EXPECT_NE(Message().find(L"B"), std::wstring::npos);
+    EXPECT_TRUE(cnx.Sent().empty());
+    err.Reset();
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"B"), 1);
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"RELEASE SAVEPOINT ZT_LEVEL_1", L"COMMIT"}));
+}
+
+TEST_F(TransactionTest, RollBackOfTheOuterNameUndoesOnlyTheLevelsBelow)
+{
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"C"), 1);
+    cnx.Sent();
+    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"A"), 1);
+    // Innermost first.
+    EXPECT_EQ(cnx.Sent(), (Texts{L"ROLLBACK TO SAVEPOINT ZT_LEVEL_2", L"ROLLBACK TO SAVEPOINT ZT_LEVEL_1"}));
+    EXPECT_EQ(cnx._bTransactionOpened(), 1);
+    EXPECT_EQ(cnx.pclGetCurrentTransaction()->_bInternalTransactionOpened(), 0);
+    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"A"), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"ROLLBACK"}));
+}
+
+TEST_F(TransactionTest, UnknownNamesAreRefusedWithTheirName)
+{
+    struct {
+        const char* pszCase;
+        int (CNAConnectionDescription::*pfn)(CNAError*, const wchar_t*);
+    } tab[] = {{"commit", &CNAConnectionDescription::bTransactionCommit},
+               {"roll-back", &CNAConnectionDescription::bTransactionRollBack}};
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+    cnx.Sent();
+    for (const auto& st : tab) {
+        SCOPED_TRACE(st.pszCase);
+        err.Reset();
+        EXPECT_EQ((cnx.*st.pfn)(&err, L"C"), 0);
+        EXPECT_EQ(Code(), 9u);
+        EXPECT_NE(Message().find(L"C"), std::wstring::npos);
+        EXPECT_TRUE(cnx.Sent().empty());
+        EXPECT_EQ(cnx.pclGetCurrentTransaction()->_bInternalTransactionOpened(), 1);
+    }
+}
+
+TEST_F(TransactionTest, EmptyNameEndsTheInnermostOpenLevel)
+{
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+    cnx.Sent();
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L""), 1);
+    ASSERT_EQ(cnx.bTransactionRollBack(&err, nullptr), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"RELEASE SAVEPOINT ZT_LEVEL_1", L"ROLLBACK"}));
+}
+
+TEST_F(TransactionTest, NestedLevelIsReusedAfterItCloses)
+{
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"B"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B2"), 1);
+    EXPECT_EQ(cnx.m_nTransactionsMade, 2);
+    const Texts a = cnx.Sent();
+    EXPECT_EQ(a.back(), L"SAVEPOINT ZT_LEVEL_1");
+}
+
+TEST_F(TransactionTest, ClosedLevelRollsBackWithoutServerWork)
+{
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"A"), 1);
+    cnx.Sent();
+    EXPECT_EQ(cnx.bTransactionRollBack(&err, L"A"), 1);
+    EXPECT_EQ(cnx.pclGetCurrentTransaction()->bRollBackAll(&err), 1);
+    EXPECT_TRUE(cnx.Sent().empty());
+}
+
+TEST_F(TransactionTest, EndWithoutABeginIsUserErrorNineAndChangesNothing)
+{
+    EXPECT_EQ(cnx.bTransactionCommit(&err, L"T"), 0);
+    EXPECT_EQ(Code(), 9u);
+    EXPECT_NE(Message().find(L"T"), std::wstring::npos);
+    err.Reset();
+    EXPECT_EQ(cnx.bTransactionRollBack(&err, L"T"), 0);
+    EXPECT_EQ(Code(), 9u);
+    EXPECT_TRUE(cnx.Sent().empty());
+    EXPECT_EQ(cnx.pclGetCurrentTransaction(), nullptr);
+    EXPECT_EQ(cnx.m_nTransactionsMade, 0);
+}
+
+TEST_F(TransactionTest, ServerFailuresLeaveTheFlagsAsTheRulesSay)
+{
+    cnx.m_bAnswer = 0;
+    EXPECT_EQ(cnx.bTransactionBegin(&err, L"A"), 0);
+    EXPECT_EQ(cnx._bTransactionOpened(), 0);
+    cnx.m_bAnswer = 1;
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    cnx.m_bAnswer = 0;
+    EXPECT_EQ(cnx.bTransactionCommit(&err, L"A"), 0);
+    // Cleared whatever the server answered.
+    EXPECT_EQ(cnx._bTransactionOpened(), 0);
+}
+
+TEST_F(TransactionTest, OpenTransactionHoldsOffAutomaticClose)
+{
+    EXPECT_EQ(cnx.bAutoCloseEnabled(), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    EXPECT_EQ(cnx.bAutoCloseEnabled(), 0);
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
+    EXPECT_EQ(cnx.bAutoCloseEnabled(), 1);
+}
+
+TEST_F(TransactionTest, BeginOnAConnectionThatCannotOpenRunsNothing)
+{
+    cnx.m_bOpenAnswer = 0;
+    EXPECT_EQ(cnx.bTransactionBegin(&err, L"A"), 0);
+    EXPECT_TRUE(cnx.Sent().empty());
+    EXPECT_EQ(cnx.pclGetCurrentTransaction(), nullptr);
+}
+
+TEST_F(TransactionTest, NoTransactionObjectIsTheNoMemoryError)
+{
+    cnx.m_bRefuseTransaction = true;
+    EXPECT_EQ(cnx.bTransactionBegin(&err, L"A"), 0);
+    EXPECT_EQ(Code(), 12u);
+    EXPECT_TRUE(cnx.Sent().empty());
+}
+
+TEST_F(TransactionTest, SeparateOffCountsNestedBeginsAndEndsOnceOnTheServer)
+{
+    cnx.SetSeparateTransactions(0);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+    EXPECT_EQ(cnx.nGetTransactionCount(), 2);
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"B"), 1);
+    EXPECT_EQ(cnx.nGetTransactionCount(), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN"}));
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
+    EXPECT_EQ(cnx.nGetTransactionCount(), 0);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"COMMIT"}));
+    // A new outermost begin starts counting again.
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"A"), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN", L"ROLLBACK"}));
+}
+
+TEST_F(TransactionTest, ActivateAndResumeAnswerTrueWithOrWithoutATransaction)
+{
+    EXPECT_EQ(cnx.bActiveCurrentTransaction(&err, 1), 1);
+    EXPECT_EQ(cnx.bResumeCurrentTransaction(&err), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    EXPECT_EQ(cnx.bActiveCurrentTransaction(&err, 0), 1);
+    EXPECT_EQ(cnx.bResumeCurrentTransaction(&err), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN"}));
+}
+
+TEST_F(TransactionTest, CloseTransactionsForgetsTheChain)
+{
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+    cnx._CloseTransactions();
+    EXPECT_EQ(nDestroyed, 2);
+    EXPECT_EQ(cnx.pclGetCurrentTransaction(), nullptr);
+    EXPECT_EQ(cnx._bTransactionOpened(), 0);
+    EXPECT_EQ(cnx.bTransactionCommit(&err, L"A"), 0);
+    EXPECT_EQ(Code(), 9u);
+}
+
+TEST(Transaction, ConnectionEndDestroysEachLevelOnce)
+{
+    int nDestroyed = 0;
+    int nMade = 0;
+    {
+        CRecordingConnection cnx(&nDestroyed);
+        CNAError err;
+        ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+        ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+        ASSERT_EQ(cnx.bTransactionBegin(&err, L"C"), 1);
+        nMade = cnx.m_nTransactionsMade;
+    }
+    EXPECT_EQ(nMade, 3);
+    EXPECT_EQ(nDestroyed, 3);
+}
+
+} // namespace

@@ -4,6 +4,8 @@
 #include "common/platform/MyModuleInfo.h"
 
 #include <cstdint>
+#include <exception>
+#include <new>
 
 namespace {
 
@@ -236,6 +238,29 @@ void CNAError::RaiseUserError(eNA_ERRORTYPE eType, int nFile, int nPoint, CNACon
     if (!m_bQuiet)
         g_AddDebugInfo(&cl, nFile, nPoint);
     AddError(eType, &cl, pConnection);
+}
+
+void CNAError::OnException(int nFile, int nPoint) noexcept
+{
+    try {
+        try {
+            throw;
+        } catch (const std::bad_alloc&) {
+            m_clError.SetErrorNoMemory();
+            m_clError.SetUserErrorCode(ZTERR_NO_MEMORY);
+            if (m_eErrorType == NA_ERRORTYPE_NONE)
+                m_eErrorType = NA_ERRORTYPE_GENERAL;
+        } catch (const std::exception& e) {
+            RaiseUserError(NA_ERRORTYPE_GENERAL, nFile, nPoint, nullptr, nullptr, nullptr, ZTERR_CANCELLED);
+            CTString cl(e.what());
+            AddDebugMessageNoFormat(cl.pszGet());
+        } catch (...) {
+            RaiseUserError(NA_ERRORTYPE_GENERAL, nFile, nPoint, nullptr, nullptr, nullptr, ZTERR_CANCELLED);
+        }
+    } catch (...) {
+        // Raising needed memory it could not have.
+        m_clError.SetErrorNoMemory();
+    }
 }
 
 void CNAError::AddSubError(const CXError* pError)

@@ -74,6 +74,10 @@ public:
     // the kind and the connection.
     void RaiseUserError(eNA_ERRORTYPE eType, int nFile, int nPoint, CNAConnectionDescription* pConnection,
                         const wchar_t* pszTable, const wchar_t* pszItem, unsigned int nUserError, ...);
+    // Called inside a handler: the no-memory error for a failed allocation,
+    // else user error 34 at nFile.nPoint with the exception's text. Never
+    // throws.
+    void OnException(int nFile, int nPoint) noexcept;
     // Appends a copy unless the error's level is "no error".
     void AddSubError(const CXError* pError);
     // A failed host-value operation (status and the two host types).

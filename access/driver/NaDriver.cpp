@@ -65,16 +65,6 @@ const wchar_t* pszOrNULL(const wchar_t* psz)
     return psz != nullptr ? psz : L"NULL";
 }
 
-// The empty wide text by pointer, neither NULL nor flagged.
-void SetEmptyText(CAny* pResult)
-{
-    if (pResult == nullptr)
-        return;
-    pResult->__SetType(TQTYPE_PSTRW, 0);
-    pResult->SetFlags(0);
-    pResult->pclGetTraitement()->SetValue(L"");
-}
-
 // Label positions (from 1) in their loading order, with their resources
 // and built-in texts; positions 8 to 10 are never loaded.
 struct STLabel {
@@ -222,8 +212,11 @@ void CNADriver::_FreeDriverSQL()
 {
     CNADriverSQL* pcl = m_pclDriverSQL;
     m_pclDriverSQL = nullptr;
-    if (pcl != nullptr)
-        pcl->nRelease();
+    if (pcl == nullptr)
+        return;
+    // The host may keep the interface past the driver.
+    pcl->_DriverGone();
+    pcl->nRelease();
 }
 
 void CNADriver::_BeforeDeath() {}
@@ -255,29 +248,8 @@ int CNADriver::_bNoConnection(int nPoint, INAConnectionDescription* piDescriptio
 
 void CNADriver::_OnException(int nPoint) noexcept
 {
-    if (m_pclError == nullptr)
-        return;
-    try {
-        try {
-            throw;
-        } catch (const std::bad_alloc&) {
-            m_pclError->pclGetXError()->SetErrorNoMemory();
-            m_pclError->pclGetXError()->SetUserErrorCode(ZTERR_NO_MEMORY);
-            if (m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE)
-                m_pclError->SetErrorType(NA_ERRORTYPE_GENERAL);
-        } catch (const std::exception& e) {
-            m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, ERRFILE_DRIVER, nPoint, nullptr, nullptr, nullptr,
-                                       ZTERR_CANCELLED);
-            CTString cl(e.what());
-            m_pclError->AddDebugMessageNoFormat(cl.pszGet());
-        } catch (...) {
-            m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, ERRFILE_DRIVER, nPoint, nullptr, nullptr, nullptr,
-                                       ZTERR_CANCELLED);
-        }
-    } catch (...) {
-        // Raising needed memory it could not have.
-        m_pclError->pclGetXError()->SetErrorNoMemory();
-    }
+    if (m_pclError != nullptr)
+        m_pclError->OnException(ERRFILE_DRIVER, nPoint);
 }
 
 // ---- INAVersion -------------------------------------------------------------------------------
@@ -471,7 +443,7 @@ int CNADriver::bSQLFormatColonne(INAConnectionDescription*, CAny* pResult)
         if (pclSQL != nullptr)
             pclSQL->bGetColumnTypeList(pResult, 0, 0);
         else
-            SetEmptyText(pResult);
+            g_SetEmptyText(pResult);
         return 1;
     });
 }
@@ -500,7 +472,7 @@ int CNADriver::bGetLinkList(CAny*, const wchar_t*, INADataSourceDescription*, IN
 int CNADriver::bGetListeSource(CAny* pResult, int)
 {
     return Guard(this, 0, [&] {
-        SetEmptyText(pResult);
+        g_SetEmptyText(pResult);
         return 1;
     });
 }
@@ -727,6 +699,15 @@ int CNADriver::bBuildQueryIdentification(CTString* pclOut, const wchar_t* pszQue
     pclOut->printf(L"CTX=%u;Table=%s;%s", piContext->dwGetContextNumber(), pszQueryName != nullptr ? pszQueryName : L"",
                    pszCnxIdentification != nullptr ? pszCnxIdentification : L"");
     return 1;
+}
+
+void CNADriver::g_SetEmptyText(CAny* pResult)
+{
+    if (pResult == nullptr)
+        return;
+    pResult->__SetType(TQTYPE_PSTRW, 0);
+    pResult->SetFlags(0);
+    pResult->pclGetTraitement()->SetValue(L"");
 }
 
 void CNADriver::g_GenerateItemName(CTString* pclOut, int n)

@@ -222,6 +222,8 @@ public:
     // "CTX=%u;Table=%s;%s"; 1.
     int bBuildQueryIdentification(CTString* pclOut, const wchar_t* pszQueryName, const wchar_t* pszCnxIdentification,
                                   INAContext* piContext);
+    // The empty wide text by pointer, neither NULL nor flagged.
+    static void g_SetEmptyText(CAny* pResult);
     // "Expr" followed by n + 1000.
     static void g_GenerateItemName(CTString* pclOut, int n);
 

@@ -1,11 +1,21 @@
 #!/bin/bash
 # Installs what is missing, builds, starts the private server and runs the
-# command-line host against it; the server is stopped on the way out.
+# command-line host against it (with --bench: the benchmarks, on a Release
+# build); the server is stopped on the way out.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$ZT_ROOT"
 
 zt_setup || exit 1
+if [ "${1:-}" = "--bench" ]; then
+  # Benchmarks are measured on a Release build of their own.
+  zt_build "$ZT_ROOT/build/bench" -DCMAKE_BUILD_TYPE=Release -DZT_BENCH=ON || exit 1
+  trap zt_server_stop EXIT
+  zt_server_start || exit 1
+  shift
+  "$ZT_ROOT/build/bench/ztbench" "$@"
+  exit $?
+fi
 zt_build "$ZT_ROOT/build" || exit 1
 trap zt_server_stop EXIT
 zt_server_start || exit 1

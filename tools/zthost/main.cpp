@@ -1,8 +1,15 @@
 // Command-line host: loads the module the way the runtime does, next to the
 // stand-in runtime, reports what the module offers and runs its start-up
-// protocol.
+// protocol. With --sql it runs each query on one connection to the server
+// that ZT_TEST_HOST, _PORT, _SOCKET, _USER, _PASSWORD and _DATABASE describe,
+// and prints the rows instead.
 //   zthost [--message <id>] [module path]
+//   zthost --sql <query> [--sql <query> ...] [module path]
 #include "access/driver/INADriver.h"
+#include "access/driver/INADriverSQL.h"
+#include "common/values/Any.h"
+#include "common/values/AnyConvert.h"
+#include "host/HostConnectionDescription.h"
 #include "common/platform/DllRes.h"
 #include "common/platform/ExecutionDLL.h"
 #include "common/platform/MyModuleInfo.h"
@@ -10,11 +17,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <clocale>
 #include <cstring>
 #include <cwchar>
 #include <dlfcn.h>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -98,13 +107,17 @@ bool RunDriverStartUp(void* hModule)
     return bOk;
 }
 
-// UTF-8 for the terminal, whatever the locale; control characters escaped.
-std::string Utf8(const wchar_t* psz, size_t n)
+// UTF-8 for the terminal, whatever the locale; line ends escaped unless
+// bLines (then CR LF becomes one line end).
+std::string Utf8(const wchar_t* psz, size_t n, bool bLines = false)
 {
     std::string str;
     for (size_t i = 0; i < n; ++i) {
         const unsigned c = static_cast<unsigned>(psz[i]);
-        if (c == '\r')
+        if (bLines && (c == '\r' || c == '\n')) {
+            if (c == '\n' || i + 1 >= n || psz[i + 1] != '\n')
+                str += '\n';
+        } else if (c == '\r')
             str += "\\r";
         else if (c == '\n')
             str += "\\n";
@@ -184,6 +197,184 @@ bool PrintMessage(PFN_COMMANDECOMPOSANTE pfnCommande, unsigned nId)
     return true;
 }
 
+// UTF-8 from the terminal as wide text; a byte that is not UTF-8 stands for
+// itself.
+std::wstring Wide(const std::string& str)
+{
+    std::wstring s;
+    std::mbstate_t st{};
+    size_t n = 0;
+    while (n < str.size()) {
+        wchar_t c = 0;
+        const size_t nTaken = std::mbrtowc(&c, str.c_str() + n, str.size() - n, &st);
+        if (nTaken == 0 || nTaken > str.size() - n) {
+            c = static_cast<unsigned char>(str[n]);
+            st = std::mbstate_t{};
+            n++;
+        } else {
+            n += nTaken;
+        }
+        s.push_back(c);
+    }
+    return s;
+}
+
+// The environment's text as wide text; false when unset.
+bool bEnvWide(const char* pszName, std::wstring* ps)
+{
+    const char* psz = std::getenv(pszName);
+    if (psz == nullptr)
+        return false;
+    *ps = Wide(psz);
+    return true;
+}
+
+// Prints the interface's last error to stderr; 1.
+int SQLFailure(INADriverSQL* piSQL, const char* pszStep)
+{
+    INAError* pi = piSQL->piGetLastError();
+    const wchar_t* psz = pi != nullptr ? pi->pszGetError() : nullptr;
+    std::fflush(stdout);
+    std::fprintf(stderr, "zthost: %s failed\n%s\n", pszStep,
+                 psz != nullptr ? Utf8(psz, std::wcslen(psz), true).c_str() : "");
+    return 1;
+}
+
+// A column's value of the current row as the terminal shows it.
+std::string ValueText(INADriverSQL* piSQL, int nConnection, int nStatement, unsigned nColumn, bool* pbOk)
+{
+    CAny v;
+    if (!piSQL->bGetValue(&v, nConnection, nStatement, nColumn, 0)) {
+        *pbOk = false;
+        return std::string();
+    }
+    if (v.bIsNull())
+        return "NULL";
+    const wchar_t* psz = nullptr;
+    if (v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr)
+        return std::string();
+    return Utf8(psz);
+}
+
+// Runs one query and prints its rows (or "ok"); 0, or 1 after a failure.
+int RunQuery(INADriverSQL* piSQL, int nConnection, const std::string& strQuery)
+{
+    const std::wstring strText = Wide(strQuery);
+    int nStatement = 0;
+    if (!piSQL->bExecute(&nStatement, nConnection, strText.c_str(), nullptr, 0))
+        return SQLFailure(piSQL, "bExecute");
+    if (nStatement == 0) {
+        std::printf("ok\n");
+        return 0;
+    }
+    int nResult = 0;
+    int nColumns = 0;
+    piSQL->bGetColumnNbr(&nColumns, nConnection, nStatement, 0);
+    std::string strLine;
+    for (int i = 1; i <= nColumns; ++i) {
+        CAny v;
+        const wchar_t* psz = nullptr;
+        if (piSQL->bGetColumnName(&v, nConnection, nStatement, static_cast<unsigned>(i), 0))
+            v.pclGetTraitement()->nGetPCWSTR(&psz);
+        strLine += (i > 1 ? "\t" : "") + (psz != nullptr ? Utf8(psz) : std::string());
+    }
+    std::printf("%s\n", strLine.c_str());
+    while (nResult == 0 && piSQL->bFetch(nConnection, nStatement, 0)) {
+        strLine.clear();
+        bool bOk = true;
+        for (int i = 1; i <= nColumns && bOk; ++i)
+            strLine += (i > 1 ? "\t" : "") + ValueText(piSQL, nConnection, nStatement, static_cast<unsigned>(i), &bOk);
+        if (!bOk)
+            nResult = SQLFailure(piSQL, "bGetValue");
+        else
+            std::printf("%s\n", strLine.c_str());
+    }
+    // A fetch that failed rather than ended leaves its error.
+    if (nResult == 0 && piSQL->piGetLastError()->dwGetErrorId() != 0)
+        nResult = SQLFailure(piSQL, "bFetch");
+    piSQL->bFreeStmt(nConnection, nStatement, 0);
+    return nResult;
+}
+
+typedef int (*PFN_INITVM)(void* hVM, int nVersion, int nVersionCompat);
+
+// The host's road to SQL: the start-up, one connection to the private
+// server, the queries, then the end in order.
+int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const std::vector<std::string>& astrQuery)
+{
+    auto pfnInit = Entry<PFN_INITLIBRARY>(hModule, "bInitLibrary");
+    auto pfnCompatible = Entry<PFN_DLLCOMPATIBLE>(hModule, "bDLLCompatible");
+    auto pfnQuery = Entry<PFN_QUERYINTERFACE>(hModule, "piQueryInterface");
+    auto pfnTerm = Entry<PFN_TERMLIBRARY>(hModule, "TermLibrary");
+    auto pfnConv = Entry<PFN_INITVM>(hModule, "bInitTQConvFromVM");
+    auto pfnCalc = Entry<PFN_INITVM>(hModule, "bInitTQCalcFromVM");
+    if (pfnInit == nullptr || pfnCompatible == nullptr || pfnQuery == nullptr || pfnTerm == nullptr ||
+        pfnConv == nullptr || pfnCalc == nullptr) {
+        std::fprintf(stderr, "zthost: the driver cannot start: an entry is missing\n");
+        return 1;
+    }
+    CHostConnectionDescription clServer;
+    std::wstring strHost, strPort, strSocket, strUser, strPassword, strDatabase;
+    if (!bEnvWide("ZT_TEST_HOST", &strHost) || !bEnvWide("ZT_TEST_USER", &strUser)) {
+        std::fprintf(stderr, "zthost: no server described (ZT_TEST_HOST, ZT_TEST_USER...)\n");
+        return 1;
+    }
+    std::wstring strOptions;
+    if (bEnvWide("ZT_TEST_PORT", &strPort))
+        strOptions += L"Server Port=" + strPort + L";";
+    if (bEnvWide("ZT_TEST_SOCKET", &strSocket) && strHost == L"localhost")
+        strOptions += L"Unix Socket=" + strSocket + L";";
+    bEnvWide("ZT_TEST_PASSWORD", &strPassword);
+    bEnvWide("ZT_TEST_DATABASE", &strDatabase);
+    clServer.SetText(CHostConnectionDescription::TXT_CONNECTIONNAME, L"zthost");
+    clServer.SetText(CHostConnectionDescription::TXT_PROVIDER, L"MySQL");
+    clServer.SetText(CHostConnectionDescription::TXT_DATASOURCE, strHost.c_str());
+    clServer.SetText(CHostConnectionDescription::TXT_USER, strUser.c_str());
+    clServer.SetText(CHostConnectionDescription::TXT_PASSWORD, strPassword.c_str());
+    clServer.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, strDatabase.c_str());
+    clServer.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO, strOptions.c_str());
+
+    pfnInit(hModule);
+    int nRequired = 0;
+    pfnCompatible(7, 31, &nRequired);
+    pfnCompatible(28, 31, &nRequired);
+    INADriver* piDriver = pfnQuery();
+    if (piDriver == nullptr) {
+        std::fprintf(stderr, "zthost: piQueryInterface gave no driver\n");
+        pfnTerm();
+        return 1;
+    }
+    piDriver->bSetVMAndLibShop(static_cast<ILibShop*>(piHost->pService(SERVICE_LIBSHOP)), nullptr);
+    piDriver->bSetKX(static_cast<IKXForNA*>(piHost->pKeyService()));
+    pfnConv(hRuntime, 2, 2);
+    pfnCalc(hRuntime, 2, 2);
+    // This program reads the values the driver hands back with the same
+    // machine.
+    bInitTQConvFromVM(hRuntime, 2, 2);
+    int nResult = 0;
+    INADriverSQL* piSQL = static_cast<INADriverSQL*>(piDriver->piGetInterface(1));
+    if (piSQL == nullptr) {
+        std::fprintf(stderr, "zthost: the driver offers no SQL interface\n");
+        nResult = 1;
+    } else {
+        int nConnection = 0;
+        if (!piSQL->bOpenConnection(&nConnection, &clServer)) {
+            nResult = SQLFailure(piSQL, "bOpenConnection");
+        } else {
+            for (const std::string& strQuery : astrQuery) {
+                nResult = RunQuery(piSQL, nConnection, strQuery);
+                if (nResult != 0)
+                    break;
+            }
+            piSQL->bCloseConnection(nConnection);
+        }
+        piSQL->nExternalRelease();
+    }
+    piDriver->nExternalRelease();
+    pfnTerm();
+    return nResult;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -191,7 +382,12 @@ int main(int argc, char** argv)
     std::string strModule = BesideExecutable("zt190msql.so");
     bool bMessage = false;
     unsigned nMessage = 0;
+    std::vector<std::string> astrQuery;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--sql") == 0 && i + 1 < argc) {
+            astrQuery.push_back(argv[++i]);
+            continue;
+        }
         if (std::strcmp(argv[i], "--message") == 0 && i + 1 < argc) {
             char* pszFin = nullptr;
             nMessage = static_cast<unsigned>(std::strtoul(argv[++i], &pszFin, 10));
@@ -201,7 +397,7 @@ int main(int argc, char** argv)
             }
             bMessage = true;
         } else if (argv[i][0] == '-') {
-            std::fprintf(stderr, "usage: zthost [--message <id>] [module path]\n");
+            std::fprintf(stderr, "usage: zthost [--message <id>] [--sql <query> ...] [module path]\n");
             return 1;
         } else {
             strModule = argv[i];
@@ -218,6 +414,27 @@ int main(int argc, char** argv)
     if (hModule == nullptr) {
         std::fprintf(stderr, "zthost: cannot load the module: %s\n", dlerror());
         return 1;
+    }
+    if (!astrQuery.empty()) {
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+        int nResult = 1;
+        auto pfnExecution = reinterpret_cast<PFN_MODULE_EXECUTION>(dlsym(hModule, "Execution"));
+        auto pfnCommande = reinterpret_cast<PFN_COMMANDECOMPOSANTE>(dlsym(hModule, "CommandeComposante"));
+        auto pfnControl = reinterpret_cast<PFN_HOSTSTANDIN_CONTROL>(dlsym(hRuntime, HOSTSTANDIN_CONTROL_ENTRY));
+        if (pfnExecution != nullptr && pfnCommande != nullptr && pfnControl != nullptr) {
+            IHostStandIn* piHost = pfnControl();
+            STExecutionInit stInit = {sizeof(STExecutionInit), hRuntime, 0, 0, piHost->pService(SERVICE_LIBSHOP)};
+            pfnExecution(EXECUTION_INIT, &stInit);
+            pfnCommande(2, reinterpret_cast<void*>(piHost->pfnMessageLoader()));
+            nResult = RunSQL(hModule, hRuntime, piHost, astrQuery);
+            pfnExecution(EXECUTION_TERM, nullptr);
+        } else {
+            std::fprintf(stderr, "zthost: the module protocol cannot run\n");
+        }
+        std::fflush(stdout);
+        dlclose(hModule);
+        dlclose(hRuntime);
+        return nResult;
     }
     std::printf("module %s loaded (%u-bit)\n", strModule.c_str(), static_cast<unsigned>(sizeof(void*) * 8));
     int nFound = 0;

@@ -415,43 +415,37 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zthost: cannot load the module: %s\n", dlerror());
         return 1;
     }
-    if (!astrQuery.empty()) {
-        std::setlocale(LC_CTYPE, "C.UTF-8");
-        int nResult = 1;
-        auto pfnExecution = reinterpret_cast<PFN_MODULE_EXECUTION>(dlsym(hModule, "Execution"));
-        auto pfnCommande = reinterpret_cast<PFN_COMMANDECOMPOSANTE>(dlsym(hModule, "CommandeComposante"));
-        auto pfnControl = reinterpret_cast<PFN_HOSTSTANDIN_CONTROL>(dlsym(hRuntime, HOSTSTANDIN_CONTROL_ENTRY));
-        if (pfnExecution != nullptr && pfnCommande != nullptr && pfnControl != nullptr) {
-            IHostStandIn* piHost = pfnControl();
-            STExecutionInit stInit = {sizeof(STExecutionInit), hRuntime, 0, 0, piHost->pService(SERVICE_LIBSHOP)};
-            pfnExecution(EXECUTION_INIT, &stInit);
-            pfnCommande(2, reinterpret_cast<void*>(piHost->pfnMessageLoader()));
-            nResult = RunSQL(hModule, hRuntime, piHost, astrQuery);
-            pfnExecution(EXECUTION_TERM, nullptr);
-        } else {
-            std::fprintf(stderr, "zthost: the module protocol cannot run\n");
-        }
-        std::fflush(stdout);
-        dlclose(hModule);
-        dlclose(hRuntime);
-        return nResult;
-    }
-    std::printf("module %s loaded (%u-bit)\n", strModule.c_str(), static_cast<unsigned>(sizeof(void*) * 8));
-    int nFound = 0;
-    for (const STEntry& entry : kEntries) {
-        const bool bFound = dlsym(hModule, entry.pszSymbol) != nullptr;
-        nFound += bFound;
-        std::printf("  %-30s %s\n", entry.pszName, bFound ? "offered" : "not offered yet");
-    }
-    std::printf("%d of %zu entries offered\n", nFound, sizeof(kEntries) / sizeof(kEntries[0]));
-
-    int nResult = 0;
     auto pfnExecution = reinterpret_cast<PFN_MODULE_EXECUTION>(dlsym(hModule, "Execution"));
     auto pfnCommande = reinterpret_cast<PFN_COMMANDECOMPOSANTE>(dlsym(hModule, "CommandeComposante"));
     auto pfnControl = reinterpret_cast<PFN_HOSTSTANDIN_CONTROL>(dlsym(hRuntime, HOSTSTANDIN_CONTROL_ENTRY));
-    if (pfnExecution != nullptr && pfnCommande != nullptr && pfnControl != nullptr) {
-        IHostStandIn* piHost = pfnControl();
-        STExecutionInit stInit = {sizeof(STExecutionInit), hRuntime, 0, 0, piHost->pService(SERVICE_LIBSHOP)};
+    const bool bProtocol = pfnExecution != nullptr && pfnCommande != nullptr && pfnControl != nullptr;
+    IHostStandIn* piHost = bProtocol ? pfnControl() : nullptr;
+    STExecutionInit stInit = {sizeof(STExecutionInit), hRuntime, 0, 0,
+                              piHost != nullptr ? piHost->pService(SERVICE_LIBSHOP) : nullptr};
+    const bool bSQL = !astrQuery.empty();
+    if (!bSQL) {
+        std::printf("module %s loaded (%u-bit)\n", strModule.c_str(), static_cast<unsigned>(sizeof(void*) * 8));
+        int nFound = 0;
+        for (const STEntry& entry : kEntries) {
+            const bool bFound = dlsym(hModule, entry.pszSymbol) != nullptr;
+            nFound += bFound;
+            std::printf("  %-30s %s\n", entry.pszName, bFound ? "offered" : "not offered yet");
+        }
+        std::printf("%d of %zu entries offered\n", nFound, sizeof(kEntries) / sizeof(kEntries[0]));
+    }
+    int nResult = 0;
+    if (!bProtocol) {
+        std::fprintf(bSQL ? stderr : stdout,
+                     "the module protocol cannot run: Execution or CommandeComposante missing\n");
+        nResult = 1;
+    } else if (bSQL) {
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+        pfnExecution(EXECUTION_INIT, &stInit);
+        pfnCommande(2, reinterpret_cast<void*>(piHost->pfnMessageLoader()));
+        nResult = RunSQL(hModule, hRuntime, piHost, astrQuery);
+        pfnExecution(EXECUTION_TERM, nullptr);
+        std::fflush(stdout);
+    } else {
         std::printf("Execution(3985): %u\n", pfnExecution(EXECUTION_INIT, &stInit));
         std::printf("CommandeComposante(2): %d\n",
                     pfnCommande(2, reinterpret_cast<void*>(piHost->pfnMessageLoader())));
@@ -462,9 +456,6 @@ int main(int argc, char** argv)
             nResult = 1;
         std::printf("Execution(4875): %u\n", pfnExecution(EXECUTION_TERM, nullptr));
         std::printf("runtime told of the module's end: %d\n", piHost->nModuleEndCalls());
-    } else {
-        std::printf("the module protocol cannot run: Execution or CommandeComposante missing\n");
-        nResult = 1;
     }
     dlclose(hModule);
     dlclose(hRuntime);

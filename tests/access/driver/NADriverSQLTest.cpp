@@ -8,6 +8,7 @@
 #include "access/driver/NaDriver.h"
 #include "common/platform/MyModuleInfo.h"
 #include "host/HostConnectionDescription.h"
+#include "tests/support/CountingConnection.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +23,7 @@ namespace {
 typedef CHostConnectionDescription CHost;
 
 // What the fakes of one test went through.
-struct STWorld {
-    int nConnectionsMade = 0;
-    int nConnectionsDestroyed = 0;
-    int nOpens = 0;
-    int nCloses = 0;
-    bool bFailOpen = false;
+struct STWorld : STConnectionCounts {
     int nTransactionsMade = 0;
     int nTransactionsDestroyed = 0;
     // Every text any statement sent, in order.
@@ -46,36 +42,14 @@ private:
     STWorld* m_pst;
 };
 
-class CFakeConnection : public CNAConnectionDescription {
+class CFakeConnection : public CCountingConnection {
 public:
     CFakeConnection(const wchar_t* pszId, INAConnectionDescription* pi, STWorld* pst)
-        : CNAConnectionDescription(pszId, pi), m_pst(pst)
+        : CCountingConnection(pszId, pi, pst), m_pst(pst)
     {
-        m_pst->nConnectionsMade++;
         m_nCnxCodePage = 65001;
         m_eDataSource = DS_MYSQL;
     }
-    ~CFakeConnection() override { m_pst->nConnectionsDestroyed++; }
-    int bOpen(CNAError* pError) override
-    {
-        if (m_bOpen)
-            return 1;
-        if (m_pst->bFailOpen) {
-            pError->RaiseUserError(NA_ERRORTYPE_GENERAL, 101, 1, this, nullptr, nullptr, ZTERR_CONNECT);
-            return 0;
-        }
-        m_bOpen = true;
-        m_pst->nOpens++;
-        return 1;
-    }
-    int bIsOpen() override { return m_bOpen; }
-    int bClose(CNAError*) override
-    {
-        m_bOpen = false;
-        m_pst->nCloses++;
-        return 1;
-    }
-    void _InitKX2NativeType() override {}
     CNATransaction* pclAllocTransaction() override { return new CFakeTransaction(this, m_pst); }
     int bExecuteQueryNoResult(CNAError*, const wchar_t* pszQuery) override
     {
@@ -83,8 +57,6 @@ public:
         m_pst->astrSent.push_back(std::string(s.begin(), s.end()));
         return 1;
     }
-
-    bool m_bOpen = false;
 
 private:
     STWorld* m_pst;
@@ -142,7 +114,7 @@ protected:
         }
         CNADriver::s_pclDriver = nullptr;
         // Each object of the test destroyed once.
-        EXPECT_EQ(m_st.nConnectionsDestroyed, m_st.nConnectionsMade);
+        EXPECT_EQ(m_st.nDestroyed, m_st.nMade);
         EXPECT_EQ(m_st.nTransactionsDestroyed, m_st.nTransactionsMade);
     }
     int Open()
@@ -227,7 +199,7 @@ TEST_F(DriverSQL, CloseEndsTheConnectionAndASecondCloseAnswersOne)
     const int n = Open();
     EXPECT_EQ(m_pSQL->bCloseConnection(n), 1);
     EXPECT_EQ(m_st.nCloses, 1);
-    EXPECT_EQ(m_st.nConnectionsDestroyed, 1);
+    EXPECT_EQ(m_st.nDestroyed, 1);
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
     EXPECT_EQ(m_pSQL->bCloseConnection(n), 1);
 }
@@ -240,7 +212,7 @@ TEST_F(DriverSQL, FailedOpenLeavesNothingFiledOrAlive)
     EXPECT_EQ(n, 0);
     EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CONNECT));
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
-    EXPECT_EQ(m_st.nConnectionsDestroyed, m_st.nConnectionsMade);
+    EXPECT_EQ(m_st.nDestroyed, m_st.nMade);
 }
 
 TEST_F(DriverSQL, UnknownConnectionAnswersZeroWithoutError)

@@ -6,6 +6,7 @@
 #include "host/HostConnectionDescription.h"
 #include "host/HostContext.h"
 #include "tests/support/ClosedConnection.h"
+#include "tests/support/CountingConnection.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +23,7 @@ namespace {
 typedef CHostConnectionDescription CHost;
 
 // What the fake connections of one driver went through.
-struct STCounters {
-    int nMade = 0;
-    int nDestroyed = 0;
-    int nOpens = 0;
-    int nCloses = 0;
-    bool bFailOpen = false;
+struct STCounters : STConnectionCounts {
     // Seen by the last connection destroyed: the process's driver and the
     // kind of its error object.
     CNADriver* pclDriverSeen = nullptr;
@@ -35,44 +31,21 @@ struct STCounters {
 };
 
 // A connection that opens without a server, or fails when told to.
-class CFakeConnection : public CNAConnectionDescription {
+class CFakeConnection : public CCountingConnection {
 public:
     CFakeConnection(const wchar_t* pszId, INAConnectionDescription* pi, STCounters* pst)
-        : CNAConnectionDescription(pszId, pi), m_pst(pst)
+        : CCountingConnection(pszId, pi, pst), m_pst(pst)
     {
-        m_pst->nMade++;
     }
     ~CFakeConnection() override
     {
-        m_pst->nDestroyed++;
         m_pst->pclDriverSeen = CNADriver::s_pclDriver;
         if (CNADriver::s_pclDriver != nullptr && CNADriver::s_pclDriver->pclGetError() != nullptr)
             m_pst->nKindSeen = CNADriver::s_pclDriver->pclGetError()->eGetErrorType();
     }
-    int bOpen(CNAError* pError) override
-    {
-        if (m_bOpen)
-            return 1;
-        if (m_pst->bFailOpen) {
-            pError->RaiseUserError(NA_ERRORTYPE_GENERAL, 101, 1, this, nullptr, nullptr, ZTERR_CONNECT);
-            return 0;
-        }
-        m_bOpen = true;
-        m_pst->nOpens++;
-        return 1;
-    }
-    int bIsOpen() override { return m_bOpen; }
-    int bClose(CNAError*) override
-    {
-        m_bOpen = false;
-        m_pst->nCloses++;
-        return 1;
-    }
-    void _InitKX2NativeType() override {}
 
 private:
     STCounters* m_pst;
-    bool m_bOpen = false;
 };
 
 // Throws from its connection factory when told to.

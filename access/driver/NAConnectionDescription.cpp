@@ -1,11 +1,13 @@
 #include "access/driver/NAConnectionDescription.h"
 
 #include "access/driver/INAConnectionDescription.h"
+#include "access/driver/NADriverSQL.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NAMapConvertType.h"
 #include "access/driver/NATransaction.h"
 #include "access/driver/NaDriver.h"
+#include "access/statement/NAStatementSQL.h"
 #include "common/platform/XTime.h"
 #include "common/text/TStringConcatAW.h"
 #include "common/text/XYString.h"
@@ -1835,14 +1837,33 @@ void CNAConnectionDescription::_CloseTransactions()
 
 void CNAConnectionDescription::_CancelRecordLock(CNATransaction*) {}
 
-// The statement road of the base waits for the direct SQL statement; a back
-// end runs its own.
-int CNAConnectionDescription::bExecuteQueryNoResult(CNAError* pError, const wchar_t*)
+namespace {
+
+// A direct SQL statement of the connection from the driver's SQL interface,
+// with a reference for the caller; null when none can be made.
+CNAStatementSQL* pclNewStatement(CNAConnectionDescription* pConnection, CNAError* pError)
 {
-    if (pError != nullptr)
-        pError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, kPointNoStatement, this, nullptr, nullptr,
-                               ZTERR_NOT_OFFERED);
-    return 0;
+    CNADriverSQL* pclSQL = CNADriver::s_pclGetDriverSQL();
+    CNAStatementSQL* pcl = pclSQL != nullptr ? pclSQL->pclAllocStatementSQL(pConnection, pError) : nullptr;
+    if (pcl == nullptr) {
+        if (pError != nullptr && pError->eGetErrorType() == NA_ERRORTYPE_NONE)
+            pError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, kFile, kPointNoStatement, pConnection);
+        return nullptr;
+    }
+    pcl->AddRef();
+    return pcl;
+}
+
+} // namespace
+
+int CNAConnectionDescription::bExecuteQueryNoResult(CNAError* pError, const wchar_t* pszQuery)
+{
+    CNAStatementSQL* pcl = pclNewStatement(this, pError);
+    if (pcl == nullptr)
+        return 0;
+    const int bResult = pcl->bExecuteDirect(pszQuery, nullptr, 0);
+    pcl->nRelease();
+    return bResult;
 }
 
 int CNAConnectionDescription::bExecuteQueryIgnoreResult(CNAError* pError, const wchar_t* pszQuery)
@@ -1850,9 +1871,15 @@ int CNAConnectionDescription::bExecuteQueryIgnoreResult(CNAError* pError, const 
     return bExecuteQueryNoResult(pError, pszQuery);
 }
 
-int CNAConnectionDescription::bGetRequestedValue(CNAError* pError, CAny*, int, const wchar_t* pszQuery)
+int CNAConnectionDescription::bGetRequestedValue(CNAError* pError, CAny* pValue, int nColumn,
+                                                 const wchar_t* pszQuery)
 {
-    return bExecuteQueryNoResult(pError, pszQuery);
+    CNAStatementSQL* pcl = pclNewStatement(this, pError);
+    if (pcl == nullptr)
+        return 0;
+    const int bResult = pcl->bGetRequestedValue(pValue, static_cast<unsigned int>(nColumn), pszQuery);
+    pcl->nRelease();
+    return bResult;
 }
 
 int CNAConnectionDescription::bGetRequestedValueString(CNAError* pError, CTString* pclOut, int nColumn,

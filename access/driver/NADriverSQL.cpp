@@ -4,6 +4,7 @@
 #include "access/driver/NADriverLock.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
+#include "access/statement/NAStatementSQL.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/Tstring.h"
 
@@ -364,15 +365,37 @@ int CNADriverSQL::_bGetTableList(CAny*, CNAConnectionDescription*, const wchar_t
 
 // ---- Execution and statements --------------------------------------------------------------------------
 
-// The direct SQL statements are not built yet: nothing is run or filed.
-void CRefTraits<CNAStatementSQL, void>::AddRef(CNAStatementSQL*) {}
-void CRefTraits<CNAStatementSQL, void>::Release(CNAStatementSQL*) {}
+void CRefTraits<CNAStatementSQL, void>::AddRef(CNAStatementSQL* p)
+{
+    p->AddRef();
+}
 
-int CNADriverSQL::bExecute(CNAError*, CNAStatementSQL** ppclStatement, CNAConnectionDescription*, const wchar_t*,
-                           CTabValParser*, unsigned int)
+void CRefTraits<CNAStatementSQL, void>::Release(CNAStatementSQL* p)
+{
+    p->nRelease();
+}
+
+int CNADriverSQL::bExecute(CNAError* pError, CNAStatementSQL** ppclStatement, CNAConnectionDescription* pConnection,
+                           const wchar_t* pszQuery, CTabValParser* pParameters, unsigned int nFlags)
 {
     *ppclStatement = nullptr;
-    return _bNotOffered(POINT_NO_MEMORY);
+    CNAStatementSQL* pcl = pclAllocStatementSQL(pConnection, pError);
+    if (pcl == nullptr) {
+        if (pError != nullptr && pError->eGetErrorType() == NA_ERRORTYPE_NONE)
+            pError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, ERRFILE_DRIVERSQL, POINT_NO_MEMORY,
+                             pConnection);
+        return 0;
+    }
+    pcl->AddRef();
+    const int bResult = pcl->bExecuteDirect(pszQuery, pParameters, nFlags);
+    unsigned int nColumns = 0;
+    if (bResult)
+        pcl->bGetColumnNbr(&nColumns, 0);
+    if (bResult && nColumns > 0)
+        *ppclStatement = pcl;
+    else
+        pcl->nRelease();
+    return bResult;
 }
 
 int CNADriverSQL::bExecute(int* pnStatement, int nConnection, const wchar_t* pszQuery, CTabValParser* pParameters,
@@ -385,64 +408,176 @@ int CNADriverSQL::bExecute(int* pnStatement, int nConnection, const wchar_t* psz
         if (pclConnection == nullptr)
             return 0;
         CNAStatementSQL* pcl = nullptr;
-        const int bResult = bExecute(m_pclError, &pcl, pclConnection, pszQuery, pParameters, nFlags);
+        int bResult = 0;
+        try {
+            bResult = bExecute(m_pclError, &pcl, pclConnection, pszQuery, pParameters, nFlags);
+            if (pcl != nullptr) {
+                if (!m_tabStatement.bAddValue(pcl->nGetStmtID(), pcl))
+                    throw std::bad_alloc();
+                if (pnStatement != nullptr)
+                    *pnStatement = pcl->nGetStmtID();
+                pcl->nRelease();
+                pcl = nullptr;
+            }
+        } catch (...) {
+            if (pcl != nullptr)
+                pcl->nRelease();
+            _ReleaseConnection(pclConnection);
+            throw;
+        }
         _ReleaseConnection(pclConnection);
         return bResult;
     });
 }
 
-CNAStatementSQL* CNADriverSQL::_pclGetStatement(int)
+CNAStatementSQL* CNADriverSQL::_pclGetStatement(int nStatement)
 {
-    return nullptr;
+    CNAStatementSQL* pcl = nullptr;
+    if (nStatement == 0 || !m_tabStatement.bGetValue(nStatement, &pcl))
+        return nullptr;
+    pcl->ResetLastError();
+    return pcl;
 }
 
-int CNADriverSQL::_bCheckColumn(CNAStatementSQL*, unsigned int)
+int CNADriverSQL::_bCheckColumn(CNAStatementSQL* pclStatement, unsigned int nColumn)
 {
+    unsigned int nCount = 0;
+    pclStatement->bGetColumnNbr(&nCount, 0);
+    if (nColumn >= 1 && nColumn <= nCount)
+        return 1;
+    if (m_pclError != nullptr)
+        m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, ERRFILE_DRIVERSQL, POINT_COLUMN, nullptr, nullptr, nullptr,
+                                   ZTERR_COLUMN_INDEX, static_cast<int>(nColumn), static_cast<int>(nCount));
     return 0;
 }
 
-int CNADriverSQL::bFreeStmt(int, int, unsigned int)
+namespace {
+
+// Holds a statement's reference for the run of a slot.
+class CStatementHold {
+public:
+    explicit CStatementHold(CNAStatementSQL* pcl) : m_pcl(pcl) {}
+    ~CStatementHold()
+    {
+        if (m_pcl != nullptr)
+            m_pcl->nRelease();
+    }
+    CStatementHold(const CStatementHold&) = delete;
+    CStatementHold& operator=(const CStatementHold&) = delete;
+    CNAStatementSQL* operator->() const { return m_pcl; }
+    explicit operator bool() const { return m_pcl != nullptr; }
+    CNAStatementSQL* pGet() const { return m_pcl; }
+
+private:
+    CNAStatementSQL* m_pcl;
+};
+
+} // namespace
+
+int CNADriverSQL::bFreeStmt(int, int nStatement, unsigned int)
 {
-    return 1;
+    if (nStatement == 0)
+        return 1;
+    return _Run(0, [&] {
+        m_tabStatement.bRemoveValue(nStatement);
+        return 1;
+    });
 }
 
-int CNADriverSQL::bGetStmtLastError(INAError**, int, int)
+int CNADriverSQL::bGetStmtLastError(INAError** ppiError, int, int nStatement)
 {
-    return 0;
-}
-
-int CNADriverSQL::bGetColumnNbr(int* pnCount, int, int nStatement, unsigned int)
-{
-    if (nStatement != 0)
+    if (nStatement == 0)
         return 0;
-    if (pnCount != nullptr)
-        *pnCount = 0;
-    return 1;
+    return _RunNoReset(0, [&] {
+        CNAStatementSQL* pcl = nullptr;
+        if (!m_tabStatement.bGetValue(nStatement, &pcl))
+            return 0;
+        CStatementHold cl(pcl);
+        CNAError* pclError = nullptr;
+        const int bResult = cl->bGetStmtLastError(&pclError);
+        if (ppiError != nullptr)
+            *ppiError = pclError;
+        return bResult;
+    });
 }
 
-int CNADriverSQL::bGetColumnName(CAny*, int, int, unsigned int, unsigned int)
+int CNADriverSQL::bGetColumnNbr(int* pnCount, int, int nStatement, unsigned int nFlags)
 {
-    return 0;
+    if (nStatement == 0) {
+        if (pnCount != nullptr)
+            *pnCount = 0;
+        return 1;
+    }
+    return _Run(0, [&] {
+        CStatementHold cl(_pclGetStatement(nStatement));
+        if (!cl)
+            return 0;
+        unsigned int nCount = 0;
+        const int bResult = cl->bGetColumnNbr(&nCount, nFlags);
+        if (pnCount != nullptr)
+            *pnCount = static_cast<int>(nCount);
+        return bResult;
+    });
 }
 
-int CNADriverSQL::bFetch(int, int, unsigned int)
+int CNADriverSQL::bGetColumnName(CAny* pName, int, int nStatement, unsigned int nColumn, unsigned int nFlags)
 {
-    return 0;
+    if (nStatement == 0)
+        return 0;
+    return _Run(0, [&] {
+        CStatementHold cl(_pclGetStatement(nStatement));
+        if (!cl || !_bCheckColumn(cl.pGet(), nColumn))
+            return 0;
+        return cl->bGetColumnName(pName, static_cast<int>(nColumn - 1), nFlags);
+    });
 }
 
-int CNADriverSQL::bGetRow(CAny*, int, int, const wchar_t*, int, unsigned int)
+int CNADriverSQL::bFetch(int, int nStatement, unsigned int nFlags)
 {
-    return 0;
+    if (nStatement == 0)
+        return 0;
+    return _Run(0, [&] {
+        CStatementHold cl(_pclGetStatement(nStatement));
+        if (!cl)
+            return 0;
+        return cl->bFetch(nFlags) && !cl->bEndOfData() ? 1 : 0;
+    });
 }
 
-int CNADriverSQL::bGetValue(CAny*, int, int, unsigned int, unsigned int)
+int CNADriverSQL::bGetRow(CAny* pRow, int, int nStatement, const wchar_t* pszSeparator, int n, unsigned int nFlags)
 {
-    return 0;
+    if (nStatement == 0)
+        return 0;
+    return _Run(0, [&] {
+        CStatementHold cl(_pclGetStatement(nStatement));
+        if (!cl)
+            return 0;
+        return cl->bGetRow(pRow, pszSeparator, n, nFlags);
+    });
 }
 
-int CNADriverSQL::bGetBLOBValue(CAny*, int, int, unsigned int, unsigned int)
+int CNADriverSQL::bGetValue(CAny* pValue, int, int nStatement, unsigned int nColumn, unsigned int nFlags)
 {
-    return 0;
+    if (nStatement == 0)
+        return 0;
+    return _Run(0, [&] {
+        CStatementHold cl(_pclGetStatement(nStatement));
+        if (!cl || !_bCheckColumn(cl.pGet(), nColumn))
+            return 0;
+        return cl->bGetValue(pValue, nColumn - 1, nFlags);
+    });
+}
+
+int CNADriverSQL::bGetBLOBValue(CAny* pValue, int, int nStatement, unsigned int nColumn, unsigned int nFlags)
+{
+    if (nStatement == 0)
+        return 0;
+    return _Run(0, [&] {
+        CStatementHold cl(_pclGetStatement(nStatement));
+        if (!cl || !_bCheckColumn(cl.pGet(), nColumn))
+            return 0;
+        return cl->bGetBLOBValue(pValue, nColumn - 1, nFlags);
+    });
 }
 
 // ---- Transactions and locks -------------------------------------------------------------------------------

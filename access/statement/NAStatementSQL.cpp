@@ -77,8 +77,14 @@ CNAStatementSQL::~CNAStatementSQL()
     if (m_pclVariant != nullptr)
         m_pclVariant->nRelease();
     delete[] m_ptabColumn;
-    if (m_pclConnection != nullptr)
-        m_pclConnection->nRelease();
+    // By the driver's rule for holders: a connection the host closed
+    // meanwhile closes with its last statement.
+    if (m_pclConnection != nullptr) {
+        if (CNADriver::s_pclDriver != nullptr)
+            CNADriver::s_pclDriver->nReleaseConnection(m_pclConnection);
+        else
+            m_pclConnection->nRelease();
+    }
     if (m_pclError != nullptr)
         m_pclError->nRelease();
 }

@@ -1,5 +1,5 @@
 // The SQL interface over a driver whose connections open without a server
-// and record the SQL they are given to run.
+// and whose statements record what they are given to send.
 #include "access/driver/NADriverSQL.h"
 
 #include "access/driver/NAConnectionDescription.h"
@@ -9,10 +9,12 @@
 #include "common/platform/MyModuleInfo.h"
 #include "host/HostConnectionDescription.h"
 #include "tests/support/CountingConnection.h"
+#include "tests/support/RecordingStatementSQL.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,8 +26,11 @@ typedef CHostConnectionDescription CHost;
 
 // What the fakes of one test went through.
 struct STWorld : STConnectionCounts {
+    int nStatementsMade = 0;
+    int nStatementsDestroyed = 0;
     int nTransactionsMade = 0;
     int nTransactionsDestroyed = 0;
+    bool bThrow = false;
     // Every text any statement sent, in order.
     std::vector<std::string> astrSent;
 };
@@ -51,11 +56,31 @@ public:
         m_eDataSource = DS_MYSQL;
     }
     CNATransaction* pclAllocTransaction() override { return new CFakeTransaction(this, m_pst); }
-    int bExecuteQueryNoResult(CNAError*, const wchar_t* pszQuery) override
+
+private:
+    STWorld* m_pst;
+};
+
+// A recording statement whose result follows its text: "SELECT" texts have
+// two columns and three rows (one value NULL), "FAIL" texts are refused.
+class CFakeStatement : public CRecordingStatementSQL {
+public:
+    CFakeStatement(CNAConnectionDescription* pcl, CNAError* pError, STWorld* pst)
+        : CRecordingStatementSQL(pcl, pError), m_pst(pst)
     {
-        const std::wstring s = pszQuery;
-        m_pst->astrSent.push_back(std::string(s.begin(), s.end()));
-        return 1;
+        m_pst->nStatementsMade++;
+    }
+    ~CFakeStatement() override { m_pst->nStatementsDestroyed++; }
+    int _bExecuteDirect(const char* pszText, CTabValParser* pParameters, unsigned int nFlags) override
+    {
+        const std::string s = pszText != nullptr ? pszText : "";
+        m_pst->astrSent.push_back(s);
+        m_bFailExecution = s.compare(0, 4, "FAIL") == 0;
+        if (s.compare(0, 6, "SELECT") == 0) {
+            m_tabColumnName = {L"id", L"name"};
+            m_tabRow = {{L"1", L"one"}, {L"2", nullptr}, {L"3", L"three"}};
+        }
+        return CRecordingStatementSQL::_bExecuteDirect(pszText, pParameters, nFlags);
     }
 
 private:
@@ -65,8 +90,12 @@ private:
 class CFakeDriverSQL : public CNADriverSQL {
 public:
     CFakeDriverSQL(CNADriver* pclDriver, CNAError* pError, STWorld* pst) : CNADriverSQL(pclDriver, pError), m_pst(pst) {}
-    // No direct SQL statement exists yet.
-    CNAStatementSQL* pclAllocStatementSQL(CNAConnectionDescription*, CNAError*) override { return nullptr; }
+    CNAStatementSQL* pclAllocStatementSQL(CNAConnectionDescription* pcl, CNAError* pError) override
+    {
+        if (m_pst->bThrow)
+            throw std::runtime_error("statement factory broke");
+        return new CFakeStatement(pcl, pError, m_pst);
+    }
 
 private:
     STWorld* m_pst;
@@ -115,12 +144,21 @@ protected:
         CNADriver::s_pclDriver = nullptr;
         // Each object of the test destroyed once.
         EXPECT_EQ(m_st.nDestroyed, m_st.nMade);
+        EXPECT_EQ(m_st.nStatementsDestroyed, m_st.nStatementsMade);
         EXPECT_EQ(m_st.nTransactionsDestroyed, m_st.nTransactionsMade);
     }
     int Open()
     {
         int n = -1;
         EXPECT_EQ(m_pSQL->bOpenConnection(&n, &m_host), 1);
+        return n;
+    }
+    int Execute(int nCnx, const wchar_t* pszQuery, int* pbResult = nullptr)
+    {
+        int n = -1;
+        const int b = m_pSQL->bExecute(&n, nCnx, pszQuery, nullptr, 0);
+        if (pbResult != nullptr)
+            *pbResult = b;
         return n;
     }
     unsigned int Code() { return m_pSQL->piGetLastError()->dwGetErrorId(); }
@@ -227,6 +265,75 @@ TEST_F(DriverSQL, UnknownConnectionAnswersZeroWithoutError)
     EXPECT_EQ(m_pSQL->bTrsCommit(999, 0, 0), 0);
     EXPECT_EQ(m_pSQL->bSQLBloqueTable(999, L"t", 0), 0);
     EXPECT_EQ(Code(), 0u);
+    EXPECT_EQ(m_st.nStatementsMade, 0);
+}
+
+TEST_F(DriverSQL, QueryWithoutColumnsGivesStatementZero)
+{
+    const int nCnx = Open();
+    int b = 0;
+    EXPECT_EQ(Execute(nCnx, L"UPDATE t SET a=1", &b), 0);
+    EXPECT_EQ(b, 1);
+    EXPECT_EQ(Sent(), (Texts{"UPDATE t SET a=1"}));
+    EXPECT_EQ(m_st.nStatementsDestroyed, 1);
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
+}
+
+TEST_F(DriverSQL, FailedQueryFilesNothing)
+{
+    const int nCnx = Open();
+    int b = 1;
+    EXPECT_EQ(Execute(nCnx, L"FAIL now", &b), 0);
+    EXPECT_EQ(b, 0);
+    EXPECT_NE(Code(), 0u);
+    EXPECT_EQ(m_st.nStatementsDestroyed, 1);
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
+}
+
+TEST_F(DriverSQL, RowsNamesAndValuesByColumnNumber)
+{
+    const int nCnx = Open();
+    const int nStmt = Execute(nCnx, L"SELECT id, name FROM t");
+    ASSERT_GT(nStmt, 0);
+    int nCount = -1;
+    EXPECT_EQ(m_pSQL->bGetColumnNbr(&nCount, nCnx, nStmt, 0), 1);
+    EXPECT_EQ(nCount, 2);
+    CAny v;
+    EXPECT_EQ(m_pSQL->bGetColumnName(&v, nCnx, nStmt, 2, 0), 1);
+    EXPECT_EQ(TextW(v), L"name");
+    ASSERT_EQ(m_pSQL->bFetch(nCnx, nStmt, 0), 1);
+    EXPECT_EQ(m_pSQL->bGetValue(&v, nCnx, nStmt, 1, 0), 1);
+    EXPECT_EQ(TextW(v), L"1");
+    EXPECT_EQ(m_pSQL->bGetRow(&v, nCnx, nStmt, L"|", 0, 0), 1);
+    EXPECT_EQ(TextW(v), L"1|one");
+    ASSERT_EQ(m_pSQL->bFetch(nCnx, nStmt, 0), 1);
+    EXPECT_EQ(m_pSQL->bGetValue(&v, nCnx, nStmt, 2, 0), 1);
+    EXPECT_TRUE(v.bIsNull());
+    ASSERT_EQ(m_pSQL->bFetch(nCnx, nStmt, 0), 1);
+    EXPECT_EQ(m_pSQL->bFetch(nCnx, nStmt, 0), 0);
+    EXPECT_EQ(m_pSQL->bFreeStmt(nCnx, nStmt, 0), 1);
+    EXPECT_EQ(m_st.nStatementsDestroyed, 1);
+    EXPECT_EQ(m_pSQL->bFetch(nCnx, nStmt, 0), 0);
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
+}
+
+TEST_F(DriverSQL, ColumnsOutsideOneToTheCountAreRefused)
+{
+    const int nCnx = Open();
+    const int nStmt = Execute(nCnx, L"SELECT id, name FROM t");
+    ASSERT_EQ(m_pSQL->bFetch(nCnx, nStmt, 0), 1);
+    CAny v;
+    for (unsigned int nColumn : {0u, 3u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(nColumn);
+        EXPECT_EQ(m_pSQL->bGetValue(&v, nCnx, nStmt, nColumn, 0), 0);
+        EXPECT_EQ(Code(), 50u);
+        EXPECT_EQ(m_pSQL->bGetBLOBValue(&v, nCnx, nStmt, nColumn, 0), 0);
+        EXPECT_EQ(Code(), 50u);
+        EXPECT_EQ(m_pSQL->bGetColumnName(&v, nCnx, nStmt, nColumn, 0), 0);
+        EXPECT_EQ(Code(), 50u);
+    }
+    EXPECT_EQ(m_pSQL->bFreeStmt(nCnx, nStmt, 0), 1);
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 
 TEST_F(DriverSQL, StatementZeroAndUnknownNumbers)
@@ -246,6 +353,19 @@ TEST_F(DriverSQL, StatementZeroAndUnknownNumbers)
     EXPECT_EQ(m_pSQL->bGetStmtLastError(&pi, 1, 0), 0);
     EXPECT_EQ(m_pSQL->bGetStmtLastError(&pi, 1, 999), 0);
     EXPECT_EQ(Code(), 0u);
+}
+
+TEST_F(DriverSQL, StatementErrorIsReadAfterAFailedFetch)
+{
+    const int nCnx = Open();
+    const int nStmt = Execute(nCnx, L"SELECT id, name FROM t");
+    ASSERT_GT(nStmt, 0);
+    INAError* pi = nullptr;
+    EXPECT_EQ(m_pSQL->bGetStmtLastError(&pi, nCnx, nStmt), 1);
+    ASSERT_NE(pi, nullptr);
+    EXPECT_EQ(pi->dwGetErrorId(), 0u);
+    EXPECT_EQ(m_pSQL->bFreeStmt(nCnx, nStmt, 0), 1);
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 
 TEST_F(DriverSQL, TransactionTextsThroughTheSlots)
@@ -295,6 +415,19 @@ TEST_F(DriverSQL, TableLockOnlyInsideATransaction)
     EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 
+TEST_F(DriverSQL, CloseWithAStatementFiledWaitsForTheStatement)
+{
+    const int nCnx = Open();
+    const int nStmt = Execute(nCnx, L"SELECT id, name FROM t");
+    ASSERT_GT(nStmt, 0);
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
+    EXPECT_EQ(m_st.nCloses, 0);
+    EXPECT_EQ(m_pSQL->bFetch(nCnx, nStmt, 0), 1);
+    EXPECT_EQ(m_pSQL->bFreeStmt(nCnx, nStmt, 0), 1);
+    EXPECT_EQ(m_st.nCloses, 1);
+    EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
+}
+
 TEST_F(DriverSQL, CloseWithATransactionOpenWaitsForItsEnd)
 {
     const int nCnx = Open();
@@ -307,19 +440,60 @@ TEST_F(DriverSQL, CloseWithATransactionOpenWaitsForItsEnd)
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
 }
 
+TEST_F(DriverSQL, StatementsLeftFiledGoWithTheInterface)
+{
+    const int nCnx = Open();
+    ASSERT_GT(Execute(nCnx, L"SELECT 1"), 0);
+    ASSERT_GT(Execute(nCnx, L"SELECT 2"), 0);
+    EXPECT_EQ(m_st.nStatementsDestroyed, 0);
+    // TearDown releases the interface, then the driver.
+}
+
 TEST_F(DriverSQL, ReleasingTheDriverFirstReachesNoFreedMemory)
 {
     const int nCnx = Open();
-    int nTrs = 0;
-    ASSERT_EQ(m_pSQL->bTrsBegin(&nTrs, nCnx, 0), 1);
+    const int nStmt = Execute(nCnx, L"SELECT id, name FROM t");
+    ASSERT_GT(nStmt, 0);
     EXPECT_EQ(m_pDriver->nExternalRelease(), 0);
     m_pDriver = nullptr;
-    EXPECT_EQ(m_pSQL->bTrsCommit(nCnx, 0, 0), 0);
+    EXPECT_EQ(m_pSQL->bFetch(nCnx, nStmt, 0), 0);
     int n = -1;
     EXPECT_EQ(m_pSQL->bOpenConnection(&n, &m_host), 0);
     EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 0);
     EXPECT_EQ(m_pSQL->nExternalRelease(), 0);
     m_pSQL = nullptr;
+}
+
+TEST_F(DriverSQL, ExceptionsStopAtTheSlot)
+{
+    const int nCnx = Open();
+    m_st.bThrow = true;
+    int nStmt = -1;
+    EXPECT_EQ(m_pSQL->bExecute(&nStmt, nCnx, L"SELECT 1", nullptr, 0), 0);
+    EXPECT_EQ(nStmt, 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CANCELLED));
+    m_st.bThrow = false;
+    // The connection's look-up reference was given back.
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
+    EXPECT_EQ(m_st.nCloses, 1);
+}
+
+TEST_F(DriverSQL, DirectQueriesOfTheBaseConnectionRunThroughAStatement)
+{
+    const int nCnx = Open();
+    CFakeConnection* pcl = Connection(nCnx);
+    ASSERT_NE(pcl, nullptr);
+    // Statements hold their error object.
+    CNAError* pErr = new CNAError;
+    pErr->AddRef();
+    EXPECT_EQ(pcl->bExecuteQueryNoResult(pErr, L"DELETE FROM t"), 1);
+    CTString cs;
+    EXPECT_EQ(pcl->bGetRequestedValueString(pErr, &cs, 1, L"SELECT id, name FROM t"), 1);
+    pErr->nRelease();
+    EXPECT_EQ(std::wstring(cs.pszGet()), L"one");
+    EXPECT_EQ(Sent(), (Texts{"DELETE FROM t", "SELECT id, name FROM t"}));
+    EXPECT_EQ(m_st.nStatementsDestroyed, 2);
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 
 } // namespace

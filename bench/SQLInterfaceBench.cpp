@@ -87,11 +87,14 @@ STBench& Bench()
     st.clHost.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
                       (L"Server Port=" + Env("ZT_TEST_PORT") + L";").c_str());
 
-    // The raw side: the client library the driver loads, on a handle of its own.
+    // The driver's side first, as the host starts it: its first connection
+    // loads the client library and learns its version.
+    st.strSQLError = strStartDriver(st);
+    // The raw side: the client library the driver loaded, on a handle of its own.
     st.pclError = new CNAError;
     st.pclError->AddRef();
     CTString csPath;
-    if (!CNAFunctionLoader::g_bInitNative(st.pclError, &csPath, nullptr, 0)) {
+    if (!CNAFunctionLoader::g_bLoaded() && !CNAFunctionLoader::g_bInitNative(st.pclError, &csPath, nullptr, 0)) {
         st.strError = "client library: " + Text(st.pclError);
         return st;
     }
@@ -121,9 +124,6 @@ STBench& Bench()
             return st;
         }
     }
-
-    // The driver's side, as the host starts it.
-    st.strSQLError = strStartDriver(st);
     return st;
 }
 

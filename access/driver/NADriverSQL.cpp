@@ -435,7 +435,12 @@ CNAStatementSQL* CNADriverSQL::_pclGetStatement(int nStatement)
     CNAStatementSQL* pcl = nullptr;
     if (nStatement == 0 || !m_tabStatement.bGetValue(nStatement, &pcl))
         return nullptr;
-    pcl->ResetLastError();
+    // A statement made here reports into this interface's error object,
+    // which the slot has just reset.
+    CNAError* pclOwn = nullptr;
+    pcl->bGetStmtLastError(&pclOwn);
+    if (pclOwn != m_pclError)
+        pcl->ResetLastError();
     return pcl;
 }
 

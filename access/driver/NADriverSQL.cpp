@@ -387,10 +387,16 @@ int CNADriverSQL::bExecute(CNAError* pError, CNAStatementSQL** ppclStatement, CN
         return 0;
     }
     pcl->AddRef();
-    const int bResult = pcl->bExecuteDirect(pszQuery, pParameters, nFlags);
+    int bResult = 0;
     unsigned int nColumns = 0;
-    if (bResult)
-        pcl->bGetColumnNbr(&nColumns, 0);
+    try {
+        bResult = pcl->bExecuteDirect(pszQuery, pParameters, nFlags);
+        if (bResult)
+            pcl->bGetColumnNbr(&nColumns, 0);
+    } catch (...) {
+        pcl->nRelease();
+        throw;
+    }
     if (bResult && nColumns > 0)
         *ppclStatement = pcl;
     else

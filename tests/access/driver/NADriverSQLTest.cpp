@@ -75,6 +75,8 @@ public:
     {
         const std::string s = pszText != nullptr ? pszText : "";
         m_pst->astrSent.push_back(s);
+        if (s.compare(0, 5, "THROW") == 0)
+            throw std::runtime_error("statement broke");
         m_bFailExecution = s.compare(0, 4, "FAIL") == 0;
         if (s.compare(0, 6, "SELECT") == 0) {
             m_tabColumnName = {L"id", L"name"};
@@ -473,6 +475,10 @@ TEST_F(DriverSQL, ExceptionsStopAtTheSlot)
     EXPECT_EQ(nStmt, 0);
     EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CANCELLED));
     m_st.bThrow = false;
+    // A statement whose run throws is given back too (TearDown counts it).
+    EXPECT_EQ(m_pSQL->bExecute(&nStmt, nCnx, L"THROW now", nullptr, 0), 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CANCELLED));
+    EXPECT_EQ(m_st.nStatementsDestroyed, m_st.nStatementsMade);
     // The connection's look-up reference was given back.
     EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
     EXPECT_EQ(m_st.nCloses, 1);

@@ -1,0 +1,854 @@
+// The MySQL direct SQL statement over a scripted client: the client
+// function pointers are set to functions of this program that answer from a
+// script and record the calls. Field records of each client version, the
+// several-results replies, the lost-connection probe, the closing of a
+// streamed result and crashes in each client call.
+#include "mysql/MySQLStatementSQL.h"
+
+#include "access/driver/NAError.h"
+#include "access/statement/NAColumn.h"
+#include "common/values/Any.h"
+#include "mysql/MySQLConnection.h"
+#include "tests/support/ValueCells.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---- The scripted client -------------------------------------------------------------------------
+
+struct FakeField {
+    const char* pszName;
+    unsigned int nType;
+    unsigned int nLength;
+    unsigned int nMaxLength;
+    unsigned int nDecimals;
+    unsigned int nCharset;
+    unsigned int nFlags;
+    const char* pszOrgName;
+    const char* pszOrgTable;
+};
+
+// One answer of a reply: a result set, a statement without one, or a
+// failed statement (nErrno).
+struct FakeAnswer {
+    bool bResultSet = false;
+    unsigned int nErrno = 0;
+    std::vector<FakeField> tabField;
+    std::vector<std::vector<std::string>> tabRow;
+    std::vector<std::vector<bool>> tabNull;
+};
+
+struct FakeReply {
+    int nQueryAnswer = 0;
+    unsigned int nQueryErrno = 0;
+    std::deque<FakeAnswer> tabAnswer;
+    size_t nPosition = 0; // the answer the handle stands on
+};
+
+// Field record offsets of each layout, as the client library versions
+// wrote them: size, name, type, length, max_length, decimals, charset,
+// flags, org_name, org_table (-1: none).
+struct Layout {
+    unsigned int nSize;
+    int nName, nType, nLength, nMaxLength, nDecimals, nCharset, nFlags, nOrgName, nOrgTable;
+};
+const Layout LAYOUT_32 = {32, 0, 12, 16, 20, 28, -1, -1, -1, -1};
+const Layout LAYOUT_40 = {40, 0, 36, 20, 24, 32, -1, -1, -1, -1};
+const Layout LAYOUT_80 = {80, 0, 76, 28, 32, 68, 72, 64, 4, 12};
+const Layout LAYOUT_84 = {84, 0, 76, 28, 32, 68, 72, 64, 4, 12};
+
+struct FakeResult {
+    FakeAnswer clAnswer;
+    std::vector<unsigned char> tabFieldBytes;
+    size_t nNextRow = 0;
+    std::vector<char*> tabRowPointers;
+    std::vector<unsigned long> tabLengths;
+};
+
+struct FakeClient {
+    std::deque<FakeReply> tabReply;
+    FakeReply clCurrent;
+    unsigned int nErrno = 0;
+    Layout stLayout = LAYOUT_84;
+    std::set<std::string> tabThrowing;
+    std::vector<std::string> tabCalls;
+    std::vector<std::string> tabQueries;
+    int nResultsMade = 0;
+    int nResultsFreed = 0;
+    unsigned long long nAffected = 0;
+    unsigned long long nSeek = 0;
+    std::vector<std::unique_ptr<FakeResult>> tabLive;
+};
+
+FakeClient* g_pFake = nullptr;
+MYSQL* const FAKE_HANDLE = reinterpret_cast<MYSQL*>(0x1000);
+
+void Enter(const char* pszName)
+{
+    g_pFake->tabCalls.push_back(pszName);
+    if (g_pFake->tabThrowing.count(pszName) != 0)
+        throw 1;
+}
+
+void PutWord(std::vector<unsigned char>& tab, size_t nBase, int nOffset, unsigned int n)
+{
+    if (nOffset >= 0)
+        std::memcpy(&tab[nBase + static_cast<size_t>(nOffset)], &n, sizeof(n));
+}
+
+void PutText(std::vector<unsigned char>& tab, size_t nBase, int nOffset, const char* psz)
+{
+    if (nOffset >= 0)
+        std::memcpy(&tab[nBase + static_cast<size_t>(nOffset)], &psz, sizeof(psz));
+}
+
+MYSQL_RES* MakeResult(const FakeAnswer& cl)
+{
+    std::unique_ptr<FakeResult> p(new FakeResult);
+    p->clAnswer = cl;
+    const Layout& st = g_pFake->stLayout;
+    p->tabFieldBytes.assign(st.nSize * (cl.tabField.size() + 1), 0xEE);
+    for (size_t i = 0; i < cl.tabField.size(); i++) {
+        const FakeField& f = p->clAnswer.tabField[i];
+        const size_t nBase = i * st.nSize;
+        PutText(p->tabFieldBytes, nBase, st.nName, f.pszName);
+        PutWord(p->tabFieldBytes, nBase, st.nType, f.nType);
+        PutWord(p->tabFieldBytes, nBase, st.nLength, f.nLength);
+        PutWord(p->tabFieldBytes, nBase, st.nMaxLength, f.nMaxLength);
+        PutWord(p->tabFieldBytes, nBase, st.nDecimals, f.nDecimals);
+        PutWord(p->tabFieldBytes, nBase, st.nCharset, f.nCharset);
+        PutWord(p->tabFieldBytes, nBase, st.nFlags, f.nFlags);
+        PutText(p->tabFieldBytes, nBase, st.nOrgName, f.pszOrgName);
+        PutText(p->tabFieldBytes, nBase, st.nOrgTable, f.pszOrgTable);
+    }
+    g_pFake->nResultsMade++;
+    g_pFake->tabLive.push_back(std::move(p));
+    return reinterpret_cast<MYSQL_RES*>(g_pFake->tabLive.back().get());
+}
+
+FakeResult* Result(MYSQL_RES* p)
+{
+    return reinterpret_cast<FakeResult*>(p);
+}
+
+// The answer the handle stands on, taken as store or use would.
+MYSQL_RES* TakeAnswer()
+{
+    FakeReply& cl = g_pFake->clCurrent;
+    if (cl.nPosition >= cl.tabAnswer.size()) {
+        g_pFake->nErrno = 0;
+        return nullptr;
+    }
+    const FakeAnswer& clAnswer = cl.tabAnswer[cl.nPosition];
+    g_pFake->nErrno = clAnswer.bResultSet ? 0 : clAnswer.nErrno;
+    return clAnswer.bResultSet ? MakeResult(clAnswer) : nullptr;
+}
+
+int Fake_real_query(MYSQL*, const char* q, unsigned long n)
+{
+    Enter("real_query");
+    g_pFake->tabQueries.push_back(std::string(q, n));
+    if (g_pFake->tabReply.empty()) {
+        g_pFake->nErrno = 2014;
+        return 1;
+    }
+    g_pFake->clCurrent = g_pFake->tabReply.front();
+    g_pFake->tabReply.pop_front();
+    g_pFake->nErrno = g_pFake->clCurrent.nQueryErrno;
+    return g_pFake->clCurrent.nQueryAnswer;
+}
+
+MYSQL_RES* Fake_store_result(MYSQL*)
+{
+    Enter("store_result");
+    return TakeAnswer();
+}
+
+MYSQL_RES* Fake_use_result(MYSQL*)
+{
+    Enter("use_result");
+    return TakeAnswer();
+}
+
+int Fake_next_result(MYSQL*)
+{
+    Enter("next_result");
+    FakeReply& cl = g_pFake->clCurrent;
+    g_pFake->nErrno = 0;
+    if (cl.nPosition + 1 >= cl.tabAnswer.size()) {
+        cl.nPosition = cl.tabAnswer.size();
+        return -1;
+    }
+    cl.nPosition++;
+    const FakeAnswer& clAnswer = cl.tabAnswer[cl.nPosition];
+    if (!clAnswer.bResultSet && clAnswer.nErrno != 0) {
+        // A failed statement ends the reply.
+        g_pFake->nErrno = clAnswer.nErrno;
+        cl.nPosition = cl.tabAnswer.size();
+        return 1;
+    }
+    return 0;
+}
+
+void Fake_free_result(MYSQL_RES* p)
+{
+    Enter("free_result");
+    for (auto it = g_pFake->tabLive.begin(); it != g_pFake->tabLive.end(); ++it) {
+        if (it->get() == Result(p)) {
+            g_pFake->tabLive.erase(it);
+            g_pFake->nResultsFreed++;
+            return;
+        }
+    }
+    ADD_FAILURE() << "a result freed twice or never made";
+}
+
+unsigned int Fake_errno(MYSQL*)
+{
+    Enter("errno");
+    return g_pFake->nErrno;
+}
+
+const char* Fake_error(MYSQL*)
+{
+    Enter("error");
+    return "scripted error";
+}
+
+unsigned int Fake_num_fields(MYSQL_RES* p)
+{
+    Enter("num_fields");
+    return static_cast<unsigned int>(Result(p)->clAnswer.tabField.size());
+}
+
+my_ulonglong Fake_num_rows(MYSQL_RES* p)
+{
+    Enter("num_rows");
+    return Result(p)->clAnswer.tabRow.size();
+}
+
+MYSQL_FIELD* Fake_fetch_fields(MYSQL_RES* p)
+{
+    Enter("fetch_fields");
+    return reinterpret_cast<MYSQL_FIELD*>(Result(p)->tabFieldBytes.data());
+}
+
+MYSQL_ROW Fake_fetch_row(MYSQL_RES* p)
+{
+    Enter("fetch_row");
+    FakeResult* r = Result(p);
+    if (r->nNextRow >= r->clAnswer.tabRow.size())
+        return nullptr;
+    std::vector<std::string>& row = r->clAnswer.tabRow[r->nNextRow];
+    r->tabRowPointers.assign(row.size(), nullptr);
+    r->tabLengths.assign(row.size(), 0);
+    for (size_t i = 0; i < row.size(); i++) {
+        const bool bNull = r->clAnswer.tabNull.size() > r->nNextRow && r->clAnswer.tabNull[r->nNextRow].size() > i &&
+                           r->clAnswer.tabNull[r->nNextRow][i];
+        r->tabRowPointers[i] = bNull ? nullptr : &row[i][0];
+        r->tabLengths[i] = bNull ? 0 : row[i].size();
+    }
+    r->nNextRow++;
+    return r->tabRowPointers.data();
+}
+
+unsigned long* Fake_fetch_lengths(MYSQL_RES* p)
+{
+    Enter("fetch_lengths");
+    return Result(p)->tabLengths.data();
+}
+
+void Fake_data_seek(MYSQL_RES* p, unsigned long long n)
+{
+    Enter("data_seek");
+    g_pFake->nSeek = n;
+    Result(p)->nNextRow = static_cast<size_t>(n);
+}
+
+my_ulonglong Fake_affected_rows(MYSQL*)
+{
+    Enter("affected_rows");
+    return g_pFake->nAffected;
+}
+
+// The statement's connection, open on the scripted handle; its reopening
+// is counted, not done.
+class CFakeConnection : public CMySQLConnection {
+public:
+    CFakeConnection() : CMySQLConnection(L"fake", nullptr)
+    {
+        m_hMySQL = FAKE_HANDLE;
+        m_nCnxCodePage = 1252;
+        m_nHostCodePage = 1252;
+    }
+    ~CFakeConnection() override { m_hMySQL = nullptr; }
+    int bOpen(CNAError*) override
+    {
+        m_nOpens++;
+        m_hMySQL = FAKE_HANDLE;
+        return 1;
+    }
+    int bClose(CNAError*) override
+    {
+        m_nCloses++;
+        m_hMySQL = nullptr;
+        return 1;
+    }
+    void SetCodePage(int n) { m_nCnxCodePage = n; }
+    int m_nOpens = 0;
+    int m_nCloses = 0;
+};
+
+FakeField Field(const char* pszName, unsigned int nType, unsigned int nLength, unsigned int nMaxLength = 0,
+                unsigned int nDecimals = 0, unsigned int nCharset = 8, unsigned int nFlags = 0)
+{
+    return FakeField{pszName, nType, nLength, nMaxLength, nDecimals, nCharset, nFlags, nullptr, nullptr};
+}
+
+FakeAnswer Rows(std::vector<FakeField> tabField, std::vector<std::vector<std::string>> tabRow)
+{
+    FakeAnswer cl;
+    cl.bResultSet = true;
+    cl.tabField = std::move(tabField);
+    cl.tabRow = std::move(tabRow);
+    return cl;
+}
+
+FakeAnswer NoSet(unsigned int nErrno = 0)
+{
+    FakeAnswer cl;
+    cl.nErrno = nErrno;
+    return cl;
+}
+
+FakeReply Reply(std::deque<FakeAnswer> tab)
+{
+    FakeReply cl;
+    cl.tabAnswer = std::move(tab);
+    return cl;
+}
+
+FakeReply Refused(unsigned int nErrno)
+{
+    FakeReply cl;
+    cl.nQueryAnswer = 1;
+    cl.nQueryErrno = nErrno;
+    return cl;
+}
+
+// ---- The fixture -----------------------------------------------------------------------------------
+
+class MySQLStatementSQLFake : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        BindValueMachine();
+        g_pFake = &m_clFake;
+        m_csVersionBefore = CNAConnectionDescription::m_csClientVersion;
+        m_nMajorBefore = CNAConnectionDescription::m_nClientVersionMajor;
+        m_nMinorBefore = CNAConnectionDescription::m_nClientVersionMinor;
+        m_bNextBefore = CMySQLConnection::gbUseNextResult;
+        SetClient(L"10.11.19", LAYOUT_84);
+        CMySQLConnection::gbUseNextResult = 1;
+        __mysql_real_query = Fake_real_query;
+        __mysql_store_result = Fake_store_result;
+        __mysql_use_result = Fake_use_result;
+        __mysql_next_result = Fake_next_result;
+        __mysql_free_result = Fake_free_result;
+        __mysql_errno = Fake_errno;
+        __mysql_error = Fake_error;
+        __mysql_num_fields = Fake_num_fields;
+        __mysql_num_rows = Fake_num_rows;
+        __mysql_fetch_fields = Fake_fetch_fields;
+        __mysql_fetch_row = Fake_fetch_row;
+        __mysql_fetch_lengths = Fake_fetch_lengths;
+        __mysql_data_seek = Fake_data_seek;
+        __mysql_affected_rows = Fake_affected_rows;
+        m_pError = new CNAError;
+        m_pError->AddRef();
+        m_pCnx = new CFakeConnection;
+        m_pCnx->AddRef();
+        m_pStmt = new CMySQLStatementSQL(m_pCnx, m_pError);
+        m_pStmt->AddRef();
+    }
+    void TearDown() override
+    {
+        m_pStmt->nRelease();
+        m_pCnx->nRelease();
+        m_pError->nRelease();
+        // Every result made was freed.
+        EXPECT_EQ(m_clFake.nResultsFreed, m_clFake.nResultsMade);
+        CNAFunctionLoader::g_Term();
+        CNAConnectionDescription::m_csClientVersion = m_csVersionBefore;
+        CNAConnectionDescription::m_nClientVersionMajor = m_nMajorBefore;
+        CNAConnectionDescription::m_nClientVersionMinor = m_nMinorBefore;
+        CMySQLConnection::gbUseNextResult = m_bNextBefore;
+        g_pFake = nullptr;
+    }
+    void SetClient(const wchar_t* pszVersion, const Layout& st)
+    {
+        CNAConnectionDescription::m_csClientVersion = pszVersion;
+        CNAFunctionLoader::g_GetVersionNumbers(pszVersion, &CNAConnectionDescription::m_nClientVersionMajor,
+                                               &CNAConnectionDescription::m_nClientVersionMinor);
+        m_clFake.stLayout = st;
+    }
+    int Run(const char* pszSQL) { return m_pStmt->bExecuteDirect(pszSQL, 0); }
+    std::wstring ErrorText() { return m_pError->pszGetError(); }
+    std::wstring Text(unsigned int nColumn)
+    {
+        CAny v;
+        if (!m_pStmt->bGetValue(&v, nColumn, 0))
+            return L"(false)";
+        return v.bIsNull() ? L"(null)" : TextW(v);
+    }
+    int CallCount(const char* psz) const
+    {
+        int n = 0;
+        for (const std::string& s : m_clFake.tabCalls)
+            n += s == psz;
+        return n;
+    }
+    size_t Position(const std::wstring& strIn, const std::wstring& strPart) const { return strIn.find(strPart); }
+
+    FakeClient m_clFake;
+    CNAError* m_pError = nullptr;
+    CFakeConnection* m_pCnx = nullptr;
+    CMySQLStatementSQL* m_pStmt = nullptr;
+    CTString m_csVersionBefore;
+    int m_nMajorBefore = 0;
+    int m_nMinorBefore = 0;
+    int m_bNextBefore = 0;
+};
+
+// ---- Field records ---------------------------------------------------------------------------------
+
+TEST_F(MySQLStatementSQLFake, FieldRecordsOfEachClientVersion)
+{
+    const struct {
+        const wchar_t* pszVersion;
+        Layout st;
+        bool bCharset;
+    } tab[] = {
+        {L"3.23.58", LAYOUT_32, false}, {L"4.0.30", LAYOUT_40, false}, {L"4.1.22", LAYOUT_80, true},
+        {L"5.0.96", LAYOUT_80, true},   {L"5.1.73", LAYOUT_84, true},  {L"5.5.62", LAYOUT_84, true},
+        {L"10.11.19", LAYOUT_84, true},
+    };
+    for (const auto& t : tab) {
+        SetClient(t.pszVersion, t.st);
+        FakeField f0 = Field("id", MYSQL_TYPE_LONG, 11, 3);
+        FakeField f1 = Field("amount", MYSQL_TYPE_NEWDECIMAL, 12, 6, 2, 63);
+        FakeField f2 = Field("label", MYSQL_TYPE_VAR_STRING, 120, 9, 0, 33);
+        f2.pszOrgName = "lbl";
+        f2.pszOrgTable = "t";
+        m_clFake.tabReply.push_back(Reply({Rows({f0, f1, f2}, {{"1", "-12.50", "x"}})}));
+        ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+        const CNAColumnSQL* c0 = m_pStmt->pclGetNAColumnSQL(0);
+        const CNAColumnSQL* c1 = m_pStmt->pclGetNAColumnSQL(1);
+        const CNAColumnSQL* c2 = m_pStmt->pclGetNAColumnSQL(2);
+        ASSERT_NE(c2, nullptr);
+        EXPECT_EQ(std::wstring(c0->m_csName.pszGet()), L"id") << t.pszVersion;
+        EXPECT_EQ(c0->m_nDBType, MYSQL_TYPE_LONG) << t.pszVersion;
+        EXPECT_EQ(c0->m_eItemType, NA_IT_I4) << t.pszVersion;
+        EXPECT_EQ(c1->m_ullLength, 12u) << t.pszVersion;
+        EXPECT_EQ(c1->m_nDecimalPart, 2) << t.pszVersion;
+        EXPECT_EQ(c1->m_nIntegerPart, 8) << t.pszVersion;
+        EXPECT_EQ(m_pStmt->nGetRowMaxLen(), 18u) << t.pszVersion;
+        if (t.bCharset) {
+            EXPECT_EQ(c2->m_nCharsetNumber, 33u) << t.pszVersion;
+            EXPECT_EQ(c2->m_eItemType, NA_IT_UNICODE) << t.pszVersion;
+            EXPECT_EQ(std::wstring(c2->m_csDBTypeName.pszGet()), L"MYSQL_TYPE_VAR_STRING") << t.pszVersion;
+            EXPECT_EQ(std::wstring(c2->m_csNameInSource.pszGet()), L"lbl") << t.pszVersion;
+            EXPECT_EQ(std::wstring(c2->m_csTableName.pszGet()), L"t") << t.pszVersion;
+        } else {
+            EXPECT_EQ(c2->m_nCharsetNumber, 0u) << t.pszVersion;
+            EXPECT_EQ(c2->m_eItemType, NA_IT_TEXTE) << t.pszVersion;
+            EXPECT_EQ(std::wstring(c2->m_csDBTypeName.pszGet()), L"") << t.pszVersion;
+            EXPECT_EQ(std::wstring(c2->m_csTableName.pszGet()), L"") << t.pszVersion;
+        }
+        EXPECT_EQ(c0->m_nKeyFlags, 0u) << t.pszVersion;
+        ASSERT_EQ(m_pStmt->bFetch(0), 1);
+        EXPECT_EQ(Text(1), L"-12.50") << t.pszVersion;
+        EXPECT_EQ(Text(2), L"x") << t.pszVersion;
+    }
+}
+
+TEST_F(MySQLStatementSQLFake, DecimalDigitsCountTheSignOnlyWhenSigned)
+{
+    const struct {
+        unsigned int nLength, nDecimals, nFlags;
+        int nDigits;
+        eNA_ITEMTYPE eType;
+    } tab[] = {
+        {11, 0, 0, 10, NA_IT_I8},         // DECIMAL(10,0)
+        {3, 0, 0x20, 3, NA_IT_I2},        // DECIMAL(3,0) UNSIGNED
+        {12, 2, 0, 8, NA_IT_MONETAIRE},   // NUMERIC(10,2)
+        {11, 2, 0x20, 8, NA_IT_MONETAIRE}, // NUMERIC(10,2) UNSIGNED
+    };
+    for (const auto& t : tab) {
+        m_clFake.tabReply.push_back(Reply({Rows({Field("d", 246, t.nLength, 0, t.nDecimals, 63, t.nFlags)}, {})}));
+        ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+        const CNAColumnSQL* c = m_pStmt->pclGetNAColumnSQL(0);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->m_nIntegerPart, t.nDigits) << t.nLength << "," << t.nDecimals;
+        EXPECT_EQ(c->m_eItemType, t.eType) << t.nLength << "," << t.nDecimals;
+    }
+    // The old layouts have no flags: signed.
+    SetClient(L"4.0.30", LAYOUT_40);
+    m_clFake.tabReply.push_back(Reply({Rows({Field("d", 0, 3, 0, 0, 0, 0x20)}, {})}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    EXPECT_EQ(m_pStmt->pclGetNAColumnSQL(0)->m_nIntegerPart, 2);
+}
+
+TEST_F(MySQLStatementSQLFake, ALengthOfZeroTakesTheTotalOfMaximumLengths)
+{
+    m_clFake.tabReply.push_back(Reply({Rows(
+        {Field("a", 253, 40, 30), Field("computed", 253, 0, 0), Field("b", 253, 10, 5)}, {})}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    EXPECT_EQ(m_pStmt->pclGetNAColumnSQL(1)->m_ullLength, 30u);
+    EXPECT_EQ(m_pStmt->nGetRowMaxLen(), 35u);
+    // Nothing before it: it stays 0.
+    m_clFake.tabReply.push_back(Reply({Rows({Field("computed", 253, 0, 0)}, {})}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    EXPECT_EQ(m_pStmt->pclGetNAColumnSQL(0)->m_ullLength, 0u);
+    EXPECT_EQ(m_pStmt->pclGetNAColumnSQL(0)->m_eItemType, NA_IT_MEMOTEXTE);
+}
+
+// ---- Values ----------------------------------------------------------------------------------------
+
+TEST_F(MySQLStatementSQLFake, ValuesReachTheCellAsTheirTypeWants)
+{
+    FakeAnswer cl = Rows({Field("d", MYSQL_TYPE_DATE, 10), Field("dt", MYSQL_TYPE_DATETIME, 19),
+                          Field("ts", MYSQL_TYPE_TIMESTAMP, 19), Field("n", 246, 12, 0, 2),
+                          Field("b", MYSQL_TYPE_BLOB, 65535, 0, 0, 63), Field("t", MYSQL_TYPE_BLOB, 65535, 0, 0, 8),
+                          Field("z", MYSQL_TYPE_LONG, 11)},
+                         {{"2024-01-31", "2024-01-31 10:20:30", "2024-01-31 10:20:30", "-12.50",
+                           std::string("\x41\0\0\0\x42\0\0\0\x43\0\0\0", 12), "caf\xE9", ""}});
+    cl.tabNull = {{false, false, false, false, false, false, true}};
+    m_clFake.tabReply.push_back(Reply({cl}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    ASSERT_EQ(m_pStmt->bFetch(0), 1);
+
+    // Dates lose their hyphens on the way to the cell.
+    CCell clDate(m_pError, m_pCnx);
+    clDate.InitTypeVariantAny(TQTYPE_DSTRA, 0);
+    ASSERT_EQ(m_pStmt->bGetValue(&clDate, 0, 0), 1);
+    CAny v;
+    ASSERT_TRUE(clDate.bGetValue(&v));
+    EXPECT_EQ(Text8(v), "20240131");
+    EXPECT_EQ(Text(2), L"2024-01-31 10:20:30"); // a timestamp goes unchanged
+    EXPECT_EQ(Text(3), L"-12.50");
+    // A text blob: the connection's code page.
+    EXPECT_EQ(Text(5), L"caf\u00E9");
+    EXPECT_EQ(Text(6), L"(null)");
+    // Raw bytes of the current row.
+    unsigned char* p = nullptr;
+    unsigned int n = 0;
+    ASSERT_EQ(m_pStmt->bGetValue(&p, &n, 4), 1);
+    EXPECT_EQ(n, 12u);
+    EXPECT_EQ(std::memcmp(p, "\x41\0\0\0\x42", 5), 0);
+    ASSERT_EQ(m_pStmt->bGetValue(&p, &n, 6), 1);
+    EXPECT_EQ(p, nullptr);
+}
+
+TEST_F(MySQLStatementSQLFake, BlobRulesByTheCellsItemTypes)
+{
+    // UTF-8 on the connection, 1252 for the host: the code page shows.
+    m_pCnx->SetCodePage(65001);
+    const std::string strUTF8 = "caf\xC3\xA9";
+    const std::string strWide("\x41\0\0\0\x42\0\0\0\x43\0\0\0", 12);
+    const struct {
+        unsigned int nType, nCharset;
+        const std::string* pValue;
+        eNA_ITEMTYPE eAnalyse, eDatabase;
+        const wchar_t* pszExpected;
+    } tab[] = {
+        {MYSQL_TYPE_BLOB, 63, &strWide, NA_IT_UNICODE, NA_IT_MEMOBINAIRE, L"ABC"},
+        {MYSQL_TYPE_BLOB, 63, &strWide, NA_IT_MEMOUNICODE, NA_IT_EMPTY, L"ABC"},
+        {MYSQL_TYPE_BLOB, 63, &strUTF8, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00C3\u00A9"},  // the host's page
+        {MYSQL_TYPE_BLOB, 8, &strUTF8, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00E9"},         // the connection's
+        {MYSQL_TYPE_BLOB, 63, &strUTF8, NA_IT_EMPTY, NA_IT_MEMOTEXTE, L"caf\u00E9"},    // a text on the server
+        {MYSQL_TYPE_VAR_STRING, 63, &strUTF8, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00C3\u00A9"}, // VARBINARY
+        {MYSQL_TYPE_BIT, 63, &strUTF8, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00C3\u00A9"},
+        {MYSQL_TYPE_VAR_STRING, 33, &strUTF8, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00E9"},
+    };
+    for (const auto& t : tab) {
+        m_clFake.tabReply.push_back(Reply({Rows({Field("b", t.nType, 255, 0, 0, t.nCharset)}, {{*t.pValue}})}));
+        ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+        ASSERT_EQ(m_pStmt->bFetch(0), 1);
+        ItemPtr pAnalyse = Item(t.eAnalyse, 40);
+        ItemPtr pDatabase = Item(t.eDatabase, 40);
+        CCell cl(m_pError, m_pCnx);
+        cl.InitTypeVariantAny(TQTYPE_DSTRW, 0);
+        cl.SetItemDesc(t.eAnalyse != NA_IT_EMPTY ? pAnalyse.get() : nullptr,
+                       t.eDatabase != NA_IT_EMPTY ? pDatabase.get() : nullptr);
+        ASSERT_EQ(m_pStmt->bGetValue(&cl, 0, 0), 1) << t.nType << "/" << t.eAnalyse << "/" << t.eDatabase;
+        CAny v;
+        ASSERT_TRUE(cl.bGetValue(&v));
+        EXPECT_EQ(TextW(v), t.pszExpected) << t.nType << "/" << t.eAnalyse << "/" << t.eDatabase;
+        cl.SetItemDesc(nullptr, nullptr);
+    }
+    // A binary cell takes the bytes as they are.
+    const std::string strBytes("\x00\x80\xFF", 3);
+    m_clFake.tabReply.push_back(Reply({Rows({Field("b", MYSQL_TYPE_BLOB, 255, 0, 0, 63)}, {{strBytes}})}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    ASSERT_EQ(m_pStmt->bFetch(0), 1);
+    ItemPtr pBinary = Item(NA_IT_MEMOBINAIRE, 8);
+    CCell cl(m_pError, m_pCnx);
+    cl.InitTypeVariantAny(TQTYPE_BIN, 0);
+    cl.SetItemDesc(pBinary.get(), nullptr);
+    ASSERT_EQ(m_pStmt->bGetValue(&cl, 0, 0), 1);
+    CAny v;
+    ASSERT_TRUE(cl.bGetValue(&v));
+    EXPECT_EQ(DataBytes(v), Bytes({0x00, 0x80, 0xFF}));
+    cl.SetItemDesc(nullptr, nullptr);
+}
+
+TEST_F(MySQLStatementSQLFake, ValuesOnlyOfACurrentRowAndAColumnInRange)
+{
+    m_clFake.tabReply.push_back(
+        Reply({Rows({Field("a", 3, 11)}, {{"0"}, {"1"}, {"2"}, {"3"}, {"4"}, {"5"}, {"6"}})}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    EXPECT_EQ(Text(0), L"(false)"); // before the first fetch
+    ASSERT_EQ(m_pStmt->bDataSeek(5), 1);
+    EXPECT_EQ(m_clFake.nSeek, 5u);
+    EXPECT_EQ(Text(0), L"(false)"); // after a seek
+    ASSERT_EQ(m_pStmt->bFetch(0), 1);
+    EXPECT_EQ(m_pStmt->llGetCurrentRow(), 5);
+    EXPECT_EQ(Text(0), L"5");
+    m_pError->Reset();
+    EXPECT_EQ(Text(1), L"(false)"); // out of range
+    EXPECT_EQ(m_pError->dwGetErrorId(), 50u);
+    unsigned char* p = nullptr;
+    unsigned int n = 0;
+    EXPECT_EQ(m_pStmt->bGetValue(&p, &n, 1), 0);
+    ASSERT_EQ(m_pStmt->bFetch(0), 1);
+    ASSERT_EQ(m_pStmt->bFetch(0), 1); // the end
+    EXPECT_EQ(m_pStmt->bEndOfData(), 1);
+    EXPECT_EQ(Text(0), L"(false)");
+    EXPECT_EQ(m_pStmt->bGetValue(&p, &n, 0), 0);
+}
+
+// ---- Several results -------------------------------------------------------------------------------
+
+TEST_F(MySQLStatementSQLFake, SeveralResults)
+{
+    // UPDATE; SELECT 1,2: the SELECT is held.
+    m_clFake.tabReply.push_back(Reply({NoSet(), Rows({Field("1", 8, 1), Field("2", 8, 1)}, {{"1", "2"}})}));
+    ASSERT_EQ(Run("UPDATE t SET a=a; SELECT 1,2"), 1) << ErrorText();
+    EXPECT_EQ(m_pStmt->llGetRowCount(), 1);
+    unsigned int nColumns = 0;
+    m_pStmt->bGetColumnNbr(&nColumns, 0);
+    EXPECT_EQ(nColumns, 2u);
+    // SELECT 1; SELECT 2,3: the first is held, the second read and freed.
+    m_clFake.tabReply.push_back(
+        Reply({Rows({Field("1", 8, 1)}, {{"1"}}), Rows({Field("2", 8, 1), Field("3", 8, 1)}, {{"2", "3"}})}));
+    ASSERT_EQ(Run("SELECT 1; SELECT 2,3"), 1) << ErrorText();
+    m_pStmt->bGetColumnNbr(&nColumns, 0);
+    EXPECT_EQ(nColumns, 1u);
+    EXPECT_EQ(m_clFake.nResultsMade - m_clFake.nResultsFreed, 1);
+    // UPDATE ok; UPDATE bad: the second statement's error.
+    m_clFake.tabReply.push_back(Reply({NoSet(), NoSet(1054)}));
+    EXPECT_EQ(Run("UPDATE ok; UPDATE bad"), 0);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1054u);
+    EXPECT_NE(Position(ErrorText(), L"=100.21"), std::wstring::npos) << ErrorText();
+    // SELECT; UPDATE bad: the error while draining.
+    m_pError->Reset();
+    m_clFake.tabReply.push_back(Reply({Rows({Field("1", 8, 1)}, {{"1"}}), NoSet(1054)}));
+    EXPECT_EQ(Run("SELECT 1; UPDATE bad"), 0);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1054u);
+    EXPECT_NE(Position(ErrorText(), L"=100.19"), std::wstring::npos) << ErrorText();
+    // Without multiple results only the first answer is looked at.
+    CMySQLConnection::gbUseNextResult = 0;
+    m_clFake.tabReply.push_back(Reply({NoSet(), Rows({Field("1", 8, 1)}, {{"1"}})}));
+    ASSERT_EQ(Run("UPDATE t SET a=a; SELECT 1"), 1) << ErrorText();
+    m_pStmt->bGetColumnNbr(&nColumns, 0);
+    EXPECT_EQ(nColumns, 0u);
+    EXPECT_EQ(m_pStmt->llGetRowCount(), 0);
+}
+
+TEST_F(MySQLStatementSQLFake, UseModeSkipsStatementsWithoutResultAndDrainsTheRestAtClose)
+{
+    m_pStmt->SetStoreResult(0);
+    m_clFake.tabReply.push_back(Reply({NoSet(), Rows({Field("1", 8, 1)}, {{"1"}, {"2"}, {"3"}}),
+                                       Rows({Field("2", 8, 1)}, {{"9"}})}));
+    ASSERT_EQ(Run("UPDATE t SET a=a; SELECT 1; SELECT 2"), 1) << ErrorText();
+    EXPECT_EQ(m_pStmt->llGetRowCount(), 4294967295LL);
+    m_clFake.tabCalls.clear();
+    ASSERT_EQ(m_pStmt->bReset(), 1);
+    // Three unread rows and the final null before the result is freed; then
+    // the rest of the reply.
+    const std::vector<std::string> tabExpected = {"fetch_row", "fetch_row",    "fetch_row",   "fetch_row",
+                                                  "free_result", "next_result", "store_result", "free_result",
+                                                  "next_result"};
+    EXPECT_EQ(m_clFake.tabCalls, tabExpected);
+}
+
+TEST_F(MySQLStatementSQLFake, AStreamedResultOfNoRowsKnowsItsEndOnlyAtTheFirstFetch)
+{
+    m_pStmt->SetStoreResult(0);
+    m_clFake.tabReply.push_back(Reply({Rows({Field("a", 3, 11)}, {})}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    EXPECT_EQ(m_pStmt->llGetRowCount(), 4294967295LL);
+    ASSERT_EQ(m_pStmt->bFetch(0), 1);
+    EXPECT_EQ(m_pStmt->bEndOfData(), 1);
+    // A streamed result has no seek.
+    EXPECT_EQ(m_pStmt->bDataSeek(0), 0);
+    EXPECT_EQ(CallCount("data_seek"), 0);
+}
+
+TEST_F(MySQLStatementSQLFake, AffectedRowsCloseTheResultFirst)
+{
+    m_pStmt->SetStoreResult(0);
+    m_clFake.tabReply.push_back(Reply({Rows({Field("a", 3, 11)}, {{"1"}, {"2"}})}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    m_clFake.nAffected = 7;
+    long long ll = 0;
+    ASSERT_EQ(m_pStmt->bGetAffected_rows(&ll), 1);
+    EXPECT_EQ(ll, 7);
+    EXPECT_EQ(m_clFake.nResultsFreed, 1);
+    EXPECT_EQ(CallCount("fetch_row"), 3);
+}
+
+// ---- The lost-connection probe ----------------------------------------------------------------------
+
+FakeReply PacketSize(const char* pszValue)
+{
+    return Reply({Rows({Field("Variable_name", 253, 64), Field("Value", 253, 1024)}, {{"max_allowed_packet", pszValue}})});
+}
+
+TEST_F(MySQLStatementSQLFake, ALostConnectionWithATextLongerThanThePacketSaysSo)
+{
+    const std::string strLong = "SELECT '" + std::string(141, 'x') + "'"; // 150 characters
+    m_clFake.tabReply.push_back(Refused(2006));
+    m_clFake.tabReply.push_back(PacketSize("100"));
+    EXPECT_EQ(Run(strLong.c_str()), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 320101u);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 2006u);
+    const std::wstring s = ErrorText();
+    ASSERT_NE(Position(s, L"=100.26"), std::wstring::npos) << s;
+    ASSERT_NE(Position(s, L"=100.23"), std::wstring::npos) << s;
+    EXPECT_LT(Position(s, L"=100.26"), Position(s, L"=100.23")) << s;
+    EXPECT_EQ(m_clFake.tabQueries.size(), 2u);
+    EXPECT_EQ(m_clFake.tabQueries[1], "show variables like 'max_allowed_packet'");
+    EXPECT_EQ(m_pCnx->m_nOpens, 0);
+}
+
+TEST_F(MySQLStatementSQLFake, AShortTextLeavesOnlyTheServerError)
+{
+    const std::string strShort = "SELECT '" + std::string(41, 'x') + "'"; // 50 characters
+    m_clFake.tabReply.push_back(Refused(2006));
+    m_clFake.tabReply.push_back(PacketSize("100"));
+    EXPECT_EQ(Run(strShort.c_str()), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 22u);
+    EXPECT_EQ(Position(ErrorText(), L"=100.26"), std::wstring::npos);
+    EXPECT_NE(Position(ErrorText(), L"=100.23"), std::wstring::npos);
+}
+
+TEST_F(MySQLStatementSQLFake, AProbeThatLosesTheConnectionReconnectsOnceAndProbesNoFurther)
+{
+    const std::string strLong = "SELECT '" + std::string(141, 'x') + "'";
+    m_clFake.tabReply.push_back(Refused(2006));
+    m_clFake.tabReply.push_back(Refused(2006)); // the probe
+    m_clFake.tabReply.push_back(Refused(2006)); // the probe after the reconnect
+    EXPECT_EQ(Run(strLong.c_str()), 0);
+    EXPECT_EQ(m_pCnx->m_nCloses, 1);
+    EXPECT_EQ(m_pCnx->m_nOpens, 1);
+    EXPECT_EQ(m_clFake.tabQueries.size(), 3u);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 22u);
+    EXPECT_EQ(Position(ErrorText(), L"=100.26"), std::wstring::npos);
+    // The reconnected probe may succeed.
+    m_pError->Reset();
+    m_clFake.tabReply.push_back(Refused(2006));
+    m_clFake.tabReply.push_back(Refused(2006));
+    m_clFake.tabReply.push_back(PacketSize("100"));
+    EXPECT_EQ(Run(strLong.c_str()), 0);
+    EXPECT_EQ(m_pCnx->m_nOpens, 2);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 320101u);
+}
+
+// ---- Crashes in the client ------------------------------------------------------------------------
+
+TEST_F(MySQLStatementSQLFake, ACrashInTheQueryStopsAtOnce)
+{
+    m_clFake.tabThrowing = {"real_query"};
+    EXPECT_EQ(Run("SELECT"), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 23u);
+    EXPECT_NE(Position(ErrorText(), L"=100.3\r"), std::wstring::npos) << ErrorText();
+    EXPECT_EQ(CallCount("errno"), 0);
+    EXPECT_EQ(CallCount("store_result"), 0);
+}
+
+TEST_F(MySQLStatementSQLFake, ACrashWhileStoringLeavesNoResult)
+{
+    m_clFake.tabThrowing = {"store_result"};
+    m_clFake.tabReply.push_back(Reply({Rows({Field("a", 3, 11)}, {{"1"}})}));
+    EXPECT_EQ(Run("SELECT"), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 23u);
+    EXPECT_EQ(m_pStmt->llGetRowCount(), 0);
+    unsigned int nColumns = 9;
+    m_pStmt->bGetColumnNbr(&nColumns, 0);
+    EXPECT_EQ(nColumns, 0u);
+}
+
+TEST_F(MySQLStatementSQLFake, CrashesWhileReading)
+{
+    m_clFake.tabReply.push_back(Reply({Rows({Field("a", 3, 11)}, {{"1"}, {"2"}, {"3"}})}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    // Lengths: the row cannot be read.
+    m_clFake.tabThrowing = {"fetch_lengths"};
+    EXPECT_EQ(m_pStmt->bFetch(0), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 23u);
+    EXPECT_EQ(Text(0), L"(false)");
+    // Seek: no current row either.
+    m_clFake.tabThrowing = {"data_seek"};
+    m_pError->Reset();
+    EXPECT_EQ(m_pStmt->bDataSeek(1), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 23u);
+    EXPECT_EQ(Text(0), L"(false)");
+    // Row: reads as no row, the error number being 0.
+    m_clFake.tabThrowing = {"fetch_row"};
+    m_pError->Reset();
+    EXPECT_EQ(m_pStmt->bFetch(0), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 23u);
+    EXPECT_EQ(m_pStmt->bEndOfData(), 1);
+    m_clFake.tabThrowing.clear();
+}
+
+TEST_F(MySQLStatementSQLFake, ALostConnectionWhileStreamingEndsTheRows)
+{
+    m_pStmt->SetStoreResult(0);
+    m_clFake.tabReply.push_back(Reply({Rows({Field("a", 3, 11)}, {{"1"}})}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    ASSERT_EQ(m_pStmt->bFetch(0), 1);
+    m_clFake.nErrno = 2013;
+    EXPECT_EQ(m_pStmt->bFetch(0), 0);
+    EXPECT_EQ(m_pStmt->bEndOfData(), 1);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 2013u);
+    EXPECT_NE(Position(ErrorText(), L"=100.25"), std::wstring::npos) << ErrorText();
+}
+
+TEST(MySQLStatementSQL, AConnectionNotOpenIsRefusedBeforeAnythingIsSent)
+{
+    CNAError* pError = new CNAError;
+    pError->AddRef();
+    CMySQLConnection* pCnx = new CMySQLConnection(L"closed", nullptr);
+    pCnx->AddRef();
+    CMySQLStatementSQL* pStmt = new CMySQLStatementSQL(pCnx, pError);
+    pStmt->AddRef();
+    EXPECT_EQ(pStmt->bExecuteDirect("SELECT 1", 0), 0);
+    EXPECT_EQ(pError->dwGetErrorId(), 79u);
+    pStmt->nRelease();
+    pCnx->nRelease();
+    pError->nRelease();
+}
+
+} // namespace

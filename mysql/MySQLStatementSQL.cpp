@@ -83,6 +83,36 @@ const char* _pszText(const unsigned char* pRecord, int nOffset)
     return psz;
 }
 
+eNA_ITEMTYPE _eUnsignedItem(eNA_ITEMTYPE e, int nDBType)
+{
+    switch (nDBType) {
+    case MYSQL_TYPE_TINY:
+        return NA_IT_UI1;
+    case MYSQL_TYPE_SHORT:
+        return NA_IT_UI2;
+    case MYSQL_TYPE_LONG:
+        return NA_IT_UI4;
+    case MYSQL_TYPE_LONGLONG:
+        return NA_IT_UI8;
+    default:
+        return e;
+    }
+}
+
+bool _bIsDateCell(CNAConvertVariant* pclCell)
+{
+    switch (pclCell->eNAGetItemType()) {
+    case NA_IT_DATETIME:
+    case NA_IT_DATE8:
+    case NA_IT_DATE6:
+        return true;
+    default:
+        break;
+    }
+    const unsigned char nType = pclCell->pclGetValue()->nGetTypeCode();
+    return nType == TQTYPE_DATETIME || nType == TQTYPE_DATEW || nType == TQTYPE_DATEA;
+}
+
 bool _bIsBinaryItem(eNA_ITEMTYPE e)
 {
     return e == NA_IT_BINAIRE || e == NA_IT_MEMOBINAIRE;
@@ -434,6 +464,9 @@ int CMySQLStatementSQL::_bInitTabNAColumn()
         }
         CMySQLConnection::ConvertItemType(&cl.m_eItemType, &cl.m_nSize, cl.m_nDBType, static_cast<int>(nLength),
                                           cl.m_nIntegerPart, cl.m_nDecimalPart, cl.m_nCharsetNumber);
+        // An unsigned integer's upper half does not fit the signed item.
+        if ((_nWord(pRecord, pst->nFlags) & FIELD_UNSIGNED) != 0)
+            cl.m_eItemType = _eUnsignedItem(cl.m_eItemType, cl.m_nDBType);
         if (bExtended) {
             pclCnx->bDBTypeToString(&cl.m_csDBTypeName, cl.m_nDBType);
             cl.m_csTableName.SetANSIEx(_pszText(pRecord, pst->nOrgTable), -1, nCodePage);
@@ -575,6 +608,15 @@ int CMySQLStatementSQL::bGetValue(CNAConvertVariant* pclCell, unsigned int nColu
                 pOut[n++] = pValue[i];
         return pclCell->bSetValueDB(pOut, n, nCodePage);
     }
+    case MYSQL_TYPE_YEAR:
+        // A year alone is no date: a date cell gets its first of January.
+        if (nLength == 4 && _bIsDateCell(pclCell)) {
+            char szDate[8];
+            std::memcpy(szDate, pValue, 4);
+            std::memcpy(szDate + 4, "0101", 4);
+            return pclCell->bSetValueDB(szDate, sizeof(szDate), nCodePage);
+        }
+        break;
     case MYSQL_TYPE_TINY_BLOB:
     case MYSQL_TYPE_MEDIUM_BLOB:
     case MYSQL_TYPE_LONG_BLOB:

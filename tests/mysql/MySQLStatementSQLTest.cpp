@@ -21,6 +21,19 @@
 #include <string>
 #include <vector>
 
+// The installed client library's field record is the 84-byte layout the
+// statement reads.
+static_assert(sizeof(void*) != 4 || sizeof(MYSQL_FIELD) == 84, "field record size");
+static_assert(sizeof(void*) != 4 || offsetof(MYSQL_FIELD, name) == 0, "name");
+static_assert(sizeof(void*) != 4 || offsetof(MYSQL_FIELD, org_name) == 4, "org_name");
+static_assert(sizeof(void*) != 4 || offsetof(MYSQL_FIELD, org_table) == 12, "org_table");
+static_assert(sizeof(void*) != 4 || offsetof(MYSQL_FIELD, length) == 28, "length");
+static_assert(sizeof(void*) != 4 || offsetof(MYSQL_FIELD, max_length) == 32, "max_length");
+static_assert(sizeof(void*) != 4 || offsetof(MYSQL_FIELD, flags) == 64, "flags");
+static_assert(sizeof(void*) != 4 || offsetof(MYSQL_FIELD, decimals) == 68, "decimals");
+static_assert(sizeof(void*) != 4 || offsetof(MYSQL_FIELD, charsetnr) == 72, "charsetnr");
+static_assert(sizeof(void*) != 4 || offsetof(MYSQL_FIELD, type) == 76, "type");
+
 namespace {
 
 // ---- The scripted client -------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // A client library that forwards every call to the real one and counts the
-// handles made and closed, so that a test can see that none is left open.
+// handles made and closed, and the results taken and freed, so that a test
+// can see that none is left open.
 #include <mysql/mysql.h>
 
 #include <cstdio>
@@ -10,6 +11,8 @@ namespace {
 
 int s_nInits = 0;
 int s_nCloses = 0;
+int s_nResults = 0;
+int s_nResultsFreed = 0;
 
 void* _pReal(const char* pszName)
 {
@@ -44,6 +47,16 @@ __attribute__((visibility("default"))) int CountingClient_nCloses()
     return s_nCloses;
 }
 
+__attribute__((visibility("default"))) int CountingClient_nResults()
+{
+    return s_nResults;
+}
+
+__attribute__((visibility("default"))) int CountingClient_nResultsFreed()
+{
+    return s_nResultsFreed;
+}
+
 MYSQL* mysql_init(MYSQL* m)
 {
     ZT_REAL(mysql_init);
@@ -69,9 +82,32 @@ ZT_FORWARD(MYSQL*, mysql_real_connect,
            (m, host, user, password, db, port, socket, flags))
 ZT_FORWARD(unsigned long, mysql_escape_string, (char* to, const char* from, unsigned long n), (to, from, n))
 ZT_FORWARD(int, mysql_real_query, (MYSQL * m, const char* q, unsigned long n), (m, q, n))
-ZT_FORWARD(MYSQL_RES*, mysql_store_result, (MYSQL * m), (m))
-ZT_FORWARD(MYSQL_RES*, mysql_use_result, (MYSQL * m), (m))
-ZT_FORWARD(void, mysql_free_result, (MYSQL_RES * r), (r))
+MYSQL_RES* mysql_store_result(MYSQL* m)
+{
+    ZT_REAL(mysql_store_result);
+    MYSQL_RES* p = pfnReal(m);
+    if (p != nullptr)
+        s_nResults++;
+    return p;
+}
+
+MYSQL_RES* mysql_use_result(MYSQL* m)
+{
+    ZT_REAL(mysql_use_result);
+    MYSQL_RES* p = pfnReal(m);
+    if (p != nullptr)
+        s_nResults++;
+    return p;
+}
+
+void mysql_free_result(MYSQL_RES* r)
+{
+    ZT_REAL(mysql_free_result);
+    if (r != nullptr)
+        s_nResultsFreed++;
+    pfnReal(r);
+}
+
 ZT_FORWARD(MYSQL_FIELD*, mysql_fetch_fields, (MYSQL_RES * r), (r))
 ZT_FORWARD(unsigned int, mysql_num_fields, (MYSQL_RES * r), (r))
 ZT_FORWARD(unsigned long*, mysql_fetch_lengths, (MYSQL_RES * r), (r))

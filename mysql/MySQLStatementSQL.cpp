@@ -128,7 +128,8 @@ CMySQLStatementSQL::CMySQLStatementSQL(CNAConnectionDescription* pclConnection, 
       m_pRow(nullptr),
       m_bStreamPending(0),
       m_pLengths(nullptr),
-      m_bStoreResult(1)
+      m_bStoreResult(1),
+      m_llAffectedRows(-1)
 {
 }
 
@@ -162,6 +163,7 @@ int CMySQLStatementSQL::_bExecuteDirect(const char* pszText, CTabValParser*, uns
         return 0;
     }
     const unsigned long nLength = static_cast<unsigned long>(std::strlen(pszText));
+    m_llAffectedRows = -1;
     int nAnswer = 1;
     if (!bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_QUERY, nAnswer, 1, __mysql_real_query, h,
                        pszText, nLength))
@@ -199,17 +201,14 @@ int CMySQLStatementSQL::_bGetStoreResult()
             return 0;
         }
         // A statement without a result set: the ones after it may have one.
-        int nNext = -1;
-        if (pclCnx->bMultipleRecordsetEnabled() &&
-            !bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_SKIP_NEXT, nNext, -1, __mysql_next_result, h))
+        int bMore = 0;
+        if (!_bSkipToNextResult(&bMore)) {
+            if (bMore < 0)
+                return 0;
             bResult = 0;
-        if (nNext == 0)
-            continue;
-        if (nNext > 0) {
-            // A later statement of the text failed.
-            _bInitLastError(FILE_STMT, PT_SKIP_NEXT);
-            return 0;
         }
+        if (bMore > 0)
+            continue;
         m_llRowCount = 0;
         m_nColumnCount = 0;
         return bResult;
@@ -231,7 +230,6 @@ int CMySQLStatementSQL::_bGetStoreResult()
 
 int CMySQLStatementSQL::_bGetUseResult()
 {
-    CMySQLConnection* pclCnx = _pclGetMySQLConnection();
     MYSQL* h = _hGetHandle();
     int bResult = 1;
     for (;;) {
@@ -257,20 +255,45 @@ int CMySQLStatementSQL::_bGetUseResult()
         }
         // As in store mode: statements without a result set are passed over,
         // or the handle would stay busy with the rest of the reply.
-        int nNext = -1;
-        if (pclCnx->bMultipleRecordsetEnabled() &&
-            !bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_SKIP_NEXT, nNext, -1, __mysql_next_result, h))
+        int bMore = 0;
+        if (!_bSkipToNextResult(&bMore)) {
+            if (bMore < 0)
+                return 0;
             bResult = 0;
-        if (nNext == 0)
-            continue;
-        if (nNext > 0) {
-            _bInitLastError(FILE_STMT, PT_SKIP_NEXT);
-            return 0;
         }
+        if (bMore > 0)
+            continue;
         m_llRowCount = 0;
         m_nColumnCount = 0;
         return bResult;
     }
+}
+
+int CMySQLStatementSQL::_bSkipToNextResult(int* pbMore)
+{
+    *pbMore = 0;
+    if (!_pclGetMySQLConnection()->bMultipleRecordsetEnabled())
+        return 1;
+    MYSQL* h = _hGetHandle();
+    // Asking for the next result resets the count.
+    my_ulonglong nAffected = static_cast<my_ulonglong>(-1);
+    const bool bCount = bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_AFFECTED_ROWS, nAffected,
+                                      static_cast<my_ulonglong>(-1), __mysql_affected_rows, h);
+    m_llAffectedRows = static_cast<long long>(nAffected);
+    int nNext = -1;
+    const bool bNext =
+        bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_SKIP_NEXT, nNext, -1, __mysql_next_result, h);
+    if (nNext > 0) {
+        // A later statement of the text failed.
+        _bInitLastError(FILE_STMT, PT_SKIP_NEXT);
+        *pbMore = -1;
+        return 0;
+    }
+    if (nNext == 0) {
+        m_llAffectedRows = -1;
+        *pbMore = 1;
+    }
+    return bCount && bNext ? 1 : 0;
 }
 
 int CMySQLStatementSQL::_bDrainResults(int bRecord)
@@ -329,6 +352,11 @@ int CMySQLStatementSQL::bGetAffected_rows(long long* pllCount)
 {
     // The count is the last statement's only once any result is read.
     _bCloseParse();
+    if (m_llAffectedRows != -1) {
+        if (pllCount != nullptr)
+            *pllCount = m_llAffectedRows;
+        return 1;
+    }
     my_ulonglong n = 0;
     const bool bCalled = bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_AFFECTED_ROWS, n,
                                        static_cast<my_ulonglong>(0), __mysql_affected_rows, _hGetHandle());

@@ -83,6 +83,9 @@ protected:
     MYSQL* _hGetHandle() const;
     // User error 50 for a column at or above the count.
     int _bCheckColumn(unsigned int nColumn);
+    // Whether a further result follows a statement without a result set;
+    // the statement's count is kept first. False after a failure.
+    int _bSkipToNextResult(int* pbMore);
     // Reads and frees the results that follow in the reply; false when one
     // of them failed (its server error recorded when bRecord is set).
     int _bDrainResults(int bRecord);
@@ -92,4 +95,7 @@ protected:
     int m_bStreamPending;
     unsigned long* m_pLengths;
     int m_bStoreResult;
+    // The count of the last statement without a result set, read before the
+    // next result resets it; -1: the library's own count stands.
+    long long m_llAffectedRows;
 };

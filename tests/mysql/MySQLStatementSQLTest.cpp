@@ -521,6 +521,19 @@ TEST_F(MySQLStatementSQLFake, DecimalDigitsCountTheSignOnlyWhenSigned)
     EXPECT_EQ(m_pStmt->pclGetNAColumnSQL(0)->m_nIntegerPart, 2);
 }
 
+TEST_F(MySQLStatementSQLFake, UnsignedIntegersAreUnsignedItems)
+{
+    const unsigned int UNSIGNED = 0x20;
+    m_clFake.tabReply.push_back(Reply({Rows({Field("a", 1, 3, 0, 0, 63, UNSIGNED), Field("b", 2, 5, 0, 0, 63, UNSIGNED),
+                                             Field("c", 3, 10, 0, 0, 63, UNSIGNED), Field("d", 8, 20, 0, 0, 63, UNSIGNED),
+                                             Field("e", 9, 8, 0, 0, 63, UNSIGNED), Field("f", 3, 11, 0, 0, 63, 0)},
+                                            {})}));
+    ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+    const eNA_ITEMTYPE tabExpected[] = {NA_IT_UI1, NA_IT_UI2, NA_IT_UI4, NA_IT_UI8, NA_IT_I4, NA_IT_I4};
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(m_pStmt->pclGetNAColumnSQL(i)->m_eItemType, tabExpected[i]) << i;
+}
+
 TEST_F(MySQLStatementSQLFake, ALengthOfZeroTakesTheTotalOfMaximumLengths)
 {
     m_clFake.tabReply.push_back(Reply({Rows(
@@ -716,6 +729,17 @@ TEST_F(MySQLStatementSQLFake, AStreamedResultOfNoRowsKnowsItsEndOnlyAtTheFirstFe
     // A streamed result has no seek.
     EXPECT_EQ(m_pStmt->bDataSeek(0), 0);
     EXPECT_EQ(CallCount("data_seek"), 0);
+}
+
+TEST_F(MySQLStatementSQLFake, TheCountOfAStatementWithoutResultOutlivesTheNextResult)
+{
+    m_clFake.tabReply.push_back(Reply({NoSet()}));
+    m_clFake.nAffected = 3;
+    ASSERT_EQ(Run("UPDATE t SET a=a"), 1) << ErrorText();
+    m_clFake.nAffected = static_cast<unsigned long long>(-1); // as the next result leaves it
+    long long ll = 0;
+    ASSERT_EQ(m_pStmt->bGetAffected_rows(&ll), 1);
+    EXPECT_EQ(ll, 3);
 }
 
 TEST_F(MySQLStatementSQLFake, AffectedRowsCloseTheResultFirst)

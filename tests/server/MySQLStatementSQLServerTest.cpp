@@ -383,4 +383,170 @@ TEST_F(MySQLStatementSQLServer, TextsAndBinariesComeBackUnchanged)
     }
 }
 
+TEST_F(MySQLStatementSQLServer, ATimeOutsideOneDayIsTextOrRefusedNeverAWrongTime)
+{
+    Admin("CREATE TABLE t (tm TIME)");
+    Admin("INSERT INTO t VALUES ('-838:59:59')");
+    CMySQLConnection* pCnx = Open(true);
+    CMySQLStatementSQL* pStmt = Statement(pCnx);
+    ASSERT_EQ(pStmt->bExecuteDirect("SELECT tm FROM t", 0), 1) << Error();
+    ASSERT_EQ(pStmt->bFetch(0), 1) << Error();
+    EXPECT_EQ(ReadAny(pStmt, 0, false), L"-838:59:59");
+    m_pError->Reset();
+    EXPECT_EQ(ReadAsItem(pStmt, m_pError, pCnx, 0), L"(refused)");
+    EXPECT_NE(m_pError->dwGetErrorId(), 0u);
+}
+
+// The next query on the same handle works (the handle is never left busy).
+void ExpectNextQueryWorks(CMySQLStatementSQL* pStmt, CNAError* pError, const std::string& strAfter)
+{
+    EXPECT_EQ(pStmt->bExecuteDirect("SELECT 42", 0), 1) << strAfter << "\n" << pError->pszGetError();
+    EXPECT_EQ(pStmt->bFetch(0), 1) << strAfter;
+    EXPECT_EQ(ReadAny(pStmt, 0, false), L"42") << strAfter;
+}
+
+TEST_F(MySQLStatementSQLServer, StoreAndUseModes)
+{
+    Admin("CREATE TABLE t (a INT)");
+    Admin("INSERT INTO t VALUES (1), (2), (3), (4)");
+    CMySQLConnection* pCnx = Open(true);
+    for (int bStore = 1; bStore >= 0; bStore--) {
+        const std::string strMode = bStore ? "store" : "use";
+        CMySQLStatementSQL* pStmt = Statement(pCnx);
+        pStmt->SetStoreResult(bStore);
+        // Rows.
+        ASSERT_EQ(pStmt->bExecuteDirect("SELECT a FROM t ORDER BY a", 0), 1) << Error();
+        EXPECT_EQ(pStmt->llGetRowCount(), bStore ? 4 : 4294967295LL) << strMode;
+        std::wstring s;
+        for (;;) {
+            ASSERT_EQ(pStmt->bFetch(0), 1) << Error();
+            if (pStmt->bEndOfData())
+                break;
+            s += ReadAny(pStmt, 0, false);
+        }
+        EXPECT_EQ(s, L"1234") << strMode;
+        ExpectNextQueryWorks(pStmt, m_pError, strMode + ", after the rows");
+        // No rows.
+        ASSERT_EQ(pStmt->bExecuteDirect("SELECT a FROM t WHERE a > 10", 0), 1) << Error();
+        EXPECT_EQ(pStmt->llGetRowCount(), bStore ? 0 : 4294967295LL) << strMode;
+        ASSERT_EQ(pStmt->bFetch(0), 1);
+        EXPECT_EQ(pStmt->bEndOfData(), 1) << strMode;
+        ExpectNextQueryWorks(pStmt, m_pError, strMode + ", after no rows");
+        // An UPDATE: no columns, and the rows it matched.
+        ASSERT_EQ(pStmt->bExecuteDirect("UPDATE t SET a = a WHERE a < 3", 0), 1) << Error();
+        unsigned int nColumns = 9;
+        pStmt->bGetColumnNbr(&nColumns, 0);
+        EXPECT_EQ(nColumns, 0u) << strMode;
+        EXPECT_EQ(pStmt->llGetRowCount(), 0) << strMode;
+        long long llAffected = -1;
+        ASSERT_EQ(pStmt->bGetAffected_rows(&llAffected), 1);
+        EXPECT_EQ(llAffected, 2) << strMode;
+        ExpectNextQueryWorks(pStmt, m_pError, strMode + ", after an UPDATE");
+        // A result closed with rows unread.
+        ASSERT_EQ(pStmt->bExecuteDirect("SELECT a FROM t", 0), 1) << Error();
+        ASSERT_EQ(pStmt->bFetch(0), 1);
+        ExpectNextQueryWorks(pStmt, m_pError, strMode + ", after rows left unread");
+        // Another statement of the same connection too.
+        ASSERT_EQ(pStmt->bExecuteDirect("SELECT a FROM t", 0), 1) << Error();
+        ASSERT_EQ(pStmt->bReset(), 1);
+        ExpectNextQueryWorks(Statement(pCnx), m_pError, strMode + ", on another statement");
+    }
+}
+
+TEST_F(MySQLStatementSQLServer, RepliesOfSeveralResults)
+{
+    Admin("CREATE TABLE t (a INT)");
+    Admin("INSERT INTO t VALUES (1), (2)");
+    CMySQLConnection* pCnx = Open(true);
+    for (int bStore = 1; bStore >= 0; bStore--) {
+        const std::string strMode = bStore ? "store" : "use";
+        CMySQLStatementSQL* pStmt = Statement(pCnx);
+        pStmt->SetStoreResult(bStore);
+        unsigned int nColumns = 0;
+        ASSERT_EQ(pStmt->bExecuteDirect("UPDATE t SET a=a; SELECT 1,2", 0), 1) << Error();
+        pStmt->bGetColumnNbr(&nColumns, 0);
+        EXPECT_EQ(nColumns, 2u) << strMode;
+        ASSERT_EQ(pStmt->bFetch(0), 1);
+        EXPECT_EQ(ReadAny(pStmt, 1, false), L"2") << strMode;
+        ASSERT_EQ(pStmt->bFetch(0), 1);
+        EXPECT_EQ(pStmt->bEndOfData(), 1) << strMode;
+        ExpectNextQueryWorks(pStmt, m_pError, strMode + ", after UPDATE; SELECT");
+
+        ASSERT_EQ(pStmt->bExecuteDirect("SELECT 1; SELECT 2,3", 0), 1) << Error();
+        pStmt->bGetColumnNbr(&nColumns, 0);
+        EXPECT_EQ(nColumns, 1u) << strMode;
+        ASSERT_EQ(pStmt->bFetch(0), 1);
+        EXPECT_EQ(ReadAny(pStmt, 0, false), L"1") << strMode;
+        ExpectNextQueryWorks(pStmt, m_pError, strMode + ", after SELECT; SELECT");
+
+        m_pError->Reset();
+        EXPECT_EQ(pStmt->bExecuteDirect("UPDATE t SET a=a; UPDATE t SET nothing=1", 0), 0) << strMode;
+        EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1054u) << strMode << "\n" << Error();
+        ExpectNextQueryWorks(pStmt, m_pError, strMode + ", after a failed second UPDATE");
+    }
+}
+
+TEST_F(MySQLStatementSQLServer, SeeksAndValuesWithoutACurrentRow)
+{
+    Admin("CREATE TABLE t (a INT)");
+    Admin("INSERT INTO t VALUES (0), (1), (2), (3), (4), (5), (6), (7)");
+    CMySQLConnection* pCnx = Open(true);
+    CMySQLStatementSQL* pStmt = Statement(pCnx);
+    ASSERT_EQ(pStmt->bExecuteDirect("SELECT a FROM t ORDER BY a", 0), 1) << Error();
+    EXPECT_EQ(ReadAny(pStmt, 0, false), L"(refused)"); // before the first fetch
+    ASSERT_EQ(pStmt->bDataSeek(5), 1);
+    EXPECT_EQ(ReadAny(pStmt, 0, false), L"(refused)"); // after a seek
+    ASSERT_EQ(pStmt->bFetch(0), 1);
+    EXPECT_EQ(pStmt->llGetCurrentRow(), 5);
+    EXPECT_EQ(ReadAny(pStmt, 0, false), L"5");
+    m_pError->Reset();
+    EXPECT_EQ(ReadAny(pStmt, 1, false), L"(refused)"); // out of range
+    EXPECT_EQ(m_pError->dwGetErrorId(), 50u);
+    ASSERT_EQ(pStmt->bDataSeek(0), 1);
+    ASSERT_EQ(pStmt->bFetch(0), 1);
+    EXPECT_EQ(ReadAny(pStmt, 0, false), L"0");
+    ASSERT_EQ(pStmt->bDataSeek(8), 1);
+    ASSERT_EQ(pStmt->bFetch(0), 1);
+    EXPECT_EQ(pStmt->bEndOfData(), 1);
+    EXPECT_EQ(ReadAny(pStmt, 0, false), L"(refused)"); // after the end
+}
+
+TEST_F(MySQLStatementSQLServer, AKilledStreamEndsItsRowsWithTheError)
+{
+    CMySQLConnection* pCnx = Open(true);
+    CMySQLStatementSQL* pStmt = Statement(pCnx);
+    ASSERT_EQ(pStmt->bExecuteDirect("SELECT CONNECTION_ID()", 0), 1) << Error();
+    ASSERT_EQ(pStmt->bFetch(0), 1);
+    const std::wstring strId = ReadAny(pStmt, 0, false);
+    pStmt->SetStoreResult(0);
+    ASSERT_EQ(pStmt->bExecuteDirect("SELECT seq, REPEAT('x', 1000) FROM seq_1_to_1000000", 0), 1) << Error();
+    ASSERT_EQ(pStmt->bFetch(0), 1) << Error();
+    ASSERT_TRUE(m_clAdmin.bExecute("KILL " + std::string(strId.begin(), strId.end()), m_strError)) << m_strError;
+    m_pError->Reset();
+    int bFetched = 1;
+    for (int i = 0; i < 2000000 && bFetched && !pStmt->bEndOfData(); i++)
+        bFetched = pStmt->bFetch(0);
+    EXPECT_EQ(bFetched, 0);
+    EXPECT_EQ(pStmt->bEndOfData(), 1);
+    EXPECT_TRUE(Contains(Error(), L"=100.25")) << Error();
+    EXPECT_EQ(pStmt->bReset(), 1);
+}
+
+TEST_F(MySQLStatementSQLServer, ColumnsKnowTheirTableAndSourceName)
+{
+    Admin("CREATE TABLE t (a INT)");
+    CMySQLConnection* pCnx = Open(true);
+    CMySQLStatementSQL* pStmt = Statement(pCnx);
+    ASSERT_EQ(pStmt->bExecuteDirect("SELECT a AS x, a + 1 AS y FROM t AS u", 0), 1) << Error();
+    const CNAColumnSQL* x = pStmt->pclGetNAColumnSQL(0);
+    const CNAColumnSQL* y = pStmt->pclGetNAColumnSQL(1);
+    ASSERT_NE(y, nullptr);
+    EXPECT_EQ(std::wstring(x->m_csName.pszGet()), L"x");
+    EXPECT_EQ(std::wstring(x->m_csTableName.pszGet()), L"t");
+    EXPECT_EQ(std::wstring(x->m_csNameInSource.pszGet()), L"a");
+    EXPECT_EQ(std::wstring(x->m_csDBTypeName.pszGet()), L"MYSQL_TYPE_LONG");
+    EXPECT_EQ(std::wstring(y->m_csTableName.pszGet()), L"");
+    EXPECT_EQ(std::wstring(y->m_csNameInSource.pszGet()), L"");
+}
+
 } // namespace

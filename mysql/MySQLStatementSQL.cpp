@@ -180,40 +180,47 @@ int CMySQLStatementSQL::_bExecuteDirect(const char* pszText, CTabValParser*, uns
     return 1;
 }
 
-int CMySQLStatementSQL::_bGetStoreResult()
+int CMySQLStatementSQL::_nTakeResultSet(int bStore, int* pbResult)
 {
-    CMySQLConnection* pclCnx = _pclGetMySQLConnection();
     MYSQL* h = _hGetHandle();
-    int bResult = 1;
     for (;;) {
         m_pResult = nullptr;
-        if (!bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_STORE, m_pResult,
-                           static_cast<MYSQL_RES*>(nullptr), __mysql_store_result, h))
-            bResult = 0;
+        if (!bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, bStore ? PT_STORE : PT_USE, m_pResult,
+                           static_cast<MYSQL_RES*>(nullptr), bStore ? __mysql_store_result : __mysql_use_result, h))
+            *pbResult = 0;
         m_bResultOpen = 1;
         if (m_pResult != nullptr)
-            break;
+            return 1;
         unsigned int nErrno = 0;
-        if (!bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_ERRNO_STORE, nErrno, 0u, __mysql_errno, h))
-            bResult = 0;
+        if (!bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, bStore ? PT_ERRNO_STORE : PT_ERRNO_USE, nErrno,
+                           0u, __mysql_errno, h))
+            *pbResult = 0;
         if (nErrno != 0) {
-            _bInitLastError(FILE_STMT, PT_STORE_FAILED);
-            return 0;
+            _bInitLastError(FILE_STMT, bStore ? PT_STORE_FAILED : PT_USE_FAILED);
+            return -1;
         }
-        // A statement without a result set: the ones after it may have one.
+        // A statement without a result set: the ones after it may have one,
+        // and the handle is busy until they are read.
         int bMore = 0;
         if (!_bSkipToNextResult(&bMore)) {
             if (bMore < 0)
-                return 0;
-            bResult = 0;
+                return -1;
+            *pbResult = 0;
         }
-        if (bMore > 0)
-            continue;
-        m_llRowCount = 0;
-        m_nColumnCount = 0;
-        return bResult;
+        if (bMore <= 0) {
+            m_llRowCount = 0;
+            m_nColumnCount = 0;
+            return 0;
+        }
     }
+}
 
+int CMySQLStatementSQL::_bGetStoreResult()
+{
+    int bResult = 1;
+    const int nTaken = _nTakeResultSet(1, &bResult);
+    if (nTaken <= 0)
+        return nTaken < 0 ? 0 : bResult;
     my_ulonglong nRows = 0;
     if (!bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_NUM_ROWS, nRows, static_cast<my_ulonglong>(0),
                        __mysql_num_rows, m_pResult))
@@ -223,50 +230,23 @@ int CMySQLStatementSQL::_bGetStoreResult()
                        __mysql_num_fields, m_pResult))
         bResult = 0;
     // The handle takes no other command before the rest of the reply is read.
-    if (pclCnx->bMultipleRecordsetEnabled() && !_bDrainResults(1))
+    if (_pclGetMySQLConnection()->bMultipleRecordsetEnabled() && !_bDrainResults(1))
         bResult = 0;
     return bResult;
 }
 
 int CMySQLStatementSQL::_bGetUseResult()
 {
-    MYSQL* h = _hGetHandle();
     int bResult = 1;
-    for (;;) {
-        m_pResult = nullptr;
-        if (!bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_USE, m_pResult,
-                           static_cast<MYSQL_RES*>(nullptr), __mysql_use_result, h))
-            bResult = 0;
-        m_bResultOpen = 1;
-        if (m_pResult != nullptr) {
-            m_bStreamPending = 1;
-            m_llRowCount = STREAMED_ROW_COUNT;
-            if (!bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_NUM_FIELDS_USE, m_nColumnCount, 0u,
-                               __mysql_num_fields, m_pResult))
-                bResult = 0;
-            return bResult;
-        }
-        unsigned int nErrno = 0;
-        if (!bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_ERRNO_USE, nErrno, 0u, __mysql_errno, h))
-            bResult = 0;
-        if (nErrno != 0) {
-            _bInitLastError(FILE_STMT, PT_USE_FAILED);
-            return 0;
-        }
-        // As in store mode: statements without a result set are passed over,
-        // or the handle would stay busy with the rest of the reply.
-        int bMore = 0;
-        if (!_bSkipToNextResult(&bMore)) {
-            if (bMore < 0)
-                return 0;
-            bResult = 0;
-        }
-        if (bMore > 0)
-            continue;
-        m_llRowCount = 0;
-        m_nColumnCount = 0;
-        return bResult;
-    }
+    const int nTaken = _nTakeResultSet(0, &bResult);
+    if (nTaken <= 0)
+        return nTaken < 0 ? 0 : bResult;
+    m_bStreamPending = 1;
+    m_llRowCount = STREAMED_ROW_COUNT;
+    if (!bNAClientCall(m_pclError, m_pclConnection, FILE_STMT, PT_NUM_FIELDS_USE, m_nColumnCount, 0u,
+                       __mysql_num_fields, m_pResult))
+        bResult = 0;
+    return bResult;
 }
 
 int CMySQLStatementSQL::_bSkipToNextResult(int* pbMore)

@@ -83,6 +83,10 @@ protected:
     MYSQL* _hGetHandle() const;
     // User error 50 for a column at or above the count.
     int _bCheckColumn(unsigned int nColumn);
+    // Takes the reply's first result set (store or use), passing over the
+    // statements without one: 1 with m_pResult set, 0 without (counts 0),
+    // -1 when the reply failed; *pbResult is cleared after a caught crash.
+    int _nTakeResultSet(int bStore, int* pbResult);
     // Whether a further result follows a statement without a result set;
     // the statement's count is kept first. False after a failure.
     int _bSkipToNextResult(int* pbMore);

@@ -43,6 +43,11 @@ public:
     // code page; binary values as X'hex'.
     int _bEscapeString(CNAError* pError, CTStringConcatAW* pclOut, unsigned short nHostType, unsigned char* pData,
                        unsigned int nSize) override;
+    // The name of a field type code of the client library; 0, with the
+    // name of the newer DECIMAL, for an unknown code.
+    int bDBTypeToString(CTString* pclOut, int nDBType) override;
+    // The MySQL DDL type texts into the connection's type map, by the
+    // server version of the open connection.
     void _InitKX2NativeType() override;
 
     // ---- Own operations -----------------------------------------------------------
@@ -61,6 +66,14 @@ public:
     // The handle of the open connection (null when not connected), for the
     // statements and descriptions of this connection.
     MYSQL* pGetHandle() const { return m_hMySQL; }
+
+    // ---- Type maps --------------------------------------------------------------
+    // The item type and value size of a result column from its field type,
+    // length, digits before the point, decimals and character set.
+    static void ConvertItemType(eNA_ITEMTYPE* peType, unsigned int* pnSize, int nDBType, int nLength, int nDigits,
+                                int nDecimals, unsigned int nCharset);
+    // Whether a character set of the server holds multi-byte text.
+    static int bCharsetUnicode(unsigned int nCharset);
 
     // The back end's module end: nothing to do.
     static void g_TermNativeLibrary();

@@ -3,6 +3,7 @@
 #include "access/driver/NAError.h"
 #include "common/platform/MyModuleInfo.h"
 #include "mysql/MySQLConnection.h"
+#include "mysql/MySQLDriverSQL.h"
 
 #include <new>
 
@@ -25,6 +26,11 @@ CNAConnectionDescription* CMySQLDriver::_pclAllocConnectionDescription(const wch
                                                                        INAConnectionDescription* piDescription)
 {
     return new (std::nothrow) CMySQLConnection(pszIdentification, piDescription);
+}
+
+CNADriverSQL* CMySQLDriver::_pclAllocDriverSQL(CNAError* pError)
+{
+    return new (std::nothrow) CMySQLDriverSQL(this, pError);
 }
 
 int CMySQLDriver::g_NATermModule()

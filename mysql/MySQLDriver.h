@@ -18,6 +18,9 @@ public:
     // A CMySQLConnection; null without memory.
     CNAConnectionDescription* _pclAllocConnectionDescription(const wchar_t* pszIdentification,
                                                              INAConnectionDescription* piDescription) override;
+    // The MySQL SQL interface, reporting into the driver's error object;
+    // null without memory.
+    CNADriverSQL* _pclAllocDriverSQL(CNAError* pError) override;
 
     // The module's end: the back end's, then the driver core's; the answer
     // of the common shut-down.

@@ -14,5 +14,5 @@ public:
 
     // A new MySQL statement of the connection reporting into pclError, with
     // no reference taken; null without memory.
-    virtual CNAStatementSQL* pclAllocStatementSQL(CNAConnectionDescription* pclConnection, CNAError* pclError);
+    CNAStatementSQL* pclAllocStatementSQL(CNAConnectionDescription* pclConnection, CNAError* pclError) override;
 };

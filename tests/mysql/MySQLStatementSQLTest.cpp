@@ -9,6 +9,8 @@
 #include "access/statement/NAColumn.h"
 #include "common/values/Any.h"
 #include "mysql/MySQLConnection.h"
+#include "mysql/MySQLDriver.h"
+#include "mysql/MySQLDriverSQL.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -883,6 +885,26 @@ TEST(MySQLStatementSQL, AConnectionNotOpenIsRefusedBeforeAnythingIsSent)
     pStmt->AddRef();
     EXPECT_EQ(pStmt->bExecuteDirect("SELECT 1", 0), 0);
     EXPECT_EQ(pError->dwGetErrorId(), 79u);
+    pStmt->nRelease();
+    pCnx->nRelease();
+    pError->nRelease();
+}
+
+TEST(MySQLDriverSQL, TheMySQLDriversInterfaceMakesMySQLStatements)
+{
+    CMySQLDriver clDriver;
+    CNADriverSQL* pclSQL = clDriver.pclGetDriverSQL();
+    ASSERT_NE(pclSQL, nullptr);
+    EXPECT_NE(dynamic_cast<CMySQLDriverSQL*>(pclSQL), nullptr);
+    CNAError* pError = new CNAError;
+    pError->AddRef();
+    CMySQLConnection* pCnx = new CMySQLConnection(L"factory", nullptr);
+    pCnx->AddRef();
+    CNAStatementSQL* pStmt = pclSQL->pclAllocStatementSQL(pCnx, pError);
+    ASSERT_NE(pStmt, nullptr);
+    pStmt->AddRef();
+    EXPECT_NE(dynamic_cast<CMySQLStatementSQL*>(pStmt), nullptr);
+    EXPECT_EQ(pStmt->nGetRef(), 1u);
     pStmt->nRelease();
     pCnx->nRelease();
     pError->nRelease();

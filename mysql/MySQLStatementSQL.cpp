@@ -365,18 +365,12 @@ void CMySQLStatementSQL::_InitExecuteError(int nFile, int nPoint, const char* ps
     pclProbeError->AddRef();
 
     CAny clValue;
-    int bOK = 0;
-    CMySQLStatementSQL* pclProbe = new (std::nothrow) CMySQLStatementSQL(m_pclConnection, pclProbeError);
-    if (pclProbe != nullptr) {
-        pclProbe->AddRef();
-        const wchar_t* pszProbe = L"show variables like 'max_allowed_packet'";
-        bOK = pclProbe->bGetRequestedValue(&clValue, 1, pszProbe);
-        if (!bOK && pclProbeError->dwGetDataBaseErrorCode() == CR_LOST_CONNECTION) {
-            m_pclConnection->bClose(pclProbeError);
-            if (m_pclConnection->bOpen(pclProbeError))
-                bOK = pclProbe->bGetRequestedValue(&clValue, 1, pszProbe);
-        }
-        pclProbe->nRelease();
+    const wchar_t* pszProbe = L"show variables like 'max_allowed_packet'";
+    int bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
+    if (!bOK && pclProbeError->dwGetDataBaseErrorCode() == CR_LOST_CONNECTION) {
+        m_pclConnection->bClose(pclProbeError);
+        if (m_pclConnection->bOpen(pclProbeError))
+            bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
     }
     pclProbeError->nRelease();
 

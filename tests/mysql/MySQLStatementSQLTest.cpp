@@ -388,6 +388,8 @@ protected:
         __mysql_fetch_lengths = Fake_fetch_lengths;
         __mysql_data_seek = Fake_data_seek;
         __mysql_affected_rows = Fake_affected_rows;
+        // The probe's statements come from the driver's SQL interface.
+        CNADriver::s_pclDriver = &m_clDriver;
         m_pError = new CNAError;
         m_pError->AddRef();
         m_pCnx = new CFakeConnection;
@@ -408,6 +410,7 @@ protected:
         CNAConnectionDescription::m_nClientVersionMinor = m_nMinorBefore;
         CMySQLConnection::gbUseNextResult = m_bNextBefore;
         g_pFake = nullptr;
+        CNADriver::s_pclDriver = nullptr;
     }
     void SetClient(const wchar_t* pszVersion, const Layout& st)
     {
@@ -435,6 +438,7 @@ protected:
     size_t Position(const std::wstring& strIn, const std::wstring& strPart) const { return strIn.find(strPart); }
 
     FakeClient m_clFake;
+    CMySQLDriver m_clDriver;
     CNAError* m_pError = nullptr;
     CFakeConnection* m_pCnx = nullptr;
     CMySQLStatementSQL* m_pStmt = nullptr;

@@ -152,8 +152,9 @@ TEST_F(Literals, TextsAreQuotedAndEscaped)
         EXPECT_EQ(Literal(cnx, &v), st.pszLiteral);
         CAny w;
         SetW(w, std::wstring(st.psz, st.psz + std::strlen(st.psz)).c_str());
-        if (std::strchr(st.psz, '\xE9') == nullptr)
+        if (std::strchr(st.psz, '\xE9') == nullptr) {
             EXPECT_EQ(Literal(cnx, &w), st.pszLiteral);
+        }
     }
     CLiteralConnection cnx2(2);
     CAny w;

@@ -153,6 +153,10 @@ int CMySQLConnection::_bOpenCreate(CNAError* pError, int bCreate)
     m_nCnxCodePage = 1252;
     if (!CNAFunctionLoader::g_bLoaded() && !_bLoadClientLibrary(pError))
         return 0;
+    // A library loaded by someone else still needs its version: the result
+    // layouts depend on it.
+    if (m_nClientVersionMajor < 0 && !_bGetClientLibraryVersion(pError))
+        return 0;
     _ReadServerOptions();
 
     const wchar_t* tabSSL[NB_SSL_TEXTS] = {_pszOrNull(m_csSSLKey.pszGet()), _pszOrNull(m_csSSLCert.pszGet()),

@@ -219,6 +219,18 @@ TEST_F(MySQLConnectionServer, OpensByTCPAndBySocket)
     EXPECT_EQ(clSocket.bClose(&m_clError), 1);
 }
 
+TEST_F(MySQLConnectionServer, LibraryLoadedBeforeTheFirstOpenStillGivesItsVersion)
+{
+    CTString csPath;
+    const std::wstring strLibrary = Wide(FakeClientPath("zt_counting_client.so"));
+    ASSERT_EQ(CNAFunctionLoader::g_bInitNative(&m_clError, &csPath, strLibrary.c_str(), 0), 1);
+    ASSERT_EQ(CNAConnectionDescription::m_nClientVersionMajor, -1);
+    CMySQLConnection& cl = MakeTCP();
+    ASSERT_EQ(cl.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_GE(CNAConnectionDescription::m_nClientVersionMajor, 5);
+    EXPECT_EQ(cl.bClose(&m_clError), 1);
+}
+
 TEST_F(MySQLConnectionServer, UnicodeModeEndsInUTF8AndItsAbsenceInLatin1)
 {
     CMySQLConnection& clUnicode = MakeTCP();

@@ -5,7 +5,7 @@ machine's conversions and divisions, computed with exact rational arithmetic
 
     python3 tests/host/make_exact_vectors.py
 
-The random cases come from a fixed seed, so the output is stable."""
+The random cases come from a fixed starting value, so the output is stable."""
 
 import math
 import os

@@ -1,6 +1,6 @@
 // Randomised comparison of the in-memory B+-tree with a std::multimap model
-// (the values of one key kept ascending). Every seed is printed on failure;
-// ZT_BTREE_SEED=<seed> runs that seed alone in every configuration.
+// (the values of one key kept ascending). Every starting value is printed on failure;
+// ZT_BTREE_START=<value> runs that starting value alone in every configuration.
 #include "access/statement/MemBTree.h"
 
 #include "tests/access/statement/MemBTreeChecker.h"
@@ -23,10 +23,10 @@
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
-const int kSeeds = 1;
+const int kStarts = 1;
 const int kOperations = 2400;
 #else
-const int kSeeds = 3;
+const int kStarts = 3;
 const int kOperations = 4000;
 #endif
 
@@ -54,8 +54,8 @@ void PrintTo(const Config& c, std::ostream* pos)
 
 class CRun {
 public:
-    CRun(const Config& c, unsigned int nSeed)
-        : m_c(c), m_rng(nSeed), m_nKeySpace(c.nKeySize == 1 ? 256 : 1500)
+    CRun(const Config& c, unsigned int nStart)
+        : m_c(c), m_rng(nStart), m_nKeySpace(c.nKeySize == 1 ? 256 : 1500)
     {
         _NewTree();
         for (int i = 0; i < 3; i++)
@@ -583,17 +583,17 @@ class MemBTreeRandom : public testing::TestWithParam<Config> {};
 TEST_P(MemBTreeRandom, MatchesTheModel)
 {
     const Config c = GetParam();
-    std::vector<unsigned int> vSeeds;
-    if (const char* psz = std::getenv("ZT_BTREE_SEED")) {
-        vSeeds.push_back(static_cast<unsigned int>(std::strtoul(psz, nullptr, 10)));
+    std::vector<unsigned int> vStarts;
+    if (const char* psz = std::getenv("ZT_BTREE_START")) {
+        vStarts.push_back(static_cast<unsigned int>(std::strtoul(psz, nullptr, 10)));
     } else {
         std::random_device rd;
-        for (int i = 0; i < kSeeds; i++)
-            vSeeds.push_back(rd());
+        for (int i = 0; i < kStarts; i++)
+            vStarts.push_back(rd());
     }
-    for (unsigned int nSeed : vSeeds) {
-        SCOPED_TRACE("seed " + std::to_string(nSeed) + " (replay with ZT_BTREE_SEED=" + std::to_string(nSeed) + ")");
-        CRun clRun(c, nSeed);
+    for (unsigned int nStart : vStarts) {
+        SCOPED_TRACE("start " + std::to_string(nStart) + " (replay with ZT_BTREE_START=" + std::to_string(nStart) + ")");
+        CRun clRun(c, nStart);
         clRun.Run(kOperations);
         if (HasFailure())
             break;

@@ -74,7 +74,7 @@ struct SCas {
 
 class CGenerateur {
 public:
-    explicit CGenerateur(unsigned seed) : m_rnd(seed) {}
+    explicit CGenerateur(unsigned nStart) : m_rnd(nStart) {}
 
     SCas Cas()
     {
@@ -416,7 +416,7 @@ TEST(FormatWinRandom, FormatterMatchesTheCLibraryAndTheWalkCoversIt)
     int nEtroits = 0;
     for (int i = 0; i < 4000 && !HasFailure(); ++i) {
         const SCas c = gen.Cas();
-        SCOPED_TRACE("case " + std::to_string(i) + " of seed " + std::to_string(kGraine) + ": " + Montre(c.win));
+        SCOPED_TRACE("case " + std::to_string(i) + " of start " + std::to_string(kGraine) + ": " + Montre(c.win));
         CListe l;
         CListe lSeq;
         CListe lRef;

@@ -1,4 +1,4 @@
-// Host strings and binaries under seeded random operation sequences, checked
+// Host strings and binaries under repeatable random operation sequences, checked
 // against plain standard containers: handles share blocks, take each other
 // (and themselves) as arguments, hold null and allocated empty values, and
 // the allocator refuses calls at random. Every failure must leave every
@@ -20,13 +20,13 @@ constexpr int kSteps = 20000;
 constexpr int kRefused = 4242;
 // Answered by a step whose operation answers no status.
 constexpr int kNoStatus = -1;
-const unsigned kSeeds[] = {1u, 22u, 20261206u};
+const unsigned kStarts[] = {1u, 22u, 20261206u};
 
 // Forwards to the stand-in's allocator and refuses about one call in six
 // while armed, counting what it refused.
 class CFlakyAllocator final : public IStrMemAlloc {
 public:
-    explicit CFlakyAllocator(unsigned nSeed) : m_piReal(CInformationModule::ms_piStrMemAlloc), m_rng(nSeed)
+    explicit CFlakyAllocator(unsigned nStart) : m_piReal(CInformationModule::ms_piStrMemAlloc), m_rng(nStart)
     {
         CInformationModule::ms_piStrMemAlloc = this;
     }
@@ -62,7 +62,7 @@ private:
 // The random choices of one run.
 class CDice {
 public:
-    explicit CDice(unsigned nSeed) : m_rng(nSeed) {}
+    explicit CDice(unsigned nStart) : m_rng(nStart) {}
     // From lo to hi, both included.
     int operator()(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
 
@@ -121,11 +121,11 @@ int g_nOp = -1;
 
 // Runs kSteps random steps on a pool of handles and their models.
 template <class THandle, class TModel, class FStep, class FText>
-void RunModel(unsigned nSeed, FStep step, FText text, bool bTerminated)
+void RunModel(unsigned nStart, FStep step, FText text, bool bTerminated)
 {
-    SCOPED_TRACE(testing::Message() << "seed " << nSeed);
-    CDice dice(nSeed);
-    CFlakyAllocator alloc(nSeed + 1);
+    SCOPED_TRACE(testing::Message() << "start " << nStart);
+    CDice dice(nStart);
+    CFlakyAllocator alloc(nStart + 1);
     THandle h[kPool];
     TModel m[kPool];
     for (int nStep = 0; nStep < kSteps && !testing::Test::HasFailure(); ++nStep) {
@@ -462,14 +462,14 @@ class HostBlockModel : public testing::Test {
 
 TEST_F(HostBlockModel, WideStrings)
 {
-    for (unsigned nSeed : kSeeds)
-        RunModel<CXYString<wchar_t>, std::wstring>(nSeed, StringStep<wchar_t>, TextOf<wchar_t>, true);
+    for (unsigned nStart : kStarts)
+        RunModel<CXYString<wchar_t>, std::wstring>(nStart, StringStep<wchar_t>, TextOf<wchar_t>, true);
 }
 
 TEST_F(HostBlockModel, NarrowStrings)
 {
-    for (unsigned nSeed : kSeeds)
-        RunModel<CXYString<char>, std::string>(nSeed, StringStep<char>, TextOf<char>, true);
+    for (unsigned nStart : kStarts)
+        RunModel<CXYString<char>, std::string>(nStart, StringStep<char>, TextOf<char>, true);
 }
 
 TEST_F(HostBlockModel, Binaries)
@@ -478,6 +478,6 @@ TEST_F(HostBlockModel, Binaries)
     auto step = [&comma](CDice& dice, CBinHandle(&h)[kPool], std::string(&m)[kPool], int i) {
         return BinaryStep(dice, h, m, i, comma);
     };
-    for (unsigned nSeed : kSeeds)
-        RunModel<CBinHandle, std::string>(nSeed, step, BytesOf, false);
+    for (unsigned nStart : kStarts)
+        RunModel<CBinHandle, std::string>(nStart, step, BytesOf, false);
 }

@@ -3,8 +3,11 @@
 # Debian 12.
 
 ZT_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# One compiler cache for every clone: paths below the clone's top are hashed
+# relative to it.
+export CCACHE_BASEDIR="$ZT_ROOT" CCACHE_NOHASHDIR=true CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-10G}"
 ZT_PACKAGES="cmake make g++ g++-multilib locales libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386
-  libmariadb3:i386 libmariadb-dev-compat:i386 mariadb-server mariadb-client clang libclang-rt-14-dev openssl"
+  libmariadb3:i386 libmariadb-dev-compat:i386 mariadb-server mariadb-client clang libclang-rt-14-dev openssl ccache"
 
 zt_setup() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -256,12 +256,23 @@ bool bNumeric(unsigned char t)
 // Numbers up to this many characters are read without a heap copy.
 const unsigned kShortNumber = 63;
 
-bool bASCII(const char* p, unsigned n)
+// A short text of the 8-bit page or of UTF-8 in ASCII only: one character a byte.
+bool bShortASCII(const char* p, unsigned n, unsigned nCodePage)
 {
+    if (n > kShortNumber || (nCodePage != CP_1252 && nCodePage != CP_UTF8))
+        return false;
     for (unsigned i = 0; i < n; i++)
         if (static_cast<unsigned char>(p[i]) >= 0x80)
             return false;
     return true;
+}
+
+// n <= kShortNumber bytes of the 8-bit page widened and terminated in sz.
+const wchar_t* Widened(const char* p, unsigned n, wchar_t* sz)
+{
+    STR_CP1252ToWideChar(p, static_cast<int>(n), sz, static_cast<int>(kShortNumber));
+    sz[n] = 0;
+    return sz;
 }
 
 // An integer text of the integer host types read as the host's converter
@@ -432,11 +443,9 @@ int CNAConvertVariant::bSetValueDB(const char* pszText, unsigned int nLength, un
                 return _bStoreNumber(aby, nType);
             // Other numbers go to the converter as wide text, widened on the
             // stack when each byte is one character.
-            if (nLength <= kShortNumber && (nPage == CP_1252 || bASCII(pszText, nLength))) {
+            if (nLength <= kShortNumber && (nPage == CP_1252 || bShortASCII(pszText, nLength, nPage))) {
                 wchar_t sz[kShortNumber + 1];
-                STR_CP1252ToWideChar(pszText, static_cast<int>(nLength), sz, kShortNumber);
-                sz[nLength] = 0;
-                return _bSetValueDB_Number(sz, nType);
+                return _bSetValueDB_Number(Widened(pszText, nLength, sz), nType);
             }
             CXYString<wchar_t> cl;
             if (cl.__nConversion(pszText, static_cast<int>(nLength), 0,
@@ -451,9 +460,20 @@ int CNAConvertVariant::bSetValueDB(const char* pszText, unsigned int nLength, un
         if (nType == TQTYPE_BIN)
             return StoreBinary(m_clValue, m_eVarType, m_pbyBuffer, m_nSize, pszText, nLength);
 
+        if (nType == TQTYPE_DECIMAL && bShortASCII(pszText, nLength, nCodePage)) {
+            // The converter reads ASCII alike in both widths: the wide text
+            // on the stack, cast straight to a decimal. A refusal goes the
+            // long way, which reports it.
+            wchar_t sz[kShortNumber + 1];
+            unsigned char aby[CAny::VALEUR_SIZE] = {};
+            if (CAny::__s_nCastTo(aby, Widened(pszText, nLength, sz), TQTYPE_DECIMAL, nullptr) <= kMaxSuccess) {
+                CAny clNumber;
+                clNumber.__TransfertValeurInterne(TQTYPE_DECIMAL, aby);
+                return bSetValue(&clNumber);
+            }
+        }
         CAny cl(TQTYPE_PSTRA);
-        const std::string s(pszText, nLength);
-        cl.pclGetTraitement()->SetValueFromANSI(s.c_str(), static_cast<unsigned>(s.size()));
+        cl.pclGetTraitement()->SetValueFromANSI(pszText, nLength);
         cl.SetFlags(0);
         return bSetValue(&cl);
     };

@@ -5,6 +5,7 @@
 // bytes, same result, same error, and a rejected text leaves the cell as it
 // was; in both code pages, on the cell's own value and on a record buffer.
 #include "common/text/XYString.h"
+#include "common/values/Decimal.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +204,57 @@ TEST(NAConvertVariantServerText, RandomNumbersAsTheHostCastsThem)
             }
             }
             CheckNumber(nType, s);
+        }
+    }
+}
+
+// Decimals: beside the road of a host text cast to a decimal, on the cell's
+// own value (compared as text) and on a DECIMAL(12,3) record element.
+TEST(NAConvertVariantServerText, DecimalsAsTheTextCastBefore)
+{
+    BindValueMachine();
+    CNoLeak check;
+    ErrorPtr e = NewError();
+    ItemPtr item = Item(NA_IT_DECIMAL, IDecimal::mg_PToN[12], 9, 3);
+    std::vector<std::string> tab = {"0", "-0", "1.5", "-1234567.891", "999999999.999", "-999999999.999",
+                                    "1000000000", "0.0005", "12.3456", "99999999999999999999999999999.5"};
+    tab.insert(tab.end(), std::begin(kMalformed), std::end(kMalformed));
+    for (unsigned nCodePage : kCodePages) {
+        CTestConnection cnx(1252, static_cast<int>(nCodePage));
+        for (bool bBuffer : {false, true}) {
+            for (const std::string& s : tab) {
+                SCOPED_TRACE(testing::Message() << "code page " << nCodePage << (bBuffer ? ", buffer" : ", own")
+                                                << ": \"" << Show(s) << "\"");
+                CCell c(e.get(), &cnx), r(e.get(), &cnx);
+                Bytes bc, br;
+                if (bBuffer) {
+                    BindBuffer(c, bc, IDecimal::mg_PToN[12], item.get());
+                    BindBuffer(r, br, IDecimal::mg_PToN[12], item.get());
+                } else {
+                    c.InitTypeVariantAny(TQTYPE_DECIMAL, 0);
+                    r.InitTypeVariantAny(TQTYPE_DECIMAL, 0);
+                }
+                ASSERT_EQ(r.bInitBufferDB(), 1);
+                e->Reset();
+                CAny text;
+                text.__SetType(TQTYPE_PSTRA, 0);
+                text.pclGetTraitement()->SetValueFromANSI(s.data(), static_cast<unsigned>(s.size()));
+                const int bExpected = s.empty() ? r.bSetValue(static_cast<const unsigned char*>(nullptr), 0)
+                                                : r.bSetValue(&text);
+                const unsigned nExpected = e->dwGetErrorId();
+                e->Reset();
+                EXPECT_EQ(c.bSetValueDB(s.data(), static_cast<unsigned>(s.size()), nCodePage), bExpected);
+                EXPECT_EQ(e->dwGetErrorId(), nExpected);
+                EXPECT_EQ(bc, br);
+                CAny vc, vr;
+                ASSERT_EQ(c.bGetValue(&vc), r.bGetValue(&vr));
+                EXPECT_EQ(vc.nGetType(), vr.nGetType());
+                if (!vc.bIsNull() && !vr.bIsNull() && vc.nGetTypeCode() == TQTYPE_DECIMAL) {
+                    ASSERT_LE(vc.__nCastTo(TQTYPE_DSTRW, nullptr, 1), 99);
+                    ASSERT_LE(vr.__nCastTo(TQTYPE_DSTRW, nullptr, 1), 99);
+                    EXPECT_EQ(TextW(vc), TextW(vr));
+                }
+            }
         }
     }
 }

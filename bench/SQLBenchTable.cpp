@@ -1,6 +1,8 @@
 #include "bench/SQLBenchTable.h"
 
 #include "access/driver/NAError.h"
+#include "common/values/AnyConvert.h"
+#include "host/HostConnectionDescription.h"
 #include "common/text/Tstring.h"
 #include "tests/support/TestHost.h"
 
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <dlfcn.h>
 
 namespace zt_bench {
 
@@ -26,15 +29,34 @@ std::wstring Wide(const std::string& s)
     return std::wstring(s.begin(), s.end());
 }
 
+std::string strBindHost()
+{
+    if (Env("ZT_TEST_HOST").empty() || Env("ZT_TEST_PORT").empty())
+        return "ZT_TEST_HOST and ZT_TEST_PORT are not set: run against the private server";
+    TimedHost();
+    void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (h == nullptr || !bInitTQConvFromVM(h, 2, 2) || !bInitTQCalcFromVM(h, 2, 2))
+        return "host services not bound";
+    return std::string();
+}
+
+void DescribeServer(CHostConnectionDescription& clHost)
+{
+    clHost.SetText(CHostConnectionDescription::TXT_DATASOURCE, Wide(Env("ZT_TEST_HOST")).c_str());
+    clHost.SetText(CHostConnectionDescription::TXT_USER, Wide(Env("ZT_TEST_USER")).c_str());
+    clHost.SetText(CHostConnectionDescription::TXT_PASSWORD, Wide(Env("ZT_TEST_PASSWORD")).c_str());
+    clHost.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(Env("ZT_TEST_DATABASE")).c_str());
+    clHost.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
+                   (L"Server Port=" + Wide(Env("ZT_TEST_PORT")) + L";").c_str());
+}
+
 MYSQL* hTableHandle(std::string& strError)
 {
     static std::string s_strError;
     static MYSQL* s_h = [] () -> MYSQL* {
-        if (Env("ZT_TEST_HOST").empty() || Env("ZT_TEST_PORT").empty()) {
-            s_strError = "ZT_TEST_HOST and ZT_TEST_PORT are not set: run against the private server";
+        s_strError = strBindHost();
+        if (!s_strError.empty())
             return nullptr;
-        }
-        TimedHost();
         CNAError* pclError = new CNAError;
         pclError->AddRef();
         CTString csPath;

@@ -6,7 +6,11 @@
 
 #include "mysql/NAFunctionLoader.h"
 
+#include <benchmark/benchmark.h>
+
 #include <string>
+
+class CHostConnectionDescription;
 
 namespace zt_bench {
 
@@ -25,5 +29,25 @@ std::wstring Wide(const std::string& s);
 // mysql_fetch_lengths, every byte of every value read) in use mode
 // (argument 0) and store mode (1).
 MYSQL* hTableHandle(std::string& strError);
+
+// The stand-in's services bound as the host hands them over, without its
+// accounts; the text says why they cannot be.
+std::string strBindHost();
+// The private server's address, account, database and port.
+void DescribeServer(CHostConnectionDescription& clHost);
+
+// The benchmark's set-up, made by pfnStart on the first call; null, the
+// benchmark skipped with the reason, when it could not be made.
+template <class T>
+T* pReady(benchmark::State& state, std::string (*pfnStart)(T&))
+{
+    static T s_st;
+    static const std::string s_strError = pfnStart(s_st);
+    if (!s_strError.empty()) {
+        state.SkipWithError(s_strError.c_str());
+        return nullptr;
+    }
+    return &s_st;
+}
 
 } // namespace zt_bench

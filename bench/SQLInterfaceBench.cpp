@@ -8,14 +8,12 @@
 #include "access/driver/NAError.h"
 #include "bench/SQLBenchTable.h"
 #include "common/values/Any.h"
-#include "common/values/AnyConvert.h"
 #include "host/HostConnectionDescription.h"
 #include "tests/support/TestHost.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cwchar>
-#include <dlfcn.h>
 #include <string>
 
 extern "C" {
@@ -40,20 +38,12 @@ struct STBench {
 
 std::string strStart(STBench& st)
 {
-    if (Env("ZT_TEST_HOST").empty() || Env("ZT_TEST_PORT").empty())
-        return "ZT_TEST_HOST and ZT_TEST_PORT are not set: run against the private server";
-    TimedHost();
-    void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    if (h == nullptr || !bInitTQConvFromVM(h, 2, 2) || !bInitTQCalcFromVM(h, 2, 2))
-        return "host services not bound";
+    const std::string strHost = strBindHost();
+    if (!strHost.empty())
+        return strHost;
     st.clHost.SetText(CHostConnectionDescription::TXT_CONNECTIONNAME, L"bench");
     st.clHost.SetText(CHostConnectionDescription::TXT_PROVIDER, L"MySQL");
-    st.clHost.SetText(CHostConnectionDescription::TXT_DATASOURCE, Wide(Env("ZT_TEST_HOST")).c_str());
-    st.clHost.SetText(CHostConnectionDescription::TXT_USER, Wide(Env("ZT_TEST_USER")).c_str());
-    st.clHost.SetText(CHostConnectionDescription::TXT_PASSWORD, Wide(Env("ZT_TEST_PASSWORD")).c_str());
-    st.clHost.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(Env("ZT_TEST_DATABASE")).c_str());
-    st.clHost.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
-                      (L"Server Port=" + Wide(Env("ZT_TEST_PORT")) + L";").c_str());
+    DescribeServer(st.clHost);
     // As the host starts the driver: its first connection loads the client
     // library and learns its version.
     bInitLibrary(nullptr);
@@ -77,21 +67,10 @@ std::string strStart(STBench& st)
     return std::string();
 }
 
-STBench* pReady(benchmark::State& state)
-{
-    static STBench s_st;
-    static const std::string s_strError = strStart(s_st);
-    if (!s_strError.empty()) {
-        state.SkipWithError(s_strError.c_str());
-        return nullptr;
-    }
-    return &s_st;
-}
-
 // Every row of the table: bGetValue of each column (bRow false) or bGetRow.
 void Run(benchmark::State& state, bool bRow)
 {
-    STBench* pst = pReady(state);
+    STBench* pst = pReady(state, strStart);
     if (pst == nullptr)
         return;
     long long llRows = 0;

@@ -173,6 +173,34 @@ TEST(NAConvertVariantServerText, NumbersAtTheLimitsAndMalformedAsTheHostCastsThe
             CheckNumber(nType, s);
 }
 
+// Plain integers in range are read by the cell; every other text still
+// reaches the host's converter, once.
+TEST(NAConvertVariantServerText, OnlyPlainIntegersInRangeSkipTheConverter)
+{
+    BindValueMachine();
+    CTestConnection cnx(1252, 65001);
+    const struct {
+        unsigned short nType;
+        const char* psz;
+        int nCalls;
+    } rows[] = {
+        {TQTYPE_I4, "2147483647", 0}, {TQTYPE_I4, "-2147483648", 0}, {TQTYPE_I4, "2147483648", 1},
+        {TQTYPE_I8, "-9223372036854775808", 0}, {TQTYPE_I8, "9223372036854775808", 1},
+        {TQTYPE_UI8, "18446744073709551615", 1}, {TQTYPE_UI8, "9999999999999999999", 0},
+        {TQTYPE_UI2, "-0", 1}, {TQTYPE_I2, "-0", 0}, {TQTYPE_I1, "12a", 1}, {TQTYPE_UI4, "+5", 1},
+        {TQTYPE_I4, "", 0}, {TQTYPE_R8, "5", 1}, {TQTYPE_CY, "5", 1},
+    };
+    for (const auto& r : rows) {
+        CCell c(nullptr, &cnx);
+        c.InitTypeVariantAny(r.nType, 0);
+        const int nBefore = Machine().nCalls();
+        c.bSetValueDB(r.psz, static_cast<unsigned>(std::strlen(r.psz)), 65001);
+        // The converter and the release of its result.
+        const int nCalls = Machine().nCalls() - nBefore;
+        EXPECT_EQ(nCalls > 0 ? 1 : 0, r.nCalls) << "type " << r.nType << ": \"" << r.psz << "\", " << nCalls;
+    }
+}
+
 TEST(NAConvertVariantServerText, RandomNumbersAsTheHostCastsThem)
 {
     BindValueMachine();

@@ -37,7 +37,7 @@ enum : int { ON_OWN_VALUE = 0, ON_RECORD_BUFFER = 1 };
 bool bBound()
 {
     static const bool s_bBound = [] {
-        TestHost();
+        TimedHost();
         void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
         return h != nullptr && bInitTQConvFromVM(h, 2, 2) == 1 && bInitTQCalcFromVM(h, 2, 2) == 1;
     }();

@@ -25,7 +25,7 @@ namespace {
 bool bBoundForCommands()
 {
     static const bool s_bBound = [] {
-        TestHost();
+        TimedHost();
         void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
         return h != nullptr && bInitTQConvFromVM(h, 2, 2) == 1 && bInitTQCalcFromVM(h, 2, 2) == 1;
     }();

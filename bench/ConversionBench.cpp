@@ -72,7 +72,7 @@ private:
 
 void Prepare(benchmark::State& state, unsigned nCodePage, std::string& bytes, std::wstring& wide)
 {
-    TestHost();
+    TimedHost();
     wide = WideText(static_cast<std::size_t>(state.range(0)));
     bytes = Encode(wide, nCodePage);
 }

@@ -46,7 +46,7 @@ std::vector<std::string> RandomTexts()
 // Values of one host type built from the batch.
 std::unique_ptr<CAny[]> Values(unsigned short nType)
 {
-    TestHost();
+    TimedHost();
     std::unique_ptr<CAny[]> values(new CAny[kBatch]);
     const std::vector<std::uint32_t> words = RandomWords();
     const std::vector<std::string> texts = RandomTexts();

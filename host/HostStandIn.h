@@ -55,6 +55,11 @@ public:
     virtual PFN_HOST_LOADSTRING pfnMessageLoader() = 0;
     // The engine key service to hand to the driver (an IKXForNA*).
     virtual void* pKeyService() = 0;
+    // Accounting of live blocks (nLiveBlocks, nBadFrees), off until a test
+    // turns it on before its first block; and the blocks the allocator has
+    // made, always counted.
+    virtual void KeepBlockAccounts(bool bOn) = 0;
+    virtual long long nAllocations() = 0;
 
 protected:
     ~IHostStandIn() = default;

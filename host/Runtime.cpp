@@ -86,6 +86,8 @@ public:
     int nFactoryCalls() override { return m_factory.m_nCalls; }
     PFN_HOST_LOADSTRING pfnMessageLoader() override { return &LoadMessage; }
     void* pKeyService() override { return HostKeyService(); }
+    void KeepBlockAccounts(bool bOn) override { m_allocator.KeepAccounts(bOn); }
+    long long nAllocations() override { return m_allocator.nAllocations(); }
 
     unsigned nExecution(unsigned nCommand, uintptr_t nArgument)
     {

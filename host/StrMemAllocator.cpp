@@ -25,10 +25,14 @@ bool CStrMemAllocator::bShouldFail()
 
 int CStrMemAllocator::nAlloc(void** ppData, unsigned nBytes)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (ppData == nullptr)
         return ERROR_NO_MEMORY;
-    if (nBytes > kLargest || bShouldFail())
+    // The lock only for what needs it: failure plans and accounts.
+    const bool bLock = bAccounts() || m_bFailing.load(std::memory_order_relaxed);
+    std::unique_lock<std::mutex> lock(m_mutex, std::defer_lock);
+    if (bLock)
+        lock.lock();
+    if (nBytes > kLargest || (bLock && bShouldFail()))
         return m_nFailAfter == 0 ? m_nFailError : ERROR_NO_MEMORY;
     auto* pHeader = static_cast<Header*>(std::malloc(sizeof(Header) + nBytes + kTerminatorRoom));
     if (pHeader == nullptr)
@@ -39,19 +43,24 @@ int CStrMemAllocator::nAlloc(void** ppData, unsigned nBytes)
     pHeader->nLength = 0;
     void* pData = pHeader + 1;
     std::memset(pData, 0, kTerminatorRoom < nBytes ? kTerminatorRoom : nBytes);
-    m_live.insert(pData);
+    if (bAccounts())
+        m_live.insert(pData);
+    m_nAllocations.fetch_add(1, std::memory_order_relaxed);
     *ppData = pData;
     return 0;
 }
 
 int CStrMemAllocator::nRealloc(void** ppData, unsigned nBytes)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (ppData == nullptr || m_live.count(*ppData) == 0) {
+    const bool bLock = bAccounts() || m_bFailing.load(std::memory_order_relaxed);
+    std::unique_lock<std::mutex> lock(m_mutex, std::defer_lock);
+    if (bLock)
+        lock.lock();
+    if (ppData == nullptr || *ppData == nullptr || (bAccounts() && m_live.count(*ppData) == 0)) {
         ++m_nBadFrees;
         return ERROR_NO_MEMORY;
     }
-    if (nBytes > kLargest || bShouldFail())
+    if (nBytes > kLargest || (bLock && bShouldFail()))
         return m_nFailAfter == 0 ? m_nFailError : ERROR_NO_MEMORY;
     Header* pOld = HeaderOf(*ppData);
     if (nBytes <= pOld->nCapacity)
@@ -59,21 +68,26 @@ int CStrMemAllocator::nRealloc(void** ppData, unsigned nBytes)
     auto* pHeader = static_cast<Header*>(std::realloc(pOld, sizeof(Header) + nBytes + kTerminatorRoom));
     if (pHeader == nullptr)
         return ERROR_NO_MEMORY;
-    m_live.erase(*ppData);
+    if (bAccounts())
+        m_live.erase(*ppData);
     pHeader->nCapacity = nBytes;
     *ppData = pHeader + 1;
-    m_live.insert(*ppData);
+    if (bAccounts())
+        m_live.insert(*ppData);
+    m_nAllocations.fetch_add(1, std::memory_order_relaxed);
     return 0;
 }
 
 void CStrMemAllocator::Free(void* pData)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (pData == nullptr)
         return;
-    if (m_live.erase(pData) == 0) {
-        ++m_nBadFrees;
-        return;
+    if (bAccounts()) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_live.erase(pData) == 0) {
+            ++m_nBadFrees;
+            return;
+        }
     }
     std::free(HeaderOf(pData));
 }
@@ -95,4 +109,5 @@ void CStrMemAllocator::FailAfter(int nCount, int nError)
     std::lock_guard<std::mutex> lock(m_mutex);
     m_nFailAfter = nCount;
     m_nFailError = nError;
+    m_bFailing.store(nCount >= 0, std::memory_order_relaxed);
 }

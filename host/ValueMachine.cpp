@@ -83,9 +83,13 @@ public:
         return m_aRecent[(m_nNext + HOSTVM_RECENT_CALLS - 1 - nBack) % HOSTVM_RECENT_CALLS];
     }
 
+    void RecordCalls(bool bOn) override { m_bRecord.store(bOn, std::memory_order_relaxed); }
+
     void Record(const char* pszName, unsigned t1, unsigned t2, unsigned nOption, const void* pOptions,
                 int nReserved)
     {
+        if (!m_bRecord.load(std::memory_order_relaxed))
+            return;
         std::lock_guard<std::mutex> lock(m_mutex);
         HostVMCall& call = m_aRecent[m_nNext];
         m_nNext = (m_nNext + 1) % HOSTVM_RECENT_CALLS;
@@ -101,6 +105,7 @@ public:
 
 private:
     std::atomic<int> m_nCalls{0};
+    std::atomic<bool> m_bRecord{false};
     std::mutex m_mutex;
     HostVMCall m_aRecent[HOSTVM_RECENT_CALLS] = {};
     int m_nNext = 0;

@@ -4,8 +4,8 @@
 // type words only (the 40-byte area of a host value and its type code), as
 // the runtime does; the module's own code is not linked into it.
 //
-// Tests steer nothing here but read the machine's accounting through the
-// control entry below.
+// Tests read the machine's accounting through the control entry below and
+// turn the recording of calls on.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +30,8 @@ public:
     // HOSTVM_RECENT_CALLS - 1 back; an empty record beyond).
     virtual int nCalls() = 0;
     virtual HostVMCall RecentCall(int nBack) = 0;
+    // Calls are recorded only while a test asks for it (off at the start).
+    virtual void RecordCalls(bool bOn) = 0;
 
 protected:
     ~IHostValueMachine() = default;

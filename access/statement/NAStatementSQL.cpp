@@ -344,10 +344,60 @@ CNAConvertVariant* CNAStatementSQL::_pclGetVariant()
     return m_pclVariant;
 }
 
-int CNAStatementSQL::_bGetValueAs(CAny* pValue, unsigned int nColumn, unsigned int nFlags, unsigned short nType)
+namespace {
+
+CXYString<wchar_t>& TextOf(CAny* pclText)
+{
+    return *reinterpret_cast<CXYString<wchar_t>*>(pclText->pbyGetValeur());
+}
+
+} // namespace
+
+CAny* CNAStatementSQL::_pclReadText(unsigned int nColumn, unsigned int nFlags, CXYString<wchar_t>& clBlock)
 {
     CNAConvertVariant* pclCell = _pclGetVariant();
-    if (pclCell == nullptr || pValue == nullptr)
+    if (pclCell == nullptr)
+        return nullptr;
+    pclCell->InitTypeVariantAny(TQTYPE_DSTRW, 0);
+    CAny* pclText = nullptr;
+    pclCell->bGetValue(&pclText);
+    TextOf(pclText).Swap(clBlock);
+    if (bGetValue(pclCell, nColumn, nFlags))
+        return pclText;
+    // A refused text has left the block as it was.
+    _ReturnText(pclText, clBlock);
+    return nullptr;
+}
+
+void CNAStatementSQL::_ReturnText(CAny* pclText, CXYString<wchar_t>& clBlock)
+{
+    if (pclText->nGetTypeCode() == TQTYPE_DSTRW)
+        TextOf(pclText).Swap(clBlock);
+}
+
+int CNAStatementSQL::_bGetValueAs(CAny* pValue, unsigned int nColumn, unsigned int nFlags, unsigned short nType)
+{
+    if (pValue == nullptr)
+        return 0;
+    if (nType == TQTYPE_DSTRW) {
+        // The host's text value lends its block to the cell, which writes
+        // the new text into it when nobody else holds it.
+        const bool bText = pValue->nGetTypeCode() == TQTYPE_DSTRW;
+        CXYString<wchar_t>& clBlock = bText ? TextOf(pValue) : m_clSpareText;
+        CAny* pclText = _pclReadText(nColumn, nFlags, clBlock);
+        if (pclText == nullptr)
+            return 0;
+        if (bText && pclText->nGetTypeCode() == TQTYPE_DSTRW) {
+            _ReturnText(pclText, clBlock);
+            pValue->SetFlags(pclText->nGetFlags());
+        } else {
+            m_pclVariant->bGetValue(pValue);
+            _ReturnText(pclText, m_clSpareText);
+        }
+        return 1;
+    }
+    CNAConvertVariant* pclCell = _pclGetVariant();
+    if (pclCell == nullptr)
         return 0;
     pclCell->InitTypeVariantAny(nType, 0);
     if (!bGetValue(pclCell, nColumn, nFlags))
@@ -449,7 +499,7 @@ int CNAStatementSQL::bGetColumnList(CAny* pValue, unsigned int)
     return 1;
 }
 
-int CNAStatementSQL::bGetRow(CTString* pclText, const wchar_t* pszSeparator, int nMax, unsigned int nFlags)
+int CNAStatementSQL::_bReadRow(const wchar_t* pszSeparator, int nMax, unsigned int nFlags)
 {
     if (m_bEndOfData) {
         if (m_pclError != nullptr)
@@ -457,40 +507,46 @@ int CNAStatementSQL::bGetRow(CTString* pclText, const wchar_t* pszSeparator, int
                                        UE_NO_CURRENT_ROW);
         return 0;
     }
-    if (pclText == nullptr)
-        return 0;
-    pclText->Vide();
-    CNAConvertVariant* pclCell = _pclGetVariant();
-    if (pclCell == nullptr)
-        return 0;
+    m_sRow.clear();
     unsigned int nCount = m_nColumnCount;
     if (nMax > 0 && static_cast<unsigned int>(nMax) < nCount)
         nCount = static_cast<unsigned int>(nMax);
     for (unsigned int i = 0; i < nCount; i++) {
-        pclCell->InitTypeVariantAny(TQTYPE_DSTRW, 0);
-        if (!bGetValue(pclCell, i, nFlags))
+        CAny* pclText = _pclReadText(i, nFlags, m_clSpareText);
+        if (pclText == nullptr)
             return 0;
         if (i > 0 && pszSeparator != nullptr && pszSeparator[0] != 0)
-            pclText->Add(pszSeparator);
-        CAny cl;
-        if (pclCell->bGetValue(&cl) && !cl.bIsNull()) {
-            const wchar_t* psz = nullptr;
-            cl.pclGetTraitement()->nGetPCWSTR(&psz);
-            if (psz != nullptr)
-                pclText->Add(psz);
-        }
+            m_sRow += pszSeparator;
+        const wchar_t* psz = nullptr;
+        if (!pclText->bIsNull() && pclText->pclGetTraitement()->nGetPCWSTR(&psz) == TQSTATUS_OK && psz != nullptr)
+            m_sRow.append(psz, wcslen(psz));
+        _ReturnText(pclText, m_clSpareText);
     }
     return 1;
 }
 
+int CNAStatementSQL::bGetRow(CTString* pclText, const wchar_t* pszSeparator, int nMax, unsigned int nFlags)
+{
+    if (m_bEndOfData)
+        return _bReadRow(pszSeparator, nMax, nFlags);
+    if (pclText == nullptr)
+        return 0;
+    pclText->Vide();
+    // A failed column leaves the columns before it.
+    const int bResult = _bReadRow(pszSeparator, nMax, nFlags);
+    if (!m_sRow.empty())
+        pclText->Add(m_sRow.c_str());
+    return bResult;
+}
+
 int CNAStatementSQL::bGetRow(CAny* pValue, const wchar_t* pszSeparator, int nMax, unsigned int nFlags)
 {
-    CTString cs;
-    if (pValue == nullptr || !bGetRow(&cs, pszSeparator, nMax, nFlags))
+    if (m_bEndOfData)
+        return _bReadRow(pszSeparator, nMax, nFlags);
+    if (pValue == nullptr || !_bReadRow(pszSeparator, nMax, nFlags))
         return 0;
-    const wchar_t* psz = Text(cs.pszGet());
     pValue->__SetType(TQTYPE_PSTRW, 0);
-    pValue->pclGetTraitement()->SetValue(psz, static_cast<unsigned int>(wcslen(psz) * sizeof(wchar_t)));
+    pValue->pclGetTraitement()->SetValue(m_sRow.c_str(), static_cast<unsigned int>(m_sRow.size() * sizeof(wchar_t)));
     pValue->SetFlags(0);
     return 1;
 }

@@ -8,6 +8,9 @@
 
 #include "access/driver/Interf.h"
 #include "common/text/Tstring.h"
+#include "common/text/XYString.h"
+
+#include <string>
 
 class CAny;
 class CNAColumnSQL;
@@ -103,6 +106,14 @@ protected:
     int _bResetForText(const void* pText);
     // A result value through the statement's cell typed nType.
     int _bGetValueAs(CAny* pValue, unsigned int nColumn, unsigned int nFlags, unsigned short nType);
+    // A column as wide host text in the statement's cell, the block of
+    // clBlock moved into the cell first (written over when nobody else
+    // holds it); null on failure, the block given back. After a success
+    // _ReturnText gives clBlock the cell's text.
+    CAny* _pclReadText(unsigned int nColumn, unsigned int nFlags, CXYString<wchar_t>& clBlock);
+    static void _ReturnText(CAny* pclText, CXYString<wchar_t>& clBlock);
+    // The current row's texts joined by the separator, into m_sRow.
+    int _bReadRow(const wchar_t* pszSeparator, int nMax, unsigned int nFlags);
     // Value, start and length of parameter i; a file parameter's value is
     // the file's content.
     int _bGetParameter(CAny* pValue, int* pnStart, int* pnLength, CTabValParser* pParameters, int nIndex);
@@ -123,4 +134,6 @@ protected:
     unsigned int m_nRowMaxLen;                 // total of the columns' maximum lengths
     int m_nStmtID;
     CNAConvertVariant* m_pclVariant;           // one reference, made on first use
+    CXYString<wchar_t> m_clSpareText;          // the block of texts read for no host text value
+    std::wstring m_sRow;                       // the last row read as one text
 };

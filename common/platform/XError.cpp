@@ -358,6 +358,9 @@ wchar_t* CXError::__vpszConcatString(wchar_t** ppsz, const wchar_t* psz)
 
 void CXError::__vDeleteString(wchar_t** ppsz)
 {
+    // Every call of the SQL interface resets its error: most fields are empty.
+    if (*ppsz == nullptr)
+        return;
     XMALLOC_Del_(*ppsz);
     *ppsz = nullptr;
 }
@@ -1203,7 +1206,8 @@ void CXError::RAZ()
 {
     for (wchar_t* CXError::*pmTexte : ms_tabTextes)
         __vDeleteString(&(this->*pmTexte));
-    m_tabErrorId.Supprime(0, m_tabErrorId.nGetNbElement());
+    if (m_tabErrorId.nGetNbElement() > 0)
+        m_tabErrorId.Supprime(0, m_tabErrorId.nGetNbElement());
     _RemoveAllInfo();
     __DeleteAllSubError();
     _RazNombres();

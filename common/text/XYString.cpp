@@ -664,6 +664,64 @@ bool CXYString<char>::bCreateY(wchar_t*& out, int codePage) const
     return true;
 }
 
+// Server texts arrive row after row into the same value: its block is
+// written again whenever nobody else holds it.
+template <>
+int CXYString<wchar_t>::nAffecteKeepingBlock(const char* src, int n, int codePage)
+{
+    if (src == nullptr || n <= 0) {
+        _Release();
+        return STRMEM_OK;
+    }
+    if (n > STRMEM_MAX_SIZE)
+        return STRMEM_ERROR_TOO_LONG;
+    // UTF-8 of a few hundred bytes is decoded aside first: the count is then
+    // known, and a failure touches nothing.
+    constexpr int kAside = 256;
+    wchar_t aAside[kAside];
+    // ASCII reads alike in both pages: through the table.
+    const auto bASCII = [src, n] {
+        for (int i = 0; i < n; i++)
+            if (static_cast<unsigned char>(src[i]) >= 0x80)
+                return false;
+        return true;
+    };
+    const bool bTable = codePage == CP_1252 || (codePage == kCodePageUTF8 && bASCII());
+    int nChars = n;
+    if (!bTable) {
+        if (codePage != kCodePageUTF8 || n > kAside) {
+            CXYString other;
+            const int nError = other.__nConversion(src, n, 0, codePage, 0, nullptr);
+            if (nError == STRMEM_OK)
+                Swap(other);
+            return nError;
+        }
+        nChars = MultiByteToWideChar(CP_UTF8, 0, src, n, aAside, kAside);
+        if (nChars <= 0)
+            return STRMEM_ERROR_CONVERSION;
+    }
+    const std::int64_t nBytes = nBytesOf<wchar_t>(nChars);
+    const bool bKeep = m_pData != nullptr && CBaseStrMem::s_nGetRefCount(m_pData) < 2 &&
+                       CBaseStrMem::s_pHeader(m_pData)->dwFlags == 0 &&
+                       nBytes <= CBaseStrMem::s_pHeader(m_pData)->nCapacity &&
+                       !CBaseStrMem::s_bInBlock(m_pData, src, n);
+    if (!bKeep) {
+        // Room rounded up to 8 characters: a number or a date of the next
+        // row, a character longer, still fits.
+        CXYString fresh;
+        const int nError = fresh.__nNew(nChars < STRMEM_MAX_SIZE - 7 ? (nChars + 7) & ~7 : nChars, nullptr, 0);
+        if (nError != STRMEM_OK)
+            return nError;
+        Swap(fresh);
+    }
+    if (bTable)
+        STR_CP1252ToWideChar(src, n, m_pData, nChars);
+    else
+        std::memcpy(m_pData, aAside, static_cast<size_t>(nChars) * sizeof(wchar_t));
+    _SetLength(nChars);
+    return STRMEM_OK;
+}
+
 template class CXYString<char>;
 template class CXYString<wchar_t>;
 

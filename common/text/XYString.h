@@ -175,6 +175,12 @@ public:
                       const char* def = nullptr);
     int nAffecteUTF32(const wchar_t* src, int n, int codePage = 0, int flags = 0, const char* def = nullptr);
     int nAffecteConversionExplicite(const CXYString<TOther>& src, int codePage, int flags, const T* def);
+    // Wide only: n >= 0 bytes of 8-bit text of a code page (no flags), in
+    // one conversion; a block held alone, unmarked and large enough is
+    // written over, any other is replaced by one block of the converted
+    // length. A failed conversion leaves the handle as it was.
+    int nAffecteKeepingBlock(const char* src, int n, int codePage);
+    void Swap(CXYString& other) { XSwap(m_pData, other.m_pData); }
     // A malloc'ed copy (free it with free) in the other width, the handle unchanged.
     bool bCreateY(TOther*& out, int codePage) const;
 
@@ -231,6 +237,8 @@ int CXYString<char>::nAffecteUTF8(const char* src, int n, int codePage, int flag
                                   int* usedDef);
 template <>
 int CXYString<wchar_t>::nAffecteToUTF8(const wchar_t* src, int n, int codePage);
+template <>
+int CXYString<wchar_t>::nAffecteKeepingBlock(const char* src, int n, int codePage);
 template <>
 int CXYString<char>::nAffecteToUTF8(const wchar_t* src, int n, int codePage);
 template <>

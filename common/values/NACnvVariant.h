@@ -175,6 +175,11 @@ protected:
     int _bAllocBuffer(unsigned int nSize);
     void _SetErrorNoMemory();
 
+    // A number's text cast by the host's converter into the cell (12.4 when
+    // it refuses); and a number's stored bytes into the cell.
+    int _bSetValueDB_Number(const wchar_t* pszText, unsigned char nType);
+    int _bStoreNumber(const unsigned char* pbyValue, unsigned char nType);
+
     // Whether the buffer holds UTF-16 units: a caller's or own buffer bound
     // to a wide-text item of the engine.
     int _bBufferIsUTF16() const;

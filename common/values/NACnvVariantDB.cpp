@@ -11,6 +11,7 @@
 #include "access/driver/NAItemDescription.h" // the item description gives the target type and size
 #include "common/text/CodePage.h"
 #include "common/text/TextBasics.h"
+#include "common/text/TextCompare.h"
 #include "common/text/XYString.h"
 #include "common/values/AnyConvert.h"
 #include "common/values/datetime.h"
@@ -252,6 +253,70 @@ bool bNumeric(unsigned char t)
     return (t >= 3 && t <= 12) || t == 14;
 }
 
+// Numbers up to this many characters are read without a heap copy.
+const unsigned kShortNumber = 63;
+
+// A short text of the 8-bit page or of UTF-8 in ASCII only: one character a byte.
+bool bShortASCII(const char* p, unsigned n, unsigned nCodePage)
+{
+    if (n > kShortNumber || (nCodePage != CP_1252 && nCodePage != CP_UTF8))
+        return false;
+    for (unsigned i = 0; i < n; i++)
+        if (static_cast<unsigned char>(p[i]) >= 0x80)
+            return false;
+    return true;
+}
+
+// n <= kShortNumber bytes of the 8-bit page widened and terminated in sz.
+const wchar_t* Widened(const char* p, unsigned n, wchar_t* sz)
+{
+    STR_CP1252ToWideChar(p, static_cast<int>(n), sz, static_cast<int>(kShortNumber));
+    sz[n] = 0;
+    return sz;
+}
+
+// An integer text of the integer host types read as the host's converter
+// reads it, for the common form only: '-' for the signed types, then 1 to
+// 19 digits, in the type's range. false for anything else (blanks, '+',
+// points, exponents, more digits, values out of range), which the
+// converter settles with its own status.
+bool bReadInteger(const char* p, unsigned n, unsigned char t, unsigned char* pbyValue)
+{
+    long long llMin = 0;
+    unsigned long long ullMax = 0;
+    switch (t) {
+    case TQTYPE_UI2: ullMax = 0xFFFF; break;
+    case TQTYPE_UI4: ullMax = 0xFFFFFFFFu; break;
+    case TQTYPE_UI8: ullMax = ~0ull; break;
+    case TQTYPE_I1: llMin = INT8_MIN; ullMax = INT8_MAX; break;
+    case TQTYPE_I2: llMin = INT16_MIN; ullMax = INT16_MAX; break;
+    // The pointer-sized type is read as a signed 32-bit integer.
+    case TQTYPE_I4: case TQTYPE_UIX: llMin = INT32_MIN; ullMax = INT32_MAX; break;
+    case TQTYPE_I8: llMin = INT64_MIN; ullMax = INT64_MAX; break;
+    default: return false;
+    }
+    const bool bNeg = n > 0 && p[0] == '-';
+    if (bNeg && llMin == 0)
+        return false;
+    const unsigned nFrom = bNeg ? 1 : 0;
+    if (n <= nFrom || n - nFrom > 19)
+        return false;
+    unsigned long long u = 0;
+    for (unsigned i = nFrom; i < n; i++) {
+        const unsigned d = static_cast<unsigned char>(p[i]) - static_cast<unsigned>('0');
+        if (d > 9)
+            return false;
+        u = u * 10 + d;
+    }
+    // -0 is 0; the negative bound is one more than the positive one.
+    if (bNeg ? u > ullMax + 1 : u > ullMax)
+        return false;
+    const unsigned long long v = bNeg ? 0 - u : u;
+    // Little-endian: the low bytes of the two's complement are the value.
+    std::memcpy(pbyValue, &v, tqTabSizeType[t]);
+    return true;
+}
+
 bool bDateOrTime(unsigned char t)
 {
     return (t >= 24 && t <= 26) || t == 128 || t == 129;
@@ -293,27 +358,16 @@ int CNAConvertVariant::bSetValueFromDB(const wchar_t* pszText, unsigned int nLen
         }
 
         if (bNumeric(nType)) {
+            // The converter takes a terminated text: short ones are
+            // terminated on the stack.
+            wchar_t sz[kShortNumber + 1];
+            if (nLength <= kShortNumber) {
+                std::wmemcpy(sz, pszText, nLength);
+                sz[nLength] = 0;
+                return _bSetValueDB_Number(sz, nType);
+            }
             const CXYString<wchar_t> clText(pszText, static_cast<int>(nLength));
-            // The converter fills a whole value area: a local one, of which
-            // what fits is kept.
-            unsigned char aby[CAny::VALEUR_SIZE] = {};
-            const int nStatus = CAny::__s_nCastTo(aby, clText.pszGet(), nType, nullptr);
-            if (nStatus > kMaxSuccess) {
-                _SetErrorConversionFailed(TQTYPE_DSTRW, clText.pszGet(), kFileServer, kPointNumber);
-                return 0;
-            }
-            if (m_eVarType == NA_VAR_ANY) {
-                m_clValue.pclGetTraitement()->SetValue(aby);
-                m_clValue.SetFlags(0);
-                return 1;
-            }
-            if (m_pbyBuffer == nullptr)
-                return 0;
-            unsigned int nStored = 0;
-            const CAny clType(nType);
-            clType.pclGetTraitement()->nGetDataSize(&nStored);
-            std::memcpy(m_pbyBuffer, aby, std::min(std::min<unsigned>(nStored, sizeof(aby)), m_nSize));
-            return 1;
+            return _bSetValueDB_Number(clText.pszGet(), nType);
         }
 
         if ((nType >= 16 && nType <= 19) || (nType >= 21 && nType <= 23) || nType == TQTYPE_CARW ||
@@ -383,6 +437,16 @@ int CNAConvertVariant::bSetValueDB(const char* pszText, unsigned int nLength, un
         }
 
         if (bNumeric(nType)) {
+            const unsigned nPage = CurrentIfUnset(static_cast<int>(nCodePage));
+            unsigned char aby[sizeof(std::uint64_t)];
+            if ((nPage == CP_1252 || nPage == CP_UTF8) && bReadInteger(pszText, nLength, nType, aby))
+                return _bStoreNumber(aby, nType);
+            // Other numbers go to the converter as wide text, widened on the
+            // stack when each byte is one character.
+            if (nLength <= kShortNumber && (nPage == CP_1252 || bShortASCII(pszText, nLength, nPage))) {
+                wchar_t sz[kShortNumber + 1];
+                return _bSetValueDB_Number(Widened(pszText, nLength, sz), nType);
+            }
             CXYString<wchar_t> cl;
             if (cl.__nConversion(pszText, static_cast<int>(nLength), 0,
                                  static_cast<int>(CurrentIfUnset(static_cast<int>(nCodePage))), 0, nullptr) != 0)
@@ -396,9 +460,20 @@ int CNAConvertVariant::bSetValueDB(const char* pszText, unsigned int nLength, un
         if (nType == TQTYPE_BIN)
             return StoreBinary(m_clValue, m_eVarType, m_pbyBuffer, m_nSize, pszText, nLength);
 
+        if (nType == TQTYPE_DECIMAL && bShortASCII(pszText, nLength, nCodePage)) {
+            // The converter reads ASCII alike in both widths: the wide text
+            // on the stack, cast straight to a decimal. A refusal goes the
+            // long way, which reports it.
+            wchar_t sz[kShortNumber + 1];
+            unsigned char aby[CAny::VALEUR_SIZE] = {};
+            if (CAny::__s_nCastTo(aby, Widened(pszText, nLength, sz), TQTYPE_DECIMAL, nullptr) <= kMaxSuccess) {
+                CAny clNumber;
+                clNumber.__TransfertValeurInterne(TQTYPE_DECIMAL, aby);
+                return bSetValue(&clNumber);
+            }
+        }
         CAny cl(TQTYPE_PSTRA);
-        const std::string s(pszText, nLength);
-        cl.pclGetTraitement()->SetValueFromANSI(s.c_str(), static_cast<unsigned>(s.size()));
+        cl.pclGetTraitement()->SetValueFromANSI(pszText, nLength);
         cl.SetFlags(0);
         return bSetValue(&cl);
     };
@@ -407,6 +482,34 @@ int CNAConvertVariant::bSetValueDB(const char* pszText, unsigned int nLength, un
     if (!bResult)
         m_clValue.SetNullFlag(bWasNull);
     return bResult;
+}
+
+// ---- Numbers --------------------------------------------------------------------------------------
+
+int CNAConvertVariant::_bSetValueDB_Number(const wchar_t* pszText, unsigned char nType)
+{
+    // The converter fills a whole value area: a local one, of which what
+    // fits is kept.
+    unsigned char aby[CAny::VALEUR_SIZE] = {};
+    const int nStatus = CAny::__s_nCastTo(aby, pszText, nType, nullptr);
+    if (nStatus > kMaxSuccess) {
+        _SetErrorConversionFailed(TQTYPE_DSTRW, pszText, kFileServer, kPointNumber);
+        return 0;
+    }
+    return _bStoreNumber(aby, nType);
+}
+
+int CNAConvertVariant::_bStoreNumber(const unsigned char* pbyValue, unsigned char nType)
+{
+    if (m_eVarType == NA_VAR_ANY) {
+        m_clValue.pclGetTraitement()->SetValue(pbyValue);
+        m_clValue.SetFlags(0);
+        return 1;
+    }
+    if (m_pbyBuffer == nullptr)
+        return 0;
+    std::memcpy(m_pbyBuffer, pbyValue, std::min<unsigned>(tqTabSizeType[nType], m_nSize));
+    return 1;
 }
 
 // ---- Raw bytes ----------------------------------------------------------------------------------

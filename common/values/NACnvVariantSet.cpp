@@ -563,17 +563,18 @@ int CNAConvertVariant::_bSetValue(const char* pszText, unsigned int nLength, uns
 
     if (m_eVarType == NA_VAR_ANY) {
         CAny_Intern* pclTraitement = m_clValue.pclGetTraitement();
-        if (!bText8(nType)) {
+        if (nType == TQTYPE_DSTRW) {
+            // Straight into the value's block, which is written again when
+            // nobody else holds it.
+            auto& cl = *reinterpret_cast<CXYString<wchar_t>*>(m_clValue.pbyGetValeur());
+            if (cl.nAffecteKeepingBlock(pszText, static_cast<int>(nLength), static_cast<int>(nCodePage)) != 0)
+                return 0;
+        } else if (!bText8(nType)) {
             CXYString<wchar_t> cl;
             if (nLength > 0 &&
                 cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(nCodePage), 0, nullptr) != 0)
                 return 0;
-            if (nType == TQTYPE_DSTRW) {
-                pclTraitement->SetValue(&cl);
-            } else {
-                const std::wstring s(cl.pszGet(), static_cast<std::size_t>(cl.nGetLength()));
-                pclTraitement->SetValue(s.c_str(), static_cast<unsigned>(s.size() * sizeof(wchar_t)));
-            }
+            pclTraitement->SetValue(cl.pszGet(), static_cast<unsigned>(cl.nGetLength()) * sizeof(wchar_t));
         } else if (bFromUTF8) {
             CXYString<char> cl;
             if (nLength > 0 && cl.nAffecteUTF8(pszText, static_cast<int>(nLength), static_cast<int>(nHostCodePage)) != 0)

@@ -696,11 +696,18 @@ int nLireChamp(const T* psz, unsigned nPosition, unsigned nLargeur, int bPartial
     for (unsigned i = 0; i < nLargeur; ++i)
         sz[i] = psz[nPosition + i];
     sz[nLargeur] = 0;
-    long nValeur;
-    if constexpr (sizeof(T) == 1)
-        nValeur = strtol(reinterpret_cast<const char*>(sz), nullptr, 10);
-    else
-        nValeur = wcstol(reinterpret_cast<const wchar_t*>(sz), nullptr, 10);
+    // Plain digits, the usual field, are read here; anything else as the C
+    // library reads it.
+    long nValeur = 0;
+    unsigned k = 0;
+    for (; k < nLargeur && sz[k] >= '0' && sz[k] <= '9'; ++k)
+        nValeur = nValeur * 10 + (sz[k] - '0');
+    if (k < nLargeur) {
+        if constexpr (sizeof(T) == 1)
+            nValeur = strtol(reinterpret_cast<const char*>(sz), nullptr, 10);
+        else
+            nValeur = wcstol(reinterpret_cast<const wchar_t*>(sz), nullptr, 10);
+    }
     for (unsigned i = 0; i < nManquants; ++i)
         nValeur *= 10;
     return static_cast<int>(nValeur);

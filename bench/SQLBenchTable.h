@@ -1,0 +1,53 @@
+// The table both SQL benchmarks read: 200,000 rows of INT, BIGINT,
+// VARCHAR(40) with text outside ASCII, DECIMAL(12,2) and DATETIME, made once
+// per run on the private server the test variables describe; and the raw
+// client library's loop over it, the baseline every figure is divided by.
+#pragma once
+
+#include "mysql/NAFunctionLoader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+class CHostConnectionDescription;
+
+namespace zt_bench {
+
+constexpr unsigned int kTableColumns = 5;
+constexpr long long kTableRows = 200000;
+extern const char kTableQuery[];
+extern const wchar_t kTableQueryW[];
+
+std::string Env(const char* pszName);
+std::wstring Wide(const std::string& s);
+
+// The raw handle (on the client library the driver loads, loaded here when
+// the driver has not yet) and the table, made on the first call; the text
+// says why they cannot be. BM_RawClient runs the raw loop (mysql_real_query,
+// mysql_use_result or mysql_store_result, mysql_fetch_row,
+// mysql_fetch_lengths, every byte of every value read) in use mode
+// (argument 0) and store mode (1).
+MYSQL* hTableHandle(std::string& strError);
+
+// The stand-in's services bound as the host hands them over, without its
+// accounts; the text says why they cannot be.
+std::string strBindHost();
+// The private server's address, account, database and port.
+void DescribeServer(CHostConnectionDescription& clHost);
+
+// The benchmark's set-up, made by pfnStart on the first call; null, the
+// benchmark skipped with the reason, when it could not be made.
+template <class T>
+T* pReady(benchmark::State& state, std::string (*pfnStart)(T&))
+{
+    static T s_st;
+    static const std::string s_strError = pfnStart(s_st);
+    if (!s_strError.empty()) {
+        state.SkipWithError(s_strError.c_str());
+        return nullptr;
+    }
+    return &s_st;
+}
+
+} // namespace zt_bench

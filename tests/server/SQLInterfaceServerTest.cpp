@@ -146,12 +146,17 @@ protected:
         return tab;
     }
     Rows Seen() { return OtherList("SELECT id FROM `" + m_strDatabase + "`.t ORDER BY id"); }
-    // Server sessions in the test's database.
-    std::string Sessions()
+    // Server sessions in the test's database, once the count is the one
+    // wanted or the wait is over.
+    std::string Sessions(const std::string& strWanted)
     {
-        const Rows tab =
-            OtherList("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE DB = '" + m_strDatabase + "'");
-        return tab.empty() ? "" : tab[0];
+        return ServerSettled(
+            [&] {
+                const Rows tab = OtherList("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE DB = '" +
+                                           m_strDatabase + "'");
+                return tab.empty() ? std::string() : tab[0];
+            },
+            strWanted);
     }
     int Open(CHostConnectionDescription* p = nullptr)
     {
@@ -201,15 +206,15 @@ TEST_F(SQLInterfaceServer, TwoOpensGiveTwoNumbersUnderKeysOfTheirOwn)
         EXPECT_EQ(s.substr(s.size() - sEnd.size()), sEnd);
         Driver()->nReleaseConnection(pcl);
     }
-    EXPECT_EQ(Sessions(), "2");
+    EXPECT_EQ(Sessions("2"), "2");
 }
 
 TEST_F(SQLInterfaceServer, CloseEndsTheServerSessionAndASecondCloseAnswersOne)
 {
     const int n = Open();
-    EXPECT_EQ(Sessions(), "1");
+    EXPECT_EQ(Sessions("1"), "1");
     EXPECT_EQ(s_piSQL->bCloseConnection(n), 1);
-    EXPECT_EQ(Sessions(), "0");
+    EXPECT_EQ(Sessions("0"), "0");
     EXPECT_EQ(Driver()->pclGetConnectionByID(n), nullptr);
     EXPECT_EQ(s_piSQL->bCloseConnection(n), 1);
 }
@@ -406,17 +411,17 @@ TEST_F(SQLInterfaceServer, CloseWaitsForTheFiledStatementAndTheOpenTransaction)
     const int nStmt = Exec(nCnx, L"SELECT 1");
     ASSERT_GT(nStmt, 0) << Report();
     EXPECT_EQ(s_piSQL->bCloseConnection(nCnx), 1);
-    EXPECT_EQ(Sessions(), "1");
+    EXPECT_EQ(Sessions("1"), "1");
     EXPECT_EQ(s_piSQL->bFreeStmt(nCnx, nStmt, 0), 1);
-    EXPECT_EQ(Sessions(), "0");
+    EXPECT_EQ(Sessions("0"), "0");
 
     const int nCnx2 = Open();
     int nTrs = 0;
     ASSERT_EQ(s_piSQL->bTrsBegin(&nTrs, nCnx2, 0), 1) << Report();
     EXPECT_EQ(s_piSQL->bCloseConnection(nCnx2), 1);
-    EXPECT_EQ(Sessions(), "1");
+    EXPECT_EQ(Sessions("1"), "1");
     EXPECT_EQ(s_piSQL->bTrsCommit(nCnx2, 0, 0), 1) << Report();
-    EXPECT_EQ(Sessions(), "0");
+    EXPECT_EQ(Sessions("0"), "0");
 }
 
 TEST_F(SQLInterfaceServer, ErrorOfAnOpenConnectionCarriesItsFactsButNoPassword)

@@ -49,9 +49,12 @@ enum : int {
 };
 
 // A host entry: an exception stops it with an error and the failure answer.
+// The error object is shared with the SQL interface, so every entry works
+// under the driver mutex.
 template <class R, class F>
 R Guard(CNADriver* pclDriver, R rFailure, F&& f) noexcept
 {
+    CNADriverLock clLock;
     try {
         return f();
     } catch (...) {
@@ -337,7 +340,6 @@ int CNADriver::bSetCharset(unsigned int, void*)
 int CNADriver::bOpenConnection(INAConnectionDescription* piDescription)
 {
     return Guard(this, 0, [&] {
-        CNADriverLock clLock;
         _ResetError();
         if (piDescription == nullptr)
             return _bNoConnection(9, nullptr);
@@ -353,7 +355,6 @@ int CNADriver::bOpenConnection(INAConnectionDescription* piDescription)
 int CNADriver::bCloseConnection(INAConnectionDescription* piDescription)
 {
     return Guard(this, 0, [&] {
-        CNADriverLock clLock;
         _ResetError();
         CNAConnectionDescription* pcl = piDescription != nullptr ? _pclFindConnection(piDescription) : nullptr;
         if (pcl == nullptr)

@@ -16,6 +16,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" int bInitLibrary(HINSTANCE hModule);
@@ -350,7 +351,11 @@ TEST_F(DriverSQL, StatementZeroAndUnknownNumbers)
     EXPECT_EQ(m_pSQL->bGetValue(&v, 1, 999, 1, 0), 0);
     EXPECT_EQ(m_pSQL->bGetRow(&v, 1, 999, L"\t", 0, 0), 0);
     EXPECT_EQ(m_pSQL->bFreeStmt(1, 999, 0), 1);
+    // Statement 0 still resets the error, like every other call.
+    EXPECT_EQ(m_pSQL->bGetDataBaseList(&v, 0), 0);
+    ASSERT_NE(Code(), 0u);
     EXPECT_EQ(m_pSQL->bFreeStmt(1, 0, 0), 1);
+    EXPECT_EQ(Code(), 0u);
     INAError* pi = nullptr;
     EXPECT_EQ(m_pSQL->bGetStmtLastError(&pi, 1, 0), 0);
     EXPECT_EQ(m_pSQL->bGetStmtLastError(&pi, 1, 999), 0);
@@ -440,6 +445,36 @@ TEST_F(DriverSQL, CloseWithATransactionOpenWaitsForItsEnd)
     EXPECT_EQ(m_pSQL->bTrsCommit(nCnx, 0, 0), 1);
     EXPECT_EQ(m_st.nCloses, 1);
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
+}
+
+TEST_F(DriverSQL, ThreadsSharingTheErrorObjectTakeTurns)
+{
+    const int nCnx = Open();
+    const int nRounds = 10000;
+    int nFailed = 0;
+    int nFetched = 0;
+    int nInterfaces = 0;
+    // One thread fills the shared error, the others reset it.
+    std::thread clFailing([&] {
+        for (int i = 0; i < nRounds; i++)
+            nFailed += Execute(nCnx, L"FAIL now") == 0 ? 1 : 0;
+    });
+    std::thread clFetching([&] {
+        for (int i = 0; i < nRounds; i++)
+            nFetched += m_pSQL->bFetch(nCnx, 424242, 0);
+    });
+    std::thread clDriver([&] {
+        for (int i = 0; i < nRounds; i++)
+            nInterfaces += m_pDriver->piGetInterface(2) != nullptr ? 1 : 0;
+    });
+    clFailing.join();
+    clFetching.join();
+    clDriver.join();
+    EXPECT_EQ(nFailed, nRounds);
+    EXPECT_EQ(nFetched, 0);
+    EXPECT_EQ(nInterfaces, 0);
+    Sent();
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 
 TEST_F(DriverSQL, StatementsLeftFiledGoWithTheInterface)

@@ -52,6 +52,9 @@ enum : int {
 
 // The server's number for a database it does not know.
 const unsigned int SERVER_UNKNOWN_DATABASE = 1049;
+// The client library's codes for a session that has ended under it.
+const unsigned int CLIENT_SERVER_GONE = 2006;
+const unsigned int CLIENT_SERVER_LOST = 2013;
 const int NB_SSL_TEXTS = 5;
 
 bool _bVide(const wchar_t* psz)
@@ -502,21 +505,27 @@ int CMySQLConnection::_bInitError(CNAError* pError, MYSQL* h, unsigned int nFile
         *pnServerError = nServerError;
     if (nServerError == 0)
         return bRead;
+    const bool bSessionEnded = nServerError == CLIENT_SERVER_GONE || nServerError == CLIENT_SERVER_LOST;
+    if (pError == nullptr && !(bSessionEnded && _bTransactionOpened()))
+        return bRead;
     const char* pszMessage = nullptr;
     bNAClientCall(pError, this, FILE_CNX, PT_ERROR, pszMessage, nullptr, __mysql_error, h);
-    if (pError == nullptr)
-        return bRead;
     CNACodePageCnvOUTPtr clMessage(m_nCnxCodePage, pszMessage);
     _CXErrorModule32 cl;
     cl.SetUserError(&gstMyModuleInfo32, ZTERR_SERVER, _pszOrEmpty(pszGetDataBase()), nServerError);
     cl.AddUserMessageNoFormat(_pszOrEmpty(clMessage.pszGet()));
-    if (!pError->bIsQuiet()) {
+    if (pError == nullptr || !pError->bIsQuiet()) {
         CNAError::g_AddDebugInfo(&cl, static_cast<int>(nFile), static_cast<int>(nPoint));
         cl.AddDebugMessage(&gstMyModuleInfo32, 0xFFFFFFFFu);
     }
     const int nBase = static_cast<int>(nServerError);
     cl.AddInfo(EIT_BASECODE, &nBase);
-    pError->AddError(NA_ERRORTYPE_GENERAL, &cl, this);
+    // The server rolled back what the session held: the host must learn it
+    // at every later step of the transaction, not only at this one.
+    if (bSessionEnded)
+        _TransactionLost(&cl);
+    if (pError != nullptr)
+        pError->AddError(NA_ERRORTYPE_GENERAL, &cl, this);
     return bRead;
 }
 

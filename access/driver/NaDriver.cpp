@@ -785,6 +785,18 @@ int CNADriver::_bOpenConnection(CNAConnectionDescription* pConnection)
 
 int CNADriver::_bCloseConnection(CNAConnectionDescription* pConnection)
 {
+    // No one can end a transaction left open on a closed connection: it
+    // would keep the session and its row locks. Its failure is not the
+    // close's.
+    if (pConnection->_bTransactionOpened()) {
+        // Statements hold their error object: one that lives on the heap.
+        CNAError* pclIgnored = pclAllocError();
+        if (pclIgnored != nullptr)
+            pclIgnored->AddRef();
+        pConnection->bTransactionRollBackAll(pclIgnored);
+        if (pclIgnored != nullptr)
+            pclIgnored->nRelease();
+    }
     pConnection->SetAutoClose(1);
     pConnection->RemoveHostOpen();
     nReleaseConnection(pConnection);

@@ -175,6 +175,30 @@ protected:
         return n;
     }
     std::string Report() { return Narrow(s_piSQL->piGetLastError()->pszGetError()); }
+    unsigned int ServerCode() { return static_cast<CNAError*>(s_piSQL->piGetLastError())->dwGetDataBaseErrorCode(); }
+    // Ends the connection's server session from the other client, and waits
+    // until the server has carried it out.
+    void Kill(int nCnx)
+    {
+        const int nStmt = Exec(nCnx, L"SELECT CONNECTION_ID()");
+        ASSERT_GT(nStmt, 0) << Report();
+        ASSERT_EQ(s_piSQL->bFetch(nCnx, nStmt, 0), 1);
+        CAny v;
+        ASSERT_EQ(s_piSQL->bGetValue(&v, nCnx, nStmt, 1, 0), 1);
+        const std::string strId = Narrow(TextW(v).c_str());
+        EXPECT_EQ(s_piSQL->bFreeStmt(nCnx, nStmt, 0), 1);
+        ASSERT_TRUE(Other("KILL " + strId)) << m_strOtherError;
+        EXPECT_EQ(ServerSettled(
+                      [&] { return OtherList("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + strId); },
+                      Rows{"0"}),
+                  Rows{"0"});
+    }
+    int Insert(int nCnx, int nId)
+    {
+        int b = 0;
+        Exec(nCnx, L"INSERT INTO t (id) VALUES (" + std::to_wstring(nId) + L")", &b);
+        return b;
+    }
     unsigned int Code() { return s_piSQL->piGetLastError()->dwGetErrorId(); }
 
     static INADriver* s_piDriver;
@@ -405,7 +429,7 @@ TEST_F(SQLInterfaceServer, TableLockOutsideAndInsideATransaction)
     ASSERT_EQ(s_piSQL->bTrsCommit(nCnx, 0, 0), 1) << Report();
 }
 
-TEST_F(SQLInterfaceServer, CloseWaitsForTheFiledStatementAndTheOpenTransaction)
+TEST_F(SQLInterfaceServer, CloseWaitsForTheFiledStatement)
 {
     const int nCnx = Open();
     const int nStmt = Exec(nCnx, L"SELECT 1");
@@ -415,13 +439,82 @@ TEST_F(SQLInterfaceServer, CloseWaitsForTheFiledStatementAndTheOpenTransaction)
     EXPECT_EQ(s_piSQL->bFreeStmt(nCnx, nStmt, 0), 1);
     EXPECT_EQ(Sessions("0"), "0");
 
-    const int nCnx2 = Open();
+}
+
+TEST_F(SQLInterfaceServer, CloseInsideATransactionRollsItBackAndFreesItsRows)
+{
+    ASSERT_TRUE(Other("INSERT INTO `" + m_strDatabase + "`.t (id, v) VALUES (1, 'before')")) << m_strOtherError;
+    const int nCnx = Open();
     int nTrs = 0;
-    ASSERT_EQ(s_piSQL->bTrsBegin(&nTrs, nCnx2, 0), 1) << Report();
-    EXPECT_EQ(s_piSQL->bCloseConnection(nCnx2), 1);
-    EXPECT_EQ(Sessions("1"), "1");
-    EXPECT_EQ(s_piSQL->bTrsCommit(nCnx2, 0, 0), 1) << Report();
+    ASSERT_EQ(s_piSQL->bTrsBegin(&nTrs, nCnx, 0), 1) << Report();
+    int b = 0;
+    Exec(nCnx, L"UPDATE t SET v = 'mine' WHERE id = 1", &b);
+    ASSERT_EQ(b, 1) << Report();
+    ASSERT_EQ(Insert(nCnx, 2), 1) << Report();
+    EXPECT_EQ(s_piSQL->bCloseConnection(nCnx), 1);
+    EXPECT_EQ(Driver()->pclGetConnectionByID(nCnx), nullptr);
+    // The row lock went with the transaction: no wait into 1205.
+    EXPECT_TRUE(Other("UPDATE `" + m_strDatabase + "`.t SET v = 'other' WHERE id = 1")) << m_strOtherError;
+    EXPECT_EQ(OtherList("SELECT CONCAT(id, ':', v) FROM `" + m_strDatabase + "`.t ORDER BY id"), Rows{"1:other"});
     EXPECT_EQ(Sessions("0"), "0");
+    EXPECT_EQ(s_piSQL->bTrsCommit(nCnx, 0, 0), 0);
+}
+
+TEST_F(SQLInterfaceServer, ALostSessionFailsItsTransactionUntilTheRollBack)
+{
+    // A text longer than the server's max_allowed_packet ends the session too.
+    const std::wstring strLong = L"INSERT INTO t (id, b) VALUES (3, '" + std::wstring(17u << 20, L'x') + L"')";
+    struct {
+        const char* pszName;
+        bool bKill;
+    } tab[] = {{"KILL", true}, {"oversized text", false}};
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        const int nCnx = Open();
+        int nTrs = 0;
+        ASSERT_EQ(s_piSQL->bTrsBegin(&nTrs, nCnx, 0), 1) << Report();
+        ASSERT_EQ(Insert(nCnx, 1), 1) << Report();
+        if (t.bKill) {
+            Kill(nCnx);
+            EXPECT_EQ(Insert(nCnx, 2), 0);
+        } else {
+            int b = 1;
+            Exec(nCnx, strLong, &b);
+            EXPECT_EQ(b, 0);
+        }
+        // No new session takes the transaction's later work.
+        EXPECT_EQ(Insert(nCnx, 4), 0);
+        EXPECT_EQ(Insert(nCnx, 5), 0);
+        ASSERT_EQ(s_piSQL->bTrsBegin(&nTrs, nCnx, 0), 0);
+        EXPECT_EQ(s_piSQL->bTrsCommit(nCnx, 0, 0), 0);
+        const unsigned int nCode = ServerCode();
+        EXPECT_TRUE(nCode == 2006u || nCode == 2013u || nCode == 1153u) << Report();
+        EXPECT_EQ(s_piSQL->bTrsCommit(nCnx, 0, 0), 0);
+        EXPECT_EQ(Seen(), Rows{});
+        EXPECT_EQ(s_piSQL->bTrsRollBack(nCnx, 0, 0), 1) << Report();
+        EXPECT_EQ(Code(), 0u);
+        // Outside the transaction the connection comes back by itself.
+        int bInserted = 0;
+        for (int i = 0; i < 3 && !bInserted; i++)
+            bInserted = Insert(nCnx, 6);
+        EXPECT_EQ(bInserted, 1) << Report();
+        EXPECT_EQ(Seen(), Rows{"6"});
+        ASSERT_TRUE(Other("DELETE FROM `" + m_strDatabase + "`.t")) << m_strOtherError;
+    }
+}
+
+TEST_F(SQLInterfaceServer, ALostSessionOutsideATransactionReconnectsOnce)
+{
+    const int nCnx = Open();
+    Kill(nCnx);
+    // The first statement learns of the end; the one that meets the
+    // closed handle reconnects for the next.
+    std::vector<int> anAnswers;
+    for (int i = 1; i <= 3; i++)
+        anAnswers.push_back(Insert(nCnx, i));
+    EXPECT_EQ(anAnswers.front(), 0);
+    EXPECT_EQ(anAnswers.back(), 1) << Report();
+    EXPECT_EQ(Seen().back(), "3");
 }
 
 TEST_F(SQLInterfaceServer, ErrorOfAnOpenConnectionCarriesItsFactsButNoPassword)

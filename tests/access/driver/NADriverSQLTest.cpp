@@ -435,16 +435,18 @@ TEST_F(DriverSQL, CloseWithAStatementFiledWaitsForTheStatement)
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
 }
 
-TEST_F(DriverSQL, CloseWithATransactionOpenWaitsForItsEnd)
+TEST_F(DriverSQL, CloseWithATransactionOpenRollsItBackAndEndsTheConnection)
 {
     const int nCnx = Open();
     int nTrs = 0;
     ASSERT_EQ(m_pSQL->bTrsBegin(&nTrs, nCnx, 0), 1);
+    ASSERT_EQ(m_pSQL->bTrsBegin(&nTrs, nCnx, 0), 1);
+    Sent();
     EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
-    EXPECT_EQ(m_st.nCloses, 0);
-    EXPECT_EQ(m_pSQL->bTrsCommit(nCnx, 0, 0), 1);
+    EXPECT_EQ(Sent(), (Texts{"ROLLBACK TO SAVEPOINT ZT_LEVEL_1", "ROLLBACK"}));
     EXPECT_EQ(m_st.nCloses, 1);
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
+    EXPECT_EQ(m_pSQL->bTrsCommit(nCnx, 0, 0), 0);
 }
 
 TEST_F(DriverSQL, ThreadsSharingTheErrorObjectTakeTurns)

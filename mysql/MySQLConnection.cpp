@@ -254,17 +254,15 @@ MYSQL* CMySQLConnection::_hNewHandle(CNAError* pError, int bSSL, const wchar_t* 
         }
         return nullptr;
     }
-    // The library's own default is utf8mb4: the session must be told the
-    // code page the texts travel in.
     if (__mysql_options != DefaultError_mysql_options) {
+        // The library's own default is utf8mb4: the session must be told the
+        // code page the texts travel in.
         const char* pszCharset = m_nCnxCodePage == 65001 ? "utf8" : "latin1";
-        int nResult = 1;
-        bNAClientCall(pError, this, FILE_CNX, PT_OPTIONS, nResult, 1, __mysql_options, h, MYSQL_SET_CHARSET_NAME,
-                      static_cast<const void*>(pszCharset));
-        if (nResult != 0) {
-            if (pError != nullptr)
-                pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_OPTIONS_REFUSED, this, ZTERR_NO_OPTIONS,
-                                      m_csClientVersion.pszGet());
+        // Without a time-out an address that accepts and never answers
+        // holds the open, and the driver mutex with it, for ever.
+        const unsigned int nTimeout = static_cast<unsigned int>(nGetConnectionTimeout());
+        if (!_bSetOption(pError, h, MYSQL_SET_CHARSET_NAME, pszCharset) ||
+            (nGetConnectionTimeout() > 0 && !_bSetOption(pError, h, MYSQL_OPT_CONNECT_TIMEOUT, &nTimeout))) {
             _bCloseHandle(pError, h);
             return nullptr;
         }
@@ -274,6 +272,19 @@ MYSQL* CMySQLConnection::_hNewHandle(CNAError* pError, int bSSL, const wchar_t* 
         return nullptr;
     }
     return h;
+}
+
+int CMySQLConnection::_bSetOption(CNAError* pError, MYSQL* h, int nOption, const void* pValue)
+{
+    int nResult = 1;
+    bNAClientCall(pError, this, FILE_CNX, PT_OPTIONS, nResult, 1, __mysql_options, h,
+                  static_cast<enum mysql_option>(nOption), pValue);
+    if (nResult == 0)
+        return 1;
+    if (pError != nullptr)
+        pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_OPTIONS_REFUSED, this, ZTERR_NO_OPTIONS,
+                              m_csClientVersion.pszGet());
+    return 0;
 }
 
 int CMySQLConnection::_bSetSSLParameters(CNAError* pError, MYSQL* h, const wchar_t* const* tabSSL)

@@ -215,6 +215,32 @@ TEST_F(MySQLConnectionFake, OpenOnAnOpenConnectionAndCloseOnAClosedOneCallNothin
     EXPECT_EQ(m->nCalls, nCalls + 1);
 }
 
+TEST_F(MySQLConnectionFake, ConnectionTimeOutIsGivenToTheHandleBeforeConnecting)
+{
+    struct {
+        const char* pszName;
+        std::wstring strOptions;
+        int nHostDefault;
+        int nCalls;
+        unsigned int nSeconds;
+    } tab[] = {
+        {"option", L"ZT Connection Timeout=3", 15, 1, 3},
+        {"host's default", L"", 7, 1, 7},
+        {"zero keeps the library's", L"ZT Connection Timeout=0", 15, 0, 0},
+        {"none keeps the library's", L"", -1, 0, 0},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        TearDown();
+        m_clHost.SetTimeouts(t.nHostDefault, 30);
+        Use("complete", t.strOptions);
+        ASSERT_EQ(Cnx().bOpen(&m_clError), 1) << m_clError.pszGetError();
+        EXPECT_EQ(m->nConnectTimeoutCalls, t.nCalls);
+        EXPECT_EQ(m->nConnectTimeout, t.nSeconds);
+        EXPECT_EQ(m->nConnects, 1);
+    }
+}
+
 TEST_F(MySQLConnectionFake, FailuresOfTheOpenSequence)
 {
     struct {

@@ -18,9 +18,14 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <memory>
+#include <netinet/in.h>
+#include <poll.h>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -253,6 +258,75 @@ TEST_F(SQLInterfaceServer, WrongPasswordLeavesNothingFiledOrAlive)
     EXPECT_NE(Report().find("1045"), std::string::npos) << Report();
     EXPECT_EQ(Driver()->nGetNbConnection(), m_nConnectionsBefore);
     EXPECT_EQ(host.nGetRefCount(), 0);
+}
+
+// A local socket that takes one connection and never says a word. It hangs
+// up by itself after ten seconds, so that a client without a time-out ends
+// too; bClientLeftFirst tells who ended.
+class CSilentListener {
+public:
+    CSilentListener()
+    {
+        m_fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in st{};
+        st.sin_family = AF_INET;
+        st.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t nSize = sizeof(st);
+        if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&st), nSize) != 0 || listen(m_fd, 4) != 0 ||
+            getsockname(m_fd, reinterpret_cast<sockaddr*>(&st), &nSize) != 0)
+            return;
+        m_nPort = ntohs(st.sin_port);
+        m_clThread = std::thread([this] {
+            pollfd stPoll{m_fd, POLLIN, 0};
+            if (poll(&stPoll, 1, 10000) != 1)
+                return;
+            const int fd = accept(m_fd, nullptr, nullptr);
+            stPoll = pollfd{fd, POLLIN, 0};
+            char c = 0;
+            m_bClientLeftFirst = poll(&stPoll, 1, 10000) == 1 && recv(fd, &c, 1, 0) == 0;
+            close(fd);
+        });
+    }
+    ~CSilentListener()
+    {
+        if (m_clThread.joinable())
+            m_clThread.join();
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    CSilentListener(const CSilentListener&) = delete;
+    CSilentListener& operator=(const CSilentListener&) = delete;
+    unsigned nGetPort() const { return m_nPort; }
+    bool bClientLeftFirst()
+    {
+        m_clThread.join();
+        return m_bClientLeftFirst;
+    }
+
+private:
+    int m_fd = -1;
+    unsigned m_nPort = 0;
+    bool m_bClientLeftFirst = false;
+    std::thread m_clThread;
+};
+
+TEST_F(SQLInterfaceServer, OpenTowardsASilentAddressEndsAtTheTimeOut)
+{
+    CSilentListener clListener;
+    ASSERT_NE(clListener.nGetPort(), 0u);
+    CHostConnectionDescription host;
+    Describe(&host, Wide(m_server.strPassword), L"");
+    host.SetText(CHostConnectionDescription::TXT_DATASOURCE, L"127.0.0.1");
+    host.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
+                 (L"Server Port=" + std::to_wstring(clListener.nGetPort()) + L";ZT Connection Timeout=1").c_str());
+    int n = -1;
+    EXPECT_EQ(s_piSQL->bOpenConnection(&n, &host), 0);
+    EXPECT_EQ(n, 0);
+    EXPECT_TRUE(clListener.bClientLeftFirst());
+    const std::string strReport = Report();
+    EXPECT_TRUE(strReport.find("2013") != std::string::npos || strReport.find("2002") != std::string::npos)
+        << strReport;
+    EXPECT_EQ(Driver()->nGetNbConnection(), m_nConnectionsBefore);
 }
 
 TEST_F(SQLInterfaceServer, UpdateGivesStatementZeroAndAUnionIsWalked)

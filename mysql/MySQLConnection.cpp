@@ -1,6 +1,9 @@
 #include "mysql/MySQLConnection.h"
 
+#include "access/driver/NADriverSQL.h"
 #include "access/driver/NAError.h"
+#include "access/driver/NaDriver.h"
+#include "access/statement/NAStatementSQL.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NAMapConvertType.h"
 #include "common/platform/MyModuleInfo.h"
@@ -48,6 +51,7 @@ enum : int {
     PT_FREE_RESULT = 30,
     PT_NEXT_RESULT = 31,
     PT_NOT_CONNECTED = 32,
+    PT_NO_SQL_INTERFACE = 33,
 };
 
 // The server's number for a database it does not know.
@@ -610,11 +614,21 @@ int CMySQLConnection::_bDropResults(CNAError* pError)
     }
 }
 
-// The SQL interface's direct statements come with their own issue; until
-// then the result is dropped here, which is what the caller asks for.
+// Through a statement of the SQL interface, so that its failures are
+// diagnosed as every statement's are (a lost connection above all).
 int CMySQLConnection::bExecuteQueryIgnoreResult(CNAError* pError, const wchar_t* pszQuery)
 {
-    return bExecuteQueryNoResult(pError, pszQuery);
+    CNADriverSQL* pclSQL = CNADriver::s_pclGetDriverSQL();
+    if (pclSQL == nullptr) {
+        if (pError != nullptr)
+            pError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, FILE_CNX, PT_NO_SQL_INTERFACE, this);
+        return 0;
+    }
+    CNAStatementSQL* pclStatement = nullptr;
+    const int bResult = pclSQL->bExecute(pError, &pclStatement, this, pszQuery, nullptr, 0);
+    if (pclStatement != nullptr)
+        pclStatement->nRelease();
+    return bResult;
 }
 
 int CMySQLConnection::bSQLBloque(CNAError* pError, const wchar_t* pszTable)

@@ -264,8 +264,12 @@ int CNADriverSQL::bOpenConnection(int* pnConnection, INAConnectionDescription* p
         csSuffix.printf(L";SQLConnecte%d", ++m_gnCnxNameGenerator);
         csIdentification.Add(csSuffix.pszGet());
         CNAConnectionDescription* pcl = m_pclDriver->_pclAddConnection(csIdentification.pszGet(), piDescription);
-        if (pcl == nullptr)
-            return _bNotOffered(17);
+        if (pcl == nullptr) {
+            if (m_pclError != nullptr)
+                m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, ERRFILE_DRIVERSQL, POINT_NO_MEMORY,
+                                     nullptr);
+            return 0;
+        }
         pcl->SetOpenedBySQL(1);
         const int bResult = m_pclDriver->_bOpenConnection(pcl);
         if (bResult && pnConnection != nullptr)

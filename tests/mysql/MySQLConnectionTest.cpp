@@ -4,6 +4,7 @@
 #include "mysql/MySQLConnection.h"
 
 #include "access/driver/NAError.h"
+#include "common/platform/MyModuleInfo.h"
 #include "common/text/TStringConcatAW.h"
 #include "common/values/Any.h"
 #include "host/HostConnectionDescription.h"
@@ -454,8 +455,22 @@ TEST_F(MySQLConnectionFake, LockRunsSelectForUpdate)
 {
     Use("complete", L"ZT Unicode Support=0");
     ASSERT_EQ(Cnx().bOpen(&m_clError), 1);
-    EXPECT_EQ(Cnx().bSQLBloque(&m_clError, L"T1"), 1);
+    // The text runs in a statement of the driver's SQL interface, which
+    // holds its error object and the connection.
+    Cnx().AddRef();
+    CMySQLDriver clDriver;
+    clDriver.AllocError();
+    CNADriver* pclBefore = CNADriver::s_pclDriver;
+    CNADriver::s_pclDriver = &clDriver;
+    CNAError* pError = new CNAError;
+    pError->AddRef();
+    EXPECT_EQ(Cnx().bSQLBloque(pError, L"T1"), 1) << pError->pszGetError();
+    pError->nRelease();
+    CNADriver::s_pclDriver = nullptr;
     EXPECT_STREQ(m->szQueries, "SELECT * FROM T1 FOR UPDATE\n");
+    EXPECT_EQ(Cnx().bSQLBloque(&m_clError, L"T1"), 0);
+    EXPECT_EQ(m_clError.dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_MEMORY));
+    CNADriver::s_pclDriver = pclBefore;
 }
 
 } // namespace

@@ -20,6 +20,7 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
@@ -579,16 +580,50 @@ TEST_F(SQLInterfaceServer, ALostSessionFailsItsTransactionUntilTheRollBack)
 
 TEST_F(SQLInterfaceServer, ALostSessionOutsideATransactionReconnectsOnce)
 {
+    ASSERT_TRUE(Other("INSERT INTO `" + m_strDatabase + "`.t (id) VALUES (100)")) << m_strOtherError;
     const int nCnx = Open();
-    Kill(nCnx);
-    // The first statement learns of the end; the one that meets the
-    // closed handle reconnects for the next.
-    std::vector<int> anAnswers;
-    for (int i = 1; i <= 3; i++)
-        anAnswers.push_back(Insert(nCnx, i));
-    EXPECT_EQ(anAnswers.front(), 0);
-    EXPECT_EQ(anAnswers.back(), 1) << Report();
-    EXPECT_EQ(Seen().back(), "3");
+    CNAConnectionDescription* pcl = Driver()->pclGetConnectionByID(nCnx);
+    ASSERT_NE(pcl, nullptr);
+    CNAError* pErr = new CNAError;
+    pErr->AddRef();
+    // Each way runs its i-th text and gives its error report.
+    struct {
+        const char* pszName;
+        std::function<int(int, std::string&)> fnRun;
+    } tab[] = {
+        {"statement",
+         [&](int i, std::string& strReport) {
+             const int b = Insert(nCnx, i);
+             strReport = Report();
+             return b;
+         }},
+        // The table lock's text runs as a statement too.
+        {"table lock",
+         [&](int, std::string& strReport) {
+             pErr->Reset();
+             const int b = pcl->bSQLBloque(pErr, L"t");
+             strReport = Narrow(pErr->pszGetError());
+             return b;
+         }},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        Kill(nCnx);
+        // The first statement learns of the end; the one that meets the
+        // closed handle reconnects for the next.
+        std::vector<int> anAnswers;
+        std::string strReport;
+        for (int i = 1; i <= 3; i++) {
+            anAnswers.push_back(t.fnRun(i, strReport));
+            if (i == 1)
+                EXPECT_NE(strReport.find("=100.23"), std::string::npos) << strReport;
+        }
+        EXPECT_EQ(anAnswers.front(), 0);
+        EXPECT_EQ(anAnswers.back(), 1) << strReport;
+    }
+    EXPECT_EQ(Seen(), (Rows{"3", "100"}));
+    pErr->nRelease();
+    Driver()->nReleaseConnection(pcl);
 }
 
 TEST_F(SQLInterfaceServer, ErrorOfAnOpenConnectionCarriesItsFactsButNoPassword)

@@ -32,6 +32,7 @@ struct STWorld : STConnectionCounts {
     int nTransactionsMade = 0;
     int nTransactionsDestroyed = 0;
     bool bThrow = false;
+    bool bNoConnectionObject = false;
     // Every text any statement sent, in order.
     std::vector<std::string> astrSent;
 };
@@ -110,7 +111,7 @@ public:
     CNAConnectionDescription* _pclAllocConnectionDescription(const wchar_t* pszId,
                                                              INAConnectionDescription* pi) override
     {
-        return new CFakeConnection(pszId, pi, m_pst);
+        return m_pst->bNoConnectionObject ? nullptr : new CFakeConnection(pszId, pi, m_pst);
     }
     CNADriverSQL* _pclAllocDriverSQL(CNAError* pError) override { return new CFakeDriverSQL(this, pError, m_pst); }
 
@@ -254,6 +255,16 @@ TEST_F(DriverSQL, FailedOpenLeavesNothingFiledOrAlive)
     EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CONNECT));
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
     EXPECT_EQ(m_st.nDestroyed, m_st.nMade);
+}
+
+TEST_F(DriverSQL, OpenWithoutAConnectionObjectIsTheNoMemoryError)
+{
+    m_st.bNoConnectionObject = true;
+    int n = -1;
+    EXPECT_EQ(m_pSQL->bOpenConnection(&n, &m_host), 0);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NO_MEMORY));
+    EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
 }
 
 TEST_F(DriverSQL, UnknownConnectionAnswersZeroWithoutError)

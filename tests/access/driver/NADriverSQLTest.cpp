@@ -246,25 +246,27 @@ TEST_F(DriverSQL, CloseEndsTheConnectionAndASecondCloseAnswersOne)
     EXPECT_EQ(m_pSQL->bCloseConnection(n), 1);
 }
 
-TEST_F(DriverSQL, FailedOpenLeavesNothingFiledOrAlive)
+TEST_F(DriverSQL, FailedOpensLeaveNothingFiledOrAlive)
 {
-    m_st.bFailOpen = true;
-    int n = -1;
-    EXPECT_EQ(m_pSQL->bOpenConnection(&n, &m_host), 0);
-    EXPECT_EQ(n, 0);
-    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CONNECT));
-    EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
-    EXPECT_EQ(m_st.nDestroyed, m_st.nMade);
-}
-
-TEST_F(DriverSQL, OpenWithoutAConnectionObjectIsTheNoMemoryError)
-{
-    m_st.bNoConnectionObject = true;
-    int n = -1;
-    EXPECT_EQ(m_pSQL->bOpenConnection(&n, &m_host), 0);
-    EXPECT_EQ(n, 0);
-    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NO_MEMORY));
-    EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
+    struct {
+        const char* pszName;
+        bool STWorld::*pbFlag;
+        unsigned int nCode;
+    } tab[] = {
+        {"refused", &STWorld::bFailOpen, ZTERR_CONNECT},
+        {"no connection object", &STWorld::bNoConnectionObject, ZTERR_NO_MEMORY},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        m_st.*t.pbFlag = true;
+        int n = -1;
+        EXPECT_EQ(m_pSQL->bOpenConnection(&n, &m_host), 0);
+        EXPECT_EQ(n, 0);
+        EXPECT_EQ(Code(), t.nCode);
+        EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
+        EXPECT_EQ(m_st.nDestroyed, m_st.nMade);
+        m_st.*t.pbFlag = false;
+    }
 }
 
 TEST_F(DriverSQL, UnknownConnectionAnswersZeroWithoutError)

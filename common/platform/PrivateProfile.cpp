@@ -5,7 +5,6 @@
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
 #include "common/text/SysUtils.h"
-#include "common/text/UnicodeCodec.h"
 #include "common/values/NACnvVariant.h"
 
 #include <cerrno>

@@ -1,6 +1,9 @@
 #include "mysql/MySQLConnection.h"
 
+#include "access/driver/NADriverSQL.h"
 #include "access/driver/NAError.h"
+#include "access/driver/NaDriver.h"
+#include "access/statement/NAStatementSQL.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NAMapConvertType.h"
 #include "common/platform/MyModuleInfo.h"
@@ -48,10 +51,14 @@ enum : int {
     PT_FREE_RESULT = 30,
     PT_NEXT_RESULT = 31,
     PT_NOT_CONNECTED = 32,
+    PT_NO_SQL_INTERFACE = 33,
 };
 
 // The server's number for a database it does not know.
 const unsigned int SERVER_UNKNOWN_DATABASE = 1049;
+// The client library's codes for a session that has ended under it.
+const unsigned int CLIENT_SERVER_GONE = 2006;
+const unsigned int CLIENT_SERVER_LOST = 2013;
 const int NB_SSL_TEXTS = 5;
 
 bool _bVide(const wchar_t* psz)
@@ -251,17 +258,15 @@ MYSQL* CMySQLConnection::_hNewHandle(CNAError* pError, int bSSL, const wchar_t* 
         }
         return nullptr;
     }
-    // The library's own default is utf8mb4: the session must be told the
-    // code page the texts travel in.
     if (__mysql_options != DefaultError_mysql_options) {
+        // The library's own default is utf8mb4: the session must be told the
+        // code page the texts travel in.
         const char* pszCharset = m_nCnxCodePage == 65001 ? "utf8" : "latin1";
-        int nResult = 1;
-        bNAClientCall(pError, this, FILE_CNX, PT_OPTIONS, nResult, 1, __mysql_options, h, MYSQL_SET_CHARSET_NAME,
-                      static_cast<const void*>(pszCharset));
-        if (nResult != 0) {
-            if (pError != nullptr)
-                pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_OPTIONS_REFUSED, this, ZTERR_NO_OPTIONS,
-                                      m_csClientVersion.pszGet());
+        // Without a time-out an address that accepts and never answers
+        // holds the open, and the driver mutex with it, for ever.
+        const unsigned int nTimeout = static_cast<unsigned int>(nGetConnectionTimeout());
+        if (!_bSetOption(pError, h, MYSQL_SET_CHARSET_NAME, pszCharset) ||
+            (nGetConnectionTimeout() > 0 && !_bSetOption(pError, h, MYSQL_OPT_CONNECT_TIMEOUT, &nTimeout))) {
             _bCloseHandle(pError, h);
             return nullptr;
         }
@@ -271,6 +276,19 @@ MYSQL* CMySQLConnection::_hNewHandle(CNAError* pError, int bSSL, const wchar_t* 
         return nullptr;
     }
     return h;
+}
+
+int CMySQLConnection::_bSetOption(CNAError* pError, MYSQL* h, int nOption, const void* pValue)
+{
+    int nResult = 1;
+    bNAClientCall(pError, this, FILE_CNX, PT_OPTIONS, nResult, 1, __mysql_options, h,
+                  static_cast<enum mysql_option>(nOption), pValue);
+    if (nResult == 0)
+        return 1;
+    if (pError != nullptr)
+        pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_OPTIONS_REFUSED, this, ZTERR_NO_OPTIONS,
+                              m_csClientVersion.pszGet());
+    return 0;
 }
 
 int CMySQLConnection::_bSetSSLParameters(CNAError* pError, MYSQL* h, const wchar_t* const* tabSSL)
@@ -502,21 +520,27 @@ int CMySQLConnection::_bInitError(CNAError* pError, MYSQL* h, unsigned int nFile
         *pnServerError = nServerError;
     if (nServerError == 0)
         return bRead;
+    const bool bSessionEnded = nServerError == CLIENT_SERVER_GONE || nServerError == CLIENT_SERVER_LOST;
+    if (pError == nullptr && !(bSessionEnded && _bTransactionOpened()))
+        return bRead;
     const char* pszMessage = nullptr;
     bNAClientCall(pError, this, FILE_CNX, PT_ERROR, pszMessage, nullptr, __mysql_error, h);
-    if (pError == nullptr)
-        return bRead;
     CNACodePageCnvOUTPtr clMessage(m_nCnxCodePage, pszMessage);
     _CXErrorModule32 cl;
     cl.SetUserError(&gstMyModuleInfo32, ZTERR_SERVER, _pszOrEmpty(pszGetDataBase()), nServerError);
     cl.AddUserMessageNoFormat(_pszOrEmpty(clMessage.pszGet()));
-    if (!pError->bIsQuiet()) {
+    if (pError == nullptr || !pError->bIsQuiet()) {
         CNAError::g_AddDebugInfo(&cl, static_cast<int>(nFile), static_cast<int>(nPoint));
         cl.AddDebugMessage(&gstMyModuleInfo32, 0xFFFFFFFFu);
     }
     const int nBase = static_cast<int>(nServerError);
     cl.AddInfo(EIT_BASECODE, &nBase);
-    pError->AddError(NA_ERRORTYPE_GENERAL, &cl, this);
+    // The server rolled back what the session held: the host must learn it
+    // at every later step of the transaction, not only at this one.
+    if (bSessionEnded)
+        _TransactionLost(&cl);
+    if (pError != nullptr)
+        pError->AddError(NA_ERRORTYPE_GENERAL, &cl, this);
     return bRead;
 }
 
@@ -590,11 +614,21 @@ int CMySQLConnection::_bDropResults(CNAError* pError)
     }
 }
 
-// The SQL interface's direct statements come with their own issue; until
-// then the result is dropped here, which is what the caller asks for.
+// Through a statement of the SQL interface, so that its failures are
+// diagnosed as every statement's are (a lost connection above all).
 int CMySQLConnection::bExecuteQueryIgnoreResult(CNAError* pError, const wchar_t* pszQuery)
 {
-    return bExecuteQueryNoResult(pError, pszQuery);
+    CNADriverSQL* pclSQL = CNADriver::s_pclGetDriverSQL();
+    if (pclSQL == nullptr) {
+        if (pError != nullptr)
+            pError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, FILE_CNX, PT_NO_SQL_INTERFACE, this);
+        return 0;
+    }
+    CNAStatementSQL* pclStatement = nullptr;
+    const int bResult = pclSQL->bExecute(pError, &pclStatement, this, pszQuery, nullptr, 0);
+    if (pclStatement != nullptr)
+        pclStatement->nRelease();
+    return bResult;
 }
 
 int CMySQLConnection::bSQLBloque(CNAError* pError, const wchar_t* pszTable)

@@ -94,6 +94,9 @@ protected:
     // reported, when any step fails (the handle is then closed).
     MYSQL* _hNewHandle(CNAError* pError, int bSSL, const wchar_t* const* tabSSL);
     int _bSetSSLParameters(CNAError* pError, MYSQL* h, const wchar_t* const* tabSSL);
+    // One mysql_options call on a new handle; a refusal is user error
+    // ZTERR_NO_OPTIONS.
+    int _bSetOption(CNAError* pError, MYSQL* h, int nOption, const void* pValue);
     // Connects a new handle to the database (null: none); on failure the
     // server's error is reported, pnServerError receives its number and
     // the handle is closed.

@@ -154,7 +154,7 @@ MYSQL* CMySQLStatementSQL::_hGetHandle() const
 
 int CMySQLStatementSQL::_bExecuteDirect(const char* pszText, CTabValParser*, unsigned int nFlags)
 {
-    if (pszText == nullptr)
+    if (pszText == nullptr || (m_pclConnection != nullptr && m_pclConnection->_bRefuseInLostTransaction(m_pclError)))
         return 0;
     MYSQL* h = _hGetHandle();
     if (h == nullptr) {
@@ -367,7 +367,10 @@ void CMySQLStatementSQL::_InitExecuteError(int nFile, int nPoint, const char* ps
     CAny clValue;
     const wchar_t* pszProbe = L"show variables like 'max_allowed_packet'";
     int bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
-    if (!bOK && pclProbeError->dwGetDataBaseErrorCode() == CR_LOST_CONNECTION) {
+    // A new session would run the transaction's later statements outside
+    // it and commit them alone: no reconnection while one is open.
+    if (!bOK && pclProbeError->dwGetDataBaseErrorCode() == CR_LOST_CONNECTION &&
+        !m_pclConnection->_bTransactionOpened()) {
         m_pclConnection->bClose(pclProbeError);
         if (m_pclConnection->bOpen(pclProbeError))
             bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);

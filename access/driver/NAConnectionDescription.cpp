@@ -1750,7 +1750,7 @@ int CNAConnectionDescription::_bTransactionOpened() const
 
 int CNAConnectionDescription::bTransactionBegin(CNAError* pError, const wchar_t* pszName)
 {
-    if (!bOpen(pError))
+    if (_bRefuseInLostTransaction(pError) || !bOpen(pError))
         return 0;
     if (m_pclTransaction == nullptr) {
         m_pclTransaction = pclAllocTransaction();
@@ -1788,6 +1788,11 @@ int CNAConnectionDescription::_bTransactionEnd(CNAError* pError, const wchar_t* 
             pError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, nPoint, this, nullptr, nullptr, ZTERR_NO_TRANSACTION,
                                    pszName != nullptr ? pszName : L"");
         return 0;
+    }
+    if (m_pclTransaction->bIsLost()) {
+        if (pfnEnd != &CNATransaction::bRollBack)
+            return m_pclTransaction->bReportLost(pError);
+        return bTransactionRollBackAll(pError);
     }
     int bResult = 1;
     if (m_bSeparateTransactions || m_nTransactionCount == 1) {
@@ -1833,6 +1838,35 @@ void CNAConnectionDescription::_CloseTransactions()
     m_pclTransaction = nullptr;
     if (pcl != nullptr)
         pcl->nRelease();
+}
+
+int CNAConnectionDescription::bTransactionRollBackAll(CNAError* pError)
+{
+    if (!_bTransactionOpened())
+        return 1;
+    CNATransaction* pclTransaction = m_pclTransaction;
+    int bResult = 1;
+    if (pclTransaction->bIsLost())
+        pclTransaction->Abandon();
+    else
+        bResult = pclTransaction->bRollBackAll(pError);
+    m_nTransactionCount = 0;
+    _CancelRecordLock(pclTransaction);
+    return bResult;
+}
+
+void CNAConnectionDescription::_TransactionLost(const CXError* pclCause)
+{
+    if (_bTransactionOpened())
+        m_pclTransaction->MarkLost(pclCause);
+}
+
+int CNAConnectionDescription::_bRefuseInLostTransaction(CNAError* pError)
+{
+    if (m_pclTransaction == nullptr || !m_pclTransaction->bIsLost())
+        return 0;
+    m_pclTransaction->bReportLost(pError);
+    return 1;
 }
 
 void CNAConnectionDescription::_CancelRecordLock(CNATransaction*) {}

@@ -180,6 +180,15 @@ public:
     int bResumeCurrentTransaction(CNAError* pError);
     // Drops the current transaction and forgets it.
     void _CloseTransactions();
+    // Rolls back every level of an open transaction (a lost one without a
+    // word to the server); 1 when each level succeeded.
+    int bTransactionRollBackAll(CNAError* pError);
+    // The session ended under an open transaction: marks it lost (the
+    // server rolled it back) with the error that told.
+    void _TransactionLost(const CXError* pclCause);
+    // True, with the lost transaction's error added, when the open
+    // transaction is lost: nothing may reach the server until the roll-back.
+    int _bRefuseInLostTransaction(CNAError* pError);
     CNATransaction* pclGetCurrentTransaction() const { return m_pclTransaction; }
     int nGetTransactionCount() const { return m_nTransactionCount; }
     // One column of the first row of a query as wide text (empty for NULL).

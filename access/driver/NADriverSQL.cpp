@@ -56,11 +56,13 @@ CNADriverSQL::~CNADriverSQL()
 
 // ---- The frame of a slot ------------------------------------------------------------------------
 
+// The error object is the driver's too: it is touched only under the
+// driver mutex, the exception's report included.
 template <class R, class F>
 R CNADriverSQL::_RunNoReset(R rFailure, F&& f) noexcept
 {
+    CNADriverLock clLock;
     try {
-        CNADriverLock clLock;
         if (m_pclDriver == nullptr)
             return rFailure;
         return f();
@@ -74,9 +76,11 @@ R CNADriverSQL::_RunNoReset(R rFailure, F&& f) noexcept
 template <class R, class F>
 R CNADriverSQL::_Run(R rFailure, F&& f) noexcept
 {
-    if (m_pclError != nullptr)
-        m_pclError->Reset();
-    return _RunNoReset(rFailure, std::forward<F>(f));
+    return _RunNoReset(rFailure, [&]() -> R {
+        if (m_pclError != nullptr)
+            m_pclError->Reset();
+        return f();
+    });
 }
 
 int CNADriverSQL::_bNotOffered(int nPoint, const wchar_t* pszTable)
@@ -260,8 +264,12 @@ int CNADriverSQL::bOpenConnection(int* pnConnection, INAConnectionDescription* p
         csSuffix.printf(L";SQLConnecte%d", ++m_gnCnxNameGenerator);
         csIdentification.Add(csSuffix.pszGet());
         CNAConnectionDescription* pcl = m_pclDriver->_pclAddConnection(csIdentification.pszGet(), piDescription);
-        if (pcl == nullptr)
-            return _bNotOffered(17);
+        if (pcl == nullptr) {
+            if (m_pclError != nullptr)
+                m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, ERRFILE_DRIVERSQL, POINT_NO_MEMORY,
+                                     nullptr);
+            return 0;
+        }
         pcl->SetOpenedBySQL(1);
         const int bResult = m_pclDriver->_bOpenConnection(pcl);
         if (bResult && pnConnection != nullptr)
@@ -487,10 +495,9 @@ private:
 
 int CNADriverSQL::bFreeStmt(int, int nStatement, unsigned int)
 {
-    if (nStatement == 0)
-        return 1;
     return _Run(0, [&] {
-        m_tabStatement.bRemoveValue(nStatement);
+        if (nStatement != 0)
+            m_tabStatement.bRemoveValue(nStatement);
         return 1;
     });
 }

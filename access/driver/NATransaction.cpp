@@ -13,6 +13,7 @@ namespace {
 constexpr int kPointNestedOpen = 1;
 constexpr int kPointRollBackUnknown = 2;
 constexpr int kPointCommitUnknown = 3;
+constexpr int kPointNoMemory = 4;
 
 bool bNoName(const wchar_t* psz)
 {
@@ -22,12 +23,14 @@ bool bNoName(const wchar_t* psz)
 } // namespace
 
 CNATransaction::CNATransaction(CNAConnectionDescription* pclConnection)
-    : m_pclConnection(pclConnection), m_pclNested(nullptr), m_bOpen(0), m_bInternal(0), m_nDepth(0)
+    : m_pclConnection(pclConnection), m_pclNested(nullptr), m_bOpen(0), m_bInternal(0), m_nDepth(0),
+      m_pclLost(nullptr)
 {
 }
 
 CNATransaction::~CNATransaction()
 {
+    Abandon();
     if (m_pclNested != nullptr)
         m_pclNested->nRelease();
     m_pclNested = nullptr;
@@ -108,6 +111,36 @@ int CNATransaction::_bRollBack(CNAError* pError)
     return _bNARollBack(pError);
 }
 
+// ---- A lost session -------------------------------------------------------------------------------
+
+void CNATransaction::MarkLost(const CXError* pclCause)
+{
+    if (m_pclLost != nullptr || pclCause == nullptr)
+        return;
+    CNAError* pcl = new (std::nothrow) CNAError();
+    if (pcl == nullptr)
+        return;
+    pcl->AddRef();
+    pcl->AddError(NA_ERRORTYPE_GENERAL, pclCause, m_pclConnection);
+    m_pclLost = pcl;
+}
+
+int CNATransaction::bReportLost(CNAError* pError)
+{
+    if (pError != nullptr && m_pclLost != nullptr)
+        pError->AddError(m_pclLost->eGetErrorType(), m_pclLost->pclGetXError(), m_pclConnection);
+    return 0;
+}
+
+void CNATransaction::Abandon()
+{
+    for (CNATransaction* pcl = this; pcl != nullptr; pcl = pcl->m_pclNested)
+        pcl->m_bOpen = 0;
+    if (m_pclLost != nullptr)
+        m_pclLost->nRelease();
+    m_pclLost = nullptr;
+}
+
 // ---- Chain ------------------------------------------------------------------------------------
 
 int CNATransaction::_bNameIs(const wchar_t* pszName) const
@@ -136,7 +169,8 @@ int CNATransaction::bInternalTransactionBegin(CNAError* pError, const wchar_t* p
         CNATransaction* pclNew = m_pclConnection != nullptr ? m_pclConnection->pclAllocTransaction() : nullptr;
         if (pclNew == nullptr) {
             if (pError != nullptr)
-                pError->pclGetXError()->SetErrorNoMemory();
+                pError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, ERRFILE_TRANSACTION, kPointNoMemory,
+                                 m_pclConnection);
             return 0;
         }
         pclNew->AddRef();

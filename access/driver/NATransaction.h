@@ -9,6 +9,7 @@
 
 class CNAConnectionDescription;
 class CNAError;
+class CXError;
 
 class CNATransaction : public CInterf {
 public:
@@ -52,6 +53,17 @@ public:
     // A closed level succeeds without work.
     int _bRollBack(CNAError* pError);
 
+    // ---- A session lost under the transaction ---------------------------------
+    // The server rolled the transaction back when the session ended: from
+    // here on its statements and commits fail with the error that ended it,
+    // until the host rolls back. The first error is kept.
+    void MarkLost(const CXError* pclCause);
+    int bIsLost() const { return m_pclLost != nullptr; }
+    // Adds the kept error to pError; always 0.
+    int bReportLost(CNAError* pError);
+    // Closes every level without a word to the server and drops the mark.
+    void Abandon();
+
     int bIsActive() const { return m_bOpen; }
     int bIsInternal() const { return m_bInternal; }
     const wchar_t* pszGetName() const { return m_csName.pszGet(); }
@@ -71,4 +83,5 @@ protected:
     int m_bOpen;
     int m_bInternal;
     int m_nDepth;
+    CNAError* m_pclLost; // one reference held; the error that ended the session
 };

@@ -49,9 +49,12 @@ enum : int {
 };
 
 // A host entry: an exception stops it with an error and the failure answer.
+// The error object is shared with the SQL interface, so every entry works
+// under the driver mutex.
 template <class R, class F>
 R Guard(CNADriver* pclDriver, R rFailure, F&& f) noexcept
 {
+    CNADriverLock clLock;
     try {
         return f();
     } catch (...) {
@@ -337,7 +340,6 @@ int CNADriver::bSetCharset(unsigned int, void*)
 int CNADriver::bOpenConnection(INAConnectionDescription* piDescription)
 {
     return Guard(this, 0, [&] {
-        CNADriverLock clLock;
         _ResetError();
         if (piDescription == nullptr)
             return _bNoConnection(9, nullptr);
@@ -353,7 +355,6 @@ int CNADriver::bOpenConnection(INAConnectionDescription* piDescription)
 int CNADriver::bCloseConnection(INAConnectionDescription* piDescription)
 {
     return Guard(this, 0, [&] {
-        CNADriverLock clLock;
         _ResetError();
         CNAConnectionDescription* pcl = piDescription != nullptr ? _pclFindConnection(piDescription) : nullptr;
         if (pcl == nullptr)
@@ -784,6 +785,18 @@ int CNADriver::_bOpenConnection(CNAConnectionDescription* pConnection)
 
 int CNADriver::_bCloseConnection(CNAConnectionDescription* pConnection)
 {
+    // No one can end a transaction left open on a closed connection: it
+    // would keep the session and its row locks. Its failure is not the
+    // close's.
+    if (pConnection->_bTransactionOpened()) {
+        // Statements hold their error object: one that lives on the heap.
+        CNAError* pclIgnored = pclAllocError();
+        if (pclIgnored != nullptr)
+            pclIgnored->AddRef();
+        pConnection->bTransactionRollBackAll(pclIgnored);
+        if (pclIgnored != nullptr)
+            pclIgnored->nRelease();
+    }
     pConnection->SetAutoClose(1);
     pConnection->RemoveHostOpen();
     nReleaseConnection(pConnection);

@@ -487,11 +487,13 @@ int CNAStatementSQL::bGetColumnList(CAny* pValue, unsigned int)
     std::wstring s;
     for (unsigned int i = 0; i < m_nColumnCount; i++) {
         CNAColumnSQL* pcl = pclGetNAColumnSQL(static_cast<int>(i));
-        if (pcl == nullptr)
+        // A column without a name ends the list: the value keeps the names
+        // before it.
+        if (pcl == nullptr || pcl->m_csName.bIsNull())
             return 0;
         if (i > 0)
             s += L"\r\n";
-        s += Text(pcl->m_csName.pszGet());
+        s += pcl->m_csName.pszGet();
         pValue->__SetType(TQTYPE_DSTRW, 0);
         pValue->pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
         pValue->SetFlags(0);

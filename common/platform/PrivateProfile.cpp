@@ -5,7 +5,7 @@
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
 #include "common/text/SysUtils.h"
-#include "common/text/UnicodeCodec.h"
+#include "common/values/NACnvVariant.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -58,25 +58,34 @@ size_t _nSkipSpaces(const std::basic_string<T>& s)
     return i;
 }
 
-// A header line "[name]" (after pos).
+// Reading and writing find sections and keys by the same rules, so that a
+// value written is the value read back: leading blanks do not count, nor
+// does case.
+
+// The header line "[name]".
 template <typename T>
-bool _bIsHeader(const std::basic_string<T>& line, size_t pos, const std::basic_string<T>& name)
+bool _bIsHeader(const std::basic_string<T>& line, const std::basic_string<T>& name)
 {
+    const size_t pos = _nSkipSpaces(line);
     return pos < line.size() && line[pos] == '[' && _bStartsWithI(line, pos + 1, name) &&
            pos + 1 + name.size() < line.size() && line[pos + 1 + name.size()] == ']';
 }
 
+// Any header line: it ends the section before it.
 template <typename T>
-bool _bIsAnyHeader(const std::basic_string<T>& line, size_t pos)
+bool _bIsAnyHeader(const std::basic_string<T>& line)
 {
+    const size_t pos = _nSkipSpaces(line);
     return pos < line.size() && line[pos] == '[' && line.find(static_cast<T>(']'), pos) != std::basic_string<T>::npos;
 }
 
-// The line of a key: the key, then '=', a blank or a tab.
+// The line of a key: the key, then '=', a blank or a tab; a line starting
+// with a colon is no key's.
 template <typename T>
-bool _bIsKeyLine(const std::basic_string<T>& line, size_t pos, const std::basic_string<T>& key)
+bool _bIsKeyLine(const std::basic_string<T>& line, const std::basic_string<T>& key)
 {
-    if (!_bStartsWithI(line, pos, key) || pos + key.size() >= line.size())
+    const size_t pos = _nSkipSpaces(line);
+    if (pos >= line.size() || line[pos] == ':' || !_bStartsWithI(line, pos, key) || pos + key.size() >= line.size())
         return false;
     const T c = line[pos + key.size()];
     return (c == '=' || c == ' ' || c == '\t') &&
@@ -84,6 +93,13 @@ bool _bIsKeyLine(const std::basic_string<T>& line, size_t pos, const std::basic_
 }
 
 // ---- The file as lines --------------------------------------------------------------
+
+// UTF-16 files hold characters beyond U+FFFF as surrogate pairs, as the
+// value cells do.
+struct CUTF16 : CNAConvertVariant {
+    using CNAConvertVariant::_s_nUTF16ToWide;
+    using CNAConvertVariant::_s_nWideToUTF16;
+};
 
 struct CProfileFile {
     bool bUnicode = false;
@@ -138,13 +154,10 @@ bool _bLoad(FILE* f, CProfileFile& file)
         file.lines8 = _Split(data);
         return true;
     }
-    const size_t nUnits = (data.size() - 2) / 2;
-    std::vector<unsigned short> units(nUnits);
-    if (nUnits > 0)
-        std::memcpy(units.data(), data.data() + 2, nUnits * 2);
+    const unsigned nUnits = static_cast<unsigned>((data.size() - 2) / 2);
     std::wstring text(nUnits, L'\0');
     if (nUnits > 0)
-        UTF16ToWideChar(units.data(), static_cast<int>(nUnits), &text[0], static_cast<int>(nUnits));
+        text.resize(CUTF16::_s_nUTF16ToWide(reinterpret_cast<const unsigned char*>(data.data()) + 2, nUnits, &text[0]));
     file.linesW = _Split(text);
     return true;
 }
@@ -160,10 +173,12 @@ bool _bSave(FILE* f, const CProfileFile& file)
         std::wstring text;
         for (const std::wstring& l : file.linesW)
             text += l;
-        std::vector<unsigned short> units(text.size() + 1);
-        if (!text.empty())
-            WideCharToUTF16(text.data(), static_cast<int>(text.size()), units.data(), static_cast<int>(text.size()));
-        data.append(reinterpret_cast<const char*>(units.data()), text.size() * 2);
+        // Two units at most for each character.
+        const unsigned nMaxUnits = static_cast<unsigned>(2 * text.size());
+        std::vector<unsigned char> units(2 * nMaxUnits + 2);
+        const unsigned nUnits =
+            CUTF16::_s_nWideToUTF16(text.data(), static_cast<unsigned>(text.size()), units.data(), nMaxUnits);
+        data.append(reinterpret_cast<const char*>(units.data()), 2 * nUnits);
     }
     if (std::fseek(f, 0, SEEK_SET) != 0)
         return false;
@@ -226,28 +241,28 @@ unsigned __GetPrivateProfileString(const std::vector<std::basic_string<T>>& line
     size_t i = 0;
     if (section == nullptr || section->empty()) {
         for (const S& line : lines) {
-            const size_t p = _nSkipSpaces(line);
-            if (!_bIsAnyHeader(line, p))
+            if (!_bIsAnyHeader(line))
                 continue;
+            const size_t p = _nSkipSpaces(line);
             const size_t close = line.find(static_cast<T>(']'), p);
             _Cat(out, size, line.substr(p + 1, close - p - 1) + S(CRLF));
         }
         return static_cast<unsigned>(out.size());
     }
     for (; i < lines.size(); i++)
-        if (_bIsHeader(lines[i], _nSkipSpaces(lines[i]), *section))
+        if (_bIsHeader(lines[i], *section))
             break;
     if (i == lines.size())
         return 0;
     for (i++; i < lines.size(); i++) {
         const S& line = lines[i];
         const size_t p = _nSkipSpaces(line);
-        if (_bIsAnyHeader(line, p))
+        if (_bIsAnyHeader(line))
             break;
         if (p >= line.size() || line[p] == ':')
             continue;
         if (key != nullptr && !key->empty()) {
-            if (!_bIsKeyLine(line, p, *key))
+            if (!_bIsKeyLine(line, *key))
                 continue;
             size_t v = line.find(static_cast<T>('='), p + key->size()) + 1;
             size_t end = line.find_first_of(CRLF, v);
@@ -292,7 +307,7 @@ void __WritePrivateProfileString(std::vector<std::basic_string<T>>& lines, const
     typedef std::basic_string<T> S;
     size_t h = 0;
     for (; h < lines.size(); h++)
-        if (_bIsHeader(lines[h], 0, section))
+        if (_bIsHeader(lines[h], section))
             break;
     if (h == lines.size()) {
         if (key == nullptr || value == nullptr)
@@ -310,7 +325,7 @@ void __WritePrivateProfileString(std::vector<std::basic_string<T>>& lines, const
     }
     if (key == nullptr) {
         size_t e = h + 1;
-        while (e < lines.size() && !(lines[e].size() > 0 && lines[e][0] == '['))
+        while (e < lines.size() && !_bIsAnyHeader(lines[e]))
             e++;
         lines.erase(lines.begin() + static_cast<long>(h), lines.begin() + static_cast<long>(e));
         return;
@@ -318,15 +333,14 @@ void __WritePrivateProfileString(std::vector<std::basic_string<T>>& lines, const
     size_t i = h + 1;
     for (; i < lines.size(); i++) {
         const S& line = lines[i];
-        const size_t p = _nSkipSpaces(line);
-        if (p < line.size() && line[p] != ':' && _bIsKeyLine(line, p, *key)) {
+        if (_bIsKeyLine(line, *key)) {
             if (value == nullptr)
                 lines.erase(lines.begin() + static_cast<long>(i));
             else
                 lines[i] = _KeyLine(*key, *value);
             return;
         }
-        if (!line.empty() && (line[0] == '[' || line[0] == '\n' || line[0] == '\r'))
+        if (_bIsAnyHeader(line) || (!line.empty() && (line[0] == '\n' || line[0] == '\r')))
             break;
     }
     if (value == nullptr)

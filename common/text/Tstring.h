@@ -63,6 +63,8 @@ public:
     // ---- Access ---------------------------------------------------------
     // Never null.
     const wchar_t* pszGet() const;
+    // Never set, or emptied: unlike a text set to be empty.
+    bool bIsNull() const { return m_psz == nullptr; }
     int nTaille() const;
     wchar_t cGetChar(int i) const;
     void SetChar(int i, wchar_t c);

@@ -4,6 +4,7 @@
 #include "mysql/MySQLConnection.h"
 
 #include "access/driver/NAError.h"
+#include "common/platform/MyModuleInfo.h"
 #include "common/text/TStringConcatAW.h"
 #include "common/values/Any.h"
 #include "host/HostConnectionDescription.h"
@@ -213,6 +214,32 @@ TEST_F(MySQLConnectionFake, OpenOnAnOpenConnectionAndCloseOnAClosedOneCallNothin
     ASSERT_EQ(Cnx().bClose(&m_clError), 1);
     EXPECT_EQ(Cnx().bClose(&m_clError), 1);
     EXPECT_EQ(m->nCalls, nCalls + 1);
+}
+
+TEST_F(MySQLConnectionFake, ConnectionTimeOutIsGivenToTheHandleBeforeConnecting)
+{
+    struct {
+        const char* pszName;
+        std::wstring strOptions;
+        int nHostDefault;
+        int nCalls;
+        unsigned int nSeconds;
+    } tab[] = {
+        {"option", L"ZT Connection Timeout=3", 15, 1, 3},
+        {"host's default", L"", 7, 1, 7},
+        {"zero keeps the library's", L"ZT Connection Timeout=0", 15, 0, 0},
+        {"none keeps the library's", L"", -1, 0, 0},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        TearDown();
+        m_clHost.SetTimeouts(t.nHostDefault, 30);
+        Use("complete", t.strOptions);
+        ASSERT_EQ(Cnx().bOpen(&m_clError), 1) << m_clError.pszGetError();
+        EXPECT_EQ(m->nConnectTimeoutCalls, t.nCalls);
+        EXPECT_EQ(m->nConnectTimeout, t.nSeconds);
+        EXPECT_EQ(m->nConnects, 1);
+    }
 }
 
 TEST_F(MySQLConnectionFake, FailuresOfTheOpenSequence)
@@ -428,8 +455,22 @@ TEST_F(MySQLConnectionFake, LockRunsSelectForUpdate)
 {
     Use("complete", L"ZT Unicode Support=0");
     ASSERT_EQ(Cnx().bOpen(&m_clError), 1);
-    EXPECT_EQ(Cnx().bSQLBloque(&m_clError, L"T1"), 1);
+    // The text runs in a statement of the driver's SQL interface, which
+    // holds its error object and the connection.
+    Cnx().AddRef();
+    CMySQLDriver clDriver;
+    clDriver.AllocError();
+    CNADriver* pclBefore = CNADriver::s_pclDriver;
+    CNADriver::s_pclDriver = &clDriver;
+    CNAError* pError = new CNAError;
+    pError->AddRef();
+    EXPECT_EQ(Cnx().bSQLBloque(pError, L"T1"), 1) << pError->pszGetError();
+    pError->nRelease();
+    CNADriver::s_pclDriver = nullptr;
     EXPECT_STREQ(m->szQueries, "SELECT * FROM T1 FOR UPDATE\n");
+    EXPECT_EQ(Cnx().bSQLBloque(&m_clError, L"T1"), 0);
+    EXPECT_EQ(m_clError.dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_MEMORY));
+    CNADriver::s_pclDriver = pclBefore;
 }
 
 } // namespace

@@ -314,15 +314,17 @@ TEST_F(MySQLConnectionServer, LostConnectionFailsThenReopensTheSameWay)
         const std::string strId = Query1(cl, "SELECT CONNECTION_ID()");
         ASSERT_TRUE(m_clAdmin.bExecute("KILL " + strId, m_strError)) << m_strError;
         // The kill is done when the server no longer lists the connection.
-        std::vector<std::string> tabLeft;
-        for (int i = 0; i < 200; i++) {
-            ASSERT_TRUE(m_clAdmin.bList("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + strId,
-                                        tabLeft, m_strError))
-                << m_strError;
-            if (tabLeft == std::vector<std::string>{"0"})
-                break;
-            usleep(10000);
-        }
+        const std::vector<std::string> tabGone{"0"};
+        ASSERT_EQ(ServerSettled(
+                      [&] {
+                          std::vector<std::string> tab;
+                          m_clAdmin.bList("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + strId,
+                                          tab, m_strError);
+                          return tab;
+                      },
+                      tabGone),
+                  tabGone)
+            << m_strError;
 
         EXPECT_EQ(cl.bExecuteQueryNoResult(&m_clError, L"SELECT 1"), 0);
         EXPECT_EQ(m_clError.dwGetErrorId(), 22u);

@@ -18,9 +18,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <netinet/in.h>
+#include <poll.h>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -146,12 +153,17 @@ protected:
         return tab;
     }
     Rows Seen() { return OtherList("SELECT id FROM `" + m_strDatabase + "`.t ORDER BY id"); }
-    // Server sessions in the test's database.
-    std::string Sessions()
+    // Server sessions in the test's database, once the count is the one
+    // wanted or the wait is over.
+    std::string Sessions(const std::string& strWanted)
     {
-        const Rows tab =
-            OtherList("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE DB = '" + m_strDatabase + "'");
-        return tab.empty() ? "" : tab[0];
+        return ServerSettled(
+            [&] {
+                const Rows tab = OtherList("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE DB = '" +
+                                           m_strDatabase + "'");
+                return tab.empty() ? std::string() : tab[0];
+            },
+            strWanted);
     }
     int Open(CHostConnectionDescription* p = nullptr)
     {
@@ -170,6 +182,37 @@ protected:
         return n;
     }
     std::string Report() { return Narrow(s_piSQL->piGetLastError()->pszGetError()); }
+    unsigned int ServerCode() { return static_cast<CNAError*>(s_piSQL->piGetLastError())->dwGetDataBaseErrorCode(); }
+    // Ends the connection's server session from the other client, and waits
+    // until the server has carried it out.
+    void Kill(int nCnx)
+    {
+        const int nStmt = Exec(nCnx, L"SELECT CONNECTION_ID()");
+        ASSERT_GT(nStmt, 0) << Report();
+        ASSERT_EQ(s_piSQL->bFetch(nCnx, nStmt, 0), 1);
+        CAny v;
+        ASSERT_EQ(s_piSQL->bGetValue(&v, nCnx, nStmt, 1, 0), 1);
+        const std::string strId = Narrow(TextW(v).c_str());
+        EXPECT_EQ(s_piSQL->bFreeStmt(nCnx, nStmt, 0), 1);
+        ASSERT_TRUE(Other("KILL " + strId)) << m_strOtherError;
+        EXPECT_EQ(ServerSettled(
+                      [&] { return OtherList("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + strId); },
+                      Rows{"0"}),
+                  Rows{"0"});
+    }
+    // A text longer than the server's max_allowed_packet: the server ends
+    // the session.
+    static const std::wstring& OversizedInsert()
+    {
+        static const std::wstring s = L"INSERT INTO t (id, b) VALUES (3, '" + std::wstring(17u << 20, L'x') + L"')";
+        return s;
+    }
+    int Insert(int nCnx, int nId)
+    {
+        int b = 0;
+        Exec(nCnx, L"INSERT INTO t (id) VALUES (" + std::to_wstring(nId) + L")", &b);
+        return b;
+    }
     unsigned int Code() { return s_piSQL->piGetLastError()->dwGetErrorId(); }
 
     static INADriver* s_piDriver;
@@ -201,15 +244,15 @@ TEST_F(SQLInterfaceServer, TwoOpensGiveTwoNumbersUnderKeysOfTheirOwn)
         EXPECT_EQ(s.substr(s.size() - sEnd.size()), sEnd);
         Driver()->nReleaseConnection(pcl);
     }
-    EXPECT_EQ(Sessions(), "2");
+    EXPECT_EQ(Sessions("2"), "2");
 }
 
 TEST_F(SQLInterfaceServer, CloseEndsTheServerSessionAndASecondCloseAnswersOne)
 {
     const int n = Open();
-    EXPECT_EQ(Sessions(), "1");
+    EXPECT_EQ(Sessions("1"), "1");
     EXPECT_EQ(s_piSQL->bCloseConnection(n), 1);
-    EXPECT_EQ(Sessions(), "0");
+    EXPECT_EQ(Sessions("0"), "0");
     EXPECT_EQ(Driver()->pclGetConnectionByID(n), nullptr);
     EXPECT_EQ(s_piSQL->bCloseConnection(n), 1);
 }
@@ -224,6 +267,75 @@ TEST_F(SQLInterfaceServer, WrongPasswordLeavesNothingFiledOrAlive)
     EXPECT_NE(Report().find("1045"), std::string::npos) << Report();
     EXPECT_EQ(Driver()->nGetNbConnection(), m_nConnectionsBefore);
     EXPECT_EQ(host.nGetRefCount(), 0);
+}
+
+// A local socket that takes one connection and never says a word. It hangs
+// up by itself after ten seconds, so that a client without a time-out ends
+// too; bClientLeftFirst tells who ended.
+class CSilentListener {
+public:
+    CSilentListener()
+    {
+        m_fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in st{};
+        st.sin_family = AF_INET;
+        st.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t nSize = sizeof(st);
+        if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&st), nSize) != 0 || listen(m_fd, 4) != 0 ||
+            getsockname(m_fd, reinterpret_cast<sockaddr*>(&st), &nSize) != 0)
+            return;
+        m_nPort = ntohs(st.sin_port);
+        m_clThread = std::thread([this] {
+            pollfd stPoll{m_fd, POLLIN, 0};
+            if (poll(&stPoll, 1, 10000) != 1)
+                return;
+            const int fd = accept(m_fd, nullptr, nullptr);
+            stPoll = pollfd{fd, POLLIN, 0};
+            char c = 0;
+            m_bClientLeftFirst = poll(&stPoll, 1, 10000) == 1 && recv(fd, &c, 1, 0) == 0;
+            close(fd);
+        });
+    }
+    ~CSilentListener()
+    {
+        if (m_clThread.joinable())
+            m_clThread.join();
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    CSilentListener(const CSilentListener&) = delete;
+    CSilentListener& operator=(const CSilentListener&) = delete;
+    unsigned nGetPort() const { return m_nPort; }
+    bool bClientLeftFirst()
+    {
+        m_clThread.join();
+        return m_bClientLeftFirst;
+    }
+
+private:
+    int m_fd = -1;
+    unsigned m_nPort = 0;
+    bool m_bClientLeftFirst = false;
+    std::thread m_clThread;
+};
+
+TEST_F(SQLInterfaceServer, OpenTowardsASilentAddressEndsAtTheTimeOut)
+{
+    CSilentListener clListener;
+    ASSERT_NE(clListener.nGetPort(), 0u);
+    CHostConnectionDescription host;
+    Describe(&host, Wide(m_server.strPassword), L"");
+    host.SetText(CHostConnectionDescription::TXT_DATASOURCE, L"127.0.0.1");
+    host.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
+                 (L"Server Port=" + std::to_wstring(clListener.nGetPort()) + L";ZT Connection Timeout=1").c_str());
+    int n = -1;
+    EXPECT_EQ(s_piSQL->bOpenConnection(&n, &host), 0);
+    EXPECT_EQ(n, 0);
+    EXPECT_TRUE(clListener.bClientLeftFirst());
+    const std::string strReport = Report();
+    EXPECT_TRUE(strReport.find("2013") != std::string::npos || strReport.find("2002") != std::string::npos)
+        << strReport;
+    EXPECT_EQ(Driver()->nGetNbConnection(), m_nConnectionsBefore);
 }
 
 TEST_F(SQLInterfaceServer, UpdateGivesStatementZeroAndAUnionIsWalked)
@@ -400,23 +512,139 @@ TEST_F(SQLInterfaceServer, TableLockOutsideAndInsideATransaction)
     ASSERT_EQ(s_piSQL->bTrsCommit(nCnx, 0, 0), 1) << Report();
 }
 
-TEST_F(SQLInterfaceServer, CloseWaitsForTheFiledStatementAndTheOpenTransaction)
+TEST_F(SQLInterfaceServer, CloseWaitsForTheFiledStatement)
 {
     const int nCnx = Open();
     const int nStmt = Exec(nCnx, L"SELECT 1");
     ASSERT_GT(nStmt, 0) << Report();
     EXPECT_EQ(s_piSQL->bCloseConnection(nCnx), 1);
-    EXPECT_EQ(Sessions(), "1");
+    EXPECT_EQ(Sessions("1"), "1");
     EXPECT_EQ(s_piSQL->bFreeStmt(nCnx, nStmt, 0), 1);
-    EXPECT_EQ(Sessions(), "0");
+    EXPECT_EQ(Sessions("0"), "0");
 
-    const int nCnx2 = Open();
+}
+
+TEST_F(SQLInterfaceServer, CloseInsideATransactionRollsItBackAndFreesItsRows)
+{
+    ASSERT_TRUE(Other("INSERT INTO `" + m_strDatabase + "`.t (id, v) VALUES (1, 'before')")) << m_strOtherError;
+    const int nCnx = Open();
     int nTrs = 0;
-    ASSERT_EQ(s_piSQL->bTrsBegin(&nTrs, nCnx2, 0), 1) << Report();
-    EXPECT_EQ(s_piSQL->bCloseConnection(nCnx2), 1);
-    EXPECT_EQ(Sessions(), "1");
-    EXPECT_EQ(s_piSQL->bTrsCommit(nCnx2, 0, 0), 1) << Report();
-    EXPECT_EQ(Sessions(), "0");
+    ASSERT_EQ(s_piSQL->bTrsBegin(&nTrs, nCnx, 0), 1) << Report();
+    int b = 0;
+    Exec(nCnx, L"UPDATE t SET v = 'mine' WHERE id = 1", &b);
+    ASSERT_EQ(b, 1) << Report();
+    ASSERT_EQ(Insert(nCnx, 2), 1) << Report();
+    EXPECT_EQ(s_piSQL->bCloseConnection(nCnx), 1);
+    EXPECT_EQ(Driver()->pclGetConnectionByID(nCnx), nullptr);
+    // The row lock went with the transaction: no wait into 1205.
+    EXPECT_TRUE(Other("UPDATE `" + m_strDatabase + "`.t SET v = 'other' WHERE id = 1")) << m_strOtherError;
+    EXPECT_EQ(OtherList("SELECT CONCAT(id, ':', v) FROM `" + m_strDatabase + "`.t ORDER BY id"), Rows{"1:other"});
+    EXPECT_EQ(Sessions("0"), "0");
+    EXPECT_EQ(s_piSQL->bTrsCommit(nCnx, 0, 0), 0);
+}
+
+TEST_F(SQLInterfaceServer, ALostSessionFailsItsTransactionUntilTheRollBack)
+{
+    struct {
+        const char* pszName;
+        bool bKill;
+    } tab[] = {{"KILL", true}, {"oversized text", false}};
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        const int nCnx = Open();
+        int nTrs = 0;
+        ASSERT_EQ(s_piSQL->bTrsBegin(&nTrs, nCnx, 0), 1) << Report();
+        ASSERT_EQ(Insert(nCnx, 1), 1) << Report();
+        if (t.bKill) {
+            Kill(nCnx);
+            EXPECT_EQ(Insert(nCnx, 2), 0);
+        } else {
+            int b = 1;
+            Exec(nCnx, OversizedInsert(), &b);
+            EXPECT_EQ(b, 0);
+        }
+        // No new session takes the transaction's later work.
+        EXPECT_EQ(Insert(nCnx, 4), 0);
+        EXPECT_EQ(Insert(nCnx, 5), 0);
+        ASSERT_EQ(s_piSQL->bTrsBegin(&nTrs, nCnx, 0), 0);
+        EXPECT_EQ(s_piSQL->bTrsCommit(nCnx, 0, 0), 0);
+        const unsigned int nCode = ServerCode();
+        EXPECT_TRUE(nCode == 2006u || nCode == 2013u || nCode == 1153u) << Report();
+        EXPECT_EQ(s_piSQL->bTrsCommit(nCnx, 0, 0), 0);
+        EXPECT_EQ(Seen(), Rows{});
+        EXPECT_EQ(s_piSQL->bTrsRollBack(nCnx, 0, 0), 1) << Report();
+        EXPECT_EQ(Code(), 0u);
+        // Outside the transaction the connection comes back by itself.
+        int bInserted = 0;
+        for (int i = 0; i < 3 && !bInserted; i++)
+            bInserted = Insert(nCnx, 6);
+        EXPECT_EQ(bInserted, 1) << Report();
+        EXPECT_EQ(Seen(), Rows{"6"});
+        ASSERT_TRUE(Other("DELETE FROM `" + m_strDatabase + "`.t")) << m_strOtherError;
+    }
+}
+
+TEST_F(SQLInterfaceServer, ALostSessionOutsideATransactionReconnectsOnce)
+{
+    ASSERT_TRUE(Other("INSERT INTO `" + m_strDatabase + "`.t (id) VALUES (100)")) << m_strOtherError;
+    const int nCnx = Open();
+    CNAConnectionDescription* pcl = Driver()->pclGetConnectionByID(nCnx);
+    ASSERT_NE(pcl, nullptr);
+    CNAError* pErr = new CNAError;
+    pErr->AddRef();
+    auto fnInsert = [&](int i, std::string& strReport) {
+        const int b = Insert(nCnx, i);
+        strReport = Report();
+        return b;
+    };
+    // Each way runs its i-th text and gives its error report; the session
+    // ends by a KILL or, for the oversized text, by its first text.
+    struct {
+        const char* pszName;
+        bool bKill;
+        std::function<int(int, std::string&)> fnRun;
+    } tab[] = {
+        {"statement", true, fnInsert},
+        // The table lock's text runs as a statement too.
+        {"table lock", true,
+         [&](int, std::string& strReport) {
+             pErr->Reset();
+             const int b = pcl->bSQLBloque(pErr, L"t");
+             strReport = Narrow(pErr->pszGetError());
+             return b;
+         }},
+        {"oversized text", false,
+         [&](int i, std::string& strReport) {
+             if (i > 1)
+                 return fnInsert(10 + i, strReport);
+             int b = 1;
+             Exec(nCnx, OversizedInsert(), &b);
+             strReport = Report();
+             return b;
+         }},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        if (t.bKill)
+            Kill(nCnx);
+        // The first statement learns of the end; the one that meets the
+        // closed handle reconnects for the next.
+        std::vector<int> anAnswers;
+        std::string strReport;
+        for (int i = 1; i <= 3; i++) {
+            anAnswers.push_back(t.fnRun(i, strReport));
+            if (i == 1)
+                EXPECT_NE(strReport.find("=100.23"), std::string::npos) << strReport;
+        }
+        EXPECT_EQ(anAnswers.front(), 0);
+        EXPECT_EQ(anAnswers.back(), 1) << strReport;
+    }
+    // The texts that answered 1 reached a table that kept its rows.
+    const Rows tabSeen = Seen();
+    for (const char* pszId : {"3", "13", "100"})
+        EXPECT_EQ(std::count(tabSeen.begin(), tabSeen.end(), pszId), 1) << pszId;
+    pErr->nRelease();
+    Driver()->nReleaseConnection(pcl);
 }
 
 TEST_F(SQLInterfaceServer, ErrorOfAnOpenConnectionCarriesItsFactsButNoPassword)

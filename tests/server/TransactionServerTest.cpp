@@ -3,6 +3,7 @@
 // nested levels as savepoints, table locks, and the facts an error of an
 // open connection carries.
 #include "mysql/MySQLConnection.h"
+#include "mysql/MySQLDriver.h"
 
 #include "access/driver/NAError.h"
 #include "access/driver/NATransaction.h"
@@ -53,6 +54,8 @@ protected:
         m_host.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(m_strDatabase).c_str());
         m_host.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
                        (L"Server Port=" + std::to_wstring(m_server.nPort) + L";").c_str());
+        // Table locks run in statements of the driver's SQL interface.
+        CNADriver::s_pclDriver = &m_clDriver;
         m_pError = new CNAError;
         m_pError->AddRef();
         m_pCnx = new CMySQLConnection(L"zt17", &m_host);
@@ -67,6 +70,7 @@ protected:
         }
         if (m_pError != nullptr)
             m_pError->nRelease();
+        CNADriver::s_pclDriver = nullptr;
         std::string strError;
         m_clOther.bExecute("DROP DATABASE IF EXISTS `" + m_strDatabase + "`", strError);
     }
@@ -90,6 +94,7 @@ protected:
     CClientLibrary m_clOther;
     std::string m_strDatabase;
     CHostConnectionDescription m_host;
+    CMySQLDriver m_clDriver;
     CNAError* m_pError = nullptr;
     CMySQLConnection* m_pCnx = nullptr;
 };

@@ -34,6 +34,9 @@ struct STFakeClientState {
     char szSslCA[256];
     // Every query text, each followed by '\n'.
     char szQueries[4096];
+    // The last MYSQL_OPT_CONNECT_TIMEOUT and how many were given.
+    unsigned int nConnectTimeout;
+    int nConnectTimeoutCalls;
 };
 
 typedef STFakeClientState* (*PFN_FakeClient_pState)();

@@ -2,7 +2,10 @@
 // these variables; a server test without them fails instead of skipping.
 #pragma once
 
+#include <chrono>
 #include <string>
+#include <thread>
+#include <type_traits>
 
 struct CTestServer {
     std::string strHost;
@@ -17,3 +20,19 @@ struct CTestServer {
     // False, with the reason in strError, when the variables are missing.
     static bool bGet(CTestServer& server, std::string& strError);
 };
+
+// The server ends a session, carries out a KILL or frees a lock on its own
+// time after the client's call has returned: what it shows is read again
+// until it is what the test wants or five seconds have passed. Returns the
+// last reading, for the test to compare.
+template <class F>
+std::invoke_result_t<F&> ServerSettled(F&& fnRead, const std::invoke_result_t<F&>& want)
+{
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    auto got = fnRead();
+    while (!(got == want) && std::chrono::steady_clock::now() < tEnd) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        got = fnRead();
+    }
+    return got;
+}

@@ -14,8 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" int bInitLibrary(HINSTANCE hModule);
@@ -31,6 +33,7 @@ struct STWorld : STConnectionCounts {
     int nTransactionsMade = 0;
     int nTransactionsDestroyed = 0;
     bool bThrow = false;
+    bool bNoConnectionObject = false;
     // Every text any statement sent, in order.
     std::vector<std::string> astrSent;
 };
@@ -109,7 +112,7 @@ public:
     CNAConnectionDescription* _pclAllocConnectionDescription(const wchar_t* pszId,
                                                              INAConnectionDescription* pi) override
     {
-        return new CFakeConnection(pszId, pi, m_pst);
+        return m_pst->bNoConnectionObject ? nullptr : new CFakeConnection(pszId, pi, m_pst);
     }
     CNADriverSQL* _pclAllocDriverSQL(CNAError* pError) override { return new CFakeDriverSQL(this, pError, m_pst); }
 
@@ -244,15 +247,27 @@ TEST_F(DriverSQL, CloseEndsTheConnectionAndASecondCloseAnswersOne)
     EXPECT_EQ(m_pSQL->bCloseConnection(n), 1);
 }
 
-TEST_F(DriverSQL, FailedOpenLeavesNothingFiledOrAlive)
+TEST_F(DriverSQL, FailedOpensLeaveNothingFiledOrAlive)
 {
-    m_st.bFailOpen = true;
-    int n = -1;
-    EXPECT_EQ(m_pSQL->bOpenConnection(&n, &m_host), 0);
-    EXPECT_EQ(n, 0);
-    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CONNECT));
-    EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
-    EXPECT_EQ(m_st.nDestroyed, m_st.nMade);
+    struct {
+        const char* pszName;
+        bool STWorld::*pbFlag;
+        unsigned int nCode;
+    } tab[] = {
+        {"refused", &STWorld::bFailOpen, ZTERR_CONNECT},
+        {"no connection object", &STWorld::bNoConnectionObject, ZTERR_NO_MEMORY},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        m_st.*t.pbFlag = true;
+        int n = -1;
+        EXPECT_EQ(m_pSQL->bOpenConnection(&n, &m_host), 0);
+        EXPECT_EQ(n, 0);
+        EXPECT_EQ(Code(), t.nCode);
+        EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
+        EXPECT_EQ(m_st.nDestroyed, m_st.nMade);
+        m_st.*t.pbFlag = false;
+    }
 }
 
 TEST_F(DriverSQL, UnknownConnectionAnswersZeroWithoutError)
@@ -350,7 +365,11 @@ TEST_F(DriverSQL, StatementZeroAndUnknownNumbers)
     EXPECT_EQ(m_pSQL->bGetValue(&v, 1, 999, 1, 0), 0);
     EXPECT_EQ(m_pSQL->bGetRow(&v, 1, 999, L"\t", 0, 0), 0);
     EXPECT_EQ(m_pSQL->bFreeStmt(1, 999, 0), 1);
+    // Statement 0 still resets the error, like every other call.
+    EXPECT_EQ(m_pSQL->bGetDataBaseList(&v, 0), 0);
+    ASSERT_NE(Code(), 0u);
     EXPECT_EQ(m_pSQL->bFreeStmt(1, 0, 0), 1);
+    EXPECT_EQ(Code(), 0u);
     INAError* pi = nullptr;
     EXPECT_EQ(m_pSQL->bGetStmtLastError(&pi, 1, 0), 0);
     EXPECT_EQ(m_pSQL->bGetStmtLastError(&pi, 1, 999), 0);
@@ -430,16 +449,44 @@ TEST_F(DriverSQL, CloseWithAStatementFiledWaitsForTheStatement)
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
 }
 
-TEST_F(DriverSQL, CloseWithATransactionOpenWaitsForItsEnd)
+TEST_F(DriverSQL, CloseWithATransactionOpenRollsItBackAndEndsTheConnection)
 {
     const int nCnx = Open();
     int nTrs = 0;
     ASSERT_EQ(m_pSQL->bTrsBegin(&nTrs, nCnx, 0), 1);
+    ASSERT_EQ(m_pSQL->bTrsBegin(&nTrs, nCnx, 0), 1);
+    Sent();
     EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
-    EXPECT_EQ(m_st.nCloses, 0);
-    EXPECT_EQ(m_pSQL->bTrsCommit(nCnx, 0, 0), 1);
+    EXPECT_EQ(Sent(), (Texts{"ROLLBACK TO SAVEPOINT ZT_LEVEL_1", "ROLLBACK"}));
     EXPECT_EQ(m_st.nCloses, 1);
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
+    EXPECT_EQ(m_pSQL->bTrsCommit(nCnx, 0, 0), 0);
+}
+
+TEST_F(DriverSQL, ThreadsSharingTheErrorObjectTakeTurns)
+{
+    const int nCnx = Open();
+    const int nRounds = 10000;
+    // Two threads fill the shared error, the others reset it: each counts
+    // its successes, which must be none.
+    std::vector<std::function<int()>> afnCall = {
+        [&] { return Execute(nCnx, L"FAIL now") != 0 ? 1 : 0; },
+        [&] { return Execute(nCnx, L"FAIL again") != 0 ? 1 : 0; },
+        [&] { return m_pSQL->bFetch(nCnx, 424242, 0); },
+        [&] { return m_pDriver->piGetInterface(2) != nullptr ? 1 : 0; },
+    };
+    std::vector<int> anSucceeded(afnCall.size(), 0);
+    std::vector<std::thread> aclThread;
+    for (size_t i = 0; i < afnCall.size(); i++)
+        aclThread.emplace_back([&, i] {
+            for (int n = 0; n < nRounds; n++)
+                anSucceeded[i] += afnCall[i]();
+        });
+    for (std::thread& cl : aclThread)
+        cl.join();
+    EXPECT_EQ(anSucceeded, std::vector<int>(afnCall.size(), 0));
+    EXPECT_EQ(Sent().size(), 2u * nRounds);
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 
 TEST_F(DriverSQL, StatementsLeftFiledGoWithTheInterface)

@@ -239,11 +239,87 @@ TEST_F(TransactionTest, BeginOnAConnectionThatCannotOpenRunsNothing)
     EXPECT_EQ(cnx.pclGetCurrentTransaction(), nullptr);
 }
 
-TEST_F(TransactionTest, NoTransactionObjectIsTheNoMemoryError)
+TEST_F(TransactionTest, NoTransactionObjectIsTheNoMemoryErrorAtEveryLevel)
 {
-    cnx.m_bRefuseTransaction = true;
-    EXPECT_EQ(cnx.bTransactionBegin(&err, L"A"), 0);
-    EXPECT_EQ(Code(), 12u);
+    for (int nLevel : {0, 1}) {
+        SCOPED_TRACE(nLevel);
+        err.Reset();
+        cnx.m_bRefuseTransaction = nLevel == 0;
+        if (nLevel == 1) {
+            ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+            cnx.Sent();
+            cnx.m_bRefuseTransaction = true;
+        }
+        EXPECT_EQ(cnx.bTransactionBegin(&err, L"B"), 0);
+        EXPECT_EQ(Code(), 12u);
+        EXPECT_TRUE(cnx.Sent().empty());
+    }
+}
+
+TEST_F(TransactionTest, ALostSessionFailsEveryStepButTheRollBack)
+{
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+    cnx.Sent();
+    EXPECT_EQ(cnx._bRefuseInLostTransaction(&err), 0);
+    _CXErrorModule32 clCause;
+    clCause.SetUserError(&gstMyModuleInfo32, ZTERR_SERVER, L"host", 2013);
+    cnx._TransactionLost(&clCause);
+    // Only the first cause is kept.
+    _CXErrorModule32 clLater;
+    clLater.SetUserError(&gstMyModuleInfo32, ZTERR_CONNECT);
+    cnx._TransactionLost(&clLater);
+    struct {
+        const char* pszStep;
+        int (CNAConnectionDescription::*pfn)(CNAError*, const wchar_t*);
+        const wchar_t* pszName;
+    } tab[] = {{"nested commit", &CNAConnectionDescription::bTransactionCommit, L"B"},
+               {"commit", &CNAConnectionDescription::bTransactionCommit, nullptr},
+               {"begin", &CNAConnectionDescription::bTransactionBegin, L"C"}};
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszStep);
+        err.Reset();
+        EXPECT_EQ((cnx.*t.pfn)(&err, t.pszName), 0);
+        EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_SERVER));
+        EXPECT_EQ(cnx._bTransactionOpened(), 1);
+    }
+    err.Reset();
+    EXPECT_EQ(cnx._bRefuseInLostTransaction(&err), 1);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_SERVER));
+    EXPECT_TRUE(cnx.Sent().empty());
+    // The server rolled back when the session ended: nothing to send.
+    err.Reset();
+    EXPECT_EQ(cnx.bTransactionRollBack(&err, L"B"), 1);
+    EXPECT_EQ(Code(), 0u);
+    EXPECT_EQ(cnx._bTransactionOpened(), 0);
+    EXPECT_EQ(cnx._bRefuseInLostTransaction(&err), 0);
+    EXPECT_TRUE(cnx.Sent().empty());
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN", L"COMMIT"}));
+}
+
+TEST_F(TransactionTest, ASessionEndedOutsideATransactionMarksNothing)
+{
+    _CXErrorModule32 clCause;
+    clCause.SetUserError(&gstMyModuleInfo32, ZTERR_SERVER, L"host", 2006);
+    cnx._TransactionLost(&clCause);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    EXPECT_EQ(cnx._bRefuseInLostTransaction(&err), 0);
+    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN", L"COMMIT"}));
+}
+
+TEST_F(TransactionTest, RollBackAllEndsEveryLevelOnTheServer)
+{
+    EXPECT_EQ(cnx.bTransactionRollBackAll(&err), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
+    cnx.Sent();
+    EXPECT_EQ(cnx.bTransactionRollBackAll(&err), 1);
+    EXPECT_EQ(cnx.Sent(), (Texts{L"ROLLBACK TO SAVEPOINT ZT_LEVEL_1", L"ROLLBACK"}));
+    EXPECT_EQ(cnx._bTransactionOpened(), 0);
+    EXPECT_EQ(cnx.bTransactionRollBackAll(&err), 1);
     EXPECT_TRUE(cnx.Sent().empty());
 }
 

@@ -180,6 +180,15 @@ TEST_F(NAStatementSQLFixture, ColumnsAndRows)
     CAny v;
     ASSERT_EQ(m_pStmt->bGetColumnList(&v, 0), 1);
     EXPECT_EQ(TextW(v), L"a\r\nb\r\nc");
+    // An empty name leaves an empty field; a column without a name fails
+    // the list after the names before it.
+    m_pStmt->pclGetNAColumnSQL(1)->m_csName.Set(L"b", 0);
+    ASSERT_EQ(m_pStmt->bGetColumnList(&v, 0), 1);
+    EXPECT_EQ(TextW(v), L"a\r\n\r\nc");
+    m_pStmt->pclGetNAColumnSQL(1)->m_csName.Vide();
+    EXPECT_EQ(m_pStmt->bGetColumnList(&v, 0), 0);
+    EXPECT_EQ(TextW(v), L"a");
+    m_pStmt->pclGetNAColumnSQL(1)->m_csName = L"b";
     ASSERT_EQ(m_pStmt->bGetColumnName(&v, 1, 0), 1);
     EXPECT_EQ(v.nGetTypeCode(), TQTYPE_PSTRW);
     EXPECT_EQ(TextW(v), L"b");

@@ -21,15 +21,29 @@ std::string Get(const std::string& path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// UTF-16 little-endian with its mark.
-std::string Utf16(const std::string& ascii)
+// UTF-16 little-endian with its mark; characters beyond U+FFFF as pairs.
+std::string Utf16(const std::wstring& text)
 {
     std::string s = "\xFF\xFE";
-    for (char c : ascii) {
-        s += c;
-        s += '\0';
+    auto unit = [&s](unsigned u) {
+        s += static_cast<char>(u & 0xFF);
+        s += static_cast<char>(u >> 8);
+    };
+    for (wchar_t c : text) {
+        const unsigned u = static_cast<unsigned>(c);
+        if (u < 0x10000) {
+            unit(u);
+        } else {
+            unit(0xD800 + ((u - 0x10000) >> 10));
+            unit(0xDC00 + ((u - 0x10000) & 0x3FF));
+        }
     }
     return s;
+}
+
+std::string Utf16(const std::string& ascii)
+{
+    return Utf16(std::wstring(ascii.begin(), ascii.end()));
 }
 
 std::wstring Read(const wchar_t* section, const wchar_t* key, const std::wstring& file, const wchar_t* def = L"dflt",
@@ -116,6 +130,51 @@ TEST(PrivateProfile, EditsUtf16FilesInTheirEncoding)
     char out[16];
     EXPECT_EQ(GetPrivateProfileStringA("Main", "Other", "", out, 16, p.c_str()), 1u);
     EXPECT_STREQ(out, "x");
+}
+
+TEST(PrivateProfile, AValueWrittenIsTheValueReadBack)
+{
+    struct {
+        const char* pszName;
+        const char* pszFile;
+        const wchar_t* pszSection;
+        const wchar_t* pszKey;
+        const wchar_t* pszValue;
+        bool bEightBit; // the value fits code page 0
+    } tab[] = {
+        {"header after blanks", " [S]\nk = old\n", L"S", L"k", L"new", true},
+        {"key after blanks", "[S]\n  k = old\n", L"S", L"k", L"new", true},
+        {"tabs and case", "\t[S]\n\tk=old\n[T]\nk = t\n", L"s", L"K", L"new", true},
+        {"next header after blanks", "[S]\nj = 1\n  [T]\nk = old\n", L"T", L"k", L"new", true},
+        {"beyond U+FFFF", "[S]\nk = old\n", L"S", L"k", L"\U0001F600 \U00010348!", false},
+    };
+    CTempDir tmp("zt_profile");
+    const std::string p = tmp.Path() + "/rw.ini";
+    const std::wstring wp(p.begin(), p.end());
+    for (const auto& t : tab) {
+        for (bool bUnicode : {false, true}) {
+            if (!bUnicode && !t.bEightBit)
+                continue;
+            SCOPED_TRACE(std::string(t.pszName) + (bUnicode ? ", UTF-16" : ", 8-bit"));
+            Put(p, bUnicode ? Utf16(std::string(t.pszFile)) : std::string(t.pszFile));
+            const std::wstring strSections = Read(nullptr, nullptr, wp);
+            ASSERT_TRUE(WritePrivateProfileStringW(t.pszSection, t.pszKey, t.pszValue, wp.c_str()));
+            EXPECT_EQ(Read(t.pszSection, t.pszKey, wp), t.pszValue);
+            // The section was found: no second header.
+            EXPECT_EQ(Read(nullptr, nullptr, wp), strSections);
+            EXPECT_EQ(Read(t.pszSection, nullptr, wp).find(L"k\r\nk"), std::wstring::npos);
+            EXPECT_EQ(Get(p).find(bUnicode ? Utf16(std::string("old")).substr(2) : "old"), std::string::npos);
+        }
+    }
+    // Beyond U+FFFF the file holds the pairs themselves.
+    Put(p, Utf16(std::string("[S]\n")));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"S", L"k", L"\U0001F600", wp.c_str()));
+    EXPECT_EQ(Get(p), Utf16(std::wstring(L"[S]\nk = \U0001F600\n")));
+    EXPECT_NE(Get(p).find("\x3D\xD8\x00\xDE"), std::string::npos);
+    // A header after blanks ends the section it follows when deleting too.
+    Put(p, "[S]\nk = 1\n  [T]\nm = 2\n");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"S", nullptr, nullptr, wp.c_str()));
+    EXPECT_EQ(Get(p), "  [T]\nm = 2\n");
 }
 
 TEST(PrivateProfile, FileNames)

@@ -236,6 +236,10 @@ int mysql_options(MYSQL*, enum mysql_option option, const void* arg)
     s_state.nOptionsCalls++;
     if (option == MYSQL_SET_CHARSET_NAME)
         Keep(s_state.szCharset, static_cast<const char*>(arg));
+    if (option == MYSQL_OPT_CONNECT_TIMEOUT) {
+        s_state.nConnectTimeout = *static_cast<const unsigned int*>(arg);
+        s_state.nConnectTimeoutCalls++;
+    }
     return s_state.nOptionsResult;
 }
 #endif

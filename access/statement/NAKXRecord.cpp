@@ -2,6 +2,7 @@
 
 #include "access/driver/INADataSourceDescription.h"
 #include "access/driver/NAItemDescription.h"
+#include "common/text/UnicodeCodec.h"
 #include "common/text/SysUtils.h"
 #include "common/values/Any.h"
 #include "common/values/Decimal.h"
@@ -31,13 +32,6 @@ void _WriteU32(unsigned char* p, uint32_t n)
 {
     memcpy(p, &n, sizeof(n));
 }
-
-// The value cell's UTF-16 conversion serves the record's wide elements.
-struct CUTF16 : CNAConvertVariant {
-    using CNAConvertVariant::_s_nUTF16Length;
-    using CNAConvertVariant::_s_nUTF16ToWide;
-    using CNAConvertVariant::_s_nWideToUTF16;
-};
 
 bool _bIsText8(unsigned char nType)
 {
@@ -311,9 +305,9 @@ void CNAKXRecord::GetItemValue(CAny* pValue, const INAItemDescription* pItem, in
     }
     case NA_IT_UNICODE:
     case NA_IT_MEMOUNICODE: {
-        const unsigned int nUnits = CUTF16::_s_nUTF16Length(pby, nSize / 2);
+        const unsigned int nUnits = UTF16LELength(pby, nSize / 2);
         std::wstring s(nUnits, L'\0');
-        s.resize(CUTF16::_s_nUTF16ToWide(pby, nUnits, nUnits > 0 ? &s[0] : nullptr));
+        s.resize(UTF16LEToWide(pby, nUnits, nUnits > 0 ? &s[0] : nullptr));
         pValue->__SetType(TQTYPE_DSTRW, 0);
         pValue->pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
         break;
@@ -537,7 +531,7 @@ void CNAKXRecord::_StoreRaw(const INAItemDescription* pItem, const unsigned char
         std::wstring s(nChars, L'\0');
         memcpy(&s[0], pbySource, nChars * sizeof(wchar_t));
         s.resize(wcsnlen(s.c_str(), nChars));
-        CUTF16::_s_nWideToUTF16(s.c_str(), static_cast<unsigned int>(s.size()), pby, nSize / 2);
+        WideToUTF16LE(s.c_str(), static_cast<unsigned int>(s.size()), pby, nSize / 2);
         return;
     }
     case NA_IT_BINAIRE: {

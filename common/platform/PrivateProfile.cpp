@@ -2,10 +2,10 @@
 
 #include "common/platform/DiskFile.h"
 #include "common/platform/UTF8Buffer.h"
+#include "common/text/UnicodeCodec.h"
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
 #include "common/text/SysUtils.h"
-#include "common/values/NACnvVariant.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -94,13 +94,6 @@ bool _bIsKeyLine(const std::basic_string<T>& line, const std::basic_string<T>& k
 
 // ---- The file as lines --------------------------------------------------------------
 
-// UTF-16 files hold characters beyond U+FFFF as surrogate pairs, as the
-// value cells do.
-struct CUTF16 : CNAConvertVariant {
-    using CNAConvertVariant::_s_nUTF16ToWide;
-    using CNAConvertVariant::_s_nWideToUTF16;
-};
-
 struct CProfileFile {
     bool bUnicode = false;
     std::vector<std::string> lines8;
@@ -157,7 +150,7 @@ bool _bLoad(FILE* f, CProfileFile& file)
     const unsigned nUnits = static_cast<unsigned>((data.size() - 2) / 2);
     std::wstring text(nUnits, L'\0');
     if (nUnits > 0)
-        text.resize(CUTF16::_s_nUTF16ToWide(reinterpret_cast<const unsigned char*>(data.data()) + 2, nUnits, &text[0]));
+        text.resize(UTF16LEToWide(reinterpret_cast<const unsigned char*>(data.data()) + 2, nUnits, &text[0]));
     file.linesW = _Split(text);
     return true;
 }
@@ -177,7 +170,7 @@ bool _bSave(FILE* f, const CProfileFile& file)
         const unsigned nMaxUnits = static_cast<unsigned>(2 * text.size());
         std::vector<unsigned char> units(2 * nMaxUnits + 2);
         const unsigned nUnits =
-            CUTF16::_s_nWideToUTF16(text.data(), static_cast<unsigned>(text.size()), units.data(), nMaxUnits);
+            WideToUTF16LE(text.data(), static_cast<unsigned>(text.size()), units.data(), nMaxUnits);
         data.append(reinterpret_cast<const char*>(units.data()), 2 * nUnits);
     }
     if (std::fseek(f, 0, SEEK_SET) != 0)

@@ -13,6 +13,19 @@ namespace {
 
 const unsigned kReplacement = '?';
 
+// UTF-16 units in byte buffers, read and written with unaligned access.
+std::uint16_t LoadU16(const unsigned char* p)
+{
+    std::uint16_t n;
+    std::memcpy(&n, p, sizeof(n));
+    return n;
+}
+
+void StoreU16(unsigned char* p, std::uint16_t n)
+{
+    std::memcpy(p, &n, sizeof(n));
+}
+
 inline bool IsContinuation(unsigned char b)
 {
     return (b & 0xC0) == 0x80;
@@ -855,4 +868,58 @@ wchar_t* __UNALIGNED__UNICODE__STRNCPY__(wchar_t* dst, const wchar_t* src, std::
     if (i < n)
         std::memset(d + 4 * i, 0, 4 * (n - i));
     return dst;
+}
+
+// ---------------------------------------------------------------------------
+// UTF-16 in byte buffers
+
+unsigned int UTF16LELength(const unsigned char* p, unsigned int nUnits)
+{
+    if (p == nullptr)
+        return 0;
+    unsigned int i = 0;
+    while (i < nUnits && LoadU16(p + 2 * i) != 0)
+        i++;
+    return i;
+}
+
+unsigned int UTF16LEToWide(const unsigned char* p, unsigned int nUnits, wchar_t* pDest)
+{
+    unsigned int nOut = 0;
+    for (unsigned int i = 0; i < nUnits; i++) {
+        const std::uint32_t u = LoadU16(p + 2 * i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < nUnits) {
+            const std::uint32_t v = LoadU16(p + 2 * (i + 1));
+            if (v >= 0xDC00 && v <= 0xDFFF) {
+                pDest[nOut++] = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                i++;
+                continue;
+            }
+        }
+        // A lone surrogate is kept as it is.
+        pDest[nOut++] = static_cast<wchar_t>(u);
+    }
+    return nOut;
+}
+
+unsigned int WideToUTF16LE(const wchar_t* p, unsigned int nChars, unsigned char* pDest, unsigned int nMaxUnits)
+{
+    unsigned int nOut = 0;
+    for (unsigned int i = 0; i < nChars; i++) {
+        const std::uint32_t c = static_cast<std::uint32_t>(p[i]);
+        if (c >= 0x10000 && c <= 0x10FFFF) {
+            if (nOut + 2 > nMaxUnits)
+                break;
+            StoreU16(pDest + 2 * nOut, static_cast<std::uint16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            StoreU16(pDest + 2 * (nOut + 1), static_cast<std::uint16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            nOut += 2;
+            continue;
+        }
+        if (nOut + 1 > nMaxUnits)
+            break;
+        // Beyond Unicode there is nothing to encode.
+        StoreU16(pDest + 2 * nOut, c > 0x10FFFF ? static_cast<std::uint16_t>('?') : static_cast<std::uint16_t>(c));
+        nOut++;
+    }
+    return nOut;
 }

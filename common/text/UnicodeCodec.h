@@ -126,6 +126,18 @@ void WideCharToANSI(char* dst, int size, const wchar_t* wide);
 void ANSIToWideChar(wchar_t* dst, int size, const char* text);
 
 // ---------------------------------------------------------------------------
+// UTF-16 in byte buffers (host byte order, any alignment)
+
+// Units before the first 0 unit within nUnits (0 for a null buffer).
+unsigned int UTF16LELength(const unsigned char* p, unsigned int nUnits);
+// Decodes nUnits units (surrogate pairs combined, a lone surrogate kept) into
+// pDest, which holds nUnits characters; answers the characters written.
+unsigned int UTF16LEToWide(const unsigned char* p, unsigned int nUnits, wchar_t* pDest);
+// Encodes nChars characters while they fit in nMaxUnits units (a pair only
+// as a whole); no terminator; answers the units written.
+unsigned int WideToUTF16LE(const wchar_t* p, unsigned int nChars, unsigned char* pDest, unsigned int nMaxUnits);
+
+// ---------------------------------------------------------------------------
 // Wide copies whose pointers may be unaligned (text inside byte buffers):
 // wcslen, wcscpy and wcsncpy.
 

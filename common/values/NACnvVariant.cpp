@@ -10,6 +10,7 @@
 #include "common/values/AnyConvert.h"
 #include "common/values/Decimal.h"
 #include "common/values/datetime.h"
+#include "common/text/UnicodeCodec.h"
 #include "common/text/SysUtils.h"
 
 #include <cstdint>
@@ -348,7 +349,7 @@ unsigned int CNAConvertVariant::nGetUtilDataSize() const
             return 0;
         if (_bBufferIsUTF16()) {
             const unsigned int nUnits = m_nSize / 2;
-            const unsigned int n = _s_nUTF16Length(m_pbyBuffer, nUnits);
+            const unsigned int n = UTF16LELength(m_pbyBuffer, nUnits);
             return n < nUnits ? n * 2 : m_nSize;
         }
         const unsigned int nChars = m_nSize / sizeof(wchar_t);
@@ -368,9 +369,9 @@ std::wstring CNAConvertVariant::_sGetBufferTextW() const
     if (m_pbyBuffer == nullptr)
         return std::wstring();
     if (_bBufferIsUTF16()) {
-        const unsigned int nUnits = _s_nUTF16Length(m_pbyBuffer, m_nSize / 2);
+        const unsigned int nUnits = UTF16LELength(m_pbyBuffer, m_nSize / 2);
         std::wstring s(nUnits, L'\0');
-        s.resize(_s_nUTF16ToWide(m_pbyBuffer, nUnits, nUnits > 0 ? &s[0] : nullptr));
+        s.resize(UTF16LEToWide(m_pbyBuffer, nUnits, nUnits > 0 ? &s[0] : nullptr));
         return s;
     }
     const unsigned int n = NLenW(m_pbyBuffer, m_nSize / sizeof(wchar_t));
@@ -501,7 +502,7 @@ int CNAConvertVariant::bGetValue(CAny* pclDest) const
         if (_bBufferIsUTF16()) {
             const unsigned int nUnits = nSize / 2 < 2 ? nSize / 2 : 2;
             wchar_t aw[2] = {0, 0};
-            _s_nUTF16ToWide(p, _s_nUTF16Length(p, nUnits), aw);
+            UTF16LEToWide(p, UTF16LELength(p, nUnits), aw);
             pclTraitement->SetValue(aw);
             break;
         }
@@ -973,7 +974,7 @@ void CNAConvertVariant::CompleteSpaces(int nLength)
     }
     const unsigned int nNew = static_cast<unsigned int>(nTarget);
     const unsigned int nCurrent =
-        bUTF16 ? _s_nUTF16Length(m_pbyBuffer, m_nSize / 2) : NLenW(m_pbyBuffer, m_nSize / nUnit);
+        bUTF16 ? UTF16LELength(m_pbyBuffer, m_nSize / 2) : NLenW(m_pbyBuffer, m_nSize / nUnit);
     if (nCurrent >= nNew)
         return;
     for (unsigned int i = nCurrent; i < nNew; i++) {
@@ -986,58 +987,4 @@ void CNAConvertVariant::CompleteSpaces(int nLength)
         EcritU16(m_pbyBuffer + 2 * nNew, 0);
     else
         EcritW(m_pbyBuffer + nNew * sizeof(wchar_t), 0);
-}
-
-// ---- UTF-16 units in buffers ----------------------------------------------------------------
-
-unsigned int CNAConvertVariant::_s_nUTF16Length(const unsigned char* p, unsigned int nUnits)
-{
-    if (p == nullptr)
-        return 0;
-    unsigned int i = 0;
-    while (i < nUnits && LitU16(p + 2 * i) != 0)
-        i++;
-    return i;
-}
-
-unsigned int CNAConvertVariant::_s_nUTF16ToWide(const unsigned char* p, unsigned int nUnits, wchar_t* pDest)
-{
-    unsigned int nOut = 0;
-    for (unsigned int i = 0; i < nUnits; i++) {
-        const std::uint32_t u = LitU16(p + 2 * i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < nUnits) {
-            const std::uint32_t v = LitU16(p + 2 * (i + 1));
-            if (v >= 0xDC00 && v <= 0xDFFF) {
-                pDest[nOut++] = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
-                i++;
-                continue;
-            }
-        }
-        // A lone surrogate is kept as it is.
-        pDest[nOut++] = static_cast<wchar_t>(u);
-    }
-    return nOut;
-}
-
-unsigned int CNAConvertVariant::_s_nWideToUTF16(const wchar_t* p, unsigned int nChars, unsigned char* pDest,
-                                                unsigned int nMaxUnits)
-{
-    unsigned int nOut = 0;
-    for (unsigned int i = 0; i < nChars; i++) {
-        const std::uint32_t c = static_cast<std::uint32_t>(p[i]);
-        if (c >= 0x10000 && c <= 0x10FFFF) {
-            if (nOut + 2 > nMaxUnits)
-                break;
-            EcritU16(pDest + 2 * nOut, static_cast<std::uint16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            EcritU16(pDest + 2 * (nOut + 1), static_cast<std::uint16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-            nOut += 2;
-            continue;
-        }
-        if (nOut + 1 > nMaxUnits)
-            break;
-        // Beyond Unicode there is nothing to encode.
-        EcritU16(pDest + 2 * nOut, c > 0x10FFFF ? static_cast<std::uint16_t>('?') : static_cast<std::uint16_t>(c));
-        nOut++;
-    }
-    return nOut;
 }

@@ -191,17 +191,6 @@ protected:
     std::string _sGetText8() const;
     std::wstring _sGetTextW() const;
 
-    // UTF-16 units in a byte buffer, read and written with unaligned access.
-    // Units before the first 0 unit within nUnits.
-    static unsigned int _s_nUTF16Length(const unsigned char* p, unsigned int nUnits);
-    // Decodes nUnits units (surrogate pairs combined) into pDest, which holds
-    // nUnits characters; answers the characters written.
-    static unsigned int _s_nUTF16ToWide(const unsigned char* p, unsigned int nUnits, wchar_t* pDest);
-    // Encodes nChars characters while they fit in nMaxUnits units (a pair
-    // only as a whole); no terminator; answers the units written.
-    static unsigned int _s_nWideToUTF16(const wchar_t* p, unsigned int nChars, unsigned char* pDest,
-                                        unsigned int nMaxUnits);
-
     CNAConnectionDescription* m_pclConnection; // no reference
     INAItemDescription* m_piItemDB;            // one external reference
     INAItemDescription* m_piItem;              // host side; one external reference

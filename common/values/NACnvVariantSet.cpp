@@ -13,6 +13,7 @@
 #include "common/platform/WinApi.h"
 #include "common/platform/XError.h"
 #include "common/platform/XTime.h"
+#include "common/text/UnicodeCodec.h"
 #include "common/text/CodePage.h"
 #include "common/text/TQBIN.h"
 #include "common/text/TextBasics.h"
@@ -493,7 +494,7 @@ int CNAConvertVariant::bSetValue(const wchar_t* pszText, unsigned int nLength)
             // terminating unit always.
             const unsigned nMaxUnits = nSize / 2 > 0 ? nSize / 2 - 1 : 0;
             const unsigned nMax = nType == TQTYPE_CARW ? 1 : nLength;
-            m_nLength = 2 * _s_nWideToUTF16(pszText, std::min(nMax, nLength), p, nMaxUnits);
+            m_nLength = 2 * WideToUTF16LE(pszText, std::min(nMax, nLength), p, nMaxUnits);
             return 1;
         }
         if (nType == TQTYPE_CARW) {

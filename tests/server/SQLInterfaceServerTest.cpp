@@ -633,8 +633,9 @@ TEST_F(SQLInterfaceServer, ALostSessionOutsideATransactionReconnectsOnce)
         std::string strReport;
         for (int i = 1; i <= 3; i++) {
             anAnswers.push_back(t.fnRun(i, strReport));
-            if (i == 1)
+            if (i == 1) {
                 EXPECT_NE(strReport.find("=100.23"), std::string::npos) << strReport;
+            }
         }
         EXPECT_EQ(anAnswers.front(), 0);
         EXPECT_EQ(anAnswers.back(), 1) << strReport;

@@ -118,7 +118,6 @@ public:
     void SetDateFormat(const wchar_t* psz) { m_pszDateFormat = psz; }
     // Not read yet, NULL as a column leaves it.
     void SetUnread() { m_clValue.SetNullFlag(true); m_eVarType = NA_VAR_UNREADYET; }
-    using CNAConvertVariant::_s_nUTF16ToWide;
 };
 
 typedef std::vector<unsigned char> Bytes;

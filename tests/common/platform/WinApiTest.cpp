@@ -242,14 +242,20 @@ TEST(WinApiTime, ClockReadingAndSetting)
 {
     CPinnedTimeZone tz("XYZ-3");  // three hours east, no daylight saving
     // Readings that straddle a second boundary are taken again; one set
-    // within one second must be checked.
+    // within one second must be checked. The seconds come from the clock
+    // the module reads: time() is a coarser clock that can lag behind it.
+    const auto fnSeconds = [] {
+        struct timeval now;
+        gettimeofday(&now, nullptr);
+        return static_cast<time_t>(now.tv_sec);
+    };
     int nChecked = 0;
     for (int attempt = 0; attempt < 5 && nChecked == 0; ++attempt) {
-        const time_t before = time(nullptr);
+        const time_t before = fnSeconds();
         SYSTEMTIME utc, local;
         GetSystemTime(&utc);
         GetLocalTime(&local);
-        if (time(nullptr) != before)
+        if (fnSeconds() != before)
             continue;
         FILETIME fu, fl;
         ASSERT_TRUE(SystemTimeToFileTime(&utc, &fu));

@@ -5,6 +5,7 @@
 #include "tests/support/ValueCells.h"
 
 #include "access/driver/NaDriver.h"
+#include "common/text/UnicodeCodec.h"
 #include "common/values/Decimal.h"
 #include "common/values/monetaire.h"
 #include "tests/support/KXRecords.h"
@@ -146,7 +147,7 @@ TEST(NAConvertVariant, CallersBufferValuesAndTexts)
     // A lone high surrogate at the end stays a unit of its own.
     const unsigned char byHigh[4] = {'a', 0, 0x3D, 0xD8};
     wchar_t back[2];
-    EXPECT_EQ(CCell::_s_nUTF16ToWide(byHigh, 2, back), 2u);
+    EXPECT_EQ(UTF16LEToWide(byHigh, 2, back), 2u);
     EXPECT_EQ(back[1], static_cast<wchar_t>(0xD83D));
 }
 

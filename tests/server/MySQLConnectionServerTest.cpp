@@ -440,28 +440,34 @@ TEST_F(MySQLConnectionServer, LiteralsStoreTextsAndBinariesUnchanged)
         auto Bytes = [](const std::wstring& s) {
             return std::string(reinterpret_cast<const char*>(s.c_str()), s.size() * sizeof(wchar_t));
         };
-        // A session in 1252 holds what 1252 holds.
-        const std::wstring strWideStored = bUnicode ? strWide : L"é€???";
+        // A session in 1252 refuses what 1252 does not hold (an empty
+        // stored text below).
         std::vector<STValue> tabValues = {
-            {TQTYPE_DSTRW, Bytes(strWide), strWideStored, false},
+            {TQTYPE_DSTRW, Bytes(strWide), bUnicode ? strWide : L"", false},
             {TQTYPE_PSTRW, Bytes(strAccentsAtEnd), strAccentsAtEnd, false},
             {TQTYPE_DSTRA, "O'N\xe9il\\\x80\xe9\xe9", L"O'Néil\\€éé", false},
-            {TQTYPE_PSTRA, std::string("a\0b", 3), L"a", false},
+            {TQTYPE_PSTRA, std::string("a\0b", 3), std::wstring(L"a\0b", 3), false},
             {TQTYPE_CARA, "\xe9", L"é", false},
             {TQTYPE_BIN, strAllBytes, L"", true},
         };
         for (wchar_t c : strWide)
             tabValues.push_back({TQTYPE_CARW, Bytes(std::wstring(1, c)),
-                                 bUnicode || c == L'é' || c == L'€' ? std::wstring(1, c) : L"?", false});
+                                 bUnicode || c == L'é' || c == L'€' ? std::wstring(1, c) : L"", false});
 
         for (size_t i = 0; i < tabValues.size(); i++) {
             const STValue& v = tabValues[i];
             SCOPED_TRACE("value " + std::to_string(i) + ", type " + std::to_string(v.nType));
             CTStringConcatAW clLiteral;
-            ASSERT_EQ(cl._bEscapeString(&m_clError, &clLiteral, v.nType,
+            const bool bRefused = !v.bBinary && v.strStored.empty();
+            CNAError clError;
+            ASSERT_EQ(cl._bEscapeString(&clError, &clLiteral, v.nType,
                                         reinterpret_cast<unsigned char*>(const_cast<char*>(v.strBytes.data())),
                                         static_cast<unsigned int>(v.strBytes.size())),
-                      1);
+                      bRefused ? 0 : 1);
+            if (bRefused) {
+                EXPECT_EQ(clError.dwGetErrorId(), 77u);
+                continue;
+            }
             const std::wstring strInsert = L"INSERT INTO t VALUES (" + std::to_wstring(i) + (v.bBinary ? L", NULL, " : L", ") +
                                            clLiteral.pszGetW() + (v.bBinary ? L")" : L", NULL)");
             ASSERT_EQ(cl.bExecuteQueryNoResult(&m_clError, strInsert.c_str()), 1) << m_clError.pszGetError();
@@ -472,7 +478,11 @@ TEST_F(MySQLConnectionServer, LiteralsStoreTextsAndBinariesUnchanged)
                                         tabHex, m_strError))
                 << m_strError;
             ASSERT_EQ(tabHex.size(), 1u);
-            EXPECT_EQ(tabHex[0], Hexa(v.bBinary ? v.strBytes : UTF8(v.strStored)));
+            // The text's NUL characters are its own.
+            std::string strUTF8;
+            for (wchar_t c : v.strStored)
+                strUTF8 += c == 0 ? std::string(1, '\0') : UTF8(std::wstring(1, c));
+            EXPECT_EQ(tabHex[0], Hexa(v.bBinary ? v.strBytes : strUTF8));
         }
     }
 }

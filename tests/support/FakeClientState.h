@@ -34,6 +34,11 @@ struct STFakeClientState {
     char szSslCA[256];
     // Every query text, each followed by '\n'.
     char szQueries[4096];
+
+    // ---- Later additions ------------------------------------------------------------
+    int bNoBackslashEscapes; // mysql_real_escape_string doubles quotes only
+    int nRealEscapes;        // mysql_real_escape_string calls
+    char szSslCipher[64];    // mysql_get_ssl_cipher's answer; empty: NULL
 };
 
 typedef STFakeClientState* (*PFN_FakeClient_pState)();

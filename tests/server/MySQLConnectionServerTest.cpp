@@ -506,3 +506,38 @@ TEST_F(MySQLConnectionServer, RefusedTextGivesTheServersSyntaxError)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MySQLConnectionServer, RequiredTLSGivesAnEncryptedSessionOrNone)
+{
+    // This server has TLS: the session is encrypted without any other
+    // SSL option.
+    CMySQLConnection& clSecure = MakeTCP(L"SSL Mode=REQUIRED");
+    ASSERT_EQ(clSecure.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_NE(Query1(clSecure, SQL_CIPHER), "");
+    EXPECT_NE(Query1(clSecure, SQL_CIPHER), "(failed)");
+
+    // A server without TLS: the opening is refused, never made in clear.
+    CPlainServer clPlainServer;
+    std::string strError;
+    ASSERT_TRUE(clPlainServer.bStart(strError)) << strError;
+    const std::wstring strPort = L"Server Port=" + std::to_wstring(clPlainServer.nPort()) + L";";
+    CMySQLConnection& clClear =
+        Make(L"127.0.0.1", strPort, Wide(s_server.strUser), Wide(s_server.strPassword), L"zttest");
+    ASSERT_EQ(clClear.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_EQ(Query1(clClear, SQL_CIPHER), "");
+    m_clError.Reset();
+    CMySQLConnection& clRefused = Make(L"127.0.0.1", strPort + L"SSL Mode=REQUIRED", Wide(s_server.strUser),
+                                       Wide(s_server.strPassword), L"zttest");
+    EXPECT_EQ(clRefused.bOpen(&m_clError), 0);
+    EXPECT_EQ(clRefused.bIsOpen(), 0);
+    EXPECT_EQ(m_clError.dwGetErrorId(), 79u); // the connect refused
+    // The mode's name in any case.
+    m_clError.Reset();
+    CMySQLConnection& clLower = Make(L"127.0.0.1", strPort + L"SSL Mode=required", Wide(s_server.strUser),
+                                     Wide(s_server.strPassword), L"zttest");
+    EXPECT_EQ(clLower.bOpen(&m_clError), 0);
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 #include "access/driver/INADriver.h"
 #include "access/driver/INADriverSQL.h"
 #include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NADriverLock.h"
 #include "access/driver/NADriverSQL.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cwctype>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -447,6 +449,50 @@ TEST_F(SQLInterfaceServer, RequestedValueOfTheConnection)
     EXPECT_EQ(Narrow(cs.pszGet()), "left");
     pErr->nRelease();
     Driver()->nReleaseConnection(pcl);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SQLInterfaceServer, OnlyTheSameCredentialsShareAnOpenSession)
+{
+    std::wstring strUpper = Wide(m_server.strPassword);
+    for (wchar_t& c : strUpper)
+        c = static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
+    ASSERT_NE(strUpper, Wide(m_server.strPassword));
+    CHostConnectionDescription clGood, clAgain, clPassword, clUser;
+    Describe(&clGood, Wide(m_server.strPassword), L"");
+    Describe(&clAgain, Wide(m_server.strPassword), L"");
+    Describe(&clPassword, strUpper, L"");
+    Describe(&clUser, Wide(m_server.strPassword), L"");
+    std::wstring strUser = Wide(m_server.strUser);
+    for (wchar_t& c : strUser)
+        c = static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
+    clUser.SetText(CHostConnectionDescription::TXT_USER, strUser.c_str());
+
+    ASSERT_EQ(s_piDriver->bOpenConnection(&clGood), 1) << Narrow(s_piDriver->piGetLastError()->pszGetError());
+    // The same credentials twice: one session.
+    ASSERT_EQ(s_piDriver->bOpenConnection(&clAgain), 1);
+    EXPECT_EQ(Driver()->nGetNbConnection(), m_nConnectionsBefore + 1);
+    EXPECT_EQ(Sessions(), "1");
+    // Another case of the password or of the user is the server's to judge.
+    for (CHostConnectionDescription* p : {&clPassword, &clUser}) {
+        EXPECT_EQ(s_piDriver->bOpenConnection(p), 0);
+        EXPECT_EQ(Driver()->pclGetError()->dwGetDataBaseErrorCode(), 1045u);
+    }
+    EXPECT_EQ(Driver()->nGetNbConnection(), m_nConnectionsBefore + 1);
+    // The first session still serves.
+    {
+        CNADriverLock clLock;
+        CNAConnectionDescription* pcl = Driver()->_pclFindConnection(&clGood);
+        ASSERT_NE(pcl, nullptr);
+        CNAError clError;
+        EXPECT_EQ(pcl->bExecuteQueryNoResult(&clError, L"DO 1"), 1) << Narrow(clError.pszGetError());
+        Driver()->nReleaseConnection(pcl);
+    }
+    EXPECT_EQ(s_piDriver->bCloseConnection(&clAgain), 1);
+    EXPECT_EQ(s_piDriver->bCloseConnection(&clGood), 1);
 }
 
 } // namespace

@@ -17,3 +17,22 @@ struct CTestServer {
     // False, with the reason in strError, when the variables are missing.
     static bool bGet(CTestServer& server, std::string& strError);
 };
+
+// A second private server, without TLS, that a test starts for itself with
+// the scripts' own steps (a data folder of its own under the build folder)
+// and that stops with the object.
+class CPlainServer {
+public:
+    CPlainServer() = default;
+    CPlainServer(const CPlainServer&) = delete;
+    CPlainServer& operator=(const CPlainServer&) = delete;
+    ~CPlainServer();
+    // False, with the script's output in strError, when it does not start.
+    bool bStart(std::string& strError);
+    unsigned nPort() const { return m_nPort; }
+
+private:
+    std::string m_strDir;
+    unsigned m_nPort = 0;
+    int m_nPid = 0;
+};

@@ -8,11 +8,11 @@
 #include "access/driver/NaDriver.h"
 #include "access/sql/NACommand.h"
 #include "access/sql/TabValParser.h"
-#include "common/platform/UTF8Buffer.h"
 #include "common/text/CodePage.h"
 #include "host/HostConnectionDescription.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/ClientLibrary.h"
+#include "tests/support/ServerDriver.h"
 #include "tests/support/TestServer.h"
 #include "tests/support/ValueCells.h"
 
@@ -23,43 +23,11 @@
 #include <unistd.h>
 #include <vector>
 
-extern "C" {
-int bInitLibrary(HINSTANCE hModule);
-int bDLLCompatible(int nModule, int nVersion, int* pnRequired);
-INADriver* piQueryInterface();
-}
-
 namespace {
 
 std::wstring Wide(const std::string& s)
 {
     return std::wstring(s.begin(), s.end());
-}
-
-std::string Hexa(const std::string& s)
-{
-    static const char szDigits[] = "0123456789ABCDEF";
-    std::string strOut;
-    for (unsigned char c : s) {
-        strOut += szDigits[c >> 4];
-        strOut += szDigits[c & 15];
-    }
-    return strOut;
-}
-
-// UTF-8 of a wide text, NUL characters included.
-std::string UTF8(const std::wstring& s)
-{
-    std::string strOut;
-    for (wchar_t c : s) {
-        if (c == 0) {
-            strOut += '\0';
-            continue;
-        }
-        CUTF8Buffer cl(std::wstring(1, c).c_str());
-        strOut += cl.pszGet() != nullptr ? cl.pszGet() : "(not UTF-8)";
-    }
-    return strOut;
 }
 
 void SetBytes(CAny& v, unsigned short nType, const void* p, size_t n)
@@ -90,7 +58,7 @@ std::vector<STHostile> HostileValues()
     for (const wchar_t* psz : {L"'", L"''", L"\"", L"\\", L"\\'", L"'\\", L"?", L":p1", L"%s", L"--", L"#", L"/*",
                                L"*/", L"`", L"'; DROP TABLE keep; -- ", L"\\'; DROP TABLE keep; -- ",
                                L"\"; DROP TABLE keep; #", L"'); DROP TABLE keep; -- ", L"a' OR 1=1 /*", L"é€"})
-        AddW("text " + UTF8(psz), psz);
+        AddW("text " + UTF8Of(psz), psz);
     AddW("NUL inside", std::wstring(L"a\0'b\0", 5));
     AddW("beyond U+FFFF", L"\U0001F600\U0001D11E", 77);
     AddW("CJK", L"\u4E2D", 77);
@@ -116,28 +84,8 @@ std::vector<STHostile> HostileValues()
 
 class HostileValuesServer : public testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        BindValueMachine();
-        bInitLibrary(nullptr);
-        int n = 0;
-        bDLLCompatible(7, 31, &n);
-        bDLLCompatible(28, 31, &n);
-        s_piDriver = piQueryInterface();
-        if (s_piDriver != nullptr) {
-            s_piDriver->bSetKX(static_cast<IKXForNA*>(TestHost().pKeyService()));
-            s_piSQL = static_cast<INADriverSQL*>(s_piDriver->piGetInterface(1));
-        }
-    }
-    static void TearDownTestSuite()
-    {
-        if (s_piSQL != nullptr)
-            s_piSQL->nExternalRelease();
-        if (s_piDriver != nullptr)
-            s_piDriver->nExternalRelease();
-        s_piSQL = nullptr;
-        s_piDriver = nullptr;
-    }
+    static void SetUpTestSuite() { StartDriverAndSQL(&s_piDriver, &s_piSQL); }
+    static void TearDownTestSuite() { StopDriverAndSQL(&s_piDriver, &s_piSQL); }
     void SetUp() override
     {
         std::string strError;
@@ -173,16 +121,8 @@ protected:
     // A connection of the SQL interface in the mode asked for.
     int Open(bool bUTF8, bool bNoBackslash)
     {
-        m_host.SetText(CHostConnectionDescription::TXT_CONNECTIONNAME, L"zt27");
-        m_host.SetText(CHostConnectionDescription::TXT_PROVIDER, L"MySQL");
-        m_host.SetText(CHostConnectionDescription::TXT_DATASOURCE, Wide(m_server.strHost).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_USER, Wide(m_server.strUser).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_PASSWORD, Wide(m_server.strPassword).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(m_strDatabase).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
-                       (L"Server Port=" + std::to_wstring(m_server.nPort) +
-                        (bUTF8 ? L"" : L";ZT Unicode Support=0"))
-                           .c_str());
+        DescribeTestServer(&m_host, m_server, L"zt27", m_strDatabase, Wide(m_server.strPassword),
+                           bUTF8 ? L"" : L"ZT Unicode Support=0");
         int n = -1;
         EXPECT_EQ(s_piSQL->bOpenConnection(&n, &m_host), 1) << Report();
         if (bNoBackslash) {
@@ -274,7 +214,7 @@ TEST_F(HostileValuesServer, EveryValueComesBackWholeOrIsRefused)
                 EXPECT_EQ(strStored, "none");
             } else {
                 EXPECT_EQ(bDone, 1) << Report();
-                EXPECT_EQ(strStored, Hexa(UTF8(h.strWide)));
+                EXPECT_EQ(strStored, HexaOf(UTF8Of(h.strWide)));
             }
         }
         // One row for each value stored, and nothing else ran.

@@ -11,6 +11,7 @@
 #include "host/HostConnectionDescription.h"
 #include "tests/support/ClientLibrary.h"
 #include "tests/support/FakeClient.h"
+#include "tests/support/ServerDriver.h"
 #include "tests/support/TestServer.h"
 
 #include <gtest/gtest.h>
@@ -29,24 +30,6 @@ namespace {
 std::wstring Wide(const std::string& s)
 {
     return std::wstring(s.begin(), s.end());
-}
-
-// UTF-8 of a wide text.
-std::string UTF8(const std::wstring& str)
-{
-    CUTF8Buffer cl(str.c_str());
-    return cl.pszGet() != nullptr ? cl.pszGet() : "(not UTF-8)";
-}
-
-std::string Hexa(const std::string& s)
-{
-    static const char szDigits[] = "0123456789ABCDEF";
-    std::string strOut;
-    for (unsigned char c : s) {
-        strOut += szDigits[c >> 4];
-        strOut += szDigits[c & 15];
-    }
-    return strOut;
 }
 
 bool Contains(const wchar_t* psz, const std::wstring& strPart)
@@ -394,18 +377,18 @@ TEST_F(MySQLConnectionServer, NamesOutsideASCIIConnect)
     for (const auto& t : tab) {
         SCOPED_TRACE(t.pszName);
         m_clError.Reset();
-        const std::string strUser = UTF8(t.strUser);
+        const std::string strUser = UTF8Of(t.strUser);
         ASSERT_TRUE(m_clAdmin.bExecute("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY '" +
-                                           UTF8(t.strPassword) + "'",
+                                           UTF8Of(t.strPassword) + "'",
                                        m_strError))
             << m_strError;
         m_tabCleanUp.push_back("DROP USER '" + strUser + "'@'127.0.0.1'");
         ASSERT_TRUE(m_clAdmin.bExecute("GRANT ALL ON *.* TO '" + strUser + "'@'127.0.0.1'", m_strError)) << m_strError;
-        NewDatabase(UTF8(t.strDatabase));
+        NewDatabase(UTF8Of(t.strDatabase));
 
         CMySQLConnection& cl = Make(L"127.0.0.1", L"", t.strUser, t.strPassword, t.strDatabase);
         ASSERT_EQ(cl.bOpen(&m_clError), 1) << m_clError.pszGetError();
-        EXPECT_EQ(Query1(cl, "SELECT DATABASE()"), UTF8(t.strDatabase));
+        EXPECT_EQ(Query1(cl, "SELECT DATABASE()"), UTF8Of(t.strDatabase));
         EXPECT_EQ(Query1(cl, "SELECT CURRENT_USER()"), strUser + "@127.0.0.1");
     }
 }
@@ -479,10 +462,7 @@ TEST_F(MySQLConnectionServer, LiteralsStoreTextsAndBinariesUnchanged)
                 << m_strError;
             ASSERT_EQ(tabHex.size(), 1u);
             // The text's NUL characters are its own.
-            std::string strUTF8;
-            for (wchar_t c : v.strStored)
-                strUTF8 += c == 0 ? std::string(1, '\0') : UTF8(std::wstring(1, c));
-            EXPECT_EQ(tabHex[0], Hexa(v.bBinary ? v.strBytes : strUTF8));
+            EXPECT_EQ(tabHex[0], HexaOf(v.bBinary ? v.strBytes : UTF8Of(v.strStored)));
         }
     }
 }

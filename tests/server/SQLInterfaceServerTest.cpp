@@ -14,6 +14,7 @@
 #include "host/HostConnectionDescription.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/ClientLibrary.h"
+#include "tests/support/ServerDriver.h"
 #include "tests/support/TestServer.h"
 #include "tests/support/ValueCells.h"
 
@@ -26,11 +27,6 @@
 #include <unistd.h>
 #include <vector>
 
-extern "C" {
-int bInitLibrary(HINSTANCE hModule);
-int bDLLCompatible(int nModule, int nVersion, int* pnRequired);
-INADriver* piQueryInterface();
-}
 
 namespace {
 
@@ -73,28 +69,8 @@ private:
 
 class SQLInterfaceServer : public testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        BindValueMachine();
-        bInitLibrary(nullptr);
-        int n = 0;
-        bDLLCompatible(7, 31, &n);
-        bDLLCompatible(28, 31, &n);
-        s_piDriver = piQueryInterface();
-        if (s_piDriver != nullptr) {
-            s_piDriver->bSetKX(static_cast<IKXForNA*>(TestHost().pKeyService()));
-            s_piSQL = static_cast<INADriverSQL*>(s_piDriver->piGetInterface(1));
-        }
-    }
-    static void TearDownTestSuite()
-    {
-        if (s_piSQL != nullptr)
-            s_piSQL->nExternalRelease();
-        if (s_piDriver != nullptr)
-            s_piDriver->nExternalRelease();
-        s_piSQL = nullptr;
-        s_piDriver = nullptr;
-    }
+    static void SetUpTestSuite() { StartDriverAndSQL(&s_piDriver, &s_piSQL); }
+    static void TearDownTestSuite() { StopDriverAndSQL(&s_piDriver, &s_piSQL); }
     void SetUp() override
     {
         std::string strError;
@@ -124,14 +100,7 @@ protected:
     static CNADriver* Driver() { return static_cast<CNADriver*>(s_piDriver); }
     void Describe(CHostConnectionDescription* p, const std::wstring& strPassword, const std::wstring& strOptions)
     {
-        p->SetText(CHostConnectionDescription::TXT_CONNECTIONNAME, L"zt17sql");
-        p->SetText(CHostConnectionDescription::TXT_PROVIDER, L"MySQL");
-        p->SetText(CHostConnectionDescription::TXT_DATASOURCE, Wide(m_server.strHost).c_str());
-        p->SetText(CHostConnectionDescription::TXT_USER, Wide(m_server.strUser).c_str());
-        p->SetText(CHostConnectionDescription::TXT_PASSWORD, strPassword.c_str());
-        p->SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(m_strDatabase).c_str());
-        p->SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
-                   (L"Server Port=" + std::to_wstring(m_server.nPort) + L";" + strOptions).c_str());
+        DescribeTestServer(p, m_server, L"zt17sql", m_strDatabase, strPassword, strOptions);
     }
     bool Other(const std::string& strSQL)
     {

@@ -225,6 +225,15 @@ TEST_F(HostileValuesServer, EveryValueComesBackWholeOrIsRefused)
         EXPECT_EQ(AdminFirst("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + m_strDatabase +
                              "' AND TABLE_NAME = 'keep'"),
                   "1");
+        // A table name is a name, never SQL.
+        int nTransaction = 0;
+        ASSERT_EQ(s_piSQL->bTrsBegin(&nTransaction, nCnx, 0), 1) << Report();
+        EXPECT_EQ(s_piSQL->bSQLBloqueTable(nCnx, L"t; DROP TABLE keep; -- ", 0), 0);
+        EXPECT_EQ(s_piSQL->bSQLBloqueTable(nCnx, L"t", 0), 1) << Report();
+        EXPECT_EQ(s_piSQL->bTrsRollBack(nCnx, nTransaction, 0), 1);
+        EXPECT_EQ(AdminFirst("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + m_strDatabase +
+                             "' AND TABLE_NAME = 'keep'"),
+                  "1");
         EXPECT_EQ(s_piSQL->bCloseConnection(nCnx), 1);
     }
 }

@@ -362,6 +362,7 @@ TEST(NACommandStatic, Scanners)
         {L"SELECT a FROM t -- LIMIT 1", -1},
         {L"SELECT a FROM t # LIMIT 1\nWHERE b", -1},
         {L"SELECT a /* LIMIT 1 */ FROM t", -1},
+        {L"SELECT a FROM t /* LIMIT 1", -1},
         {L"SELECT `x LIMIT 1` FROM t", -1},
         {L"SELECT a FROM t -- c\nLIMIT 3", 21},
     };

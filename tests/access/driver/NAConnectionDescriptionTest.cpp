@@ -366,6 +366,11 @@ TEST(NAConnectionDescription, MySQLNamesAreBackquotedWithInnerQuotesDoubled)
     };
     for (const auto& st : tabHostile)
         EXPECT_EQ(Name(cnx, st.pszIn, st.bTable), st.pszOut) << S(st.pszIn);
+    // Without a closing quote no name can prove itself quoted.
+    CRecordingConnection cnxOpenOnly;
+    cnxOpenOnly.SetKind(5);
+    cnxOpenOnly.SetQuotes(L"[", L"");
+    EXPECT_EQ(Name(cnxOpenOnly, L"[x"), L"[[x");
 
     struct { const wchar_t* pszIn; const wchar_t* pszOut; } const tab[] = {
         {L"`client`", L"client"}, {L"`a``b`", L"a`b"}, {L"``", L""},

@@ -9,12 +9,15 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/CodePage.h"
 #include "common/text/STR.h"
+#include "common/text/TextCompare.h"
 #include "common/text/TQBIN.h"
 #include "common/text/TStringConcatAW.h"
 #include "common/values/Any.h"
 #include "mysql/NACodePageCnv.h"
 
+#include <cstring>
 #include <cwchar>
+#include <string>
 
 int CMySQLConnection::gbUseNextResult = 0;
 
@@ -52,6 +55,9 @@ enum : int {
     PT_NEXT_RESULT = 31,
     PT_NOT_CONNECTED = 32,
     PT_NO_SQL_INTERFACE = 33,
+    PT_SSL_CIPHER = 34,
+    PT_NOT_ENCRYPTED = 35,
+    PT_CODE_PAGE = 36,
 };
 
 // The server's number for a database it does not know.
@@ -74,6 +80,12 @@ const wchar_t* _pszOrNull(const wchar_t* psz)
 const wchar_t* _pszOrEmpty(const wchar_t* psz)
 {
     return psz != nullptr ? psz : L"";
+}
+
+// "SSL Mode=REQUIRED": a session in TLS, or none.
+bool _bTLSRequired(const wchar_t* pszMode)
+{
+    return pszMode != nullptr && STR_nCompareW(pszMode, L"REQUIRED", 1) == 0;
 }
 
 bool _bAscii(const wchar_t* psz)
@@ -169,7 +181,7 @@ int CMySQLConnection::_bOpenCreate(CNAError* pError, int bCreate)
     const wchar_t* tabSSL[NB_SSL_TEXTS] = {_pszOrNull(m_csSSLKey.pszGet()), _pszOrNull(m_csSSLCert.pszGet()),
                                            _pszOrNull(m_csSSLCA.pszGet()), _pszOrNull(m_csSSLCAPath.pszGet()),
                                            _pszOrNull(m_csSSLCipher.pszGet())};
-    int bSSL = 0;
+    int bSSL = _bTLSRequired(pszGetSSLMode()) ? 1 : 0;
     for (const wchar_t* psz : tabSSL)
         bSSL |= psz != nullptr;
 
@@ -331,14 +343,33 @@ MYSQL* CMySQLConnection::_hConnect(CNAError* pError, int nPoint, int bSSL, const
     if (bNAClientCall(pError, this, FILE_CNX, nPoint, hConnected, nullptr, __mysql_real_connect, h, clHost.pszGet(),
                       clUser.pszGet(), clPassword.pszGet(), clDatabase.pszGet(),
                       static_cast<unsigned int>(nGetPort()), clSocket.pszGet(), nFlags)) {
-        if (hConnected != nullptr)
+        if (hConnected != nullptr && _bEncryptedAsRequired(pError, h))
             return h;
-        _bInitError(pError, h, FILE_CNX, PT_CONNECT_REFUSED, pnServerError);
-        if (pError != nullptr)
-            pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_CONNECT_FAILED, this, ZTERR_CONNECT);
+        if (hConnected == nullptr) {
+            _bInitError(pError, h, FILE_CNX, PT_CONNECT_REFUSED, pnServerError);
+            if (pError != nullptr)
+                pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_CONNECT_FAILED, this, ZTERR_CONNECT);
+        }
     }
     _bCloseHandle(pError, h);
     return nullptr;
+}
+
+int CMySQLConnection::_bEncryptedAsRequired(CNAError* pError, MYSQL* h)
+{
+    if (!_bTLSRequired(pszGetSSLMode()))
+        return 1;
+    // A library that asked for TLS but went on in clear text is caught
+    // here: the session's cipher is the proof.
+    const char* pszCipher = nullptr;
+    bNAClientCall(pError, this, FILE_CNX, PT_SSL_CIPHER, pszCipher, nullptr, __mysql_get_ssl_cipher, h);
+    if (pszCipher != nullptr && pszCipher[0] != 0)
+        return 1;
+    if (pError != nullptr) {
+        pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_NOT_ENCRYPTED, this, ZTERR_CONNECT);
+        pError->AddDebugMessageNoFormat(L"SSL Mode=REQUIRED: the session is not encrypted");
+    }
+    return 0;
 }
 
 int CMySQLConnection::_bOpenCreateDatabase(CNAError* pError, int bCreate, int bSSL, const wchar_t* const* tabSSL,
@@ -633,8 +664,11 @@ int CMySQLConnection::bExecuteQueryIgnoreResult(CNAError* pError, const wchar_t*
 
 int CMySQLConnection::bSQLBloque(CNAError* pError, const wchar_t* pszTable)
 {
+    // The name as a name, never as SQL.
+    CTString csTable;
+    bFormatTableName(pError, pszTable, &csTable);
     CTString csQuery(L"SELECT * FROM ");
-    csQuery.Add(pszTable);
+    csQuery.Add(csTable.pszGet());
     csQuery.Add(L" FOR UPDATE");
     return bExecuteQueryIgnoreResult(pError, csQuery.pszGet());
 }
@@ -658,17 +692,16 @@ int CMySQLConnection::_bEscapeString(CNAError* pError, CTStringConcatAW* pclOut,
     case TQTYPE_PSTRA:
     case TQTYPE_DSTRA:
     case TQTYPE_CARA: {
-        // 8-bit text of the host's code page; a character is one byte.
+        // 8-bit text of the host's code page, NUL characters included; a
+        // character is one byte.
         const char* psz = reinterpret_cast<const char*>(pData);
-        nLength = static_cast<int>(xstrnlen(psz, nHostType == TQTYPE_CARA ? 1 : nSize));
+        nLength = nHostType == TQTYPE_CARA ? 1 : static_cast<int>(nSize);
         pBytes = psz;
-        if (nCodePage == 65001 && nLength > 0) {
+        if (nCodePage == 65001) {
             if (clText.nAffecteToUTF8(psz, nLength, m_nHostCodePage) != 0)
-                nLength = -1;
-            else {
-                pBytes = clText.pszGet();
-                nLength = clText.nGetLength();
-            }
+                return _bOutOfMemory(pError);
+            pBytes = clText.pszGet();
+            nLength = clText.nGetLength();
         }
         break;
     }
@@ -676,44 +709,100 @@ int CMySQLConnection::_bEscapeString(CNAError* pError, CTStringConcatAW* pclOut,
     case TQTYPE_PSTRW:
     case TQTYPE_CARW: {
         const wchar_t* psz = reinterpret_cast<const wchar_t*>(pData);
-        const size_t nMax = nHostType == TQTYPE_CARW ? 1 : nSize / sizeof(wchar_t);
-        const int nChars = static_cast<int>(xwcsnlen(psz, nMax));
-        if (nChars > 0 && clText.__nConversion(psz, nChars, 0, nCodePage, 0, nullptr) != 0)
-            nLength = -1;
-        else {
-            pBytes = clText.pszGet();
-            nLength = clText.nGetLength();
-        }
+        const int nChars = nHostType == TQTYPE_CARW ? 1 : static_cast<int>(nSize / sizeof(wchar_t));
+        // A character the session cannot hold is refused, never sent as '?'.
+        int bLost = 0;
+        if (WideCharToMultiByte(static_cast<unsigned>(nCodePage), 0, psz, nChars, nullptr, 0, nullptr, &bLost) <= 0 ||
+            bLost)
+            return _bRaiseCodePage(pError, psz, nChars, nCodePage);
+        if (clText.__nConversion(psz, nChars, 0, nCodePage, 0, nullptr) != 0)
+            return _bOutOfMemory(pError);
+        pBytes = clText.pszGet();
+        nLength = clText.nGetLength();
         break;
     }
-    default: {
+    default:
         // Binary values travel as hexadecimal: every byte as it is, and
         // nothing the session's character set could change.
-        CTString csHexa;
-        s_BinaryToStringHexa(pData, nSize, &csHexa);
-        pclOut->Add(L"X'", 2, 1252);
-        pclOut->Add(csHexa.pszGet(), csHexa.nTaille(), 1252);
-        pclOut->Add(L"'", 1, 1252);
+        _AppendHexa(pclOut, nullptr, pData, nSize);
         return 1;
     }
-    }
 
-    CTQBIN clBuffer;
-    if (nLength < 0 || clBuffer.nSetSize(2 * nLength + 3) != 0) {
-        if (pError != nullptr)
-            pError->AddError(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_ESCAPE_BUFFER, this, ZTERR_NO_MEMORY);
-        return 0;
+    // A NUL cannot travel inside the query text, and without the
+    // connection's own escaping the session's sql_mode is unknown: such
+    // texts go as hexadecimal of the session's character set, which reads
+    // the same in every mode.
+    const bool bRealEscape = m_hMySQL != nullptr && __mysql_real_escape_string != DefaultError_mysql_real_escape_string;
+    bool bHexa = false;
+    for (int i = 0; i < nLength && !bHexa; i++)
+        bHexa = pBytes[i] == 0 || (!bRealEscape && (pBytes[i] == '\'' || pBytes[i] == '\\'));
+    if (bHexa) {
+        _AppendHexa(pclOut, _pszSessionCharset(nCodePage), reinterpret_cast<const unsigned char*>(pBytes),
+                    static_cast<unsigned int>(nLength));
+        return 1;
     }
+    CTQBIN clBuffer;
+    if (clBuffer.nSetSize(2 * nLength + 3) != 0)
+        return _bOutOfMemory(pError);
     char* p = reinterpret_cast<char*>(clBuffer.pGetData());
     p[0] = '\'';
-    unsigned long nEscaped = 0;
-    if (!bNAClientCall(pError, this, FILE_CNX, PT_ESCAPE, nEscaped, 0ul, __mysql_escape_string, p + 1, pBytes,
-                       static_cast<unsigned long>(nLength)))
-        return 0;
+    unsigned long nEscaped = static_cast<unsigned long>(nLength);
+    if (bRealEscape) {
+        // The connection's own escaping follows the session's sql_mode
+        // (NO_BACKSLASH_ESCAPES doubles quotes instead).
+        if (!bNAClientCall(pError, this, FILE_CNX, PT_ESCAPE, nEscaped, 0ul, __mysql_real_escape_string, m_hMySQL,
+                           p + 1, pBytes, static_cast<unsigned long>(nLength)))
+            return 0;
+    } else {
+        std::memcpy(p + 1, pBytes, static_cast<size_t>(nLength));
+    }
     p[nEscaped + 1] = '\'';
     p[nEscaped + 2] = 0;
     pclOut->Add(p, static_cast<int>(nEscaped) + 2, static_cast<unsigned int>(nCodePage));
     return 1;
+}
+
+const char* CMySQLConnection::_pszSessionCharset(int nCodePage) const
+{
+    if (nCodePage != 65001)
+        return "latin1";
+    const bool bMb4 = _bAtLeast(m_nServerVersionMajor, m_nServerVersionMinor, m_nServerVersionRevision, 5, 5, 3);
+    return m_nUnicodeSupport != 0 && bMb4 ? "utf8mb4" : "utf8";
+}
+
+void CMySQLConnection::_AppendHexa(CTStringConcatAW* pclOut, const char* pszCharset, const unsigned char* pData,
+                                   unsigned int nSize)
+{
+    _Empty(pclOut);
+    if (pszCharset != nullptr) {
+        pclOut->Add("_", 1, 1252);
+        pclOut->Add(pszCharset, -1, 1252);
+        pclOut->Add(" ", 1, 1252);
+    }
+    CTString csHexa;
+    s_BinaryToStringHexa(pData, nSize, &csHexa);
+    pclOut->Add(L"X'", 2, 1252);
+    pclOut->Add(csHexa.pszGet(), csHexa.nTaille(), 1252);
+    pclOut->Add(L"'", 1, 1252);
+}
+
+int CMySQLConnection::_bOutOfMemory(CNAError* pError)
+{
+    if (pError != nullptr)
+        pError->AddError(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_ESCAPE_BUFFER, this, ZTERR_NO_MEMORY);
+    return 0;
+}
+
+int CMySQLConnection::_bRaiseCodePage(CNAError* pError, const wchar_t* pszText, int nChars, int nCodePage)
+{
+    if (pError == nullptr)
+        return 0;
+    // The value, cut short, names what was refused.
+    const std::wstring s(pszText, static_cast<size_t>(nChars < 64 ? nChars : 64));
+    pError->AddError(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_CODE_PAGE, this, ZTERR_CODE_PAGE, s.c_str(), nCodePage,
+                     _pszOrEmpty(pszGetLogicalConnectionName()), _pszOrEmpty(pszGetDefaultDataBaseEx()),
+                     _pszOrEmpty(pszGetDataBase()));
+    return 0;
 }
 
 // ---- Type maps ----------------------------------------------------------------------------------

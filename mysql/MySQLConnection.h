@@ -97,6 +97,16 @@ protected:
     // One mysql_options call on a new handle; a refusal is user error
     // ZTERR_NO_OPTIONS.
     int _bSetOption(CNAError* pError, MYSQL* h, int nOption, const void* pValue);
+    // With "SSL Mode=REQUIRED", whether the connected handle h runs in TLS;
+    // user error 79 first when it does not.
+    int _bEncryptedAsRequired(CNAError* pError, MYSQL* h);
+    // Literals: the character set of the session's texts, a hexadecimal
+    // literal (of that character set, or binary without one), and the
+    // refusals of _bEscapeString.
+    const char* _pszSessionCharset(int nCodePage) const;
+    void _AppendHexa(CTStringConcatAW* pclOut, const char* pszCharset, const unsigned char* pData, unsigned int nSize);
+    int _bOutOfMemory(CNAError* pError);
+    int _bRaiseCodePage(CNAError* pError, const wchar_t* pszText, int nChars, int nCodePage);
     // Connects a new handle to the database (null: none); on failure the
     // server's error is reported, pnServerError receives its number and
     // the handle is closed.

@@ -54,7 +54,7 @@ struct STClientFunction {
      [] { __##name = DefaultError_##name; }, required},
 const STClientFunction s_tabClientFunctions[] = {ZT_MYSQL_CLIENT_FUNCTIONS(ZT_MYSQL_ENTRY)};
 #undef ZT_MYSQL_ENTRY
-static_assert(sizeof(s_tabClientFunctions) / sizeof(s_tabClientFunctions[0]) == 24, "24 client functions");
+static_assert(sizeof(s_tabClientFunctions) / sizeof(s_tabClientFunctions[0]) == 26, "26 client functions");
 
 // Looked up for the version text only; not one of the exported pointers.
 typedef my_bool (*PFN_mariadb_get_infov)(MYSQL*, enum mariadb_value, void*, ...);

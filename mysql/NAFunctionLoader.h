@@ -41,7 +41,9 @@ class CNAError;
     X(mysql_next_result, int, (MYSQL*), 0)                                                                    \
     X(mysql_set_character_set, int, (MYSQL*, const char*), 0)                                                 \
     X(mysql_ssl_set, int, (MYSQL*, const char*, const char*, const char*, const char*, const char*), 0)       \
-    X(mysql_options, int, (MYSQL*, enum mysql_option, const void*), 0)
+    X(mysql_options, int, (MYSQL*, enum mysql_option, const void*), 0)                                        \
+    X(mysql_real_escape_string, unsigned long, (MYSQL*, char*, const char*, unsigned long), 0)               \
+    X(mysql_get_ssl_cipher, const char*, (MYSQL*), 0)
 
 // PFN_mysql_init and the like; the stand-bys DefaultError_mysql_init and
 // the like, which throw the function's name as a CTString.

@@ -57,13 +57,12 @@ zt_make_certificates() {
     || { cat "$dir/openssl.log"; return 1; }
 }
 
-# Starts a private MariaDB server on 127.0.0.1 with a fresh data folder,
-# TLS from a CA of its own and a lock wait of one second, and exports where
-# it listens for the tests and the command-line host.
-zt_server_start() {
-  local dir="$ZT_ROOT/build/mariadb"
-  rm -rf "$dir"; mkdir -p "$dir/data"
-  zt_make_certificates "$dir/tls" || return 1
+# zt_mariadbd DIR [mariadbd options...]: a MariaDB server on 127.0.0.1 at
+# a free port with a fresh data folder in DIR/data, the test database and
+# the test user; sets ZT_MARIADBD_PID and ZT_MARIADBD_PORT.
+zt_mariadbd() {
+  local dir="$1"; shift
+  rm -rf "$dir/data"; mkdir -p "$dir/data"
   mariadb-install-db --no-defaults --datadir="$dir/data" --user=root \
     --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
     || { cat "$dir/install.log"; return 1; }
@@ -72,12 +71,11 @@ zt_server_start() {
     --port="$port" --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" \
     --log-error="$dir/error.log" --skip-log-bin --innodb-buffer-pool-size=64M \
     --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
-    --ssl-ca="$dir/tls/ca.pem" --ssl-cert="$dir/tls/server-cert.pem" --ssl-key="$dir/tls/server-key.pem" \
-    --innodb-lock-wait-timeout=1 &
-  ZT_SERVER_PID=$!
+    --innodb-lock-wait-timeout=1 "$@" >"$dir/mariadbd.out" 2>&1 </dev/null &
+  ZT_MARIADBD_PID=$!
   for _ in $(seq 1 100); do
     if mariadb-admin --no-defaults -S "$dir/mysqld.sock" -u root ping >/dev/null 2>&1; then break; fi
-    if ! kill -0 "$ZT_SERVER_PID" 2>/dev/null; then cat "$dir/error.log"; return 1; fi
+    if ! kill -0 "$ZT_MARIADBD_PID" 2>/dev/null; then cat "$dir/error.log"; return 1; fi
     sleep 0.2
   done
   mariadb --no-defaults -S "$dir/mysqld.sock" -u root <<'SQL' || return 1
@@ -87,9 +85,32 @@ CREATE USER 'zt'@'localhost' IDENTIFIED BY 'zt-test';
 GRANT ALL ON *.* TO 'zt'@'127.0.0.1' WITH GRANT OPTION;
 GRANT ALL ON *.* TO 'zt'@'localhost' WITH GRANT OPTION;
 SQL
-  export ZT_TEST_HOST=127.0.0.1 ZT_TEST_PORT="$port" ZT_TEST_SOCKET="$dir/mysqld.sock"
+  ZT_MARIADBD_PORT="$port"
+}
+
+# Starts a private MariaDB server on 127.0.0.1 with a fresh data folder,
+# TLS from a CA of its own and a lock wait of one second, and exports where
+# it listens for the tests and the command-line host.
+zt_server_start() {
+  local dir="$ZT_ROOT/build/mariadb"
+  rm -rf "$dir"; mkdir -p "$dir"
+  zt_make_certificates "$dir/tls" || return 1
+  zt_mariadbd "$dir" --ssl-ca="$dir/tls/ca.pem" --ssl-cert="$dir/tls/server-cert.pem" \
+    --ssl-key="$dir/tls/server-key.pem" || return 1
+  ZT_SERVER_PID="$ZT_MARIADBD_PID"
+  export ZT_TEST_HOST=127.0.0.1 ZT_TEST_PORT="$ZT_MARIADBD_PORT" ZT_TEST_SOCKET="$dir/mysqld.sock"
   export ZT_TEST_USER=zt ZT_TEST_PASSWORD=zt-test ZT_TEST_DATABASE=zttest ZT_TEST_SSL_CA="$dir/tls/ca.pem"
-  echo "private server on 127.0.0.1:$port"
+  echo "private server on 127.0.0.1:$ZT_MARIADBD_PORT"
+}
+
+# zt_plain_server_start DIR: a second private server, without TLS, for the
+# tests that need a server refusing it; prints "<port> <pid>". The caller
+# stops it (kill PID) and removes DIR.
+zt_plain_server_start() {
+  local dir="$1"
+  mkdir -p "$dir"
+  zt_mariadbd "$dir" --skip-ssl || return 1
+  echo "$ZT_MARIADBD_PORT $ZT_MARIADBD_PID"
 }
 
 zt_server_stop() {

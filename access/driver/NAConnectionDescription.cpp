@@ -43,6 +43,13 @@ constexpr int kPointBadDate = 4;
 constexpr int kPointBadTime = 5;
 constexpr int kPointBadDateTime = 6;
 constexpr int kPointHexaNoMemory = 7;
+constexpr int kPointConversion = 8;
+constexpr int kPointTypeText = 9;
+// The server's limits of a type text: lengths of texts and binaries, and
+// the digits of a decimal.
+constexpr long long kMaxTypeLength = 65535;
+constexpr long long kMaxPrecision = 65;
+constexpr long long kMaxScale = 30;
 // Casts that fail (the points of the cast rules).
 constexpr int kPointCastTime = 14;
 constexpr int kPointCastDate = 15;
@@ -672,11 +679,17 @@ int CNAConnectionDescription::_bNeedFormatName(CNAError*, const wchar_t* pszName
     const wchar_t* psz = Text(pszName);
     if (m_eDataSource == 1 && !s_bNeedFormat_Oracle(psz))
         return 0;
-    if (m_nOpeningQuoteLength == 1)
-        return psz[0] != m_csOpeningQuote.cGetChar(0);
-    if (m_nOpeningQuoteLength >= 2)
-        return !bStartsWith(psz, m_csOpeningQuote);
-    return 1;
+    // Only a name that is exactly one quoted identifier, its inner closing
+    // quotes doubled, is taken as quoted already: any other text would
+    // leave its quotes.
+    const std::wstring s(psz);
+    const size_t nOpen = static_cast<size_t>(m_nOpeningQuoteLength);
+    const size_t nClose = static_cast<size_t>(m_nClosingQuoteLength);
+    if (nOpen == 0 || nClose == 0 || s.size() < nOpen + nClose || !bStartsWith(psz, m_csOpeningQuote) ||
+        s.compare(s.size() - nClose, nClose, m_csClosingQuote.pszGet()) != 0)
+        return 1;
+    const std::wstring strInner = s.substr(nOpen, s.size() - nOpen - nClose);
+    return Doubled(Doubled(strInner, m_csClosingQuote, true), m_csClosingQuote, false) != strInner;
 }
 
 int CNAConnectionDescription::bFormatItemName(CNAError* pError, const wchar_t* pszName, CTString* pclOut)
@@ -701,12 +714,36 @@ int CNAConnectionDescription::bFormatTableName(CNAError* pError, const wchar_t* 
         pclOut->Set(s.c_str());
         return 1;
     }
-    if (s.find(L'.') == std::wstring::npos)
+    // Points inside a quoted part belong to its name.
+    const std::wstring strOpen(Text(m_csOpeningQuote.pszGet()));
+    const std::wstring strClose(Text(m_csClosingQuote.pszGet()));
+    auto NextDot = [&](size_t i) {
+        while (i < s.size()) {
+            if (!strOpen.empty() && !strClose.empty() && s.compare(i, strOpen.size(), strOpen) == 0) {
+                i += strOpen.size();
+                for (;;) {
+                    const size_t nQuote = s.find(strClose, i);
+                    if (nQuote == std::wstring::npos)
+                        return std::wstring::npos;
+                    i = nQuote + strClose.size();
+                    if (s.compare(i, strClose.size(), strClose) != 0)
+                        break;
+                    i += strClose.size();
+                }
+            } else if (s[i] == L'.') {
+                return i;
+            } else {
+                i++;
+            }
+        }
+        return std::wstring::npos;
+    };
+    if (NextDot(0) == std::wstring::npos)
         return bFormatItemName(pError, s.c_str(), pclOut);
     std::wstring r;
     size_t nStart = 0;
     for (;;) {
-        const size_t nDot = s.find(L'.', nStart);
+        const size_t nDot = NextDot(nStart);
         CTString clPart;
         bFormatItemName(pError, s.substr(nStart, nDot == std::wstring::npos ? std::wstring::npos : nDot - nStart).c_str(),
                         &clPart);
@@ -725,7 +762,7 @@ void CNAConnectionDescription::UnFormatItemName(const wchar_t* pszName, CTString
     const std::wstring s(Text(pszName));
     const size_t nOpen = static_cast<size_t>(m_nOpeningQuoteLength);
     const size_t nClose = static_cast<size_t>(m_nClosingQuoteLength);
-    if ((nOpen > 0 || nClose > 0) && s.size() > nOpen + nClose && bStartsWith(s.c_str(), m_csOpeningQuote) &&
+    if ((nOpen > 0 || nClose > 0) && s.size() >= nOpen + nClose && bStartsWith(s.c_str(), m_csOpeningQuote) &&
         (nClose == 0 || s.compare(s.size() - nClose, nClose, Text(m_csClosingQuote.pszGet())) == 0)) {
         const std::wstring r = Doubled(s.substr(nOpen, s.size() - nOpen - nClose), m_csClosingQuote, true);
         pclOut->Set(r.c_str());
@@ -939,21 +976,32 @@ const STTypeRow gs_tabTypeRow[] = {
 
 // Precision and scale of "(p,s)" after the keyword; the server's defaults
 // (10 and 0) for what the text does not give.
-void ReadPrecisionScale(const wchar_t* psz, int* pnPrecision, int* pnScale)
+// False when a number is beyond the server's limits.
+bool ReadPrecisionScale(const wchar_t* psz, int* pnPrecision, int* pnScale)
 {
     *pnPrecision = 10;
     *pnScale = 0;
     const wchar_t* pszOpen = std::wcschr(psz, L'(');
     if (pszOpen == nullptr)
-        return;
-    int n = 0;
-    if (std::swscanf(pszOpen + 1, L"%d", &n) == 1)
-        *pnPrecision = n;
+        return true;
+    long long llPrecision = 10;
+    long long llScale = 0;
+    wchar_t* pEnd = nullptr;
+    const long long ll = std::wcstoll(pszOpen + 1, &pEnd, 10);
+    if (pEnd != pszOpen + 1)
+        llPrecision = ll;
     const wchar_t* pszClose = std::wcschr(pszOpen, L')');
     const wchar_t* pszComma = std::wcschr(pszOpen, L',');
-    if (pszComma != nullptr && (pszClose == nullptr || pszComma < pszClose) &&
-        std::swscanf(pszComma + 1, L"%d", &n) == 1)
-        *pnScale = n;
+    if (pszComma != nullptr && (pszClose == nullptr || pszComma < pszClose)) {
+        const long long llRead = std::wcstoll(pszComma + 1, &pEnd, 10);
+        if (pEnd != pszComma + 1)
+            llScale = llRead;
+    }
+    if (llPrecision < 0 || llPrecision > kMaxPrecision || llScale < 0 || llScale > kMaxScale || llScale > llPrecision)
+        return false;
+    *pnPrecision = static_cast<int>(llPrecision);
+    *pnScale = static_cast<int>(llScale);
+    return true;
 }
 
 } // namespace
@@ -989,7 +1037,7 @@ int CNAConnectionDescription::_nGetSizeInTypeDecl(const wchar_t* pszText, const 
     return static_cast<int>(n);
 }
 
-int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError*, eNA_ITEMTYPE* peType, unsigned int* pnSize,
+int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError* pError, eNA_ITEMTYPE* peType, unsigned int* pnSize,
                                                    unsigned int* pnIntegerDigits, unsigned int* pnScale,
                                                    const wchar_t* pszTypeText, const wchar_t* pszCharset)
 {
@@ -1024,6 +1072,9 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError*, eNA_ITEMTYPE* peTy
         if (std::wcsncmp(pszUpper, st.pszKeyword, nKeyword) != 0)
             continue;
         const unsigned int n = static_cast<unsigned int>(_nGetSizeInTypeDecl(pszOriginal, st.pszKeyword));
+        // A length the server cannot have is refused: sizes never wrap.
+        bool bRefused = n > kMaxTypeLength && (st.eRow == TR_TEXT || st.eRow == TR_UNICODE || st.eRow == TR_CHAR ||
+                                               st.eRow == TR_BINARY);
         switch (st.eRow) {
         case TR_FIXED:
             eType = st.eType;
@@ -1048,7 +1099,7 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError*, eNA_ITEMTYPE* peTy
         case TR_DECIMAL: {
             int nPrecision = 0;
             int nDecimals = 0;
-            ReadPrecisionScale(pszOriginal + nKeyword, &nPrecision, &nDecimals);
+            bRefused = !ReadPrecisionScale(pszOriginal + nKeyword, &nPrecision, &nDecimals);
             const int nInteger = nPrecision - nDecimals;
             nIntegerDigits = static_cast<unsigned int>(nInteger);
             nScale = static_cast<unsigned int>(nDecimals);
@@ -1068,6 +1119,12 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError*, eNA_ITEMTYPE* peTy
             eType = NA_IT_BINAIRE;
             nSize = n + 2;
             break;
+        }
+        if (bRefused) {
+            if (pError != nullptr)
+                pError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointTypeText, this, nullptr, nullptr,
+                                       ZTERR_CONVERSION, 0, 0, sText.c_str());
+            return 0;
         }
         break;
     }
@@ -1236,10 +1293,11 @@ int CNAConnectionDescription::bConvertValueToString(CNAError* pError, CTStringCo
     case TQTYPE_R8:
     case TQTYPE_DECIMAL: {
         std::wstring s;
-        if (!bWideText(pcl, &s)) {
-            Append(pclOut, L"NULL");
-            return 0;
-        }
+        if (!bWideText(pcl, &s))
+            return _bRaiseConversion(pError, pclOut, nType, eDBType, L"");
+        // A NaN or an infinity has no literal: its text would be a name.
+        if (s.empty() || s.find_first_not_of(L"0123456789+-.,eE") != std::wstring::npos)
+            return _bRaiseConversion(pError, pclOut, nType, eDBType, s.c_str());
         for (wchar_t& c : s)
             if (c == L',')
                 c = L'.';
@@ -1278,14 +1336,23 @@ int CNAConnectionDescription::bConvertValueToString(CNAError* pError, CTStringCo
         return _bDateToString(pError, pclOut, pcl, eKXType);
     default: {
         std::wstring s;
-        if (!bWideText(pcl, &s)) {
-            Append(pclOut, L"NULL");
-            return 0;
-        }
+        if (!bWideText(pcl, &s))
+            return _bRaiseConversion(pError, pclOut, nType, eDBType, L"");
         Append(pclOut, s);
         return 1;
     }
     }
+}
+
+int CNAConnectionDescription::_bRaiseConversion(CNAError* pError, CTStringConcatAW* pclOut, unsigned short nType,
+                                                eNA_ITEMTYPE eDBType, const wchar_t* pszValue)
+{
+    // Nothing is left to be sent in the value's place.
+    Empty(pclOut);
+    if (pError != nullptr)
+        pError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointConversion, this, nullptr, nullptr, ZTERR_CONVERSION,
+                               static_cast<int>(nType), static_cast<int>(eDBType), pszValue);
+    return 0;
 }
 
 int CNAConnectionDescription::_bEscapeString(CNAError*, CTStringConcatAW* pclOut, unsigned short nHostType,
@@ -1300,9 +1367,8 @@ int CNAConnectionDescription::_bEscapeString(CNAError*, CTStringConcatAW* pclOut
     const bool bNational = m_eDataSource == 1 || m_eDataSource == 2;
     if (bIsWideType(nHostType)) {
         const wchar_t* psz = reinterpret_cast<const wchar_t*>(pData);
-        size_t n = nSize / sizeof(wchar_t);
-        while (n > 0 && psz[n - 1] == 0)
-            --n;
+        // Up to the first NUL, as 8-bit texts: the literal is always closed.
+        const size_t n = xwcsnlen(psz, nSize / sizeof(wchar_t));
         std::wstring s = bNational ? L"N'" : L"'";
         for (size_t i = 0; i < n; ++i) {
             const wchar_t c = psz[i];

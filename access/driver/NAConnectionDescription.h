@@ -99,6 +99,10 @@ public:
     virtual int bExecuteQueryIgnoreResult(CNAError* pError, const wchar_t* pszQuery); // 34
     virtual int bGetRequestedValue(CNAError* pError, CAny* pResult, int nValue, const wchar_t* pszText); // 35
     // The quoted literal of text or binary data of a host type.
+    // Refuses a value without a literal: user error 53 naming its type and
+    // text; the output is left empty.
+    int _bRaiseConversion(CNAError* pError, CTStringConcatAW* pclOut, unsigned short nType, eNA_ITEMTYPE eDBType,
+                          const wchar_t* pszValue);
     virtual int _bEscapeString(CNAError* pError, CTStringConcatAW* pclOut, unsigned short nHostType,
                                unsigned char* pData, unsigned int nSize);                          // 36
     virtual int _bBoolToString(CNAError* pError, CTStringConcatAW* pclOut, int bValue);            // 37

@@ -18,8 +18,10 @@
 #include "common/values/NACnvVariant.h"
 #include "mysql/NAFunctionLoader.h"
 
+#include <cwchar>
 #include <exception>
 #include <new>
+#include <string>
 
 int gnNbInitialisation = 0;
 
@@ -63,9 +65,59 @@ R Guard(CNADriver* pclDriver, R rFailure, F&& f) noexcept
     }
 }
 
-const wchar_t* pszOrNULL(const wchar_t* psz)
+// One field of a key: its separators and "%" written as %XX, and a value
+// that reads NULL kept apart from the word that stands for a missing one,
+// so that two different sets of fields never build the same key.
+std::wstring _Field(const wchar_t* psz, bool bNullWord)
 {
-    return psz != nullptr ? psz : L"NULL";
+    if (psz == nullptr)
+        return bNullWord ? L"NULL" : L"";
+    std::wstring s;
+    const bool bReadsNULL = wcslen(psz) == 4 && STR_nCompareW(psz, L"NULL", 1) == 0;
+    for (const wchar_t* p = psz; *p != 0; p++) {
+        if (*p == L'%' || *p == L';' || *p == L'=' || (bReadsNULL && p == psz)) {
+            wchar_t sz[4];
+            std::swprintf(sz, 4, L"%%%02X", static_cast<unsigned int>(*p));
+            s += sz;
+        } else {
+            s += *p;
+        }
+    }
+    return s;
+}
+
+// The value of a field of a key ("user id=" and the like) up to the next
+// separator; null when the key has no such field.
+const wchar_t* _pszFieldValue(const wchar_t* pszKey, const wchar_t* pszField, size_t* pnLength)
+{
+    const wchar_t* p = wcsstr(pszKey, pszField);
+    if (p == nullptr)
+        return nullptr;
+    p += wcslen(pszField);
+    const wchar_t* pEnd = wcschr(p, L';');
+    *pnLength = pEnd != nullptr ? static_cast<size_t>(pEnd - p) : wcslen(p);
+    return p;
+}
+
+// Keys of connections, and of tables that hold them, compare ignoring case
+// and accents but for the user and the password: a session opened by one
+// user with one password never serves another.
+int _nIdentificationCompare(const void* pKey, const void* pStoredKey)
+{
+    const int n = CHashTableBounce::nStringLogiqueCompare(pKey, pStoredKey);
+    if (n != 0)
+        return n;
+    for (const wchar_t* pszField : {L";user id=", L";password="}) {
+        size_t n1 = 0;
+        size_t n2 = 0;
+        const wchar_t* p1 = _pszFieldValue(static_cast<const wchar_t*>(pKey), pszField, &n1);
+        const wchar_t* p2 = _pszFieldValue(static_cast<const wchar_t*>(pStoredKey), pszField, &n2);
+        if ((p1 == nullptr) != (p2 == nullptr))
+            return 1;
+        if (p1 != nullptr && (n1 != n2 || wmemcmp(p1, p2, n1) != 0))
+            return 1;
+    }
+    return 0;
 }
 
 // Label positions (from 1) in their loading order, with their resources
@@ -123,6 +175,8 @@ CNADriver::CNADriver()
       m_piVMData(nullptr),
       m_piKX(nullptr)
 {
+    m_tabConnection.SetCmp(_nIdentificationCompare);
+    m_tabTable.SetCmp(_nIdentificationCompare);
 }
 
 CNADriver::~CNADriver()
@@ -677,19 +731,21 @@ CNAParameter* CNADriver::pclAllocParameter_col(CNAColumn* pColumn, CNAConvertVar
 
 int CNADriver::bBuildCnxIdentification(CTString* pclOut, INAConnectionDescription* piDescription)
 {
-    const wchar_t* pszName = piDescription->pszGetConnectionName();
-    pclOut->printf(L"Connection=%s;Provider=%s;ExtendedInformation=%s;Data source=%s;user id=%s;password=%s;access=%s",
-                   pszName != nullptr ? pszName : L"", pszOrNULL(piDescription->pszGetProvider()),
-                   pszOrNULL(piDescription->pszGetExtendedInfo()), pszOrNULL(piDescription->pszGetDataSource()),
-                   pszOrNULL(piDescription->pszGetUserName()), pszOrNULL(piDescription->pszGetPassword()),
-                   piDescription->eGetAccess() == NA_ACCESS_READ ? L"R" : L"RW");
+    const std::wstring s = L"Connection=" + _Field(piDescription->pszGetConnectionName(), false) +
+                           L";Provider=" + _Field(piDescription->pszGetProvider(), true) +
+                           L";ExtendedInformation=" + _Field(piDescription->pszGetExtendedInfo(), true) +
+                           L";Data source=" + _Field(piDescription->pszGetDataSource(), true) +
+                           L";user id=" + _Field(piDescription->pszGetUserName(), true) +
+                           L";password=" + _Field(piDescription->pszGetPassword(), true) + L";access=" +
+                           (piDescription->eGetAccess() == NA_ACCESS_READ ? L"R" : L"RW");
+    pclOut->Set(s.c_str());
     return 1;
 }
 
 int CNADriver::bBuildTableIdentification(CTString* pclOut, const wchar_t* pszTableName,
                                          const wchar_t* pszCnxIdentification)
 {
-    pclOut->printf(L"Table=%s;%s", pszTableName != nullptr ? pszTableName : L"",
+    pclOut->printf(L"Table=%s;%s", _Field(pszTableName, false).c_str(),
                    pszCnxIdentification != nullptr ? pszCnxIdentification : L"");
     return 1;
 }
@@ -697,7 +753,7 @@ int CNADriver::bBuildTableIdentification(CTString* pclOut, const wchar_t* pszTab
 int CNADriver::bBuildQueryIdentification(CTString* pclOut, const wchar_t* pszQueryName,
                                          const wchar_t* pszCnxIdentification, INAContext* piContext)
 {
-    pclOut->printf(L"CTX=%u;Table=%s;%s", piContext->dwGetContextNumber(), pszQueryName != nullptr ? pszQueryName : L"",
+    pclOut->printf(L"CTX=%u;Table=%s;%s", piContext->dwGetContextNumber(), _Field(pszQueryName, false).c_str(),
                    pszCnxIdentification != nullptr ? pszCnxIdentification : L"");
     return 1;
 }

@@ -15,6 +15,7 @@
 #include <cwctype>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -69,6 +70,82 @@ long long _llReadNumber(const std::wstring& s, size_t* pi)
         (*pi)++;
     }
     return ll;
+}
+
+// A literal glued to a word, a number or a quote would read as part of it
+// (x'41' is a hexadecimal literal, LIMIT5 a name): one space between.
+void _AddLiteral(CTStringConcatAW& cl, const wchar_t* pszLiteral)
+{
+    const unsigned int n = cl.m_clW.m_nLength;
+    if (n > 0) {
+        const wchar_t c = cl.pszGetW()[n - 1];
+        if (iswalnum(static_cast<wint_t>(c)) || c == L'_' || c == L'\'' || c == L'"' || c == L'`')
+            cl.Add(L" ", 1, 0);
+    }
+    cl.Add(pszLiteral, -1, 0);
+}
+
+// Whether the host's own ESCAPE clause follows position i of the text.
+bool _bHostEscapeAt(const std::wstring& s, size_t i)
+{
+    while (i < s.size() && _bBlank(s[i]))
+        i++;
+    return _bAt(s, i, L"ESCAPE");
+}
+
+// Where the text is SQL proper: false inside literals, quoted names and
+// comments (their quotes and comment marks included), read as the server
+// reads them. *pbLineComment tells whether the text ends in a "--" or "#"
+// comment.
+std::vector<bool> _CodeMap(const std::wstring& s, const std::wstring& strOpen, const std::wstring& strClose,
+                           bool* pbLineComment)
+{
+    std::vector<bool> tab(s.size(), true);
+    *pbLineComment = false;
+    size_t i = 0;
+    auto Skip = [&](size_t nEnd) {
+        for (; i < nEnd && i < s.size(); i++)
+            tab[i] = false;
+    };
+    while (i < s.size()) {
+        const wchar_t c = s[i];
+        if (c == L'\'' || c == L'"' || c == L'`') {
+            // Quotes close on their own kind; backslashes escape inside
+            // literals but not inside back-quoted names.
+            size_t k = i + 1;
+            while (k < s.size()) {
+                if (s[k] == L'\\' && c != L'`')
+                    k += 2;
+                else if (s[k] == c && k + 1 < s.size() && s[k + 1] == c)
+                    k += 2;
+                else if (s[k] == c)
+                    break;
+                else
+                    k++;
+            }
+            Skip(k + 1);
+        } else if (!strOpen.empty() && !strClose.empty() && s.compare(i, strOpen.size(), strOpen) == 0) {
+            size_t k = i + strOpen.size();
+            for (;;) {
+                k = s.find(strClose, k);
+                if (k == std::wstring::npos || s.compare(k + strClose.size(), strClose.size(), strClose) != 0)
+                    break;
+                k += 2 * strClose.size();
+            }
+            Skip(k == std::wstring::npos ? s.size() : k + strClose.size());
+        } else if (c == L'#' || (c == L'-' && i + 1 < s.size() && s[i + 1] == L'-' &&
+                                 (i + 2 == s.size() || static_cast<unsigned int>(s[i + 2]) <= L' '))) {
+            const size_t k = s.find(L'\n', i);
+            *pbLineComment = k == std::wstring::npos;
+            Skip(k == std::wstring::npos ? s.size() : k);
+        } else if (c == L'/' && i + 1 < s.size() && s[i + 1] == L'*') {
+            const size_t k = s.find(L"*/", i + 2);
+            Skip(k == std::wstring::npos ? s.size() : k + 2);
+        } else {
+            i++;
+        }
+    }
+    return tab;
 }
 
 bool _bIsText8Type(unsigned char n)
@@ -714,7 +791,7 @@ int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE 
     CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
     if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, &clValue, eItemType, eValueType))
         return 0;
-    m_clFormated.Add(clLiteral.pszGetW(), -1, 0);
+    _AddLiteral(m_clFormated, clLiteral.pszGetW());
     return 1;
 }
 
@@ -726,7 +803,7 @@ int CNACommand::_bAddParameterFormatedLike(CNAParameter* pclParameter, eNA_ITEMT
         return 0;
     if (clValue.bIsNull())
         return vbAddEscapedLikeValue(pclParameter, &clValue, eItemType, pnPos);
-    const wchar_t cEscape = pclParameter->cGetEscape() != 0 ? pclParameter->cGetEscape() : L'\\';
+    const wchar_t cEscape = _cLikeEscape(pclParameter, pnPos);
     const unsigned char nType = clValue.nGetTypeCode();
     const wchar_t* pszWide = nullptr;
     if (_bIsWideType(nType))
@@ -788,9 +865,32 @@ int CNACommand::vbAddEscapedLikeValue(CNAParameter* pclParameter, const CAny* pV
             s += c == L'[' ? std::wstring(L"[[]") : std::wstring(1, c);
         strLiteral.swap(s);
     }
-    m_clFormated.Add(strLiteral.c_str(), -1, 0);
-    vAddEscapeLikeIfNeeded(pclParameter, strLiteral.c_str(), pnPos);
+    _AddLiteral(m_clFormated, strLiteral.c_str());
+    // The ESCAPE clause follows the value, whatever form its literal took.
+    std::wstring strValue;
+    CAny clText;
+    pValue->pclGetTraitement()->Duplique(&clText);
+    clText.SetFlags(0);
+    const wchar_t* pszValue = nullptr;
+    if (!pValue->bIsNull() && clText.__nCastTo(TQTYPE_DSTRW, nullptr, 0) == TQSTATUS_OK &&
+        clText.pclGetTraitement()->nGetPCWSTR(&pszValue) <= 99 && pszValue != nullptr)
+        strValue = pszValue;
+    vAddEscapeLikeIfNeeded(pclParameter, strValue.c_str(), pnPos);
     return 1;
+}
+
+wchar_t CNACommand::_cLikeEscape(CNAParameter* pclParameter, const unsigned int* pnPos)
+{
+    const wchar_t c = pclParameter != nullptr && pclParameter->cGetEscape() != 0 ? pclParameter->cGetEscape() : L'\\';
+    const std::wstring strSQL(m_clSQL.pszGetW());
+    if (_bHostEscapeAt(strSQL, pnPos != nullptr ? *pnPos : strSQL.size()))
+        return c;
+    // A quote, or a backslash where it escapes, would end or bend the
+    // literal of the ESCAPE clause: another character takes its place.
+    const int eKind = m_pclConnection != nullptr ? m_pclConnection->eGetDataSource() : 0;
+    if (c == L'\'' || (c == L'\\' && eKind == CNAConnectionDescription::DS_MYSQL))
+        return L'!';
+    return c;
 }
 
 void CNACommand::vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_t* pszLiteral, unsigned int* pnPos)
@@ -800,7 +900,7 @@ void CNACommand::vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_
     size_t i = pnPos != nullptr ? *pnPos : strSQL.size();
     while (i < strSQL.size() && _bBlank(strSQL[i]))
         i++;
-    const bool bHostEscape = _bAt(strSQL, i, L"ESCAPE");
+    const bool bHostEscape = _bHostEscapeAt(strSQL, i);
     if (eKind == 3) {
         if (bHostEscape && pnPos != nullptr) {
             const size_t nQuote = strSQL.find(L'\'', i + 6);
@@ -809,13 +909,15 @@ void CNACommand::vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_
         }
         return;
     }
-    const wchar_t cEscape = pclParameter != nullptr && pclParameter->cGetEscape() != 0 ? pclParameter->cGetEscape()
-                                                                                       : L'\\';
-    if (bHostEscape || pszLiteral == nullptr || wcschr(pszLiteral, cEscape) == nullptr)
+    const wchar_t cEscape = _cLikeEscape(pclParameter, pnPos);
+    if (bHostEscape)
+        return;
+    // Under NO_BACKSLASH_ESCAPES the server's LIKE has no escape character
+    // of its own: the one used is always named.
+    const bool bAlways = eKind == CNAConnectionDescription::DS_MYSQL;
+    if (!bAlways && (pszLiteral == nullptr || wcschr(pszLiteral, cEscape) == nullptr))
         return;
     if (cEscape == L'\\') {
-        if (eKind == 5)
-            return;
         const bool bDouble =
             eKind == 12 || (eKind == 6 && m_pclConnection != nullptr && m_pclConnection->nGetServerVersionMajor() < 9);
         m_clFormated.Add(bDouble ? L" ESCAPE '\\\\'" : L" ESCAPE '\\'", -1, 0);
@@ -838,11 +940,14 @@ void CNACommand::_RemplaceTopParLimit()
         size_t i = 6;
         while (i < s.size() && _bBlank(s[i]))
             i++;
-        if (_bAt(s, i, L"TOP")) {
+        if (_bAt(s, i, L"TOP") && i + 3 < s.size() && _bBlank(s[i + 3])) {
             size_t k = i + 3;
             while (k < s.size() && _bBlank(s[k]))
                 k++;
-            if (k < s.size() && s[k] >= L'0' && s[k] <= L'9') {
+            size_t nEnd = k;
+            while (nEnd < s.size() && s[nEnd] >= L'0' && s[nEnd] <= L'9')
+                nEnd++;
+            if (nEnd > k && (nEnd == s.size() || s_bSeparateur(s[nEnd]))) {
                 llCount = _llReadNumber(s, &k);
                 s.erase(i, k - i);
                 m_clFormated.m_clA.m_nLength = 0;
@@ -860,6 +965,12 @@ void CNACommand::_RemplaceTopParLimit()
     }
     if (llCount <= 0 || s_bRequeteTerminePar(s.c_str(), L"LIMIT 0"))
         return;
+    // After a trailing "--" or "#" comment the limit would be part of it.
+    bool bLineComment = false;
+    _CodeMap(s, _Upper(m_pclConnection != nullptr ? m_pclConnection->pszGetOpeningQuote() : L"\""),
+             _Upper(m_pclConnection != nullptr ? m_pclConnection->pszGetClosingQuote() : L"\""), &bLineComment);
+    if (bLineComment)
+        m_clFormated.Add(L"\n", 1, 0);
     m_clFormated.Add(L" LIMIT ", -1, 0);
     if (m_llRowOffset > 0) {
         m_clFormated.AddNumber(m_llRowOffset, 0);
@@ -1005,34 +1116,18 @@ int CNACommand::s_nGetClauseStart(CNAConnectionDescription* pclConnection, const
     }
     const int nLength = static_cast<int>(s.size());
     int i = nStart < 0 || nStart >= nLength ? nLength - 1 : nStart;
-    enum { OUTSIDE, LITERAL, QUOTED } eState = OUTSIDE;
+    bool bLineComment = false;
+    const std::vector<bool> tabCode = _CodeMap(s, strOpen, strClose, &bLineComment);
+    const int nKeyword = static_cast<int>(k.size());
     auto SepAt = [&](int n) { return n < 0 || n >= nLength || s_bSeparateur(s[n]); };
     for (; i >= 1; i--) {
-        const wchar_t c = s[i];
-        if (eState == LITERAL) {
-            if (c == L'\'') {
-                if (s[i - 1] == L'\'' || s[i - 1] == L'\\')
-                    i--; // an escaped quote, with the character before it
-                else
-                    eState = OUTSIDE;
-            }
+        if (i + nKeyword > nLength || s.compare(static_cast<size_t>(i), k.size(), k) != 0 || !SepAt(i - 1) ||
+            !SepAt(i + nKeyword))
             continue;
-        }
-        if (eState == QUOTED) {
-            if (!strOpen.empty() && s.compare(i, strOpen.size(), strOpen) == 0 && SepAt(i - 1))
-                eState = OUTSIDE;
-            continue;
-        }
-        if (c == L'\'') {
-            eState = LITERAL;
-            continue;
-        }
-        if (!strClose.empty() && s.compare(i, strClose.size(), strClose) == 0 &&
-            SepAt(i + static_cast<int>(strClose.size()))) {
-            eState = QUOTED;
-            continue;
-        }
-        if (s.compare(i, k.size(), k) == 0 && SepAt(i - 1) && SepAt(i + static_cast<int>(k.size())))
+        bool bCode = true;
+        for (int n = i; n < i + nKeyword && bCode; n++)
+            bCode = tabCode[static_cast<size_t>(n)];
+        if (bCode)
             return i;
     }
     return -1;

@@ -206,6 +206,10 @@ protected:
     int _bAddDefine(CNADefine* pclDefine);
     // Appends text to the formatted SQL under the space rule.
     void _AddFormated(const wchar_t* pszText, int nLength);
+    // The LIKE escape character of a parameter written at *pnPos of the
+    // text: its own (backslash without one), unless no host ESCAPE clause
+    // follows and it would be a quote or a string escape of the dialect.
+    wchar_t _cLikeEscape(CNAParameter* pclParameter, const unsigned int* pnPos);
     void _RemplaceTopParLimit();
     void _RemplaceLimitParTop();
     CTStringConcatAW* _pclNewText();

@@ -337,6 +337,9 @@ public:
         return CBase::bParseSetKey(nPosition, pKey, ppOldKey);
     }
 
+    // A compare that keeps the logical hash true: keys it finds equal must
+    // be equal ignoring case and accents. Only on an empty table.
+    using CBase::SetCmp;
     using CBase::dwGetNumElement;
     using CBase::_AddRef;
     using CBase::_Release;

@@ -394,12 +394,15 @@ TEST(MySQLConnectionErrorKind, ServerNumbersToKinds)
 }
 
 // The literal in both forms: its 8-bit bytes in the connection's code page.
-std::string Literal(CMySQLConnection& cl, unsigned short nType, const void* p, unsigned int nSize, int* pbOK)
+std::string Literal(CMySQLConnection& cl, unsigned short nType, const void* p, unsigned int nSize, int* pbOK,
+                    CNAError* pclError = nullptr)
 {
-    CTStringConcatAW clOut(cl.nGetCnxCodePage(), static_cast<unsigned>(cl.nGetCnxCodePage()));
+    const int nPage = cl.nGetCnxCodePage() != -1 ? cl.nGetCnxCodePage() : 1252;
+    CTStringConcatAW clOut(nPage, static_cast<unsigned>(nPage));
     clOut.Add("stale", 5, 1252);
     CNAError clError;
-    *pbOK = cl._bEscapeString(&clError, &clOut, nType, static_cast<unsigned char*>(const_cast<void*>(p)), nSize);
+    *pbOK = cl._bEscapeString(pclError != nullptr ? pclError : &clError, &clOut, nType,
+                              static_cast<unsigned char*>(const_cast<void*>(p)), nSize);
     return clOut.pszGetA();
 }
 
@@ -407,10 +410,14 @@ TEST_F(MySQLConnectionFake, LiteralsInBothCodePages)
 {
     const char szONeil[] = "O'Neil";
     const char szAccents[] = "caf\xe9";       // 1252
+    const char szNul[] = "a\0b\\";
     const wchar_t szWide[] = L"é€Ω\\";
+    const wchar_t szWideNul[] = L"é\0";
+    const wchar_t szSurrogate[] = {L'a', 0xD800, 0};
     const wchar_t cOmega = L'Ω';
     const unsigned char tabBinary[] = {0x00, 0x27, 0x5c, 0xff};
     const char cE = '\xe9';
+    // A null literal: refused with user error 77.
     struct {
         const char* pszName;
         unsigned short nType;
@@ -423,8 +430,13 @@ TEST_F(MySQLConnectionFake, LiteralsInBothCodePages)
         {"8-bit text", TQTYPE_DSTRA, szONeil, 6, "'O\\'Neil'", "'O\\'Neil'"},
         {"8-bit text to its size", TQTYPE_DSTRA, szONeil, 3, "'O\\'N'", "'O\\'N'"},
         {"8-bit accents", TQTYPE_DSTRA, szAccents, 4, "'caf\xe9'", "'caf\xc3\xa9'"},
-        {"wide text", TQTYPE_DSTRW, szWide, sizeof(szWide), "'\xe9\x80?\\\\'", "'\xc3\xa9\xe2\x82\xac\xce\xa9\\\\'"},
-        {"wide character", TQTYPE_CARW, &cOmega, 4, "'?'", "'\xce\xa9'"},
+        {"8-bit NUL inside", TQTYPE_DSTRA, szNul, 4, "_latin1 X'6100625C'", "_utf8mb4 X'6100625C'"},
+        {"wide text", TQTYPE_DSTRW, szWide, sizeof(szWide) - sizeof(wchar_t), nullptr,
+         "'\xc3\xa9\xe2\x82\xac\xce\xa9\\\\'"},
+        {"wide NUL at the end", TQTYPE_DSTRW, szWideNul, sizeof(szWideNul), "_latin1 X'E90000'",
+         "_utf8mb4 X'C3A90000'"},
+        {"lone surrogate", TQTYPE_DSTRW, szSurrogate, 2 * sizeof(wchar_t), nullptr, nullptr},
+        {"wide character", TQTYPE_CARW, &cOmega, 4, nullptr, "'\xce\xa9'"},
         {"8-bit character", TQTYPE_CARA, &cE, 1, "'\xe9'", "'\xc3\xa9'"},
         {"binary", TQTYPE_BIN, tabBinary, 4, "X'00275CFF'", "X'00275CFF'"},
         {"other types are bytes", 13, tabBinary, 2, "X'0027'", "X'0027'"},
@@ -436,10 +448,46 @@ TEST_F(MySQLConnectionFake, LiteralsInBothCodePages)
         ASSERT_EQ(Cnx().nGetCnxCodePage(), bUnicode ? 65001 : 1252);
         for (const auto& t : tab) {
             SCOPED_TRACE(std::string(t.pszName) + (bUnicode ? " UTF-8" : " 1252"));
+            const char* pszWanted = bUnicode ? t.pszUTF8 : t.psz1252;
             int bOK = 0;
-            EXPECT_EQ(Literal(Cnx(), t.nType, t.p, t.nSize, &bOK), bUnicode ? t.pszUTF8 : t.psz1252);
-            EXPECT_EQ(bOK, 1);
+            CNAError clError;
+            const std::string str = Literal(Cnx(), t.nType, t.p, t.nSize, &bOK, &clError);
+            EXPECT_EQ(bOK, pszWanted != nullptr);
+            EXPECT_EQ(clError.dwGetErrorId(), pszWanted != nullptr ? 0u : 77u);
+            EXPECT_EQ(str, pszWanted != nullptr ? pszWanted : "");
         }
+    }
+}
+
+TEST_F(MySQLConnectionFake, EscapingFollowsTheSessionsMode)
+{
+    const char szValue[] = "O'N\\";
+    struct {
+        const char* pszRow;
+        const char* pszLibrary;
+        int bOpen;
+        int bNoBackslash;
+        const char* pszLiteral;
+    } tab[] = {
+        {"backslashes", "complete", 1, 0, "'O\\'N\\\\'"},
+        {"NO_BACKSLASH_ESCAPES", "complete", 1, 1, "'O''N\\'"},
+        // Without the connection's own escaping the mode is unknown.
+        {"before the open", "complete", 0, 0, "_latin1 X'4F274E5C'"},
+        {"library without it", "required_only", 1, 0, "_latin1 X'4F274E5C'"},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszRow);
+        TearDown();
+        Use(t.pszLibrary, L"ZT Unicode Support=0");
+        if (t.bOpen) {
+            ASSERT_EQ(Cnx().bOpen(&m_clError), 1);
+        }
+        m->bNoBackslashEscapes = t.bNoBackslash;
+        int bOK = 0;
+        EXPECT_EQ(Literal(Cnx(), TQTYPE_DSTRA, szValue, 4, &bOK), t.pszLiteral);
+        EXPECT_EQ(bOK, 1);
+        // A value with nothing to escape stays a plain literal.
+        EXPECT_EQ(Literal(Cnx(), TQTYPE_DSTRA, "ab", 2, &bOK), "'ab'");
     }
 }
 
@@ -467,7 +515,7 @@ TEST_F(MySQLConnectionFake, LockRunsSelectForUpdate)
     EXPECT_EQ(Cnx().bSQLBloque(pError, L"T1"), 1) << pError->pszGetError();
     pError->nRelease();
     CNADriver::s_pclDriver = nullptr;
-    EXPECT_STREQ(m->szQueries, "SELECT * FROM T1 FOR UPDATE\n");
+    EXPECT_STREQ(m->szQueries, "SELECT * FROM `T1` FOR UPDATE\n");
     EXPECT_EQ(Cnx().bSQLBloque(&m_clError, L"T1"), 0);
     EXPECT_EQ(m_clError.dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_MEMORY));
     CNADriver::s_pclDriver = pclBefore;

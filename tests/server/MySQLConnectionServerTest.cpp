@@ -11,6 +11,7 @@
 #include "host/HostConnectionDescription.h"
 #include "tests/support/ClientLibrary.h"
 #include "tests/support/FakeClient.h"
+#include "tests/support/ServerDriver.h"
 #include "tests/support/TestServer.h"
 
 #include <gtest/gtest.h>
@@ -29,24 +30,6 @@ namespace {
 std::wstring Wide(const std::string& s)
 {
     return std::wstring(s.begin(), s.end());
-}
-
-// UTF-8 of a wide text.
-std::string UTF8(const std::wstring& str)
-{
-    CUTF8Buffer cl(str.c_str());
-    return cl.pszGet() != nullptr ? cl.pszGet() : "(not UTF-8)";
-}
-
-std::string Hexa(const std::string& s)
-{
-    static const char szDigits[] = "0123456789ABCDEF";
-    std::string strOut;
-    for (unsigned char c : s) {
-        strOut += szDigits[c >> 4];
-        strOut += szDigits[c & 15];
-    }
-    return strOut;
 }
 
 bool Contains(const wchar_t* psz, const std::wstring& strPart)
@@ -396,18 +379,18 @@ TEST_F(MySQLConnectionServer, NamesOutsideASCIIConnect)
     for (const auto& t : tab) {
         SCOPED_TRACE(t.pszName);
         m_clError.Reset();
-        const std::string strUser = UTF8(t.strUser);
+        const std::string strUser = UTF8Of(t.strUser);
         ASSERT_TRUE(m_clAdmin.bExecute("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY '" +
-                                           UTF8(t.strPassword) + "'",
+                                           UTF8Of(t.strPassword) + "'",
                                        m_strError))
             << m_strError;
         m_tabCleanUp.push_back("DROP USER '" + strUser + "'@'127.0.0.1'");
         ASSERT_TRUE(m_clAdmin.bExecute("GRANT ALL ON *.* TO '" + strUser + "'@'127.0.0.1'", m_strError)) << m_strError;
-        NewDatabase(UTF8(t.strDatabase));
+        NewDatabase(UTF8Of(t.strDatabase));
 
         CMySQLConnection& cl = Make(L"127.0.0.1", L"", t.strUser, t.strPassword, t.strDatabase);
         ASSERT_EQ(cl.bOpen(&m_clError), 1) << m_clError.pszGetError();
-        EXPECT_EQ(Query1(cl, "SELECT DATABASE()"), UTF8(t.strDatabase));
+        EXPECT_EQ(Query1(cl, "SELECT DATABASE()"), UTF8Of(t.strDatabase));
         EXPECT_EQ(Query1(cl, "SELECT CURRENT_USER()"), strUser + "@127.0.0.1");
     }
 }
@@ -442,28 +425,34 @@ TEST_F(MySQLConnectionServer, LiteralsStoreTextsAndBinariesUnchanged)
         auto Bytes = [](const std::wstring& s) {
             return std::string(reinterpret_cast<const char*>(s.c_str()), s.size() * sizeof(wchar_t));
         };
-        // A session in 1252 holds what 1252 holds.
-        const std::wstring strWideStored = bUnicode ? strWide : L"é€???";
+        // A session in 1252 refuses what 1252 does not hold (an empty
+        // stored text below).
         std::vector<STValue> tabValues = {
-            {TQTYPE_DSTRW, Bytes(strWide), strWideStored, false},
+            {TQTYPE_DSTRW, Bytes(strWide), bUnicode ? strWide : L"", false},
             {TQTYPE_PSTRW, Bytes(strAccentsAtEnd), strAccentsAtEnd, false},
             {TQTYPE_DSTRA, "O'N\xe9il\\\x80\xe9\xe9", L"O'Néil\\€éé", false},
-            {TQTYPE_PSTRA, std::string("a\0b", 3), L"a", false},
+            {TQTYPE_PSTRA, std::string("a\0b", 3), std::wstring(L"a\0b", 3), false},
             {TQTYPE_CARA, "\xe9", L"é", false},
             {TQTYPE_BIN, strAllBytes, L"", true},
         };
         for (wchar_t c : strWide)
             tabValues.push_back({TQTYPE_CARW, Bytes(std::wstring(1, c)),
-                                 bUnicode || c == L'é' || c == L'€' ? std::wstring(1, c) : L"?", false});
+                                 bUnicode || c == L'é' || c == L'€' ? std::wstring(1, c) : L"", false});
 
         for (size_t i = 0; i < tabValues.size(); i++) {
             const STValue& v = tabValues[i];
             SCOPED_TRACE("value " + std::to_string(i) + ", type " + std::to_string(v.nType));
             CTStringConcatAW clLiteral;
-            ASSERT_EQ(cl._bEscapeString(&m_clError, &clLiteral, v.nType,
+            const bool bRefused = !v.bBinary && v.strStored.empty();
+            CNAError clError;
+            ASSERT_EQ(cl._bEscapeString(&clError, &clLiteral, v.nType,
                                         reinterpret_cast<unsigned char*>(const_cast<char*>(v.strBytes.data())),
                                         static_cast<unsigned int>(v.strBytes.size())),
-                      1);
+                      bRefused ? 0 : 1);
+            if (bRefused) {
+                EXPECT_EQ(clError.dwGetErrorId(), 77u);
+                continue;
+            }
             const std::wstring strInsert = L"INSERT INTO t VALUES (" + std::to_wstring(i) + (v.bBinary ? L", NULL, " : L", ") +
                                            clLiteral.pszGetW() + (v.bBinary ? L")" : L", NULL)");
             ASSERT_EQ(cl.bExecuteQueryNoResult(&m_clError, strInsert.c_str()), 1) << m_clError.pszGetError();
@@ -474,7 +463,8 @@ TEST_F(MySQLConnectionServer, LiteralsStoreTextsAndBinariesUnchanged)
                                         tabHex, m_strError))
                 << m_strError;
             ASSERT_EQ(tabHex.size(), 1u);
-            EXPECT_EQ(tabHex[0], Hexa(v.bBinary ? v.strBytes : UTF8(v.strStored)));
+            // The text's NUL characters are its own.
+            EXPECT_EQ(tabHex[0], HexaOf(v.bBinary ? v.strBytes : UTF8Of(v.strStored)));
         }
     }
 }
@@ -495,6 +485,41 @@ TEST_F(MySQLConnectionServer, RefusedTextGivesTheServersSyntaxError)
     EXPECT_EQ(cl.bExecuteQueryNoResult(&m_clError, L"SELECT 1; SELEC 2"), 0);
     EXPECT_EQ(m_clError.dwGetDataBaseErrorCode(), 1064u);
     EXPECT_EQ(Query1(cl, "SELECT 4"), "4");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MySQLConnectionServer, RequiredTLSGivesAnEncryptedSessionOrNone)
+{
+    // This server has TLS: the session is encrypted without any other
+    // SSL option.
+    CMySQLConnection& clSecure = MakeTCP(L"SSL Mode=REQUIRED");
+    ASSERT_EQ(clSecure.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_NE(Query1(clSecure, SQL_CIPHER), "");
+    EXPECT_NE(Query1(clSecure, SQL_CIPHER), "(failed)");
+
+    // A server without TLS: the opening is refused, never made in clear.
+    CPlainServer clPlainServer;
+    std::string strError;
+    ASSERT_TRUE(clPlainServer.bStart(strError)) << strError;
+    const std::wstring strPort = L"Server Port=" + std::to_wstring(clPlainServer.nPort()) + L";";
+    CMySQLConnection& clClear =
+        Make(L"127.0.0.1", strPort, Wide(s_server.strUser), Wide(s_server.strPassword), L"zttest");
+    ASSERT_EQ(clClear.bOpen(&m_clError), 1) << m_clError.pszGetError();
+    EXPECT_EQ(Query1(clClear, SQL_CIPHER), "");
+    m_clError.Reset();
+    CMySQLConnection& clRefused = Make(L"127.0.0.1", strPort + L"SSL Mode=REQUIRED", Wide(s_server.strUser),
+                                       Wide(s_server.strPassword), L"zttest");
+    EXPECT_EQ(clRefused.bOpen(&m_clError), 0);
+    EXPECT_EQ(clRefused.bIsOpen(), 0);
+    EXPECT_EQ(m_clError.dwGetErrorId(), 79u); // the connect refused
+    // The mode's name in any case.
+    m_clError.Reset();
+    CMySQLConnection& clLower = Make(L"127.0.0.1", strPort + L"SSL Mode=required", Wide(s_server.strUser),
+                                     Wide(s_server.strPassword), L"zttest");
+    EXPECT_EQ(clLower.bOpen(&m_clError), 0);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "access/driver/INADriver.h"
 #include "access/driver/INADriverSQL.h"
 #include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NADriverLock.h"
 #include "access/driver/NADriverSQL.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
@@ -13,6 +14,7 @@
 #include "host/HostConnectionDescription.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/ClientLibrary.h"
+#include "tests/support/ServerDriver.h"
 #include "tests/support/TestServer.h"
 #include "tests/support/ValueCells.h"
 
@@ -22,6 +24,7 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <functional>
+#include <cwctype>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
@@ -31,11 +34,6 @@
 #include <unistd.h>
 #include <vector>
 
-extern "C" {
-int bInitLibrary(HINSTANCE hModule);
-int bDLLCompatible(int nModule, int nVersion, int* pnRequired);
-INADriver* piQueryInterface();
-}
 
 namespace {
 
@@ -78,28 +76,8 @@ private:
 
 class SQLInterfaceServer : public testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        BindValueMachine();
-        bInitLibrary(nullptr);
-        int n = 0;
-        bDLLCompatible(7, 31, &n);
-        bDLLCompatible(28, 31, &n);
-        s_piDriver = piQueryInterface();
-        if (s_piDriver != nullptr) {
-            s_piDriver->bSetKX(static_cast<IKXForNA*>(TestHost().pKeyService()));
-            s_piSQL = static_cast<INADriverSQL*>(s_piDriver->piGetInterface(1));
-        }
-    }
-    static void TearDownTestSuite()
-    {
-        if (s_piSQL != nullptr)
-            s_piSQL->nExternalRelease();
-        if (s_piDriver != nullptr)
-            s_piDriver->nExternalRelease();
-        s_piSQL = nullptr;
-        s_piDriver = nullptr;
-    }
+    static void SetUpTestSuite() { StartDriverAndSQL(&s_piDriver, &s_piSQL); }
+    static void TearDownTestSuite() { StopDriverAndSQL(&s_piDriver, &s_piSQL); }
     void SetUp() override
     {
         std::string strError;
@@ -129,14 +107,7 @@ protected:
     static CNADriver* Driver() { return static_cast<CNADriver*>(s_piDriver); }
     void Describe(CHostConnectionDescription* p, const std::wstring& strPassword, const std::wstring& strOptions)
     {
-        p->SetText(CHostConnectionDescription::TXT_CONNECTIONNAME, L"zt17sql");
-        p->SetText(CHostConnectionDescription::TXT_PROVIDER, L"MySQL");
-        p->SetText(CHostConnectionDescription::TXT_DATASOURCE, Wide(m_server.strHost).c_str());
-        p->SetText(CHostConnectionDescription::TXT_USER, Wide(m_server.strUser).c_str());
-        p->SetText(CHostConnectionDescription::TXT_PASSWORD, strPassword.c_str());
-        p->SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(m_strDatabase).c_str());
-        p->SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
-                   (L"Server Port=" + std::to_wstring(m_server.nPort) + L";" + strOptions).c_str());
+        DescribeTestServer(p, m_server, L"zt17sql", m_strDatabase, strPassword, strOptions);
     }
     bool Other(const std::string& strSQL)
     {
@@ -676,6 +647,50 @@ TEST_F(SQLInterfaceServer, RequestedValueOfTheConnection)
     EXPECT_EQ(Narrow(cs.pszGet()), "left");
     pErr->nRelease();
     Driver()->nReleaseConnection(pcl);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SQLInterfaceServer, OnlyTheSameCredentialsShareAnOpenSession)
+{
+    std::wstring strUpper = Wide(m_server.strPassword);
+    for (wchar_t& c : strUpper)
+        c = static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
+    ASSERT_NE(strUpper, Wide(m_server.strPassword));
+    CHostConnectionDescription clGood, clAgain, clPassword, clUser;
+    Describe(&clGood, Wide(m_server.strPassword), L"");
+    Describe(&clAgain, Wide(m_server.strPassword), L"");
+    Describe(&clPassword, strUpper, L"");
+    Describe(&clUser, Wide(m_server.strPassword), L"");
+    std::wstring strUser = Wide(m_server.strUser);
+    for (wchar_t& c : strUser)
+        c = static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
+    clUser.SetText(CHostConnectionDescription::TXT_USER, strUser.c_str());
+
+    ASSERT_EQ(s_piDriver->bOpenConnection(&clGood), 1) << Narrow(s_piDriver->piGetLastError()->pszGetError());
+    // The same credentials twice: one session.
+    ASSERT_EQ(s_piDriver->bOpenConnection(&clAgain), 1);
+    EXPECT_EQ(Driver()->nGetNbConnection(), m_nConnectionsBefore + 1);
+    EXPECT_EQ(Sessions("1"), "1");
+    // Another case of the password or of the user is the server's to judge.
+    for (CHostConnectionDescription* p : {&clPassword, &clUser}) {
+        EXPECT_EQ(s_piDriver->bOpenConnection(p), 0);
+        EXPECT_EQ(Driver()->pclGetError()->dwGetDataBaseErrorCode(), 1045u);
+    }
+    EXPECT_EQ(Driver()->nGetNbConnection(), m_nConnectionsBefore + 1);
+    // The first session still serves.
+    {
+        CNADriverLock clLock;
+        CNAConnectionDescription* pcl = Driver()->_pclFindConnection(&clGood);
+        ASSERT_NE(pcl, nullptr);
+        CNAError clError;
+        EXPECT_EQ(pcl->bExecuteQueryNoResult(&clError, L"DO 1"), 1) << Narrow(clError.pszGetError());
+        Driver()->nReleaseConnection(pcl);
+    }
+    EXPECT_EQ(s_piDriver->bCloseConnection(&clAgain), 1);
+    EXPECT_EQ(s_piDriver->bCloseConnection(&clGood), 1);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "host/HostConnectionDescription.h"
 #include "tests/support/ClientLibrary.h"
+#include "tests/support/ServerDriver.h"
 #include "tests/support/TestServer.h"
 #include "tests/support/ValueCells.h"
 
@@ -46,14 +47,7 @@ protected:
                                            "`.t (id INT PRIMARY KEY, v VARCHAR(20)) ENGINE=InnoDB",
                                        strError))
             << strError;
-        m_host.SetText(CHostConnectionDescription::TXT_CONNECTIONNAME, L"zt17");
-        m_host.SetText(CHostConnectionDescription::TXT_PROVIDER, L"MySQL");
-        m_host.SetText(CHostConnectionDescription::TXT_DATASOURCE, Wide(m_server.strHost).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_USER, Wide(m_server.strUser).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_PASSWORD, Wide(m_server.strPassword).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(m_strDatabase).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
-                       (L"Server Port=" + std::to_wstring(m_server.nPort) + L";").c_str());
+        DescribeTestServer(&m_host, m_server, L"zt17", m_strDatabase, Wide(m_server.strPassword), L"");
         // Table locks run in statements of the driver's SQL interface.
         CNADriver::s_pclDriver = &m_clDriver;
         m_pError = new CNAError;

@@ -37,6 +37,11 @@ struct STFakeClientState {
     // The last MYSQL_OPT_CONNECT_TIMEOUT and how many were given.
     unsigned int nConnectTimeout;
     int nConnectTimeoutCalls;
+
+    // ---- Later additions ------------------------------------------------------------
+    int bNoBackslashEscapes; // mysql_real_escape_string doubles quotes only
+    int nRealEscapes;        // mysql_real_escape_string calls
+    char szSslCipher[64];    // mysql_get_ssl_cipher's answer; empty: NULL
 };
 
 typedef STFakeClientState* (*PFN_FakeClient_pState)();

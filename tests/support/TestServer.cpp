@@ -1,6 +1,10 @@
 #include "tests/support/TestServer.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 const char* Env(const char* pszName)
@@ -25,4 +29,45 @@ bool CTestServer::bGet(CTestServer& server, std::string& strError)
         return false;
     }
     return true;
+}
+
+bool CPlainServer::bStart(std::string& strError)
+{
+    m_strDir = std::string(ZT_BUILD_DIR) + "/mariadb-plain-" + std::to_string(getpid());
+    const std::string strCommand = "bash -c 'source \"" + std::string(ZT_SOURCE_DIR) +
+                                   "/scripts/lib.sh\" && zt_plain_server_start \"" + m_strDir + "\"' 2>&1";
+    FILE* p = popen(strCommand.c_str(), "r");
+    if (p == nullptr) {
+        strError = "cannot run the scripts";
+        return false;
+    }
+    std::string strOut;
+    char sz[512];
+    while (std::fgets(sz, sizeof sz, p) != nullptr)
+        strOut += sz;
+    const int nStatus = pclose(p);
+    // The last line is "<port> <pid>".
+    const size_t nLast = strOut.find_last_of('\n', strOut.size() >= 2 ? strOut.size() - 2 : 0);
+    const std::string strLast = strOut.substr(nLast == std::string::npos ? 0 : nLast + 1);
+    unsigned nPort = 0;
+    int nPid = 0;
+    if (nStatus != 0 || std::sscanf(strLast.c_str(), "%u %d", &nPort, &nPid) != 2) {
+        strError = "the server without TLS did not start:\n" + strOut;
+        return false;
+    }
+    m_nPort = nPort;
+    m_nPid = nPid;
+    return true;
+}
+
+CPlainServer::~CPlainServer()
+{
+    if (m_nPid > 0) {
+        kill(m_nPid, SIGTERM);
+        // Not our child: wait until it is gone.
+        for (int i = 0; i < 100 && kill(m_nPid, 0) == 0; i++)
+            usleep(100000);
+    }
+    if (!m_strDir.empty())
+        std::system(("rm -rf '" + m_strDir + "'").c_str());
 }

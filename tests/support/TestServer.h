@@ -36,3 +36,22 @@ std::invoke_result_t<F&> ServerSettled(F&& fnRead, const std::invoke_result_t<F&
     }
     return got;
 }
+
+// A second private server, without TLS, that a test starts for itself with
+// the scripts' own steps (a data folder of its own under the build folder)
+// and that stops with the object.
+class CPlainServer {
+public:
+    CPlainServer() = default;
+    CPlainServer(const CPlainServer&) = delete;
+    CPlainServer& operator=(const CPlainServer&) = delete;
+    ~CPlainServer();
+    // False, with the script's output in strError, when it does not start.
+    bool bStart(std::string& strError);
+    unsigned nPort() const { return m_nPort; }
+
+private:
+    std::string m_strDir;
+    unsigned m_nPort = 0;
+    int m_nPid = 0;
+};

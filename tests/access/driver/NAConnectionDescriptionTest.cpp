@@ -350,9 +350,30 @@ TEST(NAConnectionDescription, MySQLNamesAreBackquotedWithInnerQuotesDoubled)
     EXPECT_EQ(Name(cnx, L"`a.b`", true), L"`a.b`");
     EXPECT_EQ(Name(cnx, L"t", true), L"`t`");
     EXPECT_EQ(Name(cnx, L"a.`b`", true), L"`a`.`b`");
+    // Only exactly one well-formed quoted name passes as it is.
+    struct { const wchar_t* pszIn; bool bTable; const wchar_t* pszOut; } const tabHostile[] = {
+        {L"`a` FROM mysql.user; -- ", false, L"```a`` FROM mysql.user; -- `"},
+        {L"`a``b`", false, L"`a``b`"},
+        {L"`a`b`", false, L"```a``b```"},
+        {L"`", false, L"````"},
+        {L"", false, L"``"},
+        {L"t; DROP TABLE keep; -- ", true, L"`t; DROP TABLE keep; -- `"},
+        {L"`x`; DROP TABLE keep; -- ", true, L"```x``; DROP TABLE keep; -- `"},
+        {L"`db`.`t`", true, L"`db`.`t`"},
+        {L"`a.b`.c", true, L"`a.b`.`c`"},
+        {L"`a.b", true, L"```a.b`"},
+        {L"`a``.b`.c", true, L"`a``.b`.`c`"},
+    };
+    for (const auto& st : tabHostile)
+        EXPECT_EQ(Name(cnx, st.pszIn, st.bTable), st.pszOut) << S(st.pszIn);
+    // Without a closing quote no name can prove itself quoted.
+    CRecordingConnection cnxOpenOnly;
+    cnxOpenOnly.SetKind(5);
+    cnxOpenOnly.SetQuotes(L"[", L"");
+    EXPECT_EQ(Name(cnxOpenOnly, L"[x"), L"[[x");
 
     struct { const wchar_t* pszIn; const wchar_t* pszOut; } const tab[] = {
-        {L"`client`", L"client"}, {L"`a``b`", L"a`b"}, {L"``", L"``"},
+        {L"`client`", L"client"}, {L"`a``b`", L"a`b"}, {L"``", L""},
         {L"`x", L"`x"},           {L"plain", L"plain"}, {L"`a`.`b`", L"a`.`b"},
     };
     for (const auto& st : tab) {
@@ -366,6 +387,11 @@ TEST(NAConnectionDescription, MySQLNamesAreBackquotedWithInnerQuotesDoubled)
     EXPECT_EQ(S(cl.pszGet()), L"self");
     // Quoting then unquoting gives the name back.
     for (const wchar_t* psz : {L"a`b", L"``", L"x`y`z", L"`"}) {
+        // The empty name too.
+        CTString clEmpty, clEmptyBack;
+        cnx.bFormatItemName(nullptr, L"", &clEmpty);
+        cnx.UnFormatItemName(clEmpty.pszGet(), &clEmptyBack);
+        EXPECT_EQ(S(clEmptyBack.pszGet()), L"");
         CTString clQuoted, clBack;
         cnx.bFormatItemName(nullptr, (std::wstring(L" ") + psz).c_str(), &clQuoted);
         cnx.UnFormatItemName(clQuoted.pszGet(), &clBack);

@@ -141,8 +141,9 @@ TEST_F(NADriver, IdentificationTexts)
 
 TEST_F(NADriver, CaseOrAccentDifferencesShareOneConnection)
 {
+    // The user and the password compare exactly.
     std::unique_ptr<CHost> pA(NewHost(L"Élan", L"émile"));
-    std::unique_ptr<CHost> pB(NewHost(L"ELAN", L"EMILE"));
+    std::unique_ptr<CHost> pB(NewHost(L"ELAN", L"émile"));
     CNADriverLock clLock;
     CNAConnectionDescription* p1 = m_pDriver->_pclGetConnection(pA.get());
     CNAConnectionDescription* p2 = m_pDriver->_pclGetConnection(pB.get());

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <cwchar>
 #include <cstdlib>
 #include <string>
 
@@ -184,6 +186,49 @@ TEST_F(Literals, EmptyAndNulOnlyValues)
     EXPECT_EQ(Literal(cnx, &v), L"''");
     SetBin(v, "");
     EXPECT_EQ(Literal(cnx, &v), L"''");
+}
+
+TEST_F(Literals, ValuesWithoutALiteralAreRefusedNamingThem)
+{
+    CLiteralConnection cnx;
+    struct { const char* pszRow; unsigned short nType; double d; const wchar_t* pszNamed; } const tab[] = {
+        {"NaN", TQTYPE_R8, std::nan(""), L"(value: NaN)"},
+        {"+inf", TQTYPE_R8, HUGE_VAL, L"(value: Inf)"},
+        {"-inf", TQTYPE_R4, -HUGE_VAL, L"(value: -Inf)"},
+        {"array", TQTYPE_TABANY, 0, L"type 83 "},
+    };
+    for (const auto& st : tab) {
+        SCOPED_TRACE(st.pszRow);
+        CAny v;
+        if (st.nType == TQTYPE_TABANY)
+            v.__SetType(TQTYPE_TABANY, 0);
+        else if (st.nType == TQTYPE_R4)
+            Set(v, TQTYPE_R4, static_cast<float>(st.d));
+        else
+            Set(v, TQTYPE_R8, st.d);
+        CNAError err;
+        int b = 1;
+        // Nothing is written: no bare word reaches the text.
+        EXPECT_EQ(Literal(cnx, &v, NA_IT_EMPTY, NA_IT_EMPTY, &b, &err), L"");
+        EXPECT_EQ(b, 0);
+        EXPECT_EQ(err.dwGetErrorId(), static_cast<unsigned>(ZTERR_CONVERSION));
+        const wchar_t* pszMessage = err.pclGetXError()->pszGetUserMessage();
+        EXPECT_NE(std::wstring(pszMessage != nullptr ? pszMessage : L"").find(st.pszNamed), std::wstring::npos)
+            << (pszMessage != nullptr ? std::string(pszMessage, pszMessage + wcslen(pszMessage)) : "");
+    }
+    // A finite real still goes.
+    CAny v;
+    Set(v, TQTYPE_R8, -1.5e300);
+    EXPECT_EQ(Literal(cnx, &v), L"-1.5e+300");
+}
+
+TEST_F(Literals, BaseEscapingAlwaysClosesItsLiteral)
+{
+    CLiteralConnection cnx(0);
+    CAny v;
+    const wchar_t awz[] = {L'a', 0, L'\'', L'b'};
+    SetBytes(v, TQTYPE_DSTRW, awz, sizeof awz);
+    EXPECT_EQ(Literal(cnx, &v), L"'a'");
 }
 
 TEST_F(Literals, BinariesWithAndWithoutAHexadecimalForm)

@@ -152,6 +152,31 @@ TEST(NASQLType, DecimalPrecisionAndScale)
     }
 }
 
+TEST(NASQLType, NumbersBeyondTheLimitsAreRefused)
+{
+    // Each refused text stands beside the largest the server has.
+    struct { const wchar_t* pszText; bool bRefused; } const tab[] = {
+        {L"decimal(0,-2147483648)", true}, {L"decimal(65,30)", false}, {L"decimal(66,0)", true},
+        {L"decimal(40,31)", true},          {L"decimal(5,6)", true},    {L"decimal(-1)", true},
+        {L"decimal(99999999999999999999,0)", true},
+        {L"nvarchar(2147483647)", true},    {L"nvarchar(65535)", false}, {L"varchar(65536)", true},
+        {L"char(70000)", true},             {L"varbinary(65536)", true}, {L"varbinary(65535)", false},
+    };
+    CKindConnection cnx;
+    for (const auto& st : tab) {
+        SCOPED_TRACE(st.pszText);
+        eNA_ITEMTYPE eType = NA_IT_EMPTY;
+        unsigned nSize = 0, nInteger = 0, nScale = 0;
+        CNAError err;
+        EXPECT_EQ(cnx.bSQLTypeNameToNAType(&err, &eType, &nSize, &nInteger, &nScale, st.pszText, nullptr),
+                  st.bRefused ? 0 : 1);
+        EXPECT_EQ(err.dwGetErrorId(), st.bRefused ? static_cast<unsigned>(ZTERR_CONVERSION) : 0u);
+        if (!st.bRefused) {
+            EXPECT_GT(nSize, 0u);
+        }
+    }
+}
+
 TEST(NASQLType, CharacterSetsUpgradeTexts)
 {
     struct { const wchar_t* pszText; const wchar_t* pszCharset; eNA_ITEMTYPE eType; unsigned nSize; } const tab[] = {

@@ -130,6 +130,16 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
         {1, L"SELECT a FROM t LIMIT 5, 10", -1, -1, L"SELECT a FROM t LIMIT 5, 10"},
         {1, L"SELECT a FROM t WHERE b='LIMIT 5'", -1, -1, L"SELECT a FROM t WHERE b='LIMIT 5'"},
         {0, L"SELECT TOP 10 a FROM t", 5, -1, L"SELECT TOP 10 a FROM t"},
+        // TOP only as a whole word followed by a number.
+        {5, L"SELECT TOP10 FROM t", -1, -1, L"SELECT TOP10 FROM t"},
+        {5, L"SELECT TOP 10a FROM t", -1, -1, L"SELECT TOP 10a FROM t"},
+        // A limit after a trailing comment goes on a line of its own.
+        {5, L"SELECT a FROM t -- all", 5, -1, L"SELECT a FROM t -- all\n LIMIT 5"},
+        {5, L"SELECT a FROM t # all", 5, -1, L"SELECT a FROM t # all\n LIMIT 5"},
+        {5, L"SELECT a FROM t /* all */", 5, -1, L"SELECT a FROM t /* all */ LIMIT 5"},
+        {5, L"SELECT '-- x', `#` FROM t --", 5, -1, L"SELECT '-- x', `#` FROM t --\n LIMIT 5"},
+        {5, L"SELECT '-- x', \"# y\", `#` FROM t", 5, -1, L"SELECT '-- x', \"# y\", `#` FROM t LIMIT 5"},
+        {5, L"SELECT a--b FROM t", 5, -1, L"SELECT a--b FROM t LIMIT 5"},
     };
     for (const Case& k : cases) {
         CCommand c(m_pError, Cnx(k.nKind));
@@ -147,6 +157,29 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
     EXPECT_EQ(v.Formated(), L"SELECT TOP 10 a FROM t WHERE 1");
 }
 
+TEST_F(NACommandFixture, LiteralsNeverGlueToAWord)
+{
+    struct Case {
+        const wchar_t* pszBefore;
+        bool bText;
+        const wchar_t* pszFormated;
+    } cases[] = {
+        {L"a=x", true, L"a=x 'A'"},       // not the hexadecimal x'41'
+        {L"LIMIT", false, L"LIMIT 5"},
+        {L"a=b_", false, L"a=b_ 5"},
+        {L"a='s'", false, L"a='s' 5"},
+        {L"a=`c`", true, L"a=`c` 'A'"},
+        {L"a=(", true, L"a=('A'"},
+        {L"a=", false, L"a=5"},
+    };
+    for (const Case& k : cases) {
+        CCommand c(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+        c.Text(k.pszBefore);
+        c.Param(k.bText ? Text("A") : Int(5));
+        EXPECT_EQ(c.Formated(), k.pszFormated) << W(k.pszBefore);
+    }
+}
+
 TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
 {
     struct Case {
@@ -154,11 +187,14 @@ TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
         wchar_t cEscape;
         const wchar_t* pszFormated;
     } cases[] = {
-        {"a\\b%", 0, L"a LIKE 'a\\\\\\\\b%'"},     // doubled twice, no ESCAPE on this kind
+        // This kind always names its escape, never a backslash nor a quote.
+        {"a\\b%", 0, L"a LIKE 'a\\\\b%' ESCAPE '!'"},
+        {"a\\b%", L'\\', L"a LIKE 'a\\\\b%' ESCAPE '!'"},
+        {"a'b!", L'\'', L"a LIKE 'a''b!!' ESCAPE '!'"},
         {"50!%%", L'!', L"a LIKE '50!%%' ESCAPE '!'"},
         {"a!b", L'!', L"a LIKE 'a!!b' ESCAPE '!'"}, // a lone escape doubled
-        {"O''Neil_", 0, L"a LIKE 'O''Neil_'"},      // quotes purged, then written again
-        {"plain", L'!', L"a LIKE 'plain'"},
+        {"O''Neil_", 0, L"a LIKE 'O''Neil_' ESCAPE '!'"}, // quotes purged, then written again
+        {"plain", L'#', L"a LIKE 'plain' ESCAPE '#'"},
     };
     for (const Case& k : cases) {
         CCommand c(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
@@ -319,6 +355,16 @@ TEST(NACommandStatic, Scanners)
         {L"SELECT a FROM t WHERE LIMITED=1", -1},       // part of a word
         {L"SELECT a FROM t LIMIT 1 UNION SELECT b FROM u LIMIT 2", 46},
         {L"", -1},
+        // Every kind of quote and comment, read as the server reads them.
+        {L"SELECT a FROM t LIMIT 1 UNION SELECT`q` FROM u", 16},
+        {L"SELECT \"x LIMIT 1\" FROM t", -1},
+        {L"SELECT 'a\\' LIMIT 1' FROM t", -1},
+        {L"SELECT a FROM t -- LIMIT 1", -1},
+        {L"SELECT a FROM t # LIMIT 1\nWHERE b", -1},
+        {L"SELECT a /* LIMIT 1 */ FROM t", -1},
+        {L"SELECT a FROM t /* LIMIT 1", -1},
+        {L"SELECT `x LIMIT 1` FROM t", -1},
+        {L"SELECT a FROM t -- c\nLIMIT 3", 21},
     };
     for (const auto& c : clauses)
         EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, c.pszText, L"LIMIT", -1), c.nPos) << c.pszText;

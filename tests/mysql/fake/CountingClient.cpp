@@ -123,6 +123,9 @@ ZT_FORWARD(int, mysql_set_character_set, (MYSQL * m, const char* cs), (m, cs))
 ZT_FORWARD(int, mysql_ssl_set,
            (MYSQL * m, const char* key, const char* cert, const char* ca, const char* capath, const char* cipher),
            (m, key, cert, ca, capath, cipher))
+ZT_FORWARD(unsigned long, mysql_real_escape_string, (MYSQL * m, char* to, const char* from, unsigned long n),
+           (m, to, from, n))
+ZT_FORWARD(const char*, mysql_get_ssl_cipher, (MYSQL * m), (m))
 ZT_FORWARD(int, mysql_options, (MYSQL * m, enum mysql_option option, const void* arg), (m, option, arg))
 // Only the client version is asked for by the driver: no further arguments.
 ZT_FORWARD(my_bool, mariadb_get_infov, (MYSQL * m, enum mariadb_value value, void* arg, ...), (m, value, arg))

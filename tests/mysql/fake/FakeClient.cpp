@@ -2,7 +2,8 @@
 //   ZT_FAKE_COMPLETE          every function, and mariadb_get_infov
 //   ZT_FAKE_NO_AFFECTED_ROWS  without mysql_affected_rows
 //   ZT_FAKE_REQUIRED_ONLY     the twenty required functions, no
-//                             mariadb_get_infov
+//                             mariadb_get_infov (nor the connection's
+//                             own escaping or TLS cipher)
 //   ZT_FAKE_NO_INFOV          every function, no mariadb_get_infov
 //   ZT_FAKE_NO_NEXT_RESULT    every function but mysql_next_result
 //   ZT_FAKE_THROWING          every function but mysql_get_client_info
@@ -35,6 +36,8 @@ void Keep(char (&sz)[N], const char* psz)
 {
     std::snprintf(sz, N, "%s", psz != nullptr ? psz : "(null)");
 }
+
+unsigned long EscapeBytes(char* to, const char* from, unsigned long n, bool bQuotesOnly);
 
 } // namespace
 
@@ -103,7 +106,25 @@ void mysql_close(MYSQL* h)
 unsigned long mysql_escape_string(char* to, const char* from, unsigned long n)
 {
     ZT_FAKE_ENTER();
+    return EscapeBytes(to, from, n, false);
+}
+
+} // extern "C"
+
+namespace {
+
+unsigned long EscapeBytes(char* to, const char* from, unsigned long n, bool bQuotesOnly)
+{
     char* p = to;
+    if (bQuotesOnly) {
+        for (unsigned long i = 0; i < n; i++) {
+            if (from[i] == '\'')
+                *p++ = '\'';
+            *p++ = from[i];
+        }
+        *p = 0;
+        return static_cast<unsigned long>(p - to);
+    }
     for (unsigned long i = 0; i < n; i++) {
         const char c = from[i];
         const char* pszEscape = c == 0 ? "\\0" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\\' ? "\\\\"
@@ -118,6 +139,10 @@ unsigned long mysql_escape_string(char* to, const char* from, unsigned long n)
     *p = 0;
     return static_cast<unsigned long>(p - to);
 }
+
+} // namespace
+
+extern "C" {
 
 int mysql_real_query(MYSQL*, const char* q, unsigned long n)
 {
@@ -228,6 +253,19 @@ int mysql_ssl_set(MYSQL*, const char*, const char*, const char* ca, const char*,
     Keep(s_state.szSslCA, ca);
     s_nLastErrno = s_state.nSslResult != 0 ? 2026 : 0;
     return s_state.nSslResult;
+}
+
+unsigned long mysql_real_escape_string(MYSQL*, char* to, const char* from, unsigned long n)
+{
+    ZT_FAKE_ENTER();
+    s_state.nRealEscapes++;
+    return EscapeBytes(to, from, n, s_state.bNoBackslashEscapes != 0);
+}
+
+const char* mysql_get_ssl_cipher(MYSQL*)
+{
+    ZT_FAKE_ENTER();
+    return s_state.szSslCipher[0] != 0 ? s_state.szSslCipher : nullptr;
 }
 
 int mysql_options(MYSQL*, enum mysql_option option, const void* arg)

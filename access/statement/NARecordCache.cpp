@@ -437,6 +437,17 @@ bool CNARecordCache::_bIdFits(const CNARecordId* pclId) const
     return pclId != nullptr && pclId->eGetRecordIdType() == m_eRecordIdType;
 }
 
+void CNARecordCache::_Abandon(const CTSimpleTable<CNAKXRecord>::stMARK& stImageMark,
+                              const CTSimpleTable<CNARecordId>::stMARK& stIdMark, CNARecordMemo* pclMemo,
+                              int nFormerType)
+{
+    m_tabId.Rollback(stIdMark);
+    m_tabImage.Rollback(stImageMark);
+    if (pclMemo != nullptr)
+        pclMemo->dwRelease();
+    m_eRecordIdType = nFormerType;
+}
+
 int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
 {
     const int nCount = nGetCount();
@@ -509,13 +520,9 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
     } while (false);
 
     if (!bDone) {
-        m_tabId.Rollback(stIdMark);
-        m_tabImage.Rollback(stImageMark);
-        if (pclMemo != nullptr)
-            pclMemo->dwRelease();
+        _Abandon(stImageMark, stIdMark, pclMemo, nFormerType);
         if (pclPrototype != nullptr)
             pclPrototype->nRelease();
-        m_eRecordIdType = nFormerType;
         return -1;
     }
 
@@ -657,11 +664,7 @@ int CNARecordCache::Update(unsigned int nRow, const CNARecordValue* pclRow)
     } while (false);
 
     if (!bDone) {
-        m_tabId.Rollback(stIdMark);
-        m_tabImage.Rollback(stImageMark);
-        if (pclMemo != nullptr)
-            pclMemo->dwRelease();
-        m_eRecordIdType = nFormerType;
+        _Abandon(stImageMark, stIdMark, pclMemo, nFormerType);
         return 0;
     }
 

@@ -222,6 +222,9 @@ protected:
     // (nothing changed).
     int _nStore(const CNARecordValue* pclRow, int i, bool bAppend);
     void _AddState(int i, unsigned int nState, bool bAppend);
+    // Undoes what a store had before a later step failed.
+    void _Abandon(const CTSimpleTable<CNAKXRecord>::stMARK& stImageMark,
+                  const CTSimpleTable<CNARecordId>::stMARK& stIdMark, CNARecordMemo* pclMemo, int nFormerType);
     // Drops the placeholders added from row nCount on.
     void _Truncate(int nCount);
     // The identity serialised into the lookup buffer; null without memory.

@@ -40,6 +40,14 @@ CNARecordId::~CNARecordId() {}
 
 unsigned int CNARecordId::g_dwPtrHashVal(const void* pSerialized) { return nReadU32(pSerialized, 0); }
 
+void CNARecordId::_SetHashTableFct(CHashTableBounce* pclTable, int (*pfCompare)(const void*, const void*))
+{
+    if (pclTable == nullptr)
+        return;
+    pclTable->SetCmp(pfCompare);
+    pclTable->SetHashVal(g_dwPtrHashVal);
+}
+
 // ---- Record values ------------------------------------------------------------------
 
 CNARecordId_RecordValues::CNARecordId_RecordValues(const unsigned char* pbyImage, unsigned int nLength,
@@ -124,10 +132,7 @@ void CNARecordId_RecordValues::RecordIdToString(CXYString<wchar_t>* pclText, con
 
 void CNARecordId_RecordValues::SetHashTableFct_SerializedObject(CHashTableBounce* pclTable) const
 {
-    if (pclTable == nullptr)
-        return;
-    pclTable->SetCmp(g_nCompare_CNARecordId_RecordValues);
-    pclTable->SetHashVal(g_dwPtrHashVal);
+    _SetHashTableFct(pclTable, g_nCompare_CNARecordId_RecordValues);
 }
 
 int CNARecordId_RecordValues::g_nCompare_CNARecordId_RecordValues(const void* pA, const void* pB)
@@ -217,10 +222,7 @@ void CNARecordId_RowId::RecordIdToString(CXYString<wchar_t>* pclText, const wcha
 
 void CNARecordId_RowId::SetHashTableFct_SerializedObject(CHashTableBounce* pclTable) const
 {
-    if (pclTable == nullptr)
-        return;
-    pclTable->SetCmp(g_nCompare_CNARecordId_RowId);
-    pclTable->SetHashVal(g_dwPtrHashVal);
+    _SetHashTableFct(pclTable, g_nCompare_CNARecordId_RowId);
 }
 
 int CNARecordId_RowId::g_nCompare_CNARecordId_RowId(const void* pA, const void* pB)

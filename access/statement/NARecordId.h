@@ -42,6 +42,10 @@ public:
 
     // The hash stored at the start of a serialised identity.
     static unsigned int g_dwPtrHashVal(const void* pSerialized);
+
+protected:
+    // The kind's compare and the stored hash.
+    static void _SetHashTableFct(CHashTableBounce* pclTable, int (*pfCompare)(const void*, const void*));
 };
 
 // The record image itself (not owned): the record cache holds the bytes.

@@ -58,6 +58,7 @@ public:
     const stBUFFERINFO* pstGetBlock(int i) const { return m_tabBuffer[i]; }
     unsigned int nGetEntriesPerBlock() const { return m_nEntriesPerBlock; }
     unsigned int nGetBlockCap() const { return m_nBlockCap; }
+    int nGetGrowStep() const { return m_tabEntry.nGetPasAgrandissement(); }
 
     // Room for nMore entries more; false without memory.
     bool bReserve(int nMore);

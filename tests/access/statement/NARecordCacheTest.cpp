@@ -96,6 +96,7 @@ TEST_F(RecordCache, BlocksDoubleAtTheSixthAndAgainAfterEmptying)
             ASSERT_EQ(images.nGetBlockCount(), 6);
             EXPECT_EQ(images.pstGetBlock(5)->nCapacity, 4194u * 1000);
             EXPECT_EQ(images.nGetEntriesPerBlock(), 1000u);
+            EXPECT_EQ(images.nGetGrowStep(), 1000);
             EXPECT_EQ(images.nGetBlockCap(), 0x400000u);
             EXPECT_EQ(images.pstGetEntry(2500)->pclBuffer, images.pstGetBlock(5));
             EXPECT_EQ(images.pstGetEntry(2500)->nOffset, 0u);
@@ -141,8 +142,10 @@ TEST_F(RecordCache, ImagesLargerThanTheCapGetTheirOwnBlock)
                   Image(static_cast<unsigned int>(i), cases[i].nSize));
     }
     // Grow steps: entries per block and the cap of both tables.
+    EXPECT_EQ(images.nGetGrowStep(), 500);
     cache->SetGrowStep(7, 0);
     EXPECT_EQ(images.nGetEntriesPerBlock(), 7u);
+    EXPECT_EQ(images.nGetGrowStep(), 7);
     EXPECT_EQ(cache->GetIdTable().nGetEntriesPerBlock(), 7u);
     EXPECT_EQ(cache->GetIdTable().nGetBlockCap(), 1000u);
     cache->SetGrowStep(0, 0);
@@ -359,6 +362,10 @@ TEST_F(RecordCache, MemosRestoredAndCompared)
     for (const auto& t : cases)
         EXPECT_EQ(cache->bEquals(t.i, t.j, t.nFlags), t.bEqual) << t.i << " " << t.j << " " << t.nFlags;
     EXPECT_EQ(cache->bEquals(0, a.get(), 1), 1);
+    // The scratch value now holds row 0: a row that cannot be read is equal
+    // to nothing.
+    EXPECT_EQ(cache->bEquals(3, a.get(), 0), 0);
+    EXPECT_EQ(cache->bEquals(-1, a.get(), 0), 0);
     EXPECT_EQ(cache->bEquals(0, c.get(), 1), 0);
     EXPECT_EQ(cache->bEquals(0, c.get(), 0), 1);
     // Restoring: only into memo values that hold a cell, from a slot that has some.
@@ -510,6 +517,52 @@ TEST_F(RecordCache, PositionSlotsAreReusedOnlyOnceReleased)
     EXPECT_EQ(cache->nKeepRecordSave(c.get()), 0);
 }
 
+// Two rows of one identity: the later one is found; rewriting or removing
+// the earlier one takes only its own index entry.
+TEST_F(RecordCache, EqualIdentitiesKeepTheirOwnIndexEntries)
+{
+    for (int nKind : {1, 3}) {
+        SCOPED_TRACE(testing::Message() << "kind " << nKind);
+        CCacheRef<> cache(1u);
+        CValue a(Image(1), nKind, RowId(1)), b(Image(1), nKind, RowId(1)), c(Image(2), nKind, RowId(2));
+        ASSERT_EQ(cache->nAjoute(a.get()), 0);
+        ASSERT_EQ(cache->nAjoute(b.get()), 1);
+        EXPECT_EQ(Lookup(cache.p, Image(1), nKind, RowId(1)), 1);
+        ASSERT_EQ(cache->Update(0, c.get()), 1);
+        EXPECT_EQ(cache->nGetIndexCount(), 2u);
+        EXPECT_EQ(Lookup(cache.p, Image(1), nKind, RowId(1)), 1);
+        EXPECT_EQ(Lookup(cache.p, Image(2), nKind, RowId(2)), 0);
+        cache->Supprime(1);
+        EXPECT_EQ(Lookup(cache.p, Image(1), nKind, RowId(1)), -1);
+        EXPECT_EQ(cache->nGetIndexCount(), 1u);
+    }
+}
+
+// With every allocation failing, a row that needs no new room is still
+// added; one that needs room in a single table is refused whole.
+TEST_F(RecordCache, RoomIsMadeBeforeAnythingChanges)
+{
+    CCacheRef<> cache(1u);
+    for (unsigned int n = 0; n < 99; n++) {
+        CValue row(Image(n), 3, RowId(n));
+        ASSERT_EQ(cache->nAjoute(row.get()), static_cast<int>(n));
+    }
+    ASSERT_EQ(Lookup(cache.p, Image(0), 3, RowId(0)), 0); // the lookup buffer is made
+    const struct {
+        unsigned int nSerial;
+        int nResult;
+    } cases[] = {{99, 99}, {100, -1}}; // the states grow by 100
+    for (const auto& c : cases) {
+        CValue row(Image(c.nSerial), 3, RowId(c.nSerial));
+        {
+            CFailingHeap heap(0);
+            EXPECT_EQ(cache->nAjoute(row.get()), c.nResult) << c.nSerial;
+            EXPECT_EQ(cache->nGetRecordIndice(row.get()), c.nResult) << c.nSerial;
+        }
+        EXPECT_EQ(cache->nGetCount(), 100);
+    }
+}
+
 // Every allocation of an operation fails in turn: the cache stays as it was
 // and nothing leaks (the sanitizer run sees leaks).
 TEST_F(RecordCache, FailedAllocationsLeaveTheCacheAsItWas)
@@ -559,9 +612,16 @@ TEST_F(RecordCache, FailedAllocationsLeaveTheCacheAsItWas)
                     EXPECT_TRUE(nResult == -1 || nResult == 0) << "lookup " << nResult;
                     return nResult == 0;
                 }
-                if (nResult < 0)
+                if (nResult < 0) {
                     EXPECT_EQ(Snapshot(), before) << "operation " << nOperation;
-                return nResult >= 0;
+                    return false;
+                }
+                // What was stored is whole, memos included.
+                const CRead r = Read(cache.p, nOperation == 2 ? 1u : static_cast<unsigned int>(nResult), 24, nKind);
+                EXPECT_TRUE(r.bRead) << "operation " << nOperation;
+                EXPECT_EQ(r.image, Image(1000 + nSerial - 1)) << "operation " << nOperation;
+                EXPECT_EQ(r.memos, (std::vector<ByteVector>{{1, 2}, {}, {3}})) << "operation " << nOperation;
+                return true;
             });
         }
         EXPECT_GE(cache->GetImageTable().nGetBlockCount(), 3);

@@ -70,6 +70,27 @@ TEST_F(RecordValue, CopyFlagsTakeTheirPartsAndAlwaysTheState)
     EXPECT_FALSE(CValue()->bCopyRecordValue(nullptr, -1));
 }
 
+class CCountedError : public CNAError {
+public:
+    unsigned int nRefs() const { return m_nRefCount; }
+};
+
+TEST_F(RecordValue, ErrorObjectGivenOrMadeByTheDriver)
+{
+    CCountedError* pError = new CCountedError;
+    pError->AddRef();
+    {
+        CNARecordValue v(pError);
+        EXPECT_EQ(v.pclGetErrorNoRef(), pError);
+        EXPECT_EQ(pError->nRefs(), 2u);
+        CNARecordValue w(nullptr);
+        ASSERT_NE(w.pclGetErrorNoRef(), nullptr);
+        EXPECT_NE(w.pclGetErrorNoRef(), pError);
+    }
+    EXPECT_EQ(pError->nRefs(), 1u);
+    pError->nRelease();
+}
+
 TEST_F(RecordValue, ShareAgainstCopy)
 {
     CValue a({0x80, 1}, CNARecordId::RECORDID_ROWID, {0x01}, {{5}});

@@ -543,24 +543,33 @@ TEST_F(RecordCache, EqualIdentitiesKeepTheirOwnIndexEntries)
 TEST_F(RecordCache, RoomIsMadeBeforeAnythingChanges)
 {
     CCacheRef<> cache(1u);
-    for (unsigned int n = 0; n < 99; n++) {
+    for (unsigned int n = 0; n < 98; n++) {
         CValue row(Image(n), 3, RowId(n));
         ASSERT_EQ(cache->nAjoute(row.get()), static_cast<int>(n));
     }
     ASSERT_EQ(Lookup(cache.p, Image(0), 3, RowId(0)), 0); // the lookup buffer is made
     const struct {
         unsigned int nSerial;
+        int nAt;     // -1: appended
         int nResult;
-    } cases[] = {{99, 99}, {100, -1}}; // the states grow by 100
+        int nCount;
+    } cases[] = {
+        {98, -1, 98, 99},
+        {99, 0, 0, 100},    // no memo slot is needed
+        {100, -1, -1, 100}, // the states grow by 100
+    };
     for (const auto& c : cases) {
         CValue row(Image(c.nSerial), 3, RowId(c.nSerial));
         {
             CFailingHeap heap(0);
-            EXPECT_EQ(cache->nAjoute(row.get()), c.nResult) << c.nSerial;
+            EXPECT_EQ(c.nAt < 0 ? cache->nAjoute(row.get()) : cache->Insere(row.get(), static_cast<unsigned int>(c.nAt)),
+                      c.nResult)
+                << c.nSerial;
             EXPECT_EQ(cache->nGetRecordIndice(row.get()), c.nResult) << c.nSerial;
         }
-        EXPECT_EQ(cache->nGetCount(), 100);
+        EXPECT_EQ(cache->nGetCount(), c.nCount) << c.nSerial;
     }
+    EXPECT_EQ(cache->nGetMemoCount(), 0);
 }
 
 // Every allocation of an operation fails in turn: the cache stays as it was

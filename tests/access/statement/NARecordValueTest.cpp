@@ -256,6 +256,22 @@ TEST_F(RecordValue, ItemAndMemoReadsGiveNullWhenAbsent)
     EXPECT_FALSE(v->bGetMemoValue(nullptr, 1));
 }
 
+// Without the driver's factory a row-id identity cannot be cloned: the copy
+// stops there with a no-memory error.
+TEST_F(RecordValue, IdentityCopyFailsWithoutAFactory)
+{
+    CValue source({0x80, 1}, CNARecordId::RECORDID_ROWID, {0x12});
+    CValue target({0x80, 2}, 0);
+    CNADriver* pDriver = CNADriver::s_pclDriver;
+    CNADriver::s_pclDriver = nullptr;
+    EXPECT_FALSE(target->bCopyRecordValue(source.get(), -1));
+    EXPECT_EQ(source->pclGetClone(-1), nullptr);
+    CNADriver::s_pclDriver = pDriver;
+    EXPECT_EQ(target->pclGetRecordIdNoRef(), nullptr);
+    EXPECT_EQ(target.Image(), source.Image());
+    EXPECT_EQ(target->pclGetErrorNoRef()->pclGetXError()->dwGetSystemErrorCode(), 12u);
+}
+
 TEST_F(RecordValue, FailedCopiesReportNoMemory)
 {
     CValue source({0x80, 1, 2}, CNARecordId::RECORDID_RECORDVALUES, {}, {{4, 4}});

@@ -2,8 +2,10 @@
 // std::unordered_map on the identity bytes, on the same 200,000 rows of a
 // 60-byte image: appends, reads in order and at random, lookups by identity;
 // with record-values identities (argument 1) and with 12-byte row ids
-// (argument 3). Each benchmark also notes its time per row, and the ratios
-// cache / baseline are printed when the program ends.
+// (argument 3). Both sides take each row from the same record value and
+// give it back into one, as a statement does. Each benchmark also notes its
+// time per row, and the ratios cache / baseline are printed when the
+// program ends.
 #include "access/statement/NARecordCache.h"
 
 #include "access/driver/NaDriver.h"
@@ -149,12 +151,20 @@ public:
         }
     }
     ~CRow() { m_p->nRelease(); }
-    void Set(const CData& d, int i)
+    void Set(const CData& d, int i) { SetFrom(d.Image(i), d.RowId(i)); }
+    void SetFrom(const unsigned char* pbyImage, const unsigned char* pbyRowId)
     {
-        std::memcpy(m_p->pclGetNAKXRecord()->pbyGetNullValuesFlags(), d.Image(i), kImage);
+        std::memcpy(pbyGetImage(), pbyImage, kImage);
         if (m_pclCell != nullptr)
-            m_pclCell->bSetValue(d.RowId(i), kRowId);
+            m_pclCell->bSetValue(pbyRowId, kRowId);
     }
+    unsigned char* pbyGetImage() const { return m_p->pclGetNAKXRecord()->pbyGetNullValuesFlags(); }
+    // The identity bytes: the image, or the row id.
+    const char* pszId() const
+    {
+        return reinterpret_cast<const char*>(m_pclCell != nullptr ? m_pclCell->pGetData() : pbyGetImage());
+    }
+    unsigned int nIdLength() const { return m_pclCell != nullptr ? m_pclCell->nGetSize() : kImage; }
     CNARecordValue* get() const { return m_p; }
 
 private:
@@ -163,12 +173,11 @@ private:
     CNAConvertVariant* m_pclCell = nullptr;
 };
 
-// The baseline: each row's image and identity bytes in their own vector,
-// the identity bytes as the key of a hash map to the row number.
+// The baseline: each row's image (and row id) in its own vector, the
+// identity bytes as the key of a hash map to the row number.
 struct CBaseline {
     std::vector<std::vector<unsigned char>> rows;
     std::unordered_map<std::string, int> index;
-    unsigned int nIdOffset = 0, nIdLength = 0;
 };
 
 bool Fill(CNARecordCache* pclCache, CRow& row, const CData& d)
@@ -181,18 +190,17 @@ bool Fill(CNARecordCache* pclCache, CRow& row, const CData& d)
     return nAdded == kRows;
 }
 
-void Fill(CBaseline& b, int nKind, const CData& d)
+void Fill(CBaseline& b, CRow& row, const CData& d)
 {
     b.rows.reserve(kRows);
     b.index.reserve(kRows);
-    std::vector<unsigned char> scratch(kImage + kRowId);
-    b.nIdOffset = nKind == CNARecordId::RECORDID_RECORDVALUES ? 0 : kImage;
-    b.nIdLength = nKind == CNARecordId::RECORDID_RECORDVALUES ? kImage : kRowId;
     for (int i = 0; i < kRows; i++) {
-        std::memcpy(scratch.data(), d.Image(i), kImage);
-        std::memcpy(scratch.data() + kImage, d.RowId(i), kRowId);
-        b.rows.emplace_back(scratch.begin(), scratch.begin() + b.nIdOffset + (b.nIdOffset == 0 ? kImage : kRowId));
-        b.index.emplace(std::string(reinterpret_cast<const char*>(scratch.data() + b.nIdOffset), b.nIdLength), i);
+        row.Set(d, i);
+        std::vector<unsigned char> stored(row.pbyGetImage(), row.pbyGetImage() + kImage);
+        if (row.nIdLength() != kImage)
+            stored.insert(stored.end(), row.pszId(), row.pszId() + row.nIdLength());
+        b.rows.push_back(std::move(stored));
+        b.index.emplace(std::string(row.pszId(), row.nIdLength()), i);
     }
 }
 
@@ -224,12 +232,13 @@ void BM_Append_Baseline(benchmark::State& state)
     bBound();
     const int nKind = static_cast<int>(state.range(0));
     const CData& d = CData::Get();
+    CRow row(nKind);
     CTimer t(state, "Append");
     t.Side("/Baseline");
     for (auto _ : state) {
         CBaseline* pb = new CBaseline;
         t.Start();
-        Fill(*pb, nKind, d);
+        Fill(*pb, row, d);
         t.Stop();
         benchmark::DoNotOptimize(pb->rows.size());
         state.PauseTiming();
@@ -270,19 +279,17 @@ void BM_Read_Baseline(benchmark::State& state)
     const int nKind = static_cast<int>(state.range(0));
     const bool bRandom = state.range(1) != 0;
     const CData& d = CData::Get();
+    CRow row(nKind), dst(nKind);
     CBaseline b;
-    Fill(b, nKind, d);
-    std::vector<unsigned char> image(kImage), id(kRowId);
+    Fill(b, row, d);
     CTimer t(state, bRandom ? "ReadRandom" : "ReadInOrder");
     t.Side("/Baseline");
     for (auto _ : state) {
         t.Start();
         for (int i = 0; i < kRows; i++) {
             const std::vector<unsigned char>& r = b.rows[static_cast<size_t>(bRandom ? d.order[static_cast<size_t>(i)] : i)];
-            std::memcpy(image.data(), r.data(), kImage);
-            if (r.size() > kImage)
-                std::memcpy(id.data(), r.data() + kImage, kRowId);
-            benchmark::DoNotOptimize(image.data());
+            dst.SetFrom(r.data(), r.data() + kImage);
+            benchmark::DoNotOptimize(dst.pbyGetImage());
         }
         t.Stop();
     }
@@ -320,9 +327,9 @@ void BM_Lookup_Baseline(benchmark::State& state)
     bBound();
     const int nKind = static_cast<int>(state.range(0));
     const CData& d = CData::Get();
+    CRow row(nKind), probe(nKind);
     CBaseline b;
-    Fill(b, nKind, d);
-    std::vector<unsigned char> scratch(kImage + kRowId);
+    Fill(b, row, d);
     CTimer t(state, "Lookup");
     t.Side("/Baseline");
     long long llSum = 0;
@@ -330,9 +337,8 @@ void BM_Lookup_Baseline(benchmark::State& state)
         t.Start();
         for (int i = 0; i < kRows; i++) {
             const int n = d.order[static_cast<size_t>(i)];
-            std::memcpy(scratch.data(), d.Image(n), kImage);
-            std::memcpy(scratch.data() + kImage, d.RowId(n), kRowId);
-            const auto it = b.index.find(std::string(reinterpret_cast<const char*>(scratch.data() + b.nIdOffset), b.nIdLength));
+            probe.Set(d, n);
+            const auto it = b.index.find(std::string(probe.pszId(), probe.nIdLength()));
             llSum += it != b.index.end() && it->second == n;
         }
         t.Stop();

@@ -437,15 +437,26 @@ bool CNARecordCache::_bIdFits(const CNARecordId* pclId) const
     return pclId != nullptr && pclId->eGetRecordIdType() == m_eRecordIdType;
 }
 
-void CNARecordCache::_Abandon(const CTSimpleTable<CNAKXRecord>::stMARK& stImageMark,
-                              const CTSimpleTable<CNARecordId>::stMARK& stIdMark, CNARecordMemo* pclMemo,
-                              int nFormerType)
+CNARecordCache::stPENDING CNARecordCache::_stBegin(const CNARecordValue* pclRow)
 {
-    m_tabId.Rollback(stIdMark);
-    m_tabImage.Rollback(stImageMark);
-    if (pclMemo != nullptr)
-        pclMemo->dwRelease();
-    m_eRecordIdType = nFormerType;
+    stPENDING st;
+    st.nFormerType = m_eRecordIdType;
+    st.stImageMark = m_tabImage.stGetMark();
+    st.stIdMark = m_tabId.stGetMark();
+    st.stImage = m_tabImage.s_stNoBytes;
+    st.stId = m_tabId.s_stNoBytes;
+    st.pclMemo = nullptr;
+    _SetRecordIdType(pclRow);
+    return st;
+}
+
+void CNARecordCache::_Abandon(const stPENDING& st)
+{
+    m_tabId.Rollback(st.stIdMark);
+    m_tabImage.Rollback(st.stImageMark);
+    if (st.pclMemo != nullptr)
+        st.pclMemo->dwRelease();
+    m_eRecordIdType = st.nFormerType;
 }
 
 int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
@@ -472,16 +483,10 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
         return bAppend ? nCount : i;
     }
 
-    const int nFormerType = m_eRecordIdType;
-    _SetRecordIdType(pclRow);
+    stPENDING st = _stBegin(pclRow);
     CNARecordValue* pclPrototype = nullptr;
-    CNARecordMemo* pclMemo = nullptr;
     const CNAKXRecord* pclBuffer = pclRow->pclGetNAKXRecord();
     const CNARecordId* pclRowId = pclRow->pclGetRecordIdNoRef();
-    const CTSimpleTable<CNAKXRecord>::stMARK stImageMark = m_tabImage.stGetMark();
-    const CTSimpleTable<CNARecordId>::stMARK stIdMark = m_tabId.stGetMark();
-    CTSimpleTable<CNAKXRecord>::stENTRY stImage = m_tabImage.s_stNoBytes;
-    CTSimpleTable<CNARecordId>::stENTRY stId = m_tabId.s_stNoBytes;
     unsigned char* pbyId = nullptr;
     bool bDone = false;
     do {
@@ -491,36 +496,36 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
                 break;
             pclPrototype->AddRef();
         }
-        if (!_bPrepareMemo(pclRow, &pclMemo))
+        if (!_bPrepareMemo(pclRow, &st.pclMemo))
             break;
         int nMemoSlots = 0;
-        if (pclMemo != nullptr)
+        if (st.pclMemo != nullptr)
             nMemoSlots = (bAppend ? nCount : (i > m_tabMemo.nGetNbElement() ? i : m_tabMemo.nGetNbElement())) + 1;
         else if (!bAppend && i < m_tabMemo.nGetNbElement())
             nMemoSlots = m_tabMemo.nGetNbElement() + 1;
         if (!_bReserveRows(1) || !_bReserveMemoSlots(nMemoSlots))
             break;
-        if (pclBuffer != nullptr && !m_tabImage.bStore(pclBuffer, &stImage))
+        if (pclBuffer != nullptr && !m_tabImage.bStore(pclBuffer, &st.stImage))
             break;
         if (_bIdFits(pclRowId)) {
             if (!m_clIndex.bReserve())
                 break;
-            const unsigned char* pbyImage = m_tabImage.pbyBytesOf(stImage);
+            const unsigned char* pbyImage = m_tabImage.pbyBytesOf(st.stImage);
             if (m_eRecordIdType == CNARecordId::RECORDID_RECORDVALUES) {
                 const CNARecordId_RecordValues clId(pbyImage, pbyImage != nullptr ? m_tabImage._nGetDataSize(pclBuffer) : 0,
-                                                    pclMemo);
-                if (!m_tabId.bStore(&clId, &stId))
+                                                    st.pclMemo);
+                if (!m_tabId.bStore(&clId, &st.stId))
                     break;
-            } else if (!m_tabId.bStore(pclRowId, &stId)) {
+            } else if (!m_tabId.bStore(pclRowId, &st.stId)) {
                 break;
             }
-            pbyId = m_tabId.pbyBytesOf(stId);
+            pbyId = m_tabId.pbyBytesOf(st.stId);
         }
         bDone = true;
     } while (false);
 
     if (!bDone) {
-        _Abandon(stImageMark, stIdMark, pclMemo, nFormerType);
+        _Abandon(st);
         if (pclPrototype != nullptr)
             pclPrototype->nRelease();
         return -1;
@@ -529,25 +534,25 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
     // Room was made for everything below.
     const unsigned int nState = pclRow->nGetState();
     if (bAppend) {
-        m_tabImage.Add(stImage);
-        m_tabId.Add(stId);
-        if (pclMemo != nullptr)
-            _pclSetMemo(nCount, pclMemo);
+        m_tabImage.Add(st.stImage);
+        m_tabId.Add(st.stId);
+        if (st.pclMemo != nullptr)
+            _pclSetMemo(nCount, st.pclMemo);
         _HashAddID(pbyId, nCount);
         _AddState(nCount, nState, true);
         i = nCount;
     } else {
-        m_tabImage.Insert(stImage, i);
-        m_tabId.Insert(stId, i);
-        if (pclMemo != nullptr || i < m_tabMemo.nGetNbElement())
-            pclInsertRecordMemo(i, pclMemo);
+        m_tabImage.Insert(st.stImage, i);
+        m_tabId.Insert(st.stId, i);
+        if (st.pclMemo != nullptr || i < m_tabMemo.nGetNbElement())
+            pclInsertRecordMemo(i, st.pclMemo);
         _HashInsertID(i, pbyId);
         _AddState(i, nState, false);
     }
     if (nState == NA_RECORDSTATE_DELETED)
         m_nDeleted++;
-    if (pclMemo != nullptr)
-        pclMemo->dwRelease();
+    if (st.pclMemo != nullptr)
+        st.pclMemo->dwRelease();
     if (pclPrototype != nullptr)
         m_pclPrototype = pclPrototype;
     return i;
@@ -616,15 +621,9 @@ int CNARecordCache::Update(unsigned int nRow, const CNARecordValue* pclRow)
         return 1;
     }
 
-    const int nFormerType = m_eRecordIdType;
-    _SetRecordIdType(pclRow);
+    stPENDING st = _stBegin(pclRow);
     const CNAKXRecord* pclBuffer = pclRow->pclGetNAKXRecord();
     const CNARecordId* pclRowId = pclRow->pclGetRecordIdNoRef();
-    const CTSimpleTable<CNAKXRecord>::stMARK stImageMark = m_tabImage.stGetMark();
-    const CTSimpleTable<CNARecordId>::stMARK stIdMark = m_tabId.stGetMark();
-    CTSimpleTable<CNAKXRecord>::stENTRY stImage = m_tabImage.s_stNoBytes;
-    CTSimpleTable<CNARecordId>::stENTRY stId = m_tabId.s_stNoBytes;
-    CNARecordMemo* pclMemo = nullptr;
     unsigned char* pbyImage = nullptr;
     unsigned int nImage = 0;
     bool bImageInPlace = false;
@@ -636,18 +635,18 @@ int CNARecordCache::Update(unsigned int nRow, const CNARecordValue* pclRow)
     do {
         // A new memo object replaces the row's: the former one stays whole
         // until nothing can fail.
-        if (!_bPrepareMemo(pclRow, &pclMemo) || (pclMemo != nullptr && !_bReserveMemoSlots(i + 1)))
+        if (!_bPrepareMemo(pclRow, &st.pclMemo) || (st.pclMemo != nullptr && !_bReserveMemoSlots(i + 1)))
             break;
         if (pclBuffer != nullptr) {
             nImage = m_tabImage._nGetDataSize(pclBuffer);
             pbyImage = m_tabImage.pbyRoomAt(i, nImage);
             bImageInPlace = pbyImage != nullptr;
-            if (!bImageInPlace && (pbyImage = m_tabImage.pbyPlace(nImage, &stImage)) == nullptr)
+            if (!bImageInPlace && (pbyImage = m_tabImage.pbyPlace(nImage, &st.stImage)) == nullptr)
                 break;
         }
         if (_bIdFits(pclRowId)) {
             if (m_eRecordIdType == CNARecordId::RECORDID_RECORDVALUES) {
-                clRecordValues.Point(pbyImage, nImage, pclMemo != nullptr ? pclMemo : m_tabMemo[i]);
+                clRecordValues.Point(pbyImage, nImage, st.pclMemo != nullptr ? st.pclMemo : m_tabMemo[i]);
                 pclId = &clRecordValues;
             } else {
                 pclId = pclRowId;
@@ -655,7 +654,7 @@ int CNARecordCache::Update(unsigned int nRow, const CNARecordValue* pclRow)
             const unsigned int nId = m_tabId._nGetDataSize(pclId);
             pbyId = m_tabId.pbyRoomAt(i, nId);
             bIdInPlace = pbyId != nullptr;
-            if (!bIdInPlace && (pbyId = m_tabId.pbyPlace(nId, &stId)) == nullptr)
+            if (!bIdInPlace && (pbyId = m_tabId.pbyPlace(nId, &st.stId)) == nullptr)
                 break;
             if (!m_clIndex.bReserve())
                 break;
@@ -664,7 +663,7 @@ int CNARecordCache::Update(unsigned int nRow, const CNARecordValue* pclRow)
     } while (false);
 
     if (!bDone) {
-        _Abandon(stImageMark, stIdMark, pclMemo, nFormerType);
+        _Abandon(st);
         return 0;
     }
 
@@ -677,10 +676,10 @@ int CNARecordCache::Update(unsigned int nRow, const CNARecordValue* pclRow)
         m_tabImage._Serialize(pclBuffer, pbyImage, nImage);
     }
     if (!bImageInPlace)
-        m_tabImage.SetEntry(i, stImage);
-    if (pclMemo != nullptr) {
-        _pclSetMemo(i, pclMemo);
-        pclMemo->dwRelease();
+        m_tabImage.SetEntry(i, st.stImage);
+    if (st.pclMemo != nullptr) {
+        _pclSetMemo(i, st.pclMemo);
+        st.pclMemo->dwRelease();
     }
     if (pclId != nullptr) {
         const unsigned int nId = m_tabId._nGetDataSize(pclId);
@@ -690,7 +689,7 @@ int CNARecordCache::Update(unsigned int nRow, const CNARecordValue* pclRow)
         _HashAddID(pbyId, i);
     }
     if (!bIdInPlace)
-        m_tabId.SetEntry(i, stId);
+        m_tabId.SetEntry(i, st.stId);
     SetRecordState(i, static_cast<eNA_RECORDSTATE>(pclRow->nGetState()));
     return 1;
 }

@@ -223,9 +223,19 @@ protected:
     // (nothing changed).
     int _nStore(const CNARecordValue* pclRow, int i, bool bAppend);
     void _AddState(int i, unsigned int nState, bool bAppend);
-    // Undoes what a store had before a later step failed.
-    void _Abandon(const CTSimpleTable<CNAKXRecord>::stMARK& stImageMark,
-                  const CTSimpleTable<CNARecordId>::stMARK& stIdMark, CNARecordMemo* pclMemo, int nFormerType);
+    // What a store or a rewrite has had so far, to undo it when a later
+    // step fails.
+    struct stPENDING {
+        int nFormerType;
+        CTSimpleTable<CNAKXRecord>::stMARK stImageMark;
+        CTSimpleTable<CNARecordId>::stMARK stIdMark;
+        CTSimpleTable<CNAKXRecord>::stENTRY stImage;
+        CTSimpleTable<CNARecordId>::stENTRY stId;
+        CNARecordMemo* pclMemo; // one reference, or null
+    };
+    // Marks the tables and takes the row's identity type when there is none.
+    stPENDING _stBegin(const CNARecordValue* pclRow);
+    void _Abandon(const stPENDING& st);
     // Drops the placeholders added from row nCount on.
     void _Truncate(int nCount);
     // The identity serialised into the lookup buffer; null without memory.

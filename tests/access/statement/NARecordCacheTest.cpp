@@ -569,6 +569,16 @@ TEST_F(RecordCache, RoomIsMadeBeforeAnythingChanges)
         }
         EXPECT_EQ(cache->nGetCount(), c.nCount) << c.nSerial;
     }
+    // A rewrite in place without memo values needs no room either.
+    CValue next(Image(500), 3, RowId(500));
+    {
+        CFailingHeap heap(0);
+        EXPECT_EQ(cache->Update(1, next.get()), 1);
+    }
+    EXPECT_EQ(Lookup(cache.p, Image(500), 3, RowId(500)), 1);
+    // Placeholders take no memo slot.
+    ASSERT_EQ(cache->Insere(nullptr, 0), 0);
+    ASSERT_EQ(cache->Insere(nullptr, 101), 101);
     EXPECT_EQ(cache->nGetMemoCount(), 0);
 }
 

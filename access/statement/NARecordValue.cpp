@@ -1,14 +1,19 @@
 #include "access/statement/NARecordValue.h"
 
 #include "access/driver/NAError.h"
+#include "access/driver/NaDriver.h"
 #include "access/statement/NAKXRecord.h"
+#include "access/statement/NARecordId.h"
 #include "access/statement/NARecordMemo.h"
+#include "common/values/Any.h"
 
 #include <new>
 
 CNARecordValue::CNARecordValue(CNAError* pclError, CNAKXRecord* pclBuffer)
     : m_pclError(pclError), m_pclKXRecord(pclBuffer), m_pclMemo(nullptr), m_pclRecordId(nullptr), m_nState(0)
 {
+    if (m_pclError == nullptr && CNADriver::s_pclDriver != nullptr)
+        m_pclError = CNADriver::s_pclDriver->pclAllocError();
     if (m_pclError != nullptr)
         m_pclError->AddRef();
     if (m_pclKXRecord != nullptr)
@@ -17,6 +22,8 @@ CNARecordValue::CNARecordValue(CNAError* pclError, CNAKXRecord* pclBuffer)
 
 CNARecordValue::~CNARecordValue()
 {
+    if (m_pclRecordId != nullptr)
+        m_pclRecordId->dwRelease();
     if (m_pclMemo != nullptr)
         m_pclMemo->dwRelease();
     if (m_pclKXRecord != nullptr)
@@ -25,21 +32,193 @@ CNARecordValue::~CNARecordValue()
         m_pclError->nRelease();
 }
 
-bool CNARecordValue::bShareMemoValue(int i, CNAConvertVariant* pclCell)
+bool CNARecordValue::_bNoMemory() const
+{
+    if (m_pclError != nullptr)
+        m_pclError->pclGetXError()->SetErrorNoMemory();
+    return false;
+}
+
+void CNARecordValue::_RepointRecordId()
+{
+    if (m_pclRecordId != nullptr && m_pclRecordId->eGetRecordIdType() == CNARecordId::RECORDID_RECORDVALUES)
+        m_pclRecordId->bCopy(this, m_pclRecordId);
+}
+
+CNARecordValue* CNARecordValue::pclGetClone(int nFlags) const
+{
+    CNARecordValue* pclClone = new (std::nothrow) CNARecordValue(m_pclError);
+    if (pclClone == nullptr) {
+        _bNoMemory();
+        return nullptr;
+    }
+    pclClone->AddRef();
+    if (!pclClone->bCopyRecordValue(this, nFlags)) {
+        pclClone->nRelease();
+        return nullptr;
+    }
+    // Handed over with count 0, as every new object.
+    pclClone->m_nRefCount--;
+    return pclClone;
+}
+
+bool CNARecordValue::bCopyRecordValue(const CNARecordValue* pclSource, int nFlags)
+{
+    if (pclSource == nullptr || pclSource == this)
+        return pclSource != nullptr;
+    m_nState = pclSource->m_nState;
+    if ((nFlags & COPY_KXRECORD) != 0 && pclSource->m_pclKXRecord != nullptr &&
+        !bCopyNAKXRecord(pclSource->m_pclKXRecord))
+        return false;
+    if ((nFlags & COPY_MEMO) != 0 && !bCopyTabMemoValue(pclSource->m_pclMemo))
+        return false;
+    if ((nFlags & COPY_RECORDID) != 0 && pclSource->m_pclRecordId != nullptr &&
+        !bCopyRecordID(pclSource->m_pclRecordId))
+        return false;
+    return true;
+}
+
+bool CNARecordValue::bCopyNAKXRecord(const CNAKXRecord* pclBuffer)
+{
+    if (pclBuffer == nullptr)
+        return true;
+    if (m_pclKXRecord != nullptr) {
+        m_pclKXRecord->Copy(pclBuffer);
+        return true;
+    }
+    m_pclKXRecord = pclBuffer->pclGetClone();
+    if (m_pclKXRecord == nullptr)
+        return _bNoMemory();
+    m_pclKXRecord->AddRef();
+    _RepointRecordId();
+    return true;
+}
+
+CNARecordMemo* CNARecordValue::_pclGetOrMakeMemo()
 {
     if (m_pclMemo == nullptr) {
         m_pclMemo = new (std::nothrow) CNARecordMemo();
         if (m_pclMemo == nullptr) {
-            if (m_pclError != nullptr)
-                m_pclError->pclGetXError()->SetErrorNoMemory();
-            return false;
+            _bNoMemory();
+            return nullptr;
         }
         m_pclMemo->m_nRefCount++;
+        _RepointRecordId();
     }
-    return m_pclMemo->bShare(i, pclCell);
+    return m_pclMemo;
+}
+
+bool CNARecordValue::bCopyTabMemoValue(const CNARecordMemo* pclMemo)
+{
+    // An empty source leaves no memo, whatever this value held.
+    if (pclMemo == nullptr || pclMemo->nGetCount() == 0) {
+        if (m_pclMemo != nullptr) {
+            m_pclMemo->dwRelease();
+            m_pclMemo = nullptr;
+            _RepointRecordId();
+        }
+        return true;
+    }
+    if (pclMemo == m_pclMemo)
+        return true;
+    CNARecordMemo* pclOwn = _pclGetOrMakeMemo();
+    if (pclOwn == nullptr)
+        return false;
+    return pclOwn->bCopyRecordMemo(pclMemo) || _bNoMemory();
+}
+
+bool CNARecordValue::bCopyRecordID(const CNARecordId* pclId)
+{
+    if (pclId == nullptr)
+        return true;
+    if (m_pclRecordId != nullptr && m_pclRecordId->eGetRecordIdType() == pclId->eGetRecordIdType())
+        return m_pclRecordId->bCopy(this, pclId);
+    CNARecordId* pclClone = pclId->pclGetClone(this);
+    if (pclClone == nullptr)
+        return _bNoMemory();
+    pclClone->m_nRefCount++;
+    if (m_pclRecordId != nullptr)
+        m_pclRecordId->dwRelease();
+    m_pclRecordId = pclClone;
+    return true;
+}
+
+bool CNARecordValue::bShareRecordID(CNARecordId* pclId)
+{
+    if (pclId != nullptr)
+        pclId->m_nRefCount++;
+    if (m_pclRecordId != nullptr)
+        m_pclRecordId->dwRelease();
+    m_pclRecordId = pclId;
+    return true;
+}
+
+bool CNARecordValue::bShareTabMemoValue(CNARecordMemo* pclMemo)
+{
+    if (pclMemo != nullptr && pclMemo->nGetCount() == 0)
+        pclMemo = nullptr;
+    if (pclMemo != nullptr)
+        pclMemo->m_nRefCount++;
+    if (m_pclMemo != nullptr)
+        m_pclMemo->dwRelease();
+    m_pclMemo = pclMemo;
+    _RepointRecordId();
+    return true;
+}
+
+bool CNARecordValue::bShareMemoValue(int i, CNAConvertVariant* pclCell)
+{
+    CNARecordMemo* pclMemo = _pclGetOrMakeMemo();
+    return pclMemo != nullptr && (pclMemo->bShare(i, pclCell) || _bNoMemory());
+}
+
+bool CNARecordValue::bCopyMemoValue(int i, const CNAConvertVariant* pclCell)
+{
+    CNARecordMemo* pclMemo = _pclGetOrMakeMemo();
+    return pclMemo != nullptr && (pclMemo->bCopyMemoValue(i, pclCell) || _bNoMemory());
+}
+
+bool CNARecordValue::bGetItemValue(CAny* pclValue, const INAItemDescription* piItem) const
+{
+    if (pclValue == nullptr)
+        return false;
+    if (m_pclKXRecord != nullptr && m_pclKXRecord->bItemValueDefined(piItem, 0))
+        m_pclKXRecord->GetItemValue(pclValue, piItem, 0);
+    else
+        pclValue->SetNullFlag(true);
+    return true;
+}
+
+bool CNARecordValue::bGetMemoValue(CAny* pclValue, int i) const
+{
+    if (pclValue == nullptr)
+        return false;
+    const CNAConvertVariant* pclCell = pclGetMemoValueNoRef(i);
+    if (pclCell != nullptr)
+        pclCell->bGetValue(pclValue);
+    else
+        pclValue->SetNullFlag(true);
+    return true;
+}
+
+CNAConvertVariant* CNARecordValue::pclGetMemoValue(int i) const
+{
+    CNAConvertVariant* pclCell = pclGetMemoValueNoRef(i);
+    if (pclCell != nullptr)
+        pclCell->AddRef();
+    return pclCell;
 }
 
 CNAConvertVariant* CNARecordValue::pclGetMemoValueNoRef(int i) const
 {
     return m_pclMemo != nullptr ? m_pclMemo->pclGetNoRef(i) : nullptr;
+}
+
+bool CNARecordValue::bEquals(const CNARecordValue* pclOther, int bWithMemos) const
+{
+    if (pclOther == nullptr)
+        return false;
+    const bool bBuffers = m_pclKXRecord == pclOther->m_pclKXRecord ||
+                          (m_pclKXRecord != nullptr && m_pclKXRecord->bEquals(pclOther->m_pclKXRecord));
+    return bBuffers && (!bWithMemos || CNARecordMemo::g_bEqualsNARecordMemo(m_pclMemo, pclOther->m_pclMemo));
 }

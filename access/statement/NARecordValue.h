@@ -4,28 +4,73 @@
 
 #include "access/driver/Interf.h"
 
+class CAny;
 class CNAConvertVariant;
 class CNAError;
 class CNAKXRecord;
 class CNARecordId;
 class CNARecordMemo;
+class INAItemDescription;
 
 class CNARecordValue : public CInterf {
 public:
+    // What a copy or a clone takes; the state always goes with it.
+    enum eCOPYFLAGS : int {
+        COPY_KXRECORD = 1,
+        COPY_MEMO = 2,
+        COPY_RECORDID = 4,
+        COPY_ALL = -1,
+    };
+    enum : unsigned int { STATE_DELETED = 128 };
+
+    // Without an error object the value takes a new one from the driver.
     // The buffer is given (one reference taken) or null.
-    CNARecordValue(CNAError* pclError, CNAKXRecord* pclBuffer);
+    explicit CNARecordValue(CNAError* pclError, CNAKXRecord* pclBuffer = nullptr);
     ~CNARecordValue() override;
+
+    // A new value (count 0) on the same error with the parts the flags name;
+    // null, with a no-memory error, when it cannot be made.
+    CNARecordValue* pclGetClone(int nFlags) const;
+    // The state, then the buffer, memos and identity the flags name,
+    // stopping at the first failure.
+    bool bCopyRecordValue(const CNARecordValue* pclSource, int nFlags);
+    // Without an own buffer a clone of the given one, else its bytes.
+    bool bCopyNAKXRecord(const CNAKXRecord* pclBuffer);
+    bool bCopyTabMemoValue(const CNARecordMemo* pclMemo);
+    // Into the own identity, or a clone of the given one made for this value.
+    bool bCopyRecordID(const CNARecordId* pclId);
+    // Drop the own part and share the given one.
+    bool bShareRecordID(CNARecordId* pclId);
+    bool bShareTabMemoValue(CNARecordMemo* pclMemo);
+    // Entry i of the memos becomes the cell (one reference), or a clone of
+    // it; the memo array is made when needed.
+    bool bShareMemoValue(int i, CNAConvertVariant* pclCell);
+    bool bCopyMemoValue(int i, const CNAConvertVariant* pclCell);
+
+    // The item's element 0, or NULL when its defined bit is clear.
+    bool bGetItemValue(CAny* pclValue, const INAItemDescription* piItem) const;
+    // The memo cell's value, or NULL without such a cell.
+    bool bGetMemoValue(CAny* pclValue, int i) const;
+    // With a reference added.
+    CNAConvertVariant* pclGetMemoValue(int i) const;
+    CNAConvertVariant* pclGetMemoValueNoRef(int i) const;
+    // Buffers equal and, when asked, memos equal.
+    bool bEquals(const CNARecordValue* pclOther, int bWithMemos) const;
 
     CNAKXRecord* pclGetNAKXRecord() const { return m_pclKXRecord; }
     CNARecordMemo* pclGetTabMemoNoRef() const { return m_pclMemo; }
-    // Entry i of the memos becomes the cell (one reference); the memo array
-    // is made when needed.
-    bool bShareMemoValue(int i, CNAConvertVariant* pclCell);
-    CNAConvertVariant* pclGetMemoValueNoRef(int i) const;
+    CNARecordId* pclGetRecordIdNoRef() const { return m_pclRecordId; }
+    CNAError* pclGetErrorNoRef() const { return m_pclError; }
     unsigned int nGetState() const { return m_nState; }
     void SetState(unsigned int n) { m_nState = n; }
 
 protected:
+    // The memo array, made when missing; null with a no-memory error.
+    CNARecordMemo* _pclGetOrMakeMemo();
+    // A record-values identity follows its value's buffer and memos.
+    void _RepointRecordId();
+    bool _bNoMemory() const;
+
     CNAError* m_pclError;         // one reference
     CNAKXRecord* m_pclKXRecord;   // one reference
     CNARecordMemo* m_pclMemo;     // one reference, null without memo value

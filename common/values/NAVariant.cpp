@@ -339,10 +339,14 @@ int CNAVariant::bCouldBeNullOnKX() const
 
 unsigned int CNAVariant::nChecksum32() const
 {
-    const unsigned char* p = static_cast<const unsigned char*>(vpGetData());
+    return s_nChecksum32(vpGetData(), vnGetSize());
+}
+
+unsigned int CNAVariant::s_nChecksum32(const void* pData, unsigned int n)
+{
+    const unsigned char* p = static_cast<const unsigned char*>(pData);
     if (p == nullptr)
         return 0;
-    const unsigned int n = vnGetSize();
     std::uint32_t nSum = 0;
     unsigned int i = 0;
     for (; i + 4 <= n; i += 4) {

@@ -87,6 +87,9 @@ public:
 
     // ---- Other --------------------------------------------------------------------
     unsigned int nChecksum32() const;
+    // Sum of the 32-bit words in host order, then of the trailing bytes,
+    // modulo 2^32; 0 for no bytes.
+    static unsigned int s_nChecksum32(const void* p, unsigned int nSize);
     int bGetDecimalInfo(int* pnDigits, int* pnDecimals) const;
     void GetString(CXYString<wchar_t>* pclOut, const wchar_t* pszFormat, int n) const;
     void GetString(CTString* pclOut, const wchar_t* pszFormat, int n) const;

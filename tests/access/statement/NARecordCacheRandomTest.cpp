@@ -302,9 +302,10 @@ private:
                 continue;
             ASSERT_EQ(v.Image(), r.image) << m_sLast << ", row " << i;
             ASSERT_EQ(v.Memos(), r.memos) << m_sLast << ", row " << i;
-            if (m_nKind == CNARecordId::RECORDID_ROWID)
+            if (m_nKind == CNARecordId::RECORDID_ROWID) {
                 ASSERT_EQ(CellBytes(static_cast<CNARecordId_RowId*>(v->pclGetRecordIdNoRef())->pclGetValueNoRef()), r.id)
                     << m_sLast << ", row " << i;
+            }
         }
         ASSERT_EQ(m_pCache->nGetDeletedCount(), nDeleted) << m_sLast;
         ASSERT_EQ(m_pCache->nGetIndexCount(), m_index.size()) << m_sLast;

@@ -89,8 +89,9 @@ TEST_F(RecordCache, BlocksDoubleAtTheSixthAndAgainAfterEmptying)
                 ASSERT_EQ(images.nGetBlockCount(), 1);
                 EXPECT_EQ(images.pstGetBlock(0)->nCapacity, 4194u * nFirstPerBlock);
             }
-            if (n == 2499)
+            if (n == 2499) {
                 EXPECT_EQ(images.nGetBlockCount(), nFill == 0 ? 5 : 3);
+            }
         }
         if (nFill == 0) {
             ASSERT_EQ(images.nGetBlockCount(), 6);

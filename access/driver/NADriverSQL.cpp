@@ -1,5 +1,6 @@
 #include "access/driver/NADriverSQL.h"
 
+#include "access/driver/Interf.h"
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NADriverLock.h"
 #include "access/driver/NAError.h"
@@ -97,24 +98,12 @@ INADriverSQL* CNADriverSQL::ExternalAddRef()
 
 int CNADriverSQL::nExternalRelease()
 {
-    if (m_nExternalRef <= 0)
-        return 0;
-    if (--m_nExternalRef == 0 && m_nRef == 0) {
-        delete this;
-        return 0;
-    }
-    return m_nExternalRef;
+    return g_nReleaseOneOfTwo(this, m_nExternalRef, m_nRef);
 }
 
 unsigned int CNADriverSQL::nRelease()
 {
-    if (m_nRef == 0)
-        return 0;
-    if (--m_nRef == 0 && m_nExternalRef == 0) {
-        delete this;
-        return 0;
-    }
-    return m_nRef;
+    return g_nReleaseOneOfTwo(this, m_nRef, m_nExternalRef);
 }
 
 // ---- Fixed answers ------------------------------------------------------------------------------------

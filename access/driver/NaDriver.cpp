@@ -3,6 +3,7 @@
 #include "access/driver/INAConnectionDescription.h"
 #include "access/driver/INAContext.h"
 #include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NADriverLock.h"
 #include "access/driver/NADriverSQL.h"
 #include "access/driver/NAError.h"
@@ -540,9 +541,10 @@ CNAConvertVariant* CNADriver::pclAllocVariantRowID(CNAError*, CNAConnectionDescr
     return nullptr;
 }
 
-CNADataSourceDescription* CNADriver::pclAllocDataSourceDescription(CNAConnectionDescription*, CNAError*)
+CNADataSourceDescription* CNADriver::pclAllocDataSourceDescription(CNAConnectionDescription* pConnection,
+                                                                   CNAError* pError)
 {
-    return nullptr;
+    return new (std::nothrow) CNADataSourceDescription(pConnection, pError);
 }
 
 CNAContext* CNADriver::pclAllocContext()

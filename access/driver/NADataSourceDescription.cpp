@@ -58,6 +58,15 @@ bool bSameTrimmed(const wchar_t* pszA, const wchar_t* pszB)
     return STR_nCompareW(clA.pszGet(), clB.pszGet(), 3) == 0;
 }
 
+// Holds a new item while it is built and filed: a failure lets it go.
+struct CItemHold {
+    CNAItemDescription* p;
+    explicit CItemHold(CNAItemDescription* pcl) : p(pcl) { p->AddRef(); }
+    ~CItemHold() { p->nRelease(); }
+    CItemHold(const CItemHold&) = delete;
+    CItemHold& operator=(const CItemHold&) = delete;
+};
+
 // Gives a statement back on every way out.
 struct CStatementHold {
     CNAStatementSQL* p = nullptr;
@@ -98,15 +107,9 @@ CNADataSourceDescription::~CNADataSourceDescription()
     if (m_piBestParseItem != nullptr)
         m_piBestParseItem->nExternalRelease();
     m_piBestParseItem = nullptr;
-    if (m_pclConnection != nullptr) {
-        // A connection made for this description closes with its last user.
-        CNADriverLock clLock;
-        if (CNADriver::s_pclDriver != nullptr)
-            CNADriver::s_pclDriver->nReleaseConnection(m_pclConnection);
-        else
-            m_pclConnection->nRelease();
-        m_pclConnection = nullptr;
-    }
+    // A connection made for this description closes with its last user.
+    CNADriver::g_ReleaseHeldConnection(m_pclConnection);
+    m_pclConnection = nullptr;
     if (m_pclError != nullptr)
         m_pclError->nRelease();
     m_pclError = nullptr;
@@ -411,12 +414,7 @@ void CNADataSourceDescription::_AddItem(CNAItemDescription* pclItem)
 {
     if (pclItem == nullptr)
         return;
-    // Held while filed: a failed filing lets a new item go.
-    pclItem->AddRef();
-    struct CHold {
-        CNAItemDescription* p;
-        ~CHold() { p->nRelease(); }
-    } clHold{pclItem};
+    const CItemHold clHold(pclItem);
 
     const wchar_t* pszName = pclItem->pszGetName();
     if (pszName == nullptr || pszName[0] == 0) {
@@ -464,16 +462,10 @@ int CNADataSourceDescription::bAddItem(const wchar_t* pszName, const wchar_t* ps
         return _bNoMemory(POINT_NO_MEMORY);
     if (nPhysicalIndice == -1)
         nPhysicalIndice = static_cast<int>(nGetNumItems());
-    p->AddRef();
+    const CItemHold clHold(p);
     const int bResult = p->bInit(pszName, pszSourceName, pszNameInSource, nDimension, nSize, eType, nPhysicalIndice,
                                  nKeyIndice, nKeyFlags, nIntegerPart, nDecimalPart);
-    try {
-        _AddItem(p);
-    } catch (...) {
-        p->nRelease();
-        throw;
-    }
-    p->nRelease();
+    _AddItem(p);
     return bResult;
 }
 
@@ -656,7 +648,7 @@ int CNADataSourceDescription::_bInitItems(CNAStatementSQL* pclStatement)
             CNADriver::s_pclDriver != nullptr ? CNADriver::s_pclDriver->pclAllocItemDescription() : nullptr;
         if (p == nullptr)
             return _bNoMemory(POINT_NO_MEMORY);
-        p->AddRef();
+        const CItemHold clHold(p);
         const wchar_t* pszName = pclColumn->m_csName.pszGet();
         const bool bKey = pclColumn->m_nKeyFlags != 0;
         p->bInit(pszName, pclColumn->m_csTableName.nTaille() > 0 ? pclColumn->m_csTableName.pszGet()
@@ -668,13 +660,7 @@ int CNADataSourceDescription::_bInitItems(CNAStatementSQL* pclStatement)
         if (bKey)
             nKey++;
         p->SetDBType(pclColumn->m_csDBTypeName.pszGet(), pclColumn->m_nDBType);
-        try {
-            _AddItem(p);
-        } catch (...) {
-            p->nRelease();
-            throw;
-        }
-        p->nRelease();
+        _AddItem(p);
     }
     return 1;
 }

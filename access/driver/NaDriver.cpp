@@ -1101,6 +1101,17 @@ int CNADriver::nReleaseConnection(CNAConnectionDescription* pConnection)
     return 0;
 }
 
+void CNADriver::g_ReleaseHeldConnection(CNAConnectionDescription* pConnection)
+{
+    if (pConnection == nullptr)
+        return;
+    CNADriverLock clLock;
+    if (s_pclDriver != nullptr)
+        s_pclDriver->nReleaseConnection(pConnection);
+    else
+        pConnection->nRelease();
+}
+
 CNAConnectionDescription* CNADriver::_pclWalkConnections(bool (*pfnMatch)(CNAConnectionDescription*, const void*),
                                                          const void* pWanted)
 {

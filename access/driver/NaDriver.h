@@ -197,6 +197,9 @@ public:
     // Gives back one user; closes and unfiles a connection that only the
     // registry holds when it allows automatic closing. The count left.
     int nReleaseConnection(CNAConnectionDescription* pConnection);
+    // A holder gives its connection back (under the mutex): by the rule
+    // above while the driver lives, plainly after it.
+    static void g_ReleaseHeldConnection(CNAConnectionDescription* pConnection);
     // Under the mutex; a reference for the caller, null when none matches.
     CNAConnectionDescription* pclGetConnectionByName(const wchar_t* pszName);
     CNAConnectionDescription* pclGetConnectionByID(int nNumber);

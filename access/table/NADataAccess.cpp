@@ -2,7 +2,6 @@
 
 #include "access/driver/INADataSourceDescription.h"
 #include "access/driver/NAConnectionDescription.h"
-#include "access/driver/NADriverLock.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
 #include "common/platform/MyModuleInfo.h"
@@ -28,13 +27,7 @@ CNADataAccess::~CNADataAccess()
 {
     if (m_piDescription != nullptr)
         m_piDescription->nExternalRelease();
-    if (m_pclConnection != nullptr) {
-        CNADriverLock clLock;
-        if (CNADriver::s_pclDriver != nullptr)
-            CNADriver::s_pclDriver->nReleaseConnection(m_pclConnection);
-        else
-            m_pclConnection->nRelease();
-    }
+    CNADriver::g_ReleaseHeldConnection(m_pclConnection);
     if (m_pclError != nullptr)
         m_pclError->nRelease();
 }

@@ -35,13 +35,7 @@ CNATable::~CNATable()
     m_tabDataAccess.SupprimeTout();
     if (m_piDescription != nullptr)
         m_piDescription->nExternalRelease();
-    if (m_pclConnection != nullptr) {
-        CNADriverLock clLock;
-        if (CNADriver::s_pclDriver != nullptr)
-            CNADriver::s_pclDriver->nReleaseConnection(m_pclConnection);
-        else
-            m_pclConnection->nRelease();
-    }
+    CNADriver::g_ReleaseHeldConnection(m_pclConnection);
     if (m_pclError != nullptr)
         m_pclError->nRelease();
     if (m_piQueryBindVariables != nullptr) {

@@ -61,13 +61,23 @@ class CInfoSchemaDescription : public CNADataSourceDescription {
 public:
     using CNADataSourceDescription::CNADataSourceDescription;
 
+    // The columns of an information_schema view for this table.
+    int Query(CXYStringConcat<wchar_t>* pclText, const wchar_t* pszColumns, const wchar_t* pszView,
+              const wchar_t* pszOrder)
+    {
+        pclText->Add(L"SELECT ");
+        pclText->Add(pszColumns);
+        pclText->Add(L" FROM information_schema.");
+        pclText->Add(pszView);
+        pclText->Add(L" WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '");
+        pclText->Add(pszGetDBTableName());
+        pclText->Add(L"' ORDER BY ");
+        pclText->Add(pszOrder);
+        return 1;
+    }
     int _bGetQueryShowColumns(CXYStringConcat<wchar_t>* pclText) override
     {
-        pclText->Add(L"SELECT COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH FROM information_schema.COLUMNS "
-                     L"WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '");
-        pclText->Add(pszGetDBTableName());
-        pclText->Add(L"' ORDER BY ORDINAL_POSITION");
-        return 1;
+        return Query(pclText, L"COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH", L"COLUMNS", L"ORDINAL_POSITION");
     }
     int _bInitItemFromQueryShowColumns(CNAStatementSQL* pclStatement) override
     {
@@ -84,11 +94,7 @@ public:
     }
     int _bGetQueryShowIndex(CXYStringConcat<wchar_t>* pclText) override
     {
-        pclText->Add(L"SELECT INDEX_NAME, COLUMN_NAME, NON_UNIQUE FROM information_schema.STATISTICS "
-                     L"WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '");
-        pclText->Add(pszGetDBTableName());
-        pclText->Add(L"' ORDER BY INDEX_NAME, SEQ_IN_INDEX");
-        return 1;
+        return Query(pclText, L"INDEX_NAME, COLUMN_NAME, NON_UNIQUE", L"STATISTICS", L"INDEX_NAME, SEQ_IN_INDEX");
     }
     int _bInitKeysFromQueryShowIndex(CNAStatementSQL* pclStatement) override
     {

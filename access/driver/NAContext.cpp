@@ -32,7 +32,14 @@ CNAContext::~CNAContext()
     if (m_pclError != nullptr)
         m_pclError->nRelease();
     m_pclError = nullptr;
-    m_tabDataAccess.SupprimeTout();
+    while (m_tabDataAccess.dwGetNumElement() > 0) {
+        unsigned int nPosition = 0;
+        void* pKey = nullptr;
+        if (!m_tabDataAccess.bParseTable(&nPosition, 0, nullptr, &pKey))
+            break;
+        m_tabDataAccess.StopParsing();
+        _bUnfile(CHTBKeyWord<unsigned int>::FromWord(pKey));
+    }
 }
 
 int CNAContext::nGetVersion() const

@@ -249,6 +249,7 @@ struct STItemSeen {
     const wchar_t* pszNameInSource;
     eNA_ITEMTYPE eType;
     int nKey;
+    const wchar_t* pszDBType;
 };
 
 } // namespace
@@ -272,10 +273,10 @@ TEST_F(DescriptionServer, QueryDescribedFromItsResult)
                                                                                         strName.end());
     EXPECT_STREQ(pi->pszGetDBTableName(), strName.c_str());
     const STItemSeen aSeen[] = {
-        {L"id", L"t", L"id", NA_IT_I4, -1},
-        {L"n", L"t", L"name", NA_IT_UNICODE, -1},
-        {L"price*2", nullptr, L"price*2", NA_IT_MONETAIRE, -1},
-        {L"d", L"t", L"d", NA_IT_DATE8, -1},
+        {L"id", L"t", L"id", NA_IT_I4, -1, L"MYSQL_TYPE_LONG"},
+        {L"n", L"t", L"name", NA_IT_UNICODE, -1, L"MYSQL_TYPE_VAR_STRING"},
+        {L"price*2", nullptr, L"price*2", NA_IT_MONETAIRE, -1, L"MYSQL_TYPE_NEWDECIMAL"},
+        {L"d", L"t", L"d", NA_IT_DATE8, -1, L"MYSQL_TYPE_DATE"},
     };
     ASSERT_EQ(pi->nGetNumItems(), 4u);
     EXPECT_EQ(pi->nGetNumKeys(), 0u);
@@ -292,6 +293,7 @@ TEST_F(DescriptionServer, QueryDescribedFromItsResult)
         EXPECT_EQ(piItem->nGetKeyIndice(), aSeen[i].nKey) << "item " << i;
         EXPECT_EQ(piItem->nGetOffset(0), static_cast<int>(nOffset)) << "item " << i;
         EXPECT_GT(piItem->nGetItemSize(), 0u) << "item " << i;
+        EXPECT_STREQ(piItem->pszGetDBType(), aSeen[i].pszDBType) << "item " << i;
         nOffset += piItem->nGetTotalSize();
         piItem->nExternalRelease();
     }

@@ -5,9 +5,11 @@
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
 #include "common/platform/MyModuleInfo.h"
+#include "common/text/XYStringConcat.h"
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,13 @@ public:
     CVersionedItem(int nVersion, int* pnDestroyed) : m_nVersion(nVersion), m_pnDestroyed(pnDestroyed) {}
     ~CVersionedItem() override { (*m_pnDestroyed)++; }
     int nGetVersion() const override { return m_nVersion; }
+    const wchar_t* pszGetName() const override
+    {
+        if (m_bThrow)
+            throw std::runtime_error("item broke");
+        return CNAItemDescription::pszGetName();
+    }
+    bool m_bThrow = false;
 
 private:
     int m_nVersion;
@@ -47,9 +56,10 @@ public:
     int m_nItemVersion = 9;
     int m_nItemsDestroyed = 0;
     int m_nDescriptionsDestroyed = 0;
+    bool m_bRefuseItems = false;
     CNAItemDescription* pclAllocItemDescription() override
     {
-        return new CVersionedItem(m_nItemVersion, &m_nItemsDestroyed);
+        return m_bRefuseItems ? nullptr : new CVersionedItem(m_nItemVersion, &m_nItemsDestroyed);
     }
     CNADataSourceDescription* pclAllocDataSourceDescription(CNAConnectionDescription*, CNAError* pError) override
     {
@@ -289,6 +299,33 @@ TEST_F(NADataSourceDescription, BestParseItem)
     }
     m_pDesc->_SetBestParseItem(L"none");
     EXPECT_EQ(m_pDesc->piGetBestParseItemDesc(), nullptr);
+    // Replacing the best item lets the former one go (counted at the end).
+    Add(m_pDesc, L"A", 4, NA_IT_I4);
+    Add(m_pDesc, L"B", 4, NA_IT_I4);
+    m_pDesc->_SetBestParseItem(L"a");
+    m_pDesc->_SetBestParseItem(L"b");
+    INAItemDescription* pi = m_pDesc->piGetBestParseItemDesc();
+    EXPECT_STREQ(pi->pszGetName(), L"B");
+    pi->nExternalRelease();
+    CItem* pclFirst = m_pDesc->pclNAGetItemNoRef(0);
+    EXPECT_EQ(pclFirst->nGetExternalRef(), 1u);
+}
+
+TEST_F(NADataSourceDescription, FailuresOfItemsAndSlots)
+{
+    // No item can be made: 0 with the no-memory error, nothing filed.
+    m_pDriver->m_bRefuseItems = true;
+    EXPECT_EQ(m_pDesc->bAddItem(L"A", L"", L"", 1, 4, NA_IT_I4, -1, -1, 0, 0, 0), 0);
+    EXPECT_EQ(Error()->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_MEMORY));
+    EXPECT_EQ(m_pDesc->nGetNumItems(), 0u);
+    m_pDriver->m_bRefuseItems = false;
+    Error()->Reset();
+    // An item that throws from the host's slot: null with an error.
+    Add(m_pDesc, L"A", 4, NA_IT_I4);
+    static_cast<CVersionedItem*>(m_pDesc->pclNAGetItemNoRef(0))->m_bThrow = true;
+    EXPECT_EQ(m_pDesc->piNAGetItem(L"A"), nullptr);
+    EXPECT_NE(Error()->dwGetErrorId(), 0u);
+    static_cast<CVersionedItem*>(m_pDesc->pclNAGetItemNoRef(0))->m_bThrow = false;
 }
 
 TEST_F(NADataSourceDescription, HostSlotsAndRanges)
@@ -394,6 +431,12 @@ TEST_F(NADataSourceDescription, CompatibilityAndCatalogueOfTheBase)
     EXPECT_STREQ(p->pszGetLogicalName(), L"orders");
     EXPECT_STREQ(p->pszGetDBTableName(), L"orders");
     EXPECT_EQ(p->eGetSourceKind(), static_cast<unsigned int>(CNADataSourceDescription::SOURCE_CATALOGUE));
+    CXYStringConcat<wchar_t> clText;
+    EXPECT_EQ(p->_bGetQueryShowColumns(&clText), 0);
+    EXPECT_EQ(p->_bInitItemFromQueryShowColumns(nullptr), 0);
+    EXPECT_EQ(p->_bGetQueryShowIndex(&clText), 0);
+    EXPECT_EQ(p->_bInitKeysFromQueryShowIndex(nullptr), 0);
+    EXPECT_EQ(clText.m_nLength, 0u);
     EXPECT_EQ(p->bCompleteDescription(nullptr), 0);
     EXPECT_EQ(Error()->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
     EXPECT_EQ(Error()->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);

@@ -154,14 +154,17 @@ void CNAContext::CloseAllDataAccess()
         m_tabDataAccess.StopParsing();
         const unsigned int nKey = CHTBKeyWord<unsigned int>::FromWord(pKey);
         CNADataAccess* p = static_cast<CNADataAccess*>(pValue);
-        // Held across its close: the close may unfile it.
+        // Held across its close, which may unfile it; let go on every way out.
         p->AddRef();
+        struct CHold {
+            CNADataAccess* p;
+            ~CHold() { p->nRelease(); }
+        } clHold{p};
         if (p->bIsOpened())
             p->bHFerme();
         void* pStill = nullptr;
         if (m_tabDataAccess.bGetElement(pKey, &pStill, nullptr) && pStill == p)
             _bUnfile(nKey);
-        p->nRelease();
     }
 }
 

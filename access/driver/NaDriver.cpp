@@ -508,8 +508,14 @@ int CNADriver::bCloseContext(INAContext* piContext)
         CNAContext* pcl = piContext != nullptr ? pclFindContext(piContext) : nullptr;
         if (pcl == nullptr)
             return 0;
+        // Let go on every way out; unfiled once it holds no data access.
+        struct CHold {
+            CNADriver* pclDriver;
+            INAContext* piContext;
+            CNAContext* p;
+            ~CHold() { pclDriver->nReleaseContext(piContext, p); }
+        } clHold{this, piContext, pcl};
         pcl->CloseAllDataAccess();
-        nReleaseContext(piContext, pcl);
         return 1;
     });
 }
@@ -642,8 +648,11 @@ int CNADriver::SetNextLogicalName(INAContext* piContext, const wchar_t* pszName)
         CNAContext* pcl = pclGetContext(piContext, &bCreated);
         if (pcl == nullptr)
             return 0;
+        struct CHold {
+            CNAContext* p;
+            ~CHold() { p->nRelease(); }
+        } clHold{pcl};
         pcl->SetNextLogicalName(pszName);
-        pcl->nRelease();
         return 1;
     });
 }

@@ -8,6 +8,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "host/HostContext.h"
 #include "tests/support/CountingConnection.h"
+#include "tests/support/FailingHeap.h"
 
 #include <gtest/gtest.h>
 
@@ -50,9 +51,26 @@ private:
     STAccessCounts* m_pst;
 };
 
+// An error object that notes its end.
+class CCountedError : public CNAError {
+public:
+    explicit CCountedError(int* pn) : m_pnDestroyed(pn) {}
+    ~CCountedError() override { (*m_pnDestroyed)++; }
+
+private:
+    int* m_pnDestroyed;
+};
+
 class CScriptDriver : public CNADriver {
 public:
     STAccessCounts m_st;
+    int m_nErrorsMade = 0;
+    int m_nErrorsDestroyed = 0;
+    CNAError* pclAllocError() override
+    {
+        m_nErrorsMade++;
+        return new CCountedError(&m_nErrorsDestroyed);
+    }
     CNADataAccess* pclAllocDataAccess(INADataSourceDescription* pi, CNAConnectionDescription* pcl,
                                       CNAError* pe) override
     {
@@ -80,6 +98,8 @@ protected:
     void TearDown() override
     {
         EXPECT_EQ(m_pContext->nRelease(), 0u);
+        // The context's error object went with it; the driver's is left.
+        EXPECT_EQ(m_pDriver->m_nErrorsDestroyed, m_pDriver->m_nErrorsMade - 1);
         for (CNAConnectionDescription* p : m_apConnection)
             p->nRelease();
         for (CNADataSourceDescription* p : m_apDescription)
@@ -238,4 +258,31 @@ TEST_F(NAContext, ManyFilingsKeepMemoryFlat)
     EXPECT_EQ(m_pDriver->m_st.nDestroyed, 101000);
     EXPECT_EQ(m_pContext->nGetNbDataAccess(), 0u);
     EXPECT_EQ(pTable->nGetExternalRef(), 0u);
+}
+
+TEST_F(NAContext, AFilingThatFailsLeavesNothing)
+{
+    CHostContext ctx(6, 6);
+    CNADataSourceDescription* pTable = Table(L"T", L"t");
+    nFailEachAllocation([&](int n) {
+        m_pContext->pclGetError()->Reset();
+        int bCreated = -1;
+        CNADataAccess* p = nullptr;
+        {
+            CFailingHeap clHeap(n);
+            p = Get(&ctx, 0, pTable, &bCreated);
+        }
+        if (p == nullptr) {
+            EXPECT_EQ(bCreated, 0);
+            EXPECT_EQ(m_pContext->nGetNbDataAccess(), 0u);
+            EXPECT_EQ(m_pDriver->m_st.nDestroyed, m_pDriver->m_st.nMade);
+            EXPECT_EQ(m_pContext->pclGetError()->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_MEMORY));
+            return false;
+        }
+        EXPECT_EQ(bCreated, 1);
+        EXPECT_EQ(p->pclGetContext(), m_pContext);
+        p->nRelease();
+        return true;
+    });
+    EXPECT_EQ(m_pContext->nGetNbDataAccess(), 1u);
 }

@@ -12,6 +12,7 @@
 #include "host/HostContext.h"
 #include "host/HostQueryParametersValue.h"
 #include "tests/support/CountingConnection.h"
+#include "tests/support/FailingHeap.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,7 @@ struct STScript {
     int bKeep = 1;
     bool bThrow = false;
     bool bUnfileSelf = false;
+    bool bDriverError = false; // reports into the driver's error object
 };
 
 struct STLog {
@@ -46,9 +48,9 @@ struct STLog {
 // failures leave user error 13 in an error object of its own.
 class CScriptTable : public CNATable {
 public:
-    CScriptTable(const wchar_t* pszKey, INADataSourceDescription* pi, CNAConnectionDescription* pcl, STLog* pLog,
-                 const STScript& st)
-        : CNATable(pszKey, pi, pcl, new CNAError), m_st(st), m_pLog(pLog)
+    CScriptTable(const wchar_t* pszKey, INADataSourceDescription* pi, CNAConnectionDescription* pcl,
+                 CNAError* pDriverError, STLog* pLog, const STScript& st)
+        : CNATable(pszKey, pi, pcl, st.bDriverError ? pDriverError : new CNAError), m_st(st), m_pLog(pLog)
     {
         m_pLog->nTablesMade++;
     }
@@ -148,9 +150,9 @@ public:
         return new CLoggingConnection(pszId, pi, &m_stConnections, &m_log, m_bEndCloses);
     }
     CNATable* _pclAllocTable(const wchar_t* pszKey, INADataSourceDescription* pi, CNAConnectionDescription* pcl,
-                             CNAError*) override
+                             CNAError* pe) override
     {
-        return m_bRefuseTables ? nullptr : new CScriptTable(pszKey, pi, pcl, &m_log, m_script);
+        return m_bRefuseTables ? nullptr : new CScriptTable(pszKey, pi, pcl, pe, &m_log, m_script);
     }
     CNADataSourceDescription* pclAllocDataSourceDescription(CNAConnectionDescription* pcl, CNAError* pe) override
     {
@@ -177,7 +179,9 @@ protected:
     void TearDown() override
     {
         // The driver's end takes every object still filed, each once.
-        EXPECT_EQ(m_pDriver->nExternalRelease(), 0);
+        if (m_pDriver != nullptr) {
+            EXPECT_EQ(m_pDriver->nExternalRelease(), 0);
+        }
         CheckAllGone();
         EXPECT_EQ(m_pTable->nExternalRelease(), 0u);
     }
@@ -339,17 +343,20 @@ TEST_F(NADriverTables, FileDeletion)
         int bResult;
         unsigned int nError;
         Calls tabCalls;
+        bool bDriverError;
     } const aCase[] = {
-        {"deleted", false, false, 1, true, 1, 0, {"delete"}},
-        {"no description", false, false, 1, false, 1, 0, {}},
-        {"opening fails", true, false, 1, true, 0, ZTERR_CONNECT, {}},
-        {"no table object", false, true, 1, true, 0, ZTERR_NO_MEMORY, {}},
-        {"delete fails", false, false, 0, true, 0, ZTERR_RECORD_NOT_FOUND, {"delete"}},
+        {"deleted", false, false, 1, true, 1, 0, {"delete"}, false},
+        {"no description", false, false, 1, false, 1, 0, {}, false},
+        {"opening fails", true, false, 1, true, 0, ZTERR_CONNECT, {}, false},
+        {"no table object", false, true, 1, true, 0, ZTERR_NO_MEMORY, {}, false},
+        {"delete fails", false, false, 0, true, 0, ZTERR_RECORD_NOT_FOUND, {"delete"}, false},
+        {"fails in the driver's error", false, false, 0, true, 0, ZTERR_RECORD_NOT_FOUND, {"delete"}, true},
     };
     for (const auto& c : aCase) {
         m_pDriver->m_stConnections.bFailOpen = c.bFailOpen;
         m_pDriver->m_bRefuseTables = c.bRefuseTable;
         m_pDriver->m_script.bAnswer = c.bAnswer;
+        m_pDriver->m_script.bDriverError = c.bDriverError;
         EXPECT_EQ(m_pDriver->bSupprimeFichier(&ctx, &m_host, L"orders", c.bDescription ? m_pTable : nullptr),
                   c.bResult)
             << c.pszCase;
@@ -517,4 +524,48 @@ TEST_F(NADriverTables, DriverEndTakesWhatIsFiled)
     EXPECT_EQ(m_pDriver->nGetNbTable(), 1u);
     EXPECT_EQ(m_pDriver->nGetNbContext(), 1u);
     EXPECT_EQ(m_log.nTablesDestroyed, m_log.nTablesMade - 1);
+}
+
+TEST_F(NADriverTables, TableHeldPastTheDriversEnd)
+{
+    INATable* pi = m_pDriver->piGetTable(&m_host, m_pTable);
+    ASSERT_NE(pi, nullptr);
+    EXPECT_EQ(m_pDriver->nExternalRelease(), 0);
+    m_pDriver = nullptr;
+    EXPECT_EQ(m_log.nTablesDestroyed, 0);
+    // The host's last reference takes the table and its connection.
+    EXPECT_EQ(pi->nExternalRelease(), 0);
+    CheckAllGone();
+}
+
+TEST_F(NADriverTables, RegistriesThatCannotGrowFileNothing)
+{
+    CHostContext ctx(9, 9);
+    nFailEachAllocation([&](int n) {
+        Error()->Reset();
+        INATable* pi = nullptr;
+        int bContext = 0;
+        {
+            CFailingHeap clHeap(n);
+            pi = m_pDriver->piGetTable(&m_host, m_pTable);
+            if (pi != nullptr)
+                bContext = m_pDriver->SetNextLogicalName(&ctx, L"N");
+        }
+        if (pi == nullptr) {
+            EXPECT_EQ(m_pDriver->nGetNbTable(), 0u);
+            EXPECT_EQ(m_log.nTablesDestroyed, m_log.nTablesMade);
+            EXPECT_NE(Error()->dwGetErrorId(), 0u);
+            return false;
+        }
+        pi->nExternalRelease();
+        EXPECT_EQ(m_pDriver->nGetNbTable(), 0u);
+        if (!bContext) {
+            // A context filed before its name failed stays filed, named or not.
+            EXPECT_LE(m_pDriver->nGetNbContext(), 1u);
+            EXPECT_NE(Error()->pclGetXError()->nGetUserErrorCode(), 0u);
+            return false;
+        }
+        EXPECT_EQ(m_pDriver->nGetNbContext(), 1u);
+        return true;
+    });
 }

@@ -48,9 +48,9 @@ struct STLog {
 // failures leave user error 13 in an error object of its own.
 class CScriptTable : public CNATable {
 public:
-    CScriptTable(const wchar_t* pszKey, INADataSourceDescription* pi, CNAConnectionDescription* pcl,
-                 CNAError* pDriverError, STLog* pLog, const STScript& st)
-        : CNATable(pszKey, pi, pcl, st.bDriverError ? pDriverError : new CNAError), m_st(st), m_pLog(pLog)
+    CScriptTable(const wchar_t* pszKey, INADataSourceDescription* pi, CNAConnectionDescription* pcl, CNAError* pe,
+                 STLog* pLog, const STScript& st)
+        : CNATable(pszKey, pi, pcl, pe), m_st(st), m_pLog(pLog)
     {
         m_pLog->nTablesMade++;
     }
@@ -152,7 +152,20 @@ public:
     CNATable* _pclAllocTable(const wchar_t* pszKey, INADataSourceDescription* pi, CNAConnectionDescription* pcl,
                              CNAError* pe) override
     {
-        return m_bRefuseTables ? nullptr : new CScriptTable(pszKey, pi, pcl, pe, &m_log, m_script);
+        if (m_bRefuseTables)
+            return nullptr;
+        // Held across the table's construction, which may fail.
+        CNAError* pclError = m_script.bDriverError ? pe : new CNAError;
+        pclError->AddRef();
+        CNATable* p = nullptr;
+        try {
+            p = new CScriptTable(pszKey, pi, pcl, pclError, &m_log, m_script);
+        } catch (...) {
+            pclError->nRelease();
+            throw;
+        }
+        pclError->nRelease();
+        return p;
     }
     CNADataSourceDescription* pclAllocDataSourceDescription(CNAConnectionDescription* pcl, CNAError* pe) override
     {

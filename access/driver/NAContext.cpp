@@ -94,9 +94,15 @@ CNADataAccess* CNAContext::pclGetDataAccess(INAContext* piContext, CNAConnection
         // Nobody else holds it.
         p->nRelease();
     }
-    if (m_pclError != nullptr)
-        m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, ERRFILE_CONTEXT, POINT_NO_MEMORY,
-                             pclConnection);
+    if (m_pclError != nullptr) {
+        try {
+            m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, ERRFILE_CONTEXT, POINT_NO_MEMORY,
+                                 pclConnection);
+        } catch (...) {
+            // Raising needs memory too: the bare no-memory error then.
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        }
+    }
     return nullptr;
 }
 

@@ -286,3 +286,30 @@ TEST_F(NAContext, AFilingThatFailsLeavesNothing)
     });
     EXPECT_EQ(m_pContext->nGetNbDataAccess(), 1u);
 }
+
+TEST_F(NAContext, ATableThatCannotGrowFilesNothing)
+{
+    CNADataSourceDescription* pTable = Table(L"T", L"t");
+    // Filing goes on without allocation until the table must grow.
+    unsigned int nKey = 100;
+    CNADataAccess* p = nullptr;
+    do {
+        CHostContext ctx(++nKey, 1);
+        int bCreated = -1;
+        {
+            CFailingHeap clHeap(0);
+            p = Get(&ctx, 0, pTable, &bCreated);
+        }
+        if (p != nullptr)
+            p->nRelease();
+        else
+            EXPECT_EQ(bCreated, 0);
+    } while (p != nullptr && nKey < 1000);
+    ASSERT_EQ(p, nullptr) << "the table never had to grow";
+    CHostContext ctxLast(nKey, 1);
+    EXPECT_EQ(m_pContext->pclFindDataAccess(&ctxLast), nullptr);
+    EXPECT_EQ(m_pContext->nGetNbDataAccess(), nKey - 101);
+    EXPECT_EQ(m_pDriver->m_st.nMade - m_pDriver->m_st.nDestroyed, static_cast<int>(nKey - 101));
+    // The no-memory error, raised without memory.
+    EXPECT_EQ(m_pContext->pclGetError()->dwGetSystemErrorCode(), 12u);
+}

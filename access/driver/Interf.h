@@ -26,6 +26,21 @@ protected:
     unsigned int m_bNoDelete; // non-zero: a release to 0 keeps the object
 };
 
+// Objects with an internal and an external (the host's) count: drops one
+// from nCount, nothing at 0, and destroys the object when both are 0.
+// Answers the count left.
+template <class T, class C, class O>
+C g_nReleaseOneOfTwo(T* p, C& nCount, const O& nOther)
+{
+    if (!(nCount > 0))
+        return 0;
+    if (--nCount == 0 && nOther == 0) {
+        delete p;
+        return 0;
+    }
+    return nCount;
+}
+
 // Held in containers: count + 1; release does nothing at 0, else count - 1
 // and, at 0 without the do-not-delete mark, deletes.
 template <class T>

@@ -1,6 +1,8 @@
 #include "access/driver/NADriverSQL.h"
 
+#include "access/driver/Interf.h"
 #include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NADriverLock.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
@@ -101,24 +103,12 @@ INADriverSQL* CNADriverSQL::ExternalAddRef()
 
 int CNADriverSQL::nExternalRelease()
 {
-    if (m_nExternalRef <= 0)
-        return 0;
-    if (--m_nExternalRef == 0 && m_nRef == 0) {
-        delete this;
-        return 0;
-    }
-    return m_nExternalRef;
+    return g_nReleaseOneOfTwo(this, m_nExternalRef, m_nRef);
 }
 
 unsigned int CNADriverSQL::nRelease()
 {
-    if (m_nRef == 0)
-        return 0;
-    if (--m_nRef == 0 && m_nExternalRef == 0) {
-        delete this;
-        return 0;
-    }
-    return m_nRef;
+    return g_nReleaseOneOfTwo(this, m_nRef, m_nExternalRef);
 }
 
 // ---- Fixed answers ------------------------------------------------------------------------------------
@@ -308,19 +298,59 @@ int CNADriverSQL::bGetColumnList(CAny*, int, int, unsigned int)
     return _Run(0, [&] { return _bNotOffered(POINT_STATEMENT_COLUMNS); });
 }
 
-INADataSourceDescription* CNADriverSQL::piGetTableDesc(int, const wchar_t* pszTable, unsigned int)
+INADataSourceDescription* CNADriverSQL::piGetTableDesc(int nConnection, const wchar_t* pszTable, unsigned int)
 {
     return _Run(static_cast<INADataSourceDescription*>(nullptr), [&]() -> INADataSourceDescription* {
-        _bNotOffered(POINT_TABLE_DESC, pszTable);
-        return nullptr;
+        CNAConnectionDescription* pclConnection = _pclGetConnection(nConnection);
+        if (pclConnection == nullptr)
+            return nullptr;
+        INADataSourceDescription* pi = nullptr;
+        try {
+            pi = m_pclDriver->_piGetTableDesc(pszTable, pclConnection);
+        } catch (...) {
+            _ReleaseConnection(pclConnection);
+            throw;
+        }
+        _ReleaseConnection(pclConnection);
+        return pi;
     });
 }
 
-INADataSourceDescription* CNADriverSQL::piGetTableDesc(int, int, unsigned int)
+INADataSourceDescription* CNADriverSQL::piGetTableDesc(int nConnection, int nStatement, unsigned int)
 {
-    return _Run(static_cast<INADataSourceDescription*>(nullptr), [&]() -> INADataSourceDescription* {
-        _bNotOffered(POINT_STATEMENT_DESC);
+    if (nStatement == 0)
         return nullptr;
+    return _Run(static_cast<INADataSourceDescription*>(nullptr), [&]() -> INADataSourceDescription* {
+        CNAStatementSQL* pclStatement = _pclGetStatement(nStatement);
+        if (pclStatement == nullptr)
+            return nullptr;
+        struct CHold {
+            CNADriverSQL* pclOwner;
+            CNAStatementSQL* pclStatement;
+            CNAConnectionDescription* pclConnection;
+            CNADataSourceDescription* pclDescription;
+            ~CHold()
+            {
+                if (pclDescription != nullptr)
+                    pclDescription->nRelease();
+                pclStatement->nRelease();
+                pclOwner->_ReleaseConnection(pclConnection);
+            }
+        } clHold{this, pclStatement, _pclGetConnection(nConnection), nullptr};
+        if (clHold.pclConnection == nullptr)
+            return nullptr;
+        clHold.pclDescription = m_pclDriver->pclAllocDataSourceDescription(clHold.pclConnection, m_pclError);
+        if (clHold.pclDescription == nullptr) {
+            m_pclDriver->_bNoMemory(POINT_STATEMENT_DESC);
+            return nullptr;
+        }
+        clHold.pclDescription->AddRef();
+        if (!clHold.pclDescription->bInitDataSourceDescriptionFromStatement(pclStatement))
+            return nullptr;
+        // The host holds the only reference.
+        CNADataSourceDescription* pcl = clHold.pclDescription;
+        pcl->ExternalAddRef();
+        return static_cast<INADataSourceDescription*>(pcl);
     });
 }
 

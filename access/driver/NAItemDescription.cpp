@@ -1,6 +1,9 @@
 #include "access/driver/NAItemDescription.h"
 
+#include "access/driver/Interf.h"
 #include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NADataSourceDescription.h"
+#include "access/driver/NaDriver.h"
 #include "common/values/Decimal.h"
 
 #include <initializer_list>
@@ -45,24 +48,12 @@ void CNAItemDescription::ExternalAddRef()
 
 unsigned int CNAItemDescription::nExternalRelease()
 {
-    if (m_nExternalRef == 0)
-        return 0;
-    if (--m_nExternalRef == 0 && m_nRef == 0) {
-        delete this;
-        return 0;
-    }
-    return m_nExternalRef;
+    return g_nReleaseOneOfTwo(this, m_nExternalRef, m_nRef);
 }
 
 unsigned int CNAItemDescription::nRelease()
 {
-    if (m_nRef == 0)
-        return 0;
-    if (--m_nRef == 0 && m_nExternalRef == 0) {
-        delete this;
-        return 0;
-    }
-    return m_nRef;
+    return g_nReleaseOneOfTwo(this, m_nRef, m_nExternalRef);
 }
 
 // ---- INAItemDescription ------------------------------------------------------------------
@@ -434,10 +425,72 @@ int CNAItemDescription::s_bGetDecimalInfo(unsigned short nType, int* pnDigits, i
 
 // ---- Filling --------------------------------------------------------------------------------------
 
-CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSourceDescription*, eCLONEDESC)
+CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSourceDescription* pclTarget,
+                                                                   eCLONEDESC eOptions)
 {
-    // Clones belong to table and query descriptions, which make them.
-    return nullptr;
+    CNADriver* pclDriver = CNADriver::s_pclDriver;
+    if (pclTarget == nullptr || pclDriver == nullptr)
+        return nullptr;
+    CNAItemDescription* p = pclDriver->pclAllocItemDescription();
+    if (p == nullptr)
+        return nullptr;
+    // Held while it is built: a failure lets it go.
+    p->AddRef();
+    p->m_csName = m_csName;
+    p->m_csSourceName = m_csSourceName;
+    p->m_csNameInSource = m_csNameInSource;
+    p->m_csDBType = m_csDBType;
+    p->m_nDimension = m_nDimension;
+    p->m_nItemSize = m_nItemSize;
+    p->m_eItemType = m_eItemType;
+    p->m_nPhysicalIndice = m_nPhysicalIndice;
+    p->m_nOffsetBase = m_nOffsetBase;
+    p->m_nSubItemIndiceBase = m_nSubItemIndiceBase;
+    p->m_nIntegerPart = m_nIntegerPart;
+    p->m_nDecimalPart = m_nDecimalPart;
+    p->m_nOptions = m_nOptions;
+    m_clDefaultValue.pclGetTraitement()->Duplique(&p->m_clDefaultValue);
+    p->m_nKeyIndice = static_cast<int>(pclTarget->nGetNumKeys());
+    p->m_nKeyFlags = m_nKeyFlags;
+    if ((eOptions & CLONE_EVERY_ITEM_A_KEY) != 0 && m_nKeyFlags == 0 && m_eItemType != NA_IT_MEMOTEXTE &&
+        m_eItemType != NA_IT_MEMOUNICODE)
+        p->m_nKeyFlags = KF_ASCENDING | KF_DUPLICATES;
+    if ((eOptions & CLONE_DATES_AS_TEXT) != 0 && (m_eItemType == NA_IT_DATE8 || m_eItemType == NA_IT_DATETIME)) {
+        p->m_eItemType = NA_IT_TEXTE;
+        p->m_clDefaultValue.__SetType(static_cast<unsigned short>(p->eGetItemTQType()), 0);
+        p->m_clDefaultValue.SetNullFlag(false);
+    }
+    // The components are the target's items of the same names; a missing
+    // one fails the clone rather than leave a hole in the key.
+    for (int i = 0; i < m_tabComponents.nGetNbElement(); ++i) {
+        CNAItemDescription* pclFound = pclTarget->pclNAGetCorrespondingItem(m_tabComponents[i]->pszGetName());
+        if (pclFound == nullptr) {
+            p->nRelease();
+            return nullptr;
+        }
+        pclFound->AddRef();
+        pclFound->nExternalRelease();
+        if (p->m_tabComponents.Ajoute(&pclFound) == nullptr) {
+            pclFound->nRelease();
+            p->nRelease();
+            return nullptr;
+        }
+    }
+    // Handed out as new: the caller adds the reference it keeps.
+    p->m_nRef--;
+    return p;
+}
+
+void CNAItemDescription::SetRecordPlace(int nOffset, int nSubItemIndice)
+{
+    m_nOffsetBase = nOffset;
+    m_nSubItemIndiceBase = nSubItemIndice;
+}
+
+void CNAItemDescription::SetDBType(const wchar_t* pszName, int nCode)
+{
+    m_csDBType = pszName;
+    m_nDBType = nCode;
 }
 
 int CNAItemDescription::bInit(const wchar_t* pszName, const wchar_t* pszSourceName, const wchar_t* pszNameInSource,

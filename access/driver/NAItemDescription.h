@@ -191,6 +191,11 @@ public:
     int bSetName(const wchar_t* pszName);
     int bSetKey(int nKeyIndice, unsigned short nKeyFlags);
     int bSetKeyIndice(int nKeyIndice);
+    void SetPhysicalIndice(int nIndice) { m_nPhysicalIndice = nIndice; }
+    // Where the item stands in a record of its table description.
+    void SetRecordPlace(int nOffset, int nSubItemIndice);
+    // The server's type name and code.
+    void SetDBType(const wchar_t* pszName, int nCode);
     void SetSensTri(eSENSTRI eDirection);
     void SetIgnoreCase(int bIgnore);
     void SetNullable(int bNullable);

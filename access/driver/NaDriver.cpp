@@ -2,7 +2,10 @@
 
 #include "access/driver/INAConnectionDescription.h"
 #include "access/driver/INAContext.h"
+#include "access/sql/INAQueryParametersValue.h"
+#include "access/table/NAIDAuto.h"
 #include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NADriverLock.h"
 #include "access/driver/NADriverSQL.h"
 #include "access/driver/NAError.h"
@@ -33,12 +36,6 @@ unsigned int CNADriver::s_nID_ZTSQL = 0;
 // before the first bInitLibrary; bInitLibrary creates it again.
 pthread_mutex_t CNADriver::m_gstDriverCriticalSection = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
 
-// No table object or context exists before their classes do.
-void CRefTraits<CNATable, void>::AddRef(CNATable*) {}
-void CRefTraits<CNATable, void>::Release(CNATable*) {}
-void CRefTraits<CNAContext, void>::AddRef(CNAContext*) {}
-void CRefTraits<CNAContext, void>::Release(CNAContext*) {}
-
 namespace {
 
 // Raising points of this file (the slots use their slot number).
@@ -48,6 +45,8 @@ enum : int {
     POINT_TABLE_LIST = 42,
     POINT_TABLE_EXISTS = 43,
     POINT_LINK_LIST = 44,
+    POINT_NO_MEMORY = 45,
+    POINT_TABLE_DESC = 46,
 };
 
 // A host entry: an exception stops it with an error and the failure answer.
@@ -158,7 +157,67 @@ const STLabel s_tabLabel[] = {
 // Statuses of the value operations up to this one are successes.
 constexpr int kMaxCastSuccess = 99;
 
+// A connection found or made for a host description (or one already found),
+// given back by the driver's rule for holders on every way out.
+struct CConnectionHeld {
+    CNADriver* m_pclDriver;
+    CNAConnectionDescription* p;
+    CConnectionHeld(CNADriver* pclDriver, INAConnectionDescription* piDescription)
+        : m_pclDriver(pclDriver), p(pclDriver->_pclGetConnection(piDescription))
+    {
+        if (p == nullptr)
+            pclDriver->_bNoMemory(POINT_NO_CONNECTION);
+    }
+    CConnectionHeld(CNADriver* pclDriver, CNAConnectionDescription* pcl) : m_pclDriver(pclDriver), p(pcl) {}
+    ~CConnectionHeld()
+    {
+        if (p != nullptr)
+            m_pclDriver->nReleaseConnection(p);
+    }
+    CConnectionHeld(const CConnectionHeld&) = delete;
+    CConnectionHeld& operator=(const CConnectionHeld&) = delete;
+};
+
+// A table object with the caller's reference, given back on every way out.
+struct CTableHeld {
+    CNATable* p;
+    explicit CTableHeld(CNATable* pcl) : p(pcl) {}
+    ~CTableHeld()
+    {
+        if (p != nullptr)
+            p->nRelease();
+    }
+    CTableHeld(const CTableHeld&) = delete;
+    CTableHeld& operator=(const CTableHeld&) = delete;
+};
+
 } // namespace
+
+// A referenced copy of the filed tables (of one connection when given), so
+// that a table unfiled by the one called never breaks the walk.
+CNADriver::CTablesHeld::CTablesHeld(CNADriver* pclDriver, CNAConnectionDescription* pclConnection)
+{
+    unsigned int nPosition = 0;
+    void* pValue = nullptr;
+    while (pclDriver->m_tabTable.bParseTable(&nPosition, 0, &pValue, nullptr)) {
+        CNATable* pcl = static_cast<CNATable*>(pValue);
+        if (pclConnection != nullptr && pcl->pclGetConnection() != pclConnection)
+            continue;
+        try {
+            m_tab.push_back(pcl);
+        } catch (...) {
+            pclDriver->m_tabTable.StopParsing();
+            throw;
+        }
+        pcl->AddRef();
+    }
+}
+
+CNADriver::CTablesHeld::~CTablesHeld()
+{
+    for (CNATable* pcl : m_tab)
+        pcl->nRelease();
+}
 
 // ---- Construction and destruction -----------------------------------------------------
 
@@ -303,6 +362,13 @@ int CNADriver::_bNoConnection(int nPoint, INAConnectionDescription* piDescriptio
     return 0;
 }
 
+int CNADriver::_bNoMemory(int nPoint)
+{
+    if (m_pclError != nullptr && m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE)
+        m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, ERRFILE_DRIVER, nPoint, nullptr);
+    return 0;
+}
+
 void CNADriver::_OnException(int nPoint) noexcept
 {
     if (m_pclError != nullptr)
@@ -428,16 +494,36 @@ int CNADriver::bCopyContext(INACopyCtx*, INAContext*, INAContext*, unsigned int)
     return 0;
 }
 
-int CNADriver::bHMode(INAContext*, _eNA_HMODE)
+int CNADriver::bHMode(INAContext* piContext, _eNA_HMODE eMode)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(13); });
+    return Guard(this, 0, [&] {
+        CNADriverLock clLock;
+        int bResult = 1;
+        CTablesHeld clTables(this, nullptr);
+        for (CNATable* pcl : clTables.m_tab)
+            bResult &= pcl->bHMode(piContext, eMode);
+        return bResult;
+    });
 }
 
-INATable* CNADriver::piGetTable(INAConnectionDescription*, INADataSourceDescription*)
+INATable* CNADriver::piGetTable(INAConnectionDescription* piDescription, INADataSourceDescription* piTable)
 {
     return Guard(this, static_cast<INATable*>(nullptr), [&]() -> INATable* {
-        _bNotOffered(14);
-        return nullptr;
+        CNADriverLock clLock;
+        _ResetError();
+        if (piDescription == nullptr || piTable == nullptr) {
+            _bNoConnection(14, piDescription);
+            return nullptr;
+        }
+        CConnectionHeld clConnection(this, piDescription);
+        if (clConnection.p == nullptr)
+            return nullptr;
+        CNATable* pcl = _pclGetTable(piTable, clConnection.p);
+        if (pcl == nullptr)
+            return nullptr;
+        pcl->ExternalAddRef();
+        pcl->nRelease();
+        return pcl;
     });
 }
 
@@ -446,11 +532,19 @@ int CNADriver::bGetTableList(CAny*, INAConnectionDescription*, unsigned int)
     return Guard(this, 0, [&] { return _bNotOffered(15); });
 }
 
-INADataSourceDescription* CNADriver::piGetTableDesc(const wchar_t*, INAConnectionDescription*)
+INADataSourceDescription* CNADriver::piGetTableDesc(const wchar_t* pszName, INAConnectionDescription* piDescription)
 {
     return Guard(this, static_cast<INADataSourceDescription*>(nullptr), [&]() -> INADataSourceDescription* {
-        _bNotOffered(16);
-        return nullptr;
+        CNADriverLock clLock;
+        _ResetError();
+        if (piDescription == nullptr) {
+            _bNoConnection(16, nullptr);
+            return nullptr;
+        }
+        CConnectionHeld clConnection(this, piDescription);
+        if (clConnection.p == nullptr || !clConnection.p->bOpen(m_pclError))
+            return nullptr;
+        return _piGetTableDesc(pszName, clConnection.p);
     });
 }
 
@@ -461,24 +555,67 @@ int CNADriver::bHExecuteRequeteSQL(INATable** ppiTable, INAContext* piContext, c
     return bHExecuteRequeteSQLEx(ppiTable, piContext, pszName, piDescription, piParser, nFlags, nullptr);
 }
 
-int CNADriver::bCloseContext(INAContext*)
+int CNADriver::bCloseContext(INAContext* piContext)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(18); });
+    return Guard(this, 0, [&] {
+        CNADriverLock clLock;
+        _ResetError();
+        CNAContext* pcl = piContext != nullptr ? pclFindContext(piContext) : nullptr;
+        if (pcl == nullptr)
+            return 0;
+        // Let go on every way out; unfiled once it holds no data access.
+        struct CHold {
+            CNADriver* pclDriver;
+            INAContext* piContext;
+            CNAContext* p;
+            ~CHold() { pclDriver->nReleaseContext(piContext, p); }
+        } clHold{this, piContext, pcl};
+        pcl->CloseAllDataAccess();
+        return 1;
+    });
 }
 
-int CNADriver::bTransactionBegin(INAConnectionDescription*, const wchar_t*)
+int CNADriver::bTransactionBegin(INAConnectionDescription* piDescription, const wchar_t* pszName)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(19); });
+    return Guard(this, 0, [&] {
+        CNADriverLock clLock;
+        _ResetError();
+        if (piDescription == nullptr)
+            return _bNoConnection(19, nullptr);
+        CConnectionHeld clConnection(this, piDescription);
+        if (clConnection.p == nullptr)
+            return 0;
+        return clConnection.p->bTransactionBegin(m_pclError, pszName);
+    });
 }
 
-int CNADriver::bTransactionCommit(INAConnectionDescription*, const wchar_t*)
+int CNADriver::_bTransactionEnd(INAConnectionDescription* piDescription, const wchar_t* pszName, bool bCommit)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(20); });
+    CNADriverLock clLock;
+    _ResetError();
+    const int nPoint = bCommit ? 20 : 21;
+    CNAConnectionDescription* pcl = piDescription != nullptr ? _pclFindConnection(piDescription) : nullptr;
+    if (pcl == nullptr)
+        return _bNoConnection(nPoint, piDescription);
+    CConnectionHeld clConnection(this, pcl);
+    // The tables learn of a commit after it, of a roll-back before it.
+    if (!bCommit && pcl->bTransactionEndCloseParse())
+        _SetTransactionTermined(pcl);
+    const int bResult = bCommit ? pcl->bTransactionCommit(m_pclError, pszName)
+                                : pcl->bTransactionRollBack(m_pclError, pszName);
+    if (bCommit && pcl->bTransactionEndCloseParse())
+        _SetTransactionTermined(pcl);
+    return bResult;
 }
 
-int CNADriver::bTransactionRollBack(INAConnectionDescription*, const wchar_t*)
+int CNADriver::bTransactionCommit(INAConnectionDescription* piDescription, const wchar_t* pszName)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(21); });
+    return Guard(this, 0, [&] { return _bTransactionEnd(piDescription, pszName, true); });
+}
+
+int CNADriver::bTransactionRollBack(INAConnectionDescription* piDescription, const wchar_t* pszName)
+{
+    return Guard(this, 0, [&] { return _bTransactionEnd(piDescription, pszName, false); });
 }
 
 int CNADriver::bSQLBloqueTable(INAConnectionDescription*, const wchar_t*)
@@ -513,9 +650,22 @@ int CNADriver::bGetProviderList(CAny*)
     return Guard(this, 0, [&] { return _bNotOffered(26); });
 }
 
-int CNADriver::bTableExists(int*, const wchar_t*, INAConnectionDescription*)
+int CNADriver::bTableExists(int* pbExists, const wchar_t* pszName, INAConnectionDescription* piDescription)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(27); });
+    return Guard(this, 0, [&] {
+        CNADriverLock clLock;
+        _ResetError();
+        if (piDescription == nullptr)
+            return _bNoConnection(27, nullptr);
+        CConnectionHeld clConnection(this, piDescription);
+        if (clConnection.p == nullptr || !clConnection.p->bOpen(m_pclError))
+            return 0;
+        int bExists = 0;
+        const int bResult = _bTableExists(&bExists, pszName, clConnection.p);
+        if (pbExists != nullptr)
+            *pbExists = bExists;
+        return bResult;
+    });
 }
 
 int CNADriver::bGetLinkList(CAny*, const wchar_t*, INADataSourceDescription*, INAConnectionDescription*,
@@ -543,24 +693,98 @@ int CNADriver::bFiltreAuto(INAContext*, INAConnectionDescription*, int, const wc
     return Guard(this, 0, [&] { return _bNotOffered(32, pszTable1); });
 }
 
-int CNADriver::SetNextLogicalName(INAContext*, const wchar_t*)
-{
-    return Guard(this, 0, [&] { return _bNotOffered(33); });
-}
-
-int CNADriver::bHExecuteRequeteSQLEx(INATable** ppiTable, INAContext*, const wchar_t*, INAConnectionDescription*,
-                                     ISQLParserInformation*, unsigned int, const INAQueryExecution*)
+int CNADriver::SetNextLogicalName(INAContext* piContext, const wchar_t* pszName)
 {
     return Guard(this, 0, [&] {
-        if (ppiTable != nullptr)
-            *ppiTable = nullptr;
-        return _bNotOffered(34);
+        CNADriverLock clLock;
+        if (piContext == nullptr)
+            return 0;
+        int bCreated = 0;
+        CNAContext* pcl = pclGetContext(piContext, &bCreated);
+        if (pcl == nullptr)
+            return 0;
+        struct CHold {
+            CNAContext* p;
+            ~CHold() { p->nRelease(); }
+        } clHold{pcl};
+        pcl->SetNextLogicalName(pszName);
+        return 1;
     });
 }
 
-int CNADriver::bFreeDataSource(INAContext*, const wchar_t*, INAConnectionDescription*)
+// A query that failed or is not kept leaves the registry, unless the host
+// asked to keep it (bit 0x10) or prepared it.
+void CNADriver::_DropQuery(INAContext* piContext, CNATable* pclQuery, unsigned int nFlags)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(35); });
+    if ((nFlags & 0x10) != 0)
+        return;
+    INAQueryParametersValue* piValues = pclQuery->piGetQueryBindVariableNoRef();
+    if (piValues != nullptr && piValues->bHPrepareRequeteCalled())
+        return;
+    _bReleaseTable(piContext, pclQuery);
+}
+
+int CNADriver::bHExecuteRequeteSQLEx(INATable** ppiTable, INAContext* piContext, const wchar_t* pszName,
+                                     INAConnectionDescription* piDescription, ISQLParserInformation* piParser,
+                                     unsigned int nFlags, const INAQueryExecution* piExecution)
+{
+    return Guard(this, 0, [&] {
+        CNADriverLock clLock;
+        _ResetError();
+        if (piContext == nullptr || piDescription == nullptr)
+            return _bNoConnection(34, piDescription);
+        CConnectionHeld clConnection(this, piDescription);
+        if (clConnection.p == nullptr)
+            return 0;
+        CTableHeld clQuery(_pclGetQuery(piContext, pszName, clConnection.p, 0));
+        if (clQuery.p == nullptr)
+            return 0;
+        int bKeep = 0;
+        int bResult = clQuery.p->bExecuteQuery(&bKeep, piContext, pszName, piParser, nFlags, piExecution);
+        if (!bResult) {
+            CNAError* pclTableError = clQuery.p->piGetLastError();
+            if (pclTableError != nullptr && pclTableError != m_pclError && m_pclError != nullptr)
+                m_pclError->Copy(pclTableError);
+            _DropQuery(piContext, clQuery.p, nFlags);
+            return 0;
+        }
+        if (bKeep) {
+            if (!_AddTable(clQuery.p)) {
+                _bNoMemory(34);
+                return 0;
+            }
+            if (ppiTable != nullptr) {
+                clQuery.p->ExternalAddRef();
+                *ppiTable = clQuery.p;
+            }
+        } else {
+            _DropQuery(piContext, clQuery.p, nFlags);
+            if (ppiTable != nullptr)
+                *ppiTable = nullptr;
+        }
+        return bResult;
+    });
+}
+
+int CNADriver::bFreeDataSource(INAContext* piContext, const wchar_t* pszName, INAConnectionDescription* piDescription)
+{
+    return Guard(this, 0, [&] {
+        CNADriverLock clLock;
+        if (piContext == nullptr || piDescription == nullptr)
+            return _bNoConnection(35, piDescription);
+        CNAConnectionDescription* pclConnection = _pclGetConnection(piDescription);
+        if (pclConnection == nullptr)
+            return 0;
+        // The get's reference goes back plainly, whatever happens.
+        struct CPlain {
+            CNAConnectionDescription* p;
+            ~CPlain() { p->nRelease(); }
+        } clPlain{pclConnection};
+        CTableHeld clQuery(_pclGetQuery(piContext, pszName, pclConnection, 0));
+        if (clQuery.p == nullptr)
+            return 0;
+        return clQuery.p->bHFerme(piContext);
+    });
 }
 
 int CNADriver::bValidConnection(INAConnectionDescription*)
@@ -568,9 +792,33 @@ int CNADriver::bValidConnection(INAConnectionDescription*)
     return 1;
 }
 
-int CNADriver::bSupprimeFichier(INAContext*, INAConnectionDescription*, const wchar_t*, INADataSourceDescription*)
+int CNADriver::bSupprimeFichier(INAContext* piContext, INAConnectionDescription* piDescription,
+                                const wchar_t* pszName, INADataSourceDescription* piTable)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(38); });
+    return Guard(this, 0, [&] {
+        CNADriverLock clLock;
+        _ResetError();
+        if (piDescription == nullptr)
+            return _bNoConnection(38, nullptr);
+        CConnectionHeld clConnection(this, piDescription);
+        if (clConnection.p == nullptr || !clConnection.p->bOpen(m_pclError))
+            return 0;
+        if (piTable == nullptr) {
+            // Nothing to delete without a description.
+            CTString clFormatted;
+            clConnection.p->bFormatTableName(m_pclError, pszName, &clFormatted);
+            return 1;
+        }
+        CTableHeld clTable(_pclGetTable(piTable, clConnection.p));
+        if (clTable.p == nullptr)
+            return 0;
+        if (clTable.p->bSupprimeFichier(piContext))
+            return 1;
+        CNAError* pclTableError = clTable.p->piGetLastError();
+        if (pclTableError != nullptr && pclTableError != m_pclError && m_pclError != nullptr)
+            m_pclError->Copy(pclTableError);
+        return 0;
+    });
 }
 
 int CNADriver::bGetDatabaseList(CXYString<wchar_t>*, INAConnectionDescription*, unsigned int)
@@ -595,19 +843,21 @@ CNAConvertVariant* CNADriver::pclAllocVariantRowID(CNAError*, CNAConnectionDescr
     return nullptr;
 }
 
-CNADataSourceDescription* CNADriver::pclAllocDataSourceDescription(CNAConnectionDescription*, CNAError*)
+CNADataSourceDescription* CNADriver::pclAllocDataSourceDescription(CNAConnectionDescription* pConnection,
+                                                                   CNAError* pError)
 {
-    return nullptr;
+    return new (std::nothrow) CNADataSourceDescription(pConnection, pError);
 }
 
 CNAContext* CNADriver::pclAllocContext()
 {
-    return nullptr;
+    return new (std::nothrow) CNAContext();
 }
 
-CNADataAccess* CNADriver::pclAllocDataAccess(INADataSourceDescription*, CNAConnectionDescription*, CNAError*)
+CNADataAccess* CNADriver::pclAllocDataAccess(INADataSourceDescription* piDescription,
+                                             CNAConnectionDescription* pConnection, CNAError* pError)
 {
-    return nullptr;
+    return new (std::nothrow) CNADataAccess(piDescription, pConnection, pError);
 }
 
 CNAStatement* CNADriver::pclAllocStatement(CNADataAccess*, CNAConnectionDescription*, CNAError*)
@@ -632,12 +882,41 @@ CNAError* CNADriver::pclAllocError()
 
 CNAIDAuto* CNADriver::pclAllocIDAuto()
 {
+    return new (std::nothrow) CNAIDAuto();
+}
+
+CNADataSourceDescription* CNADriver::_pclGetTableDesc(const wchar_t* pszName, CNAConnectionDescription* pConnection)
+{
+    CNADataSourceDescription* pcl = pclAllocDataSourceDescription(pConnection, m_pclError);
+    if (pcl == nullptr) {
+        _bNoMemory(POINT_TABLE_EXISTS);
+        return nullptr;
+    }
+    pcl->AddRef();
+    int bResult = 0;
+    try {
+        bResult = pcl->bInitDataSourceDescriptionFromDB(pszName, 0);
+    } catch (...) {
+        pcl->nRelease();
+        throw;
+    }
+    if (bResult)
+        return pcl;
+    pcl->nRelease();
+    // A catalogue that raised nothing is not built.
+    if (m_pclError != nullptr && m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE)
+        _bNotOffered(POINT_TABLE_DESC, pszName);
     return nullptr;
 }
 
-CNADataSourceDescription* CNADriver::_pclGetTableDesc(const wchar_t*, CNAConnectionDescription*)
+INADataSourceDescription* CNADriver::_piGetTableDesc(const wchar_t* pszName, CNAConnectionDescription* pConnection)
 {
-    return nullptr;
+    CNADataSourceDescription* pcl = _pclGetTableDesc(pszName, pConnection);
+    if (pcl == nullptr)
+        return nullptr;
+    pcl->ExternalAddRef();
+    pcl->nRelease();
+    return pcl;
 }
 
 CNAParameter* CNADriver::pclAllocParameter(CNAConvertVariant* pVariant, unsigned int a, unsigned int b,
@@ -646,7 +925,13 @@ CNAParameter* CNADriver::pclAllocParameter(CNAConvertVariant* pVariant, unsigned
     return new (std::nothrow) CNAParameter(pVariant, a, b, pszName);
 }
 
-void CNADriver::CancelRecordLock(INAConnectionDescription*, CNATransaction*) {}
+void CNADriver::CancelRecordLock(INAConnectionDescription* piDescription, CNATransaction* pTransaction)
+{
+    CNADriverLock clLock;
+    CTablesHeld clTables(this, nullptr);
+    for (CNATable* pcl : clTables.m_tab)
+        pcl->CancelRecordLock(piDescription, pTransaction);
+}
 
 CNAItemDescription* CNADriver::pclAllocItemDescription()
 {
@@ -660,9 +945,10 @@ CNAConnectionDescription* CNADriver::_pclAllocConnectionDescription(const wchar_
     return nullptr;
 }
 
-CNATable* CNADriver::_pclAllocTable(const wchar_t*, INADataSourceDescription*, CNAConnectionDescription*, CNAError*)
+CNATable* CNADriver::_pclAllocTable(const wchar_t* pszKey, INADataSourceDescription* piDescription,
+                                    CNAConnectionDescription* pConnection, CNAError* pError)
 {
-    return nullptr;
+    return new (std::nothrow) CNATable(pszKey, piDescription, pConnection, pError);
 }
 
 CNADriverSQL* CNADriver::_pclAllocDriverSQL(CNAError*)
@@ -675,9 +961,16 @@ int CNADriver::_bGetTableList(CAny*, CNAConnectionDescription*, unsigned int)
     return _bNotOffered(POINT_TABLE_LIST);
 }
 
-int CNADriver::_bTableExists(int*, const wchar_t*, CNAConnectionDescription*)
+int CNADriver::_bTableExists(int* pbExists, const wchar_t* pszName, CNAConnectionDescription* pConnection)
 {
-    return _bNotOffered(POINT_TABLE_EXISTS);
+    CNADataSourceDescription* pcl = _pclGetTableDesc(pszName, pConnection);
+    if (pcl != nullptr) {
+        *pbExists = 1;
+        pcl->nRelease();
+        return 1;
+    }
+    *pbExists = 0;
+    return m_pclError != nullptr && m_pclError->dwGetErrorId() == ZTERR_NO_COLUMN ? 1 : 0;
 }
 
 int CNADriver::_bGetLinkList(CNAConnectionDescription*, const wchar_t*, INADataSourceDescription*, CAny*,
@@ -886,6 +1179,17 @@ int CNADriver::nReleaseConnection(CNAConnectionDescription* pConnection)
     return 0;
 }
 
+void CNADriver::g_ReleaseHeldConnection(CNAConnectionDescription* pConnection)
+{
+    if (pConnection == nullptr)
+        return;
+    CNADriverLock clLock;
+    if (s_pclDriver != nullptr)
+        s_pclDriver->nReleaseConnection(pConnection);
+    else
+        pConnection->nRelease();
+}
+
 CNAConnectionDescription* CNADriver::_pclWalkConnections(bool (*pfnMatch)(CNAConnectionDescription*, const void*),
                                                          const void* pWanted)
 {
@@ -930,6 +1234,199 @@ int CNADriver::_bCloseConnectionById(int nNumber)
     if (nReleaseConnection(pcl) < 1 || !bHostOpened)
         return 1;
     return _bCloseConnection(pcl);
+}
+
+// ---- Tables and queries ------------------------------------------------------------------------
+
+CNATable* CNADriver::_pclFindTable(const wchar_t* pszKey)
+{
+    CNATable* pcl = nullptr;
+    if (!m_tabTable.bGetValue(pszKey, &pcl))
+        return nullptr;
+    return pcl;
+}
+
+CNATable* CNADriver::_pclFindTable(INADataSourceDescription* piDescription, CNAConnectionDescription* pConnection,
+                                   CTString* pclKey)
+{
+    bBuildTableIdentification(pclKey, piDescription->pszGetDBTableName(), pConnection->pszGetIdentification());
+    return _pclFindTable(pclKey->pszGet());
+}
+
+CNATable* CNADriver::_pclGetTable(INADataSourceDescription* piDescription, CNAConnectionDescription* pConnection)
+{
+    CTString clKey;
+    CNATable* pcl = _pclFindTable(piDescription, pConnection, &clKey);
+    if (pcl != nullptr)
+        return pcl;
+    return _pclAddTable(clKey.pszGet(), piDescription, pConnection);
+}
+
+CNATable* CNADriver::_pclAddTable(const wchar_t* pszKey, INADataSourceDescription* piDescription,
+                                  CNAConnectionDescription* pConnection)
+{
+    CNATable* pcl = _pclAllocTable(pszKey, piDescription, pConnection, m_pclError);
+    if (pcl == nullptr) {
+        _bNoMemory(POINT_NO_MEMORY);
+        return nullptr;
+    }
+    pcl->AddRef();
+    bool bFiled = false;
+    try {
+        bFiled = _AddTable(pcl);
+    } catch (...) {
+    }
+    if (!bFiled) {
+        // Nobody else holds it.
+        pcl->nRelease();
+        _bNoMemory(POINT_NO_MEMORY);
+        return nullptr;
+    }
+    return pcl;
+}
+
+bool CNADriver::_AddTable(CNATable* pTable)
+{
+    CNATable* pclFiled = _pclFindTable(pTable->pszGetIdentification());
+    if (pclFiled != nullptr) {
+        pclFiled->nRelease();
+        return true;
+    }
+    return m_tabTable.bAddValue(pTable->pszGetIdentification(), pTable);
+}
+
+int CNADriver::_bReleaseTable(CNATable* pTable)
+{
+    CNADriverLock clLock;
+    void* pValue = nullptr;
+    const wchar_t* pszKey = pTable->pszGetIdentification();
+    // Only this object leaves: another filed under the same key stays.
+    if (!m_tabTable.bGetElement(pszKey, &pValue, nullptr) || pValue != pTable)
+        return 0;
+    return m_tabTable.bRemoveValue(pszKey) ? 1 : 0;
+}
+
+int CNADriver::_bReleaseTable(INAContext* piContext, CNATable* pTable)
+{
+    pTable->bHFerme(piContext);
+    return _bReleaseTable(pTable);
+}
+
+int CNADriver::nReleaseTable(CNATable* pTable)
+{
+    const int n = pTable->nRelease();
+    if (n != 1)
+        return n;
+    _bReleaseTable(pTable);
+    return 0;
+}
+
+CNATable* CNADriver::_pclGetQuery(INAContext* piContext, const wchar_t* pszName, CNAConnectionDescription* pConnection,
+                                  int bRenew)
+{
+    CTString clKey;
+    bBuildQueryIdentification(&clKey, pszName, pConnection->pszGetIdentification(), piContext);
+    CNATable* pcl = _pclFindTable(clKey.pszGet());
+    if (pcl != nullptr) {
+        if (!bRenew || !pcl->bHFerme(piContext))
+            return pcl;
+        nReleaseTable(pcl);
+    }
+    pcl = _pclAllocTable(clKey.pszGet(), nullptr, pConnection, m_pclError);
+    if (pcl == nullptr) {
+        _bNoMemory(POINT_NO_MEMORY);
+        return nullptr;
+    }
+    pcl->AddRef();
+    return pcl;
+}
+
+CNATable* CNADriver::pclEnumTableByConnection(unsigned int* pnPosition, CNAConnectionDescription* pConnection)
+{
+    CNADriverLock clLock;
+    void* pValue = nullptr;
+    while (m_tabTable.bParseTable(pnPosition, 0, &pValue, nullptr)) {
+        CNATable* pcl = static_cast<CNATable*>(pValue);
+        if (pcl->pclGetConnection() == pConnection) {
+            m_tabTable.StopParsing();
+            pcl->AddRef();
+            return pcl;
+        }
+    }
+    return nullptr;
+}
+
+void CNADriver::_SetTransactionTermined(CNAConnectionDescription* pConnection)
+{
+    CTablesHeld clTables(this, pConnection);
+    for (CNATable* pcl : clTables.m_tab)
+        pcl->SetTransactionTermined();
+}
+
+// ---- Contexts ------------------------------------------------------------------------------------------
+
+CNAContext* CNADriver::pclFindContext(INAContext* piContext)
+{
+    CNADriverLock clLock;
+    CNAContext* pcl = nullptr;
+    if (!m_tabContext.bGetValue(piContext->dwGetContextNumber(), &pcl))
+        return nullptr;
+    return pcl;
+}
+
+CNAContext* CNADriver::pclGetContext(INAContext* piContext, int* pbCreated)
+{
+    CNADriverLock clLock;
+    *pbCreated = 0;
+    CNAContext* pcl = pclFindContext(piContext);
+    if (pcl != nullptr)
+        return pcl;
+    pcl = _pclAddContext(piContext);
+    if (pcl != nullptr)
+        *pbCreated = 1;
+    return pcl;
+}
+
+CNAContext* CNADriver::_pclAddContext(INAContext* piContext)
+{
+    CNAContext* pcl = pclAllocContext();
+    if (pcl != nullptr) {
+        pcl->AddRef();
+        bool bFiled = false;
+        try {
+            bFiled = __AddContext(piContext, pcl);
+        } catch (...) {
+        }
+        if (bFiled)
+            return pcl;
+        pcl->nRelease();
+    }
+    if (m_pclError != nullptr)
+        m_pclError->pclGetXError()->SetErrorNoMemory();
+    return nullptr;
+}
+
+bool CNADriver::__AddContext(INAContext* piContext, CNAContext* pContext)
+{
+    const unsigned int nNumber = piContext->dwGetContextNumber();
+    pContext->SetContextNumber(nNumber);
+    return m_tabContext.bAddValue(nNumber, pContext);
+}
+
+int CNADriver::nReleaseContext(INAContext* piContext, CNAContext* pContext)
+{
+    CNADriverLock clLock;
+    const int n = static_cast<int>(pContext->nRelease());
+    // At 0 it is gone: nothing filed held it.
+    if (n == 0 || pContext->nGetNbDataAccess() > 0)
+        return n;
+    const unsigned int nNumber = piContext->dwGetContextNumber();
+    void* pValue = nullptr;
+    if (!m_tabContext.bGetElement(CHTBKeyWord<unsigned int>::pToWord(nNumber), &pValue, nullptr) ||
+        pValue != pContext)
+        return n;
+    m_tabContext.bRemoveValue(nNumber);
+    return 0;
 }
 
 // ---- Query dump ------------------------------------------------------------------------------

@@ -7,11 +7,14 @@
 #pragma once
 
 #include "access/driver/INADriver.h"
+#include "access/driver/NAContext.h"
+#include "access/table/NATable.h"
 #include "common/platform/DllRes.h"
 #include "common/text/RefHashTable.h"
 #include "common/text/Tstring.h"
 
 #include <pthread.h>
+#include <vector>
 
 class CAny;
 class CNAColumn;
@@ -31,20 +34,6 @@ class CNATable;
 class CNATransaction;
 class CTabValParser;
 class INAItemDescription;
-
-// Table objects and contexts are counted objects of their own issues; until
-// they exist no object of either can be filed, and their registries stay
-// empty.
-template <>
-struct CRefTraits<CNATable, void> {
-    static void AddRef(CNATable* p);
-    static void Release(CNATable* p);
-};
-template <>
-struct CRefTraits<CNAContext, void> {
-    static void AddRef(CNAContext* p);
-    static void Release(CNAContext* p);
-};
 
 // Number of bInitLibrary calls in the life of the process; never decreased.
 extern int gnNbInitialisation;
@@ -208,6 +197,9 @@ public:
     // Gives back one user; closes and unfiles a connection that only the
     // registry holds when it allows automatic closing. The count left.
     int nReleaseConnection(CNAConnectionDescription* pConnection);
+    // A holder gives its connection back (under the mutex): by the rule
+    // above while the driver lives, plainly after it.
+    static void g_ReleaseHeldConnection(CNAConnectionDescription* pConnection);
     // Under the mutex; a reference for the caller, null when none matches.
     CNAConnectionDescription* pclGetConnectionByName(const wchar_t* pszName);
     CNAConnectionDescription* pclGetConnectionByID(int nNumber);
@@ -215,6 +207,55 @@ public:
     // holds an opening of it; 1.
     int _bCloseConnectionById(int nNumber);
     unsigned int nGetNbConnection() const { return m_tabConnection.dwGetNumElement(); }
+
+    // ---- Tables and queries (the caller holds the driver mutex unless said) ---
+    // The filed table with a reference for the caller, or null.
+    CNATable* _pclFindTable(const wchar_t* pszKey);
+    // By "Table=<database table name>;<connection identification>", the key
+    // written in *pclKey.
+    CNATable* _pclFindTable(INADataSourceDescription* piDescription, CNAConnectionDescription* pConnection,
+                            CTString* pclKey);
+    // Found, or made and filed; a reference for the caller. Null with the
+    // no-memory error when none can be made or filed.
+    CNATable* _pclGetTable(INADataSourceDescription* piDescription, CNAConnectionDescription* pConnection);
+    CNATable* _pclAddTable(const wchar_t* pszKey, INADataSourceDescription* piDescription,
+                           CNAConnectionDescription* pConnection);
+    // Files the table unless one is filed under its key; false when the
+    // registry cannot grow.
+    bool _AddTable(CNATable* pTable);
+    // Under the mutex: unfiles this object; whether it was filed. With a
+    // context the table is first closed for it.
+    int _bReleaseTable(CNATable* pTable);
+    int _bReleaseTable(INAContext* piContext, CNATable* pTable);
+    // Drops a reference; when only the registry's is left the table is
+    // unfiled (0). The count left.
+    int nReleaseTable(CNATable* pTable);
+    // The query filed for the context, or a new unfiled one (a reference
+    // either way); bRenew closes a filed one first.
+    CNATable* _pclGetQuery(INAContext* piContext, const wchar_t* pszName, CNAConnectionDescription* pConnection,
+                           int bRenew);
+    // Under the mutex: the next table of the connection from *pnPosition (0
+    // starts), with a reference; null at the end.
+    CNATable* pclEnumTableByConnection(unsigned int* pnPosition, CNAConnectionDescription* pConnection);
+    // Every table of the connection learns that its transaction ended.
+    void _SetTransactionTermined(CNAConnectionDescription* pConnection);
+    unsigned int nGetNbTable() const { return m_tabTable.dwGetNumElement(); }
+    // The catalogue's description with the host's reference only.
+    INADataSourceDescription* _piGetTableDesc(const wchar_t* pszName, CNAConnectionDescription* pConnection);
+
+    // ---- Contexts (each under the driver mutex) -------------------------------
+    // The filed context with a reference, or null.
+    CNAContext* pclFindContext(INAContext* piContext);
+    // Found, or made and filed (*pbCreated 1); null with the no-memory error.
+    CNAContext* pclGetContext(INAContext* piContext, int* pbCreated);
+    CNAContext* _pclAddContext(INAContext* piContext);
+    bool __AddContext(INAContext* piContext, CNAContext* pContext);
+    // Drops a reference; a context left without data access is unfiled (0).
+    int nReleaseContext(INAContext* piContext, CNAContext* pContext);
+    unsigned int nGetNbContext() const { return m_tabContext.dwGetNumElement(); }
+
+    // The no-memory error unless an error is held; 0.
+    int _bNoMemory(int nPoint);
 
     // ---- Keys and names -----------------------------------------------------
     // "Table=%s;%s"; 1.
@@ -257,6 +298,16 @@ public:
     void _OnException(int nPoint) noexcept;
 
 protected:
+    // A referenced copy of the filed tables (of one connection when given).
+    struct CTablesHeld {
+        CTablesHeld(CNADriver* pclDriver, CNAConnectionDescription* pclConnection);
+        ~CTablesHeld();
+        CTablesHeld(const CTablesHeld&) = delete;
+        CTablesHeld& operator=(const CTablesHeld&) = delete;
+        std::vector<CNATable*> m_tab;
+    };
+    int _bTransactionEnd(INAConnectionDescription* piDescription, const wchar_t* pszName, bool bCommit);
+    void _DropQuery(INAContext* piContext, CNATable* pclQuery, unsigned int nFlags);
     void _ResetError();
     // User error 8 with kind 7: refused or not built yet; 0.
     int _bNotOffered(int nPoint, const wchar_t* pszTable = nullptr);

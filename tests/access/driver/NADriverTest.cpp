@@ -461,7 +461,8 @@ uintptr_t CallDriverSlot(INADriver* pi, int nSlot)
 
 TEST_F(NADriver, EverySlotByItsPlace)
 {
-    // Answer, and the user error left (8 with kind 7 for refused slots).
+    // Answer, and the user error left (8 with kind 7 for refused slots, 14
+    // for a missing connection description).
     struct STSlot {
         int nSlot;
         int nAnswer;
@@ -470,10 +471,10 @@ TEST_F(NADriver, EverySlotByItsPlace)
     const int kVoid = -99;
     const STSlot aSlots[] = {
         {1, 18, 0},  {2, 17, 0},  {3, -1, 0}, {4, -1, 0}, {5, kVoid, 0}, {8, 0, 0},   {9, 0, 14},  {10, 1, 0},
-        {11, 0, 0},  {13, 0, 8},  {14, 0, 8}, {15, 0, 8}, {16, 0, 8},    {17, 0, 8},  {18, 0, 8},  {19, 0, 8},
-        {20, 0, 8},  {21, 0, 8},  {22, 0, 8}, {23, 0, 8}, {24, 1, 0},    {25, 0, 8},  {26, 0, 8},  {27, 0, 8},
-        {28, 0, 8},  {29, 1, 0},  {30, 1, 0}, {31, 1, 0}, {32, 0, 8},    {33, 0, 8},  {34, 0, 8},  {35, 0, 8},
-        {36, 1, 0},  {37, 1, 0},  {38, 0, 8}, {39, 0, 8},
+        {11, 0, 0},  {13, 1, 0},  {14, 0, 14}, {15, 0, 8}, {16, 0, 14},  {17, 0, 14}, {18, 0, 0},  {19, 0, 14},
+        {20, 0, 14}, {21, 0, 14}, {22, 0, 8},  {23, 0, 8}, {24, 1, 0},   {25, 0, 8},  {26, 0, 8},  {27, 0, 14},
+        {28, 0, 8},  {29, 1, 0},  {30, 1, 0},  {31, 1, 0}, {32, 0, 8},   {33, 0, 0},  {34, 0, 14}, {35, 0, 14},
+        {36, 1, 0},  {37, 1, 0},  {38, 0, 14}, {39, 0, 8},
     };
     INADriver* pi = m_pDriver;
     for (const STSlot& st : aSlots) {

@@ -11,6 +11,7 @@
 #include "tests/support/AnyValue.h"
 #include "tests/support/ClosedConnection.h"
 #include "tests/support/TestHost.h"
+#include "tests/support/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@
 
 inline void* StandIn()
 {
-    static void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    static void* h = dlopen(BuildPath(HOSTSTANDIN_LIBRARY).c_str(), RTLD_NOW | RTLD_LOCAL);
     return h;
 }
 

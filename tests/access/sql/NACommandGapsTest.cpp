@@ -127,6 +127,51 @@ TEST_F(NACommandGaps, AddingNothingOrItself)
     EXPECT_EQ(std::wstring(m_pCommand->pszGetOriginalSQL()), L"SELECT 1");
 }
 
+// A value needs its text when its class is inside the mask, or when it is
+// an empty text; never with no mask.
+TEST_F(NACommandGaps, ValuesWrittenAsTextByTheMask)
+{
+    CAny i, a, empty, bin;
+    Set(i, TQTYPE_I4, 3);
+    SetA(a, "abc");
+    SetA(empty, "");
+    bin.__SetType(TQTYPE_BIN, 0);
+    const struct {
+        unsigned short nType;
+        const CAny* pValue;
+        CNACommand::ePARAMTYPECONV eMask;
+        int bExpected;
+    } tab[] = {
+        {TQTYPE_I4, &i, CNACommand::PTC_INTEGER, 1},
+        {TQTYPE_I4, &i, CNACommand::PTC_TEXT, 0},
+        {TQTYPE_I4, &i, CNACommand::PTC_ALL, 1},
+        {TQTYPE_DSTRA, &a, CNACommand::PTC_INTEGER, 0},
+        {TQTYPE_DSTRA, &empty, CNACommand::PTC_INTEGER, 1},
+        {TQTYPE_DSTRA, &empty, CNACommand::PTC_NONE, 0},
+        {TQTYPE_BIN, &bin, CNACommand::PTC_TEXT, 0},
+    };
+    for (const auto& t : tab) {
+        CNAConvertVariant* p = Cell(t.nType, *t.pValue);
+        EXPECT_EQ(CNACommand::_bNeedParameterConversionToString(p, t.eMask), t.bExpected)
+            << "type " << t.nType << ", size " << p->nGetUtilDataSize() << ", mask " << t.eMask;
+    }
+    EXPECT_EQ(CNACommand::_bNeedParameterConversionToString(static_cast<const CNAVariant*>(nullptr),
+                                                            CNACommand::PTC_ALL), 0);
+}
+
+// Without a connection no parameter can be written: no formatted SQL.
+TEST_F(NACommandGaps, NoConnectionNoFormatedSQL)
+{
+    CAny v;
+    Set(v, TQTYPE_I4, 1);
+    CNACommand* p = new CNACommand(m_pError, nullptr);
+    p->AddRef();
+    p->bComplete(L"a=", static_cast<unsigned int>(-1));
+    ASSERT_EQ(p->bAddParameter(Cell(TQTYPE_I4, v), -1, 0, nullptr, nullptr, 0, CNAParameter::PARAM_IN), 1);
+    EXPECT_EQ(p->pszGetFormatedSQLW(CNACommand::PTC_ALL), nullptr);
+    p->nRelease();
+}
+
 TEST(NACommandGapsStatic, KeywordsAtTheVeryEnd)
 {
     const struct {

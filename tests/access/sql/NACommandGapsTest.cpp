@@ -64,10 +64,11 @@ protected:
 // all the same; wide values of each wide type alike.
 TEST_F(NACommandGaps, LikeValuesOfEveryType)
 {
-    CAny i, w, a;
+    CAny i, w, a, b;
     Set(i, TQTYPE_I4, 42);
     SetW(w, L"it's_%");
     SetA(a, "it's");
+    SetA(b, "a[b");
     const struct {
         unsigned short nCellType;
         const CAny* pValue;
@@ -78,6 +79,7 @@ TEST_F(NACommandGaps, LikeValuesOfEveryType)
         {TQTYPE_PSTRW, &w, L"a LIKE 'it''s_%'"},
         {TQTYPE_CARW, &w, L"a LIKE 'i'"},  // one character
         {TQTYPE_DSTRA, &a, L"a LIKE 'it''s'"},
+        {TQTYPE_DSTRA, &b, L"a LIKE 'a[b'"},  // brackets are no pattern here
     };
     for (const auto& t : tab) {
         m_pCommand->ResetCommand(0);
@@ -186,6 +188,7 @@ TEST(NACommandGapsStatic, KeywordsAtTheVeryEnd)
     for (const auto& t : tab)
         EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, t.pszText, L"LIMIT", -1), t.nPos) << t.pszText;
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t LIMIT"), 1);
+    EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"a  b", L"", -1), -1) << "no keyword";
 }
 
 } // namespace

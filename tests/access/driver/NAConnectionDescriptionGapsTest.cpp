@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -86,7 +87,7 @@ TEST(NAConnectionDescriptionGaps, ValuesWrittenAsLiterals)
     BindValueMachine();
     CQuotedConnection* p = new CQuotedConnection;
     p->AddRef();
-    CAny null, r8, r4, text, empty, cara, carw, buffer;
+    CAny null, r8, r4, text, empty, cara, carw, buffer, date, zeroDate;
     null.__SetType(TQTYPE_I4, 0);
     null.SetNullFlag(true);
     Set(r8, TQTYPE_R8, -1.5);
@@ -97,6 +98,10 @@ TEST(NAConnectionDescriptionGaps, ValuesWrittenAsLiterals)
     cara.pclGetTraitement()->SetValue("\0", 1);
     carw.__SetType(TQTYPE_CARW, 0);
     carw.pclGetTraitement()->SetValue(L"\0", sizeof(wchar_t));
+    SetA(date, "20240131");
+    date.__nCastTo(TQTYPE_DATEA, nullptr, 1);
+    SetA(zeroDate, "00000000");
+    zeroDate.__nCastTo(TQTYPE_DATEA, nullptr, 1);
     // A buffer refers to bytes that need no terminator.
     const char abyBuffer[] = {'a', 'b', 'c', 'X'};
     buffer.__SetType(TQTYPE_BUFFER, 0);
@@ -109,11 +114,41 @@ TEST(NAConnectionDescriptionGaps, ValuesWrittenAsLiterals)
         {"null", &null, L"NULL"},          {"double", &r8, L"-1.5"},  {"single", &r4, L"0.25"},
         {"text", &text, L"'O''B\\\\'"}, {"empty text", &empty, L"''"}, {"NUL character", &cara, L"''"},
         {"NUL wide character", &carw, L"''"}, {"buffer", &buffer, L"'abc'"},
+        {"date", &date, L"'2024-01-31'"}, {"zero date", &zeroDate, L"'0000-00-00'"},
     };
     for (const auto& t : tab) {
         CTStringConcatAW out;
         EXPECT_EQ(p->bConvertValueToString(nullptr, &out, t.pValue, NA_IT_EMPTY, NA_IT_EMPTY), 1) << t.pszName;
         EXPECT_EQ(std::wstring(out.pszGetW()), t.pszExpected) << t.pszName;
+    }
+    p->nRelease();
+}
+
+// A value goes to the column's type unless it is bytes, or an integer too
+// wide for the column, which the server then refuses itself.
+TEST(NAConnectionDescriptionGaps, ValuesKeptOrCastForTheColumn)
+{
+    BindValueMachine();
+    CQuotedConnection* p = new CQuotedConnection;
+    p->AddRef();
+    CAny wide, narrow, bytes;
+    Set(wide, TQTYPE_I8, static_cast<std::int64_t>(5000000000LL));
+    Set(narrow, TQTYPE_I8, static_cast<std::int64_t>(7));
+    bytes.__SetType(TQTYPE_BIN, 0);
+    bytes.pclGetTraitement()->SetValue("ab", 2);
+    const struct {
+        const char* pszName;
+        CAny* pValue;
+        eNA_ITEMTYPE eColumn;
+        unsigned short nType;
+    } tab[] = {
+        {"wide integer", &wide, NA_IT_I4, TQTYPE_I8},
+        {"narrow integer", &narrow, NA_IT_I4, TQTYPE_I4},
+        {"bytes", &bytes, NA_IT_TEXTE, TQTYPE_BIN},
+    };
+    for (const auto& t : tab) {
+        EXPECT_EQ(p->bCastCAnyIntoDBType(nullptr, t.pValue, t.eColumn, NA_IT_EMPTY, 0), 1) << t.pszName;
+        EXPECT_EQ(t.pValue->nGetTypeCode(), t.nType) << t.pszName;
     }
     p->nRelease();
 }

@@ -436,6 +436,17 @@ protected:
             return L"(false)";
         return v.bIsNull() ? L"(null)" : TextW(v);
     }
+    // The current row's column read into a cell of a host type, as 8-bit text.
+    std::string CellText(unsigned int nColumn, unsigned short nType)
+    {
+        CCell cl(m_pError, m_pCnx);
+        cl.InitTypeVariantAny(nType, 0);
+        CAny v;
+        EXPECT_EQ(m_pStmt->bGetValue(&cl, nColumn, 0), 1) << "column " << nColumn << ", type " << nType;
+        EXPECT_TRUE(cl.bGetValue(&v));
+        EXPECT_EQ(v.__nCastTo(TQTYPE_DSTRA, nullptr, 1), 0) << "column " << nColumn << ", type " << nType;
+        return Text8(v);
+    }
     int CallCount(const char* psz) const
     {
         int n = 0;

@@ -104,6 +104,18 @@ public:
     }
 };
 
+// One reference held for a scope.
+template <class T>
+struct SHeld {
+    T* p;
+    explicit SHeld(T* pNew) : p(pNew) { p->AddRef(); }
+    ~SHeld() { p->nRelease(); }
+    SHeld(const SHeld&) = delete;
+    SHeld& operator=(const SHeld&) = delete;
+    T* operator->() const { return p; }
+    operator T*() const { return p; }
+};
+
 // A cell whose fields the tests may read and set.
 class CCell : public CNAConvertVariant {
 public:

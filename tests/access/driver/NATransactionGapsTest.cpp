@@ -5,6 +5,7 @@
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
 #include "common/platform/XError.h"
+#include "tests/support/ClosedConnection.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +13,10 @@ namespace {
 
 // A connection that opens at once, answers every text and makes levels
 // until told not to.
-class CLevelConnection : public CNAConnectionDescription {
+class CLevelConnection : public CClosedConnection {
 public:
     int bOpen(CNAError*) override { return 1; }
     int bIsOpen() override { return 1; }
-    int bClose(CNAError*) override { return 1; }
-    void _InitKX2NativeType() override {}
     int bExecuteQueryNoResult(CNAError*, const wchar_t*) override { return 1; }
     CNATransaction* pclAllocTransaction() override
     {

@@ -16,10 +16,6 @@ protected:
     void SetUp() override
     {
         BindValueMachine();
-        m_pError = new CNAError;
-        m_pError->AddRef();
-        m_pCnx = new CTestConnection(1252, 1252, CNAConnectionDescription::DS_MYSQL);
-        m_pCnx->AddRef();
         m_pCommand = new CNACommand(m_pError, m_pCnx);
         m_pCommand->AddRef();
     }
@@ -30,8 +26,6 @@ protected:
             EXPECT_EQ(p->nGetRef(), 1u) << "the command let go of its cells";
             p->nRelease();
         }
-        m_pCnx->nRelease();
-        m_pError->nRelease();
     }
     // A cell of a host type with a value (held by the test too).
     CNAConvertVariant* Cell(unsigned short nType, const CAny& v)
@@ -54,8 +48,8 @@ protected:
         return psz != nullptr ? psz : L"<null>";
     }
 
-    CNAError* m_pError = nullptr;
-    CTestConnection* m_pCnx = nullptr;
+    SHeld<CNAError> m_pError{new CNAError};
+    SHeld<CTestConnection> m_pCnx{new CTestConnection(1252, 1252, CNAConnectionDescription::DS_MYSQL)};
     CNACommand* m_pCommand = nullptr;
     std::vector<CNAConvertVariant*> m_tabCell;
 };

@@ -26,15 +26,15 @@ TEST_F(MySQLStatementSQLFake, AYearIsADateOnlyForADateCell)
     }
 }
 
-// A date text longer than 63 characters loses its hyphens all the same.
+// A date text far longer than the short buffer loses its hyphens all the same.
 TEST_F(MySQLStatementSQLFake, ALongDateTextLosesItsHyphens)
 {
     std::string strValue, strExpected;
-    for (int i = 0; i < 12; i++) {
+    for (int i = 0; i < 1000; i++) {
         strValue += "12-34-";
         strExpected += "1234";
     }
-    m_clFake.tabReply.push_back(Reply({Rows({Field("d", MYSQL_TYPE_DATE, 80)}, {{strValue}})}));
+    m_clFake.tabReply.push_back(Reply({Rows({Field("d", MYSQL_TYPE_DATE, 6000)}, {{strValue}})}));
     ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
     ASSERT_EQ(m_pStmt->bFetch(0), 1);
     EXPECT_EQ(CellText(0, TQTYPE_DSTRA), strExpected);

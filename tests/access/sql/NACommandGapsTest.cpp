@@ -1,8 +1,10 @@
 // SQL command: LIKE values that are not 8-bit text, text appended by length
 // and as a number, user parameters found again, commands added to
-// themselves, and keywords at the very end of a text.
+// themselves or failing to clone, values written as text by the mask, and
+// keywords at the very end of a text.
 #include "access/sql/NACommand.h"
 
+#include "access/driver/NaDriver.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +127,31 @@ TEST_F(NACommandGaps, AddingNothingOrItself)
 
 // A value needs its text when its class is inside the mask, or when it is
 // an empty text; never with no mask.
+// A driver that has no parameter to give.
+class CNoParameterDriver : public CNADriver {
+public:
+    CNAParameter* pclAllocParameter(CNAConvertVariant*, unsigned int, unsigned int, const wchar_t*) override
+    {
+        return nullptr;
+    }
+};
+
+// A parameter that cannot be cloned fails the adding.
+TEST_F(NACommandGaps, AddingFailsWhenAParameterCannotBeCloned)
+{
+    CAny v;
+    Set(v, TQTYPE_I4, 1);
+    SHeld<CNACommand> other(new CNACommand(m_pError, m_pCnx));
+    other->bComplete(L"x=", static_cast<unsigned int>(-1));
+    ASSERT_EQ(other->bAddParameter(Cell(TQTYPE_I4, v), -1, 0, nullptr, nullptr, 0, CNAParameter::PARAM_IN), 1);
+    CNoParameterDriver clDriver;
+    CNADriver* pclBefore = CNADriver::s_pclDriver;
+    CNADriver::s_pclDriver = &clDriver;
+    EXPECT_EQ(m_pCommand->bAdd(other, CNACommand::ADDMODE_CLONE), 0);
+    CNADriver::s_pclDriver = pclBefore;
+    EXPECT_EQ(m_pCommand->nGetParameterNbr(), 0);
+}
+
 TEST_F(NACommandGaps, ValuesWrittenAsTextByTheMask)
 {
     CAny i, a, empty, bin;

@@ -1,7 +1,7 @@
 // SQL command: LIKE values that are not 8-bit text, text appended by length
 // and as a number, user parameters found again, commands added to
-// themselves or failing to clone, values written as text by the mask, and
-// keywords at the very end of a text.
+// themselves or failing to clone, the dump's label, values written as text
+// by the mask, and keywords at the very end of a text.
 #include "access/sql/NACommand.h"
 
 #include "access/driver/NaDriver.h"
@@ -150,6 +150,21 @@ TEST_F(NACommandGaps, AddingFailsWhenAParameterCannotBeCloned)
     EXPECT_EQ(m_pCommand->bAdd(other, CNACommand::ADDMODE_CLONE), 0);
     CNADriver::s_pclDriver = pclBefore;
     EXPECT_EQ(m_pCommand->nGetParameterNbr(), 0);
+}
+
+// The dump names the text with the driver's first label.
+TEST_F(NACommandGaps, TheDumpLabelsTheText)
+{
+    CNADriver clDriver;
+    clDriver.InitQueryDumpRessources();
+    const std::wstring strLabel = clDriver.pszGetLabel(1);
+    ASSERT_FALSE(strLabel.empty());
+    CNADriver* pclBefore = CNADriver::s_pclDriver;
+    CNADriver::s_pclDriver = &clDriver;
+    Text(L"SELECT 1");
+    const std::wstring strDump = m_pCommand->pszGetCommandDump();
+    CNADriver::s_pclDriver = pclBefore;
+    EXPECT_EQ(strDump.rfind(strLabel + L"SELECT 1\r\n", 0), 0u) << std::string(strDump.begin(), strDump.end());
 }
 
 TEST_F(NACommandGaps, ValuesWrittenAsTextByTheMask)

@@ -1,6 +1,7 @@
 // Connection description: the connection name from the host, names with an
 // opening quote only, UNSIGNED after the type name, values written as SQL
-// literals and default values of the catalog with real values.
+// literals, a transaction's texts and default values of the catalog with
+// real values.
 #include "access/driver/NAConnectionDescription.h"
 
 #include "access/driver/NaDriver.h"
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -87,7 +89,7 @@ TEST(NAConnectionDescriptionGaps, ValuesWrittenAsLiterals)
     BindValueMachine();
     CQuotedConnection* p = new CQuotedConnection;
     p->AddRef();
-    CAny null, r8, r4, text, empty, cara, carw, buffer, date, zeroDate;
+    CAny null, r8, r4, text, empty, cara, carw, charA, charW, buffer, date, zeroDate;
     null.__SetType(TQTYPE_I4, 0);
     null.SetNullFlag(true);
     Set(r8, TQTYPE_R8, -1.5);
@@ -98,6 +100,10 @@ TEST(NAConnectionDescriptionGaps, ValuesWrittenAsLiterals)
     cara.pclGetTraitement()->SetValue("\0", 1);
     carw.__SetType(TQTYPE_CARW, 0);
     carw.pclGetTraitement()->SetValue(L"\0", sizeof(wchar_t));
+    charA.__SetType(TQTYPE_CARA, 0);
+    charA.pclGetTraitement()->SetValue("x", 1);
+    charW.__SetType(TQTYPE_CARW, 0);
+    charW.pclGetTraitement()->SetValue(L"y", sizeof(wchar_t));
     SetA(date, "20240131");
     date.__nCastTo(TQTYPE_DATEA, nullptr, 1);
     SetA(zeroDate, "00000000");
@@ -113,7 +119,8 @@ TEST(NAConnectionDescriptionGaps, ValuesWrittenAsLiterals)
     } tab[] = {
         {"null", &null, L"NULL"},          {"double", &r8, L"-1.5"},  {"single", &r4, L"0.25"},
         {"text", &text, L"'O''B\\\\'"}, {"empty text", &empty, L"''"}, {"NUL character", &cara, L"''"},
-        {"NUL wide character", &carw, L"''"}, {"buffer", &buffer, L"'abc'"},
+        {"NUL wide character", &carw, L"''"}, {"character", &charA, L"'x'"}, {"wide character", &charW, L"'y'"},
+        {"buffer", &buffer, L"'abc'"},
         {"date", &date, L"'2024-01-31'"}, {"zero date", &zeroDate, L"'0000-00-00'"},
     };
     for (const auto& t : tab) {
@@ -151,6 +158,42 @@ TEST(NAConnectionDescriptionGaps, ValuesKeptOrCastForTheColumn)
         EXPECT_EQ(t.pValue->nGetTypeCode(), t.nType) << t.pszName;
     }
     p->nRelease();
+}
+
+// A connection that opens at once and records what it runs; it may have
+// no transaction object to give.
+class COpenConnection : public CQuotedConnection {
+public:
+    int bOpen(CNAError*) override { return 1; }
+    int bIsOpen() override { return 1; }
+    int bExecuteQueryNoResult(CNAError*, const wchar_t* pszQuery) override
+    {
+        m_astrSQL.push_back(pszQuery);
+        return 1;
+    }
+    CNATransaction* pclAllocTransaction() override
+    {
+        return m_bRefuse ? nullptr : CNAConnectionDescription::pclAllocTransaction();
+    }
+    std::vector<std::wstring> m_astrSQL;
+    bool m_bRefuse = false;
+};
+
+TEST(NAConnectionDescriptionGaps, ATransactionBeginsAndEndsOnTheServer)
+{
+    CNAError err;
+    COpenConnection* p = new COpenConnection;
+    p->AddRef();
+    ASSERT_EQ(p->bTransactionBegin(&err, L"A"), 1);
+    ASSERT_EQ(p->bTransactionCommit(&err, L"A"), 1);
+    EXPECT_EQ(p->m_astrSQL, (std::vector<std::wstring>{L"BEGIN", L"COMMIT"}));
+    p->nRelease();
+    COpenConnection* pRefusing = new COpenConnection;
+    pRefusing->AddRef();
+    pRefusing->m_bRefuse = true;
+    EXPECT_EQ(pRefusing->bTransactionBegin(&err, L"A"), 0);
+    EXPECT_TRUE(pRefusing->m_astrSQL.empty());
+    pRefusing->nRelease();
 }
 
 TEST(NAConnectionDescriptionGaps, DefaultValuesWithRealValues)

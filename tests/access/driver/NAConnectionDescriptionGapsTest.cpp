@@ -160,6 +160,33 @@ TEST(NAConnectionDescriptionGaps, ValuesKeptOrCastForTheColumn)
     p->nRelease();
 }
 
+// Times keep their milliseconds, but in the dialects of kinds 7, 8 and 11
+// (the first two with their escape).
+TEST(NAConnectionDescriptionGaps, TimesByDialect)
+{
+    BindValueMachine();
+    CAny time;
+    SetA(time, "123456789");
+    ASSERT_EQ(time.__nCastTo(TQTYPE_TIMEA, nullptr, 1), 0);
+    const struct {
+        int nKind;
+        const wchar_t* pszExpected;
+    } tab[] = {
+        {CNAConnectionDescription::DS_MYSQL, L"'12:34:56.789'"},
+        {7, L"{t '12:34:56'}"},
+        {8, L"{t '12:34:56'}"},
+        {11, L"'12:34:56'"},
+    };
+    for (const auto& t : tab) {
+        CTestConnection* p = new CTestConnection(1252, 1252, t.nKind);
+        p->AddRef();
+        CTStringConcatAW out;
+        EXPECT_EQ(p->bConvertValueToString(nullptr, &out, &time, NA_IT_EMPTY, NA_IT_EMPTY), 1) << t.nKind;
+        EXPECT_EQ(std::wstring(out.pszGetW()), t.pszExpected) << "kind " << t.nKind;
+        p->nRelease();
+    }
+}
+
 // A connection that opens at once and records what it runs; it may have
 // no transaction object to give.
 class COpenConnection : public CQuotedConnection {

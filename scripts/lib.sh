@@ -4,8 +4,10 @@
 
 ZT_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # One compiler cache for every clone: paths below the clone's top are hashed
-# relative to it.
+# relative to it. The test programs include a precompiled header, which the
+# cache takes only with these sloppinesses.
 export CCACHE_BASEDIR="$ZT_ROOT" CCACHE_NOHASHDIR=true CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-10G}"
+export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 ZT_PACKAGES="cmake make g++ g++-multilib locales libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386
   libmariadb3:i386 libmariadb-dev-compat:i386 mariadb-server mariadb-client clang libclang-rt-14-dev openssl ccache"
 

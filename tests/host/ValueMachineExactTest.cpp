@@ -1,12 +1,13 @@
 // The stand-in value machine against exact references: texts read as the
 // nearest double and single, reals of every exponent through their own text,
 // reals to every integer width, divisions of integers, currency and decimals,
-// 64-bit integers to reals. The references come from ExactVectors.h, made by
-// make_exact_vectors.py beside this file with Python's fractions and decimal.
+// 64-bit integers to reals. The references are the data files of
+// tests/data/exact, made by make_exact_vectors.py beside them with Python's
+// fractions and decimal.
 #include "common/values/AnyConvert.h"
 #include "common/values/ItemType.h"
 #include "common/values/monetaire.h"
-#include "tests/host/ExactVectors.h"
+#include "tests/support/DataCases.h"
 #include "tests/support/ValueCells.h"
 
 #include <cstdint>
@@ -120,18 +121,18 @@ TEST(HostValueMachineExact, TextsReadAsTheNearestDoubleAndSingle)
 {
     BindValueMachine();
     CNoLeak check;
-    for (const exact::RealText& row : exact::kRealTexts) {
+    for (const SDataCase& row : ReadDataCases("exact/real_texts.txt", 5)) {
         for (bool bWide : {true, false}) {
-            SCOPED_TRACE(testing::Message() << row.psz << (bWide ? " (wide)" : " (8-bit)"));
-            const SResult d = TextTo(row.psz, TQTYPE_R8, bWide);
-            EXPECT_EQ(d.nStatus, row.bDouble ? 0 : kOverflow);
-            if (row.bDouble) {
-                EXPECT_EQ(As<std::uint64_t>(d.aby), row.dBits);
+            SCOPED_TRACE(testing::Message() << row.strWhere << ' ' << row.psz(0) << (bWide ? " (wide)" : " (8-bit)"));
+            const SResult d = TextTo(row.psz(0), TQTYPE_R8, bWide);
+            EXPECT_EQ(d.nStatus, row.b(1) ? 0 : kOverflow);
+            if (row.b(1)) {
+                EXPECT_EQ(As<std::uint64_t>(d.aby), row.hex(2));
             }
-            const SResult f = TextTo(row.psz, TQTYPE_R4, bWide);
-            EXPECT_EQ(f.nStatus, row.bSingle ? 0 : kOverflow);
-            if (row.bSingle) {
-                EXPECT_EQ(As<std::uint32_t>(f.aby), row.fBits);
+            const SResult f = TextTo(row.psz(0), TQTYPE_R4, bWide);
+            EXPECT_EQ(f.nStatus, row.b(3) ? 0 : kOverflow);
+            if (row.b(3)) {
+                EXPECT_EQ(As<std::uint32_t>(f.aby), row.hex(4));
             }
         }
     }
@@ -261,53 +262,55 @@ TEST(HostValueMachineExact, DoublesToSinglesRoundOnceWithinTheRange)
 TEST(HostValueMachineExact, RealsToIntegersFromTheExactValue)
 {
     BindValueMachine();
-    for (const exact::RealToInteger& row : exact::kRealToInteger) {
+    for (const SDataCase& row : ReadDataCases("exact/real_to_integer.txt", 4)) {
+        const auto nType = static_cast<unsigned char>(row.n(0));
+        const std::uint64_t dBits = row.hex(1), uValue = row.hex(3);
         double d;
-        std::memcpy(&d, &row.dBits, sizeof d);
-        SCOPED_TRACE(testing::Message() << "type " << int(row.nType) << ", real " << testing::PrintToString(d));
+        std::memcpy(&d, &dBits, sizeof d);
+        SCOPED_TRACE(testing::Message() << row.strWhere << ": type " << int(nType) << ", real "
+                                        << testing::PrintToString(d));
         CAny v;
         Set(v, TQTYPE_R8, d);
-        const SResult r = Convert(v.pbyGetValeur(), TQTYPE_R8, row.nType);
-        EXPECT_EQ(r.nStatus, row.bFits ? 0 : kOverflow);
-        if (!row.bFits)
+        const SResult r = Convert(v.pbyGetValeur(), TQTYPE_R8, nType);
+        EXPECT_EQ(r.nStatus, row.b(2) ? 0 : kOverflow);
+        if (!row.b(2))
             continue;
         unsigned nSize = 0;
-        CAny(row.nType).pclGetTraitement()->nGetDataSize(&nSize);
-        EXPECT_EQ(std::memcmp(r.aby, &row.uValue, nSize), 0) << "expected " << row.uValue;
+        CAny(nType).pclGetTraitement()->nGetDataSize(&nSize);
+        EXPECT_EQ(std::memcmp(r.aby, &uValue, nSize), 0) << "expected " << uValue;
     }
 }
 
 TEST(HostValueMachineExact, IntegerQuotientsAreTheNearestDouble)
 {
     BindValueMachine();
-    for (const exact::IntegerDivision& row : exact::kIntegerDivisions) {
-        SCOPED_TRACE(testing::Message() << row.uA << " (type " << int(row.nTypeA) << ") / " << row.uB << " (type "
-                                        << int(row.nTypeB) << ")");
+    for (const SDataCase& row : ReadDataCases("exact/integer_divisions.txt", 5)) {
+        SCOPED_TRACE(row.strWhere);
         CAny a, b, r;
-        Set(a, row.nTypeA, row.uA);
-        Set(b, row.nTypeB, row.uB);
+        Set(a, static_cast<unsigned char>(row.n(0)), row.hex(1));
+        Set(b, static_cast<unsigned char>(row.n(2)), row.hex(3));
         ASSERT_EQ(nDivise(&a, &b, &r, 0), 0);
         EXPECT_EQ(r.nGetType(), TQTYPE_R8);
-        EXPECT_EQ(Bits(Get<double>(r)), row.dBits);
+        EXPECT_EQ(Bits(Get<double>(r)), row.hex(4));
     }
 }
 
 TEST(HostValueMachineExact, CurrencyQuotientsAreTruncatedOnce)
 {
     BindValueMachine();
-    for (const exact::CurrencyDivision& row : exact::kCurrencyDivisions) {
-        SCOPED_TRACE(testing::Message() << row.pszA << " / " << row.pszB);
+    for (const SDataCase& row : ReadDataCases("exact/currency_divisions.txt", 6)) {
+        SCOPED_TRACE(testing::Message() << row.strWhere << ": " << row.psz(1) << " / " << row.psz(3));
         CAny a, b, r;
-        SetOperand(a, row.nTypeA, row.pszA);
-        SetOperand(b, row.nTypeB, row.pszB);
+        SetOperand(a, static_cast<unsigned char>(row.n(0)), row.psz(1));
+        SetOperand(b, static_cast<unsigned char>(row.n(2)), row.psz(3));
         const int nStatus = nDivise(&a, &b, &r, 0);
-        if (!row.bFits) {
+        if (!row.b(4)) {
             EXPECT_EQ(nStatus, kOverflow);
             continue;
         }
         ASSERT_EQ(nStatus, 0);
         EXPECT_EQ(r.nGetType(), TQTYPE_CY);
-        EXPECT_EQ(MoneyText(Get<CMoney>(r)), row.pszQuotient);
+        EXPECT_EQ(MoneyText(Get<CMoney>(r)), row.astrField[5]);
     }
 }
 
@@ -315,20 +318,20 @@ TEST(HostValueMachineExact, DecimalQuotientsAreRoundedOnce)
 {
     BindValueMachine();
     CNoLeak check;
-    for (const exact::DecimalDivision& row : exact::kDecimalDivisions) {
-        SCOPED_TRACE(testing::Message() << row.pszA << " / " << row.pszB);
+    for (const SDataCase& row : ReadDataCases("exact/decimal_divisions.txt", 3)) {
+        SCOPED_TRACE(testing::Message() << row.strWhere << ": " << row.psz(0) << " / " << row.psz(1));
         CAny a, b, r;
-        SetDecimal(a, row.pszA);
-        SetDecimal(b, row.pszB);
+        SetDecimal(a, row.psz(0));
+        SetDecimal(b, row.psz(1));
         const int nStatus = nDivise(&a, &b, &r, 0);
-        if (*row.pszQuotient == 0) {
+        if (row.astrField[2].empty()) {
             EXPECT_EQ(nStatus, kOverflow);
             continue;
         }
         ASSERT_EQ(nStatus, 0);
         EXPECT_EQ(r.nGetType(), TQTYPE_DECIMAL);
         ASSERT_EQ(r.__nCastTo(TQTYPE_DSTRA, nullptr, 1), 0);
-        EXPECT_EQ(Text8(r), row.pszQuotient);
+        EXPECT_EQ(Text8(r), row.astrField[2]);
     }
 }
 
@@ -350,16 +353,17 @@ TEST(HostValueMachineExact, DivisionsByZeroAreRefused)
 TEST(HostValueMachineExact, SixtyFourBitIntegersRoundOnceToReals)
 {
     BindValueMachine();
-    for (const exact::IntegerToReal& row : exact::kIntegerToReal) {
-        SCOPED_TRACE(testing::Message() << "type " << int(row.nType) << ", pattern " << row.uValue);
+    for (const SDataCase& row : ReadDataCases("exact/integer_to_real.txt", 4)) {
+        SCOPED_TRACE(row.strWhere);
+        const auto nType = static_cast<unsigned char>(row.n(0));
         CAny v;
-        Set(v, row.nType, row.uValue);
-        const SResult f = Convert(v.pbyGetValeur(), row.nType, TQTYPE_R4);
+        Set(v, nType, row.hex(1));
+        const SResult f = Convert(v.pbyGetValeur(), nType, TQTYPE_R4);
         ASSERT_EQ(f.nStatus, 0);
-        EXPECT_EQ(As<std::uint32_t>(f.aby), row.fBits);
-        const SResult d = Convert(v.pbyGetValeur(), row.nType, TQTYPE_R8);
+        EXPECT_EQ(As<std::uint32_t>(f.aby), row.hex(2));
+        const SResult d = Convert(v.pbyGetValeur(), nType, TQTYPE_R8);
         ASSERT_EQ(d.nStatus, 0);
-        EXPECT_EQ(As<std::uint64_t>(d.aby), row.dBits);
+        EXPECT_EQ(As<std::uint64_t>(d.aby), row.hex(3));
     }
 }
 
@@ -374,11 +378,12 @@ TEST(HostValueMachineExact, CellsKeepTheExtremesOfFloatAndDouble)
                                 "4.9406564584124654e-324", "3.40282347e+38", "-3.40282e38", "1.17549435e-38",
                                 "1.4e-45", "0.10000000000000001", "9007199254740993", "1.150791976326441e-41",
                                 "4.873328466134014e+89", "-0.000012345678901234567"};
+    const std::vector<SDataCase> aTexts = ReadDataCases("exact/real_texts.txt", 5);
     for (const char* psz : apsz) {
         SCOPED_TRACE(psz);
-        const exact::RealText* pRow = nullptr;
-        for (const exact::RealText& row : exact::kRealTexts)
-            if (std::strcmp(row.psz, psz) == 0)
+        const SDataCase* pRow = nullptr;
+        for (const SDataCase& row : aTexts)
+            if (row.astrField[0] == psz)
                 pRow = &row;
         ASSERT_NE(pRow, nullptr);
         ItemPtr itemD = Item(NA_IT_R8, 8);
@@ -386,13 +391,13 @@ TEST(HostValueMachineExact, CellsKeepTheExtremesOfFloatAndDouble)
         CCell d(nullptr, &cnx);
         BindBuffer(d, b, 8, itemD.get());
         ASSERT_EQ(d.bSetValueDB(psz, static_cast<unsigned>(std::strlen(psz)), 1252), 1);
-        EXPECT_EQ(b, Of(pRow->dBits));
-        if (!pRow->bSingle)
+        EXPECT_EQ(b, Of(pRow->hex(2)));
+        if (!pRow->b(3))
             continue;
         ItemPtr itemF = Item(NA_IT_R4, 4);
         CCell f(nullptr, &cnx);
         BindBuffer(f, b, 4, itemF.get());
         ASSERT_EQ(f.bSetValueDB(psz, static_cast<unsigned>(std::strlen(psz)), 1252), 1);
-        EXPECT_EQ(b, Of(pRow->fBits));
+        EXPECT_EQ(b, Of(static_cast<std::uint32_t>(pRow->hex(4))));
     }
 }

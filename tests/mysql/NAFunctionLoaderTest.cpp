@@ -7,6 +7,7 @@
 #include "access/driver/NaDriver.h"
 #include "tests/support/FakeClient.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -396,7 +397,7 @@ TEST_F(NAFunctionLoader, CountingLibraryForwardsAndCountsHandles)
 
 TEST(NAFunctionLoaderExports, ModuleExportsThePointersAndTheCrashFlag)
 {
-    void* h = dlopen(ZT_BUILD_DIR "/zt190msql.so", RTLD_NOW | RTLD_LOCAL);
+    void* h = dlopen(BuildPath("zt190msql.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(h, nullptr) << dlerror();
     for (const STPointer& st : Pointers()) {
         void** pp = static_cast<void**>(dlsym(h, ("__" + st.strName).c_str()));

@@ -1,5 +1,7 @@
 #include "tests/support/TestServer.h"
 
+#include "tests/support/Paths.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <signal.h>
@@ -33,9 +35,9 @@ bool CTestServer::bGet(CTestServer& server, std::string& strError)
 
 bool CPlainServer::bStart(std::string& strError)
 {
-    m_strDir = std::string(ZT_BUILD_DIR) + "/mariadb-plain-" + std::to_string(getpid());
-    const std::string strCommand = "bash -c 'source \"" + std::string(ZT_SOURCE_DIR) +
-                                   "/scripts/lib.sh\" && zt_plain_server_start \"" + m_strDir + "\"' 2>&1";
+    m_strDir = BuildPath("mariadb-plain-" + std::to_string(getpid()));
+    const std::string strCommand = "bash -c 'source \"" + SourcePath("scripts/lib.sh") +
+                                   "\" && zt_plain_server_start \"" + m_strDir + "\"' 2>&1";
     FILE* p = popen(strCommand.c_str(), "r");
     if (p == nullptr) {
         strError = "cannot run the scripts";

@@ -11,6 +11,7 @@
 #include "tests/support/AnyValue.h"
 #include "tests/support/ClosedConnection.h"
 #include "tests/support/TestHost.h"
+#include "tests/support/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@
 
 inline void* StandIn()
 {
-    static void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    static void* h = dlopen(BuildPath(HOSTSTANDIN_LIBRARY).c_str(), RTLD_NOW | RTLD_LOCAL);
     return h;
 }
 
@@ -101,6 +102,18 @@ public:
         m_nCnxCodePage = nCnxCodePage;
         m_eDataSource = static_cast<eDATASOURCE>(nSource);
     }
+};
+
+// One reference held for a scope.
+template <class T>
+struct SHeld {
+    T* p;
+    explicit SHeld(T* pNew) : p(pNew) { p->AddRef(); }
+    ~SHeld() { p->nRelease(); }
+    SHeld(const SHeld&) = delete;
+    SHeld& operator=(const SHeld&) = delete;
+    T* operator->() const { return p; }
+    operator T*() const { return p; }
 };
 
 // A cell whose fields the tests may read and set.

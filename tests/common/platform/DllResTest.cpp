@@ -2,6 +2,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/ResAnsi32.h"
 #include "common/text/Tstring.h"
+#include "tests/support/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -379,7 +380,7 @@ TEST(DllRes, ModuleServices)
     EXPECT_EQ(g_bloc.pszBuffer, nullptr);
 
     // The module exports its error identity.
-    void* h = dlopen(ZT_BUILD_DIR "/zt190msql.so", RTLD_NOW | RTLD_LOCAL);
+    void* h = dlopen(BuildPath("zt190msql.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(h, nullptr) << dlerror();
     EXPECT_NE(dlsym(h, "gstMyModuleInfo32"), nullptr);
     dlclose(h);

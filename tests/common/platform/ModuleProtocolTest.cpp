@@ -10,6 +10,7 @@
 #include "common/text/Tstring.h"
 #include "tests/support/AlphaNumeric1252.h"
 #include "tests/support/TestHost.h"
+#include "tests/support/Paths.h"
 
 #include <climits>
 #include <cstring>
@@ -24,7 +25,7 @@ typedef unsigned (*PFN_MODULE_EXECUTION)(unsigned nCommand, void* pArgument);
 
 void* hLibrary(const char* pszName)
 {
-    const std::string strPath = std::string(ZT_BUILD_DIR "/") + pszName;
+    const std::string strPath = BuildPath(pszName);
     void* h = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (h == nullptr)
         ADD_FAILURE() << "cannot load " << strPath << ": " << dlerror();

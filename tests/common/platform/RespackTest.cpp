@@ -6,6 +6,7 @@
 #include "common/platform/ResAnsi32.h"
 #include "common/text/Tstring.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -95,7 +96,7 @@ Packing Pack(const std::string& strLignes)
     const std::string cpp = dir.Path() + "/ResourceBlock.cpp";
     const std::string err = dir.Path() + "/stderr";
     std::ofstream(tsv, std::ios::binary) << strLignes;
-    const std::string cmd = "'" ZT_BUILD_DIR "/respack' '" + tsv + "' '" + cpp + "' 2>'" + err + "'";
+    const std::string cmd = "'" + BuildPath("respack") + "' '" + tsv + "' '" + cpp + "' 2>'" + err + "'";
     const int st = std::system(cmd.c_str());
     p.nExit = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     std::ostringstream e;

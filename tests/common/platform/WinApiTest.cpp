@@ -4,6 +4,7 @@
 #include "tests/support/AlphaNumeric1252.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TimeZone.h"
+#include "tests/support/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -633,7 +634,7 @@ typedef int (*PFN_GETLAST)(void**, const wchar_t**, const wchar_t**, unsigned*);
 TEST(WinApiMessageBox, GraphicsModuleFromTheCurrentDirectory)
 {
     // Held here so that its record outlives the loader's own dlclose.
-    void* hGraphics = dlopen(ZT_BUILD_DIR "/zt190obj.so", RTLD_NOW | RTLD_GLOBAL);
+    void* hGraphics = dlopen(BuildPath("zt190obj.so").c_str(), RTLD_NOW | RTLD_GLOBAL);
     ASSERT_NE(hGraphics, nullptr) << dlerror();
     auto pfnSetAnswer = reinterpret_cast<PFN_SETANSWER>(dlsym(hGraphics, "ZTGraphics_SetAnswer"));
     auto pfnGetLast = reinterpret_cast<PFN_GETLAST>(dlsym(hGraphics, "ZTGraphics_nGetLastMessageBox"));
@@ -641,7 +642,7 @@ TEST(WinApiMessageBox, GraphicsModuleFromTheCurrentDirectory)
     ASSERT_NE(pfnGetLast, nullptr);
     char saved[PATH_MAX];
     ASSERT_NE(getcwd(saved, sizeof(saved)), nullptr);
-    ASSERT_EQ(chdir(ZT_BUILD_DIR), 0);
+    ASSERT_EQ(chdir(BuildPath(".").c_str()), 0);
     pfnSetAnswer(IDNO);
     HWND window = reinterpret_cast<HWND>(0x1234);
     EXPECT_EQ(MessageBox(window, L"Continuer ? \u00e9\u65e5", L"Question", MB_YESNO), IDNO);

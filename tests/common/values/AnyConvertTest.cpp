@@ -8,6 +8,7 @@
 #include "common/values/Any.h"
 #include "common/values/Decimal.h"
 #include "tests/support/ValueCells.h"
+#include "tests/support/Paths.h"
 
 #include <cstring>
 #include <cwchar>
@@ -105,7 +106,7 @@ TEST(AnyConvertBinding, AHandleMissingOneNameBindsNothing)
     ASSERT_TRUE(bBind());
     // A copy of the runtime library lacking the last operator looked up (its
     // name spelt otherwise): no operator is bound; the converter stays.
-    std::ifstream in(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, std::ios::binary);
+    std::ifstream in(BuildPath(HOSTSTANDIN_LIBRARY), std::ios::binary);
     std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::string name("\0nModuloEx\0", 11);
     for (std::size_t pos = image.find(name); pos != std::string::npos; pos = image.find(name, pos + 1))
@@ -164,7 +165,7 @@ TEST(AnyConvertBinding, PassesTheBindingOnToAnotherModule)
 {
     ASSERT_TRUE(bBind());
     // The driver module exports the entries and the bindings by name.
-    void* hModule = dlopen(ZT_BUILD_DIR "/zt190msql.so", RTLD_NOW | RTLD_LOCAL);
+    void* hModule = dlopen(BuildPath("zt190msql.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(hModule, nullptr) << dlerror();
     void** ppfnModulo = static_cast<void**>(dlsym(hModule, "gpfnModuloEx"));
     ASSERT_NE(ppfnModulo, nullptr);

@@ -5,6 +5,7 @@
 
 #include "tests/support/AnyValue.h"
 #include "tests/support/TestHost.h"
+#include "tests/support/Paths.h"
 
 #include <cstring>
 #include <dlfcn.h>
@@ -323,7 +324,7 @@ TEST(AnyTest, TypeTables)
         EXPECT_EQ(gbTabTypeSpecial[r[0]], r[3]) << r[0];
     }
     // The module exports them under their C names.
-    void* h = dlopen(ZT_BUILD_DIR "/zt190msql.so", RTLD_NOW | RTLD_LOCAL);
+    void* h = dlopen(BuildPath("zt190msql.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(h, nullptr) << dlerror();
     const unsigned short* p = static_cast<const unsigned short*>(dlsym(h, "tqTabSizeType"));
     ASSERT_NE(p, nullptr);

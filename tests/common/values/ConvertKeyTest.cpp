@@ -11,6 +11,7 @@
 #include "host/KeyService.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/TestHost.h"
+#include "tests/support/Paths.h"
 
 #include <cctype>
 #include <cstdint>
@@ -35,7 +36,7 @@ protected:
     void SetUp() override
     {
         TestHost();
-        static void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        static void* h = dlopen(BuildPath(HOSTSTANDIN_LIBRARY).c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(h, nullptr);
         ASSERT_EQ(bInitTQConvFromVM(h, 2, 2), 1);
     }

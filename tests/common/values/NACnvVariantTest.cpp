@@ -275,7 +275,6 @@ TEST(NAConvertVariant, TextSetUpAfterAnyFormerValue)
             EXPECT_EQ(pv->nGetType(), TQTYPE_DSTRW) << row.pszName;
             EXPECT_EQ(std::memcmp(pv->pbyGetValeur(), fresh.pbyGetValeur(), CAny::VALEUR_SIZE), 0) << row.pszName;
             EXPECT_EQ(c.eGetVarType(), NA_VAR_ANY) << row.pszName;
-            EXPECT_EQ(c.nGetSize(), 0u) << row.pszName;
             EXPECT_EQ(host->nGetExternalRef(), 0u) << row.pszName;
         }
     }

@@ -51,7 +51,6 @@ CNADriverSQL::~CNADriverSQL()
     m_pclError = nullptr;
     // A statement's end gives its connection back to the driver.
     CNADriverLock clLock;
-    _ForgetStatement();
     m_tabStatement.SupprimeTout();
 }
 
@@ -427,7 +426,6 @@ int CNADriverSQL::bExecute(int* pnStatement, int nConnection, const wchar_t* psz
         try {
             bResult = bExecute(m_pclError, &pcl, pclConnection, pszQuery, pParameters, nFlags);
             if (pcl != nullptr) {
-                _ForgetStatement();
                 if (!m_tabStatement.bAddValue(pcl->nGetStmtID(), pcl))
                     throw std::bad_alloc();
                 if (pnStatement != nullptr)

@@ -199,7 +199,7 @@ protected:
     // for an unknown number. The table's reference keeps it while the
     // driver mutex is held.
     CNAStatementSQL* _pclGetStatement(int nStatement);
-    // Before the statement table changes.
+    // Before a statement leaves the table (numbers are never used twice).
     void _ForgetStatement()
     {
         m_nLastStatement = 0;

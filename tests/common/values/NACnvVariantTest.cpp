@@ -253,6 +253,10 @@ TEST(NAConvertVariant, TextSetUpAfterAnyFormerValue)
              c.InitTypeVariantAny(TQTYPE_DSTRW, 0);
              c.SetNull();
          }},
+        {"empty text marked NULL", [](CCell& c, INAItemDescription*) {
+             c.InitTypeVariantAny(TQTYPE_DSTRW, 0);
+             c.pclGetValue()->SetNullFlag(true);
+         }},
         {"integer", [](CCell& c, INAItemDescription*) {
              c.InitTypeVariantAny(TQTYPE_I4, 0);
              c.CNAVariant::bSetValue(5);

@@ -476,9 +476,18 @@ int CNADriverSQL::bExecute(int* pnStatement, int nConnection, const wchar_t* psz
 
 CNAStatementSQL* CNADriverSQL::_pclGetStatement(int nStatement)
 {
-    CNAStatementSQL* pcl = nullptr;
-    if (nStatement == 0 || !m_tabStatement.bGetValue(nStatement, &pcl))
+    if (nStatement == 0)
         return nullptr;
+    // Hosts read one statement's rows at a time: the last one found is kept,
+    // on the table's reference, until the table changes.
+    CNAStatementSQL* pcl = m_pclLastStatement;
+    if (nStatement != m_nLastStatement || pcl == nullptr) {
+        if (!m_tabStatement.bGetValue(nStatement, &pcl))
+            return nullptr;
+        pcl->nRelease();
+        m_nLastStatement = nStatement;
+        m_pclLastStatement = pcl;
+    }
     // A statement made here reports into this interface's error object,
     // which the slot has just reset.
     CNAError* pclOwn = nullptr;
@@ -500,34 +509,13 @@ int CNADriverSQL::_bCheckColumn(CNAStatementSQL* pclStatement, unsigned int nCol
     return 0;
 }
 
-namespace {
-
-// Holds a statement's reference for the run of a slot.
-class CStatementHold {
-public:
-    explicit CStatementHold(CNAStatementSQL* pcl) : m_pcl(pcl) {}
-    ~CStatementHold()
-    {
-        if (m_pcl != nullptr)
-            m_pcl->nRelease();
-    }
-    CStatementHold(const CStatementHold&) = delete;
-    CStatementHold& operator=(const CStatementHold&) = delete;
-    CNAStatementSQL* operator->() const { return m_pcl; }
-    explicit operator bool() const { return m_pcl != nullptr; }
-    CNAStatementSQL* pGet() const { return m_pcl; }
-
-private:
-    CNAStatementSQL* m_pcl;
-};
-
-} // namespace
-
 int CNADriverSQL::bFreeStmt(int, int nStatement, unsigned int)
 {
     return _Run(0, [&] {
-        if (nStatement != 0)
+        if (nStatement != 0) {
+            _ForgetStatement();
             m_tabStatement.bRemoveValue(nStatement);
+        }
         return 1;
     });
 }
@@ -540,9 +528,10 @@ int CNADriverSQL::bGetStmtLastError(INAError** ppiError, int, int nStatement)
         CNAStatementSQL* pcl = nullptr;
         if (!m_tabStatement.bGetValue(nStatement, &pcl))
             return 0;
-        CStatementHold cl(pcl);
+        // The table keeps it while the driver mutex is held.
+        pcl->nRelease();
         CNAError* pclError = nullptr;
-        const int bResult = cl->bGetStmtLastError(&pclError);
+        const int bResult = pcl->bGetStmtLastError(&pclError);
         if (ppiError != nullptr)
             *ppiError = pclError;
         return bResult;
@@ -557,7 +546,7 @@ int CNADriverSQL::bGetColumnNbr(int* pnCount, int, int nStatement, unsigned int 
         return 1;
     }
     return _Run(0, [&] {
-        CStatementHold cl(_pclGetStatement(nStatement));
+        CNAStatementSQL* cl = _pclGetStatement(nStatement);
         if (!cl)
             return 0;
         unsigned int nCount = 0;
@@ -573,8 +562,8 @@ int CNADriverSQL::bGetColumnName(CAny* pName, int, int nStatement, unsigned int 
     if (nStatement == 0)
         return 0;
     return _Run(0, [&] {
-        CStatementHold cl(_pclGetStatement(nStatement));
-        if (!cl || !_bCheckColumn(cl.pGet(), nColumn))
+        CNAStatementSQL* cl = _pclGetStatement(nStatement);
+        if (!cl || !_bCheckColumn(cl, nColumn))
             return 0;
         return cl->bGetColumnName(pName, static_cast<int>(nColumn - 1), nFlags);
     });
@@ -585,7 +574,7 @@ int CNADriverSQL::bFetch(int, int nStatement, unsigned int nFlags)
     if (nStatement == 0)
         return 0;
     return _Run(0, [&] {
-        CStatementHold cl(_pclGetStatement(nStatement));
+        CNAStatementSQL* cl = _pclGetStatement(nStatement);
         if (!cl)
             return 0;
         return cl->bFetch(nFlags) && !cl->bEndOfData() ? 1 : 0;
@@ -597,7 +586,7 @@ int CNADriverSQL::bGetRow(CAny* pRow, int, int nStatement, const wchar_t* pszSep
     if (nStatement == 0)
         return 0;
     return _Run(0, [&] {
-        CStatementHold cl(_pclGetStatement(nStatement));
+        CNAStatementSQL* cl = _pclGetStatement(nStatement);
         if (!cl)
             return 0;
         return cl->bGetRow(pRow, pszSeparator, n, nFlags);
@@ -609,8 +598,8 @@ int CNADriverSQL::bGetValue(CAny* pValue, int, int nStatement, unsigned int nCol
     if (nStatement == 0)
         return 0;
     return _Run(0, [&] {
-        CStatementHold cl(_pclGetStatement(nStatement));
-        if (!cl || !_bCheckColumn(cl.pGet(), nColumn))
+        CNAStatementSQL* cl = _pclGetStatement(nStatement);
+        if (!cl || !_bCheckColumn(cl, nColumn))
             return 0;
         return cl->bGetValue(pValue, nColumn - 1, nFlags);
     });
@@ -621,8 +610,8 @@ int CNADriverSQL::bGetBLOBValue(CAny* pValue, int, int nStatement, unsigned int 
     if (nStatement == 0)
         return 0;
     return _Run(0, [&] {
-        CStatementHold cl(_pclGetStatement(nStatement));
-        if (!cl || !_bCheckColumn(cl.pGet(), nColumn))
+        CNAStatementSQL* cl = _pclGetStatement(nStatement);
+        if (!cl || !_bCheckColumn(cl, nColumn))
             return 0;
         return cl->bGetBLOBValue(pValue, nColumn - 1, nFlags);
     });

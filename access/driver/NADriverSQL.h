@@ -195,9 +195,16 @@ protected:
     R _RunNoReset(R rFailure, F&& f) noexcept;
     // User error 8 of kind 7 at that point; 0.
     int _bNotOffered(int nPoint, const wchar_t* pszTable = nullptr);
-    // The filed statement of that number with a reference for the caller,
-    // its error reset; null for 0 and for an unknown number.
+    // The filed statement of that number, its error reset; null for 0 and
+    // for an unknown number. The table's reference keeps it while the
+    // driver mutex is held.
     CNAStatementSQL* _pclGetStatement(int nStatement);
+    // Before a statement leaves the table (numbers are never used twice).
+    void _ForgetStatement()
+    {
+        m_nLastStatement = 0;
+        m_pclLastStatement = nullptr;
+    }
     // The statement's column count, or 0 with user error 50 when the host's
     // column is outside 1 to the count.
     int _bCheckColumn(CNAStatementSQL* pclStatement, unsigned int nColumn);
@@ -207,4 +214,6 @@ protected:
     CNADriver* m_pclDriver; // not referenced
     CNAError* m_pclError;   // one reference held
     CNARefHashTable<int, CNAStatementSQL*> m_tabStatement;
+    int m_nLastStatement = 0;
+    CNAStatementSQL* m_pclLastStatement = nullptr; // the table's reference
 };

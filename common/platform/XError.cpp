@@ -1204,6 +1204,16 @@ void CXError::_RazNombres()
 
 void CXError::RAZ()
 {
+    // Every call of the SQL interface resets its error, which is mostly
+    // clear already.
+    static_assert(NB_TEXTES == 8, "the test below names every text");
+    if (m_pszUserMessage == nullptr && m_pszDebugMessage == nullptr && m_pszFunctionName == nullptr &&
+        m_pszModName == nullptr && m_pszModVersion == nullptr && m_pszSystemErrorMessage == nullptr &&
+        m_pszTraitmentCaption == nullptr && m_pszObjectName == nullptr && m_tabErrorId.nGetNbElement() == 0 &&
+        m_tabInfo.nGetNbElement() == 0 && m_ptabSubError == nullptr) {
+        _RazNombres();
+        return;
+    }
     for (wchar_t* CXError::*pmTexte : ms_tabTextes)
         __vDeleteString(&(this->*pmTexte));
     if (m_tabErrorId.nGetNbElement() > 0)

@@ -256,9 +256,21 @@ int CNAConvertVariant::bInitTypeVariantBuffer(unsigned short nType, unsigned int
     return bResult;
 }
 
+bool CNAConvertVariant::_bIsBareText(unsigned short nType) const
+{
+    if (nType != TQTYPE_DSTRW || m_clValue.nGetType() != TQTYPE_DSTRW || m_eVarType != NA_VAR_ANY ||
+        m_pbyBuffer != nullptr || m_pbyBufferDB != nullptr || m_piItem != nullptr || m_piItemDB != nullptr)
+        return false;
+    static const unsigned char abyZero[CAny::VALEUR_SIZE] = {};
+    return std::memcmp(m_clValue.pbyGetValeur(), abyZero, sizeof(abyZero)) == 0;
+}
+
 void CNAConvertVariant::InitTypeVariantAny(unsigned short nType, unsigned int nSize)
 {
-    _SetVarType(NA_VAR_ANY);
+    // Cells read text after text: an empty text that nothing else holds is
+    // what the set-up would make, without its host string made again.
+    if (!_bIsBareText(nType))
+        _SetVarType(NA_VAR_ANY);
     m_nLength = nSize;
     m_nSize = nSize;
     m_clValue.__SetType(nType, 0);

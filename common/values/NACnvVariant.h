@@ -169,6 +169,8 @@ protected:
 
     // Reset to a kind: owned buffers freed, items released, value emptied.
     void _SetVarType(eNAVARTYPE eType);
+    // An empty text of the type in an any-type cell with nothing attached.
+    bool _bIsBareText(unsigned short nType) const;
     // Store mark: kind 2 becomes 1, changed mark cleared, NULL optionally.
     void _OnSetValue(int bClearNull);
     // Own buffer of nSize zeroed bytes; out of memory on the error object.

@@ -334,6 +334,37 @@ TEST_F(DriverSQL, RowsNamesAndValuesByColumnNumber)
     EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 
+// Two statements read in turns: each call reaches its own statement's row,
+// and a freed statement is unknown whichever was read last.
+TEST_F(DriverSQL, StatementsReadInTurnsKeepTheirOwnRows)
+{
+    const int nCnx = Open();
+    const int nFirst = Execute(nCnx, L"SELECT id, name FROM t");
+    const int nSecond = Execute(nCnx, L"SELECT id, name FROM t");
+    ASSERT_GT(nFirst, 0);
+    ASSERT_GT(nSecond, 0);
+    ASSERT_NE(nFirst, nSecond);
+    ASSERT_EQ(m_pSQL->bFetch(nCnx, nFirst, 0), 1);
+    ASSERT_EQ(m_pSQL->bFetch(nCnx, nSecond, 0), 1);
+    ASSERT_EQ(m_pSQL->bFetch(nCnx, nSecond, 0), 1);
+    const struct {
+        int nStmt;
+        const wchar_t* pszId;
+    } reads[] = {{nFirst, L"1"}, {nSecond, L"2"}, {nSecond, L"2"}, {nFirst, L"1"}, {nSecond, L"2"}};
+    CAny v;
+    for (const auto& r : reads) {
+        EXPECT_EQ(m_pSQL->bGetValue(&v, nCnx, r.nStmt, 1, 0), 1) << r.nStmt;
+        EXPECT_EQ(TextW(v), r.pszId) << r.nStmt;
+    }
+    EXPECT_EQ(m_pSQL->bFreeStmt(nCnx, nFirst, 0), 1);
+    EXPECT_EQ(m_pSQL->bGetValue(&v, nCnx, nFirst, 1, 0), 0);
+    EXPECT_EQ(m_pSQL->bGetValue(&v, nCnx, nSecond, 1, 0), 1);
+    EXPECT_EQ(m_pSQL->bFreeStmt(nCnx, nSecond, 0), 1);
+    EXPECT_EQ(m_pSQL->bFetch(nCnx, nSecond, 0), 0);
+    EXPECT_EQ(m_st.nStatementsDestroyed, 2);
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
+}
+
 TEST_F(DriverSQL, ColumnsOutsideOneToTheCountAreRefused)
 {
     const int nCnx = Open();

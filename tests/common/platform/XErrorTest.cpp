@@ -148,6 +148,43 @@ TEST(XError, RaiseByNumberLevelsAndReset)
     EXPECT_EQ(e.nGetUserErrorCode55() + e.nNumErrorId() + e.nNumInfo() + e.nGetNbSubError(), 0u);
 }
 
+// A reset finds most errors clear already: whatever one field holds, the
+// reset still leaves an error as a new one.
+TEST(XError, ResetClearsEachFieldAlone)
+{
+    const auto fields = [](const CXError& e) {
+        return Dump(e, 0xFFF) + L"|" + e.pszGetFunctionName() + L"|" + e.pszGetModName() + L"|" +
+               e.pszGetModVersion() + L"|" + e.pszGetTraitmentCaption() + L"|" + e.pszGetObjectName() + L"|" +
+               std::to_wstring(e.nNumErrorId() + e.nNumInfo() + e.nGetNbSubError());
+    };
+    const long long ll = 42;
+    _CXErrorModule32 sub;
+    const struct {
+        const char* pszName;
+        void (*pfnSet)(CXError&, const long long&, CXError&);
+    } rows[] = {
+        {"user message", [](CXError& e, const long long&, CXError&) { e.AddUserMessage(L"u"); }},
+        {"debug message", [](CXError& e, const long long&, CXError&) { e.AddDebugMessageNoFormat(L"d"); }},
+        {"function name", [](CXError& e, const long long&, CXError&) { e.SetFunctionName(L"fn", 1); }},
+        {"module name", [](CXError& e, const long long&, CXError&) { e.InitModName(L"m"); }},
+        {"module version", [](CXError& e, const long long&, CXError&) { e.InitModVersion(L"1.0"); }},
+        {"system message", [](CXError& e, const long long&, CXError&) { e.SetSystemErrorMessage(L"s"); }},
+        {"caption", [](CXError& e, const long long&, CXError&) { e.SetVMContext(L"c", 3, 4); }},
+        {"object name", [](CXError& e, const long long&, CXError&) { e.SetVMContext(L"o"); }},
+        {"info", [](CXError& e, const long long& n, CXError&) { e.AddInfo(EIT_RECNUM, &n); }},
+        {"sub-error", [](CXError& e, const long long&, CXError& s) { e.AddSubError(&s); }},
+        {"numbers", [](CXError& e, const long long&, CXError&) { e.SetUserErrorCode(7); e.SetDetailId(8); }},
+    };
+    const _CXErrorModule32 fresh;
+    for (const auto& row : rows) {
+        _CXErrorModule32 e;
+        row.pfnSet(e, ll, sub);
+        EXPECT_NE(fields(e), fields(fresh)) << row.pszName << ": the row sets nothing";
+        e.RAZ();
+        EXPECT_EQ(fields(e), fields(fresh)) << row.pszName;
+    }
+}
+
 TEST(XError, MessagesAndConstructors)
 {
     // Changing the user error puts the new message and id first.

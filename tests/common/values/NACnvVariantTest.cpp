@@ -234,6 +234,56 @@ TEST(NAConvertVariant, OwnBufferAdoptedPointerAndEmptiness)
     EXPECT_TRUE(c.bCouldBeNullOnKX());
 }
 
+// Text cells are set up again for every text read: whatever the former
+// value left, the cell starts as a new empty text.
+TEST(NAConvertVariant, TextSetUpAfterAnyFormerValue)
+{
+    BindValueMachine();
+    ItemPtr host = Item(NA_IT_MEMOUNICODE);
+    const struct {
+        const char* pszName;
+        void (*pfnBefore)(CCell&, INAItemDescription*);
+    } rows[] = {
+        {"new text", [](CCell& c, INAItemDescription*) { c.InitTypeVariantAny(TQTYPE_DSTRW, 0); }},
+        {"text", [](CCell& c, INAItemDescription*) {
+             c.InitTypeVariantAny(TQTYPE_DSTRW, 0);
+             c.bSetValueDB("abc", 3, 1252);
+         }},
+        {"NULL text", [](CCell& c, INAItemDescription*) {
+             c.InitTypeVariantAny(TQTYPE_DSTRW, 0);
+             c.SetNull();
+         }},
+        {"empty text marked NULL", [](CCell& c, INAItemDescription*) {
+             c.InitTypeVariantAny(TQTYPE_DSTRW, 0);
+             c.pclGetValue()->SetNullFlag(true);
+         }},
+        {"integer", [](CCell& c, INAItemDescription*) {
+             c.InitTypeVariantAny(TQTYPE_I4, 0);
+             c.CNAVariant::bSetValue(5);
+         }},
+        {"text with an item", [](CCell& c, INAItemDescription* pi) {
+             c.InitTypeVariantAny(TQTYPE_DSTRW, 0);
+             c.SetItemDesc(pi, nullptr);
+         }},
+        {"own buffer", [](CCell& c, INAItemDescription*) {
+             c.bInitTypeVariant(NA_VAR_OWNBUFFER, nullptr, 8, TQTYPE_DSTRW);
+         }},
+    };
+    const CAny fresh(TQTYPE_DSTRW);
+    for (const auto& row : rows) {
+        {
+            CCell c;
+            row.pfnBefore(c, host.get());
+            c.InitTypeVariantAny(TQTYPE_DSTRW, 0);
+            const CAny* pv = c.pclGetValue();
+            EXPECT_EQ(pv->nGetType(), TQTYPE_DSTRW) << row.pszName;
+            EXPECT_EQ(std::memcmp(pv->pbyGetValeur(), fresh.pbyGetValeur(), CAny::VALEUR_SIZE), 0) << row.pszName;
+            EXPECT_EQ(c.eGetVarType(), NA_VAR_ANY) << row.pszName;
+            EXPECT_EQ(host->nGetExternalRef(), 0u) << row.pszName;
+        }
+    }
+}
+
 TEST(NAConvertVariant, ItemDescriptionsAndDecimalInformation)
 {
     BindValueMachine();

@@ -9,11 +9,11 @@ cd "$ZT_ROOT"
 zt_setup || exit 1
 if [ "${1:-}" = "--bench" ]; then
   # Benchmarks are measured on a Release build of their own.
-  zt_build "$ZT_ROOT/build/bench" -DCMAKE_BUILD_TYPE=Release -DZT_BENCH=ON || exit 1
+  zt_build "$ZT_ROOT/build/release" -DCMAKE_BUILD_TYPE=Release -DZT_BENCH=ON || exit 1
   trap zt_server_stop EXIT
   zt_server_start || exit 1
   shift
-  "$ZT_ROOT/build/bench/ztbench" "$@"
+  "$ZT_ROOT/build/release/ztbench" "$@"
   exit $?
 fi
 zt_build "$ZT_ROOT/build" || exit 1

@@ -131,36 +131,30 @@ TEST_F(MySQLConnectionFake, SessionCharsetFollowsTheVersions)
         const char* pszQueries;
         int nCodePage;
         int nUnicode;
+        int nQueryResult; // of SET NAMES; refused, the open stays in 1252
     } tab[] = {
-        {"complete", "5.5.3-log", L"", "SET NAMES 'utf8mb4'\n", 65001, 1},
-        {"complete", "5.5.2", L"", "SET NAMES 'utf8'\n", 65001, 1},
-        {"complete", "4.1.0", L"", "SET NAMES 'utf8'\n", 65001, 1},
-        {"complete", "4.0.30", L"", "", 1252, 0},
-        {"complete", "10.11.19", L"ZT Unicode Support=0", "", 1252, 0},
+        {"complete", "5.5.3-log", L"", "SET NAMES 'utf8mb4'\n", 65001, 1, 0},
+        {"complete", "5.5.2", L"", "SET NAMES 'utf8'\n", 65001, 1, 0},
+        {"complete", "4.1.0", L"", "SET NAMES 'utf8'\n", 65001, 1, 0},
+        {"complete", "4.0.30", L"", "", 1252, 0, 0},
+        {"complete", "10.11.19", L"ZT Unicode Support=0", "", 1252, 0, 0},
+        {"complete", "10.11.19", L"", "SET NAMES 'utf8mb4'\n", 1252, 0, 1},
         // "3.3.20": the library's compatibility level, older than 4.1.
-        {"no_infov", "10.11.19", L"", "", 1252, 0},
+        {"no_infov", "10.11.19", L"", "", 1252, 0, 0},
     };
     for (const auto& t : tab) {
         SCOPED_TRACE(std::string(t.pszScenario) + " " + t.pszServer);
         TearDown();
         Use(t.pszScenario, t.strOptions);
         std::strcpy(m->szServerInfo, t.pszServer);
+        m->nQueryResult = t.nQueryResult;
         ASSERT_EQ(Cnx().bOpen(&m_clError), 1) << m_clError.pszGetError();
+        EXPECT_EQ(m_clError.dwGetErrorId(), 0u);
         EXPECT_STREQ(m->szQueries, t.pszQueries);
         EXPECT_EQ(Cnx().nGetCnxCodePage(), t.nCodePage);
         EXPECT_EQ(Cnx().nGetUnicodeSupport(), t.nUnicode);
         EXPECT_STREQ(m->szCharset, "latin1");
     }
-}
-
-TEST_F(MySQLConnectionFake, RefusedSetNamesKeepsTheOpenIn1252WithoutError)
-{
-    Use("complete");
-    m->nQueryResult = 1;
-    ASSERT_EQ(Cnx().bOpen(&m_clError), 1);
-    EXPECT_EQ(m_clError.dwGetErrorId(), 0u);
-    EXPECT_EQ(Cnx().nGetCnxCodePage(), 1252);
-    EXPECT_EQ(Cnx().nGetUnicodeSupport(), 0);
 }
 
 TEST_F(MySQLConnectionFake, ClientFlags)
@@ -253,13 +247,15 @@ TEST_F(MySQLConnectionFake, FailuresOfTheOpenSequence)
         int nPoint;
         unsigned int nUnder;   // user error of the first sub-error, 0: none
         unsigned int nServer;  // server error number, 0: none
+        const wchar_t* pszDebug;
     } tab[] = {
-        {"init gives NULL", "complete", L"", [](STFakeClientState* p) { p->bInitNull = 1; }, 78, 21, 0, 0},
-        {"charset refused", "complete", L"", [](STFakeClientState* p) { p->nOptionsResult = 1; }, 76, 20, 0, 0},
+        {"init gives NULL", "complete", L"", [](STFakeClientState* p) { p->bInitNull = 1; }, 78, 21, 0, 0,
+         L"mysql_init returned NULL"},
+        {"charset refused", "complete", L"", [](STFakeClientState* p) { p->nOptionsResult = 1; }, 76, 20, 0, 0, L""},
         {"SSL refused", "complete", L"SSL CA=/tmp/ca.pem", [](STFakeClientState* p) { p->nSslResult = 1; }, 79, 22, 22,
-         2026},
-        {"connect refused", "complete", L"", [](STFakeClientState* p) { p->bConnectOK = 0; }, 79, 23, 22, 2002},
-        {"SSL without mysql_ssl_set", "required_only", L"SSL Cert=/tmp/c.pem", nullptr, 75, 1, 0, 0},
+         2026, L""},
+        {"connect refused", "complete", L"", [](STFakeClientState* p) { p->bConnectOK = 0; }, 79, 23, 22, 2002, L""},
+        {"SSL without mysql_ssl_set", "required_only", L"SSL Cert=/tmp/c.pem", nullptr, 75, 1, 0, 0, L""},
     };
     for (const auto& t : tab) {
         SCOPED_TRACE(t.pszName);
@@ -273,19 +269,12 @@ TEST_F(MySQLConnectionFake, FailuresOfTheOpenSequence)
         EXPECT_EQ(m_clError.dwGetErrorId(), t.nFirst);
         EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetDebugMessage(), DebugLine(t.nPoint)))
             << m_clError.pszGetError();
+        EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetDebugMessage(), t.pszDebug));
         EXPECT_EQ(SubErrorCode(m_clError, 0), t.nUnder);
         EXPECT_EQ(m_clError.dwGetDataBaseErrorCode(), t.nServer);
         // Every handle made was given back.
         EXPECT_EQ(nHandlesOpen(), 0);
     }
-}
-
-TEST_F(MySQLConnectionFake, InitNullSaysSoInTheDebugText)
-{
-    Use("complete");
-    m->bInitNull = 1;
-    EXPECT_EQ(Cnx().bOpen(&m_clError), 0);
-    EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetDebugMessage(), L"mysql_init returned NULL"));
 }
 
 TEST_F(MySQLConnectionFake, ParametersOutside1252NeedTheOptionsFunction)
@@ -299,18 +288,9 @@ TEST_F(MySQLConnectionFake, ParametersOutside1252NeedTheOptionsFunction)
     EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetDebugMessage(), DebugLine(2)));
     EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetUserMessage(), L"4.1.22"));
     EXPECT_EQ(m->nInits, 0);
-
-    // With it they travel as UTF-8 on a utf8 handle.
-    TearDown();
-    Use("complete");
-    m_clHost.SetText(CHostConnectionDescription::TXT_USER, L"Ωmega");
-    m_pclConnection.reset(new CMySQLConnection(L"fake", &m_clHost));
-    ASSERT_EQ(Cnx().bOpen(&m_clError), 1) << m_clError.pszGetError();
-    EXPECT_STREQ(m->szCharset, "utf8");
-    EXPECT_STREQ(m->szUser, "\xce\xa9mega");
 }
 
-TEST_F(MySQLConnectionFake, NamesIn1252TravelIn1252AndPasswordsOutsideASCIIInUTF8)
+TEST_F(MySQLConnectionFake, CharsetOfTheConnectFollowsTheNames)
 {
     struct {
         const wchar_t* pszUser;
@@ -321,6 +301,7 @@ TEST_F(MySQLConnectionFake, NamesIn1252TravelIn1252AndPasswordsOutsideASCIIInUTF
     } tab[] = {
         {L"jos\u00e9", L"secret", "latin1", "jos\xe9", "secret"},
         {L"jos\u00e9", L"s\u00e9cret", "utf8", "jos\xc3\xa9", "s\xc3\xa9" "cret"},
+        {L"\u03a9mega", L"secret", "utf8", "\xce\xa9mega", "secret"},
     };
     for (const auto& t : tab) {
         TearDown();
@@ -486,17 +467,13 @@ TEST_F(MySQLConnectionFake, EscapingFollowsTheSessionsMode)
         int bOK = 0;
         EXPECT_EQ(Literal(Cnx(), TQTYPE_DSTRA, szValue, 4, &bOK), t.pszLiteral);
         EXPECT_EQ(bOK, 1);
-        // A value with nothing to escape stays a plain literal.
+        // A value with nothing to escape stays a plain literal; an empty
+        // one calls nothing.
         EXPECT_EQ(Literal(Cnx(), TQTYPE_DSTRA, "ab", 2, &bOK), "'ab'");
+        const int nCalls = m->nCalls;
+        EXPECT_EQ(Literal(Cnx(), TQTYPE_DSTRA, "x", 0, &bOK), "''");
+        EXPECT_EQ(m->nCalls, nCalls);
     }
-}
-
-TEST_F(MySQLConnectionFake, EmptyLiteralCallsNothing)
-{
-    Use("complete");
-    int bOK = 0;
-    EXPECT_EQ(Literal(Cnx(), TQTYPE_DSTRA, "x", 0, &bOK), "''");
-    EXPECT_EQ(m->nCalls, 0);
 }
 
 TEST_F(MySQLConnectionFake, LockRunsSelectForUpdate)

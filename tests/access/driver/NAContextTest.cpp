@@ -192,9 +192,7 @@ TEST_F(NAContext, LockModeAndSearches)
         int nMode;
         int anSeen[3];
     } const aMode[] = {
-        {L"ÖRDERS", 5, {5, 5, 0}},
-        {L"lines", 6, {5, 5, 6}},
-        {L"nothing", 9, {5, 5, 6}},
+        {L"ÖRDERS", 5, {5, 5, 0}}, {L"lines", 6, {5, 5, 6}}, {L"nothing", 9, {5, 5, 6}},
     };
     for (const auto& c : aMode) {
         EXPECT_EQ(m_pContext->bHMode(c.pszName, static_cast<_eNA_HMODE>(c.nMode)), 1) << c.nMode;
@@ -212,10 +210,8 @@ TEST_F(NAContext, LockModeAndSearches)
         CNADataAccess* pExpected;
     } const aFind[] = {
         {"table name, case", false, 0, L"ORDERS", pOrders},
-        {"table name, other connection", false, 1, L"Orders", pOther},
-        {"alias", true, 0, L"l", pLines},
-        {"alias of another connection", true, 1, L"L", nullptr},
-        {"unknown", false, 0, L"nothing", nullptr},
+        {"table name, other connection", false, 1, L"Orders", pOther}, {"alias", true, 0, L"l", pLines},
+        {"alias of another connection", true, 1, L"L", nullptr}, {"unknown", false, 0, L"nothing", nullptr},
     };
     for (const auto& c : aFind) {
         CNADataAccess* p = c.bAlias ? m_pContext->pclFindDataAccessByAliasName(m_apConnection[c.nConnection], c.pszName)

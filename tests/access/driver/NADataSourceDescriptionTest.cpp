@@ -367,16 +367,11 @@ TEST_F(NADataSourceDescription, HostSlotsAndRanges)
         INAItemDescription* piGot;
         const wchar_t* pszName;
     } const aCase[] = {
-        {"item by name", pi->piNAGetItem(L"note"), L"NOTE"},
-        {"missing name", pi->piNAGetItem(L"nothing"), nullptr},
-        {"item 2", pi->piNAGetItem(2u), L"V"},
-        {"item 3", pi->piNAGetItem(3u), nullptr},
-        {"item -1", pi->piNAGetItem(0xFFFFFFFFu), nullptr},
-        {"key 0", pi->piNAGetKey(0u), L"ID"},
-        {"key 1", pi->piNAGetKey(1u), nullptr},
-        {"memo 0", pi->piNAGetMemo(0u), L"NOTE"},
-        {"memo 1", pi->piNAGetMemo(1u), nullptr},
-        {"memo 2^31", pi->piNAGetMemo(0x80000000u), nullptr},
+        {"item by name", pi->piNAGetItem(L"note"), L"NOTE"}, {"missing name", pi->piNAGetItem(L"nothing"), nullptr},
+        {"item 2", pi->piNAGetItem(2u), L"V"}, {"item 3", pi->piNAGetItem(3u), nullptr},
+        {"item -1", pi->piNAGetItem(0xFFFFFFFFu), nullptr}, {"key 0", pi->piNAGetKey(0u), L"ID"},
+        {"key 1", pi->piNAGetKey(1u), nullptr}, {"memo 0", pi->piNAGetMemo(0u), L"NOTE"},
+        {"memo 1", pi->piNAGetMemo(1u), nullptr}, {"memo 2^31", pi->piNAGetMemo(0x80000000u), nullptr},
         {"best", pi->piGetBestParseItemDesc(), L"ID"},
     };
     for (const auto& c : aCase) {

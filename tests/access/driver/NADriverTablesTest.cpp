@@ -489,8 +489,7 @@ TEST_F(NADriverTables, ContextsAndDescriptions)
         int bExists;
         unsigned int nError;
     } const aCase[] = {
-        {"items", 0, true, 1, 1, 0},
-        {"no column", ZTERR_NO_COLUMN, false, 1, 0, ZTERR_NO_COLUMN},
+        {"items", 0, true, 1, 1, 0}, {"no column", ZTERR_NO_COLUMN, false, 1, 0, ZTERR_NO_COLUMN},
         {"other error", ZTERR_NO_ROW, false, 0, 0, ZTERR_NO_ROW},
         {"nothing raised", 1, false, 0, 0, ZTERR_NOT_OFFERED},
     };

@@ -138,13 +138,8 @@ TEST_F(Literals, RealWrittenWithAPointWhateverTheHostText)
 TEST_F(Literals, TextsAreQuotedAndEscaped)
 {
     struct { int nKind; const char* psz; const wchar_t* pszLiteral; } const tab[] = {
-        {5, "O'Brien", L"'O''Brien'"},
-        {0, "O'Brien", L"'O''Brien'"},
-        {5, "C:\\dir\\", L"'C:\\\\dir\\\\'"},
-        {0, "C:\\dir\\", L"'C:\\dir\\'"},
-        {5, "\\'", L"'\\\\'''"},
-        {5, "", L"''"},
-        {5, "caf\xE9", L"'caf\u00E9'"},
+        {5, "O'Brien", L"'O''Brien'"}, {0, "O'Brien", L"'O''Brien'"}, {5, "C:\\dir\\", L"'C:\\\\dir\\\\'"},
+        {0, "C:\\dir\\", L"'C:\\dir\\'"}, {5, "\\'", L"'\\\\'''"}, {5, "", L"''"}, {5, "caf\xE9", L"'caf\u00E9'"},
     };
     for (const auto& st : tab) {
         SCOPED_TRACE(st.psz);
@@ -192,10 +187,8 @@ TEST_F(Literals, ValuesWithoutALiteralAreRefusedNamingThem)
 {
     CLiteralConnection cnx;
     struct { const char* pszRow; unsigned short nType; double d; const wchar_t* pszNamed; } const tab[] = {
-        {"NaN", TQTYPE_R8, std::nan(""), L"(value: NaN)"},
-        {"+inf", TQTYPE_R8, HUGE_VAL, L"(value: Inf)"},
-        {"-inf", TQTYPE_R4, -HUGE_VAL, L"(value: -Inf)"},
-        {"array", TQTYPE_TABANY, 0, L"type 83 "},
+        {"NaN", TQTYPE_R8, std::nan(""), L"(value: NaN)"}, {"+inf", TQTYPE_R8, HUGE_VAL, L"(value: Inf)"},
+        {"-inf", TQTYPE_R4, -HUGE_VAL, L"(value: -Inf)"}, {"array", TQTYPE_TABANY, 0, L"type 83 "},
     };
     for (const auto& st : tab) {
         SCOPED_TRACE(st.pszRow);
@@ -252,12 +245,9 @@ TEST_F(Literals, DatesTimesAndDateTimesOfMySQL)
     CLiteralConnection cnx;
     CAny v;
     struct { unsigned short nType; const char* psz; const wchar_t* pszLiteral; } const tab[] = {
-        {TQTYPE_DATEW, "20240301", L"'2024-03-01'"},
-        {TQTYPE_DATEA, "20240301", L"'2024-03-01'"},
-        {TQTYPE_DATEW, "00000000", L"'0000-00-00'"},
-        {TQTYPE_DATEW, "", L"NULL"},
-        {TQTYPE_TIMEW, "134500250", L"'13:45:00.250'"},
-        {TQTYPE_TIMEA, "1345", L"'13:45:00.000'"},
+        {TQTYPE_DATEW, "20240301", L"'2024-03-01'"}, {TQTYPE_DATEA, "20240301", L"'2024-03-01'"},
+        {TQTYPE_DATEW, "00000000", L"'0000-00-00'"}, {TQTYPE_DATEW, "", L"NULL"},
+        {TQTYPE_TIMEW, "134500250", L"'13:45:00.250'"}, {TQTYPE_TIMEA, "1345", L"'13:45:00.000'"},
         {TQTYPE_TIMEA, "235959999", L"'23:59:59.999'"},
     };
     for (const auto& st : tab) {
@@ -305,9 +295,7 @@ TEST_F(Literals, UnreadableDatesAndTimesRaiseUserError43)
 {
     CLiteralConnection cnx;
     struct { unsigned short nType; const char* psz; } const tab[] = {
-        {TQTYPE_DATEW, "2024x301"},
-        {TQTYPE_TIMEW, "12ab"},
-        {TQTYPE_DATEA, "abcdefgh"},
+        {TQTYPE_DATEW, "2024x301"}, {TQTYPE_TIMEW, "12ab"}, {TQTYPE_DATEA, "abcdefgh"},
     };
     for (const auto& st : tab) {
         SCOPED_TRACE(st.psz);
@@ -342,18 +330,12 @@ TEST_F(Literals, ColumnTypeCastsTheValueFirst)
 TEST_F(Literals, NonStrictCastsDoNotNarrow)
 {
     struct { unsigned short nFrom; long long llValue; eNA_ITEMTYPE eItem; int bStrict; unsigned short nAfter; } const tab[] = {
-        {TQTYPE_I2, 5, NA_IT_I1, 0, TQTYPE_I2},
-        {TQTYPE_I2, 5, NA_IT_I1, 1, TQTYPE_I1},
-        {TQTYPE_I4, 5, NA_IT_I2, 0, TQTYPE_I4},
-        {TQTYPE_I4, 5, NA_IT_R4, 0, TQTYPE_I4},
-        {TQTYPE_I4, 5, NA_IT_I8, 0, TQTYPE_I8},
-        {TQTYPE_I8, 5, NA_IT_I4, 0, TQTYPE_I4},
-        {TQTYPE_I8, -2147483647LL, NA_IT_I4, 0, TQTYPE_I4},
-        {TQTYPE_I8, -2147483648LL, NA_IT_I4, 0, TQTYPE_I8},
-        {TQTYPE_I8, 2147483647LL, NA_IT_I4, 0, TQTYPE_I8},
-        {TQTYPE_I8, 3000000000LL, NA_IT_I4, 0, TQTYPE_I8},
-        {TQTYPE_I8, 5, NA_IT_R8, 0, TQTYPE_I8},
-        {TQTYPE_I8, 5, NA_IT_UI4, 0, TQTYPE_UI4},
+        {TQTYPE_I2, 5, NA_IT_I1, 0, TQTYPE_I2}, {TQTYPE_I2, 5, NA_IT_I1, 1, TQTYPE_I1},
+        {TQTYPE_I4, 5, NA_IT_I2, 0, TQTYPE_I4}, {TQTYPE_I4, 5, NA_IT_R4, 0, TQTYPE_I4},
+        {TQTYPE_I4, 5, NA_IT_I8, 0, TQTYPE_I8}, {TQTYPE_I8, 5, NA_IT_I4, 0, TQTYPE_I4},
+        {TQTYPE_I8, -2147483647LL, NA_IT_I4, 0, TQTYPE_I4}, {TQTYPE_I8, -2147483648LL, NA_IT_I4, 0, TQTYPE_I8},
+        {TQTYPE_I8, 2147483647LL, NA_IT_I4, 0, TQTYPE_I8}, {TQTYPE_I8, 3000000000LL, NA_IT_I4, 0, TQTYPE_I8},
+        {TQTYPE_I8, 5, NA_IT_R8, 0, TQTYPE_I8}, {TQTYPE_I8, 5, NA_IT_UI4, 0, TQTYPE_UI4},
         {TQTYPE_I4, 5, NA_IT_TEXTE, 0, TQTYPE_DSTRA},
     };
     CLiteralConnection cnx;
@@ -405,10 +387,8 @@ TEST_F(Literals, FailedCastsNameTheirPoints)
     CLiteralConnection cnx;
     struct { unsigned short nType; eNA_ITEMTYPE eDB, eKX; const wchar_t* pszPoint; } const tab[] = {
         // An array of values has no text.
-        {TQTYPE_TABANY, NA_IT_DATE8, NA_IT_EMPTY, L"=1.15"},
-        {TQTYPE_TABANY, NA_IT_EMPTY, NA_IT_HEURE, L"=1.14"},
-        {TQTYPE_TABANY, NA_IT_DATETIME, NA_IT_HEURE, L"=1.14"},
-        {TQTYPE_DSTRA, NA_IT_I4, NA_IT_EMPTY, L"=1.16"},
+        {TQTYPE_TABANY, NA_IT_DATE8, NA_IT_EMPTY, L"=1.15"}, {TQTYPE_TABANY, NA_IT_EMPTY, NA_IT_HEURE, L"=1.14"},
+        {TQTYPE_TABANY, NA_IT_DATETIME, NA_IT_HEURE, L"=1.14"}, {TQTYPE_DSTRA, NA_IT_I4, NA_IT_EMPTY, L"=1.16"},
     };
     for (const auto& st : tab) {
         SCOPED_TRACE(st.pszPoint);

@@ -165,12 +165,8 @@ TEST_F(NACommandFixture, LiteralsNeverGlueToAWord)
         const wchar_t* pszFormated;
     } cases[] = {
         {L"a=x", true, L"a=x 'A'"},       // not the hexadecimal x'41'
-        {L"LIMIT", false, L"LIMIT 5"},
-        {L"a=b_", false, L"a=b_ 5"},
-        {L"a='s'", false, L"a='s' 5"},
-        {L"a=`c`", true, L"a=`c` 'A'"},
-        {L"a=(", true, L"a=('A'"},
-        {L"a=", false, L"a=5"},
+        {L"LIMIT", false, L"LIMIT 5"}, {L"a=b_", false, L"a=b_ 5"}, {L"a='s'", false, L"a='s' 5"},
+        {L"a=`c`", true, L"a=`c` 'A'"}, {L"a=(", true, L"a=('A'"}, {L"a=", false, L"a=5"},
     };
     for (const Case& k : cases) {
         CCommand c(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
@@ -188,10 +184,8 @@ TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
         const wchar_t* pszFormated;
     } cases[] = {
         // This kind always names its escape, never a backslash nor a quote.
-        {"a\\b%", 0, L"a LIKE 'a\\\\b%' ESCAPE '!'"},
-        {"a\\b%", L'\\', L"a LIKE 'a\\\\b%' ESCAPE '!'"},
-        {"a'b!", L'\'', L"a LIKE 'a''b!!' ESCAPE '!'"},
-        {"50!%%", L'!', L"a LIKE '50!%%' ESCAPE '!'"},
+        {"a\\b%", 0, L"a LIKE 'a\\\\b%' ESCAPE '!'"}, {"a\\b%", L'\\', L"a LIKE 'a\\\\b%' ESCAPE '!'"},
+        {"a'b!", L'\'', L"a LIKE 'a''b!!' ESCAPE '!'"}, {"50!%%", L'!', L"a LIKE '50!%%' ESCAPE '!'"},
         {"a!b", L'!', L"a LIKE 'a!!b' ESCAPE '!'"}, // a lone escape doubled
         {"O''Neil_", 0, L"a LIKE 'O''Neil_' ESCAPE '!'"}, // quotes purged, then written again
         {"plain", L'#', L"a LIKE 'plain' ESCAPE '#'"},
@@ -353,17 +347,12 @@ TEST(NACommandStatic, Scanners)
         {L"SELECT 'x LIMIT 1' FROM t", -1},             // inside a literal
         {L"SELECT 'it''s LIMIT' FROM t limit 2", 28},   // doubled quote inside
         {L"SELECT a FROM t WHERE LIMITED=1", -1},       // part of a word
-        {L"SELECT a FROM t LIMIT 1 UNION SELECT b FROM u LIMIT 2", 46},
-        {L"", -1},
+        {L"SELECT a FROM t LIMIT 1 UNION SELECT b FROM u LIMIT 2", 46}, {L"", -1},
         // Every kind of quote and comment, read as the server reads them.
-        {L"SELECT a FROM t LIMIT 1 UNION SELECT`q` FROM u", 16},
-        {L"SELECT \"x LIMIT 1\" FROM t", -1},
-        {L"SELECT 'a\\' LIMIT 1' FROM t", -1},
-        {L"SELECT a FROM t -- LIMIT 1", -1},
-        {L"SELECT a FROM t # LIMIT 1\nWHERE b", -1},
-        {L"SELECT a /* LIMIT 1 */ FROM t", -1},
-        {L"SELECT a FROM t /* LIMIT 1", -1},
-        {L"SELECT `x LIMIT 1` FROM t", -1},
+        {L"SELECT a FROM t LIMIT 1 UNION SELECT`q` FROM u", 16}, {L"SELECT \"x LIMIT 1\" FROM t", -1},
+        {L"SELECT 'a\\' LIMIT 1' FROM t", -1}, {L"SELECT a FROM t -- LIMIT 1", -1},
+        {L"SELECT a FROM t # LIMIT 1\nWHERE b", -1}, {L"SELECT a /* LIMIT 1 */ FROM t", -1},
+        {L"SELECT a FROM t /* LIMIT 1", -1}, {L"SELECT `x LIMIT 1` FROM t", -1},
         {L"SELECT a FROM t -- c\nLIMIT 3", 21},
     };
     for (const auto& c : clauses)

@@ -252,6 +252,27 @@ TEST_F(NACommandFixture, AddingCommandsSharesOrClonesParameters)
     EXPECT_EQ(e.Formated(), L"AND y=4");
 }
 
+TEST_F(NACommandFixture, TextPiecesSelfAddAndUserParameters)
+{
+    CCommand c(m_pError, Cnx(5));
+    EXPECT_EQ(c->bComplete(L"SELECT abc", 8), 1);
+    EXPECT_EQ(c->bComplete(nullptr, 3), 1);
+    EXPECT_EQ(c->bComplete(L"zz", 0), 1);
+    EXPECT_EQ(c->bCompleteWithNumber(-42), 1);
+    EXPECT_EQ(W(c->pszGetOriginalSQL()), L"SELECT a-42");
+    // Nothing to add succeeds; the command itself is refused and unchanged.
+    EXPECT_EQ(c->bAdd(nullptr, CNACommand::ADDMODE_SHARE), 1);
+    EXPECT_EQ(c->bAdd(c.p, CNACommand::ADDMODE_SHARE), 0);
+    EXPECT_EQ(W(c->pszGetOriginalSQL()), L"SELECT a-42");
+    c.Text(L" WHERE a=");
+    c.Param(Int(1));
+    c.Text(L" AND b=");
+    c.Param(Int(2), CNAParameter::PF_USER);
+    EXPECT_EQ(c->nGetUserParamIndice(c->pclGetParameterNoRef(1)), 1);
+    EXPECT_EQ(c->nGetUserParamIndice(c->pclGetParameterNoRef(0)), -1);
+    EXPECT_EQ(c->nGetUserParamIndice(nullptr), -1);
+}
+
 TEST_F(NACommandFixture, FileParameterWritesTheFilesContent)
 {
     CTempDir dir;

@@ -49,10 +49,7 @@ public:
     int m_bAnswer = 1;
 };
 
-std::wstring S(const wchar_t* psz)
-{
-    return psz != nullptr ? psz : L"(null)";
-}
+std::wstring S(const wchar_t* psz) { return psz != nullptr ? psz : L"(null)"; }
 
 std::wstring Name(CRecordingConnection& cnx, const wchar_t* psz, bool bTable = false)
 {

@@ -19,12 +19,7 @@ extern "C" int bInitLibrary(HINSTANCE hModule);
 
 namespace {
 
-struct STAccessCounts {
-    int nMade = 0;
-    int nDestroyed = 0;
-    int nCloses = 0;
-    bool bRefuse = false;
-};
+struct STAccessCounts { int nMade = 0; int nDestroyed = 0; int nCloses = 0; bool bRefuse = false; };
 
 // A data access that notes its closes and its end; opened when told.
 class CScriptAccess : public CNADataAccess {
@@ -187,11 +182,7 @@ TEST_F(NAContext, LockModeAndSearches)
     static_cast<CScriptAccess*>(pOrders)->Open(L"O");
     static_cast<CScriptAccess*>(pLines)->Open(L"L");
 
-    struct {
-        const wchar_t* pszName;
-        int nMode;
-        int anSeen[3];
-    } const aMode[] = {
+    struct { const wchar_t* pszName; int nMode; int anSeen[3]; } const aMode[] = {
         {L"ÖRDERS", 5, {5, 5, 0}}, {L"lines", 6, {5, 5, 6}}, {L"nothing", 9, {5, 5, 6}},
     };
     for (const auto& c : aMode) {

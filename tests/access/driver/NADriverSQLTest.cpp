@@ -249,11 +249,7 @@ TEST_F(DriverSQL, CloseEndsTheConnectionAndASecondCloseAnswersOne)
 
 TEST_F(DriverSQL, FailedOpensLeaveNothingFiledOrAlive)
 {
-    struct {
-        const char* pszName;
-        bool STWorld::*pbFlag;
-        unsigned int nCode;
-    } tab[] = {
+    struct { const char* pszName; bool STWorld::*pbFlag; unsigned int nCode; } tab[] = {
         {"refused", &STWorld::bFailOpen, ZTERR_CONNECT},
         {"no connection object", &STWorld::bNoConnectionObject, ZTERR_NO_MEMORY},
     };

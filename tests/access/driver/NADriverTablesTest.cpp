@@ -37,12 +37,7 @@ struct STScript {
     bool bDriverError = false; // reports into the driver's error object
 };
 
-struct STLog {
-    Calls tabCalls;
-    int nTablesMade = 0;
-    int nTablesDestroyed = 0;
-    int nDescriptionsDestroyed = 0;
-};
+struct STLog { Calls tabCalls; int nTablesMade = 0; int nTablesDestroyed = 0; int nDescriptionsDestroyed = 0; };
 
 // A table that records each call of the driver and answers as scripted; its
 // failures leave user error 13 in an error object of its own.

@@ -350,10 +350,7 @@ TEST_F(NADriver, RaisingSequence)
 TEST_F(NADriver, ThrowingWorkAnswersZeroWithAnError)
 {
     std::unique_ptr<CHost> pHost(NewHost(L"main"));
-    struct STCase {
-        int nThrow;
-        unsigned int nError;
-    };
+    struct STCase { int nThrow; unsigned int nError; };
     for (STCase st : {STCase{1, ZTERR_NO_MEMORY}, STCase{2, ZTERR_CANCELLED}, STCase{3, ZTERR_CANCELLED}}) {
         m_pDriver->m_nThrow = st.nThrow;
         EXPECT_EQ(m_pDriver->bOpenConnection(pHost.get()), 0) << st.nThrow;
@@ -378,10 +375,7 @@ TEST_F(NADriver, ThrowingWorkAnswersZeroWithAnError)
 
 namespace {
 
-std::wstring Label(CNADriver* p, int n)
-{
-    return p->pszGetLabel(n);
-}
+std::wstring Label(CNADriver* p, int n) { return p->pszGetLabel(n); }
 
 std::wstring Line(CNADriver* p, int i, int nType, const std::wstring& strText)
 {
@@ -463,11 +457,7 @@ TEST_F(NADriver, EverySlotByItsPlace)
 {
     // Answer, and the user error left (8 with kind 7 for refused slots, 14
     // for a missing connection description).
-    struct STSlot {
-        int nSlot;
-        int nAnswer;
-        unsigned int nError;
-    };
+    struct STSlot { int nSlot; int nAnswer; unsigned int nError; };
     const int kVoid = -99;
     const STSlot aSlots[] = {
         {1, 18, 0},  {2, 17, 0},  {3, -1, 0}, {4, -1, 0}, {5, kVoid, 0}, {8, 0, 0},   {9, 0, 14},  {10, 1, 0},

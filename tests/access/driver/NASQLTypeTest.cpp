@@ -39,10 +39,7 @@ public:
     }
 };
 
-struct STParsed {
-    eNA_ITEMTYPE eType;
-    unsigned nSize;
-};
+struct STParsed { eNA_ITEMTYPE eType; unsigned nSize; };
 
 STParsed Parse(CNAConnectionDescription& cnx, const wchar_t* pszText, const wchar_t* pszCharset = nullptr,
                unsigned* pnInteger = nullptr, unsigned* pnScale = nullptr)

@@ -83,12 +83,7 @@ struct TransactionTest : ::testing::Test {
 // level; a name of _ is no name, an empty one the innermost level.
 TEST_F(TransactionTest, ScriptedLevelsSendTheirTexts)
 {
-    struct {
-        const char* pszScript;
-        int bSeparate;
-        Texts aExpected;
-        int nMade;
-    } const tab[] = {
+    struct { const char* pszScript; int bSeparate; Texts aExpected; int nMade; } const tab[] = {
         {"+A =A +A -a", 1, {L"BEGIN", L"COMMIT", L"BEGIN", L"ROLLBACK"}, 1},
         {"+A +B +C =C -B =A", 1,
          {L"BEGIN", L"SAVEPOINT ZT_LEVEL_1", L"SAVEPOINT ZT_LEVEL_2", L"RELEASE SAVEPOINT ZT_LEVEL_2",

@@ -12,10 +12,7 @@
 
 namespace {
 
-std::wstring W(const wchar_t* psz)
-{
-    return psz != nullptr ? psz : L"<null>";
-}
+std::wstring W(const wchar_t* psz) { return psz != nullptr ? psz : L"<null>"; }
 
 class CCountedError : public CNAError {
 public:
@@ -159,11 +156,7 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
 
 TEST_F(NACommandFixture, LiteralsNeverGlueToAWord)
 {
-    struct Case {
-        const wchar_t* pszBefore;
-        bool bText;
-        const wchar_t* pszFormated;
-    } cases[] = {
+    struct Case { const wchar_t* pszBefore; bool bText; const wchar_t* pszFormated; } cases[] = {
         {L"a=x", true, L"a=x 'A'"},       // not the hexadecimal x'41'
         {L"LIMIT", false, L"LIMIT 5"}, {L"a=b_", false, L"a=b_ 5"}, {L"a='s'", false, L"a='s' 5"},
         {L"a=`c`", true, L"a=`c` 'A'"}, {L"a=(", true, L"a=('A'"}, {L"a=", false, L"a=5"},
@@ -178,11 +171,7 @@ TEST_F(NACommandFixture, LiteralsNeverGlueToAWord)
 
 TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
 {
-    struct Case {
-        const char* pszValue;
-        wchar_t cEscape;
-        const wchar_t* pszFormated;
-    } cases[] = {
+    struct Case { const char* pszValue; wchar_t cEscape; const wchar_t* pszFormated; } cases[] = {
         // This kind always names its escape, never a backslash nor a quote.
         {"a\\b%", 0, L"a LIKE 'a\\\\b%' ESCAPE '!'"}, {"a\\b%", L'\\', L"a LIKE 'a\\\\b%' ESCAPE '!'"},
         {"a'b!", L'\'', L"a LIKE 'a''b!!' ESCAPE '!'"}, {"50!%%", L'!', L"a LIKE '50!%%' ESCAPE '!'"},
@@ -359,10 +348,7 @@ TEST(NACommandStatic, Scanners)
         EXPECT_EQ(CNACommand::s_bSeparateur(c), 1) << static_cast<int>(c);
     for (wchar_t c : std::wstring(L"a_.;'<"))
         EXPECT_EQ(CNACommand::s_bSeparateur(c), 0) << static_cast<int>(c);
-    const struct {
-        const wchar_t* pszText;
-        int nPos;
-    } clauses[] = {
+    const struct { const wchar_t* pszText; int nPos; } clauses[] = {
         {L"SELECT a FROM t LIMIT 5", 16},
         {L"LIMIT 5", -1},                               // never at position 0
         {L"SELECT 'x LIMIT 1' FROM t", -1},             // inside a literal

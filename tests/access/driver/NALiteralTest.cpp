@@ -1,5 +1,6 @@
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAItemDescription.h"
+#include "access/driver/NaDriver.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/TStringConcatAW.h"
 #include "common/text/XYString.h"
@@ -13,6 +14,8 @@
 #include <cwchar>
 #include <cstdlib>
 #include <string>
+
+extern "C" int bInitLibrary(HINSTANCE hModule);
 
 namespace {
 
@@ -446,6 +449,27 @@ TEST_F(Literals, DefaultValuesFromTheCatalog)
     CAny e1;
     EXPECT_EQ(cnx1.bConvertStringToDefaultValue(&e1, L"", p.get(), nullptr), 1);
     EXPECT_TRUE(e1.bIsNull());
+}
+
+// Real defaults go through a cell of the process's driver; quoted ones lose
+// their quotes and escapes.
+TEST_F(Literals, RealDefaultValuesAreConverted)
+{
+    bInitLibrary(nullptr);
+    class CCellDriver : public CNADriver {};
+    CCellDriver* pDriver = new CCellDriver;
+    CNADriver::s_pclDriver = pDriver;
+    CLiteralConnection cnx;
+    ItemPtr pInt = Item(NA_IT_I4, 4), pText = Item(NA_IT_TEXTE, 20);
+    CAny v;
+    EXPECT_EQ(cnx.bConvertStringToDefaultValue(&v, L"42", pInt.get(), nullptr), 1);
+    EXPECT_FALSE(v.bIsNull());
+    EXPECT_EQ(Literal(cnx, &v), L"42");
+    CAny t;
+    EXPECT_EQ(cnx.bConvertStringToDefaultValue(&t, L"'O''B\\r'", pText.get(), nullptr), 1);
+    EXPECT_EQ(Literal(cnx, &t), L"'O''Br'");
+    CNADriver::s_pclDriver = nullptr;
+    delete pDriver;
 }
 
 } // namespace

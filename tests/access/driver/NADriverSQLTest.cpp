@@ -427,8 +427,7 @@ TEST_F(DriverSQL, TableLockOnlyInsideATransaction)
     EXPECT_EQ(m_pSQL->bSQLBloqueTable(nCnx, L"orders", 0), 1);
     EXPECT_EQ(m_pSQL->bSQLBloqueRequete(nCnx, L"SELECT * FROM orders", 0), 1);
     ASSERT_EQ(m_pSQL->bTrsCommit(nCnx, 0, 0), 1);
-    EXPECT_EQ(Sent(),
-              (Texts{"BEGIN", "LOCK TABLE orders", "SELECT * FROM orders FOR UPDATE", "COMMIT"}));
+    EXPECT_EQ(Sent(), (Texts{"BEGIN", "LOCK TABLE orders", "SELECT * FROM orders FOR UPDATE", "COMMIT"}));
     EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 

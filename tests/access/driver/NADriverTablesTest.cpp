@@ -297,8 +297,7 @@ TEST_F(NADriverTables, QueriesKeptDroppedAndFailed)
             ASSERT_NE(pi, piUntouched);
             ASSERT_NE(pi, nullptr);
             EXPECT_EQ(static_cast<CNATable*>(pi)->nGetExternalRef(), 1) << c.pszCase;
-            EXPECT_STREQ(static_cast<CNATable*>(pi)->pszGetIdentification(),
-                         (L"CTX=8;Table=Q;" +
+            EXPECT_STREQ(static_cast<CNATable*>(pi)->pszGetIdentification(), (L"CTX=8;Table=Q;" +
                           std::wstring(static_cast<CNATable*>(pi)->pclGetConnection()->pszGetIdentification()))
                              .c_str());
             pclFiled = static_cast<CNATable*>(pi);

@@ -318,8 +318,7 @@ TEST_F(NADriver, OpeningsLeftGoWithTheDriver)
 TEST_F(NADriver, RaisingSequence)
 {
     CNAError cl;
-    cl.RaiseUserError(NA_ERRORTYPE_DUPLICATE, 3, 12, nullptr, L"ORDERS", L"ID", ZTERR_NO_SUCH_ITEM, L"ORDERS",
-                      L"ID");
+    cl.RaiseUserError(NA_ERRORTYPE_DUPLICATE, 3, 12, nullptr, L"ORDERS", L"ID", ZTERR_NO_SUCH_ITEM, L"ORDERS", L"ID");
     EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_DUPLICATE);
     EXPECT_EQ(cl.dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_SUCH_ITEM));
     EXPECT_STREQ(cl.pszGetLogicalTableName(), L"ORDERS");
@@ -432,8 +431,7 @@ TEST_F(NADriver, QueryDump)
     EXPECT_EQ(Dump(m_pDriver, L"SELECT 1", &tab, nJustPast), strTwo.substr(0, nJustPast));
     // A NULL value shows label 7.
     CTabValParser tabNull = {1, ast + 2, 0, nullptr};
-    EXPECT_EQ(Dump(m_pDriver, L"SELECT 1", &tabNull, 1000),
-              strHead + Label(m_pDriver, 2) + L"=1\r\n" +
+    EXPECT_EQ(Dump(m_pDriver, L"SELECT 1", &tabNull, 1000), strHead + Label(m_pDriver, 2) + L"=1\r\n" +
                   Line(m_pDriver, 0, TQTYPE_I4, Label(m_pDriver, 7)));
 }
 
@@ -445,8 +443,7 @@ namespace {
 // every slot of the driver takes at most seven, all of one word.
 uintptr_t CallDriverSlot(INADriver* pi, int nSlot)
 {
-    typedef uintptr_t (*PFN)(INADriver*, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t,
-                             uintptr_t);
+    typedef uintptr_t (*PFN)(INADriver*, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t);
     void** pVtbl = *reinterpret_cast<void***>(pi);
     return reinterpret_cast<PFN>(pVtbl[nSlot - 1])(pi, 0, 0, 0, 0, 0, 0, 0);
 }

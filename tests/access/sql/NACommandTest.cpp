@@ -185,6 +185,11 @@ TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
         c.Param(Text(k.pszValue), CNAParameter::PF_LIKE, k.cEscape);
         EXPECT_EQ(c.Formated(), k.pszFormated) << k.pszValue;
     }
+    // A number is matched as its text.
+    CCommand n(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+    n.Text(L"a LIKE ");
+    n.Param(Int(5), CNAParameter::PF_LIKE);
+    EXPECT_EQ(n.Formated(), L"a LIKE '5' ESCAPE '!'");
     // A host ESCAPE clause after the parameter is left to the host text.
     CCommand h(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
     h.Text(L"a LIKE ");

@@ -149,6 +149,12 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
     v->SetVerbatim(1);
     v.Text(L"SELECT TOP 10 a FROM t");
     EXPECT_EQ(v.Formated(), L"SELECT TOP 10 a FROM t");
+    // Text inserted before the first build is in it once.
+    CCommand vi(m_pError, Cnx(5));
+    vi->SetVerbatim(1);
+    vi.Text(L"a");
+    vi->Insert(0, L"SELECT ");
+    EXPECT_EQ(vi.Formated(), L"SELECT a");
     // Text appended to a built verbatim command reaches its formatted SQL.
     v.Text(L" WHERE 1");
     EXPECT_EQ(v.Formated(), L"SELECT TOP 10 a FROM t WHERE 1");

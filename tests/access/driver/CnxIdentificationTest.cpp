@@ -81,12 +81,7 @@ protected:
 
 TEST_F(CnxIdentification, OnlyTheSameCredentialsShareAConnection)
 {
-    struct {
-        const char* pszRow;
-        STFields stA;
-        STFields stB;
-        bool bShared;
-    } tab[6 + 5];
+    struct { const char* pszRow; STFields stA; STFields stB; bool bShared; } tab[6 + 5];
     int n = 0;
     tab[n] = {"the same twice", {}, {}, true}, n++;
     tab[n] = {"name in another case", {}, {}, true};

@@ -49,10 +49,7 @@ public:
     int m_bAnswer = 1;
 };
 
-std::wstring S(const wchar_t* psz)
-{
-    return psz != nullptr ? psz : L"(null)";
-}
+std::wstring S(const wchar_t* psz) { return psz != nullptr ? psz : L"(null)"; }
 
 std::wstring Name(CRecordingConnection& cnx, const wchar_t* psz, bool bTable = false)
 {
@@ -143,9 +140,7 @@ TEST(NAConnectionDescription, CursorLocationFromTheHostAndFromTheOption)
 TEST(NAConnectionDescription, CacheSizeIsAskedOfTheHostFromVersionFourOnly)
 {
     struct { int nVersion; const wchar_t* pszInfo; long long llExpected; int nCalls; } const tab[] = {
-        {3, nullptr, -2, 0},
-        {4, nullptr, 777, 1},
-        {4, L"ZT Cache Size=5000000000", 5000000000LL, 0},
+        {3, nullptr, -2, 0}, {4, nullptr, 777, 1}, {4, L"ZT Cache Size=5000000000", 5000000000LL, 0},
         {3, L"ZT Cache Size=12", 12, 0},
     };
     for (const auto& st : tab) {
@@ -205,10 +200,8 @@ TEST(NAConnectionDescription, HostAnswersArePassedThroughAndTheReferenceGivenBac
 TEST(NAConnectionDescription, DefaultDatabaseFromOptionProviderOrHost)
 {
     struct { const wchar_t* pszInfo; const wchar_t* pszProvider; const wchar_t* pszHost; const wchar_t* pszExpected; } const tab[] = {
-        {L"Initial Catalog=a", L"Initial Catalog=b", L"c", L"a"},
-        {L"x=1", L"MySQL;Initial Catalog=b", L"c", L"b"},
-        {nullptr, L"MySQL", L"c", L"c"},
-        {nullptr, nullptr, nullptr, L""},
+        {L"Initial Catalog=a", L"Initial Catalog=b", L"c", L"a"}, {L"x=1", L"MySQL;Initial Catalog=b", L"c", L"b"},
+        {nullptr, L"MySQL", L"c", L"c"}, {nullptr, nullptr, nullptr, L""},
     };
     for (const auto& st : tab) {
         SCOPED_TRACE(S(st.pszExpected));
@@ -224,10 +217,7 @@ TEST(NAConnectionDescription, DefaultDatabaseFromOptionProviderOrHost)
 TEST(NAConnectionDescription, VersionTextsAreDecomposedFieldByField)
 {
     struct { const wchar_t* psz; int nMajor, nMinor, nRevision; } const tab[] = {
-        {L"5.1", 5, 1, -9},
-        {L"10.11.6-MariaDB", 10, 11, 6},
-        {L"", -9, -9, -9},
-        {L"8.0.36.1", 8, 0, 36},
+        {L"5.1", 5, 1, -9}, {L"10.11.6-MariaDB", 10, 11, 6}, {L"", -9, -9, -9}, {L"8.0.36.1", 8, 0, 36},
         {L"x.2", -9, 2, -9},
     };
     for (const auto& st : tab) {
@@ -269,12 +259,8 @@ TEST(NAConnectionDescription, ClientLibraryWanted)
 {
     CNAConnectionDescription::m_csClientLibrary = L"/usr/lib/i386-linux-gnu/libmariadb.so.3";
     struct { const wchar_t* pszWanted; int bResult; } const tab[] = {
-        {nullptr, 1},
-        {L"/usr/lib/i386-linux-gnu/LIBMARIADB.so.3", 1},
-        {L"libmariadb.so.3", 1},
-        {L"LibMariaDB.SO.3", 1},
-        {L"/opt/libmariadb.so.3", 0},
-        {L"libmysqlclient.so", 0},
+        {nullptr, 1}, {L"/usr/lib/i386-linux-gnu/LIBMARIADB.so.3", 1}, {L"libmariadb.so.3", 1},
+        {L"LibMariaDB.SO.3", 1}, {L"/opt/libmariadb.so.3", 0}, {L"libmysqlclient.so", 0},
     };
     for (const auto& st : tab) {
         SCOPED_TRACE(S(st.pszWanted));
@@ -352,17 +338,11 @@ TEST(NAConnectionDescription, MySQLNamesAreBackquotedWithInnerQuotesDoubled)
     EXPECT_EQ(Name(cnx, L"a.`b`", true), L"`a`.`b`");
     // Only exactly one well-formed quoted name passes as it is.
     struct { const wchar_t* pszIn; bool bTable; const wchar_t* pszOut; } const tabHostile[] = {
-        {L"`a` FROM mysql.user; -- ", false, L"```a`` FROM mysql.user; -- `"},
-        {L"`a``b`", false, L"`a``b`"},
-        {L"`a`b`", false, L"```a``b```"},
-        {L"`", false, L"````"},
-        {L"", false, L"``"},
+        {L"`a` FROM mysql.user; -- ", false, L"```a`` FROM mysql.user; -- `"}, {L"`a``b`", false, L"`a``b`"},
+        {L"`a`b`", false, L"```a``b```"}, {L"`", false, L"````"}, {L"", false, L"``"},
         {L"t; DROP TABLE keep; -- ", true, L"`t; DROP TABLE keep; -- `"},
-        {L"`x`; DROP TABLE keep; -- ", true, L"```x``; DROP TABLE keep; -- `"},
-        {L"`db`.`t`", true, L"`db`.`t`"},
-        {L"`a.b`.c", true, L"`a.b`.`c`"},
-        {L"`a.b", true, L"```a.b`"},
-        {L"`a``.b`.c", true, L"`a``.b`.`c`"},
+        {L"`x`; DROP TABLE keep; -- ", true, L"```x``; DROP TABLE keep; -- `"}, {L"`db`.`t`", true, L"`db`.`t`"},
+        {L"`a.b`.c", true, L"`a.b`.`c`"}, {L"`a.b", true, L"```a.b`"}, {L"`a``.b`.c", true, L"`a``.b`.`c`"},
     };
     for (const auto& st : tabHostile)
         EXPECT_EQ(Name(cnx, st.pszIn, st.bTable), st.pszOut) << S(st.pszIn);
@@ -432,10 +412,8 @@ TEST(NAConnectionDescription, NamesWithoutQuotesAndTheOracleRule)
 TEST(NAConnectionDescription, OwnerSplitAndThreePartNames)
 {
     struct { const wchar_t* pszOwner; const wchar_t* pszName; const wchar_t* pszOutOwner; const wchar_t* pszOutTable; } const tab[] = {
-        {nullptr, L"sales.orders", L"sales", L"orders"},
-        {L"", L"a.b.c", L"a", L"b.c"},
-        {L"dbo", L"sales.orders", L"dbo", L"sales.orders"},
-        {nullptr, L"orders", L"?", L"orders"},
+        {nullptr, L"sales.orders", L"sales", L"orders"}, {L"", L"a.b.c", L"a", L"b.c"},
+        {L"dbo", L"sales.orders", L"dbo", L"sales.orders"}, {nullptr, L"orders", L"?", L"orders"},
         {L"dbo", nullptr, L"dbo", L"?"},
     };
     for (const auto& st : tab) {
@@ -446,11 +424,8 @@ TEST(NAConnectionDescription, OwnerSplitAndThreePartNames)
     }
 
     struct { const wchar_t* psz; const wchar_t* pszFirst; const wchar_t* pszSecond; const wchar_t* pszLast; } const tabD[] = {
-        {L" t ", L"", L"", L"t"},
-        {L"own . t", L"", L"own", L"t"},
-        {L"db. own .t", L"db", L"own", L"t"},
-        {L"db.own.t.x", L"db", L"own", L"t.x"},
-        {L".t", L"", L"", L"t"},
+        {L" t ", L"", L"", L"t"}, {L"own . t", L"", L"own", L"t"}, {L"db. own .t", L"db", L"own", L"t"},
+        {L"db.own.t.x", L"db", L"own", L"t.x"}, {L".t", L"", L"", L"t"},
     };
     for (const auto& st : tabD) {
         CTString a(L"?"), b(L"?"), c(L"?");

@@ -19,12 +19,7 @@ extern "C" int bInitLibrary(HINSTANCE hModule);
 
 namespace {
 
-struct STAccessCounts {
-    int nMade = 0;
-    int nDestroyed = 0;
-    int nCloses = 0;
-    bool bRefuse = false;
-};
+struct STAccessCounts { int nMade = 0; int nDestroyed = 0; int nCloses = 0; bool bRefuse = false; };
 
 // A data access that notes its closes and its end; opened when told.
 class CScriptAccess : public CNADataAccess {
@@ -187,14 +182,8 @@ TEST_F(NAContext, LockModeAndSearches)
     static_cast<CScriptAccess*>(pOrders)->Open(L"O");
     static_cast<CScriptAccess*>(pLines)->Open(L"L");
 
-    struct {
-        const wchar_t* pszName;
-        int nMode;
-        int anSeen[3];
-    } const aMode[] = {
-        {L"ÖRDERS", 5, {5, 5, 0}},
-        {L"lines", 6, {5, 5, 6}},
-        {L"nothing", 9, {5, 5, 6}},
+    struct { const wchar_t* pszName; int nMode; int anSeen[3]; } const aMode[] = {
+        {L"ÖRDERS", 5, {5, 5, 0}}, {L"lines", 6, {5, 5, 6}}, {L"nothing", 9, {5, 5, 6}},
     };
     for (const auto& c : aMode) {
         EXPECT_EQ(m_pContext->bHMode(c.pszName, static_cast<_eNA_HMODE>(c.nMode)), 1) << c.nMode;
@@ -212,10 +201,8 @@ TEST_F(NAContext, LockModeAndSearches)
         CNADataAccess* pExpected;
     } const aFind[] = {
         {"table name, case", false, 0, L"ORDERS", pOrders},
-        {"table name, other connection", false, 1, L"Orders", pOther},
-        {"alias", true, 0, L"l", pLines},
-        {"alias of another connection", true, 1, L"L", nullptr},
-        {"unknown", false, 0, L"nothing", nullptr},
+        {"table name, other connection", false, 1, L"Orders", pOther}, {"alias", true, 0, L"l", pLines},
+        {"alias of another connection", true, 1, L"L", nullptr}, {"unknown", false, 0, L"nothing", nullptr},
     };
     for (const auto& c : aFind) {
         CNADataAccess* p = c.bAlias ? m_pContext->pclFindDataAccessByAliasName(m_apConnection[c.nConnection], c.pszName)

@@ -248,18 +248,8 @@ TEST_F(NADataSourceDescription, KeyTypesAndComponents)
 TEST_F(NADataSourceDescription, BestParseItem)
 {
     const unsigned short U = CItem::KF_UNIQUE, D = CItem::KF_DUPLICATES, P = CItem::KF_PRIMARY | U;
-    struct STItem {
-        const wchar_t* pszName;
-        eNA_ITEMTYPE eType;
-        unsigned short nFlags;
-        bool bNotNull;
-    };
-    struct {
-        const char* pszCase;
-        int nVersion;
-        std::vector<STItem> tab;
-        const wchar_t* pszBest;
-    } const aCase[] = {
+    struct STItem { const wchar_t* pszName; eNA_ITEMTYPE eType; unsigned short nFlags; bool bNotNull; };
+    struct { const char* pszCase; int nVersion; std::vector<STItem> tab; const wchar_t* pszBest; } const aCase[] = {
         {"no item", 9, {}, nullptr},
         {"no key: first not memo", 9, {{L"M", NA_IT_MEMOTEXTE, 0, false}, {L"A", NA_IT_I4, 0, false}}, L"A"},
         {"no key, memos only", 9, {{L"M", NA_IT_MEMOTEXTE, 0, false}, {L"N", NA_IT_MEMOTEXTE, 0, false}}, L"M"},
@@ -362,21 +352,12 @@ TEST_F(NADataSourceDescription, HostSlotsAndRanges)
     EXPECT_STREQ(pi->pszGetOwner(), L"");
     pi->EmptySlot137();
     pi->EmptySlot146();
-    struct {
-        const char* pszSlot;
-        INAItemDescription* piGot;
-        const wchar_t* pszName;
-    } const aCase[] = {
-        {"item by name", pi->piNAGetItem(L"note"), L"NOTE"},
-        {"missing name", pi->piNAGetItem(L"nothing"), nullptr},
-        {"item 2", pi->piNAGetItem(2u), L"V"},
-        {"item 3", pi->piNAGetItem(3u), nullptr},
-        {"item -1", pi->piNAGetItem(0xFFFFFFFFu), nullptr},
-        {"key 0", pi->piNAGetKey(0u), L"ID"},
-        {"key 1", pi->piNAGetKey(1u), nullptr},
-        {"memo 0", pi->piNAGetMemo(0u), L"NOTE"},
-        {"memo 1", pi->piNAGetMemo(1u), nullptr},
-        {"memo 2^31", pi->piNAGetMemo(0x80000000u), nullptr},
+    struct { const char* pszSlot; INAItemDescription* piGot; const wchar_t* pszName; } const aCase[] = {
+        {"item by name", pi->piNAGetItem(L"note"), L"NOTE"}, {"missing name", pi->piNAGetItem(L"nothing"), nullptr},
+        {"item 2", pi->piNAGetItem(2u), L"V"}, {"item 3", pi->piNAGetItem(3u), nullptr},
+        {"item -1", pi->piNAGetItem(0xFFFFFFFFu), nullptr}, {"key 0", pi->piNAGetKey(0u), L"ID"},
+        {"key 1", pi->piNAGetKey(1u), nullptr}, {"memo 0", pi->piNAGetMemo(0u), L"NOTE"},
+        {"memo 1", pi->piNAGetMemo(1u), nullptr}, {"memo 2^31", pi->piNAGetMemo(0x80000000u), nullptr},
         {"best", pi->piGetBestParseItemDesc(), L"ID"},
     };
     for (const auto& c : aCase) {
@@ -460,12 +441,7 @@ TEST_F(NADataSourceDescription, Clones)
     m_pDesc->_SetBestParseItem(L"WHEN");
     m_pDesc->UpdateRecordSize();
 
-    struct {
-        int nOptions;
-        unsigned short anFlags[6];
-        eNA_ITEMTYPE eWhen;
-        eNA_ITEMTYPE eAt;
-    } const aCase[] = {
+    struct { int nOptions; unsigned short anFlags[6]; eNA_ITEMTYPE eWhen; eNA_ITEMTYPE eAt; } const aCase[] = {
         {0, {CItem::KF_UNIQUE, 0, 0, 0, 0, CItem::KF_COMPOSITE | CItem::KF_UNIQUE}, NA_IT_DATE8, NA_IT_DATETIME},
         {0x1,
          {CItem::KF_UNIQUE, 0x2800, 0x2800, 0, 0, CItem::KF_COMPOSITE | CItem::KF_UNIQUE},

@@ -249,11 +249,7 @@ TEST_F(DriverSQL, CloseEndsTheConnectionAndASecondCloseAnswersOne)
 
 TEST_F(DriverSQL, FailedOpensLeaveNothingFiledOrAlive)
 {
-    struct {
-        const char* pszName;
-        bool STWorld::*pbFlag;
-        unsigned int nCode;
-    } tab[] = {
+    struct { const char* pszName; bool STWorld::*pbFlag; unsigned int nCode; } tab[] = {
         {"refused", &STWorld::bFailOpen, ZTERR_CONNECT},
         {"no connection object", &STWorld::bNoConnectionObject, ZTERR_NO_MEMORY},
     };
@@ -462,8 +458,7 @@ TEST_F(DriverSQL, TableLockOnlyInsideATransaction)
     EXPECT_EQ(m_pSQL->bSQLBloqueTable(nCnx, L"orders", 0), 1);
     EXPECT_EQ(m_pSQL->bSQLBloqueRequete(nCnx, L"SELECT * FROM orders", 0), 1);
     ASSERT_EQ(m_pSQL->bTrsCommit(nCnx, 0, 0), 1);
-    EXPECT_EQ(Sent(),
-              (Texts{"BEGIN", "LOCK TABLE orders", "SELECT * FROM orders FOR UPDATE", "COMMIT"}));
+    EXPECT_EQ(Sent(), (Texts{"BEGIN", "LOCK TABLE orders", "SELECT * FROM orders FOR UPDATE", "COMMIT"}));
     EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 

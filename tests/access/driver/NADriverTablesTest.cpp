@@ -37,12 +37,7 @@ struct STScript {
     bool bDriverError = false; // reports into the driver's error object
 };
 
-struct STLog {
-    Calls tabCalls;
-    int nTablesMade = 0;
-    int nTablesDestroyed = 0;
-    int nDescriptionsDestroyed = 0;
-};
+struct STLog { Calls tabCalls; int nTablesMade = 0; int nTablesDestroyed = 0; int nDescriptionsDestroyed = 0; };
 
 // A table that records each call of the driver and answers as scripted; its
 // failures leave user error 13 in an error object of its own.
@@ -302,8 +297,7 @@ TEST_F(NADriverTables, QueriesKeptDroppedAndFailed)
             ASSERT_NE(pi, piUntouched);
             ASSERT_NE(pi, nullptr);
             EXPECT_EQ(static_cast<CNATable*>(pi)->nGetExternalRef(), 1) << c.pszCase;
-            EXPECT_STREQ(static_cast<CNATable*>(pi)->pszGetIdentification(),
-                         (L"CTX=8;Table=Q;" +
+            EXPECT_STREQ(static_cast<CNATable*>(pi)->pszGetIdentification(), (L"CTX=8;Table=Q;" +
                           std::wstring(static_cast<CNATable*>(pi)->pclGetConnection()->pszGetIdentification()))
                              .c_str());
             pclFiled = static_cast<CNATable*>(pi);
@@ -489,8 +483,7 @@ TEST_F(NADriverTables, ContextsAndDescriptions)
         int bExists;
         unsigned int nError;
     } const aCase[] = {
-        {"items", 0, true, 1, 1, 0},
-        {"no column", ZTERR_NO_COLUMN, false, 1, 0, ZTERR_NO_COLUMN},
+        {"items", 0, true, 1, 1, 0}, {"no column", ZTERR_NO_COLUMN, false, 1, 0, ZTERR_NO_COLUMN},
         {"other error", ZTERR_NO_ROW, false, 0, 0, ZTERR_NO_ROW},
         {"nothing raised", 1, false, 0, 0, ZTERR_NOT_OFFERED},
     };

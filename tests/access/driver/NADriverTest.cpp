@@ -318,8 +318,7 @@ TEST_F(NADriver, OpeningsLeftGoWithTheDriver)
 TEST_F(NADriver, RaisingSequence)
 {
     CNAError cl;
-    cl.RaiseUserError(NA_ERRORTYPE_DUPLICATE, 3, 12, nullptr, L"ORDERS", L"ID", ZTERR_NO_SUCH_ITEM, L"ORDERS",
-                      L"ID");
+    cl.RaiseUserError(NA_ERRORTYPE_DUPLICATE, 3, 12, nullptr, L"ORDERS", L"ID", ZTERR_NO_SUCH_ITEM, L"ORDERS", L"ID");
     EXPECT_EQ(cl.eGetErrorType(), NA_ERRORTYPE_DUPLICATE);
     EXPECT_EQ(cl.dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_SUCH_ITEM));
     EXPECT_STREQ(cl.pszGetLogicalTableName(), L"ORDERS");
@@ -350,10 +349,7 @@ TEST_F(NADriver, RaisingSequence)
 TEST_F(NADriver, ThrowingWorkAnswersZeroWithAnError)
 {
     std::unique_ptr<CHost> pHost(NewHost(L"main"));
-    struct STCase {
-        int nThrow;
-        unsigned int nError;
-    };
+    struct STCase { int nThrow; unsigned int nError; };
     for (STCase st : {STCase{1, ZTERR_NO_MEMORY}, STCase{2, ZTERR_CANCELLED}, STCase{3, ZTERR_CANCELLED}}) {
         m_pDriver->m_nThrow = st.nThrow;
         EXPECT_EQ(m_pDriver->bOpenConnection(pHost.get()), 0) << st.nThrow;
@@ -378,10 +374,7 @@ TEST_F(NADriver, ThrowingWorkAnswersZeroWithAnError)
 
 namespace {
 
-std::wstring Label(CNADriver* p, int n)
-{
-    return p->pszGetLabel(n);
-}
+std::wstring Label(CNADriver* p, int n) { return p->pszGetLabel(n); }
 
 std::wstring Line(CNADriver* p, int i, int nType, const std::wstring& strText)
 {
@@ -438,8 +431,7 @@ TEST_F(NADriver, QueryDump)
     EXPECT_EQ(Dump(m_pDriver, L"SELECT 1", &tab, nJustPast), strTwo.substr(0, nJustPast));
     // A NULL value shows label 7.
     CTabValParser tabNull = {1, ast + 2, 0, nullptr};
-    EXPECT_EQ(Dump(m_pDriver, L"SELECT 1", &tabNull, 1000),
-              strHead + Label(m_pDriver, 2) + L"=1\r\n" +
+    EXPECT_EQ(Dump(m_pDriver, L"SELECT 1", &tabNull, 1000), strHead + Label(m_pDriver, 2) + L"=1\r\n" +
                   Line(m_pDriver, 0, TQTYPE_I4, Label(m_pDriver, 7)));
 }
 
@@ -451,8 +443,7 @@ namespace {
 // every slot of the driver takes at most seven, all of one word.
 uintptr_t CallDriverSlot(INADriver* pi, int nSlot)
 {
-    typedef uintptr_t (*PFN)(INADriver*, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t,
-                             uintptr_t);
+    typedef uintptr_t (*PFN)(INADriver*, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t);
     void** pVtbl = *reinterpret_cast<void***>(pi);
     return reinterpret_cast<PFN>(pVtbl[nSlot - 1])(pi, 0, 0, 0, 0, 0, 0, 0);
 }
@@ -463,11 +454,7 @@ TEST_F(NADriver, EverySlotByItsPlace)
 {
     // Answer, and the user error left (8 with kind 7 for refused slots, 14
     // for a missing connection description).
-    struct STSlot {
-        int nSlot;
-        int nAnswer;
-        unsigned int nError;
-    };
+    struct STSlot { int nSlot; int nAnswer; unsigned int nError; };
     const int kVoid = -99;
     const STSlot aSlots[] = {
         {1, 18, 0},  {2, 17, 0},  {3, -1, 0}, {4, -1, 0}, {5, kVoid, 0}, {8, 0, 0},   {9, 0, 14},  {10, 1, 0},

@@ -1,5 +1,6 @@
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAItemDescription.h"
+#include "access/driver/NaDriver.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/TStringConcatAW.h"
 #include "common/text/XYString.h"
@@ -13,6 +14,8 @@
 #include <cwchar>
 #include <cstdlib>
 #include <string>
+
+extern "C" int bInitLibrary(HINSTANCE hModule);
 
 namespace {
 
@@ -138,13 +141,8 @@ TEST_F(Literals, RealWrittenWithAPointWhateverTheHostText)
 TEST_F(Literals, TextsAreQuotedAndEscaped)
 {
     struct { int nKind; const char* psz; const wchar_t* pszLiteral; } const tab[] = {
-        {5, "O'Brien", L"'O''Brien'"},
-        {0, "O'Brien", L"'O''Brien'"},
-        {5, "C:\\dir\\", L"'C:\\\\dir\\\\'"},
-        {0, "C:\\dir\\", L"'C:\\dir\\'"},
-        {5, "\\'", L"'\\\\'''"},
-        {5, "", L"''"},
-        {5, "caf\xE9", L"'caf\u00E9'"},
+        {5, "O'Brien", L"'O''Brien'"}, {0, "O'Brien", L"'O''Brien'"}, {5, "C:\\dir\\", L"'C:\\\\dir\\\\'"},
+        {0, "C:\\dir\\", L"'C:\\dir\\'"}, {5, "\\'", L"'\\\\'''"}, {5, "", L"''"}, {5, "caf\xE9", L"'caf\u00E9'"},
     };
     for (const auto& st : tab) {
         SCOPED_TRACE(st.psz);
@@ -192,10 +190,8 @@ TEST_F(Literals, ValuesWithoutALiteralAreRefusedNamingThem)
 {
     CLiteralConnection cnx;
     struct { const char* pszRow; unsigned short nType; double d; const wchar_t* pszNamed; } const tab[] = {
-        {"NaN", TQTYPE_R8, std::nan(""), L"(value: NaN)"},
-        {"+inf", TQTYPE_R8, HUGE_VAL, L"(value: Inf)"},
-        {"-inf", TQTYPE_R4, -HUGE_VAL, L"(value: -Inf)"},
-        {"array", TQTYPE_TABANY, 0, L"type 83 "},
+        {"NaN", TQTYPE_R8, std::nan(""), L"(value: NaN)"}, {"+inf", TQTYPE_R8, HUGE_VAL, L"(value: Inf)"},
+        {"-inf", TQTYPE_R4, -HUGE_VAL, L"(value: -Inf)"}, {"array", TQTYPE_TABANY, 0, L"type 83 "},
     };
     for (const auto& st : tab) {
         SCOPED_TRACE(st.pszRow);
@@ -252,12 +248,9 @@ TEST_F(Literals, DatesTimesAndDateTimesOfMySQL)
     CLiteralConnection cnx;
     CAny v;
     struct { unsigned short nType; const char* psz; const wchar_t* pszLiteral; } const tab[] = {
-        {TQTYPE_DATEW, "20240301", L"'2024-03-01'"},
-        {TQTYPE_DATEA, "20240301", L"'2024-03-01'"},
-        {TQTYPE_DATEW, "00000000", L"'0000-00-00'"},
-        {TQTYPE_DATEW, "", L"NULL"},
-        {TQTYPE_TIMEW, "134500250", L"'13:45:00.250'"},
-        {TQTYPE_TIMEA, "1345", L"'13:45:00.000'"},
+        {TQTYPE_DATEW, "20240301", L"'2024-03-01'"}, {TQTYPE_DATEA, "20240301", L"'2024-03-01'"},
+        {TQTYPE_DATEW, "00000000", L"'0000-00-00'"}, {TQTYPE_DATEW, "", L"NULL"},
+        {TQTYPE_TIMEW, "134500250", L"'13:45:00.250'"}, {TQTYPE_TIMEA, "1345", L"'13:45:00.000'"},
         {TQTYPE_TIMEA, "235959999", L"'23:59:59.999'"},
     };
     for (const auto& st : tab) {
@@ -305,9 +298,7 @@ TEST_F(Literals, UnreadableDatesAndTimesRaiseUserError43)
 {
     CLiteralConnection cnx;
     struct { unsigned short nType; const char* psz; } const tab[] = {
-        {TQTYPE_DATEW, "2024x301"},
-        {TQTYPE_TIMEW, "12ab"},
-        {TQTYPE_DATEA, "abcdefgh"},
+        {TQTYPE_DATEW, "2024x301"}, {TQTYPE_TIMEW, "12ab"}, {TQTYPE_DATEA, "abcdefgh"},
     };
     for (const auto& st : tab) {
         SCOPED_TRACE(st.psz);
@@ -342,18 +333,12 @@ TEST_F(Literals, ColumnTypeCastsTheValueFirst)
 TEST_F(Literals, NonStrictCastsDoNotNarrow)
 {
     struct { unsigned short nFrom; long long llValue; eNA_ITEMTYPE eItem; int bStrict; unsigned short nAfter; } const tab[] = {
-        {TQTYPE_I2, 5, NA_IT_I1, 0, TQTYPE_I2},
-        {TQTYPE_I2, 5, NA_IT_I1, 1, TQTYPE_I1},
-        {TQTYPE_I4, 5, NA_IT_I2, 0, TQTYPE_I4},
-        {TQTYPE_I4, 5, NA_IT_R4, 0, TQTYPE_I4},
-        {TQTYPE_I4, 5, NA_IT_I8, 0, TQTYPE_I8},
-        {TQTYPE_I8, 5, NA_IT_I4, 0, TQTYPE_I4},
-        {TQTYPE_I8, -2147483647LL, NA_IT_I4, 0, TQTYPE_I4},
-        {TQTYPE_I8, -2147483648LL, NA_IT_I4, 0, TQTYPE_I8},
-        {TQTYPE_I8, 2147483647LL, NA_IT_I4, 0, TQTYPE_I8},
-        {TQTYPE_I8, 3000000000LL, NA_IT_I4, 0, TQTYPE_I8},
-        {TQTYPE_I8, 5, NA_IT_R8, 0, TQTYPE_I8},
-        {TQTYPE_I8, 5, NA_IT_UI4, 0, TQTYPE_UI4},
+        {TQTYPE_I2, 5, NA_IT_I1, 0, TQTYPE_I2}, {TQTYPE_I2, 5, NA_IT_I1, 1, TQTYPE_I1},
+        {TQTYPE_I4, 5, NA_IT_I2, 0, TQTYPE_I4}, {TQTYPE_I4, 5, NA_IT_R4, 0, TQTYPE_I4},
+        {TQTYPE_I4, 5, NA_IT_I8, 0, TQTYPE_I8}, {TQTYPE_I8, 5, NA_IT_I4, 0, TQTYPE_I4},
+        {TQTYPE_I8, -2147483647LL, NA_IT_I4, 0, TQTYPE_I4}, {TQTYPE_I8, -2147483648LL, NA_IT_I4, 0, TQTYPE_I8},
+        {TQTYPE_I8, 2147483647LL, NA_IT_I4, 0, TQTYPE_I8}, {TQTYPE_I8, 3000000000LL, NA_IT_I4, 0, TQTYPE_I8},
+        {TQTYPE_I8, 5, NA_IT_R8, 0, TQTYPE_I8}, {TQTYPE_I8, 5, NA_IT_UI4, 0, TQTYPE_UI4},
         {TQTYPE_I4, 5, NA_IT_TEXTE, 0, TQTYPE_DSTRA},
     };
     CLiteralConnection cnx;
@@ -405,10 +390,8 @@ TEST_F(Literals, FailedCastsNameTheirPoints)
     CLiteralConnection cnx;
     struct { unsigned short nType; eNA_ITEMTYPE eDB, eKX; const wchar_t* pszPoint; } const tab[] = {
         // An array of values has no text.
-        {TQTYPE_TABANY, NA_IT_DATE8, NA_IT_EMPTY, L"=1.15"},
-        {TQTYPE_TABANY, NA_IT_EMPTY, NA_IT_HEURE, L"=1.14"},
-        {TQTYPE_TABANY, NA_IT_DATETIME, NA_IT_HEURE, L"=1.14"},
-        {TQTYPE_DSTRA, NA_IT_I4, NA_IT_EMPTY, L"=1.16"},
+        {TQTYPE_TABANY, NA_IT_DATE8, NA_IT_EMPTY, L"=1.15"}, {TQTYPE_TABANY, NA_IT_EMPTY, NA_IT_HEURE, L"=1.14"},
+        {TQTYPE_TABANY, NA_IT_DATETIME, NA_IT_HEURE, L"=1.14"}, {TQTYPE_DSTRA, NA_IT_I4, NA_IT_EMPTY, L"=1.16"},
     };
     for (const auto& st : tab) {
         SCOPED_TRACE(st.pszPoint);
@@ -466,6 +449,27 @@ TEST_F(Literals, DefaultValuesFromTheCatalog)
     CAny e1;
     EXPECT_EQ(cnx1.bConvertStringToDefaultValue(&e1, L"", p.get(), nullptr), 1);
     EXPECT_TRUE(e1.bIsNull());
+}
+
+// Real defaults go through a cell of the process's driver; quoted ones lose
+// their quotes and escapes.
+TEST_F(Literals, RealDefaultValuesAreConverted)
+{
+    bInitLibrary(nullptr);
+    class CCellDriver : public CNADriver {};
+    CCellDriver* pDriver = new CCellDriver;
+    CNADriver::s_pclDriver = pDriver;
+    CLiteralConnection cnx;
+    ItemPtr pInt = Item(NA_IT_I4, 4), pText = Item(NA_IT_TEXTE, 20);
+    CAny v;
+    EXPECT_EQ(cnx.bConvertStringToDefaultValue(&v, L"42", pInt.get(), nullptr), 1);
+    EXPECT_FALSE(v.bIsNull());
+    EXPECT_EQ(Literal(cnx, &v), L"42");
+    CAny t;
+    EXPECT_EQ(cnx.bConvertStringToDefaultValue(&t, L"'O''B\\r'", pText.get(), nullptr), 1);
+    EXPECT_EQ(Literal(cnx, &t), L"'O''Br'");
+    CNADriver::s_pclDriver = nullptr;
+    delete pDriver;
 }
 
 } // namespace

@@ -39,10 +39,7 @@ public:
     }
 };
 
-struct STParsed {
-    eNA_ITEMTYPE eType;
-    unsigned nSize;
-};
+struct STParsed { eNA_ITEMTYPE eType; unsigned nSize; };
 
 STParsed Parse(CNAConnectionDescription& cnx, const wchar_t* pszText, const wchar_t* pszCharset = nullptr,
                unsigned* pnInteger = nullptr, unsigned* pnScale = nullptr)
@@ -60,61 +57,25 @@ STParsed Parse(CNAConnectionDescription& cnx, const wchar_t* pszText, const wcha
 TEST(NASQLType, EveryKeywordOfTheTable)
 {
     struct { const wchar_t* pszText; eNA_ITEMTYPE eType; unsigned nSize; } const tab[] = {
-        {L"year(4)", NA_IT_DATE8, 9},
-        {L"varchar(50)", NA_IT_TEXTE, 51},
-        {L"VARYING CHARACTER(10)", NA_IT_TEXTE, 11},
-        {L"character(10)", NA_IT_TEXTE, 11},
-        {L"nchar(10)", NA_IT_UNICODE, 22},
-        {L"native character(3)", NA_IT_UNICODE, 8},
-        {L"nvarchar(20)", NA_IT_UNICODE, 42},
-        {L"tinytext", NA_IT_MEMOTEXTE, 8},
-        {L"tinyint(1)", NA_IT_I1, 1},
-        {L"tinyint(3) unsigned", NA_IT_UI1, 1},
-        {L"tinyblob", NA_IT_MEMOBINAIRE, 8},
-        {L"timestamp", NA_IT_DATETIME, 8},
-        {L"time", NA_IT_HEURE, 6},
-        {L"time(3)", NA_IT_HEURE, 6},
-        {L"text", NA_IT_MEMOTEXTE, 8},
-        {L"ntext", NA_IT_MEMOUNICODE, 8},
-        {L"clob", NA_IT_MEMOTEXTE, 8},
-        {L"smallint(6)", NA_IT_I2, 2},
-        {L"int2 unsigned", NA_IT_UI2, 2},
-        {L"set('a','b')", NA_IT_MEMOTEXTE, 8},
-        {L"real", NA_IT_R4, 4},
-        {L"mediumtext", NA_IT_MEMOTEXTE, 8},
-        {L"bigint(20)", NA_IT_I8, 8},
-        {L"big int", NA_IT_I8, 8},
-        {L"int8", NA_IT_I8, 8},
-        {L"bigint(20) unsigned", NA_IT_UI8, 8},
-        {L"mediumint(9)", NA_IT_I4, 4},
-        {L"integer", NA_IT_I4, 4},
-        {L"int(11)", NA_IT_I4, 4},
-        {L"int(11) unsigned", NA_IT_UI4, 4},
-        {L"unsigned int", NA_IT_UI4, 4},
-        {L"mediumblob", NA_IT_MEMOBINAIRE, 8},
-        {L"longtext", NA_IT_MEMOTEXTE, 8},
-        {L"longblob", NA_IT_MEMOBINAIRE, 8},
-        {L"float", NA_IT_R4, 4},
-        {L"enum('x','y')", NA_IT_MEMOTEXTE, 8},
-        {L"double", NA_IT_R8, 8},
-        {L"double precision", NA_IT_R8, 8},
-        {L"datetime", NA_IT_DATETIME, 8},
-        {L"datetime(3)", NA_IT_DATETIME, 8},
-        {L"date", NA_IT_DATE8, 9},
-        {L"char", NA_IT_CHAR, 1},
-        {L"char(1)", NA_IT_TEXTE, 2},
-        {L"CHAR(30)", NA_IT_TEXTE, 31},
-        {L"char()", NA_IT_TEXTE, 2},
-        {L"bool", NA_IT_I1, 1},
-        {L"boolean", NA_IT_I1, 1},
-        {L"blob", NA_IT_MEMOBINAIRE, 8},
-        {L"bit(1)", NA_IT_I1, 1},
-        {L"varbinary(16)", NA_IT_BINAIRE, 18},
-        {L"varbinary", NA_IT_BINAIRE, 3},
-        {L"geometry", NA_IT_MEMOTEXTE, 8},
-        {L"", NA_IT_MEMOTEXTE, 8},
-        {L"json", NA_IT_MEMOTEXTE, 8},
-        {L"unsignedint", NA_IT_MEMOTEXTE, 8},
+        {L"year(4)", NA_IT_DATE8, 9}, {L"varchar(50)", NA_IT_TEXTE, 51}, {L"VARYING CHARACTER(10)", NA_IT_TEXTE, 11},
+        {L"character(10)", NA_IT_TEXTE, 11}, {L"nchar(10)", NA_IT_UNICODE, 22},
+        {L"native character(3)", NA_IT_UNICODE, 8}, {L"nvarchar(20)", NA_IT_UNICODE, 42},
+        {L"tinytext", NA_IT_MEMOTEXTE, 8}, {L"tinyint(1)", NA_IT_I1, 1}, {L"tinyint(3) unsigned", NA_IT_UI1, 1},
+        {L"tinyblob", NA_IT_MEMOBINAIRE, 8}, {L"timestamp", NA_IT_DATETIME, 8}, {L"time", NA_IT_HEURE, 6},
+        {L"time(3)", NA_IT_HEURE, 6}, {L"text", NA_IT_MEMOTEXTE, 8}, {L"ntext", NA_IT_MEMOUNICODE, 8},
+        {L"clob", NA_IT_MEMOTEXTE, 8}, {L"smallint(6)", NA_IT_I2, 2}, {L"int2 unsigned", NA_IT_UI2, 2},
+        {L"set('a','b')", NA_IT_MEMOTEXTE, 8}, {L"real", NA_IT_R4, 4}, {L"mediumtext", NA_IT_MEMOTEXTE, 8},
+        {L"bigint(20)", NA_IT_I8, 8}, {L"big int", NA_IT_I8, 8}, {L"int8", NA_IT_I8, 8},
+        {L"bigint(20) unsigned", NA_IT_UI8, 8}, {L"mediumint(9)", NA_IT_I4, 4}, {L"integer", NA_IT_I4, 4},
+        {L"int(11)", NA_IT_I4, 4}, {L"int(11) unsigned", NA_IT_UI4, 4}, {L"unsigned int", NA_IT_UI4, 4},
+        {L"mediumblob", NA_IT_MEMOBINAIRE, 8}, {L"longtext", NA_IT_MEMOTEXTE, 8}, {L"longblob", NA_IT_MEMOBINAIRE, 8},
+        {L"float", NA_IT_R4, 4}, {L"enum('x','y')", NA_IT_MEMOTEXTE, 8}, {L"double", NA_IT_R8, 8},
+        {L"double precision", NA_IT_R8, 8}, {L"datetime", NA_IT_DATETIME, 8}, {L"datetime(3)", NA_IT_DATETIME, 8},
+        {L"date", NA_IT_DATE8, 9}, {L"char", NA_IT_CHAR, 1}, {L"char(1)", NA_IT_TEXTE, 2},
+        {L"CHAR(30)", NA_IT_TEXTE, 31}, {L"char()", NA_IT_TEXTE, 2}, {L"bool", NA_IT_I1, 1},
+        {L"boolean", NA_IT_I1, 1}, {L"blob", NA_IT_MEMOBINAIRE, 8}, {L"bit(1)", NA_IT_I1, 1},
+        {L"varbinary(16)", NA_IT_BINAIRE, 18}, {L"varbinary", NA_IT_BINAIRE, 3}, {L"geometry", NA_IT_MEMOTEXTE, 8},
+        {L"", NA_IT_MEMOTEXTE, 8}, {L"json", NA_IT_MEMOTEXTE, 8}, {L"unsignedint", NA_IT_MEMOTEXTE, 8},
         {L"int unsignedx", NA_IT_I4, 4},
     };
     CKindConnection cnx;
@@ -132,14 +93,9 @@ TEST(NASQLType, EveryKeywordOfTheTable)
 TEST(NASQLType, DecimalPrecisionAndScale)
 {
     struct { const wchar_t* pszText; unsigned nInteger, nScale; eNA_ITEMTYPE eType; } const tab[] = {
-        {L"decimal(10,2) unsigned", 8, 2, NA_IT_MONETAIRE},
-        {L"decimal(10,2)", 8, 2, NA_IT_MONETAIRE},
-        {L"decimal", 10, 0, NA_IT_I8},
-        {L"dec(5)", 5, 0, NA_IT_I4},
-        {L"numeric(30,10)", 20, 10, NA_IT_DECIMAL},
-        {L"NUMERIC(65,30)", 35, 30, NA_IT_R8},
-        {L"decimal(", 10, 0, NA_IT_I8},
-        {L"decimal(12,", 12, 0, NA_IT_I8},
+        {L"decimal(10,2) unsigned", 8, 2, NA_IT_MONETAIRE}, {L"decimal(10,2)", 8, 2, NA_IT_MONETAIRE},
+        {L"decimal", 10, 0, NA_IT_I8}, {L"dec(5)", 5, 0, NA_IT_I4}, {L"numeric(30,10)", 20, 10, NA_IT_DECIMAL},
+        {L"NUMERIC(65,30)", 35, 30, NA_IT_R8}, {L"decimal(", 10, 0, NA_IT_I8}, {L"decimal(12,", 12, 0, NA_IT_I8},
     };
     CKindConnection cnx;
     for (const auto& st : tab) {
@@ -180,13 +136,9 @@ TEST(NASQLType, NumbersBeyondTheLimitsAreRefused)
 TEST(NASQLType, CharacterSetsUpgradeTexts)
 {
     struct { const wchar_t* pszText; const wchar_t* pszCharset; eNA_ITEMTYPE eType; unsigned nSize; } const tab[] = {
-        {L"varchar(50)", L"utf8mb4", NA_IT_UNICODE, 102},
-        {L"varchar(50)", L"UCS2", NA_IT_UNICODE, 102},
-        {L"varchar(50)", L"latin1", NA_IT_TEXTE, 51},
-        {L"varchar(50)", L"", NA_IT_TEXTE, 51},
-        {L"text", L"utf8", NA_IT_MEMOUNICODE, 8},
-        {L"int", L"utf8", NA_IT_I4, 4},
-        {L"char", L"utf8", NA_IT_CHAR, 1},
+        {L"varchar(50)", L"utf8mb4", NA_IT_UNICODE, 102}, {L"varchar(50)", L"UCS2", NA_IT_UNICODE, 102},
+        {L"varchar(50)", L"latin1", NA_IT_TEXTE, 51}, {L"varchar(50)", L"", NA_IT_TEXTE, 51},
+        {L"text", L"utf8", NA_IT_MEMOUNICODE, 8}, {L"int", L"utf8", NA_IT_I4, 4}, {L"char", L"utf8", NA_IT_CHAR, 1},
     };
     CKindConnection cnx;
     for (const auto& st : tab) {
@@ -200,18 +152,10 @@ TEST(NASQLType, CharacterSetsUpgradeTexts)
 TEST(NASQLType, SizeInTypeDeclaration)
 {
     struct { const wchar_t* pszText; const wchar_t* pszKeyword; int n; } const tab[] = {
-        {L"varchar(50)", L"varchar", 50},
-        {L"varchar ( 50 )", L"varchar", 50},
-        {L"varchar\t(\n7\r)", L"varchar", 7},
-        {L"varchar(50", L"varchar", 1},
-        {L"varchar50)", L"varchar", 1},
-        {L"varchar()", L"varchar", 1},
-        {L"varchar(5a)", L"varchar", 1},
-        {L"varchar(-5)", L"varchar", 1},
-        {L"varchar(99999999999)", L"varchar", 1},
-        {L"var(5)", L"varchar", 1},
-        {L"", L"varchar", 1},
-        {nullptr, L"varchar", 1},
+        {L"varchar(50)", L"varchar", 50}, {L"varchar ( 50 )", L"varchar", 50}, {L"varchar\t(\n7\r)", L"varchar", 7},
+        {L"varchar(50", L"varchar", 1}, {L"varchar50)", L"varchar", 1}, {L"varchar()", L"varchar", 1},
+        {L"varchar(5a)", L"varchar", 1}, {L"varchar(-5)", L"varchar", 1}, {L"varchar(99999999999)", L"varchar", 1},
+        {L"var(5)", L"varchar", 1}, {L"", L"varchar", 1}, {nullptr, L"varchar", 1},
     };
     for (const auto& st : tab)
         EXPECT_EQ(CNAConnectionDescription::_nGetSizeInTypeDecl(st.pszText, st.pszKeyword), st.n)
@@ -303,12 +247,9 @@ TEST(NASQLType, MatchingTypeOfAConnection)
 {
     CKindConnection cnx;
     struct { eNA_ITEMTYPE eType; unsigned nSize; int nInteger, nDecimal; const wchar_t* pszText; } const tab[] = {
-        {NA_IT_DECIMAL, 18, 40, 35, L"NUMERIC(64,30)"},
-        {NA_IT_DECIMAL, 9, 10, 2, L"NUMERIC(12,2)"},
-        {NA_IT_DECIMAL, 18, 34, 30, L"NUMERIC(64,30)"},
-        {NA_IT_DECIMAL, 18, 33, 31, L"NUMERIC(63,30)"},
-        {NA_IT_MEMOTEXTE, 8, 0, 0, L"LONGTEXT"},
-        {NA_IT_TEXTE, 21, 0, 0, L"VARCHAR(20)"},
+        {NA_IT_DECIMAL, 18, 40, 35, L"NUMERIC(64,30)"}, {NA_IT_DECIMAL, 9, 10, 2, L"NUMERIC(12,2)"},
+        {NA_IT_DECIMAL, 18, 34, 30, L"NUMERIC(64,30)"}, {NA_IT_DECIMAL, 18, 33, 31, L"NUMERIC(63,30)"},
+        {NA_IT_MEMOTEXTE, 8, 0, 0, L"LONGTEXT"}, {NA_IT_TEXTE, 21, 0, 0, L"VARCHAR(20)"},
     };
     for (const auto& st : tab) {
         CItem it(st.eType, st.nSize, st.nInteger, st.nDecimal);

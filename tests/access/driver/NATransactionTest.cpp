@@ -79,38 +79,52 @@ struct TransactionTest : ::testing::Test {
     }
 };
 
-TEST_F(TransactionTest, OutermostLevelRunsBeginCommitAndRollBack)
+// Steps: +name begins, =name commits, -name rolls back, * rolls back every
+// level; a name of _ is no name, an empty one the innermost level.
+TEST_F(TransactionTest, ScriptedLevelsSendTheirTexts)
 {
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    EXPECT_EQ(cnx._bTransactionOpened(), 1);
-    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
-    EXPECT_EQ(cnx._bTransactionOpened(), 0);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"a"), 1);
-    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN", L"COMMIT", L"BEGIN", L"ROLLBACK"}));
-    // The object made by the first begin serves again.
-    EXPECT_EQ(cnx.m_nTransactionsMade, 1);
-}
-
-TEST_F(TransactionTest, NestedLevelsAreSavepointsNamedByDepth)
-{
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"C"), 1);
-    ASSERT_EQ(cnx.bTransactionCommit(&err, L"C"), 1);
-    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"B"), 1);
-    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
-    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN", L"SAVEPOINT ZT_LEVEL_1", L"SAVEPOINT ZT_LEVEL_2",
-                                 L"RELEASE SAVEPOINT ZT_LEVEL_2", L"ROLLBACK TO SAVEPOINT ZT_LEVEL_1", L"COMMIT"}));
-}
-
-TEST_F(TransactionTest, HostNamesNeverReachTheSavepointText)
-{
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"x; DROP TABLE t"), 1);
-    const Texts a = cnx.Sent();
-    ASSERT_EQ(a.size(), 2u);
-    EXPECT_EQ(a[1], L"SAVEPOINT ZT_LEVEL_1");
+    struct { const char* pszScript; int bSeparate; Texts aExpected; int nMade; } const tab[] = {
+        {"+A =A +A -a", 1, {L"BEGIN", L"COMMIT", L"BEGIN", L"ROLLBACK"}, 1},
+        {"+A +B +C =C -B =A", 1,
+         {L"BEGIN", L"SAVEPOINT ZT_LEVEL_1", L"SAVEPOINT ZT_LEVEL_2", L"RELEASE SAVEPOINT ZT_LEVEL_2",
+          L"ROLLBACK TO SAVEPOINT ZT_LEVEL_1", L"COMMIT"}, 3},
+        // Host names never reach the savepoint text.
+        {"+A +x;DROP", 1, {L"BEGIN", L"SAVEPOINT ZT_LEVEL_1"}, 2},
+        {"+A +B = -_", 1, {L"BEGIN", L"SAVEPOINT ZT_LEVEL_1", L"RELEASE SAVEPOINT ZT_LEVEL_1", L"ROLLBACK"}, 2},
+        // A closed nested level serves again.
+        {"+A +B =B +B2", 1,
+         {L"BEGIN", L"SAVEPOINT ZT_LEVEL_1", L"RELEASE SAVEPOINT ZT_LEVEL_1", L"SAVEPOINT ZT_LEVEL_1"}, 2},
+        {"* +A +B * *", 1, {L"BEGIN", L"SAVEPOINT ZT_LEVEL_1", L"ROLLBACK TO SAVEPOINT ZT_LEVEL_1", L"ROLLBACK"}, 2},
+        // Without separate levels nested begins are counted and end once.
+        {"+A +B =B =A +A +A -A -A", 0, {L"BEGIN", L"COMMIT", L"BEGIN", L"ROLLBACK"}, 1},
+    };
+    for (const auto& st : tab) {
+        SCOPED_TRACE(st.pszScript);
+        int nGone = 0;
+        CRecordingConnection c(&nGone);
+        c.SetSeparateTransactions(st.bSeparate);
+        std::string strScript = st.pszScript;
+        for (size_t i = 0; i < strScript.size();) {
+            size_t nEnd = strScript.find(' ', i);
+            if (nEnd == std::string::npos)
+                nEnd = strScript.size();
+            const std::string strName = strScript.substr(i + 1, nEnd - i - 1);
+            const std::wstring wstrName(strName.begin(), strName.end());
+            const wchar_t* pszName = strName == "_" ? nullptr : wstrName.c_str();
+            int bDone = 0;
+            switch (strScript[i]) {
+            case '+': bDone = c.bTransactionBegin(&err, pszName); break;
+            case '=': bDone = c.bTransactionCommit(&err, pszName); break;
+            case '-': bDone = c.bTransactionRollBack(&err, pszName); break;
+            default: bDone = c.bTransactionRollBackAll(&err); break;
+            }
+            EXPECT_EQ(bDone, 1) << strScript.substr(i, nEnd - i);
+            i = nEnd + 1;
+        }
+        EXPECT_EQ(c.Sent(), st.aExpected);
+        EXPECT_EQ(c.m_nTransactionsMade, st.nMade);
+        EXPECT_EQ(Code(), 0u);
+    }
 }
 
 TEST_F(TransactionTest, CommitOfTheOuterNameWithANestedLevelOpenIsRefused)
@@ -163,27 +177,6 @@ TEST_F(TransactionTest, UnknownNamesAreRefusedWithTheirName)
         EXPECT_TRUE(cnx.Sent().empty());
         EXPECT_EQ(cnx.pclGetCurrentTransaction()->_bInternalTransactionOpened(), 1);
     }
-}
-
-TEST_F(TransactionTest, EmptyNameEndsTheInnermostOpenLevel)
-{
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
-    cnx.Sent();
-    ASSERT_EQ(cnx.bTransactionCommit(&err, L""), 1);
-    ASSERT_EQ(cnx.bTransactionRollBack(&err, nullptr), 1);
-    EXPECT_EQ(cnx.Sent(), (Texts{L"RELEASE SAVEPOINT ZT_LEVEL_1", L"ROLLBACK"}));
-}
-
-TEST_F(TransactionTest, NestedLevelIsReusedAfterItCloses)
-{
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
-    ASSERT_EQ(cnx.bTransactionCommit(&err, L"B"), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B2"), 1);
-    EXPECT_EQ(cnx.m_nTransactionsMade, 2);
-    const Texts a = cnx.Sent();
-    EXPECT_EQ(a.back(), L"SAVEPOINT ZT_LEVEL_1");
 }
 
 TEST_F(TransactionTest, ClosedLevelRollsBackWithoutServerWork)
@@ -308,39 +301,6 @@ TEST_F(TransactionTest, ASessionEndedOutsideATransactionMarksNothing)
     EXPECT_EQ(cnx._bRefuseInLostTransaction(&err), 0);
     ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
     EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN", L"COMMIT"}));
-}
-
-TEST_F(TransactionTest, RollBackAllEndsEveryLevelOnTheServer)
-{
-    EXPECT_EQ(cnx.bTransactionRollBackAll(&err), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
-    cnx.Sent();
-    EXPECT_EQ(cnx.bTransactionRollBackAll(&err), 1);
-    EXPECT_EQ(cnx.Sent(), (Texts{L"ROLLBACK TO SAVEPOINT ZT_LEVEL_1", L"ROLLBACK"}));
-    EXPECT_EQ(cnx._bTransactionOpened(), 0);
-    EXPECT_EQ(cnx.bTransactionRollBackAll(&err), 1);
-    EXPECT_TRUE(cnx.Sent().empty());
-}
-
-TEST_F(TransactionTest, SeparateOffCountsNestedBeginsAndEndsOnceOnTheServer)
-{
-    cnx.SetSeparateTransactions(0);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
-    EXPECT_EQ(cnx.nGetTransactionCount(), 2);
-    ASSERT_EQ(cnx.bTransactionCommit(&err, L"B"), 1);
-    EXPECT_EQ(cnx.nGetTransactionCount(), 1);
-    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN"}));
-    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
-    EXPECT_EQ(cnx.nGetTransactionCount(), 0);
-    EXPECT_EQ(cnx.Sent(), (Texts{L"COMMIT"}));
-    // A new outermost begin starts counting again.
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionRollBack(&err, L"A"), 1);
-    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN", L"ROLLBACK"}));
 }
 
 TEST_F(TransactionTest, ActivateAndResumeAnswerTrueWithOrWithoutATransaction)

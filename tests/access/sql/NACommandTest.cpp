@@ -12,10 +12,7 @@
 
 namespace {
 
-std::wstring W(const wchar_t* psz)
-{
-    return psz != nullptr ? psz : L"<null>";
-}
+std::wstring W(const wchar_t* psz) { return psz != nullptr ? psz : L"<null>"; }
 
 class CCountedError : public CNAError {
 public:
@@ -152,6 +149,12 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
     v->SetVerbatim(1);
     v.Text(L"SELECT TOP 10 a FROM t");
     EXPECT_EQ(v.Formated(), L"SELECT TOP 10 a FROM t");
+    // Text inserted before the first build is in it once.
+    CCommand vi(m_pError, Cnx(5));
+    vi->SetVerbatim(1);
+    vi.Text(L"a");
+    vi->Insert(0, L"SELECT ");
+    EXPECT_EQ(vi.Formated(), L"SELECT a");
     // Text appended to a built verbatim command reaches its formatted SQL.
     v.Text(L" WHERE 1");
     EXPECT_EQ(v.Formated(), L"SELECT TOP 10 a FROM t WHERE 1");
@@ -159,18 +162,10 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
 
 TEST_F(NACommandFixture, LiteralsNeverGlueToAWord)
 {
-    struct Case {
-        const wchar_t* pszBefore;
-        bool bText;
-        const wchar_t* pszFormated;
-    } cases[] = {
+    struct Case { const wchar_t* pszBefore; bool bText; const wchar_t* pszFormated; } cases[] = {
         {L"a=x", true, L"a=x 'A'"},       // not the hexadecimal x'41'
-        {L"LIMIT", false, L"LIMIT 5"},
-        {L"a=b_", false, L"a=b_ 5"},
-        {L"a='s'", false, L"a='s' 5"},
-        {L"a=`c`", true, L"a=`c` 'A'"},
-        {L"a=(", true, L"a=('A'"},
-        {L"a=", false, L"a=5"},
+        {L"LIMIT", false, L"LIMIT 5"}, {L"a=b_", false, L"a=b_ 5"}, {L"a='s'", false, L"a='s' 5"},
+        {L"a=`c`", true, L"a=`c` 'A'"}, {L"a=(", true, L"a=('A'"}, {L"a=", false, L"a=5"},
     };
     for (const Case& k : cases) {
         CCommand c(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
@@ -182,16 +177,10 @@ TEST_F(NACommandFixture, LiteralsNeverGlueToAWord)
 
 TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
 {
-    struct Case {
-        const char* pszValue;
-        wchar_t cEscape;
-        const wchar_t* pszFormated;
-    } cases[] = {
+    struct Case { const char* pszValue; wchar_t cEscape; const wchar_t* pszFormated; } cases[] = {
         // This kind always names its escape, never a backslash nor a quote.
-        {"a\\b%", 0, L"a LIKE 'a\\\\b%' ESCAPE '!'"},
-        {"a\\b%", L'\\', L"a LIKE 'a\\\\b%' ESCAPE '!'"},
-        {"a'b!", L'\'', L"a LIKE 'a''b!!' ESCAPE '!'"},
-        {"50!%%", L'!', L"a LIKE '50!%%' ESCAPE '!'"},
+        {"a\\b%", 0, L"a LIKE 'a\\\\b%' ESCAPE '!'"}, {"a\\b%", L'\\', L"a LIKE 'a\\\\b%' ESCAPE '!'"},
+        {"a'b!", L'\'', L"a LIKE 'a''b!!' ESCAPE '!'"}, {"50!%%", L'!', L"a LIKE '50!%%' ESCAPE '!'"},
         {"a!b", L'!', L"a LIKE 'a!!b' ESCAPE '!'"}, // a lone escape doubled
         {"O''Neil_", 0, L"a LIKE 'O''Neil_' ESCAPE '!'"}, // quotes purged, then written again
         {"plain", L'#', L"a LIKE 'plain' ESCAPE '#'"},
@@ -202,6 +191,11 @@ TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
         c.Param(Text(k.pszValue), CNAParameter::PF_LIKE, k.cEscape);
         EXPECT_EQ(c.Formated(), k.pszFormated) << k.pszValue;
     }
+    // A number is matched as its text.
+    CCommand n(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+    n.Text(L"a LIKE ");
+    n.Param(Int(5), CNAParameter::PF_LIKE);
+    EXPECT_EQ(n.Formated(), L"a LIKE '5' ESCAPE '!'");
     // A host ESCAPE clause after the parameter is left to the host text.
     CCommand h(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
     h.Text(L"a LIKE ");
@@ -256,6 +250,27 @@ TEST_F(NACommandFixture, AddingCommandsSharesOrClonesParameters)
     EXPECT_EQ(e->pclGetParameterNoRef(0)->nGetPosition(), 6u);
     EXPECT_EQ(d->pclGetParameterNoRef(0)->nGetPosition(), 2u);
     EXPECT_EQ(e.Formated(), L"AND y=4");
+}
+
+TEST_F(NACommandFixture, TextPiecesSelfAddAndUserParameters)
+{
+    CCommand c(m_pError, Cnx(5));
+    EXPECT_EQ(c->bComplete(L"SELECT abc", 8), 1);
+    EXPECT_EQ(c->bComplete(nullptr, 3), 1);
+    EXPECT_EQ(c->bComplete(L"zz", 0), 1);
+    EXPECT_EQ(c->bCompleteWithNumber(-42), 1);
+    EXPECT_EQ(W(c->pszGetOriginalSQL()), L"SELECT a-42");
+    // Nothing to add succeeds; the command itself is refused and unchanged.
+    EXPECT_EQ(c->bAdd(nullptr, CNACommand::ADDMODE_SHARE), 1);
+    EXPECT_EQ(c->bAdd(c.p, CNACommand::ADDMODE_SHARE), 0);
+    EXPECT_EQ(W(c->pszGetOriginalSQL()), L"SELECT a-42");
+    c.Text(L" WHERE a=");
+    c.Param(Int(1));
+    c.Text(L" AND b=");
+    c.Param(Int(2), CNAParameter::PF_USER);
+    EXPECT_EQ(c->nGetUserParamIndice(c->pclGetParameterNoRef(1)), 1);
+    EXPECT_EQ(c->nGetUserParamIndice(c->pclGetParameterNoRef(0)), -1);
+    EXPECT_EQ(c->nGetUserParamIndice(nullptr), -1);
 }
 
 TEST_F(NACommandFixture, FileParameterWritesTheFilesContent)
@@ -344,26 +359,18 @@ TEST(NACommandStatic, Scanners)
         EXPECT_EQ(CNACommand::s_bSeparateur(c), 1) << static_cast<int>(c);
     for (wchar_t c : std::wstring(L"a_.;'<"))
         EXPECT_EQ(CNACommand::s_bSeparateur(c), 0) << static_cast<int>(c);
-    const struct {
-        const wchar_t* pszText;
-        int nPos;
-    } clauses[] = {
+    const struct { const wchar_t* pszText; int nPos; } clauses[] = {
         {L"SELECT a FROM t LIMIT 5", 16},
         {L"LIMIT 5", -1},                               // never at position 0
         {L"SELECT 'x LIMIT 1' FROM t", -1},             // inside a literal
         {L"SELECT 'it''s LIMIT' FROM t limit 2", 28},   // doubled quote inside
         {L"SELECT a FROM t WHERE LIMITED=1", -1},       // part of a word
-        {L"SELECT a FROM t LIMIT 1 UNION SELECT b FROM u LIMIT 2", 46},
-        {L"", -1},
+        {L"SELECT a FROM t LIMIT 1 UNION SELECT b FROM u LIMIT 2", 46}, {L"", -1},
         // Every kind of quote and comment, read as the server reads them.
-        {L"SELECT a FROM t LIMIT 1 UNION SELECT`q` FROM u", 16},
-        {L"SELECT \"x LIMIT 1\" FROM t", -1},
-        {L"SELECT 'a\\' LIMIT 1' FROM t", -1},
-        {L"SELECT a FROM t -- LIMIT 1", -1},
-        {L"SELECT a FROM t # LIMIT 1\nWHERE b", -1},
-        {L"SELECT a /* LIMIT 1 */ FROM t", -1},
-        {L"SELECT a FROM t /* LIMIT 1", -1},
-        {L"SELECT `x LIMIT 1` FROM t", -1},
+        {L"SELECT a FROM t LIMIT 1 UNION SELECT`q` FROM u", 16}, {L"SELECT \"x LIMIT 1\" FROM t", -1},
+        {L"SELECT 'a\\' LIMIT 1' FROM t", -1}, {L"SELECT a FROM t -- LIMIT 1", -1},
+        {L"SELECT a FROM t # LIMIT 1\nWHERE b", -1}, {L"SELECT a /* LIMIT 1 */ FROM t", -1},
+        {L"SELECT a FROM t /* LIMIT 1", -1}, {L"SELECT `x LIMIT 1` FROM t", -1},
         {L"SELECT a FROM t -- c\nLIMIT 3", 21},
     };
     for (const auto& c : clauses)

@@ -324,19 +324,18 @@ INADataSourceDescription* CNADriverSQL::piGetTableDesc(int nConnection, int nSta
         CNAStatementSQL* pclStatement = _pclGetStatement(nStatement);
         if (pclStatement == nullptr)
             return nullptr;
+        // The statement stays on the table's reference for the whole run.
         struct CHold {
             CNADriverSQL* pclOwner;
-            CNAStatementSQL* pclStatement;
             CNAConnectionDescription* pclConnection;
             CNADataSourceDescription* pclDescription;
             ~CHold()
             {
                 if (pclDescription != nullptr)
                     pclDescription->nRelease();
-                pclStatement->nRelease();
                 pclOwner->_ReleaseConnection(pclConnection);
             }
-        } clHold{this, pclStatement, _pclGetConnection(nConnection), nullptr};
+        } clHold{this, _pclGetConnection(nConnection), nullptr};
         if (clHold.pclConnection == nullptr)
             return nullptr;
         clHold.pclDescription = m_pclDriver->pclAllocDataSourceDescription(clHold.pclConnection, m_pclError);

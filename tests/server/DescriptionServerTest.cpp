@@ -12,37 +12,18 @@
 #include "common/text/XYStringConcat.h"
 #include "host/HostConnectionDescription.h"
 #include "mysql/MySQLDriver.h"
-#include "tests/support/ClientLibrary.h"
-#include "tests/support/FakeClient.h"
-#include "tests/support/TestServer.h"
+#include "tests/support/ServerDriver.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <map>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 extern "C" int bInitLibrary(HINSTANCE hModule);
 
 namespace {
-
-std::wstring Wide(const std::string& s)
-{
-    return std::wstring(s.begin(), s.end());
-}
-
-typedef int (*PFN_COUNT)();
-
-// The counting library stays loaded for the whole program: the driver's own
-// load finds this one.
-PFN_COUNT Counter(const char* pszName)
-{
-    static void* s_h = dlopen(FakeClientPath("zt_counting_client.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    return s_h != nullptr ? reinterpret_cast<PFN_COUNT>(dlsym(s_h, pszName)) : nullptr;
-}
 
 // Column i of the statement's current row as text ("" for NULL).
 std::wstring Text(CNAStatementSQL* pclStatement, unsigned int i)
@@ -147,23 +128,19 @@ public:
     }
 };
 
-class DescriptionServer : public testing::Test {
+class DescriptionServer : public ServerTest {
 protected:
+    DescriptionServer()
+        : ServerTest("zt30desc", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20), price DECIMAL(8,2), d DATE, "
+                                  "a INT, b VARCHAR(6), UNIQUE KEY ab (a, b), KEY byname (name)) ENGINE=InnoDB"})
+    {
+    }
     void SetUp() override
     {
-        BindValueMachine();
+        ASSERT_NO_FATAL_FAILURE(ServerTest::SetUp());
         bInitLibrary(nullptr);
-        std::string strError;
-        ASSERT_TRUE(CTestServer::bGet(m_server, strError)) << strError;
-        ASSERT_TRUE(m_clOther.bConnect(false, strError)) << strError;
-        static int s_n = 0;
-        m_strDatabase = "zt30desc_" + std::to_string(getpid()) + "_" + std::to_string(++s_n);
-        ASSERT_TRUE(Other("CREATE DATABASE `" + m_strDatabase + "` CHARACTER SET utf8mb4"));
-        ASSERT_TRUE(Other("CREATE TABLE `" + m_strDatabase +
-                          "`.t (id INT PRIMARY KEY, name VARCHAR(20), price DECIMAL(8,2), d DATE, "
-                          "a INT, b VARCHAR(6), UNIQUE KEY ab (a, b), KEY byname (name)) ENGINE=InnoDB"));
-        m_pfnResults = Counter("CountingClient_nResults");
-        m_pfnFreed = Counter("CountingClient_nResultsFreed");
+        m_pfnResults = CountingClient("CountingClient_nResults");
+        m_pfnFreed = CountingClient("CountingClient_nResultsFreed");
         ASSERT_NE(m_pfnResults, nullptr);
         ASSERT_NE(m_pfnFreed, nullptr);
         m_pDriver = new CInfoSchemaDriver;
@@ -172,16 +149,7 @@ protected:
         ASSERT_EQ(m_pDriver->bInitDriver(), 1);
         m_piSQL = static_cast<INADriverSQL*>(m_pDriver->piGetInterface(1));
         ASSERT_NE(m_piSQL, nullptr);
-        m_host.SetText(CHostConnectionDescription::TXT_CONNECTIONNAME, L"zt30");
-        m_host.SetText(CHostConnectionDescription::TXT_PROVIDER, L"MySQL");
-        m_host.SetText(CHostConnectionDescription::TXT_DATASOURCE, Wide(m_server.strHost).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_USER, Wide(m_server.strUser).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_PASSWORD, Wide(m_server.strPassword).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(m_strDatabase).c_str());
-        m_host.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
-                       (L"ZT CLIENT LIBRARY=" + Wide(FakeClientPath("zt_counting_client.so")) +
-                        L";Server Port=" + std::to_wstring(m_server.nPort) + L";")
-                           .c_str());
+        m_pHost = Host(L"ZT CLIENT LIBRARY=" + Wide(CountingClientPath()) + L";", L"zt30");
     }
     void TearDown() override
     {
@@ -198,44 +166,20 @@ protected:
         if (m_pfnResults != nullptr && m_pfnFreed != nullptr) {
             EXPECT_EQ(m_pfnResults(), m_pfnFreed());
         }
-        if (!m_strDatabase.empty())
-            Other("DROP DATABASE IF EXISTS `" + m_strDatabase + "`");
-    }
-    bool Other(const std::string& strSQL)
-    {
-        std::string strError;
-        const bool b = m_clOther.bExecute(strSQL, strError);
-        EXPECT_TRUE(b) << strError << "\n" << strSQL;
-        return b;
-    }
-    std::vector<std::string> OtherList(const std::string& strSQL)
-    {
-        std::vector<std::string> tab;
-        std::string strError;
-        EXPECT_TRUE(m_clOther.bList(strSQL, tab, strError)) << strError;
-        return tab;
+        ServerTest::TearDown();
     }
     int Open()
     {
         int n = 0;
-        EXPECT_EQ(m_piSQL->bOpenConnection(&n, &m_host), 1) << Report();
+        EXPECT_EQ(m_piSQL->bOpenConnection(&n, m_pHost), 1) << Report();
         if (n > 0)
             m_anOpened.push_back(n);
         return n;
     }
-    std::string Report()
-    {
-        const std::wstring s = m_pDriver->pclGetError()->pszGetError() != nullptr
-                                   ? m_pDriver->pclGetError()->pszGetError()
-                                   : L"";
-        return std::string(s.begin(), s.end());
-    }
+    std::string Report() { return Narrow(m_pDriver->pclGetError()->pszGetError()); }
     unsigned int Code() { return m_pDriver->pclGetError()->dwGetErrorId(); }
 
-    CTestServer m_server;
-    CClientLibrary m_clOther;
-    std::string m_strDatabase;
-    CHostConnectionDescription m_host;
+    CHostConnectionDescription* m_pHost = nullptr;
     CInfoSchemaDriver* m_pDriver = nullptr;
     INADriverSQL* m_piSQL = nullptr;
     std::vector<int> m_anOpened;
@@ -269,8 +213,7 @@ TEST_F(DescriptionServer, QueryDescribedFromItsResult)
     // Named after the statement object, a decimal number.
     const std::wstring strName = pi->pszGetLogicalName();
     ASSERT_FALSE(strName.empty());
-    EXPECT_EQ(strName.find_first_not_of(L"0123456789"), std::wstring::npos) << std::string(strName.begin(),
-                                                                                        strName.end());
+    EXPECT_EQ(strName.find_first_not_of(L"0123456789"), std::wstring::npos) << Narrow(strName.c_str());
     EXPECT_STREQ(pi->pszGetDBTableName(), strName.c_str());
     const STItemSeen aSeen[] = {
         {L"id", L"t", L"id", NA_IT_I4, -1, L"MYSQL_TYPE_LONG"},
@@ -388,14 +331,14 @@ TEST_F(DescriptionServer, TableProbeAndDescriptionsThroughTheDriver)
     for (const auto& c : aCase) {
         m_pDriver->m_bBase = c.bBase;
         int bExists = -1;
-        EXPECT_EQ(m_pDriver->bTableExists(&bExists, c.pszTable, &m_host), c.bResult) << c.pszCase;
+        EXPECT_EQ(m_pDriver->bTableExists(&bExists, c.pszTable, m_pHost), c.bResult) << c.pszCase;
         EXPECT_EQ(bExists, c.bExists) << c.pszCase;
         EXPECT_EQ(Code(), c.nError) << c.pszCase;
         // The connection made for the probe is gone with it.
         EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u) << c.pszCase;
     }
     m_pDriver->m_bBase = false;
-    INADataSourceDescription* pi = m_pDriver->piGetTableDesc(L"t", &m_host);
+    INADataSourceDescription* pi = m_pDriver->piGetTableDesc(L"t", m_pHost);
     ASSERT_NE(pi, nullptr) << Report();
     // The connection opened for the description stays while the host holds it.
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 1u);
@@ -406,26 +349,25 @@ TEST_F(DescriptionServer, TableProbeAndDescriptionsThroughTheDriver)
 
 TEST_F(DescriptionServer, NestedTransactionsThroughTheDriver)
 {
-    const std::string strTable = "`" + m_strDatabase + "`.t";
     // Commit on a connection the driver does not know: user error 14.
-    EXPECT_EQ(m_pDriver->bTransactionCommit(&m_host, L"T"), 0);
+    EXPECT_EQ(m_pDriver->bTransactionCommit(m_pHost, L"T"), 0);
     EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NO_CONNECTION));
     EXPECT_NE(Report().find("zt30"), std::string::npos) << Report();
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
 
-    ASSERT_EQ(m_pDriver->bOpenConnection(&m_host), 1) << Report();
-    ASSERT_EQ(m_pDriver->bTransactionBegin(&m_host, L"T"), 1) << Report();
-    CNAConnectionDescription* pcl = m_pDriver->_pclFindConnection(&m_host);
+    ASSERT_EQ(m_pDriver->bOpenConnection(m_pHost), 1) << Report();
+    ASSERT_EQ(m_pDriver->bTransactionBegin(m_pHost, L"T"), 1) << Report();
+    CNAConnectionDescription* pcl = m_pDriver->_pclFindConnection(m_pHost);
     ASSERT_NE(pcl, nullptr);
     CNAError* pError = m_pDriver->pclGetError();
     ASSERT_EQ(pcl->bExecuteQueryNoResult(pError, L"INSERT INTO t (id) VALUES (1)"), 1) << Report();
-    ASSERT_EQ(m_pDriver->bTransactionBegin(&m_host, L"T"), 1) << Report();
+    ASSERT_EQ(m_pDriver->bTransactionBegin(m_pHost, L"T"), 1) << Report();
     ASSERT_EQ(pcl->bExecuteQueryNoResult(pError, L"INSERT INTO t (id) VALUES (2)"), 1) << Report();
     // Nothing is seen from outside yet.
-    EXPECT_EQ(OtherList("SELECT COUNT(*) FROM " + strTable), std::vector<std::string>({"0"}));
-    EXPECT_EQ(m_pDriver->bTransactionRollBack(&m_host, L"T"), 1) << Report();
-    EXPECT_EQ(m_pDriver->bTransactionCommit(&m_host, L"T"), 1) << Report();
-    EXPECT_EQ(OtherList("SELECT id FROM " + strTable + " ORDER BY id"), std::vector<std::string>({"1"}));
+    EXPECT_EQ(First("SELECT COUNT(*) FROM t"), "0");
+    EXPECT_EQ(m_pDriver->bTransactionRollBack(m_pHost, L"T"), 1) << Report();
+    EXPECT_EQ(m_pDriver->bTransactionCommit(m_pHost, L"T"), 1) << Report();
+    EXPECT_EQ(List("SELECT id FROM t ORDER BY id"), Rows{"1"});
     m_pDriver->nReleaseConnection(pcl);
-    EXPECT_EQ(m_pDriver->bCloseConnection(&m_host), 1);
+    EXPECT_EQ(m_pDriver->bCloseConnection(m_pHost), 1);
 }

@@ -3,11 +3,10 @@
 // was made from and no other, whatever quotes, backslashes and wildcards the
 // texts hold.
 #include "common/text/Escape.h"
-#include "tests/support/ClientLibrary.h"
+#include "tests/support/ServerDriver.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -27,17 +26,6 @@ const char* const kTextes[] = {
     "it's 50", "its 50%", "\\n",  "n",      "\\%a",   "%a",     "\\\\%",   "\\\\_",  "''''",    "\\''\\",
 };
 
-std::string Hex(const char* psz)
-{
-    std::string s;
-    char sz[3];
-    for (const char* p = psz; *p != 0; ++p) {
-        std::snprintf(sz, sizeof(sz), "%02X", static_cast<unsigned char>(*p));
-        s += sz;
-    }
-    return s;
-}
-
 // A temporary table of the texts, row i holding kTextes[i]; binary
 // collation, so that only exact characters match.
 void CreeTable(CClientLibrary& serveur)
@@ -49,7 +37,7 @@ void CreeTable(CClientLibrary& serveur)
         << strErreur;
     std::string strInsert = "INSERT INTO esc_like VALUES ";
     for (std::size_t i = 0; i < sizeof(kTextes) / sizeof(kTextes[0]); ++i)
-        strInsert += (i ? ",(" : "(") + std::to_string(i) + ",X'" + Hex(kTextes[i]) + "')";
+        strInsert += (i ? ",(" : "(") + std::to_string(i) + ",X'" + HexaOf(kTextes[i]) + "')";
     ASSERT_TRUE(serveur.bExecute(strInsert, strErreur)) << strErreur;
     std::vector<std::string> tab;
     ASSERT_TRUE(serveur.bList("SELECT COUNT(DISTINCT txt) FROM esc_like", tab, strErreur)) << strErreur;

@@ -11,7 +11,6 @@
 #include "common/text/CodePage.h"
 #include "host/HostConnectionDescription.h"
 #include "tests/support/AnyValue.h"
-#include "tests/support/ClientLibrary.h"
 #include "tests/support/ServerDriver.h"
 #include "tests/support/TestServer.h"
 #include "tests/support/ValueCells.h"
@@ -20,15 +19,9 @@
 
 #include <cmath>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-std::wstring Wide(const std::string& s)
-{
-    return std::wstring(s.begin(), s.end());
-}
 
 void SetBytes(CAny& v, unsigned short nType, const void* p, size_t n)
 {
@@ -68,9 +61,7 @@ std::vector<STHostile> HostileValues()
         strLong += L"'\\";
     AddW("60,000 characters of '\\", strLong);
     // Every byte of code page 1252, NUL included, as 8-bit host text.
-    std::string strAll;
-    for (int i = 0; i < 256; i++)
-        strAll += static_cast<char>(i);
+    const std::string strAll = AllBytes();
     wchar_t* pszAll = nullptr;
     int nAll = 0;
     if (__STR_CharToWChar(strAll.data(), 256, 1252, &pszAll, &nAll, 0) && pszAll != nullptr) {
@@ -82,49 +73,31 @@ std::vector<STHostile> HostileValues()
     return tab;
 }
 
-class HostileValuesServer : public testing::Test {
+class HostileValuesServer : public ServerTest {
 protected:
+    HostileValuesServer()
+        : ServerTest("zt27_hostile",
+                     {"CREATE TABLE keep (id INT)", "CREATE TABLE t (id INT PRIMARY KEY, v LONGTEXT CHARACTER SET utf8mb4)"})
+    {
+    }
     static void SetUpTestSuite() { StartDriverAndSQL(&s_piDriver, &s_piSQL); }
     static void TearDownTestSuite() { StopDriverAndSQL(&s_piDriver, &s_piSQL); }
     void SetUp() override
     {
-        std::string strError;
-        ASSERT_TRUE(CTestServer::bGet(m_server, strError)) << strError;
+        ASSERT_NO_FATAL_FAILURE(ServerTest::SetUp());
         ASSERT_NE(s_piSQL, nullptr);
-        ASSERT_TRUE(m_clAdmin.bConnect(true, strError)) << strError;
-        m_strDatabase = "zt27_hostile_" + std::to_string(getpid());
-        Admin("DROP DATABASE IF EXISTS `" + m_strDatabase + "`");
-        Admin("CREATE DATABASE `" + m_strDatabase + "` CHARACTER SET utf8mb4");
-        Admin("CREATE TABLE `" + m_strDatabase + "`.keep (id INT)");
-        Admin("CREATE TABLE `" + m_strDatabase + "`.t (id INT PRIMARY KEY, v LONGTEXT CHARACTER SET utf8mb4)");
     }
     void TearDown() override
     {
         // No statement but the written ones ran.
-        std::vector<std::string> tab;
-        std::string strError;
-        EXPECT_TRUE(m_clAdmin.bList("SELECT COUNT(*) FROM `" + m_strDatabase + "`.keep", tab, strError)) << strError;
-        Admin("DROP DATABASE IF EXISTS `" + m_strDatabase + "`");
-    }
-    void Admin(const std::string& strSQL)
-    {
-        std::string strError;
-        EXPECT_TRUE(m_clAdmin.bExecute(strSQL, strError)) << strError;
-    }
-    std::string AdminFirst(const std::string& strSQL)
-    {
-        std::vector<std::string> tab;
-        std::string strError;
-        EXPECT_TRUE(m_clAdmin.bList(strSQL, tab, strError)) << strError;
-        return tab.empty() ? "(no row)" : tab[0];
+        EXPECT_EQ(First("SELECT COUNT(*) FROM keep"), "0");
+        ServerTest::TearDown();
     }
     // A connection of the SQL interface in the mode asked for.
     int Open(bool bUTF8, bool bNoBackslash)
     {
-        DescribeTestServer(&m_host, m_server, L"zt27", m_strDatabase, Wide(m_server.strPassword),
-                           bUTF8 ? L"" : L"ZT Unicode Support=0");
         int n = -1;
-        EXPECT_EQ(s_piSQL->bOpenConnection(&n, &m_host), 1) << Report();
+        EXPECT_EQ(s_piSQL->bOpenConnection(&n, Host(bUTF8 ? L"" : L"ZT Unicode Support=0", L"zt27")), 1) << Report();
         if (bNoBackslash) {
             EXPECT_EQ(Exec(n, L"SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"), 1) << Report();
         }
@@ -138,6 +111,7 @@ protected:
             s_piSQL->bFreeStmt(nCnx, nStmt, 0);
         return b;
     }
+    using ServerTest::First;
     // The first value of the first row of a query on the connection.
     std::wstring First(int nCnx, const std::wstring& strSQL)
     {
@@ -151,20 +125,11 @@ protected:
         s_piSQL->bFreeStmt(nCnx, nStmt, 0);
         return s;
     }
-    std::string Report()
-    {
-        const wchar_t* psz = s_piSQL->piGetLastError()->pszGetError();
-        const std::wstring s = psz != nullptr ? psz : L"";
-        return std::string(s.begin(), s.end());
-    }
+    std::string Report() { return Narrow(s_piSQL->piGetLastError()->pszGetError()); }
     unsigned int Code() { return s_piSQL->piGetLastError()->dwGetErrorId(); }
 
     static INADriver* s_piDriver;
     static INADriverSQL* s_piSQL;
-    CTestServer m_server;
-    CClientLibrary m_clAdmin;
-    std::string m_strDatabase;
-    CHostConnectionDescription m_host;
 };
 
 INADriver* HostileValuesServer::s_piDriver = nullptr;
@@ -184,7 +149,7 @@ TEST_F(HostileValuesServer, EveryValueComesBackWholeOrIsRefused)
         SCOPED_TRACE(ModeName(nMode));
         const int nCnx = Open(bUTF8, nMode >= 2);
         ASSERT_GT(nCnx, 0);
-        Admin("DELETE FROM `" + m_strDatabase + "`.t");
+        Admin("DELETE FROM t");
         int nId = 0;
         for (const STHostile& h : tabValues) {
             SCOPED_TRACE(h.strName);
@@ -206,8 +171,8 @@ TEST_F(HostileValuesServer, EveryValueComesBackWholeOrIsRefused)
             const unsigned nError = bUTF8 ? h.nUTF8Error : h.n1252Error;
             const int bDone = Exec(nCnx, strText, &params);
             const std::string strStored =
-                AdminFirst("SELECT IFNULL(HEX(v), 'none') FROM `" + m_strDatabase + "`.t WHERE id = " +
-                           std::to_string(nId) + " UNION ALL SELECT 'none' LIMIT 1");
+                First("SELECT IFNULL(HEX(v), 'none') FROM t WHERE id = " + std::to_string(nId) +
+                      " UNION ALL SELECT 'none' LIMIT 1");
             if (nError != 0) {
                 EXPECT_EQ(bDone, 0);
                 EXPECT_EQ(Code(), nError) << Report();
@@ -221,9 +186,8 @@ TEST_F(HostileValuesServer, EveryValueComesBackWholeOrIsRefused)
         int nStored = 0;
         for (const STHostile& h : tabValues)
             nStored += (bUTF8 ? h.nUTF8Error : h.n1252Error) == 0;
-        EXPECT_EQ(AdminFirst("SELECT COUNT(*) FROM `" + m_strDatabase + "`.t"), std::to_string(nStored));
-        EXPECT_EQ(AdminFirst("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + m_strDatabase +
-                             "' AND TABLE_NAME = 'keep'"),
+        EXPECT_EQ(First("SELECT COUNT(*) FROM t"), std::to_string(nStored));
+        EXPECT_EQ(First("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'keep'"),
                   "1");
         // A table name is a name, never SQL.
         int nTransaction = 0;
@@ -231,8 +195,7 @@ TEST_F(HostileValuesServer, EveryValueComesBackWholeOrIsRefused)
         EXPECT_EQ(s_piSQL->bSQLBloqueTable(nCnx, L"t; DROP TABLE keep; -- ", 0), 0);
         EXPECT_EQ(s_piSQL->bSQLBloqueTable(nCnx, L"t", 0), 1) << Report();
         EXPECT_EQ(s_piSQL->bTrsRollBack(nCnx, nTransaction, 0), 1);
-        EXPECT_EQ(AdminFirst("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + m_strDatabase +
-                             "' AND TABLE_NAME = 'keep'"),
+        EXPECT_EQ(First("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'keep'"),
                   "1");
         EXPECT_EQ(s_piSQL->bCloseConnection(nCnx), 1);
     }
@@ -247,8 +210,8 @@ TEST_F(HostileValuesServer, TemplatesRunAsWritten)
         SCOPED_TRACE(ModeName(nMode));
         const int nCnx = Open((nMode & 1) != 0, nMode >= 2);
         ASSERT_GT(nCnx, 0);
-        Admin("DELETE FROM `" + m_strDatabase + "`.t");
-        Admin("INSERT INTO `" + m_strDatabase + "`.t VALUES (1, 'a''b%'), (2, 'a\\\\b_'), (3, 'a!b'), (4, 'ab')");
+        Admin("DELETE FROM t");
+        Admin("INSERT INTO t VALUES (1, 'a''b%'), (2, 'a\\\\b_'), (3, 'a!b'), (4, 'ab')");
         CNADriver* pclDriver = static_cast<CNADriver*>(s_piDriver);
         CNAConnectionDescription* pclCnx = pclDriver->pclGetConnectionByID(nCnx);
         ASSERT_NE(pclCnx, nullptr);

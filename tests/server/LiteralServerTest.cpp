@@ -82,24 +82,22 @@ TEST_F(LiteralServer, TextsComeBackWithTheirQuotesAndBackslashes)
 
 TEST_F(LiteralServer, NumbersBooleansAndNull)
 {
-    CAny v;
-    Set(v, TQTYPE_I4, -42);
-    EXPECT_EQ(Selected(v), "-42");
-    Set(v, TQTYPE_I8, -9223372036854775807LL);
-    EXPECT_EQ(Selected(v), "-9223372036854775807");
-    Set(v, TQTYPE_BOOL, 1);
-    EXPECT_EQ(Selected(v), "1");
-    Set(v, TQTYPE_BOOL, 0);
-    EXPECT_EQ(Selected(v), "0");
-    Set(v, TQTYPE_R8, 2.5);
-    EXPECT_EQ(Selected(v), "2.5");
-    SetA(v, "-1234.5678");
-    EXPECT_EQ(Selected(v, NA_IT_DECIMAL), "-1234.5678");
-    SetA(v, "12.5");
-    EXPECT_EQ(Selected(v, NA_IT_I4), "12");
-    CAny n(TQTYPE_I4);
-    n.SetNullFlag(true);
-    EXPECT_EQ(Selected(n), "NULL");
+    CAny aV[8];
+    Set(aV[0], TQTYPE_I4, -42);
+    Set(aV[1], TQTYPE_I8, -9223372036854775807LL);
+    Set(aV[2], TQTYPE_BOOL, 1);
+    Set(aV[3], TQTYPE_BOOL, 0);
+    Set(aV[4], TQTYPE_R8, 2.5);
+    SetA(aV[5], "-1234.5678");
+    SetA(aV[6], "12.5");
+    aV[7].__SetType(TQTYPE_I4, 0);
+    aV[7].SetNullFlag(true);
+    const struct { eNA_ITEMTYPE eDB; const char* pszSelected; } tab[] = {
+        {NA_IT_EMPTY, "-42"}, {NA_IT_EMPTY, "-9223372036854775807"}, {NA_IT_EMPTY, "1"}, {NA_IT_EMPTY, "0"},
+        {NA_IT_EMPTY, "2.5"}, {NA_IT_DECIMAL, "-1234.5678"}, {NA_IT_I4, "12"}, {NA_IT_EMPTY, "NULL"},
+    };
+    for (size_t i = 0; i < sizeof tab / sizeof tab[0]; i++)
+        EXPECT_EQ(Selected(aV[i], tab[i].eDB), tab[i].pszSelected) << "value " << i;
 }
 
 TEST_F(LiteralServer, DatesTimesAndDateTimes)

@@ -9,15 +9,11 @@
 #include "common/text/TStringConcatAW.h"
 #include "common/values/Any.h"
 #include "host/HostConnectionDescription.h"
-#include "tests/support/ClientLibrary.h"
-#include "tests/support/FakeClient.h"
 #include "tests/support/ServerDriver.h"
-#include "tests/support/TestServer.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <dlfcn.h>
 #include <memory>
 #include <netinet/in.h>
 #include <string>
@@ -27,21 +23,9 @@
 
 namespace {
 
-std::wstring Wide(const std::string& s)
-{
-    return std::wstring(s.begin(), s.end());
-}
-
 bool Contains(const wchar_t* psz, const std::wstring& strPart)
 {
     return psz != nullptr && std::wstring(psz).find(strPart) != std::wstring::npos;
-}
-
-// A name no other test or run uses.
-std::string Unique(const std::string& strPrefix)
-{
-    static int s_n = 0;
-    return strPrefix + "_" + std::to_string(getpid()) + "_" + std::to_string(++s_n);
 }
 
 // A port on 127.0.0.1 where nothing listens.
@@ -75,108 +59,76 @@ std::string Query1(CMySQLConnection& cl, const std::string& strSQL)
     return s;
 }
 
-class MySQLConnectionServer : public testing::Test {
+class MySQLConnectionServer : public ServerTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        std::string strError;
-        s_bServer = CTestServer::bGet(s_server, strError);
-        s_strServerError = strError;
-    }
-
+    MySQLConnectionServer() : ServerTest("zt15") {}
     void SetUp() override
     {
-        ASSERT_TRUE(s_bServer) << s_strServerError;
-        ASSERT_TRUE(m_clAdmin.bConnect(false, m_strError)) << m_strError;
-        m_pfnInits = Counter("CountingClient_nInits");
-        m_pfnCloses = Counter("CountingClient_nCloses");
+        ASSERT_NO_FATAL_FAILURE(ServerTest::SetUp());
+        m_pfnInits = CountingClient("CountingClient_nInits");
+        m_pfnCloses = CountingClient("CountingClient_nCloses");
         ASSERT_NE(m_pfnInits, nullptr);
         ASSERT_NE(m_pfnCloses, nullptr);
     }
-
     void TearDown() override
     {
         m_tabConnections.clear();
+        std::string strError;
         for (const std::string& s : m_tabCleanUp)
-            m_clAdmin.bExecute(s, m_strError);
+            m_clAdmin.bExecute(s, strError);
+        ServerTest::TearDown();
         // Every handle the driver made was given back.
         if (m_pfnInits != nullptr && m_pfnCloses != nullptr) {
             EXPECT_EQ(m_pfnInits(), m_pfnCloses());
         }
     }
-
-    typedef int (*PFN_COUNT)();
-    // The counting library stays loaded for the whole program: the driver's
-    // own load finds this one.
-    static PFN_COUNT Counter(const char* pszName)
-    {
-        static void* s_h = dlopen(FakeClientPath("zt_counting_client.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        return s_h != nullptr ? reinterpret_cast<PFN_COUNT>(dlsym(s_h, pszName)) : nullptr;
-    }
-
     // A connection through the counting library; the TCP port unless the
-    // options name a socket or a port.
+    // options name a socket or a port; the test's database unless named.
     CMySQLConnection& Make(const std::wstring& strHost, const std::wstring& strOptions, const std::wstring& strUser,
-                           const std::wstring& strPassword, const std::wstring& strDatabase)
+                           const std::wstring& strPassword, std::wstring strDatabase = L"")
     {
-        std::unique_ptr<CHostConnectionDescription> pclHost(new CHostConnectionDescription());
-        std::wstring strExtended = L"ZT CLIENT LIBRARY=" + Wide(FakeClientPath("zt_counting_client.so")) + L";";
+        CHostConnectionDescription* pclHost = Host();
+        std::wstring strExtended = L"ZT CLIENT LIBRARY=" + Wide(CountingClientPath()) + L";";
         if (strOptions.find(L"Unix Socket=") == std::wstring::npos && strOptions.find(L"Server Port=") == std::wstring::npos)
-            strExtended += L"Server Port=" + std::to_wstring(s_server.nPort) + L";";
-        strExtended += strOptions;
-        pclHost->SetText(CHostConnectionDescription::TXT_EXTENDEDINFO, strExtended.c_str());
+            strExtended += L"Server Port=" + std::to_wstring(m_server.nPort) + L";";
+        pclHost->SetText(CHostConnectionDescription::TXT_EXTENDEDINFO, (strExtended + strOptions).c_str());
         pclHost->SetText(CHostConnectionDescription::TXT_DATASOURCE, strHost.c_str());
         pclHost->SetText(CHostConnectionDescription::TXT_USER, strUser.c_str());
         pclHost->SetText(CHostConnectionDescription::TXT_PASSWORD, strPassword.c_str());
-        pclHost->SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, strDatabase.c_str());
-        std::unique_ptr<CMySQLConnection> pcl(new CMySQLConnection(L"server", pclHost.get()));
-        m_tabHosts.push_back(std::move(pclHost));
-        m_tabConnections.push_back(std::move(pcl));
+        if (!strDatabase.empty())
+            pclHost->SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, strDatabase.c_str());
+        m_tabConnections.emplace_back(new CMySQLConnection(L"server", pclHost));
         return *m_tabConnections.back();
     }
-
     CMySQLConnection& MakeTCP(const std::wstring& strOptions = L"")
     {
-        return Make(L"127.0.0.1", strOptions, Wide(s_server.strUser), Wide(s_server.strPassword),
-                    Wide(s_server.strDatabase));
+        return Make(L"127.0.0.1", strOptions, Wide(m_server.strUser), Wide(m_server.strPassword));
     }
-
     // A database of the test's own, dropped at its end.
     std::string NewDatabase(const std::string& strName)
     {
-        EXPECT_TRUE(m_clAdmin.bExecute("CREATE DATABASE `" + strName + "` CHARACTER SET utf8mb4", m_strError))
-            << m_strError;
+        Admin("CREATE DATABASE `" + strName + "` CHARACTER SET utf8mb4");
         m_tabCleanUp.push_back("DROP DATABASE IF EXISTS `" + strName + "`");
         return strName;
     }
-
     bool bDatabaseExists(const std::string& strName)
     {
-        std::vector<std::string> tab;
-        EXPECT_TRUE(m_clAdmin.bList("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME='" +
-                                        strName + "'",
-                                    tab, m_strError))
-            << m_strError;
-        return tab == std::vector<std::string>{"1"};
+        return First("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME='" + strName + "'") == "1";
+    }
+    // A user of the test's own, with every right, dropped at its end.
+    void NewUser(const std::string& strUser, const std::string& strPassword, const std::string& strRequire = "")
+    {
+        ASSERT_TRUE(Admin("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY '" + strPassword + "'" + strRequire));
+        m_tabCleanUp.push_back("DROP USER '" + strUser + "'@'127.0.0.1'");
+        ASSERT_TRUE(Admin("GRANT ALL ON *.* TO '" + strUser + "'@'127.0.0.1'"));
     }
 
-    static CTestServer s_server;
-    static bool s_bServer;
-    static std::string s_strServerError;
-
-    CClientLibrary m_clAdmin;
-    std::string m_strError;
     CNAError m_clError;
     PFN_COUNT m_pfnInits = nullptr;
     PFN_COUNT m_pfnCloses = nullptr;
-    std::vector<std::unique_ptr<CHostConnectionDescription>> m_tabHosts;
     std::vector<std::unique_ptr<CMySQLConnection>> m_tabConnections;
     std::vector<std::string> m_tabCleanUp;
 };
-
-CTestServer MySQLConnectionServer::s_server;
-bool MySQLConnectionServer::s_bServer = false;
-std::string MySQLConnectionServer::s_strServerError;
 
 const char SQL_MY_HOST[] = "SELECT HOST FROM information_schema.PROCESSLIST WHERE ID = CONNECTION_ID()";
 const char SQL_CIPHER[] =
@@ -193,8 +145,8 @@ TEST_F(MySQLConnectionServer, OpensByTCPAndBySocket)
     // The library's own version, not its compatibility level.
     EXPECT_GE(CNAConnectionDescription::m_nClientVersionMajor, 5);
 
-    CMySQLConnection& clSocket = Make(L"localhost", L"Unix Socket=" + Wide(s_server.strSocket),
-                                      Wide(s_server.strUser), Wide(s_server.strPassword), Wide(s_server.strDatabase));
+    CMySQLConnection& clSocket = Make(L"localhost", L"Unix Socket=" + Wide(m_server.strSocket),
+                                      Wide(m_server.strUser), Wide(m_server.strPassword));
     ASSERT_EQ(clSocket.bOpen(&m_clError), 1) << m_clError.pszGetError();
     EXPECT_EQ(Query1(clSocket, SQL_MY_HOST), "localhost");
 
@@ -205,7 +157,7 @@ TEST_F(MySQLConnectionServer, OpensByTCPAndBySocket)
 TEST_F(MySQLConnectionServer, LibraryLoadedBeforeTheFirstOpenStillGivesItsVersion)
 {
     CTString csPath;
-    const std::wstring strLibrary = Wide(FakeClientPath("zt_counting_client.so"));
+    const std::wstring strLibrary = Wide(CountingClientPath());
     ASSERT_EQ(CNAFunctionLoader::g_bInitNative(&m_clError, &csPath, strLibrary.c_str(), 0), 1);
     ASSERT_EQ(CNAConnectionDescription::m_nClientVersionMajor, -1);
     CMySQLConnection& cl = MakeTCP();
@@ -238,13 +190,12 @@ TEST_F(MySQLConnectionServer, RefusedOpensKeepTheServersError)
         unsigned int nServer;
     } tab[] = {
         {"wrong password", L"", L"not the password", 1045},
-        {"closed port", L"Server Port=" + std::to_wstring(ClosedPort()), Wide(s_server.strPassword), 2002},
+        {"closed port", L"Server Port=" + std::to_wstring(ClosedPort()), Wide(m_server.strPassword), 2002},
     };
     for (const auto& t : tab) {
         SCOPED_TRACE(t.pszName);
         m_clError.Reset();
-        CMySQLConnection& cl = Make(L"127.0.0.1", t.strOptions, Wide(s_server.strUser), t.strPassword,
-                                    Wide(s_server.strDatabase));
+        CMySQLConnection& cl = Make(L"127.0.0.1", t.strOptions, Wide(m_server.strUser), t.strPassword);
         EXPECT_EQ(cl.bOpen(&m_clError), 0);
         EXPECT_EQ(cl.bIsOpen(), 0);
         EXPECT_EQ(m_clError.dwGetErrorId(), 79u);
@@ -257,9 +208,9 @@ TEST_F(MySQLConnectionServer, RefusedOpensKeepTheServersError)
 
 TEST_F(MySQLConnectionServer, MissingDatabaseIsCreatedOnlyByOpenCreate)
 {
-    const std::string strName = Unique("zt15_new");
+    const std::string strName = UniqueName("zt15_new");
     m_tabCleanUp.push_back("DROP DATABASE IF EXISTS `" + strName + "`");
-    CMySQLConnection& cl = Make(L"127.0.0.1", L"", Wide(s_server.strUser), Wide(s_server.strPassword), Wide(strName));
+    CMySQLConnection& cl = Make(L"127.0.0.1", L"", Wide(m_server.strUser), Wide(m_server.strPassword), Wide(strName));
     EXPECT_EQ(cl.bOpen(&m_clError), 0);
     EXPECT_EQ(m_clError.dwGetErrorId(), 79u);
     EXPECT_EQ(m_clError.dwGetDataBaseErrorCode(), 1049u);
@@ -285,29 +236,21 @@ TEST_F(MySQLConnectionServer, LostConnectionFailsThenReopensTheSameWay)
         std::wstring strOptions;
     } tab[] = {
         {"TCP", L"127.0.0.1", L""},
-        {"socket", L"localhost", L"Unix Socket=" + Wide(s_server.strSocket)},
+        {"socket", L"localhost", L"Unix Socket=" + Wide(m_server.strSocket)},
     };
     for (const auto& t : tab) {
         SCOPED_TRACE(t.pszName);
         m_clError.Reset();
-        CMySQLConnection& cl = Make(t.strHost, t.strOptions, Wide(s_server.strUser), Wide(s_server.strPassword),
-                                    Wide(s_server.strDatabase));
+        CMySQLConnection& cl = Make(t.strHost, t.strOptions, Wide(m_server.strUser), Wide(m_server.strPassword));
         ASSERT_EQ(cl.bOpen(&m_clError), 1) << m_clError.pszGetError();
         const std::string strHostBefore = Query1(cl, SQL_MY_HOST);
         const std::string strId = Query1(cl, "SELECT CONNECTION_ID()");
-        ASSERT_TRUE(m_clAdmin.bExecute("KILL " + strId, m_strError)) << m_strError;
+        ASSERT_TRUE(Admin("KILL " + strId));
         // The kill is done when the server no longer lists the connection.
-        const std::vector<std::string> tabGone{"0"};
         ASSERT_EQ(ServerSettled(
-                      [&] {
-                          std::vector<std::string> tab;
-                          m_clAdmin.bList("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + strId,
-                                          tab, m_strError);
-                          return tab;
-                      },
-                      tabGone),
-                  tabGone)
-            << m_strError;
+                      [&] { return First("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + strId); },
+                      std::string("0")),
+                  "0");
 
         EXPECT_EQ(cl.bExecuteQueryNoResult(&m_clError, L"SELECT 1"), 0);
         EXPECT_EQ(m_clError.dwGetErrorId(), 22u);
@@ -327,35 +270,31 @@ TEST_F(MySQLConnectionServer, LostConnectionFailsThenReopensTheSameWay)
 
 TEST_F(MySQLConnectionServer, SecureUserNeedsTheCertificateAuthority)
 {
-    ASSERT_FALSE(s_server.strSSLCA.empty()) << "ZT_TEST_SSL_CA is not set";
-    const std::string strUser = Unique("zt15_tls");
-    ASSERT_TRUE(m_clAdmin.bExecute("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY 'tls-pw' REQUIRE SSL",
-                                   m_strError))
-        << m_strError;
-    m_tabCleanUp.push_back("DROP USER '" + strUser + "'@'127.0.0.1'");
-    ASSERT_TRUE(m_clAdmin.bExecute("GRANT ALL ON *.* TO '" + strUser + "'@'127.0.0.1'", m_strError)) << m_strError;
-    const std::wstring strCA = L"SSL CA=" + Wide(s_server.strSSLCA);
+    ASSERT_FALSE(m_server.strSSLCA.empty()) << "ZT_TEST_SSL_CA is not set";
+    const std::string strUser = UniqueName("zt15_tls");
+    ASSERT_NO_FATAL_FAILURE(NewUser(strUser, "tls-pw", " REQUIRE SSL"));
+    const std::wstring strCA = L"SSL CA=" + Wide(m_server.strSSLCA);
 
-    CMySQLConnection& clPlain = Make(L"127.0.0.1", L"", Wide(strUser), L"tls-pw", Wide(s_server.strDatabase));
+    CMySQLConnection& clPlain = Make(L"127.0.0.1", L"", Wide(strUser), L"tls-pw");
     EXPECT_EQ(clPlain.bOpen(&m_clError), 0);
     EXPECT_EQ(m_clError.dwGetDataBaseErrorCode(), 1045u);
 
     m_clError.Reset();
-    CMySQLConnection& clSecure = Make(L"127.0.0.1", strCA, Wide(strUser), L"tls-pw", Wide(s_server.strDatabase));
+    CMySQLConnection& clSecure = Make(L"127.0.0.1", strCA, Wide(strUser), L"tls-pw");
     ASSERT_EQ(clSecure.bOpen(&m_clError), 1) << m_clError.pszGetError();
     EXPECT_NE(Query1(clSecure, SQL_CIPHER), "");
 
     // A CA that cannot be read ends the open: no plain connection instead.
     m_clError.Reset();
-    CMySQLConnection& clMissing = Make(L"127.0.0.1", L"SSL CA=/nonexistent/zt-ca.pem", Wide(s_server.strUser),
-                                       Wide(s_server.strPassword), Wide(s_server.strDatabase));
+    CMySQLConnection& clMissing = Make(L"127.0.0.1", L"SSL CA=/nonexistent/zt-ca.pem", Wide(m_server.strUser),
+                                       Wide(m_server.strPassword));
     EXPECT_EQ(clMissing.bOpen(&m_clError), 0);
     EXPECT_EQ(clMissing.bIsOpen(), 0);
     EXPECT_NE(m_clError.dwGetErrorId(), 0u);
 
     // The database made on the way keeps TLS on every handle.
     m_clError.Reset();
-    const std::string strDatabase = Unique("zt15_tlsdb");
+    const std::string strDatabase = UniqueName("zt15_tlsdb");
     m_tabCleanUp.push_back("DROP DATABASE IF EXISTS `" + strDatabase + "`");
     CMySQLConnection& clCreate = Make(L"127.0.0.1", strCA, Wide(strUser), L"tls-pw", Wide(strDatabase));
     ASSERT_EQ(clCreate.bOpenCreate(&m_clError), 1) << m_clError.pszGetError();
@@ -380,12 +319,7 @@ TEST_F(MySQLConnectionServer, NamesOutsideASCIIConnect)
         SCOPED_TRACE(t.pszName);
         m_clError.Reset();
         const std::string strUser = UTF8Of(t.strUser);
-        ASSERT_TRUE(m_clAdmin.bExecute("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY '" +
-                                           UTF8Of(t.strPassword) + "'",
-                                       m_strError))
-            << m_strError;
-        m_tabCleanUp.push_back("DROP USER '" + strUser + "'@'127.0.0.1'");
-        ASSERT_TRUE(m_clAdmin.bExecute("GRANT ALL ON *.* TO '" + strUser + "'@'127.0.0.1'", m_strError)) << m_strError;
+        ASSERT_NO_FATAL_FAILURE(NewUser(strUser, UTF8Of(t.strPassword)));
         NewDatabase(UTF8Of(t.strDatabase));
 
         CMySQLConnection& cl = Make(L"127.0.0.1", L"", t.strUser, t.strPassword, t.strDatabase);
@@ -397,16 +331,14 @@ TEST_F(MySQLConnectionServer, NamesOutsideASCIIConnect)
 
 TEST_F(MySQLConnectionServer, LiteralsStoreTextsAndBinariesUnchanged)
 {
-    std::string strAllBytes;
-    for (int i = 0; i < 256; i++)
-        strAllBytes += static_cast<char>(i);
+    const std::string strAllBytes = AllBytes();
     const std::wstring strWide = L"é€Ω中😀";
     const std::wstring strAccentsAtEnd = L"abcéé";
     for (int bUnicode = 1; bUnicode >= 0; bUnicode--) {
         SCOPED_TRACE(bUnicode ? "UTF-8 session" : "1252 session");
-        const std::string strDatabase = NewDatabase(Unique("zt15_lit"));
-        CMySQLConnection& cl = Make(L"127.0.0.1", bUnicode ? L"" : L"ZT Unicode Support=0", Wide(s_server.strUser),
-                                    Wide(s_server.strPassword), Wide(strDatabase));
+        const std::string strDatabase = NewDatabase(UniqueName("zt15_lit"));
+        CMySQLConnection& cl = Make(L"127.0.0.1", bUnicode ? L"" : L"ZT Unicode Support=0", Wide(m_server.strUser),
+                                    Wide(m_server.strPassword), Wide(strDatabase));
         ASSERT_EQ(cl.bOpen(&m_clError), 1) << m_clError.pszGetError();
         ASSERT_EQ(cl.nGetCnxCodePage(), bUnicode ? 65001 : 1252);
         // The 8-bit host texts below are written in 1252.
@@ -457,11 +389,8 @@ TEST_F(MySQLConnectionServer, LiteralsStoreTextsAndBinariesUnchanged)
                                            clLiteral.pszGetW() + (v.bBinary ? L")" : L", NULL)");
             ASSERT_EQ(cl.bExecuteQueryNoResult(&m_clError, strInsert.c_str()), 1) << m_clError.pszGetError();
 
-            std::vector<std::string> tabHex;
-            ASSERT_TRUE(m_clAdmin.bList("SELECT HEX(" + std::string(v.bBinary ? "b" : "s") + ") FROM `" + strDatabase +
-                                            "`.t WHERE id = " + std::to_string(i),
-                                        tabHex, m_strError))
-                << m_strError;
+            const Rows tabHex = List("SELECT HEX(" + std::string(v.bBinary ? "b" : "s") + ") FROM `" + strDatabase +
+                                     "`.t WHERE id = " + std::to_string(i));
             ASSERT_EQ(tabHex.size(), 1u);
             // The text's NUL characters are its own.
             EXPECT_EQ(tabHex[0], HexaOf(v.bBinary ? v.strBytes : UTF8Of(v.strStored)));
@@ -506,19 +435,19 @@ TEST_F(MySQLConnectionServer, RequiredTLSGivesAnEncryptedSessionOrNone)
     ASSERT_TRUE(clPlainServer.bStart(strError)) << strError;
     const std::wstring strPort = L"Server Port=" + std::to_wstring(clPlainServer.nPort()) + L";";
     CMySQLConnection& clClear =
-        Make(L"127.0.0.1", strPort, Wide(s_server.strUser), Wide(s_server.strPassword), L"zttest");
+        Make(L"127.0.0.1", strPort, Wide(m_server.strUser), Wide(m_server.strPassword), L"zttest");
     ASSERT_EQ(clClear.bOpen(&m_clError), 1) << m_clError.pszGetError();
     EXPECT_EQ(Query1(clClear, SQL_CIPHER), "");
     m_clError.Reset();
-    CMySQLConnection& clRefused = Make(L"127.0.0.1", strPort + L"SSL Mode=REQUIRED", Wide(s_server.strUser),
-                                       Wide(s_server.strPassword), L"zttest");
+    CMySQLConnection& clRefused = Make(L"127.0.0.1", strPort + L"SSL Mode=REQUIRED", Wide(m_server.strUser),
+                                       Wide(m_server.strPassword), L"zttest");
     EXPECT_EQ(clRefused.bOpen(&m_clError), 0);
     EXPECT_EQ(clRefused.bIsOpen(), 0);
     EXPECT_EQ(m_clError.dwGetErrorId(), 79u); // the connect refused
     // The mode's name in any case.
     m_clError.Reset();
-    CMySQLConnection& clLower = Make(L"127.0.0.1", strPort + L"SSL Mode=required", Wide(s_server.strUser),
-                                     Wide(s_server.strPassword), L"zttest");
+    CMySQLConnection& clLower = Make(L"127.0.0.1", strPort + L"SSL Mode=required", Wide(m_server.strUser),
+                                     Wide(m_server.strPassword), L"zttest");
     EXPECT_EQ(clLower.bOpen(&m_clError), 0);
 }
 

@@ -11,110 +11,54 @@
 #include "common/values/NACnvVariant.h"
 #include "host/HostConnectionDescription.h"
 #include "mysql/MySQLConnection.h"
-#include "tests/support/ClientLibrary.h"
-#include "tests/support/FakeClient.h"
-#include "tests/support/TestServer.h"
+#include "tests/support/ServerDriver.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-std::wstring Wide(const std::string& s)
-{
-    return std::wstring(s.begin(), s.end());
-}
-
-std::string Unique(const std::string& strPrefix)
-{
-    static int s_n = 0;
-    return strPrefix + "_" + std::to_string(getpid()) + "_" + std::to_string(++s_n);
-}
-
-bool Contains(const std::wstring& s, const std::wstring& strPart)
-{
-    return s.find(strPart) != std::wstring::npos;
-}
-
-typedef int (*PFN_COUNT)();
-
-// The counting library stays loaded for the whole program: the driver's own
-// load finds this one.
-PFN_COUNT Counter(const char* pszName)
-{
-    static void* s_h = dlopen(FakeClientPath("zt_counting_client.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    return s_h != nullptr ? reinterpret_cast<PFN_COUNT>(dlsym(s_h, pszName)) : nullptr;
-}
-
-class MySQLStatementSQLServer : public testing::Test {
+class MySQLStatementSQLServer : public ServerTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        std::string strError;
-        s_bServer = CTestServer::bGet(s_server, strError);
-        s_strServerError = strError;
-    }
-
+    MySQLStatementSQLServer() : ServerTest("zt_stmt") {}
     void SetUp() override
     {
-        BindValueMachine();
-        ASSERT_TRUE(s_bServer) << s_strServerError;
-        ASSERT_TRUE(m_clAdmin.bConnect(false, m_strError)) << m_strError;
-        m_strDatabase = Unique("zt_stmt");
-        ASSERT_TRUE(m_clAdmin.bExecute("CREATE DATABASE `" + m_strDatabase + "` CHARACTER SET utf8mb4", m_strError))
-            << m_strError;
-        m_pfnResults = Counter("CountingClient_nResults");
-        m_pfnFreed = Counter("CountingClient_nResultsFreed");
+        ASSERT_NO_FATAL_FAILURE(ServerTest::SetUp());
+        m_pfnResults = CountingClient("CountingClient_nResults");
+        m_pfnFreed = CountingClient("CountingClient_nResultsFreed");
         ASSERT_NE(m_pfnResults, nullptr);
         ASSERT_NE(m_pfnFreed, nullptr);
         m_pError = new CNAError;
         m_pError->AddRef();
     }
-
     void TearDown() override
     {
         for (CMySQLStatementSQL* p : m_tabStatements)
             p->nRelease();
-        m_tabStatements.clear();
         for (CMySQLConnection* p : m_tabConnections)
             p->nRelease();
-        m_tabConnections.clear();
         if (m_pError != nullptr)
             m_pError->nRelease();
-        m_clAdmin.bExecute("DROP DATABASE IF EXISTS `" + m_strDatabase + "`", m_strError);
+        ServerTest::TearDown();
         // Every result the driver took was freed.
         if (m_pfnResults != nullptr && m_pfnFreed != nullptr) {
             EXPECT_EQ(m_pfnResults(), m_pfnFreed());
         }
     }
-
     // An open connection to the test's database, in UTF-8 (65001) or 1252.
     CMySQLConnection* Open(bool bUnicode)
     {
-        std::unique_ptr<CHostConnectionDescription> pclHost(new CHostConnectionDescription());
-        std::wstring strExtended = L"ZT CLIENT LIBRARY=" + Wide(FakeClientPath("zt_counting_client.so")) +
-                                   L";Server Port=" + std::to_wstring(s_server.nPort) + L";";
-        if (!bUnicode)
-            strExtended += L"ZT Unicode Support=0;";
-        pclHost->SetText(CHostConnectionDescription::TXT_EXTENDEDINFO, strExtended.c_str());
-        pclHost->SetText(CHostConnectionDescription::TXT_DATASOURCE, L"127.0.0.1");
-        pclHost->SetText(CHostConnectionDescription::TXT_USER, Wide(s_server.strUser).c_str());
-        pclHost->SetText(CHostConnectionDescription::TXT_PASSWORD, Wide(s_server.strPassword).c_str());
-        pclHost->SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(m_strDatabase).c_str());
-        CMySQLConnection* pcl = new CMySQLConnection(L"server", pclHost.get());
+        CMySQLConnection* pcl = new CMySQLConnection(
+            L"server", Host(L"ZT CLIENT LIBRARY=" + Wide(CountingClientPath()) + L";" +
+                            (bUnicode ? L"" : L"ZT Unicode Support=0;")));
         pcl->AddRef();
-        m_tabHosts.push_back(std::move(pclHost));
         m_tabConnections.push_back(pcl);
         EXPECT_EQ(pcl->bOpen(m_pError), 1) << m_pError->pszGetError();
         return pcl;
     }
-
     CMySQLStatementSQL* Statement(CMySQLConnection* pclConnection)
     {
         CMySQLStatementSQL* p = new CMySQLStatementSQL(pclConnection, m_pError);
@@ -122,62 +66,23 @@ protected:
         m_tabStatements.push_back(p);
         return p;
     }
-
-    void Admin(const std::string& strSQL)
-    {
-        ASSERT_TRUE(m_clAdmin.bExecute("USE `" + m_strDatabase + "`", m_strError)) << m_strError;
-        ASSERT_TRUE(m_clAdmin.bExecute(strSQL, m_strError)) << m_strError << "\n" << strSQL;
-    }
-
     std::wstring Error() { return m_pError->pszGetError() != nullptr ? m_pError->pszGetError() : L""; }
 
-    static CTestServer s_server;
-    static bool s_bServer;
-    static std::string s_strServerError;
-
-    CClientLibrary m_clAdmin;
-    std::string m_strError;
-    std::string m_strDatabase;
     CNAError* m_pError = nullptr;
     PFN_COUNT m_pfnResults = nullptr;
     PFN_COUNT m_pfnFreed = nullptr;
-    std::vector<std::unique_ptr<CHostConnectionDescription>> m_tabHosts;
     std::vector<CMySQLConnection*> m_tabConnections;
     std::vector<CMySQLStatementSQL*> m_tabStatements;
 };
 
-CTestServer MySQLStatementSQLServer::s_server;
-bool MySQLStatementSQLServer::s_bServer = false;
-std::string MySQLStatementSQLServer::s_strServerError;
-
 std::wstring Hexa(const Bytes& tab)
 {
-    static const wchar_t szHex[] = L"0123456789ABCDEF";
-    std::wstring s = L"0x";
-    for (unsigned char c : tab) {
-        s += szHex[c >> 4];
-        s += szHex[c & 15];
-    }
-    return s;
+    return L"0x" + Wide(HexaOf(std::string(tab.begin(), tab.end())));
 }
 
 std::string HexaSQL(const std::string& s)
 {
-    static const char szHex[] = "0123456789ABCDEF";
-    std::string strOut = "X'";
-    for (unsigned char c : s) {
-        strOut += szHex[c >> 4];
-        strOut += szHex[c & 15];
-    }
-    return strOut + "'";
-}
-
-std::string AllBytes()
-{
-    std::string s;
-    for (int i = 0; i < 256; i++)
-        s += static_cast<char>(i);
-    return s;
+    return "X'" + HexaOf(s) + "'";
 }
 
 // A value read into a cell of the column's item type: the value as wide
@@ -521,14 +426,14 @@ TEST_F(MySQLStatementSQLServer, AKilledStreamEndsItsRowsWithTheError)
     pStmt->SetStoreResult(0);
     ASSERT_EQ(pStmt->bExecuteDirect("SELECT seq, REPEAT('x', 1000) FROM seq_1_to_1000000", 0), 1) << Error();
     ASSERT_EQ(pStmt->bFetch(0), 1) << Error();
-    ASSERT_TRUE(m_clAdmin.bExecute("KILL " + std::string(strId.begin(), strId.end()), m_strError)) << m_strError;
+    ASSERT_TRUE(Admin("KILL " + Narrow(strId.c_str())));
     m_pError->Reset();
     int bFetched = 1;
     for (int i = 0; i < 2000000 && bFetched && !pStmt->bEndOfData(); i++)
         bFetched = pStmt->bFetch(0);
     EXPECT_EQ(bFetched, 0);
     EXPECT_EQ(pStmt->bEndOfData(), 1);
-    EXPECT_TRUE(Contains(Error(), L"=100.25")) << Error();
+    EXPECT_NE(Error().find(L"=100.25"), std::wstring::npos) << Error();
     EXPECT_EQ(pStmt->bReset(), 1);
 }
 

@@ -120,24 +120,18 @@ TEST_F(NACommandServer, SubstitutedParametersFindTheirRows)
 {
     CRecordingStatementSQL* pStmt = new CRecordingStatementSQL(m_pCnx, m_pError);
     pStmt->AddRef();
+    const wchar_t* pszText = L"SELECT id FROM cmd_rows WHERE txt = ? OR txt = ? OR id = ? ORDER BY id";
     STValParser aValue[3] = {};
     SetW(aValue[0].clValeur, L"a'b");
-    aValue[0].nPosition = 36;
-    aValue[0].nLongueur = 1;
     SetW(aValue[1].clValeur, L"\u00e9t\u00e9");
-    aValue[1].nPosition = 47;
-    aValue[1].nLongueur = 1;
-    const int n = 10;
-    aValue[2].clValeur.__SetType(TQTYPE_I4, 0);
-    aValue[2].clValeur.pclGetTraitement()->SetValue(&n);
-    aValue[2].nPosition = 57;
-    aValue[2].nLongueur = 1;
+    Set(aValue[2].clValeur, TQTYPE_I4, 10);
+    size_t nAt = 0;
+    for (STValParser& st : aValue) {
+        nAt = std::wstring(pszText).find(L'?', nAt + 1);
+        st.nPosition = static_cast<int>(nAt);
+        st.nLongueur = 1;
+    }
     CTabValParser params = {3, aValue, 0, nullptr};
-    const wchar_t* pszText = L"SELECT id FROM cmd_rows WHERE txt = ? OR txt = ? OR id = ? ORDER BY id";
-    const std::wstring strText(pszText);
-    EXPECT_EQ(strText.find(L'?'), 36u);
-    EXPECT_EQ(strText.find(L'?', 37), 47u);
-    EXPECT_EQ(strText.find(L'?', 48), 57u);
     ASSERT_EQ(pStmt->bExecuteDirect(pszText, &params, 0), 1) << m_pError->pszGetError();
     ASSERT_EQ(pStmt->m_tabSent.size(), 1u);
     EXPECT_EQ(Run(pStmt->m_tabSent[0].c_str()), (Rows{"1", "7", "10"}));

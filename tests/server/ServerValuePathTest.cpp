@@ -15,80 +15,45 @@
 #include "common/values/ItemType.h"
 #include "host/HostConnectionDescription.h"
 #include "mysql/MySQLConnection.h"
-#include "tests/support/ClientLibrary.h"
-#include "tests/support/TestServer.h"
+#include "tests/support/ServerDriver.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-std::wstring Wide(const std::string& s)
-{
-    return std::wstring(s.begin(), s.end());
-}
-
-class ServerValuePath : public testing::Test {
+class ServerValuePath : public ServerTest {
 protected:
+    ServerValuePath() : ServerTest("zt_values") {}
     void SetUp() override
     {
-        BindValueMachine();
-        std::string strError;
-        ASSERT_TRUE(CTestServer::bGet(m_server, strError)) << strError;
-        ASSERT_TRUE(m_clAdmin.bConnect(false, strError)) << strError;
-        static int s_n = 0;
-        m_strDatabase = "zt_values_" + std::to_string(getpid()) + "_" + std::to_string(++s_n);
-        Admin("CREATE DATABASE `" + m_strDatabase + "` CHARACTER SET utf8mb4");
+        ASSERT_NO_FATAL_FAILURE(ServerTest::SetUp());
         m_pError = new CNAError;
         m_pError->AddRef();
     }
-
     void TearDown() override
     {
         for (CMySQLConnection* p : m_tabConnections)
             p->nRelease();
         if (m_pError != nullptr)
             m_pError->nRelease();
-        std::string strError;
-        m_clAdmin.bExecute("DROP DATABASE IF EXISTS `" + m_strDatabase + "`", strError);
+        ServerTest::TearDown();
     }
-
-    void Admin(const std::string& strSQL)
-    {
-        std::string strError;
-        ASSERT_TRUE(m_clAdmin.bExecute(strSQL, strError)) << strError << "\n" << strSQL;
-    }
-
     // An open connection in UTF-8 (65001) or 1252.
     CMySQLConnection* Open(bool bUnicode)
     {
-        auto pclHost = std::make_unique<CHostConnectionDescription>();
-        std::wstring strExtended = L"Server Port=" + std::to_wstring(m_server.nPort) + L";";
-        if (!bUnicode)
-            strExtended += L"ZT Unicode Support=0;";
-        pclHost->SetText(CHostConnectionDescription::TXT_EXTENDEDINFO, strExtended.c_str());
-        pclHost->SetText(CHostConnectionDescription::TXT_DATASOURCE, Wide(m_server.strHost).c_str());
-        pclHost->SetText(CHostConnectionDescription::TXT_USER, Wide(m_server.strUser).c_str());
-        pclHost->SetText(CHostConnectionDescription::TXT_PASSWORD, Wide(m_server.strPassword).c_str());
-        pclHost->SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(m_strDatabase).c_str());
-        CMySQLConnection* pcl = new CMySQLConnection(L"values", pclHost.get());
+        CMySQLConnection* pcl = new CMySQLConnection(L"values", Host(bUnicode ? L"" : L"ZT Unicode Support=0;"));
         pcl->AddRef();
-        m_tabHosts.push_back(std::move(pclHost));
         m_tabConnections.push_back(pcl);
         EXPECT_EQ(pcl->bOpen(m_pError), 1) << m_pError->pszGetError();
         return pcl;
     }
 
-    CTestServer m_server;
-    CClientLibrary m_clAdmin;
-    std::string m_strDatabase;
     CNAError* m_pError = nullptr;
-    std::vector<std::unique_ptr<CHostConnectionDescription>> m_tabHosts;
     std::vector<CMySQLConnection*> m_tabConnections;
 };
 
@@ -126,7 +91,6 @@ bool bNumberItem(eNA_ITEMTYPE e)
 
 TEST_F(ServerValuePath, EveryColumnTypeAtItsLimitsAsAFreshCellReadsIt)
 {
-    Admin("USE `" + m_strDatabase + "`");
     Admin("CREATE TABLE t (id INT PRIMARY KEY, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, su SMALLINT UNSIGNED, "
           "mi MEDIUMINT, i INT, iu INT UNSIGNED, bi BIGINT, bu BIGINT UNSIGNED, f FLOAT, d DOUBLE, "
           "dm DECIMAL(65,30), dc DECIMAL(10,3), dt DATE, dtt DATETIME(6), ts TIMESTAMP NULL, tm TIME, y YEAR, "
@@ -145,15 +109,7 @@ TEST_F(ServerValuePath, EveryColumnTypeAtItsLimitsAsAFreshCellReadsIt)
           "99999999999999999999999999999999999.999999999999999999999999999999, 9999999.999, '9999-12-31', "
           "'9999-12-31 23:59:59.999999', '2038-01-19 03:14:07', '838:59:59', 2155, "
           "'\xC3\xA9\xE2\x82\xAC\xCE\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80', "
-          "CONVERT(X'" + [&] {
-              std::string h;
-              static const char kHex[] = "0123456789ABCDEF";
-              for (unsigned char c : sBytes) {
-                  h += kHex[c >> 4];
-                  h += kHex[c & 15];
-              }
-              return h;
-          }() + "' USING latin1), REPEAT('\xE4\xB8\xAD', 200), X'FF00FF', X'80', X'FFFFFFFF', b'11111111', "
+          "CONVERT(X'" + HexaOf(sBytes) + "' USING latin1), REPEAT('\xE4\xB8\xAD', 200), X'FF00FF', X'80', X'FFFFFFFF', b'11111111', "
           "'\xC3\xA9', 'x,y')");
     Admin("INSERT INTO t (id) VALUES (3)");
     Admin("INSERT INTO t VALUES (4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, '2024-02-29', '2024-02-29 13:45:07.5', "
@@ -238,7 +194,6 @@ TEST_F(ServerValuePath, EveryColumnTypeAtItsLimitsAsAFreshCellReadsIt)
 
 TEST_F(ServerValuePath, ARowOfNumbersDatesAndDecimalsCostsNoHostBlock)
 {
-    Admin("USE `" + m_strDatabase + "`");
     Admin("CREATE TABLE n (i INT, b BIGINT, d DOUBLE, dt DATETIME, dc DECIMAL(12,2))");
     Admin("INSERT INTO n SELECT seq, seq * 1000003, seq / 7, '2024-01-01' + INTERVAL seq SECOND, seq / 100 "
           "FROM seq_1_to_60");

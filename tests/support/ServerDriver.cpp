@@ -1,8 +1,12 @@
 #include "tests/support/ServerDriver.h"
 
 #include "common/platform/UTF8Buffer.h"
+#include "tests/support/FakeClient.h"
 #include "tests/support/TestHost.h"
 #include "tests/support/ValueCells.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
 
 extern "C" {
 int bInitLibrary(HINSTANCE hModule);
@@ -73,4 +77,90 @@ std::string UTF8Of(const std::wstring& s)
         strOut += cl.pszGet() != nullptr ? cl.pszGet() : "(not UTF-8)";
     }
     return strOut;
+}
+
+std::string AllBytes()
+{
+    std::string s;
+    for (int i = 0; i < 256; i++)
+        s += static_cast<char>(i);
+    return s;
+}
+
+std::wstring Wide(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+std::string Narrow(const wchar_t* psz)
+{
+    const std::wstring s = psz != nullptr ? psz : L"";
+    return std::string(s.begin(), s.end());
+}
+
+std::string UniqueName(const std::string& strPrefix)
+{
+    static int s_n = 0;
+    return strPrefix + "_" + std::to_string(getpid()) + "_" + std::to_string(++s_n);
+}
+
+std::string CountingClientPath()
+{
+    return FakeClientPath("zt_counting_client.so");
+}
+
+PFN_COUNT CountingClient(const char* pszCounter)
+{
+    static void* s_h = dlopen(CountingClientPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+    return s_h != nullptr ? reinterpret_cast<PFN_COUNT>(dlsym(s_h, pszCounter)) : nullptr;
+}
+
+void ServerTest::SetUp()
+{
+    BindValueMachine();
+    std::string strError;
+    ASSERT_TRUE(CTestServer::bGet(m_server, strError)) << strError;
+    ASSERT_TRUE(m_clAdmin.bConnect(false, strError)) << strError;
+    m_strDatabase = UniqueName(m_pszPrefix);
+    ASSERT_TRUE(m_clAdmin.bExecute("CREATE DATABASE `" + m_strDatabase + "` CHARACTER SET utf8mb4", strError))
+        << strError;
+    ASSERT_TRUE(m_clAdmin.bExecute("USE `" + m_strDatabase + "`", strError)) << strError;
+    for (const std::string& s : m_tabTables)
+        ASSERT_TRUE(Admin(s));
+}
+
+void ServerTest::TearDown()
+{
+    std::string strError;
+    if (!m_strDatabase.empty())
+        m_clAdmin.bExecute("DROP DATABASE IF EXISTS `" + m_strDatabase + "`", strError);
+}
+
+bool ServerTest::Admin(const std::string& strSQL)
+{
+    const bool b = m_clAdmin.bExecute(strSQL, m_strAdminError);
+    EXPECT_TRUE(b) << m_strAdminError << "\n" << strSQL;
+    return b;
+}
+
+Rows ServerTest::List(const std::string& strSQL)
+{
+    Rows tab;
+    std::string strError;
+    EXPECT_TRUE(m_clAdmin.bList(strSQL, tab, strError)) << strError << "\n" << strSQL;
+    return tab;
+}
+
+std::string ServerTest::First(const std::string& strSQL)
+{
+    const Rows tab = List(strSQL);
+    return tab.empty() ? "(no row)" : tab[0];
+}
+
+CHostConnectionDescription* ServerTest::Host(const std::wstring& strOptions, const wchar_t* pszName)
+{
+    m_apHost.emplace_back(new CHostConnectionDescription);
+    DescribeTestServer(m_apHost.back().get(), m_server, pszName, m_strDatabase, Wide(m_server.strPassword),
+                       strOptions);
+    return m_apHost.back().get();
 }

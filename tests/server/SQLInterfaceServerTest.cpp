@@ -546,7 +546,8 @@ TEST_F(SQLInterfaceServer, OnlyTheSameCredentialsShareAnOpenSession)
     // Another case of the password or of the user is the server's to judge.
     for (CHostConnectionDescription* p : {&clPassword, &clUser}) {
         EXPECT_EQ(s_piDriver->bOpenConnection(p), 0);
-        EXPECT_EQ(Driver()->pclGetError()->dwGetDataBaseErrorCode(), 1045u);
+        EXPECT_EQ(Driver()->pclGetError()->dwGetDataBaseErrorCode(), 1045u)
+            << Narrow(Driver()->pclGetError()->pszGetError());
     }
     EXPECT_EQ(Driver()->nGetNbConnection(), m_nConnectionsBefore + 1);
     // The first session still serves.

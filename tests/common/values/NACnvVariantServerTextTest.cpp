@@ -205,10 +205,10 @@ TEST(NAConvertVariantServerText, RandomNumbersAsTheHostCastsThem)
 {
     BindValueMachine();
     CNoLeak check;
-    const unsigned nSeed = 20261207;
-    std::printf("seed %u\n", nSeed);
-    SCOPED_TRACE(testing::Message() << "seed " << nSeed);
-    std::mt19937_64 rng(nSeed);
+    const unsigned nStart = 20261207;
+    std::printf("random values from start %u\n", nStart);
+    SCOPED_TRACE(testing::Message() << "start " << nStart);
+    std::mt19937_64 rng(nStart);
     for (unsigned short nType : kNumberTypes) {
         for (int i = 0; i < 10000; i++) {
             std::string s;

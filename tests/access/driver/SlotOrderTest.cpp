@@ -132,25 +132,26 @@ TEST(SlotOrder, HostInterfaces)
         S(E, EmptySlot54), S(E, EmptySlot55), S(E, EmptySlot56)});
     using A = INATable;
     const std::vector<SSlot> aTable = {
-        S(A, nGetVersion), S(A, nGetCompatSince), S(A, nGetNAVersion), S(A, nGetNACompatSince), S(A, NAVersion_EmptySlot_3),
-        S(A, ExternalAddRef), S(A, nExternalRelease), S(A, piGetLastError), S(A, bIsOpened), S(A, piGetDataSourceDescription),
-        S(A, bNbEnrNeedParse), S(A, FreeMemory), S(A, bHReindexe), S(A, bHCreationSiInexistant), S(A, bHCreation), S(A, bHOuvre),
-        S(A, bHMode), S(A, bHFerme), S(A, bHAjoute), S(A, bHEcrit), S(A, bHRaye), S(A, bHSupprime), S(A, bHModifie), S(A, bHRecherche),
-        S(A, bHLibere), S(A, bHLit), S(A, bHLitxxx), S(A, bSkipRecord), S(A, bHBloqueFichier), S(A, bHDebloqueFichier),
+        S(A, nGetVersion), S(A, nGetCompatSince), S(A, nGetNAVersion), S(A, nGetNACompatSince),
+        S(A, NAVersion_EmptySlot_3), S(A, ExternalAddRef), S(A, nExternalRelease), S(A, piGetLastError),
+        S(A, bIsOpened), S(A, piGetDataSourceDescription), S(A, bNbEnrNeedParse), S(A, FreeMemory), S(A, bHReindexe),
+        S(A, bHCreationSiInexistant), S(A, bHCreation), S(A, bHOuvre), S(A, bHMode), S(A, bHFerme), S(A, bHAjoute),
+        S(A, bHEcrit), S(A, bHRaye), S(A, bHSupprime), S(A, bHModifie), S(A, bHRecherche), S(A, bHLibere),
+        S(A, bHLit), S(A, bHLitxxx), S(A, bSkipRecord), S(A, bHBloqueFichier), S(A, bHDebloqueFichier),
         S(A, bHBloqueNumEnr), S(A, bHDebloqueNumEnr), S(A, bHEnDehors), S(A, bEvalHTrouve), S(A, bSetNextOperation),
         S(A, llGetRecNum), S(A, bGetRecNumState),
-        Slot(static_cast<int (A::*)(INAContext*, ISQLParserInformation*, CXYString<wchar_t>*)>(
-                 &A::bHFiltre), "bHFiltre(text)"),
-        Slot(static_cast<int (A::*)(INAContext*, INAItemDescription*, const CAny*, int, const CAny*, int,
-                                           ISQLParserInformation*)>(&A::bHFiltre), "bHFiltre(bounds)"),
-        S(A, bHActiveFiltre), S(A, bHDesactiveFiltre), S(A, bHRetourPosition), S(A, bHLiberePosition), S(A, bHSauvePosition),
-        S(A, bHVersion), S(A, bHNbEnr), S(A, bHPositionCourante), S(A, bHPositionne), S(A, bGetBLOB), S(A, bSetBLOB), S(A, bGetRecord),
-        S(A, bSetRecord), S(A, bHAttacheMemo), S(A, bExtraitMemo), S(A, bHAnnuleRecherche), S(A, bHChangeCle),
-        S(A, bHConstruitValCle), S(A, bHInterditModif), S(A, bHFinInterditModif), S(A, bCalculateKeyValue), S(A, bFreeCache),
-        S(A, bCompareTablePosition), S(A, bTableVirtualMoveSupported), S(A, bTableVirtualMove), S(A, bSupprimeTout),
-        S(A, EmptySlot579), S(A, EmptySlot580), S(A, EmptySlot582), S(A, EmptySlot583), S(A, EmptySlot584), S(A, EmptySlot585),
-        S(A, EmptySlot586), S(A, EmptySlot587), S(A, EmptySlot589), S(A, EmptySlot590), S(A, EmptySlot591), S(A, EmptySlot592),
-        S(A, EmptySlot593), S(A, EmptySlot594)};
+        SO(A, bHFiltre, int, INAContext*, ISQLParserInformation*, CXYString<wchar_t>*),
+        SO(A, bHFiltre, int, INAContext*, INAItemDescription*, const CAny*, int, const CAny*, int,
+           ISQLParserInformation*),
+        S(A, bHActiveFiltre), S(A, bHDesactiveFiltre), S(A, bHRetourPosition), S(A, bHLiberePosition),
+        S(A, bHSauvePosition), S(A, bHVersion), S(A, bHNbEnr), S(A, bHPositionCourante), S(A, bHPositionne),
+        S(A, bGetBLOB), S(A, bSetBLOB), S(A, bGetRecord), S(A, bSetRecord), S(A, bHAttacheMemo), S(A, bExtraitMemo),
+        S(A, bHAnnuleRecherche), S(A, bHChangeCle), S(A, bHConstruitValCle), S(A, bHInterditModif),
+        S(A, bHFinInterditModif), S(A, bCalculateKeyValue), S(A, bFreeCache), S(A, bCompareTablePosition),
+        S(A, bTableVirtualMoveSupported), S(A, bTableVirtualMove), S(A, bSupprimeTout), S(A, EmptySlot579),
+        S(A, EmptySlot580), S(A, EmptySlot582), S(A, EmptySlot583), S(A, EmptySlot584), S(A, EmptySlot585),
+        S(A, EmptySlot586), S(A, EmptySlot587), S(A, EmptySlot589), S(A, EmptySlot590), S(A, EmptySlot591),
+        S(A, EmptySlot592), S(A, EmptySlot593), S(A, EmptySlot594)};
     EXPECT_EQ(aTable.size(), 79u);
     CheckOrder("INATable", aTable);
 }

@@ -1,10 +1,11 @@
 #include "access/statement/NAStatement.h"
 
 #include "access/driver/NAError.h"
+#include "access/statement/NARecord.h"
 #include "access/statement/NAStatementSQL.h"
 
 CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
-    : m_pclError(pclError), m_pclStatementSQL(pclStatementSQL)
+    : m_pclError(pclError), m_pclStatementSQL(pclStatementSQL), m_pclCurrentRecord(nullptr)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -14,10 +15,23 @@ CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
 
 CNAStatement::~CNAStatement()
 {
+    if (m_pclCurrentRecord != nullptr)
+        m_pclCurrentRecord->nRelease();
     if (m_pclStatementSQL != nullptr)
         m_pclStatementSQL->nRelease();
     if (m_pclError != nullptr)
         m_pclError->nRelease();
+}
+
+void CNAStatement::SetCurrentRecord(CNARecord* pclRecord)
+{
+    if (pclRecord == m_pclCurrentRecord)
+        return;
+    if (pclRecord != nullptr)
+        pclRecord->AddRef();
+    if (m_pclCurrentRecord != nullptr)
+        m_pclCurrentRecord->nRelease();
+    m_pclCurrentRecord = pclRecord;
 }
 
 void CNAStatement::_CopyStatementSQLError()

@@ -2,7 +2,10 @@
 // kept, and the list of a statement's record.
 #include "access/sql/ColumnList.h"
 
+#include "access/statement/NAStatement.h"
 #include "tests/support/FailingHeap.h"
+#include "tests/support/SearchObjects.h"
+#include "tests/support/TestTable.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +84,48 @@ TEST(ColumnListTest, ListUnchangedWhenItCannotGrow)
     }
     EXPECT_STREQ(clEmpty.pszGet(), L"");
     EXPECT_EQ(clEmpty.nGetCount(), 0);
+}
+
+TEST(ColumnListTest, ColumnsOfTheStatementsRecord)
+{
+    CCountingDriver clDriver;
+    CNAError* pError = new CNAError;
+    pError->AddRef();
+    CSearchConnection* pCnx = new CSearchConnection;
+    pCnx->AddRef();
+    {
+        CTestTable t(pError, pCnx);
+        t.Add(L"A", NA_IT_I4, 4);
+        t.Add(L"ID", NA_IT_IDAUTO, 8, CTestTable::UNIQUE, false);
+        t.Add(L"M", NA_IT_MEMOTEXTE, 0);
+        t.Add(L"b c", NA_IT_TEXTE, 11);
+        t.AddComposite(L"CK", CTestTable::UNIQUE, {L"A", L"b c"});
+        CNARecord* pRecord = t.NewRecord(pError, pCnx);
+        ASSERT_NE(pRecord, nullptr);
+        CNAStatement* pStatement = new CNAStatement(pError, nullptr);
+        pStatement->AddRef();
+        CColumnList cl;
+        // No record yet: nothing listed.
+        EXPECT_EQ(cl.BuildColumnList(pStatement, 1), 1);
+        EXPECT_STREQ(cl.pszGet(), L"");
+        pStatement->SetCurrentRecord(pRecord);
+        EXPECT_EQ(pRecord->nGetRef(), 2u);
+        // Memos listed, composite keys never, the identifier when asked.
+        EXPECT_EQ(cl.BuildColumnList(pStatement, 1), 1);
+        EXPECT_STREQ(cl.pszGet(), L"`A`,`ID`,`M`,`b c`");
+        cl.Empty();
+        EXPECT_EQ(cl.BuildColumnList(pStatement, 0), 1);
+        EXPECT_STREQ(cl.pszGet(), L"`A`,`M`,`b c`");
+        EXPECT_EQ(cl.nGetCount(), 3);
+        pStatement->SetCurrentRecord(pRecord);
+        pStatement->SetCurrentRecord(nullptr);
+        EXPECT_EQ(pRecord->nGetRef(), 1u);
+        pStatement->SetCurrentRecord(pRecord);
+        pStatement->nRelease(); // lets the record go
+        EXPECT_EQ(pRecord->nRelease(), 0u);
+    }
+    pCnx->nRelease();
+    pError->nRelease();
 }
 
 } // namespace

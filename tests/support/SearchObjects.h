@@ -1,0 +1,141 @@
+// What the tests of search expressions, key searches and filters share: a
+// driver whose cells and parameters are counted, expressions and searches
+// that count themselves, a connection of the MySQL kind whose NULL order
+// the test picks, and host values of every kind.
+#pragma once
+
+#include "access/driver/NaDriver.h"
+#include "access/sql/NAExpression.h"
+#include "access/sql/NAFilter.h"
+#include "access/sql/NARecherche.h"
+#include "tests/support/ValueCells.h"
+
+#include <string>
+
+// Objects alive of each counted kind.
+struct SLive {
+    int nCells = 0;
+    int nParameters = 0;
+    int nExpressions = 0;
+    int nSearches = 0;
+    bool operator==(const SLive& o) const
+    {
+        return nCells == o.nCells && nParameters == o.nParameters && nExpressions == o.nExpressions &&
+               nSearches == o.nSearches;
+    }
+};
+
+inline SLive& Live()
+{
+    static SLive s;
+    return s;
+}
+
+class CCountedCell : public CNAConvertVariant {
+public:
+    CCountedCell(CNAError* pError, CNAConnectionDescription* pCnx) : CNAConvertVariant(pError, pCnx) { Live().nCells++; }
+    ~CCountedCell() override { Live().nCells--; }
+};
+
+class CCountedParameter : public CNAParameter {
+public:
+    CCountedParameter(CNAConvertVariant* pCell, unsigned int nPosition, unsigned int nFlags, const wchar_t* pszName)
+        : CNAParameter(pCell, nPosition, nFlags, pszName)
+    {
+        Live().nParameters++;
+    }
+    ~CCountedParameter() override { Live().nParameters--; }
+};
+
+// The driver of the scope: its cells and parameters are counted.
+class CCountingDriver : public CNADriver {
+public:
+    CCountingDriver()
+    {
+        BindValueMachine();
+        m_pclFormer = CNADriver::s_pclDriver;
+        CNADriver::s_pclDriver = this;
+    }
+    ~CCountingDriver() override { CNADriver::s_pclDriver = m_pclFormer; }
+    CCountingDriver(const CCountingDriver&) = delete;
+    CCountingDriver& operator=(const CCountingDriver&) = delete;
+    CNAConvertVariant* pclAllocVariant(CNAError* pError, CNAConnectionDescription* pCnx) override
+    {
+        return new CCountedCell(pError, pCnx);
+    }
+    CNAParameter* pclAllocParameter(CNAConvertVariant* pCell, unsigned int a, unsigned int b,
+                                    const wchar_t* pszName) override
+    {
+        return new CCountedParameter(pCell, a, b, pszName);
+    }
+
+private:
+    CNADriver* m_pclFormer;
+};
+
+class CCountedExpression : public CNAExpression {
+public:
+    explicit CCountedExpression(CNAError* pError) : CNAExpression(pError) { Live().nExpressions++; }
+    ~CCountedExpression() override { Live().nExpressions--; }
+    CNAExpression* pclAllocExpression() override { return new CCountedExpression(m_pclError); }
+    using CNAExpression::pclAllocExpression;
+};
+
+template <class TBase>
+class CCountedSearchOf : public TBase {
+public:
+    CCountedSearchOf(CNAError* pError, CNAConnectionDescription* pCnx) : TBase(pError, pCnx) { Live().nSearches++; }
+    CCountedSearchOf() : TBase() { Live().nSearches++; }
+    ~CCountedSearchOf() override { Live().nSearches--; }
+    CNAExpression* pclAllocExpression() override { return new CCountedExpression(this->m_pclError); }
+    CNARecherche* _pclAllocRecherche() override { return new CCountedSearchOf<TBase>(); }
+};
+typedef CCountedSearchOf<CNARecherche> CCountedSearch;
+typedef CCountedSearchOf<CNAFilter> CCountedFilter;
+
+// A connection of the MySQL kind with its backquotes; NULL values sort
+// first unless the test says otherwise.
+class CSearchConnection : public CTestConnection {
+public:
+    CSearchConnection(int bNullFirst = 1, int nCodePage = 1252)
+        : CTestConnection(nCodePage, nCodePage, DS_MYSQL), m_bNullFirst(bNullFirst)
+    {
+        m_csOpeningQuote.Set(L"`");
+        m_csClosingQuote.Set(L"`");
+        m_nOpeningQuoteLength = 1;
+        m_nClosingQuoteLength = 1;
+    }
+    int bNULLBeforeNotNULL() override { return m_bNullFirst; }
+    int m_bNullFirst;
+};
+
+// ---- Host values -------------------------------------------------------------------
+
+template <class T>
+void SetAs(CAny& v, unsigned short nType, T x)
+{
+    v.__SetType(nType, 0);
+    v.pclGetTraitement()->SetValue(&x);
+    v.SetFlags(0);
+}
+
+inline void SetNull(CAny& v, unsigned short nType)
+{
+    v.__SetType(nType, 0);
+    v.SetNullFlag(true);
+}
+
+// 8-bit text (type 19), or a fixed date or time text (128, 129).
+inline void SetText8(CAny& v, const std::string& s, unsigned short nType = TQTYPE_DSTRA)
+{
+    v.__SetType(nType, 0);
+    v.pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size()));
+    v.SetFlags(0);
+}
+
+inline void SetTextW(CAny& v, const std::wstring& s, unsigned short nType = TQTYPE_DSTRW)
+{
+    v.__SetType(nType, 0);
+    v.pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
+    v.SetFlags(0);
+}

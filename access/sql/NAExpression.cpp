@@ -742,11 +742,18 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
         bNull = true;
     const eNA_ITEMTYPE eType = m_pclColumn->eNAGetItemType();
     const unsigned char nValueType = clValue.nGetTypeCode();
-    if (!bNull && (eType == NA_IT_DATE6 || eType == NA_IT_DATE8) && pclCnx != nullptr &&
-        pclCnx->bTreat0000DateAsNULL() &&
-        ((nValueType >= 16 && nValueType <= 23) || nValueType == 81 || nValueType == 110 || nValueType == 134)) {
+    const bool bDate = eType == NA_IT_DATE6 || eType == NA_IT_DATE8 || eType == NA_IT_DATETIME;
+    if (!bNull && bDate && pclCnx != nullptr &&
+        ((nValueType >= 16 && nValueType <= 23) || nValueType == 81 || nValueType == 110 || nValueType == 134 ||
+         nValueType == TQTYPE_DATEA)) {
+        // A date text without a date is no value: its literal would be
+        // NULL inside a comparison.
         std::wstring s;
-        bNull = !_bReadWide(&clValue, &s) || s.empty() || s.compare(0, 8, L"00000000") == 0;
+        const bool bEmpty = !_bReadWide(&clValue, &s) || s.empty();
+        if (bEmpty && pclCnx->bTreatEmptyDateAsNULL())
+            bNull = true;
+        else if (eType != NA_IT_DATETIME && pclCnx->bTreat0000DateAsNULL())
+            bNull = bEmpty || s.compare(0, 8, L"00000000") == 0;
     }
     if (bNull || m_eOperator == NAOP_ISNULL || m_eOperator == NAOP_ISNOTNULL)
         return _bGetSQLFromValueNULL(csName.pszGet(), pclCommand, pbConstant);

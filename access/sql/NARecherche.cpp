@@ -1058,10 +1058,10 @@ CNAExpression* CNARecherche::_pclAddKeyExpression(CNARecord* pclRecord, CNAColum
             e = NAOP_ISNULL;
         }
     }
-    // A partial date or time stays as it was given: the column's type would
-    // complete it or refuse it.
+    // A date or time text stays as it was given: the column's type would
+    // complete a partial one or refuse it.
     const bool bDateTime = nType == TQTYPE_DATEA || nType == TQTYPE_TIMEA || nType == TQTYPE_DATETIME;
-    const bool bWithColumn = !((nFlags & RECH_GENERIC) && bDateTime);
+    const bool bWithColumn = !(bDateTime && ((nFlags & RECH_GENERIC) || _bIsTextType(clValue.nGetTypeCode())));
     const unsigned int nLeafFlags = bIsComposedKeySearch() ? (nFlags | RECH_COMPOSITE) : nFlags;
     CNAExpression* pclLeaf = _pclNewLeaf(pclColumn, e, &clValue, nLeafFlags, bWithColumn, pbFailed);
     if (pclLeaf == nullptr || nFrom >= nTo)

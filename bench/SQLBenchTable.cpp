@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -145,7 +146,45 @@ void BM_RawClient(benchmark::State& state)
 
 } // namespace
 
+// One row by its primary key, every byte of it read: the raw client's
+// point lookup, the baseline of the key searches.
+void BM_RawPointLookup(benchmark::State& state)
+{
+    std::string strError;
+    MYSQL* h = hTableHandle(strError);
+    if (h == nullptr) {
+        state.SkipWithError(strError.c_str());
+        return;
+    }
+    unsigned int nKey = 1;
+    char szQuery[128];
+    for (auto _ : state) {
+        nKey = nKey % kTableRows + 7919; // a walk over the keys
+        const int n = std::snprintf(szQuery, sizeof(szQuery), "%s WHERE n = %u", kTableQuery,
+                                    static_cast<unsigned int>(nKey % kTableRows + 1));
+        if (__mysql_real_query(h, szQuery, static_cast<unsigned long>(n)) != 0) {
+            state.SkipWithError(__mysql_error(h));
+            return;
+        }
+        MYSQL_RES* p = __mysql_store_result(h);
+        if (p == nullptr) {
+            state.SkipWithError(__mysql_error(h));
+            return;
+        }
+        unsigned long ulSum = 0;
+        while (MYSQL_ROW row = __mysql_fetch_row(p)) {
+            const unsigned long* pnLength = __mysql_fetch_lengths(p);
+            for (unsigned int i = 0; i < kTableColumns; i++)
+                for (unsigned long j = 0; j < pnLength[i]; j++)
+                    ulSum += static_cast<unsigned char>(row[i][j]);
+        }
+        __mysql_free_result(p);
+        benchmark::DoNotOptimize(ulSum);
+    }
+}
+
 // Argument 0: use mode, 1: store mode.
 BENCHMARK(BM_RawClient)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_RawPointLookup)->Unit(benchmark::kMicrosecond)->MinTime(1.0)->UseRealTime();
 
 } // namespace zt_bench

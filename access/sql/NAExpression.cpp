@@ -731,10 +731,18 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     CNAConnectionDescription* pclCnx = _pclConnection(pclCommand);
     if (m_pclColumn->eGetTypeColonne() != 0 && m_pclColumn->pclGetSourceQueryNoRef() != nullptr)
         return _bNotYet(kPointComputed); // a computed column is written from the host-parsed query
+    // Without a table alias or a conversion, the name is the one the column
+    // keeps quoted by the same rules.
     CTString csName;
-    pclCommand->FormatExpressionItemName(3, Convert_eNAOperator_To_eOPEXPRESSION(m_eOperator),
-                                         m_pclColumn->piGetItem(), m_pclColumn->pszGetAliasNomTable(),
-                                         m_pclColumn->pszGetOriginalName(), &csName);
+    const eOPEXPRESSION eKind = Convert_eNAOperator_To_eOPEXPRESSION(m_eOperator);
+    const wchar_t* pszAlias = m_pclColumn->pszGetAliasNomTable();
+    const wchar_t* pszKept = m_pclColumn->pszGetFormatedOriginalName();
+    if ((pszAlias != nullptr && pszAlias[0] != 0) || pszKept[0] == 0 ||
+        pclCommand->eGetFormatExpressionColonne(3, m_pclColumn->eNAGetItemType(), eKind, nullptr) != 0)
+        pclCommand->FormatExpressionItemName(3, eKind, m_pclColumn->piGetItem(), pszAlias,
+                                             m_pclColumn->pszGetOriginalName(), &csName);
+    else
+        csName.Set(pszKept);
     CAny clValue;
     bool bNull = m_pclValue == nullptr || !m_pclValue->bGetValue(&clValue) || clValue.bIsNull() ||
                  clValue.nGetTypeCode() == TQTYPE_VIDE;
@@ -916,17 +924,20 @@ int CNAExpression::_bGetSQLFromValueUsingParameter(const wchar_t* pszName, CNACo
     CNARecord* pclRecord = m_pclColumn->pclGetRecordNoRef();
     CAny clValue;
     m_pclValue->bGetValue(&clValue);
-    CNAConvertVariant* pclCell = pclDriver->pclGetNewVariant_NV_Any(
-        m_pclError, pclRecord != nullptr ? pclRecord->pclGetConnectionNoRef() : nullptr, nullptr, &clValue);
+    CNAConvertVariant* pclCell =
+        pclDriver->pclAllocVariant(m_pclError, pclRecord != nullptr ? pclRecord->pclGetConnectionNoRef() : nullptr);
     if (pclCell == nullptr)
         return 0;
     pclCell->AddRef();
+    pclCell->InitTypeVariantAny(clValue.nGetTypeCode(), 0);
     if (eConvert != 0) {
+        pclCell->bSetValue(&clValue);
         pclCell->bChangeItemType(static_cast<eNA_ITEMTYPE>(eConvert), bIsGenerique());
-    } else if (pclCell->pszGetItemName() == nullptr) {
+    } else {
+        // The value in the column's type; a partial date the type refuses
+        // stands for the first instant it covers, as the literals of dates
+        // take it.
         pclCell->SetItemDesc(m_pclColumn->piGetItem(), m_pclColumn->pclGetImportedItem());
-        // A partial date the column's type refuses stands for the first
-        // instant it covers, as the literals of dates take it.
         CAny clLower;
         if (!pclCell->bSetValue(&clValue) &&
             !(s_bGetBorneRechercheDateMin(eType, &clValue, &clLower) && pclCell->bSetValue(&clLower)))

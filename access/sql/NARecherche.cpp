@@ -184,6 +184,48 @@ CComponent _Component(CNAColumn* pclColumn)
 
 } // namespace
 
+// ---- Shared while building ------------------------------------------------------------------------
+
+struct CNARecherche::SBuild {
+    // Cells made for a column (with it or not) and a value.
+    struct SCell {
+        CNAColumn* pclColumn;
+        bool bWithColumn;
+        CAny clValue;
+        CNAConvertVariant* pclCell; // one reference
+    };
+    std::vector<std::unique_ptr<SCell>> tabCell;
+    // The key value split once.
+    CNAColumn* pclSplitKey = nullptr;
+    std::unique_ptr<CAny[]> pSplit;
+    int nSplit = 0;
+    int nSplitBound = BOUND_NONE;
+
+    ~SBuild()
+    {
+        for (const std::unique_ptr<SCell>& p : tabCell)
+            p->pclCell->nRelease();
+    }
+    // A cell already made for the column and the same value, or null.
+    CNAConvertVariant* pclFind(CNAColumn* pclColumn, bool bWithColumn, const CAny* pValue) const
+    {
+        const unsigned char* pData = nullptr;
+        unsigned int nData = 0;
+        _Data(pValue, &pData, &nData);
+        for (const std::unique_ptr<SCell>& p : tabCell) {
+            if (p->pclColumn != pclColumn || p->bWithColumn != bWithColumn ||
+                p->clValue.nGetType() != pValue->nGetType())
+                continue;
+            const unsigned char* pOther = nullptr;
+            unsigned int nOther = 0;
+            _Data(&p->clValue, &pOther, &nOther);
+            if (nOther == nData && (nData == 0 || std::memcmp(pOther, pData, nData) == 0))
+                return p->pclCell;
+        }
+        return nullptr;
+    }
+};
+
 // ---- Life ------------------------------------------------------------------------------------
 
 CNARecherche::CNARecherche(CNAError* pclError, CNAConnectionDescription* pclConnection)
@@ -199,7 +241,8 @@ CNARecherche::CNARecherche(CNAError* pclError, CNAConnectionDescription* pclConn
       m_pclCurrent(nullptr),
       m_tabParameter(30),
       m_piFetchItem(nullptr),
-      m_pclConnection(pclConnection)
+      m_pclConnection(pclConnection),
+      m_pBuild(nullptr)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -695,6 +738,12 @@ int CNARecherche::_bSetRecherche(CNARecord* pclRecord, INAItemDescription* piIte
     _ReleaseConditions();
     if (pValue != nullptr)
         _Copy(&m_clValue, pValue);
+    SBuild clBuild;
+    m_pBuild = &clBuild;
+    struct SEnd {
+        SBuild*& pBuild;
+        ~SEnd() { pBuild = nullptr; }
+    } clEnd{m_pBuild};
     m_eState = STATE_SEARCHING;
     m_bCancelled = 0;
     m_eDirection = eDirection;
@@ -855,8 +904,23 @@ CNAExpression* CNARecherche::_pclNewLeaf(CNAColumn* pclColumn, eNAOperator eOper
     }
     CNARecord* pclRecord = pclColumn->pclGetRecordNoRef();
     CNAConnectionDescription* pclCnx = pclRecord != nullptr ? pclRecord->pclGetConnectionNoRef() : m_pclConnection;
-    CNAConvertVariant* pclCell =
-        pclDriver->pclGetNewVariant_NV_Any(m_pclError, pclCnx, bWithColumn ? pclColumn : nullptr, pValue);
+    // The trees of one search share the cell of a value: a leaf never
+    // changes its value.
+    CNAConvertVariant* pclCell = m_pBuild != nullptr ? m_pBuild->pclFind(pclColumn, bWithColumn, pValue) : nullptr;
+    if (pclCell == nullptr) {
+        pclCell = pclDriver->pclGetNewVariant_NV_Any(m_pclError, pclCnx, bWithColumn ? pclColumn : nullptr, pValue);
+        if (pclCell != nullptr && m_pBuild != nullptr) {
+            std::unique_ptr<SBuild::SCell> p(new (std::nothrow) SBuild::SCell);
+            if (p != nullptr) {
+                p->pclColumn = pclColumn;
+                p->bWithColumn = bWithColumn;
+                _Copy(&p->clValue, pValue);
+                p->pclCell = pclCell;
+                pclCell->AddRef();
+                m_pBuild->tabCell.push_back(std::move(p));
+            }
+        }
+    }
     CNAExpression* pcl = pclCell != nullptr ? pclAllocExpression() : nullptr;
     if (pclCell != nullptr) {
         pclCell->AddRef();
@@ -957,7 +1021,8 @@ CNAExpression* CNARecherche::_pclAddExpression_MultipleItems(CNARecord* pclRecor
     CRefArray<CNAColumn> tabKey(10);
     INAItemDescription* piKey = piItem;
     bool bRecordValues = true;
-    CNAColumn* pclUnique = pclRecord->pclGetUniqueKeyNotNullNoRef();
+    CNAColumn* pclUnique =
+        (nFlags & RECH_RECORD) && eOperator == NAOP_EQ ? pclRecord->pclGetUniqueKeyNotNullNoRef() : nullptr;
     auto AddComponents = [&](CNAColumn* pclKey) {
         CNARefArray<CNAColumn>* ptab = pclKey->pclGetTabComponent();
         for (int i = 0; ptab != nullptr && i < ptab->nGetNbElement(); i++)
@@ -1008,9 +1073,23 @@ CNAExpression* CNARecherche::_pclAddExpression_MultipleItems(CNARecord* pclRecor
         for (int i = 0; i < nColumns; i++)
             cols[static_cast<size_t>(i)]->bGetCurrentValue(&values[static_cast<size_t>(i)], 0);
         nValues = nColumns;
+    } else if (m_pBuild != nullptr && m_pBuild->pclSplitKey == pclColumn && m_pBuild->nSplit <= nColumns) {
+        for (int i = 0; i < m_pBuild->nSplit; i++)
+            _Copy(&values[static_cast<size_t>(i)], &m_pBuild->pSplit[static_cast<size_t>(i)]);
+        nValues = m_pBuild->nSplit;
+        nBound = m_pBuild->nSplitBound;
     } else {
         nBound = s_nGetComponentValue(pclColumn, pValue, (nFlags & (RECH_BOUNDS | RECH_GENERIC)) != 0, values.get(),
                                       nColumns, &nValues);
+        if (m_pBuild != nullptr) {
+            // Kept for the other conditions of the search (the same value).
+            m_pBuild->pSplit.reset(new CAny[nValues > 0 ? static_cast<size_t>(nValues) : 1u]);
+            for (int i = 0; i < nValues; i++)
+                _Copy(&m_pBuild->pSplit[static_cast<size_t>(i)], &values[static_cast<size_t>(i)]);
+            m_pBuild->nSplit = nValues;
+            m_pBuild->nSplitBound = nBound;
+            m_pBuild->pclSplitKey = pclColumn;
+        }
     }
     if (eOperator == NAOP_EQ)
         return _pclAddKeyExpressionEq(pclRecord, cols.data(), values.get(), nValues, nColumns, piKey, nFlags,

@@ -203,4 +203,10 @@ protected:
     CAny m_clValue;                             // a copy of the value searched
     INAItemDescription* m_piFetchItem;          // one external reference
     CNAConnectionDescription* m_pclConnection;  // one reference
+
+private:
+    // While the conditions of one search are built: the split key value and
+    // the value cells the three trees share.
+    struct SBuild;
+    SBuild* m_pBuild;
 };

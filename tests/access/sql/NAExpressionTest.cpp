@@ -393,8 +393,9 @@ TEST_F(NAExpression, DateRangesAndTimes)
         const SWritten w = Write(p);
         EXPECT_EQ(w.strText, c.pszText) << Narrow(c.pszColumn) << " " << c.pszValue;
         EXPECT_EQ(w.nParameters, c.nParameters) << Narrow(c.pszColumn) << " " << c.pszValue;
-        if (c.nFlags & G)
+        if (c.nFlags & G) {
             EXPECT_EQ(p->bColumnValuesNullSelected(Col(c.pszColumn)), 0);
+        }
     }
 }
 

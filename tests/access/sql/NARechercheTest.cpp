@@ -482,8 +482,9 @@ TEST_F(NARecherche, CompositeKeyImagesSplit)
         EXPECT_EQ(CNARecherche::s_nGetComponentValue(pCK, &image, 1, values, 2, &n), c.nBound);
         ASSERT_EQ(n, c.nValues);
         EXPECT_EQ(Get<int>(values[0]), 5);
-        if (n > 1)
+        if (n > 1) {
             EXPECT_EQ(Get<int>(values[1]), c.nSecond);
+        }
     }
     // Not a composite key, or no image: no values.
     CAny image;

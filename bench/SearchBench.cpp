@@ -23,26 +23,10 @@
 
 namespace {
 
-// The MySQL kind with its backquotes; nothing is sent from here.
-class CMySQLKind : public CClosedConnection {
-public:
-    CMySQLKind()
-    {
-        m_nHostCodePage = 1252;
-        m_nCnxCodePage = 1252;
-        m_eDataSource = DS_MYSQL;
-        m_csOpeningQuote.Set(L"`");
-        m_csClosingQuote.Set(L"`");
-        m_nOpeningQuoteLength = 1;
-        m_nClosingQuoteLength = 1;
-        AddRef();
-    }
-};
-
 struct SSearchSetUp {
     CNADriver clDriver;
     CNAError* pError = nullptr;
-    CMySQLKind* pCnx = nullptr;
+    CMySQLKindConnection* pCnx = nullptr;
     std::unique_ptr<CTestTable> pTable;
     CNARecord* pRecord = nullptr;
     CNARecherche* pSearch = nullptr;
@@ -60,7 +44,8 @@ std::string strStart(SSearchSetUp& st)
     CNADriver::s_pclDriver = &st.clDriver;
     st.pError = new CNAError;
     st.pError->AddRef();
-    st.pCnx = new CMySQLKind;
+    st.pCnx = new CMySQLKindConnection;
+    st.pCnx->AddRef();
     st.pTable.reset(new CTestTable(st.pError, st.pCnx, L"rows"));
     CTestTable& t = *st.pTable;
     t.Add(L"n", NA_IT_I4, 4, CTestTable::DUPLICATES, false);

@@ -378,21 +378,25 @@ int CNAExpression::s_bExpressionTrue(eNAOperator eOperator, CNAConnectionDescrip
     return eOperator == NAOP_GE ? c == 0 : c >= 0xFFFF;
 }
 
-int CNAExpression::s_bGetBorneRechercheDateMin(eNA_ITEMTYPE eType, CAny* pValue, CAny* pBound)
+namespace {
+
+// The first instant a partial date or time text covers, or the first after
+// every one it covers.
+int _bDateBound(eNA_ITEMTYPE eType, CAny* pValue, CAny* pBound, bool bAfter)
 {
     std::wstring s;
     if (!_bReadWide(pValue, &s) || s.empty() || pBound == nullptr)
         return 0;
     CXTime clTime;
     if (eType == NA_IT_HEURE) {
-        if (!clTime.bSetTQTimeMin(s.c_str(), -1))
+        if (!(bAfter ? clTime.bSetTQTimeMax(s.c_str(), -1) : clTime.bSetTQTimeMin(s.c_str(), -1)))
             return 0;
         wchar_t sz[10];
         clTime.GetTQTime(sz, 10);
         pBound->__SetType(TQTYPE_TIMEW, 0);
         pBound->pclGetTraitement()->SetValue(sz);
     } else {
-        if (!clTime.bSetTQDateTimeMin(s.c_str(), -1))
+        if (!(bAfter ? clTime.bSetTQDateTimeMax(s.c_str(), -1) : clTime.bSetTQDateTimeMin(s.c_str(), -1)))
             return 0;
         if (eType == NA_IT_DATE8) {
             wchar_t sz[9];
@@ -410,36 +414,16 @@ int CNAExpression::s_bGetBorneRechercheDateMin(eNA_ITEMTYPE eType, CAny* pValue,
     return 1;
 }
 
+} // namespace
+
+int CNAExpression::s_bGetBorneRechercheDateMin(eNA_ITEMTYPE eType, CAny* pValue, CAny* pBound)
+{
+    return _bDateBound(eType, pValue, pBound, false);
+}
+
 int CNAExpression::s_bGetBorneRechercheDateMax(eNA_ITEMTYPE eType, CAny* pValue, CAny* pBound)
 {
-    std::wstring s;
-    if (!_bReadWide(pValue, &s) || s.empty() || pBound == nullptr)
-        return 0;
-    CXTime clTime;
-    if (eType == NA_IT_HEURE) {
-        if (!clTime.bSetTQTimeMax(s.c_str(), -1))
-            return 0;
-        wchar_t sz[10];
-        clTime.GetTQTime(sz, 10);
-        pBound->__SetType(TQTYPE_TIMEW, 0);
-        pBound->pclGetTraitement()->SetValue(sz);
-    } else {
-        if (!clTime.bSetTQDateTimeMax(s.c_str(), -1))
-            return 0;
-        if (eType == NA_IT_DATE8) {
-            wchar_t sz[9];
-            clTime.GetTQDate(sz, 9);
-            pBound->__SetType(TQTYPE_DATEW, 0);
-            pBound->pclGetTraitement()->SetValue(sz);
-        } else {
-            CDateTime clDate;
-            clTime.GetTQDateTime(&clDate);
-            pBound->__SetType(TQTYPE_DATETIME, 0);
-            pBound->pclGetTraitement()->SetValue(&clDate);
-        }
-    }
-    pBound->SetFlags(0);
-    return 1;
+    return _bDateBound(eType, pValue, pBound, true);
 }
 
 int CNAExpression::s_bGetBorneRechercheDateGenerique(eNA_ITEMTYPE eType, CAny* pValue, CAny* pLower,

@@ -30,28 +30,37 @@ namespace {
 
 // ---- The rows ------------------------------------------------------------------------------
 
-// A column's value in a row: NULL, a number, or a text (dates as
-// "YYYY-MM-DD", date-times "YYYY-MM-DD HH:MM:SS", times "HH:MM:SS").
-struct SCell {
-    bool bNull = true;
+// A value: NULL, a number, or a text. In a row, dates are "YYYY-MM-DD",
+// date-times "YYYY-MM-DD HH:MM:SS" and times "HH:MM:SS"; searched, they are
+// written as the host writes them, "20230315".
+struct SValue {
+    bool bNull = false;
+    bool bText = false;
     long long n = 0;
     std::wstring s;
 };
-SCell N(long long n)
+SValue VN(long long n)
 {
-    SCell c;
-    c.bNull = false;
-    c.n = n;
-    return c;
+    SValue v;
+    v.n = n;
+    return v;
 }
-SCell T(const std::wstring& s)
+SValue VT(const std::wstring& s)
 {
-    SCell c;
-    c.bNull = false;
-    c.s = s;
-    return c;
+    SValue v;
+    v.bText = true;
+    v.s = s;
+    return v;
 }
-const SCell Z; // NULL
+SValue VNull(bool bText)
+{
+    SValue v;
+    v.bNull = true;
+    v.bText = bText;
+    return v;
+}
+typedef SValue SCell;
+const SCell Z = VNull(false);
 
 enum eKind { K_INT, K_TEXT, K_WIDE, K_DATE, K_DATETIME, K_TIME, K_BOOL };
 
@@ -98,11 +107,11 @@ std::vector<Row> Rows_()
     const int adb[] = {1, 2, 3, 1, 5, 0, 4, 9, 2, -2, 1, 2, 3, 8, 1, 0};
     std::vector<Row> tab;
     for (int i = 0; i < 16; i++) {
-        auto Opt = [](int n) { return n == INT_MIN ? Z : N(n); };
-        auto Txt = [](const wchar_t* psz) { return psz == nullptr ? Z : T(psz); };
-        tab.push_back({N(i + 1), Opt(au[i]), Opt(ad[i]), Txt(apsz[i]), Txt(apsz[i]), Txt(apszDate[i]),
-                       Txt(apszStamp[i]), Txt(apszTime[i]), Opt(ab[i]), N(aca[i]), T(acb[i]), N(ada[i]),
-                       N(adb[i])});
+        auto Opt = [](int n) { return n == INT_MIN ? Z : VN(n); };
+        auto Txt = [](const wchar_t* psz) { return psz == nullptr ? Z : VT(psz); };
+        tab.push_back({VN(i + 1), Opt(au[i]), Opt(ad[i]), Txt(apsz[i]), Txt(apsz[i]), Txt(apszDate[i]),
+                       Txt(apszStamp[i]), Txt(apszTime[i]), Opt(ab[i]), VN(aca[i]), VT(acb[i]), VN(ada[i]),
+                       VN(adb[i])});
     }
     return tab;
 }
@@ -128,35 +137,6 @@ std::string Hex(const std::wstring& s)
 }
 
 // ---- The rules --------------------------------------------------------------------------------
-
-// A value searched: NULL, a number, or a text (dates as the host writes
-// them, "20230315").
-struct SValue {
-    bool bNull = false;
-    bool bText = false;
-    long long n = 0;
-    std::wstring s;
-};
-SValue VN(long long n)
-{
-    SValue v;
-    v.n = n;
-    return v;
-}
-SValue VT(const std::wstring& s)
-{
-    SValue v;
-    v.bText = true;
-    v.s = s;
-    return v;
-}
-SValue VNull(bool bText)
-{
-    SValue v;
-    v.bNull = true;
-    v.bText = bText;
-    return v;
-}
 
 // The digits of a date, date-time or time as the host compares them.
 std::wstring Digits(const std::wstring& s)
@@ -374,11 +354,6 @@ public:
     int bNULLBeforeNotNULL() override { return 0; }
 };
 
-class CDescendingSecond : public CNAItemDescription {
-public:
-    int bGetDescendant(int nIndex) const override { return nIndex == 2; }
-};
-
 std::string Narrow8(const wchar_t* psz)
 {
     std::string s;
@@ -488,13 +463,7 @@ protected:
         t.Add(L"da", NA_IT_I4, 4, 0, false);
         t.Add(L"db", NA_IT_I4, 4, 0, false);
         t.AddComposite(L"ck", CTestTable::UNIQUE, {L"ca", L"cb"}, false);
-        CNAItemDescription* pDesc = new CDescendingSecond;
-        pDesc->bInit(L"dk", L"t", L"", 1, 0, NA_IT_BINAIRE, -1, static_cast<int>(t->nGetNumKeys()),
-                     CTestTable::UNIQUE | CTestTable::COMPOSITE, 0, 0);
-        pDesc->SetNullable(0);
-        t->_AddItem(pDesc);
-        t->_bAddItemComponent(pDesc, L"da");
-        t->_bAddItemComponent(pDesc, L"db");
+        AddDescendingKey(t, L"dk", L"da", L"db", false);
         return &t;
     }
     // The ids the WHERE text of the command selects, in order.

@@ -8,8 +8,11 @@
 #include "access/sql/NAExpression.h"
 #include "access/sql/NAFilter.h"
 #include "access/sql/NARecherche.h"
+#include "tests/support/ClosedConnection.h"
+#include "tests/support/TestTable.h"
 #include "tests/support/ValueCells.h"
 
+#include <memory>
 #include <string>
 
 // Objects alive of each counted kind.
@@ -93,21 +96,7 @@ public:
 typedef CCountedSearchOf<CNARecherche> CCountedSearch;
 typedef CCountedSearchOf<CNAFilter> CCountedFilter;
 
-// A connection of the MySQL kind with its backquotes; NULL values sort
-// first unless the test says otherwise.
-class CSearchConnection : public CTestConnection {
-public:
-    CSearchConnection(int bNullFirst = 1, int nCodePage = 1252)
-        : CTestConnection(nCodePage, nCodePage, DS_MYSQL), m_bNullFirst(bNullFirst)
-    {
-        m_csOpeningQuote.Set(L"`");
-        m_csClosingQuote.Set(L"`");
-        m_nOpeningQuoteLength = 1;
-        m_nClosingQuoteLength = 1;
-    }
-    int bNULLBeforeNotNULL() override { return m_bNullFirst; }
-    int m_bNullFirst;
-};
+typedef CMySQLKindConnection CSearchConnection;
 
 // ---- Host values -------------------------------------------------------------------
 
@@ -139,3 +128,59 @@ inline void SetTextW(CAny& v, const std::wstring& s, unsigned short nType = TQTY
     v.pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
     v.SetFlags(0);
 }
+
+// ---- Descriptions and records --------------------------------------------------------
+
+// A composite key whose second component is sorted descending.
+class CDescendingSecond : public CNAItemDescription {
+public:
+    int bGetDescendant(int nIndex) const override { return nIndex == 2; }
+};
+
+// A unique composite key over (a, b), b sorted descending.
+inline void AddDescendingKey(CTestTable& t, const wchar_t* pszName, const wchar_t* pszA, const wchar_t* pszB,
+                             bool bNullable)
+{
+    CNAItemDescription* p = new CDescendingSecond;
+    p->bInit(pszName, t->pszGetDBTableName(), L"", 1, 0, NA_IT_BINAIRE, -1, static_cast<int>(t->nGetNumKeys()),
+             CTestTable::UNIQUE | CTestTable::COMPOSITE, 0, 0);
+    p->SetNullable(bNullable ? 1 : 0);
+    t->_AddItem(p);
+    EXPECT_EQ(t->_bAddItemComponent(p, pszA), 1);
+    EXPECT_EQ(t->_bAddItemComponent(p, pszB), 1);
+}
+
+// A current record over a table the fixture describes, on a connection of
+// the MySQL kind; when the test ends every counted object is gone.
+class SearchRecordTest : public ::testing::Test {
+protected:
+    virtual void Describe(CTestTable& t) = 0;
+    void SetUp() override
+    {
+        m_pError = new CNAError;
+        m_pError->AddRef();
+        m_pCnx = new CSearchConnection(1);
+        m_pCnx->AddRef();
+        m_pTable.reset(new CTestTable(m_pError, m_pCnx));
+        Describe(*m_pTable);
+        m_pRecord = m_pTable->NewRecord(m_pError, m_pCnx);
+        ASSERT_NE(m_pRecord, nullptr);
+    }
+    void TearDown() override
+    {
+        if (m_pRecord != nullptr)
+            m_pRecord->nRelease();
+        m_pTable.reset();
+        m_pCnx->nRelease();
+        m_pError->nRelease();
+        EXPECT_TRUE(Live() == SLive()) << Live().nCells << " cells, " << Live().nParameters << " parameters, "
+                                       << Live().nExpressions << " nodes, " << Live().nSearches << " searches";
+    }
+    CNAColumn* Col(const wchar_t* pszName) { return m_pRecord->pclGetColumnNoRef(pszName); }
+
+    CCountingDriver m_clDriver;
+    CNAError* m_pError = nullptr;
+    CSearchConnection* m_pCnx = nullptr;
+    std::unique_ptr<CTestTable> m_pTable;
+    CNARecord* m_pRecord = nullptr;
+};

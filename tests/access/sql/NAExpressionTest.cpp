@@ -34,16 +34,10 @@ struct SWritten {
     int bResult;
 };
 
-class NAExpression : public ::testing::Test {
+class NAExpression : public SearchRecordTest {
 protected:
-    void SetUp() override
+    void Describe(CTestTable& t) override
     {
-        m_pError = new CNAError;
-        m_pError->AddRef();
-        m_pCnx = new CSearchConnection(1);
-        m_pCnx->AddRef();
-        m_pTable.reset(new CTestTable(m_pError, m_pCnx));
-        CTestTable& t = *m_pTable;
         t.Add(L"ID", NA_IT_I4, 4, CTestTable::UNIQUE, false);
         t.Add(L"N", NA_IT_I4, 4, CTestTable::DUPLICATES, true);
         t.Add(L"S", NA_IT_TEXTE, 20, CTestTable::DUPLICATES, true);
@@ -52,8 +46,10 @@ protected:
         t.Add(L"DT", NA_IT_DATETIME, 8, CTestTable::DUPLICATES, true);
         t.Add(L"H", NA_IT_HEURE, 7, CTestTable::DUPLICATES, true);
         t.Add(L"B", NA_IT_BOOLEEN, 1, CTestTable::DUPLICATES, true);
-        m_pRecord = t.NewRecord(m_pError, m_pCnx);
-        ASSERT_NE(m_pRecord, nullptr);
+    }
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(SearchRecordTest::SetUp());
         m_pFactory = new CCountedExpression(m_pError);
         m_pFactory->AddRef();
         m_pSearch = new CCountedSearch(m_pError, m_pCnx);
@@ -65,16 +61,9 @@ protected:
             p->nRelease();
         m_pSearch->nRelease();
         m_pFactory->nRelease();
-        if (m_pRecord != nullptr)
-            m_pRecord->nRelease();
-        m_pTable.reset();
-        m_pCnx->nRelease();
-        m_pError->nRelease();
-        // Every node, cell and parameter went with its last holder.
-        EXPECT_TRUE(Live() == SLive()) << Live().nCells << " cells, " << Live().nParameters << " parameters, "
-                                       << Live().nExpressions << " nodes";
+        // Every node, cell and parameter goes with its last holder.
+        SearchRecordTest::TearDown();
     }
-    CNAColumn* Col(const wchar_t* pszName) { return m_pRecord->pclGetColumnNoRef(pszName); }
     // A comparison of the named column with the value, held by the test.
     CNAExpression* Leaf(eNAOperator e, const wchar_t* pszColumn, const CAny& v, unsigned int nFlags = 0,
                         bool bWithColumn = true)
@@ -145,11 +134,6 @@ protected:
     }
     std::wstring Text(CNAExpression* p, int bNullFirst = 1) { return Write(p, bNullFirst).strText; }
 
-    CCountingDriver m_clDriver;
-    CNAError* m_pError = nullptr;
-    CSearchConnection* m_pCnx = nullptr;
-    std::unique_ptr<CTestTable> m_pTable;
-    CNARecord* m_pRecord = nullptr;
     CNAExpression* m_pFactory = nullptr;
     CCountedSearch* m_pSearch = nullptr;
     std::vector<CNAExpression*> m_tabHeld;

@@ -32,27 +32,15 @@ std::string Narrow(const std::wstring& s)
     return std::string(s.begin(), s.end());
 }
 
-// A composite key whose second component is sorted descending.
-class CDescendingSecond : public CNAItemDescription {
-public:
-    int bGetDescendant(int nIndex) const override { return nIndex == 2; }
-};
-
 eNA_PARSEDIRECTION Dir(int n)
 {
     return static_cast<eNA_PARSEDIRECTION>(n);
 }
 
-class NARecherche : public ::testing::Test {
+class NARecherche : public SearchRecordTest {
 protected:
-    void SetUp() override
+    void Describe(CTestTable& t) override
     {
-        m_pError = new CNAError;
-        m_pError->AddRef();
-        m_pCnx = new CSearchConnection(1);
-        m_pCnx->AddRef();
-        m_pTable.reset(new CTestTable(m_pError, m_pCnx));
-        CTestTable& t = *m_pTable;
         t.Add(L"ID", NA_IT_I4, 4, CTestTable::UNIQUE, false);
         t.Add(L"N", NA_IT_I4, 4, CTestTable::DUPLICATES, true);
         t.Add(L"U", NA_IT_I4, 4, CTestTable::UNIQUE, true);
@@ -65,27 +53,13 @@ protected:
         t.Add(L"C", NA_IT_TEXTE, 11, 0, false);
         t.AddComposite(L"CK", CTestTable::UNIQUE, {L"A", L"C"}, false);
         t.AddComposite(L"WK", CTestTable::DUPLICATES, {L"W", L"BIN", L"D"});
-        CNAItemDescription* pDesc = new CDescendingSecond;
-        pDesc->bInit(L"DK", L"T", L"", 1, 0, NA_IT_BINAIRE, -1, static_cast<int>(t->nGetNumKeys()),
-                     CTestTable::UNIQUE | CTestTable::COMPOSITE, 0, 0);
-        pDesc->SetNullable(1);
-        t->_AddItem(pDesc);
-        t->_bAddItemComponent(pDesc, L"A");
-        t->_bAddItemComponent(pDesc, L"N");
-        m_pRecord = t.NewRecord(m_pError, m_pCnx);
-        ASSERT_NE(m_pRecord, nullptr);
+        AddDescendingKey(t, L"DK", L"A", L"N", true);
     }
     void TearDown() override
     {
         for (CNARecherche* p : m_tabSearch)
             p->nRelease();
-        if (m_pRecord != nullptr)
-            m_pRecord->nRelease();
-        m_pTable.reset();
-        m_pCnx->nRelease();
-        m_pError->nRelease();
-        EXPECT_TRUE(Live() == SLive()) << Live().nCells << " cells, " << Live().nParameters << " parameters, "
-                                       << Live().nExpressions << " nodes, " << Live().nSearches << " searches";
+        SearchRecordTest::TearDown();
     }
     CNARecherche* Search()
     {
@@ -102,7 +76,6 @@ protected:
     }
     // The item (the table keeps the reference).
     INAItemDescription* Item(const wchar_t* pszName) { return (*m_pTable)->pclNAGetItemNoRef(pszName, 0); }
-    CNAColumn* Col(const wchar_t* pszName) { return m_pRecord->pclGetColumnNoRef(pszName); }
     // The search's WHERE text, literals in place.
     std::wstring Where(CNARecherche* p, CNAFilter* pFilter = nullptr)
     {
@@ -143,11 +116,6 @@ protected:
         v.SetFlags(0);
     }
 
-    CCountingDriver m_clDriver;
-    CNAError* m_pError = nullptr;
-    CSearchConnection* m_pCnx = nullptr;
-    std::unique_ptr<CTestTable> m_pTable;
-    CNARecord* m_pRecord = nullptr;
     std::vector<CNARecherche*> m_tabSearch;
 };
 

@@ -317,6 +317,12 @@ TEST_F(NARecherche, FilterBoundsAndMarkers)
         f->ActivateFilter(1);
         EXPECT_EQ(Where(f), c.pszText) << (c.pszLo ? c.pszLo : "none") << " " << (c.pszHi ? c.pszHi : "none");
     }
+    // The largest wide character ends a wide text: the character goes.
+    CNAFilter* pWide = Filter();
+    SetTextW(hi, std::wstring(L"ab") + static_cast<wchar_t>(0xFFFFFFFF), TQTYPE_PSTRW);
+    ASSERT_EQ(pWide->bSetFilter(m_pRecord, Item(L"W"), nullptr, 1, &hi, 1, nullptr, 0), 1);
+    pWide->ActivateFilter(1);
+    EXPECT_EQ(Where(pWide), L"`W`<'ab' OR `W` LIKE 'ab%' ESCAPE '!'");
     // Flag 0x8: the record's value; no bound at all: no condition.
     SetInt(L"N", 6);
     CNAFilter* f = Filter();
@@ -529,6 +535,13 @@ TEST_F(NARecherche, ExtremeValues)
             EXPECT_EQ(s, bMax ? c.strMax : c.strMin) << "type " << c.nType << (bMax ? " max" : " min");
         }
     }
+    // The 4-byte unsigned of type 14: all bits set.
+    SetAs<unsigned int>(v, TQTYPE_UIX, 5u);
+    CNARecherche::s_SetAnyToMax(&v);
+    EXPECT_EQ(Get<unsigned int>(v), 0xFFFFFFFFu);
+    EXPECT_EQ(eCheckValue(&v), CHECKVALUE_MAX);
+    CNARecherche::s_SetAnyToMin(&v);
+    EXPECT_EQ(Get<unsigned int>(v), 0u);
     // Reals: the largest finite values; a duration; a date-time.
     SetAs<float>(v, TQTYPE_R4, 1.5f);
     CNARecherche::s_SetAnyToMin(&v);

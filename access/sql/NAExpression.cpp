@@ -515,8 +515,7 @@ void CNAExpression::_PrepareLeaf(CNACommand* pclCommand)
         CAny clBool;
         clValue.pclGetTraitement()->Duplique(&clBool);
         clBool.SetFlags(0);
-        const bool b = (clBool.nGetTypeCode() == TQTYPE_BOOL || clBool.__nCastTo(TQTYPE_BOOL, nullptr, 0) <= 99) &&
-                       _bTrue(&clBool);
+        const bool b = clBool.__nCastTo(TQTYPE_BOOL, nullptr, 0) <= 99 && _bTrue(&clBool);
         switch (m_eOperator) {
         case NAOP_GT: m_eOperator = b ? NAOP_FALSE : NAOP_NE; break;
         case NAOP_LT: m_eOperator = b ? NAOP_NE : NAOP_FALSE; break;
@@ -735,16 +734,16 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     const eNA_ITEMTYPE eType = m_pclColumn->eNAGetItemType();
     const unsigned char nValueType = clValue.nGetTypeCode();
     const bool bDate = eType == NA_IT_DATE6 || eType == NA_IT_DATE8 || eType == NA_IT_DATETIME;
-    if (!bNull && bDate && pclCnx != nullptr &&
-        ((nValueType >= 16 && nValueType <= 23) || nValueType == 81 || nValueType == 110 || nValueType == 134 ||
-         nValueType == TQTYPE_DATEA)) {
-        // A date text without a date is no value: its literal would be
-        // NULL inside a comparison.
+    if (!bNull && bDate && pclCnx != nullptr) {
+        // A date without a date is no value: its literal would be NULL
+        // inside a comparison.
         std::wstring s;
         const bool bEmpty = !_bReadWide(&clValue, &s) || s.empty();
+        const bool bText = (nValueType >= 16 && nValueType <= 23) || nValueType == 81 || nValueType == 110 ||
+                           nValueType == 134;
         if (bEmpty && pclCnx->bTreatEmptyDateAsNULL())
             bNull = true;
-        else if (eType != NA_IT_DATETIME && pclCnx->bTreat0000DateAsNULL())
+        else if (bText && eType != NA_IT_DATETIME && pclCnx->bTreat0000DateAsNULL())
             bNull = bEmpty || s.compare(0, 8, L"00000000") == 0;
     }
     if (bNull || m_eOperator == NAOP_ISNULL || m_eOperator == NAOP_ISNOTNULL)

@@ -1066,7 +1066,7 @@ CNAExpression* CNARecherche::_pclAddExpression_MultipleItems(CNARecord* pclRecor
     }
     const Columns cols = _View(tabKey);
     const int nColumns = static_cast<int>(cols.size());
-    std::unique_ptr<CAny[]> values(new CAny[nColumns > 0 ? static_cast<size_t>(nColumns) : 1u]);
+    std::unique_ptr<CAny[]> values(new CAny[static_cast<size_t>(nColumns)]);
     int nValues = 0;
     int nBound = BOUND_NONE;
     if (bRecordValues) {
@@ -1083,7 +1083,7 @@ CNAExpression* CNARecherche::_pclAddExpression_MultipleItems(CNARecord* pclRecor
                                       nColumns, &nValues);
         if (m_pBuild != nullptr) {
             // Kept for the other conditions of the search (the same value).
-            m_pBuild->pSplit.reset(new CAny[nValues > 0 ? static_cast<size_t>(nValues) : 1u]);
+            m_pBuild->pSplit.reset(new CAny[static_cast<size_t>(nValues)]);
             for (int i = 0; i < nValues; i++)
                 _Copy(&m_pBuild->pSplit[static_cast<size_t>(i)], &values[static_cast<size_t>(i)]);
             m_pBuild->nSplit = nValues;

@@ -27,5 +27,6 @@ public:
         m_nClosingQuoteLength = 1;
     }
     int bNULLBeforeNotNULL() override { return m_bNullFirst; }
+    void SetKind(int nKind) { m_eDataSource = static_cast<eDATASOURCE>(nKind); }
     int m_bNullFirst;
 };

@@ -64,8 +64,14 @@ public:
     CCountingDriver& operator=(const CCountingDriver&) = delete;
     CNAConvertVariant* pclAllocVariant(CNAError* pError, CNAConnectionDescription* pCnx) override
     {
+        if (m_nCellsLeft == 0)
+            return nullptr;
+        if (m_nCellsLeft > 0)
+            m_nCellsLeft--;
         return new CCountedCell(pError, pCnx);
     }
+    // Cells made before the factory refuses them; -1: no end.
+    int m_nCellsLeft = -1;
     CNAParameter* pclAllocParameter(CNAConvertVariant* pCell, unsigned int a, unsigned int b,
                                     const wchar_t* pszName) override
     {

@@ -71,7 +71,7 @@ TEST_F(ColumnNullValueExcludedFixture, FlagsByColumnAndByName)
     EXPECT_EQ(cl.bSetColumnValuesNullSelected(nullptr, 0), 1);
     EXPECT_EQ(cl.nGetNbColumn(), 0);
     Fill(cl, "A0 B1");
-    cl.bSetColumnValuesNullSelected(Col('A'), 7); // any non-zero is selected, set again in place
+    EXPECT_EQ(cl.bSetColumnValuesNullSelected(Col('A'), 7), 1); // any non-zero is selected, set again in place
     cl.bSetColumnValuesNullSelected(Col('B'), 0);
     EXPECT_EQ(Dump(cl), "A1 B0");
     EXPECT_EQ(cl.bColumnValuesNullSelected(L"b"), 0);

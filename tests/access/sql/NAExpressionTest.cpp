@@ -87,7 +87,11 @@ protected:
     {
         CAny v;
         SetText8(v, s);
-        return Leaf(e, pszColumn, v, nFlags, !(nFlags & CNAExpression::EXPR_GENERIC));
+        // As the searches make them: a date or time text keeps its own type.
+        const std::wstring strColumn(pszColumn);
+        return Leaf(e, pszColumn, v, nFlags,
+                    !(nFlags & CNAExpression::EXPR_GENERIC) && strColumn != L"D" && strColumn != L"DT" &&
+                        strColumn != L"H");
     }
     CNAExpression* Null(eNAOperator e, const wchar_t* pszColumn)
     {
@@ -383,6 +387,19 @@ TEST_F(NAExpression, DateRangesAndTimes)
     }
 }
 
+TEST_F(NAExpression, DatesWithoutADate)
+{
+    // Kind 5 takes an empty date as NULL.
+    EXPECT_EQ(Text(Text(NAOP_EQ, L"D", "")), L"`D` IS NULL");
+    EXPECT_EQ(Text(Text(NAOP_NE, L"DT", "")), L"`DT` IS NOT NULL");
+    EXPECT_EQ(Text(Text(NAOP_EQ, L"D", "00000000")), L"`D`='0000-00-00'");
+    // A kind that takes the zero date as NULL too.
+    m_pCnx->SetKind(2);
+    EXPECT_EQ(Write(Text(NAOP_EQ, L"D", "00000000")).strText.find(L"IS NULL") != std::wstring::npos, true);
+    EXPECT_EQ(Write(Text(NAOP_EQ, L"D", "20230101")).strText.find(L"IS NULL"), std::wstring::npos);
+    m_pCnx->SetKind(CNAConnectionDescription::DS_MYSQL);
+}
+
 TEST_F(NAExpression, DateBounds)
 {
     struct Case {
@@ -433,7 +450,8 @@ TEST_F(NAExpression, ConstantComparisons)
 {
     struct Case {
         eNAOperator e;
-        int nKind; // 0 boolean, 1 8-bit text, 2 wide text, 3 NULL text, 4 integer
+        int nKind; // 0 boolean, 1 8-bit text, 2 wide text, 3 NULL text, 4 integer, 5 wide character,
+                   // 6 wide text by pointer
         const wchar_t* psz;
         int bNullFirst;
         int bTrue;
@@ -443,6 +461,7 @@ TEST_F(NAExpression, ConstantComparisons)
         {NAOP_LE, 2, L"\xffff", 1, 1}, {NAOP_LE, 2, L"\xfffe", 1, 0}, {NAOP_GT, 1, L"", 1, 0},
         {NAOP_GE, 3, L"", 1, 1},  {NAOP_GE, 3, L"", 0, 0},  {NAOP_LE, 3, L"", 0, 1}, {NAOP_LE, 3, L"", 1, 0},
         {NAOP_GE, 4, L"0", 1, 0},
+        {NAOP_GE, 5, L"", 1, 1}, {NAOP_GE, 5, L"a", 1, 0}, {NAOP_LE, 6, L"\xffff", 1, 1},
     };
     for (const Case& c : cases) {
         CAny v;
@@ -454,6 +473,8 @@ TEST_F(NAExpression, ConstantComparisons)
         case 1: SetText8(v, s); break;
         case 2: SetTextW(v, c.psz); break;
         case 3: SetNull(v, TQTYPE_DSTRA); break;
+        case 5: SetAs<wchar_t>(v, TQTYPE_CARW, c.psz[0]); break;
+        case 6: SetTextW(v, c.psz, TQTYPE_PSTRW); break;
         default: SetAs<int>(v, TQTYPE_I4, 0); break;
         }
         m_pCnx->m_bNullFirst = c.bNullFirst;

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cstring>
@@ -54,6 +55,8 @@ protected:
         t.AddComposite(L"CK", CTestTable::UNIQUE, {L"A", L"C"}, false);
         t.AddComposite(L"WK", CTestTable::DUPLICATES, {L"W", L"BIN", L"D"});
         AddDescendingKey(t, L"DK", L"A", L"N", true);
+        t.Add(L"L", NA_IT_TEXTE, 21, 0, true);
+        t.AddComposite(L"LK", CTestTable::DUPLICATES, {L"L", L"A"});
     }
     void TearDown() override
     {
@@ -280,6 +283,7 @@ TEST_F(NARecherche, FilterBoundsAndMarkers)
         {L"N", 0, 1, 8, 1, L"(`N`>=0 OR `N` IS NULL) AND `N`<=8"},
         {L"N", 0, 0, 8, 1, L"`N`>0 AND `N`<=8"},
         {L"N", INT_MIN, 1, INT_MAX, 1, L"`N`>=-2147483648 AND `N`<=2147483647"},
+        {L"N", 3, 1, INT_MAX, 0, L"`N`>=3 AND `N`<2147483647"},
         // On a descending key each bound keeps its inclusion.
         {L"ND", 5, 1, 10, 0, L"`ND`<10 AND `ND`>=5"},
         {L"ND", 5, 0, 10, 1, L"`ND`<=10 AND `ND`>5"},
@@ -332,6 +336,15 @@ TEST_F(NARecherche, FilterBoundsAndMarkers)
     CNAFilter* pNone = Filter();
     EXPECT_EQ(pNone->bSetFilter(m_pRecord, Item(L"N"), nullptr, 1, nullptr, 1, nullptr, 0), 1);
     EXPECT_EQ(pNone->pclGetConditionNoRef(), nullptr);
+    // A bound whose cell cannot be made: nothing kept, nothing leaked.
+    m_clDriver.m_nCellsLeft = 1;
+    CNAFilter* pRefused = Filter();
+    SetAs<int>(lo, TQTYPE_I4, 1);
+    SetAs<int>(hi, TQTYPE_I4, 2);
+    EXPECT_EQ(pRefused->bSetFilter(m_pRecord, Item(L"N"), &lo, 1, &hi, 1, nullptr, 0), 0);
+    EXPECT_EQ(pRefused->pclGetConditionNoRef(), nullptr);
+    m_clDriver.m_nCellsLeft = -1;
+    m_pError->Reset();
     // A host-parsed condition is read with the query rewriting.
     int nParser = 0;
     EXPECT_EQ(pNone->bSetFilter(m_pRecord, Item(L"N"), nullptr, 1, nullptr, 1,
@@ -436,6 +449,22 @@ TEST_F(NARecherche, CompositeKeyImagesSplit)
             EXPECT_EQ(s, c.tabValues[static_cast<size_t>(i)]) << c.pszCase << " component " << i;
         }
     }
+    // A text component longer than ten characters is whole.
+    CAny long_;
+    Image abyLong(24, 0);
+    std::memcpy(abyLong.data(), "abcdefghijklmno", 15);
+    SetImage(long_, abyLong);
+    CAny longValues[2];
+    int nLong = 0;
+    CNARecherche::s_nGetComponentValue(Col(L"LK"), &long_, 0, longValues, 2, &nLong);
+    ASSERT_EQ(nLong, 2);
+    EXPECT_EQ(Text8(longValues[0]), "abcdefghijklmno");
+    // A date component the image does not reach: no date.
+    CNARecherche* pShort = Search();
+    SetImage(long_, Join({w, bin}));
+    ASSERT_EQ(pShort->bSetRecherche(m_pRecord, Item(L"WK"), &long_, Dir(0), 1, 0), 1);
+    const std::wstring strShort = Where(pShort);
+    EXPECT_EQ(strShort.substr(strShort.size() - 16), L" AND `D` IS NULL") << Narrow(strShort);
     // Numbers: a marker, or nothing for a number cut short.
     CNAColumn* pCK = Col(L"DK");
     struct NumberCase {
@@ -635,8 +664,51 @@ TEST_F(NARecherche, EqualitiesOfSearchesFiltersAndSaves)
     EXPECT_EQ(save.bIsActive(), 0);
 }
 
+TEST_F(NARecherche, ATerminatorEndingTheValueMakesItExact)
+{
+    CNARecherche* p = Search();
+    CAny v;
+    v.__SetType(TQTYPE_DSTRA, 0);
+    v.pclGetTraitement()->SetValue("ab\0", 3);
+    ASSERT_EQ(p->bSetRecherche(m_pRecord, Item(L"S"), &v, Dir(0), 0, 0), 1);
+    EXPECT_EQ(Walk(p), (std::vector<std::wstring>{L"`S`='ab'", L"`S`>'ab'", L"(`S`<'ab' OR `S` IS NULL)"}));
+}
+
+TEST_F(NARecherche, RecordSearchWithoutAUniqueValue)
+{
+    // No unique key with a value: the row by every order column, the
+    // searched one first.
+    CTestTable t(m_pError, m_pCnx, L"T2");
+    t.Add(L"U", NA_IT_I4, 4, CTestTable::UNIQUE, true);
+    t.Add(L"D", NA_IT_I4, 4, CTestTable::DUPLICATES, true);
+    t.Add(L"P", NA_IT_I4, 4, 0, true);
+    CNARecord* pRecord = t.NewRecord(m_pError, m_pCnx);
+    ASSERT_NE(pRecord, nullptr);
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 4);
+    pRecord->pclGetColumnNoRef(L"D")->bSetValue(&v, 0);
+    SetAs<int>(v, TQTYPE_I4, 9);
+    pRecord->pclGetColumnNoRef(L"P")->bSetValue(&v, 0);
+    CNARecherche* p = Search();
+    ASSERT_EQ(p->bRechercheEnreg(pRecord, t->pclNAGetItemNoRef(L"D", 0), Dir(0), 0, nullptr), 1);
+    std::vector<std::wstring> tab;
+    for (int n = 0; n < 2; n++) {
+        CNACommand cmd(m_pError, m_pCnx);
+        ASSERT_EQ(p->bGetSQL(&cmd, nullptr, pRecord), 1);
+        tab.push_back(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL));
+        p->bSetContinueParcours(Dir(0));
+    }
+    EXPECT_EQ(tab, (std::vector<std::wstring>{L"(`D`=4 AND `U` IS NULL) AND `P`=9",
+                                              L"`D`>4 OR `D`=4 AND (`U` IS NOT NULL OR `U` IS NULL AND `P`>9 )"}));
+    p->Desactivate();
+    pRecord->nRelease();
+}
+
 TEST_F(NARecherche, StatesAndClones)
 {
+    // The search holds its item while it lives.
+    CNAItemDescription* pItem = (*m_pTable)->pclNAGetItemNoRef(L"CK", 0);
+    const unsigned int nHeld = pItem->nGetExternalRef();
     CNARecherche* p = Search();
     EXPECT_EQ(p->eGetDirection(), Dir(4));
     EXPECT_EQ(p->bHTrouve(), 0);
@@ -663,7 +735,11 @@ TEST_F(NARecherche, StatesAndClones)
     ASSERT_NE(pClone, nullptr);
     pClone->AddRef();
     m_tabSearch.push_back(pClone);
+    EXPECT_EQ(pItem->nGetExternalRef(), nHeld + 1);
     EXPECT_EQ(pClone->pclGetCurrentNoRef(), p->pclGetCurrentNoRef());
+    EXPECT_EQ(pClone->pclGetForwardNoRef(), p->pclGetForwardNoRef());
+    EXPECT_EQ(pClone->pclGetBackwardNoRef(), p->pclGetBackwardNoRef());
+    EXPECT_NE(pClone->pclGetForwardNoRef(), nullptr);
     EXPECT_EQ(pClone->nGetNbParameter(), p->nGetNbParameter());
     EXPECT_EQ(pClone->piGetFetchItem(), nullptr);
     CNAExpression* pExpression = pClone->pclGetExpression();
@@ -683,6 +759,10 @@ TEST_F(NARecherche, StatesAndClones)
     CNACommand cmd(m_pError, m_pCnx);
     EXPECT_EQ(p->GetParameterFromQuery(&cmd, 0), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), 8u);
+    // Gone, the search gives its item back.
+    m_tabSearch.erase(std::find(m_tabSearch.begin(), m_tabSearch.end(), p));
+    EXPECT_EQ(p->nRelease(), 0u);
+    EXPECT_EQ(pItem->nGetExternalRef(), nHeld);
 }
 
 } // namespace

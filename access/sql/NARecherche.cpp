@@ -654,9 +654,10 @@ int CNARecherche::s_nGetComponentValue(CNAColumn* pclKey, const CAny* pImage, in
                     s += static_cast<wchar_t>(u);
                 }
             } else {
+                // Up to the first zero byte; the date and time types keep
+                // no more than their own length.
                 unsigned int n = 0;
-                const unsigned int nMax = st.nType == TQTYPE_DATEA || st.nType == TQTYPE_TIMEA ? 10 : nTaken;
-                while (n < nTaken && n < nMax && p[n] != 0)
+                while (n < nTaken && p[n] != 0)
                     n++;
                 for (unsigned int k = 0; k < n; k++)
                     s += static_cast<wchar_t>(p[k]);

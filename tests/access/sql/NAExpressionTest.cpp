@@ -339,6 +339,10 @@ TEST_F(NAExpression, EmptyTextsAndPrefixes)
     for (const Case& c : cases) {
         EXPECT_EQ(Text(Text(c.e, c.pszColumn, c.pszValue, c.nFlags)), c.pszText) << c.pszValue << " " << c.e;
     }
+    // Unequal to the empty text: no NULL row.
+    CNAExpression* pNe = Text(NAOP_NE, L"S", "");
+    EXPECT_EQ(Text(pNe), L"`S`<>''");
+    EXPECT_EQ(pNe->bColumnValuesNullSelected(Col(L"S")), 0);
     // Empty texts taken as NULL by the search.
     m_pSearch->SetEmptyTextAsNull(1);
     EXPECT_EQ(Text(Text(NAOP_EQ, L"S", "")), L"`S` IS NULL");
@@ -397,6 +401,10 @@ TEST_F(NAExpression, DatesWithoutADate)
     m_pCnx->SetKind(2);
     EXPECT_EQ(Write(Text(NAOP_EQ, L"D", "00000000")).strText.find(L"IS NULL") != std::wstring::npos, true);
     EXPECT_EQ(Write(Text(NAOP_EQ, L"D", "20230101")).strText.find(L"IS NULL"), std::wstring::npos);
+    // Only a text value: a date of the column's own type is compared.
+    CAny v;
+    SetText8(v, "00000000", TQTYPE_DATEA);
+    EXPECT_EQ(Write(Leaf(NAOP_EQ, L"D", v)).strText.find(L"IS NULL"), std::wstring::npos);
     m_pCnx->SetKind(CNAConnectionDescription::DS_MYSQL);
 }
 

@@ -52,11 +52,12 @@ protected:
         t.Add(L"ND", NA_IT_I4, 4, CTestTable::DUPLICATES | CNAItemDescription::KF_DESCENDING, true);
         t.Add(L"A", NA_IT_I4, 4, 0, false);
         t.Add(L"C", NA_IT_TEXTE, 11, 0, false);
-        t.AddComposite(L"CK", CTestTable::UNIQUE, {L"A", L"C"}, false);
+        t.AddComposite(L"CK", CTestTable::UNIQUE, {L"A", L"C"}, true);
         t.AddComposite(L"WK", CTestTable::DUPLICATES, {L"W", L"BIN", L"D"});
         AddDescendingKey(t, L"DK", L"A", L"N", true);
         t.Add(L"L", NA_IT_TEXTE, 21, 0, true);
         t.AddComposite(L"LK", CTestTable::DUPLICATES, {L"L", L"A"});
+        t.AddComposite(L"AK3", CTestTable::DUPLICATES, {L"A", L"C", L"N"});
     }
     void TearDown() override
     {
@@ -202,7 +203,9 @@ TEST_F(NARecherche, RecordSearches)
         // A unique composite key kept from NULL is complete after its
         // components.
         {L"CK",
-         {L"`ID`=7", L"`A`>2 OR `A`=2 AND `C`>'k'", L"(`A`<2 OR `A` IS NULL) OR `A`=2 AND (`C`<'k' OR `C` IS NULL)"}},
+         {L"`ID`=7", L"`A`>2 OR `A`=2 AND `C`>'k'",
+          // Backwards C's NULL rows come in: the key is not complete.
+          L"(`A`<2 OR `A` IS NULL) OR `A`=2 AND ((`C`<'k' OR `C` IS NULL) OR `C`='k' AND `ID`<7 )"}},
     };
     for (const Case& c : cases) {
         CNARecherche* p = Search();
@@ -512,6 +515,8 @@ TEST_F(NARecherche, CompositeSearchesInBoundMode)
         {NAOP_GE, {5, 0, 0, 0, 0}, L"`A`>=5"},
         {NAOP_GE, {5, 0, 0, 0}, L"`A`>=5"},
         {NAOP_GT, {5, 0, 0, 0, 7, 0, 0, 0}, L"`A`>5 OR `A`=5 AND (`N`<7 OR `N` IS NULL)"},
+        // Without a marker both components count.
+        {NAOP_LE, {5, 0, 0, 0, 7, 0, 0, 0}, L"(`A`<5 OR `A` IS NULL) OR `A`=5 AND `N`>=7"},
     };
     for (const Case& c : cases) {
         CNARecherche* p = Search();
@@ -662,6 +667,55 @@ TEST_F(NARecherche, EqualitiesOfSearchesFiltersAndSaves)
     EXPECT_EQ(copy.bFilterEquals(f), 0); // the save keeps its active flag
     save.SetFilter(nullptr);
     EXPECT_EQ(save.bIsActive(), 0);
+}
+
+TEST_F(NARecherche, AUniqueKeyWithinTheComponentsEndsTheRange)
+{
+    // (A, C) is unique, and forwards the condition keeps its components
+    // from NULL: after C nothing is left to compare.
+    CNARecherche* p = Search();
+    Image aby(4 + 10 + 4, 0);
+    const int a = 5;
+    const int n = 3;
+    std::memcpy(aby.data(), &a, 4);
+    aby[4] = 'x';
+    std::memcpy(aby.data() + 14, &n, 4);
+    CAny v;
+    SetImage(v, aby);
+    ASSERT_EQ(p->bSetRecherche(m_pRecord, Item(L"AK3"), &v, Dir(0), 1, 0), 1);
+    const std::vector<std::wstring> tab = Walk(p);
+    EXPECT_EQ(tab[1], L"`A`>5 OR `A`=5 AND `C`>'x'");
+    // Backwards the NULL rows come in: the key says nothing.
+    EXPECT_EQ(tab[2], L"(`A`<5 OR `A` IS NULL) OR `A`=5 AND ((`C`<'x' OR `C` IS NULL) OR `C`='x' AND (`N`<3 OR `N` IS "
+                      L"NULL))");
+}
+
+TEST_F(NARecherche, FailuresReported)
+{
+    // No cell: the search fails and keeps nothing.
+    CNARecherche* p = Search();
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 4);
+    m_clDriver.m_nCellsLeft = 0;
+    EXPECT_EQ(p->bSetRecherche(m_pRecord, Item(L"N"), &v, Dir(0), 1, 0), 0);
+    m_clDriver.m_nCellsLeft = -1;
+    EXPECT_EQ(p->nGetState(), CNARecherche::STATE_INACTIVE);
+    EXPECT_EQ(p->pclGetCurrentNoRef(), nullptr);
+    // Without the driver's factory no parameter is made.
+    m_pError->Reset();
+    CNADriver* pclDriver = CNADriver::s_pclDriver;
+    CNADriver::s_pclDriver = nullptr;
+    EXPECT_EQ(p->_pclAddParameter(nullptr, nullptr, 0, 0), nullptr);
+    CNADriver::s_pclDriver = pclDriver;
+    EXPECT_EQ(m_pError->dwGetErrorId(), 12u);
+    EXPECT_NE(std::wstring(m_pError->pclGetXError()->pszGetDebugMessage()).find(L"=14.22"), std::wstring::npos);
+    // The connection's reference goes with the search.
+    const unsigned int nRefs = m_pCnx->nGetRef();
+    CNARecherche* q = new CCountedSearch(m_pError, m_pCnx);
+    EXPECT_EQ(m_pCnx->nGetRef(), nRefs + 1);
+    q->AddRef();
+    q->nRelease();
+    EXPECT_EQ(m_pCnx->nGetRef(), nRefs);
 }
 
 TEST_F(NARecherche, ATerminatorEndingTheValueMakesItExact)

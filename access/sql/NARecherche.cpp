@@ -511,8 +511,7 @@ void CNARecherche::s_SetAnyToMax(CAny* pValue)
     case TQTYPE_TIMEW:
     case TQTYPE_TIMEA: _SetText(pValue, L"235959999"); break;
     case TQTYPE_DATETIME: {
-        CDateTime cl;
-        cl.InitDate();
+        CDateTime cl{};
         cl.Set(3000, 12, 31, 0, 0, 0, 0);
         _SetTyped(pValue, cl);
         break;
@@ -559,12 +558,7 @@ void CNARecherche::s_SetAnyToMin(CAny* pValue)
     case TQTYPE_DATEA: _SetText(pValue, L""); break;
     case TQTYPE_TIMEW:
     case TQTYPE_TIMEA: _SetText(pValue, L"0000"); break;
-    case TQTYPE_DATETIME: {
-        CDateTime cl;
-        cl.InitDate();
-        _SetTyped(pValue, cl);
-        break;
-    }
+    case TQTYPE_DATETIME: _SetTyped(pValue, CDateTime{}); break; // the initial date
     default:
         return;
     }

@@ -21,6 +21,8 @@ struct SLive {
     int nParameters = 0;
     int nExpressions = 0;
     int nSearches = 0;
+    // Nodes made before their factory refuses them; -1: no end.
+    int nNodesLeft = -1;
     bool operator==(const SLive& o) const
     {
         return nCells == o.nCells && nParameters == o.nParameters && nExpressions == o.nExpressions &&
@@ -86,8 +88,16 @@ class CCountedExpression : public CNAExpression {
 public:
     explicit CCountedExpression(CNAError* pError) : CNAExpression(pError) { Live().nExpressions++; }
     ~CCountedExpression() override { Live().nExpressions--; }
-    CNAExpression* pclAllocExpression() override { return new CCountedExpression(m_pclError); }
+    CNAExpression* pclAllocExpression() override { return s_pclNew(m_pclError); }
     using CNAExpression::pclAllocExpression;
+    static CNAExpression* s_pclNew(CNAError* pError)
+    {
+        if (Live().nNodesLeft == 0)
+            return nullptr;
+        if (Live().nNodesLeft > 0)
+            Live().nNodesLeft--;
+        return new CCountedExpression(pError);
+    }
 };
 
 template <class TBase>
@@ -96,7 +106,7 @@ public:
     CCountedSearchOf(CNAError* pError, CNAConnectionDescription* pCnx) : TBase(pError, pCnx) { Live().nSearches++; }
     CCountedSearchOf() : TBase() { Live().nSearches++; }
     ~CCountedSearchOf() override { Live().nSearches--; }
-    CNAExpression* pclAllocExpression() override { return new CCountedExpression(this->m_pclError); }
+    CNAExpression* pclAllocExpression() override { return CCountedExpression::s_pclNew(this->m_pclError); }
     CNARecherche* _pclAllocRecherche() override { return new CCountedSearchOf<TBase>(); }
 };
 typedef CCountedSearchOf<CNARecherche> CCountedSearch;
@@ -177,8 +187,9 @@ protected:
         if (m_pRecord != nullptr)
             m_pRecord->nRelease();
         m_pTable.reset();
-        m_pCnx->nRelease();
-        m_pError->nRelease();
+        // Nothing else holds the connection or the error object.
+        EXPECT_EQ(m_pCnx->nRelease(), 0u);
+        EXPECT_EQ(m_pError->nRelease(), 0u);
         EXPECT_TRUE(Live() == SLive()) << Live().nCells << " cells, " << Live().nParameters << " parameters, "
                                        << Live().nExpressions << " nodes, " << Live().nSearches << " searches";
     }

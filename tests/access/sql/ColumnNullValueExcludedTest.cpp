@@ -103,6 +103,9 @@ TEST_F(ColumnNullValueExcludedFixture, CombiningOneColumn)
         EXPECT_EQ(cl.bCombineColumnValuesNullSelected(c.eOperator, Col('A'), c.bSelected), 1);
         EXPECT_EQ(Dump(cl), c.pszAfter) << c.pszBefore << " op " << c.eOperator << " " << c.bSelected;
     }
+    CColumnNullValueExcluded cl;
+    EXPECT_EQ(cl.bCombineColumnValuesNullSelected(NAOP_AND, nullptr, 0), 1);
+    EXPECT_EQ(cl.nGetNbColumn(), 0);
 }
 
 TEST_F(ColumnNullValueExcludedFixture, CombiningSets)

@@ -207,6 +207,13 @@ TEST_F(NAExpression, ConstantsFoldAtEveryDepth)
          [&] { return Node(NAOP_NOT, Node(NAOP_OR, Int(NAOP_EQ, L"N", 5), Int(NAOP_EQ, L"ID", 1))); },
          L" NOT ((`N`=5 OR `ID`=1 ))", 0, 2},
     };
+    // A node takes the constant it folded to.
+    CNAExpression* pFolded = Node(NAOP_AND, True(), False());
+    EXPECT_EQ(Write(pFolded).nConstant, NAOP_FALSE);
+    EXPECT_EQ(pFolded->eGetOperator(), NAOP_FALSE);
+    CNAExpression* pOr = Node(NAOP_OR, False(), True());
+    EXPECT_EQ(Write(pOr).nConstant, NAOP_TRUE);
+    EXPECT_EQ(pOr->eGetOperator(), NAOP_TRUE);
     for (const Case& c : cases) {
         const SWritten w = Write(c.fnTree());
         EXPECT_EQ(w.strText, c.pszText) << c.pszCase;

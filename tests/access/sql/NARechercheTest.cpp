@@ -551,8 +551,9 @@ TEST_F(NARecherche, ExtremeValues)
         {TQTYPE_TIMEA, L"235959999", L"0000"},
     };
     for (const Case& c : cases) {
-        for (int bMax = 0; bMax < 2; bMax++) {
-            v.__SetType(c.nType, 0);
+        for (int bMax = 1; bMax >= 0; bMax--) { // the smallest over the largest
+            if (bMax)
+                v.__SetType(c.nType, 0);
             v.SetFlags(0x500); // NULL and the kept flag
             if (bMax)
                 CNARecherche::s_SetAnyToMax(&v);
@@ -597,6 +598,7 @@ TEST_F(NARecherche, ExtremeValues)
     EXPECT_EQ(TextW(t).substr(0, 12), L"300012310000");
     CNARecherche::s_SetAnyToMin(&v);
     EXPECT_EQ(eCheckValue(&v), CHECKVALUE_MIN);
+    EXPECT_EQ(Get<long long>(v), 0);
     // A decimal: its own extremes.
     CAny dec(TQTYPE_DECIMAL);
     CNARecherche::s_SetAnyToMax(&dec);
@@ -690,8 +692,47 @@ TEST_F(NARecherche, AUniqueKeyWithinTheComponentsEndsTheRange)
                       L"NULL))");
 }
 
+TEST_F(NARecherche, MissingComponentsAndLargestCharacters)
+{
+    // A component the image does not reach: a value of its type, a date NULL.
+    Image aby(4 + 10, 0);
+    const int a = 5;
+    std::memcpy(aby.data(), &a, 4);
+    aby[4] = 'x';
+    CAny v;
+    SetImage(v, aby);
+    CNARecherche* p = Search();
+    ASSERT_EQ(p->bSetRecherche(m_pRecord, Item(L"AK3"), &v, Dir(0), 1, 0), 1);
+    EXPECT_EQ(Where(p), L"(`A`=5 AND `C`='x' ) AND `N`=0");
+    // Outside bound mode only <= reads the largest character as a prefix.
+    aby.resize(4 + 10);
+    aby[5] = 0xFF;
+    SetImage(v, aby);
+    CNARecherche* q = Search();
+    ASSERT_EQ(q->bAddExpression(m_pRecord, Item(L"CK"), NAOP_GT, &v, 0, NAOP_AND, 0), 1);
+    EXPECT_EQ(Where(q), L"`A`>5 OR `A`=5 AND `C`>'x\xff'");
+    CNARecherche* r = Search();
+    ASSERT_EQ(r->bAddExpression(m_pRecord, Item(L"CK"), NAOP_LE, &v, 0, NAOP_AND, 0), 1);
+    EXPECT_EQ(Where(r), L"(`A`<5 OR `A` IS NULL) OR `A`=5 AND ((`C`<'x' OR `C` IS NULL) OR `C` LIKE 'x%' ESCAPE '!' )");
+}
+
 TEST_F(NARecherche, FailuresReported)
 {
+    // A node or a cell refused half way: nothing kept, nothing leaked.
+    CNARecherche* pHalf = Search();
+    CAny image;
+    SetImage(image, KeyCK(5, "x"));
+    m_clDriver.m_nCellsLeft = 1;
+    EXPECT_EQ(pHalf->bSetRecherche(m_pRecord, Item(L"CK"), &image, Dir(0), 1, 0), 0);
+    m_clDriver.m_nCellsLeft = -1;
+    CNARecherche* pJoin = Search();
+    CAny three;
+    SetAs<int>(three, TQTYPE_I4, 3);
+    ASSERT_EQ(pJoin->bAddExpression(m_pRecord, Item(L"N"), NAOP_EQ, &three, 0, NAOP_AND, 0), 1);
+    Live().nNodesLeft = 1; // the leaf, not the join
+    EXPECT_EQ(pJoin->bAddExpression(m_pRecord, Item(L"ID"), NAOP_EQ, &three, 0, NAOP_AND, 0), 0);
+    Live().nNodesLeft = -1;
+    EXPECT_EQ(Where(pJoin), L"`N`=3");
     // No cell: the search fails and keeps nothing.
     CNARecherche* p = Search();
     CAny v;

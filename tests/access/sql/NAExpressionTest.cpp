@@ -207,6 +207,12 @@ TEST_F(NAExpression, ConstantsFoldAtEveryDepth)
          [&] { return Node(NAOP_NOT, Node(NAOP_OR, Int(NAOP_EQ, L"N", 5), Int(NAOP_EQ, L"ID", 1))); },
          L" NOT ((`N`=5 OR `ID`=1 ))", 0, 2},
     };
+    // Written again, a constant stays one.
+    CNAExpression* pTwice = False();
+    EXPECT_EQ(Write(pTwice).nConstant, NAOP_FALSE);
+    const SWritten again = Write(pTwice);
+    EXPECT_EQ(again.nConstant, NAOP_FALSE);
+    EXPECT_EQ(again.bResult, 1);
     // A node takes the constant it folded to.
     CNAExpression* pFolded = Node(NAOP_AND, True(), False());
     EXPECT_EQ(Write(pFolded).nConstant, NAOP_FALSE);
@@ -576,6 +582,10 @@ TEST_F(NAExpression, GoingOnFromAnEquality)
     CNAExpression* pBefore = Hold(pPrefix->pclClone());
     EXPECT_EQ(pBefore->pclTransformEqualTo(m_pRecord, nullptr, NAOP_LT), pBefore);
     EXPECT_EQ(Text(pBefore), L"(`S`<'ab' OR `S` IS NULL)");
+    // Only the equalities go on.
+    CNAExpression* pMixed = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Int(NAOP_LT, L"ID", 7));
+    pMixed->pclTransformEqualTo(m_pRecord, nullptr, NAOP_GT);
+    EXPECT_EQ(Text(pMixed), L"`N`>5 AND `ID`<7");
     // An exact value, under an AND, in place.
     CNAExpression* pAnd = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Text(NAOP_EQ, L"S", "cd", G));
     EXPECT_EQ(pAnd->pclTransformEqualTo(m_pRecord, nullptr, NAOP_GT), pAnd);

@@ -58,6 +58,8 @@ protected:
         t.Add(L"L", NA_IT_TEXTE, 21, 0, true);
         t.AddComposite(L"LK", CTestTable::DUPLICATES, {L"L", L"A"});
         t.AddComposite(L"AK3", CTestTable::DUPLICATES, {L"A", L"C", L"N"});
+        t.AddComposite(L"IK", CTestTable::DUPLICATES, {L"ID", L"N"});
+        t.AddComposite(L"KI", CTestTable::DUPLICATES, {L"N", L"ID"});
     }
     void TearDown() override
     {
@@ -403,6 +405,7 @@ TEST_F(NARecherche, CompositeKeyImagesSplit)
         return aby;
     };
     const Image w = Utf16(u"h\u00e9\U0001F600", 6);
+    const Image wFirst = Utf16(u"\U00010000", 6); // the first surrogate pair
     const Image bin = {3, 0, 'x', 0, 'z', 9, 9, 9};
     const Image d = {'2', '0', '2', '3', 0, 0, 0, 0};
     struct Case {
@@ -420,6 +423,7 @@ TEST_F(NARecherche, CompositeKeyImagesSplit)
         {"length cut short", Join({w, {0xFF, 0xFF, 'a'}}), 0, 0, {L"h\u00e9\U0001F600", L"61"}},
         {"one byte of a length", Join({w, {5}}), 0, 0, {L"h\u00e9\U0001F600", L""}},
         {"odd byte in a wide text", {'a', 0, 'b'}, 0, 0, {L"a"}},
+        {"first pair", wFirst, 0, 0, {L"\U00010000"}},
         // The engine's markers, in bound mode only.
         {"maximum", Join({w, {0xFF, 0xFF}}), 1, CNARecherche::BOUND_NONE, {L"h\u00e9\U0001F600", L""}},
         {"wide maximum", {0xFF, 0xFF}, 1, CNARecherche::BOUND_MAX, {L"\xffff"}},
@@ -716,8 +720,68 @@ TEST_F(NARecherche, MissingComponentsAndLargestCharacters)
     EXPECT_EQ(Where(r), L"(`A`<5 OR `A` IS NULL) OR `A`=5 AND ((`C`<'x' OR `C` IS NULL) OR `C` LIKE 'x%' ESCAPE '!' )");
 }
 
+TEST_F(NARecherche, AUniqueComponentAloneFindsTheRow)
+{
+    struct Case {
+        const wchar_t* pszKey;
+        int nFirst;
+        int nSecond;
+        int bExact;
+        const wchar_t* pszText;
+    } cases[] = {
+        {L"IK", 7, 3, 1, L"`ID`=7"},
+        {L"KI", 3, 7, 1, L"`ID`=7"},
+        // Unless it is the last of a prefix.
+        {L"KI", 3, 7, 0, L"`N`=3 AND `ID`=7"},
+    };
+    for (const Case& c : cases) {
+        const int an[2] = {c.nFirst, c.nSecond};
+        Image aby(8);
+        std::memcpy(aby.data(), an, 8);
+        CAny v;
+        SetImage(v, aby);
+        CNARecherche* p = Search();
+        ASSERT_EQ(p->bSetRecherche(m_pRecord, Item(c.pszKey), &v, Dir(0), c.bExact, 0), 1);
+        EXPECT_EQ(Where(p), c.pszText) << Narrow(c.pszKey);
+    }
+    // A record search compares every component.
+    SetInt(L"ID", 7);
+    SetInt(L"N", 3);
+    CNARefArray<CNAColumn> tabKey;
+    tabKey.Ajoute(Col(L"ID"));
+    tabKey.Ajoute(Col(L"N"));
+    CNARecherche* p = Search();
+    ASSERT_EQ(p->bRechercheEnreg(m_pRecord, Item(L"IK"), Dir(0), 1, &tabKey), 1);
+    EXPECT_EQ(Where(p), L"`ID`=7");
+}
+
+TEST_F(NARecherche, NullComponentsOfTheRecordAndTheUniqueKeyWithin)
+{
+    // A is NULL: its comparisons let NULL rows through, C's keep them out,
+    // and (A, C) is unique: C ends the range.
+    SetInt(L"ID", 7);
+    CAny v;
+    SetNull(v, TQTYPE_I4);
+    SetColumn(L"A", v);
+    SetText(L"C", "x");
+    SetInt(L"N", 3);
+    CNARecherche* p = Search();
+    ASSERT_EQ(p->bRechercheEnreg(m_pRecord, Item(L"AK3"), Dir(0), 0, nullptr), 1);
+    EXPECT_EQ(Where(p), L"`ID`=7");
+    p->bSetContinueParcours(Dir(0));
+    EXPECT_EQ(Where(p), L"`A` IS NOT NULL OR `A` IS NULL AND `C`>'x'");
+}
+
 TEST_F(NARecherche, FailuresReported)
 {
+    // A range whose last comparison gets no cell: nothing kept.
+    CNARecherche* pRange = Search();
+    CAny ck;
+    SetImage(ck, KeyCK(5, "x"));
+    m_clDriver.m_nCellsLeft = 2;
+    EXPECT_EQ(pRange->bAddExpression(m_pRecord, Item(L"CK"), NAOP_GT, &ck, 0, NAOP_AND, 0), 0);
+    m_clDriver.m_nCellsLeft = -1;
+    EXPECT_EQ(pRange->pclGetCurrentNoRef(), nullptr);
     // A node or a cell refused half way: nothing kept, nothing leaked.
     CNARecherche* pHalf = Search();
     CAny image;

@@ -541,6 +541,11 @@ TEST_F(NAExpression, NullExclusionOfTrees)
     EXPECT_EQ(Int(NAOP_GT, L"N", 3)->bColumnValuesNullSelected(n), 0);
     EXPECT_EQ(Int(NAOP_GE, L"N", 3)->bColumnValuesNullSelected(n), 1);
     EXPECT_EQ(pEq0->bColumnValuesNullSelected(id), 1);
+    // NULL sorted last: the other way round.
+    m_pCnx->m_bNullFirst = 0;
+    EXPECT_EQ(Int(NAOP_LT, L"N", 3)->bColumnValuesNullSelected(n), 0);
+    EXPECT_EQ(Int(NAOP_GT, L"N", 3)->bColumnValuesNullSelected(n), 1);
+    m_pCnx->m_bNullFirst = 1;
     // After writing: AND keeps a column excluded by either side, OR only
     // by both.
     CNAExpression* pAnd = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Int(NAOP_LT, L"ID", 3));

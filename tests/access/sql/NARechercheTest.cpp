@@ -217,6 +217,17 @@ TEST_F(NARecherche, RecordSearches)
         for (size_t i = 0; i < 3; i++)
             EXPECT_EQ(tab[i], c.tabText[i]) << Narrow(c.pszItem) << " part " << i;
     }
+    // Among given key columns, the first unique one with a value.
+    SetInt(L"U", 3);
+    CNARefArray<CNAColumn> tabUnique;
+    tabUnique.Ajoute(Col(L"U"));
+    tabUnique.Ajoute(Col(L"ID"));
+    CNARecherche* pU = Search();
+    ASSERT_EQ(pU->bRechercheEnreg(m_pRecord, Item(L"N"), Dir(0), 1, &tabUnique), 1);
+    EXPECT_EQ(Where(pU), L"`U`=3");
+    CAny clNull;
+    SetNull(clNull, TQTYPE_I4);
+    SetColumn(L"U", clNull);
     // Given key columns; without continuation conditions.
     CNARefArray<CNAColumn> tabKey;
     tabKey.Ajoute(Col(L"N"));
@@ -341,6 +352,9 @@ TEST_F(NARecherche, FilterBoundsAndMarkers)
     CNAFilter* pNone = Filter();
     EXPECT_EQ(pNone->bSetFilter(m_pRecord, Item(L"N"), nullptr, 1, nullptr, 1, nullptr, 0), 1);
     EXPECT_EQ(pNone->pclGetConditionNoRef(), nullptr);
+    // Set again without bounds, a filter drops its condition.
+    EXPECT_EQ(f->bSetFilter(m_pRecord, Item(L"N"), nullptr, 1, nullptr, 1, nullptr, 0), 1);
+    EXPECT_EQ(f->pclGetConditionNoRef(), nullptr);
     // A bound whose cell cannot be made: nothing kept, nothing leaked.
     m_clDriver.m_nCellsLeft = 1;
     CNAFilter* pRefused = Filter();
@@ -466,6 +480,15 @@ TEST_F(NARecherche, CompositeKeyImagesSplit)
     CNARecherche::s_nGetComponentValue(Col(L"LK"), &long_, 0, longValues, 2, &nLong);
     ASSERT_EQ(nLong, 2);
     EXPECT_EQ(Text8(longValues[0]), "abcdefghijklmno");
+    // A text filling its field ends there.
+    Image abyFull(24, 0);
+    for (int i = 0; i < 20; i++)
+        abyFull[static_cast<size_t>(i)] = static_cast<unsigned char>('a' + i);
+    abyFull[20] = 'Z';
+    SetImage(long_, abyFull);
+    CNARecherche::s_nGetComponentValue(Col(L"LK"), &long_, 0, longValues, 2, &nLong);
+    ASSERT_EQ(nLong, 2);
+    EXPECT_EQ(Text8(longValues[0]), "abcdefghijklmnopqrst");
     // A date component the image does not reach: no date.
     CNARecherche* pShort = Search();
     SetImage(long_, Join({w, bin}));
@@ -744,6 +767,12 @@ TEST_F(NARecherche, AUniqueComponentAloneFindsTheRow)
         ASSERT_EQ(p->bSetRecherche(m_pRecord, Item(c.pszKey), &v, Dir(0), c.bExact, 0), 1);
         EXPECT_EQ(Where(p), c.pszText) << Narrow(c.pszKey);
     }
+    // A prefix reaching the first component only.
+    CAny one;
+    SetImage(one, Image{5, 0, 0, 0});
+    CNARecherche* pOne = Search();
+    ASSERT_EQ(pOne->bSetRecherche(m_pRecord, Item(L"CK"), &one, Dir(0), 0, 0), 1);
+    EXPECT_EQ(Where(pOne), L"`A`=5");
     // A record search compares every component.
     SetInt(L"ID", 7);
     SetInt(L"N", 3);
@@ -774,6 +803,18 @@ TEST_F(NARecherche, NullComponentsOfTheRecordAndTheUniqueKeyWithin)
 
 TEST_F(NARecherche, FailuresReported)
 {
+    // Cells refused inside a chain of equalities, and at the first
+    // equality of a range.
+    CNARecherche* pChain = Search();
+    Image abyChain(18, 0);
+    abyChain[0] = 5;
+    CAny chain;
+    SetImage(chain, abyChain);
+    m_clDriver.m_nCellsLeft = 1;
+    EXPECT_EQ(pChain->bSetRecherche(m_pRecord, Item(L"AK3"), &chain, Dir(0), 1, 0), 0);
+    m_clDriver.m_nCellsLeft = 1;
+    EXPECT_EQ(pChain->bAddExpression(m_pRecord, Item(L"AK3"), NAOP_GT, &chain, 0, NAOP_AND, 0), 0);
+    m_clDriver.m_nCellsLeft = -1;
     // A range whose last comparison gets no cell: nothing kept.
     CNARecherche* pRange = Search();
     CAny ck;

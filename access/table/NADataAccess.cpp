@@ -121,12 +121,11 @@ CNARecordId* CNADataAccess::pclAllocRecordID(const CNARecordValue* pclValue)
                                          : nullptr;
         if (pclCell == nullptr)
             return nullptr;
+        // Held while the identity is made: the identity's reference is then
+        // the only one, and without an identity the cell goes.
+        pclCell->AddRef();
         CNARecordId* pclId = new (std::nothrow) CNARecordId_RowId(pclCell);
-        if (pclId == nullptr) {
-            // The new cell has no holder yet.
-            pclCell->AddRef();
-            pclCell->nRelease();
-        }
+        pclCell->nRelease();
         return pclId;
     }
     default:
@@ -200,9 +199,9 @@ int CNADataAccess::nReleaseRecordSave(int nId)
 
 int CNADataAccess::bCopySaveToRecord(int nId, CNARecordValue* pclValue)
 {
-    if (m_pclRecordSaveCache == nullptr || pclValue == nullptr || nId < 0)
-        return 0;
-    return m_pclRecordSaveCache->bGetAt(pclValue, static_cast<unsigned int>(nId));
+    // Any id outside the saves, -1 included, is beyond the rows.
+    return m_pclRecordSaveCache != nullptr &&
+           m_pclRecordSaveCache->bGetAt(pclValue, static_cast<unsigned int>(nId));
 }
 
 int CNADataAccess::bRestoreOriginalRecordSave(int nId)

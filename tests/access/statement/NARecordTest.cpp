@@ -10,6 +10,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "host/HostConnectionDescription.h"
 #include "tests/support/CountingConnection.h"
+#include "tests/support/FailingHeap.h"
 #include "tests/support/RecordValues.h"
 #include "tests/support/SlotOrder.h"
 #include "tests/support/TestTable.h"
@@ -157,6 +158,9 @@ TEST_F(NARecord, OrderColumnsMakeTheBrowseUnique)
          {{L"A", I4, 0, true, {}}, {L"B", I4, 0, true, {}}, {L"P", I4, 0, true, {}},
           {L"CK", I4, U, true, {L"B", L"A"}}, {L"CD", I4, D, true, {L"P", L"A"}}},
          L"B,A,P"},
+        {"plain duplicates keys before composite ones",
+         {{L"A", I4, 0, true, {}}, {L"B", I4, 0, true, {}}, {L"CD", I4, D, true, {L"B", L"A"}}, {L"D", I4, D, true, {}}},
+         L"D,B,A"},
         {"duplicates composite keys expanded before plain columns",
          {{L"A", I4, 0, true, {}}, {L"B", I4, 0, true, {}}, {L"P", I4, 0, true, {}}, {L"CD", I4, D, true, {L"P", L"A"}}},
          L"P,A,B"},
@@ -242,6 +246,39 @@ TEST_F(NARecord, LookupsByNameAndByItem)
     EXPECT_EQ(p->pclGetNAColumnIdentityNoRef(), nullptr); // nothing read from the database
     EXPECT_EQ(p->bSourceIsQuery(), 0);
     EXPECT_STREQ(p->pszGetTableName(), L"");
+    EXPECT_EQ(p->pclGetSourceQueryNoRef(), nullptr);
+    EXPECT_EQ(p->pclGetDataAccessNoRef(), nullptr);
+    // A column that is no memo shares nothing and needs nothing.
+    EXPECT_TRUE(p->bShareCurrentRecordMemoValue(p->pclGetColumnNoRef(1), p->pclGetColumnNoRef(1)->pclGetNAValue()));
+    EXPECT_EQ(p->pclGetCurrentRecordValueNoRef()->pclGetMemoValueNoRef(1), nullptr);
+}
+
+TEST_F(NARecord, InitialisedAgainFromScratch)
+{
+    CTestTable& t = Table({{L"A", I4, U, true, {}}, {L"B", I4, 0, true, {}}, {L"M", NA_IT_MEMOTEXTE, 0, true, {}},
+                           {L"CK", I4, U, true, {L"A", L"B"}}, {L"ID", NA_IT_IDAUTO, 0, true, {}}});
+    CNARecord* p = Record(t, Access());
+    ASSERT_NE(p, nullptr);
+    // Held by the columns and by their roles: the identity by the order too,
+    // the unique key by the composite key's components.
+    EXPECT_EQ(p->pclGetColumnNoRef(4)->nGetRef(), 3u);
+    EXPECT_EQ(p->pclGetColumnNoRef(0)->nGetRef(), 3u);
+    EXPECT_EQ(p->pclGetColumnNoRef(1)->nGetRef(), 2u);
+    p->bCopyCurrentRecordToOriginalRecord();
+    CNAConnectionDescription* pOther = Connection(CNAConnectionDescription::DS_MYSQL);
+    const unsigned int nRefs = m_pCnx->nGetRef();
+    ASSERT_EQ(p->bInitRecord(t.Get(), nullptr, pOther), 1);
+    EXPECT_EQ(m_pCnx->nGetRef(), nRefs - 1);
+    EXPECT_EQ(p->pclGetConnectionNoRef(), pOther);
+    EXPECT_EQ(p->bOriginalSet(), 0u);
+    EXPECT_EQ(p->nGetNbColumn(), 5);
+    EXPECT_EQ(p->pclGetTabColumnMemo()->nGetNbElement(), 1);
+    EXPECT_EQ(p->pclGetTabCompositeKey()->nGetNbElement(), 1);
+    EXPECT_EQ(p->pclGetColumnNoRef(3)->pclGetTabComponent()->nGetNbElement(), 2);
+    EXPECT_EQ(OrderNames(p), L"ID");
+    EXPECT_EQ(p->pclGetColumnIDAutoNoRef(), p->pclGetColumnNoRef(4));
+    EXPECT_EQ(p->pclGetUniqueKeyNoRef(), p->pclGetColumnNoRef(0));
+    EXPECT_EQ(p->pclGetCurrentRecordValueNoRef()->pclGetMemoValueNoRef(0), p->pclGetColumnNoRef(2)->pclGetNAValue());
 }
 
 TEST_F(NARecord, QueryColumnsFoundByTheirOrigin)
@@ -267,6 +304,7 @@ TEST_F(NARecord, QueryColumnsFoundByTheirOrigin)
         {L"other", L"customers", L"id", 3}, // the origin alone: the last of it
         {L"ID", L"customers", L"id", 3},    // a name of another origin does not count
         {L"id2", L"", L"", 1},              // no origin: the name
+        {L"ID2", L"", L"id", 1},            // half an origin is none
         {L"TOTAL", L"orders", L"total", 2}, // the column has no origin: the name
         {L"other", L"shops", L"id", -1},
     };
@@ -294,10 +332,102 @@ TEST_F(NARecord, AnEmptyDescriptionIsUserErrorOne)
     p->AddRef();
     EXPECT_EQ(p->bInitRecord(t.Get(), nullptr, m_pCnx), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_EMPTY_DESCRIPTION));
+    EXPECT_NE(std::wstring(m_pError->pclGetXError()->pszGetUserMessage()).find(L"EMPTY"), std::wstring::npos);
     EXPECT_EQ(p->nGetNbColumn(), 0);
     EXPECT_EQ(p->pclGetNAKXRecord(), nullptr);
     EXPECT_EQ(p->bInitRecord(nullptr, nullptr, m_pCnx), 0);
+    // Without values nothing is copied or compared.
+    CNAKXRecord* pKX = new CNAKXRecord;
+    MakeRecord(*pKX, 1, 4);
+    CNARecordValue value(m_pError, pKX);
+    EXPECT_FALSE(p->bSetNAKXRecord(pKX));
+    EXPECT_FALSE(p->bCopyToCurrentRecord(&value));
+    EXPECT_FALSE(p->bCopyCurrentRecordToOriginalRecord());
+    EXPECT_FALSE(p->bEquals(&value, 0));
+    p->SetDeleted();
+    CTString cs;
+    p->CurrentRecordToString(&cs);
+    EXPECT_STREQ(cs.pszGet(), L"<Record ID> : NULL<NullValuesFlags (0=NULL)> :");
     p->nRelease();
+}
+
+TEST_F(NARecord, ColumnsWithoutTheDriversFactory)
+{
+    CTestTable& t = Table({{L"A", I4, 0, true, {}}, {L"M", NA_IT_MEMOTEXTE, 0, true, {}}});
+    CNADriver* pDriver = CNADriver::s_pclDriver;
+    CNADriver::s_pclDriver = nullptr;
+    CNARecord* p = Record(t);
+    CNADriver::s_pclDriver = pDriver;
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->nGetNbColumn(), 2);
+    SetI4(p->pclGetColumnNoRef(0), 4);
+    EXPECT_TRUE(p->pclGetNAKXRecord()->bItemValueDefined(p->pclGetColumnNoRef(0)->piGetItem(), 0));
+}
+
+TEST_F(NARecord, AColumnThatCannotBeMadeFailsTheRecord)
+{
+    CRecordItem item(static_cast<eNA_ITEMTYPE>(40), 0, 0, 4);
+    CNARecord* p = Record(Table({{L"A", I4, 0, true, {}}}));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->bAddColumn(&item, nullptr), 0);
+    EXPECT_EQ(m_pError->pclGetXError()->dwGetSystemErrorCode(), 12u);
+    EXPECT_EQ(p->bAddColumn(nullptr, nullptr), 0);
+    EXPECT_EQ(p->nGetNbColumn(), 1);
+}
+
+TEST_F(NARecord, FailedAllocationsLeaveNothingHalfMade)
+{
+    CTestTable& t = Table({{L"A", I4, U, true, {}}, {L"B", NA_IT_TEXTE, 0, true, {}},
+                           {L"M", NA_IT_MEMOTEXTE, 0, true, {}}, {L"CK", I4, U, true, {L"A", L"B"}}});
+    t->UpdateRecordSize();
+    CNADataAccess* pAccess = Access();
+    nFailEachAllocation([&](int n) {
+        CNARecord* p = new CNARecord(m_pError, pAccess);
+        p->AddRef();
+        int bDone;
+        {
+            CFailingHeap clHeap(n);
+            bDone = p->bInitRecord(t.Get(), nullptr, m_pCnx);
+        }
+        if (bDone)
+            EXPECT_EQ(OrderNames(p), L"A,B");
+        else
+            EXPECT_EQ(m_pError->pclGetXError()->dwGetSystemErrorCode(), 12u);
+        m_pError->Reset();
+        EXPECT_EQ(p->nRelease(), 0u);
+        return bDone != 0;
+    });
+    // New buffers for a changed description: a failure to make them keeps
+    // the former ones (only a memo's sharing may fail after); either way the
+    // columns write to the buffers the record holds.
+    CNARecord* p = Record(t, pAccess);
+    ASSERT_NE(p, nullptr);
+    CNAColumn* pA = p->pclGetColumnNoRef(0);
+    nFailEachAllocation([&](int n) {
+        CNAKXRecord* pFormer = p->pclGetNAKXRecord();
+        SetI4(pA, n);
+        int bDone;
+        {
+            CFailingHeap clHeap(n);
+            bDone = p->bUpdateChangedTypeInCurrentRecord(t.Get());
+        }
+        m_pError->Reset();
+        const bool bSwapped = p->pclGetNAKXRecord() != pFormer;
+        const bool bMemoShared =
+            p->pclGetCurrentRecordValueNoRef()->pclGetMemoValueNoRef(0) == p->pclGetColumnNoRef(2)->pclGetNAValue();
+        EXPECT_TRUE(bDone ? bSwapped && bMemoShared : !bSwapped || !bMemoShared);
+        EXPECT_EQ(p->pclGetNAKXRecord()->bItemValueDefined(pA->piGetItem(), 0), !bSwapped);
+        SetI4(pA, 1000 + n);
+        int nRead = 0;
+        p->pclGetNAKXRecord()->GetItemValue(&nRead, pA->piGetItem(), 0);
+        EXPECT_EQ(nRead, 1000 + n);
+        const auto* pId =
+            static_cast<const CNARecordId_RecordValues*>(p->pclGetCurrentRecordValueNoRef()->pclGetRecordIdNoRef());
+        EXPECT_EQ(pId->pbyGetImage(), p->pclGetNAKXRecord()->pbyGetNullValuesFlags());
+        return bDone != 0;
+    });
+    EXPECT_FALSE(p->bUpdateChangedTypeInCurrentRecord(nullptr));
+    EXPECT_NE(p->pclGetNAKXRecord(), nullptr);
 }
 
 TEST_F(NARecord, DebugTextOfTheCurrentRecord)
@@ -464,6 +594,9 @@ TEST_F(NARecord, ValuesBuffersAndCells)
     EXPECT_EQ(p->llGetDuplicateRank(), 0);
     p->SetDuplicateRank(1LL << 40);
     EXPECT_EQ(p->llGetDuplicateRank(), 1LL << 40);
+    // The prototype is held once, by the record.
+    p->pclGetPrototypeNoRef()->AddRef();
+    EXPECT_EQ(p->pclGetPrototypeNoRef()->nRelease(), 1u);
     // A buffer from elsewhere: the cells follow its defined bits.
     SetI4(pA, 7);
     CNAKXRecord* pOther = p->pclGetNAKXRecord()->pclGetClone();

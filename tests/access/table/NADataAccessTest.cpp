@@ -19,8 +19,8 @@ namespace {
 
 class CTestAccess : public CNADataAccess {
 public:
-    CTestAccess(CNAConnectionDescription* pCnx, CNAError* pError, int nKind)
-        : CNADataAccess(nullptr, pCnx, pError), m_nKind(nKind)
+    CTestAccess(INADataSourceDescription* piDescription, CNAConnectionDescription* pCnx, CNAError* pError, int nKind)
+        : CNADataAccess(piDescription, pCnx, pError), m_nKind(nKind)
     {
         AddRef();
     }
@@ -72,11 +72,13 @@ protected:
         m_piA = m_pTable->Add(L"A", NA_IT_I4, 4);
         m_pTable->Add(L"B", NA_IT_TEXTE, 10);
         (*m_pTable)->UpdateRecordSize();
-        m_pAccess = new CTestAccess(m_pCnx, m_pError, CNARecordId::RECORDID_RECORDVALUES);
+        m_pAccess = new CTestAccess(m_pTable->Get(), m_pCnx, m_pError, CNARecordId::RECORDID_RECORDVALUES);
     }
     void TearDown() override
     {
         EXPECT_EQ(m_pAccess->nRelease(), 0u);
+        // The description's external reference came back.
+        EXPECT_EQ((*m_pTable)->nGetExternalRef(), 0u);
         m_pTable.reset();
         EXPECT_EQ(m_pCnx->nRelease(), 0u);
         EXPECT_EQ(m_pError->nRelease(), 0u);
@@ -159,7 +161,8 @@ TEST_F(NADataAccess, CurrentRecordHeldOnce)
     pGot->nRelease();
     // Its values carry the identity the data access chose.
     EXPECT_EQ(p->pclGetCurrentRecordValueNoRef()->pclGetRecordIdNoRef()->eGetRecordIdType(), 1);
-    EXPECT_EQ(p->pszGetTableName(), m_pAccess->pszGetLogicalName());
+    EXPECT_STREQ(p->pszGetTableName(), L"T");
+    EXPECT_EQ((*m_pTable)->nGetExternalRef(), 1u); // the data access's
     p->AddRef();
     m_pAccess->_SetCurrentRecord(nullptr);
     EXPECT_EQ(p->nRelease(), 0u);

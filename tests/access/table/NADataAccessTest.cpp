@@ -135,8 +135,9 @@ TEST_F(NADataAccess, IdentityOfTheKindItNames)
         EXPECT_EQ(pId != nullptr ? pId->eGetRecordIdType() : 0, c.nMade) << c.nKind << c.bGive;
         // A row id holds the driver's cell, the only one asked for.
         EXPECT_EQ(m_clDriver.m_nCells - nCells, c.nKind == 3 && c.bGive ? 1 : 0) << c.nKind;
-        if (pId != nullptr && c.nMade == 3)
+        if (pId != nullptr && c.nMade == 3) {
             EXPECT_EQ(static_cast<CNARecordId_RowId*>(pId)->pclGetValueNoRef()->nGetRef(), 1u);
+        }
         if (pId != nullptr) {
             pId->m_nRefCount++;
             pId->dwRelease();

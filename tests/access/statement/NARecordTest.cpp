@@ -207,8 +207,10 @@ TEST_F(NARecord, TheDatabaseSaysWhichKeysMayBeNull)
     // The host allows NULL in U1; the database refuses it, so U1 orders alone.
     CTestTable& host = Table({{L"P", I4, 0, true, {}}, {L"U1", I4, U, true, {}}, {L"U2", I4, U, false, {}}});
     CTestTable& db = Table({{L"u1", I4, U, false, {}}, {L"p", I4, 0, true, {}}});
+    const unsigned int nRefs = db->pclNAGetItemNoRef(0)->nGetExternalRef();
     CNARecord* p = Record(host, nullptr, nullptr, db.Get());
     ASSERT_NE(p, nullptr);
+    EXPECT_EQ(db->pclNAGetItemNoRef(0)->nGetExternalRef(), nRefs + 1); // its column's alone
     EXPECT_EQ(OrderNames(p), L"U1");
     EXPECT_EQ(p->pclGetColumnNoRef(L"U1")->pclGetImportedItem(), db->pclNAGetItemNoRef(0));
     EXPECT_EQ(p->pclGetColumnNoRef(L"U2")->pclGetImportedItem(), nullptr);

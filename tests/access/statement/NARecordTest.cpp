@@ -210,7 +210,8 @@ TEST_F(NARecord, TheDatabaseSaysWhichKeysMayBeNull)
     const unsigned int nRefs = db->pclNAGetItemNoRef(0)->nGetExternalRef();
     CNARecord* p = Record(host, nullptr, nullptr, db.Get());
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(db->pclNAGetItemNoRef(0)->nGetExternalRef(), nRefs + 1); // its column's alone
+    // Its column and the column's cell hold it, nothing else.
+    EXPECT_EQ(db->pclNAGetItemNoRef(0)->nGetExternalRef(), nRefs + 2);
     EXPECT_EQ(OrderNames(p), L"U1");
     EXPECT_EQ(p->pclGetColumnNoRef(L"U1")->pclGetImportedItem(), db->pclNAGetItemNoRef(0));
     EXPECT_EQ(p->pclGetColumnNoRef(L"U2")->pclGetImportedItem(), nullptr);

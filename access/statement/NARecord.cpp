@@ -18,6 +18,7 @@
 #include "common/text/XYString.h"
 #include "common/values/NACnvVariant.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -217,37 +218,48 @@ void CNARecord::DeleteAllColumn()
 
 bool CNARecord::_bAllocRecordsBuffer(INADataSourceDescription* piDescription)
 {
-    _FreeRecordsBuffer();
-    m_pclPrototype = new (std::nothrow) CNAKXRecord;
-    if (m_pclPrototype == nullptr)
-        return _bNoMemory();
-    m_pclPrototype->AddRef();
-    bool bResult = m_pclPrototype->bInit(piDescription, CNAKXRecord::INIT_DEFAULT);
+    // The new buffers are made whole before the former ones go: a failure
+    // leaves the record, and the cells bound to its buffer, as they were.
+    CNAKXRecord* pclPrototype = new (std::nothrow) CNAKXRecord;
+    CNARecordValue* pclOriginal = nullptr;
+    CNARecordValue* pclCurrent = nullptr;
+    if (pclPrototype != nullptr)
+        pclPrototype->AddRef();
+    bool bResult = pclPrototype != nullptr && pclPrototype->bInit(piDescription, CNAKXRecord::INIT_DEFAULT);
     if (bResult) {
-        m_pclOriginalValue = new (std::nothrow) CNARecordValue(m_pclError);
-        if (m_pclOriginalValue != nullptr)
-            m_pclOriginalValue->AddRef();
-        bResult = m_pclOriginalValue != nullptr && m_pclOriginalValue->bCopyNAKXRecord(m_pclPrototype);
+        pclOriginal = new (std::nothrow) CNARecordValue(m_pclError);
+        if (pclOriginal != nullptr)
+            pclOriginal->AddRef();
+        bResult = pclOriginal != nullptr && pclOriginal->bCopyNAKXRecord(pclPrototype);
     }
     if (bResult && m_pclDataAccess != nullptr) {
-        CNARecordId* pclId = m_pclDataAccess->pclAllocRecordID(m_pclOriginalValue);
+        CNARecordId* pclId = m_pclDataAccess->pclAllocRecordID(pclOriginal);
+        const int eKind = m_pclDataAccess->eEvaluateRecordIdType();
         if (pclId != nullptr)
-            m_pclOriginalValue->bShareRecordID(pclId);
+            pclOriginal->bShareRecordID(pclId);
         else
             // A kind the data access offers that cannot be made.
-            bResult = m_pclDataAccess->eEvaluateRecordIdType() != CNARecordId::RECORDID_RECORDVALUES &&
-                      m_pclDataAccess->eEvaluateRecordIdType() != CNARecordId::RECORDID_ROWID;
+            bResult = eKind != CNARecordId::RECORDID_RECORDVALUES && eKind != CNARecordId::RECORDID_ROWID;
     }
     if (bResult) {
-        m_pclCurrentValue = m_pclOriginalValue->pclGetClone(CNARecordValue::COPY_ALL);
-        if (m_pclCurrentValue != nullptr)
-            m_pclCurrentValue->AddRef();
-        bResult = m_pclCurrentValue != nullptr;
+        pclCurrent = pclOriginal->pclGetClone(CNARecordValue::COPY_ALL);
+        if (pclCurrent != nullptr)
+            pclCurrent->AddRef();
+        bResult = pclCurrent != nullptr;
     }
     if (!bResult) {
-        _FreeRecordsBuffer();
+        if (pclCurrent != nullptr)
+            pclCurrent->nRelease();
+        if (pclOriginal != nullptr)
+            pclOriginal->nRelease();
+        if (pclPrototype != nullptr)
+            pclPrototype->nRelease();
         return _bNoMemory();
     }
+    _FreeRecordsBuffer();
+    m_pclPrototype = pclPrototype;
+    m_pclOriginalValue = pclOriginal;
+    m_pclCurrentValue = pclCurrent;
     return true;
 }
 
@@ -318,9 +330,10 @@ void CNARecord::_AddColumnOrder(CNAColumn* pclColumn)
 
 void CNARecord::_InitOrderBy()
 {
-    m_tabColumnOrder.SupprimeTout();
-    // The ORDER BY of a query's digest comes first once queries carry one.
+    // The ORDER BY of a query's digest comes first once queries carry one;
+    // the identity column then replaces it.
     if (m_pclColumnIDAuto != nullptr) {
+        m_tabColumnOrder.SupprimeTout();
         _AddColumnOrder(m_pclColumnIDAuto);
         return;
     }
@@ -416,13 +429,9 @@ bool CNARecord::bComposedKeyUniqueNotNullAdded(CNAColumn* const* ppclColumns, in
 {
     if (ppclColumns == nullptr || nCount < 2)
         return false;
-    CNAColumn* pclLast = ppclColumns[nCount - 1];
-    auto bGiven = [&](const CNAColumn* pcl) {
-        for (int i = 0; i < nCount; i++)
-            if (ppclColumns[i] == pcl)
-                return true;
-        return false;
-    };
+    CNAColumn* const* ppclEnd = ppclColumns + nCount;
+    CNAColumn* pclLast = ppclEnd[-1];
+    auto bGiven = [&](const CNAColumn* pcl) { return std::find(ppclColumns, ppclEnd, pcl) != ppclEnd; };
     for (int k = 0; k < m_tabCompositeKey.nGetNbElement(); k++) {
         CNAColumn* pclKey = m_tabCompositeKey[k];
         const CRefArray<CNAColumn>* ptab = pclKey->pclGetTabComponent();
@@ -575,11 +584,10 @@ void CNARecord::CurrentRecordToString(CTString* pclText) const
     const CNAKXRecord* pclKX = pclGetNAKXRecord();
     const unsigned int nFlags = pclKX != nullptr ? pclKX->nGetFlagFieldSize() : 0;
     for (unsigned int i = 0; i < nFlags; i++) {
-        const unsigned char by = pclKX->pbyGetNullValuesFlags()[i];
-        wchar_t sz[10] = {L' '};
-        for (int b = 0; b < 8; b++)
-            sz[1 + b] = (by & (0x80u >> b)) != 0 ? L'1' : L'0';
-        pclText->Add(sz, 9);
+        const unsigned int by = pclKX->pbyGetNullValuesFlags()[i];
+        pclText->Add(L' ');
+        for (unsigned int nMask = 0x80; nMask != 0; nMask >>= 1)
+            pclText->Add((by & nMask) != 0 ? L'1' : L'0');
     }
     for (int i = 0; i < m_tabColumn.nGetNbElement() && !m_tabColumn[i]->bIsComposedKey(); i++) {
         pclText->Add(L'\n');

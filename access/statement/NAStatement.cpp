@@ -2,10 +2,15 @@
 
 #include "access/driver/NAError.h"
 #include "access/statement/NARecord.h"
+#include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatementSQL.h"
 
 CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
-    : m_pclError(pclError), m_pclStatementSQL(pclStatementSQL), m_pclCurrentRecord(nullptr)
+    : m_pclError(pclError),
+      m_pclStatementSQL(pclStatementSQL),
+      m_pclCurrentRecord(nullptr),
+      m_pclStmtOriginalRecord(nullptr),
+      m_nRecordSaveID(-1)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -15,6 +20,8 @@ CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
 
 CNAStatement::~CNAStatement()
 {
+    if (m_pclStmtOriginalRecord != nullptr)
+        m_pclStmtOriginalRecord->nRelease();
     if (m_pclCurrentRecord != nullptr)
         m_pclCurrentRecord->nRelease();
     if (m_pclStatementSQL != nullptr)

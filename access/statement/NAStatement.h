@@ -10,6 +10,7 @@ class CNAConnectionDescription;
 class CNAConvertVariant;
 class CNAError;
 class CNARecord;
+class CNARecordValue;
 class CNAStatementSQL;
 
 class CNAStatement : public CInterf {
@@ -30,10 +31,17 @@ public:
     int bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nColumn);
     int bGetSQLColumnValue(CAny* pValue, unsigned int nColumn);
 
+    // The image of the last row read (no reference added), or null.
+    CNARecordValue* pclGetStmtOriginalRecord() const { return m_pclStmtOriginalRecord; }
+    // The data access's record save of the current row; -1 none.
+    int nGetRecordSaveID() const { return m_nRecordSaveID; }
+
 protected:
     void _CopyStatementSQLError();
 
     CNAError* m_pclError;                 // one reference
     CNAStatementSQL* m_pclStatementSQL;   // one reference
     CNARecord* m_pclCurrentRecord;        // 9, one reference
+    CNARecordValue* m_pclStmtOriginalRecord; // one reference, made on demand
+    int m_nRecordSaveID;                  // a reference held on it while not -1
 };

@@ -5,8 +5,10 @@
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
 #include "access/statement/NARecord.h"
+#include "access/statement/NARecordCache.h"
 #include "access/statement/NARecordId.h"
 #include "access/statement/NARecordValue.h"
+#include "access/statement/NAStatement.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/values/NACnvVariant.h"
 
@@ -22,8 +24,12 @@ CNADataAccess::CNADataAccess(INADataSourceDescription* piDescription, CNAConnect
       m_bOpened(0),
       m_pclQueryParserInfo(nullptr),
       m_bSourceIsQuery(0),
-      m_eHMode(0)
+      m_eHMode(0),
+      m_pclRecordSaveCache(nullptr),
+      m_pclRecordSaveCache2(nullptr),
+      m_nOwnRecordSave(-1)
 {
+    __Init();
     if (m_pclError != nullptr)
         m_pclError->AddRef();
     if (m_pclConnection != nullptr)
@@ -32,8 +38,24 @@ CNADataAccess::CNADataAccess(INADataSourceDescription* piDescription, CNAConnect
         m_piDescription->ExternalAddRef();
 }
 
+void CNADataAccess::__Init()
+{
+    for (CNARecordCachePosition** pp : {&m_pclRecordSaveCache, &m_pclRecordSaveCache2}) {
+        try {
+            *pp = new CNARecordCachePosition();
+        } catch (const std::bad_alloc&) {
+            // Without a cache the record saves answer -1 and 0.
+            continue;
+        }
+        (*pp)->AddRef();
+        (*pp)->SetGrowStep(50, 0);
+    }
+}
+
 CNADataAccess::~CNADataAccess()
 {
+    // The saves go before anything that could still release into them.
+    _FreeSavedRecordCache();
     _FreeCurrentRecord();
     if (m_piDescription != nullptr)
         m_piDescription->nExternalRelease();
@@ -99,12 +121,11 @@ CNARecordId* CNADataAccess::pclAllocRecordID(const CNARecordValue* pclValue)
                                          : nullptr;
         if (pclCell == nullptr)
             return nullptr;
+        // Held while the identity is made: the identity's reference is then
+        // the only one, and without an identity the cell goes.
+        pclCell->AddRef();
         CNARecordId* pclId = new (std::nothrow) CNARecordId_RowId(pclCell);
-        if (pclId == nullptr) {
-            // The new cell has no holder yet.
-            pclCell->AddRef();
-            pclCell->nRelease();
-        }
+        pclCell->nRelease();
         return pclId;
     }
     default:
@@ -135,4 +156,106 @@ void CNADataAccess::_FreeCurrentRecord()
     m_pclCurrentRecord = nullptr;
     if (pcl != nullptr)
         pcl->nRelease();
+}
+
+// ---- Record saves ---------------------------------------------------------------------------------
+
+int CNADataAccess::_nKeepRecordSave(const CNARecordValue* pclValue)
+{
+    if (m_pclRecordSaveCache == nullptr || pclValue == nullptr)
+        return -1;
+    return m_pclRecordSaveCache->nKeepRecordSave(pclValue);
+}
+
+int CNADataAccess::nKeepCurrentRecordSave()
+{
+    if (m_pclCurrentRecord == nullptr)
+        return -1;
+    return _nKeepRecordSave(m_pclCurrentRecord->pclGetCurrentRecordValueNoRef());
+}
+
+int CNADataAccess::nKeepOriginalRecordSave(CNAStatement* pclStatement)
+{
+    const CNARecordValue* pclValue = nullptr;
+    if (pclStatement != nullptr)
+        pclValue = pclStatement->pclGetStmtOriginalRecord();
+    else if (m_pclCurrentRecord != nullptr)
+        pclValue = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
+    if (pclValue == nullptr || pclValue->pclGetNAKXRecord() == nullptr)
+        return -1;
+    return _nKeepRecordSave(pclValue);
+}
+
+void CNADataAccess::AddRefRecordSave(int nId)
+{
+    if (m_pclRecordSaveCache != nullptr)
+        m_pclRecordSaveCache->AddRefRecordSave(nId);
+}
+
+int CNADataAccess::nReleaseRecordSave(int nId)
+{
+    return m_pclRecordSaveCache != nullptr ? m_pclRecordSaveCache->nReleaseRecordSave(nId) : 0;
+}
+
+int CNADataAccess::bCopySaveToRecord(int nId, CNARecordValue* pclValue)
+{
+    // Any id outside the saves, -1 included, is beyond the rows.
+    return m_pclRecordSaveCache != nullptr &&
+           m_pclRecordSaveCache->bGetAt(pclValue, static_cast<unsigned int>(nId));
+}
+
+int CNADataAccess::bRestoreOriginalRecordSave(int nId)
+{
+    if (m_pclCurrentRecord == nullptr)
+        return 0;
+    return bCopySaveToRecord(nId, m_pclCurrentRecord->pclGetOriginalRecordValueNoRef());
+}
+
+int CNADataAccess::bRestoreOriginalRecordSave(CNAStatement* pclStatement)
+{
+    return pclStatement != nullptr && bRestoreOriginalRecordSave(pclStatement->nGetRecordSaveID());
+}
+
+int CNADataAccess::bRecordDeleted(int nId)
+{
+    return m_pclRecordSaveCache != nullptr && m_pclRecordSaveCache->_bRecordDeleted(nId);
+}
+
+int CNADataAccess::bCopyOriginalRecordToCurrentRecord()
+{
+    if (m_pclCurrentRecord == nullptr || m_pclCurrentRecord->pclGetCurrentRecordValueNoRef() == nullptr)
+        return 0;
+    m_pclCurrentRecord->pclGetCurrentRecordValueNoRef()->SetState(0);
+    return m_pclCurrentRecord->bCopyOriginalRecordToCurrentRecord();
+}
+
+void CNADataAccess::_FreeSavedRecordCache()
+{
+    for (CNARecordCachePosition** pp : {&m_pclRecordSaveCache2, &m_pclRecordSaveCache}) {
+        CNARecordCachePosition* pcl = *pp;
+        *pp = nullptr;
+        if (pcl != nullptr)
+            pcl->nRelease();
+    }
+    m_nOwnRecordSave = -1;
+}
+
+// ---- A write seen by a record cache -----------------------------------------------------------------
+
+int CNADataAccess::nSetRecordDeletedInCache(CNARecordCache* pclCache)
+{
+    const CNARecordValue* pclOriginal =
+        m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetOriginalRecordValueNoRef() : nullptr;
+    if (pclCache == nullptr || pclOriginal == nullptr)
+        return -1;
+    return pclCache->nSetRecordState(pclOriginal->pclGetRecordIdNoRef(), NA_RECORDSTATE_DELETED);
+}
+
+int CNADataAccess::nUpdateRecordInCache(unsigned int nFlags, CNARecordCache* pclCache)
+{
+    if (pclCache == nullptr || m_pclCurrentRecord == nullptr)
+        return -1;
+    return pclCache->nOnNotifyOperation(CNARecordCache::NA_NOTIFY_UPDATE,
+                                        m_pclCurrentRecord->pclGetCurrentRecordValueNoRef(),
+                                        m_pclCurrentRecord->pclGetOriginalRecordValueNoRef(), nFlags, 0);
 }

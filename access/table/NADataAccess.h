@@ -11,8 +11,11 @@ class CNAConnectionDescription;
 class CNAContext;
 class CNAError;
 class CNARecord;
+class CNARecordCache;
+class CNARecordCachePosition;
 class CNARecordId;
 class CNARecordValue;
+class CNAStatement;
 class CSQLParserInfo;
 class INADataSourceDescription;
 
@@ -67,9 +70,37 @@ public:
     void _SetCurrentRecord(CNARecord* pclRecord);
     void _FreeCurrentRecord();
 
+    // ---- Record saves, by id in the record-save cache (-1 none) -------------------
+    // A save of the values; no reference taken (each holder adds its own).
+    int _nKeepRecordSave(const CNARecordValue* pclValue);
+    int nKeepCurrentRecordSave();
+    // The statement's original record, or without statement the current
+    // record's original values; -1 when there are none or no buffer.
+    int nKeepOriginalRecordSave(CNAStatement* pclStatement);
+    void AddRefRecordSave(int nId);
+    // The count left; at 0 the save is given up.
+    int nReleaseRecordSave(int nId);
+    int bCopySaveToRecord(int nId, CNARecordValue* pclValue);
+    int bRestoreOriginalRecordSave(int nId);
+    int bRestoreOriginalRecordSave(CNAStatement* pclStatement);
+    int bRecordDeleted(int nId);
+    int bCopyOriginalRecordToCurrentRecord();
+    // Releases both record-save caches; the saves answer nothing after.
+    void _FreeSavedRecordCache();
+    CNARecordCachePosition* pclGetRecordSaveCacheNoRef() const { return m_pclRecordSaveCache; }
+    int nGetOwnRecordSave() const { return m_nOwnRecordSave; }
+
+    // ---- A write seen by a record cache ------------------------------------------------
+    // The row of the original values' identity marked deleted; its index or -1.
+    int nSetRecordDeletedInCache(CNARecordCache* pclCache);
+    // The current and original values handed to the cache as an update.
+    int nUpdateRecordInCache(unsigned int nFlags, CNARecordCache* pclCache);
+
 protected:
     // User error 8 of kind 7 in the error object; 0.
     int _bNotBuilt(int nPoint);
+    // The defaults and the two record-save caches.
+    void __Init();
 
     CNAError* m_pclError;                      // one reference
     CNARecord* m_pclCurrentRecord;             // one reference, or null
@@ -81,4 +112,7 @@ protected:
     CSQLParserInfo* m_pclQueryParserInfo;      // a query's digest, or null
     int m_bSourceIsQuery;
     int m_eHMode;
+    CNARecordCachePosition* m_pclRecordSaveCache;  // one reference, or null
+    CNARecordCachePosition* m_pclRecordSaveCache2; // one reference, or null
+    int m_nOwnRecordSave;                          // one reference held while not -1
 };

@@ -10,6 +10,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "host/HostConnectionDescription.h"
 #include "tests/support/CountingConnection.h"
+#include "tests/support/FailingHeap.h"
 #include "tests/support/RecordValues.h"
 #include "tests/support/SlotOrder.h"
 #include "tests/support/TestTable.h"
@@ -40,23 +41,26 @@ public:
 struct SItem {
     const wchar_t* pszName;
     eNA_ITEMTYPE eType;
-    unsigned short nFlags;
-    bool bNullable;
-    std::vector<const wchar_t*> components; // a composite key when not empty
+    unsigned short nFlags = 0;
+    bool bNullable = true;
+    std::vector<const wchar_t*> components = {}; // a composite key when not empty
 };
 
-// Names of a list of columns, comma-separated.
-std::wstring Names(int nCount, CNAColumn* (*pfn)(const CNARecord*, int), const CNARecord* pRecord)
+// Names of columns, comma-separated.
+std::wstring Names(const CRefArray<CNAColumn>& tab)
 {
     std::wstring s;
-    for (int i = 0; i < nCount; i++)
-        s += (i > 0 ? L"," : L"") + std::wstring(pfn(pRecord, i)->pszGetName());
+    for (int i = 0; i < tab.nGetNbElement(); i++)
+        s += (i > 0 ? L"," : L"") + std::wstring(tab[i]->pszGetName());
     return s;
 }
 
 std::wstring OrderNames(const CNARecord* p)
 {
-    return Names(p->nGetNbColumnOrder(), [](const CNARecord* r, int i) { return r->pclGetColumnOrderNoRef(i); }, p);
+    CRefArray<CNAColumn> tab;
+    for (int i = 0; i < p->nGetNbColumnOrder(); i++)
+        tab.Ajoute(p->pclGetColumnOrderNoRef(i));
+    return Names(tab);
 }
 
 class NARecord : public ::testing::Test {
@@ -138,35 +142,23 @@ const unsigned short D = CTestTable::DUPLICATES;
 
 TEST_F(NARecord, OrderColumnsMakeTheBrowseUnique)
 {
-    const struct {
-        const char* pszCase;
-        std::vector<SItem> items;
-        const wchar_t* pszOrder;
-    } cases[] = {
-        {"identity alone, whatever the other keys",
-         {{L"U", I4, U, false, {}}, {L"ID", NA_IT_IDAUTO, 0, true, {}}, {L"D", I4, D, true, {}}, {L"P", I4, 0, true, {}}},
-         L"ID"},
-        {"nullable unique, duplicates, plain columns, no memo",
-         {{L"P", NA_IT_TEXTE, 0, true, {}}, {L"M", NA_IT_MEMOTEXTE, 0, true, {}}, {L"D", I4, D, true, {}},
-          {L"U", I4, U, true, {}}},
-         L"U,D,P"},
-        {"a unique column kept from NULL stands alone after a nullable one",
-         {{L"U1", I4, U, true, {}}, {L"D", I4, D, true, {}}, {L"U2", I4, U, false, {}}, {L"U3", I4, U, false, {}}},
-         L"U2"},
+    const struct { const char* pszCase; std::vector<SItem> items; const wchar_t* pszOrder; } cases[] = {
+        {"identity alone", {{L"U", I4, U, false}, {L"ID", NA_IT_IDAUTO}, {L"D", I4, D}, {L"P", I4}}, L"ID"},
+        {"nullable unique, duplicates, plain, no memo",
+         {{L"P", NA_IT_TEXTE}, {L"M", NA_IT_MEMOTEXTE}, {L"D", I4, D}, {L"U", I4, U}}, L"U,D,P"},
+        {"not nullable unique alone after a nullable one",
+         {{L"U1", I4, U}, {L"D", I4, D}, {L"U2", I4, U, false}, {L"U3", I4, U, false}}, L"U2"},
         {"unique composite keys expanded, none twice",
-         {{L"A", I4, 0, true, {}}, {L"B", I4, 0, true, {}}, {L"P", I4, 0, true, {}},
-          {L"CK", I4, U, true, {L"B", L"A"}}, {L"CD", I4, D, true, {L"P", L"A"}}},
+         {{L"A", I4}, {L"B", I4}, {L"P", I4}, {L"CK", I4, U, true, {L"B", L"A"}}, {L"CD", I4, D, true, {L"P", L"A"}}},
          L"B,A,P"},
-        {"duplicates composite keys expanded before plain columns",
-         {{L"A", I4, 0, true, {}}, {L"B", I4, 0, true, {}}, {L"P", I4, 0, true, {}}, {L"CD", I4, D, true, {L"P", L"A"}}},
-         L"P,A,B"},
-        {"a key with a component already ordered adds nothing",
-         {{L"A", I4, U, true, {}}, {L"B", I4, 0, true, {}}, {L"CK", I4, U, true, {L"B", L"A"}}},
-         L"A,B"},
-        {"a composite key kept from NULL stands alone",
-         {{L"U", I4, U, true, {}}, {L"A", I4, 0, true, {}}, {L"B", I4, 0, true, {}},
-          {L"CK", I4, U, false, {L"A", L"B"}}},
-         L"A,B"},
+        {"plain duplicates before composite ones",
+         {{L"A", I4}, {L"B", I4}, {L"CD", I4, D, true, {L"B", L"A"}}, {L"D", I4, D}}, L"D,B,A"},
+        {"composite duplicates before plain columns",
+         {{L"A", I4}, {L"B", I4}, {L"P", I4}, {L"CD", I4, D, true, {L"P", L"A"}}}, L"P,A,B"},
+        {"a key with a component ordered adds nothing",
+         {{L"A", I4, U}, {L"B", I4}, {L"CK", I4, U, true, {L"B", L"A"}}}, L"A,B"},
+        {"not nullable composite key alone",
+         {{L"U", I4, U}, {L"A", I4}, {L"B", I4}, {L"CK", I4, U, false, {L"A", L"B"}}}, L"A,B"},
     };
     for (const auto& c : cases) {
         CNARecord* p = Record(Table(c.items));
@@ -181,7 +173,7 @@ TEST_F(NARecord, OrderStopsAtThirtyOneOnKindFour)
     static wchar_t aszName[40][4];
     for (int i = 0; i < 40; i++) {
         swprintf(aszName[i], 4, L"C%d", i);
-        items.push_back({aszName[i], I4, 0, true, {}});
+        items.push_back({aszName[i], I4});
     }
     // The unique composite key over the last columns comes first and is cut
     // inside itself.
@@ -201,10 +193,13 @@ TEST_F(NARecord, OrderStopsAtThirtyOneOnKindFour)
 TEST_F(NARecord, TheDatabaseSaysWhichKeysMayBeNull)
 {
     // The host allows NULL in U1; the database refuses it, so U1 orders alone.
-    CTestTable& host = Table({{L"P", I4, 0, true, {}}, {L"U1", I4, U, true, {}}, {L"U2", I4, U, false, {}}});
-    CTestTable& db = Table({{L"u1", I4, U, false, {}}, {L"p", I4, 0, true, {}}});
+    CTestTable& host = Table({{L"P", I4}, {L"U1", I4, U}, {L"U2", I4, U, false}});
+    CTestTable& db = Table({{L"u1", I4, U, false}, {L"p", I4}});
+    const unsigned int nRefs = db->pclNAGetItemNoRef(0)->nGetExternalRef();
     CNARecord* p = Record(host, nullptr, nullptr, db.Get());
     ASSERT_NE(p, nullptr);
+    // Its column and the column's cell hold it, nothing else.
+    EXPECT_EQ(db->pclNAGetItemNoRef(0)->nGetExternalRef(), nRefs + 2);
     EXPECT_EQ(OrderNames(p), L"U1");
     EXPECT_EQ(p->pclGetColumnNoRef(L"U1")->pclGetImportedItem(), db->pclNAGetItemNoRef(0));
     EXPECT_EQ(p->pclGetColumnNoRef(L"U2")->pclGetImportedItem(), nullptr);
@@ -213,19 +208,15 @@ TEST_F(NARecord, TheDatabaseSaysWhichKeysMayBeNull)
 
 TEST_F(NARecord, LookupsByNameAndByItem)
 {
-    CTestTable& t = Table({{L"Prénom", NA_IT_TEXTE, 0, true, {}}, {L"AGE", I4, 0, true, {}},
-                           {L"ID", NA_IT_IDAUTO, 0, true, {}}, {L"ID2", NA_IT_IDAUTO4, 0, true, {}},
-                           {L"M", NA_IT_MEMOTEXTE, 0, true, {}}});
+    CTestTable& t = Table(
+        {{L"Prénom", NA_IT_TEXTE}, {L"AGE", I4}, {L"ID", NA_IT_IDAUTO}, {L"ID2", NA_IT_IDAUTO4}, {L"M", NA_IT_MEMOTEXTE}});
     CNARecord* p = Record(t);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->nGetNbColumn(), 5);
-    const struct {
-        const wchar_t* pszName;
-        int nColumn; // -1 none
-    } names[] = {{L"PRENOM", 0}, {L"prénom", 0}, {L"age", 1}, {L"Âge", 1}, {L"AGE ", -1}, {L"", -1}, {nullptr, -1}};
+    const struct { const wchar_t* pszName; int nColumn; } names[] = {
+        {L"PRENOM", 0}, {L"prénom", 0}, {L"age", 1}, {L"Âge", 1}, {L"AGE ", -1}, {L"", -1}, {nullptr, -1}};
     for (const auto& c : names)
-        EXPECT_EQ(p->pclGetColumnNoRef(c.pszName), p->pclGetColumnNoRef(c.nColumn))
-            << (c.pszName != nullptr ? c.pszName[0] : L'-');
+        EXPECT_EQ(p->pclGetColumnNoRef(c.pszName), p->pclGetColumnNoRef(c.nColumn)) << c.nColumn;
     for (int i = 0; i < 5; i++)
         EXPECT_EQ(p->pclGetColumnNoRef(static_cast<const INAItemDescription*>(t->pclNAGetItemNoRef(i))),
                   p->pclGetColumnNoRef(i));
@@ -242,6 +233,39 @@ TEST_F(NARecord, LookupsByNameAndByItem)
     EXPECT_EQ(p->pclGetNAColumnIdentityNoRef(), nullptr); // nothing read from the database
     EXPECT_EQ(p->bSourceIsQuery(), 0);
     EXPECT_STREQ(p->pszGetTableName(), L"");
+    EXPECT_EQ(p->pclGetSourceQueryNoRef(), nullptr);
+    EXPECT_EQ(p->pclGetDataAccessNoRef(), nullptr);
+    // A column that is no memo shares nothing and needs nothing.
+    EXPECT_TRUE(p->bShareCurrentRecordMemoValue(p->pclGetColumnNoRef(1), p->pclGetColumnNoRef(1)->pclGetNAValue()));
+    EXPECT_EQ(p->pclGetCurrentRecordValueNoRef()->pclGetMemoValueNoRef(1), nullptr);
+}
+
+TEST_F(NARecord, InitialisedAgainFromScratch)
+{
+    CTestTable& t = Table(
+        {{L"A", I4, U}, {L"B", I4}, {L"M", NA_IT_MEMOTEXTE}, {L"CK", I4, U, true, {L"A", L"B"}}, {L"ID", NA_IT_IDAUTO}});
+    CNARecord* p = Record(t, Access());
+    ASSERT_NE(p, nullptr);
+    // Held by the columns and by their roles: the identity by the order too,
+    // the unique key by the composite key's components.
+    EXPECT_EQ(p->pclGetColumnNoRef(4)->nGetRef(), 3u);
+    EXPECT_EQ(p->pclGetColumnNoRef(0)->nGetRef(), 3u);
+    EXPECT_EQ(p->pclGetColumnNoRef(1)->nGetRef(), 2u);
+    p->bCopyCurrentRecordToOriginalRecord();
+    CNAConnectionDescription* pOther = Connection(CNAConnectionDescription::DS_MYSQL);
+    const unsigned int nRefs = m_pCnx->nGetRef();
+    ASSERT_EQ(p->bInitRecord(t.Get(), nullptr, pOther), 1);
+    EXPECT_EQ(m_pCnx->nGetRef(), nRefs - 1);
+    EXPECT_EQ(p->pclGetConnectionNoRef(), pOther);
+    EXPECT_EQ(p->bOriginalSet(), 0u);
+    EXPECT_EQ(p->nGetNbColumn(), 5);
+    EXPECT_EQ(p->pclGetTabColumnMemo()->nGetNbElement(), 1);
+    EXPECT_EQ(p->pclGetTabCompositeKey()->nGetNbElement(), 1);
+    EXPECT_EQ(p->pclGetColumnNoRef(3)->pclGetTabComponent()->nGetNbElement(), 2);
+    EXPECT_EQ(OrderNames(p), L"ID");
+    EXPECT_EQ(p->pclGetColumnIDAutoNoRef(), p->pclGetColumnNoRef(4));
+    EXPECT_EQ(p->pclGetUniqueKeyNoRef(), p->pclGetColumnNoRef(0));
+    EXPECT_EQ(p->pclGetCurrentRecordValueNoRef()->pclGetMemoValueNoRef(0), p->pclGetColumnNoRef(2)->pclGetNAValue());
 }
 
 TEST_F(NARecord, QueryColumnsFoundByTheirOrigin)
@@ -257,23 +281,17 @@ TEST_F(NARecord, QueryColumnsFoundByTheirOrigin)
     CNARecord* p = Record(t, pAccess);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->bSourceIsQuery(), 1);
-    const struct {
-        const wchar_t* pszName;
-        const wchar_t* pszSource;
-        const wchar_t* pszNameInSource;
-        int nColumn;
-    } cases[] = {
+    const struct { const wchar_t *pszName, *pszSource, *pszNameInSource; int nColumn; } cases[] = {
         {L"ID2", L"CUSTOMERS", L"ID", 1},   // the three names, at once
         {L"other", L"customers", L"id", 3}, // the origin alone: the last of it
         {L"ID", L"customers", L"id", 3},    // a name of another origin does not count
         {L"id2", L"", L"", 1},              // no origin: the name
+        {L"ID2", L"", L"id", 1},            // half an origin is none
         {L"TOTAL", L"orders", L"total", 2}, // the column has no origin: the name
         {L"other", L"shops", L"id", -1},
     };
     for (const auto& c : cases) {
-        CTestTable& probe = Table({});
-        CNAItemDescription* pItem = probe.Add(c.pszName, I4, 4, 0, true, c.pszSource, c.pszNameInSource);
-        // Physical index 0 would name column 0 on a table.
+        CNAItemDescription* pItem = Table({}).Add(c.pszName, I4, 4, 0, true, c.pszSource, c.pszNameInSource);
         EXPECT_EQ(p->pclGetColumnNoRef(static_cast<const INAItemDescription*>(pItem)), p->pclGetColumnNoRef(c.nColumn))
             << c.pszName << "/" << c.pszSource;
     }
@@ -294,18 +312,102 @@ TEST_F(NARecord, AnEmptyDescriptionIsUserErrorOne)
     p->AddRef();
     EXPECT_EQ(p->bInitRecord(t.Get(), nullptr, m_pCnx), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_EMPTY_DESCRIPTION));
+    EXPECT_NE(std::wstring(m_pError->pclGetXError()->pszGetUserMessage()).find(L"EMPTY"), std::wstring::npos);
     EXPECT_EQ(p->nGetNbColumn(), 0);
     EXPECT_EQ(p->pclGetNAKXRecord(), nullptr);
     EXPECT_EQ(p->bInitRecord(nullptr, nullptr, m_pCnx), 0);
+    // Without values nothing is copied or compared.
+    CNAKXRecord* pKX = new CNAKXRecord;
+    MakeRecord(*pKX, 1, 4);
+    CNARecordValue value(m_pError, pKX);
+    EXPECT_FALSE(p->bSetNAKXRecord(pKX));
+    EXPECT_FALSE(p->bCopyToCurrentRecord(&value));
+    EXPECT_FALSE(p->bCopyCurrentRecordToOriginalRecord());
+    EXPECT_FALSE(p->bEquals(&value, 0));
+    p->SetDeleted();
+    CTString cs;
+    p->CurrentRecordToString(&cs);
+    EXPECT_STREQ(cs.pszGet(), L"<Record ID> : NULL<NullValuesFlags (0=NULL)> :");
     p->nRelease();
+}
+
+TEST_F(NARecord, ColumnsWithoutTheDriversFactoryOrOfNoType)
+{
+    CTestTable& t = Table({{L"A", I4}, {L"M", NA_IT_MEMOTEXTE}});
+    CNADriver* pDriver = CNADriver::s_pclDriver;
+    CNADriver::s_pclDriver = nullptr;
+    CNARecord* p = Record(t);
+    CNADriver::s_pclDriver = pDriver;
+    ASSERT_NE(p, nullptr);
+    SetI4(p->pclGetColumnNoRef(0), 4);
+    EXPECT_TRUE(p->pclGetNAKXRecord()->bItemValueDefined(p->pclGetColumnNoRef(0)->piGetItem(), 0));
+    CRecordItem item(static_cast<eNA_ITEMTYPE>(40), 0, 0, 4);
+    EXPECT_EQ(p->bAddColumn(&item, nullptr), 0);
+    EXPECT_EQ(m_pError->pclGetXError()->dwGetSystemErrorCode(), 12u);
+    EXPECT_EQ(p->bAddColumn(nullptr, nullptr), 0);
+    EXPECT_EQ(p->nGetNbColumn(), 2);
+}
+
+TEST_F(NARecord, FailedAllocationsLeaveNothingHalfMade)
+{
+    CTestTable& t =
+        Table({{L"A", I4, U}, {L"B", NA_IT_TEXTE}, {L"M", NA_IT_MEMOTEXTE}, {L"CK", I4, U, true, {L"A", L"B"}}});
+    t->UpdateRecordSize();
+    CNADataAccess* pAccess = Access();
+    nFailEachAllocation([&](int n) {
+        CNARecord* p = new CNARecord(m_pError, pAccess);
+        p->AddRef();
+        int bDone;
+        {
+            CFailingHeap clHeap(n);
+            bDone = p->bInitRecord(t.Get(), nullptr, m_pCnx);
+        }
+        if (bDone)
+            EXPECT_EQ(OrderNames(p), L"A,B");
+        else
+            EXPECT_EQ(m_pError->pclGetXError()->dwGetSystemErrorCode(), 12u);
+        m_pError->Reset();
+        EXPECT_EQ(p->nRelease(), 0u);
+        return bDone != 0;
+    });
+    // New buffers for a changed description: a failure to make them keeps
+    // the former ones (only a memo's sharing may fail after); either way the
+    // columns write to the buffers the record holds.
+    CNARecord* p = Record(t, pAccess);
+    ASSERT_NE(p, nullptr);
+    CNAColumn* pA = p->pclGetColumnNoRef(0);
+    nFailEachAllocation([&](int n) {
+        CNAKXRecord* pFormer = p->pclGetNAKXRecord();
+        SetI4(pA, n);
+        int bDone;
+        {
+            CFailingHeap clHeap(n);
+            bDone = p->bUpdateChangedTypeInCurrentRecord(t.Get());
+        }
+        m_pError->Reset();
+        const bool bSwapped = p->pclGetNAKXRecord() != pFormer;
+        const bool bMemoShared =
+            p->pclGetCurrentRecordValueNoRef()->pclGetMemoValueNoRef(0) == p->pclGetColumnNoRef(2)->pclGetNAValue();
+        EXPECT_TRUE(bDone ? bSwapped && bMemoShared : !bSwapped || !bMemoShared);
+        EXPECT_EQ(p->pclGetNAKXRecord()->bItemValueDefined(pA->piGetItem(), 0), !bSwapped);
+        SetI4(pA, 1000 + n);
+        int nRead = 0;
+        p->pclGetNAKXRecord()->GetItemValue(&nRead, pA->piGetItem(), 0);
+        EXPECT_EQ(nRead, 1000 + n);
+        const auto* pId =
+            static_cast<const CNARecordId_RecordValues*>(p->pclGetCurrentRecordValueNoRef()->pclGetRecordIdNoRef());
+        EXPECT_EQ(pId->pbyGetImage(), p->pclGetNAKXRecord()->pbyGetNullValuesFlags());
+        return bDone != 0;
+    });
+    EXPECT_FALSE(p->bUpdateChangedTypeInCurrentRecord(nullptr));
+    EXPECT_NE(p->pclGetNAKXRecord(), nullptr);
 }
 
 TEST_F(NARecord, DebugTextOfTheCurrentRecord)
 {
-    std::vector<SItem> items = {{L"A", I4, 0, true, {}}, {L"B", I4, 0, true, {}}, {L"CK", I4, U, true, {L"A"}},
-                                {L"C", I4, 0, true, {}}};
+    std::vector<SItem> items = {{L"A", I4}, {L"B", I4}, {L"CK", I4, U, true, {L"A"}}, {L"C", I4}};
     for (int i = 0; i < 6; i++)
-        items.push_back({L"", I4, 0, true, {}});
+        items.push_back({L"", I4});
     CNARecord* p = Record(Table(items));
     ASSERT_NE(p, nullptr);
     CTString cs;
@@ -319,7 +421,7 @@ TEST_F(NARecord, DebugTextOfTheCurrentRecord)
     EXPECT_STREQ(cs2.pszGet(), L"<Record ID> : NULL<NullValuesFlags (0=NULL)> : 10000000 00000000"
                                L"\n<A> = <10>\n<B> = <NULL>");
     // With the data access's identity.
-    CNARecord* pWithId = Record(Table({{L"A", I4, 0, true, {}}}), Access());
+    CNARecord* pWithId = Record(Table({{L"A", I4}}), Access());
     ASSERT_NE(pWithId, nullptr);
     CTString cs3;
     pWithId->CurrentRecordToString(&cs3);
@@ -331,19 +433,12 @@ TEST_F(NARecord, UniqueKeyNotNullToFindTheRowAgain)
 {
     // The unique key is U1 (host); X is unique on the database only; ID is
     // the identity, unique on the database, and the only order column.
-    CTestTable& host = Table({{L"P", I4, 0, true, {}}, {L"U1", I4, U, true, {}}, {L"X", I4, 0, true, {}},
-                              {L"ID", NA_IT_IDAUTO, 0, true, {}}});
-    CTestTable& db = Table({{L"X", I4, U, true, {}}, {L"ID", NA_IT_IDAUTO, U, false, {}}});
-    const struct {
-        std::vector<const wchar_t*> defined;
-        const wchar_t* pszExpected;
-    } cases[] = {
-        {{}, nullptr},
-        {{L"P"}, nullptr},
-        {{L"U1", L"X", L"ID"}, L"U1"},
+    CTestTable& host = Table({{L"P", I4}, {L"U1", I4, U}, {L"X", I4}, {L"ID", NA_IT_IDAUTO}});
+    CTestTable& db = Table({{L"X", I4, U}, {L"ID", NA_IT_IDAUTO, U, false}});
+    const struct { std::vector<const wchar_t*> defined; const wchar_t* pszExpected; } cases[] = {
+        {{}, nullptr}, {{L"P"}, nullptr}, {{L"U1", L"X", L"ID"}, L"U1"},
         {{L"X", L"ID"}, L"ID"}, // the first order column before column order
-        {{L"X"}, L"X"},
-        {{L"P", L"ID"}, L"ID"},
+        {{L"X"}, L"X"}, {{L"P", L"ID"}, L"ID"},
     };
     for (const auto& c : cases) {
         CNARecord* p = Record(host, nullptr, nullptr, db.Get());
@@ -352,14 +447,13 @@ TEST_F(NARecord, UniqueKeyNotNullToFindTheRowAgain)
         for (const wchar_t* psz : c.defined)
             SetI4(p->pclGetColumnNoRef(psz), 1);
         CNAColumn* pKey = p->pclGetUniqueKeyNotNullNoRef();
-        EXPECT_EQ(pKey, c.pszExpected != nullptr ? p->pclGetColumnNoRef(c.pszExpected) : nullptr)
-            << c.defined.size() << " " << (pKey != nullptr ? pKey->pszGetName() : L"none")[0];
+        EXPECT_EQ(pKey, c.pszExpected != nullptr ? p->pclGetColumnNoRef(c.pszExpected) : nullptr) << c.defined.size();
     }
 }
 
 TEST_F(NARecord, OrderColumnsUpToTheUniqueKey)
 {
-    CNARecord* p = Record(Table({{L"P", I4, 0, true, {}}, {L"D", I4, D, true, {}}, {L"U", I4, U, true, {}}}));
+    CNARecord* p = Record(Table({{L"P", I4}, {L"D", I4, D}, {L"U", I4, U}}));
     ASSERT_NE(p, nullptr);
     ASSERT_EQ(OrderNames(p), L"U,D,P");
     auto List = [&](std::vector<const wchar_t*> first) {
@@ -367,10 +461,7 @@ TEST_F(NARecord, OrderColumnsUpToTheUniqueKey)
         for (const wchar_t* psz : first)
             tab.Ajoute(p->pclGetColumnNoRef(psz));
         EXPECT_TRUE(p->_AddAllItem(&tab));
-        std::wstring s;
-        for (int i = 0; i < tab.nGetNbElement(); i++)
-            s += (i > 0 ? L"," : L"") + std::wstring(tab[i]->pszGetName());
-        return s;
+        return Names(tab);
     };
     EXPECT_EQ(List({}), L"U,D,P"); // no key defined: the whole order
     EXPECT_EQ(List({L"D"}), L"D,U,P");
@@ -382,16 +473,11 @@ TEST_F(NARecord, OrderColumnsUpToTheUniqueKey)
 
 TEST_F(NARecord, CompositeKeysCompleteAndNotNull)
 {
-    CNARecord* p = Record(Table({{L"A", I4, 0, true, {}}, {L"B", I4, 0, true, {}}, {L"C", I4, 0, true, {}},
-                                 {L"E", I4, 0, true, {}}, {L"CK", I4, U, true, {L"A", L"B"}},
+    CNARecord* p = Record(Table({{L"A", I4}, {L"B", I4}, {L"C", I4}, {L"E", I4}, {L"CK", I4, U, true, {L"A", L"B"}},
                                  {L"CN", I4, U, false, {L"C", L"E"}}, {L"CD", I4, D, false, {L"A", L"C"}}}));
     ASSERT_NE(p, nullptr);
     ASSERT_EQ(p->pclGetTabCompositeKey()->nGetNbElement(), 2); // the unique ones
-    const struct {
-        std::vector<const wchar_t*> columns;
-        std::vector<const wchar_t*> defined;
-        bool bAdded;
-    } cases[] = {
+    const struct { std::vector<const wchar_t*> columns, defined; bool bAdded; } cases[] = {
         {{L"A"}, {L"A"}, false},                // one column is never enough
         {{L"A", L"B"}, {}, false},              // nullable, nothing defined
         {{L"A", L"B"}, {L"B"}, true},
@@ -422,7 +508,7 @@ TEST_F(NARecord, CompositeKeysCompleteAndNotNull)
 
 TEST_F(NARecord, IdentityOfTheKindTheDataAccessNames)
 {
-    CTestTable& t = Table({{L"A", I4, 0, true, {}}, {L"M", NA_IT_MEMOTEXTE, 0, true, {}}});
+    CTestTable& t = Table({{L"A", I4}, {L"M", NA_IT_MEMOTEXTE}});
     CNARecord* p = Record(t, Access());
     ASSERT_NE(p, nullptr);
     // Each value's identity is its own image and memos.
@@ -456,7 +542,7 @@ TEST_F(NARecord, IdentityOfTheKindTheDataAccessNames)
 
 TEST_F(NARecord, ValuesBuffersAndCells)
 {
-    CTestTable& t = Table({{L"A", I4, 0, true, {}}, {L"B", I4, 0, true, {}}, {L"M", NA_IT_MEMOTEXTE, 0, true, {}}});
+    CTestTable& t = Table({{L"A", I4}, {L"B", I4}, {L"M", NA_IT_MEMOTEXTE}});
     CNARecord* p = Record(t, Access());
     ASSERT_NE(p, nullptr);
     CNAColumn* pA = p->pclGetColumnNoRef(L"A");
@@ -464,6 +550,9 @@ TEST_F(NARecord, ValuesBuffersAndCells)
     EXPECT_EQ(p->llGetDuplicateRank(), 0);
     p->SetDuplicateRank(1LL << 40);
     EXPECT_EQ(p->llGetDuplicateRank(), 1LL << 40);
+    // The prototype is held once, by the record.
+    p->pclGetPrototypeNoRef()->AddRef();
+    EXPECT_EQ(p->pclGetPrototypeNoRef()->nRelease(), 1u);
     // A buffer from elsewhere: the cells follow its defined bits.
     SetI4(pA, 7);
     CNAKXRecord* pOther = p->pclGetNAKXRecord()->pclGetClone();

@@ -1249,7 +1249,12 @@ const wchar_t* CHostSQLParse::pszGetRequete() { return m_p->strText.c_str(); }
 int CHostSQLParse::nGetWhereStart() { return m_p->nWhereStart; }
 int CHostSQLParse::nGetWhereStop() { return m_p->nWhereStop; }
 int CHostSQLParse::nGetOrderByStart() { return m_p->nOrderByStart; }
-IInfoRequete* CHostSQLParse::piGetInfoRequete() { return &m_p->clLists; }
+IInfoRequete* CHostSQLParse::piGetInfoRequete()
+{
+    if (m_bThrowOnLists)
+        throw std::runtime_error("host lists failed");
+    return &m_p->clLists;
+}
 int CHostSQLParse::nGetHavingStart() { return m_p->nHavingStart; }
 int CHostSQLParse::nGetHavingStop() { return m_p->nHavingStop; }
 

@@ -21,6 +21,7 @@
 #include "access/sql/ISQLParserInformation.h"
 #include "access/sql/TabValParser.h"
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,7 +50,7 @@ public:
     const STable* pFind(const wchar_t* pszLogical) const;
 
 private:
-    std::vector<STable> m_tabTable;
+    std::deque<STable> m_tabTable;  // parses keep pointers to its entries
 };
 
 // Kinds of the nodes the stand-in builds, the host's numbers: names of
@@ -116,8 +117,10 @@ public:
     int m_bVersionAnswer = 1;
     unsigned int m_nHostVersion = 31;
     int m_nVersionExchanges = 0;
-    // The five look-ups (places 22 to 25 and 34) throw while set.
+    // The five look-ups (places 22 to 25 and 34) throw while set; the
+    // clause lists (place 13) while the second is set.
     bool m_bThrowOnLookup = false;
+    bool m_bThrowOnLists = false;
 
     // ---- Accounting -------------------------------------------------------------------
     // Objects (this one included) whose count is not the host's hold of 1,

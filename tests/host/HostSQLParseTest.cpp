@@ -412,6 +412,10 @@ TEST(HostSQLParse, CatalogueLookUpsAndCounts)
     EXPECT_ANY_THROW(p->piGetTableDescription(L"t"));
     EXPECT_ANY_THROW(p->GetPhysicalName(L"t", sz));
     EXPECT_EQ(p->nLookups(), nLookups + 5);
+    p->m_bThrowOnLookup = false;
+    p->m_bThrowOnLists = true;
+    EXPECT_ANY_THROW(p->piGetInfoRequete());
+    EXPECT_NO_THROW(p->GetPhysicalName(L"t", sz));
 
     // References: the parse and its items count; a release below the
     // host's hold is noted, not done.

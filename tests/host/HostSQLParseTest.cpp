@@ -112,6 +112,10 @@ TEST(HostSQLParse, SelectPositionsMarkTheirText)
     auto tabJoin = All<IExpOpExpression>([&](int b) { return pi->piGetNextJoin(0, b); });
     ASSERT_EQ(tabJoin.size(), 1u);
     EXPECT_EQ(Render(s, tabJoin[0]), L"=[t.k = u.k](column[t.k],column[u.k])");
+    // A JOIN's columns are never marked as an outer side: the text says it.
+    IExpOpExpression* piJoinColumn = tabJoin[0]->piGetOperandeGauche();
+    EXPECT_EQ(piJoinColumn->bJointureExterne(), 0);
+    piJoinColumn->nRelease();
 
     // Clause bounds: the keywords, the last characters of the conditions.
     EXPECT_EQ(s.substr(static_cast<size_t>(p->nGetWhereStart()), 5), L"WHERE");
@@ -206,6 +210,15 @@ TEST(HostSQLParse, TreesByKindAndText)
     piLeft->nRelease();
     piSign->nRelease();
     EXPECT_EQ(p->nUnbalanced(), 0);
+
+    // Computed items: 1 when they read a column or call a function, 2 for a
+    // lone value.
+    p = Parse(L"SELECT 5, {p} AS q, (7), -(8), -a, COUNT(*), t.a FROM t");
+    const int anCalcul[] = {2, 2, 2, 2, 1, 1, 0};
+    auto tabCalcul = All<IInfoRubrique>([&](int b) { return p->piGetInfoRequete()->piGetNextRubrique(b); });
+    ASSERT_EQ(tabCalcul.size(), 7u);
+    for (size_t i = 0; i < 7; i++)
+        EXPECT_EQ(tabCalcul[i]->eGetCalcul(), anCalcul[i]) << i;
 }
 
 TEST(HostSQLParse, LiteralValuesAndEscape)

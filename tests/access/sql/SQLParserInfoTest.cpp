@@ -317,8 +317,15 @@ TEST_F(SQLParserInfo, CursorsAndEntries)
     EXPECT_EQ(p->piEnumRubriqueInsert(0), nullptr);
     EXPECT_EQ(p->piEnumRubriqueUpdate(1), nullptr);
 
-    // Set again drops everything and gathers the new parse.
+    // Set again drops everything and gathers the new parse: the old one
+    // gets all its references back at once.
+    p = Digest(L"SELECT name FROM t GROUP BY name ORDER BY name");
+    CHostSQLParse* piOld = m_tabParse.back().get();
     p->Set(Parse(L"DELETE FROM v WHERE k = 1"), nullptr, 0);
+    EXPECT_EQ(piOld->nUnbalanced(), 0);
+    EXPECT_EQ(p->piEnumRubriqueClauseGroupe(1), nullptr);
+    EXPECT_EQ(p->piEnumRubriqueClauseOrder(1), nullptr);
+    EXPECT_EQ(p->bHOperationAllowed(), 1);
     EXPECT_EQ(p->eGetTypeRequete(), 5);
     EXPECT_EQ(p->piEnumRubriqueInsert(1), nullptr);
     EXPECT_STREQ(p->piEnumFichierFrom(1)->pszGetNomTable(), L"v");

@@ -219,6 +219,9 @@ TEST(HostSQLParse, TreesByKindAndText)
     ASSERT_EQ(tabCalcul.size(), 7u);
     for (size_t i = 0; i < 7; i++)
         EXPECT_EQ(tabCalcul[i]->eGetCalcul(), anCalcul[i]) << i;
+    // Without an alias a computed item is named by its text.
+    EXPECT_STREQ(tabCalcul[3]->pszGetNom(), L"-(8)");
+    EXPECT_STREQ(tabCalcul[5]->pszGetNom(), L"COUNT(*)");
 }
 
 TEST(HostSQLParse, LiteralValuesAndEscape)
@@ -316,6 +319,12 @@ TEST(HostSQLParse, Writes)
     }
     EXPECT_EQ(pi->piGetNextAffectation(1), nullptr);
     EXPECT_EQ(p->nGetOutputListEnd(), 0);
+    // Every kind of object is accounted for.
+    tabInsert[1]->m_nRefCount++;
+    std::wstring strReport;
+    EXPECT_EQ(p->nUnbalanced(&strReport), 1);
+    EXPECT_EQ(strReport, L"insertion holds 2; ");
+    tabInsert[1]->m_nRefCount--;
     EXPECT_EQ(p->nUnbalanced(), 0);
 
     s = L"UPDATE t SET a = a + 1, b = 'x' WHERE c = {p}";
@@ -332,6 +341,11 @@ TEST(HostSQLParse, Writes)
     piColumn->nRelease();
     piValue->nRelease();
     EXPECT_EQ(At(s, {p->nGetWhereStart(), 0, p->nGetWhereStop(), 0}), L"WHERE c = {p}");
+    tabSet[1]->m_nRefCount = 0;
+    strReport.clear();
+    EXPECT_EQ(p->nUnbalanced(&strReport), 1);
+    EXPECT_EQ(strReport, L"assignment holds 0; ");
+    tabSet[1]->m_nRefCount = 1;
     EXPECT_EQ(p->nUnbalanced(), 0);
 
     s = L"DELETE FROM t WHERE a IS NULL";

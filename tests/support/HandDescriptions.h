@@ -8,6 +8,7 @@
 #include "host/parse/HostSQLParse.h"
 
 #include <initializer_list>
+#include <string>
 
 extern "C" int bInitLibrary(HINSTANCE hModule);
 
@@ -17,6 +18,15 @@ struct SHandItem {
     unsigned short nKeyFlags;  // CNAItemDescription::KF_*
     bool bNullable;
 };
+
+// A GROUP BY entry's fields in slot order, joined by "|".
+inline std::wstring GroupFields(IInfoGroupe* pi)
+{
+    const tagRECT st = pi->stGetPosition();
+    return std::wstring(pi->pszGetAlias()) + L"|" + std::to_wstring(pi->bIsAvecTable()) + L"|" + pi->pszGetNomTable() +
+           L"|" + pi->pszGetNomRubrique() + L"|" + std::to_wstring(st.left) + L"-" + std::to_wstring(st.right) + L"|" +
+           pi->pszGetNomFichier() + L"|" + pi->pszGetNomRubriqueAlias();
+}
 
 // Makes items that answer the version it is told and counts those alive.
 class CHandDriver : public CNADriver {

@@ -276,14 +276,7 @@ TEST_F(SQLParserInfo, CursorsAndEntries)
     for (int i = 0; i < 2; i++) {
         ASSERT_NE(pclCopy, nullptr);
         EXPECT_NE(static_cast<IInfoGroupe*>(pclCopy), piHost);
-        EXPECT_STREQ(pclCopy->pszGetAlias(), piHost->pszGetAlias());
-        EXPECT_EQ(pclCopy->bIsAvecTable(), piHost->bIsAvecTable());
-        EXPECT_STREQ(pclCopy->pszGetNomTable(), piHost->pszGetNomTable());
-        EXPECT_STREQ(pclCopy->pszGetNomRubrique(), piHost->pszGetNomRubrique());
-        EXPECT_EQ(pclCopy->stGetPosition().left, piHost->stGetPosition().left);
-        EXPECT_EQ(pclCopy->stGetPosition().right, piHost->stGetPosition().right);
-        EXPECT_STREQ(pclCopy->pszGetNomFichier(), piHost->pszGetNomFichier());
-        EXPECT_STREQ(pclCopy->pszGetNomRubriqueAlias(), piHost->pszGetNomRubriqueAlias());
+        EXPECT_EQ(GroupFields(pclCopy), GroupFields(piHost));
         EXPECT_EQ(pclCopy->m_nRefCount, 1u);
         piHost = piLists->piGetNextGroupe(0);
         pclCopy = p->piEnumRubriqueClauseGroupe(0);

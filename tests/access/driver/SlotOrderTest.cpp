@@ -1,8 +1,5 @@
 // The slot orders of the host-visible interfaces: each table lists an
-// interface's operations in the order the host calls them by place. A member
-// pointer's bits cannot be read in a constant expression, so one test reads
-// each operation's place from its pointer (i386 Itanium ABI: one plus the
-// slot's byte offset in the table).
+// interface's operations in the order the host calls them by place.
 #include "access/driver/INAConnectionDescription.h"
 #include "access/driver/INAContext.h"
 #include "access/driver/INADataSourceDescription.h"
@@ -12,44 +9,11 @@
 #include "access/sql/ISQLParserInformation.h"
 #include "access/sql/InfoGroupe.h"
 #include "access/table/INATable.h"
+#include "tests/support/SlotOrder.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <cstring>
-#include <vector>
-
-namespace {
-
-struct SSlot {
-    int nPlace;  // from 0; -1 for an operation that is not virtual
-    const char* pszName;
-};
-
-template <class M>
-SSlot Slot(M pm, const char* pszName)
-{
-    static_assert(sizeof(M) == 2 * sizeof(std::uintptr_t), "a member pointer is an address and an adjustment");
-    std::uintptr_t au[2];
-    std::memcpy(au, &pm, sizeof au);
-    const int nPlace = (au[0] & 1) != 0 ? static_cast<int>((au[0] - 1) / sizeof(void*)) : -1;
-    return {nPlace, pszName};
-}
-
-#define S(I, f) Slot(&I::f, #f)
-// An overloaded operation, chosen by its parameters.
-#define SO(I, f, R, ...) Slot(static_cast<R (I::*)(__VA_ARGS__)>(&I::f), #f "(" #__VA_ARGS__ ")")
 #define VERSION(I) \
     S(I, nGetVersion), S(I, nGetCompatSince), S(I, nGetNAVersion), S(I, nGetNACompatSince), \
         S(I, NAVersion_EmptySlot_3)
-
-void CheckOrder(const char* pszInterface, const std::vector<SSlot>& aSlots)
-{
-    for (size_t i = 0; i < aSlots.size(); i++)
-        EXPECT_EQ(aSlots[i].nPlace, static_cast<int>(i)) << pszInterface << "::" << aSlots[i].pszName;
-}
-
-}  // namespace
 
 TEST(SlotOrder, HostInterfaces)
 {

@@ -3,6 +3,7 @@
 #include "access/driver/Interf.h"
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NADataSourceDescription.h"
+#include "access/driver/NADriverLock.h"
 #include "access/driver/NaDriver.h"
 #include "common/values/Decimal.h"
 
@@ -41,18 +42,23 @@ void CNAItemDescription::_ReleaseComponents()
 // ---- References ------------------------------------------------------------------------
 // A release at 0 is ignored: a count never wraps round.
 
+// Under the driver mutex: the host may hold the item on several threads.
+
 void CNAItemDescription::ExternalAddRef()
 {
+    CNADriverLock clLock;
     m_nExternalRef++;
 }
 
 unsigned int CNAItemDescription::nExternalRelease()
 {
+    CNADriverLock clLock;
     return g_nReleaseOneOfTwo(this, m_nExternalRef, m_nRef);
 }
 
 unsigned int CNAItemDescription::nRelease()
 {
+    CNADriverLock clLock;
     return g_nReleaseOneOfTwo(this, m_nRef, m_nExternalRef);
 }
 

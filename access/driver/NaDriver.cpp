@@ -403,6 +403,8 @@ void CNADriver::NAVersion_EmptySlot_3() {}
 
 void CNADriver::ExternalAddRef()
 {
+    // Its release counts under the mutex too.
+    CNADriverLock clLock;
     m_nExternalRef++;
 }
 

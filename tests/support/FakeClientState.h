@@ -42,6 +42,9 @@ struct STFakeClientState {
     int bNoBackslashEscapes; // mysql_real_escape_string doubles quotes only
     int nRealEscapes;        // mysql_real_escape_string calls
     char szSslCipher[64];    // mysql_get_ssl_cipher's answer; empty: NULL
+    // MYSQL_OPT_SSL_VERIFY_SERVER_CERT calls and the last value given.
+    int nVerifyServerCertCalls;
+    int nVerifyServerCert;
 };
 
 typedef STFakeClientState* (*PFN_FakeClient_pState)();

@@ -247,6 +247,41 @@ TEST_F(NADriverTables, TablesAreSharedAndLeaveWithTheHost)
     EXPECT_EQ(m_pDriver->nGetNbTable(), 0u);
 }
 
+// The server tells Orders from orders: so does the registry, which keeps a
+// table object for each; a query name keeps the host's rule.
+TEST_F(NADriverTables, TableNamesCompareWithTheirCase)
+{
+    m_pTable->SetDBName(L"Orders");
+    INATable* piUpper = m_pDriver->piGetTable(&m_host, m_pTable);
+    m_pTable->SetDBName(L"orders");
+    INATable* piLower = m_pDriver->piGetTable(&m_host, m_pTable);
+    INATable* piLowerAgain = m_pDriver->piGetTable(&m_host, m_pTable);
+    ASSERT_NE(piUpper, nullptr);
+    ASSERT_NE(piLower, nullptr);
+    EXPECT_NE(piUpper, piLower);
+    EXPECT_EQ(piLower, piLowerAgain);
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 2u);
+    piLowerAgain->nExternalRelease();
+    piLower->nExternalRelease();
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 1u);
+    piUpper->nExternalRelease();
+
+    CHostContext ctx(1, 4);
+    CNADriverLock clLock;
+    CNAConnectionDescription* pcl = m_pDriver->_pclGetConnection(&m_host);
+    CTString clKey;
+    m_pDriver->bBuildQueryIdentification(&clKey, L"Q", pcl->pszGetIdentification(), &ctx);
+    CNATable* pclQuery = m_pDriver->_pclGetQuery(&ctx, L"Q", pcl, 0);
+    ASSERT_TRUE(m_pDriver->_AddTable(pclQuery));
+    CNATable* pclFound = m_pDriver->_pclGetQuery(&ctx, L"q", pcl, 0);
+    EXPECT_EQ(pclFound, pclQuery);
+    pclFound->nRelease();
+    m_pDriver->nReleaseTable(pclQuery);
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 0u);
+    m_pDriver->nReleaseConnection(pcl);
+    CheckAllGone();
+}
+
 TEST_F(NADriverTables, QueriesKeptDroppedAndFailed)
 {
     CHostContext ctx(3, 8);

@@ -253,6 +253,12 @@ TEST_F(RecordId, TextForms)
     pCell->GetString(&direct, nullptr, 0);
     EXPECT_EQ(std::wstring(text.pszGet()), std::wstring(direct.pszGet()));
     EXPECT_NE(text.nGetLength(), 0);
+    // No text to write, or no cell: nothing happens.
+    row.RecordIdToString(nullptr, nullptr, 0);
+    CNARecordId_RowId none(nullptr);
+    CXYString<wchar_t> untouched(L"old", 3);
+    none.RecordIdToString(&untouched, nullptr, 0);
+    EXPECT_EQ(std::wstring(untouched.pszGet()), L"old");
 }
 
 // A hash table keyed on serialised identities finds each one from a fresh
@@ -362,6 +368,7 @@ TEST_F(RecordId, EveryHostTypeComesBackEqual)
         const auto& c = cases[i];
         SCOPED_TRACE(testing::Message() << "case " << i << ", type " << c.nType);
         CNARecordId_RowId original(TypedCell(c.nType, c.pszValue));
+        EXPECT_EQ(original.pclGetValueNoRef()->nGetRef(), 1u);
         const ByteVector form = Serialized(original);
         CNARecordId_RowId back(TypedCell(c.nType, c.pszOther));
         ByteVector again = form;

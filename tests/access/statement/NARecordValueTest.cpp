@@ -111,6 +111,9 @@ TEST_F(RecordValue, ShareAgainstCopy)
     EXPECT_EQ(pMemo->m_nRefCount, 1);
     ASSERT_TRUE(b->bShareRecordID(nullptr));
     EXPECT_EQ(pId->m_nRefCount, 1);
+    // Copying no identity keeps none and succeeds.
+    EXPECT_TRUE(b->bCopyRecordID(nullptr));
+    EXPECT_EQ(b->pclGetRecordIdNoRef(), nullptr);
 
     // Memo cells: shared keeps the cell, copied makes another.
     CNAConvertVariant* pCell = NewCell({3, 3});
@@ -131,6 +134,7 @@ TEST_F(RecordValue, ShareAgainstCopy)
     EXPECT_NE(b->pclGetMemoValueNoRef(2), pCell);
     EXPECT_EQ(CellBytes(b->pclGetMemoValueNoRef(2)), ByteVector({5}));
     EXPECT_EQ(CellBytes(pCell), ByteVector({3, 3}));
+    EXPECT_EQ(b->pclGetMemoValueNoRef(2)->nGetRef(), 1u);
     ASSERT_TRUE(b->bShareMemoValue(2, pCell));
     ASSERT_TRUE(b->bCopyMemoValue(2, nullptr));
     EXPECT_FALSE(pCell->pclGetValue()->bIsNull());

@@ -320,13 +320,24 @@ TEST_F(MySQLConnectionFake, TLSModesAskTheLibraryForWhatTheyName)
         EXPECT_EQ(m->nInits, 0);
     }
     // Asked for TLS, the library went on in clear text: refused.
+    for (const wchar_t* pszMode : {L"REQUIRED", L"VERIFY_CA"}) {
+        TearDown();
+        m_clError.Reset();
+        Use("complete", L"SSL Mode=" + std::wstring(pszMode) + L";SSL CA=/tmp/ca.pem");
+        EXPECT_EQ(Cnx().bOpen(&m_clError), 0);
+        EXPECT_EQ(m_clError.dwGetErrorId(), 79u);
+        EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetDebugMessage(),
+                             L"SSL Mode=" + std::wstring(pszMode) + L": the session is not encrypted"));
+        EXPECT_EQ(nHandlesOpen(), 0);
+    }
+    // A library that refuses to check the name: no open, no handle left.
     TearDown();
     m_clError.Reset();
-    Use("complete", L"SSL Mode=VERIFY_CA;SSL CA=/tmp/ca.pem");
+    Use("complete", L"SSL Mode=VERIFY_IDENTITY;SSL CA=/tmp/ca.pem");
+    m->nVerifyServerCertResult = 1;
     EXPECT_EQ(Cnx().bOpen(&m_clError), 0);
-    EXPECT_EQ(m_clError.dwGetErrorId(), 79u);
-    EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetDebugMessage(),
-                         L"SSL Mode=VERIFY_CA: the session is not encrypted"));
+    EXPECT_EQ(m_clError.dwGetErrorId(), 76u);
+    EXPECT_EQ(m->nConnects, 0);
     EXPECT_EQ(nHandlesOpen(), 0);
 }
 

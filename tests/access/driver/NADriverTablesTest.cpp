@@ -333,6 +333,17 @@ TEST_F(NADriverTables, RegistryRulesOverTwoConnections)
         if (pFound != nullptr)
             pFound->nRelease();
         pTwin->nRelease();
+
+        // A key without connection fields is found by itself as well.
+        CNATable* pLoose = m_pDriver->_pclAllocTable(L"Table=loose", nullptr, pMain, Error());
+        pLoose->AddRef();
+        EXPECT_TRUE(m_pDriver->_AddTable(pLoose));
+        pFound = m_pDriver->_pclFindTable(L"Table=loose");
+        EXPECT_EQ(pFound, pLoose);
+        if (pFound != nullptr)
+            pFound->nRelease();
+        EXPECT_EQ(m_pDriver->_bReleaseTable(pLoose), 1);
+        pLoose->nRelease();
     }
     piOrders->nExternalRelease();
     piItems->nExternalRelease();

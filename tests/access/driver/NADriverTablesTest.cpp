@@ -269,8 +269,6 @@ TEST_F(NADriverTables, TableNamesCompareWithTheirCase)
     CHostContext ctx(1, 4);
     CNADriverLock clLock;
     CNAConnectionDescription* pcl = m_pDriver->_pclGetConnection(&m_host);
-    CTString clKey;
-    m_pDriver->bBuildQueryIdentification(&clKey, L"Q", pcl->pszGetIdentification(), &ctx);
     CNATable* pclQuery = m_pDriver->_pclGetQuery(&ctx, L"Q", pcl, 0);
     ASSERT_TRUE(m_pDriver->_AddTable(pclQuery));
     CNATable* pclFound = m_pDriver->_pclGetQuery(&ctx, L"q", pcl, 0);

@@ -12,8 +12,10 @@
 #include "tests/support/TestTable.h"
 #include "tests/support/ValueCells.h"
 
+#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Objects alive of each counted kind.
 struct SLive {
@@ -194,7 +196,47 @@ protected:
                                        << Live().nExpressions << " nodes, " << Live().nSearches << " searches";
     }
     CNAColumn* Col(const wchar_t* pszName) { return m_pRecord->pclGetColumnNoRef(pszName); }
+    INAItemDescription* Item(const wchar_t* pszName) { return (*m_pTable)->pclNAGetItemNoRef(pszName, 0); }
+    // Host values kept as long as the test.
+    CAny* Val()
+    {
+        m_tabValue.emplace_back();
+        return &m_tabValue.back();
+    }
+    CAny* I4(int n, unsigned short nType = TQTYPE_I4)
+    {
+        CAny* p = Val();
+        SetAs<int>(*p, nType, n);
+        return p;
+    }
+    CAny* Nul(unsigned short nType = TQTYPE_I4)
+    {
+        CAny* p = Val();
+        SetNull(*p, nType);
+        return p;
+    }
+    CAny* A8(const std::string& s, unsigned short nType = TQTYPE_DSTRA)
+    {
+        CAny* p = Val();
+        SetText8(*p, s, nType);
+        return p;
+    }
+    CAny* Wide(const std::wstring& s, unsigned short nType = TQTYPE_DSTRW)
+    {
+        CAny* p = Val();
+        SetTextW(*p, s, nType);
+        return p;
+    }
+    CAny* Bin(const std::vector<unsigned char>& aby)
+    {
+        CAny* p = Val();
+        p->__SetType(TQTYPE_BIN, 0);
+        p->pclGetTraitement()->SetValue(aby.data(), static_cast<unsigned int>(aby.size()));
+        return p;
+    }
+    void Set(const wchar_t* pszColumn, const CAny* p) { ASSERT_EQ(Col(pszColumn)->bSetValue(p, 0), 1); }
 
+    std::deque<CAny> m_tabValue;
     CCountingDriver m_clDriver;
     CNAError* m_pError = nullptr;
     CSearchConnection* m_pCnx = nullptr;

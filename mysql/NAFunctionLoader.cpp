@@ -37,6 +37,7 @@ namespace {
 const int FILE_LOADER = 9;
 const int POINT_OPEN = 1;
 const int POINT_BIND = 2;
+const int POINT_END = 3;
 // Module number given with a library that cannot be opened.
 const unsigned int LOADER_MODULE = 32;
 
@@ -62,6 +63,13 @@ static_assert(std::is_same<PFN_mariadb_get_infov, decltype(&::mariadb_get_infov)
               "mariadb_get_infov: the library's own signature");
 static_assert(MARIADB_CLIENT_VERSION == 3, "the library's client version query");
 PFN_mariadb_get_infov s_pfnGetInfov = nullptr;
+
+// The library's own end, looked up like the version query: it frees the
+// state its first handle set up, which would outlive the unloading.
+typedef void (*PFN_mysql_server_end)();
+static_assert(std::is_same<PFN_mysql_server_end, decltype(&::mysql_server_end)>::value,
+              "mysql_server_end: the library's own signature");
+PFN_mysql_server_end s_pfnServerEnd = nullptr;
 
 // The library's own version text; null when it gives none.
 const char* _pszInfovClientVersion()
@@ -116,6 +124,11 @@ CNAFunctionLoader::~CNAFunctionLoader()
 void CNAFunctionLoader::_Term()
 {
     if (m_hLibrary != nullptr) {
+        if (s_pfnServerEnd != nullptr) {
+            PFN_mysql_server_end pfnEnd = s_pfnServerEnd;
+            s_pfnServerEnd = nullptr;
+            bNAClientCall(nullptr, nullptr, FILE_LOADER, POINT_END, pfnEnd);
+        }
         dlclose(m_hLibrary);
         m_hLibrary = nullptr;
     }
@@ -203,6 +216,7 @@ int CNAFunctionLoader::_bInitNative(CNAError* pError, CTString* pLoadedPath, con
         return 1;
 
     s_pfnGetInfov = reinterpret_cast<PFN_mariadb_get_infov>(dlsym(m_hLibrary, "mariadb_get_infov"));
+    s_pfnServerEnd = reinterpret_cast<PFN_mysql_server_end>(dlsym(m_hLibrary, "mysql_server_end"));
     for (const STClientFunction& e : s_tabClientFunctions) {
         void* p = dlsym(m_hLibrary, e.pszName);
         e.pfnBind(p);

@@ -126,6 +126,11 @@ public:
     {
         return m_bBase ? CNADriver::pclAllocDataSourceDescription(pcl, pe) : new CInfoSchemaDescription(pcl, pe);
     }
+    // The driver core's probe, through a description.
+    int _bTableExists(int* pbExists, const wchar_t* pszName, CNAConnectionDescription* pcl) override
+    {
+        return CNADriver::_bTableExists(pbExists, pszName, pcl);
+    }
 };
 
 class DescriptionServer : public ServerTest {

@@ -12,6 +12,7 @@
 #include "mysql/MySQLConnection.h"
 
 #include <cwchar>
+#include <new>
 
 namespace {
 
@@ -191,18 +192,23 @@ void CMySQLDataSourceDescription::_SetDefault(CNAItemDescription* pclItem, const
         return;
     }
     // A default the item's type cannot take ("current_timestamp()") leaves
-    // none, and no trace in the description's error.
-    CNAError clIgnored;
-    CNAConvertVariant* pclCell =
-        CNADriver::s_pclDriver->pclGetNewVariant_NV_Any(&clIgnored, m_pclConnection, nullptr, nType);
-    if (pclCell == nullptr)
+    // none, and no trace in the description's error: the cell reports into
+    // an error of its own.
+    CNAError* pclIgnored = new (std::nothrow) CNAError;
+    if (pclIgnored == nullptr)
         return;
-    pclCell->AddRef();
-    pclCell->SetItemDesc(pclItem, pclItem);
-    if (pclCell->bSetValueDB(csDefault.pszGet(), static_cast<unsigned int>(csDefault.nTaille())) &&
-        pclCell->bGetValue(&clValue))
-        pclItem->SetDefaultValue(&clValue, -1);
-    pclCell->nRelease();
+    pclIgnored->AddRef();
+    CNAConvertVariant* pclCell =
+        CNADriver::s_pclDriver->pclGetNewVariant_NV_Any(pclIgnored, m_pclConnection, nullptr, nType);
+    if (pclCell != nullptr) {
+        pclCell->AddRef();
+        pclCell->SetItemDesc(pclItem, pclItem);
+        if (pclCell->bSetValueDB(csDefault.pszGet(), static_cast<unsigned int>(csDefault.nTaille())) &&
+            pclCell->bGetValue(&clValue))
+            pclItem->SetDefaultValue(&clValue, -1);
+        pclCell->nRelease();
+    }
+    pclIgnored->nRelease();
 }
 
 int CMySQLDataSourceDescription::_bInitKeysFromQueryShowIndex(CNAStatementSQL* pclStatement)

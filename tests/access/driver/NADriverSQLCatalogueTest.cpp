@@ -244,7 +244,7 @@ TEST_F(Catalogue, DriverListsLocksAndDiagnosis)
     };
     for (const auto& t : tabUnregistered) {
         SCOPED_TRACE(t.pszName);
-        m_pDriver->pclGetError()->RaiseUserError(NA_ERRORTYPE_GENERAL, 5, 99, nullptr, nullptr, nullptr, 9u);
+        m_pDriver->pclGetError()->RaiseUserError(NA_ERRORTYPE_GENERAL, 5, 99, nullptr, nullptr, nullptr, 9u, L"T");
         EXPECT_EQ(t.fn(), 0);
         EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NO_CONNECTION));
         EXPECT_EQ(m_pDriver->pclGetError()->pclGetXError()->nGetNbSubError(), 0);
@@ -271,7 +271,7 @@ TEST_F(Catalogue, LinkListThroughTheDriverKeepsAnEarlierError)
     m_st.mapResult["SHOW CREATE TABLE c"] = {
         {L"Table", L"Create Table"},
         {{L"c", L"CREATE TABLE c (a int, CONSTRAINT `fk1` FOREIGN KEY (`a`) REFERENCES `p` (`id`))"}}};
-    m_pDriver->pclGetError()->RaiseUserError(NA_ERRORTYPE_GENERAL, 5, 99, nullptr, nullptr, nullptr, 9u);
+    m_pDriver->pclGetError()->RaiseUserError(NA_ERRORTYPE_GENERAL, 5, 99, nullptr, nullptr, nullptr, 9u, L"T");
     CAny v;
     EXPECT_EQ(m_pDriver->bGetLinkList(&v, L"c", nullptr, &m_host, 0x20), 1);
     EXPECT_EQ(TextW(v), L"fk1\tp\tid\t0,N\tc\ta\t0,1\t2021\t2021");

@@ -70,7 +70,6 @@ int bShowText(CXYStringConcat<wchar_t>* pclText, const wchar_t* pszStatement, CN
     if (!pConnection->bFormatTableName(pError, pszTable, &csName))
         return 0;
     pclText->m_nLength = 0;
-    pclText->_Termine();
     pclText->Add(pszStatement);
     pclText->Add(csName.pszGet(), csName.nTaille());
     return 1;

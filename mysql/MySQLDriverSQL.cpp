@@ -101,7 +101,6 @@ int CMySQLDriverSQL::bGetTableList(CAny* pResult, CNAConnectionDescription* pCon
                     csOwner.pszGet() + L"\tTABLE";
             }
             clList.m_nLength = 0;
-            clList._Termine();
             clList.Add(s.c_str(), static_cast<int>(s.size()));
         }
     }

@@ -37,7 +37,6 @@ namespace {
 const int FILE_LOADER = 9;
 const int POINT_OPEN = 1;
 const int POINT_BIND = 2;
-const int POINT_END = 3;
 // Module number given with a library that cannot be opened.
 const unsigned int LOADER_MODULE = 32;
 
@@ -127,7 +126,12 @@ void CNAFunctionLoader::_Term()
         if (s_pfnServerEnd != nullptr) {
             PFN_mysql_server_end pfnEnd = s_pfnServerEnd;
             s_pfnServerEnd = nullptr;
-            bNAClientCall(nullptr, nullptr, FILE_LOADER, POINT_END, pfnEnd);
+            // The module ends whatever the library's end does; nobody is
+            // left to read a report.
+            try {
+                pfnEnd();
+            } catch (...) {
+            }
         }
         dlclose(m_hLibrary);
         m_hLibrary = nullptr;

@@ -453,7 +453,6 @@ size_t nKeywordAt(const wchar_t* p, size_t n, const wchar_t* pszKeyword)
 void Empty(CXYStringConcat<wchar_t>* pcl)
 {
     pcl->m_nLength = 0;
-    pcl->_Termine();
 }
 
 // The text of a host value that holds wide text; empty otherwise.
@@ -677,9 +676,7 @@ int CNADriverSQL::g_bGetText(CNAStatementSQL* pclStatement, unsigned int nColumn
 void CNADriverSQL::g_SetQuery(CTStringConcatAW* pclQuery, const wchar_t* pszText)
 {
     pclQuery->m_clA.m_nLength = 0;
-    pclQuery->m_clA._Termine();
     pclQuery->m_clW.m_nLength = 0;
-    pclQuery->m_clW._Termine();
     pclQuery->Add(pszText, -1, 0);
 }
 

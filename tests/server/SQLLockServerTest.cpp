@@ -5,6 +5,7 @@
 // call on the driver waiting, so that the client library is never entered
 // twice at once on one handle.
 #include "access/driver/NADriverLock.h"
+#include "common/values/Any.h"
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/DriverServer.h"
 
@@ -71,11 +72,23 @@ TEST_F(SQLLockServer, UnusedDescriptionsAndTheQueryForm)
         EXPECT_NE(Report().find("=103." + std::to_string(nPoint)), std::string::npos) << Report();
         EXPECT_NE(Report().find("ztcat"), std::string::npos) << Report();
     }
+    // The driver core's lock and the diagnosis ask for a used description too.
+    CAny v;
+    EXPECT_EQ(m_pDriver->CNADriver::bSQLBloqueTable(m_pHost, L"t"), 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NO_CONNECTION));
+    EXPECT_EQ(m_piDriver->bHConnexionDiagnose(&v, m_pHost, L"x", 0), 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NO_CONNECTION));
+    EXPECT_NE(Report().find("ztcat"), std::string::npos) << Report();
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
-    // A used description: the query's text needs the parse's digest.
+    EXPECT_TRUE(Sent().empty());
+    // A used description: the query's text needs the parse's digest, and
+    // the connection diagnoses nothing.
     ASSERT_EQ(m_piDriver->bOpenConnection(m_pHost), 1) << Report();
     Sent();
     EXPECT_EQ(m_piDriver->bSQLBloqueRequete(m_pHost, nullptr), 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
+    EXPECT_EQ(m_pDriver->pclGetError()->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
+    EXPECT_EQ(m_piDriver->bHConnexionDiagnose(&v, m_pHost, L"x", 0), 0);
     EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
     EXPECT_EQ(m_pDriver->pclGetError()->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
     EXPECT_TRUE(Sent().empty());

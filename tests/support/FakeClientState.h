@@ -42,6 +42,7 @@ struct STFakeClientState {
     int bNoBackslashEscapes; // mysql_real_escape_string doubles quotes only
     int nRealEscapes;        // mysql_real_escape_string calls
     char szSslCipher[64];    // mysql_get_ssl_cipher's answer; empty: NULL
+    int nServerEnds;         // mysql_server_end calls
 };
 
 typedef STFakeClientState* (*PFN_FakeClient_pState)();

@@ -65,6 +65,7 @@ TEST_F(Catalogue, TableFilterKinds)
         {L" \t", CNADriverSQL::TABLEFILTER_NONE},        {L"LIKE 'a%'", CNADriverSQL::TABLEFILTER_LIKE},
         {L"  like'a%'", CNADriverSQL::TABLEFILTER_LIKE}, {L"LIKE", CNADriverSQL::TABLEFILTER_LIKE},
         {L"NOT LIKE 'a%'", CNADriverSQL::TABLEFILTER_LIKE}, {L"not\t like 'a'", CNADriverSQL::TABLEFILTER_LIKE},
+        {L"\r\nNOT\r\nLIKE\n'a'", CNADriverSQL::TABLEFILTER_LIKE}, {L"WHERE\nx", CNADriverSQL::TABLEFILTER_WHERE},
         {L"WHERE x = 1", CNADriverSQL::TABLEFILTER_WHERE}, {L"where(x)", CNADriverSQL::TABLEFILTER_WHERE},
         {L"a%", CNADriverSQL::TABLEFILTER_PATTERN},      {L"like%", CNADriverSQL::TABLEFILTER_PATTERN},
         {L"likes", CNADriverSQL::TABLEFILTER_PATTERN},   {L"NOTLIKE 'a'", CNADriverSQL::TABLEFILTER_PATTERN},
@@ -155,6 +156,21 @@ TEST_F(Catalogue, TableListTextsAndRows)
     EXPECT_EQ(Code(), 0u);
     Sent();
     EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
+}
+
+TEST_F(Catalogue, AnExceptionInAListGivesTheConnectionBack)
+{
+    const int nCnx = Open();
+    m_st.bThrow = true;
+    CAny v;
+    EXPECT_EQ(m_pSQL->bGetTableList(&v, nCnx, nullptr, 0x1), 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CANCELLED));
+    EXPECT_EQ(m_pSQL->bGetColumnList(&v, nCnx, 7, 0), 0);
+    m_st.bThrow = false;
+    // The look-ups gave their references back: one close ends it.
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
+    EXPECT_EQ(m_st.nCloses, 1);
+    EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
 }
 
 TEST_F(Catalogue, ColumnSlots)
@@ -305,6 +321,8 @@ TEST_F(Catalogue, LinkRowsAndRules)
         {L"CONSTRAINT `f` FOREIGN KEY (`a`) REFERENCES `p` (`id`) ON UPDATE CASCADE", L"f\tp\tid\t0,N\tc\ta\t0,1\t2022\t2021"},
         {L"constraint\t`f`\tforeign key(`a`)references `p`(`x` ) on update set null on delete no action",
          L"f\tp\tx\t0,N\tc\ta\t0,1\t2023\t2020"},
+        {L"CONSTRAINT\n`f`\r\nFOREIGN\nKEY\n(\n`a`\n)\nREFERENCES\n`p`\n(\n`id`\n)\nON\nDELETE\nSET\nNULL",
+         L"f\tp\tid\t0,N\tc\ta\t0,1\t2021\t2023"},
         {L"CONSTRAINT `f``k` FOREIGN KEY (`a``b`) REFERENCES `p``q` (`i``d`)",
          L"f`k\tp`q\ti`d\t0,N\tc\ta`b\t0,1\t2021\t2021"},
         {L"CONSTRAINT `a` CHECK (`a` > 0)", L""},

@@ -144,13 +144,12 @@ int CMySQLDataSourceDescription::_bInitItemFromQueryShowColumns(CNAStatementSQL*
                      {nAfterType + COL_EXTRA, &csExtra},
                      {2, &csCollation}};
         csCollation.Vide();
+        bool bNullDefault = false;
         for (const auto& st : aRead)
-            if ((st.pcs != &csCollation || b4_1) && !CNADriverSQL::g_bGetText(pclStatement, st.nColumn, st.pcs))
+            if ((st.pcs != &csCollation || b4_1) &&
+                !CNADriverSQL::g_bGetText(pclStatement, st.nColumn, st.pcs,
+                                          st.pcs == &csDefault ? &bNullDefault : nullptr))
                 return 0;
-        // The default's NULL is read apart from its text.
-        CAny clDefault;
-        if (!pclStatement->bGetValue(&clDefault, nAfterType + COL_DEFAULT, 0))
-            return 0;
 
         eNA_ITEMTYPE eType = NA_IT_EMPTY;
         unsigned int nSize = 0;
@@ -174,7 +173,7 @@ int CMySQLDataSourceDescription::_bInitItemFromQueryShowColumns(CNAStatementSQL*
                         nKeyType, static_cast<int>(nPrecision), static_cast<int>(nScale));
         if (!csNull.bEstEgal(L"YES"))
             clItem.p->SetNullable(0);
-        _SetDefault(clItem.p, csDefault, clDefault.bIsNull());
+        _SetDefault(clItem.p, csDefault, bNullDefault);
         _AddItem(clItem.p);
     }
     return bFailed ? 0 : 1;
@@ -184,7 +183,6 @@ void CMySQLDataSourceDescription::_SetDefault(CNAItemDescription* pclItem, const
 {
     const unsigned short nType = static_cast<unsigned short>(pclItem->eGetItemTQType());
     CAny clValue;
-    clValue.__SetType(nType, 0);
     if (bNull) {
         clValue.SetNullFlag(true);
         pclItem->SetDefaultValue(&clValue, -1);

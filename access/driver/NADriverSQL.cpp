@@ -658,12 +658,14 @@ void CNADriverSQL::g_SetListText(CAny* pResult, const wchar_t* pszText, unsigned
     pResult->SetFlags(0);
 }
 
-int CNADriverSQL::g_bGetText(CNAStatementSQL* pclStatement, unsigned int nColumn, CTString* pclOut)
+int CNADriverSQL::g_bGetText(CNAStatementSQL* pclStatement, unsigned int nColumn, CTString* pclOut, bool* pbNull)
 {
     pclOut->Vide();
     CAny clValue;
     if (!pclStatement->bGetValue(&clValue, nColumn, 0))
         return 0;
+    if (pbNull != nullptr)
+        *pbNull = clValue.bIsNull();
     if (clValue.bIsNull())
         return 1;
     const wchar_t* psz = nullptr;

@@ -219,8 +219,10 @@ public:
                             const wchar_t* pszTable, CNAConnectionDescription* pConnection);
     // A list's value: host wide text, neither NULL nor flagged.
     static void g_SetListText(CAny* pResult, const wchar_t* pszText, unsigned int nLength);
-    // Column nColumn of the current row as text (empty for NULL).
-    static int g_bGetText(CNAStatementSQL* pclStatement, unsigned int nColumn, CTString* pclOut);
+    // Column nColumn of the current row as text (empty for NULL, which
+    // *pbNull tells when asked).
+    static int g_bGetText(CNAStatementSQL* pclStatement, unsigned int nColumn, CTString* pclOut,
+                          bool* pbNull = nullptr);
     // Empties the query and writes the text into it.
     static void g_SetQuery(CTStringConcatAW* pclQuery, const wchar_t* pszText);
     // Sorts the lines of a list ignoring case.

@@ -38,6 +38,12 @@ public:
     using CRecordingStatementSQL::CRecordingStatementSQL;
     long long llFailRow = -1;
     unsigned int nFailColumn = 0;
+    long long llFailFetchRow = -1; // a fetch that reaches this row fails
+    int bFetch(unsigned int nFlags) override
+    {
+        const int b = CRecordingStatementSQL::bFetch(nFlags);
+        return m_llCurrentRow == llFailFetchRow ? 0 : b;
+    }
     int bGetValue(CNAConvertVariant* pclCell, unsigned int nColumn, unsigned int nFlags) override
     {
         if (m_llCurrentRow == llFailRow && nColumn == nFailColumn)
@@ -234,12 +240,14 @@ TEST_F(MySQLDescription, FailedColumnReadsAndFetches)
     pclResult->nFailColumn = 6;
     EXPECT_EQ(p->_bInitItemFromQueryShowColumns(pclResult), 0);
     EXPECT_EQ(p->nGetNumItems(), 1u);
-    // A fetch that fails is a failure, not the end of the rows.
+    // A fetch that fails is a failure, not the end of the rows, and its row
+    // is not read.
     CMySQLDataSourceDescription* q = Description(L"10.11.19");
-    CResult* pclFailing = Result(kFullColumns, {{L"a", L"int", nullptr, L"YES", L"", nullptr, L""}});
-    pclFailing->m_bFailFetch = true;
+    CResult* pclFailing = Result(kFullColumns, {{L"a", L"int", nullptr, L"YES", L"", nullptr, L""},
+                                                {L"b", L"int", nullptr, L"YES", L"", nullptr, L""}});
+    pclFailing->llFailFetchRow = 1;
     EXPECT_EQ(q->_bInitItemFromQueryShowColumns(pclFailing), 0);
-    EXPECT_EQ(q->nGetNumItems(), 0u);
+    EXPECT_EQ(q->nGetNumItems(), 1u);
 }
 
 TEST_F(MySQLDescription, IndexesIntoKeyFlagsAndCompositeKeys)
@@ -306,6 +314,10 @@ TEST_F(MySQLDescription, FailedIndexReadsFileNoHalfKey)
          2,
          false},
         {"failed fetch", {{L"t", L"1", L"k", L"1", L"a"}, {L"t", L"1", L"k", L"2", L"b"}}, -1, true},
+        {"fetch failed at the composite's end",
+         {{L"t", L"1", L"k", L"1", L"a"}, {L"t", L"1", L"k", L"2", L"b"}, {L"t", L"0", L"u", L"1", L"c"}},
+         -2,
+         false},
     };
     for (const auto& t : tab) {
         SCOPED_TRACE(t.pszCase);
@@ -315,6 +327,8 @@ TEST_F(MySQLDescription, FailedIndexReadsFileNoHalfKey)
         CResult* pclResult = Result(kIndexColumns, t.tabRows);
         pclResult->llFailRow = t.llFailRow;
         pclResult->nFailColumn = 4;
+        if (t.llFailRow == -2)
+            pclResult->llFailFetchRow = 2;
         pclResult->m_bFailFetch = t.bFailFetch;
         EXPECT_EQ(p->_bInitKeysFromQueryShowIndex(pclResult), 0);
         EXPECT_EQ(p->nGetNumKeys(), 0u);

@@ -72,6 +72,10 @@ TEST_F(CatalogueServer, ColumnTypesThroughTheSlotAndTheDriver)
     EXPECT_EQ(tab[12], "bigint unsigned\t3");
     EXPECT_EQ(tab[34], "timestamp\t19");
     EXPECT_EQ(tab.back(), "");
+    // The value holds the text and nothing after it.
+    unsigned int nBytes = 0;
+    v.pclGetTraitement()->nGetUtilDataSize(&nBytes);
+    EXPECT_EQ(nBytes, s.size() * sizeof(wchar_t));
     CAny w;
     EXPECT_EQ(m_piDriver->bSQLFormatColonne(m_pHost, &w), 1);
     EXPECT_EQ(TextW(w), s);
@@ -206,6 +210,9 @@ TEST_F(CatalogueServer, ServerBefore5ListsWithShowStatements)
     ASSERT_TRUE(Admin("GRANT ALL ON `" + Db() + "`.* TO '" + strUser + "'@'127.0.0.1'"));
     m_pHost->SetText(CHostConnectionDescription::TXT_USER, Wide(strUser).c_str());
     m_pHost->SetText(CHostConnectionDescription::TXT_PASSWORD, L"old-pw");
+    // The server lists them as bytes sort (Cq first); sorted, case aside.
+    for (const char* psz : {"dq", "Cq", "bq"})
+        ASSERT_TRUE(Admin(std::string("CREATE TABLE ") + psz + " (x INT)"));
     m_pDriver->m_csVersion = L"4.0.30";
     const int nCnx = Open();
     struct {
@@ -218,6 +225,7 @@ TEST_F(CatalogueServer, ServerBefore5ListsWithShowStatements)
         {0x1, L"a%", "SHOW TABLES LIKE 'a%'", {"a1", "a2"}},
         {0x21, L"a%", "SHOW TABLES LIKE 'a%'", {"a1\t" + Db() + "\t\tTABLE", "a2\t" + Db() + "\t\tTABLE"}},
         {0x2, L"", nullptr, {}},
+        {0x11, L"%q", "SHOW TABLES LIKE '%q'", {"bq", "Cq", "dq"}},
     };
     for (const auto& t : tab) {
         SCOPED_TRACE(t.nFlags);
@@ -229,7 +237,8 @@ TEST_F(CatalogueServer, ServerBefore5ListsWithShowStatements)
     CXYString<wchar_t> cl;
     EXPECT_EQ(m_piDriver->bGetDatabaseList(&cl, m_pHost, 0x1), 1) << Report();
     const Rows tabLines = Lines(std::wstring(cl.pszGet(), static_cast<size_t>(cl.nGetLength())));
-    EXPECT_NE(std::find(tabLines.begin(), tabLines.end(), Db() + "\ta1\ta2\tb col\tt1\tv1"), tabLines.end());
+    EXPECT_NE(std::find(tabLines.begin(), tabLines.end(), Db() + "\tCq\ta1\ta2\tb col\tbq\tdq\tt1\tv1"),
+              tabLines.end());
     const Texts tabSent = Sent();
     ASSERT_FALSE(tabSent.empty());
     EXPECT_EQ(tabSent.front(), "SHOW DATABASES");

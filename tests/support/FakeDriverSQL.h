@@ -71,6 +71,7 @@ public:
         m_eDataSource = DS_MYSQL;
     }
     CNATransaction* pclAllocTransaction() override { return new CFakeTransaction(this, m_pst); }
+    void SetDataSource(eDATASOURCE e) { m_eDataSource = e; }
 
 private:
     STWorld* m_pst;

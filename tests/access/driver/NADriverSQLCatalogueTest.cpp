@@ -224,16 +224,25 @@ TEST_F(Catalogue, DatabaseListsWithAndWithoutTables)
         EXPECT_EQ(std::wstring(cl.pszGet()), t.pszList);
         EXPECT_EQ(Sent(), t.tabSent);
     }
-    // A failing table query stops the whole list.
+    // A failing table query stops the whole list, as a failing list of
+    // databases does.
     m_st.setRefused.insert(SchemaQuery("b"));
     CXYStringConcat<wchar_t> clOut;
     EXPECT_EQ(SQL()->_bGetDatabaseList(&clOut, pcl, 0x11), 0);
     EXPECT_EQ(Sent(), (Texts{kSchemata, SchemaQuery("A"), SchemaQuery("b")}));
-    // Through the driver, into the host's string: an empty list empties it.
+    m_st.setRefused.insert(kSchemata);
+    EXPECT_EQ(SQL()->_bGetDatabaseList(&clOut, pcl, 0x0), 0);
+    EXPECT_EQ(Code(), 38u);
+    m_st.setRefused.clear();
+    Sent();
+    // Through the driver, into the host's string: an empty list empties it,
+    // and an earlier error is gone.
     Script(kSchemata, {});
     CXYString<wchar_t> clHost(L"old", 3);
+    m_pDriver->pclGetError()->RaiseUserError(NA_ERRORTYPE_GENERAL, 5, 99, nullptr, nullptr, nullptr, 9u, L"T");
     EXPECT_EQ(m_pDriver->bGetDatabaseList(&clHost, &m_host, 0x1), 1);
     EXPECT_EQ(clHost.pGetData(), nullptr);
+    EXPECT_EQ(Code(), 0u);
     EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 
@@ -280,6 +289,45 @@ TEST_F(Catalogue, DriverListsLocksAndDiagnosis)
     // The finds gave their references back: one close ends it.
     EXPECT_EQ(m_pDriver->bCloseConnection(&m_host), 1);
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
+}
+
+TEST_F(Catalogue, DriverListsOnAConnectionThatDoesNotOpen)
+{
+    m_st.bFailOpen = true;
+    CAny v;
+    CXYString<wchar_t> cl;
+    const struct {
+        const char* pszName;
+        std::function<int()> fn;
+    } tab[] = {
+        {"tables", [&] { return m_pDriver->bGetTableList(&v, &m_host, 0x1); }},
+        {"databases", [&] { return m_pDriver->bGetDatabaseList(&cl, &m_host, 0x1); }},
+        {"links", [&] { return m_pDriver->bGetLinkList(&v, L"c", nullptr, &m_host, 0x20); }},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(t.pszName);
+        EXPECT_EQ(t.fn(), 0);
+        EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CONNECT));
+        EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
+        m_pDriver->pclGetError()->Reset();
+    }
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(Catalogue, LinkListsOfOtherKindsAndWithoutTheDriver)
+{
+    const int nCnx = Open();
+    CFakeConnection* pcl = Connection(nCnx);
+    pcl->SetDataSource(CNAConnectionDescription::DS_GENERIC);
+    CAny v;
+    CNADriverSQL::g_SetListText(&v, L"as given", 8);
+    EXPECT_EQ(SQL()->bGetLinkList(&v, pcl, L"c", nullptr, 0x20), 1);
+    EXPECT_EQ(TextW(v), L"as given");
+    EXPECT_TRUE(Sent().empty());
+    // Once the driver is gone nothing is read.
+    SQL()->_DriverGone();
+    EXPECT_EQ(SQL()->CNADriverSQL::bGetColumnList(&v, pcl, L"c", 0), 0);
+    EXPECT_EQ(TextW(v), L"as given");
 }
 
 TEST_F(Catalogue, LinkListThroughTheDriverKeepsAnEarlierError)

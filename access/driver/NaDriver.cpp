@@ -522,16 +522,25 @@ INATable* CNADriver::piGetTable(INAConnectionDescription* piDescription, INAData
 // registries, and a lock's wait on the server keeps every other thread's
 // call on the shared client handle out.
 
+int CNADriver::_bListOnConnection(INAConnectionDescription* piDescription, int nPoint, bool bReset,
+                                  const std::function<int(CNAConnectionDescription*)>& fnList)
+{
+    if (bReset)
+        _ResetError();
+    if (piDescription == nullptr)
+        return _bNoConnection(nPoint, nullptr);
+    CConnectionHeld clConnection(this, piDescription);
+    if (clConnection.p == nullptr)
+        return 0;
+    return fnList(clConnection.p);
+}
+
 int CNADriver::bGetTableList(CAny* pResult, INAConnectionDescription* piDescription, unsigned int nFlags)
 {
     return Guard(this, 0, [&] {
-        _ResetError();
-        if (piDescription == nullptr)
-            return _bNoConnection(15, nullptr);
-        CConnectionHeld clConnection(this, piDescription);
-        if (clConnection.p == nullptr)
-            return 0;
-        return _bGetTableList(pResult, clConnection.p, nFlags);
+        return _bListOnConnection(piDescription, 15, true, [&](CNAConnectionDescription* pcl) {
+            return _bGetTableList(pResult, pcl, nFlags);
+        });
     });
 }
 
@@ -708,12 +717,9 @@ int CNADriver::bGetLinkList(CAny* pResult, const wchar_t* pszTable, INADataSourc
 {
     // An earlier error stays: the list adds to it.
     return Guard(this, 0, [&] {
-        if (piDescription == nullptr)
-            return _bNoConnection(28, nullptr);
-        CConnectionHeld clConnection(this, piDescription);
-        if (clConnection.p == nullptr)
-            return 0;
-        return _bGetLinkList(clConnection.p, pszTable, piTable, pResult, nFlags);
+        return _bListOnConnection(piDescription, 28, false, [&](CNAConnectionDescription* pcl) {
+            return _bGetLinkList(pcl, pszTable, piTable, pResult, nFlags);
+        });
     });
 }
 
@@ -868,13 +874,9 @@ int CNADriver::bGetDatabaseList(CXYString<wchar_t>* pResult, INAConnectionDescri
                                 unsigned int nFlags)
 {
     return Guard(this, 0, [&] {
-        _ResetError();
-        if (piDescription == nullptr)
-            return _bNoConnection(39, nullptr);
-        CConnectionHeld clConnection(this, piDescription);
-        if (clConnection.p == nullptr)
-            return 0;
-        return _bGetDatabaseList(pResult, clConnection.p, nFlags);
+        return _bListOnConnection(piDescription, 39, true, [&](CNAConnectionDescription* pcl) {
+            return _bGetDatabaseList(pResult, pcl, nFlags);
+        });
     });
 }
 

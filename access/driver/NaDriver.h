@@ -339,6 +339,11 @@ protected:
     // its answer.
     int _bLockThroughConnection(INAConnectionDescription* piDescription, int nFile, int nPoint,
                                 const std::function<int(CNAConnectionDescription*)>& fnLock);
+    // Reset when asked, then fnList(connection) on the connection found or
+    // made for the host's description (user error 14 at nPoint without a
+    // description), given back by the holders' rule; its answer.
+    int _bListOnConnection(INAConnectionDescription* piDescription, int nPoint, bool bReset,
+                           const std::function<int(CNAConnectionDescription*)>& fnList);
     // Unfiles the connection under its identification when it is filed
     // there (the registry's reference dropped, the key freed).
     bool _bUnfileConnection(CNAConnectionDescription* pConnection);

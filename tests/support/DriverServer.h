@@ -46,7 +46,9 @@ public:
     }
 };
 
-class DriverServerTest : public ServerTest {
+// The fixture with a driver of the type given (a CMySQLDriver).
+template <class TDriver>
+class DriverServerTestOf : public ServerTest {
 protected:
     using ServerTest::ServerTest;
 
@@ -60,14 +62,14 @@ protected:
         ASSERT_NE(m_pfnResults, nullptr);
         ASSERT_NE(m_pfnFreed, nullptr);
         ASSERT_NE(m_pfnQueries, nullptr);
-        m_pDriver = new CVersionedDriver;
+        m_pDriver = new TDriver;
         CNADriver::s_pclDriver = m_pDriver;
         m_pDriver->ExternalAddRef();
         ASSERT_EQ(m_pDriver->bInitDriver(), 1);
         m_piDriver = m_pDriver;
         m_piSQL = static_cast<INADriverSQL*>(m_piDriver->piGetInterface(1));
         ASSERT_NE(m_piSQL, nullptr);
-        m_pHost = HostOn();
+        m_pHost = HostOn(L"", m_pszConnectionName);
         m_nQueries = m_pfnQueries();
     }
     void TearDown() override
@@ -88,7 +90,7 @@ protected:
         ServerTest::TearDown();
     }
     // A host description of the test user on the counting client library.
-    CHostConnectionDescription* HostOn(const std::wstring& strOptions = L"", const wchar_t* pszName = L"ztcat")
+    CHostConnectionDescription* HostOn(const std::wstring& strOptions, const wchar_t* pszName)
     {
         return Host(L"ZT CLIENT LIBRARY=" + Wide(CountingClientPath()) + L";" + strOptions, pszName);
     }
@@ -117,8 +119,10 @@ protected:
     unsigned int Code() { return m_pDriver->pclGetError()->dwGetErrorId(); }
     unsigned int ServerCode() { return m_pDriver->pclGetError()->dwGetDataBaseErrorCode(); }
 
+    // The name of the set-up's host description.
+    const wchar_t* m_pszConnectionName = L"ztcat";
     CHostConnectionDescription* m_pHost = nullptr;
-    CVersionedDriver* m_pDriver = nullptr;
+    TDriver* m_pDriver = nullptr;
     INADriver* m_piDriver = nullptr;
     INADriverSQL* m_piSQL = nullptr;
     std::vector<int> m_anOpened;
@@ -127,3 +131,5 @@ protected:
     PFN_COUNT m_pfnQueries = nullptr;
     int m_nQueries = 0;
 };
+
+typedef DriverServerTestOf<CVersionedDriver> DriverServerTest;

@@ -52,16 +52,6 @@ struct CItemMade {
     CItemMade& operator=(const CItemMade&) = delete;
 };
 
-bool bStartsWithI(const wchar_t* psz, const wchar_t* pszStart)
-{
-    for (; *pszStart != 0; psz++, pszStart++) {
-        const wchar_t c = *psz >= L'a' && *psz <= L'z' ? static_cast<wchar_t>(*psz - L'a' + L'A') : *psz;
-        if (c != *pszStart)
-            return false;
-    }
-    return true;
-}
-
 // Replaces the text by the statement and the formatted table name.
 int bShowText(CXYStringConcat<wchar_t>* pclText, const wchar_t* pszStatement, CNAConnectionDescription* pConnection,
               CNAError* pError, const wchar_t* pszTable)
@@ -113,11 +103,10 @@ int CMySQLDataSourceDescription::_bGetQueryShowIndex(CXYStringConcat<wchar_t>* p
 
 unsigned short CMySQLDataSourceDescription::_nKeyType(const wchar_t* pszKey)
 {
-    if (pszKey == nullptr)
-        return 0;
-    if (bStartsWithI(pszKey, L"PRI"))
+    const CTString csKey(pszKey != nullptr ? pszKey : L"");
+    if (csKey.bCommenceParI(L"PRI"))
         return CNAItemDescription::KF_PRIMARY | CNAItemDescription::KF_ASCENDING;
-    if (bStartsWithI(pszKey, L"UNI"))
+    if (csKey.bCommenceParI(L"UNI"))
         return CNAItemDescription::KF_UNIQUE | CNAItemDescription::KF_ASCENDING;
     return 0;
 }

@@ -123,6 +123,13 @@ TEST_F(CatalogueServer, TablesThroughSlot20AndTheDriver)
             EXPECT_EQ(tabSent.front().find("SELECT TABLE_NAME, TABLE_SCHEMA, TABLE_TYPE FROM"), 0u);
         }
     }
+    // A pattern the connection's code page cannot hold fails, nothing sent.
+    const int nLatin1 = Open(HostOn(L"ZT Unicode Support=0", L"ztlatin1"));
+    Sent();
+    CAny u;
+    EXPECT_EQ(m_piSQL->bGetTableList(&u, nLatin1, L"中%", 0x1), 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CODE_PAGE));
+    EXPECT_TRUE(Sent().empty());
     // Through INADriver, on a connection of its own.
     CAny v;
     EXPECT_EQ(m_piDriver->bGetTableList(&v, m_pHost, 0x1), 1) << Report();

@@ -75,6 +75,14 @@ TEST_F(Catalogue, TableFilterKinds)
     for (const auto& t : tab)
         EXPECT_EQ(CNADriverSQL::g_eTableFilter(t.pszFilter), t.eKind)
             << (t.pszFilter != nullptr ? Narrow(t.pszFilter) : "(null)");
+    // The clause of no filter is the empty text, whatever was there.
+    const int nCnx = Open();
+    CTString cs(L"left over");
+    EXPECT_EQ(SQL()->_bTableFilterClause(Connection(nCnx), nullptr, &cs), 1);
+    EXPECT_EQ(cs.nTaille(), 0);
+    EXPECT_EQ(SQL()->_bTableFilterClause(Connection(nCnx), L"x_%", &cs), 1);
+    EXPECT_STREQ(cs.pszGet(), L"LIKE 'x_%'");
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 
 TEST_F(Catalogue, TableKindConditions)
@@ -346,6 +354,9 @@ TEST_F(Catalogue, LinkListThroughTheDriverKeepsAnEarlierError)
     CAny w;
     EXPECT_EQ(m_pDriver->bGetLinkList(&w, L"v", nullptr, &m_host, 0x20), 1);
     EXPECT_TRUE(TextW(w).empty());
+    // A result without columns: nothing found.
+    EXPECT_EQ(m_pDriver->bGetLinkList(&w, L"nothing", nullptr, &m_host, 0x20), 1);
+    EXPECT_TRUE(TextW(w).empty());
     // A refused text fails.
     m_st.setRefused.insert("SHOW CREATE TABLE c");
     EXPECT_EQ(m_pDriver->bGetLinkList(&w, L"c", nullptr, &m_host, 0x20), 0);
@@ -425,7 +436,8 @@ TEST_F(Catalogue, LinkColumnsByCompositeKey)
         {L"CONSTRAINT `s` FOREIGN KEY (`b`, `a`) REFERENCES `c` (`a`, `b`))", pcl.get(),
          L"s\tc\tK\t0,N\tc\tb,a\t0,1\t2021\t2021"},
         {L"CONSTRAINT `s` FOREIGN KEY (`a`, `b`) REFERENCES `c` (`a`))", pcl.get(), L"s\tc\ta\t0,N\tc\tK\t0,1\t2021\t2021"},
-        // Another table's description cannot be loaded here: skipped.
+        // Another table's description cannot be loaded without a connection:
+        // skipped.
         {L"CONSTRAINT `s` FOREIGN KEY (`a`, `b`) REFERENCES `p` (`a`, `b`))", pcl.get(), L""},
         {L"CONSTRAINT `s` FOREIGN KEY (`a`, `b`) REFERENCES `c` (`a`))", nullptr, L""},
         {L"CONSTRAINT `s` FOREIGN KEY (`a`) REFERENCES `c` (`a`))", nullptr, L"s\tc\ta\t0,N\tc\ta\t0,1\t2021\t2021"},
@@ -436,6 +448,15 @@ TEST_F(Catalogue, LinkColumnsByCompositeKey)
     }
     // The caller's description is not released.
     EXPECT_EQ(pcl->nGetExternalRef(), 1u);
+    // Nor with one whose catalogue the base description cannot read.
+    const int nCnx = Open();
+    CXYStringConcat<wchar_t> cl;
+    EXPECT_EQ(SQL()->_bExtraitLink_FromShowCreateTable(
+                  &cl, (strHead + L"CONSTRAINT `s` FOREIGN KEY (`a`, `b`) REFERENCES `p` (`a`, `b`))").c_str(), L"c",
+                  Connection(nCnx), pcl.get(), 0x20),
+              1);
+    EXPECT_EQ(cl.m_nLength, 0u);
+    EXPECT_EQ(m_pSQL->bCloseConnection(nCnx), 1);
 }
 
 TEST_F(Catalogue, LinkScanStopsAtTheEndOfEveryCutText)

@@ -131,25 +131,19 @@ const std::vector<std::wstring> kOldColumns = {L"Field", L"Type", L"Null", L"Key
 const std::vector<std::wstring> kIndexColumns = {L"Table", L"Non_unique", L"Key_name", L"Seq_in_index",
                                                  L"Column_name"};
 
-TEST_F(MySQLDescription, KeyTypesOfTheKeyColumn)
+TEST_F(MySQLDescription, KeyTypesAndQueryTexts)
 {
-    struct {
+    const struct {
         const wchar_t* pszKey;
         unsigned short nType;
-    } const tab[] = {{L"PRI", 0x8800}, {L"pri", 0x8800}, {L"PRIMARY", 0x8800}, {L"UNI", 0x4800}, {L"Uni", 0x4800},
-                     {L"MUL", 0},      {L"", 0},         {nullptr, 0},        {L"PR", 0},       {L"UN", 0}};
-    for (const auto& t : tab)
-        EXPECT_EQ(CMySQLDataSourceDescription::_nKeyType(t.pszKey), t.nType)
-            << (t.pszKey != nullptr ? Narrow(t.pszKey) : "(null)");
-}
-
-TEST_F(MySQLDescription, QueryTextsByServerVersion)
-{
-    struct {
+    } tabKey[] = {{L"PRI", 0x8800}, {L"pri", 0x8800}, {L"PRIMARY", 0x8800}, {L"Uni", 0x4800}, {L"MUL", 0},
+                  {nullptr, 0},     {L"PR", 0},       {L"UN", 0}};
+    for (const auto& t : tabKey)
+        EXPECT_EQ(CMySQLDataSourceDescription::_nKeyType(t.pszKey), t.nType) << (t.pszKey ? Narrow(t.pszKey) : "");
+    const struct {
         const wchar_t* pszVersion;
         const wchar_t* pszColumns;
-    } const tab[] = {{L"4.1.0", L"SHOW FULL COLUMNS FROM `t`"}, {L"10.11.19", L"SHOW FULL COLUMNS FROM `t`"},
-                     {L"4.0.30", L"SHOW COLUMNS FROM `t`"}, {L"3.23.58", L"SHOW COLUMNS FROM `t`"}};
+    } tab[] = {{L"4.1.0", L"SHOW FULL COLUMNS FROM `t`"}, {L"4.0.30", L"SHOW COLUMNS FROM `t`"}};
     for (const auto& t : tab) {
         CMySQLDataSourceDescription* p = Description(t.pszVersion);
         CXYStringConcat<wchar_t> cl;
@@ -204,29 +198,6 @@ TEST_F(MySQLDescription, ColumnsOfAServerFrom4_1)
         // Only the description's arrays hold the item.
         EXPECT_EQ(pcl->nGetRef(), 0u);
     }
-    EXPECT_EQ(Error()->dwGetErrorId(), 0u);
-}
-
-TEST_F(MySQLDescription, ColumnsOfAServerBefore4_1)
-{
-    CMySQLDataSourceDescription* p = Description(L"4.0.30");
-    CResult* pclResult = Result(kOldColumns, {{L"a", L"varchar(5)", L"YES", L"", L"x", L""},
-                                              {L"b", L"int(11)", L"NO", L"PRI", nullptr, L"auto_increment"},
-                                              {L"d", L"datetime", L"YES", L"", L"current_timestamp()", L""}});
-    ASSERT_EQ(p->_bInitItemFromQueryShowColumns(pclResult), 1);
-    ASSERT_EQ(p->nGetNumItems(), 3u);
-    CNAItemDescription* pclA = Item(p, L"a");
-    EXPECT_EQ(pclA->eNAGetItemType(), NA_IT_TEXTE);
-    EXPECT_TRUE(pclA->bNullable());
-    EXPECT_EQ(AsText(pclA->pclGetDefaultValue(0)), "x");
-    CNAItemDescription* pclB = Item(p, L"b");
-    EXPECT_EQ(pclB->eNAGetItemType(), NA_IT_IDAUTO4);
-    EXPECT_FALSE(pclB->bNullable());
-    // A default the item cannot take leaves it as it was made, and no error.
-    CNAItemDescription* pclD = Item(p, L"d");
-    CNAItemDescription clFresh;
-    clFresh.bInit(L"f", L"t", L"f", 1, pclD->nGetItemSize(), pclD->eNAGetItemType(), 0, -1, 0, 0, 0);
-    EXPECT_EQ(AsText(pclD->pclGetDefaultValue(0)), AsText(clFresh.pclGetDefaultValue(0)));
     EXPECT_EQ(Error()->dwGetErrorId(), 0u);
 }
 
@@ -335,30 +306,6 @@ TEST_F(MySQLDescription, FailedIndexReadsFileNoHalfKey)
         EXPECT_EQ(p->nGetNumItems(), 3u);
         Error()->Reset();
     }
-}
-
-TEST_F(MySQLDescription, KeySteps)
-{
-    CMySQLDataSourceDescription* p = Description(L"10.11.19");
-    for (const wchar_t* psz : {L"a", L"b"})
-        ASSERT_EQ(p->bAddItem(psz, L"t", psz, 1, 4, NA_IT_I4, -1, -1, 0, 0, 0), 1);
-    CNAItemDescription* pclPending = nullptr;
-    // A single-column key sets the column's flags.
-    EXPECT_EQ(p->_bAddKeyDescription(&pclPending, L"a", 0x4800), 1);
-    EXPECT_EQ(Item(p, L"a")->nGetKeyFlags(), 0x4800);
-    EXPECT_EQ(p->_bAddKeyDescription(&pclPending, L"none", 0x4800), 1);
-    EXPECT_EQ(Error()->dwGetErrorId(), 0u);
-    // A composite: the first column makes the pending item, the last files it.
-    EXPECT_EQ(p->_bInitKeyDescription(&pclPending, L"k", 0, L"b", 0x2800), 1);
-    ASSERT_NE(pclPending, nullptr);
-    EXPECT_EQ(pclPending->nGetKeyFlags(), 0x3800);
-    EXPECT_EQ(pclPending->nGetKeyIndice(), 1);
-    EXPECT_EQ(p->nGetNumKeys(), 1u);
-    EXPECT_EQ(p->_bInitKeyDescription(&pclPending, L"k", 0, L"a", 0x2800), 1);
-    EXPECT_EQ(p->_bInitKeyDescription(&pclPending, L"next", 1, L"a", 0x2800), 1);
-    EXPECT_EQ(pclPending, nullptr);
-    ASSERT_EQ(p->nGetNumKeys(), 2u);
-    EXPECT_EQ(Components(p->pclNAGetKeyNoRef(1)), (std::vector<std::wstring>{L"b", L"a", L"a"}));
 }
 
 } // namespace

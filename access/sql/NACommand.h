@@ -5,6 +5,7 @@
 #pragma once
 
 #include "access/driver/Interf.h"
+#include "access/sql/ISQLParserInformation.h"
 #include "access/sql/NADefine.h"
 #include "access/statement/NAColumn.h"
 #include "common/text/TStringConcatAW.h"
@@ -25,9 +26,6 @@ class IInfoRubrique;
 class INADataSourceDescription;
 class INAItemDescription;
 class ISQLParserInformation;
-
-// Query type of the host's parse.
-typedef int eTYPEREQUETE;
 
 class CNACommand : public CInterf {
 public:

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "access/driver/Interf.h"
+#include "access/sql/ISQLParserInformation.h"
 #include "common/text/Tableau.h"
 #include "common/text/Tstring.h"
 #include "common/values/ItemType.h"
@@ -194,9 +195,6 @@ public:
 
 static_assert(sizeof(void*) != 4 || sizeof(CNAColumnSQL) == 64,
               "CNAColumnSQL: table and fourteen fields");
-
-// Operator of a comparison (search expressions); -1 none.
-typedef int eOPEXPRESSION;
 
 class CNAParameter : public CInterf {
 public:

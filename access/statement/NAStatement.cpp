@@ -1,10 +1,11 @@
 #include "access/statement/NAStatement.h"
 
 #include "access/driver/NAError.h"
+#include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatementSQL.h"
 
 CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
-    : m_pclError(pclError), m_pclStatementSQL(pclStatementSQL)
+    : m_pclError(pclError), m_pclStatementSQL(pclStatementSQL), m_pclStmtOriginalRecord(nullptr), m_nRecordSaveID(-1)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -14,6 +15,8 @@ CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
 
 CNAStatement::~CNAStatement()
 {
+    if (m_pclStmtOriginalRecord != nullptr)
+        m_pclStmtOriginalRecord->nRelease();
     if (m_pclStatementSQL != nullptr)
         m_pclStatementSQL->nRelease();
     if (m_pclError != nullptr)

@@ -9,6 +9,7 @@ class CAny;
 class CNAConnectionDescription;
 class CNAConvertVariant;
 class CNAError;
+class CNARecordValue;
 class CNAStatementSQL;
 
 class CNAStatement : public CInterf {
@@ -23,9 +24,16 @@ public:
     int bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nColumn);
     int bGetSQLColumnValue(CAny* pValue, unsigned int nColumn);
 
+    // The image of the last row read (no reference added), or null.
+    CNARecordValue* pclGetStmtOriginalRecord() const { return m_pclStmtOriginalRecord; }
+    // The data access's record save of the current row; -1 none.
+    int nGetRecordSaveID() const { return m_nRecordSaveID; }
+
 protected:
     void _CopyStatementSQLError();
 
     CNAError* m_pclError;                 // one reference
     CNAStatementSQL* m_pclStatementSQL;   // one reference
+    CNARecordValue* m_pclStmtOriginalRecord; // one reference, made on demand
+    int m_nRecordSaveID;                  // a reference held on it while not -1
 };

@@ -1,53 +1,19 @@
 // The slot orders of the host-visible interfaces: each table lists an
-// interface's operations in the order the host calls them by place. A member
-// pointer's bits cannot be read in a constant expression, so one test reads
-// each operation's place from its pointer (i386 Itanium ABI: one plus the
-// slot's byte offset in the table).
+// interface's operations in the order the host calls them by place.
 #include "access/driver/INAConnectionDescription.h"
 #include "access/driver/INAContext.h"
 #include "access/driver/INADataSourceDescription.h"
 #include "access/driver/INADriver.h"
 #include "access/driver/INADriverSQL.h"
 #include "access/driver/NAItemDescription.h"
+#include "access/sql/ISQLParserInformation.h"
+#include "access/sql/InfoGroupe.h"
 #include "access/table/INATable.h"
+#include "tests/support/SlotOrder.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <cstring>
-#include <vector>
-
-namespace {
-
-struct SSlot {
-    int nPlace;  // from 0; -1 for an operation that is not virtual
-    const char* pszName;
-};
-
-template <class M>
-SSlot Slot(M pm, const char* pszName)
-{
-    static_assert(sizeof(M) == 2 * sizeof(std::uintptr_t), "a member pointer is an address and an adjustment");
-    std::uintptr_t au[2];
-    std::memcpy(au, &pm, sizeof au);
-    const int nPlace = (au[0] & 1) != 0 ? static_cast<int>((au[0] - 1) / sizeof(void*)) : -1;
-    return {nPlace, pszName};
-}
-
-#define S(I, f) Slot(&I::f, #f)
-// An overloaded operation, chosen by its parameters.
-#define SO(I, f, R, ...) Slot(static_cast<R (I::*)(__VA_ARGS__)>(&I::f), #f "(" #__VA_ARGS__ ")")
 #define VERSION(I) \
     S(I, nGetVersion), S(I, nGetCompatSince), S(I, nGetNAVersion), S(I, nGetNACompatSince), \
         S(I, NAVersion_EmptySlot_3)
-
-void CheckOrder(const char* pszInterface, const std::vector<SSlot>& aSlots)
-{
-    for (size_t i = 0; i < aSlots.size(); i++)
-        EXPECT_EQ(aSlots[i].nPlace, static_cast<int>(i)) << pszInterface << "::" << aSlots[i].pszName;
-}
-
-}  // namespace
 
 TEST(SlotOrder, HostInterfaces)
 {
@@ -154,4 +120,58 @@ TEST(SlotOrder, HostInterfaces)
         S(A, EmptySlot592), S(A, EmptySlot593), S(A, EmptySlot594)};
     EXPECT_EQ(aTable.size(), 79u);
     CheckOrder("INATable", aTable);
+}
+
+// The host's parse: the places the driver calls, the others reserved.
+TEST(SlotOrder, HostParseInterfaces)
+{
+#define R(I, n) S(I, Reserved##n)
+    using P = ISQLParserInformation;
+    CheckOrder("ISQLParserInformation", {
+        S(P, bVersionExchange), S(P, AddRef), S(P, nRelease), S(P, nGetLastClauseStop), S(P, nGetQueryStop),
+        R(P, 6), S(P, pclGetTabValParser), S(P, pszGetRequete), R(P, 9), S(P, nGetWhereStart), S(P, nGetWhereStop),
+        S(P, nGetOrderByStart), S(P, piGetInfoRequete), S(P, nGetHavingStart), S(P, nGetHavingStop), R(P, 16),
+        R(P, 17), S(P, piGetWhere), R(P, 19), S(P, pclGetTabValParserClause), R(P, 21), S(P, piGetRubriqueDescription),
+        S(P, piGetItemDescription), S(P, piGetFromDescription), S(P, piGetTableDescription), R(P, 26),
+        S(P, eGetTypeRequete), S(P, piGetHaving), R(P, 29), R(P, 30), R(P, 31), S(P, nGetOutputListEnd), R(P, 33),
+        S(P, GetPhysicalName)});
+
+    using L = IInfoRequete;
+    CheckOrder("IInfoRequete", {
+        S(L, piGetNextRubrique), R(L, 2), R(L, 3), R(L, 4), S(L, nGetNbGroupe), R(L, 6), S(L, piGetNextFrom),
+        S(L, piGetNextOrderBy), S(L, piGetNextGroupe), R(L, 10), R(L, 11), R(L, 12), S(L, piGetNextJoin), R(L, 14),
+        R(L, 15), R(L, 16), R(L, 17), S(L, piGetNextAffectation), S(L, piGetNextInsertion)});
+
+    using E = IExpOpExpression;
+    CheckOrder("IExpOpExpression", {
+        R(E, 1), S(E, nRelease), S(E, eGetOperateur), S(E, piGetOperandeGauche), S(E, piGetOperandeDroite),
+        S(E, pclGetValeur), S(E, cGetEscape), R(E, 8), R(E, 9), R(E, 10), R(E, 11), S(E, pszGetNomRubrique), R(E, 13),
+        R(E, 14), R(E, 15), R(E, 16), R(E, 17), R(E, 18), R(E, 19), R(E, 20), R(E, 21), R(E, 22), R(E, 23), R(E, 24),
+        S(E, stGetPosition), S(E, pszGetNomTable), R(E, 27), S(E, stGetPositionExterne), S(E, bJointureExterne),
+        R(E, 30), R(E, 31), R(E, 32), R(E, 33), R(E, 34), S(E, nGetType), R(E, 36), R(E, 37),
+        S(E, piGetNextOperande)});
+
+    using U = IInfoRubrique;
+    CheckOrder("IInfoRubrique", {
+        R(U, 1), R(U, 2), S(U, nRelease), S(U, pszGetNomTable), S(U, pszGetNom), S(U, pszGetNomRubriqueSource),
+        R(U, 7), R(U, 8), R(U, 9), S(U, pszGetAlias), S(U, eGetCalcul), R(U, 12), R(U, 13), R(U, 14), S(U, nGetType),
+        R(U, 16), R(U, 17), R(U, 18), R(U, 19), R(U, 20), S(U, piGetExpression), S(U, stGetPosition),
+        S(U, pszGetNomTableSource), S(U, bGetItemFlag)});
+
+    using F = IInfoFrom;
+    CheckOrder("IInfoFrom", {R(F, 1), R(F, 2), S(F, nRelease), S(F, pszGetNomTable), S(F, pszGetAlias),
+                             S(F, stGetPosition)});
+    using O = IInfoOrderBy;
+    CheckOrder("IInfoOrderBy", {R(O, 1), R(O, 2), S(O, nRelease), R(O, 4), S(O, nGetIndiceColonne),
+                                S(O, stGetPosition)});
+    // The driver's copy of a GROUP BY entry keeps the host's order, then its
+    // destructors.
+    using G = CInfoGroupe;
+    CheckOrder("CInfoGroupe", {S(G, pszGetAlias), S(G, bIsAvecTable), S(G, pszGetNomTable), S(G, pszGetNomRubrique),
+                               S(G, stGetPosition), S(G, pszGetNomFichier), S(G, pszGetNomRubriqueAlias)});
+    using A = IInfoAffectation;
+    CheckOrder("IInfoAffectation", {S(A, piGetColonne), S(A, piGetExpression)});
+    using N = IInfoInsertion;
+    CheckOrder("IInfoInsertion", {S(N, piGetValeur), S(N, piGetColonne)});
+#undef R
 }

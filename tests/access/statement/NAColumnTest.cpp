@@ -6,7 +6,9 @@
 #include "access/statement/NARecordValue.h"
 #include "host/HostQueryParametersValue.h"
 #include "tests/support/KXRecords.h"
+#include "tests/support/RecordValues.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestTable.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +24,7 @@
 
 namespace {
 
-// A named item placed in the record (kept by the test's reference).
+// A named item of the engine's record, for the tests without a record.
 class CNamedItem : public CRecordItem {
 public:
     CNamedItem(const wchar_t* pszName, eNA_ITEMTYPE eType, int nPhysical, int nOffset, unsigned int nSize)
@@ -31,7 +33,6 @@ public:
         m_csName.Set(pszName);
         AddRef();
     }
-    void SetComposite() { m_nKeyFlags = KF_COMPOSITE; }
 };
 
 class CCountedError : public CNAError {
@@ -39,27 +40,25 @@ public:
     unsigned int nRefs() const { return m_nRefCount; }
 };
 
-// A record of nItems items over nValues bytes, current and original.
+// Items of a table description; the test's record is built over them on
+// first use, as a data access builds its current record.
 class NAColumnFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        BindValueMachine();
         m_pError = new CCountedError;
         m_pError->AddRef();
         m_pCnx = new CTestConnection(1252, 1252, CNAConnectionDescription::DS_MYSQL);
         m_pCnx->AddRef();
-        m_pRecord = new CNARecord(m_pError, nullptr, m_pCnx);
-        m_pRecord->AddRef();
-        CNAKXRecord* pCurrent = new CNAKXRecord;
-        CNAKXRecord* pOriginal = new CNAKXRecord;
-        MakeRecord(*pCurrent, 8, 64);
-        MakeRecord(*pOriginal, 8, 64);
-        ASSERT_TRUE(m_pRecord->bSetRecordValues(pCurrent, pOriginal));
+        m_pTable.reset(new CTestTable(m_pError, m_pCnx));
     }
     void TearDown() override
     {
-        m_pRecord->nRelease();
+        if (m_pRecord != nullptr)
+            m_pRecord->nRelease();
+        // The record gave back every reference it took on the items.
+        EXPECT_EQ(ItemRefs(), m_tabItemRefs);
+        m_pTable.reset();
         for (const auto& p : m_tabItem)
             EXPECT_EQ(p->nGetExternalRef(), 0u) << "item references left";
         m_pCnx->nRelease();
@@ -67,32 +66,53 @@ protected:
         EXPECT_EQ(m_pError->nRefs(), 1u);
         m_pError->nRelease();
     }
-    // A column initialised in the record, held by the record.
-    CNAColumn* Column(CNamedItem& item)
+    CNAItemDescription& Item(const wchar_t* pszName, eNA_ITEMTYPE eType, unsigned int nSize)
     {
-        CNAColumn* p = new CNASQLColumn(m_pError, &item);
-        m_pRecord->AddColumn(p);
-        EXPECT_EQ(p->vbInit(m_pRecord, nullptr), 1);
+        return *m_pTable->Add(pszName, eType, nSize);
+    }
+    CNARecord* Record()
+    {
+        if (m_pRecord == nullptr) {
+            m_tabItemRefs = ItemRefs();
+            m_pRecord = m_pTable->NewRecord(m_pError, m_pCnx);
+            EXPECT_NE(m_pRecord, nullptr);
+        }
+        return m_pRecord;
+    }
+    // The record's column of the item.
+    CNAColumn* Column(const CNAItemDescription& item)
+    {
+        CNAColumn* p = Record()->pclGetColumnNoRef(&item);
+        EXPECT_NE(p, nullptr);
         return p;
     }
-    CNAKXRecord& Current() { return *m_pRecord->pclGetNAKXRecord(); }
-    // An item that outlives the record's columns.
-    CNamedItem& Item(const wchar_t* pszName, eNA_ITEMTYPE eType, int nPhysical, int nOffset, unsigned int nSize)
+    CNAKXRecord& Current() { return *Record()->pclGetNAKXRecord(); }
+    std::vector<unsigned int> ItemRefs() const
     {
-        m_tabItem.emplace_back(new CNamedItem(pszName, eType, nPhysical, nOffset, nSize));
+        std::vector<unsigned int> tab;
+        for (int i = 0; i < static_cast<int>((*m_pTable)->nGetNumItems()); i++)
+            tab.push_back((*m_pTable)->pclNAGetItemNoRef(i)->nGetExternalRef());
+        return tab;
+    }
+    // An item outside any description.
+    CNamedItem& LooseItem(const wchar_t* pszName, eNA_ITEMTYPE eType, unsigned int nSize)
+    {
+        m_tabItem.emplace_back(new CNamedItem(pszName, eType, 0, 0, nSize));
         return *m_tabItem.back();
     }
 
+    CDriverScope m_clDriver;
     std::vector<std::unique_ptr<CNamedItem>> m_tabItem;
-
     CCountedError* m_pError = nullptr;
     CTestConnection* m_pCnx = nullptr;
+    std::unique_ptr<CTestTable> m_pTable;
     CNARecord* m_pRecord = nullptr;
+    std::vector<unsigned int> m_tabItemRefs;
 };
 
 TEST_F(NAColumnFixture, TextValuesAndTheirComparison)
 {
-    CNamedItem& item = Item(L"NAME", NA_IT_TEXTE, 0, 0, 8);
+    CNAItemDescription& item = Item(L"NAME", NA_IT_TEXTE, 8);
     CNAColumn* pCol = Column(item);
     EXPECT_STREQ(pCol->pszGetFormatedName(), L"NAME");
     CAny v;
@@ -136,7 +156,7 @@ TEST_F(NAColumnFixture, TextValuesAndTheirComparison)
 
 TEST_F(NAColumnFixture, ModifiedAgainstTheOriginalBuffer)
 {
-    CNamedItem& item = Item(L"N", NA_IT_I4, 0, 0, 4);
+    CNAItemDescription& item = Item(L"N", NA_IT_I4, 4);
     CNAColumn* pCol = Column(item);
     EXPECT_EQ(pCol->bValueModified(), 0);
     CAny v(TQTYPE_I4);
@@ -144,7 +164,7 @@ TEST_F(NAColumnFixture, ModifiedAgainstTheOriginalBuffer)
     v.pclGetTraitement()->SetValue(&n);
     pCol->bSetValue(&v, 0);
     EXPECT_EQ(pCol->bValueModified(), 1); // defined here, not in the original
-    m_pRecord->pclGetOriginalNAKXRecord()->Copy(&Current());
+    Record()->pclGetOriginalNAKXRecord()->Copy(&Current());
     EXPECT_EQ(pCol->bValueModified(), 0);
     EXPECT_EQ(pCol->bOriginalValueDefined(), 1);
     CAny back;
@@ -160,15 +180,16 @@ TEST_F(NAColumnFixture, ModifiedAgainstTheOriginalBuffer)
 
 TEST_F(NAColumnFixture, CompositeKeyFieldsEndToEnd)
 {
-    CNamedItem& text = Item(L"T", NA_IT_TEXTE, 0, 0, 10);
-    CNamedItem& num = Item(L"N", NA_IT_I4, 1, 10, 4);
-    CNamedItem& key = Item(L"K", NA_IT_BINAIRE, 2, 14, 13);
-    key.SetComposite();
+    CNAItemDescription& text = Item(L"T", NA_IT_TEXTE, 10);
+    CNAItemDescription& num = Item(L"N", NA_IT_I4, 4);
+    CNAItemDescription& key = *m_pTable->AddComposite(L"K", 0, {L"T", L"N"});
     CNAColumn* pText = Column(text);
     CNAColumn* pNum = Column(num);
     CNAColumn* pKey = Column(key);
-    pKey->AddCompositeKey(pText);
-    pKey->AddCompositeKey(pNum);
+    // The record filled the key's components from its description.
+    ASSERT_NE(pKey->pclGetTabComponent(), nullptr);
+    EXPECT_EQ(pKey->pclGetTabComponent()->nGetNbElement(), 2);
+    EXPECT_EQ(pKey->bIsComposedKeyComponent(pText), 1);
     EXPECT_EQ(pKey->bIsComposedKeyComponent(pNum), 1);
     EXPECT_EQ(pKey->bIsComposedKeyComponent(pKey), 0);
     CAny v;
@@ -196,7 +217,8 @@ TEST_F(NAColumnFixture, CompositeKeyFieldsEndToEnd)
 
 TEST_F(NAColumnFixture, DebugTextsOfValues)
 {
-    CNamedItem& item = Item(L"NAME", NA_IT_I4, 0, 0, 4);
+    CNAItemDescription& item = Item(L"NAME", NA_IT_I4, 4);
+    CNAItemDescription& memo = Item(L"M", NA_IT_MEMOTEXTE, 8);
     CNAColumn* pCol = Column(item);
     struct {
         int bWithName;
@@ -223,7 +245,6 @@ TEST_F(NAColumnFixture, DebugTextsOfValues)
     EXPECT_EQ(pCol->bCurrentValueToString(&csUnread, 1), 1);
     EXPECT_STREQ(csUnread.pszGet(), L"<NAME> = <UNREAD YET>");
     // A read that fails ends the text with one ">".
-    CNamedItem& memo = Item(L"M", NA_IT_MEMOTEXTE, 1, 4, 8);
     CNAColumn* pMemo = Column(memo);
     pMemo->bHAttacheMemo(L"/nonexistent/file");
     CTString csError;
@@ -234,9 +255,9 @@ TEST_F(NAColumnFixture, DebugTextsOfValues)
 
 TEST_F(NAColumnFixture, MemoValuesLiveInTheSharedCell)
 {
-    CNamedItem& memo = Item(L"M", NA_IT_MEMOTEXTE, 0, 0, 8);
+    CNAItemDescription& memo = Item(L"M", NA_IT_MEMOTEXTE, 8);
     CNAColumn* pMemo = Column(memo);
-    CNARecordValue* pValue = m_pRecord->pclGetCurrentRecordValueNoRef();
+    CNARecordValue* pValue = Record()->pclGetCurrentRecordValueNoRef();
     EXPECT_EQ(pValue->pclGetMemoValueNoRef(0), pMemo->pclGetNAValue());
     EXPECT_EQ(pMemo->bMustDefine(1), 0);
     EXPECT_EQ(pMemo->bMustDefine(2), 1);
@@ -275,7 +296,7 @@ TEST_F(NAColumnFixture, MemoFilesAttachedAndExtracted)
     CTempDir dir;
     ASSERT_FALSE(dir.Path().empty());
     std::ofstream(dir.Path() + "/in.txt") << "from a file";
-    CNamedItem& memo = Item(L"M", NA_IT_MEMOTEXTE, 0, 0, 8);
+    CNAItemDescription& memo = Item(L"M", NA_IT_MEMOTEXTE, 8);
     CNAColumn* pMemo = Column(memo);
     ASSERT_EQ(pMemo->bHAttacheMemo((dir.WPath() + L"/in.txt").c_str()), 1);
     EXPECT_EQ(pMemo->bValueModified(), 1);
@@ -291,7 +312,7 @@ TEST_F(NAColumnFixture, MemoFilesAttachedAndExtracted)
 
 TEST_F(NAColumnFixture, ParametersCloneCompareAndName)
 {
-    CNamedItem& item = Item(L"P", NA_IT_DATE8, 0, 0, 9);
+    CNAItemDescription& item = Item(L"P", NA_IT_DATE8, 9);
     CNAColumn* pCol = Column(item);
     const unsigned int nItemRefs = item.nGetExternalRef();
     CNAConvertVariant* pCell = new CNAConvertVariant(m_pError, m_pCnx);
@@ -330,11 +351,11 @@ TEST_F(NAColumnFixture, ParametersCloneCompareAndName)
 TEST_F(NAColumnFixture, ColumnsOnlyForItemTypesOfTheEngine)
 {
     for (int e : {0, 8, 32, 40}) {
-        CNamedItem& item = Item(L"X", static_cast<eNA_ITEMTYPE>(e), 0, 0, 4);
+        CNamedItem& item = LooseItem(L"X", static_cast<eNA_ITEMTYPE>(e), 4);
         EXPECT_EQ(_pclAllocNASQLColumn(m_pError, &item), nullptr) << e;
     }
     for (int e : {1, 7, 9, 31}) {
-        CNamedItem& item = Item(L"X", static_cast<eNA_ITEMTYPE>(e), 0, 0, 4);
+        CNamedItem& item = LooseItem(L"X", static_cast<eNA_ITEMTYPE>(e), 4);
         CNAColumn* p = _pclAllocNASQLColumn(m_pError, &item);
         ASSERT_NE(p, nullptr) << e;
         p->AddRef();

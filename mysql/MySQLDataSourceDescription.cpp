@@ -8,6 +8,7 @@
 #include "access/statement/NAStatementSQL.h"
 #include "common/text/XYStringConcat.h"
 #include "common/values/Any.h"
+#include "common/values/ItemType.h"
 #include "common/values/NACnvVariant.h"
 #include "mysql/MySQLConnection.h"
 
@@ -63,6 +64,20 @@ int bShowText(CXYStringConcat<wchar_t>* pclText, const wchar_t* pszStatement, CN
     pclText->Add(pszStatement);
     pclText->Add(csName.pszGet(), csName.nTaille());
     return 1;
+}
+
+// Items whose default text is their value as it stands: texts and binaries.
+bool bTakenAsWritten(eNA_ITEMTYPE eType)
+{
+    return bIsTextAW(eType) || eType == NA_IT_CHAR || eType == NA_IT_BINAIRE || eType == NA_IT_MEMOBINAIRE ||
+           eType == NA_IT_MEMOBINAIRE4 || eType == NA_IT_IMAGE;
+}
+
+// A number, date or time as the server writes it begins with a digit, a
+// sign or a point.
+bool bValueText(const wchar_t* psz)
+{
+    return (*psz >= L'0' && *psz <= L'9') || *psz == L'-' || *psz == L'+' || *psz == L'.';
 }
 
 // The next row; false at the end, and false with *pbFailed on a failed fetch.
@@ -177,9 +192,14 @@ void CMySQLDataSourceDescription::_SetDefault(CNAItemDescription* pclItem, const
         pclItem->SetDefaultValue(&clValue, -1);
         return;
     }
-    // A default the item's type cannot take ("current_timestamp()") leaves
-    // none, and no trace in the description's error: the cell reports into
-    // an error of its own.
+    // A number, date or time default that is an expression
+    // ("current_timestamp()", "CURRENT_TIMESTAMP") is no value the item can
+    // take: it leaves none rather than the cell's reading of it (a zero
+    // date).
+    if (!bTakenAsWritten(pclItem->eNAGetItemType()) && !bValueText(csDefault.pszGet()))
+        return;
+    // A default the cell cannot take leaves none either, and no trace in the
+    // description's error: the cell reports into an error of its own.
     CNAError* pclIgnored = new (std::nothrow) CNAError;
     if (pclIgnored == nullptr)
         return;

@@ -164,7 +164,11 @@ TEST_F(MySQLDescription, ColumnsOfAServerFrom4_1)
                               {L"name", L"varchar(20)", L"utf8mb4_general_ci", L"YES", L"", nullptr, L""},
                               {L"u", L"int(11)", nullptr, L"", L"UNI", L"7", L""},
                               {L"p", L"int(11)", nullptr, L"NO", L"PRI", L"0", L"on update"},
-                              {L"c", L"varchar(3)", L"latin1_swedish_ci", L"YES", L"MUL", L"", L""}});
+                              {L"c", L"varchar(3)", L"latin1_swedish_ci", L"YES", L"MUL", L"", L""},
+                              {L"d", L"datetime", nullptr, L"YES", L"", L"CURRENT_TIMESTAMP", L""},
+                              {L"e", L"date", nullptr, L"YES", L"", L"2024-02-29", L""},
+                              {L"f", L"double", nullptr, L"YES", L"", L"-.5", L""},
+                              {L"g", L"varchar(9)", nullptr, L"YES", L"", L"uuid()", L""}});
     ASSERT_EQ(p->_bInitItemFromQueryShowColumns(pclResult), 1);
     struct {
         const wchar_t* pszName;
@@ -177,10 +181,13 @@ TEST_F(MySQLDescription, ColumnsOfAServerFrom4_1)
         {L"id", NA_IT_IDAUTO4, 0x8800, 0, false, nullptr}, {L"n", NA_IT_IDAUTO, 0x8800, 1, false, nullptr},
         {L"name", NA_IT_UNICODE, 0, -1, true, nullptr},    {L"u", NA_IT_I4, 0, -1, false, "7"},
         {L"p", NA_IT_I4, 0, -1, false, "0"},               {L"c", NA_IT_TEXTE, 0, -1, true, ""},
+        // An expression is no value of a date, a text keeps it as written.
+        {L"d", NA_IT_DATETIME, 0, -1, true, nullptr},      {L"e", NA_IT_DATE8, 0, -1, true, "20240229"},
+        {L"f", NA_IT_R8, 0, -1, true, "-0.5"},             {L"g", NA_IT_TEXTE, 0, -1, true, "uuid()"},
     };
-    ASSERT_EQ(p->nGetNumItems(), 6u);
+    ASSERT_EQ(p->nGetNumItems(), 10u);
     EXPECT_EQ(p->nGetNumKeys(), 2u);
-    for (int i = 0; i < 6; i++) {
+    for (int i = 0; i < 10; i++) {
         SCOPED_TRACE(Narrow(tab[i].pszName));
         CNAItemDescription* pcl = p->pclNAGetItemNoRef(i);
         EXPECT_STREQ(pcl->pszGetName(), tab[i].pszName);

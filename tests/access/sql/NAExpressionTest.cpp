@@ -573,6 +573,9 @@ TEST_F(NAExpression, NullExclusionOfTrees)
     CNAExpression* pFolded = Node(NAOP_AND, True(), Int(NAOP_EQ, L"N", 5));
     Write(pFolded);
     EXPECT_EQ(pFolded->bColumnValuesNullSelected(n), 0);
+    CNAExpression* pFoldedRight = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), True());
+    Write(pFoldedRight);
+    EXPECT_EQ(pFoldedRight->bColumnValuesNullSelected(n), 0);
 }
 
 TEST_F(NAExpression, GoingOnFromAnEquality)
@@ -618,6 +621,14 @@ TEST_F(NAExpression, ClonesWrittenTwiceAlike)
     EXPECT_EQ(pCopy->pclGetLeftNoRef()->pclGetLeftNoRef()->pclGetValueNoRef(),
               pTree->pclGetLeftNoRef()->pclGetLeftNoRef()->pclGetValueNoRef());
     EXPECT_NE(pCopy->pclGetLeftNoRef(), pTree->pclGetLeftNoRef());
+}
+
+TEST_F(NAExpression, TheSearchsSuffixFollowsEachParameter)
+{
+    m_pSearch->SetParameterSuffix(L" /*p*/");
+    EXPECT_EQ(Text(Int(NAOP_LT, L"N", 5)), L"(`N`<5 /*p*/ OR `N` IS NULL)");
+    EXPECT_EQ(Text(Text(NAOP_EQ, L"D", "2023", G)), L"`D`>='2023-01-01' /*p*/ AND `D`<'2024-01-01' /*p*/");
+    m_pSearch->SetParameterSuffix(L"");
 }
 
 TEST_F(NAExpression, HostParsedConditionsComeLater)

@@ -73,6 +73,8 @@ protected:
         t.AddComposite(L"AK3", CTestTable::DUPLICATES, {L"A", L"C", L"N"});
         t.AddComposite(L"IK", CTestTable::DUPLICATES, {L"ID", L"N"});
         t.AddComposite(L"KI", CTestTable::DUPLICATES, {L"N", L"ID"});
+        t.Add(L"H", NA_IT_HEURE, 7, 0, true);
+        t.AddComposite(L"HK", CTestTable::DUPLICATES, {L"H", L"D", L"N"});
     }
     void TearDown() override
     {
@@ -135,6 +137,7 @@ protected:
 
 TEST_F(NARecherche, SearchesAndTheirContinuations)
 {
+    const std::wstring kTime = L"TIME_FORMAT(`H`,'%H%i%S')";
     const struct {
         const wchar_t* pszItem;
         CAny* v;
@@ -151,6 +154,8 @@ TEST_F(NARecherche, SearchesAndTheirContinuations)
         {L"S", A8("ab"), 1, {L"`S`='ab'", L"`S`>'ab'", L"(`S`<'ab' OR `S` IS NULL)"}},
         // A terminator ending the value makes it exact.
         {L"S", A8(std::string("ab\0", 3)), 0, {L"`S`='ab'", L"`S`>'ab'", L"(`S`<'ab' OR `S` IS NULL)"}},
+        // The terminator alone: the empty text, exact; before it no NULL row.
+        {L"S", A8(std::string("\0", 1)), 0, {L"`S`=''", L"`S`>''", L"`S`<''"}},
         // A descending key goes on the other way.
         {L"ND", I4(4), 1, {L"`ND`=4", L"(`ND`<4 OR `ND` IS NULL)", L"`ND`>4"}},
         {L"CK", Bin(KeyCK(5, "xy")), 1,
@@ -166,6 +171,13 @@ TEST_F(NARecherche, SearchesAndTheirContinuations)
         {L"AK3", Bin(Join({KeyCK(5, "x"), Ints({3})})), 1,
          {L"(`A`=5 AND `C`='x' ) AND `N`=3", L"`A`>5 OR `A`=5 AND `C`>'x'",
           L"(`A`<5 OR `A` IS NULL) OR `A`=5 AND ((`C`<'x' OR `C` IS NULL) OR `C`='x' AND (`N`<3 OR `N` IS NULL))"}},
+        // A time component compared as the host's text; a partial date
+        // component from the first day it covers.
+        {L"HK", Bin(Join({Field("1230", 7), Field("2023", 8), Ints({4})})), 1,
+         {L"(" + kTime + L"='1230' AND `D`='2023-01-01' ) AND `N`=4",
+          kTime + L">'1230' OR " + kTime + L"='1230' AND (`D`>'2023-01-01' OR `D`='2023-01-01' AND `N`>4 )",
+          L"(" + kTime + L"<'1230' OR " + kTime + L" IS NULL) OR " + kTime +
+              L"='1230' AND ((`D`<'2023-01-01' OR `D` IS NULL) OR `D`='2023-01-01' AND (`N`<4 OR `N` IS NULL))"}},
     };
     for (const auto& c : cases) {
         CNARecherche* p = Searched(c.pszItem, c.v, c.bExact);
@@ -217,8 +229,12 @@ TEST_F(NARecherche, RecordSearches)
         return &tab;
     };
     Set(L"U", I4(3));
-    CNARefArray<CNAColumn> tabUnique, tabKey, tabComposite;
+    // A unique item finds the row by its own value.
     CNARecherche* p = Search();
+    ASSERT_EQ(p->bRechercheEnreg(m_pRecord, Item(L"U"), Dir(0), 0, nullptr), 1);
+    EXPECT_EQ(Walk(p), Texts({L"`U`=3", L"`U`>3", L"(`U`<3 OR `U` IS NULL)"}));
+    // Set again without continuations: the former ones go.
+    CNARefArray<CNAColumn> tabUnique, tabKey, tabComposite;
     ASSERT_EQ(p->bRechercheEnreg(m_pRecord, Item(L"N"), Dir(0), 1, Keys(tabUnique, L"U", L"ID")), 1);
     EXPECT_EQ(Where(p), L"`U`=3");
     EXPECT_EQ(p->pclGetForwardNoRef(), nullptr);
@@ -395,6 +411,7 @@ TEST_F(NARecherche, CompositeKeyImagesSplit)
         // Only a high surrogate followed by a low one makes a pair.
         {L"WK", {'a', 0, 0x00, 0xDC, 'b', 0}, 0, 0, {L"a\xDC00" L"b"}},
         {L"WK", {0x00, 0xDC, 0x00, 0xDC}, 0, 0, {L"\xDC00\xDC00"}},
+        {L"WK", {'a', 0, 0x00, 0xD8, 0x00}, 0, 0, {L"a\xD800"}}, // no low surrogate left
         // The engine's markers, in bound mode only, as one unit left.
         {L"WK", Join({w, {0xFF, 0xFF}}), 1, 0, {strW, L""}},
         {L"WK", {0xFF, 0xFF}, 1, CNARecherche::BOUND_MAX, {L"\xffff"}},
@@ -649,7 +666,8 @@ TEST_F(NARecherche, StatesClonesAndHolders)
     EXPECT_EQ(p->bHTrouve(), 1);
     EXPECT_EQ(p->bReviensParcoursPrecedent(Dir(0)), 1);
     EXPECT_EQ(p->nGetState(), CNARecherche::STATE_SEARCHING);
-    // A clone shares the conditions and parameters, not the item.
+    // A clone shares the conditions, parameters and suffix, not the item.
+    p->SetParameterSuffix(L" /*s*/");
     Where(p);
     CNARecherche* pClone = p->pclClone();
     ASSERT_NE(pClone, nullptr);
@@ -661,6 +679,7 @@ TEST_F(NARecherche, StatesClonesAndHolders)
     EXPECT_EQ(pClone->pclGetBackwardNoRef(), p->pclGetBackwardNoRef());
     EXPECT_NE(pClone->pclGetForwardNoRef(), nullptr);
     EXPECT_EQ(pClone->nGetNbParameter(), p->nGetNbParameter());
+    EXPECT_EQ(std::wstring(pClone->pszGetParameterSuffix()), L" /*s*/");
     EXPECT_EQ(pClone->piGetFetchItem(), nullptr);
     CNAExpression* pExpression = pClone->pclGetExpression();
     ASSERT_NE(pExpression, nullptr);

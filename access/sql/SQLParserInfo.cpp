@@ -538,6 +538,11 @@ int CSQLParserInfo::bQueryContainIdAuto(ISQLParserInformation* piParser)
     return 0;
 }
 
+CSQLParserInfo* CSQLParserInfo::pclGetQueryParserInfoNoRef() const
+{
+    return m_pclRecord != nullptr ? m_pclRecord->pclGetSourceQueryNoRef() : nullptr;
+}
+
 int CSQLParserInfo::bRubriqueSourceIsMemo(const CNAColumn* pclColumn) const
 {
     if (pclColumn == nullptr)

@@ -48,6 +48,8 @@ public:
     IInfoRubrique* piGetRubriqueOUT(int i) const { return m_tabRubriqueOUT[i]; }
     int nGetRubriqueOUTNbr() const { return m_tabRubriqueOUT.nGetNbElement(); }
     int nGetFichierFromNbr() const { return m_tabFrom.nGetNbElement(); }
+    // FROM entry i; null outside 0 to count - 1 (no cursor moves).
+    IInfoFrom* piGetFichierFrom(int i) const { return m_tabFrom[i]; }
 
     // ---- What was gathered ----------------------------------------------------------
     ISQLParserInformation* piGetSQLParserInformationNoRef() const { return m_piParser; }
@@ -117,6 +119,9 @@ public:
     // 1 for one FROM entry and an output item of an automatic identifier.
     int bQueryContainIdAuto() const;
     static int bQueryContainIdAuto(ISQLParserInformation* piParser);
+    // The host-parsed query of the record's source, or null without a
+    // record.
+    CSQLParserInfo* pclGetQueryParserInfoNoRef() const;
     // Whether the column's output item reads a memo.
     int bRubriqueSourceIsMemo(const CNAColumn* pclColumn) const;
 

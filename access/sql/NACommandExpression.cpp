@@ -56,7 +56,6 @@ bool bEmpty(const wchar_t* psz) { return psz == nullptr || psz[0] == 0; }
 bool bSameName(const wchar_t* a, const wchar_t* b) { return STR_nCompareW(Text(a), Text(b), 3) == 0; }
 
 bool bDateItem(int e) { return e == NA_IT_DATE8 || e == NA_IT_DATE6 || e == NA_IT_DATETIME; }
-bool bTextItem(int e) { return e == NA_IT_TEXTE || e == NA_IT_MEMOTEXTE || e == NA_IT_UNICODE || e == NA_IT_MEMOUNICODE; }
 
 // Drops the description in hand.
 void Release(INAItemDescription** ppi)

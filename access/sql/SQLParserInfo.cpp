@@ -10,6 +10,7 @@
 #include "common/text/TextCompare.h"
 
 #include <cwchar>
+#include <cwctype>
 #include <memory>
 #include <vector>
 
@@ -536,6 +537,22 @@ int CSQLParserInfo::bQueryContainIdAuto(ISQLParserInformation* piParser)
         if (bIdAutoType(pi->nGetType()))
             return 1;
     return 0;
+}
+
+int CSQLParserInfo::nGetSensTri(IInfoOrderBy* piEntry) const
+{
+    const wchar_t* pszText = pszGetRequete();
+    if (piEntry == nullptr || pszText == nullptr)
+        return 0;
+    // The direction is written after the entry.
+    const size_t nLength = wcslen(pszText);
+    const int nStop = piEntry->stGetPosition().right;
+    size_t i = nStop >= 0 ? static_cast<size_t>(nStop) + 1 : nLength;
+    while (i < nLength && bBlank(pszText[i]))
+        i++;
+    if (i + 4 > nLength || wcsncasecmp(pszText + i, L"DESC", 4) != 0)
+        return 0;
+    return i + 4 == nLength || !(iswalnum(static_cast<wint_t>(pszText[i + 4])) || pszText[i + 4] == L'_') ? 1 : 0;
 }
 
 CSQLParserInfo* CSQLParserInfo::pclGetQueryParserInfoNoRef() const

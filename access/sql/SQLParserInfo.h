@@ -119,6 +119,8 @@ public:
     // 1 for one FROM entry and an output item of an automatic identifier.
     int bQueryContainIdAuto() const;
     static int bQueryContainIdAuto(ISQLParserInformation* piParser);
+    // 1 when the entry is written descending, else 0.
+    int nGetSensTri(IInfoOrderBy* piEntry) const;
     // The host-parsed query of the record's source, or null without a
     // record.
     CSQLParserInfo* pclGetQueryParserInfoNoRef() const;

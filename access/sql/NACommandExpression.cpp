@@ -493,7 +493,10 @@ void CNACommand::FormatExpressionLiteral(int eKind, eOPEXPRESSION eOperator, IEx
                 }
             }
             if (bDone) {
+                // The completed text, then in the item's type like any value:
+                // the server reads its own date forms.
                 pclCell->bSetValue(sz, static_cast<unsigned int>(wcslen(sz)));
+                pclCell->bChangeItemType(static_cast<eNA_ITEMTYPE>(eTarget), 0);
                 return;
             }
         }

@@ -588,7 +588,7 @@ int CNAExpression::_bWriteNode(CNACommand* pclCommand, eNAOperator eParent, CNAR
     case NAOP_NOT:
         return _bWriteNot(pclCommand, pclSearch, pbConstant, pclRecord);
     case NAOP_PARSED:
-        return _bWriteParsed(pclCommand, pclSearch, pclRecord);
+        return _bWriteParsed(pclCommand, eParent, pclSearch, pclRecord);
     default:
         break;
     }
@@ -752,14 +752,22 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     return _bGetSQLFromValueNamed(csName.pszGet(), pclCommand, pclSearch, pbConstant);
 }
 
-int CNAExpression::_bWriteParsed(CNACommand* pclCommand, CNARecherche* pclSearch, CNARecord* pclRecord)
+int CNAExpression::_bWriteParsed(CNACommand* pclCommand, eNAOperator eParent, CNARecherche* pclSearch,
+                                 CNARecord* pclRecord)
 {
     if (m_pclParserInfo == nullptr)
         return 1;
     if (m_pclParserInfo->pclGetRecordNoRef() == nullptr && pclRecord != nullptr)
         m_pclParserInfo->SetRecord(pclRecord);
     const int nBefore = pclCommand->nGetParameterNbr();
+    // The host's condition may hold an OR: under an AND or a NOT it keeps
+    // its own parentheses.
+    const bool bParentheses = eParent > NAOP_OR;
+    if (bParentheses)
+        pclCommand->bComplete(L"(", 1);
     const int bResult = pclCommand->bAddFilterExpression(m_pclParserInfo);
+    if (bParentheses)
+        pclCommand->bComplete(L")", 1);
     if (pclSearch != nullptr)
         pclSearch->GetParameterFromQuery(pclCommand, static_cast<unsigned int>(nBefore));
     return bResult;

@@ -157,7 +157,7 @@ protected:
     // The digest held (one reference).
     void _SetParserInfo(CSQLParserInfo* pclInfo);
     // The host-parsed condition, its parameters handed to the search.
-    int _bWriteParsed(CNACommand* pclCommand, CNARecherche* pclSearch, CNARecord* pclRecord);
+    int _bWriteParsed(CNACommand* pclCommand, eNAOperator eParent, CNARecherche* pclSearch, CNARecord* pclRecord);
     // A leaf whose column name is written.
     int _bGetSQLFromValueNamed(const wchar_t* pszName, CNACommand* pclCommand, CNARecherche* pclSearch,
                                int* pbConstant);

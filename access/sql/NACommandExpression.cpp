@@ -744,14 +744,14 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
             piItem = nullptr;
         }
     }
-    if (piItem != nullptr) {
+    if (piItem != nullptr)
         strName = Text(piItem->pszGetName());
-        const wchar_t* pszItemTable = piItem->pszGetSourceName();
-        if (strTable.empty() || bSameName(strTable.c_str(), pszItemTable))
-            strTable = DatabaseTableName(pclInfo, pszItemTable);
-    } else if (!strTable.empty() && pclInfo != nullptr && !pclInfo->bIsTableAlias(strTable.c_str(), nullptr)) {
+    // A table named by the query (not an alias) goes by its database name;
+    // unnamed, the item's own table does.
+    if (strTable.empty() && piItem != nullptr)
+        strTable = DatabaseTableName(pclInfo, piItem->pszGetSourceName());
+    else if (!strTable.empty() && pclInfo != nullptr && !pclInfo->bIsTableAlias(strTable.c_str(), nullptr))
         strTable = DatabaseTableName(pclInfo, strTable.c_str());
-    }
     Release(ppiItem);
     *ppiItem = piItem;
     const bool bMySQL = (m_nDialectFlags & 0x1) != 0;

@@ -1373,6 +1373,12 @@ void CHostSQLParse::GetPhysicalName(const wchar_t* pszLogical, wchar_t* pszBuffe
         pszBuffer[n] = 0;
 }
 
+void CHostSQLParse::SetItemType(int n, int nType)
+{
+    if (n >= 0 && static_cast<size_t>(n) < m_p->tabRubrique.size())
+        m_p->tabRubrique[static_cast<size_t>(n)]->m_nType = nType;
+}
+
 int CHostSQLParse::nUnbalanced(std::wstring* pstrReport) const
 {
     int n = 0;

@@ -6,7 +6,10 @@
 // checked the same way; a failure prints the replay number, which
 // ZT_REWRITE_REPLAY gives back.
 #include "access/driver/INADataSourceDescription.h"
+#include "access/driver/NADataSourceDescription.h"
 #include "access/sql/NACommand.h"
+#include "access/sql/NAFilter.h"
+#include "access/statement/NARecord.h"
 #include "access/sql/SQLParserInfo.h"
 #include "host/HostQueryParametersValue.h"
 #include "host/parse/HostSQLParse.h"
@@ -311,6 +314,41 @@ TEST_F(RewriteServer, WritesChangeTheRowsOfTheirHandWrittenForm)
         EXPECT_EQ(List("SELECT CONCAT_WS('|', id, IFNULL(d, '-'), HEX(name), amount) FROM w1 ORDER BY id"),
                   List("SELECT CONCAT_WS('|', id, IFNULL(d, '-'), HEX(name), amount) FROM w2 ORDER BY id"));
         EXPECT_FALSE(List("SELECT id FROM w1").empty());
+    }
+}
+
+TEST_F(RewriteServer, FilterWithAParsedConditionAndBounds)
+{
+    for (bool bUnicode : {true, false}) {
+        const SMode m = Mode(bUnicode);
+        SCOPED_TRACE(bUnicode ? "UTF-8" : "1252");
+        CNADataSourceDescription* pT = static_cast<CNADataSourceDescription*>(m.pCatalogue->pFind(L"lt")->piDescription);
+        CNARecord* pRecord = new CNARecord(m_pError, nullptr);
+        pRecord->AddRef();
+        ASSERT_EQ(pRecord->bInitRecord(pT, nullptr, m.pCnx), 1) << Narrow(m_pError->pszGetError());
+        m_tabParse.push_back(CHostSQLParse::pParse(L"SELECT * FROM lt WHERE name <> 'plain' OR code > 90",
+                                                   m.pCatalogue, &m_clValues));
+        ASSERT_NE(m_tabParse.back(), nullptr);
+        CNAFilter* pFilter = new CNAFilter(m_pError, m.pCnx);
+        pFilter->AddRef();
+        CAny clLower, clUpper;
+        Set(clLower, TQTYPE_I4, 3);
+        Set(clUpper, TQTYPE_I4, 30);
+        ASSERT_EQ(pFilter->bSetFilter(pRecord, pT->pclNAGetItemNoRef(L"amount", 0), &clLower, 1, &clUpper, 0,
+                                      m_tabParse.back().get(), 0),
+                  1)
+            << Narrow(m_pError->pszGetError());
+        pFilter->ActivateFilter(1);
+        CNACommand cmd(m_pError, m.pCnx);
+        ASSERT_EQ(pFilter->bGetSQL(&cmd, nullptr, pRecord), 1) << Narrow(m_pError->pszGetError());
+        const std::wstring strWhere = cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL);
+        const Rows tabExpected =
+            Run(m, L"SELECT id FROM t WHERE amount >= 3 AND amount < 30 AND (name <> 'plain' OR code > 90) ORDER BY id");
+        EXPECT_EQ(Run(m, L"SELECT id FROM t WHERE " + strWhere + L" ORDER BY id"), tabExpected)
+            << Narrow(strWhere.c_str());
+        EXPECT_GT(tabExpected.size(), 2u);
+        pFilter->nRelease();
+        pRecord->nRelease();
     }
 }
 

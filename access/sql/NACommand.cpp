@@ -361,7 +361,7 @@ void CNACommand::_FormatTableAndItemName(const wchar_t* pszTable, const wchar_t*
     if (m_pclConnection != nullptr) {
         m_pclConnection->bFormatItemName(m_pclError, Text(pszName), &csItem);
         if (pszTable != nullptr && pszTable[0] != 0)
-            m_pclConnection->bFormatTableName(m_pclError, pszTable, &csTable);
+            _FormatTableName(pszTable, &csTable);
     } else {
         csItem.Set(Text(pszName));
         csTable.Set(Text(pszTable));

@@ -419,6 +419,8 @@ protected:
     int _bAddClausePart(const CTabValParser* pclTable, const wchar_t* pszText, ISQLParserInformation* piParser,
                         int bWhereNames, unsigned int* pnPos, unsigned int nUpTo);
     int _bUnplaced(int nPoint);
+    CTString m_csTableIn;                      // the last table name quoted, and its quoted form
+    CTString m_csTableOut;
     const wchar_t* m_pszHostText;
     unsigned int m_nHostLength;
     const CTabValParser* m_pclPassTable;

@@ -186,10 +186,16 @@ void CNACommand::_CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned
 
 void CNACommand::_FormatTableName(const wchar_t* pszName, CTString* pclOut)
 {
-    if (m_pclConnection == nullptr || bEmpty(pszName))
+    if (m_pclConnection == nullptr || bEmpty(pszName)) {
         pclOut->Set(Text(pszName));
-    else
-        m_pclConnection->bFormatTableName(m_pclError, pszName, pclOut);
+        return;
+    }
+    // A query names the same few tables again and again.
+    if (m_csTableIn.nTaille() == 0 || wcscmp(m_csTableIn.pszGet(), pszName) != 0) {
+        m_csTableIn.Set(pszName);
+        m_pclConnection->bFormatTableName(m_pclError, pszName, &m_csTableOut);
+    }
+    pclOut->Set(m_csTableOut.pszGet());
 }
 
 void CNACommand::_FormatItemName(const wchar_t* pszName, CTString* pclOut)

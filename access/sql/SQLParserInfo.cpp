@@ -28,10 +28,25 @@ bool bMemoType(int n) { return n == 15 || n == 16 || n == 29 || n == 30 || n == 
 
 bool bEmpty(const wchar_t* psz) { return psz == nullptr || *psz == 0; }
 
-// Names compare ignoring case and accents; null reads as empty.
+// Names compare ignoring case and accents; null reads as empty. Names of
+// plain ASCII, the usual ones, need no locale.
 bool bSameName(const wchar_t* a, const wchar_t* b)
 {
-    return STR_nCompareW(a != nullptr ? a : L"", b != nullptr ? b : L"", 3) == 0;
+    a = a != nullptr ? a : L"";
+    b = b != nullptr ? b : L"";
+    for (;; a++, b++) {
+        const wchar_t ca = *a;
+        const wchar_t cb = *b;
+        if (ca >= 0x80 || cb >= 0x80)
+            break;
+        if (ca == 0 || cb == 0)
+            return ca == cb;
+        const wchar_t fa = ca >= L'a' && ca <= L'z' ? ca - 32 : ca;
+        const wchar_t fb = cb >= L'a' && cb <= L'z' ? cb - 32 : cb;
+        if (fa != fb)
+            return false;
+    }
+    return STR_nCompareW(a, b, 3) == 0;
 }
 
 // Moves a cursor on (from -1 when restarting); the index it lands on, -1

@@ -202,8 +202,9 @@ TEST_F(QueryRecord, ComputedItemsTakeTheHostsEngineTypes)
         EXPECT_EQ(pItem->nGetItemSize(), st.nSizeAfter != 0 ? st.nSizeAfter : nOwnSize);
         EXPECT_EQ(Narrow(pItem->pszGetNameInSource()), "e");
         EXPECT_EQ(Narrow(pItem->pszGetSourceName()), "");
-        if (st.eBefore == NA_IT_DECIMAL)
+        if (st.eBefore == NA_IT_DECIMAL) {
             EXPECT_EQ(pItem->nGetIntegerPart() + pItem->nGetDecimalPart(), 0);
+        }
         pItem->nRelease();
     }
     CItem* pNone = m_clHand.pDriver()->pclAllocItemDescription();

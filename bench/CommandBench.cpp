@@ -32,15 +32,9 @@ bool bBoundForCommands()
     return s_bBound;
 }
 
-class CMySQLKind : public CClosedConnection {
+class CMySQLKind : public CMySQLKindConnection {
 public:
-    CMySQLKind()
-    {
-        m_nHostCodePage = 1252;
-        m_nCnxCodePage = 1252;
-        m_eDataSource = DS_MYSQL;
-        AddRef();
-    }
+    CMySQLKind() { AddRef(); }
 };
 
 const int kParams = 10;

@@ -27,7 +27,8 @@ std::wstring Wide(const std::string& s);
 // says why they cannot be. BM_RawClient runs the raw loop (mysql_real_query,
 // mysql_use_result or mysql_store_result, mysql_fetch_row,
 // mysql_fetch_lengths, every byte of every value read) in use mode
-// (argument 0) and store mode (1).
+// (argument 0) and store mode (1); BM_RawPointLookup reads one row by its
+// primary key, the baseline of key searches.
 MYSQL* hTableHandle(std::string& strError);
 
 // The stand-in's services bound as the host hands them over, without its

@@ -1,13 +1,16 @@
 #include "access/sql/NACommand.h"
 
+#include "access/sql/ColumnNullValueExcluded.h"
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
+#include "access/driver/NAItemDescription.h"
 #include "access/driver/NaDriver.h"
 #include "access/statement/NARecord.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/CodePage.h"
 #include "common/text/Escape.h"
 #include "common/text/TextCompare.h"
+#include "common/text/XYString.h"
 #include "common/values/NACnvVariant.h"
 
 #include <cstdlib>
@@ -24,6 +27,8 @@ const int kFile = CNACommand::ERRFILE_COMMAND;
 enum : int {
     kPointNotYet = 1,
     kPointNoMemory = 3,
+    kPointNullSetMemory = 30,
+    kPointLikeMemory = 31,
 };
 
 enum : unsigned int {
@@ -200,6 +205,7 @@ CNACommand::CNACommand(CNAError* pclError, CNAConnectionDescription* pclConnecti
 
 CNACommand::~CNACommand()
 {
+    delete m_pclNullExcluded;
     m_tabParameter.SupprimeTout();
     m_tabDefine.SupprimeTout();
     if (m_pclConnection != nullptr)
@@ -295,15 +301,107 @@ int CNACommand::nGetParameterNbr() { return m_tabParameter.nGetNbElement(); }
 
 int CNACommand::bComplete(ISQLParserInformation*) { return _bNotYet(kPointNotYet); }
 
-int CNACommand::_bFormatAndConvertItemInClause(CSQLParserInfo*, IExpOpExpression*, INAItemDescription*, int,
-                                               CTString*)
+int CNACommand::_bFormatAndConvertItemInClause(CSQLParserInfo*, IExpOpExpression*, INAItemDescription* piItem,
+                                               const wchar_t* pszTable, const wchar_t* pszName, int,
+                                               CTString* pclOut)
 {
-    return _bNotYet(kPointNotYet + 10);
+    CTString csName;
+    _FormatTableAndItemName(pszTable, pszName, &csName);
+    if (m_pclConnection == nullptr) {
+        pclOut->Set(csName.pszGet());
+        return 1;
+    }
+    CTStringConcatAW clOut(-2, static_cast<unsigned>(_nCodePage()));
+    m_pclConnection->bConvertExpressionToString(m_pclError, &clOut, csName.pszGet(), piItem, nullptr);
+    pclOut->Set(clOut.pszGetW());
+    return 1;
 }
 
-int CNACommand::eGetFormatExpressionColonne(int, eNA_ITEMTYPE, eOPEXPRESSION, IExpOpExpression*)
+int CNACommand::eGetFormatExpressionColonne(int eKind, eNA_ITEMTYPE eType, eOPEXPRESSION eOperator,
+                                            IExpOpExpression*)
 {
-    return _bNotYet(kPointNotYet + 11);
+    if (eOperator == 33 || (eType != NA_IT_HEURE && eType != NA_IT_DATE8 && eType != NA_IT_DATETIME))
+        return 0;
+    return _eGetFormatExpressionColonneForDateTime(eKind, eType, eOperator);
+}
+
+int CNACommand::_eGetFormatExpressionColonneForDateTime(int eKind, eNA_ITEMTYPE eType, eOPEXPRESSION eOperator)
+{
+    const bool bTimeAsText =
+        eType == NA_IT_HEURE && (m_pclConnection == nullptr || !m_pclConnection->bSupportItemTime());
+    if (bTimeAsText && eKind >= 3 && eKind <= 6)
+        return NA_IT_TEXTE;
+    if (bTimeAsText && ((eOperator >= 9 && eOperator <= 14) || eOperator == 22 || eOperator == 23))
+        return NA_IT_TEXTE;
+    if ((eOperator >= 15 && eOperator <= 21) || eOperator == 32 || (eOperator >= 42 && eOperator <= 46) ||
+        (eOperator >= 50 && eOperator <= 57))
+        return NA_IT_TEXTE;
+    return 0;
+}
+
+void CNACommand::_FormatTableAndItemName(const wchar_t* pszTable, const wchar_t* pszName, CTString* pclOut)
+{
+    CTString csItem;
+    CTString csTable;
+    if (m_pclConnection != nullptr) {
+        m_pclConnection->bFormatItemName(m_pclError, Text(pszName), &csItem);
+        if (pszTable != nullptr && pszTable[0] != 0)
+            m_pclConnection->bFormatTableName(m_pclError, pszTable, &csTable);
+    } else {
+        csItem.Set(Text(pszName));
+        csTable.Set(Text(pszTable));
+    }
+    if (csTable.nTaille() == 0) {
+        pclOut->Set(csItem.pszGet());
+        return;
+    }
+    csTable.Add(L".");
+    csTable.Add(csItem.pszGet());
+    pclOut->Set(csTable.pszGet());
+}
+
+void CNACommand::FormatExpressionItemName(int eKind, eOPEXPRESSION eOperator, INAItemDescription* piItem,
+                                          const wchar_t* pszTable, const wchar_t* pszName, CTString* pclOut)
+{
+    const eNA_ITEMTYPE eType = piItem != nullptr ? piItem->eNAGetItemType() : NA_IT_EMPTY;
+    if (eGetFormatExpressionColonne(eKind, eType, eOperator, nullptr) != 0)
+        _bFormatAndConvertItemInClause(nullptr, nullptr, piItem, pszTable, pszName, eKind, pclOut);
+    else
+        _FormatTableAndItemName(pszTable, pszName, pclOut);
+}
+
+int CNACommand::bEscapeLIKEParamAsKXParam(CXYString<wchar_t>* pclOut, const wchar_t* pszPattern, wchar_t cEscape)
+{
+    if (cEscape == 0)
+        cEscape = L'\\';
+    const size_t n = pszPattern != nullptr ? wcslen(pszPattern) : 0;
+    if (pclOut == nullptr || n > 0x3FFFFFF0u || pclOut->nSetLength(static_cast<int>(2 * n + 12)) != 0)
+        return _bNoMemory(kPointLikeMemory);
+    // The MySQL literal escapes backslashes of its own: a backslash that is
+    // not the escape character stays single here.
+    Escape(Text(pszPattern), pclOut->pGetData(), 1, 0, 1, 1, 1, 1, 1, 1, L'\'', cEscape);
+    pclOut->SetUtilLength(static_cast<int>(wcslen(pclOut->pGetData())), 0);
+    return 1;
+}
+
+int CNACommand::bEscapeLIKEParamAsKXParam(CXYString<char>* pclOut, const char* pszPattern, char cEscape)
+{
+    if (cEscape == 0)
+        cEscape = '\\';
+    const size_t n = pszPattern != nullptr ? strlen(pszPattern) : 0;
+    if (pclOut == nullptr || n > 0x3FFFFFF0u || pclOut->nSetLength(static_cast<int>(2 * n + 12)) != 0)
+        return _bNoMemory(kPointLikeMemory);
+    Escape(pszPattern != nullptr ? pszPattern : "", pclOut->pGetData(), 1, 0, 1, 1, 1, 1, 1, 1, '\'', cEscape);
+    pclOut->SetUtilLength(static_cast<int>(strlen(pclOut->pGetData())), 0);
+    return 1;
+}
+
+int CNACommand::_bNoMemory(int nPoint)
+{
+    if (m_pclError != nullptr)
+        m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, nPoint, m_pclConnection, nullptr, nullptr,
+                                   ZTERR_NO_MEMORY);
+    return 0;
 }
 
 void CNACommand::vAddEscapeLike(eNA_ITEMTYPE) {}
@@ -328,9 +426,17 @@ void CNACommand::_FormatExpressionArgument(CSQLParserInfo*, IExpOpExpression*, C
     _bNotYet(kPointNotYet + 14);
 }
 
-void CNACommand::_FormatExpressionItemName(CSQLParserInfo*, IExpOpExpression*, IExpOpExpression*, int, CTString*)
+void CNACommand::_FormatExpressionItemName(CSQLParserInfo*, IExpOpExpression* piParent, int eKind,
+                                           INAItemDescription* piItem, const wchar_t* pszTable,
+                                           const wchar_t* pszName, CTString* pclOut)
 {
-    _bNotYet(kPointNotYet + 15);
+    // The parent's kind is read through the host's parse, which comes with
+    // the query rewriting.
+    if (piParent != nullptr) {
+        _bNotYet(kPointNotYet + 15);
+        return;
+    }
+    FormatExpressionItemName(eKind, -1, piItem, pszTable, pszName, pclOut);
 }
 
 void CNACommand::_FormatExpressionLiteral(CSQLParserInfo*, IExpOpExpression*, IExpOpExpression*, int,
@@ -387,6 +493,8 @@ void CNACommand::ResetCommand(int bKeepParameters)
 {
     m_tabDefine.SupprimeTout();
     m_dwWord5 = 0;
+    if (m_pclNullExcluded != nullptr)
+        m_pclNullExcluded->Reset();
     ResetFormatedSQL();
     m_clSQL.m_clA.m_nLength = 0;
     m_clSQL.m_clW.m_nLength = 0;
@@ -472,6 +580,16 @@ void CNACommand::Tronque(unsigned int nLength)
     for (int i = m_tabParameter.nGetNbElement() - 1; i >= 0; i--) {
         CNAParameter* p = m_tabParameter[i];
         if (p != nullptr && p->nGetPosition() >= nLength)
+            m_tabParameter.Supprime(i);
+    }
+}
+
+void CNACommand::TronqueTexte(unsigned int nLength)
+{
+    m_clSQL.Tronque(static_cast<int>(nLength));
+    for (int i = m_tabParameter.nGetNbElement() - 1; i >= 0; i--) {
+        CNAParameter* p = m_tabParameter[i];
+        if (p != nullptr && p->nGetPosition() > nLength)
             m_tabParameter.Supprime(i);
     }
 }
@@ -580,10 +698,26 @@ int CNACommand::bAddSelectColumns(CNARecord* pclRecord, int bPlain)
     return 1;
 }
 
-int CNACommand::bColumnValuesNullSelected(const CNAColumn*) const
+int CNACommand::bColumnValuesNullSelected(const CNAColumn* pclColumn) const
 {
-    // No exclusion set is built without a condition.
-    return 1;
+    return m_pclNullExcluded == nullptr || m_pclNullExcluded->bColumnValuesNullSelected(pclColumn);
+}
+
+int CNACommand::_bInitColumnNullValueExcluded()
+{
+    if (m_pclNullExcluded == nullptr)
+        m_pclNullExcluded = new (std::nothrow) CColumnNullValueExcluded;
+    return m_pclNullExcluded != nullptr || _bNoMemory(kPointNullSetMemory);
+}
+
+int CNACommand::bCombineColumnValuesNullSelected(eNAOperator eOperator, CColumnNullValueExcluded* pclOther)
+{
+    return _bInitColumnNullValueExcluded() && m_pclNullExcluded->bCombineColumnValuesNullSelected(eOperator, pclOther);
+}
+
+int CNACommand::bCopyColumnValuesNullSelected(CColumnNullValueExcluded* pclOther)
+{
+    return _bInitColumnNullValueExcluded() && m_pclNullExcluded->bCopyColumnValuesNullSelected(pclOther, 0);
 }
 
 // ---- Parameters ---------------------------------------------------------------------------------------

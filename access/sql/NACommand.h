@@ -7,6 +7,7 @@
 #include "access/driver/Interf.h"
 #include "access/sql/ISQLParserInformation.h"
 #include "access/sql/NADefine.h"
+#include "access/sql/NAOperator.h"
 #include "access/statement/NAColumn.h"
 #include "common/text/TStringConcatAW.h"
 #include "common/text/Tableau.h"
@@ -20,6 +21,8 @@ class CNAVariant;
 class CNAError;
 class CNARecord;
 class CSQLParserInfo;
+template <class T>
+class CXYString;
 class IExpOpExpression;
 class IInfoFrom;
 class IInfoRubrique;
@@ -70,8 +73,15 @@ public:
                               CNAParameter::eNAPARAMETERINOUT eInOut);
     virtual int bAddSelectColumns(CNARecord* pclRecord, int bPlain);
     virtual int bAddSelectColumn(CNAColumn* pclColumn, int bPlain);
+    // The table-qualified name wrapped by the connection so that it compares
+    // as the host's date and time texts; 1.
     virtual int _bFormatAndConvertItemInClause(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression,
-                                               INAItemDescription* piItem, int eKind, CTString* pclOut);
+                                               INAItemDescription* piItem, const wchar_t* pszTable,
+                                               const wchar_t* pszName, int eKind, CTString* pclOut);
+    // The item type in which a value compared with a column of eType is
+    // sent in a clause of kind eKind under the host operator: 2 (text) for
+    // the date and time cases the connection cannot compare natively, else
+    // 0 (the column's own).
     virtual int eGetFormatExpressionColonne(int eKind, eNA_ITEMTYPE eType, eOPEXPRESSION eOperator,
                                             IExpOpExpression* piExpression);
     // Writes one parameter into the formatted SQL; *pnPos may move past text
@@ -95,8 +105,11 @@ public:
     virtual int _vbSkipOperande();
     virtual void _vConvertirFonction();
     virtual void _FormatExpressionArgument(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression, CTString* pclOut);
-    virtual void _FormatExpressionItemName(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression,
-                                           IExpOpExpression* piParent, int eKind, CTString* pclOut);
+    // The name of an item of a host query: the parent's kind is the
+    // operator (-1 without parent), then FormatExpressionItemName.
+    virtual void _FormatExpressionItemName(CSQLParserInfo* pclInfo, IExpOpExpression* piParent, int eKind,
+                                           INAItemDescription* piItem, const wchar_t* pszTable,
+                                           const wchar_t* pszName, CTString* pclOut);
     virtual void _FormatExpressionLiteral(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression,
                                           IExpOpExpression* piParent, int eKind, INAItemDescription* piItem,
                                           CNAParameter* pclParameter, eNA_ITEMTYPE eType);
@@ -131,6 +144,11 @@ public:
     void Replace(unsigned int nPos, unsigned int nLength, const wchar_t* pszText);
     // Cuts the text; the parameters at or after the cut are released.
     void Tronque(unsigned int nLength);
+    // Cuts the text; a parameter placed exactly at the cut stays (its value
+    // ends the text), those after it are released.
+    void TronqueTexte(unsigned int nLength);
+    // Characters of the SQL text.
+    unsigned int nGetSQLLength() { return _nTextLength(); }
     int bAddReturning(const wchar_t* pszText);
     int bAddRecordLock();
     int bSetInternalQuery(const wchar_t* pszText, unsigned int nLength);
@@ -179,7 +197,32 @@ public:
     long long llGetRowOffset() const { return m_llRowOffset; }
     int nGetDefineMode() const { return m_nDefineMode; }
     void SetDefineMode(int n) { m_nDefineMode = n; }
+    // ---- NULL-exclusion set ---------------------------------------------------------------
+    // Whether the command's condition lets NULL values of the column
+    // through: 1 without a set.
     int bColumnValuesNullSelected(const CNAColumn* pclColumn) const;
+    // The set combined with another by the operator, or a copy of another
+    // taken in; the set is made on first need (user error 12 when it cannot
+    // be).
+    int bCombineColumnValuesNullSelected(eNAOperator eOperator, CColumnNullValueExcluded* pclOther);
+    int bCopyColumnValuesNullSelected(CColumnNullValueExcluded* pclOther);
+    CColumnNullValueExcluded* pclGetColumnNullValueExcludedNoRef() const { return m_pclNullExcluded; }
+
+    // ---- Names and values in clauses ---------------------------------------------------------
+    // The quoted name of an item in a clause, wrapped by the connection when
+    // eGetFormatExpressionColonne asks a conversion.
+    void FormatExpressionItemName(int eKind, eOPEXPRESSION eOperator, INAItemDescription* piItem,
+                                  const wchar_t* pszTable, const wchar_t* pszName, CTString* pclOut);
+    // The quoted table, "." and the quoted item; the item alone without a
+    // table.
+    void _FormatTableAndItemName(const wchar_t* pszTable, const wchar_t* pszName, CTString* pclOut);
+    int _eGetFormatExpressionColonneForDateTime(int eKind, eNA_ITEMTYPE eType, eOPEXPRESSION eOperator);
+    // A search value made a LIKE pattern of the escape character (0:
+    // backslash): quotes doubled, the escape character, "%" and "_" escaped
+    // with it, every other character as it is. 0 with user error 12 when
+    // the text cannot be sized.
+    int bEscapeLIKEParamAsKXParam(CXYString<wchar_t>* pclOut, const wchar_t* pszPattern, wchar_t cEscape);
+    int bEscapeLIKEParamAsKXParam(CXYString<char>* pclOut, const char* pszPattern, char cEscape);
     CNAConnectionDescription* pclGetConnectionNoRef() const { return m_pclConnection; }
 
     // ---- Scanners of query texts ---------------------------------------------------------
@@ -200,6 +243,8 @@ protected:
     static int s_eQueryType(eTYPEREQUETE eType);
     // User error 8 with kind 7 for a rewriting step of a later issue; 0.
     int _bNotYet(int nPoint);
+    int _bInitColumnNullValueExcluded();
+    int _bNoMemory(int nPoint);
     // Files a new definition (null: out of memory).
     int _bAddDefine(CNADefine* pclDefine);
     // Appends text to the formatted SQL under the space rule.

@@ -127,6 +127,11 @@ CNAConnectionDescription* CNAColumn::_pclConnection() const
 
 // ---- Description side ------------------------------------------------------------------
 
+CSQLParserInfo* CNAColumn::pclGetSourceQueryNoRef() const
+{
+    return m_pclRecord != nullptr ? m_pclRecord->pclGetSourceQueryNoRef() : nullptr;
+}
+
 const wchar_t* CNAColumn::pszGetName() const
 {
     return m_piItem != nullptr ? m_piItem->pszGetName() : L"";

@@ -20,6 +20,7 @@ class CNAItemDescription;
 class CNAKXRecord;
 class CNARecord;
 class CNAStatement;
+class CSQLParserInfo;
 class INADataSourceDescription;
 class INAItemDescription;
 class INAQueryParametersValue;
@@ -66,6 +67,10 @@ public:
     virtual int bRestaureOriginalValue(const CNAConvertVariant* pclCell);
 
     // ---- Description side ------------------------------------------------------
+    CNARecord* pclGetRecordNoRef() const { return m_pclRecord; }
+    // The host-parsed query of the record's source, through the record; null
+    // for a table.
+    CSQLParserInfo* pclGetSourceQueryNoRef() const;
     INAItemDescription* piGetItem() const { return m_piItem; }
     CNAItemDescription* pclGetImportedItem() const { return m_pclImportedItem; }
     const wchar_t* pszGetName() const;

@@ -1,11 +1,13 @@
 #include "access/statement/NAStatement.h"
 
 #include "access/driver/NAError.h"
+#include "access/statement/NARecord.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatementSQL.h"
 
 CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
-    : m_pclError(pclError), m_pclStatementSQL(pclStatementSQL), m_pclStmtOriginalRecord(nullptr), m_nRecordSaveID(-1)
+    : m_pclError(pclError), m_pclStatementSQL(pclStatementSQL), m_pclCurrentRecord(nullptr),
+      m_pclStmtOriginalRecord(nullptr), m_nRecordSaveID(-1)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -17,10 +19,23 @@ CNAStatement::~CNAStatement()
 {
     if (m_pclStmtOriginalRecord != nullptr)
         m_pclStmtOriginalRecord->nRelease();
+    if (m_pclCurrentRecord != nullptr)
+        m_pclCurrentRecord->nRelease();
     if (m_pclStatementSQL != nullptr)
         m_pclStatementSQL->nRelease();
     if (m_pclError != nullptr)
         m_pclError->nRelease();
+}
+
+void CNAStatement::SetCurrentRecord(CNARecord* pclRecord)
+{
+    if (pclRecord == m_pclCurrentRecord)
+        return;
+    if (pclRecord != nullptr)
+        pclRecord->AddRef();
+    if (m_pclCurrentRecord != nullptr)
+        m_pclCurrentRecord->nRelease();
+    m_pclCurrentRecord = pclRecord;
 }
 
 void CNAStatement::_CopyStatementSQLError()

@@ -10,6 +10,7 @@ class CNAConnectionDescription;
 class CNAConvertVariant;
 class CNAError;
 class CNARecordValue;
+class CNARecord;
 class CNAStatementSQL;
 
 class CNAStatement : public CInterf {
@@ -19,6 +20,12 @@ public:
     ~CNAStatement() override;
 
     CNAStatementSQL* pclGetStatementSQLNoRef() const { return m_pclStatementSQL; }
+    // The data access's current record (one reference held), or null.
+    CNARecord* pclGetCurrentRecordNoRef() const { return m_pclCurrentRecord; }
+    void SetCurrentRecord(CNARecord* pclRecord);
+    // Which columns the statement's texts define (CNAColumn::bMustDefine):
+    // memo columns too, as a table's SELECT defines them.
+    int nGetDefineMode() const { return 3; }
     // The direct SQL statement's value of a result column; on failure its
     // error is copied into the statement's.
     int bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nColumn);
@@ -34,6 +41,7 @@ protected:
 
     CNAError* m_pclError;                 // one reference
     CNAStatementSQL* m_pclStatementSQL;   // one reference
+    CNARecord* m_pclCurrentRecord;        // 9, one reference
     CNARecordValue* m_pclStmtOriginalRecord; // one reference, made on demand
     int m_nRecordSaveID;                  // a reference held on it while not -1
 };

@@ -1,0 +1,610 @@
+// Search expressions written into a command: constants folded at every
+// depth with the parameters of what was cut released, the boolean and NULL
+// forms, the NULL rows let through, empty texts, LIKE patterns, date ranges,
+// the NULL-exclusion sets, continuation and clones.
+#include "access/sql/NAExpression.h"
+
+#include "access/sql/NACommand.h"
+#include "access/statement/NARecord.h"
+#include "tests/support/SearchObjects.h"
+#include "tests/support/TestTable.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Narrow(const wchar_t* psz)
+{
+    std::string s;
+    for (; psz != nullptr && *psz != 0; psz++)
+        s += static_cast<char>(*psz);
+    return s;
+}
+
+// What writing a tree gave.
+struct SWritten {
+    std::wstring strText; // formatted, literals in place
+    int nConstant;
+    int nParameters;      // the search's
+    int bResult;
+};
+
+class NAExpression : public SearchRecordTest {
+protected:
+    void Describe(CTestTable& t) override
+    {
+        t.Add(L"ID", NA_IT_I4, 4, CTestTable::UNIQUE, false);
+        t.Add(L"N", NA_IT_I4, 4, CTestTable::DUPLICATES, true);
+        t.Add(L"S", NA_IT_TEXTE, 20, CTestTable::DUPLICATES, true);
+        t.Add(L"W", NA_IT_UNICODE, 20, CTestTable::DUPLICATES, true);
+        t.Add(L"D", NA_IT_DATE8, 8, CTestTable::DUPLICATES, true);
+        t.Add(L"DT", NA_IT_DATETIME, 8, CTestTable::DUPLICATES, true);
+        t.Add(L"H", NA_IT_HEURE, 7, CTestTable::DUPLICATES, true);
+        t.Add(L"B", NA_IT_BOOLEEN, 1, CTestTable::DUPLICATES, true);
+    }
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(SearchRecordTest::SetUp());
+        m_pFactory = new CCountedExpression(m_pError);
+        m_pFactory->AddRef();
+        m_pSearch = new CCountedSearch(m_pError, m_pCnx);
+        m_pSearch->AddRef();
+    }
+    void TearDown() override
+    {
+        for (CNAExpression* p : m_tabHeld)
+            p->nRelease();
+        m_pSearch->nRelease();
+        m_pFactory->nRelease();
+        // Every node, cell and parameter goes with its last holder.
+        SearchRecordTest::TearDown();
+    }
+    // A comparison of the named column with the value, held by the test.
+    CNAExpression* Leaf(eNAOperator e, const wchar_t* pszColumn, const CAny& v, unsigned int nFlags = 0,
+                        bool bWithColumn = true)
+    {
+        CNAColumn* pclColumn = Col(pszColumn);
+        CNAConvertVariant* pCell =
+            CNADriver::s_pclDriver->pclGetNewVariant_NV_Any(m_pError, m_pCnx, bWithColumn ? pclColumn : nullptr, &v);
+        EXPECT_NE(pCell, nullptr);
+        pCell->AddRef();
+        CNAExpression* p = Hold(m_pFactory->pclAllocExpression(e, pclColumn, pCell, nFlags));
+        pCell->nRelease();
+        return p;
+    }
+    CNAExpression* Int(eNAOperator e, const wchar_t* pszColumn, int n, unsigned int nFlags = 0)
+    {
+        CAny v;
+        SetAs<int>(v, TQTYPE_I4, n);
+        return Leaf(e, pszColumn, v, nFlags);
+    }
+    CNAExpression* Text(eNAOperator e, const wchar_t* pszColumn, const std::string& s, unsigned int nFlags = 0)
+    {
+        CAny v;
+        SetText8(v, s);
+        // As the searches make them: a date or time text keeps its own type.
+        const std::wstring strColumn(pszColumn);
+        return Leaf(e, pszColumn, v, nFlags,
+                    !(nFlags & CNAExpression::EXPR_GENERIC) && strColumn != L"D" && strColumn != L"DT" &&
+                        strColumn != L"H");
+    }
+    CNAExpression* Null(eNAOperator e, const wchar_t* pszColumn)
+    {
+        CAny v;
+        SetNull(v, TQTYPE_I4);
+        return Leaf(e, pszColumn, v);
+    }
+    CNAExpression* Node(eNAOperator e, CNAExpression* a, CNAExpression* b = nullptr)
+    {
+        return Hold(m_pFactory->pclAllocExpression(e, a, b, 0));
+    }
+    CNAExpression* Hold(CNAExpression* p)
+    {
+        EXPECT_NE(p, nullptr);
+        p->AddRef();
+        m_tabHeld.push_back(p);
+        return p;
+    }
+    // True when written (a text leaf holding for every row), false (a
+    // boolean above true), and a NOT of nothing, which its parent drops.
+    CNAExpression* True() { return Text(NAOP_GE, L"S", ""); }
+    CNAExpression* False()
+    {
+        CAny v;
+        SetAs<int>(v, TQTYPE_BOOL, 1);
+        return Leaf(NAOP_GT, L"B", v);
+    }
+    CNAExpression* Dropped() { return Node(NAOP_NOT, nullptr); }
+
+    SWritten Write(CNAExpression* p, int bNullFirst = 1)
+    {
+        m_pCnx->m_bNullFirst = bNullFirst;
+        m_pSearch->_ResetParameter();
+        CNACommand cmd(m_pError, m_pCnx);
+        SWritten w;
+        w.nConstant = -1;
+        w.bResult = p->bGetSQL(&cmd, NAOP_NONE, m_pSearch, &w.nConstant, m_pRecord);
+        EXPECT_EQ(cmd.nGetParameterNbr(), m_pSearch->nGetNbParameter());
+        const wchar_t* psz = cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL);
+        EXPECT_NE(psz, nullptr) << Narrow(m_pError->pszGetError());
+        w.strText = psz != nullptr ? psz : L"(failed)";
+        w.nParameters = m_pSearch->nGetNbParameter();
+        return w;
+    }
+    std::wstring Text(CNAExpression* p, int bNullFirst = 1) { return Write(p, bNullFirst).strText; }
+
+    CNAExpression* m_pFactory = nullptr;
+    CCountedSearch* m_pSearch = nullptr;
+    std::vector<CNAExpression*> m_tabHeld;
+};
+
+const unsigned int G = CNAExpression::EXPR_GENERIC;
+
+TEST_F(NAExpression, ConstantsFoldAtEveryDepth)
+{
+    struct Case {
+        const char* pszCase;
+        std::function<CNAExpression*()> fnTree;
+        const wchar_t* pszText;
+        int nConstant;
+        int nParameters;
+    } cases[] = {
+        {"AND(true, x)", [&] { return Node(NAOP_AND, True(), Int(NAOP_EQ, L"N", 5)); }, L"`N`=5", 0, 1},
+        {"AND(x, true)", [&] { return Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), True()); }, L"`N`=5", 0, 1},
+        {"OR(x, true)", [&] { return Node(NAOP_OR, Int(NAOP_EQ, L"N", 5), True()); }, L"", NAOP_TRUE, 0},
+        {"OR(true, x)", [&] { return Node(NAOP_OR, True(), Int(NAOP_EQ, L"N", 5)); }, L"", NAOP_TRUE, 0},
+        {"AND(x, false)", [&] { return Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), False()); }, L"", NAOP_FALSE, 0},
+        {"OR(false, x)", [&] { return Node(NAOP_OR, False(), Int(NAOP_EQ, L"N", 5)); }, L"`N`=5", 0, 1},
+        {"OR(x, false)", [&] { return Node(NAOP_OR, Int(NAOP_EQ, L"N", 5), False()); }, L"`N`=5", 0, 1},
+        {"NOT(true)", [&] { return Node(NAOP_NOT, True()); }, L"", NAOP_FALSE, 0},
+        {"NOT(false)", [&] { return Node(NAOP_NOT, False()); }, L"", NAOP_TRUE, 0},
+        {"NOT(NOT(true))", [&] { return Node(NAOP_NOT, Node(NAOP_NOT, True())); }, L"", NAOP_TRUE, 0},
+        // A literal and the next text get one blank between them.
+        {"NOT(x)", [&] { return Node(NAOP_NOT, Int(NAOP_EQ, L"N", 5)); }, L" NOT (`N`=5 )", 0, 1},
+        {"a NOT of nothing is dropped", [&] { return Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Dropped()); }, L"`N`=5",
+         0, 1},
+        {"dropped left", [&] { return Node(NAOP_OR, Dropped(), Int(NAOP_EQ, L"N", 5)); }, L"`N`=5", 0, 1},
+        {"NOT(dropped)", [&] { return Node(NAOP_NOT, Dropped()); }, L"", NAOP_NOT, 0},
+        {"AND(dropped, dropped)", [&] { return Node(NAOP_AND, Dropped(), Dropped()); }, L"", NAOP_NOT, 0},
+        {"AND(x, OR(false, AND(y, true)))",
+         [&] {
+             return Node(NAOP_AND, Int(NAOP_EQ, L"N", 5),
+                         Node(NAOP_OR, False(), Node(NAOP_AND, Int(NAOP_GT, L"ID", 7), True())));
+         },
+         // The OR was opened under the AND before it folded to its right side.
+         L"`N`=5 AND (`ID`>7 )", 0, 2},
+        {"OR(AND(x, y), AND(z, false))",
+         [&] {
+             return Node(NAOP_OR, Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Int(NAOP_EQ, L"ID", 1)),
+                         Node(NAOP_AND, Int(NAOP_EQ, L"N", 6), False()));
+         },
+         L"`N`=5 AND `ID`=1", 0, 2},
+        // The parameters of a cut branch go with it.
+        {"AND(AND(x, y), NOT(true))",
+         [&] {
+             return Node(NAOP_AND, Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Int(NAOP_EQ, L"ID", 1)),
+                         Node(NAOP_NOT, True()));
+         },
+         L"", NAOP_FALSE, 0},
+        {"OR(NOT(AND(x, false)), y)",
+         [&] {
+             return Node(NAOP_OR, Node(NAOP_NOT, Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), False())),
+                         Int(NAOP_EQ, L"ID", 1));
+         },
+         L"", NAOP_TRUE, 0},
+        {"AND(OR(x, y), NOT(OR(z, false)))",
+         [&] {
+             return Node(NAOP_AND, Node(NAOP_OR, Int(NAOP_EQ, L"N", 5), Int(NAOP_EQ, L"ID", 1)),
+                         Node(NAOP_NOT, Node(NAOP_OR, Int(NAOP_EQ, L"N", 9), False())));
+         },
+         L"(`N`=5 OR `ID`=1 ) AND  NOT ((`N`=9 ))", 0, 3},
+        {"NOT(OR(x, y))",
+         [&] { return Node(NAOP_NOT, Node(NAOP_OR, Int(NAOP_EQ, L"N", 5), Int(NAOP_EQ, L"ID", 1))); },
+         L" NOT ((`N`=5 OR `ID`=1 ))", 0, 2},
+    };
+    for (const Case& c : cases) {
+        const SWritten w = Write(c.fnTree());
+        EXPECT_EQ(w.strText, c.pszText) << c.pszCase;
+        EXPECT_EQ(w.nConstant, c.nConstant) << c.pszCase;
+        EXPECT_EQ(w.nParameters, c.nParameters) << c.pszCase;
+        EXPECT_EQ(w.bResult, 1) << c.pszCase;
+    }
+}
+
+TEST_F(NAExpression, BooleanComparisons)
+{
+    struct Case {
+        eNAOperator e;
+        int b;
+        const wchar_t* pszText;
+        int nConstant;
+    } cases[] = {
+        {NAOP_GT, 1, L"", NAOP_FALSE},     {NAOP_GT, 0, L"`B`<>0", 0},
+        {NAOP_LT, 1, L"`B`<>1", 0},        {NAOP_LT, 0, L"", NAOP_FALSE},
+        {NAOP_GE, 1, L"`B`=1", 0},         {NAOP_GE, 0, L"", NAOP_TRUE},
+        {NAOP_LE, 1, L"", NAOP_TRUE},      {NAOP_LE, 0, L"`B`=0", 0},
+        {NAOP_EQ, 1, L"`B`=1", 0},         {NAOP_NE, 0, L"`B`<>0", 0},
+    };
+    for (const Case& c : cases) {
+        CAny v;
+        SetAs<int>(v, TQTYPE_BOOL, c.b);
+        const SWritten w = Write(Leaf(c.e, L"B", v));
+        EXPECT_EQ(w.strText, c.pszText) << c.e << " " << c.b;
+        EXPECT_EQ(w.nConstant, c.nConstant) << c.e << " " << c.b;
+    }
+}
+
+TEST_F(NAExpression, NullValues)
+{
+    struct Case {
+        eNAOperator e;
+        int bNullFirst;
+        const wchar_t* pszText;
+        int nConstant;
+        int bNullSelected;
+    } cases[] = {
+        {NAOP_GE, 1, L"", NAOP_TRUE, 1},           {NAOP_LE, 0, L"", NAOP_TRUE, 1},
+        {NAOP_GT, 1, L"`N` IS NOT NULL", 0, 0},    {NAOP_GT, 0, L"", NAOP_FALSE, 1},
+        {NAOP_LT, 1, L"", NAOP_FALSE, 1},          {NAOP_LT, 0, L"`N` IS NOT NULL", 0, 0},
+        {NAOP_EQ, 1, L"`N` IS NULL", 0, 1},        {NAOP_ISNULL, 0, L"`N` IS NULL", 0, 1},
+        {NAOP_ISNOTNULL, 1, L"`N` IS NOT NULL", 0, 0},
+        // Unequal to NULL: the rows with a value.
+        {NAOP_NE, 1, L"`N` IS NOT NULL", 0, 0},
+    };
+    for (const Case& c : cases) {
+        CNAExpression* p = Null(c.e, L"N");
+        const SWritten w = Write(p, c.bNullFirst);
+        EXPECT_EQ(w.strText, c.pszText) << c.e << " first " << c.bNullFirst;
+        EXPECT_EQ(w.nConstant, c.nConstant) << c.e << " first " << c.bNullFirst;
+        EXPECT_EQ(p->bColumnValuesNullSelected(Col(L"N")), c.bNullSelected) << c.e << " first " << c.bNullFirst;
+    }
+    // Operators 13 and 14 take no value.
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 3);
+    EXPECT_EQ(Text(Leaf(NAOP_ISNULL, L"N", v)), L"`N` IS NULL");
+    EXPECT_EQ(Text(Leaf(NAOP_ISNOTNULL, L"N", v)), L"`N` IS NOT NULL");
+}
+
+TEST_F(NAExpression, NullRowsLetThrough)
+{
+    const unsigned int L = CNAExpression::EXPR_LOWER;
+    const unsigned int U = CNAExpression::EXPR_UPPER;
+    struct Case {
+        const wchar_t* pszColumn;
+        eNAOperator e;
+        int n;
+        unsigned int nFlags;
+        int bNullFirst;
+        bool bAdded;
+    } cases[] = {
+        // NULL first: with < and <=, except < a value the engine keeps as NULL.
+        {L"N", NAOP_LT, 5, 0, 1, true},   {L"N", NAOP_LE, 5, 0, 1, true},  {L"N", NAOP_LT, 0, 0, 1, false},
+        {L"N", NAOP_LE, 0, 0, 1, true},   {L"N", NAOP_GT, 5, 0, 1, false}, {L"N", NAOP_GE, 5, 0, 1, false},
+        {L"N", NAOP_EQ, 0, 0, 1, false},  {L"N", NAOP_NE, 5, 0, 1, false},
+        // NULL last: with > and >=.
+        {L"N", NAOP_GT, 5, 0, 0, true},   {L"N", NAOP_GE, 5, 0, 0, true},  {L"N", NAOP_LT, 5, 0, 0, false},
+        {L"N", NAOP_LE, 5, 0, 0, false},
+        // Never on a unique column kept from NULL.
+        {L"ID", NAOP_LT, 5, 0, 1, false}, {L"ID", NAOP_GT, 5, 0, 0, false},
+        // Filter bounds: only a lower = or >= of a value the engine keeps
+        // as NULL.
+        {L"N", NAOP_GE, 0, L, 1, true},   {L"N", NAOP_EQ, 0, L, 0, true},  {L"N", NAOP_GE, 5, L, 1, false},
+        {L"N", NAOP_GT, 0, L, 1, false},  {L"N", NAOP_LE, 0, U, 1, false}, {L"N", NAOP_LT, 5, U, 1, false},
+        {L"N", NAOP_GE, 0, U, 0, false},  {L"ID", NAOP_GE, 0, L, 1, false},
+    };
+    const wchar_t* apszOp[] = {L"", L"", L"", L"", L"=", L">", L"<", L">=", L"<=", L"", L"", L"", L"<>"};
+    for (const Case& c : cases) {
+        CNAExpression* p = Int(c.e, c.pszColumn, c.n, c.nFlags);
+        const std::wstring strName = std::wstring(L"`") + c.pszColumn + L"`";
+        const std::wstring strComparison = strName + apszOp[c.e] + std::to_wstring(c.n);
+        const std::wstring strExpected =
+            c.bAdded ? L"(" + strComparison + L" OR " + strName + L" IS NULL)" : strComparison;
+        EXPECT_EQ(Text(p, c.bNullFirst), strExpected)
+            << Narrow(c.pszColumn) << " " << c.e << " " << c.n << " flags " << c.nFlags << " first " << c.bNullFirst;
+        EXPECT_EQ(p->bColumnValuesNullSelected(Col(c.pszColumn)), c.bAdded ? 1 : 0);
+    }
+}
+
+TEST_F(NAExpression, EmptyTextsAndPrefixes)
+{
+    struct Case {
+        const wchar_t* pszColumn;
+        eNAOperator e;
+        const char* pszValue;
+        unsigned int nFlags;
+        const wchar_t* pszText;
+    } cases[] = {
+        {L"S", NAOP_EQ, "", 0, L"`S`=''"},
+        {L"S", NAOP_EQ, "", G, L"`S` LIKE '%%'"},
+        {L"S", NAOP_NE, "", G, L"`S`<>''"},
+        {L"S", NAOP_LE, "", 0, L"(`S`<='' OR `S` IS NULL)"},
+        {L"S", NAOP_GT, "", 0, L"`S`>''"},
+        // An empty generic text flagged exact.
+        {L"S", NAOP_EQ, "", G | CNAExpression::EXPR_EMPTYEXACT, L"`S`=''"},
+        // Prefixes: the escape character, wildcards and quotes escaped.
+        {L"S", NAOP_EQ, "ab", G, L"`S` LIKE 'ab%' ESCAPE '!'"},
+        {L"S", NAOP_NE, "ab", G, L"`S` NOT LIKE 'ab%' ESCAPE '!'"},
+        {L"S", NAOP_EQ, "5%_'!\\", G, L"`S` LIKE '5!%!_''!!\\\\%' ESCAPE '!'"},
+        {L"S", NAOP_EQ, "ab", 0, L"`S`='ab'"},
+        {L"S", NAOP_GE, "ab", G, L"`S`>='ab'"},
+        // A wide text column: an empty prefix is a pattern too.
+        {L"W", NAOP_EQ, "", G, L"`W` LIKE '%' ESCAPE '!'"},
+        {L"W", NAOP_EQ, "", 0, L"`W`=''"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Text(Text(c.e, c.pszColumn, c.pszValue, c.nFlags)), c.pszText) << c.pszValue << " " << c.e;
+    }
+    // Empty texts taken as NULL by the search.
+    m_pSearch->SetEmptyTextAsNull(1);
+    EXPECT_EQ(Text(Text(NAOP_EQ, L"S", "")), L"`S` IS NULL");
+    EXPECT_EQ(Text(Text(NAOP_EQ, L"W", "", G)), L"`W` IS NULL");
+    m_pSearch->SetEmptyTextAsNull(0);
+    // A text holding for every row.
+    EXPECT_EQ(Write(Text(NAOP_GE, L"S", "")).nConstant, NAOP_TRUE);
+    EXPECT_EQ(Write(Text(NAOP_LE, L"S", "\xff")).nConstant, NAOP_TRUE);
+    EXPECT_EQ(Write(Text(NAOP_LE, L"S", "\xfe")).nConstant, 0);
+}
+
+TEST_F(NAExpression, DateRangesAndTimes)
+{
+    struct Case {
+        const wchar_t* pszColumn;
+        eNAOperator e;
+        const char* pszValue;
+        unsigned int nFlags;
+        const wchar_t* pszText;
+        int nParameters;
+    } cases[] = {
+        {L"D", NAOP_EQ, "2023", G, L"`D`>='2023-01-01' AND `D`<'2024-01-01'", 2},
+        {L"D", NAOP_EQ, "202303", G, L"`D`>='2023-03-01' AND `D`<'2023-04-01'", 2},
+        {L"D", NAOP_EQ, "202312", G, L"`D`>='2023-12-01' AND `D`<'2024-01-01'", 2},
+        {L"D", NAOP_EQ, "20230315", G, L"`D`='2023-03-15'", 1},
+        {L"D", NAOP_EQ, "2023", 0, L"`D`='2023-01-01'", 1},
+        // Outside the range: below it or from its end on.
+        {L"D", NAOP_NE, "2023", G, L"(`D`<'2023-01-01' OR `D`>='2024-01-01' )", 2},
+        {L"DT", NAOP_EQ, "2023", G, L"`DT`>='2023-01-01 00:00:00.000' AND `DT`<'2024-01-01 00:00:00.000'", 2},
+        {L"DT", NAOP_EQ, "20230315", G,
+         L"`DT`>='2023-03-15 00:00:00.000' AND `DT`<'2023-03-16 00:00:00.000'", 2},
+        {L"DT", NAOP_GT, "2023", G, L"`DT`>'2023-01-01 00:00:00.000'", 1},
+        // Without a time type the connection compares times as texts.
+        {L"H", NAOP_EQ, "12", G, L"TIME_FORMAT(`H`,'%H%i%S') LIKE '12%' ESCAPE '!'", 1},
+        {L"H", NAOP_EQ, "123000", 0, L"TIME_FORMAT(`H`,'%H%i%S')='123000'", 1},
+        {L"H", NAOP_GE, "12", 0, L"TIME_FORMAT(`H`,'%H%i%S')>='12'", 1},
+    };
+    for (const Case& c : cases) {
+        CNAExpression* p = Text(c.e, c.pszColumn, c.pszValue, c.nFlags);
+        const SWritten w = Write(p);
+        EXPECT_EQ(w.strText, c.pszText) << Narrow(c.pszColumn) << " " << c.pszValue;
+        EXPECT_EQ(w.nParameters, c.nParameters) << Narrow(c.pszColumn) << " " << c.pszValue;
+        if (c.nFlags & G) {
+            EXPECT_EQ(p->bColumnValuesNullSelected(Col(c.pszColumn)), 0);
+        }
+    }
+}
+
+TEST_F(NAExpression, DatesWithoutADate)
+{
+    // Kind 5 takes an empty date as NULL.
+    EXPECT_EQ(Text(Text(NAOP_EQ, L"D", "")), L"`D` IS NULL");
+    EXPECT_EQ(Text(Text(NAOP_NE, L"DT", "")), L"`DT` IS NOT NULL");
+    EXPECT_EQ(Text(Text(NAOP_EQ, L"D", "00000000")), L"`D`='0000-00-00'");
+    // A kind that takes the zero date as NULL too.
+    m_pCnx->SetKind(2);
+    EXPECT_EQ(Write(Text(NAOP_EQ, L"D", "00000000")).strText.find(L"IS NULL") != std::wstring::npos, true);
+    EXPECT_EQ(Write(Text(NAOP_EQ, L"D", "20230101")).strText.find(L"IS NULL"), std::wstring::npos);
+    m_pCnx->SetKind(CNAConnectionDescription::DS_MYSQL);
+}
+
+TEST_F(NAExpression, DateBounds)
+{
+    struct Case {
+        eNA_ITEMTYPE eType;
+        const wchar_t* pszValue;
+        const wchar_t* pszLower; // null: no bound
+        const wchar_t* pszUpper;
+    } cases[] = {
+        {NA_IT_DATE8, L"2023", L"20230101", L"20240101"},
+        {NA_IT_DATE8, L"202302", L"20230201", L"20230301"},
+        {NA_IT_DATE8, L"20240229", L"20240229", L"20240301"},
+        {NA_IT_HEURE, L"12", L"120000000", L"130000000"},
+        {NA_IT_HEURE, L"1230", L"123000000", L"123100000"},
+        {NA_IT_DATE8, L"", nullptr, nullptr},
+        {NA_IT_DATE8, L"20x3", nullptr, nullptr},
+        {NA_IT_HEURE, L"1234567890", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        CAny v;
+        SetTextW(v, c.pszValue);
+        CAny lo;
+        CAny hi;
+        const int b = CNAExpression::s_bGetBorneRechercheDateGenerique(c.eType, &v, &lo, &hi);
+        EXPECT_EQ(b, c.pszLower != nullptr) << Narrow(c.pszValue);
+        if (c.pszLower == nullptr)
+            continue;
+        const unsigned short nType = c.eType == NA_IT_HEURE ? TQTYPE_TIMEW : TQTYPE_DATEW;
+        EXPECT_EQ(lo.nGetTypeCode(), nType);
+        EXPECT_EQ(TextW(lo), c.pszLower);
+        EXPECT_EQ(TextW(hi), c.pszUpper);
+        EXPECT_EQ(lo.nGetFlags(), 0);
+    }
+    // A date-time item gets date-times.
+    CAny v;
+    SetTextW(v, L"2023");
+    CAny lo;
+    ASSERT_EQ(CNAExpression::s_bGetBorneRechercheDateMin(NA_IT_DATETIME, &v, &lo), 1);
+    EXPECT_EQ(lo.nGetTypeCode(), TQTYPE_DATETIME);
+    CAny clText;
+    lo.pclGetTraitement()->Duplique(&clText);
+    ASSERT_LE(clText.__nCastTo(TQTYPE_DSTRW, nullptr, 0), 99);
+    EXPECT_EQ(TextW(clText).substr(0, 14), L"20230101000000");
+    SetNull(v, TQTYPE_DSTRW);
+    EXPECT_EQ(CNAExpression::s_bGetBorneRechercheDateMax(NA_IT_DATE8, &v, &lo), 0);
+}
+
+TEST_F(NAExpression, ConstantComparisons)
+{
+    struct Case {
+        eNAOperator e;
+        int nKind; // 0 boolean, 1 8-bit text, 2 wide text, 3 NULL text, 4 integer, 5 wide character,
+                   // 6 wide text by pointer
+        const wchar_t* psz;
+        int bNullFirst;
+        int bTrue;
+    } cases[] = {
+        {NAOP_LE, 0, L"1", 1, 1}, {NAOP_GE, 0, L"0", 1, 1}, {NAOP_GE, 0, L"1", 1, 0}, {NAOP_LT, 0, L"1", 1, 0},
+        {NAOP_GE, 1, L"", 1, 1},  {NAOP_GE, 1, L"a", 1, 0}, {NAOP_LE, 1, L"\xff", 1, 1}, {NAOP_LE, 1, L"\xff", 0, 1},
+        {NAOP_LE, 2, L"\xffff", 1, 1}, {NAOP_LE, 2, L"\xfffe", 1, 0}, {NAOP_GT, 1, L"", 1, 0},
+        {NAOP_GE, 3, L"", 1, 1},  {NAOP_GE, 3, L"", 0, 0},  {NAOP_LE, 3, L"", 0, 1}, {NAOP_LE, 3, L"", 1, 0},
+        {NAOP_GE, 4, L"0", 1, 0},
+        {NAOP_GE, 5, L"", 1, 1}, {NAOP_GE, 5, L"a", 1, 0}, {NAOP_LE, 6, L"\xffff", 1, 1},
+    };
+    for (const Case& c : cases) {
+        CAny v;
+        std::string s;
+        for (const wchar_t* p = c.psz; *p != 0; p++)
+            s += static_cast<char>(*p);
+        switch (c.nKind) {
+        case 0: SetAs<int>(v, TQTYPE_BOOL, c.psz[0] == L'1'); break;
+        case 1: SetText8(v, s); break;
+        case 2: SetTextW(v, c.psz); break;
+        case 3: SetNull(v, TQTYPE_DSTRA); break;
+        case 5: SetAs<wchar_t>(v, TQTYPE_CARW, c.psz[0]); break;
+        case 6: SetTextW(v, c.psz, TQTYPE_PSTRW); break;
+        default: SetAs<int>(v, TQTYPE_I4, 0); break;
+        }
+        m_pCnx->m_bNullFirst = c.bNullFirst;
+        EXPECT_EQ(CNAExpression::s_bExpressionTrue(c.e, m_pCnx, &v), c.bTrue)
+            << c.e << " kind " << c.nKind << " first " << c.bNullFirst;
+    }
+    EXPECT_EQ(CNAExpression::s_bExpressionTrue(NAOP_GE, m_pCnx, nullptr), 0);
+}
+
+TEST_F(NAExpression, OperatorsTheirTextsAndKinds)
+{
+    const struct {
+        eNAOperator e;
+        const wchar_t* pszText;
+        int nKind;
+        eNAOperator eInverted;
+    } cases[] = {
+        {NAOP_NONE, L"", -1, NAOP_NONE},   {NAOP_OR, L" OR ", -1, NAOP_OR},     {NAOP_AND, L" AND ", -1, NAOP_AND},
+        {NAOP_NOT, L" NOT ", -1, NAOP_NOT}, {NAOP_EQ, L"=", 9, NAOP_EQ},         {NAOP_GT, L">", 13, NAOP_LT},
+        {NAOP_LT, L"<", 11, NAOP_GT},       {NAOP_GE, L">=", 14, NAOP_LE},       {NAOP_LE, L"<=", 12, NAOP_GE},
+        {NAOP_PARSED, L"", -1, NAOP_PARSED}, {NAOP_FALSE, L"0=1", -1, NAOP_FALSE}, {NAOP_TRUE, L"1=1", -1, NAOP_TRUE},
+        {NAOP_NE, L"<>", 10, NAOP_NE},      {NAOP_ISNULL, L" IS NULL", 33, NAOP_ISNULL},
+        {NAOP_ISNOTNULL, L"IS NOT NULL", -1, NAOP_ISNOTNULL}, {static_cast<eNAOperator>(15), L"", -1,
+                                                              static_cast<eNAOperator>(15)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_STREQ(CNAExpression::s_pszDumpOp(c.e), c.pszText) << c.e;
+        EXPECT_EQ(CNAExpression::Convert_eNAOperator_To_eOPEXPRESSION(c.e), c.nKind) << c.e;
+        EXPECT_EQ(CNAExpression::s_eInvertOperator(c.e), c.eInverted) << c.e;
+    }
+}
+
+TEST_F(NAExpression, NullExclusionOfTrees)
+{
+    CNAColumn* n = Col(L"N");
+    CNAColumn* id = Col(L"ID");
+    // Before writing, a leaf answers by its value.
+    CNAExpression* pEq0 = Int(NAOP_EQ, L"N", 0);
+    EXPECT_EQ(pEq0->bColumnValuesNullSelected(n), 0); // zero is no NULL on this kind
+    EXPECT_EQ(Null(NAOP_EQ, L"N")->bColumnValuesNullSelected(n), 1);
+    EXPECT_EQ(Null(NAOP_NE, L"N")->bColumnValuesNullSelected(n), 0);
+    EXPECT_EQ(Int(NAOP_LT, L"N", 3)->bColumnValuesNullSelected(n), 1);
+    EXPECT_EQ(Int(NAOP_GT, L"N", 3)->bColumnValuesNullSelected(n), 0);
+    EXPECT_EQ(Int(NAOP_GE, L"N", 3)->bColumnValuesNullSelected(n), 1);
+    EXPECT_EQ(pEq0->bColumnValuesNullSelected(id), 1);
+    // After writing: AND keeps a column excluded by either side, OR only
+    // by both.
+    CNAExpression* pAnd = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Int(NAOP_LT, L"ID", 3));
+    Write(pAnd);
+    EXPECT_EQ(pAnd->bColumnValuesNullSelected(n), 0);
+    EXPECT_EQ(pAnd->bColumnValuesNullSelected(id), 0);
+    CNAExpression* pOr = Node(NAOP_OR, Int(NAOP_EQ, L"N", 5), Int(NAOP_EQ, L"ID", 3));
+    Write(pOr);
+    EXPECT_EQ(pOr->bColumnValuesNullSelected(n), 1);
+    EXPECT_EQ(pOr->bColumnValuesNullSelected(id), 1);
+    CNAExpression* pOrBoth = Node(NAOP_OR, Int(NAOP_EQ, L"N", 5), Int(NAOP_GT, L"N", 8));
+    Write(pOrBoth);
+    EXPECT_EQ(pOrBoth->bColumnValuesNullSelected(n), 0);
+    // A NOT turns a single comparison's set over; any other keeps none.
+    CNAExpression* pNot = Node(NAOP_NOT, Null(NAOP_EQ, L"N"));
+    Write(pNot);
+    EXPECT_EQ(pNot->bColumnValuesNullSelected(n), 0);
+    CNAExpression* pNotAnd = Node(NAOP_NOT, Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Int(NAOP_EQ, L"ID", 3)));
+    Write(pNotAnd);
+    EXPECT_EQ(pNotAnd->pclGetColumnNullValueExcludedNoRef() == nullptr ||
+                  pNotAnd->pclGetColumnNullValueExcludedNoRef()->nGetNbColumn() == 0,
+              true);
+    EXPECT_EQ(pNotAnd->bColumnValuesNullSelected(n), 1);
+    // The one side left when the other folds.
+    CNAExpression* pFolded = Node(NAOP_AND, True(), Int(NAOP_EQ, L"N", 5));
+    Write(pFolded);
+    EXPECT_EQ(pFolded->bColumnValuesNullSelected(n), 0);
+}
+
+TEST_F(NAExpression, GoingOnFromAnEquality)
+{
+    // A prefix: past it, the rows it covers skipped; before it, below it.
+    CNAExpression* pPrefix = Text(NAOP_EQ, L"S", "ab", G);
+    CNAExpression* pNext = Hold(pPrefix->pclClone());
+    CNAExpression* pAfter = pNext->pclTransformEqualTo(m_pRecord, nullptr, NAOP_GT);
+    ASSERT_NE(pAfter, nullptr);
+    Hold(pAfter);
+    EXPECT_EQ(Text(pAfter), L" NOT (`S` LIKE 'ab%' ESCAPE '!' ) AND `S`>'ab'");
+    CNAExpression* pBefore = Hold(pPrefix->pclClone());
+    EXPECT_EQ(pBefore->pclTransformEqualTo(m_pRecord, nullptr, NAOP_LT), pBefore);
+    EXPECT_EQ(Text(pBefore), L"(`S`<'ab' OR `S` IS NULL)");
+    // An exact value, under an AND, in place.
+    CNAExpression* pAnd = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Text(NAOP_EQ, L"S", "cd", G));
+    EXPECT_EQ(pAnd->pclTransformEqualTo(m_pRecord, nullptr, NAOP_GT), pAnd);
+    EXPECT_EQ(Text(pAnd), L"`N`>5 AND ( NOT (`S` LIKE 'cd%' ESCAPE '!' ) AND `S`>'cd' )");
+    // A NULL prefix is an exact comparison.
+    CAny v;
+    SetNull(v, TQTYPE_DSTRA);
+    CNAExpression* pNull = Leaf(NAOP_EQ, L"S", v, G);
+    pNull->pclTransformEqualTo(m_pRecord, nullptr, NAOP_GT);
+    EXPECT_EQ(Text(pNull), L"`S` IS NOT NULL");
+}
+
+TEST_F(NAExpression, ClonesWrittenTwiceAlike)
+{
+    CNAExpression* pTree = Node(
+        NAOP_OR, Node(NAOP_AND, Int(NAOP_LE, L"N", 5), Text(NAOP_EQ, L"S", "x'y", G)),
+        Node(NAOP_NOT, Node(NAOP_OR, Text(NAOP_GE, L"S", ""), Int(NAOP_EQ, L"ID", 2))));
+    CNAExpression* pCopy = Hold(pTree->pclClone());
+    const SWritten a = Write(pTree);
+    const SWritten b = Write(pCopy);
+    EXPECT_EQ(a.strText, b.strText);
+    EXPECT_EQ(a.nParameters, b.nParameters);
+    EXPECT_EQ(a.strText, L"(`N`<=5 OR `N` IS NULL) AND `S` LIKE 'x''y%' ESCAPE '!'");
+    // The clone shares the leaves' columns and values.
+    EXPECT_EQ(pCopy->pclGetLeftNoRef()->pclGetLeftNoRef()->pclGetValueNoRef(),
+              pTree->pclGetLeftNoRef()->pclGetLeftNoRef()->pclGetValueNoRef());
+    EXPECT_NE(pCopy->pclGetLeftNoRef(), pTree->pclGetLeftNoRef());
+}
+
+TEST_F(NAExpression, HostParsedConditionsComeLater)
+{
+    EXPECT_EQ(m_pFactory->pclAllocExpression(static_cast<ISQLParserInformation*>(nullptr), 0), nullptr);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 8u);
+    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
+    m_pError->Reset();
+    CNAExpression* pParsed = Node(NAOP_PARSED, nullptr);
+    EXPECT_EQ(Write(pParsed).bResult, 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 8u);
+    // Insert swaps an operand; an empty node writes nothing.
+    CNAExpression* pAnd = Node(NAOP_AND, Int(NAOP_EQ, L"N", 1), Int(NAOP_EQ, L"N", 2));
+    CNAExpression::Insert(pAnd, pAnd->pclGetRightNoRef(), Int(NAOP_EQ, L"ID", 3));
+    CNAExpression::Insert(pAnd, Int(NAOP_EQ, L"ID", 9), Int(NAOP_EQ, L"ID", 4)); // not an operand
+    EXPECT_EQ(Text(pAnd), L"`N`=1 AND `ID`=3");
+    EXPECT_EQ(Text(Hold(m_pFactory->pclAllocExpression())), L"");
+}
+
+} // namespace

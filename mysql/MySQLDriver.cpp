@@ -4,6 +4,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "mysql/MySQLConnection.h"
 #include "mysql/MySQLDriverSQL.h"
+#include "mysql/MySQLStatement.h"
 
 #include <new>
 
@@ -20,6 +21,11 @@ void CMySQLDriver::OnFatalErrorAddDebugMessage(CNAError* pError, CNAConnectionDe
         return;
     pError->AddDebugMessage(ZTMSG_CLIENT_VERSION, L"3.23.52",
                             pConnection != nullptr ? CNAConnectionDescription::m_csClientVersion.pszGet() : L"");
+}
+
+CNAStatement* CMySQLDriver::pclAllocStatement(CNADataAccess* pDataAccess, CNAConnectionDescription*, CNAError* pError)
+{
+    return new (std::nothrow) CMySQLStatement(pDataAccess, pError);
 }
 
 CNAConnectionDescription* CMySQLDriver::_pclAllocConnectionDescription(const wchar_t* pszIdentification,

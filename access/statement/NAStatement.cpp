@@ -2028,8 +2028,12 @@ void CNAStatement::_SetRecherche(CNARecherche* pclSearch)
 
 void CNAStatement::AnnuleRecherche()
 {
-    if (m_pclRecherche != nullptr)
+    // Its condition leaves the statement's later SELECTs; its record counts
+    // as found.
+    if (m_pclRecherche != nullptr) {
+        m_pclRecherche->Desactivate();
         m_pclRecherche->Cancel();
+    }
 }
 
 void CNAStatement::AnnuleRechercheUser()

@@ -109,10 +109,33 @@ std::string CountingClientPath()
     return FakeClientPath("zt_counting_client.so");
 }
 
-PFN_COUNT CountingClient(const char* pszCounter)
+namespace {
+
+void* CountingClientSymbol(const char* pszName)
 {
     static void* s_h = dlopen(CountingClientPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    return s_h != nullptr ? reinterpret_cast<PFN_COUNT>(dlsym(s_h, pszCounter)) : nullptr;
+    return s_h != nullptr ? dlsym(s_h, pszName) : nullptr;
+}
+
+} // namespace
+
+PFN_COUNT CountingClient(const char* pszCounter)
+{
+    return reinterpret_cast<PFN_COUNT>(CountingClientSymbol(pszCounter));
+}
+
+std::vector<std::string> CountingClientQueries(int nFrom)
+{
+    typedef const char* (*PFN_QUERY)(int);
+    const auto pfnQuery = reinterpret_cast<PFN_QUERY>(CountingClientSymbol("CountingClient_pszQuery"));
+    std::vector<std::string> tab;
+    for (int i = nFrom; pfnQuery != nullptr; i++) {
+        const char* psz = pfnQuery(i);
+        if (psz == nullptr)
+            break;
+        tab.emplace_back(psz);
+    }
+    return tab;
 }
 
 void ServerTest::SetUp()

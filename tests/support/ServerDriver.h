@@ -41,6 +41,9 @@ std::string UniqueName(const std::string& strPrefix);
 std::string CountingClientPath();
 typedef int (*PFN_COUNT)();
 PFN_COUNT CountingClient(const char* pszCounter);
+// The query texts the counting client library sent, from the nFrom-th on
+// (CountingClient("CountingClient_nQueries") counts them).
+std::vector<std::string> CountingClientQueries(int nFrom);
 // UTF-8 of a wide text, its NUL characters kept.
 std::string UTF8Of(const std::wstring& s);
 

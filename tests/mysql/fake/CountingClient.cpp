@@ -1,11 +1,16 @@
 // A client library that forwards every call to the real one and counts the
 // handles made and closed, and the results taken and freed, so that a test
-// can see that none is left open.
+// can see that none is left open; it also keeps every query text sent and
+// counts the queries that entered it on a handle already inside one.
 #include <mysql/mysql.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <dlfcn.h>
+#include <mutex>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -13,6 +18,15 @@ int s_nInits = 0;
 int s_nCloses = 0;
 int s_nResults = 0;
 int s_nResultsFreed = 0;
+
+// Query texts in the order sent (a deque keeps each in place as it grows),
+// the handles inside mysql_real_query, and the calls that entered it on a
+// handle already inside.
+std::mutex s_mutexQueries;
+std::deque<std::string> s_tabQueries;
+std::set<MYSQL*> s_setInQuery;
+int s_nOverlaps = 0;
+int s_nDataSeeks = 0;
 
 void* _pReal(const char* pszName)
 {
@@ -57,6 +71,35 @@ __attribute__((visibility("default"))) int CountingClient_nResultsFreed()
     return s_nResultsFreed;
 }
 
+// The number of query texts sent so far.
+__attribute__((visibility("default"))) int CountingClient_nQueries()
+{
+    std::lock_guard<std::mutex> lock(s_mutexQueries);
+    return static_cast<int>(s_tabQueries.size());
+}
+
+// Calls of mysql_real_query made while another was running on its handle.
+__attribute__((visibility("default"))) int CountingClient_nOverlaps()
+{
+    std::lock_guard<std::mutex> lock(s_mutexQueries);
+    return s_nOverlaps;
+}
+
+// Calls of mysql_data_seek.
+__attribute__((visibility("default"))) int CountingClient_nDataSeeks()
+{
+    std::lock_guard<std::mutex> lock(s_mutexQueries);
+    return s_nDataSeeks;
+}
+
+// Query text i (from 0), null past the last.
+__attribute__((visibility("default"))) const char* CountingClient_pszQuery(int i)
+{
+    std::lock_guard<std::mutex> lock(s_mutexQueries);
+    return i >= 0 && static_cast<size_t>(i) < s_tabQueries.size() ? s_tabQueries[static_cast<size_t>(i)].c_str()
+                                                                  : nullptr;
+}
+
 MYSQL* mysql_init(MYSQL* m)
 {
     ZT_REAL(mysql_init);
@@ -81,7 +124,25 @@ ZT_FORWARD(MYSQL*, mysql_real_connect,
             const char* socket, unsigned long flags),
            (m, host, user, password, db, port, socket, flags))
 ZT_FORWARD(unsigned long, mysql_escape_string, (char* to, const char* from, unsigned long n), (to, from, n))
-ZT_FORWARD(int, mysql_real_query, (MYSQL * m, const char* q, unsigned long n), (m, q, n))
+int mysql_real_query(MYSQL* m, const char* q, unsigned long n)
+{
+    ZT_REAL(mysql_real_query);
+    bool bEntered = false;
+    {
+        std::lock_guard<std::mutex> lock(s_mutexQueries);
+        if (q != nullptr)
+            s_tabQueries.emplace_back(q, n);
+        bEntered = s_setInQuery.insert(m).second;
+        if (!bEntered)
+            s_nOverlaps++;
+    }
+    const int nResult = pfnReal(m, q, n);
+    if (bEntered) {
+        std::lock_guard<std::mutex> lock(s_mutexQueries);
+        s_setInQuery.erase(m);
+    }
+    return nResult;
+}
 MYSQL_RES* mysql_store_result(MYSQL* m)
 {
     ZT_REAL(mysql_store_result);
@@ -111,7 +172,15 @@ void mysql_free_result(MYSQL_RES* r)
 ZT_FORWARD(MYSQL_FIELD*, mysql_fetch_fields, (MYSQL_RES * r), (r))
 ZT_FORWARD(unsigned int, mysql_num_fields, (MYSQL_RES * r), (r))
 ZT_FORWARD(unsigned long*, mysql_fetch_lengths, (MYSQL_RES * r), (r))
-ZT_FORWARD(void, mysql_data_seek, (MYSQL_RES * r, unsigned long long n), (r, n))
+void mysql_data_seek(MYSQL_RES* r, unsigned long long n)
+{
+    ZT_REAL(mysql_data_seek);
+    {
+        std::lock_guard<std::mutex> lock(s_mutexQueries);
+        s_nDataSeeks++;
+    }
+    pfnReal(r, n);
+}
 ZT_FORWARD(MYSQL_ROW, mysql_fetch_row, (MYSQL_RES * r), (r))
 ZT_FORWARD(my_ulonglong, mysql_num_rows, (MYSQL_RES * r), (r))
 ZT_FORWARD(my_ulonglong, mysql_insert_id, (MYSQL * m), (m))

@@ -1,0 +1,235 @@
+// The statement's moves in one result: empty results, a count of 0, skips
+// that run out, the swapped directions of a browse ordered backwards, rows
+// deleted through another statement, seeks, repeat counts and the record
+// cache.
+#include "access/statement/NAStatementSQL.h"
+#include "access/statement/NARecordCache.h"
+#include "tests/support/StatementServer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class StatementFetch : public StatementServerTest {
+protected:
+    StatementFetch() : StatementServerTest("zt_fetch") {}
+    CTestDataAccess* Open(const char* pszRows, const std::wstring& strOptions = L"")
+    {
+        EXPECT_TRUE(Admin("CREATE TABLE f (n INT NOT NULL PRIMARY KEY, v INT NULL)"));
+        if (pszRows[0] != 0)
+            EXPECT_TRUE(Admin(std::string("INSERT INTO f VALUES ") + pszRows));
+        CMySQLConnection* pCnx = Connect(strOptions);
+        STable* p = NewTable(pCnx, L"f");
+        Both(p, L"n", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+        Both(p, L"v", NA_IT_I4, 4, 0, true);
+        return Access(p, pCnx);
+    }
+    static int Out(CNAStatement* p)
+    {
+        int b = -1;
+        p->HEndehors(&b);
+        return b;
+    }
+    static int Found(CNAStatement* p)
+    {
+        int bFound = -1, bIn = -1;
+        p->EvalHTrouve(&bFound, &bIn);
+        EXPECT_EQ(bIn, !Out(p));
+        return bFound;
+    }
+};
+
+const char kFour[] = "(10,1),(20,2),(30,3),(40,4)";
+
+TEST_F(StatementFetch, AnEmptyResultIsOutOfRangeEveryWay)
+{
+    CTestDataAccess* p = Open("");
+    for (int eDirection : {NA_PARSE_FIRST, NA_PARSE_NEXT, NA_PARSE_LAST, NA_PARSE_PREVIOUS}) {
+        ASSERT_EQ(p->bRead(L"n", eDirection), 1) << eDirection << ErrorText();
+        EXPECT_EQ(Out(p->m_pclLast), 1) << eDirection;
+        EXPECT_EQ(Found(p->m_pclLast), 0) << eDirection;
+    }
+    long long llMoved = -1;
+    ASSERT_EQ(p->m_pclLast->bFetch(NA_PARSE_NEXT, 0, 3, &llMoved), 1);
+    EXPECT_EQ(Out(p->m_pclLast), 1);
+}
+
+TEST_F(StatementFetch, ACountOfZeroStays)
+{
+    CTestDataAccess* p = Open(kFour);
+    CNAStatement* pStatement = p->Statement(L"n");
+    // Before any row: out of range.
+    ASSERT_EQ(p->bSkip(L"n", NA_PARSE_FIRST, 1), 1);
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_NEXT, 0, 1, nullptr), 1);
+    ASSERT_EQ(Value(p, L"n"), "20");
+    Set(p, L"v", L"99");
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_NEXT, 0, 0, nullptr), 1);
+    EXPECT_EQ(Out(pStatement), 0);
+    // Read again from the row: the value set is gone.
+    EXPECT_EQ(Value(p, L"v"), "2");
+    EXPECT_EQ(pStatement->nGetCurrentRecord(), 1);
+    pStatement->Close();
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1);
+    pStatement->pclGetStatementSQLNoRef()->bReset();
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_NEXT, 0, 0, nullptr), 1);
+    EXPECT_EQ(Out(pStatement), 1);
+}
+
+TEST_F(StatementFetch, SkipsThatRunOutTellHowFarTheyGot)
+{
+    CTestDataAccess* p = Open(kFour);
+    CNAStatement* pStatement = p->Statement(L"n");
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1);
+    ASSERT_EQ(p->bSkip(L"n", NA_PARSE_NEXT, 2), 1);
+    ASSERT_EQ(Value(p, L"n"), "30");
+    struct SCase {
+        int eDirection;
+        long long llCount;
+        long long llMoved;
+    } aCase[] = {{NA_PARSE_NEXT, 5, 1}, {NA_PARSE_PREVIOUS, 3, 2}, {NA_PARSE_FIRST, 7, 4},
+                 {NA_PARSE_LAST, 5, 4}, {NA_PARSE_NEXT, -3, 2}};
+    for (const SCase& c : aCase) {
+        long long llMoved = -1;
+        ASSERT_EQ(pStatement->bFetch(c.eDirection, 0, c.llCount, &llMoved), 1);
+        EXPECT_EQ(Out(pStatement), 1) << c.eDirection << " " << c.llCount;
+        EXPECT_EQ(llMoved, c.llMoved) << c.eDirection << " " << c.llCount;
+        // The row stays where it was.
+        EXPECT_EQ(Value(p, L"n"), "30");
+    }
+    long long llMoved = -1;
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_NEXT, 0, -2, &llMoved), 1);
+    EXPECT_EQ(Value(p, L"n"), "10");
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_NEXT, 0, 3, &llMoved), 1);
+    EXPECT_EQ(Value(p, L"n"), "40");
+}
+
+TEST_F(StatementFetch, ABackwardOrderSwapsTheDirections)
+{
+    CTestDataAccess* p = Open(kFour);
+    CNAStatement* pStatement = p->Statement(L"n");
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_LAST), 1);
+    ASSERT_TRUE(pStatement->bInvertFetch());
+    EXPECT_EQ(Value(p, L"n"), "40");
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_NEXT, 0, 1, nullptr), 1);
+    EXPECT_EQ(Out(pStatement), 1);
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+    EXPECT_EQ(Value(p, L"n"), "10");
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_NEXT, 0, 1, nullptr), 1);
+    EXPECT_EQ(Value(p, L"n"), "20");
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_PREVIOUS, 0, 1, nullptr), 1);
+    EXPECT_EQ(Value(p, L"n"), "10");
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1);
+    EXPECT_FALSE(pStatement->bInvertFetch());
+}
+
+TEST_F(StatementFetch, NextNeverSeeksLastSeeksOnce)
+{
+    CTestDataAccess* p = Open(kFour);
+    CNAStatement* pStatement = p->Statement(L"n");
+    const int nSeeks = Seeks();
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1);
+    for (int i = 0; i < 3; i++)
+        ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT), 1);
+    EXPECT_EQ(Value(p, L"n"), "40");
+    EXPECT_EQ(Seeks(), nSeeks);
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+    EXPECT_EQ(Seeks(), nSeeks + 1);
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_LAST, 0, 1, nullptr), 1);
+    EXPECT_EQ(Value(p, L"n"), "40");
+    EXPECT_EQ(Seeks(), nSeeks + 2);
+    // On the row already current: nothing read again.
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_LAST, 0, 1, nullptr), 1);
+    EXPECT_EQ(Seeks(), nSeeks + 2);
+}
+
+TEST_F(StatementFetch, RepeatCountsOfEqualRows)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE e (a INT NULL, b INT NULL)"));
+    ASSERT_TRUE(Admin("INSERT INTO e VALUES (1,1),(1,1),(1,1),(2,2),(2,2)"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"e");
+    Both(pTable, L"a", NA_IT_I4, 4, CTestTable::DUPLICATES, true);
+    Both(pTable, L"b", NA_IT_I4, 4, 0, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    std::vector<long long> tab;
+    ASSERT_EQ(p->bRead(L"a", NA_PARSE_FIRST), 1);
+    for (; !Out(p->m_pclLast); p->bRead(L"a", NA_PARSE_NEXT))
+        tab.push_back(p->pclGetCurrentRecordNoRef()->llGetDuplicateRank());
+    EXPECT_EQ(tab, (std::vector<long long>{0, 1, 2, 0, 1}));
+    tab.clear();
+    ASSERT_EQ(p->bRead(L"a", NA_PARSE_LAST), 1);
+    for (; !Out(p->m_pclLast); p->bRead(L"a", NA_PARSE_PREVIOUS))
+        tab.push_back(p->m_pclLast->llGetRepeatCount());
+    EXPECT_EQ(tab, (std::vector<long long>{0, 1, 0, 1, 2}));
+}
+
+TEST_F(StatementFetch, RowsDeletedThroughAnotherStatementAreSkipped)
+{
+    CTestDataAccess* p = Open("(10,1),(20,2),(30,3),(40,4),(50,5)");
+    CNAStatement* pStatement = p->Statement(L"n");
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1);
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT), 1);
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT), 1);
+    ASSERT_EQ(Value(p, L"n"), "30");
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
+    EXPECT_EQ(First("SELECT COUNT(*) FROM f"), "4");
+    // Marked in the browse, which is kept.
+    EXPECT_EQ(pStatement->nGetRecordSaveAt(2), -2);
+    EXPECT_EQ(pStatement->nGetDeletedRowCount(), 1);
+    EXPECT_TRUE(pStatement->bCurrentRowDeleted());
+    EXPECT_EQ(pStatement->eParseNeedUpdate(), 0);
+    const int nQueries = Queries();
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_PREVIOUS), 1);
+    EXPECT_EQ(Value(p, L"n"), "20");
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT), 1);
+    EXPECT_EQ(Value(p, L"n"), "40");
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_PREVIOUS), 1);
+    EXPECT_EQ(Value(p, L"n"), "20");
+    // A step of two does not count it.
+    long long llMoved = -1;
+    ASSERT_EQ(p->bSkip(L"n", NA_PARSE_NEXT, 2, &llMoved), 1);
+    EXPECT_EQ(Value(p, L"n"), "50");
+    ASSERT_EQ(p->bSkip(L"n", NA_PARSE_PREVIOUS, 4, &llMoved), 1);
+    EXPECT_EQ(Out(pStatement), 1);
+    EXPECT_EQ(llMoved, 3);
+    EXPECT_EQ(Queries(), nQueries);
+}
+
+TEST_F(StatementFetch, TheRecordCacheReadsEachRowOnce)
+{
+    std::string strRows;
+    for (int i = 1; i <= 150; i++)
+        strRows += (i > 1 ? "," : "") + std::string("(") + std::to_string(i) + "," + std::to_string(i % 7) + ")";
+    CTestDataAccess* p = Open(strRows.c_str());
+    p->m_bRecordCache = true;
+    CNAStatement* pStatement = p->Statement(L"n");
+    int nQueries = Queries();
+    int n = 0;
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1);
+    for (; !Out(pStatement); p->bRead(L"n", NA_PARSE_NEXT))
+        ASSERT_EQ(Value(p, L"n"), std::to_string(++n));
+    EXPECT_EQ(n, 150);
+    EXPECT_EQ(Queries(), nQueries + 2);
+    ASSERT_TRUE(pStatement->bCacheEnabled());
+    EXPECT_EQ(pStatement->pclGetRecordCacheNoRef()->nGetCount(), 150);
+    EXPECT_TRUE(pStatement->bCacheCompleted());
+    // Backwards from the cache alone.
+    nQueries = Queries();
+    const int nSeeks = Seeks();
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_LAST, 0, 1, nullptr), 1);
+    for (n = 150; !Out(pStatement); pStatement->bFetch(NA_PARSE_PREVIOUS, 0, 1, nullptr)) {
+        ASSERT_EQ(Value(p, L"n"), std::to_string(n--));
+        EXPECT_TRUE(pStatement->bRestoredRow());
+    }
+    EXPECT_EQ(n, 0);
+    long long llMoved = -1;
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_FIRST, 0, 200, &llMoved), 1);
+    EXPECT_EQ(Out(pStatement), 1);
+    EXPECT_EQ(llMoved, 150);
+    EXPECT_EQ(Queries(), nQueries);
+    EXPECT_EQ(Seeks(), nSeeks);
+}
+
+} // namespace

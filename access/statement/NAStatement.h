@@ -242,6 +242,7 @@ public:
     long long llGetRowLimit() const;
     int nGetBlockLimit() const { return m_nBlockLimit; }
     int bFirstBlock() const { return m_bFirstBlock; }
+    void SetFirstBlock(int b) { m_bFirstBlock = b; }
     int bNextBlock() const { return m_bNextBlock; }
     void SetNextBlock(int b) { m_bNextBlock = b; }
     long long llGetRepeatCount() const { return m_llRepeatCount; }

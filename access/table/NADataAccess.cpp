@@ -641,6 +641,10 @@ int CNADataAccess::_bGoToCurrentRecord(CNAStatement* pclStatement, INAItemDescri
             break;
         default: break;
         }
+        // A result that starts from a row found again is not the start of
+        // the browse: a move back past its first row reads the rows before.
+        if (eDirection <= CNAStatement::DIRECTION_STAY)
+            pclStatement->SetFirstBlock(0);
     }
     pclStatement->AnnuleRecherche();
     pclSearch->nRelease();

@@ -1,0 +1,196 @@
+// The table statement without a server: the correction of a refused CREATE
+// TABLE, closing without a direct statement, the row that cannot be found
+// again, and a run that reads the row it loads, over a recording back end.
+#include "access/statement/NAStatement.h"
+
+#include "access/sql/NACommand.h"
+#include "access/statement/NARecord.h"
+#include "access/statement/NARecordCache.h"
+#include "common/platform/MyModuleInfo.h"
+#include "tests/support/RecordingStatementSQL.h"
+#include "tests/support/RecordValues.h"
+#include "tests/support/TestTable.h"
+#include "tests/support/ValueCells.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+std::string Narrow(const wchar_t* psz)
+{
+    std::string s;
+    for (; psz != nullptr && *psz != 0; psz++)
+        s += static_cast<char>(*psz);
+    return s;
+}
+
+struct SCorrection {
+    const wchar_t* pszText;
+    int nMax;
+    int bCorrected;
+    const wchar_t* pszOut;
+};
+
+TEST(StatementCreate, LongVariableTextsBecomeTheLargeType)
+{
+    const SCorrection aCase[] = {
+        {L"CREATE TABLE t( a VARCHAR(300), b INT )", 255, 1, L"CREATE TABLE t( a TEXT, b INT )"},
+        {L"CREATE TABLE t( a VARCHAR(100) )", 255, 0, L""},
+        {L"CREATE TABLE t( a VARCHAR(255) )", 255, 0, L""},
+        {L"CREATE TABLE t( a VARCHAR(256) )", 255, 1, L"CREATE TABLE t( a TEXT )"},
+        {L"( a VARCHAR(300), b VARCHAR(20), c VARCHAR(1000) )", 255, 1, L"( a TEXT, b VARCHAR(20), c TEXT )"},
+        // Only the type name itself: not inside another word.
+        {L"( a NVARCHAR(300), b XVARCHAR(300), c _VARCHAR(300), d VARCHAR2(300) )", 255, 0, L""},
+        {L"( aVARCHAR(300) )", 255, 0, L""},
+        {L"(VARCHAR(300))", 255, 1, L"(TEXT)"},
+        {L"VARCHAR(300)", 255, 1, L"TEXT"},
+        // Lengths beyond every integer still count as too long.
+        {L"( a VARCHAR(99999999999999999999999999) )", 255, 1, L"( a TEXT )"},
+        {L"( a VARCHAR(), b VARCHAR(x) )", 255, 0, L""},
+        {L"( a VARCHAR(300", 255, 1, L"( a TEXT"},
+        {L"", 255, 0, L""},
+    };
+    for (const SCorrection& c : aCase) {
+        CTString csOut;
+        csOut.Set(L"left over");
+        EXPECT_EQ(CNAStatement::bQueryCREATE_AutoCorrectVarcharMax(&csOut, c.pszText, L"VARCHAR", c.nMax, L"TEXT"),
+                  c.bCorrected)
+            << Narrow(c.pszText);
+        EXPECT_EQ(std::wstring(csOut.pszGet()), c.pszOut) << Narrow(c.pszText);
+    }
+}
+
+class StatementAlone : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_pError = new CNAError;
+        m_pError->AddRef();
+        m_pCnx = new CTestConnection(1252, 1252, CNAConnectionDescription::DS_MYSQL);
+        m_pCnx->AddRef();
+        m_pTable.reset(new CTestTable(m_pError, m_pCnx));
+        m_pTable->Add(L"a", NA_IT_TEXTE, 11);
+        m_pRecord = m_pTable->NewRecord(m_pError, m_pCnx);
+        ASSERT_NE(m_pRecord, nullptr);
+        m_pSQL = new CRecordingStatementSQL(m_pCnx, m_pError);
+        m_pSQL->m_tabColumnName = {L"a"};
+        m_pSQL->m_tabRow = {{L"first"}, {L"second"}};
+        m_pStatement = new CNAStatement(m_pError, m_pSQL);
+        m_pStatement->AddRef();
+        m_pStatement->SetCurrentRecord(m_pRecord);
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(m_pStatement->nRelease(), 0u);
+        m_pRecord->nRelease();
+        m_pTable.reset();
+        m_pCnx->nRelease();
+        m_pError->nRelease();
+    }
+    CNACommand* Command(const wchar_t* pszText)
+    {
+        CNACommand* p = new CNACommand(m_pError, m_pCnx);
+        p->bComplete(pszText, static_cast<unsigned int>(-1));
+        p->SetStatementKind(CNAStatement::QT_SELECT);
+        return p;
+    }
+
+    CDriverScope m_clDriver;
+    CNAError* m_pError = nullptr;
+    CTestConnection* m_pCnx = nullptr;
+    std::unique_ptr<CTestTable> m_pTable;
+    CNARecord* m_pRecord = nullptr;
+    CRecordingStatementSQL* m_pSQL = nullptr;
+    CNAStatement* m_pStatement = nullptr;
+};
+
+TEST_F(StatementAlone, ARunReadsTheRowItLoads)
+{
+    CNACommand* pCommand = Command(L"SELECT a FROM t");
+    m_pStatement->_SetQuery(pCommand);
+    CAny v;
+    ASSERT_EQ(m_pStatement->bExecuteAndFetch(&v, 1, 1), 1) << Narrow(m_pError->pszGetError());
+    EXPECT_EQ(TextW(v), L"first");
+    EXPECT_EQ(m_pSQL->m_tabSent, (std::vector<std::string>{"SELECT a FROM t"}));
+    // Closed after.
+    EXPECT_FALSE(m_pStatement->bParseStarted());
+    // An empty result leaves the values.
+    m_pSQL->m_tabRow.clear();
+    SetW(v, L"kept");
+    ASSERT_EQ(m_pStatement->bExecuteAndFetch(&v, 1, 1), 1);
+    EXPECT_EQ(TextW(v), L"kept");
+}
+
+TEST_F(StatementAlone, FetchedRowsAndValues)
+{
+    m_pStatement->_SetQuery(Command(L"SELECT a FROM t"));
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    CAny av[2];
+    int bOut = -1;
+    ASSERT_EQ(m_pStatement->bFetchData(NA_PARSE_FIRST, &bOut, av, 2), 1);
+    EXPECT_EQ(bOut, 0);
+    EXPECT_EQ(Text8(av[0]), "first");
+    ASSERT_EQ(m_pStatement->bFetchData(NA_PARSE_NEXT, &bOut, av, 2), 1);
+    EXPECT_EQ(bOut, 0);
+    EXPECT_EQ(Text8(av[0]), "second");
+    ASSERT_EQ(m_pStatement->bFetchData(NA_PARSE_NEXT, &bOut, av, 2), 1);
+    EXPECT_EQ(bOut, 1);
+    // The requested value: the first column of the first row.
+    CAny v;
+    ASSERT_EQ(m_pStatement->bGetRequestedValue(&v), 1);
+    EXPECT_EQ(TextW(v), L"first");
+    // A failed fetch leaves the statement out of range and not found.
+    m_pSQL->m_bFailFetch = true;
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    EXPECT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 0);
+    int bFound = -1, bIn = -1;
+    m_pStatement->EvalHTrouve(&bFound, &bIn);
+    EXPECT_EQ(bFound, 0);
+    EXPECT_EQ(bIn, 0);
+}
+
+TEST_F(StatementAlone, WithoutDirectStatementClosingSucceeds)
+{
+    CNAStatement* p = new CNAStatement(m_pError, nullptr);
+    p->AddRef();
+    p->_SetQuery(Command(L"SELECT 1"));
+    EXPECT_NE(p->pclGetCommandNoRef(), nullptr);
+    EXPECT_EQ(p->Close(), 1);
+    EXPECT_EQ(p->ResetQuery(), 1);
+    EXPECT_EQ(p->pclGetCommandNoRef(), nullptr);
+    // Without a command the kind is a SELECT.
+    EXPECT_EQ(p->eGetQueryType(), CNAStatement::QT_SELECT);
+    EXPECT_EQ(p->nGetBindDefineFlag(), 0);
+    EXPECT_EQ(p->nRelease(), 0u);
+}
+
+TEST_F(StatementAlone, ARowThatCannotBeFoundAgain)
+{
+    m_pError->Reset();
+    m_pStatement->CurrentRecordNotFound(L"a", 3, 23);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_RECORD_NOT_FOUND));
+    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_ROWGONE);
+    EXPECT_TRUE(m_pStatement->bRecordLost());
+    EXPECT_NE(std::wstring(m_pError->pszGetError()).find(L"3.23"), std::wstring::npos);
+}
+
+TEST_F(StatementAlone, PreparedQueriesAreNotOfferedByTheDirectStatements)
+{
+    CNACommand* pCommand = Command(L"SELECT a FROM t");
+    pCommand->SetStatementKind(CNAStatement::QT_NONE);
+    EXPECT_EQ(m_pStatement->bPrepare(pCommand, 2), 1);
+    m_pError->Reset();
+    EXPECT_EQ(m_pStatement->bExecutePreparedQuery(0, 0), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_QUERY_TYPE));
+    pCommand->SetStatementKind(CNAStatement::QT_SELECT);
+    m_pError->Reset();
+    EXPECT_EQ(m_pStatement->bPrepare(pCommand, 0), 0);
+    EXPECT_EQ(m_pStatement->bExecutePreparedQuery(0, 1), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 0u);
+    EXPECT_TRUE(m_pSQL->m_tabSent.empty());
+}
+
+} // namespace

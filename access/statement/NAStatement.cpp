@@ -1825,6 +1825,13 @@ void CNAStatement::_RestaureRecordFromCache(int nRow)
     m_llCurrentRecord = nRow;
 }
 
+void CNAStatement::SetRepeatCount(long long ll)
+{
+    m_llRepeatCount = ll;
+    if (m_pclCurrentRecord != nullptr)
+        m_pclCurrentRecord->SetDuplicateRank(ll);
+}
+
 void CNAStatement::SetParseStarted()
 {
     m_bParseStarted = 1;

@@ -246,6 +246,8 @@ public:
     int bNextBlock() const { return m_bNextBlock; }
     void SetNextBlock(int b) { m_bNextBlock = b; }
     long long llGetRepeatCount() const { return m_llRepeatCount; }
+    // The row's place among the equal rows read before it, into the record too.
+    void SetRepeatCount(long long ll);
     int bRecordLost() const { return m_bRecordLost; }
     void SetRecordLost(int b) { m_bRecordLost = b; }
     int bCurrentRowDeleted() const { return m_bCurrentRowDeleted; }

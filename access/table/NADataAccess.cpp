@@ -631,14 +631,18 @@ int CNADataAccess::_bGoToCurrentRecord(CNAStatement* pclStatement, INAItemDescri
             pclSearch->bSetContinueParcours(NA_PARSE_LAST);
             bResult = _bFetch(pclStatement, pszName, NA_PARSE_LAST, llCount, n, eNoLock, nullptr, nFlags, 1, pllMoved);
             break;
-        case CNAStatement::DIRECTION_STAY:
-            bResult = _bFetch(pclStatement, pszName, NA_PARSE_FIRST, llCount != 0 ? llCount : 1, n, eNoLock, nullptr,
-                              nFlags, 1, pllMoved);
+        case CNAStatement::DIRECTION_STAY: {
+            const long long llPlace = llCount != 0 ? llCount : 1;
+            bResult = _bFetch(pclStatement, pszName, NA_PARSE_FIRST, llPlace, n, eNoLock, nullptr, nFlags, 1, pllMoved);
             if (bResult && !pclStatement->bFetched()) {
                 pclStatement->CurrentRecordNotFound(pszName, ERRFILE_DATAACCESS, 23);
                 bResult = 0;
+            } else if (bResult) {
+                // The row keeps its place among the equal rows.
+                pclStatement->SetRepeatCount(llPlace - 1);
             }
             break;
+        }
         default: break;
         }
         // A result that starts from a row found again is not the start of

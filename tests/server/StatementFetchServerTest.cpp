@@ -4,6 +4,8 @@
 // cache.
 #include "access/statement/NAStatementSQL.h"
 #include "access/statement/NARecordCache.h"
+#include "common/platform/MyModuleInfo.h"
+#include "mysql/MySQLStatementSQL.h"
 #include "tests/support/StatementServer.h"
 
 #include <gtest/gtest.h>
@@ -230,6 +232,82 @@ TEST_F(StatementFetch, TheRecordCacheReadsEachRowOnce)
     EXPECT_EQ(llMoved, 150);
     EXPECT_EQ(Queries(), nQueries);
     EXPECT_EQ(Seeks(), nSeeks);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(StatementFetch, TheThirdOfFiveEqualRowsFoundAgain)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE e (a INT NULL, b INT NULL)"));
+    ASSERT_TRUE(Admin("INSERT INTO e VALUES (0,0),(1,1),(1,1),(1,1),(1,1),(1,1),(2,2)"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"e");
+    Both(pTable, L"a", NA_IT_I4, 4, CTestTable::DUPLICATES, true);
+    Both(pTable, L"b", NA_IT_I4, 4, 0, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    CNAStatement* pStatement = p->Statement(L"a");
+    ASSERT_EQ(p->bRead(L"a", NA_PARSE_FIRST), 1);
+    for (int i = 0; i < 3; i++)
+        ASSERT_EQ(p->bRead(L"a", NA_PARSE_NEXT), 1);
+    ASSERT_EQ(p->pclGetCurrentRecordNoRef()->llGetDuplicateRank(), 2);
+    // Found again among the equal rows: the third of them.
+    int nFrom = Queries();
+    ASSERT_EQ(p->bGoToStmtOriginalRecord(0, pStatement, 1, CNAStatement::DIRECTION_STAY, 0, nullptr), 1)
+        << ErrorText();
+    EXPECT_EQ(Out(pStatement), 0);
+    EXPECT_EQ(pStatement->nGetCurrentRecord(), 2);
+    EXPECT_EQ(Value(p, L"a"), "1");
+    EXPECT_EQ(p->pclGetCurrentRecordNoRef()->llGetDuplicateRank(), 2);
+    std::vector<std::string> tabSent = Sent(nFrom);
+    ASSERT_EQ(tabSent.size(), 2u);
+    EXPECT_EQ(tabSent[0], "SELECT COUNT(*) AS ZTACCESNATIF_NBENR FROM `e` WHERE `a`=1 AND `b`=1");
+    // Two of them left: the second.
+    ASSERT_TRUE(Admin("DELETE FROM e WHERE a = 1 LIMIT 3"));
+    ASSERT_EQ(p->bGoToStmtOriginalRecord(0, pStatement, 1, CNAStatement::DIRECTION_STAY, 0, nullptr), 1)
+        << ErrorText();
+    EXPECT_EQ(pStatement->nGetCurrentRecord(), 1);
+    // Next by one from the third equal row: the fourth, an absolute place.
+    ASSERT_TRUE(Admin("INSERT INTO e VALUES (1,1),(1,1),(1,1)"));
+    nFrom = Queries();
+    ASSERT_EQ(p->bGoToStmtOriginalRecord(0, pStatement, 1, NA_PARSE_NEXT, 1, nullptr), 1) << ErrorText();
+    EXPECT_EQ(pStatement->nGetCurrentRecord(), 2);
+    EXPECT_EQ(pStatement->llGetRepeatCount(), 2);
+    // None left: the row is lost.
+    ASSERT_TRUE(Admin("DELETE FROM e WHERE a = 1"));
+    m_pError->Reset();
+    EXPECT_EQ(p->bGoToStmtOriginalRecord(0, pStatement, 1, CNAStatement::DIRECTION_STAY, 0, nullptr), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_RECORD_NOT_FOUND));
+    EXPECT_NE(ErrorText().find("3.23"), std::string::npos) << ErrorText();
+    EXPECT_TRUE(pStatement->bRecordLost());
+}
+
+TEST_F(StatementFetch, AStreamHasNoRecordSaveTable)
+{
+    CTestDataAccess* p = Open(kFour);
+    CNAStatement* pStatement = p->Statement(L"n");
+    CMySQLStatementSQL* pSQL = static_cast<CMySQLStatementSQL*>(pStatement->pclGetStatementSQLNoRef());
+    pSQL->SetStoreResult(0);
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1);
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT), 1);
+    ASSERT_EQ(Value(p, L"n"), "20");
+    // Backwards and seeks are refused by the stream.
+    m_pError->Reset();
+    EXPECT_EQ(pStatement->bFetch(NA_PARSE_PREVIOUS, 0, 1, nullptr), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
+    EXPECT_EQ(Out(pStatement), 1);
+    // Read to its end, the stream leaves the handle to the next command.
+    for (int i = 0; i < 3; i++)
+        ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT), 1) << ErrorText();
+    ASSERT_EQ(Out(pStatement), 1);
+    ASSERT_EQ(Value(p, L"n"), "40");
+    // A deleted row cannot be marked: the browse runs again instead.
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
+    EXPECT_EQ(pStatement->nGetRecordSaveAt(3), -1);
+    EXPECT_EQ(pStatement->eParseNeedUpdate(), 1);
+    pSQL->SetStoreResult(1);
+    EXPECT_EQ(First("SELECT COUNT(*) FROM f"), "3");
 }
 
 } // namespace

@@ -58,6 +58,8 @@ enum : int {
     PT_SSL_CIPHER = 34,
     PT_NOT_ENCRYPTED = 35,
     PT_CODE_PAGE = 36,
+    PT_SSL_MODE = 37,
+    PT_SSL_NO_CA = 38,
 };
 
 // The server's number for a database it does not know.
@@ -82,10 +84,28 @@ const wchar_t* _pszOrEmpty(const wchar_t* psz)
     return psz != nullptr ? psz : L"";
 }
 
-// "SSL Mode=REQUIRED": a session in TLS, or none.
-bool _bTLSRequired(const wchar_t* pszMode)
+// "SSL Mode", in any case. Absent or empty asks for nothing; from REQUIRED
+// up a session in TLS or none; the two VERIFY modes also have the library
+// verify the server's certificate with the CA given.
+enum eSSLMODE : int {
+    SSLMODE_UNKNOWN = -1,
+    SSLMODE_NONE = 0,
+    SSLMODE_DISABLED,
+    SSLMODE_PREFERRED,
+    SSLMODE_REQUIRED,
+    SSLMODE_VERIFY_CA,
+    SSLMODE_VERIFY_IDENTITY,
+};
+
+eSSLMODE _eSSLMode(const wchar_t* pszMode)
 {
-    return pszMode != nullptr && STR_nCompareW(pszMode, L"REQUIRED", 1) == 0;
+    if (_bVide(pszMode))
+        return SSLMODE_NONE;
+    const wchar_t* const tabWord[] = {L"DISABLED", L"PREFERRED", L"REQUIRED", L"VERIFY_CA", L"VERIFY_IDENTITY"};
+    for (int i = 0; i < 5; i++)
+        if (STR_nCompareW(pszMode, tabWord[i], 1) == 0)
+            return static_cast<eSSLMODE>(SSLMODE_DISABLED + i);
+    return SSLMODE_UNKNOWN;
 }
 
 bool _bAscii(const wchar_t* psz)
@@ -177,11 +197,13 @@ int CMySQLConnection::_bOpenCreate(CNAError* pError, int bCreate)
     if (m_nClientVersionMajor < 0 && !_bGetClientLibraryVersion(pError))
         return 0;
     _ReadServerOptions();
+    if (!_bCheckSSLMode(pError))
+        return 0;
 
     const wchar_t* tabSSL[NB_SSL_TEXTS] = {_pszOrNull(m_csSSLKey.pszGet()), _pszOrNull(m_csSSLCert.pszGet()),
                                            _pszOrNull(m_csSSLCA.pszGet()), _pszOrNull(m_csSSLCAPath.pszGet()),
                                            _pszOrNull(m_csSSLCipher.pszGet())};
-    int bSSL = _bTLSRequired(pszGetSSLMode()) ? 1 : 0;
+    int bSSL = _eSSLMode(pszGetSSLMode()) >= SSLMODE_REQUIRED ? 1 : 0;
     for (const wchar_t* psz : tabSSL)
         bSSL |= psz != nullptr;
 
@@ -209,6 +231,31 @@ int CMySQLConnection::_bOpenCreate(CNAError* pError, int bCreate)
     m_bOpened = 1;
     _SetSessionCharset();
     return m_bConnected;
+}
+
+int CMySQLConnection::_bCheckSSLMode(CNAError* pError)
+{
+    const wchar_t* pszMode = pszGetSSLMode();
+    const eSSLMODE eMode = _eSSLMode(pszMode);
+    int nPoint = 0;
+    std::wstring strWhy;
+    if (eMode == SSLMODE_UNKNOWN) {
+        // Ignored, a mistyped strict mode would give a clear-text session.
+        nPoint = PT_SSL_MODE;
+        strWhy = L"SSL Mode=" + std::wstring(pszMode) +
+                 L": not a mode of this driver (DISABLED, PREFERRED, REQUIRED, VERIFY_CA, VERIFY_IDENTITY)";
+    } else if (eMode >= SSLMODE_VERIFY_CA && _bVide(m_csSSLCA.pszGet()) && _bVide(m_csSSLCAPath.pszGet())) {
+        nPoint = PT_SSL_NO_CA;
+        strWhy = L"SSL Mode=" + std::wstring(pszMode) + L": \"SSL CA\" or \"SSL CAPath\" must give the certificate "
+                 L"authority that verifies the server";
+    } else {
+        return 1;
+    }
+    if (pError != nullptr) {
+        pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, nPoint, this, ZTERR_CONNECT);
+        pError->AddUserMessageNoFormat(strWhy.c_str());
+    }
+    return 0;
 }
 
 int CMySQLConnection::_bLoadClientLibrary(CNAError* pError)
@@ -287,6 +334,14 @@ MYSQL* CMySQLConnection::_hNewHandle(CNAError* pError, int bSSL, const wchar_t* 
         _bCloseHandle(pError, h);
         return nullptr;
     }
+    // The library checks the server's name against its certificate only
+    // when asked; the chain it verifies with any CA it is given.
+    const my_bool bVerify = 1;
+    if (bSSL && _eSSLMode(pszGetSSLMode()) == SSLMODE_VERIFY_IDENTITY &&
+        !_bSetOption(pError, h, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &bVerify)) {
+        _bCloseHandle(pError, h);
+        return nullptr;
+    }
     return h;
 }
 
@@ -357,7 +412,7 @@ MYSQL* CMySQLConnection::_hConnect(CNAError* pError, int nPoint, int bSSL, const
 
 int CMySQLConnection::_bEncryptedAsRequired(CNAError* pError, MYSQL* h)
 {
-    if (!_bTLSRequired(pszGetSSLMode()))
+    if (_eSSLMode(pszGetSSLMode()) < SSLMODE_REQUIRED)
         return 1;
     // A library that asked for TLS but went on in clear text is caught
     // here: the session's cipher is the proof.
@@ -367,7 +422,8 @@ int CMySQLConnection::_bEncryptedAsRequired(CNAError* pError, MYSQL* h)
         return 1;
     if (pError != nullptr) {
         pError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_CNX, PT_NOT_ENCRYPTED, this, ZTERR_CONNECT);
-        pError->AddDebugMessageNoFormat(L"SSL Mode=REQUIRED: the session is not encrypted");
+        const std::wstring strWhy = L"SSL Mode=" + std::wstring(pszGetSSLMode()) + L": the session is not encrypted";
+        pError->AddDebugMessageNoFormat(strWhy.c_str());
     }
     return 0;
 }

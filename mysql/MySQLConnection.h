@@ -83,6 +83,9 @@ public:
 
 protected:
     int _bOpenCreate(CNAError* pError, int bCreate);
+    // "SSL Mode" before any handle is made: a word the driver does not know,
+    // or a verifying mode without a CA, is user error 79 first.
+    int _bCheckSSLMode(CNAError* pError);
     int _bLoadClientLibrary(CNAError* pError);
     int _bGetClientLibraryVersion(CNAError* pError);
     // Whether the connect parameters need UTF-8, and whether the library
@@ -97,8 +100,8 @@ protected:
     // One mysql_options call on a new handle; a refusal is user error
     // ZTERR_NO_OPTIONS.
     int _bSetOption(CNAError* pError, MYSQL* h, int nOption, const void* pValue);
-    // With "SSL Mode=REQUIRED", whether the connected handle h runs in TLS;
-    // user error 79 first when it does not.
+    // With "SSL Mode" REQUIRED or stricter, whether the connected handle h
+    // runs in TLS; user error 79 first when it does not.
     int _bEncryptedAsRequired(CNAError* pError, MYSQL* h);
     // Literals: the character set of the session's texts, a hexadecimal
     // literal (of that character set, or binary without one), and the

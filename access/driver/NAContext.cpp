@@ -122,6 +122,14 @@ bool CNAContext::__AddDataAccess(unsigned int nKey, CNADataAccess* pclDataAccess
 
 bool CNAContext::_bUnfile(unsigned int nKey)
 {
+    // Whoever still holds the data access must not reach this context
+    // through it any more.
+    void* pValue = nullptr;
+    if (m_tabDataAccess.bGetElement(CHTBKeyWord<unsigned int>::pToWord(nKey), &pValue, nullptr)) {
+        CNADataAccess* p = static_cast<CNADataAccess*>(pValue);
+        if (p != nullptr && p->pclGetContext() == this)
+            p->SetContext(nullptr);
+    }
     return m_tabDataAccess.bRemoveValue(nKey);
 }
 

@@ -117,8 +117,11 @@ CNADataSourceDescription::~CNADataSourceDescription()
 
 // ---- Counting -------------------------------------------------------------------------------
 
+// Both counts change under the driver mutex: the host may hold the
+// description on several threads.
 void CNADataSourceDescription::ExternalAddRef()
 {
+    CNADriverLock clLock;
     m_nExternalRef++;
 }
 
@@ -132,6 +135,7 @@ unsigned int CNADataSourceDescription::nExternalRelease()
 
 unsigned int CNADataSourceDescription::nRelease()
 {
+    CNADriverLock clLock;
     return g_nReleaseOneOfTwo(this, m_nRef, m_nExternalRef);
 }
 
@@ -238,6 +242,8 @@ const wchar_t* CNADataSourceDescription::pszGetDBTableName() const
 INAItemDescription* CNADataSourceDescription::piGetBestParseItemDesc()
 {
     return Guard(m_pclError, static_cast<INAItemDescription*>(nullptr), [&]() -> INAItemDescription* {
+        // Made once and kept: two threads must not both make it.
+        CNADriverLock clLock;
         if (m_piBestParseItem == nullptr)
             _SetBestParseItem(_piComputeBestParseItem());
         if (m_piBestParseItem != nullptr)

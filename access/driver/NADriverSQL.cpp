@@ -95,19 +95,24 @@ int CNADriverSQL::_bNotOffered(int nPoint, const wchar_t* pszTable)
 
 // ---- Counting -------------------------------------------------------------------------------------
 
+// Under the driver mutex: the host may hold the interface on several threads.
+
 INADriverSQL* CNADriverSQL::ExternalAddRef()
 {
+    CNADriverLock clLock;
     m_nExternalRef++;
     return this;
 }
 
 int CNADriverSQL::nExternalRelease()
 {
+    CNADriverLock clLock;
     return g_nReleaseOneOfTwo(this, m_nExternalRef, m_nRef);
 }
 
 unsigned int CNADriverSQL::nRelease()
 {
+    CNADriverLock clLock;
     return g_nReleaseOneOfTwo(this, m_nRef, m_nExternalRef);
 }
 

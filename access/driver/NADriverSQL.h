@@ -167,6 +167,7 @@ public:
     void AddRef() { m_nRef++; }
     unsigned int nRelease();
     unsigned int nGetRef() const { return m_nRef; }
+    int nGetExternalRef() const { return m_nExternalRef; }
 
     // ---- Internal operations (under the driver mutex) --------------------------------
     // The driver's connection of that number with a reference the caller

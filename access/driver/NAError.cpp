@@ -26,13 +26,14 @@ CNAError::~CNAError() {}
 
 unsigned int CNAError::nRelease()
 {
-    if (m_nRefCount == 0)
-        return 0;
-    if (--m_nRefCount == 0) {
+    unsigned int n = m_nRefCount.load();
+    do {
+        if (n == 0)
+            return 0;
+    } while (!m_nRefCount.compare_exchange_weak(n, n - 1));
+    if (n == 1)
         delete this;
-        return 0;
-    }
-    return m_nRefCount;
+    return n - 1;
 }
 
 // ---- INAError ---------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "common/platform/XError.h"
 #include "common/text/Tstring.h"
 
+#include <atomic>
 #include <cstdarg>
 
 class CNAConnectionDescription;
@@ -45,8 +46,9 @@ public:
     virtual void Reset();
 
     // ---- Holders ----------------------------------------------------------
-    // A new object has count 0; whoever keeps it adds one.
-    void AddRef() { m_nRefCount++; }
+    // A new object has count 0; whoever keeps it adds one. The count is
+    // atomic: holders on several threads share one error object.
+    void AddRef() { m_nRefCount.fetch_add(1); }
     // Nothing at 0; the last release destroys the object. Answers the count
     // left.
     unsigned int nRelease();
@@ -140,7 +142,7 @@ protected:
     unsigned int _dwGetIntInfo(eERRORINFOTYPE eType) const;
     const wchar_t* _pszGetTextInfo(eERRORINFOTYPE eType) const;
 
-    unsigned int m_nRefCount;
+    std::atomic<unsigned int> m_nRefCount;
     eNA_ERRORTYPE m_eErrorType;
     _CXErrorModule32 m_clError;
     CTString m_clDump;

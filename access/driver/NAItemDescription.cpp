@@ -3,6 +3,7 @@
 #include "access/driver/Interf.h"
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NADataSourceDescription.h"
+#include "access/driver/NADriverLock.h"
 #include "access/driver/NaDriver.h"
 #include "common/values/Decimal.h"
 
@@ -41,18 +42,23 @@ void CNAItemDescription::_ReleaseComponents()
 // ---- References ------------------------------------------------------------------------
 // A release at 0 is ignored: a count never wraps round.
 
+// Under the driver mutex: the host may hold the item on several threads.
+
 void CNAItemDescription::ExternalAddRef()
 {
+    CNADriverLock clLock;
     m_nExternalRef++;
 }
 
 unsigned int CNAItemDescription::nExternalRelease()
 {
+    CNADriverLock clLock;
     return g_nReleaseOneOfTwo(this, m_nExternalRef, m_nRef);
 }
 
 unsigned int CNAItemDescription::nRelease()
 {
+    CNADriverLock clLock;
     return g_nReleaseOneOfTwo(this, m_nRef, m_nExternalRef);
 }
 
@@ -450,11 +456,13 @@ CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSource
     p->m_nDecimalPart = m_nDecimalPart;
     p->m_nOptions = m_nOptions;
     m_clDefaultValue.pclGetTraitement()->Duplique(&p->m_clDefaultValue);
-    p->m_nKeyIndice = static_cast<int>(pclTarget->nGetNumKeys());
     p->m_nKeyFlags = m_nKeyFlags;
     if ((eOptions & CLONE_EVERY_ITEM_A_KEY) != 0 && m_nKeyFlags == 0 && m_eItemType != NA_IT_MEMOTEXTE &&
         m_eItemType != NA_IT_MEMOUNICODE)
         p->m_nKeyFlags = KF_ASCENDING | KF_DUPLICATES;
+    // A key takes its place among the target's keys; any other item none,
+    // so that making it a key later files it among them.
+    p->m_nKeyIndice = p->bIsKey() ? static_cast<int>(pclTarget->nGetNumKeys()) : -1;
     if ((eOptions & CLONE_DATES_AS_TEXT) != 0 && (m_eItemType == NA_IT_DATE8 || m_eItemType == NA_IT_DATETIME)) {
         p->m_eItemType = NA_IT_TEXTE;
         p->m_clDefaultValue.__SetType(static_cast<unsigned short>(p->eGetItemTQType()), 0);

@@ -98,22 +98,91 @@ const wchar_t* _pszFieldValue(const wchar_t* pszKey, const wchar_t* pszField, si
     return p;
 }
 
+bool _bSame(const wchar_t* p1, size_t n1, const wchar_t* p2, size_t n2)
+{
+    return (p1 == nullptr) == (p2 == nullptr) && (p1 == nullptr || (n1 == n2 && wmemcmp(p1, p2, n1) == 0));
+}
+
+// Whether a written field holds the escape of a separator ("=" or ";",
+// as _Field writes them) at i.
+bool _bEscapeAt(const wchar_t* p, size_t n, size_t i, wchar_t cSeparator)
+{
+    return i + 2 < n && p[i] == L'%' && p[i + 1] == L'3' && p[i + 2] == (cSeparator == L'=' ? L'D' : L'B');
+}
+
+// From *pi in a written option text (NAME=value;...): skips the next name
+// and gives its value; false when no value is left. Every "%" of a written
+// field starts an escape of three characters.
+bool _bNextOptionValue(const wchar_t* p, size_t n, size_t* pi, const wchar_t** ppValue, size_t* pnValue)
+{
+    size_t i = *pi;
+    while (i < n && !_bEscapeAt(p, n, i, L'='))
+        i += p[i] == L'%' ? 3 : 1;
+    if (i >= n) {
+        *pi = n;
+        return false;
+    }
+    i += 3;
+    const size_t nStart = i;
+    while (i < n && !_bEscapeAt(p, n, i, L';'))
+        i += p[i] == L'%' ? 3 : 1;
+    i = i < n ? i : n;
+    *ppValue = p + nStart;
+    *pnValue = i - nStart;
+    *pi = i < n ? i + 3 : n;
+    return true;
+}
+
+// Option texts whose values are the same, character for character.
+bool _bSameOptionValues(const wchar_t* p1, size_t n1, const wchar_t* p2, size_t n2)
+{
+    if (p1 == nullptr || p2 == nullptr)
+        return p1 == p2;
+    size_t i1 = 0;
+    size_t i2 = 0;
+    for (;;) {
+        const wchar_t* v1 = nullptr;
+        const wchar_t* v2 = nullptr;
+        size_t l1 = 0;
+        size_t l2 = 0;
+        const bool b1 = _bNextOptionValue(p1, n1, &i1, &v1, &l1);
+        const bool b2 = _bNextOptionValue(p2, n2, &i2, &v2, &l2);
+        if (b1 != b2)
+            return false;
+        if (!b1)
+            return true;
+        if (!_bSame(v1, l1, v2, l2))
+            return false;
+    }
+}
+
 // Keys of connections, and of tables that hold them, compare ignoring case
-// and accents but for the user and the password: a session opened by one
-// user with one password never serves another.
+// and accents, but for what the server reads with case: the user, the
+// password, the default database, the values of the options (a database,
+// a socket or a certificate file) and a table's name. A session, or a
+// table object, made for one of them never serves another.
 int _nIdentificationCompare(const void* pKey, const void* pStoredKey)
 {
     const int n = CHashTableBounce::nStringLogiqueCompare(pKey, pStoredKey);
     if (n != 0)
         return n;
-    for (const wchar_t* pszField : {L";user id=", L";password="}) {
+    const wchar_t* pszKey = static_cast<const wchar_t*>(pKey);
+    const wchar_t* pszStored = static_cast<const wchar_t*>(pStoredKey);
+    const wchar_t szTable[] = L"Table=";
+    if (wcsncmp(pszKey, szTable, 6) == 0 && wcsncmp(pszStored, szTable, 6) == 0) {
+        const size_t n1 = wcscspn(pszKey + 6, L";");
+        const size_t n2 = wcscspn(pszStored + 6, L";");
+        if (!_bSame(pszKey + 6, n1, pszStored + 6, n2))
+            return 1;
+    }
+    for (const wchar_t* pszField : {L";user id=", L";password=", L";Default database=", L";Provider=",
+                                    L";ExtendedInformation="}) {
         size_t n1 = 0;
         size_t n2 = 0;
-        const wchar_t* p1 = _pszFieldValue(static_cast<const wchar_t*>(pKey), pszField, &n1);
-        const wchar_t* p2 = _pszFieldValue(static_cast<const wchar_t*>(pStoredKey), pszField, &n2);
-        if ((p1 == nullptr) != (p2 == nullptr))
-            return 1;
-        if (p1 != nullptr && (n1 != n2 || wmemcmp(p1, p2, n1) != 0))
+        const wchar_t* p1 = _pszFieldValue(pszKey, pszField, &n1);
+        const wchar_t* p2 = _pszFieldValue(pszStored, pszField, &n2);
+        const bool bOptions = pszField[1] == L'P' || pszField[1] == L'E';
+        if (bOptions ? !_bSameOptionValues(p1, n1, p2, n2) : !_bSame(p1, n1, p2, n2))
             return 1;
     }
     return 0;
@@ -403,6 +472,8 @@ void CNADriver::NAVersion_EmptySlot_3() {}
 
 void CNADriver::ExternalAddRef()
 {
+    // Its release counts under the mutex too.
+    CNADriverLock clLock;
     m_nExternalRef++;
 }
 
@@ -1030,7 +1101,8 @@ int CNADriver::bBuildCnxIdentification(CTString* pclOut, INAConnectionDescriptio
                            L";Data source=" + _Field(piDescription->pszGetDataSource(), true) +
                            L";user id=" + _Field(piDescription->pszGetUserName(), true) +
                            L";password=" + _Field(piDescription->pszGetPassword(), true) + L";access=" +
-                           (piDescription->eGetAccess() == NA_ACCESS_READ ? L"R" : L"RW");
+                           (piDescription->eGetAccess() == NA_ACCESS_READ ? L"R" : L"RW") +
+                           L";Default database=" + _Field(piDescription->pszGetDefaultDataBase(), true);
     pclOut->Set(s.c_str());
     return 1;
 }

@@ -65,6 +65,13 @@ bool _bAt(const std::wstring& s, size_t i, const wchar_t* pszWord)
     return true;
 }
 
+// SELECT as the text's first word, not the start of a longer one.
+bool _bSelectFirst(const std::wstring& s)
+{
+    return _bAt(s, 0, L"SELECT") &&
+           (s.size() == 6 || !(iswalnum(static_cast<wint_t>(s[6])) || s[6] == L'_' || s[6] == L'$'));
+}
+
 // A decimal number at i (64-bit, saturating); i moves past its digits.
 long long _llReadNumber(const std::wstring& s, size_t* pi)
 {
@@ -1066,7 +1073,7 @@ void CNACommand::vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_
 void CNACommand::_RemplaceTopParLimit()
 {
     std::wstring s(m_clFormated.pszGetW());
-    if (m_bVerbatim || !_bAt(s, 0, L"SELECT"))
+    if (m_bVerbatim || !_bSelectFirst(s))
         return;
     long long llCount = -1;
     bool bTop = false;
@@ -1116,7 +1123,7 @@ void CNACommand::_RemplaceTopParLimit()
 void CNACommand::_RemplaceLimitParTop()
 {
     const std::wstring s(m_clFormated.pszGetW());
-    if (m_bVerbatim || !_bAt(s, 0, L"SELECT"))
+    if (m_bVerbatim || !_bSelectFirst(s))
         return;
     const int nLimit = s_nGetClauseStart(m_pclConnection, s.c_str(), L"LIMIT", -1);
     if (nLimit <= 0)
@@ -1270,7 +1277,7 @@ int CNACommand::s_nGetClauseStart(CNAConnectionDescription* pclConnection, const
 int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText)
 {
     const std::wstring s(Text(pszText));
-    if (!_bAt(s, 0, L"SELECT"))
+    if (!_bSelectFirst(s))
         return 0;
     if (s_nGetClauseStart(pclConnection, pszText, L"LIMIT", -1) > 0)
         return 1;

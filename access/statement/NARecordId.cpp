@@ -4,6 +4,7 @@
 #include "access/statement/NARecordValue.h"
 #include "common/text/HashTableBounce.h"
 #include "common/text/XYString.h"
+#include "common/values/Decimal.h"
 #include "common/values/NACnvVariant.h"
 
 #include <cstdio>
@@ -32,6 +33,48 @@ int nCompareBytes(const unsigned char* pA, unsigned int nA, const unsigned char*
     if (nA == nB)
         return 0;
     return nA < nB ? -1 : 1;
+}
+
+// The bytes a row identifier's value stands for: the cell's own bytes, but a
+// text without its terminator (taken back, it would become one more
+// character) and a decimal in its data form (its value holds an object).
+struct STValueBytes {
+    const unsigned char* p = nullptr;
+    unsigned int n = 0;
+    unsigned char abyDecimal[IDecimal::DATA_SIZE];
+};
+
+void GetValueBytes(const CNAConvertVariant* pclValue, STValueBytes* pst)
+{
+    if (pclValue == nullptr)
+        return;
+    if (pclValue->eGetVarType() == NA_VAR_ANY) {
+        const CAny* pclAny = pclValue->pclGetValue();
+        const CAny_Intern* pclTreatment = pclAny->pclGetTraitement();
+        switch (pclAny->nGetTypeCode()) {
+        case TQTYPE_DECIMAL:
+            if (pclTreatment->nFillDataBuffer(pst->abyDecimal) == TQSTATUS_OK) {
+                pst->p = pst->abyDecimal;
+                pst->n = sizeof(pst->abyDecimal);
+            }
+            return;
+        case TQTYPE_DSTRW:
+        case TQTYPE_PSTRA:
+        case TQTYPE_DSTRA:
+        case TQTYPE_PSTRW: {
+            void* p = nullptr;
+            pclTreatment->nGetDataAdr(&p);
+            pst->p = static_cast<const unsigned char*>(p);
+            if (pst->p != nullptr)
+                pclTreatment->nGetUtilDataSize(&pst->n);
+            return;
+        }
+        default:
+            break;
+        }
+    }
+    pst->p = static_cast<const unsigned char*>(pclValue->pGetData());
+    pst->n = pst->p != nullptr ? pclValue->nGetSize() : 0;
 }
 
 }  // namespace
@@ -188,20 +231,28 @@ bool CNARecordId_RowId::bCopy(const CNARecordValue*, const CNARecordId* pclSourc
 
 unsigned int CNARecordId_RowId::nGetSerializedSize() const
 {
-    return (m_pclValue != nullptr && m_pclValue->pGetData() != nullptr ? m_pclValue->nGetSize() : 0) + 8;
+    STValueBytes st;
+    GetValueBytes(m_pclValue, &st);
+    return st.n + 8;
 }
 
-unsigned int CNARecordId_RowId::dwGetHashVal() const { return m_pclValue != nullptr ? m_pclValue->nChecksum32() : 0; }
+unsigned int CNARecordId_RowId::dwGetHashVal() const
+{
+    STValueBytes st;
+    GetValueBytes(m_pclValue, &st);
+    return CNAVariant::s_nChecksum32(st.p, st.n);
+}
 
 void CNARecordId_RowId::Serialize(unsigned char* pbyOut, unsigned int nCapacity) const
 {
-    const unsigned int nSize = nGetSerializedSize();
-    if (pbyOut == nullptr || nCapacity < nSize)
+    STValueBytes st;
+    GetValueBytes(m_pclValue, &st);
+    if (pbyOut == nullptr || nCapacity < st.n + 8)
         return;
-    WriteU32(pbyOut, 0, dwGetHashVal());
-    WriteU32(pbyOut, 4, nSize - 8);
-    if (nSize > 8)
-        std::memcpy(pbyOut + 8, m_pclValue->pGetData(), nSize - 8);
+    WriteU32(pbyOut, 0, CNAVariant::s_nChecksum32(st.p, st.n));
+    WriteU32(pbyOut, 4, st.n);
+    if (st.n > 0)
+        std::memcpy(pbyOut + 8, st.p, st.n);
 }
 
 void CNARecordId_RowId::DeSerialize(const unsigned char* pbyIn, unsigned int nLength)

@@ -174,8 +174,21 @@ bool CNARecordValue::bShareMemoValue(int i, CNAConvertVariant* pclCell)
 
 bool CNARecordValue::bCopyMemoValue(int i, const CNAConvertVariant* pclCell)
 {
-    CNARecordMemo* pclMemo = _pclGetOrMakeMemo();
-    return pclMemo != nullptr && (pclMemo->bCopyMemoValue(i, pclCell) || _bNoMemory());
+    if (i < 0)
+        return false;
+    // Entry i may be a cell shared with a column: a copy written into it
+    // would reach the column. The entry becomes a cell of its own.
+    CNAConvertVariant* pclClone = nullptr;
+    if (pclCell != nullptr) {
+        pclClone = pclCell->pclGetCloneVariant();
+        if (pclClone == nullptr)
+            return _bNoMemory();
+        pclClone->AddRef();
+    }
+    const bool bDone = bShareMemoValue(i, pclClone);
+    if (pclClone != nullptr)
+        pclClone->nRelease();
+    return bDone;
 }
 
 bool CNARecordValue::bGetItemValue(CAny* pclValue, const INAItemDescription* piItem) const

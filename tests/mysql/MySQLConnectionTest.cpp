@@ -277,6 +277,70 @@ TEST_F(MySQLConnectionFake, FailuresOfTheOpenSequence)
     }
 }
 
+// What each "SSL Mode" asks of the library: TLS from REQUIRED up, the
+// server's name checked only for VERIFY_IDENTITY, a CA for both VERIFY
+// modes; an unknown word stops the open before any handle.
+TEST_F(MySQLConnectionFake, TLSModesAskTheLibraryForWhatTheyName)
+{
+    struct {
+        const wchar_t* pszOptions;
+        int bOpens;
+        int nSslCalls;
+        int nVerifyCalls;
+        int nPoint; // of a refusal
+    } const tab[] = {
+        {L"", 1, 0, 0, 0},
+        {L"SSL Mode=DISABLED", 1, 0, 0, 0},
+        {L"SSL Mode=PREFERRED;SSL CA=/tmp/ca.pem", 1, 1, 0, 0},
+        {L"SSL Mode=REQUIRED", 1, 1, 0, 0},
+        {L"SSL Mode=Verify_CA;SSL CA=/tmp/ca.pem", 1, 1, 0, 0},
+        {L"SSL Mode=VERIFY_CA;SSL CAPath=/tmp", 1, 1, 0, 0},
+        {L"SSL Mode=VERIFY_IDENTITY;SSL CA=/tmp/ca.pem", 1, 1, 1, 0},
+        {L"SSL Mode=VERIFY_CA", 0, 0, 0, 38},
+        {L"SSL Mode=VERIFY_IDENTITY;SSL Cert=/tmp/c.pem", 0, 0, 0, 38},
+        {L"SSL Mode=STRICT;SSL CA=/tmp/ca.pem", 0, 0, 0, 37},
+        {L"SSL Mode=REQUIRED_", 0, 0, 0, 37},
+    };
+    for (const auto& t : tab) {
+        SCOPED_TRACE(std::string(t.pszOptions, t.pszOptions + wcslen(t.pszOptions)));
+        TearDown();
+        m_clError.Reset();
+        Use("complete", t.pszOptions);
+        std::strcpy(m->szSslCipher, "TLS_AES_256_GCM_SHA384");
+        EXPECT_EQ(Cnx().bOpen(&m_clError), t.bOpens) << m_clError.pszGetError();
+        EXPECT_EQ(m->nSslCalls, t.nSslCalls);
+        EXPECT_EQ(m->nVerifyServerCertCalls, t.nVerifyCalls);
+        EXPECT_EQ(m->nVerifyServerCert, t.nVerifyCalls);
+        if (t.bOpens)
+            continue;
+        EXPECT_EQ(m_clError.dwGetErrorId(), 79u);
+        EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetDebugMessage(), DebugLine(t.nPoint)));
+        const std::wstring strMode = std::wstring(t.pszOptions).substr(9, std::wstring(t.pszOptions).find(L';') - 9);
+        EXPECT_TRUE(Contains(m_clError.pszGetError(), L"SSL Mode=" + strMode)) << m_clError.pszGetError();
+        EXPECT_EQ(m->nInits, 0);
+    }
+    // Asked for TLS, the library went on in clear text: refused.
+    for (const wchar_t* pszMode : {L"REQUIRED", L"VERIFY_CA"}) {
+        TearDown();
+        m_clError.Reset();
+        Use("complete", L"SSL Mode=" + std::wstring(pszMode) + L";SSL CA=/tmp/ca.pem");
+        EXPECT_EQ(Cnx().bOpen(&m_clError), 0);
+        EXPECT_EQ(m_clError.dwGetErrorId(), 79u);
+        EXPECT_TRUE(Contains(m_clError.pclGetXError()->pszGetDebugMessage(),
+                             L"SSL Mode=" + std::wstring(pszMode) + L": the session is not encrypted"));
+        EXPECT_EQ(nHandlesOpen(), 0);
+    }
+    // A library that refuses to check the name: no open, no handle left.
+    TearDown();
+    m_clError.Reset();
+    Use("complete", L"SSL Mode=VERIFY_IDENTITY;SSL CA=/tmp/ca.pem");
+    m->nVerifyServerCertResult = 1;
+    EXPECT_EQ(Cnx().bOpen(&m_clError), 0);
+    EXPECT_EQ(m_clError.dwGetErrorId(), 76u);
+    EXPECT_EQ(m->nConnects, 0);
+    EXPECT_EQ(nHandlesOpen(), 0);
+}
+
 TEST_F(MySQLConnectionFake, ParametersOutside1252NeedTheOptionsFunction)
 {
     // A library without mysql_options cannot send them.

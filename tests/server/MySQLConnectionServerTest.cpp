@@ -9,7 +9,9 @@
 #include "common/text/TStringConcatAW.h"
 #include "common/values/Any.h"
 #include "host/HostConnectionDescription.h"
+#include "tests/support/Paths.h"
 #include "tests/support/ServerDriver.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -420,35 +422,73 @@ TEST_F(MySQLConnectionServer, RefusedTextGivesTheServersSyntaxError)
 
 namespace {
 
-TEST_F(MySQLConnectionServer, RequiredTLSGivesAnEncryptedSessionOrNone)
+// Every mode from REQUIRED up gives a session in TLS or none; the two that
+// verify need a CA and verify the server's certificate with it. A word the
+// driver does not know is refused, named in the error.
+TEST_F(MySQLConnectionServer, ModesFromRequiredUpNeverOpenInClearText)
 {
-    // This server has TLS: the session is encrypted without any other
-    // SSL option.
-    CMySQLConnection& clSecure = MakeTCP(L"SSL Mode=REQUIRED");
-    ASSERT_EQ(clSecure.bOpen(&m_clError), 1) << m_clError.pszGetError();
-    EXPECT_NE(Query1(clSecure, SQL_CIPHER), "");
-    EXPECT_NE(Query1(clSecure, SQL_CIPHER), "(failed)");
-
-    // A server without TLS: the opening is refused, never made in clear.
+    ASSERT_FALSE(m_server.strSSLCA.empty()) << "ZT_TEST_SSL_CA is not set";
     CPlainServer clPlainServer;
     std::string strError;
     ASSERT_TRUE(clPlainServer.bStart(strError)) << strError;
-    const std::wstring strPort = L"Server Port=" + std::to_wstring(clPlainServer.nPort()) + L";";
-    CMySQLConnection& clClear =
-        Make(L"127.0.0.1", strPort, Wide(m_server.strUser), Wide(m_server.strPassword), L"zttest");
-    ASSERT_EQ(clClear.bOpen(&m_clError), 1) << m_clError.pszGetError();
-    EXPECT_EQ(Query1(clClear, SQL_CIPHER), "");
-    m_clError.Reset();
-    CMySQLConnection& clRefused = Make(L"127.0.0.1", strPort + L"SSL Mode=REQUIRED", Wide(m_server.strUser),
-                                       Wide(m_server.strPassword), L"zttest");
-    EXPECT_EQ(clRefused.bOpen(&m_clError), 0);
-    EXPECT_EQ(clRefused.bIsOpen(), 0);
-    EXPECT_EQ(m_clError.dwGetErrorId(), 79u); // the connect refused
-    // The mode's name in any case.
-    m_clError.Reset();
-    CMySQLConnection& clLower = Make(L"127.0.0.1", strPort + L"SSL Mode=required", Wide(m_server.strUser),
-                                     Wide(m_server.strPassword), L"zttest");
-    EXPECT_EQ(clLower.bOpen(&m_clError), 0);
+    // A CA of its own, which signed nothing this server shows.
+    CTempDir clOther("zt45_ca");
+    ASSERT_EQ(std::system(("bash -c 'source \"" + SourcePath("scripts/lib.sh") + "\" && zt_make_certificates \"" +
+                           clOther.Path() + "\"' >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    const std::wstring strCA = L"SSL CA=" + Wide(m_server.strSSLCA) + L";";
+    const std::wstring strOtherCA = L"SSL CA=" + clOther.WPath() + L"/ca.pem;";
+    const std::wstring strPlain = L"Server Port=" + std::to_wstring(clPlainServer.nPort()) + L";";
+    const struct {
+        const wchar_t* pszMode;
+        bool bPlainServer;
+        int nCA; // 0 none, 1 the server's, 2 another
+        bool bOpens;
+    } cases[] = {
+        {L"REQUIRED", false, 0, true},         {L"REQUIRED", false, 1, true},
+        {L"VERIFY_CA", false, 0, false},       {L"VERIFY_CA", false, 1, true},
+        {L"VERIFY_CA", false, 2, false},       {L"VERIFY_IDENTITY", false, 0, false},
+        {L"VERIFY_IDENTITY", false, 1, true},  {L"verify_identity", false, 1, true},
+        {L"VERIFY_IDENTITY", false, 2, false}, {L"REQUIRED", true, 0, false},
+        {L"REQUIRED", true, 1, false},         {L"VERIFY_CA", true, 0, false},
+        {L"VERIFY_CA", true, 1, false},        {L"VERIFY_IDENTITY", true, 0, false},
+        {L"VERIFY_IDENTITY", true, 1, false},  {L"PREFERRED", false, 1, true},
+        {L"PREFERRED", true, 0, true},         {L"DISABLED", true, 0, true},
+        {L"required", true, 0, false},         {L"", true, 0, true},
+    };
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); i++) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(testing::Message() << "case " << i << ": " << Narrow(c.pszMode) << (c.bPlainServer ? ", plain" : "")
+                                        << ", CA " << c.nCA);
+        m_clError.Reset();
+        const std::wstring strOptions = (c.bPlainServer ? strPlain : L"") +
+                                        (c.nCA == 1 ? strCA : c.nCA == 2 ? strOtherCA : L"") + L"SSL Mode=" + c.pszMode;
+        CMySQLConnection& cl =
+            Make(L"127.0.0.1", strOptions, Wide(m_server.strUser), Wide(m_server.strPassword), L"zttest");
+        EXPECT_EQ(cl.bOpen(&m_clError), c.bOpens ? 1 : 0) << Narrow(m_clError.pszGetError());
+        EXPECT_EQ(cl.bIsOpen(), c.bOpens ? 1 : 0);
+        if (!c.bOpens) {
+            EXPECT_EQ(m_clError.dwGetErrorId(), 79u);
+            continue;
+        }
+        const std::string strCipher = Query1(cl, SQL_CIPHER);
+        EXPECT_NE(strCipher, "(failed)");
+        // The plain server gives nothing else; every other case here asked
+        // for TLS one way or the other.
+        EXPECT_EQ(strCipher.empty(), c.bPlainServer) << strCipher;
+    }
+
+    // A word the driver does not know, on either server.
+    for (const std::wstring& strServer : {std::wstring(), strPlain}) {
+        m_clError.Reset();
+        CMySQLConnection& cl = Make(L"127.0.0.1", strServer + strCA + L"SSL Mode=VERIFY_FULL",
+                                    Wide(m_server.strUser), Wide(m_server.strPassword), L"zttest");
+        EXPECT_EQ(cl.bOpen(&m_clError), 0);
+        EXPECT_EQ(m_clError.dwGetErrorId(), 79u);
+        EXPECT_NE(std::wstring(m_clError.pszGetError()).find(L"VERIFY_FULL"), std::wstring::npos)
+            << Narrow(m_clError.pszGetError());
+    }
 }
 
 } // namespace

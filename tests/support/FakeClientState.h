@@ -42,6 +42,11 @@ struct STFakeClientState {
     int bNoBackslashEscapes; // mysql_real_escape_string doubles quotes only
     int nRealEscapes;        // mysql_real_escape_string calls
     char szSslCipher[64];    // mysql_get_ssl_cipher's answer; empty: NULL
+    // MYSQL_OPT_SSL_VERIFY_SERVER_CERT calls, the last value given, and the
+    // answer to it (0: nOptionsResult's).
+    int nVerifyServerCertCalls;
+    int nVerifyServerCert;
+    int nVerifyServerCertResult;
 };
 
 typedef STFakeClientState* (*PFN_FakeClient_pState)();

@@ -1,6 +1,8 @@
-// Keys of the connection registry: the user and the password compare
-// exactly, every other field ignoring case and accents, and no text inside a
-// field can pass for a separator or for a missing value.
+// Keys of the connection registry: what the server reads with case (the
+// user, the password, the default database, option values such as paths)
+// compares exactly, host and connection names and option names ignoring
+// case and accents, and no text inside a field can pass for a separator or
+// for a missing value.
 #include "access/driver/NADriverLock.h"
 #include "access/driver/NaDriver.h"
 #include "host/HostConnectionDescription.h"
@@ -38,6 +40,7 @@ struct STFields {
     const wchar_t* pszSource = L"127.0.0.1";
     const wchar_t* pszUser = L"zt";
     const wchar_t* pszPassword = L"zt-test";
+    const wchar_t* pszDatabase = nullptr;
 };
 
 std::unique_ptr<CHost> Host(const STFields& st)
@@ -49,6 +52,8 @@ std::unique_ptr<CHost> Host(const STFields& st)
     p->SetText(CHost::TXT_DATASOURCE, st.pszSource);
     p->SetText(CHost::TXT_USER, st.pszUser);
     p->SetText(CHost::TXT_PASSWORD, st.pszPassword);
+    if (st.pszDatabase != nullptr)
+        p->SetText(CHost::TXT_DEFAULTDATABASE, st.pszDatabase);
     return p;
 }
 
@@ -81,7 +86,7 @@ protected:
 
 TEST_F(CnxIdentification, OnlyTheSameCredentialsShareAConnection)
 {
-    struct { const char* pszRow; STFields stA; STFields stB; bool bShared; } tab[6 + 5];
+    struct { const char* pszRow; STFields stA; STFields stB; bool bShared; } tab[6 + 5 + 11];
     int n = 0;
     tab[n] = {"the same twice", {}, {}, true}, n++;
     tab[n] = {"name in another case", {}, {}, true};
@@ -106,6 +111,30 @@ TEST_F(CnxIdentification, OnlyTheSameCredentialsShareAConnection)
     tab[n].stA.pszProvider = nullptr, tab[n].stB.pszProvider = L"null", n++;
     tab[n] = {"an escape written out against its character", {}, {}, false};
     tab[n].stA.pszPassword = L"a%3Bb", tab[n].stB.pszPassword = L"a;b", n++;
+    tab[n] = {"default databases apart", {}, {}, false};
+    tab[n].stA.pszDatabase = L"shop", tab[n].stB.pszDatabase = L"stock", n++;
+    tab[n] = {"default database against none", {}, {}, false};
+    tab[n].stA.pszDatabase = L"shop", n++;
+    tab[n] = {"default database in another case", {}, {}, false};
+    tab[n].stA.pszDatabase = L"shop", tab[n].stB.pszDatabase = L"SHOP", n++;
+    tab[n] = {"the same default database", {}, {}, true};
+    tab[n].stA.pszDatabase = L"shop", tab[n].stB.pszDatabase = L"shop", n++;
+    tab[n] = {"Initial Catalog in another case", {}, {}, false};
+    tab[n].stA.pszExtended = L"Initial Catalog=shop", tab[n].stB.pszExtended = L"Initial Catalog=SHOP", n++;
+    tab[n] = {"option name in another case", {}, {}, true};
+    tab[n].stA.pszExtended = L"Initial Catalog=shop;SSL Mode=REQUIRED";
+    tab[n].stB.pszExtended = L"initial catalog=shop;ssl mode=REQUIRED", n++;
+    tab[n] = {"socket path in another case", {}, {}, false};
+    tab[n].stA.pszExtended = L"Unix Socket=/run/db.sock", tab[n].stB.pszExtended = L"Unix Socket=/run/DB.sock", n++;
+    tab[n] = {"CA file with an accent", {}, {}, false};
+    tab[n].stA.pszExtended = L"SSL Mode=VERIFY_CA;SSL CA=/etc/ca\u00E9.pem";
+    tab[n].stB.pszExtended = L"SSL Mode=VERIFY_CA;SSL CA=/etc/cae.pem", n++;
+    tab[n] = {"a value moved to the next option", {}, {}, false};
+    tab[n].stA.pszExtended = L"A=x;B=", tab[n].stB.pszExtended = L"A=;B=x", n++;
+    tab[n] = {"Initial Catalog of the provider in another case", {}, {}, false};
+    tab[n].stA.pszProvider = L"MySQL;Initial Catalog=shop", tab[n].stB.pszProvider = L"MySQL;Initial Catalog=Shop", n++;
+    tab[n] = {"a literal escape in an option value", {}, {}, false};
+    tab[n].stA.pszExtended = L"A=%3D", tab[n].stB.pszExtended = L"A==", n++;
     ASSERT_EQ(n, static_cast<int>(sizeof(tab) / sizeof(tab[0])));
 
     for (const auto& t : tab) {
@@ -137,12 +166,15 @@ TEST_F(CnxIdentification, FieldsAreWrittenWithTheirSeparatorsEscaped)
     st.pszExtended = L"SSL Mode=REQUIRED;Server Port=3306";
     st.pszUser = L"50%";
     st.pszPassword = L"Null";
+    st.pszDatabase = L"Sh;op";
     EXPECT_EQ(Ident(st), L"Connection=main;Provider=MySQL;ExtendedInformation=SSL Mode%3DREQUIRED%3BServer "
-                         L"Port%3D3306;Data source=127.0.0.1;user id=50%25;password=%4Eull;access=RW");
+                         L"Port%3D3306;Data source=127.0.0.1;user id=50%25;password=%4Eull;access=RW;"
+                         L"Default database=Sh%3Bop");
+    st.pszDatabase = nullptr;
     st.pszPassword = nullptr;
     st.pszName = nullptr;
     EXPECT_EQ(Ident(st).substr(0, 21), L"Connection=;Provider=");
-    EXPECT_NE(Ident(st).find(L";password=NULL;access=RW"), std::wstring::npos);
+    EXPECT_NE(Ident(st).find(L";password=NULL;access=RW;Default database=NULL"), std::wstring::npos);
 
     CTString cl;
     m_pDriver->bBuildTableIdentification(&cl, L"t;x=1", L"Connection=c");

@@ -173,6 +173,47 @@ TEST_F(NAContext, OneDataAccessPerKey)
     EXPECT_EQ(m_pContext->nGetNbDataAccess(), 1u);
 }
 
+// A data access held elsewhere outlives its filing: the context lets it go
+// when it unfiles it, by removal, by closing all or at its own end.
+TEST_F(NAContext, UnfiledDataAccessesForgetTheirContext)
+{
+    CHostContext ctxA(10, 1), ctxB(11, 1), ctxC(12, 1);
+    CNADataSourceDescription* pOrders = Table(L"ORDERS", L"orders");
+    int bCreated = 0;
+    CNADataAccess* pA = Get(&ctxA, 0, pOrders, &bCreated);
+    CNADataAccess* pB = Get(&ctxB, 0, pOrders, &bCreated);
+    ASSERT_NE(pA, nullptr);
+    ASSERT_NE(pB, nullptr);
+    m_pContext->RemoveDataAccess(&ctxA, nullptr);
+    EXPECT_EQ(pA->pclGetContext(), nullptr);
+    EXPECT_EQ(pB->pclGetContext(), m_pContext);
+    m_pContext->CloseAllDataAccess();
+    EXPECT_EQ(pB->pclGetContext(), nullptr);
+
+    CNAContext* pOther = m_pDriver->pclAllocContext();
+    pOther->AddRef();
+    ASSERT_TRUE(pOther->_AddDataAccess(&ctxC, pA));
+    ASSERT_TRUE(m_pContext->_AddDataAccess(&ctxC, pB));
+    EXPECT_EQ(pA->pclGetContext(), pOther);
+    EXPECT_EQ(pOther->nRelease(), 0u);
+    EXPECT_EQ(pA->pclGetContext(), nullptr);
+    EXPECT_EQ(pB->pclGetContext(), m_pContext);
+    // Filed elsewhere since: a removal here leaves its pointer alone.
+    ASSERT_TRUE(m_pContext->__AddDataAccess(13, pA));
+    CNAContext* pThird = m_pDriver->pclAllocContext();
+    pThird->AddRef();
+    ASSERT_TRUE(pThird->__AddDataAccess(13, pA));
+    m_pContext->RemoveDataAccess(&ctxC, nullptr);
+    EXPECT_EQ(pB->pclGetContext(), nullptr);
+    CHostContext ctxD(13, 1);
+    m_pContext->RemoveDataAccess(&ctxD, nullptr);
+    EXPECT_EQ(pA->pclGetContext(), pThird);
+    EXPECT_EQ(pThird->nRelease(), 0u);
+    EXPECT_EQ(pA->pclGetContext(), nullptr);
+    pA->nRelease();
+    pB->nRelease();
+}
+
 TEST_F(NAContext, LockModeAndSearches)
 {
     CHostContext ctx1(1, 7), ctx2(2, 7), ctx3(3, 7);

@@ -441,13 +441,29 @@ TEST_F(NADataSourceDescription, Clones)
     m_pDesc->_SetBestParseItem(L"WHEN");
     m_pDesc->UpdateRecordSize();
 
-    struct { int nOptions; unsigned short anFlags[6]; eNA_ITEMTYPE eWhen; eNA_ITEMTYPE eAt; } const aCase[] = {
-        {0, {CItem::KF_UNIQUE, 0, 0, 0, 0, CItem::KF_COMPOSITE | CItem::KF_UNIQUE}, NA_IT_DATE8, NA_IT_DATETIME},
-        {0x1,
-         {CItem::KF_UNIQUE, 0x2800, 0x2800, 0, 0, CItem::KF_COMPOSITE | CItem::KF_UNIQUE},
+    // Only keys take a key index, their place among the clone's keys.
+    struct {
+        int nOptions;
+        unsigned short anFlags[6];
+        int anKey[6];
+        eNA_ITEMTYPE eWhen;
+        eNA_ITEMTYPE eAt;
+    } const aCase[] = {
+        {0,
+         {CItem::KF_UNIQUE, 0, 0, 0, 0, CItem::KF_COMPOSITE | CItem::KF_UNIQUE},
+         {0, -1, -1, -1, -1, 1},
          NA_IT_DATE8,
          NA_IT_DATETIME},
-        {0x2, {CItem::KF_UNIQUE, 0, 0, 0, 0, CItem::KF_COMPOSITE | CItem::KF_UNIQUE}, NA_IT_TEXTE, NA_IT_TEXTE},
+        {0x1,
+         {CItem::KF_UNIQUE, 0x2800, 0x2800, 0, 0, CItem::KF_COMPOSITE | CItem::KF_UNIQUE},
+         {0, 1, 2, -1, -1, 3},
+         NA_IT_DATE8,
+         NA_IT_DATETIME},
+        {0x2,
+         {CItem::KF_UNIQUE, 0, 0, 0, 0, CItem::KF_COMPOSITE | CItem::KF_UNIQUE},
+         {0, -1, -1, -1, -1, 1},
+         NA_IT_TEXTE,
+         NA_IT_TEXTE},
     };
     for (const auto& c : aCase) {
         const int nBefore = m_pDriver->m_nItemsDestroyed;
@@ -466,6 +482,14 @@ TEST_F(NADataSourceDescription, Clones)
             EXPECT_NE(pc, m_pDesc->pclNAGetItemNoRef(i));
             EXPECT_STREQ(pc->pszGetName(), m_pDesc->pclNAGetItemNoRef(i)->pszGetName());
             EXPECT_EQ(pc->nGetKeyFlags(), c.anFlags[i]) << c.nOptions << " item " << i;
+            EXPECT_EQ(pc->nGetKeyIndice(), c.anKey[i]) << c.nOptions << " item " << i;
+        }
+        const unsigned int nKeys = p->nGetNumKeys();
+        // An item that was no key becomes the next one.
+        if (c.anKey[3] < 0) {
+            ASSERT_EQ(p->_bSetKeyType(3, CItem::KF_DUPLICATES), 1);
+            EXPECT_EQ(p->nGetNumKeys(), nKeys + 1) << c.nOptions;
+            EXPECT_EQ(p->pclNAGetItemNoRef(3)->nGetKeyIndice(), static_cast<int>(nKeys)) << c.nOptions;
         }
         EXPECT_EQ(p->pclNAGetItemNoRef(1)->eNAGetItemType(), c.eWhen) << c.nOptions;
         EXPECT_EQ(p->pclNAGetItemNoRef(2)->eNAGetItemType(), c.eAt) << c.nOptions;

@@ -247,6 +247,131 @@ TEST_F(NADriverTables, TablesAreSharedAndLeaveWithTheHost)
     EXPECT_EQ(m_pDriver->nGetNbTable(), 0u);
 }
 
+// The server tells Orders from orders: so does the registry, which keeps a
+// table object for each; a query name keeps the host's rule.
+TEST_F(NADriverTables, TableNamesCompareWithTheirCase)
+{
+    m_pTable->SetDBName(L"Orders");
+    INATable* piUpper = m_pDriver->piGetTable(&m_host, m_pTable);
+    m_pTable->SetDBName(L"orders");
+    INATable* piLower = m_pDriver->piGetTable(&m_host, m_pTable);
+    INATable* piLowerAgain = m_pDriver->piGetTable(&m_host, m_pTable);
+    ASSERT_NE(piUpper, nullptr);
+    ASSERT_NE(piLower, nullptr);
+    EXPECT_NE(piUpper, piLower);
+    EXPECT_EQ(piLower, piLowerAgain);
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 2u);
+    piLowerAgain->nExternalRelease();
+    piLower->nExternalRelease();
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 1u);
+    piUpper->nExternalRelease();
+
+    CHostContext ctx(1, 4);
+    CNADriverLock clLock;
+    CNAConnectionDescription* pcl = m_pDriver->_pclGetConnection(&m_host);
+    CNATable* pclQuery = m_pDriver->_pclGetQuery(&ctx, L"Q", pcl, 0);
+    ASSERT_TRUE(m_pDriver->_AddTable(pclQuery));
+    CNATable* pclFound = m_pDriver->_pclGetQuery(&ctx, L"q", pcl, 0);
+    EXPECT_EQ(pclFound, pclQuery);
+    pclFound->nRelease();
+    m_pDriver->nReleaseTable(pclQuery);
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 0u);
+    m_pDriver->nReleaseConnection(pcl);
+    CheckAllGone();
+}
+
+// The registries' own rules: an object is filed once under its key and
+// leaves only itself; walks and transaction ends reach the tables of the
+// connection named; a context stays filed while it holds data accesses.
+TEST_F(NADriverTables, RegistryRulesOverTwoConnections)
+{
+    CHostConnectionDescription hostOther;
+    hostOther.SetText(CHostConnectionDescription::TXT_CONNECTIONNAME, L"other");
+    hostOther.SetText(CHostConnectionDescription::TXT_DATASOURCE, L"127.0.0.1");
+    INATable* piOrders = m_pDriver->piGetTable(&m_host, m_pTable);
+    m_pTable->SetDBName(L"items");
+    INATable* piItems = m_pDriver->piGetTable(&m_host, m_pTable);
+    INATable* piOther = m_pDriver->piGetTable(&hostOther, m_pTable);
+    ASSERT_NE(piOrders, nullptr);
+    ASSERT_NE(piItems, nullptr);
+    ASSERT_NE(piOther, nullptr);
+    CNATable* pOrders = static_cast<CNATable*>(piOrders);
+    CNAConnectionDescription* pMain = pOrders->pclGetConnection();
+    CNAConnectionDescription* pOtherCnx = static_cast<CNATable*>(piOther)->pclGetConnection();
+    ASSERT_NE(pMain, pOtherCnx);
+    EXPECT_EQ(static_cast<CNATable*>(piItems)->pclGetConnection(), pMain);
+    {
+        CNADriverLock clLock;
+        for (CNAConnectionDescription* pcl : {pMain, pOtherCnx}) {
+            std::vector<CNATable*> tab;
+            unsigned int nPosition = 0;
+            while (CNATable* p = m_pDriver->pclEnumTableByConnection(&nPosition, pcl)) {
+                EXPECT_EQ(p->pclGetConnection(), pcl);
+                tab.push_back(p);
+                p->nRelease();
+            }
+            EXPECT_EQ(tab.size(), pcl == pMain ? 2u : 1u);
+            Taken();
+            m_pDriver->_SetTransactionTermined(pcl);
+            EXPECT_EQ(Taken(), Calls(pcl == pMain ? 2 : 1, "terminated"));
+        }
+
+        // A second object under a key already filed: the first stays, alone.
+        CNATable* pTwin = m_pDriver->_pclAllocTable(pOrders->pszGetIdentification(), m_pTable, pMain, Error());
+        pTwin->AddRef();
+        const int nOrdersRef = pOrders->nGetRef();
+        EXPECT_TRUE(m_pDriver->_AddTable(pTwin));
+        EXPECT_EQ(pOrders->nGetRef(), nOrdersRef);
+        EXPECT_EQ(pTwin->nGetRef(), 1);
+        EXPECT_EQ(m_pDriver->nGetNbTable(), 3u);
+        EXPECT_EQ(m_pDriver->_bReleaseTable(pTwin), 0);
+        EXPECT_EQ(m_pDriver->nGetNbTable(), 3u);
+        CNATable* pFound = m_pDriver->_pclFindTable(pOrders->pszGetIdentification());
+        EXPECT_EQ(pFound, pOrders);
+        if (pFound != nullptr)
+            pFound->nRelease();
+        pTwin->nRelease();
+
+        // A key without connection fields is found by itself as well.
+        CNATable* pLoose = m_pDriver->_pclAllocTable(L"Table=loose", nullptr, pMain, Error());
+        pLoose->AddRef();
+        EXPECT_TRUE(m_pDriver->_AddTable(pLoose));
+        pFound = m_pDriver->_pclFindTable(L"Table=loose");
+        EXPECT_EQ(pFound, pLoose);
+        if (pFound != nullptr)
+            pFound->nRelease();
+        EXPECT_EQ(m_pDriver->_bReleaseTable(pLoose), 1);
+        pLoose->nRelease();
+    }
+    piOrders->nExternalRelease();
+    piItems->nExternalRelease();
+    piOther->nExternalRelease();
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 0u);
+
+    // A context that holds a data access stays filed past its releases.
+    CHostContext ctx(3, 30);
+    int bCreated = 0;
+    CNAContext* pContext = m_pDriver->pclGetContext(&ctx, &bCreated);
+    ASSERT_NE(pContext, nullptr);
+    CNAConnectionDescription* pcl = nullptr;
+    {
+        CNADriverLock clLock;
+        pcl = m_pDriver->_pclGetConnection(&m_host);
+    }
+    CNADataAccess* pAccess = pContext->pclGetDataAccess(&ctx, pcl, m_pTable, &bCreated);
+    ASSERT_NE(pAccess, nullptr);
+    pAccess->nRelease();
+    EXPECT_EQ(m_pDriver->nReleaseContext(&ctx, pContext), 1);
+    EXPECT_EQ(m_pDriver->nGetNbContext(), 1u);
+    pContext = m_pDriver->pclFindContext(&ctx);
+    ASSERT_NE(pContext, nullptr);
+    pContext->RemoveDataAccess(&ctx, nullptr);
+    EXPECT_EQ(m_pDriver->nReleaseContext(&ctx, pContext), 0);
+    EXPECT_EQ(m_pDriver->nGetNbContext(), 0u);
+    m_pDriver->nReleaseConnection(pcl);
+    CheckAllGone();
+}
+
 TEST_F(NADriverTables, QueriesKeptDroppedAndFailed)
 {
     CHostContext ctx(3, 8);

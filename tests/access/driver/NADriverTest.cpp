@@ -115,17 +115,21 @@ TEST_F(NADriver, IdentificationTexts)
 {
     std::unique_ptr<CHost> pHost(NewHost(L"main"));
     EXPECT_EQ(Ident(m_pDriver, pHost.get()), L"Connection=main;Provider=MySQL;ExtendedInformation=;Data "
-                                             L"source=127.0.0.1;user id=root;password=secret;access=RW");
+                                             L"source=127.0.0.1;user id=root;password=secret;access=RW;"
+                                             L"Default database=NULL");
     pHost->SetAccess(NA_ACCESS_READ);
+    pHost->SetText(CHost::TXT_DEFAULTDATABASE, L"Shop");
     const std::wstring strRead = Ident(m_pDriver, pHost.get());
-    EXPECT_EQ(strRead.substr(strRead.size() - 9), L";access=R");
+    EXPECT_EQ(strRead.substr(strRead.size() - 31), L";access=R;Default database=Shop");
+    pHost->SetText(CHost::TXT_DEFAULTDATABASE, nullptr);
     // A missing password is NULL, an empty one nothing; a missing name
     // nothing.
     pHost->SetText(CHost::TXT_PASSWORD, nullptr);
     pHost->SetText(CHost::TXT_CONNECTIONNAME, nullptr);
     pHost->SetText(CHost::TXT_EXTENDEDINFO, nullptr);
     EXPECT_EQ(Ident(m_pDriver, pHost.get()), L"Connection=;Provider=MySQL;ExtendedInformation=NULL;Data "
-                                             L"source=127.0.0.1;user id=root;password=NULL;access=R");
+                                             L"source=127.0.0.1;user id=root;password=NULL;access=R;"
+                                             L"Default database=NULL");
     pHost->SetText(CHost::TXT_PASSWORD, L"");
     EXPECT_NE(Ident(m_pDriver, pHost.get()).find(L";password=;access=R"), std::wstring::npos);
 

@@ -130,6 +130,12 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
         // TOP only as a whole word followed by a number.
         {5, L"SELECT TOP10 FROM t", -1, -1, L"SELECT TOP10 FROM t"},
         {5, L"SELECT TOP 10a FROM t", -1, -1, L"SELECT TOP 10a FROM t"},
+        // SELECT only as a whole word.
+        {5, L"SELECTTOP 5, a FROM t", 4, -1, L"SELECTTOP 5, a FROM t"},
+        {5, L"SELECT_x FROM t", 4, -1, L"SELECT_x FROM t"},
+        {1, L"SELECTED a FROM t LIMIT 5", -1, -1, L"SELECTED a FROM t LIMIT 5"},
+        {5, L"SELECT*FROM t", 4, -1, L"SELECT*FROM t LIMIT 4"},
+        {5, L"SELECT", 4, -1, L"SELECT LIMIT 4"},
         // A limit after a trailing comment goes on a line of its own.
         {5, L"SELECT a FROM t -- all", 5, -1, L"SELECT a FROM t -- all\n LIMIT 5"},
         {5, L"SELECT a FROM t # all", 5, -1, L"SELECT a FROM t # all\n LIMIT 5"},
@@ -388,6 +394,8 @@ TEST(NACommandStatic, Scanners)
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT TOP 5 a"), 1);
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t LIMIT 5"), 1);
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT TOPAZ FROM t"), 0);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECTED a FROM t LIMIT 5"), 0);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT\tTOP 5 a"), 1);
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"UPDATE t LIMIT 5"), 0);
     EXPECT_EQ(CNACommand::s_nGetPosSuiteRequete(L"  ORDER BY a", L"order"), 2);
     EXPECT_EQ(CNACommand::s_bSuiteRequeteCommenceParMot(L" ORDERS", L"ORDER"), 0);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <vector>
@@ -555,6 +556,55 @@ TEST_F(RecordCache, FailedAllocationsLeaveTheCacheAsItWas)
         EXPECT_GE(cache->GetImageTable().nGetBlockCount(), 3);
         EXPECT_EQ(cache->nGetCount(), 8);
     }
+}
+
+// A row value whose identity is a wide text.
+void ShareTextId(CValue& v, const wchar_t* pszId)
+{
+    CNAConvertVariant* pCell = CNADriver::s_pclDriver->pclAllocVariant(nullptr, nullptr);
+    pCell->InitTypeVariantAny(TQTYPE_DSTRW, 0);
+    pCell->bSetValue(pszId, static_cast<unsigned int>(std::wcslen(pszId)));
+    v->bShareRecordID(new CNARecordId_RowId(pCell));
+}
+
+// A row read back is found again by its text identity, as integer ones
+// are: notices reach it and a saved position keeps one slot.
+TEST_F(RecordCache, TextIdentitiesAreFoundAgainAfterAReadBack)
+{
+    const wchar_t* const apszId[] = {L"K40", L"K41", L"K42"};
+    CCacheRef<> cache(1u);
+    std::vector<std::unique_ptr<CValue>> rows;
+    for (unsigned int i = 0; i < 3; i++) {
+        rows.emplace_back(new CValue(Image(i), 0));
+        ShareTextId(*rows.back(), apszId[i]);
+        ASSERT_EQ(cache->nAjoute(rows.back()->get()), static_cast<int>(i));
+    }
+    CValue back;
+    ASSERT_EQ(cache->bGetAt(back.get(), 2u), 1);
+    EXPECT_EQ(back.Image(), Image(2));
+    EXPECT_EQ(cache->nGetRecordIndice(back.get()), 2);
+    // Read back again from what was read back: the same row.
+    CValue again;
+    EXPECT_EQ(cache->bGetAt(again.get(), back->pclGetRecordIdNoRef()), 1);
+    EXPECT_EQ(again.Image(), Image(2)) << "read by identity";
+
+    CValue changed(Image(7), 0);
+    ShareTextId(changed, L"K42");
+    EXPECT_EQ(cache->nOnNotifyOperation(2, changed.get(), back.get(), 0, 0), 2);
+    CValue afterUpdate;
+    ASSERT_EQ(cache->bGetAt(afterUpdate.get(), 2u), 1);
+    EXPECT_EQ(afterUpdate.Image(), Image(7));
+    EXPECT_EQ(cache->nOnNotifyOperation(4, nullptr, afterUpdate.get(), 0, 0), 2);
+    EXPECT_EQ(cache->eGetRecordState(2), 128);
+    EXPECT_EQ(cache->nGetDeletedCount(), 1);
+
+    CCacheRef<CNARecordCachePosition> saves;
+    const int nSlot = saves->nKeepRecordSave(rows[1]->get());
+    saves->AddRefRecordSave(nSlot);
+    CValue saved;
+    ASSERT_EQ(saves->bGetAt(saved.get(), static_cast<unsigned int>(nSlot)), 1);
+    EXPECT_EQ(saves->nKeepRecordSave(saved.get()), nSlot);
+    EXPECT_EQ(saves->nGetCount(), 1);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -252,6 +253,12 @@ TEST_F(RecordId, TextForms)
     pCell->GetString(&direct, nullptr, 0);
     EXPECT_EQ(std::wstring(text.pszGet()), std::wstring(direct.pszGet()));
     EXPECT_NE(text.nGetLength(), 0);
+    // No text to write, or no cell: nothing happens.
+    row.RecordIdToString(nullptr, nullptr, 0);
+    CNARecordId_RowId none(nullptr);
+    CXYString<wchar_t> untouched(L"old", 3);
+    none.RecordIdToString(&untouched, nullptr, 0);
+    EXPECT_EQ(std::wstring(untouched.pszGet()), L"old");
 }
 
 // A hash table keyed on serialised identities finds each one from a fresh
@@ -294,6 +301,91 @@ TEST_F(RecordId, HashTableOfEachKindFindsEveryIdentity)
             p->m_nRefCount++;
             p->dwRelease();
         }
+    }
+}
+
+// A cell of each host type a row identity can hold, its value cast from a
+// wide text (a binary holds fixed bytes, a duration the number).
+CNAConvertVariant* TypedCell(unsigned short nType, const wchar_t* pszText)
+{
+    CAny v;
+    v.__SetType(TQTYPE_DSTRW, 0);
+    v.pclGetTraitement()->SetValue(pszText, static_cast<unsigned int>(std::wcslen(pszText) * sizeof(wchar_t)));
+    if (nType == TQTYPE_BIN) {
+        v.__SetType(TQTYPE_BIN, 0);
+        v.pclGetTraitement()->SetValue("K\0\x34\x32\xFF", 5);
+    } else if (nType == TQTYPE_DUREE) {
+        Set<long long>(v, TQTYPE_DUREE, std::wcstoll(pszText, nullptr, 10));
+    } else {
+        EXPECT_LE(v.__nCastTo(nType, nullptr, 0), 99) << "type " << nType;
+    }
+    CNAConvertVariant* p = CNADriver::s_pclDriver->pclAllocVariant(nullptr, nullptr);
+    p->InitTypeVariantAny(nType, 0);
+    p->bSetValue(&v);
+    return p;
+}
+
+// Serialised, then taken back into a cell of the same type holding another
+// value: an equal identity with the same form, round after round.
+TEST_F(RecordId, EveryHostTypeComesBackEqual)
+{
+    const struct {
+        unsigned short nType;
+        const wchar_t* pszValue;
+        const wchar_t* pszOther;
+    } cases[] = {
+        {TQTYPE_BOOL, L"1", L"0"},
+        {TQTYPE_UI1, L"42", L"7"},
+        {TQTYPE_UI2, L"4242", L"7"},
+        {TQTYPE_UI4, L"424242", L"7"},
+        {TQTYPE_UI8, L"42424242", L"7"},
+        {TQTYPE_I1, L"-42", L"7"},
+        {TQTYPE_I2, L"-4242", L"7"},
+        {TQTYPE_I4, L"-424242", L"7"},
+        {TQTYPE_I8, L"-42424242", L"7"},
+        {TQTYPE_CY, L"12.5", L"7"},
+        {TQTYPE_R4, L"1.5", L"7"},
+        {TQTYPE_R8, L"-2.25", L"7"},
+        {TQTYPE_DECIMAL, L"123.45", L"7"},
+        {TQTYPE_DSTRW, L"K42", L"7"},
+        {TQTYPE_DSTRW, L"K\u20AC\U0001D11E", L"seven"},
+        {TQTYPE_DSTRW, L"", L"7"},
+        {TQTYPE_CARA, L"K", L"7"},
+        {TQTYPE_PSTRA, L"K42", L"7"},
+        {TQTYPE_DSTRA, L"K42", L"7"},
+        {TQTYPE_DSTRA, L"", L"7"},
+        {TQTYPE_DATEW, L"20240131", L"19991231"},
+        {TQTYPE_TIMEW, L"1234", L"235959"},
+        {TQTYPE_DATETIME, L"20240131123456789", L"19991231235959000"},
+        {TQTYPE_DUREE, L"1234", L"7"},
+        {TQTYPE_BIN, L"", L""},
+        {TQTYPE_CARW, L"\u20AC", L"7"},
+        {TQTYPE_PSTRW, L"K\u20AC42", L"7"},
+        {TQTYPE_DATEA, L"20240131", L"19991231"},
+        {TQTYPE_TIMEA, L"1234", L"235959"},
+    };
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); i++) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(testing::Message() << "case " << i << ", type " << c.nType);
+        CNARecordId_RowId original(TypedCell(c.nType, c.pszValue));
+        EXPECT_EQ(original.pclGetValueNoRef()->nGetRef(), 1u);
+        const ByteVector form = Serialized(original);
+        CNARecordId_RowId back(TypedCell(c.nType, c.pszOther));
+        ByteVector again = form;
+        for (int nRound = 0; nRound < 3; nRound++) {
+            back.DeSerialize(again.data(), static_cast<unsigned int>(again.size()));
+            EXPECT_TRUE(back.bEqualRecordId(&original)) << "round " << nRound;
+            again = Serialized(back);
+            EXPECT_EQ(again, form) << "round " << nRound;
+        }
+        EXPECT_EQ(back.dwGetHashVal(), original.dwGetHashVal());
+        EXPECT_EQ(back.pclGetValueNoRef()->pclGetValue()->nGetTypeCode(), c.nType);
+        // A clone reads the same form.
+        CNARecordId* pClone = original.pclGetClone(nullptr);
+        ASSERT_NE(pClone, nullptr);
+        EXPECT_EQ(Serialized(*pClone), form);
+        pClone->m_nRefCount++;
+        pClone->dwRelease();
     }
 }
 

@@ -111,6 +111,9 @@ TEST_F(RecordValue, ShareAgainstCopy)
     EXPECT_EQ(pMemo->m_nRefCount, 1);
     ASSERT_TRUE(b->bShareRecordID(nullptr));
     EXPECT_EQ(pId->m_nRefCount, 1);
+    // Copying no identity keeps none and succeeds.
+    EXPECT_TRUE(b->bCopyRecordID(nullptr));
+    EXPECT_EQ(b->pclGetRecordIdNoRef(), nullptr);
 
     // Memo cells: shared keeps the cell, copied makes another.
     CNAConvertVariant* pCell = NewCell({3, 3});
@@ -124,12 +127,24 @@ TEST_F(RecordValue, ShareAgainstCopy)
     EXPECT_EQ(pRef->nGetRef(), 2u);
     pRef->nRelease();
     EXPECT_EQ(b->pclGetMemoValue(9), nullptr);
-    // An existing cell takes the value in place.
-    CNAConvertVariant* pBefore = b->pclGetMemoValueNoRef(4);
+    // A copy over an entry shared with a column (cell 2 here) gives the
+    // entry a cell of its own: the column keeps its value, NULL included.
+    pCell->AddRef();
+    ASSERT_TRUE(b->bCopyMemoValue(2, a->pclGetMemoValueNoRef(0)));
+    EXPECT_NE(b->pclGetMemoValueNoRef(2), pCell);
+    EXPECT_EQ(CellBytes(b->pclGetMemoValueNoRef(2)), ByteVector({5}));
+    EXPECT_EQ(CellBytes(pCell), ByteVector({3, 3}));
+    EXPECT_EQ(b->pclGetMemoValueNoRef(2)->nGetRef(), 1u);
+    ASSERT_TRUE(b->bShareMemoValue(2, pCell));
+    ASSERT_TRUE(b->bCopyMemoValue(2, nullptr));
+    EXPECT_FALSE(pCell->pclGetValue()->bIsNull());
+    EXPECT_TRUE(CNAVariant::g_bEqualsNAVariant(b->pclGetMemoValueNoRef(2), nullptr));
+    EXPECT_EQ(pCell->nGetRef(), 1u);
+    pCell->nRelease();
+    // An entry of its own takes the value too.
     ASSERT_TRUE(b->bCopyMemoValue(4, a->pclGetMemoValueNoRef(0)));
-    EXPECT_EQ(b->pclGetMemoValueNoRef(4), pBefore);
-    EXPECT_EQ(CellBytes(pBefore), ByteVector({5}));
-    EXPECT_FALSE(b->bCopyMemoValue(-1, pCell));
+    EXPECT_EQ(CellBytes(b->pclGetMemoValueNoRef(4)), ByteVector({5}));
+    EXPECT_FALSE(b->bCopyMemoValue(-1, a->pclGetMemoValueNoRef(0)));
 }
 
 TEST_F(RecordValue, MemoCopiesOverUnevenCounts)

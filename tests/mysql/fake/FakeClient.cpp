@@ -278,6 +278,12 @@ int mysql_options(MYSQL*, enum mysql_option option, const void* arg)
         s_state.nConnectTimeout = *static_cast<const unsigned int*>(arg);
         s_state.nConnectTimeoutCalls++;
     }
+    if (option == MYSQL_OPT_SSL_VERIFY_SERVER_CERT) {
+        s_state.nVerifyServerCert = *static_cast<const my_bool*>(arg);
+        s_state.nVerifyServerCertCalls++;
+        if (s_state.nVerifyServerCertResult != 0)
+            return s_state.nVerifyServerCertResult;
+    }
     return s_state.nOptionsResult;
 }
 #endif

@@ -9,6 +9,7 @@
 #include "access/statement/NAStatementSQL.h"
 #include "common/values/Any.h"
 
+#include <cwchar>
 #include <vector>
 
 // ---- Auto-increment values ------------------------------------------------------------------------
@@ -89,6 +90,9 @@ void CTestDataAccess::SetQueryText(const wchar_t* pszText, unsigned int eMode)
 
 CNAStatement* CTestDataAccess::Statement(const wchar_t* pszItem)
 {
+    // The last statement first, as the data access's memo does.
+    if (m_pclLast != nullptr && std::wcscmp(m_pclLast->pszGetName(), pszItem != nullptr ? pszItem : L"") == 0)
+        return m_pclLast;
     const std::wstring strName = pszItem != nullptr ? pszItem : L"";
     auto it = m_mapStatement.find(strName);
     if (it != m_mapStatement.end())

@@ -98,6 +98,21 @@ bool _bSameColumn(const CNAColumn* a, const CNAColumn* b)
                       std::wcscmp(a->pszGetOriginalName(), b->pszGetOriginalName()) == 0);
 }
 
+// The field takes a reference on the new object, then gives back the one
+// it held.
+template <class T>
+void _Hold(T*& pField, T* pNew)
+{
+    if (pNew == pField)
+        return;
+    if (pNew != nullptr)
+        pNew->AddRef();
+    T* pOld = pField;
+    pField = pNew;
+    if (pOld != nullptr)
+        pOld->nRelease();
+}
+
 // A letter, a digit or "_": a type name glued to one of these is another
 // word.
 bool _bWordCharacter(wchar_t c)
@@ -208,15 +223,18 @@ int CNAStatement::_bAllocStatementSQL()
     return 1;
 }
 
+int CNAStatement::_bReadySQLStatement()
+{
+    if (m_pclStatementSQL == nullptr)
+        return _bAllocStatementSQL();
+    _FreeRecordSaveTable();
+    m_pclStatementSQL->bReset();
+    return 1;
+}
+
 void CNAStatement::SetCurrentRecord(CNARecord* pclRecord)
 {
-    if (pclRecord == m_pclCurrentRecord)
-        return;
-    if (pclRecord != nullptr)
-        pclRecord->AddRef();
-    if (m_pclCurrentRecord != nullptr)
-        m_pclCurrentRecord->nRelease();
-    m_pclCurrentRecord = pclRecord;
+    _Hold(m_pclCurrentRecord, pclRecord);
 }
 
 void CNAStatement::SetDataSource(INADataSourceDescription* piDescription)
@@ -516,12 +534,8 @@ int CNAStatement::bExecuteDirect(unsigned int, int)
         return 0;
     if (pszText[0] == 0)
         return 1;
-    if (m_pclStatementSQL != nullptr) {
-        _FreeRecordSaveTable();
-        m_pclStatementSQL->bReset();
-    } else if (!_bAllocStatementSQL()) {
+    if (!_bReadySQLStatement())
         return 0;
-    }
     int bResult = m_pclStatementSQL->bExecuteDirect(pszText, 0);
     if (!bResult)
         _CopyStatementSQLError();
@@ -627,12 +641,8 @@ int CNAStatement::_bPrepare()
 {
     if (m_pclCommand == nullptr)
         return 0;
-    if (m_pclStatementSQL != nullptr) {
-        _FreeRecordSaveTable();
-        m_pclStatementSQL->bReset();
-    } else if (!_bAllocStatementSQL()) {
+    if (!_bReadySQLStatement())
         return 0;
-    }
     return m_pclStatementSQL->bPrepareSQL(m_pclCommand->pszGetFormatedSQLW(CNACommand::PTC_NONE));
 }
 
@@ -1901,13 +1911,7 @@ CNARecordCache* CNAStatement::pclGetFullRecordCache()
 
 void CNAStatement::_SetRecordCache(CNARecordCache* pclCache)
 {
-    if (pclCache == m_pclRecordCache)
-        return;
-    if (pclCache != nullptr)
-        pclCache->AddRef();
-    if (m_pclRecordCache != nullptr)
-        m_pclRecordCache->nRelease();
-    m_pclRecordCache = pclCache;
+    _Hold(m_pclRecordCache, pclCache);
 }
 
 void CNAStatement::_SetBestCacheMethod() {}
@@ -1936,13 +1940,7 @@ int CNAStatement::bSetFilter(const wchar_t* pszItem, const CAny* pMin, int bMinI
 
 void CNAStatement::_SetFilter(CNAFilter* pclFilter)
 {
-    if (pclFilter == m_pclFilter)
-        return;
-    if (pclFilter != nullptr)
-        pclFilter->AddRef();
-    if (m_pclFilter != nullptr)
-        m_pclFilter->nRelease();
-    m_pclFilter = pclFilter;
+    _Hold(m_pclFilter, pclFilter);
 }
 
 void CNAStatement::_SetFilter(CNAFilterSave* pclSave)
@@ -2024,13 +2022,7 @@ int CNAStatement::_bSetRecherche(INAItemDescription* piItem, const CAny* pValue,
 
 void CNAStatement::_SetRecherche(CNARecherche* pclSearch)
 {
-    if (pclSearch == m_pclRecherche)
-        return;
-    if (pclSearch != nullptr)
-        pclSearch->AddRef();
-    if (m_pclRecherche != nullptr)
-        m_pclRecherche->nRelease();
-    m_pclRecherche = pclSearch;
+    _Hold(m_pclRecherche, pclSearch);
 }
 
 void CNAStatement::AnnuleRecherche()

@@ -331,6 +331,8 @@ protected:
     void _CloseSubQuery(CNACommand* pclCommand);
     int _bExecute(unsigned int nFlags, int nPrepare);
     int _bAllocStatementSQL();
+    // The SQL statement reset (its record-save table freed first), or made.
+    int _bReadySQLStatement();
 
     // ---- Writes ---------------------------------------------------------------------------------
     int _bBuildQueryStart(CNACommand* pclCommand, int eType);

@@ -203,6 +203,14 @@ TEST_F(StatementDefinition, KeysAndTheirConstraints)
         Column(L"u", " UNIQUE  NOT NULL ") + ", " + Column(L"un", " UNIQUE ") + ", " + Column(L"d", "") + ", " +
         Column(L"old", " UNIQUE ") + ", " + Column(L"s", "") + " ) ENGINE=InnoDB";
     EXPECT_EQ(strText, strExpected);
+    // Built again into the same command: the same text, not added to it.
+    CNACommand* pCommand = m_tabAccess.back()->pclAllocCommand(m_pError);
+    pCommand->AddRef();
+    for (int i = 0; i < 2; i++) {
+        ASSERT_EQ(m_tabAccess.back()->Statement(L"")->bBuildQueryCREATE(pCommand), 1);
+        EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), strExpected);
+    }
+    pCommand->nRelease();
     EXPECT_EQ(First("SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'k'"),
               "InnoDB");
     EXPECT_EQ(List("SELECT CONCAT(COLUMN_NAME, IS_NULLABLE) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "

@@ -232,6 +232,17 @@ TEST_F(StatementFetch, TheRecordCacheReadsEachRowOnce)
     EXPECT_EQ(llMoved, 150);
     EXPECT_EQ(Queries(), nQueries);
     EXPECT_EQ(Seeks(), nSeeks);
+    // A row added as the record read enters the cache, which stands on it.
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+    Set(p, L"n", L"151");
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_INSERT, CNAStatement::WPF_RECORD_READ), 1) << ErrorText();
+    EXPECT_EQ(pStatement->pclGetRecordCacheNoRef()->nGetCount(), 151);
+    EXPECT_EQ(pStatement->nGetCurrentRecord(), 150);
+    EXPECT_EQ(pStatement->eParseNeedUpdate(), 2);
+    // Without the flag the cache does not take it.
+    Set(p, L"n", L"152");
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_INSERT), 1) << ErrorText();
+    EXPECT_EQ(pStatement->pclGetRecordCacheNoRef()->nGetCount(), 151);
 }
 
 } // namespace

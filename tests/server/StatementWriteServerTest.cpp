@@ -192,10 +192,38 @@ TEST_F(StatementWrite, ValuesThatNeedEscaping)
         SetNull(p, L"s");
         ASSERT_EQ(p->bWrite(CNAStatement::QT_UPDATE), 1) << ErrorText();
         EXPECT_EQ(First("SELECT COUNT(*) FROM w WHERE s IS NULL"), "1");
+        // The record keeps the values written, not those it was found by.
+        EXPECT_EQ(Value(p, L"s"), "NULL");
         ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETEALL), 1) << ErrorText();
         EXPECT_EQ(First("SELECT COUNT(*) FROM w"), "0");
         ASSERT_TRUE(Admin("DROP TABLE w"));
     }
+}
+
+TEST_F(StatementWrite, AQueryOnOneTableWritesToItsTable)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE w (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, s VARCHAR(300) NULL, x INT NULL)"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"q");
+    for (CTestTable* t : {pTable->pHost.get(), pTable->pDatabase.get()}) {
+        t->Add(L"qid", NA_IT_IDAUTO4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false, L"w", L"id");
+        t->Add(L"qs", NA_IT_UNICODE, 602, 0, true, L"w", L"s");
+    }
+    CTestDataAccess* p = Access(pTable, pCnx);
+    p->SetQueryText(L"SELECT id AS qid, s AS qs FROM w");
+    const CNAItemDescription* pFirst = (*pTable->pHost)->pclNAGetItemNoRef(0);
+    const unsigned int nRefs = pFirst->nGetExternalRef();
+    Set(p, L"qs", L"by query");
+    const int nFrom = Queries();
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_INSERT), 1) << ErrorText();
+    EXPECT_EQ(Writes(nFrom), (std::vector<std::string>{"INSERT INTO `w` (`s`) VALUES ( 'by query' )"}));
+    EXPECT_EQ(First("SELECT s FROM w"), "by query");
+    EXPECT_EQ(pFirst->nGetExternalRef(), nRefs);
+    // Deleting every row of a query is refused.
+    m_pError->Reset();
+    EXPECT_EQ(p->bWrite(CNAStatement::QT_DELETEALL), 0);
+    EXPECT_EQ(ErrorId(), ZTERR_NOT_OFFERED);
+    EXPECT_EQ(First("SELECT COUNT(*) FROM w"), "1");
 }
 
 TEST_F(StatementWrite, DeletesOneRowOrAll)

@@ -9,6 +9,8 @@
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/RecordingStatementSQL.h"
 #include "tests/support/RecordValues.h"
+#include "tests/support/SearchObjects.h"
+#include "tests/support/TableScope.h"
 #include "tests/support/TestTable.h"
 #include "tests/support/ValueCells.h"
 
@@ -63,32 +65,50 @@ TEST(StatementCreate, LongVariableTextsBecomeTheLargeType)
     }
 }
 
-class StatementAlone : public ::testing::Test {
+// A recording back end that tells when it goes.
+class CCountedStatementSQL : public CRecordingStatementSQL {
+public:
+    CCountedStatementSQL(CNAConnectionDescription* pCnx, CNAError* pError, bool* pbGone)
+        : CRecordingStatementSQL(pCnx, pError), m_pbGone(pbGone)
+    {
+    }
+    ~CCountedStatementSQL() override { *m_pbGone = true; }
+    bool* m_pbGone;
+};
+
+// A statement whose searches count themselves.
+class CCountedSearchStatement : public CNAStatement {
+public:
+    using CNAStatement::CNAStatement;
+    CNARecherche* pclAllocRecherche(CNAError* pError) override
+    {
+        return new CCountedSearch(pError, pclGetConnectionNoRef());
+    }
+};
+
+class StatementAlone : public ::testing::Test, protected CTableScope {
 protected:
     void SetUp() override
     {
-        m_pError = new CNAError;
-        m_pError->AddRef();
-        m_pCnx = new CTestConnection(1252, 1252, CNAConnectionDescription::DS_MYSQL);
-        m_pCnx->AddRef();
-        m_pTable.reset(new CTestTable(m_pError, m_pCnx));
         m_pTable->Add(L"a", NA_IT_TEXTE, 11);
         m_pRecord = m_pTable->NewRecord(m_pError, m_pCnx);
         ASSERT_NE(m_pRecord, nullptr);
-        m_pSQL = new CRecordingStatementSQL(m_pCnx, m_pError);
+        m_pSQL = new CCountedStatementSQL(m_pCnx, m_pError, &m_bSQLGone);
         m_pSQL->m_tabColumnName = {L"a"};
         m_pSQL->m_tabRow = {{L"first"}, {L"second"}};
-        m_pStatement = new CNAStatement(m_pError, m_pSQL);
+        m_pStatement = new CCountedSearchStatement(m_pError, m_pSQL);
         m_pStatement->AddRef();
         m_pStatement->SetCurrentRecord(m_pRecord);
+        EXPECT_EQ(m_pRecord->nGetRef(), 2u);
     }
     void TearDown() override
     {
         EXPECT_EQ(m_pStatement->nRelease(), 0u);
+        // The statement gave back what it held.
+        EXPECT_TRUE(m_bSQLGone);
+        EXPECT_EQ(m_pRecord->nGetRef(), 1u);
+        EXPECT_EQ(Live().nSearches, 0);
         m_pRecord->nRelease();
-        m_pTable.reset();
-        m_pCnx->nRelease();
-        m_pError->nRelease();
     }
     CNACommand* Command(const wchar_t* pszText)
     {
@@ -98,12 +118,9 @@ protected:
         return p;
     }
 
-    CDriverScope m_clDriver;
-    CNAError* m_pError = nullptr;
-    CTestConnection* m_pCnx = nullptr;
-    std::unique_ptr<CTestTable> m_pTable;
     CNARecord* m_pRecord = nullptr;
-    CRecordingStatementSQL* m_pSQL = nullptr;
+    CCountedStatementSQL* m_pSQL = nullptr;
+    bool m_bSQLGone = false;
     CNAStatement* m_pStatement = nullptr;
 };
 
@@ -150,6 +167,48 @@ TEST_F(StatementAlone, FetchedRowsAndValues)
     m_pStatement->EvalHTrouve(&bFound, &bIn);
     EXPECT_EQ(bFound, 0);
     EXPECT_EQ(bIn, 0);
+}
+
+TEST_F(StatementAlone, AnEmptyTextRunsNothing)
+{
+    CNACommand* pCommand = new CNACommand(m_pError, m_pCnx);
+    EXPECT_EQ(m_pStatement->bExecuteDirectNewCommand(pCommand, 0, 1), 1);
+    EXPECT_EQ(m_pStatement->bExecute(0, 1), 1);
+    EXPECT_TRUE(m_pSQL->m_tabSent.empty());
+    // The rows of a run read one after the other.
+    m_pStatement->_SetQuery(Command(L"SELECT a FROM t"));
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    CAny v;
+    ASSERT_EQ(m_pStatement->_vbGetQueryResult(&v, 1), 1);
+    EXPECT_EQ(TextW(v), L"first");
+    ASSERT_EQ(m_pStatement->_vbGetQueryResult(&v, 1), 1);
+    EXPECT_EQ(TextW(v), L"second");
+    EXPECT_EQ(m_pStatement->_vbGetQueryResult(&v, 1), 0);
+}
+
+TEST_F(StatementAlone, ChangedItemTypesDropTheOriginalRecord)
+{
+    m_pStatement->_SetQuery(Command(L"SELECT a FROM t"));
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+    ASSERT_NE(m_pStatement->pclGetStmtOriginalRecord(), nullptr);
+    m_pStatement->SetRepeatCount(3);
+    EXPECT_EQ(m_pRecord->llGetDuplicateRank(), 3);
+    EXPECT_EQ(m_pStatement->bUpdateChangedTypeInCurrentRecord(), 1);
+    EXPECT_EQ(m_pStatement->pclGetStmtOriginalRecord(), nullptr);
+    EXPECT_EQ(m_pStatement->llGetRepeatCount(), 0);
+    // The searches made for a condition are given back.
+    CNARecherche* pSearch = m_pStatement->pclGetRecherche();
+    ASSERT_NE(pSearch, nullptr);
+    pSearch->nRelease();
+    EXPECT_EQ(Live().nSearches, 1);
+    CNACommand* pWhere = new CNACommand(m_pError, m_pCnx);
+    pWhere->AddRef();
+    for (int i = 0; i < 3; i++)
+        EXPECT_EQ(m_pStatement->bGetClauseWHERE(pWhere), 1);
+    EXPECT_TRUE(pWhere->bIsEmpty());
+    pWhere->nRelease();
+    EXPECT_EQ(Live().nSearches, 1);
 }
 
 TEST_F(StatementAlone, WithoutDirectStatementClosingSucceeds)

@@ -6,6 +6,7 @@
 #include "access/driver/NAError.h"
 #include "access/statement/NARecordCache.h"
 #include "access/statement/NAStatement.h"
+#include "tests/support/TableScope.h"
 #include "tests/support/TestTable.h"
 #include "tests/support/ValueCells.h"
 
@@ -75,27 +76,15 @@ TEST(DuplicateMove, TableOfCases)
 }
 
 // A data access over a hand description.
-class RecordLimit : public ::testing::Test {
+class RecordLimit : public ::testing::Test, protected CTableScope {
 protected:
     void SetUp() override
     {
-        BindValueMachine();
-        m_pFormer = CNADriver::s_pclDriver;
-        CNADriver::s_pclDriver = &m_clDriver;
-        m_pError = new CNAError;
-        m_pError->AddRef();
-        m_pCnx = new CTestConnection(1252, 1252, CNAConnectionDescription::DS_MYSQL);
-        m_pCnx->AddRef();
-        m_pTable.reset(new CTestTable(m_pError, m_pCnx));
     }
     void TearDown() override
     {
         if (m_pAccess != nullptr)
             EXPECT_EQ(m_pAccess->nRelease(), 0u);
-        m_pTable.reset();
-        m_pCnx->nRelease();
-        m_pError->nRelease();
-        CNADriver::s_pclDriver = m_pFormer;
     }
     CNADataAccess* Access()
     {
@@ -105,11 +94,6 @@ protected:
         return m_pAccess;
     }
 
-    CNADriver m_clDriver;
-    CNADriver* m_pFormer = nullptr;
-    CNAError* m_pError = nullptr;
-    CTestConnection* m_pCnx = nullptr;
-    std::unique_ptr<CTestTable> m_pTable;
     CNADataAccess* m_pAccess = nullptr;
 };
 
@@ -149,6 +133,8 @@ TEST_F(RecordLimit, NoUniqueItemNoLimit)
     m_pTable->Add(L"a", NA_IT_I4, 4, CTestTable::DUPLICATES);
     m_pTable->Add(L"b", NA_IT_I4, 4);
     CNADataAccess* p = Access();
+    EXPECT_EQ(p->bHMode(static_cast<_eNA_HMODE>(3)), 1);
+    EXPECT_EQ(p->eGetHMode(), 3);
     EXPECT_EQ(p->_bEnableRecordLimit(L"a"), 0);
     EXPECT_EQ(p->_bEnableRecordLimit(L"b"), 0);
 }

@@ -10,6 +10,8 @@
 #include "access/table/NADataAccess.h"
 #include "access/table/NAUserSearch.h"
 #include "tests/support/SearchObjects.h"
+#include "tests/support/TableScope.h"
+#include "tests/support/RecordValues.h"
 #include "tests/support/TestTable.h"
 #include "tests/support/ValueCells.h"
 
@@ -19,18 +21,10 @@
 
 namespace {
 
-class Positions : public ::testing::Test {
+class Positions : public ::testing::Test, protected CTableScope {
 protected:
     void SetUp() override
     {
-        BindValueMachine();
-        m_pFormer = CNADriver::s_pclDriver;
-        CNADriver::s_pclDriver = &m_clDriver;
-        m_pError = new CNAError;
-        m_pError->AddRef();
-        m_pCnx = new CTestConnection(1252, 1252, CNAConnectionDescription::DS_MYSQL);
-        m_pCnx->AddRef();
-        m_pTable.reset(new CTestTable(m_pError, m_pCnx));
         m_piId = m_pTable->Add(L"id", NA_IT_I4, 4, CTestTable::UNIQUE, false);
         m_piName = m_pTable->Add(L"name", NA_IT_TEXTE, 11);
         (*m_pTable)->UpdateRecordSize();
@@ -46,10 +40,6 @@ protected:
         m_pRecord->nRelease();
         EXPECT_EQ(m_pAccess->nRelease(), 0u);
         EXPECT_EQ((*m_pTable)->nGetExternalRef(), 0u);
-        m_pTable.reset();
-        m_pCnx->nRelease();
-        m_pError->nRelease();
-        CNADriver::s_pclDriver = m_pFormer;
     }
     void SetName(const char* psz)
     {
@@ -59,11 +49,6 @@ protected:
     }
     int Refs(int nId) { return m_pAccess->pclGetRecordSaveCacheNoRef()->nGetRecordSaveRef(nId); }
 
-    CNADriver m_clDriver;
-    CNADriver* m_pFormer = nullptr;
-    CNAError* m_pError = nullptr;
-    CTestConnection* m_pCnx = nullptr;
-    std::unique_ptr<CTestTable> m_pTable;
     CNADataAccess* m_pAccess = nullptr;
     CNARecord* m_pRecord = nullptr;
     CNAItemDescription* m_piId = nullptr;
@@ -167,6 +152,8 @@ TEST_F(Positions, OneReferencePerSaveHeld)
         // access from the save it is given.
         p->SetRecordSaveID_VerrueHAjouteHLit(m_pAccess, nOwn);
         EXPECT_EQ(p->pclGetDataAccessNoRef(), m_pAccess);
+        EXPECT_EQ(p->nGetOwnRecordSaveId(), nOwn);
+        EXPECT_EQ(Refs(nOwn), 1);
         CNAUserSearch clSearch;
         CAny v;
         SetAs<int>(v, TQTYPE_I4, 3);

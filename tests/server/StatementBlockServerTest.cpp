@@ -165,6 +165,26 @@ TEST_F(StatementBlock, SmallBlocksAndTheFirstStep)
     EXPECT_EQ(tab[0], "SELECT `n`,`txt` FROM `b` ORDER BY `n` LIMIT 7, 7");
 }
 
+TEST_F(StatementBlock, TheFirstStepByBlockSize)
+{
+    ASSERT_NO_FATAL_FAILURE(Fill(60));
+    struct SCase {
+        const wchar_t* pszOptions;
+        const char* pszLimit;
+    } aCase[] = {{L"ZT Cache Size=20;", " LIMIT 18, 20"}, {L"ZT Cache Size=21;", " LIMIT 15, 21"},
+                 {L"ZT Cache Size=25;", " LIMIT 15, 25"}, {L"ZT Cache Size=26;", ""}};
+    for (const SCase& c : aCase) {
+        CTestDataAccess* p = Open(c.pszOptions);
+        const int nFrom = Queries();
+        ASSERT_EQ(p->bSkip(L"n", NA_PARSE_FIRST, 25), 1) << ErrorText();
+        EXPECT_EQ(Value(p, L"n"), "75");
+        const std::vector<std::string> tab = Sent(nFrom);
+        ASSERT_EQ(tab.size(), 1u);
+        const std::string strTail = c.pszLimit[0] != 0 ? c.pszLimit : " LIMIT 26";
+        EXPECT_EQ(tab[0], "SELECT `n`,`txt` FROM `b` ORDER BY `n`" + strTail) << Narrow(c.pszOptions);
+    }
+}
+
 TEST_F(StatementBlock, BlockLimitAndFirstBlock)
 {
     ASSERT_NO_FATAL_FAILURE(Fill(150));

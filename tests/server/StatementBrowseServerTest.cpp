@@ -186,6 +186,23 @@ TEST_F(StatementBrowse, FromAStartValueOnwards)
     }
 }
 
+TEST_F(StatementBrowse, AFirstReadLeavesTheSearch)
+{
+    CTestDataAccess* p = TableT();
+    CAny a;
+    SetAs<int>(a, TQTYPE_I4, 7);
+    ASSERT_EQ(p->bSearch(L"d", &a, 1), 1) << ErrorText();
+    ASSERT_EQ(Value(p, L"d"), "7");
+    EXPECT_EQ(Read(p, L"d", true, {L"id"}), Expected(kRowId + "ORDER BY d, id"));
+    EXPECT_EQ(p->m_pclLast->pclGetUserSearch()->piGetItemNoRef(), nullptr);
+    // Every row read counts as found again.
+    ASSERT_EQ(p->bRead(L"d", NA_PARSE_FIRST), 1);
+    int bFound = -1, bIn = -1;
+    p->m_pclLast->EvalHTrouve(&bFound, &bIn);
+    EXPECT_EQ(bFound, 1);
+    EXPECT_EQ(bIn, 1);
+}
+
 TEST_F(StatementBrowse, InsideFilterBounds)
 {
     CTestDataAccess* p = TableT();

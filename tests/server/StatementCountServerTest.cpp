@@ -113,6 +113,26 @@ TEST_F(StatementCount, AQueryStreamedAndCounted)
     EXPECT_EQ(SQL(pStatement)->bGetStoreResult(), 1);
 }
 
+TEST_F(StatementCount, TheGenericStatementCountsAQueryByFetching)
+{
+    ASSERT_NO_FATAL_FAILURE(Fill());
+    CTestDataAccess* p = Open();
+    p->SetQueryText(L"SELECT n, d FROM c WHERE d <> 5");
+    CNAStatement* pStatement = new CNAStatement(p, m_pError);
+    pStatement->AddRef();
+    long long llCount = -1;
+    ASSERT_EQ(pStatement->bGetNbEnr(&llCount, 16, 1), 1) << ErrorText();
+    EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM c WHERE d <> 5"));
+    p->SetQueryText(L"SELECT n FROM c WHERE n > 100");
+    ASSERT_EQ(pStatement->bGetNbEnr(&llCount, 16, 1), 1) << ErrorText();
+    EXPECT_EQ(llCount, 0);
+    p->SetQueryText(L"SELECT nothing FROM c");
+    llCount = 5;
+    EXPECT_EQ(pStatement->bGetNbEnr(&llCount, 16, 1), 0);
+    EXPECT_EQ(llCount, 5);
+    EXPECT_EQ(pStatement->nRelease(), 0u);
+}
+
 TEST_F(StatementCount, AStreamStoppedByTheServerCountsNothing)
 {
     ASSERT_NO_FATAL_FAILURE(Fill());

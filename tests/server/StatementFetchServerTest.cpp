@@ -7,9 +7,13 @@
 #include "common/platform/MyModuleInfo.h"
 #include "mysql/MySQLStatementSQL.h"
 #include "tests/support/StatementServer.h"
+#include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -208,6 +212,14 @@ TEST_F(StatementFetch, TheRecordCacheReadsEachRowOnce)
     p->m_bRecordCache = true;
     CNAStatement* pStatement = p->Statement(L"n");
     int nQueries = Queries();
+    // A skip beyond the rows not yet in the cache fetches them all.
+    long long llMoved = -1;
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1);
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_NEXT, 0, 500, &llMoved), 1);
+    EXPECT_EQ(Out(pStatement), 1);
+    EXPECT_EQ(llMoved, 149);
+    EXPECT_TRUE(pStatement->bCacheCompleted());
+    nQueries = Queries();
     int n = 0;
     ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1);
     for (; !Out(pStatement); p->bRead(L"n", NA_PARSE_NEXT))
@@ -226,7 +238,7 @@ TEST_F(StatementFetch, TheRecordCacheReadsEachRowOnce)
         EXPECT_TRUE(pStatement->bRestoredRow());
     }
     EXPECT_EQ(n, 0);
-    long long llMoved = -1;
+    llMoved = -1;
     ASSERT_EQ(pStatement->bFetch(NA_PARSE_FIRST, 0, 200, &llMoved), 1);
     EXPECT_EQ(Out(pStatement), 1);
     EXPECT_EQ(llMoved, 150);
@@ -292,6 +304,39 @@ TEST_F(StatementFetch, TheThirdOfFiveEqualRowsFoundAgain)
     EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_RECORD_NOT_FOUND));
     EXPECT_NE(ErrorText().find("3.23"), std::string::npos) << ErrorText();
     EXPECT_TRUE(pStatement->bRecordLost());
+}
+
+TEST_F(StatementFetch, LargeValuesOfTheRowRead)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE m (n INT NOT NULL PRIMARY KEY, t TEXT NULL)"));
+    ASSERT_TRUE(Admin("INSERT INTO m VALUES (1, REPEAT('memo ', 2000)), (2, NULL)"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"m");
+    Both(pTable, L"n", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    Both(pTable, L"t", NA_IT_MEMOTEXTE, 0, 0, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1) << ErrorText();
+    INAItemDescription* piMemo = (*pTable->pHost)->pclNAGetItemNoRef(L"t", 0);
+    CAny v;
+    ASSERT_EQ(p->m_pclLast->bGetBLOB(piMemo, &v), 1) << ErrorText();
+    ASSERT_LE(v.__nCastTo(TQTYPE_DSTRA, nullptr, 0), 99);
+    EXPECT_EQ(Text8(v), First("SELECT t FROM m WHERE n = 1"));
+    const std::string strFile = "/tmp/" + UniqueName("zt_memo") + ".txt";
+    ASSERT_EQ(p->m_pclLast->bExtraitMemo(piMemo, Wide(strFile).c_str()), 1) << ErrorText();
+    std::ifstream in(strFile, std::ios::binary);
+    const std::string strRead((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(strFile.c_str());
+    EXPECT_EQ(strRead, First("SELECT t FROM m WHERE n = 1"));
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT), 1);
+    ASSERT_EQ(p->m_pclLast->bGetBLOB(piMemo, &v), 1);
+    EXPECT_TRUE(v.bIsNull());
+    // An item the record has no column for.
+    CTestTable clOther(m_pError, pCnx, L"o");
+    clOther.Add(L"a", NA_IT_I4, 4);
+    clOther.Add(L"b", NA_IT_I4, 4);
+    CNAItemDescription* piOther = clOther.Add(L"other", NA_IT_MEMOTEXTE, 0);
+    EXPECT_EQ(p->m_pclLast->bGetBLOB(piOther, &v), 0);
+    EXPECT_EQ(p->m_pclLast->bExtraitMemo(piOther, Wide(strFile).c_str()), 0);
 }
 
 TEST_F(StatementFetch, AStreamHasNoRecordSaveTable)

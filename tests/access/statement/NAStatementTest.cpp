@@ -3,7 +3,10 @@
 // again, and a run that reads the row it loads, over a recording back end.
 #include "access/statement/NAStatement.h"
 
+#include "access/driver/NADataSourceDescription.h"
 #include "access/sql/NACommand.h"
+#include "access/sql/NAFilterSave.h"
+#include "access/table/NADataAccess.h"
 #include "access/statement/NARecord.h"
 #include "access/statement/NARecordCache.h"
 #include "common/platform/MyModuleInfo.h"
@@ -18,6 +21,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -250,6 +254,203 @@ TEST_F(StatementAlone, PreparedQueriesAreNotOfferedByTheDirectStatements)
     EXPECT_EQ(m_pStatement->bExecutePreparedQuery(0, 1), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), 0u);
     EXPECT_TRUE(m_pSQL->m_tabSent.empty());
+}
+
+} // namespace
+
+namespace {
+
+// The SELECT, UPDATE and DELETE texts of a statement over a data access on
+// a closed connection of the MySQL kind.
+class StatementText : public ::testing::Test, protected CTableScope {
+protected:
+    void SetUp() override
+    {
+        m_pKind = new CMySQLKindConnection;
+        m_pKind->AddRef();
+        m_pTable.reset(new CTestTable(m_pError, m_pKind, L"T"));
+        m_pTable->Add(L"id", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+        m_pTable->Add(L"d", NA_IT_I4, 4, CTestTable::DUPLICATES);
+        m_pTable->Add(L"dd", NA_IT_I4, 4, CTestTable::DUPLICATES | CNAItemDescription::KF_DESCENDING);
+        m_pTable->Add(L"m", NA_IT_MEMOTEXTE, 0, CTestTable::DUPLICATES);
+        (*m_pTable)->UpdateRecordSize();
+        // The description keeps its best browse item once asked.
+        (*m_pTable)->piGetBestParseItemDesc()->nExternalRelease();
+        for (unsigned int i = 0; i < (*m_pTable)->nGetNumItems(); i++)
+            m_tabHeld.push_back((*m_pTable)->pclNAGetItemNoRef(static_cast<int>(i))->nGetExternalRef());
+        m_pAccess = new CNADataAccess(m_pTable->Get(), m_pKind, m_pError);
+        m_pAccess->AddRef();
+        CNARecord* pRecord = m_pAccess->_pclAllocRecord(m_pError);
+        pRecord->AddRef();
+        ASSERT_EQ(pRecord->bInitRecord(m_pTable->Get(), nullptr, m_pKind), 1);
+        m_pAccess->_SetCurrentRecord(pRecord);
+        pRecord->nRelease();
+        m_pStatement = new CCountedSearchStatement(m_pAccess, m_pError);
+        m_pStatement->AddRef();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(m_pStatement->nRelease(), 0u);
+        EXPECT_EQ(m_pAccess->nRelease(), 0u);
+        EXPECT_EQ(Live().nSearches, 0);
+        for (unsigned int i = 0; i < (*m_pTable)->nGetNumItems(); i++)
+            EXPECT_EQ((*m_pTable)->pclNAGetItemNoRef(static_cast<int>(i))->nGetExternalRef(), m_tabHeld[i]) << i;
+        m_pTable.reset();
+        m_pKind->nRelease();
+    }
+    std::string Select(const wchar_t* pszItem, int bAscending, unsigned int nFlags = 0)
+    {
+        CNACommand* pCommand = new CNACommand(m_pError, m_pKind);
+        pCommand->AddRef();
+        const int bBuilt = m_pStatement->bBuildQuerySELECT(pCommand, nFlags, pszItem, bAscending, nullptr);
+        const std::string s = bBuilt ? Narrow(pCommand->pszGetOriginalSQL()) : "(refused)";
+        pCommand->nRelease();
+        return s;
+    }
+
+    CMySQLKindConnection* m_pKind = nullptr;
+    std::vector<unsigned int> m_tabHeld; // the items' references before the test
+    CNADataAccess* m_pAccess = nullptr;
+    CNAStatement* m_pStatement = nullptr;
+};
+
+TEST_F(StatementText, OrderByTermsAndTieBreaks)
+{
+    const std::string strSelect = "SELECT `id`,`d`,`dd`,`m` FROM `T`";
+    struct SCase {
+        const wchar_t* pszItem;
+        int bAscending;
+        unsigned int nTieBreak;
+        unsigned int nFlags;
+        const char* pszOrder;
+        int bInverted;
+    } aCase[] = {
+        {L"d", 1, 3, 0, " ORDER BY `d`,`id`", 0},
+        {L"d", 0, 3, 0, " ORDER BY `d` DESC,`id` DESC", 1},
+        {L"d", 1, 3, CNAStatement::WPF_NO_TIEBREAK, " ORDER BY `d`", 0},
+        {L"d", 1, 2, 0, " ORDER BY `d`", 0},
+        {L"d", 0, 2, 0, " ORDER BY `d` DESC,`id` DESC", 1},
+        {L"d", 0, 1, 0, " ORDER BY `d` DESC", 1},
+        {L"id", 1, 3, 0, " ORDER BY `id`", 0},
+        // An item sorted descending turns the order round.
+        {L"dd", 1, 3, 0, " ORDER BY `dd` DESC,`id` DESC", 1},
+        {L"dd", 0, 3, 0, " ORDER BY `dd`,`id`", 0},
+        // A memo the connection cannot order by: the tie-break alone.
+        {L"m", 1, 3, 0, " ORDER BY `id`", 0},
+        // No item: no order.
+        {L"", 1, 3, 0, "", 0},
+    };
+    for (const SCase& c : aCase) {
+        m_pStatement->SetTieBreak(c.nTieBreak);
+        EXPECT_EQ(Select(c.pszItem, c.bAscending, c.nFlags), strSelect + c.pszOrder) << Narrow(c.pszItem);
+        EXPECT_EQ(m_pStatement->bInvertFetch(), c.bInverted) << Narrow(c.pszItem);
+        EXPECT_EQ(m_pStatement->nGetBindDefineFlag(), 2);
+    }
+    // An item the description does not know.
+    m_pError->Reset();
+    EXPECT_EQ(Select(L"nothing", 1), "(refused)");
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_ORDER_ITEM_MISSING));
+    EXPECT_NE(std::wstring(m_pError->pszGetError()).find(L"nothing"), std::wstring::npos);
+}
+
+TEST_F(StatementText, WritesAimedAtTheRowRead)
+{
+    CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 7);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"id")->bSetValue(&v, 0), 1);
+    ASSERT_TRUE(pRecord->bCopyCurrentRecordToOriginalRecord());
+    SetAs<int>(v, TQTYPE_I4, 9);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"id")->bSetValue(&v, 0), 1);
+    CNACommand* pCommand = new CNACommand(m_pError, m_pKind);
+    pCommand->AddRef();
+    for (int i = 0; i < 3; i++) {
+        ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETE, pCommand, 0), 1);
+        EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DELETE FROM `T` WHERE `id`=");
+        EXPECT_EQ(pCommand->nGetParameterNbr(), 1);
+    }
+    ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETEALL, pCommand, 0), 1);
+    EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DELETE FROM `T`");
+    EXPECT_EQ(pCommand->eGetQueryType(), CNAStatement::QT_DELETEALL);
+    ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DROPTABLE, pCommand, 0), 1);
+    EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DROP TABLE `T`");
+    m_pKind->SetKind(1);
+    ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DROPTABLE, pCommand, 0), 1);
+    EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DROP TABLE `T` CASCADE CONSTRAINT");
+    // The current values come back: the id set stays 9.
+    CAny w;
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"id")->bGetCurrentValue(&w, 0), 1);
+    int n = 0;
+    ASSERT_EQ(w.nGetINT(&n), 0);
+    EXPECT_EQ(n, 9);
+    pCommand->nRelease();
+}
+
+TEST_F(StatementText, FiltersSearchesAndDescriptions)
+{
+    // The filter kept with its active state comes back with it.
+    CAny a;
+    SetAs<int>(a, TQTYPE_I4, 3);
+    ASSERT_EQ(m_pStatement->bSetFilter(L"d", &a, 1, nullptr, 1, nullptr), 1);
+    EXPECT_EQ(m_pStatement->bSetFilter(L"nothing", &a, 1, nullptr, 1, nullptr), 0);
+    CNAFilter* pFilter = m_pStatement->pclActivateFilter();
+    ASSERT_NE(pFilter, nullptr);
+    {
+        CNAFilterSave clSave(pFilter);
+        m_pStatement->DesactivateFilter();
+        m_pStatement->_SetFilter(static_cast<CNAFilter*>(nullptr));
+        EXPECT_FALSE(m_pStatement->bExistFilter());
+        m_pStatement->_SetFilter(&clSave);
+        EXPECT_TRUE(m_pStatement->bExistFilter());
+        CNAFilter* pBack = m_pStatement->pclGetFilter();
+        EXPECT_EQ(pBack, pFilter);
+        pBack->nRelease();
+    }
+    pFilter->nRelease();
+    // The user search and the internal one go together.
+    ASSERT_EQ(m_pStatement->bSetUserSearch(L"d", &a, NA_PARSE_FIRST, 0), 1);
+    EXPECT_NE(m_pStatement->pclGetUserSearch()->piGetItemNoRef(), nullptr);
+    EXPECT_EQ(m_pStatement->pclGetUserSearch()->nGetFlags(), 1u);
+    EXPECT_EQ(m_pStatement->bSetUserSearch(L"nothing", &a, NA_PARSE_FIRST, 1), 0);
+    m_pStatement->PrepareInternalSearch();
+    m_pStatement->DesactivateRechercheUserAndInternal();
+    EXPECT_EQ(m_pStatement->pclGetUserSearch()->piGetItemNoRef(), nullptr);
+    EXPECT_FALSE(m_pStatement->bInternalSearch());
+    CNARecherche* pSearch = m_pStatement->pclGetRecherche();
+    EXPECT_EQ(pSearch->nGetState(), CNARecherche::STATE_INACTIVE);
+    pSearch->nRelease();
+    // Another description in place of the data access's.
+    CTestTable clOther(m_pError, m_pKind, L"U");
+    clOther.Add(L"x", NA_IT_I4, 4);
+    m_pStatement->SetDataSource(clOther.Get());
+    EXPECT_EQ(clOther->nGetExternalRef(), 1u);
+    m_pStatement->SetDataSource(m_pTable->Get());
+    EXPECT_EQ(clOther->nGetExternalRef(), 0u);
+}
+
+TEST_F(StatementAlone, AResultWithoutColumnsIsNoSelect)
+{
+    m_pSQL->m_tabColumnName.clear();
+    m_pSQL->m_tabRow.clear();
+    CNACommand* pCommand = Command(L"DO 1");
+    pCommand->SetStatementKind(CNAStatement::QT_NONE);
+    m_pStatement->_SetQuery(pCommand);
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    CNADataSourceDescription* pDescription = new CNADataSourceDescription(m_pCnx, m_pError);
+    pDescription->AddRef();
+    ASSERT_EQ(m_pStatement->bGetQueryStructure(pDescription), 1);
+    EXPECT_EQ(m_pStatement->eGetQueryType(), CNAStatement::QT_NORESULT);
+    pDescription->nRelease();
+    // With columns, a SELECT.
+    m_pSQL->m_tabColumnName = {L"a"};
+    pCommand->SetStatementKind(CNAStatement::QT_NONE);
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    pDescription = new CNADataSourceDescription(m_pCnx, m_pError);
+    pDescription->AddRef();
+    ASSERT_EQ(m_pStatement->bGetQueryStructure(pDescription), 1);
+    EXPECT_EQ(m_pStatement->eGetQueryType(), CNAStatement::QT_SELECT);
+    EXPECT_EQ(pDescription->nGetNumItems(), 1u);
+    pDescription->nRelease();
 }
 
 } // namespace

@@ -139,4 +139,21 @@ TEST_F(RecordLimit, NoUniqueItemNoLimit)
     EXPECT_EQ(p->_bEnableRecordLimit(L"b"), 0);
 }
 
+TEST_F(RecordLimit, TheTableAnItemComesFrom)
+{
+    CNAItemDescription* pItem = m_pTable->Add(L"a", NA_IT_I4, 4, 0, true, L"src", L"a0");
+    m_pTable->Add(L"b", NA_IT_I4, 4);
+    CNADataAccess* p = Access();
+    CTString cs;
+    p->_GetDBSourceName(pItem, &cs, 0);
+    EXPECT_EQ(std::wstring(cs.pszGet()), L"src");
+    p->_GetDBSourceName(pItem, &cs, 1);
+    EXPECT_EQ(std::wstring(cs.pszGet()), L"src");
+    cs.Set(L"kept");
+    p->_GetDBSourceName(nullptr, &cs, 1);
+    EXPECT_EQ(std::wstring(cs.pszGet()), L"kept");
+    EXPECT_EQ(p->bSourceIsQueryOnMultipleTables(), 0);
+    EXPECT_EQ(p->bRequeteSansCorrection(), 0);
+}
+
 } // namespace

@@ -283,6 +283,7 @@ TEST_F(StatementFetch, TheThirdOfFiveEqualRowsFoundAgain)
     EXPECT_EQ(pStatement->nGetCurrentRecord(), 2);
     EXPECT_EQ(Value(p, L"a"), "1");
     EXPECT_EQ(p->pclGetCurrentRecordNoRef()->llGetDuplicateRank(), 2);
+    EXPECT_FALSE(pStatement->bFirstBlock());
     std::vector<std::string> tabSent = Sent(nFrom);
     ASSERT_EQ(tabSent.size(), 2u);
     EXPECT_EQ(tabSent[0], "SELECT COUNT(*) AS ZTACCESNATIF_NBENR FROM `e` WHERE `a`=1 AND `b`=1");

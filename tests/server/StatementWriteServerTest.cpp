@@ -252,9 +252,18 @@ TEST_F(StatementWrite, WhatTheOtherStatementsMakeOfAWrite)
     // read again is the one written.
     Set(p, L"s", L"b2");
     int nFrom = Queries();
+    const CNAItemDescription* pId = (*m_tabTable.back()->pHost)->pclNAGetItemNoRef(0);
+    // The description keeps its best browse item once asked.
+    (*m_tabTable.back()->pHost)->piGetBestParseItemDesc()->nExternalRelease();
+    const unsigned int nRefs = pId->nGetExternalRef();
     ASSERT_EQ(p->bWrite(CNAStatement::QT_UPDATE), 1) << ErrorText();
+    // Once the write's command is dropped, the item is held as before.
+    p->Statement(L"")->ResetQuery();
+    EXPECT_EQ(pId->nGetExternalRef(), nRefs);
     EXPECT_EQ(pBrowse->eParseNeedUpdate(), 0);
-    EXPECT_GE(pBrowse->nGetRecordSaveAt(1), 0);
+    ASSERT_GE(pBrowse->nGetRecordSaveAt(1), 0);
+    // The browse holds the one reference of the save it stores.
+    EXPECT_EQ(p->pclGetRecordSaveCacheNoRef()->nGetRecordSaveRef(pBrowse->nGetRecordSaveAt(1)), 1);
     ASSERT_EQ(p->bRead(L"id", NA_PARSE_NEXT), 1);
     EXPECT_EQ(Value(p, L"id"), "30");
     ASSERT_EQ(p->bRead(L"id", NA_PARSE_PREVIOUS), 1);

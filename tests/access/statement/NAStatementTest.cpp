@@ -9,6 +9,7 @@
 #include "access/table/NADataAccess.h"
 #include "access/statement/NARecord.h"
 #include "access/statement/NARecordCache.h"
+#include "access/statement/NARecordValue.h"
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/RecordingStatementSQL.h"
 #include "tests/support/RecordValues.h"
@@ -215,6 +216,42 @@ TEST_F(StatementAlone, ChangedItemTypesDropTheOriginalRecord)
     EXPECT_EQ(Live().nSearches, 1);
 }
 
+TEST_F(StatementAlone, MoreRowsFlagAndPendingRefresh)
+{
+    m_pStatement->SetName(L"a");
+    m_pStatement->_SetQuery(Command(L"SELECT a FROM t"));
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+    EXPECT_TRUE(m_pStatement->bMoreRows());
+    // Staying on the row: no record save is made of it.
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_NEXT, 0, 0, nullptr), 1);
+    EXPECT_EQ(m_pStatement->nGetRecordSaveID(), -1);
+    ASSERT_NE(m_pStatement->pclGetStmtOriginalRecord(), nullptr);
+    EXPECT_EQ(m_pStatement->pclGetStmtOriginalRecord()->nGetRef(), 1u);
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_NEXT, 0, 1, nullptr), 1);
+    EXPECT_TRUE(m_pStatement->bMoreRows());
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_NEXT, 0, 1, nullptr), 1);
+    EXPECT_FALSE(m_pStatement->bMoreRows());
+    // A run again asked for (the result reset): a next keeps it, a first
+    // read drops it; a cause 2 never replaces it.
+    m_pStatement->bSetParseNeedUpdate(1, -1);
+    m_pStatement->bSetParseNeedUpdate(2, -1);
+    EXPECT_EQ(m_pStatement->eParseNeedUpdate(), 1);
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_NEXT, 0, 1, nullptr), 1);
+    EXPECT_EQ(m_pStatement->eParseNeedUpdate(), 1);
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+    EXPECT_EQ(m_pStatement->eParseNeedUpdate(), 0);
+    m_pSQL->m_bFailFetch = true;
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    EXPECT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 0);
+    EXPECT_FALSE(m_pStatement->bMoreRows());
+    // Without a command nothing runs.
+    CNAStatement* p = new CNAStatement(m_pError, m_pSQL);
+    p->AddRef();
+    EXPECT_EQ(p->bExecuteDirect(0, 1), 0);
+    EXPECT_EQ(p->nRelease(), 0u);
+}
+
 TEST_F(StatementAlone, WithoutDirectStatementClosingSucceeds)
 {
     CNAStatement* p = new CNAStatement(m_pError, nullptr);
@@ -384,6 +421,25 @@ TEST_F(StatementText, WritesAimedAtTheRowRead)
     ASSERT_EQ(w.nGetINT(&n), 0);
     EXPECT_EQ(n, 9);
     pCommand->nRelease();
+}
+
+TEST_F(StatementText, AStayKeepsTheRowOfARecordSave)
+{
+    CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();
+    const int nSave = m_pAccess->nKeepCurrentRecordSave();
+    ASSERT_GE(nSave, 0);
+    ASSERT_EQ(m_pStatement->bSetParseNeedUpdate(1, nSave), 1);
+    EXPECT_EQ(m_pAccess->pclGetRecordSaveCacheNoRef()->nGetRecordSaveRef(nSave), 1);
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 4);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"d")->bSetValue(&v, 0), 1);
+    ASSERT_EQ(m_pStatement->bSetStmtOriginalRecord(CNAStatement::DIRECTION_STAY), 1);
+    // The current row kept as another save, the cause as it was.
+    EXPECT_NE(m_pStatement->nGetRecordSaveID(), nSave);
+    EXPECT_GE(m_pStatement->nGetRecordSaveID(), 0);
+    EXPECT_EQ(m_pStatement->eParseNeedUpdate(), 1);
+    EXPECT_EQ(m_pStatement->pclGetStmtOriginalRecord(), nullptr);
+    m_pStatement->bSetParseNeedUpdate(0, -1);
 }
 
 TEST_F(StatementText, FiltersSearchesAndDescriptions)

@@ -154,6 +154,12 @@ TEST_F(RecordLimit, TheTableAnItemComesFrom)
     EXPECT_EQ(std::wstring(cs.pszGet()), L"kept");
     EXPECT_EQ(p->bSourceIsQueryOnMultipleTables(), 0);
     EXPECT_EQ(p->bRequeteSansCorrection(), 0);
+    // Without a connection the name is not formatted, and nothing breaks.
+    CNADataAccess* pAlone = new CNADataAccess(m_pTable->Get(), nullptr, m_pError);
+    pAlone->AddRef();
+    EXPECT_EQ(std::wstring(pAlone->pszGetFormatedTableName()), L"");
+    EXPECT_EQ(std::wstring(p->pszGetFormatedTableName()), L"T");
+    EXPECT_EQ(pAlone->nRelease(), 0u);
 }
 
 } // namespace

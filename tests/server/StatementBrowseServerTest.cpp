@@ -130,6 +130,9 @@ TEST_F(StatementBrowse, FourDirectionsOnEachKindOfItem)
         ASSERT_EQ(tabExpected.size(), 14u);
         EXPECT_EQ(Read(p, c.pszItem, true, {L"id"}), tabExpected) << Narrow(c.pszItem);
         EXPECT_EQ(Read(p, c.pszItem, false, {L"id"}), Reversed(tabExpected)) << Narrow(c.pszItem);
+        // The result's description, made by the first run.
+        ASSERT_NE(p->pclGetImportedDataSourceDescNoRef(), nullptr);
+        EXPECT_EQ(p->pclGetImportedDataSourceDescNoRef()->nGetNumItems(), 5u);
         const std::vector<std::string> tabSelect = Selects(nFrom);
         ASSERT_EQ(tabSelect.size(), 2u) << Narrow(c.pszItem);
         EXPECT_EQ(tabSelect[0], "SELECT `id`,`d`,`ca`,`cb`,`s` FROM `t`" + std::string(c.pszForward));

@@ -262,8 +262,10 @@ TEST_F(StatementWrite, WhatTheOtherStatementsMakeOfAWrite)
     EXPECT_EQ(pId->nGetExternalRef(), nRefs);
     EXPECT_EQ(pBrowse->eParseNeedUpdate(), 0);
     ASSERT_GE(pBrowse->nGetRecordSaveAt(1), 0);
-    // The browse holds the one reference of the save it stores.
-    EXPECT_EQ(p->pclGetRecordSaveCacheNoRef()->nGetRecordSaveRef(pBrowse->nGetRecordSaveAt(1)), 1);
+    // The browse holds the one reference of the save it stores, and gives
+    // it back when it closes.
+    const int nSave = pBrowse->nGetRecordSaveAt(1);
+    EXPECT_EQ(p->pclGetRecordSaveCacheNoRef()->nGetRecordSaveRef(nSave), 1);
     ASSERT_EQ(p->bRead(L"id", NA_PARSE_NEXT), 1);
     EXPECT_EQ(Value(p, L"id"), "30");
     ASSERT_EQ(p->bRead(L"id", NA_PARSE_PREVIOUS), 1);
@@ -292,6 +294,9 @@ TEST_F(StatementWrite, WhatTheOtherStatementsMakeOfAWrite)
     // Back past the first row of the browse run again: the rows before it.
     ASSERT_EQ(p->bSkip(L"id", NA_PARSE_PREVIOUS, 3), 1) << ErrorText();
     EXPECT_EQ(Value(p, L"id"), "10");
+    // Closed, the browse holds no save any more.
+    pBrowse->Close();
+    EXPECT_EQ(p->pclGetRecordSaveCacheNoRef()->nGetRecordSaveRef(nSave), 0);
 }
 
 } // namespace

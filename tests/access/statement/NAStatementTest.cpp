@@ -59,6 +59,7 @@ TEST(StatementCreate, LongVariableTextsBecomeTheLargeType)
         {L"( a VARCHAR(), b VARCHAR(x) )", 255, 0, L""},
         {L"( a VARCHAR(300", 255, 1, L"( a TEXT"},
         {L"", 255, 0, L""},
+        {L"( a VARCHAR(300) )", 100000, 0, L""},
     };
     for (const SCorrection& c : aCase) {
         CTString csOut;
@@ -68,6 +69,11 @@ TEST(StatementCreate, LongVariableTextsBecomeTheLargeType)
             << Narrow(c.pszText);
         EXPECT_EQ(std::wstring(csOut.pszGet()), c.pszOut) << Narrow(c.pszText);
     }
+    // Without a type name or a text nothing is corrected.
+    CTString csOut;
+    EXPECT_EQ(CNAStatement::bQueryCREATE_AutoCorrectVarcharMax(&csOut, L"( a (300) )", L"", 255, L"TEXT"), 0);
+    EXPECT_EQ(CNAStatement::bQueryCREATE_AutoCorrectVarcharMax(&csOut, nullptr, L"VARCHAR", 255, L"TEXT"), 0);
+    EXPECT_EQ(csOut.nTaille(), 0);
 }
 
 // A recording back end that tells when it goes.
@@ -261,6 +267,8 @@ TEST_F(StatementAlone, WithoutDirectStatementClosingSucceeds)
     EXPECT_EQ(p->Close(), 1);
     EXPECT_EQ(p->ResetQuery(), 1);
     EXPECT_EQ(p->pclGetCommandNoRef(), nullptr);
+    // Nothing to run: nothing run.
+    EXPECT_EQ(p->bExecute(0, 1), 1);
     // Without a command the kind is a SELECT.
     EXPECT_EQ(p->eGetQueryType(), CNAStatement::QT_SELECT);
     EXPECT_EQ(p->nGetBindDefineFlag(), 0);
@@ -462,6 +470,21 @@ TEST_F(StatementText, FiltersSearchesAndDescriptions)
         EXPECT_EQ(pBack, pFilter);
         pBack->nRelease();
     }
+    // A filter another holds is not changed: a new one is made.
+    CNAFilter* pHeld = m_pStatement->pclGetFilter();
+    ASSERT_EQ(m_pStatement->bSetFilter(L"dd", &a, 1, nullptr, 1, nullptr), 1);
+    CNAFilter* pNew = m_pStatement->pclGetFilter();
+    EXPECT_NE(pNew, pHeld);
+    EXPECT_EQ(pHeld->piGetFetchItem()->pszGetName(), std::wstring(L"d"));
+    pNew->nRelease();
+    pHeld->nRelease();
+    // A filter held by the statement alone is set again in place.
+    pHeld = m_pStatement->pclGetFilter();
+    pHeld->nRelease();
+    ASSERT_EQ(m_pStatement->bSetFilter(L"d", &a, 1, nullptr, 1, nullptr), 1);
+    pNew = m_pStatement->pclGetFilter();
+    EXPECT_EQ(pNew, pHeld);
+    pNew->nRelease();
     pFilter->nRelease();
     // The user search and the internal one go together.
     ASSERT_EQ(m_pStatement->bSetUserSearch(L"d", &a, NA_PARSE_FIRST, 0), 1);

@@ -1,4 +1,5 @@
 #include "host/HostDecimal.h"
+#include "host/HostLifetime.h"
 
 #include <charconv>
 #include <cmath>
@@ -15,7 +16,11 @@ namespace {
 // Texts are read and written with the point whatever the process's locale.
 locale_t CLocale()
 {
-    static const locale_t s_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    static const locale_t s_locale = [] {
+        const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+        HostFreeAtUnload([](void* p) { freelocale(static_cast<locale_t>(p)); }, loc);
+        return loc;
+    }();
     return s_locale;
 }
 
@@ -1050,6 +1055,6 @@ int CVMFactory::nBadReleases()
 
 CVMFactory& HostFactory()
 {
-    static CVMFactory* p = new CVMFactory;  // lives as long as the process
+    static CVMFactory* p = HostKeep(new CVMFactory);
     return *p;
 }

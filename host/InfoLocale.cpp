@@ -1,4 +1,5 @@
 #include "host/InfoLocale.h"
+#include "host/HostLifetime.h"
 
 #include <algorithm>
 #include <clocale>
@@ -48,7 +49,11 @@ char32_t Unaccented(char32_t c)
 
 locale_t Utf8Locale()
 {
-    static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    static locale_t loc = [] {
+        const locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+        HostFreeAtUnload([](void* p) { freelocale(static_cast<locale_t>(p)); }, l);
+        return l;
+    }();
     return loc;
 }
 

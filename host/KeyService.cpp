@@ -1,4 +1,5 @@
 #include "host/KeyService.h"
+#include "host/HostLifetime.h"
 
 #include <mutex>
 
@@ -134,6 +135,6 @@ private:
 
 IKXForNA* HostKeyService()
 {
-    static CHostKeyService* p = new CHostKeyService;  // lives as long as the process
+    static CHostKeyService* p = HostKeep(new CHostKeyService);
     return p;
 }

@@ -1,6 +1,7 @@
 // The stand-in runtime's entries: "Execution" for the module protocol and the
 // control entry for tests.
 #include "common/platform/InformationDLL.h"
+#include "host/HostLifetime.h"
 #include "host/HostStandIn.h"
 #include "host/InfoLocale.h"
 #include "host/KeyService.h"
@@ -187,7 +188,7 @@ private:
 
 CHostStandIn& StandIn()
 {
-    static CHostStandIn* p = new CHostStandIn;  // lives as long as the process
+    static CHostStandIn* p = HostKeep(new CHostStandIn);
     return *p;
 }
 

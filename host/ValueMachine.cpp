@@ -4,6 +4,7 @@
 // the result type: scalars inline, texts and binaries in host string blocks
 // from the runtime's own allocator, decimals as objects of its factory.
 #include "host/ValueMachine.h"
+#include "host/HostLifetime.h"
 
 #include "common/platform/HostInterfaces.h"
 #include "common/text/CodePage.h"
@@ -113,7 +114,7 @@ private:
 
 CHostValueMachine& Machine()
 {
-    static CHostValueMachine* p = new CHostValueMachine;  // lives as long as the process
+    static CHostValueMachine* p = HostKeep(new CHostValueMachine);
     return *p;
 }
 

@@ -63,6 +63,13 @@ static_assert(std::is_same<PFN_mariadb_get_infov, decltype(&::mariadb_get_infov)
 static_assert(MARIADB_CLIENT_VERSION == 3, "the library's client version query");
 PFN_mariadb_get_infov s_pfnGetInfov = nullptr;
 
+// The library's own end, looked up like the version query: it frees the
+// state its first handle set up, which would outlive the unloading.
+typedef void (*PFN_mysql_server_end)();
+static_assert(std::is_same<PFN_mysql_server_end, decltype(&::mysql_server_end)>::value,
+              "mysql_server_end: the library's own signature");
+PFN_mysql_server_end s_pfnServerEnd = nullptr;
+
 // The library's own version text; null when it gives none.
 const char* _pszInfovClientVersion()
 {
@@ -116,6 +123,16 @@ CNAFunctionLoader::~CNAFunctionLoader()
 void CNAFunctionLoader::_Term()
 {
     if (m_hLibrary != nullptr) {
+        if (s_pfnServerEnd != nullptr) {
+            PFN_mysql_server_end pfnEnd = s_pfnServerEnd;
+            s_pfnServerEnd = nullptr;
+            // The module ends whatever the library's end does; nobody is
+            // left to read a report.
+            try {
+                pfnEnd();
+            } catch (...) {
+            }
+        }
         dlclose(m_hLibrary);
         m_hLibrary = nullptr;
     }
@@ -203,6 +220,7 @@ int CNAFunctionLoader::_bInitNative(CNAError* pError, CTString* pLoadedPath, con
         return 1;
 
     s_pfnGetInfov = reinterpret_cast<PFN_mariadb_get_infov>(dlsym(m_hLibrary, "mariadb_get_infov"));
+    s_pfnServerEnd = reinterpret_cast<PFN_mysql_server_end>(dlsym(m_hLibrary, "mysql_server_end"));
     for (const STClientFunction& e : s_tabClientFunctions) {
         void* p = dlsym(m_hLibrary, e.pszName);
         e.pfnBind(p);

@@ -8,10 +8,19 @@
 #include "access/driver/NaDriver.h"
 #include "access/statement/NAStatementSQL.h"
 #include "common/platform/MyModuleInfo.h"
+#include "common/text/TStringArray.h"
+#include "common/text/TStringConcatAW.h"
+#include "common/text/TextCompare.h"
 #include "common/text/Tstring.h"
+#include "common/text/XYString.h"
+#include "common/text/XYStringConcat.h"
+#include "common/values/Any.h"
 
+#include <cwchar>
 #include <new>
+#include <string>
 #include <utility>
+#include <vector>
 
 int CNADriverSQL::m_gnCnxNameGenerator = 0;
 
@@ -36,6 +45,25 @@ enum : int {
 };
 
 const wchar_t kTransactionName[] = L"SQLTransaction";
+
+// Runs f on the connection of that number and gives the look-up's
+// reference back; 0 without a connection.
+template <class F>
+int nOnConnection(CNADriverSQL* pclSQL, int nConnection, F&& f)
+{
+    CNAConnectionDescription* pcl = pclSQL->_pclGetConnection(nConnection);
+    if (pcl == nullptr)
+        return 0;
+    int bResult = 0;
+    try {
+        bResult = f(pcl);
+    } catch (...) {
+        pclSQL->_ReleaseConnection(pcl);
+        throw;
+    }
+    pclSQL->_ReleaseConnection(pcl);
+    return bResult;
+}
 
 } // namespace
 
@@ -281,26 +309,41 @@ int CNADriverSQL::bCloseConnection(int nConnection)
     return _Run(0, [&] { return m_pclDriver->_bCloseConnectionById(nConnection); });
 }
 
-// ---- Catalogue slots, answered by their own issue ---------------------------------------------------
+// ---- Catalogue slots --------------------------------------------------------------------------------
 
 int CNADriverSQL::bGetDataBaseList(CAny*, unsigned int)
 {
     return _Run(0, [&] { return _bNotOffered(POINT_DATABASE_LIST); });
 }
 
-int CNADriverSQL::bGetTableList(CAny*, int, const wchar_t*, unsigned int)
+int CNADriverSQL::bGetTableList(CAny* pResult, int nConnection, const wchar_t* pszFilter, unsigned int nFlags)
 {
-    return _Run(0, [&] { return _bNotOffered(POINT_TABLE_LIST); });
+    return _Run(0, [&] {
+        return nOnConnection(this, nConnection, [&](CNAConnectionDescription* pcl) {
+            return bGetTableList(pResult, pcl, pszFilter, nFlags);
+        });
+    });
 }
 
-int CNADriverSQL::bGetColumnList(CAny*, int, const wchar_t* pszTable, unsigned int)
+int CNADriverSQL::bGetColumnList(CAny* pResult, int nConnection, const wchar_t* pszTable, unsigned int nFlags)
 {
-    return _Run(0, [&] { return _bNotOffered(POINT_COLUMN_LIST, pszTable); });
+    return _Run(0, [&] {
+        return nOnConnection(this, nConnection, [&](CNAConnectionDescription* pcl) {
+            return bGetColumnList(pResult, pcl, pszTable, nFlags);
+        });
+    });
 }
 
-int CNADriverSQL::bGetColumnList(CAny*, int, int, unsigned int)
+int CNADriverSQL::bGetColumnList(CAny* pResult, int nConnection, int nStatement, unsigned int nFlags)
 {
-    return _Run(0, [&] { return _bNotOffered(POINT_STATEMENT_COLUMNS); });
+    if (nStatement == 0)
+        return 0;
+    return _Run(0, [&] {
+        return nOnConnection(this, nConnection, [&](CNAConnectionDescription*) {
+            CNAStatementSQL* pcl = _pclGetStatement(nStatement);
+            return pcl != nullptr ? pcl->bGetColumnList(pResult, nFlags) : 0;
+        });
+    });
 }
 
 INADataSourceDescription* CNADriverSQL::piGetTableDesc(int nConnection, const wchar_t* pszTable, unsigned int)
@@ -366,43 +409,702 @@ int CNADriverSQL::bGetColumnTypeList(CAny* pResult, int, unsigned int)
     });
 }
 
-int CNADriverSQL::bGetTableList(CAny*, CNAConnectionDescription*, const wchar_t*, unsigned int)
+// ---- Catalogue lists --------------------------------------------------------------------------------
+
+namespace {
+
+const wchar_t kLineEnd[] = L"\r\n";
+
+// A statement made here, given back on every way out.
+struct CStatementHeld {
+    CNAStatementSQL* p = nullptr;
+    CStatementHeld() = default;
+    CStatementHeld(const CStatementHeld&) = delete;
+    CStatementHeld& operator=(const CStatementHeld&) = delete;
+    ~CStatementHeld()
+    {
+        if (p != nullptr)
+            p->nRelease();
+    }
+};
+
+bool bBlank(wchar_t c)
 {
-    return _bNotOffered(POINT_TABLE_LIST_INNER);
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
 }
 
-int CNADriverSQL::bGetColumnList(CAny*, CNAConnectionDescription*, const wchar_t* pszTable, unsigned int)
+bool bNameChar(wchar_t c)
 {
-    return _bNotOffered(POINT_COLUMN_LIST, pszTable);
+    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L'_' ||
+           c == L'$' || c > 0x7F;
 }
 
-int CNADriverSQL::bGetLinkList(CAny*, CNAConnectionDescription*, const wchar_t* pszTable,
-                               INADataSourceDescription*, unsigned int)
+wchar_t cUpper(wchar_t c)
 {
-    return _bNotOffered(POINT_LINK_LIST, pszTable);
+    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
 
-void CNADriverSQL::_GetTableList_GetFilter(CXYStringConcat<wchar_t>*, const wchar_t*, unsigned int) {}
-
-int CNADriverSQL::_bGetDatabaseList(CXYStringConcat<wchar_t>*, CNAConnectionDescription*, unsigned int)
+// The upper-case keyword at p (of n characters left), as a whole word;
+// the length matched, 0 when it is not there.
+size_t nKeywordAt(const wchar_t* p, size_t n, const wchar_t* pszKeyword)
 {
-    return _bNotOffered(POINT_DATABASE_LIST_INNER);
+    size_t i = 0;
+    for (; pszKeyword[i] != 0; i++)
+        if (i >= n || cUpper(p[i]) != pszKeyword[i])
+            return 0;
+    return i < n && bNameChar(p[i]) ? 0 : i;
 }
 
-int CNADriverSQL::_bGetDatabaseListQuery(CTStringConcatAW*, CNAConnectionDescription*, unsigned int)
+void Empty(CXYStringConcat<wchar_t>* pcl)
 {
-    return _bNotOffered(POINT_DATABASE_LIST_INNER);
+    pcl->m_nLength = 0;
 }
 
-int CNADriverSQL::_bGetDatabaseTableListQuery(CTStringConcatAW*, const wchar_t*, CNAConnectionDescription*,
-                                              unsigned int)
+// The text of a host value that holds wide text; empty otherwise.
+std::wstring ListText(const CAny* pValue)
 {
-    return _bNotOffered(POINT_DATABASE_LIST_INNER);
+    const wchar_t* psz = nullptr;
+    if (pValue == nullptr || pValue->bIsNull() || pValue->pclGetTraitement()->nGetPCWSTR(&psz) > 99 ||
+        psz == nullptr)
+        return std::wstring();
+    return psz;
 }
 
-int CNADriverSQL::_bGetTableList(CAny*, CNAConnectionDescription*, const wchar_t*, unsigned int)
+// The connection's literal of a wide text.
+int bTextLiteral(CNAConnectionDescription* pConnection, CNAError* pError, const wchar_t* psz, CTString* pclOut)
 {
-    return _bNotOffered(POINT_TABLE_LIST_INNER);
+    CAny clValue;
+    CNADriverSQL::g_SetListText(&clValue, psz, static_cast<unsigned int>(std::wcslen(psz)));
+    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(CP_1252));
+    if (!pConnection->bConvertValueToString(pError, &clLiteral, &clValue, NA_IT_EMPTY, NA_IT_EMPTY))
+        return 0;
+    pclOut->Set(clLiteral.pszGetW());
+    return 1;
+}
+
+// ---- The scan of a CREATE TABLE text ----
+
+// Reads a text of n characters by position; every step checks what is left.
+class CCreateTextScan {
+public:
+    CCreateTextScan(const wchar_t* psz, size_t n) : m_p(psz), m_n(n) {}
+    size_t nGetPos() const { return m_i; }
+    void SetPos(size_t i) { m_i = i; }
+
+    void SkipBlanks()
+    {
+        while (m_i < m_n && bBlank(m_p[m_i]))
+            m_i++;
+    }
+    bool bChar(wchar_t c)
+    {
+        if (m_i >= m_n || m_p[m_i] != c)
+            return false;
+        m_i++;
+        return true;
+    }
+    // A keyword (upper case) as a whole word, blanks before it skipped.
+    bool bWord(const wchar_t* pszKeyword)
+    {
+        SkipBlanks();
+        const size_t n = nKeywordAt(m_p + m_i, m_n - m_i, pszKeyword);
+        m_i += n;
+        return n > 0;
+    }
+    // The next word outside quoted texts; false at the end.
+    bool bFindWord(const wchar_t* pszKeyword)
+    {
+        while (m_i < m_n) {
+            const wchar_t c = m_p[m_i];
+            if (c == L'\'' || c == L'"' || c == L'`') {
+                _SkipQuoted(c);
+                continue;
+            }
+            if (bNameChar(c)) {
+                const size_t n = nKeywordAt(m_p + m_i, m_n - m_i, pszKeyword);
+                if (n > 0) {
+                    m_i += n;
+                    return true;
+                }
+                while (m_i < m_n && bNameChar(m_p[m_i]))
+                    m_i++;
+                continue;
+            }
+            m_i++;
+        }
+        return false;
+    }
+    // A back-quoted name, blanks before it skipped; a doubled back-quote is
+    // one. False when the closing quote is missing.
+    bool bQuotedName(std::wstring* ps)
+    {
+        SkipBlanks();
+        if (!bChar(L'`'))
+            return false;
+        ps->clear();
+        while (m_i < m_n) {
+            const wchar_t c = m_p[m_i++];
+            if (c != L'`') {
+                ps->push_back(c);
+                continue;
+            }
+            if (m_i < m_n && m_p[m_i] == L'`') {
+                ps->push_back(c);
+                m_i++;
+                continue;
+            }
+            return true;
+        }
+        return false;
+    }
+    // "(" back-quoted names separated by commas ")", joined by ",".
+    bool bNameList(std::wstring* ps, int* pnCount)
+    {
+        SkipBlanks();
+        if (!bChar(L'('))
+            return false;
+        ps->clear();
+        *pnCount = 0;
+        do {
+            std::wstring s;
+            if (!bQuotedName(&s))
+                return false;
+            if ((*pnCount)++ > 0)
+                ps->push_back(L',');
+            *ps += s;
+            SkipBlanks();
+        } while (bChar(L','));
+        return bChar(L')');
+    }
+    // The rule after ON DELETE or ON UPDATE: 0 CASCADE, 2 SET NULL, 3 NO
+    // ACTION, 1 anything else.
+    int nRule()
+    {
+        if (bWord(L"CASCADE"))
+            return 0;
+        if (bWord(L"SET"))
+            return bWord(L"NULL") ? 2 : (bWord(L"DEFAULT"), 1);
+        if (bWord(L"NO"))
+            return bWord(L"ACTION") ? 3 : 1;
+        bWord(L"RESTRICT");
+        return 1;
+    }
+
+private:
+    // Past a quoted text: 'it''s', "a\"b", `a``b`; to the end when open.
+    void _SkipQuoted(wchar_t cQuote)
+    {
+        m_i++;
+        while (m_i < m_n) {
+            const wchar_t c = m_p[m_i++];
+            if (c == L'\\' && cQuote != L'`') {
+                if (m_i < m_n)
+                    m_i++;
+            } else if (c == cQuote) {
+                if (m_i < m_n && m_p[m_i] == cQuote)
+                    m_i++;
+                else
+                    return;
+            }
+        }
+    }
+
+    const wchar_t* m_p;
+    size_t m_n;
+    size_t m_i = 0;
+};
+
+// The link row's code of a rule.
+const wchar_t* pszRuleCode(int nRule)
+{
+    static const wchar_t* const apsz[] = {L"2022", L"2021", L"2023", L"2020"};
+    return apsz[nRule];
+}
+
+// Descriptions loaded for one scan, by table name; released with the scan.
+class CScanDescriptions {
+public:
+    CScanDescriptions() = default;
+    CScanDescriptions(const CScanDescriptions&) = delete;
+    CScanDescriptions& operator=(const CScanDescriptions&) = delete;
+    ~CScanDescriptions()
+    {
+        for (auto& st : m_tab)
+            st.second->nExternalRelease();
+    }
+    // Null when that table has not been loaded.
+    INADataSourceDescription** ppiFind(const std::wstring& strTable)
+    {
+        for (auto& st : m_tab)
+            if (STR_nCompareW(st.first.c_str(), strTable.c_str(), 1) == 0)
+                return &st.second;
+        m_tab.emplace_back(strTable, nullptr);
+        return &m_tab.back().second;
+    }
+    // Forgets an entry that stayed empty (its loading failed).
+    void Prune()
+    {
+        if (!m_tab.empty() && m_tab.back().second == nullptr)
+            m_tab.pop_back();
+    }
+
+private:
+    std::vector<std::pair<std::wstring, INADataSourceDescription*>> m_tab;
+};
+
+} // namespace
+
+void CNADriverSQL::g_SetListText(CAny* pResult, const wchar_t* pszText, unsigned int nLength)
+{
+    if (pResult == nullptr)
+        return;
+    pResult->__SetType(TQTYPE_DSTRW, 0);
+    pResult->pclGetTraitement()->SetValue(pszText, static_cast<unsigned int>(nLength * sizeof(wchar_t)));
+    pResult->SetFlags(0);
+}
+
+int CNADriverSQL::g_bGetText(CNAStatementSQL* pclStatement, unsigned int nColumn, CTString* pclOut, bool* pbNull)
+{
+    pclOut->Vide();
+    CAny clValue;
+    if (!pclStatement->bGetValue(&clValue, nColumn, 0))
+        return 0;
+    if (pbNull != nullptr)
+        *pbNull = clValue.bIsNull();
+    if (clValue.bIsNull())
+        return 1;
+    const wchar_t* psz = nullptr;
+    if (clValue.pclGetTraitement()->nGetPCWSTR(&psz) > 99)
+        return 0;
+    pclOut->Set(psz);
+    return 1;
+}
+
+void CNADriverSQL::g_SetQuery(CTStringConcatAW* pclQuery, const wchar_t* pszText)
+{
+    pclQuery->m_clA.m_nLength = 0;
+    pclQuery->m_clW.m_nLength = 0;
+    pclQuery->Add(pszText, -1, 0);
+}
+
+void CNADriverSQL::g_SortLines(CXYStringConcat<wchar_t>* pclList)
+{
+    CTString csSorted;
+    CTStringArray::g_bTrieCroissantI(&csSorted, pclList->pszGet(), kLineEnd);
+    Empty(pclList);
+    pclList->Add(csSorted.pszGet(), csSorted.nTaille());
+}
+
+CNADriverSQL::eTABLEFILTER CNADriverSQL::g_eTableFilter(const wchar_t* pszFilter)
+{
+    if (pszFilter == nullptr)
+        return TABLEFILTER_NONE;
+    while (bBlank(*pszFilter))
+        pszFilter++;
+    const size_t n = std::wcslen(pszFilter);
+    if (n == 0)
+        return TABLEFILTER_NONE;
+    // A keyword opens a clause when a blank, a quote or a parenthesis
+    // follows it: "like%" is a pattern.
+    auto bClause = [](const wchar_t* p, size_t nLeft, const wchar_t* pszKeyword) {
+        const size_t nWord = nKeywordAt(p, nLeft, pszKeyword);
+        return nWord > 0 && (nWord == nLeft || bBlank(p[nWord]) || std::wcschr(L"'\"`(", p[nWord]) != nullptr);
+    };
+    if (bClause(pszFilter, n, L"LIKE"))
+        return TABLEFILTER_LIKE;
+    if (bClause(pszFilter, n, L"WHERE"))
+        return TABLEFILTER_WHERE;
+    const size_t nNot = nKeywordAt(pszFilter, n, L"NOT");
+    if (nNot > 0 && nNot < n && bBlank(pszFilter[nNot])) {
+        size_t i = nNot;
+        while (i < n && bBlank(pszFilter[i]))
+            i++;
+        if (bClause(pszFilter + i, n - i, L"LIKE"))
+            return TABLEFILTER_LIKE;
+    }
+    return TABLEFILTER_PATTERN;
+}
+
+int CNADriverSQL::_bTableFilterClause(CNAConnectionDescription* pConnection, const wchar_t* pszFilter,
+                                      CTString* pclClause)
+{
+    pclClause->Vide();
+    switch (g_eTableFilter(pszFilter)) {
+    case TABLEFILTER_NONE:
+        return 1;
+    case TABLEFILTER_PATTERN: {
+        CTString csLiteral;
+        if (!bTextLiteral(pConnection, m_pclError, pszFilter, &csLiteral))
+            return 0;
+        pclClause->Set(L"LIKE ", csLiteral.pszGet(), nullptr);
+        return 1;
+    }
+    default:
+        pclClause->Set(pszFilter);
+        return 1;
+    }
+}
+
+int CNADriverSQL::_bGetList(CXYStringConcat<wchar_t>* pclOut, CNAConnectionDescription* pConnection,
+                            const wchar_t* pszQuery, unsigned int nColumns, unsigned int nFlags)
+{
+    Empty(pclOut);
+    CStatementHeld clStatement;
+    if (!bExecute(m_pclError, &clStatement.p, pConnection, pszQuery, nullptr, 0))
+        return 0;
+    if (clStatement.p == nullptr)
+        return 1;
+    CTString csRow;
+    for (bool bFirst = true;; bFirst = false) {
+        if (!clStatement.p->bFetch(nFlags))
+            return 0;
+        if (clStatement.p->bEndOfData())
+            return 1;
+        if (!clStatement.p->bGetRow(&csRow, L"\t", static_cast<int>(nColumns), 0))
+            return 0;
+        if (!bFirst)
+            pclOut->Add(kLineEnd, 2);
+        pclOut->Add(csRow.pszGet(), csRow.nTaille());
+    }
+}
+
+int CNADriverSQL::_bGetList(CAny* pResult, CNAConnectionDescription* pConnection, const wchar_t* pszQuery,
+                            unsigned int nColumns, unsigned int nFlags)
+{
+    CXYStringConcat<wchar_t> clList;
+    const int bResult = _bGetList(&clList, pConnection, pszQuery, nColumns, nFlags);
+    g_SetListText(pResult, clList.pszGet(), clList.m_nLength);
+    return bResult;
+}
+
+int CNADriverSQL::bGetTableList(CAny* pResult, CNAConnectionDescription* pConnection, const wchar_t* pszFilter,
+                                unsigned int nFlags)
+{
+    if ((nFlags & LIST_TABLES) == 0) {
+        g_SetListText(pResult, L"", 0);
+        return 1;
+    }
+    // A WHERE clause names the columns of SHOW TABLES.
+    if (g_eTableFilter(pszFilter) == TABLEFILTER_WHERE)
+        return _bNotOffered(POINT_TABLE_LIST_INNER);
+    CTString csClause;
+    if (!_bTableFilterClause(pConnection, pszFilter, &csClause))
+        return 0;
+    CXYStringConcat<wchar_t> clCondition;
+    _GetTableList_GetFilter(&clCondition, csClause.pszGet(), nFlags);
+    const int bResult = _bGetTableList(pResult, pConnection, clCondition.pszGet(), nFlags);
+    if ((nFlags & LIST_SORTED) != 0) {
+        CXYStringConcat<wchar_t> clList;
+        const std::wstring s = ListText(pResult);
+        clList.Add(s.c_str(), static_cast<int>(s.size()));
+        g_SortLines(&clList);
+        g_SetListText(pResult, clList.pszGet(), clList.m_nLength);
+    }
+    return bResult;
+}
+
+int CNADriverSQL::bGetColumnList(CAny* pResult, CNAConnectionDescription* pConnection, const wchar_t* pszTable,
+                                 unsigned int)
+{
+    if (m_pclDriver == nullptr)
+        return 0;
+    CNADataSourceDescription* pcl = m_pclDriver->_pclGetTableDesc(pszTable, pConnection);
+    if (pcl == nullptr)
+        return 0;
+    std::wstring s;
+    for (unsigned int i = 0; i < pcl->nGetNumItems(); i++) {
+        const CNAItemDescription* pclItem = pcl->pclNAGetItemNoRef(static_cast<int>(i));
+        if (pclItem->bIsComposedKey())
+            break;
+        if (i > 0)
+            s += kLineEnd;
+        s += pclItem->pszGetName();
+    }
+    pcl->nRelease();
+    g_SetListText(pResult, s.c_str(), static_cast<unsigned int>(s.size()));
+    return 1;
+}
+
+int CNADriverSQL::bGetLinkList(CAny* pResult, CNAConnectionDescription* pConnection, const wchar_t* pszTable,
+                               INADataSourceDescription* piTable, unsigned int nFlags)
+{
+    if (pConnection->eGetDataSource() != CNAConnectionDescription::DS_MYSQL)
+        return 1;
+    const wchar_t* pszName = pszTable;
+    if (piTable != nullptr && piTable->pszGetDBTableName() != nullptr && piTable->pszGetDBTableName()[0] != 0)
+        pszName = piTable->pszGetDBTableName();
+    CTString csFormatted;
+    if (!pConnection->bFormatTableName(m_pclError, pszName, &csFormatted))
+        return 0;
+    CTString csCreate;
+    {
+        const std::wstring strQuery = std::wstring(L"SHOW CREATE TABLE ") + csFormatted.pszGet();
+        CStatementHeld clStatement;
+        if (!bExecute(m_pclError, &clStatement.p, pConnection, strQuery.c_str(), nullptr, 0))
+            return 0;
+        if (clStatement.p == nullptr)
+            return 1;
+        if (!clStatement.p->bFetch(0))
+            return 0;
+        const wchar_t* pszColumn = clStatement.p->bEndOfData() ? nullptr : clStatement.p->_pszGetColumnName(1);
+        if (pszColumn == nullptr || STR_nCompareW(pszColumn, L"Create Table", 1) != 0 ||
+            !g_bGetText(clStatement.p, 1, &csCreate))
+            return 1;
+    }
+    CXYStringConcat<wchar_t> clLinks;
+    _bExtraitLink_FromShowCreateTable(&clLinks, csCreate.pszGet(), pszName, pConnection, piTable,
+                                      static_cast<int>(nFlags));
+    g_SetListText(pResult, clLinks.pszGet(), clLinks.m_nLength);
+    return 1;
+}
+
+int CNADriverSQL::_bExtraitLink_FromShowCreateTable(CXYStringConcat<wchar_t>* pclOut, const wchar_t* pszCreate,
+                                                    const wchar_t* pszTable, CNAConnectionDescription* pConnection,
+                                                    INADataSourceDescription* piTable, int nFlags)
+{
+    Empty(pclOut);
+    if (pszCreate == nullptr)
+        return 1;
+    const std::wstring strTable = pszTable != nullptr ? pszTable : L"";
+    CScanDescriptions clLoaded;
+    CCreateTextScan clScan(pszCreate, std::wcslen(pszCreate));
+    while (clScan.bFindWord(L"CONSTRAINT")) {
+        const size_t nNext = clScan.nGetPos();
+        std::wstring strName, strColumns, strReferenced, strReferencedColumns;
+        int nColumns = 0;
+        int nReferencedColumns = 0;
+        if (!clScan.bQuotedName(&strName) || !clScan.bWord(L"FOREIGN") || !clScan.bWord(L"KEY") ||
+            !clScan.bNameList(&strColumns, &nColumns) || !clScan.bWord(L"REFERENCES") ||
+            !clScan.bQuotedName(&strReferenced) || !clScan.bNameList(&strReferencedColumns, &nReferencedColumns)) {
+            // A referenced table qualified by its database stops here too.
+            clScan.SetPos(nNext);
+            continue;
+        }
+        // Several columns: the name of the composite key made of them.
+        const struct {
+            std::wstring* ps;
+            int nCount;
+            const std::wstring* pstrTable;
+        } aSide[] = {{&strColumns, nColumns, &strTable}, {&strReferencedColumns, nReferencedColumns, &strReferenced}};
+        bool bSkip = false;
+        for (const auto& st : aSide) {
+            if (st.nCount < 2)
+                continue;
+            // The caller's description serves its own table, a reference
+            // to itself included.
+            INADataSourceDescription* piOwn = piTable;
+            const bool bOwn = piTable != nullptr && STR_nCompareW(st.pstrTable->c_str(), strTable.c_str(), 1) == 0;
+            INADataSourceDescription** ppi = bOwn ? &piOwn : clLoaded.ppiFind(*st.pstrTable);
+            CXYString<wchar_t> clColumns(st.ps->c_str(), static_cast<int>(st.ps->size()));
+            if (!_bGetNomCleComposee(ppi, &clColumns, st.nCount, st.pstrTable->c_str(), pConnection)) {
+                clLoaded.Prune();
+                bSkip = true;
+                break;
+            }
+            st.ps->assign(clColumns.pszGet(), static_cast<size_t>(clColumns.nGetLength()));
+        }
+        if (bSkip || (nFlags & LIST_DETAILED) == 0)
+            continue;
+        int anRule[2] = {1, 1}; // ON DELETE, ON UPDATE
+        for (;;) {
+            const size_t nBefore = clScan.nGetPos();
+            if (!clScan.bWord(L"ON")) {
+                clScan.SetPos(nBefore);
+                break;
+            }
+            const int nWhich = clScan.bWord(L"DELETE") ? 0 : clScan.bWord(L"UPDATE") ? 1 : -1;
+            if (nWhich < 0) {
+                clScan.SetPos(nBefore);
+                break;
+            }
+            anRule[nWhich] = clScan.nRule();
+        }
+        const std::wstring strRow = strName + L"\t" + strReferenced + L"\t" + strReferencedColumns + L"\t0,N\t" +
+                                    strTable + L"\t" + strColumns + L"\t0,1\t" + pszRuleCode(anRule[1]) + L"\t" +
+                                    pszRuleCode(anRule[0]);
+        if (pclOut->m_nLength > 0)
+            pclOut->Add(kLineEnd, 2);
+        pclOut->Add(strRow.c_str(), static_cast<int>(strRow.size()));
+    }
+    return 1;
+}
+
+int CNADriverSQL::_bGetNomCleComposee(INADataSourceDescription** ppiTable, CXYString<wchar_t>* pclColumns, int nCount,
+                                      const wchar_t* pszTable, CNAConnectionDescription* pConnection)
+{
+    if (*ppiTable == nullptr) {
+        if (m_pclDriver == nullptr || pConnection == nullptr)
+            return 0;
+        *ppiTable = m_pclDriver->_piGetTableDesc(pszTable, pConnection);
+        if (*ppiTable == nullptr)
+            return 0;
+    }
+    INADataSourceDescription* pi = *ppiTable;
+    for (unsigned int i = 0; i < pi->nGetNumKeys(); i++) {
+        INAItemDescription* piKey = pi->piNAGetKey(i);
+        if (piKey == nullptr)
+            continue;
+        bool bMatch = false;
+        if (piKey->bIsComposedKey() && piKey->nGetNumComponents() == nCount) {
+            std::wstring s;
+            for (int k = 1; k <= nCount; k++) {
+                INAItemDescription* piComponent = piKey->piGetItemComponent(k);
+                if (k > 1)
+                    s += L',';
+                if (piComponent != nullptr) {
+                    s += piComponent->pszGetName();
+                    piComponent->nExternalRelease();
+                }
+            }
+            bMatch = STR_nCompareW(s.c_str(), pclColumns->pszGet(), 1) == 0;
+        }
+        if (bMatch) {
+            const wchar_t* pszKey = piKey->pszGetName();
+            *pclColumns = CXYString<wchar_t>(pszKey, static_cast<int>(std::wcslen(pszKey)));
+        }
+        piKey->nExternalRelease();
+        if (bMatch)
+            break;
+    }
+    return 1;
+}
+
+void CNADriverSQL::_GetTableList_GetFilter(CXYStringConcat<wchar_t>* pclOut, const wchar_t* pszLikeClause,
+                                           unsigned int nFlags)
+{
+    std::wstring s;
+    if ((nFlags & LIST_BASE_TABLES) != 0)
+        s = L"TABLE_TYPE='BASE TABLE'";
+    if ((nFlags & LIST_VIEWS) != 0) {
+        if (!s.empty())
+            s += L" OR ";
+        s += L"TABLE_TYPE='SYSTEM TABLE' OR TABLE_TYPE='VIEW'";
+    }
+    if (!s.empty())
+        s = L"(" + s + L")";
+    if (pszLikeClause != nullptr && pszLikeClause[0] != 0) {
+        if (!s.empty())
+            s += L" AND ";
+        s += L"TABLE_NAME ";
+        s += pszLikeClause;
+    }
+    Empty(pclOut);
+    pclOut->Add(s.c_str(), static_cast<int>(s.size()));
+}
+
+int CNADriverSQL::_bGetDatabaseList(CXYStringConcat<wchar_t>* pclOut, CNAConnectionDescription* pConnection,
+                                    unsigned int nFlags)
+{
+    Empty(pclOut);
+    CTStringConcatAW clQuery;
+    if (!_bGetDatabaseListQuery(&clQuery, pConnection, nFlags))
+        return 0;
+    CXYStringConcat<wchar_t> clNames;
+    if (!_bGetList(&clNames, pConnection, clQuery.pszGetW(), 1, nFlags))
+        return 0;
+    if ((nFlags & LIST_TABLES) == 0) {
+        if ((nFlags & LIST_SORTED) != 0)
+            g_SortLines(&clNames);
+        pclOut->Add(clNames.pszGet(), static_cast<int>(clNames.m_nLength));
+        return 1;
+    }
+    CTStringArray tabNames;
+    tabNames.Decoupe(clNames.pszGet(), kLineEnd);
+    if ((nFlags & LIST_SORTED) != 0)
+        tabNames.TrieCroisssantI();
+    CXYStringConcat<wchar_t> clTables;
+    for (int i = 0; i < tabNames.nGetNbElement(); i++) {
+        const CTString* pcsName = tabNames[i];
+        if (!_bGetDatabaseTableListQuery(&clQuery, pcsName->pszGet(), pConnection, nFlags) ||
+            !_bGetList(&clTables, pConnection, clQuery.pszGetW(), 1, nFlags))
+            return 0;
+        clTables.Remplace(kLineEnd, 2, L"\t", 1, 0);
+        if (i > 0)
+            pclOut->Add(kLineEnd, 2);
+        pclOut->Add(pcsName->pszGet(), pcsName->nTaille());
+        pclOut->Add(L"\t", 1);
+        pclOut->Add(clTables.pszGet(), static_cast<int>(clTables.m_nLength));
+    }
+    return 1;
+}
+
+int CNADriverSQL::bGetDatabaseList(CXYString<wchar_t>* pclOut, CNAConnectionDescription* pConnection,
+                                   unsigned int nFlags)
+{
+    CXYStringConcat<wchar_t> clList;
+    const int bResult = _bGetDatabaseList(&clList, pConnection, nFlags);
+    CXYString<wchar_t> clText;
+    if (clText.__nNew(static_cast<int>(clList.m_nLength), clList.pszGet(), static_cast<int>(clList.m_nLength)) != 0)
+        throw std::bad_alloc();
+    pclOut->Swap(clText);
+    return bResult;
+}
+
+int CNADriverSQL::_bGetDatabaseListQuery(CTStringConcatAW* pclQuery, CNAConnectionDescription*, unsigned int)
+{
+    g_SetQuery(pclQuery, L"SELECT SCHEMA_NAME FROM INFORMATION_SCHEMA.SCHEMATA ORDER BY SCHEMA_NAME");
+    return 1;
+}
+
+int CNADriverSQL::_bGetDatabaseTableListQuery(CTStringConcatAW* pclQuery, const wchar_t* pszDatabase,
+                                              CNAConnectionDescription* pConnection, unsigned int nFlags)
+{
+    CTString csLiteral;
+    if (!bTextLiteral(pConnection, m_pclError, pszDatabase != nullptr ? pszDatabase : L"", &csLiteral))
+        return 0;
+    CXYStringConcat<wchar_t> clCondition;
+    _GetTableList_GetFilter(&clCondition, nullptr, nFlags);
+    std::wstring s = L"SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE ";
+    if (clCondition.m_nLength > 0)
+        s = s + clCondition.pszGet() + L" AND ";
+    s = s + L"TABLE_SCHEMA = " + csLiteral.pszGet() + L" ORDER BY TABLE_NAME";
+    g_SetQuery(pclQuery, s.c_str());
+    return 1;
+}
+
+int CNADriverSQL::_bGetTableList(CAny* pResult, CNAConnectionDescription* pConnection, const wchar_t* pszCondition,
+                                 unsigned int nFlags)
+{
+    std::wstring strQuery = L"SELECT TABLE_NAME, TABLE_SCHEMA, TABLE_TYPE FROM INFORMATION_SCHEMA.TABLES WHERE ";
+    if (pszCondition != nullptr && pszCondition[0] != 0)
+        strQuery = strQuery + pszCondition + L" AND ";
+    strQuery += L"TABLE_SCHEMA = SCHEMA() ORDER BY TABLE_SCHEMA, TABLE_NAME";
+    CXYStringConcat<wchar_t> clList;
+    int bResult = 0;
+    CStatementHeld clStatement;
+    if (bExecute(m_pclError, &clStatement.p, pConnection, strQuery.c_str(), nullptr, 0)) {
+        bResult = 1;
+        const bool bDetailed = (nFlags & LIST_DETAILED) != 0;
+        CTString acsField[3];
+        while (clStatement.p != nullptr) {
+            if (!clStatement.p->bFetch(nFlags)) {
+                bResult = 0;
+                break;
+            }
+            if (clStatement.p->bEndOfData())
+                break;
+            const unsigned int nFields = bDetailed ? 3 : 1;
+            unsigned int i = 0;
+            while (i < nFields && g_bGetText(clStatement.p, i, &acsField[i]))
+                i++;
+            if (i < nFields) {
+                bResult = 0;
+                break;
+            }
+            if (clList.m_nLength > 0)
+                clList.Add(kLineEnd, 2);
+            clList.Add(acsField[0].pszGet(), acsField[0].nTaille());
+            if (bDetailed) {
+                const wchar_t* pszType = acsField[2].bEstEgalI(L"BASE TABLE") ? L"TABLE" : acsField[2].pszGet();
+                clList.Add(L"\t", 1);
+                clList.Add(acsField[1].pszGet(), acsField[1].nTaille());
+                clList.Add(L"\t", 1);
+                clList.Add(pszType);
+            }
+        }
+    }
+    g_SetListText(pResult, clList.pszGet(), clList.m_nLength);
+    return bResult;
 }
 
 // ---- Execution and statements --------------------------------------------------------------------------
@@ -623,28 +1325,6 @@ int CNADriverSQL::bGetBLOBValue(CAny* pValue, int, int nStatement, unsigned int 
 
 // ---- Transactions and locks -------------------------------------------------------------------------------
 
-namespace {
-
-// Runs f on the connection of that number and gives the look-up's
-// reference back; 0 without a connection.
-template <class F>
-int nOnConnection(CNADriverSQL* pclSQL, int nConnection, F&& f)
-{
-    CNAConnectionDescription* pcl = pclSQL->_pclGetConnection(nConnection);
-    if (pcl == nullptr)
-        return 0;
-    int bResult = 0;
-    try {
-        bResult = f(pcl);
-    } catch (...) {
-        pclSQL->_ReleaseConnection(pcl);
-        throw;
-    }
-    pclSQL->_ReleaseConnection(pcl);
-    return bResult;
-}
-
-} // namespace
 
 int CNADriverSQL::bTrsBegin(int*, int nConnection, unsigned int)
 {

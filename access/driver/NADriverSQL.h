@@ -13,6 +13,7 @@ class CNAConnectionDescription;
 class CNADriver;
 class CNAError;
 class CNAStatementSQL;
+class CTString;
 class CTStringConcatAW;
 template <class T>
 class CXYStringConcat;
@@ -137,10 +138,18 @@ public:
     // ---- Own virtual operations, in slot order ----------------------------------
     // Drops the error object, then every statement still filed.
     virtual ~CNADriverSQL();
+    // The tables of the connection's current database from
+    // INFORMATION_SCHEMA (flags: LIST_*). The filter is a clause (LIKE, NOT
+    // LIKE or WHERE first) or a bare LIKE pattern; a WHERE clause is not
+    // offered here. No table kind asked: the empty text and 1.
     virtual int bGetTableList(CAny* pResult, CNAConnectionDescription* pConnection, const wchar_t* pszFilter,
                               unsigned int nFlags);
+    // The names of the table description's items up to its first composite
+    // key, one a line.
     virtual int bGetColumnList(CAny* pResult, CNAConnectionDescription* pConnection, const wchar_t* pszTable,
                                unsigned int nFlags);
+    // The foreign keys of the table from its CREATE TABLE text (rows with
+    // LIST_DETAILED only); 1 untouched on a connection of another kind.
     virtual int bGetLinkList(CAny* pResult, CNAConnectionDescription* pConnection, const wchar_t* pszTable,
                              INADataSourceDescription* piTable, unsigned int nFlags);
     // Opens the connection when needed, then runs the query FOR UPDATE.
@@ -152,8 +161,12 @@ public:
     // A new direct SQL statement of the connection reporting into pError,
     // or null.
     virtual CNAStatementSQL* pclAllocStatementSQL(CNAConnectionDescription* pConnection, CNAError* pError) = 0;
-    virtual void _GetTableList_GetFilter(CXYStringConcat<wchar_t>* pclOut, const wchar_t* pszExtra,
+    // The table-kind condition, parenthesised, then " AND TABLE_NAME " and
+    // the LIKE clause when one is given.
+    virtual void _GetTableList_GetFilter(CXYStringConcat<wchar_t>* pclOut, const wchar_t* pszLikeClause,
                                          unsigned int nFlags);
+    // One database a line; with a table kind asked, each followed by a TAB
+    // and its tables joined by TAB.
     virtual int _bGetDatabaseList(CXYStringConcat<wchar_t>* pclOut, CNAConnectionDescription* pConnection,
                                   unsigned int nFlags);
     virtual int _bGetDatabaseListQuery(CTStringConcatAW* pclQuery, CNAConnectionDescription* pConnection,
@@ -162,6 +175,58 @@ public:
                                             CNAConnectionDescription* pConnection, unsigned int nFlags);
     virtual int _bGetTableList(CAny* pResult, CNAConnectionDescription* pConnection, const wchar_t* pszCondition,
                                unsigned int nFlags);
+
+    // ---- Catalogue lists --------------------------------------------------------
+    // Flags of the lists.
+    enum : unsigned int {
+        LIST_BASE_TABLES = 0x1,
+        LIST_VIEWS = 0x2,
+        LIST_OTHER_TABLES = 0x4,
+        LIST_TABLES = 0x7,
+        LIST_SORTED = 0x10,
+        LIST_DETAILED = 0x20,
+    };
+    // What a host's table filter is.
+    enum eTABLEFILTER : int {
+        TABLEFILTER_NONE = 0,
+        TABLEFILTER_LIKE = 1,   // LIKE or NOT LIKE first
+        TABLEFILTER_WHERE = 2,  // WHERE first
+        TABLEFILTER_PATTERN = 3, // anything else: a bare LIKE pattern
+    };
+    static eTABLEFILTER g_eTableFilter(const wchar_t* pszFilter);
+    // The filter as a clause: a clause as given, a bare pattern as LIKE and
+    // the connection's literal of it; empty without a filter.
+    int _bTableFilterClause(CNAConnectionDescription* pConnection, const wchar_t* pszFilter, CTString* pclClause);
+    // Runs the query and gives its rows, the first nColumns columns of each
+    // joined by TAB, rows joined by CR LF. 1 when the rows ran out normally.
+    int _bGetList(CXYStringConcat<wchar_t>* pclOut, CNAConnectionDescription* pConnection, const wchar_t* pszQuery,
+                  unsigned int nColumns, unsigned int nFlags);
+    int _bGetList(CAny* pResult, CNAConnectionDescription* pConnection, const wchar_t* pszQuery,
+                  unsigned int nColumns, unsigned int nFlags);
+    // _bGetDatabaseList into a host string (emptied by an empty list).
+    int bGetDatabaseList(CXYString<wchar_t>* pclOut, CNAConnectionDescription* pConnection, unsigned int nFlags);
+    // The links of one CREATE TABLE text as rows; the scan never reads past
+    // the text, skips a constraint that does not follow the pattern and
+    // answers 1.
+    int _bExtraitLink_FromShowCreateTable(CXYStringConcat<wchar_t>* pclOut, const wchar_t* pszCreate,
+                                          const wchar_t* pszTable, CNAConnectionDescription* pConnection,
+                                          INADataSourceDescription* piTable, int nFlags);
+    // Replaces the columns joined by "," with the name of the table's
+    // composite key made of exactly them, when there is one. Without a
+    // description the table's is loaded and handed back (the caller
+    // releases it); 0 when it cannot be loaded.
+    int _bGetNomCleComposee(INADataSourceDescription** ppiTable, CXYString<wchar_t>* pclColumns, int nCount,
+                            const wchar_t* pszTable, CNAConnectionDescription* pConnection);
+    // A list's value: host wide text, neither NULL nor flagged.
+    static void g_SetListText(CAny* pResult, const wchar_t* pszText, unsigned int nLength);
+    // Column nColumn of the current row as text (empty for NULL, which
+    // *pbNull tells when asked).
+    static int g_bGetText(CNAStatementSQL* pclStatement, unsigned int nColumn, CTString* pclOut,
+                          bool* pbNull = nullptr);
+    // Empties the query and writes the text into it.
+    static void g_SetQuery(CTStringConcatAW* pclQuery, const wchar_t* pszText);
+    // Sorts the lines of a list ignoring case.
+    static void g_SortLines(CXYStringConcat<wchar_t>* pclList);
 
     // ---- Counting -----------------------------------------------------------------
     void AddRef() { m_nRef++; }

@@ -25,6 +25,7 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <utility>
 
 int gnNbInitialisation = 0;
 
@@ -40,28 +41,17 @@ namespace {
 
 // Raising points of this file (the slots use their slot number).
 enum : int {
-    POINT_EXCEPTION = 40,
     POINT_NO_CONNECTION = 41,
-    POINT_TABLE_LIST = 42,
     POINT_TABLE_EXISTS = 43,
-    POINT_LINK_LIST = 44,
     POINT_NO_MEMORY = 45,
     POINT_TABLE_DESC = 46,
 };
 
-// A host entry: an exception stops it with an error and the failure answer.
-// The error object is shared with the SQL interface, so every entry works
-// under the driver mutex.
+// A host entry of this file (CNADriver::_Guard).
 template <class R, class F>
 R Guard(CNADriver* pclDriver, R rFailure, F&& f) noexcept
 {
-    CNADriverLock clLock;
-    try {
-        return f();
-    } catch (...) {
-        pclDriver->_OnException(POINT_EXCEPTION);
-        return rFailure;
-    }
+    return pclDriver->_Guard(rFailure, std::forward<F>(f));
 }
 
 // One field of a key: its separators and "%" written as %XX, and a value
@@ -422,11 +412,11 @@ int CNADriver::_bNotOffered(int nPoint, const wchar_t* pszTable)
     return 0;
 }
 
-int CNADriver::_bNoConnection(int nPoint, INAConnectionDescription* piDescription)
+int CNADriver::_bNoConnection(int nPoint, INAConnectionDescription* piDescription, int nFile)
 {
     const wchar_t* pszName = piDescription != nullptr ? piDescription->pszGetConnectionName() : nullptr;
     if (m_pclError != nullptr)
-        m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, ERRFILE_DRIVER, nPoint, nullptr, nullptr, nullptr,
+        m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, nFile, nPoint, nullptr, nullptr, nullptr,
                                    ZTERR_NO_CONNECTION, pszName != nullptr ? pszName : L"");
     return 0;
 }
@@ -598,9 +588,31 @@ INATable* CNADriver::piGetTable(INAConnectionDescription* piDescription, INAData
     });
 }
 
-int CNADriver::bGetTableList(CAny*, INAConnectionDescription*, unsigned int)
+// ---- Catalogue lists, SQL locks and diagnosis --------------------------------------------
+// They hold the driver mutex for their whole run (Guard): they reach the
+// registries, and a lock's wait on the server keeps every other thread's
+// call on the shared client handle out.
+
+int CNADriver::_bListOnConnection(INAConnectionDescription* piDescription, int nPoint, bool bReset,
+                                  const std::function<int(CNAConnectionDescription*)>& fnList)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(15); });
+    if (bReset)
+        _ResetError();
+    if (piDescription == nullptr)
+        return _bNoConnection(nPoint, nullptr);
+    CConnectionHeld clConnection(this, piDescription);
+    if (clConnection.p == nullptr)
+        return 0;
+    return fnList(clConnection.p);
+}
+
+int CNADriver::bGetTableList(CAny* pResult, INAConnectionDescription* piDescription, unsigned int nFlags)
+{
+    return Guard(this, 0, [&] {
+        return _bListOnConnection(piDescription, 15, true, [&](CNAConnectionDescription* pcl) {
+            return _bGetTableList(pResult, pcl, nFlags);
+        });
+    });
 }
 
 INADataSourceDescription* CNADriver::piGetTableDesc(const wchar_t* pszName, INAConnectionDescription* piDescription)
@@ -689,14 +701,38 @@ int CNADriver::bTransactionRollBack(INAConnectionDescription* piDescription, con
     return Guard(this, 0, [&] { return _bTransactionEnd(piDescription, pszName, false); });
 }
 
-int CNADriver::bSQLBloqueTable(INAConnectionDescription*, const wchar_t*)
+// The base driver's locks: through the connection, which must be
+// registered; the find's reference goes back plainly.
+int CNADriver::_bLockThroughConnection(INAConnectionDescription* piDescription, int nFile, int nPoint,
+                                      const std::function<int(CNAConnectionDescription*)>& fnLock)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(22); });
+    _ResetError();
+    CNAConnectionDescription* pcl = piDescription != nullptr ? _pclFindConnection(piDescription) : nullptr;
+    if (pcl == nullptr)
+        return _bNoConnection(nPoint, piDescription, nFile);
+    struct CPlain {
+        CNAConnectionDescription* p;
+        ~CPlain() { p->nRelease(); }
+    } clPlain{pcl};
+    return fnLock(pcl);
 }
 
-int CNADriver::bSQLBloqueRequete(INAConnectionDescription*, ISQLParserInformation*)
+int CNADriver::bSQLBloqueTable(INAConnectionDescription* piDescription, const wchar_t* pszTable)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(23); });
+    return Guard(this, 0, [&] {
+        return _bLockThroughConnection(piDescription, ERRFILE_DRIVER, 22, [&](CNAConnectionDescription* pcl) {
+            return pcl->bOpen(m_pclError) ? pcl->bSQLBloque(m_pclError, pszTable) : 0;
+        });
+    });
+}
+
+int CNADriver::bSQLBloqueRequete(INAConnectionDescription* piDescription, ISQLParserInformation* piParser)
+{
+    return Guard(this, 0, [&] {
+        return _bLockThroughConnection(piDescription, ERRFILE_DRIVER, 23, [&](CNAConnectionDescription* pcl) {
+            return pcl->bOpen(m_pclError) ? pcl->bSQLBloque(m_pclError, piParser) : 0;
+        });
+    });
 }
 
 int CNADriver::bSQLFormatColonne(INAConnectionDescription*, CAny* pResult)
@@ -711,9 +747,17 @@ int CNADriver::bSQLFormatColonne(INAConnectionDescription*, CAny* pResult)
     });
 }
 
-int CNADriver::bHConnexionDiagnose(CAny*, INAConnectionDescription*, const wchar_t*, unsigned int)
+int CNADriver::bHConnexionDiagnose(CAny* pResult, INAConnectionDescription* piDescription, const wchar_t* pszText,
+                                   unsigned int nFlags)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(25); });
+    return Guard(this, 0, [&] {
+        _ResetError();
+        CNAConnectionDescription* pcl = piDescription != nullptr ? _pclFindConnection(piDescription) : nullptr;
+        if (pcl == nullptr)
+            return _bNoConnection(25, piDescription);
+        CConnectionHeld clConnection(this, pcl);
+        return pcl->bDiagnose(m_pclError, pResult, pszText, nFlags);
+    });
 }
 
 int CNADriver::bGetProviderList(CAny*)
@@ -739,10 +783,15 @@ int CNADriver::bTableExists(int* pbExists, const wchar_t* pszName, INAConnection
     });
 }
 
-int CNADriver::bGetLinkList(CAny*, const wchar_t*, INADataSourceDescription*, INAConnectionDescription*,
-                            unsigned int)
+int CNADriver::bGetLinkList(CAny* pResult, const wchar_t* pszTable, INADataSourceDescription* piTable,
+                            INAConnectionDescription* piDescription, unsigned int nFlags)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(28); });
+    // An earlier error stays: the list adds to it.
+    return Guard(this, 0, [&] {
+        return _bListOnConnection(piDescription, 28, false, [&](CNAConnectionDescription* pcl) {
+            return _bGetLinkList(pcl, pszTable, piTable, pResult, nFlags);
+        });
+    });
 }
 
 int CNADriver::bGetListeSource(CAny* pResult, int)
@@ -892,9 +941,23 @@ int CNADriver::bSupprimeFichier(INAContext* piContext, INAConnectionDescription*
     });
 }
 
-int CNADriver::bGetDatabaseList(CXYString<wchar_t>*, INAConnectionDescription*, unsigned int)
+int CNADriver::bGetDatabaseList(CXYString<wchar_t>* pResult, INAConnectionDescription* piDescription,
+                                unsigned int nFlags)
 {
-    return Guard(this, 0, [&] { return _bNotOffered(39); });
+    return Guard(this, 0, [&] {
+        return _bListOnConnection(piDescription, 39, true, [&](CNAConnectionDescription* pcl) {
+            return _bGetDatabaseList(pResult, pcl, nFlags);
+        });
+    });
+}
+
+int CNADriver::_bGetDatabaseList(CXYString<wchar_t>* pResult, CNAConnectionDescription* pConnection,
+                                 unsigned int nFlags)
+{
+    CNADriverSQL* pclSQL = pclGetDriverSQL();
+    if (pclSQL == nullptr || !pConnection->bOpen(m_pclError))
+        return 0;
+    return pclSQL->bGetDatabaseList(pResult, pConnection, nFlags);
 }
 
 // ---- Factories -----------------------------------------------------------------------------
@@ -1027,9 +1090,12 @@ CNADriverSQL* CNADriver::_pclAllocDriverSQL(CNAError*)
     return nullptr;
 }
 
-int CNADriver::_bGetTableList(CAny*, CNAConnectionDescription*, unsigned int)
+int CNADriver::_bGetTableList(CAny* pResult, CNAConnectionDescription* pConnection, unsigned int nFlags)
 {
-    return _bNotOffered(POINT_TABLE_LIST);
+    CNADriverSQL* pclSQL = pclGetDriverSQL();
+    if (pclSQL == nullptr || !pConnection->bOpen(m_pclError))
+        return 0;
+    return pclSQL->bGetTableList(pResult, pConnection, nullptr, nFlags);
 }
 
 int CNADriver::_bTableExists(int* pbExists, const wchar_t* pszName, CNAConnectionDescription* pConnection)
@@ -1044,10 +1110,15 @@ int CNADriver::_bTableExists(int* pbExists, const wchar_t* pszName, CNAConnectio
     return m_pclError != nullptr && m_pclError->dwGetErrorId() == ZTERR_NO_COLUMN ? 1 : 0;
 }
 
-int CNADriver::_bGetLinkList(CNAConnectionDescription*, const wchar_t*, INADataSourceDescription*, CAny*,
-                             unsigned int)
+int CNADriver::_bGetLinkList(CNAConnectionDescription* pConnection, const wchar_t* pszTable,
+                             INADataSourceDescription* piTable, CAny* pResult, unsigned int nFlags)
 {
-    return _bNotOffered(POINT_LINK_LIST);
+    CNADriverSQL* pclSQL = pclGetDriverSQL();
+    if (pclSQL == nullptr)
+        return 1;
+    if (!pConnection->bOpen(m_pclError))
+        return 0;
+    return pclSQL->bGetLinkList(pResult, pConnection, pszTable, piTable, nFlags);
 }
 
 CNAConvertVariant* CNADriver::pclGetNewVariant_NV_Any(CNAError* pError, CNAConnectionDescription* pConnection,

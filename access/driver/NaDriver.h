@@ -8,11 +8,13 @@
 
 #include "access/driver/INADriver.h"
 #include "access/driver/NAContext.h"
+#include "access/driver/NADriverLock.h"
 #include "access/table/NATable.h"
 #include "common/platform/DllRes.h"
 #include "common/text/RefHashTable.h"
 #include "common/text/Tstring.h"
 
+#include <functional>
 #include <pthread.h>
 #include <vector>
 
@@ -44,6 +46,8 @@ public:
         NB_LABELS = 28,
         // Source-file number of this file in the debug line.
         ERRFILE_DRIVER = 5,
+        // Raising point of an exception stopped by _Guard.
+        POINT_GUARD_EXCEPTION = 40,
     };
 
     CNADriver();
@@ -240,6 +244,8 @@ public:
     // Every table of the connection learns that its transaction ended.
     void _SetTransactionTermined(CNAConnectionDescription* pConnection);
     unsigned int nGetNbTable() const { return m_tabTable.dwGetNumElement(); }
+    // The SQL interface's database list of an opened connection.
+    int _bGetDatabaseList(CXYString<wchar_t>* pResult, CNAConnectionDescription* pConnection, unsigned int nFlags);
     // The catalogue's description with the host's reference only.
     INADataSourceDescription* _piGetTableDesc(const wchar_t* pszName, CNAConnectionDescription* pConnection);
 
@@ -296,6 +302,21 @@ public:
     // An exception stopped a host entry: the no-memory error, or an error
     // of its own for anything else. Called inside the handler.
     void _OnException(int nPoint) noexcept;
+    // A host entry's frame: the driver mutex for the whole call; an
+    // exception ends it with an error and the failure answer. The error
+    // object is shared with the SQL interface, so every entry works under
+    // the mutex.
+    template <class R, class F>
+    R _Guard(R rFailure, F&& f) noexcept
+    {
+        CNADriverLock clLock;
+        try {
+            return f();
+        } catch (...) {
+            _OnException(POINT_GUARD_EXCEPTION);
+            return rFailure;
+        }
+    }
 
 protected:
     // A referenced copy of the filed tables (of one connection when given).
@@ -312,7 +333,17 @@ protected:
     // User error 8 with kind 7: refused or not built yet; 0.
     int _bNotOffered(int nPoint, const wchar_t* pszTable = nullptr);
     // User error 14 naming the host's connection; 0.
-    int _bNoConnection(int nPoint, INAConnectionDescription* piDescription);
+    int _bNoConnection(int nPoint, INAConnectionDescription* piDescription, int nFile = ERRFILE_DRIVER);
+    // Reset, then fnLock(connection) on the registered connection of the
+    // host's description (user error 14 at nFile.nPoint when there is none);
+    // its answer.
+    int _bLockThroughConnection(INAConnectionDescription* piDescription, int nFile, int nPoint,
+                                const std::function<int(CNAConnectionDescription*)>& fnLock);
+    // Reset when asked, then fnList(connection) on the connection found or
+    // made for the host's description (user error 14 at nPoint without a
+    // description), given back by the holders' rule; its answer.
+    int _bListOnConnection(INAConnectionDescription* piDescription, int nPoint, bool bReset,
+                           const std::function<int(CNAConnectionDescription*)>& fnList);
     // Unfiles the connection under its identification when it is filed
     // there (the registry's reference dropped, the key freed).
     bool _bUnfileConnection(CNAConnectionDescription* pConnection);

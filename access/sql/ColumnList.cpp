@@ -5,7 +5,7 @@
 #include "access/statement/NAStatement.h"
 #include "common/text/SysUtils.h"
 
-#include <cstring>
+#include <algorithm>
 #include <cwchar>
 
 CColumnList::CColumnList() : m_pszText(nullptr), m_nLength(0), m_nCapacity(0), m_nStep(1024), m_nCount(0) {}
@@ -38,8 +38,7 @@ int CColumnList::_bAppend(const wchar_t* pszText, unsigned int nLength)
         m_pszText = psz;
         m_nCapacity = static_cast<unsigned int>(nCapacity);
     }
-    if (nLength > 0)
-        std::memcpy(m_pszText + m_nLength, pszText, nLength * sizeof(wchar_t));
+    std::copy(pszText, pszText + nLength, m_pszText + m_nLength);
     m_nLength = nNeeded;
     m_pszText[m_nLength] = 0;
     return 1;

@@ -72,7 +72,6 @@ void _SetWide(CAny* pValue, const wchar_t* psz)
 {
     pValue->__SetType(TQTYPE_PSTRW, 0);
     pValue->pclGetTraitement()->SetValue(psz, static_cast<unsigned int>(wcslen(psz) * sizeof(wchar_t)));
-    pValue->SetFlags(0);
 }
 
 bool _bTrue(const CAny* pValue)

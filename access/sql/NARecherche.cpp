@@ -511,8 +511,7 @@ void CNARecherche::s_SetAnyToMax(CAny* pValue)
     case TQTYPE_TIMEW:
     case TQTYPE_TIMEA: _SetText(pValue, L"235959999"); break;
     case TQTYPE_DATETIME: {
-        CDateTime cl;
-        cl.InitDate();
+        CDateTime cl{};
         cl.Set(3000, 12, 31, 0, 0, 0, 0);
         _SetTyped(pValue, cl);
         break;
@@ -559,12 +558,7 @@ void CNARecherche::s_SetAnyToMin(CAny* pValue)
     case TQTYPE_DATEA: _SetText(pValue, L""); break;
     case TQTYPE_TIMEW:
     case TQTYPE_TIMEA: _SetText(pValue, L"0000"); break;
-    case TQTYPE_DATETIME: {
-        CDateTime cl;
-        cl.InitDate();
-        _SetTyped(pValue, cl);
-        break;
-    }
+    case TQTYPE_DATETIME: _SetTyped(pValue, CDateTime{}); break; // the initial date
     default:
         return;
     }
@@ -654,9 +648,10 @@ int CNARecherche::s_nGetComponentValue(CNAColumn* pclKey, const CAny* pImage, in
                     s += static_cast<wchar_t>(u);
                 }
             } else {
+                // Up to the first zero byte; the date and time types keep
+                // no more than their own length.
                 unsigned int n = 0;
-                const unsigned int nMax = st.nType == TQTYPE_DATEA || st.nType == TQTYPE_TIMEA ? 10 : nTaken;
-                while (n < nTaken && n < nMax && p[n] != 0)
+                while (n < nTaken && p[n] != 0)
                     n++;
                 for (unsigned int k = 0; k < n; k++)
                     s += static_cast<wchar_t>(p[k]);

@@ -6,6 +6,7 @@
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NaDriver.h"
+#include "access/sql/ColumnNullValueExcluded.h"
 #include "access/statement/NAColumn.h"
 #include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecordId.h"
@@ -441,9 +442,10 @@ bool CNARecord::bComposedKeyUniqueNotNullAdded(CNAColumn* const* ppclColumns, in
         for (int c = 0; c < ptab->nGetNbElement() && bComplete; c++) {
             CNAColumn* pclComponent = (*ptab)[c];
             bComplete = bGiven(pclComponent);
-            // A NULL-exclusion set is read once the commands build one;
-            // until then a given set proves nothing.
-            if (bComplete && pclExclusions == nullptr && pclComponent->bValueDefined())
+            // A component kept from NULL: by the condition's exclusions when
+            // given, else by its value.
+            if (bComplete && (pclExclusions != nullptr ? !pclExclusions->bColumnValuesNullSelected(pclComponent)
+                                                       : pclComponent->bValueDefined() != 0))
                 bOneNotNull = true;
         }
         if (bComplete && (!pclKey->bIsNullableOnDataBase() || bOneNotNull))

@@ -38,6 +38,7 @@ bool DLLRES_bInit(HINSTANCE, int)
 void DLLRES_Term()
 {
     s_bDllResLance = false;
+    TermResAnsi32();
 }
 
 bool DLLRES_bUtiliseDLLRes()

@@ -52,6 +52,15 @@ int CResAnsi32::nCompareRes(const void* key, const void* entry)
     return static_cast<int>(nId) - static_cast<int>(nLe16(m_stRessource.pbyBuffer + nOffset + 2));
 }
 
+void TermResAnsi32()
+{
+    CResAnsi32::STRessource& res = CResAnsi32::m_stRessource;
+    XMALLOC_Del_(res.pnIndex);
+    res.pnIndex = nullptr;
+    res.bIndexFait = 0;
+    res.nNbRessource = 0;
+}
+
 int bGetResAnsi32(STRessourceModule& st)
 {
     CResAnsi32::STRessource& res = CResAnsi32::m_stRessource;

@@ -52,3 +52,5 @@ public:
 
 // Builds the index on first use and finds the id; true when found.
 int bGetResAnsi32(STRessourceModule& st);
+// The module's end: frees the index (a later lookup builds it again).
+void TermResAnsi32();

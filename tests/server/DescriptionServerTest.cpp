@@ -12,7 +12,7 @@
 #include "common/text/XYStringConcat.h"
 #include "host/HostConnectionDescription.h"
 #include "mysql/MySQLDriver.h"
-#include "tests/support/ServerDriver.h"
+#include "tests/support/DriverServer.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +20,6 @@
 #include <map>
 #include <string>
 #include <vector>
-
-extern "C" int bInitLibrary(HINSTANCE hModule);
 
 namespace {
 
@@ -126,65 +124,22 @@ public:
     {
         return m_bBase ? CNADriver::pclAllocDataSourceDescription(pcl, pe) : new CInfoSchemaDescription(pcl, pe);
     }
+    // The driver core's probe, through a description.
+    int _bTableExists(int* pbExists, const wchar_t* pszName, CNAConnectionDescription* pcl) override
+    {
+        return CNADriver::_bTableExists(pbExists, pszName, pcl);
+    }
 };
 
-class DescriptionServer : public ServerTest {
+class DescriptionServer : public DriverServerTestOf<CInfoSchemaDriver> {
 protected:
     DescriptionServer()
-        : ServerTest("zt30desc", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20), price DECIMAL(8,2), d DATE, "
-                                  "a INT, b VARCHAR(6), UNIQUE KEY ab (a, b), KEY byname (name)) ENGINE=InnoDB"})
+        : DriverServerTestOf("zt30desc", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20), price DECIMAL(8,2), "
+                                          "d DATE, a INT, b VARCHAR(6), UNIQUE KEY ab (a, b), KEY byname (name)) "
+                                          "ENGINE=InnoDB"})
     {
+        m_pszConnectionName = L"zt30";
     }
-    void SetUp() override
-    {
-        ASSERT_NO_FATAL_FAILURE(ServerTest::SetUp());
-        bInitLibrary(nullptr);
-        m_pfnResults = CountingClient("CountingClient_nResults");
-        m_pfnFreed = CountingClient("CountingClient_nResultsFreed");
-        ASSERT_NE(m_pfnResults, nullptr);
-        ASSERT_NE(m_pfnFreed, nullptr);
-        m_pDriver = new CInfoSchemaDriver;
-        CNADriver::s_pclDriver = m_pDriver;
-        m_pDriver->ExternalAddRef();
-        ASSERT_EQ(m_pDriver->bInitDriver(), 1);
-        m_piSQL = static_cast<INADriverSQL*>(m_pDriver->piGetInterface(1));
-        ASSERT_NE(m_piSQL, nullptr);
-        m_pHost = Host(L"ZT CLIENT LIBRARY=" + Wide(CountingClientPath()) + L";", L"zt30");
-    }
-    void TearDown() override
-    {
-        if (m_piSQL != nullptr) {
-            for (int n : m_anOpened)
-                m_piSQL->bCloseConnection(n);
-            m_piSQL->nExternalRelease();
-        }
-        if (m_pDriver != nullptr) {
-            EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
-            m_pDriver->nExternalRelease();
-        }
-        // Every result the driver took was freed.
-        if (m_pfnResults != nullptr && m_pfnFreed != nullptr) {
-            EXPECT_EQ(m_pfnResults(), m_pfnFreed());
-        }
-        ServerTest::TearDown();
-    }
-    int Open()
-    {
-        int n = 0;
-        EXPECT_EQ(m_piSQL->bOpenConnection(&n, m_pHost), 1) << Report();
-        if (n > 0)
-            m_anOpened.push_back(n);
-        return n;
-    }
-    std::string Report() { return Narrow(m_pDriver->pclGetError()->pszGetError()); }
-    unsigned int Code() { return m_pDriver->pclGetError()->dwGetErrorId(); }
-
-    CHostConnectionDescription* m_pHost = nullptr;
-    CInfoSchemaDriver* m_pDriver = nullptr;
-    INADriverSQL* m_piSQL = nullptr;
-    std::vector<int> m_anOpened;
-    PFN_COUNT m_pfnResults = nullptr;
-    PFN_COUNT m_pfnFreed = nullptr;
 };
 
 struct STItemSeen {

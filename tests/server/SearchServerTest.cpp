@@ -347,6 +347,11 @@ Pred NotOf(int nColumn, Pred a)
 
 // ---- The fixture ------------------------------------------------------------------------------
 
+eNA_PARSEDIRECTION Dir(int n)
+{
+    return static_cast<eNA_PARSEDIRECTION>(n);
+}
+
 // The MySQL connection with NULL values sorted last, for the other rule.
 class CNullLastConnection : public CMySQLConnection {
 public:
@@ -505,6 +510,21 @@ protected:
                 tab.push_back(r[0].n);
         return tab;
     }
+    // The search, then the forward and the backward condition, each against
+    // its rule.
+    void CheckParts(const SWay& w, CNARecherche* p, const std::vector<Pred>& tabRule, const std::string& strWhat)
+    {
+        for (int nPart = 0; nPart < 3; nPart++) {
+            if (nPart > 0)
+                p->bSetContinueParcours(Dir(nPart - 1));
+            CNACommand cmd(m_pError, w.pCnx);
+            ASSERT_EQ(p->bGetSQL(&cmd, nullptr, w.pRecord), 1);
+            EXPECT_EQ(Run(w, &cmd), Expected(tabRule[static_cast<size_t>(nPart)]))
+                << strWhat << " part " << nPart << "\n" << m_strLast;
+            if (nPart > 0)
+                p->bSetContinueParcours(Dir(nPart - 1));
+        }
+    }
     INAItemDescription* Item(const SWay& w, const char* pszName)
     {
         return (*w.pTable)->pclNAGetItemNoRef(std::wstring(pszName, pszName + std::strlen(pszName)).c_str(), 0);
@@ -544,11 +564,6 @@ protected:
     std::vector<std::shared_ptr<CMySQLStatementSQL>> m_tabStatement;
     std::string m_strLast;
 };
-
-eNA_PARSEDIRECTION Dir(int n)
-{
-    return static_cast<eNA_PARSEDIRECTION>(n);
-}
 
 // Values tried on each column.
 std::vector<SValue> ValuesOf(eKind k)
@@ -647,18 +662,9 @@ TEST_F(SearchServer, SearchesAndTheirContinuations)
             const bool bPrefix = c.bGeneric && (k == K_TEXT || k == K_WIDE) && !c.v.bNull;
             if (bPrefix)
                 fnNext = And(NotOf(nColumn, Rule(l, w.bNullFirst)), fnNext);
-            const Pred afn[3] = {Rule(l, w.bNullFirst), fnNext, Rule(lBefore, w.bNullFirst)};
-            for (int nPart = 0; nPart < 3; nPart++) {
-                if (nPart > 0)
-                    p->bSetContinueParcours(Dir(nPart - 1));
-                CNACommand cmd(m_pError, w.pCnx);
-                ASSERT_EQ(p->bGetSQL(&cmd, nullptr, w.pRecord), 1);
-                EXPECT_EQ(Run(w, &cmd), Expected(afn[nPart]))
-                    << w.strName << ": " << c.pszColumn << (c.bGeneric ? " generic " : " ") << Show(c.v) << " part "
-                    << nPart << "\n" << m_strLast;
-                if (nPart > 0)
-                    p->bSetContinueParcours(Dir(nPart - 1));
-            }
+            std::ostringstream os;
+            os << w.strName << ": " << c.pszColumn << (c.bGeneric ? " generic " : " ") << Show(c.v);
+            CheckParts(w, p, {Rule(l, w.bNullFirst), fnNext, Rule(lBefore, w.bNullFirst)}, os.str());
             p->nRelease();
         }
     }
@@ -717,18 +723,9 @@ TEST_F(SearchServer, CompositeKeysAndDescendingComponents)
                                    And(Leaf(i0, NAOP_EQ, VN(c.n), false), fnLastNext));
             const Pred fnBefore = Or(Leaf(i0, NAOP_LT, VN(c.n), false),
                                      And(Leaf(i0, NAOP_EQ, VN(c.n), false), Leaf(i1, Second(NAOP_LT), v1, c.bGeneric)));
-            const Pred afn[3] = {fnEq, fnNext, fnBefore};
-            for (int nPart = 0; nPart < 3; nPart++) {
-                if (nPart > 0)
-                    p->bSetContinueParcours(Dir(nPart - 1));
-                CNACommand cmd(m_pError, w.pCnx);
-                ASSERT_EQ(p->bGetSQL(&cmd, nullptr, w.pRecord), 1);
-                EXPECT_EQ(Run(w, &cmd), Expected(afn[nPart]))
-                    << w.strName << ": " << c.pszKey << " " << c.n << " '" << Narrow8(c.s.c_str()) << "' part "
-                    << nPart << "\n" << m_strLast;
-                if (nPart > 0)
-                    p->bSetContinueParcours(Dir(nPart - 1));
-            }
+            std::ostringstream os;
+            os << w.strName << ": " << c.pszKey << " " << c.n << " '" << Narrow8(c.s.c_str()) << "'";
+            CheckParts(w, p, {fnEq, fnNext, fnBefore}, os.str());
             p->nRelease();
         }
     }

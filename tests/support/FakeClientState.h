@@ -47,6 +47,7 @@ struct STFakeClientState {
     int nVerifyServerCertCalls;
     int nVerifyServerCert;
     int nVerifyServerCertResult;
+    int nServerEnds;         // mysql_server_end calls
 };
 
 typedef STFakeClientState* (*PFN_FakeClient_pState)();

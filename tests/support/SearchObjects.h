@@ -12,8 +12,10 @@
 #include "tests/support/TestTable.h"
 #include "tests/support/ValueCells.h"
 
+#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Objects alive of each counted kind.
 struct SLive {
@@ -21,6 +23,8 @@ struct SLive {
     int nParameters = 0;
     int nExpressions = 0;
     int nSearches = 0;
+    // Nodes made before their factory refuses them; -1: no end.
+    int nNodesLeft = -1;
     bool operator==(const SLive& o) const
     {
         return nCells == o.nCells && nParameters == o.nParameters && nExpressions == o.nExpressions &&
@@ -86,8 +90,16 @@ class CCountedExpression : public CNAExpression {
 public:
     explicit CCountedExpression(CNAError* pError) : CNAExpression(pError) { Live().nExpressions++; }
     ~CCountedExpression() override { Live().nExpressions--; }
-    CNAExpression* pclAllocExpression() override { return new CCountedExpression(m_pclError); }
+    CNAExpression* pclAllocExpression() override { return s_pclNew(m_pclError); }
     using CNAExpression::pclAllocExpression;
+    static CNAExpression* s_pclNew(CNAError* pError)
+    {
+        if (Live().nNodesLeft == 0)
+            return nullptr;
+        if (Live().nNodesLeft > 0)
+            Live().nNodesLeft--;
+        return new CCountedExpression(pError);
+    }
 };
 
 template <class TBase>
@@ -96,7 +108,7 @@ public:
     CCountedSearchOf(CNAError* pError, CNAConnectionDescription* pCnx) : TBase(pError, pCnx) { Live().nSearches++; }
     CCountedSearchOf() : TBase() { Live().nSearches++; }
     ~CCountedSearchOf() override { Live().nSearches--; }
-    CNAExpression* pclAllocExpression() override { return new CCountedExpression(this->m_pclError); }
+    CNAExpression* pclAllocExpression() override { return CCountedExpression::s_pclNew(this->m_pclError); }
     CNARecherche* _pclAllocRecherche() override { return new CCountedSearchOf<TBase>(); }
 };
 typedef CCountedSearchOf<CNARecherche> CCountedSearch;
@@ -177,13 +189,54 @@ protected:
         if (m_pRecord != nullptr)
             m_pRecord->nRelease();
         m_pTable.reset();
-        m_pCnx->nRelease();
-        m_pError->nRelease();
+        // Nothing else holds the connection or the error object.
+        EXPECT_EQ(m_pCnx->nRelease(), 0u);
+        EXPECT_EQ(m_pError->nRelease(), 0u);
         EXPECT_TRUE(Live() == SLive()) << Live().nCells << " cells, " << Live().nParameters << " parameters, "
                                        << Live().nExpressions << " nodes, " << Live().nSearches << " searches";
     }
     CNAColumn* Col(const wchar_t* pszName) { return m_pRecord->pclGetColumnNoRef(pszName); }
+    INAItemDescription* Item(const wchar_t* pszName) { return (*m_pTable)->pclNAGetItemNoRef(pszName, 0); }
+    // Host values kept as long as the test.
+    CAny* Val()
+    {
+        m_tabValue.emplace_back();
+        return &m_tabValue.back();
+    }
+    CAny* I4(int n, unsigned short nType = TQTYPE_I4)
+    {
+        CAny* p = Val();
+        SetAs<int>(*p, nType, n);
+        return p;
+    }
+    CAny* Nul(unsigned short nType = TQTYPE_I4)
+    {
+        CAny* p = Val();
+        SetNull(*p, nType);
+        return p;
+    }
+    CAny* A8(const std::string& s, unsigned short nType = TQTYPE_DSTRA)
+    {
+        CAny* p = Val();
+        SetText8(*p, s, nType);
+        return p;
+    }
+    CAny* Wide(const std::wstring& s, unsigned short nType = TQTYPE_DSTRW)
+    {
+        CAny* p = Val();
+        SetTextW(*p, s, nType);
+        return p;
+    }
+    CAny* Bin(const std::vector<unsigned char>& aby)
+    {
+        CAny* p = Val();
+        p->__SetType(TQTYPE_BIN, 0);
+        p->pclGetTraitement()->SetValue(aby.data(), static_cast<unsigned int>(aby.size()));
+        return p;
+    }
+    void Set(const wchar_t* pszColumn, const CAny* p) { ASSERT_EQ(Col(pszColumn)->bSetValue(p, 0), 1); }
 
+    std::deque<CAny> m_tabValue;
     CCountingDriver m_clDriver;
     CNAError* m_pError = nullptr;
     CSearchConnection* m_pCnx = nullptr;

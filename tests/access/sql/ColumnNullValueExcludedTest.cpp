@@ -70,7 +70,8 @@ TEST_F(ColumnNullValueExcludedFixture, FlagsByColumnAndByName)
     EXPECT_EQ(cl.bColumnValuesNullSelected(static_cast<const CNAColumn*>(nullptr)), 1);
     EXPECT_EQ(cl.bSetColumnValuesNullSelected(nullptr, 0), 1);
     EXPECT_EQ(cl.nGetNbColumn(), 0);
-    Fill(cl, "A0 B1");
+    EXPECT_EQ(cl.bSetColumnValuesNullSelected(Col('A'), 0), 1);
+    Fill(cl, "B1");
     EXPECT_EQ(cl.bSetColumnValuesNullSelected(Col('A'), 7), 1); // any non-zero is selected, set again in place
     cl.bSetColumnValuesNullSelected(Col('B'), 0);
     EXPECT_EQ(Dump(cl), "A1 B0");
@@ -102,6 +103,9 @@ TEST_F(ColumnNullValueExcludedFixture, CombiningOneColumn)
         EXPECT_EQ(cl.bCombineColumnValuesNullSelected(c.eOperator, Col('A'), c.bSelected), 1);
         EXPECT_EQ(Dump(cl), c.pszAfter) << c.pszBefore << " op " << c.eOperator << " " << c.bSelected;
     }
+    CColumnNullValueExcluded cl;
+    EXPECT_EQ(cl.bCombineColumnValuesNullSelected(NAOP_AND, nullptr, 0), 1);
+    EXPECT_EQ(cl.nGetNbColumn(), 0);
 }
 
 TEST_F(ColumnNullValueExcludedFixture, CombiningSets)

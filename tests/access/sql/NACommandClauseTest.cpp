@@ -161,9 +161,36 @@ TEST_F(NACommandClause, SearchValuesAsLikePatterns)
         EXPECT_EQ(cmd.bEscapeLIKEParamAsKXParam(&clA, strValue.c_str(), static_cast<char>(c.cEscape)), 1);
         EXPECT_STREQ(clA.pszGet(), strPattern.c_str()) << strValue;
     }
+    // Long patterns: room for every escape.
     CNACommand cmd(m_pError, m_pCnx);
+    CXYString<char> clLong;
+    ASSERT_EQ(cmd.bEscapeLIKEParamAsKXParam(&clLong, std::string(30, '%').c_str(), '!'), 1);
+    std::string strLong;
+    for (int i = 0; i < 30; i++)
+        strLong += "!%";
+    EXPECT_EQ(std::string(clLong.pszGet()), strLong);
     EXPECT_EQ(cmd.bEscapeLIKEParamAsKXParam(static_cast<CXYString<wchar_t>*>(nullptr), L"a", L'!'), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), 12u);
+}
+
+TEST_F(NACommandClause, TextCutKeepsTheParameterAtTheCut)
+{
+    CNACommand cmd(m_pError, m_pCnx);
+    CNAConvertVariant* pCell = new CNAConvertVariant(m_pError, nullptr);
+    pCell->AddRef();
+    pCell->InitTypeVariantAny(TQTYPE_I4, 0);
+    pCell->bSetValue(1);
+    for (const wchar_t* psz : {L"a=", L" AND b=", L" AND c="}) {
+        cmd.bComplete(psz, static_cast<unsigned int>(-1));
+        cmd.bAddParameter(pCell, -1, 0, nullptr, nullptr, 0, CNAParameter::PARAM_IN);
+    }
+    // The second parameter ends the text once cut there; the third goes.
+    cmd.TronqueTexte(9);
+    EXPECT_STREQ(cmd.pszGetOriginalSQL(), L"a= AND b=");
+    ASSERT_EQ(cmd.nGetParameterNbr(), 2);
+    EXPECT_EQ(cmd.pclGetParameterNoRef(1)->nGetPosition(), 9u);
+    EXPECT_EQ(cmd.nGetSQLLength(), 9u);
+    pCell->nRelease();
 }
 
 TEST_F(NACommandClause, NullExclusionOfTheCondition)

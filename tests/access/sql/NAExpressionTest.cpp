@@ -207,6 +207,19 @@ TEST_F(NAExpression, ConstantsFoldAtEveryDepth)
          [&] { return Node(NAOP_NOT, Node(NAOP_OR, Int(NAOP_EQ, L"N", 5), Int(NAOP_EQ, L"ID", 1))); },
          L" NOT ((`N`=5 OR `ID`=1 ))", 0, 2},
     };
+    // Written again, a constant stays one.
+    CNAExpression* pTwice = False();
+    EXPECT_EQ(Write(pTwice).nConstant, NAOP_FALSE);
+    const SWritten again = Write(pTwice);
+    EXPECT_EQ(again.nConstant, NAOP_FALSE);
+    EXPECT_EQ(again.bResult, 1);
+    // A node takes the constant it folded to.
+    CNAExpression* pFolded = Node(NAOP_AND, True(), False());
+    EXPECT_EQ(Write(pFolded).nConstant, NAOP_FALSE);
+    EXPECT_EQ(pFolded->eGetOperator(), NAOP_FALSE);
+    CNAExpression* pOr = Node(NAOP_OR, False(), True());
+    EXPECT_EQ(Write(pOr).nConstant, NAOP_TRUE);
+    EXPECT_EQ(pOr->eGetOperator(), NAOP_TRUE);
     for (const Case& c : cases) {
         const SWritten w = Write(c.fnTree());
         EXPECT_EQ(w.strText, c.pszText) << c.pszCase;
@@ -339,6 +352,10 @@ TEST_F(NAExpression, EmptyTextsAndPrefixes)
     for (const Case& c : cases) {
         EXPECT_EQ(Text(Text(c.e, c.pszColumn, c.pszValue, c.nFlags)), c.pszText) << c.pszValue << " " << c.e;
     }
+    // Unequal to the empty text: no NULL row.
+    CNAExpression* pNe = Text(NAOP_NE, L"S", "");
+    EXPECT_EQ(Text(pNe), L"`S`<>''");
+    EXPECT_EQ(pNe->bColumnValuesNullSelected(Col(L"S")), 0);
     // Empty texts taken as NULL by the search.
     m_pSearch->SetEmptyTextAsNull(1);
     EXPECT_EQ(Text(Text(NAOP_EQ, L"S", "")), L"`S` IS NULL");
@@ -397,6 +414,10 @@ TEST_F(NAExpression, DatesWithoutADate)
     m_pCnx->SetKind(2);
     EXPECT_EQ(Write(Text(NAOP_EQ, L"D", "00000000")).strText.find(L"IS NULL") != std::wstring::npos, true);
     EXPECT_EQ(Write(Text(NAOP_EQ, L"D", "20230101")).strText.find(L"IS NULL"), std::wstring::npos);
+    // Only a text value: a date of the column's own type is compared.
+    CAny v;
+    SetText8(v, "00000000", TQTYPE_DATEA);
+    EXPECT_EQ(Write(Leaf(NAOP_EQ, L"D", v)).strText.find(L"IS NULL"), std::wstring::npos);
     m_pCnx->SetKind(CNAConnectionDescription::DS_MYSQL);
 }
 
@@ -520,6 +541,11 @@ TEST_F(NAExpression, NullExclusionOfTrees)
     EXPECT_EQ(Int(NAOP_GT, L"N", 3)->bColumnValuesNullSelected(n), 0);
     EXPECT_EQ(Int(NAOP_GE, L"N", 3)->bColumnValuesNullSelected(n), 1);
     EXPECT_EQ(pEq0->bColumnValuesNullSelected(id), 1);
+    // NULL sorted last: the other way round.
+    m_pCnx->m_bNullFirst = 0;
+    EXPECT_EQ(Int(NAOP_LT, L"N", 3)->bColumnValuesNullSelected(n), 0);
+    EXPECT_EQ(Int(NAOP_GT, L"N", 3)->bColumnValuesNullSelected(n), 1);
+    m_pCnx->m_bNullFirst = 1;
     // After writing: AND keeps a column excluded by either side, OR only
     // by both.
     CNAExpression* pAnd = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Int(NAOP_LT, L"ID", 3));
@@ -547,6 +573,9 @@ TEST_F(NAExpression, NullExclusionOfTrees)
     CNAExpression* pFolded = Node(NAOP_AND, True(), Int(NAOP_EQ, L"N", 5));
     Write(pFolded);
     EXPECT_EQ(pFolded->bColumnValuesNullSelected(n), 0);
+    CNAExpression* pFoldedRight = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), True());
+    Write(pFoldedRight);
+    EXPECT_EQ(pFoldedRight->bColumnValuesNullSelected(n), 0);
 }
 
 TEST_F(NAExpression, GoingOnFromAnEquality)
@@ -561,6 +590,10 @@ TEST_F(NAExpression, GoingOnFromAnEquality)
     CNAExpression* pBefore = Hold(pPrefix->pclClone());
     EXPECT_EQ(pBefore->pclTransformEqualTo(m_pRecord, nullptr, NAOP_LT), pBefore);
     EXPECT_EQ(Text(pBefore), L"(`S`<'ab' OR `S` IS NULL)");
+    // Only the equalities go on.
+    CNAExpression* pMixed = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Int(NAOP_LT, L"ID", 7));
+    pMixed->pclTransformEqualTo(m_pRecord, nullptr, NAOP_GT);
+    EXPECT_EQ(Text(pMixed), L"`N`>5 AND `ID`<7");
     // An exact value, under an AND, in place.
     CNAExpression* pAnd = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Text(NAOP_EQ, L"S", "cd", G));
     EXPECT_EQ(pAnd->pclTransformEqualTo(m_pRecord, nullptr, NAOP_GT), pAnd);
@@ -588,6 +621,14 @@ TEST_F(NAExpression, ClonesWrittenTwiceAlike)
     EXPECT_EQ(pCopy->pclGetLeftNoRef()->pclGetLeftNoRef()->pclGetValueNoRef(),
               pTree->pclGetLeftNoRef()->pclGetLeftNoRef()->pclGetValueNoRef());
     EXPECT_NE(pCopy->pclGetLeftNoRef(), pTree->pclGetLeftNoRef());
+}
+
+TEST_F(NAExpression, TheSearchsSuffixFollowsEachParameter)
+{
+    m_pSearch->SetParameterSuffix(L" /*p*/");
+    EXPECT_EQ(Text(Int(NAOP_LT, L"N", 5)), L"(`N`<5 /*p*/ OR `N` IS NULL)");
+    EXPECT_EQ(Text(Text(NAOP_EQ, L"D", "2023", G)), L"`D`>='2023-01-01' /*p*/ AND `D`<'2024-01-01' /*p*/");
+    m_pSearch->SetParameterSuffix(L"");
 }
 
 TEST_F(NAExpression, HostParsedConditionsComeLater)

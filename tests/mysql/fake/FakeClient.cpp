@@ -288,6 +288,14 @@ int mysql_options(MYSQL*, enum mysql_option option, const void* arg)
 }
 #endif
 
+#if !defined(ZT_FAKE_REQUIRED_ONLY)
+void mysql_server_end(void)
+{
+    ZT_FAKE_ENTER();
+    s_state.nServerEnds++;
+}
+#endif
+
 #if !defined(ZT_FAKE_REQUIRED_ONLY) && !defined(ZT_FAKE_NO_INFOV) && !defined(ZT_FAKE_THROWING)
 my_bool mariadb_get_infov(MYSQL*, enum mariadb_value value, void* arg, ...)
 {

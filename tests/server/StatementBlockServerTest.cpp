@@ -66,8 +66,9 @@ protected:
             tab.push_back(s);
             const size_t nLimit = s.rfind(" LIMIT ");
             EXPECT_NE(nLimit, std::string::npos) << s;
-            if (nLimit != std::string::npos)
+            if (nLimit != std::string::npos) {
                 EXPECT_EQ(s.find(',', nLimit), std::string::npos) << s;
+            }
         }
         return tab;
     }

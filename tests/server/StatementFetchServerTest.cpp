@@ -24,8 +24,9 @@ protected:
     CTestDataAccess* Open(const char* pszRows, const std::wstring& strOptions = L"")
     {
         EXPECT_TRUE(Admin("CREATE TABLE f (n INT NOT NULL PRIMARY KEY, v INT NULL)"));
-        if (pszRows[0] != 0)
+        if (pszRows[0] != 0) {
             EXPECT_TRUE(Admin(std::string("INSERT INTO f VALUES ") + pszRows));
+        }
         CMySQLConnection* pCnx = Connect(strOptions);
         STable* p = NewTable(pCnx, L"f");
         Both(p, L"n", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);

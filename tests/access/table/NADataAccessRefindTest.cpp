@@ -83,8 +83,9 @@ protected:
     }
     void TearDown() override
     {
-        if (m_pAccess != nullptr)
+        if (m_pAccess != nullptr) {
             EXPECT_EQ(m_pAccess->nRelease(), 0u);
+        }
     }
     CNADataAccess* Access()
     {

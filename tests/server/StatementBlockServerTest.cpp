@@ -1,6 +1,8 @@
 // Browses read a block of rows at a time: the next block is found again from
 // the last row read by the browse's own condition, with the row limit and
 // never an offset; a skip runs across blocks and tells how far it got.
+#include "access/statement/NAKXRecord.h"
+#include "access/statement/NARecord.h"
 #include "access/statement/NAStatementSQL.h"
 #include "tests/support/StatementServer.h"
 
@@ -136,9 +138,13 @@ TEST_F(StatementBlock, SkipsAcrossBlocks)
     EXPECT_TRUE(Out(p));
     EXPECT_EQ(llMoved, 1049);
     EXPECT_EQ(Selects(nFrom).size(), 10u);
-    // The record stays the row the host stood on, and the browse goes on
-    // from there.
+    // The record stays the row the host stood on, as read, and the browse
+    // goes on from there.
     EXPECT_EQ(Value(p, L"n"), "3");
+    int nRead = 0;
+    p->pclGetCurrentRecordNoRef()->pclGetOriginalNAKXRecord()->GetItemValue(
+        &nRead, (*m_tabTable.back()->pHost)->pclNAGetItemNoRef(0), 0);
+    EXPECT_EQ(nRead, 3);
     ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT), 1) << ErrorText();
     EXPECT_EQ(Value(p, L"n"), "6");
     // Backwards past the start, from the 120th row.

@@ -4,6 +4,7 @@
 // cache.
 #include "access/statement/NAStatementSQL.h"
 #include "access/statement/NARecordCache.h"
+#include "access/table/NAPosition.h"
 #include "common/platform/MyModuleInfo.h"
 #include "mysql/MySQLStatementSQL.h"
 #include "tests/support/StatementServer.h"
@@ -256,6 +257,25 @@ TEST_F(StatementFetch, TheRecordCacheReadsEachRowOnce)
     Set(p, L"n", L"152");
     ASSERT_EQ(p->bWrite(CNAStatement::QT_INSERT), 1) << ErrorText();
     EXPECT_EQ(pStatement->pclGetRecordCacheNoRef()->nGetCount(), 151);
+    // A row deleted through another statement: the positions noted on it
+    // learn it, the row of the cache is marked.
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+    ASSERT_EQ(pStatement->bFetch(NA_PARSE_NEXT, 0, 4, nullptr), 1);
+    ASSERT_EQ(Value(p, L"n"), "5");
+    ASSERT_EQ(p->bSetCurrentRecordRead(0), 1);
+    CNAPosition* pOn = new CNAPosition;
+    CNAPosition* pOff = new CNAPosition;
+    pOn->bSetParameters(4, -1, nullptr, 0);
+    pOff->bSetParameters(3, -1, nullptr, 0);
+    pStatement->bAddSavedPosition(1, pOn);
+    pStatement->bAddSavedPosition(2, pOff);
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
+    EXPECT_TRUE(pOn->bRowDeleted());
+    EXPECT_FALSE(pOff->bRowDeleted());
+    EXPECT_TRUE(pStatement->bCurrentRowDeleted());
+    EXPECT_EQ(pStatement->pclGetRecordCacheNoRef()->eGetRecordState(4), NA_RECORDSTATE_DELETED);
+    pStatement->bRemoveSavedPosition(1);
+    pStatement->bRemoveSavedPosition(2);
 }
 
 } // namespace

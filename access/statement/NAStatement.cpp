@@ -1046,29 +1046,29 @@ int CNAStatement::bBuildQueryDELETE(CNACommand* pclCommand, unsigned int)
     return _bBuildQueryStart(pclCommand, QT_DELETE) && _bAddWHERELatestRead(pclCommand, 1, nullptr);
 }
 
-int CNAStatement::bBuildQueryDELETEALL(CNACommand* pclCommand, unsigned int)
+int CNAStatement::_bStartTableText(CNACommand* pclCommand, int eType, const wchar_t* pszVerb)
 {
     if (pclCommand == nullptr || m_pclDataAccess == nullptr)
         return 0;
-    if (m_pclDataAccess->bSourceIsQuery())
-        return _bNotOffered(PT_DELETE_ALL_QUERY);
     pclCommand->ResetCommand(0);
     _SetQuery(pclCommand);
-    pclCommand->SetStatementKind(QT_DELETEALL);
-    pclCommand->bComplete(L"DELETE FROM ", static_cast<unsigned int>(-1));
+    pclCommand->SetStatementKind(eType);
+    pclCommand->bComplete(pszVerb, static_cast<unsigned int>(-1));
     pclCommand->bComplete(m_pclDataAccess->pszGetFormatedTableName(), static_cast<unsigned int>(-1));
     return 1;
 }
 
+int CNAStatement::bBuildQueryDELETEALL(CNACommand* pclCommand, unsigned int)
+{
+    if (m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery())
+        return _bNotOffered(PT_DELETE_ALL_QUERY);
+    return _bStartTableText(pclCommand, QT_DELETEALL, L"DELETE FROM ");
+}
+
 int CNAStatement::bBuildQueryDROPTABLE(CNACommand* pclCommand)
 {
-    if (pclCommand == nullptr || m_pclDataAccess == nullptr)
+    if (!_bStartTableText(pclCommand, QT_DROPTABLE, L"DROP TABLE "))
         return 0;
-    pclCommand->ResetCommand(0);
-    _SetQuery(pclCommand);
-    pclCommand->SetStatementKind(QT_DROPTABLE);
-    pclCommand->bComplete(L"DROP TABLE ", static_cast<unsigned int>(-1));
-    pclCommand->bComplete(m_pclDataAccess->pszGetFormatedTableName(), static_cast<unsigned int>(-1));
     CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
     if (pclConnection != nullptr && pclConnection->eGetDataSource() == 1)
         pclCommand->bComplete(L" CASCADE CONSTRAINT", static_cast<unsigned int>(-1));
@@ -1077,13 +1077,8 @@ int CNAStatement::bBuildQueryDROPTABLE(CNACommand* pclCommand)
 
 int CNAStatement::bBuildQueryCREATE(CNACommand* pclCommand)
 {
-    if (pclCommand == nullptr || m_pclDataAccess == nullptr || m_pclCurrentRecord == nullptr)
+    if (m_pclCurrentRecord == nullptr || !_bStartTableText(pclCommand, QT_CREATE, L"CREATE TABLE "))
         return 0;
-    pclCommand->ResetCommand(0);
-    _SetQuery(pclCommand);
-    pclCommand->SetStatementKind(QT_CREATE);
-    pclCommand->bComplete(L"CREATE TABLE ", static_cast<unsigned int>(-1));
-    pclCommand->bComplete(m_pclDataAccess->pszGetFormatedTableName(), static_cast<unsigned int>(-1));
     pclCommand->bComplete(L"( ", static_cast<unsigned int>(-1));
     bool bFirst = true;
     for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {

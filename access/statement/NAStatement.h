@@ -336,6 +336,8 @@ protected:
 
     // ---- Writes ---------------------------------------------------------------------------------
     int _bBuildQueryStart(CNACommand* pclCommand, int eType);
+    // The command emptied and attached, its kind, the verb and the table.
+    int _bStartTableText(CNACommand* pclCommand, int eType, const wchar_t* pszVerb);
     int _bNeedToUpdate(CNAColumn* pclColumn, int eType, unsigned int nFlags);
     int _bBuildColumnList(CColumnList* pclList, CNACommand* pclValues, int eType, unsigned int nFlags);
     int _bBuildQueryInsertUpdate(CNACommand* pclCommand, int eType, unsigned int nFlags);

@@ -14,6 +14,7 @@
 #include "tests/support/RecordingStatementSQL.h"
 #include "tests/support/RecordValues.h"
 #include "tests/support/SearchObjects.h"
+#include "tests/support/ServerDriver.h"
 #include "tests/support/TableScope.h"
 #include "tests/support/TestTable.h"
 #include "tests/support/ValueCells.h"
@@ -25,14 +26,6 @@
 #include <vector>
 
 namespace {
-
-std::string Narrow(const wchar_t* psz)
-{
-    std::string s;
-    for (; psz != nullptr && *psz != 0; psz++)
-        s += static_cast<char>(*psz);
-    return s;
-}
 
 struct SCorrection {
     const wchar_t* pszText;

@@ -840,9 +840,23 @@ int CNACommand::_bFormatORDERBY(unsigned int* pnPos, const wchar_t* pszText, int
         return 1;
     }
     if (!bKeepOrderBy) {
+        // The entries and their directions go; a LIMIT after them stays.
         const int nStart = m_pclParserInfo->piGetSQLParserInformationNoRef()->nGetOrderByStart();
         _CopyHost(pszText, pnPos, static_cast<unsigned int>(std::max(nStart, 0)));
-        *pnPos = nLength;
+        unsigned int nEnd = nLength;
+        const int nEntries = m_pclParserInfo->nGetClauseOrderNbr();
+        if (nEntries > 0) {
+            const int nStop = m_pclParserInfo->piGetClauseOrder(nEntries - 1)->stGetPosition().right;
+            nEnd = std::min(static_cast<unsigned int>(std::max(nStop + 1, 0)), nLength);
+            unsigned int k = nEnd;
+            while (k < nLength && bBlank(pszText[k]))
+                k++;
+            if (bWordAt(pszText, nLength, k, L"ASC"))
+                nEnd = k + 3;
+            else if (bWordAt(pszText, nLength, k, L"DESC"))
+                nEnd = k + 4;
+        }
+        *pnPos = std::max(*pnPos, nEnd);
         return 1;
     }
     const int nMax = m_pclConnection != nullptr ? m_pclConnection->nGetOrderByMaxExpressionNbr() : 0;

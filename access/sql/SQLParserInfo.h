@@ -48,6 +48,8 @@ public:
     IInfoRubrique* piGetRubriqueOUT(int i) const { return m_tabRubriqueOUT[i]; }
     int nGetRubriqueOUTNbr() const { return m_tabRubriqueOUT.nGetNbElement(); }
     int nGetFichierFromNbr() const { return m_tabFrom.nGetNbElement(); }
+    int nGetClauseOrderNbr() const { return m_tabOrderBy.nGetNbElement(); }
+    IInfoOrderBy* piGetClauseOrder(int i) const { return m_tabOrderBy[i]; }
     // FROM entry i; null outside 0 to count - 1 (no cursor moves).
     IInfoFrom* piGetFichierFrom(int i) const { return m_tabFrom[i]; }
 

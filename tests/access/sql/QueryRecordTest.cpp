@@ -15,6 +15,7 @@
 #include "tests/support/AnyValue.h"
 #include "tests/support/ClosedConnection.h"
 #include "tests/support/HandDescriptions.h"
+#include "tests/support/QuerySource.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -29,28 +30,14 @@ typedef CNAItemDescription CItem;
 
 std::string Narrow(const wchar_t* psz)
 {
-    std::string r;
-    for (; psz != nullptr && *psz != 0; psz++)
-        r += *psz < 128 ? static_cast<char>(*psz) : '?';
-    return r;
+    return NarrowAscii(psz);
 }
 
-// A data access of a host-parsed query.
-class CQueryAccess : public CNADataAccess {
-public:
-    CQueryAccess(CNAConnectionDescription* pCnx, CNAError* pError, CSQLParserInfo* pInfo)
-        : CNADataAccess(nullptr, pCnx, pError)
-    {
-        m_bSourceIsQuery = 1;
-        m_pclQueryParserInfo = pInfo;
-    }
-};
-
-class QueryRecord : public testing::Test {
+class QueryRecord : public QuerySourceTest {
 protected:
     void SetUp() override
     {
-        BindValueMachine();
+        QuerySourceTest::SetUp();
         m_clHand.pclAdd(L"q", L"q_db", {{L"name", NA_IT_TEXTE, CItem::KF_DUPLICATES, true},
                                         {L"amount", NA_IT_I4, 0, true},
                                         {L"code", NA_IT_I4, 0, true},
@@ -58,49 +45,6 @@ protected:
                                         {L"cab", NA_IT_BINAIRE, CItem::KF_COMPOSITE | CItem::KF_UNIQUE, true}});
         m_clHand.pclAdd(L"r", L"r_db", {{L"id", NA_IT_I4, CItem::KF_PRIMARY | CItem::KF_UNIQUE, false},
                                         {L"u", NA_IT_I4, CItem::KF_UNIQUE, false}});
-        m_pError = m_clHand.pDriver()->pclGetError();
-        m_pCnx = new CMySQLKindConnection(0);
-        m_pCnx->AddRef();
-    }
-    void TearDown() override
-    {
-        m_tabHeld.clear();
-        for (CSQLParserInfo* p : m_tabDigest)
-            EXPECT_EQ(p->nRelease(), 0u);
-        for (auto& p : m_tabParse)
-            EXPECT_EQ(p->nUnbalanced(), 0);
-        m_pCnx->nRelease();
-        EXPECT_EQ(m_clHand.pDriver()->m_nLiveParameters, 0);
-        EXPECT_EQ(m_clHand.pDriver()->m_nLiveCommands, 0);
-    }
-    CHostSQLParse* Parse(const wchar_t* pszQuery)
-    {
-        m_tabParse.push_back(CHostSQLParse::pParse(pszQuery, &m_clHand.m_clCatalogue, &m_clValues));
-        EXPECT_NE(m_tabParse.back(), nullptr) << Narrow(pszQuery);
-        return m_tabParse.back().get();
-    }
-    CSQLParserInfo* Digest(CHostSQLParse* pParse)
-    {
-        CSQLParserInfo* p = new CSQLParserInfo(m_pError, pParse, nullptr, 0);
-        p->AddRef();
-        m_tabDigest.push_back(p);
-        return p;
-    }
-    // A description completed from the query (held by the test).
-    CNADataSourceDescription* Described(CSQLParserInfo* pInfo)
-    {
-        CNADataSourceDescription* p = m_clHand.pDriver()->pclAllocDataSourceDescription(m_pCnx, m_pError);
-        Hold(p);
-        p->SetLogicalName(L"query");
-        EXPECT_EQ(p->bCompleteDescription(pInfo), 1);
-        return p;
-    }
-    template <class T>
-    T* Hold(T* p)
-    {
-        p->AddRef();
-        m_tabHeld.emplace_back(p, [](void* pv) { static_cast<T*>(pv)->nRelease(); });
-        return p;
     }
     // Items of a description: name, type, key flags, key index, source.
     static std::string Items(CNADataSourceDescription* p)
@@ -114,15 +58,6 @@ protected:
         }
         return s;
     }
-
-    // Whatever the test holds, given back in the tear-down.
-    std::vector<std::shared_ptr<void>> m_tabHeld;
-    CHandCatalogue m_clHand;
-    CHostQueryParametersValue m_clValues;
-    CNAError* m_pError = nullptr;
-    CMySQLKindConnection* m_pCnx = nullptr;
-    std::vector<std::unique_ptr<CHostSQLParse>> m_tabParse;
-    std::vector<CSQLParserInfo*> m_tabDigest;
 };
 
 } // namespace
@@ -219,7 +154,7 @@ TEST_F(QueryRecord, ComputedColumnsSearchedInTheQuerysOrder)
     pParse->SetItemType(1, 5);
     CSQLParserInfo* pInfo = Digest(pParse);
     CNADataSourceDescription* pDescription = Described(pInfo);
-    CQueryAccess* pAccess = Hold(new CQueryAccess(m_pCnx, m_pError, pInfo));
+    CQueryAccess* pAccess = Hold(new CQueryAccess(nullptr, m_pCnx, m_pError, pInfo));
     CNARecord* pRecord = Hold(new CNARecord(m_pError, pAccess));
     ASSERT_EQ(pRecord->bInitRecord(pDescription, nullptr, m_pCnx), 1) << Narrow(m_pError->pszGetError());
     pInfo->SetRecord(pRecord);

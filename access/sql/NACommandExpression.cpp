@@ -742,14 +742,7 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strName = Text(piOut->pszGetNomRubriqueSource());
         piOut->nRelease();
     }
-    INAItemDescription* piItem = nullptr;
-    if (piParser != nullptr) {
-        try {
-            piItem = piParser->piGetItemDescription(strTable.c_str(), strName.c_str());
-        } catch (...) {
-            piItem = nullptr;
-        }
-    }
+    INAItemDescription* piItem = CSQLParserInfo::s_piGetItemDescription(piParser, strTable.c_str(), strName.c_str());
     if (piItem != nullptr)
         strName = Text(piItem->pszGetName());
     // A table named by the query (not an alias) goes by its database name;

@@ -556,14 +556,7 @@ void CNACommand::_FormatItemNameInWHEREClause(ISQLParserInformation* piParser, c
         }
         piOut->nRelease();
     }
-    INAItemDescription* piItem = nullptr;
-    if (piParser != nullptr) {
-        try {
-            piItem = piParser->piGetItemDescription(strTable.c_str(), strName.c_str());
-        } catch (...) {
-            piItem = nullptr;
-        }
-    }
+    INAItemDescription* piItem = CSQLParserInfo::s_piGetItemDescription(piParser, strTable.c_str(), strName.c_str());
     if (piItem == nullptr) {
         _FormatTableAndItemName(strTable.c_str(), strName.c_str(), pclOut);
         return;
@@ -573,12 +566,7 @@ void CNACommand::_FormatItemNameInWHEREClause(ISQLParserInformation* piParser, c
     if (pszPhysical != nullptr) {
         strTable = pszPhysical;
     } else {
-        INADataSourceDescription* piSource = nullptr;
-        try {
-            piSource = piParser->piGetTableDescription(strTable.c_str());
-        } catch (...) {
-            piSource = nullptr;
-        }
+        INADataSourceDescription* piSource = CSQLParserInfo::s_piGetTableDescription(piParser, strTable.c_str());
         if (piSource != nullptr) {
             if (!bEmpty(piSource->pszGetDBTableName()))
                 strTable = piSource->pszGetDBTableName();

@@ -475,10 +475,28 @@ CTString CSQLParserInfo::csGetFichierFrom_DBTableName(int i) const
 
 INADataSourceDescription* CSQLParserInfo::piGetNADataSourceDescription(const wchar_t* pszName) const
 {
-    if (m_piParser == nullptr)
+    return s_piGetTableDescription(m_piParser, pszName);
+}
+
+INADataSourceDescription* CSQLParserInfo::s_piGetTableDescription(ISQLParserInformation* piParser,
+                                                                  const wchar_t* pszName)
+{
+    if (piParser == nullptr)
         return nullptr;
     try {
-        return m_piParser->piGetTableDescription(pszName);
+        return piParser->piGetTableDescription(pszName);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+INAItemDescription* CSQLParserInfo::s_piGetItemDescription(ISQLParserInformation* piParser, const wchar_t* pszTable,
+                                                           const wchar_t* pszName)
+{
+    if (piParser == nullptr)
+        return nullptr;
+    try {
+        return piParser->piGetItemDescription(pszTable, pszName);
     } catch (...) {
         return nullptr;
     }

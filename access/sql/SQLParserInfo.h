@@ -108,6 +108,11 @@ public:
     CTString csGetFichierFrom_DBTableName(int i) const;
     // The host's description of a table (a reference), or null.
     INADataSourceDescription* piGetNADataSourceDescription(const wchar_t* pszName) const;
+    // The host's look-ups by name on a parser (a reference, or null; null
+    // too when the host throws or there is no parser).
+    static INADataSourceDescription* s_piGetTableDescription(ISQLParserInformation* piParser, const wchar_t* pszName);
+    static INAItemDescription* s_piGetItemDescription(ISQLParserInformation* piParser, const wchar_t* pszTable,
+                                                      const wchar_t* pszName);
     // 1 when a FROM entry has the name as an alias other than its table's
     // name. Otherwise 0, and *ppiSource (when given) receives the data
     // source of the FROM entry of that table name, else the description of

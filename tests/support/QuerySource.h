@@ -43,13 +43,20 @@ inline std::string NarrowAscii(const wchar_t* psz)
     return r;
 }
 
+inline std::string NarrowAscii(const std::wstring& s)
+{
+    return NarrowAscii(s.c_str());
+}
+
 class QuerySourceTest : public testing::Test {
 protected:
+    // A MySQL-kind connection sorting NULLs first or last.
+    explicit QuerySourceTest(int bNullFirst = 0) : m_bNullFirst(bNullFirst) {}
     void SetUp() override
     {
         BindValueMachine();
         m_pError = m_clHand.pDriver()->pclGetError();
-        m_pCnx = new CMySQLKindConnection(0);
+        m_pCnx = new CMySQLKindConnection(m_bNullFirst);
         m_pCnx->AddRef();
     }
     void TearDown() override
@@ -57,21 +64,28 @@ protected:
         m_tabHeld.clear();
         for (CSQLParserInfo* p : m_tabDigest)
             EXPECT_EQ(p->nRelease(), 0u);
-        for (auto& p : m_tabParse)
-            EXPECT_EQ(p->nUnbalanced(), 0);
         m_pCnx->nRelease();
+        for (auto& p : m_tabParse) {
+            std::wstring strReport;
+            EXPECT_EQ(p->nUnbalanced(&strReport), 0) << NarrowAscii(strReport);
+            EXPECT_EQ(p->nOverReleases(), 0);
+        }
         EXPECT_EQ(m_clHand.pDriver()->m_nLiveParameters, 0);
+        EXPECT_EQ(m_clHand.pDriver()->m_nLiveCells, 0);
         EXPECT_EQ(m_clHand.pDriver()->m_nLiveCommands, 0);
+        EXPECT_EQ(m_clValues.m_nRef, 0u);
     }
     CHostSQLParse* Parse(const wchar_t* pszQuery)
     {
-        m_tabParse.push_back(CHostSQLParse::pParse(pszQuery, &m_clHand.m_clCatalogue, &m_clValues));
-        EXPECT_NE(m_tabParse.back(), nullptr) << NarrowAscii(pszQuery);
+        std::wstring strError;
+        m_tabParse.push_back(CHostSQLParse::pParse(pszQuery, &m_clHand.m_clCatalogue, &m_clValues, &strError));
+        EXPECT_NE(m_tabParse.back(), nullptr) << NarrowAscii(pszQuery) << ": " << NarrowAscii(strError);
         return m_tabParse.back().get();
     }
-    CSQLParserInfo* Digest(CHostSQLParse* pParse)
+    // The digest of a parse; with the host's values when bValues.
+    CSQLParserInfo* Digest(CHostSQLParse* pParse, bool bValues = false)
     {
-        CSQLParserInfo* p = new CSQLParserInfo(m_pError, pParse, nullptr, 0);
+        CSQLParserInfo* p = new CSQLParserInfo(m_pError, pParse, bValues ? &m_clValues : nullptr, 0);
         p->AddRef();
         m_tabDigest.push_back(p);
         return p;
@@ -101,4 +115,5 @@ protected:
     CMySQLKindConnection* m_pCnx = nullptr;
     std::vector<std::unique_ptr<CHostSQLParse>> m_tabParse;
     std::vector<CSQLParserInfo*> m_tabDigest;
+    int m_bNullFirst;
 };

@@ -13,6 +13,7 @@
 #include "tests/support/AnyValue.h"
 #include "tests/support/ClosedConnection.h"
 #include "tests/support/HandDescriptions.h"
+#include "tests/support/QuerySource.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -29,17 +30,15 @@ const unsigned short KF_PK = CItem::KF_PRIMARY | CItem::KF_UNIQUE;
 
 std::string Narrow(const std::wstring& s)
 {
-    std::string r;
-    for (wchar_t c : s)
-        r += c < 128 ? static_cast<char>(c) : '?';
-    return r;
+    return NarrowAscii(s);
 }
 
-class NACommandRewrite : public testing::Test {
+class NACommandRewrite : public QuerySourceTest {
 protected:
+    NACommandRewrite() : QuerySourceTest(1) {}
     void SetUp() override
     {
-        BindValueMachine();
+        QuerySourceTest::SetUp();
         m_clHand.pclAdd(L"t", L"t", {{L"id", NA_IT_IDAUTO, KF_PK, false},
                                      {L"code", NA_IT_I4, CItem::KF_UNIQUE, false},
                                      {L"name", NA_IT_TEXTE, CItem::KF_DUPLICATES, true},
@@ -50,35 +49,8 @@ protected:
         m_clHand.pclAdd(L"v", L"v_db", {{L"k", NA_IT_IDAUTO4, 0, true},
                                         {L"name", NA_IT_TEXTE, 0, true},
                                         {L"tid", NA_IT_I4, 0, true}});
-        m_pError = m_clHand.pDriver()->pclGetError();
-        m_pCnx = new CMySQLKindConnection;
-        m_pCnx->AddRef();
     }
-    void TearDown() override
-    {
-        for (CSQLParserInfo* p : m_tabDigest)
-            EXPECT_EQ(p->nRelease(), 0u);
-        m_pCnx->nRelease();
-        for (auto& p : m_tabParse) {
-            std::wstring strReport;
-            EXPECT_EQ(p->nUnbalanced(&strReport), 0) << Narrow(strReport);
-            EXPECT_EQ(p->nOverReleases(), 0);
-        }
-        EXPECT_EQ(m_clHand.pDriver()->m_nLiveParameters, 0);
-        EXPECT_EQ(m_clHand.pDriver()->m_nLiveCells, 0);
-        EXPECT_EQ(m_clHand.pDriver()->m_nLiveCommands, 0);
-        EXPECT_EQ(m_clValues.m_nRef, 0u);
-    }
-    CSQLParserInfo* Digest(const wchar_t* pszQuery)
-    {
-        std::wstring strError;
-        m_tabParse.push_back(CHostSQLParse::pParse(pszQuery, &m_clHand.m_clCatalogue, &m_clValues, &strError));
-        EXPECT_NE(m_tabParse.back(), nullptr) << Narrow(strError);
-        CSQLParserInfo* p = new CSQLParserInfo(m_pError, m_tabParse.back().get(), &m_clValues, 0);
-        p->AddRef();
-        m_tabDigest.push_back(p);
-        return p;
-    }
+    CSQLParserInfo* Digest(const wchar_t* pszQuery) { return QuerySourceTest::Digest(Parse(pszQuery), true); }
     // The formatted text of the rewritten query, or "<error N>".
     std::wstring Rewrite(const wchar_t* pszQuery, CNACommand* pFilter = nullptr, int bKeepOrderBy = 1,
                          int nMode = 0, int* pnParameters = nullptr)
@@ -93,13 +65,6 @@ protected:
         return psz != nullptr ? psz : L"<no text>";
     }
     void SetInt(const wchar_t* pszName, int n) { Set(m_clValues.Value(pszName), TQTYPE_I4, n); }
-
-    CHandCatalogue m_clHand;
-    CHostQueryParametersValue m_clValues;
-    CNAError* m_pError = nullptr;
-    CMySQLKindConnection* m_pCnx = nullptr;
-    std::vector<std::unique_ptr<CHostSQLParse>> m_tabParse;
-    std::vector<CSQLParserInfo*> m_tabDigest;
 };
 
 struct SCase {

@@ -947,7 +947,9 @@ void CNAStatement::_FormatORDERBYList(CNAColumn* pclColumn, int bAscending, CSQL
         nTerms = nMax - nOwnTerms;
     if (nTerms <= 0)
         return;
-    const bool bContinue = pclInfo != nullptr && pclColumn == nullptr && nOwnTerms > 0;
+    // Only the query's own order, written just before, goes on with ",".
+    const bool bContinue =
+        pclInfo != nullptr && pclColumn == nullptr && nOwnTerms > 0 && (nFlags & WPF_QUERY_ORDER) != 0;
     if (!bContinue)
         m_pclCommand->bComplete(L" ORDER BY ", static_cast<unsigned int>(-1));
     for (int i = 0; i < nTerms; i++) {

@@ -42,7 +42,8 @@ protected:
         m_clHand.pclAdd(L"q", L"q_db", {{L"name", NA_IT_TEXTE, CItem::KF_DUPLICATES, true},
                                         {L"amount", NA_IT_I4, 0, true},
                                         {L"code", NA_IT_I4, CItem::KF_UNIQUE, false},
-                                        {L"note", NA_IT_I4, 0, true}});
+                                        {L"note", NA_IT_I4, 0, true},
+                                        {L"memo", NA_IT_MEMOTEXTE, 0, true}});
     }
     // A statement over the query run in the mode given.
     CNAStatement* Statement(const wchar_t* pszQuery, unsigned int eMode = 0)
@@ -129,6 +130,10 @@ TEST_F(StatementQuery, RewrittenWithTheSearchAndTheBrowseOrder)
          strSel2 + " ORDER BY `q_db`.`amount`", 1},
         {L"SELECT name, amount FROM q ORDER BY amount", L"amount", 0, 0, nullptr,
          strSel2 + " ORDER BY `q_db`.`amount` DESC", 1},
+        // A memo is not ordered: the ties alone, after an ORDER BY of their
+        // own (the query's is gone).
+        {L"SELECT name, amount, memo FROM q ORDER BY name", L"memo", 1, 3, nullptr,
+         "SELECT `q_db`.`name`, `q_db`.`amount`, `q_db`.`memo` FROM `q_db` ORDER BY `q_db`.`amount`", 0},
         // An item the query does not give: user error 6.
         {L"SELECT name, amount FROM q", L"code", 1, 0, nullptr, "", -1},
     };

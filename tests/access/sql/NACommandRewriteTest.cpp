@@ -230,14 +230,24 @@ TEST_F(NACommandRewrite, VerbatimOrderByCut)
          L"SELECT name FROM t WHERE code = (SELECT MAX(code) FROM t ORDER BY 1)"},
         {L"SELECT name FROM t ORDER BY name", L"SELECT name FROM t "},
         {L"SELECT name FROM t order by name", L"SELECT name FROM t "},
+        // A literal before the clause, a doubled quote in it.
+        {L"SELECT name FROM t WHERE name <> 'it''s' ORDER BY name", L"SELECT name FROM t WHERE name <> 'it''s' "},
     };
     for (const SCase& st : aCase)
         EXPECT_EQ(Narrow(Rewrite(st.pszQuery, nullptr, 0, 4)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
     // Kept, the host's ORDER BY is written for the server.
     EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t ORDER BY name", nullptr, 1, 1)),
               "SELECT name FROM t ORDER BY `t`.`name`");
-    // Rewritten queries drop it the same way.
+    // Rewritten queries drop it the same way; a LIMIT after it stays.
     EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t ORDER BY name", nullptr, 0, 0)), "SELECT `t`.`name` FROM `t` ");
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t ORDER BY name DESC LIMIT 3", nullptr, 0, 0)),
+              "SELECT `t`.`name` FROM `t`  LIMIT 3");
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t ORDER BY name, b LIMIT 2, 3", nullptr, 0, 0)),
+              "SELECT `t`.`name` FROM `t`  LIMIT 2, 3");
+    // A term that is not an output item goes as the host wrote it, one
+    // letter long too.
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t ORDER BY b", nullptr, 1, 0)),
+              "SELECT `t`.`name` FROM `t` ORDER BY b");
 }
 
 TEST_F(NACommandRewrite, CompleteRunsTheParameterPassAlone)
@@ -482,4 +492,17 @@ TEST(NACommandRewriteStatic, SendingTypesForDatesAndTimes)
     for (const auto& st : aCase)
         EXPECT_EQ(cmd.eGetFormatExpressionColonne(st.eKind, st.eType, st.eOperator, nullptr), st.eExpected)
             << st.eKind << " " << st.eType << " " << st.eOperator;
+}
+
+TEST_F(NACommandRewrite, TheWhereNameSlotWithoutTable)
+{
+    // The slot of one name: an output item of the query goes by its table's
+    // database name, another name is left for the server to find.
+    CSQLParserInfo* pInfo = Digest(L"SELECT name, tid FROM v");
+    CNACommand cmd(m_pError, m_pCnx);
+    CTString cs;
+    cmd._FormatItemNameInWHEREClause(pInfo->piGetSQLParserInformationNoRef(), L"tid", &cs, nullptr);
+    EXPECT_EQ(Narrow(cs.pszGet()), "`v_db`.`tid`");
+    cmd._FormatItemNameInWHEREClause(pInfo->piGetSQLParserInformationNoRef(), L"k", &cs, nullptr);
+    EXPECT_EQ(Narrow(cs.pszGet()), "`k`");
 }

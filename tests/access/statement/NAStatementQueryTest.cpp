@@ -134,6 +134,10 @@ TEST_F(StatementQuery, RewrittenWithTheSearchAndTheBrowseOrder)
         // own (the query's is gone).
         {L"SELECT name, amount, memo FROM q ORDER BY name", L"memo", 1, 3, nullptr,
          "SELECT `q_db`.`name`, `q_db`.`amount`, `q_db`.`memo` FROM `q_db` ORDER BY `q_db`.`amount`", 0},
+        // Nor a computed column reading one.
+        {L"SELECT amount, UPPER(memo) AS um, name FROM q", L"amount", 1, 3, nullptr,
+         "SELECT `q_db`.`amount`, UPPER(`q_db`.`memo`) AS `um`, `q_db`.`name` FROM `q_db` ORDER BY "
+         "`q_db`.`amount`,`q_db`.`name`", 0},
         // An item the query does not give: user error 6.
         {L"SELECT name, amount FROM q", L"code", 1, 0, nullptr, "", -1},
     };
@@ -161,6 +165,9 @@ TEST_F(StatementQuery, WithoutCorrectionAsWrittenOrRefusedWithASearch)
     EXPECT_EQ(Select(p, L"name", 1), "SELECT name, amount FROM q WHERE amount > 3");
     EXPECT_EQ(Select(p, L"name", 0), "SELECT name, amount FROM q WHERE amount > 3");
     EXPECT_EQ(Select(p, L"name", 1, 0, L""), "SELECT name, amount FROM q WHERE amount > 3");
+    // The query's own ORDER BY stays, written for the server.
+    CNAStatement* pOrdered = Statement(L"SELECT name, amount FROM q ORDER BY amount DESC", eMode);
+    EXPECT_EQ(Select(pOrdered, L"name", 1), "SELECT name, amount FROM q ORDER BY `q_db`.`amount` DESC");
     // A search needs a sub-query, which MySQL is not given: user error 41.
     EXPECT_EQ(Select(p, L"name", 1, 0, L"`name`>='m'"), "");
     EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_SUB_QUERY));
@@ -233,6 +240,8 @@ TEST_F(StatementQuery, TermsCappedByTheConnection)
          strSel + " ORDER BY `q_db`.`amount` DESC"},
         {2, L"SELECT name, amount, code FROM q ORDER BY amount DESC, name", nullptr,
          strSel + " ORDER BY `q_db`.`amount` DESC, `q_db`.`name`"},
+        // Dropped for a browse on an item, the query's terms still count.
+        {2, L"SELECT name, amount, code FROM q ORDER BY amount DESC", L"name", strSel + " ORDER BY `q_db`.`name`"},
         {2, L"SELECT name, amount, code FROM q LIMIT 3", L"name",
          strSel + " ORDER BY `q_db`.`name`,`q_db`.`code` LIMIT 3"},
     };

@@ -654,9 +654,12 @@ int CNACommand::_bDoExpressionArgument(CSQLParserInfo* pclInfo, const wchar_t* p
         _CopyHost(pszText, pnPos, static_cast<unsigned int>(st.left));
         const unsigned int nLength = _nHostLength(pszText);
         if (bBefore == 3 && *pnPos + 4 <= nLength && wcsncmp(pszText + *pnPos, L"utf8", 4) == 0) {
-            // A character set name: the whole name goes.
-            while (*pnPos < nLength && (iswalnum(static_cast<wint_t>(pszText[*pnPos])) || pszText[*pnPos] == L'_'))
-                (*pnPos)++;
+            // A character set name, never an item: the whole name goes to
+            // the server as written.
+            unsigned int nEnd = *pnPos;
+            while (nEnd < nLength && (iswalnum(static_cast<wint_t>(pszText[nEnd])) || pszText[nEnd] == L'_'))
+                nEnd++;
+            _CopyHost(pszText, pnPos, nEnd);
             return 2;
         }
     } else {

@@ -380,7 +380,7 @@ TEST_F(NACommandRewrite, ResultAndArgumentTypes)
         Digest(L"SELECT UPPER(name), COUNT(*), code = 1, code + 1, HEX(name), DATEADD(d, 1), DATEDIFF(d, d), "
                L"WCHAR(name), PHONETIC(name), (code), POWER(code, 2), NULLIF(code, 1), CONCAT(name, name), "
                L"GREATEST(code, code, code), DATEADD(name, 1, 2), DAYOFWEEK(d), MONTHNAME(d, 1), "
-               L"DATE_FORMAT(ts, 'x', 'y', 'z'), GREATEST(code, code), UPPER(ts) FROM t");
+               L"DATE_FORMAT(ts, 'x', 'y', 'z'), GREATEST(code, code), UPPER(ts), RTRIM(name) FROM t");
     INADataSourceDescription* pT = m_clHand.m_clCatalogue.pFind(L"t")->piDescription;
     auto Item = [&](const wchar_t* psz) { return pT->piNAGetItem(psz); };
     auto Node = [&](int i) { return pInfo->piGetRubriqueOUT(i)->piGetExpression(); };
@@ -405,6 +405,7 @@ TEST_F(NACommandRewrite, ResultAndArgumentTypes)
         {6, L"d", 0, NA_IT_I4, false},           // DATEDIFF
         {7, L"name", 0, NA_IT_UNICODE, false},   // WCHAR
         {8, L"name", 0, NA_IT_EMPTY, false},     // refused
+        {20, L"name", 0, NA_IT_TEXTE, true},     // a trimming of a text item
     };
     for (const auto& st : aRetour) {
         INAItemDescription* pi = st.pszItem != nullptr ? Item(st.pszItem) : nullptr;
@@ -505,4 +506,14 @@ TEST_F(NACommandRewrite, TheWhereNameSlotWithoutTable)
     EXPECT_EQ(Narrow(cs.pszGet()), "`v_db`.`tid`");
     cmd._FormatItemNameInWHEREClause(pInfo->piGetSQLParserInformationNoRef(), L"k", &cs, nullptr);
     EXPECT_EQ(Narrow(cs.pszGet()), "`k`");
+}
+
+TEST_F(NACommandRewrite, ACharacterSetNameGoesWhole)
+{
+    // A bare name after a function's first argument that starts with utf8
+    // is a character set, never an item: "utf8mb4" leaves no "mb4" behind.
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT CONVERT(name, utf8mb4) AS c FROM t")),
+              "SELECT CONVERT(`t`.`name`, utf8mb4) AS `c` FROM `t`");
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT CONVERT(name, utf8) AS c FROM t")),
+              "SELECT CONVERT(`t`.`name`, utf8) AS `c` FROM `t`");
 }

@@ -406,6 +406,8 @@ TEST_F(NACommandRewrite, ResultAndArgumentTypes)
         {7, L"name", 0, NA_IT_UNICODE, false},   // WCHAR
         {8, L"name", 0, NA_IT_EMPTY, false},     // refused
         {20, L"name", 0, NA_IT_TEXTE, true},     // a trimming of a text item
+        {16, L"d", 0, NA_IT_DATE8, true},        // MONTHNAME of a date
+        {17, L"name", 0, NA_IT_DATETIME, false}, // DATE_FORMAT of another item
     };
     for (const auto& st : aRetour) {
         INAItemDescription* pi = st.pszItem != nullptr ? Item(st.pszItem) : nullptr;
@@ -516,4 +518,22 @@ TEST_F(NACommandRewrite, ACharacterSetNameGoesWhole)
               "SELECT CONVERT(`t`.`name`, utf8mb4) AS `c` FROM `t`");
     EXPECT_EQ(Narrow(Rewrite(L"SELECT CONVERT(name, utf8) AS c FROM t")),
               "SELECT CONVERT(`t`.`name`, utf8) AS `c` FROM `t`");
+}
+
+TEST_F(NACommandRewrite, NoDigestNoOrderAndTheErrorGivenBack)
+{
+    // Without a digest there is no ORDER BY of the query to write.
+    CNACommand cmd(m_pError, m_pCnx);
+    EXPECT_EQ(cmd.bFormatORDERBY(0, 1), 1);
+    EXPECT_EQ(cmd.nGetSQLLength(), 0u);
+    // A digest holds the error while it lives, and only then.
+    m_pError->AddRef();
+    const unsigned int nBefore = m_pError->nRelease();
+    CSQLParserInfo* p = new CSQLParserInfo(m_pError, Parse(L"SELECT name FROM t"), nullptr, 0);
+    p->AddRef();
+    m_pError->AddRef();
+    EXPECT_EQ(m_pError->nRelease(), nBefore + 1);
+    EXPECT_EQ(p->nRelease(), 0u);
+    m_pError->AddRef();
+    EXPECT_EQ(m_pError->nRelease(), nBefore);
 }

@@ -108,15 +108,6 @@ protected:
         return Rest(p, pszItem, bForward, nFlags);
     }
     Walk Expected(const std::string& strSQL) { return List(strSQL); }
-    // The SELECTs sent since the nth query.
-    std::vector<std::string> Selects(int nFrom)
-    {
-        std::vector<std::string> tab;
-        for (const std::string& s : Sent(nFrom))
-            if (s.compare(0, 7, "SELECT ") == 0)
-                tab.push_back(s);
-        return tab;
-    }
 
     CMySQLConnection* m_pCnx = nullptr;
     CHostCatalogue m_clCatalogue;

@@ -104,10 +104,6 @@ MYSQL* hTableHandle(std::string& strError)
     return s_h;
 }
 
-namespace {
-
-// Runs the query and reads every byte of every row, as the driver's fetch
-// does; the rows read, -1 (the benchmark stopped) on a failure.
 long long llRawQuery(benchmark::State& state, MYSQL* h, const char* pszQuery, unsigned long nLength, bool bStore)
 {
     if (__mysql_real_query(h, pszQuery, nLength) != 0) {
@@ -121,9 +117,10 @@ long long llRawQuery(benchmark::State& state, MYSQL* h, const char* pszQuery, un
     }
     long long llRows = 0;
     unsigned long ulSum = 0;
+    const unsigned int nColumns = __mysql_num_fields(p);
     while (MYSQL_ROW row = __mysql_fetch_row(p)) {
         const unsigned long* pnLength = __mysql_fetch_lengths(p);
-        for (unsigned int i = 0; i < kTableColumns; i++)
+        for (unsigned int i = 0; i < nColumns; i++)
             for (unsigned long j = 0; j < pnLength[i]; j++)
                 ulSum += static_cast<unsigned char>(row[i][j]);
         llRows++;
@@ -132,6 +129,8 @@ long long llRawQuery(benchmark::State& state, MYSQL* h, const char* pszQuery, un
     benchmark::DoNotOptimize(ulSum);
     return llRows;
 }
+
+namespace {
 
 void BM_RawClient(benchmark::State& state)
 {

@@ -30,6 +30,10 @@ std::wstring Wide(const std::string& s);
 // (argument 0) and store mode (1); BM_RawPointLookup reads one row by its
 // primary key, the baseline of key searches.
 MYSQL* hTableHandle(std::string& strError);
+// Runs a query on the raw handle and reads every byte of every row, as the
+// driver's fetch does; the rows read, -1 (the benchmark stopped) on a
+// failure.
+long long llRawQuery(benchmark::State& state, MYSQL* h, const char* pszQuery, unsigned long nLength, bool bStore);
 
 // The stand-in's services bound as the host hands them over, without its
 // accounts; the text says why they cannot be.

@@ -2,6 +2,7 @@
 
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
+#include "access/sql/ISQLParserInformation.h"
 #include "access/statement/NAStatementSQL.h"
 #include "common/platform/MyModuleInfo.h"
 #include "mysql/MySQLConnection.h"
@@ -45,11 +46,21 @@ int CMySQLDriver::bSQLBloqueTable(INAConnectionDescription* piDescription, const
     });
 }
 
-int CMySQLDriver::bSQLBloqueRequete(INAConnectionDescription* piDescription, ISQLParserInformation*)
+int CMySQLDriver::bSQLBloqueRequete(INAConnectionDescription* piDescription, ISQLParserInformation* piParser)
 {
     return _Guard(0, [&] {
         return _bLockThroughConnection(piDescription, ERRFILE_MYSQLDRIVER, POINT_LOCK_QUERY,
-                                       [&](CNAConnectionDescription*) { return _bNotOffered(POINT_LOCK_QUERY); });
+                                       [&](CNAConnectionDescription* pcl) {
+                                           CNADriverSQL* pclSQL = pclGetDriverSQL();
+                                           if (pclSQL == nullptr)
+                                               return _bNoMemory(POINT_LOCK_QUERY);
+                                           const wchar_t* pszQuery =
+                                               piParser != nullptr ? piParser->pszGetRequete() : nullptr;
+                                           // The connection refuses a missing text.
+                                           if (pszQuery == nullptr || pszQuery[0] == 0)
+                                               return pcl->bSQLBloque(m_pclError, piParser);
+                                           return pclSQL->bSQLBloqueRequete(pcl, pszQuery, 0);
+                                       });
     });
 }
 

@@ -7,6 +7,7 @@
 #include "access/driver/NAMapConvertType.h"
 #include "access/driver/NATransaction.h"
 #include "access/driver/NaDriver.h"
+#include "access/sql/ISQLParserInformation.h"
 #include "access/statement/NAStatementSQL.h"
 #include "common/platform/XTime.h"
 #include "common/text/TStringConcatAW.h"
@@ -54,6 +55,7 @@ constexpr long long kMaxScale = 30;
 constexpr int kPointCastTime = 14;
 constexpr int kPointCastDate = 15;
 constexpr int kPointCast = 16;
+constexpr int kPointLockNoQuery = 17;
 
 // The name of the program when even its file cannot be found.
 const wchar_t kBuiltInApplicationName[] = L"VELMORA Quorvix";
@@ -370,10 +372,17 @@ const wchar_t* CNAConnectionDescription::pszGetNoLockHint()
     return m_csRecordLock.pszGet();
 }
 
-int CNAConnectionDescription::bSQLBloque(CNAError* pError, ISQLParserInformation*)
+int CNAConnectionDescription::bSQLBloque(CNAError* pError, ISQLParserInformation* piParser)
 {
-    (void)pError;
-    return 0;
+    // The rows of the parsed query, through its text.
+    const wchar_t* pszQuery = piParser != nullptr ? piParser->pszGetRequete() : nullptr;
+    if (pszQuery == nullptr || pszQuery[0] == 0) {
+        if (pError != nullptr)
+            pError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointLockNoQuery, this, nullptr, nullptr,
+                                   ZTERR_NO_QUERY_TYPE);
+        return 0;
+    }
+    return bSQLBloqueRequete(pError, pszQuery);
 }
 
 int CNAConnectionDescription::bInitError(CNAError*, unsigned int, unsigned int)

@@ -6,6 +6,7 @@
 #include "access/driver/NADriverSQL.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
+#include "access/sql/SQLParserInfo.h"
 #include "access/statement/NAColumn.h"
 #include "access/statement/NAStatementSQL.h"
 #include "common/platform/MyModuleInfo.h"
@@ -671,12 +672,121 @@ int CNADataSourceDescription::_bInitItems(CNAStatementSQL* pclStatement)
     return 1;
 }
 
-int CNADataSourceDescription::bCompleteDescription(CSQLParserInfo*)
+namespace {
+
+// The database name of the table an output item reads: the physical name
+// the parse gives for it, else its description's, when the query names
+// the table itself; else the alias.
+std::wstring SourceTableOf(CSQLParserInfo* pclParsed, IInfoRubrique* piOut)
 {
-    if (m_pclError != nullptr)
-        m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, POINT_NOT_BUILT, nullptr, m_csLogicalName.pszGet(),
-                                   nullptr, ZTERR_NOT_OFFERED);
-    return 0;
+    const wchar_t* pszAlias = piOut->pszGetNomTable();
+    const wchar_t* pszTable = piOut->pszGetNomTableSource();
+    if (STR_nCompareW(pszAlias != nullptr ? pszAlias : L"", pszTable != nullptr ? pszTable : L"", 3) != 0)
+        return pszAlias != nullptr ? pszAlias : L"";
+    const wchar_t* psz = pclParsed->pszGetPhysicalName(pszTable);
+    if (psz != nullptr)
+        return psz;
+    std::wstring s;
+    INADataSourceDescription* pi = pclParsed->piGetNADataSourceDescription(pszTable);
+    if (pi != nullptr) {
+        s = pi->pszGetDBTableName() != nullptr ? pi->pszGetDBTableName() : L"";
+        pi->nExternalRelease();
+    }
+    return s;
+}
+
+} // namespace
+
+int CNADataSourceDescription::bCompleteDescription(CSQLParserInfo* pclParsed)
+{
+    m_eSourceKind = SOURCE_RESULT;
+    if (pclParsed == nullptr || pclParsed->piGetSQLParserInformationNoRef() == nullptr)
+        return 1;
+    const bool bSingle = pclParsed->nGetFichierFromNbr() < 2;
+    int bResult = 1;
+    for (int k = 0; k < pclParsed->nGetRubriqueOUTNbr() && bResult; k++) {
+        IInfoRubrique* piOut = pclParsed->piGetRubriqueOUT(k);
+        const bool bExpression = piOut->eGetCalcul() != 0;
+        INAItemDescription* piSource = bExpression ? nullptr : pclParsed->piGetItemDescription(piOut);
+        if (k < m_tabItems.nGetNbElement()) {
+            CNAItemDescription* pclItem = m_tabItems[k];
+            const bool bWasKey = pclItem->bIsKey() != 0;
+            const bool bWasMemo = pclItem->bMemo() != 0;
+            if (piSource == nullptr && bExpression)
+                bResult = pclItem->bCompleteDescriptionCalcul(piOut);
+            else if (piSource != nullptr)
+                bResult = pclItem->bCompleteDescription(piSource, bSingle, m_tabKeys.nGetNbElement());
+            // Over several tables no key stays primary.
+            if (!bSingle && pclItem->bPrimary())
+                pclItem->bSetKey(pclItem->nGetKeyIndice(),
+                                 static_cast<unsigned short>(pclItem->nGetKeyFlags() & ~CNAItemDescription::KF_PRIMARY));
+            _RefileItem(pclItem, bWasKey, bWasMemo);
+            if (!bExpression)
+                pclItem->SetSourceName(SourceTableOf(pclParsed, piOut).c_str());
+        } else if (piSource == nullptr && bExpression) {
+            const eNA_ITEMTYPE eType = g_eGetNAItemType(piOut->nGetType());
+            bResult = bAddItem(piOut->pszGetNom(), L"", L"", 1, CNAItemDescription::s_nGetKXSize(eType, 1, 0), eType,
+                               m_tabItems.nGetNbElement(), -1, 0, 0, 0);
+        } else if (piSource != nullptr && !piSource->bIsComposedKey()) {
+            unsigned short nFlags = 0;
+            int nKey = -1;
+            if (piSource->bIsKey()) {
+                nKey = m_tabKeys.nGetNbElement();
+                nFlags = piSource->bGetDescendant(0) ? CNAItemDescription::KF_DESCENDING : CNAItemDescription::KF_ASCENDING;
+                nFlags |= bSingle && piSource->bUnique() ? CNAItemDescription::KF_UNIQUE : CNAItemDescription::KF_DUPLICATES;
+                if (bSingle && piSource->bPrimary())
+                    nFlags |= CNAItemDescription::KF_PRIMARY;
+            }
+            const wchar_t* pszName = piOut->pszGetNom() != nullptr && piOut->pszGetNom()[0] != 0 ? piOut->pszGetNom()
+                                                                                                 : piSource->pszGetName();
+            const std::wstring strTable = SourceTableOf(pclParsed, piOut);
+            bResult = bAddItem(pszName, strTable.c_str(), piSource->pszGetNameInSource(), piSource->nGetDimension(),
+                               piSource->nGetItemSize(), piSource->eNAGetItemType(), m_tabItems.nGetNbElement(), nKey,
+                               nFlags, piSource->nGetIntegerPart(), piSource->nGetDecimalPart());
+        }
+        if (piSource != nullptr)
+            piSource->nExternalRelease();
+    }
+    // The query's order: its directions, and its first item browses.
+    bool bFirst = true;
+    for (IInfoOrderBy* pi = pclParsed->piEnumRubriqueClauseOrder(1); pi != nullptr && bResult;
+         pi = pclParsed->piEnumRubriqueClauseOrder(0)) {
+        const int n = pi->nGetIndiceColonne();
+        if (n < 0 || n >= m_tabItems.nGetNbElement())
+            continue;
+        m_tabItems[n]->SetSensTri(pclParsed->nGetSensTri(pi));
+        if (bFirst)
+            _SetBestParseItem(m_tabItems[n]);
+        bFirst = false;
+    }
+    UpdateRecordSize();
+    return bResult;
+}
+
+void CNADataSourceDescription::_RefileItem(CNAItemDescription* pclItem, bool bWasKey, bool bWasMemo)
+{
+    const bool bKey = pclItem->bIsKey() != 0;
+    if (bKey && !bWasKey) {
+        m_tabKeys.Ajoute(pclItem);
+    } else if (!bKey && bWasKey) {
+        for (int i = 0; i < m_tabKeys.nGetNbElement(); i++)
+            if (m_tabKeys[i] == pclItem) {
+                m_tabKeys.Supprime(i);
+                break;
+            }
+        for (int i = 0; i < m_tabKeys.nGetNbElement(); i++)
+            m_tabKeys[i]->bSetKeyIndice(i);
+    }
+    const bool bMemo = pclItem->bMemo() != 0;
+    if (bMemo && !bWasMemo) {
+        m_tabMemos.Ajoute(pclItem);
+    } else if (!bMemo && bWasMemo) {
+        for (int i = 0; i < m_tabMemos.nGetNbElement(); i++)
+            if (m_tabMemos[i] == pclItem) {
+                m_tabMemos.Supprime(i);
+                break;
+            }
+    }
 }
 
 // ---- Clones and comparisons ----------------------------------------------------------------------

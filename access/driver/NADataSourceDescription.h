@@ -134,7 +134,9 @@ public:
     // ---- Building -----------------------------------------------------------------
     int bInitDataSourceDescriptionFromDB(const wchar_t* pszName, int nOption);
     int bInitDataSourceDescriptionFromStatement(CNAStatementSQL* pclStatement);
-    // Not built yet: user error 8 of kind 7.
+    // Completes the description from a host-parsed query: its items from
+    // the output items, the keys and memos they make, the order's
+    // directions and the browse item.
     int bCompleteDescription(CSQLParserInfo* pclParsed);
     // A new item initialised with these values and filed; physical index -1
     // becomes the number of items.
@@ -161,6 +163,8 @@ public:
     static eNA_ITEMTYPE g_eGetNAItemType(int eKXType);
 
 protected:
+    // An item whose key or memo nature changed is filed anew.
+    void _RefileItem(CNAItemDescription* pclItem, bool bWasKey, bool bWasMemo);
     int _bImportItems();
     int _bImportIndex();
     // Runs the catalogue query pfnQuery writes and reads its result, when

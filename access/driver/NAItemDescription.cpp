@@ -1,5 +1,7 @@
 #include "access/driver/NAItemDescription.h"
 
+#include "access/sql/ISQLParserInformation.h"
+
 #include "access/driver/Interf.h"
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NADataSourceDescription.h"
@@ -612,7 +614,11 @@ int CNAItemDescription::SetDefaultValue(const CAny* pclValue, int)
 
 void CNAItemDescription::_RetypeDefaultValue()
 {
-    const unsigned short nType = static_cast<unsigned short>(eGetItemTQType());
+    _RetypeDefaultValue(static_cast<unsigned short>(eGetItemTQType()));
+}
+
+void CNAItemDescription::_RetypeDefaultValue(unsigned short nType)
+{
     if (m_clDefaultValue.nGetTypeCode() == nType)
         return;
     if (m_clDefaultValue.bIsNull()) {
@@ -714,6 +720,47 @@ int CNAItemDescription::bCompleteDescription(INAItemDescription* piOther, int bU
     }
     m_csSourceName = piOther->pszGetSourceName();
     m_csNameInSource = piOther->pszGetNameInSource();
+    return 1;
+}
+
+int CNAItemDescription::bCompleteDescriptionCalcul(IInfoRubrique* piHostItem)
+{
+    if (piHostItem == nullptr)
+        return 0;
+    m_csNameInSource = m_csName;
+    m_csSourceName.Vide();
+    // The host's alias text is kept as the caption.
+    const wchar_t* pszAlias = piHostItem->pszGetAlias();
+    if (pszAlias != nullptr && pszAlias[0] != 0)
+        m_csCaption = pszAlias;
+    const int nEngine = piHostItem->nGetType();
+    if (nEngine == 0 || nEngine == 41)
+        return 1;
+    IExpOpExpression* piExpression = piHostItem->piGetExpression();
+    const int eKind = piExpression != nullptr ? piExpression->eGetOperateur() : -1;
+    if (piExpression != nullptr)
+        piExpression->nRelease();
+    if (eKind == 95 || eKind == 96) {
+        if (m_eItemType == NA_IT_UNICODE || m_eItemType == NA_IT_MEMOUNICODE) {
+            if (m_eItemType == NA_IT_UNICODE)
+                m_nItemSize /= 2;
+            m_eItemType = m_eItemType == NA_IT_UNICODE ? NA_IT_TEXTE : NA_IT_MEMOTEXTE;
+            _RetypeDefaultValue(TQTYPE_PSTRW);
+        }
+        return 1;
+    }
+    if ((m_eItemType == NA_IT_TEXTE && nEngine == 29) || (m_eItemType == NA_IT_UNICODE && nEngine == 40) ||
+        (m_eItemType == NA_IT_BINAIRE && nEngine == 30))
+        return 1;
+    if (nEngine == 29 || nEngine == 30 || nEngine == 40)
+        m_nItemSize = 8;
+    const eNA_ITEMTYPE eNew = CNADataSourceDescription::g_eGetNAItemType(nEngine);
+    if (m_eItemType == NA_IT_DECIMAL && eNew != NA_IT_DECIMAL) {
+        m_nIntegerPart = 0;
+        m_nDecimalPart = 0;
+    }
+    m_eItemType = eNew;
+    _RetypeDefaultValue();
     return 1;
 }
 

@@ -13,6 +13,7 @@ class CNAConnectionDescription;
 class CNADataSourceDescription;
 class INAContext;
 class INADataSourceDescription;
+class IInfoRubrique;
 
 // The item description as the host reads it (55 operations).
 class INAItemDescription : public INAVersion {
@@ -214,6 +215,10 @@ public:
     int bChangeType(CNAItemDescription* pclOther, int bKeepAutoId);
     int bChangeTypeMemo(eNA_ITEMTYPE eType);
     int bCompleteDescription(INAItemDescription* piOther, int bUnique, unsigned int nKeyIndice);
+    // An output item of a query computed by an expression: its type from
+    // the host's engine type.
+    int bCompleteDescriptionCalcul(IInfoRubrique* piHostItem);
+    void SetSourceName(const wchar_t* pszName) { m_csSourceName = pszName; }
 
     // ---- Reading ------------------------------------------------------------------
     int bNullable() const { return (m_nOptions & OPT_NULLREFUSED) == 0; }
@@ -253,6 +258,7 @@ protected:
     // The default value retyped as the item's host type; a value that does
     // not cast becomes the empty value of that type.
     void _RetypeDefaultValue();
+    void _RetypeDefaultValue(unsigned short nType);
     void _ReleaseComponents();
 
 protected:

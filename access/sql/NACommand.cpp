@@ -1,6 +1,8 @@
 #include "access/sql/NACommand.h"
 
 #include "access/sql/ColumnNullValueExcluded.h"
+#include "access/sql/INAQueryParametersValue.h"
+#include "access/sql/SQLParserInfo.h"
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
@@ -194,7 +196,13 @@ CNACommand::CNACommand(CNAError* pclError, CNAConnectionDescription* pclConnecti
       m_clFormated(-2, 1252),
       m_clDump(-2, 1252),
       m_dwWord19(0),
-      m_pclNullExcluded(nullptr)
+      m_pclNullExcluded(nullptr),
+      m_piCurrentCalcul(nullptr),
+      m_pszHostText(nullptr),
+      m_nHostLength(0),
+      m_pclPassTable(nullptr),
+      m_pclPassInfo(nullptr),
+      m_pclOuterCalcul(nullptr)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -213,6 +221,8 @@ CNACommand::CNACommand(CNAError* pclError, CNAConnectionDescription* pclConnecti
 CNACommand::~CNACommand()
 {
     delete m_pclNullExcluded;
+    if (m_pclParserInfo != nullptr)
+        m_pclParserInfo->nRelease();
     m_tabParameter.SupprimeTout();
     m_tabDefine.SupprimeTout();
     if (m_pclConnection != nullptr)
@@ -306,8 +316,6 @@ int CNACommand::bIsEmpty()
 
 int CNACommand::nGetParameterNbr() { return m_tabParameter.nGetNbElement(); }
 
-int CNACommand::bComplete(ISQLParserInformation*) { return _bNotYet(kPointNotYet); }
-
 int CNACommand::_bFormatAndConvertItemInClause(CSQLParserInfo*, IExpOpExpression*, INAItemDescription* piItem,
                                                const wchar_t* pszTable, const wchar_t* pszName, int,
                                                CTString* pclOut)
@@ -353,7 +361,7 @@ void CNACommand::_FormatTableAndItemName(const wchar_t* pszTable, const wchar_t*
     if (m_pclConnection != nullptr) {
         m_pclConnection->bFormatItemName(m_pclError, Text(pszName), &csItem);
         if (pszTable != nullptr && pszTable[0] != 0)
-            m_pclConnection->bFormatTableName(m_pclError, pszTable, &csTable);
+            _FormatTableName(pszTable, &csTable);
     } else {
         csItem.Set(Text(pszName));
         csTable.Set(Text(pszTable));
@@ -413,49 +421,9 @@ int CNACommand::_bNoMemory(int nPoint)
 
 void CNACommand::vAddEscapeLike(eNA_ITEMTYPE) {}
 
-void CNACommand::_FormatItemNameInWHEREClause(ISQLParserInformation*, const wchar_t*, CTString*, CNAParameter*)
-{
-    _bNotYet(kPointNotYet + 12);
-}
-
-void CNACommand::_FormatRubriqueAlias(unsigned int, const wchar_t*, CSQLParserInfo*, const IInfoRubrique*,
-                                      CTString*, int, int)
-{
-    _bNotYet(kPointNotYet + 13);
-}
-
 int CNACommand::_vbFormatExpressionOperatorEntreOperande() { return 0; }
 int CNACommand::_vbSkipOperande() { return 0; }
 void CNACommand::_vConvertirFonction() {}
-
-void CNACommand::_FormatExpressionArgument(CSQLParserInfo*, IExpOpExpression*, CTString*)
-{
-    _bNotYet(kPointNotYet + 14);
-}
-
-void CNACommand::_FormatExpressionItemName(CSQLParserInfo*, IExpOpExpression* piParent, int eKind,
-                                           INAItemDescription* piItem, const wchar_t* pszTable,
-                                           const wchar_t* pszName, CTString* pclOut)
-{
-    // The parent's kind is read through the host's parse, which comes with
-    // the query rewriting.
-    if (piParent != nullptr) {
-        _bNotYet(kPointNotYet + 15);
-        return;
-    }
-    FormatExpressionItemName(eKind, -1, piItem, pszTable, pszName, pclOut);
-}
-
-void CNACommand::_FormatExpressionLiteral(CSQLParserInfo*, IExpOpExpression*, IExpOpExpression*, int,
-                                          INAItemDescription*, CNAParameter*, eNA_ITEMTYPE)
-{
-    _bNotYet(kPointNotYet + 16);
-}
-
-void CNACommand::_FormatExpressionOperator(CSQLParserInfo*, IExpOpExpression*, IExpOpExpression*, int, CTString*)
-{
-    _bNotYet(kPointNotYet + 17);
-}
 
 void CNACommand::_GetMotifVariableDebut(wchar_t* pszOut, unsigned int nSize)
 {
@@ -473,27 +441,12 @@ void CNACommand::_GetMotifVariableFin(wchar_t* pszOut, unsigned int nSize)
         pszOut[0] = 0;
 }
 
-void CNACommand::_FormatTableClauseFROM(CSQLParserInfo*, INADataSourceDescription*, const IInfoFrom*, CTString*)
-{
-    _bNotYet(kPointNotYet + 18);
-}
-
-void CNACommand::_FormatTableAliasClauseFROM(CSQLParserInfo*, const IInfoFrom*, CTString*)
-{
-    _bNotYet(kPointNotYet + 19);
-}
-
-int CNACommand::_bShouldAddParameter(CSQLParserInfo*, IExpOpExpression*, IExpOpExpression*, int,
-                                     INAItemDescription*)
-{
-    return _bNotYet(kPointNotYet + 20);
-}
-
 // ---- Text ------------------------------------------------------------------------------------------
 
 unsigned int CNACommand::_nTextLength()
 {
-    return static_cast<unsigned int>(wcslen(m_clSQL.pszGetW()));
+    // The wide form is the master: its length is kept.
+    return m_clSQL.m_clW.m_nLength;
 }
 
 void CNACommand::ResetCommand(int bKeepParameters)
@@ -801,12 +754,6 @@ int CNACommand::nGetUserParamIndice(const CNAParameter* pclParameter) const
     return -1;
 }
 
-int CNACommand::bUpdateParametersValues()
-{
-    // The host's bind variables come through the query digest.
-    return 1;
-}
-
 int CNACommand::bAdd(CNACommand* pclOther, eADDMMODE eMode)
 {
     if (pclOther == nullptr || pclOther == this)
@@ -919,6 +866,15 @@ int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE 
 {
     if (m_pclConnection == nullptr || pclParameter == nullptr)
         return 0;
+    if ((pclParameter->nGetFlags() & CNAParameter::PF_USER) != 0 && m_pclParserInfo != nullptr) {
+        // A named host value as the host holds it now.
+        INAQueryParametersValue* piValues = m_pclParserInfo->piGetUserBindVariable();
+        const int bRefreshed = piValues == nullptr || _bRefreshUserParameter(pclParameter, piValues);
+        if (piValues != nullptr)
+            piValues->nExternalRelease();
+        if (!bRefreshed)
+            return 0;
+    }
     CNAConvertVariant* pclCell = pclParameter->pclGetValue();
     CAny clValue;
     if (pclCell == nullptr || pclParameter->bGetNull()) {

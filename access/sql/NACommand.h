@@ -13,8 +13,13 @@
 #include "common/text/Tableau.h"
 #include "common/values/ItemType.h"
 
+#include <vector>
+
 class CAny;
 class CColumnNullValueExcluded;
+class CNASqlElt;
+class CTabValParser;
+struct STValParser;
 class CNAConnectionDescription;
 class CNAConvertVariant;
 class CNAVariant;
@@ -29,6 +34,7 @@ class IInfoRubrique;
 class INADataSourceDescription;
 class INAItemDescription;
 class ISQLParserInformation;
+class INAQueryParametersValue;
 
 class CNACommand : public CInterf {
 public:
@@ -231,6 +237,124 @@ public:
     int bEscapeLIKEParamAsKXParam(CXYString<char>* pclOut, const char* pszPattern, char cEscape);
     CNAConnectionDescription* pclGetConnectionNoRef() const { return m_pclConnection; }
 
+    // ---- Host-parsed queries: the clause walk (NACommandRewrite.cpp) ------------------
+    // Rewrites the digest's query into the text, clause by clause; the
+    // filter's condition joins its WHERE. queryMode 1 or bit 4: the text goes
+    // as written (verbatim), only its parameters and ORDER BY handled.
+    int bFormatCondition(CSQLParserInfo* pclInfo, CNACommand* pclFilter, int bKeepOrderBy, int nQueryMode);
+    // Keeps the digest (one reference) and takes the query type from it.
+    void _SetSQLParserInfo(CSQLParserInfo* pclInfo);
+    CSQLParserInfo* pclGetSQLParserInfoNoRef() const { return m_pclParserInfo; }
+    // Appends the host text after the handled part of the query.
+    int bFormatEndOfQuery();
+    // The ORDER BY of the attached query alone; 1 without one.
+    int bFormatORDERBY(int bByAlias, int bForward);
+    int _bGetClausePos(unsigned int* pnStart, unsigned int* pnStop, CSQLParserInfo* pclInfo, int eKind);
+    unsigned int _nGetClauseStart(CSQLParserInfo* pclInfo, int eKind);
+    unsigned int _nGetClauseStop(CSQLParserInfo* pclInfo, int eKind);
+    // The clause handlers: each copies the host text up to its own output,
+    // writes it and moves *pnPos past what it consumed.
+    int _bFormatSELECTList(unsigned int* pnPos, const wchar_t* pszText, CSQLParserInfo* pclInfo);
+    int _bFormatGROUPBY(unsigned int* pnPos, const wchar_t* pszText, CSQLParserInfo* pclInfo);
+    int _bFormatORDERBY(unsigned int* pnPos, const wchar_t* pszText, int bKeepOrderBy, int bForward, int bByAlias,
+                        int* pbUniqueReached);
+    int _bAddItemInORDERBY(const IInfoRubrique* piItem, int nIndex, const wchar_t* pszText, tagRECT stPosition,
+                           int bByAlias, int* pbUniqueReached);
+    int _bAddJoinClause(const CNASqlElt* pclElement, unsigned int* pnPos, const wchar_t* pszText,
+                        CSQLParserInfo* pclInfo);
+    int _bFormatINSERTUPDATEList(unsigned int* pnPos, const wchar_t* pszText, CSQLParserInfo* pclInfo);
+    int _bAddFromClause(const CNASqlElt* pclElement, unsigned int* pnPos, const wchar_t* pszText,
+                        CSQLParserInfo* pclInfo);
+    // The parameter pass over the host text from the copy position: values
+    // become parameters, item references server names (formatted for a
+    // WHERE clause when bWhereNames). It pairs forward only.
+    int _bAddClause(const CTabValParser* pclValues, const wchar_t* pszText, ISQLParserInformation* piParser,
+                    int bWhereNames);
+
+    // ---- Host-parsed queries: expressions (NACommandExpression.cpp) ---------------------
+    // Translates a tree into the text; with a filter (WHERE only) its
+    // condition is joined by AND, inserted where a WHERE goes when the query
+    // has none.
+    int bAddTreeExpression(CSQLParserInfo* pclInfo, CSQLParserInfo* pclInfo2, const wchar_t* pszText,
+                           IExpOpExpression* piParent, IExpOpExpression* piTree, int eKind, unsigned int* pnPos,
+                           CNACommand* pclFilter);
+    // One node; *ppiItem carries the description of the last column met (a
+    // reference the caller releases); eType is the type the node is
+    // expected in.
+    int _bExpressionToSQL(CSQLParserInfo* pclInfo, CSQLParserInfo* pclInfo2, const wchar_t* pszText,
+                          IExpOpExpression* piParent, IExpOpExpression* piNode, int eKind, unsigned int* pnPos,
+                          INAItemDescription** ppiItem, eNA_ITEMTYPE eType, unsigned int nArgument);
+    int bFormatSubExpression(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piParent,
+                             IExpOpExpression* piNode, int eKind);
+    // The digest's WHERE as a filter condition (columns read by the record's
+    // source query when there is one).
+    int bAddFilterExpression(CSQLParserInfo* pclInfo);
+    int _bDoExpressionColonne(CSQLParserInfo* pclInfo, CSQLParserInfo* pclInfo2, const wchar_t* pszText,
+                              IExpOpExpression* piParent, IExpOpExpression* piNode, int eKind, unsigned int* pnPos,
+                              INAItemDescription** ppiItem);
+    // The target column of an UPDATE.
+    int _bDoExpressionColonne(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piNode,
+                              unsigned int* pnPos);
+    int _bExpressionColonneToSQL(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piNode,
+                                 unsigned int* pnPos);
+    int _bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserInfo* pclInfo2, IExpOpExpression* piParent,
+                                   IExpOpExpression* piNode, int eKind, CTString* pclOut,
+                                   INAItemDescription** ppiItem, unsigned int nParameterOffset);
+    // Computed output columns: into the text, by name, as a text (with the
+    // parameters moved in, placed at nParameterOffset on) and without a
+    // command of one's own.
+    int _bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoRubrique* piItem, IExpOpExpression* piParent,
+                                          int eKind);
+    int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const wchar_t* pszName, int eKind);
+    int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoRubrique* piItem, IExpOpExpression* piParent,
+                                         int eKind, CTString* pclOut, unsigned int nParameterOffset);
+    static int s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo, const wchar_t* pszName,
+                                                  int eKind, CNAError* pclError, CNAConnectionDescription* pclCnx);
+    int _bDoExpressionOperator(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piNode,
+                               IExpOpExpression* piParent, int eKind, unsigned int* pnPos);
+    // The text before a function's argument (bBefore) or through it.
+    int _bDoExpressionArgument(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piArgument,
+                               int bBefore, unsigned int* pnPos);
+    int _bDoExpressionLiteral(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piNode,
+                              IExpOpExpression* piParent, int eKind, unsigned int* pnPos, INAItemDescription* piItem,
+                              eNA_ITEMTYPE eType);
+    // A host parameter inside a tree: the value of the walk's table at its
+    // place, as the parameter pass writes a lone value.
+    int _bDoExpressionParameter(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piNode,
+                                unsigned int* pnPos);
+    // A date column compared with an empty date: the NULL test (or the
+    // constant) in its place. nStart and nHostStart: the text's length and
+    // the copy position before the column was written.
+    int _bExpressionDateEmpty(unsigned int* pnPos, IExpOpExpression* piNode, const wchar_t* pszText,
+                              unsigned int nStart, unsigned int nHostStart, INAItemDescription* piItem);
+    int _eTypeRetour(int eKind, IExpOpExpression* piNode, eNA_ITEMTYPE eType, INAItemDescription** ppiItem);
+    int _eTypeParameter(int eKind, IExpOpExpression* piNode, unsigned int nArgument, eNA_ITEMTYPE eType,
+                        INAItemDescription** ppiItem);
+    void FormatExpressionLiteral(int eKind, eOPEXPRESSION eOperator, IExpOpExpression* piNode,
+                                 INAItemDescription* piItem, eNA_ITEMTYPE eType, CNAConvertVariant* pclCell);
+    static tagRECT _stGetPositionExpression(IExpOpExpression* piNode);
+    static int _bLastOperande(IExpOpExpression* piNode, unsigned int nIndex);
+    void _GetOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTString* pclTable, CTString* pclItem);
+    void _GetFormatedOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTString* pclTable, CTString* pclItem);
+    // One routine over the parser's own list (a reference, or null).
+    IInfoRubrique* _piGetInfoRubriqueFromAlias(ISQLParserInformation* piParser, const wchar_t* pszTable,
+                                               const wchar_t* pszAlias);
+    INAItemDescription* _pclGetOriginalItemDesc(CSQLParserInfo* pclInfo, const wchar_t* pszTable,
+                                                const wchar_t* pszItem);
+    // An alias after AS at the position, written quoted; 1.
+    int _bFormatAlias(unsigned int* pnPos, const wchar_t* pszText);
+    static int s_bGetItemNameAndPos(CTString* pclName, unsigned int* pnStart, unsigned int* pnStop,
+                                    const wchar_t* pszText, unsigned int nPos);
+    void _FormatTableName(const wchar_t* pszName, CTString* pclOut);
+    void _FormatItemName(const wchar_t* pszName, CTString* pclOut);
+    // An item reference of a condition, its table's physical name found.
+    void _FormatItemNameInWHEREClause(ISQLParserInformation* piParser, const wchar_t* pszTable,
+                                      const wchar_t* pszName, CTString* pclOut, CNAParameter* pclParameter);
+    // A user parameter's value taken again from the host's bind values.
+    int _bRefreshUserParameter(CNAParameter* pclParameter, INAQueryParametersValue* piValues);
+    void SetLiteralParameter(int b) { m_bLiteralParameter = b; }
+    void SetDialectFlags(unsigned int n) { m_nDialectFlags = n; }
+
     // ---- Scanners of query texts ---------------------------------------------------------
     // Blanks and ! % ( ) * + , - / =.
     static int s_bSeparateur(wchar_t c);
@@ -285,6 +409,30 @@ protected:
     CTStringConcatAW m_clDump;                 // 18
     unsigned int m_dwWord19;                   // 19
     CColumnNullValueExcluded* m_pclNullExcluded; // 20, owned, null until built
+    IInfoRubrique* m_piCurrentCalcul;          // the computed item being translated, or null
+
+    // ---- While a host query is written ------------------------------------------------
+    // Host text copied from *pnPos up to nUpTo (the position moves on).
+    void _CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned int nUpTo);
+    unsigned int _nHostLength(const wchar_t* pszText);
+    // The table of values the walk reads, and which of them are written.
+    const CTabValParser* _pclPassTable(CSQLParserInfo* pclInfo);
+    int _bAddPassValue(const CTabValParser* pclTable, int i, const wchar_t* pszText, unsigned int* pnPos);
+    int _bAddPassParameter(const CTabValParser* pclTable, int i, CNAParameter** ppclParameter);
+    void _PlacePassParameter(const STValParser& st, CNAParameter* pclParameter, const wchar_t* pszText,
+                             unsigned int* pnPos);
+    // The pass over [*pnPos, nUpTo) of the host text.
+    int _bAddClausePart(const CTabValParser* pclTable, const wchar_t* pszText, ISQLParserInformation* piParser,
+                        int bWhereNames, unsigned int* pnPos, unsigned int nUpTo);
+    int _bUnplaced(int nPoint);
+    CTString m_csTableIn;                      // the last table name quoted, and its quoted form
+    CTString m_csTableOut;
+    const wchar_t* m_pszHostText;
+    unsigned int m_nHostLength;
+    const CTabValParser* m_pclPassTable;
+    CSQLParserInfo* m_pclPassInfo;             // the digest the table came from, no reference
+    std::vector<char> m_tabPassDone;
+    CNACommand* m_pclOuterCalcul;              // the command a computed column is written for, no reference
 };
 
 // A new command (count 0) on the error and the connection.

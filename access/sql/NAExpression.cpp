@@ -6,6 +6,7 @@
 #include "access/driver/NaDriver.h"
 #include "access/sql/NACommand.h"
 #include "access/sql/NARecherche.h"
+#include "access/sql/SQLParserInfo.h"
 #include "access/statement/NARecord.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/XTime.h"
@@ -23,9 +24,6 @@ namespace {
 const int kFile = CNAExpression::ERRFILE_EXPRESSION;
 
 enum : int {
-    kPointParsed = 1,
-    kPointComputed = 2,
-    kPointSortOrder = 3,
     kPointNullSet = 4,
     kPointNoDriver = 5,
 };
@@ -118,9 +116,21 @@ void CNAExpression::_Release()
         m_pclColumn->nRelease();
     if (m_pclValue != nullptr)
         m_pclValue->nRelease();
+    if (m_pclParserInfo != nullptr)
+        m_pclParserInfo->nRelease();
     m_pclLeft = m_pclRight = nullptr;
     m_pclColumn = nullptr;
     m_pclValue = nullptr;
+    m_pclParserInfo = nullptr;
+}
+
+void CNAExpression::_SetParserInfo(CSQLParserInfo* pclInfo)
+{
+    if (pclInfo != nullptr)
+        pclInfo->AddRef();
+    if (m_pclParserInfo != nullptr)
+        m_pclParserInfo->nRelease();
+    m_pclParserInfo = pclInfo;
 }
 
 CNAExpression* CNAExpression::pclAllocExpression()
@@ -197,11 +207,21 @@ void CNAExpression::SetFlags(unsigned int nFlags)
     }
 }
 
-CNAExpression* CNAExpression::pclAllocExpression(ISQLParserInformation*, unsigned int)
+CNAExpression* CNAExpression::pclAllocExpression(ISQLParserInformation* piParser, unsigned int nFlags)
 {
-    // The digest of a host-parsed condition comes with the query rewriting.
-    _bNotYet(kPointParsed);
-    return nullptr;
+    CNAExpression* pcl = pclAllocExpression();
+    if (pcl == nullptr)
+        return nullptr;
+    CSQLParserInfo* pclInfo = new (std::nothrow) CSQLParserInfo(m_pclError, piParser, nullptr, 1);
+    if (pclInfo == nullptr) {
+        pcl->AddRef();
+        pcl->nRelease();
+        return nullptr;
+    }
+    pcl->m_eOperator = NAOP_PARSED;
+    pcl->_SetParserInfo(pclInfo);
+    pcl->SetFlags(nFlags);
+    return pcl;
 }
 
 void CNAExpression::SetComparison(eNAOperator eOperator, CNAColumn* pclColumn, CNAConvertVariant* pclValue,
@@ -215,6 +235,9 @@ void CNAExpression::SetComparison(eNAOperator eOperator, CNAColumn* pclColumn, C
     m_eOperator = eOperator;
     m_pclColumn = pclColumn;
     m_pclValue = pclValue;
+    // A column of a query's record: computed columns are written from the
+    // query.
+    _SetParserInfo(pclColumn != nullptr ? pclColumn->pclGetSourceQueryNoRef() : nullptr);
     SetFlags(nFlags);
 }
 
@@ -268,6 +291,7 @@ CNAExpression* CNAExpression::pclClone()
         m_pclValue->AddRef();
     pcl->m_pclColumn = m_pclColumn;
     pcl->m_pclValue = m_pclValue;
+    pcl->_SetParserInfo(m_pclParserInfo);
     CNAExpression* const apFrom[2] = {m_pclLeft, m_pclRight};
     CNAExpression** const appTo[2] = {&pcl->m_pclLeft, &pcl->m_pclRight};
     for (int i = 0; i < 2; i++) {
@@ -433,15 +457,10 @@ int CNAExpression::s_bGetBorneRechercheDateGenerique(eNA_ITEMTYPE eType, CAny* p
 
 int CNAExpression::s_eGetSensTriColonne(CNARecord* pclRecord, CNAColumn* pclColumn)
 {
-    if (pclRecord == nullptr || pclColumn == nullptr || !pclRecord->bSourceIsQuery() ||
-        pclRecord->pclGetSourceQueryNoRef() == nullptr)
+    if (pclRecord == nullptr || pclColumn == nullptr || !pclRecord->bSourceIsQuery())
         return 0;
-    // The ORDER BY of the host-parsed query is read with the query rewriting.
-    CNAError* pclError = pclRecord->pclGetErrorNoRef();
-    if (pclError != nullptr)
-        pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, kPointSortOrder, nullptr, nullptr, nullptr,
-                                 ZTERR_NOT_OFFERED);
-    return -1;
+    CSQLParserInfo* pclInfo = pclRecord->pclGetSourceQueryNoRef();
+    return pclInfo != nullptr ? pclInfo->nGetSensTri(pclInfo->piGetRubriqueClauseOrder(pclColumn)) : 0;
 }
 
 // ---- NULL-exclusion sets ---------------------------------------------------------------------------------
@@ -569,7 +588,7 @@ int CNAExpression::_bWriteNode(CNACommand* pclCommand, eNAOperator eParent, CNAR
     case NAOP_NOT:
         return _bWriteNot(pclCommand, pclSearch, pbConstant, pclRecord);
     case NAOP_PARSED:
-        return _bNotYet(kPointParsed);
+        return _bWriteParsed(pclCommand, eParent, pclSearch, pclRecord);
     default:
         break;
     }
@@ -711,11 +730,16 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     if (m_pclColumn == nullptr)
         return 0;
     CNAConnectionDescription* pclCnx = _pclConnection(pclCommand);
-    if (m_pclColumn->eGetTypeColonne() != 0 && m_pclColumn->pclGetSourceQueryNoRef() != nullptr)
-        return _bNotYet(kPointComputed); // a computed column is written from the host-parsed query
+    CTString csName;
+    if (m_pclParserInfo != nullptr && m_pclColumn->eGetTypeColonne() != 0) {
+        // A computed column of a query: its expression.
+        if (!CNACommand::s_bFormatExpressionColonneCalculee(&csName, m_pclParserInfo, m_pclColumn->pszGetName(), 3,
+                                                           m_pclError, pclCnx))
+            return 0;
+        return _bGetSQLFromValueNamed(csName.pszGet(), pclCommand, pclSearch, pbConstant);
+    }
     // Without a table alias or a conversion, the name is the one the column
     // keeps quoted by the same rules.
-    CTString csName;
     const eOPEXPRESSION eKind = Convert_eNAOperator_To_eOPEXPRESSION(m_eOperator);
     const wchar_t* pszAlias = m_pclColumn->pszGetAliasNomTable();
     const wchar_t* pszKept = m_pclColumn->pszGetFormatedOriginalName();
@@ -725,6 +749,35 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
                                              m_pclColumn->pszGetOriginalName(), &csName);
     else
         csName.Set(pszKept);
+    return _bGetSQLFromValueNamed(csName.pszGet(), pclCommand, pclSearch, pbConstant);
+}
+
+int CNAExpression::_bWriteParsed(CNACommand* pclCommand, eNAOperator eParent, CNARecherche* pclSearch,
+                                 CNARecord* pclRecord)
+{
+    if (m_pclParserInfo == nullptr)
+        return 1;
+    if (m_pclParserInfo->pclGetRecordNoRef() == nullptr && pclRecord != nullptr)
+        m_pclParserInfo->SetRecord(pclRecord);
+    const int nBefore = pclCommand->nGetParameterNbr();
+    // The host's condition may hold an OR: under an AND or a NOT it keeps
+    // its own parentheses.
+    const bool bParentheses = eParent > NAOP_OR;
+    if (bParentheses)
+        pclCommand->bComplete(L"(", 1);
+    const int bResult = pclCommand->bAddFilterExpression(m_pclParserInfo);
+    if (bParentheses)
+        pclCommand->bComplete(L")", 1);
+    if (pclSearch != nullptr)
+        pclSearch->GetParameterFromQuery(pclCommand, static_cast<unsigned int>(nBefore));
+    return bResult;
+}
+
+int CNAExpression::_bGetSQLFromValueNamed(const wchar_t* pszName, CNACommand* pclCommand, CNARecherche* pclSearch,
+                                          int* pbConstant)
+{
+    CNAConnectionDescription* pclCnx = _pclConnection(pclCommand);
+    const CTString csName(pszName);
     CAny clValue;
     bool bNull = m_pclValue == nullptr || !m_pclValue->bGetValue(&clValue) || clValue.bIsNull() ||
                  clValue.nGetTypeCode() == TQTYPE_VIDE;

@@ -103,8 +103,7 @@ public:
     static int s_bGetBorneRechercheDateMax(eNA_ITEMTYPE eType, CAny* pValue, CAny* pBound);
     static int s_bGetBorneRechercheDateGenerique(eNA_ITEMTYPE eType, CAny* pValue, CAny* pLower, CAny* pUpper);
     // The direction the record's source query sorts the column in: 1
-    // descending, 0 ascending or not sorted; -1, with user error 8 on the
-    // record's error object, where the host-parsed query must be read.
+    // descending, 0 ascending or not sorted.
     static int s_eGetSensTriColonne(CNARecord* pclRecord, CNAColumn* pclColumn);
 
     // ---- Operators ------------------------------------------------------------------------
@@ -155,6 +154,13 @@ protected:
     void _SetNullSelected(int bSelected);
     int _bNotYet(int nPoint);
     void _Release();
+    // The digest held (one reference).
+    void _SetParserInfo(CSQLParserInfo* pclInfo);
+    // The host-parsed condition, its parameters handed to the search.
+    int _bWriteParsed(CNACommand* pclCommand, eNAOperator eParent, CNARecherche* pclSearch, CNARecord* pclRecord);
+    // A leaf whose column name is written.
+    int _bGetSQLFromValueNamed(const wchar_t* pszName, CNACommand* pclCommand, CNARecherche* pclSearch,
+                               int* pbConstant);
 
     CNAError* m_pclError;                       // one reference
     eNAOperator m_eOperator;
@@ -163,6 +169,6 @@ protected:
     CNAColumn* m_pclColumn;                     // one reference; leaves only
     CNAConvertVariant* m_pclValue;              // one reference; leaves only
     unsigned int m_nFlags;
-    CSQLParserInfo* m_pclParserInfo;            // the host-parsed condition's digest; null here
+    CSQLParserInfo* m_pclParserInfo;            // one reference: the condition's digest, or a leaf's source query
     CColumnNullValueExcluded* m_pclNullExcluded; // owned, made on first need
 };

@@ -74,13 +74,6 @@ int CNAFilter::bSetFilter(CNARecord* pclRecord, INAItemDescription* piItem, cons
     _SetCondition(&m_pclSearch, nullptr);
     _SetCondition(&m_pclCurrent, nullptr);
     _SetFetchItem(piItem);
-    if (piParser != nullptr) {
-        // A host-parsed condition is read with the query rewriting.
-        if (m_pclError != nullptr)
-            m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, CNAExpression::ERRFILE_EXPRESSION, kPointParsedFilter,
-                                       m_pclConnection, nullptr, nullptr, ZTERR_NOT_OFFERED);
-        return 0;
-    }
     const unsigned int nBase = static_cast<unsigned int>(nFlags);
     if (pLower != nullptr && pUpper != nullptr && piItem != nullptr && piItem->bGetDescendant(-1)) {
         // In key order the larger value comes first: each bound keeps its
@@ -114,6 +107,19 @@ int CNAFilter::bSetFilter(CNARecord* pclRecord, INAItemDescription* piItem, cons
         pclUpper = _pclAddExpression(pclRecord, piItem, bUpperIncluded ? NAOP_LE : NAOP_LT, pUpper,
                                      nBase | RECH_UPPER | RECH_BOUNDS, nullptr, &bFailed);
     CNAExpression* pclCondition = _pclJoin(NAOP_AND, pclLower, pclUpper, nBase, &bFailed);
+    if (piParser != nullptr && !bFailed) {
+        // The host's own condition joins the bounds.
+        CNAExpression* pclMaker = pclAllocExpression();
+        CNAExpression* pclParsed = nullptr;
+        if (pclMaker != nullptr) {
+            pclMaker->AddRef();
+            pclParsed = pclMaker->pclAllocExpression(piParser, nBase);
+            pclMaker->nRelease();
+        }
+        if (pclParsed == nullptr)
+            bFailed = _bNoMemory(kPointParsedFilter) + 1;
+        pclCondition = _pclJoin(NAOP_AND, pclCondition, pclParsed, nBase, &bFailed);
+    }
     if (bFailed) {
         if (pclCondition != nullptr) {
             pclCondition->AddRef();

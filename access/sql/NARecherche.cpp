@@ -30,7 +30,6 @@ namespace {
 const int kFile = CNAExpression::ERRFILE_EXPRESSION;
 
 enum : int {
-    kPointParsedQuery = 20,
     kPointNoMemory = 21,
     kPointNoDriver = 22,
 };
@@ -401,13 +400,13 @@ CNAParameter* CNARecherche::pclGetParameter(int i)
     return pcl;
 }
 
-int CNARecherche::GetParameterFromQuery(CNACommand*, unsigned int)
+int CNARecherche::GetParameterFromQuery(CNACommand* pclCommand, unsigned int n)
 {
-    // The parameters of a host-parsed condition come with the query rewriting.
-    if (m_pclError != nullptr)
-        m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, kFile, kPointParsedQuery, m_pclConnection, nullptr,
-                                   nullptr, ZTERR_NOT_OFFERED);
-    return 0;
+    if (pclCommand == nullptr)
+        return 0;
+    for (int i = static_cast<int>(n); i < pclCommand->nGetParameterNbr(); i++)
+        m_tabParameter.Ajoute(pclCommand->pclGetParameterNoRef(static_cast<unsigned int>(i)));
+    return 1;
 }
 
 CNAParameter* CNARecherche::_pclAddParameter(CNAColumn* pclColumn, CNAConvertVariant* pclCell,

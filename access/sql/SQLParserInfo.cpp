@@ -10,6 +10,7 @@
 #include "common/text/TextCompare.h"
 
 #include <cwchar>
+#include <cwctype>
 #include <memory>
 #include <vector>
 
@@ -27,10 +28,25 @@ bool bMemoType(int n) { return n == 15 || n == 16 || n == 29 || n == 30 || n == 
 
 bool bEmpty(const wchar_t* psz) { return psz == nullptr || *psz == 0; }
 
-// Names compare ignoring case and accents; null reads as empty.
+// Names compare ignoring case and accents; null reads as empty. Names of
+// plain ASCII, the usual ones, need no locale.
 bool bSameName(const wchar_t* a, const wchar_t* b)
 {
-    return STR_nCompareW(a != nullptr ? a : L"", b != nullptr ? b : L"", 3) == 0;
+    a = a != nullptr ? a : L"";
+    b = b != nullptr ? b : L"";
+    for (;; a++, b++) {
+        const wchar_t ca = *a;
+        const wchar_t cb = *b;
+        if (ca >= 0x80 || cb >= 0x80)
+            break;
+        if (ca == 0 || cb == 0)
+            return ca == cb;
+        const wchar_t fa = ca >= L'a' && ca <= L'z' ? ca - 32 : ca;
+        const wchar_t fb = cb >= L'a' && cb <= L'z' ? cb - 32 : cb;
+        if (fa != fb)
+            return false;
+    }
+    return STR_nCompareW(a, b, 3) == 0;
 }
 
 // Moves a cursor on (from -1 when restarting); the index it lands on, -1
@@ -459,10 +475,28 @@ CTString CSQLParserInfo::csGetFichierFrom_DBTableName(int i) const
 
 INADataSourceDescription* CSQLParserInfo::piGetNADataSourceDescription(const wchar_t* pszName) const
 {
-    if (m_piParser == nullptr)
+    return s_piGetTableDescription(m_piParser, pszName);
+}
+
+INADataSourceDescription* CSQLParserInfo::s_piGetTableDescription(ISQLParserInformation* piParser,
+                                                                  const wchar_t* pszName)
+{
+    if (piParser == nullptr)
         return nullptr;
     try {
-        return m_piParser->piGetTableDescription(pszName);
+        return piParser->piGetTableDescription(pszName);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+INAItemDescription* CSQLParserInfo::s_piGetItemDescription(ISQLParserInformation* piParser, const wchar_t* pszTable,
+                                                           const wchar_t* pszName)
+{
+    if (piParser == nullptr)
+        return nullptr;
+    try {
+        return piParser->piGetItemDescription(pszTable, pszName);
     } catch (...) {
         return nullptr;
     }
@@ -536,6 +570,27 @@ int CSQLParserInfo::bQueryContainIdAuto(ISQLParserInformation* piParser)
         if (bIdAutoType(pi->nGetType()))
             return 1;
     return 0;
+}
+
+int CSQLParserInfo::nGetSensTri(IInfoOrderBy* piEntry) const
+{
+    const wchar_t* pszText = pszGetRequete();
+    if (piEntry == nullptr || pszText == nullptr)
+        return 0;
+    // The direction is written after the entry.
+    const size_t nLength = wcslen(pszText);
+    const int nStop = piEntry->stGetPosition().right;
+    size_t i = nStop >= 0 ? static_cast<size_t>(nStop) + 1 : nLength;
+    while (i < nLength && bBlank(pszText[i]))
+        i++;
+    if (i + 4 > nLength || wcsncasecmp(pszText + i, L"DESC", 4) != 0)
+        return 0;
+    return i + 4 == nLength || !(iswalnum(static_cast<wint_t>(pszText[i + 4])) || pszText[i + 4] == L'_') ? 1 : 0;
+}
+
+CSQLParserInfo* CSQLParserInfo::pclGetQueryParserInfoNoRef() const
+{
+    return m_pclRecord != nullptr ? m_pclRecord->pclGetSourceQueryNoRef() : nullptr;
 }
 
 int CSQLParserInfo::bRubriqueSourceIsMemo(const CNAColumn* pclColumn) const

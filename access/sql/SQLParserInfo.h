@@ -48,6 +48,10 @@ public:
     IInfoRubrique* piGetRubriqueOUT(int i) const { return m_tabRubriqueOUT[i]; }
     int nGetRubriqueOUTNbr() const { return m_tabRubriqueOUT.nGetNbElement(); }
     int nGetFichierFromNbr() const { return m_tabFrom.nGetNbElement(); }
+    int nGetClauseOrderNbr() const { return m_tabOrderBy.nGetNbElement(); }
+    IInfoOrderBy* piGetClauseOrder(int i) const { return m_tabOrderBy[i]; }
+    // FROM entry i; null outside 0 to count - 1 (no cursor moves).
+    IInfoFrom* piGetFichierFrom(int i) const { return m_tabFrom[i]; }
 
     // ---- What was gathered ----------------------------------------------------------
     ISQLParserInformation* piGetSQLParserInformationNoRef() const { return m_piParser; }
@@ -104,6 +108,11 @@ public:
     CTString csGetFichierFrom_DBTableName(int i) const;
     // The host's description of a table (a reference), or null.
     INADataSourceDescription* piGetNADataSourceDescription(const wchar_t* pszName) const;
+    // The host's look-ups by name on a parser (a reference, or null; null
+    // too when the host throws or there is no parser).
+    static INADataSourceDescription* s_piGetTableDescription(ISQLParserInformation* piParser, const wchar_t* pszName);
+    static INAItemDescription* s_piGetItemDescription(ISQLParserInformation* piParser, const wchar_t* pszTable,
+                                                      const wchar_t* pszName);
     // 1 when a FROM entry has the name as an alias other than its table's
     // name. Otherwise 0, and *ppiSource (when given) receives the data
     // source of the FROM entry of that table name, else the description of
@@ -117,6 +126,11 @@ public:
     // 1 for one FROM entry and an output item of an automatic identifier.
     int bQueryContainIdAuto() const;
     static int bQueryContainIdAuto(ISQLParserInformation* piParser);
+    // 1 when the entry is written descending, else 0.
+    int nGetSensTri(IInfoOrderBy* piEntry) const;
+    // The host-parsed query of the record's source, or null without a
+    // record.
+    CSQLParserInfo* pclGetQueryParserInfoNoRef() const;
     // Whether the column's output item reads a memo.
     int bRubriqueSourceIsMemo(const CNAColumn* pclColumn) const;
 

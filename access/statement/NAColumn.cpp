@@ -5,6 +5,7 @@
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NaDriver.h"
 #include "access/sql/INAQueryParametersValue.h"
+#include "access/sql/SQLParserInfo.h"
 #include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecord.h"
 #include "access/statement/NAStatement.h"
@@ -277,8 +278,11 @@ int CNAColumn::bMustBind(unsigned int nFlags)
 
 int CNAColumn::eGetTypeColonne() const
 {
-    // Expression columns exist only in a query's record.
-    return 0;
+    // Expression columns exist only in a query's record: the kind its
+    // output item has there.
+    CSQLParserInfo* pclInfo = pclGetSourceQueryNoRef();
+    IInfoRubrique* pi = pclInfo != nullptr ? pclInfo->piEnumRubriqueOUT(pszGetName()) : nullptr;
+    return pi != nullptr ? pi->eGetCalcul() : 0;
 }
 
 const wchar_t* CNAColumn::pszGetAliasNomTable()

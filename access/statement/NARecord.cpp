@@ -7,6 +7,7 @@
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NaDriver.h"
 #include "access/sql/ColumnNullValueExcluded.h"
+#include "access/sql/SQLParserInfo.h"
 #include "access/statement/NAColumn.h"
 #include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecordId.h"
@@ -330,8 +331,16 @@ void CNARecord::_AddColumnOrder(CNAColumn* pclColumn)
 
 void CNARecord::_InitOrderBy()
 {
-    // The ORDER BY of a query's digest comes first once queries carry one;
-    // the identity column then replaces it.
+    // The ORDER BY of a query's digest comes first; the identity column
+    // then replaces it.
+    CSQLParserInfo* pclInfo = bSourceIsQuery() ? pclGetSourceQueryNoRef() : nullptr;
+    for (IInfoOrderBy* pi = pclInfo != nullptr ? pclInfo->piEnumRubriqueClauseOrder(1) : nullptr; pi != nullptr;
+         pi = pclInfo->piEnumRubriqueClauseOrder(0)) {
+        IInfoRubrique* piItem = pclInfo->piGetRubriqueOUT(pi->nGetIndiceColonne());
+        CNAColumn* pcl = piItem != nullptr ? pclGetColumnNoRef(piItem->pszGetNom()) : nullptr;
+        if (pcl != nullptr)
+            _AddColumnOrder(pcl);
+    }
     if (m_pclColumnIDAuto != nullptr) {
         m_tabColumnOrder.SupprimeTout();
         _AddColumnOrder(m_pclColumnIDAuto);

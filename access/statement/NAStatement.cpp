@@ -29,6 +29,7 @@
 #include <climits>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <new>
 #include <string>
 
@@ -48,7 +49,6 @@ enum : int {
     PT_NO_ROW_READ = 8,
     PT_DELETE_ALL_QUERY = 9,
     PT_NO_MEMORY = 10,
-    PT_QUERY_REWRITE = 11,
     PT_TABLE_CACHE = 12,
     PT_POSITION = 13,
     PT_NO_COMMAND = 14,
@@ -751,13 +751,49 @@ int CNAStatement::_bBuildQuerySELECTFromTable(const wchar_t* pszTable, unsigned 
     return _bFormatOrderBy(pszTable, nullptr, nFlags, pszOrderItem, bAscending, 0);
 }
 
-int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo*, unsigned int, const wchar_t*, int, CNACommand*, int,
-                                              int)
+int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned int nFlags,
+                                              const wchar_t* pszOrderItem, int bAscending, CNACommand* pclSearch,
+                                              int bOrderBy, int bWrap)
 {
-    // Host-parsed queries are written by the query rewriting.
-    if (m_pclCommand != nullptr && m_pclCommand->eGetQueryType() == QT_NONE)
-        m_pclCommand->SetStatementKind(QT_SELECT);
-    return _bNotOffered(PT_QUERY_REWRITE);
+    CNACommand* pcl = m_pclCommand;
+    if (pcl == nullptr || m_pclDataAccess == nullptr)
+        return 0;
+    if (pcl->eGetQueryType() == QT_NONE)
+        pcl->SetStatementKind(QT_SELECT);
+    const int nMode = static_cast<int>(m_pclDataAccess->eGetQueryMode());
+    const bool bSearch = pclSearch != nullptr && !pclSearch->bIsEmpty();
+    if (!bWrap && !m_pclDataAccess->bRequeteSansCorrection()) {
+        // The search joins the query's own WHERE; its ORDER BY is written again.
+        if (!pcl->bFormatCondition(pclInfo, pclSearch, 0, nMode))
+            return 0;
+        if (bOrderBy && !_bFormatOrderBy(nullptr, pclInfo, nFlags, pszOrderItem, bAscending, 0))
+            return 0;
+        return pcl->bFormatEndOfQuery();
+    }
+    if (!bWrap && !bSearch)
+        return pcl->bFormatCondition(pclInfo, nullptr, bOrderBy ? 1 : 0, nMode);
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    if (pclConnection == nullptr || !pclConnection->bSupportSubQuery() || pcl->eGetQueryType() != QT_SELECT) {
+        if (m_pclError != nullptr) {
+            const wchar_t* pszTable = m_pclDataAccess->pszGetLogicalName();
+            m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, FILE_STATEMENT, PT_NO_SUB_QUERY, pclConnection,
+                                       pszTable, nullptr, ZTERR_NO_SUB_QUERY, pszTable);
+        }
+        return 0;
+    }
+    // A count has written its own SELECT up to FROM: only the sub-query follows.
+    if (pcl->nGetSQLLength() == 0)
+        pcl->bComplete(_bAddDistinct(nFlags) ? L"SELECT DISTINCT * FROM " : L"SELECT * FROM ",
+                       static_cast<unsigned int>(-1));
+    pcl->bComplete(L" (", static_cast<unsigned int>(-1));
+    const int bLimited = pclInfo != nullptr && pclInfo->bQueryResultsetLimited(pclConnection);
+    if (!pcl->bFormatCondition(pclInfo, nullptr, bLimited, nMode) || !pcl->bFormatEndOfQuery())
+        return 0;
+    _CloseSubQuery(pcl);
+    if (!bSearch)
+        return 1;
+    pcl->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
+    return pcl->bAdd(pclSearch, CNACommand::ADDMODE_SHARE);
 }
 
 void CNAStatement::_CloseSubQuery(CNACommand* pclCommand)
@@ -769,8 +805,44 @@ void CNAStatement::_CloseSubQuery(CNACommand* pclCommand)
         pclCommand->bComplete(L" ZT_SUBQUERY", static_cast<unsigned int>(-1));
 }
 
-int CNAStatement::_bFormatOrderBy(const wchar_t*, CSQLParserInfo* pclInfo, unsigned int nFlags,
+namespace {
+// Where the query's own trailing LIMIT starts in the command, 0 when there
+// is none; one of a sub-query is followed by its ")" and does not count.
+unsigned int nQueryLimitStart(CNACommand* pclCommand, CNAConnectionDescription* pclConnection)
+{
+    const wchar_t* pszText = pclCommand->pszGetOriginalSQL();
+    if (pszText == nullptr)
+        return 0;
+    const int nLimit = CNACommand::s_nGetClauseStart(pclConnection, pszText, L"LIMIT", -1);
+    if (nLimit <= 0 || std::wcschr(pszText + nLimit, L')') != nullptr)
+        return 0;
+    return static_cast<unsigned int>(nLimit);
+}
+} // namespace
+
+int CNAStatement::_bFormatOrderBy(const wchar_t* pszTable, CSQLParserInfo* pclInfo, unsigned int nFlags,
                                   const wchar_t* pszOrderItem, int bAscending, int bPlainNames)
+{
+    const unsigned int nLimit = m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery()
+                                    ? nQueryLimitStart(m_pclCommand, pclGetConnectionNoRef())
+                                    : 0;
+    const unsigned int nBefore = m_pclCommand->nGetSQLLength();
+    const int nParameters = m_pclCommand->nGetParameterNbr();
+    const int bResult = _bFormatOrderByTerms(pszTable, pclInfo, nFlags, pszOrderItem, bAscending, bPlainNames);
+    // The order goes before the query's LIMIT: moved there, the LIMIT's
+    // parameters moving with the text.
+    if (nLimit > 0 && m_pclCommand->nGetSQLLength() > nBefore && m_pclCommand->nGetParameterNbr() == nParameters) {
+        std::wstring strOrder(m_pclCommand->pszGetOriginalSQL() + nBefore);
+        while (!strOrder.empty() && std::iswspace(static_cast<wint_t>(strOrder[0])))
+            strOrder.erase(0, 1);
+        m_pclCommand->TronqueTexte(nBefore);
+        m_pclCommand->Insert(nLimit, (strOrder + L" ").c_str());
+    }
+    return bResult;
+}
+
+int CNAStatement::_bFormatOrderByTerms(const wchar_t*, CSQLParserInfo* pclInfo, unsigned int nFlags,
+                                       const wchar_t* pszOrderItem, int bAscending, int bPlainNames)
 {
     CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
     if (pclInfo != nullptr && _bEmpty(pszOrderItem) && (nFlags & WPF_QUERY_ORDER) == 0)
@@ -778,8 +850,15 @@ int CNAStatement::_bFormatOrderBy(const wchar_t*, CSQLParserInfo* pclInfo, unsig
     if (pclInfo != nullptr && !bAscending && pclInfo->bQueryResultsetLimited(pclConnection))
         bAscending = 1;
     if (_bEmpty(pszOrderItem) || (nFlags & WPF_QUERY_ORDER) != 0) {
-        if (pclInfo != nullptr && (nFlags & WPF_QUERY_ORDER) != 0 && !m_pclDataAccess->bRequeteSansCorrection())
-            return _bNotOffered(PT_QUERY_REWRITE);
+        if (pclInfo != nullptr && (nFlags & WPF_QUERY_ORDER) != 0 && !m_pclDataAccess->bRequeteSansCorrection()) {
+            // The query's own ORDER BY, then the terms that complete it.
+            if (pclInfo->nGetClauseOrderNbr() > 0)
+                m_pclCommand->bComplete(L" ", 1);
+            const int bResult = m_pclCommand->bFormatORDERBY(bPlainNames, bAscending);
+            _FormatORDERBYList(nullptr, bAscending, pclInfo, bPlainNames, nFlags);
+            m_pclCommand->SetInvertFetch(!bAscending);
+            return bResult;
+        }
         m_pclCommand->SetInvertFetch(0);
         return 1;
     }
@@ -843,6 +922,9 @@ void CNAStatement::_FormatORDERBYList(CNAColumn* pclColumn, int bAscending, CSQL
             }
         }
     }
+    const bool bRewritten = pclInfo != nullptr && bQuery && !m_pclDataAccess->bRequeteSansCorrection();
+    // The terms the query's own ORDER BY holds.
+    const int nOwnTerms = pclInfo != nullptr ? pclInfo->nGetClauseOrderNbr() : 0;
     const unsigned int nTieBit = bAscending ? 1u : 2u;
     if ((nFlags & WPF_NO_TIEBREAK) == 0 && (m_nTieBreak & nTieBit) != 0 && !bComplete && m_pclCurrentRecord != nullptr) {
         for (int i = 0; i < m_pclCurrentRecord->nGetNbColumnOrder() && !bComplete; i++) {
@@ -851,18 +933,27 @@ void CNAStatement::_FormatORDERBYList(CNAColumn* pclColumn, int bAscending, CSQL
                 continue;
             if (pcl->bIsMemo() && !bMemoOrder)
                 continue;
+            if (bRewritten && !bMemoOrder && pclInfo->bRubriqueSourceIsMemo(pcl))
+                continue;
+            // The query already orders by it.
+            if (nOwnTerms > 0 && pclInfo->piGetRubriqueClauseOrder(pcl) != nullptr)
+                continue;
             Add(pcl, bAscending);
         }
     }
-    if (tabTerm.nGetNbElement() == 0)
-        return;
     int nTerms = tabTerm.nGetNbElement();
     const int nMax = pclConnection != nullptr ? pclConnection->nGetOrderByMaxExpressionNbr() : INT_MAX;
-    if (nTerms > nMax)
-        nTerms = nMax;
-    m_pclCommand->bComplete(L" ORDER BY ", static_cast<unsigned int>(-1));
+    if (nTerms > nMax - nOwnTerms)
+        nTerms = nMax - nOwnTerms;
+    if (nTerms <= 0)
+        return;
+    // Only the query's own order, written just before, goes on with ",".
+    const bool bContinue =
+        pclInfo != nullptr && pclColumn == nullptr && nOwnTerms > 0 && (nFlags & WPF_QUERY_ORDER) != 0;
+    if (!bContinue)
+        m_pclCommand->bComplete(L" ORDER BY ", static_cast<unsigned int>(-1));
     for (int i = 0; i < nTerms; i++) {
-        if (i > 0)
+        if (i > 0 || bContinue)
             m_pclCommand->bComplete(L",", 1);
         CTString csTerm;
         int bAsc = tabTerm[i].bAscending;
@@ -873,10 +964,17 @@ void CNAStatement::_FormatORDERBYList(CNAColumn* pclColumn, int bAscending, CSQL
     }
 }
 
-void CNAStatement::_FormatItemORDERBY(CNAColumn* pclColumn, CSQLParserInfo*, int bPlainNames, CTString* pclText,
-                                      int*)
+void CNAStatement::_FormatItemORDERBY(CNAColumn* pclColumn, CSQLParserInfo* pclInfo, int bPlainNames,
+                                      CTString* pclText, int* pbAscending)
 {
     CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    if (pclInfo != nullptr && pbAscending != nullptr && m_pclDataAccess != nullptr &&
+        m_pclDataAccess->bSourceIsQuery() && !m_pclDataAccess->bRequeteSansCorrection()) {
+        // A column the query orders itself follows the query's direction.
+        IInfoOrderBy* piOwn = pclInfo->piGetRubriqueClauseOrder(pclColumn);
+        if (piOwn != nullptr)
+            *pbAscending = *pbAscending == !pclInfo->nGetSensTri(piOwn) ? 1 : 0;
+    }
     const int eKind = pclColumn->eGetTypeColonne();
     if (!bPlainNames && (eKind == 1 || eKind == 2) && pclConnection != nullptr &&
         pclConnection->bOrderByIndiceAllowed()) {

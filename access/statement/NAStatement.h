@@ -326,6 +326,9 @@ protected:
                                     int bAscending, CNACommand* pclSearch, int bOrderBy, int bWrap);
     int _bFormatOrderBy(const wchar_t* pszTable, CSQLParserInfo* pclInfo, unsigned int nFlags,
                         const wchar_t* pszOrderItem, int bAscending, int bPlainNames);
+    // The ORDER BY alone: _bFormatOrderBy puts it before a LIMIT of the query.
+    int _bFormatOrderByTerms(const wchar_t* pszTable, CSQLParserInfo* pclInfo, unsigned int nFlags,
+                             const wchar_t* pszOrderItem, int bAscending, int bPlainNames);
     void _FormatORDERBYList(CNAColumn* pclColumn, int bAscending, CSQLParserInfo* pclInfo, int bPlainNames,
                             unsigned int nFlags);
     void _CloseSubQuery(CNACommand* pclCommand);

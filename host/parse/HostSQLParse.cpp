@@ -22,6 +22,12 @@ const SHostKind g_astHostKind[] = {
     {L"MID", 44},      {L"UPPER", 45},     {L"UCASE", 45},   {L"LOWER", 46},  {L"LCASE", 46},     {L"column", 47},
     {L"literal", 48},  {L"parameter", 49}, {L"LEFT", 50},    {L"RIGHT", 51},  {L"LTRIM", 52},     {L"RTRIM", 53},
     {L"LEN", 54},      {L"LENGTH", 55},    {L"CEILING", 72},
+    // Kinds the driver gives their own argument and result types, and a
+    // function it refuses; "(SELECT)" is a subquery, kept as written.
+    {L"(SELECT)", 58}, {L"POWER", 59},     {L"MOD", 70},     {L"NULLIF", 74}, {L"CONCAT", 88},    {L"GREATEST", 94},
+    {L"HEX", 95},      {L"CHAR", 96},      {L"DATEADD", 98}, {L"DAYOFWEEK", 99}, {L"DATEDIFF", 100},
+    {L"MONTHNAME", 101}, {L"DATE_FORMAT", 102}, {L"LEAST", 106}, {L"IF", 107}, {L"WCHAR", 108},
+    {L"PHONETIC", 73},
 };
 const int g_nHostKind = static_cast<int>(sizeof(g_astHostKind) / sizeof(g_astHostKind[0]));
 
@@ -920,6 +926,8 @@ private:
             return pcl;
         }
         case SToken::SYMBOL:
+            if (t.str == L"(" && _bKeyword(L"SELECT", 1))
+                return _Subquery();
             if (t.str == L"(") {
                 SDepth stDepth(m_nDepth);
                 const int nOpen = _Take().nStart;
@@ -941,6 +949,23 @@ private:
             break;
         }
         _Fail(L"value expected");
+    }
+    // A subquery: one node over its text, parentheses included; what it
+    // holds is not parsed.
+    CHostNode* _Subquery()
+    {
+        const int nOpen = _Take().nStart;
+        int nDepth = 1;
+        while (nDepth > 0) {
+            if (_Peek().eType == SToken::END)
+                _Fail(L") expected");
+            const SToken t = _Take();
+            if (t.eType == SToken::SYMBOL && t.str == L"(")
+                nDepth++;
+            else if (t.eType == SToken::SYMBOL && t.str == L")")
+                nDepth--;
+        }
+        return m_impl.pclNew(nHostKind(L"(SELECT)"), nOpen, m_nLastStop);
     }
     CHostNode* _Number(const SToken& t)
     {
@@ -1346,6 +1371,12 @@ void CHostSQLParse::GetPhysicalName(const wchar_t* pszLogical, wchar_t* pszBuffe
     wmemcpy(pszBuffer, str.c_str(), n);
     if (n < SQLPARSER_PHYSICALNAME_SIZE)
         pszBuffer[n] = 0;
+}
+
+void CHostSQLParse::SetItemType(int n, int nType)
+{
+    if (n >= 0 && static_cast<size_t>(n) < m_p->tabRubrique.size())
+        m_p->tabRubrique[static_cast<size_t>(n)]->m_nType = nType;
 }
 
 int CHostSQLParse::nUnbalanced(std::wstring* pstrReport) const

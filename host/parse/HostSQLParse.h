@@ -121,6 +121,8 @@ public:
     // clause lists (place 13) while the second is set.
     bool m_bThrowOnLookup = false;
     bool m_bThrowOnLists = false;
+    // The engine type output item n reports (computed items report 0).
+    void SetItemType(int n, int nType);
 
     // ---- Accounting -------------------------------------------------------------------
     // Objects (this one included) whose count is not the host's hold of 1,

@@ -7,11 +7,13 @@
 #include "access/driver/NADriverLock.h"
 #include "common/values/Any.h"
 #include "common/platform/MyModuleInfo.h"
+#include "host/parse/HostSQLParse.h"
 #include "tests/support/DriverServer.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,13 +83,14 @@ TEST_F(SQLLockServer, UnusedDescriptionsAndTheQueryForm)
     EXPECT_NE(Report().find("ztcat"), std::string::npos) << Report();
     EXPECT_EQ(m_pDriver->nGetNbConnection(), 0u);
     EXPECT_TRUE(Sent().empty());
-    // A used description: the query's text needs the parse's digest, and
+    // A used description: a query lock without a parse has no query, and
     // the connection diagnoses nothing.
     ASSERT_EQ(m_piDriver->bOpenConnection(m_pHost), 1) << Report();
     Sent();
     EXPECT_EQ(m_piDriver->bSQLBloqueRequete(m_pHost, nullptr), 0);
-    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
-    EXPECT_EQ(m_pDriver->pclGetError()->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NO_QUERY_TYPE));
+    EXPECT_EQ(m_pDriver->CNADriver::bSQLBloqueRequete(m_pHost, nullptr), 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NO_QUERY_TYPE));
     EXPECT_EQ(m_piDriver->bHConnexionDiagnose(&v, m_pHost, L"x", 0), 0);
     EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
     EXPECT_EQ(m_pDriver->pclGetError()->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
@@ -120,6 +123,37 @@ TEST_F(SQLLockServer, TableLockHoldsTheRowsUntilTheCommit)
     EXPECT_EQ(Sent(), Texts{"SELECT * FROM `t`` FOR UPDATE; DROP TABLE t; #` FOR UPDATE"});
     ASSERT_EQ(m_piDriver->bTransactionRollBack(m_pHost, L"T"), 1) << Report();
     EXPECT_EQ(First("SELECT COUNT(*) FROM t"), "2");
+    EXPECT_EQ(m_piDriver->bCloseConnection(m_pHost), 1);
+}
+
+TEST_F(SQLLockServer, QueryLockHoldsTheRowsOfTheParse)
+{
+    std::unique_ptr<CHostSQLParse> pParse = CHostSQLParse::pParse(L"SELECT * FROM t WHERE id=1");
+    ASSERT_NE(pParse, nullptr);
+    ASSERT_EQ(m_piDriver->bOpenConnection(m_pHost), 1) << Report();
+    const int nOther = Open();
+    int nStmt = -1;
+    // The MySQL driver's lock, then the driver core's through the connection.
+    for (int bCore = 0; bCore <= 1; bCore++) {
+        SCOPED_TRACE(bCore ? "driver core" : "MySQL driver");
+        ASSERT_EQ(m_piDriver->bTransactionBegin(m_pHost, L"T"), 1) << Report();
+        Sent();
+        EXPECT_EQ(bCore ? m_pDriver->CNADriver::bSQLBloqueRequete(m_pHost, pParse.get())
+                        : m_piDriver->bSQLBloqueRequete(m_pHost, pParse.get()),
+                  1)
+            << Report();
+        EXPECT_EQ(Sent(), Texts{"SELECT * FROM t WHERE id=1 FOR UPDATE"});
+        // That row waits the server's time and fails; another row changes.
+        EXPECT_EQ(m_piSQL->bExecute(&nStmt, nOther, L"UPDATE t SET v = v + 1 WHERE id = 1", nullptr, 0), 0);
+        EXPECT_EQ(ServerCode(), 1205u);
+        EXPECT_EQ(m_piSQL->bExecute(&nStmt, nOther, L"UPDATE t SET v = v + 1 WHERE id = 2", nullptr, 0), 1)
+            << Report();
+        ASSERT_EQ(m_piDriver->bTransactionCommit(m_pHost, L"T"), 1) << Report();
+        EXPECT_EQ(m_piSQL->bExecute(&nStmt, nOther, L"UPDATE t SET v = v + 1 WHERE id = 1", nullptr, 0), 1)
+            << Report();
+    }
+    EXPECT_EQ(First("SELECT CONCAT(SUM(id = 1 AND v = 2), SUM(id = 2 AND v = 2)) FROM t"), "11");
+    EXPECT_EQ(pParse->nUnbalanced(), 0);
     EXPECT_EQ(m_piDriver->bCloseConnection(m_pHost), 1);
 }
 

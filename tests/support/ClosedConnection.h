@@ -28,5 +28,6 @@ public:
     }
     int bNULLBeforeNotNULL() override { return m_bNullFirst; }
     void SetKind(int nKind) { m_eDataSource = static_cast<eDATASOURCE>(nKind); }
+    void SetCodePage(int nCodePage) { m_nCnxCodePage = nCodePage; }
     int m_bNullFirst;
 };

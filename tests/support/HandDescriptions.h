@@ -5,6 +5,8 @@
 
 #include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NaDriver.h"
+#include "access/sql/NACommand.h"
+#include "common/values/NACnvVariant.h"
 #include "host/parse/HostSQLParse.h"
 
 #include <initializer_list>
@@ -28,9 +30,40 @@ inline std::wstring GroupFields(IInfoGroupe* pi)
            pi->pszGetNomFichier() + L"|" + pi->pszGetNomRubriqueAlias();
 }
 
-// Makes items that answer the version it is told and counts those alive.
+// Makes items that answer the version it is told and counts those alive,
+// and the cells, parameters and commands it makes.
 class CHandDriver : public CNADriver {
 public:
+    template <class T>
+    class TCounted : public T {
+    public:
+        template <class... A>
+        TCounted(int* pnLive, A... a) : T(a...), m_pnLive(pnLive)
+        {
+            (*m_pnLive)++;
+        }
+        ~TCounted() override { (*m_pnLive)--; }
+
+    private:
+        int* m_pnLive;
+    };
+    CNAConvertVariant* pclAllocVariant(CNAError* pError, CNAConnectionDescription* pCnx) override
+    {
+        return new TCounted<CNAConvertVariant>(&m_nLiveCells, pError, pCnx);
+    }
+    CNAParameter* pclAllocParameter(CNAConvertVariant* pCell, unsigned int nPosition, unsigned int nFlags,
+                                    const wchar_t* pszName) override
+    {
+        return new TCounted<CNAParameter>(&m_nLiveParameters, pCell, nPosition, nFlags, pszName);
+    }
+    CNACommand* pclAllocCommand(CNAError* pError, CNAConnectionDescription* pCnx) override
+    {
+        return new TCounted<CNACommand>(&m_nLiveCommands, pError, pCnx);
+    }
+    int m_nLiveCells = 0;
+    int m_nLiveParameters = 0;
+    int m_nLiveCommands = 0;
+
     class CItem : public CNAItemDescription {
     public:
         explicit CItem(CHandDriver* pDriver) : m_pDriver(pDriver), m_nVersion(pDriver->m_nItemVersion)

@@ -38,6 +38,15 @@ protected:
 
     // The texts sent from the nth on; their count; the result seeks.
     std::vector<std::string> Sent(int nFrom) { return CountingClientQueries(nFrom); }
+    // The SELECTs among them.
+    std::vector<std::string> Selects(int nFrom)
+    {
+        std::vector<std::string> tab;
+        for (const std::string& s : Sent(nFrom))
+            if (s.compare(0, 7, "SELECT ") == 0)
+                tab.push_back(s);
+        return tab;
+    }
     int Queries();
     int Seeks();
     // The value of an item in the current record as text ("NULL" for NULL).

@@ -88,6 +88,14 @@ void CTestDataAccess::SetQueryText(const wchar_t* pszText, unsigned int eMode)
     m_strQuery = pszText;
 }
 
+void CTestDataAccess::SetQueryParse(CSQLParserInfo* pclInfo, unsigned int eMode)
+{
+    m_bSourceIsQuery = 1;
+    m_eQueryMode = eMode;
+    m_pclQueryParserInfo = pclInfo;
+    m_strQuery.clear();
+}
+
 CNAStatement* CTestDataAccess::Statement(const wchar_t* pszItem)
 {
     // The last statement first, as the data access's memo does.

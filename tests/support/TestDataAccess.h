@@ -42,6 +42,9 @@ public:
     bool Open(CNADataSourceDescription* pclDatabase);
     // A query source whose SELECT is this text, sent as it is.
     void SetQueryText(const wchar_t* pszText, unsigned int eMode = 0);
+    // A host-parsed query source, written by the statement (the caller
+    // keeps the digest alive).
+    void SetQueryParse(CSQLParserInfo* pclInfo, unsigned int eMode = 0);
 
     // The statement of the item, found or made; the data access holds it.
     CNAStatement* Statement(const wchar_t* pszItem);

@@ -418,9 +418,10 @@ TEST_F(NADataSourceDescription, CompatibilityAndCatalogueOfTheBase)
     EXPECT_EQ(p->_bGetQueryShowIndex(&clText), 0);
     EXPECT_EQ(p->_bInitKeysFromQueryShowIndex(nullptr), 0);
     EXPECT_EQ(clText.m_nLength, 0u);
-    EXPECT_EQ(p->bCompleteDescription(nullptr), 0);
-    EXPECT_EQ(Error()->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
-    EXPECT_EQ(Error()->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
+    // Without a parsed query nothing is completed, but the source is a
+    // result.
+    EXPECT_EQ(p->bCompleteDescription(nullptr), 1);
+    EXPECT_EQ(p->eGetSourceKind(), static_cast<unsigned int>(CNADataSourceDescription::SOURCE_RESULT));
 }
 
 TEST_F(NADataSourceDescription, Clones)

@@ -3,11 +3,14 @@
 // patterns of search values, and the NULL-exclusion set of its condition.
 #include "access/sql/ColumnNullValueExcluded.h"
 #include "access/sql/NACommand.h"
+#include "host/parse/HostSQLParse.h"
 #include "common/text/XYString.h"
 
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include <string>
 
@@ -108,12 +111,14 @@ TEST_F(NACommandClause, NamesInClauses)
     EXPECT_STREQ(cs.pszGet(), L"`t`.`h`");
     cmd._FormatExpressionItemName(nullptr, nullptr, 3, pTime, L"t", L"h", &cs);
     EXPECT_STREQ(cs.pszGet(), L"TIME_FORMAT(`t`.`h`,'%H%i%S')");
-    // A parent is read through the host's parse, not offered yet.
-    int nParent = 0;
-    cmd._FormatExpressionItemName(nullptr, reinterpret_cast<IExpOpExpression*>(&nParent), 3, pTime, L"t", L"h",
-                                  &cs);
-    EXPECT_EQ(m_pError->dwGetErrorId(), 8u);
-    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
+    // Under a comparison read from the host's parse, a time is converted
+    // in the output list too.
+    std::unique_ptr<CHostSQLParse> pParse = CHostSQLParse::pParse(L"SELECT a FROM t WHERE a = 1");
+    ASSERT_NE(pParse, nullptr);
+    IExpOpExpression* piEqual = pParse->piGetWhere();
+    cmd._FormatExpressionItemName(nullptr, piEqual, 1, pTime, L"t", L"h", &cs);
+    EXPECT_STREQ(cs.pszGet(), L"TIME_FORMAT(`t`.`h`,'%H%i%S')");
+    piEqual->nRelease();
     // Without a connection the names are kept.
     CNACommand bare(m_pError, nullptr);
     bare._FormatTableAndItemName(L"t", L"a b", &cs);

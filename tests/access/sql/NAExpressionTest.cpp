@@ -631,15 +631,17 @@ TEST_F(NAExpression, TheSearchsSuffixFollowsEachParameter)
     m_pSearch->SetParameterSuffix(L"");
 }
 
-TEST_F(NAExpression, HostParsedConditionsComeLater)
+TEST_F(NAExpression, AHostConditionWithoutParseWritesNothing)
 {
-    EXPECT_EQ(m_pFactory->pclAllocExpression(static_cast<ISQLParserInformation*>(nullptr), 0), nullptr);
-    EXPECT_EQ(m_pError->dwGetErrorId(), 8u);
-    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
-    m_pError->Reset();
-    CNAExpression* pParsed = Node(NAOP_PARSED, nullptr);
-    EXPECT_EQ(Write(pParsed).bResult, 0);
-    EXPECT_EQ(m_pError->dwGetErrorId(), 8u);
+    CNAExpression* pEmpty = Hold(m_pFactory->pclAllocExpression(static_cast<ISQLParserInformation*>(nullptr), 0x40));
+    ASSERT_NE(pEmpty, nullptr);
+    EXPECT_EQ(pEmpty->eGetOperator(), NAOP_PARSED);
+    EXPECT_EQ(pEmpty->nGetFlags(), 0x40u);
+    const SWritten st = Write(pEmpty);
+    EXPECT_EQ(st.bResult, 1);
+    EXPECT_EQ(st.strText, L"");
+    // A node of the host kind made by hand has no digest: nothing either.
+    EXPECT_EQ(Write(Node(NAOP_PARSED, nullptr)).bResult, 1);
     // Insert swaps an operand; an empty node writes nothing.
     CNAExpression* pAnd = Node(NAOP_AND, Int(NAOP_EQ, L"N", 1), Int(NAOP_EQ, L"N", 2));
     CNAExpression::Insert(pAnd, pAnd->pclGetRightNoRef(), Int(NAOP_EQ, L"ID", 3));

@@ -3,6 +3,7 @@
 // searches, filter bounds with the engine's markers, composite key images
 // split into values, extreme values, comparisons, saves and failures.
 #include "access/sql/NARecherche.h"
+#include "host/parse/HostSQLParse.h"
 
 #include "access/sql/NACommand.h"
 #include "access/sql/NAFilter.h"
@@ -354,12 +355,18 @@ TEST_F(NARecherche, FilterBoundsAndMarkers)
     EXPECT_EQ(f->bSetFilter(m_pRecord, Item(L"N"), I4(1), 1, I4(2), 1, nullptr, 0), 1);
     EXPECT_EQ(f->bSetFilter(m_pRecord, Item(L"N"), nullptr, 1, nullptr, 1, nullptr, 0), 1);
     EXPECT_EQ(f->pclGetConditionNoRef(), nullptr);
-    // A host-parsed condition is read with the query rewriting.
-    int nParser = 0;
-    EXPECT_EQ(f->bSetFilter(m_pRecord, Item(L"N"), nullptr, 1, nullptr, 1,
-                            reinterpret_cast<ISQLParserInformation*>(&nParser), 0),
-              0);
-    EXPECT_EQ(m_pError->dwGetErrorId(), 8u);
+    // A host-parsed condition joins the bounds in parentheses, its values
+    // handed to the search; alone it is the whole condition.
+    std::unique_ptr<CHostSQLParse> pParse = CHostSQLParse::pParse(L"SELECT * FROM T WHERE N > 3 OR S = 'x'");
+    ASSERT_NE(pParse, nullptr);
+    EXPECT_EQ(f->bSetFilter(m_pRecord, Item(L"N"), I4(1), 1, I4(9), 1, pParse.get(), 0), 1);
+    f->ActivateFilter(1);
+    EXPECT_EQ(Where(f), L"(`N`>=1 AND `N`<=9 ) AND ( `N` > 3 OR `S` = 'x' )");
+    EXPECT_EQ(f->bSetFilter(m_pRecord, Item(L"N"), nullptr, 1, nullptr, 1, pParse.get(), 0), 1);
+    EXPECT_EQ(Where(f), L" `N` > 3 OR `S` = 'x'");
+    // The digest goes before the host's parse does.
+    EXPECT_EQ(f->bSetFilter(m_pRecord, Item(L"N"), nullptr, 1, nullptr, 1, nullptr, 0), 1);
+    EXPECT_EQ(pParse->nUnbalanced(), 0);
 }
 
 TEST_F(NARecherche, SearchWithinAFilter)
@@ -694,9 +701,17 @@ TEST_F(NARecherche, StatesClonesAndHolders)
     ASSERT_NE(dynamic_cast<CNAFilter*>(pFilterClone), nullptr);
     pFilterClone->AddRef();
     m_tabSearch.push_back(pFilterClone);
+    // The parameters a command gained from a place on join the search's.
     CNACommand cmd(m_pError, m_pCnx);
-    EXPECT_EQ(p->GetParameterFromQuery(&cmd, 0), 0);
-    EXPECT_EQ(m_pError->dwGetErrorId(), 8u);
+    cmd.bAddParameter(I4(1), -1, 0, nullptr, 0, CNAParameter::PARAM_IN);
+    cmd.bAddParameter(I4(2), -1, 0, nullptr, 0, CNAParameter::PARAM_IN);
+    const int nBeforeQuery = p->nGetNbParameter();
+    EXPECT_EQ(p->GetParameterFromQuery(&cmd, 1), 1);
+    ASSERT_EQ(p->nGetNbParameter(), nBeforeQuery + 1);
+    CNAParameter* pAdded = p->pclGetParameter(nBeforeQuery);
+    EXPECT_EQ(pAdded, cmd.pclGetParameterNoRef(1));
+    pAdded->nRelease();
+    EXPECT_EQ(p->GetParameterFromQuery(nullptr, 0), 0);
     // Gone, the search gives its item and its connection back.
     const unsigned int nBefore = m_pCnx->nGetRef();
     EXPECT_EQ(p->nRelease(), 0u);

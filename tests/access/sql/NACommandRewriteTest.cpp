@@ -1,0 +1,539 @@
+// Host-parsed queries rewritten by a command, every case a query text
+// through the host's parse stand-in over hand-made tables (t is "t" in the
+// database, v is "v_db"): the clause walk, names and aliases, ORDER BY both
+// ways, GROUP BY, filters, JOIN, INSERT and UPDATE, the parameter pass,
+// host values, refusals, the types of expressions and the dialect's
+// function names. Every digest, parse object, cell, parameter and command
+// made is given back.
+#include "access/sql/NACommand.h"
+
+#include "access/driver/NAError.h"
+#include "access/sql/SQLParserInfo.h"
+#include "host/HostQueryParametersValue.h"
+#include "tests/support/AnyValue.h"
+#include "tests/support/ClosedConnection.h"
+#include "tests/support/HandDescriptions.h"
+#include "tests/support/QuerySource.h"
+#include "tests/support/ValueCells.h"
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef CNAItemDescription CItem;
+const unsigned short KF_PK = CItem::KF_PRIMARY | CItem::KF_UNIQUE;
+
+std::string Narrow(const std::wstring& s)
+{
+    return NarrowAscii(s);
+}
+
+class NACommandRewrite : public QuerySourceTest {
+protected:
+    NACommandRewrite() : QuerySourceTest(1) {}
+    void SetUp() override
+    {
+        QuerySourceTest::SetUp();
+        m_clHand.pclAdd(L"t", L"t", {{L"id", NA_IT_IDAUTO, KF_PK, false},
+                                     {L"code", NA_IT_I4, CItem::KF_UNIQUE, false},
+                                     {L"name", NA_IT_TEXTE, CItem::KF_DUPLICATES, true},
+                                     {L"d", NA_IT_DATE8, 0, true},
+                                     {L"amount", NA_IT_I4, 0, true},
+                                     {L"ts", NA_IT_DATETIME, 0, true},
+                                     {L"b", NA_IT_I4, 0, true}});
+        m_clHand.pclAdd(L"v", L"v_db", {{L"k", NA_IT_IDAUTO4, 0, true},
+                                        {L"name", NA_IT_TEXTE, 0, true},
+                                        {L"tid", NA_IT_I4, 0, true}});
+    }
+    CSQLParserInfo* Digest(const wchar_t* pszQuery) { return QuerySourceTest::Digest(Parse(pszQuery), true); }
+    // The formatted text of the rewritten query, or "<error N>".
+    std::wstring Rewrite(const wchar_t* pszQuery, CNACommand* pFilter = nullptr, int bKeepOrderBy = 1,
+                         int nMode = 0, int* pnParameters = nullptr)
+    {
+        m_pError->Reset();
+        CNACommand cmd(m_pError, m_pCnx);
+        if (!cmd.bFormatCondition(Digest(pszQuery), pFilter, bKeepOrderBy, nMode))
+            return L"<error " + std::to_wstring(m_pError->dwGetErrorId()) + L">";
+        if (pnParameters != nullptr)
+            *pnParameters = cmd.nGetParameterNbr();
+        const wchar_t* psz = cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL);
+        return psz != nullptr ? psz : L"<no text>";
+    }
+    void SetInt(const wchar_t* pszName, int n) { Set(m_clValues.Value(pszName), TQTYPE_I4, n); }
+};
+
+struct SCase {
+    const wchar_t* pszQuery;
+    const wchar_t* pszExpected;
+};
+
+} // namespace
+
+TEST_F(NACommandRewrite, ClausesNamesAndAliases)
+{
+    const SCase aCase[] = {
+        {L"SELECT name FROM t", L"SELECT `t`.`name` FROM `t`"},
+        // The star becomes the output items; logical names become physical.
+        {L"SELECT * FROM v", L"SELECT `v_db`.`k`,`v_db`.`name`,`v_db`.`tid` FROM `v_db`"},
+        {L"SELECT name FROM v WHERE tid > 1", L"SELECT `v_db`.`name` FROM `v_db` WHERE `v_db`.`tid` > 1"},
+        {L"SELECT v.name FROM v WHERE v.tid > 1", L"SELECT `v_db`.`name` FROM `v_db` WHERE `v_db`.`tid` > 1"},
+        // Aliases after AS, plain or quoted, are quoted again.
+        {L"SELECT name AS \"the name\", code AS [c], amount AS a FROM t",
+         L"SELECT `t`.`name` AS `the name`, `t`.`code` AS `c`, `t`.`amount` AS `a` FROM `t`"},
+        // Table aliases stay.
+        {L"SELECT x.name FROM t x WHERE x.code = 5", L"SELECT `x`.`name` FROM `t` `x` WHERE `x`.`code` = 5"},
+        // An alias the text ends with is no name the rewriting reads: as written.
+        {L"SELECT x.name FROM t AS x", L"SELECT `x`.`name` FROM `t` AS x"},
+        // JOIN conditions, with and without aliases.
+        {L"SELECT t.name, v.k FROM t JOIN v ON t.code = v.tid",
+         L"SELECT `t`.`name`, `v_db`.`k` FROM `t` JOIN `v_db` ON `t`.`code` = `v_db`.`tid`"},
+        {L"SELECT a.name FROM t a LEFT JOIN v b ON a.code = b.tid",
+         L"SELECT `a`.`name` FROM `t` `a` LEFT JOIN `v_db` `b` ON `a`.`code` = `b`.`tid`"},
+        // HAVING, with the host's function names kept on MySQL.
+        {L"SELECT name, COUNT(*) FROM t GROUP BY name HAVING COUNT(*) > 1",
+         L"SELECT `t`.`name`, COUNT(*) FROM `t` GROUP BY `t`.`name` HAVING COUNT(*) > 1"},
+        {L"SELECT UPPER(name), LEN(name) FROM t", L"SELECT UPPER(`t`.`name`), LEN(`t`.`name`) FROM `t`"},
+        // GROUP BY a plain alias, a computed alias and a column out of the list.
+        {L"SELECT name AS nm, COUNT(*) FROM t GROUP BY nm",
+         L"SELECT `t`.`name` AS `nm`, COUNT(*) FROM `t` GROUP BY `t`.`name`"},
+        {L"SELECT amount * 2 AS dbl, COUNT(*) AS n FROM t GROUP BY dbl",
+         L"SELECT `t`.`amount` * 2 AS `dbl`, COUNT(*) AS `n` FROM `t` GROUP BY `t`.`amount` * 2"},
+        {L"SELECT COUNT(*) FROM v GROUP BY tid", L"SELECT COUNT(*) FROM `v_db` GROUP BY `v_db`.`tid`"},
+        // ORDER BY: names, a number, a computed item by its place, and the
+        // stop after a unique item (the rest as the host wrote it).
+        {L"SELECT name, amount FROM t ORDER BY name, amount DESC",
+         L"SELECT `t`.`name`, `t`.`amount` FROM `t` ORDER BY `t`.`name`, `t`.`amount` DESC"},
+        {L"SELECT name, amount FROM t ORDER BY 2", L"SELECT `t`.`name`, `t`.`amount` FROM `t` ORDER BY `t`.`amount`"},
+        {L"SELECT amount + 1 AS s, name FROM t ORDER BY s",
+         L"SELECT `t`.`amount` + 1 AS `s`, `t`.`name` FROM `t` ORDER BY 1"},
+        {L"SELECT name, code FROM t ORDER BY code DESC, name",
+         L"SELECT `t`.`name`, `t`.`code` FROM `t` ORDER BY `t`.`code` DESC, name"},
+        // INSERT and UPDATE: a date literal typed by its column.
+        {L"INSERT INTO t (id, d) VALUES (5, '20230315')",
+         L"INSERT INTO `t` (`id`, `d`) VALUES (5 , '2023-03-15' )"},
+        {L"UPDATE t SET d = '20230315', name = 'x' WHERE id = 1",
+         L"UPDATE `t` SET `d` = '2023-03-15' , `name` = 'x' WHERE `t`.`id` = 1"},
+        {L"DELETE FROM v WHERE tid = 3", L"DELETE FROM `v_db` WHERE `v_db`.`tid` = 3"},
+        // No clause the rewriter knows: a table the host cannot describe.
+        {L"SELECT * FROM zz", L"SELECT * FROM zz"},
+        // A subquery is kept as written.
+        {L"SELECT name FROM t WHERE code = (SELECT MAX(code) FROM t)",
+         L"SELECT `t`.`name` FROM `t` WHERE `t`.`code` = (SELECT MAX(code) FROM t)"},
+    };
+    for (const SCase& st : aCase)
+        EXPECT_EQ(Narrow(Rewrite(st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
+}
+
+TEST_F(NACommandRewrite, OrderByBackwards)
+{
+    CNACommand cmd(m_pError, m_pCnx);
+    cmd._SetSQLParserInfo(Digest(L"SELECT name, amount FROM t ORDER BY name, amount DESC, b ASC"));
+    ASSERT_EQ(cmd.bFormatORDERBY(0, 0), 1);
+    // b is no output item: as written, its direction turned all the same.
+    EXPECT_EQ(Narrow(cmd.pszGetOriginalSQL()), "ORDER BY `t`.`name` DESC, `t`.`amount` ASC, b DESC");
+    CNACommand byAlias(m_pError, m_pCnx);
+    byAlias._SetSQLParserInfo(Digest(L"SELECT name AS n FROM t ORDER BY n"));
+    ASSERT_EQ(byAlias.bFormatORDERBY(1, 1), 1);
+    EXPECT_EQ(Narrow(byAlias.pszGetOriginalSQL()), "ORDER BY n");
+    // Without an ORDER BY, nothing.
+    CNACommand none(m_pError, m_pCnx);
+    none._SetSQLParserInfo(Digest(L"SELECT name FROM t"));
+    EXPECT_EQ(none.bFormatORDERBY(0, 0), 1);
+    EXPECT_EQ(Narrow(none.pszGetOriginalSQL()), "");
+}
+
+TEST_F(NACommandRewrite, FiltersGoWhereAWhereGoes)
+{
+    CNACommand filter(m_pError, m_pCnx);
+    filter.bComplete(L"`t`.`amount` > ", static_cast<unsigned int>(-1));
+    CAny v;
+    Set(v, TQTYPE_I4, 0);
+    ASSERT_EQ(filter.bAddParameter(&v, -1, 0, nullptr, 0, CNAParameter::PARAM_IN), 1);
+    const SCase aCase[] = {
+        {L"SELECT name FROM t WHERE code = 1",
+         L"SELECT `t`.`name` FROM `t` WHERE ( `t`.`code` = 1 ) AND (`t`.`amount` > 0 )"},
+        {L"SELECT name FROM t ORDER BY name", L"SELECT `t`.`name` FROM `t` WHERE  `t`.`amount` > 0 ORDER BY `t`.`name`"},
+        {L"SELECT name FROM t", L"SELECT `t`.`name` FROM `t` WHERE `t`.`amount` > 0 "},
+        {L"SELECT name FROM t LIMIT 3", L"SELECT `t`.`name` FROM `t` WHERE  `t`.`amount` > 0 LIMIT 3"},
+        {L"SELECT name, COUNT(*) FROM t GROUP BY name HAVING COUNT(*) > 1",
+         L"SELECT `t`.`name`, COUNT(*) FROM `t` WHERE  `t`.`amount` > 0 GROUP BY `t`.`name` HAVING COUNT(*) > 1"},
+    };
+    for (const SCase& st : aCase) {
+        int nParameters = 0;
+        EXPECT_EQ(Narrow(Rewrite(st.pszQuery, &filter, 1, 0, &nParameters)), Narrow(st.pszExpected))
+            << Narrow(st.pszQuery);
+        EXPECT_GE(nParameters, 1);
+    }
+    // The filter's own parameter stays where it was.
+    EXPECT_EQ(filter.pclGetParameterNoRef(0)->nGetPosition(), 15u);
+    // An empty filter adds nothing.
+    CNACommand empty(m_pError, m_pCnx);
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t", &empty)), "SELECT `t`.`name` FROM `t`");
+}
+
+TEST_F(NACommandRewrite, ParametersInAndOutOfTrees)
+{
+    SetInt(L"p", 2);
+    SetInt(L"n", 3);
+    const SCase aCase[] = {
+        {L"SELECT name FROM t WHERE code = {p} ORDER BY name LIMIT {n}",
+         L"SELECT `t`.`name` FROM `t` WHERE `t`.`code` = 2 ORDER BY `t`.`name` LIMIT 3"},
+        {L"SELECT amount + {p} AS s FROM t", L"SELECT `t`.`amount` + 2 AS `s` FROM `t`"},
+        {L"SELECT name FROM t LIMIT {n}", L"SELECT `t`.`name` FROM `t` LIMIT 3"},
+        {L"SELECT name FROM t WHERE {p} < code AND name <> 'a'",
+         L"SELECT `t`.`name` FROM `t` WHERE 2 < `t`.`code` AND `t`.`name` <> 'a'"},
+        // As the host wrote it: the parameters alone are written.
+        {L"SELECT name FROM t WHERE code = {p}", L"SELECT name FROM t WHERE code = 2"},
+    };
+    for (size_t i = 0; i < sizeof(aCase) / sizeof(aCase[0]); i++) {
+        const SCase& st = aCase[i];
+        const bool bVerbatim = i + 1 == sizeof(aCase) / sizeof(aCase[0]);
+        EXPECT_EQ(Narrow(Rewrite(st.pszQuery, nullptr, 1, bVerbatim ? 1 : 0)), Narrow(st.pszExpected))
+            << Narrow(st.pszQuery);
+    }
+}
+
+TEST_F(NACommandRewrite, RefusalsAndErrors)
+{
+    SetInt(L"p", 2);
+    const SCase aCase[] = {
+        // A function the server kind refuses, anywhere.
+        {L"SELECT PHONETIC(name) FROM t", L"<error 48>"},
+        {L"SELECT name FROM t WHERE code = 1 OR PHONETIC(name) = 'x'", L"<error 48>"},
+        // A computed column that reaches itself.
+        {L"SELECT amount + c AS c FROM t", L"<error 32>"},
+        // A value inside host text copied as written: nothing is sent.
+        {L"SELECT name FROM t ORDER BY {p}", L"<error 48>"},
+    };
+    for (const SCase& st : aCase)
+        EXPECT_EQ(Narrow(Rewrite(st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
+    Rewrite(L"SELECT amount + c AS c FROM t");
+    EXPECT_EQ(std::wstring(m_pError->pszGetError()).find(L"c") != std::wstring::npos, true);
+    // No digest: no query.
+    CNACommand cmd(m_pError, m_pCnx);
+    m_pError->Reset();
+    EXPECT_EQ(cmd.bFormatCondition(nullptr, nullptr, 1, 0), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 2u);
+}
+
+TEST_F(NACommandRewrite, VerbatimOrderByCut)
+{
+    const SCase aCase[] = {
+        {L"SELECT name FROM t WHERE name <> 'a ORDER BY b'", L"SELECT name FROM t WHERE name <> 'a ORDER BY b'"},
+        {L"SELECT name AS \"ORDER BY\" FROM t", L"SELECT name AS \"ORDER BY\" FROM t"},
+        {L"SELECT name FROM t WHERE code = (SELECT MAX(code) FROM t ORDER BY 1)",
+         L"SELECT name FROM t WHERE code = (SELECT MAX(code) FROM t ORDER BY 1)"},
+        {L"SELECT name FROM t ORDER BY name", L"SELECT name FROM t "},
+        {L"SELECT name FROM t order by name", L"SELECT name FROM t "},
+        // A literal before the clause, a doubled quote in it.
+        {L"SELECT name FROM t WHERE name <> 'it''s' ORDER BY name", L"SELECT name FROM t WHERE name <> 'it''s' "},
+    };
+    for (const SCase& st : aCase)
+        EXPECT_EQ(Narrow(Rewrite(st.pszQuery, nullptr, 0, 4)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
+    // Kept, the host's ORDER BY is written for the server.
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t ORDER BY name", nullptr, 1, 1)),
+              "SELECT name FROM t ORDER BY `t`.`name`");
+    // Rewritten queries drop it the same way; a LIMIT after it stays.
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t ORDER BY name", nullptr, 0, 0)), "SELECT `t`.`name` FROM `t` ");
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t ORDER BY name DESC LIMIT 3", nullptr, 0, 0)),
+              "SELECT `t`.`name` FROM `t`  LIMIT 3");
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t ORDER BY name, b LIMIT 2, 3", nullptr, 0, 0)),
+              "SELECT `t`.`name` FROM `t`  LIMIT 2, 3");
+    // A term that is not an output item goes as the host wrote it, one
+    // letter long too.
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t ORDER BY b", nullptr, 1, 0)),
+              "SELECT `t`.`name` FROM `t` ORDER BY b");
+}
+
+TEST_F(NACommandRewrite, CompleteRunsTheParameterPassAlone)
+{
+    SetInt(L"p", 5);
+    std::wstring strError;
+    std::unique_ptr<CHostSQLParse> p =
+        CHostSQLParse::pParse(L"SELECT a FROM t WHERE b={p}", &m_clHand.m_clCatalogue, &m_clValues, &strError);
+    ASSERT_NE(p, nullptr);
+    {
+        CNACommand cmd(m_pError, m_pCnx);
+        ASSERT_EQ(cmd.bComplete(p.get()), 1);
+        EXPECT_EQ(cmd.nGetParameterNbr(), 1);
+        EXPECT_EQ(Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL)), "SELECT a FROM t WHERE `t`.`b`=5");
+    }
+    // A value before its item reference stays a lone value; references
+    // alone are names.
+    std::unique_ptr<CHostSQLParse> q = CHostSQLParse::pParse(L"SELECT a FROM v x WHERE {p} = x.tid OR x.name = {p}",
+                                                             &m_clHand.m_clCatalogue, &m_clValues, &strError);
+    ASSERT_NE(q, nullptr);
+    {
+        CNACommand cmd(m_pError, m_pCnx);
+        ASSERT_EQ(cmd.bComplete(q.get()), 1);
+        EXPECT_EQ(cmd.nGetParameterNbr(), 2);
+        EXPECT_EQ(Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL)),
+                  "SELECT a FROM v x WHERE 5 = `x`.`tid` OR `x`.`name` = 5");
+    }
+    EXPECT_EQ(p->nUnbalanced(), 0);
+    EXPECT_EQ(q->nUnbalanced(), 0);
+}
+
+TEST_F(NACommandRewrite, UserParametersRefreshedByName)
+{
+    SetW(m_clValues.Value(L"s"), L"abc");
+    SetInt(L"n", 5);
+    SetInt(L"z", 7);
+    CNACommand cmd(m_pError, m_pCnx);
+    ASSERT_EQ(cmd.bFormatCondition(Digest(L"SELECT name FROM t WHERE name = {s} OR code = {n} OR amount = {z}"),
+                                   nullptr, 1, 0),
+              1);
+    EXPECT_EQ(Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL)),
+              "SELECT `t`.`name` FROM `t` WHERE `t`.`name` = 'abc' OR `t`.`code` = 5 OR `t`.`amount` = 7");
+    ASSERT_EQ(cmd.nGetParameterNbr(), 3);
+    // A wide character keeps the wide text; a real retypes the number; NULL.
+    Set(m_clValues.Value(L"s"), TQTYPE_CARW, static_cast<wchar_t>(L'y'));
+    Set(m_clValues.Value(L"n"), TQTYPE_R8, 2.5);
+    m_clValues.Value(L"z").__SetType(TQTYPE_I4, 0);
+    m_clValues.Value(L"z").SetNullFlag(true);
+    ASSERT_EQ(cmd.bUpdateParametersValues(), 1);
+    CAny v;
+    cmd.pclGetParameterByNameNoRef(L"s")->pclGetValue()->bGetValue(&v);
+    EXPECT_EQ(v.nGetTypeCode(), TQTYPE_DSTRW);
+    cmd.pclGetParameterByNameNoRef(L"n")->pclGetValue()->bGetValue(&v);
+    EXPECT_EQ(v.nGetTypeCode(), TQTYPE_R8);
+    cmd.ResetFormatedSQL();
+    EXPECT_EQ(Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL)),
+              "SELECT `t`.`name` FROM `t` WHERE `t`.`name` = 'y' OR `t`.`code` = 2.5 OR `t`.`amount` = NULL");
+    // Writing the text takes the values again by itself.
+    SetW(m_clValues.Value(L"s"), L"it's");
+    cmd.ResetFormatedSQL();
+    EXPECT_EQ(Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL)),
+              "SELECT `t`.`name` FROM `t` WHERE `t`.`name` = 'it''s' OR `t`.`code` = 2.5 OR `t`.`amount` = NULL");
+}
+
+TEST_F(NACommandRewrite, EmptyDatesInBothNullOrders)
+{
+    const wchar_t* const apszOperator[] = {L"=", L"<>", L"<", L"<=", L">", L">="};
+    // The text written for a date column compared with an empty date;
+    // without the column for the constants.
+    const char* const apszFirst[] = {"`t`.`d` IS NULL ", "`t`.`d` IS NOT NULL ", " 0=1 ",
+                                     "`t`.`d` IS NULL ", "`t`.`d` IS NOT NULL ", " 1=1 "};
+    const char* const apszLast[] = {"`t`.`d` IS NULL ", "`t`.`d` IS NOT NULL ", "`t`.`d` IS NOT NULL ",
+                                    " 1=1 ", " 0=1 ", "`t`.`d` IS NULL "};
+    for (int bNullFirst = 0; bNullFirst <= 1; bNullFirst++) {
+        m_pCnx->m_bNullFirst = bNullFirst;
+        for (int i = 0; i < 6; i++) {
+            const std::wstring strQuery = std::wstring(L"SELECT name FROM t WHERE d ") + apszOperator[i] + L" ''";
+            EXPECT_EQ(Narrow(Rewrite(strQuery.c_str())),
+                      std::string("SELECT `t`.`name` FROM `t` WHERE ") + (bNullFirst ? apszFirst : apszLast)[i])
+                << Narrow(strQuery) << " NULL first " << bNullFirst;
+        }
+    }
+    // A date given by its first digits is its first day; other values as
+    // they are.
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t WHERE d = '2023'")),
+              "SELECT `t`.`name` FROM `t` WHERE `t`.`d` = '2023-01-01'");
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t WHERE ts <> '2023031510'")),
+              "SELECT `t`.`name` FROM `t` WHERE `t`.`ts` <> '2023-03-15 10:00:00.000'");
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t WHERE d > '20230315'")),
+              "SELECT `t`.`name` FROM `t` WHERE `t`.`d` > '2023-03-15'");
+}
+
+TEST_F(NACommandRewrite, FunctionNamesByDatabaseKind)
+{
+    const wchar_t* pszQuery = L"SELECT UPPER(name), SUBSTRING(name, code, code), LEN(name), LENGTH(name), "
+                              L"CEILING(code), IFNULL(name, name), LEFT(name, code), RTRIM(name), LOWER(name) FROM t";
+    struct {
+        int nKind;
+        const char* pszNames;
+    } const aCase[] = {
+        {1, "UPPER SUBSTR LEN LENGTH CEIL IFNULL LEFT RTRIM LOWER"},
+        {2, "UPPER SUBSTRING LEN LENGTH CEILING IFNULL SUBSTRING RTRIM LOWER"},
+        {4, "UPPER SUBSTRING CHAR_LENGTH LENGTH CEILING IFNULL SUBSTRING RTRIM LOWER"},
+        {5, "UPPER SUBSTRING LEN LENGTH CEILING IFNULL LEFT RTRIM LOWER"},
+        {6, "UPPER SUBSTRING LEN LENGTH CEILING IFNULL SUBSTRING RTRIM LOWER"},
+        {7, "UCASE SUBSTRING LEN LENGTH CEILING IFNULL SYSIBM.SUBSTR RTRIM LCASE"},
+        {8, "UPPER SUBSTRING LEN LENGTH CEILING IFNULL LEFT RTRIM LOWER"},
+        {11, "UPPER SUBSTR LEN LENGTH CEILING NVL LEFT TRIM LOWER"},
+        {13, "UPPER SUBSTR LEN LENGTH CEILING IFNULL LEFT RTRIM LOWER"},
+    };
+    for (const auto& st : aCase) {
+        m_pCnx->SetKind(st.nKind);
+        const std::string strText = Narrow(Rewrite(pszQuery));
+        // The words standing before an opening parenthesis.
+        std::string strNames;
+        for (size_t i = strText.find('('); i != std::string::npos; i = strText.find('(', i + 1)) {
+            size_t k = i;
+            while (k > 0 && (isalnum(static_cast<unsigned char>(strText[k - 1])) || strText[k - 1] == '_' ||
+                             strText[k - 1] == '.'))
+                k--;
+            strNames += (strNames.empty() ? "" : " ") + strText.substr(k, i - k);
+        }
+        EXPECT_EQ(strNames, st.pszNames) << "kind " << st.nKind << ": " << strText;
+    }
+}
+
+TEST_F(NACommandRewrite, ResultAndArgumentTypes)
+{
+    CSQLParserInfo* pInfo =
+        Digest(L"SELECT UPPER(name), COUNT(*), code = 1, code + 1, HEX(name), DATEADD(d, 1), DATEDIFF(d, d), "
+               L"WCHAR(name), PHONETIC(name), (code), POWER(code, 2), NULLIF(code, 1), CONCAT(name, name), "
+               L"GREATEST(code, code, code), DATEADD(name, 1, 2), DAYOFWEEK(d), MONTHNAME(d, 1), "
+               L"DATE_FORMAT(ts, 'x', 'y', 'z'), GREATEST(code, code), UPPER(ts), RTRIM(name) FROM t");
+    INADataSourceDescription* pT = m_clHand.m_clCatalogue.pFind(L"t")->piDescription;
+    auto Item = [&](const wchar_t* psz) { return pT->piNAGetItem(psz); };
+    auto Node = [&](int i) { return pInfo->piGetRubriqueOUT(i)->piGetExpression(); };
+    CNACommand cmd(m_pError, m_pCnx);
+    // Result types: the node, the item in hand, the argument's type, and
+    // whether the item is still in hand after.
+    struct {
+        int nItem;
+        const wchar_t* pszItem;
+        int eArgument;
+        int eExpected;
+        bool bKept;
+    } const aRetour[] = {
+        {0, L"name", 0, NA_IT_TEXTE, true},      // a text function of a text item
+        {0, nullptr, 0, NA_IT_TEXTE, false},     // of no item, in code page 1252
+        {1, L"name", 0, NA_IT_I8, false},        // COUNT
+        {2, L"code", 0, NA_IT_BOOLEEN, false},   // a comparison
+        {3, L"code", NA_IT_I4, NA_IT_I4, true},  // the argument's type
+        {4, L"name", 0, NA_IT_TEXTE, false},     // HEX
+        {5, L"d", 0, NA_IT_DATE8, true},         // a date function of a date
+        {5, L"name", 0, NA_IT_DATETIME, false},  // of another item
+        {6, L"d", 0, NA_IT_I4, false},           // DATEDIFF
+        {7, L"name", 0, NA_IT_UNICODE, false},   // WCHAR
+        {8, L"name", 0, NA_IT_EMPTY, false},     // refused
+        {20, L"name", 0, NA_IT_TEXTE, true},     // a trimming of a text item
+        {16, L"d", 0, NA_IT_DATE8, true},        // MONTHNAME of a date
+        {17, L"name", 0, NA_IT_DATETIME, false}, // DATE_FORMAT of another item
+    };
+    for (const auto& st : aRetour) {
+        INAItemDescription* pi = st.pszItem != nullptr ? Item(st.pszItem) : nullptr;
+        IExpOpExpression* piNode = Node(st.nItem);
+        EXPECT_EQ(cmd._eTypeRetour(1, piNode, static_cast<eNA_ITEMTYPE>(st.eArgument), &pi), st.eExpected)
+            << "item " << st.nItem;
+        EXPECT_EQ(pi != nullptr, st.bKept && st.pszItem != nullptr) << "item " << st.nItem;
+        if (pi != nullptr)
+            pi->nExternalRelease();
+        piNode->nRelease();
+    }
+    m_pCnx->SetCodePage(65001);
+    INAItemDescription* piNone = nullptr;
+    IExpOpExpression* piUpper = Node(0);
+    EXPECT_EQ(cmd._eTypeRetour(1, piUpper, NA_IT_EMPTY, &piNone), NA_IT_UNICODE);
+    // The argument types: the node, the argument, the item in hand, and
+    // whether it is still in hand after.
+    struct {
+        int nItem;
+        unsigned int nArgument;
+        const wchar_t* pszItem;
+        int eExpected;
+        bool bKept;
+    } const aParameter[] = {
+        {9, 0, L"code", NA_IT_I4, true},        // parentheses: the node's own type
+        {9, 1, L"code", NA_IT_EMPTY, true},
+        {10, 0, L"code", NA_IT_EMPTY, true},    // POWER
+        {10, 1, L"code", NA_IT_EMPTY, false},
+        {11, 0, L"code", NA_IT_EMPTY, false},   // NULLIF
+        {12, 0, L"name", NA_IT_UNICODE, false}, // CONCAT in UTF-8
+        {13, 1, L"code", NA_IT_EMPTY, true},    // GREATEST of three: the second is not the last
+        {13, 2, L"code", NA_IT_EMPTY, false},
+        {18, 1, L"code", NA_IT_EMPTY, false},   // of two: the second is the last
+        {14, 0, L"d", NA_IT_EMPTY, true},       // DATEADD of a date
+        {14, 0, L"name", NA_IT_DATETIME, true}, // of another item
+        {14, 1, L"name", NA_IT_I4, false},
+        {14, 2, L"name", NA_IT_EMPTY, true},
+        {15, 0, L"d", NA_IT_DATE8, true},       // DAYOFWEEK
+        {6, 3, L"d", NA_IT_DATE8, true},        // DATEDIFF: every argument
+        {16, 0, L"d", NA_IT_DATE8, true},       // MONTHNAME
+        {16, 1, L"d", NA_IT_EMPTY, false},
+        {17, 0, L"ts", NA_IT_DATETIME, true},   // DATE_FORMAT
+        {17, 2, L"ts", NA_IT_TEXTE, false},
+        {17, 3, L"ts", NA_IT_EMPTY, true},
+        {19, 0, L"ts", NA_IT_TEXTE, true},      // another function: by the item's type
+        {0, 0, nullptr, NA_IT_EMPTY, false},
+    };
+    for (const auto& st : aParameter) {
+        INAItemDescription* pi = st.pszItem != nullptr ? Item(st.pszItem) : nullptr;
+        IExpOpExpression* piNode = Node(st.nItem);
+        EXPECT_EQ(cmd._eTypeParameter(1, piNode, st.nArgument, NA_IT_I4, &pi), st.eExpected)
+            << "item " << st.nItem << " argument " << st.nArgument;
+        EXPECT_EQ(pi != nullptr, st.bKept) << "item " << st.nItem << " argument " << st.nArgument;
+        if (pi != nullptr)
+            pi->nExternalRelease();
+        piNode->nRelease();
+    }
+    m_pCnx->SetCodePage(1252);
+    piUpper->nRelease();
+}
+
+TEST(NACommandRewriteStatic, SendingTypesForDatesAndTimes)
+{
+    BindValueMachine();
+    SHeld<CNAError> pError(new CNAError);
+    SHeld<CMySQLKindConnection> pCnx(new CMySQLKindConnection);
+    CNACommand cmd(pError, pCnx);
+    struct {
+        int eKind;
+        eNA_ITEMTYPE eType;
+        int eOperator;
+        int eExpected;
+    } const aCase[] = {
+        {3, NA_IT_HEURE, 47, NA_IT_TEXTE},   // a time in a WHERE, the server without a time type
+        {6, NA_IT_HEURE, 47, NA_IT_TEXTE},
+        {1, NA_IT_HEURE, 9, NA_IT_TEXTE},    // compared
+        {1, NA_IT_HEURE, 23, NA_IT_TEXTE},
+        {1, NA_IT_HEURE, 47, NA_IT_EMPTY},
+        {1, NA_IT_DATE8, 45, NA_IT_TEXTE},   // under a text function
+        {1, NA_IT_DATETIME, 32, NA_IT_TEXTE}, // under LIKE
+        {1, NA_IT_DATE8, 9, NA_IT_EMPTY},
+        {1, NA_IT_DATETIME, 33, NA_IT_EMPTY}, // IS NULL
+        {3, NA_IT_TEXTE, 45, NA_IT_EMPTY},   // not a date
+    };
+    for (const auto& st : aCase)
+        EXPECT_EQ(cmd.eGetFormatExpressionColonne(st.eKind, st.eType, st.eOperator, nullptr), st.eExpected)
+            << st.eKind << " " << st.eType << " " << st.eOperator;
+}
+
+TEST_F(NACommandRewrite, TheWhereNameSlotWithoutTable)
+{
+    // The slot of one name: an output item of the query goes by its table's
+    // database name, another name is left for the server to find.
+    CSQLParserInfo* pInfo = Digest(L"SELECT name, tid FROM v");
+    CNACommand cmd(m_pError, m_pCnx);
+    CTString cs;
+    cmd._FormatItemNameInWHEREClause(pInfo->piGetSQLParserInformationNoRef(), L"tid", &cs, nullptr);
+    EXPECT_EQ(Narrow(cs.pszGet()), "`v_db`.`tid`");
+    cmd._FormatItemNameInWHEREClause(pInfo->piGetSQLParserInformationNoRef(), L"k", &cs, nullptr);
+    EXPECT_EQ(Narrow(cs.pszGet()), "`k`");
+}
+
+TEST_F(NACommandRewrite, ACharacterSetNameGoesWhole)
+{
+    // A bare name after a function's first argument that starts with utf8
+    // is a character set, never an item: "utf8mb4" leaves no "mb4" behind.
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT CONVERT(name, utf8mb4) AS c FROM t")),
+              "SELECT CONVERT(`t`.`name`, utf8mb4) AS `c` FROM `t`");
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT CONVERT(name, utf8) AS c FROM t")),
+              "SELECT CONVERT(`t`.`name`, utf8) AS `c` FROM `t`");
+}
+
+TEST_F(NACommandRewrite, NoDigestNoOrderAndTheErrorGivenBack)
+{
+    // Without a digest there is no ORDER BY of the query to write.
+    CNACommand cmd(m_pError, m_pCnx);
+    EXPECT_EQ(cmd.bFormatORDERBY(0, 1), 1);
+    EXPECT_EQ(cmd.nGetSQLLength(), 0u);
+    // A digest holds the error while it lives, and only then.
+    m_pError->AddRef();
+    const unsigned int nBefore = m_pError->nRelease();
+    CSQLParserInfo* p = new CSQLParserInfo(m_pError, Parse(L"SELECT name FROM t"), nullptr, 0);
+    p->AddRef();
+    m_pError->AddRef();
+    EXPECT_EQ(m_pError->nRelease(), nBefore + 1);
+    EXPECT_EQ(p->nRelease(), 0u);
+    m_pError->AddRef();
+    EXPECT_EQ(m_pError->nRelease(), nBefore);
+}

@@ -531,6 +531,22 @@ protected:
     void _ResetDataAccess();
     // Both record-save caches emptied.
     void _ResetRecordCache();
+    // A refused operation: user error 8 of kind 7, at level 2 when asked; 0.
+    int _bRefuse(int nPoint, int bLevelTwo);
+    // A record count by COUNT on the unnamed statement.
+    int _bCount(long long* pllCount, unsigned int nMode, unsigned int nFlags, CNAStatement* pclStatement,
+                int eDirection);
+    // A query's output column that the server computes.
+    int _bQueryItemComputed(const wchar_t* pszName) const;
+    // The table cache's answers, made with its class.
+    void _TableCacheAddRef();
+    void _ReleaseTableCache();
+    int _bTableCacheSetStatementParse(CNAStatement* pclStatement);
+    int _bTableCacheIsParse(CNAStatement* pclStatement);
+    int _bTableCacheCompleted();
+    int _bTableCacheInitDone();
+    int _bTableCacheFullCache();
+    long long _llTableCacheRecordNbrActive();
 
     // The fields, in order.
     CNAError* m_pclError;                              // one reference

@@ -730,7 +730,14 @@ int CNADataAccess::bBuildSelect(CNACommand* pclCommand, CNAStatement* pclStateme
         m_bSourceIsQuery && ((m_eQueryMode & (QM_WITHOUT_CORRECTION | QM_JOIN)) != 0 ||
                              (m_pclQueryParserInfo != nullptr &&
                               m_pclQueryParserInfo->bQueryResultsetLimited(m_pclConnection)));
-    if (bResult && !bLimited && _bEnableRecordLimit(pszItem)) {
+    // Without its tie-break only a unique item orders exactly: blocks over
+    // another order would lose rows.
+    bool bExactOrder = true;
+    if ((nFlags & CNAStatement::WPF_NO_TIEBREAK) != 0) {
+        CHeldItem clItem(piGetItemDescription(pszItem));
+        bExactOrder = clItem && clItem->bUnique();
+    }
+    if (bResult && !bLimited && bExactOrder && _bEnableRecordLimit(pszItem)) {
         long long llLimit = m_pclConnection != nullptr ? m_pclConnection->llGetCacheSize() : -2;
         if (llLimit == -2)
             llLimit = CNADriver::s_pclDriver != nullptr ? CNADriver::s_pclDriver->llGetRowBlockSize() : -1;
@@ -1131,7 +1138,8 @@ int CNADataAccess::_bUpdateParse(int bRestoreAfter, CNAStatement* pclStatement, 
 int CNADataAccess::_bRelanceParcoursSurErreur(CNAStatement* pclStatement, const wchar_t*, int eDirection,
                                               eNA_LOCKTYPE, eNA_LOCKTYPE*, unsigned int nFlags)
 {
-    int bResult = pclStatement->bSetParseNeedUpdate(CNAStatement::UPDATE_REEXECUTE);
+    int bResult =
+        pclStatement->bSetParseNeedUpdate(CNAStatement::UPDATE_REEXECUTE, nKeepOriginalRecordSave(pclStatement));
     if (m_bSourceIsQuery) {
         pclStatement->SetParseFlags(nFlags);
         if ((nFlags & WPF_CONTINUE) != 0 && m_pclTableCache == nullptr)

@@ -81,7 +81,7 @@ int StatementServerTest::Seeks()
     return pfn != nullptr ? pfn() : -1;
 }
 
-std::string StatementServerTest::Value(CTestDataAccess* pAccess, const wchar_t* pszItem)
+std::string StatementServerTest::Value(CNADataAccess* pAccess, const wchar_t* pszItem)
 {
     CNARecord* pRecord = pAccess->pclGetCurrentRecordNoRef();
     CNAColumn* pColumn = pRecord != nullptr ? pRecord->pclGetColumnNoRef(pszItem) : nullptr;
@@ -97,7 +97,7 @@ std::string StatementServerTest::Value(CTestDataAccess* pAccess, const wchar_t* 
     return UTF8Of(TextW(v));
 }
 
-void StatementServerTest::Set(CTestDataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)
+void StatementServerTest::Set(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)
 {
     CNAColumn* pColumn = pAccess->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(pszItem);
     ASSERT_NE(pColumn, nullptr);
@@ -108,7 +108,7 @@ void StatementServerTest::Set(CTestDataAccess* pAccess, const wchar_t* pszItem, 
     ASSERT_EQ(pColumn->bSetValue(&v, 0), 1) << strValue.size();
 }
 
-void StatementServerTest::SetNull(CTestDataAccess* pAccess, const wchar_t* pszItem)
+void StatementServerTest::SetNull(CNADataAccess* pAccess, const wchar_t* pszItem)
 {
     CNAColumn* pColumn = pAccess->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(pszItem);
     ASSERT_NE(pColumn, nullptr);

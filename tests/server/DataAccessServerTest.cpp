@@ -127,15 +127,17 @@ protected:
         Both(p, L"r", NA_IT_R8, 8, CTestTable::UNIQUE, false);
         p->pHost->AddComposite(L"ck", CTestTable::UNIQUE, {L"ca", L"cb"}, false);
         p->pDatabase->AddComposite(L"ck", CTestTable::UNIQUE, {L"ca", L"cb"}, false);
-        return Live(p, pCnx);
+        return Live(p, p->pDatabase.get(), pCnx);
     }
-    CLiveAccess* Live(STable* p, CNAConnectionDescription* pCnx)
+    // Opened over the database's description when one is given.
+    CLiveAccess* Live(STable* p, CTestTable* pDatabase, CNAConnectionDescription* pCnx)
     {
         (*p->pHost)->UpdateRecordSize();
-        (*p->pDatabase)->UpdateRecordSize();
+        if (pDatabase != nullptr)
+            (*pDatabase)->UpdateRecordSize();
         CLiveAccess* pAccess = new CLiveAccess(p->pHost->Get(), pCnx, m_pError);
         m_tabLive.push_back(pAccess);
-        EXPECT_TRUE(pAccess->Open(p->pDatabase->Get())) << ErrorText();
+        EXPECT_TRUE(pAccess->Open(pDatabase != nullptr ? pDatabase->Get() : nullptr)) << ErrorText();
         return pAccess;
     }
     int Read(CLiveAccess* p, const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, unsigned int nFlags = 0)
@@ -339,7 +341,7 @@ TEST_F(DataAccessServer, RowLimitsAndTheirOffset)
     STable* pTable = NewTable(pCnx, L"u");
     Both(pTable, L"a", NA_IT_I4, 4, CTestTable::DUPLICATES, true);
     Both(pTable, L"b", NA_IT_I4, 4, 0, true);
-    CLiveAccess* pU = Live(pTable, pCnx);
+    CLiveAccess* pU = Live(pTable, pTable->pDatabase.get(), pCnx);
     nFrom = Queries();
     ASSERT_EQ(Read(pU, L"a", FIRST), 1) << ErrorText();
     ASSERT_EQ(Selects(nFrom).size(), 1u);
@@ -585,7 +587,7 @@ TEST_F(DataAccessServer, TheCurrentRecord)
             EXPECT_EQ((*pt)->_bAddItemComponent(pKey, L"ca"), 1);
             EXPECT_EQ((*pt)->_bAddItemComponent(pKey, L"cb"), 1);
         }
-        pC = Live(pKeyFirst, pCnx);
+        pC = Live(pKeyFirst, pKeyFirst->pDatabase.get(), pCnx);
     }
     EXPECT_EQ(pC->piGetNullItemDesc(0), nullptr);
 }
@@ -658,6 +660,30 @@ TEST_F(DataAccessServer, Counts)
     EXPECT_EQ(llCount, -1);
     pBefore->nRelease();
     pK->nRelease();
+}
+
+TEST_F(DataAccessServer, ImportedDescriptionMadeOnceAfterTheFirstSelect)
+{
+    ASSERT_NO_FATAL_FAILURE(Fill());
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"b");
+    pTable->pHost->Add(L"id", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    pTable->pHost->Add(L"k", NA_IT_I4, 4, CTestTable::DUPLICATES, false);
+    CLiveAccess* p = Live(pTable, nullptr, pCnx);
+    EXPECT_EQ(p->pclGetImportedDataSourceDescNoRef(), nullptr);
+    CNAColumn* pclColumn = p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"k");
+    ASSERT_NE(pclColumn, nullptr);
+    EXPECT_EQ(pclColumn->pclGetImportedItem(), nullptr);
+    ASSERT_EQ(Read(p, L"k", FIRST), 1) << ErrorText();
+    CNADataSourceDescription* pclImported = p->pclGetImportedDataSourceDescNoRef();
+    ASSERT_NE(pclImported, nullptr);
+    // The columns the SELECT named.
+    EXPECT_EQ(pclImported->nGetNumItems(), 2u);
+    EXPECT_NE(pclColumn->pclGetImportedItem(), nullptr);
+    EXPECT_EQ(Value(p, L"id"), First("SELECT id FROM b ORDER BY k, id LIMIT 1"));
+    ASSERT_EQ(Read(p, L"k", LAST), 1) << ErrorText();
+    ASSERT_EQ(Read(p, L"id", FIRST), 1) << ErrorText();
+    EXPECT_EQ(p->pclGetImportedDataSourceDescNoRef(), pclImported);
 }
 
 } // namespace

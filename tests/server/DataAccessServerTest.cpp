@@ -162,15 +162,6 @@ protected:
         return tab;
     }
     static std::string Row(CLiveAccess* p) { return Value(p, L"id") + "/" + Value(p, L"k"); }
-    // The statement's SELECTs sent since the nth query.
-    std::vector<std::string> Selects(int nFrom)
-    {
-        std::vector<std::string> tab;
-        for (const std::string& s : Sent(nFrom))
-            if (s.compare(0, 7, "SELECT ") == 0)
-                tab.push_back(s);
-        return tab;
-    }
     // The error held: user error, debug point, kind and names together.
     void ExpectError(unsigned int nUserError, const wchar_t* pszPoint, eNA_ERRORTYPE eKind, const char* pszItem)
     {

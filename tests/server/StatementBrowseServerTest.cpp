@@ -92,15 +92,6 @@ protected:
         std::reverse(tab.begin(), tab.end());
         return tab;
     }
-    // The browse SELECTs sent since the nth query.
-    std::vector<std::string> Selects(int nFrom)
-    {
-        std::vector<std::string> tab;
-        for (const std::string& s : Sent(nFrom))
-            if (s.compare(0, 7, "SELECT ") == 0)
-                tab.push_back(s);
-        return tab;
-    }
 
     CMySQLConnection* m_pCnx = nullptr;
 };

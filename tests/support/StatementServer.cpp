@@ -75,6 +75,15 @@ int StatementServerTest::Queries()
     return pfn != nullptr ? pfn() : -1;
 }
 
+std::vector<std::string> StatementServerTest::Selects(int nFrom)
+{
+    std::vector<std::string> tab;
+    for (const std::string& s : Sent(nFrom))
+        if (s.compare(0, 7, "SELECT ") == 0)
+            tab.push_back(s);
+    return tab;
+}
+
 int StatementServerTest::Seeks()
 {
     PFN_COUNT pfn = CountingClient("CountingClient_nDataSeeks");

@@ -39,6 +39,8 @@ protected:
     // The texts sent from the nth on; their count; the result seeks.
     std::vector<std::string> Sent(int nFrom) { return CountingClientQueries(nFrom); }
     int Queries();
+    // The SELECTs among the texts sent from the nth on.
+    std::vector<std::string> Selects(int nFrom);
     int Seeks();
     // The value of an item in the current record as text ("NULL" for NULL).
     static std::string Value(CNADataAccess* pAccess, const wchar_t* pszItem);

@@ -407,6 +407,14 @@ TEST_F(DataAccessServer, RefusedAndInertOperations)
         EXPECT_EQ(Get<int>(v), 41) << c.pszName;
         EXPECT_EQ(p->eGetNAErrorType(), NA_ERRORTYPE_NOTOFFERED);
     }
+    // The layers built later answer not offered too.
+    for (const auto& call : std::vector<std::function<int()>>{[&] { return p->bHAjoute(0, kNoLock); },
+                                                             [&] { return p->bHFiltre(nullptr, nullptr); }}) {
+        m_pError->Reset();
+        EXPECT_EQ(call(), 0);
+        EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
+        EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
+    }
     m_pError->Reset();
     EXPECT_EQ(p->bHDebloqueFichier(), 1);
     EXPECT_EQ(p->bHDebloqueNumEnr(3), 1);
@@ -501,6 +509,13 @@ TEST_F(DataAccessServer, CompatibilityAskedUntilTrue)
     EXPECT_EQ(pclClone->nGetExternalRef(), nRef + 1);
     pi1->nExternalRelease();
     pi2->nExternalRelease();
+    // The description with one reference for the caller.
+    CNADataSourceDescription* pclOwn = static_cast<CNADataSourceDescription*>(p->piGetDataSourceDescriptionNoRef());
+    const unsigned int nOwnRef = pclOwn->nGetExternalRef();
+    INADataSourceDescription* piOwn = p->piGetDataSourceDescription();
+    EXPECT_EQ(piOwn, pclOwn);
+    EXPECT_EQ(pclOwn->nGetExternalRef(), nOwnRef + 1);
+    piOwn->nExternalRelease();
     // A table's is its own description.
     INADataSourceDescription* piTable = p->piGetDataSourceDescriptionForKX();
     EXPECT_EQ(piTable, p->piGetDataSourceDescriptionNoRef());
@@ -532,6 +547,7 @@ TEST_F(DataAccessServer, TheCurrentRecord)
     ASSERT_TRUE(p->Open(pTable->pDatabase->Get())) << ErrorText();
     // The same buffer at every call, a reference each time.
     CNAKXRecord* pFirst = nullptr;
+    EXPECT_EQ(p->bGetRecord(nullptr), 0);
     ASSERT_EQ(p->bGetRecord(&pFirst), 1);
     ASSERT_EQ(p->bGetRecord(&pOut), 1);
     EXPECT_EQ(pOut, pFirst);
@@ -593,7 +609,11 @@ TEST_F(DataAccessServer, Counts)
     EXPECT_EQ(p->bHNbEnr(&llCount, 0, 0), 1);
     EXPECT_EQ(llCount, 0);
     EXPECT_EQ(Queries(), nFrom);
+    // Before any browse the whole table.
+    ASSERT_EQ(p->bHNbEnr(&llCount, 16, 0), 1) << ErrorText();
+    EXPECT_EQ(llCount, kRows);
     // The whole browse by COUNT; filtered when its filter is in force.
+    nFrom = Queries();
     ASSERT_EQ(Read(p, L"k", FIRST), 1);
     ASSERT_EQ(p->bHNbEnr(&llCount, 16, 0), 1) << ErrorText();
     EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM b"));

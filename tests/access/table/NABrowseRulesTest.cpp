@@ -150,6 +150,8 @@ TEST(BrowseRules, FirstOrLastStartsAgain)
         {"the other order drops 0x2000",
          [&](R::SRestartFacts& f) { table(f); f.nFlags = TC | ORDER; }, ORDER, false, false, false, R::TC_NONE,
          false},
+        {"the other order before any browse keeps 0x2000",
+         [&](R::SRestartFacts& f) { f.nFlags = TC | ORDER; }, TC | ORDER, false, false, false, R::TC_NONE, false},
         {"the filter changed", [&](R::SRestartFacts& f) { table(f); f.nFlags = TC; f.bFilterChanged = true; }, TC,
          true, false, false, R::TC_NONE, false},
         {"0x6000, last on a whole result",
@@ -175,6 +177,46 @@ TEST(BrowseRules, FirstOrLastStartsAgain)
          false, true, R::TC_NONE, false},
         {"a query on its table cache",
          [&](R::SRestartFacts& f) { query(f); f.nFlags = TC | CONT; f.bTableCache = true; f.bTableCacheComplete = true; },
+         TC | CONT, false, false, false, R::TC_OPEN_USING, false},
+        {"a query sent as written on its complete cache",
+         [&](R::SRestartFacts& f) {
+             query(f);
+             f.nFlags = TC;
+             f.bTableCache = true;
+             f.bTableCacheComplete = true;
+             f.bWithoutCorrection = true;
+             f.bQueryItemIsItem = true;
+         },
+         TC, false, false, false, R::TC_OPEN_USING, false},
+        {"a query sent as written in its own order",
+         [&](R::SRestartFacts& f) {
+             query(f);
+             f.nFlags = TC | ORDER;
+             f.nParseFlags = ORDER;
+             f.bTableCache = true;
+             f.bTableCacheComplete = true;
+             f.bWithoutCorrection = true;
+         },
+         TC | ORDER, false, false, false, R::TC_NONE, false},
+        {"a query in its own order on a complete cache",
+         [&](R::SRestartFacts& f) {
+             query(f);
+             f.nFlags = TC | CONT | ORDER;
+             f.nParseFlags = ORDER;
+             f.bTableCache = true;
+             f.bTableCacheComplete = true;
+         },
+         TC | CONT | ORDER, false, false, false, R::TC_OPEN_USING, false},
+        {"a query in its own order on an incomplete cache",
+         [&](R::SRestartFacts& f) {
+             query(f);
+             f.nFlags = TC | CONT | ORDER;
+             f.nParseFlags = ORDER;
+             f.bTableCache = true;
+         },
+         TC | CONT | ORDER, false, false, false, R::TC_NONE, false},
+        {"a query on an incomplete cache of another item",
+         [&](R::SRestartFacts& f) { query(f); f.nFlags = TC | CONT; f.bTableCache = true; },
          TC | CONT, false, false, false, R::TC_OPEN_USING, false},
         {"a query on an incomplete cache of its own item",
          [&](R::SRestartFacts& f) { query(f); f.nFlags = TC | CONT; f.bTableCache = true; f.bQueryItemIsItem = true; },

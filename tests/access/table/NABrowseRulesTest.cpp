@@ -160,6 +160,9 @@ TEST(BrowseRules, FirstOrLastStartsAgain)
         {"0x6000, last on a cut result",
          [&](R::SRestartFacts& f) { table(f); f.nFlags = TC | CONT; f.eDirection = 1; f.bRowLimit = true; },
          TC | CONT, true, false, false, R::TC_NONE, false},
+        {"0x2000 alone, last on a cut result",
+         [&](R::SRestartFacts& f) { table(f); f.nFlags = TC; f.eDirection = 1; f.bRowLimit = true; }, TC, false,
+         false, false, R::TC_NONE, false},
         {"0x6000, first on an inverted one",
          [&](R::SRestartFacts& f) {
              table(f);

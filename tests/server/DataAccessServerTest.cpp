@@ -697,4 +697,22 @@ TEST_F(DataAccessServer, ImportedDescriptionMadeOnceAfterTheFirstSelect)
     EXPECT_EQ(p->pclGetImportedDataSourceDescNoRef(), pclImported);
 }
 
+TEST_F(DataAccessServer, RequestedValueLeavesNoResultOpen)
+{
+    ASSERT_NO_FATAL_FAILURE(Fill());
+    CLiveAccess* p = TableB();
+    CNACommand* pclCommand = p->pclAllocCommand(nullptr);
+    ASSERT_NE(pclCommand, nullptr);
+    pclCommand->AddRef();
+    const std::wstring strText = L"SELECT COUNT(*) FROM b WHERE k = 3";
+    ASSERT_EQ(pclCommand->bSetInternalQuery(strText.c_str(), static_cast<unsigned int>(strText.size())), 1);
+    CAny v;
+    ASSERT_EQ(p->_bGetRequestedValue(&v, pclCommand), 1) << ErrorText();
+    ASSERT_LE(v.__nCastTo(TQTYPE_DSTRW, nullptr, 0), 99);
+    EXPECT_EQ(UTF8Of(TextW(v)), First("SELECT COUNT(*) FROM b WHERE k = 3"));
+    // The unnamed statement was reset: its result is given back at once.
+    EXPECT_EQ(CountingClient("CountingClient_nResults")(), CountingClient("CountingClient_nResultsFreed")());
+    pclCommand->nRelease();
+}
+
 } // namespace

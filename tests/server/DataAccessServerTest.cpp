@@ -715,4 +715,26 @@ TEST_F(DataAccessServer, RequestedValueLeavesNoResultOpen)
     pclCommand->nRelease();
 }
 
+TEST_F(DataAccessServer, RecordNumberZeroIsTheCurrentRecord)
+{
+    ASSERT_NO_FATAL_FAILURE(Fill());
+    CLiveAccess* p = TableB();
+    ASSERT_EQ(Read(p, L"id", FIRST), 1) << ErrorText();
+    unsigned int nState = 7;
+    ASSERT_EQ(p->bGetRecNumState(0, &nState), 1);
+    EXPECT_EQ(nState, 0u);
+    m_pError->Reset();
+    EXPECT_EQ(p->bGetRecNumState(2, &nState), 0);
+    EXPECT_EQ(nState, 0u);
+    EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_RECORD_NUMBER));
+    // Record 0 goes to the unnamed statement, made for it.
+    EXPECT_EQ(p->nGetStatementCount(), 1u);
+    eNA_LOCKTYPE eOut = static_cast<eNA_LOCKTYPE>(9);
+    p->bHLit(0, kNoLock, &eOut);
+    EXPECT_EQ(p->nGetStatementCount(), 2u);
+    CNAStatement* pUnnamed = p->_pclFindStatement(L"");
+    ASSERT_NE(pUnnamed, nullptr);
+    pUnnamed->nRelease();
+}
+
 } // namespace

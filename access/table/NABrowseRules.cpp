@@ -52,7 +52,7 @@ CNABrowseRules::eFETCH CNABrowseRules::s_eFetch(const SFetchFacts& f)
     return FETCH_READ;
 }
 
-// ---- Reading ---------------------------------------------------------------------------------------------------------
+// ---- Reading --------------------------------------------------------------------------------------------------------
 
 CNABrowseRules::SPendingDecision CNABrowseRules::s_Pending(const SPendingFacts& f)
 {

@@ -193,7 +193,7 @@ CNADataAccess::~CNADataAccess()
     m_pclError = nullptr;
 }
 
-// ---- Errors --------------------------------------------------------------------------------------------------------------
+// ---- Errors ---------------------------------------------------------------------------------------------------------
 
 int CNADataAccess::_bNotBuilt(int nPoint)
 {
@@ -398,7 +398,7 @@ void CNADataAccess::_FreeDataSource()
         pi->nExternalRelease();
 }
 
-// ---- State ------------------------------------------------------------------------------------------------------------------
+// ---- State ----------------------------------------------------------------------------------------------------------
 
 int CNADataAccess::bCheckCompatibilityWithDatabase()
 {
@@ -435,7 +435,7 @@ int CNADataAccess::bHMode(_eNA_HMODE eMode)
     return 1;
 }
 
-// ---- Factory hooks ----------------------------------------------------------------------------------------------------
+// ---- Factory hooks --------------------------------------------------------------------------------------------------
 
 CNAStatement* CNADataAccess::_pclAllocStatement(CNADataAccess* pclOwner, CNAError* pclError)
 {
@@ -473,7 +473,7 @@ CNAPosition* CNADataAccess::pclAllocPosition()
     return new (std::nothrow) CNAPosition();
 }
 
-// ---- Statements ------------------------------------------------------------------------------------------------------
+// ---- Statements -----------------------------------------------------------------------------------------------------
 
 CNAStatement* CNADataAccess::_pclFindStatement(const wchar_t* pszName)
 {
@@ -650,7 +650,7 @@ void CNADataAccess::_FreeQueryParserInfo()
         pcl->nRelease();
 }
 
-// ---- Table cache -------------------------------------------------------------------------------------------------------
+// ---- Table cache ----------------------------------------------------------------------------------------------------
 
 int CNADataAccess::_bCreateNewTableCache(CNAStatement*)
 {
@@ -798,7 +798,7 @@ int CNADataAccess::_bEnableRecordLimit(const wchar_t* pszItem)
 
 
 
-// ---- Reading and browsing ---------------------------------------------------------------------------------------------
+// ---- Reading and browsing -------------------------------------------------------------------------------------------
 
 namespace {
 // The statement's internal search when it is in force, with a reference.
@@ -1052,7 +1052,7 @@ int CNADataAccess::bSkipRecord(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirec
     return bResult;
 }
 
-// ---- Reading by record number --------------------------------------------------------------------------------------------
+// ---- Reading by record number ---------------------------------------------------------------------------------------
 
 int CNADataAccess::_bIsValidRecordNumber(long long llRecord)
 {
@@ -1121,7 +1121,7 @@ int CNADataAccess::_bMove(long long llRecord, int n)
     return bResult;
 }
 
-// ---- Refreshing a browse --------------------------------------------------------------------------------------------------
+// ---- Refreshing a browse --------------------------------------------------------------------------------------------
 
 int CNADataAccess::_bUpdateParse(int bRestoreAfter, CNAStatement* pclStatement, int n, int eDirection,
                                  long long llCount, long long* pllMoved)
@@ -1153,7 +1153,7 @@ int CNADataAccess::_bRelanceParcoursSurErreur(CNAStatement* pclStatement, const 
     return bResult;
 }
 
-// ---- Found and out of range -------------------------------------------------------------------------------------------------
+// ---- Found and out of range -----------------------------------------------------------------------------------------
 
 int CNADataAccess::bHEndehors(const wchar_t* pszItem, int* pbOutOfRange)
 {
@@ -1194,7 +1194,7 @@ int CNADataAccess::bSetNextOperation(eNA_OPERATION eOperation)
     return 0;
 }
 
-// ---- The current record -----------------------------------------------------------------------------------------------
+// ---- The current record ---------------------------------------------------------------------------------------------
 
 CNARecord* CNADataAccess::pclGetCurrentRecord() const
 {
@@ -1356,7 +1356,7 @@ int CNADataAccess::_bGetRequestedValue(CNAStatement* pclStatement, CAny* pValue,
     return pclStatement->bExecuteDirectNewCommand(pclCommand, 0, 1) && pclStatement->bGetResultValue(pValue, 0);
 }
 
-// ---- Imported descriptions --------------------------------------------------------------------------------------------------
+// ---- Imported descriptions ------------------------------------------------------------------------------------------
 
 int CNADataAccess::bInitImportedDataSourceDesc(CNAStatement* pclStatement)
 {
@@ -1505,7 +1505,7 @@ void CNADataAccess::_GetDBSourceName(INAItemDescription* piItem, CTString* pclOu
 
 
 
-// ---- Identities ------------------------------------------------------------------------------------------------------
+// ---- Identities -----------------------------------------------------------------------------------------------------
 
 CNARecordId* CNADataAccess::pclAllocRecordID(const CNARecordValue* pclValue)
 {
@@ -1531,7 +1531,7 @@ CNARecordId* CNADataAccess::pclAllocRecordID(const CNARecordValue* pclValue)
 }
 
 
-// ---- Saved positions ------------------------------------------------------------------------------------------------------
+// ---- Saved positions ------------------------------------------------------------------------------------------------
 
 CNAPosition* CNADataAccess::_pclFindPosition(int nPosition)
 {
@@ -1570,7 +1570,7 @@ int CNADataAccess::_bDeleteAllSavedPosition()
     return 1;
 }
 
-// ---- Filters ----------------------------------------------------------------------------------------------------------------
+// ---- Filters --------------------------------------------------------------------------------------------------------
 
 void CNADataAccess::SetLatestFilter(CNAFilter* pclFilter)
 {
@@ -1595,7 +1595,7 @@ int CNADataAccess::_bKeepFilter(CNAStatement* pclFrom, CNAStatement* pclTo)
     return 1;
 }
 
-// ---- Counts --------------------------------------------------------------------------------------------------------------------
+// ---- Counts ---------------------------------------------------------------------------------------------------------
 
 int CNADataAccess::bHNbEnr(long long* pllCount, unsigned int nMode, unsigned int nFlags)
 {
@@ -2169,7 +2169,7 @@ int CNADataAccess::bSameQuery(ISQLParserInformation*) { return 0; }
 int CNADataAccess::bFindBestItem(ISQLParserInformation*, wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::eSourceQueryType() const { return 0; }
 
-// ---- Query facts ----------------------------------------------------------------------------------------------------------------
+// ---- Query facts ----------------------------------------------------------------------------------------------------
 
 int CNADataAccess::bHPrepareRequeteCalled() const
 {

@@ -29,23 +29,20 @@ constexpr eNA_LOCKTYPE kNoLock = static_cast<eNA_LOCKTYPE>(0);
 constexpr eNA_PARSEDIRECTION FIRST = NA_PARSE_FIRST, LAST = NA_PARSE_LAST, NEXT = NA_PARSE_NEXT,
                              PREVIOUS = NA_PARSE_PREVIOUS;
 
-// A MySQL statement that counts the live ones and may read forwards only
-// or ask for a record cache.
+// A MySQL statement that counts the live ones and may read forwards only.
 class CCountedStatement : public CMySQLStatement {
 public:
     static int s_nLive;
-    CCountedStatement(CNADataAccess* pclAccess, CNAError* pclError, bool bForwardOnly, bool bRecordCache)
-        : CMySQLStatement(pclAccess, pclError), m_bForwardOnly(bForwardOnly), m_bRecordCache(bRecordCache)
+    CCountedStatement(CNADataAccess* pclAccess, CNAError* pclError, bool bForwardOnly)
+        : CMySQLStatement(pclAccess, pclError), m_bForwardOnly(bForwardOnly)
     {
         s_nLive++;
     }
     ~CCountedStatement() override { s_nLive--; }
     int bCanFetchBackward() override { return m_bForwardOnly ? 0 : 1; }
-    int bDefaultParseNeedRecordCache() override { return m_bRecordCache ? 1 : 0; }
 
 private:
     bool m_bForwardOnly;
-    bool m_bRecordCache;
 };
 int CCountedStatement::s_nLive = 0;
 
@@ -68,7 +65,7 @@ public:
     }
     CNAStatement* _pclAllocStatement(CNADataAccess* pclOwner, CNAError* pclError) override
     {
-        return new CCountedStatement(pclOwner, pclError, m_bForwardOnly, m_bRecordCache);
+        return new CCountedStatement(pclOwner, pclError, m_bForwardOnly);
     }
     // Answers scripted in turn, the last one repeated.
     int bFichierExiste(int* pbExists, int* pbCompatible) override
@@ -86,7 +83,6 @@ public:
     void AsQuery() { m_bSourceIsQuery = 1; }
 
     bool m_bForwardOnly = false;
-    bool m_bRecordCache = false;
     std::vector<int> m_tabExists = {0};
     int m_nExistsAsked = 0;
 };

@@ -733,4 +733,18 @@ TEST_F(DataAccessServer, RecordNumberZeroIsTheCurrentRecord)
     pUnnamed->nRelease();
 }
 
+TEST_F(DataAccessServer, LargestRowLengthRaisedByEachBlock)
+{
+    ASSERT_NO_FATAL_FAILURE(Fill());
+    CLiveAccess* p = TableB();
+    ASSERT_EQ(Read(p, L"id", FIRST), 1) << ErrorText();
+    EXPECT_EQ(p->nGetRowMaxLen(), 0u);
+    for (int i = 0; i < 100; i++)
+        ASSERT_EQ(Read(p, L"id", NEXT), 1) << ErrorText();
+    // The first block's result, column by column at its widest.
+    EXPECT_EQ(std::to_string(p->nGetRowMaxLen()),
+              First("SELECT MAX(LENGTH(id)) + MAX(LENGTH(k)) + MAX(LENGTH(ca)) + MAX(LENGTH(cb)) + MAX(LENGTH(r)) "
+                    "FROM (SELECT * FROM b ORDER BY id LIMIT 100) f"));
+}
+
 } // namespace

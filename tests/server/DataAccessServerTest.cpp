@@ -29,7 +29,8 @@ constexpr eNA_LOCKTYPE kNoLock = static_cast<eNA_LOCKTYPE>(0);
 constexpr eNA_PARSEDIRECTION FIRST = NA_PARSE_FIRST, LAST = NA_PARSE_LAST, NEXT = NA_PARSE_NEXT,
                              PREVIOUS = NA_PARSE_PREVIOUS;
 
-// A MySQL statement that counts the live ones and may read forwards only.
+// A MySQL statement that counts the live ones, may read forwards only and
+// refuses lock 5.
 class CCountedStatement : public CMySQLStatement {
 public:
     static int s_nLive;
@@ -40,6 +41,10 @@ public:
     }
     ~CCountedStatement() override { s_nLive--; }
     int bCanFetchBackward() override { return m_bForwardOnly ? 0 : 1; }
+    int bSetLockType(eNA_LOCKTYPE eLock) override
+    {
+        return static_cast<int>(eLock) == 5 ? 0 : CMySQLStatement::bSetLockType(eLock);
+    }
 
 private:
     bool m_bForwardOnly;
@@ -240,8 +245,11 @@ TEST_F(DataAccessServer, EachActionOfTheEngine)
     ASSERT_NO_FATAL_FAILURE(Fill());
     CLiveAccess* p = TableB();
     const Rows tabOrder = List("SELECT id FROM b ORDER BY k, id");
-    // Reopen: a SELECT for every first without 0x2000.
+    // A lock the statement refuses: nothing read, nothing sent.
     int nFrom = Queries();
+    EXPECT_EQ(p->bHLitxxx(L"k", FIRST, 1, static_cast<eNA_LOCKTYPE>(5), nullptr, 0), 0);
+    EXPECT_EQ(Queries(), nFrom);
+    // Reopen: a SELECT for every first without 0x2000.
     ASSERT_EQ(Read(p, L"k", FIRST), 1) << ErrorText();
     EXPECT_EQ(Selects(nFrom).size(), 1u);
     for (int i = 0; i < 3; i++)

@@ -295,6 +295,14 @@ const wchar_t* CNAColumn::pszGetFormatedAliasNomTable()
     return m_csFormatedAliasTableName.pszGet();
 }
 
+void CNAColumn::SetAliasTableName(const wchar_t* pszName, const wchar_t* pszFormated)
+{
+    m_csAliasTableName.Set(pszName);
+    m_csFormatedAliasTableName.Set(pszFormated);
+    // The select name is made again with the table.
+    m_csFormatedSelectName.Vide();
+}
+
 // ---- Names for SQL ---------------------------------------------------------------------
 
 int CNAColumn::bFormatName()

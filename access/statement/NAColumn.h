@@ -43,6 +43,8 @@ public:
     virtual int bIsAutoIncrementOnDataBase();
     virtual const wchar_t* pszGetAliasNomTable();
     virtual const wchar_t* pszGetFormatedAliasNomTable();
+    // The table a query's column comes from, as named and formatted for SQL.
+    void SetAliasTableName(const wchar_t* pszName, const wchar_t* pszFormated);
     virtual int bGetCurrentValue(CAny* pValue, int nIndex);
     virtual int bGetOriginalValue(CAny* pValue, int nIndex);
     // Appends a debug text of the value; whether the value could be read.

@@ -1623,6 +1623,8 @@ int CNAStatement::_bFetchNextBloc(int eDirection, int bFlag, int* pbOutOfRange, 
                                   long long* pllMoved)
 {
     m_bNextBlock = 1;
+    if (m_pclDataAccess != nullptr)
+        m_pclDataAccess->RaiseRowMaxLen(nGetRowMaxLen());
     int eRefind = eDirection == NA_PARSE_FIRST ? NA_PARSE_NEXT
                                                : (eDirection == NA_PARSE_LAST ? NA_PARSE_PREVIOUS : eDirection);
     if (bInvertFetch())

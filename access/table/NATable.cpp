@@ -11,6 +11,10 @@
 
 #include <cstddef>
 
+CNADataAccess* gpclLastDataAccess = nullptr;
+unsigned int gdwCtxID = 0;
+unsigned int gdwDataID = 0;
+
 CNATable::CNATable(const wchar_t* pszKey, INADataSourceDescription* piDescription,
                    CNAConnectionDescription* pclConnection, CNAError* pclError)
     : m_nRef(0),

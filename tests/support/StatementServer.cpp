@@ -75,13 +75,22 @@ int StatementServerTest::Queries()
     return pfn != nullptr ? pfn() : -1;
 }
 
+std::vector<std::string> StatementServerTest::Selects(int nFrom)
+{
+    std::vector<std::string> tab;
+    for (const std::string& s : Sent(nFrom))
+        if (s.compare(0, 7, "SELECT ") == 0)
+            tab.push_back(s);
+    return tab;
+}
+
 int StatementServerTest::Seeks()
 {
     PFN_COUNT pfn = CountingClient("CountingClient_nDataSeeks");
     return pfn != nullptr ? pfn() : -1;
 }
 
-std::string StatementServerTest::Value(CTestDataAccess* pAccess, const wchar_t* pszItem)
+std::string StatementServerTest::Value(CNADataAccess* pAccess, const wchar_t* pszItem)
 {
     CNARecord* pRecord = pAccess->pclGetCurrentRecordNoRef();
     CNAColumn* pColumn = pRecord != nullptr ? pRecord->pclGetColumnNoRef(pszItem) : nullptr;
@@ -97,7 +106,7 @@ std::string StatementServerTest::Value(CTestDataAccess* pAccess, const wchar_t* 
     return UTF8Of(TextW(v));
 }
 
-void StatementServerTest::Set(CTestDataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)
+void StatementServerTest::Set(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)
 {
     CNAColumn* pColumn = pAccess->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(pszItem);
     ASSERT_NE(pColumn, nullptr);
@@ -108,7 +117,7 @@ void StatementServerTest::Set(CTestDataAccess* pAccess, const wchar_t* pszItem, 
     ASSERT_EQ(pColumn->bSetValue(&v, 0), 1) << strValue.size();
 }
 
-void StatementServerTest::SetNull(CTestDataAccess* pAccess, const wchar_t* pszItem)
+void StatementServerTest::SetNull(CNADataAccess* pAccess, const wchar_t* pszItem)
 {
     CNAColumn* pColumn = pAccess->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(pszItem);
     ASSERT_NE(pColumn, nullptr);

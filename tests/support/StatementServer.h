@@ -48,12 +48,14 @@ protected:
         return tab;
     }
     int Queries();
+    // The SELECTs among the texts sent from the nth on.
+    std::vector<std::string> Selects(int nFrom);
     int Seeks();
     // The value of an item in the current record as text ("NULL" for NULL).
-    static std::string Value(CTestDataAccess* pAccess, const wchar_t* pszItem);
+    static std::string Value(CNADataAccess* pAccess, const wchar_t* pszItem);
     // The item's value set in the current record.
-    static void Set(CTestDataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue);
-    static void SetNull(CTestDataAccess* pAccess, const wchar_t* pszItem);
+    static void Set(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue);
+    static void SetNull(CNADataAccess* pAccess, const wchar_t* pszItem);
     // The error text of the test's error object, 8-bit.
     std::string ErrorText();
 

@@ -5,6 +5,7 @@
 #include "access/statement/NAStatementSQL.h"
 #include "common/platform/MyModuleInfo.h"
 #include "mysql/MySQLConnection.h"
+#include "mysql/MySQLDataAccess.h"
 #include "mysql/MySQLDataSourceDescription.h"
 #include "mysql/MySQLDriverSQL.h"
 #include "mysql/MySQLStatement.h"
@@ -57,6 +58,12 @@ CNADataSourceDescription* CMySQLDriver::pclAllocDataSourceDescription(CNAConnect
                                                                       CNAError* pError)
 {
     return new (std::nothrow) CMySQLDataSourceDescription(pConnection, pError);
+}
+
+CNADataAccess* CMySQLDriver::pclAllocDataAccess(INADataSourceDescription* piDescription,
+                                                CNAConnectionDescription* pConnection, CNAError* pError)
+{
+    return new (std::nothrow) CMySQLDataAccess(piDescription, pConnection, pError);
 }
 
 void CMySQLDriver::OnFatalErrorAddDebugMessage(CNAError* pError, CNAConnectionDescription* pConnection)

@@ -991,7 +991,12 @@ CNAContext* CNADriver::pclAllocContext()
 CNADataAccess* CNADriver::pclAllocDataAccess(INADataSourceDescription* piDescription,
                                              CNAConnectionDescription* pConnection, CNAError* pError)
 {
-    return new (std::nothrow) CNADataAccess(piDescription, pConnection, pError);
+    try {
+        return new CNADataAccess(piDescription, pConnection, pError);
+    } catch (const std::bad_alloc&) {
+        // Its tables could not be made.
+        return nullptr;
+    }
 }
 
 CNAStatement* CNADriver::pclAllocStatement(CNADataAccess*, CNAConnectionDescription*, CNAError*)

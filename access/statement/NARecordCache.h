@@ -25,6 +25,8 @@ enum eNA_PARSEDIRECTION : int {
     NA_PARSE_LAST = 1,
     NA_PARSE_NEXT = 2,
     NA_PARSE_PREVIOUS = 3,
+    // Stays on the current record.
+    NA_PARSE_STAY = 4,
 };
 
 // Length-prefixed serialised elements packed in blocks that never move once

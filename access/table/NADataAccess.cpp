@@ -16,6 +16,9 @@
 #include "access/statement/NARecordId.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatement.h"
+#include "access/driver/NAContext.h"
+#include "access/table/NAPosition.h"
+#include "access/table/NATable.h"
 #include "access/table/NAIDAuto.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/values/NACnvVariant.h"
@@ -23,32 +26,49 @@
 #include <climits>
 #include <new>
 
+int CNADataAccess::ms_nPositionID = 1;
+
 CNADataAccess::CNADataAccess(INADataSourceDescription* piDescription, CNAConnectionDescription* pclConnection,
                              CNAError* pclError)
     : m_pclError(pclError),
       m_pclCurrentRecord(nullptr),
       m_pclConnection(pclConnection),
-      m_piDescription(piDescription),
+      m_piDescription(nullptr),
+      m_piHostClone(nullptr),
       m_pclImportedDescription(nullptr),
-      m_pclContext(nullptr),
       m_bOpened(0),
+      m_tabStatement(7),
+      m_eNextOperation(0),
       m_pclIDAuto(nullptr),
+      m_pclLastStatement(nullptr),
       m_pclQueryParserInfo(nullptr),
       m_eQueryMode(0),
       m_bSourceIsQuery(0),
-      m_eHMode(0),
+      m_bCompatible(0),
+      m_nNotifyOptions(1),
+      m_nIndexOptions(2),
+      m_eHMode(1),
+      m_pclTable(nullptr),
+      m_pclContext(nullptr),
+      m_pclLatestFilter(nullptr),
+      m_tabPosition(7),
       m_pclRecordSaveCache(nullptr),
       m_pclRecordSaveCache2(nullptr),
-      m_nOwnRecordSave(-1)
+      m_nOwnRecordSave(-1),
+      m_pclTableCache(nullptr),
+      m_bQueryParsePending(0),
+      m_pclExecutionStatement(nullptr),
+      m_nRowMaxLen(0)
 {
-    _FormatTableName();
     __Init();
     if (m_pclError != nullptr)
         m_pclError->AddRef();
     if (m_pclConnection != nullptr)
         m_pclConnection->AddRef();
-    if (m_piDescription != nullptr)
-        m_piDescription->ExternalAddRef();
+    if (piDescription != nullptr) {
+        _SetDataSource(piDescription);
+        _FormatTableName();
+    }
 }
 
 void CNADataAccess::__Init()
@@ -67,15 +87,11 @@ void CNADataAccess::__Init()
 
 CNADataAccess::~CNADataAccess()
 {
-    // The saves go before anything that could still release into them.
+    if (gpclLastDataAccess == this)
+        gpclLastDataAccess = nullptr;
+    _ResetDataAccess();
+    // The saves go last: positions and statements give theirs back first.
     _FreeSavedRecordCache();
-    _FreeCurrentRecord();
-    if (m_pclIDAuto != nullptr)
-        m_pclIDAuto->nRelease();
-    if (m_pclImportedDescription != nullptr)
-        m_pclImportedDescription->nExternalRelease();
-    if (m_piDescription != nullptr)
-        m_piDescription->nExternalRelease();
     CNADriver::g_ReleaseHeldConnection(m_pclConnection);
     if (m_pclError != nullptr)
         m_pclError->nRelease();
@@ -83,15 +99,15 @@ CNADataAccess::~CNADataAccess()
 
 int CNADataAccess::_bNotBuilt(int nPoint)
 {
-    if (m_pclError != nullptr)
-        m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, ERRFILE_DATAACCESS, nPoint, m_pclConnection,
-                                   pszGetLogicalName(), nullptr, ZTERR_NOT_OFFERED);
+    _RaiseUserError(nPoint, ZTERR_NOT_OFFERED, nullptr, NA_ERRORTYPE_NOTOFFERED);
     return 0;
 }
 
-int CNADataAccess::bHFerme()
+void CNADataAccess::_RaiseUserError(int nPoint, unsigned int nUserError, const wchar_t* pszItem, eNA_ERRORTYPE eType)
 {
-    return _bNotBuilt(1);
+    if (m_pclError != nullptr)
+        m_pclError->RaiseUserError(eType, ERRFILE_DATAACCESS, nPoint, m_pclConnection, pszGetLogicalName(), pszItem,
+                                   nUserError);
 }
 
 void CNADataAccess::SetContext(CNAContext* pclContext)
@@ -450,18 +466,18 @@ int CNADataAccess::bInitImportedDataSourceDesc(CNAStatement* pclStatement)
     return bResult;
 }
 
-void CNADataAccess::_SetImportedDataSourceDesc(CNADataSourceDescription* pclDescription)
+int CNADataAccess::_SetImportedDataSourceDesc(CNADataSourceDescription* pclDescription)
 {
-    if (pclDescription == m_pclImportedDescription)
-        return;
-    if (pclDescription != nullptr)
-        pclDescription->ExternalAddRef();
-    if (m_pclImportedDescription != nullptr)
-        m_pclImportedDescription->nExternalRelease();
-    m_pclImportedDescription = pclDescription;
+    if (pclDescription != m_pclImportedDescription) {
+        if (pclDescription != nullptr)
+            pclDescription->ExternalAddRef();
+        if (m_pclImportedDescription != nullptr)
+            m_pclImportedDescription->nExternalRelease();
+        m_pclImportedDescription = pclDescription;
+    }
+    return 1;
 }
 
-void CNADataAccess::ClosingStatement(CNAStatement*) {}
 
 int CNADataAccess::bSetCurrentRecordRead(int bKeepSave)
 {
@@ -476,16 +492,6 @@ int CNADataAccess::bSetCurrentRecordRead(int bKeepSave)
     return bResult;
 }
 
-int CNADataAccess::bGetNbEnr(long long*, unsigned int, unsigned int, CNAStatement*, int)
-{
-    return _bNotBuilt(2);
-}
-
-int CNADataAccess::_bFetch(CNAStatement*, const wchar_t*, int, long long, int, eNA_LOCKTYPE, eNA_LOCKTYPE*,
-                           unsigned int, int, long long*)
-{
-    return _bNotBuilt(3);
-}
 
 int CNADataAccess::bBuildSelect(CNACommand* pclCommand, CNAStatement* pclStatement, const wchar_t* pszItem,
                                 int bForward, unsigned int nFlags, long long* pllCount)
@@ -703,3 +709,292 @@ void CNADataAccess::s_DuplicateMove(long long llRank, long long llTotal, int* pe
     default: break;
     }
 }
+
+// ---- Operations of the layers built later: user error 8 of kind 7 ---------------------------------------------------
+
+namespace {
+// Debug point of an operation not built yet.
+constexpr int PT_NOT_BUILT = 99;
+} // namespace
+
+int CNADataAccess::bGetBLOB(unsigned int, CAny*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bSetBLOB(unsigned int, const CAny*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bExtraitMemo(unsigned int, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHCreation(const wchar_t*, int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bSupprimeFichier() { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bSupprimeTout() { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHCreationSiInexistant(eNA_ACCESS, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHOuvre(eNA_ACCESS, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHFerme() { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHEcrit(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHSupprime(long long, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHModifie(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHRaye(long long, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHLibere() { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHLit(long long, eNA_LOCKTYPE, eNA_LOCKTYPE*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHLitxxx(const wchar_t*, eNA_PARSEDIRECTION, int, eNA_LOCKTYPE, eNA_LOCKTYPE*, unsigned int)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::bSkipRecord(const wchar_t*, eNA_PARSEDIRECTION, long long, int, eNA_LOCKTYPE, eNA_LOCKTYPE*,
+                               unsigned int)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::bHRecherche(const wchar_t*, const CAny*, int, int, eNA_LOCKTYPE, eNA_LOCKTYPE*, int, unsigned int)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::bHRecherche(const wchar_t*, const wchar_t*, const CAny*, int, int, eNA_LOCKTYPE, eNA_LOCKTYPE*, int,
+                               unsigned int)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::bHAnnuleRecherche(const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHBloqueFichier(eNA_LOCKTYPE, eNA_LOCKTYPE*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHDebloqueFichier() { return 1; }
+int CNADataAccess::bHBloqueNumEnr(long long, eNA_LOCKTYPE, eNA_LOCKTYPE*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHDebloqueNumEnr(long long) { return 1; }
+int CNADataAccess::bHFiltre(const wchar_t*, const CAny*, int, const CAny*, int, ISQLParserInformation*)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::bHSauvePosition(int*, const wchar_t*, eNAPOSITION) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHRetourPosition(int, wchar_t*, int, eNAPOSITION) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHLiberePosition(int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHVersion(int* pnVersion)
+{
+    if (pnVersion != nullptr)
+        *pnVersion = 0;
+    return 1;
+}
+int CNADataAccess::bHNbEnr(long long*, unsigned int, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bGetNbEnr(long long*, unsigned int, unsigned int, CNAStatement*, int)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::bNbEnrNeedParse(int* pbNeedParse, const wchar_t*)
+{
+    if (pbNeedParse != nullptr)
+        *pbNeedParse = 1;
+    return 1;
+}
+long long CNADataAccess::llGetRecNum() { return 0; }
+int CNADataAccess::bGetRecNumState(long long, unsigned int*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHConstruitValCle(CAny*, const wchar_t*, unsigned int, CAny**) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bExecuteQuery(int*, const wchar_t*, ISQLParserInformation*, unsigned int, const INAQueryExecution*)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::bLockRecord(CNAStatement*, eNA_LOCKTYPE, long long, eNA_LOCKTYPE*) { return 1; }
+int CNADataAccess::bUnlockRecord(CNAStatement*, eNA_LOCKTYPE, long long, eNA_LOCKTYPE*) { return 1; }
+int CNADataAccess::bLockUnlockRecord(CNAStatement*, eNA_LOCKTYPE, long long, eNA_LOCKTYPE*) { return 1; }
+int CNADataAccess::bHReindexe(unsigned int, IGaugeControl*) { return 1; }
+CNADataSourceDescription* CNADataAccess::pclGetDataSourceDescriptionFromDB(const wchar_t*, int)
+{
+    _bNotBuilt(PT_NOT_BUILT);
+    return nullptr;
+}
+int CNADataAccess::bHChangeCle(const wchar_t*, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bFichierExiste(int*, int*) { return _bNotBuilt(PT_NOT_BUILT); }
+CNAPosition* CNADataAccess::pclAllocPosition() { return new (std::nothrow) CNAPosition(); }
+eNA_ERRORTYPE CNADataAccess::eGetNAErrorType() { return NA_ERRORTYPE_GENERAL; }
+void CNADataAccess::CancelRecordLock(INAConnectionDescription*, CNATransaction*) {}
+int CNADataAccess::bSetFiltreAuto(int, const wchar_t*, const wchar_t*, INADataSourceDescription*) { return 1; }
+void CNADataAccess::SetFiltreAuto(int) {}
+int CNADataAccess::_bMove(long long, int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bSetBLOB(INAItemDescription*, const CAny*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bHAttacheMemo(INAItemDescription*, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_SetTransactionTermined(CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bInitCurrentRecord() { return _bNotBuilt(PT_NOT_BUILT); }
+void CNADataAccess::_Close() {}
+int CNADataAccess::_bOperation(CNAStatement*, int, unsigned int, CNARecordValue*) { return _bNotBuilt(PT_NOT_BUILT); }
+long long CNADataAccess::_nGetSequenceCurrentVal(CNAColumn*) { return -1; }
+int CNADataAccess::_bGetRequestedValue(CNAStatement*, CAny*, CNACommand*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bIsValidRecordNumber(long long) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bFetch(CNAStatement*, const wchar_t*, int, long long, int, eNA_LOCKTYPE, eNA_LOCKTYPE*,
+                           unsigned int, int, long long*)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::_bHCreation(int, int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bSupprimeTout() { return _bNotBuilt(PT_NOT_BUILT); }
+void CNADataAccess::_vUpdateRecordInCacheLock(unsigned int) {}
+int CNADataAccess::_bGetUniqueIndexName(CNAColumn*, CTString*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bUpdateIdAutoAfterInsertFailure(CNAColumn*) { return 0; }
+int CNADataAccess::_bHModifie(long long, unsigned int, eNA_LOCKTYPE, CNARecordValue*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bRepriseErreurParcours(CNAStatement*, const wchar_t*, int, eNA_LOCKTYPE, eNA_LOCKTYPE*, unsigned int)
+{
+    return 0;
+}
+int CNADataAccess::_bCompareTablePosition(CNAPosition*, CNAPosition*, int*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bCheckRecordSaveID(CNAPosition*, CNAPosition*, int*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bCheckReccordId(CNAPosition*, CNAPosition*, int*) { return 0; }
+void CNADataAccess::_AllocTableCache() { _bNotBuilt(PT_NOT_BUILT); }
+
+unsigned int CNADataAccess::dwGetContextID() const
+{
+    return m_pclContext != nullptr ? m_pclContext->dwGetContextNumber() : 0;
+}
+CNADataAccess* CNADataAccess::pclFindDataAccessByDBTableName(const wchar_t* pszName)
+{
+    return m_pclContext != nullptr ? m_pclContext->pclFindDataAccessByDBTableName(m_pclConnection, pszName) : nullptr;
+}
+CNADataSourceDescription* CNADataAccess::pclGetImportedDataSourceDesc() const
+{
+    if (m_pclImportedDescription != nullptr)
+        m_pclImportedDescription->ExternalAddRef();
+    return m_pclImportedDescription;
+}
+INADataSourceDescription* CNADataAccess::piGetDataSourceDescriptionForKX() { return nullptr; }
+INAItemDescription* CNADataAccess::piGetItemDescription(const wchar_t* pszName) const
+{
+    return m_piDescription != nullptr ? m_piDescription->piNAGetItem(pszName) : nullptr;
+}
+INAItemDescription* CNADataAccess::piGetBestParseItemDesc() const
+{
+    return m_piDescription != nullptr ? m_piDescription->piGetBestParseItemDesc() : nullptr;
+}
+const wchar_t* CNADataAccess::pszGetBestParseItemName() const { return L""; }
+void CNADataAccess::_SetDataSource(INADataSourceDescription* piDescription)
+{
+    if (piDescription != nullptr)
+        piDescription->ExternalAddRef();
+    _FreeDataSource();
+    m_piDescription = piDescription;
+}
+void CNADataAccess::_FreeDataSource()
+{
+    INADataSourceDescription* pi = m_piDescription;
+    m_piDescription = nullptr;
+    if (pi != nullptr)
+        pi->nExternalRelease();
+}
+int CNADataAccess::bCheckCompatibilityWithDatabase() { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bSupportROWID() { return eEvaluateRecordIdType() == CNARecordId::RECORDID_ROWID; }
+CNAStatement* CNADataAccess::_pclFindStatement(const wchar_t*) { return nullptr; }
+CNAStatement* CNADataAccess::_pclInitStatement(const wchar_t*) { return nullptr; }
+CNAStatement* CNADataAccess::_pclGetNewItemStatement(const wchar_t*, int, unsigned int) { return nullptr; }
+CNAStatement* CNADataAccess::_pclGetLastStatement() { return nullptr; }
+CNAStatement* CNADataAccess::_pclGetQueryStatement() { return nullptr; }
+int CNADataAccess::_bOpenStatement(CNAStatement*, const wchar_t*, int, unsigned int, long long*, int)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+void CNADataAccess::ClosingStatement(CNAStatement*) {}
+void CNADataAccess::_CloseAllStatement() {}
+int CNADataAccess::_bCreateNewTableCache(CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
+void CNADataAccess::_FreeTableCache() {}
+int CNADataAccess::bFreeCache() { return 1; }
+int CNADataAccess::bMove(long long, int, eNA_LOCKTYPE, eNA_LOCKTYPE*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bUpdateParse(int, CNAStatement*, int, int, long long, long long*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bRelanceParcoursSurErreur(CNAStatement*, const wchar_t*, int, eNA_LOCKTYPE, eNA_LOCKTYPE*,
+                                              unsigned int)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::bEvalHTrouve(const wchar_t*, int*, int*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHEndehors(const wchar_t*, int*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bSetNextOperation(eNA_OPERATION) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bInvertFetch(CNAStatement*, int) { return 0; }
+int CNADataAccess::bGetRecord(CNAKXRecord**) const { return 0; }
+int CNADataAccess::bSetRecord(CNAKXRecord*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bUpdateChangedTypeInCurrentRecord() { return _bNotBuilt(PT_NOT_BUILT); }
+const wchar_t* CNADataAccess::_pszGetDefaultParseItem() { return L""; }
+INAItemDescription* CNADataAccess::piGetNullItemDesc(int) { return nullptr; }
+int CNADataAccess::_bGetRequestedValue(CAny*, CNACommand*) { return _bNotBuilt(PT_NOT_BUILT); }
+CNAPosition* CNADataAccess::_pclFindPosition(int) { return nullptr; }
+int CNADataAccess::_bGetPosition(int*, const wchar_t*, eNAPOSITION) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bSetPosition(wchar_t*, int, int, eNAPOSITION) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bRestorePositionStatement(CNAPosition*, eNAPOSITION) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bFreePosition(int) { return 1; }
+int CNADataAccess::_bDeleteAllSavedPosition() { return 1; }
+int CNADataAccess::bHPositionCourante(int*, const wchar_t*, eNA_PRECISION) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHPositionne(const wchar_t*, unsigned int, eNA_PRECISION, unsigned int)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::bCompareTablePosition(int, int, int*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bCheckRowId(CNAPosition*, CNAPosition*, int*) { return 0; }
+int CNADataAccess::_bGetItemValueInRecordSave(CAny*, int, INAItemDescription*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHFiltre(ISQLParserInformation*, wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHActiveFiltre(const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::bHDesactiveFiltre(const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
+void CNADataAccess::SetLatestFilter(CNAFilter*) {}
+void CNADataAccess::_DesactivateAllFilter() {}
+int CNADataAccess::_bKeepFilter(CNAStatement*, CNAStatement*) { return 1; }
+int CNADataAccess::_bChangeStatementKey(const wchar_t*, const wchar_t*, CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bUpdateCurrentParsePosition(int, CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bBuildAndExecuteQuery(CNAStatement*, int, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bProcessError(CNACommand*, CNAStatement*, int, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bUpdateRecordAfterInsert(CNAStatement*, int, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
+void CNADataAccess::NotifyOperation(int, CNAStatement*, unsigned int) {}
+void CNADataAccess::_NotifyOperation(int, CNAStatement*, unsigned int, CNARecordValue*) {}
+int CNADataAccess::_bCheckAndCorrectKXRecordValues() { return _bNotBuilt(PT_NOT_BUILT); }
+INAItemDescription* CNADataAccess::piGetDuplicateItem(int) { return nullptr; }
+int CNADataAccess::bIsDuplicateItem(int, CNAColumn*) { return 0; }
+int CNADataAccess::__bDuplicateItem(INAItemDescription*, CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bInitErrorDuplicateItemName(int) { return 0; }
+int CNADataAccess::_bInitErrorNeedItemValueItemName(int) { return 0; }
+INAItemDescription* CNADataAccess::pclGetIdAutoItem() { return nullptr; }
+int CNADataAccess::bExecuteQueryInternal(CNAStatement** ppclStatement, const wchar_t*, const wchar_t*)
+{
+    if (ppclStatement != nullptr)
+        *ppclStatement = nullptr;
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::_bExecuteQuery(int*, const wchar_t*, unsigned int, const wchar_t*, ISQLParserInformation*,
+                                  const INAQueryExecution*)
+{
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::_bInitQuery(CNACommand** ppclCommand, CTString*, const wchar_t*, unsigned int, const wchar_t*,
+                               ISQLParserInformation*, const INAQueryExecution*)
+{
+    if (ppclCommand != nullptr)
+        *ppclCommand = nullptr;
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::_bSetQuery(int, const wchar_t*, ISQLParserInformation*, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bExecuteQuery(CNAStatement** ppclStatement, CNACommand*, const wchar_t*, int, unsigned int)
+{
+    if (ppclStatement != nullptr)
+        *ppclStatement = nullptr;
+    return _bNotBuilt(PT_NOT_BUILT);
+}
+int CNADataAccess::_bInitQueryParse(int*, CNAStatement*, const wchar_t*, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bInitParcoursRequete(CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
+void CNADataAccess::_SetExecutionStatement(CNAStatement*) {}
+void CNADataAccess::_FreeQueryParserInfo() {}
+int CNADataAccess::bHPrepareRequeteCalled() const { return 0; }
+int CNADataAccess::bRequeteAPreparer() const { return m_bSourceIsQuery && (m_eQueryMode & QM_PREPARE) != 0; }
+int CNADataAccess::bRequeteAutoriseModifierFichier() const
+{
+    return !m_bSourceIsQuery || (m_eQueryMode & QM_MAY_MODIFY) != 0;
+}
+int CNADataAccess::eSourceQueryType() const { return 0; }
+int CNADataAccess::bSameQuery(ISQLParserInformation*) { return 0; }
+int CNADataAccess::bFindBestItem(ISQLParserInformation*, wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
+void CNADataAccess::SetTransactionTermined() {}
+int CNADataAccess::_bCreateIndex(CNAStatement*, int) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bGetGeneratedIndexName(CNAColumn*, CTString*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bSupprimeTout_HSupprime() { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bInitCurrentRecord_SetImportedItemDesc() { return _bNotBuilt(PT_NOT_BUILT); }
+void CNADataAccess::_InitAliasFichierColonne(INADataSourceDescription*) {}
+void CNADataAccess::_SetAliasNameFromContext() {}
+int CNADataAccess::bHAttacheMemo(unsigned int, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
+int CNADataAccess::_bGetNbEnrOptimized(long long*, unsigned int, unsigned int, CNAStatement*, int) { return 0; }
+void CNADataAccess::_ResetDataAccess()
+{
+    _FreeCurrentRecord();
+    if (m_pclIDAuto != nullptr)
+        m_pclIDAuto->nRelease();
+    m_pclIDAuto = nullptr;
+    _FreeDataSource();
+    if (m_pclImportedDescription != nullptr)
+        m_pclImportedDescription->nExternalRelease();
+    m_pclImportedDescription = nullptr;
+}
+void CNADataAccess::_ResetRecordCache() {}

@@ -129,6 +129,10 @@ bool bSameName(const wchar_t* pszA, const wchar_t* pszB)
 
 // ---- Construction and destruction ------------------------------------------------------------
 
+CNADataAccess* gpclLastDataAccess = nullptr;
+unsigned int gdwCtxID = 0;
+unsigned int gdwDataID = 0;
+
 CNATable::CNATable(const wchar_t* pszKey, INADataSourceDescription* piDescription,
                    CNAConnectionDescription* pclConnection, CNAError* pclError)
     : m_nRef(0),

@@ -69,6 +69,9 @@ public:
     CNADataAccess* pclAllocDataAccess(INADataSourceDescription* pi, CNAConnectionDescription* pcl,
                                       CNAError* pe) override
     {
+        // Made whatever the heap allows: a data access's own tables are
+        // not what the tests make fail.
+        CFailingHeap clAllowed(-1);
         return m_st.bRefuse ? nullptr : new CScriptAccess(pi, pcl, pe, &m_st);
     }
 };
@@ -224,7 +227,7 @@ TEST_F(NAContext, LockModeAndSearches)
     static_cast<CScriptAccess*>(pLines)->Open(L"L");
 
     struct { const wchar_t* pszName; int nMode; int anSeen[3]; } const aMode[] = {
-        {L"ÖRDERS", 5, {5, 5, 0}}, {L"lines", 6, {5, 5, 6}}, {L"nothing", 9, {5, 5, 6}},
+        {L"ÖRDERS", 5, {5, 5, 1}}, {L"lines", 6, {5, 5, 6}}, {L"nothing", 9, {5, 5, 6}},
     };
     for (const auto& c : aMode) {
         EXPECT_EQ(m_pContext->bHMode(c.pszName, static_cast<_eNA_HMODE>(c.nMode)), 1) << c.nMode;

@@ -720,11 +720,6 @@ constexpr int PT_NOT_BUILT = 99;
 int CNADataAccess::bGetBLOB(unsigned int, CAny*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::bSetBLOB(unsigned int, const CAny*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::bExtraitMemo(unsigned int, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHCreation(const wchar_t*, int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bSupprimeFichier() { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bSupprimeTout() { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHCreationSiInexistant(eNA_ACCESS, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHOuvre(eNA_ACCESS, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::bHFerme() { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::bHEcrit(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
@@ -791,13 +786,7 @@ int CNADataAccess::bLockRecord(CNAStatement*, eNA_LOCKTYPE, long long, eNA_LOCKT
 int CNADataAccess::bUnlockRecord(CNAStatement*, eNA_LOCKTYPE, long long, eNA_LOCKTYPE*) { return 1; }
 int CNADataAccess::bLockUnlockRecord(CNAStatement*, eNA_LOCKTYPE, long long, eNA_LOCKTYPE*) { return 1; }
 int CNADataAccess::bHReindexe(unsigned int, IGaugeControl*) { return 1; }
-CNADataSourceDescription* CNADataAccess::pclGetDataSourceDescriptionFromDB(const wchar_t*, int)
-{
-    _bNotBuilt(PT_NOT_BUILT);
-    return nullptr;
-}
 int CNADataAccess::bHChangeCle(const wchar_t*, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bFichierExiste(int*, int*) { return _bNotBuilt(PT_NOT_BUILT); }
 CNAPosition* CNADataAccess::pclAllocPosition() { return new (std::nothrow) CNAPosition(); }
 eNA_ERRORTYPE CNADataAccess::eGetNAErrorType() { return NA_ERRORTYPE_GENERAL; }
 void CNADataAccess::CancelRecordLock(INAConnectionDescription*, CNATransaction*) {}
@@ -809,7 +798,6 @@ int CNADataAccess::_bHAttacheMemo(INAItemDescription*, const wchar_t*) { return 
 int CNADataAccess::_SetTransactionTermined(CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bInitCurrentRecord() { return _bNotBuilt(PT_NOT_BUILT); }
 void CNADataAccess::_Close() {}
-int CNADataAccess::_bOperation(CNAStatement*, int, unsigned int, CNARecordValue*) { return _bNotBuilt(PT_NOT_BUILT); }
 long long CNADataAccess::_nGetSequenceCurrentVal(CNAColumn*) { return -1; }
 int CNADataAccess::_bGetRequestedValue(CNAStatement*, CAny*, CNACommand*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bIsValidRecordNumber(long long) { return _bNotBuilt(PT_NOT_BUILT); }
@@ -818,10 +806,7 @@ int CNADataAccess::_bFetch(CNAStatement*, const wchar_t*, int, long long, int, e
 {
     return _bNotBuilt(PT_NOT_BUILT);
 }
-int CNADataAccess::_bHCreation(int, int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bSupprimeTout() { return _bNotBuilt(PT_NOT_BUILT); }
 void CNADataAccess::_vUpdateRecordInCacheLock(unsigned int) {}
-int CNADataAccess::_bGetUniqueIndexName(CNAColumn*, CTString*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bUpdateIdAutoAfterInsertFailure(CNAColumn*) { return 0; }
 int CNADataAccess::_bHModifie(long long, unsigned int, eNA_LOCKTYPE, CNARecordValue*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
@@ -927,11 +912,6 @@ void CNADataAccess::_DesactivateAllFilter() {}
 int CNADataAccess::_bKeepFilter(CNAStatement*, CNAStatement*) { return 1; }
 int CNADataAccess::_bChangeStatementKey(const wchar_t*, const wchar_t*, CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bUpdateCurrentParsePosition(int, CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bBuildAndExecuteQuery(CNAStatement*, int, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bProcessError(CNACommand*, CNAStatement*, int, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bUpdateRecordAfterInsert(CNAStatement*, int, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
-void CNADataAccess::NotifyOperation(int, CNAStatement*, unsigned int) {}
-void CNADataAccess::_NotifyOperation(int, CNAStatement*, unsigned int, CNARecordValue*) {}
 int CNADataAccess::_bCheckAndCorrectKXRecordValues() { return _bNotBuilt(PT_NOT_BUILT); }
 INAItemDescription* CNADataAccess::piGetDuplicateItem(int) { return nullptr; }
 int CNADataAccess::bIsDuplicateItem(int, CNAColumn*) { return 0; }
@@ -978,12 +958,8 @@ int CNADataAccess::eSourceQueryType() const { return 0; }
 int CNADataAccess::bSameQuery(ISQLParserInformation*) { return 0; }
 int CNADataAccess::bFindBestItem(ISQLParserInformation*, wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
 void CNADataAccess::SetTransactionTermined() {}
-int CNADataAccess::_bCreateIndex(CNAStatement*, int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bGetGeneratedIndexName(CNAColumn*, CTString*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bSupprimeTout_HSupprime() { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bInitCurrentRecord_SetImportedItemDesc() { return _bNotBuilt(PT_NOT_BUILT); }
 void CNADataAccess::_InitAliasFichierColonne(INADataSourceDescription*) {}
-void CNADataAccess::_SetAliasNameFromContext() {}
 int CNADataAccess::bHAttacheMemo(unsigned int, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bGetNbEnrOptimized(long long*, unsigned int, unsigned int, CNAStatement*, int) { return 0; }
 void CNADataAccess::_ResetDataAccess()

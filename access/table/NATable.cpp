@@ -129,10 +129,6 @@ bool bSameName(const wchar_t* pszA, const wchar_t* pszB)
 
 // ---- Construction and destruction ------------------------------------------------------------
 
-CNADataAccess* gpclLastDataAccess = nullptr;
-unsigned int gdwCtxID = 0;
-unsigned int gdwDataID = 0;
-
 CNATable::CNATable(const wchar_t* pszKey, INADataSourceDescription* piDescription,
                    CNAConnectionDescription* pclConnection, CNAError* pclError)
     : m_nRef(0),
@@ -164,7 +160,7 @@ CNATable::~CNATable()
         void* pValue = nullptr;
         while (m_tabDataAccess.bParseTable(&nPosition, 0, &pValue, nullptr)) {
             CNADataAccess* p = static_cast<CNADataAccess*>(pValue);
-            if (p->pclGetTable() == this)
+            if (p->pclGetTableNoRef() == this)
                 p->SetTable(nullptr);
             g_ForgetLastDataAccess(p);
         }
@@ -381,7 +377,7 @@ CNADataAccess* CNATable::_pclFindDataAccess(INAContext* piContext) const
         const unsigned int dwCtx = piContext->dwGetContextNumber();
         if (dwCtx == gdwCtxID) {
             const unsigned int dwData = piContext->dwGetDataAccessKey();
-            if (dwData == gdwDataID && p->pclGetTable() == this) {
+            if (dwData == gdwDataID && p->pclGetTableNoRef() == this) {
                 p->AddRef();
                 return p;
             }
@@ -396,7 +392,7 @@ CNADataAccess* CNATable::_pclFindDataAccess(INAContext* piContext) const
         return nullptr;
     // The context files by the host's key alone: another table's data
     // access under the same key is not this table's.
-    if (p->pclGetTable() != this) {
+    if (p->pclGetTableNoRef() != this) {
         p->nRelease();
         return nullptr;
     }
@@ -461,7 +457,7 @@ void CNATable::_RemoveDataAccess(INAContext* piContext, CNADataAccess* pclDataAc
         if (pclContext != nullptr)
             pclContext->RemoveDataAccess(piContext, pclDataAccess);
         g_ForgetLastDataAccess(pclDataAccess);
-        if (m_tabDataAccess.bRemoveValue(pclDataAccess) && pclDataAccess->pclGetTable() == this)
+        if (m_tabDataAccess.bRemoveValue(pclDataAccess) && pclDataAccess->pclGetTableNoRef() == this)
             pclDataAccess->SetTable(nullptr);
     }
     if (pclContext != nullptr)

@@ -297,13 +297,6 @@ protected:
     INAQueryParametersValue* m_piQueryBindVariables;             // one reference
 };
 
-// The data access found by the last lookup of a table, with the context
-// number and data-access key it was found under; no reference held. Used
-// under the driver mutex.
-extern CNADataAccess* gpclLastDataAccess;
-extern unsigned int gdwCtxID;
-extern unsigned int gdwDataID;
-
 // The driver's registry holds its tables by their internal count.
 template <>
 struct CRefTraits<CNATable, void> {

@@ -355,9 +355,13 @@ CNAContext* CNATable::_pclFindContext(INAContext* piContext) const
 
 CNAContext* CNATable::_pclGetContext(INAContext* piContext, int* pbCreated)
 {
+    // The driver writes the flag always.
+    int bCreated = 0;
+    CNAContext* pcl =
+        CNADriver::s_pclDriver != nullptr ? CNADriver::s_pclDriver->pclGetContext(piContext, &bCreated) : nullptr;
     if (pbCreated != nullptr)
-        *pbCreated = 0;
-    return CNADriver::s_pclDriver != nullptr ? CNADriver::s_pclDriver->pclGetContext(piContext, pbCreated) : nullptr;
+        *pbCreated = bCreated;
+    return pcl;
 }
 
 int CNATable::_nReleaseContext(INAContext* piContext, CNAContext* pclContext)

@@ -1,10 +1,409 @@
-// The table object's fixed answers and the place of its two counts, which
-// the host reads right after the table of operations.
+// The table object off the server: every host slot called by its place in
+// the table of operations and the data access it reaches (a recording one
+// from the test driver's factory), the last-hit cache and the registry, the
+// two counts, the table's own errors and the version exchange with the
+// host's parse, the mutex on every way out, two threads in two contexts,
+// and forwarding that allocates nothing.
+#include "access/driver/INAContext.h"
+#include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NAContext.h"
+#include "access/driver/NADataSourceDescription.h"
+#include "access/driver/NADriverLock.h"
+#include "access/driver/NAError.h"
+#include "access/driver/NaDriver.h"
+#include "access/statement/NARecordCache.h"
 #include "access/table/NATable.h"
+#include "common/platform/MyModuleInfo.h"
+#include "common/platform/XError.h"
+#include "host/HostConnectionDescription.h"
+#include "host/HostContext.h"
+#include "host/parse/HostSQLParse.h"
+#include "tests/support/CountingConnection.h"
+#include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
 
-TEST(NATable, CountsFollowTheTableOfOperations)
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <malloc.h>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+extern "C" int bInitLibrary(HINSTANCE hModule);
+
+// ---- Blocks of operator new still alive, counted while asked ------------------------------------------
+
+namespace {
+std::atomic<long> g_nNewLive{0};
+std::atomic<long> g_nNewCalls{0};
+} // namespace
+
+void* operator new(std::size_t n)
+{
+    void* p = std::malloc(n != 0 ? n : 1);
+    if (p == nullptr)
+        throw std::bad_alloc();
+    g_nNewLive++;
+    g_nNewCalls++;
+    return p;
+}
+void* operator new[](std::size_t n)
+{
+    return operator new(n);
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+{
+    try {
+        return operator new(n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept
+{
+    return operator new(n, std::nothrow);
+}
+void operator delete(void* p) noexcept
+{
+    if (p == nullptr)
+        return;
+    g_nNewLive--;
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    operator delete(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    operator delete(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    operator delete(p);
+}
+
+namespace {
+
+typedef std::vector<std::string> Calls;
+
+std::string Narrow(const wchar_t* psz)
+{
+    std::string s;
+    for (; *psz != 0; psz++)
+        s += static_cast<char>(*psz);
+    return s;
+}
+
+// One argument as the log writes it: texts as themselves, other pointers
+// by address, numbers in decimal.
+template <class X>
+std::string Text(X x)
+{
+    if constexpr (std::is_same<X, const wchar_t*>::value || std::is_same<X, wchar_t*>::value) {
+        return x != nullptr ? Narrow(x) : "null";
+    } else if constexpr (std::is_pointer<X>::value) {
+        char sz[32];
+        std::snprintf(sz, sizeof sz, "%p", static_cast<const void*>(x));
+        return sz;
+    } else if constexpr (std::is_enum<X>::value) {
+        return std::to_string(static_cast<long long>(x));
+    } else {
+        return std::to_string(x);
+    }
+}
+
+template <class... A>
+std::string Line(const char* pszName, A... a)
+{
+    std::string s = pszName;
+    ((s += " " + Text(a)), ...);
+    return s;
+}
+
+// What a recording data access answers, and where it notes its calls.
+struct STRecord {
+    Calls tabCalls;
+    int nAnswer = 7;
+    bool bThrow = false;
+    bool bQuiet = false; // counts only: nothing allocated
+    long nCalls = 0;
+    int nMade = 0;
+    int nDestroyed = 0;
+    unsigned int nLastFlags = 0;
+};
+
+// A data access that notes each virtual operation the table reaches, with
+// its arguments, and answers as told.
+class CRecordingAccess : public CNADataAccess {
+public:
+    CRecordingAccess(INADataSourceDescription* pi, CNAConnectionDescription* pcl, CNAError* pe, STRecord* pst)
+        : CNADataAccess(pi, pcl, pe), m_pst(pst)
+    {
+        m_pst->nMade++;
+    }
+    ~CRecordingAccess() override { m_pst->nDestroyed++; }
+
+    template <class... A>
+    int Note(const char* pszName, A... a)
+    {
+        m_pst->nCalls++;
+        if (!m_pst->bQuiet)
+            m_pst->tabCalls.push_back(Line(pszName, a...));
+        if (m_pst->bThrow)
+            throw std::runtime_error("the data access broke");
+        return m_pst->nAnswer;
+    }
+
+    int bNbEnrNeedParse(int* pb, const wchar_t* psz) override { return Note("bNbEnrNeedParse", pb, psz); }
+    int bHReindexe(unsigned int n, IGaugeControl* pi) override { return Note("bHReindexe", n, pi); }
+    int bHCreationSiInexistant(eNA_ACCESS e, const wchar_t* psz) override
+    {
+        return Note("bHCreationSiInexistant", e, psz);
+    }
+    int bHCreation(const wchar_t* psz, int b) override { return Note("bHCreation", psz, b); }
+    int bHOuvre(eNA_ACCESS e, const wchar_t* psz) override
+    {
+        m_bOpened = 1;
+        return Note("bHOuvre", e, psz);
+    }
+    int bSupprimeFichier() override { return Note("bSupprimeFichier"); }
+    int bSupprimeTout() override { return Note("bSupprimeTout"); }
+    int bHFerme() override { return Note("bHFerme"); }
+    int bHAjoute(unsigned int n, eNA_LOCKTYPE e) override
+    {
+        m_pst->nLastFlags = n;
+        return Note("bHAjoute", n, e);
+    }
+    int bHEcrit(long long ll, unsigned int n, eNA_LOCKTYPE e) override { return Note("bHEcrit", ll, n, e); }
+    int bHSupprime(long long ll, eNA_LOCKTYPE e) override { return Note("bHSupprime", ll, e); }
+    int bHModifie(long long ll, unsigned int n, eNA_LOCKTYPE e) override { return Note("bHModifie", ll, n, e); }
+    int bHRaye(long long ll, eNA_LOCKTYPE e) override { return Note("bHRaye", ll, e); }
+    int bHLibere() override { return Note("bHLibere"); }
+    int bHLit(long long ll, eNA_LOCKTYPE e, eNA_LOCKTYPE* pe) override { return Note("bHLit", ll, e, pe); }
+    int bHLitxxx(const wchar_t* psz, eNA_PARSEDIRECTION e, int n, eNA_LOCKTYPE l, eNA_LOCKTYPE* pl,
+                 unsigned int f) override
+    {
+        return Note("bHLitxxx", psz, e, n, l, pl, f);
+    }
+    int bSkipRecord(const wchar_t* psz, eNA_PARSEDIRECTION e, long long ll, int n, eNA_LOCKTYPE l, eNA_LOCKTYPE* pl,
+                    unsigned int f) override
+    {
+        return Note("bSkipRecord", psz, e, ll, n, l, pl, f);
+    }
+    int bHRecherche(const wchar_t* psz, const CAny* pv, int b, int n, eNA_LOCKTYPE l, eNA_LOCKTYPE* pl, int bf,
+                    unsigned int f) override
+    {
+        return Note("bHRecherche", psz, pv, b, n, l, pl, bf, f);
+    }
+    int bHAnnuleRecherche(const wchar_t* psz) override { return Note("bHAnnuleRecherche", psz); }
+    int bHBloqueFichier(eNA_LOCKTYPE l, eNA_LOCKTYPE* pl) override { return Note("bHBloqueFichier", l, pl); }
+    int bHDebloqueFichier() override { return Note("bHDebloqueFichier"); }
+    int bHBloqueNumEnr(long long ll, eNA_LOCKTYPE l, eNA_LOCKTYPE* pl) override
+    {
+        return Note("bHBloqueNumEnr", ll, l, pl);
+    }
+    int bHDebloqueNumEnr(long long ll) override { return Note("bHDebloqueNumEnr", ll); }
+    int bHFiltre(const wchar_t* psz, const CAny* p1, int b1, const CAny* p2, int b2,
+                 ISQLParserInformation* pi) override
+    {
+        return Note("bHFiltre", psz, p1, b1, p2, b2, pi);
+    }
+    int bHSauvePosition(int* pn, const wchar_t* psz, eNAPOSITION e) override
+    {
+        return Note("bHSauvePosition", pn, psz, e);
+    }
+    int bHRetourPosition(int n, wchar_t* psz, int b, eNAPOSITION e) override
+    {
+        return Note("bHRetourPosition", n, psz, b, e);
+    }
+    int bHLiberePosition(int n) override { return Note("bHLiberePosition", n); }
+    int bHVersion(int* pn) override { return Note("bHVersion", pn); }
+    int bHNbEnr(long long* pll, unsigned int n, unsigned int f) override { return Note("bHNbEnr", pll, n, f); }
+    long long llGetRecNum() override
+    {
+        Note("llGetRecNum");
+        return 0x123456789LL;
+    }
+    int bGetRecNumState(long long ll, unsigned int* pn) override { return Note("bGetRecNumState", ll, pn); }
+    int bHConstruitValCle(CAny* p, const wchar_t* psz, unsigned int n, CAny** pp) override
+    {
+        return Note("bHConstruitValCle", p, psz, n, pp);
+    }
+    int bGetBLOB(unsigned int n, CAny* p) override { return Note("bGetBLOB", n, p); }
+    int bSetBLOB(unsigned int n, const CAny* p) override { return Note("bSetBLOB", n, p); }
+    int bExtraitMemo(unsigned int n, const wchar_t* psz) override { return Note("bExtraitMemo", n, psz); }
+    int bHChangeCle(const wchar_t* psz, unsigned int f) override { return Note("bHChangeCle", psz, f); }
+    int bExecuteQuery(int* pb, const wchar_t* psz, ISQLParserInformation* pi, unsigned int e,
+                      const INAQueryExecution* px) override
+    {
+        *pb = m_bHasResult;
+        return Note("bExecuteQuery", psz, pi, e, px);
+    }
+    int bSetFiltreAuto(int n, const wchar_t* p1, const wchar_t* p2, INADataSourceDescription* pi) override
+    {
+        return Note("bSetFiltreAuto", n, p1, p2, pi);
+    }
+    void SetFiltreAuto(int n) override { Note("SetFiltreAuto", n); }
+    void CancelRecordLock(INAConnectionDescription* pi, CNATransaction* p) override { Note("CancelRecordLock", pi, p); }
+
+    int m_bHasResult = 1;
+
+private:
+    STRecord* m_pst;
+};
+
+class CRecordingDriver : public CNADriver {
+public:
+    STRecord m_st;
+    STConnectionCounts m_stConnections;
+    CNAConnectionDescription* _pclAllocConnectionDescription(const wchar_t* pszId,
+                                                             INAConnectionDescription* pi) override
+    {
+        return new CCountingConnection(pszId, pi, &m_stConnections);
+    }
+    CNADataAccess* pclAllocDataAccess(INADataSourceDescription* pi, CNAConnectionDescription* pcl,
+                                      CNAError* pe) override
+    {
+        return new CRecordingAccess(pi, pcl, pe, &m_st);
+    }
+};
+
+// A host context that counts the two numbers it is asked.
+class CCountingContext : public CHostContext {
+public:
+    using CHostContext::CHostContext;
+    unsigned int dwGetDataAccessKey() override
+    {
+        m_nKeys++;
+        return CHostContext::dwGetDataAccessKey();
+    }
+    unsigned int dwGetContextNumber() override
+    {
+        m_nNumbers++;
+        return CHostContext::dwGetContextNumber();
+    }
+    int m_nKeys = 0;
+    int m_nNumbers = 0;
+};
+
+// A slot called by its place in the table of operations, the host's way.
+template <class R, class... A>
+R CallSlot(INATable* pi, int nSlot, A... a)
+{
+    typedef R (*PFN)(INATable*, A...);
+    void** ppTable = *reinterpret_cast<void***>(pi);
+    return reinterpret_cast<PFN>(ppTable[nSlot])(pi, a...);
+}
+
+eNA_LOCKTYPE Lock(int n)
+{
+    return static_cast<eNA_LOCKTYPE>(n);
+}
+
+// The error held: user error, kind, level and debug point together.
+std::string Facts(CNAError* p)
+{
+    const wchar_t* pszDebug = p->pclGetXError()->pszGetDebugMessage();
+    std::string strPoint = "-";
+    if (pszDebug != nullptr) {
+        const std::wstring s = pszDebug;
+        const size_t n = s.find(L"IEDUZARO=");
+        if (n != std::wstring::npos)
+            strPoint = Narrow(s.substr(n + 9, s.find(L"\r\n", n) - n - 9).c_str());
+    }
+    const wchar_t* pszTable = p->pszGetLogicalTableName();
+    const wchar_t* pszItem = p->pszGetItemName();
+    return std::to_string(p->dwGetErrorId()) + " at " + strPoint + " kind " + std::to_string(p->eGetErrorType()) +
+           " level " + std::to_string(p->eGetErrorLevel()) + " table " + (pszTable ? Narrow(pszTable) : "-") +
+           " item " + (pszItem ? Narrow(pszItem) : "-");
+}
+
+class NATable : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        bInitLibrary(nullptr);
+        m_pDriver = new CRecordingDriver;
+        m_pDriver->ExternalAddRef();
+        ASSERT_EQ(m_pDriver->bInitDriver(), 1);
+        CNADriver::s_pclDriver = m_pDriver;
+        CNADriver::s_nID_ZTSQL = 31;
+        m_host.SetText(CHostConnectionDescription::TXT_CONNECTIONNAME, L"main");
+        m_pConnection = m_pDriver->_pclGetConnection(&m_host);
+        ASSERT_NE(m_pConnection, nullptr);
+        m_pOrders = Describe(L"ORDERS");
+        m_pTable = NewTable(L"Table=orders;x", m_pOrders);
+        gpclLastDataAccess = nullptr;
+    }
+    void TearDown() override
+    {
+        for (CNATable* p : m_apTable)
+            p->nRelease();
+        m_pConnection->nRelease();
+        EXPECT_EQ(m_pDriver->nExternalRelease(), 0);
+        for (CNADataSourceDescription* p : m_apDescription)
+            EXPECT_EQ(p->nExternalRelease(), 0u);
+        EXPECT_EQ(m_pDriver->m_st.nDestroyed, m_pDriver->m_st.nMade) << "data accesses left alive";
+        EXPECT_EQ(gpclLastDataAccess, nullptr);
+    }
+    CNADataSourceDescription* Describe(const wchar_t* pszLogical)
+    {
+        CNADataSourceDescription* p = new CNADataSourceDescription(nullptr, nullptr);
+        p->ExternalAddRef();
+        p->SetLogicalName(pszLogical);
+        p->SetDBName(pszLogical);
+        m_apDescription.push_back(p);
+        return p;
+    }
+    // A table held by the test (one internal reference).
+    CNATable* NewTable(const wchar_t* pszKey, INADataSourceDescription* pi)
+    {
+        CNATable* p = new CNATable(pszKey, pi, m_pConnection, m_pDriver->pclGetError());
+        p->AddRef();
+        m_apTable.push_back(p);
+        return p;
+    }
+    // The data access of the context, opened through the table.
+    CRecordingAccess* Open(INAContext* pi, CNATable* pTable = nullptr)
+    {
+        CNATable* p = pTable != nullptr ? pTable : m_pTable;
+        EXPECT_EQ(p->bHOuvre(pi, static_cast<eNA_ACCESS>(0), nullptr), 7);
+        CNADataAccess* pcl = p->_pclFindDataAccess(pi);
+        if (pcl != nullptr)
+            pcl->nRelease();
+        return static_cast<CRecordingAccess*>(pcl);
+    }
+    CNAError* ContextError(INAContext* pi)
+    {
+        CNAContext* pcl = m_pDriver->pclFindContext(pi);
+        if (pcl == nullptr)
+            return nullptr;
+        CNAError* pe = pcl->pclGetError();
+        pcl->nRelease();
+        return pe;
+    }
+    Calls& Log() { return m_pDriver->m_st.tabCalls; }
+    CNAError* TableError() { return m_pTable->piGetLastError(); }
+
+    CRecordingDriver* m_pDriver = nullptr;
+    CHostConnectionDescription m_host;
+    CNAConnectionDescription* m_pConnection = nullptr;
+    CNADataSourceDescription* m_pOrders = nullptr;
+    CNATable* m_pTable = nullptr;
+    std::vector<CNATable*> m_apTable;
+    std::vector<CNADataSourceDescription*> m_apDescription;
+};
+
+} // namespace
+
+TEST_F(NATable, CountsFollowTheTableOfOperations)
 {
     CNATable* p = new CNATable(L"Table=t;x", nullptr, nullptr, nullptr);
     p->AddRef();
@@ -15,9 +414,346 @@ TEST(NATable, CountsFollowTheTableOfOperations)
         EXPECT_EQ(pn[1], 2);
         EXPECT_EQ(pn[2], 1);
     }
-    EXPECT_EQ(p->nGetVersion(), 11);
-    EXPECT_EQ(p->nGetCompatSince(), 8);
     EXPECT_EQ(p->nRelease(), 1);
     EXPECT_EQ(p->nExternalRelease(), 0);
     EXPECT_EQ(p->nRelease(), 0);
+}
+
+// Every slot by its place: the data access reached with the host's
+// arguments in order, its answer unchanged.
+TEST_F(NATable, EverySlotReachesItsOperationByPlace)
+{
+    CHostContext ctx(5, 1);
+    CRecordingAccess* pAccess = Open(&ctx);
+    ASSERT_NE(pAccess, nullptr);
+    INATable* pi = m_pTable;
+    const long long llBig = 0x100000002LL;
+    eNA_LOCKTYPE eOut = Lock(0);
+    int n = 0;
+    unsigned int u = 0;
+    long long ll = 0;
+    CAny* pValue = reinterpret_cast<CAny*>(&u);
+    CAny** ppValues = &pValue;
+    IGaugeControl* piGauge = reinterpret_cast<IGaugeControl*>(&ll);
+    CHostQueryParametersValue* pNone = nullptr;
+    (void)pNone;
+    wchar_t szItem[255] = L"K";
+    struct SRow {
+        int nSlot;
+        std::function<long long()> call;
+        std::string strExpected;
+    };
+    const std::vector<SRow> aRows = {
+        {10, [&] { return CallSlot<int, INAContext*, int*, const wchar_t*>(pi, 10, &ctx, &n, L"K"); },
+         Line("bNbEnrNeedParse", &n, L"K")},
+        {12, [&] { return CallSlot<int, INAContext*, unsigned, IGaugeControl*>(pi, 12, &ctx, 3u, piGauge); },
+         Line("bHReindexe", 3, piGauge)},
+        {18, [&] { return CallSlot<int, INAContext*, unsigned, eNA_LOCKTYPE>(pi, 18, &ctx, 0x40u, Lock(2)); },
+         "bHAjoute 64 2"},
+        {19,
+         [&] { return CallSlot<int, INAContext*, long long, unsigned, eNA_LOCKTYPE>(pi, 19, &ctx, llBig, 5u, Lock(1)); },
+         "bHEcrit 4294967298 5 1"},
+        {20, [&] { return CallSlot<int, INAContext*, long long, eNA_LOCKTYPE>(pi, 20, &ctx, llBig, Lock(3)); },
+         "bHRaye 4294967298 3"},
+        {21, [&] { return CallSlot<int, INAContext*, long long, eNA_LOCKTYPE>(pi, 21, &ctx, -llBig, Lock(2)); },
+         "bHSupprime -4294967298 2"},
+        {22,
+         [&] { return CallSlot<int, INAContext*, long long, unsigned, eNA_LOCKTYPE>(pi, 22, &ctx, llBig, 9u, Lock(4)); },
+         "bHModifie 4294967298 9 4"},
+        {23,
+         [&] {
+             return CallSlot<int, INAContext*, const wchar_t*, const CAny*, int, int, eNA_LOCKTYPE, eNA_LOCKTYPE*, int,
+                             unsigned>(pi, 23, &ctx, L"K", pValue, 1, 2, Lock(3), &eOut, 4, 5u);
+         },
+         Line("bHRecherche", L"K", pValue, 1, 2, 3, &eOut, 4, 5)},
+        {24, [&] { return CallSlot<int, INAContext*>(pi, 24, &ctx); }, "bHLibere"},
+        {25, [&] { return CallSlot<int, INAContext*, long long, eNA_LOCKTYPE, eNA_LOCKTYPE*>(pi, 25, &ctx, llBig, Lock(1), &eOut); },
+         Line("bHLit", llBig, 1, &eOut)},
+        {26,
+         [&] {
+             return CallSlot<int, INAContext*, const wchar_t*, eNA_PARSEDIRECTION, int, eNA_LOCKTYPE, eNA_LOCKTYPE*,
+                             unsigned>(pi, 26, &ctx, L"K", NA_PARSE_PREVIOUS, 6, Lock(2), &eOut, 0x2000u);
+         },
+         Line("bHLitxxx", L"K", 3, 6, 2, &eOut, 0x2000)},
+        {27,
+         [&] {
+             return CallSlot<int, INAContext*, const wchar_t*, eNA_PARSEDIRECTION, long long, int, eNA_LOCKTYPE,
+                             eNA_LOCKTYPE*, unsigned>(pi, 27, &ctx, L"K", NA_PARSE_NEXT, llBig, 8, Lock(1), &eOut,
+                                                      0x4000u);
+         },
+         Line("bSkipRecord", L"K", 2, llBig, 8, 1, &eOut, 0x4000)},
+        {28, [&] { return CallSlot<int, INAContext*, eNA_LOCKTYPE, eNA_LOCKTYPE*>(pi, 28, &ctx, Lock(2), &eOut); },
+         Line("bHBloqueFichier", 2, &eOut)},
+        {29, [&] { return CallSlot<int, INAContext*>(pi, 29, &ctx); }, "bHDebloqueFichier"},
+        {30,
+         [&] {
+             return CallSlot<int, INAContext*, long long, eNA_LOCKTYPE, eNA_LOCKTYPE*>(pi, 30, &ctx, llBig, Lock(3),
+                                                                                      &eOut);
+         },
+         Line("bHBloqueNumEnr", llBig, 3, &eOut)},
+        {31, [&] { return CallSlot<int, INAContext*, long long>(pi, 31, &ctx, llBig); },
+         "bHDebloqueNumEnr 4294967298"},
+        {35, [&] { return CallSlot<long long, INAContext*>(pi, 35, &ctx); }, "llGetRecNum"},
+        {36, [&] { return CallSlot<int, INAContext*, long long, unsigned*>(pi, 36, &ctx, llBig, &u); },
+         Line("bGetRecNumState", llBig, &u)},
+        {38,
+         [&] {
+             return CallSlot<int, INAContext*, const wchar_t*, const CAny*, int, const CAny*, int,
+                             ISQLParserInformation*>(pi, 38, &ctx, L"K", pValue, 1, nullptr, 0, nullptr);
+         },
+         Line("bHFiltre", L"K", pValue, 1, static_cast<CAny*>(nullptr), 0, static_cast<void*>(nullptr))},
+        {41,
+         [&] { return CallSlot<int, INAContext*, int, wchar_t*, int, unsigned>(pi, 41, &ctx, 12, szItem, 1, 1u); },
+         Line("bHRetourPosition", 12, szItem, 1, 1)},
+        {42, [&] { return CallSlot<int, INAContext*, int>(pi, 42, &ctx, 13); }, "bHLiberePosition 13"},
+        {43, [&] { return CallSlot<int, INAContext*, const wchar_t*, int*, unsigned>(pi, 43, &ctx, L"K", &n, 1u); },
+         Line("bHSauvePosition", &n, L"K", 1)},
+        {44, [&] { return CallSlot<int, INAContext*, int*>(pi, 44, &ctx, &n); }, Line("bHVersion", &n)},
+        {45, [&] { return CallSlot<int, INAContext*, long long*, unsigned, unsigned>(pi, 45, &ctx, &ll, 0x10u, 3u); },
+         Line("bHNbEnr", &ll, 16, 3)},
+        {48, [&] { return CallSlot<int, INAContext*, unsigned, CAny*>(pi, 48, &ctx, 2u, pValue); },
+         Line("bGetBLOB", 2, pValue)},
+        {49, [&] { return CallSlot<int, INAContext*, unsigned, const CAny*>(pi, 49, &ctx, 3u, pValue); },
+         Line("bSetBLOB", 3, pValue)},
+        {53, [&] { return CallSlot<int, INAContext*, unsigned, const wchar_t*>(pi, 53, &ctx, 4u, L"/tmp/m"); },
+         "bExtraitMemo 4 /tmp/m"},
+        {54, [&] { return CallSlot<int, INAContext*, const wchar_t*>(pi, 54, &ctx, L"K"); }, "bHAnnuleRecherche K"},
+        {55, [&] { return CallSlot<int, INAContext*, const wchar_t*, unsigned>(pi, 55, &ctx, L"K", 0x8000u); },
+         "bHChangeCle K 32768"},
+        {56,
+         [&] {
+             return CallSlot<int, INAContext*, CAny*, const wchar_t*, unsigned, CAny**>(pi, 56, &ctx, pValue, L"K", 2u,
+                                                                                      ppValues);
+         },
+         Line("bHConstruitValCle", pValue, L"K", 2, ppValues)},
+        {64, [&] { return CallSlot<int, INAContext*>(pi, 64, &ctx); }, "bSupprimeTout"},
+    };
+    for (const SRow& r : aRows) {
+        SCOPED_TRACE(r.strExpected);
+        Log().clear();
+        ContextError(&ctx)->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, 3, 1, nullptr);
+        const long long llAnswer = r.call();
+        EXPECT_EQ(llAnswer, r.nSlot == 35 ? 0x123456789LL : 7) << "slot " << r.nSlot;
+        EXPECT_EQ(Log(), Calls{r.strExpected}) << "slot " << r.nSlot;
+        // The forwarding resets the data access's error, but llGetRecNum
+        // and bHReindexe.
+        const bool bKept = r.nSlot == 35 || r.nSlot == 12;
+        EXPECT_EQ(ContextError(&ctx)->dwGetErrorId(), bKept ? ZTERR_NO_MEMORY : 0u) << "slot " << r.nSlot;
+        EXPECT_EQ(TableError()->dwGetErrorId(), 0u);
+        ContextError(&ctx)->Reset();
+    }
+    // The own slots after the interface: bSupprimeFichier (79) and, after
+    // the two destructors, bExecuteQuery (82).
+    Log().clear();
+    EXPECT_EQ((CallSlot<int, INAContext*>(pi, 79, &ctx)), 7);
+    EXPECT_EQ(Log(), (Calls{"bSupprimeFichier"}));
+    Log().clear();
+    int bHasResult = -1;
+    CHostContext ctxQuery(6, 1);
+    const INAQueryExecution* piExecution = reinterpret_cast<const INAQueryExecution*>(&ll);
+    EXPECT_EQ((CallSlot<int, int*, INAContext*, const wchar_t*, ISQLParserInformation*, unsigned,
+                        const INAQueryExecution*>(pi, 82, &bHasResult, &ctxQuery, L"Q", nullptr, 0x84u, piExecution)),
+              7);
+    EXPECT_EQ(bHasResult, 1);
+    EXPECT_EQ(Log(), Calls{Line("bExecuteQuery", L"Q", static_cast<void*>(nullptr), 0x84, piExecution)});
+}
+
+// The slots the table answers itself, and those that reach the opening
+// operations or operations the data access does not let a test see.
+TEST_F(NATable, SlotsTheTableAnswersAndThoseWithoutRecord)
+{
+    CHostContext ctx(5, 1);
+    INATable* pi = m_pTable;
+    EXPECT_EQ((CallSlot<int>(pi, 0)), 11);
+    EXPECT_EQ((CallSlot<int>(pi, 1)), 8);
+    EXPECT_EQ((CallSlot<int>(pi, 2)), -1);
+    EXPECT_EQ((CallSlot<int>(pi, 3)), -1);
+    CallSlot<void>(pi, 4);
+    for (int nSlot = 65; nSlot < 79; nSlot++)
+        CallSlot<void>(pi, nSlot);
+    EXPECT_EQ((CallSlot<int>(pi, 62)), 0);
+    long long llMove = 3;
+    EXPECT_EQ((CallSlot<int, INAContext*, const wchar_t*, long long*, unsigned, int>(pi, 63, &ctx, L"K", &llMove, 1u, 1)),
+              0);
+    EXPECT_EQ(llMove, 3);
+    EXPECT_TRUE(Log().empty());
+    EXPECT_EQ(TableError()->dwGetErrorId(), 0u);
+    EXPECT_EQ(m_pDriver->nGetNbContext(), 0u) << "none of them made a context";
+
+    // The counts and the description.
+    const int nExternal = m_pTable->nGetExternalRef();
+    CallSlot<void>(pi, 5);
+    EXPECT_EQ(m_pTable->nGetExternalRef(), nExternal + 1);
+    EXPECT_EQ((CallSlot<int>(pi, 6)), nExternal);
+    const unsigned int nDescriptionRefs = m_pOrders->nGetExternalRef();
+    EXPECT_EQ((CallSlot<INADataSourceDescription*>(pi, 9)), m_pOrders);
+    EXPECT_EQ(m_pOrders->nGetExternalRef(), nDescriptionRefs + 1);
+    m_pOrders->nExternalRelease();
+
+    // The opening operations.
+    Log().clear();
+    EXPECT_EQ((CallSlot<int, INAContext*, eNA_ACCESS, const wchar_t*>(pi, 15, &ctx, static_cast<eNA_ACCESS>(2), L"pw")),
+              7);
+    EXPECT_EQ((CallSlot<int, INAContext*, eNA_ACCESS, const wchar_t*>(pi, 13, &ctx, static_cast<eNA_ACCESS>(1), L"pw")),
+              7);
+    EXPECT_EQ((CallSlot<int, INAContext*, const wchar_t*>(pi, 14, &ctx, L"pw")), 7);
+    EXPECT_EQ(Log(), (Calls{"bHOuvre 2 pw", "bHCreationSiInexistant 1 pw", "bHCreation pw 1"}));
+    Log().clear();
+    EXPECT_EQ((CallSlot<int, INAContext*>(pi, 8, &ctx)), 1) << "bIsOpened: the data access's flag";
+    EXPECT_EQ((CallSlot<INAError*, INAContext*>(pi, 7, &ctx)), ContextError(&ctx));
+    EXPECT_EQ((CallSlot<int, INAContext*, _eNA_HMODE>(pi, 16, &ctx, static_cast<_eNA_HMODE>(3))), 1);
+    CNADataAccess* pAccess = m_pTable->_pclFindDataAccess(&ctx);
+    ASSERT_NE(pAccess, nullptr);
+    EXPECT_EQ(pAccess->eGetHMode(), 3);
+    pAccess->nRelease();
+
+    // The forwarding of the operations the data access keeps to itself:
+    // the table answers what the data access answers to the same call.
+    struct SDirect {
+        const char* pszName;
+        std::function<long long()> viaTable;
+        std::function<long long()> direct;
+    };
+    int a[4] = {-5, -5, -5, -5};
+    wchar_t szItem[255] = L"";
+    CNAKXRecord* pRecord = nullptr;
+    const std::vector<SDirect> aDirect = {
+        {"bHEnDehors", [&] { return CallSlot<int, INAContext*, const wchar_t*, int*>(pi, 32, &ctx, L"K", &a[0]); },
+         [&] { return pAccess->bHEndehors(L"K", &a[1]); }},
+        {"bEvalHTrouve",
+         [&] { return CallSlot<int, INAContext*, const wchar_t*, int*, int*>(pi, 33, &ctx, L"K", &a[0], &a[2]); },
+         [&] { return pAccess->bEvalHTrouve(L"K", &a[1], &a[3]); }},
+        {"bSetNextOperation",
+         [&] { return CallSlot<int, INAContext*, eNA_OPERATION>(pi, 34, &ctx, static_cast<eNA_OPERATION>(2)); },
+         [&] { return pAccess->bSetNextOperation(static_cast<eNA_OPERATION>(2)); }},
+        {"bHActiveFiltre", [&] { return CallSlot<int, INAContext*, const wchar_t*, unsigned>(pi, 39, &ctx, L"K", 9u); },
+         [&] { return pAccess->bHActiveFiltre(L"K"); }},
+        {"bHDesactiveFiltre",
+         [&] { return CallSlot<int, INAContext*, const wchar_t*, unsigned>(pi, 40, &ctx, L"K", 9u); },
+         [&] { return pAccess->bHDesactiveFiltre(L"K"); }},
+        {"bHPositionCourante",
+         [&] {
+             return CallSlot<int, INAContext*, const wchar_t*, int*, eNA_PRECISION, unsigned>(
+                 pi, 46, &ctx, L"K", &a[0], static_cast<eNA_PRECISION>(1), 9u);
+         },
+         [&] { return pAccess->bHPositionCourante(&a[1], L"K", static_cast<eNA_PRECISION>(1)); }},
+        {"bHPositionne",
+         [&] {
+             return CallSlot<int, INAContext*, const wchar_t*, unsigned, eNA_PRECISION, unsigned>(
+                 pi, 47, &ctx, L"K", 500u, static_cast<eNA_PRECISION>(1), 0x2000u);
+         },
+         [&] { return pAccess->bHPositionne(L"K", 500u, static_cast<eNA_PRECISION>(1), 0x2000u); }},
+        {"bGetRecord", [&] { return CallSlot<int, INAContext*, CNAKXRecord**>(pi, 50, &ctx, &pRecord); },
+         [&] { return pAccess->bGetRecord(&pRecord); }},
+        {"bHAttacheMemo",
+         [&] { return CallSlot<int, INAContext*, unsigned, const wchar_t*>(pi, 52, &ctx, 1u, L"/tmp/none"); },
+         [&] { return pAccess->bHAttacheMemo(1u, L"/tmp/none"); }},
+        {"bFreeCache", [&] { return CallSlot<int, INAContext*>(pi, 60, &ctx); }, [&] { return pAccess->bFreeCache(); }},
+        {"bCompareTablePosition",
+         [&] { return CallSlot<int, INAContext*, int, int, int*>(pi, 61, &ctx, 1, 2, &a[0]); },
+         [&] { return pAccess->bCompareTablePosition(1, 2, &a[1]); }},
+        {"bHFiltre (parse)",
+         [&] { return CallSlot<int, INAContext*, ISQLParserInformation*, wchar_t*>(pi, 37, &ctx, nullptr, szItem); },
+         [&] { return pAccess->bHFiltre(nullptr, szItem); }},
+    };
+    pAccess->AddRef();
+    for (const SDirect& r : aDirect) {
+        SCOPED_TRACE(r.pszName);
+        ContextError(&ctx)->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, 3, 1, nullptr);
+        const long long llTable = r.viaTable();
+        const std::string strTable = Facts(ContextError(&ctx));
+        pAccess->pclGetError()->Reset();
+        const long long llDirect = r.direct();
+        EXPECT_EQ(llTable, llDirect);
+        EXPECT_EQ(strTable, Facts(ContextError(&ctx)));
+        EXPECT_EQ(a[0], a[1]);
+        EXPECT_EQ(a[2], a[3]);
+        pAccess->pclGetError()->Reset();
+    }
+    pAccess->nRelease();
+    EXPECT_EQ(TableError()->dwGetErrorId(), 0u);
+    EXPECT_TRUE(Log().empty());
+
+    // Closing: the data access goes, and with it the cache's memory of it.
+    EXPECT_EQ((CallSlot<int, INAContext*>(pi, 17, &ctx)), 7);
+    EXPECT_EQ(Log(), Calls{"bHFerme"});
+    EXPECT_EQ(m_pTable->nGetNbDataAccess(), 0u);
+    EXPECT_EQ((CallSlot<int, INAContext*>(pi, 8, &ctx)), 0) << "bIsOpened without a data access";
+}
+
+// The operations not offered: user error 8 of kind 7 at their points, in
+// the table's error and copied to the context's when the driver knows it.
+TEST_F(NATable, OperationsNotOfferedAtTheirPoints)
+{
+    CHostContext ctxKnown(5, 1), ctxUnknown(5, 2);
+    Open(&ctxKnown);
+    Log().clear();
+    INATable* pi = m_pTable;
+    struct SRow {
+        const char* pszPoint;
+        std::function<long long(INAContext*)> call;
+    };
+    void* pMemory = nullptr;
+    const std::vector<SRow> aRows = {
+        {"6.3", [&](INAContext* p) { return CallSlot<int, INAContext*>(pi, 57, p); }},
+        {"6.4", [&](INAContext* p) { return CallSlot<int, INAContext*>(pi, 58, p); }},
+        {"6.5",
+         [&](INAContext* p) {
+             return CallSlot<int, INAContext*, const wchar_t*, void**, const void*, unsigned*, unsigned short, int>(
+                 pi, 59, p, L"K", &pMemory, nullptr, nullptr, 1, 0);
+         }},
+        {"6.6",
+         [&](INAContext* p) {
+             CallSlot<void, INAContext*, void**>(pi, 11, p, &pMemory);
+             return 0LL;
+         }},
+    };
+    for (const SRow& r : aRows) {
+        SCOPED_TRACE(r.pszPoint);
+        for (INAContext* pContext : {static_cast<INAContext*>(&ctxKnown), static_cast<INAContext*>(&ctxUnknown)}) {
+            TableError()->Reset();
+            ContextError(&ctxKnown)->Reset();
+            EXPECT_EQ(r.call(pContext), 0);
+            const std::string strExpected = "8 at " + std::string(r.pszPoint) + " kind 7 level 3 table ORDERS item -";
+            EXPECT_EQ(Facts(TableError()), strExpected);
+            EXPECT_EQ(Facts(ContextError(&ctxKnown)),
+                      pContext == &ctxKnown ? strExpected : "0 at - kind -1 level 1 table - item -");
+        }
+    }
+    EXPECT_TRUE(Log().empty());
+    EXPECT_EQ(pMemory, nullptr);
+}
+
+TEST_F(NATable, MissingDataAccessIsTheTablesError)
+{
+    CHostContext ctxOther(5, 1), ctx(6, 1);
+    Open(&ctxOther, NewTable(L"Table=lines;x", Describe(L"LINES")));
+    ASSERT_NE(ContextError(&ctx), nullptr) << "the context is known, without a data access for this table";
+    Log().clear();
+
+    eNA_LOCKTYPE eOut = Lock(0);
+    EXPECT_EQ(m_pTable->bHLitxxx(&ctx, L"K", NA_PARSE_FIRST, 1, Lock(1), &eOut, 0), 0);
+    EXPECT_EQ(Facts(TableError()), "19 at 6.7 kind 0 level 3 table ORDERS item -");
+    EXPECT_EQ(ContextError(&ctx)->dwGetErrorId(), 0u) << "the context's error is untouched";
+    EXPECT_NE(m_pTable->piGetLastError(&ctx), TableError()) << "a known context answers its own error";
+
+    EXPECT_EQ(m_pTable->bHAnnuleRecherche(&ctx, L"K"), 1);
+    EXPECT_EQ(Facts(TableError()), "19 at 6.7 kind 0 level 3 table ORDERS item -");
+
+    // llGetRecNum resets nothing: its error follows the one held.
+    EXPECT_EQ(m_pTable->llGetRecNum(&ctx), 0);
+    EXPECT_EQ(Facts(TableError()), "19 at 6.7 kind 0 level 3 table ORDERS item -");
+    ASSERT_NE(TableError()->pclGetXError()->nGetNbSubError(), 0);
+    TableError()->Reset();
+    EXPECT_EQ(m_pTable->llGetRecNum(&ctx), 0);
+    EXPECT_EQ(Facts(TableError()), "19 at 6.8 kind 0 level 3 table ORDERS item -");
+
+    // A context the driver does not know answers the table's error.
+    CHostContext ctxUnknown(7, 9);
+    EXPECT_EQ(m_pTable->piGetLastError(&ctxUnknown), TableError());
+    EXPECT_EQ(m_pTable->bHDesactiveFiltre(&ctx, L"K", 0), 1);
+    EXPECT_EQ(m_pTable->bHLiberePosition(&ctx, 3), 1);
+    EXPECT_EQ(TableError()->dwGetErrorId(), 0u) << "both reset the table's error and answer 1 without one";
+    EXPECT_EQ(m_pTable->bHFerme(&ctx), 1);
+    EXPECT_TRUE(Log().empty());
 }

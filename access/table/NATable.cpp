@@ -1110,7 +1110,8 @@ int CNATable::bCloseAllDataAccess()
     try {
         int bResult = 1;
         _ForEachDataAccess([&](CNADataAccess* p) {
-            bResult &= p->bHFerme();
+            if (!p->bHFerme())
+                bResult = 0;
             return true;
         });
         return bResult;
@@ -1146,7 +1147,8 @@ int CNATable::bCloseAllDataAccess(INAContext* piContext, const wchar_t* pszLogic
         });
         int bResult = 1;
         for (CNADataAccess* p : tabMatching) {
-            bResult &= p->bHFerme();
+            if (!p->bHFerme())
+                bResult = 0;
             _RemoveDataAccess(piContext, p);
         }
         return bResult;
@@ -1188,7 +1190,8 @@ int CNATable::bFiltreAuto(INAContext* piContext, int nMode, const wchar_t* pszNa
         int bResult = 1;
         _ForEachDataAccess([&](CNADataAccess* p) {
             if (p->dwGetContextID() == nContext && (bAll || bSameName(p->pszGetLogicalName(), pszName)))
-                bResult &= p->bSetFiltreAuto(nMode, pszName, pszOtherName, piDescription);
+                if (!p->bSetFiltreAuto(nMode, pszName, pszOtherName, piDescription))
+                    bResult = 0;
             return true;
         });
         return bResult;

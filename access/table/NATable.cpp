@@ -374,6 +374,11 @@ int CNATable::_nReleaseContext(INAContext* piContext, CNAContext* pclContext)
 CNADataAccess* CNATable::_pclFindDataAccess(INAContext* piContext) const
 {
     CNADriverLock clLock;
+    return __pclFindDataAccess(piContext);
+}
+
+CNADataAccess* CNATable::__pclFindDataAccess(INAContext* piContext) const
+{
     if (piContext == nullptr)
         return nullptr;
     CNADataAccess* p = gpclLastDataAccess;
@@ -512,7 +517,7 @@ R CNATable::_Forward(INAContext* piContext, int nSlot, R rMissing, F&& fn) const
     CNADriverLock clLock;
     try {
         ResetError(m_pclError);
-        CDataAccessHeld clHeld(_pclFindDataAccess(piContext));
+        CDataAccessHeld clHeld(__pclFindDataAccess(piContext));
         if (clHeld.p == nullptr) {
             _NoDataAccess(POINT_NO_DATA_ACCESS, nullptr);
             return rMissing;

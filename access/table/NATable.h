@@ -224,6 +224,8 @@ public:
     // ---- Data accesses (under the mutex) --------------------------------------------------
     // The context's, with a reference, or null; never makes one.
     CNADataAccess* _pclFindDataAccess(INAContext* piContext) const;
+    // The same, for a caller that holds the mutex.
+    CNADataAccess* __pclFindDataAccess(INAContext* piContext) const;
     // Found or made (*pbCreated 1 when made here), with a reference.
     CNADataAccess* _pclGetDataAccess(INAContext* piContext, int* pbCreated);
     // Files the data access with a reference; false when the registry

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -244,16 +245,13 @@ protected:
     }
     CHostContext* Context(unsigned int nKey, unsigned int nNumber)
     {
-        m_apContext.push_back(new CHostContext(nKey, nNumber));
+        m_tabContext.emplace_back(nKey, nNumber);
+        m_apContext.push_back(&m_tabContext.back());
         return m_apContext.back();
-    }
-    ~TableObjectServer() override
-    {
-        for (CHostContext* p : m_apContext)
-            delete p;
     }
     std::vector<INATable*> m_apTable;
     std::vector<INADataSourceDescription*> m_apDescription;
+    std::deque<CHostContext> m_tabContext;
     std::vector<CHostContext*> m_apContext;
 };
 

@@ -72,6 +72,9 @@ void* operator new[](std::size_t n, const std::nothrow_t&) noexcept
 {
     return operator new(n, std::nothrow);
 }
+// The blocks come from malloc in operator new above.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept
 {
     if (p == nullptr)
@@ -79,6 +82,7 @@ void operator delete(void* p) noexcept
     g_nNewLive--;
     std::free(p);
 }
+#pragma GCC diagnostic pop
 void operator delete[](void* p) noexcept
 {
     operator delete(p);

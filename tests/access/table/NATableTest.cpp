@@ -166,6 +166,9 @@ public:
             m_pst->tabCalls.push_back(Line(pszName, a...));
         if (m_pst->bThrow)
             throw std::runtime_error("the data access broke");
+        // A failure leaves its error, as a data access does.
+        if (m_pst->nAnswer == 0 && m_pclError != nullptr)
+            m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NOT_OFFERED, 3, 99, nullptr);
         return m_pst->nAnswer;
     }
 
@@ -1081,4 +1084,88 @@ TEST_F(NATable, ForwardingAllocatesNothing)
     }
     EXPECT_EQ(g_nNewCalls, nCalls);
     EXPECT_EQ(m_pTable->bHFerme(&ctx), 7);
+}
+
+// What a failing close, file deletion or query execution leaves in the
+// table's own error; a file deletion unfiles its data access whatever the
+// answer.
+TEST_F(NATable, FailuresCopiedIntoTheTablesError)
+{
+    CHostContext ctx(5, 1);
+    struct SRow {
+        const char* pszName;
+        std::function<int()> call;
+        unsigned int nLeft;
+    };
+    int bHasResult = 0;
+    const std::vector<SRow> aRows = {
+        {"bHFerme", [&] { return m_pTable->bHFerme(&ctx); }, 0},
+        {"bSupprimeFichier", [&] { return m_pTable->bSupprimeFichier(&ctx); }, 0},
+        {"bExecuteQuery", [&] { return m_pTable->bExecuteQuery(&bHasResult, &ctx, L"Q", nullptr, 0, nullptr); }, 0},
+    };
+    for (const SRow& r : aRows) {
+        SCOPED_TRACE(r.pszName);
+        Open(&ctx);
+        m_pDriver->m_st.nAnswer = 0;
+        TableError()->Reset();
+        EXPECT_EQ(r.call(), 0);
+        EXPECT_EQ(Facts(TableError()), "8 at 3.99 kind 0 level 3 table - item -");
+        EXPECT_EQ(m_pTable->nGetNbDataAccess(), r.nLeft);
+        m_pDriver->m_st.nAnswer = 7;
+        m_pTable->bHFerme(&ctx);
+    }
+    // A file deletion that succeeds unfiles it too.
+    Open(&ctx);
+    EXPECT_EQ(m_pTable->bSupprimeFichier(&ctx), 7);
+    EXPECT_EQ(m_pTable->nGetNbDataAccess(), 0u);
+    // A failing open of a data access that was there keeps it, and its
+    // error stays the context's.
+    Open(&ctx);
+    m_pDriver->m_st.nAnswer = 0;
+    TableError()->Reset();
+    EXPECT_EQ(m_pTable->bHOuvre(&ctx, static_cast<eNA_ACCESS>(0), nullptr), 0);
+    EXPECT_EQ(m_pTable->nGetNbDataAccess(), 1u);
+    EXPECT_EQ(TableError()->dwGetErrorId(), 0u);
+    EXPECT_EQ(Facts(ContextError(&ctx)), "8 at 3.99 kind 0 level 3 table - item -");
+    m_pDriver->m_st.nAnswer = 7;
+    EXPECT_EQ(m_pTable->bHFerme(&ctx), 7);
+    // Without a context there is no data access to run the query in.
+    EXPECT_EQ(m_pTable->bExecuteQuery(&bHasResult, nullptr, L"Q", nullptr, 0, nullptr), 0);
+}
+
+TEST_F(NATable, RecordLocksCancelledOnTheHostsConnectionOnly)
+{
+    CHostContext ctxA(5, 1), ctxB(6, 2);
+    Open(&ctxA);
+    Open(&ctxB);
+    Log().clear();
+    CHostConnectionDescription clOther;
+    m_pTable->CancelRecordLock(&clOther, nullptr);
+    EXPECT_TRUE(Log().empty());
+    m_pTable->CancelRecordLock(&m_host, nullptr);
+    EXPECT_EQ(Log().size(), 2u);
+    EXPECT_EQ(Log()[0], Line("CancelRecordLock", static_cast<INAConnectionDescription*>(&m_host),
+                             static_cast<void*>(nullptr)));
+    EXPECT_EQ(m_pTable->bHFerme(&ctxA), 7);
+    EXPECT_EQ(m_pTable->bHFerme(&ctxB), 7);
+}
+
+// A table that goes while its data access stays filed in its context: the
+// data access loses its way back and the cache forgets it.
+TEST_F(NATable, ATableGoneLeavesNoWayBack)
+{
+    CHostContext ctx(5, 1);
+    CNATable* p = new CNATable(L"Table=gone;x", m_pOrders, m_pConnection, m_pDriver->pclGetError());
+    p->AddRef();
+    CRecordingAccess* pAccess = Open(&ctx, p);
+    ASSERT_NE(pAccess, nullptr);
+    int n = 0;
+    ASSERT_EQ(p->bHVersion(&ctx, &n), 7);
+    ASSERT_EQ(gpclLastDataAccess, pAccess);
+    pAccess->AddRef();
+    EXPECT_EQ(p->nRelease(), 0);
+    EXPECT_EQ(gpclLastDataAccess, nullptr);
+    EXPECT_EQ(pAccess->pclGetTableNoRef(), nullptr);
+    pAccess->nRelease();
+    EXPECT_EQ(m_pDriver->bCloseContext(&ctx), 1);
 }

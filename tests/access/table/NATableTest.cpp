@@ -981,6 +981,9 @@ TEST_F(NATable, AThrowingOperationAnswersZeroAndUnlocks)
     EXPECT_EQ(m_pTable->bHLitxxx(&ctx, L"K", NA_PARSE_FIRST, 1, Lock(1), &eOut, 0), 0);
     EXPECT_EQ(m_pTable->llGetRecNum(&ctx), 0);
     EXPECT_EQ(m_pTable->bFiltreAuto(&ctx, 1, L"*", L"", nullptr), 0);
+    TableError()->Reset();
+    EXPECT_EQ(m_pTable->bHLiberePosition(&ctx, 3), 0);
+    EXPECT_NE(TableError()->dwGetErrorId(), 0u) << "the table reports it";
     int bHasResult = 0;
     EXPECT_EQ(m_pTable->bExecuteQuery(&bHasResult, &ctx, L"Q", nullptr, 0, nullptr), 0);
     int nLocked = -1;

@@ -76,13 +76,15 @@ public:
                              std::to_string(n));
         if (m_pst->pDatabase == nullptr) {
             if (m_pst->bReadError)
-                m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_SERVER, 101, 5, nullptr);
+                m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NOT_OFFERED, 101, 5, nullptr);
             return nullptr;
         }
         m_pst->pDatabase->AddRef();
         return m_pst->pDatabase;
     }
+    eNA_ERRORTYPE eGetNAErrorType() override { return m_eKind; }
     void SetOpened(int b) { m_bOpened = b; }
+    eNA_ERRORTYPE m_eKind = NA_ERRORTYPE_GENERAL;
     int bCompatible() const { return m_bCompatible; }
     void SetQuerySource(unsigned int eMode)
     {
@@ -214,7 +216,7 @@ TEST_F(NADataAccessFiles, ExistenceOverTheDatabasesDescription)
     EXPECT_EQ(m_pAccess->bFichierExiste(&bExists, nullptr), 0);
     EXPECT_EQ(bExists, 0);
     EXPECT_EQ(bCompatible, -1) << "not asked for";
-    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_SERVER));
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
     const std::wstring strMessage = m_pError->pclGetXError()->pszGetUserMessage();
     EXPECT_EQ(strMessage.find(L"The description of \"T\" cannot be read."), 0u) << strMessage.size();
 
@@ -246,5 +248,26 @@ TEST_F(NADataAccessFiles, AQueryWithoutCorrectionRefusesWrites)
         EXPECT_STREQ(m_pError->pszGetLogicalTableName(), L"T");
         EXPECT_NE(std::wstring(m_pError->pclGetXError()->pszGetDebugMessage()).find(L"=3.16\r\n"),
                   std::wstring::npos);
+    }
+}
+
+TEST_F(NADataAccessFiles, NoIndexWithoutACurrentRecord)
+{
+    EXPECT_EQ(m_pAccess->_bCreateIndex(nullptr, 3), 0);
+}
+
+// The kinds a refused write leaves: the connection's kind set where the
+// host knows it, nothing else; every refusal answers 0.
+TEST_F(NADataAccessFiles, RefusalsRefinedByKind)
+{
+    const int aKept[] = {-1, 1, 2, 3, 4, -1, -1, 7, 8, -1, -1};
+    for (int nKind = 0; nKind <= 10; nKind++) {
+        SCOPED_TRACE(nKind);
+        m_pError->Reset();
+        m_pError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NOT_OFFERED, 100, 1, nullptr);
+        m_pError->SetErrorType(NA_ERRORTYPE_NONE);
+        m_pAccess->m_eKind = static_cast<eNA_ERRORTYPE>(nKind);
+        EXPECT_EQ(m_pAccess->_bProcessError(nullptr, nullptr, 3, 0), 0);
+        EXPECT_EQ(m_pError->eGetErrorType(), aKept[nKind]);
     }
 }

@@ -512,14 +512,15 @@ void CNATable::_ForEachDataAccess(F&& fn)
 // ---- Forwarding --------------------------------------------------------------------------------------
 
 template <class R, class F>
-R CNATable::_Forward(INAContext* piContext, int nSlot, R rMissing, F&& fn) const
+R CNATable::_Forward(INAContext* piContext, int nSlot, R rMissing, F&& fn, bool bReportMissing) const
 {
     CNADriverLock clLock;
     try {
         ResetError(m_pclError);
         CDataAccessHeld clHeld(__pclFindDataAccess(piContext));
         if (clHeld.p == nullptr) {
-            _NoDataAccess(POINT_NO_DATA_ACCESS, nullptr);
+            if (bReportMissing)
+                _NoDataAccess(POINT_NO_DATA_ACCESS, nullptr);
             return rMissing;
         }
         ResetError(clHeld.p->pclGetError());
@@ -861,18 +862,8 @@ int CNATable::bHActiveFiltre(INAContext* piContext, const wchar_t* pszItem, unsi
 
 int CNATable::bHDesactiveFiltre(INAContext* piContext, const wchar_t* pszItem, unsigned int)
 {
-    CNADriverLock clLock;
-    try {
-        ResetError(m_pclError);
-        CDataAccessHeld clHeld(_pclFindDataAccess(piContext));
-        if (clHeld.p == nullptr)
-            return 1;
-        ResetError(clHeld.p->pclGetError());
-        return clHeld.p->bHDesactiveFiltre(pszItem);
-    } catch (...) {
-        _OnException(SLOT_BHDESACTIVEFILTRE);
-        return 0;
-    }
+    return _Forward(
+        piContext, SLOT_BHDESACTIVEFILTRE, 1, [&](CNADataAccess* p) { return p->bHDesactiveFiltre(pszItem); }, false);
 }
 
 int CNATable::bHRetourPosition(INAContext* piContext, int nPosition, wchar_t* pszItem, int bKeep,
@@ -885,18 +876,8 @@ int CNATable::bHRetourPosition(INAContext* piContext, int nPosition, wchar_t* ps
 
 int CNATable::bHLiberePosition(INAContext* piContext, int nPosition)
 {
-    CNADriverLock clLock;
-    try {
-        ResetError(m_pclError);
-        CDataAccessHeld clHeld(_pclFindDataAccess(piContext));
-        if (clHeld.p == nullptr)
-            return 1;
-        ResetError(clHeld.p->pclGetError());
-        return clHeld.p->bHLiberePosition(nPosition);
-    } catch (...) {
-        _OnException(SLOT_BHLIBEREPOSITION);
-        return 0;
-    }
+    return _Forward(
+        piContext, SLOT_BHLIBEREPOSITION, 1, [&](CNADataAccess* p) { return p->bHLiberePosition(nPosition); }, false);
 }
 
 int CNATable::bHSauvePosition(INAContext* piContext, const wchar_t* pszItem, int* pnPosition, unsigned int nFlags)

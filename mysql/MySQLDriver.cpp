@@ -6,6 +6,7 @@
 #include "access/statement/NAStatementSQL.h"
 #include "common/platform/MyModuleInfo.h"
 #include "mysql/MySQLConnection.h"
+#include "mysql/MySQLDataAccess.h"
 #include "mysql/MySQLDataSourceDescription.h"
 #include "mysql/MySQLDriverSQL.h"
 #include "mysql/MySQLStatement.h"
@@ -68,6 +69,17 @@ CNADataSourceDescription* CMySQLDriver::pclAllocDataSourceDescription(CNAConnect
                                                                       CNAError* pError)
 {
     return new (std::nothrow) CMySQLDataSourceDescription(pConnection, pError);
+}
+
+CNADataAccess* CMySQLDriver::pclAllocDataAccess(INADataSourceDescription* piDescription,
+                                                CNAConnectionDescription* pConnection, CNAError* pError)
+{
+    // The constructor may fail to make its tables, as the base's does.
+    try {
+        return new CMySQLDataAccess(piDescription, pConnection, pError);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 void CMySQLDriver::OnFatalErrorAddDebugMessage(CNAError* pError, CNAConnectionDescription* pConnection)

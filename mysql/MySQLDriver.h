@@ -27,6 +27,9 @@ public:
     // A CMySQLDataSourceDescription; null without memory.
     CNADataSourceDescription* pclAllocDataSourceDescription(CNAConnectionDescription* pConnection,
                                                             CNAError* pError) override;
+    // A CMySQLDataAccess (count 0); null without memory.
+    CNADataAccess* pclAllocDataAccess(INADataSourceDescription* piDescription, CNAConnectionDescription* pConnection,
+                                      CNAError* pError) override;
     // After a crash caught in the client library: debug message 3355 with
     // the oldest supported client version and the loaded one (empty
     // without a connection).

@@ -4,6 +4,7 @@
 #include "access/driver/NADriverLock.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NaDriver.h"
+#include "access/table/NATable.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/TextCompare.h"
 
@@ -129,6 +130,8 @@ bool CNAContext::_bUnfile(unsigned int nKey)
         CNADataAccess* p = static_cast<CNADataAccess*>(pValue);
         if (p != nullptr && p->pclGetContext() == this)
             p->SetContext(nullptr);
+        // Nor the tables' last-hit cache, whose lookups go through contexts.
+        g_ForgetLastDataAccess(p);
     }
     return m_tabDataAccess.bRemoveValue(nKey);
 }

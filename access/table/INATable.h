@@ -1,18 +1,19 @@
 // A table or query as the host reads it: every file operation names the
-// host context it runs in. The order of the operations is the contract
-// with the host (79 in all, the last fourteen reserved).
+// host context it runs in (but ExternalAddRef, nExternalRelease,
+// piGetDataSourceDescription and bTableVirtualMoveSupported). The order of
+// the operations is the contract with the host (79 in all, the last
+// fourteen reserved; slot k at byte 4k of the table under -m32). Items are
+// named by their text; a writable item text receives at most 255
+// characters, its terminator included.
 #pragma once
 
 #include "access/driver/INAVersion.h"
 
-template <class T>
-class CXYString;
 class CAny;
 class CNAKXRecord;
 class IGaugeControl;
 class INAContext;
 class INADataSourceDescription;
-class INAItemDescription;
 class ISQLParserInformation;
 
 // The host's enumerations, as the table reads them; their values belong to
@@ -44,13 +45,14 @@ public:
     virtual int bHRaye(INAContext* piContext, long long llRecord, eNA_LOCKTYPE eLock) = 0;
     virtual int bHSupprime(INAContext* piContext, long long llRecord, eNA_LOCKTYPE eLock) = 0;
     virtual int bHModifie(INAContext* piContext, long long llRecord, unsigned int nFlags, eNA_LOCKTYPE eLock) = 0;
-    virtual int bHRecherche(INAContext* piContext, INAItemDescription* piItem, const CAny* pValue, int n1, int n2,
-                            eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, int n3, unsigned int nFlags) = 0;
+    virtual int bHRecherche(INAContext* piContext, const wchar_t* pszItem, const CAny* pValue, int bExact,
+                            int nReadOption, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, int bFirst,
+                            unsigned int nFlags) = 0;
     virtual int bHLibere(INAContext* piContext) = 0;
     virtual int bHLit(INAContext* piContext, long long llRecord, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock) = 0;
-    virtual int bHLitxxx(INAContext* piContext, INAItemDescription* piItem, eNA_PARSEDIRECTION eDirection, int n,
+    virtual int bHLitxxx(INAContext* piContext, const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, int n,
                          eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags) = 0;
-    virtual int bSkipRecord(INAContext* piContext, INAItemDescription* piItem, eNA_PARSEDIRECTION eDirection,
+    virtual int bSkipRecord(INAContext* piContext, const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection,
                             long long llCount, int n, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock,
                             unsigned int nFlags) = 0;
     virtual int bHBloqueFichier(INAContext* piContext, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock) = 0;
@@ -58,26 +60,26 @@ public:
     virtual int bHBloqueNumEnr(INAContext* piContext, long long llRecord, eNA_LOCKTYPE eLock,
                                eNA_LOCKTYPE* peLock) = 0;
     virtual int bHDebloqueNumEnr(INAContext* piContext, long long llRecord) = 0;
-    virtual int bHEnDehors(INAContext* piContext, INAItemDescription* piItem, int* pbOut) = 0;
-    virtual int bEvalHTrouve(INAContext* piContext, INAItemDescription* piItem, int* pbFound, int* pbOther) = 0;
+    virtual int bHEnDehors(INAContext* piContext, const wchar_t* pszItem, int* pbOut) = 0;
+    virtual int bEvalHTrouve(INAContext* piContext, const wchar_t* pszItem, int* pbFound, int* pbInRange) = 0;
     virtual int bSetNextOperation(INAContext* piContext, eNA_OPERATION eOperation) = 0;
     virtual long long llGetRecNum(INAContext* piContext) = 0;
     virtual int bGetRecNumState(INAContext* piContext, long long llRecord, unsigned int* pnState) = 0;
-    virtual int bHFiltre(INAContext* piContext, ISQLParserInformation* piParser, CXYString<wchar_t>* pText) = 0;
-    virtual int bHFiltre(INAContext* piContext, INAItemDescription* piItem, const CAny* pLower, int bLowerIncluded,
+    virtual int bHFiltre(INAContext* piContext, ISQLParserInformation* piParser, wchar_t* pszItem) = 0;
+    virtual int bHFiltre(INAContext* piContext, const wchar_t* pszItem, const CAny* pLower, int bLowerIncluded,
                          const CAny* pUpper, int bUpperIncluded, ISQLParserInformation* piParser) = 0;
-    virtual int bHActiveFiltre(INAContext* piContext, INAItemDescription* piItem, unsigned int nFlags) = 0;
-    virtual int bHDesactiveFiltre(INAContext* piContext, INAItemDescription* piItem, unsigned int nFlags) = 0;
-    virtual int bHRetourPosition(INAContext* piContext, int nPosition, CXYString<wchar_t>* pText, int n,
+    virtual int bHActiveFiltre(INAContext* piContext, const wchar_t* pszItem, unsigned int nFlags) = 0;
+    virtual int bHDesactiveFiltre(INAContext* piContext, const wchar_t* pszItem, unsigned int nFlags) = 0;
+    virtual int bHRetourPosition(INAContext* piContext, int nPosition, wchar_t* pszItem, int bKeep,
                                  unsigned int nFlags) = 0;
     virtual int bHLiberePosition(INAContext* piContext, int nPosition) = 0;
-    virtual int bHSauvePosition(INAContext* piContext, INAItemDescription* piItem, int* pnPosition,
+    virtual int bHSauvePosition(INAContext* piContext, const wchar_t* pszItem, int* pnPosition,
                                 unsigned int nFlags) = 0;
     virtual int bHVersion(INAContext* piContext, int* pnVersion) = 0;
     virtual int bHNbEnr(INAContext* piContext, long long* pllCount, unsigned int nOptions, unsigned int nFlags) = 0;
-    virtual int bHPositionCourante(INAContext* piContext, INAItemDescription* piItem, int* pnPosition,
+    virtual int bHPositionCourante(INAContext* piContext, const wchar_t* pszItem, int* pnPosition,
                                    eNA_PRECISION ePrecision, unsigned int nFlags) = 0;
-    virtual int bHPositionne(INAContext* piContext, INAItemDescription* piItem, unsigned int nPosition,
+    virtual int bHPositionne(INAContext* piContext, const wchar_t* pszItem, unsigned int nPosition,
                              eNA_PRECISION ePrecision, unsigned int nFlags) = 0;
     virtual int bGetBLOB(INAContext* piContext, unsigned int nItem, CAny* pValue) = 0;
     virtual int bSetBLOB(INAContext* piContext, unsigned int nItem, const CAny* pValue) = 0;
@@ -85,18 +87,18 @@ public:
     virtual int bSetRecord(INAContext* piContext, CNAKXRecord* pRecord) = 0;
     virtual int bHAttacheMemo(INAContext* piContext, unsigned int nItem, const wchar_t* pszFile) = 0;
     virtual int bExtraitMemo(INAContext* piContext, unsigned int nItem, const wchar_t* pszFile) = 0;
-    virtual int bHAnnuleRecherche(INAContext* piContext, INAItemDescription* piItem) = 0;
-    virtual int bHChangeCle(INAContext* piContext, INAItemDescription* piItem, unsigned int nFlags) = 0;
-    virtual int bHConstruitValCle(INAContext* piContext, CAny* pResult, INAItemDescription* piItem,
+    virtual int bHAnnuleRecherche(INAContext* piContext, const wchar_t* pszItem) = 0;
+    virtual int bHChangeCle(INAContext* piContext, const wchar_t* pszItem, unsigned int nFlags) = 0;
+    virtual int bHConstruitValCle(INAContext* piContext, CAny* pResult, const wchar_t* pszItem,
                                   unsigned int nCount, CAny** ppValues) = 0;
     virtual int bHInterditModif(INAContext* piContext) = 0;
     virtual int bHFinInterditModif(INAContext* piContext) = 0;
-    virtual int bCalculateKeyValue(INAContext* piContext, INAItemDescription* piItem, void** ppKey,
+    virtual int bCalculateKeyValue(INAContext* piContext, const wchar_t* pszItem, void** ppKey,
                                    const void* pRecord, unsigned int* pnSize, unsigned short nType, int n) = 0;
     virtual int bFreeCache(INAContext* piContext) = 0;
     virtual int bCompareTablePosition(INAContext* piContext, int nPosition1, int nPosition2, int* pnResult) = 0;
     virtual int bTableVirtualMoveSupported() = 0;
-    virtual int bTableVirtualMove(INAContext* piContext, INAItemDescription* piItem, long long* pllMove,
+    virtual int bTableVirtualMove(INAContext* piContext, const wchar_t* pszItem, long long* pllMove,
                                   unsigned int nFlags, int n) = 0;
     virtual int bSupprimeTout(INAContext* piContext) = 0;
     virtual void EmptySlot579() = 0;

@@ -2053,38 +2053,12 @@ int CNADataAccess::bExtraitMemo(unsigned int, const wchar_t*) { return _bNotBuil
 int CNADataAccess::bHAttacheMemo(unsigned int, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bSetBLOB(INAItemDescription*, const CAny*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bHAttacheMemo(INAItemDescription*, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-
-int CNADataAccess::bHCreation(const wchar_t*, int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bSupprimeFichier() { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bSupprimeTout() { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHCreationSiInexistant(eNA_ACCESS, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHOuvre(eNA_ACCESS, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-CNADataSourceDescription* CNADataAccess::pclGetDataSourceDescriptionFromDB(const wchar_t*, int)
-{
-    _bNotBuilt(PT_NOT_BUILT);
-    return nullptr;
-}
-int CNADataAccess::bFichierExiste(int*, int*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bHCreation(int, int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bSupprimeTout() { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bGetUniqueIndexName(CNAColumn*, CTString*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bCreateIndex(CNAStatement*, int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bGetGeneratedIndexName(CNAColumn*, CTString*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bSupprimeTout_HSupprime() { return _bNotBuilt(PT_NOT_BUILT); }
-void CNADataAccess::_SetAliasNameFromContext() {}
-
 int CNADataAccess::bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::bHEcrit(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::bHSupprime(long long, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::bHModifie(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bOperation(CNAStatement*, int, unsigned int, CNARecordValue*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bHModifie(long long, unsigned int, eNA_LOCKTYPE, CNARecordValue*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bBuildAndExecuteQuery(CNAStatement*, int, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bProcessError(CNACommand*, CNAStatement*, int, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bUpdateRecordAfterInsert(CNAStatement*, int, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
-void CNADataAccess::NotifyOperation(int, CNAStatement*, unsigned int) {}
-void CNADataAccess::_NotifyOperation(int, CNAStatement*, unsigned int, CNARecordValue*) {}
 int CNADataAccess::_bCheckAndCorrectKXRecordValues() { return _bNotBuilt(PT_NOT_BUILT); }
 INAItemDescription* CNADataAccess::piGetDuplicateItem(int) { return nullptr; }
 int CNADataAccess::bIsDuplicateItem(int, CNAColumn*) { return 0; }

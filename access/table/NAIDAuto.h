@@ -1,26 +1,50 @@
 // Values of a table's automatic identifier computed on the client side: the
-// next one for a new record and the current maximum. Not built yet: both
-// answer user error 8 of kind 7.
+// next one for a new record and the current maximum, each asked of the
+// server by an internal query that lives only while the value is read. The
+// values themselves are not built yet: those operations answer user error
+// 8 of kind 7.
 #pragma once
 
 #include "access/driver/Interf.h"
 
+template <class T>
+class CXYStringConcat;
 class CAny;
 class CNAColumn;
 class CNADataAccess;
 class CNAError;
+class CNAInternalParse;
 
 class CNAIDAuto : public CInterf {
 public:
     enum : int {
         // Source-file number in the debug line.
-        ERRFILE_IDAUTO = 71,
+        ERRFILE_IDAUTO = 14,
     };
 
-    CNAIDAuto() = default;
-    ~CNAIDAuto() override;
+    // Count 0, no query.
+    CNAIDAuto();
+    CNAIDAuto(const CNAIDAuto&) = delete;
+    CNAIDAuto& operator=(const CNAIDAuto&) = delete;
 
+    // ---- Virtual operations, in slot order (CInterf's _NotToBeCalled after the
+    // destructors) --------------------------------------------------------------------
+    // The next-value query closed, then the current-maximum query.
+    ~CNAIDAuto() override;
     virtual int bGetNextValue(CNADataAccess* pclDataAccess, CNAColumn* pclColumn, CNAError* pclError, CAny* pValue);
     virtual int bGetMaxCurrentValue(CNADataAccess* pclDataAccess, CNAColumn* pclColumn, CNAError* pclError,
                                     CAny* pValue);
+    virtual int _bBuildQueryGetNextValue(CXYStringConcat<wchar_t>* pclText, CNADataAccess* pclDataAccess,
+                                         CNAColumn* pclColumn);
+    virtual int _bBuildQueryGetMaxCurrentValue(CXYStringConcat<wchar_t>* pclText, CNADataAccess* pclDataAccess,
+                                               CNAColumn* pclColumn);
+    virtual void _PrefixMessageErreur(CNAError* pclError, CNADataAccess* pclDataAccess, CNAColumn* pclColumn);
+
+    // The query's reference dropped and the field cleared; nothing without one.
+    void _CloseInternalParseNextValue();
+    void _CloseInternalParseMaxCurrentValue();
+
+protected:
+    CNAInternalParse* m_pclNextValueQuery;       // one reference while a next value is read
+    CNAInternalParse* m_pclMaxCurrentValueQuery; // one reference while the maximum is read
 };

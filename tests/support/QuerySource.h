@@ -29,6 +29,9 @@ public:
         : CNADataAccess(piDescription, pCnx, pError)
     {
         m_bSourceIsQuery = 1;
+        // The data access releases its digest when it goes.
+        if (pInfo != nullptr)
+            pInfo->AddRef();
         m_pclQueryParserInfo = pInfo;
         m_eQueryMode = eMode;
     }

@@ -38,15 +38,6 @@ protected:
 
     // The texts sent from the nth on; their count; the result seeks.
     std::vector<std::string> Sent(int nFrom) { return CountingClientQueries(nFrom); }
-    // The SELECTs among them.
-    std::vector<std::string> Selects(int nFrom)
-    {
-        std::vector<std::string> tab;
-        for (const std::string& s : Sent(nFrom))
-            if (s.compare(0, 7, "SELECT ") == 0)
-                tab.push_back(s);
-        return tab;
-    }
     int Queries();
     // The SELECTs among the texts sent from the nth on.
     std::vector<std::string> Selects(int nFrom);

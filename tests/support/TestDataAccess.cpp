@@ -3,6 +3,7 @@
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NADriverSQL.h"
 #include "access/driver/NaDriver.h"
+#include "access/sql/SQLParserInfo.h"
 #include "access/statement/NAColumn.h"
 #include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecordValue.h"
@@ -92,6 +93,11 @@ void CTestDataAccess::SetQueryParse(CSQLParserInfo* pclInfo, unsigned int eMode)
 {
     m_bSourceIsQuery = 1;
     m_eQueryMode = eMode;
+    // The data access releases its digest when it goes.
+    if (pclInfo != nullptr)
+        pclInfo->AddRef();
+    if (m_pclQueryParserInfo != nullptr)
+        m_pclQueryParserInfo->nRelease();
     m_pclQueryParserInfo = pclInfo;
     m_strQuery.clear();
 }

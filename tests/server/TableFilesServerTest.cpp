@@ -1,0 +1,331 @@
+// The table as a whole on the private server: the runner of the data
+// access creating, dropping and emptying it, the indexes made with a new
+// table (texts and the server's own list of indexes), whether it exists;
+// and through the table object of the MySQL driver, the connection's
+// refusal and a first open that fails.
+#include "access/driver/NAItemDescription.h"
+#include "access/statement/NAStatement.h"
+#include "access/table/NATable.h"
+#include "common/platform/MyModuleInfo.h"
+#include "host/HostContext.h"
+#include "mysql/MySQLDataAccess.h"
+#include "tests/support/DriverServer.h"
+#include "tests/support/StatementServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef std::vector<std::string> Texts;
+
+class TableFiles : public StatementServerTest {
+protected:
+    TableFiles() : StatementServerTest("zt37files") {}
+
+    // A table "T" described on both sides: A and B under the unique
+    // composite K, X and Y with duplicates, U unique.
+    CTestDataAccess* Describe(CMySQLConnection* pCnx)
+    {
+        STable* p = NewTable(pCnx, L"T");
+        Both(p, L"A", NA_IT_I4, 4);
+        Both(p, L"B", NA_IT_I4, 4);
+        p->pHost->AddComposite(L"K", CTestTable::UNIQUE, {L"A", L"B"});
+        p->pDatabase->AddComposite(L"K", CTestTable::UNIQUE, {L"A", L"B"});
+        Both(p, L"X", NA_IT_I4, 4, CTestTable::DUPLICATES);
+        Both(p, L"Y", NA_IT_I4, 4, CTestTable::DUPLICATES);
+        Both(p, L"U", NA_IT_I4, 4, CTestTable::UNIQUE);
+        return Access(p, pCnx);
+    }
+    // The writes the runner sent since the nth query.
+    Texts Writes(int nFrom)
+    {
+        Texts tab;
+        for (const std::string& s : Sent(nFrom))
+            if (s.compare(0, 5, "SHOW ") != 0 && s.compare(0, 7, "SELECT ") != 0 && s.compare(0, 4, "SET ") != 0)
+                tab.push_back(s);
+        return tab;
+    }
+    // The server's indexes of T: name and columns in order.
+    Rows Indexes()
+    {
+        return List("SELECT CONCAT(INDEX_NAME, ':', GROUP_CONCAT(COLUMN_NAME ORDER BY SEQ_IN_INDEX)) FROM "
+                    "information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 'T' GROUP BY "
+                    "INDEX_NAME ORDER BY INDEX_NAME");
+    }
+    // The texts of one index creation: K's, then the generated names of X
+    // and Y (seconds within the call, the counter going up by one).
+    void CheckIndexTexts(const Texts& tabSent, unsigned long long nBefore, unsigned long long nAfter,
+                         std::vector<std::string>* ptabNames)
+    {
+        ASSERT_EQ(tabSent.size(), 3u) << testing::PrintToString(tabSent);
+        EXPECT_EQ(tabSent[0], "CREATE UNIQUE INDEX `K` ON `T` ( `A`,`B` ) ");
+        long nCounter = -1;
+        const char* apszColumn[] = {"X", "Y"};
+        for (int i = 0; i < 2; i++) {
+            const std::string& s = tabSent[1 + i];
+            const std::string strHead = "CREATE  INDEX ZTIDX";
+            ASSERT_EQ(s.compare(0, strHead.size(), strHead), 0) << s;
+            const size_t nOn = s.find(" ON ");
+            ASSERT_NE(nOn, std::string::npos) << s;
+            const std::string strName = s.substr(14, nOn - 14);
+            ASSERT_GE(strName.size(), 16u) << strName;
+            const unsigned long long nSeconds = std::stoull(strName.substr(5, 10));
+            const long n = std::stol(strName.substr(15));
+            EXPECT_EQ(s.substr(nOn), std::string(" ON `T` ( `") + apszColumn[i] + "` ) ");
+            EXPECT_GE(nSeconds, nBefore);
+            EXPECT_LE(nSeconds, nAfter);
+            if (i == 1) {
+                EXPECT_EQ(n, nCounter + 1);
+            }
+            nCounter = n;
+            ptabNames->push_back(strName);
+        }
+    }
+};
+
+unsigned long long Now()
+{
+    return static_cast<unsigned int>(std::time(nullptr));
+}
+
+TEST_F(TableFiles, CreationRunsAndIndexesFollowTheOptions)
+{
+    CMySQLConnection* pCnx = Connect();
+    CTestDataAccess* p = Describe(pCnx);
+    CNAStatement* pStatement = p->Statement(L"");
+    unsigned long long nBefore = Now();
+    int nFrom = Queries();
+    ASSERT_EQ(p->_bOperation(pStatement, CNAStatement::QT_CREATE, 0, nullptr), 1) << ErrorText();
+    nFrom = Queries();
+    EXPECT_EQ(p->_bCreateIndex(pStatement, 2), 1) << ErrorText();
+    std::vector<std::string> tabNames;
+    ASSERT_NO_FATAL_FAILURE(CheckIndexTexts(Writes(nFrom), nBefore, Now(), &tabNames));
+    // The server agrees: K, the two generated, and U's from CREATE TABLE
+    // (no index of its own under options 2).
+    Rows tabExpected = {"K:A,B", "U:U", tabNames[0] + ":X", tabNames[1] + ":Y"};
+    std::sort(tabExpected.begin(), tabExpected.end());
+    EXPECT_EQ(Indexes(), tabExpected);
+
+    // A refused index (its name taken) stops neither the others nor the
+    // walk; the refusal stays in the error.
+    ASSERT_EQ(p->_bOperation(pStatement, CNAStatement::QT_DROPTABLE, 0, nullptr), 1) << ErrorText();
+    ASSERT_EQ(p->_bOperation(pStatement, CNAStatement::QT_CREATE, 0, nullptr), 1) << ErrorText();
+    ASSERT_TRUE(Admin("CREATE INDEX K ON T (U)"));
+    m_pError->Reset();
+    nBefore = Now();
+    nFrom = Queries();
+    EXPECT_EQ(p->_bCreateIndex(pStatement, 2), 0);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1061u) << ErrorText();
+    tabNames.clear();
+    ASSERT_NO_FATAL_FAILURE(CheckIndexTexts(Writes(nFrom), nBefore, Now(), &tabNames));
+    tabExpected = {"K:U", "U:U", tabNames[0] + ":X", tabNames[1] + ":Y"};
+    std::sort(tabExpected.begin(), tabExpected.end());
+    EXPECT_EQ(Indexes(), tabExpected);
+
+    // Options 0: none at all.
+    nFrom = Queries();
+    EXPECT_EQ(p->_bCreateIndex(pStatement, 0), 1);
+    EXPECT_EQ(Writes(nFrom), Texts{});
+    p->DropStatements();
+}
+
+TEST_F(TableFiles, UniqueItemsUnderOptionOne)
+{
+    CMySQLConnection* pCnx = Connect();
+    CTestDataAccess* p = Describe(pCnx);
+    CNAStatement* pStatement = p->Statement(L"");
+    ASSERT_EQ(p->_bOperation(pStatement, CNAStatement::QT_CREATE, 0, nullptr), 1) << ErrorText();
+    const int nFrom = Queries();
+    EXPECT_EQ(p->_bCreateIndex(pStatement, 1), 1) << ErrorText();
+    const Texts tabSent = Writes(nFrom);
+    ASSERT_EQ(tabSent.size(), 1u) << testing::PrintToString(tabSent);
+    const std::string strHead = "CREATE UNIQUE INDEX ZTIDX";
+    EXPECT_EQ(tabSent[0].compare(0, strHead.size(), strHead), 0) << tabSent[0];
+    EXPECT_NE(tabSent[0].find(" ON `T` ( `U` ) "), std::string::npos) << tabSent[0];
+    EXPECT_EQ(Indexes().size(), 2u) << "U twice: the column's and the generated one";
+    p->DropStatements();
+}
+
+// The runner's drop, delete-all and create; a drop of a table that is not
+// there is the server's 1051.
+TEST_F(TableFiles, RunnerDropsEmptiesAndCreates)
+{
+    CMySQLConnection* pCnx = Connect();
+    CTestDataAccess* p = Describe(pCnx);
+    CNAStatement* pStatement = p->Statement(L"");
+    m_pError->Reset();
+    EXPECT_EQ(p->_bOperation(pStatement, CNAStatement::QT_DROPTABLE, 0, nullptr), 0);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1051u) << ErrorText();
+    m_pError->Reset();
+    ASSERT_EQ(p->_bOperation(pStatement, CNAStatement::QT_CREATE, 0, nullptr), 1) << ErrorText();
+    ASSERT_TRUE(Admin("INSERT INTO T (X, Y, U, A, B) VALUES (1, 1, 1, 1, 1), (2, 2, 2, 2, 2)"));
+    const int nFrom = Queries();
+    ASSERT_EQ(p->_bOperation(pStatement, CNAStatement::QT_DELETEALL, 0, nullptr), 1) << ErrorText();
+    EXPECT_EQ(First("SELECT COUNT(*) FROM T"), "0");
+    ASSERT_EQ(p->_bOperation(pStatement, CNAStatement::QT_DROPTABLE, 0, nullptr), 1) << ErrorText();
+    EXPECT_EQ(First("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"), "0");
+    const Texts tabSent = Writes(nFrom);
+    ASSERT_EQ(tabSent.size(), 2u) << testing::PrintToString(tabSent);
+    EXPECT_EQ(tabSent[1].find("DROP TABLE"), 0u) << tabSent[1];
+    p->DropStatements();
+}
+
+// A write through the runner: the INSERT sent, its duplicate refused.
+TEST_F(TableFiles, RunnerWritesAndRefinesARefusal)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE w (id INT NOT NULL PRIMARY KEY, x INT NULL)"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"w");
+    Both(pTable, L"id", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    Both(pTable, L"x", NA_IT_I4, 4, 0, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    CNAStatement* pStatement = p->Statement(L"");
+    Set(p, L"id", L"1");
+    Set(p, L"x", L"5");
+    m_pError->Reset();
+    ASSERT_EQ(p->_bOperation(pStatement, CNAStatement::QT_INSERT, 0, nullptr), 1) << ErrorText();
+    EXPECT_EQ(First("SELECT CONCAT(id, '/', x) FROM w"), "1/5");
+    m_pError->Reset();
+    EXPECT_EQ(p->_bOperation(pStatement, CNAStatement::QT_INSERT, 0, nullptr), 0);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1062u) << ErrorText();
+    EXPECT_EQ(First("SELECT COUNT(*) FROM w"), "1");
+    p->DropStatements();
+}
+
+// Whether the table exists: the database's description becomes the
+// imported one; a missing table puts message 28541 before the server's
+// refusal, the compatible flag written only when asked for.
+TEST_F(TableFiles, ExistenceAndTheDatabasesDescription)
+{
+    CMySQLConnection* pCnx = Connect();
+    CTestDataAccess* p = Describe(pCnx);
+    ASSERT_EQ(p->_bOperation(p->Statement(L""), CNAStatement::QT_CREATE, 0, nullptr), 1) << ErrorText();
+    int bExists = -1, bCompatible = -1;
+    m_pError->Reset();
+    ASSERT_EQ(p->bFichierExiste(&bExists, &bCompatible), 1) << ErrorText();
+    EXPECT_EQ(bExists, 1);
+    EXPECT_NE(bCompatible, -1);
+    ASSERT_NE(p->pclGetImportedDataSourceDescNoRef(), nullptr);
+    EXPECT_STREQ(p->pclGetImportedDataSourceDescNoRef()->pszGetDBTableName(), L"T");
+    bExists = -1;
+    EXPECT_EQ(p->bFichierExiste(&bExists, nullptr), 1);
+    EXPECT_EQ(bExists, 1);
+
+    ASSERT_TRUE(Admin("DROP TABLE T"));
+    bExists = bCompatible = -1;
+    m_pError->Reset();
+    EXPECT_EQ(p->bFichierExiste(&bExists, &bCompatible), 0);
+    EXPECT_EQ(bExists, 0);
+    EXPECT_EQ(bCompatible, 0);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1146u) << ErrorText();
+    const std::string strText = ErrorText();
+    EXPECT_NE(strText.find("T"), std::string::npos) << strText;
+    EXPECT_LT(strText.find("T"), strText.find("1146")) << "the message naming the table comes first: " << strText;
+    p->DropStatements();
+}
+
+// ---- Through the table object of the MySQL driver ---------------------------------------------------------
+
+class TableObjectServer : public DriverServerTestOf<CMySQLDriver> {
+protected:
+    TableObjectServer()
+        : DriverServerTestOf<CMySQLDriver>("zt37tab", {"CREATE TABLE present (id INT PRIMARY KEY, v VARCHAR(10))"})
+    {
+    }
+    void TearDown() override
+    {
+        for (INATable* pi : m_apTable) {
+            for (CHostContext* pContext : m_apContext)
+                pi->bHFerme(pContext);
+            pi->nExternalRelease();
+        }
+        for (INADataSourceDescription* pi : m_apDescription)
+            pi->nExternalRelease();
+        DriverServerTestOf<CMySQLDriver>::TearDown();
+    }
+    CNATable* Table(INADataSourceDescription* piDescription, CHostConnectionDescription* pHost)
+    {
+        INATable* pi = m_piDriver->piGetTable(pHost, piDescription);
+        EXPECT_NE(pi, nullptr) << Report();
+        if (pi != nullptr)
+            m_apTable.push_back(pi);
+        return static_cast<CNATable*>(pi);
+    }
+    INADataSourceDescription* Description(const wchar_t* pszTable)
+    {
+        INADataSourceDescription* pi = m_piDriver->piGetTableDesc(pszTable, m_pHost);
+        EXPECT_NE(pi, nullptr) << Report();
+        if (pi != nullptr)
+            m_apDescription.push_back(pi);
+        return pi;
+    }
+    CHostContext* Context(unsigned int nKey, unsigned int nNumber)
+    {
+        m_tabContext.emplace_back(nKey, nNumber);
+        m_apContext.push_back(&m_tabContext.back());
+        return m_apContext.back();
+    }
+    std::vector<INATable*> m_apTable;
+    std::vector<INADataSourceDescription*> m_apDescription;
+    std::deque<CHostContext> m_tabContext;
+    std::vector<CHostContext*> m_apContext;
+};
+
+TEST_F(TableObjectServer, AWrongPasswordIsTheConnectionsErrorInTheTablesAndAKnownContexts)
+{
+    INADataSourceDescription* piPresent = Description(L"present");
+    ASSERT_NE(piPresent, nullptr);
+    CNATable* pGood = Table(piPresent, m_pHost);
+    CHostContext* pKnown = Context(1, 71);
+    CHostContext* pUnknown = Context(1, 72);
+    // The context becomes known with a data access of the good table.
+    int bNeed = -1;
+    ASSERT_EQ(pGood->bNeedCloseQuery(pKnown, nullptr), 0);
+    ASSERT_EQ(pGood->bNbEnrNeedParse(pKnown, &bNeed, L"id"), 1);
+    EXPECT_EQ(bNeed, 0) << "a MySQL table is counted without a browse";
+
+    CHostConnectionDescription* pWrong = HostOn(L"", L"ztwrong");
+    pWrong->SetText(CHostConnectionDescription::TXT_PASSWORD, L"not-the-password");
+    CNATable* pBad = Table(piPresent, pWrong);
+    ASSERT_NE(pBad, nullptr);
+    for (CHostContext* pContext : {pKnown, pUnknown}) {
+        SCOPED_TRACE(pContext == pKnown ? "known context" : "unknown context");
+        EXPECT_EQ(pBad->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 0);
+        CNAError* pTableError = pBad->piGetLastError();
+        EXPECT_EQ(pTableError->dwGetDataBaseErrorCode(), 1045u) << Narrow(pTableError->pszGetError());
+        CNAError* pSeen = static_cast<CNAError*>(pBad->piGetLastError(pContext));
+        EXPECT_EQ(pSeen->dwGetDataBaseErrorCode(), 1045u);
+        EXPECT_EQ(pSeen == pTableError, pContext == pUnknown);
+        EXPECT_EQ(pBad->nGetNbDataAccess(), 0u);
+    }
+}
+
+// A first open that fails leaves no data access and its error in the
+// table's own error object at level 2; the next one starts afresh.
+TEST_F(TableObjectServer, AFailedFirstOpenLeavesNoDataAccess)
+{
+    CNADataSourceDescription* pMissing = new CNADataSourceDescription(nullptr, nullptr);
+    pMissing->ExternalAddRef();
+    m_apDescription.push_back(pMissing);
+    pMissing->SetLogicalName(L"missing");
+    pMissing->SetDBName(L"missing");
+    CNATable* pTable = Table(pMissing, m_pHost);
+    ASSERT_NE(pTable, nullptr);
+    CHostContext* pContext = Context(1, 81);
+    for (int i = 0; i < 2; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(pTable->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 0);
+        EXPECT_EQ(pTable->nGetNbDataAccess(), 0u);
+        EXPECT_EQ(pTable->piGetLastError()->eGetErrorLevel(), NA_ERRORLEVEL_2);
+        EXPECT_NE(pTable->piGetLastError()->dwGetErrorId(), 0u);
+    }
+    EXPECT_EQ(pTable->bIsOpened(pContext), 0);
+}
+
+} // namespace

@@ -46,6 +46,14 @@ const unsigned char* CIndexFixedSizeItem::_pbyConvertKey(const CAny* pValue)
     return m_pbyKey;
 }
 
+bool CIndexFixedSizeItem::bSameKey(const CAny* pValue1, const CAny* pValue2)
+{
+    if (m_pbyKey == nullptr)
+        return false;
+    std::memcpy(m_pbyKey + m_nKeySize, _pbyConvertKey(pValue1), m_nKeySize);
+    return std::memcmp(m_pbyKey + m_nKeySize, _pbyConvertKey(pValue2), m_nKeySize) == 0;
+}
+
 int CIndexFixedSizeItem::_nRowAtPosition() const
 {
     const void* p = m_pclTree->pReadValue();
@@ -77,7 +85,7 @@ int CIndexFixedSizeItem::bInit()
         return 0;
     }
     m_pclTree = new (std::nothrow) CMemBTree;
-    m_pbyKey = static_cast<unsigned char*>(XMALLOC_pNewZero_(nKeySize, 1));
+    m_pbyKey = static_cast<unsigned char*>(XMALLOC_pNewZero_(nKeySize, 2));
     if (m_pclTree == nullptr || m_pbyKey == nullptr ||
         !m_pclTree->bInit(nKeySize, sizeof(int), CMemBTree::nCompareBytes, CMemBTree::nCompareBytes, 0)) {
         delete m_pclTree;

@@ -27,6 +27,10 @@ public:
     int nGetPreviousRecordNbr() override;
     int bSetCurrentPos(int nPos, int nDuplicate, int* pbFound) override;
 
+    // Whether two values have the same key bytes: values the host finds
+    // equal may not (0 and -0 as reals).
+    bool bSameKey(const CAny* pValue1, const CAny* pValue2);
+
     CMemBTree* pclGetTreeNoRef() const { return m_pclTree; }
     unsigned int nGetKeySize() const { return m_nKeySize; }
 
@@ -48,5 +52,5 @@ protected:
 
     CMemBTree* m_pclTree = nullptr;   // owned
     unsigned int m_nKeySize = 0;
-    unsigned char* m_pbyKey = nullptr; // owned, m_nKeySize bytes
+    unsigned char* m_pbyKey = nullptr; // owned: the key, then room for a second one
 };

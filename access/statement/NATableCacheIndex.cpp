@@ -69,9 +69,12 @@ int CNATableCacheIndex::OnNotifyOperation(int eType, int nRow, unsigned int)
     if (bUpdate || bInsert) {
         if (!m_pclColumn->bGetCurrentValue(&clNew, 0))
             return 0;
-        // A NULL operand makes no equality.
+        // A NULL operand makes no equality; equal values of other keys (0
+        // and -0) are a change to the index.
         int bEqual = 0;
-        if (bUpdate && nEgalite(&clOld, &clNew, &bEqual, 0) <= 99 && bEqual != 0)
+        if (bUpdate && nEgalite(&clOld, &clNew, &bEqual, 0) <= 99 && bEqual != 0 &&
+            (m_pclColumn->bIsMemo() ||
+             static_cast<CIndexFixedSizeItem*>(m_pclIndexItem)->bSameKey(&clOld, &clNew)))
             return 1;
     }
     if ((bUpdate || bDelete) && !m_pclIndexItem->bDeleteRecord(nRow, &clOld))

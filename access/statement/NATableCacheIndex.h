@@ -28,7 +28,8 @@ public:
     // A write the full cache has already taken (3 insert, 2 update, 4
     // delete; the record cache's NA_NOTIFY_* kinds): the old value from
     // the record's original record value, the new one the column's current
-    // value. An update that leaves the value equal changes nothing. 0 with
+    // value. An update that leaves the value equal, and its key bytes,
+    // changes nothing. 0 with
     // the error when the index could not follow (it no longer matches the
     // full cache: the statement drops it).
     int OnNotifyOperation(int eType, int nRow, unsigned int nFlags);

@@ -125,9 +125,11 @@ private:
         for (int k = 0; k < C_COUNT; k++) {
             CAny clNew;
             t.RowValue(k, r, clNew);
-            // The index's own test: equal values, NULL never equal.
+            // The index's own test: equal values (NULL never equal) of the
+            // same key bytes.
             int bEqual = 0;
-            if (nEgalite(&aOld[k], &clNew, &bEqual, 0) <= 99 && bEqual != 0) {
+            if (nEgalite(&aOld[k], &clNew, &bEqual, 0) <= 99 && bEqual != 0 &&
+                t.KeyOfValue(k, aOld[k]) == t.KeyOfValue(k, clNew)) {
                 m_nUnchanged++;
                 continue;
             }

@@ -541,6 +541,29 @@ TEST(TableCacheIndex, FixedSizeEntriesChangeOnlyWithTheirValue)
     }
 }
 
+TEST(TableCacheIndex, EqualValuesOfOtherKeysAreAChange)
+{
+    // 0 and -0 are equal values whose keys differ: the entry must follow
+    // the key, or the row's later removal would miss it.
+    CTableCacheRows t;
+    for (int nPick : {5, 4, 9}) { // 0, -0, 1
+        t.SetValue(C_R8, nPick);
+        t.AddCurrent();
+    }
+    IndexPtr p = t.NewIndex(C_R8);
+    EXPECT_EQ(Walk(p.get(), true), (std::vector<int>{1, 0, 2}));
+    t.LoadRow(0);
+    t.SetValue(C_R8, 4);
+    t.m_pCache->Update(0, t.Current());
+    EXPECT_EQ(p->OnNotifyOperation(CNARecordCache::NA_NOTIFY_UPDATE, 0, 0), 1);
+    EXPECT_EQ(Walk(p.get(), true), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(Walk(p.get(), true), Rows(BuildFixedModel(t, C_R8)));
+    t.LoadRow(0);
+    t.m_pCache->SetRecordState(0, NA_RECORDSTATE_DELETED);
+    EXPECT_EQ(p->OnNotifyOperation(CNARecordCache::NA_NOTIFY_DELETE, 0, 0), 1);
+    EXPECT_EQ(Walk(p.get(), true), (std::vector<int>{1, 2}));
+}
+
 TEST(TableCacheIndex, KeysDependOnlyOnTheirOwnValue)
 {
     // A long text, then short ones and NULL: each key is the conversion of

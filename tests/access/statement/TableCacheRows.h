@@ -66,7 +66,7 @@ inline const SColumnKind& Kind(int k)
 // last lie beyond every key.
 inline int ValueCount(int k)
 {
-    static const int s[C_COUNT] = {12, 9, 8, 7, 11, 9, 8, 7, 16, 13, 9};
+    static const int s[C_COUNT] = {12, 9, 8, 7, 12, 9, 8, 7, 16, 13, 9};
     return s[k];
 }
 
@@ -109,7 +109,8 @@ inline void MakeValue(int k, int i, CAny& v)
         break;
     }
     case C_R8: {
-        static const double s[] = {-1e300, -2.5, -1, -0.001, 0, 1e-300, 0.001, 0.5, 1, 2.5, 1e300};
+        // -0 keys before 0, which the host finds equal to it.
+        static const double s[] = {-1e300, -2.5, -1, -0.001, -0.0, 0, 1e-300, 0.001, 0.5, 1, 2.5, 1e300};
         Set(v, TQTYPE_R8, s[i]);
         break;
     }

@@ -52,8 +52,8 @@ protected:
 
     // The column's host value type.
     unsigned short _eGetTypeTQ() const;
-    // The value's bytes: a NULL value or a size of 0 gives none (null, 0);
-    // 0 when the value's treatment reports an error.
+    // The value's bytes: a NULL value, a size of 0 or no data give none
+    // (null and 0 together); 0 when the value's treatment reports an error.
     int _bGetDataAdr(unsigned char** ppData, unsigned int* pnSize, CAny* pValue) const;
     // Row nRow's memo value of the column.
     int _bGetRecordValue(CAny* pValue, int nRow) const;

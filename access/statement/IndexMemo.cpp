@@ -89,7 +89,8 @@ int CIndexMemo::bInsertRecord(int nRow, CAny*)
         return 0;
     const int nCount = m_tabRow.nGetNbElement();
     int nPos;
-    if (nSize == 0 || pbyMemo == nullptr) {
+    // No bytes: an empty memo.
+    if (nSize == 0) {
         nPos = m_nEmptyEnd + 1;
     } else if (nCount == 0) {
         nPos = nCount;
@@ -107,7 +108,7 @@ int CIndexMemo::bInsertRecord(int nRow, CAny*)
     } catch (const std::bad_alloc&) {
         return _bNoMemory();
     }
-    if (nSize == 0 || pbyMemo == nullptr)
+    if (nSize == 0)
         m_nEmptyEnd++;
     if (m_nCurrentPos >= nPos)
         m_nCurrentPos++;

@@ -541,6 +541,49 @@ TEST(TableCacheIndex, FixedSizeEntriesChangeOnlyWithTheirValue)
     }
 }
 
+TEST(TableCacheIndex, StartValuesBeyondEveryKeyReachNoRow)
+{
+    // Rows inside the lists, no NULL: the lists' ends lie beyond every key.
+    CTableCacheRows t;
+    for (int nPick : {3, 4, 9}) { // in row order in both columns
+        t.SetValue(C_I4, nPick);
+        t.SetValue(C_MEMO, nPick);
+        t.AddCurrent();
+    }
+    for (int k : {C_I4, C_MEMO}) {
+        SCOPED_TRACE(Name(k));
+        IndexPtr p = t.NewIndex(k);
+        CAny clStart;
+        for (const auto& c : {std::make_pair(NA_PARSE_FIRST, ValueCount(k) - 1), std::make_pair(NA_PARSE_LAST, 1)}) {
+            int nRow;
+            p->SetStartValue(nullptr);
+            p->bGetRecordPosition(NA_PARSE_FIRST, 3, &nRow, nullptr);
+            ASSERT_EQ(nRow, 2);
+            MakeValue(k, c.second, clStart);
+            p->SetStartValue(&clStart);
+            EXPECT_EQ(p->bGetRecordPosition(c.first, 1, &nRow, nullptr), 1);
+            EXPECT_EQ(nRow, -1);
+            // The position stays where the earlier read left it.
+            EXPECT_EQ(p->nGetCurrentRecordId(), 2);
+        }
+    }
+}
+
+TEST(TableCacheIndex, AnIndexBuiltAgainHoldsEachRowOnce)
+{
+    CTableCacheRows t;
+    std::mt19937 rng(7);
+    for (int i = 0; i < 50; i++)
+        t.AddRandomRow(rng);
+    for (int k : {C_I4, C_TEXT, C_MEMO}) {
+        SCOPED_TRACE(Name(k));
+        IndexPtr p = t.NewIndex(k);
+        EXPECT_EQ(p->pclGetIndexItemNoRef()->bInit(), 1);
+        EXPECT_EQ(p->bInit(), 1);
+        EXPECT_EQ(Walk(p.get(), true), t.Column(k)->bIsMemo() ? BuildMemoModel(t, k) : Rows(BuildFixedModel(t, k)));
+    }
+}
+
 TEST(TableCacheIndex, EqualValuesOfOtherKeysAreAChange)
 {
     // 0 and -0 are equal values whose keys differ: the entry must follow

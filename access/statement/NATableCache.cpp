@@ -35,8 +35,7 @@ int CNATableCache::_bSetStatementParse(CNAStatement* pclStatement)
     if (m_pclStatementParse != nullptr)
         m_pclStatementParse->nRelease();
     m_pclStatementParse = pclStatement;
-    // The statement keeps no filter yet: an inactive one is saved.
-    m_clFilterSave.SetFilter(nullptr);
+    // The statement keeps no filter yet: the save stays without one.
     return 1;
 }
 

@@ -410,21 +410,33 @@ TEST_F(MemoOrder, PositionsAnswerTheRowThereOrNone)
         {"first of the empty memos", NA_PARSE_FIRST, 1, -1, 1, 1},
         {"the current row", kOther, 1, -2, 1, 1},
     };
+    int nRow;
     for (const auto& r : reads) {
         SCOPED_TRACE(r.pszCase);
         if (r.nStart >= -1)
             MakeValue(C_MEMO, r.nStart < 0 ? 0 : r.nStart, clStart);
         clStart.SetNullFlag(r.nStart == -1);
         p->SetStartValue(r.nStart >= -1 ? &clStart : nullptr);
-        int nRow = -5;
+        nRow = -5;
         EXPECT_EQ(p->bGetRecordPosition(r.e, r.nCount, &nRow, nullptr), 1);
         EXPECT_EQ(nRow, r.nRow);
         EXPECT_EQ(p->nGetCurrentRecordId(), r.nCurrent);
     }
-    // The removed entry at the position: no current row until a move.
+    // An entry added at the position or before it moves the position with
+    // the row; removing a row the index does not hold changes nothing.
+    t.LoadRow(0);
+    EXPECT_EQ(p->bGetRecordPosition(NA_PARSE_FIRST, 3, &nRow, nullptr), 1); // row 3, the first with bytes
+    const int nAt = Add(-1); // lands at the position, after the empty ones
+    Notify(CNARecordCache::NA_NOTIFY_INSERT, nAt);
+    EXPECT_EQ(p->nGetCurrentRecordId(), 3);
+    EXPECT_EQ(p->nGetPreviousRecordNbr(), 3);
+    EXPECT_EQ(p->OnNotifyOperation(CNARecordCache::NA_NOTIFY_DELETE, 99, 0), 1);
+    EXPECT_EQ(p->nGetRecordNbr(), 8);
+    EXPECT_EQ(p->nGetCurrentRecordId(), 3);
+    EXPECT_EQ(p->bGetRecordPosition(NA_PARSE_FIRST, 1, &nRow, nullptr), 1);
+    EXPECT_EQ(nRow, 1);
     t.LoadRow(1);
     Notify(CNARecordCache::NA_NOTIFY_DELETE, 1);
-    int nRow;
     EXPECT_EQ(p->nGetCurrentRecordId(), -1);
     EXPECT_EQ(p->bGetRecordPosition(kOther, 1, &nRow, nullptr), 1);
     EXPECT_EQ(nRow, -1);
@@ -511,6 +523,11 @@ TEST(TableCacheIndex, FixedSizeEntriesChangeOnlyWithTheirValue)
         EXPECT_EQ(pItem->bInsertRecord(0, nullptr), 0);
         EXPECT_EQ(t.m_pError->pclGetXError()->dwGetSystemErrorCode(), 0u);
         EXPECT_EQ(p->nGetCurrentRecordId(), nRow);
+        EXPECT_EQ(checker.Content(), before);
+        // A row the cache does not hold has no value to key.
+        EXPECT_EQ(pItem->bInsertRecord(99, nullptr), 0);
+        EXPECT_EQ(pItem->bDeleteRecord(99, nullptr), 0);
+        EXPECT_EQ(pItem->bDeleteRecord(-1, nullptr), 0);
         EXPECT_EQ(checker.Content(), before);
         // An update that keeps the value does not touch the index: the row
         // taken out by hand stays out.
@@ -658,6 +675,15 @@ TEST(TableCacheIndex, ForwardersWithoutAnItem)
     EXPECT_EQ(p->dwRelease(), 0u);
     EXPECT_EQ(t.m_pCache->nGetRef(), nCacheRefs);
     EXPECT_EQ(t.Column(C_I4)->nGetRef(), nColumnRefs);
+    // Without a cache or a column nothing is built.
+    for (const bool bCache : {false, true}) {
+        CNATableCacheIndex* q = new (std::nothrow)
+            CNATableCacheIndex(t.m_pError, nullptr, bCache ? t.m_pCache : nullptr, bCache ? nullptr : t.Column(C_I4));
+        q->m_nRefCount++;
+        EXPECT_EQ(q->bInit(), 0);
+        EXPECT_EQ(q->pclGetIndexItemNoRef(), nullptr);
+        EXPECT_EQ(q->dwRelease(), 0u);
+    }
 }
 
 TEST(TableCacheIndex, AColumnWithoutKeyBytesGetsNoIndex)
@@ -680,6 +706,18 @@ TEST(TableCacheIndex, AColumnWithoutKeyBytesGetsNoIndex)
         EXPECT_EQ(pError->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
         EXPECT_EQ(pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
         EXPECT_NE(pError->pclGetXError()->dwGetSystemErrorCode(), 12u);
+        // The item left without a tree answers as an empty one.
+        CIndexItem* pItem = p->pclGetIndexItemNoRef();
+        ASSERT_NE(pItem, nullptr);
+        int nRow = 5, bFound = 5;
+        EXPECT_EQ(pItem->bGetRecordPosition(NA_PARSE_FIRST, 1, &nRow, nullptr), 1);
+        EXPECT_EQ(nRow, -1);
+        EXPECT_EQ(pItem->nGetCurrentRecordId(), -1);
+        EXPECT_EQ(pItem->nGetRecordNbr(), 0);
+        EXPECT_EQ(pItem->nGetPreviousRecordNbr(), 0);
+        EXPECT_EQ(pItem->bSetCurrentPos(-1, 0, &bFound), 0);
+        EXPECT_EQ(pItem->bInsertRecord(0, nullptr), 0);
+        EXPECT_EQ(pItem->bDeleteRecord(0, nullptr), 0);
         EXPECT_EQ(p->dwRelease(), 0u);
         EXPECT_EQ(pCache->nRelease(), 0u);
         EXPECT_EQ(pRecord->nRelease(), 0u);

@@ -7,6 +7,7 @@
 #include "mysql/MySQLConnection.h"
 #include "mysql/MySQLDataSourceDescription.h"
 #include "mysql/MySQLDriverSQL.h"
+#include "mysql/MySQLStatement.h"
 
 #include <new>
 #include <string>
@@ -64,6 +65,11 @@ void CMySQLDriver::OnFatalErrorAddDebugMessage(CNAError* pError, CNAConnectionDe
         return;
     pError->AddDebugMessage(ZTMSG_CLIENT_VERSION, L"3.23.52",
                             pConnection != nullptr ? CNAConnectionDescription::m_csClientVersion.pszGet() : L"");
+}
+
+CNAStatement* CMySQLDriver::pclAllocStatement(CNADataAccess* pDataAccess, CNAConnectionDescription*, CNAError* pError)
+{
+    return new (std::nothrow) CMySQLStatement(pDataAccess, pError);
 }
 
 CNAConnectionDescription* CMySQLDriver::_pclAllocConnectionDescription(const wchar_t* pszIdentification,

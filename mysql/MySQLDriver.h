@@ -31,6 +31,9 @@ public:
     // the oldest supported client version and the loaded one (empty
     // without a connection).
     void OnFatalErrorAddDebugMessage(CNAError* pError, CNAConnectionDescription* pConnection) override;
+    // A CMySQLStatement (count 0); the connection is not passed on.
+    CNAStatement* pclAllocStatement(CNADataAccess* pDataAccess, CNAConnectionDescription* pConnection,
+                                    CNAError* pError) override;
     // A CMySQLConnection; null without memory.
     CNAConnectionDescription* _pclAllocConnectionDescription(const wchar_t* pszIdentification,
                                                              INAConnectionDescription* piDescription) override;

@@ -49,6 +49,10 @@ public:
     int _bFetch();
     // The next row of the result, or null (also after a caught crash).
     MYSQL_ROW __pFetchRow();
+    // The same; *pbCaught tells a crash in the call from the end.
+    MYSQL_ROW __pFetchRow(int* pbCaught) { return _pFetchRow(pbCaught); }
+    // A streamed result read to its end by its reader.
+    void SetStreamPending(int bPending) { m_bStreamPending = bPending; }
     // The current row's bytes of a column, null for NULL; false without a
     // current row or for a column out of range.
     int bGetValue(unsigned char** ppData, unsigned int* pnLength, unsigned int nColumn);

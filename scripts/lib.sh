@@ -64,10 +64,22 @@ zt_make_certificates() {
 # the test user; sets ZT_MARIADBD_PID and ZT_MARIADBD_PORT.
 zt_mariadbd() {
   local dir="$1"; shift
+  # Another test may take the free port first, or a start may stall under
+  # load: each attempt starts afresh on a new port.
+  local attempt
+  for attempt in 1 2 3; do
+    if _zt_mariadbd_once "$dir" "$@"; then return 0; fi
+    echo "attempt $attempt to start the server in $dir failed" >&2
+  done
+  return 1
+}
+
+_zt_mariadbd_once() {
+  local dir="$1"; shift
   rm -rf "$dir/data"; mkdir -p "$dir/data"
   mariadb-install-db --no-defaults --datadir="$dir/data" --user=root \
     --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
-    || { cat "$dir/install.log"; return 1; }
+    || { cat "$dir/install.log" >&2; return 1; }
   local port; port="$(zt_free_port)"
   mariadbd --no-defaults --user=root --datadir="$dir/data" --bind-address=127.0.0.1 \
     --port="$port" --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" \
@@ -75,11 +87,17 @@ zt_mariadbd() {
     --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
     --innodb-lock-wait-timeout=1 "$@" >"$dir/mariadbd.out" 2>&1 </dev/null &
   ZT_MARIADBD_PID=$!
-  for _ in $(seq 1 100); do
-    if mariadb-admin --no-defaults -S "$dir/mysqld.sock" -u root ping >/dev/null 2>&1; then break; fi
-    if ! kill -0 "$ZT_MARIADBD_PID" 2>/dev/null; then cat "$dir/error.log"; return 1; fi
+  local up=0
+  for _ in $(seq 1 300); do
+    if mariadb-admin --no-defaults -S "$dir/mysqld.sock" -u root ping >/dev/null 2>&1; then up=1; break; fi
+    if ! kill -0 "$ZT_MARIADBD_PID" 2>/dev/null; then break; fi
     sleep 0.2
   done
+  if [ "$up" != 1 ]; then
+    cat "$dir/error.log" >&2
+    kill "$ZT_MARIADBD_PID" 2>/dev/null; wait "$ZT_MARIADBD_PID" 2>/dev/null
+    return 1
+  fi
   mariadb --no-defaults -S "$dir/mysqld.sock" -u root <<'SQL' || return 1
 CREATE DATABASE zttest CHARACTER SET utf8mb4;
 CREATE USER 'zt'@'127.0.0.1' IDENTIFIED BY 'zt-test';

@@ -128,6 +128,12 @@ public:
     // Host query type to the statement kind: 1 and 2 SELECT, 3 UPDATE, 4
     // INSERT, 5 DELETE, 6 create, 7 drop, any other 8.
     void SetQueryType(eTYPEREQUETE eType) { m_eQueryType = s_eQueryType(eType); }
+    // The statement kind itself (a statement's writes and delete-all).
+    void SetStatementKind(int eKind) { m_eQueryType = eKind; }
+    // Word 5: the statement swaps its fetch directions (a browse ordered
+    // the reverse way); the ORDER BY writer sets it, ResetCommand clears it.
+    void SetInvertFetch(int bInvert) { m_dwWord5 = bInvert ? 1u : 0u; }
+    int bInvertFetch() const { return m_dwWord5 != 0; }
     int eGetQueryType() const { return m_eQueryType; }
     static int eConvertTypeQuery(eTYPEREQUETE eType);
     static ePARAMTYPECONV TQType2eParamType(unsigned short nType);

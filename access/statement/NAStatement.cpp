@@ -1,16 +1,178 @@
 #include "access/statement/NAStatement.h"
 
+#include "access/driver/INADataSourceDescription.h"
+#include "access/driver/NAConnectionDescription.h"
+#include "access/driver/NADataSourceDescription.h"
+#include "access/driver/NADriverSQL.h"
 #include "access/driver/NAError.h"
+#include "access/driver/NAItemDescription.h"
+#include "access/driver/NaDriver.h"
+#include "access/sql/ColumnList.h"
+#include "access/sql/NACommand.h"
+#include "access/sql/NAFilter.h"
+#include "access/sql/NARecherche.h"
+#include "access/sql/SQLParserInfo.h"
+#include "access/statement/NAColumn.h"
+#include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecord.h"
+#include "access/statement/NARecordCache.h"
+#include "access/statement/NARecordId.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatementSQL.h"
+#include "access/table/NADataAccess.h"
+#include "access/table/NAIDAuto.h"
+#include "access/table/NAPosition.h"
+#include "common/platform/MyModuleInfo.h"
+#include "common/values/Any.h"
+#include "common/values/NACnvVariant.h"
+
+#include <climits>
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <string>
+
+namespace {
+
+const int FILE_STATEMENT = CNAStatement::ERRFILE_STATEMENT;
+
+// Raising sites of this file.
+enum : int {
+    PT_NO_SQL_STATEMENT = 1,
+    PT_UPDATE_NO_ROW = 2,
+    PT_ORDER_ITEM = 3,
+    PT_NO_SUB_QUERY = 4,
+    PT_NO_QUERY_TYPE = 5,
+    PT_BUILD_KIND = 6,
+    PT_WRITE_QUERY = 7,
+    PT_NO_ROW_READ = 8,
+    PT_DELETE_ALL_QUERY = 9,
+    PT_NO_MEMORY = 10,
+    PT_QUERY_REWRITE = 11,
+    PT_TABLE_CACHE = 12,
+    PT_POSITION = 13,
+    PT_NO_COMMAND = 14,
+};
+
+// Seen from the SQL result: a result of that many rows is read as a stream.
+const long long STREAMED_ROWS = 4294967295LL;
+
+// Record-save table entries.
+const int SAVE_NONE = -1;
+const int SAVE_DELETED = -2;
+
+// The host type of a count.
+const unsigned short COUNT_TYPE = TQTYPE_I8;
+
+bool _bEmpty(const wchar_t* psz)
+{
+    return psz == nullptr || psz[0] == 0;
+}
+
+bool _bBackward(int eDirection)
+{
+    return eDirection == NA_PARSE_LAST || eDirection == NA_PARSE_PREVIOUS;
+}
+
+// The direction of a browse ordered the reverse way.
+int _eSwapped(int eDirection)
+{
+    switch (eDirection) {
+    case NA_PARSE_FIRST: return NA_PARSE_LAST;
+    case NA_PARSE_LAST: return NA_PARSE_FIRST;
+    case NA_PARSE_NEXT: return NA_PARSE_PREVIOUS;
+    case NA_PARSE_PREVIOUS: return NA_PARSE_NEXT;
+    default: return eDirection;
+    }
+}
+
+// One ORDER BY term.
+struct STerm {
+    CNAColumn* pclColumn;
+    int bAscending;
+};
+
+bool _bSameColumn(const CNAColumn* a, const CNAColumn* b)
+{
+    return a == b || (std::wcscmp(a->pszGetSourceName(), b->pszGetSourceName()) == 0 &&
+                      std::wcscmp(a->pszGetOriginalName(), b->pszGetOriginalName()) == 0);
+}
+
+// The field takes a reference on the new object, then gives back the one
+// it held.
+template <class T>
+void _Hold(T*& pField, T* pNew)
+{
+    if (pNew == pField)
+        return;
+    if (pNew != nullptr)
+        pNew->AddRef();
+    T* pOld = pField;
+    pField = pNew;
+    if (pOld != nullptr)
+        pOld->nRelease();
+}
+
+// A letter, a digit or "_": a type name glued to one of these is another
+// word.
+bool _bWordCharacter(wchar_t c)
+{
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_';
+}
+
+} // namespace
+
+// ---- Construction -----------------------------------------------------------------------------------
+
+CNAStatement::CNAStatement(CNADataAccess* pclDataAccess, CNAError* pclError) : CNAStatement(pclError, nullptr)
+{
+    m_pclDataAccess = pclDataAccess;
+    if (pclDataAccess != nullptr) {
+        m_piDataSource = pclDataAccess->piGetDataSourceDescription();
+        m_pclCurrentRecord = pclDataAccess->pclGetCurrentRecord();
+    }
+    if (pclError != nullptr)
+        _bAllocStatementSQL();
+}
 
 CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
     : m_pclError(pclError),
       m_pclStatementSQL(pclStatementSQL),
+      m_nTieBreak(3),
+      m_pclDataAccess(nullptr),
+      m_piDataSource(nullptr),
+      m_pclCommand(nullptr),
       m_pclCurrentRecord(nullptr),
       m_pclStmtOriginalRecord(nullptr),
-      m_nRecordSaveID(-1)
+      m_eLockType(1),
+      m_bEndehors(1),
+      m_bFound(0),
+      m_bHTrouve(0),
+      m_bParseStarted(0),
+      m_bRecordLost(0),
+      m_eLastDirection(NA_PARSE_FIRST),
+      m_llCurrentRecord(-1),
+      m_nRecordSaveID(-1),
+      m_eParseNeedUpdate(UPDATE_NONE),
+      m_nBlockLimit(-1),
+      m_bFirstBlock(1),
+      m_bNextBlock(0),
+      m_llBlockBase(0),
+      m_llRepeatCount(0),
+      m_bCurrentRowDeleted(0),
+      m_pclBestColumn(nullptr),
+      m_nParseFlags(0),
+      m_bRestoredRow(0),
+      m_bMoreRows(0),
+      m_pclFilter(nullptr),
+      m_pclRecherche(nullptr),
+      m_bInternalSearch(0),
+      m_tabPosition(7),
+      m_pclRecordCache(nullptr),
+      m_pclTableCacheIndex(nullptr),
+      m_pnRecordSave(nullptr),
+      m_llRecordSaveSize(0),
+      m_nDeletedRows(0)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -20,33 +182,419 @@ CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
 
 CNAStatement::~CNAStatement()
 {
+    m_tabPosition.SupprimeTout();
+    _FreeRecordSaveTable();
+    _ReleaseRecordSave(m_nRecordSaveID);
+    m_nRecordSaveID = -1;
+    if (m_pclRecordCache != nullptr)
+        m_pclRecordCache->nRelease();
+    m_clUserSearch.CancelUserSearch();
+    if (m_pclRecherche != nullptr)
+        m_pclRecherche->nRelease();
+    m_clFilterSave.SetFilter(nullptr);
+    if (m_pclFilter != nullptr)
+        m_pclFilter->nRelease();
+    if (m_pclBestColumn != nullptr)
+        m_pclBestColumn->nRelease();
     if (m_pclStmtOriginalRecord != nullptr)
         m_pclStmtOriginalRecord->nRelease();
     if (m_pclCurrentRecord != nullptr)
         m_pclCurrentRecord->nRelease();
+    if (m_pclCommand != nullptr)
+        m_pclCommand->nRelease();
+    if (m_piDataSource != nullptr)
+        m_piDataSource->nExternalRelease();
     if (m_pclStatementSQL != nullptr)
         m_pclStatementSQL->nRelease();
     if (m_pclError != nullptr)
         m_pclError->nRelease();
 }
 
+int CNAStatement::_bAllocStatementSQL()
+{
+    CNADriverSQL* pclSQL = CNADriver::s_pclGetDriverSQL();
+    CNAStatementSQL* pcl = pclSQL != nullptr ? pclSQL->pclAllocStatementSQL(pclGetConnectionNoRef(), m_pclError) : nullptr;
+    if (pcl == nullptr)
+        return _bNoMemory(PT_NO_SQL_STATEMENT);
+    pcl->AddRef();
+    if (m_pclStatementSQL != nullptr)
+        m_pclStatementSQL->nRelease();
+    m_pclStatementSQL = pcl;
+    return 1;
+}
+
+int CNAStatement::_bReadySQLStatement()
+{
+    if (m_pclStatementSQL == nullptr)
+        return _bAllocStatementSQL();
+    _FreeRecordSaveTable();
+    m_pclStatementSQL->bReset();
+    return 1;
+}
+
 void CNAStatement::SetCurrentRecord(CNARecord* pclRecord)
 {
-    if (pclRecord == m_pclCurrentRecord)
+    _Hold(m_pclCurrentRecord, pclRecord);
+}
+
+void CNAStatement::SetDataSource(INADataSourceDescription* piDescription)
+{
+    if (piDescription != nullptr)
+        piDescription->ExternalAddRef();
+    if (m_piDataSource != nullptr)
+        m_piDataSource->nExternalRelease();
+    m_piDataSource = piDescription;
+}
+
+// ---- Errors -----------------------------------------------------------------------------------------
+
+void CNAStatement::_RaiseUserError(int nPoint, unsigned int nUserError, const wchar_t* pszItem)
+{
+    if (m_pclError == nullptr)
         return;
-    if (pclRecord != nullptr)
-        pclRecord->AddRef();
-    if (m_pclCurrentRecord != nullptr)
-        m_pclCurrentRecord->nRelease();
-    m_pclCurrentRecord = pclRecord;
+    const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
+    m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, FILE_STATEMENT, nPoint, pclGetConnectionNoRef(), pszTable,
+                               pszItem, nUserError, pszTable);
+}
+
+int CNAStatement::_bNotOffered(int nPoint)
+{
+    if (m_pclError != nullptr) {
+        const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
+        m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, FILE_STATEMENT, nPoint, pclGetConnectionNoRef(), pszTable,
+                                   nullptr, ZTERR_NOT_OFFERED);
+    }
+    return 0;
+}
+
+int CNAStatement::_bNoMemory(int nPoint)
+{
+    if (m_pclError != nullptr)
+        m_pclError->AddError(NA_ERRORTYPE_GENERAL, FILE_STATEMENT, nPoint, pclGetConnectionNoRef(), ZTERR_NO_MEMORY);
+    return 0;
 }
 
 void CNAStatement::_CopyStatementSQLError()
 {
     CNAError* pclError = nullptr;
-    if (m_pclError != nullptr && m_pclStatementSQL->bGetStmtLastError(&pclError) && pclError != nullptr &&
-        pclError != m_pclError)
+    if (m_pclError != nullptr && m_pclStatementSQL != nullptr && m_pclStatementSQL->bGetStmtLastError(&pclError) &&
+        pclError != nullptr && pclError != m_pclError)
         m_pclError->Copy(pclError);
+}
+
+void CNAStatement::CurrentRecordNotFound(const wchar_t* pszItem, int nFile, int nPoint)
+{
+    m_bRecordLost = 1;
+    if (m_pclError == nullptr)
+        return;
+    const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
+    m_pclError->RaiseUserError(NA_ERRORTYPE_ROWGONE, nFile, nPoint, pclGetConnectionNoRef(), pszTable, pszItem,
+                               ZTERR_RECORD_NOT_FOUND, pszTable);
+}
+
+void CNAStatement::_ReleaseRecordSave(int nId)
+{
+    if (nId >= 0 && m_pclDataAccess != nullptr)
+        m_pclDataAccess->nReleaseRecordSave(nId);
+}
+
+// ---- What the statement reads of its data access ------------------------------------------------------
+
+const wchar_t* CNAStatement::pszGetTableName() const
+{
+    return m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetDBTableName() : L"";
+}
+
+CNAConnectionDescription* CNAStatement::pclGetConnectionNoRef() const
+{
+    return m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetConnection() : nullptr;
+}
+
+unsigned int CNAStatement::nGetRowMaxLen() const
+{
+    return m_pclStatementSQL != nullptr ? m_pclStatementSQL->nGetRowMaxLen() : 0;
+}
+
+int CNAStatement::eGetQueryType() const
+{
+    if (m_pclTableCacheIndex != nullptr || m_pclCommand == nullptr)
+        return QT_SELECT;
+    return m_pclCommand->eGetQueryType();
+}
+
+int CNAStatement::bInvertFetch() const
+{
+    return m_pclTableCacheIndex == nullptr && m_pclCommand != nullptr && m_pclCommand->bInvertFetch();
+}
+
+int CNAStatement::nGetBindDefineFlag() const
+{
+    return m_pclCommand != nullptr ? m_pclCommand->nGetDefineMode() : 0;
+}
+
+long long CNAStatement::llGetRowLimit() const
+{
+    return m_pclCommand != nullptr && m_pclCommand->llGetRowLimit() > 0 ? m_pclCommand->llGetRowLimit() : NO_LIMIT;
+}
+
+int CNAStatement::bGetQueryStructure(CNADataSourceDescription* pclDescription)
+{
+    const int bResult = _bGetQueryStructure(pclDescription, 0);
+    if (m_pclCommand != nullptr && m_pclCommand->eGetQueryType() == QT_NONE)
+        m_pclCommand->SetStatementKind(pclDescription != nullptr && pclDescription->nGetNumItems() > 0 ? QT_SELECT
+                                                                                                    : QT_NORESULT);
+    return bResult;
+}
+
+int CNAStatement::_bGetQueryStructure(CNADataSourceDescription* pclDescription, int bSkip)
+{
+    if (bSkip)
+        return 1;
+    if (pclDescription == nullptr || m_pclStatementSQL == nullptr)
+        return 0;
+    return pclDescription->bInitDataSourceDescriptionFromStatement(m_pclStatementSQL);
+}
+
+int CNAStatement::bEqualStmtOriginalRecordId(const CNARecordValue* pclValue) const
+{
+    if (m_pclStmtOriginalRecord == nullptr || pclValue == nullptr)
+        return 0;
+    const CNARecordId* a = m_pclStmtOriginalRecord->pclGetRecordIdNoRef();
+    const CNARecordId* b = pclValue->pclGetRecordIdNoRef();
+    return a != nullptr && b != nullptr && a->bEqualRecordId(b) ? 1 : 0;
+}
+
+int CNAStatement::bCopyOriginalRecordToCurrentRecord()
+{
+    return m_pclDataAccess != nullptr && m_pclDataAccess->bCopyOriginalRecordToCurrentRecord();
+}
+
+int CNAStatement::bUpdateChangedTypeInCurrentRecord()
+{
+    if (m_pclStmtOriginalRecord != nullptr) {
+        m_pclStmtOriginalRecord->nRelease();
+        m_pclStmtOriginalRecord = nullptr;
+    }
+    m_llRepeatCount = 0;
+    return 1;
+}
+
+void CNAStatement::_DumpQuery(CNACommand* pclCommand)
+{
+    if (m_pclError != nullptr && pclCommand != nullptr)
+        m_pclError->AddDebugMessageNoFormatFirst(pclCommand->pszGetCommandDump());
+}
+
+// ---- Query and closing --------------------------------------------------------------------------------------
+
+void CNAStatement::_SetQuery(CNACommand* pclCommand)
+{
+    if (pclCommand == m_pclCommand && pclCommand != nullptr)
+        return;
+    if (pclCommand != nullptr)
+        pclCommand->AddRef();
+    ResetQuery();
+    m_pclCommand = pclCommand;
+}
+
+int CNAStatement::ResetQuery()
+{
+    const int bResult = Close();
+    m_bMoreRows = 0;
+    CNACommand* pcl = m_pclCommand;
+    m_pclCommand = nullptr;
+    if (pcl != nullptr)
+        pcl->nRelease();
+    return bResult;
+}
+
+int CNAStatement::Close()
+{
+    _FreeRecordSaveTable();
+    if (!m_bNextBlock) {
+        m_clFilterSave.SetFilter(nullptr);
+        if (m_pclDataAccess != nullptr)
+            m_pclDataAccess->ClosingStatement(this);
+        m_bParseStarted = 0;
+        m_llCurrentRecord = -1;
+        m_llBlockBase = 0;
+        EnableCache(0);
+    }
+    // Without a table cache nothing keeps the rows of the saved positions.
+    if (!m_bNextBlock || m_pclDataAccess == nullptr || !m_pclDataAccess->bHasTableCache())
+        _InvalidatePositionRowIds();
+    bSetParseNeedUpdate(UPDATE_NONE, -1);
+    m_bFirstBlock = 1;
+    m_bCurrentRowDeleted = 0;
+    if (m_pclStatementSQL == nullptr)
+        return 1;
+    return m_pclStatementSQL->bReset();
+}
+
+void CNAStatement::ResetStatement()
+{
+    ResetQuery();
+    _FreeRecordSaveTable();
+    if (m_pclStatementSQL != nullptr)
+        m_pclStatementSQL->bReset();
+}
+
+int CNAStatement::bSetLockType(eNA_LOCKTYPE eLock)
+{
+    m_eLockType = static_cast<int>(eLock);
+    return 1;
+}
+
+int CNAStatement::bCanFetchBackward()
+{
+    return 1;
+}
+
+int CNAStatement::bDefaultParseNeedRecordCache()
+{
+    return 0;
+}
+
+int CNAStatement::bHAjoute(unsigned int, eNA_LOCKTYPE)
+{
+    return 0;
+}
+
+int CNAStatement::bHModifie(long long, unsigned int, eNA_LOCKTYPE)
+{
+    return 0;
+}
+
+int CNAStatement::bHSupprime(long long, eNA_LOCKTYPE)
+{
+    return 0;
+}
+
+CNARecherche* CNAStatement::pclAllocRecherche(CNAError* pclError)
+{
+    return new (std::nothrow) CNARecherche(pclError, pclGetConnectionNoRef());
+}
+
+CNAFilter* CNAStatement::pclAllocFilter(CNAError* pclError)
+{
+    return new (std::nothrow) CNAFilter(pclError, pclGetConnectionNoRef());
+}
+
+int CNAStatement::bGetBLOB(INAItemDescription* piItem, CAny* pValue)
+{
+    CNAColumn* pcl = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetColumnNoRef(piItem) : nullptr;
+    return pcl != nullptr && pcl->bGetBLOB(pValue);
+}
+
+int CNAStatement::bExtraitMemo(INAItemDescription* piItem, const wchar_t* pszFile)
+{
+    CNAColumn* pcl = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetColumnNoRef(piItem) : nullptr;
+    return pcl != nullptr && pcl->bHExtraitMemo(pszFile);
+}
+
+// ---- Execution ------------------------------------------------------------------------------------------
+
+int CNAStatement::bExecute(unsigned int nFlags, int nPrepare)
+{
+    return _bExecute(nFlags, nPrepare);
+}
+
+int CNAStatement::_bExecute(unsigned int nFlags, int nPrepare)
+{
+    if (m_bParseStarted)
+        Close();
+    if (!m_bNextBlock) {
+        if (m_pclStmtOriginalRecord != nullptr) {
+            m_pclStmtOriginalRecord->nRelease();
+            m_pclStmtOriginalRecord = nullptr;
+        }
+        m_llRepeatCount = 0;
+    }
+    if (m_pclCommand == nullptr || m_pclCommand->bIsEmpty())
+        return 1;
+    int bResult = bExecuteDirect(nFlags, nPrepare);
+    if (bResult && m_pclDataAccess != nullptr && m_pclDataAccess->pclGetImportedDataSourceDescNoRef() == nullptr &&
+        m_pclCommand != nullptr && m_pclCommand->eGetQueryType() == QT_SELECT)
+        bResult = m_pclDataAccess->bInitImportedDataSourceDesc(this);
+    return bResult;
+}
+
+int CNAStatement::bExecuteDirectNewCommand(CNACommand* pclCommand, unsigned int nFlags, int nPrepare)
+{
+    _SetQuery(pclCommand);
+    return bExecuteDirect(nFlags, nPrepare);
+}
+
+int CNAStatement::bExecuteDirect(unsigned int, int)
+{
+    if (m_pclCommand == nullptr)
+        return 0;
+    const char* pszText = m_pclCommand->pszGetFormatedSQLA(CNACommand::PTC_ALL);
+    if (pszText == nullptr)
+        return 0;
+    if (pszText[0] == 0)
+        return 1;
+    if (!_bReadySQLStatement())
+        return 0;
+    int bResult = m_pclStatementSQL->bExecuteDirect(pszText, 0);
+    if (!bResult)
+        _CopyStatementSQLError();
+    if (bResult && m_pclCommand->eGetQueryType() == QT_UPDATE) {
+        long long llRows = -1;
+        if (m_pclStatementSQL->bGetAffected_rows(&llRows) && llRows == 0 && m_pclCurrentRecord != nullptr) {
+            // The row to change is gone: someone deleted it or changed what
+            // finds it.
+            const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
+            if (m_pclError != nullptr) {
+                m_pclError->RaiseUserError(NA_ERRORTYPE_ROWGONE, FILE_STATEMENT, PT_UPDATE_NO_ROW,
+                                           pclGetConnectionNoRef(), pszTable, nullptr, ZTERR_RECORD_NOT_FOUND,
+                                           pszTable);
+                CTString csRecord;
+                m_pclCurrentRecord->CurrentRecordToString(&csRecord);
+                m_pclError->AddDebugMessageNoFormat(csRecord.pszGet());
+            }
+            bResult = 0;
+        }
+    }
+    m_nBlockLimit = -1;
+    const long long llLimit = m_pclCommand->llGetRowLimit();
+    if (llLimit > 0 && llLimit == m_pclStatementSQL->llGetRowCount() && llLimit <= INT_MAX)
+        m_nBlockLimit = static_cast<int>(llLimit);
+    m_bFirstBlock = m_pclCommand->llGetRowOffset() <= 0;
+    return bResult;
+}
+
+int CNAStatement::bExecuteAndFetch(CAny* pValues, int nCount, int nPrepare)
+{
+    int bResult = bExecute(0, nPrepare) && bFetch(NA_PARSE_FIRST, 0, 1, nullptr);
+    // The values of the row just loaded.
+    if (bResult && !m_bEndehors && m_pclStatementSQL != nullptr) {
+        for (int i = 0; i < nCount && bResult; i++)
+            bResult = bGetSQLColumnValue(&pValues[i], static_cast<unsigned int>(i));
+    }
+    Close();
+    return bResult;
+}
+
+int CNAStatement::bGetRequestedValue(CAny* pValue)
+{
+    return bExecute(0x10000, 1) && bGetResultValue(pValue, 0);
+}
+
+int CNAStatement::bGetResultValue(CAny* pValue, unsigned int nColumn)
+{
+    if (m_pclStatementSQL == nullptr)
+        return 0;
+    if (!m_pclStatementSQL->bFetch(0)) {
+        _CopyStatementSQLError();
+        return 0;
+    }
+    if (m_pclStatementSQL->bEndOfData()) {
+        // No row: no value.
+        pValue->SetNullFlag(true);
+        return 1;
+    }
+    return bGetSQLColumnValue(pValue, nColumn);
 }
 
 int CNAStatement::bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nColumn)
@@ -67,4 +615,1772 @@ int CNAStatement::bGetSQLColumnValue(CAny* pValue, unsigned int nColumn)
         return 1;
     _CopyStatementSQLError();
     return 0;
+}
+
+int CNAStatement::_vbGetQueryResult(CAny* pValues, int nCount)
+{
+    if (m_pclStatementSQL == nullptr)
+        return 0;
+    if (!m_pclStatementSQL->bFetch(0)) {
+        _CopyStatementSQLError();
+        return 0;
+    }
+    int bResult = 1;
+    for (int i = 0; i < nCount && bResult; i++)
+        bResult = bGetSQLColumnValue(&pValues[i], static_cast<unsigned int>(i));
+    return bResult;
+}
+
+int CNAStatement::bPrepare(CNACommand* pclCommand, unsigned int nFlags)
+{
+    _SetQuery(pclCommand);
+    return (nFlags & 2) != 0 ? 1 : _bPrepare();
+}
+
+int CNAStatement::_bPrepare()
+{
+    if (m_pclCommand == nullptr)
+        return 0;
+    if (!_bReadySQLStatement())
+        return 0;
+    return m_pclStatementSQL->bPrepareSQL(m_pclCommand->pszGetFormatedSQLW(CNACommand::PTC_NONE));
+}
+
+int CNAStatement::bExecutePreparedQuery(unsigned int nFlags, int bRefresh)
+{
+    if (m_pclCommand == nullptr)
+        return 0;
+    if (bRefresh)
+        m_pclCommand->bUpdateParametersValues();
+    if (m_pclCommand->eGetQueryType() == QT_NONE) {
+        _RaiseUserError(PT_NO_QUERY_TYPE, ZTERR_NO_QUERY_TYPE, nullptr);
+        return 0;
+    }
+    Close();
+    return _bExecutePreparedQuery(nFlags);
+}
+
+int CNAStatement::_bExecutePreparedQuery(unsigned int nFlags)
+{
+    return m_pclStatementSQL != nullptr && m_pclStatementSQL->bExecutePreparedQuery(nFlags);
+}
+
+// ---- SELECT ----------------------------------------------------------------------------------------------
+
+int CNAStatement::bBuildQuery(int eType, CNACommand* pclCommand, unsigned int nFlags)
+{
+    if (pclCommand == nullptr)
+        return 0;
+    ResetQuery();
+    _SetQuery(pclCommand);
+    pclCommand->SetStatementKind(eType);
+    switch (eType) {
+    case QT_SELECT: return bBuildQuerySELECT(pclCommand, nFlags, nullptr, 0, nullptr);
+    case QT_UPDATE: return bBuildQueryUPDATE(pclCommand, nFlags);
+    case QT_INSERT: return bBuildQueryINSERT(pclCommand, nFlags);
+    case QT_DELETE: return bBuildQueryDELETE(pclCommand, nFlags);
+    case QT_DELETEALL: return bBuildQueryDELETEALL(pclCommand, nFlags);
+    case QT_CREATE: return bBuildQueryCREATE(pclCommand);
+    case QT_DROPTABLE: return bBuildQueryDROPTABLE(pclCommand);
+    default: return _bNotOffered(PT_BUILD_KIND);
+    }
+}
+
+int CNAStatement::bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags, const wchar_t* pszOrderItem,
+                                    int bAscending, CNACommand* pclSearch)
+{
+    if (pclCommand == nullptr || m_pclDataAccess == nullptr)
+        return 0;
+    _SetQuery(pclCommand);
+    if (m_pclDataAccess->bSourceIsQuery()) {
+        // One definition per column of the record.
+        for (int i = 0; m_pclCurrentRecord != nullptr && i < m_pclCurrentRecord->nGetNbColumn(); i++)
+            pclCommand->AddDefine(m_pclCurrentRecord->pclGetColumnNoRef(i));
+        return _bBuildQuerySELECTFromQuery(m_pclDataAccess->pclGetQueryParserInfoNoRef(), nFlags, pszOrderItem,
+                                           bAscending, pclSearch, 1, 0);
+    }
+    pclCommand->SetDefineMode(2);
+    pclCommand->bComplete(L"SELECT ", static_cast<unsigned int>(-1));
+    if (_bAddDistinct(nFlags))
+        pclCommand->bComplete(L"DISTINCT ", static_cast<unsigned int>(-1));
+    if (!pclCommand->bAddSelectColumns(m_pclCurrentRecord, 0))
+        return 0;
+    return _bBuildQuerySELECTFromTable(m_pclDataAccess->pszGetFormatedTableName(), nFlags, pszOrderItem, bAscending,
+                                       pclSearch, 1);
+}
+
+int CNAStatement::_bAddDistinct(unsigned int nFlags)
+{
+    if ((nFlags & WPF_DISTINCT) == 0 || m_piDataSource == nullptr)
+        return 0;
+    INAItemDescription* piBest = m_piDataSource->piGetBestParseItemDesc();
+    if (piBest == nullptr)
+        return 0;
+    int bDistinct = 0;
+    if (!piBest->bPrimary()) {
+        const eNA_ITEMTYPE eType = piBest->eNAGetItemType();
+        bDistinct = !piBest->bUnique() || (piBest->nGetVersion() >= 9 && piBest->vbConstraintNullAllowed()) ||
+                    (piBest->nGetVersion() < 9 && eType != NA_IT_IDAUTO && eType != NA_IT_IDAUTO4);
+    }
+    piBest->nExternalRelease();
+    return bDistinct;
+}
+
+int CNAStatement::_bBuildQuerySELECTFromTable(const wchar_t* pszTable, unsigned int nFlags,
+                                              const wchar_t* pszOrderItem, int bAscending, CNACommand* pclSearch,
+                                              int bOrderBy)
+{
+    CNACommand* pcl = m_pclCommand;
+    pcl->SetStatementKind(QT_SELECT);
+    pcl->bComplete(L" FROM ", static_cast<unsigned int>(-1));
+    pcl->bComplete(pszTable, static_cast<unsigned int>(-1));
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    if (pclConnection == nullptr || pclConnection->eGetDataSource() != 8 ||
+        pclConnection->nGetServerVersionMajor() <= 9)
+        pcl->bAddRecordLock();
+    if (pclSearch != nullptr && !pclSearch->bIsEmpty()) {
+        pcl->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
+        if (!pcl->bAdd(pclSearch, CNACommand::ADDMODE_SHARE))
+            return 0;
+        if (pclSearch->pclGetColumnNullValueExcludedNoRef() != nullptr &&
+            !pcl->bCopyColumnValuesNullSelected(pclSearch->pclGetColumnNullValueExcludedNoRef()))
+            return 0;
+    }
+    if (!bOrderBy)
+        return 1;
+    return _bFormatOrderBy(pszTable, nullptr, nFlags, pszOrderItem, bAscending, 0);
+}
+
+int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo*, unsigned int, const wchar_t*, int, CNACommand*, int,
+                                              int)
+{
+    // Host-parsed queries are written by the query rewriting.
+    if (m_pclCommand != nullptr && m_pclCommand->eGetQueryType() == QT_NONE)
+        m_pclCommand->SetStatementKind(QT_SELECT);
+    return _bNotOffered(PT_QUERY_REWRITE);
+}
+
+void CNAStatement::_CloseSubQuery(CNACommand* pclCommand)
+{
+    pclCommand->bComplete(L")", 1);
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    const int eKind = pclConnection != nullptr ? pclConnection->eGetDataSource() : 0;
+    if (eKind == 2 || eKind == 4 || eKind == 7)
+        pclCommand->bComplete(L" ZT_SUBQUERY", static_cast<unsigned int>(-1));
+}
+
+int CNAStatement::_bFormatOrderBy(const wchar_t*, CSQLParserInfo* pclInfo, unsigned int nFlags,
+                                  const wchar_t* pszOrderItem, int bAscending, int bPlainNames)
+{
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    if (pclInfo != nullptr && _bEmpty(pszOrderItem) && (nFlags & WPF_QUERY_ORDER) == 0)
+        pszOrderItem = m_csParseItem.pszGet();
+    if (pclInfo != nullptr && !bAscending && pclInfo->bQueryResultsetLimited(pclConnection))
+        bAscending = 1;
+    if (_bEmpty(pszOrderItem) || (nFlags & WPF_QUERY_ORDER) != 0) {
+        if (pclInfo != nullptr && (nFlags & WPF_QUERY_ORDER) != 0 && !m_pclDataAccess->bRequeteSansCorrection())
+            return _bNotOffered(PT_QUERY_REWRITE);
+        m_pclCommand->SetInvertFetch(0);
+        return 1;
+    }
+    INAItemDescription* piItem = m_piDataSource != nullptr ? m_piDataSource->piNAGetItem(pszOrderItem) : nullptr;
+    if (piItem == nullptr) {
+        if (m_pclError != nullptr) {
+            const wchar_t* pszTable = m_pclDataAccess->pszGetLogicalName();
+            m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, FILE_STATEMENT, PT_ORDER_ITEM, pclConnection, pszTable,
+                                       pszOrderItem, ZTERR_ORDER_ITEM_MISSING, pszOrderItem);
+        }
+        return 0;
+    }
+    if (pclInfo == nullptr && piItem->bGetDescendant(-1))
+        bAscending = !bAscending;
+    CNAColumn* pclColumn = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetColumnNoRef(piItem) : nullptr;
+    if (pclColumn != nullptr && pclColumn->bIsMemo() && (pclConnection == nullptr || !pclConnection->bSupportOrderByMemo()))
+        pclColumn = nullptr;
+    piItem->nExternalRelease();
+    _FormatORDERBYList(pclColumn, bAscending, pclInfo, bPlainNames, nFlags);
+    m_pclCommand->SetInvertFetch(!bAscending);
+    return 1;
+}
+
+void CNAStatement::_FormatORDERBYList(CNAColumn* pclColumn, int bAscending, CSQLParserInfo* pclInfo,
+                                      int bPlainNames, unsigned int nFlags)
+{
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    const bool bMemoOrder = pclConnection != nullptr && pclConnection->bSupportOrderByMemo();
+    const bool bQuery = m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery();
+    CTTableau<STerm> tabTerm(8);
+    CTTableau<CNAColumn*> tabColumn(8);
+    bool bComplete = false;
+    auto Add = [&](CNAColumn* pcl, int bAsc) {
+        for (int i = 0; i < tabTerm.nGetNbElement(); i++)
+            if (_bSameColumn(tabTerm[i].pclColumn, pcl))
+                return;
+        if (pcl->bIsMemo() && !bMemoOrder && !(bQuery && pcl->eGetTypeColonne() != 0))
+            return;
+        const STerm st = {pcl, bAsc};
+        tabTerm.Ajoute(&st);
+        tabColumn.Ajoute(&pcl);
+        if (pcl->bUniqueNotNull() || (pcl->bIsUnique() && !m_pclCommand->bColumnValuesNullSelected(pcl)))
+            bComplete = true;
+        else if (m_pclCommand->pclGetColumnNullValueExcludedNoRef() != nullptr && m_pclCurrentRecord != nullptr &&
+                 m_pclCurrentRecord->bComposedKeyUniqueNotNullAdded(tabColumn.pGetDonnees(), tabColumn.nGetNbElement(),
+                                                                    m_pclCommand->pclGetColumnNullValueExcludedNoRef()))
+            bComplete = true;
+    };
+    if (pclColumn != nullptr) {
+        CNARefArray<CNAColumn>* ptabComponent = pclColumn->bIsComposedKey() ? pclColumn->pclGetTabComponent() : nullptr;
+        if (ptabComponent == nullptr) {
+            Add(pclColumn, bAscending);
+        } else {
+            for (int i = 0; i < ptabComponent->nGetNbElement(); i++) {
+                CNAColumn* pclComponent = (*ptabComponent)[i];
+                if (pclComponent == nullptr)
+                    continue;
+                // Components count from 1.
+                const bool bDescending = pclInfo == nullptr && pclColumn->bGetDescendantComponent(i + 1);
+                Add(pclComponent, bDescending ? !bAscending : bAscending);
+            }
+        }
+    }
+    const unsigned int nTieBit = bAscending ? 1u : 2u;
+    if ((nFlags & WPF_NO_TIEBREAK) == 0 && (m_nTieBreak & nTieBit) != 0 && !bComplete && m_pclCurrentRecord != nullptr) {
+        for (int i = 0; i < m_pclCurrentRecord->nGetNbColumnOrder() && !bComplete; i++) {
+            CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnOrderNoRef(i);
+            if (pcl == nullptr || pcl == pclColumn || pcl->bIsComposedKey())
+                continue;
+            if (pcl->bIsMemo() && !bMemoOrder)
+                continue;
+            Add(pcl, bAscending);
+        }
+    }
+    if (tabTerm.nGetNbElement() == 0)
+        return;
+    int nTerms = tabTerm.nGetNbElement();
+    const int nMax = pclConnection != nullptr ? pclConnection->nGetOrderByMaxExpressionNbr() : INT_MAX;
+    if (nTerms > nMax)
+        nTerms = nMax;
+    m_pclCommand->bComplete(L" ORDER BY ", static_cast<unsigned int>(-1));
+    for (int i = 0; i < nTerms; i++) {
+        if (i > 0)
+            m_pclCommand->bComplete(L",", 1);
+        CTString csTerm;
+        int bAsc = tabTerm[i].bAscending;
+        _FormatItemORDERBY(tabTerm[i].pclColumn, pclInfo, bPlainNames, &csTerm, &bAsc);
+        m_pclCommand->bComplete(csTerm.pszGet(), static_cast<unsigned int>(-1));
+        if (!bAsc)
+            m_pclCommand->bComplete(L" DESC", static_cast<unsigned int>(-1));
+    }
+}
+
+void CNAStatement::_FormatItemORDERBY(CNAColumn* pclColumn, CSQLParserInfo*, int bPlainNames, CTString* pclText,
+                                      int*)
+{
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    const int eKind = pclColumn->eGetTypeColonne();
+    if (!bPlainNames && (eKind == 1 || eKind == 2) && pclConnection != nullptr &&
+        pclConnection->bOrderByIndiceAllowed()) {
+        wchar_t sz[16];
+        std::swprintf(sz, 16, L"%d", pclColumn->nGetPhysicalIndice() + 1);
+        pclText->Set(sz);
+        return;
+    }
+    pclText->Set(bPlainNames ? pclColumn->pszGetFormatedName() : pclColumn->pszGetFormatedSelectName(0));
+}
+
+int CNAStatement::bGetClauseWHERE(CNACommand* pclCommand)
+{
+    if (!bExistFilter() && m_pclRecherche == nullptr)
+        return 1;
+    CNARecherche* pclSearch = pclGetRecherche();
+    if (pclSearch == nullptr)
+        return 0;
+    const int bResult = pclSearch->bGetSQL(pclCommand, bExistFilter() ? m_pclFilter : nullptr, m_pclCurrentRecord);
+    pclSearch->nRelease();
+    return bResult;
+}
+
+// ---- Writes ---------------------------------------------------------------------------------------------------
+
+int CNAStatement::_bBuildQueryStart(CNACommand* pclCommand, int eType)
+{
+    pclCommand->ResetCommand(0);
+    _SetQuery(pclCommand);
+    switch (eType) {
+    case QT_INSERT: pclCommand->bComplete(L"INSERT INTO ", static_cast<unsigned int>(-1)); break;
+    case QT_DELETE: pclCommand->bComplete(L"DELETE FROM ", static_cast<unsigned int>(-1)); break;
+    case QT_UPDATE: pclCommand->bComplete(L"UPDATE ", static_cast<unsigned int>(-1)); break;
+    default: return 0;
+    }
+    pclCommand->SetStatementKind(eType);
+    if (m_pclDataAccess == nullptr)
+        return 0;
+    if (!m_pclDataAccess->bSourceIsQuery()) {
+        pclCommand->bComplete(m_pclDataAccess->pszGetFormatedTableName(), static_cast<unsigned int>(-1));
+        return 1;
+    }
+    if (m_pclDataAccess->bSourceIsQueryOnMultipleTables())
+        return _bNotOffered(PT_WRITE_QUERY);
+    INAItemDescription* piFirst = m_piDataSource != nullptr ? m_piDataSource->piNAGetItem(0u) : nullptr;
+    CTString csName;
+    m_pclDataAccess->_GetDBSourceName(piFirst, &csName, 1);
+    if (piFirst != nullptr)
+        piFirst->nExternalRelease();
+    pclCommand->bComplete(csName.pszGet(), static_cast<unsigned int>(-1));
+    return 1;
+}
+
+int CNAStatement::_bNeedToUpdate(CNAColumn* pclColumn, int eType, unsigned int nFlags)
+{
+    if (pclColumn->eGetTypeColonne() != 0)
+        return 0;
+    if (m_pclCurrentRecord != nullptr && pclColumn == m_pclCurrentRecord->pclGetColumnIDAutoNoRef()) {
+        if (eType == QT_UPDATE && !pclColumn->bValueModified())
+            return 0;
+        return (nFlags & (WPF_AUTOID_GIVEN | WPF_AUTOID_NEW | WPF_AUTOID_KEPT)) != 0 ||
+               !pclColumn->bIsAutoIncrementOnDataBase();
+    }
+    if (pclColumn->bUpdatable())
+        return eType == QT_INSERT || pclColumn->bValueModified();
+    return 0;
+}
+
+int CNAStatement::_bBuildColumnList(CColumnList* pclList, CNACommand* pclValues, int eType, unsigned int nFlags)
+{
+    const bool bQuery = m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery();
+    CNAKXRecord* pclKX = m_pclCurrentRecord->pclGetNAKXRecord();
+    auto Write = [&](CNAColumn* pcl) {
+        if (!pclList->AddColumn(bQuery ? pcl->pszGetFormatedOriginalName() : pcl->pszGetFormatedName()))
+            return 0;
+        if (pclList->nGetCount() > 1)
+            pclValues->bComplete(L", ", static_cast<unsigned int>(-1));
+        if (eType == QT_UPDATE) {
+            pclValues->bComplete(pcl->pszGetFormatedName(), static_cast<unsigned int>(-1));
+            pclValues->bComplete(L" = ", static_cast<unsigned int>(-1));
+        }
+        return _bAddColumnValue(pclValues, pcl, eType, nFlags);
+    };
+    for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || pcl->bIsComposedKey())
+            break;
+        if (_bNeedToUpdate(pcl, eType, nFlags) && !Write(pcl))
+            return 0;
+        if (pclKX != nullptr)
+            pclKX->SetItemValueDefined(pcl->piGetItem(), pcl->bValueDefined(), 0);
+    }
+    if (eType == QT_INSERT && pclList->nGetCount() == 0) {
+        CNAColumn* pclIdAuto = m_pclCurrentRecord->pclGetColumnIDAutoNoRef();
+        for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+            CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+            if (pcl == nullptr || pcl->bIsComposedKey())
+                break;
+            if (pcl != pclIdAuto && pcl->bUpdatable())
+                return Write(pcl);
+        }
+    }
+    return 1;
+}
+
+int CNAStatement::_bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int, unsigned int nFlags)
+{
+    if (m_pclCurrentRecord != nullptr && pclColumn == m_pclCurrentRecord->pclGetColumnIDAutoNoRef() &&
+        (nFlags & (WPF_AUTOID_GIVEN | WPF_AUTOID_KEPT)) == 0 &&
+        ((nFlags & WPF_AUTOID_NEW) != 0 || !pclColumn->bIsAutoIncrementOnDataBase())) {
+        if (m_pclDataAccess == nullptr || !m_pclDataAccess->bSetNewAutoId())
+            return 0;
+    }
+    CAny clValue;
+    if (!pclColumn->bGetCurrentValue(&clValue, 0))
+        return 0;
+    return pclCommand->bAddParameter(&clValue, -1, 0, pclColumn, 0, CNAParameter::PARAM_IN);
+}
+
+int CNAStatement::_bBuildQueryInsertUpdate(CNACommand* pclCommand, int eType, unsigned int nFlags)
+{
+    if (!_bBuildQueryStart(pclCommand, eType) || m_pclCurrentRecord == nullptr)
+        return 0;
+    CNACommand* pclValues = m_pclDataAccess->pclAllocCommand(m_pclError);
+    if (pclValues == nullptr)
+        return _bNoMemory(PT_NO_COMMAND);
+    pclValues->AddRef();
+    CColumnList clList;
+    int bResult = _bBuildColumnList(&clList, pclValues, eType, nFlags);
+    if (bResult && clList.nGetCount() > 0) {
+        if (eType == QT_INSERT) {
+            pclCommand->bComplete(L" (", static_cast<unsigned int>(-1));
+            pclCommand->bComplete(clList.pszGet(), clList.nGetLength());
+            pclCommand->bComplete(L") VALUES ( ", static_cast<unsigned int>(-1));
+            bResult = pclCommand->bAdd(pclValues, CNACommand::ADDMODE_SHARE);
+            pclCommand->bComplete(L" )", static_cast<unsigned int>(-1));
+        } else {
+            pclCommand->bComplete(L" SET ", static_cast<unsigned int>(-1));
+            bResult = pclCommand->bAdd(pclValues, CNACommand::ADDMODE_SHARE) &&
+                      _bAddWHERELatestRead(pclCommand, 1, nullptr);
+        }
+        CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+        if (bResult && pclConnection != nullptr && pclConnection->bSupportInsertReturning())
+            bResult = _bAddClauseReturning(eType, nFlags);
+    } else if (bResult) {
+        if (eType == QT_INSERT)
+            pclCommand->bComplete(L" VALUES ( DEFAULT )", static_cast<unsigned int>(-1));
+        else
+            pclCommand->ResetCommand(0); // nothing changed: nothing to send
+    }
+    pclValues->nRelease();
+    return bResult;
+}
+
+int CNAStatement::bBuildQueryINSERT(CNACommand* pclCommand, unsigned int nFlags)
+{
+    return _bBuildQueryInsertUpdate(pclCommand, QT_INSERT, nFlags);
+}
+
+int CNAStatement::bBuildQueryUPDATE(CNACommand* pclCommand, unsigned int nFlags)
+{
+    return _bBuildQueryInsertUpdate(pclCommand, QT_UPDATE, nFlags);
+}
+
+int CNAStatement::bBuildQueryDELETE(CNACommand* pclCommand, unsigned int)
+{
+    return _bBuildQueryStart(pclCommand, QT_DELETE) && _bAddWHERELatestRead(pclCommand, 1, nullptr);
+}
+
+int CNAStatement::_bStartTableText(CNACommand* pclCommand, int eType, const wchar_t* pszVerb)
+{
+    if (pclCommand == nullptr || m_pclDataAccess == nullptr)
+        return 0;
+    pclCommand->ResetCommand(0);
+    _SetQuery(pclCommand);
+    pclCommand->SetStatementKind(eType);
+    pclCommand->bComplete(pszVerb, static_cast<unsigned int>(-1));
+    pclCommand->bComplete(m_pclDataAccess->pszGetFormatedTableName(), static_cast<unsigned int>(-1));
+    return 1;
+}
+
+int CNAStatement::bBuildQueryDELETEALL(CNACommand* pclCommand, unsigned int)
+{
+    if (m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery())
+        return _bNotOffered(PT_DELETE_ALL_QUERY);
+    return _bStartTableText(pclCommand, QT_DELETEALL, L"DELETE FROM ");
+}
+
+int CNAStatement::bBuildQueryDROPTABLE(CNACommand* pclCommand)
+{
+    if (!_bStartTableText(pclCommand, QT_DROPTABLE, L"DROP TABLE "))
+        return 0;
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    if (pclConnection != nullptr && pclConnection->eGetDataSource() == 1)
+        pclCommand->bComplete(L" CASCADE CONSTRAINT", static_cast<unsigned int>(-1));
+    return 1;
+}
+
+int CNAStatement::bBuildQueryCREATE(CNACommand* pclCommand)
+{
+    if (m_pclCurrentRecord == nullptr || !_bStartTableText(pclCommand, QT_CREATE, L"CREATE TABLE "))
+        return 0;
+    pclCommand->bComplete(L"( ", static_cast<unsigned int>(-1));
+    bool bFirst = true;
+    for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || pcl->bIsComposedKey())
+            continue;
+        if (!bFirst)
+            pclCommand->bComplete(L", ", static_cast<unsigned int>(-1));
+        bFirst = false;
+        if (!_bBuildSubQueryCREATEColumn(pclCommand, pcl))
+            return 0;
+    }
+    pclCommand->bComplete(L" )", static_cast<unsigned int>(-1));
+    return 1;
+}
+
+int CNAStatement::_bBuildSubQueryCREATEColumn(CNACommand* pclCommand, CNAColumn* pclColumn)
+{
+    CTString csType;
+    CTString csConstraint;
+    if (!_bGetNativeDataType(pclColumn, &csType) || !_bGetNativeConstraint(pclColumn, &csConstraint))
+        return 0;
+    pclCommand->bComplete(pclColumn->pszGetFormatedName(), static_cast<unsigned int>(-1));
+    pclCommand->bComplete(L" ", 1);
+    pclCommand->bComplete(csType.pszGet(), static_cast<unsigned int>(-1));
+    if (csConstraint.nTaille() > 0) {
+        pclCommand->bComplete(L" ", 1);
+        pclCommand->bComplete(csConstraint.pszGet(), static_cast<unsigned int>(-1));
+    }
+    return 1;
+}
+
+int CNAStatement::_bGetNativeDataType(CNAColumn* pclColumn, CTString* pclText)
+{
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    return pclConnection != nullptr && pclConnection->bGetMatchingSQLType(m_pclError, pclColumn->piGetItem(), pclText);
+}
+
+int CNAStatement::_bGetNativeConstraint(CNAColumn* pclColumn, CTString* pclText)
+{
+    pclText->Vide();
+    INAItemDescription* piItem = pclColumn->piGetItem();
+    if (piItem == nullptr)
+        return 1;
+    const eNA_ITEMTYPE eType = piItem->eNAGetItemType();
+    if (piItem->bPrimary() || eType == NA_IT_IDAUTO || eType == NA_IT_IDAUTO4) {
+        pclText->Set(L" PRIMARY KEY ");
+        return 1;
+    }
+    if (!piItem->bUnique())
+        return 1;
+    pclText->Set(L" UNIQUE ");
+    if (m_piDataSource != nullptr && m_piDataSource->nGetVersion() >= 6 && m_piDataSource->bGetNullSupported() &&
+        piItem->nGetVersion() >= 9 && !piItem->vbConstraintNullAllowed())
+        pclText->Set(L" UNIQUE ", L" NOT NULL ", L"");
+    return 1;
+}
+
+int CNAStatement::bQueryCREATE_AutoCorrectVarcharMax(CTString* pclOut, const wchar_t* pszText, const wchar_t* pszType,
+                                                     int nMax, const wchar_t* pszReplacement)
+{
+    pclOut->Vide();
+    if (pszText == nullptr || _bEmpty(pszType))
+        return 0;
+    const size_t nType = std::wcslen(pszType);
+    std::wstring sOut;
+    const wchar_t* pszCopied = pszText;
+    bool bReplaced = false;
+    for (const wchar_t* p = pszText; *p != 0;) {
+        const bool bWordStart = p == pszText || !_bWordCharacter(p[-1]);
+        if (!bWordStart || std::wcsncmp(p, pszType, nType) != 0 || p[nType] != L'(') {
+            p++;
+            continue;
+        }
+        const wchar_t* pszDigits = p + nType + 1;
+        const wchar_t* q = pszDigits;
+        long long llLength = 0;
+        for (; *q >= L'0' && *q <= L'9'; q++)
+            llLength = llLength > LLONG_MAX / 10 ? LLONG_MAX : llLength * 10 + (*q - L'0');
+        if (q == pszDigits || llLength <= nMax) {
+            p = q;
+            continue;
+        }
+        sOut.append(pszCopied, static_cast<size_t>(p - pszCopied));
+        sOut.append(pszReplacement != nullptr ? pszReplacement : L"");
+        // The scan resumes after the character that follows the digits.
+        p = *q != 0 ? q + 1 : q;
+        pszCopied = p;
+        bReplaced = true;
+    }
+    if (!bReplaced)
+        return 0;
+    sOut.append(pszCopied);
+    pclOut->Set(sOut.c_str());
+    return 1;
+}
+
+int CNAStatement::_bAddClauseReturning(int eType, unsigned int)
+{
+    CNAColumn* pclIdAuto = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetColumnIDAutoNoRef() : nullptr;
+    if (eType != QT_INSERT || pclIdAuto == nullptr)
+        return 1;
+    return m_pclCommand->bAddReturning(pclIdAuto->pszGetFormatedName());
+}
+
+int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void* pColumns)
+{
+    if (m_pclCurrentRecord == nullptr || !m_pclCurrentRecord->bOriginalSet()) {
+        _RaiseUserError(PT_NO_ROW_READ, ZTERR_NO_CURRENT_RECORD, m_csParseItem.pszGet());
+        return 0;
+    }
+    CNARecordValue* pclOriginal = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
+    const CNARecordId* pclId = pclOriginal != nullptr ? pclOriginal->pclGetRecordIdNoRef() : nullptr;
+    if (pclId != nullptr && pclId->eGetRecordIdType() == CNARecordId::RECORDID_ROWID) {
+        if (bWhere)
+            pclCommand->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
+        pclCommand->bComplete(L" ROWID=", static_cast<unsigned int>(-1));
+        CNAConvertVariant* pclCell = static_cast<const CNARecordId_RowId*>(pclId)->pclGetValueNoRef();
+        CAny clValue;
+        if (pclCell == nullptr || !pclCell->bGetValue(&clValue))
+            return 0;
+        return pclCommand->bAddParameter(&clValue, -1, 0, nullptr, 0, CNAParameter::PARAM_IN);
+    }
+    CNAKXRecord* pclCurrent = m_pclCurrentRecord->pclGetNAKXRecord();
+    CNAKXRecord* pclOriginalKX = m_pclCurrentRecord->pclGetOriginalNAKXRecord();
+    if (pclCurrent == nullptr || pclOriginalKX == nullptr)
+        return 0;
+    CNAKXRecord* pclSaved = pclCurrent->pclGetClone();
+    if (pclSaved == nullptr)
+        return _bNoMemory(PT_NO_MEMORY);
+    pclSaved->AddRef();
+    pclCurrent->Copy(pclOriginalKX);
+    m_pclCurrentRecord->OnNAKXRecordChanged();
+    const int bResult = _bAddWHERECurrentRecord(pclCommand, bWhere, pColumns);
+    // The current values come back whatever the condition gave.
+    pclCurrent->Copy(pclSaved);
+    m_pclCurrentRecord->OnNAKXRecordChanged();
+    pclSaved->nRelease();
+    return bResult;
+}
+
+int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns)
+{
+    INAItemDescription* piBest = m_piDataSource != nullptr ? m_piDataSource->piGetBestParseItemDesc() : nullptr;
+    CNARecherche* pclSearch = pclAllocRecherche(m_pclError);
+    CNACommand* pclCondition = m_pclDataAccess != nullptr ? m_pclDataAccess->pclAllocCommand(m_pclError) : nullptr;
+    if (pclSearch != nullptr)
+        pclSearch->AddRef();
+    if (pclCondition != nullptr)
+        pclCondition->AddRef();
+    int bResult = 0;
+    if (pclSearch == nullptr || pclCondition == nullptr) {
+        _bNoMemory(PT_NO_MEMORY);
+    } else if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
+                                          static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
+               pclSearch->bGetSQL(pclCondition, nullptr, nullptr)) {
+        if (bWhere)
+            pclCommand->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
+        bResult = pclCommand->bAdd(pclCondition, CNACommand::ADDMODE_SHARE);
+    }
+    if (pclCondition != nullptr)
+        pclCondition->nRelease();
+    if (pclSearch != nullptr)
+        pclSearch->nRelease();
+    if (piBest != nullptr)
+        piBest->nExternalRelease();
+    return bResult;
+}
+
+int CNAStatement::bUpdateRecordAfterInsert(int, unsigned int nFlags)
+{
+    CNAColumn* pclIdAuto = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetColumnIDAutoNoRef() : nullptr;
+    if ((nFlags & (WPF_AUTOID_GIVEN | WPF_AUTOID_KEPT)) != 0 || pclIdAuto == nullptr)
+        return 1;
+    CAny clValue;
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    if (pclConnection != nullptr && pclConnection->bSupportInsertReturning()) {
+        if (!bGetResultValue(&clValue, 0))
+            return 0;
+    } else {
+        CNAIDAuto* pclAuto = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetIDAuto() : nullptr;
+        if (pclAuto != nullptr) {
+            const int bRead = pclAuto->bGetMaxCurrentValue(m_pclDataAccess, pclIdAuto, m_pclError, &clValue);
+            pclAuto->nRelease();
+            if (!bRead)
+                return 0;
+        }
+    }
+    return pclIdAuto->bSetValue(&clValue, 0);
+}
+
+int CNAStatement::bUpdateRecordAfterUpdate(int, unsigned int nFlags)
+{
+    CNAColumn* pclIdAuto = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetColumnIDAutoNoRef() : nullptr;
+    if ((nFlags & (WPF_AUTOID_GIVEN | WPF_AUTOID_KEPT)) != 0 || pclIdAuto == nullptr)
+        return 1;
+    CNAKXRecord* pclCurrent = m_pclCurrentRecord->pclGetNAKXRecord();
+    const CNAKXRecord* pclOriginal = m_pclCurrentRecord->pclGetOriginalNAKXRecord();
+    INAItemDescription* piItem = pclIdAuto->piGetItem();
+    if (pclCurrent == nullptr || pclOriginal == nullptr || piItem == nullptr)
+        return 1;
+    const unsigned char* pbySource = pclOriginal->pbyGetItemValue(piItem, 0);
+    unsigned char* pbyTarget = pclCurrent->pbyGetItemValue(piItem, 0);
+    if (pbySource != nullptr && pbyTarget != nullptr)
+        std::memcpy(pbyTarget, pbySource, piItem->nGetItemSize());
+    m_pclCurrentRecord->OnNAKXRecordChanged();
+    return 1;
+}
+
+// ---- Counts ---------------------------------------------------------------------------------------------------
+
+int CNAStatement::_bBuildQueryCOUNT(CNACommand* pclCommand, unsigned int, int bAllRows)
+{
+    if (pclCommand == nullptr || m_pclDataAccess == nullptr)
+        return 0;
+    CNACommand* pclSearch = nullptr;
+    if (!bAllRows) {
+        pclSearch = m_pclDataAccess->pclAllocCommand(m_pclError);
+        if (pclSearch == nullptr)
+            return _bNoMemory(PT_NO_COMMAND);
+        pclSearch->AddRef();
+        if (!bGetClauseWHERE(pclSearch)) {
+            pclSearch->nRelease();
+            return 0;
+        }
+    }
+    pclCommand->ResetCommand(0);
+    _SetQuery(pclCommand);
+    pclCommand->bComplete(L"SELECT ", static_cast<unsigned int>(-1));
+    int bResult = pclCommand->bAddSelectAdditionnalColumn(L"COUNT(*) AS ZTACCESNATIF_NBENR", COUNT_TYPE);
+    if (bResult && m_pclDataAccess->bSourceIsQuery()) {
+        pclCommand->bComplete(L" FROM ", static_cast<unsigned int>(-1));
+        bResult = _bBuildQuerySELECTFromQuery(m_pclDataAccess->pclGetQueryParserInfoNoRef(), 0, nullptr, 1,
+                                              pclSearch, 0, 1);
+    } else if (bResult) {
+        bResult = _bBuildQuerySELECTFromTable(m_pclDataAccess->pszGetFormatedTableName(), 0, nullptr, 1, pclSearch, 0);
+    }
+    if (pclSearch != nullptr)
+        pclSearch->nRelease();
+    return bResult;
+}
+
+int CNAStatement::bGetNbEnr(long long* pllCount, unsigned int nFlags, int bAllRows)
+{
+    if (m_pclDataAccess == nullptr)
+        return 0;
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    if (m_pclDataAccess->bSourceIsQuery() && (pclConnection == nullptr || !pclConnection->bSupportSubQuery()))
+        return _bGetNbEnr_NoSubQuery(pllCount);
+    ResetQuery();
+    EnableCache(0);
+    CNACommand* pclCommand = m_pclDataAccess->pclAllocCommand(m_pclError);
+    if (pclCommand == nullptr) {
+        *pllCount = -1;
+        return _bNoMemory(PT_NO_COMMAND);
+    }
+    pclCommand->AddRef();
+    CAny clValue;
+    int bResult = _bBuildQueryCOUNT(pclCommand, nFlags, bAllRows) && bGetRequestedValue(&clValue);
+    ResetStatement();
+    pclCommand->nRelease();
+    if (bResult && clValue.nGetTypeCode() != TQTYPE_VIDE && !clValue.bIsNull()) {
+        if (clValue.__nCastTo(COUNT_TYPE, nullptr, 0) > 99 || clValue.nGetINT_64(pllCount) != 0)
+            bResult = 0;
+    }
+    if (!bResult)
+        *pllCount = -1;
+    return bResult;
+}
+
+int CNAStatement::_bGetNbEnr_NoSubQuery(long long* pllCount)
+{
+    ResetQuery();
+    EnableCache(0);
+    CNACommand* pclCommand = m_pclDataAccess->pclAllocCommand(m_pclError);
+    if (pclCommand == nullptr)
+        return _bNoMemory(PT_NO_COMMAND);
+    pclCommand->AddRef();
+    int bResult = m_pclDataAccess->bBuildSelect(pclCommand, this, nullptr, 1, 0, nullptr);
+    pclCommand->SetRowLimit(-1, -1);
+    bResult = bResult && bExecute(0, 1);
+    long long llCount = 0;
+    if (bResult && bFetch(NA_PARSE_FIRST, 0, 1, nullptr)) {
+        while (bResult && !m_bEndehors) {
+            llCount++;
+            bResult = bFetch(NA_PARSE_NEXT, 0, 1, nullptr);
+        }
+    } else {
+        bResult = 0;
+    }
+    pclCommand->nRelease();
+    if (bResult)
+        *pllCount = llCount;
+    return bResult;
+}
+
+// ---- Fetch --------------------------------------------------------------------------------------------------
+
+int CNAStatement::bFetch(int eDirection, int bFlag, long long llCount, long long* pllMoved)
+{
+    m_bFound = 0;
+    int bOutOfRange = 1;
+    if (llCount < 0 && (eDirection == NA_PARSE_NEXT || eDirection == NA_PARSE_PREVIOUS)) {
+        // A move back by n is a move the other way.
+        eDirection = _eSwapped(eDirection);
+        llCount = llCount == LLONG_MIN ? LLONG_MAX : -llCount;
+    }
+    if (bInvertFetch()) {
+        eDirection = _eSwapped(eDirection);
+        if (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST)
+            m_llRepeatCount = 0;
+    }
+    if (m_csName.nTaille() > 0 && (m_eParseNeedUpdate != UPDATE_NONE || !m_bParseStarted) &&
+        (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST))
+        bSetParseNeedUpdate(UPDATE_NONE, -1);
+    m_bEndehors = 1;
+    m_bRestoredRow = 0;
+    m_bMoreRows = 0;
+    m_eLastDirection = eDirection;
+    int bResult = bCacheEnabled() ? _bFetchCacheEnabled(eDirection, bFlag, llCount, pllMoved, &bOutOfRange)
+                                  : _bFetchCacheDisabled(eDirection, bFlag, llCount, pllMoved, &bOutOfRange);
+    if (bResult && !bOutOfRange) {
+        m_bFound = m_pclRecherche != nullptr && m_pclRecherche->nGetState() != CNARecherche::STATE_INACTIVE
+                       ? m_pclRecherche->bHTrouve()
+                       : 1;
+        bResult = bSetStmtOriginalRecord(eDirection);
+        if (bResult && bFlag && m_pclDataAccess != nullptr)
+            bResult = m_pclDataAccess->bSetCurrentRecordRead(0);
+    } else if (!bResult) {
+        bOutOfRange = 1;
+        m_bFound = 0;
+    }
+    m_bEndehors = bOutOfRange;
+    m_bHTrouve = m_bInternalSearch || m_pclTableCacheIndex != nullptr ? m_clUserSearch.bGetHTrouve(m_pclCurrentRecord)
+                                                                       : m_bFound;
+    SetParseStarted();
+    return bResult;
+}
+
+int CNAStatement::bFetchData(int eDirection, int* pbOutOfRange, CAny* pValues, int nCount)
+{
+    int bResult = bFetch(eDirection, 0, 1, nullptr);
+    if (bResult && !m_bEndehors && m_pclCurrentRecord != nullptr) {
+        const int n = nCount < m_pclCurrentRecord->nGetNbColumn() ? nCount : m_pclCurrentRecord->nGetNbColumn();
+        for (int i = 0; i < n && bResult; i++)
+            bResult = m_pclCurrentRecord->pclGetColumnNoRef(i)->bGetCurrentValue(&pValues[i], 0);
+    }
+    if (pbOutOfRange != nullptr)
+        *pbOutOfRange = m_bEndehors;
+    return bResult;
+}
+
+int CNAStatement::_bNeedNextBloc(int eDirection) const
+{
+    return (m_nBlockLimit != -1 && !bCacheCompleted()) || (!m_bFirstBlock && eDirection == NA_PARSE_PREVIOUS);
+}
+
+int CNAStatement::_bFetchCacheDisabled(int eDirection, int bFlag, long long llCount, long long* pllMoved,
+                                       int* pbOutOfRange)
+{
+    long long llMoved = 0;
+    int bResult = _bFetch(eDirection, bFlag, pbOutOfRange, llCount, &llMoved);
+    // The outermost fetch walks the blocks; the fetches of a next block's
+    // own SELECT stop at its end.
+    if (bResult && *pbOutOfRange && !m_bNextBlock && _bNeedNextBloc(eDirection)) {
+        const bool bInverted = bInvertFetch() != 0;
+        int eRefind = eDirection == NA_PARSE_FIRST ? NA_PARSE_NEXT
+                                                   : (eDirection == NA_PARSE_LAST ? NA_PARSE_PREVIOUS : eDirection);
+        if (bInverted)
+            eRefind = _eSwapped(eRefind);
+        bool bForward = eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_NEXT;
+        long long llLeft = llCount;
+        long long llTotal = 0;
+        // The row the host stands on, should the skip run out.
+        CNARecordValue* pclStanding =
+            m_pclStmtOriginalRecord != nullptr ? m_pclStmtOriginalRecord->pclGetClone(CNARecordValue::COPY_ALL) : nullptr;
+        if (pclStanding != nullptr)
+            pclStanding->AddRef();
+        for (;;) {
+            llTotal += llMoved;
+            llLeft -= llMoved;
+            // A skip that crossed rows goes on from the last of them.
+            if (llMoved > 0 && !_bSetAnchorRow(bForward)) {
+                bResult = 0;
+                break;
+            }
+            llMoved = 0;
+            bResult = _bFetchNextBloc(bInvertFetch() ? _eSwapped(eRefind) : eRefind, bFlag, pbOutOfRange, llLeft,
+                                      &llMoved);
+            // The next block's SELECT is read from its start.
+            bForward = true;
+            if (!bResult || !*pbOutOfRange || m_nBlockLimit == -1 || llMoved <= 0)
+                break;
+        }
+        llMoved += llTotal;
+        if (pclStanding != nullptr) {
+            if (!bResult || *pbOutOfRange) {
+                // A later read starts again from where the host stood.
+                m_pclStmtOriginalRecord->bCopyRecordValue(pclStanding, CNARecordValue::COPY_ALL);
+                if (m_eParseNeedUpdate != UPDATE_NONE)
+                    bSetParseNeedUpdate(m_eParseNeedUpdate);
+            }
+            pclStanding->nRelease();
+        }
+    }
+    if (pllMoved != nullptr && *pbOutOfRange)
+        *pllMoved = llMoved;
+    m_bMoreRows = bResult && !*pbOutOfRange;
+    return bResult;
+}
+
+int CNAStatement::_bSetAnchorRow(bool bForward)
+{
+    const long long llRow = bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0;
+    if (llRow < 0 || m_pclCurrentRecord == nullptr)
+        return 0;
+    if (m_pclStmtOriginalRecord == nullptr) {
+        m_pclStmtOriginalRecord = new (std::nothrow) CNARecordValue(m_pclError);
+        if (m_pclStmtOriginalRecord == nullptr)
+            return _bNoMemory(PT_NO_MEMORY);
+        m_pclStmtOriginalRecord->AddRef();
+    }
+    const int nSave = nGetRecordSaveAt(llRow);
+    if (nSave >= 0 && m_pclDataAccess != nullptr)
+        return m_pclDataAccess->bCopySaveToRecord(nSave, m_pclStmtOriginalRecord);
+    CNARecordValue* pclCurrent = m_pclCurrentRecord->pclGetCurrentRecordValueNoRef();
+    CNARecordValue* pclBackup = pclCurrent != nullptr ? pclCurrent->pclGetClone(CNARecordValue::COPY_ALL) : nullptr;
+    if (pclBackup == nullptr)
+        return 0;
+    pclBackup->AddRef();
+    int bResult = llRow == m_pclStatementSQL->llGetCurrentRow() ||
+                  (m_pclStatementSQL->bDataSeek(llRow) && _bFetchSQL() && !m_pclStatementSQL->bEndOfData());
+    if (!bResult)
+        _CopyStatementSQLError();
+    bResult = bResult && _bUpdateNARecordFromDB() &&
+              m_pclStmtOriginalRecord->bCopyRecordValue(pclCurrent, CNARecordValue::COPY_ALL);
+    // The host's record stays the row it stood on.
+    m_pclCurrentRecord->bCopyToCurrentRecord(pclBackup);
+    pclBackup->nRelease();
+    return bResult;
+}
+
+int CNAStatement::_bFetchNextBloc(int eDirection, int bFlag, int* pbOutOfRange, long long llCount,
+                                  long long* pllMoved)
+{
+    m_bNextBlock = 1;
+    int eRefind = eDirection == NA_PARSE_FIRST ? NA_PARSE_NEXT
+                                               : (eDirection == NA_PARSE_LAST ? NA_PARSE_PREVIOUS : eDirection);
+    if (bInvertFetch())
+        eRefind = _eSwapped(eRefind);
+    // The row read before the block: the caller's fetch compares the new
+    // row with it.
+    CNARecordValue* pclPrevious =
+        m_pclStmtOriginalRecord != nullptr ? m_pclStmtOriginalRecord->pclGetClone(CNARecordValue::COPY_ALL) : nullptr;
+    if (pclPrevious != nullptr)
+        pclPrevious->AddRef();
+    int bResult = 1;
+    if (bCacheEnabled() && m_pclRecordCache->nGetCount() > 0) {
+        if (m_pclStmtOriginalRecord == nullptr) {
+            m_pclStmtOriginalRecord = new (std::nothrow) CNARecordValue(m_pclError);
+            if (m_pclStmtOriginalRecord != nullptr)
+                m_pclStmtOriginalRecord->AddRef();
+        }
+        bResult = m_pclStmtOriginalRecord != nullptr &&
+                  m_pclRecordCache->bGetAt(m_pclStmtOriginalRecord,
+                                           static_cast<unsigned int>(m_pclRecordCache->nGetCount() - 1));
+    }
+    bResult = bResult && m_pclStmtOriginalRecord != nullptr && m_pclDataAccess != nullptr &&
+              m_pclDataAccess->bGoToStmtOriginalRecord(0, this, bFlag, eRefind, llCount, pllMoved);
+    if (pclPrevious != nullptr) {
+        m_pclStmtOriginalRecord->bCopyRecordValue(pclPrevious, CNARecordValue::COPY_ALL);
+        pclPrevious->nRelease();
+    }
+    m_bNextBlock = 0;
+    *pbOutOfRange = bResult ? m_bEndehors : 1;
+    m_bFirstBlock = 0;
+    return bResult;
+}
+
+int CNAStatement::_bFetchCacheEnabled(int eDirection, int bFlag, long long llCount, long long* pllMoved,
+                                      int* pbOutOfRange)
+{
+    CNARecordCache* pclCache = m_pclRecordCache;
+    *pbOutOfRange = 1;
+    if (m_bNextBlock) {
+        if (eDirection == NA_PARSE_FIRST)
+            eDirection = NA_PARSE_NEXT;
+        else if (eDirection == NA_PARSE_LAST)
+            eDirection = NA_PARSE_PREVIOUS;
+        m_llBlockBase = pclCache->nGetCount();
+    }
+    const long long llFrom = eDirection == NA_PARSE_FIRST ? -1
+                             : eDirection == NA_PARSE_LAST ? pclCache->nGetCount()
+                                                            : m_llCurrentRecord;
+    const bool bToEnd = eDirection == NA_PARSE_LAST && !m_bNextBlock && !bCanFetchBackward() && !bCacheCompleted();
+    long long llWanted = LLONG_MAX;
+    if (!bToEnd) {
+        const long long llPosition = pclCache->nGetPosition(m_llCurrentRecord, static_cast<eNA_PARSEDIRECTION>(eDirection),
+                                                            llCount);
+        const int nPosition = llPosition < INT_MIN ? INT_MIN : (llPosition > INT_MAX ? INT_MAX : static_cast<int>(llPosition));
+        if (!pclCache->bMustFetch(nPosition)) {
+            *pbOutOfRange = pclCache->bEndehors(nPosition);
+            if (!*pbOutOfRange)
+                _RestaureRecordFromCache(nPosition);
+            else if (pllMoved != nullptr)
+                *pllMoved = _bBackward(eDirection) ? (llFrom > 0 ? llFrom : 0)
+                                                   : pclCache->nGetCount() - 1 - llFrom;
+            m_bMoreRows = !*pbOutOfRange;
+            return 1;
+        }
+        llWanted = llPosition;
+    }
+    // The rows from the cache's end up to the one wanted.
+    while (bToEnd || pclCache->nGetCount() <= llWanted) {
+        if (!_bFetchAndCache(NA_PARSE_NEXT, 1, pbOutOfRange, 1, nullptr)) {
+            m_bMoreRows = 0;
+            return 0;
+        }
+        if (*pbOutOfRange)
+            break;
+    }
+    if (*pbOutOfRange) {
+        pclCache->SetFetchComplete();
+        if (bToEnd && pclCache->nGetCount() > 0) {
+            _RestaureRecordFromCache(pclCache->nGetCount() - 1);
+            *pbOutOfRange = 0;
+        } else if (pllMoved != nullptr) {
+            *pllMoved = _bBackward(eDirection) ? (llFrom > 0 ? llFrom : 0) : pclCache->nGetCount() - 1 - llFrom;
+        }
+    }
+    m_bMoreRows = !*pbOutOfRange;
+    return 1;
+}
+
+int CNAStatement::_bFetchAndCache(int eDirection, int bFlag, int* pbOutOfRange, long long llCount,
+                                  long long* pllMoved)
+{
+    int bResult = _bFetch(eDirection, bFlag, pbOutOfRange, llCount, pllMoved);
+    if (bResult && *pbOutOfRange && !m_bNextBlock && _bNeedNextBloc(eDirection)) {
+        // The next block's own fetch files its first row.
+        int bOutOfRange = 1;
+        bResult = _bFetchNextBloc(eDirection, bFlag, &bOutOfRange, llCount, pllMoved);
+        *pbOutOfRange = bOutOfRange;
+    } else if (bResult && !*pbOutOfRange && bFlag && m_pclRecordCache != nullptr) {
+        const long long llRow = m_pclRecordCache->nGetCount() - 1 + llCount;
+        const int nRow = m_pclRecordCache->Insere(m_pclCurrentRecord->pclGetCurrentRecordValueNoRef(),
+                                                  static_cast<unsigned int>(llRow));
+        if (nRow < 0)
+            bResult = _bNoMemory(PT_NO_MEMORY);
+        else
+            m_llCurrentRecord = nRow;
+    }
+    SetParseStarted();
+    return bResult;
+}
+
+int CNAStatement::_bFetch(int eDirection, int, int* pbOutOfRange, long long llCount, long long* pllMoved)
+{
+    if (llCount == 0)
+        eDirection = DIRECTION_STAY;
+    *pbOutOfRange = 1;
+    if (m_pclStatementSQL == nullptr)
+        return 1;
+    const long long llRows = m_pclStatementSQL->llGetRowCount();
+    if (llRows <= 0)
+        return 1;
+    const long long llCurrent = m_pclStatementSQL->llGetCurrentRow();
+    int bResult = 1;
+    switch (eDirection) {
+    case NA_PARSE_FIRST: bResult = _bMove(-1, llCount, pbOutOfRange, pllMoved); break;
+    case NA_PARSE_LAST: bResult = _bMove(llRows, -llCount, pbOutOfRange, pllMoved); break;
+    case NA_PARSE_NEXT: bResult = _bMove(llCurrent, llCount, pbOutOfRange, pllMoved); break;
+    case NA_PARSE_PREVIOUS: bResult = _bMove(llCurrent, -llCount, pbOutOfRange, pllMoved); break;
+    case DIRECTION_STAY: *pbOutOfRange = llCurrent == -1; break;
+    default: break;
+    }
+    _UpdateCurrentRecordNumber();
+    if (bResult && !*pbOutOfRange && eDirection <= DIRECTION_STAY)
+        bResult = _bUpdateNARecord(eDirection);
+    return bResult;
+}
+
+void CNAStatement::_UpdateCurrentRecordNumber()
+{
+    m_llCurrentRecord = m_llBlockBase + (m_pclStatementSQL != nullptr ? m_pclStatementSQL->llGetCurrentRow() : -1);
+}
+
+int CNAStatement::_bMove(long long llFrom, long long llStep, int* pbOutOfRange, long long* pllMoved)
+{
+    const long long llEffective = _llUpdateStep(llFrom, llStep, pbOutOfRange, pllMoved);
+    if (*pbOutOfRange)
+        return 1;
+    const long long llTarget = llFrom + llEffective;
+    const long long llCurrent = m_pclStatementSQL->llGetCurrentRow();
+    if (llTarget == llCurrent)
+        return 1;
+    if (llTarget != llCurrent + 1 && !m_pclStatementSQL->bDataSeek(llTarget)) {
+        _CopyStatementSQLError();
+        *pbOutOfRange = 1;
+        return 0;
+    }
+    const int bResult = _bFetchSQL();
+    *pbOutOfRange = m_pclStatementSQL->bEndOfData();
+    return bResult;
+}
+
+long long CNAStatement::_llUpdateStep(long long llFrom, long long llStep, int* pbOutOfRange, long long* pllMoved)
+{
+    const long long llRows = m_pclStatementSQL->llGetRowCount();
+    if (m_nDeletedRows <= 0 || m_pnRecordSave == nullptr) {
+        // Compared without forming from + step: the step may be any count.
+        const bool bInRange = llStep >= 0 ? llFrom < llRows && llStep <= llRows - 1 - llFrom && llFrom + llStep >= 0
+                                          : llFrom >= 0 && llStep >= -llFrom && llFrom + llStep < llRows;
+        if (bInRange) {
+            *pbOutOfRange = 0;
+            return llStep;
+        }
+        *pbOutOfRange = 1;
+        if (pllMoved != nullptr) {
+            const long long llMoved = llStep < 0 ? llFrom : llRows - 1 - llFrom;
+            *pllMoved = llMoved > 0 ? llMoved : 0;
+        }
+        return 0;
+    }
+    const long long llUnit = llStep < 0 ? -1 : 1;
+    unsigned long long ullLeft = llStep < 0 ? 0ULL - static_cast<unsigned long long>(llStep)
+                                            : static_cast<unsigned long long>(llStep);
+    long long llPosition = llFrom;
+    long long llConsumed = 0;
+    while (ullLeft > 0) {
+        llPosition += llUnit;
+        if (llPosition < 0 || llPosition >= llRows) {
+            *pbOutOfRange = 1;
+            if (pllMoved != nullptr)
+                *pllMoved = llConsumed;
+            return 0;
+        }
+        if (nGetRecordSaveAt(llPosition) == SAVE_DELETED)
+            continue;
+        ullLeft--;
+        llConsumed++;
+    }
+    *pbOutOfRange = 0;
+    return llPosition - llFrom;
+}
+
+int CNAStatement::_bFetchSQL()
+{
+    if (m_pclStatementSQL->bFetch(0))
+        return 1;
+    _CopyStatementSQLError();
+    return 0;
+}
+
+int CNAStatement::_bUpdateNARecord(int eDirection)
+{
+    const int nSave = nGetRecordSaveAt(m_pclStatementSQL->llGetCurrentRow());
+    if (nSave < 0 || m_pclDataAccess == nullptr)
+        return _bUpdateNARecordFromDB();
+    return m_pclDataAccess->bRestoreOriginalRecordSave(nSave) && m_pclDataAccess->bCopyOriginalRecordToCurrentRecord() &&
+           bSetStmtOriginalRecord(eDirection);
+}
+
+int CNAStatement::_bUpdateNARecordFromDB()
+{
+    if (m_pclCurrentRecord == nullptr)
+        return 1;
+    for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || pcl->bIsComposedKey())
+            break;
+        if (!_bSetColumnValueFromDB(pcl))
+            return 0;
+    }
+    return 1;
+}
+
+int CNAStatement::_bSetColumnValueFromDB(CNAColumn* pclColumn)
+{
+    return pclColumn->bSetValueFromDB(this, 0);
+}
+
+int CNAStatement::bSetStmtOriginalRecord(int eDirection)
+{
+    if (m_eParseNeedUpdate == UPDATE_REPOSITION)
+        m_eParseNeedUpdate = UPDATE_NONE;
+    if (m_nRecordSaveID != -1 && eDirection == DIRECTION_STAY) {
+        const int nId = m_pclDataAccess != nullptr ? m_pclDataAccess->nKeepCurrentRecordSave() : -1;
+        return bSetParseNeedUpdate(m_eParseNeedUpdate, nId);
+    }
+    if (m_pclCurrentRecord == nullptr)
+        return 0;
+    if (m_pclStmtOriginalRecord == nullptr) {
+        m_pclStmtOriginalRecord = new (std::nothrow) CNARecordValue(m_pclError);
+        if (m_pclStmtOriginalRecord == nullptr)
+            return _bNoMemory(PT_NO_MEMORY);
+        m_pclStmtOriginalRecord->AddRef();
+        m_llRepeatCount = 0;
+    }
+    if (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST)
+        m_llRepeatCount = 0;
+    else if (eDirection == NA_PARSE_NEXT || eDirection == NA_PARSE_PREVIOUS)
+        m_llRepeatCount = m_pclCurrentRecord->bEquals(m_pclStmtOriginalRecord, 0) ? m_llRepeatCount + 1 : 0;
+    if (!m_pclStmtOriginalRecord->bCopyRecordValue(m_pclCurrentRecord->pclGetCurrentRecordValueNoRef(),
+                                                   CNARecordValue::COPY_ALL))
+        return 0;
+    m_pclCurrentRecord->SetDuplicateRank(m_llRepeatCount);
+    return 1;
+}
+
+int CNAStatement::bSetParseNeedUpdate(int eCause)
+{
+    if (eCause != UPDATE_NONE) {
+        const int nId = m_pclDataAccess != nullptr ? m_pclDataAccess->nKeepOriginalRecordSave(this) : -1;
+        if (nId == -1)
+            return 1;
+        return bSetParseNeedUpdate(eCause, nId);
+    }
+    return bSetParseNeedUpdate(eCause, -1);
+}
+
+int CNAStatement::bSetParseNeedUpdate(int eCause, int nRecordSaveId)
+{
+    if (!(eCause == UPDATE_REPOSITION && m_eParseNeedUpdate == UPDATE_REEXECUTE))
+        m_eParseNeedUpdate = eCause;
+    if (nRecordSaveId != m_nRecordSaveID) {
+        // Taken before the old one goes: the two may share their row.
+        if (nRecordSaveId >= 0 && m_pclDataAccess != nullptr)
+            m_pclDataAccess->AddRefRecordSave(nRecordSaveId);
+        _ReleaseRecordSave(m_nRecordSaveID);
+        m_nRecordSaveID = nRecordSaveId;
+    }
+    if (m_eParseNeedUpdate == UPDATE_REEXECUTE && m_pclStatementSQL != nullptr) {
+        _FreeRecordSaveTable();
+        m_pclStatementSQL->bReset();
+    }
+    return 1;
+}
+
+void CNAStatement::_RestaureRecordFromCache(int nRow)
+{
+    if (m_pclRecordCache == nullptr || m_pclCurrentRecord == nullptr || nRow < 0)
+        return;
+    if (!m_pclRecordCache->bGetAt(m_pclCurrentRecord->pclGetOriginalRecordValueNoRef(), static_cast<unsigned int>(nRow)))
+        return;
+    bCopyOriginalRecordToCurrentRecord();
+    m_bRestoredRow = 1;
+    m_bMoreRows = 0;
+    m_llCurrentRecord = nRow;
+}
+
+void CNAStatement::SetRepeatCount(long long ll)
+{
+    m_llRepeatCount = ll;
+    if (m_pclCurrentRecord != nullptr)
+        m_pclCurrentRecord->SetDuplicateRank(ll);
+}
+
+void CNAStatement::SetParseStarted()
+{
+    m_bParseStarted = 1;
+    m_clFilterSave.SetFilter(m_pclFilter);
+}
+
+void CNAStatement::EvalHTrouve(int* pbFound, int* pbInRange) const
+{
+    if (pbFound != nullptr)
+        *pbFound = m_bHTrouve;
+    if (pbInRange != nullptr)
+        *pbInRange = !m_bEndehors;
+}
+
+// ---- Record cache ---------------------------------------------------------------------------------------------
+
+void CNAStatement::EnableCache(int bOn)
+{
+    if (bOn) {
+        if (m_pclRecordCache == nullptr) {
+            m_pclRecordCache = new (std::nothrow) CNARecordCache(0);
+            if (m_pclRecordCache == nullptr) {
+                _bNoMemory(PT_NO_MEMORY);
+                return;
+            }
+            m_pclRecordCache->AddRef();
+        }
+        m_pclRecordCache->SetFlags(m_pclRecordCache->nGetFlags() | CNARecordCache::CACHE_ENABLED);
+        if (m_pclRecordCache->nGetCount() == 0)
+            _SetBestCacheMethod();
+        return;
+    }
+    if (m_pclRecordCache == nullptr)
+        return;
+    if (m_pclRecordCache->nGetRef() < 2) {
+        m_pclRecordCache->SupprimeTout();
+        m_pclRecordCache->SetFlags(m_pclRecordCache->nGetFlags() &
+                                   ~static_cast<unsigned int>(CNARecordCache::CACHE_ENABLED | CNARecordCache::CACHE_FETCHCOMPLETE));
+    } else {
+        m_pclRecordCache->nRelease();
+        m_pclRecordCache = nullptr;
+    }
+}
+
+int CNAStatement::bCacheEnabled() const
+{
+    return m_pclRecordCache != nullptr && (m_pclRecordCache->nGetFlags() & CNARecordCache::CACHE_ENABLED) != 0;
+}
+
+int CNAStatement::bCacheCompleted() const
+{
+    return m_pclRecordCache != nullptr && (m_pclRecordCache->nGetFlags() & CNARecordCache::CACHE_FETCHCOMPLETE) != 0;
+}
+
+void CNAStatement::EmptyCache()
+{
+    if (m_pclRecordCache != nullptr)
+        m_pclRecordCache->SupprimeTout();
+}
+
+CNARecordCache* CNAStatement::pclGetFullRecordCache()
+{
+    if (bCacheCompleted())
+        return m_pclRecordCache;
+    return _bCompleteCache() ? m_pclRecordCache : nullptr;
+}
+
+void CNAStatement::_SetRecordCache(CNARecordCache* pclCache)
+{
+    _Hold(m_pclRecordCache, pclCache);
+}
+
+void CNAStatement::_SetBestCacheMethod() {}
+
+// ---- Filter and searches ------------------------------------------------------------------------------------------
+
+int CNAStatement::bSetFilter(const wchar_t* pszItem, const CAny* pMin, int bMinIncluded, const CAny* pMax,
+                             int bMaxIncluded, ISQLParserInformation* piParser)
+{
+    INAItemDescription* piItem = m_piDataSource != nullptr ? m_piDataSource->piNAGetItem(pszItem) : nullptr;
+    if (piItem == nullptr)
+        return 0;
+    if (m_pclFilter == nullptr || m_pclFilter->nGetRef() >= 2) {
+        CNAFilter* pcl = pclAllocFilter(m_pclError);
+        if (pcl == nullptr) {
+            piItem->nExternalRelease();
+            return _bNoMemory(PT_NO_MEMORY);
+        }
+        _SetFilter(pcl);
+    }
+    const int bResult =
+        m_pclFilter->bSetFilter(m_pclCurrentRecord, piItem, pMin, bMinIncluded, pMax, bMaxIncluded, piParser, 0);
+    piItem->nExternalRelease();
+    return bResult;
+}
+
+void CNAStatement::_SetFilter(CNAFilter* pclFilter)
+{
+    _Hold(m_pclFilter, pclFilter);
+}
+
+void CNAStatement::_SetFilter(CNAFilterSave* pclSave)
+{
+    if (pclSave == nullptr)
+        return;
+    _SetFilter(pclSave->pclGetFilterNoRef());
+    if (m_pclFilter != nullptr)
+        m_pclFilter->ActivateFilter(pclSave->bIsActive());
+}
+
+CNAFilter* CNAStatement::pclGetFilter() const
+{
+    if (m_pclFilter != nullptr)
+        m_pclFilter->AddRef();
+    return m_pclFilter;
+}
+
+CNAFilter* CNAStatement::pclActivateFilter()
+{
+    if (m_pclFilter == nullptr)
+        return nullptr;
+    if (!m_pclFilter->bIsFilterActive())
+        m_pclFilter->ActivateFilter(1);
+    m_pclFilter->AddRef();
+    return m_pclFilter;
+}
+
+int CNAStatement::bExistFilter() const
+{
+    return m_pclFilter != nullptr && m_pclFilter->bIsFilterActive();
+}
+
+void CNAStatement::DesactivateFilter()
+{
+    if (bExistFilter())
+        m_pclFilter->ActivateFilter(0);
+}
+
+CNARecherche* CNAStatement::pclGetRecherche()
+{
+    if (m_pclRecherche == nullptr) {
+        m_pclRecherche = pclAllocRecherche(m_pclError);
+        if (m_pclRecherche == nullptr) {
+            _bNoMemory(PT_NO_MEMORY);
+            return nullptr;
+        }
+        m_pclRecherche->AddRef();
+    }
+    m_pclRecherche->AddRef();
+    return m_pclRecherche;
+}
+
+int CNAStatement::bSetUserSearch(const wchar_t* pszItem, const CAny* pValue, int eDirection, int bExact)
+{
+    INAItemDescription* piItem = m_piDataSource != nullptr ? m_piDataSource->piNAGetItem(pszItem) : nullptr;
+    if (piItem == nullptr)
+        return 0;
+    m_clUserSearch.SetUserSearch(piItem, pValue, bExact ? 0u : static_cast<unsigned int>(CNAUserSearch::US_GENERIC));
+    m_bInternalSearch = 0;
+    int bResult = _bSetRecherche(piItem, pValue, eDirection, bExact);
+    piItem->nExternalRelease();
+    if (bResult)
+        bResult = bSetParseNeedUpdate(UPDATE_NONE, -1);
+    return bResult;
+}
+
+int CNAStatement::_bSetRecherche(INAItemDescription* piItem, const CAny* pValue, int eDirection, int bExact)
+{
+    CNARecherche* pclSearch = pclGetRecherche();
+    if (pclSearch == nullptr)
+        return 0;
+    const int bResult = pclSearch->bSetRecherche(m_pclCurrentRecord, piItem, pValue,
+                                                 static_cast<eNA_PARSEDIRECTION>(eDirection), bExact,
+                                                 static_cast<int>(m_nParseFlags));
+    pclSearch->nRelease();
+    return bResult;
+}
+
+void CNAStatement::_SetRecherche(CNARecherche* pclSearch)
+{
+    _Hold(m_pclRecherche, pclSearch);
+}
+
+void CNAStatement::AnnuleRecherche()
+{
+    // Its condition leaves the statement's later SELECTs; its record counts
+    // as found.
+    if (m_pclRecherche != nullptr) {
+        m_pclRecherche->Desactivate();
+        m_pclRecherche->Cancel();
+    }
+}
+
+void CNAStatement::AnnuleRechercheUser()
+{
+    m_clUserSearch.CancelUserSearch();
+    m_bInternalSearch = 0;
+}
+
+void CNAStatement::DesactivateRecherche()
+{
+    if (m_pclRecherche != nullptr)
+        m_pclRecherche->Desactivate();
+}
+
+void CNAStatement::DesactivateRechercheUserAndInternal()
+{
+    AnnuleRechercheUser();
+    DesactivateRecherche();
+}
+
+int CNAStatement::bSetContinueParcours(int eDirection)
+{
+    return m_pclRecherche != nullptr &&
+           m_pclRecherche->bSetContinueParcours(static_cast<eNA_PARSEDIRECTION>(eDirection));
+}
+
+void CNAStatement::_RestaureUserSearch(const CNAUserSearch* pclUserSearch)
+{
+    m_clUserSearch.Copy(pclUserSearch);
+    m_bInternalSearch = 1;
+    m_bHTrouve = m_clUserSearch.bGetHTrouve(m_pclCurrentRecord);
+    m_bEndehors = 0;
+}
+
+// ---- Saved positions ----------------------------------------------------------------------------------------------
+
+int CNAStatement::bAddSavedPosition(int nId, CNAPosition* pclPosition)
+{
+    return m_tabPosition.bAddValue(nId, pclPosition) ? 1 : _bNoMemory(PT_NO_MEMORY);
+}
+
+CNAPosition* CNAStatement::pclGetSavedPosition(int nId) const
+{
+    CNAPosition* pcl = nullptr;
+    return m_tabPosition.bGetValue(nId, &pcl) ? pcl : nullptr;
+}
+
+int CNAStatement::bRemoveSavedPosition(int nId)
+{
+    return m_tabPosition.bRemoveValue(nId) ? 1 : 0;
+}
+
+void CNAStatement::_InvalidatePositionRowIds()
+{
+    unsigned int nPosition = 0;
+    void* pValue = nullptr;
+    while (m_tabPosition.bParseTable(&nPosition, 0, &pValue, nullptr))
+        static_cast<CNAPosition*>(pValue)->InvalidateRowID();
+}
+
+void CNAStatement::_UpdateSavedPositionAfterDelete(const CNARecordValue* pclDeleted)
+{
+    if (m_pclRecordCache == nullptr || pclDeleted == nullptr)
+        return;
+    const int nRow = m_pclRecordCache->nGetRecordIndice(pclDeleted->pclGetRecordIdNoRef());
+    if (nRow < 0)
+        return;
+    if (nRow == m_llCurrentRecord)
+        m_bCurrentRowDeleted = 1;
+    unsigned int nPosition = 0;
+    void* pValue = nullptr;
+    while (m_tabPosition.bParseTable(&nPosition, 0, &pValue, nullptr)) {
+        CNAPosition* pcl = static_cast<CNAPosition*>(pValue);
+        if (pcl->nGetRowId() == nRow)
+            pcl->SetRowDeleted(1);
+    }
+}
+
+// ---- The record-save table ------------------------------------------------------------------------------------------
+
+int CNAStatement::_bAllocRecordSaveTable()
+{
+    if (m_pnRecordSave != nullptr)
+        return 1;
+    const long long llRows = m_pclStatementSQL != nullptr ? m_pclStatementSQL->llGetRowCount() : 0;
+    // A stream has no row count: no table can be made for it.
+    if (llRows <= 0 || llRows >= STREAMED_ROWS)
+        return 0;
+    m_pnRecordSave = new (std::nothrow) int[static_cast<size_t>(llRows)];
+    if (m_pnRecordSave == nullptr)
+        return _bNoMemory(PT_NO_MEMORY);
+    for (long long i = 0; i < llRows; i++)
+        m_pnRecordSave[i] = SAVE_NONE;
+    m_llRecordSaveSize = llRows;
+    m_nDeletedRows = 0;
+    return 1;
+}
+
+void CNAStatement::_FreeRecordSaveTable()
+{
+    int* pn = m_pnRecordSave;
+    const long long llSize = m_llRecordSaveSize;
+    m_pnRecordSave = nullptr;
+    m_llRecordSaveSize = 0;
+    m_nDeletedRows = 0;
+    if (pn == nullptr)
+        return;
+    for (long long i = 0; i < llSize; i++)
+        _ReleaseRecordSave(pn[i]);
+    delete[] pn;
+}
+
+int CNAStatement::nGetRecordSaveAt(long long llRow) const
+{
+    if (m_pnRecordSave == nullptr || llRow < 0 || llRow >= m_llRecordSaveSize)
+        return SAVE_NONE;
+    return m_pnRecordSave[llRow];
+}
+
+int CNAStatement::bSaveDeletedRecord(long long llRow)
+{
+    if (m_pclStatementSQL == nullptr)
+        return 1;
+    if (llRow == -1)
+        llRow = m_pclStatementSQL->llGetCurrentRow();
+    if (m_eParseNeedUpdate != UPDATE_NONE) {
+        if (m_eParseNeedUpdate == UPDATE_REPOSITION)
+            m_eParseNeedUpdate = UPDATE_REEXECUTE;
+        return 1;
+    }
+    if (llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount())
+        return 1;
+    if (!_bAllocRecordSaveTable())
+        return bSetParseNeedUpdate(UPDATE_REEXECUTE);
+    _ReleaseRecordSave(m_pnRecordSave[llRow]);
+    if (m_pnRecordSave[llRow] != SAVE_DELETED)
+        m_nDeletedRows++;
+    m_pnRecordSave[llRow] = SAVE_DELETED;
+    if (llRow == m_pclStatementSQL->llGetCurrentRow())
+        m_bCurrentRowDeleted = 1;
+    return 1;
+}
+
+int CNAStatement::bKeepModifiedRecordSave(long long llRow, int nRecordSaveId)
+{
+    if (m_pclStatementSQL == nullptr || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount())
+        return 1;
+    if (!_bAllocRecordSaveTable())
+        return bSetParseNeedUpdate(UPDATE_REEXECUTE);
+    if (nRecordSaveId >= 0 && m_pclDataAccess != nullptr)
+        m_pclDataAccess->AddRefRecordSave(nRecordSaveId);
+    _ReleaseRecordSave(m_pnRecordSave[llRow]);
+    if (m_pnRecordSave[llRow] == SAVE_DELETED)
+        m_nDeletedRows--;
+    m_pnRecordSave[llRow] = nRecordSaveId;
+    return 1;
+}
+
+// ---- Notifications of a write -------------------------------------------------------------------------------------------
+
+void CNAStatement::OnNotifyOperation(int eType, int, CNAStatement* pclSource, unsigned int nFlags,
+                                     const CNARecordValue* pclWritten)
+{
+    if (pclSource != this && m_pclTableCacheIndex == nullptr) {
+        if (eType == QT_INSERT)
+            OnNotifyInsertOperation(pclSource, nFlags);
+        else if (eType == QT_DELETE)
+            OnNotifyDeleteOperation(pclSource, nFlags);
+        else if (eType == QT_UPDATE)
+            OnNotifyUpdateOperation(pclSource, nFlags);
+    }
+    if (!m_bParseStarted)
+        return;
+    if (m_llCurrentRecord == -1 && eType != QT_INSERT)
+        return;
+    bool bRefresh = true;
+    if (eType == QT_UPDATE) {
+        if (pclWritten == nullptr && m_pclCurrentRecord != nullptr)
+            pclWritten = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
+        if (m_pclStmtOriginalRecord != nullptr && pclWritten != nullptr &&
+            m_pclStmtOriginalRecord->bEquals(pclWritten, 0) && _bSameParseValue()) {
+            bRefresh = false;
+            const int nId = m_pclDataAccess != nullptr ? m_pclDataAccess->nKeepCurrentRecordSave() : -1;
+            if (nId >= 0)
+                bKeepModifiedRecordSave(m_pclStatementSQL != nullptr ? m_pclStatementSQL->llGetCurrentRow() : -1, nId);
+        }
+    } else if (eType == QT_DELETE) {
+        if (m_eParseNeedUpdate != UPDATE_REEXECUTE) {
+            const CNARecordValue* pclDeleted = _pclWrittenValue(pclSource);
+            if (m_pclRecordCache != nullptr && pclDeleted != nullptr)
+                bRefresh = m_pclRecordCache->nGetRecordIndice(pclDeleted->pclGetRecordIdNoRef()) < 0;
+            else
+                bRefresh = !bEqualStmtOriginalRecordId(pclDeleted);
+        }
+    } else if (eType != QT_INSERT) {
+        return;
+    }
+    if ((nFlags & WPF_RECORD_READ) != 0)
+        bSetStmtOriginalRecord(DIRECTION_STAY);
+    if (bRefresh)
+        bSetParseNeedUpdate(m_pclTableCacheIndex == nullptr && m_pclRecordCache == nullptr ? UPDATE_REEXECUTE
+                                                                                          : UPDATE_REPOSITION);
+}
+
+const CNARecordValue* CNAStatement::_pclWrittenValue(CNAStatement* pclSource) const
+{
+    CNARecord* pclRecord = pclSource != nullptr ? pclSource->m_pclCurrentRecord : m_pclCurrentRecord;
+    if (pclRecord == nullptr && m_pclDataAccess != nullptr)
+        pclRecord = m_pclDataAccess->pclGetCurrentRecordNoRef();
+    return pclRecord != nullptr ? pclRecord->pclGetOriginalRecordValueNoRef() : nullptr;
+}
+
+bool CNAStatement::_bSameParseValue()
+{
+    if (m_pclCurrentRecord == nullptr || m_piDataSource == nullptr)
+        return false;
+    INAItemDescription* piItem = m_piDataSource->piNAGetItem(m_csParseItem.pszGet());
+    if (piItem == nullptr)
+        return true;
+    CNAColumn* pclColumn = m_pclCurrentRecord->pclGetColumnNoRef(piItem);
+    bool bSame = true;
+    if (pclColumn != nullptr) {
+        CNARefArray<CNAColumn>* ptabComponent = pclColumn->bIsComposedKey() ? pclColumn->pclGetTabComponent() : nullptr;
+        const int nCount = ptabComponent != nullptr ? ptabComponent->nGetNbElement() : 1;
+        for (int i = 0; i < nCount && bSame; i++) {
+            CNAColumn* pcl = ptabComponent != nullptr ? (*ptabComponent)[i] : pclColumn;
+            CAny clValue;
+            bSame = pcl != nullptr && m_pclStmtOriginalRecord->bGetItemValue(&clValue, pcl->piGetItem()) &&
+                    pcl->bSameValue(&clValue, 0);
+        }
+    }
+    piItem->nExternalRelease();
+    return bSame;
+}
+
+void CNAStatement::OnNotifyInsertOperation(CNAStatement* pclSource, unsigned int nFlags)
+{
+    const bool bContinue = (m_nParseFlags & WPF_CONTINUE) != 0;
+    const bool bRead = (nFlags & WPF_RECORD_READ) != 0;
+    if ((!bContinue && !bRead) || m_pclRecordCache == nullptr)
+        return;
+    CNARecord* pclRecord = pclSource != nullptr ? pclSource->m_pclCurrentRecord : m_pclCurrentRecord;
+    if (pclRecord == nullptr)
+        return;
+    const int bInverted = bInvertFetch();
+    m_pclRecordCache->nOnNotifyOperation(CNARecordCache::NA_NOTIFY_INSERT, pclRecord->pclGetCurrentRecordValueNoRef(),
+                                         nullptr, nFlags, bInverted);
+    if (bCacheCompleted() || (bContinue && bRead))
+        m_llCurrentRecord = bInverted ? 0 : m_pclRecordCache->nGetCount() - 1;
+}
+
+void CNAStatement::OnNotifyUpdateOperation(CNAStatement*, unsigned int nFlags)
+{
+    if (bCacheEnabled() && m_pclDataAccess != nullptr)
+        m_pclDataAccess->nUpdateRecordInCache(nFlags, m_pclRecordCache);
+}
+
+void CNAStatement::OnNotifyDeleteOperation(CNAStatement* pclSource, unsigned int nFlags)
+{
+    const CNARecordValue* pclDeleted = _pclWrittenValue(pclSource);
+    if (pclDeleted == nullptr)
+        return;
+    if (m_pclRecordCache != nullptr) {
+        _UpdateSavedPositionAfterDelete(pclDeleted);
+        m_pclRecordCache->nOnNotifyOperation(CNARecordCache::NA_NOTIFY_DELETE, nullptr, pclDeleted, nFlags, 0);
+    }
+    if (bEqualStmtOriginalRecordId(pclDeleted))
+        bSaveDeletedRecord(-1);
+}
+
+// ---- What the table cache completes: not offered before it -------------------------------------------------------------
+
+int CNAStatement::bGetNbEnrCurrentParse(long long*, unsigned int, int)
+{
+    return _bNotOffered(PT_TABLE_CACHE);
+}
+
+int CNAStatement::bGetPosition(CNAPosition*, int)
+{
+    return _bNotOffered(PT_POSITION);
+}
+
+int CNAStatement::bSetPosition(CNAPosition*, int)
+{
+    return _bNotOffered(PT_POSITION);
+}
+
+int CNAStatement::_bSetPositionParametersEx(CNAPosition*)
+{
+    return 1;
+}
+
+int CNAStatement::_bGoToRowId(int, CNAPosition*)
+{
+    return _bNotOffered(PT_POSITION);
+}
+
+int CNAStatement::_bCreateTableCacheIndex()
+{
+    return _bNotOffered(PT_TABLE_CACHE);
+}
+
+int CNAStatement::_bSetPositionBySearch(CNAPosition*)
+{
+    return _bNotOffered(PT_POSITION);
+}
+
+int CNAStatement::bHPositionne(unsigned int, eNA_PRECISION, unsigned int)
+{
+    return _bNotOffered(PT_POSITION);
+}
+
+int CNAStatement::bHPositionCourante(int*, eNA_PRECISION)
+{
+    return _bNotOffered(PT_POSITION);
+}
+
+int CNAStatement::bMove(long long, int)
+{
+    return _bNotOffered(PT_POSITION);
+}
+
+int CNAStatement::bOpenUsingTableCache()
+{
+    return _bNotOffered(PT_TABLE_CACHE);
+}
+
+int CNAStatement::DestroyCacheIndex()
+{
+    return _bNotOffered(PT_TABLE_CACHE);
+}
+
+int CNAStatement::bUpdateParsePositionInCacheIndex(int*)
+{
+    return _bNotOffered(PT_TABLE_CACHE);
+}
+
+int CNAStatement::bUpdateParsePositionInRecordCache()
+{
+    return _bNotOffered(PT_TABLE_CACHE);
+}
+
+int CNAStatement::_bCompleteCache()
+{
+    return _bNotOffered(PT_TABLE_CACHE);
+}
+
+int CNAStatement::bCanUpdateParse()
+{
+    return _bNotOffered(PT_TABLE_CACHE);
+}
+
+int CNAStatement::bIndexCache()
+{
+    return _bNotOffered(PT_TABLE_CACHE);
 }

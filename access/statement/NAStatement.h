@@ -1,47 +1,431 @@
-// The cursor of one data access over a table or query. Its browse building,
-// fetch and writes come with the statement issue; here the part the
-// columns and the direct SQL statement meet.
+// The cursor of one data access over one table or query: it builds the SQL
+// of a browse, a write, a count or a table definition into a command, runs
+// it through its own direct SQL statement and moves in the result in four
+// directions, loading each row into the data access's current record. It
+// keeps what the host's file operations test afterwards: found and out of
+// range, the record number, the record save of the row, the filter and
+// searches in force, saved positions and the record cache.
 #pragma once
 
 #include "access/driver/Interf.h"
+#include "access/sql/NAFilterSave.h"
+#include "access/table/NAUserSearch.h"
+#include "common/text/RefHashTable.h"
+#include "common/text/Tstring.h"
 
 class CAny;
+class CColumnList;
+class CNACommand;
+class CNAColumn;
 class CNAConnectionDescription;
 class CNAConvertVariant;
+class CNADataAccess;
+class CNADataSourceDescription;
 class CNAError;
+class CNAFilter;
+class CNAPosition;
+class CNARecherche;
 class CNARecord;
+class CNARecordCache;
 class CNARecordValue;
 class CNAStatementSQL;
+class CNATableCacheIndex;
+class CSQLParserInfo;
+class CTString;
+class INADataSourceDescription;
+class INAItemDescription;
+class ISQLParserInformation;
+
+enum eNA_PARSEDIRECTION : int;
+enum eNA_LOCKTYPE : int;
+enum eNA_PRECISION : int;
 
 class CNAStatement : public CInterf {
 public:
-    // One reference on the error and on the direct SQL statement.
-    CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL);
-    ~CNAStatement() override;
+    enum : int {
+        // Source-file number of the statement in the debug line.
+        ERRFILE_STATEMENT = 4,
+    };
+    // Statement kinds kept in the command.
+    enum eNAQUERYTYPE : int {
+        QT_NONE = 0,
+        QT_SELECT = 1,
+        QT_UPDATE = 2,
+        QT_INSERT = 3,
+        QT_DELETE = 4,
+        QT_DELETEALL = 5,
+        QT_CREATE = 6,
+        QT_NORESULT = 8,
+        QT_DROPTABLE = 9,
+    };
+    // Why a browse must be brought up to date at its next fetch.
+    enum ePARSENEEDUPDATECAUSE : int {
+        UPDATE_NONE = 0,
+        UPDATE_REEXECUTE = 1,
+        UPDATE_REPOSITION = 2,
+    };
+    // Direction 4: stay on the current row.
+    enum : int { DIRECTION_STAY = 4 };
+    // Rows of a result without row limit.
+    static constexpr long long NO_LIMIT = -1;
+    // Write and browse flags (NA_WRITEPARSEFLAGS) read here.
+    enum : unsigned int {
+        WPF_RECORD_READ = 0x40,
+        WPF_AUTOID_GIVEN = 0x100,
+        WPF_AUTOID_NEW = 0x200,
+        WPF_AUTOID_KEPT = 0x400,
+        WPF_DISTINCT = 0x800,
+        WPF_CONTINUE = 0x4000,
+        WPF_QUERY_ORDER = 0x20000,
+        WPF_REFIND = 0x40000,
+        WPF_NO_TIEBREAK = 0x100000,
+    };
 
-    CNAStatementSQL* pclGetStatementSQLNoRef() const { return m_pclStatementSQL; }
-    // The data access's current record (one reference held), or null.
-    CNARecord* pclGetCurrentRecordNoRef() const { return m_pclCurrentRecord; }
-    void SetCurrentRecord(CNARecord* pclRecord);
+    // The SQL statement made at once; references on the data access's
+    // description and current record and on the error.
+    CNAStatement(CNADataAccess* pclDataAccess, CNAError* pclError);
+    // One reference on the error and on the direct SQL statement given.
+    CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL);
+    CNAStatement(const CNAStatement&) = delete;
+    CNAStatement& operator=(const CNAStatement&) = delete;
+
+    // ---- Virtual operations, in slot order (after CInterf's three) -----------
+    ~CNAStatement() override;
+    // Close, the more-rows flag cleared, the command dropped; 1 without SQL
+    // statement.
+    virtual int ResetQuery();
+    // Ends the browse; 1 without SQL statement.
+    virtual int Close();
+    virtual int bExecute(unsigned int nFlags, int nPrepare);
+    virtual int bExecuteDirectNewCommand(CNACommand* pclCommand, unsigned int nFlags, int nPrepare);
+    virtual int bExecuteDirect(unsigned int nFlags, int nPrepare);
+    // Runs, loads the first row and reads its first nCount values; then
+    // closes.
+    virtual int bExecuteAndFetch(CAny* pValues, int nCount, int nPrepare);
+    // The first column of the first row.
+    virtual int bGetRequestedValue(CAny* pValue);
+    // The next SQL row's column.
+    virtual int bGetResultValue(CAny* pValue, unsigned int nColumn);
+    // The direct SQL statement's value of a result column; on failure its
+    // error is copied into the statement's.
+    virtual int bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nColumn);
+    virtual int bGetSQLColumnValue(CAny* pValue, unsigned int nColumn);
+    virtual int bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags, const wchar_t* pszOrderItem,
+                                  int bAscending, CNACommand* pclSearch);
+    virtual int bGetClauseWHERE(CNACommand* pclCommand);
+    virtual int bBuildQueryCREATE(CNACommand* pclCommand);
+    // Writes go through SQL text: 0.
+    virtual int bHAjoute(unsigned int nFlags, eNA_LOCKTYPE eLock);
+    virtual int bBuildQueryINSERT(CNACommand* pclCommand, unsigned int nFlags);
+    virtual int bHModifie(long long llRecord, unsigned int nFlags, eNA_LOCKTYPE eLock);
+    virtual int bBuildQueryUPDATE(CNACommand* pclCommand, unsigned int nFlags);
+    virtual int bHSupprime(long long llRecord, eNA_LOCKTYPE eLock);
+    virtual int bBuildQueryDELETE(CNACommand* pclCommand, unsigned int nFlags);
+    // A write of kind eType (2, 3, 4) made through pclSource.
+    virtual void OnNotifyOperation(int eType, int nId, CNAStatement* pclSource, unsigned int nFlags,
+                                   const CNARecordValue* pclWritten);
+    virtual int bUpdateRecordAfterInsert(int eType, unsigned int nFlags);
+    virtual int bUpdateRecordAfterUpdate(int eType, unsigned int nFlags);
+    virtual int bSetLockType(eNA_LOCKTYPE eLock);
+    virtual int bCanFetchBackward();
+    // The COUNT of the filter and searches in force; -1 on failure.
+    virtual int bGetNbEnr(long long* pllCount, unsigned int nFlags, int bAllRows);
+    virtual int bGetNbEnrCurrentParse(long long* pllCount, unsigned int nFlags, int bAllRows);
+    virtual int bGetBLOB(INAItemDescription* piItem, CAny* pValue);
+    virtual int bExtraitMemo(INAItemDescription* piItem, const wchar_t* pszFile);
+    virtual int bGetPosition(CNAPosition* pclPosition, int eOption);
+    virtual int bSetPosition(CNAPosition* pclPosition, int eOption);
+    virtual void DesactivateRecherche();
+    // New ones (count 0) on the error and the connection.
+    virtual CNARecherche* pclAllocRecherche(CNAError* pclError);
+    virtual CNAFilter* pclAllocFilter(CNAError* pclError);
+    virtual int bDefaultParseNeedRecordCache();
+    virtual int _bGetQueryStructure(CNADataSourceDescription* pclDescription, int bSkip);
+    virtual int _bPrepare();
+    virtual int _bExecutePreparedQuery(unsigned int nFlags);
+    // The next SQL row's first nCount columns into consecutive values.
+    virtual int _vbGetQueryResult(CAny* pValues, int nCount);
+    virtual int _bGetNativeDataType(CNAColumn* pclColumn, CTString* pclText);
+    virtual int _bGetNativeConstraint(CNAColumn* pclColumn, CTString* pclText);
+    virtual void _FormatItemORDERBY(CNAColumn* pclColumn, CSQLParserInfo* pclInfo, int bPlainNames, CTString* pclText,
+                                    int* pbAscending);
+    virtual int _bAddClauseReturning(int eType, unsigned int nFlags);
+    virtual int _bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int eType, unsigned int nFlags);
+    // Moves in the SQL result; direction 4 stays.
+    virtual int _bFetch(int eDirection, int bFlag, int* pbOutOfRange, long long llCount, long long* pllMoved);
+    virtual int _bBuildQueryCOUNT(CNACommand* pclCommand, unsigned int nFlags, int bAllRows);
+    virtual int _bUpdateNARecord(int eDirection);
+    virtual int _bUpdateNARecordFromDB();
+    virtual int _bSetPositionParametersEx(CNAPosition* pclPosition);
+    virtual int _bGoToRowId(int nRow, CNAPosition* pclPosition);
+    virtual void _RestaureRecordFromCache(int nRow);
+    virtual void _SetBestCacheMethod();
+    virtual int _bCreateTableCacheIndex();
+
+    // ---- Building --------------------------------------------------------------------
+    // ResetQuery, the command attached with the kind, then its text; 0 with
+    // user error 8 of kind 7 for another kind.
+    int bBuildQuery(int eType, CNACommand* pclCommand, unsigned int nFlags);
+    int bBuildQueryDELETEALL(CNACommand* pclCommand, unsigned int nFlags);
+    int bBuildQueryDROPTABLE(CNACommand* pclCommand);
+    // The text with every "name(n)" of a length above the maximum written
+    // as the replacement type; 0 (output empty) when none was.
+    static int bQueryCREATE_AutoCorrectVarcharMax(CTString* pclOut, const wchar_t* pszText, const wchar_t* pszType,
+                                                  int nMax, const wchar_t* pszReplacement);
+    // The command (one reference) after ResetQuery; null drops it.
+    void _SetQuery(CNACommand* pclCommand);
+    CNACommand* pclGetCommandNoRef() const { return m_pclCommand; }
+    // The prepared route: never offered by the direct statements.
+    int bPrepare(CNACommand* pclCommand, unsigned int nFlags);
+    int bExecutePreparedQuery(unsigned int nFlags, int bRefresh);
+    void _DumpQuery(CNACommand* pclCommand);
+
+    // ---- Fetch -----------------------------------------------------------------------
+    // Moves by llCount rows (1 for a plain read) in the direction; with
+    // bFlag the row becomes the data access's record read. *pllMoved (may
+    // be null) receives the rows that could be crossed when a skip runs out.
+    int bFetch(int eDirection, int bFlag, long long llCount, long long* pllMoved);
+    int bFetchData(int eDirection, int* pbOutOfRange, CAny* pValues, int nCount);
+    int bSetStmtOriginalRecord(int eDirection);
+    int bSetParseNeedUpdate(int eCause);
+    int bSetParseNeedUpdate(int eCause, int nRecordSaveId);
+    int eParseNeedUpdate() const { return m_eParseNeedUpdate; }
+    void SetParseStarted();
+    int bParseStarted() const { return m_bParseStarted; }
+    void HEndehors(int* pbOutOfRange) const { *pbOutOfRange = m_bEndehors; }
+    void EvalHTrouve(int* pbFound, int* pbInRange) const;
+    // The fetched-row flag: the last fetch ended in range.
+    int bFetched() const { return !m_bEndehors; }
+    int bFound() const { return m_bFound; }
+    int bInvertFetch() const;
+    int bMoreRows() const { return m_bMoreRows; }
+    int bRestoredRow() const { return m_bRestoredRow; }
+
+    // ---- Record cache --------------------------------------------------------------------
+    void EnableCache(int bOn);
+    int bCacheEnabled() const;
+    int bCacheCompleted() const;
+    void EmptyCache();
+    // The cache once complete; null otherwise.
+    CNARecordCache* pclGetFullRecordCache();
+    void _SetRecordCache(CNARecordCache* pclCache);
+    CNARecordCache* pclGetRecordCacheNoRef() const { return m_pclRecordCache; }
+
+    // ---- State read by the data access -------------------------------------------------------
+    long long nGetCurrentRecord() const { return m_llCurrentRecord; }
+    int nGetRecordSaveID() const { return m_nRecordSaveID; }
+    int eGetQueryType() const;
+    int nGetBindDefineFlag() const;
     // Which columns the statement's texts define (CNAColumn::bMustDefine):
     // memo columns too, as a table's SELECT defines them.
     int nGetDefineMode() const { return 3; }
-    // The direct SQL statement's value of a result column; on failure its
-    // error is copied into the statement's.
-    int bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nColumn);
-    int bGetSQLColumnValue(CAny* pValue, unsigned int nColumn);
-
-    // The image of the last row read (no reference added), or null.
+    int bGetQueryStructure(CNADataSourceDescription* pclDescription);
+    const wchar_t* pszGetTableName() const;
+    CNAConnectionDescription* pclGetConnectionNoRef() const;
+    unsigned int nGetRowMaxLen() const;
     CNARecordValue* pclGetStmtOriginalRecord() const { return m_pclStmtOriginalRecord; }
-    // The data access's record save of the current row; -1 none.
-    int nGetRecordSaveID() const { return m_nRecordSaveID; }
+    int bEqualStmtOriginalRecordId(const CNARecordValue* pclValue) const;
+    int bCopyOriginalRecordToCurrentRecord();
+    int bUpdateChangedTypeInCurrentRecord();
+    CNADataAccess* pclGetDataAccessNoRef() const { return m_pclDataAccess; }
+    CNAStatementSQL* pclGetStatementSQLNoRef() const { return m_pclStatementSQL; }
+    CNARecord* pclGetCurrentRecordNoRef() const { return m_pclCurrentRecord; }
+    void SetCurrentRecord(CNARecord* pclRecord);
+    void SetDataSource(INADataSourceDescription* piDescription);
+    const wchar_t* pszGetName() const { return m_csName.pszGet(); }
+    void SetName(const wchar_t* psz) { m_csName.Set(psz); }
+    const wchar_t* pszGetParseItem() const { return m_csParseItem.pszGet(); }
+    void SetParseItem(const wchar_t* psz) { m_csParseItem.Set(psz); }
+    unsigned int nGetParseFlags() const { return m_nParseFlags; }
+    void SetParseFlags(unsigned int n) { m_nParseFlags = n; }
+    int eGetLockType() const { return m_eLockType; }
+    long long llGetRowLimit() const;
+    int nGetBlockLimit() const { return m_nBlockLimit; }
+    int bFirstBlock() const { return m_bFirstBlock; }
+    void SetFirstBlock(int b) { m_bFirstBlock = b; }
+    int bNextBlock() const { return m_bNextBlock; }
+    void SetNextBlock(int b) { m_bNextBlock = b; }
+    long long llGetRepeatCount() const { return m_llRepeatCount; }
+    // The row's place among the equal rows read before it, into the record too.
+    void SetRepeatCount(long long ll);
+    int bRecordLost() const { return m_bRecordLost; }
+    void SetRecordLost(int b) { m_bRecordLost = b; }
+    int bCurrentRowDeleted() const { return m_bCurrentRowDeleted; }
+    int nGetDeletedRowCount() const { return m_nDeletedRows; }
+    unsigned int nGetTieBreak() const { return m_nTieBreak; }
+    void SetTieBreak(unsigned int n) { m_nTieBreak = n; }
+    // User error 13 of kind 9 naming the item at the given debug point; the
+    // row is lost.
+    void CurrentRecordNotFound(const wchar_t* pszItem, int nFile, int nPoint);
+    // The command dropped as ResetQuery does, the SQL statement reset with
+    // the record-save table; filter, searches, positions, record cache and
+    // lock type stay.
+    void ResetStatement();
+
+    // ---- Filter and searches ------------------------------------------------------------------
+    int bSetFilter(const wchar_t* pszItem, const CAny* pMin, int bMinIncluded, const CAny* pMax, int bMaxIncluded,
+                   ISQLParserInformation* piParser);
+    void _SetFilter(CNAFilter* pclFilter);
+    void _SetFilter(CNAFilterSave* pclSave);
+    // With a reference, or null.
+    CNAFilter* pclGetFilter() const;
+    CNAFilter* pclActivateFilter();
+    int bExistFilter() const;
+    void DesactivateFilter();
+    CNAFilterSave* pclGetFilterSave() { return &m_clFilterSave; }
+    // The internal search (made on demand) with a reference; null without
+    // memory.
+    CNARecherche* pclGetRecherche();
+    int bExistRechercheObject() const { return m_pclRecherche != nullptr; }
+    int bSetUserSearch(const wchar_t* pszItem, const CAny* pValue, int eDirection, int bExact);
+    int _bSetRecherche(INAItemDescription* piItem, const CAny* pValue, int eDirection, int bExact);
+    void _SetRecherche(CNARecherche* pclSearch);
+    void AnnuleRecherche();
+    void AnnuleRechercheUser();
+    void DesactivateRechercheUserAndInternal();
+    void PrepareInternalSearch() { m_bInternalSearch = 1; }
+    int bSetContinueParcours(int eDirection);
+    void _RestaureUserSearch(const CNAUserSearch* pclUserSearch);
+    const CNAUserSearch* pclGetUserSearch() const { return &m_clUserSearch; }
+    int bInternalSearch() const { return m_bInternalSearch; }
+
+    // ---- Saved positions --------------------------------------------------------------------------
+    int bAddSavedPosition(int nId, CNAPosition* pclPosition);
+    // With a reference, or null.
+    CNAPosition* pclGetSavedPosition(int nId) const;
+    int bRemoveSavedPosition(int nId);
+    void _InvalidatePositionRowIds();
+    void _UpdateSavedPositionAfterDelete(const CNARecordValue* pclDeleted);
+
+    // ---- The record-save table ---------------------------------------------------------------------
+    // The entry of a row (-1 nothing, -2 deleted), -1 outside the table.
+    int nGetRecordSaveAt(long long llRow) const;
+    int bSaveDeletedRecord(long long llRow);
+    int bKeepModifiedRecordSave(long long llRow, int nRecordSaveId);
+
+    // ---- Positions and counts the table cache completes: user error 8 --------------------------
+    int bSetPositionInitParcours(CNAPosition* pclPosition, int eOption) { return bSetPosition(pclPosition, eOption); }
+    int _bSetPositionBySearch(CNAPosition* pclPosition);
+    int bHPositionne(unsigned int nThousandths, eNA_PRECISION ePrecision, unsigned int nFlags);
+    int bHPositionCourante(int* pnThousandths, eNA_PRECISION ePrecision);
+    int bMove(long long llCount, int bFlag);
+    int bOpenUsingTableCache();
+    int DestroyCacheIndex();
+    int bUpdateParsePositionInCacheIndex(int* pbStillThere);
+    int bUpdateParsePositionInRecordCache();
+    int _bCompleteCache();
+    int bCanUpdateParse();
+    int bIndexCache();
 
 protected:
-    void _CopyStatementSQLError();
+    // ---- SELECT -------------------------------------------------------------------------------
+    int _bAddDistinct(unsigned int nFlags);
+    int _bBuildQuerySELECTFromTable(const wchar_t* pszTable, unsigned int nFlags, const wchar_t* pszOrderItem,
+                                    int bAscending, CNACommand* pclSearch, int bOrderBy);
+    int _bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned int nFlags, const wchar_t* pszOrderItem,
+                                    int bAscending, CNACommand* pclSearch, int bOrderBy, int bWrap);
+    int _bFormatOrderBy(const wchar_t* pszTable, CSQLParserInfo* pclInfo, unsigned int nFlags,
+                        const wchar_t* pszOrderItem, int bAscending, int bPlainNames);
+    void _FormatORDERBYList(CNAColumn* pclColumn, int bAscending, CSQLParserInfo* pclInfo, int bPlainNames,
+                            unsigned int nFlags);
+    void _CloseSubQuery(CNACommand* pclCommand);
+    int _bExecute(unsigned int nFlags, int nPrepare);
+    int _bAllocStatementSQL();
+    // The SQL statement reset (its record-save table freed first), or made.
+    int _bReadySQLStatement();
 
-    CNAError* m_pclError;                 // one reference
-    CNAStatementSQL* m_pclStatementSQL;   // one reference
-    CNARecord* m_pclCurrentRecord;        // 9, one reference
-    CNARecordValue* m_pclStmtOriginalRecord; // one reference, made on demand
-    int m_nRecordSaveID;                  // a reference held on it while not -1
+    // ---- Writes ---------------------------------------------------------------------------------
+    int _bBuildQueryStart(CNACommand* pclCommand, int eType);
+    // The command emptied and attached, its kind, the verb and the table.
+    int _bStartTableText(CNACommand* pclCommand, int eType, const wchar_t* pszVerb);
+    int _bNeedToUpdate(CNAColumn* pclColumn, int eType, unsigned int nFlags);
+    int _bBuildColumnList(CColumnList* pclList, CNACommand* pclValues, int eType, unsigned int nFlags);
+    int _bBuildQueryInsertUpdate(CNACommand* pclCommand, int eType, unsigned int nFlags);
+    int _bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void* pColumns);
+    int _bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns);
+    int _bBuildSubQueryCREATEColumn(CNACommand* pclCommand, CNAColumn* pclColumn);
+    int _bGetNbEnr_NoSubQuery(long long* pllCount);
+    void OnNotifyInsertOperation(CNAStatement* pclSource, unsigned int nFlags);
+    void OnNotifyUpdateOperation(CNAStatement* pclSource, unsigned int nFlags);
+    void OnNotifyDeleteOperation(CNAStatement* pclSource, unsigned int nFlags);
+
+    // ---- Fetch ------------------------------------------------------------------------------------
+    int _bFetchCacheEnabled(int eDirection, int bFlag, long long llCount, long long* pllMoved, int* pbOutOfRange);
+    int _bFetchCacheDisabled(int eDirection, int bFlag, long long llCount, long long* pllMoved,
+                             int* pbOutOfRange);
+    int _bFetchAndCache(int eDirection, int bFlag, int* pbOutOfRange, long long llCount, long long* pllMoved);
+    int _bFetchNextBloc(int eDirection, int bFlag, int* pbOutOfRange, long long llCount, long long* pllMoved);
+    // Whether the end of this result calls for the next block.
+    int _bNeedNextBloc(int eDirection) const;
+    int _bMove(long long llFrom, long long llStep, int* pbOutOfRange, long long* pllMoved);
+    long long _llUpdateStep(long long llFrom, long long llStep, int* pbOutOfRange, long long* pllMoved);
+    int _bFetchSQL();
+    int _bSetColumnValueFromDB(CNAColumn* pclColumn);
+    // The last (or first) row of the SQL result becomes the statement
+    // original record: a skip across blocks goes on from it. The current
+    // record is left as it was.
+    int _bSetAnchorRow(bool bForward);
+    // The original values of the writer's record (or of this statement's).
+    const CNARecordValue* _pclWrittenValue(CNAStatement* pclSource) const;
+    // Whether the browse item still has, in the current record, the value it
+    // has in the statement original record.
+    bool _bSameParseValue();
+    void _UpdateCurrentRecordNumber();
+
+    // ---- The record-save table ---------------------------------------------------------------------
+    // Sized to the result's rows and filled with -1; false when a result of
+    // that size cannot have one (a stream) or without memory.
+    int _bAllocRecordSaveTable();
+    void _FreeRecordSaveTable();
+
+    // ---- Errors ----------------------------------------------------------------------------------------
+    // User error 8 of kind 7; 0.
+    int _bNotOffered(int nPoint);
+    int _bNoMemory(int nPoint);
+    void _RaiseUserError(int nPoint, unsigned int nUserError, const wchar_t* pszItem);
+    void _CopyStatementSQLError();
+    void _ReleaseRecordSave(int nId);
+
+    // The fields, in order.
+    CNAError* m_pclError;                           // 1, one reference
+    CNAStatementSQL* m_pclStatementSQL;             // 2, one reference
+    unsigned int m_nTieBreak;                       // 3, 1 ascending, 2 descending
+    CNADataAccess* m_pclDataAccess;                 // 4, no reference
+    INADataSourceDescription* m_piDataSource;       // 5, one external reference
+    CTString m_csParseItem;                         // 6
+    CTString m_csName;                              // 7
+    CNACommand* m_pclCommand;                       // 8, one reference
+    CNARecord* m_pclCurrentRecord;                  // 9, one reference
+    CNARecordValue* m_pclStmtOriginalRecord;        // 10, one reference, made on demand
+    int m_eLockType;                                // 11
+    int m_bEndehors;                                // 12
+    int m_bFound;                                   // 13
+    int m_bHTrouve;                                 // 14
+    int m_bParseStarted;                            // 15
+    int m_bRecordLost;                              // 16
+    int m_eLastDirection;                           // 17
+    long long m_llCurrentRecord;                    // 18
+    int m_nRecordSaveID;                            // 19, one reference while not -1
+    int m_eParseNeedUpdate;                         // 20
+    int m_nBlockLimit;                              // 21
+    int m_bFirstBlock;                              // 22
+    int m_bNextBlock;                               // 23
+    long long m_llBlockBase;                        // 24
+    long long m_llRepeatCount;                      // 25
+    int m_bCurrentRowDeleted;                       // 26
+    CNAColumn* m_pclBestColumn;                     // 27, one reference
+    unsigned int m_nParseFlags;                     // 28
+    int m_bRestoredRow;                             // 29
+    int m_bMoreRows;                                // 29
+    CNAFilter* m_pclFilter;                         // 30, one reference
+    CNAFilterSave m_clFilterSave;                   // 31
+    CNAUserSearch m_clUserSearch;                   // 32
+    CNARecherche* m_pclRecherche;                   // 33, one reference
+    int m_bInternalSearch;                          // 34, the user search taken back
+    CNARefHashTable<int, CNAPosition*> m_tabPosition; // 35
+    CNARecordCache* m_pclRecordCache;               // 36, one reference
+    CNATableCacheIndex* m_pclTableCacheIndex;       // 37, never set before the table cache
+    int* m_pnRecordSave;                            // 38, a reference on each save id
+    long long m_llRecordSaveSize;                   //     its entries
+    int m_nDeletedRows;                             // 39
 };

@@ -26,6 +26,7 @@ std::mutex s_mutexQueries;
 std::deque<std::string> s_tabQueries;
 std::set<MYSQL*> s_setInQuery;
 int s_nOverlaps = 0;
+int s_nDataSeeks = 0;
 
 void* _pReal(const char* pszName)
 {
@@ -82,6 +83,13 @@ __attribute__((visibility("default"))) int CountingClient_nOverlaps()
 {
     std::lock_guard<std::mutex> lock(s_mutexQueries);
     return s_nOverlaps;
+}
+
+// Calls of mysql_data_seek.
+__attribute__((visibility("default"))) int CountingClient_nDataSeeks()
+{
+    std::lock_guard<std::mutex> lock(s_mutexQueries);
+    return s_nDataSeeks;
 }
 
 // Query text i (from 0), null past the last.
@@ -164,7 +172,15 @@ void mysql_free_result(MYSQL_RES* r)
 ZT_FORWARD(MYSQL_FIELD*, mysql_fetch_fields, (MYSQL_RES * r), (r))
 ZT_FORWARD(unsigned int, mysql_num_fields, (MYSQL_RES * r), (r))
 ZT_FORWARD(unsigned long*, mysql_fetch_lengths, (MYSQL_RES * r), (r))
-ZT_FORWARD(void, mysql_data_seek, (MYSQL_RES * r, unsigned long long n), (r, n))
+void mysql_data_seek(MYSQL_RES* r, unsigned long long n)
+{
+    ZT_REAL(mysql_data_seek);
+    {
+        std::lock_guard<std::mutex> lock(s_mutexQueries);
+        s_nDataSeeks++;
+    }
+    pfnReal(r, n);
+}
 ZT_FORWARD(MYSQL_ROW, mysql_fetch_row, (MYSQL_RES * r), (r))
 ZT_FORWARD(my_ulonglong, mysql_num_rows, (MYSQL_RES * r), (r))
 ZT_FORWARD(my_ulonglong, mysql_insert_id, (MYSQL * m), (m))

@@ -1,0 +1,528 @@
+// The table statement without a server: the correction of a refused CREATE
+// TABLE, closing without a direct statement, the row that cannot be found
+// again, and a run that reads the row it loads, over a recording back end.
+#include "access/statement/NAStatement.h"
+
+#include "access/driver/NADataSourceDescription.h"
+#include "access/sql/NACommand.h"
+#include "access/sql/NAFilterSave.h"
+#include "access/table/NADataAccess.h"
+#include "access/statement/NARecord.h"
+#include "access/statement/NARecordCache.h"
+#include "access/statement/NARecordValue.h"
+#include "common/platform/MyModuleInfo.h"
+#include "tests/support/RecordingStatementSQL.h"
+#include "tests/support/RecordValues.h"
+#include "tests/support/SearchObjects.h"
+#include "tests/support/ServerDriver.h"
+#include "tests/support/TableScope.h"
+#include "tests/support/TestTable.h"
+#include "tests/support/ValueCells.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct SCorrection {
+    const wchar_t* pszText;
+    int nMax;
+    int bCorrected;
+    const wchar_t* pszOut;
+};
+
+TEST(StatementCreate, LongVariableTextsBecomeTheLargeType)
+{
+    const SCorrection aCase[] = {
+        {L"CREATE TABLE t( a VARCHAR(300), b INT )", 255, 1, L"CREATE TABLE t( a TEXT, b INT )"},
+        {L"CREATE TABLE t( a VARCHAR(100) )", 255, 0, L""},
+        {L"CREATE TABLE t( a VARCHAR(255) )", 255, 0, L""},
+        {L"CREATE TABLE t( a VARCHAR(256) )", 255, 1, L"CREATE TABLE t( a TEXT )"},
+        {L"( a VARCHAR(300), b VARCHAR(20), c VARCHAR(1000) )", 255, 1, L"( a TEXT, b VARCHAR(20), c TEXT )"},
+        // Only the type name itself: not inside another word.
+        {L"( a NVARCHAR(300), b XVARCHAR(300), c _VARCHAR(300), d VARCHAR2(300) )", 255, 0, L""},
+        {L"( aVARCHAR(300) )", 255, 0, L""},
+        {L"(VARCHAR(300))", 255, 1, L"(TEXT)"},
+        {L"VARCHAR(300)", 255, 1, L"TEXT"},
+        // Lengths beyond every integer still count as too long.
+        {L"( a VARCHAR(99999999999999999999999999) )", 255, 1, L"( a TEXT )"},
+        {L"( a VARCHAR(), b VARCHAR(x) )", 255, 0, L""},
+        {L"( a VARCHAR(300", 255, 1, L"( a TEXT"},
+        {L"", 255, 0, L""},
+        {L"( a VARCHAR(300) )", 100000, 0, L""},
+    };
+    for (const SCorrection& c : aCase) {
+        CTString csOut;
+        csOut.Set(L"left over");
+        EXPECT_EQ(CNAStatement::bQueryCREATE_AutoCorrectVarcharMax(&csOut, c.pszText, L"VARCHAR", c.nMax, L"TEXT"),
+                  c.bCorrected)
+            << Narrow(c.pszText);
+        EXPECT_EQ(std::wstring(csOut.pszGet()), c.pszOut) << Narrow(c.pszText);
+    }
+    // Without a type name or a text nothing is corrected.
+    CTString csOut;
+    EXPECT_EQ(CNAStatement::bQueryCREATE_AutoCorrectVarcharMax(&csOut, L"( a (300) )", L"", 255, L"TEXT"), 0);
+    EXPECT_EQ(CNAStatement::bQueryCREATE_AutoCorrectVarcharMax(&csOut, nullptr, L"VARCHAR", 255, L"TEXT"), 0);
+    EXPECT_EQ(csOut.nTaille(), 0);
+}
+
+// A recording back end that tells when it goes.
+class CCountedStatementSQL : public CRecordingStatementSQL {
+public:
+    CCountedStatementSQL(CNAConnectionDescription* pCnx, CNAError* pError, bool* pbGone)
+        : CRecordingStatementSQL(pCnx, pError), m_pbGone(pbGone)
+    {
+    }
+    ~CCountedStatementSQL() override { *m_pbGone = true; }
+    bool* m_pbGone;
+};
+
+// A statement whose searches count themselves.
+class CCountedSearchStatement : public CNAStatement {
+public:
+    using CNAStatement::CNAStatement;
+    CNARecherche* pclAllocRecherche(CNAError* pError) override
+    {
+        return new CCountedSearch(pError, pclGetConnectionNoRef());
+    }
+};
+
+class StatementAlone : public ::testing::Test, protected CTableScope {
+protected:
+    void SetUp() override
+    {
+        m_pTable->Add(L"a", NA_IT_TEXTE, 11);
+        m_pRecord = m_pTable->NewRecord(m_pError, m_pCnx);
+        ASSERT_NE(m_pRecord, nullptr);
+        m_pSQL = new CCountedStatementSQL(m_pCnx, m_pError, &m_bSQLGone);
+        m_pSQL->m_tabColumnName = {L"a"};
+        m_pSQL->m_tabRow = {{L"first"}, {L"second"}};
+        m_pStatement = new CCountedSearchStatement(m_pError, m_pSQL);
+        m_pStatement->AddRef();
+        m_pStatement->SetCurrentRecord(m_pRecord);
+        EXPECT_EQ(m_pRecord->nGetRef(), 2u);
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(m_pStatement->nRelease(), 0u);
+        // The statement gave back what it held.
+        EXPECT_TRUE(m_bSQLGone);
+        EXPECT_EQ(m_pRecord->nGetRef(), 1u);
+        EXPECT_EQ(Live().nSearches, 0);
+        m_pRecord->nRelease();
+    }
+    CNACommand* Command(const wchar_t* pszText)
+    {
+        CNACommand* p = new CNACommand(m_pError, m_pCnx);
+        p->bComplete(pszText, static_cast<unsigned int>(-1));
+        p->SetStatementKind(CNAStatement::QT_SELECT);
+        return p;
+    }
+
+    CNARecord* m_pRecord = nullptr;
+    CCountedStatementSQL* m_pSQL = nullptr;
+    bool m_bSQLGone = false;
+    CNAStatement* m_pStatement = nullptr;
+};
+
+TEST_F(StatementAlone, ARunReadsTheRowItLoads)
+{
+    CNACommand* pCommand = Command(L"SELECT a FROM t");
+    m_pStatement->_SetQuery(pCommand);
+    CAny v;
+    ASSERT_EQ(m_pStatement->bExecuteAndFetch(&v, 1, 1), 1) << Narrow(m_pError->pszGetError());
+    EXPECT_EQ(TextW(v), L"first");
+    EXPECT_EQ(m_pSQL->m_tabSent, (std::vector<std::string>{"SELECT a FROM t"}));
+    // Closed after.
+    EXPECT_FALSE(m_pStatement->bParseStarted());
+    // An empty result leaves the values.
+    m_pSQL->m_tabRow.clear();
+    SetW(v, L"kept");
+    ASSERT_EQ(m_pStatement->bExecuteAndFetch(&v, 1, 1), 1);
+    EXPECT_EQ(TextW(v), L"kept");
+}
+
+TEST_F(StatementAlone, FetchedRowsAndValues)
+{
+    m_pStatement->_SetQuery(Command(L"SELECT a FROM t"));
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    CAny av[2];
+    int bOut = -1;
+    ASSERT_EQ(m_pStatement->bFetchData(NA_PARSE_FIRST, &bOut, av, 2), 1);
+    EXPECT_EQ(bOut, 0);
+    EXPECT_EQ(Text8(av[0]), "first");
+    ASSERT_EQ(m_pStatement->bFetchData(NA_PARSE_NEXT, &bOut, av, 2), 1);
+    EXPECT_EQ(bOut, 0);
+    EXPECT_EQ(Text8(av[0]), "second");
+    ASSERT_EQ(m_pStatement->bFetchData(NA_PARSE_NEXT, &bOut, av, 2), 1);
+    EXPECT_EQ(bOut, 1);
+    // The requested value: the first column of the first row.
+    CAny v;
+    ASSERT_EQ(m_pStatement->bGetRequestedValue(&v), 1);
+    EXPECT_EQ(TextW(v), L"first");
+    // A failed fetch leaves the statement out of range and not found.
+    m_pSQL->m_bFailFetch = true;
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    EXPECT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 0);
+    int bFound = -1, bIn = -1;
+    m_pStatement->EvalHTrouve(&bFound, &bIn);
+    EXPECT_EQ(bFound, 0);
+    EXPECT_EQ(bIn, 0);
+}
+
+TEST_F(StatementAlone, AnEmptyTextRunsNothing)
+{
+    CNACommand* pCommand = new CNACommand(m_pError, m_pCnx);
+    EXPECT_EQ(m_pStatement->bExecuteDirectNewCommand(pCommand, 0, 1), 1);
+    EXPECT_EQ(m_pStatement->bExecute(0, 1), 1);
+    EXPECT_TRUE(m_pSQL->m_tabSent.empty());
+    // The rows of a run read one after the other.
+    m_pStatement->_SetQuery(Command(L"SELECT a FROM t"));
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    CAny v;
+    ASSERT_EQ(m_pStatement->_vbGetQueryResult(&v, 1), 1);
+    EXPECT_EQ(TextW(v), L"first");
+    ASSERT_EQ(m_pStatement->_vbGetQueryResult(&v, 1), 1);
+    EXPECT_EQ(TextW(v), L"second");
+    EXPECT_EQ(m_pStatement->_vbGetQueryResult(&v, 1), 0);
+}
+
+TEST_F(StatementAlone, ChangedItemTypesDropTheOriginalRecord)
+{
+    m_pStatement->_SetQuery(Command(L"SELECT a FROM t"));
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+    ASSERT_NE(m_pStatement->pclGetStmtOriginalRecord(), nullptr);
+    m_pStatement->SetRepeatCount(3);
+    EXPECT_EQ(m_pRecord->llGetDuplicateRank(), 3);
+    EXPECT_EQ(m_pStatement->bUpdateChangedTypeInCurrentRecord(), 1);
+    EXPECT_EQ(m_pStatement->pclGetStmtOriginalRecord(), nullptr);
+    EXPECT_EQ(m_pStatement->llGetRepeatCount(), 0);
+    // The searches made for a condition are given back.
+    CNARecherche* pSearch = m_pStatement->pclGetRecherche();
+    ASSERT_NE(pSearch, nullptr);
+    pSearch->nRelease();
+    EXPECT_EQ(Live().nSearches, 1);
+    CNACommand* pWhere = new CNACommand(m_pError, m_pCnx);
+    pWhere->AddRef();
+    for (int i = 0; i < 3; i++)
+        EXPECT_EQ(m_pStatement->bGetClauseWHERE(pWhere), 1);
+    EXPECT_TRUE(pWhere->bIsEmpty());
+    pWhere->nRelease();
+    EXPECT_EQ(Live().nSearches, 1);
+}
+
+TEST_F(StatementAlone, MoreRowsFlagAndPendingRefresh)
+{
+    m_pStatement->SetName(L"a");
+    m_pStatement->_SetQuery(Command(L"SELECT a FROM t"));
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+    EXPECT_TRUE(m_pStatement->bMoreRows());
+    // Staying on the row: no record save is made of it.
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_NEXT, 0, 0, nullptr), 1);
+    EXPECT_EQ(m_pStatement->nGetRecordSaveID(), -1);
+    ASSERT_NE(m_pStatement->pclGetStmtOriginalRecord(), nullptr);
+    EXPECT_EQ(m_pStatement->pclGetStmtOriginalRecord()->nGetRef(), 1u);
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_NEXT, 0, 1, nullptr), 1);
+    EXPECT_TRUE(m_pStatement->bMoreRows());
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_NEXT, 0, 1, nullptr), 1);
+    EXPECT_FALSE(m_pStatement->bMoreRows());
+    // A run again asked for (the result reset): a next keeps it, a first
+    // read drops it; a cause 2 never replaces it.
+    m_pStatement->bSetParseNeedUpdate(1, -1);
+    m_pStatement->bSetParseNeedUpdate(2, -1);
+    EXPECT_EQ(m_pStatement->eParseNeedUpdate(), 1);
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_NEXT, 0, 1, nullptr), 1);
+    EXPECT_EQ(m_pStatement->eParseNeedUpdate(), 1);
+    ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+    EXPECT_EQ(m_pStatement->eParseNeedUpdate(), 0);
+    m_pSQL->m_bFailFetch = true;
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    EXPECT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 0);
+    EXPECT_FALSE(m_pStatement->bMoreRows());
+    // Without a command nothing runs.
+    CNAStatement* p = new CNAStatement(m_pError, m_pSQL);
+    p->AddRef();
+    EXPECT_EQ(p->bExecuteDirect(0, 1), 0);
+    EXPECT_EQ(p->nRelease(), 0u);
+}
+
+TEST_F(StatementAlone, WithoutDirectStatementClosingSucceeds)
+{
+    CNAStatement* p = new CNAStatement(m_pError, nullptr);
+    p->AddRef();
+    p->_SetQuery(Command(L"SELECT 1"));
+    EXPECT_NE(p->pclGetCommandNoRef(), nullptr);
+    EXPECT_EQ(p->Close(), 1);
+    EXPECT_EQ(p->ResetQuery(), 1);
+    EXPECT_EQ(p->pclGetCommandNoRef(), nullptr);
+    // Nothing to run: nothing run.
+    EXPECT_EQ(p->bExecute(0, 1), 1);
+    // Without a command the kind is a SELECT.
+    EXPECT_EQ(p->eGetQueryType(), CNAStatement::QT_SELECT);
+    EXPECT_EQ(p->nGetBindDefineFlag(), 0);
+    EXPECT_EQ(p->nRelease(), 0u);
+}
+
+TEST_F(StatementAlone, ARowThatCannotBeFoundAgain)
+{
+    m_pError->Reset();
+    m_pStatement->CurrentRecordNotFound(L"a", 3, 23);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_RECORD_NOT_FOUND));
+    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_ROWGONE);
+    EXPECT_TRUE(m_pStatement->bRecordLost());
+    EXPECT_NE(std::wstring(m_pError->pszGetError()).find(L"3.23"), std::wstring::npos);
+}
+
+TEST_F(StatementAlone, PreparedQueriesAreNotOfferedByTheDirectStatements)
+{
+    CNACommand* pCommand = Command(L"SELECT a FROM t");
+    pCommand->SetStatementKind(CNAStatement::QT_NONE);
+    EXPECT_EQ(m_pStatement->bPrepare(pCommand, 2), 1);
+    m_pError->Reset();
+    EXPECT_EQ(m_pStatement->bExecutePreparedQuery(0, 0), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_QUERY_TYPE));
+    pCommand->SetStatementKind(CNAStatement::QT_SELECT);
+    m_pError->Reset();
+    EXPECT_EQ(m_pStatement->bPrepare(pCommand, 0), 0);
+    EXPECT_EQ(m_pStatement->bExecutePreparedQuery(0, 1), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 0u);
+    EXPECT_TRUE(m_pSQL->m_tabSent.empty());
+}
+
+} // namespace
+
+namespace {
+
+// The SELECT, UPDATE and DELETE texts of a statement over a data access on
+// a closed connection of the MySQL kind.
+class StatementText : public ::testing::Test, protected CTableScope {
+protected:
+    void SetUp() override
+    {
+        m_pKind = new CMySQLKindConnection;
+        m_pKind->AddRef();
+        m_pTable.reset(new CTestTable(m_pError, m_pKind, L"T"));
+        m_pTable->Add(L"id", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+        m_pTable->Add(L"d", NA_IT_I4, 4, CTestTable::DUPLICATES);
+        m_pTable->Add(L"dd", NA_IT_I4, 4, CTestTable::DUPLICATES | CNAItemDescription::KF_DESCENDING);
+        m_pTable->Add(L"m", NA_IT_MEMOTEXTE, 0, CTestTable::DUPLICATES);
+        (*m_pTable)->UpdateRecordSize();
+        // The description keeps its best browse item once asked.
+        (*m_pTable)->piGetBestParseItemDesc()->nExternalRelease();
+        for (unsigned int i = 0; i < (*m_pTable)->nGetNumItems(); i++)
+            m_tabHeld.push_back((*m_pTable)->pclNAGetItemNoRef(static_cast<int>(i))->nGetExternalRef());
+        m_pAccess = new CNADataAccess(m_pTable->Get(), m_pKind, m_pError);
+        m_pAccess->AddRef();
+        CNARecord* pRecord = m_pAccess->_pclAllocRecord(m_pError);
+        pRecord->AddRef();
+        ASSERT_EQ(pRecord->bInitRecord(m_pTable->Get(), nullptr, m_pKind), 1);
+        m_pAccess->_SetCurrentRecord(pRecord);
+        pRecord->nRelease();
+        m_pStatement = new CCountedSearchStatement(m_pAccess, m_pError);
+        m_pStatement->AddRef();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(m_pStatement->nRelease(), 0u);
+        EXPECT_EQ(m_pAccess->nRelease(), 0u);
+        EXPECT_EQ(Live().nSearches, 0);
+        for (unsigned int i = 0; i < (*m_pTable)->nGetNumItems(); i++)
+            EXPECT_EQ((*m_pTable)->pclNAGetItemNoRef(static_cast<int>(i))->nGetExternalRef(), m_tabHeld[i]) << i;
+        m_pTable.reset();
+        m_pKind->nRelease();
+    }
+    std::string Select(const wchar_t* pszItem, int bAscending, unsigned int nFlags = 0)
+    {
+        CNACommand* pCommand = new CNACommand(m_pError, m_pKind);
+        pCommand->AddRef();
+        const int bBuilt = m_pStatement->bBuildQuerySELECT(pCommand, nFlags, pszItem, bAscending, nullptr);
+        const std::string s = bBuilt ? Narrow(pCommand->pszGetOriginalSQL()) : "(refused)";
+        pCommand->nRelease();
+        return s;
+    }
+
+    CMySQLKindConnection* m_pKind = nullptr;
+    std::vector<unsigned int> m_tabHeld; // the items' references before the test
+    CNADataAccess* m_pAccess = nullptr;
+    CNAStatement* m_pStatement = nullptr;
+};
+
+TEST_F(StatementText, OrderByTermsAndTieBreaks)
+{
+    const std::string strSelect = "SELECT `id`,`d`,`dd`,`m` FROM `T`";
+    struct SCase {
+        const wchar_t* pszItem;
+        int bAscending;
+        unsigned int nTieBreak;
+        unsigned int nFlags;
+        const char* pszOrder;
+        int bInverted;
+    } aCase[] = {
+        {L"d", 1, 3, 0, " ORDER BY `d`,`id`", 0},
+        {L"d", 0, 3, 0, " ORDER BY `d` DESC,`id` DESC", 1},
+        {L"d", 1, 3, CNAStatement::WPF_NO_TIEBREAK, " ORDER BY `d`", 0},
+        {L"d", 1, 2, 0, " ORDER BY `d`", 0},
+        {L"d", 0, 2, 0, " ORDER BY `d` DESC,`id` DESC", 1},
+        {L"d", 0, 1, 0, " ORDER BY `d` DESC", 1},
+        {L"id", 1, 3, 0, " ORDER BY `id`", 0},
+        // An item sorted descending turns the order round.
+        {L"dd", 1, 3, 0, " ORDER BY `dd` DESC,`id` DESC", 1},
+        {L"dd", 0, 3, 0, " ORDER BY `dd`,`id`", 0},
+        // A memo the connection cannot order by: the tie-break alone.
+        {L"m", 1, 3, 0, " ORDER BY `id`", 0},
+        // No item: no order.
+        {L"", 1, 3, 0, "", 0},
+    };
+    for (const SCase& c : aCase) {
+        m_pStatement->SetTieBreak(c.nTieBreak);
+        EXPECT_EQ(Select(c.pszItem, c.bAscending, c.nFlags), strSelect + c.pszOrder) << Narrow(c.pszItem);
+        EXPECT_EQ(m_pStatement->bInvertFetch(), c.bInverted) << Narrow(c.pszItem);
+        EXPECT_EQ(m_pStatement->nGetBindDefineFlag(), 2);
+    }
+    // An item the description does not know.
+    m_pError->Reset();
+    EXPECT_EQ(Select(L"nothing", 1), "(refused)");
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_ORDER_ITEM_MISSING));
+    EXPECT_NE(std::wstring(m_pError->pszGetError()).find(L"nothing"), std::wstring::npos);
+}
+
+TEST_F(StatementText, WritesAimedAtTheRowRead)
+{
+    CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 7);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"id")->bSetValue(&v, 0), 1);
+    ASSERT_TRUE(pRecord->bCopyCurrentRecordToOriginalRecord());
+    SetAs<int>(v, TQTYPE_I4, 9);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"id")->bSetValue(&v, 0), 1);
+    CNACommand* pCommand = new CNACommand(m_pError, m_pKind);
+    pCommand->AddRef();
+    for (int i = 0; i < 3; i++) {
+        ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETE, pCommand, 0), 1);
+        EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DELETE FROM `T` WHERE `id`=");
+        EXPECT_EQ(pCommand->nGetParameterNbr(), 1);
+    }
+    ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETEALL, pCommand, 0), 1);
+    EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DELETE FROM `T`");
+    EXPECT_EQ(pCommand->eGetQueryType(), CNAStatement::QT_DELETEALL);
+    ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DROPTABLE, pCommand, 0), 1);
+    EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DROP TABLE `T`");
+    m_pKind->SetKind(1);
+    ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DROPTABLE, pCommand, 0), 1);
+    EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DROP TABLE `T` CASCADE CONSTRAINT");
+    // The current values come back: the id set stays 9.
+    CAny w;
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"id")->bGetCurrentValue(&w, 0), 1);
+    int n = 0;
+    ASSERT_EQ(w.nGetINT(&n), 0);
+    EXPECT_EQ(n, 9);
+    pCommand->nRelease();
+}
+
+TEST_F(StatementText, AStayKeepsTheRowOfARecordSave)
+{
+    CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();
+    const int nSave = m_pAccess->nKeepCurrentRecordSave();
+    ASSERT_GE(nSave, 0);
+    ASSERT_EQ(m_pStatement->bSetParseNeedUpdate(1, nSave), 1);
+    EXPECT_EQ(m_pAccess->pclGetRecordSaveCacheNoRef()->nGetRecordSaveRef(nSave), 1);
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 4);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"d")->bSetValue(&v, 0), 1);
+    ASSERT_EQ(m_pStatement->bSetStmtOriginalRecord(CNAStatement::DIRECTION_STAY), 1);
+    // The current row kept as another save, the cause as it was.
+    EXPECT_NE(m_pStatement->nGetRecordSaveID(), nSave);
+    EXPECT_GE(m_pStatement->nGetRecordSaveID(), 0);
+    EXPECT_EQ(m_pStatement->eParseNeedUpdate(), 1);
+    EXPECT_EQ(m_pStatement->pclGetStmtOriginalRecord(), nullptr);
+    m_pStatement->bSetParseNeedUpdate(0, -1);
+}
+
+TEST_F(StatementText, FiltersSearchesAndDescriptions)
+{
+    // The filter kept with its active state comes back with it.
+    CAny a;
+    SetAs<int>(a, TQTYPE_I4, 3);
+    ASSERT_EQ(m_pStatement->bSetFilter(L"d", &a, 1, nullptr, 1, nullptr), 1);
+    EXPECT_EQ(m_pStatement->bSetFilter(L"nothing", &a, 1, nullptr, 1, nullptr), 0);
+    CNAFilter* pFilter = m_pStatement->pclActivateFilter();
+    ASSERT_NE(pFilter, nullptr);
+    {
+        CNAFilterSave clSave(pFilter);
+        m_pStatement->DesactivateFilter();
+        m_pStatement->_SetFilter(static_cast<CNAFilter*>(nullptr));
+        EXPECT_FALSE(m_pStatement->bExistFilter());
+        m_pStatement->_SetFilter(&clSave);
+        EXPECT_TRUE(m_pStatement->bExistFilter());
+        CNAFilter* pBack = m_pStatement->pclGetFilter();
+        EXPECT_EQ(pBack, pFilter);
+        pBack->nRelease();
+    }
+    // A filter another holds is not changed: a new one is made.
+    CNAFilter* pHeld = m_pStatement->pclGetFilter();
+    ASSERT_EQ(m_pStatement->bSetFilter(L"dd", &a, 1, nullptr, 1, nullptr), 1);
+    CNAFilter* pNew = m_pStatement->pclGetFilter();
+    EXPECT_NE(pNew, pHeld);
+    EXPECT_EQ(pHeld->piGetFetchItem()->pszGetName(), std::wstring(L"d"));
+    pNew->nRelease();
+    pHeld->nRelease();
+    // A filter held by the statement alone is set again in place.
+    pHeld = m_pStatement->pclGetFilter();
+    pHeld->nRelease();
+    ASSERT_EQ(m_pStatement->bSetFilter(L"d", &a, 1, nullptr, 1, nullptr), 1);
+    pNew = m_pStatement->pclGetFilter();
+    EXPECT_EQ(pNew, pHeld);
+    pNew->nRelease();
+    pFilter->nRelease();
+    // The user search and the internal one go together.
+    ASSERT_EQ(m_pStatement->bSetUserSearch(L"d", &a, NA_PARSE_FIRST, 0), 1);
+    EXPECT_NE(m_pStatement->pclGetUserSearch()->piGetItemNoRef(), nullptr);
+    EXPECT_EQ(m_pStatement->pclGetUserSearch()->nGetFlags(), 1u);
+    EXPECT_EQ(m_pStatement->bSetUserSearch(L"nothing", &a, NA_PARSE_FIRST, 1), 0);
+    m_pStatement->PrepareInternalSearch();
+    m_pStatement->DesactivateRechercheUserAndInternal();
+    EXPECT_EQ(m_pStatement->pclGetUserSearch()->piGetItemNoRef(), nullptr);
+    EXPECT_FALSE(m_pStatement->bInternalSearch());
+    CNARecherche* pSearch = m_pStatement->pclGetRecherche();
+    EXPECT_EQ(pSearch->nGetState(), CNARecherche::STATE_INACTIVE);
+    pSearch->nRelease();
+    // Another description in place of the data access's.
+    CTestTable clOther(m_pError, m_pKind, L"U");
+    clOther.Add(L"x", NA_IT_I4, 4);
+    m_pStatement->SetDataSource(clOther.Get());
+    EXPECT_EQ(clOther->nGetExternalRef(), 1u);
+    m_pStatement->SetDataSource(m_pTable->Get());
+    EXPECT_EQ(clOther->nGetExternalRef(), 0u);
+}
+
+TEST_F(StatementAlone, AResultWithoutColumnsIsNoSelect)
+{
+    m_pSQL->m_tabColumnName.clear();
+    m_pSQL->m_tabRow.clear();
+    CNACommand* pCommand = Command(L"DO 1");
+    pCommand->SetStatementKind(CNAStatement::QT_NONE);
+    m_pStatement->_SetQuery(pCommand);
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    CNADataSourceDescription* pDescription = new CNADataSourceDescription(m_pCnx, m_pError);
+    pDescription->AddRef();
+    ASSERT_EQ(m_pStatement->bGetQueryStructure(pDescription), 1);
+    EXPECT_EQ(m_pStatement->eGetQueryType(), CNAStatement::QT_NORESULT);
+    pDescription->nRelease();
+    // With columns, a SELECT.
+    m_pSQL->m_tabColumnName = {L"a"};
+    pCommand->SetStatementKind(CNAStatement::QT_NONE);
+    ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
+    pDescription = new CNADataSourceDescription(m_pCnx, m_pError);
+    pDescription->AddRef();
+    ASSERT_EQ(m_pStatement->bGetQueryStructure(pDescription), 1);
+    EXPECT_EQ(m_pStatement->eGetQueryType(), CNAStatement::QT_SELECT);
+    EXPECT_EQ(pDescription->nGetNumItems(), 1u);
+    pDescription->nRelease();
+}
+
+} // namespace

@@ -2,6 +2,7 @@
 
 #include "access/driver/INAVersion.h"
 #include "access/driver/NAError.h"
+#include "access/sql/NAFilter.h"
 #include "access/statement/IndexItem.h"
 #include "access/statement/NARecordCache.h"
 #include "access/statement/NAStatement.h"
@@ -35,7 +36,10 @@ int CNATableCache::_bSetStatementParse(CNAStatement* pclStatement)
     if (m_pclStatementParse != nullptr)
         m_pclStatementParse->nRelease();
     m_pclStatementParse = pclStatement;
-    // The statement keeps no filter yet: the save stays without one.
+    CNAFilter* pclFilter = pclStatement != nullptr ? pclStatement->pclGetFilter() : nullptr;
+    m_clFilterSave.SetFilter(pclFilter);
+    if (pclFilter != nullptr)
+        pclFilter->nRelease();
     return 1;
 }
 
@@ -43,9 +47,10 @@ int CNATableCache::bSetStatementParse(CNAStatement* pclStatement)
 {
     // Only the first time: once a full cache stands, no statement becomes
     // the browse again.
-    if (bInitDone())
-        return _bSetStatementParse(pclStatement);
-    return 1;
+    const int bResult = bInitDone() ? _bSetStatementParse(pclStatement) : 1;
+    if (pclStatement != nullptr)
+        pclStatement->EnableCache(1);
+    return bResult;
 }
 
 int CNATableCache::bIsStatementParse(const CNAStatement* pclStatement) const
@@ -55,9 +60,11 @@ int CNATableCache::bIsStatementParse(const CNAStatement* pclStatement) const
 
 int CNATableCache::bIsRecordCache(const CNARecordCache* pclCache) const
 {
-    // Before the full cache, the browse statement's record cache would
-    // answer; the statement keeps none yet.
-    return m_pclFullCache != nullptr && pclCache == m_pclFullCache;
+    if (pclCache == nullptr)
+        return 0;
+    if (m_pclFullCache != nullptr)
+        return pclCache == m_pclFullCache;
+    return m_pclStatementParse != nullptr && pclCache == m_pclStatementParse->pclGetRecordCacheNoRef();
 }
 
 int CNATableCache::bIsEmpty() const
@@ -77,20 +84,12 @@ int CNATableCache::bFilterEquals(CNAFilter* pclFilter) const
 
 int CNATableCache::bCacheCompleted() const
 {
-    // The browse statement keeps no record cache yet: never complete.
-    return m_pclStatementParse == nullptr;
+    return m_pclStatementParse == nullptr || m_pclStatementParse->bCacheCompleted();
 }
 
 CNARecordCache* CNATableCache::_pclCompleteStatementCache()
 {
-    // The statement cannot read its browse to the end into a record cache
-    // yet.
-    if (m_pclError != nullptr)
-        m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, CIndexItem::ERRFILE_TABLECACHE, 2,
-                                   m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetConnection() : nullptr,
-                                   m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : nullptr,
-                                   nullptr, ZTERR_NOT_OFFERED);
-    return nullptr;
+    return m_pclStatementParse->pclGetFullRecordCache();
 }
 
 CNARecordCache* CNATableCache::pclGetFullCache()

@@ -7,6 +7,7 @@
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NaDriver.h"
 #include "access/sql/NACommand.h"
+#include "access/sql/NAFilter.h"
 #include "access/sql/NARecherche.h"
 #include "access/sql/SQLParserInfo.h"
 #include "access/statement/NAColumn.h"
@@ -16,6 +17,7 @@
 #include "access/statement/NARecordId.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatement.h"
+#include "access/statement/NATableCache.h"
 #include "access/table/NAIDAuto.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/values/NACnvVariant.h"
@@ -39,7 +41,9 @@ CNADataAccess::CNADataAccess(INADataSourceDescription* piDescription, CNAConnect
       m_eHMode(0),
       m_pclRecordSaveCache(nullptr),
       m_pclRecordSaveCache2(nullptr),
-      m_nOwnRecordSave(-1)
+      m_nOwnRecordSave(-1),
+      m_pclLatestFilter(nullptr),
+      m_pclTableCache(nullptr)
 {
     _FormatTableName();
     __Init();
@@ -67,6 +71,9 @@ void CNADataAccess::__Init()
 
 CNADataAccess::~CNADataAccess()
 {
+    if (m_pclTableCache != nullptr)
+        m_pclTableCache->dwRelease();
+    SetLatestFilter(nullptr);
     // The saves go before anything that could still release into them.
     _FreeSavedRecordCache();
     _FreeCurrentRecord();
@@ -461,7 +468,86 @@ void CNADataAccess::_SetImportedDataSourceDesc(CNADataSourceDescription* pclDesc
     m_pclImportedDescription = pclDescription;
 }
 
-void CNADataAccess::ClosingStatement(CNAStatement*) {}
+void CNADataAccess::ClosingStatement(CNAStatement* pclStatement)
+{
+    if (m_pclTableCache != nullptr && m_pclTableCache->bIsStatementParse(pclStatement))
+        _FreeTableCache();
+}
+
+// ---- Table cache and latest filter ---------------------------------------------------------------------
+
+void CNADataAccess::_AllocTableCache()
+{
+    m_pclTableCache = new (std::nothrow) CNATableCache(m_pclError, this);
+}
+
+int CNADataAccess::_bCreateNewTableCache(CNAStatement*)
+{
+    if (m_pclTableCache != nullptr)
+        _FreeTableCache();
+    _AllocTableCache();
+    if (m_pclTableCache == nullptr) {
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+    }
+    m_pclTableCache->m_nRefCount++;
+    return 1;
+}
+
+void CNADataAccess::_FreeTableCache()
+{
+    if (m_pclTableCache == nullptr)
+        return;
+    // A statement's Close while it gives up its index comes back here: the
+    // field is cleared first.
+    CNATableCache* pcl = m_pclTableCache;
+    _DestroyCacheIndexes();
+    if (m_pclTableCache == pcl) {
+        m_pclTableCache = nullptr;
+        pcl->dwRelease();
+    }
+}
+
+void CNADataAccess::_DestroyCacheIndexes() {}
+
+int CNADataAccess::bFreeCache()
+{
+    _FreeTableCache();
+    return 1;
+}
+
+void CNADataAccess::SetLatestFilter(CNAFilter* pclFilter)
+{
+    if (pclFilter == m_pclLatestFilter)
+        return;
+    if (pclFilter != nullptr)
+        pclFilter->AddRef();
+    if (m_pclLatestFilter != nullptr)
+        m_pclLatestFilter->nRelease();
+    m_pclLatestFilter = pclFilter;
+}
+
+int CNADataAccess::bHLitxxx(const wchar_t*, eNA_PARSEDIRECTION, int, eNA_LOCKTYPE, eNA_LOCKTYPE*, unsigned int)
+{
+    return _bNotBuilt(20);
+}
+
+int CNADataAccess::bSkipRecord(const wchar_t*, eNA_PARSEDIRECTION, long long, int, eNA_LOCKTYPE, eNA_LOCKTYPE*,
+                               unsigned int)
+{
+    return _bNotBuilt(21);
+}
+
+int CNADataAccess::bHSauvePosition(int*, const wchar_t*, eNAPOSITION)
+{
+    return _bNotBuilt(22);
+}
+
+int CNADataAccess::bHRetourPosition(int, wchar_t*, int, eNAPOSITION)
+{
+    return _bNotBuilt(23);
+}
 
 int CNADataAccess::bSetCurrentRecordRead(int bKeepSave)
 {

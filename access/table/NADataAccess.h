@@ -12,6 +12,7 @@ class CNAConnectionDescription;
 class CNAContext;
 class CNADataSourceDescription;
 class CNAError;
+class CNAFilter;
 class CNAIDAuto;
 class CNARecord;
 class CNARecordCache;
@@ -19,6 +20,7 @@ class CNARecordCachePosition;
 class CNARecordId;
 class CNARecordValue;
 class CNAStatement;
+class CNATableCache;
 class CSQLParserInfo;
 class CTString;
 class INADataSourceDescription;
@@ -26,6 +28,8 @@ class INAItemDescription;
 
 enum _eNA_HMODE : int;
 enum eNA_LOCKTYPE : int;
+enum eNA_PARSEDIRECTION : int;
+enum eNAPOSITION : int;
 
 class CNADataAccess : public CInterf {
 public:
@@ -81,6 +85,16 @@ public:
     // Installs the description of a query's result (one external
     // reference); the items are reconciled with the data access.
     virtual void _SetImportedDataSourceDesc(CNADataSourceDescription* pclDescription);
+    // Reads, moves and positions on a browse item. They come with the data
+    // access.
+    virtual int bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, int n, eNA_LOCKTYPE eLock,
+                         eNA_LOCKTYPE* peLock, unsigned int nFlags);
+    virtual int bSkipRecord(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, long long llCount, int n,
+                            eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags);
+    virtual int bHSauvePosition(int* pnPosition, const wchar_t* pszItem, eNAPOSITION eOption);
+    virtual int bHRetourPosition(int nPosition, wchar_t* pszItem, int bKeep, eNAPOSITION eOption);
+    // A new table cache (no reference) kept as the table cache.
+    virtual void _AllocTableCache();
 
     // Records the host's lock mode; 1.
     int bHMode(_eNA_HMODE eMode);
@@ -121,13 +135,25 @@ public:
     CNACommand* pclAllocCommand(CNAError* pclError);
     // After a statement ran a query: the description of its result.
     int bInitImportedDataSourceDesc(CNAStatement* pclStatement);
-    // A statement that closes; nothing to drop without a table cache.
+    // A statement that closes: a table cache it browses goes.
     void ClosingStatement(CNAStatement* pclStatement);
-    int bHasTableCache() const { return 0; }
     // The auto-increment object, made on first use, with a reference.
     CNAIDAuto* pclGetIDAuto();
     // A new auto-increment value into the record's column; 1 without one.
     int bSetNewAutoId();
+
+    // ---- Table cache and latest filter -----------------------------------------------------
+    int bHasTableCache() const { return m_pclTableCache != nullptr; }
+    CNATableCache* pclGetTableCacheNoRef() const { return m_pclTableCache; }
+    // A new table cache in place of the old one; 0 with the no-memory error.
+    int _bCreateNewTableCache(CNAStatement* pclStatement);
+    // Every statement gives up its index, then the table cache goes.
+    void _FreeTableCache();
+    // The host's cache release; 1.
+    int bFreeCache();
+    // One reference on the filter, or null.
+    void SetLatestFilter(CNAFilter* pclFilter);
+    CNAFilter* pclGetLatestFilterNoRef() const { return m_pclLatestFilter; }
 
     // ---- Finding a record again ----------------------------------------------------------
     // The statement put back on its own original record, then moved in the
@@ -190,6 +216,9 @@ protected:
     void __Init();
     // The database table name formatted for SQL; left empty without memory.
     void _FormatTableName();
+    // Every statement of the table drops its table-cache index. The
+    // statements are filed with the data access; nothing to do before.
+    virtual void _DestroyCacheIndexes();
 
     CNAError* m_pclError;                      // one reference
     CNARecord* m_pclCurrentRecord;             // one reference, or null
@@ -208,4 +237,6 @@ protected:
     CNARecordCachePosition* m_pclRecordSaveCache;  // one reference, or null
     CNARecordCachePosition* m_pclRecordSaveCache2; // one reference, or null
     int m_nOwnRecordSave;                          // one reference held while not -1
+    CNAFilter* m_pclLatestFilter;                  // one reference, or null
+    CNATableCache* m_pclTableCache;                // one reference, or null
 };

@@ -7,6 +7,7 @@
 #include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatementSQL.h"
+#include "access/statement/NATableCache.h"
 #include "common/values/Any.h"
 
 #include <cwchar>
@@ -61,6 +62,14 @@ CTestDataAccess::~CTestDataAccess()
 
 void CTestDataAccess::DropStatements()
 {
+    for (auto& pair : m_mapPosition) {
+        CNAStatement* pcl = pair.second->pclGetStatementNoRef();
+        if (pcl != nullptr)
+            pcl->bRemoveSavedPosition(pair.first);
+        pair.second->nRelease();
+    }
+    m_mapPosition.clear();
+    _FreeTableCache();
     m_pclLast = nullptr;
     for (auto& pair : m_mapStatement)
         pair.second->nRelease();
@@ -166,6 +175,7 @@ int CTestDataAccess::bWrite(int eType, unsigned int nFlags)
     if (!bResult)
         return 0;
     // The record saves follow, then every statement learns of the write.
+    const int nTableCacheRow = _nWriteInTableCache(eType, nFlags);
     if (eType == CNAStatement::QT_DELETE)
         nSetRecordDeletedInCache(m_pclRecordSaveCache);
     else if (eType == CNAStatement::QT_UPDATE)
@@ -175,7 +185,8 @@ int CTestDataAccess::bWrite(int eType, unsigned int nFlags)
     for (auto& pair : m_mapStatement)
         tab.push_back(pair.second);
     for (CNAStatement* p : tab)
-        p->OnNotifyOperation(eType, -1, pcl, nFlags, eType == CNAStatement::QT_UPDATE ? pclOriginal : nullptr);
+        p->OnNotifyOperation(eType, nTableCacheRow, pcl, nFlags,
+                             eType == CNAStatement::QT_UPDATE ? pclOriginal : nullptr);
     if (eType == CNAStatement::QT_DELETE)
         m_pclCurrentRecord->SetDeleted();
     else if (eType == CNAStatement::QT_UPDATE || eType == CNAStatement::QT_INSERT)
@@ -240,12 +251,27 @@ int CTestDataAccess::_bFetch(CNAStatement* pclStatement, const wchar_t* pszItem,
         if (pclStatement->eParseNeedUpdate() != 0 || !pclStatement->bParseStarted())
             return _bUpdateParse(0, pclStatement, n, eDirection, llCount, pllMoved);
     }
+    bool bMakeTableCache = false;
+    if (bReopen && (nFlags & CNAStatement::WPF_TABLE_CACHE) != 0) {
+        // The first browse fills the table cache through its record cache.
+        if (m_pclTableCache == nullptr)
+            bMakeTableCache = true;
+        else if (!m_pclTableCache->bIsStatementParse(pclStatement)) {
+            if (m_pclTableCache->pclGetFullCache() == nullptr)
+                return 0;
+            bReopen = pclStatement->pclGetTableCacheIndexNoRef() == nullptr && pclStatement->bParseStarted() &&
+                      pclStatement->pclGetRecordCacheNoRef() != nullptr &&
+                      !m_pclTableCache->bIsRecordCache(pclStatement->pclGetRecordCacheNoRef());
+        }
+    }
     if (bReopen) {
         pclStatement->SetRecordLost(0);
         pclStatement->bSetParseNeedUpdate(0);
         const int bForward =
             (eDirection == NA_PARSE_LAST || eDirection == NA_PARSE_PREVIOUS) && !bRequeteSansCorrection() ? 0 : 1;
         if (!_bOpenStatement(pclStatement, pszItem, bForward, nFlags, &llCount))
+            return 0;
+        if (bMakeTableCache && (!_bCreateNewTableCache(pclStatement) || !m_pclTableCache->bSetStatementParse(pclStatement)))
             return 0;
     }
     if (llCount == 0 && n == 0)
@@ -333,4 +359,87 @@ int CTestDataAccess::bGetNbEnr(long long* pllCount, unsigned int nMode, unsigned
         pclBackup->nRelease();
     }
     return bResult;
+}
+
+// ---- Reads, positions and the table cache ---------------------------------------------------------
+
+int CTestDataAccess::bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, int, eNA_LOCKTYPE,
+                              eNA_LOCKTYPE*, unsigned int nFlags)
+{
+    return bRead(pszItem, eDirection, nFlags);
+}
+
+int CTestDataAccess::bSkipRecord(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, long long llCount, int,
+                                 eNA_LOCKTYPE, eNA_LOCKTYPE*, unsigned int nFlags)
+{
+    return bSkip(pszItem, eDirection, llCount, nullptr, nFlags);
+}
+
+int CTestDataAccess::bHSauvePosition(int* pnPosition, const wchar_t* pszItem, eNAPOSITION eOption)
+{
+    CNAStatement* pclStatement = Statement(pszItem);
+    if (pclStatement == nullptr)
+        return 0;
+    CNAPosition* pcl = new CNAPosition;
+    pcl->AddRef();
+    pcl->SetItem(pszItem);
+    if (!pclStatement->bGetPosition(pcl, eOption) || !pclStatement->bAddSavedPosition(m_nLastPosition + 1, pcl)) {
+        pcl->nRelease();
+        return 0;
+    }
+    *pnPosition = ++m_nLastPosition;
+    m_mapPosition[*pnPosition] = pcl;
+    return 1;
+}
+
+int CTestDataAccess::bHRetourPosition(int nPosition, wchar_t*, int bKeep, eNAPOSITION eOption)
+{
+    auto it = m_mapPosition.find(nPosition);
+    if (it == m_mapPosition.end())
+        return 0;
+    CNAPosition* pcl = it->second;
+    CNAStatement* pclStatement = pcl->pclGetStatementNoRef();
+    m_pclLast = pclStatement;
+    const int bResult = pclStatement->bSetPosition(pcl, eOption);
+    if (!bKeep)
+        bHLiberePosition(nPosition);
+    return bResult;
+}
+
+int CTestDataAccess::bHLiberePosition(int nPosition)
+{
+    auto it = m_mapPosition.find(nPosition);
+    if (it == m_mapPosition.end())
+        return 0;
+    CNAPosition* pcl = it->second;
+    m_mapPosition.erase(it);
+    pcl->pclGetStatementNoRef()->bRemoveSavedPosition(nPosition);
+    pcl->nRelease();
+    return 1;
+}
+
+void CTestDataAccess::_DestroyCacheIndexes()
+{
+    for (auto& pair : m_mapStatement) {
+        pair.second->AddRef();
+        pair.second->DestroyCacheIndex();
+        pair.second->nRelease();
+    }
+}
+
+int CTestDataAccess::_nWriteInTableCache(int eType, unsigned int nFlags)
+{
+    CNARecordCache* pclFull = m_pclTableCache != nullptr && !m_pclTableCache->bIsEmpty()
+                                  ? m_pclTableCache->pclGetFullCache()
+                                  : nullptr;
+    if (pclFull == nullptr)
+        return -1;
+    if (eType == CNAStatement::QT_DELETE)
+        return nSetRecordDeletedInCache(pclFull);
+    if (eType == CNAStatement::QT_UPDATE)
+        return nUpdateRecordInCache(nFlags, pclFull);
+    if (eType == CNAStatement::QT_INSERT)
+        return pclFull->nOnNotifyOperation(CNARecordCache::NA_NOTIFY_INSERT,
+                                           m_pclCurrentRecord->pclGetCurrentRecordValueNoRef(), nullptr, nFlags, 0);
+    return -1;
 }

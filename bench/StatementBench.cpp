@@ -4,11 +4,14 @@
 // on the text txt (an index of its own). Beside it in the same run, the raw
 // client's keyset loop over the same order, 100 rows per query, every byte of
 // every value read. Also the cost of the first and of the last tenth of the
-// browse: the next blocks cost the same all the way.
+// browse: the next blocks cost the same all the way. Then the same browses
+// served by table-cache indexes over the whole table held in memory, beside
+// the same keyset loop (the full cache's making timed apart).
 #include "access/driver/INADriver.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/statement/NAColumn.h"
+#include "access/statement/NATableCache.h"
 #include "bench/SQLBenchTable.h"
 #include "host/HostConnectionDescription.h"
 #include "mysql/MySQLConnection.h"
@@ -243,6 +246,95 @@ void BM_StatementBrowse(benchmark::State& state)
                 dDriverCPU * 1e6 / static_cast<double>(llRows), dRawCPU * 1e6 / static_cast<double>(llRawRows));
 }
 
+// A second data access whose browses are served by the table cache: its
+// first browse (on stamp) is read whole into the full cache; the time of
+// that, in seconds, or a negative value on a failure.
+double dFullCache(STBrowse* pst, CTestDataAccess** ppAccess)
+{
+    static CTestDataAccess* s_pclAccess = nullptr;
+    static double s_dTime = -1;
+    if (s_pclAccess == nullptr) {
+        s_pclAccess = new CTestDataAccess(pst->pHost->Get(), pst->pclConnection, pst->pclError);
+        const Clock::time_point t0 = Clock::now();
+        if (s_pclAccess->Open(pst->pDatabase->Get()) &&
+            s_pclAccess->bRead(L"stamp", 0, CNAStatement::WPF_TABLE_CACHE) &&
+            s_pclAccess->pclGetTableCacheNoRef() != nullptr &&
+            s_pclAccess->pclGetTableCacheNoRef()->pclGetFullCache() != nullptr)
+            s_dTime = std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+    *ppAccess = s_pclAccess;
+    return s_dTime;
+}
+
+// Argument 0: on n; 1: on txt; each served by its table-cache index.
+void BM_TableCacheBrowse(benchmark::State& state)
+{
+    STBrowse* pst = pReady(state, strStart);
+    if (pst == nullptr)
+        return;
+    CTestDataAccess* p = nullptr;
+    const double dMaking = dFullCache(pst, &p);
+    if (dMaking < 0) {
+        state.SkipWithError(("full cache: " + Text(pst->pclError)).c_str());
+        return;
+    }
+    const bool bText = state.range(0) != 0;
+    const wchar_t* pszItem = bText ? L"txt" : L"n";
+    const unsigned int nFlags = CNAStatement::WPF_TABLE_CACHE;
+    // The index is built by the first read of its item, timed apart too.
+    const Clock::time_point tIndex = Clock::now();
+    if (!p->bRead(pszItem, 0, nFlags) || p->m_pclLast->pclGetTableCacheIndexNoRef() == nullptr) {
+        state.SkipWithError(("index: " + Text(pst->pclError)).c_str());
+        return;
+    }
+    const double dIndex = std::chrono::duration<double>(Clock::now() - tIndex).count();
+    double dRaw = 0;
+    double dDriver = 0;
+    long long llRows = 0;
+    long long llRawRows = 0;
+    for (auto _ : state) {
+        const Clock::time_point t0 = Clock::now();
+        long long ll = 0;
+        int bOut = 1;
+        if (!p->bRead(pszItem, 0, nFlags)) {
+            state.SkipWithError(Text(pst->pclError).c_str());
+            return;
+        }
+        for (p->m_pclLast->HEndehors(&bOut); !bOut; p->m_pclLast->HEndehors(&bOut)) {
+            ll++;
+            if (!p->bRead(pszItem, 2, nFlags)) {
+                state.SkipWithError(Text(pst->pclError).c_str());
+                return;
+            }
+        }
+        const Clock::time_point t1 = Clock::now();
+        const long long llRaw = llRawKeyset(state, pst->hRaw, bText);
+        const Clock::time_point t2 = Clock::now();
+        if (llRaw < 0)
+            return;
+        if (ll != kTableRows || llRaw != kTableRows) {
+            state.SkipWithError("not every row read");
+            return;
+        }
+        dDriver += std::chrono::duration<double>(t1 - t0).count();
+        dRaw += std::chrono::duration<double>(t2 - t1).count();
+        llRows += ll;
+        llRawRows += llRaw;
+        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+    }
+    const double dDriverRate = llRows / dDriver;
+    const double dRawRate = llRawRows / dRaw;
+    state.counters["rows_per_s"] = dDriverRate;
+    state.counters["raw_rows_per_s"] = dRawRate;
+    state.counters["ratio_to_raw"] = dDriverRate / dRawRate;
+    state.counters["full_cache_s"] = dMaking;
+    state.counters["index_s"] = dIndex;
+    std::printf("table-cache browse on %s: %.0f rows/s, raw keyset %.0f rows/s, ratio %.3f; full cache made in "
+                "%.2f s, index in %.3f s\n",
+                bText ? "txt" : "n", dDriverRate, dRawRate, dDriverRate / dRawRate, dMaking, dIndex);
+}
+
 } // namespace
 
+BENCHMARK(BM_TableCacheBrowse)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 BENCHMARK(BM_StatementBrowse)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();

@@ -14,6 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -394,6 +399,101 @@ TEST_F(StatementPosition, IndexesFollowWritesAndPositionsComeBack)
     ASSERT_EQ(p->bFreeCache(), 1);
     EXPECT_EQ(st->pclGetTableCacheIndexNoRef(), nullptr);
     EXPECT_EQ(st->eParseNeedUpdate(), CNAStatement::UPDATE_REPOSITION);
+    p->DropStatements();
+    EXPECT_EQ(HeldSaves(p), 0);
+}
+
+// Random rows of every kind of column, some deleted through another
+// statement before the cache completes; each column's index walked both
+// ways against the server's own order of the same rows.
+TEST_F(StatementPosition, EveryColumnsIndexWalksInTheServersOrder)
+{
+    const unsigned int nStart = static_cast<unsigned int>(std::random_device{}());
+    std::printf("random start value %u\n", nStart);
+    SCOPED_TRACE("random start value " + std::to_string(nStart));
+    std::mt19937 rng(nStart);
+    EXPECT_TRUE(Admin("CREATE TABLE r (n INT NOT NULL PRIMARY KEY, i INT NULL, u INT UNSIGNED NULL, d DOUBLE NULL, "
+                      "m DECIMAL(10,2) NULL, dt DATE NULL, ts DATETIME NULL, v VARCHAR(20) NULL, "
+                      "x TEXT NULL, b BLOB NULL) CHARACTER SET utf8mb4"));
+    const char* apszText[] = {"", "a", "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC 5", "\xF0\x9F\x98\x80", "z", "A"};
+    std::string strValues;
+    const int nRows = 60;
+    for (int k = 1; k <= nRows; k++) {
+        auto pick = [&](int nChoices) { return static_cast<int>(rng() % static_cast<unsigned int>(nChoices)); };
+        auto nullOr = [&](const std::string& str) { return pick(6) == 0 ? std::string("NULL") : str; };
+        strValues += (k > 1 ? "," : "") + std::string("(") + std::to_string(k) + "," +
+                     nullOr(std::to_string(pick(9) - 4)) + "," + nullOr(std::to_string(pick(3) * 2000000000u)) + "," +
+                     nullOr(std::to_string((pick(9) - 4) * 0.75)) + "," + nullOr(std::to_string(pick(7) - 3) + ".25") +
+                     "," + nullOr("'20" + std::to_string(10 + pick(5)) + "-0" + std::to_string(1 + pick(9)) + "-15'") +
+                     "," + nullOr("'2024-05-0" + std::to_string(1 + pick(3)) + " 1" + std::to_string(pick(3)) + ":00:00'") +
+                     "," + nullOr(std::string("'") + apszText[pick(7)] + "'") + "," +
+                     nullOr(std::string("'") + apszText[pick(7)] + "'") + "," + nullOr("X'0" + std::to_string(pick(4)) + "'") +
+                     ")";
+    }
+    ASSERT_TRUE(Admin("INSERT INTO r VALUES " + strValues));
+    CMySQLConnection* pCnx = Connect();
+    STable* pt = NewTable(pCnx, L"r");
+    Both(pt, L"n", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    Both(pt, L"i", NA_IT_I4, 4, CTestTable::DUPLICATES);
+    Both(pt, L"u", NA_IT_UI4, 4, CTestTable::DUPLICATES);
+    Both(pt, L"d", NA_IT_R8, 8, CTestTable::DUPLICATES);
+    Both(pt, L"m", NA_IT_MONETAIRE, 10, CTestTable::DUPLICATES);
+    Both(pt, L"dt", NA_IT_DATE8, 9, CTestTable::DUPLICATES);
+    Both(pt, L"ts", NA_IT_DATETIME, 8, CTestTable::DUPLICATES);
+    Both(pt, L"v", NA_IT_UNICODE, 82, CTestTable::DUPLICATES);
+    Both(pt, L"x", NA_IT_MEMOUNICODE, 8, CTestTable::DUPLICATES);
+    Both(pt, L"b", NA_IT_MEMOBINAIRE, 8, CTestTable::DUPLICATES);
+    CTestDataAccess* p = Access(pt, pCnx);
+    // The browse of the cache read a third of the way; rows go meanwhile.
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+    ASSERT_EQ(p->bSkip(L"n", NA_PARSE_NEXT, nRows / 3), 1);
+    std::set<std::string> setGone;
+    for (int k = 0; k < 4; k++) {
+        // Among the rows the browse of the cache has already read.
+        const std::string strKey = std::to_string(1 + static_cast<int>(rng() % (nRows / 3)));
+        ASSERT_EQ(p->bRead(L"x", NA_PARSE_FIRST), 1);
+        while (!Out(p->Statement(L"x")) && Value(p, L"n") != strKey)
+            ASSERT_EQ(p->bRead(L"x", NA_PARSE_NEXT), 1);
+        if (!Out(p->Statement(L"x")) && setGone.insert(strKey).second)
+            ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
+    }
+    ASSERT_EQ(p->bRead(L"i", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+    CNATableCache* pCache = p->pclGetTableCacheNoRef();
+    const std::string strCount = First("SELECT COUNT(*) FROM r");
+    EXPECT_EQ(std::to_string(pCache->llGetRecordNbrActive()), strCount);
+    // The rank of each row in the server's order of the column, by key;
+    // rows of equal values share a rank and may come in any order. Texts
+    // are ordered by their key bytes, not by the server's collation; an
+    // unsigned NULL keys as 0.
+    struct SColumn {
+        const wchar_t* pszItem;
+        const char* pszOrder;
+    } aColumn[] = {{L"i", "i"}, {L"u", "IFNULL(u,0)"}, {L"d", "d"}, {L"m", "m"}, {L"dt", "dt"}, {L"ts", "ts"}};
+    for (const SColumn& c : aColumn) {
+        SCOPED_TRACE(c.pszOrder);
+        std::map<std::string, std::string> mapRank;
+        for (const std::string& str :
+             List(std::string("SELECT CONCAT(n, ':', DENSE_RANK() OVER (ORDER BY ") + c.pszOrder + ")) FROM r"))
+            mapRank[str.substr(0, str.find(':'))] = str.substr(str.find(':') + 1);
+        Rows tabExpected = List(std::string("SELECT DENSE_RANK() OVER (ORDER BY ") + c.pszOrder +
+                                ") AS k FROM r ORDER BY k");
+        for (const int eFirst : {NA_PARSE_FIRST, NA_PARSE_LAST}) {
+            ASSERT_EQ(p->bRead(c.pszItem, eFirst, kTableCache), 1) << ErrorText();
+            ASSERT_NE(p->Statement(c.pszItem)->pclGetTableCacheIndexNoRef(), nullptr);
+            Rows tabRank;
+            std::set<std::string> setKey;
+            for (const std::string& strKey :
+                 ReadOn(p, c.pszItem, L"n", eFirst == NA_PARSE_FIRST ? NA_PARSE_NEXT : NA_PARSE_PREVIOUS, kTableCache)) {
+                auto it = mapRank.find(strKey);
+                tabRank.push_back(it != mapRank.end() ? it->second : "gone " + strKey);
+                setKey.insert(strKey);
+            }
+            if (eFirst == NA_PARSE_LAST)
+                std::reverse(tabRank.begin(), tabRank.end());
+            EXPECT_EQ(tabRank, tabExpected);
+            EXPECT_EQ(std::to_string(setKey.size()), strCount);
+        }
+    }
     p->DropStatements();
     EXPECT_EQ(HeldSaves(p), 0);
 }

@@ -259,9 +259,10 @@ int CTestDataAccess::_bFetch(CNAStatement* pclStatement, const wchar_t* pszItem,
         else if (!m_pclTableCache->bIsStatementParse(pclStatement)) {
             if (m_pclTableCache->pclGetFullCache() == nullptr)
                 return 0;
-            bReopen = pclStatement->pclGetTableCacheIndexNoRef() == nullptr && pclStatement->bParseStarted() &&
-                      pclStatement->pclGetRecordCacheNoRef() != nullptr &&
-                      !m_pclTableCache->bIsRecordCache(pclStatement->pclGetRecordCacheNoRef());
+            // A browse of its own ends: the fetch opens it on the table cache.
+            if (pclStatement->pclGetTableCacheIndexNoRef() == nullptr)
+                pclStatement->Close();
+            bReopen = false;
         }
     }
     if (bReopen) {

@@ -179,9 +179,8 @@ TEST_F(StatementPosition, TheFilterComesBackWithOptionOne)
     EXPECT_EQ(s->bExistFilter(), 0);
     ASSERT_EQ(p->bHRetourPosition(nPosition, nullptr, 0, kKeepFilter), 1) << ErrorText();
     EXPECT_EQ(s->bExistFilter(), 1);
-    EXPECT_EQ(p->pclGetLatestFilterNoRef(), s->pclGetFilter());
-    s->pclGetFilter()->nRelease();
-    s->pclGetFilter()->nRelease();
+    // The filter saved with the position, the latest of the data access.
+    EXPECT_EQ(p->pclGetLatestFilterNoRef(), pFilter);
     pFilter->nRelease();
     EXPECT_EQ(ReadOn(p, L"n", L"n", NA_PARSE_NEXT), (Rows{"3", "4", "5", "6"}));
 }

@@ -2715,10 +2715,17 @@ int CNAStatement::_bCompleteCache()
     if (m_pclDataAccess == nullptr || m_pclRecordCache == nullptr)
         return 0;
     const eNA_PARSEDIRECTION eDirection = static_cast<eNA_PARSEDIRECTION>(bInvertFetch() ? NA_PARSE_PREVIOUS : NA_PARSE_NEXT);
-    // Without an open result the command runs again as it is.
+    // Without an open result the command runs again as it is, and the
+    // reads go on after the rows the cache holds.
     if (m_pclStatementSQL == nullptr || m_pclStatementSQL->llGetRowCount() < 0) {
-        if (!bExecute(m_nParseFlags, 0))
+        // Not through bExecute: its close would empty the cache.
+        if (!bExecuteDirect(m_nParseFlags, 0))
             return 0;
+        const long long llHeld = m_pclRecordCache->nGetCount() - m_llBlockBase;
+        if (llHeld > 0 && llHeld < m_pclStatementSQL->llGetRowCount() && !m_pclStatementSQL->bDataSeek(llHeld)) {
+            _CopyStatementSQLError();
+            return 0;
+        }
     }
     int nPosition = -1;
     if (!m_pclDataAccess->bHSauvePosition(&nPosition, m_csName.pszGet(), static_cast<eNAPOSITION>(0)))

@@ -263,6 +263,8 @@ TEST_F(StatementPosition, ACompleteCacheCountsWithoutAQuery)
 
 TEST_F(StatementPosition, AHalfReadBrowseIsCompletedAndStaysWhereItWas)
 {
+    for (const bool bResultClosed : {false, true}) {
+    SCOPED_TRACE(bResultClosed ? "result closed" : "result open");
     CTestDataAccess* p = Open(10);
     p->m_bRecordCache = true;
     CNAStatement* s = p->Statement(L"v");
@@ -270,17 +272,24 @@ TEST_F(StatementPosition, AHalfReadBrowseIsCompletedAndStaysWhereItWas)
     ASSERT_EQ(p->bSkip(L"v", NA_PARSE_NEXT, 3), 1);
     const std::string strKey = Value(p, L"n");
     ASSERT_EQ(s->pclGetRecordCacheNoRef()->nGetCount(), 4);
+    // Without an open result the command runs again.
+    const int nQueries = Queries();
+    if (bResultClosed)
+        s->pclGetStatementSQLNoRef()->bReset();
     ASSERT_NE(s->pclGetFullRecordCache(), nullptr) << ErrorText();
     EXPECT_EQ(s->pclGetRecordCacheNoRef()->nGetCount(), 10);
     EXPECT_EQ(s->bCacheCompleted(), 1);
     EXPECT_EQ(Value(p, L"n"), strKey);
     EXPECT_EQ(s->nGetCurrentRecord(), 3);
     // The browse goes on from the row, in the server's order.
+    EXPECT_EQ(Queries(), nQueries + (bResultClosed ? 1 : 0));
     const Rows tabAll = List("SELECT n FROM p ORDER BY v, n");
     Rows tabRest = ReadOn(p, L"v", L"n", NA_PARSE_NEXT);
     EXPECT_EQ(tabRest, Rows(tabAll.begin() + 3, tabAll.end()));
     p->DropStatements();
     EXPECT_EQ(HeldSaves(p), 0);
+    Admin("DROP TABLE p");
+    }
 }
 
 TEST_F(StatementPosition, ARowTheCacheNoLongerHoldsIsUserErrorEleven)

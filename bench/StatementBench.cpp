@@ -247,7 +247,8 @@ void BM_StatementBrowse(benchmark::State& state)
 }
 
 // A second data access whose browses are served by the table cache: its
-// first browse (on stamp) is read whole into the full cache; the time of
+// first browse (on amount, one SELECT without row limit) is read whole into
+// the full cache; the time of
 // that, in seconds, or a negative value on a failure.
 double dFullCache(STBrowse* pst, CTestDataAccess** ppAccess)
 {
@@ -257,7 +258,7 @@ double dFullCache(STBrowse* pst, CTestDataAccess** ppAccess)
         s_pclAccess = new CTestDataAccess(pst->pHost->Get(), pst->pclConnection, pst->pclError);
         const Clock::time_point t0 = Clock::now();
         if (s_pclAccess->Open(pst->pDatabase->Get()) &&
-            s_pclAccess->bRead(L"stamp", 0, CNAStatement::WPF_TABLE_CACHE) &&
+            s_pclAccess->bRead(L"amount", 0, CNAStatement::WPF_TABLE_CACHE) &&
             s_pclAccess->pclGetTableCacheNoRef() != nullptr &&
             s_pclAccess->pclGetTableCacheNoRef()->pclGetFullCache() != nullptr)
             s_dTime = std::chrono::duration<double>(Clock::now() - t0).count();

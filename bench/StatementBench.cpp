@@ -194,6 +194,40 @@ long long llBrowse(benchmark::State& state, STBrowse* pst, const wchar_t* pszIte
     return llRows;
 }
 
+// The rows and times of both sides over the iterations.
+struct SRates {
+    double dDriver = 0;
+    double dRaw = 0;
+    long long llRows = 0;
+    long long llRawRows = 0;
+    // One iteration: the driver's browse from t0 to t1, the raw loop to t2;
+    // false (the benchmark stopped) unless both read every row.
+    bool bAdd(benchmark::State& state, long long ll, long long llRaw, Clock::time_point t0, Clock::time_point t1,
+              Clock::time_point t2)
+    {
+        if (ll < 0 || llRaw < 0)
+            return false;
+        if (ll != kTableRows || llRaw != kTableRows) {
+            state.SkipWithError("not every row read");
+            return false;
+        }
+        dDriver += std::chrono::duration<double>(t1 - t0).count();
+        dRaw += std::chrono::duration<double>(t2 - t1).count();
+        llRows += ll;
+        llRawRows += llRaw;
+        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+        return true;
+    }
+    double dDriverRate() const { return llRows / dDriver; }
+    double dRawRate() const { return llRawRows / dRaw; }
+    void Publish(benchmark::State& state) const
+    {
+        state.counters["rows_per_s"] = dDriverRate();
+        state.counters["raw_rows_per_s"] = dRawRate();
+        state.counters["ratio_to_raw"] = dDriverRate() / dRawRate();
+    }
+};
+
 // Argument 0: on n; 1: on txt.
 void BM_StatementBrowse(benchmark::State& state)
 {
@@ -203,12 +237,9 @@ void BM_StatementBrowse(benchmark::State& state)
     const bool bText = state.range(0) != 0;
     double dFirst = 0;
     double dLast = 0;
-    double dRaw = 0;
-    double dDriver = 0;
+    SRates r;
     double dRawCPU = 0;
     double dDriverCPU = 0;
-    long long llRows = 0;
-    long long llRawRows = 0;
     for (auto _ : state) {
         const double dCPU0 = dThreadCPU();
         const Clock::time_point t0 = Clock::now();
@@ -219,23 +250,14 @@ void BM_StatementBrowse(benchmark::State& state)
         const Clock::time_point t2 = Clock::now();
         dDriverCPU += dCPU1 - dCPU0;
         dRawCPU += dThreadCPU() - dCPU1;
-        if (ll < 0 || llRaw < 0)
+        if (!r.bAdd(state, ll, llRaw, t0, t1, t2))
             return;
-        if (ll != kTableRows || llRaw != kTableRows) {
-            state.SkipWithError("not every row read");
-            return;
-        }
-        dDriver += std::chrono::duration<double>(t1 - t0).count();
-        dRaw += std::chrono::duration<double>(t2 - t1).count();
-        llRows += ll;
-        llRawRows += llRaw;
-        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
     }
-    const double dDriverRate = llRows / dDriver;
-    const double dRawRate = llRawRows / dRaw;
-    state.counters["rows_per_s"] = dDriverRate;
-    state.counters["raw_rows_per_s"] = dRawRate;
-    state.counters["ratio_to_raw"] = dDriverRate / dRawRate;
+    r.Publish(state);
+    const double dDriverRate = r.dDriverRate();
+    const double dRawRate = r.dRawRate();
+    const long long llRows = r.llRows;
+    const long long llRawRows = r.llRawRows;
     state.counters["last_tenth_to_first"] = dLast / dFirst;
     // Where the time goes: the processor time of each side per row.
     state.counters["cpu_us_per_row"] = dDriverCPU * 1e6 / static_cast<double>(llRows);
@@ -289,10 +311,7 @@ void BM_TableCacheBrowse(benchmark::State& state)
         return;
     }
     const double dIndex = std::chrono::duration<double>(Clock::now() - tIndex).count();
-    double dRaw = 0;
-    double dDriver = 0;
-    long long llRows = 0;
-    long long llRawRows = 0;
+    SRates r;
     for (auto _ : state) {
         const Clock::time_point t0 = Clock::now();
         long long ll = 0;
@@ -311,23 +330,12 @@ void BM_TableCacheBrowse(benchmark::State& state)
         const Clock::time_point t1 = Clock::now();
         const long long llRaw = llRawKeyset(state, pst->hRaw, bText);
         const Clock::time_point t2 = Clock::now();
-        if (llRaw < 0)
+        if (!r.bAdd(state, ll, llRaw, t0, t1, t2))
             return;
-        if (ll != kTableRows || llRaw != kTableRows) {
-            state.SkipWithError("not every row read");
-            return;
-        }
-        dDriver += std::chrono::duration<double>(t1 - t0).count();
-        dRaw += std::chrono::duration<double>(t2 - t1).count();
-        llRows += ll;
-        llRawRows += llRaw;
-        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
     }
-    const double dDriverRate = llRows / dDriver;
-    const double dRawRate = llRawRows / dRaw;
-    state.counters["rows_per_s"] = dDriverRate;
-    state.counters["raw_rows_per_s"] = dRawRate;
-    state.counters["ratio_to_raw"] = dDriverRate / dRawRate;
+    r.Publish(state);
+    const double dDriverRate = r.dDriverRate();
+    const double dRawRate = r.dRawRate();
     state.counters["full_cache_s"] = dMaking;
     state.counters["index_s"] = dIndex;
     std::printf("table-cache browse on %s: %.0f rows/s, raw keyset %.0f rows/s, ratio %.3f; full cache made in "

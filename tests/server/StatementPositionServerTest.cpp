@@ -221,6 +221,19 @@ TEST_F(StatementPosition, ThousandthsBothWays)
     ASSERT_EQ(Value(p, L"n"), "3");
     ASSERT_EQ(s->bHPositionCourante(&n, static_cast<eNA_PRECISION>(0)), 1);
     EXPECT_EQ(n, 1000);
+    // A row inserted before the current one: the refresh pending, the
+    // records before it are counted again.
+    ASSERT_EQ(p->bSkip(L"n", NA_PARSE_FIRST, 2), 1);
+    ASSERT_EQ(Value(p, L"n"), "2");
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT), 1);
+    ASSERT_EQ(Value(p, L"n"), "3");
+    Set(p, L"n", L"0");
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_INSERT), 1) << ErrorText();
+    ASSERT_NE(s->eParseNeedUpdate(), CNAStatement::UPDATE_NONE);
+    ASSERT_EQ(s->bHPositionCourante(&n, static_cast<eNA_PRECISION>(0)), 1) << ErrorText();
+    const int nBefore = std::stoi(First("SELECT COUNT(*) FROM p WHERE n<3"));
+    const int nAll = std::stoi(First("SELECT COUNT(*) FROM p"));
+    EXPECT_EQ(n, ((nBefore + 1) * 1000 + nAll - 1) / nAll);
     // Empty: 1.
     EXPECT_TRUE(Admin("DELETE FROM p"));
     ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST), 1);
@@ -403,10 +416,16 @@ TEST_F(StatementPosition, IndexesFollowWritesAndPositionsComeBack)
     // Back to the saved row by the index.
     ASSERT_EQ(p->bHRetourPosition(nPosition, nullptr, 0, kPlain), 1) << ErrorText();
     EXPECT_EQ(Value(p, L"n"), strSaved);
-    // The cache goes: the browse on a row finds it again later.
+    // The cache goes: the browse on a row, the first of the cache too,
+    // finds it again later.
+    ASSERT_EQ(p->bSkip(L"t", NA_PARSE_FIRST, 2, nullptr, kTableCache), 1);
+    ASSERT_EQ(Value(p, L"n"), "1");
+    ASSERT_EQ(st->nGetCurrentRecord(), 0);
+    ASSERT_EQ(p->bRead(L"n", NA_PARSE_LAST, kTableCache), 1);
     ASSERT_EQ(p->bFreeCache(), 1);
     EXPECT_EQ(st->pclGetTableCacheIndexNoRef(), nullptr);
     EXPECT_EQ(st->eParseNeedUpdate(), CNAStatement::UPDATE_REPOSITION);
+    EXPECT_EQ(st->bRecordLost(), 0);
     p->DropStatements();
     EXPECT_EQ(HeldSaves(p), 0);
 }

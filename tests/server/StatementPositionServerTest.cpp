@@ -355,6 +355,43 @@ TEST_F(StatementPosition, WhatABrowseCanRefreshAndIndex)
     EXPECT_EQ(s->bCanUpdateParse(), 0);
 }
 
+TEST_F(StatementPosition, AMovedRowLeavesTheIndexBrowseBetweenItsNeighbours)
+{
+    // A previous read from there is not covered: it does not land on the
+    // neighbour below yet.
+    for (const int eDirection : {NA_PARSE_NEXT}) {
+        CTestDataAccess* p = Open(9);
+        ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+        ASSERT_EQ(p->bSkip(L"t", NA_PARSE_FIRST, 4, nullptr, kTableCache), 1) << ErrorText();
+        CNAStatement* st = p->Statement(L"t");
+        ASSERT_EQ(Value(p, L"t"), "r4");
+        // The row's text changes through another statement: the browse
+        // must find its place again, and the position it notes meanwhile
+        // holds no row.
+        Set(p, L"t", L"zz");
+        ASSERT_EQ(p->bWrite(CNAStatement::QT_UPDATE), 1) << ErrorText();
+        ASSERT_EQ(st->eParseNeedUpdate(), CNAStatement::UPDATE_REPOSITION);
+        int nPosition = 0;
+        ASSERT_EQ(p->bHSauvePosition(&nPosition, L"t", kPlain), 1);
+        EXPECT_EQ(SavedRow(st, nPosition), -1);
+        ASSERT_EQ(p->bRead(L"t", eDirection, kTableCache), 1) << ErrorText();
+        EXPECT_EQ(Value(p, L"t"), "r5");
+        EXPECT_EQ(st->eParseNeedUpdate(), CNAStatement::UPDATE_NONE);
+        p->DropStatements();
+        Admin("DROP TABLE p");
+    }
+}
+
+TEST_F(StatementPosition, ATableCacheThatCannotBeFilledFailsTheRead)
+{
+    CTestDataAccess* p = Open(3);
+    // A table cache without browse statement: no full cache can be made.
+    ASSERT_EQ(p->_bCreateNewTableCache(nullptr), 1);
+    EXPECT_EQ(p->bRead(L"v", NA_PARSE_FIRST), 0);
+    EXPECT_EQ(Out(p->Statement(L"v")), 1);
+    EXPECT_EQ(p->Statement(L"v")->pclGetTableCacheIndexNoRef(), nullptr);
+}
+
 // ---- Browses served by the table cache ------------------------------------------------------------
 
 TEST_F(StatementPosition, ATableCacheServesEachColumnInTheServersOrder)

@@ -248,7 +248,8 @@ int CTestDataAccess::_bFetch(CNAStatement* pclStatement, const wchar_t* pszItem,
     if (!bReopen) {
         if (pclStatement->bRecordLost())
             return 1;
-        if (pclStatement->eParseNeedUpdate() != 0 || !pclStatement->bParseStarted())
+        // With a table cache the statement brings itself in line.
+        if ((pclStatement->eParseNeedUpdate() != 0 || !pclStatement->bParseStarted()) && m_pclTableCache == nullptr)
             return _bUpdateParse(0, pclStatement, n, eDirection, llCount, pllMoved);
     }
     bool bMakeTableCache = false;

@@ -15,7 +15,7 @@
 #include "common/values/AnyConvert.h"
 #include "common/values/NACnvVariant.h"
 
-#include "tests/support/TestHost.h"
+#include "bench/BenchHost.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,20 +35,6 @@ namespace {
 const int kRows = 200000;
 const unsigned int kImage = 60;
 const unsigned int kRowId = 12;
-
-// Host services, the value machine and a driver, whose factory makes the
-// cells of row-id clones.
-bool bBound()
-{
-    static const bool s_bBound = [] {
-        TestHost();
-        static CNADriver s_clDriver;
-        CNADriver::s_pclDriver = &s_clDriver;
-        void* h = dlopen(ZT_BUILD_DIR "/" HOSTSTANDIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-        return h != nullptr && bInitTQConvFromVM(h, 2, 2) == 1 && bInitTQCalcFromVM(h, 2, 2) == 1;
-    }();
-    return s_bBound;
-}
 
 // Nanoseconds per row of each run, by name; the last run of a name counts.
 std::map<std::string, double>& Times()
@@ -206,7 +192,7 @@ void Fill(CBaseline& b, CRow& row, const CData& d)
 
 void BM_Append_Cache(benchmark::State& state)
 {
-    bBound();
+    bBindHostAndDriver();
     const int nKind = static_cast<int>(state.range(0));
     const CData& d = CData::Get();
     CRow row(nKind);
@@ -229,7 +215,7 @@ void BM_Append_Cache(benchmark::State& state)
 
 void BM_Append_Baseline(benchmark::State& state)
 {
-    bBound();
+    bBindHostAndDriver();
     const int nKind = static_cast<int>(state.range(0));
     const CData& d = CData::Get();
     CRow row(nKind);
@@ -250,7 +236,7 @@ void BM_Append_Baseline(benchmark::State& state)
 // Reads every row, in order (argument 1 = 0) or shuffled.
 void BM_Read_Cache(benchmark::State& state)
 {
-    bBound();
+    bBindHostAndDriver();
     const int nKind = static_cast<int>(state.range(0));
     const bool bRandom = state.range(1) != 0;
     const CData& d = CData::Get();
@@ -275,7 +261,7 @@ void BM_Read_Cache(benchmark::State& state)
 
 void BM_Read_Baseline(benchmark::State& state)
 {
-    bBound();
+    bBindHostAndDriver();
     const int nKind = static_cast<int>(state.range(0));
     const bool bRandom = state.range(1) != 0;
     const CData& d = CData::Get();
@@ -297,7 +283,7 @@ void BM_Read_Baseline(benchmark::State& state)
 
 void BM_Lookup_Cache(benchmark::State& state)
 {
-    bBound();
+    bBindHostAndDriver();
     const int nKind = static_cast<int>(state.range(0));
     const CData& d = CData::Get();
     CRow row(nKind), probe(nKind);
@@ -324,7 +310,7 @@ void BM_Lookup_Cache(benchmark::State& state)
 
 void BM_Lookup_Baseline(benchmark::State& state)
 {
-    bBound();
+    bBindHostAndDriver();
     const int nKind = static_cast<int>(state.range(0));
     const CData& d = CData::Get();
     CRow row(nKind), probe(nKind);

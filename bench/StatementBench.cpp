@@ -4,11 +4,14 @@
 // on the text txt (an index of its own). Beside it in the same run, the raw
 // client's keyset loop over the same order, 100 rows per query, every byte of
 // every value read. Also the cost of the first and of the last tenth of the
-// browse: the next blocks cost the same all the way.
+// browse: the next blocks cost the same all the way. Then the same browses
+// served by table-cache indexes over the whole table held in memory, beside
+// the same keyset loop (the full cache's making timed apart).
 #include "access/driver/INADriver.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/statement/NAColumn.h"
+#include "access/statement/NATableCache.h"
 #include "bench/SQLBenchTable.h"
 #include "host/HostConnectionDescription.h"
 #include "mysql/MySQLConnection.h"
@@ -191,6 +194,40 @@ long long llBrowse(benchmark::State& state, STBrowse* pst, const wchar_t* pszIte
     return llRows;
 }
 
+// The rows and times of both sides over the iterations.
+struct SRates {
+    double dDriver = 0;
+    double dRaw = 0;
+    long long llRows = 0;
+    long long llRawRows = 0;
+    // One iteration: the driver's browse from t0 to t1, the raw loop to t2;
+    // false (the benchmark stopped) unless both read every row.
+    bool bAdd(benchmark::State& state, long long ll, long long llRaw, Clock::time_point t0, Clock::time_point t1,
+              Clock::time_point t2)
+    {
+        if (ll < 0 || llRaw < 0)
+            return false;
+        if (ll != kTableRows || llRaw != kTableRows) {
+            state.SkipWithError("not every row read");
+            return false;
+        }
+        dDriver += std::chrono::duration<double>(t1 - t0).count();
+        dRaw += std::chrono::duration<double>(t2 - t1).count();
+        llRows += ll;
+        llRawRows += llRaw;
+        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+        return true;
+    }
+    double dDriverRate() const { return llRows / dDriver; }
+    double dRawRate() const { return llRawRows / dRaw; }
+    void Publish(benchmark::State& state) const
+    {
+        state.counters["rows_per_s"] = dDriverRate();
+        state.counters["raw_rows_per_s"] = dRawRate();
+        state.counters["ratio_to_raw"] = dDriverRate() / dRawRate();
+    }
+};
+
 // Argument 0: on n; 1: on txt.
 void BM_StatementBrowse(benchmark::State& state)
 {
@@ -200,12 +237,9 @@ void BM_StatementBrowse(benchmark::State& state)
     const bool bText = state.range(0) != 0;
     double dFirst = 0;
     double dLast = 0;
-    double dRaw = 0;
-    double dDriver = 0;
+    SRates r;
     double dRawCPU = 0;
     double dDriverCPU = 0;
-    long long llRows = 0;
-    long long llRawRows = 0;
     for (auto _ : state) {
         const double dCPU0 = dThreadCPU();
         const Clock::time_point t0 = Clock::now();
@@ -216,23 +250,14 @@ void BM_StatementBrowse(benchmark::State& state)
         const Clock::time_point t2 = Clock::now();
         dDriverCPU += dCPU1 - dCPU0;
         dRawCPU += dThreadCPU() - dCPU1;
-        if (ll < 0 || llRaw < 0)
+        if (!r.bAdd(state, ll, llRaw, t0, t1, t2))
             return;
-        if (ll != kTableRows || llRaw != kTableRows) {
-            state.SkipWithError("not every row read");
-            return;
-        }
-        dDriver += std::chrono::duration<double>(t1 - t0).count();
-        dRaw += std::chrono::duration<double>(t2 - t1).count();
-        llRows += ll;
-        llRawRows += llRaw;
-        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
     }
-    const double dDriverRate = llRows / dDriver;
-    const double dRawRate = llRawRows / dRaw;
-    state.counters["rows_per_s"] = dDriverRate;
-    state.counters["raw_rows_per_s"] = dRawRate;
-    state.counters["ratio_to_raw"] = dDriverRate / dRawRate;
+    r.Publish(state);
+    const double dDriverRate = r.dDriverRate();
+    const double dRawRate = r.dRawRate();
+    const long long llRows = r.llRows;
+    const long long llRawRows = r.llRawRows;
     state.counters["last_tenth_to_first"] = dLast / dFirst;
     // Where the time goes: the processor time of each side per row.
     state.counters["cpu_us_per_row"] = dDriverCPU * 1e6 / static_cast<double>(llRows);
@@ -243,6 +268,82 @@ void BM_StatementBrowse(benchmark::State& state)
                 dDriverCPU * 1e6 / static_cast<double>(llRows), dRawCPU * 1e6 / static_cast<double>(llRawRows));
 }
 
+// A second data access whose browses are served by the table cache: its
+// first browse (on amount, one SELECT without row limit) is read whole into
+// the full cache; the time of
+// that, in seconds, or a negative value on a failure.
+double dFullCache(STBrowse* pst, CTestDataAccess** ppAccess)
+{
+    static CTestDataAccess* s_pclAccess = nullptr;
+    static double s_dTime = -1;
+    if (s_pclAccess == nullptr) {
+        s_pclAccess = new CTestDataAccess(pst->pHost->Get(), pst->pclConnection, pst->pclError);
+        const Clock::time_point t0 = Clock::now();
+        if (s_pclAccess->Open(pst->pDatabase->Get()) &&
+            s_pclAccess->bRead(L"amount", 0, CNAStatement::WPF_TABLE_CACHE) &&
+            s_pclAccess->pclGetTableCacheNoRef() != nullptr &&
+            s_pclAccess->pclGetTableCacheNoRef()->pclGetFullCache() != nullptr)
+            s_dTime = std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+    *ppAccess = s_pclAccess;
+    return s_dTime;
+}
+
+// Argument 0: on n; 1: on txt; each served by its table-cache index.
+void BM_TableCacheBrowse(benchmark::State& state)
+{
+    STBrowse* pst = pReady(state, strStart);
+    if (pst == nullptr)
+        return;
+    CTestDataAccess* p = nullptr;
+    const double dMaking = dFullCache(pst, &p);
+    if (dMaking < 0) {
+        state.SkipWithError(("full cache: " + Text(pst->pclError)).c_str());
+        return;
+    }
+    const bool bText = state.range(0) != 0;
+    const wchar_t* pszItem = bText ? L"txt" : L"n";
+    const unsigned int nFlags = CNAStatement::WPF_TABLE_CACHE;
+    // The index is built by the first read of its item, timed apart too.
+    const Clock::time_point tIndex = Clock::now();
+    if (!p->bRead(pszItem, 0, nFlags) || p->m_pclLast->pclGetTableCacheIndexNoRef() == nullptr) {
+        state.SkipWithError(("index: " + Text(pst->pclError)).c_str());
+        return;
+    }
+    const double dIndex = std::chrono::duration<double>(Clock::now() - tIndex).count();
+    SRates r;
+    for (auto _ : state) {
+        const Clock::time_point t0 = Clock::now();
+        long long ll = 0;
+        int bOut = 1;
+        if (!p->bRead(pszItem, 0, nFlags)) {
+            state.SkipWithError(Text(pst->pclError).c_str());
+            return;
+        }
+        for (p->m_pclLast->HEndehors(&bOut); !bOut; p->m_pclLast->HEndehors(&bOut)) {
+            ll++;
+            if (!p->bRead(pszItem, 2, nFlags)) {
+                state.SkipWithError(Text(pst->pclError).c_str());
+                return;
+            }
+        }
+        const Clock::time_point t1 = Clock::now();
+        const long long llRaw = llRawKeyset(state, pst->hRaw, bText);
+        const Clock::time_point t2 = Clock::now();
+        if (!r.bAdd(state, ll, llRaw, t0, t1, t2))
+            return;
+    }
+    r.Publish(state);
+    const double dDriverRate = r.dDriverRate();
+    const double dRawRate = r.dRawRate();
+    state.counters["full_cache_s"] = dMaking;
+    state.counters["index_s"] = dIndex;
+    std::printf("table-cache browse on %s: %.0f rows/s, raw keyset %.0f rows/s, ratio %.3f; full cache made in "
+                "%.2f s, index in %.3f s\n",
+                bText ? "txt" : "n", dDriverRate, dRawRate, dDriverRate / dRawRate, dMaking, dIndex);
+}
+
 } // namespace
 
+BENCHMARK(BM_TableCacheBrowse)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 BENCHMARK(BM_StatementBrowse)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();

@@ -14,11 +14,6 @@ const int kPointer = static_cast<int>(sizeof(void*));
 // Sizes beyond this are refused at set-up.
 const unsigned long long kMaxObjectSize = 0x1000000ULL;
 
-int MemCompare(const void* a, const void* b, unsigned int nSize)
-{
-    return std::memcmp(a, b, nSize);
-}
-
 int ObjectsPerChunk(unsigned int nObjectSize)
 {
     unsigned int nRounded = (nObjectSize + kPointer - 1) / kPointer * kPointer;
@@ -370,7 +365,7 @@ CMemBucket* CMemBTree::_pclNewBucket(int nClass)
     if (nClass == CMemBucket::eNestedClass) {
         p->m_nCount = -1;
         CMemBTree* pclNested = new (_pclNested(p)) CMemBTree;
-        if (!pclNested->bInit(m_nValueSize, 0, m_pfnValueCompare, MemCompare, m_nOrder)) {
+        if (!pclNested->bInit(m_nValueSize, 0, m_pfnValueCompare, CMemBTree::nCompareBytes, m_nOrder)) {
             pclNested->~CMemBTree();
             m_apclBucketPool[nClass]->Free(p);
             return nullptr;
@@ -462,6 +457,11 @@ CMemBTree::~CMemBTree()
     delete m_pclDataPool;
     for (CTObjAlloc* pcl : m_apclBucketPool)
         delete pcl;
+}
+
+int CMemBTree::nCompareBytes(const void* a, const void* b, unsigned int nSize)
+{
+    return std::memcmp(a, b, nSize);
 }
 
 CMemBTree* CMemBTree::pclCreate(unsigned int nKeySize, unsigned int nValueSize, PFNMEMBTREECOMPARE pfnKeyCompare,

@@ -98,6 +98,10 @@ public:
     CMemBTree& operator=(const CMemBTree&) = delete;
     ~CMemBTree();
 
+    // Unsigned bytes, as memcmp: the comparison of keys whose byte order is
+    // their sort order.
+    static int nCompareBytes(const void* a, const void* b, unsigned int nSize);
+
     // A new tree set up by bInit; null when set-up fails. Release with delete.
     static CMemBTree* pclCreate(unsigned int nKeySize, unsigned int nValueSize, PFNMEMBTREECOMPARE pfnKeyCompare,
                                 PFNMEMBTREECOMPARE pfnValueCompare, int nOrder);

@@ -19,6 +19,8 @@
 #include "access/statement/NARecordId.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatementSQL.h"
+#include "access/statement/NATableCache.h"
+#include "access/statement/NATableCacheIndex.h"
 #include "access/table/NADataAccess.h"
 #include "access/table/NAIDAuto.h"
 #include "access/table/NAPosition.h"
@@ -186,6 +188,8 @@ CNAStatement::~CNAStatement()
     _FreeRecordSaveTable();
     _ReleaseRecordSave(m_nRecordSaveID);
     m_nRecordSaveID = -1;
+    if (m_pclTableCacheIndex != nullptr)
+        m_pclTableCacheIndex->dwRelease();
     if (m_pclRecordCache != nullptr)
         m_pclRecordCache->nRelease();
     m_clUserSearch.CancelUserSearch();
@@ -1490,8 +1494,10 @@ int CNAStatement::bFetch(int eDirection, int bFlag, long long llCount, long long
             m_llRepeatCount = 0;
     }
     if (m_csName.nTaille() > 0 && (m_eParseNeedUpdate != UPDATE_NONE || !m_bParseStarted) &&
-        (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST))
-        bSetParseNeedUpdate(UPDATE_NONE, -1);
+        !_bRefreshBeforeFetch(eDirection, &llCount)) {
+        m_bEndehors = 1;
+        return 0;
+    }
     m_bEndehors = 1;
     m_bRestoredRow = 0;
     m_bMoreRows = 0;
@@ -1514,6 +1520,30 @@ int CNAStatement::bFetch(int eDirection, int bFlag, long long llCount, long long
                                                                        : m_bFound;
     SetParseStarted();
     return bResult;
+}
+
+int CNAStatement::_bRefreshBeforeFetch(int eDirection, long long* pllCount)
+{
+    CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
+    if (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST) {
+        const int bStarted = m_bParseStarted;
+        bSetParseNeedUpdate(UPDATE_NONE, -1);
+        if (!bStarted && pclTableCache != nullptr && !pclTableCache->bIsStatementParse(this))
+            return bOpenUsingTableCache();
+        return 1;
+    }
+    if (pclTableCache == nullptr || (eDirection != NA_PARSE_NEXT && eDirection != NA_PARSE_PREVIOUS))
+        return 1;
+    if (pclTableCache->bIsStatementParse(this))
+        return bUpdateParsePositionInRecordCache();
+    int bStillThere = 1;
+    if (!bUpdateParsePositionInCacheIndex(&bStillThere))
+        return 0;
+    // A row gone leaves the index on the entry after it: the next one is
+    // already there.
+    if (!bStillThere && eDirection == NA_PARSE_NEXT && *pllCount > 0)
+        --*pllCount;
+    return 1;
 }
 
 int CNAStatement::bFetchData(int eDirection, int* pbOutOfRange, CAny* pValues, int nCount)
@@ -1676,8 +1706,20 @@ int CNAStatement::_bFetchCacheEnabled(int eDirection, int bFlag, long long llCou
     const bool bToEnd = eDirection == NA_PARSE_LAST && !m_bNextBlock && !bCanFetchBackward() && !bCacheCompleted();
     long long llWanted = LLONG_MAX;
     if (!bToEnd) {
-        const long long llPosition = pclCache->nGetPosition(m_llCurrentRecord, static_cast<eNA_PARSEDIRECTION>(eDirection),
-                                                            llCount);
+        long long llPosition = -1;
+        if (m_pclTableCacheIndex != nullptr) {
+            // A user search's value is where first and last start from.
+            m_pclTableCacheIndex->SetStartValue(m_clUserSearch.pclGetValue());
+            int nRow = -1;
+            unsigned int nDuplicate = 0;
+            if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(eDirection),
+                                                          llCount > INT_MAX ? INT_MAX : static_cast<int>(llCount),
+                                                          &nRow, &nDuplicate))
+                return 0;
+            llPosition = nRow;
+        } else {
+            llPosition = pclCache->nGetPosition(m_llCurrentRecord, static_cast<eNA_PARSEDIRECTION>(eDirection), llCount);
+        }
         const int nPosition = llPosition < INT_MIN ? INT_MIN : (llPosition > INT_MAX ? INT_MAX : static_cast<int>(llPosition));
         if (!pclCache->bMustFetch(nPosition)) {
             *pbOutOfRange = pclCache->bEndehors(nPosition);
@@ -2288,10 +2330,16 @@ int CNAStatement::bKeepModifiedRecordSave(long long llRow, int nRecordSaveId)
 
 // ---- Notifications of a write -------------------------------------------------------------------------------------------
 
-void CNAStatement::OnNotifyOperation(int eType, int, CNAStatement* pclSource, unsigned int nFlags,
+void CNAStatement::OnNotifyOperation(int eType, int nId, CNAStatement* pclSource, unsigned int nFlags,
                                      const CNARecordValue* pclWritten)
 {
-    if (pclSource != this && m_pclTableCacheIndex == nullptr) {
+    CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
+    if (pclSource != this && m_pclTableCacheIndex != nullptr) {
+        // An index that cannot follow no longer matches the full cache.
+        if (!m_pclTableCacheIndex->OnNotifyOperation(eType, nId, nFlags))
+            DestroyCacheIndex();
+    } else if (pclSource != this &&
+               !(pclTableCache != nullptr && pclTableCache->bIsRecordCache(m_pclRecordCache) && bCacheCompleted())) {
         if (eType == QT_INSERT)
             OnNotifyInsertOperation(pclSource, nFlags);
         else if (eType == QT_DELETE)
@@ -2398,21 +2446,60 @@ void CNAStatement::OnNotifyDeleteOperation(CNAStatement* pclSource, unsigned int
         bSaveDeletedRecord(-1);
 }
 
-// ---- What the table cache completes: not offered before it -------------------------------------------------------------
+// ---- Positions --------------------------------------------------------------------------------------------------------
 
-int CNAStatement::bGetNbEnrCurrentParse(long long*, unsigned int, int)
+int CNAStatement::bGetPosition(CNAPosition* pclPosition, int)
 {
-    return _bNotOffered(PT_TABLE_CACHE);
+    if (pclPosition == nullptr || m_pclDataAccess == nullptr)
+        return 0;
+    pclPosition->SetStatement(this);
+    pclPosition->bKeepFilter(m_clFilterSave.bFilterEquals(m_pclFilter) ? m_pclFilter
+                                                                        : m_pclDataAccess->pclGetLatestFilterNoRef());
+    // The position takes its own reference on the save: none is added here.
+    if (m_bParseStarted && m_eParseNeedUpdate == UPDATE_NONE && !m_bCurrentRowDeleted && m_llCurrentRecord >= 0 &&
+        m_llCurrentRecord <= INT_MAX) {
+        const int nId = m_pclDataAccess->nKeepOriginalRecordSave(this);
+        pclPosition->bSetParameters(static_cast<int>(m_llCurrentRecord), nId, &m_clUserSearch, m_llRepeatCount);
+        return _bSetPositionParametersEx(pclPosition);
+    }
+    bool bRowIdValid = true;
+    int nId = m_nRecordSaveID;
+    if (nId == -1 && m_pclStmtOriginalRecord != nullptr)
+        nId = m_pclDataAccess->nKeepOriginalRecordSave(this);
+    if (nId == -1)
+        nId = m_pclDataAccess->nGetOwnRecordSave();
+    if (nId == -1) {
+        nId = m_pclDataAccess->nKeepOriginalRecordSave(nullptr);
+        bRowIdValid = false;
+    }
+    pclPosition->bSetParameters(-1, nId, &m_clUserSearch, m_llRepeatCount);
+    if (!bRowIdValid)
+        pclPosition->InvalidateRowID();
+    return 1;
 }
 
-int CNAStatement::bGetPosition(CNAPosition*, int)
+int CNAStatement::bSetPosition(CNAPosition* pclPosition, int eOption)
 {
-    return _bNotOffered(PT_POSITION);
-}
-
-int CNAStatement::bSetPosition(CNAPosition*, int)
-{
-    return _bNotOffered(PT_POSITION);
+    if (pclPosition == nullptr || m_pclDataAccess == nullptr)
+        return 0;
+    const int nSave = pclPosition->nGetRecordSaveId();
+    int bResult = 1;
+    if (nSave != -1) {
+        const int nRow = pclPosition->nGetRowId();
+        if (nRow >= 0 && pclPosition->bIsValid() && !m_pclDataAccess->bRecordDeleted(nSave) &&
+            !pclPosition->bRowDeleted() && m_eParseNeedUpdate != UPDATE_REEXECUTE)
+            bResult = _bGoToRowId(nRow, pclPosition);
+        else
+            bResult = _bSetPositionBySearch(pclPosition);
+    }
+    if (!bResult)
+        return 0;
+    _RestaureUserSearch(pclPosition->pclGetUserSearch());
+    if ((eOption & POSITION_FILTER) != 0) {
+        _SetFilter(pclPosition->pclGetFilterSave());
+        m_pclDataAccess->SetLatestFilter(m_pclFilter);
+    }
+    return 1;
 }
 
 int CNAStatement::_bSetPositionParametersEx(CNAPosition*)
@@ -2420,67 +2507,369 @@ int CNAStatement::_bSetPositionParametersEx(CNAPosition*)
     return 1;
 }
 
-int CNAStatement::_bGoToRowId(int, CNAPosition*)
+int CNAStatement::_bSetPositionBySearch(CNAPosition* pclPosition)
 {
-    return _bNotOffered(PT_POSITION);
+    const bool bReexecutePending = m_eParseNeedUpdate == UPDATE_REEXECUTE;
+    const int nSave = pclPosition->nGetRecordSaveId();
+    int bResult = bSetParseNeedUpdate(UPDATE_REPOSITION, nSave) && m_pclDataAccess->bRestoreOriginalRecordSave(nSave) &&
+                  m_pclDataAccess->bCopyOriginalRecordToCurrentRecord();
+    m_bRestoredRow = 1;
+    m_bMoreRows = 0;
+    SetRepeatCount(pclPosition->llGetEqualCount());
+    if (!bResult || bReexecutePending || pclPosition->bRowDeleted() || !bCacheEnabled() ||
+        m_pclTableCacheIndex != nullptr || !pclPosition->pclGetFilterSave()->bFilterEquals(m_pclFilter))
+        return bResult;
+    CNARecordValue* pclOriginal = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetOriginalRecordValueNoRef()
+                                                                 : nullptr;
+    const int nRow = pclOriginal != nullptr ? m_pclRecordCache->nGetRecordIndice(pclOriginal->pclGetRecordIdNoRef()) : -1;
+    return nRow >= 0 ? _bGoToRowId(nRow, pclPosition) : 1;
+}
+
+int CNAStatement::_bGoToRowId(int nRow, CNAPosition* pclPosition)
+{
+    if (!bCacheEnabled()) {
+        bSetParseNeedUpdate(UPDATE_NONE, -1);
+        if (m_pclStatementSQL == nullptr)
+            return 0;
+        // The row the result already stands on reloads without a seek.
+        const long long llRow = nRow - m_llBlockBase;
+        int bResult = 1;
+        if (llRow == m_pclStatementSQL->llGetCurrentRow() && !m_pclStatementSQL->bEndOfData()) {
+            bResult = _bUpdateNARecord(DIRECTION_STAY);
+        } else if (llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount() || !m_pclStatementSQL->bDataSeek(llRow)) {
+            _CopyStatementSQLError();
+            bResult = 0;
+        } else {
+            int bOutOfRange = 1;
+            bResult = _bFetch(NA_PARSE_NEXT, 1, &bOutOfRange, 1, nullptr) && !bOutOfRange;
+        }
+        bResult = bResult && m_pclCurrentRecord != nullptr && m_pclCurrentRecord->bCopyCurrentRecordToOriginalRecord() &&
+                  bSetStmtOriginalRecord(DIRECTION_STAY);
+        SetRepeatCount(pclPosition->llGetEqualCount());
+        if (bResult) {
+            m_llCurrentRecord = nRow;
+            m_bEndehors = 0;
+        }
+        return bResult;
+    }
+    CNARecordValue* pclOriginal = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetOriginalRecordValueNoRef()
+                                                                 : nullptr;
+    if (pclOriginal == nullptr || nRow < 0 || !m_pclRecordCache->bGetAt(pclOriginal, static_cast<unsigned int>(nRow))) {
+        _RaiseUserError(PT_POSITION, ZTERR_POSITION_LOST, m_csParseItem.pszGet());
+        return 0;
+    }
+    int bResult = bCopyOriginalRecordToCurrentRecord();
+    SetRepeatCount(pclPosition->llGetEqualCount());
+    if (bResult && m_pclTableCacheIndex == nullptr) {
+        const int nSave = pclPosition->nGetRecordSaveId();
+        bSetParseNeedUpdate(UPDATE_NONE, -1);
+        bResult = bSetStmtOriginalRecord(DIRECTION_STAY) && bSetParseNeedUpdate(UPDATE_REPOSITION, nSave);
+    }
+    m_bRestoredRow = 1;
+    m_bMoreRows = 0;
+    m_llCurrentRecord = nRow;
+    m_bEndehors = 0;
+    return bResult;
+}
+
+// ---- Relative positions and counts ----------------------------------------------------------------------------------
+
+int CNAStatement::bHPositionne(unsigned int nThousandths, eNA_PRECISION, unsigned int nFlags)
+{
+    if (m_pclDataAccess == nullptr)
+        return 0;
+    long long llRecord = 0;
+    if (nThousandths != 0) {
+        long long llCount = 0;
+        if (!m_pclDataAccess->bGetNbEnr(&llCount, 16, WPF_CONTINUE, this, -1))
+            return 0;
+        // Beyond 1000 is the last record: the product stays in range.
+        const long long llPart = nThousandths > 1000 ? 1000 : nThousandths;
+        llRecord = llCount > 0 ? llCount / 1000 * llPart + llCount % 1000 * llPart / 1000 : 0;
+    }
+    if (llRecord == 0)
+        llRecord = 1;
+    eNA_LOCKTYPE eLock = static_cast<eNA_LOCKTYPE>(0);
+    return m_pclDataAccess->bSkipRecord(m_csParseItem.pszGet(), static_cast<eNA_PARSEDIRECTION>(NA_PARSE_FIRST),
+                                        llRecord, 1, static_cast<eNA_LOCKTYPE>(0), &eLock, nFlags | WPF_TABLE_CACHE);
+}
+
+int CNAStatement::bHPositionCourante(int* pnThousandths, eNA_PRECISION)
+{
+    if (pnThousandths == nullptr || m_pclDataAccess == nullptr)
+        return 0;
+    *pnThousandths = 1;
+    long long llCount = -1;
+    long long llPosition = -1;
+    if (m_pclDataAccess->bHasTableCache()) {
+        CNARecordCache* pclCache = bCacheCompleted() ? m_pclRecordCache : pclGetFullRecordCache();
+        if (pclCache == nullptr)
+            return 0;
+        llCount = pclCache->nGetCount();
+        if (llCount > 0) {
+            int bStillThere = 1;
+            if (m_eParseNeedUpdate != UPDATE_NONE && !bUpdateParsePositionInCacheIndex(&bStillThere))
+                return 0;
+            llPosition = m_pclTableCacheIndex != nullptr ? m_pclTableCacheIndex->nGetPreviousRecordNbr() + 1
+                                                         : m_llCurrentRecord + 1;
+        }
+    } else {
+        if (!m_pclDataAccess->bGetNbEnr(&llCount, 16, WPF_CONTINUE, this, -1))
+            return 0;
+        if (llCount > 0) {
+            if (m_bInternalSearch || m_eParseNeedUpdate != UPDATE_NONE || !m_bFirstBlock) {
+                if (!m_pclDataAccess->bGetNbEnr(&llPosition, 16, WPF_CONTINUE, this, NA_PARSE_PREVIOUS))
+                    return 0;
+                llPosition++;
+            } else {
+                llPosition = bInvertFetch() ? llCount - m_llCurrentRecord : m_llCurrentRecord + 1;
+            }
+        }
+    }
+    if (llCount <= 0)
+        return 1;
+    // The quotient rounded up.
+    const long long llValue = (llPosition * 1000 + llCount - 1) / llCount;
+    *pnThousandths = llValue < INT_MIN ? INT_MIN : (llValue > INT_MAX ? INT_MAX : static_cast<int>(llValue));
+    return 1;
+}
+
+int CNAStatement::bGetNbEnrCurrentParse(long long* pllCount, unsigned int nFlags, int bAllRows)
+{
+    if (pllCount == nullptr)
+        return 0;
+    const bool bFilterKept = m_clFilterSave.bFilterEquals(m_pclFilter) != 0;
+    const bool bFilter = bExistFilter() != 0;
+    if (bCacheCompleted() && !m_bInternalSearch && bFilterKept && (m_nParseFlags & WPF_CONTINUE) != 0 &&
+        (nFlags & WPF_CONTINUE) != 0 && !(bAllRows && bFilter)) {
+        *pllCount = m_pclRecordCache->nGetCount() - m_pclRecordCache->nGetDeletedCount();
+        return 1;
+    }
+    if (!m_bParseStarted || llGetRowLimit() != NO_LIMIT || !m_bFirstBlock || m_bInternalSearch || !bFilterKept ||
+        (bFilter && bAllRows) || m_eParseNeedUpdate == UPDATE_REEXECUTE)
+        return 0;
+    if (m_pclTableCacheIndex != nullptr) {
+        *pllCount = m_pclTableCacheIndex->nGetRecordNbr();
+        return 1;
+    }
+    if (m_pclStatementSQL == nullptr)
+        return 0;
+    *pllCount = m_pclStatementSQL->llGetRowCount() - m_nDeletedRows;
+    return 1;
+}
+
+int CNAStatement::bMove(long long, int bFlag)
+{
+    ResetQuery();
+    EnableCache(0);
+    CNACommand* pclSearch = m_pclDataAccess != nullptr ? m_pclDataAccess->pclAllocCommand(m_pclError) : nullptr;
+    CNACommand* pclCommand = m_pclDataAccess != nullptr ? m_pclDataAccess->pclAllocCommand(m_pclError) : nullptr;
+    if (pclSearch == nullptr || pclCommand == nullptr) {
+        delete pclSearch;
+        delete pclCommand;
+        return _bNoMemory(PT_NO_MEMORY);
+    }
+    pclSearch->AddRef();
+    pclCommand->AddRef();
+    const int bResult = _bAddWHERELatestRead(pclSearch, 0, nullptr) &&
+                        bBuildQuerySELECT(pclCommand, 0, nullptr, 1, pclSearch) && bExecute(0, bFlag) &&
+                        bFetch(NA_PARSE_FIRST, bFlag, 1, nullptr);
+    pclSearch->nRelease();
+    pclCommand->nRelease();
+    return bResult;
+}
+
+// ---- Table cache ----------------------------------------------------------------------------------------------------
+
+int CNAStatement::bOpenUsingTableCache()
+{
+    if (m_pclTableCacheIndex != nullptr)
+        return bSetParseNeedUpdate(UPDATE_NONE, -1);
+    CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
+    if (pclTableCache == nullptr || pclTableCache->pclGetFullCache() == nullptr)
+        return 0;
+    Close();
+    if (!_bCreateTableCacheIndex())
+        return 0;
+    SetParseStarted();
+    return 1;
 }
 
 int CNAStatement::_bCreateTableCacheIndex()
 {
-    return _bNotOffered(PT_TABLE_CACHE);
-}
-
-int CNAStatement::_bSetPositionBySearch(CNAPosition*)
-{
-    return _bNotOffered(PT_POSITION);
-}
-
-int CNAStatement::bHPositionne(unsigned int, eNA_PRECISION, unsigned int)
-{
-    return _bNotOffered(PT_POSITION);
-}
-
-int CNAStatement::bHPositionCourante(int*, eNA_PRECISION)
-{
-    return _bNotOffered(PT_POSITION);
-}
-
-int CNAStatement::bMove(long long, int)
-{
-    return _bNotOffered(PT_POSITION);
-}
-
-int CNAStatement::bOpenUsingTableCache()
-{
-    return _bNotOffered(PT_TABLE_CACHE);
+    CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
+    if (pclTableCache == nullptr || m_pclCurrentRecord == nullptr || m_piDataSource == nullptr)
+        return 0;
+    // The record save and refresh cause come back once the index stands.
+    const int nSave = m_nRecordSaveID;
+    const int eCause = m_eParseNeedUpdate;
+    if (nSave >= 0)
+        m_pclDataAccess->AddRefRecordSave(nSave);
+    if (std::wcscmp(m_csParseItem.pszGet(), m_csName.pszGet()) != 0)
+        m_csParseItem.Set(m_csName.pszGet());
+    INAItemDescription* piItem = m_piDataSource->piNAGetItem(m_csName.pszGet());
+    CNAColumn* pclColumn = piItem != nullptr ? m_pclCurrentRecord->pclGetColumnNoRef(piItem) : nullptr;
+    if (piItem != nullptr)
+        piItem->nExternalRelease();
+    CNATableCacheIndex* pclIndex = pclColumn != nullptr ? pclTableCache->pclGetCacheIndex(this, pclColumn) : nullptr;
+    if (pclIndex == nullptr) {
+        _ReleaseRecordSave(nSave);
+        return 0;
+    }
+    if (m_pclTableCacheIndex != nullptr)
+        m_pclTableCacheIndex->dwRelease();
+    m_pclTableCacheIndex = pclIndex;
+    pclIndex->m_nRefCount++;
+    _SetRecordCache(pclIndex->pclGetRecordCacheNoRef());
+    bSetParseNeedUpdate(eCause, nSave);
+    _ReleaseRecordSave(nSave);
+    // The browse is served by the cache alone.
+    _FreeRecordSaveTable();
+    if (m_pclStatementSQL != nullptr) {
+        m_pclStatementSQL->nRelease();
+        m_pclStatementSQL = nullptr;
+    }
+    return 1;
 }
 
 int CNAStatement::DestroyCacheIndex()
 {
-    return _bNotOffered(PT_TABLE_CACHE);
+    if (m_pclTableCacheIndex == nullptr)
+        return 1;
+    int bResult = 1;
+    if (m_bParseStarted) {
+        if (m_llCurrentRecord < 0) {
+            m_bEndehors = 1;
+            m_bFound = 0;
+            m_bHTrouve = 0;
+            m_bRecordLost = 1;
+        } else {
+            bResult = bSetParseNeedUpdate(UPDATE_REPOSITION);
+        }
+    }
+    CNATableCacheIndex* pcl = m_pclTableCacheIndex;
+    m_pclTableCacheIndex = nullptr;
+    pcl->dwRelease();
+    _SetRecordCache(nullptr);
+    _InvalidatePositionRowIds();
+    return bResult;
 }
 
-int CNAStatement::bUpdateParsePositionInCacheIndex(int*)
+int CNAStatement::bUpdateParsePositionInCacheIndex(int* pbStillThere)
 {
-    return _bNotOffered(PT_TABLE_CACHE);
+    *pbStillThere = 1;
+    if (m_nRecordSaveID == -1)
+        return 1;
+    if (m_pclTableCacheIndex == nullptr && !_bCreateTableCacheIndex())
+        return 0;
+    if (!m_pclDataAccess->bRestoreOriginalRecordSave(m_nRecordSaveID) ||
+        !m_pclTableCacheIndex->bSetCurrentPos(-1, m_llRepeatCount > INT_MAX ? INT_MAX : static_cast<int>(m_llRepeatCount),
+                                              pbStillThere))
+        return 0;
+    m_llCurrentRecord = m_pclTableCacheIndex->nGetCurrentRecordId();
+    if (m_llCurrentRecord == -1 && m_pclTableCacheIndex->nGetRecordNbr() > 0) {
+        int nRow = -1;
+        unsigned int nDuplicate = 0;
+        if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(NA_PARSE_LAST), 1, &nRow,
+                                                      &nDuplicate))
+            return 0;
+        m_llCurrentRecord = nRow;
+    }
+    if (!*pbStillThere)
+        return 1;
+    if (m_pclStmtOriginalRecord == nullptr) {
+        m_pclStmtOriginalRecord = new (std::nothrow) CNARecordValue(m_pclError);
+        if (m_pclStmtOriginalRecord == nullptr)
+            return _bNoMemory(PT_NO_MEMORY);
+        m_pclStmtOriginalRecord->AddRef();
+    }
+    if (m_llCurrentRecord < 0 ||
+        !m_pclRecordCache->bGetAt(m_pclStmtOriginalRecord, static_cast<unsigned int>(m_llCurrentRecord)))
+        return 0;
+    return bSetParseNeedUpdate(UPDATE_NONE, -1);
 }
 
 int CNAStatement::bUpdateParsePositionInRecordCache()
 {
-    return _bNotOffered(PT_TABLE_CACHE);
+    while (m_nRecordSaveID != -1 && m_pclRecordCache != nullptr) {
+        if (!m_pclDataAccess->bRestoreOriginalRecordSave(m_nRecordSaveID))
+            return 0;
+        const CNARecordValue* pclOriginal = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
+        const int nRow = m_pclRecordCache->nGetRecordIndice(pclOriginal->pclGetRecordIdNoRef());
+        if (nRow >= 0) {
+            m_llCurrentRecord = nRow;
+            break;
+        }
+        if (bCacheCompleted()) {
+            CurrentRecordNotFound(m_csParseItem.pszGet(), FILE_STATEMENT, PT_TABLE_CACHE);
+            return 0;
+        }
+        if (!_bCompleteCache())
+            return 0;
+    }
+    return bSetParseNeedUpdate(UPDATE_NONE, -1);
 }
 
 int CNAStatement::_bCompleteCache()
 {
-    return _bNotOffered(PT_TABLE_CACHE);
+    if (m_pclDataAccess == nullptr || m_pclRecordCache == nullptr)
+        return 0;
+    const eNA_PARSEDIRECTION eDirection = static_cast<eNA_PARSEDIRECTION>(bInvertFetch() ? NA_PARSE_PREVIOUS : NA_PARSE_NEXT);
+    // Without an open result the command runs again as it is, and the
+    // reads go on after the rows the cache holds.
+    if (m_pclStatementSQL == nullptr || m_pclStatementSQL->llGetRowCount() < 0) {
+        // Not through bExecute: its close would empty the cache.
+        if (!bExecuteDirect(m_nParseFlags, 0))
+            return 0;
+        const long long llHeld = m_pclRecordCache->nGetCount() - m_llBlockBase;
+        if (llHeld > 0 && llHeld < m_pclStatementSQL->llGetRowCount() && !m_pclStatementSQL->bDataSeek(llHeld)) {
+            _CopyStatementSQLError();
+            return 0;
+        }
+    }
+    int nPosition = -1;
+    if (!m_pclDataAccess->bHSauvePosition(&nPosition, m_csName.pszGet(), static_cast<eNAPOSITION>(0)))
+        return 0;
+    m_llCurrentRecord = m_pclRecordCache->nGetCount() - 1;
+    if (llGetRowLimit() != NO_LIMIT && m_pclStatementSQL != nullptr && m_pclStatementSQL->llGetCurrentRow() >= 0)
+        m_llCurrentRecord--;
+    const int nSave = m_nRecordSaveID;
+    const int eCause = m_eParseNeedUpdate;
+    if (nSave >= 0)
+        m_pclDataAccess->AddRefRecordSave(nSave);
+    bSetParseNeedUpdate(UPDATE_NONE, -1);
+    const unsigned int nFlags = m_nParseFlags;
+    int bRead = 1;
+    for (;;) {
+        eNA_LOCKTYPE eLock = static_cast<eNA_LOCKTYPE>(0);
+        bRead = m_pclDataAccess->bHLitxxx(m_csName.pszGet(), eDirection, 0, static_cast<eNA_LOCKTYPE>(1), &eLock,
+                                           nFlags);
+        if (!bRead || m_bEndehors)
+            break;
+    }
+    wchar_t szItem[256];
+    std::wcsncpy(szItem, m_csName.pszGet(), 255);
+    szItem[255] = 0;
+    int bResult = m_pclDataAccess->bHRetourPosition(nPosition, szItem, 0, static_cast<eNAPOSITION>(0));
+    bSetParseNeedUpdate(eCause, nSave);
+    _ReleaseRecordSave(nSave);
+    return bRead && bResult;
 }
 
 int CNAStatement::bCanUpdateParse()
 {
-    return _bNotOffered(PT_TABLE_CACHE);
+    if (m_pclDataAccess == nullptr)
+        return 1;
+    if (m_pclDataAccess->bSourceIsQuery() && m_pclDataAccess->bRequeteSansCorrection())
+        return 0;
+    if (!m_pclDataAccess->bSourceIsQuery() || (m_nParseFlags & WPF_QUERY_ORDER) == 0)
+        return 1;
+    CSQLParserInfo* pclInfo = m_pclDataAccess->pclGetQueryParserInfoNoRef();
+    return pclInfo != nullptr && pclInfo->piEnumRubriqueClauseOrder(1) != nullptr ? 1 : 0;
 }
 
 int CNAStatement::bIndexCache()
 {
-    return _bNotOffered(PT_TABLE_CACHE);
+    return m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery() &&
+           ((m_nParseFlags & WPF_CONTINUE) != 0 || m_pclDataAccess->bRequeteSansCorrection());
 }

@@ -66,6 +66,8 @@ public:
     };
     // Direction 4: stay on the current row.
     enum : int { DIRECTION_STAY = 4 };
+    // Position option: the filter saved with the position comes back too.
+    enum : int { POSITION_FILTER = 1 };
     // Rows of a result without row limit.
     static constexpr long long NO_LIMIT = -1;
     // Write and browse flags (NA_WRITEPARSEFLAGS) read here.
@@ -75,6 +77,7 @@ public:
         WPF_AUTOID_NEW = 0x200,
         WPF_AUTOID_KEPT = 0x400,
         WPF_DISTINCT = 0x800,
+        WPF_TABLE_CACHE = 0x2000,
         WPF_CONTINUE = 0x4000,
         WPF_QUERY_ORDER = 0x20000,
         WPF_REFIND = 0x40000,
@@ -303,16 +306,25 @@ public:
     int bSaveDeletedRecord(long long llRow);
     int bKeepModifiedRecordSave(long long llRow, int nRecordSaveId);
 
-    // ---- Positions and counts the table cache completes: user error 8 --------------------------
+    // ---- Positions, relative positions and the table cache --------------------------------------
     int bSetPositionInitParcours(CNAPosition* pclPosition, int eOption) { return bSetPosition(pclPosition, eOption); }
+    // Back to the position's record save by a search; the record cache's
+    // row when it holds it.
     int _bSetPositionBySearch(CNAPosition* pclPosition);
+    // To the record at thousandths of the count (above 1000: the last).
     int bHPositionne(unsigned int nThousandths, eNA_PRECISION ePrecision, unsigned int nFlags);
+    // The current record in thousandths of the count, rounded up; 1 when empty.
     int bHPositionCourante(int* pnThousandths, eNA_PRECISION ePrecision);
+    // A new SELECT on the last row read, fetched first; the count is not used.
     int bMove(long long llCount, int bFlag);
+    // The browse served by an index over the data access's full table cache.
     int bOpenUsingTableCache();
+    // The index given up; a browse standing on a row finds it again later.
     int DestroyCacheIndex();
+    CNATableCacheIndex* pclGetTableCacheIndexNoRef() const { return m_pclTableCacheIndex; }
     int bUpdateParsePositionInCacheIndex(int* pbStillThere);
     int bUpdateParsePositionInRecordCache();
+    // The record cache read to the end of the browse through the data access.
     int _bCompleteCache();
     int bCanUpdateParse();
     int bIndexCache();
@@ -353,6 +365,9 @@ protected:
     void OnNotifyDeleteOperation(CNAStatement* pclSource, unsigned int nFlags);
 
     // ---- Fetch ------------------------------------------------------------------------------------
+    // A pending refresh or a browse not started, before a named fetch: the
+    // table cache's index or record cache brought in line.
+    int _bRefreshBeforeFetch(int eDirection, long long* pllCount);
     int _bFetchCacheEnabled(int eDirection, int bFlag, long long llCount, long long* pllMoved, int* pbOutOfRange);
     int _bFetchCacheDisabled(int eDirection, int bFlag, long long llCount, long long* pllMoved,
                              int* pbOutOfRange);

@@ -18,6 +18,7 @@
 #include "access/statement/NARecordId.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatement.h"
+#include "access/statement/NATableCache.h"
 #include "access/table/NABrowseRules.h"
 #include "access/table/NAIDAuto.h"
 #include "access/table/NAPosition.h"
@@ -689,27 +690,56 @@ int CNADataAccess::bFreeCache()
     return 1;
 }
 
-// ---- The table cache's answers: its class comes with the table cache ----------------------------------------------
+// ---- The table cache's answers ------------------------------------------------------------------------------------
 
 void CNADataAccess::_AllocTableCache()
 {
-    _bNotBuilt(PT_NOT_BUILT);
+    m_pclTableCache = new (std::nothrow) CNATableCache(m_pclError, this);
 }
 
-void CNADataAccess::_TableCacheAddRef() {}
+void CNADataAccess::_TableCacheAddRef()
+{
+    m_pclTableCache->m_nRefCount++;
+}
 
 void CNADataAccess::_ReleaseTableCache()
 {
-    if (m_pclTableCache != nullptr)
-        _bNotBuilt(PT_NOT_BUILT);
+    // Cleared first: a statement closing under the release comes back here.
+    CNATableCache* pcl = m_pclTableCache;
+    m_pclTableCache = nullptr;
+    if (pcl != nullptr)
+        pcl->dwRelease();
 }
 
-int CNADataAccess::_bTableCacheSetStatementParse(CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bTableCacheIsParse(CNAStatement*) { return 0; }
-int CNADataAccess::_bTableCacheCompleted() { return 0; }
-int CNADataAccess::_bTableCacheInitDone() { return 0; }
-int CNADataAccess::_bTableCacheFullCache() { return _bNotBuilt(PT_NOT_BUILT); }
-long long CNADataAccess::_llTableCacheRecordNbrActive() { return 0; }
+int CNADataAccess::_bTableCacheSetStatementParse(CNAStatement* pclStatement)
+{
+    return m_pclTableCache != nullptr && m_pclTableCache->bSetStatementParse(pclStatement);
+}
+
+int CNADataAccess::_bTableCacheIsParse(CNAStatement* pclStatement)
+{
+    return m_pclTableCache != nullptr && m_pclTableCache->bIsStatementParse(pclStatement);
+}
+
+int CNADataAccess::_bTableCacheCompleted()
+{
+    return m_pclTableCache != nullptr && m_pclTableCache->bCacheCompleted();
+}
+
+int CNADataAccess::_bTableCacheInitDone()
+{
+    return m_pclTableCache != nullptr && m_pclTableCache->bInitDone();
+}
+
+int CNADataAccess::_bTableCacheFullCache()
+{
+    return m_pclTableCache != nullptr && m_pclTableCache->pclGetFullCache() != nullptr;
+}
+
+long long CNADataAccess::_llTableCacheRecordNbrActive()
+{
+    return m_pclTableCache != nullptr ? m_pclTableCache->llGetRecordNbrActive() : 0;
+}
 
 // ---- The browse SELECT ----------------------------------------------------------------------------------------------
 

@@ -86,6 +86,11 @@ public:
         AddRefRecordSave(m_nOwnRecordSave);
     }
     void AsQuery() { m_bSourceIsQuery = 1; }
+    void AsQueryWithoutCorrection()
+    {
+        m_bSourceIsQuery = 1;
+        m_eQueryMode = QM_WITHOUT_CORRECTION;
+    }
 
     bool m_bForwardOnly = false;
     std::vector<int> m_tabExists = {0};
@@ -280,15 +285,26 @@ TEST_F(DataAccessServer, EachActionOfTheEngine)
     pStatement->nRelease();
 }
 
-TEST_F(DataAccessServer, BackwardsWhereNothingCanServe)
+TEST_F(DataAccessServer, BackwardsOnAForwardOnlyResult)
 {
     ASSERT_NO_FATAL_FAILURE(Fill());
     CLiveAccess* p = TableB();
     p->m_bForwardOnly = true;
     ASSERT_EQ(Read(p, L"id", FIRST, 0x110000), 1) << ErrorText();
     ASSERT_EQ(Read(p, L"id", NEXT, 0x110000), 1) << ErrorText();
+    ASSERT_EQ(Read(p, L"id", NEXT, 0x110000), 1) << ErrorText();
     const std::string strRow = Value(p, L"id");
+    // A table's browse is marked and sent again from the row it stands on.
+    int nFrom = Queries();
+    ASSERT_EQ(Read(p, L"id", PREVIOUS, 0x110000), 1) << ErrorText();
+    EXPECT_EQ(Value(p, L"id"), First("SELECT id FROM b WHERE id < " + strRow + " ORDER BY id DESC LIMIT 1"));
+    EXPECT_EQ(Selects(nFrom).size(), 1u);
+    ASSERT_EQ(Read(p, L"id", NEXT, 0x110000), 1) << ErrorText();
+    EXPECT_EQ(Value(p, L"id"), strRow);
+    // A query sent as written cannot be sent again: nothing serves.
+    p->AsQueryWithoutCorrection();
     m_pError->Reset();
+    nFrom = Queries();
     EXPECT_EQ(Read(p, L"id", PREVIOUS, 0x110000), 0);
     // Behind whatever the statement said about refreshing.
     const std::string strError = ErrorText();
@@ -296,6 +312,7 @@ TEST_F(DataAccessServer, BackwardsWhereNothingCanServe)
     EXPECT_NE(strError.find("IEDUZARO=3.27"), std::string::npos) << strError;
     EXPECT_NE(strError.find("EIT_ITEMNAME : <id>"), std::string::npos) << strError;
     EXPECT_EQ(Value(p, L"id"), strRow);
+    EXPECT_EQ(Queries(), nFrom);
 }
 
 TEST_F(DataAccessServer, RowLimitsAndTheirOffset)

@@ -8,6 +8,7 @@
 #include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatementSQL.h"
+#include "access/statement/NATableCache.h"
 #include "common/values/Any.h"
 
 #include <cwchar>
@@ -62,10 +63,16 @@ CTestDataAccess::~CTestDataAccess()
 
 void CTestDataAccess::DropStatements()
 {
-    m_pclLast = nullptr;
-    for (auto& pair : m_mapStatement)
+    for (auto& pair : m_mapPosition) {
+        CNAStatement* pcl = pair.second->pclGetStatementNoRef();
+        if (pcl != nullptr)
+            pcl->bRemoveSavedPosition(pair.first);
         pair.second->nRelease();
-    m_mapStatement.clear();
+    }
+    m_mapPosition.clear();
+    _FreeTableCache();
+    m_pclLast = nullptr;
+    m_tabStatement.SupprimeTout();
 }
 
 bool CTestDataAccess::Open(CNADataSourceDescription* pclDatabase)
@@ -107,17 +114,13 @@ CNAStatement* CTestDataAccess::Statement(const wchar_t* pszItem)
     // The last statement first, as the data access's memo does.
     if (m_pclLast != nullptr && std::wcscmp(m_pclLast->pszGetName(), pszItem != nullptr ? pszItem : L"") == 0)
         return m_pclLast;
-    const std::wstring strName = pszItem != nullptr ? pszItem : L"";
-    auto it = m_mapStatement.find(strName);
-    if (it != m_mapStatement.end())
-        return it->second;
-    CNAStatement* pcl = _pclAllocStatement(this, m_pclError);
+    // Filed with the data access, as its own browses file theirs.
+    CNAStatement* pcl = _pclFindStatement(pszItem);
     if (pcl == nullptr)
-        return nullptr;
-    pcl->AddRef();
-    pcl->SetName(strName.c_str());
-    pcl->SetParseItem(strName.c_str());
-    m_mapStatement[strName] = pcl;
+        pcl = _pclInitStatement(pszItem);
+    // The registry keeps its own reference.
+    if (pcl != nullptr)
+        pcl->nRelease();
     return pcl;
 }
 
@@ -180,16 +183,20 @@ int CTestDataAccess::bWrite(int eType, unsigned int nFlags)
     if (!bResult)
         return 0;
     // The record saves follow, then every statement learns of the write.
+    const int nTableCacheRow = _nWriteInTableCache(eType, nFlags);
     if (eType == CNAStatement::QT_DELETE)
         nSetRecordDeletedInCache(m_pclRecordSaveCache);
     else if (eType == CNAStatement::QT_UPDATE)
         nUpdateRecordInCache(nFlags, m_pclRecordSaveCache);
     CNARecordValue* pclOriginal = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
     std::vector<CNAStatement*> tab;
-    for (auto& pair : m_mapStatement)
-        tab.push_back(pair.second);
+    unsigned int nPosition = 0;
+    void* pValue = nullptr;
+    while (m_tabStatement.bParseTable(&nPosition, 0, &pValue, nullptr))
+        tab.push_back(static_cast<CNAStatement*>(pValue));
     for (CNAStatement* p : tab)
-        p->OnNotifyOperation(eType, -1, pcl, nFlags, eType == CNAStatement::QT_UPDATE ? pclOriginal : nullptr);
+        p->OnNotifyOperation(eType, nTableCacheRow, pcl, nFlags,
+                             eType == CNAStatement::QT_UPDATE ? pclOriginal : nullptr);
     if (eType == CNAStatement::QT_DELETE)
         m_pclCurrentRecord->SetDeleted();
     else if (eType == CNAStatement::QT_UPDATE || eType == CNAStatement::QT_INSERT)
@@ -251,8 +258,23 @@ int CTestDataAccess::_bFetch(CNAStatement* pclStatement, const wchar_t* pszItem,
     if (!bReopen) {
         if (pclStatement->bRecordLost())
             return 1;
-        if (pclStatement->eParseNeedUpdate() != 0 || !pclStatement->bParseStarted())
+        // With a table cache the statement brings itself in line.
+        if ((pclStatement->eParseNeedUpdate() != 0 || !pclStatement->bParseStarted()) && m_pclTableCache == nullptr)
             return _bUpdateParse(0, pclStatement, n, eDirection, llCount, pllMoved);
+    }
+    bool bMakeTableCache = false;
+    if (bReopen && (nFlags & CNAStatement::WPF_TABLE_CACHE) != 0) {
+        // The first browse fills the table cache through its record cache.
+        if (m_pclTableCache == nullptr)
+            bMakeTableCache = true;
+        else if (!m_pclTableCache->bIsStatementParse(pclStatement)) {
+            if (m_pclTableCache->pclGetFullCache() == nullptr)
+                return 0;
+            // A browse of its own ends: the fetch opens it on the table cache.
+            if (pclStatement->pclGetTableCacheIndexNoRef() == nullptr)
+                pclStatement->Close();
+            bReopen = false;
+        }
     }
     if (bReopen) {
         pclStatement->SetRecordLost(0);
@@ -260,6 +282,8 @@ int CTestDataAccess::_bFetch(CNAStatement* pclStatement, const wchar_t* pszItem,
         const int bForward =
             (eDirection == NA_PARSE_LAST || eDirection == NA_PARSE_PREVIOUS) && !bRequeteSansCorrection() ? 0 : 1;
         if (!_bOpenStatement(pclStatement, pszItem, bForward, nFlags, &llCount))
+            return 0;
+        if (bMakeTableCache && (!_bCreateNewTableCache(pclStatement) || !m_pclTableCache->bSetStatementParse(pclStatement)))
             return 0;
     }
     if (llCount == 0 && n == 0)
@@ -347,4 +371,78 @@ int CTestDataAccess::bGetNbEnr(long long* pllCount, unsigned int nMode, unsigned
         pclBackup->nRelease();
     }
     return bResult;
+}
+
+// ---- Reads, positions and the table cache ---------------------------------------------------------
+
+int CTestDataAccess::bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, int, eNA_LOCKTYPE,
+                              eNA_LOCKTYPE*, unsigned int nFlags)
+{
+    return bRead(pszItem, eDirection, nFlags);
+}
+
+int CTestDataAccess::bSkipRecord(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, long long llCount, int,
+                                 eNA_LOCKTYPE, eNA_LOCKTYPE*, unsigned int nFlags)
+{
+    return bSkip(pszItem, eDirection, llCount, nullptr, nFlags);
+}
+
+int CTestDataAccess::bHSauvePosition(int* pnPosition, const wchar_t* pszItem, eNAPOSITION eOption)
+{
+    CNAStatement* pclStatement = Statement(pszItem);
+    if (pclStatement == nullptr)
+        return 0;
+    CNAPosition* pcl = new CNAPosition;
+    pcl->AddRef();
+    pcl->SetItem(pszItem);
+    if (!pclStatement->bGetPosition(pcl, eOption) || !pclStatement->bAddSavedPosition(m_nLastPosition + 1, pcl)) {
+        pcl->nRelease();
+        return 0;
+    }
+    *pnPosition = ++m_nLastPosition;
+    m_mapPosition[*pnPosition] = pcl;
+    return 1;
+}
+
+int CTestDataAccess::bHRetourPosition(int nPosition, wchar_t*, int bKeep, eNAPOSITION eOption)
+{
+    auto it = m_mapPosition.find(nPosition);
+    if (it == m_mapPosition.end())
+        return 0;
+    CNAPosition* pcl = it->second;
+    CNAStatement* pclStatement = pcl->pclGetStatementNoRef();
+    m_pclLast = pclStatement;
+    const int bResult = pclStatement->bSetPosition(pcl, eOption);
+    if (!bKeep)
+        bHLiberePosition(nPosition);
+    return bResult;
+}
+
+int CTestDataAccess::bHLiberePosition(int nPosition)
+{
+    auto it = m_mapPosition.find(nPosition);
+    if (it == m_mapPosition.end())
+        return 0;
+    CNAPosition* pcl = it->second;
+    m_mapPosition.erase(it);
+    pcl->pclGetStatementNoRef()->bRemoveSavedPosition(nPosition);
+    pcl->nRelease();
+    return 1;
+}
+
+int CTestDataAccess::_nWriteInTableCache(int eType, unsigned int nFlags)
+{
+    CNARecordCache* pclFull = m_pclTableCache != nullptr && !m_pclTableCache->bIsEmpty()
+                                  ? m_pclTableCache->pclGetFullCache()
+                                  : nullptr;
+    if (pclFull == nullptr)
+        return -1;
+    if (eType == CNAStatement::QT_DELETE)
+        return nSetRecordDeletedInCache(pclFull);
+    if (eType == CNAStatement::QT_UPDATE)
+        return nUpdateRecordInCache(nFlags, pclFull);
+    if (eType == CNAStatement::QT_INSERT)
+        return pclFull->nOnNotifyOperation(CNARecordCache::NA_NOTIFY_INSERT,
+                                           m_pclCurrentRecord->pclGetCurrentRecordValueNoRef(), nullptr, nFlags, 0);
+    return -1;
 }

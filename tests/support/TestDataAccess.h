@@ -17,6 +17,7 @@
 #include "access/statement/NAStatement.h"
 #include "access/table/NADataAccess.h"
 #include "access/table/NAIDAuto.h"
+#include "access/table/NAPosition.h"
 
 #include <map>
 #include <string>
@@ -62,6 +63,18 @@ public:
     int bWrite(int eType, unsigned int nFlags = 0);
 
     // ---- What the data access will do ------------------------------------------------------
+    // Reads through the item's statement (0x2000 in the flags: served by
+    // the table cache, made on the first read), moves, and positions the
+    // statement fills and returns to, numbered from 1.
+    int bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, int n, eNA_LOCKTYPE eLock,
+                 eNA_LOCKTYPE* peLock, unsigned int nFlags) override;
+    int bSkipRecord(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, long long llCount, int n,
+                    eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags) override;
+    int bHSauvePosition(int* pnPosition, const wchar_t* pszItem, eNAPOSITION eOption) override;
+    int bHRetourPosition(int nPosition, wchar_t* pszItem, int bKeep, eNAPOSITION eOption) override;
+    int bHLiberePosition(int nPosition);
+    // The table cache's full cache takes the write; its row, -1 without one.
+    int _nWriteInTableCache(int eType, unsigned int nFlags);
     int bGetNbEnr(long long* pllCount, unsigned int nMode, unsigned int nFlags, CNAStatement* pclStatement,
                   int eDirection) override;
     int bBuildSelect(CNACommand* pclCommand, CNAStatement* pclStatement, const wchar_t* pszItem, int bForward,
@@ -82,6 +95,7 @@ public:
     CTestIDAuto* m_pclTestIDAuto = nullptr;
 
 private:
-    std::map<std::wstring, CNAStatement*> m_mapStatement; // one reference each
+    std::map<int, CNAPosition*> m_mapPosition;            // one reference each
+    int m_nLastPosition = 0;
     std::wstring m_strQuery;
 };

@@ -1,0 +1,302 @@
+#include "access/statement/IndexFixedSizeItem.h"
+
+#include "access/driver/INAVersion.h"
+#include "access/driver/NAError.h"
+#include "access/statement/MemBTree.h"
+#include "access/statement/NAColumn.h"
+#include "access/statement/NARecord.h"
+#include "access/statement/NARecordValue.h"
+#include "common/platform/MyModuleInfo.h"
+#include "common/text/SysUtils.h"
+#include "common/values/Any.h"
+#include "common/values/ConvertKey.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Options of the index keys.
+const unsigned short kKeyOptions = 0x2800;
+
+// Releases a scratch record value on every way out.
+struct CHeldValue {
+    CNARecordValue* p;
+    ~CHeldValue()
+    {
+        if (p != nullptr)
+            p->nRelease();
+    }
+};
+
+} // namespace
+
+CIndexFixedSizeItem::~CIndexFixedSizeItem()
+{
+    delete m_pclTree;
+    XMALLOC_Del_(m_pbyKey);
+}
+
+const unsigned char* CIndexFixedSizeItem::_pbyConvertKey(const CAny* pValue)
+{
+    std::memset(m_pbyKey, 0, m_nKeySize);
+    // The conversion works on a copy where it must: the value stays as it is.
+    CConvertKey::nConvertKeyAndGetSize(const_cast<CAny*>(pValue), m_pbyKey, m_nKeySize, _eGetTypeTQ(), kKeyOptions,
+                                       m_pclColumn->nGetIntegerPart(), m_pclColumn->nGetDecimalPart());
+    return m_pbyKey;
+}
+
+bool CIndexFixedSizeItem::bSameKey(const CAny* pValue1, const CAny* pValue2)
+{
+    if (m_pbyKey == nullptr)
+        return false;
+    std::memcpy(m_pbyKey + m_nKeySize, _pbyConvertKey(pValue1), m_nKeySize);
+    return std::memcmp(m_pbyKey + m_nKeySize, _pbyConvertKey(pValue2), m_nKeySize) == 0;
+}
+
+int CIndexFixedSizeItem::_nRowAtPosition() const
+{
+    const void* p = m_pclTree->pReadValue();
+    if (p == nullptr)
+        return -1;
+    int nRow;
+    std::memcpy(&nRow, p, sizeof(nRow));
+    return nRow;
+}
+
+int CIndexFixedSizeItem::bInit()
+{
+    delete m_pclTree;
+    m_pclTree = nullptr;
+    XMALLOC_Del_(m_pbyKey);
+    m_pbyKey = nullptr;
+    m_nKeySize = 0;
+
+    const unsigned int nKeySize =
+        CKXConvertKey::nCalculateKeySize(_eGetTypeTQ(), static_cast<unsigned int>(m_pclColumn->nGetLogicalSize()));
+    if (nKeySize == 0) {
+        // The tree takes no empty key: this column cannot be indexed.
+        const CNARecord* pclRecord = m_pclColumn->pclGetRecordNoRef();
+        if (m_pclError != nullptr)
+            m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, ERRFILE_TABLECACHE, 1,
+                                       pclRecord != nullptr ? pclRecord->pclGetConnectionNoRef() : nullptr,
+                                       pclRecord != nullptr ? pclRecord->pszGetTableName() : nullptr,
+                                       m_pclColumn->pszGetName(), ZTERR_NOT_OFFERED);
+        return 0;
+    }
+    m_pclTree = new (std::nothrow) CMemBTree;
+    m_pbyKey = static_cast<unsigned char*>(XMALLOC_pNewZero_(nKeySize, 2));
+    if (m_pclTree == nullptr || m_pbyKey == nullptr ||
+        !m_pclTree->bInit(nKeySize, sizeof(int), CMemBTree::nCompareBytes, CMemBTree::nCompareBytes, 0)) {
+        delete m_pclTree;
+        m_pclTree = nullptr;
+        return _bNoMemory();
+    }
+    m_nKeySize = nKeySize;
+
+    CHeldValue clRow{_pclNewRecordValue()};
+    if (clRow.p == nullptr)
+        return 0;
+    CAny clValue;
+    const int nCount = m_pclRecordCache->nGetCount();
+    for (int nRow = 0; nRow < nCount; nRow++) {
+        if (m_pclRecordCache->eGetRecordState(nRow) != NA_RECORDSTATE_NORMAL)
+            continue;
+        if (!m_pclRecordCache->bGetAt(clRow.p, static_cast<unsigned int>(nRow)) ||
+            !clRow.p->bGetItemValue(&clValue, m_pclColumn->piGetItem()))
+            return 0;
+        if (!m_pclTree->bInsert(_pbyConvertKey(&clValue), &nRow))
+            return _bNoMemory();
+    }
+    return 1;
+}
+
+int CIndexFixedSizeItem::_bRowValue(int nRow, CAny*& pValue, CAny& clValue)
+{
+    if (pValue != nullptr)
+        return 1;
+    CHeldValue clRow{_pclNewRecordValue()};
+    if (clRow.p == nullptr || nRow < 0 || !m_pclRecordCache->bGetAt(clRow.p, static_cast<unsigned int>(nRow)) ||
+        !clRow.p->bGetItemValue(&clValue, m_pclColumn->piGetItem()))
+        return 0;
+    pValue = &clValue;
+    return 1;
+}
+
+bool CIndexFixedSizeItem::_bPairPresent(const unsigned char* pbyKey, int nRow)
+{
+    // The tree is not changed by lookups: its position's key can be read
+    // in place to come back to it.
+    const void* pSavedKey = m_pclTree->pReadKey();
+    int nSavedRow = _nRowAtPosition();
+    const bool bPresent = m_pclTree->bFindRecord(pbyKey, &nRow) != 0;
+    if (pSavedKey != nullptr)
+        m_pclTree->bFindRecord(pSavedKey, &nSavedRow);
+    else
+        m_pclTree->GotoEnd();
+    return bPresent;
+}
+
+int CIndexFixedSizeItem::bInsertRecord(int nRow, CAny* pValue)
+{
+    CAny clValue;
+    if (m_pclTree == nullptr || !_bRowValue(nRow, pValue, clValue))
+        return 0;
+    const unsigned char* pbyKey = _pbyConvertKey(pValue);
+    if (m_pclTree->bInsert(pbyKey, &nRow))
+        return 1;
+    // Refused: the pair is there already, or there was no memory.
+    if (!_bPairPresent(pbyKey, nRow))
+        _bNoMemory();
+    return 0;
+}
+
+int CIndexFixedSizeItem::bDeleteRecord(int nRow, CAny* pValue)
+{
+    CAny clValue;
+    if (m_pclTree == nullptr || !_bRowValue(nRow, pValue, clValue))
+        return 0;
+    m_pclTree->bDelete(_pbyConvertKey(pValue), &nRow);
+    return 1;
+}
+
+int CIndexFixedSizeItem::bGetRecordPosition(eNA_PARSEDIRECTION eDirection, int nCount, int* pnRow,
+                                            unsigned int* pnDuplicate)
+{
+    *pnRow = -1;
+    if (pnDuplicate != nullptr)
+        *pnDuplicate = 0;
+    if (m_pclTree == nullptr || m_pclTree->nGetNumRecord() == 0)
+        return 1;
+    const CAny* pclStart = _pclGetStartValue();
+    int nDone;
+    int bMoved = 1;
+    switch (eDirection) {
+    case NA_PARSE_FIRST:
+        if (pclStart == nullptr)
+            m_pclTree->GotoFirstRecord();
+        else if (m_pclTree->pSearch(_pbyConvertKey(pclStart), 0) == nullptr)
+            return 1; // no entry at or after the start value
+        bMoved = m_pclTree->bAdvance(nCount - 1, &nDone, 0);
+        break;
+    case NA_PARSE_LAST:
+        if (pclStart == nullptr)
+            m_pclTree->MoveTo(m_pclTree->nGetNumRecord() - 1);
+        else if (m_pclTree->pSearch(_pbyConvertKey(pclStart), CMemBTree::eSearchLast) == nullptr)
+            return 1; // no entry at or before the start value
+        bMoved = m_pclTree->bAdvance(1 - nCount, &nDone, 0);
+        break;
+    case NA_PARSE_NEXT:
+        bMoved = m_pclTree->bAdvance(nCount, &nDone, 0);
+        break;
+    case NA_PARSE_PREVIOUS:
+        bMoved = m_pclTree->bAdvance(-nCount, &nDone, 0);
+        break;
+    default:
+        break;
+    }
+    if (!bMoved)
+        return 1;
+    *pnRow = _nRowAtPosition();
+    if (pnDuplicate != nullptr && *pnRow != -1 && m_pclTree->nNumDuplicates() >= 1)
+        return _bCalculateDuplicateIndice(m_pclTree->nNumDuplicates(), pnRow, pnDuplicate);
+    return 1;
+}
+
+int CIndexFixedSizeItem::_bCalculateDuplicateIndice(int nDuplicates, int* pnRow, unsigned int* pnDuplicate)
+{
+    *pnDuplicate = 0;
+    CHeldValue clRow{_pclNewRecordValue()};
+    if (clRow.p == nullptr || !m_pclRecordCache->bGetAt(clRow.p, static_cast<unsigned int>(*pnRow)))
+        return 0;
+    int nSteps = 0;
+    int nDone;
+    for (int i = 0; i < nDuplicates; i++) {
+        if (!m_pclTree->bAdvance(-1, &nDone, 0))
+            break;
+        nSteps++;
+        if (!m_pclRecordCache->bEquals(_nRowAtPosition(), clRow.p, 1))
+            break;
+        (*pnDuplicate)++;
+    }
+    if (nSteps > 0)
+        m_pclTree->bAdvance(nSteps, &nDone, 0);
+    return 1;
+}
+
+int CIndexFixedSizeItem::nGetCurrentRecordId()
+{
+    return m_pclTree != nullptr ? _nRowAtPosition() : -1;
+}
+
+int CIndexFixedSizeItem::nGetRecordNbr()
+{
+    return m_pclTree != nullptr ? m_pclTree->nGetNumRecord() : 0;
+}
+
+int CIndexFixedSizeItem::nGetPreviousRecordNbr()
+{
+    if (m_pclTree == nullptr)
+        return 0;
+    // Refused as too long, the move leaves the position and tells how far
+    // the first entry is.
+    int nDone = 0;
+    m_pclTree->bAdvance(-2147483647, &nDone, 0);
+    return -nDone;
+}
+
+int CIndexFixedSizeItem::bSetCurrentPos(int nPos, int nDuplicate, int* pbFound)
+{
+    int bFound = 0;
+    if (pbFound == nullptr)
+        pbFound = &bFound;
+    CAny clValue;
+    if (m_pclTree == nullptr || !m_pclColumn->bGetOriginalValue(&clValue, 0))
+        return 0;
+    const unsigned char* pbyKey = _pbyConvertKey(&clValue);
+    if (nPos != -1) {
+        *pbFound = m_pclTree->bFindRecord(pbyKey, &nPos);
+        return 1;
+    }
+    if (m_pclTree->pSearch(pbyKey, CMemBTree::eSearchExact) == nullptr) {
+        *pbFound = 0;
+        // Beyond every key: the end, never the position an earlier read left.
+        if (m_pclTree->pSearch(pbyKey, 0) == nullptr)
+            m_pclTree->GotoEnd();
+        return 1;
+    }
+    *pbFound = 1;
+    const int nDuplicates = m_pclTree->nNumDuplicates();
+    if (nDuplicates < 2)
+        return 1;
+    const CNARecord* pclRecord = m_pclColumn->pclGetRecordNoRef();
+    const CNARecordValue* pclOriginal = pclRecord != nullptr ? pclRecord->pclGetOriginalRecordValueNoRef() : nullptr;
+    if (pclOriginal == nullptr)
+        return 0;
+    int nDone;
+    bool bMatch = m_pclRecordCache->bEquals(_nRowAtPosition(), pclOriginal, 1) != 0;
+    for (int i = 0; i < nDuplicates - 1 && !bMatch; i++) {
+        if (!m_pclTree->bAdvance(1, &nDone, 0))
+            break;
+        bMatch = m_pclRecordCache->bEquals(_nRowAtPosition(), pclOriginal, 1) != 0;
+    }
+    if (!bMatch) {
+        m_pclTree->pSearch(pbyKey, CMemBTree::eSearchExact);
+        *pbFound = 0;
+        return 1;
+    }
+    // The record's place among identical records.
+    int nMoved = 0;
+    for (int i = 0; i < nDuplicate; i++) {
+        const bool bStep = m_pclTree->bAdvance(1, &nDone, 0) != 0;
+        if (bStep)
+            nMoved++;
+        if (!bStep || !m_pclRecordCache->bEquals(_nRowAtPosition(), pclOriginal, 1)) {
+            if (nMoved > 0)
+                m_pclTree->bAdvance(-nMoved, &nDone, 0);
+            *pbFound = 0;
+            break;
+        }
+    }
+    return 1;
+}

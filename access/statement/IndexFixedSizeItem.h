@@ -1,0 +1,56 @@
+// The index of a column of fixed-size values: a B+-tree whose keys are the
+// values' sortable key bytes and whose values are the row numbers (4 bytes
+// in the machine's order), both compared byte by byte. The tree's position
+// is the index's current position.
+#pragma once
+
+#include "access/statement/IndexItem.h"
+
+class CMemBTree;
+
+class CIndexFixedSizeItem : public CIndexItem {
+public:
+    using CIndexItem::CIndexItem;
+    ~CIndexFixedSizeItem() override;
+
+    // A key size of 0 gives no index: user error 8 of kind 7.
+    int bInit() override;
+    // Without a value, row nRow's value is read from the record cache. 0
+    // for a (key, row) pair present already, and without memory (with the
+    // error).
+    int bInsertRecord(int nRow, CAny* pValue) override;
+    int bDeleteRecord(int nRow, CAny* pValue) override;
+    int bGetRecordPosition(eNA_PARSEDIRECTION eDirection, int nCount, int* pnRow,
+                           unsigned int* pnDuplicate) override;
+    int nGetCurrentRecordId() override;
+    int nGetRecordNbr() override;
+    int nGetPreviousRecordNbr() override;
+    int bSetCurrentPos(int nPos, int nDuplicate, int* pbFound) override;
+
+    // Whether two values have the same key bytes: values the host finds
+    // equal may not (0 and -0 as reals).
+    bool bSameKey(const CAny* pValue1, const CAny* pValue2);
+
+    CMemBTree* pclGetTreeNoRef() const { return m_pclTree; }
+    unsigned int nGetKeySize() const { return m_nKeySize; }
+
+protected:
+    // The value's key bytes in the key buffer, zeroed first so that a short
+    // key never meets an earlier one's bytes. The value is not changed.
+    const unsigned char* _pbyConvertKey(const CAny* pValue);
+    // The value to key: pValue, or without it row nRow's value read from
+    // the record cache into clValue.
+    int _bRowValue(int nRow, CAny*& pValue, CAny& clValue);
+    // Whether the pair is in the tree; the position stays where it was.
+    bool _bPairPresent(const unsigned char* pbyKey, int nRow);
+    // Counts in *pnDuplicate the entries just before the position, at most
+    // nDuplicates, that hold a record identical to row *pnRow, and comes
+    // back to where it started.
+    int _bCalculateDuplicateIndice(int nDuplicates, int* pnRow, unsigned int* pnDuplicate);
+    // The row number at the tree's position; -1 at the end.
+    int _nRowAtPosition() const;
+
+    CMemBTree* m_pclTree = nullptr;   // owned
+    unsigned int m_nKeySize = 0;
+    unsigned char* m_pbyKey = nullptr; // owned: the key, then room for a second one
+};

@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <string>
 
 class CHostConnectionDescription;
@@ -30,6 +31,31 @@ std::wstring Wide(const std::string& s);
 // (argument 0) and store mode (1); BM_RawPointLookup reads one row by its
 // primary key, the baseline of key searches.
 MYSQL* hTableHandle(std::string& strError);
+
+// The processor time of this thread, in seconds.
+double dThreadCPU();
+
+// The keyset loops' own handle, in the driver's session character set,
+// with the table's index on txt made; the text says why it cannot be.
+MYSQL* hKeysetHandle(std::string& strError);
+// The raw client's keyset loop over the whole table in queries of 100 rows
+// ordered by n ("WHERE n > ? ORDER BY n LIMIT 100"), or by txt then n
+// (bText: "WHERE txt > ? OR (txt = ? AND n > ?) ORDER BY txt, n LIMIT 100"),
+// each result stored or used (bStore), every byte of every value read; the
+// rows read, -1 (the benchmark stopped) on a failure.
+long long llRawKeyset(benchmark::State& state, MYSQL* h, bool bText, bool bStore);
+
+// One step of a driver's browse of the table: the first record (bFirst) or
+// the next; false (the benchmark stopped) on a failure, *pbOut set when out
+// of range.
+typedef std::function<bool(bool bFirst, int* pbOut)> FN_BROWSESTEP;
+// The iterations of a browse benchmark: the whole table read by the steps,
+// then by the raw keyset loop in the same order (bText; each result stored
+// or used, bStore); counts and prints, under the name given, both rates and
+// their ratio, the time of the last tenth of rows over the first's and the
+// processor time per row of each side.
+void RunBrowseBesideKeyset(benchmark::State& state, const char* pszName, bool bText, bool bStore, MYSQL* hRaw,
+                           const FN_BROWSESTEP& fnStep);
 
 // The stand-in's services bound as the host hands them over, without its
 // accounts; the text says why they cannot be.

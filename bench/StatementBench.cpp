@@ -17,9 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <cstring>
 #include <cwchar>
 #include <memory>
@@ -34,15 +32,6 @@ INADriver* piQueryInterface();
 namespace {
 
 using namespace zt_bench;
-typedef std::chrono::steady_clock Clock;
-
-// The processor time of this thread, in seconds.
-double dThreadCPU()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
 
 std::string Text(CNAError* pcl)
 {
@@ -64,21 +53,9 @@ struct STBrowse {
 std::string strStart(STBrowse& st)
 {
     std::string strError;
-    MYSQL* h = hTableHandle(strError);
-    if (h == nullptr)
+    st.hRaw = hKeysetHandle(strError);
+    if (st.hRaw == nullptr)
         return strError;
-    const char szIndex[] = "CREATE INDEX IF NOT EXISTS rows200k_txt ON ztbench_sql.rows200k (txt)";
-    if (__mysql_real_query(h, szIndex, sizeof(szIndex) - 1) != 0)
-        return std::string("index on txt: ") + __mysql_error(h);
-    // The keyset loop's own handle, in the driver's session character set.
-    st.hRaw = __mysql_init(nullptr);
-    if (st.hRaw == nullptr ||
-        __mysql_real_connect(st.hRaw, Env("ZT_TEST_HOST").c_str(), Env("ZT_TEST_USER").c_str(),
-                             Env("ZT_TEST_PASSWORD").c_str(), "ztbench_sql",
-                             static_cast<unsigned>(std::strtoul(Env("ZT_TEST_PORT").c_str(), nullptr, 10)), nullptr,
-                             0) == nullptr ||
-        __mysql_real_query(st.hRaw, "SET NAMES utf8mb4", 17) != 0)
-        return "keyset connection refused";
     bInitLibrary(nullptr);
     int n = 0;
     bDLLCompatible(7, 31, &n);
@@ -110,87 +87,6 @@ std::string strStart(STBrowse& st)
     return std::string();
 }
 
-// The keyset loop of the raw client: the whole table in queries of 100 rows
-// ordered by n, or by txt then n; the rows read, -1 on a failure.
-long long llRawKeyset(benchmark::State& state, MYSQL* h, bool bText)
-{
-    long long llRows = 0;
-    long long llLastN = 0;
-    std::string strLastText;
-    unsigned long ulSum = 0;
-    std::string strQuery;
-    for (;;) {
-        strQuery = "SELECT n, big, txt, amount, stamp FROM rows200k";
-        if (!bText) {
-            strQuery += " WHERE n > " + std::to_string(llLastN) + " ORDER BY n LIMIT 100";
-        } else if (llRows == 0) {
-            strQuery += " ORDER BY txt, n LIMIT 100";
-        } else {
-            std::string strHex;
-            static const char szDigits[] = "0123456789ABCDEF";
-            for (unsigned char c : strLastText) {
-                strHex += szDigits[c >> 4];
-                strHex += szDigits[c & 15];
-            }
-            strQuery += " WHERE txt > _utf8mb4 X'" + strHex + "' OR (txt = _utf8mb4 X'" + strHex + "' AND n > " +
-                        std::to_string(llLastN) + ") ORDER BY txt, n LIMIT 100";
-        }
-        if (__mysql_real_query(h, strQuery.c_str(), static_cast<unsigned long>(strQuery.size())) != 0) {
-            state.SkipWithError(__mysql_error(h));
-            return -1;
-        }
-        MYSQL_RES* p = __mysql_store_result(h);
-        if (p == nullptr) {
-            state.SkipWithError(__mysql_error(h));
-            return -1;
-        }
-        int nBlock = 0;
-        while (MYSQL_ROW row = __mysql_fetch_row(p)) {
-            const unsigned long* pnLength = __mysql_fetch_lengths(p);
-            for (unsigned int i = 0; i < kTableColumns; i++)
-                for (unsigned long j = 0; j < pnLength[i]; j++)
-                    ulSum += static_cast<unsigned char>(row[i][j]);
-            llLastN = std::strtoll(row[0], nullptr, 10);
-            strLastText.assign(row[2], pnLength[2]);
-            nBlock++;
-        }
-        __mysql_free_result(p);
-        llRows += nBlock;
-        if (nBlock < 100)
-            break;
-    }
-    benchmark::DoNotOptimize(ulSum);
-    return llRows;
-}
-
-// One browse of the whole table through the statement; the time of its
-// first and its last tenth of rows.
-long long llBrowse(benchmark::State& state, STBrowse* pst, const wchar_t* pszItem, double* pdFirst, double* pdLast)
-{
-    CTestDataAccess* p = pst->pclAccess;
-    const long long llTenth = kTableRows / 10;
-    long long llRows = 0;
-    const Clock::time_point tStart = Clock::now();
-    Clock::time_point tLastTenth = tStart;
-    int bOut = 1;
-    if (!p->bRead(pszItem, 0)) {
-        state.SkipWithError(Text(pst->pclError).c_str());
-        return -1;
-    }
-    for (p->m_pclLast->HEndehors(&bOut); !bOut; p->m_pclLast->HEndehors(&bOut)) {
-        if (++llRows == llTenth)
-            *pdFirst += std::chrono::duration<double>(Clock::now() - tStart).count();
-        if (llRows == kTableRows - llTenth)
-            tLastTenth = Clock::now();
-        if (!p->bRead(pszItem, 2)) {
-            state.SkipWithError(Text(pst->pclError).c_str());
-            return -1;
-        }
-    }
-    *pdLast += std::chrono::duration<double>(Clock::now() - tLastTenth).count();
-    return llRows;
-}
-
 // Argument 0: on n; 1: on txt.
 void BM_StatementBrowse(benchmark::State& state)
 {
@@ -198,49 +94,16 @@ void BM_StatementBrowse(benchmark::State& state)
     if (pst == nullptr)
         return;
     const bool bText = state.range(0) != 0;
-    double dFirst = 0;
-    double dLast = 0;
-    double dRaw = 0;
-    double dDriver = 0;
-    double dRawCPU = 0;
-    double dDriverCPU = 0;
-    long long llRows = 0;
-    long long llRawRows = 0;
-    for (auto _ : state) {
-        const double dCPU0 = dThreadCPU();
-        const Clock::time_point t0 = Clock::now();
-        const long long ll = llBrowse(state, pst, bText ? L"txt" : L"n", &dFirst, &dLast);
-        const Clock::time_point t1 = Clock::now();
-        const double dCPU1 = dThreadCPU();
-        const long long llRaw = llRawKeyset(state, pst->hRaw, bText);
-        const Clock::time_point t2 = Clock::now();
-        dDriverCPU += dCPU1 - dCPU0;
-        dRawCPU += dThreadCPU() - dCPU1;
-        if (ll < 0 || llRaw < 0)
-            return;
-        if (ll != kTableRows || llRaw != kTableRows) {
-            state.SkipWithError("not every row read");
-            return;
+    const wchar_t* pszItem = bText ? L"txt" : L"n";
+    CTestDataAccess* p = pst->pclAccess;
+    RunBrowseBesideKeyset(state, "statement browse", bText, true, pst->hRaw, [&](bool bFirst, int* pbOut) {
+        if (!p->bRead(pszItem, bFirst ? 0 : 2)) {
+            state.SkipWithError(Text(pst->pclError).c_str());
+            return false;
         }
-        dDriver += std::chrono::duration<double>(t1 - t0).count();
-        dRaw += std::chrono::duration<double>(t2 - t1).count();
-        llRows += ll;
-        llRawRows += llRaw;
-        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
-    }
-    const double dDriverRate = llRows / dDriver;
-    const double dRawRate = llRawRows / dRaw;
-    state.counters["rows_per_s"] = dDriverRate;
-    state.counters["raw_rows_per_s"] = dRawRate;
-    state.counters["ratio_to_raw"] = dDriverRate / dRawRate;
-    state.counters["last_tenth_to_first"] = dLast / dFirst;
-    // Where the time goes: the processor time of each side per row.
-    state.counters["cpu_us_per_row"] = dDriverCPU * 1e6 / static_cast<double>(llRows);
-    state.counters["raw_cpu_us_per_row"] = dRawCPU * 1e6 / static_cast<double>(llRawRows);
-    std::printf("statement browse on %s: %.0f rows/s, raw keyset %.0f rows/s, ratio %.3f; last tenth / first %.3f; "
-                "processor %.2f us/row, raw %.2f us/row\n",
-                bText ? "txt" : "n", dDriverRate, dRawRate, dDriverRate / dRawRate, dLast / dFirst,
-                dDriverCPU * 1e6 / static_cast<double>(llRows), dRawCPU * 1e6 / static_cast<double>(llRawRows));
+        p->m_pclLast->HEndehors(pbOut);
+        return true;
+    });
 }
 
 } // namespace

@@ -90,11 +90,7 @@ std::string StatementServerTest::Value(CTestDataAccess* pAccess, const wchar_t* 
     CAny v;
     if (!pColumn->bGetCurrentValue(&v, 0))
         return "(unreadable)";
-    if (v.bIsNull())
-        return "NULL";
-    if (v.__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99)
-        return "(not text)";
-    return UTF8Of(TextW(v));
+    return ValueText(v);
 }
 
 void StatementServerTest::Set(CTestDataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)

@@ -20,6 +20,7 @@
 #include "host/HostContext.h"
 #include "common/platform/DllRes.h"
 #include "common/platform/ExecutionDLL.h"
+#include "common/platform/InformationDLL.h"
 #include "common/platform/MyModuleInfo.h"
 #include "host/HostStandIn.h"
 
@@ -508,8 +509,9 @@ int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const std::vecto
     pfnConv(hRuntime, 2, 2);
     pfnCalc(hRuntime, 2, 2);
     // This program reads the values the driver hands back with the same
-    // machine.
+    // machine, and gives their texts back to the runtime's allocator.
     bInitTQConvFromVM(hRuntime, 2, 2);
+    CInformationModule::ms_piStrMemAlloc = static_cast<IStrMemAlloc*>(piHost->pService(SERVICE_STRING_ALLOCATOR));
     int nResult = 0;
     INADriverSQL* piSQL = static_cast<INADriverSQL*>(piDriver->piGetInterface(1));
     if (piSQL == nullptr) {

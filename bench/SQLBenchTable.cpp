@@ -1,5 +1,6 @@
 #include "bench/SQLBenchTable.h"
 
+#include "access/driver/INADriver.h"
 #include "access/driver/NAError.h"
 #include "common/values/AnyConvert.h"
 #include "host/HostConnectionDescription.h"
@@ -16,6 +17,12 @@
 #include <cwchar>
 #include <dlfcn.h>
 #include <string>
+
+extern "C" {
+int bInitLibrary(void* hModule);
+int bDLLCompatible(int nModule, int nVersion, int* pnRequired);
+INADriver* piQueryInterface();
+}
 
 namespace zt_bench {
 
@@ -52,6 +59,21 @@ void DescribeServer(CHostConnectionDescription& clHost)
     clHost.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(Env("ZT_TEST_DATABASE")).c_str());
     clHost.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
                    (L"Server Port=" + Wide(Env("ZT_TEST_PORT")) + L";").c_str());
+}
+
+INADriver* piHostDriver()
+{
+    static INADriver* s_pi = []() -> INADriver* {
+        bInitLibrary(nullptr);
+        int nRequired = 0;
+        bDLLCompatible(7, 31, &nRequired);
+        bDLLCompatible(28, 31, &nRequired);
+        INADriver* pi = piQueryInterface();
+        if (pi != nullptr)
+            pi->bSetKX(static_cast<IKXForNA*>(TimedHost().pKeyService()));
+        return pi;
+    }();
+    return s_pi;
 }
 
 MYSQL* hTableHandle(std::string& strError)
@@ -105,6 +127,18 @@ MYSQL* hTableHandle(std::string& strError)
     }();
     strError = s_strError;
     return s_h;
+}
+
+// The query's result, stored or used; null (the benchmark stopped) on a
+// failure.
+MYSQL_RES* pRawResult(benchmark::State& state, MYSQL* h, const char* pszQuery, unsigned long nLength, bool bStore)
+{
+    MYSQL_RES* p = nullptr;
+    if (__mysql_real_query(h, pszQuery, nLength) == 0)
+        p = bStore ? __mysql_store_result(h) : __mysql_use_result(h);
+    if (p == nullptr)
+        state.SkipWithError(__mysql_error(h));
+    return p;
 }
 
 double dThreadCPU()
@@ -165,15 +199,9 @@ long long llRawKeyset(benchmark::State& state, MYSQL* h, bool bText, bool bStore
             strQuery += " WHERE txt > _utf8mb4 X'" + strHex + "' OR (txt = _utf8mb4 X'" + strHex + "' AND n > " +
                         std::to_string(llLastN) + ") ORDER BY txt, n LIMIT 100";
         }
-        if (__mysql_real_query(h, strQuery.c_str(), static_cast<unsigned long>(strQuery.size())) != 0) {
-            state.SkipWithError(__mysql_error(h));
+        MYSQL_RES* p = pRawResult(state, h, strQuery.c_str(), static_cast<unsigned long>(strQuery.size()), bStore);
+        if (p == nullptr)
             return -1;
-        }
-        MYSQL_RES* p = bStore ? __mysql_store_result(h) : __mysql_use_result(h);
-        if (p == nullptr) {
-            state.SkipWithError(__mysql_error(h));
-            return -1;
-        }
         int nBlock = 0;
         while (MYSQL_ROW row = __mysql_fetch_row(p)) {
             const unsigned long* pnLength = __mysql_fetch_lengths(p);
@@ -276,15 +304,9 @@ namespace {
 // does; the rows read, -1 (the benchmark stopped) on a failure.
 long long llRawQuery(benchmark::State& state, MYSQL* h, const char* pszQuery, unsigned long nLength, bool bStore)
 {
-    if (__mysql_real_query(h, pszQuery, nLength) != 0) {
-        state.SkipWithError(__mysql_error(h));
+    MYSQL_RES* p = pRawResult(state, h, pszQuery, nLength, bStore);
+    if (p == nullptr)
         return -1;
-    }
-    MYSQL_RES* p = bStore ? __mysql_store_result(h) : __mysql_use_result(h);
-    if (p == nullptr) {
-        state.SkipWithError(__mysql_error(h));
-        return -1;
-    }
     long long llRows = 0;
     unsigned long ulSum = 0;
     while (MYSQL_ROW row = __mysql_fetch_row(p)) {

@@ -12,6 +12,7 @@
 #include <string>
 
 class CHostConnectionDescription;
+class INADriver;
 
 namespace zt_bench {
 
@@ -62,6 +63,10 @@ void RunBrowseBesideKeyset(benchmark::State& state, const char* pszName, bool bT
 std::string strBindHost();
 // The private server's address, account, database and port.
 void DescribeServer(CHostConnectionDescription& clHost);
+// The driver as the host starts it (start-up, version settlement, the
+// driver from the module's entry, the key service), one for the program;
+// null when it cannot be had.
+INADriver* piHostDriver();
 
 // The benchmark's set-up, made by pfnStart on the first call; null, the
 // benchmark skipped with the reason, when it could not be made.

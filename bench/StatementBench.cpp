@@ -23,12 +23,6 @@
 #include <memory>
 #include <string>
 
-extern "C" {
-int bInitLibrary(HINSTANCE hModule);
-int bDLLCompatible(int nModule, int nVersion, int* pnRequired);
-INADriver* piQueryInterface();
-}
-
 namespace {
 
 using namespace zt_bench;
@@ -56,11 +50,7 @@ std::string strStart(STBrowse& st)
     st.hRaw = hKeysetHandle(strError);
     if (st.hRaw == nullptr)
         return strError;
-    bInitLibrary(nullptr);
-    int n = 0;
-    bDLLCompatible(7, 31, &n);
-    bDLLCompatible(28, 31, &n);
-    st.piDriver = piQueryInterface();
+    st.piDriver = piHostDriver();
     if (st.piDriver == nullptr)
         return "no driver";
     st.pclError = new CNAError;

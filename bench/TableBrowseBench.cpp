@@ -13,19 +13,12 @@
 #include "bench/SQLBenchTable.h"
 #include "host/HostConnectionDescription.h"
 #include "host/HostContext.h"
-#include "tests/support/TestHost.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cwchar>
 #include <string>
 #include <vector>
-
-extern "C" {
-int bInitLibrary(void* hModule);
-int bDLLCompatible(int nModule, int nVersion, int* pnRequired);
-INADriver* piQueryInterface();
-}
 
 namespace {
 
@@ -58,14 +51,9 @@ std::string strStart(STTable& st)
     st.hRaw = hKeysetHandle(strError);
     if (st.hRaw == nullptr)
         return strError;
-    bInitLibrary(nullptr);
-    int n = 0;
-    bDLLCompatible(7, 31, &n);
-    bDLLCompatible(28, 31, &n);
-    st.piDriver = piQueryInterface();
+    st.piDriver = piHostDriver();
     if (st.piDriver == nullptr)
         return "no driver";
-    st.piDriver->bSetKX(static_cast<IKXForNA*>(TimedHost().pKeyService()));
     st.clHost.SetText(CHostConnectionDescription::TXT_CONNECTIONNAME, L"bench");
     st.clHost.SetText(CHostConnectionDescription::TXT_PROVIDER, L"MySQL");
     DescribeServer(st.clHost);

@@ -374,6 +374,11 @@ int CNATable::_nReleaseContext(INAContext* piContext, CNAContext* pclContext)
 CNADataAccess* CNATable::_pclFindDataAccess(INAContext* piContext) const
 {
     CNADriverLock clLock;
+    return __pclFindDataAccess(piContext);
+}
+
+CNADataAccess* CNATable::__pclFindDataAccess(INAContext* piContext) const
+{
     if (piContext == nullptr)
         return nullptr;
     CNADataAccess* p = gpclLastDataAccess;
@@ -507,14 +512,15 @@ void CNATable::_ForEachDataAccess(F&& fn)
 // ---- Forwarding --------------------------------------------------------------------------------------
 
 template <class R, class F>
-R CNATable::_Forward(INAContext* piContext, int nSlot, R rMissing, F&& fn) const
+R CNATable::_Forward(INAContext* piContext, int nSlot, R rMissing, F&& fn, bool bReportMissing) const
 {
     CNADriverLock clLock;
     try {
         ResetError(m_pclError);
-        CDataAccessHeld clHeld(_pclFindDataAccess(piContext));
+        CDataAccessHeld clHeld(__pclFindDataAccess(piContext));
         if (clHeld.p == nullptr) {
-            _NoDataAccess(POINT_NO_DATA_ACCESS, nullptr);
+            if (bReportMissing)
+                _NoDataAccess(POINT_NO_DATA_ACCESS, nullptr);
             return rMissing;
         }
         ResetError(clHeld.p->pclGetError());
@@ -856,18 +862,8 @@ int CNATable::bHActiveFiltre(INAContext* piContext, const wchar_t* pszItem, unsi
 
 int CNATable::bHDesactiveFiltre(INAContext* piContext, const wchar_t* pszItem, unsigned int)
 {
-    CNADriverLock clLock;
-    try {
-        ResetError(m_pclError);
-        CDataAccessHeld clHeld(_pclFindDataAccess(piContext));
-        if (clHeld.p == nullptr)
-            return 1;
-        ResetError(clHeld.p->pclGetError());
-        return clHeld.p->bHDesactiveFiltre(pszItem);
-    } catch (...) {
-        _OnException(SLOT_BHDESACTIVEFILTRE);
-        return 0;
-    }
+    return _Forward(
+        piContext, SLOT_BHDESACTIVEFILTRE, 1, [&](CNADataAccess* p) { return p->bHDesactiveFiltre(pszItem); }, false);
 }
 
 int CNATable::bHRetourPosition(INAContext* piContext, int nPosition, wchar_t* pszItem, int bKeep,
@@ -880,18 +876,8 @@ int CNATable::bHRetourPosition(INAContext* piContext, int nPosition, wchar_t* ps
 
 int CNATable::bHLiberePosition(INAContext* piContext, int nPosition)
 {
-    CNADriverLock clLock;
-    try {
-        ResetError(m_pclError);
-        CDataAccessHeld clHeld(_pclFindDataAccess(piContext));
-        if (clHeld.p == nullptr)
-            return 1;
-        ResetError(clHeld.p->pclGetError());
-        return clHeld.p->bHLiberePosition(nPosition);
-    } catch (...) {
-        _OnException(SLOT_BHLIBEREPOSITION);
-        return 0;
-    }
+    return _Forward(
+        piContext, SLOT_BHLIBEREPOSITION, 1, [&](CNADataAccess* p) { return p->bHLiberePosition(nPosition); }, false);
 }
 
 int CNATable::bHSauvePosition(INAContext* piContext, const wchar_t* pszItem, int* pnPosition, unsigned int nFlags)
@@ -1110,7 +1096,8 @@ int CNATable::bCloseAllDataAccess()
     try {
         int bResult = 1;
         _ForEachDataAccess([&](CNADataAccess* p) {
-            bResult &= p->bHFerme();
+            if (!p->bHFerme())
+                bResult = 0;
             return true;
         });
         return bResult;
@@ -1146,7 +1133,8 @@ int CNATable::bCloseAllDataAccess(INAContext* piContext, const wchar_t* pszLogic
         });
         int bResult = 1;
         for (CNADataAccess* p : tabMatching) {
-            bResult &= p->bHFerme();
+            if (!p->bHFerme())
+                bResult = 0;
             _RemoveDataAccess(piContext, p);
         }
         return bResult;
@@ -1188,7 +1176,8 @@ int CNATable::bFiltreAuto(INAContext* piContext, int nMode, const wchar_t* pszNa
         int bResult = 1;
         _ForEachDataAccess([&](CNADataAccess* p) {
             if (p->dwGetContextID() == nContext && (bAll || bSameName(p->pszGetLogicalName(), pszName)))
-                bResult &= p->bSetFiltreAuto(nMode, pszName, pszOtherName, piDescription);
+                if (!p->bSetFiltreAuto(nMode, pszName, pszOtherName, piDescription))
+                    bResult = 0;
             return true;
         });
         return bResult;

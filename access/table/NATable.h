@@ -224,6 +224,8 @@ public:
     // ---- Data accesses (under the mutex) --------------------------------------------------
     // The context's, with a reference, or null; never makes one.
     CNADataAccess* _pclFindDataAccess(INAContext* piContext) const;
+    // The same, for a caller that holds the mutex.
+    CNADataAccess* __pclFindDataAccess(INAContext* piContext) const;
     // Found or made (*pbCreated 1 when made here), with a reference.
     CNADataAccess* _pclGetDataAccess(INAContext* piContext, int* pbCreated);
     // Files the data access with a reference; false when the registry
@@ -262,11 +264,11 @@ public:
 
 protected:
     // The forwarding sequence: mutex, table error reset, the context's data
-    // access (user error 19 at 6.7 and rMissing without one), its error
-    // reset, fn(data access). An exception answers 0 with its error in the
-    // table's error object.
+    // access (rMissing without one, and user error 19 at 6.7 when asked),
+    // its error reset, fn(data access). An exception answers 0 with its
+    // error in the table's error object.
     template <class R, class F>
-    R _Forward(INAContext* piContext, int nSlot, R rMissing, F&& fn) const;
+    R _Forward(INAContext* piContext, int nSlot, R rMissing, F&& fn, bool bReportMissing = true) const;
     // An exception stopped slot nSlot: its error in the table's error object.
     void _OnException(int nSlot) const noexcept;
     // User error 19 naming the table, into the table's error object.

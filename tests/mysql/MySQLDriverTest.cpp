@@ -1,9 +1,11 @@
 // The MySQL driver's own pieces: the debug message after a crash in the
-// client library and the connection factory.
+// client library, the connection and data-access factories, and what the
+// MySQL data access answers of a record count.
 #include "mysql/MySQLDriver.h"
 
 #include "access/driver/NAError.h"
 #include "mysql/MySQLConnection.h"
+#include "mysql/MySQLDataAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -54,6 +56,36 @@ TEST(MySQLDriver, ConnectionsAreMySQLConnections)
     ASSERT_EQ(pcl->bFormatItemName(nullptr, L"a b", &csName), 1);
     EXPECT_EQ(std::wstring(csName.pszGet()), L"`a b`");
     EXPECT_EQ(clDriver.llGetRowBlockSize(), 100);
+}
+
+// A MySQL data access that serves a query.
+class CQueryAccess : public CMySQLDataAccess {
+public:
+    using CMySQLDataAccess::CMySQLDataAccess;
+    void SetQuerySource() { m_bSourceIsQuery = 1; }
+};
+
+TEST(MySQLDriver, DataAccessesAreMySQLOnesAndCountATableWithoutABrowse)
+{
+    CMySQLDriver clDriver;
+    CNAError* pError = new CNAError;
+    pError->AddRef();
+    CNADataAccess* pcl = clDriver.pclAllocDataAccess(nullptr, nullptr, pError);
+    ASSERT_NE(dynamic_cast<CMySQLDataAccess*>(pcl), nullptr);
+    pcl->AddRef();
+    int bNeed = -1;
+    EXPECT_EQ(pcl->bNbEnrNeedParse(&bNeed, L"k"), 1);
+    EXPECT_EQ(bNeed, 0);
+    EXPECT_EQ(pcl->bNbEnrNeedParse(nullptr, L"k"), 1);
+    pcl->nRelease();
+    CQueryAccess* pQuery = new CQueryAccess(nullptr, nullptr, pError);
+    pQuery->AddRef();
+    pQuery->SetQuerySource();
+    bNeed = -1;
+    EXPECT_EQ(pQuery->bNbEnrNeedParse(&bNeed, L"k"), 1);
+    EXPECT_EQ(bNeed, 1) << "a query: the base's answer";
+    pQuery->nRelease();
+    pError->nRelease();
 }
 
 } // namespace

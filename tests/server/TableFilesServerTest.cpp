@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,28 @@ TEST_F(TableFiles, RunnerDropsEmptiesAndCreates)
     p->DropStatements();
 }
 
+// A write through the runner: the INSERT sent, its duplicate refused.
+TEST_F(TableFiles, RunnerWritesAndRefinesARefusal)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE w (id INT NOT NULL PRIMARY KEY, x INT NULL)"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"w");
+    Both(pTable, L"id", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    Both(pTable, L"x", NA_IT_I4, 4, 0, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    CNAStatement* pStatement = p->Statement(L"");
+    Set(p, L"id", L"1");
+    Set(p, L"x", L"5");
+    m_pError->Reset();
+    ASSERT_EQ(p->_bOperation(pStatement, CNAStatement::QT_INSERT, 0, nullptr), 1) << ErrorText();
+    EXPECT_EQ(First("SELECT CONCAT(id, '/', x) FROM w"), "1/5");
+    m_pError->Reset();
+    EXPECT_EQ(p->_bOperation(pStatement, CNAStatement::QT_INSERT, 0, nullptr), 0);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1062u) << ErrorText();
+    EXPECT_EQ(First("SELECT COUNT(*) FROM w"), "1");
+    p->DropStatements();
+}
+
 // Whether the table exists: the database's description becomes the
 // imported one; a missing table puts message 28541 before the server's
 // refusal, the compatible flag written only when asked for.
@@ -244,16 +267,13 @@ protected:
     }
     CHostContext* Context(unsigned int nKey, unsigned int nNumber)
     {
-        m_apContext.push_back(new CHostContext(nKey, nNumber));
+        m_tabContext.emplace_back(nKey, nNumber);
+        m_apContext.push_back(&m_tabContext.back());
         return m_apContext.back();
-    }
-    ~TableObjectServer() override
-    {
-        for (CHostContext* p : m_apContext)
-            delete p;
     }
     std::vector<INATable*> m_apTable;
     std::vector<INADataSourceDescription*> m_apDescription;
+    std::deque<CHostContext> m_tabContext;
     std::vector<CHostContext*> m_apContext;
 };
 

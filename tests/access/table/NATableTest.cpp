@@ -17,6 +17,7 @@
 #include "common/platform/XError.h"
 #include "host/HostConnectionDescription.h"
 #include "host/HostContext.h"
+#include "host/HostQueryParametersValue.h"
 #include "host/parse/HostSQLParse.h"
 #include "tests/support/CountingConnection.h"
 #include "tests/support/TestHost.h"
@@ -28,6 +29,8 @@
 #include <cstdlib>
 #include <functional>
 #include <malloc.h>
+#include <memory>
+#include <pthread.h>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -69,6 +72,9 @@ void* operator new[](std::size_t n, const std::nothrow_t&) noexcept
 {
     return operator new(n, std::nothrow);
 }
+// The blocks come from malloc in operator new above.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept
 {
     if (p == nullptr)
@@ -76,6 +82,7 @@ void operator delete(void* p) noexcept
     g_nNewLive--;
     std::free(p);
 }
+#pragma GCC diagnostic pop
 void operator delete[](void* p) noexcept
 {
     operator delete(p);
@@ -154,10 +161,14 @@ public:
     int Note(const char* pszName, A... a)
     {
         m_pst->nCalls++;
+        m_nOwnCalls++;
         if (!m_pst->bQuiet)
             m_pst->tabCalls.push_back(Line(pszName, a...));
         if (m_pst->bThrow)
             throw std::runtime_error("the data access broke");
+        // A failure leaves its error, as a data access does.
+        if (m_pst->nAnswer == 0 && m_pclError != nullptr)
+            m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NOT_OFFERED, 3, 99, nullptr);
         return m_pst->nAnswer;
     }
 
@@ -254,6 +265,7 @@ public:
     void CancelRecordLock(INAConnectionDescription* pi, CNATransaction* p) override { Note("CancelRecordLock", pi, p); }
 
     int m_bHasResult = 1;
+    long m_nOwnCalls = 0;
 
 private:
     STRecord* m_pst;
@@ -756,4 +768,407 @@ TEST_F(NATable, MissingDataAccessIsTheTablesError)
     EXPECT_EQ(TableError()->dwGetErrorId(), 0u) << "both reset the table's error and answer 1 without one";
     EXPECT_EQ(m_pTable->bHFerme(&ctx), 1);
     EXPECT_TRUE(Log().empty());
+}
+
+// The last-hit cache and the registry of data accesses.
+TEST_F(NATable, LastHitCacheAndRegistry)
+{
+    CCountingContext ctx(5, 1);
+    CRecordingAccess* pAccess = Open(&ctx);
+    ASSERT_NE(pAccess, nullptr);
+    int n = 0;
+    ASSERT_EQ(m_pTable->bHVersion(&ctx, &n), 7);
+    // A second call: one number and one key asked, no look-up in the
+    // context (which would ask the number again).
+    ctx.m_nNumbers = ctx.m_nKeys = 0;
+    const long nBefore = pAccess->m_nOwnCalls;
+    ASSERT_EQ(m_pTable->bHVersion(&ctx, &n), 7);
+    EXPECT_EQ(ctx.m_nNumbers, 1);
+    EXPECT_EQ(ctx.m_nKeys, 1);
+    EXPECT_EQ(pAccess->m_nOwnCalls, nBefore + 1);
+    EXPECT_EQ(gpclLastDataAccess, pAccess);
+
+    // The same two numbers on another table never reach this one's.
+    CNATable* pOther = NewTable(L"Table=lines;x", Describe(L"LINES"));
+    EXPECT_EQ(pOther->bHVersion(&ctx, &n), 0);
+    EXPECT_EQ(Facts(pOther->piGetLastError()), "19 at 6.7 kind 0 level 3 table LINES item -");
+    EXPECT_EQ(pAccess->m_nOwnCalls, nBefore + 1);
+
+    // Closed: the cache forgets it.
+    EXPECT_EQ(m_pTable->bHFerme(&ctx), 7);
+    EXPECT_EQ(gpclLastDataAccess, nullptr);
+    EXPECT_EQ(m_pTable->nGetNbDataAccess(), 0u);
+    EXPECT_EQ(m_pDriver->nGetNbContext(), 0u) << "a context without data access is forgotten";
+    // Never opened in that context: 1, nothing changed.
+    CHostContext ctxNever(9, 9);
+    EXPECT_EQ(m_pTable->bHFerme(&ctxNever), 1);
+    EXPECT_EQ(m_pDriver->nGetNbContext(), 0u);
+
+    // The driver closes the whole context; reopened, the table reads
+    // through its new data access, not the closed one.
+    pAccess = Open(&ctx);
+    ASSERT_EQ(m_pTable->bHVersion(&ctx, &n), 7);
+    ASSERT_EQ(gpclLastDataAccess, pAccess);
+    EXPECT_EQ(m_pDriver->bCloseContext(&ctx), 1);
+    EXPECT_EQ(gpclLastDataAccess, nullptr);
+    CRecordingAccess* pNew = Open(&ctx);
+    ASSERT_NE(pNew, nullptr);
+    const long nNew = pNew->m_nOwnCalls;
+    EXPECT_EQ(m_pTable->bHVersion(&ctx, &n), 7);
+    EXPECT_EQ(pNew->m_nOwnCalls, nNew + 1);
+    EXPECT_EQ(m_pTable->bHFerme(&ctx), 7);
+
+    // bNeedCloseQuery on a new context: 0, and one data access filed.
+    // (The registry still holds the one of the context the driver closed.)
+    const unsigned int nFiled = m_pTable->nGetNbDataAccess();
+    CHostContext ctxNew(3, 4);
+    EXPECT_EQ(m_pTable->bNeedCloseQuery(&ctxNew, nullptr), 0);
+    EXPECT_EQ(m_pTable->nGetNbDataAccess(), nFiled + 1);
+    EXPECT_EQ(m_pTable->bNeedCloseQuery(&ctxNew, nullptr), 1) << "it holds no query like the parse's";
+    EXPECT_EQ(m_pTable->nGetNbDataAccess(), nFiled + 1);
+    EXPECT_EQ(m_pTable->bHFerme(&ctxNew), 7);
+}
+
+TEST_F(NATable, OpeningAndClosingKeepsMemoryFlat)
+{
+    CHostContext ctx(5, 1);
+    m_pDriver->m_st.bQuiet = true;
+    auto Cycle = [&] {
+        EXPECT_EQ(m_pTable->bHOuvre(&ctx, static_cast<eNA_ACCESS>(0), nullptr), 7);
+        EXPECT_EQ(m_pTable->bHFerme(&ctx), 7);
+    };
+    Cycle();
+    CLiveBlockCheck clBlocks;
+    const long nLive = g_nNewLive;
+    for (int i = 0; i < 100000; i++)
+        Cycle();
+    EXPECT_EQ(g_nNewLive, nLive);
+    EXPECT_EQ(m_pDriver->m_st.nMade, 100001);
+    EXPECT_EQ(m_pDriver->m_st.nDestroyed, 100001);
+}
+
+// The two counts: the host's last reference on a table the registry alone
+// holds unfiles and destroys it, once.
+TEST_F(NATable, CountsAndTheDriversRegistry)
+{
+    const unsigned int nDescription = m_pOrders->nGetExternalRef();
+    INATable* pi = m_pDriver->piGetTable(&m_host, m_pOrders);
+    ASSERT_NE(pi, nullptr);
+    CNATable* p = static_cast<CNATable*>(pi);
+    EXPECT_EQ(p->nGetRef(), 1);
+    EXPECT_EQ(p->nGetExternalRef(), 1);
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 1u);
+    EXPECT_EQ(m_pOrders->nGetExternalRef(), nDescription + 1);
+    EXPECT_EQ(pi->nExternalRelease(), 0);
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 0u);
+    EXPECT_EQ(m_pOrders->nGetExternalRef(), nDescription) << "destroyed, its description given back";
+
+    // Another internal reference keeps it filed.
+    pi = m_pDriver->piGetTable(&m_host, m_pOrders);
+    p = static_cast<CNATable*>(pi);
+    p->AddRef();
+    EXPECT_EQ(pi->nExternalRelease(), 0);
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 1u);
+    EXPECT_EQ(p->nRelease(), 1);
+    pi->ExternalAddRef();
+    EXPECT_EQ(pi->nExternalRelease(), 0);
+    EXPECT_EQ(m_pDriver->nGetNbTable(), 0u);
+    EXPECT_EQ(m_pOrders->nGetExternalRef(), nDescription);
+}
+
+// A host's release that throws.
+class CThrowingValues : public CHostQueryParametersValue {
+public:
+    unsigned int nExternalRelease() override
+    {
+        m_nReleases++;
+        throw std::runtime_error("the host's release broke");
+    }
+    int m_nReleases = 0;
+};
+
+TEST_F(NATable, BindVariablesReleasedOnce)
+{
+    CHostContext ctx(5, 1);
+    CHostQueryParametersValue clValues;
+    m_pTable->SetQueryBindVariable(&clValues);
+    m_pTable->SetQueryBindVariable(&clValues);
+    EXPECT_EQ(clValues.m_nRef, 1u);
+    EXPECT_EQ(m_pTable->piGetQueryBindVariableNoRef(), &clValues);
+    Open(&ctx);
+    EXPECT_EQ(m_pTable->bHFerme(&ctx), 7);
+    EXPECT_EQ(clValues.m_nRef, 0u) << "a close gives them back";
+    EXPECT_EQ(m_pTable->piGetQueryBindVariableNoRef(), nullptr);
+
+    // The table's end gives them back once; a release that throws is
+    // swallowed.
+    CNATable* p = new CNATable(L"Table=q;x", nullptr, m_pConnection, m_pDriver->pclGetError());
+    p->AddRef();
+    p->SetQueryBindVariable(&clValues);
+    EXPECT_EQ(p->nRelease(), 0);
+    EXPECT_EQ(clValues.m_nRef, 0u);
+    CThrowingValues clThrowing;
+    p = new CNATable(L"Table=q;x", nullptr, m_pConnection, m_pDriver->pclGetError());
+    p->AddRef();
+    p->SetQueryBindVariable(&clThrowing);
+    EXPECT_NO_THROW(p->nRelease());
+    EXPECT_EQ(clThrowing.m_nReleases, 1);
+}
+
+// The version exchange with the host's parse, once per process.
+TEST_F(NATable, VersionExchangeWithTheHostsParse)
+{
+    CHostContext ctx(5, 1);
+    Open(&ctx);
+    std::unique_ptr<CHostSQLParse> pParse = CHostSQLParse::pParse(L"SELECT * FROM ORDERS");
+    ASSERT_NE(pParse, nullptr);
+    m_pDriver->SetSQLModuleChecked(0);
+    CNADriver::s_nID_ZTSQL = 0;
+    wchar_t szItem[255] = L"";
+    auto Text = [&] { return Narrow(TableError()->pszGetError()); };
+    Log().clear();
+
+    // Refused: 16 at 6.1, the module's name first.
+    pParse->m_bVersionAnswer = 0;
+    EXPECT_EQ(m_pTable->bHFiltre(&ctx, pParse.get(), szItem), 0);
+    EXPECT_EQ(Facts(TableError()), "16 at 6.1 kind 0 level 3 table - item -");
+    EXPECT_LT(Text().find("DUZARO"), Text().find("zt190sql.so")) << Text();
+    EXPECT_EQ(pParse->m_nVersionExchanges, 1);
+
+    // A host SQL module of 30: 16 at 6.2, the names the other way round,
+    // the flag still clear.
+    pParse->m_bVersionAnswer = 1;
+    pParse->m_nHostVersion = 30;
+    TableError()->Reset();
+    EXPECT_EQ(m_pTable->bHFiltre(&ctx, L"K", nullptr, 1, nullptr, 1, pParse.get()), 0);
+    EXPECT_EQ(Facts(TableError()), "16 at 6.2 kind 0 level 3 table - item -");
+    EXPECT_GT(Text().find("DUZARO"), Text().find("zt190sql.so")) << Text();
+    EXPECT_EQ(CNADriver::s_nID_ZTSQL, 30u);
+    EXPECT_EQ(m_pDriver->bGetSQLModuleChecked(), 0);
+    EXPECT_TRUE(Log().empty());
+
+    // A null parse: no exchange, the filter runs.
+    EXPECT_EQ(m_pTable->bHFiltre(&ctx, L"K", nullptr, 1, nullptr, 1, nullptr), 7);
+    EXPECT_EQ(pParse->m_nVersionExchanges, 2);
+    EXPECT_EQ(Log().size(), 1u);
+
+    // 31: the flag set, never asked again by any table.
+    pParse->m_nHostVersion = 31;
+    EXPECT_EQ(m_pTable->bHFiltre(&ctx, L"K", nullptr, 1, nullptr, 1, pParse.get()), 7);
+    EXPECT_EQ(m_pDriver->bGetSQLModuleChecked(), 1);
+    EXPECT_EQ(pParse->m_nVersionExchanges, 3);
+    pParse->m_nHostVersion = 30;
+    CNATable* pOther = NewTable(L"Table=lines;x", Describe(L"LINES"));
+    int bHasResult = 0;
+    CHostContext ctxQuery(6, 1);
+    EXPECT_EQ(pOther->bExecuteQuery(&bHasResult, &ctxQuery, L"Q", pParse.get(), 0, nullptr), 7);
+    EXPECT_EQ(m_pTable->bHFiltre(&ctx, pParse.get(), szItem), 0) << "the parse form is the data access's own";
+    EXPECT_EQ(pParse->m_nVersionExchanges, 3);
+    EXPECT_EQ(pOther->bHFerme(&ctxQuery), 7);
+    EXPECT_EQ(m_pTable->bHFerme(&ctx), 7);
+}
+
+// A slot whose work throws answers 0 and leaves the mutex free.
+TEST_F(NATable, AThrowingOperationAnswersZeroAndUnlocks)
+{
+    CHostContext ctx(5, 1);
+    Open(&ctx);
+    m_pDriver->m_st.bThrow = true;
+    int n = 0;
+    eNA_LOCKTYPE eOut = Lock(0);
+    EXPECT_EQ(m_pTable->bHVersion(&ctx, &n), 0);
+    EXPECT_NE(TableError()->dwGetErrorId(), 0u) << "the table reports it";
+    EXPECT_EQ(m_pTable->bHLitxxx(&ctx, L"K", NA_PARSE_FIRST, 1, Lock(1), &eOut, 0), 0);
+    EXPECT_EQ(m_pTable->llGetRecNum(&ctx), 0);
+    EXPECT_EQ(m_pTable->bFiltreAuto(&ctx, 1, L"*", L"", nullptr), 0);
+    TableError()->Reset();
+    EXPECT_EQ(m_pTable->bHLiberePosition(&ctx, 3), 0);
+    EXPECT_NE(TableError()->dwGetErrorId(), 0u) << "the table reports it";
+    int bHasResult = 0;
+    EXPECT_EQ(m_pTable->bExecuteQuery(&bHasResult, &ctx, L"Q", nullptr, 0, nullptr), 0);
+    int nLocked = -1;
+    std::thread clOther([&] {
+        nLocked = pthread_mutex_trylock(&CNADriver::m_gstDriverCriticalSection);
+        if (nLocked == 0)
+            pthread_mutex_unlock(&CNADriver::m_gstDriverCriticalSection);
+    });
+    clOther.join();
+    EXPECT_EQ(nLocked, 0) << "another thread takes the mutex";
+    m_pDriver->m_st.bThrow = false;
+    EXPECT_EQ(m_pTable->bHFerme(&ctx), 7);
+}
+
+// The operations over the registry; a failed query execution.
+TEST_F(NATable, OverEveryDataAccessOfTheContext)
+{
+    CHostContext ctxA(5, 1), ctxB(6, 1), ctxOther(7, 2);
+    for (CHostContext* p : {&ctxA, &ctxB, &ctxOther})
+        Open(p);
+    Log().clear();
+    EXPECT_EQ(m_pTable->bFiltreAuto(&ctxA, 3, L"*", L"other", nullptr), 1);
+    EXPECT_EQ(Log(), (Calls{Line("bSetFiltreAuto", 3, L"*", L"other", static_cast<void*>(nullptr)),
+                            Line("bSetFiltreAuto", 3, L"*", L"other", static_cast<void*>(nullptr))}));
+    m_pDriver->m_st.nAnswer = 0;
+    EXPECT_EQ(m_pTable->bFiltreAuto(&ctxA, 3, L"*", L"other", nullptr), 0);
+    m_pDriver->m_st.nAnswer = 7;
+    Log().clear();
+    EXPECT_EQ(m_pTable->bFiltreAuto(&ctxA, 2, L"orders", L"", nullptr), 1) << "the name ignoring case";
+    EXPECT_EQ(Log().size(), 2u);
+    Log().clear();
+    EXPECT_EQ(m_pTable->bFiltreAuto(&ctxA, 2, L"lines", L"", nullptr), 1);
+    EXPECT_TRUE(Log().empty());
+    EXPECT_EQ(m_pTable->bFiltreAuto(&ctxA, 4, L"Orders"), 1);
+    EXPECT_EQ(Log(), Calls{"SetFiltreAuto 4"}) << "the first one only";
+    Log().clear();
+
+    // bCloseAllDataAccess of a context and a name: those leave.
+    EXPECT_EQ(m_pTable->bCloseAllDataAccess(&ctxA, L"ORDERS"), 1) << "a true answer of 7 is true";
+    EXPECT_EQ(Log(), (Calls{"bHFerme", "bHFerme"}));
+    EXPECT_EQ(m_pTable->nGetNbDataAccess(), 1u);
+    Log().clear();
+
+    // A failed query execution unfiles the data access it made, and its
+    // error reaches the table's.
+    m_pDriver->m_st.nAnswer = 0;
+    int bHasResult = -1;
+    EXPECT_EQ(m_pTable->bExecuteQuery(&bHasResult, &ctxA, L"Q", nullptr, 0, nullptr), 0);
+    EXPECT_EQ(m_pTable->nGetNbDataAccess(), 1u);
+    m_pDriver->m_st.nAnswer = 7;
+    EXPECT_EQ(m_pTable->bHFerme(&ctxOther), 7);
+}
+
+// Two threads, each in its own context of the one table.
+TEST_F(NATable, TwoThreadsReachOnlyTheirOwnDataAccess)
+{
+    CHostContext ctx1(5, 1), ctx2(5, 2);
+    CRecordingAccess* p1 = Open(&ctx1);
+    CRecordingAccess* p2 = Open(&ctx2);
+    ASSERT_NE(p1, p2);
+    m_pDriver->m_st.bQuiet = true;
+    const long n1 = p1->m_nOwnCalls, n2 = p2->m_nOwnCalls;
+    std::atomic<int> nWrong{0};
+    auto Run = [&](CHostContext* pContext, CRecordingAccess* pMine) {
+        for (int i = 0; i < 10000; i++) {
+            int n = 0;
+            if (m_pTable->bHVersion(pContext, &n) != 7)
+                nWrong++;
+            CNADataAccess* p = m_pTable->_pclFindDataAccess(pContext);
+            if (p != pMine)
+                nWrong++;
+            if (p != nullptr)
+                p->nRelease();
+        }
+    };
+    std::thread t1(Run, &ctx1, p1), t2(Run, &ctx2, p2);
+    t1.join();
+    t2.join();
+    EXPECT_EQ(nWrong.load(), 0);
+    EXPECT_EQ(p1->m_nOwnCalls, n1 + 10000);
+    EXPECT_EQ(p2->m_nOwnCalls, n2 + 10000);
+    EXPECT_EQ(m_pTable->bHFerme(&ctx1), 7);
+    EXPECT_EQ(m_pTable->bHFerme(&ctx2), 7);
+}
+
+// The forwarding allocates nothing: neither operator new nor host blocks.
+TEST_F(NATable, ForwardingAllocatesNothing)
+{
+    CHostContext ctx(5, 1);
+    Open(&ctx);
+    m_pDriver->m_st.bQuiet = true;
+    int n = 0;
+    eNA_LOCKTYPE eOut = Lock(0);
+    m_pTable->bHVersion(&ctx, &n);
+    CLiveBlockCheck clBlocks;
+    const long nCalls = g_nNewCalls;
+    for (int i = 0; i < 1000; i++) {
+        m_pTable->bHVersion(&ctx, &n);
+        m_pTable->bHLitxxx(&ctx, L"K", NA_PARSE_NEXT, 1, Lock(1), &eOut, 0);
+        m_pTable->bHAjoute(&ctx, 0, Lock(1));
+    }
+    EXPECT_EQ(g_nNewCalls, nCalls);
+    EXPECT_EQ(m_pTable->bHFerme(&ctx), 7);
+}
+
+// What a failing close, file deletion or query execution leaves in the
+// table's own error; a file deletion unfiles its data access whatever the
+// answer.
+TEST_F(NATable, FailuresCopiedIntoTheTablesError)
+{
+    CHostContext ctx(5, 1);
+    struct SRow {
+        const char* pszName;
+        std::function<int()> call;
+        unsigned int nLeft;
+    };
+    int bHasResult = 0;
+    const std::vector<SRow> aRows = {
+        {"bHFerme", [&] { return m_pTable->bHFerme(&ctx); }, 0},
+        {"bSupprimeFichier", [&] { return m_pTable->bSupprimeFichier(&ctx); }, 0},
+        {"bExecuteQuery", [&] { return m_pTable->bExecuteQuery(&bHasResult, &ctx, L"Q", nullptr, 0, nullptr); }, 0},
+    };
+    for (const SRow& r : aRows) {
+        SCOPED_TRACE(r.pszName);
+        Open(&ctx);
+        m_pDriver->m_st.nAnswer = 0;
+        TableError()->Reset();
+        EXPECT_EQ(r.call(), 0);
+        EXPECT_EQ(Facts(TableError()), "8 at 3.99 kind 0 level 3 table - item -");
+        EXPECT_EQ(m_pTable->nGetNbDataAccess(), r.nLeft);
+        m_pDriver->m_st.nAnswer = 7;
+        m_pTable->bHFerme(&ctx);
+    }
+    // A file deletion that succeeds unfiles it too.
+    Open(&ctx);
+    EXPECT_EQ(m_pTable->bSupprimeFichier(&ctx), 7);
+    EXPECT_EQ(m_pTable->nGetNbDataAccess(), 0u);
+    // A failing open of a data access that was there keeps it, and its
+    // error stays the context's.
+    Open(&ctx);
+    m_pDriver->m_st.nAnswer = 0;
+    TableError()->Reset();
+    EXPECT_EQ(m_pTable->bHOuvre(&ctx, static_cast<eNA_ACCESS>(0), nullptr), 0);
+    EXPECT_EQ(m_pTable->nGetNbDataAccess(), 1u);
+    EXPECT_EQ(TableError()->dwGetErrorId(), 0u);
+    EXPECT_EQ(Facts(ContextError(&ctx)), "8 at 3.99 kind 0 level 3 table - item -");
+    m_pDriver->m_st.nAnswer = 7;
+    EXPECT_EQ(m_pTable->bHFerme(&ctx), 7);
+    // Without a context there is no data access to run the query in.
+    EXPECT_EQ(m_pTable->bExecuteQuery(&bHasResult, nullptr, L"Q", nullptr, 0, nullptr), 0);
+}
+
+TEST_F(NATable, RecordLocksCancelledOnTheHostsConnectionOnly)
+{
+    CHostContext ctxA(5, 1), ctxB(6, 2);
+    Open(&ctxA);
+    Open(&ctxB);
+    Log().clear();
+    CHostConnectionDescription clOther;
+    m_pTable->CancelRecordLock(&clOther, nullptr);
+    EXPECT_TRUE(Log().empty());
+    m_pTable->CancelRecordLock(&m_host, nullptr);
+    EXPECT_EQ(Log().size(), 2u);
+    EXPECT_EQ(Log()[0], Line("CancelRecordLock", static_cast<INAConnectionDescription*>(&m_host),
+                             static_cast<void*>(nullptr)));
+    EXPECT_EQ(m_pTable->bHFerme(&ctxA), 7);
+    EXPECT_EQ(m_pTable->bHFerme(&ctxB), 7);
+}
+
+// A table that goes while its data access stays filed in its context: the
+// data access loses its way back and the cache forgets it.
+TEST_F(NATable, ATableGoneLeavesNoWayBack)
+{
+    CHostContext ctx(5, 1);
+    CNATable* p = new CNATable(L"Table=gone;x", m_pOrders, m_pConnection, m_pDriver->pclGetError());
+    p->AddRef();
+    CRecordingAccess* pAccess = Open(&ctx, p);
+    ASSERT_NE(pAccess, nullptr);
+    int n = 0;
+    ASSERT_EQ(p->bHVersion(&ctx, &n), 7);
+    ASSERT_EQ(gpclLastDataAccess, pAccess);
+    pAccess->AddRef();
+    EXPECT_EQ(p->nRelease(), 0);
+    EXPECT_EQ(gpclLastDataAccess, nullptr);
+    EXPECT_EQ(pAccess->pclGetTableNoRef(), nullptr);
+    pAccess->nRelease();
+    EXPECT_EQ(m_pDriver->bCloseContext(&ctx), 1);
 }

@@ -63,7 +63,12 @@ CNADataSourceDescription* CMySQLDriver::pclAllocDataSourceDescription(CNAConnect
 CNADataAccess* CMySQLDriver::pclAllocDataAccess(INADataSourceDescription* piDescription,
                                                 CNAConnectionDescription* pConnection, CNAError* pError)
 {
-    return new (std::nothrow) CMySQLDataAccess(piDescription, pConnection, pError);
+    // The constructor may fail to make its tables, as the base's does.
+    try {
+        return new CMySQLDataAccess(piDescription, pConnection, pError);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 void CMySQLDriver::OnFatalErrorAddDebugMessage(CNAError* pError, CNAConnectionDescription* pConnection)

@@ -271,10 +271,16 @@ private:
     STRecord* m_pst;
 };
 
+// Its counts live with the test: the driver's base destroys the data
+// accesses and connections after the derived part has gone.
 class CRecordingDriver : public CNADriver {
 public:
-    STRecord m_st;
-    STConnectionCounts m_stConnections;
+    CRecordingDriver(STRecord* pst, STConnectionCounts* pstConnections)
+        : m_st(*pst), m_stConnections(*pstConnections)
+    {
+    }
+    STRecord& m_st;
+    STConnectionCounts& m_stConnections;
     CNAConnectionDescription* _pclAllocConnectionDescription(const wchar_t* pszId,
                                                              INAConnectionDescription* pi) override
     {
@@ -342,7 +348,7 @@ protected:
     void SetUp() override
     {
         bInitLibrary(nullptr);
-        m_pDriver = new CRecordingDriver;
+        m_pDriver = new CRecordingDriver(&m_stRecord, &m_stConnections);
         m_pDriver->ExternalAddRef();
         ASSERT_EQ(m_pDriver->bInitDriver(), 1);
         CNADriver::s_pclDriver = m_pDriver;
@@ -362,7 +368,8 @@ protected:
         EXPECT_EQ(m_pDriver->nExternalRelease(), 0);
         for (CNADataSourceDescription* p : m_apDescription)
             EXPECT_EQ(p->nExternalRelease(), 0u);
-        EXPECT_EQ(m_pDriver->m_st.nDestroyed, m_pDriver->m_st.nMade) << "data accesses left alive";
+        EXPECT_EQ(m_stRecord.nDestroyed, m_stRecord.nMade) << "data accesses left alive";
+        EXPECT_EQ(m_stConnections.nDestroyed, m_stConnections.nMade);
         EXPECT_EQ(gpclLastDataAccess, nullptr);
     }
     CNADataSourceDescription* Describe(const wchar_t* pszLogical)
@@ -404,6 +411,8 @@ protected:
     Calls& Log() { return m_pDriver->m_st.tabCalls; }
     CNAError* TableError() { return m_pTable->piGetLastError(); }
 
+    STRecord m_stRecord;
+    STConnectionCounts m_stConnections;
     CRecordingDriver* m_pDriver = nullptr;
     CHostConnectionDescription m_host;
     CNAConnectionDescription* m_pConnection = nullptr;

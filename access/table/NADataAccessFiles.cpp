@@ -194,10 +194,13 @@ int CNADataAccess::_bHCreation(int bDrop, int bCreate)
     if (bDrop && !_bOperation(clStatement.p, QT_DROP_TABLE, 0, nullptr)) {
         if (m_pclError != nullptr && m_pclError->eGetErrorType() == NA_ERRORTYPE_KIND1)
             bResult = 0;
-        // A table that was not there is dropped; any other refusal of a
-        // drop alone is a failure. Before a creation it is passed over.
+        // A table that was not there is dropped, and nothing is left to
+        // report; any other refusal of a drop alone is a failure. Before a
+        // creation it is passed over.
         else if (!bCreate && (m_pclError == nullptr || m_pclError->dwGetDataBaseErrorCode() != kUnknownTable))
             bResult = 0;
+        else if (!bCreate)
+            m_pclError->Reset();
     }
     if (bResult && bCreate) {
         if (_bOperation(clStatement.p, QT_CREATE_TABLE, 0, nullptr)) {

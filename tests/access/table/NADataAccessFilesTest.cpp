@@ -5,6 +5,8 @@
 // writes a query sent without correction refuses.
 #include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NAError.h"
+#include "access/statement/NAColumn.h"
+#include "access/statement/NARecord.h"
 #include "access/table/NADataAccess.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/platform/XError.h"
@@ -270,4 +272,49 @@ TEST_F(NADataAccessFiles, RefusalsRefinedByKind)
         EXPECT_EQ(m_pAccess->_bProcessError(nullptr, nullptr, 3, 0), 0);
         EXPECT_EQ(m_pError->eGetErrorType(), aKept[nKind]);
     }
+}
+
+// A connection whose index names are shared by the whole database.
+class CSharedIndexNames : public CTestConnection {
+public:
+    CSharedIndexNames() : CTestConnection(1252, 1252, DS_MYSQL) {}
+    int bIndexNamesCommonOnDatabase() override { return 1; }
+};
+
+TEST_F(NADataAccessFiles, IndexNames)
+{
+    m_pTable->Add(L"A", NA_IT_I4, 4);
+    m_pTable->Add(L"B", NA_IT_I4, 4);
+    m_pTable->AddComposite(L"K", CTestTable::UNIQUE, {L"A", L"B"});
+    CNARecord* pRecord = m_pTable->NewRecord(m_pError, m_pCnx);
+    ASSERT_NE(pRecord, nullptr);
+    CNAColumn* pK = pRecord->pclGetColumnNoRef(L"K");
+    CNAColumn* pX = pRecord->pclGetColumnNoRef(L"X");
+    ASSERT_NE(pK, nullptr);
+    ASSERT_NE(pX, nullptr);
+    // A composite key: its own formatted name.
+    CTString csName;
+    EXPECT_EQ(m_pAccess->_bGetUniqueIndexName(pK, &csName), 1);
+    EXPECT_STREQ(csName.pszGet(), pK->pszGetFormatedName());
+    EXPECT_NE(std::wstring(csName.pszGet()).find(L"K"), std::wstring::npos);
+    // Names shared by the database: the table's, "_", the key's, as an item name.
+    CSharedIndexNames* pShared = new CSharedIndexNames;
+    pShared->AddRef();
+    CScripted* pAccess = new CScripted(m_pTable->Get(), pShared, m_pError, &m_st);
+    pAccess->AddRef();
+    CTString csExpected;
+    ASSERT_EQ(pShared->bFormatItemName(m_pError, L"T_K", &csExpected), 1);
+    EXPECT_EQ(pAccess->_bGetUniqueIndexName(pK, &csName), 1);
+    EXPECT_STREQ(csName.pszGet(), csExpected.pszGet());
+    // Any other column: a generated name, the counter going up.
+    CTString csFirst, csSecond;
+    EXPECT_EQ(pAccess->_bGetUniqueIndexName(pX, &csFirst), 1);
+    EXPECT_EQ(m_pAccess->_bGetUniqueIndexName(pX, &csSecond), 1);
+    const std::wstring strFirst = csFirst.pszGet(), strSecond = csSecond.pszGet();
+    ASSERT_EQ(strFirst.compare(0, 5, L"ZTIDX"), 0);
+    ASSERT_GE(strFirst.size(), 16u);
+    EXPECT_EQ(std::stol(strSecond.substr(15)), std::stol(strFirst.substr(15)) + 1);
+    pAccess->nRelease();
+    pShared->nRelease();
+    pRecord->nRelease();
 }

@@ -577,6 +577,10 @@ TEST_F(NATable, EverySlotReachesItsOperationByPlace)
               7);
     EXPECT_EQ(bHasResult, 1);
     EXPECT_EQ(Log(), Calls{Line("bExecuteQuery", L"Q", static_cast<void*>(nullptr), 0x84, piExecution)});
+    // Run again, the data access's error is reset first.
+    ContextError(&ctxQuery)->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, 3, 1, nullptr);
+    EXPECT_EQ(m_pTable->bExecuteQuery(&bHasResult, &ctxQuery, L"Q", nullptr, 0x84u, piExecution), 7);
+    EXPECT_EQ(ContextError(&ctxQuery)->dwGetErrorId(), 0u);
 }
 
 // The slots the table answers itself, and those that reach the opening
@@ -992,6 +996,9 @@ TEST_F(NATable, AThrowingOperationAnswersZeroAndUnlocks)
     EXPECT_EQ(m_pTable->bFiltreAuto(&ctx, 1, L"*", L"", nullptr), 0);
     TableError()->Reset();
     EXPECT_EQ(m_pTable->bHLiberePosition(&ctx, 3), 0);
+    EXPECT_NE(TableError()->dwGetErrorId(), 0u) << "the table reports it";
+    TableError()->Reset();
+    EXPECT_EQ(m_pTable->bCloseAllDataAccess(), 0);
     EXPECT_NE(TableError()->dwGetErrorId(), 0u) << "the table reports it";
     int bHasResult = 0;
     EXPECT_EQ(m_pTable->bExecuteQuery(&bHasResult, &ctx, L"Q", nullptr, 0, nullptr), 0);

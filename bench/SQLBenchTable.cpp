@@ -1,5 +1,6 @@
 #include "bench/SQLBenchTable.h"
 
+#include "access/driver/INADriver.h"
 #include "access/driver/NAError.h"
 #include "common/values/AnyConvert.h"
 #include "host/HostConnectionDescription.h"
@@ -8,11 +9,20 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <cwchar>
 #include <dlfcn.h>
+#include <string>
+
+extern "C" {
+int bInitLibrary(void* hModule);
+int bDLLCompatible(int nModule, int nVersion, int* pnRequired);
+INADriver* piQueryInterface();
+}
 
 namespace zt_bench {
 
@@ -49,6 +59,21 @@ void DescribeServer(CHostConnectionDescription& clHost)
     clHost.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(Env("ZT_TEST_DATABASE")).c_str());
     clHost.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
                    (L"Server Port=" + Wide(Env("ZT_TEST_PORT")) + L";").c_str());
+}
+
+INADriver* piHostDriver()
+{
+    static INADriver* s_pi = []() -> INADriver* {
+        bInitLibrary(nullptr);
+        int nRequired = 0;
+        bDLLCompatible(7, 31, &nRequired);
+        bDLLCompatible(28, 31, &nRequired);
+        INADriver* pi = piQueryInterface();
+        if (pi != nullptr)
+            pi->bSetKX(static_cast<IKXForNA*>(TimedHost().pKeyService()));
+        return pi;
+    }();
+    return s_pi;
 }
 
 MYSQL* hTableHandle(std::string& strError)
@@ -104,17 +129,182 @@ MYSQL* hTableHandle(std::string& strError)
     return s_h;
 }
 
+// The query's result, stored or used; null (the benchmark stopped) on a
+// failure.
+MYSQL_RES* pRawResult(benchmark::State& state, MYSQL* h, const char* pszQuery, unsigned long nLength, bool bStore)
+{
+    MYSQL_RES* p = nullptr;
+    if (__mysql_real_query(h, pszQuery, nLength) == 0)
+        p = bStore ? __mysql_store_result(h) : __mysql_use_result(h);
+    if (p == nullptr)
+        state.SkipWithError(__mysql_error(h));
+    return p;
+}
+
+double dThreadCPU()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+MYSQL* hKeysetHandle(std::string& strError)
+{
+    static std::string s_strError;
+    static MYSQL* s_h = []() -> MYSQL* {
+        MYSQL* hTable = hTableHandle(s_strError);
+        if (hTable == nullptr)
+            return nullptr;
+        const char szIndex[] = "CREATE INDEX IF NOT EXISTS rows200k_txt ON ztbench_sql.rows200k (txt)";
+        if (__mysql_real_query(hTable, szIndex, sizeof(szIndex) - 1) != 0) {
+            s_strError = std::string("index on txt: ") + __mysql_error(hTable);
+            return nullptr;
+        }
+        MYSQL* h = __mysql_init(nullptr);
+        if (h == nullptr ||
+            __mysql_real_connect(h, Env("ZT_TEST_HOST").c_str(), Env("ZT_TEST_USER").c_str(),
+                                 Env("ZT_TEST_PASSWORD").c_str(), "ztbench_sql",
+                                 static_cast<unsigned>(std::strtoul(Env("ZT_TEST_PORT").c_str(), nullptr, 10)),
+                                 nullptr, 0) == nullptr ||
+            __mysql_real_query(h, "SET NAMES utf8mb4", 17) != 0) {
+            s_strError = "keyset connection refused";
+            return nullptr;
+        }
+        return h;
+    }();
+    strError = s_strError;
+    return s_h;
+}
+
+long long llRawKeyset(benchmark::State& state, MYSQL* h, bool bText, bool bStore)
+{
+    long long llRows = 0;
+    long long llLastN = 0;
+    std::string strLastText;
+    unsigned long ulSum = 0;
+    std::string strQuery;
+    for (;;) {
+        strQuery = "SELECT n, big, txt, amount, stamp FROM rows200k";
+        if (!bText) {
+            strQuery += " WHERE n > " + std::to_string(llLastN) + " ORDER BY n LIMIT 100";
+        } else if (llRows == 0) {
+            strQuery += " ORDER BY txt, n LIMIT 100";
+        } else {
+            std::string strHex;
+            static const char szDigits[] = "0123456789ABCDEF";
+            for (unsigned char c : strLastText) {
+                strHex += szDigits[c >> 4];
+                strHex += szDigits[c & 15];
+            }
+            strQuery += " WHERE txt > _utf8mb4 X'" + strHex + "' OR (txt = _utf8mb4 X'" + strHex + "' AND n > " +
+                        std::to_string(llLastN) + ") ORDER BY txt, n LIMIT 100";
+        }
+        MYSQL_RES* p = pRawResult(state, h, strQuery.c_str(), static_cast<unsigned long>(strQuery.size()), bStore);
+        if (p == nullptr)
+            return -1;
+        int nBlock = 0;
+        while (MYSQL_ROW row = __mysql_fetch_row(p)) {
+            const unsigned long* pnLength = __mysql_fetch_lengths(p);
+            for (unsigned int i = 0; i < kTableColumns; i++)
+                for (unsigned long j = 0; j < pnLength[i]; j++)
+                    ulSum += static_cast<unsigned char>(row[i][j]);
+            llLastN = std::strtoll(row[0], nullptr, 10);
+            strLastText.assign(row[2], pnLength[2]);
+            nBlock++;
+        }
+        __mysql_free_result(p);
+        llRows += nBlock;
+        if (nBlock < 100)
+            break;
+    }
+    benchmark::DoNotOptimize(ulSum);
+    return llRows;
+}
+
+namespace {
+
+// One browse of the whole table by the steps; the time of its first and its
+// last tenth of rows added.
+long long llBrowse(const FN_BROWSESTEP& fnStep, double* pdFirst, double* pdLast)
+{
+    typedef std::chrono::steady_clock Clock;
+    const long long llTenth = kTableRows / 10;
+    long long llRows = 0;
+    const Clock::time_point tStart = Clock::now();
+    Clock::time_point tLastTenth = tStart;
+    int bOut = 1;
+    if (!fnStep(true, &bOut))
+        return -1;
+    while (!bOut) {
+        if (++llRows == llTenth)
+            *pdFirst += std::chrono::duration<double>(Clock::now() - tStart).count();
+        if (llRows == kTableRows - llTenth)
+            tLastTenth = Clock::now();
+        if (!fnStep(false, &bOut))
+            return -1;
+    }
+    *pdLast += std::chrono::duration<double>(Clock::now() - tLastTenth).count();
+    return llRows;
+}
+
+} // namespace
+
+void RunBrowseBesideKeyset(benchmark::State& state, const char* pszName, bool bText, bool bStore, MYSQL* hRaw,
+                           const FN_BROWSESTEP& fnStep)
+{
+    typedef std::chrono::steady_clock Clock;
+    double dFirst = 0;
+    double dLast = 0;
+    double dRaw = 0;
+    double dDriver = 0;
+    double dRawCPU = 0;
+    double dDriverCPU = 0;
+    long long llRows = 0;
+    long long llRawRows = 0;
+    for (auto _ : state) {
+        const double dCPU0 = dThreadCPU();
+        const Clock::time_point t0 = Clock::now();
+        const long long ll = llBrowse(fnStep, &dFirst, &dLast);
+        const Clock::time_point t1 = Clock::now();
+        const double dCPU1 = dThreadCPU();
+        const long long llRaw = llRawKeyset(state, hRaw, bText, bStore);
+        const Clock::time_point t2 = Clock::now();
+        dDriverCPU += dCPU1 - dCPU0;
+        dRawCPU += dThreadCPU() - dCPU1;
+        if (ll < 0 || llRaw < 0)
+            return;
+        if (ll != kTableRows || llRaw != kTableRows) {
+            state.SkipWithError("not every row read");
+            return;
+        }
+        dDriver += std::chrono::duration<double>(t1 - t0).count();
+        dRaw += std::chrono::duration<double>(t2 - t1).count();
+        llRows += ll;
+        llRawRows += llRaw;
+        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+    }
+    const double dDriverRate = static_cast<double>(llRows) / dDriver;
+    const double dRawRate = static_cast<double>(llRawRows) / dRaw;
+    state.counters["rows_per_s"] = dDriverRate;
+    state.counters["raw_rows_per_s"] = dRawRate;
+    state.counters["ratio_to_raw"] = dDriverRate / dRawRate;
+    state.counters["last_tenth_to_first"] = dLast / dFirst;
+    // Where the time goes: the processor time of each side per row.
+    state.counters["cpu_us_per_row"] = dDriverCPU * 1e6 / static_cast<double>(llRows);
+    state.counters["raw_cpu_us_per_row"] = dRawCPU * 1e6 / static_cast<double>(llRawRows);
+    std::printf("%s on %s: %.0f rows/s, raw keyset %.0f rows/s, ratio %.3f; last tenth / first %.3f; "
+                "processor %.2f us/row, raw %.2f us/row\n",
+                pszName, bText ? "txt" : "n", dDriverRate, dRawRate, dDriverRate / dRawRate, dLast / dFirst,
+                dDriverCPU * 1e6 / static_cast<double>(llRows), dRawCPU * 1e6 / static_cast<double>(llRawRows));
+}
+
+// Runs the query and reads every byte of every row, as the driver's fetch
+// does; the rows read, -1 (the benchmark stopped) on a failure.
 long long llRawQuery(benchmark::State& state, MYSQL* h, const char* pszQuery, unsigned long nLength, bool bStore)
 {
-    if (__mysql_real_query(h, pszQuery, nLength) != 0) {
-        state.SkipWithError(__mysql_error(h));
+    MYSQL_RES* p = pRawResult(state, h, pszQuery, nLength, bStore);
+    if (p == nullptr)
         return -1;
-    }
-    MYSQL_RES* p = bStore ? __mysql_store_result(h) : __mysql_use_result(h);
-    if (p == nullptr) {
-        state.SkipWithError(__mysql_error(h));
-        return -1;
-    }
     long long llRows = 0;
     unsigned long ulSum = 0;
     const unsigned int nColumns = __mysql_num_fields(p);

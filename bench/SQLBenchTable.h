@@ -8,9 +8,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <string>
 
 class CHostConnectionDescription;
+class INADriver;
 
 namespace zt_bench {
 
@@ -35,11 +37,40 @@ MYSQL* hTableHandle(std::string& strError);
 // failure.
 long long llRawQuery(benchmark::State& state, MYSQL* h, const char* pszQuery, unsigned long nLength, bool bStore);
 
+// The processor time of this thread, in seconds.
+double dThreadCPU();
+
+// The keyset loops' own handle, in the driver's session character set,
+// with the table's index on txt made; the text says why it cannot be.
+MYSQL* hKeysetHandle(std::string& strError);
+// The raw client's keyset loop over the whole table in queries of 100 rows
+// ordered by n ("WHERE n > ? ORDER BY n LIMIT 100"), or by txt then n
+// (bText: "WHERE txt > ? OR (txt = ? AND n > ?) ORDER BY txt, n LIMIT 100"),
+// each result stored or used (bStore), every byte of every value read; the
+// rows read, -1 (the benchmark stopped) on a failure.
+long long llRawKeyset(benchmark::State& state, MYSQL* h, bool bText, bool bStore);
+
+// One step of a driver's browse of the table: the first record (bFirst) or
+// the next; false (the benchmark stopped) on a failure, *pbOut set when out
+// of range.
+typedef std::function<bool(bool bFirst, int* pbOut)> FN_BROWSESTEP;
+// The iterations of a browse benchmark: the whole table read by the steps,
+// then by the raw keyset loop in the same order (bText; each result stored
+// or used, bStore); counts and prints, under the name given, both rates and
+// their ratio, the time of the last tenth of rows over the first's and the
+// processor time per row of each side.
+void RunBrowseBesideKeyset(benchmark::State& state, const char* pszName, bool bText, bool bStore, MYSQL* hRaw,
+                           const FN_BROWSESTEP& fnStep);
+
 // The stand-in's services bound as the host hands them over, without its
 // accounts; the text says why they cannot be.
 std::string strBindHost();
 // The private server's address, account, database and port.
 void DescribeServer(CHostConnectionDescription& clHost);
+// The driver as the host starts it (start-up, version settlement, the
+// driver from the module's entry, the key service), one for the program;
+// null when it cannot be had.
+INADriver* piHostDriver();
 
 // The benchmark's set-up, made by pfnStart on the first call; null, the
 // benchmark skipped with the reason, when it could not be made.

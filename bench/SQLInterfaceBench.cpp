@@ -9,18 +9,11 @@
 #include "bench/SQLBenchTable.h"
 #include "common/values/Any.h"
 #include "host/HostConnectionDescription.h"
-#include "tests/support/TestHost.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cwchar>
 #include <string>
-
-extern "C" {
-int bInitLibrary(void* hModule);
-int bDLLCompatible(int nModule, int nVersion, int* pnRequired);
-INADriver* piQueryInterface();
-}
 
 namespace {
 
@@ -46,14 +39,9 @@ std::string strStart(STBench& st)
     DescribeServer(st.clHost);
     // As the host starts the driver: its first connection loads the client
     // library and learns its version.
-    bInitLibrary(nullptr);
-    int nRequired = 0;
-    bDLLCompatible(7, 31, &nRequired);
-    bDLLCompatible(28, 31, &nRequired);
-    st.piDriver = piQueryInterface();
+    st.piDriver = piHostDriver();
     if (st.piDriver == nullptr)
         return "no driver";
-    st.piDriver->bSetKX(static_cast<IKXForNA*>(TimedHost().pKeyService()));
     st.piSQL = static_cast<INADriverSQL*>(st.piDriver->piGetInterface(1));
     if (st.piSQL == nullptr)
         return "the driver offers no SQL interface";

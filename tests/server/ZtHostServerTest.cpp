@@ -1,6 +1,8 @@
 // The command-line host's SQL road on the private server: the header line,
 // rows with NULL and text outside ASCII, "ok" without columns, and the
-// error exit.
+// error exit; its browse road on a primary and a composite key, both ways,
+// and its error exits.
+#include "tests/support/ServerDriver.h"
 #include "tests/support/TestServer.h"
 
 #include <gtest/gtest.h>
@@ -19,12 +21,13 @@ struct STRun {
     int nExit = -1;
 };
 
-// Runs zthost with the arguments (each quoted for the shell).
-STRun RunHost(const std::vector<std::string>& astrArgs)
+// Runs zthost with the arguments (each quoted for the shell), in the
+// database given or the one of the test variables.
+STRun RunHost(const std::vector<std::string>& astrArgs, const std::string& strDatabase = "")
 {
     // The child checks for leaks as this program does: the module, the
     // client library and the stand-in free everything at their end.
-    std::string strCommand = ZT_BUILD_DIR "/zthost";
+    std::string strCommand = (strDatabase.empty() ? "" : "ZT_TEST_DATABASE=" + strDatabase + " ") + ZT_BUILD_DIR "/zthost";
     for (const std::string& s : astrArgs) {
         std::string strQuoted = "'";
         for (char c : s)
@@ -78,6 +81,73 @@ TEST_F(ZtHostServer, FailureExitsWithTheDriversReport)
     // The queries before the failure ran; none after it.
     EXPECT_EQ(st.strOut, "five\n5\n");
     EXPECT_NE(st.strErr.find("1064"), std::string::npos) << st.strErr;
+}
+
+// A table of 250 records (blocks of 100) with NULL and accents in its text,
+// and a composite key with duplicates. Disabled until the data access's
+// reads are in this branch (they pass with them).
+class ZtHostBrowse : public ServerTest {
+protected:
+    ZtHostBrowse()
+        : ServerTest("zt38host", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20), a INT NOT NULL, "
+                                  "INDEX ix (a, name)) ENGINE=InnoDB",
+                                  "INSERT INTO t SELECT seq, ELT(1 + seq % 5, '\xC3\xA9t\xC3\xA9', NULL, 'Zo\xC3\xAB', "
+                                  "'a\xE2\x82\xAC', 'zeta'), seq % 4 FROM seq_1_to_250"})
+    {
+    }
+    // The header line, then each record as the server sorts them.
+    std::string Expected(const char* pszOrder)
+    {
+        std::string str = "id\tname\ta\n";
+        for (const std::string& s :
+             List(std::string("SELECT CONCAT_WS('\t', id, IFNULL(name, 'NULL'), a) FROM t ORDER BY ") + pszOrder))
+            str += s + "\n";
+        return str;
+    }
+};
+
+TEST_F(ZtHostBrowse, PrimaryAndCompositeKeyBothWays)
+{
+    struct STCase {
+        std::vector<std::string> astrArgs;
+        const char* pszOrder;
+    };
+    const STCase aCases[] = {
+        {{"--browse", "t"}, "id"},
+        {{"--browse", "t", "--backward"}, "id DESC"},
+        {{"--browse", "t", "--key", "ix"}, "a, name, id"},
+        {{"--browse", "t", "--key", "ix", "--backward"}, "a DESC, name DESC, id DESC"},
+    };
+    for (const STCase& st : aCases) {
+        SCOPED_TRACE(st.pszOrder);
+        const STRun stRun = RunHost(st.astrArgs, m_strDatabase);
+        EXPECT_EQ(stRun.nExit, 0) << stRun.strErr;
+        EXPECT_EQ(stRun.strOut, Expected(st.pszOrder));
+        EXPECT_EQ(stRun.strErr, "");
+    }
+}
+
+TEST_F(ZtHostBrowse, QueriesRunFirst)
+{
+    const STRun st = RunHost({"--browse", "t", "--sql", "DELETE FROM t WHERE id > 3", "--sql", "SELECT 7 AS seven"},
+                             m_strDatabase);
+    EXPECT_EQ(st.nExit, 0) << st.strErr;
+    EXPECT_EQ(st.strOut, "ok\nseven\n7\n" + Expected("id"));
+    EXPECT_EQ(st.strErr, "");
+}
+
+TEST_F(ZtHostBrowse, UnknownTableOrKeyExitsWithTheDriversReport)
+{
+    STRun st = RunHost({"--browse", "missing"}, m_strDatabase);
+    EXPECT_EQ(st.nExit, 1);
+    EXPECT_EQ(st.strOut, "");
+    EXPECT_NE(st.strErr.find("1146"), std::string::npos) << st.strErr;
+    st = RunHost({"--browse", "t", "--key", "nokey"}, m_strDatabase);
+    EXPECT_EQ(st.nExit, 1);
+    EXPECT_EQ(st.strOut, "");
+    EXPECT_NE(st.strErr.find("nokey"), std::string::npos) << st.strErr;
+    st = RunHost({"--key", "ix"}, m_strDatabase);
+    EXPECT_EQ(st.nExit, 1);
 }
 
 } // namespace

@@ -54,6 +54,15 @@ void DescribeTestServer(CHostConnectionDescription* p, const CTestServer& server
                (L"Server Port=" + std::to_wstring(server.nPort) + L";" + strOptions).c_str());
 }
 
+std::string ValueText(CAny& v)
+{
+    if (v.bIsNull())
+        return "NULL";
+    if (v.__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99)
+        return "(not text)";
+    return UTF8Of(TextW(v));
+}
+
 std::string HexaOf(const std::string& s)
 {
     static const char szDigits[] = "0123456789ABCDEF";

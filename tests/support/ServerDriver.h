@@ -5,6 +5,7 @@
 
 #include "access/driver/INADriver.h"
 #include "access/driver/INADriverSQL.h"
+#include "common/values/Any.h"
 #include "host/HostConnectionDescription.h"
 #include "tests/support/ClientLibrary.h"
 #include "tests/support/TestServer.h"
@@ -46,6 +47,9 @@ PFN_COUNT CountingClient(const char* pszCounter);
 std::vector<std::string> CountingClientQueries(int nFrom);
 // UTF-8 of a wide text, its NUL characters kept.
 std::string UTF8Of(const std::wstring& s);
+// A host value as the server's text of it: "NULL", or its UTF-8 text
+// (the value is converted in place).
+std::string ValueText(CAny& v);
 
 typedef std::vector<std::string> Rows;
 

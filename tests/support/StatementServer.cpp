@@ -99,11 +99,7 @@ std::string StatementServerTest::Value(CNADataAccess* pAccess, const wchar_t* ps
     CAny v;
     if (!pColumn->bGetCurrentValue(&v, 0))
         return "(unreadable)";
-    if (v.bIsNull())
-        return "NULL";
-    if (v.__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99)
-        return "(not text)";
-    return UTF8Of(TextW(v));
+    return ValueText(v);
 }
 
 void StatementServerTest::Set(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)

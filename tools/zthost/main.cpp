@@ -2,16 +2,25 @@
 // stand-in runtime, reports what the module offers and runs its start-up
 // protocol. With --sql it runs each query on one connection to the server
 // that ZT_TEST_HOST, _PORT, _SOCKET, _USER, _PASSWORD and _DATABASE describe,
-// and prints the rows instead.
+// and prints the rows instead; with --browse it then reads a table record by
+// record on a key through the driver's table object, as the host's file
+// functions do.
 //   zthost [--message <id>] [module path]
 //   zthost --sql <query> [--sql <query> ...] [module path]
+//   zthost [--sql <query> ...] --browse <table> [--key <item>] [--backward] [module path]
+#include "access/driver/INADataSourceDescription.h"
 #include "access/driver/INADriver.h"
 #include "access/driver/INADriverSQL.h"
+#include "access/driver/NAItemDescription.h"
+#include "access/statement/NAKXRecord.h"
+#include "access/table/INATable.h"
 #include "common/values/Any.h"
 #include "common/values/AnyConvert.h"
 #include "host/HostConnectionDescription.h"
+#include "host/HostContext.h"
 #include "common/platform/DllRes.h"
 #include "common/platform/ExecutionDLL.h"
+#include "common/platform/InformationDLL.h"
 #include "common/platform/MyModuleInfo.h"
 #include "host/HostStandIn.h"
 
@@ -229,15 +238,36 @@ bool bEnvWide(const char* pszName, std::wstring* ps)
     return true;
 }
 
-// Prints the interface's last error to stderr; 1.
-int SQLFailure(INADriverSQL* piSQL, const char* pszStep)
+// Prints the error's report to stderr; 1.
+int Failure(INAError* pi, const char* pszStep)
 {
-    INAError* pi = piSQL->piGetLastError();
     const wchar_t* psz = pi != nullptr ? pi->pszGetError() : nullptr;
     std::fflush(stdout);
     std::fprintf(stderr, "zthost: %s failed\n%s\n", pszStep,
                  psz != nullptr ? Utf8(psz, std::wcslen(psz), true).c_str() : "");
     return 1;
+}
+
+// Prints the interface's last error to stderr; 1.
+int SQLFailure(INADriverSQL* piSQL, const char* pszStep)
+{
+    return Failure(piSQL->piGetLastError(), pszStep);
+}
+
+// A value as the terminal shows it: NULL, or its text.
+std::string AnyText(CAny& v)
+{
+    if (v.bIsNull())
+        return "NULL";
+    const wchar_t* psz = nullptr;
+    if (v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr) {
+        // Not a text: the host's own conversion.
+        psz = nullptr;
+        if (v.__nCastTo(TQTYPE_DSTRW, nullptr, 1) > 99 || v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 ||
+            psz == nullptr)
+            return std::string();
+    }
+    return Utf8(psz);
 }
 
 // A column's value of the current row as the terminal shows it.
@@ -248,12 +278,7 @@ std::string ValueText(INADriverSQL* piSQL, int nConnection, int nStatement, unsi
         *pbOk = false;
         return std::string();
     }
-    if (v.bIsNull())
-        return "NULL";
-    const wchar_t* psz = nullptr;
-    if (v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr)
-        return std::string();
-    return Utf8(psz);
+    return AnyText(v);
 }
 
 // Runs one query and prints its rows (or "ok"); 0, or 1 after a failure.
@@ -296,11 +321,146 @@ int RunQuery(INADriverSQL* piSQL, int nConnection, const std::string& strQuery)
     return nResult;
 }
 
+// What --browse asks: the table, the key (empty: the best browse item)
+// and the direction.
+struct STBrowse {
+    bool bOn = false;
+    std::string strTable;
+    std::string strKey;
+    bool bBackward = false;
+};
+
+// A table's failure is reported in the context's error object, but an
+// opening's goes to the driver's.
+INAError* piTableError(INADriver* piDriver, INATable* piTable, INAContext* piContext)
+{
+    INAError* pi = piTable->piGetLastError(piContext);
+    return pi != nullptr && pi->dwGetErrorId() != 0 ? pi : piDriver->piGetLastError();
+}
+
+// The items of a table as the host sees a record, composite keys left out;
+// each holds a reference.
+class CRecordItems {
+public:
+    explicit CRecordItems(INADataSourceDescription* piDescription)
+    {
+        const unsigned int nItems = piDescription->nGetNumItems();
+        for (unsigned int i = 0; i < nItems; ++i) {
+            INAItemDescription* pi = piDescription->piNAGetItem(i);
+            if (pi == nullptr)
+                continue;
+            if (pi->bIsComposedKey())
+                pi->nExternalRelease();
+            else
+                m_api.push_back(pi);
+        }
+    }
+    ~CRecordItems()
+    {
+        for (INAItemDescription* pi : m_api)
+            pi->nExternalRelease();
+    }
+    CRecordItems(const CRecordItems&) = delete;
+    CRecordItems& operator=(const CRecordItems&) = delete;
+
+    std::string Header() const
+    {
+        std::string strLine;
+        for (size_t i = 0; i < m_api.size(); ++i)
+            strLine += (i > 0 ? "\t" : "") + Utf8(m_api[i]->pszGetName());
+        return strLine;
+    }
+    // The record's values, NULL for an item without one.
+    std::string Line(const CNAKXRecord* pRecord) const
+    {
+        std::string strLine;
+        for (size_t i = 0; i < m_api.size(); ++i) {
+            CAny v;
+            if (i > 0)
+                strLine += "\t";
+            if (!pRecord->vbItemValueDefined(m_api[i], 0)) {
+                strLine += "NULL";
+                continue;
+            }
+            pRecord->vGetItemValue(&v, m_api[i], 0);
+            strLine += AnyText(v);
+        }
+        return strLine;
+    }
+
+private:
+    std::vector<INAItemDescription*> m_api;
+};
+
+// Reads the table open in the context from one end to the other on the
+// key, printing each record; 0, or 1 after a failure.
+int BrowseOpenTable(INADriver* piDriver, INATable* piTable, INAContext* piContext, const wchar_t* pszKey,
+                    const CRecordItems& clItems, bool bBackward)
+{
+    const eNA_PARSEDIRECTION eStart = static_cast<eNA_PARSEDIRECTION>(bBackward ? 1 : 0);
+    const eNA_PARSEDIRECTION eStep = static_cast<eNA_PARSEDIRECTION>(bBackward ? 3 : 2);
+    const eNA_LOCKTYPE eNoLock = static_cast<eNA_LOCKTYPE>(0);
+    eNA_LOCKTYPE eLock = eNoLock;
+    int bOut = 1;
+    if (!piTable->bHLitxxx(piContext, pszKey, eStart, 0, eNoLock, &eLock, 0) ||
+        !piTable->bHEnDehors(piContext, pszKey, &bOut))
+        return Failure(piTableError(piDriver, piTable, piContext), "bHLitxxx");
+    std::printf("%s\n", clItems.Header().c_str());
+    while (!bOut) {
+        CNAKXRecord* pRecord = nullptr;
+        if (!piTable->bGetRecord(piContext, &pRecord) || pRecord == nullptr)
+            return Failure(piTableError(piDriver, piTable, piContext), "bGetRecord");
+        std::printf("%s\n", clItems.Line(pRecord).c_str());
+        pRecord->nRelease();
+        if (!piTable->bHLitxxx(piContext, pszKey, eStep, 0, eNoLock, &eLock, 0) ||
+            !piTable->bHEnDehors(piContext, pszKey, &bOut))
+            return Failure(piTableError(piDriver, piTable, piContext), "bHLitxxx");
+    }
+    return 0;
+}
+
+// The host's road to a table's records: its description, the table object,
+// the opening in one context, the browse, then everything given back.
+int RunBrowse(INADriver* piDriver, INAConnectionDescription* piServer, const STBrowse& stBrowse)
+{
+    const std::wstring strTable = Wide(stBrowse.strTable);
+    INADataSourceDescription* piDescription = piDriver->piGetTableDesc(strTable.c_str(), piServer);
+    if (piDescription == nullptr)
+        return Failure(piDriver->piGetLastError(), "piGetTableDesc");
+    std::wstring strKey = Wide(stBrowse.strKey);
+    if (strKey.empty()) {
+        if (INAItemDescription* pi = piDescription->piGetBestParseItemDesc()) {
+            strKey = pi->pszGetName() != nullptr ? pi->pszGetName() : L"";
+            pi->nExternalRelease();
+        }
+    }
+    int nResult = 0;
+    INATable* piTable = piDriver->piGetTable(piServer, piDescription);
+    if (piTable == nullptr) {
+        nResult = Failure(piDriver->piGetLastError(), "piGetTable");
+    } else {
+        CHostContext clContext(1, 1);
+        if (!piTable->bHOuvre(&clContext, static_cast<eNA_ACCESS>(0), L"")) {
+            nResult = Failure(piTableError(piDriver, piTable, &clContext), "bHOuvre");
+        } else {
+            const CRecordItems clItems(piDescription);
+            nResult = BrowseOpenTable(piDriver, piTable, &clContext, strKey.c_str(), clItems, stBrowse.bBackward);
+            if (!piTable->bHFerme(&clContext) && nResult == 0)
+                nResult = Failure(piTableError(piDriver, piTable, &clContext), "bHFerme");
+        }
+        piDriver->bCloseContext(&clContext);
+        piTable->nExternalRelease();
+    }
+    piDescription->nExternalRelease();
+    return nResult;
+}
+
 typedef int (*PFN_INITVM)(void* hVM, int nVersion, int nVersionCompat);
 
 // The host's road to SQL: the start-up, one connection to the private
-// server, the queries, then the end in order.
-int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const std::vector<std::string>& astrQuery)
+// server, the queries, the browse, then the end in order.
+int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const std::vector<std::string>& astrQuery,
+           const STBrowse& stBrowse)
 {
     auto pfnInit = Entry<PFN_INITLIBRARY>(hModule, "bInitLibrary");
     auto pfnCompatible = Entry<PFN_DLLCOMPATIBLE>(hModule, "bDLLCompatible");
@@ -349,8 +509,9 @@ int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const std::vecto
     pfnConv(hRuntime, 2, 2);
     pfnCalc(hRuntime, 2, 2);
     // This program reads the values the driver hands back with the same
-    // machine.
+    // machine, and gives their texts back to the runtime's allocator.
     bInitTQConvFromVM(hRuntime, 2, 2);
+    CInformationModule::ms_piStrMemAlloc = static_cast<IStrMemAlloc*>(piHost->pService(SERVICE_STRING_ALLOCATOR));
     int nResult = 0;
     INADriverSQL* piSQL = static_cast<INADriverSQL*>(piDriver->piGetInterface(1));
     if (piSQL == nullptr) {
@@ -358,7 +519,7 @@ int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const std::vecto
         nResult = 1;
     } else {
         int nConnection = 0;
-        if (!piSQL->bOpenConnection(&nConnection, &clServer)) {
+        if (!astrQuery.empty() && !piSQL->bOpenConnection(&nConnection, &clServer)) {
             nResult = SQLFailure(piSQL, "bOpenConnection");
         } else {
             for (const std::string& strQuery : astrQuery) {
@@ -366,7 +527,11 @@ int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const std::vecto
                 if (nResult != 0)
                     break;
             }
-            piSQL->bCloseConnection(nConnection);
+            // The browse shares the queries' session.
+            if (nResult == 0 && stBrowse.bOn)
+                nResult = RunBrowse(piDriver, &clServer, stBrowse);
+            if (nConnection != 0)
+                piSQL->bCloseConnection(nConnection);
         }
         piSQL->nExternalRelease();
     }
@@ -383,9 +548,23 @@ int main(int argc, char** argv)
     bool bMessage = false;
     unsigned nMessage = 0;
     std::vector<std::string> astrQuery;
+    STBrowse stBrowse;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--sql") == 0 && i + 1 < argc) {
             astrQuery.push_back(argv[++i]);
+            continue;
+        }
+        if (std::strcmp(argv[i], "--browse") == 0 && i + 1 < argc) {
+            stBrowse.bOn = true;
+            stBrowse.strTable = argv[++i];
+            continue;
+        }
+        if (std::strcmp(argv[i], "--key") == 0 && i + 1 < argc) {
+            stBrowse.strKey = argv[++i];
+            continue;
+        }
+        if (std::strcmp(argv[i], "--backward") == 0) {
+            stBrowse.bBackward = true;
             continue;
         }
         if (std::strcmp(argv[i], "--message") == 0 && i + 1 < argc) {
@@ -397,11 +576,16 @@ int main(int argc, char** argv)
             }
             bMessage = true;
         } else if (argv[i][0] == '-') {
-            std::fprintf(stderr, "usage: zthost [--message <id>] [--sql <query> ...] [module path]\n");
+            std::fprintf(stderr, "usage: zthost [--message <id>] [--sql <query> ...] [--browse <table> [--key <item>] "
+                                 "[--backward]] [module path]\n");
             return 1;
         } else {
             strModule = argv[i];
         }
+    }
+    if (!stBrowse.bOn && (!stBrowse.strKey.empty() || stBrowse.bBackward)) {
+        std::fprintf(stderr, "zthost: --key and --backward go with --browse\n");
+        return 1;
     }
 
     const std::string strRuntime = BesideExecutable(HOSTSTANDIN_LIBRARY);
@@ -422,7 +606,7 @@ int main(int argc, char** argv)
     IHostStandIn* piHost = bProtocol ? pfnControl() : nullptr;
     STExecutionInit stInit = {sizeof(STExecutionInit), hRuntime, 0, 0,
                               piHost != nullptr ? piHost->pService(SERVICE_LIBSHOP) : nullptr};
-    const bool bSQL = !astrQuery.empty();
+    const bool bSQL = !astrQuery.empty() || stBrowse.bOn;
     if (!bSQL) {
         std::printf("module %s loaded (%u-bit)\n", strModule.c_str(), static_cast<unsigned>(sizeof(void*) * 8));
         int nFound = 0;
@@ -442,7 +626,7 @@ int main(int argc, char** argv)
         std::setlocale(LC_CTYPE, "C.UTF-8");
         pfnExecution(EXECUTION_INIT, &stInit);
         pfnCommande(2, reinterpret_cast<void*>(piHost->pfnMessageLoader()));
-        nResult = RunSQL(hModule, hRuntime, piHost, astrQuery);
+        nResult = RunSQL(hModule, hRuntime, piHost, astrQuery, stBrowse);
         pfnExecution(EXECUTION_TERM, nullptr);
         std::fflush(stdout);
     } else {

@@ -173,6 +173,22 @@ TEST_F(HostQueryServer, WithCorrectionOpenedAtOnceAndBrowsedBothWays)
     const std::wstring strItem = Wide(Narrow(pAccess->pclGetLastStatementNoRef()->pszGetParseItem()));
     EXPECT_EQ(Walk(p, strItem.c_str(), true, true), tabIds);
     EXPECT_EQ(Walk(p, strItem.c_str(), false), Reversed(tabIds));
+
+    // A transaction end marks the started browse for a run again; one not
+    // started is untouched; references balanced.
+    CNAStatement* pLast = pAccess->pclGetLastStatementNoRef();
+    CNAStatement* pIdle = pAccess->_pclInitStatement(L"idle");
+    ASSERT_NE(pIdle, nullptr);
+    const unsigned int nRefLast = pLast->nGetRef();
+    const unsigned int nRefIdle = pIdle->nGetRef();
+    p->SetTransactionTermined();
+    EXPECT_EQ(pLast->eParseNeedUpdate(), CNAStatement::UPDATE_REEXECUTE);
+    EXPECT_EQ(pIdle->eParseNeedUpdate(), CNAStatement::UPDATE_NONE);
+    EXPECT_EQ(pLast->nGetRef(), nRefLast);
+    EXPECT_EQ(pIdle->nGetRef(), nRefIdle);
+    pIdle->nRelease();
+    // The browse runs again from the server.
+    EXPECT_EQ(Walk(p, strItem.c_str(), true), tabIds);
 }
 
 TEST_F(HostQueryServer, WithoutCorrectionSentAsWrittenWithATableCache)

@@ -57,17 +57,12 @@ public:
     void SetLast(CNAStatement* p) { m_pclLastStatement = p; }
 };
 
-std::string Point(CNAError* p)
+// Whether the error's debug line names the source file and point.
+bool bAtPoint(CNAError* p, const wchar_t* pszPoint)
 {
     const wchar_t* psz = p->pclGetXError()->pszGetDebugMessage();
-    const std::wstring s = psz != nullptr ? psz : L"";
-    const size_t n = s.find(L"IEDUZARO=");
-    if (n == std::wstring::npos)
-        return "-";
-    std::string str;
-    for (size_t i = n + 9; i < s.size() && s[i] != L'\r'; i++)
-        str += static_cast<char>(s[i]);
-    return str;
+    return std::wstring(psz != nullptr ? psz : L"").find(std::wstring(L"IEDUZARO=") + pszPoint + L"\r") !=
+           std::wstring::npos;
 }
 
 std::string Narrow(const wchar_t* psz)
@@ -190,7 +185,7 @@ TEST_F(NADataAccessQuery, NoItemToBrowseAndALongName)
     wchar_t szItem[8] = {L'k', 0};
     EXPECT_EQ(pEmpty->bFindBestItem(Condition({L"NAME"}), szItem), 0);
     EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_NO_BROWSE_ITEM));
-    EXPECT_EQ(Point(m_pError), "3.9");
+    EXPECT_TRUE(bAtPoint(m_pError, L"3.9"));
     EXPECT_EQ(Narrow(m_pError->pszGetLogicalTableName()), "EMPTY");
     EXPECT_EQ(szItem[0], L'k') << "nothing written";
     EXPECT_EQ(pEmpty->nRelease(), 0u);
@@ -320,21 +315,21 @@ TEST_F(NADataAccessQuery, MemoRefusals)
         const char* pszCall;
         std::function<int()> call;
         unsigned int nUserError;
-        const char* pszPoint;
+        const wchar_t* pszPoint;
     } rows[] = {
-        {"bSetBLOB", [&] { return m_pAccess->bSetBLOB(0, &v); }, ZTERR_NO_CURRENT_RECORD, "3.60"},
+        {"bSetBLOB", [&] { return m_pAccess->bSetBLOB(0, &v); }, ZTERR_NO_CURRENT_RECORD, L"3.60"},
         {"bHAttacheMemo", [&] { return m_pAccess->bHAttacheMemo(0, wstrFile.c_str()); }, ZTERR_NO_CURRENT_RECORD,
-         "3.60"},
-        {"bSetBLOB 1", [&] { return m_pAccess->bSetBLOB(1, &v); }, ZTERR_COLUMN_INDEX, "3.61"},
+         L"3.60"},
+        {"bSetBLOB 1", [&] { return m_pAccess->bSetBLOB(1, &v); }, ZTERR_COLUMN_INDEX, L"3.61"},
         {"bHAttacheMemo 7", [&] { return m_pAccess->bHAttacheMemo(7, wstrFile.c_str()); }, ZTERR_COLUMN_INDEX,
-         "3.61"},
+         L"3.61"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.pszCall);
         m_pError->Reset();
         EXPECT_EQ(r.call(), 0);
         EXPECT_EQ(m_pError->nGetUserErrorCode(), r.nUserError);
-        EXPECT_EQ(Point(m_pError), r.pszPoint);
+        EXPECT_TRUE(bAtPoint(m_pError, r.pszPoint));
         EXPECT_EQ(Narrow(m_pError->pszGetLogicalTableName()), "T");
     }
     // With a current record an unknown memo is refused by every operation.
@@ -342,4 +337,17 @@ TEST_F(NADataAccessQuery, MemoRefusals)
     m_pError->Reset();
     EXPECT_EQ(m_pAccess->bGetBLOB(3, &v), 0);
     EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_COLUMN_INDEX));
+    EXPECT_EQ(m_pAccess->bGetBLOB(0, nullptr), 0);
+    // The memo of the current record takes the value and gives it back.
+    CAny clText;
+    clText.__SetType(TQTYPE_PSTRW, 0);
+    clText.pclGetTraitement()->SetValue(L"memo \u00e9", 6 * sizeof(wchar_t));
+    EXPECT_EQ(m_pAccess->bSetBLOB(0, &clText), 1) << Narrow(m_pError->pszGetError());
+    CAny clBack;
+    ASSERT_EQ(m_pAccess->bGetBLOB(0, &clBack), 1);
+    const wchar_t* pszBack = nullptr;
+    ASSERT_LE(clBack.__nCastTo(TQTYPE_PSTRW, nullptr, 1), 99);
+    clBack.pclGetTraitement()->nGetPCWSTR(&pszBack);
+    EXPECT_EQ(std::wstring(pszBack != nullptr ? pszBack : L""), L"memo \u00e9");
+    EXPECT_EQ(m_pAccess->bSetBLOB(0, nullptr), 0);
 }

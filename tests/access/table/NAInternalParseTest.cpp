@@ -207,8 +207,9 @@ TEST_F(NAInternalParse, RowsAsTextAndFailedReads)
                   c.bExpected)
             << Narrow(m_pError->pszGetError());
         EXPECT_EQ(Text(clText), c.pszExpected);
-        if (!c.bExpected)
+        if (!c.bExpected) {
             EXPECT_NE(m_pError->nGetUserErrorCode(), 0u) << "the failure is reported";
+        }
         EXPECT_EQ(m_pDriver->m_st.nMadeAccess, nMade + 1);
         EXPECT_EQ(m_pDriver->m_st.nLiveAccess, 0) << "its data access went with it";
         EXPECT_EQ(m_pDriver->m_st.nLiveStatement, 0);

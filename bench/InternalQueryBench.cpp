@@ -212,7 +212,10 @@ void BM_CountFromCompleteCache(benchmark::State& state)
         CNAStatement* pclStatement = nullptr;
         long long ll = 0;
         if (!s_p->bExecuteQueryInternal(&pclStatement, L"bench", kTableQueryW) || !s_p->bHNbEnr(&ll, 0x10, 0)) {
-            state.SkipWithError("the query or its first count failed");
+            const wchar_t* psz = pst->pclError->pszGetError();
+            static std::string s_strError;
+            s_strError = "the query or its first count: " + std::string(psz, psz + std::wcslen(psz));
+            state.SkipWithError(s_strError.c_str());
             return;
         }
         if (pclStatement != nullptr)

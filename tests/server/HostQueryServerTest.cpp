@@ -272,6 +272,7 @@ TEST_F(HostQueryServer, TextOutsideThe1252CodePageIsRefusedBeforeSending)
     EXPECT_EQ(p, nullptr);
     EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CODE_PAGE)) << Report();
     EXPECT_NE(Report().find("IEDUZARO=3.26"), std::string::npos) << Report();
+    EXPECT_NE(Report().find("FROM t WHERE name = '"), std::string::npos) << "the query text is in the report";
     EXPECT_TRUE(Sent().empty());
 }
 

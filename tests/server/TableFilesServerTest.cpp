@@ -369,10 +369,18 @@ TEST_F(TableObjectServer, AFailedFirstOpenLeavesNoDataAccess)
     CHostContext* pContext = Context(1, 81);
     for (int i = 0; i < 2; i++) {
         SCOPED_TRACE(i);
+        Sent();
         EXPECT_EQ(pTable->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 0);
+        // Asked again each time; the server's refusal held, the message
+        // naming the table before it.
+        EXPECT_EQ(Sent(), Texts{"SHOW FULL COLUMNS FROM `missing`"});
         EXPECT_EQ(pTable->nGetNbDataAccess(), 0u);
-        EXPECT_EQ(pTable->piGetLastError()->eGetErrorLevel(), NA_ERRORLEVEL_2);
-        EXPECT_NE(pTable->piGetLastError()->dwGetErrorId(), 0u);
+        CNAError* pError = pTable->piGetLastError();
+        EXPECT_EQ(pError->eGetErrorLevel(), NA_ERRORLEVEL_2);
+        EXPECT_EQ(pError->dwGetDataBaseErrorCode(), 1146u);
+        const std::string strText = TableError(pTable);
+        EXPECT_NE(strText.find("missing"), std::string::npos) << strText;
+        EXPECT_LT(strText.find("missing"), strText.find("1146")) << strText;
     }
     EXPECT_EQ(pTable->bIsOpened(pContext), 0);
 }
@@ -419,6 +427,17 @@ TEST_F(TableObjectServer, CreationIfMissingCreatesOrOnlyOpens)
     EXPECT_EQ(Writes(), Texts{});
     EXPECT_EQ(First("SELECT v FROM present"), "kept");
     EXPECT_EQ(pTable->bIsOpened(pContext), 1);
+
+    // A table of that name that does not match is left as it is.
+    ASSERT_EQ(pTable->bHFerme(pContext), 1);
+    ASSERT_TRUE(Admin("DROP TABLE present"));
+    ASSERT_TRUE(Admin("CREATE TABLE present (other INT)"));
+    ASSERT_TRUE(Admin("INSERT INTO present (other) VALUES (7)"));
+    EXPECT_EQ(pTable->bHCreationSiInexistant(pContext, static_cast<eNA_ACCESS>(0), nullptr), 0);
+    EXPECT_EQ(Writes(), Texts{});
+    EXPECT_EQ(First("SELECT other FROM present"), "7");
+    EXPECT_EQ(pTable->piGetLastError()->eGetErrorLevel(), NA_ERRORLEVEL_2);
+    EXPECT_EQ(pTable->nGetNbDataAccess(), 0u);
 }
 
 // A creation drops the table that was there, creates it and its indexes;
@@ -497,12 +516,14 @@ TEST_F(TableObjectServer, DroppingTheFile)
         const char* pszCase;
         CHostConnectionDescription* pHost;
         bool bTableBefore;
+        bool bOpenedBefore;
         int bResult;
         unsigned int nServerError;
     } const tabCase[] = {
-        {"present", m_pHost, true, 1, 0},
-        {"missing", m_pHost, false, 1, 0},
-        {"no DROP privilege", pLimited, true, 0, 1142},
+        {"present", m_pHost, true, false, 1, 0},
+        {"present and open", m_pHost, true, true, 1, 0},
+        {"missing", m_pHost, false, false, 1, 0},
+        {"no DROP privilege", pLimited, true, false, 0, 1142},
     };
     unsigned int nContext = 101;
     for (const auto& c : tabCase) {
@@ -514,6 +535,9 @@ TEST_F(TableObjectServer, DroppingTheFile)
         CNATable* pTable = Table(pi, c.pHost);
         ASSERT_NE(pTable, nullptr);
         CHostContext* pContext = Context(1, nContext++);
+        if (c.bOpenedBefore) {
+            ASSERT_EQ(pTable->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << TableError(pTable);
+        }
         Sent();
         EXPECT_EQ(pTable->bSupprimeFichier(pContext), c.bResult) << TableError(pTable);
         const Texts tabWrites = Writes();

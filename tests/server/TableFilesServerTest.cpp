@@ -3,6 +3,7 @@
 // table (texts and the server's own list of indexes), whether it exists;
 // and through the table object of the MySQL driver, the connection's
 // refusal and a first open that fails.
+#include "access/driver/NAContext.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/statement/NAStatement.h"
 #include "access/table/NATable.h"
@@ -227,6 +228,25 @@ TEST_F(TableFiles, RunnerWritesAndRefinesARefusal)
         EXPECT_EQ(p->eGetNAErrorType(), c.eKind);
     }
     EXPECT_EQ(First("SELECT COUNT(*) FROM w"), "1");
+    p->DropStatements();
+}
+
+// An INSERT through the runner brings the server's identifier back into
+// the record.
+TEST_F(TableFiles, RunnerInsertsAndReadsTheIdentifierBack)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE w (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, x INT NULL) AUTO_INCREMENT=37"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"w");
+    Both(pTable, L"id", NA_IT_IDAUTO4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    Both(pTable, L"x", NA_IT_I4, 4, 0, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    CNAStatement* pStatement = p->Statement(L"");
+    Set(p, L"x", L"5");
+    m_pError->Reset();
+    ASSERT_EQ(p->_bOperation(pStatement, CNAStatement::QT_INSERT, 0, nullptr), 1) << ErrorText();
+    EXPECT_EQ(Value(p, L"id"), First("SELECT id FROM w WHERE x = 5"));
+    EXPECT_EQ(Value(p, L"id"), "37");
     p->DropStatements();
 }
 
@@ -492,6 +512,11 @@ TEST_F(TableObjectServer, CreationDropsCreatesAndIndexes)
         std::sort(tabExpected.begin(), tabExpected.end());
         EXPECT_EQ(List(kIndexesOfT), tabExpected);
         EXPECT_EQ(First("SELECT COUNT(*) FROM T"), "0");
+        if (c.bIndexesMade) {
+            // Nothing is left of a DROP the server refused.
+            CNAError* pSeen = static_cast<CNAError*>(pTable->piGetLastError(pContext));
+            EXPECT_EQ(pSeen->dwGetDataBaseErrorCode(), 0u) << Narrow(pSeen->pszGetError());
+        }
         EXPECT_EQ(pTable->bIsOpened(pContext), 1);
         EXPECT_EQ(pTable->nGetNbDataAccess(), 1u);
         EXPECT_EQ(pTable->bHFerme(pContext), 1);
@@ -568,6 +593,74 @@ TEST_F(TableObjectServer, DeletingEveryRecord)
     EXPECT_EQ(Holds("present"), "1");
     EXPECT_EQ(pTable->bIsOpened(pContext), 0);
     EXPECT_EQ(pTable->nGetNbDataAccess(), 1u);
+}
+
+// A missing table whose creation the server refuses: the refusal of the
+// CREATE is what is reported, not the missing table's.
+TEST_F(TableObjectServer, ARefusedCreationIfMissingReportsTheCreation)
+{
+    const std::string strUser = UniqueName("ztnc");
+    ASSERT_TRUE(Admin("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY 'nc-pw'"));
+    ASSERT_TRUE(Admin("GRANT SELECT ON `" + m_strDatabase + "`.* TO '" + strUser + "'@'127.0.0.1'"));
+    CHostConnectionDescription* pLimited = HostOn(L"", L"ztnocreate");
+    pLimited->SetText(CHostConnectionDescription::TXT_USER, Wide(strUser).c_str());
+    pLimited->SetText(CHostConnectionDescription::TXT_PASSWORD, L"nc-pw");
+    INADataSourceDescription* pi = Description(L"present");
+    ASSERT_NE(pi, nullptr);
+    ASSERT_TRUE(Admin("DROP TABLE present"));
+    CNATable* pTable = Table(pi, pLimited);
+    ASSERT_NE(pTable, nullptr);
+    CHostContext* pContext = Context(1, 121);
+    Sent();
+    EXPECT_EQ(pTable->bHCreationSiInexistant(pContext, static_cast<eNA_ACCESS>(0), nullptr), 0);
+    const Texts tabWrites = Writes();
+    ASSERT_EQ(tabWrites.size(), 1u) << testing::PrintToString(tabWrites);
+    EXPECT_EQ(tabWrites[0].find("CREATE TABLE `present`"), 0u) << tabWrites[0];
+    CNAError* pError = pTable->piGetLastError();
+    EXPECT_EQ(pError->dwGetDataBaseErrorCode(), 1142u) << TableError(pTable);
+    EXPECT_EQ(TableError(pTable).find("1146"), std::string::npos) << TableError(pTable);
+    EXPECT_EQ(pError->eGetErrorLevel(), NA_ERRORLEVEL_2);
+    EXPECT_EQ(pTable->nGetNbDataAccess(), 0u);
+    EXPECT_EQ(Holds("present"), "0");
+    Admin("DROP USER '" + strUser + "'@'127.0.0.1'");
+}
+
+// An opening names its data access in the context by the logical name the
+// host gave for it, else by the table's.
+TEST_F(TableObjectServer, TheAliasComesFromTheContext)
+{
+    CNATable* pTable = Table(Description(L"present"), m_pHost);
+    ASSERT_NE(pTable, nullptr);
+    struct {
+        const char* pszCase;
+        const wchar_t* pszNext;  // null: none given
+        const wchar_t* pszAlias;
+        const wchar_t* pszNotAlias;
+    } const tabCase[] = {
+        {"none given", nullptr, L"present", L"other"},
+        {"an empty one", L"", L"present", L"other"},
+        {"one given", L"other", L"other", L"present"},
+    };
+    unsigned int nContext = 131;
+    for (const auto& c : tabCase) {
+        SCOPED_TRACE(c.pszCase);
+        CHostContext* pContext = Context(1, nContext++);
+        if (c.pszNext != nullptr) {
+            ASSERT_EQ(m_piDriver->SetNextLogicalName(pContext, c.pszNext), 1);
+        }
+        ASSERT_EQ(pTable->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << TableError(pTable);
+        CNAContext* pclContext = pTable->_pclFindContext(pContext);
+        ASSERT_NE(pclContext, nullptr);
+        CNADataAccess* pFound = pclContext->pclFindDataAccessByAliasName(pTable->pclGetConnection(), c.pszAlias);
+        EXPECT_NE(pFound, nullptr);
+        if (pFound != nullptr)
+            pFound->nRelease();
+        pFound = pclContext->pclFindDataAccessByAliasName(pTable->pclGetConnection(), c.pszNotAlias);
+        EXPECT_EQ(pFound, nullptr);
+        if (pFound != nullptr)
+            pFound->nRelease();
+        pclContext->nRelease();
+    }
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -595,9 +596,10 @@ TEST_F(TableObjectServer, DeletingEveryRecord)
     EXPECT_EQ(pTable->nGetNbDataAccess(), 1u);
 }
 
-// A missing table whose creation the server refuses: the refusal of the
-// CREATE is what is reported, not the missing table's.
-TEST_F(TableObjectServer, ARefusedCreationIfMissingReportsTheCreation)
+// A creation the server refuses (a user with SELECT only): 0, the refusal
+// of the CREATE reported at level 2, not the missing table's (a refused
+// DROP before it stays in the error too).
+TEST_F(TableObjectServer, ARefusedCreationReportsTheCreation)
 {
     const std::string strUser = UniqueName("ztnc");
     ASSERT_TRUE(Admin("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY 'nc-pw'"));
@@ -610,36 +612,70 @@ TEST_F(TableObjectServer, ARefusedCreationIfMissingReportsTheCreation)
     ASSERT_TRUE(Admin("DROP TABLE present"));
     CNATable* pTable = Table(pi, pLimited);
     ASSERT_NE(pTable, nullptr);
-    CHostContext* pContext = Context(1, 121);
-    Sent();
-    EXPECT_EQ(pTable->bHCreationSiInexistant(pContext, static_cast<eNA_ACCESS>(0), nullptr), 0);
-    const Texts tabWrites = Writes();
-    ASSERT_EQ(tabWrites.size(), 1u) << testing::PrintToString(tabWrites);
-    EXPECT_EQ(tabWrites[0].find("CREATE TABLE `present`"), 0u) << tabWrites[0];
-    CNAError* pError = pTable->piGetLastError();
-    EXPECT_EQ(pError->dwGetDataBaseErrorCode(), 1142u) << TableError(pTable);
-    EXPECT_EQ(TableError(pTable).find("1146"), std::string::npos) << TableError(pTable);
-    EXPECT_EQ(pError->eGetErrorLevel(), NA_ERRORLEVEL_2);
-    EXPECT_EQ(pTable->nGetNbDataAccess(), 0u);
-    EXPECT_EQ(Holds("present"), "0");
+    struct {
+        const char* pszCase;
+        std::function<int(CHostContext*)> create;
+        Texts tabWrites;  // their starts
+    } const tabCase[] = {
+        {"if missing",
+         [&](CHostContext* pc) { return pTable->bHCreationSiInexistant(pc, static_cast<eNA_ACCESS>(0), nullptr); },
+         {"CREATE TABLE `present`"}},
+        {"with a drop", [&](CHostContext* pc) { return pTable->bHCreation(pc, nullptr); },
+         {"DROP TABLE `present`", "CREATE TABLE `present`"}},
+    };
+    unsigned int nContext = 121;
+    for (const auto& c : tabCase) {
+        SCOPED_TRACE(c.pszCase);
+        CHostContext* pContext = Context(1, nContext++);
+        Sent();
+        EXPECT_EQ(c.create(pContext), 0);
+        const Texts tabWrites = Writes();
+        ASSERT_EQ(tabWrites.size(), c.tabWrites.size()) << testing::PrintToString(tabWrites);
+        for (size_t i = 0; i < tabWrites.size(); i++)
+            EXPECT_EQ(tabWrites[i].find(c.tabWrites[i]), 0u) << tabWrites[i];
+        CNAError* pError = pTable->piGetLastError();
+        EXPECT_EQ(pError->dwGetDataBaseErrorCode(), 1142u) << TableError(pTable);
+        EXPECT_EQ(TableError(pTable).find("1146"), std::string::npos) << TableError(pTable);
+        EXPECT_NE(TableError(pTable).find("CREATE command denied"), std::string::npos) << TableError(pTable);
+        EXPECT_EQ(pError->eGetErrorLevel(), NA_ERRORLEVEL_2);
+        EXPECT_EQ(pTable->nGetNbDataAccess(), 0u);
+        EXPECT_EQ(Holds("present"), "0");
+    }
     Admin("DROP USER '" + strUser + "'@'127.0.0.1'");
 }
 
-// An opening names its data access in the context by the logical name the
-// host gave for it, else by the table's.
+// Each operation on the whole table names the context's data access by
+// the logical name the host gave for it, else by the table's.
 TEST_F(TableObjectServer, TheAliasComesFromTheContext)
 {
     CNATable* pTable = Table(Description(L"present"), m_pHost);
     ASSERT_NE(pTable, nullptr);
+    const eNA_ACCESS eAccess = static_cast<eNA_ACCESS>(0);
     struct {
         const char* pszCase;
         const wchar_t* pszNext;  // null: none given
+        std::function<int(CHostContext*)> run;
         const wchar_t* pszAlias;
         const wchar_t* pszNotAlias;
     } const tabCase[] = {
-        {"none given", nullptr, L"present", L"other"},
-        {"an empty one", L"", L"present", L"other"},
-        {"one given", L"other", L"other", L"present"},
+        {"none given", nullptr, [&](CHostContext* pc) { return pTable->bHOuvre(pc, eAccess, nullptr); }, L"present",
+         L"other"},
+        {"an empty one", L"", [&](CHostContext* pc) { return pTable->bHOuvre(pc, eAccess, nullptr); }, L"present",
+         L"other"},
+        {"one given", L"other", [&](CHostContext* pc) { return pTable->bHOuvre(pc, eAccess, nullptr); }, L"other",
+         L"present"},
+        {"a creation", L"made", [&](CHostContext* pc) { return pTable->bHCreation(pc, nullptr); }, L"made",
+         L"present"},
+        // Opened under the table's name first.
+        {"emptied", L"emptied",
+         [&](CHostContext* pc) {
+             m_piDriver->SetNextLogicalName(pc, L"");
+             if (!pTable->bHOuvre(pc, eAccess, nullptr))
+                 return 0;
+             m_piDriver->SetNextLogicalName(pc, L"emptied");
+             return pTable->bSupprimeTout(pc);
+         },
+         L"emptied", L"present"},
     };
     unsigned int nContext = 131;
     for (const auto& c : tabCase) {
@@ -648,7 +684,7 @@ TEST_F(TableObjectServer, TheAliasComesFromTheContext)
         if (c.pszNext != nullptr) {
             ASSERT_EQ(m_piDriver->SetNextLogicalName(pContext, c.pszNext), 1);
         }
-        ASSERT_EQ(pTable->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << TableError(pTable);
+        ASSERT_EQ(c.run(pContext), 1) << TableError(pTable);
         CNAContext* pclContext = pTable->_pclFindContext(pContext);
         ASSERT_NE(pclContext, nullptr);
         CNADataAccess* pFound = pclContext->pclFindDataAccessByAliasName(pTable->pclGetConnection(), c.pszAlias);
@@ -661,6 +697,51 @@ TEST_F(TableObjectServer, TheAliasComesFromTheContext)
             pFound->nRelease();
         pclContext->nRelease();
     }
+}
+
+// Emptying the table refused (a user without DELETE): 0 with the refusal
+// at level 2 in the context's error; the records stay.
+TEST_F(TableObjectServer, ARefusedEmptyingKeepsTheRecords)
+{
+    const std::string strUser = UniqueName("ztnx");
+    ASSERT_TRUE(Admin("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY 'nx-pw'"));
+    ASSERT_TRUE(Admin("GRANT SELECT ON `" + m_strDatabase + "`.* TO '" + strUser + "'@'127.0.0.1'"));
+    CHostConnectionDescription* pLimited = HostOn(L"", L"ztnodelete");
+    pLimited->SetText(CHostConnectionDescription::TXT_USER, Wide(strUser).c_str());
+    pLimited->SetText(CHostConnectionDescription::TXT_PASSWORD, L"nx-pw");
+    ASSERT_TRUE(Admin("INSERT INTO present (id, v) VALUES (1, 'a'), (2, 'b')"));
+    CNATable* pTable = Table(Description(L"present"), pLimited);
+    ASSERT_NE(pTable, nullptr);
+    CHostContext* pContext = Context(1, 141);
+    ASSERT_EQ(pTable->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << TableError(pTable);
+    EXPECT_EQ(pTable->bSupprimeTout(pContext), 0);
+    CNAError* pSeen = static_cast<CNAError*>(pTable->piGetLastError(pContext));
+    EXPECT_EQ(pSeen->dwGetDataBaseErrorCode(), 1142u) << Narrow(pSeen->pszGetError());
+    EXPECT_EQ(pSeen->eGetErrorLevel(), NA_ERRORLEVEL_2);
+    EXPECT_EQ(First("SELECT COUNT(*) FROM present"), "2");
+    Admin("DROP USER '" + strUser + "'@'127.0.0.1'");
+}
+
+// A creation closes what the data access had read: the browse that
+// follows reads the new, empty table.
+TEST_F(TableObjectServer, ACreationClosesTheBrowse)
+{
+    ASSERT_TRUE(Admin("INSERT INTO present (id, v) VALUES (1, 'a'), (2, 'b')"));
+    CNATable* pTable = Table(Description(L"present"), m_pHost);
+    ASSERT_NE(pTable, nullptr);
+    CHostContext* pContext = Context(1, 151);
+    const eNA_LOCKTYPE eNoLock = static_cast<eNA_LOCKTYPE>(0);
+    ASSERT_EQ(pTable->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << TableError(pTable);
+    ASSERT_EQ(pTable->bHLitxxx(pContext, L"id", NA_PARSE_FIRST, 1, eNoLock, nullptr, 0), 1) << TableError(pTable);
+    int bOut = -1;
+    ASSERT_EQ(pTable->bHEnDehors(pContext, L"id", &bOut), 1);
+    ASSERT_EQ(bOut, 0);
+    ASSERT_EQ(pTable->bHCreation(pContext, nullptr), 1) << TableError(pTable);
+    EXPECT_EQ(First("SELECT COUNT(*) FROM present"), "0");
+    pTable->bHLitxxx(pContext, L"id", NA_PARSE_NEXT, 1, eNoLock, nullptr, 0);
+    bOut = -1;
+    EXPECT_EQ(pTable->bHEnDehors(pContext, L"id", &bOut), 1);
+    EXPECT_EQ(bOut, 1) << "no row of the dropped table is read";
 }
 
 } // namespace

@@ -573,6 +573,9 @@ TEST_F(TableObjectServer, DroppingTheFile)
         EXPECT_EQ(pError->dwGetDataBaseErrorCode(), c.nServerError) << TableError(pTable);
         EXPECT_EQ(pError->eGetErrorLevel(), c.bResult ? NA_ERRORLEVEL_NOERROR : NA_ERRORLEVEL_2);
         EXPECT_EQ(Holds("present"), c.bResult ? "0" : "1");
+        // Nothing is left of the server's 1051 in the context's error.
+        CNAError* pSeen = static_cast<CNAError*>(pTable->piGetLastError(pContext));
+        EXPECT_EQ(pSeen->dwGetDataBaseErrorCode(), c.nServerError) << Narrow(pSeen->pszGetError());
         EXPECT_EQ(pTable->nGetNbDataAccess(), 0u);
         EXPECT_EQ(pTable->bIsOpened(pContext), 0);
     }
@@ -722,26 +725,38 @@ TEST_F(TableObjectServer, ARefusedEmptyingKeepsTheRecords)
     Admin("DROP USER '" + strUser + "'@'127.0.0.1'");
 }
 
-// A creation closes what the data access had read: the browse that
-// follows reads the new, empty table.
-TEST_F(TableObjectServer, ACreationClosesTheBrowse)
+// A creation, and emptying the table, close what the data access had
+// read: the browse that follows finds nothing.
+TEST_F(TableObjectServer, CreatingAndEmptyingCloseTheBrowse)
 {
-    ASSERT_TRUE(Admin("INSERT INTO present (id, v) VALUES (1, 'a'), (2, 'b')"));
     CNATable* pTable = Table(Description(L"present"), m_pHost);
     ASSERT_NE(pTable, nullptr);
-    CHostContext* pContext = Context(1, 151);
     const eNA_LOCKTYPE eNoLock = static_cast<eNA_LOCKTYPE>(0);
-    ASSERT_EQ(pTable->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << TableError(pTable);
-    ASSERT_EQ(pTable->bHLitxxx(pContext, L"id", NA_PARSE_FIRST, 1, eNoLock, nullptr, 0), 1) << TableError(pTable);
-    int bOut = -1;
-    ASSERT_EQ(pTable->bHEnDehors(pContext, L"id", &bOut), 1);
-    ASSERT_EQ(bOut, 0);
-    ASSERT_EQ(pTable->bHCreation(pContext, nullptr), 1) << TableError(pTable);
-    EXPECT_EQ(First("SELECT COUNT(*) FROM present"), "0");
-    pTable->bHLitxxx(pContext, L"id", NA_PARSE_NEXT, 1, eNoLock, nullptr, 0);
-    bOut = -1;
-    EXPECT_EQ(pTable->bHEnDehors(pContext, L"id", &bOut), 1);
-    EXPECT_EQ(bOut, 1) << "no row of the dropped table is read";
+    struct {
+        const char* pszCase;
+        std::function<int(CHostContext*)> run;
+    } const tabCase[] = {
+        {"a creation", [&](CHostContext* pc) { return pTable->bHCreation(pc, nullptr); }},
+        {"emptied", [&](CHostContext* pc) { return pTable->bSupprimeTout(pc); }},
+    };
+    unsigned int nContext = 151;
+    for (const auto& c : tabCase) {
+        SCOPED_TRACE(c.pszCase);
+        ASSERT_TRUE(Admin("INSERT INTO present (id, v) VALUES (1, 'a'), (2, 'b')"));
+        CHostContext* pContext = Context(1, nContext++);
+        ASSERT_EQ(pTable->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << TableError(pTable);
+        ASSERT_EQ(pTable->bHLitxxx(pContext, L"id", NA_PARSE_FIRST, 1, eNoLock, nullptr, 0), 1)
+            << TableError(pTable);
+        int bOut = -1;
+        ASSERT_EQ(pTable->bHEnDehors(pContext, L"id", &bOut), 1);
+        ASSERT_EQ(bOut, 0);
+        ASSERT_EQ(c.run(pContext), 1) << TableError(pTable);
+        EXPECT_EQ(First("SELECT COUNT(*) FROM present"), "0");
+        pTable->bHLitxxx(pContext, L"id", NA_PARSE_NEXT, 1, eNoLock, nullptr, 0);
+        bOut = -1;
+        EXPECT_EQ(pTable->bHEnDehors(pContext, L"id", &bOut), 1);
+        EXPECT_EQ(bOut, 1) << "no row read before is read again";
+    }
 }
 
 } // namespace

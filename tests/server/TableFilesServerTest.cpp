@@ -291,6 +291,22 @@ protected:
         : DriverServerTestOf<CMySQLDriver>("zt37tab", {"CREATE TABLE present (id INT PRIMARY KEY, v VARCHAR(10))"})
     {
     }
+    // The description of a connection for a new user holding only the
+    // privileges given on the test's database; its name out for the DROP
+    // USER. Null when the server refuses the user.
+    CHostConnectionDescription* LimitedHost(const char* pszPrefix, const std::string& strPrivileges,
+                                            const wchar_t* pszConnection, std::string* pstrUser)
+    {
+        *pstrUser = UniqueName(pszPrefix);
+        const std::string strPassword = std::string(pszPrefix) + "-pw";
+        if (!Admin("CREATE USER '" + *pstrUser + "'@'127.0.0.1' IDENTIFIED BY '" + strPassword + "'") ||
+            !Admin("GRANT " + strPrivileges + " ON `" + m_strDatabase + "`.* TO '" + *pstrUser + "'@'127.0.0.1'"))
+            return nullptr;
+        CHostConnectionDescription* p = HostOn(L"", pszConnection);
+        p->SetText(CHostConnectionDescription::TXT_USER, Wide(*pstrUser).c_str());
+        p->SetText(CHostConnectionDescription::TXT_PASSWORD, Wide(strPassword).c_str());
+        return p;
+    }
     void TearDown() override
     {
         for (INATable* pi : m_apTable) {
@@ -467,13 +483,9 @@ TEST_F(TableObjectServer, CreationIfMissingCreatesOrOnlyOpens)
 // neither the others nor the creation.
 TEST_F(TableObjectServer, CreationDropsCreatesAndIndexes)
 {
-    const std::string strUser = UniqueName("ztni");
-    ASSERT_TRUE(Admin("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY 'ni-pw'"));
-    ASSERT_TRUE(
-        Admin("GRANT SELECT, CREATE, DROP, INSERT ON `" + m_strDatabase + "`.* TO '" + strUser + "'@'127.0.0.1'"));
-    CHostConnectionDescription* pLimited = HostOn(L"", L"ztnoindex");
-    pLimited->SetText(CHostConnectionDescription::TXT_USER, Wide(strUser).c_str());
-    pLimited->SetText(CHostConnectionDescription::TXT_PASSWORD, L"ni-pw");
+    std::string strUser;
+    CHostConnectionDescription* pLimited = LimitedHost("ztni", "SELECT, CREATE, DROP, INSERT", L"ztnoindex", &strUser);
+    ASSERT_NE(pLimited, nullptr);
     INADataSourceDescription* pi = HandMadeT(L"K");
     struct {
         const char* pszCase;
@@ -530,12 +542,9 @@ TEST_F(TableObjectServer, CreationDropsCreatesAndIndexes)
 // goes either way.
 TEST_F(TableObjectServer, DroppingTheFile)
 {
-    const std::string strUser = UniqueName("ztnd");
-    ASSERT_TRUE(Admin("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY 'nd-pw'"));
-    ASSERT_TRUE(Admin("GRANT SELECT, CREATE, INSERT ON `" + m_strDatabase + "`.* TO '" + strUser + "'@'127.0.0.1'"));
-    CHostConnectionDescription* pLimited = HostOn(L"", L"ztnodrop");
-    pLimited->SetText(CHostConnectionDescription::TXT_USER, Wide(strUser).c_str());
-    pLimited->SetText(CHostConnectionDescription::TXT_PASSWORD, L"nd-pw");
+    std::string strUser;
+    CHostConnectionDescription* pLimited = LimitedHost("ztnd", "SELECT, CREATE, INSERT", L"ztnodrop", &strUser);
+    ASSERT_NE(pLimited, nullptr);
     INADataSourceDescription* pi = Description(L"present");
     ASSERT_NE(pi, nullptr);
     struct {
@@ -604,12 +613,9 @@ TEST_F(TableObjectServer, DeletingEveryRecord)
 // DROP before it stays in the error too).
 TEST_F(TableObjectServer, ARefusedCreationReportsTheCreation)
 {
-    const std::string strUser = UniqueName("ztnc");
-    ASSERT_TRUE(Admin("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY 'nc-pw'"));
-    ASSERT_TRUE(Admin("GRANT SELECT ON `" + m_strDatabase + "`.* TO '" + strUser + "'@'127.0.0.1'"));
-    CHostConnectionDescription* pLimited = HostOn(L"", L"ztnocreate");
-    pLimited->SetText(CHostConnectionDescription::TXT_USER, Wide(strUser).c_str());
-    pLimited->SetText(CHostConnectionDescription::TXT_PASSWORD, L"nc-pw");
+    std::string strUser;
+    CHostConnectionDescription* pLimited = LimitedHost("ztnc", "SELECT", L"ztnocreate", &strUser);
+    ASSERT_NE(pLimited, nullptr);
     INADataSourceDescription* pi = Description(L"present");
     ASSERT_NE(pi, nullptr);
     ASSERT_TRUE(Admin("DROP TABLE present"));
@@ -706,12 +712,9 @@ TEST_F(TableObjectServer, TheAliasComesFromTheContext)
 // at level 2 in the context's error; the records stay.
 TEST_F(TableObjectServer, ARefusedEmptyingKeepsTheRecords)
 {
-    const std::string strUser = UniqueName("ztnx");
-    ASSERT_TRUE(Admin("CREATE USER '" + strUser + "'@'127.0.0.1' IDENTIFIED BY 'nx-pw'"));
-    ASSERT_TRUE(Admin("GRANT SELECT ON `" + m_strDatabase + "`.* TO '" + strUser + "'@'127.0.0.1'"));
-    CHostConnectionDescription* pLimited = HostOn(L"", L"ztnodelete");
-    pLimited->SetText(CHostConnectionDescription::TXT_USER, Wide(strUser).c_str());
-    pLimited->SetText(CHostConnectionDescription::TXT_PASSWORD, L"nx-pw");
+    std::string strUser;
+    CHostConnectionDescription* pLimited = LimitedHost("ztnx", "SELECT", L"ztnodelete", &strUser);
+    ASSERT_NE(pLimited, nullptr);
     ASSERT_TRUE(Admin("INSERT INTO present (id, v) VALUES (1, 'a'), (2, 'b')"));
     CNATable* pTable = Table(Description(L"present"), pLimited);
     ASSERT_NE(pTable, nullptr);

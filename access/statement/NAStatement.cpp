@@ -1493,6 +1493,12 @@ int CNAStatement::bFetch(int eDirection, int bFlag, long long llCount, long long
         if (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST)
             m_llRepeatCount = 0;
     }
+    if (m_pclTableCacheIndex != nullptr && m_bCurrentRowDeleted) {
+        // The index already stands on the entry after the deleted row.
+        m_bCurrentRowDeleted = 0;
+        if (eDirection == NA_PARSE_NEXT && m_eParseNeedUpdate == UPDATE_NONE && llCount > 0)
+            --llCount;
+    }
     if (m_csName.nTaille() > 0 && (m_eParseNeedUpdate != UPDATE_NONE || !m_bParseStarted) &&
         !_bRefreshBeforeFetch(eDirection, &llCount)) {
         m_bEndehors = 1;
@@ -2335,9 +2341,14 @@ void CNAStatement::OnNotifyOperation(int eType, int nId, CNAStatement* pclSource
 {
     CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
     if (pclSource != this && m_pclTableCacheIndex != nullptr) {
+        // The browse's own row going leaves the index on the entry after it;
+        // the full cache keeps the row (marked), so no refresh follows.
+        const bool bOwnRow = eType == QT_DELETE && nId >= 0 && m_pclTableCacheIndex->nGetCurrentRecordId() == nId;
         // An index that cannot follow no longer matches the full cache.
         if (!m_pclTableCacheIndex->OnNotifyOperation(eType, nId, nFlags))
             DestroyCacheIndex();
+        else if (bOwnRow)
+            m_bCurrentRowDeleted = 1;
     } else if (pclSource != this &&
                !(pclTableCache != nullptr && pclTableCache->bIsRecordCache(m_pclRecordCache) && bCacheCompleted())) {
         if (eType == QT_INSERT)
@@ -2683,7 +2694,10 @@ int CNAStatement::bMove(long long, int bFlag)
 
 int CNAStatement::bOpenUsingTableCache()
 {
-    if (m_pclTableCacheIndex != nullptr)
+    // An index kept while the statement read a result of its own serves
+    // again only after that result is gone: the result misses later writes.
+    if (m_pclTableCacheIndex != nullptr && m_pclStatementSQL == nullptr &&
+        m_pclRecordCache == m_pclTableCacheIndex->pclGetRecordCacheNoRef())
         return bSetParseNeedUpdate(UPDATE_NONE, -1);
     CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
     if (pclTableCache == nullptr || pclTableCache->pclGetFullCache() == nullptr)
@@ -2720,6 +2734,7 @@ int CNAStatement::_bCreateTableCacheIndex()
         m_pclTableCacheIndex->dwRelease();
     m_pclTableCacheIndex = pclIndex;
     pclIndex->m_nRefCount++;
+    m_bCurrentRowDeleted = 0;
     _SetRecordCache(pclIndex->pclGetRecordCacheNoRef());
     bSetParseNeedUpdate(eCause, nSave);
     _ReleaseRecordSave(nSave);

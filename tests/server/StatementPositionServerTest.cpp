@@ -381,6 +381,42 @@ TEST_F(StatementPosition, AMovedRowLeavesTheIndexBrowseBetweenItsNeighbours)
     }
 }
 
+TEST_F(StatementPosition, ARowDeletedUnderAnIndexBrowseLeavesItBetweenItsNeighbours)
+{
+    // Rows of v's order deleted while v's browse stands on them, through the
+    // unnamed statement at once or after t's browse found them; the browse
+    // goes on with the rows after (or before) them, none skipped.
+    for (const int eDirection : {NA_PARSE_NEXT, NA_PARSE_PREVIOUS}) {
+        for (const bool bThroughT : {false, true}) {
+            CTestDataAccess* p = Open(8);
+            ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+            for (size_t k = 0; k < 4; k++) {
+                const Rows tabOrder = List("SELECT n FROM p ORDER BY v, n");
+                const size_t nAt = eDirection == NA_PARSE_NEXT ? k : tabOrder.size() - 1 - k;
+                const std::string strKey = tabOrder[nAt];
+                SCOPED_TRACE(std::string(eDirection == NA_PARSE_NEXT ? "next" : "previous") +
+                             (bThroughT ? " through t, row " : " row ") + strKey);
+                ASSERT_EQ(p->bRead(L"v", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+                while (Value(p, L"n") != strKey)
+                    ASSERT_EQ(p->bRead(L"v", NA_PARSE_NEXT, kTableCache), 1);
+                if (bThroughT) {
+                    ASSERT_EQ(p->bRead(L"t", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+                    while (Value(p, L"n") != strKey)
+                        ASSERT_EQ(p->bRead(L"t", NA_PARSE_NEXT, kTableCache), 1);
+                }
+                ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
+                Rows tabExpected(tabOrder.begin() + static_cast<long>(nAt) + 1, tabOrder.end());
+                if (eDirection == NA_PARSE_PREVIOUS)
+                    tabExpected.assign(tabOrder.rend() - static_cast<long>(nAt), tabOrder.rend());
+                ASSERT_EQ(p->bRead(L"v", eDirection, kTableCache), 1) << ErrorText();
+                EXPECT_EQ(ReadOn(p, L"v", L"n", eDirection, kTableCache), tabExpected);
+            }
+            p->DropStatements();
+            Admin("DROP TABLE p");
+        }
+    }
+}
+
 TEST_F(StatementPosition, ATableCacheThatCannotBeFilledFailsTheRead)
 {
     CTestDataAccess* p = Open(3);
@@ -467,8 +503,9 @@ TEST_F(StatementPosition, IndexesFollowWritesAndPositionsComeBack)
 }
 
 // Random rows of every kind of column, some deleted through another
-// statement before the cache completes; each column's index walked both
-// ways against the server's own order of the same rows.
+// statement before the cache completes, some after while an index browse
+// stands on them; each column's index walked both ways against the
+// server's own order of the same rows.
 TEST_F(StatementPosition, EveryColumnsIndexWalksInTheServersOrder)
 {
     const unsigned int nStart = static_cast<unsigned int>(std::random_device{}());
@@ -521,6 +558,29 @@ TEST_F(StatementPosition, EveryColumnsIndexWalksInTheServersOrder)
             ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
     }
     ASSERT_EQ(p->bRead(L"i", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+    // Then rows go while a column's index browse stands on them; that
+    // browse goes on past them, every other row once.
+    const wchar_t* apszIndexed[] = {L"i", L"u", L"d", L"m", L"dt", L"ts", L"v", L"x", L"b"};
+    for (int k = 0; k < 4; k++) {
+        const wchar_t* pszItem = apszIndexed[rng() % 9];
+        const std::string strKey = std::to_string(1 + static_cast<int>(rng() % nRows));
+        SCOPED_TRACE(strKey);
+        ASSERT_EQ(p->bRead(pszItem, NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+        std::multiset<std::string> setSeen;
+        while (!Out(p->Statement(pszItem)) && Value(p, L"n") != strKey) {
+            setSeen.insert(Value(p, L"n"));
+            ASSERT_EQ(p->bRead(pszItem, NA_PARSE_NEXT, kTableCache), 1);
+        }
+        if (Out(p->Statement(pszItem)))
+            continue;
+        ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
+        setGone.insert(strKey);
+        ASSERT_EQ(p->bRead(pszItem, NA_PARSE_NEXT, kTableCache), 1) << ErrorText();
+        for (const std::string& str : ReadOn(p, pszItem, L"n", NA_PARSE_NEXT, kTableCache))
+            setSeen.insert(str);
+        const Rows tabLeft = List("SELECT n FROM r");
+        EXPECT_EQ(setSeen, std::multiset<std::string>(tabLeft.begin(), tabLeft.end()));
+    }
     CNATableCache* pCache = p->pclGetTableCacheNoRef();
     const std::string strCount = First("SELECT COUNT(*) FROM r");
     EXPECT_EQ(std::to_string(pCache->llGetRecordNbrActive()), strCount);
@@ -562,3 +622,4 @@ TEST_F(StatementPosition, EveryColumnsIndexWalksInTheServersOrder)
 }
 
 } // namespace
+

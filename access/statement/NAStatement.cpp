@@ -1540,8 +1540,10 @@ int CNAStatement::_bRefreshBeforeFetch(int eDirection, long long* pllCount)
     }
     if (pclTableCache == nullptr || (eDirection != NA_PARSE_NEXT && eDirection != NA_PARSE_PREVIOUS))
         return 1;
-    if (pclTableCache->bIsStatementParse(this))
+    if (pclTableCache->bIsStatementParse(this)) {
+        _DropStaleCacheResult();
         return bUpdateParsePositionInRecordCache();
+    }
     int bStillThere = 1;
     if (!bUpdateParsePositionInCacheIndex(&bStillThere))
         return 0;
@@ -1567,7 +1569,27 @@ int CNAStatement::bFetchData(int eDirection, int* pbOutOfRange, CAny* pValues, i
 
 int CNAStatement::_bNeedNextBloc(int eDirection) const
 {
-    return (m_nBlockLimit != -1 && !bCacheCompleted()) || (!m_bFirstBlock && eDirection == NA_PARSE_PREVIOUS);
+    return (m_nBlockLimit != -1 && !bCacheCompleted()) || (!m_bFirstBlock && eDirection == NA_PARSE_PREVIOUS) ||
+           _bCacheResultDropped();
+}
+
+bool CNAStatement::_bCacheResultDropped() const
+{
+    const CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
+    return pclTableCache != nullptr && pclTableCache->bIsStatementParse(this) && bCacheEnabled() && !bCacheCompleted() &&
+           m_pclRecordCache->nGetCount() > 0 && m_pclStatementSQL != nullptr && m_pclStatementSQL->llGetRowCount() < 0;
+}
+
+void CNAStatement::_DropStaleCacheResult()
+{
+    // Rows written since the result was read (deleted, changed or added
+    // ahead) make the rest of it stale: the rows after the last one held
+    // come from a SELECT of their own.
+    if (m_eParseNeedUpdate == UPDATE_NONE || !bCacheEnabled() || bCacheCompleted() || m_pclStatementSQL == nullptr ||
+        m_pclStatementSQL->llGetRowCount() < 0)
+        return;
+    _FreeRecordSaveTable();
+    m_pclStatementSQL->bReset();
 }
 
 int CNAStatement::_bFetchCacheDisabled(int eDirection, int bFlag, long long llCount, long long* pllMoved,
@@ -2830,9 +2852,11 @@ int CNAStatement::_bCompleteCache()
     if (m_pclDataAccess == nullptr || m_pclRecordCache == nullptr)
         return 0;
     const eNA_PARSEDIRECTION eDirection = static_cast<eNA_PARSEDIRECTION>(bInvertFetch() ? NA_PARSE_PREVIOUS : NA_PARSE_NEXT);
+    _DropStaleCacheResult();
     // Without an open result the command runs again as it is, and the
-    // reads go on after the rows the cache holds.
-    if (m_pclStatementSQL == nullptr || m_pclStatementSQL->llGetRowCount() < 0) {
+    // reads go on after the rows the cache holds; the browse of the table
+    // cache finds the row after them by a SELECT of its own.
+    if ((m_pclStatementSQL == nullptr || m_pclStatementSQL->llGetRowCount() < 0) && !_bCacheResultDropped()) {
         // Not through bExecute: its close would empty the cache.
         if (!bExecuteDirect(m_nParseFlags, 0))
             return 0;

@@ -58,6 +58,10 @@ protected:
         int bOut = 0;
         for (p->Statement(pszItem)->HEndehors(&bOut); !bOut; p->Statement(pszItem)->HEndehors(&bOut)) {
             tab.push_back(Value(p, pszShown));
+            if (tab.size() > 100000) {
+                ADD_FAILURE() << "no end";
+                break;
+            }
             if (p->bRead(pszItem, eDirection, nFlags) != 1) {
                 ADD_FAILURE() << "read";
                 break;
@@ -414,6 +418,39 @@ TEST_F(StatementPosition, ARowDeletedUnderAnIndexBrowseLeavesItBetweenItsNeighbo
             p->DropStatements();
             Admin("DROP TABLE p");
         }
+    }
+}
+
+TEST_F(StatementPosition, RowsWrittenAheadOfTheCacheBrowseReachTheFullCacheAsTheyAre)
+{
+    for (const bool bBrowseOn : {false, true}) {
+        SCOPED_TRACE(bBrowseOn ? "the browse reads on" : "another item completes the cache");
+        CTestDataAccess* p = Open(10);
+        ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+        ASSERT_EQ(p->bSkip(L"n", NA_PARSE_NEXT, 2), 1);
+        ASSERT_EQ(Value(p, L"n"), "3");
+        // Rows the browse has not reached yet change through the unnamed
+        // statement, which no table cache serves: 8 goes, 9 changes.
+        for (const char* pszKey : {"8", "9"}) {
+            ASSERT_EQ(p->bRead(L"", NA_PARSE_FIRST), 1) << ErrorText();
+            while (!Out(p->Statement(L"")) && Value(p, L"n") != pszKey)
+                ASSERT_EQ(p->bRead(L"", NA_PARSE_NEXT), 1) << ErrorText();
+            ASSERT_EQ(Value(p, L"n"), pszKey);
+            if (std::string(pszKey) == "9")
+                Set(p, L"t", L"changed");
+            ASSERT_EQ(p->bWrite(std::string(pszKey) == "8" ? CNAStatement::QT_DELETE : CNAStatement::QT_UPDATE), 1)
+                << ErrorText();
+        }
+        ASSERT_EQ(p->pclGetTableCacheNoRef()->bIsEmpty(), 1);
+        if (bBrowseOn) {
+            ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT, kTableCache), 1) << ErrorText();
+            EXPECT_EQ(ReadOn(p, L"n", L"t", NA_PARSE_NEXT, kTableCache), List("SELECT t FROM p WHERE n>3 ORDER BY n"));
+        }
+        ASSERT_EQ(p->bRead(L"t", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+        EXPECT_EQ(std::to_string(p->pclGetTableCacheNoRef()->llGetRecordNbrActive()), First("SELECT COUNT(*) FROM p"));
+        EXPECT_EQ(ReadOn(p, L"t", L"n", NA_PARSE_NEXT, kTableCache), List("SELECT n FROM p ORDER BY t"));
+        p->DropStatements();
+        Admin("DROP TABLE p");
     }
 }
 

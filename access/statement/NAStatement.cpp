@@ -1493,6 +1493,12 @@ int CNAStatement::bFetch(int eDirection, int bFlag, long long llCount, long long
         if (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST)
             m_llRepeatCount = 0;
     }
+    if (m_pclTableCacheIndex != nullptr && m_bCurrentRowDeleted) {
+        // The index already stands on the entry after the deleted row.
+        m_bCurrentRowDeleted = 0;
+        if (eDirection == NA_PARSE_NEXT && m_eParseNeedUpdate == UPDATE_NONE && llCount > 0)
+            --llCount;
+    }
     if (m_csName.nTaille() > 0 && (m_eParseNeedUpdate != UPDATE_NONE || !m_bParseStarted) &&
         !_bRefreshBeforeFetch(eDirection, &llCount)) {
         m_bEndehors = 1;
@@ -1534,8 +1540,10 @@ int CNAStatement::_bRefreshBeforeFetch(int eDirection, long long* pllCount)
     }
     if (pclTableCache == nullptr || (eDirection != NA_PARSE_NEXT && eDirection != NA_PARSE_PREVIOUS))
         return 1;
-    if (pclTableCache->bIsStatementParse(this))
+    if (pclTableCache->bIsStatementParse(this)) {
+        _DropStaleCacheResult();
         return bUpdateParsePositionInRecordCache();
+    }
     int bStillThere = 1;
     if (!bUpdateParsePositionInCacheIndex(&bStillThere))
         return 0;
@@ -1561,7 +1569,27 @@ int CNAStatement::bFetchData(int eDirection, int* pbOutOfRange, CAny* pValues, i
 
 int CNAStatement::_bNeedNextBloc(int eDirection) const
 {
-    return (m_nBlockLimit != -1 && !bCacheCompleted()) || (!m_bFirstBlock && eDirection == NA_PARSE_PREVIOUS);
+    return (m_nBlockLimit != -1 && !bCacheCompleted()) || (!m_bFirstBlock && eDirection == NA_PARSE_PREVIOUS) ||
+           _bCacheResultDropped();
+}
+
+bool CNAStatement::_bCacheResultDropped() const
+{
+    const CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
+    return pclTableCache != nullptr && pclTableCache->bIsStatementParse(this) && bCacheEnabled() && !bCacheCompleted() &&
+           m_pclRecordCache->nGetCount() > 0 && m_pclStatementSQL != nullptr && m_pclStatementSQL->llGetRowCount() < 0;
+}
+
+void CNAStatement::_DropStaleCacheResult()
+{
+    // Rows written since the result was read (deleted, changed or added
+    // ahead) make the rest of it stale: the rows after the last one held
+    // come from a SELECT of their own.
+    if (m_eParseNeedUpdate == UPDATE_NONE || !bCacheEnabled() || bCacheCompleted() || m_pclStatementSQL == nullptr ||
+        m_pclStatementSQL->llGetRowCount() < 0)
+        return;
+    _FreeRecordSaveTable();
+    m_pclStatementSQL->bReset();
 }
 
 int CNAStatement::_bFetchCacheDisabled(int eDirection, int bFlag, long long llCount, long long* pllMoved,
@@ -2335,9 +2363,14 @@ void CNAStatement::OnNotifyOperation(int eType, int nId, CNAStatement* pclSource
 {
     CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
     if (pclSource != this && m_pclTableCacheIndex != nullptr) {
+        // The browse's own row going leaves the index on the entry after it;
+        // the full cache keeps the row (marked), so no refresh follows.
+        const bool bOwnRow = eType == QT_DELETE && nId >= 0 && m_pclTableCacheIndex->nGetCurrentRecordId() == nId;
         // An index that cannot follow no longer matches the full cache.
         if (!m_pclTableCacheIndex->OnNotifyOperation(eType, nId, nFlags))
             DestroyCacheIndex();
+        else if (bOwnRow)
+            m_bCurrentRowDeleted = 1;
     } else if (pclSource != this &&
                !(pclTableCache != nullptr && pclTableCache->bIsRecordCache(m_pclRecordCache) && bCacheCompleted())) {
         if (eType == QT_INSERT)
@@ -2683,7 +2716,10 @@ int CNAStatement::bMove(long long, int bFlag)
 
 int CNAStatement::bOpenUsingTableCache()
 {
-    if (m_pclTableCacheIndex != nullptr)
+    // An index kept while the statement read a result of its own serves
+    // again only after that result is gone: the result misses later writes.
+    if (m_pclTableCacheIndex != nullptr && m_pclStatementSQL == nullptr &&
+        m_pclRecordCache == m_pclTableCacheIndex->pclGetRecordCacheNoRef())
         return bSetParseNeedUpdate(UPDATE_NONE, -1);
     CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
     if (pclTableCache == nullptr || pclTableCache->pclGetFullCache() == nullptr)
@@ -2720,6 +2756,7 @@ int CNAStatement::_bCreateTableCacheIndex()
         m_pclTableCacheIndex->dwRelease();
     m_pclTableCacheIndex = pclIndex;
     pclIndex->m_nRefCount++;
+    m_bCurrentRowDeleted = 0;
     _SetRecordCache(pclIndex->pclGetRecordCacheNoRef());
     bSetParseNeedUpdate(eCause, nSave);
     _ReleaseRecordSave(nSave);
@@ -2815,9 +2852,11 @@ int CNAStatement::_bCompleteCache()
     if (m_pclDataAccess == nullptr || m_pclRecordCache == nullptr)
         return 0;
     const eNA_PARSEDIRECTION eDirection = static_cast<eNA_PARSEDIRECTION>(bInvertFetch() ? NA_PARSE_PREVIOUS : NA_PARSE_NEXT);
+    _DropStaleCacheResult();
     // Without an open result the command runs again as it is, and the
-    // reads go on after the rows the cache holds.
-    if (m_pclStatementSQL == nullptr || m_pclStatementSQL->llGetRowCount() < 0) {
+    // reads go on after the rows the cache holds; the browse of the table
+    // cache finds the row after them by a SELECT of its own.
+    if ((m_pclStatementSQL == nullptr || m_pclStatementSQL->llGetRowCount() < 0) && !_bCacheResultDropped()) {
         // Not through bExecute: its close would empty the cache.
         if (!bExecuteDirect(m_nParseFlags, 0))
             return 0;

@@ -403,6 +403,10 @@ protected:
     void _RaiseUserError(int nPoint, unsigned int nUserError, const wchar_t* pszItem);
     void _CopyStatementSQLError();
     void _ReleaseRecordSave(int nId);
+    // The table cache's browse without a result while its cache is not
+    // complete: its next rows come after the last one held.
+    bool _bCacheResultDropped() const;
+    void _DropStaleCacheResult();
 
     // The fields, in order.
     CNAError* m_pclError;                           // 1, one reference

@@ -84,7 +84,11 @@ int CNATableCache::bFilterEquals(CNAFilter* pclFilter) const
 
 int CNATableCache::bCacheCompleted() const
 {
-    return m_pclStatementParse == nullptr || m_pclStatementParse->bCacheCompleted();
+    // Without a browse statement only a full cache is complete: one never
+    // filled would count no rows.
+    if (m_pclStatementParse == nullptr)
+        return m_pclFullCache != nullptr;
+    return m_pclStatementParse->bCacheCompleted();
 }
 
 CNARecordCache* CNATableCache::_pclCompleteStatementCache()

@@ -39,6 +39,8 @@ public:
     // 1 while neither a full cache nor a browse statement is set.
     int bInitDone() const;
     int bFilterEquals(CNAFilter* pclFilter) const;
+    // The browse statement's record cache complete; without one, whether
+    // the full cache stands.
     int bCacheCompleted() const;
     // The full cache (no reference added), made once from the browse
     // statement's completed record cache; null when it cannot be made.

@@ -7,6 +7,7 @@
 #include "access/statement/NAColumn.h"
 #include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecord.h"
+#include "access/statement/NATableCache.h"
 #include "access/table/NAPosition.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/values/Any.h"
@@ -92,6 +93,44 @@ public:
         m_eQueryMode = QM_WITHOUT_CORRECTION;
     }
 
+    // A table cache, filled by the statement's browse when one is given.
+    bool TableCache(CNAStatement* pclStatement)
+    {
+        return _bCreateNewTableCache(pclStatement) &&
+               (pclStatement == nullptr || _bTableCacheSetStatementParse(pclStatement));
+    }
+
+    // Positions are not the data access's own yet: the one a cache's
+    // completion saves and returns to, through the statement.
+    int bHSauvePosition(int* pnPosition, const wchar_t* pszItem, eNAPOSITION eOption) override
+    {
+        CNAStatement* pclStatement = _pclFindStatement(pszItem);
+        CNAPosition* pclPosition = pclAllocPosition();
+        if (pclStatement == nullptr || pclPosition == nullptr || m_pclPosition != nullptr)
+            return 0;
+        pclPosition->AddRef();
+        pclPosition->SetItem(pszItem);
+        const int bResult = pclStatement->bGetPosition(pclPosition, eOption);
+        pclStatement->nRelease();
+        if (!bResult) {
+            pclPosition->nRelease();
+            return 0;
+        }
+        m_pclPosition = pclPosition;
+        *pnPosition = 1;
+        return 1;
+    }
+    int bHRetourPosition(int, wchar_t*, int, eNAPOSITION eOption) override
+    {
+        if (m_pclPosition == nullptr)
+            return 0;
+        const int bResult = m_pclPosition->pclGetStatementNoRef()->bSetPosition(m_pclPosition, eOption);
+        m_pclPosition->nRelease();
+        m_pclPosition = nullptr;
+        return bResult;
+    }
+
+    CNAPosition* m_pclPosition = nullptr;
     bool m_bForwardOnly = false;
     std::vector<int> m_tabExists = {0};
     int m_nExistsAsked = 0;
@@ -751,8 +790,14 @@ TEST_F(DataAccessServer, RecordNumberZeroIsTheCurrentRecord)
     // Record 0 goes to the unnamed statement, made for it.
     EXPECT_EQ(p->nGetStatementCount(), 1u);
     eNA_LOCKTYPE eOut = static_cast<eNA_LOCKTYPE>(9);
-    p->bHLit(0, kNoLock, &eOut);
+    const std::string strRow = Value(p, L"id");
+    const int nFrom = Queries();
+    EXPECT_EQ(p->bHLit(0, kNoLock, &eOut), 1) << ErrorText();
     EXPECT_EQ(p->nGetStatementCount(), 2u);
+    // The row read last, selected again by its key.
+    EXPECT_EQ(Value(p, L"id"), strRow);
+    ASSERT_EQ(Selects(nFrom).size(), 1u);
+    EXPECT_NE(Selects(nFrom)[0].find("WHERE"), std::string::npos) << Selects(nFrom)[0];
     CNAStatement* pUnnamed = p->_pclFindStatement(L"");
     ASSERT_NE(pUnnamed, nullptr);
     pUnnamed->nRelease();
@@ -770,6 +815,97 @@ TEST_F(DataAccessServer, LargestRowLengthRaisedByEachBlock)
     EXPECT_EQ(std::to_string(p->nGetRowMaxLen()),
               First("SELECT MAX(LENGTH(id)) + MAX(LENGTH(k)) + MAX(LENGTH(ca)) + MAX(LENGTH(cb)) + MAX(LENGTH(r)) "
                     "FROM (SELECT * FROM b ORDER BY id LIMIT 100) f"));
+}
+
+// ---- The table cache ------------------------------------------------------------------------------------
+
+TEST_F(DataAccessServer, TheTableCacheServesReadsAndCounts)
+{
+    ASSERT_NO_FATAL_FAILURE(Fill());
+    CLiveAccess* p = TableB();
+    const Rows tabId = List("SELECT id FROM b ORDER BY id");
+    // The id browse opened without a read, then its record cache filled
+    // as the table cache's.
+    ASSERT_EQ(p->bSkipRecord(L"id", FIRST, 0, 0, kNoLock, nullptr, 0), 1) << ErrorText();
+    CNAStatement* pId = p->_pclFindStatement(L"id");
+    ASSERT_NE(pId, nullptr);
+    ASSERT_TRUE(p->TableCache(pId)) << ErrorText();
+    pId->nRelease();
+    ASSERT_EQ(Read(p, L"id", FIRST, CNAStatement::WPF_TABLE_CACHE), 1) << ErrorText();
+    ASSERT_EQ(Read(p, L"id", NEXT, CNAStatement::WPF_TABLE_CACHE), 1) << ErrorText();
+    EXPECT_EQ(Value(p, L"id"), tabId[1]);
+    // Announcing a first read fills the cache from the id browse, which
+    // stays on its row.
+    EXPECT_EQ(p->bSetNextOperation(static_cast<eNA_OPERATION>(1)), 1) << ErrorText();
+    EXPECT_EQ(p->pclGetTableCacheNoRef()->llGetRecordNbr(), kRows);
+    EXPECT_EQ(Value(p, L"id"), tabId[1]);
+    EXPECT_EQ(p->bSetNextOperation(static_cast<eNA_OPERATION>(2)), 1);
+    EXPECT_EQ(p->bSetNextOperation(static_cast<eNA_OPERATION>(3)), 1);
+    // Another item with 0x2000 reads the full cache: the server's order,
+    // both ways, and nothing sent.
+    const int nFrom = Queries();
+    // Rows of equal k come in the index's order for them.
+    Rows tabExpected = List("SELECT CONCAT(id, '/', k) FROM b ORDER BY k, id");
+    for (const bool bForward : {true, false}) {
+        const Rows tab = Walk(p, L"k", bForward, CNAStatement::WPF_TABLE_CACHE);
+        EXPECT_EQ(Part(tab, true), Part(tabExpected, true)) << bForward;
+        EXPECT_EQ(Sorted(tab), Sorted(tabExpected)) << bForward;
+        std::reverse(tabExpected.begin(), tabExpected.end());
+    }
+    CNAStatement* pK = p->_pclFindStatement(L"k");
+    ASSERT_NE(pK, nullptr);
+    EXPECT_NE(pK->pclGetTableCacheIndexNoRef(), nullptr);
+    // Counts from the complete cache, the browse's too.
+    long long llCount = -1;
+    ASSERT_EQ(p->bHNbEnr(&llCount, 16, 0), 1) << ErrorText();
+    EXPECT_EQ(llCount, kRows);
+    llCount = -1;
+    ASSERT_EQ(p->bGetNbEnr(&llCount, 16, CNAStatement::WPF_CONTINUE, pK, -1), 1) << ErrorText();
+    EXPECT_EQ(llCount, kRows);
+    EXPECT_EQ(Queries(), nFrom);
+    pK->nRelease();
+    // The id browse reads on in its own cache.
+    ASSERT_EQ(Read(p, L"id", NEXT, CNAStatement::WPF_TABLE_CACHE), 1) << ErrorText();
+    EXPECT_EQ(Value(p, L"id"), tabId[2]);
+    EXPECT_EQ(Queries(), nFrom);
+}
+
+TEST_F(DataAccessServer, ATableCacheThatCannotBeFilled)
+{
+    ASSERT_NO_FATAL_FAILURE(Fill());
+    CLiveAccess* p = TableB();
+    // No browse statement: no full cache can be made.
+    ASSERT_TRUE(p->TableCache(nullptr));
+    for (int nOperation : {1, 3}) {
+        m_pError->Reset();
+        EXPECT_EQ(p->bSetNextOperation(static_cast<eNA_OPERATION>(nOperation)), 0) << nOperation;
+        EXPECT_EQ(p->eGetNextOperation(), nOperation);
+        ExpectError(ZTERR_CACHE_INCOMPLETE, L"IEDUZARO=3.21\r\n", NA_ERRORTYPE_GENERAL, "");
+    }
+    m_pError->Reset();
+    EXPECT_EQ(p->bSetNextOperation(static_cast<eNA_OPERATION>(2)), 0);
+    EXPECT_EQ(p->bSetNextOperation(static_cast<eNA_OPERATION>(7)), 1);
+    // An error already held gets the message in front, and stays.
+    m_pError->Reset();
+    EXPECT_EQ(p->bHLit(5, kNoLock, nullptr), 0);
+    const std::string strHeld = ErrorText();
+    EXPECT_EQ(p->bSetNextOperation(static_cast<eNA_OPERATION>(1)), 0);
+    EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_RECORD_NUMBER));
+    EXPECT_NE(ErrorText(), strHeld);
+    // One message line more, in front of the held one's.
+    std::string strNow = ErrorText();
+    const size_t nLine = strNow.find('\n') + 1;
+    const size_t nLineEnd = strNow.find('\n', nLine);
+    ASSERT_NE(nLineEnd, std::string::npos);
+    EXPECT_GT(nLineEnd, nLine);
+    EXPECT_EQ(strNow.erase(nLine, nLineEnd + 1 - nLine), strHeld);
+    // A count is never taken from a cache that holds nothing.
+    m_pError->Reset();
+    ASSERT_EQ(Read(p, L"k", FIRST), 1) << ErrorText();
+    ASSERT_TRUE(p->TableCache(nullptr));
+    long long llCount = -1;
+    ASSERT_EQ(p->bHNbEnr(&llCount, 16, 0), 1) << ErrorText();
+    EXPECT_EQ(llCount, kRows);
 }
 
 } // namespace

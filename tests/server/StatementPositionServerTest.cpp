@@ -58,6 +58,10 @@ protected:
         int bOut = 0;
         for (p->Statement(pszItem)->HEndehors(&bOut); !bOut; p->Statement(pszItem)->HEndehors(&bOut)) {
             tab.push_back(Value(p, pszShown));
+            if (tab.size() > 100000) {
+                ADD_FAILURE() << "no end";
+                break;
+            }
             if (p->bRead(pszItem, eDirection, nFlags) != 1) {
                 ADD_FAILURE() << "read";
                 break;
@@ -381,6 +385,75 @@ TEST_F(StatementPosition, AMovedRowLeavesTheIndexBrowseBetweenItsNeighbours)
     }
 }
 
+TEST_F(StatementPosition, ARowDeletedUnderAnIndexBrowseLeavesItBetweenItsNeighbours)
+{
+    // Rows of v's order deleted while v's browse stands on them, through the
+    // unnamed statement at once or after t's browse found them; the browse
+    // goes on with the rows after (or before) them, none skipped.
+    for (const int eDirection : {NA_PARSE_NEXT, NA_PARSE_PREVIOUS}) {
+        for (const bool bThroughT : {false, true}) {
+            CTestDataAccess* p = Open(8);
+            ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+            for (size_t k = 0; k < 4; k++) {
+                const Rows tabOrder = List("SELECT n FROM p ORDER BY v, n");
+                const size_t nAt = eDirection == NA_PARSE_NEXT ? k : tabOrder.size() - 1 - k;
+                const std::string strKey = tabOrder[nAt];
+                SCOPED_TRACE(std::string(eDirection == NA_PARSE_NEXT ? "next" : "previous") +
+                             (bThroughT ? " through t, row " : " row ") + strKey);
+                ASSERT_EQ(p->bRead(L"v", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+                while (Value(p, L"n") != strKey)
+                    ASSERT_EQ(p->bRead(L"v", NA_PARSE_NEXT, kTableCache), 1);
+                if (bThroughT) {
+                    ASSERT_EQ(p->bRead(L"t", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+                    while (Value(p, L"n") != strKey)
+                        ASSERT_EQ(p->bRead(L"t", NA_PARSE_NEXT, kTableCache), 1);
+                }
+                ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
+                Rows tabExpected(tabOrder.begin() + static_cast<long>(nAt) + 1, tabOrder.end());
+                if (eDirection == NA_PARSE_PREVIOUS)
+                    tabExpected.assign(tabOrder.rend() - static_cast<long>(nAt), tabOrder.rend());
+                ASSERT_EQ(p->bRead(L"v", eDirection, kTableCache), 1) << ErrorText();
+                EXPECT_EQ(ReadOn(p, L"v", L"n", eDirection, kTableCache), tabExpected);
+            }
+            p->DropStatements();
+            Admin("DROP TABLE p");
+        }
+    }
+}
+
+TEST_F(StatementPosition, RowsWrittenAheadOfTheCacheBrowseReachTheFullCacheAsTheyAre)
+{
+    for (const bool bBrowseOn : {false, true}) {
+        SCOPED_TRACE(bBrowseOn ? "the browse reads on" : "another item completes the cache");
+        CTestDataAccess* p = Open(10);
+        ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+        ASSERT_EQ(p->bSkip(L"n", NA_PARSE_NEXT, 2), 1);
+        ASSERT_EQ(Value(p, L"n"), "3");
+        // Rows the browse has not reached yet change through the unnamed
+        // statement, which no table cache serves: 8 goes, 9 changes.
+        for (const char* pszKey : {"8", "9"}) {
+            ASSERT_EQ(p->bRead(L"", NA_PARSE_FIRST), 1) << ErrorText();
+            while (!Out(p->Statement(L"")) && Value(p, L"n") != pszKey)
+                ASSERT_EQ(p->bRead(L"", NA_PARSE_NEXT), 1) << ErrorText();
+            ASSERT_EQ(Value(p, L"n"), pszKey);
+            if (std::string(pszKey) == "9")
+                Set(p, L"t", L"changed");
+            ASSERT_EQ(p->bWrite(std::string(pszKey) == "8" ? CNAStatement::QT_DELETE : CNAStatement::QT_UPDATE), 1)
+                << ErrorText();
+        }
+        ASSERT_EQ(p->pclGetTableCacheNoRef()->bIsEmpty(), 1);
+        if (bBrowseOn) {
+            ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT, kTableCache), 1) << ErrorText();
+            EXPECT_EQ(ReadOn(p, L"n", L"t", NA_PARSE_NEXT, kTableCache), List("SELECT t FROM p WHERE n>3 ORDER BY n"));
+        }
+        ASSERT_EQ(p->bRead(L"t", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+        EXPECT_EQ(std::to_string(p->pclGetTableCacheNoRef()->llGetRecordNbrActive()), First("SELECT COUNT(*) FROM p"));
+        EXPECT_EQ(ReadOn(p, L"t", L"n", NA_PARSE_NEXT, kTableCache), List("SELECT n FROM p ORDER BY t"));
+        p->DropStatements();
+        Admin("DROP TABLE p");
+    }
+}
+
 TEST_F(StatementPosition, ATableCacheThatCannotBeFilledFailsTheRead)
 {
     CTestDataAccess* p = Open(3);
@@ -467,8 +540,9 @@ TEST_F(StatementPosition, IndexesFollowWritesAndPositionsComeBack)
 }
 
 // Random rows of every kind of column, some deleted through another
-// statement before the cache completes; each column's index walked both
-// ways against the server's own order of the same rows.
+// statement before the cache completes, some after while an index browse
+// stands on them; each column's index walked both ways against the
+// server's own order of the same rows.
 TEST_F(StatementPosition, EveryColumnsIndexWalksInTheServersOrder)
 {
     const unsigned int nStart = static_cast<unsigned int>(std::random_device{}());
@@ -521,6 +595,29 @@ TEST_F(StatementPosition, EveryColumnsIndexWalksInTheServersOrder)
             ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
     }
     ASSERT_EQ(p->bRead(L"i", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+    // Then rows go while a column's index browse stands on them; that
+    // browse goes on past them, every other row once.
+    const wchar_t* apszIndexed[] = {L"i", L"u", L"d", L"m", L"dt", L"ts", L"v", L"x", L"b"};
+    for (int k = 0; k < 4; k++) {
+        const wchar_t* pszItem = apszIndexed[rng() % 9];
+        const std::string strKey = std::to_string(1 + static_cast<int>(rng() % nRows));
+        SCOPED_TRACE(strKey);
+        ASSERT_EQ(p->bRead(pszItem, NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+        std::multiset<std::string> setSeen;
+        while (!Out(p->Statement(pszItem)) && Value(p, L"n") != strKey) {
+            setSeen.insert(Value(p, L"n"));
+            ASSERT_EQ(p->bRead(pszItem, NA_PARSE_NEXT, kTableCache), 1);
+        }
+        if (Out(p->Statement(pszItem)))
+            continue;
+        ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
+        setGone.insert(strKey);
+        ASSERT_EQ(p->bRead(pszItem, NA_PARSE_NEXT, kTableCache), 1) << ErrorText();
+        for (const std::string& str : ReadOn(p, pszItem, L"n", NA_PARSE_NEXT, kTableCache))
+            setSeen.insert(str);
+        const Rows tabLeft = List("SELECT n FROM r");
+        EXPECT_EQ(setSeen, std::multiset<std::string>(tabLeft.begin(), tabLeft.end()));
+    }
     CNATableCache* pCache = p->pclGetTableCacheNoRef();
     const std::string strCount = First("SELECT COUNT(*) FROM r");
     EXPECT_EQ(std::to_string(pCache->llGetRecordNbrActive()), strCount);
@@ -562,3 +659,4 @@ TEST_F(StatementPosition, EveryColumnsIndexWalksInTheServersOrder)
 }
 
 } // namespace
+

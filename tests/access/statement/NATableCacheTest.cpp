@@ -85,7 +85,8 @@ TEST_F(TableCache, TheFirstStatementBecomesTheBrowse)
     CNAStatement* s = m_apStatement[0];
     EXPECT_EQ(p->bInitDone(), 1);
     EXPECT_EQ(p->bIsEmpty(), 1);
-    EXPECT_EQ(p->bCacheCompleted(), 1);
+    // Nothing filled is not complete.
+    EXPECT_EQ(p->bCacheCompleted(), 0);
     EXPECT_EQ(p->bIsStatementParse(s), 0);
     EXPECT_EQ(p->bIsStatementParse(nullptr), 0);
     EXPECT_EQ(p->bSetStatementParse(s), 1);
@@ -132,6 +133,7 @@ TEST_F(TableCache, AFullCacheIsCountedAndIndexed)
     EXPECT_EQ(p->llGetRecordNbrActive(), 8);
     EXPECT_EQ(p->bIsEmpty(), 0);
     EXPECT_EQ(p->bInitDone(), 0);
+    EXPECT_EQ(p->bCacheCompleted(), 1);
     EXPECT_EQ(p->bIsRecordCache(t.m_pCache), 1);
     EXPECT_EQ(p->bIsRecordCache(nullptr), 0);
     EXPECT_EQ(p->pclGetFullCache(), t.m_pCache);

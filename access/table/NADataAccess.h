@@ -388,7 +388,8 @@ public:
     int _bCheckRowId(CNAPosition* pclPosition1, CNAPosition* pclPosition2, int* pbSame);
     int _bGetItemValueInRecordSave(CAny* pValue, int nRecordSaveId, INAItemDescription* piItem);
     unsigned int nGetPositionCount() const { return m_tabPosition.dwGetNumElement(); }
-    // The number of the next saved position, for the whole process.
+    // The number of the next saved position, for the whole process; read
+    // and moved only under the driver mutex.
     static int ms_nPositionID;
 
     // ---- Searches and filters ----------------------------------------------------------
@@ -517,6 +518,9 @@ public:
     // (nSetRecordDeletedInCache, nUpdateRecordInCache above)
 
 protected:
+    // The counter's number, or the first one after it (1 past INT_MAX) not
+    // filed here: never 0 nor negative.
+    int _nFreePositionID() const;
     // User error 8 of kind 7 in the error object, the logical table name
     // as its table; 0.
     int _bNotBuilt(int nPoint);

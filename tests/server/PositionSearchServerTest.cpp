@@ -1,0 +1,560 @@
+// Saved positions, searches, filters and the change of browse item on the
+// private server, through the table object of the MySQL driver as the host
+// calls it. Expected rows come from the server's own ORDER BY and WHERE.
+#include "access/driver/NAError.h"
+#include "access/statement/NAStatement.h"
+#include "access/table/NAUserSearch.h"
+#include "access/table/NADataAccess.h"
+#include "access/table/NATable.h"
+#include "common/platform/MyModuleInfo.h"
+#include "common/values/Any.h"
+#include "host/HostContext.h"
+#include "mysql/MySQLDriver.h"
+#include "tests/support/AnyValue.h"
+#include "tests/support/DriverServer.h"
+#include "tests/support/StatementServer.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr eNA_LOCKTYPE kNoLock = static_cast<eNA_LOCKTYPE>(0);
+constexpr eNA_PRECISION kPrecision = static_cast<eNA_PRECISION>(0);
+constexpr eNA_PARSEDIRECTION FIRST = static_cast<eNA_PARSEDIRECTION>(0), LAST = static_cast<eNA_PARSEDIRECTION>(1),
+                             NEXT = static_cast<eNA_PARSEDIRECTION>(2), PREVIOUS = static_cast<eNA_PARSEDIRECTION>(3);
+
+// Host values built in place (values are not copied).
+struct CInt : CAny {
+    explicit CInt(int n) { Set(*this, TQTYPE_I4, n); }
+};
+struct CText : CAny {
+    explicit CText(const std::wstring& s)
+    {
+        __SetType(TQTYPE_DSTRW, 0);
+        pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
+        SetFlags(0);
+    }
+};
+
+class PositionSearch : public DriverServerTestOf<CMySQLDriver> {
+protected:
+    PositionSearch()
+        : DriverServerTestOf<CMySQLDriver>(
+              "zt41pos", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL, KEY(name))",
+                          "INSERT INTO t VALUES (7, 'ABC'), (3, 'B'), (5, 'AA'), (9, 'AZ'), (1, 'C'), (4, 'BA'),"
+                          " (8, 'CA'), (2, 'D'), (6, 'DA'), (10, 'E')",
+                          "CREATE TABLE same (v INT NOT NULL, KEY(v))",
+                          "INSERT INTO same VALUES (1), (1), (1), (1), (1)", "CREATE TABLE three (id INT PRIMARY KEY)",
+                          "INSERT INTO three VALUES (1), (2), (3)", "CREATE TABLE empty (id INT PRIMARY KEY)"})
+    {
+    }
+    void TearDown() override
+    {
+        for (INATable* pi : m_apTable) {
+            for (CHostContext* pContext : m_apContext)
+                pi->bHFerme(pContext);
+            pi->nExternalRelease();
+        }
+        for (INADataSourceDescription* pi : m_apDescription)
+            pi->nExternalRelease();
+        DriverServerTestOf<CMySQLDriver>::TearDown();
+    }
+    // The table opened in the context.
+    INATable* Open(const wchar_t* pszTable, CHostContext* pContext)
+    {
+        INADataSourceDescription* piDescription = m_piDriver->piGetTableDesc(pszTable, m_pHost);
+        EXPECT_NE(piDescription, nullptr) << Report();
+        if (piDescription == nullptr)
+            return nullptr;
+        m_apDescription.push_back(piDescription);
+        INATable* pi = m_piDriver->piGetTable(m_pHost, piDescription);
+        EXPECT_NE(pi, nullptr) << Report();
+        if (pi == nullptr)
+            return nullptr;
+        m_apTable.push_back(pi);
+        EXPECT_EQ(pi->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, pContext);
+        return pi;
+    }
+    // The host's context seen by one table: the key names the table's data
+    // access within the context.
+    CHostContext* Context(unsigned int nNumber, unsigned int nKey = 1)
+    {
+        m_tabContext.emplace_back(nKey, nNumber);
+        m_apContext.push_back(&m_tabContext.back());
+        return m_apContext.back();
+    }
+    static CNAError* ErrorOf(INATable* pi, CHostContext* pContext)
+    {
+        return static_cast<CNAError*>(pi->piGetLastError(pContext));
+    }
+    static std::string Error(INATable* pi, CHostContext* pContext)
+    {
+        return Narrow(ErrorOf(pi, pContext)->pszGetError());
+    }
+    // The error held: user error, debug line and item.
+    static void ExpectError(INATable* pi, CHostContext* pContext, unsigned int nUserError, const wchar_t* pszPoint,
+                            const char* pszItem)
+    {
+        CNAError* pError = ErrorOf(pi, pContext);
+        EXPECT_EQ(pError->nGetUserErrorCode(), nUserError) << Narrow(pError->pszGetError());
+        const wchar_t* pszDebug = pError->pclGetXError()->pszGetDebugMessage();
+        EXPECT_NE(std::wstring(pszDebug != nullptr ? pszDebug : L"").find(pszPoint), std::wstring::npos)
+            << Narrow(pError->pszGetError());
+        EXPECT_EQ(pError->eGetErrorType(), NA_ERRORTYPE_GENERAL);
+        EXPECT_EQ(Narrow(pError->pszGetItemName()), pszItem);
+    }
+    static CNADataAccess* Access(INATable* pi, CHostContext* pContext)
+    {
+        CNADataAccess* p = static_cast<CNATable*>(pi)->_pclFindDataAccess(pContext);
+        if (p != nullptr)
+            p->nRelease();
+        return p;
+    }
+    static std::string Value(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        return CurrentValueText(Access(pi, pContext), pszItem);
+    }
+    static int Read(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, eNA_PARSEDIRECTION e)
+    {
+        return pi->bHLitxxx(pContext, pszItem, e, 1, kNoLock, nullptr, 0);
+    }
+    static bool Out(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        int bOut = 1;
+        EXPECT_EQ(pi->bHEnDehors(pContext, pszItem, &bOut), 1);
+        return bOut != 0;
+    }
+    // The values of an item, read on the browse item from the first on.
+    static Rows Walk(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, const wchar_t* pszValue)
+    {
+        Rows tab;
+        EXPECT_EQ(Read(pi, pContext, pszItem, FIRST), 1) << Error(pi, pContext);
+        while (!Out(pi, pContext, pszItem) && tab.size() < 100) {
+            tab.push_back(Value(pi, pContext, pszValue));
+            EXPECT_EQ(Read(pi, pContext, pszItem, NEXT), 1) << Error(pi, pContext);
+        }
+        return tab;
+    }
+    int Save(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        int n = 0;
+        EXPECT_EQ(pi->bHSauvePosition(pContext, pszItem, &n, 0), 1) << Error(pi, pContext);
+        return n;
+    }
+
+    std::vector<INATable*> m_apTable;
+    std::vector<INADataSourceDescription*> m_apDescription;
+    std::deque<CHostContext> m_tabContext;
+    std::vector<CHostContext*> m_apContext;
+};
+
+// ---- Searches -----------------------------------------------------------------------------------------------------------
+
+TEST_F(PositionSearch, GenericAndExactSearchesFromEitherEnd)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    struct SCase {
+        const wchar_t* pszValue;
+        int bExact;
+        int bFirst;
+        const char* pszExpected; // the server's first row, "(no row)" when none
+    };
+    const SCase aCase[] = {
+        {L"AB", 0, 1, "SELECT name FROM t WHERE name LIKE 'AB%' ORDER BY name LIMIT 1"},
+        {L"A", 0, 0, "SELECT name FROM t WHERE name LIKE 'A%' ORDER BY name DESC LIMIT 1"},
+        {L"A", 0, 1, "SELECT name FROM t WHERE name LIKE 'A%' ORDER BY name LIMIT 1"},
+        {L"BA", 1, 1, "SELECT name FROM t WHERE name = 'BA' ORDER BY name LIMIT 1"},
+    };
+    for (const SCase& c : aCase) {
+        SCOPED_TRACE(Narrow(c.pszValue));
+        const CText v(c.pszValue);
+        ASSERT_EQ(pi->bHRecherche(pContext, L"name", &v, c.bExact, 0, kNoLock, nullptr, c.bFirst, 0), 1)
+            << Error(pi, pContext);
+        int bFound = 0, bInRange = 0;
+        ASSERT_EQ(pi->bEvalHTrouve(pContext, L"name", &bFound, &bInRange), 1);
+        EXPECT_EQ(bFound, 1);
+        EXPECT_EQ(Value(pi, pContext, L"name"), First(c.pszExpected));
+    }
+    // "AB" exactly is not there.
+    ASSERT_EQ(First("SELECT COUNT(*) FROM t WHERE name = 'AB'"), "0");
+    const CText v(L"AB");
+    ASSERT_EQ(pi->bHRecherche(pContext, L"name", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
+    int bFound = 1, bInRange = 1;
+    ASSERT_EQ(pi->bEvalHTrouve(pContext, L"name", &bFound, &bInRange), 1);
+    EXPECT_EQ(bFound, 0);
+}
+
+TEST_F(PositionSearch, ExactOnTheKeyAndBrowsingAnotherItem)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    const CInt v(4);
+    ASSERT_EQ(pi->bHRecherche(pContext, L"id", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"name"), First("SELECT name FROM t WHERE id = 4"));
+    // Searching on id while browsing on name: the statement is name's.
+    CNADataAccess* p = Access(pi, pContext);
+    ASSERT_EQ(p->bHRecherche(L"name", L"id", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), "4");
+    int bFound = 0, bInRange = 0;
+    ASSERT_EQ(pi->bEvalHTrouve(pContext, L"name", &bFound, &bInRange), 1);
+    EXPECT_EQ(bFound, 1);
+}
+
+TEST_F(PositionSearch, CancellingAndUnknownItems)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    CNADataAccess* p = Access(pi, pContext);
+    const unsigned int nStatements = p->nGetStatementCount();
+    // Nothing browsed: nothing to cancel, no statement made.
+    EXPECT_EQ(pi->bHAnnuleRecherche(pContext, nullptr), 1);
+    EXPECT_EQ(pi->bHAnnuleRecherche(pContext, L"name"), 1);
+    EXPECT_EQ(p->nGetStatementCount(), nStatements);
+
+    const CInt v(1);
+    EXPECT_EQ(pi->bHRecherche(pContext, L"nosuch", &v, 1, 0, kNoLock, nullptr, 1, 0), 0);
+    ExpectError(pi, pContext, ZTERR_NO_SUCH_ITEM, L"=3.23\r\n", "nosuch");
+    EXPECT_NE(Error(pi, pContext).find("nosuch"), std::string::npos) << Error(pi, pContext);
+    EXPECT_EQ(pi->bHFiltre(pContext, L"nosuch", &v, 1, &v, 1, nullptr), 0);
+    ExpectError(pi, pContext, ZTERR_NO_SUCH_ITEM, L"=3.24\r\n", "nosuch");
+    EXPECT_EQ(p->nGetStatementCount(), nStatements);
+
+    // A search not found is found once cancelled; the user search stays.
+    const CText ab(L"AB");
+    ASSERT_EQ(pi->bHRecherche(pContext, L"name", &ab, 1, 0, kNoLock, nullptr, 1, 0), 1);
+    int bFound = 1, bInRange = 0;
+    ASSERT_EQ(pi->bEvalHTrouve(pContext, L"name", &bFound, &bInRange), 1);
+    ASSERT_EQ(bFound, 0);
+    EXPECT_EQ(pi->bHAnnuleRecherche(pContext, nullptr), 1);
+    ASSERT_EQ(Read(pi, pContext, L"name", NEXT), 1);
+    ASSERT_EQ(pi->bEvalHTrouve(pContext, L"name", &bFound, &bInRange), 1);
+    EXPECT_EQ(bFound, 1);
+    EXPECT_EQ(bInRange, 1);
+    CNAStatement* pStatement = p->_pclFindStatement(L"name");
+    ASSERT_NE(pStatement, nullptr);
+    EXPECT_NE(pStatement->pclGetUserSearch()->piGetItemNoRef(), nullptr);
+    pStatement->nRelease();
+}
+
+// ---- Filters ----------------------------------------------------------------------------------------------------------
+
+TEST_F(PositionSearch, BoundsIncludedAndExcluded)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    struct SCase {
+        int bMin, bMax;
+        const char* pszWhere;
+    };
+    const SCase aCase[] = {{1, 1, "id >= 3 AND id <= 6"}, {0, 0, "id > 3 AND id < 6"}, {1, 0, "id >= 3 AND id < 6"}};
+    const CInt vMin(3);
+    const CInt vMax(6);
+    for (const SCase& c : aCase) {
+        SCOPED_TRACE(c.pszWhere);
+        ASSERT_EQ(pi->bHFiltre(pContext, L"id", &vMin, c.bMin, &vMax, c.bMax, nullptr), 1) << Error(pi, pContext);
+        EXPECT_EQ(Walk(pi, pContext, L"id", L"id"), List(std::string("SELECT id FROM t WHERE ") + c.pszWhere +
+                                                          " ORDER BY id"));
+    }
+    const CText tMin(L"B");
+    const CText tMax(L"CA");
+    ASSERT_EQ(pi->bHFiltre(pContext, L"name", &tMin, 0, &tMax, 1, nullptr), 1) << Error(pi, pContext);
+    EXPECT_EQ(Walk(pi, pContext, L"name", L"name"),
+              List("SELECT name FROM t WHERE name > 'B' AND name <= 'CA' ORDER BY name"));
+    // The filter on id is off: one active filter in the data access.
+    EXPECT_EQ(Walk(pi, pContext, L"id", L"id"), List("SELECT id FROM t ORDER BY id"));
+    // 0x8000 carries name's filter to the browse on id.
+    ASSERT_EQ(Read(pi, pContext, L"name", FIRST), 1);
+    ASSERT_EQ(pi->bHLitxxx(pContext, L"id", FIRST, 1, kNoLock, nullptr, 0x8000), 1) << Error(pi, pContext);
+    Rows tab;
+    while (!Out(pi, pContext, L"id") && tab.size() < 20) {
+        tab.push_back(Value(pi, pContext, L"id"));
+        ASSERT_EQ(pi->bHLitxxx(pContext, L"id", NEXT, 1, kNoLock, nullptr, 0x8000), 1);
+    }
+    EXPECT_EQ(tab, List("SELECT id FROM t WHERE name > 'B' AND name <= 'CA' ORDER BY id"));
+}
+
+TEST_F(PositionSearch, SwitchingTheLatestFilterOffAndOn)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    const CInt vMin(2);
+    const CInt vMax(5);
+    ASSERT_EQ(pi->bHFiltre(pContext, L"id", &vMin, 1, &vMax, 1, nullptr), 1) << Error(pi, pContext);
+    const Rows tabFiltered = List("SELECT id FROM t WHERE id BETWEEN 2 AND 5 ORDER BY id");
+    EXPECT_EQ(Walk(pi, pContext, L"id", L"id"), tabFiltered);
+    ASSERT_EQ(pi->bHDesactiveFiltre(pContext, L"id", 0), 1);
+    EXPECT_EQ(Walk(pi, pContext, L"id", L"id"), List("SELECT id FROM t ORDER BY id"));
+    // An item never browsed still switches the latest filter on.
+    ASSERT_EQ(pi->bHActiveFiltre(pContext, L"name", 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(Walk(pi, pContext, L"id", L"id"), tabFiltered);
+
+    // Switched on again while the browse stands on a record in range: the
+    // browse goes on from it.
+    ASSERT_EQ(pi->bHDesactiveFiltre(pContext, L"id", 0), 1);
+    ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    ASSERT_EQ(Value(pi, pContext, L"id"), "3");
+    ASSERT_EQ(pi->bHActiveFiltre(pContext, L"id", 0), 1) << Error(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), "4");
+}
+
+// ---- Key change -------------------------------------------------------------------------------------------------------
+
+TEST_F(PositionSearch, ChangingTheKeyKeepsTheRecord)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pContext, L"name", LAST), 1);
+    ASSERT_EQ(Read(pi, pContext, L"name", PREVIOUS), 1);
+    ASSERT_EQ(Read(pi, pContext, L"name", PREVIOUS), 1);
+    const std::string strId = Value(pi, pContext, L"id");
+    ASSERT_EQ(strId, First("SELECT id FROM t ORDER BY name DESC LIMIT 2, 1"));
+    ASSERT_EQ(pi->bHChangeCle(pContext, L"id", 0), 1) << Error(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT MIN(id) FROM t WHERE id > " + strId));
+    // To the item of the last statement: nothing moves.
+    const std::string strNext = Value(pi, pContext, L"id");
+    ASSERT_EQ(pi->bHChangeCle(pContext, L"id", 0), 1);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT MIN(id) FROM t WHERE id > " + strNext));
+}
+
+// ---- Positions --------------------------------------------------------------------------------------------------------
+
+TEST_F(PositionSearch, NumbersForTheWholeProcess)
+{
+    CHostContext* pOne = Context(1);
+    CHostContext* pTwo = Context(2);
+    CNADataAccess::ms_nPositionID = 1;
+    INATable* piT = Open(L"t", pOne);
+    ASSERT_NE(piT, nullptr);
+    ASSERT_EQ(piT->bHOuvre(pTwo, static_cast<eNA_ACCESS>(0), nullptr), 1);
+    CHostContext* pOneThree = Context(1, 2);
+    INATable* piThree = Open(L"three", pOneThree);
+    ASSERT_NE(piThree, nullptr);
+    ASSERT_EQ(Read(piT, pOne, L"id", FIRST), 1);
+    EXPECT_EQ(Save(piT, pOne, L"id"), 1);
+    EXPECT_EQ(Save(piT, pTwo, L"id"), 2);
+    EXPECT_EQ(Save(piThree, pOneThree, L"id"), 3);
+    EXPECT_EQ(piT->bHLiberePosition(pTwo, 2), 1);
+    EXPECT_EQ(Save(piT, pTwo, L"id"), 4) << "a freed number is not given again";
+
+    // Past the largest number: 1 again, but 1 is still filed on t in the
+    // first context, so 2.
+    CNADataAccess::ms_nPositionID = INT_MAX;
+    EXPECT_EQ(Save(piT, pOne, L"id"), INT_MAX);
+    EXPECT_EQ(Save(piT, pOne, L"id"), 2);
+    EXPECT_EQ(CNADataAccess::ms_nPositionID, 3);
+
+    // After the close every number of the data access is gone.
+    CNADataAccess* p = Access(piT, pOne);
+    EXPECT_EQ(p->nGetPositionCount(), 3u);
+    ASSERT_EQ(piT->bHFerme(pOne), 1);
+    ASSERT_EQ(piT->bHOuvre(pOne, static_cast<eNA_ACCESS>(0), nullptr), 1);
+    wchar_t szItem[255] = L"unchanged";
+    EXPECT_EQ(piT->bHRetourPosition(pOne, 1, szItem, 1, 0), 0);
+    ExpectError(piT, pOne, ZTERR_POSITION_LOST, L"=3.2\r\n", "");
+    EXPECT_STREQ(szItem, L"unchanged");
+}
+
+TEST_F(PositionSearch, BackToARecordByRowAndBySearch)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    const std::string strThird = First("SELECT id FROM t ORDER BY id LIMIT 2, 1");
+    ASSERT_EQ(Value(pi, pContext, L"id"), strThird);
+    const int nByRow = Save(pi, pContext, L"id");
+    const int nSecond = Save(pi, pContext, L"id");
+    ASSERT_GT(nByRow, 0);
+    // Elsewhere, then back: the third record, the item written.
+    ASSERT_EQ(Read(pi, pContext, L"name", LAST), 1);
+    wchar_t szItem[255] = {};
+    ASSERT_EQ(pi->bHRetourPosition(pContext, nByRow, szItem, 1, 0), 1) << Error(pi, pContext);
+    EXPECT_STREQ(szItem, L"id");
+    EXPECT_EQ(Value(pi, pContext, L"id"), strThird);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT id FROM t ORDER BY id LIMIT 3, 1"));
+
+    // Its statement closed: by search.
+    CNADataAccess* p = Access(pi, pContext);
+    CNAStatement* pStatement = p->_pclFindStatement(L"id");
+    ASSERT_NE(pStatement, nullptr);
+    pStatement->Close();
+    pStatement->nRelease();
+    ASSERT_EQ(pi->bHRetourPosition(pContext, nByRow, nullptr, 0, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), strThird);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT id FROM t ORDER BY id LIMIT 3, 1"));
+    // bKeep 0 freed it.
+    EXPECT_EQ(pi->bHRetourPosition(pContext, nByRow, nullptr, 1, 0), 0);
+    ExpectError(pi, pContext, ZTERR_POSITION_LOST, L"=3.2\r\n", "");
+    EXPECT_EQ(pi->bHLiberePosition(pContext, nByRow), 1);
+    EXPECT_EQ(pi->bHLiberePosition(pContext, nSecond), 1);
+    EXPECT_EQ(p->nGetPositionCount(), 0u);
+}
+
+TEST_F(PositionSearch, TheThirdOfFiveIdenticalRows)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"same", pContext);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(First("SELECT COUNT(*) FROM same"), "5");
+    ASSERT_EQ(Read(pi, pContext, L"v", FIRST), 1);
+    ASSERT_EQ(Read(pi, pContext, L"v", NEXT), 1);
+    ASSERT_EQ(Read(pi, pContext, L"v", NEXT), 1);
+    const int n = Save(pi, pContext, L"v");
+    CNADataAccess* p = Access(pi, pContext);
+    CNAStatement* pStatement = p->_pclFindStatement(L"v");
+    ASSERT_NE(pStatement, nullptr);
+    pStatement->Close();
+    pStatement->nRelease();
+    ASSERT_EQ(pi->bHRetourPosition(pContext, n, nullptr, 0, 0), 1) << Error(pi, pContext);
+    // Two more rows, then out of range.
+    int nMore = 0;
+    for (;;) {
+        ASSERT_EQ(Read(pi, pContext, L"v", NEXT), 1) << Error(pi, pContext);
+        if (Out(pi, pContext, L"v") || nMore > 5)
+            break;
+        nMore++;
+    }
+    EXPECT_EQ(nMore, 2);
+}
+
+TEST_F(PositionSearch, TheItemBufferAndUnknownNumbers)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    const std::wstring strLong(300, L'x');
+    const int n = Save(pi, pContext, strLong.c_str());
+    ASSERT_GT(n, 0);
+    std::vector<wchar_t> buffer(300, L'#');
+    ASSERT_EQ(pi->bHRetourPosition(pContext, n, buffer.data(), 1, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(std::wstring(buffer.data()), std::wstring(254, L'x'));
+    EXPECT_EQ(buffer[255], L'#') << "nothing past the 255 characters";
+
+    ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1);
+    const std::string strFirst = Value(pi, pContext, L"id");
+    m_pDriver->pclGetError()->Reset();
+    EXPECT_EQ(pi->bHRetourPosition(pContext, n + 1000, buffer.data(), 1, 0), 0);
+    ExpectError(pi, pContext, ZTERR_POSITION_LOST, L"=3.2\r\n", "");
+    EXPECT_NE(Error(pi, pContext).find("t"), std::string::npos);
+    EXPECT_EQ(Value(pi, pContext, L"id"), strFirst) << "the browse untouched";
+    EXPECT_EQ(pi->bHLiberePosition(pContext, n + 1000), 1);
+}
+
+TEST_F(PositionSearch, OptionOneBringsTheFilterBack)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    const CInt vMin(2);
+    const CInt vMax(5);
+    ASSERT_EQ(pi->bHFiltre(pContext, L"id", &vMin, 1, &vMax, 1, nullptr), 1) << Error(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1);
+    const int nWith = Save(pi, pContext, L"id");
+    const int nWithout = Save(pi, pContext, L"id");
+    ASSERT_EQ(pi->bHDesactiveFiltre(pContext, L"id", 0), 1);
+    // Option 0: the filter stays off.
+    ASSERT_EQ(pi->bHRetourPosition(pContext, nWithout, nullptr, 0, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(Walk(pi, pContext, L"id", L"id"), List("SELECT id FROM t ORDER BY id"));
+    // Option 1: back on, and the latest filter.
+    CNADataAccess* p = Access(pi, pContext);
+    p->SetLatestFilter(nullptr);
+    ASSERT_EQ(pi->bHRetourPosition(pContext, nWith, nullptr, 0, 1), 1) << Error(pi, pContext);
+    EXPECT_NE(p->pclGetLatestFilterNoRef(), nullptr);
+    EXPECT_EQ(Walk(pi, pContext, L"id", L"id"), List("SELECT id FROM t WHERE id BETWEEN 2 AND 5 ORDER BY id"));
+}
+
+TEST_F(PositionSearch, ComparingPositions)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1);
+    const int nA = Save(pi, pContext, L"id");
+    const int nA2 = Save(pi, pContext, L"id");
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    const int nB = Save(pi, pContext, L"id");
+    // On name, the same record as nA, another statement: by the saved id.
+    const CInt v(1);
+    ASSERT_EQ(pi->bHRecherche(pContext, L"id", &v, 1, 0, kNoLock, nullptr, 1, 0), 1);
+    ASSERT_EQ(pi->bHChangeCle(pContext, L"name", 0), 1);
+    ASSERT_EQ(Read(pi, pContext, L"name", NEXT), 1);
+    const int nOther = Save(pi, pContext, L"name");
+    struct SCase {
+        int n1, n2, bSame;
+    };
+    const std::string strAfter = Value(pi, pContext, L"id");
+    const SCase aCase[] = {{nA, nA, 1}, {nA, nA2, 1}, {nA, nB, 0}, {nB, nA, 0}, {nA, nOther, strAfter == "1" ? 1 : 0}};
+    for (const SCase& c : aCase) {
+        SCOPED_TRACE(testing::Message() << c.n1 << " " << c.n2);
+        int bSame = -1;
+        ASSERT_EQ(pi->bCompareTablePosition(pContext, c.n1, c.n2, &bSame), 1) << Error(pi, pContext);
+        EXPECT_EQ(bSame, c.bSame);
+    }
+    int bSame = -1;
+    EXPECT_EQ(pi->bCompareTablePosition(pContext, nA + 1000, nA, &bSame), 0);
+    ExpectError(pi, pContext, ZTERR_POSITION_LOST, L"=3.19\r\n", "");
+    EXPECT_EQ(pi->bCompareTablePosition(pContext, nA, nA + 1000, &bSame), 0);
+    ExpectError(pi, pContext, ZTERR_POSITION_LOST, L"=3.20\r\n", "");
+}
+
+// ---- Places in thousandths --------------------------------------------------------------------------------------------
+
+TEST_F(PositionSearch, ThousandthsOfTheBrowse)
+{
+    CHostContext* pContext = Context(1);
+    CHostContext* pThree = Context(1, 2);
+    CHostContext* pEmpty = Context(1, 3);
+    INATable* piThree = Open(L"three", pThree);
+    INATable* piTen = Open(L"t", pContext);
+    INATable* piEmpty = Open(L"empty", pEmpty);
+    ASSERT_TRUE(piThree != nullptr && piTen != nullptr && piEmpty != nullptr);
+    int n = 0;
+    ASSERT_EQ(Read(piThree, pThree, L"id", FIRST), 1);
+    ASSERT_EQ(piThree->bHPositionCourante(pThree, L"id", &n, kPrecision, 0), 1) << Error(piThree, pThree);
+    EXPECT_EQ(n, 334);
+    ASSERT_EQ(Read(piThree, pThree, L"id", LAST), 1);
+    ASSERT_EQ(piThree->bHPositionCourante(pThree, L"id", &n, kPrecision, 0), 1);
+    EXPECT_EQ(n, 1000);
+
+    ASSERT_EQ(First("SELECT COUNT(*) FROM t"), "10");
+    ASSERT_EQ(piTen->bHPositionne(pContext, L"id", 500, kPrecision, 0), 1);  // no statement yet: nothing
+    ASSERT_EQ(Read(piTen, pContext, L"id", FIRST), 1);
+    ASSERT_EQ(piTen->bHPositionne(pContext, L"id", 500, kPrecision, 0), 1) << Error(piTen, pContext);
+    EXPECT_EQ(Value(piTen, pContext, L"id"), First("SELECT id FROM t ORDER BY id LIMIT 4, 1"));
+    ASSERT_EQ(piTen->bHPositionCourante(pContext, L"id", &n, kPrecision, 0), 1);
+    EXPECT_EQ(n, 500);
+    ASSERT_EQ(piTen->bHPositionne(pContext, L"id", 1500, kPrecision, 0), 1) << Error(piTen, pContext);
+    EXPECT_EQ(Value(piTen, pContext, L"id"), First("SELECT MAX(id) FROM t"));
+
+    ASSERT_EQ(Read(piEmpty, pEmpty, L"id", FIRST), 1);
+    ASSERT_EQ(piEmpty->bHPositionCourante(pEmpty, L"id", &n, kPrecision, 0), 1);
+    EXPECT_EQ(n, 1);
+
+    n = 0;
+    EXPECT_EQ(piTen->bHPositionCourante(pContext, L"name", &n, kPrecision, 0), 0);
+    EXPECT_EQ(n, -1);
+    ExpectError(piTen, pContext, ZTERR_NO_CURRENT_RECORD, L"=3.1\r\n", "name");
+}
+
+} // namespace

@@ -32,8 +32,6 @@ enum : int {
 
 // The host's item buffer: 255 wide characters, its terminator included.
 constexpr unsigned int kItemBufferSize = 255;
-// The value machine's statuses above this one are failures.
-constexpr int kLastSuccessStatus = 99;
 
 } // namespace
 
@@ -257,7 +255,8 @@ int CNADataAccess::_bCheckRecordSaveID(CNAPosition* pclPosition1, CNAPosition* p
     }
     // A comparison that failed gives no verdict.
     int bEqual = 0;
-    if (nEgalite(&clValue1, &clValue2, &bEqual, 0) > kLastSuccessStatus)
+    // Statuses from TQSTATUS_NO_MEMORY on are failures.
+    if (nEgalite(&clValue1, &clValue2, &bEqual, 0) >= TQSTATUS_NO_MEMORY)
         return 0;
     *pbSame = bEqual != 0 ? 1 : 0;
     return 1;

@@ -9,6 +9,9 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/values/Any.h"
 #include "host/HostContext.h"
+#include "access/table/NAPosition.h"
+#include "common/values/AnyConvert.h"
+#include "mysql/MySQLDataAccess.h"
 #include "mysql/MySQLDriver.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/DriverServer.h"
@@ -41,20 +44,56 @@ struct CText : CAny {
     }
 };
 
-class PositionSearch : public DriverServerTestOf<CMySQLDriver> {
+// Positions that count the live ones; a data access may be told to make none.
+class CCountedPosition : public CNAPosition {
+public:
+    static int s_nLive;
+    CCountedPosition() { s_nLive++; }
+    ~CCountedPosition() override { s_nLive--; }
+};
+int CCountedPosition::s_nLive = 0;
+
+class CPositionAccess : public CMySQLDataAccess {
+public:
+    using CMySQLDataAccess::CMySQLDataAccess;
+    static bool s_bRefuse;
+    CNAPosition* pclAllocPosition() override { return s_bRefuse ? nullptr : new CCountedPosition; }
+};
+bool CPositionAccess::s_bRefuse = false;
+
+class CPositionDriver : public CMySQLDriver {
+public:
+    CNADataAccess* pclAllocDataAccess(INADataSourceDescription* piDescription, CNAConnectionDescription* pConnection,
+                                      CNAError* pError) override
+    {
+        return new CPositionAccess(piDescription, pConnection, pError);
+    }
+};
+
+// The host's equality that fails (its answer would say "equal").
+int nEqualityFails(const void*, unsigned short, const void*, unsigned short, int* pnResult, unsigned int, int)
+{
+    *pnResult = 1;
+    return TQSTATUS_NOT_HANDLED;
+}
+
+class PositionSearch : public DriverServerTestOf<CPositionDriver> {
 protected:
     PositionSearch()
-        : DriverServerTestOf<CMySQLDriver>(
+        : DriverServerTestOf<CPositionDriver>(
               "zt41pos", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL, KEY(name))",
                           "INSERT INTO t VALUES (7, 'ABC'), (3, 'B'), (5, 'AA'), (9, 'AZ'), (1, 'C'), (4, 'BA'),"
                           " (8, 'CA'), (2, 'D'), (6, 'DA'), (10, 'E')",
                           "CREATE TABLE same (v INT NOT NULL, KEY(v))",
                           "INSERT INTO same VALUES (1), (1), (1), (1), (1)", "CREATE TABLE three (id INT PRIMARY KEY)",
-                          "INSERT INTO three VALUES (1), (2), (3)", "CREATE TABLE empty (id INT PRIMARY KEY)"})
+                          "INSERT INTO three VALUES (1), (2), (3)", "CREATE TABLE empty (id INT PRIMARY KEY)",
+                          "CREATE TABLE u (code INT NULL, other INT NOT NULL, UNIQUE KEY(code), KEY(other))",
+                          "INSERT INTO u VALUES (5, 1), (NULL, 2), (NULL, 3), (6, 4)"})
     {
     }
     void TearDown() override
     {
+        CPositionAccess::s_bRefuse = false;
         for (INATable* pi : m_apTable) {
             for (CHostContext* pContext : m_apContext)
                 pi->bHFerme(pContext);
@@ -62,7 +101,8 @@ protected:
         }
         for (INADataSourceDescription* pi : m_apDescription)
             pi->nExternalRelease();
-        DriverServerTestOf<CMySQLDriver>::TearDown();
+        DriverServerTestOf<CPositionDriver>::TearDown();
+        EXPECT_EQ(CCountedPosition::s_nLive, 0) << "a position outlived its data access";
     }
     // The table opened in the context.
     INATable* Open(const wchar_t* pszTable, CHostContext* pContext)
@@ -516,6 +556,70 @@ TEST_F(PositionSearch, ComparingPositions)
     ExpectError(pi, pContext, ZTERR_POSITION_LOST, L"=3.19\r\n", "");
     EXPECT_EQ(pi->bCompareTablePosition(pContext, nA, nA + 1000, &bSame), 0);
     ExpectError(pi, pContext, ZTERR_POSITION_LOST, L"=3.20\r\n", "");
+}
+
+TEST_F(PositionSearch, AFailedSaveLeavesMinusOne)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1);
+    CPositionAccess::s_bRefuse = true;
+    int n = 77;
+    EXPECT_EQ(pi->bHSauvePosition(pContext, L"id", &n, 0), 0);
+    EXPECT_EQ(n, -1);
+    CPositionAccess::s_bRefuse = false;
+    EXPECT_GT(Save(pi, pContext, L"id"), 0);
+    EXPECT_EQ(CCountedPosition::s_nLive, 1);
+    ASSERT_EQ(pi->bHFerme(pContext), 1);
+    EXPECT_EQ(CCountedPosition::s_nLive, 0) << "the close frees every position";
+}
+
+// Positions on two browse items compared by the best browse item's value in
+// their record saves (code: unique, NULL allowed).
+TEST_F(PositionSearch, ComparingByTheUniqueItemsValue)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"u", pContext);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_STREQ(Access(pi, pContext)->pszGetBestParseItemName(), L"code");
+    // A row's position on "other", found by its value there.
+    const auto SaveOnOther = [&](int nOther) {
+        const CInt v(nOther);
+        EXPECT_EQ(pi->bHRecherche(pContext, L"other", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
+        return Save(pi, pContext, L"other");
+    };
+    const CInt five(5);
+    ASSERT_EQ(pi->bHRecherche(pContext, L"code", &five, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
+    const int nFive = Save(pi, pContext, L"code");
+    const int nFiveOther = SaveOnOther(std::stoi(First("SELECT other FROM u WHERE code = 5")));
+    const int nSix = SaveOnOther(4);
+    // The first NULL by code, and the other NULL row by "other".
+    ASSERT_EQ(Read(pi, pContext, L"code", FIRST), 1);
+    ASSERT_EQ(Value(pi, pContext, L"code"), "NULL");
+    const int nNullCode = Save(pi, pContext, L"code");
+    const int nSameNull = SaveOnOther(std::stoi(Value(pi, pContext, L"other")));
+    const int nOtherNull = SaveOnOther(Value(pi, pContext, L"other") == "2" ? 3 : 2);
+    ASSERT_EQ(Value(pi, pContext, L"code"), "NULL");
+    struct SCase {
+        int n1, n2, bSame;
+    };
+    const SCase aCase[] = {{nFive, nFiveOther, 1}, {nFive, nSix, 0},          {nFive, nOtherNull, 0},
+                           {nOtherNull, nFive, 0}, {nNullCode, nSameNull, 1}, {nNullCode, nOtherNull, 0}};
+    for (const SCase& c : aCase) {
+        SCOPED_TRACE(testing::Message() << c.n1 << " " << c.n2);
+        int bSame = -1;
+        ASSERT_EQ(pi->bCompareTablePosition(pContext, c.n1, c.n2, &bSame), 1) << Error(pi, pContext);
+        EXPECT_EQ(bSame, c.bSame);
+    }
+    // An equality that fails gives no verdict: not the same.
+    PFN_VM_COMPARE pfnEquality = gpfnEgaliteEx;
+    gpfnEgaliteEx = nEqualityFails;
+    int bSame = -1;
+    const int bResult = pi->bCompareTablePosition(pContext, nFive, nSix, &bSame);
+    gpfnEgaliteEx = pfnEquality;
+    EXPECT_EQ(bResult, 1);
+    EXPECT_EQ(bSame, 0);
 }
 
 // ---- Places in thousandths --------------------------------------------------------------------------------------------

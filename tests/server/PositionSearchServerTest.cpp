@@ -88,7 +88,12 @@ protected:
                           "INSERT INTO same VALUES (1), (1), (1), (1), (1)", "CREATE TABLE three (id INT PRIMARY KEY)",
                           "INSERT INTO three VALUES (1), (2), (3)", "CREATE TABLE empty (id INT PRIMARY KEY)",
                           "CREATE TABLE u (code INT NULL, other INT NOT NULL, UNIQUE KEY(code), KEY(other))",
-                          "INSERT INTO u VALUES (5, 1), (NULL, 2), (NULL, 3), (6, 4)"})
+                          "INSERT INTO u VALUES (5, 1), (NULL, 2), (NULL, 3), (6, 4)",
+                          "CREATE TABLE v (id INT PRIMARY KEY, d DATE NOT NULL, amount DECIMAL(10,2) NOT NULL, "
+                          "label VARCHAR(20) NOT NULL, KEY(d), KEY(amount), KEY(label)) CHARACTER SET utf8mb4",
+                          "INSERT INTO v VALUES (1, '2023-03-15', 12.50, _utf8mb4 X'C3A974C3A9'), "
+                          "(2, '2022-12-31', 3.25, _utf8mb4 X'C39C626572'), (3, '2024-02-29', 100.00, 'abc'), "
+                          "(4, '2023-01-01', 7.75, _utf8mb4 X'C3A96C616E')"})
     {
     }
     void TearDown() override
@@ -283,6 +288,59 @@ TEST_F(PositionSearch, CancellingAndUnknownItems)
     ASSERT_NE(pStatement, nullptr);
     EXPECT_NE(pStatement->pclGetUserSearch()->piGetItemNoRef(), nullptr);
     pStatement->nRelease();
+}
+
+// Exact searches on a date, a decimal and a text outside ASCII, given as
+// texts; the bounds of filters on the same items.
+TEST_F(PositionSearch, DatesDecimalsAndTextsOutsideASCII)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"v", pContext);
+    ASSERT_NE(pi, nullptr);
+    struct SSearch {
+        const wchar_t* pszItem;
+        const wchar_t* pszValue;
+        const char* pszWhere;
+    };
+    const SSearch aSearch[] = {
+        {L"d", L"20230101", "d = '2023-01-01'"},
+        {L"amount", L"12.50", "amount = 12.50"},
+        {L"label", L"\u00e9t\u00e9", "label = _utf8mb4 X'C3A974C3A9'"},
+    };
+    for (const SSearch& c : aSearch) {
+        SCOPED_TRACE(Narrow(c.pszItem));
+        const CText v(c.pszValue);
+        ASSERT_EQ(pi->bHRecherche(pContext, c.pszItem, &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
+        int bFound = 0, bInRange = 0;
+        ASSERT_EQ(pi->bEvalHTrouve(pContext, c.pszItem, &bFound, &bInRange), 1);
+        EXPECT_EQ(bFound, 1);
+        EXPECT_EQ(Value(pi, pContext, L"id"), First(std::string("SELECT id FROM v WHERE ") + c.pszWhere));
+    }
+    struct SFilter {
+        const wchar_t* pszItem;
+        const wchar_t* pszMin;
+        int bMin;
+        const wchar_t* pszMax;
+        int bMax;
+        const char* pszWhere;
+        const char* pszOrder;
+    };
+    const SFilter aFilter[] = {
+        {L"d", L"20221231", 0, L"20230315", 1, "d > '2022-12-31' AND d <= '2023-03-15'", "d"},
+        {L"d", L"20221231", 1, L"20230315", 0, "d >= '2022-12-31' AND d < '2023-03-15'", "d"},
+        {L"label", L"\u00e9", 1, L"\u00e9t\u00e9", 1,
+         "label >= _utf8mb4 X'C3A9' AND label <= _utf8mb4 X'C3A974C3A9'", "label"},
+        {L"label", L"\u00e9lan", 0, L"\u00e9t\u00e9", 0,
+         "label > _utf8mb4 X'C3A96C616E' AND label < _utf8mb4 X'C3A974C3A9'", "label"},
+    };
+    for (const SFilter& c : aFilter) {
+        SCOPED_TRACE(c.pszWhere);
+        const CText vMin(c.pszMin);
+        const CText vMax(c.pszMax);
+        ASSERT_EQ(pi->bHFiltre(pContext, c.pszItem, &vMin, c.bMin, &vMax, c.bMax, nullptr), 1) << Error(pi, pContext);
+        EXPECT_EQ(Walk(pi, pContext, c.pszItem, L"id"),
+                  List(std::string("SELECT id FROM v WHERE ") + c.pszWhere + " ORDER BY " + c.pszOrder + ", id"));
+    }
 }
 
 // ---- Filters ----------------------------------------------------------------------------------------------------------

@@ -74,7 +74,7 @@ public:
 int nEqualityFails(const void*, unsigned short, const void*, unsigned short, int* pnResult, unsigned int, int)
 {
     *pnResult = 1;
-    return TQSTATUS_NOT_HANDLED;
+    return TQSTATUS_NO_MEMORY;
 }
 
 class PositionSearch : public DriverServerTestOf<CPositionDriver> {
@@ -407,6 +407,13 @@ TEST_F(PositionSearch, SwitchingTheLatestFilterOffAndOn)
     ASSERT_EQ(pi->bHActiveFiltre(pContext, L"id", 0), 1) << Error(pi, pContext);
     ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
     EXPECT_EQ(Value(pi, pContext, L"id"), "4");
+    // From the last record in range, the next read ends the browse.
+    ASSERT_EQ(pi->bHDesactiveFiltre(pContext, L"id", 0), 1);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    ASSERT_EQ(Value(pi, pContext, L"id"), "5");
+    ASSERT_EQ(pi->bHActiveFiltre(pContext, L"id", 0), 1) << Error(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
+    EXPECT_TRUE(Out(pi, pContext, L"id")) << Value(pi, pContext, L"id");
 }
 
 // ---- Key change -------------------------------------------------------------------------------------------------------
@@ -626,6 +633,7 @@ TEST_F(PositionSearch, AFailedSaveLeavesMinusOne)
     int n = 77;
     EXPECT_EQ(pi->bHSauvePosition(pContext, L"id", &n, 0), 0);
     EXPECT_EQ(n, -1);
+    EXPECT_NE(ErrorOf(pi, pContext)->eGetErrorLevel(), NA_ERRORLEVEL_NOERROR) << Error(pi, pContext);
     CPositionAccess::s_bRefuse = false;
     EXPECT_GT(Save(pi, pContext, L"id"), 0);
     EXPECT_EQ(CCountedPosition::s_nLive, 1);

@@ -185,6 +185,12 @@ protected:
         }
         return tab;
     }
+    // The found state of the item's browse (-1 when it cannot be asked).
+    static int Found(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        int bFound = -1, bInRange = -1;
+        return pi->bEvalHTrouve(pContext, pszItem, &bFound, &bInRange) ? bFound : -1;
+    }
     int Save(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
     {
         int n = 0;
@@ -222,18 +228,14 @@ TEST_F(PositionSearch, GenericAndExactSearchesFromEitherEnd)
         const CText v(c.pszValue);
         ASSERT_EQ(pi->bHRecherche(pContext, L"name", &v, c.bExact, 0, kNoLock, nullptr, c.bFirst, 0), 1)
             << Error(pi, pContext);
-        int bFound = 0, bInRange = 0;
-        ASSERT_EQ(pi->bEvalHTrouve(pContext, L"name", &bFound, &bInRange), 1);
-        EXPECT_EQ(bFound, 1);
+        EXPECT_EQ(Found(pi, pContext, L"name"), 1);
         EXPECT_EQ(Value(pi, pContext, L"name"), First(c.pszExpected));
     }
     // "AB" exactly is not there.
     ASSERT_EQ(First("SELECT COUNT(*) FROM t WHERE name = 'AB'"), "0");
     const CText v(L"AB");
     ASSERT_EQ(pi->bHRecherche(pContext, L"name", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
-    int bFound = 1, bInRange = 1;
-    ASSERT_EQ(pi->bEvalHTrouve(pContext, L"name", &bFound, &bInRange), 1);
-    EXPECT_EQ(bFound, 0);
+    EXPECT_EQ(Found(pi, pContext, L"name"), 0);
 }
 
 TEST_F(PositionSearch, ExactOnTheKeyAndBrowsingAnotherItem)
@@ -248,9 +250,7 @@ TEST_F(PositionSearch, ExactOnTheKeyAndBrowsingAnotherItem)
     CNADataAccess* p = Access(pi, pContext);
     ASSERT_EQ(p->bHRecherche(L"name", L"id", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
     EXPECT_EQ(Value(pi, pContext, L"id"), "4");
-    int bFound = 0, bInRange = 0;
-    ASSERT_EQ(pi->bEvalHTrouve(pContext, L"name", &bFound, &bInRange), 1);
-    EXPECT_EQ(bFound, 1);
+    EXPECT_EQ(Found(pi, pContext, L"name"), 1);
 }
 
 TEST_F(PositionSearch, CancellingAndUnknownItems)
@@ -276,14 +276,11 @@ TEST_F(PositionSearch, CancellingAndUnknownItems)
     // A search not found is found once cancelled; the user search stays.
     const CText ab(L"AB");
     ASSERT_EQ(pi->bHRecherche(pContext, L"name", &ab, 1, 0, kNoLock, nullptr, 1, 0), 1);
-    int bFound = 1, bInRange = 0;
-    ASSERT_EQ(pi->bEvalHTrouve(pContext, L"name", &bFound, &bInRange), 1);
-    ASSERT_EQ(bFound, 0);
+    ASSERT_EQ(Found(pi, pContext, L"name"), 0);
     EXPECT_EQ(pi->bHAnnuleRecherche(pContext, nullptr), 1);
     ASSERT_EQ(Read(pi, pContext, L"name", NEXT), 1);
-    ASSERT_EQ(pi->bEvalHTrouve(pContext, L"name", &bFound, &bInRange), 1);
-    EXPECT_EQ(bFound, 1);
-    EXPECT_EQ(bInRange, 1);
+    EXPECT_FALSE(Out(pi, pContext, L"name"));
+    EXPECT_EQ(Found(pi, pContext, L"name"), 1);
     CNAStatement* pStatement = p->_pclFindStatement(L"name");
     ASSERT_NE(pStatement, nullptr);
     EXPECT_NE(pStatement->pclGetUserSearch()->piGetItemNoRef(), nullptr);
@@ -311,9 +308,7 @@ TEST_F(PositionSearch, DatesDecimalsAndTextsOutsideASCII)
         SCOPED_TRACE(Narrow(c.pszItem));
         const CText v(c.pszValue);
         ASSERT_EQ(pi->bHRecherche(pContext, c.pszItem, &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
-        int bFound = 0, bInRange = 0;
-        ASSERT_EQ(pi->bEvalHTrouve(pContext, c.pszItem, &bFound, &bInRange), 1);
-        EXPECT_EQ(bFound, 1);
+        EXPECT_EQ(Found(pi, pContext, c.pszItem), 1);
         EXPECT_EQ(Value(pi, pContext, L"id"), First(std::string("SELECT id FROM v WHERE ") + c.pszWhere));
     }
     struct SFilter {

@@ -2083,19 +2083,6 @@ int CNADataAccess::bExtraitMemo(unsigned int, const wchar_t*) { return _bNotBuil
 int CNADataAccess::bHAttacheMemo(unsigned int, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bSetBLOB(INAItemDescription*, const CAny*) { return _bNotBuilt(PT_NOT_BUILT); }
 int CNADataAccess::_bHAttacheMemo(INAItemDescription*, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHEcrit(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHSupprime(long long, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHModifie(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bHModifie(long long, unsigned int, eNA_LOCKTYPE, CNARecordValue*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bCheckAndCorrectKXRecordValues() { return _bNotBuilt(PT_NOT_BUILT); }
-INAItemDescription* CNADataAccess::piGetDuplicateItem(int) { return nullptr; }
-int CNADataAccess::bIsDuplicateItem(int, CNAColumn*) { return 0; }
-int CNADataAccess::__bDuplicateItem(INAItemDescription*, CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bInitErrorDuplicateItemName(int) { return 0; }
-int CNADataAccess::_bInitErrorNeedItemValueItemName(int) { return 0; }
-INAItemDescription* CNADataAccess::pclGetIdAutoItem() { return nullptr; }
 
 int CNADataAccess::bHRecherche(const wchar_t*, const CAny*, int, int, eNA_LOCKTYPE, eNA_LOCKTYPE*, int, unsigned int)
 {

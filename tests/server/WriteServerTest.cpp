@@ -1,0 +1,366 @@
+// The data access's adds, modifies and deletes on the private server: what
+// another connection reads back, the refusals named (duplicate, NULL, lock
+// time-out) with nothing changed, automatic identifiers taken from the
+// server, and the refusals made before any SQL.
+#include "access/driver/NAItemDescription.h"
+#include "access/statement/NAColumn.h"
+#include "access/statement/NARecord.h"
+#include "access/statement/NARecordValue.h"
+#include "access/table/NAIDAuto.h"
+#include "common/platform/MyModuleInfo.h"
+#include "common/text/XYStringConcat.h"
+#include "tests/support/ClientLibrary.h"
+#include "tests/support/StatementServer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr eNA_LOCKTYPE kNoLock = static_cast<eNA_LOCKTYPE>(0);
+
+// The test data access with the query-source states of a data access.
+class CWriteAccess : public CTestDataAccess {
+public:
+    using CTestDataAccess::CTestDataAccess;
+    void AsQueryWithoutCorrection()
+    {
+        m_bSourceIsQuery = 1;
+        m_eQueryMode = QM_WITHOUT_CORRECTION;
+    }
+    void SetNotifyOptions(int n) { m_nNotifyOptions = n; }
+};
+
+class WriteServer : public StatementServerTest {
+protected:
+    WriteServer() : StatementServerTest("zt40write") {}
+
+    // w: id key, u1 unique (column 2), a text, u2 nullable unique
+    // (column 4), a composite unique key over ca and cb.
+    CWriteAccess* Writable(CMySQLConnection* pCnx)
+    {
+        EXPECT_TRUE(Admin("CREATE TABLE w (id INT NOT NULL PRIMARY KEY, u1 INT NOT NULL UNIQUE, txt VARCHAR(40) NULL, "
+                          "u2 INT NULL UNIQUE, ca INT NULL, cb INT NULL, UNIQUE KEY kc (ca, cb))"));
+        STable* p = NewTable(pCnx, L"w");
+        Both(p, L"id", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+        Both(p, L"u1", NA_IT_I4, 4, CTestTable::UNIQUE, false);
+        Both(p, L"txt", NA_IT_TEXTE, 40, 0, true);
+        Both(p, L"u2", NA_IT_I4, 4, CTestTable::UNIQUE, true);
+        Both(p, L"ca", NA_IT_I4, 4, 0, true);
+        Both(p, L"cb", NA_IT_I4, 4, 0, true);
+        p->pHost->AddComposite(L"kc", CTestTable::UNIQUE, {L"ca", L"cb"});
+        p->pDatabase->AddComposite(L"kc", CTestTable::UNIQUE, {L"ca", L"cb"});
+        (*p->pHost)->UpdateRecordSize();
+        (*p->pDatabase)->UpdateRecordSize();
+        CWriteAccess* pAccess = new CWriteAccess(p->pHost->Get(), pCnx, m_pError);
+        m_tabAccess.push_back(pAccess);
+        EXPECT_TRUE(pAccess->Open(p->pDatabase->Get())) << ErrorText();
+        return pAccess;
+    }
+    // The whole table as the server has it, in key order.
+    Rows Table()
+    {
+        return List("SELECT CONCAT_WS('/', id, u1, IFNULL(txt, 'NULL'), IFNULL(u2, 'NULL'), IFNULL(ca, 'NULL'), "
+                    "IFNULL(cb, 'NULL')) FROM w ORDER BY id");
+    }
+    void Fill(CNADataAccess* p, int nId, int nU1, const std::wstring& strText, int nU2)
+    {
+        Set(p, L"id", std::to_wstring(nId));
+        Set(p, L"u1", std::to_wstring(nU1));
+        Set(p, L"txt", strText);
+        if (nU2 < 0)
+            SetNull(p, L"u2");
+        else
+            Set(p, L"u2", std::to_wstring(nU2));
+        SetNull(p, L"ca");
+        SetNull(p, L"cb");
+    }
+    std::string Item() { return m_pError->pszGetItemName() != nullptr ? Narrow(m_pError->pszGetItemName()) : ""; }
+    std::string Table_() { return Narrow(m_pError->pszGetLogicalTableName()); }
+};
+
+TEST_F(WriteServer, AddModifyDeleteAreWhatTheServerReadsBack)
+{
+    CWriteAccess* p = Writable(Connect());
+    Fill(p, 1, 10, L"first", 100);
+    m_pError->Reset();
+    ASSERT_EQ(p->bHAjoute(0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(m_pError->dwGetErrorId(), 0u) << ErrorText();
+    Fill(p, 2, 20, L"second", -1);
+    ASSERT_EQ(p->bHAjoute(0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(Table(), (Rows{"1/10/first/100/NULL/NULL", "2/20/second/NULL/NULL/NULL"}));
+    EXPECT_NE(p->nGetOwnRecordSave(), -1) << "an add keeps the written values as the own record save";
+
+    // The record just added is modified by its key as written, even the key.
+    Set(p, L"txt", L"changed");
+    Set(p, L"id", L"3");
+    ASSERT_EQ(p->bHModifie(0, 0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(Table(), (Rows{"1/10/first/100/NULL/NULL", "3/20/changed/NULL/NULL/NULL"}));
+    // bHEcrit is the same operation; one that changes nothing succeeds.
+    Set(p, L"u2", L"7");
+    ASSERT_EQ(p->bHEcrit(0, 0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(Table(), (Rows{"1/10/first/100/NULL/NULL", "3/20/changed/7/NULL/NULL"}));
+    m_pError->Reset();
+    ASSERT_EQ(p->bHModifie(0, 0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(m_pError->dwGetErrorId(), 0u);
+    EXPECT_EQ(Table(), (Rows{"1/10/first/100/NULL/NULL", "3/20/changed/7/NULL/NULL"}));
+
+    ASSERT_EQ(p->bHSupprime(0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(Table(), (Rows{"1/10/first/100/NULL/NULL"}));
+    EXPECT_EQ(p->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef()->nGetState(),
+              static_cast<unsigned int>(NA_RECORDSTATE_DELETED));
+    // A modify of the deleted record writes it again with its values and
+    // leaves no error behind.
+    m_pError->Reset();
+    const int nFrom = Queries();
+    ASSERT_EQ(p->bHModifie(0, 0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(m_pError->dwGetErrorId(), 0u) << ErrorText();
+    EXPECT_EQ(Table(), (Rows{"1/10/first/100/NULL/NULL", "3/20/changed/7/NULL/NULL"})) << testing::PrintToString(Sent(nFrom));
+    p->DropStatements();
+}
+
+// A row another connection deleted is not written again: the modify fails
+// with the row gone and nothing is sent after it.
+TEST_F(WriteServer, AModifyOfARowDeletedElsewhereFailsWithoutAnInsert)
+{
+    CWriteAccess* p = Writable(Connect());
+    Fill(p, 1, 10, L"a", -1);
+    ASSERT_EQ(p->bHAjoute(0, kNoLock), 1) << ErrorText();
+    ASSERT_TRUE(Admin("DELETE FROM w"));
+    Set(p, L"txt", L"b");
+    m_pError->Reset();
+    const int nFrom = Queries();
+    EXPECT_EQ(p->bHModifie(0, 0, kNoLock), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_RECORD_NOT_FOUND)) << ErrorText();
+    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_ROWGONE);
+    for (const std::string& s : Sent(nFrom))
+        EXPECT_NE(s.compare(0, 6, "INSERT"), 0) << s;
+    EXPECT_EQ(Table(), Rows{});
+    p->DropStatements();
+}
+
+struct SDuplicateCase {
+    const char* pszName;
+    bool bModify;        // a modify of row 2, else an add of row 3
+    int nU1;
+    int nU2;             // -1: NULL
+    bool bComposite;     // ca, cb as row 1's
+    const char* pszItem; // named in the error
+};
+
+class WriteDuplicates : public WriteServer, public testing::WithParamInterface<SDuplicateCase> {};
+
+TEST_P(WriteDuplicates, TheRefusalNamesTheItemAndChangesNothing)
+{
+    const SDuplicateCase& c = GetParam();
+    CWriteAccess* p = Writable(Connect());
+    ASSERT_TRUE(Admin("INSERT INTO w VALUES (1, 10, 'one', 100, 5, 6)"));
+    Fill(p, 2, 20, L"two", 200);
+    ASSERT_EQ(p->bHAjoute(0, kNoLock), 1) << ErrorText();
+    const Rows tabBefore = Table();
+    const int nOwn = p->nGetOwnRecordSave();
+    if (!c.bModify)
+        Set(p, L"id", L"3");
+    Set(p, L"u1", std::to_wstring(c.nU1));
+    if (c.nU2 < 0)
+        SetNull(p, L"u2");
+    else
+        Set(p, L"u2", std::to_wstring(c.nU2));
+    if (c.bComposite) {
+        Set(p, L"ca", L"5");
+        Set(p, L"cb", L"6");
+    }
+    m_pError->Reset();
+    const int bResult = c.bModify ? p->bHModifie(0, 0, kNoLock) : p->bHAjoute(0, kNoLock);
+    EXPECT_EQ(bResult, 0);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1062u) << ErrorText();
+    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_DUPLICATE);
+    EXPECT_EQ(Item(), c.pszItem) << ErrorText();
+    EXPECT_EQ(Table_(), "w");
+    EXPECT_EQ(Table(), tabBefore);
+    EXPECT_EQ(p->nGetOwnRecordSave(), nOwn);
+    p->DropStatements();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Items, WriteDuplicates,
+    testing::Values(SDuplicateCase{"AddU2", false, 30, 100, false, "u2"},
+                    SDuplicateCase{"ModifyU1UnchangedU2", true, 10, 200, false, "u1"},
+                    SDuplicateCase{"NullU2", false, 10, -1, false, "u1"},
+                    SDuplicateCase{"Composite", false, 30, 300, true, "kc"}),
+    [](const testing::TestParamInfo<SDuplicateCase>& info) { return std::string(info.param.pszName); });
+
+TEST_F(WriteServer, AnUndefinedNotNullItemIsNamed)
+{
+    CWriteAccess* p = Writable(Connect());
+    Set(p, L"id", L"1");
+    m_pError->Reset();
+    EXPECT_EQ(p->bHAjoute(0, kNoLock), 0);
+    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_NULLREFUSED) << ErrorText();
+    EXPECT_EQ(Item(), "u1") << ErrorText();
+    EXPECT_EQ(Table(), Rows{});
+    p->DropStatements();
+}
+
+TEST_F(WriteServer, ARowLockedElsewhereTimesOut)
+{
+    CWriteAccess* p = Writable(Connect());
+    Fill(p, 1, 10, L"a", -1);
+    ASSERT_EQ(p->bHAjoute(0, kNoLock), 1) << ErrorText();
+    CClientLibrary clHolder;
+    std::string strError;
+    ASSERT_TRUE(clHolder.bConnect(false, strError)) << strError;
+    ASSERT_TRUE(clHolder.bExecute("START TRANSACTION", strError)) << strError;
+    Rows tabLocked;
+    ASSERT_TRUE(clHolder.bList("SELECT id FROM `" + m_strDatabase + "`.w WHERE id = 1 FOR UPDATE", tabLocked, strError))
+        << strError;
+    const int nOwn = p->nGetOwnRecordSave();
+    Set(p, L"txt", L"b");
+    m_pError->Reset();
+    EXPECT_EQ(p->bHModifie(0, 0, kNoLock), 0);
+    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_LOCKTIMEOUT) << ErrorText();
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1205u);
+    EXPECT_EQ(p->nGetOwnRecordSave(), nOwn);
+    ASSERT_TRUE(clHolder.bExecute("ROLLBACK", strError)) << strError;
+    EXPECT_EQ(Table(), Rows{"1/10/a/NULL/NULL/NULL"});
+    p->DropStatements();
+}
+
+// Refusals before any SQL: a query run as written, a record number but 0.
+TEST_F(WriteServer, RefusalsSendNothing)
+{
+    CWriteAccess* p = Writable(Connect());
+    Fill(p, 1, 10, L"a", -1);
+    ASSERT_EQ(p->bHAjoute(0, kNoLock), 1) << ErrorText();
+    int nFrom = Queries();
+    m_pError->Reset();
+    EXPECT_EQ(p->bHModifie(5, 0, kNoLock), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_RECORD_NUMBER));
+    m_pError->Reset();
+    EXPECT_EQ(p->bHSupprime(-1, kNoLock), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_RECORD_NUMBER));
+    EXPECT_EQ(Sent(nFrom), Rows{});
+
+    p->AsQueryWithoutCorrection();
+    nFrom = Queries();
+    for (int i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        m_pError->Reset();
+        const int bResult = i == 0 ? p->bHAjoute(0, kNoLock) : i == 1 ? p->bHModifie(0, 0, kNoLock)
+                                                                       : p->bHSupprime(0, kNoLock);
+        EXPECT_EQ(bResult, 0);
+        EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_WITHOUT_CORRECTION)) << ErrorText();
+        EXPECT_NE(ErrorText().find("3.16"), std::string::npos) << ErrorText();
+    }
+    EXPECT_EQ(Sent(nFrom), Rows{});
+    EXPECT_EQ(Table(), Rows{"1/10/a/NULL/NULL/NULL"});
+    p->DropStatements();
+}
+
+// ---- Automatic identifiers --------------------------------------------------------------------------------------
+
+class WriteAutoId : public WriteServer {
+protected:
+    CTestDataAccess* Counter(CMySQLConnection* pCnx)
+    {
+        EXPECT_TRUE(Admin("CREATE TABLE a (id BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY, v INT NULL)"));
+        STable* p = NewTable(pCnx, L"a");
+        Both(p, L"id", NA_IT_IDAUTO, 8, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+        Both(p, L"v", NA_IT_I4, 4, 0, true);
+        return Access(p, pCnx);
+    }
+};
+
+TEST_F(WriteAutoId, SuccessiveAddsTakeTheServersValues)
+{
+    CTestDataAccess* p = Counter(Connect());
+    ASSERT_TRUE(Admin("ALTER TABLE a AUTO_INCREMENT = 41"));
+    for (int i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        Set(p, L"v", std::to_wstring(i));
+        ASSERT_EQ(p->bHAjoute(0, kNoLock), 1) << ErrorText();
+        EXPECT_EQ(Value(p, L"id"), std::to_string(41 + i));
+    }
+    EXPECT_EQ(List("SELECT CONCAT(id, '/', v) FROM a ORDER BY id"), (Rows{"41/0", "42/1", "43/2"}));
+    // The own record save holds the value the server gave.
+    CNAColumn* pId = p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"id");
+    ASSERT_NE(pId, nullptr);
+    ASSERT_TRUE(p->bRestoreOriginalRecordSave(p->nGetOwnRecordSave()));
+    CAny clOriginal;
+    ASSERT_EQ(pId->bGetOriginalValue(&clOriginal, 0), 1);
+    long long llId = 0;
+    ASSERT_EQ(clOriginal.nGetINT_64(&llId), 0);
+    EXPECT_EQ(llId, 43);
+    // A modify finds the row by that value.
+    Set(p, L"v", L"9");
+    ASSERT_EQ(p->bHModifie(0, 0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(First("SELECT v FROM a WHERE id = 43"), "9");
+    p->DropStatements();
+}
+
+TEST_F(WriteAutoId, TheTextsAskTheMaximumOfTheQuotedColumn)
+{
+    CMySQLConnection* pCnx = Connect();
+    ASSERT_TRUE(Admin("CREATE TABLE `we``ird` (`i``d` INT NOT NULL PRIMARY KEY)"));
+    STable* pTable = NewTable(pCnx, L"we`ird");
+    Both(pTable, L"i`d", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    CTestDataAccess* pWeird = Access(pTable, pCnx);
+    CTestDataAccess* pPlain = Counter(pCnx);
+    struct SCase {
+        CTestDataAccess* p;
+        const wchar_t* pszColumn;
+        const char* pszNext;
+        const char* pszMax;
+    } aCase[] = {
+        {pPlain, L"id", "SELECT MAX(`id`)+1 FROM `a`", "SELECT MAX(`id`) FROM `a`"},
+        {pWeird, L"i`d", "SELECT MAX(`i``d`)+1 FROM `we``ird`", "SELECT MAX(`i``d`) FROM `we``ird`"},
+    };
+    CNAIDAuto* pAuto = new CNAIDAuto;
+    pAuto->AddRef();
+    for (const SCase& c : aCase) {
+        SCOPED_TRACE(c.pszNext);
+        CNAColumn* pColumn = c.p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(c.pszColumn);
+        ASSERT_NE(pColumn, nullptr);
+        CXYStringConcat<wchar_t> clNext, clMax;
+        EXPECT_EQ(pAuto->_bBuildQueryGetNextValue(&clNext, c.p, pColumn), 1);
+        EXPECT_EQ(pAuto->_bBuildQueryGetMaxCurrentValue(&clMax, c.p, pColumn), 1);
+        EXPECT_EQ(Narrow(clNext.pszGet()), c.pszNext);
+        EXPECT_EQ(Narrow(clMax.pszGet()), c.pszMax);
+        // The text is appended to what the buffer holds.
+        pAuto->_bBuildQueryGetMaxCurrentValue(&clMax, c.p, pColumn);
+        EXPECT_EQ(Narrow(clMax.pszGet()), std::string(c.pszMax) + c.pszMax);
+    }
+    // The server agrees with the text: it runs.
+    EXPECT_EQ(First("SELECT IFNULL(MAX(`i``d`)+1, 'NULL') FROM `we``ird`"), "NULL");
+    EXPECT_EQ(pAuto->nRelease(), 0u);
+    pWeird->DropStatements();
+    pPlain->DropStatements();
+}
+
+TEST_F(WriteAutoId, WithoutSuchAColumnNothingIsTouched)
+{
+    CWriteAccess* p = Writable(Connect());
+    Fill(p, 1, 10, L"a", -1);
+    const std::string strBefore = Value(p, L"id") + Value(p, L"u1") + Value(p, L"txt");
+    const int nFrom = Queries();
+    EXPECT_EQ(p->bSetNewAutoId(), 1);
+    EXPECT_EQ(Value(p, L"id") + Value(p, L"u1") + Value(p, L"txt"), strBefore);
+    EXPECT_EQ(Sent(nFrom), Rows{});
+    INAItemDescription* pi = p->pclGetIdAutoItem();
+    EXPECT_EQ(pi, nullptr);
+    p->DropStatements();
+}
+
+TEST_F(WriteAutoId, TheKeyOfTheIdentifierIsFound)
+{
+    CTestDataAccess* p = Counter(Connect());
+    INAItemDescription* pi = p->pclGetIdAutoItem();
+    ASSERT_NE(pi, nullptr);
+    EXPECT_STREQ(pi->pszGetName(), L"id");
+    pi->nExternalRelease();
+    p->DropStatements();
+}
+
+} // namespace

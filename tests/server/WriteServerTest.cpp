@@ -364,3 +364,40 @@ TEST_F(WriteAutoId, TheKeyOfTheIdentifierIsFound)
 }
 
 } // namespace
+
+namespace {
+
+// A CREATE TABLE refused for a text column beyond the server's row size is
+// sent once more with the large-text type; the refusal is then cleared.
+TEST_F(WriteServer, ARefusedCreationIsRetriedWithLargeTexts)
+{
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"big");
+    Both(pTable, L"id", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    Both(pTable, L"u", NA_IT_UNICODE, 80000, 0, true);
+    Both(pTable, L"s", NA_IT_TEXTE, 10, 0, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    m_pError->Reset();
+    const int nFrom = Queries();
+    ASSERT_EQ(p->_bOperation(p->Statement(L""), CNAStatement::QT_CREATE, 0, nullptr), 1) << ErrorText();
+    EXPECT_EQ(m_pError->dwGetErrorId(), 0u) << ErrorText();
+    Rows tabCreates;
+    for (const std::string& s : Sent(nFrom))
+        if (s.compare(0, 12, "CREATE TABLE") == 0)
+            tabCreates.push_back(s);
+    ASSERT_EQ(tabCreates.size(), 2u) << testing::PrintToString(tabCreates);
+    // u's length in characters is beyond the 65,535 bytes of a row.
+    std::string strRetry = tabCreates[0];
+    const size_t nLong = strRetry.find("`u` VARCHAR(");
+    ASSERT_NE(nLong, std::string::npos) << strRetry;
+    const size_t nEnd = strRetry.find(')', nLong);
+    EXPECT_GT(std::stoi(strRetry.substr(nLong + 12, nEnd - nLong - 12)), 32767) << strRetry;
+    strRetry.replace(nLong + 4, nEnd + 1 - nLong - 4, "LONGTEXT");
+    EXPECT_EQ(tabCreates[1], strRetry);
+    EXPECT_EQ(List("SELECT CONCAT(COLUMN_NAME, ':', DATA_TYPE) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+                   "DATABASE() AND TABLE_NAME = 'big' ORDER BY ORDINAL_POSITION"),
+              (Rows{"id:int", "u:longtext", "s:varchar"}));
+    p->DropStatements();
+}
+
+} // namespace

@@ -401,3 +401,92 @@ TEST_F(WriteServer, ARefusedCreationIsRetriedWithLargeTexts)
 }
 
 } // namespace
+
+namespace {
+
+// The data access making the driver's own automatic-identifier object.
+class CRealIdAccess : public CTestDataAccess {
+public:
+    using CTestDataAccess::CTestDataAccess;
+    CNAIDAuto* _pclAllocIDAuto() override { return CNADataAccess::_pclAllocIDAuto(); }
+};
+
+class WriteIdValues : public WriteServer {
+protected:
+    CRealIdAccess* Counter(CMySQLConnection* pCnx)
+    {
+        EXPECT_TRUE(Admin("CREATE TABLE a (id BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY, v INT NULL)"));
+        STable* p = NewTable(pCnx, L"a");
+        Both(p, L"id", NA_IT_IDAUTO, 8, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+        Both(p, L"v", NA_IT_I4, 4, 0, true);
+        (*p->pHost)->UpdateRecordSize();
+        (*p->pDatabase)->UpdateRecordSize();
+        CRealIdAccess* pAccess = new CRealIdAccess(p->pHost->Get(), pCnx, m_pError);
+        m_tabAccess.push_back(pAccess);
+        EXPECT_TRUE(pAccess->Open(p->pDatabase->Get())) << ErrorText();
+        return pAccess;
+    }
+    // The value read, as "type:value" ("NULL" for NULL).
+    static std::string Read(CNAIDAuto* pAuto, CNADataAccess* p, bool bNext, CNAError* pError, int* pbResult)
+    {
+        CNAColumn* pColumn = p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"id");
+        CAny clValue;
+        *pbResult = bNext ? pAuto->bGetNextValue(p, pColumn, pError, &clValue)
+                          : pAuto->bGetMaxCurrentValue(p, pColumn, pError, &clValue);
+        if (clValue.bIsNull())
+            return "NULL";
+        long long ll = -1;
+        clValue.nGetINT_64(&ll);
+        return std::to_string(clValue.nGetTypeCode()) + ":" + std::to_string(ll);
+    }
+};
+
+TEST_F(WriteIdValues, NextAndMaximumAskTheServerEachTime)
+{
+    CRealIdAccess* p = Counter(Connect());
+    CNAIDAuto* pAuto = p->pclGetIDAuto();
+    ASSERT_NE(pAuto, nullptr);
+    int bResult = 0;
+    int nFrom = Queries();
+    EXPECT_EQ(Read(pAuto, p, true, m_pError, &bResult), "9:1") << ErrorText();
+    EXPECT_EQ(bResult, 1);
+    EXPECT_EQ(Read(pAuto, p, false, m_pError, &bResult), "NULL");
+    EXPECT_EQ(bResult, 1);
+    ASSERT_TRUE(Admin("INSERT INTO a VALUES (41, 0)"));
+    EXPECT_EQ(Read(pAuto, p, true, m_pError, &bResult).substr(1), ":42");
+    EXPECT_EQ(Read(pAuto, p, false, m_pError, &bResult).substr(1), ":41");
+    const Rows tabSent = Sent(nFrom);
+    const Rows tabExpected = {"SELECT MAX(`id`)+1 FROM `a`", "SELECT MAX(`id`) FROM `a`", "SELECT MAX(`id`)+1 FROM `a`",
+                              "SELECT MAX(`id`) FROM `a`"};
+    EXPECT_EQ(tabSent, tabExpected);
+
+    // A refusal: false with the message naming the table and the item
+    // ahead of the server's.
+    ASSERT_TRUE(Admin("DROP TABLE a"));
+    m_pError->Reset();
+    Read(pAuto, p, true, m_pError, &bResult);
+    EXPECT_EQ(bResult, 0);
+    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1146u) << ErrorText();
+    const std::wstring strUser = m_pError->pclGetXError()->pszGetUserMessage();
+    EXPECT_LT(strUser.find(L"id"), strUser.find(L"doesn't exist")) << Narrow(strUser.c_str());
+    pAuto->nRelease();
+    p->DropStatements();
+}
+
+// Flag 0x200 gives the new record MAX+1 instead of the server's counter.
+TEST_F(WriteIdValues, ANewIdentifierIsDrawnWhenAskedFor)
+{
+    CRealIdAccess* p = Counter(Connect());
+    ASSERT_TRUE(Admin("INSERT INTO a VALUES (41, 0)"));
+    ASSERT_TRUE(Admin("ALTER TABLE a AUTO_INCREMENT = 100"));
+    Set(p, L"v", L"1");
+    ASSERT_EQ(p->bHAjoute(CNAStatement::WPF_AUTOID_NEW, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(Value(p, L"id"), "42");
+    Set(p, L"v", L"2");
+    ASSERT_EQ(p->bHAjoute(0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(Value(p, L"id"), "100");
+    EXPECT_EQ(List("SELECT CONCAT(id, '/', v) FROM a ORDER BY id"), (Rows{"41/0", "42/1", "100/2"}));
+    p->DropStatements();
+}
+
+} // namespace

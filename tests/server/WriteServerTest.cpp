@@ -5,7 +5,9 @@
 #include "access/driver/NAItemDescription.h"
 #include "access/statement/NAColumn.h"
 #include "access/statement/NARecord.h"
+#include "access/statement/NARecordCache.h"
 #include "access/statement/NARecordValue.h"
+#include "access/statement/NATableCache.h"
 #include "access/table/NAIDAuto.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/XYStringConcat.h"
@@ -487,6 +489,67 @@ TEST_F(WriteIdValues, ANewIdentifierIsDrawnWhenAskedFor)
     EXPECT_EQ(Value(p, L"id"), "100");
     EXPECT_EQ(List("SELECT CONCAT(id, '/', v) FROM a ORDER BY id"), (Rows{"41/0", "42/1", "100/2"}));
     p->DropStatements();
+}
+
+} // namespace
+
+namespace {
+
+// The complete table cache takes each write; under options 2 nobody hears.
+TEST_F(WriteServer, TheCompleteTableCacheTakesEveryWrite)
+{
+    for (const int nOptions : {1, 2}) {
+        SCOPED_TRACE(nOptions);
+        CWriteAccess* p = Writable(Connect());
+        ASSERT_TRUE(Admin("INSERT INTO w (id, u1) VALUES (1, 10), (2, 20), (3, 30)"));
+        p->SetNotifyOptions(nOptions);
+        const unsigned int kTableCache = CNAStatement::WPF_TABLE_CACHE;
+        ASSERT_EQ(p->bRead(L"id", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+        ASSERT_EQ(p->bRead(L"u1", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+        CNATableCache* pCache = p->pclGetTableCacheNoRef();
+        ASSERT_NE(pCache, nullptr);
+        ASSERT_EQ(pCache->llGetRecordNbr(), 3);
+        const long long nTaken = nOptions == 1 ? 1 : 0;
+        Fill(p, 4, 40, L"d", -1);
+        ASSERT_EQ(p->bHAjoute(0, kNoLock), 1) << ErrorText();
+        EXPECT_EQ(pCache->llGetRecordNbr(), 3 + nTaken);
+        Set(p, L"txt", L"e");
+        ASSERT_EQ(p->bHModifie(0, 0, kNoLock), 1) << ErrorText();
+        EXPECT_EQ(pCache->llGetRecordNbr(), 3 + nTaken);
+        ASSERT_EQ(p->bHSupprime(0, kNoLock), 1) << ErrorText();
+        EXPECT_EQ(pCache->llGetRecordNbr(), 3 + nTaken);
+        EXPECT_EQ(pCache->llGetRecordNbrActive(), 3);
+        EXPECT_EQ(Table(), (Rows{"1/10/NULL/NULL/NULL/NULL", "2/20/NULL/NULL/NULL/NULL", "3/30/NULL/NULL/NULL/NULL"}));
+        p->DropStatements();
+        ASSERT_TRUE(Admin("DROP TABLE w"));
+    }
+}
+
+// A browse with a record cache hears of an add made as the record read;
+// under options 2 it does not.
+TEST_F(WriteServer, AnotherBrowseHearsOfAnAddUnlessToldNot)
+{
+    for (const int nOptions : {1, 2}) {
+        SCOPED_TRACE(nOptions);
+        CWriteAccess* p = Writable(Connect());
+        ASSERT_TRUE(Admin("INSERT INTO w (id, u1) VALUES (1, 10), (2, 20), (3, 30)"));
+        p->SetNotifyOptions(nOptions);
+        p->m_bRecordCache = true;
+        ASSERT_EQ(p->bRead(L"id", NA_PARSE_FIRST), 1) << ErrorText();
+        while (p->bRead(L"id", NA_PARSE_NEXT) && p->Statement(L"id")->pclGetRecordCacheNoRef() != nullptr &&
+               !p->Statement(L"id")->bCacheCompleted()) {
+        }
+        CNAStatement* pBrowse = p->Statement(L"id");
+        ASSERT_NE(pBrowse->pclGetRecordCacheNoRef(), nullptr);
+        const int nCount = pBrowse->pclGetRecordCacheNoRef()->nGetCount();
+        ASSERT_EQ(nCount, 3);
+        Fill(p, 4, 40, L"d", -1);
+        ASSERT_EQ(p->bHAjoute(CNAStatement::WPF_RECORD_READ, kNoLock), 1) << ErrorText();
+        EXPECT_EQ(pBrowse->pclGetRecordCacheNoRef()->nGetCount(), nOptions == 1 ? 4 : 3);
+        EXPECT_EQ(pBrowse->eParseNeedUpdate() != CNAStatement::UPDATE_NONE, nOptions == 1);
+        p->DropStatements();
+        ASSERT_TRUE(Admin("DROP TABLE w"));
+    }
 }
 
 } // namespace

@@ -553,3 +553,65 @@ TEST_F(WriteServer, AnotherBrowseHearsOfAnAddUnlessToldNot)
 }
 
 } // namespace
+
+namespace {
+
+// Texts beyond code page 1252, every byte in a binary, memos set through
+// the data access and NULLs: each add and modify is what another
+// connection reads.
+TEST_F(WriteServer, ValuesOfEveryKindTravelBothWays)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE r (id INT NOT NULL PRIMARY KEY, t VARCHAR(40) NULL, b VARBINARY(256) NULL, "
+                      "d DOUBLE NULL, m LONGTEXT NULL, mb LONGBLOB NULL) CHARACTER SET utf8mb4"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"r");
+    Both(pTable, L"id", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    Both(pTable, L"t", NA_IT_UNICODE, 40, 0, true);
+    // A binary item's size counts its two-byte length.
+    Both(pTable, L"b", NA_IT_BINAIRE, 258, 0, true);
+    Both(pTable, L"d", NA_IT_R8, 8, 0, true);
+    Both(pTable, L"m", NA_IT_MEMOUNICODE, 0, 0, true);
+    Both(pTable, L"mb", NA_IT_MEMOBINAIRE, 0, 0, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    const std::wstring strText = L"\u00E9\u20AC\u03A9\u4E2D\U0001F600";
+    const std::string strAll = AllBytes();
+    CAny clBinary;
+    clBinary.__SetType(TQTYPE_BIN, 0);
+    clBinary.pclGetTraitement()->SetValue(strAll.data(), static_cast<unsigned>(strAll.size()));
+    CAny clMemo;
+    clMemo.__SetType(TQTYPE_DSTRW, 0);
+    const std::wstring strMemo = strText + L" memo";
+    clMemo.pclGetTraitement()->SetValue(strMemo.c_str(), static_cast<unsigned>(strMemo.size() * sizeof(wchar_t)));
+
+    Set(p, L"id", L"1");
+    Set(p, L"t", strText);
+    ASSERT_EQ(p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"b")->bSetValue(&clBinary, 0), 1);
+    Set(p, L"d", L"-2.5");
+    ASSERT_EQ(p->bSetBLOB(0, &clMemo), 1) << ErrorText();
+    ASSERT_EQ(p->bSetBLOB(1, &clBinary), 1) << ErrorText();
+    ASSERT_EQ(p->bHAjoute(0, kNoLock), 1) << ErrorText();
+    const std::string strExpected = HexaOf(UTF8Of(strText)) + "/" + HexaOf(strAll) + "/-2.5/" +
+                                    HexaOf(UTF8Of(strMemo)) + "/" + HexaOf(strAll);
+    auto Row = [&] {
+        return First("SELECT CONCAT_WS('/', IFNULL(HEX(t), 'NULL'), IFNULL(HEX(b), 'NULL'), IFNULL(d, 'NULL'), "
+                     "IFNULL(HEX(m), 'NULL'), IFNULL(HEX(mb), 'NULL')) FROM r WHERE id = 1");
+    };
+    EXPECT_EQ(Row(), strExpected);
+
+    // Everything but the key becomes NULL, then the text comes back.
+    for (const wchar_t* psz : {L"t", L"b", L"d"})
+        SetNull(p, psz);
+    CAny clNull;
+    clNull.__SetType(TQTYPE_DSTRW, 0);
+    clNull.SetNullFlag(true);
+    ASSERT_EQ(p->bSetBLOB(0, &clNull), 1) << ErrorText();
+    ASSERT_EQ(p->bSetBLOB(1, &clNull), 1) << ErrorText();
+    ASSERT_EQ(p->bHModifie(0, 0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(Row(), "NULL/NULL/NULL/NULL/NULL");
+    Set(p, L"t", strText);
+    ASSERT_EQ(p->bHEcrit(0, 0, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(Row(), HexaOf(UTF8Of(strText)) + "/NULL/NULL/NULL/NULL");
+    p->DropStatements();
+}
+
+} // namespace

@@ -20,6 +20,9 @@
 
 namespace {
 
+// Debug point of a write without a current record (the table not open).
+constexpr int PT_WRITE_NO_RECORD = 40;
+
 enum : int {
     QT_UPDATE = 2,
     QT_INSERT = 3,
@@ -107,6 +110,10 @@ INAItemDescription* piUniqueItemOf(CNAColumn* pclColumn)
 
 int CNADataAccess::bHAjoute(unsigned int nFlags, eNA_LOCKTYPE eLock)
 {
+    if (m_pclCurrentRecord == nullptr) {
+        _RaiseUserError(PT_WRITE_NO_RECORD, ZTERR_NO_CURRENT_RECORD, nullptr, NA_ERRORTYPE_GENERAL);
+        return 0;
+    }
     if (!_bCheckAndCorrectKXRecordValues())
         return 0;
     if (!_bHAjoute(nFlags, eLock))
@@ -156,6 +163,10 @@ int CNADataAccess::bHModifie(long long llRecord, unsigned int nFlags, eNA_LOCKTY
 {
     if (!_bIsValidRecordNumber(llRecord))
         return 0;
+    if (m_pclCurrentRecord == nullptr) {
+        _RaiseUserError(PT_WRITE_NO_RECORD, ZTERR_NO_CURRENT_RECORD, nullptr, NA_ERRORTYPE_GENERAL);
+        return 0;
+    }
     int bResult = _bCheckAndCorrectKXRecordValues();
     if (bResult && llRecord == 0 && m_nOwnRecordSave != -1)
         bResult = bRestoreOriginalRecordSave(m_nOwnRecordSave);
@@ -208,6 +219,10 @@ int CNADataAccess::bHSupprime(long long llRecord, eNA_LOCKTYPE eLock)
 {
     if (!_bIsValidRecordNumber(llRecord))
         return 0;
+    if (m_pclCurrentRecord == nullptr) {
+        _RaiseUserError(PT_WRITE_NO_RECORD, ZTERR_NO_CURRENT_RECORD, nullptr, NA_ERRORTYPE_GENERAL);
+        return 0;
+    }
     if (llRecord == 0 && m_nOwnRecordSave != -1 && !bRestoreOriginalRecordSave(m_nOwnRecordSave))
         return 0;
     CRefHeld<CNAStatement> clStatement(_pclGetQueryStatement());

@@ -254,6 +254,21 @@ TEST_F(NADataAccessFiles, AQueryWithoutCorrectionRefusesWrites)
     }
 }
 
+// Writes before the table is open: no current record, nothing written.
+TEST_F(NADataAccessFiles, NoWriteWithoutACurrentRecord)
+{
+    const eNA_LOCKTYPE eNoLock = static_cast<eNA_LOCKTYPE>(0);
+    for (int i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        m_pError->Reset();
+        const int bResult = i == 0   ? m_pAccess->bHAjoute(0, eNoLock)
+                            : i == 1 ? m_pAccess->bHModifie(0, 0, eNoLock)
+                                     : m_pAccess->bHSupprime(0, eNoLock);
+        EXPECT_EQ(bResult, 0);
+        EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_CURRENT_RECORD));
+    }
+}
+
 TEST_F(NADataAccessFiles, NoIndexWithoutACurrentRecord)
 {
     EXPECT_EQ(m_pAccess->_bCreateIndex(nullptr, 3), 0);

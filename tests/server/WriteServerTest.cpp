@@ -10,6 +10,7 @@
 #include "access/statement/NATableCache.h"
 #include "access/table/NAIDAuto.h"
 #include "common/platform/MyModuleInfo.h"
+#include "common/platform/XError.h"
 #include "common/text/XYStringConcat.h"
 #include "tests/support/ClientLibrary.h"
 #include "tests/support/StatementServer.h"
@@ -611,6 +612,44 @@ TEST_F(WriteServer, ValuesOfEveryKindTravelBothWays)
     Set(p, L"t", strText);
     ASSERT_EQ(p->bHEcrit(0, 0, kNoLock), 1) << ErrorText();
     EXPECT_EQ(Row(), HexaOf(UTF8Of(strText)) + "/NULL/NULL/NULL/NULL");
+    p->DropStatements();
+}
+
+} // namespace
+
+namespace {
+
+// A maximum asked by a text whose result has no row.
+class CNoRowIDAuto : public CNAIDAuto {
+public:
+    int _bBuildQueryGetMaxCurrentValue(CXYStringConcat<wchar_t>* pclText, CNADataAccess* pclAccess,
+                                       CNAColumn* pclColumn) override
+    {
+        CNAIDAuto::_bBuildQueryGetMaxCurrentValue(pclText, pclAccess, pclColumn);
+        pclText->Add(L" HAVING 0");
+        return 1;
+    }
+};
+
+TEST_F(WriteIdValues, AMaximumWithoutARowIsUserError59)
+{
+    CRealIdAccess* p = Counter(Connect());
+    CNoRowIDAuto* pAuto = new CNoRowIDAuto;
+    pAuto->AddRef();
+    CNAColumn* pColumn = p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"id");
+    CAny clValue;
+    m_pError->Reset();
+    EXPECT_EQ(pAuto->bGetMaxCurrentValue(p, pColumn, m_pError, &clValue), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_ROW)) << ErrorText();
+    EXPECT_STREQ(m_pError->pszGetLogicalTableName(), L"a");
+    EXPECT_STREQ(m_pError->pszGetItemName(), L"id");
+    EXPECT_NE(std::wstring(m_pError->pclGetXError()->pszGetDebugMessage()).find(L"=14.1\r\n"), std::wstring::npos)
+        << ErrorText();
+    // Without an error object the failure stays silent.
+    m_pError->Reset();
+    EXPECT_EQ(pAuto->bGetMaxCurrentValue(p, pColumn, nullptr, &clValue), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 0u);
+    EXPECT_EQ(pAuto->nRelease(), 0u);
     p->DropStatements();
 }
 

@@ -2038,64 +2038,8 @@ void CNADataAccess::s_DuplicateMove(long long llRank, long long llTotal, int* pe
 
 // ---- Operations of the layers built later: user error 8 of kind 7 -----------------------------------------------
 
-int CNADataAccess::bGetBLOB(unsigned int, CAny*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bSetBLOB(unsigned int, const CAny*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bExtraitMemo(unsigned int, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHAttacheMemo(unsigned int, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bSetBLOB(INAItemDescription*, const CAny*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bHAttacheMemo(INAItemDescription*, const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHEcrit(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHSupprime(long long, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHModifie(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bHModifie(long long, unsigned int, eNA_LOCKTYPE, CNARecordValue*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bCheckAndCorrectKXRecordValues() { return _bNotBuilt(PT_NOT_BUILT); }
-INAItemDescription* CNADataAccess::piGetDuplicateItem(int) { return nullptr; }
-int CNADataAccess::bIsDuplicateItem(int, CNAColumn*) { return 0; }
-int CNADataAccess::__bDuplicateItem(INAItemDescription*, CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bInitErrorDuplicateItemName(int) { return 0; }
-int CNADataAccess::_bInitErrorNeedItemValueItemName(int) { return 0; }
-INAItemDescription* CNADataAccess::pclGetIdAutoItem() { return nullptr; }
 
-int CNADataAccess::_bChangeStatementKey(const wchar_t*, const wchar_t*, CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
 
-int CNADataAccess::bExecuteQuery(int*, const wchar_t*, ISQLParserInformation*, unsigned int, const INAQueryExecution*)
-{
-    return _bNotBuilt(PT_NOT_BUILT);
-}
-int CNADataAccess::bExecuteQueryInternal(CNAStatement** ppclStatement, const wchar_t*, const wchar_t*)
-{
-    if (ppclStatement != nullptr)
-        *ppclStatement = nullptr;
-    return _bNotBuilt(PT_NOT_BUILT);
-}
-int CNADataAccess::_bExecuteQuery(int*, const wchar_t*, unsigned int, const wchar_t*, ISQLParserInformation*,
-                                  const INAQueryExecution*)
-{
-    return _bNotBuilt(PT_NOT_BUILT);
-}
-int CNADataAccess::_bInitQuery(CNACommand** ppclCommand, CTString*, const wchar_t*, unsigned int, const wchar_t*,
-                               ISQLParserInformation*, const INAQueryExecution*)
-{
-    if (ppclCommand != nullptr)
-        *ppclCommand = nullptr;
-    return _bNotBuilt(PT_NOT_BUILT);
-}
-int CNADataAccess::_bSetQuery(int, const wchar_t*, ISQLParserInformation*, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bExecuteQuery(CNAStatement** ppclStatement, CNACommand*, const wchar_t*, int, unsigned int)
-{
-    if (ppclStatement != nullptr)
-        *ppclStatement = nullptr;
-    return _bNotBuilt(PT_NOT_BUILT);
-}
-int CNADataAccess::_bInitQueryParse(int*, CNAStatement*, const wchar_t*, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bInitParcoursRequete(CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_SetTransactionTermined(CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
-void CNADataAccess::SetTransactionTermined() {}
-int CNADataAccess::bSameQuery(ISQLParserInformation*) { return 0; }
-int CNADataAccess::bFindBestItem(ISQLParserInformation*, wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::eSourceQueryType() const { return 0; }
 
 // ---- Query facts ----------------------------------------------------------------------------------------------------
 

@@ -409,6 +409,9 @@ public:
     // ---- Writes -------------------------------------------------------------------------------
     int _bBuildAndExecuteQuery(CNAStatement* pclStatement, int eType, unsigned int nFlags);
     int _bProcessError(CNACommand* pclCommand, CNAStatement* pclStatement, int eType, unsigned int nFlags);
+    // A CREATE TABLE refused for a text column beyond the server's maximum,
+    // sent once more with the large-text types; 1 when that succeeded.
+    int _bRetryCreateWithLargeTexts(CNACommand* pclCommand, CNAStatement* pclStatement);
     int _bUpdateRecordAfterInsert(CNAStatement* pclStatement, int eType, unsigned int nFlags);
     void NotifyOperation(int eType, CNAStatement* pclStatement, unsigned int nFlags);
     void _NotifyOperation(int eType, CNAStatement* pclStatement, unsigned int nFlags, CNARecordValue* pclOriginal);

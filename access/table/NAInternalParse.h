@@ -1,7 +1,6 @@
 // One SQL text the driver itself needs answered, run on a connection in a
 // private data access under the name "$ZTInternal", and read row by row:
-// into host values, or as text. Not built yet: its operations answer user
-// error 8 of kind 7.
+// into host values, or as text.
 #pragma once
 
 #include "common/platform/ZTUnknown.h"
@@ -19,11 +18,6 @@ enum eNA_PARSEDIRECTION : int;
 
 class CNAInternalParse : public CZTUnknown {
 public:
-    enum : int {
-        // Source-file number in the debug line.
-        ERRFILE_INTERNALPARSE = 72,
-    };
-
     // Both pointers borrowed.
     CNAInternalParse(CNAError* pclError, CNAConnectionDescription* pclConnection);
     CNAInternalParse(const CNAInternalParse&) = delete;
@@ -42,10 +36,12 @@ public:
     int _bAllocate();
     int _bExecute(const wchar_t* pszQuery);
     int bReExecute();
+    // Without a statement: 1 and out of range.
     int bFetch(eNA_PARSEDIRECTION eDirection, int* pbOutOfRange);
     int bFetchData(eNA_PARSEDIRECTION eDirection, int* pbOutOfRange, CAny* pValues, int nCount);
     int bFetchData(eNA_PARSEDIRECTION eDirection, int* pbOutOfRange, CXYStringConcat<wchar_t>* pclText,
                    const wchar_t* pszRowSeparator, const wchar_t* pszColumnSeparator);
+    // 0 when a fetch or a value read failed; the rows appended before stay.
     int bFetchAll(CXYStringConcat<wchar_t>* pclText, const wchar_t* pszRowSeparator,
                   const wchar_t* pszColumnSeparator);
     int nGetColumnNbr();
@@ -53,8 +49,9 @@ public:
     CNAColumn* pclGetColumnNoRef(const wchar_t* pszName);
 
 protected:
-    // User error 8 of kind 7; 0.
-    int _bNotBuilt();
+    // One row appended, after the row separator when bSeparate.
+    int _bFetchRow(eNA_PARSEDIRECTION eDirection, int* pbOutOfRange, CXYStringConcat<wchar_t>* pclText,
+                   const wchar_t* pszRowSeparator, const wchar_t* pszColumnSeparator, bool bSeparate);
 
     CNAError* m_pclError;                      // borrowed
     CNAConnectionDescription* m_pclConnection; // borrowed

@@ -429,8 +429,7 @@ TEST_F(DataAccessServer, RefusedAndInertOperations)
         EXPECT_EQ(p->eGetNAErrorType(), NA_ERRORTYPE_NOTOFFERED);
     }
     // The layers built later answer not offered too.
-    for (const auto& call : std::vector<std::function<int()>>{[&] { return p->bHAjoute(0, kNoLock); },
-                                                             [&] { return p->bHFiltre(nullptr, nullptr); }}) {
+    for (const auto& call : std::vector<std::function<int()>>{[&] { return p->bHFiltre(nullptr, nullptr); }}) {
         m_pError->Reset();
         EXPECT_EQ(call(), 0);
         EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));

@@ -54,6 +54,8 @@ public:
         // Source-file number of the data access in the debug line.
         ERRFILE_DATAACCESS = 3,
     };
+    // The host's writable item texts: 255 wide characters, terminator included.
+    enum : unsigned int { ITEM_BUFFER_SIZE = 255 };
     // Query mode bits (eNA_QUERYMODE).
     enum : unsigned int {
         QM_WITHOUT_CORRECTION = 0x4,

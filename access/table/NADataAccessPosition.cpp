@@ -30,8 +30,6 @@ enum : int {
     PT_COMPARE_SECOND = 20,
 };
 
-// The host's item buffer: 255 wide characters, its terminator included.
-constexpr unsigned int kItemBufferSize = 255;
 
 } // namespace
 
@@ -117,7 +115,7 @@ int CNADataAccess::_bSetPosition(wchar_t* pszItem, int nPosition, int bKeep, eNA
         return 0;
     }
     if (pszItem != nullptr)
-        STR_nCopy(pszItem, kItemBufferSize, clPosition->pszGetItem(), -1);
+        STR_nCopy(pszItem, CNADataAccess::ITEM_BUFFER_SIZE, clPosition->pszGetItem(), -1);
 
     int bResult = _bRestorePositionStatement(clPosition.Get(), eOption);
     if (bResult) {

@@ -112,6 +112,10 @@ int CNADataAccess::bHFiltre(const wchar_t* pszItem, const CAny* pMin, int bMinIn
 
 int CNADataAccess::bHFiltre(ISQLParserInformation* piParser, wchar_t* pszItem)
 {
+    // Without the host's buffer the item chosen is still the one filtered.
+    wchar_t szChosen[ITEM_BUFFER_SIZE] = {};
+    if (pszItem == nullptr)
+        pszItem = szChosen;
     return bFindBestItem(piParser, pszItem) && bHFiltre(pszItem, nullptr, 0, nullptr, 0, piParser) ? 1 : 0;
 }
 

@@ -9,6 +9,8 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/values/Any.h"
 #include "host/HostContext.h"
+#include "host/HostQueryParametersValue.h"
+#include "host/parse/HostSQLParse.h"
 #include "access/table/NAPosition.h"
 #include "common/values/AnyConvert.h"
 #include "mysql/MySQLDataAccess.h"
@@ -21,6 +23,7 @@
 
 #include <climits>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -198,6 +201,10 @@ protected:
         return n;
     }
 
+    // A host parse lives until the tables are closed (the driver keeps its
+    // digest of it).
+    CHostQueryParametersValue m_clValues;
+    std::unique_ptr<CHostSQLParse> m_pParse;
     std::vector<INATable*> m_apTable;
     std::vector<INADataSourceDescription*> m_apDescription;
     std::deque<CHostContext> m_tabContext;
@@ -409,6 +416,22 @@ TEST_F(PositionSearch, SwitchingTheLatestFilterOffAndOn)
     ASSERT_EQ(pi->bHActiveFiltre(pContext, L"id", 0), 1) << Error(pi, pContext);
     ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
     EXPECT_TRUE(Out(pi, pContext, L"id")) << Value(pi, pContext, L"id");
+}
+
+// A condition parsed by the host: the item chosen is written back and the
+// browse keeps to the condition's rows.
+TEST_F(PositionSearch, AParsedCondition)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    std::wstring strError;
+    m_pParse = CHostSQLParse::pParse(L"SELECT * FROM t WHERE t.id >= 3 AND t.id <= 5", nullptr, &m_clValues, &strError);
+    ASSERT_NE(m_pParse, nullptr) << Narrow(strError.c_str());
+    wchar_t szItem[255] = L"unchanged";
+    ASSERT_EQ(pi->bHFiltre(pContext, m_pParse.get(), szItem), 1) << Error(pi, pContext);
+    EXPECT_STREQ(szItem, Access(pi, pContext)->pszGetBestParseItemName());
+    EXPECT_EQ(Walk(pi, pContext, szItem, L"id"), List("SELECT id FROM t WHERE id >= 3 AND id <= 5 ORDER BY id"));
 }
 
 // ---- Key change -------------------------------------------------------------------------------------------------------

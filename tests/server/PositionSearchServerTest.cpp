@@ -706,6 +706,72 @@ TEST_F(PositionSearch, ComparingByTheUniqueItemsValue)
     EXPECT_EQ(bSame, 0);
 }
 
+// ---- After writes ------------------------------------------------------------------------------------------------------
+
+// The record added is the data access's own record save: a position noted
+// after it brings it back, and a change of key starts from it.
+TEST_F(PositionSearch, AfterAnAdd)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    CNADataAccess* p = Access(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"name", FIRST), 1);
+    SetCurrentValue(p, L"id", L"0");
+    SetCurrentValue(p, L"name", L"ZZ");
+    ASSERT_EQ(pi->bHAjoute(pContext, 0, kNoLock), 1) << Error(pi, pContext);
+    ASSERT_EQ(First("SELECT name FROM t WHERE id = 0"), "ZZ");
+    ASSERT_NE(p->nGetOwnRecordSave(), -1);
+    const int n = Save(pi, pContext, L"name");
+
+    // The change of key starts from the record added: next on id is 1.
+    ASSERT_EQ(pi->bHChangeCle(pContext, L"id", 0), 1) << Error(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT MIN(id) FROM t WHERE id > 0"));
+
+    // Back to the position: the record added, as current and original.
+    ASSERT_EQ(Read(pi, pContext, L"id", LAST), 1);
+    ASSERT_EQ(pi->bHRetourPosition(pContext, n, nullptr, 0, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), "0");
+    EXPECT_EQ(Value(pi, pContext, L"name"), "ZZ");
+    EXPECT_NE(p->nGetOwnRecordSave(), -1);
+    SetCurrentValue(p, L"name", L"ZY");
+    ASSERT_EQ(pi->bHModifie(pContext, 0, 0, kNoLock), 1) << Error(pi, pContext);
+    EXPECT_EQ(First("SELECT name FROM t WHERE id = 0"), "ZY") << "the original record was the one added";
+}
+
+// A row deleted through another browse: the position goes by search, never
+// by the stale row.
+TEST_F(PositionSearch, ARowDeletedElsewhere)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
+    const std::string strThird = Value(pi, pContext, L"id");
+    const int n = Save(pi, pContext, L"id");
+    const CInt v(std::stoi(strThird));
+    // The same record on the browse by name, deleted there.
+    ASSERT_EQ(Access(pi, pContext)->bHRecherche(L"name", L"id", &v, 1, 0, kNoLock, nullptr, 1, 0), 1);
+    ASSERT_EQ(Value(pi, pContext, L"id"), strThird);
+    ASSERT_EQ(pi->bHSupprime(pContext, 0, kNoLock), 1) << Error(pi, pContext);
+    ASSERT_EQ(First("SELECT COUNT(*) FROM t WHERE id = " + strThird), "0");
+    // What sends the return by search: the saved record or the row marked
+    // deleted.
+    CNADataAccess* p = Access(pi, pContext);
+    CNAPosition* pPosition = p->_pclFindPosition(n);
+    ASSERT_NE(pPosition, nullptr);
+    EXPECT_TRUE(pPosition->bRowDeleted() || p->bRecordDeleted(pPosition->nGetRecordSaveId()));
+    pPosition->nRelease();
+    ASSERT_EQ(pi->bHRetourPosition(pContext, n, nullptr, 0, 0), 1) << Error(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT MIN(id) FROM t WHERE id > " + strThird));
+    ASSERT_EQ(Read(pi, pContext, L"id", PREVIOUS), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT MAX(id) FROM t WHERE id < " + strThird));
+}
+
 // ---- Places in thousandths --------------------------------------------------------------------------------------------
 
 TEST_F(PositionSearch, ThousandthsOfTheBrowse)

@@ -106,7 +106,7 @@ std::string CurrentValueText(CNADataAccess* pAccess, const wchar_t* pszItem)
     return UTF8Of(TextW(v));
 }
 
-void StatementServerTest::Set(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)
+void SetCurrentValue(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)
 {
     CNAColumn* pColumn = pAccess->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(pszItem);
     ASSERT_NE(pColumn, nullptr);

@@ -18,6 +18,8 @@
 // The value of an item in the data access's current record as text ("NULL"
 // for NULL).
 std::string CurrentValueText(CNADataAccess* pAccess, const wchar_t* pszItem);
+// The item's value set in the data access's current record.
+void SetCurrentValue(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue);
 
 class StatementServerTest : public ServerTest {
 protected:
@@ -49,7 +51,10 @@ protected:
     // The value of an item in the current record as text ("NULL" for NULL).
     static std::string Value(CNADataAccess* pAccess, const wchar_t* pszItem) { return CurrentValueText(pAccess, pszItem); }
     // The item's value set in the current record.
-    static void Set(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue);
+    static void Set(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)
+    {
+        SetCurrentValue(pAccess, pszItem, strValue);
+    }
     static void SetNull(CNADataAccess* pAccess, const wchar_t* pszItem);
     // The error text of the test's error object, 8-bit.
     std::string ErrorText();

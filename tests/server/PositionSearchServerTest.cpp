@@ -678,6 +678,18 @@ TEST_F(PositionSearch, ComparingByTheUniqueItemsValue)
     const int nFive = Save(pi, pContext, L"code");
     const int nFiveOther = SaveOnOther(std::stoi(First("SELECT other FROM u WHERE code = 5")));
     const int nSix = SaveOnOther(4);
+    // The same record changed since: another save, the same unique value.
+    ASSERT_TRUE(Admin("UPDATE u SET other = 9 WHERE code = 5"));
+    const int nFiveChanged = SaveOnOther(9);
+    {
+        CNADataAccess* p = Access(pi, pContext);
+        CNAPosition* pBefore = p->_pclFindPosition(nFive);
+        CNAPosition* pAfter = p->_pclFindPosition(nFiveChanged);
+        ASSERT_TRUE(pBefore != nullptr && pAfter != nullptr);
+        EXPECT_NE(pBefore->nGetRecordSaveId(), pAfter->nGetRecordSaveId()) << "two saves: compared by value";
+        pBefore->nRelease();
+        pAfter->nRelease();
+    }
     // The first NULL by code, and the other NULL row by "other".
     ASSERT_EQ(Read(pi, pContext, L"code", FIRST), 1);
     ASSERT_EQ(Value(pi, pContext, L"code"), "NULL");
@@ -688,7 +700,7 @@ TEST_F(PositionSearch, ComparingByTheUniqueItemsValue)
     struct SCase {
         int n1, n2, bSame;
     };
-    const SCase aCase[] = {{nFive, nFiveOther, 1}, {nFive, nSix, 0},          {nFive, nOtherNull, 0},
+    const SCase aCase[] = {{nFive, nFiveChanged, 1}, {nFive, nFiveOther, 1}, {nFive, nSix, 0}, {nFive, nOtherNull, 0},
                            {nOtherNull, nFive, 0}, {nNullCode, nSameNull, 1}, {nNullCode, nOtherNull, 0}};
     for (const SCase& c : aCase) {
         SCOPED_TRACE(testing::Message() << c.n1 << " " << c.n2);

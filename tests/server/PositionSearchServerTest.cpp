@@ -188,6 +188,14 @@ protected:
         }
         return tab;
     }
+    // The browse on the item to its third record from one end; its id.
+    static std::string Third(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, bool bFromFirst)
+    {
+        EXPECT_EQ(Read(pi, pContext, pszItem, bFromFirst ? FIRST : LAST), 1) << Error(pi, pContext);
+        for (int i = 0; i < 2; i++)
+            EXPECT_EQ(Read(pi, pContext, pszItem, bFromFirst ? NEXT : PREVIOUS), 1) << Error(pi, pContext);
+        return Value(pi, pContext, L"id");
+    }
     // The found state of the item's browse (-1 when it cannot be asked).
     static int Found(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
     {
@@ -441,10 +449,7 @@ TEST_F(PositionSearch, ChangingTheKeyKeepsTheRecord)
     CHostContext* pContext = Context(1);
     INATable* pi = Open(L"t", pContext);
     ASSERT_NE(pi, nullptr);
-    ASSERT_EQ(Read(pi, pContext, L"name", LAST), 1);
-    ASSERT_EQ(Read(pi, pContext, L"name", PREVIOUS), 1);
-    ASSERT_EQ(Read(pi, pContext, L"name", PREVIOUS), 1);
-    const std::string strId = Value(pi, pContext, L"id");
+    const std::string strId = Third(pi, pContext, L"name", false);
     ASSERT_EQ(strId, First("SELECT id FROM t ORDER BY name DESC LIMIT 2, 1"));
     ASSERT_EQ(pi->bHChangeCle(pContext, L"id", 0), 1) << Error(pi, pContext);
     ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
@@ -499,11 +504,8 @@ TEST_F(PositionSearch, BackToARecordByRowAndBySearch)
     CHostContext* pContext = Context(1);
     INATable* pi = Open(L"t", pContext);
     ASSERT_NE(pi, nullptr);
-    ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1);
-    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
-    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
     const std::string strThird = First("SELECT id FROM t ORDER BY id LIMIT 2, 1");
-    ASSERT_EQ(Value(pi, pContext, L"id"), strThird);
+    ASSERT_EQ(Third(pi, pContext, L"id", true), strThird);
     const int nByRow = Save(pi, pContext, L"id");
     const int nSecond = Save(pi, pContext, L"id");
     ASSERT_GT(nByRow, 0);
@@ -759,10 +761,7 @@ TEST_F(PositionSearch, ARowDeletedElsewhere)
     CHostContext* pContext = Context(1);
     INATable* pi = Open(L"t", pContext);
     ASSERT_NE(pi, nullptr);
-    ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1);
-    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
-    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1);
-    const std::string strThird = Value(pi, pContext, L"id");
+    const std::string strThird = Third(pi, pContext, L"id", true);
     const int n = Save(pi, pContext, L"id");
     const CInt v(std::stoi(strThird));
     // The same record on the browse by name, deleted there.

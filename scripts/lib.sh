@@ -123,14 +123,38 @@ zt_server_start() {
   echo "private server on 127.0.0.1:$ZT_MARIADBD_PORT"
 }
 
-# zt_plain_server_start DIR: a second private server, without TLS, for the
-# tests that need a server refusing it; prints "<port> <pid>". The caller
+# zt_plain_server_start DIR [OPTION...]: a second private server, without
+# TLS, for the tests that need a server refusing it or a server of their own
+# to kill; the options go to the server. Prints "<port> <pid>". The caller
 # stops it (kill PID) and removes DIR.
 zt_plain_server_start() {
-  local dir="$1"
+  local dir="$1"; shift
   mkdir -p "$dir"
-  zt_mariadbd "$dir" --skip-ssl || return 1
+  zt_mariadbd "$dir" --skip-ssl "$@" || return 1
   echo "$ZT_MARIADBD_PORT $ZT_MARIADBD_PID"
+}
+
+# zt_plain_server_restart DIR PORT [OPTION...]: the second server started
+# again on the data it left in DIR, on the same port; prints its pid.
+zt_plain_server_restart() {
+  local dir="$1" port="$2"; shift 2
+  mariadbd --no-defaults --user=root --datadir="$dir/data" --bind-address=127.0.0.1 \
+    --port="$port" --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" \
+    --log-error="$dir/error.log" --skip-log-bin --innodb-buffer-pool-size=64M \
+    --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
+    --innodb-lock-wait-timeout=1 --skip-ssl "$@" >"$dir/mariadbd.out" 2>&1 </dev/null &
+  local pid=$!
+  for _ in $(seq 1 300); do
+    if mariadb-admin --no-defaults -S "$dir/mysqld.sock" -u root ping >/dev/null 2>&1; then
+      echo "$pid"
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  cat "$dir/error.log" >&2
+  kill "$pid" 2>/dev/null
+  return 1
 }
 
 zt_server_stop() {

@@ -21,6 +21,7 @@
 #include "access/statement/NATableCache.h"
 #include "access/table/NABrowseRules.h"
 #include "access/table/NAIDAuto.h"
+#include "access/table/Held.h"
 #include "access/table/NAPosition.h"
 #include "access/table/NATable.h"
 #include "common/platform/MyModuleInfo.h"
@@ -60,51 +61,6 @@ constexpr unsigned int COUNT_MODE = 0x10;
 constexpr int OPERATION_FIRST = 1;
 constexpr int OPERATION_CACHE = 2;
 constexpr int OPERATION_LAST = 3;
-
-// Holds one reference taken elsewhere and gives it back at the end of a scope.
-template <class T>
-class CHeld {
-public:
-    explicit CHeld(T* p = nullptr) : m_p(p) {}
-    ~CHeld() { Reset(nullptr); }
-    CHeld(const CHeld&) = delete;
-    CHeld& operator=(const CHeld&) = delete;
-    void Reset(T* p)
-    {
-        T* pOld = m_p;
-        m_p = p;
-        if (pOld != nullptr)
-            pOld->nRelease();
-    }
-    T* Get() const { return m_p; }
-    T* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-
-private:
-    T* m_p;
-};
-
-// Holds one external reference on an item description.
-class CHeldItem {
-public:
-    explicit CHeldItem(INAItemDescription* pi = nullptr) : m_pi(pi) {}
-    ~CHeldItem() { Reset(nullptr); }
-    CHeldItem(const CHeldItem&) = delete;
-    CHeldItem& operator=(const CHeldItem&) = delete;
-    void Reset(INAItemDescription* pi)
-    {
-        INAItemDescription* piOld = m_pi;
-        m_pi = pi;
-        if (piOld != nullptr)
-            piOld->nExternalRelease();
-    }
-    INAItemDescription* Get() const { return m_pi; }
-    INAItemDescription* operator->() const { return m_pi; }
-    explicit operator bool() const { return m_pi != nullptr; }
-
-private:
-    INAItemDescription* m_pi;
-};
 
 // The statement's filter differs from the one in force when its browse
 // started.
@@ -217,8 +173,13 @@ void CNADataAccess::_RaiseUserError(int nPoint, unsigned int nUserError, const w
                                  pszItem != nullptr ? pszItem : L"");
         break;
     case ZTERR_CACHE_INCOMPLETE:
+    case ZTERR_POSITION_LOST:
         pclError->RaiseUserError(eType, ERRFILE_DATAACCESS, nPoint, m_pclConnection, pszTable, pszItem, nUserError,
                                  pszTable);
+        break;
+    case ZTERR_NO_SUCH_ITEM:
+        pclError->RaiseUserError(eType, ERRFILE_DATAACCESS, nPoint, m_pclConnection, pszTable, pszItem, nUserError,
+                                 pszTable, pszItem != nullptr ? pszItem : L"");
         break;
     default:
         pclError->RaiseUserError(eType, ERRFILE_DATAACCESS, nPoint, m_pclConnection, pszTable, pszItem, nUserError);
@@ -2077,57 +2038,7 @@ void CNADataAccess::s_DuplicateMove(long long llRank, long long llTotal, int* pe
 
 // ---- Operations of the layers built later: user error 8 of kind 7 -----------------------------------------------
 
-int CNADataAccess::bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHEcrit(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHSupprime(long long, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHModifie(long long, unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bHModifie(long long, unsigned int, eNA_LOCKTYPE, CNARecordValue*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bHAjoute(unsigned int, eNA_LOCKTYPE) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bCheckAndCorrectKXRecordValues() { return _bNotBuilt(PT_NOT_BUILT); }
-INAItemDescription* CNADataAccess::piGetDuplicateItem(int) { return nullptr; }
-int CNADataAccess::bIsDuplicateItem(int, CNAColumn*) { return 0; }
-int CNADataAccess::__bDuplicateItem(INAItemDescription*, CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bInitErrorDuplicateItemName(int) { return 0; }
-int CNADataAccess::_bInitErrorNeedItemValueItemName(int) { return 0; }
-INAItemDescription* CNADataAccess::pclGetIdAutoItem() { return nullptr; }
 
-int CNADataAccess::bHRecherche(const wchar_t*, const CAny*, int, int, eNA_LOCKTYPE, eNA_LOCKTYPE*, int, unsigned int)
-{
-    return _bNotBuilt(PT_NOT_BUILT);
-}
-int CNADataAccess::bHRecherche(const wchar_t*, const wchar_t*, const CAny*, int, int, eNA_LOCKTYPE, eNA_LOCKTYPE*, int,
-                               unsigned int)
-{
-    return _bNotBuilt(PT_NOT_BUILT);
-}
-int CNADataAccess::bHAnnuleRecherche(const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHFiltre(const wchar_t*, const CAny*, int, const CAny*, int, ISQLParserInformation*)
-{
-    return _bNotBuilt(PT_NOT_BUILT);
-}
-int CNADataAccess::bHFiltre(ISQLParserInformation*, wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHActiveFiltre(const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHDesactiveFiltre(const wchar_t*) { return _bNotBuilt(PT_NOT_BUILT); }
-void CNADataAccess::_DesactivateAllFilter() {}
-int CNADataAccess::bHChangeCle(const wchar_t*, unsigned int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bUpdateCurrentParsePosition(int, CNAStatement*) { return _bNotBuilt(PT_NOT_BUILT); }
-
-int CNADataAccess::bHSauvePosition(int*, const wchar_t*, eNAPOSITION) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHRetourPosition(int, wchar_t*, int, eNAPOSITION) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHLiberePosition(int) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bGetPosition(int*, const wchar_t*, eNAPOSITION) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bSetPosition(wchar_t*, int, int, eNAPOSITION) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bRestorePositionStatement(CNAPosition*, eNAPOSITION) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHPositionCourante(int*, const wchar_t*, eNA_PRECISION) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::bHPositionne(const wchar_t*, unsigned int, eNA_PRECISION, unsigned int)
-{
-    return _bNotBuilt(PT_NOT_BUILT);
-}
-int CNADataAccess::bCompareTablePosition(int, int, int*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bCompareTablePosition(CNAPosition*, CNAPosition*, int*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bCheckRowId(CNAPosition*, CNAPosition*, int*) { return 0; }
-int CNADataAccess::_bCheckRecordSaveID(CNAPosition*, CNAPosition*, int*) { return _bNotBuilt(PT_NOT_BUILT); }
-int CNADataAccess::_bGetItemValueInRecordSave(CAny*, int, INAItemDescription*) { return _bNotBuilt(PT_NOT_BUILT); }
 
 
 // ---- Query facts ----------------------------------------------------------------------------------------------------

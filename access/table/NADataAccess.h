@@ -54,6 +54,8 @@ public:
         // Source-file number of the data access in the debug line.
         ERRFILE_DATAACCESS = 3,
     };
+    // The host's writable item texts: 255 wide characters, terminator included.
+    enum : unsigned int { ITEM_BUFFER_SIZE = 255 };
     // Query mode bits (eNA_QUERYMODE).
     enum : unsigned int {
         QM_WITHOUT_CORRECTION = 0x4,
@@ -388,7 +390,8 @@ public:
     int _bCheckRowId(CNAPosition* pclPosition1, CNAPosition* pclPosition2, int* pbSame);
     int _bGetItemValueInRecordSave(CAny* pValue, int nRecordSaveId, INAItemDescription* piItem);
     unsigned int nGetPositionCount() const { return m_tabPosition.dwGetNumElement(); }
-    // The number of the next saved position, for the whole process.
+    // The number of the next saved position, for the whole process; read
+    // and moved only under the driver mutex.
     static int ms_nPositionID;
 
     // ---- Searches and filters ----------------------------------------------------------
@@ -408,6 +411,9 @@ public:
     // ---- Writes -------------------------------------------------------------------------------
     int _bBuildAndExecuteQuery(CNAStatement* pclStatement, int eType, unsigned int nFlags);
     int _bProcessError(CNACommand* pclCommand, CNAStatement* pclStatement, int eType, unsigned int nFlags);
+    // A CREATE TABLE refused for a text column beyond the server's maximum,
+    // sent once more with the large-text types; 1 when that succeeded.
+    int _bRetryCreateWithLargeTexts(CNACommand* pclCommand, CNAStatement* pclStatement);
     int _bUpdateRecordAfterInsert(CNAStatement* pclStatement, int eType, unsigned int nFlags);
     void NotifyOperation(int eType, CNAStatement* pclStatement, unsigned int nFlags);
     void _NotifyOperation(int eType, CNAStatement* pclStatement, unsigned int nFlags, CNARecordValue* pclOriginal);
@@ -517,6 +523,9 @@ public:
     // (nSetRecordDeletedInCache, nUpdateRecordInCache above)
 
 protected:
+    // The counter's number, or the first one after it (1 past INT_MAX) not
+    // filed here: never 0 nor negative.
+    int _nFreePositionID() const;
     // User error 8 of kind 7 in the error object, the logical table name
     // as its table; 0.
     int _bNotBuilt(int nPoint);

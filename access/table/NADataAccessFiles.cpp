@@ -17,6 +17,7 @@
 #include "access/statement/NARecord.h"
 #include "access/statement/NARecordCache.h"
 #include "access/statement/NAStatement.h"
+#include "access/statement/NATableCache.h"
 #include "common/platform/MyModuleInfo.h"
 
 #include <ctime>
@@ -411,22 +412,75 @@ int CNADataAccess::_bUpdateRecordAfterInsert(CNAStatement* pclStatement, int eTy
     return pclStatement->bUpdateRecordAfterInsert(eType, nFlags);
 }
 
-int CNADataAccess::_bProcessError(CNACommand*, CNAStatement*, int, unsigned int)
+int CNADataAccess::_bProcessError(CNACommand* pclCommand, CNAStatement* pclStatement, int eType, unsigned int)
 {
     const eNA_ERRORTYPE eKind = eGetNAErrorType();
     switch (eKind) {
+    case NA_ERRORTYPE_GENERAL:
+        return eType == QT_CREATE_TABLE ? _bRetryCreateWithLargeTexts(pclCommand, pclStatement) : 0;
     case NA_ERRORTYPE_KIND1:
     case NA_ERRORTYPE_LOCKTIMEOUT:
-    case NA_ERRORTYPE_DUPLICATE:
     case NA_ERRORTYPE_KIND4:
     case NA_ERRORTYPE_NOTOFFERED:
-    case NA_ERRORTYPE_NULLREFUSED:
         if (m_pclError != nullptr)
+            m_pclError->SetErrorType(eKind);
+        return 0;
+    case NA_ERRORTYPE_DUPLICATE:
+        if (m_pclError != nullptr && !_bInitErrorDuplicateItemName(eType))
+            m_pclError->SetErrorType(eKind);
+        return 0;
+    case NA_ERRORTYPE_NULLREFUSED:
+        if (m_pclError != nullptr && !_bInitErrorNeedItemValueItemName(eType))
             m_pclError->SetErrorType(eKind);
         return 0;
     default:
         return 0;
     }
+}
+
+int CNADataAccess::_bRetryCreateWithLargeTexts(CNACommand* pclCommand, CNAStatement* pclStatement)
+{
+    CNAConnectionDescription* pclConnection = m_pclConnection;
+    if (pclConnection == nullptr || pclCommand == nullptr)
+        return 0;
+    const int nVarCharMax = pclConnection->nGetVarCharMaxLen();
+    const int nNVarCharMax = pclConnection->nGetNVarCharMaxLen();
+    if (nVarCharMax == -1 && nNVarCharMax == -1)
+        return 0;
+    CTString csCorrected;
+    bool bCorrected = false;
+    if (nVarCharMax != -1) {
+        const wchar_t* pszText = pclCommand->pszGetFormatedSQL(static_cast<CNACommand::ePARAMTYPECONV>(-1));
+        if (pszText != nullptr)
+            bCorrected = CNAStatement::bQueryCREATE_AutoCorrectVarcharMax(&csCorrected, pszText,
+                                                                          pclConnection->pszGetVarCharType(),
+                                                                          nVarCharMax, pclConnection->pszGetCLOBType());
+    }
+    if (nNVarCharMax != -1) {
+        const CTString csSource(bCorrected ? csCorrected.pszGet()
+                                           : pclCommand->pszGetFormatedSQL(static_cast<CNACommand::ePARAMTYPECONV>(-1)));
+        CTString csWide;
+        if (csSource.pszGet() != nullptr &&
+            CNAStatement::bQueryCREATE_AutoCorrectVarcharMax(&csWide, csSource.pszGet(),
+                                                             pclConnection->pszGetNVarCharType(), nNVarCharMax,
+                                                             pclConnection->pszGetNCLOBType())) {
+            csCorrected = csWide;
+            bCorrected = true;
+        }
+    }
+    if (!bCorrected)
+        return 0;
+    CCommandHeld clRetry(pclAllocCommand(m_pclError));
+    if (clRetry.p == nullptr)
+        return 0;
+    if (!clRetry.p->bComplete(csCorrected.pszGet(), csCorrected.nTaille()))
+        return 0;
+    clRetry.p->SetStatementKind(QT_CREATE_TABLE);
+    if (!pclStatement->bExecuteDirectNewCommand(clRetry.p, 0, 1))
+        return 0;
+    if (m_pclError != nullptr)
+        m_pclError->Reset();
+    return 1;
 }
 
 void CNADataAccess::NotifyOperation(int eType, CNAStatement* pclStatement, unsigned int nFlags)
@@ -440,16 +494,28 @@ void CNADataAccess::_NotifyOperation(int eType, CNAStatement* pclStatement, unsi
     if (m_nNotifyOptions & NOTIFY_NONE)
         return;
     const bool bTellStatements = bHasTableCache() || (m_nNotifyOptions & NOTIFY_STATEMENTS);
-    // The row of the whole-table cache; the table cache keeps its own rows
-    // in step and answers it once it exists.
-    const int nRow = -1;
+    // Only a cache that already holds the whole table takes the write:
+    // reading the browse to its end now would meet the written row twice.
+    CNARecordCache* pclFull = m_pclTableCache != nullptr && m_pclTableCache->bCacheCompleted()
+                                  ? m_pclTableCache->pclGetFullCache()
+                                  : nullptr;
+    const bool bComplete = pclFull != nullptr;
+    int nRow = -1;
     switch (eType) {
+    case QT_INSERT:
+        if (bComplete && m_pclCurrentRecord != nullptr)
+            nRow = pclFull->nAjoute(m_pclCurrentRecord->pclGetCurrentRecordValueNoRef());
+        break;
     case QT_DELETE:
         nSetRecordDeletedInCache(m_pclRecordSaveCache);
+        if (bComplete)
+            nRow = nSetRecordDeletedInCache(pclFull);
         break;
     case QT_UPDATE:
         nUpdateRecordInCache(nFlags, m_pclRecordSaveCache);
         _vUpdateRecordInCacheLock(nFlags);
+        if (bComplete)
+            nRow = nUpdateRecordInCache(nFlags, pclFull);
         break;
     default:
         break;

@@ -43,7 +43,7 @@ constexpr int CP_ANY_TEXT = -2;
 // Comparison flags: letter case ignored.
 constexpr unsigned int CMP_NO_CASE = 1;
 // The room of the host's item-name buffer, terminator included.
-constexpr size_t ITEM_NAME_ROOM = 255;
+constexpr size_t ITEM_NAME_ROOM = CNADataAccess::ITEM_BUFFER_SIZE;
 // The lock type of a query's first read.
 constexpr eNA_LOCKTYPE FIRST_READ_LOCK = static_cast<eNA_LOCKTYPE>(1);
 

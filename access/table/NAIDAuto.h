@@ -1,8 +1,6 @@
 // Values of a table's automatic identifier computed on the client side: the
 // next one for a new record and the current maximum, each asked of the
-// server by an internal query that lives only while the value is read. The
-// values themselves are not built yet: those operations answer user error
-// 8 of kind 7.
+// server by an internal query that lives only while the value is read.
 #pragma once
 
 #include "access/driver/Interf.h"
@@ -39,6 +37,11 @@ public:
     virtual int _bBuildQueryGetMaxCurrentValue(CXYStringConcat<wchar_t>* pclText, CNADataAccess* pclDataAccess,
                                                CNAColumn* pclColumn);
     virtual void _PrefixMessageErreur(CNAError* pclError, CNADataAccess* pclDataAccess, CNAColumn* pclColumn);
+
+    // "SELECT MAX(column)" with "+1" when bNext, " FROM table", appended to
+    // the text; a query source names its source column and table. 1.
+    int _bBuildQueryGetMax(CXYStringConcat<wchar_t>* pclText, CNADataAccess* pclDataAccess, CNAColumn* pclColumn,
+                           int bNext);
 
     // The query's reference dropped and the field cleared; nothing without one.
     void _CloseInternalParseNextValue();

@@ -467,14 +467,6 @@ TEST_F(DataAccessServer, RefusedAndInertOperations)
         EXPECT_EQ(Get<int>(v), 41) << c.pszName;
         EXPECT_EQ(p->eGetNAErrorType(), NA_ERRORTYPE_NOTOFFERED);
     }
-    // The layers built later answer not offered too.
-    for (const auto& call : std::vector<std::function<int()>>{[&] { return p->bHAjoute(0, kNoLock); },
-                                                             [&] { return p->bHFiltre(nullptr, nullptr); }}) {
-        m_pError->Reset();
-        EXPECT_EQ(call(), 0);
-        EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
-        EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
-    }
     m_pError->Reset();
     EXPECT_EQ(p->bHDebloqueFichier(), 1);
     EXPECT_EQ(p->bHDebloqueNumEnr(3), 1);

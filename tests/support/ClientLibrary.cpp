@@ -34,8 +34,11 @@ CClientLibrary::~CClientLibrary()
 bool CClientLibrary::bConnect(bool bDatabase, std::string& strError)
 {
     CTestServer server;
-    if (!CTestServer::bGet(server, strError))
-        return false;
+    return CTestServer::bGet(server, strError) && bConnect(server, bDatabase, strError);
+}
+
+bool CClientLibrary::bConnect(const CTestServer& server, bool bDatabase, std::string& strError)
+{
     // Never unloaded: the library keeps what its first handle set up in
     // globals, which an unloaded library would leave unreachable.
     m_hLib = dlopen("libmysqlclient.so", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);

@@ -3,6 +3,8 @@
 // that ask the server itself.
 #pragma once
 
+#include "tests/support/TestServer.h"
+
 #include <string>
 #include <vector>
 
@@ -17,6 +19,8 @@ public:
     // Opens the library and connects to the test server, in its test
     // database when bDatabase (else in none); false with the reason.
     bool bConnect(bool bDatabase, std::string& strError);
+    // The same, to the server described.
+    bool bConnect(const CTestServer& server, bool bDatabase, std::string& strError);
     // Runs a statement, dropping any result; false with the server's error.
     bool bExecute(const std::string& strSQL, std::string& strError);
     // The first column of every row ("NULL" for a null), or false with the

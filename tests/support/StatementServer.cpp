@@ -90,7 +90,7 @@ int StatementServerTest::Seeks()
     return pfn != nullptr ? pfn() : -1;
 }
 
-std::string StatementServerTest::Value(CNADataAccess* pAccess, const wchar_t* pszItem)
+std::string CurrentValueText(CNADataAccess* pAccess, const wchar_t* pszItem)
 {
     CNARecord* pRecord = pAccess->pclGetCurrentRecordNoRef();
     CNAColumn* pColumn = pRecord != nullptr ? pRecord->pclGetColumnNoRef(pszItem) : nullptr;
@@ -102,7 +102,7 @@ std::string StatementServerTest::Value(CNADataAccess* pAccess, const wchar_t* ps
     return ValueText(v);
 }
 
-void StatementServerTest::Set(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)
+void SetCurrentValue(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)
 {
     CNAColumn* pColumn = pAccess->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(pszItem);
     ASSERT_NE(pColumn, nullptr);

@@ -15,6 +15,12 @@
 #include <string>
 #include <vector>
 
+// The value of an item in the data access's current record as text ("NULL"
+// for NULL).
+std::string CurrentValueText(CNADataAccess* pAccess, const wchar_t* pszItem);
+// The item's value set in the data access's current record.
+void SetCurrentValue(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue);
+
 class StatementServerTest : public ServerTest {
 protected:
     explicit StatementServerTest(const char* pszPrefix) : ServerTest(pszPrefix) {}
@@ -43,9 +49,12 @@ protected:
     std::vector<std::string> Selects(int nFrom);
     int Seeks();
     // The value of an item in the current record as text ("NULL" for NULL).
-    static std::string Value(CNADataAccess* pAccess, const wchar_t* pszItem);
+    static std::string Value(CNADataAccess* pAccess, const wchar_t* pszItem) { return CurrentValueText(pAccess, pszItem); }
     // The item's value set in the current record.
-    static void Set(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue);
+    static void Set(CNADataAccess* pAccess, const wchar_t* pszItem, const std::wstring& strValue)
+    {
+        SetCurrentValue(pAccess, pszItem, strValue);
+    }
     static void SetNull(CNADataAccess* pAccess, const wchar_t* pszItem);
     // The error text of the test's error object, 8-bit.
     std::string ErrorText();

@@ -33,11 +33,8 @@ bool CTestServer::bGet(CTestServer& server, std::string& strError)
     return true;
 }
 
-bool CPlainServer::bStart(std::string& strError)
+bool CPlainServer::_bRun(const std::string& strCommand, std::string& strLast, std::string& strError)
 {
-    m_strDir = BuildPath("mariadb-plain-" + std::to_string(getpid()));
-    const std::string strCommand = "bash -c 'source \"" + SourcePath("scripts/lib.sh") +
-                                   "\" && zt_plain_server_start \"" + m_strDir + "\"' 2>&1";
     FILE* p = popen(strCommand.c_str(), "r");
     if (p == nullptr) {
         strError = "cannot run the scripts";
@@ -48,16 +45,57 @@ bool CPlainServer::bStart(std::string& strError)
     while (std::fgets(sz, sizeof sz, p) != nullptr)
         strOut += sz;
     const int nStatus = pclose(p);
-    // The last line is "<port> <pid>".
     const size_t nLast = strOut.find_last_of('\n', strOut.size() >= 2 ? strOut.size() - 2 : 0);
-    const std::string strLast = strOut.substr(nLast == std::string::npos ? 0 : nLast + 1);
+    strLast = strOut.substr(nLast == std::string::npos ? 0 : nLast + 1);
+    if (nStatus != 0) {
+        strError = strOut;
+        return false;
+    }
+    return true;
+}
+
+bool CPlainServer::bStart(std::string& strError, const std::string& strOptions)
+{
+    m_strDir = BuildPath("mariadb-plain-" + std::to_string(getpid()));
+    m_strOptions = strOptions;
+    std::string strLast;
+    const bool bRan = _bRun("bash -c 'source \"" + SourcePath("scripts/lib.sh") + "\" && zt_plain_server_start \"" +
+                                m_strDir + "\" " + strOptions + "' 2>&1",
+                            strLast, strError);
+    // The last line is "<port> <pid>".
     unsigned nPort = 0;
     int nPid = 0;
-    if (nStatus != 0 || std::sscanf(strLast.c_str(), "%u %d", &nPort, &nPid) != 2) {
-        strError = "the server without TLS did not start:\n" + strOut;
+    if (!bRan || std::sscanf(strLast.c_str(), "%u %d", &nPort, &nPid) != 2) {
+        strError = "the server without TLS did not start:\n" + strError;
         return false;
     }
     m_nPort = nPort;
+    m_nPid = nPid;
+    return true;
+}
+
+void CPlainServer::Kill()
+{
+    if (m_nPid <= 0)
+        return;
+    kill(m_nPid, SIGKILL);
+    // Not our child: wait until it is gone.
+    for (int i = 0; i < 100 && kill(m_nPid, 0) == 0; i++)
+        usleep(100000);
+    m_nPid = 0;
+}
+
+bool CPlainServer::bRestart(std::string& strError)
+{
+    std::string strLast;
+    int nPid = 0;
+    if (!_bRun("bash -c 'source \"" + SourcePath("scripts/lib.sh") + "\" && zt_plain_server_restart \"" + m_strDir +
+                   "\" " + std::to_string(m_nPort) + " " + m_strOptions + "' 2>&1",
+               strLast, strError) ||
+        std::sscanf(strLast.c_str(), "%d", &nPid) != 1) {
+        strError = "the server without TLS did not start again:\n" + strError;
+        return false;
+    }
     m_nPid = nPid;
     return true;
 }

@@ -46,12 +46,21 @@ public:
     CPlainServer(const CPlainServer&) = delete;
     CPlainServer& operator=(const CPlainServer&) = delete;
     ~CPlainServer();
-    // False, with the script's output in strError, when it does not start.
-    bool bStart(std::string& strError);
+    // False, with the script's output in strError, when it does not start;
+    // the options go to the server.
+    bool bStart(std::string& strError, const std::string& strOptions = "");
     unsigned nPort() const { return m_nPort; }
+    // Killed by its pid (SIGKILL), and waited for until it is gone.
+    void Kill();
+    // Started again on the data and port it had, with its options.
+    bool bRestart(std::string& strError);
 
 private:
+    // The script's last line read, after the command's output.
+    static bool _bRun(const std::string& strCommand, std::string& strLast, std::string& strError);
+
     std::string m_strDir;
+    std::string m_strOptions;
     unsigned m_nPort = 0;
     int m_nPid = 0;
 };

@@ -5,6 +5,7 @@
 // writes a query sent without correction refuses.
 #include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NAError.h"
+#include "access/sql/NACommand.h"
 #include "access/statement/NAColumn.h"
 #include "access/statement/NARecord.h"
 #include "access/table/NADataAccess.h"
@@ -253,6 +254,21 @@ TEST_F(NADataAccessFiles, AQueryWithoutCorrectionRefusesWrites)
     }
 }
 
+// Writes before the table is open: no current record, nothing written.
+TEST_F(NADataAccessFiles, NoWriteWithoutACurrentRecord)
+{
+    const eNA_LOCKTYPE eNoLock = static_cast<eNA_LOCKTYPE>(0);
+    for (int i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        m_pError->Reset();
+        const int bResult = i == 0   ? m_pAccess->bHAjoute(0, eNoLock)
+                            : i == 1 ? m_pAccess->bHModifie(0, 0, eNoLock)
+                                     : m_pAccess->bHSupprime(0, eNoLock);
+        EXPECT_EQ(bResult, 0);
+        EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_CURRENT_RECORD));
+    }
+}
+
 TEST_F(NADataAccessFiles, NoIndexWithoutACurrentRecord)
 {
     EXPECT_EQ(m_pAccess->_bCreateIndex(nullptr, 3), 0);
@@ -272,6 +288,29 @@ TEST_F(NADataAccessFiles, RefusalsRefinedByKind)
         EXPECT_EQ(m_pAccess->_bProcessError(nullptr, nullptr, 3, 0), 0);
         EXPECT_EQ(m_pError->eGetErrorType(), aKept[nKind]);
     }
+}
+
+// A refused CREATE TABLE on a connection whose text types have no maximum
+// is not sent again: the statement is never asked.
+TEST_F(NADataAccessFiles, ACreationRefusedWithoutTextMaximaIsNotRetried)
+{
+    CTestConnection* pGeneric = new CTestConnection(1252, 1252, CNAConnectionDescription::DS_GENERIC);
+    pGeneric->AddRef();
+    ASSERT_EQ(pGeneric->nGetVarCharMaxLen(), -1);
+    ASSERT_EQ(pGeneric->nGetNVarCharMaxLen(), -1);
+    CScripted* pAccess = new CScripted(m_pTable->Get(), pGeneric, m_pError, &m_st);
+    pAccess->AddRef();
+    CNACommand* pCommand = pAccess->pclAllocCommand(m_pError);
+    ASSERT_NE(pCommand, nullptr);
+    pCommand->AddRef();
+    ASSERT_EQ(pCommand->bComplete(L"CREATE TABLE T ( a VARCHAR(70000) )", static_cast<unsigned int>(-1)), 1);
+    m_pError->Reset();
+    m_pError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NOT_OFFERED, 100, 1, nullptr);
+    EXPECT_EQ(pAccess->_bProcessError(pCommand, nullptr, 6, 0), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
+    pCommand->nRelease();
+    pAccess->nRelease();
+    pGeneric->nRelease();
 }
 
 // A connection whose index names are shared by the whole database.

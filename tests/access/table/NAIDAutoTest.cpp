@@ -1,6 +1,6 @@
 // The automatic identifier's life: both internal queries given back by the
-// destructor and by their closing operations; the values themselves answer
-// user error 8 of kind 7 until the writes are built.
+// destructor and by their closing operations (the values are asked of the
+// server in tests/server/WriteServerTest.cpp).
 #include "access/table/NAIDAuto.h"
 
 #include "access/driver/NAError.h"
@@ -42,19 +42,6 @@ public:
     bool bEmpty() const { return m_pclNextValueQuery == nullptr && m_pclMaxCurrentValueQuery == nullptr; }
 };
 
-std::string Point(CNAError* p)
-{
-    const wchar_t* psz = p->pclGetXError()->pszGetDebugMessage();
-    const std::wstring s = psz != nullptr ? psz : L"";
-    const size_t n = s.find(L"IEDUZARO=");
-    if (n == std::wstring::npos)
-        return "-";
-    std::string str;
-    for (size_t i = n + 9; i < s.size() && s[i] != L'\r'; i++)
-        str += static_cast<char>(s[i]);
-    return str;
-}
-
 } // namespace
 
 TEST(NAIDAuto, DestructorAndClosingGiveTheQueriesBack)
@@ -73,41 +60,4 @@ TEST(NAIDAuto, DestructorAndClosingGiveTheQueriesBack)
     p->Plant(new CCountedQuery(&nDestroyed), new CCountedQuery(&nDestroyed));
     EXPECT_EQ(p->nRelease(), 0u);
     EXPECT_EQ(nDestroyed, 4) << "the destructor closes both";
-}
-
-TEST(NAIDAuto, ValuesNotBuiltYet)
-{
-    CNAIDAuto* p = new CNAIDAuto;
-    p->AddRef();
-    CNAError* pError = new CNAError;
-    pError->AddRef();
-    CAny v;
-    CXYStringConcat<wchar_t> clText;
-    struct SRow {
-        const char* pszPoint;
-        std::function<int()> call;
-    };
-    const std::vector<SRow> aRows = {
-        {"14.2", [&] { return p->bGetNextValue(nullptr, nullptr, pError, &v); }},
-        {"14.3", [&] { return p->bGetMaxCurrentValue(nullptr, nullptr, pError, &v); }},
-        {"14.6",
-         [&] {
-             p->_PrefixMessageErreur(pError, nullptr, nullptr);
-             return 0;
-         }},
-    };
-    for (const SRow& r : aRows) {
-        SCOPED_TRACE(r.pszPoint);
-        pError->Reset();
-        EXPECT_EQ(r.call(), 0);
-        EXPECT_EQ(pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
-        EXPECT_EQ(pError->eGetErrorType(), NA_ERRORTYPE_NOTOFFERED);
-        EXPECT_EQ(Point(pError), r.pszPoint);
-    }
-    // Without a data access the builders have no error to fill: 0 all the same.
-    EXPECT_EQ(p->_bBuildQueryGetNextValue(&clText, nullptr, nullptr), 0);
-    EXPECT_EQ(p->_bBuildQueryGetMaxCurrentValue(&clText, nullptr, nullptr), 0);
-    EXPECT_EQ(p->bGetNextValue(nullptr, nullptr, nullptr, &v), 0);
-    EXPECT_EQ(p->nRelease(), 0u);
-    pError->nRelease();
 }

@@ -108,6 +108,7 @@ TEST_F(WriteServer, AddModifyDeleteAreWhatTheServerReadsBack)
     m_pError->Reset();
     ASSERT_EQ(p->bHModifie(0, 0, kNoLock), 1) << ErrorText();
     EXPECT_EQ(m_pError->dwGetErrorId(), 0u);
+    EXPECT_EQ(p->nGetOwnRecordSave(), -1) << "a modify makes the written values the record read";
     EXPECT_EQ(Table(), (Rows{"1/10/first/100/NULL/NULL", "3/20/changed/7/NULL/NULL"}));
 
     ASSERT_EQ(p->bHSupprime(0, kNoLock), 1) << ErrorText();
@@ -184,6 +185,15 @@ TEST_P(WriteDuplicates, TheRefusalNamesTheItemAndChangesNothing)
     EXPECT_EQ(Table_(), "w");
     EXPECT_EQ(Table(), tabBefore);
     EXPECT_EQ(p->nGetOwnRecordSave(), nOwn);
+    // The one-column test agrees, and leaves the error as it is.
+    CNAColumn* pColumn = p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(Wide(c.pszItem).c_str());
+    ASSERT_NE(pColumn, nullptr);
+    if (!pColumn->bIsComposedKey()) {
+        EXPECT_EQ(p->bIsDuplicateItem(!c.bModify, pColumn), 1);
+        EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1062u);
+        CNAColumn* pU2 = p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"u2");
+        EXPECT_EQ(p->bIsDuplicateItem(!c.bModify, pU2), c.pszItem == std::string("u2") ? 1 : 0);
+    }
     p->DropStatements();
 }
 
@@ -473,6 +483,28 @@ TEST_F(WriteIdValues, NextAndMaximumAskTheServerEachTime)
     const std::wstring strUser = m_pError->pclGetXError()->pszGetUserMessage();
     EXPECT_LT(strUser.find(L"id"), strUser.find(L"doesn't exist")) << Narrow(strUser.c_str());
     pAuto->nRelease();
+    p->DropStatements();
+}
+
+// A query's column is asked of the table and column it comes from.
+TEST_F(WriteIdValues, AQuerySourceNamesItsSourceColumnAndTable)
+{
+    CMySQLConnection* pCnx = Connect();
+    CTestTable clHost(m_pError, pCnx, L"q");
+    clHost.Add(L"ident", NA_IT_IDAUTO, 8, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false, L"we`ird",
+               L"i`d");
+    clHost->UpdateRecordSize();
+    CTestDataAccess* p = new CTestDataAccess(clHost.Get(), pCnx, m_pError);
+    m_tabAccess.push_back(p);
+    ASSERT_TRUE(p->Open(nullptr)) << ErrorText();
+    p->SetQueryText(L"SELECT `i``d` AS ident FROM `we``ird`");
+    CNAIDAuto* pAuto = new CNAIDAuto;
+    pAuto->AddRef();
+    CXYStringConcat<wchar_t> clText;
+    EXPECT_EQ(pAuto->_bBuildQueryGetNextValue(&clText, p, p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"ident")),
+              1);
+    EXPECT_EQ(Narrow(clText.pszGet()), "SELECT MAX(`i``d`)+1 FROM `we``ird`");
+    EXPECT_EQ(pAuto->nRelease(), 0u);
     p->DropStatements();
 }
 

@@ -274,15 +274,27 @@ TEST_F(WriteServer, RefusalsSendNothing)
 
 // ---- Automatic identifiers --------------------------------------------------------------------------------------
 
+// The data access making the driver's own automatic-identifier object.
+class CRealIdAccess : public CTestDataAccess {
+public:
+    using CTestDataAccess::CTestDataAccess;
+    CNAIDAuto* _pclAllocIDAuto() override { return CNADataAccess::_pclAllocIDAuto(); }
+};
+
 class WriteAutoId : public WriteServer {
 protected:
-    CTestDataAccess* Counter(CMySQLConnection* pCnx)
+    CRealIdAccess* Counter(CMySQLConnection* pCnx)
     {
         EXPECT_TRUE(Admin("CREATE TABLE a (id BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY, v INT NULL)"));
         STable* p = NewTable(pCnx, L"a");
         Both(p, L"id", NA_IT_IDAUTO, 8, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
         Both(p, L"v", NA_IT_I4, 4, 0, true);
-        return Access(p, pCnx);
+        (*p->pHost)->UpdateRecordSize();
+        (*p->pDatabase)->UpdateRecordSize();
+        CRealIdAccess* pAccess = new CRealIdAccess(p->pHost->Get(), pCnx, m_pError);
+        m_tabAccess.push_back(pAccess);
+        EXPECT_TRUE(pAccess->Open(p->pDatabase->Get())) << ErrorText();
+        return pAccess;
     }
 };
 
@@ -417,28 +429,8 @@ TEST_F(WriteServer, ARefusedCreationIsRetriedWithLargeTexts)
 
 namespace {
 
-// The data access making the driver's own automatic-identifier object.
-class CRealIdAccess : public CTestDataAccess {
-public:
-    using CTestDataAccess::CTestDataAccess;
-    CNAIDAuto* _pclAllocIDAuto() override { return CNADataAccess::_pclAllocIDAuto(); }
-};
-
-class WriteIdValues : public WriteServer {
+class WriteIdValues : public WriteAutoId {
 protected:
-    CRealIdAccess* Counter(CMySQLConnection* pCnx)
-    {
-        EXPECT_TRUE(Admin("CREATE TABLE a (id BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY, v INT NULL)"));
-        STable* p = NewTable(pCnx, L"a");
-        Both(p, L"id", NA_IT_IDAUTO, 8, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
-        Both(p, L"v", NA_IT_I4, 4, 0, true);
-        (*p->pHost)->UpdateRecordSize();
-        (*p->pDatabase)->UpdateRecordSize();
-        CRealIdAccess* pAccess = new CRealIdAccess(p->pHost->Get(), pCnx, m_pError);
-        m_tabAccess.push_back(pAccess);
-        EXPECT_TRUE(pAccess->Open(p->pDatabase->Get())) << ErrorText();
-        return pAccess;
-    }
     // The value read, as "type:value" ("NULL" for NULL).
     static std::string Read(CNAIDAuto* pAuto, CNADataAccess* p, bool bNext, CNAError* pError, int* pbResult)
     {

@@ -678,3 +678,29 @@ TEST_F(WriteIdValues, AMaximumWithoutARowIsUserError59)
 }
 
 } // namespace
+
+namespace {
+
+// The host's description need not know the key: the database's unique
+// item names the duplicate.
+TEST_F(WriteServer, TheDatabasesUniqueItemNamesADuplicate)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE h (id INT NOT NULL PRIMARY KEY, u INT NULL UNIQUE)"));
+    ASSERT_TRUE(Admin("INSERT INTO h VALUES (1, 5)"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"h");
+    Both(pTable, L"id", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    pTable->pHost->Add(L"u", NA_IT_I4, 4, 0, true);
+    pTable->pDatabase->Add(L"u", NA_IT_I4, 4, CTestTable::UNIQUE, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    Set(p, L"id", L"2");
+    Set(p, L"u", L"5");
+    m_pError->Reset();
+    EXPECT_EQ(p->bHAjoute(0, kNoLock), 0);
+    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_DUPLICATE);
+    EXPECT_EQ(Item(), "u") << ErrorText();
+    EXPECT_EQ(List("SELECT CONCAT(id, '/', u) FROM h ORDER BY id"), Rows{"1/5"});
+    p->DropStatements();
+}
+
+} // namespace

@@ -279,13 +279,13 @@ int CNADataAccess::_bInitErrorNeedItemValueItemName(int)
     return 1;
 }
 
+// The probes report into an error object of their own: the server's
+// refusal stays the one the host reads, and a failed probe only loses the
+// item's name.
 INAItemDescription* CNADataAccess::piGetDuplicateItem(int bForInsert)
 {
     if (m_pclCurrentRecord == nullptr)
         return nullptr;
-    // The probes report into an error object of their own: the server's
-    // refusal stays the one the host reads, and a failed probe only loses
-    // the item's name.
     CRefHeld<CNAError> clProbeError(new (std::nothrow) CNAError);
     if (clProbeError.p == nullptr)
         return nullptr;
@@ -316,7 +316,11 @@ int CNADataAccess::bIsDuplicateItem(int bForInsert, CNAColumn* pclColumn)
         return 0;
     if (!bValueCanDuplicate(pclColumn))
         return 0;
-    CRefHeld<CNAStatement> clScratch(_pclAllocStatement(this, m_pclError));
+    CRefHeld<CNAError> clProbeError(new (std::nothrow) CNAError);
+    if (clProbeError.p == nullptr)
+        return 0;
+    clProbeError.p->AddRef();
+    CRefHeld<CNAStatement> clScratch(_pclAllocStatement(this, clProbeError.p));
     if (clScratch.p == nullptr)
         return 0;
     clScratch.p->AddRef();

@@ -108,6 +108,7 @@ TEST_F(WriteServer, AddModifyDeleteAreWhatTheServerReadsBack)
     m_pError->Reset();
     ASSERT_EQ(p->bHModifie(0, 0, kNoLock), 1) << ErrorText();
     EXPECT_EQ(m_pError->dwGetErrorId(), 0u);
+    EXPECT_EQ(p->nGetOwnRecordSave(), -1) << "a modify makes the written values the record read";
     EXPECT_EQ(Table(), (Rows{"1/10/first/100/NULL/NULL", "3/20/changed/7/NULL/NULL"}));
 
     ASSERT_EQ(p->bHSupprime(0, kNoLock), 1) << ErrorText();
@@ -184,6 +185,15 @@ TEST_P(WriteDuplicates, TheRefusalNamesTheItemAndChangesNothing)
     EXPECT_EQ(Table_(), "w");
     EXPECT_EQ(Table(), tabBefore);
     EXPECT_EQ(p->nGetOwnRecordSave(), nOwn);
+    // The one-column test agrees, and leaves the error as it is.
+    CNAColumn* pColumn = p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(Wide(c.pszItem).c_str());
+    ASSERT_NE(pColumn, nullptr);
+    if (!pColumn->bIsComposedKey()) {
+        EXPECT_EQ(p->bIsDuplicateItem(!c.bModify, pColumn), 1);
+        EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 1062u);
+        CNAColumn* pU2 = p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"u2");
+        EXPECT_EQ(p->bIsDuplicateItem(!c.bModify, pU2), c.pszItem == std::string("u2") ? 1 : 0);
+    }
     p->DropStatements();
 }
 
@@ -264,15 +274,27 @@ TEST_F(WriteServer, RefusalsSendNothing)
 
 // ---- Automatic identifiers --------------------------------------------------------------------------------------
 
+// The data access making the driver's own automatic-identifier object.
+class CRealIdAccess : public CTestDataAccess {
+public:
+    using CTestDataAccess::CTestDataAccess;
+    CNAIDAuto* _pclAllocIDAuto() override { return CNADataAccess::_pclAllocIDAuto(); }
+};
+
 class WriteAutoId : public WriteServer {
 protected:
-    CTestDataAccess* Counter(CMySQLConnection* pCnx)
+    CRealIdAccess* Counter(CMySQLConnection* pCnx)
     {
         EXPECT_TRUE(Admin("CREATE TABLE a (id BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY, v INT NULL)"));
         STable* p = NewTable(pCnx, L"a");
         Both(p, L"id", NA_IT_IDAUTO, 8, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
         Both(p, L"v", NA_IT_I4, 4, 0, true);
-        return Access(p, pCnx);
+        (*p->pHost)->UpdateRecordSize();
+        (*p->pDatabase)->UpdateRecordSize();
+        CRealIdAccess* pAccess = new CRealIdAccess(p->pHost->Get(), pCnx, m_pError);
+        m_tabAccess.push_back(pAccess);
+        EXPECT_TRUE(pAccess->Open(p->pDatabase->Get())) << ErrorText();
+        return pAccess;
     }
 };
 
@@ -407,28 +429,8 @@ TEST_F(WriteServer, ARefusedCreationIsRetriedWithLargeTexts)
 
 namespace {
 
-// The data access making the driver's own automatic-identifier object.
-class CRealIdAccess : public CTestDataAccess {
-public:
-    using CTestDataAccess::CTestDataAccess;
-    CNAIDAuto* _pclAllocIDAuto() override { return CNADataAccess::_pclAllocIDAuto(); }
-};
-
-class WriteIdValues : public WriteServer {
+class WriteIdValues : public WriteAutoId {
 protected:
-    CRealIdAccess* Counter(CMySQLConnection* pCnx)
-    {
-        EXPECT_TRUE(Admin("CREATE TABLE a (id BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY, v INT NULL)"));
-        STable* p = NewTable(pCnx, L"a");
-        Both(p, L"id", NA_IT_IDAUTO, 8, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
-        Both(p, L"v", NA_IT_I4, 4, 0, true);
-        (*p->pHost)->UpdateRecordSize();
-        (*p->pDatabase)->UpdateRecordSize();
-        CRealIdAccess* pAccess = new CRealIdAccess(p->pHost->Get(), pCnx, m_pError);
-        m_tabAccess.push_back(pAccess);
-        EXPECT_TRUE(pAccess->Open(p->pDatabase->Get())) << ErrorText();
-        return pAccess;
-    }
     // The value read, as "type:value" ("NULL" for NULL).
     static std::string Read(CNAIDAuto* pAuto, CNADataAccess* p, bool bNext, CNAError* pError, int* pbResult)
     {
@@ -473,6 +475,28 @@ TEST_F(WriteIdValues, NextAndMaximumAskTheServerEachTime)
     const std::wstring strUser = m_pError->pclGetXError()->pszGetUserMessage();
     EXPECT_LT(strUser.find(L"id"), strUser.find(L"doesn't exist")) << Narrow(strUser.c_str());
     pAuto->nRelease();
+    p->DropStatements();
+}
+
+// A query's column is asked of the table and column it comes from.
+TEST_F(WriteIdValues, AQuerySourceNamesItsSourceColumnAndTable)
+{
+    CMySQLConnection* pCnx = Connect();
+    CTestTable clHost(m_pError, pCnx, L"q");
+    clHost.Add(L"ident", NA_IT_IDAUTO, 8, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false, L"we`ird",
+               L"i`d");
+    clHost->UpdateRecordSize();
+    CTestDataAccess* p = new CTestDataAccess(clHost.Get(), pCnx, m_pError);
+    m_tabAccess.push_back(p);
+    ASSERT_TRUE(p->Open(nullptr)) << ErrorText();
+    p->SetQueryText(L"SELECT `i``d` AS ident FROM `we``ird`");
+    CNAIDAuto* pAuto = new CNAIDAuto;
+    pAuto->AddRef();
+    CXYStringConcat<wchar_t> clText;
+    EXPECT_EQ(pAuto->_bBuildQueryGetNextValue(&clText, p, p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"ident")),
+              1);
+    EXPECT_EQ(Narrow(clText.pszGet()), "SELECT MAX(`i``d`)+1 FROM `we``ird`");
+    EXPECT_EQ(pAuto->nRelease(), 0u);
     p->DropStatements();
 }
 
@@ -650,6 +674,32 @@ TEST_F(WriteIdValues, AMaximumWithoutARowIsUserError59)
     EXPECT_EQ(pAuto->bGetMaxCurrentValue(p, pColumn, nullptr, &clValue), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), 0u);
     EXPECT_EQ(pAuto->nRelease(), 0u);
+    p->DropStatements();
+}
+
+} // namespace
+
+namespace {
+
+// The host's description need not know the key: the database's unique
+// item names the duplicate.
+TEST_F(WriteServer, TheDatabasesUniqueItemNamesADuplicate)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE h (id INT NOT NULL PRIMARY KEY, u INT NULL UNIQUE)"));
+    ASSERT_TRUE(Admin("INSERT INTO h VALUES (1, 5)"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"h");
+    Both(pTable, L"id", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    pTable->pHost->Add(L"u", NA_IT_I4, 4, 0, true);
+    pTable->pDatabase->Add(L"u", NA_IT_I4, 4, CTestTable::UNIQUE, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    Set(p, L"id", L"2");
+    Set(p, L"u", L"5");
+    m_pError->Reset();
+    EXPECT_EQ(p->bHAjoute(0, kNoLock), 0);
+    EXPECT_EQ(m_pError->eGetErrorType(), NA_ERRORTYPE_DUPLICATE);
+    EXPECT_EQ(Item(), "u") << ErrorText();
+    EXPECT_EQ(List("SELECT CONCAT(id, '/', u) FROM h ORDER BY id"), Rows{"1/5"});
     p->DropStatements();
 }
 

@@ -20,6 +20,13 @@ public:
         if (pOld != nullptr)
             pOld->nRelease();
     }
+    // The reference handed on to the caller.
+    T* Release()
+    {
+        T* p = m_p;
+        m_p = nullptr;
+        return p;
+    }
     T* Get() const { return m_p; }
     T* operator->() const { return m_p; }
     explicit operator bool() const { return m_p != nullptr; }
@@ -27,6 +34,16 @@ public:
 private:
     T* m_p;
 };
+
+// A new counted object (count 0) with the reference a holder keeps; null
+// stays null.
+template <class T>
+T* pclWithReference(T* p)
+{
+    if (p != nullptr)
+        p->AddRef();
+    return p;
+}
 
 // Holds one external reference on an item description.
 class CHeldItem {
@@ -41,6 +58,13 @@ public:
         m_pi = pi;
         if (piOld != nullptr)
             piOld->nExternalRelease();
+    }
+    // The reference handed on to the caller.
+    INAItemDescription* Release()
+    {
+        INAItemDescription* pi = m_pi;
+        m_pi = nullptr;
+        return pi;
     }
     INAItemDescription* Get() const { return m_pi; }
     INAItemDescription* operator->() const { return m_pi; }

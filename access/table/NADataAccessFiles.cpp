@@ -18,6 +18,7 @@
 #include "access/statement/NARecordCache.h"
 #include "access/statement/NAStatement.h"
 #include "access/statement/NATableCache.h"
+#include "access/table/Held.h"
 #include "common/platform/MyModuleInfo.h"
 
 #include <ctime>
@@ -62,36 +63,6 @@ constexpr unsigned int kUnknownTable = 1051;
 // Generated index names: the process's counter, read and raised under the
 // driver mutex the table object holds.
 int s_nIndexCounter = 0;
-
-// The statement's reference, given back on every way out.
-struct CStatementHeld {
-    CNAStatement* p;
-    explicit CStatementHeld(CNAStatement* pcl) : p(pcl) {}
-    ~CStatementHeld()
-    {
-        if (p != nullptr)
-            p->nRelease();
-    }
-    CStatementHeld(const CStatementHeld&) = delete;
-    CStatementHeld& operator=(const CStatementHeld&) = delete;
-};
-
-// A command with one reference, dropped on every way out.
-struct CCommandHeld {
-    CNACommand* p;
-    explicit CCommandHeld(CNACommand* pcl) : p(pcl)
-    {
-        if (p != nullptr)
-            p->AddRef();
-    }
-    ~CCommandHeld()
-    {
-        if (p != nullptr)
-            p->nRelease();
-    }
-    CCommandHeld(const CCommandHeld&) = delete;
-    CCommandHeld& operator=(const CCommandHeld&) = delete;
-};
 
 } // namespace
 
@@ -188,11 +159,11 @@ int CNADataAccess::_bHCreation(int bDrop, int bCreate)
         return 0;
     if (!_bInitCurrentRecord())
         return 0;
-    CStatementHeld clStatement(_pclGetQueryStatement());
-    if (clStatement.p == nullptr)
+    CHeld<CNAStatement> clStatement(_pclGetQueryStatement());
+    if (clStatement.Get() == nullptr)
         return 0;
     int bResult = 1;
-    if (bDrop && !_bOperation(clStatement.p, QT_DROP_TABLE, 0, nullptr)) {
+    if (bDrop && !_bOperation(clStatement.Get(), QT_DROP_TABLE, 0, nullptr)) {
         if (m_pclError != nullptr && m_pclError->eGetErrorType() == NA_ERRORTYPE_KIND1)
             bResult = 0;
         // A table that was not there is dropped, and nothing is left to
@@ -204,16 +175,16 @@ int CNADataAccess::_bHCreation(int bDrop, int bCreate)
             m_pclError->Reset();
     }
     if (bResult && bCreate) {
-        if (_bOperation(clStatement.p, QT_CREATE_TABLE, 0, nullptr)) {
+        if (_bOperation(clStatement.Get(), QT_CREATE_TABLE, 0, nullptr)) {
             if (m_pclError != nullptr)
                 m_pclError->Reset();
-            _bCreateIndex(clStatement.p, m_nIndexOptions);
+            _bCreateIndex(clStatement.Get(), m_nIndexOptions);
             bResult = bCheckCompatibilityWithDatabase();
         } else {
             bResult = 0;
         }
     }
-    clStatement.p->ResetStatement();
+    clStatement.Get()->ResetStatement();
     return bResult;
 }
 
@@ -226,11 +197,11 @@ int CNADataAccess::_bSupprimeTout()
         return _bSupprimeTout_HSupprime();
     if (!_bInitCurrentRecord())
         return 0;
-    CStatementHeld clStatement(_pclGetQueryStatement());
-    if (clStatement.p == nullptr)
+    CHeld<CNAStatement> clStatement(_pclGetQueryStatement());
+    if (clStatement.Get() == nullptr)
         return 0;
-    const int bResult = _bOperation(clStatement.p, QT_DELETE_ALL, 0, nullptr);
-    clStatement.p->ResetStatement();
+    const int bResult = _bOperation(clStatement.Get(), QT_DELETE_ALL, 0, nullptr);
+    clStatement.Get()->ResetStatement();
     return bResult;
 }
 
@@ -260,8 +231,8 @@ int CNADataAccess::_bSupprimeTout_HSupprime()
 
 int CNADataAccess::_bCreateIndex(CNAStatement* pclStatement, int nOptions)
 {
-    CCommandHeld clCommand(pclAllocCommand(m_pclError));
-    if (clCommand.p == nullptr || m_pclCurrentRecord == nullptr)
+    CHeld<CNACommand> clCommand(pclWithReference(pclAllocCommand(m_pclError)));
+    if (clCommand.Get() == nullptr || m_pclCurrentRecord == nullptr)
         return 0;
     int bResult = 1;
     CColumnList clList;
@@ -288,7 +259,7 @@ int CNADataAccess::_bCreateIndex(CNAStatement* pclStatement, int nOptions)
         CTString csName;
         if (!_bGetUniqueIndexName(pclColumn, &csName))
             bResult = 0;
-        CNACommand* pcl = clCommand.p;
+        CNACommand* pcl = clCommand.Get();
         pcl->ResetCommand(0);
         pcl->bComplete(L"CREATE ", static_cast<unsigned int>(-1));
         if (piItem->bUnique())
@@ -393,13 +364,13 @@ int CNADataAccess::_bOperation(CNAStatement* pclStatement, int eType, unsigned i
 int CNADataAccess::_bBuildAndExecuteQuery(CNAStatement* pclStatement, int eType, unsigned int nFlags)
 {
     pclStatement->ResetQuery();
-    CCommandHeld clCommand(pclAllocCommand(m_pclError));
-    if (clCommand.p == nullptr)
+    CHeld<CNACommand> clCommand(pclWithReference(pclAllocCommand(m_pclError)));
+    if (clCommand.Get() == nullptr)
         return 0;
-    if (!pclStatement->bBuildQuery(eType, clCommand.p, nFlags))
+    if (!pclStatement->bBuildQuery(eType, clCommand.Get(), nFlags))
         return 0;
     if (!pclStatement->bExecute(nFlags, 1))
-        return _bProcessError(clCommand.p, pclStatement, eType, nFlags);
+        return _bProcessError(clCommand.Get(), pclStatement, eType, nFlags);
     if (eType == QT_UPDATE || eType == QT_INSERT)
         return _bUpdateRecordAfterInsert(pclStatement, eType, nFlags);
     return 1;
@@ -470,13 +441,13 @@ int CNADataAccess::_bRetryCreateWithLargeTexts(CNACommand* pclCommand, CNAStatem
     }
     if (!bCorrected)
         return 0;
-    CCommandHeld clRetry(pclAllocCommand(m_pclError));
-    if (clRetry.p == nullptr)
+    CHeld<CNACommand> clRetry(pclWithReference(pclAllocCommand(m_pclError)));
+    if (clRetry.Get() == nullptr)
         return 0;
-    if (!clRetry.p->bComplete(csCorrected.pszGet(), csCorrected.nTaille()))
+    if (!clRetry.Get()->bComplete(csCorrected.pszGet(), csCorrected.nTaille()))
         return 0;
-    clRetry.p->SetStatementKind(QT_CREATE_TABLE);
-    if (!pclStatement->bExecuteDirectNewCommand(clRetry.p, 0, 1))
+    clRetry.Get()->SetStatementKind(QT_CREATE_TABLE);
+    if (!pclStatement->bExecuteDirectNewCommand(clRetry.Get(), 0, 1))
         return 0;
     if (m_pclError != nullptr)
         m_pclError->Reset();
@@ -525,10 +496,10 @@ void CNADataAccess::_NotifyOperation(int eType, CNAStatement* pclStatement, unsi
     unsigned int nPosition = 0;
     void* pValue = nullptr;
     while (m_tabStatement.bParseTable(&nPosition, 0, &pValue, nullptr)) {
-        CStatementHeld clHeld(static_cast<CNAStatement*>(pValue));
-        clHeld.p->AddRef();
+        CHeld<CNAStatement> clHeld(static_cast<CNAStatement*>(pValue));
+        clHeld.Get()->AddRef();
         try {
-            clHeld.p->OnNotifyOperation(eType, nRow, pclStatement, nFlags, pclOriginal);
+            clHeld.Get()->OnNotifyOperation(eType, nRow, pclStatement, nFlags, pclOriginal);
         } catch (...) {
             m_tabStatement.StopParsing();
             throw;

@@ -18,13 +18,13 @@
 #include "access/statement/NARecord.h"
 #include "access/statement/NARecordCache.h"
 #include "access/statement/NAStatement.h"
+#include "access/table/Held.h"
 #include "access/table/NATable.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/CodePage.h"
 #include "common/text/TextCompare.h"
 
 #include <cwchar>
-#include <memory>
 #include <new>
 
 namespace {
@@ -46,20 +46,6 @@ constexpr unsigned int CMP_NO_CASE = 1;
 constexpr size_t ITEM_NAME_ROOM = CNADataAccess::ITEM_BUFFER_SIZE;
 // The lock type of a query's first read.
 constexpr eNA_LOCKTYPE FIRST_READ_LOCK = static_cast<eNA_LOCKTYPE>(1);
-
-struct CReleaseRef {
-    template <class T>
-    void operator()(T* p) const
-    {
-        p->nRelease();
-    }
-};
-struct CReleaseItem {
-    void operator()(INAItemDescription* p) const { p->nExternalRelease(); }
-};
-template <class T>
-using Ref = std::unique_ptr<T, CReleaseRef>;
-using ItemRef = std::unique_ptr<INAItemDescription, CReleaseItem>;
 
 bool bSelecting(int eHostType)
 {
@@ -132,7 +118,7 @@ int CNADataAccess::_bExecuteQuery(int* pbHasResult, const wchar_t* pszName, unsi
         _RAZPrepare();
         bResult = 1;
     }
-    Ref<CNACommand> clCommand(pclCommand);
+    CHeld<CNACommand> clCommand(pclCommand);
     if (!bResult) {
         // Nothing to report.
     } else if (!bRequeteSansCorrection() && csParseItem.nTaille() > 0) {
@@ -141,7 +127,7 @@ int CNADataAccess::_bExecuteQuery(int* pbHasResult, const wchar_t* pszName, unsi
     } else {
         CNAStatement* pclStatement = nullptr;
         bResult = _bExecuteQuery(&pclStatement, pclCommand, pszName, bPrepared, eMode);
-        Ref<CNAStatement> clStatement(pclStatement);
+        CHeld<CNAStatement> clStatement(pclStatement);
         if (bResult)
             bResult = _bInitQueryParse(&bHasResult, pclStatement, csParseItem.pszGet(), eMode);
     }
@@ -203,17 +189,17 @@ int CNADataAccess::_bInitQuery(CNACommand** ppclCommand, CTString* pclParseItem,
     *ppclCommand = nullptr;
     if (!_bSetQuery(1, pszName, piParser, eMode))
         return 0;
-    Ref<CNADataSourceDescription> clDescription(nullptr);
+    CHeld<CNADataSourceDescription> clDescription(nullptr);
     {
         CNADataSourceDescription* pcl = _pclAllocDataSource(m_pclConnection, m_pclError);
         if (pcl == nullptr)
             return 0;
         pcl->AddRef();
-        clDescription.reset(pcl);
+        clDescription.Reset(pcl);
     }
     clDescription->SetLogicalName(pszName);
     clDescription->SetDBName(pszName);
-    _SetDataSource(clDescription.get());
+    _SetDataSource(clDescription.Get());
     const int eHostType = m_pclQueryParserInfo != nullptr ? m_pclQueryParserInfo->eGetTypeRequete() : 0;
 
     if (bSelecting(eHostType) && !bRequeteSansCorrection()) {
@@ -402,7 +388,7 @@ int CNADataAccess::bSameQuery(ISQLParserInformation* piParser)
 
 int CNADataAccess::bFindBestItem(ISQLParserInformation* piParser, wchar_t* pszItem)
 {
-    ItemRef clChosen, clDuplicates, clFirst;
+    CHeldItem clChosen, clDuplicates, clFirst;
     CTabValParser* pclValues = piParser != nullptr ? piParser->pclGetTabValParser() : nullptr;
     const int nValues = pclValues != nullptr ? pclValues->nGetNbValeur() : 0;
     for (int i = 0; i < nValues && !clChosen; i++) {
@@ -414,19 +400,19 @@ int CNADataAccess::bFindBestItem(ISQLParserInformation* piParser, wchar_t* pszIt
             continue;
         // "table.item" names the item.
         const wchar_t* pszDot = std::wcschr(pszName, L'.');
-        ItemRef clItem(piGetItemDescription(pszDot != nullptr ? pszDot + 1 : pszName));
+        CHeldItem clItem(piGetItemDescription(pszDot != nullptr ? pszDot + 1 : pszName));
         if (!clItem)
             continue;
         if (!clFirst && !clItem->bMemo())
-            clFirst = std::move(clItem);
+            clFirst.Reset(clItem.Release());
         else if (clItem->bUnique())
-            clChosen = std::move(clItem);
+            clChosen.Reset(clItem.Release());
         else if (!clDuplicates && clItem->bDuplicates())
-            clDuplicates = std::move(clItem);
+            clDuplicates.Reset(clItem.Release());
     }
-    ItemRef clBest(clChosen      ? clChosen.release()
-                   : clDuplicates ? clDuplicates.release()
-                   : clFirst      ? clFirst.release()
+    CHeldItem clBest(clChosen      ? clChosen.Release()
+                   : clDuplicates ? clDuplicates.Release()
+                   : clFirst      ? clFirst.Release()
                                   : piGetBestParseItemDesc());
     const wchar_t* pszName = clBest ? clBest->pszGetName() : nullptr;
     if (pszName == nullptr || pszName[0] == 0) {
@@ -460,20 +446,20 @@ int CNADataAccess::_bChangeStatementKey(const wchar_t* pszNewKey, const wchar_t*
     if (pclStatement == nullptr)
         return 1;
     // Held while it is out of the table.
-    Ref<CNAStatement> clHeld(pclStatement);
+    CHeld<CNAStatement> clHeld(pclStatement);
     // The keys copied: they may be the statement's own texts.
     const CTString csNew(pszNewKey);
     const CTString csOld(pszOldKey);
     if (CHashTableBounce::nStringLogiqueCompare(csNew.pszGet(), csOld.pszGet()) != 0) {
         {
-            Ref<CNAStatement> clFiled(_pclFindStatement(csOld.pszGet()));
-            if (clFiled.get() == pclStatement)
+            CHeld<CNAStatement> clFiled(_pclFindStatement(csOld.pszGet()));
+            if (clFiled.Get() == pclStatement)
                 m_tabStatement.bRemoveValue(csOld.pszGet());
         }
         {
-            Ref<CNAStatement> clOccupant(_pclFindStatement(csNew.pszGet()));
-            if (clOccupant && clOccupant.get() != pclStatement) {
-                if (m_pclLastStatement == clOccupant.get())
+            CHeld<CNAStatement> clOccupant(_pclFindStatement(csNew.pszGet()));
+            if (clOccupant && clOccupant.Get() != pclStatement) {
+                if (m_pclLastStatement == clOccupant.Get())
                     m_pclLastStatement = pclStatement;
                 m_tabStatement.bRemoveValue(csNew.pszGet());
             }
@@ -531,19 +517,19 @@ int CNADataAccess::bGetBLOB(unsigned int nMemo, CAny* pValue)
         pValue->SetNullFlag(true);
         return 1;
     }
-    ItemRef clMemo(piGetMemo(this, nMemo));
+    CHeldItem clMemo(piGetMemo(this, nMemo));
     if (!clMemo)
         return 0;
     if (m_pclLastStatement != nullptr)
-        return m_pclLastStatement->bGetBLOB(clMemo.get(), pValue);
-    CNAColumn* pclColumn = m_pclCurrentRecord->pclGetColumnNoRef(clMemo.get());
+        return m_pclLastStatement->bGetBLOB(clMemo.Get(), pValue);
+    CNAColumn* pclColumn = m_pclCurrentRecord->pclGetColumnNoRef(clMemo.Get());
     return pclColumn != nullptr && pclColumn->bGetCurrentValue(pValue, 0);
 }
 
 int CNADataAccess::bSetBLOB(unsigned int nMemo, const CAny* pValue)
 {
-    ItemRef clMemo(piGetMemo(this, nMemo));
-    return clMemo && _bSetBLOB(clMemo.get(), pValue);
+    CHeldItem clMemo(piGetMemo(this, nMemo));
+    return clMemo && _bSetBLOB(clMemo.Get(), pValue);
 }
 
 int CNADataAccess::_bSetBLOB(INAItemDescription* piItem, const CAny* pValue)
@@ -558,8 +544,8 @@ int CNADataAccess::_bSetBLOB(INAItemDescription* piItem, const CAny* pValue)
 
 int CNADataAccess::bHAttacheMemo(unsigned int nMemo, const wchar_t* pszFile)
 {
-    ItemRef clMemo(piGetMemo(this, nMemo));
-    return clMemo && _bHAttacheMemo(clMemo.get(), pszFile);
+    CHeldItem clMemo(piGetMemo(this, nMemo));
+    return clMemo && _bHAttacheMemo(clMemo.Get(), pszFile);
 }
 
 int CNADataAccess::_bHAttacheMemo(INAItemDescription* piItem, const wchar_t* pszFile)
@@ -576,6 +562,6 @@ int CNADataAccess::bExtraitMemo(unsigned int nMemo, const wchar_t* pszFile)
 {
     if (m_pclLastStatement == nullptr)
         return 1;
-    ItemRef clMemo(piGetMemo(this, nMemo));
-    return clMemo && m_pclLastStatement->bExtraitMemo(clMemo.get(), pszFile);
+    CHeldItem clMemo(piGetMemo(this, nMemo));
+    return clMemo && m_pclLastStatement->bExtraitMemo(clMemo.Get(), pszFile);
 }

@@ -15,6 +15,7 @@
 #include "access/statement/NARecordCache.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatement.h"
+#include "access/table/Held.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/values/Any.h"
 
@@ -39,20 +40,6 @@ constexpr eNA_ITEMTYPE kIdAuto4 = static_cast<eNA_ITEMTYPE>(28);
 
 // Equality on the record's own value of the item.
 constexpr int kFilterOnRecord = 8;
-
-// Holds one reference given by the callee and drops it on every way out.
-template <class T>
-struct CRefHeld {
-    T* p;
-    explicit CRefHeld(T* pcl) : p(pcl) {}
-    ~CRefHeld()
-    {
-        if (p != nullptr)
-            p->nRelease();
-    }
-    CRefHeld(const CRefHeld&) = delete;
-    CRefHeld& operator=(const CRefHeld&) = delete;
-};
 
 // A statement's kept lock of 1 asks for it to be reset after the write.
 void ResetIfReleased(CNAStatement* pclStatement)
@@ -144,13 +131,13 @@ int CNADataAccess::_bHAjoute(unsigned int nFlags, eNA_LOCKTYPE eLock)
                 pclMemo->bSetValueNULL();
         }
     }
-    CRefHeld<CNAStatement> clStatement(_pclGetQueryStatement());
-    if (clStatement.p == nullptr)
+    CHeld<CNAStatement> clStatement(_pclGetQueryStatement());
+    if (clStatement.Get() == nullptr)
         return 0;
-    int bResult = clStatement.p->bSetLockType(eLock) && _bOperation(clStatement.p, QT_INSERT, nFlags, nullptr);
+    int bResult = clStatement.Get()->bSetLockType(eLock) && _bOperation(clStatement.Get(), QT_INSERT, nFlags, nullptr);
     if (bResult)
-        bResult = bLockRecord(clStatement.p, eLock, 0, nullptr);
-    ResetIfReleased(clStatement.p);
+        bResult = bLockRecord(clStatement.Get(), eLock, 0, nullptr);
+    ResetIfReleased(clStatement.Get());
     return bResult;
 }
 
@@ -172,12 +159,12 @@ int CNADataAccess::bHModifie(long long llRecord, unsigned int nFlags, eNA_LOCKTY
         bResult = bRestoreOriginalRecordSave(m_nOwnRecordSave);
     if (!bResult)
         return 0;
-    CRefHeld<CNARecordValue> clOriginal(m_pclCurrentRecord->pclGetOriginalRecordValueNoRef()->pclGetClone(-1));
-    if (clOriginal.p == nullptr)
+    CHeld<CNARecordValue> clOriginal(m_pclCurrentRecord->pclGetOriginalRecordValueNoRef()->pclGetClone(-1));
+    if (clOriginal.Get() == nullptr)
         return 0;
-    clOriginal.p->AddRef();
+    clOriginal.Get()->AddRef();
     // One modify: the write is never sent again on its own success.
-    bResult = _bHModifie(llRecord, nFlags, eLock, clOriginal.p);
+    bResult = _bHModifie(llRecord, nFlags, eLock, clOriginal.Get());
     if (bResult && (nFlags & CNAStatement::WPF_RECORD_READ) && !bRequeteSansCorrection() &&
         !m_pclCurrentRecord->bOriginalSet())
         bResult = bSetCurrentRecordRead(0);
@@ -186,32 +173,32 @@ int CNADataAccess::bHModifie(long long llRecord, unsigned int nFlags, eNA_LOCKTY
 
 int CNADataAccess::_bHModifie(long long, unsigned int nFlags, eNA_LOCKTYPE eLock, CNARecordValue* pclOriginal)
 {
-    CRefHeld<CNAStatement> clStatement(_pclGetQueryStatement());
-    if (clStatement.p == nullptr)
+    CHeld<CNAStatement> clStatement(_pclGetQueryStatement());
+    if (clStatement.Get() == nullptr)
         return 0;
     const eNA_LOCKTYPE eUpdateLock = static_cast<int>(eLock) < 2 ? LOCK_WRITE : eLock;
-    const int bLocked = bLockRecord(clStatement.p, eUpdateLock, 0, nullptr);
-    int bResult = bLocked && _bOperation(clStatement.p, QT_UPDATE, nFlags, pclOriginal);
+    const int bLocked = bLockRecord(clStatement.Get(), eUpdateLock, 0, nullptr);
+    int bResult = bLocked && _bOperation(clStatement.Get(), QT_UPDATE, nFlags, pclOriginal);
     const bool bDeletedHere =
         m_pclCurrentRecord->pclGetCurrentRecordValueNoRef()->nGetState() == NA_RECORDSTATE_DELETED;
     // A record deleted through this data access and not changed since
     // makes an UPDATE with nothing to send: its row is gone all the same.
-    const bool bNothingSent = bResult && bDeletedHere && bNothingToSend(clStatement.p);
+    const bool bNothingSent = bResult && bDeletedHere && bNothingToSend(clStatement.Get());
     if (bResult && !bNothingSent) {
         bResult = bSetCurrentRecordRead(0);
     } else if (bLocked && bDeletedHere && (bNothingSent || bRowGone(m_pclError))) {
         // The row was deleted through this data access: it is written
         // again with its values. Any other failure is not explained, and
         // nothing more is sent after it.
-        bResult = _bOperation(clStatement.p, QT_INSERT, nFlags | CNAStatement::WPF_AUTOID_GIVEN, nullptr);
+        bResult = _bOperation(clStatement.Get(), QT_INSERT, nFlags | CNAStatement::WPF_AUTOID_GIVEN, nullptr);
         if (bResult) {
             if (m_pclError != nullptr)
                 m_pclError->Reset();
             bResult = bSetCurrentRecordRead(0);
         }
     }
-    const int bUnlocked = bUnlockRecord(clStatement.p, eLock, 0, nullptr);
-    ResetIfReleased(clStatement.p);
+    const int bUnlocked = bUnlockRecord(clStatement.Get(), eLock, 0, nullptr);
+    ResetIfReleased(clStatement.Get());
     return bUnlocked && bResult;
 }
 
@@ -225,17 +212,17 @@ int CNADataAccess::bHSupprime(long long llRecord, eNA_LOCKTYPE eLock)
     }
     if (llRecord == 0 && m_nOwnRecordSave != -1 && !bRestoreOriginalRecordSave(m_nOwnRecordSave))
         return 0;
-    CRefHeld<CNAStatement> clStatement(_pclGetQueryStatement());
-    if (clStatement.p == nullptr)
+    CHeld<CNAStatement> clStatement(_pclGetQueryStatement());
+    if (clStatement.Get() == nullptr)
         return 0;
     eNA_LOCKTYPE eObtained = LOCK_NONE;
     const eNA_LOCKTYPE eDeleteLock = static_cast<int>(eLock) > 1 ? eLock : LOCK_WRITE;
-    int bResult = bLockRecord(clStatement.p, eDeleteLock, llRecord, &eObtained);
+    int bResult = bLockRecord(clStatement.Get(), eDeleteLock, llRecord, &eObtained);
     if (bResult) {
-        bResult = _bOperation(clStatement.p, QT_DELETE, 0, nullptr);
-        bResult = bUnlockRecord(clStatement.p, LOCK_RELEASE, 0, nullptr) && bResult;
+        bResult = _bOperation(clStatement.Get(), QT_DELETE, 0, nullptr);
+        bResult = bUnlockRecord(clStatement.Get(), LOCK_RELEASE, 0, nullptr) && bResult;
     }
-    clStatement.p->ResetStatement();
+    clStatement.Get()->ResetStatement();
     if (bResult)
         m_pclCurrentRecord->SetDeleted();
     return bResult;
@@ -286,20 +273,20 @@ INAItemDescription* CNADataAccess::piGetDuplicateItem(int bForInsert)
 {
     if (m_pclCurrentRecord == nullptr)
         return nullptr;
-    CRefHeld<CNAError> clProbeError(new (std::nothrow) CNAError);
-    if (clProbeError.p == nullptr)
+    CHeld<CNAError> clProbeError(new (std::nothrow) CNAError);
+    if (clProbeError.Get() == nullptr)
         return nullptr;
-    clProbeError.p->AddRef();
-    CRefHeld<CNAStatement> clScratch(_pclAllocStatement(this, clProbeError.p));
-    if (clScratch.p == nullptr)
+    clProbeError.Get()->AddRef();
+    CHeld<CNAStatement> clScratch(_pclAllocStatement(this, clProbeError.Get()));
+    if (clScratch.Get() == nullptr)
         return nullptr;
-    clScratch.p->AddRef();
+    clScratch.Get()->AddRef();
     for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
         CNAColumn* pclColumn = m_pclCurrentRecord->pclGetColumnNoRef(i);
         INAItemDescription* piItem = piUniqueItemOf(pclColumn);
         if (piItem == nullptr || (!bForInsert && !pclColumn->bValueModified()) || !bValueCanDuplicate(pclColumn))
             continue;
-        if (__bDuplicateItem(piItem, clScratch.p)) {
+        if (__bDuplicateItem(piItem, clScratch.Get())) {
             piItem->ExternalAddRef();
             return piItem;
         }
@@ -316,33 +303,33 @@ int CNADataAccess::bIsDuplicateItem(int bForInsert, CNAColumn* pclColumn)
         return 0;
     if (!bValueCanDuplicate(pclColumn))
         return 0;
-    CRefHeld<CNAError> clProbeError(new (std::nothrow) CNAError);
-    if (clProbeError.p == nullptr)
+    CHeld<CNAError> clProbeError(new (std::nothrow) CNAError);
+    if (clProbeError.Get() == nullptr)
         return 0;
-    clProbeError.p->AddRef();
-    CRefHeld<CNAStatement> clScratch(_pclAllocStatement(this, clProbeError.p));
-    if (clScratch.p == nullptr)
+    clProbeError.Get()->AddRef();
+    CHeld<CNAStatement> clScratch(_pclAllocStatement(this, clProbeError.Get()));
+    if (clScratch.Get() == nullptr)
         return 0;
-    clScratch.p->AddRef();
+    clScratch.Get()->AddRef();
     piItem->ExternalAddRef();
-    const int bDuplicate = __bDuplicateItem(piItem, clScratch.p);
+    const int bDuplicate = __bDuplicateItem(piItem, clScratch.Get());
     piItem->nExternalRelease();
     return bDuplicate;
 }
 
 int CNADataAccess::__bDuplicateItem(INAItemDescription* piItem, CNAStatement* pclStatement)
 {
-    CRefHeld<CNAFilter> clFilter(pclStatement->pclAllocFilter(m_pclError));
-    if (clFilter.p == nullptr) {
+    CHeld<CNAFilter> clFilter(pclStatement->pclAllocFilter(m_pclError));
+    if (clFilter.Get() == nullptr) {
         if (m_pclError != nullptr)
             m_pclError->pclGetXError()->SetErrorNoMemory();
         return 0;
     }
-    clFilter.p->AddRef();
-    if (!clFilter.p->bSetFilter(m_pclCurrentRecord, piItem, nullptr, 1, nullptr, 1, nullptr, kFilterOnRecord))
+    clFilter.Get()->AddRef();
+    if (!clFilter.Get()->bSetFilter(m_pclCurrentRecord, piItem, nullptr, 1, nullptr, 1, nullptr, kFilterOnRecord))
         return 0;
-    clFilter.p->ActivateFilter(1);
-    pclStatement->_SetFilter(clFilter.p);
+    clFilter.Get()->ActivateFilter(1);
+    pclStatement->_SetFilter(clFilter.Get());
     long long llCount = 0;
     const int bCounted = pclStatement->bGetNbEnr(&llCount, 0, 0);
     pclStatement->_SetFilter(static_cast<CNAFilter*>(nullptr));

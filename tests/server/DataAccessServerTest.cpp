@@ -100,37 +100,6 @@ public:
                (pclStatement == nullptr || _bTableCacheSetStatementParse(pclStatement));
     }
 
-    // Positions are not the data access's own yet: the one a cache's
-    // completion saves and returns to, through the statement.
-    int bHSauvePosition(int* pnPosition, const wchar_t* pszItem, eNAPOSITION eOption) override
-    {
-        CNAStatement* pclStatement = _pclFindStatement(pszItem);
-        CNAPosition* pclPosition = pclAllocPosition();
-        if (pclStatement == nullptr || pclPosition == nullptr || m_pclPosition != nullptr)
-            return 0;
-        pclPosition->AddRef();
-        pclPosition->SetItem(pszItem);
-        const int bResult = pclStatement->bGetPosition(pclPosition, eOption);
-        pclStatement->nRelease();
-        if (!bResult) {
-            pclPosition->nRelease();
-            return 0;
-        }
-        m_pclPosition = pclPosition;
-        *pnPosition = 1;
-        return 1;
-    }
-    int bHRetourPosition(int, wchar_t*, int, eNAPOSITION eOption) override
-    {
-        if (m_pclPosition == nullptr)
-            return 0;
-        const int bResult = m_pclPosition->pclGetStatementNoRef()->bSetPosition(m_pclPosition, eOption);
-        m_pclPosition->nRelease();
-        m_pclPosition = nullptr;
-        return bResult;
-    }
-
-    CNAPosition* m_pclPosition = nullptr;
     bool m_bForwardOnly = false;
     std::vector<int> m_tabExists = {0};
     int m_nExistsAsked = 0;

@@ -112,7 +112,7 @@ public:
     int nGetOutputListEnd() override;
     void GetPhysicalName(const wchar_t* pszLogical, wchar_t* pszBuffer) override;
 
-    // ---- Steering ------------------------------------------------------------------
+    // ---- Set by tests ---------------------------------------------------------------
     // The version exchange answers m_bVersionAnswer and writes m_nHostVersion.
     int m_bVersionAnswer = 1;
     unsigned int m_nHostVersion = 31;

@@ -324,24 +324,30 @@ double IndexBytes(CNATableCacheIndex* p)
     return d;
 }
 
-bool bReady(benchmark::State& state, CTable& t)
+// The rows of the benchmark's size (argument 0), made once; null with the
+// benchmark stopped when the host or the rows are missing.
+CTable* pReadyTable(benchmark::State& state)
 {
-    if (!bBindHostAndDriver() || !t.m_bOk) {
-        state.SkipWithError("the rows could not be made");
-        return false;
+    if (!bBindHostAndDriver()) {
+        state.SkipWithError("no host");
+        return nullptr;
     }
-    return true;
+    CTable& t = CTable::Get(static_cast<int>(state.range(0)));
+    if (!t.m_bOk) {
+        state.SkipWithError("the rows could not be made");
+        return nullptr;
+    }
+    return &t;
 }
 
 // ---- Building ----
 
 void BM_Build_Index(benchmark::State& state)
 {
-    if (!bBindHostAndDriver())
-        return state.SkipWithError("no host");
-    CTable& t = CTable::Get(static_cast<int>(state.range(0)));
-    if (!bReady(state, t))
+    CTable* pt = pReadyTable(state);
+    if (pt == nullptr)
         return;
+    CTable& t = *pt;
     const int c = static_cast<int>(state.range(1));
     CTimer clTimer(state, Name("Build", state, "/Index"), t.m_pCache->nGetCount());
     for (auto _ : state) {
@@ -376,11 +382,10 @@ void BuildMultiMap(benchmark::State& state, CTable& t, int c)
 
 void BM_Build_MultiMap(benchmark::State& state)
 {
-    if (!bBindHostAndDriver())
-        return state.SkipWithError("no host");
-    CTable& t = CTable::Get(static_cast<int>(state.range(0)));
-    if (!bReady(state, t))
+    CTable* pt = pReadyTable(state);
+    if (pt == nullptr)
         return;
+    CTable& t = *pt;
     if (state.range(1) == COLUMN_INT)
         BuildMultiMap<kIntKey>(state, t, COLUMN_INT);
     else
@@ -391,11 +396,10 @@ void BM_Build_MultiMap(benchmark::State& state)
 
 void BM_Lookup_Index(benchmark::State& state)
 {
-    if (!bBindHostAndDriver())
-        return state.SkipWithError("no host");
-    CTable& t = CTable::Get(static_cast<int>(state.range(0)));
-    if (!bReady(state, t))
+    CTable* pt = pReadyTable(state);
+    if (pt == nullptr)
         return;
+    CTable& t = *pt;
     const int c = static_cast<int>(state.range(1));
     CNATableCacheIndex* p = t.NewIndex(c);
     if (p == nullptr)
@@ -439,11 +443,10 @@ void LookupMultiMap(benchmark::State& state, CTable& t, int c)
 
 void BM_Lookup_MultiMap(benchmark::State& state)
 {
-    if (!bBindHostAndDriver())
-        return state.SkipWithError("no host");
-    CTable& t = CTable::Get(static_cast<int>(state.range(0)));
-    if (!bReady(state, t))
+    CTable* pt = pReadyTable(state);
+    if (pt == nullptr)
         return;
+    CTable& t = *pt;
     if (state.range(1) == COLUMN_INT)
         LookupMultiMap<kIntKey>(state, t, COLUMN_INT);
     else
@@ -454,11 +457,10 @@ void BM_Lookup_MultiMap(benchmark::State& state)
 
 void BM_Walk_Index(benchmark::State& state)
 {
-    if (!bBindHostAndDriver())
-        return state.SkipWithError("no host");
-    CTable& t = CTable::Get(static_cast<int>(state.range(0)));
-    if (!bReady(state, t))
+    CTable* pt = pReadyTable(state);
+    if (pt == nullptr)
         return;
+    CTable& t = *pt;
     CNATableCacheIndex* p = t.NewIndex(static_cast<int>(state.range(1)));
     if (p == nullptr)
         return state.SkipWithError("no index");
@@ -498,11 +500,10 @@ void WalkMultiMap(benchmark::State& state, CTable& t, int c)
 
 void BM_Walk_MultiMap(benchmark::State& state)
 {
-    if (!bBindHostAndDriver())
-        return state.SkipWithError("no host");
-    CTable& t = CTable::Get(static_cast<int>(state.range(0)));
-    if (!bReady(state, t))
+    CTable* pt = pReadyTable(state);
+    if (pt == nullptr)
         return;
+    CTable& t = *pt;
     if (state.range(1) == COLUMN_INT)
         WalkMultiMap<kIntKey>(state, t, COLUMN_INT);
     else

@@ -21,10 +21,6 @@
 #include <cstring>
 #include <string>
 
-extern "C" {
-int bInitLibrary(void* hModule);
-INADriver* piQueryInterface();
-}
 
 namespace {
 
@@ -58,8 +54,7 @@ std::string strStart(STBench& st)
     std::string strError;
     if (hTableHandle(strError) == nullptr)
         return strError;
-    bInitLibrary(nullptr);
-    st.piDriver = piQueryInterface();
+    st.piDriver = piHostDriver();
     if (st.piDriver == nullptr)
         return "no driver";
     st.pclError = new CNAError;

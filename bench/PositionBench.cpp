@@ -20,11 +20,6 @@
 #include <map>
 #include <string>
 
-extern "C" {
-int bInitLibrary(HINSTANCE hModule);
-int bDLLCompatible(int nModule, int nVersion, int* pnRequired);
-INADriver* piQueryInterface();
-}
 
 namespace {
 
@@ -46,11 +41,7 @@ std::string strStart(STPosition& st)
     st.hRaw = hTableHandle(strError);
     if (st.hRaw == nullptr)
         return strError;
-    bInitLibrary(nullptr);
-    int n = 0;
-    bDLLCompatible(7, 31, &n);
-    bDLLCompatible(28, 31, &n);
-    st.piDriver = piQueryInterface();
+    st.piDriver = piHostDriver();
     if (st.piDriver == nullptr)
         return "no driver";
     DescribeServer(st.clHost);

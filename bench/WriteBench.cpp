@@ -22,11 +22,6 @@
 #include <memory>
 #include <string>
 
-extern "C" {
-int bInitLibrary(HINSTANCE hModule);
-int bDLLCompatible(int nModule, int nVersion, int* pnRequired);
-INADriver* piQueryInterface();
-}
 
 namespace {
 
@@ -72,11 +67,7 @@ std::string strStart(STWrite& st)
         !bRaw(st.hRaw, "CREATE TABLE w40 (id INT NOT NULL PRIMARY KEY, v INT NULL, txt VARCHAR(40) NULL) "
                        "ENGINE=InnoDB CHARACTER SET utf8mb4"))
         return "raw connection: " + std::string(st.hRaw != nullptr ? __mysql_error(st.hRaw) : "no handle");
-    bInitLibrary(nullptr);
-    int n = 0;
-    bDLLCompatible(7, 31, &n);
-    bDLLCompatible(28, 31, &n);
-    if (piQueryInterface() == nullptr)
+    if (piHostDriver() == nullptr)
         return "no driver";
     st.pclError = new CNAError;
     st.pclError->AddRef();

@@ -103,12 +103,26 @@ CNARecordCache* CNATableCache::pclGetFullCache()
     // Reading the browse to its end may release this table cache: it holds
     // itself until the end of the call, and gives that back on every path.
     m_nRefCount++;
+    // Reading the browse moves the data access: another browse it stands on
+    // is noted first and put back after.
+    CNAStatement* pclCurrent = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetLastStatementNoRef() : nullptr;
+    int nPosition = -1;
+    if (pclCurrent != nullptr && pclCurrent != m_pclStatementParse && m_pclStatementParse != nullptr &&
+        !m_pclDataAccess->bHSauvePosition(&nPosition, pclCurrent->pszGetName(), static_cast<eNAPOSITION>(0)))
+        nPosition = -1;
     CNARecordCache* pclFull = m_pclStatementParse != nullptr ? _pclCompleteStatementCache() : nullptr;
     if (pclFull != nullptr) {
         pclFull->AddRef();
         m_pclFullCache = pclFull;
+        if (nPosition != -1) {
+            wchar_t szItem[CNADataAccess::ITEM_BUFFER_SIZE];
+            m_pclDataAccess->bHRetourPosition(nPosition, szItem, 0, static_cast<eNAPOSITION>(0));
+        }
         m_pclStatementParse->nRelease();
         m_pclStatementParse = nullptr;
+    } else if (nPosition != -1) {
+        // Not left filed when the fill failed.
+        m_pclDataAccess->bHLiberePosition(nPosition);
     }
     dwRelease();
     return pclFull;

@@ -831,6 +831,36 @@ TEST_F(DataAccessServer, TheTableCacheServesReadsAndCounts)
     EXPECT_EQ(Queries(), nFrom);
 }
 
+// Filling the full cache reads the cache's own browse: the browse the data
+// access stands on is put back on its record, and the position noted for
+// that is given back.
+TEST_F(DataAccessServer, FillingTheCacheKeepsTheCurrentBrowse)
+{
+    ASSERT_NO_FATAL_FAILURE(Fill());
+    CLiveAccess* p = TableB();
+    const Rows tabK = List("SELECT CONCAT(id, '/', k) FROM b ORDER BY k, id");
+    ASSERT_EQ(p->bSkipRecord(L"id", FIRST, 0, 0, kNoLock, nullptr, 0), 1) << ErrorText();
+    // The k browse, on its third record, is the current one.
+    ASSERT_EQ(Read(p, L"k", FIRST), 1) << ErrorText();
+    ASSERT_EQ(Read(p, L"k", NEXT), 1) << ErrorText();
+    ASSERT_EQ(Read(p, L"k", NEXT), 1) << ErrorText();
+    ASSERT_EQ(Value(p, L"id") + "/" + Value(p, L"k"), tabK[2]);
+    const CNAStatement* pK = p->pclGetLastStatementNoRef();
+    // The id browse's record cache becomes the table cache's.
+    CNAStatement* pId = p->_pclFindStatement(L"id");
+    ASSERT_NE(pId, nullptr);
+    ASSERT_TRUE(p->TableCache(pId)) << ErrorText();
+    pId->nRelease();
+    ASSERT_NE(p->pclGetTableCacheNoRef(), nullptr);
+    ASSERT_NE(p->pclGetTableCacheNoRef()->pclGetFullCache(), nullptr) << ErrorText();
+    EXPECT_EQ(p->pclGetTableCacheNoRef()->llGetRecordNbr(), kRows);
+    EXPECT_EQ(Value(p, L"id") + "/" + Value(p, L"k"), tabK[2]);
+    EXPECT_EQ(p->pclGetLastStatementNoRef(), pK);
+    EXPECT_EQ(p->nGetPositionCount(), 0u);
+    ASSERT_EQ(Read(p, L"k", NEXT), 1) << ErrorText();
+    EXPECT_EQ(Value(p, L"id") + "/" + Value(p, L"k"), tabK[3]);
+}
+
 TEST_F(DataAccessServer, ATableCacheThatCannotBeFilled)
 {
     ASSERT_NO_FATAL_FAILURE(Fill());

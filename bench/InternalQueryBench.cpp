@@ -37,18 +37,6 @@ struct STBench {
     CMySQLConnection* pclTableConnection = nullptr;
 };
 
-std::string strOpen(CMySQLConnection** pp, CHostConnectionDescription& clHost, const wchar_t* pszId,
-                    CNAError* pclError)
-{
-    *pp = new CMySQLConnection(pszId, &clHost);
-    (*pp)->AddRef();
-    if (!(*pp)->bOpen(pclError)) {
-        const wchar_t* psz = pclError->pszGetError();
-        return "bOpen: " + std::string(psz, psz + std::wcslen(psz));
-    }
-    return std::string();
-}
-
 std::string strStart(STBench& st)
 {
     std::string strError;
@@ -68,9 +56,9 @@ std::string strStart(STBench& st)
                    (L"Server Port=" + Wide(Env("ZT_TEST_PORT")) + L";ZT Unicode Support=0").c_str());
     }
     st.clHostTable.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, L"ztbench_sql");
-    strError = strOpen(&st.pclConnection, st.clHost, L"bench39", st.pclError);
+    strError = strOpenConnection(st.clHost, L"bench39", st.pclError, &st.pclConnection);
     if (strError.empty())
-        strError = strOpen(&st.pclTableConnection, st.clHostTable, L"bench39t", st.pclError);
+        strError = strOpenConnection(st.clHostTable, L"bench39t", st.pclError, &st.pclTableConnection);
     return strError;
 }
 

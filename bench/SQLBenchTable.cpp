@@ -4,6 +4,7 @@
 #include "access/driver/NAError.h"
 #include "common/values/AnyConvert.h"
 #include "host/HostConnectionDescription.h"
+#include "mysql/MySQLConnection.h"
 #include "common/text/Tstring.h"
 #include "tests/support/TestHost.h"
 
@@ -59,6 +60,20 @@ void DescribeServer(CHostConnectionDescription& clHost)
     clHost.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, Wide(Env("ZT_TEST_DATABASE")).c_str());
     clHost.SetText(CHostConnectionDescription::TXT_EXTENDEDINFO,
                    (L"Server Port=" + Wide(Env("ZT_TEST_PORT")) + L";").c_str());
+}
+
+std::string ErrorText(CNAError* pclError)
+{
+    const wchar_t* psz = pclError != nullptr ? pclError->pszGetError() : nullptr;
+    return psz != nullptr ? std::string(psz, psz + std::wcslen(psz)) : std::string();
+}
+
+std::string strOpenConnection(CHostConnectionDescription& clHost, const wchar_t* pszId, CNAError* pclError,
+                              CMySQLConnection** ppConnection)
+{
+    *ppConnection = new CMySQLConnection(pszId, &clHost);
+    (*ppConnection)->AddRef();
+    return (*ppConnection)->bOpen(pclError) ? std::string() : "driver connection: " + ErrorText(pclError);
 }
 
 INADriver* piHostDriver()

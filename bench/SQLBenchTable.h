@@ -12,6 +12,8 @@
 #include <string>
 
 class CHostConnectionDescription;
+class CMySQLConnection;
+class CNAError;
 class INADriver;
 
 namespace zt_bench {
@@ -67,6 +69,12 @@ void RunBrowseBesideKeyset(benchmark::State& state, const char* pszName, bool bT
 std::string strBindHost();
 // The private server's address, account, database and port.
 void DescribeServer(CHostConnectionDescription& clHost);
+// The error's text, 8-bit.
+std::string ErrorText(CNAError* pclError);
+// A driver connection (one reference) made on the host description and
+// opened; empty, or why it cannot be opened.
+std::string strOpenConnection(CHostConnectionDescription& clHost, const wchar_t* pszId, CNAError* pclError,
+                              CMySQLConnection** ppConnection);
 // The driver as the host starts it (start-up, version settlement, the
 // driver from the module's entry, the key service), one for the program;
 // null when it cannot be had.

@@ -29,12 +29,6 @@ namespace {
 
 using namespace zt_bench;
 
-std::string Text(CNAError* pcl)
-{
-    const wchar_t* psz = pcl != nullptr ? pcl->pszGetError() : nullptr;
-    return psz != nullptr ? std::string(psz, psz + std::wcslen(psz)) : std::string();
-}
-
 struct STBrowse {
     CHostConnectionDescription clHost;
     INADriver* piDriver = nullptr;
@@ -59,10 +53,9 @@ std::string strStart(STBrowse& st)
     st.pclError->AddRef();
     DescribeServer(st.clHost);
     st.clHost.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, L"ztbench_sql");
-    st.pclConnection = new CMySQLConnection(L"bench", &st.clHost);
-    st.pclConnection->AddRef();
-    if (!st.pclConnection->bOpen(st.pclError))
-        return "driver connection: " + Text(st.pclError);
+    strError = strOpenConnection(st.clHost, L"bench", st.pclError, &st.pclConnection);
+    if (!strError.empty())
+        return strError;
     for (std::unique_ptr<CTestTable>* pp : {&st.pHost, &st.pDatabase}) {
         pp->reset(new CTestTable(st.pclError, st.pclConnection, L"rows200k"));
         CTestTable& t = **pp;
@@ -75,7 +68,7 @@ std::string strStart(STBrowse& st)
     }
     st.pclAccess = new CTestDataAccess(st.pHost->Get(), st.pclConnection, st.pclError);
     if (!st.pclAccess->Open(st.pDatabase->Get()))
-        return "record: " + Text(st.pclError);
+        return "record: " + ErrorText(st.pclError);
     return std::string();
 }
 
@@ -90,7 +83,7 @@ void BM_StatementBrowse(benchmark::State& state)
     CTestDataAccess* p = pst->pclAccess;
     RunBrowseBesideKeyset(state, "statement browse", bText, true, pst->hRaw, [&](bool bFirst, int* pbOut) {
         if (!p->bRead(pszItem, bFirst ? 0 : 2)) {
-            state.SkipWithError(Text(pst->pclError).c_str());
+            state.SkipWithError(ErrorText(pst->pclError).c_str());
             return false;
         }
         p->m_pclLast->HEndehors(pbOut);
@@ -130,7 +123,7 @@ void BM_TableCacheBrowse(benchmark::State& state)
     CTestDataAccess* p = nullptr;
     const double dMaking = dFullCache(pst, &p);
     if (dMaking < 0) {
-        state.SkipWithError(("full cache: " + Text(pst->pclError)).c_str());
+        state.SkipWithError(("full cache: " + ErrorText(pst->pclError)).c_str());
         return;
     }
     const bool bText = state.range(0) != 0;
@@ -139,7 +132,7 @@ void BM_TableCacheBrowse(benchmark::State& state)
     // The index is built by the first read of its item, timed apart too.
     const Clock::time_point tIndex = Clock::now();
     if (!p->bRead(pszItem, 0, nFlags) || p->m_pclLast->pclGetTableCacheIndexNoRef() == nullptr) {
-        state.SkipWithError(("index: " + Text(pst->pclError)).c_str());
+        state.SkipWithError(("index: " + ErrorText(pst->pclError)).c_str());
         return;
     }
     const double dIndex = std::chrono::duration<double>(Clock::now() - tIndex).count();
@@ -149,7 +142,7 @@ void BM_TableCacheBrowse(benchmark::State& state)
                 dIndex);
     RunBrowseBesideKeyset(state, "table-cache browse", bText, true, pst->hRaw, [&](bool bFirst, int* pbOut) {
         if (!p->bRead(pszItem, bFirst ? 0 : 2, nFlags)) {
-            state.SkipWithError(Text(pst->pclError).c_str());
+            state.SkipWithError(ErrorText(pst->pclError).c_str());
             return false;
         }
         p->m_pclLast->HEndehors(pbOut);

@@ -20,12 +20,6 @@ namespace {
 
 using namespace zt_bench;
 
-std::string Text(CNAError* pcl)
-{
-    const wchar_t* psz = pcl != nullptr ? pcl->pszGetError() : nullptr;
-    return psz != nullptr ? std::string(psz, psz + std::wcslen(psz)) : std::string();
-}
-
 // The driver's connection, made once; strError says why not.
 struct STBench {
     CHostConnectionDescription clHost;
@@ -41,11 +35,9 @@ std::string strStart(STBench& st)
     st.pclError = new CNAError;
     st.pclError->AddRef();
     DescribeServer(st.clHost);
-    st.pclConnection = new CMySQLConnection(L"bench", &st.clHost);
-    st.pclConnection->AddRef();
-    if (!st.pclConnection->bOpen(st.pclError))
-        return "driver connection: " + Text(st.pclError);
-    std::string strError;
+    std::string strError = strOpenConnection(st.clHost, L"bench", st.pclError, &st.pclConnection);
+    if (!strError.empty())
+        return strError;
     if (hTableHandle(strError) == nullptr)
         return strError;
     return std::string();
@@ -67,13 +59,13 @@ void RunStatement(benchmark::State& state, bool bRaw)
     CAny aclValue[kTableColumns];
     for (auto _ : state) {
         if (!pclStmt->bExecuteDirect(kTableQuery, 0)) {
-            state.SkipWithError(Text(pclError).c_str());
+            state.SkipWithError(ErrorText(pclError).c_str());
             break;
         }
         unsigned long ulTouched = 0;
         for (;;) {
             if (!pclStmt->bFetch(0)) {
-                state.SkipWithError(Text(pclError).c_str());
+                state.SkipWithError(ErrorText(pclError).c_str());
                 break;
             }
             if (pclStmt->bEndOfData())

@@ -41,12 +41,6 @@ struct STWrite {
     MYSQL* hRaw = nullptr;
 };
 
-std::string Text(CNAError* pcl)
-{
-    const wchar_t* psz = pcl != nullptr ? pcl->pszGetError() : nullptr;
-    return psz != nullptr ? std::string(psz, psz + std::wcslen(psz)) : std::string();
-}
-
 bool bRaw(MYSQL* h, const std::string& s)
 {
     return __mysql_real_query(h, s.data(), static_cast<unsigned long>(s.size())) == 0;
@@ -73,10 +67,9 @@ std::string strStart(STWrite& st)
     st.pclError->AddRef();
     DescribeServer(st.clHost);
     st.clHost.SetText(CHostConnectionDescription::TXT_DEFAULTDATABASE, L"ztbench_sql");
-    st.pclConnection = new CMySQLConnection(L"bench", &st.clHost);
-    st.pclConnection->AddRef();
-    if (!st.pclConnection->bOpen(st.pclError))
-        return "driver connection: " + Text(st.pclError);
+    strError = strOpenConnection(st.clHost, L"bench", st.pclError, &st.pclConnection);
+    if (!strError.empty())
+        return strError;
     for (std::unique_ptr<CTestTable>* pp : {&st.pHost, &st.pDatabase}) {
         pp->reset(new CTestTable(st.pclError, st.pclConnection, L"w40"));
         CTestTable& t = **pp;
@@ -87,7 +80,7 @@ std::string strStart(STWrite& st)
     }
     st.pclAccess = new CTestDataAccess(st.pHost->Get(), st.pclConnection, st.pclError);
     if (!st.pclAccess->Open(st.pDatabase->Get()))
-        return "record: " + Text(st.pclError);
+        return "record: " + ErrorText(st.pclError);
     return std::string();
 }
 
@@ -184,7 +177,7 @@ void BM_Writes(benchmark::State& state)
         }
         state.ResumeTiming();
         if (!bDriverPass(*pst, nOperation, &dDriver)) {
-            state.SkipWithError(("driver: " + Text(pst->pclError)).c_str());
+            state.SkipWithError(("driver: " + ErrorText(pst->pclError)).c_str());
             return;
         }
         state.PauseTiming();

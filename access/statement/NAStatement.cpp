@@ -2638,13 +2638,20 @@ int CNAStatement::bHPositionCourante(int* pnThousandths, eNA_PRECISION)
         CNARecordCache* pclCache = bCacheCompleted() ? m_pclRecordCache : pclGetFullRecordCache();
         if (pclCache == nullptr)
             return 0;
-        llCount = pclCache->nGetCount();
+        // Deleted rows stay in the cache: they count neither among the
+        // records nor before the current one, so the last record is 1000.
+        llCount = pclCache->nGetCount() - pclCache->nGetDeletedCount();
         if (llCount > 0) {
             int bStillThere = 1;
             if (m_eParseNeedUpdate != UPDATE_NONE && !bUpdateParsePositionInCacheIndex(&bStillThere))
                 return 0;
-            llPosition = m_pclTableCacheIndex != nullptr ? m_pclTableCacheIndex->nGetPreviousRecordNbr() + 1
-                                                         : m_llCurrentRecord + 1;
+            if (m_pclTableCacheIndex != nullptr) {
+                llPosition = m_pclTableCacheIndex->nGetPreviousRecordNbr() + 1;
+            } else {
+                llPosition = m_llCurrentRecord + 1;
+                for (int i = 0; i <= m_llCurrentRecord && i < pclCache->nGetCount(); i++)
+                    llPosition -= pclCache->_bRecordDeleted(i);
+            }
         }
     } else {
         if (!m_pclDataAccess->bGetNbEnr(&llCount, 16, WPF_CONTINUE, this, -1))

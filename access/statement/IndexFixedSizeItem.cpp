@@ -6,6 +6,7 @@
 #include "access/statement/NAColumn.h"
 #include "access/statement/NARecord.h"
 #include "access/statement/NARecordValue.h"
+#include "access/statement/NAStatement.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/SysUtils.h"
 #include "common/values/Any.h"
@@ -224,6 +225,26 @@ int CIndexFixedSizeItem::_bCalculateDuplicateIndice(int nDuplicates, int* pnRow,
     return 1;
 }
 
+void CIndexFixedSizeItem::_SeekRowPlace(const unsigned char* pbyKey, int nRow)
+{
+    m_pclTree->pSearch(pbyKey, CMemBTree::eSearchExact);
+    if (nRow < 0)
+        return;
+    // Entries of one key follow their row numbers' bytes.
+    int nDone;
+    for (;;) {
+        const void* pKey = m_pclTree->pReadKey();
+        const void* pRow = m_pclTree->pReadValue();
+        if (pKey == nullptr || pRow == nullptr || std::memcmp(pKey, pbyKey, m_nKeySize) != 0 ||
+            std::memcmp(pRow, &nRow, sizeof(nRow)) >= 0)
+            return;
+        if (!m_pclTree->bAdvance(1, &nDone, 0)) {
+            m_pclTree->GotoEnd();
+            return;
+        }
+    }
+}
+
 int CIndexFixedSizeItem::nGetCurrentRecordId()
 {
     return m_pclTree != nullptr ? _nRowAtPosition() : -1;
@@ -267,12 +288,12 @@ int CIndexFixedSizeItem::bSetCurrentPos(int nPos, int nDuplicate, int* pbFound)
     }
     *pbFound = 1;
     const int nDuplicates = m_pclTree->nNumDuplicates();
-    if (nDuplicates < 2)
-        return 1;
     const CNARecord* pclRecord = m_pclColumn->pclGetRecordNoRef();
     const CNARecordValue* pclOriginal = pclRecord != nullptr ? pclRecord->pclGetOriginalRecordValueNoRef() : nullptr;
     if (pclOriginal == nullptr)
         return 0;
+    // A single entry of the key may be another record's: the record moved
+    // or went, and a browse standing on it must not take its neighbour for it.
     int nDone;
     bool bMatch = m_pclRecordCache->bEquals(_nRowAtPosition(), pclOriginal, 1) != 0;
     for (int i = 0; i < nDuplicates - 1 && !bMatch; i++) {
@@ -281,7 +302,11 @@ int CIndexFixedSizeItem::bSetCurrentPos(int nPos, int nDuplicate, int* pbFound)
         bMatch = m_pclRecordCache->bEquals(_nRowAtPosition(), pclOriginal, 1) != 0;
     }
     if (!bMatch) {
-        m_pclTree->pSearch(pbyKey, CMemBTree::eSearchExact);
+        // Where it stood among them: the row the browse read it from.
+        int nRow = m_pclStatement != nullptr ? static_cast<int>(m_pclStatement->nGetCurrentRecord()) : -1;
+        if (nRow < 0)
+            nRow = m_pclRecordCache->nGetRecordIndice(pclOriginal);
+        _SeekRowPlace(pbyKey, nRow);
         *pbFound = 0;
         return 1;
     }

@@ -1,5 +1,7 @@
 #include "access/statement/IndexMemo.h"
 
+#include "access/statement/NAColumn.h"
+#include "access/statement/NARecord.h"
 #include "common/values/Any.h"
 
 #include <new>
@@ -222,11 +224,34 @@ int CIndexMemo::bSetCurrentPos(int nPos, int, int* pbFound)
         CAny clValue;
         unsigned char* pbyKey;
         unsigned int nKeySize;
-        int nFound;
-        if (!_bGetOriginalValue(&clValue) || !_bGetDataAdr(&pbyKey, &nKeySize, &clValue) ||
-            !_bFind(pbFound, &nFound, pbyKey, nKeySize, 1, 1))
+        int nFirst;
+        int nLast;
+        const CNARecord* pclRecord = m_pclColumn->pclGetRecordNoRef();
+        const CNARecordValue* pclOriginal =
+            pclRecord != nullptr ? pclRecord->pclGetOriginalRecordValueNoRef() : nullptr;
+        if (pclOriginal == nullptr || !_bGetOriginalValue(&clValue) || !_bGetDataAdr(&pbyKey, &nKeySize, &clValue) ||
+            !_bFind(pbFound, &nFirst, pbyKey, nKeySize, 1, 0) || !_bFind(pbFound, &nLast, pbyKey, nKeySize, 1, 1))
             return 0;
-        m_nCurrentPos = nFound == -1 ? nEntries : nFound;
+        if (nFirst == -1)
+            nFirst = nEntries;
+        // An equal memo may be another record's: the record itself is
+        // looked for among them.
+        if (*pbFound) {
+            for (int i = nFirst; i <= nLast; i++) {
+                if (m_pclRecordCache->bEquals(m_tabRow[i], pclOriginal, 1)) {
+                    m_nCurrentPos = i;
+                    m_bRemoved = 0;
+                    return 1;
+                }
+            }
+            *pbFound = 0;
+        } else {
+            nLast = nFirst - 1;
+        }
+        // Gone: the entry that took its place, when the removal left the
+        // position there; else the first at or after its memo.
+        if (!(m_bRemoved && m_nCurrentPos >= nFirst && m_nCurrentPos <= nLast + 1))
+            m_nCurrentPos = nFirst;
         m_bRemoved = 0;
         return 1;
     }

@@ -28,6 +28,7 @@
 #include "common/values/Any.h"
 #include "common/values/NACnvVariant.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <cwchar>
@@ -2646,7 +2647,8 @@ int CNAStatement::bHPositionCourante(int* pnThousandths, eNA_PRECISION)
             if (m_eParseNeedUpdate != UPDATE_NONE && !bUpdateParsePositionInCacheIndex(&bStillThere))
                 return 0;
             if (m_pclTableCacheIndex != nullptr) {
-                llPosition = m_pclTableCacheIndex->nGetPreviousRecordNbr() + 1;
+                // Past the last entry counts as the last.
+                llPosition = std::min<long long>(m_pclTableCacheIndex->nGetPreviousRecordNbr() + 1, llCount);
             } else {
                 llPosition = m_llCurrentRecord + 1;
                 for (int i = 0; i <= m_llCurrentRecord && i < pclCache->nGetCount(); i++)
@@ -2810,15 +2812,9 @@ int CNAStatement::bUpdateParsePositionInCacheIndex(int* pbStillThere)
         !m_pclTableCacheIndex->bSetCurrentPos(-1, m_llRepeatCount > INT_MAX ? INT_MAX : static_cast<int>(m_llRepeatCount),
                                               pbStillThere))
         return 0;
+    // A record gone beyond every entry leaves the index at its end: a next
+    // read finds nothing more, a previous one the last entry.
     m_llCurrentRecord = m_pclTableCacheIndex->nGetCurrentRecordId();
-    if (m_llCurrentRecord == -1 && m_pclTableCacheIndex->nGetRecordNbr() > 0) {
-        int nRow = -1;
-        unsigned int nDuplicate = 0;
-        if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(NA_PARSE_LAST), 1, &nRow,
-                                                      &nDuplicate))
-            return 0;
-        m_llCurrentRecord = nRow;
-    }
     if (!*pbStillThere)
         return 1;
     if (m_pclStmtOriginalRecord == nullptr) {

@@ -243,4 +243,72 @@ TEST_F(TableCachePosition, AFailedFillGivesBackThePositionOfTheCurrentBrowse)
     }
 }
 
+// An index browse, of a memo column or of an integer one: the row it
+// stands on is deleted, or its value changed, through the unnamed
+// statement; the browse goes on with the rows after (or before) it in the
+// new order, none skipped. NULL, empty and equal values in the runs; memos
+// of ASCII letters, so that their bytes sort as the server does; new values
+// of their own, so that the server's order of equal values is never asked.
+TEST_F(TableCachePosition, AnIndexBrowseGoesOnPastAChangedRow)
+{
+    const char* apszMemo[] = {"'b'", "NULL", "'a'", "''", "'b'", "NULL", "'c'", "'b'", "''", "'d'"};
+    const char* apszInt[] = {"2", "NULL", "1", "0", "2", "NULL", "3", "2", "0", "4"};
+    for (const bool bMemo : {true, false}) {
+        const wchar_t* pszItem = bMemo ? L"m" : L"v";
+        const std::string strOrder = std::string("SELECT n FROM q ORDER BY ") + (bMemo ? "m" : "v") + ", n";
+        for (const bool bDelete : {true, false}) {
+            if (bMemo && !bDelete)
+                continue;
+            for (const int eDirection : {NA_PARSE_NEXT, NA_PARSE_PREVIOUS}) {
+                ASSERT_TRUE(Admin("CREATE TABLE q (n INT NOT NULL PRIMARY KEY, m TEXT NULL, v INT NULL) "
+                                  "CHARACTER SET utf8mb4"));
+                std::string strValues;
+                for (int i = 0; i < 10; i++)
+                    strValues += (i > 0 ? "," : "") + std::string("(") + std::to_string(i + 1) + "," + apszMemo[i] +
+                                 "," + apszInt[i] + ")";
+                ASSERT_TRUE(Admin("INSERT INTO q VALUES " + strValues));
+                CMySQLConnection* pCnx = Connect();
+                STable* pt = NewTable(pCnx, L"q");
+                Both(pt, L"n", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+                Both(pt, L"m", NA_IT_MEMOUNICODE, 8, CTestTable::DUPLICATES);
+                Both(pt, L"v", NA_IT_I4, 4, CTestTable::DUPLICATES);
+                CTestDataAccess* p = Access(pt, pCnx);
+                ASSERT_EQ(p->bRead(L"n", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+                for (int k = 0; k < 4; k++) {
+                    const Rows tabOld = List(strOrder);
+                    // From the ends inwards, through the NULL, empty and equal values.
+                    const size_t nAt = eDirection == NA_PARSE_NEXT ? 2 * k : tabOld.size() - 1 - 2 * k;
+                    const std::string strKey = tabOld[nAt];
+                    SCOPED_TRACE(std::string(bMemo ? "memo " : "integer ") + (bDelete ? "delete" : "update") +
+                                 (eDirection == NA_PARSE_NEXT ? " next, row " : " previous, row ") + strKey);
+                    ASSERT_EQ(p->bRead(pszItem, NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
+                    ASSERT_NE(p->Statement(pszItem)->pclGetTableCacheIndexNoRef(), nullptr);
+                    while (Value(p, L"n") != strKey)
+                        ASSERT_EQ(p->bRead(pszItem, NA_PARSE_NEXT, kTableCache), 1);
+                    if (!bDelete)
+                        Set(p, L"v", std::to_wstring(eDirection == NA_PARSE_NEXT ? 100 + k : -100 - k));
+                    ASSERT_EQ(p->bWrite(bDelete ? CNAStatement::QT_DELETE : CNAStatement::QT_UPDATE), 1)
+                        << ErrorText();
+                    // The new order from the old neighbour on.
+                    Rows tabNew = List(strOrder);
+                    if (eDirection == NA_PARSE_PREVIOUS)
+                        std::reverse(tabNew.begin(), tabNew.end());
+                    const std::string& strNeighbour = tabOld[eDirection == NA_PARSE_NEXT ? nAt + 1 : nAt - 1];
+                    const Rows tabExpected(std::find(tabNew.begin(), tabNew.end(), strNeighbour), tabNew.end());
+                    ASSERT_EQ(p->bRead(pszItem, eDirection, kTableCache), 1) << ErrorText();
+                    Rows tabRead;
+                    while (!Out(p->Statement(pszItem))) {
+                        tabRead.push_back(Value(p, L"n"));
+                        ASSERT_LE(tabRead.size(), tabOld.size());
+                        ASSERT_EQ(p->bRead(pszItem, eDirection, kTableCache), 1) << ErrorText();
+                    }
+                    EXPECT_EQ(tabRead, tabExpected);
+                }
+                p->DropStatements();
+                Admin("DROP TABLE q");
+            }
+        }
+    }
+}
+
 } // namespace

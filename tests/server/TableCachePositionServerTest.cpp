@@ -204,7 +204,14 @@ TEST_F(TableCachePosition, TableCacheBrowsesCountTheRowsThatAreLeft)
         EXPECT_EQ(tabGot, tabWanted);
         EXPECT_EQ(tabGot.size(), tabOrder.size());
     }
+    // The statements and the table cache go, each releasing the full cache
+    // once: only the test's own reference is left.
+    CNARecordCache* pFull = p->pclGetTableCacheNoRef()->pclGetFullCache();
+    ASSERT_NE(pFull, nullptr);
+    pFull->AddRef();
     p->DropStatements();
+    EXPECT_EQ(p->pclGetTableCacheNoRef(), nullptr);
+    EXPECT_EQ(pFull->nRelease(), 0u);
 }
 
 // The browse that should fill the table cache cannot run again: no full

@@ -177,4 +177,31 @@ TEST(TableCacheIndexModel, AGoneRecordLeavesTheBrowseAtItsPlace)
     }
 }
 
+// A row the index never held (deleted before it was built) goes without
+// changing anything; the browse stays where it stands.
+TEST(TableCacheIndexModel, ARowNeverIndexedLeavesTheIndexAsItIs)
+{
+    CTableCacheRows t;
+    for (int i = 0; i < 6; i++) {
+        t.SetValue(C_I4, i % 3 + 1);
+        t.SetValue(C_MEMO, i % 3 + 1);
+        t.AddCurrent(i == 2 || i == 5 ? static_cast<unsigned int>(NA_RECORDSTATE_DELETED) : 0u);
+    }
+    for (int k : {C_I4, C_MEMO}) {
+        SCOPED_TRACE("column " + Name(k));
+        IndexPtr p = t.NewIndex(k);
+        const std::vector<int> order = Walk(p.get(), true);
+        ASSERT_EQ(order.size(), 4u);
+        int nRow = -1;
+        ASSERT_EQ(p->bGetRecordPosition(NA_PARSE_FIRST, 2, &nRow, nullptr), 1);
+        for (int r : {5, 2}) {
+            t.LoadRow(r);
+            EXPECT_EQ(p->OnNotifyOperation(CNARecordCache::NA_NOTIFY_DELETE, r, 0), 1);
+            EXPECT_EQ(p->nGetRecordNbr(), 4);
+            EXPECT_EQ(p->nGetCurrentRecordId(), order[1]);
+        }
+        EXPECT_EQ(Walk(p.get(), true), order);
+    }
+}
+
 } // namespace

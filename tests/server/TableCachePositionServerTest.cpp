@@ -106,6 +106,26 @@ protected:
     // The thousandths of the nth record (from 1) of nCount: the quotient
     // rounded up.
     static int Expected(long long nRank, long long nCount) { return static_cast<int>((nRank * 1000 + nCount - 1) / nCount); }
+    // From the current record to the end of the browse in the direction,
+    // the thousandths read on each record into tabGot, and into tabWanted
+    // those its rank in tabOrder (the server's order of the rows left)
+    // gives.
+    void ReadThousandths(CTestDataAccess* p, const wchar_t* pszItem, int eDirection, unsigned int nFlags,
+                         const Rows& tabOrder, std::vector<int>& tabGot, std::vector<int>& tabWanted)
+    {
+        CNAStatement* s = p->Statement(pszItem);
+        while (!Out(s) && tabGot.size() <= tabOrder.size()) {
+            const auto it = std::find(tabOrder.begin(), tabOrder.end(), Value(p, L"n"));
+            tabWanted.push_back(it != tabOrder.end()
+                                    ? Expected(it - tabOrder.begin() + 1, static_cast<long long>(tabOrder.size()))
+                                    : -1);
+            tabGot.push_back(Thousandths(s));
+            if (p->bRead(pszItem, eDirection, nFlags) != 1) {
+                ADD_FAILURE() << ErrorText();
+                return;
+            }
+        }
+    }
 
     CMySQLConnection* m_pCnx = nullptr;
     CPlainAccess* m_pPlain = nullptr;
@@ -126,14 +146,7 @@ TEST_F(TableCachePosition, ABrowseReadBackwardsCountsFromTheOtherEnd)
             ASSERT_EQ(s->bInvertFetch(), bBackward ? 1 : 0);
             std::vector<int> tabGot;
             std::vector<int> tabWanted;
-            while (!Out(s)) {
-                ASSERT_LT(tabGot.size(), tabOrder.size());
-                const auto it = std::find(tabOrder.begin(), tabOrder.end(), Value(p, L"n"));
-                ASSERT_NE(it, tabOrder.end());
-                tabWanted.push_back(Expected(it - tabOrder.begin() + 1, static_cast<long long>(tabOrder.size())));
-                tabGot.push_back(Thousandths(s));
-                ASSERT_EQ(p->bRead(L"v", bBackward ? NA_PARSE_PREVIOUS : NA_PARSE_NEXT), 1) << ErrorText();
-            }
+            ReadThousandths(p, L"v", bBackward ? NA_PARSE_PREVIOUS : NA_PARSE_NEXT, 0, tabOrder, tabGot, tabWanted);
             EXPECT_EQ(tabGot, tabWanted);
             ASSERT_EQ(tabGot.size(), tabOrder.size());
             EXPECT_EQ(tabGot.front(), bBackward ? 1000 : Expected(1, nRows));
@@ -174,15 +187,8 @@ TEST_F(TableCachePosition, TableCacheBrowsesCountTheRowsThatAreLeft)
     std::vector<int> tabGotN;
     std::vector<int> tabWantedN;
     ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT, kTableCache), 1) << ErrorText();
-    while (!Out(sn)) {
-        ASSERT_EQ(sn->pclGetTableCacheIndexNoRef(), nullptr);
-        ASSERT_LT(tabGotN.size(), tabN.size());
-        const auto it = std::find(tabN.begin(), tabN.end(), Value(p, L"n"));
-        ASSERT_NE(it, tabN.end());
-        tabWantedN.push_back(Expected(it - tabN.begin() + 1, static_cast<long long>(tabN.size())));
-        tabGotN.push_back(Thousandths(sn));
-        ASSERT_EQ(p->bRead(L"n", NA_PARSE_NEXT, kTableCache), 1) << ErrorText();
-    }
+    ReadThousandths(p, L"n", NA_PARSE_NEXT, kTableCache, tabN, tabGotN, tabWantedN);
+    EXPECT_EQ(sn->pclGetTableCacheIndexNoRef(), nullptr);
     EXPECT_EQ(tabGotN, tabWantedN);
     EXPECT_EQ(tabGotN.size(), tabN.size() - 2);
     const Rows tabOrder = List("SELECT n FROM p ORDER BY t");
@@ -192,15 +198,8 @@ TEST_F(TableCachePosition, TableCacheBrowsesCountTheRowsThatAreLeft)
         ASSERT_EQ(p->bRead(L"t", bBackward ? NA_PARSE_LAST : NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
         std::vector<int> tabGot;
         std::vector<int> tabWanted;
-        while (!Out(st)) {
-            ASSERT_LT(tabGot.size(), tabOrder.size());
-            const auto it = std::find(tabOrder.begin(), tabOrder.end(), Value(p, L"n"));
-            ASSERT_NE(it, tabOrder.end());
-            tabWanted.push_back(Expected(it - tabOrder.begin() + 1, static_cast<long long>(tabOrder.size())));
-            tabGot.push_back(Thousandths(st));
-            ASSERT_EQ(p->bRead(L"t", bBackward ? NA_PARSE_PREVIOUS : NA_PARSE_NEXT, kTableCache), 1)
-                << ErrorText();
-        }
+        ReadThousandths(p, L"t", bBackward ? NA_PARSE_PREVIOUS : NA_PARSE_NEXT, kTableCache, tabOrder, tabGot,
+                        tabWanted);
         EXPECT_EQ(tabGot, tabWanted);
         EXPECT_EQ(tabGot.size(), tabOrder.size());
     }

@@ -235,8 +235,12 @@ int CIndexMemo::bSetCurrentPos(int nPos, int, int* pbFound)
         if (nFirst == -1)
             nFirst = nEntries;
         // An equal memo may be another record's: the record itself is
-        // looked for among them.
+        // looked for among them, the entry the browse stands on first (of
+        // identical records, the one it read).
         if (*pbFound) {
+            if (!m_bRemoved && m_nCurrentPos >= nFirst && m_nCurrentPos <= nLast &&
+                m_pclRecordCache->bEquals(m_tabRow[m_nCurrentPos], pclOriginal, 1))
+                return 1;
             for (int i = nFirst; i <= nLast; i++) {
                 if (m_pclRecordCache->bEquals(m_tabRow[i], pclOriginal, 1)) {
                     m_nCurrentPos = i;

@@ -455,12 +455,13 @@ TEST_F(MemoOrder, SetCurrentPosLandsOnTheOriginalMemo)
         int nPos;
         int nAnswer, bFound, nCurrent, nPrevious;
     } cases[] = {
-        {"the last of equal memos", 4, -1, 1, 1, 3, 3},
+        {"the first record identical among equal memos", 4, -1, 1, 1, 0, 2},
         {"absent: the first above", 6, -1, 1, 0, 4, 4},
         {"beyond every memo", 7, -1, 1, 0, -1, 5},
         {"an empty memo", -1, -1, 1, 1, 1, 0},
-        {"a position in the array", 4, 2, 1, 1, 0, 2},
-        {"a position outside", 4, 5, 0, -1, 0, 2},
+        {"a position in the array", 4, 3, 1, 1, 3, 3},
+        {"the identical record it stands on", 4, -1, 1, 1, 3, 3},
+        {"a position outside", 4, 5, 0, -1, 3, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszCase);

@@ -204,4 +204,40 @@ TEST(TableCacheIndexModel, ARowNeverIndexedLeavesTheIndexAsItIs)
     }
 }
 
+// Texts as long as the column allows (40 characters, 82 key bytes) keep
+// every character in their keys, though the host's wide characters are of
+// 4 bytes: texts alike in their first twenty or thirty-nine characters are
+// ordered by the rest.
+TEST(TableCacheIndexModel, LongTextsAreOrderedByEveryCharacter)
+{
+    CTableCacheRows t;
+    ASSERT_EQ(t.Column(C_TEXT)->nGetLogicalSize(), 40);
+    const std::wstring strSame(20, L'a');
+    const std::vector<std::wstring> texts = {strSame + L"B",       strSame + L"A", std::wstring(39, L'a') + L"c",
+                                             std::wstring(40, L'a'), strSame + L"A" + std::wstring(19, L'z'),
+                                             std::wstring(39, L'a') + L"b", strSame};
+    for (const std::wstring& str : texts) {
+        CAny v;
+        SetW(v, str.c_str());
+        ASSERT_EQ(t.Column(C_TEXT)->bSetValue(&v, 0), 1);
+        t.AddCurrent();
+    }
+    std::vector<int> expected(texts.size());
+    for (size_t i = 0; i < texts.size(); i++)
+        expected[i] = static_cast<int>(i);
+    std::sort(expected.begin(), expected.end(), [&](int a, int b) { return texts[a] < texts[b]; });
+    IndexPtr p = t.NewIndex(C_TEXT);
+    EXPECT_EQ(Walk(p.get(), true), expected);
+    // Each text found from itself as a start value.
+    for (size_t i = 0; i < texts.size(); i++) {
+        CAny v;
+        SetW(v, texts[i].c_str());
+        p->SetStartValue(&v);
+        int nRow = -1;
+        ASSERT_EQ(p->bGetRecordPosition(NA_PARSE_FIRST, 1, &nRow, nullptr), 1);
+        EXPECT_EQ(nRow, static_cast<int>(i)) << i;
+        p->SetStartValue(nullptr);
+    }
+}
+
 } // namespace

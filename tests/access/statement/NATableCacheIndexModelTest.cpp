@@ -240,4 +240,29 @@ TEST(TableCacheIndexModel, LongTextsAreOrderedByEveryCharacter)
     }
 }
 
+// Without a value a fixed-size entry's key comes from its row in the
+// record cache, the first row included.
+TEST(TableCacheIndexModel, AFixedSizeEntryWithoutValueTakesItsRowsValue)
+{
+    CTableCacheRows t;
+    for (int i : {3, 1, 2}) {
+        t.SetValue(C_I4, i);
+        t.AddCurrent();
+    }
+    IndexPtr p = t.NewIndex(C_I4);
+    CIndexItem* pItem = p->pclGetIndexItemNoRef();
+    for (int r : {0, 2}) {
+        SCOPED_TRACE(r);
+        EXPECT_EQ(pItem->bDeleteRecord(r, nullptr), 1);
+        EXPECT_EQ(p->nGetRecordNbr(), 2);
+        EXPECT_EQ(pItem->bInsertRecord(r, nullptr), 1);
+        EXPECT_EQ(Walk(p.get(), true), (std::vector<int>{1, 2, 0}));
+        // The pair is there already.
+        EXPECT_EQ(pItem->bInsertRecord(r, nullptr), 0);
+    }
+    EXPECT_EQ(pItem->bInsertRecord(-1, nullptr), 0);
+    EXPECT_EQ(pItem->bDeleteRecord(-1, nullptr), 0);
+    EXPECT_EQ(p->nGetRecordNbr(), 3);
+}
+
 } // namespace

@@ -253,10 +253,12 @@ int CIndexMemo::bSetCurrentPos(int nPos, int, int* pbFound)
             nLast = nFirst - 1;
         }
         // Gone: the entry that took its place, when the removal left the
-        // position there; else the first at or after its memo.
-        if (!(m_bRemoved && m_nCurrentPos >= nFirst && m_nCurrentPos <= nLast + 1))
+        // position there (still marked, so that asking again answers the
+        // same); else the first at or after its memo.
+        if (!(m_bRemoved && m_nCurrentPos >= nFirst && m_nCurrentPos <= nLast + 1)) {
             m_nCurrentPos = nFirst;
-        m_bRemoved = 0;
+            m_bRemoved = 0;
+        }
         return 1;
     }
     if (nPos < 0 || nPos >= nEntries)

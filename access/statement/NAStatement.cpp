@@ -2647,13 +2647,14 @@ int CNAStatement::bHPositionCourante(int* pnThousandths, eNA_PRECISION)
             if (m_eParseNeedUpdate != UPDATE_NONE && !bUpdateParsePositionInCacheIndex(&bStillThere))
                 return 0;
             if (m_pclTableCacheIndex != nullptr) {
-                // Past the last entry counts as the last.
-                llPosition = std::min<long long>(m_pclTableCacheIndex->nGetPreviousRecordNbr() + 1, llCount);
+                llPosition = m_pclTableCacheIndex->nGetPreviousRecordNbr() + 1;
             } else {
                 llPosition = m_llCurrentRecord + 1;
-                for (int i = 0; i <= m_llCurrentRecord && i < pclCache->nGetCount(); i++)
+                for (int i = 0; i < m_llCurrentRecord && i < pclCache->nGetCount(); i++)
                     llPosition -= pclCache->_bRecordDeleted(i);
             }
+            // Past the last record counts as the last.
+            llPosition = std::min(llPosition, llCount);
         }
     } else {
         if (!m_pclDataAccess->bGetNbEnr(&llCount, 16, WPF_CONTINUE, this, -1))
@@ -2812,11 +2813,13 @@ int CNAStatement::bUpdateParsePositionInCacheIndex(int* pbStillThere)
         !m_pclTableCacheIndex->bSetCurrentPos(-1, m_llRepeatCount > INT_MAX ? INT_MAX : static_cast<int>(m_llRepeatCount),
                                               pbStillThere))
         return 0;
-    // A record gone beyond every entry leaves the index at its end: a next
-    // read finds nothing more, a previous one the last entry.
-    m_llCurrentRecord = m_pclTableCacheIndex->nGetCurrentRecordId();
+    // A record gone leaves the index on the entry after its place, at the
+    // end beyond every entry: a next read finds that entry (nothing more at
+    // the end), a previous one the entry before. The row number stays the
+    // one read until then, so that the place is found again the same way.
     if (!*pbStillThere)
         return 1;
+    m_llCurrentRecord = m_pclTableCacheIndex->nGetCurrentRecordId();
     if (m_pclStmtOriginalRecord == nullptr) {
         m_pclStmtOriginalRecord = new (std::nothrow) CNARecordValue(m_pclError);
         if (m_pclStmtOriginalRecord == nullptr)

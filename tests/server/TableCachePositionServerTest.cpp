@@ -308,6 +308,18 @@ TEST_F(TableCachePosition, AnIndexBrowseGoesOnPastAChangedRow)
                         if (std::find(tabRead.begin(), tabRead.end(), str) == tabRead.end())
                             tabExpected.push_back(str);
                     tabRead.clear();
+                    // Asked where it stands first: the thousandths of the entry
+                    // after the row's place (of none: 1000), and the read after
+                    // finds the same place.
+                    if (eDirection == NA_PARSE_NEXT) {
+                        const auto it = tabExpected.empty()
+                                            ? tabNew.end()
+                                            : std::find(tabNew.begin(), tabNew.end(), tabExpected.front());
+                        EXPECT_EQ(Thousandths(p->Statement(pszItem)),
+                                  it == tabNew.end() ? 1000
+                                                     : Expected(it - tabNew.begin() + 1,
+                                                                static_cast<long long>(tabNew.size())));
+                    }
                     ASSERT_EQ(p->bRead(pszItem, eDirection, kTableCache), 1) << ErrorText();
                     while (!Out(p->Statement(pszItem))) {
                         tabRead.push_back(Value(p, L"n"));

@@ -157,7 +157,14 @@ TEST(TableCacheIndexModel, AGoneRecordLeavesTheBrowseAtItsPlace)
                 if (bTwin)
                     continue;
                 EXPECT_EQ(bFound, 0);
-                EXPECT_EQ(p->nGetCurrentRecordId(), nAt < left.size() ? left[nAt] : -1);
+                // Asked again, the same place.
+                ASSERT_EQ(p->bSetCurrentPos(-1, 0, &bFound), 1);
+                EXPECT_EQ(bFound, 0);
+                if (bDelete) {
+                    EXPECT_EQ(p->nGetPreviousRecordNbr(), static_cast<int>(nAt));
+                }
+                ASSERT_EQ(p->bGetRecordPosition(NA_PARSE_NEXT, 0, &nRow, nullptr), 1);
+                EXPECT_EQ(nRow, nAt < left.size() ? left[nAt] : -1);
                 ASSERT_EQ(p->bGetRecordPosition(NA_PARSE_PREVIOUS, 1, &nRow, nullptr), 1);
                 EXPECT_EQ(nRow, nAt > 0 ? left[nAt - 1] : -1);
                 if (HasFailure())

@@ -335,4 +335,24 @@ TEST_F(TableCachePosition, AnIndexBrowseGoesOnPastAChangedRow)
     }
 }
 
+// Without a table cache on the data access no index is made: a browse to
+// be put back on its row through one fails, and stays without index.
+TEST_F(TableCachePosition, WithoutATableCacheNoIndexIsMade)
+{
+    CTestDataAccess* p = Open(4);
+    CNAStatement* s = p->Statement(L"v");
+    ASSERT_EQ(p->bRead(L"v", NA_PARSE_FIRST), 1) << ErrorText();
+    ASSERT_EQ(p->pclGetTableCacheNoRef(), nullptr);
+    EXPECT_EQ(s->_bCreateTableCacheIndex(), 0);
+    EXPECT_EQ(s->bOpenUsingTableCache(), 0);
+    // A write elsewhere leaves the browse to be put back on its row.
+    Set(p, L"n", L"9");
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_INSERT), 1) << ErrorText();
+    ASSERT_NE(s->eParseNeedUpdate(), CNAStatement::UPDATE_NONE);
+    int bStillThere = -1;
+    EXPECT_EQ(s->bUpdateParsePositionInCacheIndex(&bStillThere), 0);
+    EXPECT_EQ(s->pclGetTableCacheIndexNoRef(), nullptr);
+    p->DropStatements();
+}
+
 } // namespace

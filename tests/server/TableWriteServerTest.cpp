@@ -152,7 +152,6 @@ const STypeCase kTypes[] = {
      "%s"},
     {"ts TIMESTAMP NULL", L"20200615120000000", "'2020-06-15 12:00:00'", L"20380101000000000",
      "'2038-01-01 00:00:00'", "%s"},
-    //{"yr YEAR", L"20240101", "2024", L"19990101", "1999", "%s"},
     {"ch CHAR(10)", L"abc", "'abc'", L"\u00e9\u20ac", "_utf8mb4 X'C3A9E282AC'", "HEX(%s)"},
     {"vc VARCHAR(40)", L"\u00e9\u20ac\u03a9\u4e2d\U0001F600", "_utf8mb4 X'C3A9E282ACCEA9E4B8ADF09F9880'", L"x",
      "'x'", "HEX(%s)"},
@@ -476,8 +475,9 @@ TEST_F(TableWrite, AutomaticIdentifiersComeFromTheServer)
 TEST_F(TableWrite, EverythingMadeIsGivenBackOnce)
 {
     CHostContext* pc = Context(1);
+    CHostContext* pcAuto = Context(1, 2);
     INATable* pi = Open(L"w", pc);
-    INATable* piAuto = Open(L"a", pc);
+    INATable* piAuto = Open(L"a", pcAuto);
     ASSERT_TRUE(pi != nullptr && piAuto != nullptr);
     ASSERT_TRUE(Admin("INSERT INTO w VALUES (100, 1000, 'x', NULL, NULL, NULL)"));
     for (int i = 1; i <= 20; i++) {
@@ -492,8 +492,8 @@ TEST_F(TableWrite, EverythingMadeIsGivenBackOnce)
         EXPECT_EQ(Item(pi, pc), "u1");
         if (i % 2 == 0)
             ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
-        SetItem(piAuto, pc, L"v", std::to_wstring(i));
-        ASSERT_EQ(piAuto->bHAjoute(pc, CNAStatement::WPF_AUTOID_NEW, kNoLock), 1) << Error(piAuto, pc);
+        SetItem(piAuto, pcAuto, L"v", std::to_wstring(i));
+        ASSERT_EQ(piAuto->bHAjoute(pcAuto, CNAStatement::WPF_AUTOID_NEW, kNoLock), 1) << Error(piAuto, pcAuto);
     }
     EXPECT_EQ(First("SELECT COUNT(*) FROM w"), "11");
     EXPECT_EQ(First("SELECT COUNT(*) FROM a"), "20");
@@ -504,7 +504,7 @@ TEST_F(TableWrite, EverythingMadeIsGivenBackOnce)
     // Before the close, no filter of a probe is kept.
     EXPECT_EQ(g_stFilters.nGone, g_stFilters.nMade);
     ASSERT_EQ(pi->bHFerme(pc), 1) << Error(pi, pc);
-    ASSERT_EQ(piAuto->bHFerme(pc), 1) << Error(piAuto, pc);
+    ASSERT_EQ(piAuto->bHFerme(pcAuto), 1) << Error(piAuto, pcAuto);
     for (const SLive* p : {&g_stStatements, &g_stCommands, &g_stFilters, &g_stIdAuto})
         EXPECT_EQ(p->nGone, p->nMade) << (p == &g_stStatements ? "statements"
                                           : p == &g_stCommands ? "commands"

@@ -513,3 +513,31 @@ TEST_F(TableWrite, EverythingMadeIsGivenBackOnce)
 }
 
 } // namespace
+
+namespace {
+
+// Each write is one statement on the server: nothing asked before or after
+// an add, a modify or a delete by key.
+TEST_F(TableWrite, EachWriteSendsOneStatement)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"w", pc);
+    ASSERT_NE(pi, nullptr);
+    Sent();
+    for (int i = 1; i <= 3; i++) {
+        SCOPED_TRACE(i);
+        Fill(pi, pc, i, i * 10, L"t", -1);
+        ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(Sent().size(), 1u);
+        SetItem(pi, pc, L"txt", L"u");
+        ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+        const Rows tabUpdate = Sent();
+        ASSERT_EQ(tabUpdate.size(), 1u);
+        EXPECT_EQ(tabUpdate[0], "UPDATE `w` SET `txt` = 'u' WHERE `id`=" + std::to_string(i));
+        ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(Sent(), Rows{"DELETE FROM `w` WHERE `id`=" + std::to_string(i)});
+    }
+    EXPECT_EQ(TableW(), Rows{});
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 // automatic identifiers; and every statement, command, filter and
 // identifier object made along the way given back once.
 #include "access/sql/NACommand.h"
+#include "access/statement/NAColumn.h"
 #include "access/sql/NAFilter.h"
 #include "access/statement/NARecord.h"
 #include "access/statement/NARecordCache.h"
@@ -13,6 +14,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "mysql/MySQLDriver.h"
 #include "mysql/MySQLStatement.h"
+#include "tests/support/DuplicateCases.h"
 #include "tests/support/HostTableServer.h"
 #include "tests/support/TempDir.h"
 
@@ -340,20 +342,11 @@ TEST_F(TableWrite, AddModifyEcritDeleteAndTheRowDeletedHere)
     EXPECT_EQ(Sent(), Rows{});
 }
 
-struct SDuplicate {
-    const char* pszName;
-    bool bModify; // of row 2, else an add of row 3
-    int nU1;
-    int nU2; // -1: NULL
-    bool bComposite;
-    const char* pszItem;
-};
-
-class TableWriteDuplicates : public TableWrite, public testing::WithParamInterface<SDuplicate> {};
+class TableWriteDuplicates : public TableWrite, public testing::WithParamInterface<SDuplicateCase> {};
 
 TEST_P(TableWriteDuplicates, TheRefusalNamesTheItemAndChangesNothing)
 {
-    const SDuplicate& c = GetParam();
+    const SDuplicateCase& c = GetParam();
     CHostContext* pc = Context(1);
     INATable* pi = Open(L"w", pc);
     ASSERT_NE(pi, nullptr);
@@ -386,13 +379,7 @@ TEST_P(TableWriteDuplicates, TheRefusalNamesTheItemAndChangesNothing)
     EXPECT_EQ(SaveReferences(pi, pc), nSaves);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Items, TableWriteDuplicates,
-    testing::Values(SDuplicate{"AddU2", false, 30, 100, false, "u2"},
-                    SDuplicate{"ModifyU1UnchangedU2", true, 10, 200, false, "u1"},
-                    SDuplicate{"NullU2", false, 10, -1, false, "u1"},
-                    SDuplicate{"Composite", false, 30, 300, true, "kc"}),
-    [](const testing::TestParamInfo<SDuplicate>& info) { return std::string(info.param.pszName); });
+INSTANTIATE_TEST_SUITE_P(Items, TableWriteDuplicates, testing::ValuesIn(kDuplicateCases), DuplicateCaseName);
 
 TEST_F(TableWrite, ANotNullItemLeftUndefinedAndALockedRow)
 {
@@ -411,10 +398,7 @@ TEST_F(TableWrite, ANotNullItemLeftUndefinedAndALockedRow)
     CClientLibrary clHolder;
     std::string strError;
     ASSERT_TRUE(clHolder.bConnect(false, strError)) << strError;
-    ASSERT_TRUE(clHolder.bExecute("START TRANSACTION", strError)) << strError;
-    Rows tabLocked;
-    ASSERT_TRUE(clHolder.bList("SELECT id FROM `" + m_strDatabase + "`.w WHERE id = 1 FOR UPDATE", tabLocked, strError))
-        << strError;
+    ASSERT_TRUE(clHolder.bHoldRows("SELECT id FROM `" + m_strDatabase + "`.w WHERE id = 1", strError)) << strError;
     const int nOwn = Access(pi, pc)->nGetOwnRecordSave();
     for (int nWrite = 0; nWrite < 2; nWrite++) {
         SCOPED_TRACE(nWrite);
@@ -538,6 +522,106 @@ TEST_F(TableWrite, EachWriteSendsOneStatement)
         EXPECT_EQ(Sent(), Rows{"DELETE FROM `w` WHERE `id`=" + std::to_string(i)});
     }
     EXPECT_EQ(TableW(), Rows{});
+}
+
+} // namespace
+
+namespace {
+
+// A record deleted through the table and changed since: its modify finds
+// the row gone and writes it again with the new values, no error left.
+TEST_F(TableWrite, AChangedRecordDeletedHereIsWrittenAgain)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"w", pc);
+    ASSERT_NE(pi, nullptr);
+    Fill(pi, pc, 1, 10, L"a", -1);
+    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    ASSERT_EQ(TableW(), Rows{});
+    SetItem(pi, pc, L"txt", L"again");
+    Sent();
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(ErrorOf(pi, pc)->dwGetErrorId(), 0u) << Error(pi, pc);
+    EXPECT_EQ(TableW(), Rows{"1/10/again/NULL/NULL/NULL"});
+    const Rows tabSent = Sent();
+    ASSERT_EQ(tabSent.size(), 2u);
+    EXPECT_EQ(tabSent[0].compare(0, 7, "UPDATE "), 0) << tabSent[0];
+    EXPECT_EQ(tabSent[1].compare(0, 12, "INSERT INTO "), 0) << tabSent[1];
+}
+
+// A record read, then another added without making it the record read:
+// a modify or delete by record number 0 works on the one added, which
+// the own record save holds.
+TEST_F(TableWrite, AfterAnAddTheWriteGoesToTheRecordAdded)
+{
+    ASSERT_TRUE(Admin("INSERT INTO w (id, u1, txt) VALUES (1, 10, 'read')"));
+    for (const bool bDelete : {false, true}) {
+        SCOPED_TRACE(bDelete ? "delete" : "modify");
+        CHostContext* pc = Context(1, bDelete ? 2 : 1);
+        INATable* pi = Open(L"w", pc);
+        ASSERT_NE(pi, nullptr);
+        ASSERT_EQ(pi->bHLitxxx(pc, L"id", FIRST, 1, kNoLock, nullptr, 0), 1) << Error(pi, pc);
+        ASSERT_EQ(Value(pi, pc, L"txt"), "read");
+        Fill(pi, pc, 2, 20, L"added", -1);
+        ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+        SetItem(pi, pc, L"txt", L"changed");
+        if (bDelete) {
+            ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+            EXPECT_EQ(TableW(), Rows{"1/10/read/NULL/NULL/NULL"});
+        } else {
+            ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+            EXPECT_EQ(TableW(), (Rows{"1/10/read/NULL/NULL/NULL", "2/20/changed/NULL/NULL/NULL"}));
+            ASSERT_TRUE(Admin("DELETE FROM w WHERE id = 2"));
+        }
+    }
+}
+
+// Only a unique item can be a duplicate, whatever the value.
+TEST_F(TableWrite, AnItemThatIsNotUniqueIsNoDuplicate)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"w", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_TRUE(Admin("INSERT INTO w (id, u1, txt) VALUES (1, 10, 'same')"));
+    Fill(pi, pc, 2, 10, L"same", -1);
+    CNADataAccess* p = Access(pi, pc);
+    CNARecord* pRecord = p->pclGetCurrentRecordNoRef();
+    for (const int bForInsert : {1, 0}) {
+        SCOPED_TRACE(bForInsert);
+        EXPECT_EQ(p->bIsDuplicateItem(bForInsert, pRecord->pclGetColumnNoRef(L"txt")), 0);
+        // u1 was set since the record was read: a modify tests it too.
+        EXPECT_EQ(p->bIsDuplicateItem(bForInsert, pRecord->pclGetColumnNoRef(L"u1")), 1);
+    }
+}
+
+// The identifier's values leave no internal query open between calls.
+class COpenQueries : public CNAIDAuto {
+public:
+    bool bNoneOpen() const { return m_pclNextValueQuery == nullptr && m_pclMaxCurrentValueQuery == nullptr; }
+};
+
+TEST_F(TableWrite, NoIdentifierQueryStaysOpen)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"a", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_TRUE(Admin("INSERT INTO a VALUES (41, 0)"));
+    CNADataAccess* p = Access(pi, pc);
+    CNAColumn* pId = p->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"id");
+    COpenQueries* pAuto = new COpenQueries;
+    pAuto->AddRef();
+    for (int i = 0; i < 2; i++) {
+        CAny v;
+        ASSERT_EQ(pAuto->bGetNextValue(p, pId, ErrorOf(pi, pc), &v), 1) << Error(pi, pc);
+        EXPECT_TRUE(pAuto->bNoneOpen());
+        ASSERT_EQ(pAuto->bGetMaxCurrentValue(p, pId, ErrorOf(pi, pc), &v), 1) << Error(pi, pc);
+        EXPECT_TRUE(pAuto->bNoneOpen());
+        long long ll = 0;
+        EXPECT_EQ(v.nGetINT_64(&ll), 0);
+        EXPECT_EQ(ll, 41);
+    }
+    EXPECT_EQ(pAuto->nRelease(), 0u);
 }
 
 } // namespace

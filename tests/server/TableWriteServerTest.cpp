@@ -625,3 +625,36 @@ TEST_F(TableWrite, NoIdentifierQueryStaysOpen)
 }
 
 } // namespace
+
+namespace {
+
+// A record deleted through the table whose row another connection has
+// written again and holds: the modify times out and nothing more is sent,
+// the INSERT that follows a row gone least of all.
+TEST_F(TableWrite, ADeletedRecordWhoseRowIsHeldElsewhereIsNotInsertedAfterATimeOut)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"w", pc);
+    ASSERT_NE(pi, nullptr);
+    Fill(pi, pc, 1, 10, L"a", -1);
+    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    CClientLibrary clHolder;
+    std::string strError;
+    ASSERT_TRUE(clHolder.bConnect(false, strError)) << strError;
+    ASSERT_TRUE(clHolder.bExecute("START TRANSACTION", strError)) << strError;
+    ASSERT_TRUE(clHolder.bExecute("INSERT INTO `" + m_strDatabase + "`.w (id, u1, txt) VALUES (1, 11, 'held')",
+                                  strError))
+        << strError;
+    SetItem(pi, pc, L"txt", L"b");
+    Sent();
+    EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
+    EXPECT_EQ(ErrorOf(pi, pc)->eGetErrorType(), NA_ERRORTYPE_LOCKTIMEOUT) << Error(pi, pc);
+    const Rows tabSent = Sent();
+    ASSERT_EQ(tabSent.size(), 1u) << testing::PrintToString(tabSent);
+    EXPECT_EQ(tabSent[0].compare(0, 7, "UPDATE "), 0) << tabSent[0];
+    ASSERT_TRUE(clHolder.bExecute("ROLLBACK", strError)) << strError;
+    EXPECT_EQ(TableW(), Rows{});
+}
+
+} // namespace

@@ -154,6 +154,7 @@ const STypeCase kTypes[] = {
      "%s"},
     {"ts TIMESTAMP NULL", L"20200615120000000", "'2020-06-15 12:00:00'", L"20380101000000000",
      "'2038-01-01 00:00:00'", "%s"},
+    {"yr YEAR", L"20240101", "2024", L"19990101", "1999", "%s"},
     {"ch CHAR(10)", L"abc", "'abc'", L"\u00e9\u20ac", "_utf8mb4 X'C3A9E282AC'", "HEX(%s)"},
     {"vc VARCHAR(40)", L"\u00e9\u20ac\u03a9\u4e2d\U0001F600", "_utf8mb4 X'C3A9E282ACCEA9E4B8ADF09F9880'", L"x",
      "'x'", "HEX(%s)"},

@@ -61,17 +61,16 @@ protected:
             p->nRelease();
         return p;
     }
-    // The current and original record buffers, bytes and defined flags.
+    // A record buffer: its flag field, then its values.
+    static std::string Bytes(const CNAKXRecord* pKX)
+    {
+        return std::string(reinterpret_cast<const char*>(pKX->pbyGetNullValuesFlags()), pKX->nGetBufferSize());
+    }
+    // The current and original record buffers.
     static std::string Buffers(CNADataAccess* p)
     {
-        std::string s;
         CNARecord* pRecord = p->pclGetCurrentRecordNoRef();
-        for (CNAKXRecord* pKX : {pRecord->pclGetNAKXRecord(), pRecord->pclGetOriginalNAKXRecord()}) {
-            s.append(reinterpret_cast<const char*>(pKX->pbyGetNullValuesFlags()), pKX->nGetFlagFieldSize());
-            s.append(reinterpret_cast<const char*>(pKX->pbyGetValues()), pKX->nGetBufferSize());
-            s += '|';
-        }
-        return s;
+        return Bytes(pRecord->pclGetNAKXRecord()) + "|" + Bytes(pRecord->pclGetOriginalNAKXRecord());
     }
     // The five rows read up to the third.
     INATable* OnTheThirdOfFive(CHostContext* pc)
@@ -222,11 +221,7 @@ TEST_F(Refind, AVanishedRowLeavesARepositioningWithASave)
     ASSERT_NE(pSaved, nullptr);
     pSaved->AddRef();
     ASSERT_EQ(p->bCopySaveToRecord(nSave, pSaved), 1);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(pSaved->pclGetNAKXRecord()->pbyGetValues()),
-                          pSaved->pclGetNAKXRecord()->nGetBufferSize()),
-              std::string(reinterpret_cast<const char*>(
-                              p->pclGetCurrentRecordNoRef()->pclGetOriginalNAKXRecord()->pbyGetValues()),
-                          p->pclGetCurrentRecordNoRef()->pclGetOriginalNAKXRecord()->nGetBufferSize()));
+    EXPECT_EQ(Bytes(pSaved->pclGetNAKXRecord()), Bytes(p->pclGetCurrentRecordNoRef()->pclGetOriginalNAKXRecord()));
     pSaved->nRelease();
 }
 

@@ -594,6 +594,11 @@ TEST_F(TableWrite, AnItemThatIsNotUniqueIsNoDuplicate)
         // u1 was set since the record was read: a modify tests it too.
         EXPECT_EQ(p->bIsDuplicateItem(bForInsert, pRecord->pclGetColumnNoRef(L"u1")), 1);
     }
+    // Read and left as read, u1 is no duplicate for a modify: the row
+    // holding the value is the record itself. An add would repeat it.
+    ASSERT_EQ(pi->bHLitxxx(pc, L"id", FIRST, 1, kNoLock, nullptr, 0), 1) << Error(pi, pc);
+    EXPECT_EQ(p->bIsDuplicateItem(0, pRecord->pclGetColumnNoRef(L"u1")), 0);
+    EXPECT_EQ(p->bIsDuplicateItem(1, pRecord->pclGetColumnNoRef(L"u1")), 1);
 }
 
 // The identifier's values leave no internal query open between calls.

@@ -636,6 +636,7 @@ public:
         pclText->Add(L" HAVING 0");
         return 1;
     }
+    bool bNoneOpen() const { return m_pclNextValueQuery == nullptr && m_pclMaxCurrentValueQuery == nullptr; }
 };
 
 TEST_F(WriteIdValues, AMaximumWithoutARowIsUserError59)
@@ -652,6 +653,7 @@ TEST_F(WriteIdValues, AMaximumWithoutARowIsUserError59)
     EXPECT_STREQ(m_pError->pszGetItemName(), L"id");
     EXPECT_NE(std::wstring(m_pError->pclGetXError()->pszGetDebugMessage()).find(L"=14.1\r\n"), std::wstring::npos)
         << ErrorText();
+    EXPECT_TRUE(pAuto->bNoneOpen()) << "the query is closed after a result without a row";
     // Without an error object the failure stays silent.
     m_pError->Reset();
     EXPECT_EQ(pAuto->bGetMaxCurrentValue(p, pColumn, nullptr, &clValue), 0);

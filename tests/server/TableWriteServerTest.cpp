@@ -111,6 +111,18 @@ protected:
         const wchar_t* psz = ErrorOf(pi, pc)->pszGetItemName();
         return psz != nullptr ? Narrow(psz) : "";
     }
+    // w opened, row 1 (1, 10, 'a') added then deleted through the table;
+    // null, and a failure, when any step fails.
+    INATable* DeletedHere(CHostContext* pc)
+    {
+        INATable* pi = Open(L"w", pc);
+        if (pi == nullptr)
+            return nullptr;
+        Fill(pi, pc, 1, 10, L"a", -1);
+        const bool bDone = pi->bHAjoute(pc, 0, kNoLock) == 1 && pi->bHSupprime(pc, 0, kNoLock) == 1;
+        EXPECT_TRUE(bDone) << Error(pi, pc);
+        return bDone ? pi : nullptr;
+    }
     // The references the data access's record saves hold, all slots.
     static int SaveReferences(INATable* pi, CHostContext* pc)
     {
@@ -497,9 +509,6 @@ TEST_F(TableWrite, EverythingMadeIsGivenBackOnce)
                                                                : "identifier objects");
 }
 
-} // namespace
-
-namespace {
 
 // Each write is one statement on the server: nothing asked before or after
 // an add, a modify or a delete by key.
@@ -525,20 +534,14 @@ TEST_F(TableWrite, EachWriteSendsOneStatement)
     EXPECT_EQ(TableW(), Rows{});
 }
 
-} // namespace
-
-namespace {
 
 // A record deleted through the table and changed since: its modify finds
 // the row gone and writes it again with the new values, no error left.
 TEST_F(TableWrite, AChangedRecordDeletedHereIsWrittenAgain)
 {
     CHostContext* pc = Context(1);
-    INATable* pi = Open(L"w", pc);
+    INATable* pi = DeletedHere(pc);
     ASSERT_NE(pi, nullptr);
-    Fill(pi, pc, 1, 10, L"a", -1);
-    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
-    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
     ASSERT_EQ(TableW(), Rows{});
     SetItem(pi, pc, L"txt", L"again");
     Sent();
@@ -630,9 +633,6 @@ TEST_F(TableWrite, NoIdentifierQueryStaysOpen)
     EXPECT_EQ(pAuto->nRelease(), 0u);
 }
 
-} // namespace
-
-namespace {
 
 // A record deleted through the table whose row another connection has
 // written again and holds: the modify times out and nothing more is sent,
@@ -640,11 +640,8 @@ namespace {
 TEST_F(TableWrite, ADeletedRecordWhoseRowIsHeldElsewhereIsNotInsertedAfterATimeOut)
 {
     CHostContext* pc = Context(1);
-    INATable* pi = Open(L"w", pc);
+    INATable* pi = DeletedHere(pc);
     ASSERT_NE(pi, nullptr);
-    Fill(pi, pc, 1, 10, L"a", -1);
-    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
-    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
     CClientLibrary clHolder;
     std::string strError;
     ASSERT_TRUE(clHolder.bConnect(false, strError)) << strError;

@@ -175,6 +175,8 @@ int CMySQLDataSourceDescription::_bInitItemFromQueryShowColumns(CNAStatementSQL*
             return _bNoMemory(kPointNoMemory);
         clItem.p->bInit(csName.pszGet(), pszGetDBTableName(), csName.pszGet(), 1, nSize, eType, nRow, nKeyIndex,
                         nKeyType, static_cast<int>(nPrecision), static_cast<int>(nScale));
+        // The server's own type text: what the item type cannot tell (YEAR).
+        clItem.p->SetDBType(csType.pszGet(), 0);
         if (!csNull.bEstEgal(L"YES"))
             clItem.p->SetNullable(0);
         _SetDefault(clItem.p, csDefault, bNullDefault);

@@ -948,7 +948,8 @@ const STTypeRow gs_tabTypeRow[] = {
     {L"TINYINT", TR_SIGNED, NA_IT_I1, NA_IT_UI1, 1},
     {L"TINYBLOB", TR_FIXED, NA_IT_MEMOBINAIRE, NA_IT_MEMOBINAIRE, 8},
     {L"TIMESTAMP", TR_FIXED, NA_IT_DATETIME, NA_IT_DATETIME, 8},
-    {L"TIME", TR_FIXED, NA_IT_HEURE, NA_IT_HEURE, 6},
+    // HHMMSS and its terminator: the time text of the record buffer.
+    {L"TIME", TR_FIXED, NA_IT_HEURE, NA_IT_HEURE, 7},
     {L"TEXT", TR_FIXED, NA_IT_MEMOTEXTE, NA_IT_MEMOTEXTE, 8},
     {L"NTEXT", TR_FIXED, NA_IT_MEMOUNICODE, NA_IT_MEMOUNICODE, 8},
     {L"CLOB", TR_FIXED, NA_IT_MEMOTEXTE, NA_IT_MEMOTEXTE, 8},
@@ -981,6 +982,8 @@ const STTypeRow gs_tabTypeRow[] = {
     {L"BLOB", TR_FIXED, NA_IT_MEMOBINAIRE, NA_IT_MEMOBINAIRE, 8},
     {L"BIT", TR_FIXED, NA_IT_I1, NA_IT_I1, 1},
     {L"VARBINARY", TR_BINARY, NA_IT_BINAIRE, NA_IT_BINAIRE, 0},
+    // Fixed-length bytes are bytes too, not text.
+    {L"BINARY", TR_BINARY, NA_IT_BINAIRE, NA_IT_BINAIRE, 0},
 };
 
 // Precision and scale of "(p,s)" after the keyword; the server's defaults

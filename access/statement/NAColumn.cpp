@@ -742,6 +742,10 @@ int CNAColumn::bHAttacheMemo(const wchar_t* pszFile)
     if (m_pclValue != nullptr)
         m_pclValue->SetNull();
     m_bMemoModified = 1;
+    // The file is the value: a write must not take the item for NULL.
+    CNAKXRecord* pclKX = _pclCurrentKX();
+    if (pclKX != nullptr && m_piItem != nullptr)
+        pclKX->SetItemValueDefined(m_piItem, 1, 0);
     return 1;
 }
 

@@ -13,6 +13,7 @@
 #include "common/platform/XError.h"
 #include "common/text/XYStringConcat.h"
 #include "tests/support/ClientLibrary.h"
+#include "tests/support/DuplicateCases.h"
 #include "tests/support/StatementServer.h"
 
 #include <gtest/gtest.h>
@@ -145,15 +146,6 @@ TEST_F(WriteServer, AModifyOfARowDeletedElsewhereFailsWithoutAnInsert)
     p->DropStatements();
 }
 
-struct SDuplicateCase {
-    const char* pszName;
-    bool bModify;        // a modify of row 2, else an add of row 3
-    int nU1;
-    int nU2;             // -1: NULL
-    bool bComposite;     // ca, cb as row 1's
-    const char* pszItem; // named in the error
-};
-
 class WriteDuplicates : public WriteServer, public testing::WithParamInterface<SDuplicateCase> {};
 
 TEST_P(WriteDuplicates, TheRefusalNamesTheItemAndChangesNothing)
@@ -197,13 +189,7 @@ TEST_P(WriteDuplicates, TheRefusalNamesTheItemAndChangesNothing)
     p->DropStatements();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Items, WriteDuplicates,
-    testing::Values(SDuplicateCase{"AddU2", false, 30, 100, false, "u2"},
-                    SDuplicateCase{"ModifyU1UnchangedU2", true, 10, 200, false, "u1"},
-                    SDuplicateCase{"NullU2", false, 10, -1, false, "u1"},
-                    SDuplicateCase{"Composite", false, 30, 300, true, "kc"}),
-    [](const testing::TestParamInfo<SDuplicateCase>& info) { return std::string(info.param.pszName); });
+INSTANTIATE_TEST_SUITE_P(Items, WriteDuplicates, testing::ValuesIn(kDuplicateCases), DuplicateCaseName);
 
 TEST_F(WriteServer, AnUndefinedNotNullItemIsNamed)
 {
@@ -225,10 +211,7 @@ TEST_F(WriteServer, ARowLockedElsewhereTimesOut)
     CClientLibrary clHolder;
     std::string strError;
     ASSERT_TRUE(clHolder.bConnect(false, strError)) << strError;
-    ASSERT_TRUE(clHolder.bExecute("START TRANSACTION", strError)) << strError;
-    Rows tabLocked;
-    ASSERT_TRUE(clHolder.bList("SELECT id FROM `" + m_strDatabase + "`.w WHERE id = 1 FOR UPDATE", tabLocked, strError))
-        << strError;
+    ASSERT_TRUE(clHolder.bHoldRows("SELECT id FROM `" + m_strDatabase + "`.w WHERE id = 1", strError)) << strError;
     const int nOwn = p->nGetOwnRecordSave();
     Set(p, L"txt", L"b");
     m_pError->Reset();
@@ -653,6 +636,7 @@ public:
         pclText->Add(L" HAVING 0");
         return 1;
     }
+    bool bNoneOpen() const { return m_pclNextValueQuery == nullptr && m_pclMaxCurrentValueQuery == nullptr; }
 };
 
 TEST_F(WriteIdValues, AMaximumWithoutARowIsUserError59)
@@ -669,6 +653,7 @@ TEST_F(WriteIdValues, AMaximumWithoutARowIsUserError59)
     EXPECT_STREQ(m_pError->pszGetItemName(), L"id");
     EXPECT_NE(std::wstring(m_pError->pclGetXError()->pszGetDebugMessage()).find(L"=14.1\r\n"), std::wstring::npos)
         << ErrorText();
+    EXPECT_TRUE(pAuto->bNoneOpen()) << "the query is closed after a result without a row";
     // Without an error object the failure stays silent.
     m_pError->Reset();
     EXPECT_EQ(pAuto->bGetMaxCurrentValue(p, pColumn, nullptr, &clValue), 0);

@@ -110,3 +110,9 @@ bool CClientLibrary::bList(const std::string& strSQL, std::vector<std::string>& 
     m_pfnFree(pResult);
     return true;
 }
+
+bool CClientLibrary::bHoldRows(const std::string& strSelect, std::string& strError)
+{
+    std::vector<std::string> tabRows;
+    return bExecute("START TRANSACTION", strError) && bList(strSelect + " FOR UPDATE", tabRows, strError);
+}

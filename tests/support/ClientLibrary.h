@@ -26,6 +26,9 @@ public:
     // The first column of every row ("NULL" for a null), or false with the
     // error; a statement without a result is an error.
     bool bList(const std::string& strSQL, std::vector<std::string>& tabRows, std::string& strError);
+    // A transaction started that holds the rows of the SELECT (run FOR
+    // UPDATE) until ROLLBACK or the end of the connection.
+    bool bHoldRows(const std::string& strSelect, std::string& strError);
 
 private:
     typedef int (*PFN_REAL_QUERY)(void*, const char*, unsigned long);

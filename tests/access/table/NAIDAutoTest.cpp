@@ -9,6 +9,8 @@
 #include "common/platform/XError.h"
 #include "common/text/XYStringConcat.h"
 #include "common/values/Any.h"
+#include "tests/support/TableScope.h"
+#include "tests/support/TestDataAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -61,3 +63,28 @@ TEST(NAIDAuto, DestructorAndClosingGiveTheQueriesBack)
     EXPECT_EQ(p->nRelease(), 0u);
     EXPECT_EQ(nDestroyed, 4) << "the destructor closes both";
 }
+
+namespace {
+
+// A query source on a data access without a connection: the names cannot
+// be formatted, and the text says so rather than reading through nothing.
+class IdAutoText : public testing::Test, protected CTableScope {};
+
+TEST_F(IdAutoText, AQuerySourceWithoutAConnectionNamesNothing)
+{
+    m_pTable->Add(L"ident", NA_IT_IDAUTO, 8, CTestTable::UNIQUE, false, L"src", L"i");
+    CNARecord* pRecord = m_pTable->NewRecord(m_pError, m_pCnx);
+    ASSERT_NE(pRecord, nullptr);
+    CTestDataAccess* pAccess = new CTestDataAccess(m_pTable->Get(), nullptr, m_pError);
+    pAccess->SetQueryText(L"SELECT i AS ident FROM src");
+    CNAIDAuto* pAuto = new CNAIDAuto;
+    pAuto->AddRef();
+    CXYStringConcat<wchar_t> clText;
+    EXPECT_EQ(pAuto->_bBuildQueryGetNextValue(&clText, pAccess, pRecord->pclGetColumnNoRef(0)), 1);
+    EXPECT_EQ(std::wstring(clText.pszGet()), L"SELECT MAX()+1 FROM ");
+    EXPECT_EQ(pAuto->nRelease(), 0u);
+    EXPECT_EQ(pAccess->nRelease(), 0u);
+    pRecord->nRelease();
+}
+
+} // namespace

@@ -1,0 +1,145 @@
+// Tables on the private server as the host holds them: the description and
+// the table object from the driver, opened in host contexts of the test's
+// own; values written into the record buffer the host gets with bGetRecord,
+// read back from the data access's current record. Everything opened is
+// closed and given back by TearDown.
+#pragma once
+
+#include "access/driver/INADataSourceDescription.h"
+#include "access/driver/NAError.h"
+#include "access/statement/NAKXRecord.h"
+#include "access/table/NADataAccess.h"
+#include "access/table/NATable.h"
+#include "common/values/Any.h"
+#include "host/HostContext.h"
+#include "tests/support/DriverServer.h"
+#include "tests/support/StatementServer.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+// Host values made in place (a host value is not copied): a wide text, bytes.
+struct CHostText : CAny {
+    explicit CHostText(const std::wstring& s)
+    {
+        __SetType(TQTYPE_DSTRW, 0);
+        pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
+        SetFlags(0);
+    }
+};
+struct CHostBytes : CAny {
+    explicit CHostBytes(const std::string& s)
+    {
+        __SetType(TQTYPE_BIN, 0);
+        pclGetTraitement()->SetValue(s.data(), static_cast<unsigned int>(s.size()));
+        SetFlags(0);
+    }
+};
+
+template <class TDriver>
+class HostTableServerTestOf : public DriverServerTestOf<TDriver> {
+protected:
+    using Base = DriverServerTestOf<TDriver>;
+    using Base::Base;
+
+    void TearDown() override
+    {
+        for (STOpened& st : m_tabOpened) {
+            st.piTable->bHFerme(st.pContext);
+            st.piTable->nExternalRelease();
+            st.piDescription->nExternalRelease();
+        }
+        m_tabOpened.clear();
+        for (CHostContext& clContext : m_tabContext)
+            this->m_piDriver->bCloseContext(&clContext);
+        Base::TearDown();
+    }
+    // A host context; the key names the table's data access within it.
+    CHostContext* Context(unsigned int nNumber, unsigned int nKey = 1)
+    {
+        m_tabContext.emplace_back(nKey, nNumber);
+        return &m_tabContext.back();
+    }
+    // The table opened in the context on the host description given (the
+    // set-up's by default); null, and a failure, when it cannot be.
+    INATable* Open(const wchar_t* pszTable, CHostContext* pContext, CHostConnectionDescription* pHost = nullptr)
+    {
+        CHostConnectionDescription* pOn = pHost != nullptr ? pHost : this->m_pHost;
+        INADataSourceDescription* piDescription = this->m_piDriver->piGetTableDesc(pszTable, pOn);
+        EXPECT_NE(piDescription, nullptr) << this->Report();
+        if (piDescription == nullptr)
+            return nullptr;
+        INATable* pi = this->m_piDriver->piGetTable(pOn, piDescription);
+        EXPECT_NE(pi, nullptr) << this->Report();
+        if (pi == nullptr) {
+            piDescription->nExternalRelease();
+            return nullptr;
+        }
+        m_tabOpened.push_back({pi, piDescription, pContext});
+        EXPECT_EQ(pi->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, pContext);
+        return pi;
+    }
+    // The description the table was opened on.
+    INADataSourceDescription* Description(INATable* pi)
+    {
+        for (const STOpened& st : m_tabOpened)
+            if (st.piTable == pi)
+                return st.piDescription;
+        return nullptr;
+    }
+    static CNAError* ErrorOf(INATable* pi, CHostContext* pContext)
+    {
+        return static_cast<CNAError*>(pi->piGetLastError(pContext));
+    }
+    static std::string Error(INATable* pi, CHostContext* pContext)
+    {
+        const wchar_t* psz = ErrorOf(pi, pContext)->pszGetError();
+        return psz != nullptr ? UTF8Of(psz) : "";
+    }
+    // The context's data access of the table (the table keeps it).
+    static CNADataAccess* Access(INATable* pi, CHostContext* pContext)
+    {
+        CNADataAccess* p = static_cast<CNATable*>(pi)->_pclFindDataAccess(pContext);
+        if (p != nullptr)
+            p->nRelease();
+        return p;
+    }
+    static std::string Value(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        return CurrentValueText(Access(pi, pContext), pszItem);
+    }
+    // The host's value of the item stored in the record buffer it holds;
+    // a NULL value clears the item.
+    void SetItem(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, const CAny& clValue)
+    {
+        INAItemDescription* piItem = Description(pi)->piNAGetItem(pszItem);
+        ASSERT_NE(piItem, nullptr) << UTF8Of(pszItem);
+        CNAKXRecord* pRecord = nullptr;
+        ASSERT_EQ(pi->bGetRecord(pContext, &pRecord), 1) << Error(pi, pContext);
+        pRecord->vSetItemValue(piItem, &clValue, 0);
+        pRecord->nRelease();
+        piItem->nExternalRelease();
+    }
+    void SetItem(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, const std::wstring& strText)
+    {
+        SetItem(pi, pContext, pszItem, CHostText(strText));
+    }
+    void SetItemNull(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        CAny v;
+        v.SetNullFlag(true);
+        SetItem(pi, pContext, pszItem, v);
+    }
+
+private:
+    struct STOpened {
+        INATable* piTable;
+        INADataSourceDescription* piDescription;
+        CHostContext* pContext;
+    };
+    std::vector<STOpened> m_tabOpened;
+    std::deque<CHostContext> m_tabContext;
+};

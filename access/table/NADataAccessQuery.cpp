@@ -35,6 +35,7 @@ enum : int {
     PT_CODE_PAGE = 26,
     PT_MEMO_NO_RECORD = 60,
     PT_MEMO_INDEX = 61,
+    PT_NOT_PREPARED = 62,
 };
 
 // Connection code pages that carry any text.
@@ -279,6 +280,11 @@ int CNADataAccess::_bExecuteQuery(CNAStatement** ppclStatement, CNACommand* pclC
                             : pclStatement->bExecuteDirectNewCommand(pclCommand, nFlags, 1);
     }
     if (!bResult) {
+        // This server's statements are never prepared: a preparation or its
+        // run fails with nothing said, and the host must learn why.
+        if (((eMode & QM_PREPARE) != 0 || bPrepared) && m_pclError != nullptr &&
+            m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE)
+            _bNotBuilt(PT_NOT_PREPARED);
         pclStatement->nRelease();
         return 0;
     }

@@ -129,8 +129,10 @@ protected:
             return "(not text)";
         return UTF8Of(psz != nullptr ? psz : L"");
     }
-    // The ids of a whole browse on the item, forwards or backwards.
-    Rows Walk(CNATable* p, const wchar_t* pszItem, bool bForward, bool bFromFirstRead = false, unsigned int nFlags = 0)
+    // The ids (or values of the item given) of a whole browse on the item,
+    // forwards or backwards.
+    Rows Walk(CNATable* p, const wchar_t* pszItem, bool bForward, bool bFromFirstRead = false, unsigned int nFlags = 0,
+              const wchar_t* pszValue = L"id")
     {
         CNADataAccess* pAccess = Access(p);
         Rows tab;
@@ -140,7 +142,7 @@ protected:
                 << Report();
         int bOut = 0;
         while (pAccess->bHEndehors(pszItem, &bOut) && !bOut && tab.size() < 100) {
-            tab.push_back(Value(pAccess, L"id"));
+            tab.push_back(Value(pAccess, pszValue));
             EXPECT_EQ(pAccess->bHLitxxx(pszItem, bForward ? NA_PARSE_NEXT : NA_PARSE_PREVIOUS, 1, kHostQueryNoLock, nullptr, nFlags),
                       1);
         }

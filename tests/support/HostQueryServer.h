@@ -136,14 +136,17 @@ protected:
     {
         CNADataAccess* pAccess = Access(p);
         Rows tab;
-        if (!bFromFirstRead)
-            EXPECT_EQ(pAccess->bHLitxxx(pszItem, bForward ? NA_PARSE_FIRST : NA_PARSE_LAST, 1, kHostQueryNoLock, nullptr, nFlags),
+        if (!bFromFirstRead) {
+            EXPECT_EQ(pAccess->bHLitxxx(pszItem, bForward ? NA_PARSE_FIRST : NA_PARSE_LAST, 1, kHostQueryNoLock,
+                                        nullptr, nFlags),
                       1)
                 << Report();
+        }
         int bOut = 0;
         while (pAccess->bHEndehors(pszItem, &bOut) && !bOut && tab.size() < 100) {
             tab.push_back(Value(pAccess, pszValue));
-            EXPECT_EQ(pAccess->bHLitxxx(pszItem, bForward ? NA_PARSE_NEXT : NA_PARSE_PREVIOUS, 1, kHostQueryNoLock, nullptr, nFlags),
+            EXPECT_EQ(pAccess->bHLitxxx(pszItem, bForward ? NA_PARSE_NEXT : NA_PARSE_PREVIOUS, 1, kHostQueryNoLock,
+                                        nullptr, nFlags),
                       1);
         }
         return tab;

@@ -621,10 +621,30 @@ bool bFromDayNumber(std::int64_t n, std::uint32_t& dwDate)
 
 std::string DateTimeText(std::uint32_t dwDate, std::uint32_t dwTime)
 {
+    // "%04u%02u%02u%02u%02u%02u%03u", written without the formatter; a day
+    // or month above 99 keeps all its digits as the formatter would.
     char sz[40];
-    std::snprintf(sz, sizeof sz, "%04u%02u%02u%02u%02u%02u%03u", (dwDate >> 16) % 10000, (dwDate >> 8) & 0xFF,
-                  dwDate & 0xFF, (dwTime / 3600000) % 100, dwTime / 60000 % 60, dwTime / 1000 % 60, dwTime % 1000);
-    return sz;
+    char* p = sz;
+    auto Put = [&p](unsigned n, int nWidth) {
+        char aDigits[10];
+        int i = 0;
+        do {
+            aDigits[i++] = static_cast<char>('0' + n % 10);
+            n /= 10;
+        } while (n != 0);
+        while (i < nWidth)
+            aDigits[i++] = '0';
+        while (i > 0)
+            *p++ = aDigits[--i];
+    };
+    Put((dwDate >> 16) % 10000, 4);
+    Put((dwDate >> 8) & 0xFF, 2);
+    Put(dwDate & 0xFF, 2);
+    Put((dwTime / 3600000) % 100, 2);
+    Put(dwTime / 60000 % 60, 2);
+    Put(dwTime / 1000 % 60, 2);
+    Put(dwTime % 1000, 3);
+    return std::string(sz, p);
 }
 
 std::string DureeText(std::int64_t v)

@@ -1480,6 +1480,123 @@ bool bFastConversion(const void* pSource, unsigned nSourceType, unsigned nTarget
     return bDone;
 }
 
+// ---- Texts of integers, currencies and date-times -----------------------------------------
+
+// The digits of n before pEnd; answers their start.
+char* UnsignedDigits(std::uint64_t n, char* pEnd)
+{
+    char* p = pEnd;
+    // In 32 bits as soon as the value fits: no wide division.
+    while (n > UINT32_MAX) {
+        *--p = static_cast<char>('0' + n % 10);
+        n /= 10;
+    }
+    std::uint32_t w = static_cast<std::uint32_t>(n);
+    do {
+        *--p = static_cast<char>('0' + w % 10);
+        w /= 10;
+    } while (w != 0);
+    return p;
+}
+
+char* SignedDigits(std::int64_t n, char* pEnd)
+{
+    char* p = UnsignedDigits(n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n), pEnd);
+    if (n < 0)
+        *--p = '-';
+    return p;
+}
+
+// A currency whose millionths fit in 64 bits, without its trailing zeros,
+// as its trimmed number writes it; false for a wider one.
+bool bMoneyDigits(const unsigned char* pby, char* pEnd, char*& pStart)
+{
+    const std::int64_t ll = Load<std::int64_t>(pby);
+    const std::uint16_t wHigh = Load<std::uint16_t>(pby + 8);
+    if (wHigh != (ll < 0 ? 0xFFFF : 0))
+        return false;
+    const std::uint64_t u = ll < 0 ? 0 - static_cast<std::uint64_t>(ll) : static_cast<std::uint64_t>(ll);
+    std::uint32_t nFraction = static_cast<std::uint32_t>(u % 1000000u);
+    char* p = pEnd;
+    if (nFraction != 0) {
+        int nDigits = 6;
+        while (nFraction % 10 == 0) {
+            nFraction /= 10;
+            --nDigits;
+        }
+        for (int i = 0; i < nDigits; ++i) {
+            *--p = static_cast<char>('0' + nFraction % 10);
+            nFraction /= 10;
+        }
+        *--p = '.';
+    }
+    p = UnsignedDigits(u / 1000000u, p);
+    if (ll < 0)
+        *--p = '-';
+    pStart = p;
+    return true;
+}
+
+// Integers, currencies and date-times to a wide text, written straight
+// from their bytes: the texts TextOf gives, without the operand.
+bool bFastText(const void* pSource, unsigned nSourceType, unsigned nTarget, void* pResult, int& nStatus)
+{
+    if (nTarget != T_PSTRW && nTarget != T_DSTRW)
+        return false;
+    const auto* pby = static_cast<const unsigned char*>(pSource);
+    char sz[48];
+    char* const pEnd = sz + sizeof sz;
+    char* p = pEnd;
+    switch (nSourceType & 0xFF) {
+    case T_UI1: p = UnsignedDigits(Load<std::uint8_t>(pby), pEnd); break;
+    case T_UI2: p = UnsignedDigits(Load<std::uint16_t>(pby), pEnd); break;
+    case T_UI4: p = UnsignedDigits(Load<std::uint32_t>(pby), pEnd); break;
+    case T_UI8: p = UnsignedDigits(Load<std::uint64_t>(pby), pEnd); break;
+    case T_I1: p = SignedDigits(Load<std::int8_t>(pby), pEnd); break;
+    case T_I2: p = SignedDigits(Load<std::int16_t>(pby), pEnd); break;
+    case T_I4:
+    case T_I4BIS:
+    case T_UIX: p = SignedDigits(Load<std::int32_t>(pby), pEnd); break;
+    case T_I8: p = SignedDigits(Load<std::int64_t>(pby), pEnd); break;
+    case T_CY:
+        if (!bMoneyDigits(pby, pEnd, p))
+            return false;
+        break;
+    case T_DATETIME: {
+        const std::string strText = DateTimeText(Load<std::uint32_t>(pby), Load<std::uint32_t>(pby + 4));
+        p = pEnd - strText.size();
+        std::memcpy(p, strText.data(), strText.size());
+        break;
+    }
+    default:
+        return false;
+    }
+    const std::size_t n = static_cast<std::size_t>(pEnd - p);
+    wchar_t szWide[sizeof sz + 1];
+    for (std::size_t i = 0; i < n; ++i)
+        szWide[i] = static_cast<unsigned char>(p[i]);
+    szWide[n] = 0;
+    unsigned char abyResult[40] = {};
+    if (nTarget == T_DSTRW) {
+        void* pBlock = nullptr;
+        nStatus = nNewBlock(szWide, static_cast<std::uint64_t>(n) * sizeof(wchar_t), sizeof(wchar_t), &pBlock);
+        if (nStatus != kOk)
+            return true;
+        Store(abyResult, pBlock);
+    } else {
+        auto* pCopy = static_cast<wchar_t*>(std::malloc((n + 1) * sizeof(wchar_t)));
+        if (pCopy == nullptr) {
+            nStatus = kTooLong;
+            return true;
+        }
+        std::memcpy(pCopy, szWide, (n + 1) * sizeof(wchar_t));
+        Store(abyResult, pCopy);
+        nStatus = kOk;
+    }
+    std::memcpy(pResult, abyResult, sizeof abyResult);
+    return true;
+}
+
 }  // namespace
 
 HOSTVM_EXPORT int nConversionDepassementExt(const void* pSource, unsigned char nSourceType, void* pResult,
@@ -1489,7 +1606,8 @@ HOSTVM_EXPORT int nConversionDepassementExt(const void* pSource, unsigned char n
     if (pSource == nullptr || pResult == nullptr)
         return kNotHandled;
     int nStatus;
-    if (bFastConversion(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus))
+    if (bFastConversion(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus) ||
+        bFastText(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus))
         return nStatus;
     const unsigned nCodePage = CodePageOf(pstOCAW);
     SOperand op;

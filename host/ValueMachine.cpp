@@ -179,6 +179,7 @@ unsigned CodePageOf(const STOCAW* pst)
 std::u32string Widen(const char* p, std::size_t n, unsigned nCodePage)
 {
     std::u32string out;
+    out.reserve(n);
     if (nCodePage != 65001) {
         for (std::size_t i = 0; i < n; ++i) {
             const unsigned char c = static_cast<unsigned char>(p[i]);
@@ -619,12 +620,11 @@ bool bFromDayNumber(std::int64_t n, std::uint32_t& dwDate)
     return true;
 }
 
-std::string DateTimeText(std::uint32_t dwDate, std::uint32_t dwTime)
+// "%04u%02u%02u%02u%02u%02u%03u" written at p without the formatter; a day
+// or month above 99 keeps all its digits as the formatter would. Answers
+// the end.
+char* DateTimeDigits(std::uint32_t dwDate, std::uint32_t dwTime, char* p)
 {
-    // "%04u%02u%02u%02u%02u%02u%03u", written without the formatter; a day
-    // or month above 99 keeps all its digits as the formatter would.
-    char sz[40];
-    char* p = sz;
     auto Put = [&p](unsigned n, int nWidth) {
         char aDigits[10];
         int i = 0;
@@ -644,7 +644,13 @@ std::string DateTimeText(std::uint32_t dwDate, std::uint32_t dwTime)
     Put(dwTime / 60000 % 60, 2);
     Put(dwTime / 1000 % 60, 2);
     Put(dwTime % 1000, 3);
-    return std::string(sz, p);
+    return p;
+}
+
+std::string DateTimeText(std::uint32_t dwDate, std::uint32_t dwTime)
+{
+    char sz[40];
+    return std::string(sz, DateTimeDigits(dwDate, dwTime, sz));
 }
 
 std::string DureeText(std::int64_t v)
@@ -1486,10 +1492,15 @@ bool bFastConversion(const void* pSource, unsigned nSourceType, unsigned nTarget
 char* UnsignedDigits(std::uint64_t n, char* pEnd)
 {
     char* p = pEnd;
-    // In 32 bits as soon as the value fits: no wide division.
+    // Nine digits at a time while the value is wider than 32 bits, then in
+    // 32 bits: one wide division per nine digits.
     while (n > UINT32_MAX) {
-        *--p = static_cast<char>('0' + n % 10);
-        n /= 10;
+        std::uint32_t nChunk = static_cast<std::uint32_t>(n % 1000000000u);
+        n /= 1000000000u;
+        for (int i = 0; i < 9; ++i) {
+            *--p = static_cast<char>('0' + nChunk % 10);
+            nChunk /= 10;
+        }
     }
     std::uint32_t w = static_cast<std::uint32_t>(n);
     do {
@@ -1537,6 +1548,36 @@ bool bMoneyDigits(const unsigned char* pby, char* pEnd, char*& pStart)
     return true;
 }
 
+// An 8-bit text of code page 1252 to a wide text by pointer, widened
+// straight into it: the text Widen gives, without the operand.
+bool bFastWidened(const void* pSource, unsigned nSourceType, unsigned nCodePage, void* pResult, int& nStatus)
+{
+    const unsigned t = nSourceType & 0xFF;
+    if ((t != T_DSTRA && t != T_PSTRA) || nCodePage == 65001)
+        return false;
+    const auto* p = Load<const char*>(pSource);
+    const std::size_t n = p == nullptr ? 0 : t == T_PSTRA ? std::strlen(p) : pHeader(p)->nLength;
+    if (static_cast<std::uint64_t>(n) * sizeof(wchar_t) > kMaxBlockBytes) {
+        nStatus = kTooLong;
+        return true;
+    }
+    auto* pText = static_cast<wchar_t*>(std::malloc((n + 1) * sizeof(wchar_t)));
+    if (pText == nullptr) {
+        nStatus = kTooLong;
+        return true;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(p[i]);
+        pText[i] = static_cast<wchar_t>(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c);
+    }
+    pText[n] = 0;
+    unsigned char abyResult[40] = {};
+    Store(abyResult, pText);
+    std::memcpy(pResult, abyResult, sizeof abyResult);
+    nStatus = kOk;
+    return true;
+}
+
 // Integers, currencies and date-times to a wide text, written straight
 // from their bytes: the texts TextOf gives, without the operand.
 bool bFastText(const void* pSource, unsigned nSourceType, unsigned nTarget, void* pResult, int& nStatus)
@@ -1563,9 +1604,10 @@ bool bFastText(const void* pSource, unsigned nSourceType, unsigned nTarget, void
             return false;
         break;
     case T_DATETIME: {
-        const std::string strText = DateTimeText(Load<std::uint32_t>(pby), Load<std::uint32_t>(pby + 4));
-        p = pEnd - strText.size();
-        std::memcpy(p, strText.data(), strText.size());
+        char szDate[40];
+        const char* pDateEnd = DateTimeDigits(Load<std::uint32_t>(pby), Load<std::uint32_t>(pby + 4), szDate);
+        p = pEnd - (pDateEnd - szDate);
+        std::memcpy(p, szDate, static_cast<std::size_t>(pDateEnd - szDate));
         break;
     }
     default:
@@ -1606,10 +1648,11 @@ HOSTVM_EXPORT int nConversionDepassementExt(const void* pSource, unsigned char n
     if (pSource == nullptr || pResult == nullptr)
         return kNotHandled;
     int nStatus;
-    if (bFastConversion(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus) ||
-        bFastText(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus))
-        return nStatus;
     const unsigned nCodePage = CodePageOf(pstOCAW);
+    if (bFastConversion(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus) ||
+        bFastText(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus) ||
+        ((nTargetType & 0xFF) == T_PSTRW && bFastWidened(pSource, nSourceType, nCodePage, pResult, nStatus)))
+        return nStatus;
     SOperand op;
     if (int s = nRead(pSource, nSourceType, nCodePage, op))
         return s;

@@ -143,8 +143,15 @@ int CNAInternalParse::_bFetchRow(eNA_PARSEDIRECTION eDirection, int* pbOutOfRang
                 return 0;
             }
             const wchar_t* pszValue = nullptr;
-            if (clValue.__nCastTo(TQTYPE_PSTRW, nullptr, 1) <= CAST_SUCCESS_MAX && !clValue.bIsNull())
+            const unsigned char nType = clValue.nGetTypeCode();
+            if (clValue.bIsNull()) {
+                // An empty field.
+            } else if (nType == TQTYPE_DSTRW || nType == TQTYPE_PSTRW) {
+                // Already wide text: the cast would only copy it.
                 clValue.pclGetTraitement()->nGetPCWSTR(&pszValue);
+            } else if (clValue.__nCastTo(TQTYPE_PSTRW, nullptr, 1) <= CAST_SUCCESS_MAX && !clValue.bIsNull()) {
+                clValue.pclGetTraitement()->nGetPCWSTR(&pszValue);
+            }
             if (i > 0 && pszColumnSeparator != nullptr)
                 pclText->Add(pszColumnSeparator);
             if (pszValue != nullptr)

@@ -134,3 +134,27 @@ TEST(StandInText, WideTextsOfIntegersCurrenciesAndDateTimesAreThoseOfTheGeneralR
         });
     }
 }
+
+TEST(StandInText, EightBitTextsWidenAlikeByPointerAndAsHostStrings)
+{
+    BindValueMachine();
+    CNoLeak check;
+    std::string strAll;
+    for (int c = 1; c < 256; c++)
+        strAll += static_cast<char>(c);
+    for (const std::string& str : {strAll, std::string(), std::string("plain"), std::string("\x80\x9F\xA0\xFF")}) {
+        for (const unsigned short nSource : {TQTYPE_DSTRA, TQTYPE_PSTRA}) {
+            SCOPED_TRACE(testing::Message() << "type " << nSource << ", " << str.size() << " bytes");
+            CAny clPointer, clString;
+            for (CAny* p : {&clPointer, &clString}) {
+                SetA(*p, str.c_str());
+                if (nSource == TQTYPE_PSTRA)
+                    ASSERT_EQ(p->__nCastTo(TQTYPE_PSTRA, nullptr, 1), 0);
+            }
+            ASSERT_EQ(clPointer.__nCastTo(TQTYPE_PSTRW, nullptr, 1), 0);
+            ASSERT_EQ(clString.__nCastTo(TQTYPE_DSTRW, nullptr, 1), 0);
+            EXPECT_EQ(TextW(clPointer), TextW(clString));
+            EXPECT_EQ(TextW(clPointer).size(), str.size());
+        }
+    }
+}

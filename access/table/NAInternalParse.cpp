@@ -149,7 +149,7 @@ int CNAInternalParse::_bFetchRow(eNA_PARSEDIRECTION eDirection, int* pbOutOfRang
             } else if (nType == TQTYPE_DSTRW || nType == TQTYPE_PSTRW) {
                 // Already wide text: the cast would only copy it.
                 clValue.pclGetTraitement()->nGetPCWSTR(&pszValue);
-            } else if (clValue.__nCastTo(TQTYPE_PSTRW, nullptr, 1) <= CAST_SUCCESS_MAX && !clValue.bIsNull()) {
+            } else if (clValue.__nCastTo(TQTYPE_PSTRW, nullptr, 1) <= CAST_SUCCESS_MAX) {
                 clValue.pclGetTraitement()->nGetPCWSTR(&pszValue);
             }
             if (i > 0 && pszColumnSeparator != nullptr)

@@ -64,6 +64,12 @@ TEST_F(PreparedQueryServer, ASelectWithCorrectionIsOpenedAtOnceAndItsPreparedRun
     ExpectNotOffered();
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(pAccess->bRequeteAPreparer(), 0) << "the preparation is over";
+    // The run went to the statement of the query's name, now the last one.
+    CNAStatement* pNamed = pAccess->_pclFindStatement(L"Q");
+    EXPECT_NE(pNamed, nullptr);
+    EXPECT_EQ(pAccess->pclGetLastStatementNoRef(), pNamed);
+    if (pNamed != nullptr)
+        pNamed->nRelease();
     EXPECT_EQ(Access(p), pAccess) << "a prepared query keeps its data access";
 }
 

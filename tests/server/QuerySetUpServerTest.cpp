@@ -1,0 +1,77 @@
+// How a host query is set up on the private server: a join is seen in the
+// query text whatever its letter case, a query sent as written defines an
+// output for each of its columns, and an internal query may be run without
+// asking for its statement; its columns are found by number or name.
+#include "access/sql/NACommand.h"
+#include "access/table/NAInternalParse.h"
+#include "tests/support/HostQueryServer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class QuerySetUpServer : public HostQueryServerTest {
+protected:
+    QuerySetUpServer() : HostQueryServerTest("zt39s") {}
+};
+
+} // namespace
+
+TEST_F(QuerySetUpServer, AJoinIsSeenInAnyLetterCase)
+{
+    for (const wchar_t* psz : {L"SELECT t.id, u.k FROM t join u ON u.tid = t.id ORDER BY t.id",
+                               L"SELECT t.id, u.k FROM t Join u ON u.tid = t.id ORDER BY t.id"}) {
+        SCOPED_TRACE(UTF8Of(psz));
+        CNATable* p = Run(psz, 0);
+        ASSERT_NE(p, nullptr);
+        EXPECT_NE(Access(p)->eGetQueryMode() & CNADataAccess::QM_JOIN, 0u);
+        const std::wstring strItem = Access(p)->pclGetLastStatementNoRef()->pszGetParseItem();
+        EXPECT_EQ(Walk(p, strItem.c_str(), true, true, 0, L"k"),
+                  List("SELECT u.k FROM t JOIN u ON u.tid = t.id ORDER BY t.id"));
+    }
+}
+
+TEST_F(QuerySetUpServer, AQuerySentAsWrittenDefinesEachOfItsColumns)
+{
+    m_pCatalogue = Catalogue(m_pHost);
+    CNATable* p = Run(L"SELECT id, name, n FROM t WHERE n <= 20", CNADataAccess::QM_WITHOUT_CORRECTION);
+    ASSERT_NE(p, nullptr);
+    CNADataAccess* pAccess = Access(p);
+    CNAStatement* pLast = pAccess->pclGetLastStatementNoRef();
+    ASSERT_NE(pLast, nullptr);
+    ASSERT_NE(pLast->pclGetCommandNoRef(), nullptr);
+    EXPECT_EQ(pLast->pclGetCommandNoRef()->nGetDefineNbr(), pAccess->pclGetCurrentRecordNoRef()->nGetNbColumn());
+    EXPECT_EQ(pLast->pclGetCommandNoRef()->nGetDefineNbr(), 3);
+}
+
+TEST_F(QuerySetUpServer, AnInternalQueryRunsWithoutHandingItsStatementOut)
+{
+    CNAError* pError = m_pDriver->pclGetError();
+    CMySQLConnection* pCnx = static_cast<CMySQLConnection*>(m_pDriver->pclGetConnectionByID(Open()));
+    ASSERT_NE(pCnx, nullptr);
+    CNADataAccess* pAccess = CNADriver::s_pclDriver->pclAllocDataAccess(nullptr, pCnx, pError);
+    ASSERT_NE(pAccess, nullptr);
+    pAccess->AddRef();
+    for (const wchar_t* psz : {L"SELECT id FROM t ORDER BY id", L"DO 1"}) {
+        SCOPED_TRACE(UTF8Of(psz));
+        Sent();
+        EXPECT_EQ(pAccess->bExecuteQueryInternal(nullptr, L"$ZTInternal", psz), 1) << Report();
+        EXPECT_EQ(Sent(), std::vector<std::string>{UTF8Of(psz)});
+    }
+    EXPECT_EQ(pAccess->nRelease(), 0u);
+
+    // The columns of an internal query, by number and by name; no name
+    // finds none.
+    CNAInternalParse* pParse = CNAInternalParse::s_pclGetNAInternalParse(L"SELECT id, name FROM t", pError, pCnx);
+    ASSERT_NE(pParse, nullptr) << Report();
+    pParse->m_nRefCount++;
+    ASSERT_EQ(pParse->nGetColumnNbr(), 2);
+    EXPECT_EQ(pParse->pclGetColumnNoRef(L"name"), pParse->pclGetColumnNoRef(1));
+    EXPECT_NE(pParse->pclGetColumnNoRef(1), nullptr);
+    EXPECT_EQ(pParse->pclGetColumnNoRef(static_cast<const wchar_t*>(nullptr)), nullptr);
+    EXPECT_EQ(pParse->pclGetColumnNoRef(-1), nullptr);
+    EXPECT_EQ(pParse->dwRelease(), 0u);
+    m_pDriver->nReleaseConnection(pCnx);
+}

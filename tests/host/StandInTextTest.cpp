@@ -148,8 +148,9 @@ TEST(StandInText, EightBitTextsWidenAlikeByPointerAndAsHostStrings)
             CAny clPointer, clString;
             for (CAny* p : {&clPointer, &clString}) {
                 SetA(*p, str.c_str());
-                if (nSource == TQTYPE_PSTRA)
+                if (nSource == TQTYPE_PSTRA) {
                     ASSERT_EQ(p->__nCastTo(TQTYPE_PSTRA, nullptr, 1), 0);
+                }
             }
             ASSERT_EQ(clPointer.__nCastTo(TQTYPE_PSTRW, nullptr, 1), 0);
             ASSERT_EQ(clString.__nCastTo(TQTYPE_DSTRW, nullptr, 1), 0);

@@ -1,6 +1,7 @@
 // Internal queries that cannot start: no data access from the driver, or a
 // connection that does not open. Nothing is answered, nothing is left
-// alive, and the failure is in the error object the caller gave.
+// alive, and the failure is in the error object the caller gave. An object
+// without a query finds no column.
 #include "access/table/NAInternalParse.h"
 
 #include "access/driver/NAError.h"
@@ -91,7 +92,19 @@ TEST_F(InternalParseFailure, NothingStartsAndNothingIsLeft)
         clText.Add(L"kept");
         EXPECT_EQ(CNAInternalParse::s_bDoInternalParse(L"SELECT 1", m_pError, m_pCnx, &clText, L"\r\n", L"\t"), 0);
         EXPECT_STREQ(clText.pszGet(), L"kept");
+        if (bNoAccess) {
+            EXPECT_EQ(m_pError->dwGetSystemErrorCode(), 12u) << "a factory makes nothing for want of memory";
+        }
         EXPECT_EQ(m_pDriver->m_nMade, nMade + (bNoAccess ? 0 : 2));
         EXPECT_EQ(m_pDriver->m_nLive, 0) << "the private data access went with its object";
     }
+}
+
+TEST_F(InternalParseFailure, WithoutAQueryNoColumnIsFound)
+{
+    CNAInternalParse clEmpty(m_pError, m_pCnx);
+    EXPECT_EQ(clEmpty.nGetColumnNbr(), 0);
+    EXPECT_EQ(clEmpty.pclGetColumnNoRef(0), nullptr);
+    EXPECT_EQ(clEmpty.pclGetColumnNoRef(L"a"), nullptr);
+    EXPECT_EQ(clEmpty.pclGetColumnNoRef(static_cast<const wchar_t*>(nullptr)), nullptr);
 }

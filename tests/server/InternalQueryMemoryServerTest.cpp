@@ -1,0 +1,60 @@
+// The driver's own queries on the private server while the module's heap
+// gives out: every allocation of a whole run fails in turn. The run either
+// gives every row, or fails with the reason in the error object and the
+// text holding whole rows only, what it held before first.
+#include "access/driver/NAError.h"
+#include "access/table/NAInternalParse.h"
+#include "common/text/XYStringConcat.h"
+#include "tests/support/FailingHeap.h"
+#include "tests/support/StatementServer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class InternalQueryMemoryServer : public StatementServerTest {
+protected:
+    InternalQueryMemoryServer() : StatementServerTest("zt39h") {}
+};
+
+} // namespace
+
+TEST_F(InternalQueryMemoryServer, EveryFailedAllocationLeavesWholeRowsAndSaysWhy)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE t (id INT PRIMARY KEY, a VARCHAR(20), b VARCHAR(20)) CHARACTER SET utf8mb4"));
+    ASSERT_TRUE(Admin("INSERT INTO t VALUES (1, 'one', 'x'), (2, 'two', NULL), (3, NULL, 'z')"));
+    CMySQLConnection* pCnx = Connect();
+    const std::string strRows = "SELECT a, b FROM t ORDER BY id";
+    // The server's own joining of the rows, after what the text held.
+    const std::string strAll = First("SELECT CONCAT('kept\\r\\n', GROUP_CONCAT(CONCAT(IFNULL(a, ''), '\\t', "
+                                     "IFNULL(b, '')) ORDER BY id SEPARATOR '\\r\\n')) FROM t");
+    int nFailures = 0;
+    const int nEnough = nFailEachAllocation([&](int n) {
+        CXYStringConcat<wchar_t> clText;
+        clText.Add(L"kept");
+        m_pError->Reset();
+        int bDone;
+        {
+            CFailingHeap clHeap(n);
+            bDone = CNAInternalParse::s_bDoInternalParse(Wide(strRows).c_str(), m_pError, pCnx, &clText, L"\r\n",
+                                                         L"\t");
+        }
+        const std::string strText = UTF8Of(clText.pszGet());
+        if (bDone) {
+            EXPECT_EQ(strText, strAll);
+            return true;
+        }
+        ++nFailures;
+        // A user error, or the system's "no memory".
+        EXPECT_TRUE(m_pError->dwGetErrorId() != 0 || m_pError->dwGetSystemErrorCode() == 12u)
+            << "the failure says why: " << ErrorText();
+        // Whole rows only: the text ends where a row of the full text ends.
+        EXPECT_EQ(strAll.compare(0, strText.size(), strText), 0) << strText;
+        EXPECT_TRUE(strText.size() == strAll.size() || strAll.compare(strText.size(), 2, "\r\n") == 0) << strText;
+        return false;
+    });
+    EXPECT_GT(nEnough, 0);
+    EXPECT_GT(nFailures, 0);
+}

@@ -591,7 +591,16 @@ int CNACommand::_bAddDefine(CNADefine* pclDefine)
             m_pclError->pclGetXError()->SetErrorNoMemory();
         return 0;
     }
-    m_tabDefine.Ajoute(pclDefine);
+    try {
+        m_tabDefine.Ajoute(pclDefine);
+    } catch (const std::bad_alloc&) {
+        // Not filed: given back, and the failure said.
+        pclDefine->AddRef();
+        pclDefine->nRelease();
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+    }
     return 1;
 }
 

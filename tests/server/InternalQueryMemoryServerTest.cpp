@@ -1,7 +1,7 @@
 // The driver's own queries on the private server while the module's heap
-// gives out: every allocation of a whole run fails in turn. The run either
-// gives every row, or fails with the reason in the error object and the
-// text holding whole rows only, what it held before first.
+// gives out: every allocation of the reading of the rows fails in turn. The
+// reading either gives every row, or fails with the reason in the error
+// object and the text holding whole rows only, what it held before first.
 #include "access/driver/NAError.h"
 #include "access/table/NAInternalParse.h"
 #include "common/text/XYStringConcat.h"
@@ -35,12 +35,18 @@ TEST_F(InternalQueryMemoryServer, EveryFailedAllocationLeavesWholeRowsAndSaysWhy
         CXYStringConcat<wchar_t> clText;
         clText.Add(L"kept");
         m_pError->Reset();
+        CNAInternalParse* pParse = CNAInternalParse::s_pclGetNAInternalParse(Wide(strRows).c_str(), m_pError, pCnx);
+        if (pParse == nullptr) {
+            ADD_FAILURE() << ErrorText();
+            return true;
+        }
+        pParse->m_nRefCount++;
         int bDone;
         {
             CFailingHeap clHeap(n);
-            bDone = CNAInternalParse::s_bDoInternalParse(Wide(strRows).c_str(), m_pError, pCnx, &clText, L"\r\n",
-                                                         L"\t");
+            bDone = pParse->bFetchAll(&clText, L"\r\n", L"\t");
         }
+        EXPECT_EQ(pParse->dwRelease(), 0u);
         const std::string strText = UTF8Of(clText.pszGet());
         if (bDone) {
             EXPECT_EQ(strText, strAll);

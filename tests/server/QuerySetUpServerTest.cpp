@@ -4,6 +4,7 @@
 // asking for its statement; its columns are found by number or name.
 #include "access/sql/NACommand.h"
 #include "access/table/NAInternalParse.h"
+#include "common/platform/MyModuleInfo.h"
 #include "tests/support/HostQueryServer.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,16 @@ TEST_F(QuerySetUpServer, AnInternalQueryRunsWithoutHandingItsStatementOut)
         EXPECT_EQ(pAccess->bExecuteQueryInternal(nullptr, L"$ZTInternal", psz), 1) << Report();
         EXPECT_EQ(Sent(), std::vector<std::string>{UTF8Of(psz)});
     }
+    // Asked for, the statement comes with one reference more than the data
+    // access keeps on it.
+    ASSERT_EQ(pAccess->bExecuteQueryInternal(nullptr, L"$ZTInternal", L"SELECT id FROM t"), 1) << Report();
+    ASSERT_NE(pAccess->pclGetLastStatementNoRef(), nullptr);
+    const unsigned int nKept = pAccess->pclGetLastStatementNoRef()->nGetRef();
+    CNAStatement* pStatement = nullptr;
+    ASSERT_EQ(pAccess->bExecuteQueryInternal(&pStatement, L"$ZTInternal", L"SELECT id FROM t"), 1) << Report();
+    ASSERT_NE(pStatement, nullptr);
+    EXPECT_EQ(pStatement->nGetRef(), nKept + 1);
+    pStatement->nRelease();
     EXPECT_EQ(pAccess->nRelease(), 0u);
 
     // The columns of an internal query, by number and by name; no name
@@ -74,4 +85,19 @@ TEST_F(QuerySetUpServer, AnInternalQueryRunsWithoutHandingItsStatementOut)
     EXPECT_EQ(pParse->pclGetColumnNoRef(-1), nullptr);
     EXPECT_EQ(pParse->dwRelease(), 0u);
     m_pDriver->nReleaseConnection(pCnx);
+}
+
+TEST_F(QuerySetUpServer, ARefusedTextIsReportedUnderTheQuerysName)
+{
+    CHostConnectionDescription* pHost = HostOn(L"ZT Unicode Support=0", L"zt1252");
+    m_pCatalogue = Catalogue(pHost);
+    ISQLParserInformation* pi = Parse(L"SELECT id FROM t WHERE name = '\u03A9'", m_pCatalogue);
+    ASSERT_NE(pi, nullptr);
+    INATable* piTable = nullptr;
+    EXPECT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&piTable, Context(), L"zt_named_query", pHost, pi,
+                                                CNADataAccess::QM_WITHOUT_CORRECTION, nullptr),
+              0);
+    EXPECT_EQ(piTable, nullptr);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CODE_PAGE)) << Report();
+    EXPECT_NE(Report().find("zt_named_query"), std::string::npos) << Report();
 }

@@ -23,8 +23,10 @@ protected:
 
 TEST_F(InternalQueryMemoryServer, EveryFailedAllocationLeavesWholeRowsAndSaysWhy)
 {
-    ASSERT_TRUE(Admin("CREATE TABLE t (id INT PRIMARY KEY, a VARCHAR(20), b VARCHAR(20)) CHARACTER SET utf8mb4"));
-    ASSERT_TRUE(Admin("INSERT INTO t VALUES (1, 'one', 'x'), (2, 'two', NULL), (3, NULL, 'z')"));
+    // Values long enough that the text grows while the rows are read.
+    ASSERT_TRUE(Admin("CREATE TABLE t (id INT PRIMARY KEY, a VARCHAR(900), b VARCHAR(900)) CHARACTER SET utf8mb4"));
+    ASSERT_TRUE(Admin("INSERT INTO t VALUES (1, REPEAT('one ', 200), 'x'), (2, 'two', NULL), "
+                      "(3, NULL, REPEAT('z', 900)), (4, REPEAT('four', 220), REPEAT('4', 800))"));
     CMySQLConnection* pCnx = Connect();
     const std::string strRows = "SELECT a, b FROM t ORDER BY id";
     // The server's own joining of the rows, after what the text held.

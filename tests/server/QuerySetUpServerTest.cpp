@@ -2,6 +2,7 @@
 // query text whatever its letter case, a query sent as written defines an
 // output for each of its columns, and an internal query may be run without
 // asking for its statement; its columns are found by number or name.
+#include "access/sql/INAQueryExecution.h"
 #include "access/sql/NACommand.h"
 #include "access/table/NAInternalParse.h"
 #include "common/platform/MyModuleInfo.h"
@@ -16,6 +17,25 @@ namespace {
 class QuerySetUpServer : public HostQueryServerTest {
 protected:
     QuerySetUpServer() : HostQueryServerTest("zt39s") {}
+};
+
+// The host's options for one run: the item to browse on and the flags.
+class CExecution : public INAQueryExecution {
+public:
+    CExecution(const wchar_t* pszItem, unsigned int nFlags) : m_pszItem(pszItem), m_nFlags(nFlags) {}
+    int nGetVersion() const override { return 1; }
+    int nGetCompatSince() const override { return 1; }
+    int nGetNAVersion() const override { return 0; }
+    int nGetNACompatSince() const override { return 0; }
+    void NAVersion_EmptySlot_3() override {}
+    void ExternalAddRef() override {}
+    unsigned int nExternalRelease() override { return 0; }
+    const wchar_t* pszGetParseItem() const override { return m_pszItem; }
+    unsigned int nGetParseFlags() const override { return m_nFlags; }
+
+private:
+    const wchar_t* m_pszItem;
+    unsigned int m_nFlags;
 };
 
 } // namespace
@@ -100,4 +120,40 @@ TEST_F(QuerySetUpServer, ARefusedTextIsReportedUnderTheQuerysName)
     EXPECT_EQ(piTable, nullptr);
     EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CODE_PAGE)) << Report();
     EXPECT_NE(Report().find("zt_named_query"), std::string::npos) << Report();
+}
+
+TEST_F(QuerySetUpServer, TheHostsOptionsChooseTheFirstBrowse)
+{
+    m_pCatalogue = Catalogue(m_pHost);
+    const struct {
+        const char* pszCase;
+        const wchar_t* pszItem;
+        const char* pszBrowsed;   // the item browsed
+        unsigned int nQueryOrder; // whether the query's order is asked
+        const char* pszFirst;     // the server's first value of that item
+    } cases[] = {
+        {"an output column", L"name", "name", 0, "SELECT name FROM t WHERE n > 3 ORDER BY name LIMIT 1"},
+        {"no such column", L"nosuch", "id", CNADataAccess::WPF_QUERY_ORDER,
+         "SELECT id FROM t WHERE n > 3 ORDER BY id LIMIT 1"},
+        {"no column named", L"", "id", CNADataAccess::WPF_QUERY_ORDER, "SELECT id FROM t WHERE n > 3 ORDER BY id LIMIT 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszCase);
+        const CExecution clOptions(c.pszItem, 0x100);
+        ISQLParserInformation* pi = Parse(L"SELECT id, name, n FROM t WHERE n > 3 ORDER BY id", m_pCatalogue);
+        ASSERT_NE(pi, nullptr);
+        INATable* piTable = nullptr;
+        ASSERT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&piTable, Context(), L"Q", m_pHost, pi, 0, &clOptions), 1)
+            << Report();
+        ASSERT_NE(piTable, nullptr);
+        m_apTable.push_back(piTable);
+        CNADataAccess* pAccess = Access(static_cast<CNATable*>(piTable));
+        CNAStatement* pLast = pAccess->pclGetLastStatementNoRef();
+        ASSERT_NE(pLast, nullptr);
+        EXPECT_EQ(Narrow(pLast->pszGetParseItem()), c.pszBrowsed);
+        EXPECT_EQ(Value(pAccess, Wide(c.pszBrowsed).c_str()), First(c.pszFirst));
+        EXPECT_EQ(pLast->nGetParseFlags() & CNADataAccess::WPF_QUERY_ORDER, c.nQueryOrder);
+        EXPECT_NE(pLast->nGetParseFlags() & CNADataAccess::WPF_CONTINUE, 0u);
+        EXPECT_NE(pLast->nGetParseFlags() & 0x100u, 0u) << "the host's own flags";
+    }
 }

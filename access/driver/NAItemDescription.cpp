@@ -10,7 +10,6 @@
 #include "common/values/Decimal.h"
 
 #include <initializer_list>
-#include <new>
 
 CNAItemDescription::CNAItemDescription()
     : m_nDBType(0),
@@ -446,54 +445,55 @@ CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSource
     // Held while it is built: a failure lets it go, a text without memory
     // included.
     p->AddRef();
-    try {
-        p->m_csName = m_csName;
-        p->m_csSourceName = m_csSourceName;
-        p->m_csNameInSource = m_csNameInSource;
-        p->m_csDBType = m_csDBType;
-        p->m_nDimension = m_nDimension;
-        p->m_nItemSize = m_nItemSize;
-        p->m_eItemType = m_eItemType;
-        p->m_nPhysicalIndice = m_nPhysicalIndice;
-        p->m_nOffsetBase = m_nOffsetBase;
-        p->m_nSubItemIndiceBase = m_nSubItemIndiceBase;
-        p->m_nIntegerPart = m_nIntegerPart;
-        p->m_nDecimalPart = m_nDecimalPart;
-        p->m_nOptions = m_nOptions;
-        m_clDefaultValue.pclGetTraitement()->Duplique(&p->m_clDefaultValue);
-        p->m_nKeyFlags = m_nKeyFlags;
-        if ((eOptions & CLONE_EVERY_ITEM_A_KEY) != 0 && m_nKeyFlags == 0 && m_eItemType != NA_IT_MEMOTEXTE &&
-            m_eItemType != NA_IT_MEMOUNICODE)
-            p->m_nKeyFlags = KF_ASCENDING | KF_DUPLICATES;
-        // A key takes its place among the target's keys; any other item none,
-        // so that making it a key later files it among them.
-        p->m_nKeyIndice = p->bIsKey() ? static_cast<int>(pclTarget->nGetNumKeys()) : -1;
-        if ((eOptions & CLONE_DATES_AS_TEXT) != 0 && (m_eItemType == NA_IT_DATE8 || m_eItemType == NA_IT_DATETIME)) {
-            p->m_eItemType = NA_IT_TEXTE;
-            p->m_clDefaultValue.__SetType(static_cast<unsigned short>(p->eGetItemTQType()), 0);
-            p->m_clDefaultValue.SetNullFlag(false);
-        }
-        // The components are the target's items of the same names; a missing
-        // one fails the clone rather than leave a hole in the key.
-        for (int i = 0; i < m_tabComponents.nGetNbElement(); ++i) {
-            CNAItemDescription* pclFound = pclTarget->pclNAGetCorrespondingItem(m_tabComponents[i]->pszGetName());
-            if (pclFound == nullptr) {
+    struct CBuilding {
+        CNAItemDescription* p;
+        ~CBuilding()
+        {
+            if (p != nullptr)
                 p->nRelease();
-                return nullptr;
-            }
-            pclFound->AddRef();
-            pclFound->nExternalRelease();
-            if (p->m_tabComponents.Ajoute(&pclFound) == nullptr) {
-                pclFound->nRelease();
-                p->nRelease();
-                return nullptr;
-            }
         }
-    } catch (const std::bad_alloc&) {
-        p->nRelease();
-        return nullptr;
+    } clBuilding{p};
+    p->m_csName = m_csName;
+    p->m_csSourceName = m_csSourceName;
+    p->m_csNameInSource = m_csNameInSource;
+    p->m_csDBType = m_csDBType;
+    p->m_nDimension = m_nDimension;
+    p->m_nItemSize = m_nItemSize;
+    p->m_eItemType = m_eItemType;
+    p->m_nPhysicalIndice = m_nPhysicalIndice;
+    p->m_nOffsetBase = m_nOffsetBase;
+    p->m_nSubItemIndiceBase = m_nSubItemIndiceBase;
+    p->m_nIntegerPart = m_nIntegerPart;
+    p->m_nDecimalPart = m_nDecimalPart;
+    p->m_nOptions = m_nOptions;
+    m_clDefaultValue.pclGetTraitement()->Duplique(&p->m_clDefaultValue);
+    p->m_nKeyFlags = m_nKeyFlags;
+    if ((eOptions & CLONE_EVERY_ITEM_A_KEY) != 0 && m_nKeyFlags == 0 && m_eItemType != NA_IT_MEMOTEXTE &&
+        m_eItemType != NA_IT_MEMOUNICODE)
+        p->m_nKeyFlags = KF_ASCENDING | KF_DUPLICATES;
+    // A key takes its place among the target's keys; any other item none,
+    // so that making it a key later files it among them.
+    p->m_nKeyIndice = p->bIsKey() ? static_cast<int>(pclTarget->nGetNumKeys()) : -1;
+    if ((eOptions & CLONE_DATES_AS_TEXT) != 0 && (m_eItemType == NA_IT_DATE8 || m_eItemType == NA_IT_DATETIME)) {
+        p->m_eItemType = NA_IT_TEXTE;
+        p->m_clDefaultValue.__SetType(static_cast<unsigned short>(p->eGetItemTQType()), 0);
+        p->m_clDefaultValue.SetNullFlag(false);
+    }
+    // The components are the target's items of the same names; a missing
+    // one fails the clone rather than leave a hole in the key.
+    for (int i = 0; i < m_tabComponents.nGetNbElement(); ++i) {
+        CNAItemDescription* pclFound = pclTarget->pclNAGetCorrespondingItem(m_tabComponents[i]->pszGetName());
+        if (pclFound == nullptr)
+            return nullptr;
+        pclFound->AddRef();
+        pclFound->nExternalRelease();
+        if (p->m_tabComponents.Ajoute(&pclFound) == nullptr) {
+            pclFound->nRelease();
+            return nullptr;
+        }
     }
     // Handed out as new: the caller adds the reference it keeps.
+    clBuilding.p = nullptr;
     p->m_nRef--;
     return p;
 }

@@ -606,12 +606,25 @@ int CNACommand::_bAddDefine(CNADefine* pclDefine)
 
 int CNACommand::AddDefine(const wchar_t* pszName, CNAConvertVariant* pclCell)
 {
-    return _bAddDefine(new (std::nothrow) CNADefine(pszName, pclCell));
+    // A name without memory fails the definition like the definition itself.
+    CNADefine* pclDefine = nullptr;
+    try {
+        pclDefine = new (std::nothrow) CNADefine(pszName, pclCell);
+    } catch (const std::bad_alloc&) {
+        pclDefine = nullptr;
+    }
+    return _bAddDefine(pclDefine);
 }
 
 int CNACommand::AddDefine(CNAColumn* pclColumn)
 {
-    return _bAddDefine(new (std::nothrow) CNADefine(pclColumn));
+    CNADefine* pclDefine = nullptr;
+    try {
+        pclDefine = new (std::nothrow) CNADefine(pclColumn);
+    } catch (const std::bad_alloc&) {
+        pclDefine = nullptr;
+    }
+    return _bAddDefine(pclDefine);
 }
 
 int CNACommand::bAddSelectAdditionnalColumn(const wchar_t* pszText, CNAConvertVariant* pclCell)

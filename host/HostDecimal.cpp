@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -268,8 +269,18 @@ bool CVMBigUnsigned::bAddSmall(std::uint32_t m)
 
 std::uint32_t CVMBigUnsigned::DivSmall(std::uint32_t d)
 {
+    // Empty high words stay empty; a word with no remainder above it needs
+    // no wide division.
+    int i = WORDS - 1;
+    while (i >= 0 && m_aw[i] == 0)
+        --i;
     std::uint64_t rem = 0;
-    for (int i = WORDS - 1; i >= 0; --i) {
+    for (; i >= 0; --i) {
+        if (rem == 0) {
+            rem = m_aw[i] % d;
+            m_aw[i] /= d;
+            continue;
+        }
         const std::uint64_t cur = (rem << 32) | m_aw[i];
         m_aw[i] = static_cast<std::uint32_t>(cur / d);
         rem = cur % d;
@@ -335,8 +346,25 @@ void CVMBigUnsigned::DivMod(const CVMBigUnsigned& n, const CVMBigUnsigned& d, CV
 
 std::string CVMBigUnsigned::Digits() const
 {
-    if (bIsZero())
-        return "0";
+    if (bFitsBits(64)) {
+        // The usual magnitudes: written straight from their 64 bits.
+        std::uint64_t n = u64Low();
+        char sz[20];
+        char* p = sz + sizeof sz;
+        do {
+            // Nine digits at a time in 32 bits, all nine but in the leading chunk.
+            std::uint32_t nChunk = n <= UINT32_MAX ? static_cast<std::uint32_t>(n) % 1000000000u
+                                                   : static_cast<std::uint32_t>(n % 1000000000u);
+            n = n <= UINT32_MAX ? static_cast<std::uint32_t>(n) / 1000000000u : n / 1000000000u;
+            for (int k = 0; k < 9 && (n != 0 || nChunk != 0); ++k) {
+                *--p = static_cast<char>('0' + nChunk % 10);
+                nChunk /= 10;
+            }
+        } while (n != 0);
+        if (p == sz + sizeof sz)
+            *--p = '0';
+        return std::string(p, sz + sizeof sz);
+    }
     CVMBigUnsigned v = *this;
     std::string out;
     while (!v.bIsZero()) {
@@ -621,8 +649,35 @@ bool CVMNumber::bRescale(int nPrecision, int nScale)
     return true;
 }
 
+namespace {
+
+// The magnitude without its trailing zeros down to scale 0; zero drops its
+// whole scale.
+template <class T>
+T TrimmedOf(T n, int& nScale)
+{
+    if (n == 0) {
+        nScale = 0;
+        return 0;
+    }
+    while (nScale > 0 && n % 10 == 0) {
+        n /= 10;
+        --nScale;
+    }
+    return n;
+}
+
+} // namespace
+
 void CVMNumber::Trim()
 {
+    if (m_nScale > 0 && m_mag.bFitsBits(64)) {
+        // The usual magnitudes: in 32 bits when they fit, else in 64.
+        const std::uint64_t n = m_mag.u64Low();
+        m_mag = CVMBigUnsigned::FromU64(n <= UINT32_MAX ? TrimmedOf(static_cast<std::uint32_t>(n), m_nScale)
+                                                         : TrimmedOf(n, m_nScale));
+        return;
+    }
     while (m_nScale > 0) {
         CVMBigUnsigned q = m_mag;
         if (q.DivSmall(10) != 0)

@@ -179,6 +179,7 @@ unsigned CodePageOf(const STOCAW* pst)
 std::u32string Widen(const char* p, std::size_t n, unsigned nCodePage)
 {
     std::u32string out;
+    out.reserve(n);
     if (nCodePage != 65001) {
         for (std::size_t i = 0; i < n; ++i) {
             const unsigned char c = static_cast<unsigned char>(p[i]);
@@ -619,12 +620,37 @@ bool bFromDayNumber(std::int64_t n, std::uint32_t& dwDate)
     return true;
 }
 
+// "%04u%02u%02u%02u%02u%02u%03u" written at p without the formatter; a day
+// or month above 99 keeps all its digits as the formatter would. Answers
+// the end.
+char* DateTimeDigits(std::uint32_t dwDate, std::uint32_t dwTime, char* p)
+{
+    auto Put = [&p](unsigned n, int nWidth) {
+        char aDigits[10];
+        int i = 0;
+        do {
+            aDigits[i++] = static_cast<char>('0' + n % 10);
+            n /= 10;
+        } while (n != 0);
+        while (i < nWidth)
+            aDigits[i++] = '0';
+        while (i > 0)
+            *p++ = aDigits[--i];
+    };
+    Put((dwDate >> 16) % 10000, 4);
+    Put((dwDate >> 8) & 0xFF, 2);
+    Put(dwDate & 0xFF, 2);
+    Put((dwTime / 3600000) % 100, 2);
+    Put(dwTime / 60000 % 60, 2);
+    Put(dwTime / 1000 % 60, 2);
+    Put(dwTime % 1000, 3);
+    return p;
+}
+
 std::string DateTimeText(std::uint32_t dwDate, std::uint32_t dwTime)
 {
     char sz[40];
-    std::snprintf(sz, sizeof sz, "%04u%02u%02u%02u%02u%02u%03u", (dwDate >> 16) % 10000, (dwDate >> 8) & 0xFF,
-                  dwDate & 0xFF, (dwTime / 3600000) % 100, dwTime / 60000 % 60, dwTime / 1000 % 60, dwTime % 1000);
-    return sz;
+    return std::string(sz, DateTimeDigits(dwDate, dwTime, sz));
 }
 
 std::string DureeText(std::int64_t v)
@@ -1460,6 +1486,159 @@ bool bFastConversion(const void* pSource, unsigned nSourceType, unsigned nTarget
     return bDone;
 }
 
+// ---- Texts of integers, currencies and date-times -----------------------------------------
+
+// The digits of n before pEnd; answers their start.
+char* UnsignedDigits(std::uint64_t n, char* pEnd)
+{
+    char* p = pEnd;
+    // Nine digits at a time while the value is wider than 32 bits, then in
+    // 32 bits: one wide division per nine digits.
+    while (n > UINT32_MAX) {
+        std::uint32_t nChunk = static_cast<std::uint32_t>(n % 1000000000u);
+        n /= 1000000000u;
+        for (int i = 0; i < 9; ++i) {
+            *--p = static_cast<char>('0' + nChunk % 10);
+            nChunk /= 10;
+        }
+    }
+    std::uint32_t w = static_cast<std::uint32_t>(n);
+    do {
+        *--p = static_cast<char>('0' + w % 10);
+        w /= 10;
+    } while (w != 0);
+    return p;
+}
+
+char* SignedDigits(std::int64_t n, char* pEnd)
+{
+    char* p = UnsignedDigits(n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n), pEnd);
+    if (n < 0)
+        *--p = '-';
+    return p;
+}
+
+// A currency whose millionths fit in 64 bits, without its trailing zeros,
+// as its trimmed number writes it; false for a wider one.
+bool bMoneyDigits(const unsigned char* pby, char* pEnd, char*& pStart)
+{
+    const std::int64_t ll = Load<std::int64_t>(pby);
+    const std::uint16_t wHigh = Load<std::uint16_t>(pby + 8);
+    if (wHigh != (ll < 0 ? 0xFFFF : 0))
+        return false;
+    const std::uint64_t u = ll < 0 ? 0 - static_cast<std::uint64_t>(ll) : static_cast<std::uint64_t>(ll);
+    std::uint32_t nFraction = static_cast<std::uint32_t>(u % 1000000u);
+    char* p = pEnd;
+    if (nFraction != 0) {
+        int nDigits = 6;
+        while (nFraction % 10 == 0) {
+            nFraction /= 10;
+            --nDigits;
+        }
+        for (int i = 0; i < nDigits; ++i) {
+            *--p = static_cast<char>('0' + nFraction % 10);
+            nFraction /= 10;
+        }
+        *--p = '.';
+    }
+    p = UnsignedDigits(u / 1000000u, p);
+    if (ll < 0)
+        *--p = '-';
+    pStart = p;
+    return true;
+}
+
+// An 8-bit text of code page 1252 to a wide text by pointer, widened
+// straight into it: the text Widen gives, without the operand.
+bool bFastWidened(const void* pSource, unsigned nSourceType, unsigned nCodePage, void* pResult, int& nStatus)
+{
+    const unsigned t = nSourceType & 0xFF;
+    if ((t != T_DSTRA && t != T_PSTRA) || nCodePage == 65001)
+        return false;
+    const auto* p = Load<const char*>(pSource);
+    const std::size_t n = p == nullptr ? 0 : t == T_PSTRA ? std::strlen(p) : pHeader(p)->nLength;
+    if (static_cast<std::uint64_t>(n) * sizeof(wchar_t) > kMaxBlockBytes) {
+        nStatus = kTooLong;
+        return true;
+    }
+    auto* pText = static_cast<wchar_t*>(std::malloc((n + 1) * sizeof(wchar_t)));
+    if (pText == nullptr) {
+        nStatus = kTooLong;
+        return true;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(p[i]);
+        pText[i] = static_cast<wchar_t>(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c);
+    }
+    pText[n] = 0;
+    unsigned char abyResult[40] = {};
+    Store(abyResult, pText);
+    std::memcpy(pResult, abyResult, sizeof abyResult);
+    nStatus = kOk;
+    return true;
+}
+
+// Integers, currencies and date-times to a wide text, written straight
+// from their bytes: the texts TextOf gives, without the operand.
+bool bFastText(const void* pSource, unsigned nSourceType, unsigned nTarget, void* pResult, int& nStatus)
+{
+    if (nTarget != T_PSTRW && nTarget != T_DSTRW)
+        return false;
+    const auto* pby = static_cast<const unsigned char*>(pSource);
+    char sz[48];
+    char* const pEnd = sz + sizeof sz;
+    char* p = pEnd;
+    switch (nSourceType & 0xFF) {
+    case T_UI1: p = UnsignedDigits(Load<std::uint8_t>(pby), pEnd); break;
+    case T_UI2: p = UnsignedDigits(Load<std::uint16_t>(pby), pEnd); break;
+    case T_UI4: p = UnsignedDigits(Load<std::uint32_t>(pby), pEnd); break;
+    case T_UI8: p = UnsignedDigits(Load<std::uint64_t>(pby), pEnd); break;
+    case T_I1: p = SignedDigits(Load<std::int8_t>(pby), pEnd); break;
+    case T_I2: p = SignedDigits(Load<std::int16_t>(pby), pEnd); break;
+    case T_I4:
+    case T_I4BIS:
+    case T_UIX: p = SignedDigits(Load<std::int32_t>(pby), pEnd); break;
+    case T_I8: p = SignedDigits(Load<std::int64_t>(pby), pEnd); break;
+    case T_CY:
+        if (!bMoneyDigits(pby, pEnd, p))
+            return false;
+        break;
+    case T_DATETIME: {
+        char szDate[40];
+        const char* pDateEnd = DateTimeDigits(Load<std::uint32_t>(pby), Load<std::uint32_t>(pby + 4), szDate);
+        p = pEnd - (pDateEnd - szDate);
+        std::memcpy(p, szDate, static_cast<std::size_t>(pDateEnd - szDate));
+        break;
+    }
+    default:
+        return false;
+    }
+    const std::size_t n = static_cast<std::size_t>(pEnd - p);
+    wchar_t szWide[sizeof sz + 1];
+    for (std::size_t i = 0; i < n; ++i)
+        szWide[i] = static_cast<unsigned char>(p[i]);
+    szWide[n] = 0;
+    unsigned char abyResult[40] = {};
+    if (nTarget == T_DSTRW) {
+        void* pBlock = nullptr;
+        nStatus = nNewBlock(szWide, static_cast<std::uint64_t>(n) * sizeof(wchar_t), sizeof(wchar_t), &pBlock);
+        if (nStatus != kOk)
+            return true;
+        Store(abyResult, pBlock);
+    } else {
+        auto* pCopy = static_cast<wchar_t*>(std::malloc((n + 1) * sizeof(wchar_t)));
+        if (pCopy == nullptr) {
+            nStatus = kTooLong;
+            return true;
+        }
+        std::memcpy(pCopy, szWide, (n + 1) * sizeof(wchar_t));
+        Store(abyResult, pCopy);
+        nStatus = kOk;
+    }
+    std::memcpy(pResult, abyResult, sizeof abyResult);
+    return true;
+}
+
 }  // namespace
 
 HOSTVM_EXPORT int nConversionDepassementExt(const void* pSource, unsigned char nSourceType, void* pResult,
@@ -1469,9 +1648,11 @@ HOSTVM_EXPORT int nConversionDepassementExt(const void* pSource, unsigned char n
     if (pSource == nullptr || pResult == nullptr)
         return kNotHandled;
     int nStatus;
-    if (bFastConversion(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus))
-        return nStatus;
     const unsigned nCodePage = CodePageOf(pstOCAW);
+    if (bFastConversion(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus) ||
+        bFastText(pSource, nSourceType, nTargetType & 0xFF, pResult, nStatus) ||
+        ((nTargetType & 0xFF) == T_PSTRW && bFastWidened(pSource, nSourceType, nCodePage, pResult, nStatus)))
+        return nStatus;
     SOperand op;
     if (int s = nRead(pSource, nSourceType, nCodePage, op))
         return s;

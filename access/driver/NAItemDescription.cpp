@@ -442,8 +442,17 @@ CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSource
     CNAItemDescription* p = pclDriver->pclAllocItemDescription();
     if (p == nullptr)
         return nullptr;
-    // Held while it is built: a failure lets it go.
+    // Held while it is built: a failure lets it go, a text without memory
+    // included.
     p->AddRef();
+    struct CBuilding {
+        CNAItemDescription* p;
+        ~CBuilding()
+        {
+            if (p != nullptr)
+                p->nRelease();
+        }
+    } clBuilding{p};
     p->m_csName = m_csName;
     p->m_csSourceName = m_csSourceName;
     p->m_csNameInSource = m_csNameInSource;
@@ -474,19 +483,17 @@ CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSource
     // one fails the clone rather than leave a hole in the key.
     for (int i = 0; i < m_tabComponents.nGetNbElement(); ++i) {
         CNAItemDescription* pclFound = pclTarget->pclNAGetCorrespondingItem(m_tabComponents[i]->pszGetName());
-        if (pclFound == nullptr) {
-            p->nRelease();
+        if (pclFound == nullptr)
             return nullptr;
-        }
         pclFound->AddRef();
         pclFound->nExternalRelease();
         if (p->m_tabComponents.Ajoute(&pclFound) == nullptr) {
             pclFound->nRelease();
-            p->nRelease();
             return nullptr;
         }
     }
     // Handed out as new: the caller adds the reference it keeps.
+    clBuilding.p = nullptr;
     p->m_nRef--;
     return p;
 }

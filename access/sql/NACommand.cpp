@@ -591,18 +591,40 @@ int CNACommand::_bAddDefine(CNADefine* pclDefine)
             m_pclError->pclGetXError()->SetErrorNoMemory();
         return 0;
     }
-    m_tabDefine.Ajoute(pclDefine);
+    try {
+        m_tabDefine.Ajoute(pclDefine);
+    } catch (const std::bad_alloc&) {
+        // Not filed: given back, and the failure said.
+        pclDefine->AddRef();
+        pclDefine->nRelease();
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+    }
     return 1;
 }
 
 int CNACommand::AddDefine(const wchar_t* pszName, CNAConvertVariant* pclCell)
 {
-    return _bAddDefine(new (std::nothrow) CNADefine(pszName, pclCell));
+    // A name without memory fails the definition like the definition itself.
+    CNADefine* pclDefine = nullptr;
+    try {
+        pclDefine = new (std::nothrow) CNADefine(pszName, pclCell);
+    } catch (const std::bad_alloc&) {
+        pclDefine = nullptr;
+    }
+    return _bAddDefine(pclDefine);
 }
 
 int CNACommand::AddDefine(CNAColumn* pclColumn)
 {
-    return _bAddDefine(new (std::nothrow) CNADefine(pclColumn));
+    CNADefine* pclDefine = nullptr;
+    try {
+        pclDefine = new (std::nothrow) CNADefine(pclColumn);
+    } catch (const std::bad_alloc&) {
+        pclDefine = nullptr;
+    }
+    return _bAddDefine(pclDefine);
 }
 
 int CNACommand::bAddSelectAdditionnalColumn(const wchar_t* pszText, CNAConvertVariant* pclCell)

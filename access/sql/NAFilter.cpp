@@ -3,8 +3,11 @@
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/sql/NAExpression.h"
+#include "access/statement/NAColumn.h"
 #include "common/platform/MyModuleInfo.h"
+#include "common/text/TextCompare.h"
 #include "common/values/AnyConvert.h"
+#include "common/values/NACnvVariant.h"
 
 #include <new>
 #include <utility>
@@ -16,6 +19,24 @@ const int kPointParsedFilter = 30;
 bool _bNone(const CAny* p)
 {
     return p == nullptr || p->bIsNull() || p->nGetTypeCode() == TQTYPE_VIDE;
+}
+
+// Whether two conditions compare the same columns with the same values in
+// the same shape: a filter's bounds live in its condition alone.
+bool _bSameCondition(const CNAExpression* a, const CNAExpression* b)
+{
+    if (a == b)
+        return true;
+    if (a == nullptr || b == nullptr || a->eGetOperator() != b->eGetOperator() || a->nGetFlags() != b->nGetFlags())
+        return false;
+    const CNAColumn* pclColumnA = a->pclGetColumnNoRef();
+    const CNAColumn* pclColumnB = b->pclGetColumnNoRef();
+    if ((pclColumnA == nullptr) != (pclColumnB == nullptr) ||
+        (pclColumnA != nullptr && STR_nCompareW(pclColumnA->pszGetName(), pclColumnB->pszGetName(), 3) != 0))
+        return false;
+    return CNAVariant::g_bEqualsNAVariant(a->pclGetValueNoRef(), b->pclGetValueNoRef()) &&
+           _bSameCondition(a->pclGetLeftNoRef(), b->pclGetLeftNoRef()) &&
+           _bSameCondition(a->pclGetRightNoRef(), b->pclGetRightNoRef());
 }
 
 } // namespace
@@ -136,7 +157,7 @@ int CNAFilter::bSetFilter(CNARecord* pclRecord, INAItemDescription* piItem, cons
 
 int CNAFilter::bEqualsFilter(const CNAFilter* pclOther) const
 {
-    return pclOther == this || bEqualsSearch(pclOther);
+    return pclOther == this || (bEqualsSearch(pclOther) && _bSameCondition(m_pclSearch, pclOther->m_pclSearch));
 }
 
 int CNAFilter::g_bEqualsFilter(const CNAFilter* a, const CNAFilter* b)

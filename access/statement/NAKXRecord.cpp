@@ -332,10 +332,16 @@ void CNAKXRecord::GetItemValue(CAny* pValue, const INAItemDescription* pItem, in
             pcl->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
         } else {
             // Fixed-size treatments read their whole size: an aligned,
-            // zero-padded copy.
-            std::vector<unsigned char> aby(std::max<unsigned int>(nSize, CAny::VALEUR_SIZE) + sizeof(wchar_t), 0);
-            memcpy(aby.data(), pby, nSize);
-            pcl->SetValue(aby.data(), nSize);
+            // zero-padded copy, on the stack for the usual sizes.
+            alignas(8) unsigned char abyLocal[CAny::VALEUR_SIZE + sizeof(wchar_t)] = {};
+            if (nSize <= CAny::VALEUR_SIZE) {
+                memcpy(abyLocal, pby, nSize);
+                pcl->SetValue(abyLocal, nSize);
+            } else {
+                std::vector<unsigned char> aby(nSize + sizeof(wchar_t), 0);
+                memcpy(aby.data(), pby, nSize);
+                pcl->SetValue(aby.data(), nSize);
+            }
         }
         break;
     }

@@ -1402,6 +1402,8 @@ int CNADataAccess::_SetImportedDataSourceDesc(CNADataSourceDescription* pclImpor
             break;
         }
         CHeldItem clItem(m_piDescription->piNAGetItem(clImported->pszGetName()));
+        // The query knows its columns by the names it gave them.
+        CTString csQueryName;
         if (!clItem) {
             if (!m_bSourceIsQuery || i >= nOwn)
                 continue;
@@ -1409,6 +1411,7 @@ int CNADataAccess::_SetImportedDataSourceDesc(CNADataSourceDescription* pclImpor
             clItem.Reset(m_piDescription->piNAGetItem(i));
             if (!clItem)
                 continue;
+            csQueryName.Set(clItem->pszGetName());
             static_cast<CNAItemDescription*>(clItem.Get())->bSetName(clImported->pszGetName());
             if (m_pclCurrentRecord != nullptr && static_cast<int>(i) < m_pclCurrentRecord->nGetNbColumn())
                 m_pclCurrentRecord->pclGetColumnNoRef(static_cast<int>(i))->bFormatName();
@@ -1418,7 +1421,8 @@ int CNADataAccess::_SetImportedDataSourceDesc(CNADataSourceDescription* pclImpor
         if (!m_bSourceIsQuery)
             continue;
         CNAItemDescription* pclItem = static_cast<CNAItemDescription*>(clItem.Get());
-        if (_bQueryItemComputed(pclItem->pszGetName()) && (pclItem->bMemo() != 0) == (clImported->bMemo() != 0)) {
+        const wchar_t* pszQueryName = csQueryName.nTaille() > 0 ? csQueryName.pszGet() : pclItem->pszGetName();
+        if (_bQueryItemComputed(pszQueryName) && (pclItem->bMemo() != 0) == (clImported->bMemo() != 0)) {
             if (!pclItem->bTypeMatch(clImported.Get(), 1, 1)) {
                 pclItem->bChangeType(clImported.Get(), 0);
                 bChanged = true;

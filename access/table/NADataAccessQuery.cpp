@@ -35,6 +35,7 @@ enum : int {
     PT_CODE_PAGE = 26,
     PT_MEMO_NO_RECORD = 60,
     PT_MEMO_INDEX = 61,
+    PT_NOT_PREPARED = 62,
 };
 
 // Connection code pages that carry any text.
@@ -110,26 +111,35 @@ int CNADataAccess::_bExecuteQuery(int* pbHasResult, const wchar_t* pszName, unsi
         return 0;
     if (!m_pclConnection->bIsOpen() && !m_pclConnection->bOpen(m_pclError))
         return 0;
-    CNACommand* pclCommand = nullptr;
-    CTString csParseItem;
-    if (!bPrepared) {
-        bResult = _bInitQuery(&pclCommand, &csParseItem, pszName, eMode, pszSQL, piParser, piExecution);
-    } else {
-        _RAZPrepare();
-        bResult = 1;
-    }
-    CHeld<CNACommand> clCommand(pclCommand);
-    if (!bResult) {
-        // Nothing to report.
-    } else if (!bRequeteSansCorrection() && csParseItem.nTaille() > 0) {
-        // A selecting query already opened on its first record.
-        bHasResult = m_piDescription != nullptr && m_piDescription->nGetNumItems() > 0;
-    } else {
-        CNAStatement* pclStatement = nullptr;
-        bResult = _bExecuteQuery(&pclStatement, pclCommand, pszName, bPrepared, eMode);
-        CHeld<CNAStatement> clStatement(pclStatement);
-        if (bResult)
-            bResult = _bInitQueryParse(&bHasResult, pclStatement, csParseItem.pszGet(), eMode);
+    // The objects below throw when their containers find no memory: what
+    // was made is given back on the way out.
+    try {
+        CNACommand* pclCommand = nullptr;
+        CTString csParseItem;
+        if (!bPrepared) {
+            bResult = _bInitQuery(&pclCommand, &csParseItem, pszName, eMode, pszSQL, piParser, piExecution);
+        } else {
+            _RAZPrepare();
+            bResult = 1;
+        }
+        CHeld<CNACommand> clCommand(pclCommand);
+        if (!bResult) {
+            // Nothing to report.
+        } else if (!bRequeteSansCorrection() && csParseItem.nTaille() > 0) {
+            // A selecting query already opened on its first record.
+            bHasResult = m_piDescription != nullptr && m_piDescription->nGetNumItems() > 0;
+        } else {
+            CNAStatement* pclStatement = nullptr;
+            bResult = _bExecuteQuery(&pclStatement, pclCommand, pszName, bPrepared, eMode);
+            CHeld<CNAStatement> clStatement(pclStatement);
+            if (bResult)
+                bResult = _bInitQueryParse(&bHasResult, pclStatement, csParseItem.pszGet(), eMode);
+        }
+    } catch (const std::bad_alloc&) {
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        bResult = 0;
+        bHasResult = 0;
     }
     if (pbHasResult != nullptr)
         *pbHasResult = bHasResult;
@@ -237,19 +247,18 @@ int CNADataAccess::_bInitQuery(CNACommand** ppclCommand, CTString* pclParseItem,
         return bResult;
     }
 
-    CNACommand* pclCommand = pclAllocCommand(m_pclError);
-    if (pclCommand == nullptr)
+    CHeld<CNACommand> clCommand(pclAllocCommand(m_pclError));
+    if (!clCommand)
         return 0;
-    pclCommand->AddRef();
-    pclCommand->SetQueryType(eHostType);
-    const int bResult = m_pclQueryParserInfo != nullptr
-                            ? pclCommand->bFormatCondition(m_pclQueryParserInfo, nullptr, 1, static_cast<int>(m_eQueryMode))
-                            : pclCommand->bSetInternalQuery(pszSQL != nullptr ? pszSQL : L"", static_cast<unsigned int>(-1));
-    if (!bResult) {
-        pclCommand->nRelease();
+    clCommand->AddRef();
+    clCommand->SetQueryType(eHostType);
+    const int bResult =
+        m_pclQueryParserInfo != nullptr
+            ? clCommand->bFormatCondition(m_pclQueryParserInfo, nullptr, 1, static_cast<int>(m_eQueryMode))
+            : clCommand->bSetInternalQuery(pszSQL != nullptr ? pszSQL : L"", static_cast<unsigned int>(-1));
+    if (!bResult)
         return 0;
-    }
-    *ppclCommand = pclCommand;
+    *ppclCommand = clCommand.Release();
     return 1;
 }
 
@@ -269,6 +278,7 @@ int CNADataAccess::_bExecuteQuery(CNAStatement** ppclStatement, CNACommand* pclC
     }
     if (pclStatement == nullptr)
         return 0;
+    CHeld<CNAStatement> clStatement(pclStatement);
     int bResult = 0;
     if ((eMode & QM_PREPARE) != 0) {
         _SetExecutionStatement(pclStatement);
@@ -279,10 +289,14 @@ int CNADataAccess::_bExecuteQuery(CNAStatement** ppclStatement, CNACommand* pclC
                             : pclStatement->bExecuteDirectNewCommand(pclCommand, nFlags, 1);
     }
     if (!bResult) {
-        pclStatement->nRelease();
+        // This server's statements are never prepared: a preparation or its
+        // run fails with nothing said, and the host must learn why.
+        if (((eMode & QM_PREPARE) != 0 || bPrepared) && m_pclError != nullptr &&
+            m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE)
+            _bNotBuilt(PT_NOT_PREPARED);
         return 0;
     }
-    *ppclStatement = pclStatement;
+    *ppclStatement = clStatement.Release();
     return 1;
 }
 

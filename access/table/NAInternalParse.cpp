@@ -41,7 +41,15 @@ CNAInternalParse* CNAInternalParse::s_pclGetNAInternalParse(const wchar_t* pszQu
             pclError->pclGetXError()->SetErrorNoMemory();
         return nullptr;
     }
-    if (pcl->_bAllocate() && pcl->_bExecute(pszQuery))
+    int bReady = 0;
+    try {
+        bReady = pcl->_bAllocate() && pcl->_bExecute(pszQuery);
+    } catch (const std::bad_alloc&) {
+        // The driver's objects throw when their containers find no memory.
+        if (pclError != nullptr)
+            pclError->pclGetXError()->SetErrorNoMemory();
+    }
+    if (bReady)
         return pcl;
     pcl->m_nRefCount++;
     pcl->dwRelease();
@@ -66,8 +74,12 @@ int CNAInternalParse::_bAllocate()
     if (CNADriver::s_pclDriver == nullptr)
         return 0;
     m_pclDataAccess = CNADriver::s_pclDriver->pclAllocDataAccess(nullptr, m_pclConnection, m_pclError);
-    if (m_pclDataAccess == nullptr)
+    if (m_pclDataAccess == nullptr) {
+        // The factories make nothing only for want of memory.
+        if (m_pclError != nullptr && m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
         return 0;
+    }
     m_pclDataAccess->AddRef();
     return 1;
 }
@@ -121,7 +133,13 @@ int CNAInternalParse::_bFetchRow(eNA_PARSEDIRECTION eDirection, int* pbOutOfRang
     if (m_pclStatement == nullptr || pclText == nullptr)
         return 0;
     long long llMoved = 0;
-    const int bResult = m_pclStatement->bFetch(eDirection, 1, 1, &llMoved);
+    int bResult = 0;
+    try {
+        bResult = m_pclStatement->bFetch(eDirection, 1, 1, &llMoved);
+    } catch (const std::bad_alloc&) {
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+    }
     int bOutOfRange = 1;
     m_pclStatement->HEndehors(&bOutOfRange);
     if (pbOutOfRange != nullptr)
@@ -143,8 +161,15 @@ int CNAInternalParse::_bFetchRow(eNA_PARSEDIRECTION eDirection, int* pbOutOfRang
                 return 0;
             }
             const wchar_t* pszValue = nullptr;
-            if (clValue.__nCastTo(TQTYPE_PSTRW, nullptr, 1) <= CAST_SUCCESS_MAX && !clValue.bIsNull())
+            const unsigned char nType = clValue.nGetTypeCode();
+            if (clValue.bIsNull()) {
+                // An empty field.
+            } else if (nType == TQTYPE_DSTRW || nType == TQTYPE_PSTRW) {
+                // Already wide text: the cast would only copy it.
                 clValue.pclGetTraitement()->nGetPCWSTR(&pszValue);
+            } else if (clValue.__nCastTo(TQTYPE_PSTRW, nullptr, 1) <= CAST_SUCCESS_MAX) {
+                clValue.pclGetTraitement()->nGetPCWSTR(&pszValue);
+            }
             if (i > 0 && pszColumnSeparator != nullptr)
                 pclText->Add(pszColumnSeparator);
             if (pszValue != nullptr)

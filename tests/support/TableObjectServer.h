@@ -74,15 +74,23 @@ protected:
     void TearDown() override
     {
         CPositionAccess::s_bRefuse = false;
+        CloseTables();
+        DriverServerTestOf<CPositionDriver>::TearDown();
+        EXPECT_EQ(CCountedPosition::s_nLive, 0) << "a position outlived its data access";
+    }
+    // Every table closed in every context and given back, with the
+    // descriptions.
+    void CloseTables()
+    {
         for (INATable* pi : m_apTable) {
             for (CHostContext* pContext : m_apContext)
                 pi->bHFerme(pContext);
             pi->nExternalRelease();
         }
+        m_apTable.clear();
         for (INADataSourceDescription* pi : m_apDescription)
             pi->nExternalRelease();
-        DriverServerTestOf<CPositionDriver>::TearDown();
-        EXPECT_EQ(CCountedPosition::s_nLive, 0) << "a position outlived its data access";
+        m_apDescription.clear();
     }
     // The table opened in the context, on the host description given (the
     // set-up's by default).

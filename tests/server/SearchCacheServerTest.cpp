@@ -1,0 +1,200 @@
+// Searches served by a query's table cache on the private server: a query
+// sent as written reads its rows first and searches among them, sending
+// nothing more; a query with a table cache searches in it when asked to,
+// and drops it otherwise. Expected rows come from the server itself.
+#include "access/statement/NAStatement.h"
+#include "host/HostQueryParametersValue.h"
+#include "host/parse/HostSQLParse.h"
+#include "tests/support/TableObjectServer.h"
+#include "tests/support/ValueCells.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tableobject;
+
+class SearchCache : public TableObjectServer {
+protected:
+    SearchCache()
+        : TableObjectServer("zt41sc", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL, "
+                                       "n INT NOT NULL, KEY(name)) CHARACTER SET utf8mb4",
+                                       "INSERT INTO t VALUES (7, 'ABC', 1), (3, 'B', 2), (5, 'AA', 3), (9, 'AZ', 4), "
+                                       "(1, 'C', 5), (4, 'BA', 6), (8, 'CA', 7), (2, 'D', 8), (6, 'DA', 9), "
+                                       "(10, 'E', 10), (11, 'ABD', 11)"})
+    {
+    }
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(TableObjectServer::SetUp());
+        BindValueMachine();
+        m_pContext = Context(5);
+    }
+    void TearDown() override
+    {
+        // The catalogue's description holds the connection.
+        CloseTables();
+        m_tabParse.clear();
+        m_pCatalogue.reset();
+        TableObjectServer::TearDown();
+    }
+    // The query run by the driver's entry in the mode given; its table
+    // object, closed by the tear-down.
+    INATable* Run(const std::wstring& strText, unsigned int nMode)
+    {
+        if (!m_pCatalogue) {
+            m_pCatalogue.reset(new CHostCatalogue);
+            INADataSourceDescription* pi = m_piDriver->piGetTableDesc(L"t", m_pHost);
+            EXPECT_NE(pi, nullptr) << Report();
+            if (pi == nullptr)
+                return nullptr;
+            m_pCatalogue->Add(L"t", L"t", pi);
+            pi->nExternalRelease();
+        }
+        std::wstring strError;
+        m_tabParse.push_back(CHostSQLParse::pParse(strText.c_str(), m_pCatalogue.get(), &m_clValues, &strError));
+        EXPECT_NE(m_tabParse.back(), nullptr) << Narrow(strError.c_str());
+        INATable* pi = nullptr;
+        EXPECT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&pi, m_pContext, L"Q", m_pHost, m_tabParse.back().get(), nMode,
+                                                    nullptr),
+                  1)
+            << Report();
+        if (pi != nullptr)
+            m_apTable.push_back(pi);
+        return pi;
+    }
+    int Search(INATable* pi, const wchar_t* pszItem, const CAny& v, int bExact, int bFirst, unsigned int nFlags)
+    {
+        return pi->bHRecherche(m_pContext, pszItem, &v, bExact, 0, kNoLock, nullptr, bFirst, nFlags);
+    }
+    CNAStatement* StatementOf(INATable* pi, const wchar_t* pszItem)
+    {
+        CNAStatement* p = Access(pi, m_pContext)->_pclFindStatement(pszItem);
+        if (p != nullptr)
+            p->nRelease(); // the data access keeps it
+        return p;
+    }
+
+    CHostContext* m_pContext = nullptr;
+    // Parses live until the tables are closed: the driver keeps their digest.
+    CHostQueryParametersValue m_clValues;
+    std::unique_ptr<CHostCatalogue> m_pCatalogue;
+    std::vector<std::unique_ptr<CHostSQLParse>> m_tabParse;
+};
+
+// The query sent as written cannot take a search into its text: the rows
+// are read first and searched in the table cache; nothing more is sent.
+TEST_F(SearchCache, AQueryWithoutCorrectionSearchesItsRows)
+{
+    const std::string strWhere = " FROM t WHERE n <= 9";
+    INATable* pi = Run(L"SELECT id, name, n FROM t WHERE n <= 9", CNADataAccess::QM_WITHOUT_CORRECTION);
+    ASSERT_NE(pi, nullptr);
+    CNADataAccess* p = Access(pi, m_pContext);
+    ASSERT_TRUE(p->bHasTableCache());
+    Sent();
+    struct SCase {
+        const wchar_t* pszItem;
+        const wchar_t* pszValue;
+        int bExact;
+        int bFirst;
+        const char* pszExpected; // the server's row
+    };
+    const SCase aCase[] = {
+        {L"name", L"AB", 0, 1, " AND name LIKE 'AB%' ORDER BY name LIMIT 1"},
+        {L"name", L"AB", 0, 0, " AND name LIKE 'AB%' ORDER BY name DESC LIMIT 1"},
+        {L"name", L"A", 0, 0, " AND name LIKE 'A%' ORDER BY name DESC LIMIT 1"},
+        {L"name", L"BA", 1, 1, " AND name = 'BA'"},
+        {L"id", L"2", 1, 1, " AND id = 2"},
+    };
+    for (const SCase& c : aCase) {
+        SCOPED_TRACE(c.pszExpected);
+        ASSERT_EQ(Search(pi, c.pszItem, CText(c.pszValue), c.bExact, c.bFirst, 0), 1) << Error(pi, m_pContext);
+        EXPECT_EQ(Found(pi, m_pContext, c.pszItem), 1);
+        EXPECT_EQ(Value(pi, m_pContext, L"id"), First("SELECT id" + strWhere + c.pszExpected));
+        CNAStatement* pStatement = StatementOf(pi, c.pszItem);
+        ASSERT_NE(pStatement, nullptr);
+        EXPECT_NE(pStatement->nGetParseFlags() & CNADataAccess::WPF_TABLE_CACHE, 0u) << "served by the table cache";
+        EXPECT_TRUE(p->bHasTableCache());
+    }
+    // From the last record that begins with "A", the browse goes on backwards.
+    ASSERT_EQ(Search(pi, L"name", CText(L"A"), 0, 0, 0), 1) << Error(pi, m_pContext);
+    ASSERT_EQ(Read(pi, m_pContext, L"name", PREVIOUS), 1) << Error(pi, m_pContext);
+    EXPECT_EQ(Value(pi, m_pContext, L"name"),
+              First("SELECT name" + strWhere + " AND name < (SELECT MAX(name)" + strWhere +
+                    " AND name LIKE 'A%') ORDER BY name DESC LIMIT 1"));
+    // Rows outside the query's condition are not there to be found.
+    ASSERT_EQ(First("SELECT COUNT(*) FROM t WHERE n > 9 AND name = 'ABD'"), "1");
+    ASSERT_EQ(Search(pi, L"name", CText(L"ABD"), 1, 1, 0), 1) << Error(pi, m_pContext);
+    EXPECT_EQ(Found(pi, m_pContext, L"name"), 0);
+    // What reads the rows again is the query's own text, never a search.
+    for (const std::string& s : Sent())
+        EXPECT_EQ(s, "SELECT id, name, n FROM t WHERE n <= 9");
+
+    // The browse goes on among the query's rows from the record found.
+    ASSERT_EQ(Search(pi, L"name", CText(L"B"), 0, 1, 0), 1) << Error(pi, m_pContext);
+    Rows tab;
+    while (!Out(pi, m_pContext, L"name") && tab.size() < 20) {
+        tab.push_back(Value(pi, m_pContext, L"name"));
+        ASSERT_EQ(Read(pi, m_pContext, L"name", NEXT), 1) << Error(pi, m_pContext);
+    }
+    EXPECT_EQ(tab, List("SELECT name" + strWhere + " AND name >= 'B' ORDER BY name"));
+}
+
+// A query with correction keeps its rows in a table cache: a search asked
+// to use it sends nothing; one not asked to drops it and goes to the server.
+TEST_F(SearchCache, UsingOrDroppingTheTableCache)
+{
+    INATable* pi = Run(L"SELECT id, name, n FROM t WHERE n <= 9 ORDER BY name", 0);
+    ASSERT_NE(pi, nullptr);
+    CNADataAccess* p = Access(pi, m_pContext);
+    const Rows tabNames = List("SELECT name FROM t WHERE n <= 9 ORDER BY name");
+    // Read on to its end: the cache holds every row.
+    Rows tab;
+    unsigned int nContinue = CNADataAccess::WPF_CONTINUE;
+    for (eNA_PARSEDIRECTION e = FIRST; tab.size() < 20; e = NEXT) {
+        ASSERT_EQ(pi->bHLitxxx(m_pContext, L"name", e, 1, kNoLock, nullptr, nContinue), 1) << Error(pi, m_pContext);
+        if (Out(pi, m_pContext, L"name"))
+            break;
+        tab.push_back(Value(pi, m_pContext, L"name"));
+    }
+    ASSERT_EQ(tab, tabNames);
+    ASSERT_TRUE(p->bHasTableCache());
+    Sent();
+    ASSERT_EQ(Search(pi, L"name", CText(L"C"), 0, 1, CNADataAccess::WPF_TABLE_CACHE), 1) << Error(pi, m_pContext);
+    EXPECT_EQ(Found(pi, m_pContext, L"name"), 1);
+    EXPECT_EQ(Value(pi, m_pContext, L"id"), First("SELECT id FROM t WHERE n <= 9 AND name LIKE 'C%' ORDER BY name LIMIT 1"));
+    EXPECT_TRUE(p->bHasTableCache());
+    EXPECT_NE(StatementOf(pi, L"name")->pclGetTableCacheIndexNoRef(), nullptr);
+    EXPECT_EQ(Sent(), std::vector<std::string>{}) << "served from the table cache";
+
+    // Without the flag the table cache goes and the search is the server's.
+    ASSERT_EQ(Search(pi, L"name", CText(L"D"), 1, 1, 0), 1) << Error(pi, m_pContext);
+    EXPECT_EQ(Found(pi, m_pContext, L"name"), 1);
+    EXPECT_EQ(Value(pi, m_pContext, L"id"), First("SELECT id FROM t WHERE n <= 9 AND name = 'D'"));
+    EXPECT_FALSE(p->bHasTableCache());
+    EXPECT_EQ(StatementOf(pi, L"name")->pclGetTableCacheIndexNoRef(), nullptr);
+    EXPECT_FALSE(Sent().empty());
+    // With the flag but no table cache left: the flag is dropped.
+    ASSERT_EQ(Search(pi, L"name", CText(L"B"), 1, 1, CNADataAccess::WPF_TABLE_CACHE), 1) << Error(pi, m_pContext);
+    EXPECT_EQ(Value(pi, m_pContext, L"id"), First("SELECT id FROM t WHERE n <= 9 AND name = 'B'"));
+    EXPECT_EQ(StatementOf(pi, L"name")->nGetParseFlags() & CNADataAccess::WPF_TABLE_CACHE, 0u);
+}
+
+// On a table, which has no table cache, the flag asks nothing and is not kept.
+TEST_F(SearchCache, ATableHasNoTableCacheToUse)
+{
+    INATable* pi = Open(L"t", m_pContext);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Search(pi, L"name", CText(L"AB"), 0, 0, CNADataAccess::WPF_TABLE_CACHE | CNADataAccess::WPF_KEEP_FILTER),
+              1)
+        << Error(pi, m_pContext);
+    EXPECT_EQ(Found(pi, m_pContext, L"name"), 1);
+    EXPECT_EQ(Value(pi, m_pContext, L"id"), First("SELECT id FROM t WHERE name LIKE 'AB%' ORDER BY name DESC LIMIT 1"));
+    EXPECT_EQ(StatementOf(pi, L"name")->nGetParseFlags(), static_cast<unsigned int>(CNADataAccess::WPF_KEEP_FILTER));
+}
+
+} // namespace

@@ -1740,9 +1740,18 @@ int CNAStatement::_bFetchCacheEnabled(int eDirection, int bFlag, long long llCou
             m_pclTableCacheIndex->SetStartValue(m_clUserSearch.pclGetValue());
             int nRow = -1;
             unsigned int nDuplicate = 0;
-            if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(eDirection),
-                                                          llCount > INT_MAX ? INT_MAX : static_cast<int>(llCount),
-                                                          &nRow, &nDuplicate))
+            const int nCount = llCount > INT_MAX ? INT_MAX : static_cast<int>(llCount);
+            // The last entry at or before a prefix is before every value that
+            // begins with it: a generic search from the end starts on the
+            // last of those instead, when there is one.
+            const bool bLastOfPrefix = eDirection == NA_PARSE_LAST &&
+                                       (m_clUserSearch.nGetFlags() & CNAUserSearch::US_GENERIC) != 0 &&
+                                       m_clUserSearch.pclGetValue()->nGetTypeCode() != TQTYPE_VIDE;
+            if (bLastOfPrefix && !_bLastOfPrefixInCacheIndex(nCount, &nRow))
+                return 0;
+            if (nRow == -1 &&
+                !m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(eDirection), nCount, &nRow,
+                                                          &nDuplicate))
                 return 0;
             llPosition = nRow;
         } else {
@@ -1780,6 +1789,39 @@ int CNAStatement::_bFetchCacheEnabled(int eDirection, int bFlag, long long llCou
         }
     }
     m_bMoreRows = !*pbOutOfRange;
+    return 1;
+}
+
+int CNAStatement::_bLastOfPrefixInCacheIndex(int nCount, int* pnRow)
+{
+    *pnRow = -1;
+    int nRow = -1;
+    if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(NA_PARSE_FIRST), 1, &nRow, nullptr))
+        return 0;
+    _RestaureRecordFromCache(nRow);
+    if (nRow == -1 || !m_clUserSearch.bGetHTrouve(m_pclCurrentRecord))
+        return 1;
+    // On along the entries while they begin with it, then back on the last.
+    for (;;) {
+        int nNext = -1;
+        if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(NA_PARSE_NEXT), 1, &nNext,
+                                                      nullptr))
+            return 0;
+        if (nNext == -1)
+            break;
+        _RestaureRecordFromCache(nNext);
+        if (!m_clUserSearch.bGetHTrouve(m_pclCurrentRecord)) {
+            if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(NA_PARSE_PREVIOUS), 1,
+                                                          &nNext, nullptr))
+                return 0;
+            break;
+        }
+        nRow = nNext;
+    }
+    if (nCount > 1 && !m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(NA_PARSE_PREVIOUS),
+                                                                nCount - 1, &nRow, nullptr))
+        return 0;
+    *pnRow = nRow;
     return 1;
 }
 

@@ -2653,6 +2653,13 @@ int CNAStatement::bHPositionne(unsigned int nThousandths, eNA_PRECISION, unsigne
 {
     if (m_pclDataAccess == nullptr)
         return 0;
+    // The place is one of the whole browse's records: a search in force goes
+    // first, as for a read of the first record, and the browse runs again.
+    if (_bSearchInForce()) {
+        DesactivateRechercheUserAndInternal();
+        if (m_pclTableCacheIndex == nullptr)
+            bSetParseNeedUpdate(UPDATE_REEXECUTE, -1);
+    }
     long long llRecord = 0;
     if (nThousandths != 0) {
         long long llCount = 0;
@@ -2692,7 +2699,7 @@ int CNAStatement::bHPositionCourante(int* pnThousandths, eNA_PRECISION)
         if (!m_pclDataAccess->bGetNbEnr(&llCount, 16, WPF_CONTINUE, this, -1))
             return 0;
         if (llCount > 0) {
-            if (m_bInternalSearch || m_eParseNeedUpdate != UPDATE_NONE || !m_bFirstBlock) {
+            if (_bSearchInForce() || m_eParseNeedUpdate != UPDATE_NONE || !m_bFirstBlock) {
                 if (!m_pclDataAccess->bGetNbEnr(&llPosition, 16, WPF_CONTINUE, this, NA_PARSE_PREVIOUS))
                     return 0;
                 llPosition++;
@@ -2707,6 +2714,11 @@ int CNAStatement::bHPositionCourante(int* pnThousandths, eNA_PRECISION)
     const long long llValue = (llPosition * 1000 + llCount - 1) / llCount;
     *pnThousandths = llValue < INT_MIN ? INT_MIN : (llValue > INT_MAX ? INT_MAX : static_cast<int>(llValue));
     return 1;
+}
+
+int CNAStatement::_bSearchInForce() const
+{
+    return m_bInternalSearch || (m_pclRecherche != nullptr && m_pclRecherche->nGetState() != CNARecherche::STATE_INACTIVE);
 }
 
 int CNAStatement::bGetNbEnrCurrentParse(long long* pllCount, unsigned int nFlags, int bAllRows)

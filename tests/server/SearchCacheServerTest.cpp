@@ -2,15 +2,10 @@
 // sent as written reads its rows first and searches among them, sending
 // nothing more; a query with a table cache searches in it when asked to,
 // and drops it otherwise. Expected rows come from the server itself.
-#include "access/statement/NAStatement.h"
-#include "host/HostQueryParametersValue.h"
-#include "host/parse/HostSQLParse.h"
 #include "tests/support/TableObjectServer.h"
-#include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,41 +26,11 @@ protected:
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(TableObjectServer::SetUp());
-        BindValueMachine();
         m_pContext = Context(5);
     }
-    void TearDown() override
-    {
-        // The catalogue's description holds the connection.
-        CloseTables();
-        m_tabParse.clear();
-        m_pCatalogue.reset();
-        TableObjectServer::TearDown();
-    }
-    // The query run by the driver's entry in the mode given; its table
-    // object, closed by the tear-down.
     INATable* Run(const std::wstring& strText, unsigned int nMode)
     {
-        if (!m_pCatalogue) {
-            m_pCatalogue.reset(new CHostCatalogue);
-            INADataSourceDescription* pi = m_piDriver->piGetTableDesc(L"t", m_pHost);
-            EXPECT_NE(pi, nullptr) << Report();
-            if (pi == nullptr)
-                return nullptr;
-            m_pCatalogue->Add(L"t", L"t", pi);
-            pi->nExternalRelease();
-        }
-        std::wstring strError;
-        m_tabParse.push_back(CHostSQLParse::pParse(strText.c_str(), m_pCatalogue.get(), &m_clValues, &strError));
-        EXPECT_NE(m_tabParse.back(), nullptr) << Narrow(strError.c_str());
-        INATable* pi = nullptr;
-        EXPECT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&pi, m_pContext, L"Q", m_pHost, m_tabParse.back().get(), nMode,
-                                                    nullptr),
-                  1)
-            << Report();
-        if (pi != nullptr)
-            m_apTable.push_back(pi);
-        return pi;
+        return TableObjectServer::Run(strText, L"t", m_pContext, nMode);
     }
     int Search(INATable* pi, const wchar_t* pszItem, const CAny& v, int bExact, int bFirst, unsigned int nFlags)
     {
@@ -73,17 +38,10 @@ protected:
     }
     CNAStatement* StatementOf(INATable* pi, const wchar_t* pszItem)
     {
-        CNAStatement* p = Access(pi, m_pContext)->_pclFindStatement(pszItem);
-        if (p != nullptr)
-            p->nRelease(); // the data access keeps it
-        return p;
+        return TableObjectServer::StatementOf(pi, m_pContext, pszItem);
     }
 
     CHostContext* m_pContext = nullptr;
-    // Parses live until the tables are closed: the driver keeps their digest.
-    CHostQueryParametersValue m_clValues;
-    std::unique_ptr<CHostCatalogue> m_pCatalogue;
-    std::vector<std::unique_ptr<CHostSQLParse>> m_tabParse;
 };
 
 // The query sent as written cannot take a search into its text: the rows

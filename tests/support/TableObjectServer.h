@@ -10,16 +10,22 @@
 #include "access/table/NATable.h"
 #include "common/values/Any.h"
 #include "common/values/AnyConvert.h"
+#include "access/statement/NAStatement.h"
 #include "host/HostContext.h"
+#include "host/HostQueryParametersValue.h"
+#include "host/parse/HostSQLParse.h"
 #include "mysql/MySQLDataAccess.h"
 #include "mysql/MySQLDriver.h"
+#include "mysql/MySQLStatement.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/DriverServer.h"
 #include "tests/support/StatementServer.h"
+#include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,8 +64,23 @@ public:
     CNAPosition* pclAllocPosition() override { return s_bRefuse ? nullptr : new CCountedPosition; }
 };
 
+// Statements whose return to a position can be made to fail.
+class CReturnStatement : public CMySQLStatement {
+public:
+    using CMySQLStatement::CMySQLStatement;
+    static inline bool s_bFailReturn = false;
+    int bSetPosition(CNAPosition* pclPosition, int eOption) override
+    {
+        return s_bFailReturn ? 0 : CMySQLStatement::bSetPosition(pclPosition, eOption);
+    }
+};
+
 class CPositionDriver : public CMySQLDriver {
 public:
+    CNAStatement* pclAllocStatement(CNADataAccess* pDataAccess, CNAConnectionDescription*, CNAError* pError) override
+    {
+        return new CReturnStatement(pDataAccess, pError);
+    }
     CNADataAccess* pclAllocDataAccess(INADataSourceDescription* piDescription, CNAConnectionDescription* pConnection,
                                       CNAError* pError) override
     {
@@ -74,7 +95,11 @@ protected:
     void TearDown() override
     {
         CPositionAccess::s_bRefuse = false;
+        CReturnStatement::s_bFailReturn = false;
         CloseTables();
+        // The catalogue's descriptions hold the connection.
+        m_tabQueryParse.clear();
+        m_pQueryCatalogue.reset();
         DriverServerTestOf<CPositionDriver>::TearDown();
         EXPECT_EQ(CCountedPosition::s_nLive, 0) << "a position outlived its data access";
     }
@@ -110,6 +135,33 @@ protected:
         EXPECT_EQ(pi->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, pContext);
         return pi;
     }
+    // The query on the table named run by the driver's entry in the context,
+    // in the mode given; its table object, closed by the tear-down.
+    INATable* Run(const std::wstring& strText, const wchar_t* pszTable, CHostContext* pContext, unsigned int nMode)
+    {
+        if (!m_pQueryCatalogue) {
+            BindValueMachine();
+            m_pQueryCatalogue.reset(new CHostCatalogue);
+            INADataSourceDescription* pi = m_piDriver->piGetTableDesc(pszTable, m_pHost);
+            EXPECT_NE(pi, nullptr) << Report();
+            if (pi == nullptr)
+                return nullptr;
+            m_pQueryCatalogue->Add(pszTable, pszTable, pi);
+            pi->nExternalRelease();
+        }
+        std::wstring strError;
+        m_tabQueryParse.push_back(
+            CHostSQLParse::pParse(strText.c_str(), m_pQueryCatalogue.get(), &m_clQueryValues, &strError));
+        EXPECT_NE(m_tabQueryParse.back(), nullptr) << Narrow(strError.c_str());
+        INATable* pi = nullptr;
+        EXPECT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&pi, pContext, L"Q", m_pHost, m_tabQueryParse.back().get(), nMode,
+                                                    nullptr),
+                  1)
+            << Report();
+        if (pi != nullptr)
+            m_apTable.push_back(pi);
+        return pi;
+    }
     // The host's context seen by one table: the key names the table's data
     // access within the context.
     CHostContext* Context(unsigned int nNumber, unsigned int nKey = 1)
@@ -141,6 +193,14 @@ protected:
     static CNADataAccess* Access(INATable* pi, CHostContext* pContext)
     {
         CNADataAccess* p = static_cast<CNATable*>(pi)->_pclFindDataAccess(pContext);
+        if (p != nullptr)
+            p->nRelease();
+        return p;
+    }
+    // The statement of the item's browse, kept by its data access.
+    static CNAStatement* StatementOf(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        CNAStatement* p = Access(pi, pContext)->_pclFindStatement(pszItem);
         if (p != nullptr)
             p->nRelease();
         return p;
@@ -193,6 +253,10 @@ protected:
 
     std::vector<INATable*> m_apTable;
     std::vector<INADataSourceDescription*> m_apDescription;
+    // Parses live until the tables are closed: the driver keeps their digest.
+    CHostQueryParametersValue m_clQueryValues;
+    std::unique_ptr<CHostCatalogue> m_pQueryCatalogue;
+    std::vector<std::unique_ptr<CHostSQLParse>> m_tabQueryParse;
     std::deque<CHostContext> m_tabContext;
     std::vector<CHostContext*> m_apContext;
 };

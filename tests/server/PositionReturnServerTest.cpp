@@ -1,7 +1,7 @@
 // Returns to saved positions on the private server beyond the plain ones: a
-// return that fails still frees a position not kept, a browse that ran
-// again under a filter or lost its table-cache index comes back by search to the record
-// noted, and one number compared with itself needs no position at all.
+// return that fails still frees a position not kept, and a browse that ran
+// again under a filter or lost its table-cache index comes back by search
+// to the record noted.
 #include "tests/support/TableObjectServer.h"
 
 #include "common/platform/MyModuleInfo.h"
@@ -23,19 +23,6 @@ protected:
     {
     }
 };
-
-TEST_F(PositionReturn, OneNumberComparedWithItselfIsNotLookedUp)
-{
-    CHostContext* pContext = Context(1);
-    INATable* pi = Open(L"t", pContext);
-    ASSERT_NE(pi, nullptr);
-    ASSERT_EQ(Access(pi, pContext)->nGetPositionCount(), 0u);
-    for (int n : {12345, -1, 0}) {
-        int bSame = 0;
-        EXPECT_EQ(pi->bCompareTablePosition(pContext, n, n, &bSame), 1) << Error(pi, pContext);
-        EXPECT_EQ(bSame, 1);
-    }
-}
 
 // bKeep 0 frees the position whatever the return answered; bKeep 1 keeps it.
 TEST_F(PositionReturn, AFailedReturnStillFreesAPositionNotKept)

@@ -1,6 +1,6 @@
 // A filter whose bound the item cannot take, on the private server: it is
-// refused with the reason, and the filter in force before stays the one
-// that limits the browse.
+// refused with the reason (not as a lack of memory), and the filter in
+// force before stays the one that limits the browse.
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/TableObjectServer.h"
 
@@ -41,6 +41,11 @@ TEST_F(FilterBounds, ABoundTheItemCannotTakeIsRefused)
     EXPECT_EQ(p->pclGetLatestFilterNoRef(), pLatest);
     EXPECT_EQ(Walk(pi, pContext, L"name", L"name"),
               List("SELECT name FROM t WHERE name >= 'B' AND name <= 'CA' ORDER BY name"));
+
+    // A search for such a value says the same.
+    EXPECT_EQ(pi->bHRecherche(pContext, L"id", &vText, 1, 0, kNoLock, nullptr, 1, 0), 0);
+    EXPECT_EQ(ErrorOf(pi, pContext)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION))
+        << Error(pi, pContext);
 }
 
 } // namespace

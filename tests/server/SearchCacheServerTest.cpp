@@ -2,6 +2,7 @@
 // sent as written reads its rows first and searches among them, sending
 // nothing more; a query with a table cache searches in it when asked to,
 // and drops it otherwise. Expected rows come from the server itself.
+#include "common/platform/MyModuleInfo.h"
 #include "tests/support/TableObjectServer.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,44 @@ TEST_F(SearchCache, AQueryWithoutCorrectionSearchesItsRows)
         ASSERT_EQ(Read(pi, m_pContext, L"name", NEXT), 1) << Error(pi, m_pContext);
     }
     EXPECT_EQ(tab, List("SELECT name" + strWhere + " AND name >= 'B' ORDER BY name"));
+}
+
+// The rows of a query sent as written cannot be read again: the search
+// fails with the server's reason.
+TEST_F(SearchCache, TheRowsCannotBeReadFirst)
+{
+    INATable* pi = Run(L"SELECT id, name, n FROM t WHERE n <= 9", CNADataAccess::QM_WITHOUT_CORRECTION);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Search(pi, L"name", CText(L"B"), 1, 1, 0), 1) << Error(pi, m_pContext);
+    ASSERT_TRUE(Admin("DROP TABLE t"));
+    EXPECT_EQ(Search(pi, L"name", CText(L"C"), 1, 1, 0), 0);
+    EXPECT_EQ(ErrorOf(pi, m_pContext)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_SERVER))
+        << Error(pi, m_pContext);
+}
+
+// The browse brought in line with the table-cache index: still there, or
+// its record gone from the index.
+TEST_F(SearchCache, TheBrowseInLineWithTheIndex)
+{
+    INATable* pi = Run(L"SELECT id, name, n FROM t WHERE n <= 9", CNADataAccess::QM_WITHOUT_CORRECTION);
+    ASSERT_NE(pi, nullptr);
+    CNADataAccess* p = Access(pi, m_pContext);
+    ASSERT_EQ(Search(pi, L"name", CText(L"C"), 1, 1, 0), 1) << Error(pi, m_pContext);
+    CNAStatement* pStatement = StatementOf(pi, L"name");
+    ASSERT_NE(pStatement->pclGetTableCacheIndexNoRef(), nullptr);
+    EXPECT_EQ(p->_bUpdateCurrentParsePosition(0, pStatement), 1) << Error(pi, m_pContext);
+    // A refresh pending from a record the index does not hold.
+    SetCurrentValue(p, L"name", L"nowhere");
+    ASSERT_TRUE(p->pclGetCurrentRecordNoRef()->bCopyCurrentRecordToOriginalRecord());
+    const int nSave = p->nKeepOriginalRecordSave(nullptr);
+    ASSERT_NE(nSave, -1);
+    ASSERT_EQ(pStatement->bSetParseNeedUpdate(CNAStatement::UPDATE_REPOSITION, nSave), 1);
+    p->nReleaseRecordSave(nSave);
+    EXPECT_EQ(p->_bUpdateCurrentParsePosition(0, pStatement), 0);
+    const CNAError* pError = ErrorOf(pi, m_pContext);
+    EXPECT_EQ(pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_RECORD_NOT_FOUND)) << Error(pi, m_pContext);
+    EXPECT_NE(Error(pi, m_pContext).find("=3.22\r\n"), std::string::npos) << Error(pi, m_pContext);
+    EXPECT_EQ(Narrow(pError->pszGetItemName()), "name");
 }
 
 // A query with correction keeps its rows in a table cache: a search asked

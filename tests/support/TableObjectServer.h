@@ -77,9 +77,11 @@ public:
 
 class CPositionDriver : public CMySQLDriver {
 public:
+    // No statement at all while s_bNoStatement is set.
+    static inline bool s_bNoStatement = false;
     CNAStatement* pclAllocStatement(CNADataAccess* pDataAccess, CNAConnectionDescription*, CNAError* pError) override
     {
-        return new CReturnStatement(pDataAccess, pError);
+        return s_bNoStatement ? nullptr : new CReturnStatement(pDataAccess, pError);
     }
     CNADataAccess* pclAllocDataAccess(INADataSourceDescription* piDescription, CNAConnectionDescription* pConnection,
                                       CNAError* pError) override
@@ -96,6 +98,7 @@ protected:
     {
         CPositionAccess::s_bRefuse = false;
         CReturnStatement::s_bFailReturn = false;
+        CPositionDriver::s_bNoStatement = false;
         CloseTables();
         // The catalogue's descriptions hold the connection.
         m_tabQueryParse.clear();

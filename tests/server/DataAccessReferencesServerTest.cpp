@@ -84,11 +84,23 @@ TEST_F(DataAccessReferences, NothingLeftAfterTheCloseAndTheEnd)
     SetCurrentValue(p, L"name", L"ZZ");
     ASSERT_EQ(pi->bHAjoute(pContext, 0, kNoLock), 1) << Error(pi, pContext);
     const int nAfterAdd = Save(pi, pContext, L"name");
-    ASSERT_EQ(pi->bHChangeCle(pContext, L"id", 0), 1) << Error(pi, pContext);
-    ASSERT_EQ(Read(pi, pContext, L"id", PREVIOUS), 1) << Error(pi, pContext);
-    ASSERT_EQ(pi->bHRetourPosition(pContext, nOnId, nullptr, 0, 0), 1) << Error(pi, pContext);
+    const int nAfterAddToo = Save(pi, pContext, L"name");
     int bSame = -1;
     ASSERT_EQ(pi->bCompareTablePosition(pContext, nOnName, nAfterAdd, &bSame), 1) << Error(pi, pContext);
+    ASSERT_EQ(pi->bHChangeCle(pContext, L"id", 0), 1) << Error(pi, pContext);
+    // Returns while the record added is the own record save: it goes, then
+    // comes back with a position noted after the add, and holds its own
+    // reference once the positions are gone.
+    ASSERT_NE(p->nGetOwnRecordSave(), -1);
+    ASSERT_EQ(pi->bHRetourPosition(pContext, nOnId, nullptr, 0, 0), 1) << Error(pi, pContext);
+    ASSERT_EQ(p->nGetOwnRecordSave(), -1);
+    ASSERT_EQ(pi->bHRetourPosition(pContext, nAfterAddToo, nullptr, 0, 0), 1) << Error(pi, pContext);
+    ASSERT_EQ(pi->bHLiberePosition(pContext, nAfterAdd), 1);
+    ASSERT_NE(p->nGetOwnRecordSave(), -1);
+    EXPECT_EQ(p->pclGetRecordSaveCacheNoRef()->nGetRecordSaveRef(p->nGetOwnRecordSave()), 1);
+    ASSERT_EQ(Value(pi, pContext, L"name"), "ZZ");
+    ASSERT_EQ(Read(pi, pContext, L"id", PREVIOUS), 1) << Error(pi, pContext);
+    Save(pi, pContext, L"id");
     ASSERT_EQ(p->nGetPositionCount(), 2u);
     ASSERT_GT(RecordSaveReferences(p), 2);
     ASSERT_GT(pFilter->nGetRef(), 2u) << "the statement, the latest and the positions";

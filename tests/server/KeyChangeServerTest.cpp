@@ -1,6 +1,7 @@
 // The change of browse item on the private server when the browse it
 // leaves has a refresh pending: the current record becomes the record
-// that browse stood on, and the new browse goes on from it.
+// that browse stood on, and the new browse goes on from it; and when no
+// statement can be made for the new item.
 #include "tests/support/TableObjectServer.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +47,22 @@ TEST_F(KeyChange, FromABrowseWithARefreshPending)
     EXPECT_EQ(Value(pi, pContext, L"name"), strName);
     ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
     EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT MIN(id) FROM t WHERE id > " + strId));
+}
+
+// No statement can be made for the new item: the change fails and the
+// browse stays where it stood.
+TEST_F(KeyChange, NoStatementForTheNewItem)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    const std::string strId = Third(pi, pContext, L"name", true);
+    CPositionDriver::s_bNoStatement = true;
+    EXPECT_EQ(pi->bHChangeCle(pContext, L"id", 0), 0);
+    CPositionDriver::s_bNoStatement = false;
+    EXPECT_EQ(Access(pi, pContext)->_pclFindStatement(L"id"), nullptr);
+    ASSERT_EQ(Read(pi, pContext, L"name", NEXT), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT id FROM t ORDER BY name LIMIT 3, 1"));
 }
 
 } // namespace

@@ -120,4 +120,19 @@ TEST_F(PositionThousandths, MovingUnderASearch)
     }
 }
 
+// A move to a place reads a record: the record added before is no longer
+// the data access's own record save.
+TEST_F(PositionThousandths, AMoveReadsTheRecord)
+{
+    CNADataAccess* p = Access(m_pi, m_pContext);
+    ASSERT_EQ(Read(m_pi, m_pContext, L"name", FIRST), 1);
+    SetCurrentValue(p, L"id", L"20");
+    SetCurrentValue(p, L"name", L"ZZ");
+    ASSERT_EQ(m_pi->bHAjoute(m_pContext, 0, kNoLock), 1) << Error(m_pi, m_pContext);
+    ASSERT_NE(p->nGetOwnRecordSave(), -1);
+    ASSERT_EQ(m_pi->bHPositionne(m_pContext, L"name", 500, kPrecision, 0), 1) << Error(m_pi, m_pContext);
+    EXPECT_EQ(p->nGetOwnRecordSave(), -1);
+    EXPECT_EQ(Value(m_pi, m_pContext, L"id"), First("SELECT id FROM t ORDER BY name, id LIMIT 5, 1"));
+}
+
 } // namespace

@@ -2718,7 +2718,8 @@ int CNAStatement::bHPositionCourante(int* pnThousandths, eNA_PRECISION)
 
 int CNAStatement::_bSearchInForce() const
 {
-    return m_bInternalSearch || (m_pclRecherche != nullptr && m_pclRecherche->nGetState() != CNARecherche::STATE_INACTIVE);
+    return m_bInternalSearch ||
+           (m_pclRecherche != nullptr && m_pclRecherche->nGetState() != CNARecherche::STATE_INACTIVE);
 }
 
 int CNAStatement::bGetNbEnrCurrentParse(long long* pllCount, unsigned int nFlags, int bAllRows)

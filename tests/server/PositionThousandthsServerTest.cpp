@@ -18,7 +18,10 @@ protected:
         : TableObjectServer("zt41th",
                             {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL, KEY(name))",
                              "INSERT INTO t VALUES (7, 'ABC'), (3, 'B'), (5, 'AA'), (9, 'AZ'), (1, 'C'), (4, 'BA'),"
-                             " (8, 'CA'), (2, 'D'), (6, 'DA'), (10, 'E'), (11, 'B'), (12, 'B')"})
+                             " (8, 'CA'), (2, 'D'), (6, 'DA'), (10, 'E'), (11, 'B'), (12, 'B')",
+                             "CREATE TABLE r (id INT PRIMARY KEY, x DOUBLE NOT NULL, KEY(x))",
+                             "INSERT INTO r VALUES (1, 2.5), (2, 0.5), (3, 9.5), (4, 4.5), (5, 1.5), (6, 7.5), "
+                             "(7, 3.5), (8, 8.5), (9, 6.5), (10, 5.5)"})
     {
     }
     void SetUp() override
@@ -117,6 +120,27 @@ TEST_F(PositionThousandths, MovingUnderASearch)
         ASSERT_EQ(m_pi->bHPositionne(m_pContext, L"name", c.nThousandths, kPrecision, 0), 1) << Error(m_pi, m_pContext);
         EXPECT_EQ(Value(m_pi, m_pContext, L"id"), tabIds[c.nRecord - 1]);
         EXPECT_EQ(Thousandths(L"name"), Expected(static_cast<int>(c.nRecord)));
+    }
+}
+
+// A browse read whole, without a row limit (a real item): under a search
+// its result holds only the rows from the value searched, and the count
+// is still the whole browse's.
+TEST_F(PositionThousandths, AWholeResultUnderASearch)
+{
+    CHostContext* pContext = Context(2, 2);
+    INATable* pi = Open(L"r", pContext);
+    ASSERT_NE(pi, nullptr);
+    const Rows tabX = List("SELECT x FROM r ORDER BY x");
+    ASSERT_EQ(tabX.size(), 10u);
+    for (size_t i : {0u, 4u, 9u}) {
+        SCOPED_TRACE(tabX[i]);
+        const CText v(Wide(tabX[i]));
+        ASSERT_EQ(pi->bHRecherche(pContext, L"x", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
+        ASSERT_EQ(Found(pi, pContext, L"x"), 1);
+        int n = -7;
+        ASSERT_EQ(pi->bHPositionCourante(pContext, L"x", &n, kPrecision, 0), 1) << Error(pi, pContext);
+        EXPECT_EQ(n, static_cast<int>(i + 1) * 100);
     }
 }
 

@@ -141,6 +141,25 @@ TEST_F(SearchCache, TheBrowseInLineWithTheIndex)
     EXPECT_EQ(Narrow(pError->pszGetItemName()), "name");
 }
 
+// The place of a record found in the table cache, and a move to a place,
+// are among all the query's rows, not from the value searched.
+TEST_F(SearchCache, PlacesUnderASearch)
+{
+    INATable* pi = Run(L"SELECT id, name, n FROM t WHERE n <= 10", CNADataAccess::QM_WITHOUT_CORRECTION);
+    ASSERT_NE(pi, nullptr);
+    const Rows tabIds = List("SELECT id FROM t WHERE n <= 10 ORDER BY name");
+    ASSERT_EQ(tabIds.size(), 10u);
+    ASSERT_EQ(Search(pi, L"name", CText(L"C"), 1, 1, 0), 1) << Error(pi, m_pContext);
+    const int nC = std::stoi(First("SELECT COUNT(*) FROM t WHERE n <= 10 AND name <= 'C'"));
+    int n = -7;
+    ASSERT_EQ(pi->bHPositionCourante(m_pContext, L"name", &n, kPrecision, 0), 1) << Error(pi, m_pContext);
+    EXPECT_EQ(n, nC * 100);
+    ASSERT_EQ(pi->bHPositionne(m_pContext, L"name", 300, kPrecision, 0), 1) << Error(pi, m_pContext);
+    EXPECT_EQ(Value(pi, m_pContext, L"id"), tabIds[2]);
+    ASSERT_EQ(pi->bHPositionCourante(m_pContext, L"name", &n, kPrecision, 0), 1) << Error(pi, m_pContext);
+    EXPECT_EQ(n, 300);
+}
+
 // A query with correction keeps its rows in a table cache: a search asked
 // to use it sends nothing; one not asked to drops it and goes to the server.
 TEST_F(SearchCache, UsingOrDroppingTheTableCache)

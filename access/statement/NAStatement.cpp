@@ -2728,12 +2728,15 @@ int CNAStatement::bGetNbEnrCurrentParse(long long* pllCount, unsigned int nFlags
         return 0;
     const bool bFilterKept = m_clFilterSave.bFilterEquals(m_pclFilter) != 0;
     const bool bFilter = bExistFilter() != 0;
-    if (bCacheCompleted() && !m_bInternalSearch && bFilterKept && (m_nParseFlags & WPF_CONTINUE) != 0 &&
+    // Under a search the result holds the rows from the value searched on;
+    // a table-cache index holds them all.
+    const bool bSearch = m_bInternalSearch || (m_pclTableCacheIndex == nullptr && _bSearchInForce());
+    if (bCacheCompleted() && !bSearch && bFilterKept && (m_nParseFlags & WPF_CONTINUE) != 0 &&
         (nFlags & WPF_CONTINUE) != 0 && !(bAllRows && bFilter)) {
         *pllCount = m_pclRecordCache->nGetCount() - m_pclRecordCache->nGetDeletedCount();
         return 1;
     }
-    if (!m_bParseStarted || llGetRowLimit() != NO_LIMIT || !m_bFirstBlock || m_bInternalSearch || !bFilterKept ||
+    if (!m_bParseStarted || llGetRowLimit() != NO_LIMIT || !m_bFirstBlock || bSearch || !bFilterKept ||
         (bFilter && bAllRows) || m_eParseNeedUpdate == UPDATE_REEXECUTE)
         return 0;
     if (m_pclTableCacheIndex != nullptr) {

@@ -924,7 +924,9 @@ CNAExpression* CNARecherche::_pclNewLeaf(CNAColumn* pclColumn, eNAOperator eOper
     }
     if (pcl == nullptr) {
         *pbFailed = 1;
-        _bNoMemory(kPointNoMemory);
+        // A value that could not be converted has already said why.
+        if (pclCell != nullptr || m_pclError == nullptr || m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE)
+            _bNoMemory(kPointNoMemory);
     }
     return pcl;
 }

@@ -1741,9 +1741,18 @@ int CNAStatement::_bFetchCacheEnabled(int eDirection, int bFlag, long long llCou
             m_pclTableCacheIndex->SetStartValue(m_clUserSearch.pclGetValue());
             int nRow = -1;
             unsigned int nDuplicate = 0;
-            if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(eDirection),
-                                                          llCount > INT_MAX ? INT_MAX : static_cast<int>(llCount),
-                                                          &nRow, &nDuplicate))
+            const int nCount = llCount > INT_MAX ? INT_MAX : static_cast<int>(llCount);
+            // The last entry at or before a prefix is before every value that
+            // begins with it: a generic search from the end starts on the
+            // last of those instead, when there is one.
+            const bool bLastOfPrefix = eDirection == NA_PARSE_LAST &&
+                                       (m_clUserSearch.nGetFlags() & CNAUserSearch::US_GENERIC) != 0 &&
+                                       m_clUserSearch.pclGetValue()->nGetTypeCode() != TQTYPE_VIDE;
+            if (bLastOfPrefix && !_bLastOfPrefixInCacheIndex(nCount, &nRow))
+                return 0;
+            if (nRow == -1 &&
+                !m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(eDirection), nCount, &nRow,
+                                                          &nDuplicate))
                 return 0;
             llPosition = nRow;
         } else {
@@ -1781,6 +1790,39 @@ int CNAStatement::_bFetchCacheEnabled(int eDirection, int bFlag, long long llCou
         }
     }
     m_bMoreRows = !*pbOutOfRange;
+    return 1;
+}
+
+int CNAStatement::_bLastOfPrefixInCacheIndex(int nCount, int* pnRow)
+{
+    *pnRow = -1;
+    int nRow = -1;
+    if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(NA_PARSE_FIRST), 1, &nRow, nullptr))
+        return 0;
+    _RestaureRecordFromCache(nRow);
+    if (nRow == -1 || !m_clUserSearch.bGetHTrouve(m_pclCurrentRecord))
+        return 1;
+    // On along the entries while they begin with it, then back on the last.
+    for (;;) {
+        int nNext = -1;
+        if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(NA_PARSE_NEXT), 1, &nNext,
+                                                      nullptr))
+            return 0;
+        if (nNext == -1)
+            break;
+        _RestaureRecordFromCache(nNext);
+        if (!m_clUserSearch.bGetHTrouve(m_pclCurrentRecord)) {
+            if (!m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(NA_PARSE_PREVIOUS), 1,
+                                                          &nNext, nullptr))
+                return 0;
+            break;
+        }
+        nRow = nNext;
+    }
+    if (nCount > 1 && !m_pclTableCacheIndex->bGetRecordPosition(static_cast<eNA_PARSEDIRECTION>(NA_PARSE_PREVIOUS),
+                                                                nCount - 1, &nRow, nullptr))
+        return 0;
+    *pnRow = nRow;
     return 1;
 }
 
@@ -2612,6 +2654,13 @@ int CNAStatement::bHPositionne(unsigned int nThousandths, eNA_PRECISION, unsigne
 {
     if (m_pclDataAccess == nullptr)
         return 0;
+    // The place is one of the whole browse's records: a search in force goes
+    // first, as for a read of the first record, and the browse runs again.
+    if (_bSearchInForce()) {
+        DesactivateRechercheUserAndInternal();
+        if (m_pclTableCacheIndex == nullptr)
+            bSetParseNeedUpdate(UPDATE_REEXECUTE, -1);
+    }
     long long llRecord = 0;
     if (nThousandths != 0) {
         long long llCount = 0;
@@ -2660,7 +2709,7 @@ int CNAStatement::bHPositionCourante(int* pnThousandths, eNA_PRECISION)
         if (!m_pclDataAccess->bGetNbEnr(&llCount, 16, WPF_CONTINUE, this, -1))
             return 0;
         if (llCount > 0) {
-            if (m_bInternalSearch || m_eParseNeedUpdate != UPDATE_NONE || !m_bFirstBlock) {
+            if (_bSearchInForce() || m_eParseNeedUpdate != UPDATE_NONE || !m_bFirstBlock) {
                 if (!m_pclDataAccess->bGetNbEnr(&llPosition, 16, WPF_CONTINUE, this, NA_PARSE_PREVIOUS))
                     return 0;
                 llPosition++;
@@ -2677,18 +2726,27 @@ int CNAStatement::bHPositionCourante(int* pnThousandths, eNA_PRECISION)
     return 1;
 }
 
+int CNAStatement::_bSearchInForce() const
+{
+    return m_bInternalSearch ||
+           (m_pclRecherche != nullptr && m_pclRecherche->nGetState() != CNARecherche::STATE_INACTIVE);
+}
+
 int CNAStatement::bGetNbEnrCurrentParse(long long* pllCount, unsigned int nFlags, int bAllRows)
 {
     if (pllCount == nullptr)
         return 0;
     const bool bFilterKept = m_clFilterSave.bFilterEquals(m_pclFilter) != 0;
     const bool bFilter = bExistFilter() != 0;
-    if (bCacheCompleted() && !m_bInternalSearch && bFilterKept && (m_nParseFlags & WPF_CONTINUE) != 0 &&
+    // Under a search the result holds the rows from the value searched on;
+    // a table-cache index holds them all.
+    const bool bSearch = m_bInternalSearch || (m_pclTableCacheIndex == nullptr && _bSearchInForce());
+    if (bCacheCompleted() && !bSearch && bFilterKept && (m_nParseFlags & WPF_CONTINUE) != 0 &&
         (nFlags & WPF_CONTINUE) != 0 && !(bAllRows && bFilter)) {
         *pllCount = m_pclRecordCache->nGetCount() - m_pclRecordCache->nGetDeletedCount();
         return 1;
     }
-    if (!m_bParseStarted || llGetRowLimit() != NO_LIMIT || !m_bFirstBlock || m_bInternalSearch || !bFilterKept ||
+    if (!m_bParseStarted || llGetRowLimit() != NO_LIMIT || !m_bFirstBlock || bSearch || !bFilterKept ||
         (bFilter && bAllRows) || m_eParseNeedUpdate == UPDATE_REEXECUTE)
         return 0;
     if (m_pclTableCacheIndex != nullptr) {

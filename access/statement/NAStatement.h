@@ -369,6 +369,12 @@ protected:
     // table cache's index or record cache brought in line.
     int _bRefreshBeforeFetch(int eDirection, long long* pllCount);
     int _bFetchCacheEnabled(int eDirection, int bFlag, long long llCount, long long* pllMoved, int* pbOutOfRange);
+    // The table-cache index on the last entry that begins with the user
+    // search's value, nCount - 1 entries back; *pnRow -1 when none does.
+    int _bLastOfPrefixInCacheIndex(int nCount, int* pnRow);
+    // A search the browse reads under (its rows start at the value
+    // searched), or a user search taken back from a position.
+    int _bSearchInForce() const;
     int _bFetchCacheDisabled(int eDirection, int bFlag, long long llCount, long long* pllMoved,
                              int* pbOutOfRange);
     int _bFetchAndCache(int eDirection, int bFlag, int* pbOutOfRange, long long llCount, long long* pllMoved);

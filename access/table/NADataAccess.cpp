@@ -850,7 +850,10 @@ int CNADataAccess::bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eParse, i
     CNAStatement* pcl = clStatement.Get();
 
     int bContinue = 1;
-    if ((eDirection == NEXT || eDirection == PREVIOUS) && bFilterChanged(pcl))
+    // A refresh already pending (after a return to a position) goes on from
+    // its own record, not from the statement's older one.
+    if ((eDirection == NEXT || eDirection == PREVIOUS) && bFilterChanged(pcl) &&
+        pcl->eParseNeedUpdate() == CNAStatement::UPDATE_NONE)
         bContinue = pcl->bSetParseNeedUpdate(CNAStatement::UPDATE_REPOSITION);
     int bRestart = 0;
     if ((eDirection == FIRST || eDirection == LAST) && bContinue == 1) {

@@ -1,77 +1,23 @@
 // Saved positions, searches, filters and the change of browse item on the
 // private server, through the table object of the MySQL driver as the host
 // calls it. Expected rows come from the server's own ORDER BY and WHERE.
-#include "access/driver/NAError.h"
 #include "access/statement/NAStatement.h"
 #include "access/table/NAUserSearch.h"
-#include "access/table/NADataAccess.h"
-#include "access/table/NATable.h"
 #include "common/platform/MyModuleInfo.h"
-#include "common/values/Any.h"
-#include "host/HostContext.h"
 #include "host/HostQueryParametersValue.h"
 #include "host/parse/HostSQLParse.h"
-#include "access/table/NAPosition.h"
-#include "common/values/AnyConvert.h"
-#include "mysql/MySQLDataAccess.h"
-#include "mysql/MySQLDriver.h"
-#include "tests/support/AnyValue.h"
-#include "tests/support/DriverServer.h"
-#include "tests/support/StatementServer.h"
+#include "tests/support/TableObjectServer.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr eNA_LOCKTYPE kNoLock = static_cast<eNA_LOCKTYPE>(0);
-constexpr eNA_PRECISION kPrecision = static_cast<eNA_PRECISION>(0);
-constexpr eNA_PARSEDIRECTION FIRST = static_cast<eNA_PARSEDIRECTION>(0), LAST = static_cast<eNA_PARSEDIRECTION>(1),
-                             NEXT = static_cast<eNA_PARSEDIRECTION>(2), PREVIOUS = static_cast<eNA_PARSEDIRECTION>(3);
-
-// Host values built in place (values are not copied).
-struct CInt : CAny {
-    explicit CInt(int n) { Set(*this, TQTYPE_I4, n); }
-};
-struct CText : CAny {
-    explicit CText(const std::wstring& s)
-    {
-        __SetType(TQTYPE_DSTRW, 0);
-        pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
-        SetFlags(0);
-    }
-};
-
-// Positions that count the live ones; a data access may be told to make none.
-class CCountedPosition : public CNAPosition {
-public:
-    static int s_nLive;
-    CCountedPosition() { s_nLive++; }
-    ~CCountedPosition() override { s_nLive--; }
-};
-int CCountedPosition::s_nLive = 0;
-
-class CPositionAccess : public CMySQLDataAccess {
-public:
-    using CMySQLDataAccess::CMySQLDataAccess;
-    static bool s_bRefuse;
-    CNAPosition* pclAllocPosition() override { return s_bRefuse ? nullptr : new CCountedPosition; }
-};
-bool CPositionAccess::s_bRefuse = false;
-
-class CPositionDriver : public CMySQLDriver {
-public:
-    CNADataAccess* pclAllocDataAccess(INADataSourceDescription* piDescription, CNAConnectionDescription* pConnection,
-                                      CNAError* pError) override
-    {
-        return new CPositionAccess(piDescription, pConnection, pError);
-    }
-};
+using namespace tableobject;
 
 // The host's equality that fails (its answer would say "equal").
 int nEqualityFails(const void*, unsigned short, const void*, unsigned short, int* pnResult, unsigned int, int)
@@ -80,10 +26,10 @@ int nEqualityFails(const void*, unsigned short, const void*, unsigned short, int
     return TQSTATUS_NO_MEMORY;
 }
 
-class PositionSearch : public DriverServerTestOf<CPositionDriver> {
+class PositionSearch : public TableObjectServer {
 protected:
     PositionSearch()
-        : DriverServerTestOf<CPositionDriver>(
+        : TableObjectServer(
               "zt41pos", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL, KEY(name))",
                           "INSERT INTO t VALUES (7, 'ABC'), (3, 'B'), (5, 'AA'), (9, 'AZ'), (1, 'C'), (4, 'BA'),"
                           " (8, 'CA'), (2, 'D'), (6, 'DA'), (10, 'E')",
@@ -99,124 +45,11 @@ protected:
                           "(4, '2023-01-01', 7.75, _utf8mb4 X'C3A96C616E')"})
     {
     }
-    void TearDown() override
-    {
-        CPositionAccess::s_bRefuse = false;
-        for (INATable* pi : m_apTable) {
-            for (CHostContext* pContext : m_apContext)
-                pi->bHFerme(pContext);
-            pi->nExternalRelease();
-        }
-        for (INADataSourceDescription* pi : m_apDescription)
-            pi->nExternalRelease();
-        DriverServerTestOf<CPositionDriver>::TearDown();
-        EXPECT_EQ(CCountedPosition::s_nLive, 0) << "a position outlived its data access";
-    }
-    // The table opened in the context.
-    INATable* Open(const wchar_t* pszTable, CHostContext* pContext)
-    {
-        INADataSourceDescription* piDescription = m_piDriver->piGetTableDesc(pszTable, m_pHost);
-        EXPECT_NE(piDescription, nullptr) << Report();
-        if (piDescription == nullptr)
-            return nullptr;
-        m_apDescription.push_back(piDescription);
-        INATable* pi = m_piDriver->piGetTable(m_pHost, piDescription);
-        EXPECT_NE(pi, nullptr) << Report();
-        if (pi == nullptr)
-            return nullptr;
-        m_apTable.push_back(pi);
-        EXPECT_EQ(pi->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, pContext);
-        return pi;
-    }
-    // The host's context seen by one table: the key names the table's data
-    // access within the context.
-    CHostContext* Context(unsigned int nNumber, unsigned int nKey = 1)
-    {
-        m_tabContext.emplace_back(nKey, nNumber);
-        m_apContext.push_back(&m_tabContext.back());
-        return m_apContext.back();
-    }
-    static CNAError* ErrorOf(INATable* pi, CHostContext* pContext)
-    {
-        return static_cast<CNAError*>(pi->piGetLastError(pContext));
-    }
-    static std::string Error(INATable* pi, CHostContext* pContext)
-    {
-        return Narrow(ErrorOf(pi, pContext)->pszGetError());
-    }
-    // The error held: user error, debug line and item.
-    static void ExpectError(INATable* pi, CHostContext* pContext, unsigned int nUserError, const wchar_t* pszPoint,
-                            const char* pszItem)
-    {
-        CNAError* pError = ErrorOf(pi, pContext);
-        EXPECT_EQ(pError->nGetUserErrorCode(), nUserError) << Narrow(pError->pszGetError());
-        const wchar_t* pszDebug = pError->pclGetXError()->pszGetDebugMessage();
-        EXPECT_NE(std::wstring(pszDebug != nullptr ? pszDebug : L"").find(pszPoint), std::wstring::npos)
-            << Narrow(pError->pszGetError());
-        EXPECT_EQ(pError->eGetErrorType(), NA_ERRORTYPE_GENERAL);
-        EXPECT_EQ(Narrow(pError->pszGetItemName()), pszItem);
-    }
-    static CNADataAccess* Access(INATable* pi, CHostContext* pContext)
-    {
-        CNADataAccess* p = static_cast<CNATable*>(pi)->_pclFindDataAccess(pContext);
-        if (p != nullptr)
-            p->nRelease();
-        return p;
-    }
-    static std::string Value(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
-    {
-        return CurrentValueText(Access(pi, pContext), pszItem);
-    }
-    static int Read(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, eNA_PARSEDIRECTION e)
-    {
-        return pi->bHLitxxx(pContext, pszItem, e, 1, kNoLock, nullptr, 0);
-    }
-    static bool Out(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
-    {
-        int bOut = 1;
-        EXPECT_EQ(pi->bHEnDehors(pContext, pszItem, &bOut), 1);
-        return bOut != 0;
-    }
-    // The values of an item, read on the browse item from the first on.
-    static Rows Walk(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, const wchar_t* pszValue)
-    {
-        Rows tab;
-        EXPECT_EQ(Read(pi, pContext, pszItem, FIRST), 1) << Error(pi, pContext);
-        while (!Out(pi, pContext, pszItem) && tab.size() < 100) {
-            tab.push_back(Value(pi, pContext, pszValue));
-            EXPECT_EQ(Read(pi, pContext, pszItem, NEXT), 1) << Error(pi, pContext);
-        }
-        return tab;
-    }
-    // The browse on the item to its third record from one end; its id.
-    static std::string Third(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, bool bFromFirst)
-    {
-        EXPECT_EQ(Read(pi, pContext, pszItem, bFromFirst ? FIRST : LAST), 1) << Error(pi, pContext);
-        for (int i = 0; i < 2; i++)
-            EXPECT_EQ(Read(pi, pContext, pszItem, bFromFirst ? NEXT : PREVIOUS), 1) << Error(pi, pContext);
-        return Value(pi, pContext, L"id");
-    }
-    // The found state of the item's browse (-1 when it cannot be asked).
-    static int Found(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
-    {
-        int bFound = -1, bInRange = -1;
-        return pi->bEvalHTrouve(pContext, pszItem, &bFound, &bInRange) ? bFound : -1;
-    }
-    int Save(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
-    {
-        int n = 0;
-        EXPECT_EQ(pi->bHSauvePosition(pContext, pszItem, &n, 0), 1) << Error(pi, pContext);
-        return n;
-    }
 
     // A host parse lives until the tables are closed (the driver keeps its
     // digest of it).
     CHostQueryParametersValue m_clValues;
     std::unique_ptr<CHostSQLParse> m_pParse;
-    std::vector<INATable*> m_apTable;
-    std::vector<INADataSourceDescription*> m_apDescription;
-    std::deque<CHostContext> m_tabContext;
-    std::vector<CHostContext*> m_apContext;
 };
 
 // ---- Searches -----------------------------------------------------------------------------------------------------------

@@ -1,0 +1,267 @@
+// Server tests of the data access through the table object of the MySQL
+// driver as the host calls it: tables opened in host contexts, reads,
+// searches and the errors each context holds. The driver's data accesses
+// count the positions they make and can be told to make none.
+#pragma once
+
+#include "access/driver/NAError.h"
+#include "access/table/NADataAccess.h"
+#include "access/table/NAPosition.h"
+#include "access/table/NATable.h"
+#include "common/values/Any.h"
+#include "common/values/AnyConvert.h"
+#include "access/statement/NAStatement.h"
+#include "host/HostContext.h"
+#include "host/HostQueryParametersValue.h"
+#include "host/parse/HostSQLParse.h"
+#include "mysql/MySQLDataAccess.h"
+#include "mysql/MySQLDriver.h"
+#include "mysql/MySQLStatement.h"
+#include "tests/support/AnyValue.h"
+#include "tests/support/DriverServer.h"
+#include "tests/support/StatementServer.h"
+#include "tests/support/ValueCells.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tableobject {
+
+constexpr eNA_LOCKTYPE kNoLock = static_cast<eNA_LOCKTYPE>(0);
+constexpr eNA_PRECISION kPrecision = static_cast<eNA_PRECISION>(0);
+constexpr eNA_PARSEDIRECTION FIRST = static_cast<eNA_PARSEDIRECTION>(0), LAST = static_cast<eNA_PARSEDIRECTION>(1),
+                             NEXT = static_cast<eNA_PARSEDIRECTION>(2), PREVIOUS = static_cast<eNA_PARSEDIRECTION>(3);
+
+// Host values built in place (values are not copied).
+struct CInt : CAny {
+    explicit CInt(int n) { Set(*this, TQTYPE_I4, n); }
+};
+struct CText : CAny {
+    explicit CText(const std::wstring& s)
+    {
+        __SetType(TQTYPE_DSTRW, 0);
+        pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
+        SetFlags(0);
+    }
+};
+
+// Positions that count the live ones; a data access may be told to make none.
+class CCountedPosition : public CNAPosition {
+public:
+    static inline int s_nLive = 0;
+    CCountedPosition() { s_nLive++; }
+    ~CCountedPosition() override { s_nLive--; }
+};
+
+class CPositionAccess : public CMySQLDataAccess {
+public:
+    using CMySQLDataAccess::CMySQLDataAccess;
+    static inline bool s_bRefuse = false;
+    CNAPosition* pclAllocPosition() override { return s_bRefuse ? nullptr : new CCountedPosition; }
+};
+
+// Statements whose return to a position can be made to fail.
+class CReturnStatement : public CMySQLStatement {
+public:
+    using CMySQLStatement::CMySQLStatement;
+    static inline bool s_bFailReturn = false;
+    int bSetPosition(CNAPosition* pclPosition, int eOption) override
+    {
+        return s_bFailReturn ? 0 : CMySQLStatement::bSetPosition(pclPosition, eOption);
+    }
+};
+
+class CPositionDriver : public CMySQLDriver {
+public:
+    // No statement at all while s_bNoStatement is set.
+    static inline bool s_bNoStatement = false;
+    CNAStatement* pclAllocStatement(CNADataAccess* pDataAccess, CNAConnectionDescription*, CNAError* pError) override
+    {
+        return s_bNoStatement ? nullptr : new CReturnStatement(pDataAccess, pError);
+    }
+    CNADataAccess* pclAllocDataAccess(INADataSourceDescription* piDescription, CNAConnectionDescription* pConnection,
+                                      CNAError* pError) override
+    {
+        return new CPositionAccess(piDescription, pConnection, pError);
+    }
+};
+
+class TableObjectServer : public DriverServerTestOf<CPositionDriver> {
+protected:
+    using DriverServerTestOf<CPositionDriver>::DriverServerTestOf;
+
+    void TearDown() override
+    {
+        CPositionAccess::s_bRefuse = false;
+        CReturnStatement::s_bFailReturn = false;
+        CPositionDriver::s_bNoStatement = false;
+        CloseTables();
+        // The catalogue's descriptions hold the connection.
+        m_tabQueryParse.clear();
+        m_pQueryCatalogue.reset();
+        DriverServerTestOf<CPositionDriver>::TearDown();
+        EXPECT_EQ(CCountedPosition::s_nLive, 0) << "a position outlived its data access";
+    }
+    // Every table closed in every context and given back, with the
+    // descriptions.
+    void CloseTables()
+    {
+        for (INATable* pi : m_apTable) {
+            for (CHostContext* pContext : m_apContext)
+                pi->bHFerme(pContext);
+            pi->nExternalRelease();
+        }
+        m_apTable.clear();
+        for (INADataSourceDescription* pi : m_apDescription)
+            pi->nExternalRelease();
+        m_apDescription.clear();
+    }
+    // The table opened in the context, on the host description given (the
+    // set-up's by default).
+    INATable* Open(const wchar_t* pszTable, CHostContext* pContext, CHostConnectionDescription* pHost = nullptr)
+    {
+        INADataSourceDescription* piDescription =
+            m_piDriver->piGetTableDesc(pszTable, pHost != nullptr ? pHost : m_pHost);
+        EXPECT_NE(piDescription, nullptr) << Report();
+        if (piDescription == nullptr)
+            return nullptr;
+        m_apDescription.push_back(piDescription);
+        INATable* pi = m_piDriver->piGetTable(pHost != nullptr ? pHost : m_pHost, piDescription);
+        EXPECT_NE(pi, nullptr) << Report();
+        if (pi == nullptr)
+            return nullptr;
+        m_apTable.push_back(pi);
+        EXPECT_EQ(pi->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, pContext);
+        return pi;
+    }
+    // The query on the table named run by the driver's entry in the context,
+    // in the mode given; its table object, closed by the tear-down.
+    INATable* Run(const std::wstring& strText, const wchar_t* pszTable, CHostContext* pContext, unsigned int nMode)
+    {
+        if (!m_pQueryCatalogue) {
+            BindValueMachine();
+            m_pQueryCatalogue.reset(new CHostCatalogue);
+            INADataSourceDescription* pi = m_piDriver->piGetTableDesc(pszTable, m_pHost);
+            EXPECT_NE(pi, nullptr) << Report();
+            if (pi == nullptr)
+                return nullptr;
+            m_pQueryCatalogue->Add(pszTable, pszTable, pi);
+            pi->nExternalRelease();
+        }
+        std::wstring strError;
+        m_tabQueryParse.push_back(
+            CHostSQLParse::pParse(strText.c_str(), m_pQueryCatalogue.get(), &m_clQueryValues, &strError));
+        EXPECT_NE(m_tabQueryParse.back(), nullptr) << Narrow(strError.c_str());
+        INATable* pi = nullptr;
+        EXPECT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&pi, pContext, L"Q", m_pHost, m_tabQueryParse.back().get(), nMode,
+                                                    nullptr),
+                  1)
+            << Report();
+        if (pi != nullptr)
+            m_apTable.push_back(pi);
+        return pi;
+    }
+    // The host's context seen by one table: the key names the table's data
+    // access within the context.
+    CHostContext* Context(unsigned int nNumber, unsigned int nKey = 1)
+    {
+        m_tabContext.emplace_back(nKey, nNumber);
+        m_apContext.push_back(&m_tabContext.back());
+        return m_apContext.back();
+    }
+    static CNAError* ErrorOf(INATable* pi, CHostContext* pContext)
+    {
+        return static_cast<CNAError*>(pi->piGetLastError(pContext));
+    }
+    static std::string Error(INATable* pi, CHostContext* pContext)
+    {
+        return Narrow(ErrorOf(pi, pContext)->pszGetError());
+    }
+    // The error held: user error, debug line and item.
+    static void ExpectError(INATable* pi, CHostContext* pContext, unsigned int nUserError, const wchar_t* pszPoint,
+                            const char* pszItem)
+    {
+        CNAError* pError = ErrorOf(pi, pContext);
+        EXPECT_EQ(pError->nGetUserErrorCode(), nUserError) << Narrow(pError->pszGetError());
+        const wchar_t* pszDebug = pError->pclGetXError()->pszGetDebugMessage();
+        EXPECT_NE(std::wstring(pszDebug != nullptr ? pszDebug : L"").find(pszPoint), std::wstring::npos)
+            << Narrow(pError->pszGetError());
+        EXPECT_EQ(pError->eGetErrorType(), NA_ERRORTYPE_GENERAL);
+        EXPECT_EQ(Narrow(pError->pszGetItemName()), pszItem);
+    }
+    static CNADataAccess* Access(INATable* pi, CHostContext* pContext)
+    {
+        CNADataAccess* p = static_cast<CNATable*>(pi)->_pclFindDataAccess(pContext);
+        if (p != nullptr)
+            p->nRelease();
+        return p;
+    }
+    // The statement of the item's browse, kept by its data access.
+    static CNAStatement* StatementOf(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        CNAStatement* p = Access(pi, pContext)->_pclFindStatement(pszItem);
+        if (p != nullptr)
+            p->nRelease();
+        return p;
+    }
+    static std::string Value(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        return CurrentValueText(Access(pi, pContext), pszItem);
+    }
+    static int Read(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, eNA_PARSEDIRECTION e)
+    {
+        return pi->bHLitxxx(pContext, pszItem, e, 1, kNoLock, nullptr, 0);
+    }
+    static bool Out(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        int bOut = 1;
+        EXPECT_EQ(pi->bHEnDehors(pContext, pszItem, &bOut), 1);
+        return bOut != 0;
+    }
+    // The values of an item, read on the browse item from the first on.
+    static Rows Walk(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, const wchar_t* pszValue)
+    {
+        Rows tab;
+        EXPECT_EQ(Read(pi, pContext, pszItem, FIRST), 1) << Error(pi, pContext);
+        while (!Out(pi, pContext, pszItem) && tab.size() < 100) {
+            tab.push_back(Value(pi, pContext, pszValue));
+            EXPECT_EQ(Read(pi, pContext, pszItem, NEXT), 1) << Error(pi, pContext);
+        }
+        return tab;
+    }
+    // The browse on the item to its third record from one end; its id.
+    static std::string Third(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, bool bFromFirst)
+    {
+        EXPECT_EQ(Read(pi, pContext, pszItem, bFromFirst ? FIRST : LAST), 1) << Error(pi, pContext);
+        for (int i = 0; i < 2; i++)
+            EXPECT_EQ(Read(pi, pContext, pszItem, bFromFirst ? NEXT : PREVIOUS), 1) << Error(pi, pContext);
+        return Value(pi, pContext, L"id");
+    }
+    // The found state of the item's browse (-1 when it cannot be asked).
+    static int Found(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        int bFound = -1, bInRange = -1;
+        return pi->bEvalHTrouve(pContext, pszItem, &bFound, &bInRange) ? bFound : -1;
+    }
+    int Save(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        int n = 0;
+        EXPECT_EQ(pi->bHSauvePosition(pContext, pszItem, &n, 0), 1) << Error(pi, pContext);
+        return n;
+    }
+
+    std::vector<INATable*> m_apTable;
+    std::vector<INADataSourceDescription*> m_apDescription;
+    // Parses live until the tables are closed: the driver keeps their digest.
+    CHostQueryParametersValue m_clQueryValues;
+    std::unique_ptr<CHostCatalogue> m_pQueryCatalogue;
+    std::vector<std::unique_ptr<CHostSQLParse>> m_tabQueryParse;
+    std::deque<CHostContext> m_tabContext;
+    std::vector<CHostContext*> m_apContext;
+};
+
+} // namespace tableobject

@@ -68,7 +68,7 @@ TEST_F(DataAccessReferences, NothingLeftAfterTheCloseAndTheEnd)
     apItem[0]->nExternalRelease();
 
     // Searches, a filter, positions on both items, an add, a change of key.
-    const CText ab(L"AB");
+    const CHostText ab(L"AB");
     ASSERT_EQ(pi->bHRecherche(pContext, L"name", &ab, 0, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
     const int nOnName = Save(pi, pContext, L"name");
     const CInt vMin(2), vMax(8);

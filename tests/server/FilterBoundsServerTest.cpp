@@ -28,12 +28,12 @@ TEST_F(FilterBounds, ABoundTheItemCannotTakeIsRefused)
     INATable* pi = Open(L"t", pContext);
     ASSERT_NE(pi, nullptr);
     CNADataAccess* p = Access(pi, pContext);
-    const CText vMin(L"B"), vMax(L"CA");
+    const CHostText vMin(L"B"), vMax(L"CA");
     ASSERT_EQ(pi->bHFiltre(pContext, L"name", &vMin, 1, &vMax, 1, nullptr), 1) << Error(pi, pContext);
     const CNAFilter* pLatest = p->pclGetLatestFilterNoRef();
     ASSERT_NE(pLatest, nullptr);
 
-    const CText vText(L"x");
+    const CHostText vText(L"x");
     const CInt vInt(5);
     EXPECT_EQ(pi->bHFiltre(pContext, L"id", &vText, 1, &vInt, 1, nullptr), 0);
     EXPECT_EQ(ErrorOf(pi, pContext)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION));

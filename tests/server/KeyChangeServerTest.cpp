@@ -30,7 +30,7 @@ TEST_F(KeyChange, FromABrowseWithARefreshPending)
     INATable* pi = Open(L"t", pContext);
     ASSERT_NE(pi, nullptr);
     CNADataAccess* p = Access(pi, pContext);
-    const CText vMin(L"B"), vMax(L"D");
+    const CHostText vMin(L"B"), vMax(L"D");
     ASSERT_EQ(pi->bHFiltre(pContext, L"name", &vMin, 1, &vMax, 1, nullptr), 1) << Error(pi, pContext);
     ASSERT_EQ(pi->bHDesactiveFiltre(pContext, L"name", 0), 1);
     const std::string strId = Third(pi, pContext, L"name", true);

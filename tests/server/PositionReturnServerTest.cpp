@@ -79,7 +79,7 @@ TEST_F(PositionReturn, BackBySearchOnceTheTableCacheIndexWent)
     ASSERT_NE(pi, nullptr);
     CNADataAccess* p = Access(pi, pContext);
     const Rows tabNames = List("SELECT name FROM t WHERE id <= 8 ORDER BY name");
-    const CText c(L"C");
+    const CHostText c(L"C");
     ASSERT_EQ(pi->bHRecherche(pContext, L"name", &c, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
     ASSERT_EQ(Read(pi, pContext, L"name", NEXT), 1) << Error(pi, pContext);
     const std::string strNoted = Value(pi, pContext, L"name");

@@ -73,7 +73,7 @@ TEST_F(PositionSearch, GenericAndExactSearchesFromEitherEnd)
     };
     for (const SCase& c : aCase) {
         SCOPED_TRACE(Narrow(c.pszValue));
-        const CText v(c.pszValue);
+        const CHostText v(c.pszValue);
         ASSERT_EQ(pi->bHRecherche(pContext, L"name", &v, c.bExact, 0, kNoLock, nullptr, c.bFirst, 0), 1)
             << Error(pi, pContext);
         EXPECT_EQ(Found(pi, pContext, L"name"), 1);
@@ -81,7 +81,7 @@ TEST_F(PositionSearch, GenericAndExactSearchesFromEitherEnd)
     }
     // "AB" exactly is not there.
     ASSERT_EQ(First("SELECT COUNT(*) FROM t WHERE name = 'AB'"), "0");
-    const CText v(L"AB");
+    const CHostText v(L"AB");
     ASSERT_EQ(pi->bHRecherche(pContext, L"name", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
     EXPECT_EQ(Found(pi, pContext, L"name"), 0);
 }
@@ -122,7 +122,7 @@ TEST_F(PositionSearch, CancellingAndUnknownItems)
     EXPECT_EQ(p->nGetStatementCount(), nStatements);
 
     // A search not found is found once cancelled; the user search stays.
-    const CText ab(L"AB");
+    const CHostText ab(L"AB");
     ASSERT_EQ(pi->bHRecherche(pContext, L"name", &ab, 1, 0, kNoLock, nullptr, 1, 0), 1);
     ASSERT_EQ(Found(pi, pContext, L"name"), 0);
     EXPECT_EQ(pi->bHAnnuleRecherche(pContext, nullptr), 1);
@@ -154,7 +154,7 @@ TEST_F(PositionSearch, DatesDecimalsAndTextsOutsideASCII)
     };
     for (const SSearch& c : aSearch) {
         SCOPED_TRACE(Narrow(c.pszItem));
-        const CText v(c.pszValue);
+        const CHostText v(c.pszValue);
         ASSERT_EQ(pi->bHRecherche(pContext, c.pszItem, &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
         EXPECT_EQ(Found(pi, pContext, c.pszItem), 1);
         EXPECT_EQ(Value(pi, pContext, L"id"), First(std::string("SELECT id FROM v WHERE ") + c.pszWhere));
@@ -178,8 +178,8 @@ TEST_F(PositionSearch, DatesDecimalsAndTextsOutsideASCII)
     };
     for (const SFilter& c : aFilter) {
         SCOPED_TRACE(c.pszWhere);
-        const CText vMin(c.pszMin);
-        const CText vMax(c.pszMax);
+        const CHostText vMin(c.pszMin);
+        const CHostText vMax(c.pszMax);
         ASSERT_EQ(pi->bHFiltre(pContext, c.pszItem, &vMin, c.bMin, &vMax, c.bMax, nullptr), 1) << Error(pi, pContext);
         EXPECT_EQ(Walk(pi, pContext, c.pszItem, L"id"),
                   List(std::string("SELECT id FROM v WHERE ") + c.pszWhere + " ORDER BY " + c.pszOrder + ", id"));
@@ -206,8 +206,8 @@ TEST_F(PositionSearch, BoundsIncludedAndExcluded)
         EXPECT_EQ(Walk(pi, pContext, L"id", L"id"), List(std::string("SELECT id FROM t WHERE ") + c.pszWhere +
                                                           " ORDER BY id"));
     }
-    const CText tMin(L"B");
-    const CText tMax(L"CA");
+    const CHostText tMin(L"B");
+    const CHostText tMax(L"CA");
     ASSERT_EQ(pi->bHFiltre(pContext, L"name", &tMin, 0, &tMax, 1, nullptr), 1) << Error(pi, pContext);
     EXPECT_EQ(Walk(pi, pContext, L"name", L"name"),
               List("SELECT name FROM t WHERE name > 'B' AND name <= 'CA' ORDER BY name"));

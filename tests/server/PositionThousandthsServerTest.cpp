@@ -81,7 +81,7 @@ TEST_F(PositionThousandths, ReadingOnUnderASearch)
 {
     const Rows tabIds = List("SELECT id FROM t ORDER BY name, id");
     const int nFirstB = std::stoi(First("SELECT COUNT(*) FROM t WHERE name < 'B'"));
-    const CText v(L"B");
+    const CHostText v(L"B");
     ASSERT_EQ(m_pi->bHRecherche(m_pContext, L"name", &v, 0, 0, kNoLock, nullptr, 1, 0), 1) << Error(m_pi, m_pContext);
     for (size_t i = static_cast<size_t>(nFirstB); i < tabIds.size(); i++) {
         SCOPED_TRACE(tabIds[i]);
@@ -93,7 +93,7 @@ TEST_F(PositionThousandths, ReadingOnUnderASearch)
     EXPECT_TRUE(Out(m_pi, m_pContext, L"name"));
 
     // From the end backwards.
-    const CText d(L"D");
+    const CHostText d(L"D");
     ASSERT_EQ(m_pi->bHRecherche(m_pContext, L"name", &d, 0, 0, kNoLock, nullptr, 0, 0), 1) << Error(m_pi, m_pContext);
     const int nLastD = std::stoi(First("SELECT COUNT(*) FROM t WHERE name < 'E'"));
     ASSERT_EQ(Value(m_pi, m_pContext, L"id"), tabIds[static_cast<size_t>(nLastD) - 1]);
@@ -106,7 +106,7 @@ TEST_F(PositionThousandths, ReadingOnUnderASearch)
 TEST_F(PositionThousandths, MovingUnderASearch)
 {
     const Rows tabIds = List("SELECT id FROM t ORDER BY name, id");
-    const CText v(L"C");
+    const CHostText v(L"C");
     struct SCase {
         unsigned int nThousandths;
         size_t nRecord; // from 1
@@ -135,7 +135,7 @@ TEST_F(PositionThousandths, AWholeResultUnderASearch)
     ASSERT_EQ(tabX.size(), 10u);
     for (size_t i : {0u, 4u, 9u}) {
         SCOPED_TRACE(tabX[i]);
-        const CText v(Wide(tabX[i]));
+        const CHostText v(Wide(tabX[i]));
         ASSERT_EQ(pi->bHRecherche(pContext, L"x", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
         ASSERT_EQ(Found(pi, pContext, L"x"), 1);
         int n = -7;

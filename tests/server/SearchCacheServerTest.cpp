@@ -71,7 +71,7 @@ TEST_F(SearchCache, AQueryWithoutCorrectionSearchesItsRows)
     };
     for (const SCase& c : aCase) {
         SCOPED_TRACE(c.pszExpected);
-        ASSERT_EQ(Search(pi, c.pszItem, CText(c.pszValue), c.bExact, c.bFirst, 0), 1) << Error(pi, m_pContext);
+        ASSERT_EQ(Search(pi, c.pszItem, CHostText(c.pszValue), c.bExact, c.bFirst, 0), 1) << Error(pi, m_pContext);
         EXPECT_EQ(Found(pi, m_pContext, c.pszItem), 1);
         EXPECT_EQ(Value(pi, m_pContext, L"id"), First("SELECT id" + strWhere + c.pszExpected));
         CNAStatement* pStatement = StatementOf(pi, c.pszItem);
@@ -80,21 +80,21 @@ TEST_F(SearchCache, AQueryWithoutCorrectionSearchesItsRows)
         EXPECT_TRUE(p->bHasTableCache());
     }
     // From the last record that begins with "A", the browse goes on backwards.
-    ASSERT_EQ(Search(pi, L"name", CText(L"A"), 0, 0, 0), 1) << Error(pi, m_pContext);
+    ASSERT_EQ(Search(pi, L"name", CHostText(L"A"), 0, 0, 0), 1) << Error(pi, m_pContext);
     ASSERT_EQ(Read(pi, m_pContext, L"name", PREVIOUS), 1) << Error(pi, m_pContext);
     EXPECT_EQ(Value(pi, m_pContext, L"name"),
               First("SELECT name" + strWhere + " AND name < (SELECT MAX(name)" + strWhere +
                     " AND name LIKE 'A%') ORDER BY name DESC LIMIT 1"));
     // Rows outside the query's condition are not there to be found.
     ASSERT_EQ(First("SELECT COUNT(*) FROM t WHERE n > 9 AND name = 'ABD'"), "1");
-    ASSERT_EQ(Search(pi, L"name", CText(L"ABD"), 1, 1, 0), 1) << Error(pi, m_pContext);
+    ASSERT_EQ(Search(pi, L"name", CHostText(L"ABD"), 1, 1, 0), 1) << Error(pi, m_pContext);
     EXPECT_EQ(Found(pi, m_pContext, L"name"), 0);
     // What reads the rows again is the query's own text, never a search.
     for (const std::string& s : Sent())
         EXPECT_EQ(s, "SELECT id, name, n FROM t WHERE n <= 9");
 
     // The browse goes on among the query's rows from the record found.
-    ASSERT_EQ(Search(pi, L"name", CText(L"B"), 0, 1, 0), 1) << Error(pi, m_pContext);
+    ASSERT_EQ(Search(pi, L"name", CHostText(L"B"), 0, 1, 0), 1) << Error(pi, m_pContext);
     Rows tab;
     while (!Out(pi, m_pContext, L"name") && tab.size() < 20) {
         tab.push_back(Value(pi, m_pContext, L"name"));
@@ -109,9 +109,9 @@ TEST_F(SearchCache, TheRowsCannotBeReadFirst)
 {
     INATable* pi = Run(L"SELECT id, name, n FROM t WHERE n <= 9", CNADataAccess::QM_WITHOUT_CORRECTION);
     ASSERT_NE(pi, nullptr);
-    ASSERT_EQ(Search(pi, L"name", CText(L"B"), 1, 1, 0), 1) << Error(pi, m_pContext);
+    ASSERT_EQ(Search(pi, L"name", CHostText(L"B"), 1, 1, 0), 1) << Error(pi, m_pContext);
     ASSERT_TRUE(Admin("DROP TABLE t"));
-    EXPECT_EQ(Search(pi, L"name", CText(L"C"), 1, 1, 0), 0);
+    EXPECT_EQ(Search(pi, L"name", CHostText(L"C"), 1, 1, 0), 0);
     EXPECT_EQ(ErrorOf(pi, m_pContext)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_SERVER))
         << Error(pi, m_pContext);
 }
@@ -123,7 +123,7 @@ TEST_F(SearchCache, TheBrowseInLineWithTheIndex)
     INATable* pi = Run(L"SELECT id, name, n FROM t WHERE n <= 9", CNADataAccess::QM_WITHOUT_CORRECTION);
     ASSERT_NE(pi, nullptr);
     CNADataAccess* p = Access(pi, m_pContext);
-    ASSERT_EQ(Search(pi, L"name", CText(L"C"), 1, 1, 0), 1) << Error(pi, m_pContext);
+    ASSERT_EQ(Search(pi, L"name", CHostText(L"C"), 1, 1, 0), 1) << Error(pi, m_pContext);
     CNAStatement* pStatement = StatementOf(pi, L"name");
     ASSERT_NE(pStatement->pclGetTableCacheIndexNoRef(), nullptr);
     EXPECT_EQ(p->_bUpdateCurrentParsePosition(0, pStatement), 1) << Error(pi, m_pContext);
@@ -149,7 +149,7 @@ TEST_F(SearchCache, PlacesUnderASearch)
     ASSERT_NE(pi, nullptr);
     const Rows tabIds = List("SELECT id FROM t WHERE n <= 10 ORDER BY name");
     ASSERT_EQ(tabIds.size(), 10u);
-    ASSERT_EQ(Search(pi, L"name", CText(L"C"), 1, 1, 0), 1) << Error(pi, m_pContext);
+    ASSERT_EQ(Search(pi, L"name", CHostText(L"C"), 1, 1, 0), 1) << Error(pi, m_pContext);
     const int nC = std::stoi(First("SELECT COUNT(*) FROM t WHERE n <= 10 AND name <= 'C'"));
     int n = -7;
     ASSERT_EQ(pi->bHPositionCourante(m_pContext, L"name", &n, kPrecision, 0), 1) << Error(pi, m_pContext);
@@ -180,7 +180,7 @@ TEST_F(SearchCache, UsingOrDroppingTheTableCache)
     ASSERT_EQ(tab, tabNames);
     ASSERT_TRUE(p->bHasTableCache());
     Sent();
-    ASSERT_EQ(Search(pi, L"name", CText(L"C"), 0, 1, CNADataAccess::WPF_TABLE_CACHE), 1) << Error(pi, m_pContext);
+    ASSERT_EQ(Search(pi, L"name", CHostText(L"C"), 0, 1, CNADataAccess::WPF_TABLE_CACHE), 1) << Error(pi, m_pContext);
     EXPECT_EQ(Found(pi, m_pContext, L"name"), 1);
     EXPECT_EQ(Value(pi, m_pContext, L"id"), First("SELECT id FROM t WHERE n <= 9 AND name LIKE 'C%' ORDER BY name LIMIT 1"));
     EXPECT_TRUE(p->bHasTableCache());
@@ -188,14 +188,14 @@ TEST_F(SearchCache, UsingOrDroppingTheTableCache)
     EXPECT_EQ(Sent(), std::vector<std::string>{}) << "served from the table cache";
 
     // Without the flag the table cache goes and the search is the server's.
-    ASSERT_EQ(Search(pi, L"name", CText(L"D"), 1, 1, 0), 1) << Error(pi, m_pContext);
+    ASSERT_EQ(Search(pi, L"name", CHostText(L"D"), 1, 1, 0), 1) << Error(pi, m_pContext);
     EXPECT_EQ(Found(pi, m_pContext, L"name"), 1);
     EXPECT_EQ(Value(pi, m_pContext, L"id"), First("SELECT id FROM t WHERE n <= 9 AND name = 'D'"));
     EXPECT_FALSE(p->bHasTableCache());
     EXPECT_EQ(StatementOf(pi, L"name")->pclGetTableCacheIndexNoRef(), nullptr);
     EXPECT_FALSE(Sent().empty());
     // With the flag but no table cache left: the flag is dropped.
-    ASSERT_EQ(Search(pi, L"name", CText(L"B"), 1, 1, CNADataAccess::WPF_TABLE_CACHE), 1) << Error(pi, m_pContext);
+    ASSERT_EQ(Search(pi, L"name", CHostText(L"B"), 1, 1, CNADataAccess::WPF_TABLE_CACHE), 1) << Error(pi, m_pContext);
     EXPECT_EQ(Value(pi, m_pContext, L"id"), First("SELECT id FROM t WHERE n <= 9 AND name = 'B'"));
     EXPECT_EQ(StatementOf(pi, L"name")->nGetParseFlags() & CNADataAccess::WPF_TABLE_CACHE, 0u);
 }
@@ -205,7 +205,7 @@ TEST_F(SearchCache, ATableHasNoTableCacheToUse)
 {
     INATable* pi = Open(L"t", m_pContext);
     ASSERT_NE(pi, nullptr);
-    ASSERT_EQ(Search(pi, L"name", CText(L"AB"), 0, 0, CNADataAccess::WPF_TABLE_CACHE | CNADataAccess::WPF_KEEP_FILTER),
+    ASSERT_EQ(Search(pi, L"name", CHostText(L"AB"), 0, 0, CNADataAccess::WPF_TABLE_CACHE | CNADataAccess::WPF_KEEP_FILTER),
               1)
         << Error(pi, m_pContext);
     EXPECT_EQ(Found(pi, m_pContext, L"name"), 1);

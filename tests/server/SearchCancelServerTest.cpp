@@ -24,7 +24,7 @@ TEST_F(SearchCancel, ByTheItemsName)
     CHostContext* pContext = Context(1);
     INATable* pi = Open(L"t", pContext);
     ASSERT_NE(pi, nullptr);
-    const CText ab(L"AB");
+    const CHostText ab(L"AB");
     const CInt three(3);
     ASSERT_EQ(pi->bHRecherche(pContext, L"id", &three, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
     ASSERT_EQ(pi->bHRecherche(pContext, L"name", &ab, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);

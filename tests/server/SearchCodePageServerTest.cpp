@@ -54,7 +54,7 @@ TEST_F(SearchCodePage, ExactAndGenericInBothCodePages)
         ASSERT_NE(pi, nullptr);
         for (const SCase& c : aCase) {
             SCOPED_TRACE(UTF8Of(c.pszValue));
-            const CText v(c.pszValue);
+            const CHostText v(c.pszValue);
             ASSERT_EQ(pi->bHRecherche(pContext, L"label", &v, c.bExact, 0, kNoLock, nullptr, c.bFirst, 0), 1)
                 << Error(pi, pContext);
             EXPECT_EQ(Found(pi, pContext, L"label"), 1);
@@ -73,7 +73,7 @@ TEST_F(SearchCodePage, ExactAndGenericInBothCodePages)
 // that holds the value's stand-in characters.
 TEST_F(SearchCodePage, AValueTheCodePageCannotCarry)
 {
-    const CText v(L"\u03a9mega");
+    const CHostText v(L"\u03a9mega");
     CHostContext* pUnicode = Context(1, 1);
     INATable* piUnicode = Open(L"v", pUnicode, HostOn(L"", L"ztutf8"));
     ASSERT_NE(piUnicode, nullptr);

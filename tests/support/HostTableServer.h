@@ -47,15 +47,23 @@ protected:
 
     void TearDown() override
     {
-        for (STOpened& st : m_tabOpened) {
-            st.piTable->bHFerme(st.pContext);
-            st.piTable->nExternalRelease();
-            st.piDescription->nExternalRelease();
-        }
-        m_tabOpened.clear();
+        CloseTables();
         for (CHostContext& clContext : m_tabContext)
             this->m_piDriver->bCloseContext(&clContext);
         Base::TearDown();
+    }
+    // Every table closed in every context and given back, with its
+    // description.
+    void CloseTables()
+    {
+        for (STOpened& st : m_tabOpened) {
+            for (CHostContext& clContext : m_tabContext)
+                st.piTable->bHFerme(&clContext);
+            st.piTable->nExternalRelease();
+            if (st.piDescription != nullptr)
+                st.piDescription->nExternalRelease();
+        }
+        m_tabOpened.clear();
     }
     // A host context; the key names the table's data access within it.
     CHostContext* Context(unsigned int nNumber, unsigned int nKey = 1)
@@ -63,6 +71,9 @@ protected:
         m_tabContext.emplace_back(nKey, nNumber);
         return &m_tabContext.back();
     }
+    // A table the driver handed out otherwise (a query's), closed and given
+    // back by the tear-down.
+    void Keep(INATable* pi) { m_tabOpened.push_back({pi, nullptr}); }
     // The table opened in the context on the host description given (the
     // set-up's by default); null, and a failure, when it cannot be.
     INATable* Open(const wchar_t* pszTable, CHostContext* pContext, CHostConnectionDescription* pHost = nullptr)
@@ -78,7 +89,7 @@ protected:
             piDescription->nExternalRelease();
             return nullptr;
         }
-        m_tabOpened.push_back({pi, piDescription, pContext});
+        m_tabOpened.push_back({pi, piDescription});
         EXPECT_EQ(pi->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, pContext);
         return pi;
     }
@@ -138,7 +149,6 @@ private:
     struct STOpened {
         INATable* piTable;
         INADataSourceDescription* piDescription;
-        CHostContext* pContext;
     };
     std::vector<STOpened> m_tabOpened;
     std::deque<CHostContext> m_tabContext;

@@ -19,6 +19,7 @@
 #include "mysql/MySQLStatement.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/DriverServer.h"
+#include "tests/support/HostTableServer.h"
 #include "tests/support/StatementServer.h"
 #include "tests/support/ValueCells.h"
 
@@ -36,17 +37,9 @@ constexpr eNA_PRECISION kPrecision = static_cast<eNA_PRECISION>(0);
 constexpr eNA_PARSEDIRECTION FIRST = static_cast<eNA_PARSEDIRECTION>(0), LAST = static_cast<eNA_PARSEDIRECTION>(1),
                              NEXT = static_cast<eNA_PARSEDIRECTION>(2), PREVIOUS = static_cast<eNA_PARSEDIRECTION>(3);
 
-// Host values built in place (values are not copied).
+// A host integer built in place (values are not copied).
 struct CInt : CAny {
     explicit CInt(int n) { Set(*this, TQTYPE_I4, n); }
-};
-struct CText : CAny {
-    explicit CText(const std::wstring& s)
-    {
-        __SetType(TQTYPE_DSTRW, 0);
-        pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
-        SetFlags(0);
-    }
 };
 
 // Positions that count the live ones; a data access may be told to make none.
@@ -90,9 +83,9 @@ public:
     }
 };
 
-class TableObjectServer : public DriverServerTestOf<CPositionDriver> {
+class TableObjectServer : public HostTableServerTestOf<CPositionDriver> {
 protected:
-    using DriverServerTestOf<CPositionDriver>::DriverServerTestOf;
+    using HostTableServerTestOf<CPositionDriver>::HostTableServerTestOf;
 
     void TearDown() override
     {
@@ -103,40 +96,8 @@ protected:
         // The catalogue's descriptions hold the connection.
         m_tabQueryParse.clear();
         m_pQueryCatalogue.reset();
-        DriverServerTestOf<CPositionDriver>::TearDown();
+        HostTableServerTestOf<CPositionDriver>::TearDown();
         EXPECT_EQ(CCountedPosition::s_nLive, 0) << "a position outlived its data access";
-    }
-    // Every table closed in every context and given back, with the
-    // descriptions.
-    void CloseTables()
-    {
-        for (INATable* pi : m_apTable) {
-            for (CHostContext* pContext : m_apContext)
-                pi->bHFerme(pContext);
-            pi->nExternalRelease();
-        }
-        m_apTable.clear();
-        for (INADataSourceDescription* pi : m_apDescription)
-            pi->nExternalRelease();
-        m_apDescription.clear();
-    }
-    // The table opened in the context, on the host description given (the
-    // set-up's by default).
-    INATable* Open(const wchar_t* pszTable, CHostContext* pContext, CHostConnectionDescription* pHost = nullptr)
-    {
-        INADataSourceDescription* piDescription =
-            m_piDriver->piGetTableDesc(pszTable, pHost != nullptr ? pHost : m_pHost);
-        EXPECT_NE(piDescription, nullptr) << Report();
-        if (piDescription == nullptr)
-            return nullptr;
-        m_apDescription.push_back(piDescription);
-        INATable* pi = m_piDriver->piGetTable(pHost != nullptr ? pHost : m_pHost, piDescription);
-        EXPECT_NE(pi, nullptr) << Report();
-        if (pi == nullptr)
-            return nullptr;
-        m_apTable.push_back(pi);
-        EXPECT_EQ(pi->bHOuvre(pContext, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, pContext);
-        return pi;
     }
     // The query on the table named run by the driver's entry in the context,
     // in the mode given; its table object, closed by the tear-down.
@@ -162,24 +123,8 @@ protected:
                   1)
             << Report();
         if (pi != nullptr)
-            m_apTable.push_back(pi);
+            Keep(pi);
         return pi;
-    }
-    // The host's context seen by one table: the key names the table's data
-    // access within the context.
-    CHostContext* Context(unsigned int nNumber, unsigned int nKey = 1)
-    {
-        m_tabContext.emplace_back(nKey, nNumber);
-        m_apContext.push_back(&m_tabContext.back());
-        return m_apContext.back();
-    }
-    static CNAError* ErrorOf(INATable* pi, CHostContext* pContext)
-    {
-        return static_cast<CNAError*>(pi->piGetLastError(pContext));
-    }
-    static std::string Error(INATable* pi, CHostContext* pContext)
-    {
-        return Narrow(ErrorOf(pi, pContext)->pszGetError());
     }
     // The error held: user error, debug line and item.
     static void ExpectError(INATable* pi, CHostContext* pContext, unsigned int nUserError, const wchar_t* pszPoint,
@@ -193,13 +138,6 @@ protected:
         EXPECT_EQ(pError->eGetErrorType(), NA_ERRORTYPE_GENERAL);
         EXPECT_EQ(Narrow(pError->pszGetItemName()), pszItem);
     }
-    static CNADataAccess* Access(INATable* pi, CHostContext* pContext)
-    {
-        CNADataAccess* p = static_cast<CNATable*>(pi)->_pclFindDataAccess(pContext);
-        if (p != nullptr)
-            p->nRelease();
-        return p;
-    }
     // The statement of the item's browse, kept by its data access.
     static CNAStatement* StatementOf(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
     {
@@ -207,10 +145,6 @@ protected:
         if (p != nullptr)
             p->nRelease();
         return p;
-    }
-    static std::string Value(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
-    {
-        return CurrentValueText(Access(pi, pContext), pszItem);
     }
     static int Read(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, eNA_PARSEDIRECTION e)
     {
@@ -254,14 +188,10 @@ protected:
         return n;
     }
 
-    std::vector<INATable*> m_apTable;
-    std::vector<INADataSourceDescription*> m_apDescription;
     // Parses live until the tables are closed: the driver keeps their digest.
     CHostQueryParametersValue m_clQueryValues;
     std::unique_ptr<CHostCatalogue> m_pQueryCatalogue;
     std::vector<std::unique_ptr<CHostSQLParse>> m_tabQueryParse;
-    std::deque<CHostContext> m_tabContext;
-    std::vector<CHostContext*> m_apContext;
 };
 
 } // namespace tableobject

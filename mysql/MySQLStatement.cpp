@@ -32,7 +32,7 @@ bool bYearColumn(CNAColumn* pclColumn)
         if (psz == nullptr || psz[0] == 0)
             continue;
         int i = 0;
-        while (i < 4 && std::towlower(static_cast<wint_t>(psz[i])) == L"year"[i])
+        while (i < 4 && std::towlower(static_cast<wint_t>(psz[i])) == static_cast<wint_t>(L"year"[i]))
             i++;
         return i == 4 && (psz[4] == 0 || psz[4] == L'(');
     }

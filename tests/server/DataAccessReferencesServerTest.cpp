@@ -28,8 +28,8 @@ protected:
     {
         const CNARecordCachePosition* pCache = p->pclGetRecordSaveCacheNoRef();
         int nSum = 0;
-        for (unsigned int i = 0; pCache != nullptr && i < pCache->nGetCount(); i++)
-            nSum += pCache->nGetRecordSaveRef(static_cast<int>(i));
+        for (int i = 0; pCache != nullptr && i < static_cast<int>(pCache->nGetCount()); i++)
+            nSum += pCache->nGetRecordSaveRef(i);
         return nSum;
     }
     struct SItemRefs {

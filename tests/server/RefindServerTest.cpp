@@ -161,8 +161,9 @@ TEST_F(Refind, TheThirdOfFiveOrTheSecondWhenTwoAreLeft)
         ASSERT_EQ(Read(pi, pc, NEXT), 1) << Error(pi, pc);
         ASSERT_EQ(Read(pi, pc, NEXT), 1) << Error(pi, pc);
         ASSERT_EQ(p->pclGetCurrentRecordNoRef()->llGetDuplicateRank(), 2);
-        if (nLeft == 2)
+        if (nLeft == 2) {
             ASSERT_TRUE(Admin("DELETE FROM ident LIMIT 3"));
+        }
         ASSERT_EQ(First("SELECT COUNT(*) FROM ident"), std::to_string(nLeft));
         ASSERT_EQ(p->bGoToOriginalRecord(0, Browse(pi, pc), 0, CNAStatement::DIRECTION_STAY, 0, nullptr), 1)
             << Error(pi, pc);

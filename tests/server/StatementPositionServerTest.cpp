@@ -41,8 +41,9 @@ protected:
         for (int i = 1; i <= nRows; i++)
             strValues += (strValues.empty() ? "" : ",") + std::string("(") + std::to_string(i) + "," +
                          std::to_string((i * 7) % 5) + ",'r" + std::to_string(i) + "')";
-        if (!strValues.empty())
+        if (!strValues.empty()) {
             EXPECT_TRUE(Admin("INSERT INTO p VALUES " + strValues));
+        }
         m_pCnx = Connect();
         STable* p = NewTable(m_pCnx, L"p");
         Both(p, L"n", NA_IT_I4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
@@ -591,8 +592,9 @@ TEST_F(StatementPosition, EveryColumnsIndexWalksInTheServersOrder)
         ASSERT_EQ(p->bRead(L"x", NA_PARSE_FIRST), 1);
         while (!Out(p->Statement(L"x")) && Value(p, L"n") != strKey)
             ASSERT_EQ(p->bRead(L"x", NA_PARSE_NEXT), 1);
-        if (!Out(p->Statement(L"x")) && setGone.insert(strKey).second)
+        if (!Out(p->Statement(L"x")) && setGone.insert(strKey).second) {
             ASSERT_EQ(p->bWrite(CNAStatement::QT_DELETE), 1) << ErrorText();
+        }
     }
     ASSERT_EQ(p->bRead(L"i", NA_PARSE_FIRST, kTableCache), 1) << ErrorText();
     // Then rows go while a column's index browse stands on them; that

@@ -487,8 +487,9 @@ TEST_F(TableWrite, EverythingMadeIsGivenBackOnce)
         SetItem(pi, pc, L"u1", L"1000");
         EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
         EXPECT_EQ(Item(pi, pc), "u1");
-        if (i % 2 == 0)
+        if (i % 2 == 0) {
             ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+        }
         SetItem(piAuto, pcAuto, L"v", std::to_wstring(i));
         ASSERT_EQ(piAuto->bHAjoute(pcAuto, CNAStatement::WPF_AUTOID_NEW, kNoLock), 1) << Error(piAuto, pcAuto);
     }

@@ -276,8 +276,9 @@ TEST_F(IdenticalRecords, SetCurrentPosFindsTheRecordAmongIdenticalOnes)
         int bFound = -1;
         EXPECT_EQ(p->bSetCurrentPos(c.nPos, c.nDuplicate, &bFound), 1);
         EXPECT_EQ(bFound, c.bFound);
-        if (c.nRow != -2)
+        if (c.nRow != -2) {
             EXPECT_EQ(p->nGetCurrentRecordId(), c.nRow);
+        }
     }
 }
 

@@ -37,8 +37,9 @@ protected:
     }
     void TearDown() override
     {
-        if (p != nullptr)
+        if (p != nullptr) {
             EXPECT_EQ(p->dwRelease(), 0u);
+        }
         for (CNAStatement* s : m_apStatement)
             EXPECT_EQ(s->nRelease(), 0u);
     }
@@ -51,7 +52,7 @@ protected:
             t.SetValue(C_TEXT, i % (ValueCount(C_TEXT) - 1));
             t.SetValue(C_MEMO, i % (ValueCount(C_MEMO) - 1));
             const bool bDeleted = std::find(deleted.begin(), deleted.end(), i) != deleted.end();
-            t.AddCurrent(bDeleted ? NA_RECORDSTATE_DELETED : 0);
+            t.AddCurrent(bDeleted ? static_cast<unsigned int>(NA_RECORDSTATE_DELETED) : 0u);
         }
         p->SetFullCache(t.m_pCache);
     }
@@ -64,8 +65,9 @@ protected:
             pIndex->m_nRefCount++;
         }
         return {pIndex, [](CNATableCacheIndex* q) {
-                    if (q != nullptr)
+                    if (q != nullptr) {
                         EXPECT_EQ(q->dwRelease(), 0u);
+                    }
                 }};
     }
     bool bNoMemory() const { return t.m_pError->pclGetXError()->dwGetSystemErrorCode() == 12u; }
@@ -333,8 +335,9 @@ TEST_F(TableCache, FailedAllocationsWhileAnIndexFollowsAWrite)
                 pSaved = nullptr;
                 return bDone != 0;
             });
-            if (k == C_MEMO ? w.bMemoFails : w.bFixedFails)
+            if (k == C_MEMO ? w.bMemoFails : w.bFixedFails) {
                 EXPECT_GT(nFailed, 0) << "no allocation could fail";
+            }
         }
     }
 }

@@ -179,8 +179,9 @@ public:
     ~CTableCacheRows()
     {
         EXPECT_EQ(m_pCache->nRelease(), 0u);
-        if (m_pRecord != nullptr)
+        if (m_pRecord != nullptr) {
             EXPECT_EQ(m_pRecord->nRelease(), 0u);
+        }
         m_pTable.reset();
         EXPECT_EQ(m_pAccess->nRelease(), 0u);
         EXPECT_EQ(m_pCnx->nRelease(), 0u);
@@ -240,7 +241,7 @@ public:
             }
             m_picks.push_back(picks);
         }
-        return AddCurrent(rng() % 12 == 0 ? NA_RECORDSTATE_DELETED : 0);
+        return AddCurrent(rng() % 12 == 0 ? static_cast<unsigned int>(NA_RECORDSTATE_DELETED) : 0u);
     }
     // Row r into the original record and the current record, as a read
     // leaves them.

@@ -343,6 +343,7 @@ TEST(NAConvertVariantServerText, TextsIntoAWideElementAsThroughAHostString)
         tab.push_back(std::string(n, 'x'));
         tab.push_back(std::string(n - 1, 'x') + "\xC3\xA9");
         tab.push_back(std::string(n / 3, '\xE4') + std::string(n - n / 3, '\xAD'));
+        tab.push_back(std::string(n, '\x80'));
     }
     ErrorPtr e = NewError();
     CTestConnection cnx(1252, 65001);

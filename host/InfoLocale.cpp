@@ -94,6 +94,15 @@ std::u32string Widen(const wchar_t* s, int n)
     return out;
 }
 
+// The same characters compare equal at every level: answered without
+// building the mapped texts.
+template <typename T>
+bool bSameText(const T* a, int la, const T* b, int lb)
+{
+    const int na = Length(a, la);
+    return na == Length(b, lb) && (na == 0 || std::equal(a, a + na, b));
+}
+
 int Sign(long long v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
 // Writes the mapped text; without room answers the count needed. A
@@ -208,6 +217,8 @@ unsigned CInfoLocale::nGetSafeLCID()
 int CInfoLocale::nCompareA(unsigned lcid, unsigned flags, const char* a, int la, const char* b, int lb)
 {
     Log(5, lcid, flags, la, lb);
+    if (bSameText(a, la, b, lb))
+        return 0;
     return Compare(flags, Widen(a, la), Widen(b, lb));
 }
 
@@ -215,18 +226,24 @@ int CInfoLocale::nCompareW(unsigned lcid, unsigned flags, const wchar_t* a, int 
                            int lb)
 {
     Log(6, lcid, flags, la, lb);
+    if (bSameText(a, la, b, lb))
+        return 0;
     return Compare(flags, Widen(a, la), Widen(b, lb));
 }
 
 int CInfoLocale::nCompareCurrentA(unsigned flags, const char* a, int la, const char* b, int lb)
 {
     Log(7, 0, flags, la, lb);
+    if (bSameText(a, la, b, lb))
+        return 0;
     return Compare(flags, Widen(a, la), Widen(b, lb));
 }
 
 int CInfoLocale::nCompareCurrentW(unsigned flags, const wchar_t* a, int la, const wchar_t* b, int lb)
 {
     Log(8, 0, flags, la, lb);
+    if (bSameText(a, la, b, lb))
+        return 0;
     return Compare(flags, Widen(a, la), Widen(b, lb));
 }
 

@@ -20,6 +20,7 @@
 namespace {
 
 const unsigned int MEMO_MARK_SIZE = 8;
+const unsigned int LOCAL_WIDE_CHARS = 256;
 
 uint32_t _nReadU32(const unsigned char* p)
 {
@@ -306,10 +307,18 @@ void CNAKXRecord::GetItemValue(CAny* pValue, const INAItemDescription* pItem, in
     case NA_IT_UNICODE:
     case NA_IT_MEMOUNICODE: {
         const unsigned int nUnits = UTF16LELength(pby, nSize / 2);
-        std::wstring s(nUnits, L'\0');
-        s.resize(UTF16LEToWide(pby, nUnits, nUnits > 0 ? &s[0] : nullptr));
+        // Never more characters than units: the usual sizes are widened on the stack.
+        wchar_t szLocal[LOCAL_WIDE_CHARS];
+        std::wstring s;
+        wchar_t* psz = szLocal;
+        if (nUnits >= LOCAL_WIDE_CHARS) {
+            s.assign(nUnits + 1, L'\0');
+            psz = &s[0];
+        }
+        const unsigned int nChars = UTF16LEToWide(pby, nUnits, psz);
+        psz[nChars] = L'\0';
         pValue->__SetType(TQTYPE_DSTRW, 0);
-        pValue->pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
+        pValue->pclGetTraitement()->SetValue(psz, static_cast<unsigned int>(nChars * sizeof(wchar_t)));
         break;
     }
     default:

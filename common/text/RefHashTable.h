@@ -232,7 +232,11 @@ public:
     bool bGetValue(const wchar_t* pszName, V* ppValue)
     {
         V pFound = nullptr;
-        if (m_pszLastFoundKey != nullptr && this->m_pfCompare(pszName, m_pszLastFoundKey) == 0) {
+        // The same text is the same name under any compare: the exact check
+        // spares the locale compare on the usual repeated lookup.
+        if (m_pszLastFoundKey != nullptr &&
+            ((pszName != nullptr && std::wcscmp(pszName, m_pszLastFoundKey) == 0) ||
+             this->m_pfCompare(pszName, m_pszLastFoundKey) == 0)) {
             pFound = m_pLastFoundValue;
         } else {
             void* pValue = nullptr;

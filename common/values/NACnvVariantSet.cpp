@@ -34,6 +34,8 @@
 namespace {
 
 const int kMaxSuccess = 99;
+// Texts of fewer bytes are widened in a stack buffer on their way into a record.
+const unsigned kShortWide = 256;
 
 // File and point numbers of the debug line of a failed conversion.
 const int kFileStore = 12;
@@ -602,7 +604,18 @@ int CNAConvertVariant::_bSetValue(const char* pszText, unsigned int nLength, uns
         return 1;
     }
     if (!bText8(nType)) {
-        // The wide setter knows the buffer forms of the wide types.
+        // The wide setter knows the buffer forms of the wide types. A short
+        // UTF-8 text is widened once on the stack: it never has more
+        // characters than bytes.
+        if (nCodePage == CP_UTF8 && nLength < kShortWide) {
+            wchar_t szWide[kShortWide];
+            const int nWide =
+                MultiByteToWideChar(CP_UTF8, 0, pszText, static_cast<int>(nLength), szWide, static_cast<int>(kShortWide) - 1);
+            if (nWide <= 0)
+                return 0;
+            szWide[nWide] = 0;
+            return bSetValue(szWide, static_cast<unsigned>(nWide));
+        }
         CXYString<wchar_t> cl;
         if (cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(nCodePage), 0, nullptr) != 0)
             return 0;

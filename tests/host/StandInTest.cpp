@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 TEST(HostStandIn, AllocatorBlocksHaveTheHostHeaderAndAreCounted)
 {
@@ -51,6 +52,33 @@ TEST(HostStandIn, LocaleOrdersAndSortKeys)
                 byKey = na - nb;
             EXPECT_EQ(byKey < 0 ? -1 : (byKey > 0 ? 1 : 0), pLocale->nCompareW(1036, 0, a, -1, b, -1));
         }
+    }
+}
+
+// Texts of the same characters compare equal whatever their lengths are
+// given as; a prefix or one more character does not, in all four forms.
+TEST(HostStandIn, LocaleComparesByTheGivenLengths)
+{
+    IInfoLocale* pLocale = CInformationDLL::ms_piInfoLocale;
+    ASSERT_NE(pLocale, nullptr);
+    const struct {
+        const char* a;
+        int la;
+        const char* b;
+        int lb;
+        int expected;
+    } rows[] = {
+        {"abc", 2, "ab", -1, 0}, {"ab", -1, "abc", 2, 0},  {"abc", -1, "abc", -1, 0}, {"abc", 3, "abd", 2, 1},
+        {"ab", -1, "abc", -1, -1}, {"abc", -1, "ab", 2, 1}, {"", -1, "", 0, 0},        {"a", 0, "", -1, 0},
+        {"abd", -1, "abc", -1, 1}, {"ab", 2, "ac", 2, -1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.a << "/" << r.la << " vs " << r.b << "/" << r.lb);
+        const std::wstring wa(r.a, r.a + std::strlen(r.a)), wb(r.b, r.b + std::strlen(r.b));
+        EXPECT_EQ(pLocale->nCompareA(1036, 0, r.a, r.la, r.b, r.lb), r.expected);
+        EXPECT_EQ(pLocale->nCompareW(1036, 0, wa.c_str(), r.la, wb.c_str(), r.lb), r.expected);
+        EXPECT_EQ(pLocale->nCompareCurrentA(0, r.a, r.la, r.b, r.lb), r.expected);
+        EXPECT_EQ(pLocale->nCompareCurrentW(0, wa.c_str(), r.la, wb.c_str(), r.lb), r.expected);
     }
 }
 

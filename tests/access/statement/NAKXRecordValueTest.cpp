@@ -385,3 +385,35 @@ TEST_F(KXRecordValue, HostileBuffersAndTablesStayInside)
 }
 
 } // namespace
+
+namespace {
+
+// Wide elements of every size about the reading's local room: the text read
+// back is the element's, up to its terminator, a pair at its end whole.
+TEST_F(KXRecordValue, WideElementsOfEverySizeReadBackWhole)
+{
+    for (unsigned int nUnits : {1u, 2u, 254u, 255u, 256u, 257u, 258u, 600u}) {
+        for (bool bFull : {true, false}) {
+            SCOPED_TRACE(testing::Message() << nUnits << " units, " << (bFull ? "full" : "shorter"));
+            CNAKXRecord rec;
+            MakeRecord(rec, 1, nUnits * 2, 0xEE);
+            CRecordItem itW(NA_IT_UNICODE, 0, 0, nUnits * 2);
+            std::wstring s;
+            const unsigned int nText = bFull ? nUnits : nUnits / 2;
+            for (unsigned int i = 0; s.size() < nText; i++)
+                s += static_cast<wchar_t>(L'a' + i % 26);
+            if (nText >= 2) {
+                s.resize(nText - 2);
+                s += static_cast<wchar_t>(0x1F600);
+            }
+            CAny v, back;
+            SetW(v, s.c_str());
+            rec.SetItemValue(&itW, &v, 0);
+            rec.GetItemValue(&back, &itW, 0);
+            EXPECT_EQ(back.nGetTypeCode(), TQTYPE_DSTRW);
+            EXPECT_EQ(TextW(back), s);
+        }
+    }
+}
+
+} // namespace

@@ -329,3 +329,39 @@ TEST(NAConvertVariantServerText, TextsConvertAsBeforeAndSharedBlocksStay)
         }
     }
 }
+
+// Into a wide record element, short UTF-8 texts included: the bytes written
+// and the answer are those of the text widened into a host string first;
+// a rejected text leaves the element as it was.
+TEST(NAConvertVariantServerText, TextsIntoAWideElementAsThroughAHostString)
+{
+    BindValueMachine();
+    CNoLeak check;
+    std::vector<std::string> tab = {"abc", "\xC3\xA9\xE2\x82\xAC\xCE\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", "\xC3",
+                                    "\x80\x81", "a\xE4\xB8", std::string("a\0b", 3)};
+    for (std::size_t n : {254u, 255u, 256u, 257u}) {
+        tab.push_back(std::string(n, 'x'));
+        tab.push_back(std::string(n - 1, 'x') + "\xC3\xA9");
+        tab.push_back(std::string(n / 3, '\xE4') + std::string(n - n / 3, '\xAD'));
+        tab.push_back(std::string(n, '\x80'));
+    }
+    ErrorPtr e = NewError();
+    CTestConnection cnx(1252, 65001);
+    for (const std::string& s : tab) {
+        SCOPED_TRACE(testing::Message() << s.size() << " bytes: \"" << Show(s.substr(0, 12)) << "\"");
+        Bytes got(1200, 0xEE), want(1200, 0xEE);
+        CCell c(e.get(), &cnx), r(e.get(), &cnx);
+        ASSERT_EQ(c.bInitTypeVariant(NA_VAR_BUFFER, got.data(), static_cast<unsigned>(got.size()), TQTYPE_DSTRW), 1);
+        ASSERT_EQ(r.bInitTypeVariant(NA_VAR_BUFFER, want.data(), static_cast<unsigned>(want.size()), TQTYPE_DSTRW), 1);
+        CXYString<wchar_t> w;
+        const int nError = w.__nConversion(s.data(), static_cast<int>(s.size()), 0, 65001, 0, nullptr);
+        const int bResult = c.bSetValueDB(s.data(), static_cast<unsigned>(s.size()), 65001);
+        if (nError == 0) {
+            ASSERT_EQ(r.bSetValue(w.pszGet(), static_cast<unsigned>(w.nGetLength())), 1);
+            EXPECT_EQ(bResult, 1);
+        } else {
+            EXPECT_EQ(bResult, 0);
+        }
+        EXPECT_EQ(got, want);
+    }
+}

@@ -12,6 +12,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "common/values/Any.h"
 #include "mysql/MySQLStatement.h"
+#include "tests/support/OpenedAccess.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/SearchObjects.h"
 #include "tests/support/StatementServer.h"
@@ -53,22 +54,9 @@ private:
 int CCountedStatement::s_nLive = 0;
 
 // The data access itself; only what opening a table will do is added.
-class CLiveAccess : public CNADataAccess {
+class CLiveAccess : public COpenedAccess<CNADataAccess> {
 public:
-    CLiveAccess(INADataSourceDescription* piHost, CNAConnectionDescription* pclConnection, CNAError* pclError)
-        : CNADataAccess(piHost, pclConnection, pclError)
-    {
-        AddRef();
-    }
-    // The database's description as the imported one, then the current
-    // record made as the data access makes it.
-    bool Open(CNADataSourceDescription* pclDatabase)
-    {
-        if (!_SetImportedDataSourceDesc(pclDatabase) || !_bInitCurrentRecord())
-            return false;
-        m_bOpened = 1;
-        return true;
-    }
+    using COpenedAccess<CNADataAccess>::COpenedAccess;
     CNAStatement* _pclAllocStatement(CNADataAccess* pclOwner, CNAError* pclError) override
     {
         return new CCountedStatement(pclOwner, pclError, m_bForwardOnly);

@@ -11,6 +11,7 @@
 #include "access/statement/NARecord.h"
 #include "common/values/Any.h"
 #include "mysql/MySQLDataAccess.h"
+#include "tests/support/OpenedAccess.h"
 #include "tests/support/StatementServer.h"
 
 #include <gtest/gtest.h>
@@ -26,20 +27,9 @@ const eNA_PRECISION kPrecision = static_cast<eNA_PRECISION>(0);
 const eNA_LOCKTYPE kNoLock = static_cast<eNA_LOCKTYPE>(0);
 
 // The MySQL data access itself, opened over the hand descriptions.
-class CPlainAccess : public CMySQLDataAccess {
+class CPlainAccess : public COpenedAccess<CMySQLDataAccess> {
 public:
-    CPlainAccess(INADataSourceDescription* piHost, CNAConnectionDescription* pclConnection, CNAError* pclError)
-        : CMySQLDataAccess(piHost, pclConnection, pclError)
-    {
-        AddRef();
-    }
-    bool Open(CNADataSourceDescription* pclDatabase)
-    {
-        if (!_SetImportedDataSourceDesc(pclDatabase) || !_bInitCurrentRecord())
-            return false;
-        m_bOpened = 1;
-        return true;
-    }
+    using COpenedAccess<CMySQLDataAccess>::COpenedAccess;
     // A table cache whose browse is the statement's.
     bool TableCache(CNAStatement* pclStatement)
     {

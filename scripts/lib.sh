@@ -76,12 +76,15 @@ zt_mariadbd() {
 
 _zt_mariadbd_once() {
   local dir="$1"; shift
-  rm -rf "$dir/data"; mkdir -p "$dir/data"
-  mariadb-install-db --no-defaults --datadir="$dir/data" --user=root \
+  # Each server keeps its temporary tables in a folder of its own: a server
+  # that starts deletes every temporary table it finds in its folder, those
+  # of the servers running beside it too.
+  rm -rf "$dir/data" "$dir/tmp"; mkdir -p "$dir/data" "$dir/tmp"
+  TMPDIR="$dir/tmp" mariadb-install-db --no-defaults --datadir="$dir/data" --user=root \
     --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
     || { cat "$dir/install.log" >&2; return 1; }
   local port; port="$(zt_free_port)"
-  mariadbd --no-defaults --user=root --datadir="$dir/data" --bind-address=127.0.0.1 \
+  mariadbd --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" --bind-address=127.0.0.1 \
     --port="$port" --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" \
     --log-error="$dir/error.log" --skip-log-bin --innodb-buffer-pool-size=64M \
     --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
@@ -138,7 +141,7 @@ zt_plain_server_start() {
 # again on the data it left in DIR, on the same port; prints its pid.
 zt_plain_server_restart() {
   local dir="$1" port="$2"; shift 2
-  mariadbd --no-defaults --user=root --datadir="$dir/data" --bind-address=127.0.0.1 \
+  mariadbd --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" --bind-address=127.0.0.1 \
     --port="$port" --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" \
     --log-error="$dir/error.log" --skip-log-bin --innodb-buffer-pool-size=64M \
     --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \

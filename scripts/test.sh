@@ -24,4 +24,14 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir "$ZT_ROOT/build/asan" --output-on-failure -j "$(nproc)" --timeout 600 || verdict=1
 echo "== fuzz targets, ${ZT_FUZZ_SECONDS} seconds each"
 zt_fuzz || verdict=1
+# The last lines are what a reader of a failed run sees first: name the
+# failed tests again, and what the server logged if it went down.
+if [ "$verdict" != 0 ]; then
+  echo "== failed"
+  for run in build build/asan; do
+    failed="$ZT_ROOT/$run/Testing/Temporary/LastTestsFailed.log"
+    [ -s "$failed" ] && sed "s|^|$run: |" "$failed"
+  done
+  grep -E "signal|Assertion|ERROR" "$ZT_ROOT/build/mariadb/error.log" | tail -n 20
+fi
 exit $verdict

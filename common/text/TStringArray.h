@@ -64,6 +64,9 @@ public:
     static bool g_bTrieCroissantI(CTString* out, const wchar_t* list, const wchar_t* sep);
 
 private:
+    // The array owns its strings: n copies of one pointer would be deleted n
+    // times.
+    using CTTableau<CTString*>::Initialise;
     // Appends a new element; the string is deleted if the array cannot grow.
     void _AjouteNouveau(CTString* pcl);
     static int __nCompare(const void* a, const void* b);

@@ -494,7 +494,20 @@ TEST_F(NADataSourceDescription, Clones)
         }
         EXPECT_EQ(p->pclNAGetItemNoRef(1)->eNAGetItemType(), c.eWhen) << c.nOptions;
         EXPECT_EQ(p->pclNAGetItemNoRef(2)->eNAGetItemType(), c.eAt) << c.nOptions;
-        EXPECT_EQ(p->pclNAGetItemNoRef(1)->pclGetDefaultValue(0)->bIsNull(), c.eWhen != NA_IT_TEXTE);
+        // A date turned text has an empty text for default, no longer NULL;
+        // one kept keeps its NULL default of its own type.
+        for (int i : {1, 2}) {
+            CItem* pc = p->pclNAGetItemNoRef(i);
+            const CAny* pv = pc->pclGetDefaultValue(0);
+            const bool bText = pc->eNAGetItemType() == NA_IT_TEXTE;
+            EXPECT_EQ(pv->nGetTypeCode(), ConverteItemToTQType(pc->eNAGetItemType(), -1)) << c.nOptions << " item " << i;
+            EXPECT_EQ(pv->bIsNull(), !bText) << c.nOptions << " item " << i;
+            if (bText) {
+                const char* psz = nullptr;
+                pv->pclGetTraitement()->nGetPCASTR(&psz);
+                EXPECT_STREQ(psz != nullptr ? psz : "", "") << c.nOptions << " item " << i;
+            }
+        }
         // The composite's components are the clone's own items.
         CItem* pck = p->pclNAGetItemNoRef(5);
         ASSERT_EQ(pck->nGetNumComponents(), 2);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 // A description filled field by field, counting its destructions.
@@ -73,6 +75,61 @@ TEST(NAItemDescription, DatabaseTypeAndHostInterface)
     EXPECT_EQ(pi->bMemoText(), 0);
     it.Set(NA_IT_MEMOBINAIRE4, 8, 1, 0);
     EXPECT_EQ(pi->bMemo(), 0);
+}
+
+TEST(NAItemDescription, TypeClassesOfEveryType)
+{
+    // Numbers, the 8-bit text and the memos, as the host asks of each type.
+    const std::set<int> setNumerical = {1, 3, 4, 5, 6, 7, 9, 12, 13, 17, 19, 20, 22, 25, 27, 28, 31};
+    const std::set<int> setMemoText = {15, 30};
+    CTestItem it;
+    INAItemDescription* pi = &it;
+    for (int nType = 0; nType <= 32; nType++) {
+        SCOPED_TRACE(nType);
+        it.Set(static_cast<eNA_ITEMTYPE>(nType), 8, 1, 0);
+        EXPECT_EQ(pi->bNumerical(), setNumerical.count(nType) != 0 ? 1 : 0);
+        EXPECT_EQ(pi->bLiteral(), nType == 2 ? 1 : 0);
+        EXPECT_EQ(pi->bMemoText(), setMemoText.count(nType) != 0 ? 1 : 0);
+        EXPECT_EQ(pi->bMemoBinary(), nType == 18 ? 1 : 0);
+        EXPECT_EQ(pi->bMemo(), setMemoText.count(nType) != 0 || nType == 18 ? 1 : 0);
+    }
+}
+
+TEST(NAItemDescription, KeyAnswersOfEachFlag)
+{
+    struct {
+        unsigned short nFlags;
+        int bKey, bPrimary, bUnique, bDuplicates, bComposed, bAscendant, bDescendant, bCase, bPunctuation, bAccent;
+    } const tab[] = {
+        {0x0000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {0x0800, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, // ascending alone is no key
+        {0x2800, 1, 0, 0, 1, 0, 1, 0, 0, 0, 0},
+        {0x2000, 1, 0, 0, 1, 0, 1, 0, 0, 0, 0}, // a key is ascending unless descending
+        {0x4400, 1, 0, 1, 0, 0, 0, 1, 0, 0, 0},
+        {0x8800, 1, 1, 1, 0, 0, 1, 0, 0, 0, 0}, // a primary key is unique
+        {0x5000, 1, 0, 1, 0, 1, 1, 0, 0, 0, 0},
+        {0x1000, 1, 0, 0, 0, 1, 1, 0, 0, 0, 0},
+        {0x0400, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}, // flags answer on any item
+        {0x2080, 1, 0, 0, 1, 0, 1, 0, 1, 0, 0},
+        {0x2040, 1, 0, 0, 1, 0, 1, 0, 0, 1, 0},
+        {0x2020, 1, 0, 0, 1, 0, 1, 0, 0, 0, 1},
+    };
+    CTestItem it;
+    INAItemDescription* pi = &it;
+    for (const auto& st : tab) {
+        SCOPED_TRACE(st.nFlags);
+        it.bSetKey(0, st.nFlags);
+        EXPECT_EQ(pi->bIsKey(), st.bKey);
+        EXPECT_EQ(pi->bPrimary(), st.bPrimary);
+        EXPECT_EQ(pi->bUnique(), st.bUnique);
+        EXPECT_EQ(pi->bDuplicates(), st.bDuplicates);
+        EXPECT_EQ(pi->bIsComposedKey(), st.bComposed);
+        EXPECT_EQ(pi->bGetAscendant(1), st.bAscendant);
+        EXPECT_EQ(pi->bGetDescendant(1), st.bDescendant);
+        EXPECT_EQ(pi->bGetIgnoreCase(1), st.bCase);
+        EXPECT_EQ(pi->bGetIgnorePunctuation(1), st.bPunctuation);
+        EXPECT_EQ(pi->bGetIgnoreAccent(1), st.bAccent);
+    }
 }
 
 TEST(NAItemDescription, ExternalReferencesInternalHoldAndArrays)

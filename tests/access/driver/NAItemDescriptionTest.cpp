@@ -75,6 +75,15 @@ TEST(NAItemDescription, DatabaseTypeAndHostInterface)
     EXPECT_EQ(pi->bMemoText(), 0);
     it.Set(NA_IT_MEMOBINAIRE4, 8, 1, 0);
     EXPECT_EQ(pi->bMemo(), 0);
+    // Fixed answers: no key sizes, index paths, locale or links.
+    pi->SetKeySize(12);
+    pi->SetComponentKeySize(12, 1);
+    EXPECT_EQ(pi->nGetKeySize(), 0u);
+    EXPECT_EQ(pi->nGetComponentKeySize(1), 0u);
+    EXPECT_EQ(pi->pszGetXBaseIndexPath(), nullptr);
+    EXPECT_EQ(pi->pszGetXBaseKeyExpression(), nullptr);
+    EXPECT_EQ(pi->pszGetUnicodeLocale(), nullptr);
+    EXPECT_EQ(pi->nGetNumForeignLink(), 0);
 }
 
 TEST(NAItemDescription, TypeClassesOfEveryType)

@@ -161,6 +161,8 @@ TEST_F(ItemRules, ComponentsGrowACompositeKeyAndAreHeld)
     EXPECT_EQ(CNAItemDescription::bIsComponentOf(pKey.get(), pInt.get()), 1);
     ItemPtr pOther = Item(NA_IT_I4, 4);
     EXPECT_EQ(CNAItemDescription::bIsComponentOf(pKey.get(), pOther.get()), 0);
+    EXPECT_EQ(CNAItemDescription::bIsComponentOf(nullptr, pInt.get()), 0);
+    EXPECT_EQ(CNAItemDescription::bIsComponentOf(pKey.get(), nullptr), 0);
     EXPECT_EQ(pInt->nGetExternalRef(), 0u);
 
     // A key that is not composite keeps its size.
@@ -218,6 +220,23 @@ TEST_F(ItemRules, ChangeTypeRetypesTheDefaultValue)
     EXPECT_EQ(p->pclGetDefaultValue(0)->nGetTypeCode(), TQTYPE_DSTRW);
 }
 
+TEST_F(ItemRules, DefaultValueIsCastToTheItemsType)
+{
+    ItemPtr p = Init({NA_IT_I4, 4, 0, 0});
+    CAny v;
+    SetA(v, "42");
+    EXPECT_LE(p->SetDefaultValue(&v), 99);
+    EXPECT_EQ(p->pclGetDefaultValue(0)->nGetTypeCode(), TQTYPE_I4);
+    EXPECT_FALSE(p->pclGetDefaultValue(0)->bIsNull());
+    EXPECT_EQ(Get<int>(*p->pclGetDefaultValue(0)), 42);
+    // A NULL of another type stays NULL, typed as the item.
+    SetA(v, "");
+    v.SetNullFlag(true);
+    EXPECT_LE(p->SetDefaultValue(&v), 99);
+    EXPECT_EQ(p->pclGetDefaultValue(0)->nGetTypeCode(), TQTYPE_I4);
+    EXPECT_TRUE(p->pclGetDefaultValue(0)->bIsNull());
+}
+
 TEST_F(ItemRules, CompleteDescriptionRebuildsKeyFlags)
 {
     struct { unsigned short nOther; int bUnique; unsigned short nExpected; } const tab[] = {
@@ -260,8 +279,10 @@ TEST_F(ItemRules, TypeMatchMatrix)
         {{NA_IT_DECIMAL, 9, 12, 2}, {NA_IT_DECIMAL, 9, 11, 2}, 0, 0, 1},
         {{NA_IT_DATETIME, 8, 0, 3}, {NA_IT_DATETIME, 8, 0, 6}, 0, 0, 0},
         {{NA_IT_DATETIME, 8, 0, 3}, {NA_IT_DATETIME, 8, 0, 6}, 0, 1, 1},
+        {{NA_IT_DATETIME, 8, 0, 3}, {NA_IT_DATETIME, 8, 0, 3}, 0, 0, 1},
         {{NA_IT_I4, 4, 0, 0}, {NA_IT_I2, 2, 0, 0}, 0, 0, 1},
         {{NA_IT_I2, 2, 0, 0}, {NA_IT_I4, 4, 0, 0}, 0, 0, 0},
+        {{NA_IT_I4, 4, 0, 0}, {NA_IT_UI4, 4, 0, 0}, 0, 0, 1},      // same precision
         {{NA_IT_I8, 8, 0, 0}, {NA_IT_UI4, 4, 0, 0}, 0, 0, 1},
         {{NA_IT_I4, 4, 0, 0}, {NA_IT_R8, 8, 0, 0}, 0, 0, 0},
         {{NA_IT_I8, 8, 0, 0}, {NA_IT_MONETAIRE, 10, 0, 0}, 0, 0, 0},
@@ -299,6 +320,7 @@ TEST_F(ItemRules, TypeMatchMatrix)
         // Decimal parts of dates and times come from bInit's fraction digits.
         EXPECT_EQ(pMe->bTypeMatch(pOther.get(), st.bAnsi, st.bLoose), st.bMatch);
     }
+    EXPECT_EQ(Init({NA_IT_I4, 4, 0, 0})->bTypeMatch(nullptr, 0, 1), 0);
 }
 
 } // namespace

@@ -137,6 +137,13 @@ TEST_F(QueryRecord, ComputedItemsTakeTheHostsEngineTypes)
         EXPECT_EQ(pItem->nGetItemSize(), st.nSizeAfter != 0 ? st.nSizeAfter : nOwnSize);
         EXPECT_EQ(Narrow(pItem->pszGetNameInSource()), "e");
         EXPECT_EQ(Narrow(pItem->pszGetSourceName()), "");
+        // The HEX and CHAR outputs keep a wide default; the others follow the item's type.
+        const unsigned int nDefault =
+            st.nOut != 0 ? static_cast<unsigned int>(TQTYPE_PSTRW) : ConverteItemToTQType(st.eAfter, -1);
+        EXPECT_EQ(pItem->pclGetDefaultValue(0)->nGetTypeCode(), nDefault);
+        // The output's alias is kept as the caption.
+        const char* const apszAlias[] = {"s", "h", "c"};
+        EXPECT_EQ(Narrow(pItem->pszGetCaption()), apszAlias[st.nOut]);
         if (st.eBefore == NA_IT_DECIMAL) {
             EXPECT_EQ(pItem->nGetIntegerPart() + pItem->nGetDecimalPart(), 0);
         }

@@ -125,6 +125,8 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
         {5, L"select top 3 a from t", -1, -1, L"select  a from t LIMIT 3"},
         {1, L"SELECT a FROM t LIMIT 5", -1, -1, L"SELECT TOP 5  a FROM t"},
         {1, L"SELECT a FROM t LIMIT 5, 10", -1, -1, L"SELECT a FROM t LIMIT 5, 10"},
+        {1, L"SELECT a FROM t LIMIT 5, 010", -1, -1, L"SELECT a FROM t LIMIT 5, 010"},
+        {1, L"SELECT a FROM t LIMIT 5, 0", -1, -1, L"SELECT TOP 5  a FROM t"},
         {1, L"SELECT a FROM t WHERE b='LIMIT 5'", -1, -1, L"SELECT a FROM t WHERE b='LIMIT 5'"},
         {0, L"SELECT TOP 10 a FROM t", 5, -1, L"SELECT TOP 10 a FROM t"},
         // TOP only as a whole word followed by a number.
@@ -164,6 +166,10 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
     // Text appended to a built verbatim command reaches its formatted SQL.
     v.Text(L" WHERE 1");
     EXPECT_EQ(v.Formated(), L"SELECT TOP 10 a FROM t WHERE 1");
+    // So does text inserted into it.
+    v->Insert(7, L"DISTINCT ");
+    EXPECT_EQ(W(v->pszGetOriginalSQL()), L"SELECT DISTINCT TOP 10 a FROM t WHERE 1");
+    EXPECT_EQ(v.Formated(), L"SELECT DISTINCT TOP 10 a FROM t WHERE 1");
 }
 
 TEST_F(NACommandFixture, LiteralsNeverGlueToAWord)
@@ -266,6 +272,10 @@ TEST_F(NACommandFixture, TextPiecesSelfAddAndUserParameters)
     EXPECT_EQ(c->bComplete(L"zz", 0), 1);
     EXPECT_EQ(c->bCompleteWithNumber(-42), 1);
     EXPECT_EQ(W(c->pszGetOriginalSQL()), L"SELECT a-42");
+    CCommand r(m_pError, Cnx(5));
+    r.Text(L"INSERT INTO t VALUES (1)");
+    EXPECT_EQ(r->bAddReturning(L"id"), 1);
+    EXPECT_EQ(W(r->pszGetOriginalSQL()), L"INSERT INTO t VALUES (1) RETURNING id");
     // Nothing to add succeeds; the command itself is refused and unchanged.
     EXPECT_EQ(c->bAdd(nullptr, CNACommand::ADDMODE_SHARE), 1);
     EXPECT_EQ(c->bAdd(c.p, CNACommand::ADDMODE_SHARE), 0);
@@ -277,6 +287,34 @@ TEST_F(NACommandFixture, TextPiecesSelfAddAndUserParameters)
     EXPECT_EQ(c->nGetUserParamIndice(c->pclGetParameterNoRef(1)), 1);
     EXPECT_EQ(c->nGetUserParamIndice(c->pclGetParameterNoRef(0)), -1);
     EXPECT_EQ(c->nGetUserParamIndice(nullptr), -1);
+}
+
+TEST_F(NACommandFixture, ParametersKeepWhatTheyWereAddedWith)
+{
+    CCommand c(m_pError, Cnx(5));
+    c.Text(L"a LIKE ");
+    ASSERT_EQ(c->bAddParameter(Text("x"), 32, CNAParameter::PF_LIKE, nullptr, L"p", L'!', CNAParameter::PARAM_OUT), 1);
+    c.Text(L" AND b=");
+    ASSERT_EQ(c->bAddParameterReturn(Int(1)), 1);
+    const struct {
+        unsigned int nPosition;
+        eOPEXPRESSION eOperator;
+        wchar_t cEscape;
+        unsigned int eInOut;
+        const wchar_t* pszName;
+    } expected[] = {
+        {7, 32, L'!', CNAParameter::PARAM_OUT, L"p"},
+        {14, -1, 0, CNAParameter::PARAM_RETURN, L""},
+    };
+    ASSERT_EQ(c->nGetParameterNbr(), 2);
+    for (int i = 0; i < 2; i++) {
+        const CNAParameter* p = c->pclGetParameterNoRef(static_cast<unsigned int>(i));
+        EXPECT_EQ(p->nGetPosition(), expected[i].nPosition) << i;
+        EXPECT_EQ(p->eGetOperator(), expected[i].eOperator) << i;
+        EXPECT_EQ(p->cGetEscape(), expected[i].cEscape) << i;
+        EXPECT_EQ(p->eGetInOut(), expected[i].eInOut) << i;
+        EXPECT_EQ(std::wstring(p->pszGetName() != nullptr ? p->pszGetName() : L""), expected[i].pszName) << i;
+    }
 }
 
 TEST_F(NACommandFixture, FileParameterWritesTheFilesContent)
@@ -320,16 +358,20 @@ TEST_F(NACommandFixture, ResetAndDump)
     CNAConvertVariant* pNull = Int(0);
     pNull->SetNull();
     c.Param(pNull);
+    c.Param(Int(34), CNAParameter::PF_CURSOR);
     c->AddDefine(L"d", Int(7));
     const std::wstring strDump = W(c->pszGetCommandDump());
     EXPECT_NE(strDump.find(L"SELECT \r\n"), std::wstring::npos);
-    EXPECT_NE(strDump.find(L"=2\r\n"), std::wstring::npos);
+    EXPECT_NE(strDump.find(L"=3\r\n"), std::wstring::npos);
     EXPECT_NE(strDump.find(L" 0 :\t"), std::wstring::npos);
     EXPECT_NE(strDump.find(L"8 = <12>\r\n"), std::wstring::npos);
     EXPECT_NE(strDump.find(L" 1 :\t"), std::wstring::npos);
+    // A cursor parameter is named, its value not shown.
+    EXPECT_NE(strDump.find(L" 2 :\t = <cursor parameter>\r\n"), std::wstring::npos);
+    EXPECT_EQ(strDump.find(L"<34>"), std::wstring::npos);
     c->SetRowLimit(3, 4);
     c->ResetCommand(1);
-    EXPECT_EQ(c->nGetParameterNbr(), 2);
+    EXPECT_EQ(c->nGetParameterNbr(), 3);
     EXPECT_EQ(c->nGetDefineNbr(), 0);
     EXPECT_EQ(c->llGetRowLimit(), -1);
     EXPECT_EQ(c->bIsEmpty(), 1);

@@ -2,6 +2,7 @@
 // literals and row limits, LIKE escapes, the scanners and the dump.
 #include "access/sql/NACommand.h"
 
+#include "access/driver/NaDriver.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ValueCells.h"
 
@@ -13,6 +14,16 @@
 namespace {
 
 std::wstring W(const wchar_t* psz) { return psz != nullptr ? psz : L"<null>"; }
+
+// A connection of a kind, a server major version and a record-lock text.
+class CDialect : public CTestConnection {
+public:
+    CDialect(int nKind, int nMajor, const wchar_t* pszRecordLock = L"") : CTestConnection(1252, 1252, nKind)
+    {
+        m_nServerVersionMajor = nMajor;
+        m_csRecordLock.Set(pszRecordLock);
+    }
+};
 
 class CCountedError : public CNAError {
 public:
@@ -39,9 +50,9 @@ protected:
         EXPECT_EQ(m_pError->nRefs(), 1u);
         m_pError->nRelease();
     }
-    CTestConnection* Cnx(int nKind)
+    CTestConnection* Cnx(int nKind, int nMajor = 10, const wchar_t* pszRecordLock = L"")
     {
-        CTestConnection* p = new CTestConnection(1252, 1252, nKind);
+        CTestConnection* p = new CDialect(nKind, nMajor, pszRecordLock);
         p->AddRef();
         m_tabCnx.push_back(p);
         return p;
@@ -126,6 +137,7 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
         {1, L"SELECT a FROM t LIMIT 5", -1, -1, L"SELECT TOP 5  a FROM t"},
         {1, L"SELECT a FROM t LIMIT 5, 10", -1, -1, L"SELECT a FROM t LIMIT 5, 10"},
         {1, L"SELECT a FROM t LIMIT 5, 010", -1, -1, L"SELECT a FROM t LIMIT 5, 010"},
+        {1, L"SELECT a FROM t LIMIT 5, 9", -1, -1, L"SELECT a FROM t LIMIT 5, 9"},
         {1, L"SELECT a FROM t LIMIT 5, 0", -1, -1, L"SELECT TOP 5  a FROM t"},
         {1, L"SELECT a FROM t WHERE b='LIMIT 5'", -1, -1, L"SELECT a FROM t WHERE b='LIMIT 5'"},
         {0, L"SELECT TOP 10 a FROM t", 5, -1, L"SELECT TOP 10 a FROM t"},
@@ -214,6 +226,41 @@ TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
     h.Param(Text("x!%"), CNAParameter::PF_LIKE, L'!');
     h.Text(L" ESCAPE '!'");
     EXPECT_EQ(h.Formated(), L"a LIKE 'x!%' ESCAPE '!'");
+    // Kind 3 passes over the host's clause and writes none.
+    CCommand h3(m_pError, Cnx(3));
+    h3.Text(L"a LIKE ");
+    h3.Param(Text("x"), CNAParameter::PF_LIKE, L'!');
+    h3.Text(L" ESCAPE '!'");
+    EXPECT_EQ(h3.Formated(), L"a LIKE 'x'");
+}
+
+TEST_F(NACommandFixture, EscapeClauseOfOtherKinds)
+{
+    struct Case {
+        int nKind;
+        int nMajor;
+        const char* pszValue;
+        wchar_t cEscape;
+        const wchar_t* pszClause; // null: none
+    } cases[] = {
+        // A backslash doubled for kind 12, and for kind 6 before version 9.
+        {6, 8, "a\\b", 0, L" ESCAPE '\\\\'"}, {6, 9, "a\\b", 0, L" ESCAPE '\\'"},
+        {12, 10, "a\\b", 0, L" ESCAPE '\\\\'"}, {0, 8, "a\\b", 0, L" ESCAPE '\\'"},
+        {0, 10, "a!b", L'!', L" ESCAPE '!'"},
+        // Only when the value holds the escape character.
+        {0, 10, "ab", L'!', nullptr}, {6, 8, "ab", 0, nullptr},
+    };
+    for (const Case& k : cases) {
+        CCommand c(m_pError, Cnx(k.nKind, k.nMajor));
+        c.Text(L"a LIKE ");
+        c.Param(Text(k.pszValue), CNAParameter::PF_LIKE, k.cEscape);
+        const std::wstring str = c.Formated();
+        const size_t nEscape = str.find(L" ESCAPE ");
+        if (k.pszClause == nullptr)
+            EXPECT_EQ(nEscape, std::wstring::npos) << str;
+        else
+            EXPECT_TRUE(nEscape != std::wstring::npos && str.substr(nEscape) == k.pszClause) << str;
+    }
 }
 
 TEST_F(NACommandFixture, TextOperationsMoveAndDropParameters)
@@ -246,10 +293,13 @@ TEST_F(NACommandFixture, AddingCommandsSharesOrClonesParameters)
     CCommand b(m_pError, Cnx(5));
     b.Text(L"x=");
     b.Param(Int(3));
+    b->AddDefine(L"x", Int(9));
     CNAParameter* pOriginal = b->pclGetParameterNoRef(0);
     a.Text(L"WHERE ");
     ASSERT_EQ(a->bAdd(b.p, CNACommand::ADDMODE_SHARE), 1);
     EXPECT_EQ(a->pclGetParameterNoRef(0), pOriginal);
+    ASSERT_EQ(a->nGetDefineNbr(), 1); // the output definitions come along
+    EXPECT_EQ(a->pclGetDefineNoRef(0), b->pclGetDefineNoRef(0));
     EXPECT_EQ(pOriginal->nGetPosition(), 8u); // moved in place
     EXPECT_EQ(a.Formated(), L"WHERE x=3");
     CCommand d(m_pError, Cnx(5));
@@ -276,6 +326,24 @@ TEST_F(NACommandFixture, TextPiecesSelfAddAndUserParameters)
     r.Text(L"INSERT INTO t VALUES (1)");
     EXPECT_EQ(r->bAddReturning(L"id"), 1);
     EXPECT_EQ(W(r->pszGetOriginalSQL()), L"INSERT INTO t VALUES (1) RETURNING id");
+    // The record-lock text of the connection, when it has one.
+    for (const wchar_t* pszLock : {L"", L"FOR UPDATE"}) {
+        CCommand k(m_pError, Cnx(5, 10, pszLock));
+        k.Text(L"SELECT a FROM t");
+        EXPECT_EQ(k->bAddRecordLock(), 1);
+        EXPECT_EQ(W(k->pszGetOriginalSQL()), pszLock[0] != 0 ? L"SELECT a FROM t FOR UPDATE" : L"SELECT a FROM t");
+    }
+    // Columns added to a select list, a comma between them.
+    CCommand s(m_pError, Cnx(5));
+    s.Text(L"SELECT ");
+    EXPECT_EQ(s->bAddSelectAdditionnalColumn(L"a", Int(1)), 1);
+    EXPECT_EQ(s->bAddSelectAdditionnalColumn(L"COUNT(*)", Int(2)), 1);
+    EXPECT_EQ(W(s->pszGetOriginalSQL()), L"SELECT a,COUNT(*)");
+    EXPECT_EQ(s->nGetDefineNbr(), 2);
+    // Without a driver no value cell of a host type can be made.
+    ASSERT_EQ(CNADriver::s_pclDriver, nullptr);
+    EXPECT_EQ(s->bAddSelectAdditionnalColumn(L"b", static_cast<unsigned short>(TQTYPE_I4)), 0);
+    EXPECT_EQ(s->nGetDefineNbr(), 2);
     // Nothing to add succeeds; the command itself is refused and unchanged.
     EXPECT_EQ(c->bAdd(nullptr, CNACommand::ADDMODE_SHARE), 1);
     EXPECT_EQ(c->bAdd(c.p, CNACommand::ADDMODE_SHARE), 0);
@@ -420,6 +488,7 @@ TEST(NACommandStatic, Scanners)
         {L"SELECT a FROM t # LIMIT 1\nWHERE b", -1}, {L"SELECT a /* LIMIT 1 */ FROM t", -1},
         {L"SELECT a FROM t /* LIMIT 1", -1}, {L"SELECT `x LIMIT 1` FROM t", -1},
         {L"SELECT a FROM t -- c\nLIMIT 3", 21},
+        {L"SELECT a FROM t WHERE b='' LIMIT 1", 27}, // an empty literal
     };
     for (const auto& c : clauses)
         EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, c.pszText, L"LIMIT", -1), c.nPos) << c.pszText;

@@ -234,6 +234,10 @@ TEST(NACommandGapsStatic, KeywordsAtTheVeryEnd)
         EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, t.pszText, L"LIMIT", -1), t.nPos) << t.pszText;
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t LIMIT"), 1);
     EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"a  b", L"", -1), -1) << "no keyword";
+    // The scan goes backwards from the start given, down to position 1.
+    for (const auto& t : {std::make_pair(0, -1), std::make_pair(15, -1), std::make_pair(16, 16), std::make_pair(99, 16)})
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"SELECT a FROM t LIMIT 5", L"LIMIT", t.first), t.second)
+            << "from " << t.first;
 }
 
 } // namespace

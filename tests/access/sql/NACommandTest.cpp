@@ -25,6 +25,18 @@ public:
     }
 };
 
+// A MySQL-kind connection quoting names in brackets.
+class CBracketed : public CTestConnection {
+public:
+    CBracketed() : CTestConnection(1252, 1252, DS_MYSQL)
+    {
+        m_csOpeningQuote.Set(L"[");
+        m_csClosingQuote.Set(L"]");
+        m_nOpeningQuoteLength = 1;
+        m_nClosingQuoteLength = 1;
+    }
+};
+
 class CCountedError : public CNAError {
 public:
     unsigned int nRefs() const { return m_nRefCount; }
@@ -182,6 +194,24 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
     v->Insert(7, L"DISTINCT ");
     EXPECT_EQ(W(v->pszGetOriginalSQL()), L"SELECT DISTINCT TOP 10 a FROM t WHERE 1");
     EXPECT_EQ(v.Formated(), L"SELECT DISTINCT TOP 10 a FROM t WHERE 1");
+}
+
+TEST_F(NACommandFixture, NamesInTheConnectionsQuotes)
+{
+    CBracketed* pCnx = new CBracketed;
+    pCnx->AddRef();
+    m_tabCnx.push_back(pCnx);
+    const struct { const wchar_t* pszText; int nPos; } clauses[] = {
+        {L"SELECT [x LIMIT 1] FROM t", -1}, {L"SELECT [a]] LIMIT 1] FROM t", -1}, // a doubled closing quote
+        {L"SELECT [a] FROM t LIMIT 1", 18},
+    };
+    for (const auto& k : clauses)
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(pCnx, k.pszText, L"LIMIT", -1), k.nPos) << k.pszText;
+    // A comment mark inside a quoted name starts no comment before the limit.
+    CCommand c(m_pError, pCnx);
+    c.Text(L"SELECT [a -- b] FROM t");
+    c->SetRowLimit(5, -1);
+    EXPECT_EQ(c.Formated(), L"SELECT [a -- b] FROM t LIMIT 5");
 }
 
 TEST_F(NACommandFixture, LiteralsNeverGlueToAWord)

@@ -123,6 +123,9 @@ TEST_F(NACommandClause, NamesInClauses)
     CNACommand bare(m_pError, nullptr);
     bare._FormatTableAndItemName(L"t", L"a b", &cs);
     EXPECT_STREQ(cs.pszGet(), L"t.a b");
+    // Nothing to convert with either: the plain name, and success.
+    EXPECT_EQ(bare._bFormatAndConvertItemInClause(nullptr, nullptr, pTime, L"t", L"h", 3, &cs), 1);
+    EXPECT_STREQ(cs.pszGet(), L"t.h");
     pTime->nRelease();
     pText->nRelease();
 }

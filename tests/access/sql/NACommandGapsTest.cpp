@@ -153,19 +153,27 @@ TEST_F(NACommandGaps, AddingFailsWhenAParameterCannotBeCloned)
     EXPECT_EQ(m_pCommand->nGetParameterNbr(), 0);
 }
 
-// The dump names the text with the driver's first label.
+// The dump loads the driver's labels when they are not loaded yet and
+// names the text and each parameter's line with them.
 TEST_F(NACommandGaps, TheDumpLabelsTheText)
 {
-    CNADriver clDriver;
-    clDriver.InitQueryDumpRessources();
-    const std::wstring strLabel = clDriver.pszGetLabel(1);
-    ASSERT_FALSE(strLabel.empty());
+    CNADriver clLoaded;
+    clLoaded.InitQueryDumpRessources();
+    auto Label = [&clLoaded](int n) { return std::wstring(clLoaded.pszGetLabel(n)); };
+    ASSERT_FALSE(Label(1).empty());
+    ASSERT_FALSE(Label(4).empty());
+    CNADriver clDriver; // its labels not loaded
     CNADriver* pclBefore = CNADriver::s_pclDriver;
     CNADriver::s_pclDriver = &clDriver;
-    Text(L"SELECT 1");
+    Text(L"SELECT ");
+    CAny v;
+    Set(v, TQTYPE_I4, 3);
+    Param(Cell(TQTYPE_I4, v), 0);
     const std::wstring strDump = m_pCommand->pszGetCommandDump();
     CNADriver::s_pclDriver = pclBefore;
-    EXPECT_EQ(strDump.rfind(strLabel + L"SELECT 1\r\n", 0), 0u) << std::string(strDump.begin(), strDump.end());
+    const std::wstring strExpected = Label(1) + L"SELECT \r\n" + Label(2) + L"=1\r\n" + Label(3) + L" 0 :\t" + Label(4) +
+                                     std::to_wstring(TQTYPE_I4) + L" = <3>\r\n";
+    EXPECT_EQ(strDump, strExpected) << std::string(strDump.begin(), strDump.end());
 }
 
 TEST_F(NACommandGaps, ValuesWrittenAsTextByTheMask)
@@ -226,6 +234,10 @@ TEST(NACommandGapsStatic, KeywordsAtTheVeryEnd)
         EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, t.pszText, L"LIMIT", -1), t.nPos) << t.pszText;
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t LIMIT"), 1);
     EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"a  b", L"", -1), -1) << "no keyword";
+    // The scan goes backwards from the start given, down to position 1.
+    for (const auto& t : {std::make_pair(0, -1), std::make_pair(15, -1), std::make_pair(16, 16), std::make_pair(99, 16)})
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"SELECT a FROM t LIMIT 5", L"LIMIT", t.first), t.second)
+            << "from " << t.first;
 }
 
 } // namespace

@@ -97,6 +97,9 @@ TEST_F(NACommandRewrite, ClausesNamesAndAliases)
         // HAVING, with the host's function names kept on MySQL.
         {L"SELECT name, COUNT(*) FROM t GROUP BY name HAVING COUNT(*) > 1",
          L"SELECT `t`.`name`, COUNT(*) FROM `t` GROUP BY `t`.`name` HAVING COUNT(*) > 1"},
+        // A HAVING column keeps its name as written on MySQL, not the described one.
+        {L"SELECT name, COUNT(*) FROM t GROUP BY name HAVING t.NAME > 'a'",
+         L"SELECT `t`.`name`, COUNT(*) FROM `t` GROUP BY `t`.`name` HAVING `t`.`NAME` > 'a'"},
         {L"SELECT UPPER(name), LEN(name) FROM t", L"SELECT UPPER(`t`.`name`), LEN(`t`.`name`) FROM `t`"},
         // GROUP BY a plain alias, a computed alias and a column out of the list.
         {L"SELECT name AS nm, COUNT(*) FROM t GROUP BY nm",

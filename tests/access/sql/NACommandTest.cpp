@@ -2,6 +2,7 @@
 // literals and row limits, LIKE escapes, the scanners and the dump.
 #include "access/sql/NACommand.h"
 
+#include "access/driver/NaDriver.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ValueCells.h"
 
@@ -13,6 +14,28 @@
 namespace {
 
 std::wstring W(const wchar_t* psz) { return psz != nullptr ? psz : L"<null>"; }
+
+// A connection of a kind, a server major version and a record-lock text.
+class CDialect : public CTestConnection {
+public:
+    CDialect(int nKind, int nMajor, const wchar_t* pszRecordLock = L"") : CTestConnection(1252, 1252, nKind)
+    {
+        m_nServerVersionMajor = nMajor;
+        m_csRecordLock.Set(pszRecordLock);
+    }
+};
+
+// A MySQL-kind connection quoting names in brackets.
+class CBracketed : public CTestConnection {
+public:
+    CBracketed() : CTestConnection(1252, 1252, DS_MYSQL)
+    {
+        m_csOpeningQuote.Set(L"[");
+        m_csClosingQuote.Set(L"]");
+        m_nOpeningQuoteLength = 1;
+        m_nClosingQuoteLength = 1;
+    }
+};
 
 class CCountedError : public CNAError {
 public:
@@ -39,9 +62,9 @@ protected:
         EXPECT_EQ(m_pError->nRefs(), 1u);
         m_pError->nRelease();
     }
-    CTestConnection* Cnx(int nKind)
+    CTestConnection* Cnx(int nKind, int nMajor = 10, const wchar_t* pszRecordLock = L"")
     {
-        CTestConnection* p = new CTestConnection(1252, 1252, nKind);
+        CTestConnection* p = new CDialect(nKind, nMajor, pszRecordLock);
         p->AddRef();
         m_tabCnx.push_back(p);
         return p;
@@ -125,6 +148,9 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
         {5, L"select top 3 a from t", -1, -1, L"select  a from t LIMIT 3"},
         {1, L"SELECT a FROM t LIMIT 5", -1, -1, L"SELECT TOP 5  a FROM t"},
         {1, L"SELECT a FROM t LIMIT 5, 10", -1, -1, L"SELECT a FROM t LIMIT 5, 10"},
+        {1, L"SELECT a FROM t LIMIT 5, 010", -1, -1, L"SELECT a FROM t LIMIT 5, 010"},
+        {1, L"SELECT a FROM t LIMIT 5, 9", -1, -1, L"SELECT a FROM t LIMIT 5, 9"},
+        {1, L"SELECT a FROM t LIMIT 5, 0", -1, -1, L"SELECT TOP 5  a FROM t"},
         {1, L"SELECT a FROM t WHERE b='LIMIT 5'", -1, -1, L"SELECT a FROM t WHERE b='LIMIT 5'"},
         {0, L"SELECT TOP 10 a FROM t", 5, -1, L"SELECT TOP 10 a FROM t"},
         // TOP only as a whole word followed by a number.
@@ -164,6 +190,28 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
     // Text appended to a built verbatim command reaches its formatted SQL.
     v.Text(L" WHERE 1");
     EXPECT_EQ(v.Formated(), L"SELECT TOP 10 a FROM t WHERE 1");
+    // So does text inserted into it.
+    v->Insert(7, L"DISTINCT ");
+    EXPECT_EQ(W(v->pszGetOriginalSQL()), L"SELECT DISTINCT TOP 10 a FROM t WHERE 1");
+    EXPECT_EQ(v.Formated(), L"SELECT DISTINCT TOP 10 a FROM t WHERE 1");
+}
+
+TEST_F(NACommandFixture, NamesInTheConnectionsQuotes)
+{
+    CBracketed* pCnx = new CBracketed;
+    pCnx->AddRef();
+    m_tabCnx.push_back(pCnx);
+    const struct { const wchar_t* pszText; int nPos; } clauses[] = {
+        {L"SELECT [x LIMIT 1] FROM t", -1}, {L"SELECT [a]] LIMIT 1] FROM t", -1}, // a doubled closing quote
+        {L"SELECT [a] FROM t LIMIT 1", 18},
+    };
+    for (const auto& k : clauses)
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(pCnx, k.pszText, L"LIMIT", -1), k.nPos) << k.pszText;
+    // A comment mark inside a quoted name starts no comment before the limit.
+    CCommand c(m_pError, pCnx);
+    c.Text(L"SELECT [a -- b] FROM t");
+    c->SetRowLimit(5, -1);
+    EXPECT_EQ(c.Formated(), L"SELECT [a -- b] FROM t LIMIT 5");
 }
 
 TEST_F(NACommandFixture, LiteralsNeverGlueToAWord)
@@ -208,6 +256,41 @@ TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
     h.Param(Text("x!%"), CNAParameter::PF_LIKE, L'!');
     h.Text(L" ESCAPE '!'");
     EXPECT_EQ(h.Formated(), L"a LIKE 'x!%' ESCAPE '!'");
+    // Kind 3 passes over the host's clause and writes none.
+    CCommand h3(m_pError, Cnx(3));
+    h3.Text(L"a LIKE ");
+    h3.Param(Text("x"), CNAParameter::PF_LIKE, L'!');
+    h3.Text(L" ESCAPE '!'");
+    EXPECT_EQ(h3.Formated(), L"a LIKE 'x'");
+}
+
+TEST_F(NACommandFixture, EscapeClauseOfOtherKinds)
+{
+    struct Case {
+        int nKind;
+        int nMajor;
+        const char* pszValue;
+        wchar_t cEscape;
+        const wchar_t* pszClause; // null: none
+    } cases[] = {
+        // A backslash doubled for kind 12, and for kind 6 before version 9.
+        {6, 8, "a\\b", 0, L" ESCAPE '\\\\'"}, {6, 9, "a\\b", 0, L" ESCAPE '\\'"},
+        {12, 10, "a\\b", 0, L" ESCAPE '\\\\'"}, {0, 8, "a\\b", 0, L" ESCAPE '\\'"},
+        {0, 10, "a!b", L'!', L" ESCAPE '!'"},
+        // Only when the value holds the escape character.
+        {0, 10, "ab", L'!', nullptr}, {6, 8, "ab", 0, nullptr},
+    };
+    for (const Case& k : cases) {
+        CCommand c(m_pError, Cnx(k.nKind, k.nMajor));
+        c.Text(L"a LIKE ");
+        c.Param(Text(k.pszValue), CNAParameter::PF_LIKE, k.cEscape);
+        const std::wstring str = c.Formated();
+        const size_t nEscape = str.find(L" ESCAPE ");
+        if (k.pszClause == nullptr)
+            EXPECT_EQ(nEscape, std::wstring::npos) << str;
+        else
+            EXPECT_TRUE(nEscape != std::wstring::npos && str.substr(nEscape) == k.pszClause) << str;
+    }
 }
 
 TEST_F(NACommandFixture, TextOperationsMoveAndDropParameters)
@@ -240,10 +323,13 @@ TEST_F(NACommandFixture, AddingCommandsSharesOrClonesParameters)
     CCommand b(m_pError, Cnx(5));
     b.Text(L"x=");
     b.Param(Int(3));
+    b->AddDefine(L"x", Int(9));
     CNAParameter* pOriginal = b->pclGetParameterNoRef(0);
     a.Text(L"WHERE ");
     ASSERT_EQ(a->bAdd(b.p, CNACommand::ADDMODE_SHARE), 1);
     EXPECT_EQ(a->pclGetParameterNoRef(0), pOriginal);
+    ASSERT_EQ(a->nGetDefineNbr(), 1); // the output definitions come along
+    EXPECT_EQ(a->pclGetDefineNoRef(0), b->pclGetDefineNoRef(0));
     EXPECT_EQ(pOriginal->nGetPosition(), 8u); // moved in place
     EXPECT_EQ(a.Formated(), L"WHERE x=3");
     CCommand d(m_pError, Cnx(5));
@@ -266,6 +352,28 @@ TEST_F(NACommandFixture, TextPiecesSelfAddAndUserParameters)
     EXPECT_EQ(c->bComplete(L"zz", 0), 1);
     EXPECT_EQ(c->bCompleteWithNumber(-42), 1);
     EXPECT_EQ(W(c->pszGetOriginalSQL()), L"SELECT a-42");
+    CCommand r(m_pError, Cnx(5));
+    r.Text(L"INSERT INTO t VALUES (1)");
+    EXPECT_EQ(r->bAddReturning(L"id"), 1);
+    EXPECT_EQ(W(r->pszGetOriginalSQL()), L"INSERT INTO t VALUES (1) RETURNING id");
+    // The record-lock text of the connection, when it has one.
+    for (const wchar_t* pszLock : {L"", L"FOR UPDATE"}) {
+        CCommand k(m_pError, Cnx(5, 10, pszLock));
+        k.Text(L"SELECT a FROM t");
+        EXPECT_EQ(k->bAddRecordLock(), 1);
+        EXPECT_EQ(W(k->pszGetOriginalSQL()), pszLock[0] != 0 ? L"SELECT a FROM t FOR UPDATE" : L"SELECT a FROM t");
+    }
+    // Columns added to a select list, a comma between them.
+    CCommand s(m_pError, Cnx(5));
+    s.Text(L"SELECT ");
+    EXPECT_EQ(s->bAddSelectAdditionnalColumn(L"a", Int(1)), 1);
+    EXPECT_EQ(s->bAddSelectAdditionnalColumn(L"COUNT(*)", Int(2)), 1);
+    EXPECT_EQ(W(s->pszGetOriginalSQL()), L"SELECT a,COUNT(*)");
+    EXPECT_EQ(s->nGetDefineNbr(), 2);
+    // Without a driver no value cell of a host type can be made.
+    ASSERT_EQ(CNADriver::s_pclDriver, nullptr);
+    EXPECT_EQ(s->bAddSelectAdditionnalColumn(L"b", static_cast<unsigned short>(TQTYPE_I4)), 0);
+    EXPECT_EQ(s->nGetDefineNbr(), 2);
     // Nothing to add succeeds; the command itself is refused and unchanged.
     EXPECT_EQ(c->bAdd(nullptr, CNACommand::ADDMODE_SHARE), 1);
     EXPECT_EQ(c->bAdd(c.p, CNACommand::ADDMODE_SHARE), 0);
@@ -277,6 +385,34 @@ TEST_F(NACommandFixture, TextPiecesSelfAddAndUserParameters)
     EXPECT_EQ(c->nGetUserParamIndice(c->pclGetParameterNoRef(1)), 1);
     EXPECT_EQ(c->nGetUserParamIndice(c->pclGetParameterNoRef(0)), -1);
     EXPECT_EQ(c->nGetUserParamIndice(nullptr), -1);
+}
+
+TEST_F(NACommandFixture, ParametersKeepWhatTheyWereAddedWith)
+{
+    CCommand c(m_pError, Cnx(5));
+    c.Text(L"a LIKE ");
+    ASSERT_EQ(c->bAddParameter(Text("x"), 32, CNAParameter::PF_LIKE, nullptr, L"p", L'!', CNAParameter::PARAM_OUT), 1);
+    c.Text(L" AND b=");
+    ASSERT_EQ(c->bAddParameterReturn(Int(1)), 1);
+    const struct {
+        unsigned int nPosition;
+        eOPEXPRESSION eOperator;
+        wchar_t cEscape;
+        unsigned int eInOut;
+        const wchar_t* pszName;
+    } expected[] = {
+        {7, 32, L'!', CNAParameter::PARAM_OUT, L"p"},
+        {14, -1, 0, CNAParameter::PARAM_RETURN, L""},
+    };
+    ASSERT_EQ(c->nGetParameterNbr(), 2);
+    for (int i = 0; i < 2; i++) {
+        const CNAParameter* p = c->pclGetParameterNoRef(static_cast<unsigned int>(i));
+        EXPECT_EQ(p->nGetPosition(), expected[i].nPosition) << i;
+        EXPECT_EQ(p->eGetOperator(), expected[i].eOperator) << i;
+        EXPECT_EQ(p->cGetEscape(), expected[i].cEscape) << i;
+        EXPECT_EQ(p->eGetInOut(), expected[i].eInOut) << i;
+        EXPECT_EQ(std::wstring(p->pszGetName() != nullptr ? p->pszGetName() : L""), expected[i].pszName) << i;
+    }
 }
 
 TEST_F(NACommandFixture, FileParameterWritesTheFilesContent)
@@ -320,16 +456,20 @@ TEST_F(NACommandFixture, ResetAndDump)
     CNAConvertVariant* pNull = Int(0);
     pNull->SetNull();
     c.Param(pNull);
+    c.Param(Int(34), CNAParameter::PF_CURSOR);
     c->AddDefine(L"d", Int(7));
     const std::wstring strDump = W(c->pszGetCommandDump());
     EXPECT_NE(strDump.find(L"SELECT \r\n"), std::wstring::npos);
-    EXPECT_NE(strDump.find(L"=2\r\n"), std::wstring::npos);
+    EXPECT_NE(strDump.find(L"=3\r\n"), std::wstring::npos);
     EXPECT_NE(strDump.find(L" 0 :\t"), std::wstring::npos);
     EXPECT_NE(strDump.find(L"8 = <12>\r\n"), std::wstring::npos);
     EXPECT_NE(strDump.find(L" 1 :\t"), std::wstring::npos);
+    // A cursor parameter is named, its value not shown.
+    EXPECT_NE(strDump.find(L" 2 :\t = <cursor parameter>\r\n"), std::wstring::npos);
+    EXPECT_EQ(strDump.find(L"<34>"), std::wstring::npos);
     c->SetRowLimit(3, 4);
     c->ResetCommand(1);
-    EXPECT_EQ(c->nGetParameterNbr(), 2);
+    EXPECT_EQ(c->nGetParameterNbr(), 3);
     EXPECT_EQ(c->nGetDefineNbr(), 0);
     EXPECT_EQ(c->llGetRowLimit(), -1);
     EXPECT_EQ(c->bIsEmpty(), 1);
@@ -378,6 +518,7 @@ TEST(NACommandStatic, Scanners)
         {L"SELECT a FROM t # LIMIT 1\nWHERE b", -1}, {L"SELECT a /* LIMIT 1 */ FROM t", -1},
         {L"SELECT a FROM t /* LIMIT 1", -1}, {L"SELECT `x LIMIT 1` FROM t", -1},
         {L"SELECT a FROM t -- c\nLIMIT 3", 21},
+        {L"SELECT a FROM t WHERE b='' LIMIT 1", 27}, // an empty literal
     };
     for (const auto& c : clauses)
         EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, c.pszText, L"LIMIT", -1), c.nPos) << c.pszText;

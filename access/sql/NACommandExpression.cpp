@@ -759,9 +759,12 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
     const bool bMySQL = (m_nDialectFlags & 0x1) != 0;
     const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && !bMySQL);
     if (eKind == 5 && bMySQL) {
-        // MySQL's HAVING reads the names as the host wrote them.
-        _FormatExpressionItemName(pclInfo, piParent, eKind, piItem, strWrittenTable.c_str(), strWrittenName.c_str(),
-                                  pclOut);
+        // MySQL's HAVING reads the names as the host wrote them; a table
+        // written goes by its server name like everywhere else in the text
+        // (the FROM clause no longer knows the logical one), and a name
+        // written alone stays alone (it may be an output alias).
+        _FormatExpressionItemName(pclInfo, piParent, eKind, piItem, strWrittenTable.empty() ? L"" : strTable.c_str(),
+                                  strWrittenName.c_str(), pclOut);
         return 1;
     }
     _FormatExpressionItemName(pclInfo, piParent, eKind, piItem, strTable.c_str(),

@@ -100,6 +100,14 @@ TEST_F(NACommandRewrite, ClausesNamesAndAliases)
         // A HAVING column keeps its name as written on MySQL, not the described one.
         {L"SELECT name, COUNT(*) FROM t GROUP BY name HAVING t.NAME > 'a'",
          L"SELECT `t`.`name`, COUNT(*) FROM `t` GROUP BY `t`.`name` HAVING `t`.`NAME` > 'a'"},
+        // The table written goes by its server name, as in the FROM clause; a
+        // table alias stays, and a name written alone stays alone.
+        {L"SELECT tid, COUNT(*) FROM v GROUP BY tid HAVING v.tid > 1",
+         L"SELECT `v_db`.`tid`, COUNT(*) FROM `v_db` GROUP BY `v_db`.`tid` HAVING `v_db`.`tid` > 1"},
+        {L"SELECT b.tid, COUNT(*) FROM v b GROUP BY b.tid HAVING b.tid > 1",
+         L"SELECT `b`.`tid`, COUNT(*) FROM `v_db` `b` GROUP BY `b`.`tid` HAVING `b`.`tid` > 1"},
+        {L"SELECT tid AS x, COUNT(*) FROM v GROUP BY tid HAVING x > 1",
+         L"SELECT `v_db`.`tid` AS `x`, COUNT(*) FROM `v_db` GROUP BY `v_db`.`tid` HAVING `x` > 1"},
         {L"SELECT UPPER(name), LEN(name) FROM t", L"SELECT UPPER(`t`.`name`), LEN(`t`.`name`) FROM `t`"},
         // GROUP BY a plain alias, a computed alias and a column out of the list.
         {L"SELECT name AS nm, COUNT(*) FROM t GROUP BY nm",

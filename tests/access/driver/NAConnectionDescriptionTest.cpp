@@ -328,6 +328,7 @@ TEST(NAConnectionDescription, HostileHexadecimalStaysWithinTheBuffer)
         EXPECT_EQ(aby[1], 0xEE);
         EXPECT_EQ(aby[2 + st.nCapacity], 0xEE);
     }
+    EXPECT_EQ(CNAConnectionDescription::s_StringHexaToBinary("4142", static_cast<unsigned char*>(nullptr), 6), 0u);
 }
 
 // ---- Names ----------------------------------------------------------------------------------

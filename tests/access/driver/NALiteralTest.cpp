@@ -385,6 +385,11 @@ TEST_F(Literals, NonStrictCastsDoNotNarrow)
     SetBin(v, "ab");
     EXPECT_EQ(cnx.bCastCAnyIntoDBType(nullptr, &v, NA_IT_I4, NA_IT_EMPTY, 1), 1);
     EXPECT_EQ(v.nGetTypeCode(), TQTYPE_BIN);
+    // Without an item type there is nothing to cast to: the value stays.
+    Set(v, TQTYPE_I4, 5);
+    EXPECT_EQ(cnx.bCastCAnyIntoDBType(nullptr, &v, NA_IT_EMPTY, NA_IT_EMPTY, 1), 1);
+    EXPECT_EQ(v.nGetTypeCode(), TQTYPE_I4);
+    EXPECT_EQ(Get<int>(v), 5);
 }
 
 TEST_F(Literals, CastsToDatesAndTimes)

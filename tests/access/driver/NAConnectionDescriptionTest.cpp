@@ -179,6 +179,7 @@ TEST(NAConnectionDescription, HostAnswersArePassedThroughAndTheReferenceGivenBac
     host.SetText(CHost::TXT_DESCRIPTION, L"d");
     host.SetText(CHost::TXT_LOGICALNAME, L"L");
     host.SetAccess(NA_ACCESS_READ);
+    host.SetCursorOptions(0x3);
     int nParam = 0;
     host.AddParam(&nParam);
     {
@@ -193,8 +194,11 @@ TEST(NAConnectionDescription, HostAnswersArePassedThroughAndTheReferenceGivenBac
         EXPECT_EQ(cnx.eGetAccess(), NA_ACCESS_READ);
         EXPECT_EQ(cnx.nGetNbParam(), 1);
         EXPECT_EQ(cnx.pclGetParam(0), &nParam);
+        EXPECT_EQ(cnx.lGetCursorOptions(), 0x3);
     }
     EXPECT_EQ(host.nGetRefCount(), 0);
+    CRecordingConnection cnxNoHost;
+    EXPECT_EQ(cnxNoHost.lGetCursorOptions(), 0);
 }
 
 TEST(NAConnectionDescription, DefaultDatabaseFromOptionProviderOrHost)
@@ -229,6 +233,12 @@ TEST(NAConnectionDescription, VersionTextsAreDecomposedFieldByField)
         EXPECT_EQ(nMinor, st.nMinor);
         EXPECT_EQ(nRevision, st.nRevision);
     }
+    // No text at all is no failure and leaves every field as it was.
+    int nMajor = -9, nMinor = -9, nRevision = -9;
+    EXPECT_EQ(CNAConnectionDescription::g_bDecomposeVersion(nullptr, nullptr, &nMajor, &nMinor, &nRevision), 1);
+    EXPECT_EQ(nMajor, -9);
+    EXPECT_EQ(nMinor, -9);
+    EXPECT_EQ(nRevision, -9);
     CRecordingConnection cnx;
     EXPECT_EQ(cnx.nGetServerVersionMajor(), -1);
     cnx.SetServerVersion(L"5.1");
@@ -318,6 +328,7 @@ TEST(NAConnectionDescription, HostileHexadecimalStaysWithinTheBuffer)
         EXPECT_EQ(aby[1], 0xEE);
         EXPECT_EQ(aby[2 + st.nCapacity], 0xEE);
     }
+    EXPECT_EQ(CNAConnectionDescription::s_StringHexaToBinary("4142", static_cast<unsigned char*>(nullptr), 6), 0u);
 }
 
 // ---- Names ----------------------------------------------------------------------------------
@@ -489,6 +500,10 @@ TEST(NAConnectionDescription, FixedAnswersOfTheBase)
     EXPECT_EQ(cnx.bIndexNamesCommonOnDatabase(), 0);
     EXPECT_EQ(cnx.bDBTypeUnkwnownByDB(3), 0);
     EXPECT_EQ(cnx.eGetNAErrorType(1062), NA_ERRORTYPE_GENERAL);
+    // The base has no server error to describe or type to name.
+    EXPECT_EQ(cnx.bInitError(nullptr, 2006, 0), 0);
+    CTString clType;
+    EXPECT_EQ(cnx.bDBTypeToString(&clType, 3), 0);
 }
 
 TEST(NAConnectionDescription, LockTextsGoToTheServerAndTheirAnswerComesBack)

@@ -2,6 +2,7 @@
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NaDriver.h"
 #include "common/platform/MyModuleInfo.h"
+#include "common/platform/XTime.h"
 #include "common/text/TStringConcatAW.h"
 #include "common/text/XYString.h"
 #include "tests/support/TempDir.h"
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cwchar>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 extern "C" int bInitLibrary(HINSTANCE hModule);
@@ -294,6 +296,31 @@ TEST_F(Literals, OdbcFormsOfKindsSevenAndEight)
     }
 }
 
+// Each literal form replaces whatever the output held before.
+TEST_F(Literals, LiteralFormsWriteTheWholeOutput)
+{
+    CLiteralConnection cnx;
+    CLiteralConnection cnxOdbc(7);
+    CXTime clTime(2024, 3, 1, 13, 45, 0, 0);
+    clTime.m_nMilli = 250;
+    struct { const char* pszName; std::function<int(CTStringConcatAW*)> fn; const wchar_t* pszLiteral; } const tab[] = {
+        {"time", [&](CTStringConcatAW* p) { return cnx._bTimeToString(nullptr, p, clTime, 0); }, L"'13:45:00.250'"},
+        {"escaped time", [&](CTStringConcatAW* p) { return cnxOdbc._bTimeToString(nullptr, p, clTime, 1); },
+         L"{t '13:45:00'}"},
+        {"date", [&](CTStringConcatAW* p) { return cnx._bDateToString(nullptr, p, clTime, 0); }, L"'2024-03-01'"},
+        {"escaped date-time", [&](CTStringConcatAW* p) { return cnx._bDateTimeToString(nullptr, p, clTime, 1); },
+         L"{ts '2024-03-01 13:45:00.250'}"},
+        {"date text", [&](CTStringConcatAW* p) { return cnx._bDateToString(nullptr, p, L"'x'", 1); }, L"{d 'x'}"},
+        {"boolean", [&](CTStringConcatAW* p) { return cnx._bBoolToString(nullptr, p, 1); }, L"1"},
+    };
+    for (const auto& st : tab) {
+        CTStringConcatAW out;
+        out.Add(L"stale text", -1, 0);
+        EXPECT_EQ(st.fn(&out), 1) << st.pszName;
+        EXPECT_EQ(std::wstring(out.pszGetW()), st.pszLiteral) << st.pszName;
+    }
+}
+
 TEST_F(Literals, UnreadableDatesAndTimesRaiseUserError43)
 {
     CLiteralConnection cnx;
@@ -358,6 +385,11 @@ TEST_F(Literals, NonStrictCastsDoNotNarrow)
     SetBin(v, "ab");
     EXPECT_EQ(cnx.bCastCAnyIntoDBType(nullptr, &v, NA_IT_I4, NA_IT_EMPTY, 1), 1);
     EXPECT_EQ(v.nGetTypeCode(), TQTYPE_BIN);
+    // Without an item type there is nothing to cast to: the value stays.
+    Set(v, TQTYPE_I4, 5);
+    EXPECT_EQ(cnx.bCastCAnyIntoDBType(nullptr, &v, NA_IT_EMPTY, NA_IT_EMPTY, 1), 1);
+    EXPECT_EQ(v.nGetTypeCode(), TQTYPE_I4);
+    EXPECT_EQ(Get<int>(v), 5);
 }
 
 TEST_F(Literals, CastsToDatesAndTimes)

@@ -265,6 +265,7 @@ TEST(NASQLType, MatchingTypeOfAConnection)
     EXPECT_EQ(std::wstring(cl.pszGet()), L"NUMERIC(75,35)");
     CItem itBinaryMemo(NA_IT_MEMOBINAIRE, 8);
     EXPECT_EQ(cnx.bGetMatchingSQLType(nullptr, &itBinaryMemo, &cl), 0);
+    EXPECT_EQ(cnx.bGetMatchingSQLType(nullptr, nullptr, &cl), 0);  // no item, no type text
 }
 
 TEST(NASQLType, UnicodeItemsRefusedByTheConnection)

@@ -100,6 +100,8 @@ TEST_F(NACommandRewrite, ClausesNamesAndAliases)
         // A HAVING column keeps its name as written on MySQL, not the described one.
         {L"SELECT name, COUNT(*) FROM t GROUP BY name HAVING t.NAME > 'a'",
          L"SELECT `t`.`name`, COUNT(*) FROM `t` GROUP BY `t`.`name` HAVING `t`.`NAME` > 'a'"},
+        // WHERE takes the described name whatever the case written.
+        {L"SELECT name FROM t WHERE NAME = 'a'", L"SELECT `t`.`name` FROM `t` WHERE `t`.`name` = 'a'"},
         // The table written goes by its server name, as in the FROM clause; a
         // table alias stays, and a name written alone stays alone.
         {L"SELECT tid, COUNT(*) FROM v GROUP BY tid HAVING v.tid > 1",

@@ -15,6 +15,7 @@
 #include "common/values/NACnvVariant.h"
 #include "common/values/datetime.h"
 
+#include <cmath>
 #include <cwchar>
 #include <new>
 #include <string>
@@ -805,6 +806,13 @@ int CNAExpression::_bGetSQLFromValueNamed(const wchar_t* pszName, CNACommand* pc
         return _bGetSQLFromValueString(csName.pszGet(), pclCommand, pclSearch, bAddNull, pbConstant);
     if (eType == NA_IT_HEURE || eType == NA_IT_DATE8 || eType == NA_IT_DATETIME)
         return _bGetSQLFromValueDateTime(csName.pszGet(), pclCommand, pclSearch, bAddNull);
+    const eNA_ITEMTYPE eDB = m_pclColumn->eNAGetItemTypeOnDatabaseEx();
+    const bool bReal = eType == NA_IT_R4 || eType == NA_IT_R8 || eDB == NA_IT_R4 || eDB == NA_IT_R8;
+    double dReal = 0;
+    if (bReal && !bAddNull && m_eOperator == NAOP_EQ && pclSearch != nullptr &&
+        (pclSearch->nGetFlags() & CNARecherche::RECH_RECORD) != 0 && clValue.nGetREAL(&dReal) <= 99 &&
+        std::isfinite(dReal))
+        return _bGetSQLFromValueReal(csName.pszGet(), pclCommand, dReal);
     return _bGetSQLFromValueUsingParameter(csName.pszGet(), pclCommand, pclSearch, 0, bAddNull);
 }
 
@@ -916,6 +924,37 @@ int CNAExpression::_bGetSQLFromValueDateTime(const wchar_t* pszName, CNACommand*
     }
     _SetNullSelected(0);
     return bResult;
+}
+
+bool CNAExpression::s_bRoundedReal(const CNAColumn* pclColumn)
+{
+    return pclColumn != nullptr &&
+           (pclColumn->eNAGetItemType() == NA_IT_R4 || pclColumn->eNAGetItemTypeOnDatabaseEx() == NA_IT_R4);
+}
+
+int CNAExpression::_bGetSQLFromValueReal(const wchar_t* pszName, CNACommand* pclCommand, double d)
+{
+    // Written as double literals (with an exponent) of seventeen digits: a
+    // double's text is then exact. A FLOAT compares as the double it widens
+    // to, which its six-digit text does not give back: every value that
+    // text stands for is taken.
+    wchar_t sz[96];
+    pclCommand->bComplete(pszName, kAll);
+    if (d == 0 || !s_bRoundedReal(m_pclColumn)) {
+        swprintf(sz, sizeof(sz) / sizeof(sz[0]), L"=%.16e", d);
+    } else {
+        const double dHalfDigit = 0.5 * std::pow(10.0, std::floor(std::log10(std::fabs(d))) - 5);
+        // A little over half a digit: the host may hold the text's nearest
+        // single.
+        const double dMargin = dHalfDigit * 1.0001;
+        swprintf(sz, sizeof(sz) / sizeof(sz[0]), L" BETWEEN %.16e AND %.16e", d - dMargin, d + dMargin);
+    }
+    // Whatever the process's locale made of the decimal point.
+    for (wchar_t* p = sz; *p != 0; p++)
+        if (*p == L',')
+            *p = L'.';
+    _SetNullSelected(0);
+    return pclCommand->bComplete(sz, kAll);
 }
 
 int CNAExpression::_bAddBoundParameter(CNACommand* pclCommand, CNARecherche* pclSearch, CAny* pBound)

@@ -96,6 +96,10 @@ public:
     // ---- Values -------------------------------------------------------------------------
     // Whether a comparison with this value holds for every row.
     static int s_bExpressionTrue(eNAOperator eOperator, CNAConnectionDescription* pclConnection, const CAny* pValue);
+    // A real column whose values come back rounded: a 4-byte real in the
+    // host's item or on the database (the server's text of a FLOAT keeps
+    // six significant digits).
+    static bool s_bRoundedReal(const CNAColumn* pclColumn);
     // The first instant a partial date or time text covers, and the first
     // after every one it covers: a time text (host type 25) for a time
     // item, a date text (24) for a date item, else a date-time (26).
@@ -146,6 +150,9 @@ protected:
                                   int bAddNull);
     int _bGetSQLFromValueUsingParameter(const wchar_t* pszName, CNACommand* pclCommand, CNARecherche* pclSearch,
                                         int bLike, int bAddNull);
+    // = on a real column in a condition that finds the record read: the
+    // value as the server finds what it stores.
+    int _bGetSQLFromValueReal(const wchar_t* pszName, CNACommand* pclCommand, double d);
     // A parameter of a date bound at the end of the command's text.
     int _bAddBoundParameter(CNACommand* pclCommand, CNARecherche* pclSearch, CAny* pBound);
     // The node's own set (made on first need; user error 12 when it

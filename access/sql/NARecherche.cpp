@@ -751,7 +751,7 @@ int CNARecherche::_bSetRecherche(CNARecord* pclRecord, INAItemDescription* piIte
         if (ptabKey != nullptr) {
             for (int i = 0; i < ptabKey->nGetNbElement() && pclKey == nullptr; i++) {
                 CNAColumn* pcl = (*ptabKey)[i];
-                if (pcl != nullptr && pcl->bUnique() && pcl->bValueDefined())
+                if (CNARecord::s_bUniqueNotNull(pcl))
                     pclKey = pcl;
             }
         } else {

@@ -420,15 +420,26 @@ CNAColumn* CNARecord::pclGetNAColumnIdentityNoRef() const
     return nullptr;
 }
 
+bool CNARecord::s_bUniqueNotNull(CNAColumn* pclColumn)
+{
+    if (pclColumn == nullptr || !pclColumn->bUnique() || !pclColumn->bValueDefined())
+        return false;
+    const CRefArray<CNAColumn>* ptab = pclColumn->bIsComposedKey() ? pclColumn->pclGetTabComponent() : nullptr;
+    for (int i = 0; ptab != nullptr && i < ptab->nGetNbElement(); i++)
+        if ((*ptab)[i] == nullptr || !(*ptab)[i]->bValueDefined())
+            return false;
+    return true;
+}
+
 CNAColumn* CNARecord::pclGetUniqueKeyNotNullNoRef() const
 {
-    if (m_pclUniqueKey != nullptr && m_pclUniqueKey->bValueDefined())
+    if (m_pclUniqueKey != nullptr && s_bUniqueNotNull(m_pclUniqueKey))
         return m_pclUniqueKey;
     CNAColumn* pclFirst = m_tabColumnOrder[0];
-    if (pclFirst != nullptr && pclFirst->bUnique() && pclFirst->bValueDefined())
+    if (s_bUniqueNotNull(pclFirst))
         return pclFirst;
     for (int i = 0; i < m_tabColumn.nGetNbElement(); i++)
-        if (m_tabColumn[i]->bUnique() && m_tabColumn[i]->bValueDefined())
+        if (s_bUniqueNotNull(m_tabColumn[i]))
             return m_tabColumn[i];
     return nullptr;
 }

@@ -70,6 +70,10 @@ public:
     // row again: the unique key column, else the first order column, else
     // the first such column in column order; null when none.
     CNAColumn* pclGetUniqueKeyNotNullNoRef() const;
+    // Whether the column is unique and no part of its current value is NULL:
+    // a unique index admits any number of NULLs, so a composite key with a
+    // NULL part finds several rows.
+    static bool s_bUniqueNotNull(CNAColumn* pclColumn);
     // With at least two columns: whether a unique composite key of the
     // record is complete among them, has the last one as a component, and
     // cannot be NULL (not nullable on the database, or with a component

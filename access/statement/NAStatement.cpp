@@ -10,6 +10,7 @@
 #include "access/sql/ColumnList.h"
 #include "access/sql/NACommand.h"
 #include "access/sql/NAFilter.h"
+#include "access/sql/NAExpression.h"
 #include "access/sql/NARecherche.h"
 #include "access/sql/SQLParserInfo.h"
 #include "access/statement/NAColumn.h"
@@ -544,11 +545,12 @@ int CNAStatement::bExecuteDirect(unsigned int, int)
     int bResult = m_pclStatementSQL->bExecuteDirect(pszText, 0);
     if (!bResult)
         _CopyStatementSQLError();
-    if (bResult && m_pclCommand->eGetQueryType() == QT_UPDATE) {
+    const int eType = m_pclCommand->eGetQueryType();
+    if (bResult && (eType == QT_UPDATE || eType == QT_DELETE)) {
         long long llRows = -1;
         if (m_pclStatementSQL->bGetAffected_rows(&llRows) && llRows == 0 && m_pclCurrentRecord != nullptr) {
-            // The row to change is gone: someone deleted it or changed what
-            // finds it.
+            // The row to change or delete is gone: someone deleted it or
+            // changed what finds it.
             const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
             if (m_pclError != nullptr) {
                 m_pclError->RaiseUserError(NA_ERRORTYPE_ROWGONE, FILE_STATEMENT, PT_UPDATE_NO_ROW,
@@ -1118,8 +1120,10 @@ int CNAStatement::_bBuildQueryInsertUpdate(CNACommand* pclCommand, int eType, un
             pclCommand->bComplete(L" )", static_cast<unsigned int>(-1));
         } else {
             pclCommand->bComplete(L" SET ", static_cast<unsigned int>(-1));
+            int bOneRow = 0;
             bResult = pclCommand->bAdd(pclValues, CNACommand::ADDMODE_SHARE) &&
-                      _bAddWHERELatestRead(pclCommand, 1, nullptr);
+                      _bAddWHERELatestRead(pclCommand, 1, nullptr, &bOneRow) &&
+                      _bAddOneRowLimit(pclCommand, bOneRow);
         }
         CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
         if (bResult && pclConnection != nullptr && pclConnection->bSupportInsertReturning())
@@ -1146,7 +1150,19 @@ int CNAStatement::bBuildQueryUPDATE(CNACommand* pclCommand, unsigned int nFlags)
 
 int CNAStatement::bBuildQueryDELETE(CNACommand* pclCommand, unsigned int)
 {
-    return _bBuildQueryStart(pclCommand, QT_DELETE) && _bAddWHERELatestRead(pclCommand, 1, nullptr);
+    int bOneRow = 0;
+    return _bBuildQueryStart(pclCommand, QT_DELETE) && _bAddWHERELatestRead(pclCommand, 1, nullptr, &bOneRow) &&
+           _bAddOneRowLimit(pclCommand, bOneRow);
+}
+
+int CNAStatement::_bAddOneRowLimit(CNACommand* pclCommand, int bOneRow)
+{
+    // Equal rows are told apart by nothing the condition holds: the write
+    // of one record changes one of them only.
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    if (bOneRow || pclConnection == nullptr || pclConnection->eGetDataSource() != CNAConnectionDescription::DS_MYSQL)
+        return 1;
+    return pclCommand->bComplete(L" LIMIT 1", static_cast<unsigned int>(-1));
 }
 
 int CNAStatement::_bStartTableText(CNACommand* pclCommand, int eType, const wchar_t* pszVerb)
@@ -1287,8 +1303,10 @@ int CNAStatement::_bAddClauseReturning(int eType, unsigned int)
     return m_pclCommand->bAddReturning(pclIdAuto->pszGetFormatedName());
 }
 
-int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void* pColumns)
+int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow)
 {
+    if (pbOneRow != nullptr)
+        *pbOneRow = 0;
     if (m_pclCurrentRecord == nullptr || !m_pclCurrentRecord->bOriginalSet()) {
         _RaiseUserError(PT_NO_ROW_READ, ZTERR_NO_CURRENT_RECORD, m_csParseItem.pszGet());
         return 0;
@@ -1299,6 +1317,8 @@ int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void*
         if (bWhere)
             pclCommand->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
         pclCommand->bComplete(L" ROWID=", static_cast<unsigned int>(-1));
+        if (pbOneRow != nullptr)
+            *pbOneRow = 1;
         CNAConvertVariant* pclCell = static_cast<const CNARecordId_RowId*>(pclId)->pclGetValueNoRef();
         CAny clValue;
         if (pclCell == nullptr || !pclCell->bGetValue(&clValue))
@@ -1315,7 +1335,7 @@ int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void*
     pclSaved->AddRef();
     pclCurrent->Copy(pclOriginalKX);
     m_pclCurrentRecord->OnNAKXRecordChanged();
-    const int bResult = _bAddWHERECurrentRecord(pclCommand, bWhere, pColumns);
+    const int bResult = _bAddWHERECurrentRecord(pclCommand, bWhere, pColumns, pbOneRow);
     // The current values come back whatever the condition gave.
     pclCurrent->Copy(pclSaved);
     m_pclCurrentRecord->OnNAKXRecordChanged();
@@ -1323,8 +1343,10 @@ int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void*
     return bResult;
 }
 
-int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns)
+int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow)
 {
+    if (pbOneRow != nullptr)
+        *pbOneRow = m_pclCurrentRecord != nullptr && _bFindsOneRow(static_cast<const CNARefArray<CNAColumn>*>(pColumns));
     INAItemDescription* piBest = m_piDataSource != nullptr ? m_piDataSource->piGetBestParseItemDesc() : nullptr;
     CNARecherche* pclSearch = pclAllocRecherche(m_pclError);
     CNACommand* pclCondition = m_pclDataAccess != nullptr ? m_pclDataAccess->pclAllocCommand(m_pclError) : nullptr;
@@ -1349,6 +1371,24 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     if (piBest != nullptr)
         piBest->nExternalRelease();
     return bResult;
+}
+
+int CNAStatement::_bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const
+{
+    // The condition is the record's unique key free of NULLs when it has one.
+    CNAColumn* pclKey = ptabKey == nullptr ? m_pclCurrentRecord->pclGetUniqueKeyNotNullNoRef() : nullptr;
+    for (int i = 0; ptabKey != nullptr && i < ptabKey->nGetNbElement() && pclKey == nullptr; i++)
+        if (CNARecord::s_bUniqueNotNull((*ptabKey)[i]))
+            pclKey = (*ptabKey)[i];
+    if (pclKey == nullptr)
+        return 0;
+    // A FLOAT part is compared over the range its text stands for, which
+    // may hold another row's value.
+    const CRefArray<CNAColumn>* ptab = pclKey->bIsComposedKey() ? pclKey->pclGetTabComponent() : nullptr;
+    for (int i = 0; ptab != nullptr && i < ptab->nGetNbElement(); i++)
+        if (CNAExpression::s_bRoundedReal((*ptab)[i]))
+            return 0;
+    return !CNAExpression::s_bRoundedReal(pclKey);
 }
 
 int CNAStatement::bUpdateRecordAfterInsert(int, unsigned int nFlags)

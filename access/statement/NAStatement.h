@@ -356,8 +356,13 @@ protected:
     int _bNeedToUpdate(CNAColumn* pclColumn, int eType, unsigned int nFlags);
     int _bBuildColumnList(CColumnList* pclList, CNACommand* pclValues, int eType, unsigned int nFlags);
     int _bBuildQueryInsertUpdate(CNACommand* pclCommand, int eType, unsigned int nFlags);
-    int _bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void* pColumns);
-    int _bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns);
+    // pbOneRow, when given, tells whether the condition can find one row
+    // only (a row id, or a unique key without a NULL part).
+    int _bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow = nullptr);
+    int _bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow = nullptr);
+    int _bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const;
+    // " LIMIT 1" on MySQL unless the condition finds one row only.
+    int _bAddOneRowLimit(CNACommand* pclCommand, int bOneRow);
     int _bBuildSubQueryCREATEColumn(CNACommand* pclCommand, CNAColumn* pclColumn);
     int _bGetNbEnr_NoSubQuery(long long* pllCount);
     void OnNotifyInsertOperation(CNAStatement* pclSource, unsigned int nFlags);

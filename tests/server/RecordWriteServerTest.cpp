@@ -1,0 +1,221 @@
+// A write of one record through the table object changes that record's row
+// and no other: twin rows without a unique key, rows told apart by a memo
+// only, a unique composite key with a NULL part, FLOAT and DOUBLE values
+// found again as the server stores them, and a delete of a row gone
+// elsewhere refused. Every result is judged by the server's own rows.
+#include "common/platform/MyModuleInfo.h"
+#include "tests/support/TableObjectServer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace tableobject;
+
+class RecordWrite : public TableObjectServer {
+protected:
+    RecordWrite()
+        : TableObjectServer(
+              "zt50rw",
+              {"CREATE TABLE tw (a INT, b VARCHAR(10), KEY (a)) ENGINE=InnoDB",
+               "INSERT INTO tw VALUES (1, 'x'), (1, 'x'), (2, 'y')",
+               "CREATE TABLE tm (a INT, t TEXT, bl BLOB, KEY (a)) ENGINE=InnoDB",
+               "INSERT INTO tm VALUES (1, 'p', x'00'), (1, 'q', x'00'), (2, 'r', x'01'), (2, 'r', x'02')",
+               "CREATE TABLE tu (ca INT NULL, cb INT NULL, v INT, UNIQUE KEY kc (ca, cb), KEY (v)) ENGINE=InnoDB",
+               "INSERT INTO tu VALUES (NULL, 1, 5), (NULL, 1, 5), (2, 1, 7)",
+               "CREATE TABLE tf (f FLOAT, d DOUBLE, v INT, w INT, KEY (v)) ENGINE=InnoDB",
+               "INSERT INTO tf (f, d, v) VALUES (0.1, 0.1, 1), (3.14159, 0.30000000000000004, 2), "
+               "(16777217, 1e300, 3), (-1.17549e-38, 5e-324, 4), (0, -2.5, 5), (123456.7, 1.0000000000000002, 6)",
+               "CREATE TABLE tk (id INT PRIMARY KEY, v INT) ENGINE=InnoDB",
+               "INSERT INTO tk VALUES (1, 10), (2, 20)"})
+    {
+    }
+    // The write texts sent since the last call.
+    Rows Writes()
+    {
+        Rows tab;
+        for (const std::string& s : Sent())
+            if (s.compare(0, 7, "UPDATE ") == 0 || s.compare(0, 7, "DELETE ") == 0)
+                tab.push_back(s);
+        return tab;
+    }
+    static bool EndsWithLimit(const std::string& s)
+    {
+        return s.size() >= 8 && s.compare(s.size() - 8, 8, " LIMIT 1") == 0;
+    }
+};
+
+// Two equal rows and no unique key: a delete takes one, a modify changes
+// one, and each sends its statement with LIMIT 1.
+TEST_F(RecordWrite, TwinRowsWithoutAUniqueKey)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tw", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"a", FIRST), 1) << Error(pi, pc);
+    SetItem(pi, pc, L"b", L"z");
+    Sent();
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    const Rows tabModify = Writes();
+    ASSERT_EQ(tabModify.size(), 1u);
+    EXPECT_TRUE(EndsWithLimit(tabModify[0])) << tabModify[0];
+    EXPECT_EQ(List("SELECT CONCAT(a, b) FROM tw ORDER BY a, b"), (Rows{"1x", "1z", "2y"}));
+
+    // The twin left as it was: read on and deleted, then the other.
+    ASSERT_EQ(Read(pi, pc, L"a", FIRST), 1) << Error(pi, pc);
+    for (int i = 0; i < 3 && Value(pi, pc, L"b") != "x"; i++)
+        ASSERT_EQ(Read(pi, pc, L"a", NEXT), 1) << Error(pi, pc);
+    ASSERT_EQ(Value(pi, pc, L"b"), "x");
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    const Rows tabDelete = Writes();
+    ASSERT_EQ(tabDelete.size(), 1u);
+    EXPECT_TRUE(EndsWithLimit(tabDelete[0])) << tabDelete[0];
+    EXPECT_EQ(List("SELECT CONCAT(a, b) FROM tw ORDER BY a, b"), (Rows{"1z", "2y"}));
+}
+
+TEST_F(RecordWrite, EqualTwinsDeletedOneByOne)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tw", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"a", FIRST), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT CONCAT(a, b) FROM tw ORDER BY a, b"), (Rows{"1x", "2y"}));
+    ASSERT_EQ(Read(pi, pc, L"a", FIRST), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT CONCAT(a, b) FROM tw ORDER BY a, b"), (Rows{"2y"}));
+}
+
+// Rows that differ only in a TEXT or a BLOB: one row per write.
+TEST_F(RecordWrite, RowsThatDifferOnlyInAMemo)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tm", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"a", FIRST), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(First("SELECT COUNT(*) FROM tm WHERE a = 1"), "1");
+    EXPECT_EQ(First("SELECT COUNT(*) FROM tm"), "3");
+
+    // The rows of a = 2 differ by their BLOB only.
+    ASSERT_EQ(Read(pi, pc, L"a", LAST), 1) << Error(pi, pc);
+    ASSERT_EQ(Value(pi, pc, L"a"), "2");
+    SetItem(pi, pc, L"a", L"3");
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT a FROM tm ORDER BY a"), (Rows{"1", "2", "3"}));
+    EXPECT_EQ(First("SELECT COUNT(*) FROM tm WHERE a = 3 AND t = 'r'"), "1");
+}
+
+// A unique key with a NULL part finds both (NULL, 1) rows: each write takes
+// one of them; the complete key (2, 1) finds its row alone, without LIMIT.
+TEST_F(RecordWrite, AUniqueCompositeKeyWithANullPart)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tu", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
+    ASSERT_EQ(Value(pi, pc, L"v"), "5");
+    SetItem(pi, pc, L"v", L"6");
+    Sent();
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    Rows tab = Writes();
+    ASSERT_EQ(tab.size(), 1u);
+    EXPECT_TRUE(EndsWithLimit(tab[0])) << tab[0];
+    EXPECT_EQ(List("SELECT v FROM tu ORDER BY v"), (Rows{"5", "6", "7"}));
+
+    ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT v FROM tu ORDER BY v"), (Rows{"6", "7"}));
+
+    ASSERT_EQ(Read(pi, pc, L"v", LAST), 1) << Error(pi, pc);
+    ASSERT_EQ(Value(pi, pc, L"ca"), "2");
+    SetItem(pi, pc, L"v", L"8");
+    Sent();
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    tab = Writes();
+    ASSERT_EQ(tab.size(), 1u);
+    EXPECT_FALSE(EndsWithLimit(tab[0])) << tab[0];
+    EXPECT_EQ(List("SELECT v FROM tu ORDER BY v"), (Rows{"6", "8"}));
+}
+
+// A primary key finds the row: no LIMIT.
+TEST_F(RecordWrite, AKeyWithoutNullSendsNoLimit)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tk", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+    SetItem(pi, pc, L"v", L"11");
+    Sent();
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    const Rows tab = Writes();
+    ASSERT_EQ(tab.size(), 2u);
+    for (const std::string& s : tab)
+        EXPECT_FALSE(EndsWithLimit(s)) << s;
+    EXPECT_EQ(List("SELECT CONCAT(id, '/', v) FROM tk ORDER BY id"), Rows{"2/20"});
+}
+
+// FLOAT and DOUBLE values are found again as stored: every row modified,
+// then every row deleted.
+TEST_F(RecordWrite, RealValuesAreFoundAsStored)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tf", pc);
+    ASSERT_NE(pi, nullptr);
+    const Rows tabBefore = List("SELECT CONCAT(CAST(f AS DOUBLE), '/', d) FROM tf ORDER BY v");
+    ASSERT_EQ(tabBefore.size(), 6u);
+    ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
+    for (int n = 1; n <= 6; n++) {
+        ASSERT_EQ(Value(pi, pc, L"v"), std::to_string(n));
+        SetItem(pi, pc, L"w", std::to_wstring(n + 10));
+        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << n << ": " << Error(pi, pc);
+        ASSERT_EQ(Read(pi, pc, L"v", NEXT), 1) << Error(pi, pc);
+    }
+    EXPECT_EQ(List("SELECT CONCAT(v, '/', w) FROM tf ORDER BY v"),
+              (Rows{"1/11", "2/12", "3/13", "4/14", "5/15", "6/16"}));
+    // The reals themselves are untouched.
+    EXPECT_EQ(List("SELECT CONCAT(CAST(f AS DOUBLE), '/', d) FROM tf ORDER BY v"), tabBefore);
+
+    ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
+    for (int n = 1; n <= 6; n++) {
+        ASSERT_EQ(Value(pi, pc, L"v"), std::to_string(n));
+        EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << n << ": " << Error(pi, pc);
+        EXPECT_EQ(First("SELECT COUNT(*) FROM tf WHERE v = " + std::to_string(n)), "0") << n;
+        ASSERT_EQ(Read(pi, pc, L"v", NEXT), 1) << Error(pi, pc);
+    }
+    EXPECT_EQ(First("SELECT COUNT(*) FROM tf"), "0");
+}
+
+// A row deleted by another connection: the delete fails as the modify does,
+// user error 13, and nothing changes.
+TEST_F(RecordWrite, ADeleteOfAVanishedRowFails)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tk", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+    ASSERT_TRUE(Admin("DELETE FROM tk WHERE id = 1"));
+    EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
+    EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_RECORD_NOT_FOUND));
+    EXPECT_EQ(ErrorOf(pi, pc)->eGetErrorType(), NA_ERRORTYPE_ROWGONE);
+    EXPECT_EQ(List("SELECT id FROM tk ORDER BY id"), Rows{"2"});
+    SetItem(pi, pc, L"v", L"99");
+    EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
+    EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_RECORD_NOT_FOUND));
+    EXPECT_EQ(List("SELECT CONCAT(id, '/', v) FROM tk ORDER BY id"), Rows{"2/20"});
+
+    // A FLOAT row gone elsewhere as well.
+    CHostContext* pcF = Context(2);
+    INATable* piF = Open(L"tf", pcF);
+    ASSERT_NE(piF, nullptr);
+    ASSERT_EQ(Read(piF, pcF, L"v", FIRST), 1) << Error(piF, pcF);
+    ASSERT_TRUE(Admin("DELETE FROM tf WHERE v = 1"));
+    EXPECT_EQ(piF->bHSupprime(pcF, 0, kNoLock), 0);
+    EXPECT_EQ(ErrorOf(piF, pcF)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_RECORD_NOT_FOUND));
+    EXPECT_EQ(First("SELECT COUNT(*) FROM tf"), "5");
+}
+
+} // namespace

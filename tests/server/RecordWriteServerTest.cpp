@@ -218,4 +218,112 @@ TEST_F(RecordWrite, ADeleteOfAVanishedRowFails)
     EXPECT_EQ(First("SELECT COUNT(*) FROM tf"), "5");
 }
 
+// ---- Writes the other tests leave alone -------------------------------------------------------------------------
+
+class HeldWrite : public TableObjectServer {
+protected:
+    HeldWrite()
+        : TableObjectServer(
+              "zt50hw",
+              {"CREATE TABLE wu (id INT PRIMARY KEY, u INT NOT NULL, t VARCHAR(10), UNIQUE KEY (u)) ENGINE=InnoDB",
+               "INSERT INTO wu VALUES (1, 10, 'a'), (2, 20, 'b')",
+               "CREATE TABLE wd (id INT PRIMARY KEY, m DECIMAL(5,2), t VARCHAR(10)) ENGINE=InnoDB",
+               "CREATE TABLE wa (id INT AUTO_INCREMENT PRIMARY KEY, v INT) ENGINE=InnoDB",
+               "INSERT INTO wa VALUES (1, 10), (2, 20)",
+               "CREATE TABLE wq (id INT PRIMARY KEY, g INT, KEY (g)) ENGINE=InnoDB",
+               "INSERT INTO wq VALUES (1, 1), (2, 1), (3, 2), (4, 2), (5, 3)"})
+    {
+    }
+};
+
+// A read record whose key is changed and whose unique item is left as read
+// is refused as a duplicate of that item; nothing is added.
+TEST_F(HeldWrite, AnAddKeepingAReadUniqueValueNamesIt)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"wu", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+    SetItem(pi, pc, L"id", L"99");
+    EXPECT_EQ(pi->bHAjoute(pc, 0, kNoLock), 0);
+    EXPECT_EQ(ErrorOf(pi, pc)->eGetErrorType(), NA_ERRORTYPE_DUPLICATE) << Error(pi, pc);
+    const wchar_t* pszItem = ErrorOf(pi, pc)->pszGetItemName();
+    EXPECT_EQ(Narrow(pszItem != nullptr ? pszItem : L""), "u");
+    EXPECT_EQ(List("SELECT CONCAT(id, '/', u) FROM wu ORDER BY id"), (Rows{"1/10", "2/20"}));
+}
+
+// Record 0 after an add is the row as the server stored it, whatever the
+// buffer holds since; a row another connection deleted reads as deleted.
+TEST_F(HeldWrite, RecordZeroAfterAnAddAndAfterADeleteElsewhere)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"wd", pc);
+    ASSERT_NE(pi, nullptr);
+    SetItem(pi, pc, L"id", L"5");
+    SetItem(pi, pc, L"m", L"1.236");
+    SetItem(pi, pc, L"t", L"added");
+    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+    SetItem(pi, pc, L"m", L"7");
+    SetItem(pi, pc, L"t", L"changed");
+    ASSERT_EQ(pi->bHLit(pc, 0, kNoLock, nullptr), 1) << Error(pi, pc);
+    EXPECT_EQ(Value(pi, pc, L"id"), "5");
+    EXPECT_EQ(Value(pi, pc, L"m"), First("SELECT m FROM wd WHERE id = 5"));
+    EXPECT_EQ(Value(pi, pc, L"t"), First("SELECT t FROM wd WHERE id = 5"));
+    unsigned int nState = 7;
+    ASSERT_EQ(pi->bGetRecNumState(pc, 0, &nState), 1);
+    EXPECT_EQ(nState, 0u);
+
+    ASSERT_TRUE(Admin("DELETE FROM wd WHERE id = 5"));
+    EXPECT_EQ(pi->bHLit(pc, 0, kNoLock, nullptr), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bGetRecNumState(pc, 0, &nState), 1);
+    EXPECT_EQ(nState, 128u);
+}
+
+// The automatic identifier changed in the buffer: not written unless the
+// host says it gives it, and the record keeps the identifier of its row.
+TEST_F(HeldWrite, TheAutomaticIdentifierOnAModify)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"wa", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+    SetItem(pi, pc, L"id", L"50");
+    SetItem(pi, pc, L"v", L"11");
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT CONCAT(id, '/', v) FROM wa ORDER BY id"), (Rows{"1/11", "2/20"}));
+    EXPECT_EQ(Value(pi, pc, L"id"), "1");
+
+    SetItem(pi, pc, L"id", L"60");
+    SetItem(pi, pc, L"v", L"12");
+    ASSERT_EQ(pi->bHModifie(pc, 0, CNAStatement::WPF_AUTOID_GIVEN, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT CONCAT(id, '/', v) FROM wa ORDER BY id"), (Rows{"2/20", "60/12"}));
+    EXPECT_EQ(Value(pi, pc, L"id"), "60");
+}
+
+// Deleting every record of a query takes that query's rows only; an empty
+// query deletes nothing; a query sent as written is refused.
+TEST_F(HeldWrite, DeletingEveryRecordOfAQuery)
+{
+    CHostContext* pc = Context(1);
+    INATable* piEmpty = Run(L"SELECT id, g FROM wq WHERE g > 10", L"wq", pc, 0);
+    ASSERT_NE(piEmpty, nullptr);
+    EXPECT_EQ(piEmpty->bSupprimeTout(pc), 1) << Error(piEmpty, pc);
+    EXPECT_EQ(First("SELECT COUNT(*) FROM wq"), "5");
+
+    CHostContext* pcAsWritten = Context(2);
+    INATable* piAsWritten =
+        Run(L"SELECT id, g FROM wq WHERE g = 3", L"wq", pcAsWritten, CNADataAccess::QM_WITHOUT_CORRECTION);
+    ASSERT_NE(piAsWritten, nullptr);
+    EXPECT_EQ(piAsWritten->bSupprimeTout(pcAsWritten), 0);
+    EXPECT_EQ(ErrorOf(piAsWritten, pcAsWritten)->nGetUserErrorCode(),
+              static_cast<unsigned int>(ZTERR_WITHOUT_CORRECTION));
+    EXPECT_EQ(First("SELECT COUNT(*) FROM wq"), "5");
+
+    CHostContext* pcSome = Context(3);
+    INATable* piSome = Run(L"SELECT id, g FROM wq WHERE g = 1", L"wq", pcSome, 0);
+    ASSERT_NE(piSome, nullptr);
+    EXPECT_EQ(piSome->bSupprimeTout(pcSome), 1) << Error(piSome, pcSome);
+    EXPECT_EQ(List("SELECT id FROM wq ORDER BY id"), (Rows{"3", "4", "5"}));
+}
+
 } // namespace

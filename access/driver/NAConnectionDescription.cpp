@@ -8,6 +8,7 @@
 #include "access/driver/NATransaction.h"
 #include "access/driver/NaDriver.h"
 #include "access/sql/ISQLParserInformation.h"
+#include "access/sql/NACommand.h"
 #include "access/statement/NAStatementSQL.h"
 #include "common/platform/XTime.h"
 #include "common/text/TStringConcatAW.h"
@@ -56,6 +57,7 @@ constexpr int kPointCastTime = 14;
 constexpr int kPointCastDate = 15;
 constexpr int kPointCast = 16;
 constexpr int kPointLockNoQuery = 17;
+constexpr int kPointLockComment = 18;
 
 // The name of the program when even its file cannot be found.
 const wchar_t kBuiltInApplicationName[] = L"VELMORA Quorvix";
@@ -903,7 +905,16 @@ int CNAConnectionDescription::bSQLBloque(CNAError* pError, const wchar_t* pszTab
 
 int CNAConnectionDescription::bSQLBloqueRequete(CNAError* pError, const wchar_t* pszQuery)
 {
-    const std::wstring s = std::wstring(Text(pszQuery)) + L" FOR UPDATE";
+    // The clause must be read as SQL: a lock answered is a lock held.
+    const int nEnd = CNACommand::s_nGetTextEnd(this, pszQuery);
+    if (nEnd == CNACommand::TE_OPEN_COMMENT) {
+        if (pError != nullptr)
+            pError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointLockComment, this, nullptr, nullptr,
+                                   ZTERR_EXPRESSION_REFUSED, L"MySQL");
+        return 0;
+    }
+    const std::wstring s =
+        std::wstring(Text(pszQuery)) + (nEnd == CNACommand::TE_LINE_COMMENT ? L"\n FOR UPDATE" : L" FOR UPDATE");
     return bExecuteQueryIgnoreResult(pError, s.c_str());
 }
 

@@ -15,6 +15,7 @@
 #include "common/text/XYString.h"
 #include "common/values/NACnvVariant.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cwchar>
 #include <cwctype>
@@ -31,6 +32,7 @@ enum : int {
     kPointNoMemory = 3,
     kPointNullSetMemory = 30,
     kPointLikeMemory = 31,
+    kPointLikeText = 32,
 };
 
 enum : unsigned int {
@@ -109,13 +111,13 @@ bool _bHostEscapeAt(const std::wstring& s, size_t i)
 
 // Where the text is SQL proper: false inside literals, quoted names and
 // comments (their quotes and comment marks included), read as the server
-// reads them. *pbLineComment tells whether the text ends in a "--" or "#"
-// comment.
+// reads them, backslashes escaping in literals or not (NO_BACKSLASH_ESCAPES).
+// *pnEnd tells how the text ends (CNACommand::TE_*).
 std::vector<bool> _CodeMap(const std::wstring& s, const std::wstring& strOpen, const std::wstring& strClose,
-                           bool* pbLineComment)
+                           int* pnEnd, bool bBackslash = true)
 {
     std::vector<bool> tab(s.size(), true);
-    *pbLineComment = false;
+    *pnEnd = CNACommand::TE_CODE;
     size_t i = 0;
     auto Skip = [&](size_t nEnd) {
         for (; i < nEnd && i < s.size(); i++)
@@ -128,7 +130,7 @@ std::vector<bool> _CodeMap(const std::wstring& s, const std::wstring& strOpen, c
             // literals but not inside back-quoted names.
             size_t k = i + 1;
             while (k < s.size()) {
-                if (s[k] == L'\\' && c != L'`')
+                if (s[k] == L'\\' && c != L'`' && bBackslash)
                     k += 2;
                 else if (s[k] == c && k + 1 < s.size() && s[k + 1] == c)
                     k += 2;
@@ -150,10 +152,13 @@ std::vector<bool> _CodeMap(const std::wstring& s, const std::wstring& strOpen, c
         } else if (c == L'#' || (c == L'-' && i + 1 < s.size() && s[i + 1] == L'-' &&
                                  (i + 2 == s.size() || static_cast<unsigned int>(s[i + 2]) <= L' '))) {
             const size_t k = s.find(L'\n', i);
-            *pbLineComment = k == std::wstring::npos;
+            if (k == std::wstring::npos)
+                *pnEnd = CNACommand::TE_LINE_COMMENT;
             Skip(k == std::wstring::npos ? s.size() : k);
         } else if (c == L'/' && i + 1 < s.size() && s[i + 1] == L'*') {
             const size_t k = s.find(L"*/", i + 2);
+            if (k == std::wstring::npos)
+                *pnEnd = CNACommand::TE_OPEN_COMMENT;
             Skip(k == std::wstring::npos ? s.size() : k + 2);
         } else {
             i++;
@@ -888,15 +893,8 @@ int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE 
 {
     if (m_pclConnection == nullptr || pclParameter == nullptr)
         return 0;
-    if ((pclParameter->nGetFlags() & CNAParameter::PF_USER) != 0 && m_pclParserInfo != nullptr) {
-        // A named host value as the host holds it now.
-        INAQueryParametersValue* piValues = m_pclParserInfo->piGetUserBindVariable();
-        const int bRefreshed = piValues == nullptr || _bRefreshUserParameter(pclParameter, piValues);
-        if (piValues != nullptr)
-            piValues->nExternalRelease();
-        if (!bRefreshed)
-            return 0;
-    }
+    if (!_bRefreshUser(pclParameter))
+        return 0;
     CNAConvertVariant* pclCell = pclParameter->pclGetValue();
     CAny clValue;
     if (pclCell == nullptr || pclParameter->bGetNull()) {
@@ -914,15 +912,73 @@ int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE 
     return 1;
 }
 
+int CNACommand::_bRefreshUser(CNAParameter* pclParameter)
+{
+    if ((pclParameter->nGetFlags() & CNAParameter::PF_USER) == 0 || m_pclParserInfo == nullptr)
+        return 1;
+    // A named host value as the host holds it now.
+    INAQueryParametersValue* piValues = m_pclParserInfo->piGetUserBindVariable();
+    const int bRefreshed = piValues == nullptr || _bRefreshUserParameter(pclParameter, piValues);
+    if (piValues != nullptr)
+        piValues->nExternalRelease();
+    return bRefreshed;
+}
+
+int CNACommand::_bHostLikeValue(CNAParameter* pclParameter, CAny* pValue, wchar_t cEscape)
+{
+    CAny clText;
+    pValue->pclGetTraitement()->Duplique(&clText);
+    clText.SetFlags(0);
+    const wchar_t* psz = nullptr;
+    const int nStatus = clText.__nCastTo(TQTYPE_DSTRW, nullptr, 0);
+    if (nStatus > 99 || clText.pclGetTraitement()->nGetPCWSTR(&psz) > 99) {
+        if (m_pclError != nullptr)
+            m_pclError->SetAnyError(nStatus > 99 ? nStatus : TQSTATUS_NOT_HANDLED, pValue->nGetTypeCode(),
+                                    TQTYPE_DSTRW, kFile, kPointLikeText, m_pclConnection, nullptr, nullptr);
+        return 0;
+    }
+    // The host's pattern is taken as the host wrote it: only its own escape
+    // character, when the driver names another, is rewritten.
+    const wchar_t cHost = pclParameter->cGetEscape() != 0 ? pclParameter->cGetEscape() : L'\\';
+    std::wstring s;
+    for (size_t i = 0; psz != nullptr && psz[i] != 0; i++) {
+        wchar_t c = psz[i];
+        if (cHost != cEscape && (c == cHost || c == cEscape)) {
+            // An escaped character (a last lone escape stands for itself),
+            // and the driver's escape character, as plain characters.
+            if (c == cHost && psz[i + 1] != 0)
+                c = psz[++i];
+            if (c == L'%' || c == L'_' || c == cEscape)
+                s += cEscape;
+        }
+        s += c;
+    }
+    pValue->__SetType(TQTYPE_DSTRW, 0);
+    pValue->pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
+    pValue->SetFlags(0);
+    return 1;
+}
+
 int CNACommand::_bAddParameterFormatedLike(CNAParameter* pclParameter, eNA_ITEMTYPE eItemType, unsigned int* pnPos)
 {
+    if (!_bRefreshUser(pclParameter))
+        return 0;
     CNAConvertVariant* pclCell = pclParameter->pclGetValue();
     CAny clValue;
     if (pclCell == nullptr || !pclCell->bGetValue(&clValue))
         return 0;
+    if (pclParameter->bGetNull())
+        clValue.SetNullFlag(true);
     if (clValue.bIsNull())
         return vbAddEscapedLikeValue(pclParameter, &clValue, eItemType, pnPos);
     const wchar_t cEscape = _cLikeEscape(pclParameter, pnPos);
+    if ((pclParameter->nGetFlags() & PF_LIKE_PATTERN) != 0) {
+        // A pattern is text, whatever the column it is compared with.
+        if (!_bHostLikeValue(pclParameter, &clValue, cEscape))
+            return 0;
+        return vbAddEscapedLikeValue(pclParameter, &clValue, NA_IT_UNICODE, pnPos);
+    }
+    // A search value, whose quotes the driver doubled.
     const unsigned char nType = clValue.nGetTypeCode();
     const wchar_t* pszWide = nullptr;
     if (_bIsWideType(nType))
@@ -978,6 +1034,9 @@ int CNACommand::vbAddEscapedLikeValue(CNAParameter* pclParameter, const CAny* pV
     if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, pValue, eItemType, eItemType))
         return 0;
     std::wstring strLiteral(clLiteral.pszGetW());
+    if (m_pclConnection->eGetDataSource() == 3 && !pValue->bIsNull() &&
+        !_bChangeEscapement(_cLikeEscape(pclParameter, pnPos), &strLiteral))
+        return 0;
     if (m_pclConnection->eGetDataSource() == 2) {
         std::wstring s;
         for (wchar_t c : strLiteral)
@@ -1001,40 +1060,56 @@ int CNACommand::vbAddEscapedLikeValue(CNAParameter* pclParameter, const CAny* pV
 wchar_t CNACommand::_cLikeEscape(CNAParameter* pclParameter, const unsigned int* pnPos)
 {
     const wchar_t c = pclParameter != nullptr && pclParameter->cGetEscape() != 0 ? pclParameter->cGetEscape() : L'\\';
+    const int eKind = m_pclConnection != nullptr ? m_pclConnection->eGetDataSource() : 0;
+    // MySQL always gets its clause from the driver, the host's included.
     const std::wstring strSQL(m_clSQL.pszGetW());
-    if (_bHostEscapeAt(strSQL, pnPos != nullptr ? *pnPos : strSQL.size()))
+    if (eKind != CNAConnectionDescription::DS_MYSQL &&
+        _bHostEscapeAt(strSQL, pnPos != nullptr ? *pnPos : strSQL.size()))
         return c;
     // A quote, or a backslash where it escapes, would end or bend the
     // literal of the ESCAPE clause: another character takes its place.
-    const int eKind = m_pclConnection != nullptr ? m_pclConnection->eGetDataSource() : 0;
     if (c == L'\'' || (c == L'\\' && eKind == CNAConnectionDescription::DS_MYSQL))
         return L'!';
     return c;
 }
 
+int CNACommand::_bChangeEscapement(wchar_t cEscape, std::wstring* pstrLiteral)
+{
+    wchar_t* psz = pszChangeEscape(pstrLiteral->c_str(), L"%", L"[", L"]", L"_", L"[", L"]", cEscape);
+    if (psz == nullptr) {
+        if (m_pclError != nullptr)
+            m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, kFile, kPointNoMemory, m_pclConnection);
+        return 0;
+    }
+    pstrLiteral->assign(psz);
+    free(psz);
+    return 1;
+}
+
 void CNACommand::vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_t* pszLiteral, unsigned int* pnPos)
 {
     const int eKind = m_pclConnection != nullptr ? m_pclConnection->eGetDataSource() : 0;
+    const bool bMySQL = eKind == CNAConnectionDescription::DS_MYSQL;
     const std::wstring strSQL(m_clSQL.pszGetW());
     size_t i = pnPos != nullptr ? *pnPos : strSQL.size();
     while (i < strSQL.size() && _bBlank(strSQL[i]))
         i++;
     const bool bHostEscape = _bHostEscapeAt(strSQL, i);
-    if (eKind == 3) {
-        if (bHostEscape && pnPos != nullptr) {
-            const size_t nQuote = strSQL.find(L'\'', i + 6);
-            if (nQuote != std::wstring::npos)
-                *pnPos = static_cast<unsigned int>(std::min(nQuote + 3, strSQL.size()));
-        }
-        return;
-    }
     const wchar_t cEscape = _cLikeEscape(pclParameter, pnPos);
-    if (bHostEscape)
+    if (bHostEscape && pnPos != nullptr && (eKind == 3 || bMySQL)) {
+        // Past the host's clause: its literal, one character or a doubled
+        // quote, between quotes.
+        const size_t nQuote = strSQL.find(L'\'', i + 6);
+        if (nQuote != std::wstring::npos) {
+            const bool bQuote = strSQL.compare(nQuote + 1, 3, std::wstring(3, L'\'')) == 0;
+            *pnPos = static_cast<unsigned int>(std::min(nQuote + (bQuote ? 4 : 3), strSQL.size()));
+        }
+    }
+    if (eKind == 3 || (bHostEscape && !bMySQL))
         return;
     // Under NO_BACKSLASH_ESCAPES the server's LIKE has no escape character
     // of its own: the one used is always named.
-    const bool bAlways = eKind == CNAConnectionDescription::DS_MYSQL;
-    if (!bAlways && (pszLiteral == nullptr || wcschr(pszLiteral, cEscape) == nullptr))
+    if (!bMySQL && (pszLiteral == nullptr || wcschr(pszLiteral, cEscape) == nullptr))
         return;
     if (cEscape == L'\\') {
         const bool bDouble =
@@ -1085,10 +1160,7 @@ void CNACommand::_RemplaceTopParLimit()
     if (llCount <= 0 || s_bRequeteTerminePar(s.c_str(), L"LIMIT 0"))
         return;
     // After a trailing "--" or "#" comment the limit would be part of it.
-    bool bLineComment = false;
-    _CodeMap(s, _Upper(m_pclConnection != nullptr ? m_pclConnection->pszGetOpeningQuote() : L"\""),
-             _Upper(m_pclConnection != nullptr ? m_pclConnection->pszGetClosingQuote() : L"\""), &bLineComment);
-    if (bLineComment)
+    if (s_nGetTextEnd(m_pclConnection, s.c_str()) == TE_LINE_COMMENT)
         m_clFormated.Add(L"\n", 1, 0);
     m_clFormated.Add(L" LIMIT ", -1, 0);
     if (m_llRowOffset > 0) {
@@ -1235,8 +1307,8 @@ int CNACommand::s_nGetClauseStart(CNAConnectionDescription* pclConnection, const
     }
     const int nLength = static_cast<int>(s.size());
     int i = nStart < 0 || nStart >= nLength ? nLength - 1 : nStart;
-    bool bLineComment = false;
-    const std::vector<bool> tabCode = _CodeMap(s, strOpen, strClose, &bLineComment);
+    int nEnd = TE_CODE;
+    const std::vector<bool> tabCode = _CodeMap(s, strOpen, strClose, &nEnd);
     const int nKeyword = static_cast<int>(k.size());
     auto SepAt = [&](int n) { return n < 0 || n >= nLength || s_bSeparateur(s[n]); };
     for (; i >= 1; i--) {
@@ -1250,6 +1322,20 @@ int CNACommand::s_nGetClauseStart(CNAConnectionDescription* pclConnection, const
             return i;
     }
     return -1;
+}
+
+int CNACommand::s_nGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText)
+{
+    const std::wstring s(Text(pszText));
+    const std::wstring strOpen = _Upper(pclConnection != nullptr ? pclConnection->pszGetOpeningQuote() : L"\"");
+    const std::wstring strClose = _Upper(pclConnection != nullptr ? pclConnection->pszGetClosingQuote() : L"\"");
+    // The session's sql_mode is not known here: the worse of its two
+    // readings of backslashes in literals.
+    int nEnd = TE_CODE;
+    int nOther = TE_CODE;
+    _CodeMap(s, strOpen, strClose, &nEnd, true);
+    _CodeMap(s, strOpen, strClose, &nOther, false);
+    return std::max(nEnd, nOther);
 }
 
 int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText)

@@ -13,6 +13,7 @@
 #include "common/text/Tableau.h"
 #include "common/values/ItemType.h"
 
+#include <string>
 #include <vector>
 
 class CAny;
@@ -368,6 +369,18 @@ public:
     static int s_bSuiteRequeteCommencePar(const wchar_t* pszText, const wchar_t* pszWord);
     static int s_nGetPosSuiteRequete(const wchar_t* pszText, const wchar_t* pszWord);
     static int s_bSuiteRequeteCommenceParMot(const wchar_t* pszText, const wchar_t* pszWord);
+    // How a text ends, read as the server reads it: TE_CODE, in a "--" or
+    // "#" comment, or in a block comment left open.
+    enum { TE_CODE = 0, TE_LINE_COMMENT = 1, TE_OPEN_COMMENT = 2 };
+    static int s_nGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText);
+
+    // Flags of parameters made from the host's query: a literal, and the
+    // host's own LIKE pattern (a literal or a host parameter), which is in
+    // the host's escaping and was never doubled by the driver.
+    enum : unsigned int {
+        PF_LITERAL = 0x80000,
+        PF_LIKE_PATTERN = 0x40000,
+    };
 
 protected:
     static int s_eQueryType(eTYPEREQUETE eType);
@@ -383,6 +396,14 @@ protected:
     // text: its own (backslash without one), unless no host ESCAPE clause
     // follows and it would be a quote or a string escape of the dialect.
     wchar_t _cLikeEscape(CNAParameter* pclParameter, const unsigned int* pnPos);
+    // A named user parameter's value taken again, when the query has bind
+    // values; 0 on failure.
+    int _bRefreshUser(CNAParameter* pclParameter);
+    // The host's own pattern in the escape character the driver writes.
+    int _bHostLikeValue(CNAParameter* pclParameter, CAny* pValue, wchar_t cEscape);
+    // Kind 3 reads no ESCAPE clause: the escaped wildcards of a literal
+    // become the forms it reads as plain characters.
+    int _bChangeEscapement(wchar_t cEscape, std::wstring* pstrLiteral);
     void _RemplaceTopParLimit();
     void _RemplaceLimitParTop();
     CTStringConcatAW* _pclNewText();

@@ -45,12 +45,6 @@ enum : int {
     KIND_REFUSED = 73,
 };
 
-// Flags of parameters made from the host's literals.
-enum : unsigned int {
-    PF_LITERAL = 0x80000,
-    PF_LIKE_PATTERN = 0x40000,
-};
-
 const wchar_t* Text(const wchar_t* psz) { return psz != nullptr ? psz : L""; }
 bool bEmpty(const wchar_t* psz) { return psz == nullptr || psz[0] == 0; }
 bool bSameName(const wchar_t* a, const wchar_t* b) { return STR_nCompareW(Text(a), Text(b), 3) == 0; }
@@ -562,6 +556,9 @@ int CNACommand::_bDoExpressionLiteral(CSQLParserInfo* pclInfo, const wchar_t* ps
     _CopyHost(pszText, pnPos, static_cast<unsigned int>(st.left));
     *pnPos = static_cast<unsigned int>(st.right) + 1;
     pclParameter->SetPosition(_nTextLength());
+    // A LIKE pattern stays the host's text, whatever the column's type.
+    if (bLike)
+        return 1;
     if (eType == NA_IT_EMPTY && piItem != nullptr) {
         pclParameter->SetItem(piItem);
         CNARecord* pclRecord = pclInfo != nullptr ? pclInfo->pclGetRecordNoRef() : nullptr;
@@ -936,7 +933,16 @@ int CNACommand::_bExpressionToSQL(CSQLParserInfo* pclInfo, CSQLParserInfo* pclIn
     } else if (e == KIND_COLUMN) {
         bResult = _bDoExpressionColonne(pclInfo, pclInfo2, pszText, piParent, piNode, eKind, pnPos, ppiItem);
     } else if (e == KIND_PARAMETER) {
+        const int nBefore = m_tabParameter.nGetNbElement();
         bResult = _bDoExpressionParameter(pclInfo2 != nullptr ? pclInfo2 : pclInfo, pszText, piNode, pnPos);
+        // The host's value as the pattern of a LIKE: written as its literal
+        // pattern would be.
+        if (bResult && nArgument == 1 && piParent != nullptr && piParent->eGetOperateur() == KIND_LIKE &&
+            m_tabParameter.nGetNbElement() > nBefore) {
+            CNAParameter* pcl = m_tabParameter[m_tabParameter.nGetNbElement() - 1];
+            pcl->SetFlags(pcl->nGetFlags() | PF_LIKE_PATTERN | CNAParameter::PF_LIKE);
+            pcl->SetEscape(piParent->cGetEscape());
+        }
     } else {
         bResult = _bDoExpressionOperator(pclInfo, pszText, piNode, nullptr, eKind, pnPos);
         SOperands stOperands(piNode);

@@ -27,6 +27,7 @@ const int kFile = CNAExpression::ERRFILE_EXPRESSION;
 enum : int {
     kPointNullSet = 4,
     kPointNoDriver = 5,
+    kPointLikeNul = 6,
 };
 
 const unsigned int kAll = static_cast<unsigned int>(-1);
@@ -64,6 +65,22 @@ bool _bReadWide(const CAny* pValue, std::wstring* ps)
     if (psz != nullptr)
         ps->assign(psz);
     return true;
+}
+
+// Whether a text value holds a NUL inside its length.
+bool _bHoldsNul(const CAny* pValue)
+{
+    CAny cl;
+    pValue->pclGetTraitement()->Duplique(&cl);
+    cl.SetFlags(0);
+    if (cl.nGetTypeCode() != TQTYPE_DSTRW && cl.__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99)
+        return false;
+    const wchar_t* psz = nullptr;
+    unsigned int nSize = 0;
+    if (cl.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr)
+        return false;
+    cl.pclGetTraitement()->nGetUtilDataSize(&nSize);
+    return wcslen(psz) < nSize / sizeof(wchar_t);
 }
 
 // A wide text by pointer (host type 110), no flag.
@@ -1022,6 +1039,18 @@ int CNAExpression::_bGetSQLFromValueUsingParameter(const wchar_t* pszName, CNACo
         pclCommand->bComplete(m_eOperator == NAOP_EQ ? L" LIKE " : L" NOT LIKE ", kAll);
         std::wstring s;
         _bReadWide(&clValue, &s);
+        // A pattern is a C text all the way down: cut at a NUL it would
+        // find other rows.
+        if (_bHoldsNul(&clValue)) {
+            pclCell->nRelease();
+            if (m_pclError != nullptr)
+                m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointLikeNul,
+                                           pclRecord != nullptr ? pclRecord->pclGetConnectionNoRef() : nullptr,
+                                           nullptr, pszName,
+                                           ZTERR_CONVERSION, static_cast<int>(clValue.nGetTypeCode()),
+                                           static_cast<int>(eType), s.c_str());
+            return 0;
+        }
         CXYString<wchar_t> clPattern;
         if (!s.empty())
             bResult = pclCommand->bEscapeLIKEParamAsKXParam(&clPattern, s.c_str(), kLikeEscape);

@@ -185,3 +185,56 @@ TEST_F(SQLLockServer, AThreadWaitingForALockKeepsTheOthersWaiting)
 }
 
 } // namespace
+
+namespace {
+
+// A lock text ending in a comment: the clause is read as SQL and the row is
+// held, or the text is refused and nothing is sent.
+TEST_F(SQLLockServer, AQueryEndingInACommentIsLockedOrRefused)
+{
+    struct Case {
+        const wchar_t* pszQuery;
+        bool bNoBackslash;
+        bool bHeld; // false: refused
+    } const cases[] = {
+        {L"SELECT * FROM t WHERE id=1 -- the first", false, true},
+        {L"SELECT * FROM t WHERE id=1 # the first", false, true},
+        {L"SELECT * FROM t WHERE id=1 /* the first */", false, true},
+        {L"SELECT * FROM t WHERE id=1 -- 'a\\' /*", false, true},
+        // A backslash that escapes nothing in this mode.
+        {L"SELECT * FROM t WHERE id=1 AND 'a\\' <> 'b' -- the first", true, true},
+        {L"SELECT * FROM t WHERE id=1 /* the first", false, false},
+        {L"SELECT * FROM t WHERE id=1 AND 'a\\' <> 'b' /* the first", true, false},
+    };
+    const int nCnx = Open();
+    const int nOther = Open();
+    int nStmt = -1;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(Narrow(k.pszQuery));
+        ASSERT_EQ(m_piSQL->bExecute(&nStmt, nCnx,
+                                    k.bNoBackslash ? L"SET SESSION sql_mode = 'NO_BACKSLASH_ESCAPES'"
+                                                   : L"SET SESSION sql_mode = DEFAULT",
+                                    nullptr, 0),
+                  1)
+            << Report();
+        int nTransaction = 0;
+        ASSERT_EQ(m_piSQL->bTrsBegin(&nTransaction, nCnx, 0), 1) << Report();
+        Sent();
+        const int bLocked = m_piSQL->bSQLBloqueRequete(nCnx, k.pszQuery, 0);
+        if (k.bHeld) {
+            EXPECT_EQ(bLocked, 1) << Report();
+            EXPECT_EQ(m_piSQL->bExecute(&nStmt, nOther, L"UPDATE t SET v = v + 1 WHERE id = 1", nullptr, 0), 0);
+            EXPECT_EQ(ServerCode(), 1205u) << "the row is held";
+        } else {
+            EXPECT_EQ(bLocked, 0);
+            EXPECT_EQ(m_piSQL->piGetLastError()->dwGetErrorId(), static_cast<unsigned int>(ZTERR_EXPRESSION_REFUSED));
+            EXPECT_TRUE(Sent().empty());
+        }
+        EXPECT_EQ(m_piSQL->bExecute(&nStmt, nOther, L"UPDATE t SET v = v + 1 WHERE id = 2", nullptr, 0), 1)
+            << Report();
+        ASSERT_EQ(m_piSQL->bTrsRollBack(nCnx, 0, 0), 1) << Report();
+    }
+    EXPECT_EQ(First("SELECT v FROM t WHERE id = 1"), "0");
+}
+
+} // namespace

@@ -551,3 +551,102 @@ TEST(NACommandStatic, Scanners)
 }
 
 } // namespace
+
+// The host's own pattern: as the host wrote it, its escape rewritten only
+// where MySQL is given another, and the host's ESCAPE clause replaced by the
+// driver's.
+TEST_F(NACommandFixture, HostPatternsKeepTheirMeaning)
+{
+    const unsigned int nHost = CNAParameter::PF_LIKE | CNACommand::PF_LIKE_PATTERN;
+    struct Case {
+        const char* pszValue;
+        wchar_t cEscape;
+        const wchar_t* pszHostClause; // after the value in the host text
+        const wchar_t* pszFormated;
+    } cases[] = {
+        {"a\\%", 0, L"", L"a LIKE 'a!%' ESCAPE '!'"},
+        {"a\\\\b", 0, L"", L"a LIKE 'a\\\\b' ESCAPE '!'"},   // one backslash
+        {"a\\_!", 0, L"", L"a LIKE 'a!_!!' ESCAPE '!'"},
+        {"a\\", 0, L"", L"a LIKE 'a\\\\' ESCAPE '!'"},       // a last lone escape
+        {"a\\x", 0, L"", L"a LIKE 'ax' ESCAPE '!'"},
+        {"a''%", 0, L"", L"a LIKE 'a''''%' ESCAPE '!'"},     // never purged
+        {"0 ab", L'a', L" ESCAPE 'a'", L"a LIKE '0 ab' ESCAPE 'a' OR 1"},
+        {"a!%", L'!', L" ESCAPE '!'", L"a LIKE 'a!%' ESCAPE '!' OR 1"},
+        {"a\\%", L'\\', L" ESCAPE '\\'", L"a LIKE 'a!%' ESCAPE '!' OR 1"},
+        {"a'%!", L'\'', L" ESCAPE ''''", L"a LIKE 'a!%!!' ESCAPE '!' OR 1"},
+        {"a#%", L'#', L"  ESCAPE  '#'", L"a LIKE 'a#%' ESCAPE '#' OR 1"},
+    };
+    for (const Case& k : cases) {
+        CCommand c(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+        c.Text(L"a LIKE ");
+        c.Param(Text(k.pszValue), nHost, k.cEscape);
+        if (k.pszHostClause[0] != 0) {
+            c.Text(k.pszHostClause);
+            c.Text(L" OR 1");
+        }
+        EXPECT_EQ(c.Formated(), k.pszFormated) << k.pszValue;
+    }
+    // A number pattern stays its text.
+    CCommand n(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+    n.Text(L"a LIKE ");
+    n.Param(Int(15), nHost);
+    EXPECT_EQ(n.Formated(), L"a LIKE '15' ESCAPE '!'");
+    // Other kinds keep the host's clause and escape.
+    CCommand o(m_pError, Cnx(0));
+    o.Text(L"a LIKE ");
+    o.Param(Text("a\\%"), nHost, L'\\');
+    o.Text(L" ESCAPE '\\'");
+    EXPECT_EQ(o.Formated(), L"a LIKE 'a\\%' ESCAPE '\\'");
+}
+
+// Kind 3 reads no ESCAPE clause: escaped wildcards go bracketed, a doubled
+// escape goes single, and the host's clause is passed over.
+TEST_F(NACommandFixture, KindThreeBracketsEscapedWildcards)
+{
+    struct Case {
+        const char* pszValue;
+        wchar_t cEscape;
+        unsigned int nFlags;
+        const wchar_t* pszFormated;
+    } cases[] = {
+        {"50!%!_x", L'!', CNACommand::PF_LIKE_PATTERN, L"a LIKE '50[%][_]x'"},
+        {"a!!b%", L'!', CNACommand::PF_LIKE_PATTERN, L"a LIKE 'a!b%'"},
+        {"a#%b", L'#', CNACommand::PF_LIKE_PATTERN, L"a LIKE 'a[%]b'"},
+        {"a!b", L'!', 0, L"a LIKE 'a!b'"},      // a search value: its lone escape doubled, then single
+        {"plain%", L'!', 0, L"a LIKE 'plain%'"},
+    };
+    for (const Case& k : cases) {
+        CCommand c(m_pError, Cnx(3));
+        c.Text(L"a LIKE ");
+        c.Param(Text(k.pszValue), CNAParameter::PF_LIKE | k.nFlags, k.cEscape);
+        c.Text(L" ESCAPE '");
+        const wchar_t sz[2] = {k.cEscape, 0};
+        c.Text(sz);
+        c.Text(L"'");
+        EXPECT_EQ(c.Formated(), k.pszFormated) << k.pszValue;
+    }
+}
+
+TEST_F(NACommandFixture, HowATextEnds)
+{
+    CTestConnection* pCnx = Cnx(CNAConnectionDescription::DS_MYSQL);
+    struct Case { const wchar_t* pszText; int nEnd; } cases[] = {
+        {L"SELECT 1", CNACommand::TE_CODE},
+        {L"SELECT 1 -- c", CNACommand::TE_LINE_COMMENT},
+        {L"SELECT 1 --", CNACommand::TE_LINE_COMMENT},
+        {L"SELECT 1 --c", CNACommand::TE_CODE},            // no comment without a blank
+        {L"SELECT 1 # c", CNACommand::TE_LINE_COMMENT},
+        {L"SELECT 1 # c\nFROM t", CNACommand::TE_CODE},
+        {L"SELECT 1 /* c */", CNACommand::TE_CODE},
+        {L"SELECT 1 /* c", CNACommand::TE_OPEN_COMMENT},
+        {L"SELECT '# c'", CNACommand::TE_CODE},
+        {L"SELECT '/* c'", CNACommand::TE_CODE},
+        {L"SELECT '\\' -- '", CNACommand::TE_LINE_COMMENT}, // one reading ends in a comment
+        {L"SELECT '\\' /* '", CNACommand::TE_OPEN_COMMENT},
+        {L"SELECT `a -- b`", CNACommand::TE_CODE},
+        {L"", CNACommand::TE_CODE},
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(CNACommand::s_nGetTextEnd(pCnx, k.pszText), k.nEnd) << W(k.pszText);
+    EXPECT_EQ(CNACommand::s_nGetTextEnd(nullptr, nullptr), CNACommand::TE_CODE);
+}

@@ -6,6 +6,7 @@
 
 #include "access/sql/NACommand.h"
 #include "access/statement/NARecord.h"
+#include "common/platform/MyModuleInfo.h"
 #include "tests/support/SearchObjects.h"
 #include "tests/support/TestTable.h"
 
@@ -651,3 +652,29 @@ TEST_F(NAExpression, AHostConditionWithoutParseWritesNothing)
 }
 
 } // namespace
+
+// A generic value holding a NUL would be cut there as a pattern: refused,
+// 8-bit or wide, on either text column; the exact search keeps it whole.
+TEST_F(NAExpression, AGenericValueHoldingANulIsRefused)
+{
+    for (const wchar_t* pszColumn : {L"S", L"W"}) {
+        CAny v8;
+        SetText8(v8, std::string("a\0z", 3));
+        CAny vW;
+        SetTextW(vW, std::wstring(L"a\0z", 3));
+        for (const CAny* pValue : {&v8, &vW}) {
+            const SWritten w = Write(Leaf(NAOP_EQ, pszColumn, *pValue, G, false));
+            EXPECT_EQ(w.bResult, 0) << w.strText;
+            EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_CONVERSION)) << Narrow(pszColumn);
+            m_pError->Reset();
+        }
+        // A NUL past the end is no part of the value.
+        CAny vEnd;
+        SetText8(vEnd, "az");
+        EXPECT_EQ(Text(Leaf(NAOP_EQ, pszColumn, vEnd, G, false)),
+                  std::wstring(L"`") + pszColumn + L"` LIKE 'az%' ESCAPE '!'");
+    }
+    CAny v;
+    SetText8(v, std::string("a\0z", 3));
+    EXPECT_EQ(Write(Leaf(NAOP_EQ, L"S", v)).bResult, 1);
+}

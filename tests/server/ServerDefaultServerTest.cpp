@@ -113,6 +113,24 @@ TEST_F(ServerDefault, TheDescriptionTellsLiteralsFromExpressions)
     }
 }
 
+// The catalogue is asked about the schema written before the table's name,
+// quoted or not.
+TEST_F(ServerDefault, ATableNamedWithItsSchema)
+{
+    for (const std::string& strName : {m_strDatabase + ".d", "`" + m_strDatabase + "`.`d`"}) {
+        SCOPED_TRACE(strName);
+        INADataSourceDescription* pi = m_piDriver->piGetTableDesc(Wide(strName).c_str(), m_pHost);
+        ASSERT_NE(pi, nullptr) << Report();
+        for (const auto& st : {std::make_pair(L"c", true), std::make_pair(L"c2", false)}) {
+            CNAItemDescription* p = static_cast<CNAItemDescription*>(pi->piNAGetItem(st.first));
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(p->bDefaultExpression() != 0, st.second) << Narrow(st.first);
+            p->nExternalRelease();
+        }
+        pi->nExternalRelease();
+    }
+}
+
 TEST(QuotedDefaults, ExpressionsStandBareLiteralsQuoted)
 {
     for (const wchar_t* psz : {L"uuid()", L"current_timestamp()", L"concat('a','b')", L"(2 + 3)", L"curdate()",

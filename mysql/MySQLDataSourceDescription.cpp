@@ -14,6 +14,8 @@
 
 #include <cwchar>
 #include <new>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -80,6 +82,50 @@ bool bValueText(const wchar_t* psz)
     return (*psz >= L'0' && *psz <= L'9') || *psz == L'-' || *psz == L'+' || *psz == L'.';
 }
 
+// Whether a default text of SHOW COLUMNS is an expression the server
+// works out itself. MySQL marks those DEFAULT_GENERATED (8.0.13 on); a
+// number, date or time default that is not a value text is one
+// ("CURRENT_TIMESTAMP", "curdate()", "(2 + 3)"). A text's cannot be told
+// from its literal here: false.
+bool bShownDefaultIsExpression(eNA_ITEMTYPE eType, const CTString& csDefault, const CTString& csExtra)
+{
+    CTString csUpper(csExtra);
+    csUpper.Majuscule();
+    if (csUpper.nPos(L"DEFAULT_GENERATED") >= 0)
+        return true;
+    return !bTakenAsWritten(eType) && csDefault.nTaille() > 0 && !bValueText(csDefault.pszGet());
+}
+
+// A name part without its back quotes.
+std::wstring Unquoted(const wchar_t* psz)
+{
+    std::wstring s(psz != nullptr ? psz : L"");
+    if (s.size() < 2 || s.front() != L'`' || s.back() != L'`')
+        return s;
+    std::wstring r;
+    for (size_t i = 1; i + 1 < s.size(); i++) {
+        r += s[i];
+        if (s[i] == L'`' && s[i + 1] == L'`')
+            i++;
+    }
+    return r;
+}
+
+// MariaDB's version numbers, behind the "5.5.5-" some of its servers put
+// first for older clients; false for another server.
+bool bMariaDBVersion(const wchar_t* pszVersion, int* pnMajor, int* pnMinor, int* pnRevision)
+{
+    const CTString csVersion(pszVersion);
+    if (csVersion.nPos(L"MariaDB") < 0)
+        return false;
+    const wchar_t* psz = csVersion.pszGet();
+    if (csVersion.bCommenceParI(L"5.5.5-"))
+        psz += 6;
+    *pnMajor = *pnMinor = *pnRevision = 0;
+    std::swscanf(psz, L"%d.%d.%d", pnMajor, pnMinor, pnRevision);
+    return true;
+}
+
 // The next row; false at the end, and false with *pbFailed on a failed fetch.
 bool bNextRow(CNAStatementSQL* pclStatement, int* pbFailed)
 {
@@ -135,6 +181,10 @@ int CMySQLDataSourceDescription::_bInitItemFromQueryShowColumns(CNAStatementSQL*
     const unsigned int nAfterType = b4_1 ? 3 : 2;
     int nAutoPrimary = 0;
     int bFailed = 0;
+    // Read on the first text default, where the server tells them apart.
+    std::set<std::wstring> setExpression;
+    const bool bQuoted = _bQuotedDefaults();
+    bool bExpressionsRead = false;
     CTString csName, csType, csCollation, csNull, csKey, csDefault, csExtra;
     for (int nRow = 0; bNextRow(pclStatement, &bFailed); nRow++) {
         const struct {
@@ -179,10 +229,91 @@ int CMySQLDataSourceDescription::_bInitItemFromQueryShowColumns(CNAStatementSQL*
         clItem.p->SetDBType(csType.pszGet(), 0);
         if (!csNull.bEstEgal(L"YES"))
             clItem.p->SetNullable(0);
-        _SetDefault(clItem.p, csDefault, bNullDefault);
+        bool bExpression = !bNullDefault && bShownDefaultIsExpression(eType, csDefault, csExtra);
+        if (!bNullDefault && !bExpression && bQuoted && bTakenAsWritten(eType) && csDefault.nTaille() > 0) {
+            if (!bExpressionsRead && !_bReadExpressionDefaults(&setExpression))
+                return 0;
+            bExpressionsRead = true;
+            bExpression = setExpression.count(csName.pszGet()) > 0;
+        }
+        if (bExpression)
+            clItem.p->SetDefaultExpression();
+        else
+            _SetDefault(clItem.p, csDefault, bNullDefault);
         _AddItem(clItem.p);
     }
     return bFailed ? 0 : 1;
+}
+
+bool CMySQLDataSourceDescription::_bQuotedDefaults() const
+{
+    int nMajor, nMinor, nRevision;
+    if (!bMariaDBVersion(m_pclConnection->pszGetServerVersion(), &nMajor, &nMinor, &nRevision))
+        return false;
+    return nMajor > 10 || (nMajor == 10 && (nMinor > 2 || (nMinor == 2 && nRevision >= 7)));
+}
+
+bool CMySQLDataSourceDescription::s_bQuotedDefaultIsExpression(const wchar_t* pszDefault)
+{
+    const CTString csDefault(pszDefault);
+    if (csDefault.nTaille() == 0 || csDefault.bEstEgal(L"NULL") || csDefault.bCommenceParI(L"'") ||
+        csDefault.bCommenceParI(L"b'"))
+        return false;
+    // Numbers stand bare too.
+    wchar_t* pEnd = nullptr;
+    std::wcstod(csDefault.pszGet(), &pEnd);
+    return pEnd == nullptr || *pEnd != 0 || !bValueText(csDefault.pszGet());
+}
+
+int CMySQLDataSourceDescription::_bReadExpressionDefaults(std::set<std::wstring>* pNames)
+{
+    // The schema written before the table's name, else the connection's.
+    const CTString csTable(pszGetDBTableName());
+    const int nDot = csTable.nPos(L'.');
+    CTString csSchema, csName(csTable);
+    if (nDot >= 0) {
+        csSchema = csTable.clMilieu(0, nDot);
+        csName = csTable.clMilieu(nDot + 1);
+    }
+    for (CTString* pcs : {&csSchema, &csName})
+        pcs->Set(std::wstring(Unquoted(pcs->pszGet())).c_str());
+    CTString csSchemaLiteral(L"DATABASE()"), csNameLiteral;
+    if ((nDot >= 0 && !CNADriverSQL::g_bTextLiteral(m_pclConnection, m_pclError, csSchema.pszGet(), &csSchemaLiteral)) ||
+        !CNADriverSQL::g_bTextLiteral(m_pclConnection, m_pclError, csName.pszGet(), &csNameLiteral))
+        return 0;
+    const std::wstring strQuery =
+        std::wstring(L"SELECT TABLE_NAME, COLUMN_NAME, COLUMN_DEFAULT FROM INFORMATION_SCHEMA.COLUMNS WHERE "
+                     L"TABLE_SCHEMA = ") +
+        csSchemaLiteral.pszGet() + L" AND TABLE_NAME = " + csNameLiteral.pszGet();
+    CNADriverSQL* pclSQL = CNADriver::s_pclGetDriverSQL();
+    CNAStatementSQL* pclStatement = nullptr;
+    if (pclSQL == nullptr || !pclSQL->bExecute(m_pclError, &pclStatement, m_pclConnection, strQuery.c_str(), nullptr, 0))
+        return pclSQL == nullptr ? _bNoMemory(kPointNoMemory) : 0;
+    int bFailed = 0;
+    int bResult = 1;
+    // The server matches the name as its file system does: the rows of the
+    // table written exactly that way win over a name that differs by case.
+    std::set<std::wstring> setOther;
+    bool bExact = false;
+    CTString csRowTable, csColumn, csDefault;
+    while (pclStatement != nullptr && bNextRow(pclStatement, &bFailed)) {
+        bool bNull = false;
+        if (!CNADriverSQL::g_bGetText(pclStatement, 0, &csRowTable) ||
+            !CNADriverSQL::g_bGetText(pclStatement, 1, &csColumn) ||
+            !CNADriverSQL::g_bGetText(pclStatement, 2, &csDefault, &bNull)) {
+            bResult = 0;
+            break;
+        }
+        const bool bSame = csRowTable.bEstEgal(csName.pszGet());
+        bExact = bExact || bSame;
+        if (!bNull && s_bQuotedDefaultIsExpression(csDefault.pszGet()))
+            (bSame ? pNames : &setOther)->insert(csColumn.pszGet());
+    }
+    if (!bExact)
+        pNames->swap(setOther);
+    if (pclStatement != nullptr)
+        pclStatement->nRelease();
+    return bResult && !bFailed;
 }
 
 void CMySQLDataSourceDescription::_SetDefault(CNAItemDescription* pclItem, const CTString& csDefault, bool bNull)
@@ -194,10 +325,8 @@ void CMySQLDataSourceDescription::_SetDefault(CNAItemDescription* pclItem, const
         pclItem->SetDefaultValue(&clValue, -1);
         return;
     }
-    // A number, date or time default that is an expression
-    // ("current_timestamp()", "CURRENT_TIMESTAMP") is no value the item can
-    // take: it leaves none rather than the cell's reading of it (a zero
-    // date).
+    // A number, date or time default that is no value text leaves none
+    // rather than the cell's reading of it (a zero date).
     if (!bTakenAsWritten(pclItem->eNAGetItemType()) && !bValueText(csDefault.pszGet()))
         return;
     // A default the cell cannot take leaves none either, and no trace in the

@@ -7,6 +7,9 @@
 
 #include "access/driver/NADataSourceDescription.h"
 
+#include <set>
+#include <string>
+
 class CMySQLDataSourceDescription : public CNADataSourceDescription {
 public:
     CMySQLDataSourceDescription(CNAConnectionDescription* pclConnection, CNAError* pclError);
@@ -36,7 +39,19 @@ public:
     int _bInitKeyDescription(CNAItemDescription** ppclPending, const wchar_t* pszKeyName, int bNewKey,
                              const wchar_t* pszColumn, unsigned short nKeyType);
 
+    // A default text of INFORMATION_SCHEMA.COLUMNS where literals are
+    // quoted (MariaDB 10.2.7 on): whether it is an expression. NULL,
+    // numbers and bit literals stand bare and are values.
+    static bool s_bQuotedDefaultIsExpression(const wchar_t* pszDefault);
+
 protected:
+    // Whether the server quotes literal defaults in INFORMATION_SCHEMA and
+    // writes expressions bare (MariaDB 10.2.7 on); SHOW COLUMNS writes both
+    // alike.
+    bool _bQuotedDefaults() const;
+    // The names of the table's columns whose default is an expression, as
+    // INFORMATION_SCHEMA.COLUMNS tells on such a server.
+    int _bReadExpressionDefaults(std::set<std::wstring>* pNames);
     // Whether the connection's server reads SHOW FULL COLUMNS (4.1 on).
     bool _bServer4_1() const;
     // The item's default from the column list's text (NULL: a NULL value of

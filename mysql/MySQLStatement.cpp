@@ -59,7 +59,8 @@ int CMySQLStatement::bBuildQueryCREATE(CNACommand* pclCommand)
 
 int CMySQLStatement::_bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int eType, unsigned int nFlags)
 {
-    if (pclColumn == nullptr || !bYearColumn(pclColumn))
+    // A year left to the server's default is the base's.
+    if (pclColumn == nullptr || !bYearColumn(pclColumn) || _bLeftToServerDefault(pclColumn))
         return CNAStatement::_bAddColumnValue(pclCommand, pclColumn, eType, nFlags);
     CAny clValue;
     if (!pclColumn->bGetCurrentValue(&clValue, 0))

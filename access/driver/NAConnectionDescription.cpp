@@ -1153,11 +1153,16 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError* pError, eNA_ITEMTYP
     }
 
     const CTString clCharset(pszCharset);
+    // Sets whose characters reach beyond U+FFFF: each may take two UTF-16
+    // units.
+    const bool bBeyondBMP = clCharset.bCommenceParI(L"utf8mb4") || clCharset.bCommenceParI(L"utf16") ||
+                            clCharset.bCommenceParI(L"utf32");
     if (clCharset.nTaille() > 0 && (eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE) &&
-        (clCharset.bCommenceParI(L"ucs2") || clCharset.bCommenceParI(L"utf8"))) {
+        (bBeyondBMP || clCharset.bCommenceParI(L"ucs2") || clCharset.bCommenceParI(L"utf8"))) {
         if (eType == NA_IT_TEXTE) {
             eType = NA_IT_UNICODE;
-            nSize *= 2;
+            // n characters and the terminator, in bytes.
+            nSize = bBeyondBMP ? 4 * (nSize - 1) + 2 : 2 * nSize;
         } else {
             eType = NA_IT_MEMOUNICODE;
         }

@@ -470,18 +470,6 @@ std::wstring ListText(const CAny* pValue)
     return psz;
 }
 
-// The connection's literal of a wide text.
-int bTextLiteral(CNAConnectionDescription* pConnection, CNAError* pError, const wchar_t* psz, CTString* pclOut)
-{
-    CAny clValue;
-    CNADriverSQL::g_SetListText(&clValue, psz, static_cast<unsigned int>(std::wcslen(psz)));
-    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(CP_1252));
-    if (!pConnection->bConvertValueToString(pError, &clLiteral, &clValue, NA_IT_EMPTY, NA_IT_EMPTY))
-        return 0;
-    pclOut->Set(clLiteral.pszGetW());
-    return 1;
-}
-
 // ---- The scan of a CREATE TABLE text ----
 
 // Reads a text of n characters by position; every step checks what is left.
@@ -663,6 +651,18 @@ void CNADriverSQL::g_SetListText(CAny* pResult, const wchar_t* pszText, unsigned
     pResult->SetFlags(0);
 }
 
+int CNADriverSQL::g_bTextLiteral(CNAConnectionDescription* pConnection, CNAError* pError, const wchar_t* psz,
+                                 CTString* pclOut)
+{
+    CAny clValue;
+    g_SetListText(&clValue, psz, static_cast<unsigned int>(std::wcslen(psz)));
+    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(CP_1252));
+    if (!pConnection->bConvertValueToString(pError, &clLiteral, &clValue, NA_IT_EMPTY, NA_IT_EMPTY))
+        return 0;
+    pclOut->Set(clLiteral.pszGetW());
+    return 1;
+}
+
 int CNADriverSQL::g_bGetText(CNAStatementSQL* pclStatement, unsigned int nColumn, CTString* pclOut, bool* pbNull)
 {
     pclOut->Vide();
@@ -734,7 +734,7 @@ int CNADriverSQL::_bTableFilterClause(CNAConnectionDescription* pConnection, con
         return 1;
     case TABLEFILTER_PATTERN: {
         CTString csLiteral;
-        if (!bTextLiteral(pConnection, m_pclError, pszFilter, &csLiteral))
+        if (!g_bTextLiteral(pConnection, m_pclError, pszFilter, &csLiteral))
             return 0;
         pclClause->Set(L"LIKE ", csLiteral.pszGet(), nullptr);
         return 1;
@@ -1050,7 +1050,7 @@ int CNADriverSQL::_bGetDatabaseTableListQuery(CTStringConcatAW* pclQuery, const 
                                               CNAConnectionDescription* pConnection, unsigned int nFlags)
 {
     CTString csLiteral;
-    if (!bTextLiteral(pConnection, m_pclError, pszDatabase != nullptr ? pszDatabase : L"", &csLiteral))
+    if (!g_bTextLiteral(pConnection, m_pclError, pszDatabase != nullptr ? pszDatabase : L"", &csLiteral))
         return 0;
     CXYStringConcat<wchar_t> clCondition;
     _GetTableList_GetFilter(&clCondition, nullptr, nFlags);

@@ -219,6 +219,9 @@ public:
                             const wchar_t* pszTable, CNAConnectionDescription* pConnection);
     // A list's value: host wide text, neither NULL nor flagged.
     static void g_SetListText(CAny* pResult, const wchar_t* pszText, unsigned int nLength);
+    // The connection's literal of a wide text.
+    static int g_bTextLiteral(CNAConnectionDescription* pConnection, CNAError* pError, const wchar_t* psz,
+                              CTString* pclOut);
     // Column nColumn of the current row as text (empty for NULL, which
     // *pbNull tells when asked).
     static int g_bGetText(CNAStatementSQL* pclStatement, unsigned int nColumn, CTString* pclOut,

@@ -97,6 +97,7 @@ public:
         OPT_NOTUPDATABLE = 0x4,
         OPT_SPACEPADDING = 0x8,
         OPT_VARIABLESCALE = 0x10,
+        OPT_DEFAULTEXPRESSION = 0x20,
     };
 
     // Options of pclGetCloneItemDescription.
@@ -205,6 +206,9 @@ public:
     void SetAutoIncrement();
     void SetSpacePadding() { m_nOptions |= OPT_SPACEPADDING; }
     void SetVariableScale() { m_nOptions |= OPT_VARIABLESCALE; }
+    // The server works the column's default out itself (uuid(), the time):
+    // the item has no default value, and an add leaves it to the server.
+    void SetDefaultExpression() { m_nOptions |= OPT_DEFAULTEXPRESSION; }
     // Copies the value and casts it to the item's host type; the cast's status.
     int SetDefaultValue(const CAny* pclValue, int bReserved = 0);
     // Appends a component with a reference; a composite key grows by its size.
@@ -225,6 +229,7 @@ public:
     int bAutoIncrement() const { return (m_nOptions & OPT_AUTOINCREMENT) != 0; }
     int bSpacePadding() const { return (m_nOptions & OPT_SPACEPADDING) != 0; }
     int bGetVariableScale() const { return (m_nOptions & OPT_VARIABLESCALE) != 0; }
+    int bDefaultExpression() const { return (m_nOptions & OPT_DEFAULTEXPRESSION) != 0; }
     unsigned short nGetKeyFlags() const { return m_nKeyFlags; }
     unsigned int nGetOptions() const { return m_nOptions; }
     // The server's code of the column type, 0: none.

@@ -1087,8 +1087,20 @@ int CNAStatement::_bBuildColumnList(CColumnList* pclList, CNACommand* pclValues,
     return 1;
 }
 
-int CNAStatement::_bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int, unsigned int nFlags)
+bool CNAStatement::_bLeftToServerDefault(CNAColumn* pclColumn) const
 {
+    const CNAItemDescription* pclItem = dynamic_cast<const CNAItemDescription*>(pclColumn->piGetItem());
+    CNAKXRecord* pclKX = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetNAKXRecord() : nullptr;
+    return pclItem != nullptr && pclItem->bDefaultExpression() && pclKX != nullptr &&
+           !pclKX->bItemValueDefined(pclItem, 0);
+}
+
+int CNAStatement::_bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int eType, unsigned int nFlags)
+{
+    // An item left unset whose default the server works out (uuid(), the
+    // time) gets that default, never NULL.
+    if (eType == QT_INSERT && _bLeftToServerDefault(pclColumn))
+        return pclCommand->bComplete(L"DEFAULT", static_cast<unsigned int>(-1));
     if (m_pclCurrentRecord != nullptr && pclColumn == m_pclCurrentRecord->pclGetColumnIDAutoNoRef() &&
         (nFlags & (WPF_AUTOID_GIVEN | WPF_AUTOID_KEPT)) == 0 &&
         ((nFlags & WPF_AUTOID_NEW) != 0 || !pclColumn->bIsAutoIncrementOnDataBase())) {

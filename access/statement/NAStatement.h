@@ -154,6 +154,8 @@ public:
                                     int* pbAscending);
     virtual int _bAddClauseReturning(int eType, unsigned int nFlags);
     virtual int _bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int eType, unsigned int nFlags);
+    // An item the record leaves unset whose default the server works out.
+    bool _bLeftToServerDefault(CNAColumn* pclColumn) const;
     // Moves in the SQL result; direction 4 stays.
     virtual int _bFetch(int eDirection, int bFlag, int* pbOutOfRange, long long llCount, long long* pllMoved);
     virtual int _bBuildQueryCOUNT(CNACommand* pclCommand, unsigned int nFlags, int bAllRows);

@@ -208,6 +208,48 @@ TEST_F(MySQLDescription, ColumnsOfAServerFrom4_1)
     EXPECT_EQ(Error()->dwGetErrorId(), 0u);
 }
 
+// Defaults the server works out, as SHOW COLUMNS shows them where the
+// catalogue has no quotes to tell: MySQL 8 marks them DEFAULT_GENERATED,
+// older servers only know CURRENT_TIMESTAMP on dates and times.
+TEST_F(MySQLDescription, ExpressionDefaultsOfServersWithoutQuotedLiterals)
+{
+    CMySQLDataSourceDescription* p = Description(L"8.0.36");
+    CResult* pclResult =
+        Result(kFullColumns,
+               {{L"u", L"char(36)", L"utf8mb4_0900_ai_ci", L"YES", L"", L"uuid()", L"DEFAULT_GENERATED"},
+                {L"t", L"datetime", nullptr, L"NO", L"", L"CURRENT_TIMESTAMP",
+                 L"default_generated on update CURRENT_TIMESTAMP"},
+                {L"o", L"timestamp", nullptr, L"NO", L"", L"CURRENT_TIMESTAMP", L""},
+                {L"x", L"int", nullptr, L"YES", L"", L"(2 + 3)", L""},
+                {L"l", L"varchar(20)", L"utf8mb4_0900_ai_ci", L"YES", L"", L"CURRENT_TIMESTAMP", L""},
+                {L"e", L"int", nullptr, L"NO", L"", L"", L""},
+                {L"n", L"int", nullptr, L"YES", L"", L"5", L""}});
+    ASSERT_EQ(p->_bInitItemFromQueryShowColumns(pclResult), 1);
+    struct {
+        const wchar_t* pszName;
+        bool bExpression;
+        const char* pszDefault; // null: none
+    } const tab[] = {
+        {L"u", true, nullptr}, {L"t", true, nullptr}, {L"o", true, nullptr}, {L"x", true, nullptr},
+        // A text's CURRENT_TIMESTAMP unmarked is its literal; an empty text
+        // is no expression.
+        {L"l", false, "CURRENT_TIMESTAMP"}, {L"e", false, nullptr}, {L"n", false, "5"},
+    };
+    ASSERT_EQ(p->nGetNumItems(), 7u);
+    for (const auto& t : tab) {
+        SCOPED_TRACE(Narrow(t.pszName));
+        CNAItemDescription* pcl = p->pclNAGetItemNoRef(t.pszName, 2);
+        ASSERT_NE(pcl, nullptr);
+        EXPECT_EQ(pcl->bDefaultExpression() != 0, t.bExpression);
+        const CAny* pDefault = pcl->pclGetDefaultValue(0);
+        EXPECT_EQ(pDefault->bIsNull() || pDefault->nGetTypeCode() == TQTYPE_VIDE, t.pszDefault == nullptr);
+        if (t.pszDefault != nullptr) {
+            EXPECT_EQ(AsText(pcl->pclGetDefaultValue(0)), t.pszDefault);
+        }
+    }
+    EXPECT_EQ(Error()->dwGetErrorId(), 0u);
+}
+
 TEST_F(MySQLDescription, FailedColumnReadsAndFetches)
 {
     // A value that cannot be read ends the list; the items before it stay.

@@ -136,9 +136,16 @@ TEST(NASQLType, NumbersBeyondTheLimitsAreRefused)
 TEST(NASQLType, CharacterSetsUpgradeTexts)
 {
     struct { const wchar_t* pszText; const wchar_t* pszCharset; eNA_ITEMTYPE eType; unsigned nSize; } const tab[] = {
-        {L"varchar(50)", L"utf8mb4", NA_IT_UNICODE, 102}, {L"varchar(50)", L"UCS2", NA_IT_UNICODE, 102},
-        {L"varchar(50)", L"latin1", NA_IT_TEXTE, 51}, {L"varchar(50)", L"", NA_IT_TEXTE, 51},
-        {L"text", L"utf8", NA_IT_MEMOUNICODE, 8}, {L"int", L"utf8", NA_IT_I4, 4}, {L"char", L"utf8", NA_IT_CHAR, 1},
+        {L"varchar(50)", L"UCS2", NA_IT_UNICODE, 102}, {L"varchar(50)", L"utf8_general_ci", NA_IT_UNICODE, 102},
+        {L"varchar(50)", L"utf8mb3_bin", NA_IT_UNICODE, 102}, {L"varchar(50)", L"latin1", NA_IT_TEXTE, 51},
+        {L"varchar(50)", L"", NA_IT_TEXTE, 51}, {L"text", L"utf8", NA_IT_MEMOUNICODE, 8},
+        {L"int", L"utf8", NA_IT_I4, 4}, {L"char", L"utf8", NA_IT_CHAR, 1},
+        // Characters beyond U+FFFF take two units each.
+        {L"varchar(50)", L"utf8mb4", NA_IT_UNICODE, 202}, {L"varchar(4)", L"UTF8MB4_bin", NA_IT_UNICODE, 18},
+        {L"char(3)", L"utf8mb4_general_ci", NA_IT_UNICODE, 14}, {L"varchar(1)", L"utf16_general_ci", NA_IT_UNICODE, 6},
+        {L"char(2)", L"utf16le_bin", NA_IT_UNICODE, 10}, {L"varchar(3)", L"utf32_unicode_ci", NA_IT_UNICODE, 14},
+        {L"text", L"utf16_bin", NA_IT_MEMOUNICODE, 8}, {L"mediumtext", L"utf8mb4_bin", NA_IT_MEMOUNICODE, 8},
+        {L"varchar(5)", L"utf1", NA_IT_TEXTE, 6},
     };
     CKindConnection cnx;
     for (const auto& st : tab) {

@@ -1,0 +1,179 @@
+// Texts beyond the Basic Multilingual Plane in utf8mb4 columns through the
+// table object as the host uses it: read, added, modified and browsed in
+// blocks of five whole, judged by the server's own rows, on a connection in
+// UTF-8 and on one in code page 1252.
+#include "tests/support/TableObjectServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+using namespace tableobject;
+
+// Characters beyond U+FFFF, two UTF-16 units each.
+const std::wstring kGrin = L"\U0001F600", kCat = L"\U0001F431", kNote = L"\U0001D11E", kLeaf = L"\U0001F341";
+
+class WideText : public TableObjectServer {
+protected:
+    WideText()
+        : TableObjectServer("zt50wt", {"CREATE TABLE u (id INT PRIMARY KEY, v VARCHAR(4) NULL, c CHAR(3) NULL, "
+                                       "KEY (v), KEY (c)) ENGINE=InnoDB CHARACTER SET utf8mb4 COLLATE utf8mb4_bin"})
+    {
+    }
+    // The text as the server writes it in a statement.
+    static std::string Literal(const std::wstring& s) { return "_utf8mb4 X'" + HexaOf(UTF8Of(s.c_str())) + "'"; }
+    // Rows 1 to 12: each column full of characters beyond U+FFFF, mixed, or
+    // shorter, every v apart.
+    void Fill()
+    {
+        const std::wstring aV[] = {kGrin + kGrin + kGrin + kGrin, kCat + kCat + kCat + kCat,
+                                   kNote + L"a" + kNote + L"b", L"abcd",
+                                   kLeaf + kLeaf + kLeaf + kLeaf, kGrin + kCat + kNote + kLeaf,
+                                   L"\u00e9" + kGrin + kGrin + kGrin, kCat,
+                                   kGrin + kGrin, L"z" + kLeaf + kLeaf + kLeaf,
+                                   kNote + kNote + kNote + kNote, kLeaf + kNote + kCat + kGrin};
+        const std::wstring aC[] = {kGrin + kGrin + kGrin, kCat + kCat + kCat, kNote + L"a" + kNote, L"abc"};
+        for (int i = 0; i < 12; i++)
+            ASSERT_TRUE(Admin("INSERT INTO u VALUES (" + std::to_string(i + 1) + ", " + Literal(aV[i]) + ", " +
+                              Literal(aC[i % 4]) + ")"));
+    }
+    // id, v and c of the current record: v and c in hexadecimal UTF-8.
+    static std::string Row(INATable* pi, CHostContext* pc)
+    {
+        return Value(pi, pc, L"id") + "/" + HexaOf(Value(pi, pc, L"v")) + "/" + HexaOf(Value(pi, pc, L"c"));
+    }
+    // The server's rows in the same form, in the order given.
+    Rows ServerRows(const std::string& strOrder)
+    {
+        return List("SELECT CONCAT_WS('/', id, HEX(v), HEX(c)) FROM u ORDER BY " + strOrder);
+    }
+    // Every record on the item, forward then backward, in the host's form.
+    static Rows Browse(INATable* pi, CHostContext* pc, const wchar_t* pszItem, bool bForward)
+    {
+        Rows tab;
+        EXPECT_EQ(Read(pi, pc, pszItem, bForward ? FIRST : LAST), 1) << Error(pi, pc);
+        while (!Out(pi, pc, pszItem) && tab.size() < 50) {
+            tab.push_back(Row(pi, pc));
+            EXPECT_EQ(Read(pi, pc, pszItem, bForward ? NEXT : PREVIOUS), 1) << Error(pi, pc);
+        }
+        return tab;
+    }
+    static Rows Reversed(Rows tab) { return Rows(tab.rbegin(), tab.rend()); }
+};
+
+TEST_F(WideText, ItemsHoldTwoUnitsACharacter)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"u", pc);
+    ASSERT_NE(pi, nullptr);
+    INADataSourceDescription* piDescription = Description(pi);
+    // n characters and the terminator, two bytes a unit.
+    for (const auto& st : {std::make_pair(L"v", 18u), std::make_pair(L"c", 14u)}) {
+        INAItemDescription* piItem = piDescription->piNAGetItem(st.first);
+        ASSERT_NE(piItem, nullptr);
+        EXPECT_EQ(piItem->eNAGetItemType(), NA_IT_UNICODE);
+        EXPECT_EQ(piItem->nGetItemSize(), st.second) << Narrow(st.first);
+        piItem->nExternalRelease();
+    }
+}
+
+TEST_F(WideText, ReadAndBrowsedInBlocksOfFiveEveryRowOnce)
+{
+    Fill();
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"u", pc, HostOn(L"ZT Cache Size=5", L"zt5utf8"));
+    ASSERT_NE(pi, nullptr);
+    for (const wchar_t* psz : {L"id", L"v"}) {
+        SCOPED_TRACE(Narrow(psz));
+        const Rows tabServer = ServerRows(psz == std::wstring(L"id") ? "id" : "v, id");
+        ASSERT_EQ(tabServer.size(), 12u);
+        EXPECT_EQ(Browse(pi, pc, psz, true), tabServer);
+        EXPECT_EQ(Browse(pi, pc, psz, false), Reversed(tabServer));
+    }
+    // c repeats its values: each record still once.
+    Rows tabC = Browse(pi, pc, L"c", true);
+    std::sort(tabC.begin(), tabC.end());
+    Rows tabAll = ServerRows("id");
+    std::sort(tabAll.begin(), tabAll.end());
+    EXPECT_EQ(tabC, tabAll);
+    // A search on a whole value of four such characters finds its record.
+    const CHostText clValue(kLeaf + kNote + kCat + kGrin);
+    ASSERT_EQ(pi->bHRecherche(pc, L"v", &clValue, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pc);
+    EXPECT_EQ(Found(pi, pc, L"v"), 1);
+    EXPECT_EQ(Value(pi, pc, L"id"), "12");
+}
+
+TEST_F(WideText, AddedAndModifiedWhole)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"u", pc);
+    ASSERT_NE(pi, nullptr);
+    SetItem(pi, pc, L"id", L"1");
+    SetItem(pi, pc, L"v", kGrin + kCat + kNote + kLeaf);
+    SetItem(pi, pc, L"c", kCat + kCat + kCat);
+    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(First("SELECT COUNT(*) FROM u WHERE id = 1 AND v = " + Literal(kGrin + kCat + kNote + kLeaf) +
+                    " AND c = " + Literal(kCat + kCat + kCat)),
+              "1");
+    SetItem(pi, pc, L"v", kLeaf + kLeaf + kLeaf + kLeaf);
+    SetItem(pi, pc, L"c", L"a" + kNote + kNote);
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(ServerRows("id"), Rows{"1/" + HexaOf(UTF8Of((kLeaf + kLeaf + kLeaf + kLeaf).c_str())) + "/" +
+                                     HexaOf(UTF8Of((L"a" + kNote + kNote).c_str()))});
+    // Read back through the table, as the server has it.
+    ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+    EXPECT_EQ(Row(pi, pc), ServerRows("id")[0]);
+
+    // Five characters are more than the column holds: refused by the
+    // server, named, and nothing written.
+    const Rows tabBefore = ServerRows("id");
+    SetItem(pi, pc, L"v", L"abcde");
+    EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
+    EXPECT_EQ(ErrorOf(pi, pc)->dwGetDataBaseErrorCode(), 1406u) << Error(pi, pc);
+    SetItem(pi, pc, L"id", L"2");
+    EXPECT_EQ(pi->bHAjoute(pc, 0, kNoLock), 0);
+    EXPECT_EQ(ErrorOf(pi, pc)->dwGetDataBaseErrorCode(), 1406u) << Error(pi, pc);
+    EXPECT_EQ(ServerRows("id"), tabBefore);
+}
+
+// On a connection in code page 1252 the session cannot carry a character
+// beyond U+FFFF: an add or modify of one is refused before anything is
+// sent, and records holding them are read, browsed on their key every one
+// once.
+TEST_F(WideText, ACodePage1252Connection)
+{
+    Fill();
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"u", pc, HostOn(L"ZT Unicode Support=0;ZT Cache Size=5", L"zt5cp1252"));
+    ASSERT_NE(pi, nullptr);
+    const Rows tabServer = ServerRows("id");
+    Rows tabIds;
+    ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+    while (!Out(pi, pc, L"id") && tabIds.size() < 50) {
+        tabIds.push_back(Value(pi, pc, L"id"));
+        ASSERT_EQ(Read(pi, pc, L"id", NEXT), 1) << Error(pi, pc);
+    }
+    EXPECT_EQ(tabIds, List("SELECT id FROM u ORDER BY id"));
+    // Each read as the session has it: a character it cannot carry is '?'.
+    ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+    EXPECT_EQ(Value(pi, pc, L"v"), "????");
+    EXPECT_EQ(Value(pi, pc, L"c"), "???");
+
+    SetItem(pi, pc, L"id", L"20");
+    SetItem(pi, pc, L"v", kGrin + kGrin + kGrin + kGrin);
+    SetItem(pi, pc, L"c", L"abc");
+    EXPECT_EQ(pi->bHAjoute(pc, 0, kNoLock), 0);
+    EXPECT_NE(ErrorOf(pi, pc)->dwGetErrorId(), 0u);
+    EXPECT_EQ(ServerRows("id"), tabServer);
+    // A text the code page holds is written whole.
+    SetItem(pi, pc, L"v", L"\u00e9t\u00e9!");
+    SetItem(pi, pc, L"c", L"\u00e0\u00e7\u00fc");
+    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(First("SELECT CONCAT(HEX(v), '/', HEX(c)) FROM u WHERE id = 20"),
+              HexaOf(UTF8Of(L"\u00e9t\u00e9!")) + "/" + HexaOf(UTF8Of(L"\u00e0\u00e7\u00fc")));
+}
+
+} // namespace

@@ -1,0 +1,205 @@
+// The table object on the private server, as the host calls it: a parsed
+// condition with nothing in it, places in thousandths after a delete, a
+// session the server ended and the host's record around a count of a query
+// sent as written. Expected rows and counts come from the server itself.
+#include "access/statement/NAStatement.h"
+#include "tests/support/TableObjectServer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tableobject;
+
+class TableObjectMends : public TableObjectServer {
+protected:
+    TableObjectMends()
+        : TableObjectServer("zt51m",
+                            {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL, KEY(name))",
+                             "INSERT INTO t VALUES (7, 'ABC'), (3, 'B'), (5, 'AA'), (9, 'AZ'), (1, 'C'), (4, 'BA'),"
+                             " (8, 'CA'), (2, 'D'), (6, 'DA'), (10, 'E')",
+                             "CREATE TABLE th (id INT PRIMARY KEY, v INT NOT NULL, KEY(v))",
+                             "INSERT INTO th SELECT seq, 100 - seq FROM seq_1_to_30"})
+    {
+    }
+    std::unique_ptr<CHostSQLParse> Parse(const wchar_t* pszText)
+    {
+        std::wstring strError;
+        std::unique_ptr<CHostSQLParse> p = CHostSQLParse::pParse(pszText, nullptr, &m_clValues, &strError);
+        EXPECT_NE(p, nullptr) << Narrow(strError.c_str());
+        return p;
+    }
+    int Thousandths(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        int n = -7;
+        EXPECT_EQ(pi->bHPositionCourante(pContext, pszItem, &n, kPrecision, 0), 1) << Error(pi, pContext);
+        return n;
+    }
+    // The nth record's place (from 1) among the rows of th, rounded up.
+    int Expected(long long nRecord)
+    {
+        const long long nCount = std::stoll(First("SELECT COUNT(*) FROM th"));
+        return static_cast<int>((nRecord * 1000 + nCount - 1) / nCount);
+    }
+    // Ends the data access's server session from the other client and waits
+    // until the server has carried it out.
+    void Kill(INATable* pi, CHostContext* pContext)
+    {
+        CNADataAccess* p = Access(pi, pContext);
+        CTString cs;
+        ASSERT_EQ(p->pclGetConnection()->bGetRequestedValueString(p->pclGetError(), &cs, 0, L"SELECT CONNECTION_ID()"),
+                  1)
+            << Error(pi, pContext);
+        const std::string strId = Narrow(cs.pszGet());
+        ASSERT_TRUE(Admin("KILL " + strId));
+        EXPECT_EQ(ServerSettled(
+                      [&] { return First("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + strId); },
+                      std::string("0")),
+                  "0");
+    }
+
+    // The host's text for the item in the record buffer it holds, the item
+    // found in the table's own description (a query has no other).
+    void SetHostText(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, const wchar_t* pszText)
+    {
+        INADataSourceDescription* piDescription = pi->piGetDataSourceDescription();
+        ASSERT_NE(piDescription, nullptr);
+        INAItemDescription* piItem = piDescription->piNAGetItem(pszItem);
+        piDescription->nExternalRelease();
+        ASSERT_NE(piItem, nullptr);
+        CNAKXRecord* pRecord = nullptr;
+        ASSERT_EQ(pi->bGetRecord(pContext, &pRecord), 1) << Error(pi, pContext);
+        const CHostText v(pszText);
+        pRecord->vSetItemValue(piItem, &v, 0);
+        pRecord->nRelease();
+        piItem->nExternalRelease();
+    }
+
+    // Parses outlive the tables: the driver keeps their digest.
+    CHostQueryParametersValue m_clValues;
+    std::vector<std::unique_ptr<CHostSQLParse>> m_tabParse;
+};
+
+// ---- A parsed condition without WHERE ---------------------------------------------------------------------------------
+
+// Nothing to keep to: the filter leaves every row in, and later searches
+// and bounded filters on the data access still reach the server.
+TEST_F(TableObjectMends, AParsedConditionWithoutWhereFiltersNothing)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    m_tabParse.push_back(Parse(L"SELECT * FROM t"));
+    ASSERT_NE(m_tabParse.back(), nullptr);
+    wchar_t szItem[255] = L"";
+    ASSERT_EQ(pi->bHFiltre(pContext, m_tabParse.back().get(), szItem), 1) << Error(pi, pContext);
+    ASSERT_NE(szItem[0], 0);
+    EXPECT_EQ(Walk(pi, pContext, szItem, L"id"), List("SELECT id FROM t ORDER BY " + Narrow(szItem)));
+    EXPECT_EQ(Walk(pi, pContext, L"name", L"id"), List("SELECT id FROM t ORDER BY name"));
+
+    // A search under it.
+    const CHostText v(L"B");
+    ASSERT_EQ(pi->bHRecherche(pContext, L"name", &v, 0, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(Found(pi, pContext, L"name"), 1);
+    EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT id FROM t WHERE name LIKE 'B%' ORDER BY name LIMIT 1"));
+
+    // Bounds on an item with the same empty condition: the bounds alone.
+    const CInt clLow(3), clHigh(6);
+    ASSERT_EQ(pi->bHFiltre(pContext, L"id", &clLow, 1, &clHigh, 0, m_tabParse.back().get()), 1) << Error(pi, pContext);
+    EXPECT_EQ(Walk(pi, pContext, L"id", L"id"), List("SELECT id FROM t WHERE id >= 3 AND id < 6 ORDER BY id"));
+    long long llCount = -1;
+    ASSERT_EQ(pi->bHNbEnr(pContext, &llCount, 0x10, CNADataAccess::WPF_CONTINUE), 1) << Error(pi, pContext);
+    EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM t WHERE id >= 3 AND id < 6"));
+}
+
+// ---- Thousandths after a delete -----------------------------------------------------------------------------------
+
+// A row deleted through the table stays in the browse's result: it counts
+// neither among the records nor before the current one.
+TEST_F(TableObjectMends, ThousandthsLeaveADeletedRowOut)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"th", pContext);
+    ASSERT_NE(pi, nullptr);
+    struct SCase {
+        const char* pszName;
+        const wchar_t* pszItem;
+        int nSkip; // records read past the first before the delete
+    };
+    // id and v run opposite ways: the browse on v reads the ids backwards.
+    const SCase aCase[] = {{"first on id", L"id", 0}, {"tenth on id", L"id", 9}, {"first on v", L"v", 0},
+                           {"fifth on v", L"v", 4}};
+    for (const SCase& c : aCase) {
+        SCOPED_TRACE(c.pszName);
+        const std::string strOrder = c.pszItem == std::wstring(L"id") ? "id" : "v";
+        ASSERT_EQ(Read(pi, pContext, c.pszItem, FIRST), 1) << Error(pi, pContext);
+        for (int i = 0; i < c.nSkip; i++)
+            ASSERT_EQ(Read(pi, pContext, c.pszItem, NEXT), 1) << Error(pi, pContext);
+        ASSERT_EQ(pi->bHSupprime(pContext, 0, kNoLock), 1) << Error(pi, pContext);
+        const Rows tabIds = List("SELECT id FROM th ORDER BY " + strOrder);
+        // The deleted record's place is taken by the one after it.
+        for (size_t n = static_cast<size_t>(c.nSkip); n < tabIds.size(); n++) {
+            SCOPED_TRACE(tabIds[n]);
+            ASSERT_EQ(Read(pi, pContext, c.pszItem, NEXT), 1) << Error(pi, pContext);
+            ASSERT_FALSE(Out(pi, pContext, c.pszItem));
+            ASSERT_EQ(Value(pi, pContext, L"id"), tabIds[n]);
+            EXPECT_EQ(Thousandths(pi, pContext, c.pszItem), Expected(static_cast<long long>(n) + 1));
+        }
+        // From the end backwards, the same places.
+        ASSERT_EQ(Read(pi, pContext, c.pszItem, PREVIOUS), 1) << Error(pi, pContext);
+        ASSERT_EQ(Value(pi, pContext, L"id"), tabIds[tabIds.size() - 2]);
+        EXPECT_EQ(Thousandths(pi, pContext, c.pszItem), Expected(static_cast<long long>(tabIds.size()) - 1));
+    }
+}
+
+// ---- A session ended by the server ------------------------------------------------------------------------------
+
+// Outside a transaction the read that meets the end reports it, and the
+// next read works on a new session.
+TEST_F(TableObjectMends, ASessionEndedByTheServerCostsOneError)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"t", pContext);
+    ASSERT_NE(pi, nullptr);
+    const std::string strFirst = First("SELECT id FROM t ORDER BY id LIMIT 1");
+    for (int i = 0; i < 2; i++) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1) << Error(pi, pContext);
+        ASSERT_NO_FATAL_FAILURE(Kill(pi, pContext));
+        EXPECT_EQ(Read(pi, pContext, L"id", LAST), 0);
+        const unsigned int nServer = ErrorOf(pi, pContext)->dwGetDataBaseErrorCode();
+        EXPECT_TRUE(nServer == 2013u || nServer == 2006u) << Error(pi, pContext);
+        ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1) << Error(pi, pContext);
+        EXPECT_EQ(Value(pi, pContext, L"id"), strFirst);
+        EXPECT_EQ(Walk(pi, pContext, L"name", L"id"), List("SELECT id FROM t ORDER BY name"));
+    }
+}
+
+// ---- The host's record around a count ---------------------------------------------------------------------------
+
+// A query sent as written, its table cache dropped: the count reads the
+// query's rows again, and the host's record stays as the host left it.
+TEST_F(TableObjectMends, ACountOfAQueryAsWrittenKeepsTheHostRecord)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Run(L"SELECT id, name FROM t WHERE id <= 8", L"t", pContext, CNADataAccess::QM_WITHOUT_CORRECTION);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(pi->bIsOpened(pContext), 1);
+    const std::wstring strItem = Access(pi, pContext)->pszGetBestParseItemName();
+    ASSERT_EQ(Read(pi, pContext, strItem.c_str(), FIRST), 1) << Error(pi, pContext);
+    ASSERT_EQ(pi->bFreeCache(pContext), 1) << Error(pi, pContext);
+    ASSERT_FALSE(Access(pi, pContext)->bHasTableCache());
+    ASSERT_NO_FATAL_FAILURE(SetHostText(pi, pContext, L"name", L"host's own"));
+    const std::string strId = Value(pi, pContext, L"id");
+    long long llCount = -1;
+    ASSERT_EQ(pi->bHNbEnr(pContext, &llCount, 0x10, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM t WHERE id <= 8"));
+    EXPECT_EQ(Value(pi, pContext, L"name"), "host's own");
+    EXPECT_EQ(Value(pi, pContext, L"id"), strId);
+}
+
+} // namespace

@@ -164,8 +164,13 @@ int CMySQLStatementSQL::_bExecuteDirect(const char* pszText, CTabValParser*, uns
     if (pszText == nullptr || (m_pclConnection != nullptr && m_pclConnection->_bRefuseInLostTransaction(m_pclError)))
         return 0;
     MYSQL* h = _hGetHandle();
+    // A lost session the server could not take back before: again now.
+    const bool bReopen = h == nullptr && m_pclConnection != nullptr && _pclGetMySQLConnection()->bSessionToReopen();
+    if (bReopen && _pclGetMySQLConnection()->bReopenLostSession(m_pclError))
+        h = _hGetHandle();
     if (h == nullptr) {
-        if (m_pclError != nullptr)
+        // A failed reopening has already said why.
+        if (m_pclError != nullptr && (!bReopen || m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE))
             m_pclError->AddError(NA_ERRORTYPE_GENERAL, FILE_STMT, PT_NOT_CONNECTED, m_pclConnection, ZTERR_CONNECT);
         return 0;
     }
@@ -375,14 +380,9 @@ void CMySQLStatementSQL::_InitExecuteError(int nFile, int nPoint, const char* ps
     CAny clValue;
     const wchar_t* pszProbe = L"show variables like 'max_allowed_packet'";
     int bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
-    // A new session would run the transaction's later statements outside
-    // it and commit them alone: no reconnection while one is open.
     if (!bOK && _bSessionEnded(pclProbeError->dwGetDataBaseErrorCode()) &&
-        !m_pclConnection->_bTransactionOpened()) {
-        m_pclConnection->bClose(pclProbeError);
-        if (m_pclConnection->bOpen(pclProbeError))
-            bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
-    }
+        _pclGetMySQLConnection()->bReopenLostSession(pclProbeError))
+        bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
     pclProbeError->nRelease();
 
     if (!bOK || clValue.bIsNull() || clValue.__nCastTo(TQTYPE_I4, nullptr, 0) > 99)

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -159,17 +161,26 @@ TEST_F(TableObjectMends, ThousandthsLeaveADeletedRowOut)
 // ---- A session ended by the server ------------------------------------------------------------------------------
 
 // Outside a transaction the read that meets the end reports it, and the
-// next read works on a new session.
+// next read works on a new session: ended by a KILL, twice, then by the
+// session's own wait time-out.
 TEST_F(TableObjectMends, ASessionEndedByTheServerCostsOneError)
 {
     CHostContext* pContext = Context(1);
     INATable* pi = Open(L"t", pContext);
     ASSERT_NE(pi, nullptr);
     const std::string strFirst = First("SELECT id FROM t ORDER BY id LIMIT 1");
-    for (int i = 0; i < 2; i++) {
+    for (int i = 0; i < 3; i++) {
         SCOPED_TRACE(i);
         ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1) << Error(pi, pContext);
-        ASSERT_NO_FATAL_FAILURE(Kill(pi, pContext));
+        if (i < 2) {
+            ASSERT_NO_FATAL_FAILURE(Kill(pi, pContext));
+        } else {
+            CNADataAccess* p = Access(pi, pContext);
+            ASSERT_EQ(p->pclGetConnection()->bExecuteQueryNoResult(p->pclGetError(), L"SET SESSION wait_timeout = 1"),
+                      1)
+                << Error(pi, pContext);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        }
         EXPECT_EQ(Read(pi, pContext, L"id", LAST), 0);
         const unsigned int nServer = ErrorOf(pi, pContext)->dwGetDataBaseErrorCode();
         EXPECT_TRUE(nServer == 2013u || nServer == 2006u) << Error(pi, pContext);

@@ -25,7 +25,9 @@ protected:
                              "INSERT INTO t VALUES (7, 'ABC'), (3, 'B'), (5, 'AA'), (9, 'AZ'), (1, 'C'), (4, 'BA'),"
                              " (8, 'CA'), (2, 'D'), (6, 'DA'), (10, 'E')",
                              "CREATE TABLE th (id INT PRIMARY KEY, v INT NOT NULL, KEY(v))",
-                             "INSERT INTO th SELECT seq, 100 - seq FROM seq_1_to_30"})
+                             "INSERT INTO th SELECT seq, 100 - seq FROM seq_1_to_30",
+                             "CREATE TABLE g (id INT PRIMARY KEY, u1 INT NULL, UNIQUE KEY(u1))",
+                             "INSERT INTO g VALUES (1, 30), (2, 10), (3, 40), (4, 20)"})
     {
     }
     std::unique_ptr<CHostSQLParse> Parse(const wchar_t* pszText)
@@ -211,6 +213,79 @@ TEST_F(TableObjectMends, ACountOfAQueryAsWrittenKeepsTheHostRecord)
     EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM t WHERE id <= 8"));
     EXPECT_EQ(Value(pi, pContext, L"name"), "host's own");
     EXPECT_EQ(Value(pi, pContext, L"id"), strId);
+
+    // The record buffer the host hands back is the query's record.
+    ASSERT_EQ(pi->bIsOpened(pContext), 1);
+    CNAKXRecord* pRecord = nullptr;
+    ASSERT_EQ(pi->bGetRecord(pContext, &pRecord), 1) << Error(pi, pContext);
+    ASSERT_NE(pRecord, nullptr);
+    CNAKXRecord* pCopy = pRecord->pclGetClone();
+    pRecord->nRelease();
+    ASSERT_NE(pCopy, nullptr);
+    pCopy->AddRef();
+    ASSERT_EQ(Read(pi, pContext, strItem.c_str(), LAST), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT MAX(id) FROM t WHERE id <= 8"));
+    EXPECT_EQ(pi->bSetRecord(pContext, pCopy), 1) << Error(pi, pContext);
+    pCopy->nRelease();
+    EXPECT_EQ(Value(pi, pContext, L"name"), "host's own");
+    EXPECT_EQ(Value(pi, pContext, L"id"), strId);
+}
+
+// ---- Searches and data accesses -----------------------------------------------------------------------------------
+
+// An exact search on a unique item that allows NULL: found on its value,
+// and the browse goes on in the item's order from it.
+TEST_F(TableObjectMends, AnExactSearchGoesOnInTheKeyOrder)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"g", pContext);
+    ASSERT_NE(pi, nullptr);
+    const CInt v(20);
+    ASSERT_EQ(pi->bHRecherche(pContext, L"u1", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(Found(pi, pContext, L"u1"), 1);
+    Rows tab;
+    while (!Out(pi, pContext, L"u1") && tab.size() < 10) {
+        tab.push_back(Value(pi, pContext, L"u1"));
+        ASSERT_EQ(Read(pi, pContext, L"u1", NEXT), 1) << Error(pi, pContext);
+    }
+    EXPECT_EQ(tab, List("SELECT u1 FROM g WHERE u1 >= 20 ORDER BY u1"));
+    // Backwards from the value.
+    ASSERT_EQ(pi->bHRecherche(pContext, L"u1", &v, 1, 0, kNoLock, nullptr, 0, 0), 1) << Error(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"u1", PREVIOUS), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"u1"), First("SELECT MAX(u1) FROM g WHERE u1 < 20"));
+}
+
+// Two data accesses of one table in one host context, under two keys:
+// reads on each, in turns, stay on their own browse.
+TEST_F(TableObjectMends, TwoDataAccessesOfOneContextStayApart)
+{
+    CHostContext* pOne = Context(1, 1);
+    CHostContext* pTwo = Context(1, 2);
+    INATable* pi = Open(L"t", pOne);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(pi->bHOuvre(pTwo, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, pTwo);
+    ASSERT_NE(Access(pi, pOne), Access(pi, pTwo));
+    const Rows tabUp = List("SELECT id FROM t ORDER BY id");
+    const Rows tabDown = List("SELECT id FROM t ORDER BY name DESC");
+    Rows tabOne, tabTwo;
+    ASSERT_EQ(Read(pi, pOne, L"id", FIRST), 1) << Error(pi, pOne);
+    ASSERT_EQ(Read(pi, pTwo, L"name", LAST), 1) << Error(pi, pTwo);
+    while (tabOne.size() < tabUp.size() && !Out(pi, pOne, L"id") && !Out(pi, pTwo, L"name")) {
+        tabOne.push_back(Value(pi, pOne, L"id"));
+        tabTwo.push_back(Value(pi, pTwo, L"id"));
+        ASSERT_EQ(Read(pi, pOne, L"id", NEXT), 1) << Error(pi, pOne);
+        ASSERT_EQ(Read(pi, pTwo, L"name", PREVIOUS), 1) << Error(pi, pTwo);
+    }
+    EXPECT_EQ(tabOne, tabUp);
+    EXPECT_EQ(tabTwo, tabDown);
+    EXPECT_TRUE(Out(pi, pOne, L"id"));
+    EXPECT_TRUE(Out(pi, pTwo, L"name"));
+    // A failed read on one leaves the other's record where it stood.
+    ASSERT_EQ(Read(pi, pTwo, L"name", FIRST), 1) << Error(pi, pTwo);
+    EXPECT_EQ(Read(pi, pOne, L"no_such_item", FIRST), 0);
+    EXPECT_EQ(Value(pi, pTwo, L"id"), tabDown.back());
+    ASSERT_EQ(Read(pi, pTwo, L"name", NEXT), 1) << Error(pi, pTwo);
+    EXPECT_EQ(Value(pi, pTwo, L"id"), tabDown[tabDown.size() - 2]);
 }
 
 } // namespace

@@ -225,8 +225,11 @@ TEST_F(TableObjectMends, ACountOfAQueryAsWrittenKeepsTheHostRecord)
     pCopy->AddRef();
     ASSERT_EQ(Read(pi, pContext, strItem.c_str(), LAST), 1) << Error(pi, pContext);
     EXPECT_EQ(Value(pi, pContext, L"id"), First("SELECT MAX(id) FROM t WHERE id <= 8"));
-    EXPECT_EQ(pi->bSetRecord(pContext, pCopy), 1) << Error(pi, pContext);
-    pCopy->nRelease();
+    // The host's reference goes with a record that was taken.
+    if (pi->bSetRecord(pContext, pCopy) != 1) {
+        ADD_FAILURE() << Error(pi, pContext);
+        pCopy->nRelease();
+    }
     EXPECT_EQ(Value(pi, pContext, L"name"), "host's own");
     EXPECT_EQ(Value(pi, pContext, L"id"), strId);
 }

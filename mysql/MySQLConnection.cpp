@@ -148,7 +148,8 @@ CMySQLConnection::CMySQLConnection(const wchar_t* pszIdentification, INAConnecti
       m_hMySQL(nullptr),
       m_bServerOptionsRead(0),
       m_nPort(0),
-      m_nClientFlag(0)
+      m_nClientFlag(0),
+      m_bSessionToReopen(0)
 {
     m_eDataSource = DS_MYSQL;
     m_csOpeningQuote = L"`";
@@ -229,6 +230,7 @@ int CMySQLConnection::_bOpenCreate(CNAError* pError, int bCreate)
         return 0;
     }
     m_bOpened = 1;
+    m_bSessionToReopen = 0;
     _SetSessionCharset();
     return m_bConnected;
 }
@@ -501,6 +503,17 @@ void CMySQLConnection::_SetSessionCharset()
 }
 
 // ---- Closing ----------------------------------------------------------------------------------
+
+int CMySQLConnection::bReopenLostSession(CNAError* pError)
+{
+    // A new session would run the transaction's later statements outside
+    // it and commit them alone.
+    if (_bTransactionOpened())
+        return 0;
+    bClose(pError);
+    m_bSessionToReopen = 1;
+    return bOpen(pError);
+}
 
 int CMySQLConnection::bClose(CNAError* pError)
 {

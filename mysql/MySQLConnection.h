@@ -28,6 +28,11 @@ public:
     // bOpen, which also creates the database when the server does not know
     // it (1049).
     int bOpenCreate(CNAError* pError) override;
+    // A session the server ended, outside a transaction: the handle is given
+    // back and a new session opened. When the server cannot be reached yet,
+    // the connection stays closed until a statement tries again.
+    int bReopenLostSession(CNAError* pError);
+    int bSessionToReopen() const { return m_bSessionToReopen; }
     // "SELECT * FROM <table> FOR UPDATE", rows dropped.
     int bSQLBloque(CNAError* pError, const wchar_t* pszTable) override;
     using CNAConnectionDescription::bSQLBloque;
@@ -141,4 +146,5 @@ protected:
     int m_nPort;
     int m_nClientFlag;
     CTString m_csUnixSocket;
+    int m_bSessionToReopen;
 };

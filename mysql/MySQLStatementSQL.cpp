@@ -49,8 +49,15 @@ enum : int {
     PT_NOT_CONNECTED = 30,
 };
 
-// The client library's code for a connection to the server that was lost.
+// The client library's codes for a session that has ended under it: gone
+// before the query, or lost during it.
 const unsigned int CR_LOST_CONNECTION = 2006;
+const unsigned int CR_LOST_DURING_QUERY = 2013;
+
+bool _bSessionEnded(unsigned int nCode)
+{
+    return nCode == CR_LOST_CONNECTION || nCode == CR_LOST_DURING_QUERY;
+}
 // The row count of a streamed result: unknown, and above 0 so that
 // fetching goes on.
 const long long STREAMED_ROW_COUNT = 4294967295LL;
@@ -157,8 +164,13 @@ int CMySQLStatementSQL::_bExecuteDirect(const char* pszText, CTabValParser*, uns
     if (pszText == nullptr || (m_pclConnection != nullptr && m_pclConnection->_bRefuseInLostTransaction(m_pclError)))
         return 0;
     MYSQL* h = _hGetHandle();
+    // A lost session the server could not take back before: again now.
+    const bool bReopen = h == nullptr && m_pclConnection != nullptr && _pclGetMySQLConnection()->bSessionToReopen();
+    if (bReopen && _pclGetMySQLConnection()->bReopenLostSession(m_pclError))
+        h = _hGetHandle();
     if (h == nullptr) {
-        if (m_pclError != nullptr)
+        // A failed reopening has already said why.
+        if (m_pclError != nullptr && (!bReopen || m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE))
             m_pclError->AddError(NA_ERRORTYPE_GENERAL, FILE_STMT, PT_NOT_CONNECTED, m_pclConnection, ZTERR_CONNECT);
         return 0;
     }
@@ -353,10 +365,11 @@ void CMySQLStatementSQL::_InitExecuteError(int nFile, int nPoint, const char* ps
     CNAStatementSQL::_InitExecuteError(nFile, nPoint, pszText, nLength, nFlags);
     // A lost connection may be the server refusing a text longer than its
     // max_allowed_packet: ask it. The probe's own error object is quiet, so
-    // a probe that loses the connection starts no other.
-    if (m_pclError == nullptr || m_pclError->dwGetDataBaseErrorCode() != CR_LOST_CONNECTION ||
-        m_pclError->bIsQuiet())
+    // a probe that loses the connection starts no other. Either code is one
+    // ended session: the probe reopens it for the next call.
+    if (m_pclError == nullptr || !_bSessionEnded(m_pclError->dwGetDataBaseErrorCode()) || m_pclError->bIsQuiet())
         return;
+    const unsigned int nCode = m_pclError->dwGetDataBaseErrorCode();
     CNADriver* pclDriver = CNADriver::s_pclDriver;
     CNAError* pclProbeError = pclDriver != nullptr ? pclDriver->pclAllocError() : new (std::nothrow) CNAError();
     if (pclProbeError == nullptr)
@@ -367,14 +380,9 @@ void CMySQLStatementSQL::_InitExecuteError(int nFile, int nPoint, const char* ps
     CAny clValue;
     const wchar_t* pszProbe = L"show variables like 'max_allowed_packet'";
     int bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
-    // A new session would run the transaction's later statements outside
-    // it and commit them alone: no reconnection while one is open.
-    if (!bOK && pclProbeError->dwGetDataBaseErrorCode() == CR_LOST_CONNECTION &&
-        !m_pclConnection->_bTransactionOpened()) {
-        m_pclConnection->bClose(pclProbeError);
-        if (m_pclConnection->bOpen(pclProbeError))
-            bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
-    }
+    if (!bOK && _bSessionEnded(pclProbeError->dwGetDataBaseErrorCode()) &&
+        _pclGetMySQLConnection()->bReopenLostSession(pclProbeError))
+        bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
     pclProbeError->nRelease();
 
     if (!bOK || clValue.bIsNull() || clValue.__nCastTo(TQTYPE_I4, nullptr, 0) > 99)
@@ -396,9 +404,9 @@ void CMySQLStatementSQL::_InitExecuteError(int nFile, int nPoint, const char* ps
         sStart.resize(QUERY_START_IN_ERROR);
     const wchar_t* pszDatabase = m_pclConnection->pszGetDataBase();
     m_pclError->AddErrorFirst(NA_ERRORTYPE_GENERAL, FILE_STMT, PT_QUERY_TOO_LONG, m_pclConnection,
-                              ZTERR_QUERY_TOO_LONG, pszDatabase != nullptr ? pszDatabase : L"", CR_LOST_CONNECTION,
-                              nMax, static_cast<int>(nLength), sStart.c_str());
-    m_pclError->SetDataBaseErrorCode(CR_LOST_CONNECTION);
+                              ZTERR_QUERY_TOO_LONG, pszDatabase != nullptr ? pszDatabase : L"", nCode, nMax,
+                              static_cast<int>(nLength), sStart.c_str());
+    m_pclError->SetDataBaseErrorCode(nCode);
 }
 
 // ---- Columns -----------------------------------------------------------------------------------

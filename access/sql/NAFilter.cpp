@@ -2,6 +2,7 @@
 
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
+#include "access/sql/ISQLParserInformation.h"
 #include "access/sql/NAExpression.h"
 #include "access/statement/NAColumn.h"
 #include "common/platform/MyModuleInfo.h"
@@ -37,6 +38,18 @@ bool _bSameCondition(const CNAExpression* a, const CNAExpression* b)
     return CNAVariant::g_bEqualsNAVariant(a->pclGetValueNoRef(), b->pclGetValueNoRef()) &&
            _bSameCondition(a->pclGetLeftNoRef(), b->pclGetLeftNoRef()) &&
            _bSameCondition(a->pclGetRightNoRef(), b->pclGetRightNoRef());
+}
+
+// Whether the host's parse holds a condition: a parse without WHERE keeps
+// no row out, and an empty condition would write nothing between its
+// parentheses.
+bool _bHasCondition(ISQLParserInformation* piParser)
+{
+    IExpOpExpression* piWhere = piParser->piGetWhere();
+    if (piWhere == nullptr)
+        return false;
+    piWhere->nRelease();
+    return true;
 }
 
 } // namespace
@@ -128,7 +141,7 @@ int CNAFilter::bSetFilter(CNARecord* pclRecord, INAItemDescription* piItem, cons
         pclUpper = _pclAddExpression(pclRecord, piItem, bUpperIncluded ? NAOP_LE : NAOP_LT, pUpper,
                                      nBase | RECH_UPPER | RECH_BOUNDS, nullptr, &bFailed);
     CNAExpression* pclCondition = _pclJoin(NAOP_AND, pclLower, pclUpper, nBase, &bFailed);
-    if (piParser != nullptr && !bFailed) {
+    if (piParser != nullptr && !bFailed && _bHasCondition(piParser)) {
         // The host's own condition joins the bounds.
         CNAExpression* pclMaker = pclAllocExpression();
         CNAExpression* pclParsed = nullptr;

@@ -2405,6 +2405,14 @@ void CNAStatement::_FreeRecordSaveTable()
     delete[] pn;
 }
 
+long long CNAStatement::_llDeletedRowsBefore(long long llRow) const
+{
+    long long llDeleted = 0;
+    for (long long i = 0; i < llRow && i < m_llRecordSaveSize && m_pnRecordSave != nullptr; i++)
+        llDeleted += m_pnRecordSave[i] == SAVE_DELETED ? 1 : 0;
+    return llDeleted;
+}
+
 int CNAStatement::nGetRecordSaveAt(long long llRow) const
 {
     if (m_pnRecordSave == nullptr || llRow < 0 || llRow >= m_llRecordSaveSize)
@@ -2766,7 +2774,10 @@ int CNAStatement::bHPositionCourante(int* pnThousandths, eNA_PRECISION)
                     return 0;
                 llPosition++;
             } else {
-                llPosition = bInvertFetch() ? llCount - m_llCurrentRecord : m_llCurrentRecord + 1;
+                // Rows deleted through the table stay in the result: those
+                // before the current one are no longer records.
+                const long long llRank = m_llCurrentRecord + 1 - _llDeletedRowsBefore(m_llCurrentRecord - m_llBlockBase);
+                llPosition = bInvertFetch() ? llCount - llRank + 1 : llRank;
             }
         }
     }

@@ -305,6 +305,8 @@ public:
     // ---- The record-save table ---------------------------------------------------------------------
     // The entry of a row (-1 nothing, -2 deleted), -1 outside the table.
     int nGetRecordSaveAt(long long llRow) const;
+    // The rows of the result before llRow deleted through the table.
+    long long _llDeletedRowsBefore(long long llRow) const;
     int bSaveDeletedRecord(long long llRow);
     int bKeepModifiedRecordSave(long long llRow, int nRecordSaveId);
 

@@ -1595,6 +1595,43 @@ int CNADataAccess::_bKeepFilter(CNAStatement* pclFrom, CNAStatement* pclTo)
 
 // ---- Counts ---------------------------------------------------------------------------------------------------------
 
+namespace {
+// The current record's values as they were, put back when this goes: a
+// count may read rows into the current record.
+class CRecordKept {
+public:
+    explicit CRecordKept(CNARecord* pclRecord) : m_pclRecord(pclRecord) {}
+    CRecordKept(const CRecordKept&) = delete;
+    CRecordKept& operator=(const CRecordKept&) = delete;
+    ~CRecordKept()
+    {
+        if (m_clCopy)
+            m_pclRecord->bSetNAKXRecord(m_clCopy.Get());
+    }
+    // 0 when the copy cannot be made (the error says so).
+    int bKeep(CNAError* pclError)
+    {
+        CNAKXRecord* pclBuffer = m_pclRecord != nullptr ? m_pclRecord->pclGetNAKXRecord() : nullptr;
+        if (pclBuffer == nullptr || m_clCopy)
+            return 1;
+        CNAKXRecord* pclClone = pclBuffer->pclGetClone();
+        if (pclClone == nullptr) {
+            if (pclError != nullptr)
+                pclError->pclGetXError()->SetErrorNoMemory();
+            return 0;
+        }
+        pclClone->AddRef();
+        m_clCopy.Reset(pclClone);
+        return 1;
+    }
+    int bKept() const { return static_cast<bool>(m_clCopy); }
+
+private:
+    CNARecord* m_pclRecord;
+    CHeld<CNAKXRecord> m_clCopy;
+};
+} // namespace
+
 int CNADataAccess::bHNbEnr(long long* pllCount, unsigned int nMode, unsigned int nFlags)
 {
     return bGetNbEnr(pllCount, nMode, nFlags, m_pclLastStatement, -1);
@@ -1644,27 +1681,23 @@ int CNADataAccess::_bCount(long long* pllCount, unsigned int nMode, unsigned int
             pclClone->ActivateFilter(1);
         }
     }
+    // A count that reads the rows themselves (a query sent as written)
+    // reads them into the current record: the host's values come back.
+    CRecordKept clKept(m_pclCurrentRecord);
     if (eDirection == -1)
-        return clCount->bGetNbEnr(pllCount, nMode, bAllRows);
+        return clKept.bKeep(m_pclError) && clCount->bGetNbEnr(pllCount, nMode, bAllRows);
     if (m_pclCurrentRecord == nullptr)
         return 0;
     CHeldItem clItem(pclStatement != nullptr ? piGetItemDescription(pclStatement->pszGetParseItem())
                                              : piGetBestParseItemDesc());
     // The rows equal to the statement's row: its original record is the
     // current record meanwhile, whatever happens.
-    CHeld<CNAKXRecord> clBackup;
     const CNARecordValue* pclOriginal = pclStatement != nullptr ? pclStatement->pclGetStmtOriginalRecord() : nullptr;
-    if (pclOriginal != nullptr && pclOriginal->pclGetNAKXRecord() != nullptr &&
-        m_pclCurrentRecord->pclGetNAKXRecord() != nullptr) {
-        CNAKXRecord* pclClone = m_pclCurrentRecord->pclGetNAKXRecord()->pclGetClone();
-        if (pclClone == nullptr) {
-            if (m_pclError != nullptr)
-                m_pclError->pclGetXError()->SetErrorNoMemory();
+    if (pclOriginal != nullptr && pclOriginal->pclGetNAKXRecord() != nullptr) {
+        if (!clKept.bKeep(m_pclError))
             return 0;
-        }
-        pclClone->AddRef();
-        clBackup.Reset(pclClone);
-        m_pclCurrentRecord->bSetNAKXRecord(pclOriginal->pclGetNAKXRecord());
+        if (clKept.bKept())
+            m_pclCurrentRecord->bSetNAKXRecord(pclOriginal->pclGetNAKXRecord());
     }
     int bResult = 0;
     {
@@ -1680,8 +1713,6 @@ int CNADataAccess::_bCount(long long* pllCount, unsigned int nMode, unsigned int
     }
     if (bResult)
         bResult = clCount->bGetNbEnr(pllCount, nMode, 0);
-    if (clBackup)
-        m_pclCurrentRecord->bSetNAKXRecord(clBackup.Get());
     return bResult;
 }
 

@@ -174,6 +174,9 @@ public:
     int bBuildQuery(int eType, CNACommand* pclCommand, unsigned int nFlags);
     int bBuildQueryDELETEALL(CNACommand* pclCommand, unsigned int nFlags);
     int bBuildQueryDROPTABLE(CNACommand* pclCommand);
+    // A server's date-time text as 'YYYY-MM-DD HH:MM:SS.ffffff' (the parts it
+    // has); empty when it holds no date.
+    static std::wstring s_strDateTimeLiteral(const wchar_t* pszText);
     // The text with every "name(n)" of a length above the maximum written
     // as the replacement type; 0 (output empty) when none was.
     static int bQueryCREATE_AutoCorrectVarcharMax(CTString* pclOut, const wchar_t* pszText, const wchar_t* pszType,
@@ -400,9 +403,6 @@ protected:
     // row a next block starts from (the result's last row, or its first one
     // going back), when that row is the statement original record.
     void _KeepAnchorServerValues(bool bForward, CNARecherche* pclSearch);
-    // A server's date-time text as 'YYYY-MM-DD HH:MM:SS.ffffff' (the parts it
-    // has); empty when it holds no date.
-    static std::wstring s_strDateTimeLiteral(const wchar_t* pszText);
     // The original values of the writer's record (or of this statement's).
     const CNARecordValue* _pclWrittenValue(CNAStatement* pclSource) const;
     // Whether the browse item still has, in the current record, the value it

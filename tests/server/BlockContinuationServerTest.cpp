@@ -77,17 +77,86 @@ protected:
     CHostConnectionDescription* m_pHostBlocks = nullptr;
 };
 
+// Keys the server orders more finely than the host holds their values.
+const STKey kFine[] = {{L"dt", L"d", "d, id"}, {L"tm", L"t", "t, id"}, {L"fl", L"af", "a, f, id"}};
+// Keys with NULL beside 0 and ''.
+const STKey kNull[] = {{L"nu", L"n", "n, id"}, {L"nu", L"ab", "a, b, id"}, {L"nu", L"s", "s, id"}};
+const STKey kKeys[] = {kFine[0], kFine[1], kFine[2], kNull[0], kNull[1], kNull[2]};
+
 TEST_P(BlockContinuation, FinerThanTheHostKeys)
 {
-    for (const STKey& st : {STKey{L"tm", L"t", "t, id"}, STKey{L"fl", L"af", "a, f, id"}, STKey{L"dt", L"d", "d, id"}})
+    for (const STKey& st : kFine)
         ExpectServerOrder(st);
 }
 
 TEST_P(BlockContinuation, NullBesideZeroAndEmptyText)
 {
-    for (const STKey& st :
-         {STKey{L"nu", L"n", "n, id"}, STKey{L"nu", L"ab", "a, b, id"}, STKey{L"nu", L"s", "s, id"}})
+    for (const STKey& st : kNull)
         ExpectServerOrder(st);
+}
+
+// Turns and skips inside blocks and across their edges, from either end:
+// each record read is the one at that place of the server's order.
+TEST_P(BlockContinuation, TurnsAndSkipsAcrossBlockEdges)
+{
+    struct STMove {
+        eNA_PARSEDIRECTION eDirection;
+        int nTimes; // reads, or a skip of that many records when negative
+    };
+    const STMove aMoves[] = {{FIRST, 1},     {NEXT, 7},  {PREVIOUS, 4}, {NEXT, -9}, {PREVIOUS, -6}, {NEXT, 6},
+                             {LAST, 1},      {PREVIOUS, 7}, {NEXT, 2},  {PREVIOUS, -10}, {NEXT, -3}, {PREVIOUS, 5}};
+    for (const STKey& st : kKeys) {
+        SCOPED_TRACE(Narrow(st.pszItem));
+        m_pContext = Context(++m_nContext);
+        INATable* pi = Open(st.pszTable, m_pContext, m_pHostBlocks);
+        ASSERT_NE(pi, nullptr);
+        const Rows tab = List("SELECT id FROM " + Narrow(st.pszTable) + " ORDER BY " + st.pszOrder);
+        ASSERT_EQ(tab.size(), 24u);
+        int nAt = 0;
+        int nStep = 0;
+        for (const STMove& m : aMoves) {
+            const int nReads = m.nTimes < 0 ? 1 : m.nTimes;
+            for (int i = 0; i < nReads; i++, nStep++) {
+                const int nBy = m.nTimes < 0 ? -m.nTimes : 1;
+                nAt = m.eDirection == FIRST ? 0 : m.eDirection == LAST ? 23 : m.eDirection == NEXT ? nAt + nBy
+                                                                                                    : nAt - nBy;
+                ASSERT_TRUE(nAt >= 0 && nAt < 24) << "step " << nStep;
+                if (m.nTimes < 0)
+                    ASSERT_EQ(pi->bSkipRecord(m_pContext, st.pszItem, m.eDirection, nBy, 1, kNoLock, nullptr, 0), 1)
+                        << Error(pi, m_pContext);
+                else
+                    ASSERT_EQ(Read(pi, m_pContext, st.pszItem, m.eDirection), 1) << Error(pi, m_pContext);
+                ASSERT_FALSE(Out(pi, m_pContext, st.pszItem)) << "step " << nStep;
+                ASSERT_EQ(Value(pi, m_pContext, L"id"), tab[static_cast<size_t>(nAt)]) << "step " << nStep;
+            }
+        }
+    }
+}
+
+// A key with a real-number part is read in one SELECT; a key of integers
+// in blocks, when the connection asks for blocks.
+TEST_P(BlockContinuation, AKeyWithARealNumberPartIsReadWhole)
+{
+    const bool bBlocks = std::wstring(GetParam()) == L"ZT Cache Size=5";
+    for (const STKey& st : {STKey{L"fl", L"af", ""}, STKey{L"nu", L"ab", ""}}) {
+        SCOPED_TRACE(Narrow(st.pszItem));
+        m_pContext = Context(++m_nContext);
+        INATable* pi = Open(st.pszTable, m_pContext, m_pHostBlocks);
+        ASSERT_NE(pi, nullptr);
+        Sent();
+        ASSERT_EQ(Browse(pi, st.pszItem, false).size(), 24u);
+        int nSelects = 0;
+        int nLimited = 0;
+        for (const std::string& q : Sent()) {
+            if (q.compare(0, 7, "SELECT ") != 0)
+                continue;
+            nSelects++;
+            nLimited += q.find(" LIMIT 5") != std::string::npos ? 1 : 0;
+        }
+        const bool bReal = std::wstring(st.pszItem) == L"af";
+        EXPECT_EQ(nSelects, bReal || !bBlocks ? 1 : 5);
+        EXPECT_EQ(nLimited, bReal || !bBlocks ? 0 : 5);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Blocks, BlockContinuation, testing::Values(L"ZT Cache Size=5", L"ZT Cache Size=0"),

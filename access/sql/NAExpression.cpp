@@ -734,8 +734,11 @@ int CNAExpression::_bAddNullRows(CNAConnectionDescription* pclConnection)
     if ((eKind == 8 || eKind == 11) && m_pclColumn->eGetTypeColonne() != 0)
         return 0;
     const bool bNullFirst = pclConnection == nullptr || pclConnection->bNULLBeforeNotNULL();
+    // A 0 or '' of the host is its NULL, below which nothing lies; a record's
+    // real 0 or '' has the server's NULL rows after it going backwards.
+    const bool bFromRecord = (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) != 0;
     if (m_eOperator == NAOP_LT || m_eOperator == NAOP_LE)
-        return bNullFirst && !(m_eOperator == NAOP_LT && m_pclValue->bCouldBeNullOnKX());
+        return bNullFirst && !(m_eOperator == NAOP_LT && !bFromRecord && m_pclValue->bCouldBeNullOnKX());
     if (m_eOperator == NAOP_GT || m_eOperator == NAOP_GE)
         return !bNullFirst;
     return 0;
@@ -756,9 +759,12 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
             return 0;
         return _bGetSQLFromValueNamed(csName.pszGet(), pclCommand, pclSearch, pbConstant);
     }
+    // The server's own text of the record's value compares with the column
+    // itself, as the server orders it, with no conversion of either.
+    const wchar_t* pszServer = _pszGetServerValue(pclSearch);
     // Without a table alias or a conversion, the name is the one the column
     // keeps quoted by the same rules.
-    const eOPEXPRESSION eKind = Convert_eNAOperator_To_eOPEXPRESSION(m_eOperator);
+    const eOPEXPRESSION eKind = Convert_eNAOperator_To_eOPEXPRESSION(pszServer != nullptr ? NAOP_ISNULL : m_eOperator);
     const wchar_t* pszAlias = m_pclColumn->pszGetAliasNomTable();
     const wchar_t* pszKept = m_pclColumn->pszGetFormatedOriginalName();
     if ((pszAlias != nullptr && pszAlias[0] != 0) || pszKept[0] == 0 ||
@@ -767,7 +773,53 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
                                              m_pclColumn->pszGetOriginalName(), &csName);
     else
         csName.Set(pszKept);
+    if (pszServer != nullptr)
+        return _bGetSQLFromServerValue(csName.pszGet(), pszServer, pclCommand);
     return _bGetSQLFromValueNamed(csName.pszGet(), pclCommand, pclSearch, pbConstant);
+}
+
+const wchar_t* CNAExpression::_pszGetServerValue(CNARecherche* pclSearch) const
+{
+    if (pclSearch == nullptr || (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) == 0 || bIsGenerique())
+        return nullptr;
+    switch (m_eOperator) {
+    case NAOP_EQ: case NAOP_GT: case NAOP_LT: case NAOP_GE: case NAOP_LE: case NAOP_NE:
+        break;
+    default:
+        return nullptr;
+    }
+    const wchar_t* psz = pclSearch->pszGetServerValue(m_pclColumn);
+    if (psz == nullptr || psz[0] == 0)
+        return nullptr;
+    // A date or a time as the server writes them: nothing to quote.
+    for (const wchar_t* p = psz; *p != 0; p++)
+        if (!((*p >= L'0' && *p <= L'9') || *p == L' ' || *p == L'-' || *p == L':' || *p == L'.'))
+            return nullptr;
+    return psz;
+}
+
+int CNAExpression::_bGetSQLFromServerValue(const wchar_t* pszName, const wchar_t* pszValue, CNACommand* pclCommand)
+{
+    const int bAddNull = _bAddNullRows(_pclConnection(pclCommand));
+    if (bAddNull)
+        pclCommand->bComplete(L"(", 1);
+    pclCommand->bComplete(pszName, kAll);
+    pclCommand->bComplete(s_pszDumpOp(m_eOperator), kAll);
+    pclCommand->bComplete(L"'", 1);
+    pclCommand->bComplete(pszValue, kAll);
+    pclCommand->bComplete(L"'", 1);
+    _CloseNullRows(pclCommand, pszName, bAddNull);
+    return 1;
+}
+
+void CNAExpression::_CloseNullRows(CNACommand* pclCommand, const wchar_t* pszName, int bAddNull)
+{
+    if (bAddNull) {
+        pclCommand->bComplete(L" OR ", kAll);
+        pclCommand->bComplete(pszName, kAll);
+        pclCommand->bComplete(L" IS NULL)", kAll);
+    }
+    _SetNullSelected(bAddNull);
 }
 
 int CNAExpression::_bWriteParsed(CNACommand* pclCommand, eNAOperator eParent, CNARecherche* pclSearch,
@@ -887,12 +939,7 @@ int CNAExpression::_bGetSQLFromValueString(const wchar_t* pszName, CNACommand* p
             pclCommand->bComplete(s_pszDumpOp(m_eOperator), kAll);
             pclCommand->bComplete(L"''", 2);
         }
-        if (bAddNull) {
-            pclCommand->bComplete(L" OR ", kAll);
-            pclCommand->bComplete(pszName, kAll);
-            pclCommand->bComplete(L" IS NULL)", kAll);
-        }
-        _SetNullSelected(bAddNull);
+        _CloseNullRows(pclCommand, pszName, bAddNull);
         return 1;
     }
     CNAConnectionDescription* pclCnx = _pclConnection(pclCommand);
@@ -1087,11 +1134,6 @@ int CNAExpression::_bGetSQLFromValueUsingParameter(const wchar_t* pszName, CNACo
         pclCommand->bComplete(pclSearch->pszGetParameterSuffix(), kAll);
     if (bLike)
         pclCommand->vAddEscapeLike(eType);
-    if (bAddNull) {
-        pclCommand->bComplete(L" OR ", kAll);
-        pclCommand->bComplete(pszName, kAll);
-        pclCommand->bComplete(L" IS NULL)", kAll);
-    }
-    _SetNullSelected(bAddNull);
+    _CloseNullRows(pclCommand, pszName, bAddNull);
     return bResult;
 }

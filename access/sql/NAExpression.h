@@ -165,6 +165,13 @@ protected:
     void _SetParserInfo(CSQLParserInfo* pclInfo);
     // The host-parsed condition, its parameters handed to the search.
     int _bWriteParsed(CNACommand* pclCommand, eNAOperator eParent, CNARecherche* pclSearch, CNARecord* pclRecord);
+    // The server's text of the record's value that a comparison from the
+    // record writes instead of the value; null when it has none.
+    const wchar_t* _pszGetServerValue(CNARecherche* pclSearch) const;
+    int _bGetSQLFromServerValue(const wchar_t* pszName, const wchar_t* pszValue, CNACommand* pclCommand);
+    // Ends a comparison, letting the column's NULL rows through as well when
+    // bAddNull (the comparison then opened a parenthesis).
+    void _CloseNullRows(CNACommand* pclCommand, const wchar_t* pszName, int bAddNull);
     // A leaf whose column name is written.
     int _bGetSQLFromValueNamed(const wchar_t* pszName, CNACommand* pclCommand, CNARecherche* pclSearch,
                                int* pbConstant);

@@ -347,6 +347,19 @@ void CNARecherche::Desactivate()
     _SetCondition(&m_pclCurrent, nullptr);
 }
 
+void CNARecherche::SetServerValue(const CNAColumn* pclColumn, const wchar_t* pszText)
+{
+    m_tabServerValue.emplace_back(pclColumn, pszText != nullptr ? pszText : L"");
+}
+
+const wchar_t* CNARecherche::pszGetServerValue(const CNAColumn* pclColumn) const
+{
+    for (const auto& st : m_tabServerValue)
+        if (st.first == pclColumn)
+            return st.second.c_str();
+    return nullptr;
+}
+
 int CNARecherche::bPeutContinuerParcours(eNA_PARSEDIRECTION eDirection) const
 {
     if (m_eState == STATE_SEARCHING)

@@ -12,6 +12,10 @@
 #include "common/text/Tstring.h"
 #include "common/values/Any.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 class CColumnNullValueExcluded;
 class CNACommand;
 class CNAConnectionDescription;
@@ -103,6 +107,13 @@ public:
     const wchar_t* pszGetParameterSuffix() const { return m_csSuffix.pszGet(); }
     void SetParameterSuffix(const wchar_t* psz) { m_csSuffix.Set(psz); }
     const CAny* pclGetSearchValue() const { return &m_clValue; }
+    // The text the server gave a column of the record a continuation starts
+    // from: the record's values hold fewer digits than the server orders by.
+    // Comparisons with the record's value of that column write it instead.
+    void SetServerValue(const CNAColumn* pclColumn, const wchar_t* pszText);
+    void ResetServerValues() { m_tabServerValue.clear(); }
+    // Null when the column has none.
+    const wchar_t* pszGetServerValue(const CNAColumn* pclColumn) const;
     INAItemDescription* piGetFetchItem() const { return m_piFetchItem; }
 
     // ---- Conditions and parameters ----------------------------------------------------------
@@ -203,6 +214,7 @@ protected:
     CAny m_clValue;                             // a copy of the value searched
     INAItemDescription* m_piFetchItem;          // one external reference
     CNAConnectionDescription* m_pclConnection;  // one reference
+    std::vector<std::pair<const CNAColumn*, std::wstring>> m_tabServerValue;
 
 private:
     // While the conditions of one search are built: the split key value and

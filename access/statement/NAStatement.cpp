@@ -1713,6 +1713,13 @@ int CNAStatement::_bSetAnchorRow(bool bForward)
     const int nSave = nGetRecordSaveAt(llRow);
     if (nSave >= 0 && m_pclDataAccess != nullptr)
         return m_pclDataAccess->bCopySaveToRecord(nSave, m_pclStmtOriginalRecord);
+    return _bVisitSQLRow(llRow, true, [this](CNARecordValue* pclRow) {
+        return m_pclStmtOriginalRecord->bCopyRecordValue(pclRow, CNARecordValue::COPY_ALL);
+    });
+}
+
+int CNAStatement::_bVisitSQLRow(long long llRow, bool bReportError, const std::function<int(CNARecordValue*)>& fnVisit)
+{
     CNARecordValue* pclCurrent = m_pclCurrentRecord->pclGetCurrentRecordValueNoRef();
     CNARecordValue* pclBackup = pclCurrent != nullptr ? pclCurrent->pclGetClone(CNARecordValue::COPY_ALL) : nullptr;
     if (pclBackup == nullptr)
@@ -1720,14 +1727,71 @@ int CNAStatement::_bSetAnchorRow(bool bForward)
     pclBackup->AddRef();
     int bResult = llRow == m_pclStatementSQL->llGetCurrentRow() ||
                   (m_pclStatementSQL->bDataSeek(llRow) && _bFetchSQL() && !m_pclStatementSQL->bEndOfData());
-    if (!bResult)
+    if (!bResult && bReportError)
         _CopyStatementSQLError();
-    bResult = bResult && _bUpdateNARecordFromDB() &&
-              m_pclStmtOriginalRecord->bCopyRecordValue(pclCurrent, CNARecordValue::COPY_ALL);
+    bResult = bResult && _bUpdateNARecordFromDB() && fnVisit(pclCurrent);
     // The host's record stays the row it stood on.
     m_pclCurrentRecord->bCopyToCurrentRecord(pclBackup);
     pclBackup->nRelease();
     return bResult;
+}
+
+std::wstring CNAStatement::s_strDateTimeLiteral(const wchar_t* pszText)
+{
+    // The date's separators may have gone on the way from the server: the
+    // digits, in the form every server version reads.
+    std::wstring strDigits;
+    for (const wchar_t* p = pszText; *p != 0; p++)
+        if (*p >= L'0' && *p <= L'9')
+            strDigits += *p;
+    if (strDigits.size() < 8)
+        return std::wstring();
+    std::wstring s = strDigits.substr(0, 4) + L'-' + strDigits.substr(4, 2) + L'-' + strDigits.substr(6, 2);
+    if (strDigits.size() >= 14)
+        s += L' ' + strDigits.substr(8, 2) + L':' + strDigits.substr(10, 2) + L':' + strDigits.substr(12, 2);
+    if (strDigits.size() > 14)
+        s += L'.' + strDigits.substr(14);
+    return s;
+}
+
+void CNAStatement::_KeepAnchorServerValues(bool bForward, CNARecherche* pclSearch)
+{
+    pclSearch->ResetServerValues();
+    if (m_pclStatementSQL == nullptr || m_pclCurrentRecord == nullptr || m_pclStmtOriginalRecord == nullptr)
+        return;
+    // The host holds times and date-times to the millisecond at most; the
+    // server orders them by all their digits.
+    std::vector<CNAColumn*> tabFine;
+    for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        const eNA_ITEMTYPE eType = pcl != nullptr ? pcl->eNAGetItemType() : NA_IT_EMPTY;
+        if ((eType == NA_IT_HEURE || eType == NA_IT_DATETIME) && pcl->eGetTypeColonne() == 0 &&
+            pcl->nGetPhysicalIndice() >= 0)
+            tabFine.push_back(pcl);
+    }
+    const long long llRow = bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0;
+    // A row written meanwhile holds the host's values, not the server's.
+    if (tabFine.empty() || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount() ||
+        nGetRecordSaveAt(llRow) != SAVE_NONE)
+        return;
+    // Without the texts the continuation compares the host's values.
+    _bVisitSQLRow(llRow, false, [&](CNARecordValue*) {
+        if (!m_pclCurrentRecord->bEquals(m_pclStmtOriginalRecord, 0))
+            return 0;
+        for (CNAColumn* pcl : tabFine) {
+            CAny clText;
+            const wchar_t* psz = nullptr;
+            if (!m_pclStatementSQL->bGetValue(&clText, static_cast<unsigned int>(pcl->nGetPhysicalIndice()), 0) ||
+                clText.bIsNull() || clText.nGetTypeCode() != TQTYPE_DSTRW ||
+                clText.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr)
+                continue;
+            const std::wstring strText =
+                pcl->eNAGetItemType() == NA_IT_DATETIME ? s_strDateTimeLiteral(psz) : std::wstring(psz);
+            if (!strText.empty())
+                pclSearch->SetServerValue(pcl, strText.c_str());
+        }
+        return 1;
+    });
 }
 
 int CNAStatement::_bFetchNextBloc(int eDirection, int bFlag, int* pbOutOfRange, long long llCount,
@@ -1757,8 +1821,15 @@ int CNAStatement::_bFetchNextBloc(int eDirection, int bFlag, int* pbOutOfRange, 
                   m_pclRecordCache->bGetAt(m_pclStmtOriginalRecord,
                                            static_cast<unsigned int>(m_pclRecordCache->nGetCount() - 1));
     }
-    bResult = bResult && m_pclStmtOriginalRecord != nullptr && m_pclDataAccess != nullptr &&
+    CNARecherche* pclSearch = bResult && m_pclStmtOriginalRecord != nullptr ? pclGetRecherche() : nullptr;
+    if (pclSearch != nullptr)
+        _KeepAnchorServerValues(eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_NEXT, pclSearch);
+    bResult = bResult && pclSearch != nullptr && m_pclDataAccess != nullptr &&
               m_pclDataAccess->bGoToStmtOriginalRecord(0, this, bFlag, eRefind, llCount, pllMoved);
+    if (pclSearch != nullptr) {
+        pclSearch->ResetServerValues();
+        pclSearch->nRelease();
+    }
     if (pclPrevious != nullptr) {
         m_pclStmtOriginalRecord->bCopyRecordValue(pclPrevious, CNARecordValue::COPY_ALL);
         pclPrevious->nRelease();

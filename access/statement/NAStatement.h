@@ -13,6 +13,9 @@
 #include "common/text/RefHashTable.h"
 #include "common/text/Tstring.h"
 
+#include <functional>
+#include <string>
+
 class CAny;
 class CColumnList;
 class CNACommand;
@@ -173,6 +176,9 @@ public:
     int bBuildQuery(int eType, CNACommand* pclCommand, unsigned int nFlags);
     int bBuildQueryDELETEALL(CNACommand* pclCommand, unsigned int nFlags);
     int bBuildQueryDROPTABLE(CNACommand* pclCommand);
+    // A server's date-time text as 'YYYY-MM-DD HH:MM:SS.ffffff' (the parts it
+    // has); empty when it holds no date.
+    static std::wstring s_strDateTimeLiteral(const wchar_t* pszText);
     // The text with every "name(n)" of a length above the maximum written
     // as the replacement type; 0 (output empty) when none was.
     static int bQueryCREATE_AutoCorrectVarcharMax(CTString* pclOut, const wchar_t* pszText, const wchar_t* pszType,
@@ -398,6 +404,14 @@ protected:
     // original record: a skip across blocks goes on from it. The current
     // record is left as it was.
     int _bSetAnchorRow(bool bForward);
+    // Loads row llRow of the SQL result into the current record, lets the
+    // visitor read it (the current values given) and gives the current record
+    // back as it was; the visitor's answer, 0 when the row cannot be read.
+    int _bVisitSQLRow(long long llRow, bool bReportError, const std::function<int(CNARecordValue*)>& fnVisit);
+    // Gives the search the server's texts of the times and date-times of the
+    // row a next block starts from (the result's last row, or its first one
+    // going back), when that row is the statement original record.
+    void _KeepAnchorServerValues(bool bForward, CNARecherche* pclSearch);
     // The original values of the writer's record (or of this statement's).
     const CNARecordValue* _pclWrittenValue(CNAStatement* pclSource) const;
     // Whether the browse item still has, in the current record, the value it

@@ -746,6 +746,29 @@ int CNADataAccess::bBuildSelect(CNACommand* pclCommand, CNAStatement* pclStateme
 }
 
 
+bool CNADataAccess::_bHoldsRealNumber(INAItemDescription* piItem)
+{
+    // A real number is compared with the literal of a double, not with the
+    // value stored: rows next to it are not found again exactly.
+    const auto bReal = [](INAItemDescription* pi) {
+        const eNA_ITEMTYPE eType = pi->eNAGetItemType();
+        return eType == NA_IT_R4 || eType == NA_IT_R8;
+    };
+    if (bReal(piItem))
+        return true;
+    if (!piItem->bIsComposedKey())
+        return false;
+    bool bAny = false;
+    for (int i = 1; i <= piItem->nGetNumComponents() && !bAny; i++) {
+        INAItemDescription* pi = piItem->piGetItemComponent(i);
+        if (pi == nullptr)
+            break;
+        bAny = bReal(pi);
+        pi->nExternalRelease();
+    }
+    return bAny;
+}
+
 int CNADataAccess::_bEnableRecordLimit(const wchar_t* pszItem)
 {
     if (m_piDescription == nullptr)
@@ -754,10 +777,10 @@ int CNADataAccess::_bEnableRecordLimit(const wchar_t* pszItem)
         INAItemDescription* piItem = m_piDescription->piNAGetItem(pszItem);
         if (piItem == nullptr)
             return 0;
-        const eNA_ITEMTYPE eType = piItem->eNAGetItemType();
+        const bool bReal = _bHoldsRealNumber(piItem);
         const int bUnique = piItem->bUnique();
         piItem->nExternalRelease();
-        if (eType == NA_IT_R4 || eType == NA_IT_R8)
+        if (bReal)
             return 0;
         if (bUnique)
             return 1;

@@ -351,6 +351,8 @@ public:
     // Whether a browse on the item may read a block of rows at a time: its
     // order is exact on a unique key. 0 for an item not described.
     int _bEnableRecordLimit(const wchar_t* pszItem);
+    // A real number, or a composite key with a real number among its parts.
+    static bool _bHoldsRealNumber(INAItemDescription* piItem);
 
     // ---- The current record ---------------------------------------------------------------
     // With one reference added; null before the first open.

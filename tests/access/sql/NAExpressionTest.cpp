@@ -94,6 +94,14 @@ protected:
                     !(nFlags & CNAExpression::EXPR_GENERIC) && strColumn != L"D" && strColumn != L"DT" &&
                         strColumn != L"H");
     }
+    // A text value on the column, with the column's cell or without.
+    CNAExpression* TextLeaf(eNAOperator e, const wchar_t* pszColumn, const std::string& s, unsigned int nFlags,
+                            bool bWithColumn)
+    {
+        CAny v;
+        SetText8(v, s);
+        return Leaf(e, pszColumn, v, nFlags, bWithColumn);
+    }
     CNAExpression* Null(eNAOperator e, const wchar_t* pszColumn)
     {
         CAny v;
@@ -288,6 +296,8 @@ TEST_F(NAExpression, NullRowsLetThrough)
 {
     const unsigned int L = CNAExpression::EXPR_LOWER;
     const unsigned int U = CNAExpression::EXPR_UPPER;
+    const unsigned int R = CNAExpression::EXPR_RECORD;
+    const unsigned int F = CNAExpression::EXPR_FROMRECORD;
     struct Case {
         const wchar_t* pszColumn;
         eNAOperator e;
@@ -310,6 +320,10 @@ TEST_F(NAExpression, NullRowsLetThrough)
         {L"N", NAOP_GE, 0, L, 1, true},   {L"N", NAOP_EQ, 0, L, 0, true},  {L"N", NAOP_GE, 5, L, 1, false},
         {L"N", NAOP_GT, 0, L, 1, false},  {L"N", NAOP_LE, 0, U, 1, false}, {L"N", NAOP_LT, 5, U, 1, false},
         {L"N", NAOP_GE, 0, U, 0, false},  {L"ID", NAOP_GE, 0, L, 1, false},
+        // A record's real 0 has the NULL rows below it, whichever way the
+        // record's values came.
+        {L"N", NAOP_LT, 0, R, 1, true},   {L"N", NAOP_LT, 0, F, 1, true},  {L"N", NAOP_LT, 0, R, 0, false},
+        {L"N", NAOP_GT, 0, R, 0, true},   {L"N", NAOP_GT, 0, R, 1, false}, {L"ID", NAOP_LT, 0, R, 1, false},
     };
     const wchar_t* apszOp[] = {L"", L"", L"", L"", L"=", L">", L"<", L">=", L"<=", L"", L"", L"", L"<>"};
     for (const Case& c : cases) {
@@ -403,6 +417,65 @@ TEST_F(NAExpression, DateRangesAndTimes)
             EXPECT_EQ(p->bColumnValuesNullSelected(Col(c.pszColumn)), 0);
         }
     }
+}
+
+// An empty text of a record is a value: going back from it, the NULL rows
+// follow; a searched empty text is the host's NULL, with nothing below it.
+TEST_F(NAExpression, EmptyTextOfARecord)
+{
+    EXPECT_EQ(Text(Text(NAOP_LT, L"S", "", CNAExpression::EXPR_RECORD)), L"(`S`<'' OR `S` IS NULL)");
+    EXPECT_EQ(Text(Text(NAOP_LT, L"S", "", CNAExpression::EXPR_FROMRECORD)), L"(`S`<'' OR `S` IS NULL)");
+    EXPECT_EQ(Text(Text(NAOP_LT, L"S", "")), L"`S`<''");
+    EXPECT_EQ(Text(Text(NAOP_LT, L"S", "", CNAExpression::EXPR_RECORD), 0), L"`S`<''");
+}
+
+// The server's own text of a record's time or date-time stands for the
+// record's value, compared with the column itself, without a parameter;
+// only for comparisons from the record, exact, and texts with nothing to
+// quote.
+TEST_F(NAExpression, TheServersTextOfARecordsValue)
+{
+    const unsigned int R = CNAExpression::EXPR_RECORD;
+    const unsigned int F = CNAExpression::EXPR_FROMRECORD;
+    m_pSearch->SetServerValue(Col(L"DT"), L"2024-03-01 10:00:00.100005");
+    m_pSearch->SetServerValue(Col(L"H"), L"09:59:58.500000");
+    m_pSearch->SetServerValue(Col(L"S"), L"it's");
+    struct Case {
+        const wchar_t* pszColumn;
+        eNAOperator e;
+        const char* pszValue;
+        unsigned int nFlags;
+        int bNullFirst;
+        const wchar_t* pszText;
+        int nParameters;
+    } cases[] = {
+        {L"DT", NAOP_GT, "20240301100000100", R, 1, L"`DT`>'2024-03-01 10:00:00.100005'", 0},
+        {L"DT", NAOP_EQ, "20240301100000100", F, 1, L"`DT`='2024-03-01 10:00:00.100005'", 0},
+        {L"DT", NAOP_NE, "20240301100000100", R, 1, L"`DT`<>'2024-03-01 10:00:00.100005'", 0},
+        {L"DT", NAOP_GE, "20240301100000100", R, 0, L"(`DT`>='2024-03-01 10:00:00.100005' OR `DT` IS NULL)", 0},
+        {L"H", NAOP_LT, "095958500", R, 1, L"(`H`<'09:59:58.500000' OR `H` IS NULL)", 0},
+        {L"H", NAOP_LE, "095958500", R, 0, L"`H`<='09:59:58.500000'", 0},
+        // A value searched by the host, a prefix, a NULL test: as before.
+        {L"H", NAOP_LT, "095958", 0, 0, L"TIME_FORMAT(`H`,'%H%i%S')<'095958'", 1},
+        {L"H", NAOP_EQ, "0959", R | G, 1, L"TIME_FORMAT(`H`,'%H%i%S') LIKE '0959%' ESCAPE '!'", 1},
+        {L"DT", NAOP_ISNOTNULL, "20240301100000100", R, 1, L"`DT` IS NOT NULL", 0},
+        // A text the server value cannot be written as it stands.
+        {L"S", NAOP_GT, "its", R, 1, L"`S`>'its'", 1},
+        {L"N", NAOP_GT, "5", R, 1, L"`N`>5", 1},
+    };
+    for (const Case& c : cases) {
+        const std::wstring strColumn(c.pszColumn);
+        CNAExpression* p = c.nFlags & G ? Text(c.e, c.pszColumn, c.pszValue, c.nFlags)
+                                         : TextLeaf(c.e, c.pszColumn, c.pszValue, c.nFlags,
+                                                    strColumn == L"S" || strColumn == L"N");
+        const SWritten w = Write(p, c.bNullFirst);
+        EXPECT_EQ(w.strText, c.pszText) << Narrow(c.pszColumn) << " " << c.e;
+        EXPECT_EQ(w.nParameters, c.nParameters) << Narrow(c.pszColumn) << " " << c.e;
+    }
+    // Another search, or this one emptied, has none.
+    m_pSearch->ResetServerValues();
+    EXPECT_EQ(m_pSearch->pszGetServerValue(Col(L"DT")), nullptr);
+    EXPECT_EQ(Write(TextLeaf(NAOP_GT, L"H", "095958", R, false)).strText, L"TIME_FORMAT(`H`,'%H%i%S')>'095958'");
 }
 
 TEST_F(NAExpression, DatesWithoutADate)

@@ -34,6 +34,28 @@ struct SCorrection {
     const wchar_t* pszOut;
 };
 
+// A server's date-time text, its date's separators there or gone, in the
+// form a literal takes; no date, no literal.
+TEST(StatementAnchor, DateTimeTextsAsLiterals)
+{
+    const struct {
+        const wchar_t* pszText;
+        const wchar_t* pszLiteral;
+    } aCase[] = {
+        {L"20240301 10:00:00.100005", L"2024-03-01 10:00:00.100005"},
+        {L"2024-03-01 10:00:00.100005", L"2024-03-01 10:00:00.100005"},
+        {L"2024-03-01 10:00:00", L"2024-03-01 10:00:00"},
+        {L"19991231 23:59:59.5", L"1999-12-31 23:59:59.5"},
+        {L"00000000 00:00:00", L"0000-00-00 00:00:00"},
+        {L"2024-03-01", L"2024-03-01"},
+        {L"20240301 10", L"2024-03-01"},
+        {L"2024-03", L""},
+        {L"", L""},
+    };
+    for (const auto& c : aCase)
+        EXPECT_EQ(CNAStatement::s_strDateTimeLiteral(c.pszText), c.pszLiteral) << Narrow(c.pszText);
+}
+
 TEST(StatementCreate, LongVariableTextsBecomeTheLargeType)
 {
     const SCorrection aCase[] = {

@@ -1,0 +1,167 @@
+// Browses in blocks through the table object on keys the server orders more
+// finely than the host holds their values (microseconds, real numbers) and
+// on keys with NULL next to values the host engine takes for NULL (0, ''):
+// every record once, in the order of the server's own ORDER BY, both ways,
+// in blocks of five rows and in one block.
+#include "tests/support/TableObjectServer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace tableobject;
+
+// A key, the table it is on and the server's ORDER BY of that key with
+// the browse's own tie-breaker.
+struct STKey {
+    const wchar_t* pszTable;
+    const wchar_t* pszItem;
+    const char* pszOrder;
+};
+
+class BlockContinuation : public TableObjectServer, public testing::WithParamInterface<const wchar_t*> {
+protected:
+    BlockContinuation()
+        : TableObjectServer(
+              "zt51blk",
+              {// Microseconds apart, ties on the key, one row every 7 us.
+               "CREATE TABLE dt (id INT PRIMARY KEY, d DATETIME(6) NOT NULL, KEY(d))",
+               "INSERT INTO dt SELECT seq, TIMESTAMPADD(MICROSECOND, (seq * 7) % 23 + IF(seq % 5 = 0, 0, seq DIV 3), "
+               "'2024-03-01 10:00:00.100000') FROM seq_1_to_24",
+               "CREATE TABLE tm (id INT PRIMARY KEY, t TIME(6) NOT NULL, KEY(t))",
+               "INSERT INTO tm SELECT seq, TIMESTAMPADD(MICROSECOND, ((seq * 11) % 24) * 125000, TIME'09:59:58') "
+               "FROM seq_1_to_24",
+               // A real number inside a key of two parts.
+               "CREATE TABLE fl (id INT PRIMARY KEY, a INT NOT NULL, f FLOAT NOT NULL, KEY af (a, f))",
+               "INSERT INTO fl SELECT seq, seq % 3, 0.1 * ((seq * 5) % 8) + 0.01 FROM seq_1_to_24",
+               // Values the host engine reads as NULL beside NULL itself.
+               "CREATE TABLE nu (id INT PRIMARY KEY, n INT NULL, a INT NULL, b INT NULL, s VARCHAR(8) NULL, "
+               "KEY(n), KEY ab (a, b), KEY(s))",
+               "INSERT INTO nu SELECT seq, ELT(1 + seq % 4, 2, 1, 0, NULL), ELT(1 + seq % 3, 0, NULL, 1), "
+               "ELT(1 + seq % 4, NULL, 0, 2, 0), ELT(1 + seq % 4, 'b', '', NULL, 'a') FROM seq_1_to_24"})
+    {
+    }
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(TableObjectServer::SetUp());
+        m_pHostBlocks = HostOn(GetParam(), L"blk");
+    }
+    // The ids of the whole browse on the key, from one end to the other.
+    Rows Browse(INATable* pi, const wchar_t* pszItem, bool bBackward)
+    {
+        Rows tab;
+        EXPECT_EQ(Read(pi, m_pContext, pszItem, bBackward ? LAST : FIRST), 1) << Error(pi, m_pContext);
+        while (!Out(pi, m_pContext, pszItem) && tab.size() < 100) {
+            tab.push_back(Value(pi, m_pContext, L"id"));
+            EXPECT_EQ(Read(pi, m_pContext, pszItem, bBackward ? PREVIOUS : NEXT), 1) << Error(pi, m_pContext);
+        }
+        return tab;
+    }
+    void ExpectServerOrder(const STKey& st)
+    {
+        SCOPED_TRACE(Narrow(st.pszItem));
+        m_pContext = Context(++m_nContext);
+        INATable* pi = Open(st.pszTable, m_pContext, m_pHostBlocks);
+        ASSERT_NE(pi, nullptr);
+        const std::string strTable = Narrow(st.pszTable);
+        const Rows tabForward = List("SELECT id FROM " + strTable + " ORDER BY " + st.pszOrder);
+        ASSERT_EQ(tabForward.size(), 24u);
+        EXPECT_EQ(Browse(pi, st.pszItem, false), tabForward);
+        EXPECT_EQ(Browse(pi, st.pszItem, true), Rows(tabForward.rbegin(), tabForward.rend()));
+    }
+
+    CHostContext* m_pContext = nullptr;
+    unsigned int m_nContext = 0;
+    CHostConnectionDescription* m_pHostBlocks = nullptr;
+};
+
+// Keys the server orders more finely than the host holds their values.
+const STKey kFine[] = {{L"dt", L"d", "d, id"}, {L"tm", L"t", "t, id"}, {L"fl", L"af", "a, f, id"}};
+// Keys with NULL beside 0 and ''.
+const STKey kNull[] = {{L"nu", L"n", "n, id"}, {L"nu", L"ab", "a, b, id"}, {L"nu", L"s", "s, id"}};
+const STKey kKeys[] = {kFine[0], kFine[1], kFine[2], kNull[0], kNull[1], kNull[2]};
+
+TEST_P(BlockContinuation, FinerThanTheHostKeys)
+{
+    for (const STKey& st : kFine)
+        ExpectServerOrder(st);
+}
+
+TEST_P(BlockContinuation, NullBesideZeroAndEmptyText)
+{
+    for (const STKey& st : kNull)
+        ExpectServerOrder(st);
+}
+
+// Turns and skips inside blocks and across their edges, from either end:
+// each record read is the one at that place of the server's order.
+TEST_P(BlockContinuation, TurnsAndSkipsAcrossBlockEdges)
+{
+    struct STMove {
+        eNA_PARSEDIRECTION eDirection;
+        int nTimes; // reads, or a skip of that many records when negative
+    };
+    const STMove aMoves[] = {{FIRST, 1},     {NEXT, 7},  {PREVIOUS, 4}, {NEXT, -9}, {PREVIOUS, -6}, {NEXT, 6},
+                             {LAST, 1},      {PREVIOUS, 7}, {NEXT, 2},  {PREVIOUS, -10}, {NEXT, -3}, {PREVIOUS, 5}};
+    for (const STKey& st : kKeys) {
+        SCOPED_TRACE(Narrow(st.pszItem));
+        m_pContext = Context(++m_nContext);
+        INATable* pi = Open(st.pszTable, m_pContext, m_pHostBlocks);
+        ASSERT_NE(pi, nullptr);
+        const Rows tab = List("SELECT id FROM " + Narrow(st.pszTable) + " ORDER BY " + st.pszOrder);
+        ASSERT_EQ(tab.size(), 24u);
+        int nAt = 0;
+        int nStep = 0;
+        for (const STMove& m : aMoves) {
+            const int nReads = m.nTimes < 0 ? 1 : m.nTimes;
+            for (int i = 0; i < nReads; i++, nStep++) {
+                const int nBy = m.nTimes < 0 ? -m.nTimes : 1;
+                nAt = m.eDirection == FIRST ? 0 : m.eDirection == LAST ? 23 : m.eDirection == NEXT ? nAt + nBy
+                                                                                                    : nAt - nBy;
+                ASSERT_TRUE(nAt >= 0 && nAt < 24) << "step " << nStep;
+                if (m.nTimes < 0)
+                    ASSERT_EQ(pi->bSkipRecord(m_pContext, st.pszItem, m.eDirection, nBy, 1, kNoLock, nullptr, 0), 1)
+                        << Error(pi, m_pContext);
+                else
+                    ASSERT_EQ(Read(pi, m_pContext, st.pszItem, m.eDirection), 1) << Error(pi, m_pContext);
+                ASSERT_FALSE(Out(pi, m_pContext, st.pszItem)) << "step " << nStep;
+                ASSERT_EQ(Value(pi, m_pContext, L"id"), tab[static_cast<size_t>(nAt)]) << "step " << nStep;
+            }
+        }
+    }
+}
+
+// A key with a real-number part is read in one SELECT; a key of integers
+// in blocks, when the connection asks for blocks.
+TEST_P(BlockContinuation, AKeyWithARealNumberPartIsReadWhole)
+{
+    const bool bBlocks = std::wstring(GetParam()) == L"ZT Cache Size=5";
+    for (const STKey& st : {STKey{L"fl", L"af", ""}, STKey{L"nu", L"ab", ""}}) {
+        SCOPED_TRACE(Narrow(st.pszItem));
+        m_pContext = Context(++m_nContext);
+        INATable* pi = Open(st.pszTable, m_pContext, m_pHostBlocks);
+        ASSERT_NE(pi, nullptr);
+        Sent();
+        ASSERT_EQ(Browse(pi, st.pszItem, false).size(), 24u);
+        int nSelects = 0;
+        int nLimited = 0;
+        for (const std::string& q : Sent()) {
+            if (q.compare(0, 7, "SELECT ") != 0)
+                continue;
+            nSelects++;
+            nLimited += q.find(" LIMIT 5") != std::string::npos ? 1 : 0;
+        }
+        const bool bReal = std::wstring(st.pszItem) == L"af";
+        EXPECT_EQ(nSelects, bReal || !bBlocks ? 1 : 5);
+        EXPECT_EQ(nLimited, bReal || !bBlocks ? 0 : 5);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, BlockContinuation, testing::Values(L"ZT Cache Size=5", L"ZT Cache Size=0"),
+                         [](const testing::TestParamInfo<const wchar_t*>& info) {
+                             return info.index == 0 ? std::string("OfFive") : std::string("Whole");
+                         });
+
+} // namespace

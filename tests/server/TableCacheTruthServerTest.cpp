@@ -192,4 +192,64 @@ TEST_F(TableCacheTruth, AnAddToAnEmptyResultIsReadWhateverTheFlags)
     }
 }
 
+// Writes through the table in another context, and through the same
+// query run in another context, reach the query's cache: every browse it
+// serves and its count are the server's.
+TEST_F(TableCacheTruth, WritesThroughOtherContextsReachTheCache)
+{
+    CHostContext* pcTable = Context(1);
+    CHostContext* pcQuery = Context(2);
+    CHostContext* pcOther = Context(4);
+    INATable* piQuery = Cached(L"SELECT id, name, n FROM t WHERE n < 100", pcQuery);
+    ASSERT_NE(piQuery, nullptr);
+    INATable* piTable = Open(L"t", pcTable);
+    ASSERT_NE(piTable, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Seek(piTable, pcTable, "5"));
+    SetItem(piTable, pcTable, L"n", CInt(60));
+    ASSERT_EQ(piTable->bHModifie(pcTable, 0, 0, kNoLock), 1) << Error(piTable, pcTable);
+    ASSERT_NO_FATAL_FAILURE(Seek(piTable, pcTable, "4"));
+    ASSERT_EQ(piTable->bHSupprime(pcTable, 0, kNoLock), 1) << Error(piTable, pcTable);
+    SetItem(piTable, pcTable, L"id", CInt(30));
+    SetItem(piTable, pcTable, L"name", L"AB");
+    SetItem(piTable, pcTable, L"n", CInt(0));
+    ASSERT_EQ(piTable->bHAjoute(pcTable, 0, kNoLock), 1) << Error(piTable, pcTable);
+    {
+        SCOPED_TRACE("written through the table");
+        ExpectServerRows(piQuery, pcQuery, " WHERE n < 100");
+    }
+    // The same query in a third context writes; the second one's cache follows.
+    INATable* piOther = Cached(L"SELECT id, name, n FROM t WHERE n < 100", pcOther);
+    ASSERT_NE(piOther, nullptr);
+    ASSERT_NE(piOther, piQuery);
+    ASSERT_NO_FATAL_FAILURE(Seek(piOther, pcOther, "30"));
+    ASSERT_NO_FATAL_FAILURE(Modify(piOther, pcOther, 200));
+    ASSERT_NO_FATAL_FAILURE(Add(piOther, pcOther, 31, L"ZZ", 1));
+    {
+        SCOPED_TRACE("written through the query in another context");
+        ExpectServerRows(piQuery, pcQuery, " WHERE n < 100");
+    }
+}
+
+// The query's table is away when a read with the table cache runs: the
+// read fails and says why; once the table is back, reads with the cache
+// serve the server's rows.
+TEST_F(TableCacheTruth, AFailedReadLeavesNoCacheThatCannotServe)
+{
+    CHostContext* pc = Context(3);
+    INATable* pi = Run(L"SELECT id, name, n FROM t", L"t", pc, kMayModify);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_TRUE(Admin("RENAME TABLE t TO t_away"));
+    for (const unsigned int nFlags : {kCache | kContinue, kCache}) {
+        EXPECT_EQ(pi->bHLitxxx(pc, L"name", FIRST, 1, kNoLock, nullptr, nFlags), 0);
+        EXPECT_NE(ErrorOf(pi, pc)->nGetUserErrorCode(), 0u) << Error(pi, pc);
+        EXPECT_NE(ErrorOf(pi, pc)->eGetErrorLevel(), NA_ERRORLEVEL_NOERROR);
+    }
+    ASSERT_TRUE(Admin("RENAME TABLE t_away TO t"));
+    for (const unsigned int nFlags : {kCache, kCache | kContinue}) {
+        SCOPED_TRACE(nFlags);
+        EXPECT_EQ(Browse(pi, pc, L"name", nFlags), List("SELECT id FROM t ORDER BY name, id"));
+        EXPECT_EQ(Browse(pi, pc, L"id", nFlags, true), List("SELECT id FROM t ORDER BY id DESC"));
+    }
+}
+
 } // namespace

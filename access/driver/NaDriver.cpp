@@ -686,6 +686,13 @@ int CNADriver::_bTransactionEnd(INAConnectionDescription* piDescription, const w
         _SetTransactionTermined(pcl);
     const int bResult = bCommit ? pcl->bTransactionCommit(m_pclError, pszName)
                                 : pcl->bTransactionRollBack(m_pclError, pszName);
+    // Whatever the connection answers, a roll-back leaves no table cache of
+    // its tables true: they may hold its writes, or rows read under them.
+    if (!bCommit) {
+        CTablesHeld clTables(this, pcl);
+        for (CNATable* pclTable : clTables.m_tab)
+            pclTable->ReloadTableCaches(nullptr);
+    }
     if (bCommit && pcl->bTransactionEndCloseParse())
         _SetTransactionTermined(pcl);
     return bResult;
@@ -1509,6 +1516,14 @@ void CNADriver::_SetTransactionTermined(CNAConnectionDescription* pConnection)
     CTablesHeld clTables(this, pConnection);
     for (CNATable* pcl : clTables.m_tab)
         pcl->SetTransactionTermined();
+}
+
+void CNADriver::ReloadTableCachesAfterWrite(const CNADataAccess* pclWriter)
+{
+    CNADriverLock clLock;
+    CTablesHeld clTables(this, nullptr);
+    for (CNATable* pcl : clTables.m_tab)
+        pcl->ReloadTableCaches(pclWriter);
 }
 
 // ---- Contexts ------------------------------------------------------------------------------------------

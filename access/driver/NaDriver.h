@@ -243,6 +243,9 @@ public:
     CNATable* pclEnumTableByConnection(unsigned int* pnPosition, CNAConnectionDescription* pConnection);
     // Every table of the connection learns that its transaction ended.
     void _SetTransactionTermined(CNAConnectionDescription* pConnection);
+    // The table caches that a write through the data access leaves stale,
+    // in every table of the driver, go (CNATable::ReloadTableCaches).
+    void ReloadTableCachesAfterWrite(const CNADataAccess* pclWriter);
     unsigned int nGetNbTable() const { return m_tabTable.dwGetNumElement(); }
     // The SQL interface's database list of an opened connection.
     int _bGetDatabaseList(CXYString<wchar_t>* pResult, CNAConnectionDescription* pConnection, unsigned int nFlags);

@@ -1587,7 +1587,11 @@ int CNAStatement::_bRefreshBeforeFetch(int eDirection, long long* pllCount)
     if (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST) {
         const int bStarted = m_bParseStarted;
         bSetParseNeedUpdate(UPDATE_NONE, -1);
-        if (!bStarted && pclTableCache != nullptr && !pclTableCache->bIsStatementParse(this))
+        // A browse to refresh that no index serves reads a result older than
+        // the cache, or the full cache in the order rows came: the index
+        // serves it from now on.
+        if ((!bStarted || m_pclTableCacheIndex == nullptr) && pclTableCache != nullptr &&
+            !pclTableCache->bIsStatementParse(this))
             return bOpenUsingTableCache();
         return 1;
     }
@@ -2582,9 +2586,14 @@ void CNAStatement::OnNotifyOperation(int eType, int nId, CNAStatement* pclSource
     }
     if ((nFlags & WPF_RECORD_READ) != 0)
         bSetStmtOriginalRecord(DIRECTION_STAY);
-    if (bRefresh)
+    if (bRefresh) {
         bSetParseNeedUpdate(m_pclTableCacheIndex == nullptr && m_pclRecordCache == nullptr ? UPDATE_REEXECUTE
                                                                                           : UPDATE_REPOSITION);
+        // With no record to come back to (an empty result) the result is
+        // read again all the same: it lacks the new row.
+        if (eType == QT_INSERT && m_eParseNeedUpdate == UPDATE_NONE && m_pclTableCacheIndex == nullptr)
+            bSetParseNeedUpdate(UPDATE_REEXECUTE, -1);
+    }
 }
 
 const CNARecordValue* CNAStatement::_pclWrittenValue(CNAStatement* pclSource) const

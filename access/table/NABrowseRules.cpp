@@ -118,7 +118,7 @@ CNABrowseRules::SRestartDecision CNABrowseRules::s_Restart(const SRestartFacts& 
 
 bool CNABrowseRules::s_bDropCacheAfterFailure(bool bTableCache, bool bInitDone, bool bCacheBrowse)
 {
-    return bTableCache && (!bInitDone || bCacheBrowse);
+    return bTableCache && (bInitDone || bCacheBrowse);
 }
 
 bool CNABrowseRules::s_bReadAgainWithCache(int bResult, bool bWithoutCorrection, unsigned int nFlags, int eDirection)

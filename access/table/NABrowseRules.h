@@ -113,8 +113,9 @@ public:
     static SRestartDecision s_Restart(const SRestartFacts& f);
 
     // ---- Reading: after the engine -------------------------------------------------------
-    // A failed read, and a failed retry: the table cache goes when its
-    // first fill is not done yet or this statement browses it.
+    // A failed read, and a failed retry: the table cache goes when it holds
+    // nothing yet (no browse statement, no full cache) or this statement
+    // browses it; a filled cache serving other browses stays.
     static bool s_bDropCacheAfterFailure(bool bTableCache, bool bInitDone, bool bCacheBrowse);
     // A read of first or last on a query sent as written, done without the
     // table cache, is done again through it.

@@ -48,6 +48,7 @@ enum : int {
     PT_LIBERE = 11,
     PT_KEY_VALUE = 13,
     PT_NO_COUNT = 30,
+    PT_READ_NO_REASON = 31,
     // Operations of the layers built later.
     PT_NOT_BUILT = 99,
 };
@@ -936,6 +937,9 @@ int CNADataAccess::bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eParse, i
         if (!bResult && CNABrowseRules::s_bDropCacheAfterFailure(bTableCache, bTableCache && _bTableCacheInitDone(),
                                                                  bTableCache && _bTableCacheIsParse(pcl)))
             _FreeTableCache();
+        // A failure always says why, if only that the cache could not serve.
+        if (!bResult && m_pclError != nullptr && m_pclError->eGetErrorLevel() == NA_ERRORLEVEL_NOERROR)
+            _RaiseUserError(PT_READ_NO_REASON, ZTERR_CACHE_INCOMPLETE, pszItem, NA_ERRORTYPE_GENERAL);
     }
     clStatement.Reset(nullptr);
     if (CNABrowseRules::s_bReadAgainWithCache(bResult, bRequeteSansCorrection() != 0, nFlags, eDirection))

@@ -503,6 +503,12 @@ public:
     int bSameQuery(ISQLParserInformation* piParser);
     int bFindBestItem(ISQLParserInformation* piParser, wchar_t* pszItem);
     void SetTransactionTermined();
+    // What the browses hold no longer matches the server: the table cache
+    // goes and every started browse is read again from the server.
+    void ReloadFromServer();
+    // Whether the two read a table in common (a query: any table of its
+    // FROM clause; a query whose tables are not known shares them all).
+    int bSharesTableWith(const CNADataAccess* pclOther) const;
     int bIsQueryParsePending() const { return m_bQueryParsePending; }
 
     // ---- Files, indexes and imported descriptions ----------------------------------------

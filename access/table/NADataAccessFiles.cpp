@@ -5,6 +5,7 @@
 // that tells the caches and the other statements of the data access.
 #include "access/table/NADataAccess.h"
 
+#include "access/driver/NaDriver.h"
 #include "access/driver/INADataSourceDescription.h"
 #include "access/driver/NAConnectionDescription.h"
 #include "access/driver/NAContext.h"
@@ -356,8 +357,12 @@ int CNADataAccess::_bOperation(CNAStatement* pclStatement, int eType, unsigned i
         return 0;
     }
     const int bResult = _bBuildAndExecuteQuery(pclStatement, eType, nFlags);
-    if (bResult && eType != QT_SELECT)
+    if (bResult && eType != QT_SELECT) {
         _NotifyOperation(eType, pclStatement, nFlags, pclOriginal);
+        // The caches of the other data accesses cannot take this write.
+        if (CNADriver::s_pclDriver != nullptr)
+            CNADriver::s_pclDriver->ReloadTableCachesAfterWrite(this);
+    }
     return bResult;
 }
 

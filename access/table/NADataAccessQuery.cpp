@@ -24,7 +24,11 @@
 #include "common/text/CodePage.h"
 #include "common/text/TextCompare.h"
 
+#include <algorithm>
+#include <cwctype>
 #include <cwchar>
+#include <string>
+#include <vector>
 #include <new>
 
 namespace {
@@ -510,6 +514,71 @@ void CNADataAccess::SetTransactionTermined()
         _SetTransactionTermined(pcl);
         pcl->nRelease();
     }
+}
+
+void CNADataAccess::ReloadFromServer()
+{
+    // Marked first: a browse the cache served goes back to its record on
+    // the server, not to the cache's stale rows; one with no record to go
+    // back to reads its result again all the same.
+    unsigned int nPosition = 0;
+    void* pValue = nullptr;
+    while (m_tabStatement.bParseTable(&nPosition, 0, &pValue, nullptr)) {
+        CNAStatement* pcl = static_cast<CNAStatement*>(pValue);
+        pcl->AddRef();
+        if (_SetTransactionTermined(pcl) == CNAStatement::UPDATE_NONE && pcl->bParseStarted())
+            pcl->bSetParseNeedUpdate(CNAStatement::UPDATE_REEXECUTE, -1);
+        pcl->nRelease();
+    }
+    if (m_pclTableCache != nullptr)
+        _FreeTableCache();
+}
+
+namespace {
+// The table names a data access reads, without database or quotes, in
+// upper case; false when they are not known.
+bool bSourceTables(const CNADataAccess* pclAccess, std::vector<std::wstring>* ptab)
+{
+    auto fnAdd = [ptab](const wchar_t* pszName) {
+        std::wstring str(pszName != nullptr ? pszName : L"");
+        const size_t nDot = str.find_last_of(L'.');
+        if (nDot != std::wstring::npos)
+            str.erase(0, nDot + 1);
+        std::wstring strBare;
+        for (const wchar_t c : str)
+            if (c != L'`' && c != L'"' && c != L'[' && c != L']')
+                strBare += static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+        ptab->push_back(strBare);
+    };
+    if (!pclAccess->bSourceIsQuery()) {
+        fnAdd(pclAccess->pszGetDBTableName());
+        return true;
+    }
+    const CSQLParserInfo* pclInfo = pclAccess->pclGetQueryParserInfoNoRef();
+    if (pclInfo == nullptr || pclInfo->nGetFichierFromNbr() == 0)
+        return false;
+    for (int i = 0; i < pclInfo->nGetFichierFromNbr(); i++) {
+        IInfoFrom* piFrom = pclInfo->piGetFichierFrom(i);
+        const wchar_t* pszLogical = piFrom != nullptr ? piFrom->pszGetNomTable() : nullptr;
+        if (pszLogical == nullptr)
+            return false;
+        const wchar_t* pszPhysical = pclInfo->pszGetPhysicalName(pszLogical);
+        fnAdd(pszPhysical != nullptr && pszPhysical[0] != 0 ? pszPhysical : pszLogical);
+    }
+    return true;
+}
+} // namespace
+
+int CNADataAccess::bSharesTableWith(const CNADataAccess* pclOther) const
+{
+    std::vector<std::wstring> tabMine;
+    std::vector<std::wstring> tabOther;
+    if (pclOther == nullptr || !bSourceTables(this, &tabMine) || !bSourceTables(pclOther, &tabOther))
+        return 1;
+    for (const std::wstring& str : tabMine)
+        if (std::find(tabOther.begin(), tabOther.end(), str) != tabOther.end())
+            return 1;
+    return 0;
 }
 
 int CNADataAccess::_SetTransactionTermined(CNAStatement* pclStatement)

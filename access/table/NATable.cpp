@@ -99,6 +99,7 @@ enum : int {
     SLOT_FILTREAUTO_NAMES,
     SLOT_NOTIFY,
     SLOT_NEEDCLOSEQUERY,
+    SLOT_RELOADTABLECACHES,
 };
 
 // A reference held by the scope.
@@ -1212,6 +1213,20 @@ void CNATable::SetTransactionTermined()
         });
     } catch (...) {
         _OnException(SLOT_SETTRANSACTIONTERMINED);
+    }
+}
+
+void CNATable::ReloadTableCaches(const CNADataAccess* pclWriter)
+{
+    CNADriverLock clLock;
+    try {
+        _ForEachDataAccess([&](CNADataAccess* p) {
+            if (p != pclWriter && (pclWriter == nullptr || p->bSharesTableWith(pclWriter)))
+                p->ReloadFromServer();
+            return true;
+        });
+    } catch (...) {
+        _OnException(SLOT_RELOADTABLECACHES);
     }
 }
 

@@ -249,6 +249,11 @@ public:
     // name (every one for a name starting with "*"); the AND (1 when none).
     int bFiltreAuto(INAContext* piContext, int nMode, const wchar_t* pszName, const wchar_t* pszOtherName,
                     INADataSourceDescription* piDescription);
+    // The browses and table caches that no longer match the server are
+    // read again (CNADataAccess::ReloadFromServer): those of data accesses
+    // sharing a table with the writer (not the writer's own, which took
+    // the write), or all of them without a writer (a roll-back).
+    void ReloadTableCaches(const CNADataAccess* pclWriter);
     // NotifyOperation on every data access but the source.
     void NotifyDataAccessOperation(CNADataAccess* pclSource, int eType, CNAStatement* pclStatement,
                                    unsigned int nFlags);

@@ -261,12 +261,15 @@ TEST(BrowseRules, FirstOrLastStartsAgain)
 
 TEST(BrowseRules, AfterTheEngine)
 {
-    // The table cache goes after a failure while its first fill is not done,
-    // or when the failed statement browses it.
+    // The table cache goes after a failure while it holds nothing yet, or
+    // when the failed statement browses it; a filled one serving other
+    // browses stays.
     EXPECT_FALSE(R::s_bDropCacheAfterFailure(false, false, true));
-    EXPECT_TRUE(R::s_bDropCacheAfterFailure(true, false, false));
+    EXPECT_FALSE(R::s_bDropCacheAfterFailure(false, true, false));
+    EXPECT_TRUE(R::s_bDropCacheAfterFailure(true, true, false));
+    EXPECT_TRUE(R::s_bDropCacheAfterFailure(true, false, true));
     EXPECT_TRUE(R::s_bDropCacheAfterFailure(true, true, true));
-    EXPECT_FALSE(R::s_bDropCacheAfterFailure(true, true, false));
+    EXPECT_FALSE(R::s_bDropCacheAfterFailure(true, false, false));
     // A query sent as written reads first or last again through its cache.
     EXPECT_TRUE(R::s_bReadAgainWithCache(1, true, 0x4000, 0));
     EXPECT_TRUE(R::s_bReadAgainWithCache(1, true, 0, 1));

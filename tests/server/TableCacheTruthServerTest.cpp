@@ -1,0 +1,255 @@
+// A query's whole-table cache on the private server, through the table
+// object as the host calls it, against the server's own rows: a roll-back
+// takes back what the cache took, a record added to an empty result is
+// read, writes made through other contexts and other table objects reach
+// the cache, and a read that fails leaves no cache behind that cannot
+// serve, nor drops one that serves other browses.
+#include "access/statement/NATableCache.h"
+#include "common/platform/MyModuleInfo.h"
+#include "tests/support/TableObjectServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tableobject;
+
+constexpr unsigned int kCache = CNADataAccess::WPF_TABLE_CACHE;
+constexpr unsigned int kContinue = CNADataAccess::WPF_CONTINUE;
+constexpr unsigned int kMayModify = CNADataAccess::QM_MAY_MODIFY;
+
+class TableCacheTruth : public TableObjectServer {
+protected:
+    TableCacheTruth()
+        : TableObjectServer("zt51tc", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL, "
+                                       "n INT NOT NULL, KEY(name), KEY(n)) CHARACTER SET utf8mb4",
+                                       "INSERT INTO t VALUES (7, 'ABC', 1), (3, 'B', 2), (5, 'AA', 3), (9, 'AZ', 4), "
+                                       "(1, 'C', 5), (4, 'BA', 6), (8, 'CA', 7), (2, 'D', 8), (6, 'DA', 9)",
+                                       "CREATE TABLE e (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL, "
+                                       "n INT NOT NULL, KEY(name)) CHARACTER SET utf8mb4"})
+    {
+    }
+    // Every record of the browse, from one end to the other with the flags;
+    // the ids, at most 50.
+    static Rows Browse(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags,
+                       bool bBackward = false)
+    {
+        Rows tab;
+        for (eNA_PARSEDIRECTION e = bBackward ? LAST : FIRST; tab.size() < 50; e = bBackward ? PREVIOUS : NEXT) {
+            if (pi->bHLitxxx(pc, pszItem, e, 1, kNoLock, nullptr, nFlags) != 1) {
+                ADD_FAILURE() << Error(pi, pc);
+                break;
+            }
+            if (Out(pi, pc, pszItem))
+                break;
+            tab.push_back(Value(pi, pc, L"id"));
+        }
+        return tab;
+    }
+    // The query's rows read to their end, so that its cache holds them all.
+    INATable* Cached(const std::wstring& strText, CHostContext* pc)
+    {
+        INATable* pi = Run(strText, L"t", pc, kMayModify);
+        if (pi == nullptr)
+            return nullptr;
+        Browse(pi, pc, L"name", kContinue);
+        EXPECT_TRUE(Access(pi, pc)->bHasTableCache());
+        return pi;
+    }
+    // Every browse the cache serves, both ways, on each item, and the
+    // count, against the server's rows of the condition.
+    void ExpectServerRows(INATable* pi, CHostContext* pc, const std::string& strWhere)
+    {
+        for (const wchar_t* pszItem : {L"name", L"id", L"n"}) {
+            const std::string strItem = Narrow(pszItem);
+            SCOPED_TRACE(strItem);
+            const Rows tab = List("SELECT id FROM t" + strWhere + " ORDER BY " + strItem + ", id");
+            EXPECT_EQ(Browse(pi, pc, pszItem, kCache), tab);
+            Rows tabBack(tab.rbegin(), tab.rend());
+            EXPECT_EQ(Browse(pi, pc, pszItem, kCache, true), tabBack);
+        }
+        long long llCount = -1;
+        ASSERT_EQ(pi->bHNbEnr(pc, &llCount, 0x10, kContinue), 1) << Error(pi, pc);
+        EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM t" + strWhere));
+    }
+    // The item's value in the record buffer the host holds, on the table's
+    // own description (a query's included).
+    static void Put(INATable* pi, CHostContext* pc, const wchar_t* pszItem, const CAny& clValue)
+    {
+        INADataSourceDescription* piDescription = pi->piGetDataSourceDescription();
+        ASSERT_NE(piDescription, nullptr);
+        INAItemDescription* piItem = piDescription->piNAGetItem(pszItem);
+        piDescription->nExternalRelease();
+        ASSERT_NE(piItem, nullptr) << Narrow(pszItem);
+        CNAKXRecord* pRecord = nullptr;
+        ASSERT_EQ(pi->bGetRecord(pc, &pRecord), 1) << Error(pi, pc);
+        pRecord->vSetItemValue(piItem, &clValue, 0);
+        pRecord->nRelease();
+        piItem->nExternalRelease();
+    }
+    // Through the query's record: the current one modified, a new one added.
+    void Modify(INATable* pi, CHostContext* pc, int nN)
+    {
+        Put(pi, pc, L"n", CInt(nN));
+        ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    }
+    void Add(INATable* pi, CHostContext* pc, int nId, const std::wstring& strName, int nN)
+    {
+        Put(pi, pc, L"id", CInt(nId));
+        Put(pi, pc, L"name", CHostText(strName));
+        Put(pi, pc, L"n", CInt(nN));
+        ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+    }
+    // The query's record moved onto the id by its browse.
+    static void Seek(INATable* pi, CHostContext* pc, const std::string& strId)
+    {
+        ASSERT_EQ(pi->bHLitxxx(pc, L"id", FIRST, 1, kNoLock, nullptr, kCache), 1) << Error(pi, pc);
+        while (!Out(pi, pc, L"id") && Value(pi, pc, L"id") != strId)
+            ASSERT_EQ(pi->bHLitxxx(pc, L"id", NEXT, 1, kNoLock, nullptr, kCache), 1) << Error(pi, pc);
+        ASSERT_EQ(Value(pi, pc, L"id"), strId);
+    }
+};
+
+// Adds, modifies and deletes made through the query in a transaction that
+// is rolled back: the cache shows the server's rows again, and a browse
+// that stood on a row goes on from it.
+TEST_F(TableCacheTruth, ARollBackTakesBackWhatTheCacheTook)
+{
+    CHostContext* pc = Context(3);
+    INATable* pi = Cached(L"SELECT id, name, n FROM t", pc);
+    ASSERT_NE(pi, nullptr);
+    const Rows tabBefore = List("SELECT id FROM t ORDER BY name, id");
+    ASSERT_EQ(m_piDriver->bTransactionBegin(m_pHost, L"T"), 1) << Report();
+    ASSERT_NO_FATAL_FAILURE(Seek(pi, pc, "5"));
+    ASSERT_NO_FATAL_FAILURE(Modify(pi, pc, 50));
+    ASSERT_NO_FATAL_FAILURE(Seek(pi, pc, "4"));
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    ASSERT_NO_FATAL_FAILURE(Add(pi, pc, 20, L"BB", 20));
+    // Inside the transaction the cache shows the delete.
+    const Rows tabInside = Browse(pi, pc, L"n", kCache);
+    EXPECT_EQ(std::count(tabInside.begin(), tabInside.end(), "4"), 0);
+    // The name browse stands on its third record.
+    ASSERT_EQ(Third(pi, pc, L"name", true), tabBefore[2]);
+    ASSERT_EQ(m_piDriver->bTransactionRollBack(m_pHost, L"T"), 1) << Report();
+    EXPECT_FALSE(Access(pi, pc)->bHasTableCache());
+    Rows tabRest;
+    for (;;) {
+        ASSERT_EQ(pi->bHLitxxx(pc, L"name", NEXT, 1, kNoLock, nullptr, kCache), 1) << Error(pi, pc);
+        if (Out(pi, pc, L"name") || tabRest.size() > 20)
+            break;
+        tabRest.push_back(Value(pi, pc, L"id"));
+    }
+    EXPECT_EQ(tabRest, Rows(tabBefore.begin() + 3, tabBefore.end()));
+    ExpectServerRows(pi, pc, "");
+}
+
+// A record added through a query of an empty table is read from either end.
+TEST_F(TableCacheTruth, ARecordAddedToAnEmptyResultIsRead)
+{
+    CHostContext* pc = Context(3);
+    INATable* pi = Run(L"SELECT id, name, n FROM e", L"e", pc, kMayModify);
+    ASSERT_NE(pi, nullptr);
+    EXPECT_EQ(Browse(pi, pc, L"name", kContinue), Rows{});
+    EXPECT_EQ(Browse(pi, pc, L"name", kCache), Rows{});
+    ASSERT_NO_FATAL_FAILURE(Add(pi, pc, 4, L"K", 1));
+    ASSERT_EQ(List("SELECT id FROM e"), Rows{"4"});
+    for (const wchar_t* pszItem : {L"name", L"id"}) {
+        SCOPED_TRACE(Narrow(pszItem));
+        EXPECT_EQ(Browse(pi, pc, pszItem, kCache), Rows{"4"});
+        EXPECT_EQ(Browse(pi, pc, pszItem, kCache, true), Rows{"4"});
+    }
+    ASSERT_NO_FATAL_FAILURE(Add(pi, pc, 2, L"J", 2));
+    EXPECT_EQ(Browse(pi, pc, L"name", kCache), List("SELECT id FROM e ORDER BY name"));
+    EXPECT_EQ(Browse(pi, pc, L"id", kCache, true), List("SELECT id FROM e ORDER BY id DESC"));
+}
+
+// The same, whatever the flags of the read before the add and of the
+// reads after it: with the table cache or without, from the query's
+// default browse or another item's.
+TEST_F(TableCacheTruth, AnAddToAnEmptyResultIsReadWhateverTheFlags)
+{
+    int k = 0;
+    for (const unsigned int nBefore : {kCache, kContinue, 0x24000u, 0u}) {
+        for (const unsigned int nAfter : {kCache, kContinue, kCache | kContinue, 0u}) {
+            CHostContext* pc = Context(3 + k++);
+            INATable* pi = Run(L"SELECT id, name, n FROM e", L"e", pc, kMayModify);
+            ASSERT_NE(pi, nullptr);
+            EXPECT_EQ(Browse(pi, pc, L"id", nBefore), Rows{});
+            ASSERT_NO_FATAL_FAILURE(Add(pi, pc, 4 + k, L"K", 1));
+            const Rows tab = List("SELECT id FROM e");
+            ASSERT_EQ(tab.size(), 1u);
+            for (const wchar_t* pszItem : {L"id", L"name"}) {
+                SCOPED_TRACE(Narrow(pszItem) + " " + std::to_string(nBefore) + " " + std::to_string(nAfter));
+                EXPECT_EQ(Browse(pi, pc, pszItem, nAfter), tab);
+                EXPECT_EQ(Browse(pi, pc, pszItem, nAfter, true), tab);
+            }
+            ASSERT_TRUE(Admin("DELETE FROM e"));
+        }
+    }
+}
+
+// Writes through the table in another context, and through the same
+// query run in another context, reach the query's cache: every browse it
+// serves and its count are the server's.
+TEST_F(TableCacheTruth, WritesThroughOtherContextsReachTheCache)
+{
+    CHostContext* pcTable = Context(1);
+    CHostContext* pcQuery = Context(2);
+    CHostContext* pcOther = Context(4);
+    INATable* piQuery = Cached(L"SELECT id, name, n FROM t WHERE n < 100", pcQuery);
+    ASSERT_NE(piQuery, nullptr);
+    INATable* piTable = Open(L"t", pcTable);
+    ASSERT_NE(piTable, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Seek(piTable, pcTable, "5"));
+    SetItem(piTable, pcTable, L"n", CInt(60));
+    ASSERT_EQ(piTable->bHModifie(pcTable, 0, 0, kNoLock), 1) << Error(piTable, pcTable);
+    ASSERT_NO_FATAL_FAILURE(Seek(piTable, pcTable, "4"));
+    ASSERT_EQ(piTable->bHSupprime(pcTable, 0, kNoLock), 1) << Error(piTable, pcTable);
+    SetItem(piTable, pcTable, L"id", CInt(30));
+    SetItem(piTable, pcTable, L"name", L"AB");
+    SetItem(piTable, pcTable, L"n", CInt(0));
+    ASSERT_EQ(piTable->bHAjoute(pcTable, 0, kNoLock), 1) << Error(piTable, pcTable);
+    {
+        SCOPED_TRACE("written through the table");
+        ExpectServerRows(piQuery, pcQuery, " WHERE n < 100");
+    }
+    // The same query in a third context writes; the second one's cache follows.
+    INATable* piOther = Cached(L"SELECT id, name, n FROM t WHERE n < 100", pcOther);
+    ASSERT_NE(piOther, nullptr);
+    ASSERT_NE(piOther, piQuery);
+    ASSERT_NO_FATAL_FAILURE(Seek(piOther, pcOther, "30"));
+    ASSERT_NO_FATAL_FAILURE(Modify(piOther, pcOther, 200));
+    ASSERT_NO_FATAL_FAILURE(Add(piOther, pcOther, 31, L"ZZ", 1));
+    {
+        SCOPED_TRACE("written through the query in another context");
+        ExpectServerRows(piQuery, pcQuery, " WHERE n < 100");
+    }
+}
+
+// The query's table is away when a read with the table cache runs: the
+// read fails and says why; once the table is back, reads with the cache
+// serve the server's rows.
+TEST_F(TableCacheTruth, AFailedReadLeavesNoCacheThatCannotServe)
+{
+    CHostContext* pc = Context(3);
+    INATable* pi = Run(L"SELECT id, name, n FROM t", L"t", pc, kMayModify);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_TRUE(Admin("RENAME TABLE t TO t_away"));
+    for (const unsigned int nFlags : {kCache | kContinue, kCache}) {
+        EXPECT_EQ(pi->bHLitxxx(pc, L"name", FIRST, 1, kNoLock, nullptr, nFlags), 0);
+        EXPECT_NE(ErrorOf(pi, pc)->nGetUserErrorCode(), 0u) << Error(pi, pc);
+        EXPECT_NE(ErrorOf(pi, pc)->eGetErrorLevel(), NA_ERRORLEVEL_NOERROR);
+    }
+    ASSERT_TRUE(Admin("RENAME TABLE t_away TO t"));
+    for (const unsigned int nFlags : {kCache, kCache | kContinue}) {
+        SCOPED_TRACE(nFlags);
+        EXPECT_EQ(Browse(pi, pc, L"name", nFlags), List("SELECT id FROM t ORDER BY name, id"));
+        EXPECT_EQ(Browse(pi, pc, L"id", nFlags, true), List("SELECT id FROM t ORDER BY id DESC"));
+    }
+}
+
+} // namespace

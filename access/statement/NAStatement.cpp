@@ -767,6 +767,11 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
         pcl->SetStatementKind(QT_SELECT);
     const int nMode = static_cast<int>(m_pclDataAccess->eGetQueryMode());
     const bool bSearch = pclSearch != nullptr && !pclSearch->bIsEmpty();
+    // A query that limits its rows is read with its own order and limit:
+    // another order or a search written into it would pick other rows. The
+    // table cache sorts and searches them.
+    if (!bWrap && m_pclDataAccess->bQueryResultsetLimited())
+        return pcl->bFormatCondition(pclInfo, nullptr, 1, nMode) && pcl->bFormatEndOfQuery();
     if (!bWrap && !m_pclDataAccess->bRequeteSansCorrection()) {
         // The search joins the query's own WHERE; its ORDER BY is written again.
         if (!pcl->bFormatCondition(pclInfo, pclSearch, 0, nMode))

@@ -915,7 +915,7 @@ int CNADataAccess::bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eParse, i
             _FreeTableCache();
     }
     clStatement.Reset(nullptr);
-    if (CNABrowseRules::s_bReadAgainWithCache(bResult, bRequeteSansCorrection() != 0, nFlags, eDirection))
+    if (CNABrowseRules::s_bReadAgainWithCache(bResult, bRequeteSansCorrection() || bQueryResultsetLimited(), nFlags, eDirection))
         return bHLitxxx(pszItem, eParse, n, eLock, peLock, nFlags | WPF_TABLE_CACHE);
     return bResult;
 }

@@ -881,6 +881,9 @@ int CNAStatement::_bFormatOrderByTerms(const wchar_t*, CSQLParserInfo* pclInfo, 
         }
         return 0;
     }
+    // A key sorted descending is written so; the fetch turns round only
+    // for a browse against the key's own order.
+    const int bNatural = bAscending;
     if (pclInfo == nullptr && piItem->bGetDescendant(-1))
         bAscending = !bAscending;
     CNAColumn* pclColumn = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetColumnNoRef(piItem) : nullptr;
@@ -888,7 +891,7 @@ int CNAStatement::_bFormatOrderByTerms(const wchar_t*, CSQLParserInfo* pclInfo, 
         pclColumn = nullptr;
     piItem->nExternalRelease();
     _FormatORDERBYList(pclColumn, bAscending, pclInfo, bPlainNames, nFlags);
-    m_pclCommand->SetInvertFetch(!bAscending);
+    m_pclCommand->SetInvertFetch(!bNatural);
     return 1;
 }
 

@@ -1740,7 +1740,9 @@ int CNAStatement::_bFetchCacheEnabled(int eDirection, int bFlag, long long llCou
     const long long llFrom = eDirection == NA_PARSE_FIRST ? -1
                              : eDirection == NA_PARSE_LAST ? pclCache->nGetCount()
                                                             : m_llCurrentRecord;
-    const bool bToEnd = eDirection == NA_PARSE_LAST && !m_bNextBlock && !bCanFetchBackward() && !bCacheCompleted();
+    // The last row of a result read forwards is known once every row is.
+    const bool bToEnd = eDirection == NA_PARSE_LAST && !m_bNextBlock && m_pclTableCacheIndex == nullptr &&
+                        !bCacheCompleted();
     long long llWanted = LLONG_MAX;
     if (!bToEnd) {
         long long llPosition = -1;

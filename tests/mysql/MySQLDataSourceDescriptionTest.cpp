@@ -309,6 +309,19 @@ TEST_F(MySQLDescription, DescendingIndexParts)
         for (size_t i = 0; i < t.tabDescending.size(); i++)
             EXPECT_EQ(pcl->bGetDescendant(static_cast<int>(i) + 1), t.tabDescending[i]) << i;
     }
+    // A clone of the description keeps each part's direction.
+    CNADataSourceDescription* pClone = p->pclGetCloneDataSourceDescription(0);
+    ASSERT_NE(pClone, nullptr);
+    pClone->AddRef();
+    for (const auto& t : tab) {
+        SCOPED_TRACE("clone " + Narrow(t.pszKey));
+        CNAItemDescription* pcl = Item(pClone, t.pszKey);
+        ASSERT_NE(pcl, nullptr);
+        EXPECT_EQ(pcl->nGetKeyFlags(), t.nFlags);
+        for (size_t i = 0; i < t.tabDescending.size(); i++)
+            EXPECT_EQ(pcl->bGetDescendant(static_cast<int>(i) + 1), t.tabDescending[i]) << i;
+    }
+    pClone->nRelease();
     // Rows without the column: every part ascending.
     CMySQLDataSourceDescription* q = Description(L"10.11.19");
     for (const wchar_t* psz : {L"a", L"b"})

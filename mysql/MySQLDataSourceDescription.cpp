@@ -36,7 +36,17 @@ enum : unsigned int {
     IDX_NON_UNIQUE = 1,
     IDX_KEY_NAME = 2,
     IDX_COLUMN = 4,
+    IDX_COLLATION = 5,
 };
+
+// The direction bits of a key type.
+constexpr unsigned short kDirections = CNAItemDescription::KF_ASCENDING | CNAItemDescription::KF_DESCENDING;
+
+// Whether the index row's column sorts descending in its key.
+bool bDescendingPart(const unsigned short nKeyType)
+{
+    return (nKeyType & CNAItemDescription::KF_DESCENDING) != 0;
+}
 
 // An item made here: the creation reference, given back on every way out.
 struct CItemMade {
@@ -354,8 +364,11 @@ int CMySQLDataSourceDescription::_bInitKeysFromQueryShowIndex(CNAStatementSQL* p
     int bFailed = 0;
     int nRows = 0;
     CNAItemDescription* pclPending = nullptr;
-    CTString csPreviousKey, csPreviousColumn, csNonUnique, csKey, csColumn;
+    CTString csPreviousKey, csPreviousColumn, csNonUnique, csKey, csColumn, csCollation;
     unsigned short nPreviousType = 0;
+    unsigned int nColumns = 0;
+    if (!pclStatement->bGetColumnNbr(&nColumns, 0))
+        nColumns = 0;
     while (bResult && bNextRow(pclStatement, &bFailed)) {
         if (!CNADriverSQL::g_bGetText(pclStatement, IDX_NON_UNIQUE, &csNonUnique) ||
             !CNADriverSQL::g_bGetText(pclStatement, IDX_KEY_NAME, &csKey) ||
@@ -363,8 +376,15 @@ int CMySQLDataSourceDescription::_bInitKeysFromQueryShowIndex(CNAStatementSQL* p
             bResult = 0;
             break;
         }
-        unsigned short nType = csNonUnique.bEstEgal(L"0") ? CNAItemDescription::KF_UNIQUE | CNAItemDescription::KF_ASCENDING
-                                                           : CNAItemDescription::KF_DUPLICATES | CNAItemDescription::KF_ASCENDING;
+        // A server that keeps descending index parts says "D"; "A", NULL or
+        // no such column leave the part ascending.
+        csCollation.Vide();
+        if (nColumns > IDX_COLLATION && !CNADriverSQL::g_bGetText(pclStatement, IDX_COLLATION, &csCollation)) {
+            bResult = 0;
+            break;
+        }
+        unsigned short nType = csNonUnique.bEstEgal(L"0") ? CNAItemDescription::KF_UNIQUE : CNAItemDescription::KF_DUPLICATES;
+        nType |= csCollation.bEstEgal(L"D") ? CNAItemDescription::KF_DESCENDING : CNAItemDescription::KF_ASCENDING;
         if ((nType & CNAItemDescription::KF_UNIQUE) != 0 && csKey.bEstEgal(L"PRIMARY"))
             nType |= CNAItemDescription::KF_PRIMARY;
         if (nRows > 0)
@@ -396,12 +416,14 @@ int CMySQLDataSourceDescription::_bInitKeyDescription(CNAItemDescription** ppclP
         if (pcl == nullptr)
             return _bNoMemory(kPointNoMemory);
         pcl->AddRef();
+        // The key itself ascends: each component keeps its own direction.
+        const unsigned short nCompositeType = static_cast<unsigned short>(
+            (nKeyType & ~kDirections) | CNAItemDescription::KF_ASCENDING | CNAItemDescription::KF_COMPOSITE);
         pcl->bInit(pszKeyName, pszGetPhysicalName(), pszKeyName, 1, 0, NA_IT_BINAIRE, -1,
-                   static_cast<int>(nGetNumKeys()), static_cast<unsigned short>(nKeyType | CNAItemDescription::KF_COMPOSITE),
-                   0, 0);
+                   static_cast<int>(nGetNumKeys()), nCompositeType, 0, 0);
         *ppclPending = pcl;
     }
-    return _bAddItemComponent(*ppclPending, pszColumn);
+    return _bAddItemComponent(*ppclPending, pszColumn, bDescendingPart(nKeyType));
 }
 
 int CMySQLDataSourceDescription::_bAddKeyDescription(CNAItemDescription** ppclPending, const wchar_t* pszColumn,
@@ -415,7 +437,7 @@ int CMySQLDataSourceDescription::_bAddKeyDescription(CNAItemDescription** ppclPe
     }
     CNAItemDescription* pcl = *ppclPending;
     *ppclPending = nullptr;
-    const int bResult = _bAddItemComponent(pcl, pszColumn);
+    const int bResult = _bAddItemComponent(pcl, pszColumn, bDescendingPart(nKeyType));
     if (bResult)
         _AddItem(pcl);
     pcl->nRelease();

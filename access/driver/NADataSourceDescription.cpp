@@ -516,14 +516,15 @@ int CNADataSourceDescription::_bAddItemComponent(CNAItemDescription* pclComposit
     return pclComposite->bAddComponent(p);
 }
 
-int CNADataSourceDescription::_bAddItemComponent(CNAItemDescription* pclComposite, const wchar_t* pszItem)
+int CNADataSourceDescription::_bAddItemComponent(CNAItemDescription* pclComposite, const wchar_t* pszItem,
+                                                  int bDescending)
 {
     if (pclComposite == nullptr)
         return 0;
     CNAItemDescription* p = pclNAGetCorrespondingItem(pszItem);
     if (p == nullptr)
         return 0;
-    const int bResult = pclComposite->bAddComponent(p);
+    const int bResult = pclComposite->bAddComponent(p, bDescending);
     p->nExternalRelease();
     return bResult;
 }

@@ -150,7 +150,7 @@ public:
     int _bSetKeyType(const wchar_t* pszItem, unsigned short nKeyFlags);
     // The item as the next component of the composite key.
     int _bAddItemComponent(CNAItemDescription* pclComposite, int nItem);
-    int _bAddItemComponent(CNAItemDescription* pclComposite, const wchar_t* pszItem);
+    int _bAddItemComponent(CNAItemDescription* pclComposite, const wchar_t* pszItem, int bDescending = 0);
     // Names the item (generated or made unique), files it by its physical
     // index and among the keys and memos.
     void _AddItem(CNAItemDescription* pclItem);

@@ -25,7 +25,8 @@ CNAItemDescription::CNAItemDescription()
       m_nRef(0),
       m_nExternalRef(0),
       m_nIntegerPart(0),
-      m_nDecimalPart(0)
+      m_nDecimalPart(0),
+      m_nDescendingComponents(0)
 {
 }
 
@@ -39,6 +40,7 @@ void CNAItemDescription::_ReleaseComponents()
     for (int i = 0; i < m_tabComponents.nGetNbElement(); ++i)
         m_tabComponents[i]->nRelease();
     m_tabComponents.SupprimeToutEtLibere();
+    m_nDescendingComponents = 0;
 }
 
 // ---- References ------------------------------------------------------------------------
@@ -232,14 +234,18 @@ int CNAItemDescription::bIsComposedKey() const
     return (m_nKeyFlags & KF_COMPOSITE) != 0;
 }
 
-int CNAItemDescription::bGetAscendant(int) const
+int CNAItemDescription::bGetAscendant(int nIndex) const
 {
-    return bIsKey() && (m_nKeyFlags & KF_DESCENDING) == 0;
+    return bIsKey() && !bGetDescendant(nIndex);
 }
 
-int CNAItemDescription::bGetDescendant(int) const
+// A component index (from 1) asks for that component's order within the key.
+int CNAItemDescription::bGetDescendant(int nIndex) const
 {
-    return (m_nKeyFlags & KF_DESCENDING) != 0;
+    if ((m_nKeyFlags & KF_DESCENDING) != 0)
+        return 1;
+    return nIndex >= 1 && nIndex <= m_tabComponents.nGetNbElement() && nIndex <= 32 &&
+           (m_nDescendingComponents >> (nIndex - 1) & 1u) != 0;
 }
 
 int CNAItemDescription::bGetIgnoreCase(int) const
@@ -481,6 +487,7 @@ CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSource
     }
     // The components are the target's items of the same names; a missing
     // one fails the clone rather than leave a hole in the key.
+    p->m_nDescendingComponents = m_nDescendingComponents;
     for (int i = 0; i < m_tabComponents.nGetNbElement(); ++i) {
         CNAItemDescription* pclFound = pclTarget->pclNAGetCorrespondingItem(m_tabComponents[i]->pszGetName());
         if (pclFound == nullptr)
@@ -641,13 +648,16 @@ void CNAItemDescription::_RetypeDefaultValue(unsigned short nType)
         m_clDefaultValue.__SetType(nType, 0);
 }
 
-int CNAItemDescription::bAddComponent(CNAItemDescription* pclItem)
+int CNAItemDescription::bAddComponent(CNAItemDescription* pclItem, int bDescending)
 {
     if (pclItem == nullptr)
         return 0;
+    const int nIndex = m_tabComponents.nGetNbElement();
     if (m_tabComponents.Ajoute(&pclItem) == nullptr)
         return 0;
     pclItem->AddRef();
+    if (bDescending && nIndex < 32)
+        m_nDescendingComponents |= 1u << nIndex;
     if (bIsComposedKey()) {
         int n = pclItem->nGetLogicalSize(-1);
         if (pclItem->eNAGetItemType() == NA_IT_UNICODE)

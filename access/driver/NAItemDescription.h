@@ -211,8 +211,9 @@ public:
     void SetDefaultExpression() { m_nOptions |= OPT_DEFAULTEXPRESSION; }
     // Copies the value and casts it to the item's host type; the cast's status.
     int SetDefaultValue(const CAny* pclValue, int bReserved = 0);
-    // Appends a component with a reference; a composite key grows by its size.
-    int bAddComponent(CNAItemDescription* pclItem);
+    // Appends a component with a reference; a composite key grows by its
+    // size. A component of its own descending order sorts so within the key.
+    int bAddComponent(CNAItemDescription* pclItem, int bDescending = 0);
     // Sizes, type and DB type text of the other item; unless bKeepAutoId, an
     // automatic identifier becomes the plain integer of its width.
     int bChangeType(INAItemDescription* piOther, int bKeepAutoId);
@@ -289,6 +290,7 @@ protected:
     int m_nDecimalPart; // digits after it (fraction of a second for times)
     CAny m_clDefaultValue;
     CTTableau<CNAItemDescription*> m_tabComponents; // one internal reference each
+    unsigned int m_nDescendingComponents;           // bit i: component i + 1 sorted descending
 };
 
 // Reference-holding containers of item descriptions hold the host's kind

@@ -769,6 +769,11 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
         pcl->SetStatementKind(QT_SELECT);
     const int nMode = static_cast<int>(m_pclDataAccess->eGetQueryMode());
     const bool bSearch = pclSearch != nullptr && !pclSearch->bIsEmpty();
+    // A query that limits its rows is read with its own order and limit:
+    // another order or a search written into it would pick other rows. The
+    // table cache sorts and searches them.
+    if (!bWrap && m_pclDataAccess->bQueryResultsetLimited())
+        return pcl->bFormatCondition(pclInfo, nullptr, 1, nMode) && pcl->bFormatEndOfQuery();
     if (!bWrap && !m_pclDataAccess->bRequeteSansCorrection()) {
         // The search joins the query's own WHERE; its ORDER BY is written again.
         if (!pcl->bFormatCondition(pclInfo, pclSearch, 0, nMode))
@@ -878,6 +883,9 @@ int CNAStatement::_bFormatOrderByTerms(const wchar_t*, CSQLParserInfo* pclInfo, 
         }
         return 0;
     }
+    // A key sorted descending is written so; the fetch turns round only
+    // for a browse against the key's own order.
+    const int bNatural = bAscending;
     if (pclInfo == nullptr && piItem->bGetDescendant(-1))
         bAscending = !bAscending;
     CNAColumn* pclColumn = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetColumnNoRef(piItem) : nullptr;
@@ -885,7 +893,7 @@ int CNAStatement::_bFormatOrderByTerms(const wchar_t*, CSQLParserInfo* pclInfo, 
         pclColumn = nullptr;
     piItem->nExternalRelease();
     _FormatORDERBYList(pclColumn, bAscending, pclInfo, bPlainNames, nFlags);
-    m_pclCommand->SetInvertFetch(!bAscending);
+    m_pclCommand->SetInvertFetch(!bNatural);
     return 1;
 }
 
@@ -1859,7 +1867,9 @@ int CNAStatement::_bFetchCacheEnabled(int eDirection, int bFlag, long long llCou
     const long long llFrom = eDirection == NA_PARSE_FIRST ? -1
                              : eDirection == NA_PARSE_LAST ? pclCache->nGetCount()
                                                             : m_llCurrentRecord;
-    const bool bToEnd = eDirection == NA_PARSE_LAST && !m_bNextBlock && !bCanFetchBackward() && !bCacheCompleted();
+    // The last row of a result read forwards is known once every row is.
+    const bool bToEnd = eDirection == NA_PARSE_LAST && !m_bNextBlock && m_pclTableCacheIndex == nullptr &&
+                        !bCacheCompleted();
     long long llWanted = LLONG_MAX;
     if (!bToEnd) {
         long long llPosition = -1;

@@ -828,6 +828,17 @@ CNARecherche* pclSearchInForce(CNAStatement* pclStatement)
     }
     return pcl;
 }
+
+// A query that limits its rows is read in its own order: a browse on an
+// item it does not order by first is sorted by the table cache.
+bool bSortedByTableCache(CNADataAccess* pclAccess, const wchar_t* pszItem)
+{
+    if (!pclAccess->bQueryResultsetLimited())
+        return false;
+    const CSQLParserInfo* pclInfo = pclAccess->pclGetQueryParserInfoNoRef();
+    const wchar_t* pszOwn = pclInfo != nullptr ? pclInfo->pszGetOrderByItem() : nullptr;
+    return pszOwn == nullptr || STR_nUpCompareW(pszOwn, pszItem, 0) != 0;
+}
 } // namespace
 
 int CNADataAccess::bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eParse, int n, eNA_LOCKTYPE eLock,
@@ -942,7 +953,8 @@ int CNADataAccess::bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eParse, i
             _RaiseUserError(PT_READ_NO_REASON, ZTERR_CACHE_INCOMPLETE, pszItem, NA_ERRORTYPE_GENERAL);
     }
     clStatement.Reset(nullptr);
-    if (CNABrowseRules::s_bReadAgainWithCache(bResult, bRequeteSansCorrection() != 0, nFlags, eDirection))
+    if (CNABrowseRules::s_bReadAgainWithCache(
+            bResult, bRequeteSansCorrection() || bSortedByTableCache(this, pszItem), nFlags, eDirection))
         return bHLitxxx(pszItem, eParse, n, eLock, peLock, nFlags | WPF_TABLE_CACHE);
     return bResult;
 }
@@ -1003,7 +1015,11 @@ int CNADataAccess::_bFetch(CNAStatement* pclStatement, const wchar_t* pszItem, i
             _RaiseUserError(PT_WITHOUT_CORRECTION_FILTER, ZTERR_WITHOUT_CORRECTION, pszItem, NA_ERRORTYPE_GENERAL);
             return 0;
         }
-        const int bForward = (eDirection == LAST || eDirection == PREVIOUS) && !bRequeteSansCorrection() ? 0 : 1;
+        // A query read as written (or as it limits its rows) has one order.
+        const int bForward = (eDirection == LAST || eDirection == PREVIOUS) && !bRequeteSansCorrection() &&
+                                     !bQueryResultsetLimited()
+                                 ? 0
+                                 : 1;
         if (!_bOpenStatement(pclStatement, pszItem, bForward, nFlags, &llCount, ePrepare))
             return 0;
         break;

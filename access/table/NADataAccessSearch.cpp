@@ -50,7 +50,8 @@ int CNADataAccess::bHRecherche(const wchar_t* pszBrowseItem, const wchar_t* pszS
     }
     // A query sent as written cannot take the search into its text: the
     // rows are read first and searched in the table cache.
-    if (bRequeteSansCorrection() && (m_pclConnection == nullptr || !m_pclConnection->bSupportSubQuery())) {
+    if ((bRequeteSansCorrection() || bQueryResultsetLimited()) &&
+        (m_pclConnection == nullptr || !m_pclConnection->bSupportSubQuery())) {
         eNA_LOCKTYPE eObtained = static_cast<eNA_LOCKTYPE>(0);
         if (!bHLitxxx(pszSearchItem, static_cast<eNA_PARSEDIRECTION>(FIRST), 1, static_cast<eNA_LOCKTYPE>(1),
                       &eObtained, nFlags))

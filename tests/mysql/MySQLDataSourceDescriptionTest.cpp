@@ -317,6 +317,74 @@ TEST_F(MySQLDescription, IndexesIntoKeyFlagsAndCompositeKeys)
     EXPECT_EQ(Item(q, L"a")->nGetKeyFlags(), 0x8800);
 }
 
+// A server that keeps descending index parts says "D" in the Collation
+// column: that part sorts descending, in a composite key as a component of
+// its own; "A", NULL and an index list without the column keep ascending.
+TEST_F(MySQLDescription, DescendingIndexParts)
+{
+    const std::vector<std::wstring> tabColumns = {L"Table",       L"Non_unique", L"Key_name",
+                                                  L"Seq_in_index", L"Column_name", L"Collation"};
+    CMySQLDataSourceDescription* p = Description(L"10.11.19");
+    for (const wchar_t* psz : {L"a", L"b", L"c", L"d", L"e"})
+        ASSERT_EQ(p->bAddItem(psz, L"t", psz, 1, 4, NA_IT_I4, -1, -1, 0, 0, 0), 1);
+    CResult* pclResult = Result(tabColumns, {{L"t", L"1", L"ab", L"1", L"a", L"A"},
+                                             {L"t", L"1", L"ab", L"2", L"b", L"D"},
+                                             {L"t", L"0", L"ba", L"1", L"b", L"D"},
+                                             {L"t", L"0", L"ba", L"2", L"a", L"A"},
+                                             {L"t", L"0", L"ba", L"3", L"e", L"D"},
+                                             {L"t", L"1", L"c", L"1", L"c", L"D"},
+                                             {L"t", L"1", L"d", L"1", L"d", L"d"},
+                                             {L"t", L"1", L"e", L"1", L"e", L""}});
+    ASSERT_EQ(p->_bInitKeysFromQueryShowIndex(pclResult), 1);
+    struct {
+        const wchar_t* pszKey;
+        unsigned short nFlags;
+        std::vector<int> tabDescending; // each component's direction
+    } const tab[] = {{L"ab", 0x3800, {0, 1}}, {L"ba", 0x5800, {1, 0, 1}}, {L"c", 0x2400, {}},
+                     {L"d", 0x2800, {}}, {L"e", 0x2800, {}}};
+    for (const auto& t : tab) {
+        SCOPED_TRACE(Narrow(t.pszKey));
+        CNAItemDescription* pcl = Item(p, t.pszKey);
+        ASSERT_NE(pcl, nullptr);
+        EXPECT_EQ(pcl->nGetKeyFlags(), t.nFlags);
+        ASSERT_EQ(pcl->nGetNumComponents(), static_cast<int>(t.tabDescending.size()));
+        for (size_t i = 0; i < t.tabDescending.size(); i++)
+            EXPECT_EQ(pcl->bGetDescendant(static_cast<int>(i) + 1), t.tabDescending[i]) << i;
+    }
+    // A clone of the description keeps each part's direction.
+    CNADataSourceDescription* pClone = p->pclGetCloneDataSourceDescription(0);
+    ASSERT_NE(pClone, nullptr);
+    pClone->AddRef();
+    for (const auto& t : tab) {
+        SCOPED_TRACE("clone " + Narrow(t.pszKey));
+        CNAItemDescription* pcl = Item(pClone, t.pszKey);
+        ASSERT_NE(pcl, nullptr);
+        EXPECT_EQ(pcl->nGetKeyFlags(), t.nFlags);
+        for (size_t i = 0; i < t.tabDescending.size(); i++)
+            EXPECT_EQ(pcl->bGetDescendant(static_cast<int>(i) + 1), t.tabDescending[i]) << i;
+    }
+    pClone->nRelease();
+    // Rows without the column: every part ascending.
+    CMySQLDataSourceDescription* q = Description(L"10.11.19");
+    for (const wchar_t* psz : {L"a", L"b"})
+        ASSERT_EQ(q->bAddItem(psz, L"t", psz, 1, 4, NA_IT_I4, -1, -1, 0, 0, 0), 1);
+    ASSERT_EQ(q->_bInitKeysFromQueryShowIndex(Result(kIndexColumns, {{L"t", L"1", L"k", L"1", L"a"},
+                                                                     {L"t", L"1", L"k", L"2", L"b"},
+                                                                     {L"t", L"1", L"j", L"1", L"b"}})),
+              1);
+    EXPECT_EQ(Item(q, L"k")->bGetDescendant(2), 0);
+    EXPECT_EQ(Item(q, L"b")->nGetKeyFlags(), 0x2800);
+    // A Collation that cannot be read fails the list as any column does.
+    CMySQLDataSourceDescription* r = Description(L"10.11.19");
+    ASSERT_EQ(r->bAddItem(L"a", L"t", L"a", 1, 4, NA_IT_I4, -1, -1, 0, 0, 0), 1);
+    CResult* pclFailing = Result(tabColumns, {{L"t", L"1", L"k", L"1", L"a", L"D"}});
+    pclFailing->llFailRow = 0;
+    pclFailing->nFailColumn = 5;
+    EXPECT_EQ(r->_bInitKeysFromQueryShowIndex(pclFailing), 0);
+    EXPECT_EQ(Item(r, L"a")->nGetKeyFlags(), 0);
+    Error()->Reset();
+}
+
 TEST_F(MySQLDescription, FailedIndexReadsFileNoHalfKey)
 {
     struct {

@@ -1,8 +1,8 @@
 // SELECTs of a statement whose source is a host-parsed query, every case a
 // query text through the parse stand-in over hand-made tables: the query
 // rewritten with a search, run without correction (with a search: user
-// error 41; without: as written), a LIMIT of the query kept after the
-// browse order, the connection's cap on ORDER BY terms and terms written
+// error 41; without: as written), a limited query kept with its own order
+// and LIMIT, the connection's cap on ORDER BY terms and terms written
 // by their position.
 #include "access/statement/NAStatement.h"
 
@@ -185,7 +185,7 @@ TEST_F(StatementQuery, WithoutCorrectionAsWrittenOrRefusedWithASearch)
               "SELECT COUNT(*) AS ZTACCESNATIF_NBENR FROM (SELECT name, amount FROM q WHERE amount > 3) ZT_SUBQUERY");
 }
 
-TEST_F(StatementQuery, TheQuerysLimitGoesAfterTheOrder)
+TEST_F(StatementQuery, ALimitedQueryKeepsItsOwnOrderAndLimit)
 {
     const std::string strSel2 = SEL2;
     struct {
@@ -195,22 +195,21 @@ TEST_F(StatementQuery, TheQuerysLimitGoesAfterTheOrder)
         const wchar_t* pszSearch;
         std::string strText;
     } const aCase[] = {
-        {L"SELECT name, amount FROM q LIMIT 5", L"name", 1, nullptr,
-         strSel2 + " ORDER BY `q_db`.`name` LIMIT 5"},
+        // Neither the browse order nor a search goes into a limited query:
+        // either would pick other rows than the query's.
+        {L"SELECT name, amount FROM q LIMIT 5", L"name", 1, nullptr, strSel2 + " LIMIT 5"},
         {L"SELECT name, amount FROM q WHERE amount > 3 LIMIT 5", L"name", 1, L"`q_db`.`name`>='m'",
-         strSel2 + " WHERE ( `q_db`.`amount` > 3 ) AND (`q_db`.`name`>='m') ORDER BY `q_db`.`name` LIMIT 5"},
-        {L"SELECT name, amount FROM q LIMIT 5", L"name", 1, L"`q_db`.`name`>='m'",
-         strSel2 + " WHERE `q_db`.`name`>='m' ORDER BY `q_db`.`name` LIMIT 5"},
-        // The query's own ORDER BY goes, its LIMIT stays.
+         strSel2 + " WHERE `q_db`.`amount` > 3 LIMIT 5"},
+        {L"SELECT name, amount FROM q LIMIT 5", L"name", 1, L"`q_db`.`name`>='m'", strSel2 + " LIMIT 5"},
         {L"SELECT name, amount FROM q ORDER BY amount DESC LIMIT 2, 5", L"name", 1, nullptr,
-         strSel2 + " ORDER BY `q_db`.`name` LIMIT 2, 5"},
+         strSel2 + " ORDER BY `q_db`.`amount` DESC LIMIT 2, 5"},
         {L"SELECT name, amount FROM q ORDER BY amount LIMIT 5 OFFSET 2", nullptr, 1, nullptr,
          strSel2 + " ORDER BY `q_db`.`amount` LIMIT 5 OFFSET 2"},
-        // Rows limited by the query are read in its order only.
-        {L"SELECT name, amount FROM q LIMIT 5", L"name", 0, nullptr,
-         strSel2 + " ORDER BY `q_db`.`name` LIMIT 5"},
-        // Without terms the LIMIT stays where it was.
-        {L"SELECT name, amount FROM q LIMIT 5", nullptr, 1, nullptr, strSel2 + " LIMIT 5"},
+        {L"SELECT name, amount FROM q ORDER BY amount DESC LIMIT 5", L"name", 0, nullptr,
+         strSel2 + " ORDER BY `q_db`.`amount` DESC LIMIT 5"},
+        // A query that does not limit its rows takes both.
+        {L"SELECT name, amount FROM q ORDER BY amount DESC", L"name", 1, L"`q_db`.`name`>='m'",
+         strSel2 + " WHERE `q_db`.`name`>='m' ORDER BY `q_db`.`name`"},
     };
     for (const auto& c : aCase) {
         SCOPED_TRACE(NarrowAscii(c.pszQuery) + " / " + NarrowAscii(c.pszItem));
@@ -219,6 +218,7 @@ TEST_F(StatementQuery, TheQuerysLimitGoesAfterTheOrder)
         const unsigned int nFlags = c.pszItem == nullptr ? CNAStatement::WPF_QUERY_ORDER : 0u;
         EXPECT_EQ(Select(p, c.pszItem, c.bAscending, nFlags, c.pszSearch), c.strText)
             << NarrowAscii(m_pError->pszGetError());
+        EXPECT_EQ(p->bInvertFetch(), 0) << "read in the query's own order";
     }
 }
 
@@ -242,8 +242,6 @@ TEST_F(StatementQuery, TermsCappedByTheConnection)
          strSel + " ORDER BY `q_db`.`amount` DESC, `q_db`.`name`"},
         // Dropped for a browse on an item, the query's terms still count.
         {2, L"SELECT name, amount, code FROM q ORDER BY amount DESC", L"name", strSel + " ORDER BY `q_db`.`name`"},
-        {2, L"SELECT name, amount, code FROM q LIMIT 3", L"name",
-         strSel + " ORDER BY `q_db`.`name`,`q_db`.`code` LIMIT 3"},
     };
     for (const auto& c : aCase) {
         SCOPED_TRACE(NarrowAscii(c.pszQuery) + " cap " + std::to_string(c.nMax));

@@ -392,9 +392,10 @@ TEST_F(StatementText, OrderByTermsAndTieBreaks)
         {L"d", 0, 2, 0, " ORDER BY `d` DESC,`id` DESC", 1},
         {L"d", 0, 1, 0, " ORDER BY `d` DESC", 1},
         {L"id", 1, 3, 0, " ORDER BY `id`", 0},
-        // An item sorted descending turns the order round.
-        {L"dd", 1, 3, 0, " ORDER BY `dd` DESC,`id` DESC", 1},
-        {L"dd", 0, 3, 0, " ORDER BY `dd`,`id`", 0},
+        // An item sorted descending is written so, and read as written; a
+        // browse against its order turns the fetch round.
+        {L"dd", 1, 3, 0, " ORDER BY `dd` DESC,`id` DESC", 0},
+        {L"dd", 0, 3, 0, " ORDER BY `dd`,`id`", 1},
         // A memo the connection cannot order by: the tie-break alone.
         {L"m", 1, 3, 0, " ORDER BY `id`", 0},
         // No item: no order.

@@ -1,0 +1,105 @@
+// The table object on the private server, as the host calls it: DISTINCT
+// on a best item that may repeat, counts that leave out rows deleted
+// through the table, the place among equal rows kept by a saved position,
+// a skip of no record, and what a transaction end leaves pending. Expected
+// rows and counts come from the server itself.
+#include "access/statement/NAStatement.h"
+#include "tests/support/TableObjectServer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tableobject;
+
+// The server's form of a row of two items.
+std::string Pair(const char* pszA, const char* pszB)
+{
+    return std::string("CONCAT(COALESCE(") + pszA + ",'NULL'),'/',COALESCE(" + pszB + ",'NULL'))";
+}
+
+class TableObjectStates : public TableObjectServer {
+protected:
+    TableObjectStates()
+        : TableObjectServer("zt51s",
+                            {// A unique item that allows NULL, its NULL rows repeated whole.
+                             "CREATE TABLE un (u INT NULL, v INT NULL, UNIQUE KEY(u))",
+                             "INSERT INTO un VALUES (NULL, 1), (4, 7), (NULL, 2), (NULL, 1), (2, 9), (NULL, 1)",
+                             // A unique item without NULL.
+                             "CREATE TABLE nn (u INT NOT NULL, v INT NULL, UNIQUE KEY(u))",
+                             "INSERT INTO nn VALUES (3, 1), (1, 1), (2, 5)",
+                             // No unique key at all: equal rows can only be told apart by their place.
+                             "CREATE TABLE dup (a INT NULL, b INT NULL, KEY(a))",
+                             "INSERT INTO dup VALUES (1, 1), (3, 3), (1, 1), (0, 0), (2, 2), (1, 1), (4, 4)"})
+    {
+    }
+    // The rows of a browse on the item from the first on, as "a/b".
+    static Rows PairWalk(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, const wchar_t* pszA,
+                         const wchar_t* pszB, unsigned int nFlags = 0)
+    {
+        Rows tab;
+        EXPECT_EQ(pi->bHLitxxx(pContext, pszItem, FIRST, 1, kNoLock, nullptr, nFlags), 1) << Error(pi, pContext);
+        while (!Out(pi, pContext, pszItem) && tab.size() < 100) {
+            tab.push_back(Value(pi, pContext, pszA) + "/" + Value(pi, pContext, pszB));
+            EXPECT_EQ(pi->bHLitxxx(pContext, pszItem, NEXT, 1, kNoLock, nullptr, nFlags), 1) << Error(pi, pContext);
+        }
+        return tab;
+    }
+    // The rows read on from the current one to the end, as "a/b".
+    static Rows ReadOn(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
+    {
+        Rows tab;
+        while (!Out(pi, pContext, pszItem) && tab.size() < 100) {
+            tab.push_back(Value(pi, pContext, L"a") + "/" + Value(pi, pContext, L"b"));
+            EXPECT_EQ(Read(pi, pContext, pszItem, NEXT), 1) << Error(pi, pContext);
+        }
+        return tab;
+    }
+    static Rows From(const Rows& tab, size_t n) { return Rows(tab.begin() + static_cast<long>(n), tab.end()); }
+    // The SELECT texts sent since the last call.
+    std::vector<std::string> Selects()
+    {
+        std::vector<std::string> tab;
+        for (const std::string& s : Sent())
+            if (s.compare(0, 7, "SELECT ") == 0)
+                tab.push_back(s);
+        return tab;
+    }
+};
+
+// ---- DISTINCT ---------------------------------------------------------------------------------------------------
+
+// Asked for, DISTINCT is written when the best item may repeat: a unique
+// item that allows NULL holds equal rows on NULL; a unique item without
+// NULL cannot, and the text stays plain.
+TEST_F(TableObjectStates, DistinctWhenTheUniqueBestItemAllowsNull)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"un", pContext);
+    ASSERT_NE(pi, nullptr);
+    const std::string strRow = "SELECT " + Pair("u", "v") + " FROM un";
+    EXPECT_EQ(PairWalk(pi, pContext, L"u", L"u", L"v"), List(strRow + " ORDER BY u, v"));
+    Selects();
+    const Rows tabDistinct = PairWalk(pi, pContext, L"u", L"u", L"v", CNAStatement::WPF_DISTINCT);
+    EXPECT_EQ(tabDistinct, List("SELECT DISTINCT " + Pair("u", "v") + " FROM un ORDER BY u, v"));
+    EXPECT_LT(tabDistinct.size(), std::stoul(First("SELECT COUNT(*) FROM un")));
+    const std::vector<std::string> tabSelect = Selects();
+    ASSERT_FALSE(tabSelect.empty());
+    EXPECT_EQ(tabSelect[0].compare(0, 16, "SELECT DISTINCT "), 0) << tabSelect[0];
+
+    CHostContext* pOther = Context(2);
+    INATable* piNotNull = Open(L"nn", pOther);
+    ASSERT_NE(piNotNull, nullptr);
+    Selects();
+    EXPECT_EQ(PairWalk(piNotNull, pOther, L"u", L"u", L"v", CNAStatement::WPF_DISTINCT),
+              List("SELECT " + Pair("u", "v") + " FROM nn ORDER BY u"));
+    const std::vector<std::string> tabPlain = Selects();
+    ASSERT_FALSE(tabPlain.empty());
+    for (const std::string& s : tabPlain)
+        EXPECT_EQ(s.find("DISTINCT"), std::string::npos) << s;
+}
+
+} // namespace

@@ -102,4 +102,33 @@ TEST_F(TableObjectStates, DistinctWhenTheUniqueBestItemAllowsNull)
         EXPECT_EQ(s.find("DISTINCT"), std::string::npos) << s;
 }
 
+// ---- Counts after deletes ---------------------------------------------------------------------------------------
+
+// Rows deleted through the table stay in the browse's result: the count of
+// the browse, answered without a COUNT, leaves them out, whichever browse
+// is asked.
+TEST_F(TableObjectStates, TheBrowseCountLeavesDeletedRowsOut)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"dup", pContext);
+    ASSERT_NE(pi, nullptr);
+    const Rows tabAll = List("SELECT " + Pair("a", "b") + " FROM dup ORDER BY a, b");
+    ASSERT_EQ(PairWalk(pi, pContext, L"a", L"a", L"b"), tabAll);
+    // The second row (one of three equal ones), then the last.
+    ASSERT_EQ(Read(pi, pContext, L"a", FIRST), 1) << Error(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"a", NEXT), 1) << Error(pi, pContext);
+    ASSERT_EQ(pi->bHSupprime(pContext, 0, kNoLock), 1) << Error(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"a", LAST), 1) << Error(pi, pContext);
+    ASSERT_EQ(pi->bHSupprime(pContext, 0, kNoLock), 1) << Error(pi, pContext);
+    ASSERT_EQ(First("SELECT COUNT(*) FROM dup"), std::to_string(tabAll.size() - 2));
+    Sent();
+    long long llCount = -1;
+    ASSERT_EQ(pi->bHNbEnr(pContext, &llCount, 0x10, CNADataAccess::WPF_CONTINUE), 1) << Error(pi, pContext);
+    EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM dup"));
+    for (const std::string& s : Sent())
+        EXPECT_EQ(s.find("COUNT"), std::string::npos) << s;
+    // The walk agrees.
+    EXPECT_EQ(PairWalk(pi, pContext, L"a", L"a", L"b"), List("SELECT " + Pair("a", "b") + " FROM dup ORDER BY a, b"));
+}
+
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,46 @@ TEST_F(TableObjectStates, TheBrowseCountLeavesDeletedRowsOut)
         EXPECT_EQ(s.find("COUNT"), std::string::npos) << s;
     // The walk agrees.
     EXPECT_EQ(PairWalk(pi, pContext, L"a", L"a", L"b"), List("SELECT " + Pair("a", "b") + " FROM dup ORDER BY a, b"));
+}
+
+// ---- The place among equal rows ----------------------------------------------------------------------------------
+
+// Equal rows are told apart by their place alone. A saved position keeps
+// the place of its row: after a return, a transaction end has the browse
+// found again on the server, and it goes on after that very row. The
+// return is made before the transaction end (by row number) and after it
+// (by search).
+TEST_F(TableObjectStates, AReturnedPositionKeepsItsPlaceAmongEqualRows)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"dup", pContext);
+    ASSERT_NE(pi, nullptr);
+    const Rows tabAll = List("SELECT " + Pair("a", "b") + " FROM dup ORDER BY a, b");
+    ASSERT_EQ(tabAll.size(), 7u);
+    ASSERT_EQ(tabAll[1], tabAll[3]) << "three equal rows from the second on";
+    for (const bool bEndFirst : {false, true}) {
+        SCOPED_TRACE(bEndFirst ? "transaction end, then return" : "return, then transaction end");
+        // On the second of the equal rows, saved; then past them all.
+        ASSERT_EQ(Read(pi, pContext, L"a", FIRST), 1) << Error(pi, pContext);
+        ASSERT_EQ(Read(pi, pContext, L"a", NEXT), 1) << Error(pi, pContext);
+        ASSERT_EQ(Read(pi, pContext, L"a", NEXT), 1) << Error(pi, pContext);
+        const int nSaved = Save(pi, pContext, L"a");
+        for (int i = 0; i < 2; i++)
+            ASSERT_EQ(Read(pi, pContext, L"a", NEXT), 1) << Error(pi, pContext);
+        ASSERT_EQ(Value(pi, pContext, L"a") + "/" + Value(pi, pContext, L"b"), tabAll[4]);
+        if (bEndFirst)
+            static_cast<CNATable*>(pi)->SetTransactionTermined();
+        ASSERT_EQ(pi->bHRetourPosition(pContext, nSaved, nullptr, 0, 0), 1) << Error(pi, pContext);
+        if (!bEndFirst)
+            static_cast<CNATable*>(pi)->SetTransactionTermined();
+        EXPECT_EQ(Value(pi, pContext, L"a") + "/" + Value(pi, pContext, L"b"), tabAll[2]);
+        // One equal row is left after it.
+        ASSERT_EQ(Read(pi, pContext, L"a", NEXT), 1) << Error(pi, pContext);
+        const Rows tabOn = ReadOn(pi, pContext, L"a");
+        ASSERT_FALSE(tabOn.empty());
+        EXPECT_EQ(tabOn[0], tabAll[3]);
+        EXPECT_EQ(std::count(tabOn.begin(), tabOn.end(), tabAll[2]), 1);
+    }
 }
 
 } // namespace

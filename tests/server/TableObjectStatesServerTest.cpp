@@ -172,4 +172,52 @@ TEST_F(TableObjectStates, AReturnedPositionKeepsItsPlaceAmongEqualRows)
     }
 }
 
+// ---- A skip of no record ---------------------------------------------------------------------------------------
+
+// A skip of 0 reads the row the browse stands on again. A first or last
+// skip of 0 opens the browse anew: before its first row there is none, out
+// of range and not found. On a row, a next or previous skip of 0 gives the
+// same row, and the browse goes on from it.
+TEST_F(TableObjectStates, ASkipOfNoRecordStaysWhereTheBrowseStands)
+{
+    const Rows tabAll = List("SELECT " + Pair("u", "v") + " FROM nn ORDER BY u");
+    ASSERT_GE(tabAll.size(), 3u);
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"nn", pContext);
+    ASSERT_NE(pi, nullptr);
+    const auto Row = [&] { return Value(pi, pContext, L"u") + "/" + Value(pi, pContext, L"v"); };
+    for (const eNA_PARSEDIRECTION e : {FIRST, LAST}) {
+        SCOPED_TRACE(static_cast<int>(e));
+        ASSERT_EQ(pi->bSkipRecord(pContext, L"u", e, 0, 1, kNoLock, nullptr, 0), 1) << Error(pi, pContext);
+        EXPECT_TRUE(Out(pi, pContext, L"u"));
+        EXPECT_EQ(Found(pi, pContext, L"u"), 0);
+        // The browse opened reads on from its start.
+        ASSERT_EQ(Read(pi, pContext, L"u", e == FIRST ? NEXT : PREVIOUS), 1) << Error(pi, pContext);
+        EXPECT_EQ(Row(), e == FIRST ? tabAll.front() : tabAll.back());
+    }
+    for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
+        SCOPED_TRACE(static_cast<int>(e));
+        ASSERT_EQ(Read(pi, pContext, L"u", FIRST), 1) << Error(pi, pContext);
+        ASSERT_EQ(Read(pi, pContext, L"u", NEXT), 1) << Error(pi, pContext);
+        ASSERT_EQ(pi->bSkipRecord(pContext, L"u", e, 0, 1, kNoLock, nullptr, 0), 1) << Error(pi, pContext);
+        EXPECT_FALSE(Out(pi, pContext, L"u"));
+        EXPECT_EQ(Found(pi, pContext, L"u"), 1);
+        EXPECT_EQ(Row(), tabAll[1]);
+        ASSERT_EQ(Read(pi, pContext, L"u", e), 1) << Error(pi, pContext);
+        EXPECT_EQ(Row(), tabAll[e == NEXT ? 2 : 0]);
+    }
+    // In the browse's own statement, whatever the direction, a count of 0
+    // stays on the row.
+    CNAStatement* pStatement = StatementOf(pi, pContext, L"u");
+    ASSERT_NE(pStatement, nullptr);
+    for (const int e : {NA_PARSE_FIRST, NA_PARSE_LAST, NA_PARSE_NEXT, NA_PARSE_PREVIOUS}) {
+        SCOPED_TRACE(e);
+        ASSERT_EQ(Read(pi, pContext, L"u", FIRST), 1) << Error(pi, pContext);
+        ASSERT_EQ(Read(pi, pContext, L"u", NEXT), 1) << Error(pi, pContext);
+        ASSERT_EQ(pStatement->bFetch(e, 0, 0, nullptr), 1) << Error(pi, pContext);
+        EXPECT_FALSE(Out(pi, pContext, L"u"));
+        EXPECT_EQ(Row(), tabAll[1]);
+    }
+}
+
 } // namespace

@@ -34,7 +34,10 @@ protected:
                              "INSERT INTO nn VALUES (3, 1), (1, 1), (2, 5)",
                              // No unique key at all: equal rows can only be told apart by their place.
                              "CREATE TABLE dup (a INT NULL, b INT NULL, KEY(a))",
-                             "INSERT INTO dup VALUES (1, 1), (3, 3), (1, 1), (0, 0), (2, 2), (1, 1), (4, 4)"})
+                             "INSERT INTO dup VALUES (1, 1), (3, 3), (1, 1), (0, 0), (2, 2), (1, 1), (4, 4)",
+                             // Two orders that cross.
+                             "CREATE TABLE w (id INT PRIMARY KEY, v INT NOT NULL, KEY(v))",
+                             "INSERT INTO w SELECT seq, (seq * 5) % 11 FROM seq_1_to_8"})
     {
     }
     // The rows of a browse on the item from the first on, as "a/b".
@@ -218,6 +221,49 @@ TEST_F(TableObjectStates, ASkipOfNoRecordStaysWhereTheBrowseStands)
         EXPECT_FALSE(Out(pi, pContext, L"u"));
         EXPECT_EQ(Row(), tabAll[1]);
     }
+}
+
+// ---- A transaction end --------------------------------------------------------------------------------------------
+
+// A return to a position saved on the row of another browse leaves the
+// browse to be brought back to that row at its next read. A transaction end
+// marks started browses for a new run, but this one keeps its own refresh:
+// the next read goes on after the row returned to, not after the row the
+// browse read last. A browse that awaits nothing runs again and sees a row
+// added meanwhile by another client.
+TEST_F(TableObjectStates, ATransactionEndKeepsARefreshAlreadyPending)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"w", pContext);
+    ASSERT_NE(pi, nullptr);
+    const std::string strOnV = Third(pi, pContext, L"v", true);
+    const int nSaved = Save(pi, pContext, L"id");
+    // The id browse stands elsewhere.
+    ASSERT_EQ(Read(pi, pContext, L"id", LAST), 1) << Error(pi, pContext);
+    ASSERT_EQ(Read(pi, pContext, L"id", PREVIOUS), 1) << Error(pi, pContext);
+    ASSERT_NE(Value(pi, pContext, L"id"), strOnV);
+    ASSERT_EQ(pi->bHRetourPosition(pContext, nSaved, nullptr, 0, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), strOnV);
+    CNAStatement* pStatement = StatementOf(pi, pContext, L"id");
+    ASSERT_NE(pStatement, nullptr);
+    const int eCause = pStatement->eParseNeedUpdate();
+    static_cast<CNATable*>(pi)->SetTransactionTermined();
+    EXPECT_EQ(pStatement->eParseNeedUpdate(), eCause);
+    ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
+    const std::string strAt = Value(pi, pContext, L"id");
+    EXPECT_EQ(strAt, First("SELECT MIN(id) FROM w WHERE id > " + strOnV));
+
+    // Nothing pending: the browse runs again from its row.
+    ASSERT_EQ(pStatement->eParseNeedUpdate(), CNAStatement::UPDATE_NONE);
+    ASSERT_TRUE(Admin("INSERT INTO w VALUES (100, 3)"));
+    static_cast<CNATable*>(pi)->SetTransactionTermined();
+    Rows tabOn;
+    do {
+        ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);
+        if (!Out(pi, pContext, L"id"))
+            tabOn.push_back(Value(pi, pContext, L"id"));
+    } while (!Out(pi, pContext, L"id") && tabOn.size() < 100);
+    EXPECT_EQ(tabOn, List("SELECT id FROM w WHERE id > " + strAt + " ORDER BY id"));
 }
 
 } // namespace

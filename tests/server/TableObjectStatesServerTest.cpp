@@ -131,6 +131,13 @@ TEST_F(TableObjectStates, TheBrowseCountLeavesDeletedRowsOut)
     EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM dup"));
     for (const std::string& s : Sent())
         EXPECT_EQ(s.find("COUNT"), std::string::npos) << s;
+    // Under a search the result holds the rows from the value on: the
+    // browse's count is not that result's.
+    const CInt clValue(2);
+    ASSERT_EQ(pi->bHRecherche(pContext, L"a", &clValue, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pContext);
+    ASSERT_EQ(Value(pi, pContext, L"a"), "2");
+    ASSERT_EQ(pi->bHNbEnr(pContext, &llCount, 0x10, CNADataAccess::WPF_CONTINUE), 1) << Error(pi, pContext);
+    EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM dup"));
     // The walk agrees.
     EXPECT_EQ(PairWalk(pi, pContext, L"a", L"a", L"b"), List("SELECT " + Pair("a", "b") + " FROM dup ORDER BY a, b"));
 }
@@ -206,6 +213,9 @@ TEST_F(TableObjectStates, ASkipOfNoRecordStaysWhereTheBrowseStands)
         EXPECT_FALSE(Out(pi, pContext, L"u"));
         EXPECT_EQ(Found(pi, pContext, L"u"), 1);
         EXPECT_EQ(Row(), tabAll[1]);
+        int nPlace = -1;
+        ASSERT_EQ(pi->bHPositionCourante(pContext, L"u", &nPlace, kPrecision, 0), 1) << Error(pi, pContext);
+        EXPECT_EQ(nPlace, static_cast<int>((2 * 1000 + tabAll.size() - 1) / tabAll.size()));
         ASSERT_EQ(Read(pi, pContext, L"u", e), 1) << Error(pi, pContext);
         EXPECT_EQ(Row(), tabAll[e == NEXT ? 2 : 0]);
     }
@@ -247,6 +257,12 @@ TEST_F(TableObjectStates, ATransactionEndKeepsARefreshAlreadyPending)
     CNAStatement* pStatement = StatementOf(pi, pContext, L"id");
     ASSERT_NE(pStatement, nullptr);
     const int eCause = pStatement->eParseNeedUpdate();
+    // Saved meanwhile, a position takes the row returned to.
+    const int nAgain = Save(pi, pContext, L"id");
+    ASSERT_EQ(Read(pi, pContext, L"id", FIRST), 1) << Error(pi, pContext);
+    ASSERT_EQ(pi->bHRetourPosition(pContext, nAgain, nullptr, 0, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(Value(pi, pContext, L"id"), strOnV);
+    ASSERT_EQ(pStatement->eParseNeedUpdate(), eCause);
     static_cast<CNATable*>(pi)->SetTransactionTermined();
     EXPECT_EQ(pStatement->eParseNeedUpdate(), eCause);
     ASSERT_EQ(Read(pi, pContext, L"id", NEXT), 1) << Error(pi, pContext);

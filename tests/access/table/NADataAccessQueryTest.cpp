@@ -177,6 +177,21 @@ TEST_F(NADataAccessQuery, BestItemOfACondition)
     EXPECT_EQ(Best(m_pAccess, pi), strDefault) << "a NULL text names nothing";
 }
 
+TEST_F(NADataAccessQuery, AQualifiedNameIsCutAfterItsTable)
+{
+    // An item whose own name holds a dot: the table goes, the rest stays.
+    CTestTable clDotted(m_pError, m_pCnx, L"DOTTED");
+    clDotted.Add(L"PLAIN", NA_IT_I4, 4);
+    clDotted.Add(L"A.B", NA_IT_I4, 4, CTestTable::UNIQUE);
+    clDotted.Add(L"B", NA_IT_I4, 4, CTestTable::DUPLICATES);
+    clDotted->UpdateRecordSize();
+    CQueryTestAccess* p = new CQueryTestAccess(clDotted.Get(), m_pCnx, m_pError);
+    EXPECT_EQ(Best(p, Condition({L"PLAIN", L"T.A.B"})), "A.B");
+    EXPECT_EQ(Best(p, Condition({L"PLAIN", L"T.B"})), "B");
+    EXPECT_EQ(Best(p, Condition({L"PLAIN", L"A.B"})), "B") << "unqualified, A names the table";
+    EXPECT_EQ(p->nRelease(), 0u);
+}
+
 TEST_F(NADataAccessQuery, NoItemToBrowseAndALongName)
 {
     // No item at all: user error 17 at 3.9 with the logical name.

@@ -173,6 +173,12 @@ TEST_F(CatalogueServer, ColumnsByTableAndByStatement)
     EXPECT_EQ(Sent(), Texts{"SHOW COLUMNS FROM `b col`"});
     EXPECT_EQ(m_piSQL->bGetColumnList(&v, nCnx, L"missing", 0), 0);
     EXPECT_EQ(ServerCode(), 1146u);
+    // A name the connection's code page cannot hold fails, nothing sent.
+    const int nLatin1 = Open(HostOn(L"ZT Unicode Support=0", L"ztlatin1"));
+    Sent();
+    EXPECT_EQ(m_piSQL->bGetColumnList(&v, nLatin1, L"中", 0), 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CODE_PAGE));
+    EXPECT_TRUE(Sent().empty());
     // The generic form reads the description: its items up to the first
     // composite key (k).
     CNAConnectionDescription* pcl = m_pDriver->pclGetConnectionByID(nCnx);

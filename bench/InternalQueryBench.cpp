@@ -64,6 +64,8 @@ std::string strStart(STBench& st)
 
 void BM_InternalParseText(benchmark::State& state)
 {
+    // Other benchmarks of the process set drivers of their own.
+    CHostDriverInUse clDriverInUse;
     STBench* pst = pReady(state, strStart);
     if (pst == nullptr)
         return;
@@ -85,6 +87,7 @@ void BM_InternalParseText(benchmark::State& state)
 // The raw loop building the same text: Latin-1 bytes to wide characters.
 void BM_RawTextJoin(benchmark::State& state)
 {
+    CHostDriverInUse clDriverInUse;
     std::string strError;
     MYSQL* h = hTableHandle(strError);
     if (h == nullptr) {
@@ -150,6 +153,7 @@ CNADataAccess* pclTableAccess(STBench* pst, std::string& strError)
 
 void BM_CountByCOUNT(benchmark::State& state)
 {
+    CHostDriverInUse clDriverInUse;
     STBench* pst = pReady(state, strStart);
     if (pst == nullptr)
         return;
@@ -170,6 +174,7 @@ void BM_CountByCOUNT(benchmark::State& state)
 
 void BM_RawCount(benchmark::State& state)
 {
+    CHostDriverInUse clDriverInUse;
     std::string strError;
     MYSQL* h = hTableHandle(strError);
     if (h == nullptr) {
@@ -185,6 +190,7 @@ void BM_RawCount(benchmark::State& state)
 // The count of a query sent as written, once its table cache is complete.
 void BM_CountFromCompleteCache(benchmark::State& state)
 {
+    CHostDriverInUse clDriverInUse;
     STBench* pst = pReady(state, strStart);
     if (pst == nullptr)
         return;

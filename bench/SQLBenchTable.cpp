@@ -2,6 +2,7 @@
 
 #include "access/driver/INADriver.h"
 #include "access/driver/NAError.h"
+#include "access/driver/NaDriver.h"
 #include "common/values/AnyConvert.h"
 #include "host/HostConnectionDescription.h"
 #include "mysql/MySQLConnection.h"
@@ -64,7 +65,10 @@ void DescribeServer(CHostConnectionDescription& clHost)
 
 std::string ErrorText(CNAError* pclError)
 {
-    const wchar_t* psz = pclError != nullptr ? pclError->pszGetError() : nullptr;
+    // A failure that left no error must still say something.
+    if (pclError == nullptr || pclError->dwGetErrorId() == 0)
+        return "failed without an error recorded";
+    const wchar_t* psz = pclError->pszGetError();
     return psz != nullptr ? std::string(psz, psz + std::wcslen(psz)) : std::string();
 }
 
@@ -89,6 +93,18 @@ INADriver* piHostDriver()
         return pi;
     }();
     return s_pi;
+}
+
+CHostDriverInUse::CHostDriverInUse() : m_pclFormer(CNADriver::s_pclDriver)
+{
+    INADriver* pi = piHostDriver();
+    if (pi != nullptr)
+        CNADriver::s_pclDriver = static_cast<CNADriver*>(pi);
+}
+
+CHostDriverInUse::~CHostDriverInUse()
+{
+    CNADriver::s_pclDriver = m_pclFormer;
 }
 
 MYSQL* hTableHandle(std::string& strError)

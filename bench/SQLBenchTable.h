@@ -13,6 +13,7 @@
 
 class CHostConnectionDescription;
 class CMySQLConnection;
+class CNADriver;
 class CNAError;
 class INADriver;
 
@@ -79,6 +80,21 @@ std::string strOpenConnection(CHostConnectionDescription& clHost, const wchar_t*
 // driver from the module's entry, the key service), one for the program;
 // null when it cannot be had.
 INADriver* piHostDriver();
+
+// The process-wide driver the driver's objects reach through
+// CNADriver::s_pclDriver, made the host's driver for a benchmark's run and
+// given back after it: benchmarks with drivers of their own run in the same
+// process.
+class CHostDriverInUse {
+public:
+    CHostDriverInUse();
+    ~CHostDriverInUse();
+    CHostDriverInUse(const CHostDriverInUse&) = delete;
+    CHostDriverInUse& operator=(const CHostDriverInUse&) = delete;
+
+private:
+    CNADriver* m_pclFormer;
+};
 
 // The benchmark's set-up, made by pfnStart on the first call; null, the
 // benchmark skipped with the reason, when it could not be made.

@@ -87,11 +87,14 @@ void Run(benchmark::State& state, bool bRow)
 
 void BM_SQLInterfaceValues(benchmark::State& state)
 {
+    // Other benchmarks of the process set drivers of their own.
+    CHostDriverInUse clDriverInUse;
     Run(state, false);
 }
 
 void BM_SQLInterfaceRows(benchmark::State& state)
 {
+    CHostDriverInUse clDriverInUse;
     Run(state, true);
 }
 

@@ -75,6 +75,8 @@ std::string strStart(STBrowse& st)
 // Argument 0: on n; 1: on txt.
 void BM_StatementBrowse(benchmark::State& state)
 {
+    // Other benchmarks of the process set drivers of their own.
+    CHostDriverInUse clDriverInUse;
     STBrowse* pst = pReady(state, strStart);
     if (pst == nullptr)
         return;
@@ -116,6 +118,7 @@ double dFullCache(STBrowse* pst, CTestDataAccess** ppAccess)
 // Argument 0: on n; 1: on txt; each served by its table-cache index.
 void BM_TableCacheBrowse(benchmark::State& state)
 {
+    CHostDriverInUse clDriverInUse;
     typedef std::chrono::steady_clock Clock;
     STBrowse* pst = pReady(state, strStart);
     if (pst == nullptr)

@@ -113,6 +113,8 @@ bool bStep(benchmark::State& state, STTable* pst, const wchar_t* pszItem, eNA_PA
 // Argument 0: on n; 1: on txt.
 void BM_TableBrowse(benchmark::State& state)
 {
+    // Other benchmarks of the process set drivers of their own.
+    CHostDriverInUse clDriverInUse;
     STTable* pst = pReady(state, strStart);
     if (pst == nullptr)
         return;

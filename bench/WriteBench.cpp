@@ -172,6 +172,8 @@ bool bRawPass(STWrite& st, int nOperation, double* pdSeconds)
 
 void BM_Writes(benchmark::State& state)
 {
+    // Other benchmarks of the process set drivers of their own.
+    CHostDriverInUse clDriverInUse;
     STWrite* pst = pReady(state, strStart);
     if (pst == nullptr)
         return;

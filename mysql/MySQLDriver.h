@@ -21,8 +21,9 @@ public:
     // UPDATE", rows dropped. Resets the error first and holds the driver
     // mutex for the whole call, the server's wait included.
     int bSQLBloqueTable(INAConnectionDescription* piDescription, const wchar_t* pszTable) override;
-    // The same for the rows of a parsed query (user error 14 at 103.2). The
-    // query's text needs the parse's digest: not offered yet (user error 8).
+    // The same for the rows of a parsed query (user error 14 at 103.2): the
+    // parse's text with " FOR UPDATE" through the SQL interface; a parse
+    // without text is refused by the connection.
     int bSQLBloqueRequete(INAConnectionDescription* piDescription, ISQLParserInformation* piParser) override;
     // A CMySQLDataSourceDescription; null without memory.
     CNADataSourceDescription* pclAllocDataSourceDescription(CNAConnectionDescription* pConnection,

@@ -250,6 +250,32 @@ TEST_F(MySQLDescription, ExpressionDefaultsOfServersWithoutQuotedLiterals)
     EXPECT_EQ(Error()->dwGetErrorId(), 0u);
 }
 
+TEST_F(MySQLDescription, AnAutoIncrementKeyIsTheFourByteIdentifierOnlyAtSizeFour)
+{
+    // Auto-increment primary keys of integers of each stored size: the
+    // four-byte identifier for a size of 4 (MEDIUMINT is held in 4), the
+    // eight-byte one for the others.
+    CMySQLDataSourceDescription* p = Description(L"10.11.19");
+    CResult* pclResult =
+        Result(kFullColumns, {{L"s", L"smallint(6)", nullptr, L"NO", L"PRI", nullptr, L"auto_increment"},
+                              {L"m", L"mediumint(9)", nullptr, L"NO", L"PRI", nullptr, L"auto_increment"},
+                              {L"i", L"int(10) unsigned", nullptr, L"NO", L"PRI", nullptr, L"auto_increment"},
+                              {L"t", L"smallint(6)", nullptr, L"NO", L"PRI", nullptr, L""}});
+    ASSERT_EQ(p->_bInitItemFromQueryShowColumns(pclResult), 1);
+    ASSERT_EQ(p->nGetNumItems(), 4u);
+    struct {
+        eNA_ITEMTYPE eType;
+        int nKey;
+    } const tab[] = {{NA_IT_IDAUTO, 0}, {NA_IT_IDAUTO4, 1}, {NA_IT_IDAUTO4, 2}, {NA_IT_I2, -1}};
+    for (unsigned int i = 0; i < 4; i++) {
+        SCOPED_TRACE(i);
+        CNAItemDescription* pcl = p->pclNAGetItemNoRef(static_cast<int>(i));
+        EXPECT_EQ(pcl->eNAGetItemType(), tab[i].eType);
+        EXPECT_EQ(pcl->nGetKeyIndice(), tab[i].nKey);
+    }
+    EXPECT_EQ(Error()->dwGetErrorId(), 0u);
+}
+
 TEST_F(MySQLDescription, FailedColumnReadsAndFetches)
 {
     // A value that cannot be read ends the list; the items before it stay.

@@ -1,11 +1,12 @@
 // The MySQL driver's own pieces: the debug message after a crash in the
-// client library, the connection and data-access factories, and what the
-// MySQL data access answers of a record count.
+// client library, the connection, data-access and statement factories, and
+// what the MySQL data access answers of a record count.
 #include "mysql/MySQLDriver.h"
 
 #include "access/driver/NAError.h"
 #include "mysql/MySQLConnection.h"
 #include "mysql/MySQLDataAccess.h"
+#include "mysql/MySQLStatement.h"
 
 #include <gtest/gtest.h>
 
@@ -85,6 +86,24 @@ TEST(MySQLDriver, DataAccessesAreMySQLOnesAndCountATableWithoutABrowse)
     EXPECT_EQ(pQuery->bNbEnrNeedParse(&bNeed, L"k"), 1);
     EXPECT_EQ(bNeed, 1) << "a query: the base's answer";
     pQuery->nRelease();
+    pError->nRelease();
+}
+
+TEST(MySQLDriver, StatementsAreMySQLOnesOfTheirDataAccess)
+{
+    CMySQLDriver clDriver;
+    CNAError* pError = new CNAError;
+    pError->AddRef();
+    CNADataAccess* pAccess = clDriver.pclAllocDataAccess(nullptr, nullptr, pError);
+    ASSERT_NE(pAccess, nullptr);
+    pAccess->AddRef();
+    CNAStatement* pcl = clDriver.pclAllocStatement(pAccess, nullptr, pError);
+    ASSERT_NE(pcl, nullptr);
+    pcl->AddRef();
+    EXPECT_NE(dynamic_cast<CMySQLStatement*>(pcl), nullptr);
+    EXPECT_EQ(pcl->pclGetDataAccessNoRef(), pAccess);
+    pcl->nRelease();
+    pAccess->nRelease();
     pError->nRelease();
 }
 

@@ -2,6 +2,7 @@
 // types, tables, columns and databases through the SQL interface's slots and
 // INADriver, the SHOW forms of a server before version 5, foreign-key links
 // read from CREATE TABLE texts, and no connection left behind by a list.
+#include "access/driver/INADataSourceDescription.h"
 #include "access/driver/NADriverSQL.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/XYString.h"
@@ -130,11 +131,37 @@ TEST_F(CatalogueServer, TablesThroughSlot20AndTheDriver)
     EXPECT_EQ(m_piSQL->bGetTableList(&u, nLatin1, L"中%", 0x1), 0);
     EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CODE_PAGE));
     EXPECT_TRUE(Sent().empty());
-    // Through INADriver, on a connection of its own.
+    // Through INADriver, on a connection of its own; the earlier error is
+    // cleared first.
     CAny v;
+    ASSERT_NE(Code(), 0u);
     EXPECT_EQ(m_piDriver->bGetTableList(&v, m_pHost, 0x1), 1) << Report();
+    EXPECT_EQ(Code(), 0u);
     EXPECT_EQ(Lines(TextW(v)), ServerTables(" AND TABLE_TYPE = 'BASE TABLE'"));
     EXPECT_EQ(m_piSQL->bGetTableList(&v, nCnx + 1000, L"", 0x1), 0);
+}
+
+TEST_F(CatalogueServer, ARefusedListFallsBackToShowTablesAndFailsWithIt)
+{
+    const int nCnx = Open();
+    // Views only, by a filter the catalogue form refuses: SHOW TABLES lists
+    // no view apart, so nothing is sent and the list fails, empty.
+    CAny v;
+    EXPECT_EQ(m_piSQL->bGetTableList(&v, nCnx, L"WHERE 1=1", 0x2), 0);
+    EXPECT_FALSE(v.bIsNull());
+    EXPECT_EQ(TextW(v), L"");
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_NOT_OFFERED));
+    EXPECT_TRUE(Sent().empty());
+    // Base tables by a condition the server refuses too: the list fails
+    // with the server's error, sorted or not.
+    for (unsigned int nFlags : {0x1u, 0x11u}) {
+        SCOPED_TRACE(nFlags);
+        CAny w;
+        EXPECT_EQ(m_piSQL->bGetTableList(&w, nCnx, L"WHERE `no such column` = 1", nFlags), 0);
+        EXPECT_EQ(TextW(w), L"");
+        EXPECT_EQ(ServerCode(), 1054u);
+        EXPECT_EQ(Sent(), Texts{"SHOW TABLES WHERE `no such column` = 1"});
+    }
 }
 
 TEST_F(CatalogueServer, ColumnsByTableAndByStatement)
@@ -146,6 +173,12 @@ TEST_F(CatalogueServer, ColumnsByTableAndByStatement)
     EXPECT_EQ(Sent(), Texts{"SHOW COLUMNS FROM `b col`"});
     EXPECT_EQ(m_piSQL->bGetColumnList(&v, nCnx, L"missing", 0), 0);
     EXPECT_EQ(ServerCode(), 1146u);
+    // A name the connection's code page cannot hold fails, nothing sent.
+    const int nLatin1 = Open(HostOn(L"ZT Unicode Support=0", L"ztlatin1"));
+    Sent();
+    EXPECT_EQ(m_piSQL->bGetColumnList(&v, nLatin1, L"中", 0), 0);
+    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_CODE_PAGE));
+    EXPECT_TRUE(Sent().empty());
     // The generic form reads the description: its items up to the first
     // composite key (k).
     CNAConnectionDescription* pcl = m_pDriver->pclGetConnectionByID(nCnx);
@@ -286,6 +319,17 @@ TEST_F(CatalogueServer, LinksFromTheCreateTableText)
     EXPECT_EQ(m_piDriver->bGetLinkList(&w, L"c", nullptr, m_pHost, 0x0), 1);
     EXPECT_EQ(TextW(w), L"");
     EXPECT_FALSE(w.bIsNull());
+    // The table description's name wins over the name given.
+    INADataSourceDescription* piChild = m_piDriver->piGetTableDesc(L"c", m_pHost);
+    ASSERT_NE(piChild, nullptr) << Report();
+    Sent();
+    CAny u;
+    EXPECT_EQ(m_piDriver->bGetLinkList(&u, L"p", piChild, m_pHost, 0x20), 1) << Report();
+    EXPECT_EQ(Sorted(Lines(TextW(u))), Sorted(tabWanted));
+    const Texts tabByDescription = Sent();
+    ASSERT_FALSE(tabByDescription.empty());
+    EXPECT_EQ(tabByDescription.front(), "SHOW CREATE TABLE `c`");
+    piChild->nExternalRelease();
     // A table without links, and a missing one.
     EXPECT_EQ(m_piDriver->bGetLinkList(&w, L"p", nullptr, m_pHost, 0x20), 1);
     EXPECT_EQ(TextW(w), L"");

@@ -1,6 +1,7 @@
 // The driver's own queries on the private server: all rows as text, one
-// row into host values, the statement handed out, refused texts; the texts
-// the expected answers are compared with come from the server itself.
+// row into host values, the statement handed out and its record cache off,
+// refused texts; the texts the expected answers are compared with come
+// from the server itself.
 #include "access/driver/NAError.h"
 #include "access/statement/NAStatement.h"
 #include "access/table/NADataAccess.h"
@@ -38,7 +39,54 @@ protected:
     }
 };
 
+// The internal query with its statement in view.
+class CSeenParse : public CNAInternalParse {
+public:
+    using CNAInternalParse::CNAInternalParse;
+    CNAStatement* pclStatement() const { return m_pclStatement; }
+};
+
 } // namespace
+
+TEST_F(InternalQueryServer, TheStatementOfAnInternalQueryKeepsNoRecordCache)
+{
+    CMySQLConnection* pCnx = Connect();
+    // The data access's own run of the text keeps the browse's cache.
+    CNADataAccess* pAccess = CNADriver::s_pclDriver->pclAllocDataAccess(nullptr, pCnx, m_pError);
+    ASSERT_NE(pAccess, nullptr);
+    pAccess->AddRef();
+    CNAStatement* pStatement = nullptr;
+    ASSERT_EQ(pAccess->bExecuteQueryInternal(&pStatement, L"$ZTInternal", L"SELECT id FROM t ORDER BY id"), 1)
+        << ErrorText();
+    ASSERT_NE(pStatement, nullptr);
+    const bool bBrowseCache = pStatement->bCacheEnabled() != 0;
+    pStatement->nRelease();
+    EXPECT_EQ(pAccess->nRelease(), 0u);
+    // The internal query reads each row once: its statement's cache is
+    // off after the run and stays off through the rows.
+    CSeenParse* pParse = new CSeenParse(m_pError, pCnx);
+    pParse->m_nRefCount++;
+    ASSERT_EQ(pParse->_bAllocate(), 1) << ErrorText();
+    ASSERT_EQ(pParse->_bExecute(L"SELECT id FROM t ORDER BY id"), 1) << ErrorText();
+    ASSERT_NE(pParse->pclStatement(), nullptr);
+    EXPECT_EQ(pParse->pclStatement()->bCacheEnabled(), 0);
+    Rows tabRead;
+    int bOut = 0;
+    CAny v;
+    for (eNA_PARSEDIRECTION e = NA_PARSE_FIRST;; e = NA_PARSE_NEXT) {
+        ASSERT_EQ(pParse->bFetchData(e, &bOut, &v, 1), 1) << ErrorText();
+        if (bOut)
+            break;
+        int n = 0;
+        EXPECT_LE(v.nGetINT(&n), 99);
+        tabRead.push_back(std::to_string(n));
+        ASSERT_LE(tabRead.size(), 3u);
+    }
+    EXPECT_EQ(tabRead, List("SELECT id FROM t ORDER BY id"));
+    EXPECT_EQ(pParse->pclStatement()->bCacheEnabled(), 0);
+    EXPECT_EQ(pParse->dwRelease(), 0u);
+    EXPECT_TRUE(bBrowseCache) << "the same run through the data access alone keeps its cache";
+}
 
 TEST_F(InternalQueryServer, AllRowsAsText)
 {

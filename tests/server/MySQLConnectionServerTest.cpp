@@ -158,6 +158,12 @@ TEST_F(MySQLConnectionServer, OpensByTCPAndBySocket)
 
 TEST_F(MySQLConnectionServer, LibraryLoadedBeforeTheFirstOpenStillGivesItsVersion)
 {
+    // Nothing loaded and no version known, as when the module starts: an
+    // earlier case in this process may have opened a connection.
+    CNAFunctionLoader::g_Term();
+    CNAConnectionDescription::m_csClientVersion = L"";
+    CNAConnectionDescription::m_nClientVersionMajor = -1;
+    CNAConnectionDescription::m_nClientVersionMinor = 0;
     CTString csPath;
     const std::wstring strLibrary = Wide(CountingClientPath());
     ASSERT_EQ(CNAFunctionLoader::g_bInitNative(&m_clError, &csPath, strLibrary.c_str(), 0), 1);

@@ -1,7 +1,7 @@
 // The command-line host's SQL road on the private server: the header line,
 // rows with NULL and text outside ASCII, "ok" without columns, and the
 // error exit; its browse road on a primary and a composite key, both ways,
-// and its error exits.
+// dates and times printed as the SQL road prints them, and its error exits.
 #include "tests/support/ServerDriver.h"
 #include "tests/support/TestServer.h"
 
@@ -134,6 +134,23 @@ TEST_F(ZtHostBrowse, QueriesRunFirst)
     EXPECT_EQ(st.nExit, 0) << st.strErr;
     EXPECT_EQ(st.strOut, "ok\nseven\n7\n" + Expected("id"));
     EXPECT_EQ(st.strErr, "");
+}
+
+TEST_F(ZtHostBrowse, DatesAndTimesPrintAsTheQueryPrintsThem)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE d (id INT PRIMARY KEY, dt DATETIME, dt3 DATETIME(3), da DATE, ti TIME)"));
+    ASSERT_TRUE(Admin("INSERT INTO d VALUES (1, '1000-01-01 00:00:00', '2024-02-29 13:14:15.123', '2024-02-29', "
+                      "'13:14:15'), (2, '2024-12-31 23:59:59', '1999-07-08 09:10:11.500', '1000-01-01', '00:00:00'), "
+                      "(3, NULL, NULL, NULL, NULL)"));
+    const STRun stQuery = RunHost({"--sql", "SELECT * FROM d ORDER BY id"}, m_strDatabase);
+    ASSERT_EQ(stQuery.nExit, 0) << stQuery.strErr;
+    const STRun stBrowse = RunHost({"--browse", "d"}, m_strDatabase);
+    ASSERT_EQ(stBrowse.nExit, 0) << stBrowse.strErr;
+    EXPECT_EQ(stBrowse.strOut, stQuery.strOut);
+    // The query's own form: the server's date-time without its hyphens,
+    // its fraction kept.
+    EXPECT_NE(stQuery.strOut.find("\t20240229 13:14:15.123\t"), std::string::npos) << stQuery.strOut;
+    EXPECT_NE(stQuery.strOut.find("\t10000101 00:00:00\t"), std::string::npos) << stQuery.strOut;
 }
 
 TEST_F(ZtHostBrowse, UnknownTableOrKeyExitsWithTheDriversReport)

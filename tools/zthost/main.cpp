@@ -254,11 +254,35 @@ int SQLFailure(INADriverSQL* piSQL, const char* pszStep)
     return Failure(piSQL->piGetLastError(), pszStep);
 }
 
+// A date-time or a time of the host ("YYYYMMDDHHMMSSmmm", "HHMMSS[mmm]")
+// in the form --sql prints the server's ("YYYYMMDD HH:MM:SS", "HH:MM:SS"),
+// with the milliseconds the value holds when it holds any; any other text
+// as it is.
+std::string TimeText(const std::string& s, bool bDate)
+{
+    const size_t nDate = bDate ? 8 : 0;
+    if (s.size() < nDate + 6 || s.find_first_not_of("0123456789") != std::string::npos)
+        return s;
+    std::string strOut = s.substr(0, nDate) + (bDate ? " " : "") + s.substr(nDate, 2) + ":" + s.substr(nDate + 2, 2) +
+                         ":" + s.substr(nDate + 4, 2);
+    const std::string strFraction = s.substr(nDate + 6);
+    if (strFraction.find_first_not_of('0') != std::string::npos)
+        strOut += "." + strFraction;
+    return strOut;
+}
+
 // A value as the terminal shows it: NULL, or its text.
 std::string AnyText(CAny& v)
 {
     if (v.bIsNull())
         return "NULL";
+    if (v.nGetTypeCode() == TQTYPE_DATETIME) {
+        const wchar_t* psz = nullptr;
+        if (v.__nCastTo(TQTYPE_DSTRW, nullptr, 1) > 99 || v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 ||
+            psz == nullptr)
+            return std::string();
+        return TimeText(Utf8(psz), true);
+    }
     const wchar_t* psz = nullptr;
     if (v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr) {
         // Not a text: the host's own conversion.
@@ -383,7 +407,8 @@ public:
                 continue;
             }
             pRecord->vGetItemValue(&v, m_api[i], 0);
-            strLine += AnyText(v);
+            // A time item's value is its digits alone.
+            strLine += m_api[i]->eNAGetItemType() == NA_IT_HEURE ? TimeText(AnyText(v), false) : AnyText(v);
         }
         return strLine;
     }

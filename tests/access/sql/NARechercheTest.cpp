@@ -647,6 +647,26 @@ TEST_F(NARecherche, FailuresReported)
     EXPECT_NE(std::wstring(m_pError->pclGetXError()->pszGetDebugMessage()).find(L"=14.22"), std::wstring::npos);
 }
 
+TEST_F(NARecherche, ACutReleasesTheParametersFromItsPositionOn)
+{
+    // A host condition that begins with its parameter places it at the cut
+    // itself: cut there, the parameter goes with the text.
+    CNARecherche* p = Search();
+    for (unsigned int nPosition : {0u, 6u, 6u, 11u})
+        ASSERT_NE(p->_pclAddParameter(nullptr, nullptr, nPosition, 0), nullptr);
+    ASSERT_EQ(p->nGetNbParameter(), 4);
+    p->_RemoveParameterByPos(7);
+    EXPECT_EQ(p->nGetNbParameter(), 3);
+    p->_RemoveParameterByPos(6);
+    ASSERT_EQ(p->nGetNbParameter(), 1);
+    CNAParameter* pKept = p->pclGetParameter(0);
+    ASSERT_NE(pKept, nullptr);
+    EXPECT_EQ(pKept->nGetPosition(), 0u);
+    pKept->nRelease();
+    p->_RemoveParameterByPos(0);
+    EXPECT_EQ(p->nGetNbParameter(), 0);
+}
+
 TEST_F(NARecherche, StatesClonesAndHolders)
 {
     // The search holds its item and its connection while it lives.

@@ -1,6 +1,7 @@
 // The data access's query operations that need no server: the item a
-// condition browses on, statements renamed, the same-query test, transaction
-// ends on statements and the memo refusals.
+// condition browses on, the server's binary memos retyped as their items,
+// statements renamed, the same-query test, transaction ends on statements
+// and the memo refusals.
 #include "access/table/NADataAccess.h"
 
 #include "access/driver/NAError.h"
@@ -175,6 +176,64 @@ TEST_F(NADataAccessQuery, BestItemOfACondition)
     v.pclGetTraitement()->SetValue(L"NAME", 4 * sizeof(wchar_t));
     v.SetNullFlag(true);
     EXPECT_EQ(Best(m_pAccess, pi), strDefault) << "a NULL text names nothing";
+}
+
+TEST_F(NADataAccessQuery, AQualifiedNameIsCutAfterItsTable)
+{
+    // An item whose own name holds a dot: the table goes, the rest stays.
+    CTestTable clDotted(m_pError, m_pCnx, L"DOTTED");
+    clDotted.Add(L"PLAIN", NA_IT_I4, 4);
+    clDotted.Add(L"A.B", NA_IT_I4, 4, CTestTable::UNIQUE);
+    clDotted.Add(L"B", NA_IT_I4, 4, CTestTable::DUPLICATES);
+    clDotted->UpdateRecordSize();
+    CQueryTestAccess* p = new CQueryTestAccess(clDotted.Get(), m_pCnx, m_pError);
+    EXPECT_EQ(Best(p, Condition({L"PLAIN", L"T.A.B"})), "A.B");
+    EXPECT_EQ(Best(p, Condition({L"PLAIN", L"T.B"})), "B");
+    EXPECT_EQ(Best(p, Condition({L"PLAIN", L"A.B"})), "B") << "unqualified, A names the table";
+    EXPECT_EQ(p->nRelease(), 0u);
+}
+
+TEST_F(NADataAccessQuery, ABinaryMemoColumnTakesTheTextMemoOfItsItem)
+{
+    // The query's items as described, and the server's columns, all binary
+    // memos (text columns read with the binary character set).
+    CTestTable clQuery(m_pError, m_pCnx, L"Q");
+    const struct {
+        const wchar_t* pszName;
+        eNA_ITEMTYPE eDescribed;
+        eNA_ITEMTYPE eImported;
+    } tab[] = {
+        {L"T", NA_IT_TEXTE, NA_IT_MEMOTEXTE},      {L"M", NA_IT_MEMOTEXTE, NA_IT_MEMOTEXTE},
+        {L"U", NA_IT_UNICODE, NA_IT_MEMOUNICODE},  {L"W", NA_IT_MEMOUNICODE, NA_IT_MEMOUNICODE},
+        {L"B", NA_IT_MEMOBINAIRE, NA_IT_MEMOBINAIRE}, {L"N", NA_IT_I4, NA_IT_MEMOBINAIRE},
+    };
+    CTestTable clServer(m_pError, m_pCnx, L"Q");
+    for (const auto& t : tab) {
+        clQuery.Add(t.pszName, t.eDescribed, 8);
+        clServer.Add(t.pszName, NA_IT_MEMOBINAIRE, 8);
+    }
+    clQuery->UpdateRecordSize();
+    clServer->UpdateRecordSize();
+    CQueryTestAccess* p = new CQueryTestAccess(clQuery.Get(), m_pCnx, m_pError);
+    p->SetDigest(nullptr);
+    ASSERT_EQ(p->_SetImportedDataSourceDesc(clServer.Get()), 1);
+    EXPECT_EQ(p->pclGetImportedDataSourceDescNoRef(), clServer.Get());
+    for (const auto& t : tab) {
+        SCOPED_TRACE(Narrow(t.pszName));
+        EXPECT_EQ(clServer->pclNAGetItemNoRef(t.pszName, 0)->eNAGetItemType(), t.eImported);
+        EXPECT_EQ(clQuery->pclNAGetItemNoRef(t.pszName, 0)->eNAGetItemType(), t.eDescribed);
+    }
+    p->_SetImportedDataSourceDesc(nullptr);
+    EXPECT_EQ(p->nRelease(), 0u);
+    // A table's binary memo stays one whatever its item says.
+    CTestTable clTableServer(m_pError, m_pCnx, L"Q");
+    clTableServer.Add(L"T", NA_IT_MEMOBINAIRE, 8);
+    clTableServer->UpdateRecordSize();
+    CQueryTestAccess* pTable = new CQueryTestAccess(clQuery.Get(), m_pCnx, m_pError);
+    ASSERT_EQ(pTable->_SetImportedDataSourceDesc(clTableServer.Get()), 1);
+    EXPECT_EQ(clTableServer->pclNAGetItemNoRef(L"T", 0)->eNAGetItemType(), NA_IT_MEMOBINAIRE);
+    pTable->_SetImportedDataSourceDesc(nullptr);
+    EXPECT_EQ(pTable->nRelease(), 0u);
 }
 
 TEST_F(NADataAccessQuery, NoItemToBrowseAndALongName)

@@ -50,9 +50,11 @@ protected:
         ASSERT_NO_FATAL_FAILURE(TableObjectServer::SetUp());
         BindValueMachine();
         m_pContext = Context(1);
-        m_pi = Open(L"t", m_pContext);
+        // A few rows a SELECT: a browse goes on from the row it stands on.
+        CHostConnectionDescription* pHost = HostOn(L"ZT Cache Size=4", L"ztlf4");
+        m_pi = Open(L"t", m_pContext, pHost);
         ASSERT_NE(m_pi, nullptr);
-        INADataSourceDescription* piDescription = m_piDriver->piGetTableDesc(L"t", m_pHost);
+        INADataSourceDescription* piDescription = m_piDriver->piGetTableDesc(L"t", pHost);
         ASSERT_NE(piDescription, nullptr) << Report();
         m_pQueryCatalogue.reset(new CHostCatalogue);
         m_pQueryCatalogue->Add(L"t", L"t", piDescription);
@@ -72,8 +74,8 @@ protected:
                                               : L"SET SESSION sql_mode = REPLACE(@@sql_mode, 'NO_BACKSLASH_ESCAPES', '')";
         ASSERT_EQ(pCnx->bExecuteQueryNoResult(m_pDriver->pclGetError(), pszMode), 1) << Report();
     }
-    // The ids the filter of the condition keeps, in id order; the error on
-    // failure.
+    // The ids the filter of the condition keeps, in id order, read from
+    // either end; the error on failure.
     Rows FilterIds(const std::wstring& strCondition)
     {
         std::wstring strError;
@@ -85,6 +87,13 @@ protected:
         if (!m_pi->bHFiltre(m_pContext, m_tabQueryParse.back().get(), szItem))
             return Rows{"(failed) " + Error(m_pi, m_pContext)};
         Rows tab = Walk(m_pi, m_pContext, szItem, L"id");
+        Rows tabBack;
+        EXPECT_EQ(Read(m_pi, m_pContext, szItem, LAST), 1) << Error(m_pi, m_pContext);
+        while (!Out(m_pi, m_pContext, szItem) && tabBack.size() < 100) {
+            tabBack.insert(tabBack.begin(), Value(m_pi, m_pContext, L"id"));
+            EXPECT_EQ(Read(m_pi, m_pContext, szItem, PREVIOUS), 1) << Error(m_pi, m_pContext);
+        }
+        EXPECT_EQ(tabBack, tab) << "backwards on " << UTF8Of(szItem);
         std::sort(tab.begin(), tab.end(),
                   [](const std::string& a, const std::string& b) { return atoi(a.c_str()) < atoi(b.c_str()); });
         return tab;

@@ -3,12 +3,15 @@
 #include "access/sql/NACommand.h"
 
 #include "access/driver/NaDriver.h"
+#include "common/platform/MyModuleInfo.h"
+#include "tests/support/FailingHeap.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <new>
 #include <string>
 
 namespace {
@@ -649,4 +652,59 @@ TEST_F(NACommandFixture, HowATextEnds)
     for (const Case& k : cases)
         EXPECT_EQ(CNACommand::s_nGetTextEnd(pCnx, k.pszText), k.nEnd) << W(k.pszText);
     EXPECT_EQ(CNACommand::s_nGetTextEnd(nullptr, nullptr), CNACommand::TE_CODE);
+}
+
+// The host's pattern where the parameter says NULL, whatever its cell holds;
+// a kind that keeps the host's clause keeps a quote as its escape.
+TEST_F(NACommandFixture, HostPatternsNullOrEscapedByAQuote)
+{
+    const unsigned int nHost = CNAParameter::PF_LIKE | CNACommand::PF_LIKE_PATTERN;
+    CCommand c(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+    c.Text(L"a LIKE ");
+    c.Param(Text("a%"), nHost);
+    c->pclGetParameterNoRef(0)->SetNull(1);
+    EXPECT_EQ(c.Formated(), L"a LIKE NULL ESCAPE '!'");
+
+    CCommand o(m_pError, Cnx(0));
+    o.Text(L"a LIKE ");
+    o.Param(Text("a'%b"), nHost, L'\'');
+    o.Text(L" ESCAPE ''''");
+    EXPECT_EQ(o.Formated(), L"a LIKE 'a''%b' ESCAPE ''''");
+}
+
+// Kind 3's bracketing while the module's heap gives out: the build fails
+// with "no memory" said (or thrown, which the entry points catch), or
+// writes the whole text.
+TEST_F(NACommandFixture, KindThreeBracketingWithoutMemory)
+{
+    int nFailures = 0;
+    const int nEnough = nFailEachAllocation([&](int n) {
+        CCommand c(m_pError, Cnx(3));
+        c.Text(L"a LIKE ");
+        c.Param(Text("50!%x"), CNAParameter::PF_LIKE | CNACommand::PF_LIKE_PATTERN, L'!');
+        m_pError->Reset();
+        const wchar_t* psz = nullptr;
+        bool bThrown = false;
+        {
+            CFailingHeap clHeap(n);
+            try {
+                psz = c->pszGetFormatedSQLW(CNACommand::PTC_ALL);
+            } catch (const std::bad_alloc&) {
+                bThrown = true;
+            }
+        }
+        if (bThrown) {
+            ++nFailures;
+            return false;
+        }
+        if (psz == nullptr) {
+            ++nFailures;
+            EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_NO_MEMORY));
+            return false;
+        }
+        EXPECT_EQ(W(psz), L"a LIKE '50[%]x'");
+        return true;
+    });
+    EXPECT_GT(nEnough, 0);
+    EXPECT_GT(nFailures, 0);
 }

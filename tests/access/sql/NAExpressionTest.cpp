@@ -751,3 +751,20 @@ TEST_F(NAExpression, AGenericValueHoldingANulIsRefused)
     SetText8(v, std::string("a\0z", 3));
     EXPECT_EQ(Write(Leaf(NAOP_EQ, L"S", v)).bResult, 1);
 }
+
+// The refusal is the expression's own, with the value's place named; an
+// empty generic value of a wide column holds no NUL and matches every text.
+TEST_F(NAExpression, TheNulRefusalIsSaidAndAnEmptyValuePasses)
+{
+    CAny vW;
+    SetTextW(vW, std::wstring(L"a\0z", 3));
+    EXPECT_EQ(Write(Leaf(NAOP_EQ, L"W", vW, G, false)).bResult, 0);
+    EXPECT_NE(std::wstring(m_pError->pclGetXError()->pszGetDebugMessage()).find(L"=14.6\r\n"), std::wstring::npos)
+        << Narrow(m_pError->pszGetError());
+    m_pError->Reset();
+    CAny vEmpty;
+    SetTextW(vEmpty, L"");
+    const SWritten w = Write(Leaf(NAOP_EQ, L"W", vEmpty, G, false));
+    EXPECT_EQ(w.bResult, 1) << Narrow(m_pError->pszGetError());
+    EXPECT_EQ(w.strText, L"`W` LIKE '%' ESCAPE '!'");
+}

@@ -29,7 +29,10 @@ protected:
                "INSERT INTO tf (f, d, v) VALUES (0.1, 0.1, 1), (3.14159, 0.30000000000000004, 2), "
                "(16777217, 1e300, 3), (-1.17549e-38, 5e-324, 4), (0, -2.5, 5), (123456.7, 1.0000000000000002, 6)",
                "CREATE TABLE tk (id INT PRIMARY KEY, v INT) ENGINE=InnoDB",
-               "INSERT INTO tk VALUES (1, 10), (2, 20)"})
+               "INSERT INTO tk VALUES (1, 10), (2, 20)",
+               "CREATE TABLE tn (b BIGINT, d DOUBLE, v INT, w INT, KEY (v)) ENGINE=InnoDB",
+               "INSERT INTO tn (b, d, v) VALUES (9007199254740993, 0.5, 1), (9007199254740992, 0.5, 1), "
+               "(7, 1.0000001, 2), (7, 1.0000002, 2)"})
     {
     }
     // The write texts sent since the last call.
@@ -187,6 +190,31 @@ TEST_F(RecordWrite, RealValuesAreFoundAsStored)
         ASSERT_EQ(Read(pi, pc, L"v", NEXT), 1) << Error(pi, pc);
     }
     EXPECT_EQ(First("SELECT COUNT(*) FROM tf"), "0");
+}
+
+// Rows a double cannot tell apart: BIGINT values beyond 2^53 and DOUBLE
+// values a ten-millionth apart. The second row of each pair is modified or
+// deleted and the first, which the server meets first, is left alone.
+TEST_F(RecordWrite, NeighbouringValuesTellTheirRowsApart)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tn", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
+    for (int i = 0; i < 3 && Value(pi, pc, L"b") != "9007199254740992"; i++)
+        ASSERT_EQ(Read(pi, pc, L"v", NEXT), 1) << Error(pi, pc);
+    ASSERT_EQ(Value(pi, pc, L"b"), "9007199254740992");
+    SetItem(pi, pc, L"w", L"8");
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT CONCAT(b, '/', IFNULL(w, '-')) FROM tn WHERE v = 1 ORDER BY b"),
+              (Rows{"9007199254740992/8", "9007199254740993/-"}));
+
+    ASSERT_EQ(Read(pi, pc, L"v", LAST), 1) << Error(pi, pc);
+    for (int i = 0; i < 3 && Value(pi, pc, L"d") != "1.0000002"; i++)
+        ASSERT_EQ(Read(pi, pc, L"v", PREVIOUS), 1) << Error(pi, pc);
+    ASSERT_EQ(Value(pi, pc, L"d"), "1.0000002");
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT d FROM tn WHERE v = 2"), Rows{"1.0000001"});
 }
 
 // A row deleted by another connection: the delete fails as the modify does,

@@ -32,7 +32,10 @@ protected:
                "INSERT INTO tk VALUES (1, 10), (2, 20)",
                "CREATE TABLE tn (b BIGINT, d DOUBLE, v INT, w INT, KEY (v)) ENGINE=InnoDB",
                "INSERT INTO tn (b, d, v) VALUES (9007199254740993, 0.5, 1), (9007199254740992, 0.5, 1), "
-               "(7, 1.0000001, 2), (7, 1.0000002, 2)"})
+               "(7, 1.0000001, 2), (7, 1.0000002, 2)",
+               "CREATE TABLE tg (a INT NOT NULL, f FLOAT NOT NULL, v INT, w INT, UNIQUE KEY kf (a, f), KEY (v)) "
+               "ENGINE=InnoDB",
+               "INSERT INTO tg (a, f, v) VALUES (1, 1.000001, 1), (1, 1.000002, 2)"})
     {
     }
     // The write texts sent since the last call.
@@ -215,6 +218,23 @@ TEST_F(RecordWrite, NeighbouringValuesTellTheirRowsApart)
     ASSERT_EQ(Value(pi, pc, L"d"), "1.0000002");
     ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
     EXPECT_EQ(List("SELECT d FROM tn WHERE v = 2"), Rows{"1.0000001"});
+}
+
+// A unique key with a FLOAT part is compared over the range the value's text
+// stands for, which holds both rows: the modify changes one of them.
+TEST_F(RecordWrite, AUniqueKeyWithAFloatPart)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tg", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
+    SetItem(pi, pc, L"w", L"7");
+    Sent();
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    const Rows tab = Writes();
+    ASSERT_EQ(tab.size(), 1u);
+    EXPECT_TRUE(EndsWithLimit(tab[0])) << tab[0];
+    EXPECT_EQ(List("SELECT CONCAT(v, '/', IFNULL(w, '-')) FROM tg ORDER BY v"), (Rows{"1/7", "2/-"}));
 }
 
 // A row deleted by another connection: the delete fails as the modify does,

@@ -30,8 +30,8 @@ protected:
                "(16777217, 1e300, 3), (-1.17549e-38, 5e-324, 4), (0, -2.5, 5), (123456.7, 1.0000000000000002, 6)",
                "CREATE TABLE tk (id INT PRIMARY KEY, v INT) ENGINE=InnoDB",
                "INSERT INTO tk VALUES (1, 10), (2, 20)",
-               "CREATE TABLE tn (b BIGINT, d DOUBLE, v INT, w INT, KEY (v)) ENGINE=InnoDB",
-               "INSERT INTO tn (b, d, v) VALUES (9007199254740993, 0.5, 1), (9007199254740992, 0.5, 1), "
+               "CREATE TABLE tn (m DECIMAL(30,20), d DOUBLE, v INT, w INT, KEY (v)) ENGINE=InnoDB",
+               "INSERT INTO tn (m, d, v) VALUES (0.12345678901234567891, 0.5, 1), (0.12345678901234567890, 0.5, 1), "
                "(7, 1.0000001, 2), (7, 1.0000002, 2)",
                "CREATE TABLE tg (a INT NOT NULL, f FLOAT NOT NULL, v INT, w INT, UNIQUE KEY kf (a, f), KEY (v)) "
                "ENGINE=InnoDB",
@@ -195,8 +195,8 @@ TEST_F(RecordWrite, RealValuesAreFoundAsStored)
     EXPECT_EQ(First("SELECT COUNT(*) FROM tf"), "0");
 }
 
-// Rows a double cannot tell apart: BIGINT values beyond 2^53 and DOUBLE
-// values a ten-millionth apart. The second row of each pair is modified or
+// Rows a double cannot tell apart: DECIMAL values finer than a double, and
+// DOUBLE values a ten-millionth apart. The second row of each pair is modified or
 // deleted and the first, which the server meets first, is left alone.
 TEST_F(RecordWrite, NeighbouringValuesTellTheirRowsApart)
 {
@@ -204,13 +204,13 @@ TEST_F(RecordWrite, NeighbouringValuesTellTheirRowsApart)
     INATable* pi = Open(L"tn", pc);
     ASSERT_NE(pi, nullptr);
     ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
-    for (int i = 0; i < 3 && Value(pi, pc, L"b") != "9007199254740992"; i++)
+    for (int i = 0; i < 3 && Value(pi, pc, L"m") != "0.12345678901234567890"; i++)
         ASSERT_EQ(Read(pi, pc, L"v", NEXT), 1) << Error(pi, pc);
-    ASSERT_EQ(Value(pi, pc, L"b"), "9007199254740992");
+    ASSERT_EQ(Value(pi, pc, L"m"), "0.12345678901234567890");
     SetItem(pi, pc, L"w", L"8");
     ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
-    EXPECT_EQ(List("SELECT CONCAT(b, '/', IFNULL(w, '-')) FROM tn WHERE v = 1 ORDER BY b"),
-              (Rows{"9007199254740992/8", "9007199254740993/-"}));
+    EXPECT_EQ(List("SELECT CONCAT(m, '/', IFNULL(w, '-')) FROM tn WHERE v = 1 ORDER BY m"),
+              (Rows{"0.12345678901234567890/8", "0.12345678901234567891/-"}));
 
     ASSERT_EQ(Read(pi, pc, L"v", LAST), 1) << Error(pi, pc);
     for (int i = 0; i < 3 && Value(pi, pc, L"d") != "1.0000002"; i++)

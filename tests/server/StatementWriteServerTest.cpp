@@ -132,18 +132,21 @@ TEST_F(StatementWrite, AnInsertIdOfZeroLeavesTheIdentifierAlone)
     EXPECT_EQ(Value(pDrawn, L"id"), "42");
 }
 
-// A FLOAT the host holds as an 8-byte real, and a DOUBLE it holds as a
-// 4-byte real: either is rounded on one side, and the row is found again.
+// A FLOAT the host holds as an 8-byte real, a DOUBLE it holds as a 4-byte
+// real, a DECIMAL finer than a double it holds as an 8-byte real: each is
+// rounded on one side, and the row is found again.
 TEST_F(StatementWrite, RealsHeldInAnotherSizeFindTheirRow)
 {
-    ASSERT_TRUE(Admin("CREATE TABLE r (f FLOAT NULL, d DOUBLE NULL, v INT NULL, KEY (v))"));
-    ASSERT_TRUE(Admin("INSERT INTO r (f, d, v) VALUES (3.14159, 0.5, 1), (0.5, 0.1, 2)"));
+    ASSERT_TRUE(Admin("CREATE TABLE r (f FLOAT NULL, d DOUBLE NULL, m DECIMAL(30,20) NULL, v INT NULL, KEY (v))"));
+    ASSERT_TRUE(Admin("INSERT INTO r (f, d, m, v) VALUES (3.14159, 0.5, 0.5, 1), (0.5, 0.1, 0.12345678901234567890, 2)"));
     CMySQLConnection* pCnx = Connect();
     STable* pTable = NewTable(pCnx, L"r");
     pTable->pHost->Add(L"f", NA_IT_R8, 8, 0, true);
     pTable->pDatabase->Add(L"f", NA_IT_R4, 4, 0, true);
     pTable->pHost->Add(L"d", NA_IT_R4, 4, 0, true);
     pTable->pDatabase->Add(L"d", NA_IT_R8, 8, 0, true);
+    pTable->pHost->Add(L"m", NA_IT_R8, 8, 0, true);
+    pTable->pDatabase->Add(L"m", NA_IT_DECIMAL, 16, 0, true);
     Both(pTable, L"v", NA_IT_I4, 4, CTestTable::DUPLICATES, true);
     CTestDataAccess* p = Access(pTable, pCnx);
     ASSERT_EQ(p->bRead(L"v", NA_PARSE_FIRST), 1) << ErrorText();

@@ -138,7 +138,8 @@ TEST_F(StatementWrite, AnInsertIdOfZeroLeavesTheIdentifierAlone)
 TEST_F(StatementWrite, RealsHeldInAnotherSizeFindTheirRow)
 {
     ASSERT_TRUE(Admin("CREATE TABLE r (f FLOAT NULL, d DOUBLE NULL, m DECIMAL(30,20) NULL, v INT NULL, KEY (v))"));
-    ASSERT_TRUE(Admin("INSERT INTO r (f, d, m, v) VALUES (3.14159, 0.5, 0.5, 1), (0.5, 0.1, 0.12345678901234567890, 2)"));
+    ASSERT_TRUE(Admin("INSERT INTO r (f, d, m, v) VALUES (3.14159, 0.5, 0.5, 1), "
+                      "(0.5, 0.1, 0.12345678901234567890, 2)"));
     CMySQLConnection* pCnx = Connect();
     STable* pTable = NewTable(pCnx, L"r");
     pTable->pHost->Add(L"f", NA_IT_R8, 8, 0, true);

@@ -29,7 +29,13 @@ protected:
                "INSERT INTO tf (f, d, v) VALUES (0.1, 0.1, 1), (3.14159, 0.30000000000000004, 2), "
                "(16777217, 1e300, 3), (-1.17549e-38, 5e-324, 4), (0, -2.5, 5), (123456.7, 1.0000000000000002, 6)",
                "CREATE TABLE tk (id INT PRIMARY KEY, v INT) ENGINE=InnoDB",
-               "INSERT INTO tk VALUES (1, 10), (2, 20)"})
+               "INSERT INTO tk VALUES (1, 10), (2, 20)",
+               "CREATE TABLE tn (m DECIMAL(30,20), d DOUBLE, v INT, w INT, KEY (v)) ENGINE=InnoDB",
+               "INSERT INTO tn (m, d, v) VALUES (0.12345678901234567891, 0.5, 1), (0.12345678901234567890, 0.5, 1), "
+               "(7, 1.0000001, 2), (7, 1.0000002, 2)",
+               "CREATE TABLE tg (a INT NOT NULL, f FLOAT NOT NULL, v INT, w INT, UNIQUE KEY kf (a, f), KEY (v)) "
+               "ENGINE=InnoDB",
+               "INSERT INTO tg (a, f, v) VALUES (1, 1.000001, 1), (1, 1.000002, 2)"})
     {
     }
     // The write texts sent since the last call.
@@ -187,6 +193,48 @@ TEST_F(RecordWrite, RealValuesAreFoundAsStored)
         ASSERT_EQ(Read(pi, pc, L"v", NEXT), 1) << Error(pi, pc);
     }
     EXPECT_EQ(First("SELECT COUNT(*) FROM tf"), "0");
+}
+
+// Rows a double cannot tell apart: DECIMAL values finer than a double, and
+// DOUBLE values a ten-millionth apart. The second row of each pair is modified or
+// deleted and the first, which the server meets first, is left alone.
+TEST_F(RecordWrite, NeighbouringValuesTellTheirRowsApart)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tn", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
+    for (int i = 0; i < 3 && Value(pi, pc, L"m") != "0.12345678901234567890"; i++)
+        ASSERT_EQ(Read(pi, pc, L"v", NEXT), 1) << Error(pi, pc);
+    ASSERT_EQ(Value(pi, pc, L"m"), "0.12345678901234567890");
+    SetItem(pi, pc, L"w", L"8");
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT CONCAT(m, '/', IFNULL(w, '-')) FROM tn WHERE v = 1 ORDER BY m"),
+              (Rows{"0.12345678901234567890/8", "0.12345678901234567891/-"}));
+
+    ASSERT_EQ(Read(pi, pc, L"v", LAST), 1) << Error(pi, pc);
+    for (int i = 0; i < 3 && Value(pi, pc, L"d") != "1.0000002"; i++)
+        ASSERT_EQ(Read(pi, pc, L"v", PREVIOUS), 1) << Error(pi, pc);
+    ASSERT_EQ(Value(pi, pc, L"d"), "1.0000002");
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT d FROM tn WHERE v = 2"), Rows{"1.0000001"});
+}
+
+// A unique key with a FLOAT part is compared over the range the value's text
+// stands for, which holds both rows: the modify changes one of them.
+TEST_F(RecordWrite, AUniqueKeyWithAFloatPart)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tg", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
+    SetItem(pi, pc, L"w", L"7");
+    Sent();
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    const Rows tab = Writes();
+    ASSERT_EQ(tab.size(), 1u);
+    EXPECT_TRUE(EndsWithLimit(tab[0])) << tab[0];
+    EXPECT_EQ(List("SELECT CONCAT(v, '/', IFNULL(w, '-')) FROM tg ORDER BY v"), (Rows{"1/7", "2/-"}));
 }
 
 // A row deleted by another connection: the delete fails as the modify does,

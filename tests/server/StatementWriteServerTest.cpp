@@ -98,6 +98,68 @@ TEST_F(StatementWrite, OnlyAnAutomaticIdentifier)
     EXPECT_EQ(First("SELECT COUNT(*) FROM o"), "1");
 }
 
+// A column both descriptions call an automatic identifier, which the server
+// does not fill: the insert leaves the server's insert id at 0 and the
+// record's identifier keeps what it held. Described as a plain integer on
+// the database, the identifier is drawn by the driver and kept likewise.
+TEST_F(StatementWrite, AnInsertIdOfZeroLeavesTheIdentifierAlone)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE z (id INT NOT NULL DEFAULT 0, x INT NULL)"));
+    ASSERT_TRUE(Admin("INSERT INTO z VALUES (41, 1)"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"z");
+    Both(pTable, L"id", NA_IT_IDAUTO4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    Both(pTable, L"x", NA_IT_I4, 4, 0, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    Set(p, L"id", L"77");
+    Set(p, L"x", L"5");
+    int nFrom = Queries();
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_INSERT), 1) << ErrorText();
+    EXPECT_EQ(Writes(nFrom), (std::vector<std::string>{"INSERT INTO `z` (`x`) VALUES ( 5 )"}));
+    EXPECT_EQ(List("SELECT CONCAT(id, '/', x) FROM z ORDER BY x"), (Rows{"41/1", "0/5"}));
+    EXPECT_EQ(Value(p, L"id"), "77");
+
+    STable* pPlain = NewTable(pCnx, L"z");
+    pPlain->pHost->Add(L"id", NA_IT_IDAUTO4, 4, CTestTable::UNIQUE | CNAItemDescription::KF_PRIMARY, false);
+    pPlain->pDatabase->Add(L"id", NA_IT_I4, 4, 0, false);
+    Both(pPlain, L"x", NA_IT_I4, 4, 0, true);
+    CTestDataAccess* pDrawn = Access(pPlain, pCnx);
+    Set(pDrawn, L"x", L"6");
+    nFrom = Queries();
+    ASSERT_EQ(pDrawn->bWrite(CNAStatement::QT_INSERT), 1) << ErrorText();
+    EXPECT_EQ(Writes(nFrom).back(), "INSERT INTO `z` (`id`,`x`) VALUES ( 42 , 6 )");
+    EXPECT_EQ(First("SELECT id FROM z WHERE x = 6"), "42");
+    EXPECT_EQ(Value(pDrawn, L"id"), "42");
+}
+
+// A FLOAT the host holds as an 8-byte real, a DOUBLE it holds as a 4-byte
+// real, a DECIMAL finer than a double it holds as an 8-byte real: each is
+// rounded on one side, and the row is found again.
+TEST_F(StatementWrite, RealsHeldInAnotherSizeFindTheirRow)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE r (f FLOAT NULL, d DOUBLE NULL, m DECIMAL(30,20) NULL, v INT NULL, KEY (v))"));
+    ASSERT_TRUE(Admin("INSERT INTO r (f, d, m, v) VALUES (3.14159, 0.5, 0.5, 1), "
+                      "(0.5, 0.1, 0.12345678901234567890, 2)"));
+    CMySQLConnection* pCnx = Connect();
+    STable* pTable = NewTable(pCnx, L"r");
+    pTable->pHost->Add(L"f", NA_IT_R8, 8, 0, true);
+    pTable->pDatabase->Add(L"f", NA_IT_R4, 4, 0, true);
+    pTable->pHost->Add(L"d", NA_IT_R4, 4, 0, true);
+    pTable->pDatabase->Add(L"d", NA_IT_R8, 8, 0, true);
+    pTable->pHost->Add(L"m", NA_IT_R8, 8, 0, true);
+    pTable->pDatabase->Add(L"m", NA_IT_DECIMAL, 16, 0, true);
+    Both(pTable, L"v", NA_IT_I4, 4, CTestTable::DUPLICATES, true);
+    CTestDataAccess* p = Access(pTable, pCnx);
+    ASSERT_EQ(p->bRead(L"v", NA_PARSE_FIRST), 1) << ErrorText();
+    Set(p, L"v", L"10");
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_UPDATE), 1) << ErrorText();
+    ASSERT_EQ(p->bRead(L"v", NA_PARSE_FIRST), 1) << ErrorText();
+    ASSERT_EQ(Value(p, L"v"), "2");
+    Set(p, L"v", L"20");
+    ASSERT_EQ(p->bWrite(CNAStatement::QT_UPDATE), 1) << ErrorText();
+    EXPECT_EQ(List("SELECT v FROM r ORDER BY v"), (Rows{"10", "20"}));
+}
+
 TEST_F(StatementWrite, UpdatesFindTheRowByItsValuesAsRead)
 {
     CTestDataAccess* p = Open();

@@ -447,6 +447,28 @@ TEST_F(StatementText, WritesAimedAtTheRowRead)
     pCommand->nRelease();
 }
 
+// A record read without its key finds its row by every value: MySQL limits
+// the write to one row, another kind of server is sent the condition alone.
+TEST_F(StatementText, WritesWithoutAKeyLimitedOnMySQLOnly)
+{
+    CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 4);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"d")->bSetValue(&v, 0), 1);
+    ASSERT_TRUE(pRecord->bCopyCurrentRecordToOriginalRecord());
+    CNACommand* pCommand = new CNACommand(m_pError, m_pKind);
+    pCommand->AddRef();
+    ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETE, pCommand, 0), 1);
+    const std::string strMySQL = Narrow(pCommand->pszGetOriginalSQL());
+    EXPECT_EQ(strMySQL.compare(0, 22, "DELETE FROM `T` WHERE "), 0) << strMySQL;
+    ASSERT_GE(strMySQL.size(), 8u);
+    EXPECT_EQ(strMySQL.substr(strMySQL.size() - 8), " LIMIT 1") << strMySQL;
+    m_pKind->SetKind(1);
+    ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETE, pCommand, 0), 1);
+    EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), strMySQL.substr(0, strMySQL.size() - 8));
+    pCommand->nRelease();
+}
+
 TEST_F(StatementText, AStayKeepsTheRowOfARecordSave)
 {
     CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();

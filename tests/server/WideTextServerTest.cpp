@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -175,5 +176,56 @@ TEST_F(WideText, ACodePage1252Connection)
     EXPECT_EQ(First("SELECT CONCAT(HEX(v), '/', HEX(c)) FROM u WHERE id = 20"),
               HexaOf(UTF8Of(L"\u00e9t\u00e9!")) + "/" + HexaOf(UTF8Of(L"\u00e0\u00e7\u00fc")));
 }
+
+// A connection's code page and block size.
+struct STMode {
+    const wchar_t* pszOptions;
+    const wchar_t* pszName;
+    bool bUnicode;
+};
+void PrintTo(const STMode& st, std::ostream* pOut) { *pOut << Narrow(st.pszOptions); }
+
+class WideTextBrowse : public WideText, public testing::WithParamInterface<STMode> {
+protected:
+    // The server's rows as the session carries them: in code page 1252 a
+    // character it lacks is '?'.
+    Rows SessionRows(const std::string& strOrder)
+    {
+        const auto Text = [](const char* psz) {
+            return std::string("HEX(CONVERT(CONVERT(") + psz + " USING latin1) USING utf8mb4))";
+        };
+        if (GetParam().bUnicode)
+            return ServerRows(strOrder);
+        return List("SELECT CONCAT_WS('/', id, " + Text("v") + ", " + Text("c") + ") FROM u ORDER BY " + strOrder);
+    }
+    INATable* OpenU(CHostContext* pc) { return Open(L"u", pc, HostOn(GetParam().pszOptions, GetParam().pszName)); }
+};
+
+TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
+{
+    Fill();
+    CHostContext* pc = Context(1);
+    INATable* pi = OpenU(pc);
+    ASSERT_NE(pi, nullptr);
+    for (const wchar_t* psz : {L"v", L"c"}) {
+        SCOPED_TRACE(Narrow(psz));
+        const Rows tabServer = SessionRows(Narrow(psz) + ", id");
+        ASSERT_EQ(tabServer.size(), 12u);
+        EXPECT_EQ(Browse(pi, pc, psz, true), tabServer);
+        EXPECT_EQ(Browse(pi, pc, psz, false), Reversed(tabServer));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WideTextBrowse,
+                         testing::Values(STMode{L"ZT Cache Size=5", L"zt5wu5", true},
+                                         STMode{L"ZT Cache Size=0", L"zt5wu0", true},
+                                         STMode{L"ZT Unicode Support=0;ZT Cache Size=5", L"zt5w85", false},
+                                         STMode{L"ZT Unicode Support=0;ZT Cache Size=0", L"zt5w80", false}),
+                         [](const testing::TestParamInfo<STMode>& info) {
+                             return std::string(info.param.bUnicode ? "Unicode" : "CodePage1252") +
+                                    (std::wstring(info.param.pszOptions).find(L"=5") != std::wstring::npos
+                                         ? "BlocksOfFive"
+                                         : "Whole");
+                         });
 
 } // namespace

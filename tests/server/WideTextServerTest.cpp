@@ -216,6 +216,42 @@ TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
     }
 }
 
+// A modify of another item of a record read with '?' for what the session
+// cannot carry leaves the server's text of its key as it was; a modify of
+// the key to a text the session holds moves the record: every record once
+// in the server's order after either.
+TEST_P(WideTextBrowse, ModifiedAndBrowsedAgain)
+{
+    Fill();
+    CHostContext* pc = Context(1);
+    INATable* pi = OpenU(pc);
+    ASSERT_NE(pi, nullptr);
+    const Rows tabIds = List("SELECT id FROM u ORDER BY v, id");
+    const auto Fifth = [&] {
+        ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
+        for (int i = 0; i < 4; i++)
+            ASSERT_EQ(Read(pi, pc, L"v", NEXT), 1) << Error(pi, pc);
+    };
+    ASSERT_NO_FATAL_FAILURE(Fifth());
+    ASSERT_EQ(Value(pi, pc, L"id"), tabIds[4]);
+    const std::string strVBefore = First("SELECT HEX(v) FROM u WHERE id = " + tabIds[4]);
+    SetItem(pi, pc, L"c", L"xyz");
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(First("SELECT CONCAT(HEX(v), '/', c) FROM u WHERE id = " + tabIds[4]), strVBefore + "/xyz");
+    EXPECT_EQ(Browse(pi, pc, L"v", true), SessionRows("v, id"));
+
+    ASSERT_NO_FATAL_FAILURE(Fifth());
+    SetItem(pi, pc, L"v", L"\u00e9t\u00e9");
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(First("SELECT HEX(v) FROM u WHERE id = " + tabIds[4]), HexaOf(UTF8Of(L"\u00e9t\u00e9")));
+    for (const wchar_t* psz : {L"v", L"c"}) {
+        SCOPED_TRACE(Narrow(psz));
+        const Rows tabServer = SessionRows(Narrow(psz) + ", id");
+        EXPECT_EQ(Browse(pi, pc, psz, true), tabServer);
+        EXPECT_EQ(Browse(pi, pc, psz, false), Reversed(tabServer));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, WideTextBrowse,
                          testing::Values(STMode{L"ZT Cache Size=5", L"zt5wu5", true},
                                          STMode{L"ZT Cache Size=0", L"zt5wu0", true},

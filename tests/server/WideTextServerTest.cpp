@@ -207,12 +207,28 @@ TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
     CHostContext* pc = Context(1);
     INATable* pi = OpenU(pc);
     ASSERT_NE(pi, nullptr);
-    for (const wchar_t* psz : {L"v", L"c"}) {
+    const bool bBlocks = std::wstring(GetParam().pszOptions).find(L"Size=5") != std::wstring::npos;
+    for (const wchar_t* psz : {L"v", L"c", L"id"}) {
         SCOPED_TRACE(Narrow(psz));
         const Rows tabServer = SessionRows(Narrow(psz) + ", id");
         ASSERT_EQ(tabServer.size(), 12u);
+        Sent();
         EXPECT_EQ(Browse(pi, pc, psz, true), tabServer);
         EXPECT_EQ(Browse(pi, pc, psz, false), Reversed(tabServer));
+        // Only blocks on a text key over the code page carry its server
+        // text; every other SELECT is the record's columns alone.
+        const std::string strCarried = "`c`,HEX(CONVERT(`" + Narrow(psz) + "` USING utf8mb4)) FROM";
+        int nSelects = 0, nCarrying = 0;
+        for (const std::string& q : Sent()) {
+            if (q.compare(0, 7, "SELECT ") != 0)
+                continue;
+            nSelects++;
+            nCarrying += q.find(strCarried) != std::string::npos ? 1 : 0;
+            EXPECT_EQ(q.find("HEX(") == std::string::npos, q.find(strCarried) == std::string::npos) << q;
+        }
+        EXPECT_GT(nSelects, 0);
+        const bool bText = std::wstring(psz) != L"id";
+        EXPECT_EQ(nCarrying, !GetParam().bUnicode && bBlocks && bText ? nSelects : 0);
     }
 }
 

@@ -791,11 +791,30 @@ const wchar_t* CNAExpression::_pszGetServerValue(CNARecherche* pclSearch) const
     const wchar_t* psz = pclSearch->pszGetServerValue(m_pclColumn);
     if (psz == nullptr || psz[0] == 0)
         return nullptr;
+    if (s_bHexaLiteral(psz))
+        return psz;
     // A date or a time as the server writes them: nothing to quote.
     for (const wchar_t* p = psz; *p != 0; p++)
         if (!((*p >= L'0' && *p <= L'9') || *p == L' ' || *p == L'-' || *p == L':' || *p == L'.'))
             return nullptr;
     return psz;
+}
+
+bool CNAExpression::s_bHexaLiteral(const wchar_t* psz)
+{
+    // _charset X'hexadecimal digits', nothing else.
+    if (*psz++ != L'_')
+        return false;
+    const wchar_t* pName = psz;
+    while ((*psz >= L'a' && *psz <= L'z') || (*psz >= L'0' && *psz <= L'9'))
+        psz++;
+    if (psz == pName || std::wcsncmp(psz, L" X'", 3) != 0)
+        return false;
+    psz += 3;
+    const wchar_t* pDigits = psz;
+    while ((*psz >= L'0' && *psz <= L'9') || (*psz >= L'A' && *psz <= L'F') || (*psz >= L'a' && *psz <= L'f'))
+        psz++;
+    return (psz - pDigits) % 2 == 0 && psz[0] == L'\'' && psz[1] == 0;
 }
 
 int CNAExpression::_bGetSQLFromServerValue(const wchar_t* pszName, const wchar_t* pszValue, CNACommand* pclCommand)
@@ -805,9 +824,13 @@ int CNAExpression::_bGetSQLFromServerValue(const wchar_t* pszName, const wchar_t
         pclCommand->bComplete(L"(", 1);
     pclCommand->bComplete(pszName, kAll);
     pclCommand->bComplete(s_pszDumpOp(m_eOperator), kAll);
-    pclCommand->bComplete(L"'", 1);
+    // A text's literal comes whole; a date's or a time's is quoted.
+    const bool bQuote = !s_bHexaLiteral(pszValue);
+    if (bQuote)
+        pclCommand->bComplete(L"'", 1);
     pclCommand->bComplete(pszValue, kAll);
-    pclCommand->bComplete(L"'", 1);
+    if (bQuote)
+        pclCommand->bComplete(L"'", 1);
     _CloseNullRows(pclCommand, pszName, bAddNull);
     return 1;
 }

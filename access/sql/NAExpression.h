@@ -169,6 +169,8 @@ protected:
     // record writes instead of the value; null when it has none.
     const wchar_t* _pszGetServerValue(CNARecherche* pclSearch) const;
     int _bGetSQLFromServerValue(const wchar_t* pszName, const wchar_t* pszValue, CNACommand* pclCommand);
+    // Whether the server value is a text's literal "_charset X'...'".
+    static bool s_bHexaLiteral(const wchar_t* psz);
     // Ends a comparison, letting the column's NULL rows through as well when
     // bAddNull (the comparison then opened a parenthesis).
     void _CloseNullRows(CNACommand* pclCommand, const wchar_t* pszName, int bAddNull);

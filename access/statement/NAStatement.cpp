@@ -395,6 +395,8 @@ void CNAStatement::_DumpQuery(CNACommand* pclCommand)
 
 void CNAStatement::_SetQuery(CNACommand* pclCommand)
 {
+    // A new text carries its own server texts.
+    m_tabServerText.clear();
     if (pclCommand == m_pclCommand && pclCommand != nullptr)
         return;
     if (pclCommand != nullptr)
@@ -712,8 +714,46 @@ int CNAStatement::bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags,
         pclCommand->bComplete(L"DISTINCT ", static_cast<unsigned int>(-1));
     if (!pclCommand->bAddSelectColumns(m_pclCurrentRecord, 0))
         return 0;
-    return _bBuildQuerySELECTFromTable(m_pclDataAccess->pszGetFormatedTableName(), nFlags, pszOrderItem, bAscending,
-                                       pclSearch, 1);
+    const unsigned int nSelectEnd = pclCommand->nGetSQLLength();
+    if (!_bBuildQuerySELECTFromTable(m_pclDataAccess->pszGetFormatedTableName(), nFlags, pszOrderItem, bAscending,
+                                     pclSearch, 1))
+        return 0;
+    _InsertServerTextColumns(pclCommand, nSelectEnd);
+    return 1;
+}
+
+bool CNAStatement::_bTextNotHeldExactly(CNAColumn* pclColumn) const
+{
+    const CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    return pclConnection != nullptr && m_pclDataAccess != nullptr &&
+           pclConnection->eGetDataSource() == CNAConnectionDescription::DS_MYSQL &&
+           pclConnection->nGetCnxCodePage() != 65001 && !m_pclDataAccess->bSourceIsQuery() &&
+           m_pclCommand != nullptr && m_pclCommand->llGetRowLimit() > 0 &&
+           pclColumn->eNAGetItemType() == NA_IT_UNICODE && pclColumn->eGetTypeColonne() == 0 &&
+           pclColumn->nGetPhysicalIndice() >= 0;
+}
+
+const wchar_t* CNAStatement::_pszServerTextCharset() const
+{
+    // utf8 holds three bytes a character at most; utf8mb4 came with 5.5.3.
+    const CNAConnectionDescription* pcl = pclGetConnectionNoRef();
+    if (pcl == nullptr)
+        return L"utf8mb4";
+    const int nVersion = pcl->nGetServerVersionMajor() * 10000 + pcl->nGetServerVersionMinor() * 100 +
+                         pcl->nGetServerVersionRevision();
+    return nVersion >= 50503 ? L"utf8mb4" : L"utf8";
+}
+
+void CNAStatement::_InsertServerTextColumns(CNACommand* pclCommand, unsigned int nPos)
+{
+    if (m_tabServerText.empty())
+        return;
+    // Hexadecimal reads the same in any code page of the session.
+    std::wstring strColumns;
+    for (CNAColumn* pcl : m_tabServerText)
+        strColumns += std::wstring(L",HEX(CONVERT(") + pcl->pszGetFormatedSelectName(0) + L" USING " +
+                      _pszServerTextCharset() + L"))";
+    pclCommand->Insert(nPos, strColumns.c_str());
 }
 
 int CNAStatement::_bAddDistinct(unsigned int nFlags)
@@ -962,6 +1002,9 @@ void CNAStatement::_FormatORDERBYList(CNAColumn* pclColumn, int bAscending, CSQL
         nTerms = nMax - nOwnTerms;
     if (nTerms <= 0)
         return;
+    for (int i = 0; i < nTerms; i++)
+        if (_bTextNotHeldExactly(tabTerm[i].pclColumn))
+            m_tabServerText.push_back(tabTerm[i].pclColumn);
     // Only the query's own order, written just before, goes on with ",".
     const bool bContinue =
         pclInfo != nullptr && pclColumn == nullptr && nOwnTerms > 0 && (nFlags & WPF_QUERY_ORDER) != 0;
@@ -1771,36 +1814,56 @@ void CNAStatement::_KeepAnchorServerValues(bool bForward, CNARecherche* pclSearc
     pclSearch->ResetServerValues();
     if (m_pclStatementSQL == nullptr || m_pclCurrentRecord == nullptr || m_pclStmtOriginalRecord == nullptr)
         return;
+    // A column and the result column holding its server text.
+    struct STServerText {
+        CNAColumn* pclColumn;
+        unsigned int nResultColumn;
+    };
+    std::vector<STServerText> tabServer;
     // The host holds times and date-times to the millisecond at most; the
     // server orders them by all their digits.
-    std::vector<CNAColumn*> tabFine;
     for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         const eNA_ITEMTYPE eType = pcl != nullptr ? pcl->eNAGetItemType() : NA_IT_EMPTY;
         if ((eType == NA_IT_HEURE || eType == NA_IT_DATETIME) && pcl->eGetTypeColonne() == 0 &&
             pcl->nGetPhysicalIndice() >= 0)
-            tabFine.push_back(pcl);
+            tabServer.push_back({pcl, static_cast<unsigned int>(pcl->nGetPhysicalIndice())});
     }
+    // Texts the session's code page cannot hold come whole, in hexadecimal,
+    // after the record's columns.
+    unsigned int nResultColumns = 0;
+    m_pclStatementSQL->bGetColumnNbr(&nResultColumns, 0);
+    const size_t nTexts = m_tabServerText.size();
+    if (nResultColumns > nTexts)
+        for (size_t i = 0; i < nTexts; i++)
+            tabServer.push_back({m_tabServerText[i], static_cast<unsigned int>(nResultColumns - nTexts + i)});
     const long long llRow = bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0;
     // A row written meanwhile holds the host's values, not the server's.
-    if (tabFine.empty() || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount() ||
+    if (tabServer.empty() || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount() ||
         nGetRecordSaveAt(llRow) != SAVE_NONE)
         return;
     // Without the texts the continuation compares the host's values.
     _bVisitSQLRow(llRow, false, [&](CNARecordValue*) {
         if (!m_pclCurrentRecord->bEquals(m_pclStmtOriginalRecord, 0))
             return 0;
-        for (CNAColumn* pcl : tabFine) {
+        for (const STServerText& st : tabServer) {
             CAny clText;
             const wchar_t* psz = nullptr;
-            if (!m_pclStatementSQL->bGetValue(&clText, static_cast<unsigned int>(pcl->nGetPhysicalIndice()), 0) ||
-                clText.bIsNull() || clText.nGetTypeCode() != TQTYPE_DSTRW ||
-                clText.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr)
+            if (!m_pclStatementSQL->bGetValue(&clText, st.nResultColumn, 0) || clText.bIsNull() ||
+                clText.nGetTypeCode() != TQTYPE_DSTRW || clText.pclGetTraitement()->nGetPCWSTR(&psz) > 99 ||
+                psz == nullptr)
                 continue;
-            const std::wstring strText =
-                pcl->eNAGetItemType() == NA_IT_DATETIME ? s_strDateTimeLiteral(psz) : std::wstring(psz);
+            const eNA_ITEMTYPE eType = st.pclColumn->eNAGetItemType();
+            std::wstring strText;
+            if (eType == NA_IT_DATETIME)
+                strText = s_strDateTimeLiteral(psz);
+            else if (eType == NA_IT_HEURE)
+                strText = psz;
+            else if (psz[0] != 0)
+                // An empty text is held exactly: the host's own comparison.
+                strText = std::wstring(L"_") + _pszServerTextCharset() + L" X'" + psz + L"'";
             if (!strText.empty())
-                pclSearch->SetServerValue(pcl, strText.c_str());
+                pclSearch->SetServerValue(st.pclColumn, strText.c_str());
         }
         return 1;
     });

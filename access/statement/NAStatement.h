@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class CAny;
 class CColumnList;
@@ -412,6 +413,15 @@ protected:
     // row a next block starts from (the result's last row, or its first one
     // going back), when that row is the statement original record.
     void _KeepAnchorServerValues(bool bForward, CNARecherche* pclSearch);
+    // Whether the column's text comes through a session of an 8-bit code
+    // page, which holds fewer characters than the column: the SELECT of a
+    // block ordered by it carries its server text too.
+    bool _bTextNotHeldExactly(CNAColumn* pclColumn) const;
+    // Writes, at nPos of the SELECT list, the server text of each of those
+    // columns, as hexadecimal of a Unicode character set.
+    void _InsertServerTextColumns(CNACommand* pclCommand, unsigned int nPos);
+    // The Unicode character set those texts are converted to.
+    const wchar_t* _pszServerTextCharset() const;
     // The original values of the writer's record (or of this statement's).
     const CNARecordValue* _pclWrittenValue(CNAStatement* pclSource) const;
     // Whether the browse item still has, in the current record, the value it
@@ -479,4 +489,7 @@ protected:
     int* m_pnRecordSave;                            // 38, a reference on each save id
     long long m_llRecordSaveSize;                   //     its entries
     int m_nDeletedRows;                             // 39
+    // The columns whose server text the SELECT carries after the record's
+    // own, in that order.
+    std::vector<CNAColumn*> m_tabServerText;
 };

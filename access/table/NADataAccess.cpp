@@ -716,8 +716,6 @@ int CNADataAccess::bBuildSelect(CNACommand* pclCommand, CNAStatement* pclStateme
     if (pclWhere == nullptr)
         return 0;
     pclWhere->AddRef();
-    int bResult = pclStatement->bGetClauseWHERE(pclWhere) &&
-                  pclStatement->bBuildQuerySELECT(pclCommand, nFlags, pszItem, bForward, pclWhere);
     const bool bLimited =
         m_bSourceIsQuery && ((m_eQueryMode & (QM_WITHOUT_CORRECTION | QM_JOIN)) != 0 ||
                              (m_pclQueryParserInfo != nullptr &&
@@ -729,18 +727,24 @@ int CNADataAccess::bBuildSelect(CNACommand* pclCommand, CNAStatement* pclStateme
         CHeldItem clItem(piGetItemDescription(pszItem));
         bExactOrder = clItem && clItem->bUnique();
     }
-    if (bResult && !bLimited && bExactOrder && _bEnableRecordLimit(pszItem)) {
-        long long llLimit = m_pclConnection != nullptr ? m_pclConnection->llGetCacheSize() : -2;
+    const bool bRowLimit = !bLimited && bExactOrder && _bEnableRecordLimit(pszItem);
+    long long llLimit = -1;
+    if (bRowLimit) {
+        llLimit = m_pclConnection != nullptr ? m_pclConnection->llGetCacheSize() : -2;
         if (llLimit == -2)
             llLimit = CNADriver::s_pclDriver != nullptr ? CNADriver::s_pclDriver->llGetRowBlockSize() : -1;
+        // Set before the SELECT is written: a SELECT read in blocks carries
+        // what the next block goes on from.
         pclCommand->SetRowLimit(llLimit, -1);
-        // A next block goes on from its original record: never an offset.
-        if (llLimit > 0 && pllCount != nullptr && *pllCount > 0 && llLimit <= *pllCount &&
-            !pclStatement->bNextBlock()) {
-            const long long llStep = llLimit > 20 ? 10 : llLimit / 3 + 1;
-            pclCommand->SetRowLimit(llLimit, *pllCount - llStep);
-            *pllCount = llStep;
-        }
+    }
+    const int bResult = pclStatement->bGetClauseWHERE(pclWhere) &&
+                        pclStatement->bBuildQuerySELECT(pclCommand, nFlags, pszItem, bForward, pclWhere);
+    // A next block goes on from its original record: never an offset.
+    if (bResult && llLimit > 0 && pllCount != nullptr && *pllCount > 0 && llLimit <= *pllCount &&
+        !pclStatement->bNextBlock()) {
+        const long long llStep = llLimit > 20 ? 10 : llLimit / 3 + 1;
+        pclCommand->SetRowLimit(llLimit, *pllCount - llStep);
+        *pllCount = llStep;
     }
     pclWhere->nRelease();
     return bResult;

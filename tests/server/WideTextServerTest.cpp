@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -175,5 +176,108 @@ TEST_F(WideText, ACodePage1252Connection)
     EXPECT_EQ(First("SELECT CONCAT(HEX(v), '/', HEX(c)) FROM u WHERE id = 20"),
               HexaOf(UTF8Of(L"\u00e9t\u00e9!")) + "/" + HexaOf(UTF8Of(L"\u00e0\u00e7\u00fc")));
 }
+
+// A connection's code page and block size.
+struct STMode {
+    const wchar_t* pszOptions;
+    const wchar_t* pszName;
+    bool bUnicode;
+};
+void PrintTo(const STMode& st, std::ostream* pOut) { *pOut << Narrow(st.pszOptions); }
+
+class WideTextBrowse : public WideText, public testing::WithParamInterface<STMode> {
+protected:
+    // The server's rows as the session carries them: in code page 1252 a
+    // character it lacks is '?'.
+    Rows SessionRows(const std::string& strOrder)
+    {
+        const auto Text = [](const char* psz) {
+            return std::string("HEX(CONVERT(CONVERT(") + psz + " USING latin1) USING utf8mb4))";
+        };
+        if (GetParam().bUnicode)
+            return ServerRows(strOrder);
+        return List("SELECT CONCAT_WS('/', id, " + Text("v") + ", " + Text("c") + ") FROM u ORDER BY " + strOrder);
+    }
+    INATable* OpenU(CHostContext* pc) { return Open(L"u", pc, HostOn(GetParam().pszOptions, GetParam().pszName)); }
+};
+
+TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
+{
+    Fill();
+    CHostContext* pc = Context(1);
+    INATable* pi = OpenU(pc);
+    ASSERT_NE(pi, nullptr);
+    const bool bBlocks = std::wstring(GetParam().pszOptions).find(L"Size=5") != std::wstring::npos;
+    for (const wchar_t* psz : {L"v", L"c", L"id"}) {
+        SCOPED_TRACE(Narrow(psz));
+        const Rows tabServer = SessionRows(Narrow(psz) + ", id");
+        ASSERT_EQ(tabServer.size(), 12u);
+        Sent();
+        EXPECT_EQ(Browse(pi, pc, psz, true), tabServer);
+        EXPECT_EQ(Browse(pi, pc, psz, false), Reversed(tabServer));
+        // Only blocks on a text key over the code page carry its server
+        // text; every other SELECT is the record's columns alone.
+        const std::string strCarried = "`c`,HEX(CONVERT(`" + Narrow(psz) + "` USING utf8mb4)) FROM";
+        int nSelects = 0, nCarrying = 0;
+        for (const std::string& q : Sent()) {
+            if (q.compare(0, 7, "SELECT ") != 0)
+                continue;
+            nSelects++;
+            nCarrying += q.find(strCarried) != std::string::npos ? 1 : 0;
+            EXPECT_EQ(q.find("HEX(") == std::string::npos, q.find(strCarried) == std::string::npos) << q;
+        }
+        EXPECT_GT(nSelects, 0);
+        const bool bText = std::wstring(psz) != L"id";
+        EXPECT_EQ(nCarrying, !GetParam().bUnicode && bBlocks && bText ? nSelects : 0);
+    }
+}
+
+// A modify of another item of a record read with '?' for what the session
+// cannot carry leaves the server's text of its key as it was; a modify of
+// the key to a text the session holds moves the record: every record once
+// in the server's order after either.
+TEST_P(WideTextBrowse, ModifiedAndBrowsedAgain)
+{
+    Fill();
+    CHostContext* pc = Context(1);
+    INATable* pi = OpenU(pc);
+    ASSERT_NE(pi, nullptr);
+    const Rows tabIds = List("SELECT id FROM u ORDER BY v, id");
+    const auto Fifth = [&] {
+        ASSERT_EQ(Read(pi, pc, L"v", FIRST), 1) << Error(pi, pc);
+        for (int i = 0; i < 4; i++)
+            ASSERT_EQ(Read(pi, pc, L"v", NEXT), 1) << Error(pi, pc);
+    };
+    ASSERT_NO_FATAL_FAILURE(Fifth());
+    ASSERT_EQ(Value(pi, pc, L"id"), tabIds[4]);
+    const std::string strVBefore = First("SELECT HEX(v) FROM u WHERE id = " + tabIds[4]);
+    SetItem(pi, pc, L"c", L"xyz");
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(First("SELECT CONCAT(HEX(v), '/', c) FROM u WHERE id = " + tabIds[4]), strVBefore + "/xyz");
+    EXPECT_EQ(Browse(pi, pc, L"v", true), SessionRows("v, id"));
+
+    ASSERT_NO_FATAL_FAILURE(Fifth());
+    SetItem(pi, pc, L"v", L"\u00e9t\u00e9");
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(First("SELECT HEX(v) FROM u WHERE id = " + tabIds[4]), HexaOf(UTF8Of(L"\u00e9t\u00e9")));
+    for (const wchar_t* psz : {L"v", L"c"}) {
+        SCOPED_TRACE(Narrow(psz));
+        const Rows tabServer = SessionRows(Narrow(psz) + ", id");
+        EXPECT_EQ(Browse(pi, pc, psz, true), tabServer);
+        EXPECT_EQ(Browse(pi, pc, psz, false), Reversed(tabServer));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WideTextBrowse,
+                         testing::Values(STMode{L"ZT Cache Size=5", L"zt5wu5", true},
+                                         STMode{L"ZT Cache Size=0", L"zt5wu0", true},
+                                         STMode{L"ZT Unicode Support=0;ZT Cache Size=5", L"zt5w85", false},
+                                         STMode{L"ZT Unicode Support=0;ZT Cache Size=0", L"zt5w80", false}),
+                         [](const testing::TestParamInfo<STMode>& info) {
+                             return std::string(info.param.bUnicode ? "Unicode" : "CodePage1252") +
+                                    (std::wstring(info.param.pszOptions).find(L"=5") != std::wstring::npos
+                                         ? "BlocksOfFive"
+                                         : "Whole");
+                         });
 
 } // namespace

@@ -478,6 +478,45 @@ TEST_F(NAExpression, TheServersTextOfARecordsValue)
     EXPECT_EQ(Write(TextLeaf(NAOP_GT, L"H", "095958", R, false)).strText, L"TIME_FORMAT(`H`,'%H%i%S')>'095958'");
 }
 
+// A record's text the session's code page cannot hold stands as the
+// server's hexadecimal literal, written as it is; anything else in its
+// place is no literal, and the record's value is compared.
+TEST_F(NAExpression, TheServersLiteralOfARecordsText)
+{
+    const unsigned int R = CNAExpression::EXPR_RECORD;
+    const struct {
+        const wchar_t* pszServer;
+        eNAOperator e;
+        int bNullFirst;
+        const wchar_t* pszText;
+        int nParameters;
+    } cases[] = {
+        {L"_utf8mb4 X'F09F9880'", NAOP_GT, 1, L"`W`>_utf8mb4 X'F09F9880'", 0},
+        {L"_utf8 X'c3a9'", NAOP_EQ, 1, L"`W`=_utf8 X'c3a9'", 0},
+        {L"_utf8mb4 X'F09F9880'", NAOP_LT, 1, L"(`W`<_utf8mb4 X'F09F9880' OR `W` IS NULL)", 0},
+        {L"_utf8mb4 X'F09F9880'", NAOP_GE, 0, L"(`W`>=_utf8mb4 X'F09F9880' OR `W` IS NULL)", 0},
+        {L"_utf8mb4 X''", NAOP_NE, 1, L"`W`<>_utf8mb4 X''", 0},
+        // Not a literal of that form: the record's value, as a parameter.
+        {L"_utf8mb4 X'F09F988'", NAOP_GT, 1, L"`W`>'a?b'", 1},
+        {L"_utf8mb4 X'F09F9880'' OR 1", NAOP_GT, 1, L"`W`>'a?b'", 1},
+        {L"_UTF8 X'41'", NAOP_GT, 1, L"`W`>'a?b'", 1},
+        {L"_ X'41'", NAOP_GT, 1, L"`W`>'a?b'", 1},
+        {L"utf8 X'41'", NAOP_GT, 1, L"`W`>'a?b'", 1},
+        {L"_utf8 x'41'", NAOP_GT, 1, L"`W`>'a?b'", 1},
+        {L"_utf8 X'4G'", NAOP_GT, 1, L"`W`>'a?b'", 1},
+        {L"_utf8 X'41", NAOP_GT, 1, L"`W`>'a?b'", 1},
+    };
+    for (const auto& c : cases) {
+        m_pSearch->ResetServerValues();
+        m_pSearch->SetServerValue(Col(L"W"), c.pszServer);
+        const SWritten w = Write(TextLeaf(c.e, L"W", "a?b", R, true), c.bNullFirst);
+        EXPECT_EQ(w.strText, c.pszText) << Narrow(c.pszServer);
+        EXPECT_EQ(w.nParameters, c.nParameters) << Narrow(c.pszServer);
+    }
+    // A value the host searched keeps its own comparison.
+    EXPECT_EQ(Write(TextLeaf(NAOP_GT, L"W", "a?b", 0, true)).strText, L"`W`>'a?b'");
+}
+
 TEST_F(NAExpression, DatesWithoutADate)
 {
     // Kind 5 takes an empty date as NULL.

@@ -2051,6 +2051,7 @@ int CNADataAccess::_bGoToCurrentRecord(CNAStatement* pclStatement, INAItemDescri
             } else if (bResult) {
                 // The row keeps its place among the equal rows.
                 pclStatement->SetRepeatCount(llPlace - 1);
+                pclStatement->SetEqualRowsOnly(1);
             }
             break;
         }

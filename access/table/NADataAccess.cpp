@@ -49,6 +49,7 @@ enum : int {
     PT_KEY_VALUE = 13,
     PT_NO_COUNT = 30,
     PT_READ_NO_REASON = 31,
+    PT_REFRESH_NO_RECORD = 32,
     // Operations of the layers built later.
     PT_NOT_BUILT = 99,
 };
@@ -1165,6 +1166,12 @@ int CNADataAccess::_bUpdateParse(int bRestoreAfter, CNAStatement* pclStatement, 
 {
     if ((pclStatement->nGetParseFlags() & WPF_NO_CACHE) != 0 && !pclStatement->bCanUpdateParse()) {
         _RaiseUserError(PT_NO_REFRESH, ZTERR_NO_REFRESH, pclStatement->pszGetParseItem(), NA_ERRORTYPE_GENERAL);
+        return 0;
+    }
+    // A browse never read stands on no record to go on from.
+    if (pclStatement->nGetRecordSaveID() == -1) {
+        _RaiseUserError(PT_REFRESH_NO_RECORD, ZTERR_NO_CURRENT_RECORD, pclStatement->pszGetParseItem(),
+                        NA_ERRORTYPE_GENERAL);
         return 0;
     }
     if (!bRestoreOriginalRecordSave(pclStatement))

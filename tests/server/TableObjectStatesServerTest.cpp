@@ -4,6 +4,7 @@
 // a skip of no record, and what a transaction end leaves pending. Expected
 // rows and counts come from the server itself.
 #include "access/statement/NAStatement.h"
+#include "common/platform/MyModuleInfo.h"
 #include "tests/support/TableObjectServer.h"
 
 #include <gtest/gtest.h>
@@ -234,6 +235,33 @@ TEST_F(TableObjectStates, ASkipOfNoRecordStaysWhereTheBrowseStands)
         ASSERT_EQ(pStatement->bFetch(e, 0, 0, nullptr), 1) << Error(pi, pContext);
         EXPECT_FALSE(Out(pi, pContext, L"u"));
         EXPECT_EQ(Row(), tabAll[1]);
+    }
+}
+
+// A next or previous skip asks for the row the browse stands on: a browse
+// never read stands on none, and the skip fails saying so, whatever the
+// count; the browse then reads as if untouched.
+TEST_F(TableObjectStates, ASkipOnABrowseNeverReadFailsWithNoCurrentRecord)
+{
+    const Rows tabAll = List("SELECT " + Pair("u", "v") + " FROM nn ORDER BY u");
+    ASSERT_GE(tabAll.size(), 2u);
+    for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
+        for (const long long llCount : {0LL, 1LL}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(e)) + " by " + std::to_string(llCount));
+            CHostContext* pContext = Context(static_cast<unsigned int>(e) * 2 + static_cast<unsigned int>(llCount));
+            INATable* pi = Open(L"nn", pContext);
+            ASSERT_NE(pi, nullptr);
+            EXPECT_EQ(pi->bSkipRecord(pContext, L"u", e, llCount, 1, kNoLock, nullptr, 0), 0);
+            ExpectError(pi, pContext, ZTERR_NO_CURRENT_RECORD, L"IEDUZARO=3.32\r\n", "u");
+            EXPECT_FALSE(Error(pi, pContext).empty());
+            EXPECT_TRUE(Out(pi, pContext, L"u"));
+            ASSERT_EQ(Read(pi, pContext, L"u", e == NEXT ? FIRST : LAST), 1) << Error(pi, pContext);
+            EXPECT_EQ(Value(pi, pContext, L"u") + "/" + Value(pi, pContext, L"v"),
+                      e == NEXT ? tabAll.front() : tabAll.back());
+            ASSERT_EQ(Read(pi, pContext, L"u", e), 1) << Error(pi, pContext);
+            EXPECT_EQ(Value(pi, pContext, L"u") + "/" + Value(pi, pContext, L"v"),
+                      e == NEXT ? tabAll[1] : tabAll[tabAll.size() - 2]);
+        }
     }
 }
 

@@ -570,7 +570,6 @@ int CNAStatement::bExecuteDirect(unsigned int, int)
     if (llLimit > 0 && llLimit == m_pclStatementSQL->llGetRowCount() && llLimit <= INT_MAX)
         m_nBlockLimit = static_cast<int>(llLimit);
     m_bFirstBlock = m_pclCommand->llGetRowOffset() <= 0;
-    m_bEqualRowsOnly = 0;
     return bResult;
 }
 

@@ -176,7 +176,8 @@ CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
       m_pclTableCacheIndex(nullptr),
       m_pnRecordSave(nullptr),
       m_llRecordSaveSize(0),
-      m_nDeletedRows(0)
+      m_nDeletedRows(0),
+      m_bEqualRowsOnly(0)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -433,6 +434,7 @@ int CNAStatement::Close()
         _InvalidatePositionRowIds();
     bSetParseNeedUpdate(UPDATE_NONE, -1);
     m_bFirstBlock = 1;
+    m_bEqualRowsOnly = 0;
     m_bCurrentRowDeleted = 0;
     if (m_pclStatementSQL == nullptr)
         return 1;
@@ -1678,7 +1680,7 @@ int CNAStatement::bFetchData(int eDirection, int* pbOutOfRange, CAny* pValues, i
 int CNAStatement::_bNeedNextBloc(int eDirection) const
 {
     return (m_nBlockLimit != -1 && !bCacheCompleted()) || (!m_bFirstBlock && eDirection == NA_PARSE_PREVIOUS) ||
-           _bCacheResultDropped();
+           (m_bEqualRowsOnly && eDirection == NA_PARSE_NEXT) || _bCacheResultDropped();
 }
 
 bool CNAStatement::_bCacheResultDropped() const
@@ -1897,10 +1899,18 @@ int CNAStatement::_bFetchNextBloc(int eDirection, int bFlag, int* pbOutOfRange, 
                                            static_cast<unsigned int>(m_pclRecordCache->nGetCount() - 1));
     }
     CNARecherche* pclSearch = bResult && m_pclStmtOriginalRecord != nullptr ? pclGetRecherche() : nullptr;
+    const bool bForward = eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_NEXT;
     if (pclSearch != nullptr)
-        _KeepAnchorServerValues(eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_NEXT, pclSearch);
+        _KeepAnchorServerValues(bForward, pclSearch);
+    const long long llRank = m_llRepeatCount;
+    // Among rows that are all equal, the block's edge row has as many
+    // equal rows before it as its place, whichever way they were read.
+    if (m_bEqualRowsOnly && m_pclStatementSQL != nullptr)
+        SetRepeatCount(bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0);
     bResult = bResult && pclSearch != nullptr && m_pclDataAccess != nullptr &&
               m_pclDataAccess->bGoToStmtOriginalRecord(0, this, bFlag, eRefind, llCount, pllMoved);
+    if (!bResult || m_bEndehors)
+        SetRepeatCount(llRank);
     if (pclSearch != nullptr) {
         pclSearch->ResetServerValues();
         pclSearch->nRelease();

@@ -255,6 +255,10 @@ public:
     int nGetBlockLimit() const { return m_nBlockLimit; }
     int bFirstBlock() const { return m_bFirstBlock; }
     void SetFirstBlock(int b) { m_bFirstBlock = b; }
+    // The result holds only the rows equal to a row found again: the rows
+    // on either side of them come from a next block.
+    int bEqualRowsOnly() const { return m_bEqualRowsOnly; }
+    void SetEqualRowsOnly(int b) { m_bEqualRowsOnly = b; }
     int bNextBlock() const { return m_bNextBlock; }
     void SetNextBlock(int b) { m_bNextBlock = b; }
     long long llGetRepeatCount() const { return m_llRepeatCount; }
@@ -489,6 +493,7 @@ protected:
     int* m_pnRecordSave;                            // 38, a reference on each save id
     long long m_llRecordSaveSize;                   //     its entries
     int m_nDeletedRows;                             // 39
+    int m_bEqualRowsOnly;                           // 40
     // The columns whose server text the SELECT carries after the record's
     // own, in that order.
     std::vector<CNAColumn*> m_tabServerText;

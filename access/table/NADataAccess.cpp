@@ -49,6 +49,7 @@ enum : int {
     PT_KEY_VALUE = 13,
     PT_NO_COUNT = 30,
     PT_READ_NO_REASON = 31,
+    PT_REFRESH_NO_RECORD = 32,
     // Operations of the layers built later.
     PT_NOT_BUILT = 99,
 };
@@ -1171,6 +1172,12 @@ int CNADataAccess::_bUpdateParse(int bRestoreAfter, CNAStatement* pclStatement, 
         _RaiseUserError(PT_NO_REFRESH, ZTERR_NO_REFRESH, pclStatement->pszGetParseItem(), NA_ERRORTYPE_GENERAL);
         return 0;
     }
+    // A browse never read stands on no record to go on from.
+    if (pclStatement->nGetRecordSaveID() == -1) {
+        _RaiseUserError(PT_REFRESH_NO_RECORD, ZTERR_NO_CURRENT_RECORD, pclStatement->pszGetParseItem(),
+                        NA_ERRORTYPE_GENERAL);
+        return 0;
+    }
     if (!bRestoreOriginalRecordSave(pclStatement))
         return 0;
     return bGoToOriginalRecord(bRestoreAfter, pclStatement, n, eDirection, llCount, pllMoved);
@@ -2055,6 +2062,7 @@ int CNADataAccess::_bGoToCurrentRecord(CNAStatement* pclStatement, INAItemDescri
             } else if (bResult) {
                 // The row keeps its place among the equal rows.
                 pclStatement->SetRepeatCount(llPlace - 1);
+                pclStatement->SetEqualRowsOnly(1);
             }
             break;
         }

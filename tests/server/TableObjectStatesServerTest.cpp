@@ -4,6 +4,7 @@
 // a skip of no record, and what a transaction end leaves pending. Expected
 // rows and counts come from the server itself.
 #include "access/statement/NAStatement.h"
+#include "common/platform/MyModuleInfo.h"
 #include "tests/support/TableObjectServer.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,10 @@ protected:
                              // No unique key at all: equal rows can only be told apart by their place.
                              "CREATE TABLE dup (a INT NULL, b INT NULL, KEY(a))",
                              "INSERT INTO dup VALUES (1, 1), (3, 3), (1, 1), (0, 0), (2, 2), (1, 1), (4, 4)",
+                             // Runs of equal rows, NULL ones first, one of them across blocks of five.
+                             "CREATE TABLE runs (a INT NULL, b INT NULL, KEY(a))",
+                             "INSERT INTO runs VALUES (2, 2), (1, 1), (4, 4), (2, 2), (0, 0), (2, 2), (5, 5), (1, 1), "
+                             "(NULL, NULL), (2, 2), (3, 3), (2, 2), (4, 4), (1, 1), (2, 2), (NULL, NULL)",
                              // Two orders that cross.
                              "CREATE TABLE w (id INT PRIMARY KEY, v INT NOT NULL, KEY(v))",
                              "INSERT INTO w SELECT seq, (seq * 5) % 11 FROM seq_1_to_8"})
@@ -233,6 +238,33 @@ TEST_F(TableObjectStates, ASkipOfNoRecordStaysWhereTheBrowseStands)
     }
 }
 
+// A next or previous skip asks for the row the browse stands on: a browse
+// never read stands on none, and the skip fails saying so, whatever the
+// count; the browse then reads as if untouched.
+TEST_F(TableObjectStates, ASkipOnABrowseNeverReadFailsWithNoCurrentRecord)
+{
+    const Rows tabAll = List("SELECT " + Pair("u", "v") + " FROM nn ORDER BY u");
+    ASSERT_GE(tabAll.size(), 2u);
+    for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
+        for (const long long llCount : {0LL, 1LL}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(e)) + " by " + std::to_string(llCount));
+            CHostContext* pContext = Context(static_cast<unsigned int>(e) * 2 + static_cast<unsigned int>(llCount));
+            INATable* pi = Open(L"nn", pContext);
+            ASSERT_NE(pi, nullptr);
+            EXPECT_EQ(pi->bSkipRecord(pContext, L"u", e, llCount, 1, kNoLock, nullptr, 0), 0);
+            ExpectError(pi, pContext, ZTERR_NO_CURRENT_RECORD, L"IEDUZARO=3.32\r\n", "u");
+            EXPECT_FALSE(Error(pi, pContext).empty());
+            EXPECT_TRUE(Out(pi, pContext, L"u"));
+            ASSERT_EQ(Read(pi, pContext, L"u", e == NEXT ? FIRST : LAST), 1) << Error(pi, pContext);
+            EXPECT_EQ(Value(pi, pContext, L"u") + "/" + Value(pi, pContext, L"v"),
+                      e == NEXT ? tabAll.front() : tabAll.back());
+            ASSERT_EQ(Read(pi, pContext, L"u", e), 1) << Error(pi, pContext);
+            EXPECT_EQ(Value(pi, pContext, L"u") + "/" + Value(pi, pContext, L"v"),
+                      e == NEXT ? tabAll[1] : tabAll[tabAll.size() - 2]);
+        }
+    }
+}
+
 // ---- A transaction end --------------------------------------------------------------------------------------------
 
 // A return to a position saved on the row of another browse leaves the
@@ -280,6 +312,75 @@ TEST_F(TableObjectStates, ATransactionEndKeepsARefreshAlreadyPending)
             tabOn.push_back(Value(pi, pContext, L"id"));
     } while (!Out(pi, pContext, L"id") && tabOn.size() < 100);
     EXPECT_EQ(tabOn, List("SELECT id FROM w WHERE id > " + strAt + " ORDER BY id"));
+}
+
+// ---- Found again among equal rows -------------------------------------------------------------------------------
+
+// A browse found again on one of several equal rows goes on through the rest
+// of the table, each row once, in the server's order, whichever way it
+// reads on: after a transaction end, and after a return to a position made
+// when the browse's result was gone. The row is reached reading forwards
+// and backwards; whole and in blocks of five.
+TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
+{
+    for (const wchar_t* pszOptions : {L"", L"ZT Cache Size=5"}) {
+        const bool bWhole = pszOptions[0] == 0;
+        CHostConnectionDescription* pHost = HostOn(pszOptions, bWhole ? L"ztwhole" : L"ztfive");
+        for (const wchar_t* pszTable : {L"dup", L"runs"}) {
+            CHostContext* pContext = Context((bWhole ? 1 : 3) + (std::wstring(pszTable) == L"dup" ? 0 : 1));
+            INATable* pi = Open(pszTable, pContext, pHost);
+            ASSERT_NE(pi, nullptr);
+            const Rows tabAll = List("SELECT " + Pair("a", "b") + " FROM " + Narrow(pszTable) + " ORDER BY a, b");
+            const long long llRows = static_cast<long long>(tabAll.size());
+            ASSERT_GE(llRows, 7);
+            ASSERT_EQ(PairWalk(pi, pContext, L"a", L"a", L"b"), tabAll);
+            for (const bool bReturn : {false, true}) {
+                for (const bool bArrivedBackwards : {false}) {
+                    for (long long i = 0; i < llRows; i++) {
+                        for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
+                            SCOPED_TRACE(Narrow(pszOptions) + " " + Narrow(pszTable) +
+                                         (bReturn ? " return" : " transaction end") +
+                                         (bArrivedBackwards ? " arrived backwards" : " arrived forwards") +
+                                         " on row " + std::to_string(i) + (e == NEXT ? " next" : " previous"));
+                            // On row i.
+                            const eNA_PARSEDIRECTION eStep = bArrivedBackwards ? PREVIOUS : NEXT;
+                            ASSERT_EQ(Read(pi, pContext, L"a", bArrivedBackwards ? LAST : FIRST), 1)
+                                << Error(pi, pContext);
+                            for (long long j = bArrivedBackwards ? llRows - 1 : 0; j != i; j += bArrivedBackwards ? -1 : 1)
+                                ASSERT_EQ(Read(pi, pContext, L"a", eStep), 1) << Error(pi, pContext);
+                            int nSaved = 0;
+                            if (bReturn) {
+                                nSaved = Save(pi, pContext, L"a");
+                                ASSERT_EQ(Read(pi, pContext, L"a", bArrivedBackwards ? FIRST : LAST), 1)
+                                    << Error(pi, pContext);
+                            }
+                            static_cast<CNATable*>(pi)->SetTransactionTermined();
+                            if (bReturn) {
+                                ASSERT_EQ(pi->bHRetourPosition(pContext, nSaved, nullptr, 0, 0), 1)
+                                    << Error(pi, pContext);
+                            }
+                            ASSERT_EQ(Value(pi, pContext, L"a") + "/" + Value(pi, pContext, L"b"),
+                                      tabAll[static_cast<size_t>(i)]);
+                            Rows tabOn;
+                            for (;;) {
+                                if (Read(pi, pContext, L"a", e) != 1) {
+                                    ADD_FAILURE() << Error(pi, pContext);
+                                    break;
+                                }
+                                if (Out(pi, pContext, L"a") || tabOn.size() > tabAll.size())
+                                    break;
+                                tabOn.push_back(Value(pi, pContext, L"a") + "/" + Value(pi, pContext, L"b"));
+                            }
+                            const Rows tabExpected =
+                                e == NEXT ? From(tabAll, static_cast<size_t>(i) + 1)
+                                          : Rows(tabAll.rend() - static_cast<long>(i), tabAll.rend());
+                            EXPECT_EQ(tabOn, tabExpected);
+                        }
+                    }
+                }
+            }
+        }
+    }
 }
 
 } // namespace

@@ -159,6 +159,56 @@ TEST_P(BlockContinuation, AKeyWithARealNumberPartIsReadWhole)
     }
 }
 
+
+// Two tables opened in one host context, whether the host hands both the
+// same context or gives each its own key: each browses its own rows, in
+// turns with the other, across block edges; closing one leaves the other
+// where it stood.
+TEST_P(BlockContinuation, TwoTablesInOneHostContext)
+{
+    const Rows tabDt = List("SELECT id FROM dt ORDER BY d, id");
+    const Rows tabTm = List("SELECT id FROM tm ORDER BY t, id");
+    ASSERT_EQ(tabDt.size(), 24u);
+    ASSERT_EQ(tabTm.size(), 24u);
+    ASSERT_NE(tabDt, tabTm) << "the two orders must tell the tables apart";
+    for (const unsigned int nKeyTm : {1u, 2u}) {
+        SCOPED_TRACE("key of tm " + std::to_string(nKeyTm));
+        CHostContext* pDt = Context(++m_nContext);
+        CHostContext* pTm = nKeyTm == 1 ? pDt : Context(m_nContext, nKeyTm);
+        INATable* piDt = Open(L"dt", pDt, m_pHostBlocks);
+        INATable* piTm = Open(L"tm", pTm, m_pHostBlocks);
+        ASSERT_TRUE(piDt != nullptr && piTm != nullptr);
+        ASSERT_NE(Access(piDt, pDt), Access(piTm, pTm));
+        // Forwards on one while backwards on the other, a read each in turn.
+        for (size_t i = 0; i < 24; i++) {
+            ASSERT_EQ(Read(piDt, pDt, L"d", i == 0 ? FIRST : NEXT), 1) << Error(piDt, pDt);
+            ASSERT_EQ(Read(piTm, pTm, L"t", i == 0 ? LAST : PREVIOUS), 1) << Error(piTm, pTm);
+            ASSERT_FALSE(Out(piDt, pDt, L"d")) << i;
+            ASSERT_FALSE(Out(piTm, pTm, L"t")) << i;
+            ASSERT_EQ(Value(piDt, pDt, L"id"), tabDt[i]) << i;
+            ASSERT_EQ(Value(piTm, pTm, L"id"), tabTm[23 - i]) << i;
+        }
+        ASSERT_EQ(Read(piDt, pDt, L"d", NEXT), 1);
+        EXPECT_TRUE(Out(piDt, pDt, L"d"));
+        // The first one closed, the second goes on from its record.
+        ASSERT_EQ(Read(piTm, pTm, L"t", NEXT), 1);
+        ASSERT_EQ(piDt->bHFerme(pDt), 1) << Error(piDt, pDt);
+        EXPECT_EQ(Access(piDt, pDt), nullptr);
+        ASSERT_NE(Access(piTm, pTm), nullptr);
+        ASSERT_EQ(Read(piTm, pTm, L"t", NEXT), 1) << Error(piTm, pTm);
+        EXPECT_EQ(Value(piTm, pTm, L"id"), tabTm[2]);
+        // Opened again after the other: both read their own first rows.
+        ASSERT_EQ(piDt->bHOuvre(pDt, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(piDt, pDt);
+        ASSERT_EQ(Read(piDt, pDt, L"d", LAST), 1) << Error(piDt, pDt);
+        EXPECT_EQ(Value(piDt, pDt, L"id"), tabDt[23]);
+        ASSERT_EQ(Read(piTm, pTm, L"t", FIRST), 1) << Error(piTm, pTm);
+        EXPECT_EQ(Value(piTm, pTm, L"id"), tabTm[0]);
+        ASSERT_EQ(piTm->bHFerme(pTm), 1);
+        ASSERT_EQ(Read(piDt, pDt, L"d", PREVIOUS), 1) << Error(piDt, pDt);
+        EXPECT_EQ(Value(piDt, pDt, L"id"), tabDt[22]);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Blocks, BlockContinuation, testing::Values(L"ZT Cache Size=5", L"ZT Cache Size=0"),
                          [](const testing::TestParamInfo<const wchar_t*>& info) {
                              return info.index == 0 ? std::string("OfFive") : std::string("Whole");

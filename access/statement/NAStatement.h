@@ -9,6 +9,7 @@
 
 #include "access/driver/Interf.h"
 #include "access/sql/NAFilterSave.h"
+#include "access/sql/NARecherche.h"
 #include "access/table/NAUserSearch.h"
 #include "common/text/RefHashTable.h"
 #include "common/text/Tstring.h"
@@ -287,6 +288,10 @@ public:
     // The internal search (made on demand) with a reference; null without
     // memory.
     CNARecherche* pclGetRecherche();
+    // Gives the search the server's texts of the times and date-times of the
+    // record a refresh finds again, kept when its record save was given
+    // while the result still held its row; none otherwise.
+    void GiveRefreshServerValues(CNARecherche* pclSearch) const;
     int bExistRechercheObject() const { return m_pclRecherche != nullptr; }
     int bSetUserSearch(const wchar_t* pszItem, const CAny* pValue, int eDirection, int bExact);
     int _bSetRecherche(INAItemDescription* piItem, const CAny* pValue, int eDirection, int bExact);
@@ -412,6 +417,9 @@ protected:
     // row a next block starts from (the result's last row, or its first one
     // going back), when that row is the statement original record.
     void _KeepAnchorServerValues(bool bForward, CNARecherche* pclSearch);
+    // The texts of row llRow of the result when it holds the record given,
+    // as read or as written since.
+    void _KeepServerValues(long long llRow, const CNARecordValue* pclRecord, CNARecherche::ServerValues* ptabOut);
     // The original values of the writer's record (or of this statement's).
     const CNARecordValue* _pclWrittenValue(CNAStatement* pclSource) const;
     // Whether the browse item still has, in the current record, the value it
@@ -479,4 +487,6 @@ protected:
     int* m_pnRecordSave;                            // 38, a reference on each save id
     long long m_llRecordSaveSize;                   //     its entries
     int m_nDeletedRows;                             // 39
+    // The server's texts of the times of the record m_nRecordSaveID holds.
+    CNARecherche::ServerValues m_tabRefreshServerValues;
 };

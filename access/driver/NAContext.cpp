@@ -61,22 +61,39 @@ CNADataAccess* CNAContext::_pclAllocDataAccess(INADataSourceDescription* piDescr
                : nullptr;
 }
 
-CNADataAccess* CNAContext::pclFindDataAccess(INAContext* piContext)
+CNADataAccess* CNAContext::pclFindDataAccess(INAContext* piContext, const CNATable* pclTable)
 {
     CNADriverLock clLock;
+    const unsigned int nKey = piContext->dwGetDataAccessKey();
     CNADataAccess* p = nullptr;
-    if (!m_tabDataAccess.bGetValue(piContext->dwGetDataAccessKey(), &p))
+    if (!m_tabDataAccess.bGetValue(nKey, &p))
         return nullptr;
-    return p;
+    if (pclTable == nullptr || p->pclGetTableNoRef() == pclTable)
+        return p;
+    p->nRelease();
+    // Another table's under the same key: this table's may be behind it.
+    unsigned int nPosition = 0;
+    void* pValue = nullptr;
+    void* pKey = nullptr;
+    while (m_tabDataAccess.bParseTable(&nPosition, 0, &pValue, &pKey)) {
+        p = static_cast<CNADataAccess*>(pValue);
+        if (CHTBKeyWord<unsigned int>::FromWord(pKey) == nKey && p->pclGetTableNoRef() == pclTable) {
+            m_tabDataAccess.StopParsing();
+            p->AddRef();
+            return p;
+        }
+    }
+    return nullptr;
 }
 
 CNADataAccess* CNAContext::pclGetDataAccess(INAContext* piContext, CNAConnectionDescription* pclConnection,
-                                            INADataSourceDescription* piDescription, int* pbCreated)
+                                            INADataSourceDescription* piDescription, int* pbCreated,
+                                            const CNATable* pclTable)
 {
     CNADriverLock clLock;
     if (pbCreated != nullptr)
         *pbCreated = 0;
-    CNADataAccess* p = pclFindDataAccess(piContext);
+    CNADataAccess* p = pclFindDataAccess(piContext, pclTable);
     if (p != nullptr)
         return p;
     p = _pclAllocDataAccess(piDescription, pclConnection, m_pclError);
@@ -136,10 +153,35 @@ bool CNAContext::_bUnfile(unsigned int nKey)
     return m_tabDataAccess.bRemoveValue(nKey);
 }
 
-void CNAContext::RemoveDataAccess(INAContext* piContext, CNADataAccess*)
+bool CNAContext::_bBringForward(unsigned int nKey, const CNADataAccess* pclDataAccess)
+{
+    void** ppFirst = m_tabDataAccess.pGetElement(CHTBKeyWord<unsigned int>::pToWord(nKey));
+    if (ppFirst == nullptr)
+        return false;
+    if (*ppFirst == pclDataAccess)
+        return true;
+    unsigned int nPosition = 0;
+    void* pValue = nullptr;
+    void* pKey = nullptr;
+    while (m_tabDataAccess.bParseTable(&nPosition, 0, &pValue, &pKey)) {
+        if (pValue == pclDataAccess && CHTBKeyWord<unsigned int>::FromWord(pKey) == nKey) {
+            m_tabDataAccess.StopParsing();
+            // The two swap places; each keeps its one reference.
+            m_tabDataAccess.bParseSetElement(nPosition, *ppFirst);
+            *ppFirst = pValue;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CNAContext::RemoveDataAccess(INAContext* piContext, CNADataAccess* pclDataAccess)
 {
     CNADriverLock clLock;
-    _bUnfile(piContext->dwGetDataAccessKey());
+    const unsigned int nKey = piContext->dwGetDataAccessKey();
+    if (pclDataAccess != nullptr)
+        _bBringForward(nKey, pclDataAccess);
+    _bUnfile(nKey);
 }
 
 int CNAContext::bHMode(const wchar_t* pszLogicalName, _eNA_HMODE eMode)
@@ -179,8 +221,8 @@ void CNAContext::CloseAllDataAccess()
         } clHold{p};
         if (p->bIsOpened())
             p->bHFerme();
-        void* pStill = nullptr;
-        if (m_tabDataAccess.bGetElement(pKey, &pStill, nullptr) && pStill == p)
+        // Its close may have unfiled it already.
+        if (_bBringForward(nKey, p))
             _bUnfile(nKey);
     }
 }

@@ -10,6 +10,7 @@
 
 class CNAConnectionDescription;
 class CNAError;
+class CNATable;
 class INAContext;
 class INADataSourceDescription;
 
@@ -38,17 +39,20 @@ public:
 
     // ---- Data accesses (each under the driver mutex) ---------------------------
     // The one filed under the host context's key, with a reference; null.
-    CNADataAccess* pclFindDataAccess(INAContext* piContext);
+    // A host may hand the same context, key and all, to several tables: with
+    // a table given, only that table's data access under the key answers.
+    CNADataAccess* pclFindDataAccess(INAContext* piContext, const CNATable* pclTable = nullptr);
     // Found, or made and filed (*pbCreated 1); a reference for the caller.
     // Null with the no-memory error when none can be made or filed.
     CNADataAccess* pclGetDataAccess(INAContext* piContext, CNAConnectionDescription* pclConnection,
-                                    INADataSourceDescription* piDescription, int* pbCreated);
+                                    INADataSourceDescription* piDescription, int* pbCreated,
+                                    const CNATable* pclTable = nullptr);
     // Files under the context's key with a reference and tells the data
     // access its context; false (nothing filed) when the table cannot grow.
     bool _AddDataAccess(INAContext* piContext, CNADataAccess* pclDataAccess);
     bool __AddDataAccess(unsigned int nKey, CNADataAccess* pclDataAccess);
-    // Unfiles what is filed under the context's key (the data access given
-    // is not compared).
+    // Unfiles the data access given when it is filed under the context's
+    // key, else what is filed there.
     void RemoveDataAccess(INAContext* piContext, CNADataAccess* pclDataAccess);
     // The mode on the data accesses of that logical name (AND of their
     // answers, 1 when none), then kept as the default.
@@ -72,6 +76,9 @@ public:
 protected:
     // Every removal goes through here: the table's reference is dropped.
     bool _bUnfile(unsigned int nKey);
+    // Puts the data access in front of the others filed under the key, where
+    // look-ups and removals by key find it; false when not filed there.
+    bool _bBringForward(unsigned int nKey, const CNADataAccess* pclDataAccess);
     // The first filed data access that matches, with a reference.
     CNADataAccess* _pclFind(CNAConnectionDescription* pclConnection, const wchar_t* pszName,
                             const wchar_t* (CNADataAccess::*pfnName)() const);

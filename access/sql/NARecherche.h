@@ -111,6 +111,8 @@ public:
     // from: the record's values hold fewer digits than the server orders by.
     // Comparisons with the record's value of that column write it instead.
     void SetServerValue(const CNAColumn* pclColumn, const wchar_t* pszText);
+    typedef std::vector<std::pair<const CNAColumn*, std::wstring>> ServerValues;
+    void SetServerValues(const ServerValues& tab) { m_tabServerValue = tab; }
     void ResetServerValues() { m_tabServerValue.clear(); }
     // Null when the column has none.
     const wchar_t* pszGetServerValue(const CNAColumn* pclColumn) const;
@@ -214,7 +216,7 @@ protected:
     CAny m_clValue;                             // a copy of the value searched
     INAItemDescription* m_piFetchItem;          // one external reference
     CNAConnectionDescription* m_pclConnection;  // one reference
-    std::vector<std::pair<const CNAColumn*, std::wstring>> m_tabServerValue;
+    ServerValues m_tabServerValue;
 
 private:
     // While the conditions of one search are built: the split key value and

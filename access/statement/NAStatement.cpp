@@ -73,6 +73,22 @@ bool _bEmpty(const wchar_t* psz)
     return psz == nullptr || psz[0] == 0;
 }
 
+// Both defined with the same bytes, or both undefined.
+bool _bSameItemValue(const CNARecordValue* pclOne, const CNARecordValue* pclOther, const INAItemDescription* piItem)
+{
+    const CNAKXRecord* pclA = pclOne->pclGetNAKXRecord();
+    const CNAKXRecord* pclB = pclOther->pclGetNAKXRecord();
+    if (pclA == nullptr || pclB == nullptr || piItem == nullptr)
+        return false;
+    const bool bDefined = pclA->bItemValueDefined(piItem, 0) != 0;
+    if (bDefined != (pclB->bItemValueDefined(piItem, 0) != 0))
+        return false;
+    const unsigned char* pbyA = pclA->pbyGetItemValue(piItem, 0);
+    const unsigned char* pbyB = pclB->pbyGetItemValue(piItem, 0);
+    return !bDefined || (pbyA != nullptr && pbyB != nullptr &&
+                         std::memcmp(pbyA, pbyB, piItem->nGetItemSize()) == 0);
+}
+
 bool _bBackward(int eDirection)
 {
     return eDirection == NA_PARSE_LAST || eDirection == NA_PARSE_PREVIOUS;
@@ -1813,8 +1829,21 @@ std::wstring CNAStatement::s_strDateTimeLiteral(const wchar_t* pszText)
 
 void CNAStatement::_KeepAnchorServerValues(bool bForward, CNARecherche* pclSearch)
 {
-    pclSearch->ResetServerValues();
-    if (m_pclStatementSQL == nullptr || m_pclCurrentRecord == nullptr || m_pclStmtOriginalRecord == nullptr)
+    CNARecherche::ServerValues tab;
+    if (m_pclStatementSQL != nullptr)
+        _KeepServerValues(bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0, m_pclStmtOriginalRecord, &tab);
+    pclSearch->SetServerValues(tab);
+}
+
+void CNAStatement::GiveRefreshServerValues(CNARecherche* pclSearch) const
+{
+    pclSearch->SetServerValues(m_tabRefreshServerValues);
+}
+
+void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclRecord,
+                                     CNARecherche::ServerValues* ptabOut)
+{
+    if (m_pclStatementSQL == nullptr || m_pclCurrentRecord == nullptr || pclRecord == nullptr)
         return;
     // A column and the result column holding its server text.
     struct STServerText {
@@ -1839,16 +1868,33 @@ void CNAStatement::_KeepAnchorServerValues(bool bForward, CNARecherche* pclSearc
     if (nResultColumns > nTexts)
         for (size_t i = 0; i < nTexts; i++)
             tabServer.push_back({m_tabServerText[i], static_cast<unsigned int>(nResultColumns - nTexts + i)});
-    const long long llRow = bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0;
-    // A row written meanwhile holds the host's values, not the server's.
-    if (tabServer.empty() || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount() ||
-        nGetRecordSaveAt(llRow) != SAVE_NONE)
+    if (tabServer.empty() || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount())
         return;
+    const int nSave = nGetRecordSaveAt(llRow);
+    if (nSave == SAVE_DELETED)
+        return;
+    // A row written meanwhile is the record as written.
+    CNARecordValue* pclWritten = nullptr;
+    if (nSave >= 0) {
+        pclWritten = new (std::nothrow) CNARecordValue(m_pclError);
+        if (pclWritten == nullptr)
+            return;
+        pclWritten->AddRef();
+        if (m_pclDataAccess == nullptr || !m_pclDataAccess->bCopySaveToRecord(nSave, pclWritten)) {
+            pclWritten->nRelease();
+            return;
+        }
+    }
     // Without the texts the continuation compares the host's values.
-    _bVisitSQLRow(llRow, false, [&](CNARecordValue*) {
-        if (!m_pclCurrentRecord->bEquals(m_pclStmtOriginalRecord, 0))
+    _bVisitSQLRow(llRow, false, [&](CNARecordValue* pclRow) {
+        // The row as read, or as written: a value the write changed is the
+        // host's own, stored as written; one it left is still the server's.
+        const bool bAsRead = pclRecord->bEquals(pclRow, 0);
+        if (!bAsRead && !(pclWritten != nullptr && pclRecord->bEquals(pclWritten, 0)))
             return 0;
         for (const STServerText& st : tabServer) {
+            if (!bAsRead && !_bSameItemValue(pclRow, pclWritten, st.pclColumn->piGetItem()))
+                continue;
             CAny clText;
             const wchar_t* psz = nullptr;
             if (!m_pclStatementSQL->bGetValue(&clText, st.nResultColumn, 0) || clText.bIsNull() ||
@@ -1865,10 +1911,12 @@ void CNAStatement::_KeepAnchorServerValues(bool bForward, CNARecherche* pclSearc
                 // An empty text is held exactly: the host's own comparison.
                 strText = std::wstring(L"_") + _pszServerTextCharset() + L" X'" + psz + L"'";
             if (!strText.empty())
-                pclSearch->SetServerValue(st.pclColumn, strText.c_str());
+                ptabOut->emplace_back(st.pclColumn, strText);
         }
         return 1;
     });
+    if (pclWritten != nullptr)
+        pclWritten->nRelease();
 }
 
 int CNAStatement::_bFetchNextBloc(int eDirection, int bFlag, int* pbOutOfRange, long long llCount,
@@ -2233,6 +2281,17 @@ int CNAStatement::bSetParseNeedUpdate(int eCause, int nRecordSaveId)
             m_pclDataAccess->AddRefRecordSave(nRecordSaveId);
         _ReleaseRecordSave(m_nRecordSaveID);
         m_nRecordSaveID = nRecordSaveId;
+        // Read before the result may go: the refresh finds the record by them.
+        m_tabRefreshServerValues.clear();
+        CNARecordValue* pclSaved = nRecordSaveId >= 0 && m_pclDataAccess != nullptr && m_pclStatementSQL != nullptr
+                                       ? new (std::nothrow) CNARecordValue(m_pclError)
+                                       : nullptr;
+        if (pclSaved != nullptr) {
+            pclSaved->AddRef();
+            if (m_pclDataAccess->bCopySaveToRecord(nRecordSaveId, pclSaved))
+                _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
+            pclSaved->nRelease();
+        }
     }
     if (m_eParseNeedUpdate == UPDATE_REEXECUTE && m_pclStatementSQL != nullptr) {
         _FreeRecordSaveTable();

@@ -9,6 +9,7 @@
 
 #include "access/driver/Interf.h"
 #include "access/sql/NAFilterSave.h"
+#include "access/sql/NARecherche.h"
 #include "access/table/NAUserSearch.h"
 #include "common/text/RefHashTable.h"
 #include "common/text/Tstring.h"
@@ -292,6 +293,10 @@ public:
     // The internal search (made on demand) with a reference; null without
     // memory.
     CNARecherche* pclGetRecherche();
+    // Gives the search the server's texts of the times and date-times of the
+    // record a refresh finds again, kept when its record save was given
+    // while the result still held its row; none otherwise.
+    void GiveRefreshServerValues(CNARecherche* pclSearch) const;
     int bExistRechercheObject() const { return m_pclRecherche != nullptr; }
     int bSetUserSearch(const wchar_t* pszItem, const CAny* pValue, int eDirection, int bExact);
     int _bSetRecherche(INAItemDescription* piItem, const CAny* pValue, int eDirection, int bExact);
@@ -426,6 +431,9 @@ protected:
     void _InsertServerTextColumns(CNACommand* pclCommand, unsigned int nPos);
     // The Unicode character set those texts are converted to.
     const wchar_t* _pszServerTextCharset() const;
+    // The texts of row llRow of the result when it holds the record given,
+    // as read or as written since.
+    void _KeepServerValues(long long llRow, const CNARecordValue* pclRecord, CNARecherche::ServerValues* ptabOut);
     // The original values of the writer's record (or of this statement's).
     const CNARecordValue* _pclWrittenValue(CNAStatement* pclSource) const;
     // Whether the browse item still has, in the current record, the value it
@@ -497,4 +505,6 @@ protected:
     // The columns whose server text the SELECT carries after the record's
     // own, in that order.
     std::vector<CNAColumn*> m_tabServerText;
+    // The server's texts of the times of the record m_nRecordSaveID holds.
+    CNARecherche::ServerValues m_tabRefreshServerValues;
 };

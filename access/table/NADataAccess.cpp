@@ -1180,7 +1180,17 @@ int CNADataAccess::_bUpdateParse(int bRestoreAfter, CNAStatement* pclStatement, 
     }
     if (!bRestoreOriginalRecordSave(pclStatement))
         return 0;
-    return bGoToOriginalRecord(bRestoreAfter, pclStatement, n, eDirection, llCount, pllMoved);
+    // The record is found again by the server's values of its times, which
+    // the host holds to fewer digits, when the statement kept them.
+    CNARecherche* pclSearch = pclStatement->pclGetRecherche();
+    if (pclSearch != nullptr)
+        pclStatement->GiveRefreshServerValues(pclSearch);
+    const int bResult = bGoToOriginalRecord(bRestoreAfter, pclStatement, n, eDirection, llCount, pllMoved);
+    if (pclSearch != nullptr) {
+        pclSearch->ResetServerValues();
+        pclSearch->nRelease();
+    }
+    return bResult;
 }
 
 int CNADataAccess::_bRelanceParcoursSurErreur(CNAStatement* pclStatement, const wchar_t*, int eDirection,

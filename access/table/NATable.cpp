@@ -396,16 +396,10 @@ CNADataAccess* CNATable::__pclFindDataAccess(INAContext* piContext) const
     CNAContext* pclContext = _pclFindContext(piContext);
     if (pclContext == nullptr)
         return nullptr;
-    p = pclContext->pclFindDataAccess(piContext);
+    p = pclContext->pclFindDataAccess(piContext, this);
     pclContext->nRelease();
     if (p == nullptr)
         return nullptr;
-    // The context files by the host's key alone: another table's data
-    // access under the same key is not this table's.
-    if (p->pclGetTableNoRef() != this) {
-        p->nRelease();
-        return nullptr;
-    }
     gdwCtxID = piContext->dwGetContextNumber();
     gdwDataID = piContext->dwGetDataAccessKey();
     gpclLastDataAccess = p;
@@ -430,7 +424,7 @@ CNADataAccess* CNATable::_pclGetDataAccess(INAContext* piContext, int* pbCreated
         CNAContext* p;
         ~CContextHeld() { pclTable->_nReleaseContext(pi, p); }
     } clContext{this, piContext, pclContext};
-    CNADataAccess* p = pclContext->pclGetDataAccess(piContext, m_pclConnection, m_piDescription, &bCreated);
+    CNADataAccess* p = pclContext->pclGetDataAccess(piContext, m_pclConnection, m_piDescription, &bCreated, this);
     if (p == nullptr)
         return nullptr;
     if (bCreated) {

@@ -27,12 +27,15 @@ protected:
         : TableObjectServer(
               "zt51blk",
               {// Microseconds apart, ties on the key, one row every 7 us.
-               "CREATE TABLE dt (id INT PRIMARY KEY, d DATETIME(6) NOT NULL, KEY(d))",
-               "INSERT INTO dt SELECT seq, TIMESTAMPADD(MICROSECOND, (seq * 7) % 23 + IF(seq % 5 = 0, 0, seq DIV 3), "
+               "CREATE TABLE dt (id INT PRIMARY KEY, d DATETIME(6) NOT NULL, v INT NOT NULL DEFAULT 0, KEY(d))",
+               "INSERT INTO dt (id, d) SELECT seq, TIMESTAMPADD(MICROSECOND, (seq * 7) % 23 + IF(seq % 5 = 0, 0, seq DIV 3), "
                "'2024-03-01 10:00:00.100000') FROM seq_1_to_24",
-               "CREATE TABLE tm (id INT PRIMARY KEY, t TIME(6) NOT NULL, KEY(t))",
-               "INSERT INTO tm SELECT seq, TIMESTAMPADD(MICROSECOND, ((seq * 11) % 24) * 125000, TIME'09:59:58') "
+               "CREATE TABLE tm (id INT PRIMARY KEY, t TIME(6) NOT NULL, v INT NOT NULL DEFAULT 0, KEY(t))",
+               "INSERT INTO tm (id, t) SELECT seq, TIMESTAMPADD(MICROSECOND, ((seq * 11) % 24) * 125000, TIME'09:59:58') "
                "FROM seq_1_to_24",
+               // Integers, to set the fine keys' browse beside.
+               "CREATE TABLE ik (id INT PRIMARY KEY, k INT NOT NULL, KEY(k))",
+               "INSERT INTO ik SELECT seq, (seq * 7) % 23 FROM seq_1_to_24",
                // A real number inside a key of two parts.
                "CREATE TABLE fl (id INT PRIMARY KEY, a INT NOT NULL, f FLOAT NOT NULL, KEY af (a, f))",
                "INSERT INTO fl SELECT seq, seq % 3, 0.1 * ((seq * 5) % 8) + 0.01 FROM seq_1_to_24",
@@ -156,6 +159,140 @@ TEST_P(BlockContinuation, AKeyWithARealNumberPartIsReadWhole)
         const bool bReal = std::wstring(st.pszItem) == L"af";
         EXPECT_EQ(nSelects, bReal || !bBlocks ? 1 : 5);
         EXPECT_EQ(nLimited, bReal || !bBlocks ? 0 : 5);
+    }
+}
+
+
+// Two tables opened in one host context, whether the host hands both the
+// same context or gives each its own key: each browses its own rows, in
+// turns with the other, across block edges; closing one leaves the other
+// where it stood.
+TEST_P(BlockContinuation, TwoTablesInOneHostContext)
+{
+    const Rows tabDt = List("SELECT id FROM dt ORDER BY d, id");
+    const Rows tabTm = List("SELECT id FROM tm ORDER BY t, id");
+    ASSERT_EQ(tabDt.size(), 24u);
+    ASSERT_EQ(tabTm.size(), 24u);
+    ASSERT_NE(tabDt, tabTm) << "the two orders must tell the tables apart";
+    for (const unsigned int nKeyTm : {1u, 2u}) {
+        SCOPED_TRACE("key of tm " + std::to_string(nKeyTm));
+        CHostContext* pDt = Context(++m_nContext);
+        CHostContext* pTm = nKeyTm == 1 ? pDt : Context(m_nContext, nKeyTm);
+        INATable* piDt = Open(L"dt", pDt, m_pHostBlocks);
+        INATable* piTm = Open(L"tm", pTm, m_pHostBlocks);
+        ASSERT_TRUE(piDt != nullptr && piTm != nullptr);
+        ASSERT_NE(Access(piDt, pDt), Access(piTm, pTm));
+        // Forwards on one while backwards on the other, a read each in turn.
+        for (size_t i = 0; i < 24; i++) {
+            ASSERT_EQ(Read(piDt, pDt, L"d", i == 0 ? FIRST : NEXT), 1) << Error(piDt, pDt);
+            ASSERT_EQ(Read(piTm, pTm, L"t", i == 0 ? LAST : PREVIOUS), 1) << Error(piTm, pTm);
+            ASSERT_FALSE(Out(piDt, pDt, L"d")) << i;
+            ASSERT_FALSE(Out(piTm, pTm, L"t")) << i;
+            ASSERT_EQ(Value(piDt, pDt, L"id"), tabDt[i]) << i;
+            ASSERT_EQ(Value(piTm, pTm, L"id"), tabTm[23 - i]) << i;
+        }
+        ASSERT_EQ(Read(piDt, pDt, L"d", NEXT), 1);
+        EXPECT_TRUE(Out(piDt, pDt, L"d"));
+        // The first one closed, the second goes on from its record.
+        ASSERT_EQ(Read(piTm, pTm, L"t", NEXT), 1);
+        ASSERT_EQ(piDt->bHFerme(pDt), 1) << Error(piDt, pDt);
+        EXPECT_EQ(Access(piDt, pDt), nullptr);
+        ASSERT_NE(Access(piTm, pTm), nullptr);
+        ASSERT_EQ(Read(piTm, pTm, L"t", NEXT), 1) << Error(piTm, pTm);
+        EXPECT_EQ(Value(piTm, pTm, L"id"), tabTm[2]);
+        // Opened again after the other: both read their own first rows.
+        ASSERT_EQ(piDt->bHOuvre(pDt, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(piDt, pDt);
+        ASSERT_EQ(Read(piDt, pDt, L"d", LAST), 1) << Error(piDt, pDt);
+        EXPECT_EQ(Value(piDt, pDt, L"id"), tabDt[23]);
+        ASSERT_EQ(Read(piTm, pTm, L"t", FIRST), 1) << Error(piTm, pTm);
+        EXPECT_EQ(Value(piTm, pTm, L"id"), tabTm[0]);
+        ASSERT_EQ(piTm->bHFerme(pTm), 1);
+        ASSERT_EQ(Read(piDt, pDt, L"d", PREVIOUS), 1) << Error(piDt, pDt);
+        EXPECT_EQ(Value(piDt, pDt, L"id"), tabDt[22]);
+    }
+}
+
+// A record modified on a key of microseconds: the browse goes on from it in
+// the server's order, each way, every record once, and the key's stored
+// value is left as it was.
+TEST_P(BlockContinuation, ModifiedRecordOnAFineKeyGoesOn)
+{
+    for (const STKey& st : {kFine[0], kFine[1]}) {
+        SCOPED_TRACE(Narrow(st.pszItem));
+        const std::string strTable = Narrow(st.pszTable);
+        const std::string strKey = Narrow(st.pszItem);
+        const Rows tab = List("SELECT id FROM " + strTable + " ORDER BY " + st.pszOrder);
+        const Rows tabKeys = List("SELECT " + strKey + " FROM " + strTable + " ORDER BY " + st.pszOrder);
+        ASSERT_EQ(tab.size(), 24u);
+        for (const size_t nAt : {size_t{0}, size_t{4}, size_t{5}, size_t{13}, size_t{23}})
+            for (const bool bBackward : {false, true}) {
+                SCOPED_TRACE("row " + std::to_string(nAt) + (bBackward ? " backward" : " forward"));
+                m_pContext = Context(++m_nContext);
+                INATable* pi = Open(st.pszTable, m_pContext, m_pHostBlocks);
+                ASSERT_NE(pi, nullptr);
+                ASSERT_EQ(Read(pi, m_pContext, st.pszItem, FIRST), 1) << Error(pi, m_pContext);
+                for (size_t i = 0; i < nAt; i++)
+                    ASSERT_EQ(Read(pi, m_pContext, st.pszItem, NEXT), 1) << Error(pi, m_pContext);
+                ASSERT_EQ(Value(pi, m_pContext, L"id"), tab[nAt]);
+                SetItem(pi, m_pContext, L"v", CInt(static_cast<int>(nAt) + 100));
+                ASSERT_EQ(pi->bHModifie(m_pContext, 0, 0, kNoLock), 1) << Error(pi, m_pContext);
+                EXPECT_EQ(First("SELECT v FROM " + strTable + " WHERE id = " + tab[nAt]), std::to_string(nAt + 100));
+                Rows tabRead;
+                for (size_t i = 0; i < 30; i++) {
+                    ASSERT_EQ(Read(pi, m_pContext, st.pszItem, bBackward ? PREVIOUS : NEXT), 1)
+                        << Error(pi, m_pContext);
+                    if (Out(pi, m_pContext, st.pszItem))
+                        break;
+                    tabRead.push_back(Value(pi, m_pContext, L"id"));
+                }
+                const Rows tabExpected = bBackward ? Rows(tab.rend() - static_cast<long>(nAt), tab.rend())
+                                                   : Rows(tab.begin() + static_cast<long>(nAt) + 1, tab.end());
+                EXPECT_EQ(tabRead, tabExpected);
+                EXPECT_EQ(List("SELECT " + strKey + " FROM " + strTable + " ORDER BY " + st.pszOrder), tabKeys);
+            }
+    }
+}
+
+// The key of a record at a block's edge moved past every other: the browse
+// goes on from the place the record had, on a key of microseconds as on one
+// of integers.
+TEST_P(BlockContinuation, KeyMovedPastTheOthersOnAFineKey)
+{
+    struct STMoved {
+        STKey st;
+        const wchar_t* pszLast; // the host's text of a value past every row
+        const char* pszStored;  // the same as the server shows it
+    };
+    const STMoved aMoved[] = {{kFine[0], L"20240301100000101", "2024-03-01 10:00:00.101000"},
+                              {kFine[1], L"100001000", "10:00:01.000000"}, {{L"ik", L"k", "k, id"}, L"1000", "1000"}};
+    for (const STMoved& m : aMoved) {
+        SCOPED_TRACE(Narrow(m.st.pszItem));
+        const std::string strTable = Narrow(m.st.pszTable);
+        const std::string strKey = Narrow(m.st.pszItem);
+        for (const size_t nAt : {size_t{4}, size_t{5}})
+            for (const bool bBackward : {false, true}) {
+                SCOPED_TRACE("row " + std::to_string(nAt) + (bBackward ? " backward" : " forward"));
+                const Rows tab = List("SELECT id FROM " + strTable + " ORDER BY " + m.st.pszOrder);
+                m_pContext = Context(++m_nContext);
+                INATable* pi = Open(m.st.pszTable, m_pContext, m_pHostBlocks);
+                ASSERT_NE(pi, nullptr);
+                ASSERT_EQ(Read(pi, m_pContext, m.st.pszItem, FIRST), 1) << Error(pi, m_pContext);
+                for (size_t i = 0; i < nAt; i++)
+                    ASSERT_EQ(Read(pi, m_pContext, m.st.pszItem, NEXT), 1) << Error(pi, m_pContext);
+                ASSERT_EQ(Value(pi, m_pContext, L"id"), tab[nAt]);
+                const std::string strWas = First("SELECT " + strKey + " FROM " + strTable + " WHERE id = " + tab[nAt]);
+                SetItem(pi, m_pContext, m.st.pszItem, m.pszLast);
+                ASSERT_EQ(pi->bHModifie(m_pContext, 0, 0, kNoLock), 1) << Error(pi, m_pContext);
+                ASSERT_EQ(First("SELECT " + strKey + " FROM " + strTable + " WHERE id = " + tab[nAt]), m.pszStored);
+                const Rows tabNow = List("SELECT id FROM " + strTable + " ORDER BY " + m.st.pszOrder);
+                ASSERT_EQ(tabNow.back(), tab[nAt]);
+                ASSERT_EQ(Read(pi, m_pContext, m.st.pszItem, bBackward ? PREVIOUS : NEXT), 1) << Error(pi, m_pContext);
+                ASSERT_FALSE(Out(pi, m_pContext, m.st.pszItem));
+                EXPECT_EQ(Value(pi, m_pContext, L"id"), tab[bBackward ? nAt - 1 : nAt + 1]);
+                // The table as it was for the next round.
+                ASSERT_TRUE(Admin("UPDATE " + strTable + " SET " + strKey + " = '" + strWas + "' WHERE id = " +
+                                  tab[nAt]));
+            }
     }
 }
 

@@ -159,7 +159,7 @@ TEST_F(NAContext, OneDataAccessPerKey)
     p2->nRelease();
     p3->nRelease();
 
-    // Removing by the context's key; the data access given is not looked at.
+    // Removing by the context's key when the data access given is not filed under it.
     m_pContext->RemoveDataAccess(&ctxA, p3);
     EXPECT_EQ(m_pContext->pclFindDataAccess(&ctxA), nullptr);
     EXPECT_EQ(m_pContext->nGetNbDataAccess(), 1u);

@@ -1053,6 +1053,64 @@ TEST_F(NATable, OverEveryDataAccessOfTheContext)
     EXPECT_EQ(m_pTable->bHFerme(&ctxOther), 7);
 }
 
+// A host that hands one context, key and all, to several tables: each table
+// makes and reaches its own data access, whichever was filed first, and
+// closing one leaves the others filed.
+TEST_F(NATable, TablesSharingOneHostContext)
+{
+    CHostContext ctx(5, 1);
+    CNATable* apTable[] = {m_pTable, NewTable(L"Table=lines;x", Describe(L"LINES")),
+                           NewTable(L"Table=items;x", Describe(L"ITEMS"))};
+    CRecordingAccess* apAccess[3] = {};
+    for (int i = 0; i < 3; i++) {
+        apAccess[i] = Open(&ctx, apTable[i]);
+        ASSERT_NE(apAccess[i], nullptr) << i;
+        EXPECT_EQ(apAccess[i]->pclGetTableNoRef(), apTable[i]);
+    }
+    EXPECT_NE(apAccess[0], apAccess[1]);
+    EXPECT_NE(apAccess[1], apAccess[2]);
+    CNAContext* pContext = m_pDriver->pclFindContext(&ctx);
+    ASSERT_NE(pContext, nullptr);
+    EXPECT_EQ(pContext->nGetNbDataAccess(), 3u);
+    // In turns, so that the last-hit cache names another table each time.
+    int n = 0;
+    for (int nRound = 0; nRound < 2; nRound++)
+        for (int i : {0, 2, 1}) {
+            const long nBefore = apAccess[i]->m_nOwnCalls;
+            ASSERT_EQ(apTable[i]->bHVersion(&ctx, &n), 7) << i;
+            EXPECT_EQ(apAccess[i]->m_nOwnCalls, nBefore + 1) << i;
+        }
+    // Opened again: the data access it has, no new one.
+    EXPECT_EQ(Open(&ctx, apTable[1]), apAccess[1]);
+    EXPECT_EQ(pContext->nGetNbDataAccess(), 3u);
+
+    // The middle one closed: only its own leaves, the others still answer.
+    EXPECT_EQ(apTable[1]->bHFerme(&ctx), 7);
+    EXPECT_EQ(apTable[1]->_pclFindDataAccess(&ctx), nullptr);
+    EXPECT_EQ(pContext->nGetNbDataAccess(), 2u);
+    for (int i : {0, 2}) {
+        const long nBefore = apAccess[i]->m_nOwnCalls;
+        ASSERT_EQ(apTable[i]->bHVersion(&ctx, &n), 7) << i;
+        EXPECT_EQ(apAccess[i]->m_nOwnCalls, nBefore + 1) << i;
+    }
+    EXPECT_EQ(apTable[1]->bHVersion(&ctx, &n), 0);
+    EXPECT_EQ(Facts(apTable[1]->piGetLastError()), "19 at 6.7 kind 0 level 3 table LINES item -");
+    // The first filed closed in its turn: the last one stays.
+    EXPECT_EQ(apTable[0]->bHFerme(&ctx), 7);
+    EXPECT_EQ(pContext->nGetNbDataAccess(), 1u);
+    EXPECT_EQ(Open(&ctx, apTable[2]), apAccess[2]);
+    pContext->nRelease();
+
+    // Reopened, then the driver closes the whole context: each closed once.
+    Open(&ctx, apTable[0]);
+    Log().clear();
+    EXPECT_EQ(m_pDriver->bCloseContext(&ctx), 1);
+    EXPECT_EQ(Log(), (Calls{"bHFerme", "bHFerme"}));
+    EXPECT_EQ(m_pDriver->nGetNbContext(), 0u);
+    for (CNATable* p : apTable)
+        EXPECT_EQ(p->bHFerme(&ctx), 1);
+}
+
 // Two threads, each in its own context of the one table.
 TEST_F(NATable, TwoThreadsReachOnlyTheirOwnDataAccess)
 {

@@ -772,8 +772,17 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
     // A query that limits its rows is read with its own order and limit:
     // another order or a search written into it would pick other rows. The
     // table cache sorts and searches them.
-    if (!bWrap && m_pclDataAccess->bQueryResultsetLimited())
-        return pcl->bFormatCondition(pclInfo, nullptr, 1, nMode) && pcl->bFormatEndOfQuery();
+    if (!bWrap && m_pclDataAccess->bQueryResultsetLimited()) {
+        if (!bSearch)
+            return pcl->bFormatCondition(pclInfo, nullptr, 1, nMode) && pcl->bFormatEndOfQuery();
+        // A filter keeps to the rows the query returns: it reads them as a
+        // derived table, by their output names.
+        pcl->bComplete(L"SELECT * FROM (", static_cast<unsigned int>(-1));
+        if (!pcl->bFormatCondition(pclInfo, nullptr, 1, nMode) || !pcl->bFormatEndOfQuery())
+            return 0;
+        pcl->bComplete(L") ZT_LIMITED WHERE ", static_cast<unsigned int>(-1));
+        return pcl->bAdd(pclSearch, CNACommand::ADDMODE_SHARE);
+    }
     if (!bWrap && !m_pclDataAccess->bRequeteSansCorrection()) {
         // The search joins the query's own WHERE; its ORDER BY is written again.
         if (!pcl->bFormatCondition(pclInfo, pclSearch, 0, nMode))
@@ -1008,6 +1017,8 @@ int CNAStatement::bGetClauseWHERE(CNACommand* pclCommand)
     CNARecherche* pclSearch = pclGetRecherche();
     if (pclSearch == nullptr)
         return 0;
+    // A limited query is filtered outside itself, on the rows it returns.
+    pclCommand->SetOutputNames(m_pclDataAccess != nullptr && m_pclDataAccess->bQueryResultsetLimited());
     const int bResult = pclSearch->bGetSQL(pclCommand, bExistFilter() ? m_pclFilter : nullptr, m_pclCurrentRecord);
     pclSearch->nRelease();
     return bResult;

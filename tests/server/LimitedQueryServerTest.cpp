@@ -136,4 +136,29 @@ TEST_F(LimitedQuery, SearchesFindOnlyTheQuerysRows)
     EXPECT_EQ(Value(pi, pContext, L"v"), tabV[2]);
 }
 
+TEST_F(LimitedQuery, Explore)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Run(kQuery, L"t", pContext, 0);
+    ASSERT_NE(pi, nullptr);
+    const CInt clLow(50), clHigh(250);
+    ASSERT_EQ(pi->bHFiltre(pContext, L"id", &clLow, 1, &clHigh, 1, nullptr), 1) << Error(pi, pContext);
+    const std::string strQ = "SELECT id FROM (" + Narrow(kQuery) + ") q WHERE id BETWEEN 50 AND 250 ORDER BY ";
+    EXPECT_EQ(Browse(pi, pContext, L"id", true), List(strQ + "id"));
+    EXPECT_EQ(Browse(pi, pContext, L"id", false), Reversed(List(strQ + "id")));
+    long long llCount = -1;
+    ASSERT_EQ(pi->bHNbEnr(pContext, &llCount, 0x10, CNADataAccess::WPF_CONTINUE), 1) << Error(pi, pContext);
+    EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM (" + Narrow(kQuery) + ") q WHERE id BETWEEN 50 AND 250"));
+    ASSERT_EQ(pi->bHNbEnr(pContext, &llCount, 0x10, 0), 1) << Error(pi, pContext);
+    EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM (" + Narrow(kQuery) + ") q"));
+    ASSERT_EQ(pi->bHFiltre(pContext, L"v", &clLow, 0, &clHigh, 0, nullptr), 1) << Error(pi, pContext);
+    const CHostText vLow(L"v0150"), vHigh(L"v0290");
+    ASSERT_EQ(pi->bHFiltre(pContext, L"v", &vLow, 1, &vHigh, 1, nullptr), 1) << Error(pi, pContext);
+    const std::string strV = "SELECT id FROM (" + Narrow(kQuery) + ") q WHERE v BETWEEN 'v0150' AND 'v0290' ORDER BY ";
+    EXPECT_EQ(Browse(pi, pContext, L"v", true), List(strV + "v DESC"));
+    EXPECT_EQ(Browse(pi, pContext, L"v", false), Reversed(List(strV + "v DESC")));
+    ASSERT_EQ(pi->bHNbEnr(pContext, &llCount, 0x10, CNADataAccess::WPF_CONTINUE), 1) << Error(pi, pContext);
+    EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM (" + Narrow(kQuery) + ") q WHERE v BETWEEN 'v0150' AND 'v0290'"));
+}
+
 } // namespace

@@ -1383,8 +1383,11 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     CNACommand* pclCondition = m_pclDataAccess != nullptr ? m_pclDataAccess->pclAllocCommand(m_pclError) : nullptr;
     if (pclSearch != nullptr)
         pclSearch->AddRef();
-    if (pclCondition != nullptr)
+    if (pclCondition != nullptr) {
         pclCondition->AddRef();
+        // Named as the command it joins names its items.
+        pclCondition->SetOutputNames(pclCommand->bOutputNames());
+    }
     int bResult = 0;
     if (pclSearch == nullptr || pclCondition == nullptr) {
         _bNoMemory(PT_NO_MEMORY);
@@ -2936,6 +2939,8 @@ int CNAStatement::bMove(long long, int bFlag)
     }
     pclSearch->AddRef();
     pclCommand->AddRef();
+    // A limited query finds the row among its own: by its output names.
+    pclSearch->SetOutputNames(m_pclDataAccess->bQueryResultsetLimited());
     const int bResult = _bAddWHERELatestRead(pclSearch, 0, nullptr) &&
                         bBuildQuerySELECT(pclCommand, 0, nullptr, 1, pclSearch) && bExecute(0, bFlag) &&
                         bFetch(NA_PARSE_FIRST, bFlag, 1, nullptr);

@@ -298,4 +298,29 @@ TEST_F(LimitedQuery, FilterOnRenamedAndComputedItems)
     EXPECT_EQ(std::to_string(Count(pi, pContext, 0)), ServerCount("TRUE", pszQuery));
 }
 
+// Reading the current record again finds it among the query's rows, with
+// or without a filter.
+TEST_F(LimitedQuery, ReadingTheRecordAgainFindsItAmongTheQuerysRows)
+{
+    CHostContext* pContext = Context(1);
+    INATable* pi = Run(kQuery, L"t", pContext, 0);
+    ASSERT_NE(pi, nullptr);
+    const CInt clLow(50), clHigh(250);
+    for (const bool bFilter : {false, true}) {
+        SCOPED_TRACE(bFilter ? "filtered" : "whole");
+        const wchar_t* pszItem = bFilter ? L"id" : L"v";
+        if (bFilter)
+            ASSERT_EQ(pi->bHFiltre(pContext, pszItem, &clLow, 1, &clHigh, 1, nullptr), 1) << Error(pi, pContext);
+        const Rows tab = bFilter ? Server("CAST(id AS CHAR)", "id", "id BETWEEN 50 AND 250")
+                                 : Server("CAST(id AS CHAR)", "v DESC");
+        ASSERT_GE(tab.size(), 3u);
+        ASSERT_EQ(Read(pi, pContext, pszItem, FIRST), 1) << Error(pi, pContext);
+        ASSERT_EQ(Read(pi, pContext, pszItem, NEXT), 1) << Error(pi, pContext);
+        ASSERT_EQ(Read(pi, pContext, pszItem, NEXT), 1) << Error(pi, pContext);
+        ASSERT_EQ(Value(pi, pContext, L"id"), tab[2]);
+        ASSERT_EQ(pi->bHLit(pContext, 0, kNoLock, nullptr), 1) << Error(pi, pContext);
+        EXPECT_EQ(Value(pi, pContext, L"id"), tab[2]);
+    }
+}
+
 } // namespace

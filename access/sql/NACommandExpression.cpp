@@ -722,8 +722,6 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
     std::wstring strName = strWrittenName;
     ISQLParserInformation* piParser = pclInfo != nullptr ? pclInfo->piGetSQLParserInformationNoRef() : nullptr;
     IInfoRubrique* piOut = _piGetInfoRubriqueFromAlias(piParser, strTable.c_str(), strName.c_str());
-    // Outside the query only its output columns are seen, computed or not.
-    const std::wstring strOutput = piOut != nullptr ? Text(piOut->pszGetNom()) : strWrittenName;
     if (piOut != nullptr) {
         if (piOut->eGetCalcul() != 0 && !m_bOutputNames) {
             for (CNACommand* pcl = this; pcl != nullptr; pcl = pcl->m_pclOuterCalcul)
@@ -758,7 +756,9 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
     const bool bMySQL = (m_nDialectFlags & 0x1) != 0;
     const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && !bMySQL);
     if (m_bOutputNames) {
-        _FormatExpressionItemName(pclInfo, piParent, eKind, piItem, L"", strOutput.c_str(), pclOut);
+        // Outside the query only its output columns are seen, computed or
+        // not, by the names the condition gives them.
+        _FormatExpressionItemName(pclInfo, piParent, eKind, piItem, L"", strWrittenName.c_str(), pclOut);
         return 1;
     }
     if (eKind == 5 && bMySQL) {

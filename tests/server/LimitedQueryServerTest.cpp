@@ -296,6 +296,17 @@ TEST_F(LimitedQuery, FilterOnRenamedAndComputedItems)
     EXPECT_EQ(Sorted(Browse(pi, pContext, L"m", true)), Sorted(Server("CAST(id AS CHAR)", "id", strM, pszQuery)));
     EXPECT_EQ(std::to_string(Count(pi, pContext, CNADataAccess::WPF_CONTINUE)), ServerCount(strM, pszQuery));
     EXPECT_EQ(std::to_string(Count(pi, pContext, 0)), ServerCount("TRUE", pszQuery));
+
+    // A condition the host parsed on both.
+    CHostSQLParse* pParse = Parse(L"SELECT * FROM Q WHERE Q.w >= 'v0150' AND Q.m <= 4");
+    ASSERT_NE(pParse, nullptr);
+    wchar_t szItem[255] = L"";
+    ASSERT_EQ(pi->bHFiltre(pContext, pParse, szItem), 1) << Error(pi, pContext);
+    const std::string strBoth = "w >= 'v0150' AND m <= 4";
+    const Rows tabBoth = Sorted(Server("CAST(id AS CHAR)", "id", strBoth, pszQuery));
+    ASSERT_FALSE(tabBoth.empty());
+    EXPECT_EQ(Sorted(Browse(pi, pContext, szItem, true)), tabBoth);
+    EXPECT_EQ(std::to_string(Count(pi, pContext, CNADataAccess::WPF_CONTINUE)), ServerCount(strBoth, pszQuery));
 }
 
 // Reading the current record again finds it among the query's rows, with

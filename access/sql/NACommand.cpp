@@ -207,7 +207,8 @@ CNACommand::CNACommand(CNAError* pclError, CNAConnectionDescription* pclConnecti
       m_nHostLength(0),
       m_pclPassTable(nullptr),
       m_pclPassInfo(nullptr),
-      m_pclOuterCalcul(nullptr)
+      m_pclOuterCalcul(nullptr),
+      m_bOutputNames(0)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();

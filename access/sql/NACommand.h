@@ -210,6 +210,11 @@ public:
     long long llGetRowOffset() const { return m_llRowOffset; }
     int nGetDefineMode() const { return m_nDefineMode; }
     void SetDefineMode(int n) { m_nDefineMode = n; }
+    // A condition read outside its query, on the query's rows (a derived
+    // table): items are named as the query names its output columns.
+    // Kept by ResetCommand: it says where the text goes, not what it holds.
+    void SetOutputNames(int b) { m_bOutputNames = b; }
+    int bOutputNames() const { return m_bOutputNames; }
     // ---- NULL-exclusion set ---------------------------------------------------------------
     // Whether the command's condition lets NULL values of the column
     // through: 1 without a set.
@@ -454,6 +459,7 @@ protected:
     CSQLParserInfo* m_pclPassInfo;             // the digest the table came from, no reference
     std::vector<char> m_tabPassDone;
     CNACommand* m_pclOuterCalcul;              // the command a computed column is written for, no reference
+    int m_bOutputNames;                        // items by the query's output names
 };
 
 // A new command (count 0) on the error and the connection.

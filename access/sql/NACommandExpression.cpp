@@ -723,7 +723,7 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
     ISQLParserInformation* piParser = pclInfo != nullptr ? pclInfo->piGetSQLParserInformationNoRef() : nullptr;
     IInfoRubrique* piOut = _piGetInfoRubriqueFromAlias(piParser, strTable.c_str(), strName.c_str());
     if (piOut != nullptr) {
-        if (piOut->eGetCalcul() != 0) {
+        if (piOut->eGetCalcul() != 0 && !m_bOutputNames) {
             for (CNACommand* pcl = this; pcl != nullptr; pcl = pcl->m_pclOuterCalcul)
                 if (pcl->m_piCurrentCalcul == piOut) {
                     piOut->nRelease();
@@ -755,6 +755,12 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
     *ppiItem = piItem;
     const bool bMySQL = (m_nDialectFlags & 0x1) != 0;
     const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && !bMySQL);
+    if (m_bOutputNames) {
+        // Outside the query only its output columns are seen, computed or
+        // not, by the names the condition gives them.
+        _FormatExpressionItemName(pclInfo, piParent, eKind, piItem, L"", strWrittenName.c_str(), pclOut);
+        return 1;
+    }
     if (eKind == 5 && bMySQL) {
         // MySQL's HAVING reads the names as the host wrote them; a table
         // written goes by its server name like everywhere else in the text

@@ -752,7 +752,7 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
         return 0;
     CNAConnectionDescription* pclCnx = _pclConnection(pclCommand);
     CTString csName;
-    if (m_pclParserInfo != nullptr && m_pclColumn->eGetTypeColonne() != 0) {
+    if (m_pclParserInfo != nullptr && m_pclColumn->eGetTypeColonne() != 0 && !pclCommand->bOutputNames()) {
         // A computed column of a query: its expression.
         if (!CNACommand::s_bFormatExpressionColonneCalculee(&csName, m_pclParserInfo, m_pclColumn->pszGetName(), 3,
                                                            m_pclError, pclCnx))
@@ -767,8 +767,12 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     const eOPEXPRESSION eKind = Convert_eNAOperator_To_eOPEXPRESSION(pszServer != nullptr ? NAOP_ISNULL : m_eOperator);
     const wchar_t* pszAlias = m_pclColumn->pszGetAliasNomTable();
     const wchar_t* pszKept = m_pclColumn->pszGetFormatedOriginalName();
-    if ((pszAlias != nullptr && pszAlias[0] != 0) || pszKept[0] == 0 ||
-        pclCommand->eGetFormatExpressionColonne(3, m_pclColumn->eNAGetItemType(), eKind, nullptr) != 0)
+    if (pclCommand->bOutputNames())
+        // Outside the query only its output columns are seen, computed or not.
+        pclCommand->FormatExpressionItemName(3, eKind, m_pclColumn->piGetItem(), L"", m_pclColumn->pszGetName(),
+                                             &csName);
+    else if ((pszAlias != nullptr && pszAlias[0] != 0) || pszKept[0] == 0 ||
+             pclCommand->eGetFormatExpressionColonne(3, m_pclColumn->eNAGetItemType(), eKind, nullptr) != 0)
         pclCommand->FormatExpressionItemName(3, eKind, m_pclColumn->piGetItem(), pszAlias,
                                              m_pclColumn->pszGetOriginalName(), &csName);
     else

@@ -830,8 +830,17 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
     // A query that limits its rows is read with its own order and limit:
     // another order or a search written into it would pick other rows. The
     // table cache sorts and searches them.
-    if (!bWrap && m_pclDataAccess->bQueryResultsetLimited())
-        return pcl->bFormatCondition(pclInfo, nullptr, 1, nMode) && pcl->bFormatEndOfQuery();
+    if (!bWrap && m_pclDataAccess->bQueryResultsetLimited()) {
+        if (!bSearch)
+            return pcl->bFormatCondition(pclInfo, nullptr, 1, nMode) && pcl->bFormatEndOfQuery();
+        // A filter keeps to the rows the query returns: it reads them as a
+        // derived table, by their output names.
+        pcl->bComplete(L"SELECT * FROM (", static_cast<unsigned int>(-1));
+        if (!pcl->bFormatCondition(pclInfo, nullptr, 1, nMode) || !pcl->bFormatEndOfQuery())
+            return 0;
+        pcl->bComplete(L") ZT_LIMITED WHERE ", static_cast<unsigned int>(-1));
+        return pcl->bAdd(pclSearch, CNACommand::ADDMODE_SHARE);
+    }
     if (!bWrap && !m_pclDataAccess->bRequeteSansCorrection()) {
         // The search joins the query's own WHERE; its ORDER BY is written again.
         if (!pcl->bFormatCondition(pclInfo, pclSearch, 0, nMode))
@@ -1069,6 +1078,8 @@ int CNAStatement::bGetClauseWHERE(CNACommand* pclCommand)
     CNARecherche* pclSearch = pclGetRecherche();
     if (pclSearch == nullptr)
         return 0;
+    // A limited query is filtered outside itself, on the rows it returns.
+    pclCommand->SetOutputNames(m_pclDataAccess != nullptr && m_pclDataAccess->bQueryResultsetLimited());
     const int bResult = pclSearch->bGetSQL(pclCommand, bExistFilter() ? m_pclFilter : nullptr, m_pclCurrentRecord);
     pclSearch->nRelease();
     return bResult;
@@ -1433,8 +1444,11 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     CNACommand* pclCondition = m_pclDataAccess != nullptr ? m_pclDataAccess->pclAllocCommand(m_pclError) : nullptr;
     if (pclSearch != nullptr)
         pclSearch->AddRef();
-    if (pclCondition != nullptr)
+    if (pclCondition != nullptr) {
         pclCondition->AddRef();
+        // Named as the command it joins names its items.
+        pclCondition->SetOutputNames(pclCommand->bOutputNames());
+    }
     int bResult = 0;
     if (pclSearch == nullptr || pclCondition == nullptr) {
         _bNoMemory(PT_NO_MEMORY);
@@ -3057,6 +3071,8 @@ int CNAStatement::bMove(long long, int bFlag)
     }
     pclSearch->AddRef();
     pclCommand->AddRef();
+    // A limited query finds the row among its own: by its output names.
+    pclSearch->SetOutputNames(m_pclDataAccess->bQueryResultsetLimited());
     const int bResult = _bAddWHERELatestRead(pclSearch, 0, nullptr) &&
                         bBuildQuerySELECT(pclCommand, 0, nullptr, 1, pclSearch) && bExecute(0, bFlag) &&
                         bFetch(NA_PARSE_FIRST, bFlag, 1, nullptr);

@@ -195,12 +195,14 @@ TEST_F(StatementQuery, ALimitedQueryKeepsItsOwnOrderAndLimit)
         const wchar_t* pszSearch;
         std::string strText;
     } const aCase[] = {
-        // Neither the browse order nor a search goes into a limited query:
-        // either would pick other rows than the query's.
+        // Neither the browse order nor a condition goes into a limited
+        // query: either would pick other rows than the query's. The
+        // condition reads the query's rows as a derived table.
         {L"SELECT name, amount FROM q LIMIT 5", L"name", 1, nullptr, strSel2 + " LIMIT 5"},
-        {L"SELECT name, amount FROM q WHERE amount > 3 LIMIT 5", L"name", 1, L"`q_db`.`name`>='m'",
-         strSel2 + " WHERE `q_db`.`amount` > 3 LIMIT 5"},
-        {L"SELECT name, amount FROM q LIMIT 5", L"name", 1, L"`q_db`.`name`>='m'", strSel2 + " LIMIT 5"},
+        {L"SELECT name, amount FROM q WHERE amount > 3 LIMIT 5", L"name", 1, L"`name`>='m'",
+         "SELECT * FROM (" + strSel2 + " WHERE `q_db`.`amount` > 3 LIMIT 5) ZT_LIMITED WHERE `name`>='m'"},
+        {L"SELECT name, amount FROM q LIMIT 5", L"name", 1, L"`name`>='m'",
+         "SELECT * FROM (" + strSel2 + " LIMIT 5) ZT_LIMITED WHERE `name`>='m'"},
         {L"SELECT name, amount FROM q ORDER BY amount DESC LIMIT 2, 5", L"name", 1, nullptr,
          strSel2 + " ORDER BY `q_db`.`amount` DESC LIMIT 2, 5"},
         {L"SELECT name, amount FROM q ORDER BY amount LIMIT 5 OFFSET 2", nullptr, 1, nullptr,

@@ -20,6 +20,17 @@ namespace {
 // Options of the index keys.
 const unsigned short kKeyOptions = 0x2800;
 
+// The rows of one value of a descending key, last first.
+int nCompareRowsBackwards(const void* a, const void* b, unsigned int nSize)
+{
+    return CMemBTree::nCompareBytes(b, a, nSize);
+}
+
+unsigned int nPartKeySize(const CNAColumn* pclPart)
+{
+    return CKXConvertKey::nCalculateKeySize(pclPart->eGetTQType(), static_cast<unsigned int>(pclPart->nGetLogicalSize()));
+}
+
 // Releases a scratch record value on every way out.
 struct CHeldValue {
     CNARecordValue* p;
@@ -38,21 +49,85 @@ CIndexFixedSizeItem::~CIndexFixedSizeItem()
     XMALLOC_Del_(m_pbyKey);
 }
 
+bool CIndexFixedSizeItem::_bComposite() const
+{
+    return m_pclColumn->bIsComposedKey() && m_pclColumn->pclGetTabComponent() != nullptr;
+}
+
+void CIndexFixedSizeItem::_ConvertPart(unsigned char* pbyKey, const CNAColumn* pclPart, int bDescending,
+                                       const CAny* pValue)
+{
+    const unsigned int nSize = pclPart == m_pclColumn ? m_nKeySize : nPartKeySize(pclPart);
+    std::memset(pbyKey, 0, nSize);
+    // The conversion works on a copy where it must: the value stays as it is.
+    CConvertKey::nConvertKeyAndGetSize(const_cast<CAny*>(pValue), pbyKey, nSize, pclPart->eGetTQType(),
+                                       static_cast<unsigned short>(kKeyOptions | (bDescending ? KXOPT_DESCENDING : 0)),
+                                       pclPart->nGetIntegerPart(), pclPart->nGetDecimalPart());
+}
+
 const unsigned char* CIndexFixedSizeItem::_pbyConvertKey(const CAny* pValue)
 {
-    std::memset(m_pbyKey, 0, m_nKeySize);
-    // The conversion works on a copy where it must: the value stays as it is.
-    CConvertKey::nConvertKeyAndGetSize(const_cast<CAny*>(pValue), m_pbyKey, m_nKeySize, _eGetTypeTQ(), kKeyOptions,
-                                       m_pclColumn->nGetIntegerPart(), m_pclColumn->nGetDecimalPart());
+    _ConvertPart(m_pbyKey, m_pclColumn, m_pclColumn->bGetDescendantComponent(-1), pValue);
     return m_pbyKey;
+}
+
+const unsigned char* CIndexFixedSizeItem::_pbyCompositeKey(const CNARecordValue* pclRecord)
+{
+    std::memset(m_pbyKey, 0, m_nKeySize);
+    const CNARefArray<CNAColumn>* ptab = m_pclColumn->pclGetTabComponent();
+    unsigned int nPos = 0;
+    for (int i = 0; i < ptab->nGetNbElement(); i++) {
+        CNAColumn* pclPart = (*ptab)[i];
+        if (pclPart == nullptr)
+            return nullptr;
+        const unsigned int nSize = nPartKeySize(pclPart);
+        CAny clValue;
+        if (nSize > m_nKeySize - nPos ||
+            !(pclRecord != nullptr ? pclRecord->bGetItemValue(&clValue, pclPart->piGetItem())
+                                   : pclPart->bGetCurrentValue(&clValue, 0)))
+            return nullptr;
+        _ConvertPart(m_pbyKey + nPos, pclPart, m_pclColumn->bGetDescendantComponent(i + 1), &clValue);
+        nPos += nSize;
+    }
+    return m_pbyKey;
+}
+
+const unsigned char* CIndexFixedSizeItem::_pbyRecordKey(const CNARecordValue* pclRecord)
+{
+    if (_bComposite())
+        return _pbyCompositeKey(pclRecord);
+    CAny clValue;
+    if (!pclRecord->bGetItemValue(&clValue, m_pclColumn->piGetItem()))
+        return nullptr;
+    return _pbyConvertKey(&clValue);
+}
+
+const unsigned char* CIndexFixedSizeItem::_pbyRowKey(int nRow)
+{
+    CHeldValue clRow{_pclNewRecordValue()};
+    if (clRow.p == nullptr || nRow < 0 || !m_pclRecordCache->bGetAt(clRow.p, static_cast<unsigned int>(nRow)))
+        return nullptr;
+    return _pbyRecordKey(clRow.p);
+}
+
+const unsigned char* CIndexFixedSizeItem::_pbyOriginalKey()
+{
+    const CNARecord* pclRecord = m_pclColumn->pclGetRecordNoRef();
+    const CNARecordValue* pclOriginal = pclRecord != nullptr ? pclRecord->pclGetOriginalRecordValueNoRef() : nullptr;
+    return pclOriginal != nullptr ? _pbyRecordKey(pclOriginal) : nullptr;
 }
 
 bool CIndexFixedSizeItem::bSameKey(const CAny* pValue1, const CAny* pValue2)
 {
     if (m_pbyKey == nullptr)
         return false;
-    std::memcpy(m_pbyKey + m_nKeySize, _pbyConvertKey(pValue1), m_nKeySize);
-    return std::memcmp(m_pbyKey + m_nKeySize, _pbyConvertKey(pValue2), m_nKeySize) == 0;
+    // A composite key's value is no key of its parts: the record tells.
+    const unsigned char* pbyFirst = _bComposite() ? _pbyOriginalKey() : _pbyConvertKey(pValue1);
+    if (pbyFirst == nullptr)
+        return false;
+    std::memcpy(m_pbyKey + m_nKeySize, pbyFirst, m_nKeySize);
+    const unsigned char* pbySecond = _bComposite() ? _pbyCompositeKey(nullptr) : _pbyConvertKey(pValue2);
+    return pbySecond != nullptr && std::memcmp(m_pbyKey + m_nKeySize, pbySecond, m_nKeySize) == 0;
 }
 
 int CIndexFixedSizeItem::_nRowAtPosition() const
@@ -73,8 +148,22 @@ int CIndexFixedSizeItem::bInit()
     m_pbyKey = nullptr;
     m_nKeySize = 0;
 
-    const unsigned int nKeySize =
-        CKXConvertKey::nCalculateKeySize(_eGetTypeTQ(), static_cast<unsigned int>(m_pclColumn->nGetLogicalSize()));
+    unsigned int nKeySize = 0;
+    if (_bComposite()) {
+        // Each part keyed in its own type; a part that takes no key leaves
+        // the whole without one.
+        const CNARefArray<CNAColumn>* ptab = m_pclColumn->pclGetTabComponent();
+        for (int i = 0; i < ptab->nGetNbElement(); i++) {
+            const unsigned int nPart = (*ptab)[i] != nullptr ? nPartKeySize((*ptab)[i]) : 0;
+            if (nPart == 0) {
+                nKeySize = 0;
+                break;
+            }
+            nKeySize += nPart;
+        }
+    } else {
+        nKeySize = nPartKeySize(m_pclColumn);
+    }
     if (nKeySize == 0) {
         // The tree takes no empty key: this column cannot be indexed.
         const CNARecord* pclRecord = m_pclColumn->pclGetRecordNoRef();
@@ -87,8 +176,11 @@ int CIndexFixedSizeItem::bInit()
     }
     m_pclTree = new (std::nothrow) CMemBTree;
     m_pbyKey = static_cast<unsigned char*>(XMALLOC_pNewZero_(nKeySize, 2));
+    // A descending key is browsed as the server's mirror of the ascending
+    // order, its rows of one value included.
+    m_pfnCompareRow = m_pclColumn->bGetDescendantComponent(-1) ? nCompareRowsBackwards : CMemBTree::nCompareBytes;
     if (m_pclTree == nullptr || m_pbyKey == nullptr ||
-        !m_pclTree->bInit(nKeySize, sizeof(int), CMemBTree::nCompareBytes, CMemBTree::nCompareBytes, 0)) {
+        !m_pclTree->bInit(nKeySize, sizeof(int), CMemBTree::nCompareBytes, m_pfnCompareRow, 0)) {
         delete m_pclTree;
         m_pclTree = nullptr;
         return _bNoMemory();
@@ -98,29 +190,18 @@ int CIndexFixedSizeItem::bInit()
     CHeldValue clRow{_pclNewRecordValue()};
     if (clRow.p == nullptr)
         return 0;
-    CAny clValue;
     const int nCount = m_pclRecordCache->nGetCount();
     for (int nRow = 0; nRow < nCount; nRow++) {
         if (m_pclRecordCache->eGetRecordState(nRow) != NA_RECORDSTATE_NORMAL)
             continue;
-        if (!m_pclRecordCache->bGetAt(clRow.p, static_cast<unsigned int>(nRow)) ||
-            !clRow.p->bGetItemValue(&clValue, m_pclColumn->piGetItem()))
+        if (!m_pclRecordCache->bGetAt(clRow.p, static_cast<unsigned int>(nRow)))
             return 0;
-        if (!m_pclTree->bInsert(_pbyConvertKey(&clValue), &nRow))
+        const unsigned char* pbyKey = _pbyRecordKey(clRow.p);
+        if (pbyKey == nullptr)
+            return 0;
+        if (!m_pclTree->bInsert(pbyKey, &nRow))
             return _bNoMemory();
     }
-    return 1;
-}
-
-int CIndexFixedSizeItem::_bRowValue(int nRow, CAny*& pValue, CAny& clValue)
-{
-    if (pValue != nullptr)
-        return 1;
-    CHeldValue clRow{_pclNewRecordValue()};
-    if (clRow.p == nullptr || nRow < 0 || !m_pclRecordCache->bGetAt(clRow.p, static_cast<unsigned int>(nRow)) ||
-        !clRow.p->bGetItemValue(&clValue, m_pclColumn->piGetItem()))
-        return 0;
-    pValue = &clValue;
     return 1;
 }
 
@@ -140,10 +221,12 @@ bool CIndexFixedSizeItem::_bPairPresent(const unsigned char* pbyKey, int nRow)
 
 int CIndexFixedSizeItem::bInsertRecord(int nRow, CAny* pValue)
 {
-    CAny clValue;
-    if (m_pclTree == nullptr || !_bRowValue(nRow, pValue, clValue))
+    if (m_pclTree == nullptr)
         return 0;
-    const unsigned char* pbyKey = _pbyConvertKey(pValue);
+    // A composite key's new parts are in the row the cache took.
+    const unsigned char* pbyKey = pValue != nullptr && !_bComposite() ? _pbyConvertKey(pValue) : _pbyRowKey(nRow);
+    if (pbyKey == nullptr)
+        return 0;
     if (m_pclTree->bInsert(pbyKey, &nRow))
         return 1;
     // Refused: the pair is there already, or there was no memory.
@@ -154,10 +237,19 @@ int CIndexFixedSizeItem::bInsertRecord(int nRow, CAny* pValue)
 
 int CIndexFixedSizeItem::bDeleteRecord(int nRow, CAny* pValue)
 {
-    CAny clValue;
-    if (m_pclTree == nullptr || !_bRowValue(nRow, pValue, clValue))
+    if (m_pclTree == nullptr)
         return 0;
-    m_pclTree->bDelete(_pbyConvertKey(pValue), &nRow);
+    // A composite key's old parts are the record's original ones.
+    const unsigned char* pbyKey = nullptr;
+    if (_bComposite())
+        pbyKey = pValue != nullptr ? _pbyOriginalKey() : nullptr;
+    else if (pValue != nullptr)
+        pbyKey = _pbyConvertKey(pValue);
+    if (pbyKey == nullptr)
+        pbyKey = _pbyRowKey(nRow);
+    if (pbyKey == nullptr)
+        return 0;
+    m_pclTree->bDelete(pbyKey, &nRow);
     return 1;
 }
 
@@ -230,13 +322,13 @@ void CIndexFixedSizeItem::_SeekRowPlace(const unsigned char* pbyKey, int nRow)
     m_pclTree->pSearch(pbyKey, CMemBTree::eSearchExact);
     if (nRow < 0)
         return;
-    // Entries of one key follow their row numbers' bytes.
+    // Entries of one key follow their row numbers' bytes, in the tree's order.
     int nDone;
     for (;;) {
         const void* pKey = m_pclTree->pReadKey();
         const void* pRow = m_pclTree->pReadValue();
         if (pKey == nullptr || pRow == nullptr || std::memcmp(pKey, pbyKey, m_nKeySize) != 0 ||
-            std::memcmp(pRow, &nRow, sizeof(nRow)) >= 0)
+            m_pfnCompareRow(pRow, &nRow, sizeof(nRow)) >= 0)
             return;
         if (!m_pclTree->bAdvance(1, &nDone, 0)) {
             m_pclTree->GotoEnd();
@@ -272,9 +364,15 @@ int CIndexFixedSizeItem::bSetCurrentPos(int nPos, int nDuplicate, int* pbFound)
     if (pbFound == nullptr)
         pbFound = &bFound;
     CAny clValue;
-    if (m_pclTree == nullptr || !m_pclColumn->bGetOriginalValue(&clValue, 0))
+    if (m_pclTree == nullptr)
         return 0;
-    const unsigned char* pbyKey = _pbyConvertKey(&clValue);
+    const unsigned char* pbyKey = nullptr;
+    if (_bComposite())
+        pbyKey = _pbyOriginalKey();
+    else if (m_pclColumn->bGetOriginalValue(&clValue, 0))
+        pbyKey = _pbyConvertKey(&clValue);
+    if (pbyKey == nullptr)
+        return 0;
     if (nPos != -1) {
         *pbFound = m_pclTree->bFindRecord(pbyKey, &nPos);
         return 1;

@@ -1,12 +1,15 @@
 // The index of a column of fixed-size values: a B+-tree whose keys are the
 // values' sortable key bytes and whose values are the row numbers (4 bytes
 // in the machine's order), both compared byte by byte. The tree's position
-// is the index's current position.
+// is the index's current position. A composite key's bytes are its parts'
+// keys end to end; a descending part's bytes are inverted, and a
+// descending key orders its rows of one value backwards too, as the
+// server's browse of it.
 #pragma once
 
 #include "access/statement/IndexItem.h"
 
-class CMemBTree;
+#include "access/statement/MemBTree.h"
 
 class CIndexFixedSizeItem : public CIndexItem {
 public:
@@ -28,7 +31,8 @@ public:
     int bSetCurrentPos(int nPos, int nDuplicate, int* pbFound) override;
 
     // Whether two values have the same key bytes: values the host finds
-    // equal may not (0 and -0 as reals).
+    // equal may not (0 and -0 as reals). For a composite key, the record's
+    // original parts against its current ones.
     bool bSameKey(const CAny* pValue1, const CAny* pValue2);
 
     CMemBTree* pclGetTreeNoRef() const { return m_pclTree; }
@@ -38,9 +42,20 @@ protected:
     // The value's key bytes in the key buffer, zeroed first so that a short
     // key never meets an earlier one's bytes. The value is not changed.
     const unsigned char* _pbyConvertKey(const CAny* pValue);
-    // The value to key: pValue, or without it row nRow's value read from
-    // the record cache into clValue.
-    int _bRowValue(int nRow, CAny*& pValue, CAny& clValue);
+    // One part's key bytes (the column's own for a simple key) into
+    // pbyKey, inverted for a descending part.
+    void _ConvertPart(unsigned char* pbyKey, const CNAColumn* pclPart, int bDescending, const CAny* pValue);
+    // A composite key's bytes from its parts' values: those of a record
+    // value, or with none the current record's. Null when a part cannot be
+    // read.
+    const unsigned char* _pbyCompositeKey(const CNARecordValue* pclRecord);
+    // The key of a record value's parts; null when one cannot be read.
+    const unsigned char* _pbyRecordKey(const CNARecordValue* pclRecord);
+    // The key of row nRow of the record cache; null when it cannot be read.
+    const unsigned char* _pbyRowKey(int nRow);
+    // The key of the current record's original value; null without one.
+    const unsigned char* _pbyOriginalKey();
+    bool _bComposite() const;
     // Whether the pair is in the tree; the position stays where it was.
     bool _bPairPresent(const unsigned char* pbyKey, int nRow);
     // Counts in *pnDuplicate the entries just before the position, at most
@@ -54,6 +69,7 @@ protected:
     int _nRowAtPosition() const;
 
     CMemBTree* m_pclTree = nullptr;   // owned
+    PFNMEMBTREECOMPARE m_pfnCompareRow = nullptr; // the tree's order of the rows of one key
     unsigned int m_nKeySize = 0;
     unsigned char* m_pbyKey = nullptr; // owned: the key, then room for a second one
 };

@@ -3,11 +3,14 @@
 // direction of each part, and a browse on the key comes in the server's
 // own index order, whole or in blocks of five, both ways.
 #include "access/driver/NAItemDescription.h"
+#include "access/statement/NATableCache.h"
+#include "access/statement/NATableCacheIndex.h"
 #include "tests/support/TableObjectServer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -36,13 +39,16 @@ protected:
         ASSERT_TRUE(Admin(s));
     }
     // The ids of the whole browse on the key, from its first or last record.
-    static Rows Browse(INATable* pi, CHostContext* pContext, const wchar_t* pszKey, bool bForward)
+    static Rows Browse(INATable* pi, CHostContext* pContext, const wchar_t* pszKey, bool bForward,
+                       unsigned int nFlags = 0)
     {
         Rows tab;
-        EXPECT_EQ(Read(pi, pContext, pszKey, bForward ? FIRST : LAST), 1) << Error(pi, pContext);
+        EXPECT_EQ(pi->bHLitxxx(pContext, pszKey, bForward ? FIRST : LAST, 1, kNoLock, nullptr, nFlags), 1)
+            << Error(pi, pContext);
         while (!Out(pi, pContext, pszKey) && tab.size() < 100) {
             tab.push_back(Value(pi, pContext, L"id"));
-            EXPECT_EQ(Read(pi, pContext, pszKey, bForward ? NEXT : PREVIOUS), 1) << Error(pi, pContext);
+            EXPECT_EQ(pi->bHLitxxx(pContext, pszKey, bForward ? NEXT : PREVIOUS, 1, kNoLock, nullptr, nFlags), 1)
+                << Error(pi, pContext);
         }
         return tab;
     }
@@ -111,6 +117,46 @@ TEST_F(DescendingIndex, BrowsesInTheServersIndexOrder)
             EXPECT_EQ(Browse(pi, pContext, c.pszKey, false), Rows(tabServer.rbegin(), tabServer.rend()));
         }
     }
+}
+
+// The whole-table cache, filled by the browse on the primary key, serves
+// every other browse from its own index: the same orders as the server's,
+// each part in its direction, both ways, with nothing sent.
+TEST_F(DescendingIndex, TheTableCacheBrowsesInTheServersIndexOrder)
+{
+    constexpr unsigned int kCache = CNADataAccess::WPF_TABLE_CACHE;
+    struct SCase {
+        const wchar_t* pszKey;
+        const char* pszOrder;
+    };
+    // Ties fall to the full cache's rows, in the order of the id browse.
+    const SCase aCase[] = {{L"ixd", "a, b DESC, id"}, {L"ixe", "c DESC, a, id"}, {L"b", "b DESC, id DESC"},
+                           {L"c", "c, id"}};
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"d", pContext);
+    ASSERT_NE(pi, nullptr);
+    // The id browse, opened without a read, has its record cache become
+    // the table cache's.
+    CNADataAccess* pAccess = Access(pi, pContext);
+    ASSERT_EQ(pAccess->bSkipRecord(L"id", FIRST, 0, 0, kNoLock, nullptr, 0), 1) << Error(pi, pContext);
+    CNAStatement* pId = StatementOf(pi, pContext, L"id");
+    ASSERT_NE(pId, nullptr);
+    ASSERT_TRUE(pAccess->_bCreateNewTableCache(pId));
+    ASSERT_TRUE(pAccess->pclGetTableCacheNoRef()->bSetStatementParse(pId));
+    ASSERT_EQ(Browse(pi, pContext, L"id", true, kCache), List("SELECT id FROM d ORDER BY id"));
+    for (const SCase& c : aCase) {
+        SCOPED_TRACE(Narrow(c.pszKey));
+        const Rows tabServer = List("SELECT id FROM d ORDER BY " + std::string(c.pszOrder));
+        ASSERT_EQ(tabServer.size(), 37u);
+        Sent();
+        EXPECT_EQ(Browse(pi, pContext, c.pszKey, true, kCache), tabServer);
+        EXPECT_EQ(Browse(pi, pContext, c.pszKey, false, kCache), Rows(tabServer.rbegin(), tabServer.rend()));
+        EXPECT_EQ(Sent(), std::vector<std::string>{}) << "served from the table cache";
+        CNAStatement* pStatement = StatementOf(pi, pContext, c.pszKey);
+        ASSERT_NE(pStatement, nullptr);
+        EXPECT_NE(pStatement->pclGetTableCacheIndexNoRef(), nullptr);
+    }
+    EXPECT_TRUE(pAccess->bHasTableCache());
 }
 
 } // namespace

@@ -252,4 +252,41 @@ TEST_F(TableCacheTruth, AFailedReadLeavesNoCacheThatCannotServe)
     }
 }
 
+
+// In a transaction, a record modified, another deleted, then one added over
+// the deleted one's record, all through the query its cache serves: the
+// cache counts and browses the server's rows, the added one included, and
+// the added one can be modified in its turn; after the roll-back, the
+// server's rows again.
+TEST_F(TableCacheTruth, AnAddAfterAModifyAndADeleteInATransactionIsCounted)
+{
+    CHostContext* pc = Context(3);
+    INATable* pi = Cached(L"SELECT id, name, n FROM t", pc);
+    ASSERT_NE(pi, nullptr);
+    // The checks see the transaction's rows before its end.
+    ASSERT_TRUE(Admin("SET SESSION TRANSACTION ISOLATION LEVEL READ UNCOMMITTED"));
+    ASSERT_EQ(m_piDriver->bTransactionBegin(m_pHost, L"T"), 1) << Report();
+    ASSERT_NO_FATAL_FAILURE(Seek(pi, pc, "5"));
+    ASSERT_NO_FATAL_FAILURE(Modify(pi, pc, 50));
+    ASSERT_NO_FATAL_FAILURE(Seek(pi, pc, "4"));
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    ASSERT_NO_FATAL_FAILURE(Add(pi, pc, 20, L"BB", 20));
+    ASSERT_EQ(First("SELECT COUNT(*) FROM t WHERE id IN (4, 20)"), "1");
+    long long llCount = -1;
+    ASSERT_EQ(pi->bHNbEnr(pc, &llCount, 0x10, kContinue), 1) << Error(pi, pc);
+    EXPECT_EQ(llCount, 9);
+    // The added record is still the current one.
+    ASSERT_NO_FATAL_FAILURE(Modify(pi, pc, 0));
+    ASSERT_EQ(First("SELECT n FROM t WHERE id = 20"), "0");
+    {
+        SCOPED_TRACE("inside");
+        ExpectServerRows(pi, pc, "");
+    }
+    ASSERT_EQ(m_piDriver->bTransactionRollBack(m_pHost, L"T"), 1) << Report();
+    {
+        SCOPED_TRACE("rolled back");
+        ExpectServerRows(pi, pc, "");
+    }
+}
+
 } // namespace

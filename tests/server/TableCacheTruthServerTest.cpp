@@ -34,12 +34,12 @@ protected:
     {
     }
     // Every record of the browse, from one end to the other with the flags;
-    // the ids, at most 50.
+    // the ids, at most 500.
     static Rows Browse(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags,
                        bool bBackward = false)
     {
         Rows tab;
-        for (eNA_PARSEDIRECTION e = bBackward ? LAST : FIRST; tab.size() < 50; e = bBackward ? PREVIOUS : NEXT) {
+        for (eNA_PARSEDIRECTION e = bBackward ? LAST : FIRST; tab.size() < 500; e = bBackward ? PREVIOUS : NEXT) {
             if (pi->bHLitxxx(pc, pszItem, e, 1, kNoLock, nullptr, nFlags) != 1) {
                 ADD_FAILURE() << Error(pi, pc);
                 break;
@@ -287,6 +287,104 @@ TEST_F(TableCacheTruth, AnAddAfterAModifyAndADeleteInATransactionIsCounted)
         SCOPED_TRACE("rolled back");
         ExpectServerRows(pi, pc, "");
     }
+}
+
+// More rows than one block of a browse read from the server, so that a
+// browse going on past its first block asks the server again; every
+// column's values stay distinct.
+class TableCacheTruthBlocks : public TableCacheTruth {
+protected:
+    void SetUp() override
+    {
+        TableCacheTruth::SetUp();
+        std::string strValues;
+        for (int i = 10; i < 160; i++)
+            strValues += (i > 10 ? ", (" : "(") + std::to_string(i) + ", 'N" + std::to_string(1000 - i) + "', " +
+                         std::to_string(i * 37 % 1000 + 10) + ")";
+        ASSERT_TRUE(Admin("INSERT INTO t VALUES " + strValues));
+    }
+    // The item's browse read on from where it stands to its end.
+    static Rows Rest(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags)
+    {
+        Rows tab;
+        while (tab.size() < 200) {
+            if (pi->bHLitxxx(pc, pszItem, NEXT, 1, kNoLock, nullptr, nFlags) != 1) {
+                ADD_FAILURE() << Error(pi, pc);
+                break;
+            }
+            if (Out(pi, pc, pszItem))
+                break;
+            tab.push_back(Value(pi, pc, L"id"));
+        }
+        return tab;
+    }
+    // Reads on from where the item's browse stands until one fails; the
+    // failure must say why. The number of records read before it.
+    static size_t ReadUntilFailure(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags)
+    {
+        for (size_t k = 0; k < 200; k++) {
+            if (pi->bHLitxxx(pc, pszItem, NEXT, 1, kNoLock, nullptr, nFlags) != 1) {
+                EXPECT_NE(ErrorOf(pi, pc)->eGetErrorLevel(), NA_ERRORLEVEL_NOERROR);
+                EXPECT_NE(ErrorOf(pi, pc)->nGetUserErrorCode(), 0u) << Error(pi, pc);
+                return k;
+            }
+            EXPECT_FALSE(Out(pi, pc, pszItem)) << "the browse ended without asking the server";
+        }
+        ADD_FAILURE() << "no read failed";
+        return 0;
+    }
+};
+
+// A read on one item fails while a filled cache serves another item's
+// browse: the cache stays, and that browse goes on from it, both ways,
+// with the server's rows.
+TEST_F(TableCacheTruthBlocks, AFailedReadOnAnotherItemKeepsAFilledCache)
+{
+    for (const unsigned int nFlags : {0u, kCache, kContinue}) {
+        SCOPED_TRACE(nFlags);
+        CHostContext* pc = Context(3);
+        INATable* pi = Run(L"SELECT id, name, n FROM t", L"t", pc, kMayModify);
+        ASSERT_NE(pi, nullptr);
+        // The id browse reads its first block from the server.
+        ASSERT_EQ(pi->bHLitxxx(pc, L"id", FIRST, 1, kNoLock, nullptr, 0), 1) << Error(pi, pc);
+        ASSERT_GT(StatementOf(pi, pc, L"id")->llGetRowLimit(), 0);
+        Browse(pi, pc, L"name", kContinue);
+        ASSERT_TRUE(Access(pi, pc)->bHasTableCache());
+        const Rows tabN = List("SELECT id FROM t ORDER BY n, id");
+        ASSERT_GT(tabN.size(), 100u);
+        // The n browse, served by the cache, stands on its third record.
+        ASSERT_EQ(pi->bHLitxxx(pc, L"n", FIRST, 1, kNoLock, nullptr, kCache), 1) << Error(pi, pc);
+        for (int i = 0; i < 2; i++)
+            ASSERT_EQ(pi->bHLitxxx(pc, L"n", NEXT, 1, kNoLock, nullptr, kCache), 1) << Error(pi, pc);
+        ASSERT_EQ(Value(pi, pc, L"id"), tabN[2]);
+        ASSERT_TRUE(Admin("RENAME TABLE t TO t_away"));
+        EXPECT_LT(ReadUntilFailure(pi, pc, L"id", nFlags), tabN.size());
+        EXPECT_TRUE(Access(pi, pc)->bHasTableCache());
+        // The table is still away: what follows comes from the cache.
+        const Rows tabRest = Rest(pi, pc, L"n", kCache);
+        const Rows tabBack = Browse(pi, pc, L"name", kCache, true);
+        ASSERT_TRUE(Admin("RENAME TABLE t_away TO t"));
+        EXPECT_EQ(tabRest, Rows(tabN.begin() + 3, tabN.end()));
+        const Rows tabName = List("SELECT id FROM t ORDER BY name DESC, id DESC");
+        EXPECT_EQ(tabBack, tabName);
+        CloseTables();
+    }
+}
+
+// A read on the browse that is filling the cache fails: the cache goes,
+// and once the table is back reads with the cache serve the server's rows.
+TEST_F(TableCacheTruthBlocks, AFailedReadOnTheCacheOwnBrowseDropsIt)
+{
+    CHostContext* pc = Context(3);
+    INATable* pi = Run(L"SELECT id, name, n FROM t", L"t", pc, kMayModify);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(pi->bHLitxxx(pc, L"name", FIRST, 1, kNoLock, nullptr, kContinue), 1) << Error(pi, pc);
+    ASSERT_TRUE(Access(pi, pc)->bHasTableCache());
+    ASSERT_TRUE(Admin("RENAME TABLE t TO t_away"));
+    EXPECT_LT(ReadUntilFailure(pi, pc, L"name", kContinue), 159u);
+    EXPECT_FALSE(Access(pi, pc)->bHasTableCache());
+    ASSERT_TRUE(Admin("RENAME TABLE t_away TO t"));
+    ExpectServerRows(pi, pc, "");
 }
 
 } // namespace

@@ -253,6 +253,35 @@ TEST_F(TableCacheTruth, AFailedReadLeavesNoCacheThatCannotServe)
 }
 
 
+// A write to another table leaves a query's cache in place, while a write
+// to its own table through another context still reaches it.
+TEST_F(TableCacheTruth, AWriteToAnotherTableLeavesTheCache)
+{
+    CHostContext* pcTable = Context(1);
+    CHostContext* pcQuery = Context(2);
+    INATable* piQuery = Cached(L"SELECT id, name, n FROM t", pcQuery);
+    ASSERT_NE(piQuery, nullptr);
+    INATable* piOther = Open(L"e", pcTable);
+    ASSERT_NE(piOther, nullptr);
+    SetItem(piOther, pcTable, L"id", CInt(1));
+    SetItem(piOther, pcTable, L"name", L"E");
+    SetItem(piOther, pcTable, L"n", CInt(1));
+    ASSERT_EQ(piOther->bHAjoute(pcTable, 0, kNoLock), 1) << Error(piOther, pcTable);
+    ASSERT_EQ(First("SELECT COUNT(*) FROM e"), "1");
+    EXPECT_TRUE(Access(piQuery, pcQuery)->bHasTableCache());
+    ExpectServerRows(piQuery, pcQuery, "");
+    CHostContext* pcOwn = Context(5);
+    INATable* piTable = Open(L"t", pcOwn);
+    ASSERT_NE(piTable, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Seek(piTable, pcOwn, "3"));
+    SetItem(piTable, pcOwn, L"id", CInt(40));
+    SetItem(piTable, pcOwn, L"name", L"AAA");
+    SetItem(piTable, pcOwn, L"n", CInt(40));
+    ASSERT_EQ(piTable->bHAjoute(pcOwn, 0, kNoLock), 1) << Error(piTable, pcOwn);
+    EXPECT_FALSE(Access(piQuery, pcQuery)->bHasTableCache());
+    ExpectServerRows(piQuery, pcQuery, "");
+}
+
 // In a transaction, a record modified, another deleted, then one added over
 // the deleted one's record, all through the query its cache serves: the
 // cache counts and browses the server's rows, the added one included, and

@@ -17,6 +17,7 @@
 #include "access/statement/NAColumn.h"
 #include "access/statement/NARecord.h"
 #include "access/statement/NARecordCache.h"
+#include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatement.h"
 #include "access/statement/NATableCache.h"
 #include "access/table/Held.h"
@@ -358,6 +359,11 @@ int CNADataAccess::_bOperation(CNAStatement* pclStatement, int eType, unsigned i
     }
     const int bResult = _bBuildAndExecuteQuery(pclStatement, eType, nFlags);
     if (bResult && eType != QT_SELECT) {
+        // The row added is alive, even when the record it was typed over
+        // is one just deleted: the caches count it.
+        if (eType == QT_INSERT && m_pclCurrentRecord != nullptr &&
+            m_pclCurrentRecord->pclGetCurrentRecordValueNoRef() != nullptr)
+            m_pclCurrentRecord->pclGetCurrentRecordValueNoRef()->SetState(NA_RECORDSTATE_NORMAL);
         _NotifyOperation(eType, pclStatement, nFlags, pclOriginal);
         // The caches of the other data accesses cannot take this write.
         if (CNADriver::s_pclDriver != nullptr)

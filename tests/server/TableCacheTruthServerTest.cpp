@@ -34,12 +34,12 @@ protected:
     {
     }
     // Every record of the browse, from one end to the other with the flags;
-    // the ids, at most 50.
+    // the ids, at most 500.
     static Rows Browse(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags,
                        bool bBackward = false)
     {
         Rows tab;
-        for (eNA_PARSEDIRECTION e = bBackward ? LAST : FIRST; tab.size() < 50; e = bBackward ? PREVIOUS : NEXT) {
+        for (eNA_PARSEDIRECTION e = bBackward ? LAST : FIRST; tab.size() < 500; e = bBackward ? PREVIOUS : NEXT) {
             if (pi->bHLitxxx(pc, pszItem, e, 1, kNoLock, nullptr, nFlags) != 1) {
                 ADD_FAILURE() << Error(pi, pc);
                 break;
@@ -250,6 +250,170 @@ TEST_F(TableCacheTruth, AFailedReadLeavesNoCacheThatCannotServe)
         EXPECT_EQ(Browse(pi, pc, L"name", nFlags), List("SELECT id FROM t ORDER BY name, id"));
         EXPECT_EQ(Browse(pi, pc, L"id", nFlags, true), List("SELECT id FROM t ORDER BY id DESC"));
     }
+}
+
+
+// A write to another table leaves a query's cache in place, while a write
+// to its own table through another context still reaches it.
+TEST_F(TableCacheTruth, AWriteToAnotherTableLeavesTheCache)
+{
+    CHostContext* pcTable = Context(1);
+    CHostContext* pcQuery = Context(2);
+    INATable* piQuery = Cached(L"SELECT id, name, n FROM t", pcQuery);
+    ASSERT_NE(piQuery, nullptr);
+    INATable* piOther = Open(L"e", pcTable);
+    ASSERT_NE(piOther, nullptr);
+    SetItem(piOther, pcTable, L"id", CInt(1));
+    SetItem(piOther, pcTable, L"name", L"E");
+    SetItem(piOther, pcTable, L"n", CInt(1));
+    ASSERT_EQ(piOther->bHAjoute(pcTable, 0, kNoLock), 1) << Error(piOther, pcTable);
+    ASSERT_EQ(First("SELECT COUNT(*) FROM e"), "1");
+    EXPECT_TRUE(Access(piQuery, pcQuery)->bHasTableCache());
+    ExpectServerRows(piQuery, pcQuery, "");
+    CHostContext* pcOwn = Context(5);
+    INATable* piTable = Open(L"t", pcOwn);
+    ASSERT_NE(piTable, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Seek(piTable, pcOwn, "3"));
+    SetItem(piTable, pcOwn, L"id", CInt(40));
+    SetItem(piTable, pcOwn, L"name", L"AAA");
+    SetItem(piTable, pcOwn, L"n", CInt(40));
+    ASSERT_EQ(piTable->bHAjoute(pcOwn, 0, kNoLock), 1) << Error(piTable, pcOwn);
+    EXPECT_FALSE(Access(piQuery, pcQuery)->bHasTableCache());
+    ExpectServerRows(piQuery, pcQuery, "");
+}
+
+// In a transaction, a record modified, another deleted, then one added over
+// the deleted one's record, all through the query its cache serves: the
+// cache counts and browses the server's rows, the added one included, and
+// the added one can be modified in its turn; after the roll-back, the
+// server's rows again.
+TEST_F(TableCacheTruth, AnAddAfterAModifyAndADeleteInATransactionIsCounted)
+{
+    CHostContext* pc = Context(3);
+    INATable* pi = Cached(L"SELECT id, name, n FROM t", pc);
+    ASSERT_NE(pi, nullptr);
+    // The checks see the transaction's rows before its end.
+    ASSERT_TRUE(Admin("SET SESSION TRANSACTION ISOLATION LEVEL READ UNCOMMITTED"));
+    ASSERT_EQ(m_piDriver->bTransactionBegin(m_pHost, L"T"), 1) << Report();
+    ASSERT_NO_FATAL_FAILURE(Seek(pi, pc, "5"));
+    ASSERT_NO_FATAL_FAILURE(Modify(pi, pc, 50));
+    ASSERT_NO_FATAL_FAILURE(Seek(pi, pc, "4"));
+    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+    ASSERT_NO_FATAL_FAILURE(Add(pi, pc, 20, L"BB", 20));
+    ASSERT_EQ(First("SELECT COUNT(*) FROM t WHERE id IN (4, 20)"), "1");
+    long long llCount = -1;
+    ASSERT_EQ(pi->bHNbEnr(pc, &llCount, 0x10, kContinue), 1) << Error(pi, pc);
+    EXPECT_EQ(llCount, 9);
+    // The added record is still the current one.
+    ASSERT_NO_FATAL_FAILURE(Modify(pi, pc, 0));
+    ASSERT_EQ(First("SELECT n FROM t WHERE id = 20"), "0");
+    {
+        SCOPED_TRACE("inside");
+        ExpectServerRows(pi, pc, "");
+    }
+    ASSERT_EQ(m_piDriver->bTransactionRollBack(m_pHost, L"T"), 1) << Report();
+    {
+        SCOPED_TRACE("rolled back");
+        ExpectServerRows(pi, pc, "");
+    }
+}
+
+// More rows than one block of a browse read from the server, so that a
+// browse going on past its first block asks the server again; every
+// column's values stay distinct.
+class TableCacheTruthBlocks : public TableCacheTruth {
+protected:
+    void SetUp() override
+    {
+        TableCacheTruth::SetUp();
+        std::string strValues;
+        for (int i = 10; i < 160; i++)
+            strValues += (i > 10 ? ", (" : "(") + std::to_string(i) + ", 'N" + std::to_string(1000 - i) + "', " +
+                         std::to_string(i * 37 % 1000 + 10) + ")";
+        ASSERT_TRUE(Admin("INSERT INTO t VALUES " + strValues));
+    }
+    // The item's browse read on from where it stands to its end.
+    static Rows Rest(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags)
+    {
+        Rows tab;
+        while (tab.size() < 200) {
+            if (pi->bHLitxxx(pc, pszItem, NEXT, 1, kNoLock, nullptr, nFlags) != 1) {
+                ADD_FAILURE() << Error(pi, pc);
+                break;
+            }
+            if (Out(pi, pc, pszItem))
+                break;
+            tab.push_back(Value(pi, pc, L"id"));
+        }
+        return tab;
+    }
+    // Reads on from where the item's browse stands until one fails; the
+    // failure must say why. The number of records read before it.
+    static size_t ReadUntilFailure(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags)
+    {
+        for (size_t k = 0; k < 200; k++) {
+            if (pi->bHLitxxx(pc, pszItem, NEXT, 1, kNoLock, nullptr, nFlags) != 1) {
+                EXPECT_NE(ErrorOf(pi, pc)->eGetErrorLevel(), NA_ERRORLEVEL_NOERROR);
+                EXPECT_NE(ErrorOf(pi, pc)->nGetUserErrorCode(), 0u) << Error(pi, pc);
+                return k;
+            }
+            EXPECT_FALSE(Out(pi, pc, pszItem)) << "the browse ended without asking the server";
+        }
+        ADD_FAILURE() << "no read failed";
+        return 0;
+    }
+};
+
+// A read on one item fails while a filled cache serves another item's
+// browse: the cache stays, and that browse goes on from it, both ways,
+// with the server's rows.
+TEST_F(TableCacheTruthBlocks, AFailedReadOnAnotherItemKeepsAFilledCache)
+{
+    for (const unsigned int nFlags : {0u, kCache, kContinue}) {
+        SCOPED_TRACE(nFlags);
+        CHostContext* pc = Context(3);
+        INATable* pi = Run(L"SELECT id, name, n FROM t", L"t", pc, kMayModify);
+        ASSERT_NE(pi, nullptr);
+        // The id browse reads its first block from the server.
+        ASSERT_EQ(pi->bHLitxxx(pc, L"id", FIRST, 1, kNoLock, nullptr, 0), 1) << Error(pi, pc);
+        ASSERT_GT(StatementOf(pi, pc, L"id")->llGetRowLimit(), 0);
+        Browse(pi, pc, L"name", kContinue);
+        ASSERT_TRUE(Access(pi, pc)->bHasTableCache());
+        const Rows tabN = List("SELECT id FROM t ORDER BY n, id");
+        ASSERT_GT(tabN.size(), 100u);
+        // The n browse, served by the cache, stands on its third record.
+        ASSERT_EQ(pi->bHLitxxx(pc, L"n", FIRST, 1, kNoLock, nullptr, kCache), 1) << Error(pi, pc);
+        for (int i = 0; i < 2; i++)
+            ASSERT_EQ(pi->bHLitxxx(pc, L"n", NEXT, 1, kNoLock, nullptr, kCache), 1) << Error(pi, pc);
+        ASSERT_EQ(Value(pi, pc, L"id"), tabN[2]);
+        ASSERT_TRUE(Admin("RENAME TABLE t TO t_away"));
+        EXPECT_LT(ReadUntilFailure(pi, pc, L"id", nFlags), tabN.size());
+        EXPECT_TRUE(Access(pi, pc)->bHasTableCache());
+        // The table is still away: what follows comes from the cache.
+        const Rows tabRest = Rest(pi, pc, L"n", kCache);
+        const Rows tabBack = Browse(pi, pc, L"name", kCache, true);
+        ASSERT_TRUE(Admin("RENAME TABLE t_away TO t"));
+        EXPECT_EQ(tabRest, Rows(tabN.begin() + 3, tabN.end()));
+        const Rows tabName = List("SELECT id FROM t ORDER BY name DESC, id DESC");
+        EXPECT_EQ(tabBack, tabName);
+        CloseTables();
+    }
+}
+
+// A read on the browse that is filling the cache fails: the cache goes,
+// and once the table is back reads with the cache serve the server's rows.
+TEST_F(TableCacheTruthBlocks, AFailedReadOnTheCacheOwnBrowseDropsIt)
+{
+    CHostContext* pc = Context(3);
+    INATable* pi = Run(L"SELECT id, name, n FROM t", L"t", pc, kMayModify);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(pi->bHLitxxx(pc, L"name", FIRST, 1, kNoLock, nullptr, kContinue), 1) << Error(pi, pc);
+    ASSERT_TRUE(Access(pi, pc)->bHasTableCache());
+    ASSERT_TRUE(Admin("RENAME TABLE t TO t_away"));
+    EXPECT_LT(ReadUntilFailure(pi, pc, L"name", kContinue), 159u);
+    EXPECT_FALSE(Access(pi, pc)->bHasTableCache());
+    ASSERT_TRUE(Admin("RENAME TABLE t_away TO t"));
+    ExpectServerRows(pi, pc, "");
 }
 
 } // namespace

@@ -74,12 +74,20 @@ TEST_F(WideText, ItemsHoldTwoUnitsACharacter)
     INATable* pi = Open(L"u", pc);
     ASSERT_NE(pi, nullptr);
     INADataSourceDescription* piDescription = Description(pi);
-    // n characters and the terminator, two bytes a unit.
-    for (const auto& st : {std::make_pair(L"v", 18u), std::make_pair(L"c", 14u)}) {
-        INAItemDescription* piItem = piDescription->piNAGetItem(st.first);
+    // n characters and the terminator, two bytes a unit; the column's n
+    // kept as its bound.
+    struct {
+        const wchar_t* pszItem;
+        eNA_ITEMTYPE eType;
+        unsigned int nSize, nCharacters;
+    } const tab[] = {{L"v", NA_IT_UNICODE, 18u, 4u}, {L"c", NA_IT_UNICODE, 14u, 3u}, {L"id", NA_IT_I4, 4u, 0u}};
+    for (const auto& st : tab) {
+        SCOPED_TRACE(Narrow(st.pszItem));
+        INAItemDescription* piItem = piDescription->piNAGetItem(st.pszItem);
         ASSERT_NE(piItem, nullptr);
-        EXPECT_EQ(piItem->eNAGetItemType(), NA_IT_UNICODE);
-        EXPECT_EQ(piItem->nGetItemSize(), st.second) << Narrow(st.first);
+        EXPECT_EQ(piItem->eNAGetItemType(), st.eType);
+        EXPECT_EQ(piItem->nGetItemSize(), st.nSize);
+        EXPECT_EQ(static_cast<CNAItemDescription*>(piItem)->nGetCharacterLength(), st.nCharacters);
         piItem->nExternalRelease();
     }
 }

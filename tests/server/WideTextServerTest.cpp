@@ -152,6 +152,27 @@ TEST_F(WideText, AddedAndModifiedWhole)
     EXPECT_EQ(ServerRows("id"), tabBefore);
 }
 
+// A text column declares no length: however long, a wide text is written
+// whole, in a session that would cut one as in any other.
+TEST_F(WideText, ATextColumnBoundsNothing)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE m (id INT PRIMARY KEY, t TEXT NULL) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin"));
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"m", pc);
+    ASSERT_NE(pi, nullptr);
+    CNAConnectionDescription* pCnx = Access(pi, pc)->pclGetConnection();
+    ASSERT_NE(pCnx, nullptr);
+    ASSERT_EQ(pCnx->bExecuteQueryNoResult(m_pDriver->pclGetError(), L"SET SESSION sql_mode = ''"), 1) << Report();
+    std::wstring strLong;
+    for (int i = 0; i < 40; i++)
+        strLong += kGrin + L"x";
+    SetItem(pi, pc, L"id", L"1");
+    const CHostText clLong(strLong);
+    ASSERT_EQ(pi->bSetBLOB(pc, 0, &clLong), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(First("SELECT HEX(t) FROM m WHERE id = 1"), HexaOf(UTF8Of(strLong.c_str())));
+}
+
 // On a connection in code page 1252 the session cannot carry a character
 // beyond U+FFFF: an add or modify of one is refused before anything is
 // sent, and records holding them are read, browsed on their key every one

@@ -219,8 +219,9 @@ int CMySQLDataSourceDescription::_bInitItemFromQueryShowColumns(CNAStatementSQL*
         unsigned int nSize = 0;
         unsigned int nPrecision = 0;
         unsigned int nScale = 0;
+        unsigned int nCharacters = 0;
         if (!m_pclConnection->bSQLTypeNameToNAType(m_pclError, &eType, &nSize, &nPrecision, &nScale, csType.pszGet(),
-                                                   csCollation.pszGet()))
+                                                   csCollation.pszGet(), &nCharacters))
             return 0;
         unsigned short nKeyType = _nKeyType(csKey.pszGet());
         int nKeyIndex = -1;
@@ -237,6 +238,7 @@ int CMySQLDataSourceDescription::_bInitItemFromQueryShowColumns(CNAStatementSQL*
                         nKeyType, static_cast<int>(nPrecision), static_cast<int>(nScale));
         // The server's own type text: what the item type cannot tell (YEAR).
         clItem.p->SetDBType(csType.pszGet(), 0);
+        clItem.p->SetCharacterLength(nCharacters);
         if (!csNull.bEstEgal(L"YES"))
             clItem.p->SetNullable(0);
         bool bExpression = !bNullDefault && bShownDefaultIsExpression(eType, csDefault, csExtra);

@@ -1062,7 +1062,8 @@ int CNAConnectionDescription::_nGetSizeInTypeDecl(const wchar_t* pszText, const 
 
 int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError* pError, eNA_ITEMTYPE* peType, unsigned int* pnSize,
                                                    unsigned int* pnIntegerDigits, unsigned int* pnScale,
-                                                   const wchar_t* pszTypeText, const wchar_t* pszCharset)
+                                                   const wchar_t* pszTypeText, const wchar_t* pszCharset,
+                                                   unsigned int* pnCharacters)
 {
     const std::wstring sText(Text(pszTypeText));
     std::wstring sUpper(sText);
@@ -1090,6 +1091,7 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError* pError, eNA_ITEMTYP
     unsigned int nSize = 8;
     unsigned int nIntegerDigits = 0;
     unsigned int nScale = 0;
+    unsigned int nCharacters = 0;
     for (const STTypeRow& st : gs_tabTypeRow) {
         const size_t nKeyword = std::wcslen(st.pszKeyword);
         if (std::wcsncmp(pszUpper, st.pszKeyword, nKeyword) != 0)
@@ -1110,10 +1112,12 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError* pError, eNA_ITEMTYP
         case TR_TEXT:
             eType = NA_IT_TEXTE;
             nSize = n + 1;
+            nCharacters = n;
             break;
         case TR_UNICODE:
             eType = NA_IT_UNICODE;
             nSize = 2 * n + 2;
+            nCharacters = n;
             break;
         case TR_REAL:
             eType = m_eDataSource == 13 ? NA_IT_R8 : NA_IT_R4;
@@ -1136,6 +1140,7 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError* pError, eNA_ITEMTYP
             } else {
                 eType = NA_IT_TEXTE;
                 nSize = n + 1;
+                nCharacters = n;
             }
             break;
         case TR_BINARY:
@@ -1175,6 +1180,8 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError* pError, eNA_ITEMTYP
         *pnIntegerDigits = nIntegerDigits;
     if (pnScale != nullptr)
         *pnScale = nScale;
+    if (pnCharacters != nullptr)
+        *pnCharacters = nCharacters;
     return 1;
 }
 

@@ -275,10 +275,11 @@ public:
     const wchar_t* pszGetNCLOBType();
 
     // ---- SQL text rules: types --------------------------------------------------
-    // A server column type text (and its character set) as an item type.
+    // A server column type text (and its character set) as an item type;
+    // *pnCharacters: the declared length of a text type, 0 for the others.
     int bSQLTypeNameToNAType(CNAError* pError, eNA_ITEMTYPE* peType, unsigned int* pnSize,
                              unsigned int* pnIntegerDigits, unsigned int* pnScale, const wchar_t* pszTypeText,
-                             const wchar_t* pszCharset);
+                             const wchar_t* pszCharset, unsigned int* pnCharacters = nullptr);
     // The number of "keyword ( n )"; 1 on any mismatch.
     static int _nGetSizeInTypeDecl(const wchar_t* pszText, const wchar_t* pszKeyword);
     // The SQL type text for creating a column of the item.

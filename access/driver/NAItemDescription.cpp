@@ -26,7 +26,8 @@ CNAItemDescription::CNAItemDescription()
       m_nExternalRef(0),
       m_nIntegerPart(0),
       m_nDecimalPart(0),
-      m_nDescendingComponents(0)
+      m_nDescendingComponents(0),
+      m_nCharacterLength(0)
 {
 }
 
@@ -472,6 +473,7 @@ CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSource
     p->m_nIntegerPart = m_nIntegerPart;
     p->m_nDecimalPart = m_nDecimalPart;
     p->m_nOptions = m_nOptions;
+    p->m_nCharacterLength = m_nCharacterLength;
     m_clDefaultValue.pclGetTraitement()->Duplique(&p->m_clDefaultValue);
     p->m_nKeyFlags = m_nKeyFlags;
     if ((eOptions & CLONE_EVERY_ITEM_A_KEY) != 0 && m_nKeyFlags == 0 && m_eItemType != NA_IT_MEMOTEXTE &&

@@ -209,6 +209,8 @@ public:
     // The server works the column's default out itself (uuid(), the time):
     // the item has no default value, and an add leaves it to the server.
     void SetDefaultExpression() { m_nOptions |= OPT_DEFAULTEXPRESSION; }
+    // The column's declared length in characters (0: none).
+    void SetCharacterLength(unsigned int n) { m_nCharacterLength = n; }
     // Copies the value and casts it to the item's host type; the cast's status.
     int SetDefaultValue(const CAny* pclValue, int bReserved = 0);
     // Appends a component with a reference; a composite key grows by its
@@ -231,6 +233,10 @@ public:
     int bSpacePadding() const { return (m_nOptions & OPT_SPACEPADDING) != 0; }
     int bGetVariableScale() const { return (m_nOptions & OPT_VARIABLESCALE) != 0; }
     int bDefaultExpression() const { return (m_nOptions & OPT_DEFAULTEXPRESSION) != 0; }
+    // The most characters the column holds; 0: only the item size bounds a
+    // value. A wide item may hold more units than that (two a character
+    // beyond U+FFFF).
+    unsigned int nGetCharacterLength() const { return m_nCharacterLength; }
     unsigned short nGetKeyFlags() const { return m_nKeyFlags; }
     unsigned int nGetOptions() const { return m_nOptions; }
     // The server's code of the column type, 0: none.
@@ -291,6 +297,7 @@ protected:
     CAny m_clDefaultValue;
     CTTableau<CNAItemDescription*> m_tabComponents; // one internal reference each
     unsigned int m_nDescendingComponents;           // bit i: component i + 1 sorted descending
+    unsigned int m_nCharacterLength;                // declared characters of a text column, 0: none
 };
 
 // Reference-holding containers of item descriptions hold the host's kind

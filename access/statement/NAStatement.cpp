@@ -56,6 +56,7 @@ enum : int {
     PT_TABLE_CACHE = 12,
     PT_POSITION = 13,
     PT_NO_COMMAND = 14,
+    PT_VALUE_TOO_LONG = 15,
 };
 
 // Seen from the SQL result: a result of that many rows is read as a stream.
@@ -1188,9 +1189,29 @@ int CNAStatement::_bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn,
             return 0;
     }
     CAny clValue;
-    if (!pclColumn->bGetCurrentValue(&clValue, 0))
+    if (!pclColumn->bGetCurrentValue(&clValue, 0) || !_bTextFitsColumn(pclColumn, clValue))
         return 0;
     return pclCommand->bAddParameter(&clValue, -1, 0, pclColumn, 0, CNAParameter::PARAM_IN);
+}
+
+int CNAStatement::_bTextFitsColumn(CNAColumn* pclColumn, const CAny& clValue)
+{
+    // A server out of strict mode would store the text cut, with a warning
+    // only. An 8-bit item holds no more characters than its column; a wide
+    // one may (two units a character beyond U+FFFF).
+    const CNAItemDescription* pclItem = pclColumn->pclGetImportedItem();
+    const unsigned int nMax = pclItem != nullptr ? pclItem->nGetCharacterLength() : 0;
+    if (nMax == 0 || clValue.bIsNull() || clValue.nGetTypeCode() != TQTYPE_DSTRW)
+        return 1;
+    void* p = nullptr;
+    unsigned int nBytes = 0;
+    clValue.pclGetTraitement()->nGetDataAdr(&p);
+    clValue.pclGetTraitement()->nGetUtilDataSize(&nBytes);
+    const size_t nChars = p != nullptr ? wcsnlen(static_cast<const wchar_t*>(p), nBytes / sizeof(wchar_t)) : 0;
+    if (nChars <= nMax)
+        return 1;
+    _RaiseUserError(PT_VALUE_TOO_LONG, ZTERR_VALUE_TOO_LONG, pclColumn->pszGetName());
+    return 0;
 }
 
 int CNAStatement::_bBuildQueryInsertUpdate(CNACommand* pclCommand, int eType, unsigned int nFlags)

@@ -161,6 +161,9 @@ public:
     virtual int _bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int eType, unsigned int nFlags);
     // An item the record leaves unset whose default the server works out.
     bool _bLeftToServerDefault(CNAColumn* pclColumn) const;
+    // Whether a text value holds no more characters than its column;
+    // raises the error when it holds more.
+    int _bTextFitsColumn(CNAColumn* pclColumn, const CAny& clValue);
     // Moves in the SQL result; direction 4 stays.
     virtual int _bFetch(int eDirection, int bFlag, int* pbOutOfRange, long long llCount, long long* pllMoved);
     virtual int _bBuildQueryCOUNT(CNACommand* pclCommand, unsigned int nFlags, int bAllRows);

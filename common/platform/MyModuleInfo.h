@@ -149,6 +149,7 @@ enum : uint32_t {
     ZTERR_WITHOUT_CORRECTION = 35,
     ZTERR_CLIENT_FUNCTION = 37,        // (s function)
     ZTERR_NO_SUB_QUERY = 41,           // (s logical name)
+    ZTERR_VALUE_TOO_LONG = 42,
     ZTERR_BAD_DATE_TIME = 43,
     ZTERR_UNICODE_REFUSED = 46,        // (s default database, s data source)
     ZTERR_EXPRESSION_REFUSED = 48,     // (s server kind)

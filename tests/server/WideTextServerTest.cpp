@@ -4,11 +4,14 @@
 // UTF-8 and on one in code page 1252.
 #include "tests/support/TableObjectServer.h"
 
+#include "common/platform/MyModuleInfo.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,12 +74,20 @@ TEST_F(WideText, ItemsHoldTwoUnitsACharacter)
     INATable* pi = Open(L"u", pc);
     ASSERT_NE(pi, nullptr);
     INADataSourceDescription* piDescription = Description(pi);
-    // n characters and the terminator, two bytes a unit.
-    for (const auto& st : {std::make_pair(L"v", 18u), std::make_pair(L"c", 14u)}) {
-        INAItemDescription* piItem = piDescription->piNAGetItem(st.first);
+    // n characters and the terminator, two bytes a unit; the column's n
+    // kept as its bound.
+    struct {
+        const wchar_t* pszItem;
+        eNA_ITEMTYPE eType;
+        unsigned int nSize, nCharacters;
+    } const tab[] = {{L"v", NA_IT_UNICODE, 18u, 4u}, {L"c", NA_IT_UNICODE, 14u, 3u}, {L"id", NA_IT_I4, 4u, 0u}};
+    for (const auto& st : tab) {
+        SCOPED_TRACE(Narrow(st.pszItem));
+        INAItemDescription* piItem = piDescription->piNAGetItem(st.pszItem);
         ASSERT_NE(piItem, nullptr);
-        EXPECT_EQ(piItem->eNAGetItemType(), NA_IT_UNICODE);
-        EXPECT_EQ(piItem->nGetItemSize(), st.second) << Narrow(st.first);
+        EXPECT_EQ(piItem->eNAGetItemType(), st.eType);
+        EXPECT_EQ(piItem->nGetItemSize(), st.nSize);
+        EXPECT_EQ(static_cast<CNAItemDescription*>(piItem)->nGetCharacterLength(), st.nCharacters);
         piItem->nExternalRelease();
     }
 }
@@ -128,16 +139,38 @@ TEST_F(WideText, AddedAndModifiedWhole)
     ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
     EXPECT_EQ(Row(pi, pc), ServerRows("id")[0]);
 
-    // Five characters are more than the column holds: refused by the
-    // server, named, and nothing written.
+    // Five characters are more than the column holds: refused before the
+    // server sees them, named, and nothing written.
     const Rows tabBefore = ServerRows("id");
     SetItem(pi, pc, L"v", L"abcde");
     EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
-    EXPECT_EQ(ErrorOf(pi, pc)->dwGetDataBaseErrorCode(), 1406u) << Error(pi, pc);
+    EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_VALUE_TOO_LONG)) << Error(pi, pc);
+    EXPECT_EQ(Narrow(ErrorOf(pi, pc)->pszGetItemName()), "v");
     SetItem(pi, pc, L"id", L"2");
     EXPECT_EQ(pi->bHAjoute(pc, 0, kNoLock), 0);
-    EXPECT_EQ(ErrorOf(pi, pc)->dwGetDataBaseErrorCode(), 1406u) << Error(pi, pc);
+    EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_VALUE_TOO_LONG)) << Error(pi, pc);
     EXPECT_EQ(ServerRows("id"), tabBefore);
+}
+
+// A text column declares no length: however long, a wide text is written
+// whole, in a session that would cut one as in any other.
+TEST_F(WideText, ATextColumnBoundsNothing)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE m (id INT PRIMARY KEY, t TEXT NULL) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin"));
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"m", pc);
+    ASSERT_NE(pi, nullptr);
+    CNAConnectionDescription* pCnx = Access(pi, pc)->pclGetConnection();
+    ASSERT_NE(pCnx, nullptr);
+    ASSERT_EQ(pCnx->bExecuteQueryNoResult(m_pDriver->pclGetError(), L"SET SESSION sql_mode = ''"), 1) << Report();
+    std::wstring strLong;
+    for (int i = 0; i < 40; i++)
+        strLong += kGrin + L"x";
+    SetItem(pi, pc, L"id", L"1");
+    const CHostText clLong(strLong);
+    ASSERT_EQ(pi->bSetBLOB(pc, 0, &clLong), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(First("SELECT HEX(t) FROM m WHERE id = 1"), HexaOf(UTF8Of(strLong.c_str())));
 }
 
 // On a connection in code page 1252 the session cannot carry a character
@@ -266,6 +299,87 @@ TEST_P(WideTextBrowse, ModifiedAndBrowsedAgain)
         EXPECT_EQ(Browse(pi, pc, psz, true), tabServer);
         EXPECT_EQ(Browse(pi, pc, psz, false), Reversed(tabServer));
     }
+}
+
+// In a session out of strict mode the server cuts a text longer than its
+// column with a warning only: the driver itself refuses one character more
+// than the column's length (a pair of UTF-16 units counting one), names
+// the item and sends nothing; a text at the length is written whole.
+TEST_P(WideTextBrowse, ALongerTextIsRefusedInASessionThatWouldCutIt)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = OpenU(pc);
+    ASSERT_NE(pi, nullptr);
+    CNAConnectionDescription* pCnx = Access(pi, pc)->pclGetConnection();
+    ASSERT_NE(pCnx, nullptr);
+    ASSERT_EQ(pCnx->bExecuteQueryNoResult(m_pDriver->pclGetError(), L"SET SESSION sql_mode = ''"), 1) << Report();
+    // The session does cut: proof that the refusals below are the driver's.
+    ASSERT_EQ(pCnx->bExecuteQueryNoResult(m_pDriver->pclGetError(), L"INSERT INTO u VALUES (99, 'abcde', 'wxyz')"),
+              1)
+        << Report();
+    ASSERT_EQ(First("SELECT CONCAT(v, '/', c) FROM u WHERE id = 99"), "abcd/wxy");
+    ASSERT_TRUE(Admin("DELETE FROM u"));
+
+    const bool bWide = GetParam().bUnicode;
+    // Texts at the length: beyond U+FFFF only where the session carries them.
+    const std::wstring strV = bWide ? kGrin + L"a" + kCat + kNote : L"\u00e9t\u00e9!";
+    const std::wstring strC = bWide ? kLeaf + kLeaf + kLeaf : L"\u00e0\u00e7\u00fc";
+    const auto Hex = [](const std::wstring& s) { return HexaOf(UTF8Of(s.c_str())); };
+    SetItem(pi, pc, L"id", L"1");
+    SetItem(pi, pc, L"v", strV);
+    SetItem(pi, pc, L"c", strC);
+    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+    const Rows tabAdded{"1/" + Hex(strV) + "/" + Hex(strC)};
+    EXPECT_EQ(ServerRows("id"), tabAdded);
+
+    // One character more, each within the record's room for the item.
+    struct STOver {
+        const wchar_t* pszItem;
+        std::wstring strText;
+    };
+    std::vector<STOver> tabOver = {{L"v", L"abcde"}, {L"c", L"\u00e9bcd"}};
+    if (bWide) {
+        tabOver.push_back({L"v", kGrin + L"abcd"});
+        tabOver.push_back({L"c", L"ab" + kCat + kNote});
+    }
+    const auto ExpectRefused = [&](const STOver& st, const char* pszWrite) {
+        SCOPED_TRACE(std::string(pszWrite) + " " + Narrow(st.pszItem) + " " + Hex(st.strText));
+        CNAError* pError = ErrorOf(pi, pc);
+        EXPECT_EQ(pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_VALUE_TOO_LONG)) << Error(pi, pc);
+        EXPECT_EQ(Narrow(pError->pszGetItemName()), Narrow(st.pszItem));
+        EXPECT_EQ(pError->dwGetDataBaseErrorCode(), 0u);
+    };
+    for (const STOver& st : tabOver) {
+        // A new record: refused, nothing added.
+        SetItem(pi, pc, L"id", L"2");
+        SetItem(pi, pc, L"v", strV);
+        SetItem(pi, pc, L"c", strC);
+        SetItem(pi, pc, st.pszItem, st.strText);
+        Sent();
+        EXPECT_EQ(pi->bHAjoute(pc, 0, kNoLock), 0);
+        ExpectRefused(st, "add");
+        EXPECT_EQ(ServerRows("id"), tabAdded);
+        // The record read again and changed: refused, the row as it was.
+        ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+        SetItem(pi, pc, st.pszItem, st.strText);
+        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
+        ExpectRefused(st, "modify");
+        EXPECT_EQ(ServerRows("id"), tabAdded);
+        for (const std::string& q : Sent())
+            EXPECT_TRUE(q.compare(0, 7, "INSERT ") != 0 && q.compare(0, 7, "UPDATE ") != 0) << q;
+    }
+
+    // A modify at the length goes through whole, the other item kept.
+    ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+    const std::wstring strV2 = bWide ? kNote + kNote + kNote + kNote : L"wxyz";
+    SetItem(pi, pc, L"v", strV2);
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(ServerRows("id"), Rows{"1/" + Hex(strV2) + "/" + Hex(strC)});
+    // NULL and an empty text are no length at all.
+    SetItemNull(pi, pc, L"v");
+    SetItem(pi, pc, L"c", L"");
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(First("SELECT CONCAT(ISNULL(v), '/', HEX(c)) FROM u WHERE id = 1"), "1/");
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, WideTextBrowse,

@@ -424,6 +424,25 @@ TEST_F(NADataSourceDescription, CompatibilityAndCatalogueOfTheBase)
     EXPECT_EQ(p->eGetSourceKind(), static_cast<unsigned int>(CNADataSourceDescription::SOURCE_RESULT));
 }
 
+// A clone's text items are bound by the same declared characters; an item
+// never given a length has none.
+TEST_F(NADataSourceDescription, ClonesKeepTheDeclaredCharacters)
+{
+    Add(m_pDesc, L"V", 18, NA_IT_UNICODE);
+    Add(m_pDesc, L"N", 4, NA_IT_I4);
+    m_pDesc->pclNAGetItemNoRef(0)->SetCharacterLength(4);
+    EXPECT_EQ(m_pDesc->pclNAGetItemNoRef(1)->nGetCharacterLength(), 0u);
+    for (int nOptions : {0, 0x1, 0x2}) {
+        CNADataSourceDescription* p = m_pDesc->pclGetCloneDataSourceDescription(nOptions);
+        ASSERT_NE(p, nullptr) << nOptions;
+        m_nItemsMade += 2;
+        p->AddRef();
+        m_tabHeld.push_back(p);
+        EXPECT_EQ(p->pclNAGetItemNoRef(0)->nGetCharacterLength(), 4u) << nOptions;
+        EXPECT_EQ(p->pclNAGetItemNoRef(1)->nGetCharacterLength(), 0u) << nOptions;
+    }
+}
+
 TEST_F(NADataSourceDescription, Clones)
 {
     m_pDesc->SetLogicalName(L"SRC");

@@ -39,14 +39,16 @@ public:
     }
 };
 
-struct STParsed { eNA_ITEMTYPE eType; unsigned nSize; };
+struct STParsed { eNA_ITEMTYPE eType; unsigned nSize; unsigned nCharacters; };
 
 STParsed Parse(CNAConnectionDescription& cnx, const wchar_t* pszText, const wchar_t* pszCharset = nullptr,
                unsigned* pnInteger = nullptr, unsigned* pnScale = nullptr)
 {
-    STParsed st{NA_IT_EMPTY, 0};
+    STParsed st{NA_IT_EMPTY, 0, 12345};
     unsigned nInteger = 0, nScale = 0;
-    EXPECT_EQ(cnx.bSQLTypeNameToNAType(nullptr, &st.eType, &st.nSize, &nInteger, &nScale, pszText, pszCharset), 1);
+    EXPECT_EQ(cnx.bSQLTypeNameToNAType(nullptr, &st.eType, &st.nSize, &nInteger, &nScale, pszText, pszCharset,
+                                       &st.nCharacters),
+              1);
     if (pnInteger != nullptr)
         *pnInteger = nInteger;
     if (pnScale != nullptr)
@@ -154,6 +156,31 @@ TEST(NASQLType, CharacterSetsUpgradeTexts)
         EXPECT_EQ(r.eType, st.eType);
         EXPECT_EQ(r.nSize, st.nSize);
     }
+}
+
+// The declared length of a text in characters, whatever units its item
+// takes; 0 for every other type, and a text bounded by no length.
+TEST(NASQLType, DeclaredCharactersOfTexts)
+{
+    struct { const wchar_t* pszText; const wchar_t* pszCharset; unsigned nCharacters; } const tab[] = {
+        {L"varchar(4)", L"utf8mb4_bin", 4}, {L"char(3)", L"utf8mb4_general_ci", 3}, {L"varchar(7)", L"latin1", 7},
+        {L"CHAR(2)", nullptr, 2}, {L"character(9)", L"utf16_bin", 9}, {L"VARYING CHARACTER(6)", nullptr, 6},
+        {L"nvarchar(5)", nullptr, 5}, {L"nchar(8)", L"utf32_bin", 8}, {L"national varchar(11)", nullptr, 0},
+        {L"char", L"utf8mb4_bin", 0}, {L"text", L"utf8mb4_bin", 0}, {L"tinytext", nullptr, 0},
+        {L"varbinary(10)", nullptr, 0}, {L"int(11)", nullptr, 0}, {L"decimal(5,2)", nullptr, 0},
+        {L"year(4)", nullptr, 0}, {L"enum('a','b')", L"utf8mb4_bin", 0}, {L"bit(3)", nullptr, 0},
+    };
+    CKindConnection cnx;
+    for (const auto& st : tab) {
+        SCOPED_TRACE(std::wstring(st.pszText) + L"/" + (st.pszCharset != nullptr ? st.pszCharset : L""));
+        EXPECT_EQ(Parse(cnx, st.pszText, st.pszCharset).nCharacters, st.nCharacters);
+    }
+    // The length is not asked for: the rest is read as ever.
+    eNA_ITEMTYPE eType = NA_IT_EMPTY;
+    unsigned nSize = 0;
+    EXPECT_EQ(cnx.bSQLTypeNameToNAType(nullptr, &eType, &nSize, nullptr, nullptr, L"varchar(4)", L"utf8mb4"), 1);
+    EXPECT_EQ(eType, NA_IT_UNICODE);
+    EXPECT_EQ(nSize, 18u);
 }
 
 TEST(NASQLType, SizeInTypeDeclaration)

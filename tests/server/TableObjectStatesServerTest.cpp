@@ -335,7 +335,7 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
             ASSERT_GE(llRows, 7);
             ASSERT_EQ(PairWalk(pi, pContext, L"a", L"a", L"b"), tabAll);
             for (const bool bReturn : {false, true}) {
-                for (const bool bArrivedBackwards : {false}) {
+                for (const bool bArrivedBackwards : {false, true}) {
                     for (long long i = 0; i < llRows; i++) {
                         for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
                             SCOPED_TRACE(Narrow(pszOptions) + " " + Narrow(pszTable) +

@@ -318,8 +318,9 @@ TEST_F(TableObjectStates, ATransactionEndKeepsARefreshAlreadyPending)
 
 // A browse found again on one of several equal rows goes on through the rest
 // of the table, each row once, in the server's order, whichever way it
-// reads on: after a transaction end, and after a return to a position made
-// when the browse's result was gone. The row is reached reading forwards
+// reads on: after a transaction end, after a return to a position made
+// when the browse's result was gone, and after a return found by its row
+// followed by a transaction end. The row is reached reading forwards
 // and backwards, straight or from one row past it turning back; whole and
 // in blocks of five.
 TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
@@ -335,7 +336,9 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
             const long long llRows = static_cast<long long>(tabAll.size());
             ASSERT_GE(llRows, 7);
             ASSERT_EQ(PairWalk(pi, pContext, L"a", L"a", L"b"), tabAll);
-            for (const bool bReturn : {false, true}) {
+            // A transaction end alone, a return after it, a return before it.
+            for (const int nTrigger : {0, 1, 2}) {
+                const bool bReturn = nTrigger != 0;
                 for (const bool bArrivedBackwards : {false, true}) {
                     for (const bool bTurned : {false, true}) {
                         for (long long i = 0; i < llRows; i++) {
@@ -345,7 +348,7 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
                                 continue;
                             for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
                                 SCOPED_TRACE(Narrow(pszOptions) + " " + Narrow(pszTable) +
-                                             (bReturn ? " return" : " transaction end") +
+                                             (bReturn ? (nTrigger == 1 ? " return after" : " return before") : "") + " transaction end" +
                                              (bArrivedBackwards ? " arrived backwards" : " arrived forwards") +
                                              (bTurned ? " and turned back" : "") + " on row " + std::to_string(i) +
                                              (e == NEXT ? " next" : " previous"));
@@ -363,14 +366,20 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
                                 }
                                 int nSaved = 0;
                                 if (bReturn) {
+                                    // Before the transaction end, a step within the
+                                    // same result: the return finds the row by its number.
                                     nSaved = Save(pi, pContext, L"a");
-                                    ASSERT_EQ(Read(pi, pContext, L"a", bArrivedBackwards ? FIRST : LAST), 1)
-                                        << Error(pi, pContext);
+                                    const eNA_PARSEDIRECTION eAway =
+                                        nTrigger == 2 ? eStep : (bArrivedBackwards ? FIRST : LAST);
+                                    ASSERT_EQ(Read(pi, pContext, L"a", eAway), 1) << Error(pi, pContext);
                                 }
-                                static_cast<CNATable*>(pi)->SetTransactionTermined();
-                                if (bReturn) {
-                                    ASSERT_EQ(pi->bHRetourPosition(pContext, nSaved, nullptr, 0, 0), 1)
-                                        << Error(pi, pContext);
+                                for (const int nStep : {2, 0, 1}) {
+                                    if (nStep == 0) {
+                                        static_cast<CNATable*>(pi)->SetTransactionTermined();
+                                    } else if (nStep == nTrigger) {
+                                        ASSERT_EQ(pi->bHRetourPosition(pContext, nSaved, nullptr, 0, 0), 1)
+                                            << Error(pi, pContext);
+                                    }
                                 }
                                 ASSERT_EQ(Value(pi, pContext, L"a") + "/" + Value(pi, pContext, L"b"),
                                           tabAll[static_cast<size_t>(i)]);

@@ -84,7 +84,8 @@ CNARecord::CNARecord(CNAError* pclError, CNADataAccess* pclDataAccess)
       m_tabColumnOrder(10),
       m_tabColumnMemo(1),
       m_tabCompositeKey(1),
-      m_llDuplicateRank(0)
+      m_llDuplicateRank(0),
+      m_bDuplicateRankBackward(0)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();

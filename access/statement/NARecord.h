@@ -133,9 +133,15 @@ public:
     // its value is not defined.
     void OnNAKXRecordChanged();
 
-    // How many rows read before this one, in a row, share its browse value.
+    // How many rows read before this one, in a row, share its browse value;
+    // read backward, those rows come after it in the browse's order.
     long long llGetDuplicateRank() const { return m_llDuplicateRank; }
-    void SetDuplicateRank(long long ll) { m_llDuplicateRank = ll; }
+    int bDuplicateRankBackward() const { return m_bDuplicateRankBackward; }
+    void SetDuplicateRank(long long ll, int bBackward = 0)
+    {
+        m_llDuplicateRank = ll;
+        m_bDuplicateRankBackward = bBackward;
+    }
 
 protected:
     // The prototype with the item defaults, the original value with its
@@ -165,4 +171,5 @@ protected:
     CRefArray<CNAColumn> m_tabColumnMemo;       // memo columns in item order
     CRefArray<CNAColumn> m_tabCompositeKey;     // unique composite keys
     long long m_llDuplicateRank;
+    int m_bDuplicateRankBackward;
 };

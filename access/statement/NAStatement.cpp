@@ -194,7 +194,8 @@ CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
       m_pnRecordSave(nullptr),
       m_llRecordSaveSize(0),
       m_nDeletedRows(0),
-      m_bEqualRowsOnly(0)
+      m_bEqualRowsOnly(0),
+      m_bRepeatBackward(0)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -400,6 +401,7 @@ int CNAStatement::bUpdateChangedTypeInCurrentRecord()
         m_pclStmtOriginalRecord = nullptr;
     }
     m_llRepeatCount = 0;
+    m_bRepeatBackward = 0;
     return 1;
 }
 
@@ -536,6 +538,7 @@ int CNAStatement::_bExecute(unsigned int nFlags, int nPrepare)
             m_pclStmtOriginalRecord = nullptr;
         }
         m_llRepeatCount = 0;
+        m_bRepeatBackward = 0;
     }
     if (m_pclCommand == nullptr || m_pclCommand->bIsEmpty())
         return 1;
@@ -2284,14 +2287,29 @@ int CNAStatement::bSetStmtOriginalRecord(int eDirection)
         m_pclStmtOriginalRecord->AddRef();
         m_llRepeatCount = 0;
     }
-    if (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST)
+    // The side is the host's: a re-find counts places from its first row.
+    const int bBackward = (eDirection == NA_PARSE_LAST || eDirection == NA_PARSE_PREVIOUS) != (bInvertFetch() != 0);
+    if (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST) {
         m_llRepeatCount = 0;
-    else if (eDirection == NA_PARSE_NEXT || eDirection == NA_PARSE_PREVIOUS)
-        m_llRepeatCount = m_pclCurrentRecord->bEquals(m_pclStmtOriginalRecord, 0) ? m_llRepeatCount + 1 : 0;
+        m_bRepeatBackward = bBackward;
+    } else if (eDirection == NA_PARSE_NEXT || eDirection == NA_PARSE_PREVIOUS) {
+        if (!m_pclCurrentRecord->bEquals(m_pclStmtOriginalRecord, 0)) {
+            m_llRepeatCount = 0;
+            m_bRepeatBackward = bBackward;
+        } else if (bBackward == m_bRepeatBackward) {
+            m_llRepeatCount++;
+        } else if (m_llRepeatCount > 0) {
+            // Turned back: one place nearer the row the count started from.
+            m_llRepeatCount--;
+        } else {
+            m_llRepeatCount = 1;
+            m_bRepeatBackward = bBackward;
+        }
+    }
     if (!m_pclStmtOriginalRecord->bCopyRecordValue(m_pclCurrentRecord->pclGetCurrentRecordValueNoRef(),
                                                    CNARecordValue::COPY_ALL))
         return 0;
-    m_pclCurrentRecord->SetDuplicateRank(m_llRepeatCount);
+    m_pclCurrentRecord->SetDuplicateRank(m_llRepeatCount, m_bRepeatBackward);
     return 1;
 }
 
@@ -2347,11 +2365,12 @@ void CNAStatement::_RestaureRecordFromCache(int nRow)
     m_llCurrentRecord = nRow;
 }
 
-void CNAStatement::SetRepeatCount(long long ll)
+void CNAStatement::SetRepeatCount(long long ll, int bBackward)
 {
     m_llRepeatCount = ll;
+    m_bRepeatBackward = bBackward;
     if (m_pclCurrentRecord != nullptr)
-        m_pclCurrentRecord->SetDuplicateRank(ll);
+        m_pclCurrentRecord->SetDuplicateRank(ll, bBackward);
 }
 
 void CNAStatement::SetParseStarted()
@@ -2852,7 +2871,8 @@ int CNAStatement::bGetPosition(CNAPosition* pclPosition, int)
     if (m_bParseStarted && m_eParseNeedUpdate == UPDATE_NONE && !m_bCurrentRowDeleted && m_llCurrentRecord >= 0 &&
         m_llCurrentRecord <= INT_MAX) {
         const int nId = m_pclDataAccess->nKeepOriginalRecordSave(this);
-        pclPosition->bSetParameters(static_cast<int>(m_llCurrentRecord), nId, &m_clUserSearch, m_llRepeatCount);
+        pclPosition->bSetParameters(static_cast<int>(m_llCurrentRecord), nId, &m_clUserSearch, m_llRepeatCount,
+                                    m_bRepeatBackward);
         return _bSetPositionParametersEx(pclPosition);
     }
     bool bRowIdValid = true;
@@ -2865,7 +2885,7 @@ int CNAStatement::bGetPosition(CNAPosition* pclPosition, int)
         nId = m_pclDataAccess->nKeepOriginalRecordSave(nullptr);
         bRowIdValid = false;
     }
-    pclPosition->bSetParameters(-1, nId, &m_clUserSearch, m_llRepeatCount);
+    pclPosition->bSetParameters(-1, nId, &m_clUserSearch, m_llRepeatCount, m_bRepeatBackward);
     if (!bRowIdValid)
         pclPosition->InvalidateRowID();
     return 1;
@@ -2908,7 +2928,7 @@ int CNAStatement::_bSetPositionBySearch(CNAPosition* pclPosition)
                   m_pclDataAccess->bCopyOriginalRecordToCurrentRecord();
     m_bRestoredRow = 1;
     m_bMoreRows = 0;
-    SetRepeatCount(pclPosition->llGetEqualCount());
+    SetRepeatCount(pclPosition->llGetEqualCount(), pclPosition->bEqualCountBackward());
     if (!bResult || bReexecutePending || pclPosition->bRowDeleted() || !bCacheEnabled() ||
         m_pclTableCacheIndex != nullptr || !pclPosition->pclGetFilterSave()->bFilterEquals(m_pclFilter))
         return bResult;
@@ -2938,7 +2958,7 @@ int CNAStatement::_bGoToRowId(int nRow, CNAPosition* pclPosition)
         }
         bResult = bResult && m_pclCurrentRecord != nullptr && m_pclCurrentRecord->bCopyCurrentRecordToOriginalRecord() &&
                   bSetStmtOriginalRecord(DIRECTION_STAY);
-        SetRepeatCount(pclPosition->llGetEqualCount());
+        SetRepeatCount(pclPosition->llGetEqualCount(), pclPosition->bEqualCountBackward());
         if (bResult) {
             m_llCurrentRecord = nRow;
             m_bEndehors = 0;
@@ -2952,7 +2972,7 @@ int CNAStatement::_bGoToRowId(int nRow, CNAPosition* pclPosition)
         return 0;
     }
     int bResult = bCopyOriginalRecordToCurrentRecord();
-    SetRepeatCount(pclPosition->llGetEqualCount());
+    SetRepeatCount(pclPosition->llGetEqualCount(), pclPosition->bEqualCountBackward());
     if (bResult && m_pclTableCacheIndex == nullptr) {
         const int nSave = pclPosition->nGetRecordSaveId();
         bSetParseNeedUpdate(UPDATE_NONE, -1);

@@ -266,8 +266,11 @@ public:
     int bNextBlock() const { return m_bNextBlock; }
     void SetNextBlock(int b) { m_bNextBlock = b; }
     long long llGetRepeatCount() const { return m_llRepeatCount; }
+    // The count was gathered reading backward: the equal rows it counts
+    // come after the row in the browse's order.
+    int bRepeatBackward() const { return m_bRepeatBackward; }
     // The row's place among the equal rows read before it, into the record too.
-    void SetRepeatCount(long long ll);
+    void SetRepeatCount(long long ll, int bBackward = 0);
     int bRecordLost() const { return m_bRecordLost; }
     void SetRecordLost(int b) { m_bRecordLost = b; }
     int bCurrentRowDeleted() const { return m_bCurrentRowDeleted; }
@@ -505,6 +508,7 @@ protected:
     long long m_llRecordSaveSize;                   //     its entries
     int m_nDeletedRows;                             // 39
     int m_bEqualRowsOnly;                           // 40
+    int m_bRepeatBackward;                          //     the repeat count's side
     // The columns whose server text the SELECT carries after the record's
     // own, in that order.
     std::vector<CNAColumn*> m_tabServerText;

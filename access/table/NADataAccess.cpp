@@ -2034,6 +2034,7 @@ int CNADataAccess::_bGoToCurrentRecord(CNAStatement* pclStatement, INAItemDescri
                                        int eDirection, long long llCount, long long* pllMoved)
 {
     const long long llRank = m_pclCurrentRecord->llGetDuplicateRank();
+    const int bRankBackward = m_pclCurrentRecord->bDuplicateRankBackward();
     bool bDuplicates = true;
     INAItemDescription* piBest = m_piDescription != nullptr ? m_piDescription->piGetBestParseItemDesc() : nullptr;
     if (piBest != nullptr) {
@@ -2047,7 +2048,7 @@ int CNADataAccess::_bGoToCurrentRecord(CNAStatement* pclStatement, INAItemDescri
     pclStatement->PrepareInternalSearch();
     int bResult = pclSearch->bRechercheEnreg(m_pclCurrentRecord, piItem, NA_PARSE_FIRST, 0, nullptr);
     if (bResult && bDuplicates)
-        bResult = _bGotoCurrentRecord_DuplicateProcess(llRank, &eDirection, &llCount);
+        bResult = _bGotoCurrentRecord_DuplicateProcess(llRank, bRankBackward, &eDirection, &llCount);
     if (bResult) {
         const unsigned int nFlags = pclStatement->nGetParseFlags() | CNAStatement::WPF_REFIND;
         const wchar_t* pszName = piItem->pszGetName();
@@ -2088,13 +2089,23 @@ int CNADataAccess::_bGoToCurrentRecord(CNAStatement* pclStatement, INAItemDescri
     return bResult;
 }
 
-int CNADataAccess::_bGotoCurrentRecord_DuplicateProcess(long long llRank, int* peDirection, long long* pllCount)
+int CNADataAccess::_bGotoCurrentRecord_DuplicateProcess(long long llRank, int bRankBackward, int* peDirection,
+                                                        long long* pllCount)
 {
     long long llTotal = 0;
     if (!bGetNbEnr(&llTotal, 16, 0, nullptr, CNAStatement::DIRECTION_STAY))
         return 0;
-    s_DuplicateMove(llRank, llTotal, peDirection, pllCount);
+    s_DuplicateMove(s_llRankFromFirst(llRank, bRankBackward, llTotal), llTotal, peDirection, pllCount);
     return 1;
+}
+
+long long CNADataAccess::s_llRankFromFirst(long long llRank, int bRankBackward, long long llTotal)
+{
+    if (!bRankBackward)
+        return llRank;
+    // Fewer equal rows than counted: the first of them.
+    const long long llPlace = llRank < 0 ? 0 : llRank;
+    return llPlace < llTotal ? llTotal - 1 - llPlace : 0;
 }
 
 void CNADataAccess::s_DuplicateMove(long long llRank, long long llTotal, int* peDirection, long long* pllCount)

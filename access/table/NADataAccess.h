@@ -467,8 +467,13 @@ public:
     int _bGoToCurrentRecord(CNAStatement* pclStatement, INAItemDescription* piItem, int n, int eDirection,
                             long long llCount, long long* pllMoved);
     // The move adjusted for the rows equal to the current one on the best
-    // browse item (the row's 0-based rank among them is given).
-    int _bGotoCurrentRecord_DuplicateProcess(long long llRank, int* peDirection, long long* pllCount);
+    // browse item (the row's 0-based rank among them is given, counted from
+    // the last of them when gathered reading backward).
+    int _bGotoCurrentRecord_DuplicateProcess(long long llRank, int bRankBackward, int* peDirection,
+                                             long long* pllCount);
+    // A rank gathered reading backward as the place from the first of T
+    // equal rows; one past them all stays before the first.
+    static long long s_llRankFromFirst(long long llRank, int bRankBackward, long long llTotal);
     // The adjustment alone, for a total of T equal rows.
     static void s_DuplicateMove(long long llRank, long long llTotal, int* peDirection, long long* pllCount);
 

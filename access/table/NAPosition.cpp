@@ -11,7 +11,8 @@ CNAPosition::CNAPosition()
       m_bValid(0),
       m_bRowDeleted(0),
       m_pclStatement(nullptr),
-      m_llEqualCount(0)
+      m_llEqualCount(0),
+      m_bEqualCountBackward(0)
 {
 }
 
@@ -58,7 +59,7 @@ void CNAPosition::SetRecordSaveID_VerrueHAjouteHLit(CNADataAccess* pclDataAccess
 }
 
 int CNAPosition::bSetParameters(int nRowId, int nRecordSaveId, const CNAUserSearch* pclUserSearch,
-                                long long llEqualCount)
+                                long long llEqualCount, int bEqualCountBackward)
 {
     m_bValid = 1;
     if (nRecordSaveId != -1 && m_pclDataAccess != nullptr)
@@ -68,6 +69,7 @@ int CNAPosition::bSetParameters(int nRowId, int nRecordSaveId, const CNAUserSear
     m_nRowId = nRowId;
     m_clUserSearch.Copy(pclUserSearch);
     m_llEqualCount = llEqualCount;
+    m_bEqualCountBackward = bEqualCountBackward;
     return 1;
 }
 

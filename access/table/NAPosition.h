@@ -30,8 +30,9 @@ public:
     // The data access's own record save (a reference taken on it).
     void SetRecordSaveID_VerrueHAjouteHLit(CNADataAccess* pclDataAccess, int nId);
     // Valid; the row and the record save (a reference taken on it unless
-    // -1), a copy of the user search and the repeat count. 1.
-    int bSetParameters(int nRowId, int nRecordSaveId, const CNAUserSearch* pclUserSearch, long long llEqualCount);
+    // -1), a copy of the user search and the repeat count with its side. 1.
+    int bSetParameters(int nRowId, int nRecordSaveId, const CNAUserSearch* pclUserSearch, long long llEqualCount,
+                       int bEqualCountBackward = 0);
     // With a reference added, or null.
     CNAStatement* pclGetStatement() const;
 
@@ -48,6 +49,7 @@ public:
     void SetRowDeleted(int b) { m_bRowDeleted = b; }
     CNAStatement* pclGetStatementNoRef() const { return m_pclStatement; }
     long long llGetEqualCount() const { return m_llEqualCount; }
+    int bEqualCountBackward() const { return m_bEqualCountBackward; }
 
 private:
     // A reference dropped on a save of the data access.
@@ -64,4 +66,5 @@ private:
     int m_bRowDeleted;              // 9
     CNAStatement* m_pclStatement;   // 10, one reference
     long long m_llEqualCount;       // 11
+    int m_bEqualCountBackward;      //    gathered reading backward
 };

@@ -162,15 +162,49 @@ TEST_F(StatementFetch, RepeatCountsOfEqualRows)
     Both(pTable, L"b", NA_IT_I4, 4, 0, true);
     CTestDataAccess* p = Access(pTable, pCnx);
     std::vector<long long> tab;
+    std::vector<int> tabSide;
     ASSERT_EQ(p->bRead(L"a", NA_PARSE_FIRST), 1);
-    for (; !Out(p->m_pclLast); p->bRead(L"a", NA_PARSE_NEXT))
+    for (; !Out(p->m_pclLast); p->bRead(L"a", NA_PARSE_NEXT)) {
         tab.push_back(p->pclGetCurrentRecordNoRef()->llGetDuplicateRank());
+        tabSide.push_back(p->pclGetCurrentRecordNoRef()->bDuplicateRankBackward());
+    }
     EXPECT_EQ(tab, (std::vector<long long>{0, 1, 2, 0, 1}));
+    EXPECT_EQ(tabSide, (std::vector<int>{0, 0, 0, 0, 0}));
     tab.clear();
+    tabSide.clear();
     ASSERT_EQ(p->bRead(L"a", NA_PARSE_LAST), 1);
-    for (; !Out(p->m_pclLast); p->bRead(L"a", NA_PARSE_PREVIOUS))
+    for (; !Out(p->m_pclLast); p->bRead(L"a", NA_PARSE_PREVIOUS)) {
         tab.push_back(p->m_pclLast->llGetRepeatCount());
+        tabSide.push_back(p->m_pclLast->bRepeatBackward());
+    }
     EXPECT_EQ(tab, (std::vector<long long>{0, 1, 0, 1, 2}));
+    EXPECT_EQ(tabSide, (std::vector<int>{1, 1, 1, 1, 1}));
+    // Turning back among equal rows brings the row one place nearer the
+    // row the count started from, on the same side.
+    const auto Rank = [p]() {
+        return std::to_string(p->pclGetCurrentRecordNoRef()->llGetDuplicateRank()) +
+               (p->pclGetCurrentRecordNoRef()->bDuplicateRankBackward() ? "b" : "f");
+    };
+    std::vector<std::string> tabRank;
+    ASSERT_EQ(p->bRead(L"a", NA_PARSE_FIRST), 1);
+    for (const int e : {NA_PARSE_NEXT, NA_PARSE_NEXT, NA_PARSE_PREVIOUS, NA_PARSE_PREVIOUS, NA_PARSE_NEXT}) {
+        ASSERT_EQ(p->bRead(L"a", e), 1);
+        tabRank.push_back(Rank());
+    }
+    EXPECT_EQ(tabRank, (std::vector<std::string>{"1f", "2f", "1f", "0f", "1f"}));
+    tabRank.clear();
+    ASSERT_EQ(p->bRead(L"a", NA_PARSE_LAST), 1);
+    for (const int e : {NA_PARSE_PREVIOUS, NA_PARSE_NEXT, NA_PARSE_PREVIOUS, NA_PARSE_PREVIOUS}) {
+        ASSERT_EQ(p->bRead(L"a", e), 1);
+        tabRank.push_back(Rank());
+    }
+    EXPECT_EQ(tabRank, (std::vector<std::string>{"1b", "0b", "1b", "0b"}));
+    // A count that knew of no equal row on the side read starts again from
+    // the row just left.
+    ASSERT_EQ(p->bRead(L"a", NA_PARSE_FIRST), 1);
+    p->m_pclLast->SetRepeatCount(0, 1);
+    ASSERT_EQ(p->bRead(L"a", NA_PARSE_NEXT), 1);
+    EXPECT_EQ(Rank(), "1f");
 }
 
 TEST_F(StatementFetch, RowsDeletedThroughAnotherStatementAreSkipped)

@@ -318,9 +318,11 @@ TEST_F(TableObjectStates, ATransactionEndKeepsARefreshAlreadyPending)
 
 // A browse found again on one of several equal rows goes on through the rest
 // of the table, each row once, in the server's order, whichever way it
-// reads on: after a transaction end, and after a return to a position made
-// when the browse's result was gone. The row is reached reading forwards
-// and backwards; whole and in blocks of five.
+// reads on: after a transaction end, after a return to a position made
+// when the browse's result was gone, and after a return found by its row
+// followed by a transaction end. The row is reached reading forwards
+// and backwards, straight or from one row past it turning back; whole and
+// in blocks of five.
 TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
 {
     for (const wchar_t* pszOptions : {L"", L"ZT Cache Size=5"}) {
@@ -334,47 +336,68 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
             const long long llRows = static_cast<long long>(tabAll.size());
             ASSERT_GE(llRows, 7);
             ASSERT_EQ(PairWalk(pi, pContext, L"a", L"a", L"b"), tabAll);
-            for (const bool bReturn : {false, true}) {
-                for (const bool bArrivedBackwards : {false}) {
-                    for (long long i = 0; i < llRows; i++) {
-                        for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
-                            SCOPED_TRACE(Narrow(pszOptions) + " " + Narrow(pszTable) +
-                                         (bReturn ? " return" : " transaction end") +
-                                         (bArrivedBackwards ? " arrived backwards" : " arrived forwards") +
-                                         " on row " + std::to_string(i) + (e == NEXT ? " next" : " previous"));
-                            // On row i.
-                            const eNA_PARSEDIRECTION eStep = bArrivedBackwards ? PREVIOUS : NEXT;
-                            ASSERT_EQ(Read(pi, pContext, L"a", bArrivedBackwards ? LAST : FIRST), 1)
-                                << Error(pi, pContext);
-                            for (long long j = bArrivedBackwards ? llRows - 1 : 0; j != i; j += bArrivedBackwards ? -1 : 1)
-                                ASSERT_EQ(Read(pi, pContext, L"a", eStep), 1) << Error(pi, pContext);
-                            int nSaved = 0;
-                            if (bReturn) {
-                                nSaved = Save(pi, pContext, L"a");
-                                ASSERT_EQ(Read(pi, pContext, L"a", bArrivedBackwards ? FIRST : LAST), 1)
+            // A transaction end alone, a return after it, a return before it.
+            for (const int nTrigger : {0, 1, 2}) {
+                const bool bReturn = nTrigger != 0;
+                for (const bool bArrivedBackwards : {false, true}) {
+                    for (const bool bTurned : {false, true}) {
+                        for (long long i = 0; i < llRows; i++) {
+                            // Turned: one row past row i, then one step back to it.
+                            const long long llPast = bArrivedBackwards ? i - 1 : i + 1;
+                            if (bTurned && (llPast < 0 || llPast >= llRows))
+                                continue;
+                            for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
+                                SCOPED_TRACE(Narrow(pszOptions) + " " + Narrow(pszTable) +
+                                             (bReturn ? (nTrigger == 1 ? " return after" : " return before") : "") + " transaction end" +
+                                             (bArrivedBackwards ? " arrived backwards" : " arrived forwards") +
+                                             (bTurned ? " and turned back" : "") + " on row " + std::to_string(i) +
+                                             (e == NEXT ? " next" : " previous"));
+                                // On row i.
+                                const eNA_PARSEDIRECTION eStep = bArrivedBackwards ? PREVIOUS : NEXT;
+                                ASSERT_EQ(Read(pi, pContext, L"a", bArrivedBackwards ? LAST : FIRST), 1)
                                     << Error(pi, pContext);
-                            }
-                            static_cast<CNATable*>(pi)->SetTransactionTermined();
-                            if (bReturn) {
-                                ASSERT_EQ(pi->bHRetourPosition(pContext, nSaved, nullptr, 0, 0), 1)
-                                    << Error(pi, pContext);
-                            }
-                            ASSERT_EQ(Value(pi, pContext, L"a") + "/" + Value(pi, pContext, L"b"),
-                                      tabAll[static_cast<size_t>(i)]);
-                            Rows tabOn;
-                            for (;;) {
-                                if (Read(pi, pContext, L"a", e) != 1) {
-                                    ADD_FAILURE() << Error(pi, pContext);
-                                    break;
+                                const long long llTo = bTurned ? llPast : i;
+                                const long long llStep = bArrivedBackwards ? -1 : 1;
+                                for (long long j = bArrivedBackwards ? llRows - 1 : 0; j != llTo; j += llStep)
+                                    ASSERT_EQ(Read(pi, pContext, L"a", eStep), 1) << Error(pi, pContext);
+                                if (bTurned) {
+                                    ASSERT_EQ(Read(pi, pContext, L"a", bArrivedBackwards ? NEXT : PREVIOUS), 1)
+                                        << Error(pi, pContext);
                                 }
-                                if (Out(pi, pContext, L"a") || tabOn.size() > tabAll.size())
-                                    break;
-                                tabOn.push_back(Value(pi, pContext, L"a") + "/" + Value(pi, pContext, L"b"));
+                                int nSaved = 0;
+                                if (bReturn) {
+                                    // Before the transaction end, a step within the
+                                    // same result: the return finds the row by its number.
+                                    nSaved = Save(pi, pContext, L"a");
+                                    const eNA_PARSEDIRECTION eAway =
+                                        nTrigger == 2 ? eStep : (bArrivedBackwards ? FIRST : LAST);
+                                    ASSERT_EQ(Read(pi, pContext, L"a", eAway), 1) << Error(pi, pContext);
+                                }
+                                for (const int nStep : {2, 0, 1}) {
+                                    if (nStep == 0) {
+                                        static_cast<CNATable*>(pi)->SetTransactionTermined();
+                                    } else if (nStep == nTrigger) {
+                                        ASSERT_EQ(pi->bHRetourPosition(pContext, nSaved, nullptr, 0, 0), 1)
+                                            << Error(pi, pContext);
+                                    }
+                                }
+                                ASSERT_EQ(Value(pi, pContext, L"a") + "/" + Value(pi, pContext, L"b"),
+                                          tabAll[static_cast<size_t>(i)]);
+                                Rows tabOn;
+                                for (;;) {
+                                    if (Read(pi, pContext, L"a", e) != 1) {
+                                        ADD_FAILURE() << Error(pi, pContext);
+                                        break;
+                                    }
+                                    if (Out(pi, pContext, L"a") || tabOn.size() > tabAll.size())
+                                        break;
+                                    tabOn.push_back(Value(pi, pContext, L"a") + "/" + Value(pi, pContext, L"b"));
+                                }
+                                const Rows tabExpected =
+                                    e == NEXT ? From(tabAll, static_cast<size_t>(i) + 1)
+                                              : Rows(tabAll.rend() - static_cast<long>(i), tabAll.rend());
+                                EXPECT_EQ(tabOn, tabExpected);
                             }
-                            const Rows tabExpected =
-                                e == NEXT ? From(tabAll, static_cast<size_t>(i) + 1)
-                                          : Rows(tabAll.rend() - static_cast<long>(i), tabAll.rend());
-                            EXPECT_EQ(tabOn, tabExpected);
                         }
                     }
                 }

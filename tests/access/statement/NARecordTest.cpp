@@ -548,8 +548,12 @@ TEST_F(NARecord, ValuesBuffersAndCells)
     CNAColumn* pA = p->pclGetColumnNoRef(L"A");
     CNAColumn* pB = p->pclGetColumnNoRef(L"B");
     EXPECT_EQ(p->llGetDuplicateRank(), 0);
-    p->SetDuplicateRank(1LL << 40);
+    EXPECT_EQ(p->bDuplicateRankBackward(), 0);
+    p->SetDuplicateRank(1LL << 40, 1);
     EXPECT_EQ(p->llGetDuplicateRank(), 1LL << 40);
+    EXPECT_EQ(p->bDuplicateRankBackward(), 1);
+    p->SetDuplicateRank(2);
+    EXPECT_EQ(p->bDuplicateRankBackward(), 0);
     // The prototype is held once, by the record.
     p->pclGetPrototypeNoRef()->AddRef();
     EXPECT_EQ(p->pclGetPrototypeNoRef()->nRelease(), 1u);

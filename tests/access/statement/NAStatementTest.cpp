@@ -218,11 +218,16 @@ TEST_F(StatementAlone, ChangedItemTypesDropTheOriginalRecord)
     ASSERT_EQ(m_pStatement->bExecute(0, 1), 1);
     ASSERT_EQ(m_pStatement->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
     ASSERT_NE(m_pStatement->pclGetStmtOriginalRecord(), nullptr);
-    m_pStatement->SetRepeatCount(3);
+    m_pStatement->SetRepeatCount(3, 1);
     EXPECT_EQ(m_pRecord->llGetDuplicateRank(), 3);
+    EXPECT_EQ(m_pRecord->bDuplicateRankBackward(), 1);
+    EXPECT_EQ(m_pStatement->bRepeatBackward(), 1);
     EXPECT_EQ(m_pStatement->bUpdateChangedTypeInCurrentRecord(), 1);
     EXPECT_EQ(m_pStatement->pclGetStmtOriginalRecord(), nullptr);
     EXPECT_EQ(m_pStatement->llGetRepeatCount(), 0);
+    EXPECT_EQ(m_pStatement->bRepeatBackward(), 0);
+    m_pStatement->SetRepeatCount(2);
+    EXPECT_EQ(m_pRecord->bDuplicateRankBackward(), 0);
     // The searches made for a condition are given back.
     CNARecherche* pSearch = m_pStatement->pclGetRecherche();
     ASSERT_NE(pSearch, nullptr);

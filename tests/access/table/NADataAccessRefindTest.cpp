@@ -75,6 +75,34 @@ TEST(DuplicateMove, TableOfCases)
     }
 }
 
+// A rank read backward counts the equal rows after the row: the place from
+// the first of them is what is left of the total; a rank beyond the rows
+// still there is the first of them, as one read forward is the last.
+TEST(DuplicateMove, ARankReadBackwardCountsFromTheLastEqualRow)
+{
+    struct SRank {
+        long long llRank;
+        int bBackward;
+        long long llTotal;
+        long long llExpected;
+    };
+    const SRank aCase[] = {
+        {0, 1, 3, 2}, {1, 1, 3, 1}, {2, 1, 3, 0}, {3, 1, 3, 0}, {9, 1, 3, 0},
+        {0, 1, 1, 0}, {0, 1, 0, 0}, {-2, 1, 4, 3}, {kMax, 1, kMax, 0}, {0, 1, kMax, kMax - 1},
+        // Read forward: the rank is already the place from the first.
+        {0, 0, 3, 0}, {2, 0, 3, 2}, {7, 0, 3, 7}, {-1, 0, 3, -1},
+    };
+    for (const SRank& c : aCase) {
+        EXPECT_EQ(CNADataAccess::s_llRankFromFirst(c.llRank, c.bBackward, c.llTotal), c.llExpected)
+            << c.llRank << " " << c.bBackward << " " << c.llTotal;
+    }
+    // Through the move: the 1st of three counted from the end is the 3rd.
+    int eDirection = kStay;
+    long long llCount = 0;
+    CNADataAccess::s_DuplicateMove(CNADataAccess::s_llRankFromFirst(2, 1, 3), 3, &eDirection, &llCount);
+    EXPECT_EQ(llCount, 1);
+}
+
 // A data access over a hand description.
 class RecordLimit : public ::testing::Test, protected CTableScope {
 protected:

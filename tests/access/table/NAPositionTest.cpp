@@ -162,11 +162,18 @@ TEST_F(Positions, OneReferencePerSaveHeld)
         EXPECT_EQ(p->bIsValid(), 1);
         EXPECT_EQ(p->nGetRowId(), 4);
         EXPECT_EQ(p->llGetEqualCount(), 2);
+        EXPECT_EQ(p->bEqualCountBackward(), 0);
         EXPECT_EQ(p->pclGetUserSearch()->piGetItemNoRef(), m_piId);
         EXPECT_EQ(Refs(nSave), nBefore + 1);
         // Set again on the same save: still one reference.
         EXPECT_EQ(p->bSetParameters(-1, nSave, &clSearch, 0), 1);
         EXPECT_EQ(Refs(nSave), nBefore + 1);
+        // A count read backward keeps its side.
+        EXPECT_EQ(p->bSetParameters(-1, nSave, &clSearch, 5, 1), 1);
+        EXPECT_EQ(p->llGetEqualCount(), 5);
+        EXPECT_EQ(p->bEqualCountBackward(), 1);
+        EXPECT_EQ(p->bSetParameters(-1, nSave, &clSearch, 5), 1);
+        EXPECT_EQ(p->bEqualCountBackward(), 0);
         p->InvalidateRowID();
         EXPECT_EQ(p->nGetRowId(), -1);
         CNAStatement* pHeld = p->pclGetStatement();

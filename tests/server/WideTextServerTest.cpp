@@ -268,6 +268,60 @@ TEST_P(WideTextBrowse, ModifiedAndBrowsedAgain)
     }
 }
 
+// A record modified at either edge of a block, or inside one, on a key
+// whose texts the session carries with '?': the browse goes on from it in
+// the server's order, each way, every remaining record once, and the key's
+// stored text is left as it was. On v another item is written; on c, whose
+// values repeat, v is.
+TEST_P(WideTextBrowse, ModifiedAtABlocksEdgeAndReadOn)
+{
+    Fill();
+    struct STWrite {
+        const wchar_t* pszKey;
+        const wchar_t* pszOther;
+        std::wstring strValue;
+    };
+    const STWrite aWrite[] = {{L"v", L"c", L"xyz"}, {L"c", L"v", L"\u00e9t\u00e9"}};
+    unsigned int nContext = 1;
+    for (const STWrite& w : aWrite) {
+        SCOPED_TRACE(Narrow(w.pszKey));
+        const std::string strKey = Narrow(w.pszKey), strOther = Narrow(w.pszOther);
+        const std::string strOrder = strKey + ", id";
+        const Rows tab = List("SELECT id FROM u ORDER BY " + strOrder);
+        const Rows tabKeys = List("SELECT HEX(" + strKey + ") FROM u ORDER BY " + strOrder);
+        ASSERT_EQ(tab.size(), 12u);
+        for (const size_t nAt : {size_t{0}, size_t{2}, size_t{4}, size_t{5}, size_t{9}, size_t{10}, size_t{11}})
+            for (const bool bBackward : {false, true}) {
+                SCOPED_TRACE("row " + std::to_string(nAt) + (bBackward ? " backward" : " forward"));
+                CHostContext* pc = Context(++nContext);
+                INATable* pi = OpenU(pc);
+                ASSERT_NE(pi, nullptr);
+                ASSERT_EQ(Read(pi, pc, w.pszKey, FIRST), 1) << Error(pi, pc);
+                for (size_t i = 0; i < nAt; i++)
+                    ASSERT_EQ(Read(pi, pc, w.pszKey, NEXT), 1) << Error(pi, pc);
+                ASSERT_EQ(Value(pi, pc, L"id"), tab[nAt]);
+                const std::string strWas = First("SELECT HEX(" + strOther + ") FROM u WHERE id = " + tab[nAt]);
+                SetItem(pi, pc, w.pszOther, w.strValue);
+                ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+                ASSERT_EQ(First("SELECT HEX(" + strOther + ") FROM u WHERE id = " + tab[nAt]),
+                          HexaOf(UTF8Of(w.strValue.c_str())));
+                Rows tabRead;
+                for (size_t i = 0; i < 30; i++) {
+                    ASSERT_EQ(Read(pi, pc, w.pszKey, bBackward ? PREVIOUS : NEXT), 1) << Error(pi, pc);
+                    if (Out(pi, pc, w.pszKey))
+                        break;
+                    tabRead.push_back(Value(pi, pc, L"id"));
+                }
+                const Rows tabExpected = bBackward ? Rows(tab.rend() - static_cast<long>(nAt), tab.rend())
+                                                   : Rows(tab.begin() + static_cast<long>(nAt) + 1, tab.end());
+                EXPECT_EQ(tabRead, tabExpected);
+                EXPECT_EQ(List("SELECT HEX(" + strKey + ") FROM u ORDER BY " + strOrder), tabKeys);
+                // The table as it was for the next round.
+                ASSERT_TRUE(Admin("UPDATE u SET " + strOther + " = UNHEX('" + strWas + "') WHERE id = " + tab[nAt]));
+            }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, WideTextBrowse,
                          testing::Values(STMode{L"ZT Cache Size=5", L"zt5wu5", true},
                                          STMode{L"ZT Cache Size=0", L"zt5wu0", true},

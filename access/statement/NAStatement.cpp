@@ -1884,10 +1884,9 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
             tabServer.push_back({m_tabServerText[i], static_cast<unsigned int>(nResultColumns - nTexts + i)});
     if (tabServer.empty() || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount())
         return;
+    // A row deleted meanwhile is still the row as read, its texts the
+    // server's; a row written meanwhile is the record as written.
     const int nSave = nGetRecordSaveAt(llRow);
-    if (nSave == SAVE_DELETED)
-        return;
-    // A row written meanwhile is the record as written.
     CNARecordValue* pclWritten = nullptr;
     if (nSave >= 0) {
         pclWritten = new (std::nothrow) CNARecordValue(m_pclError);

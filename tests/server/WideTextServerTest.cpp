@@ -199,6 +199,7 @@ protected:
         return List("SELECT CONCAT_WS('/', id, " + Text("v") + ", " + Text("c") + ") FROM u ORDER BY " + strOrder);
     }
     INATable* OpenU(CHostContext* pc) { return Open(L"u", pc, HostOn(GetParam().pszOptions, GetParam().pszName)); }
+    void WrittenAndReadOn(bool bDelete);
 };
 
 TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
@@ -320,6 +321,61 @@ TEST_P(WideTextBrowse, ModifiedAtABlocksEdgeAndReadOn)
                 ASSERT_TRUE(Admin("UPDATE u SET " + strOther + " = UNHEX('" + strWas + "') WHERE id = " + tab[nAt]));
             }
     }
+}
+
+// On each key, a record at either edge of a block, or inside one, deleted
+// or its key moved before every other: the browse goes on from the place
+// the record had in the server's order, each way, every remaining record
+// once.
+void WideTextBrowse::WrittenAndReadOn(bool bDelete)
+{
+    unsigned int nContext = 1;
+    for (const wchar_t* pszKey : {L"v", L"c"})
+        for (const size_t nAt : {size_t{0}, size_t{2}, size_t{4}, size_t{5}, size_t{9}, size_t{10}, size_t{11}})
+            for (const bool bBackward : {false, true}) {
+                SCOPED_TRACE(Narrow(pszKey) + " row " + std::to_string(nAt) + (bBackward ? " backward" : " forward"));
+                ASSERT_TRUE(Admin("DELETE FROM u"));
+                ASSERT_NO_FATAL_FAILURE(Fill());
+                const std::string strKey = Narrow(pszKey);
+                const Rows tab = List("SELECT id FROM u ORDER BY " + strKey + ", id");
+                CHostContext* pc = Context(++nContext);
+                INATable* pi = OpenU(pc);
+                ASSERT_NE(pi, nullptr);
+                ASSERT_EQ(Read(pi, pc, pszKey, FIRST), 1) << Error(pi, pc);
+                for (size_t i = 0; i < nAt; i++)
+                    ASSERT_EQ(Read(pi, pc, pszKey, NEXT), 1) << Error(pi, pc);
+                ASSERT_EQ(Value(pi, pc, L"id"), tab[nAt]);
+                // The place the record had, in the server's terms.
+                const std::string strPlace =
+                    "(" + strKey + ", id) " + (bBackward ? "<" : ">") + " (CONVERT(UNHEX('" +
+                    First("SELECT HEX(" + strKey + ") FROM u WHERE id = " + tab[nAt]) + "') USING utf8mb4), " +
+                    tab[nAt] + ")";
+                if (bDelete) {
+                    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+                    ASSERT_EQ(First("SELECT COUNT(*) FROM u WHERE id = " + tab[nAt]), "0");
+                } else {
+                    SetItem(pi, pc, pszKey, L"0");
+                    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+                    ASSERT_EQ(First("SELECT " + strKey + " FROM u WHERE id = " + tab[nAt]), "0");
+                }
+                Rows tabRead;
+                for (size_t i = 0; i < 30; i++) {
+                    ASSERT_EQ(Read(pi, pc, pszKey, bBackward ? PREVIOUS : NEXT), 1) << Error(pi, pc);
+                    if (Out(pi, pc, pszKey))
+                        break;
+                    tabRead.push_back(Value(pi, pc, L"id"));
+                }
+                const Rows tabExpected = List("SELECT id FROM u WHERE " + strPlace + " ORDER BY " + strKey +
+                                              (bBackward ? " DESC, id DESC" : ", id"));
+                EXPECT_EQ(tabRead, tabExpected);
+                // Backward, a key moved first comes last.
+                EXPECT_EQ(tabExpected.size(), bBackward ? nAt + (bDelete ? 0 : 1) : 11 - nAt);
+            }
+}
+
+TEST_P(WideTextBrowse, DeletedAndReadOn)
+{
+    WrittenAndReadOn(true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, WideTextBrowse,

@@ -750,7 +750,7 @@ bool CNAStatement::_bTextNotHeldExactly(CNAColumn* pclColumn) const
     return pclConnection != nullptr && m_pclDataAccess != nullptr &&
            pclConnection->eGetDataSource() == CNAConnectionDescription::DS_MYSQL &&
            pclConnection->nGetCnxCodePage() != 65001 && !m_pclDataAccess->bSourceIsQuery() &&
-           m_pclCommand != nullptr && m_pclCommand->llGetRowLimit() > 0 &&
+           m_pclCommand != nullptr && m_pclCommand->llGetRowLimit() >= 0 &&
            pclColumn->eNAGetItemType() == NA_IT_UNICODE && pclColumn->eGetTypeColonne() == 0 &&
            pclColumn->nGetPhysicalIndice() >= 0;
 }
@@ -1908,10 +1908,9 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
             tabServer.push_back({m_tabServerText[i], static_cast<unsigned int>(nResultColumns - nTexts + i)});
     if (tabServer.empty() || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount())
         return;
+    // A row deleted meanwhile is still the row as read, its texts the
+    // server's; a row written meanwhile is the record as written.
     const int nSave = nGetRecordSaveAt(llRow);
-    if (nSave == SAVE_DELETED)
-        return;
-    // A row written meanwhile is the record as written.
     CNARecordValue* pclWritten = nullptr;
     if (nSave >= 0) {
         pclWritten = new (std::nothrow) CNARecordValue(m_pclError);

@@ -734,8 +734,8 @@ int CNADataAccess::bBuildSelect(CNACommand* pclCommand, CNAStatement* pclStateme
         llLimit = m_pclConnection != nullptr ? m_pclConnection->llGetCacheSize() : -2;
         if (llLimit == -2)
             llLimit = CNADriver::s_pclDriver != nullptr ? CNADriver::s_pclDriver->llGetRowBlockSize() : -1;
-        // Set before the SELECT is written: a SELECT read in blocks carries
-        // what the next block goes on from.
+        // Set before the SELECT is written: a browse that goes on by value
+        // (in blocks, or whole after a write) carries what it goes on from.
         pclCommand->SetRowLimit(llLimit, -1);
     }
     const int bResult = pclStatement->bGetClauseWHERE(pclWhere) &&

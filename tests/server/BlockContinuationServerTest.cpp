@@ -253,6 +253,48 @@ TEST_P(BlockContinuation, ModifiedRecordOnAFineKeyGoesOn)
     }
 }
 
+// A record deleted at either edge of a block, or inside one, on a key of
+// microseconds: the browse goes on from the place it had in the server's
+// order, each way, every remaining record once.
+TEST_P(BlockContinuation, DeletedRecordOnAFineKeyGoesOn)
+{
+    for (const STKey& st : {kFine[0], kFine[1]}) {
+        SCOPED_TRACE(Narrow(st.pszItem));
+        const std::string strTable = Narrow(st.pszTable);
+        const Rows tab = List("SELECT id FROM " + strTable + " ORDER BY " + st.pszOrder);
+        ASSERT_EQ(tab.size(), 24u);
+        for (const size_t nAt : {size_t{0}, size_t{4}, size_t{5}, size_t{13}, size_t{23}})
+            for (const bool bBackward : {false, true}) {
+                SCOPED_TRACE("row " + std::to_string(nAt) + (bBackward ? " backward" : " forward"));
+                m_pContext = Context(++m_nContext);
+                INATable* pi = Open(st.pszTable, m_pContext, m_pHostBlocks);
+                ASSERT_NE(pi, nullptr);
+                ASSERT_EQ(Read(pi, m_pContext, st.pszItem, FIRST), 1) << Error(pi, m_pContext);
+                for (size_t i = 0; i < nAt; i++)
+                    ASSERT_EQ(Read(pi, m_pContext, st.pszItem, NEXT), 1) << Error(pi, m_pContext);
+                ASSERT_EQ(Value(pi, m_pContext, L"id"), tab[nAt]);
+                ASSERT_TRUE(Admin("CREATE TEMPORARY TABLE kept_" + strTable + " SELECT * FROM " + strTable +
+                                  " WHERE id = " + tab[nAt]));
+                ASSERT_EQ(pi->bHSupprime(m_pContext, 0, kNoLock), 1) << Error(pi, m_pContext);
+                ASSERT_EQ(First("SELECT COUNT(*) FROM " + strTable + " WHERE id = " + tab[nAt]), "0");
+                Rows tabRead;
+                for (size_t i = 0; i < 30; i++) {
+                    ASSERT_EQ(Read(pi, m_pContext, st.pszItem, bBackward ? PREVIOUS : NEXT), 1)
+                        << Error(pi, m_pContext);
+                    if (Out(pi, m_pContext, st.pszItem))
+                        break;
+                    tabRead.push_back(Value(pi, m_pContext, L"id"));
+                }
+                const Rows tabExpected = bBackward ? Rows(tab.rend() - static_cast<long>(nAt), tab.rend())
+                                                   : Rows(tab.begin() + static_cast<long>(nAt) + 1, tab.end());
+                EXPECT_EQ(tabRead, tabExpected);
+                // The table as it was for the next round.
+                ASSERT_TRUE(Admin("INSERT INTO " + strTable + " SELECT * FROM kept_" + strTable));
+                ASSERT_TRUE(Admin("DROP TEMPORARY TABLE kept_" + strTable));
+            }
+    }
+}
+
 // The key of a record at a block's edge moved past every other: the browse
 // goes on from the place the record had, on a key of microseconds as on one
 // of integers.

@@ -232,6 +232,7 @@ protected:
         return List("SELECT CONCAT_WS('/', id, " + Text("v") + ", " + Text("c") + ") FROM u ORDER BY " + strOrder);
     }
     INATable* OpenU(CHostContext* pc) { return Open(L"u", pc, HostOn(GetParam().pszOptions, GetParam().pszName)); }
+    void WrittenAndReadOn(bool bDelete);
 };
 
 TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
@@ -240,7 +241,6 @@ TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
     CHostContext* pc = Context(1);
     INATable* pi = OpenU(pc);
     ASSERT_NE(pi, nullptr);
-    const bool bBlocks = std::wstring(GetParam().pszOptions).find(L"Size=5") != std::wstring::npos;
     for (const wchar_t* psz : {L"v", L"c", L"id"}) {
         SCOPED_TRACE(Narrow(psz));
         const Rows tabServer = SessionRows(Narrow(psz) + ", id");
@@ -248,8 +248,9 @@ TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
         Sent();
         EXPECT_EQ(Browse(pi, pc, psz, true), tabServer);
         EXPECT_EQ(Browse(pi, pc, psz, false), Reversed(tabServer));
-        // Only blocks on a text key over the code page carry its server
-        // text; every other SELECT is the record's columns alone.
+        // Only a browse on a text key over the code page, in blocks or whole,
+        // carries its server text; every other SELECT is the record's
+        // columns alone.
         const std::string strCarried = "`c`,HEX(CONVERT(`" + Narrow(psz) + "` USING utf8mb4)) FROM";
         int nSelects = 0, nCarrying = 0;
         for (const std::string& q : Sent()) {
@@ -261,7 +262,7 @@ TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
         }
         EXPECT_GT(nSelects, 0);
         const bool bText = std::wstring(psz) != L"id";
-        EXPECT_EQ(nCarrying, !GetParam().bUnicode && bBlocks && bText ? nSelects : 0);
+        EXPECT_EQ(nCarrying, !GetParam().bUnicode && bText ? nSelects : 0);
     }
 }
 
@@ -380,6 +381,120 @@ TEST_P(WideTextBrowse, ALongerTextIsRefusedInASessionThatWouldCutIt)
     SetItem(pi, pc, L"c", L"");
     ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
     EXPECT_EQ(First("SELECT CONCAT(ISNULL(v), '/', HEX(c)) FROM u WHERE id = 1"), "1/");
+}
+
+// A record modified at either edge of a block, or inside one, on a key
+// whose texts the session carries with '?': the browse goes on from it in
+// the server's order, each way, every remaining record once, and the key's
+// stored text is left as it was. On v another item is written; on c, whose
+// values repeat, v is.
+TEST_P(WideTextBrowse, ModifiedAtABlocksEdgeAndReadOn)
+{
+    Fill();
+    struct STWrite {
+        const wchar_t* pszKey;
+        const wchar_t* pszOther;
+        std::wstring strValue;
+    };
+    const STWrite aWrite[] = {{L"v", L"c", L"xyz"}, {L"c", L"v", L"\u00e9t\u00e9"}};
+    unsigned int nContext = 1;
+    for (const STWrite& w : aWrite) {
+        SCOPED_TRACE(Narrow(w.pszKey));
+        const std::string strKey = Narrow(w.pszKey), strOther = Narrow(w.pszOther);
+        const std::string strOrder = strKey + ", id";
+        const Rows tab = List("SELECT id FROM u ORDER BY " + strOrder);
+        const Rows tabKeys = List("SELECT HEX(" + strKey + ") FROM u ORDER BY " + strOrder);
+        ASSERT_EQ(tab.size(), 12u);
+        for (const size_t nAt : {size_t{0}, size_t{2}, size_t{4}, size_t{5}, size_t{9}, size_t{10}, size_t{11}})
+            for (const bool bBackward : {false, true}) {
+                SCOPED_TRACE("row " + std::to_string(nAt) + (bBackward ? " backward" : " forward"));
+                CHostContext* pc = Context(++nContext);
+                INATable* pi = OpenU(pc);
+                ASSERT_NE(pi, nullptr);
+                ASSERT_EQ(Read(pi, pc, w.pszKey, FIRST), 1) << Error(pi, pc);
+                for (size_t i = 0; i < nAt; i++)
+                    ASSERT_EQ(Read(pi, pc, w.pszKey, NEXT), 1) << Error(pi, pc);
+                ASSERT_EQ(Value(pi, pc, L"id"), tab[nAt]);
+                const std::string strWas = First("SELECT HEX(" + strOther + ") FROM u WHERE id = " + tab[nAt]);
+                SetItem(pi, pc, w.pszOther, w.strValue);
+                ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+                ASSERT_EQ(First("SELECT HEX(" + strOther + ") FROM u WHERE id = " + tab[nAt]),
+                          HexaOf(UTF8Of(w.strValue.c_str())));
+                Rows tabRead;
+                for (size_t i = 0; i < 30; i++) {
+                    ASSERT_EQ(Read(pi, pc, w.pszKey, bBackward ? PREVIOUS : NEXT), 1) << Error(pi, pc);
+                    if (Out(pi, pc, w.pszKey))
+                        break;
+                    tabRead.push_back(Value(pi, pc, L"id"));
+                }
+                const Rows tabExpected = bBackward ? Rows(tab.rend() - static_cast<long>(nAt), tab.rend())
+                                                   : Rows(tab.begin() + static_cast<long>(nAt) + 1, tab.end());
+                EXPECT_EQ(tabRead, tabExpected);
+                EXPECT_EQ(List("SELECT HEX(" + strKey + ") FROM u ORDER BY " + strOrder), tabKeys);
+                // The table as it was for the next round.
+                ASSERT_TRUE(Admin("UPDATE u SET " + strOther + " = UNHEX('" + strWas + "') WHERE id = " + tab[nAt]));
+            }
+    }
+}
+
+// On each key, a record at either edge of a block, or inside one, deleted
+// or its key moved before every other: the browse goes on from the place
+// the record had in the server's order, each way, every remaining record
+// once.
+void WideTextBrowse::WrittenAndReadOn(bool bDelete)
+{
+    unsigned int nContext = 1;
+    for (const wchar_t* pszKey : {L"v", L"c"})
+        for (const size_t nAt : {size_t{0}, size_t{2}, size_t{4}, size_t{5}, size_t{9}, size_t{10}, size_t{11}})
+            for (const bool bBackward : {false, true}) {
+                SCOPED_TRACE(Narrow(pszKey) + " row " + std::to_string(nAt) + (bBackward ? " backward" : " forward"));
+                ASSERT_TRUE(Admin("DELETE FROM u"));
+                ASSERT_NO_FATAL_FAILURE(Fill());
+                const std::string strKey = Narrow(pszKey);
+                const Rows tab = List("SELECT id FROM u ORDER BY " + strKey + ", id");
+                CHostContext* pc = Context(++nContext);
+                INATable* pi = OpenU(pc);
+                ASSERT_NE(pi, nullptr);
+                ASSERT_EQ(Read(pi, pc, pszKey, FIRST), 1) << Error(pi, pc);
+                for (size_t i = 0; i < nAt; i++)
+                    ASSERT_EQ(Read(pi, pc, pszKey, NEXT), 1) << Error(pi, pc);
+                ASSERT_EQ(Value(pi, pc, L"id"), tab[nAt]);
+                // The place the record had, in the server's terms.
+                const std::string strPlace =
+                    "(" + strKey + ", id) " + (bBackward ? "<" : ">") + " (CONVERT(UNHEX('" +
+                    First("SELECT HEX(" + strKey + ") FROM u WHERE id = " + tab[nAt]) + "') USING utf8mb4), " +
+                    tab[nAt] + ")";
+                if (bDelete) {
+                    ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+                    ASSERT_EQ(First("SELECT COUNT(*) FROM u WHERE id = " + tab[nAt]), "0");
+                } else {
+                    SetItem(pi, pc, pszKey, L"0");
+                    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+                    ASSERT_EQ(First("SELECT " + strKey + " FROM u WHERE id = " + tab[nAt]), "0");
+                }
+                Rows tabRead;
+                for (size_t i = 0; i < 30; i++) {
+                    ASSERT_EQ(Read(pi, pc, pszKey, bBackward ? PREVIOUS : NEXT), 1) << Error(pi, pc);
+                    if (Out(pi, pc, pszKey))
+                        break;
+                    tabRead.push_back(Value(pi, pc, L"id"));
+                }
+                const Rows tabExpected = List("SELECT id FROM u WHERE " + strPlace + " ORDER BY " + strKey +
+                                              (bBackward ? " DESC, id DESC" : ", id"));
+                EXPECT_EQ(tabRead, tabExpected);
+                // Backward, a key moved first comes last.
+                EXPECT_EQ(tabExpected.size(), bBackward ? nAt + (bDelete ? 0 : 1) : 11 - nAt);
+            }
+}
+
+TEST_P(WideTextBrowse, DeletedAndReadOn)
+{
+    WrittenAndReadOn(true);
+}
+
+TEST_P(WideTextBrowse, KeyMovedAndReadOn)
+{
+    WrittenAndReadOn(false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, WideTextBrowse,

@@ -49,14 +49,6 @@ bool bIsTextKey(unsigned short nType)
     return e == KXIT_STRA || e == KXIT_STRA2 || bIsWideKey(nType);
 }
 
-bool bAllBytes(const unsigned char* p, unsigned int n, unsigned char by)
-{
-    for (unsigned int i = 0; i < n; i++)
-        if (p[i] != by)
-            return false;
-    return true;
-}
-
 // Key bytes may be empty only for a text, a binary or no value at all.
 bool bMayKeyEmpty(unsigned short nType, const CAny* pValue)
 {
@@ -122,7 +114,7 @@ bool CIndexFixedSizeItem::_bStartPart(unsigned char* pbyKey, const CNAColumn* pc
     if (bPrefix && bDescending && bIsTextKey(pclPart->eGetTQType())) {
         const unsigned int nUnit = bIsWideKey(pclPart->eGetTQType()) ? 2 : 1;
         unsigned int nText = nLength < nSize ? nLength : nSize;
-        while (nText >= nUnit && bAllBytes(pbyKey + nText - nUnit, nUnit, 0xFF))
+        while (nText >= nUnit && pbyKey[nText - 1] == 0xFF && pbyKey[nText - nUnit] == 0xFF)
             nText -= nUnit;
         if (nText > 0)
             std::memset(pbyKey + nText, 0, nSize - nText);
@@ -165,12 +157,9 @@ const unsigned char* CIndexFixedSizeItem::_pbyStartKey(const CAny* pclStart)
             if (!_bStartPart(m_pbyKey + nPos, pclPart, bDescending, &pValues[i], bGeneric && i == nValues - 1))
                 return nullptr;
         } else if (!bGeneric) {
-            // Parts an exact search leaves out are searched empty, a date NULL.
+            // Parts an exact search leaves out are searched empty.
             CAny clEmpty;
-            const unsigned short nType = pclPart->eGetTQType();
-            clEmpty.__SetType(nType, 0);
-            if (nType == TQTYPE_DATEA || nType == TQTYPE_DATETIME)
-                clEmpty.SetNullFlag(true);
+            clEmpty.__SetType(pclPart->eGetTQType(), 0);
             _nConvertPart(m_pbyKey + nPos, pclPart, bDescending, &clEmpty);
         }
         // A generic search's parts left out take the smallest bytes: every

@@ -297,6 +297,15 @@ TEST_F(DescendingIndex, APrefixOnTheDescendingKeyFromTheTableCache)
         }
         EXPECT_EQ(Sent(), std::vector<std::string>{}) << "served from the table cache";
     }
+    // An empty prefix is the empty text, as the server's own search takes it.
+    const CHostText clEmpty(L"");
+    for (int bFirst = 1; bFirst >= 0; bFirst--) {
+        ASSERT_EQ(pi->bHRecherche(pContext, L"b", &clEmpty, 0, 0, kNoLock, nullptr, bFirst, kCache), 1)
+            << Error(pi, pContext);
+        EXPECT_EQ(Found(pi, pContext, L"b"), 1);
+        EXPECT_EQ(Value(pi, pContext, L"id"), First(std::string("SELECT id FROM d WHERE b = '' ORDER BY ") +
+                                                    (bFirst ? "b DESC, id DESC" : "b, id") + " LIMIT 1"));
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "access/driver/INAVersion.h"
 #include "access/driver/NAError.h"
+#include "access/sql/NARecherche.h"
 #include "access/statement/MemBTree.h"
 #include "access/statement/NAColumn.h"
 #include "access/statement/NARecord.h"
@@ -13,7 +14,9 @@
 #include "common/values/ConvertKey.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -29,6 +32,28 @@ int nCompareRowsBackwards(const void* a, const void* b, unsigned int nSize)
 unsigned int nPartKeySize(const CNAColumn* pclPart)
 {
     return CKXConvertKey::nCalculateKeySize(pclPart->eGetTQType(), static_cast<unsigned int>(pclPart->nGetLogicalSize()));
+}
+
+// Point numbers of the debug line.
+const int kPointPartNotKeyed = 2;
+
+bool bIsWideKey(unsigned short nType)
+{
+    const eITEMTYPE e = CKXConvertKey::eGetItemType(nType);
+    return e == KXIT_STRW || e == KXIT_PSTRW;
+}
+
+bool bIsTextKey(unsigned short nType)
+{
+    const eITEMTYPE e = CKXConvertKey::eGetItemType(nType);
+    return e == KXIT_STRA || e == KXIT_STRA2 || bIsWideKey(nType);
+}
+
+// Key bytes may be empty only for a text, a binary or no value at all.
+bool bMayKeyEmpty(unsigned short nType, const CAny* pValue)
+{
+    return pValue->bIsNull() || pValue->nGetTypeCode() == TQTYPE_VIDE || bIsTextKey(nType) ||
+           CKXConvertKey::eGetItemType(nType) == KXIT_BIN;
 }
 
 // Releases a scratch record value on every way out.
@@ -54,20 +79,99 @@ bool CIndexFixedSizeItem::_bComposite() const
     return m_pclColumn->bIsComposedKey() && m_pclColumn->pclGetTabComponent() != nullptr;
 }
 
-void CIndexFixedSizeItem::_ConvertPart(unsigned char* pbyKey, const CNAColumn* pclPart, int bDescending,
-                                       const CAny* pValue)
+unsigned int CIndexFixedSizeItem::_nConvertPart(unsigned char* pbyKey, const CNAColumn* pclPart, int bDescending,
+                                                const CAny* pValue)
 {
     const unsigned int nSize = pclPart == m_pclColumn ? m_nKeySize : nPartKeySize(pclPart);
     std::memset(pbyKey, 0, nSize);
     // The conversion works on a copy where it must: the value stays as it is.
-    CConvertKey::nConvertKeyAndGetSize(const_cast<CAny*>(pValue), pbyKey, nSize, pclPart->eGetTQType(),
-                                       static_cast<unsigned short>(kKeyOptions | (bDescending ? KXOPT_DESCENDING : 0)),
-                                       pclPart->nGetIntegerPart(), pclPart->nGetDecimalPart());
+    return CConvertKey::nConvertKeyAndGetSize(
+        const_cast<CAny*>(pValue), pbyKey, nSize, pclPart->eGetTQType(),
+        static_cast<unsigned short>(kKeyOptions | (bDescending ? KXOPT_DESCENDING : 0)), pclPart->nGetIntegerPart(),
+        pclPart->nGetDecimalPart());
+}
+
+bool CIndexFixedSizeItem::_bStartPart(unsigned char* pbyKey, const CNAColumn* pclPart, int bDescending,
+                                      const CAny* pValue, bool bPrefix)
+{
+    const unsigned int nSize = pclPart == m_pclColumn ? m_nKeySize : nPartKeySize(pclPart);
+    const unsigned int nLength = _nConvertPart(pbyKey, pclPart, bDescending, pValue);
+    if (nLength == 0 && !bMayKeyEmpty(pclPart->eGetTQType(), pValue)) {
+        if (m_pclError != nullptr) {
+            const CNARecord* pclRecord = m_pclColumn->pclGetRecordNoRef();
+            m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, ERRFILE_TABLECACHE, kPointPartNotKeyed,
+                                       pclRecord != nullptr ? pclRecord->pclGetConnectionNoRef() : nullptr,
+                                       pclRecord != nullptr ? pclRecord->pszGetTableName() : nullptr,
+                                       m_pclColumn->pszGetName(), ZTERR_CONVERSION,
+                                       static_cast<int>(pValue->nGetTypeCode()),
+                                       static_cast<int>(pclPart->eGetTQType()), pclPart->pszGetName());
+        }
+        return false;
+    }
+    // Inverted, a prefix's padding and terminator would come after every
+    // text that begins with it: the smallest bytes put it before them. An
+    // empty prefix is searched as the empty text, as the server does.
+    if (bPrefix && bDescending && bIsTextKey(pclPart->eGetTQType())) {
+        const unsigned int nUnit = bIsWideKey(pclPart->eGetTQType()) ? 2 : 1;
+        unsigned int nText = nLength < nSize ? nLength : nSize;
+        while (nText >= nUnit && pbyKey[nText - 1] == 0xFF && pbyKey[nText - nUnit] == 0xFF)
+            nText -= nUnit;
+        if (nText > 0)
+            std::memset(pbyKey + nText, 0, nSize - nText);
+    }
+    return true;
+}
+
+bool CIndexFixedSizeItem::_bGenericStart() const
+{
+    return m_pclStatement != nullptr &&
+           (m_pclStatement->pclGetUserSearch()->nGetFlags() & CNAUserSearch::US_GENERIC) != 0;
+}
+
+const unsigned char* CIndexFixedSizeItem::_pbyStartKey(const CAny* pclStart)
+{
+    const bool bGeneric = _bGenericStart();
+    if (!_bComposite())
+        return _bStartPart(m_pbyKey, m_pclColumn, m_pclColumn->bGetDescendantComponent(-1), pclStart, bGeneric)
+                   ? m_pbyKey
+                   : nullptr;
+    // Split as the server's search splits it, each part then keyed as the
+    // index keys it.
+    const CNARefArray<CNAColumn>* ptab = m_pclColumn->pclGetTabComponent();
+    const int nParts = ptab->nGetNbElement();
+    std::unique_ptr<CAny[]> pValues(new (std::nothrow) CAny[static_cast<size_t>(nParts)]);
+    if (pValues == nullptr) {
+        _bNoMemory();
+        return nullptr;
+    }
+    int nValues = 0;
+    CNARecherche::s_nGetComponentValue(m_pclColumn, pclStart, bGeneric ? 1 : 0, pValues.get(), nParts, &nValues);
+    std::memset(m_pbyKey, 0, m_nKeySize);
+    unsigned int nPos = 0;
+    for (int i = 0; i < nParts; i++) {
+        const CNAColumn* pclPart = (*ptab)[i];
+        const unsigned int nSize = nPartKeySize(pclPart);
+        const int bDescending = m_pclColumn->bGetDescendantComponent(i + 1);
+        if (i < nValues) {
+            // The last part given is the prefix.
+            if (!_bStartPart(m_pbyKey + nPos, pclPart, bDescending, &pValues[i], bGeneric && i == nValues - 1))
+                return nullptr;
+        } else if (!bGeneric) {
+            // Parts an exact search leaves out are searched empty.
+            CAny clEmpty;
+            clEmpty.__SetType(pclPart->eGetTQType(), 0);
+            _nConvertPart(m_pbyKey + nPos, pclPart, bDescending, &clEmpty);
+        }
+        // A generic search's parts left out take the smallest bytes: every
+        // value of them follows.
+        nPos += nSize;
+    }
+    return m_pbyKey;
 }
 
 const unsigned char* CIndexFixedSizeItem::_pbyConvertKey(const CAny* pValue)
 {
-    _ConvertPart(m_pbyKey, m_pclColumn, m_pclColumn->bGetDescendantComponent(-1), pValue);
+    _nConvertPart(m_pbyKey, m_pclColumn, m_pclColumn->bGetDescendantComponent(-1), pValue);
     return m_pbyKey;
 }
 
@@ -86,7 +190,7 @@ const unsigned char* CIndexFixedSizeItem::_pbyCompositeKey(const CNARecordValue*
             !(pclRecord != nullptr ? pclRecord->bGetItemValue(&clValue, pclPart->piGetItem())
                                    : pclPart->bGetCurrentValue(&clValue, 0)))
             return nullptr;
-        _ConvertPart(m_pbyKey + nPos, pclPart, m_pclColumn->bGetDescendantComponent(i + 1), &clValue);
+        _nConvertPart(m_pbyKey + nPos, pclPart, m_pclColumn->bGetDescendantComponent(i + 1), &clValue);
         nPos += nSize;
     }
     return m_pbyKey;
@@ -262,20 +366,26 @@ int CIndexFixedSizeItem::bGetRecordPosition(eNA_PARSEDIRECTION eDirection, int n
     if (m_pclTree == nullptr || m_pclTree->nGetNumRecord() == 0)
         return 1;
     const CAny* pclStart = _pclGetStartValue();
+    const unsigned char* pbyStart = nullptr;
+    if (pclStart != nullptr && (eDirection == NA_PARSE_FIRST || eDirection == NA_PARSE_LAST)) {
+        pbyStart = _pbyStartKey(pclStart);
+        if (pbyStart == nullptr)
+            return 0; // never a place the search did not ask for
+    }
     int nDone;
     int bMoved = 1;
     switch (eDirection) {
     case NA_PARSE_FIRST:
-        if (pclStart == nullptr)
+        if (pbyStart == nullptr)
             m_pclTree->GotoFirstRecord();
-        else if (m_pclTree->pSearch(_pbyConvertKey(pclStart), 0) == nullptr)
+        else if (m_pclTree->pSearch(pbyStart, 0) == nullptr)
             return 1; // no entry at or after the start value
         bMoved = m_pclTree->bAdvance(nCount - 1, &nDone, 0);
         break;
     case NA_PARSE_LAST:
-        if (pclStart == nullptr)
+        if (pbyStart == nullptr)
             m_pclTree->MoveTo(m_pclTree->nGetNumRecord() - 1);
-        else if (m_pclTree->pSearch(_pbyConvertKey(pclStart), CMemBTree::eSearchLast) == nullptr)
+        else if (m_pclTree->pSearch(pbyStart, CMemBTree::eSearchLast) == nullptr)
             return 1; // no entry at or before the start value
         bMoved = m_pclTree->bAdvance(1 - nCount, &nDone, 0);
         break;

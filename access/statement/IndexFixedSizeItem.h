@@ -43,8 +43,19 @@ protected:
     // key never meets an earlier one's bytes. The value is not changed.
     const unsigned char* _pbyConvertKey(const CAny* pValue);
     // One part's key bytes (the column's own for a simple key) into
-    // pbyKey, inverted for a descending part.
-    void _ConvertPart(unsigned char* pbyKey, const CNAColumn* pclPart, int bDescending, const CAny* pValue);
+    // pbyKey, inverted for a descending part; the key's length.
+    unsigned int _nConvertPart(unsigned char* pbyKey, const CNAColumn* pclPart, int bDescending, const CAny* pValue);
+    // A start value's part keyed as _nConvertPart does, a text prefix
+    // before every text that begins with it; false, with the error, when
+    // the value gives no key bytes.
+    bool _bStartPart(unsigned char* pbyKey, const CNAColumn* pclPart, int bDescending, const CAny* pValue,
+                     bool bPrefix);
+    // The key of the start value: a composite key's split into its parts
+    // as the server's search splits it. Null, with the error, when a part
+    // cannot be keyed.
+    const unsigned char* _pbyStartKey(const CAny* pclStart);
+    // Whether the statement's search is generic: its value is a prefix.
+    bool _bGenericStart() const;
     // A composite key's bytes from its parts' values: those of a record
     // value, or with none the current record's. Null when a part cannot be
     // read.

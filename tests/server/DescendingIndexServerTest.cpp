@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,46 @@ protected:
         }
         return tab;
     }
+    // The table opened with a whole-table cache: the id browse, opened
+    // without a read, has its record cache become the table cache's.
+    void OpenWithTableCache(CHostContext* pContext, INATable** ppi)
+    {
+        INATable* pi = Open(L"d", pContext);
+        ASSERT_NE(pi, nullptr);
+        CNADataAccess* pAccess = Access(pi, pContext);
+        ASSERT_EQ(pAccess->bSkipRecord(L"id", FIRST, 0, 0, kNoLock, nullptr, 0), 1) << Error(pi, pContext);
+        CNAStatement* pId = StatementOf(pi, pContext, L"id");
+        ASSERT_NE(pId, nullptr);
+        ASSERT_TRUE(pAccess->_bCreateNewTableCache(pId));
+        ASSERT_TRUE(pAccess->pclGetTableCacheNoRef()->bSetStatementParse(pId));
+        ASSERT_EQ(Browse(pi, pContext, L"id", true, CNADataAccess::WPF_TABLE_CACHE), List("SELECT id FROM d ORDER BY id"));
+        *ppi = pi;
+    }
 };
+
+// A composite key's value as the host gives it: each part in its field,
+// one after the other, a 4-byte integer and a text of 16-bit units in a
+// field of 10 units; nBytes of it (the whole by default).
+void Image(CAny& v, std::initializer_list<int> tabNumber, const std::wstring& strText = L"", bool bText = false,
+           size_t nBytes = 0)
+{
+    std::vector<unsigned char> aby;
+    for (int n : tabNumber) {
+        const size_t nAt = aby.size();
+        aby.resize(nAt + 4);
+        std::memcpy(&aby[nAt], &n, 4);
+    }
+    if (bText) {
+        const size_t nAt = aby.size();
+        aby.resize(nAt + 20, 0);
+        for (size_t i = 0; i < strText.size(); i++)
+            aby[nAt + 2 * i] = static_cast<unsigned char>(strText[i]);
+    }
+    if (nBytes != 0)
+        aby.resize(nBytes);
+    v.__SetType(TQTYPE_BIN, 0);
+    v.pclGetTraitement()->SetValue(aby.data(), static_cast<unsigned int>(aby.size()));
+}
 
 TEST_F(DescendingIndex, EachPartDescribedInItsDirection)
 {
@@ -133,17 +173,9 @@ TEST_F(DescendingIndex, TheTableCacheBrowsesInTheServersIndexOrder)
     const SCase aCase[] = {{L"ixd", "a, b DESC, id"}, {L"ixe", "c DESC, a, id"}, {L"b", "b DESC, id DESC"},
                            {L"c", "c, id"}};
     CHostContext* pContext = Context(1);
-    INATable* pi = Open(L"d", pContext);
-    ASSERT_NE(pi, nullptr);
-    // The id browse, opened without a read, has its record cache become
-    // the table cache's.
+    INATable* pi = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenWithTableCache(pContext, &pi));
     CNADataAccess* pAccess = Access(pi, pContext);
-    ASSERT_EQ(pAccess->bSkipRecord(L"id", FIRST, 0, 0, kNoLock, nullptr, 0), 1) << Error(pi, pContext);
-    CNAStatement* pId = StatementOf(pi, pContext, L"id");
-    ASSERT_NE(pId, nullptr);
-    ASSERT_TRUE(pAccess->_bCreateNewTableCache(pId));
-    ASSERT_TRUE(pAccess->pclGetTableCacheNoRef()->bSetStatementParse(pId));
-    ASSERT_EQ(Browse(pi, pContext, L"id", true, kCache), List("SELECT id FROM d ORDER BY id"));
     for (const SCase& c : aCase) {
         SCOPED_TRACE(Narrow(c.pszKey));
         const Rows tabServer = List("SELECT id FROM d ORDER BY " + std::string(c.pszOrder));
@@ -157,6 +189,123 @@ TEST_F(DescendingIndex, TheTableCacheBrowsesInTheServersIndexOrder)
         EXPECT_NE(pStatement->pclGetTableCacheIndexNoRef(), nullptr);
     }
     EXPECT_TRUE(pAccess->bHasTableCache());
+}
+
+// Searches served by the table cache on composite keys and on a
+// descending key land where the server's rows say: the first (or last)
+// row in the key's order that holds the value, or begins with the prefix,
+// and for a value absent the next row after its place; nothing is sent.
+TEST_F(DescendingIndex, TheTableCacheSearchesAsTheServersRowsSay)
+{
+    constexpr unsigned int kCache = CNADataAccess::WPF_TABLE_CACHE;
+    CHostContext* pContext = Context(1);
+    INATable* pi = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenWithTableCache(pContext, &pi));
+    struct SCase {
+        const wchar_t* pszKey;
+        std::initializer_list<int> tabNumber;
+        const wchar_t* pszText; // null: no text part
+        size_t nBytes;          // of the image, 0 the whole
+        int bExact;
+        const char* pszWhere;
+        const char* pszOrder;   // the key's order; its mirror for the last row
+        const char* pszMirror;
+        int nFound;             // -1: not checked
+    };
+    const char* pszD = "a, b DESC, id";
+    const char* pszDMirror = "a DESC, b, id DESC";
+    const char* pszE = "c DESC, a, id";
+    const char* pszEMirror = "c, a DESC, id DESC";
+    const SCase aCase[] = {
+        // Both parts, exact: the rows of the pair.
+        {L"ixd", {2}, L"b4", 0, 1, "a = 2 AND b = 'b4'", pszD, pszDMirror, -1},
+        {L"ixd", {1}, L"b5", 0, 1, "a = 1 AND b = 'b5'", pszD, pszDMirror, -1},
+        {L"ixe", {1, 2}, nullptr, 0, 1, "c = 1 AND a = 2", pszE, pszEMirror, 1},
+        {L"ixe", {2, 0}, nullptr, 0, 1, "c = 2 AND a = 0", pszE, pszEMirror, 1},
+        // A pair absent: from the next row after its place (the first one
+        // before it from the end), b descending within a.
+        {L"ixd", {2}, L"b3", 0, 1, "a > 2 OR (a = 2 AND b < 'b3')", pszD, nullptr, 0},
+        {L"ixd", {2}, L"b3", 0, 1, "a < 2 OR (a = 2 AND b > 'b3')", nullptr, pszDMirror, 0},
+        // Generic: the last part given is a prefix, the parts left out any.
+        {L"ixd", {2}, L"b", 6, 0, "a = 2 AND b LIKE 'b%'", pszD, pszDMirror, 1},
+        {L"ixd", {0}, L"b", 6, 0, "a = 0 AND b LIKE 'b%'", pszD, pszDMirror, 1},
+        {L"ixd", {1}, nullptr, 4, 0, "a = 1", pszD, pszDMirror, 1},
+        {L"ixe", {1}, nullptr, 4, 0, "c = 1", pszE, pszEMirror, 1},
+        {L"ixe", {0}, nullptr, 4, 0, "c = 0", pszE, pszEMirror, 1},
+    };
+    for (const SCase& c : aCase) {
+        CAny v;
+        Image(v, c.tabNumber, c.pszText != nullptr ? c.pszText : L"", c.pszText != nullptr, c.nBytes);
+        for (int bFirst = 1; bFirst >= 0; bFirst--) {
+            const char* pszOrder = bFirst ? c.pszOrder : c.pszMirror;
+            if (pszOrder == nullptr)
+                continue;
+            SCOPED_TRACE(Narrow(c.pszKey) + " WHERE " + c.pszWhere + (bFirst ? " first" : " last"));
+            const std::string strExpected =
+                First("SELECT id FROM d WHERE " + std::string(c.pszWhere) + " ORDER BY " + pszOrder + " LIMIT 1");
+            ASSERT_FALSE(strExpected.empty());
+            Sent();
+            ASSERT_EQ(pi->bHRecherche(pContext, c.pszKey, &v, c.bExact, 0, kNoLock, nullptr, bFirst, kCache), 1)
+                << Error(pi, pContext);
+            EXPECT_EQ(Value(pi, pContext, L"id"), strExpected);
+            if (c.nFound >= 0)
+                EXPECT_EQ(Found(pi, pContext, c.pszKey), c.nFound);
+            EXPECT_EQ(Sent(), std::vector<std::string>{}) << "served from the table cache";
+            CNAStatement* pStatement = StatementOf(pi, pContext, c.pszKey);
+            ASSERT_NE(pStatement, nullptr);
+            EXPECT_NE(pStatement->pclGetTableCacheIndexNoRef(), nullptr);
+        }
+    }
+}
+
+// A prefix on the descending key from the table cache: the first row in
+// the key's order that begins with it, the browse going on from there as
+// the server's; from the end, the last of them.
+TEST_F(DescendingIndex, APrefixOnTheDescendingKeyFromTheTableCache)
+{
+    constexpr unsigned int kCache = CNADataAccess::WPF_TABLE_CACHE;
+    CHostContext* pContext = Context(1);
+    INATable* pi = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenWithTableCache(pContext, &pi));
+    for (const wchar_t* pszPrefix : {L"b", L"b4", L"b0", L"b9"}) {
+        const std::string strPrefix = Narrow(pszPrefix);
+        SCOPED_TRACE(strPrefix);
+        const std::string strLike = "b LIKE '" + strPrefix + "%'";
+        const bool bAny = First("SELECT COUNT(*) FROM d WHERE " + strLike) != "0";
+        const CHostText clPrefix(pszPrefix);
+        Sent();
+        ASSERT_EQ(pi->bHRecherche(pContext, L"b", &clPrefix, 0, 0, kNoLock, nullptr, 1, kCache), 1)
+            << Error(pi, pContext);
+        EXPECT_EQ(Found(pi, pContext, L"b"), bAny ? 1 : 0);
+        // What follows in the key's order, the row found first.
+        const std::string strFrom = bAny ? strLike : "b < '" + strPrefix + "'";
+        const Rows tabRest = List("SELECT id FROM d WHERE b < '" + strPrefix + "' OR " + strFrom +
+                                  " ORDER BY b DESC, id DESC");
+        ASSERT_FALSE(tabRest.empty());
+        Rows tab;
+        while (!Out(pi, pContext, L"b") && tab.size() < 40) {
+            tab.push_back(Value(pi, pContext, L"id"));
+            ASSERT_EQ(pi->bHLitxxx(pContext, L"b", NEXT, 1, kNoLock, nullptr, kCache), 1) << Error(pi, pContext);
+        }
+        EXPECT_EQ(tab, tabRest);
+        if (bAny) {
+            ASSERT_EQ(pi->bHRecherche(pContext, L"b", &clPrefix, 0, 0, kNoLock, nullptr, 0, kCache), 1)
+                << Error(pi, pContext);
+            EXPECT_EQ(Found(pi, pContext, L"b"), 1);
+            EXPECT_EQ(Value(pi, pContext, L"id"),
+                      First("SELECT id FROM d WHERE " + strLike + " ORDER BY b, id LIMIT 1"));
+        }
+        EXPECT_EQ(Sent(), std::vector<std::string>{}) << "served from the table cache";
+    }
+    // An empty prefix is the empty text, as the server's own search takes it.
+    const CHostText clEmpty(L"");
+    for (int bFirst = 1; bFirst >= 0; bFirst--) {
+        ASSERT_EQ(pi->bHRecherche(pContext, L"b", &clEmpty, 0, 0, kNoLock, nullptr, bFirst, kCache), 1)
+            << Error(pi, pContext);
+        EXPECT_EQ(Found(pi, pContext, L"b"), 1);
+        EXPECT_EQ(Value(pi, pContext, L"id"), First(std::string("SELECT id FROM d WHERE b = '' ORDER BY ") +
+                                                    (bFirst ? "b DESC, id DESC" : "b, id") + " LIMIT 1"));
+    }
 }
 
 } // namespace

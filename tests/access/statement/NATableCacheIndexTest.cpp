@@ -729,3 +729,286 @@ TEST(TableCacheIndex, AColumnWithoutKeyBytesGetsNoIndex)
 }
 
 } // namespace
+
+namespace {
+
+std::string Text(const wchar_t* psz)
+{
+    std::string s;
+    for (; psz != nullptr && *psz != 0; psz++)
+        s += *psz < 128 ? static_cast<char>(*psz) : '?';
+    return s;
+}
+
+// Composite keys over (a, v), ascending and with v descending, and a
+// descending key w (the same text as v) over a full cache of a few rows,
+// against the orders their parts' values give.
+class CompositeKeys : public ::testing::Test {
+protected:
+    enum { A, V, W, N, K, KD };
+    void SetUp() override
+    {
+        m_pError = new CNAError;
+        m_pError->AddRef();
+        m_pCnx = new CTestConnection(1252, 1252, CNAConnectionDescription::DS_MYSQL);
+        m_pCnx->AddRef();
+        m_pAccess = new CNADataAccess(nullptr, m_pCnx, m_pError);
+        m_pAccess->AddRef();
+        m_pTable.reset(new CTestTable(m_pError, m_pCnx));
+        m_pTable->Add(L"a", NA_IT_I4, 4);
+        m_pTable->Add(L"v", NA_IT_UNICODE, 42);
+        m_pTable->Add(L"w", NA_IT_UNICODE, 42, CTestTable::DUPLICATES | CNAItemDescription::KF_DESCENDING);
+        EXPECT_EQ((*m_pTable)->bAddItem(L"n", L"", L"", 1, 16, NA_IT_DECIMAL, -1, -1, 0, 8, 2), 1);
+        m_pTable->AddComposite(L"k", CTestTable::DUPLICATES, {L"a", L"v"});
+        CNAItemDescription* pKd = m_pTable->Add(L"kd", NA_IT_BINAIRE, 0, CTestTable::DUPLICATES | CTestTable::COMPOSITE);
+        EXPECT_EQ((*m_pTable)->_bAddItemComponent(pKd, L"a"), 1);
+        EXPECT_EQ((*m_pTable)->_bAddItemComponent(pKd, L"v", 1), 1);
+        m_pRecord = m_pTable->NewRecord(m_pError, m_pCnx, m_pAccess);
+        ASSERT_NE(m_pRecord, nullptr);
+        m_pCache = new CNARecordCache(CNARecordCache::CACHE_ENABLED | CNARecordCache::CACHE_FETCHCOMPLETE);
+        m_pCache->AddRef();
+        // Equal pairs, identical records (rows 0 and 4), '' and prefixes.
+        const std::pair<int, const wchar_t*> rows[] = {{1, L"b"}, {2, L"a"}, {1, L"ab"}, {2, L""}, {1, L"b"},
+                                                       {3, L"z"}, {2, L"ab"}, {1, L"a"}, {1, L"ba"}};
+        for (const auto& r : rows)
+            AddRow(r.first, r.second);
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(m_pCache->nRelease(), 0u);
+        EXPECT_EQ(m_pRecord->nRelease(), 0u);
+        m_pTable.reset();
+        EXPECT_EQ(m_pAccess->nRelease(), 0u);
+        EXPECT_EQ(m_pCnx->nRelease(), 0u);
+        EXPECT_EQ(m_pError->nRelease(), 0u);
+    }
+    CNAColumn* Column(int c) const { return m_pRecord->pclGetColumnNoRef(c); }
+    void Set(int a, const std::wstring& s)
+    {
+        CAny v;
+        ::Set(v, TQTYPE_I4, a);
+        ASSERT_EQ(Column(A)->bSetValue(&v, 0), 1);
+        SetW(v, s.c_str());
+        ASSERT_EQ(Column(V)->bSetValue(&v, 0), 1);
+        ASSERT_EQ(Column(W)->bSetValue(&v, 0), 1);
+        SetW(v, L"1.5");
+        v.__nCastTo(TQTYPE_DECIMAL, nullptr, 1);
+        ASSERT_EQ(Column(N)->bSetValue(&v, 0), 1);
+    }
+    int AddRow(int a, const std::wstring& s)
+    {
+        Set(a, s);
+        CNARecordValue* pclRow = m_pRecord->pclGetCurrentRecordValueNoRef()->pclGetClone(CNARecordValue::COPY_ALL);
+        pclRow->AddRef();
+        const int n = m_pCache->nAjoute(pclRow);
+        pclRow->nRelease();
+        m_rows.push_back({a, s});
+        m_live.push_back(true);
+        return n;
+    }
+    void LoadRow(int r)
+    {
+        ASSERT_EQ(m_pCache->bGetAt(m_pRecord->pclGetOriginalRecordValueNoRef(), static_cast<unsigned int>(r)), 1);
+        ASSERT_TRUE(m_pRecord->bCopyOriginalRecordToCurrentRecord());
+    }
+    IndexPtr NewIndex(int c)
+    {
+        CNATableCacheIndex* p = new (std::nothrow) CNATableCacheIndex(m_pError, nullptr, m_pCache, Column(c));
+        p->m_nRefCount++;
+        EXPECT_EQ(p->bInit(), 1) << Text(m_pError->pszGetError());
+        return {p, [](CNATableCacheIndex* q) { EXPECT_EQ(q->dwRelease(), 0u); }};
+    }
+    // Whether (a, s) comes before (b, t) in index c's order of values.
+    static bool bBefore(int c, int a, const std::wstring& s, int b, const std::wstring& t)
+    {
+        if (c == W)
+            return s > t;
+        if (a != b)
+            return a < b;
+        return c == KD ? s > t : s < t;
+    }
+    // The live rows in index c's order: equal values by row, backwards on
+    // the descending key.
+    std::vector<int> Model(int c) const
+    {
+        std::vector<int> v;
+        for (size_t r = 0; r < m_rows.size(); r++)
+            if (m_live[r])
+                v.push_back(static_cast<int>(r));
+        std::stable_sort(v.begin(), v.end(), [&](int x, int y) {
+            const auto& p = m_rows[static_cast<size_t>(x)];
+            const auto& q = m_rows[static_cast<size_t>(y)];
+            if (bBefore(c, p.first, p.second, q.first, q.second))
+                return true;
+            if (bBefore(c, q.first, q.second, p.first, p.second))
+                return false;
+            return c == W ? x > y : x < y;
+        });
+        return v;
+    }
+    // A composite value as the host gives it: a's 4 bytes, then v's 16-bit
+    // units in its field.
+    void Image(CAny& v, int a, const std::wstring& s) const
+    {
+        const size_t nField = static_cast<size_t>(Column(V)->nGetLogicalSize()) * 2;
+        std::vector<unsigned char> aby(4 + nField, 0);
+        std::memcpy(aby.data(), &a, 4);
+        for (size_t i = 0; i < s.size(); i++)
+            aby[4 + 2 * i] = static_cast<unsigned char>(s[i]);
+        v.__SetType(TQTYPE_BIN, 0);
+        v.pclGetTraitement()->SetValue(aby.data(), static_cast<unsigned int>(aby.size()));
+    }
+
+    CDriverScope m_clDriver;
+    CNAError* m_pError = nullptr;
+    CNAConnectionDescription* m_pCnx = nullptr;
+    CNADataAccess* m_pAccess = nullptr;
+    std::unique_ptr<CTestTable> m_pTable;
+    CNARecord* m_pRecord = nullptr;
+    CNARecordCache* m_pCache = nullptr;
+    std::vector<std::pair<int, std::wstring>> m_rows;
+    std::vector<bool> m_live;
+};
+
+TEST_F(CompositeKeys, EachKeyWalksInItsPartsOrder)
+{
+    for (int c : {K, KD, W}) {
+        SCOPED_TRACE(c);
+        IndexPtr p = NewIndex(c);
+        const std::vector<int> expected = Model(c);
+        EXPECT_EQ(Walk(p.get(), true), expected);
+        EXPECT_EQ(Walk(p.get(), false), std::vector<int>(expected.rbegin(), expected.rend()));
+    }
+}
+
+// An exact search value on a composite key, split into its parts: first
+// on the first row at or after it in the key's order, last on the last at
+// or before it.
+TEST_F(CompositeKeys, AStartValueIsKeyedPartByPart)
+{
+    const std::pair<int, const wchar_t*> searches[] = {{1, L"b"}, {1, L"a"}, {2, L"ab"}, {2, L"aa"}, {1, L"bb"},
+                                                       {0, L"a"}, {3, L"z"}, {4, L""},  {2, L""},   {1, L""}};
+    for (int c : {K, KD}) {
+        IndexPtr p = NewIndex(c);
+        const std::vector<int> order = Model(c);
+        for (const auto& s : searches) {
+            SCOPED_TRACE(testing::Message() << c << " " << s.first << " '" << Text(s.second) << "'");
+            CAny v;
+            Image(v, s.first, s.second);
+            p->SetStartValue(&v);
+            int nExpected = -1;
+            for (int r : order) {
+                const auto& row = m_rows[static_cast<size_t>(r)];
+                if (!bBefore(c, row.first, row.second, s.first, s.second)) {
+                    nExpected = r;
+                    break;
+                }
+            }
+            int nRow = -2;
+            ASSERT_EQ(p->bGetRecordPosition(NA_PARSE_FIRST, 1, &nRow, nullptr), 1);
+            EXPECT_EQ(nRow, nExpected) << "first";
+            nExpected = -1;
+            for (int r : order) {
+                const auto& row = m_rows[static_cast<size_t>(r)];
+                if (!bBefore(c, s.first, s.second, row.first, row.second))
+                    nExpected = r;
+            }
+            if (nExpected == -1)
+                continue; // before every key: the position is left as it was
+            ASSERT_EQ(p->bGetRecordPosition(NA_PARSE_LAST, 1, &nRow, nullptr), 1);
+            EXPECT_EQ(nRow, nExpected) << "last";
+        }
+    }
+}
+
+// Writes follow each part: an update of a part moves the row, of another
+// column leaves it; insertions and deletions; the record's place found
+// again among identical records; the same key told by the parts.
+TEST_F(CompositeKeys, WritesFollowTheParts)
+{
+    IndexPtr pk = NewIndex(K);
+    IndexPtr pkd = NewIndex(KD);
+    IndexPtr pw = NewIndex(W);
+    auto Check = [&](const char* pszStep) {
+        SCOPED_TRACE(pszStep);
+        EXPECT_EQ(Walk(pk.get(), true), Model(K));
+        EXPECT_EQ(Walk(pkd.get(), true), Model(KD));
+        EXPECT_EQ(Walk(pw.get(), true), Model(W));
+        const std::vector<int> backwards = Model(KD);
+        EXPECT_EQ(Walk(pkd.get(), false), std::vector<int>(backwards.rbegin(), backwards.rend()));
+    };
+    auto* pItem = dynamic_cast<CIndexFixedSizeItem*>(pkd->pclGetIndexItemNoRef());
+    ASSERT_NE(pItem, nullptr);
+    // The same key: the original parts against the current ones.
+    LoadRow(2);
+    EXPECT_TRUE(pItem->bSameKey(nullptr, nullptr));
+    CAny n;
+    SetW(n, L"7.25");
+    n.__nCastTo(TQTYPE_DECIMAL, nullptr, 1);
+    ASSERT_EQ(Column(N)->bSetValue(&n, 0), 1);
+    EXPECT_TRUE(pItem->bSameKey(nullptr, nullptr)) << "not a part";
+    Set(1, L"abc");
+    EXPECT_FALSE(pItem->bSameKey(nullptr, nullptr));
+    Set(5, L"ab");
+    EXPECT_FALSE(pItem->bSameKey(nullptr, nullptr));
+
+    // Rows 0 and 4 are identical: the second is found as the second.
+    for (auto* p : {pk.get(), pkd.get(), pw.get()}) {
+        const std::vector<int> order = Walk(p, true);
+        const auto it0 = std::find(order.begin(), order.end(), 0);
+        const auto it4 = std::find(order.begin(), order.end(), 4);
+        ASSERT_TRUE(it0 != order.end() && it4 != order.end());
+        const int nFirst = it0 < it4 ? 0 : 4;
+        LoadRow(4);
+        int bFound = -1;
+        ASSERT_EQ(p->bSetCurrentPos(-1, 0, &bFound), 1);
+        EXPECT_EQ(bFound, 1);
+        EXPECT_EQ(p->nGetCurrentRecordId(), nFirst);
+        ASSERT_EQ(p->bSetCurrentPos(-1, 1, &bFound), 1);
+        EXPECT_EQ(bFound, 1);
+        EXPECT_EQ(p->nGetCurrentRecordId(), 4 - nFirst);
+        ASSERT_EQ(p->bSetCurrentPos(-1, 2, &bFound), 1);
+        EXPECT_EQ(bFound, 0) << "no third";
+        // The exact pair, and a row that is not there.
+        ASSERT_EQ(p->bSetCurrentPos(4, 0, &bFound), 1);
+        EXPECT_EQ(bFound, 1);
+        EXPECT_EQ(p->nGetCurrentRecordId(), 4);
+        ASSERT_EQ(p->bSetCurrentPos(6, 0, &bFound), 1);
+        EXPECT_EQ(bFound, 0);
+        // A value no row holds: the next one in the key's order.
+        LoadRow(7);
+        Set(1, L"aa");
+        ASSERT_TRUE(m_pRecord->bCopyCurrentRecordToOriginalRecord());
+        ASSERT_EQ(p->bSetCurrentPos(-1, 0, &bFound), 1);
+        EXPECT_EQ(bFound, 0);
+        int nExpected = -1;
+        const int c = p == pk.get() ? K : p == pkd.get() ? KD : W;
+        for (int r : Model(c))
+            if (!bBefore(c, m_rows[static_cast<size_t>(r)].first, m_rows[static_cast<size_t>(r)].second, 1, L"aa")) {
+                nExpected = r;
+                break;
+            }
+        EXPECT_EQ(p->nGetCurrentRecordId(), nExpected);
+    }
+
+    // Row 2 (1, 'ab') becomes (2, 'b'): out of its place, into the new one.
+    LoadRow(2);
+    Set(2, L"b");
+    m_pCache->Update(2, m_pRecord->pclGetCurrentRecordValueNoRef());
+    for (auto* p : {pk.get(), pkd.get(), pw.get()})
+        EXPECT_EQ(p->OnNotifyOperation(CNARecordCache::NA_NOTIFY_UPDATE, 2, 0), 1);
+    m_rows[2] = {2, L"b"};
+    Check("update");
+    // A new row, then a row gone.
+    const int nNew = AddRow(3, L"a");
+    for (auto* p : {pk.get(), pkd.get(), pw.get()})
+        EXPECT_EQ(p->OnNotifyOperation(CNARecordCache::NA_NOTIFY_INSERT, nNew, 0), 1);
+    Check("insert");
+    LoadRow(6);
+    for (auto* p : {pk.get(), pkd.get(), pw.get()})
+        EXPECT_EQ(p->OnNotifyOperation(CNARecordCache::NA_NOTIFY_DELETE, 6, 0), 1);
+    m_live[6] = false;
+    Check("delete");
+}
+
+} // namespace

@@ -560,7 +560,8 @@ bool bSourceTables(const CNADataAccess* pclAccess, std::vector<std::wstring>* pt
     for (int i = 0; i < pclInfo->nGetFichierFromNbr(); i++) {
         IInfoFrom* piFrom = pclInfo->piGetFichierFrom(i);
         const wchar_t* pszLogical = piFrom != nullptr ? piFrom->pszGetNomTable() : nullptr;
-        if (pszLogical == nullptr)
+        // A source with no name (a derived table) may read any table.
+        if (pszLogical == nullptr || pszLogical[0] == 0)
             return false;
         const wchar_t* pszPhysical = pclInfo->pszGetPhysicalName(pszLogical);
         fnAdd(pszPhysical != nullptr && pszPhysical[0] != 0 ? pszPhysical : pszLogical);

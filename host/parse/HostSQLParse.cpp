@@ -72,6 +72,8 @@ tagRECT Rect(int nStart, int nStop) { return tagRECT{nStart, 0, nStop, 0}; }
 struct SLedger {
     int nOverReleases = 0;
     int nLookups = 0;
+    // The FROM entries name no table, as for a derived table.
+    bool bUnnamedFrom = false;
     unsigned int nRelease(unsigned int& nCount)
     {
         if (nCount <= 1) {
@@ -143,7 +145,7 @@ class CHostFrom final : public IInfoFrom {
 public:
     explicit CHostFrom(SLedger* pLedger) : m_pLedger(pLedger) { m_nRefCount = 1; }
     unsigned int nRelease() override { return m_pLedger->nRelease(m_nRefCount); }
-    const wchar_t* pszGetNomTable() override { return m_strTable.c_str(); }
+    const wchar_t* pszGetNomTable() override { return m_pLedger->bUnnamedFrom ? L"" : m_strTable.c_str(); }
     const wchar_t* pszGetAlias() override { return m_strAlias.c_str(); }
     tagRECT stGetPosition() override { return m_stPosition; }
 
@@ -1410,3 +1412,4 @@ int CHostSQLParse::nUnbalanced(std::wstring* pstrReport) const
 
 int CHostSQLParse::nOverReleases() const { return m_p->stLedger.nOverReleases; }
 int CHostSQLParse::nLookups() const { return m_p->stLedger.nLookups; }
+void CHostSQLParse::SetUnnamedFrom(bool bUnnamed) { m_p->stLedger.bUnnamedFrom = bUnnamed; }

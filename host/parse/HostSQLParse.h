@@ -123,6 +123,8 @@ public:
     bool m_bThrowOnLists = false;
     // The engine type output item n reports (computed items report 0).
     void SetItemType(int n, int nType);
+    // The FROM entries report an empty table name while set.
+    void SetUnnamedFrom(bool bUnnamed);
 
     // ---- Accounting -------------------------------------------------------------------
     // Objects (this one included) whose count is not the host's hold of 1,

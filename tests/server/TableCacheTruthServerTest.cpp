@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,35 @@ protected:
         while (!Out(pi, pc, L"id") && Value(pi, pc, L"id") != strId)
             ASSERT_EQ(pi->bHLitxxx(pc, L"id", NEXT, 1, kNoLock, nullptr, kCache), 1) << Error(pi, pc);
         ASSERT_EQ(Value(pi, pc, L"id"), strId);
+    }
+    // The query catalogue with each table under the logical and physical
+    // names a host gives it.
+    void NameTables(const std::vector<std::vector<std::wstring>>& tabNames)
+    {
+        BindValueMachine();
+        m_pQueryCatalogue.reset(new CHostCatalogue);
+        for (const std::vector<std::wstring>& tab : tabNames) {
+            INADataSourceDescription* pi = m_piDriver->piGetTableDesc(tab[0].c_str(), m_pHost);
+            ASSERT_NE(pi, nullptr) << Report();
+            m_pQueryCatalogue->Add(tab[1], tab[2], pi);
+            pi->nExternalRelease();
+        }
+    }
+    // A record of e added through the table object in the context.
+    static void AddToE(INATable* pi, CHostContext* pc, int nId)
+    {
+        Put(pi, pc, L"id", CInt(nId));
+        Put(pi, pc, L"name", CHostText(L"E" + std::to_wstring(nId)));
+        Put(pi, pc, L"n", CInt(nId));
+        ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+    }
+    // The n of the record of t with the id, modified through the table
+    // object in the context.
+    static void ModifyT(INATable* pi, CHostContext* pc, const std::string& strId, int nN)
+    {
+        ASSERT_NO_FATAL_FAILURE(Seek(pi, pc, strId));
+        Put(pi, pc, L"n", CInt(nN));
+        ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
     }
 };
 
@@ -280,6 +310,120 @@ TEST_F(TableCacheTruth, AWriteToAnotherTableLeavesTheCache)
     ASSERT_EQ(piTable->bHAjoute(pcOwn, 0, kNoLock), 1) << Error(piTable, pcOwn);
     EXPECT_FALSE(Access(piQuery, pcQuery)->bHasTableCache());
     ExpectServerRows(piQuery, pcQuery, "");
+}
+
+// A query names its table with its database, back-quoted, or reads it under
+// an alias: a write to that table through another context reaches its
+// cache, a write to another table leaves it.
+TEST_F(TableCacheTruth, AWriteReachesAQueryWhateverNameItGivesTheTable)
+{
+    const std::wstring strDatabase = Wide(m_strDatabase);
+    ASSERT_NO_FATAL_FAILURE(NameTables({{L"t", L"t", L"t"},
+                                        {L"t", L"qt", L"`" + strDatabase + L"`.`t`"}}));
+    CHostContext* pcWriter = Context(1);
+    INATable* piT = Open(L"t", pcWriter);
+    INATable* piE = Open(L"e", pcWriter);
+    ASSERT_NE(piT, nullptr);
+    ASSERT_NE(piE, nullptr);
+    unsigned int k = 2;
+    for (const wchar_t* psz : {L"SELECT id, name, n FROM qt", L"SELECT x.id, x.name, x.n FROM t AS x",
+                               L"SELECT x.id, x.name, x.n FROM qt x"}) {
+        SCOPED_TRACE(Narrow(psz));
+        CHostContext* pc = Context(k);
+        INATable* pi = Cached(psz, pc);
+        ASSERT_NE(pi, nullptr);
+        ASSERT_NO_FATAL_FAILURE(AddToE(piE, pcWriter, static_cast<int>(k)));
+        EXPECT_TRUE(Access(pi, pc)->bHasTableCache());
+        ASSERT_NO_FATAL_FAILURE(ModifyT(piT, pcWriter, "5", static_cast<int>(100 + k)));
+        EXPECT_FALSE(Access(pi, pc)->bHasTableCache());
+        ExpectServerRows(pi, pc, "");
+        k++;
+    }
+}
+
+// The host's parse names none of the query's tables (as for a derived
+// table): a write to any table through another context may change its
+// rows, so its cache follows the server.
+TEST_F(TableCacheTruth, AQueryWhoseTablesAreNotNamedFollowsEveryWrite)
+{
+    CHostContext* pcQuery = Context(2);
+    INATable* piQuery = Cached(L"SELECT id, name, n FROM t", pcQuery);
+    ASSERT_NE(piQuery, nullptr);
+    CHostContext* pcWriter = Context(1);
+    INATable* piT = Open(L"t", pcWriter);
+    ASSERT_NE(piT, nullptr);
+    m_tabQueryParse.back()->SetUnnamedFrom(true);
+    ASSERT_NO_FATAL_FAILURE(ModifyT(piT, pcWriter, "9", 90));
+    EXPECT_FALSE(Access(piQuery, pcQuery)->bHasTableCache());
+    m_tabQueryParse.back()->SetUnnamedFrom(false);
+    {
+        SCOPED_TRACE("its own table written");
+        ExpectServerRows(piQuery, pcQuery, "");
+    }
+    Browse(piQuery, pcQuery, L"name", kContinue);
+    ASSERT_TRUE(Access(piQuery, pcQuery)->bHasTableCache());
+    INATable* piE = Open(L"e", pcWriter);
+    ASSERT_NE(piE, nullptr);
+    m_tabQueryParse.back()->SetUnnamedFrom(true);
+    ASSERT_NO_FATAL_FAILURE(AddToE(piE, pcWriter, 3));
+    EXPECT_FALSE(Access(piQuery, pcQuery)->bHasTableCache());
+    m_tabQueryParse.back()->SetUnnamedFrom(false);
+}
+
+// A browse read from the server (not the cache) on an empty result stands
+// on no record: a record added through the table in another context, and
+// one added by another client before a roll-back, are read from either end.
+TEST_F(TableCacheTruth, AServerBrowseOfAnEmptyResultReadsAgain)
+{
+    CHostContext* pcQuery = Context(2);
+    INATable* piQuery = Run(L"SELECT id, name, n FROM e", L"e", pcQuery, kMayModify);
+    ASSERT_NE(piQuery, nullptr);
+    ASSERT_EQ(Browse(piQuery, pcQuery, L"id", 0), Rows{});
+    CHostContext* pcWriter = Context(1);
+    INATable* piE = Open(L"e", pcWriter);
+    ASSERT_NE(piE, nullptr);
+    ASSERT_NO_FATAL_FAILURE(AddToE(piE, pcWriter, 4));
+    {
+        SCOPED_TRACE("added through another context");
+        EXPECT_EQ(Browse(piQuery, pcQuery, L"id", 0), List("SELECT id FROM e ORDER BY id"));
+        EXPECT_EQ(Browse(piQuery, pcQuery, L"id", 0, true), List("SELECT id FROM e ORDER BY id DESC"));
+    }
+    ASSERT_TRUE(Admin("DELETE FROM e"));
+    CHostContext* pcOther = Context(3);
+    INATable* piOther = Run(L"SELECT id, name, n FROM e", L"e", pcOther, kMayModify);
+    ASSERT_NE(piOther, nullptr);
+    ASSERT_EQ(Browse(piOther, pcOther, L"id", 0), Rows{});
+    // Another client adds; the roll-back of this one's transaction tells
+    // the browse to read again.
+    ASSERT_TRUE(Admin("INSERT INTO e VALUES (6, 'F', 6), (2, 'G', 7)"));
+    ASSERT_EQ(m_piDriver->bTransactionBegin(m_pHost, L"T"), 1) << Report();
+    ASSERT_EQ(m_piDriver->bTransactionRollBack(m_pHost, L"T"), 1) << Report();
+    {
+        SCOPED_TRACE("after the roll-back");
+        EXPECT_EQ(Browse(piOther, pcOther, L"id", 0), List("SELECT id FROM e ORDER BY id"));
+        EXPECT_EQ(Browse(piOther, pcOther, L"id", 0, true), List("SELECT id FROM e ORDER BY id DESC"));
+    }
+}
+
+// One table object of e opened in three contexts, two of them browsing
+// its empty rows from the server: a record added through the third is read
+// by both, from either end.
+TEST_F(TableCacheTruth, AWriteReachesEveryContextOfTheTableObject)
+{
+    const std::vector<CHostContext*> tabContext = {Context(2), Context(5)};
+    CHostContext* pcWriter = Context(1);
+    INATable* pi = Open(L"e", pcWriter);
+    ASSERT_NE(pi, nullptr);
+    for (CHostContext* pc : tabContext) {
+        ASSERT_EQ(pi->bHOuvre(pc, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, pc);
+        ASSERT_EQ(Browse(pi, pc, L"id", 0), Rows{});
+    }
+    ASSERT_NO_FATAL_FAILURE(AddToE(pi, pcWriter, 8));
+    for (CHostContext* pc : tabContext) {
+        SCOPED_TRACE(pc->dwGetContextNumber());
+        EXPECT_EQ(Browse(pi, pc, L"id", 0), Rows{"8"});
+        EXPECT_EQ(Browse(pi, pc, L"id", 0, true), Rows{"8"});
+    }
 }
 
 // In a transaction, a record modified, another deleted, then one added over

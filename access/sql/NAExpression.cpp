@@ -48,6 +48,18 @@ bool _bIsTextType(unsigned char n)
     return (n >= 16 && n <= 25) || n == 81 || n == 110 || n == 128 || n == 129 || n == 134;
 }
 
+// A copy of the value cast to wide text in pcl, its text in *ppsz; false
+// when it does not convert.
+bool _bCastWide(const CAny* pValue, CAny* pcl, const wchar_t** ppsz)
+{
+    pValue->pclGetTraitement()->Duplique(pcl);
+    pcl->SetFlags(0);
+    if (pcl->nGetTypeCode() != TQTYPE_DSTRW && pcl->__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99)
+        return false;
+    *ppsz = nullptr;
+    return pcl->pclGetTraitement()->nGetPCWSTR(ppsz) <= 99;
+}
+
 // The value as wide text; false when it has none or does not convert.
 bool _bReadWide(const CAny* pValue, std::wstring* ps)
 {
@@ -55,12 +67,8 @@ bool _bReadWide(const CAny* pValue, std::wstring* ps)
     if (pValue == nullptr || pValue->bIsNull() || pValue->nGetTypeCode() == TQTYPE_VIDE)
         return false;
     CAny cl;
-    pValue->pclGetTraitement()->Duplique(&cl);
-    cl.SetFlags(0);
-    if (cl.nGetTypeCode() != TQTYPE_DSTRW && cl.__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99)
-        return false;
     const wchar_t* psz = nullptr;
-    if (cl.pclGetTraitement()->nGetPCWSTR(&psz) > 99)
+    if (!_bCastWide(pValue, &cl, &psz))
         return false;
     if (psz != nullptr)
         ps->assign(psz);
@@ -71,14 +79,10 @@ bool _bReadWide(const CAny* pValue, std::wstring* ps)
 bool _bHoldsNul(const CAny* pValue)
 {
     CAny cl;
-    pValue->pclGetTraitement()->Duplique(&cl);
-    cl.SetFlags(0);
-    if (cl.nGetTypeCode() != TQTYPE_DSTRW && cl.__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99)
-        return false;
     const wchar_t* psz = nullptr;
-    unsigned int nSize = 0;
-    if (cl.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr)
+    if (!_bCastWide(pValue, &cl, &psz) || psz == nullptr)
         return false;
+    unsigned int nSize = 0;
     cl.pclGetTraitement()->nGetUtilDataSize(&nSize);
     return wcslen(psz) < nSize / sizeof(wchar_t);
 }

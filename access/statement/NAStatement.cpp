@@ -750,7 +750,6 @@ bool CNAStatement::_bTextNotHeldExactly(CNAColumn* pclColumn) const
     return pclConnection != nullptr && m_pclDataAccess != nullptr &&
            pclConnection->eGetDataSource() == CNAConnectionDescription::DS_MYSQL &&
            pclConnection->nGetCnxCodePage() != 65001 && !m_pclDataAccess->bSourceIsQuery() &&
-           m_pclCommand != nullptr && m_pclCommand->llGetRowLimit() >= 0 &&
            pclColumn->eNAGetItemType() == NA_IT_UNICODE && pclColumn->eGetTypeColonne() == 0 &&
            pclColumn->nGetPhysicalIndice() >= 0;
 }

@@ -430,8 +430,8 @@ protected:
     void _KeepAnchorServerValues(bool bForward, CNARecherche* pclSearch);
     // Whether the column's text comes through a session of an 8-bit code
     // page, which holds fewer characters than the column: a browse ordered
-    // by it, which goes on by value (in blocks, or whole after a write),
-    // carries its server text too.
+    // by it, which goes on by value (in blocks, or after a write, whatever
+    // its row limit), carries its server text too.
     bool _bTextNotHeldExactly(CNAColumn* pclColumn) const;
     // Writes, at nPos of the SELECT list, the server text of each of those
     // columns, as hexadecimal of a Unicode character set.

@@ -231,7 +231,10 @@ protected:
             return ServerRows(strOrder);
         return List("SELECT CONCAT_WS('/', id, " + Text("v") + ", " + Text("c") + ") FROM u ORDER BY " + strOrder);
     }
-    INATable* OpenU(CHostContext* pc) { return Open(L"u", pc, HostOn(GetParam().pszOptions, GetParam().pszName)); }
+    INATable* OpenU(CHostContext* pc, const wchar_t* pszTable = L"u")
+    {
+        return Open(pszTable, pc, HostOn(GetParam().pszOptions, GetParam().pszName));
+    }
     void WrittenAndReadOn(bool bDelete);
 };
 
@@ -495,6 +498,37 @@ TEST_P(WideTextBrowse, DeletedAndReadOn)
 TEST_P(WideTextBrowse, KeyMovedAndReadOn)
 {
     WrittenAndReadOn(false);
+}
+
+// Without a unique key a browse has no row limit: over the code page it
+// still carries the server text of its key, which it goes on from, and
+// reads every record once in the server's order, each way.
+TEST_P(WideTextBrowse, WithoutAUniqueKeyCarriesItsKeysServerText)
+{
+    Fill();
+    ASSERT_TRUE(Admin("CREATE TABLE n (id INT NOT NULL, v VARCHAR(4) NULL, c CHAR(3) NULL, KEY (v)) "
+                      "ENGINE=InnoDB CHARACTER SET utf8mb4 COLLATE utf8mb4_bin"));
+    ASSERT_TRUE(Admin("INSERT INTO n SELECT * FROM u"));
+    // Nothing in the table orders records of the same v: they differ in v.
+    ASSERT_EQ(First("SELECT COUNT(DISTINCT v) FROM n"), "12");
+    CHostContext* pc = Context(1);
+    INATable* pi = OpenU(pc, L"n");
+    ASSERT_NE(pi, nullptr);
+    const Rows tabServer = SessionRows("v, id");
+    ASSERT_EQ(tabServer.size(), 12u);
+    Sent();
+    EXPECT_EQ(Browse(pi, pc, L"v", true), tabServer);
+    EXPECT_EQ(Browse(pi, pc, L"v", false), Reversed(tabServer));
+    int nSelects = 0, nCarrying = 0;
+    for (const std::string& q : Sent()) {
+        if (q.compare(0, 7, "SELECT ") != 0)
+            continue;
+        nSelects++;
+        nCarrying += q.find(",HEX(CONVERT(`v` USING utf8mb4))") != std::string::npos ? 1 : 0;
+        EXPECT_NE(q.find("FROM `n` ORDER BY `v`"), std::string::npos) << q;
+    }
+    EXPECT_GT(nSelects, 0);
+    EXPECT_EQ(nCarrying, GetParam().bUnicode ? 0 : nSelects);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, WideTextBrowse,

@@ -8,6 +8,7 @@
 #include "access/statement/NARecord.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatement.h"
+#include "access/table/NADataAccess.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/SysUtils.h"
 #include "common/values/Any.h"
@@ -468,6 +469,22 @@ int CIndexFixedSizeItem::nGetPreviousRecordNbr()
     return -nDone;
 }
 
+int CIndexFixedSizeItem::_nIdenticalRun(const CNARecordValue* pclRecord)
+{
+    int nRun = 1;
+    int nSteps = 0;
+    int nDone;
+    while (m_pclTree->bAdvance(1, &nDone, 0)) {
+        nSteps++;
+        if (!m_pclRecordCache->bEquals(_nRowAtPosition(), pclRecord, 1))
+            break;
+        nRun++;
+    }
+    if (nSteps > 0)
+        m_pclTree->bAdvance(-nSteps, &nDone, 0);
+    return nRun;
+}
+
 int CIndexFixedSizeItem::bSetCurrentPos(int nPos, int nDuplicate, int* pbFound)
 {
     int bFound = 0;
@@ -518,6 +535,9 @@ int CIndexFixedSizeItem::bSetCurrentPos(int nPos, int nDuplicate, int* pbFound)
         *pbFound = 0;
         return 1;
     }
+    // Read backward, the statement counted the identical records after it.
+    if (m_pclStatement != nullptr && m_pclStatement->bRepeatBackward())
+        nDuplicate = static_cast<int>(CNADataAccess::s_llRankFromFirst(nDuplicate, 1, _nIdenticalRun(pclOriginal)));
     // The record's place among identical records.
     int nMoved = 0;
     for (int i = 0; i < nDuplicate; i++) {

@@ -73,6 +73,9 @@ protected:
     // nDuplicates, that hold a record identical to row *pnRow, and comes
     // back to where it started.
     int _bCalculateDuplicateIndice(int nDuplicates, int* pnRow, unsigned int* pnDuplicate);
+    // The identical entries from the position on, the one there included;
+    // the position stays.
+    int _nIdenticalRun(const CNARecordValue* pclRecord);
     // On the first entry of the key at or after row nRow's place among
     // them (the first entry of the key for a row of -1), the end when none.
     void _SeekRowPlace(const unsigned char* pbyKey, int nRow);

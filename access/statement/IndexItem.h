@@ -39,7 +39,9 @@ public:
     virtual int nGetRecordNbr() = 0;
     // Entries before the current position.
     virtual int nGetPreviousRecordNbr() = 0;
-    // Positions on the current record's original value.
+    // Positions on the current record's original value, nDuplicate
+    // identical entries on; the statement's repeat count, from the last of
+    // them when it was gathered reading backward.
     virtual int bSetCurrentPos(int nPos, int nDuplicate, int* pbFound) = 0;
 
     // The value the position reads "first" and "last" start from (not

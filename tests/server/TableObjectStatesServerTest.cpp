@@ -4,6 +4,7 @@
 // a skip of no record, and what a transaction end leaves pending. Expected
 // rows and counts come from the server itself.
 #include "access/statement/NAStatement.h"
+#include "access/statement/NATableCache.h"
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/TableObjectServer.h"
 
@@ -40,6 +41,11 @@ protected:
                              "CREATE TABLE runs (a INT NULL, b INT NULL, KEY(a))",
                              "INSERT INTO runs VALUES (2, 2), (1, 1), (4, 4), (2, 2), (0, 0), (2, 2), (5, 5), (1, 1), "
                              "(NULL, NULL), (2, 2), (3, 3), (2, 2), (4, 4), (1, 1), (2, 2), (NULL, NULL)",
+                             // Runs of equal rows among other rows of the same value; b keyed
+                             // too, so that its browse can fill the whole-table cache.
+                             "CREATE TABLE mix (a INT NULL, b INT NULL, KEY(a), KEY(b))",
+                             "INSERT INTO mix VALUES (2, 2), (1, 1), (2, 7), (4, 4), (2, 2), (0, 0), (2, 7), (2, 2), "
+                             "(1, 1), (NULL, NULL), (3, 3), (2, 7), (1, 1), (2, 2), (NULL, NULL), (4, 9)",
                              // Two orders that cross.
                              "CREATE TABLE w (id INT PRIMARY KEY, v INT NOT NULL, KEY(v))",
                              "INSERT INTO w SELECT seq, (seq * 5) % 11 FROM seq_1_to_8"})
@@ -321,23 +327,56 @@ TEST_F(TableObjectStates, ATransactionEndKeepsARefreshAlreadyPending)
 // reads on: after a transaction end, after a return to a position made
 // when the browse's result was gone, and after a return found by its row
 // followed by a transaction end. The row is reached reading forwards
-// and backwards, straight or from one row past it turning back; whole and
-// in blocks of five.
+// and backwards, straight or from one row past it turning back; whole, in
+// blocks of five, and served by the whole-table cache's index.
 TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
 {
-    for (const wchar_t* pszOptions : {L"", L"ZT Cache Size=5"}) {
-        const bool bWhole = pszOptions[0] == 0;
-        CHostConnectionDescription* pHost = HostOn(pszOptions, bWhole ? L"ztwhole" : L"ztfive");
-        for (const wchar_t* pszTable : {L"dup", L"runs"}) {
-            CHostContext* pContext = Context((bWhole ? 1 : 3) + (std::wstring(pszTable) == L"dup" ? 0 : 1));
+    struct SWay {
+        const wchar_t* pszOptions;
+        const wchar_t* pszName;
+        unsigned int nFlags;
+        std::vector<const wchar_t*> tabTable;
+    };
+    const unsigned int kCache = CNAStatement::WPF_TABLE_CACHE;
+    const SWay tabWay[] = {{L"", L"ztwhole", 0, {L"dup", L"runs", L"mix"}},
+                           {L"ZT Cache Size=5", L"ztfive", 0, {L"dup", L"runs", L"mix"}},
+                           {L"", L"ztcache", kCache, {L"mix"}}};
+    unsigned int nContext = 1;
+    for (const SWay& w : tabWay) {
+        const unsigned int nFlags = w.nFlags;
+        CHostConnectionDescription* pHost = HostOn(w.pszOptions, w.pszName);
+        for (const wchar_t* pszTable : w.tabTable) {
+            CHostContext* pContext = Context(nContext++);
             INATable* pi = Open(pszTable, pContext, pHost);
             ASSERT_NE(pi, nullptr);
+            const auto Read = [&](INATable*, CHostContext*, const wchar_t* pszItem, eNA_PARSEDIRECTION e) {
+                return pi->bHLitxxx(pContext, pszItem, e, 1, kNoLock, nullptr, nFlags);
+            };
+            if (nFlags & kCache) {
+                // The b browse fills the whole-table cache; the index serves the a browse.
+                CNADataAccess* pAccess = Access(pi, pContext);
+                ASSERT_EQ(pAccess->bSkipRecord(L"b", FIRST, 0, 0, kNoLock, nullptr, 0), 1) << Error(pi, pContext);
+                CNAStatement* pB = StatementOf(pi, pContext, L"b");
+                ASSERT_NE(pB, nullptr);
+                ASSERT_TRUE(pAccess->_bCreateNewTableCache(pB));
+                ASSERT_TRUE(pAccess->pclGetTableCacheNoRef()->bSetStatementParse(pB));
+                ASSERT_EQ(PairWalk(pi, pContext, L"b", L"a", L"b", kCache),
+                          List("SELECT " + Pair("a", "b") + " FROM mix ORDER BY b, a"));
+            }
             const Rows tabAll = List("SELECT " + Pair("a", "b") + " FROM " + Narrow(pszTable) + " ORDER BY a, b");
             const long long llRows = static_cast<long long>(tabAll.size());
             ASSERT_GE(llRows, 7);
-            ASSERT_EQ(PairWalk(pi, pContext, L"a", L"a", L"b"), tabAll);
+            ASSERT_EQ(PairWalk(pi, pContext, L"a", L"a", L"b", nFlags), tabAll);
+            if (nFlags & kCache) {
+                ASSERT_TRUE(Access(pi, pContext)->bHasTableCache());
+                ASSERT_NE(StatementOf(pi, pContext, L"a")->pclGetTableCacheIndexNoRef(), nullptr);
+            }
             // A transaction end alone, a return after it, a return before it.
             for (const int nTrigger : {0, 1, 2}) {
+                // A return within the cache's index before a transaction end
+                // is not followed by the index yet.
+                if (nTrigger == 2 && (nFlags & kCache) != 0)
+                    continue;
                 const bool bReturn = nTrigger != 0;
                 for (const bool bArrivedBackwards : {false, true}) {
                     for (const bool bTurned : {false, true}) {
@@ -347,7 +386,7 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
                             if (bTurned && (llPast < 0 || llPast >= llRows))
                                 continue;
                             for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
-                                SCOPED_TRACE(Narrow(pszOptions) + " " + Narrow(pszTable) +
+                                SCOPED_TRACE(Narrow(w.pszName) + " " + Narrow(pszTable) +
                                              (bReturn ? (nTrigger == 1 ? " return after" : " return before") : "") + " transaction end" +
                                              (bArrivedBackwards ? " arrived backwards" : " arrived forwards") +
                                              (bTurned ? " and turned back" : "") + " on row " + std::to_string(i) +

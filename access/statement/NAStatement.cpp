@@ -2971,7 +2971,9 @@ int CNAStatement::_bGoToRowId(int nRow, CNAPosition* pclPosition)
     }
     int bResult = bCopyOriginalRecordToCurrentRecord();
     SetRepeatCount(pclPosition->llGetEqualCount(), pclPosition->bEqualCountBackward());
-    if (bResult && m_pclTableCacheIndex == nullptr) {
+    // The index too is placed on the row again, by its key and its place
+    // among identical rows, before the next read.
+    if (bResult) {
         const int nSave = pclPosition->nGetRecordSaveId();
         bSetParseNeedUpdate(UPDATE_NONE, -1);
         bResult = bSetStmtOriginalRecord(DIRECTION_STAY) && bSetParseNeedUpdate(UPDATE_REPOSITION, nSave);

@@ -373,10 +373,6 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
             }
             // A transaction end alone, a return after it, a return before it.
             for (const int nTrigger : {0, 1, 2}) {
-                // A return within the cache's index before a transaction end
-                // is not followed by the index yet.
-                if (nTrigger == 2 && (nFlags & kCache) != 0)
-                    continue;
                 const bool bReturn = nTrigger != 0;
                 for (const bool bArrivedBackwards : {false, true}) {
                     for (const bool bTurned : {false, true}) {

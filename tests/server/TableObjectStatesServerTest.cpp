@@ -371,9 +371,12 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
                 ASSERT_TRUE(Access(pi, pContext)->bHasTableCache());
                 ASSERT_NE(StatementOf(pi, pContext, L"a")->pclGetTableCacheIndexNoRef(), nullptr);
             }
-            // A transaction end alone, a return after it, a return before it.
-            for (const int nTrigger : {0, 1, 2}) {
+            // A transaction end alone, a return after it, a return before it,
+            // a return with no transaction end.
+            for (const int nTrigger : {0, 1, 2, 3}) {
                 const bool bReturn = nTrigger != 0;
+                const bool bEnd = nTrigger != 3;
+                const int nReturnAt = bEnd ? nTrigger : 2;
                 for (const bool bArrivedBackwards : {false, true}) {
                     for (const bool bTurned : {false, true}) {
                         for (long long i = 0; i < llRows; i++) {
@@ -383,7 +386,8 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
                                 continue;
                             for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
                                 SCOPED_TRACE(Narrow(w.pszName) + " " + Narrow(pszTable) +
-                                             (bReturn ? (nTrigger == 1 ? " return after" : " return before") : "") + " transaction end" +
+                                             (bReturn ? (nTrigger == 1 ? " return after" : " return before") : "") +
+                                             (bEnd ? " transaction end" : " no transaction end") +
                                              (bArrivedBackwards ? " arrived backwards" : " arrived forwards") +
                                              (bTurned ? " and turned back" : "") + " on row " + std::to_string(i) +
                                              (e == NEXT ? " next" : " previous"));
@@ -405,13 +409,14 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
                                     // same result: the return finds the row by its number.
                                     nSaved = Save(pi, pContext, L"a");
                                     const eNA_PARSEDIRECTION eAway =
-                                        nTrigger == 2 ? eStep : (bArrivedBackwards ? FIRST : LAST);
+                                        nTrigger >= 2 ? eStep : (bArrivedBackwards ? FIRST : LAST);
                                     ASSERT_EQ(Read(pi, pContext, L"a", eAway), 1) << Error(pi, pContext);
                                 }
                                 for (const int nStep : {2, 0, 1}) {
                                     if (nStep == 0) {
-                                        static_cast<CNATable*>(pi)->SetTransactionTermined();
-                                    } else if (nStep == nTrigger) {
+                                        if (bEnd)
+                                            static_cast<CNATable*>(pi)->SetTransactionTermined();
+                                    } else if (nStep == nReturnAt) {
                                         ASSERT_EQ(pi->bHRetourPosition(pContext, nSaved, nullptr, 0, 0), 1)
                                             << Error(pi, pContext);
                                     }

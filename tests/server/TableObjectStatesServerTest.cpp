@@ -372,10 +372,11 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
                 ASSERT_NE(StatementOf(pi, pContext, L"a")->pclGetTableCacheIndexNoRef(), nullptr);
             }
             // A transaction end alone, a return after it, a return before it,
-            // a return with no transaction end.
-            for (const int nTrigger : {0, 1, 2, 3}) {
+            // a return with no transaction end, one right after a return to
+            // the row stepped to.
+            for (const int nTrigger : {0, 1, 2, 3, 4}) {
                 const bool bReturn = nTrigger != 0;
-                const bool bEnd = nTrigger != 3;
+                const bool bEnd = nTrigger < 3;
                 const int nReturnAt = bEnd ? nTrigger : 2;
                 for (const bool bArrivedBackwards : {false, true}) {
                     for (const bool bTurned : {false, true}) {
@@ -388,6 +389,7 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
                                 SCOPED_TRACE(Narrow(w.pszName) + " " + Narrow(pszTable) +
                                              (bReturn ? (nTrigger == 1 ? " return after" : " return before") : "") +
                                              (bEnd ? " transaction end" : " no transaction end") +
+                                             (nTrigger == 4 ? " after a return elsewhere" : "") +
                                              (bArrivedBackwards ? " arrived backwards" : " arrived forwards") +
                                              (bTurned ? " and turned back" : "") + " on row " + std::to_string(i) +
                                              (e == NEXT ? " next" : " previous"));
@@ -411,6 +413,11 @@ TEST_F(TableObjectStates, AFoundAgainRowReadsOnThroughTheRestOfTheTable)
                                     const eNA_PARSEDIRECTION eAway =
                                         nTrigger >= 2 ? eStep : (bArrivedBackwards ? FIRST : LAST);
                                     ASSERT_EQ(Read(pi, pContext, L"a", eAway), 1) << Error(pi, pContext);
+                                    if (nTrigger == 4) {
+                                        const int nOther = Save(pi, pContext, L"a");
+                                        ASSERT_EQ(pi->bHRetourPosition(pContext, nOther, nullptr, 0, 0), 1)
+                                            << Error(pi, pContext);
+                                    }
                                 }
                                 for (const int nStep : {2, 0, 1}) {
                                     if (nStep == 0) {

@@ -109,8 +109,10 @@ protected:
                 EXPECT_EQ(road.fnRollBack(), 1) << road.fnReport(kEntries);
             }
 
-            // The next transaction at once, on whatever session is left.
+            // The next transaction at once, on whatever session is left;
+            // a begin that needed a new session leaves no error behind.
             ASSERT_EQ(road.fnBegin(), 1) << road.fnReport(kEntries);
+            EXPECT_EQ(road.fnCode(kEntries), 0u) << road.fnReport(kEntries);
             ASSERT_EQ(road.fnWrite(2, 0), 1) << road.fnReport(0);
             ASSERT_EQ(road.fnWrite(3, 1), 1) << road.fnReport(1);
             EXPECT_EQ(Table("t"), Table("r"));
@@ -124,6 +126,7 @@ protected:
             SCOPED_TRACE(i);
             ASSERT_NO_FATAL_FAILURE(KillSessions());
             ASSERT_EQ(road.fnBegin(), 1) << road.fnReport(kEntries);
+            EXPECT_EQ(road.fnCode(kEntries), 0u) << road.fnReport(kEntries);
             ASSERT_EQ(road.fnWrite(20 + i, 0), 1) << road.fnReport(0);
             ASSERT_EQ(road.fnCommit(), 1) << road.fnReport(kEntries);
             ASSERT_TRUE(Admin("INSERT INTO r VALUES (" + std::to_string(20 + i) + ", 'n" + std::to_string(20 + i) +

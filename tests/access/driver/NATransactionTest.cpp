@@ -385,6 +385,11 @@ TEST(Transaction, ConnectionEndDestroysEachLevelOnce)
         ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
         ASSERT_EQ(cnx.bTransactionBegin(&err, L"C"), 1);
         nMade = cnx.m_nTransactionsMade;
+        // The error a lost transaction keeps goes with it (the leak check
+        // sees it otherwise).
+        cnx.m_strLoseOn = L"RELEASE SAVEPOINT ZT_LEVEL_2";
+        EXPECT_EQ(cnx.bTransactionCommit(&err, L"C"), 0);
+        ASSERT_EQ(cnx.pclGetCurrentTransaction()->bIsLost(), 1);
     }
     EXPECT_EQ(nMade, 3);
     EXPECT_EQ(nDestroyed, 3);

@@ -1,6 +1,6 @@
 // A transaction after the server ended the session under an earlier one, on
-// every road the host begins one: the driver's own entries with table
-// objects writing in two contexts, named levels, and the SQL interface.
+// every road the host begins one: the driver's own entries under a name,
+// with table objects writing in two contexts, and the SQL interface.
 // However the lost transaction ends, none of its work is ever answered as
 // committed, and the next begin gets a new session and a transaction that
 // commits. Rows are judged against the same rows written by hand.
@@ -191,46 +191,6 @@ TEST_F(TransactionAfterLostSession, SQLInterfaceTransactions)
     road.fnCode = [&](int) { return fnError()->dwGetDataBaseErrorCode(); };
     road.fnReport = [&](int) { return Narrow(fnError()->pszGetError()); };
     Scenarios(road);
-}
-
-// Named levels: the lost transaction stays open until its outer level ends,
-// and no level of it commits; the names serve again after.
-TEST_F(TransactionAfterLostSession, NamedLevelsOfALostTransaction)
-{
-    CHostContext* tabContext[2] = {Context(1), Context(2)};
-    INATable* pi = Open(L"t", tabContext[0]);
-    ASSERT_NE(pi, nullptr);
-    ASSERT_EQ(pi->bHOuvre(tabContext[1], static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, tabContext[1]);
-    const SRoad outer = DriverRoad(L"A", pi, tabContext);
-    const SRoad inner = DriverRoad(L"B", pi, tabContext);
-    for (bool bInnerCommit : {true, false}) {
-        SCOPED_TRACE(bInnerCommit ? "inner commit" : "inner roll-back");
-        ASSERT_TRUE(Admin("DELETE FROM t"));
-        ASSERT_TRUE(Admin("DELETE FROM r"));
-        ASSERT_EQ(outer.fnBegin(), 1) << Report();
-        ASSERT_EQ(outer.fnWrite(1, 0), 1) << outer.fnReport(0);
-        ASSERT_EQ(inner.fnBegin(), 1) << Report();
-        ASSERT_EQ(inner.fnWrite(2, 1), 1) << inner.fnReport(1);
-        ASSERT_NO_FATAL_FAILURE(KillSessions());
-        // The inner level's end meets the loss; the outer level is left
-        // open and lost: no level begins, no write runs.
-        EXPECT_EQ((bInnerCommit ? inner.fnCommit : inner.fnRollBack)(), 0);
-        EXPECT_TRUE(Ended(ServerCode())) << Report();
-        EXPECT_EQ(inner.fnBegin(), 0);
-        EXPECT_TRUE(Ended(ServerCode())) << Report();
-        EXPECT_EQ(outer.fnWrite(3, 0), 0);
-        EXPECT_EQ(outer.fnCommit(), 0);
-        EXPECT_TRUE(Ended(ServerCode())) << Report();
-        EXPECT_EQ(Table("t"), Table("r"));
-
-        ASSERT_EQ(outer.fnBegin(), 1) << Report();
-        ASSERT_EQ(inner.fnBegin(), 1) << Report();
-        ASSERT_EQ(inner.fnWrite(4, 1), 1) << inner.fnReport(1);
-        ASSERT_EQ(inner.fnCommit(), 1) << Report();
-        ASSERT_EQ(outer.fnCommit(), 1) << Report();
-        ASSERT_TRUE(Admin("INSERT INTO r VALUES (4, 'n4')"));
-        EXPECT_EQ(Table("t"), Table("r"));
-    }
 }
 
 } // namespace

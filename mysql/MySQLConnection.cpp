@@ -515,6 +515,31 @@ int CMySQLConnection::bReopenLostSession(CNAError* pError)
     return bOpen(pError);
 }
 
+int CMySQLConnection::bTransactionBeginDirect(CNAError* pError)
+{
+    CNAError clBefore;
+    if (pError != nullptr)
+        clBefore.Copy(pError);
+    if (CNAConnectionDescription::bTransactionBeginDirect(pError))
+        return 1;
+    // Only an outermost level runs BEGIN: the ended session held no open
+    // transaction and took no work with it, so the transaction begins on a
+    // new one. The error of the first try stays when none can be had.
+    unsigned int nServerError = 0;
+    if (!bGetLastError(pError, &nServerError) ||
+        (nServerError != CLIENT_SERVER_GONE && nServerError != CLIENT_SERVER_LOST))
+        return 0;
+    CNAError clReopen;
+    if (!bReopenLostSession(&clReopen)) {
+        if (pError != nullptr)
+            pError->AddError(clReopen.eGetErrorType(), clReopen.pclGetXError(), this);
+        return 0;
+    }
+    if (pError != nullptr)
+        pError->Copy(&clBefore);
+    return CNAConnectionDescription::bTransactionBeginDirect(pError);
+}
+
 int CMySQLConnection::bClose(CNAError* pError)
 {
     if (!m_bConnected)

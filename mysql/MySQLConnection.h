@@ -33,6 +33,9 @@ public:
     // the connection stays closed until a statement tries again.
     int bReopenLostSession(CNAError* pError);
     int bSessionToReopen() const { return m_bSessionToReopen; }
+    // "BEGIN"; when no transaction is open and the server had ended the
+    // session, on a new session once more.
+    int bTransactionBeginDirect(CNAError* pError) override;
     // "SELECT * FROM <table> FOR UPDATE", rows dropped.
     int bSQLBloque(CNAError* pError, const wchar_t* pszTable) override;
     using CNAConnectionDescription::bSQLBloque;

@@ -1872,6 +1872,8 @@ int CNAConnectionDescription::bTransactionBegin(CNAError* pError, const wchar_t*
     } else {
         m_nTransactionCount = 0;
         bResult = m_pclTransaction->bBegin(pError, pszName, 0);
+        if (bResult)
+            m_pclTransaction->ForgetLoss();
     }
     if (bResult && !m_bSeparateTransactions)
         m_nTransactionCount++;
@@ -1890,10 +1892,11 @@ int CNAConnectionDescription::_bTransactionEnd(CNAError* pError, const wchar_t* 
                                    pszName != nullptr ? pszName : L"");
         return 0;
     }
+    // The server rolled the whole transaction back with the session: any end
+    // closes every level, and no commit of it is ever answered as done.
     if (m_pclTransaction->bIsLost()) {
-        if (pfnEnd != &CNATransaction::bRollBack)
-            return m_pclTransaction->bReportLost(pError);
-        return bTransactionRollBackAll(pError);
+        bTransactionRollBackAll(pError);
+        return pfnEnd == &CNATransaction::bRollBack ? 1 : m_pclTransaction->bReportLost(pError);
     }
     int bResult = 1;
     if (m_bSeparateTransactions || m_nTransactionCount == 1) {
@@ -1964,7 +1967,7 @@ void CNAConnectionDescription::_TransactionLost(const CXError* pclCause)
 
 int CNAConnectionDescription::_bRefuseInLostTransaction(CNAError* pError)
 {
-    if (m_pclTransaction == nullptr || !m_pclTransaction->bIsLost())
+    if (!_bTransactionOpened() || !m_pclTransaction->bIsLost())
         return 0;
     m_pclTransaction->bReportLost(pError);
     return 1;

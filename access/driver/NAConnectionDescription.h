@@ -175,6 +175,8 @@ public:
     int bTransactionBegin(CNAError* pError, const wchar_t* pszName);
     // User error 9 without a current transaction; with separate
     // transactions off only the last of the nested ends reaches the server.
+    // Any end of a lost transaction closes every level: a roll-back answers
+    // 1, a commit fails with the error that ended the session.
     int bTransactionCommit(CNAError* pError, const wchar_t* pszName);
     int bTransactionRollBack(CNAError* pError, const wchar_t* pszName);
     // The current transaction exists and is active.
@@ -191,7 +193,7 @@ public:
     // server rolled it back) with the error that told.
     void _TransactionLost(const CXError* pclCause);
     // True, with the lost transaction's error added, when the open
-    // transaction is lost: nothing may reach the server until the roll-back.
+    // transaction is lost: nothing may reach the server until it ends.
     int _bRefuseInLostTransaction(CNAError* pError);
     CNATransaction* pclGetCurrentTransaction() const { return m_pclTransaction; }
     int nGetTransactionCount() const { return m_nTransactionCount; }

@@ -30,7 +30,7 @@ CNATransaction::CNATransaction(CNAConnectionDescription* pclConnection)
 
 CNATransaction::~CNATransaction()
 {
-    Abandon();
+    ForgetLoss();
     if (m_pclNested != nullptr)
         m_pclNested->nRelease();
     m_pclNested = nullptr;
@@ -99,16 +99,18 @@ int CNATransaction::_bBegin(CNAError* pError)
 
 int CNATransaction::_bCommit(CNAError* pError)
 {
+    const int bCommitted = _bNACommit(pError);
     m_bOpen = 0;
-    return _bNACommit(pError);
+    return bCommitted;
 }
 
 int CNATransaction::_bRollBack(CNAError* pError)
 {
     if (!m_bOpen)
         return 1;
+    const int bRolledBack = _bNARollBack(pError);
     m_bOpen = 0;
-    return _bNARollBack(pError);
+    return bRolledBack;
 }
 
 // ---- A lost session -------------------------------------------------------------------------------
@@ -136,6 +138,10 @@ void CNATransaction::Abandon()
 {
     for (CNATransaction* pcl = this; pcl != nullptr; pcl = pcl->m_pclNested)
         pcl->m_bOpen = 0;
+}
+
+void CNATransaction::ForgetLoss()
+{
     if (m_pclLost != nullptr)
         m_pclLost->nRelease();
     m_pclLost = nullptr;

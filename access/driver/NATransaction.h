@@ -48,21 +48,25 @@ public:
 
     // ---- One level --------------------------------------------------------------
     int _bBegin(CNAError* pError);
-    // The open flag is cleared first, whatever the server answers.
+    // Closed whatever the server answers; open while it is asked, so that
+    // a session lost under the commit marks the transaction lost.
     int _bCommit(CNAError* pError);
-    // A closed level succeeds without work.
+    // A closed level succeeds without work; an open one is closed as a
+    // commit is.
     int _bRollBack(CNAError* pError);
 
     // ---- A session lost under the transaction ---------------------------------
-    // The server rolled the transaction back when the session ended: from
-    // here on its statements and commits fail with the error that ended it,
-    // until the host rolls back. The first error is kept.
+    // The server rolled the transaction back when the session ended: while
+    // it is open its statements fail with the error that ended it, and
+    // until the next begin no commit of it succeeds. The first error is kept.
     void MarkLost(const CXError* pclCause);
     int bIsLost() const { return m_pclLost != nullptr; }
     // Adds the kept error to pError; always 0.
     int bReportLost(CNAError* pError);
-    // Closes every level without a word to the server and drops the mark.
+    // Closes every level without a word to the server; the mark stays.
     void Abandon();
+    // Drops the mark: a new transaction has begun.
+    void ForgetLoss();
 
     int bIsActive() const { return m_bOpen; }
     int bIsInternal() const { return m_bInternal; }

@@ -688,7 +688,8 @@ int CNADriver::_bTransactionEnd(INAConnectionDescription* piDescription, const w
                                 : pcl->bTransactionRollBack(m_pclError, pszName);
     // Whatever the connection answers, a roll-back leaves no table cache of
     // its tables true: they may hold its writes, or rows read under them.
-    if (!bCommit) {
+    // Nor does a commit that failed: the server may have rolled back.
+    if (!bCommit || !bResult) {
         CTablesHeld clTables(this, pcl);
         for (CNATable* pclTable : clTables.m_tab)
             pclTable->ReloadTableCaches(nullptr);

@@ -177,6 +177,29 @@ TEST_F(TableCacheTruth, ARollBackTakesBackWhatTheCacheTook)
     ExpectServerRows(pi, pc, "");
 }
 
+// The same writes in a transaction whose session the server ends: the
+// commit fails, and the cache shows the server's rows, not the lost ones.
+TEST_F(TableCacheTruth, ACommitThatLostItsSessionTakesBackWhatTheCacheTook)
+{
+    CHostContext* pc = Context(3);
+    INATable* pi = Cached(L"SELECT id, name, n FROM t", pc);
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(m_piDriver->bTransactionBegin(m_pHost, L"T"), 1) << Report();
+    ASSERT_NO_FATAL_FAILURE(Seek(pi, pc, "5"));
+    ASSERT_NO_FATAL_FAILURE(Modify(pi, pc, 50));
+    ASSERT_NO_FATAL_FAILURE(Add(pi, pc, 20, L"BB", 20));
+    const Rows tabInside = Browse(pi, pc, L"id", kCache);
+    ASSERT_EQ(std::count(tabInside.begin(), tabInside.end(), "20"), 1);
+    ASSERT_NO_FATAL_FAILURE(KillSessions());
+    ASSERT_EQ(m_piDriver->bTransactionCommit(m_pHost, L"T"), 0);
+    EXPECT_FALSE(Access(pi, pc)->bHasTableCache());
+    // The first read meets the ended session; the next one a new session.
+    if (pi->bHLitxxx(pc, L"id", FIRST, 1, kNoLock, nullptr, kCache) != 1) {
+        ASSERT_EQ(pi->bHLitxxx(pc, L"id", FIRST, 1, kNoLock, nullptr, kCache), 1) << Error(pi, pc);
+    }
+    ExpectServerRows(pi, pc, "");
+}
+
 // A record added through a query of an empty table is read from either end.
 TEST_F(TableCacheTruth, ARecordAddedToAnEmptyResultIsRead)
 {

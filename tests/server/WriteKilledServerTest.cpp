@@ -142,4 +142,44 @@ TEST_F(WriteKilledServer, AWriteWaitingOnALockFailsCleanlyAndNothingIsSentTwice)
     }
 }
 
+// The server dies between two transactions: the begin that meets the ended
+// session cannot have a new one and tells both; once the server is back the
+// next begin has a new session, and its transaction commits.
+TEST_F(WriteKilledServer, ABeginWhileTheServerIsDownFailsAndTheNextOneBegins)
+{
+    std::string strError;
+    ASSERT_TRUE(m_clPlain.bStart(strError)) << strError;
+    {
+        CClientLibrary clSetUp;
+        ASSERT_TRUE(clSetUp.bConnect(Plain(), true, strError)) << strError;
+        ASSERT_TRUE(clSetUp.bExecute("CREATE TABLE t (id INT NOT NULL PRIMARY KEY, v INT NULL) ENGINE=InnoDB",
+                                     strError))
+            << strError;
+    }
+    CMySQLConnection* pCnx = ConnectPlain();
+    ASSERT_EQ(pCnx->bTransactionBegin(m_pError, L"T"), 1) << ErrorText();
+    ASSERT_EQ(pCnx->bExecuteQueryNoResult(m_pError, L"INSERT INTO t VALUES (1, 1)"), 1) << ErrorText();
+    ASSERT_EQ(pCnx->bTransactionCommit(m_pError, L"T"), 1) << ErrorText();
+
+    m_clPlain.Kill();
+    EXPECT_EQ(pCnx->bTransactionBegin(m_pError, L"T"), 0);
+    EXPECT_EQ(pCnx->_bTransactionOpened(), 0);
+    const std::string strReport = ErrorText();
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_SERVER)) << strReport;
+    ASSERT_EQ(m_pError->pclGetXError()->nGetNbSubError(), 1) << strReport;
+    EXPECT_EQ(m_pError->pclGetXError()->pclGetSubError(0)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONNECT))
+        << strReport;
+    m_pError->Reset();
+    EXPECT_EQ(pCnx->bTransactionBegin(m_pError, L"T"), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), static_cast<unsigned int>(ZTERR_CONNECT)) << ErrorText();
+
+    ASSERT_TRUE(m_clPlain.bRestart(strError)) << strError;
+    m_pError->Reset();
+    ASSERT_EQ(pCnx->bTransactionBegin(m_pError, L"T"), 1) << ErrorText();
+    ASSERT_EQ(pCnx->bExecuteQueryNoResult(m_pError, L"INSERT INTO t VALUES (2, 2)"), 1) << ErrorText();
+    EXPECT_EQ(PlainRows(), Rows{"1/1"});
+    ASSERT_EQ(pCnx->bTransactionCommit(m_pError, L"T"), 1) << ErrorText();
+    EXPECT_EQ(PlainRows(), (Rows{"1/1", "2/2"}));
+}
+
 } // namespace

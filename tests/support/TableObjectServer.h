@@ -187,6 +187,18 @@ protected:
         EXPECT_EQ(pi->bHSauvePosition(pContext, pszItem, &n, 0), 1) << Error(pi, pContext);
         return n;
     }
+    // Ends every session of the driver in the test's database from the
+    // other client, and waits until the server lists none.
+    void KillSessions()
+    {
+        const std::string strOthers =
+            "FROM information_schema.PROCESSLIST WHERE DB = DATABASE() AND ID <> CONNECTION_ID()";
+        const Rows tabIds = List("SELECT ID " + strOthers);
+        ASSERT_FALSE(tabIds.empty());
+        for (const std::string& strId : tabIds)
+            ASSERT_TRUE(Admin("KILL " + strId));
+        EXPECT_EQ(ServerSettled([&] { return First("SELECT COUNT(*) " + strOthers); }, std::string("0")), "0");
+    }
 
     // Parses live until the tables are closed: the driver keeps their digest.
     CHostQueryParametersValue m_clQueryValues;

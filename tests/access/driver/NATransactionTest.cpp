@@ -35,10 +35,17 @@ public:
     int bIsOpen() override { return 1; }
     int bClose(CNAError*) override { return 1; }
     void _InitKX2NativeType() override {}
-    int bExecuteQueryNoResult(CNAError*, const wchar_t* pszQuery) override
+    int bExecuteQueryNoResult(CNAError* pError, const wchar_t* pszQuery) override
     {
         m_astrSQL.push_back(pszQuery);
-        return m_bAnswer;
+        if (m_strLoseOn != pszQuery)
+            return m_bAnswer;
+        // The session ends under this text, as the back end reports it.
+        _CXErrorModule32 clCause;
+        clCause.SetUserError(&gstMyModuleInfo32, ZTERR_SERVER, L"host", 2013);
+        _TransactionLost(&clCause);
+        pError->AddError(NA_ERRORTYPE_GENERAL, &clCause, this);
+        return 0;
     }
     CNATransaction* pclAllocTransaction() override
     {
@@ -57,6 +64,7 @@ public:
     }
 
     std::vector<std::wstring> m_astrSQL;
+    std::wstring m_strLoseOn;
     int m_bAnswer = 1;
     int m_bOpenAnswer = 1;
     bool m_bRefuseTransaction = false;
@@ -249,47 +257,88 @@ TEST_F(TransactionTest, NoTransactionObjectIsTheNoMemoryErrorAtEveryLevel)
     }
 }
 
-TEST_F(TransactionTest, ALostSessionFailsEveryStepButTheRollBack)
+// The loss is seen by a statement before the end, or under the end's own
+// text; either way the transaction's ends never reach the server again.
+TEST_F(TransactionTest, ALostTransactionEndsAtItsFirstEndAndNeverCommits)
 {
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
-    cnx.Sent();
-    EXPECT_EQ(cnx._bRefuseInLostTransaction(&err), 0);
-    _CXErrorModule32 clCause;
-    clCause.SetUserError(&gstMyModuleInfo32, ZTERR_SERVER, L"host", 2013);
-    cnx._TransactionLost(&clCause);
-    // Only the first cause is kept.
-    _CXErrorModule32 clLater;
-    clLater.SetUserError(&gstMyModuleInfo32, ZTERR_CONNECT);
-    cnx._TransactionLost(&clLater);
+    const auto pfnCommit = &CNAConnectionDescription::bTransactionCommit;
+    const auto pfnRollBack = &CNAConnectionDescription::bTransactionRollBack;
     struct {
-        const char* pszStep;
+        const char* pszCase;
+        const wchar_t* pszLoseOn; // null: lost before the end
         int (CNAConnectionDescription::*pfn)(CNAError*, const wchar_t*);
         const wchar_t* pszName;
-    } tab[] = {{"nested commit", &CNAConnectionDescription::bTransactionCommit, L"B"},
-               {"commit", &CNAConnectionDescription::bTransactionCommit, nullptr},
-               {"begin", &CNAConnectionDescription::bTransactionBegin, L"C"}};
+        int bAnswer;
+        int bOuterOpen; // after the end
+    } const tab[] = {
+        {"nested commit", nullptr, pfnCommit, L"B", 0, 0},
+        {"commit", nullptr, pfnCommit, nullptr, 0, 0},
+        {"nested roll-back", nullptr, pfnRollBack, L"B", 1, 0},
+        {"roll-back of another name", nullptr, pfnRollBack, L"X", 1, 0},
+        {"under the commit", L"COMMIT", pfnCommit, L"A", 0, 0},
+        {"under the roll-back", L"ROLLBACK", pfnRollBack, L"A", 0, 0},
+        {"under the nested commit", L"RELEASE SAVEPOINT ZT_LEVEL_1", pfnCommit, L"B", 0, 1},
+        {"under the nested roll-back", L"ROLLBACK TO SAVEPOINT ZT_LEVEL_1", pfnRollBack, L"B", 0, 1},
+    };
     for (const auto& t : tab) {
-        SCOPED_TRACE(t.pszStep);
-        err.Reset();
-        EXPECT_EQ((cnx.*t.pfn)(&err, t.pszName), 0);
-        EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_SERVER));
-        EXPECT_EQ(cnx._bTransactionOpened(), 1);
+        SCOPED_TRACE(t.pszCase);
+        int nGone = 0;
+        CRecordingConnection c(&nGone);
+        CNAError e;
+        ASSERT_EQ(c.bTransactionBegin(&e, L"A"), 1);
+        // The outer level's own end needs no level below it.
+        if (t.pszLoseOn == nullptr || t.bOuterOpen) {
+            ASSERT_EQ(c.bTransactionBegin(&e, L"B"), 1);
+        }
+        c.Sent();
+        EXPECT_EQ(c._bRefuseInLostTransaction(&e), 0);
+        if (t.pszLoseOn != nullptr) {
+            c.m_strLoseOn = t.pszLoseOn;
+        } else {
+            _CXErrorModule32 clCause;
+            clCause.SetUserError(&gstMyModuleInfo32, ZTERR_SERVER, L"host", 2013);
+            c._TransactionLost(&clCause);
+            // Only the first cause is kept.
+            _CXErrorModule32 clLater;
+            clLater.SetUserError(&gstMyModuleInfo32, ZTERR_CONNECT);
+            c._TransactionLost(&clLater);
+            // Open, it refuses every statement and level.
+            EXPECT_EQ(c._bRefuseInLostTransaction(&e), 1);
+            EXPECT_EQ(e.dwGetErrorId(), static_cast<unsigned int>(ZTERR_SERVER));
+            e.Reset();
+            EXPECT_EQ(c.bTransactionBegin(&e, L"C"), 0);
+            EXPECT_EQ(e.dwGetErrorId(), static_cast<unsigned int>(ZTERR_SERVER));
+            EXPECT_EQ(c._bTransactionOpened(), 1);
+            EXPECT_TRUE(c.Sent().empty());
+        }
+
+        // The first end closes every level but the outer one of a nested
+        // end under which the session ended; that one is ended next.
+        e.Reset();
+        EXPECT_EQ((c.*t.pfn)(&e, t.pszName), t.bAnswer);
+        EXPECT_EQ(e.dwGetErrorId(), t.bAnswer ? 0u : static_cast<unsigned int>(ZTERR_SERVER));
+        EXPECT_EQ(c.pclGetCurrentTransaction()->bIsLost(), 1);
+        EXPECT_EQ(c._bTransactionOpened(), t.bOuterOpen);
+        EXPECT_EQ(c._bRefuseInLostTransaction(&e), t.bOuterOpen);
+        EXPECT_EQ(c.pclGetCurrentTransaction()->_bInternalTransactionOpened(), 0);
+        c.Sent();
+        // Until the next begin no commit of it succeeds.
+        e.Reset();
+        EXPECT_EQ(c.bTransactionCommit(&e, L"A"), 0);
+        EXPECT_EQ(e.dwGetErrorId(), static_cast<unsigned int>(ZTERR_SERVER));
+        EXPECT_EQ(c._bTransactionOpened(), 0);
+        EXPECT_EQ(c._bRefuseInLostTransaction(&e), 0);
+        e.Reset();
+        EXPECT_EQ(c.bTransactionRollBack(&e, L"A"), 1);
+        EXPECT_EQ(e.dwGetErrorId(), 0u);
+        EXPECT_TRUE(c.Sent().empty());
+
+        c.m_strLoseOn.clear();
+        ASSERT_EQ(c.bTransactionBegin(&e, L"A"), 1);
+        EXPECT_EQ(c.pclGetCurrentTransaction()->bIsLost(), 0);
+        ASSERT_EQ(c.bTransactionCommit(&e, L"A"), 1);
+        EXPECT_EQ(c.Sent(), (Texts{L"BEGIN", L"COMMIT"}));
     }
-    err.Reset();
-    EXPECT_EQ(cnx._bRefuseInLostTransaction(&err), 1);
-    EXPECT_EQ(Code(), static_cast<unsigned int>(ZTERR_SERVER));
-    EXPECT_TRUE(cnx.Sent().empty());
-    // The server rolled back when the session ended: nothing to send.
-    err.Reset();
-    EXPECT_EQ(cnx.bTransactionRollBack(&err, L"B"), 1);
-    EXPECT_EQ(Code(), 0u);
-    EXPECT_EQ(cnx._bTransactionOpened(), 0);
-    EXPECT_EQ(cnx._bRefuseInLostTransaction(&err), 0);
-    EXPECT_TRUE(cnx.Sent().empty());
-    ASSERT_EQ(cnx.bTransactionBegin(&err, L"A"), 1);
-    ASSERT_EQ(cnx.bTransactionCommit(&err, L"A"), 1);
-    EXPECT_EQ(cnx.Sent(), (Texts{L"BEGIN", L"COMMIT"}));
 }
 
 TEST_F(TransactionTest, ASessionEndedOutsideATransactionMarksNothing)
@@ -336,6 +385,11 @@ TEST(Transaction, ConnectionEndDestroysEachLevelOnce)
         ASSERT_EQ(cnx.bTransactionBegin(&err, L"B"), 1);
         ASSERT_EQ(cnx.bTransactionBegin(&err, L"C"), 1);
         nMade = cnx.m_nTransactionsMade;
+        // The error a lost transaction keeps goes with it (the leak check
+        // sees it otherwise).
+        cnx.m_strLoseOn = L"RELEASE SAVEPOINT ZT_LEVEL_2";
+        EXPECT_EQ(cnx.bTransactionCommit(&err, L"C"), 0);
+        ASSERT_EQ(cnx.pclGetCurrentTransaction()->bIsLost(), 1);
     }
     EXPECT_EQ(nMade, 3);
     EXPECT_EQ(nDestroyed, 3);

@@ -831,6 +831,18 @@ int CMySQLConnection::_bEscapeString(CNAError* pError, CTStringConcatAW* pclOut,
     return 1;
 }
 
+int CMySQLConnection::bBackslashEscapes()
+{
+    if (m_hMySQL == nullptr || __mysql_real_escape_string == DefaultError_mysql_real_escape_string)
+        return CNAConnectionDescription::bBackslashEscapes();
+    // A backslash comes back doubled unless the session reads it as itself.
+    char sz[3] = {};
+    unsigned long nEscaped = 2;
+    bNAClientCall(nullptr, this, FILE_CNX, PT_ESCAPE, nEscaped, 2ul, __mysql_real_escape_string, m_hMySQL, sz, "\\",
+                  1ul);
+    return nEscaped != 1;
+}
+
 const char* CMySQLConnection::_pszSessionCharset(int nCodePage) const
 {
     if (nCodePage != 65001)

@@ -833,11 +833,13 @@ int CMySQLConnection::_bEscapeString(CNAError* pError, CTStringConcatAW* pclOut,
 
 int CMySQLConnection::bBackslashEscapes()
 {
-    if (m_hMySQL == nullptr || __mysql_real_escape_string == DefaultError_mysql_real_escape_string)
+    if (m_hMySQL == nullptr)
         return CNAConnectionDescription::bBackslashEscapes();
-    // A backslash comes back doubled unless the session reads it as itself.
+    // A backslash comes back doubled unless the session reads it as itself;
+    // a library without that escaping answers the default through the
+    // failure value.
     char sz[3] = {};
-    unsigned long nEscaped = 2;
+    unsigned long nEscaped = 0;
     bNAClientCall(nullptr, this, FILE_CNX, PT_ESCAPE, nEscaped, 2ul, __mysql_real_escape_string, m_hMySQL, sz, "\\",
                   1ul);
     return nEscaped != 1;

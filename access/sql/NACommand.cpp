@@ -1349,8 +1349,10 @@ CNACommand::STextEnd CNACommand::s_stGetTextEnd(CNAConnectionDescription* pclCon
     // The server refuses a comment left open: the text stays whole.
     if (st.nEnd == TE_OPEN_COMMENT)
         return st;
+    // Back over comments, blanks and semicolons; a literal's end stops.
     size_t n = s.size();
-    while (n > 0 && (tabRead[n - 1] == RM_COMMENT || (tabRead[n - 1] == RM_CODE && (_bBlank(s[n - 1]) || s[n - 1] == L';'))))
+    while (n > 0 && (tabRead[n - 1] == RM_COMMENT ||
+                     (tabRead[n - 1] == RM_CODE && (_bBlank(s[n - 1]) || s[n - 1] == L';'))))
         n--;
     st.nStatementEnd = static_cast<unsigned int>(n);
     for (size_t i = 0; i < n && !st.bSeveral; i++)

@@ -40,7 +40,8 @@ const wchar_t* ModeText(bool bNoBackslash)
 // Ids in numeric order.
 Rows Sorted(Rows tab)
 {
-    std::sort(tab.begin(), tab.end(), [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); });
+    std::sort(tab.begin(), tab.end(),
+              [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); });
     return tab;
 }
 

@@ -856,6 +856,20 @@ int CMySQLConnection::_bEscapeString(CNAError* pError, CTStringConcatAW* pclOut,
     return 1;
 }
 
+int CMySQLConnection::bBackslashEscapes()
+{
+    if (m_hMySQL == nullptr)
+        return CNAConnectionDescription::bBackslashEscapes();
+    // A backslash comes back doubled unless the session reads it as itself;
+    // a library without that escaping answers the default through the
+    // failure value.
+    char sz[3] = {};
+    unsigned long nEscaped = 0;
+    bNAClientCall(nullptr, this, FILE_CNX, PT_ESCAPE, nEscaped, 2ul, __mysql_real_escape_string, m_hMySQL, sz, "\\",
+                  1ul);
+    return nEscaped != 1;
+}
+
 const char* CMySQLConnection::_pszSessionCharset(int nCodePage) const
 {
     if (nCodePage != 65001)

@@ -57,6 +57,10 @@ public:
     // The MySQL DDL type texts into the connection's type map, by the
     // server version of the open connection.
     void _InitKX2NativeType() override;
+    // As the client library's escaping reads the session: the server tells
+    // it when NO_BACKSLASH_ESCAPES is on. The server's default without a
+    // session or without that escaping.
+    int bBackslashEscapes() override;
 
     // ---- Own operations -----------------------------------------------------------
     // The handle's last server error number (0: none); 0 after a caught call.

@@ -58,6 +58,7 @@ constexpr int kPointCastDate = 15;
 constexpr int kPointCast = 16;
 constexpr int kPointLockNoQuery = 17;
 constexpr int kPointLockComment = 18;
+constexpr int kPointLockStatements = 19;
 
 // The name of the program when even its file cannot be found.
 const wchar_t kBuiltInApplicationName[] = L"VELMORA Quorvix";
@@ -405,6 +406,11 @@ int CNAConnectionDescription::bDBTypeToString(CTString*, int)
 int CNAConnectionDescription::bDBTypeUnkwnownByDB(int)
 {
     return 0;
+}
+
+int CNAConnectionDescription::bBackslashEscapes()
+{
+    return 1;
 }
 
 int CNAConnectionDescription::_bDecomposeServerVersion(CNAError* pError)
@@ -905,16 +911,20 @@ int CNAConnectionDescription::bSQLBloque(CNAError* pError, const wchar_t* pszTab
 
 int CNAConnectionDescription::bSQLBloqueRequete(CNAError* pError, const wchar_t* pszQuery)
 {
-    // The clause must be read as SQL: a lock answered is a lock held.
-    const int nEnd = CNACommand::s_nGetTextEnd(this, pszQuery);
-    if (nEnd == CNACommand::TE_OPEN_COMMENT) {
-        if (pError != nullptr)
-            pError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointLockComment, this, nullptr, nullptr,
+    // The clause must end the one statement the session reads: a lock
+    // answered is a lock held.
+    const CNACommand::STextEnd st = CNACommand::s_stGetTextEnd(this, pszQuery);
+    if (st.nEnd == CNACommand::TE_OPEN_COMMENT || st.bSeveral) {
+        if (pError != nullptr) {
+            pError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile,
+                                   st.bSeveral ? kPointLockStatements : kPointLockComment, this, nullptr, nullptr,
                                    ZTERR_EXPRESSION_REFUSED, L"MySQL");
+            pError->AddDebugMessageNoFormat(st.bSeveral ? L"The text to lock holds more than one statement."
+                                                        : L"The text to lock ends inside a comment.");
+        }
         return 0;
     }
-    const std::wstring s =
-        std::wstring(Text(pszQuery)) + (nEnd == CNACommand::TE_LINE_COMMENT ? L"\n FOR UPDATE" : L" FOR UPDATE");
+    const std::wstring s = std::wstring(Text(pszQuery), st.nStatementEnd) + L" FOR UPDATE";
     return bExecuteQueryIgnoreResult(pError, s.c_str());
 }
 

@@ -112,6 +112,9 @@ public:
     // Fills the type map with the back end's native type texts.
     virtual void _InitKX2NativeType() = 0;                                        // 40
     virtual int _bDecomposeServerVersion(CNAError* pError);                       // 41
+    // Whether the session reads a backslash in a literal as an escape (not
+    // under NO_BACKSLASH_ESCAPES); here the server's default, 1.
+    virtual int bBackslashEscapes();
 
     // ---- Identity -----------------------------------------------------------
     // The driver's key for this connection.

@@ -109,19 +109,22 @@ bool _bHostEscapeAt(const std::wstring& s, size_t i)
     return _bAt(s, i, L"ESCAPE");
 }
 
-// Where the text is SQL proper: false inside literals, quoted names and
-// comments (their quotes and comment marks included), read as the server
-// reads them, backslashes escaping in literals or not (NO_BACKSLASH_ESCAPES).
+// What each character of a text is to the server: code, part of a literal
+// or a quoted name (its quotes included), or part of a comment (its marks
+// included). Backslashes escape in literals unless the session is under
+// NO_BACKSLASH_ESCAPES; a "/*!" or "/*M!" comment is code the server runs.
 // *pnEnd tells how the text ends (CNACommand::TE_*).
-std::vector<bool> _CodeMap(const std::wstring& s, const std::wstring& strOpen, const std::wstring& strClose,
-                           int* pnEnd, bool bBackslash = true)
+enum : unsigned char { RM_CODE = 0, RM_QUOTED = 1, RM_COMMENT = 2 };
+
+std::vector<unsigned char> _ReadMap(const std::wstring& s, const std::wstring& strOpen, const std::wstring& strClose,
+                                    int* pnEnd, bool bBackslash)
 {
-    std::vector<bool> tab(s.size(), true);
+    std::vector<unsigned char> tab(s.size(), RM_CODE);
     *pnEnd = CNACommand::TE_CODE;
     size_t i = 0;
-    auto Skip = [&](size_t nEnd) {
+    auto Mark = [&](size_t nEnd, unsigned char n) {
         for (; i < nEnd && i < s.size(); i++)
-            tab[i] = false;
+            tab[i] = n;
     };
     while (i < s.size()) {
         const wchar_t c = s[i];
@@ -139,7 +142,7 @@ std::vector<bool> _CodeMap(const std::wstring& s, const std::wstring& strOpen, c
                 else
                     k++;
             }
-            Skip(k + 1);
+            Mark(k + 1, RM_QUOTED);
         } else if (!strOpen.empty() && !strClose.empty() && s.compare(i, strOpen.size(), strOpen) == 0) {
             size_t k = i + strOpen.size();
             for (;;) {
@@ -148,23 +151,37 @@ std::vector<bool> _CodeMap(const std::wstring& s, const std::wstring& strOpen, c
                     break;
                 k += 2 * strClose.size();
             }
-            Skip(k == std::wstring::npos ? s.size() : k + strClose.size());
+            Mark(k == std::wstring::npos ? s.size() : k + strClose.size(), RM_QUOTED);
         } else if (c == L'#' || (c == L'-' && i + 1 < s.size() && s[i + 1] == L'-' &&
                                  (i + 2 == s.size() || static_cast<unsigned int>(s[i + 2]) <= L' '))) {
             const size_t k = s.find(L'\n', i);
             if (k == std::wstring::npos)
                 *pnEnd = CNACommand::TE_LINE_COMMENT;
-            Skip(k == std::wstring::npos ? s.size() : k);
-        } else if (c == L'/' && i + 1 < s.size() && s[i + 1] == L'*') {
+            Mark(k == std::wstring::npos ? s.size() : k, RM_COMMENT);
+        } else if (c == L'/' && i + 1 < s.size() && s[i + 1] == L'*' && s.compare(i + 2, 1, L"!") != 0 &&
+                   s.compare(i + 2, 2, L"M!") != 0) {
             const size_t k = s.find(L"*/", i + 2);
             if (k == std::wstring::npos)
                 *pnEnd = CNACommand::TE_OPEN_COMMENT;
-            Skip(k == std::wstring::npos ? s.size() : k + 2);
+            Mark(k == std::wstring::npos ? s.size() : k + 2, RM_COMMENT);
         } else {
             i++;
         }
     }
     return tab;
+}
+
+// The text read as the connection's session reads it, with the
+// connection's identifier quotes (double quotes without a connection).
+std::vector<unsigned char> _ReadAsSession(CNAConnectionDescription* pclConnection, const std::wstring& s, int* pnEnd)
+{
+    std::wstring strOpen = L"\"";
+    std::wstring strClose = L"\"";
+    if (pclConnection != nullptr) {
+        strOpen = _Upper(pclConnection->pszGetOpeningQuote());
+        strClose = _Upper(pclConnection->pszGetClosingQuote());
+    }
+    return _ReadMap(s, strOpen, strClose, pnEnd, pclConnection == nullptr || pclConnection->bBackslashEscapes());
 }
 
 bool _bIsText8Type(unsigned char n)
@@ -1158,11 +1175,16 @@ void CNACommand::_RemplaceTopParLimit()
         if (llCount < 0)
             return;
     }
-    if (llCount <= 0 || s_bRequeteTerminePar(s.c_str(), L"LIMIT 0"))
+    if (llCount <= 0)
         return;
-    // After a trailing "--" or "#" comment the limit would be part of it.
-    if (s_nGetTextEnd(m_pclConnection, s.c_str()) == TE_LINE_COMMENT)
-        m_clFormated.Add(L"\n", 1, 0);
+    // The limit ends the statement as the session reads it: after a final
+    // ";" or inside a trailing comment it would be no limit.
+    s.resize(s_stGetTextEnd(m_pclConnection, s.c_str()).nStatementEnd);
+    if (s_bRequeteTerminePar(s.c_str(), L"LIMIT 0"))
+        return;
+    m_clFormated.m_clA.m_nLength = 0;
+    m_clFormated.m_clW.m_nLength = 0;
+    m_clFormated.Add(s.c_str(), static_cast<int>(s.size()), 0);
     m_clFormated.Add(L" LIMIT ", -1, 0);
     if (m_llRowOffset > 0) {
         m_clFormated.AddNumber(m_llRowOffset, 0);
@@ -1300,16 +1322,10 @@ int CNACommand::s_nGetClauseStart(CNAConnectionDescription* pclConnection, const
     const std::wstring k = _Upper(pszKeyword);
     if (s.empty() || k.empty())
         return -1;
-    std::wstring strOpen = L"\"";
-    std::wstring strClose = L"\"";
-    if (pclConnection != nullptr) {
-        strOpen = _Upper(pclConnection->pszGetOpeningQuote());
-        strClose = _Upper(pclConnection->pszGetClosingQuote());
-    }
     const int nLength = static_cast<int>(s.size());
     int i = nStart < 0 || nStart >= nLength ? nLength - 1 : nStart;
     int nEnd = TE_CODE;
-    const std::vector<bool> tabCode = _CodeMap(s, strOpen, strClose, &nEnd);
+    const std::vector<unsigned char> tabRead = _ReadAsSession(pclConnection, s, &nEnd);
     const int nKeyword = static_cast<int>(k.size());
     auto SepAt = [&](int n) { return n < 0 || n >= nLength || s_bSeparateur(s[n]); };
     for (; i >= 1; i--) {
@@ -1318,25 +1334,30 @@ int CNACommand::s_nGetClauseStart(CNAConnectionDescription* pclConnection, const
             continue;
         bool bCode = true;
         for (int n = i; n < i + nKeyword && bCode; n++)
-            bCode = tabCode[static_cast<size_t>(n)];
+            bCode = tabRead[static_cast<size_t>(n)] == RM_CODE;
         if (bCode)
             return i;
     }
     return -1;
 }
 
-int CNACommand::s_nGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText)
+CNACommand::STextEnd CNACommand::s_stGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText)
 {
     const std::wstring s(Text(pszText));
-    const std::wstring strOpen = _Upper(pclConnection != nullptr ? pclConnection->pszGetOpeningQuote() : L"\"");
-    const std::wstring strClose = _Upper(pclConnection != nullptr ? pclConnection->pszGetClosingQuote() : L"\"");
-    // The session's sql_mode is not known here: the worse of its two
-    // readings of backslashes in literals.
-    int nEnd = TE_CODE;
-    int nOther = TE_CODE;
-    _CodeMap(s, strOpen, strClose, &nEnd, true);
-    _CodeMap(s, strOpen, strClose, &nOther, false);
-    return std::max(nEnd, nOther);
+    STextEnd st = {TE_CODE, static_cast<unsigned int>(s.size()), 0};
+    const std::vector<unsigned char> tabRead = _ReadAsSession(pclConnection, s, &st.nEnd);
+    // The server refuses a comment left open: the text stays whole.
+    if (st.nEnd == TE_OPEN_COMMENT)
+        return st;
+    // Back over comments, blanks and semicolons; a literal's end stops.
+    size_t n = s.size();
+    while (n > 0 && (tabRead[n - 1] == RM_COMMENT ||
+                     (tabRead[n - 1] == RM_CODE && (_bBlank(s[n - 1]) || s[n - 1] == L';'))))
+        n--;
+    st.nStatementEnd = static_cast<unsigned int>(n);
+    for (size_t i = 0; i < n && !st.bSeveral; i++)
+        st.bSeveral = tabRead[i] == RM_CODE && s[i] == L';';
+    return st;
 }
 
 int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText)

@@ -374,10 +374,21 @@ public:
     static int s_bSuiteRequeteCommencePar(const wchar_t* pszText, const wchar_t* pszWord);
     static int s_nGetPosSuiteRequete(const wchar_t* pszText, const wchar_t* pszWord);
     static int s_bSuiteRequeteCommenceParMot(const wchar_t* pszText, const wchar_t* pszWord);
-    // How a text ends, read as the server reads it: TE_CODE, in a "--" or
-    // "#" comment, or in a block comment left open.
+    // A text as the connection's session reads it (backslashes escaping in
+    // literals or not, as its sql_mode says).
     enum { TE_CODE = 0, TE_LINE_COMMENT = 1, TE_OPEN_COMMENT = 2 };
-    static int s_nGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText);
+    struct STextEnd {
+        // How the text ends: in code, in a "--" or "#" comment, or in a block
+        // comment left open.
+        int nEnd;
+        // Where its statement ends: past its last code, the final ";" and
+        // the blanks and comments around it left out. The whole text when it
+        // ends in an open comment, which the server refuses as it is.
+        unsigned int nStatementEnd;
+        // A ";" before that end: the text holds more than one statement.
+        int bSeveral;
+    };
+    static STextEnd s_stGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText);
 
     // Flags of parameters made from the host's query: a literal, and the
     // host's own LIKE pattern (a literal or a host parameter), which is in
@@ -441,6 +452,9 @@ protected:
     // Host text copied from *pnPos up to nUpTo (the position moves on).
     void _CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned int nUpTo);
     unsigned int _nHostLength(const wchar_t* pszText);
+    // The length of the host text that the driver writes: a final ";" and
+    // the blanks and comments around it are no part of the statement.
+    unsigned int _nStatementLength(const wchar_t* pszText);
     // The table of values the walk reads, and which of them are written.
     const CTabValParser* _pclPassTable(CSQLParserInfo* pclInfo);
     int _bAddPassValue(const CTabValParser* pclTable, int i, const wchar_t* pszText, unsigned int* pnPos);

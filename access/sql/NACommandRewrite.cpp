@@ -158,10 +158,15 @@ int CNACommand::bFormatEndOfQuery()
         n = piParser->nGetQueryStop();
     if (n == -1 || n == -2)
         n = piParser->nGetWhereStop();
-    const size_t nLength = wcslen(pszText);
-    if (n >= 1 && nLength > static_cast<size_t>(n) + 2)
-        bComplete(pszText + n + 1, static_cast<unsigned int>(-1));
+    const unsigned int nLength = _nStatementLength(pszText);
+    if (n >= 1 && nLength > static_cast<unsigned int>(n) + 2)
+        bComplete(pszText + n + 1, nLength - static_cast<unsigned int>(n) - 1);
     return 1;
+}
+
+unsigned int CNACommand::_nStatementLength(const wchar_t* pszText)
+{
+    return s_stGetTextEnd(m_pclConnection, pszText).nStatementEnd;
 }
 
 // ---- Clause positions ------------------------------------------------------------------------------------
@@ -169,7 +174,7 @@ int CNACommand::bFormatEndOfQuery()
 int CNACommand::_bGetClausePos(unsigned int* pnStart, unsigned int* pnStop, CSQLParserInfo* pclInfo, int eKind)
 {
     const wchar_t* pszText = pclInfo != nullptr ? pclInfo->pszGetRequete() : nullptr;
-    const unsigned int nLength = pszText != nullptr ? static_cast<unsigned int>(wcslen(pszText)) : 0;
+    const unsigned int nLength = pszText != nullptr ? _nStatementLength(pszText) : 0;
     ISQLParserInformation* piParser = pclInfo != nullptr ? pclInfo->piGetSQLParserInformationNoRef() : nullptr;
     *pnStart = *pnStop = nLength;
     if (piParser == nullptr)
@@ -253,7 +258,7 @@ int CNACommand::bFormatCondition(CSQLParserInfo* pclInfo, CNACommand* pclFilter,
     _SetSQLParserInfo(pclInfo);
     try {
         ISQLParserInformation* piParser = pclInfo->piGetSQLParserInformationNoRef();
-        const std::wstring strText(pclInfo->pszGetRequete());
+        const std::wstring strText(pclInfo->pszGetRequete(), _nStatementLength(pclInfo->pszGetRequete()));
         const wchar_t* pszText = strText.c_str();
         const unsigned int nLength = static_cast<unsigned int>(strText.size());
         const int nWhereStart = piParser->nGetWhereStart();

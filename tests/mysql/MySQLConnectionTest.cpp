@@ -513,12 +513,14 @@ TEST_F(MySQLConnectionFake, EscapingFollowsTheSessionsMode)
         int bOpen;
         int bNoBackslash;
         const char* pszLiteral;
+        int bBackslashRead; // how the connection reads the session's texts
     } tab[] = {
-        {"backslashes", "complete", 1, 0, "'O\\'N\\\\'"},
-        {"NO_BACKSLASH_ESCAPES", "complete", 1, 1, "'O''N\\'"},
-        // Without the connection's own escaping the mode is unknown.
-        {"before the open", "complete", 0, 0, "_latin1 X'4F274E5C'"},
-        {"library without it", "required_only", 1, 0, "_latin1 X'4F274E5C'"},
+        {"backslashes", "complete", 1, 0, "'O\\'N\\\\'", 1},
+        {"NO_BACKSLASH_ESCAPES", "complete", 1, 1, "'O''N\\'", 0},
+        // Without the connection's own escaping the mode is unknown: texts
+        // are read in the server's default mode.
+        {"before the open", "complete", 0, 1, "_latin1 X'4F274E5C'", 1},
+        {"library without it", "required_only", 1, 1, "_latin1 X'4F274E5C'", 1},
     };
     for (const auto& t : tab) {
         SCOPED_TRACE(t.pszRow);
@@ -528,6 +530,7 @@ TEST_F(MySQLConnectionFake, EscapingFollowsTheSessionsMode)
             ASSERT_EQ(Cnx().bOpen(&m_clError), 1);
         }
         m->bNoBackslashEscapes = t.bNoBackslash;
+        EXPECT_EQ(Cnx().bBackslashEscapes(), t.bBackslashRead);
         int bOK = 0;
         EXPECT_EQ(Literal(Cnx(), TQTYPE_DSTRA, szValue, 4, &bOK), t.pszLiteral);
         EXPECT_EQ(bOK, 1);

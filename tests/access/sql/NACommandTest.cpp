@@ -40,6 +40,15 @@ public:
     }
 };
 
+// A MySQL-kind connection whose session reads backslashes in literals as
+// escapes or, under NO_BACKSLASH_ESCAPES, as themselves.
+class CSessionMode : public CTestConnection {
+public:
+    explicit CSessionMode(int bBackslash) : CTestConnection(1252, 1252, DS_MYSQL), m_bBackslash(bBackslash) {}
+    int bBackslashEscapes() override { return m_bBackslash; }
+    int m_bBackslash;
+};
+
 class CCountedError : public CNAError {
 public:
     unsigned int nRefs() const { return m_nRefCount; }
@@ -68,6 +77,13 @@ protected:
     CTestConnection* Cnx(int nKind, int nMajor = 10, const wchar_t* pszRecordLock = L"")
     {
         CTestConnection* p = new CDialect(nKind, nMajor, pszRecordLock);
+        p->AddRef();
+        m_tabCnx.push_back(p);
+        return p;
+    }
+    CTestConnection* Session(int bBackslash)
+    {
+        CTestConnection* p = new CSessionMode(bBackslash);
         p->AddRef();
         m_tabCnx.push_back(p);
         return p;
@@ -165,11 +181,15 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
         {1, L"SELECTED a FROM t LIMIT 5", -1, -1, L"SELECTED a FROM t LIMIT 5"},
         {5, L"SELECT*FROM t", 4, -1, L"SELECT*FROM t LIMIT 4"},
         {5, L"SELECT", 4, -1, L"SELECT LIMIT 4"},
-        // A limit after a trailing comment goes on a line of its own.
-        {5, L"SELECT a FROM t -- all", 5, -1, L"SELECT a FROM t -- all\n LIMIT 5"},
-        {5, L"SELECT a FROM t # all", 5, -1, L"SELECT a FROM t # all\n LIMIT 5"},
-        {5, L"SELECT a FROM t /* all */", 5, -1, L"SELECT a FROM t /* all */ LIMIT 5"},
-        {5, L"SELECT '-- x', `#` FROM t --", 5, -1, L"SELECT '-- x', `#` FROM t --\n LIMIT 5"},
+        // A limit ends the statement: trailing comments and a final ";" go.
+        {5, L"SELECT a FROM t -- all", 5, -1, L"SELECT a FROM t LIMIT 5"},
+        {5, L"SELECT a FROM t # all", 5, -1, L"SELECT a FROM t LIMIT 5"},
+        {5, L"SELECT a FROM t /* all */", 5, -1, L"SELECT a FROM t LIMIT 5"},
+        {5, L"SELECT '-- x', `#` FROM t --", 5, -1, L"SELECT '-- x', `#` FROM t LIMIT 5"},
+        {5, L"SELECT a FROM t ; ", 5, 3, L"SELECT a FROM t LIMIT 3, 5"},
+        {5, L"SELECT a FROM t LIMIT 0; # c", 5, -1, L"SELECT a FROM t LIMIT 0; # c"},
+        {5, L"SELECT a FROM t;", 0, -1, L"SELECT a FROM t;"},
+        {5, L"SELECT a FROM t /* all", 5, -1, L"SELECT a FROM t /* all LIMIT 5"},
         {5, L"SELECT '-- x', \"# y\", `#` FROM t", 5, -1, L"SELECT '-- x', \"# y\", `#` FROM t LIMIT 5"},
         {5, L"SELECT a--b FROM t", 5, -1, L"SELECT a--b FROM t LIMIT 5"},
     };
@@ -630,28 +650,60 @@ TEST_F(NACommandFixture, KindThreeBracketsEscapedWildcards)
     }
 }
 
-TEST_F(NACommandFixture, HowATextEnds)
+// How a text ends and where its statement ends, as the session reads it:
+// the statement is the text's first nStatement characters. Keyword scans
+// read literals the same way.
+TEST_F(NACommandFixture, HowATextEndsAsTheSessionReadsIt)
 {
-    CTestConnection* pCnx = Cnx(CNAConnectionDescription::DS_MYSQL);
-    struct Case { const wchar_t* pszText; int nEnd; } cases[] = {
-        {L"SELECT 1", CNACommand::TE_CODE},
-        {L"SELECT 1 -- c", CNACommand::TE_LINE_COMMENT},
-        {L"SELECT 1 --", CNACommand::TE_LINE_COMMENT},
-        {L"SELECT 1 --c", CNACommand::TE_CODE},            // no comment without a blank
-        {L"SELECT 1 # c", CNACommand::TE_LINE_COMMENT},
-        {L"SELECT 1 # c\nFROM t", CNACommand::TE_CODE},
-        {L"SELECT 1 /* c */", CNACommand::TE_CODE},
-        {L"SELECT 1 /* c", CNACommand::TE_OPEN_COMMENT},
-        {L"SELECT '# c'", CNACommand::TE_CODE},
-        {L"SELECT '/* c'", CNACommand::TE_CODE},
-        {L"SELECT '\\' -- '", CNACommand::TE_LINE_COMMENT}, // one reading ends in a comment
-        {L"SELECT '\\' /* '", CNACommand::TE_OPEN_COMMENT},
-        {L"SELECT `a -- b`", CNACommand::TE_CODE},
-        {L"", CNACommand::TE_CODE},
+    const int TE_CODE = CNACommand::TE_CODE, TE_LINE = CNACommand::TE_LINE_COMMENT,
+              TE_OPEN = CNACommand::TE_OPEN_COMMENT;
+    struct Case {
+        const wchar_t* pszText;
+        int bBackslash;
+        int nEnd;
+        unsigned int nStatement;
+        int bSeveral;
+    } cases[] = {
+        {L"SELECT 1 --", 1, TE_LINE, 8, 0},
+        {L"SELECT 1 --c", 1, TE_CODE, 12, 0}, // no comment without a blank
+        {L"SELECT 1 --\tc", 1, TE_LINE, 8, 0},
+        {L"SELECT 1 # c\nFROM t", 1, TE_CODE, 19, 0},
+        {L"SELECT 1 /* c", 1, TE_OPEN, 13, 0}, // refused by the server as it is
+        {L"SELECT `a -- b`", 1, TE_CODE, 15, 0},
+        {L"SELECT \"a;\" ", 1, TE_CODE, 11, 0},
+        {L"", 1, TE_CODE, 0, 0},
+        {L"SELECT 1 /* a */ ; # b\n/* c */\n", 1, TE_CODE, 8, 0},
+        {L"SELECT 1;;", 1, TE_CODE, 8, 0},
+        {L"SELECT ';'", 1, TE_CODE, 10, 0},
+        {L"/* ; */ SELECT 1", 1, TE_CODE, 16, 0},
+        // Code the server runs stays.
+        {L"SELECT 1 /*! , 2 */;", 1, TE_CODE, 19, 0},
+        {L"SELECT 1 /*M!100000 , 2 */", 1, TE_CODE, 26, 0},
+        {L"SELECT 1 /*! ; DO 2 */", 1, TE_CODE, 22, 1},
+        {L"SELECT 1; SELECT 2;", 1, TE_CODE, 18, 1},
+        // Backslashes as the session reads them.
+        {L"SELECT '\\' -- '", 1, TE_CODE, 15, 0},
+        {L"SELECT '\\' -- '", 0, TE_LINE, 10, 0},
+        {L"SELECT \"a\\\"; \"", 1, TE_CODE, 14, 0},
+        {L"SELECT \"a\\\"; \"", 0, TE_CODE, 14, 1},
+        {L"SELECT `a\\`;", 1, TE_CODE, 11, 0}, // never an escape in a name
     };
-    for (const Case& k : cases)
-        EXPECT_EQ(CNACommand::s_nGetTextEnd(pCnx, k.pszText), k.nEnd) << W(k.pszText);
-    EXPECT_EQ(CNACommand::s_nGetTextEnd(nullptr, nullptr), CNACommand::TE_CODE);
+    for (const Case& k : cases) {
+        const CNACommand::STextEnd st = CNACommand::s_stGetTextEnd(Session(k.bBackslash), k.pszText);
+        const std::wstring strTrace = W(k.pszText) + (k.bBackslash ? L" (backslash escapes)" : L" (as itself)");
+        EXPECT_EQ(st.nEnd, k.nEnd) << strTrace;
+        EXPECT_EQ(std::wstring(k.pszText).substr(0, st.nStatementEnd),
+                  std::wstring(k.pszText).substr(0, k.nStatement))
+            << strTrace;
+        EXPECT_EQ(st.bSeveral, k.bSeveral) << strTrace;
+    }
+    // Without a connection: the server's default reading.
+    EXPECT_EQ(CNACommand::s_stGetTextEnd(nullptr, L"SELECT '\\' /* ';").nStatementEnd, 15u);
+    EXPECT_EQ(CNACommand::s_stGetTextEnd(nullptr, nullptr).nStatementEnd, 0u);
+    // A LIMIT inside a literal of the session is no clause.
+    const wchar_t* const pszText = L"SELECT a FROM t WHERE b = 'x\\' LIMIT 1 '";
+    EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(1), pszText, L"LIMIT", -1), -1);
+    EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(0), pszText, L"LIMIT", -1), 31);
 }
 
 // The host's pattern where the parameter says NULL, whatever its cell holds;

@@ -1,0 +1,245 @@
+// Texts ending in ";" (with blanks and comments around it) on the private
+// server, read as the session reads them in its default mode and under
+// NO_BACKSLASH_ESCAPES, on UTF-8 and code page 1252 connections: host
+// queries browsed and filtered, query locks, and row limits. Rows come
+// from the server's answer to the same text written by hand; a lock is
+// judged by another connection that cannot take the row.
+#include "access/driver/NADriverSQL.h"
+#include "access/sql/NACommand.h"
+#include "access/statement/NAStatementSQL.h"
+#include "tests/support/HostQueryServer.h"
+#include "tests/support/SearchObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct SSession {
+    const char* pszName;
+    bool bUTF8;
+    bool bNoBackslash;
+};
+
+const SSession kSessions[] = {
+    {"UTF-8", true, false},
+    {"1252", false, false},
+    {"UTF-8 NO_BACKSLASH_ESCAPES", true, true},
+    {"1252 NO_BACKSLASH_ESCAPES", false, true},
+};
+
+const wchar_t* ModeText(bool bNoBackslash)
+{
+    return bNoBackslash ? L"SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"
+                        : L"SET SESSION sql_mode = REPLACE(@@sql_mode, 'NO_BACKSLASH_ESCAPES', '')";
+}
+
+// Ids in numeric order.
+Rows Sorted(Rows tab)
+{
+    std::sort(tab.begin(), tab.end(),
+              [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); });
+    return tab;
+}
+
+class StatementEndServer : public HostQueryServerTest {
+protected:
+    StatementEndServer() : HostQueryServerTest("zt55end") {}
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(HostQueryServerTest::SetUp());
+        ASSERT_TRUE(Admin("UPDATE t SET name = 'é' WHERE id IN (3, 9)"));
+        ASSERT_TRUE(Admin("UPDATE t SET name = 'it''s /*' WHERE id = 12"));
+    }
+    void TearDown() override
+    {
+        for (CHostConnectionDescription* p : m_tabOpened)
+            EXPECT_EQ(m_piDriver->bCloseConnection(p), 1);
+        HostQueryServerTest::TearDown();
+    }
+    // The host description of the session, its driver connection opened in
+    // the session's mode; the checking client in the same mode.
+    CHostConnectionDescription* Session(const SSession& st)
+    {
+        CHostConnectionDescription* pHost = st.bUTF8 ? m_pHost : m_p1252;
+        if (pHost == nullptr)
+            pHost = m_p1252 = HostOn(L"ZT Unicode Support=0", L"zt1252");
+        if (std::find(m_tabOpened.begin(), m_tabOpened.end(), pHost) == m_tabOpened.end()) {
+            EXPECT_EQ(m_piDriver->bOpenConnection(pHost), 1) << Report();
+            m_tabOpened.push_back(pHost);
+        }
+        CNAConnectionDescription* pCnx = m_pDriver->_pclFindConnection(pHost);
+        EXPECT_NE(pCnx, nullptr);
+        if (pCnx != nullptr) {
+            EXPECT_EQ(pCnx->bExecuteQueryNoResult(m_pDriver->pclGetError(), ModeText(st.bNoBackslash)), 1)
+                << Report();
+            EXPECT_EQ(pCnx->bBackslashEscapes(), st.bNoBackslash ? 0 : 1);
+            pCnx->nRelease();
+        }
+        EXPECT_TRUE(Admin(Narrow(ModeText(st.bNoBackslash))));
+        return pHost;
+    }
+    // The first column of each row of a text run on the driver's connection.
+    Rows DriverRows(CNAConnectionDescription* pCnx, const wchar_t* pszText)
+    {
+        CNAStatementSQL* pStatement = nullptr;
+        Rows tab;
+        if (!CNADriver::s_pclGetDriverSQL()->bExecute(m_pDriver->pclGetError(), &pStatement, pCnx, pszText, nullptr,
+                                                      0))
+            tab.push_back("(failed) " + Report());
+        while (pStatement != nullptr && pStatement->bFetch(0) && !pStatement->bEndOfData() && tab.size() < 100) {
+            CAny v;
+            EXPECT_EQ(pStatement->bGetValue(&v, 0, 0), 1) << Report();
+            tab.push_back(ValueText(v));
+        }
+        if (pStatement != nullptr)
+            pStatement->nRelease();
+        return tab;
+    }
+    // Whether another connection cannot take the row at once.
+    bool Held(int nId)
+    {
+        std::string strError;
+        const bool b = m_clOther.bExecute("SELECT id FROM t WHERE id = " + std::to_string(nId) + " FOR UPDATE NOWAIT",
+                                          strError);
+        return !b && strError.find("Lock wait timeout") != std::string::npos;
+    }
+
+    CHostConnectionDescription* m_p1252 = nullptr;
+    std::vector<CHostConnectionDescription*> m_tabOpened;
+    CClientLibrary m_clOther;
+};
+
+} // namespace
+
+// A host query ending in ";" is browsed, filtered and browsed again: its
+// rows are those of the same text on the server.
+TEST_F(StatementEndServer, HostQueriesEndingInASemicolonReturnTheirRows)
+{
+    const wchar_t* const kTexts[] = {
+        L"SELECT id, name FROM t WHERE n < 5;",
+        L"SELECT id, name FROM t;",
+        L"SELECT id, name, n FROM t WHERE name <> 'é' AND n > 20 ;  \n",
+        L"SELECT id, name FROM t WHERE n > 3 ORDER BY n DESC;",
+    };
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Session(st);
+        m_pCatalogue = Catalogue(pHost);
+        for (const wchar_t* pszText : kTexts) {
+            SCOPED_TRACE(UTF8Of(pszText));
+            const std::string strStatement = UTF8Of(std::wstring(pszText).substr(0, wcscspn(pszText, L";")));
+            int b = 0;
+            CNATable* p = Run(pszText, 0, &b, pHost);
+            ASSERT_EQ(b, 1) << Report();
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(Walk(p, L"id", true), Sorted(List(UTF8Of(pszText))));
+            EXPECT_EQ(Walk(p, L"name", false, false, 0, L"id").size(), List(UTF8Of(pszText)).size());
+            long long llCount = -1;
+            EXPECT_EQ(Access(p)->bHNbEnr(&llCount, 0x10, 0), 1) << DataError(p);
+            EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM (" + strStatement + ") q"));
+            CAny clLow, clHigh;
+            SetAs<int>(clLow, TQTYPE_I4, 5);
+            SetAs<int>(clHigh, TQTYPE_I4, 20);
+            ASSERT_EQ(Access(p)->bHFiltre(L"id", &clLow, 1, &clHigh, 1, nullptr), 1) << DataError(p);
+            EXPECT_EQ(Walk(p, L"id", true, false, CNADataAccess::WPF_CONTINUE),
+                      List("SELECT id FROM (" + strStatement + ") q WHERE id BETWEEN 5 AND 20 ORDER BY id"));
+        }
+    }
+}
+
+// A lock text with a final ";" holds its rows; one the session reads as
+// more than one statement, or as ending inside a comment, is refused
+// before anything is sent.
+TEST_F(StatementEndServer, QueryLocksReadTheTextAsTheSessionDoes)
+{
+    struct Case {
+        const wchar_t* pszText;
+        bool bHeldDefault; // false: refused
+        bool bHeldNoBackslash;
+    } const cases[] = {
+        {L"SELECT * FROM t WHERE id = 7;", true, true},
+        {L"SELECT * FROM t WHERE id = 7; ", true, true},
+        {L"SELECT * FROM t WHERE id = 7; -- note", true, true},
+        {L"SELECT * FROM t WHERE id = 7 /* a */ ;\n# b", true, true},
+        {L"SELECT * FROM t WHERE id = 7 AND name <> 'x\\' -- ';", true, true},
+        {L"SELECT * FROM t WHERE id = 7; SELECT 1", false, false},
+        {L"SELECT * FROM t WHERE id = 7 AND name <> 'a\\' /* '", true, false},
+        {L"SELECT * FROM t WHERE id = 7 AND name <> 'x\\' AND '/*' <> ''", false, true},
+        {L"SELECT * FROM t WHERE id = 7 AND name <> 'é\\'; DO 1; '", true, false},
+    };
+    std::string strError;
+    ASSERT_TRUE(m_clOther.bConnect(true, strError)) << strError;
+    ASSERT_TRUE(m_clOther.bExecute("USE `" + m_strDatabase + "`", strError)) << strError;
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        const int nCnx = Open(st.bUTF8 ? m_pHost : HostOn(L"ZT Unicode Support=0", L"zt1252"));
+        int nStmt = -1;
+        ASSERT_EQ(m_piSQL->bExecute(&nStmt, nCnx, ModeText(st.bNoBackslash), nullptr, 0), 1) << Report();
+        for (const Case& k : cases) {
+            SCOPED_TRACE(UTF8Of(k.pszText));
+            int nTransaction = 0;
+            ASSERT_EQ(m_piSQL->bTrsBegin(&nTransaction, nCnx, 0), 1) << Report();
+            Sent();
+            const bool bHeld = st.bNoBackslash ? k.bHeldNoBackslash : k.bHeldDefault;
+            const int bLocked = m_piSQL->bSQLBloqueRequete(nCnx, k.pszText, 0);
+            if (bHeld) {
+                EXPECT_EQ(bLocked, 1) << Report();
+                EXPECT_TRUE(Held(7)) << "the row is held";
+                EXPECT_FALSE(Held(14)) << "only the row of the condition";
+            } else {
+                EXPECT_EQ(bLocked, 0);
+                EXPECT_EQ(m_piSQL->piGetLastError()->dwGetErrorId(),
+                          static_cast<unsigned int>(ZTERR_EXPRESSION_REFUSED));
+                EXPECT_TRUE(Sent().empty());
+                EXPECT_FALSE(Held(7));
+            }
+            ASSERT_EQ(m_piSQL->bTrsRollBack(nCnx, 0, 0), 1) << Report();
+            EXPECT_FALSE(Held(7)) << "free after the roll-back";
+        }
+    }
+}
+
+// A row limit is never after a final ";" nor inside a comment of the text
+// as the session reads it: the rows are those of the text with its limit
+// written by hand.
+TEST_F(StatementEndServer, RowLimitsEndTheStatementTheSessionReads)
+{
+    struct Case {
+        int nMode; // 0 default, 1 NO_BACKSLASH_ESCAPES, 2 both
+        const wchar_t* pszText;
+        const char* pszHand;
+    } const cases[] = {
+        {0, L"SELECT id FROM t WHERE name <> 'it\\'s /*' ORDER BY n -- c",
+         "SELECT id FROM t WHERE name <> 'it\\'s /*' ORDER BY n LIMIT 2"},
+        {1, L"SELECT id FROM t WHERE name <> 'x\\' AND '-- ' <> '' ORDER BY n # c",
+         "SELECT id FROM t WHERE name <> 'x\\' AND '-- ' <> '' ORDER BY n LIMIT 2"},
+        {2, L"SELECT id FROM t WHERE name <> 'é' ORDER BY n;", "SELECT id FROM t WHERE name <> 'é' ORDER BY n LIMIT 2"},
+        {2, L"SELECT id FROM t ORDER BY n DESC ; /* last */ -- note", "SELECT id FROM t ORDER BY n DESC LIMIT 2"},
+    };
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Session(st);
+        CNAConnectionDescription* pCnx = m_pDriver->_pclFindConnection(pHost);
+        ASSERT_NE(pCnx, nullptr);
+        for (const Case& k : cases) {
+            if (k.nMode != 2 && (k.nMode == 1) != st.bNoBackslash)
+                continue;
+            SCOPED_TRACE(UTF8Of(k.pszText));
+            CNACommand* pCommand = new CNACommand(m_pDriver->pclGetError(), pCnx);
+            pCommand->AddRef();
+            pCommand->bComplete(k.pszText, static_cast<unsigned int>(-1));
+            pCommand->SetRowLimit(2, -1);
+            const wchar_t* pszSQL = pCommand->pszGetFormatedSQLW(CNACommand::PTC_ALL);
+            ASSERT_NE(pszSQL, nullptr);
+            const Rows tabHand = List(k.pszHand);
+            EXPECT_EQ(tabHand.size(), 2u);
+            EXPECT_EQ(DriverRows(pCnx, pszSQL), tabHand) << UTF8Of(pszSQL);
+            pCommand->nRelease();
+        }
+        pCnx->nRelease();
+    }
+}

@@ -602,6 +602,85 @@ TEST_F(NACommandFixture, HostPatternsKeepTheirMeaning)
     EXPECT_EQ(o.Formated(), L"a LIKE 'a\\%' ESCAPE '\\'");
 }
 
+// Text after a LIKE parameter that begins with ESCAPE: only the word and a
+// literal of one character is a clause the driver replaces (or, on kind 3,
+// passes over); anything else stays as written, no clause is added to it,
+// and the value keeps the parameter's own escape character.
+TEST_F(NACommandFixture, OnlyAnExactEscapeClauseIsReplaced)
+{
+    const unsigned int nHost = CNAParameter::PF_LIKE | CNACommand::PF_LIKE_PATTERN;
+    struct Case {
+        int nKind;
+        const char* pszValue;
+        wchar_t cEscape;
+        const wchar_t* pszAfter;
+        const wchar_t* pszFormated;
+    } cases[] = {
+        {5, "a\\%", L'\\', L" ESCAPE '\\' OR b = 'x'", L"a LIKE 'a!%' ESCAPE '!' OR b = 'x'"},
+        {5, "a#%", L'#', L"\nescape\t'#'OR b = 'x'", L"a LIKE 'a#%' ESCAPE '#' OR b = 'x'"},
+        {5, "a#%", L'#', L" ESCAPE'#'", L"a LIKE 'a#%' ESCAPE '#'"},
+        {5, "a\\%", L'\\', L" ESCAPE '\\\\' OR b = 'x'", L"a LIKE 'a\\\\%' ESCAPE '\\\\' OR b = 'x'"},
+        {5, "a!%", L'!', L" ESCAPE ? OR b = 'x'", L"a LIKE 'a!%' ESCAPE ? OR b = 'x'"},
+        {5, "a!%", L'!', L" ESCAPE '!''x' OR b = 'y'", L"a LIKE 'a!%' ESCAPE '!''x' OR b = 'y'"},
+        {5, "a'%", L'\'', L" ESCAPE ''''' OR b", L"a LIKE 'a''%' ESCAPE ''''' OR b"},
+        {5, "a!%", L'!', L" ESCAPE ''", L"a LIKE 'a!%' ESCAPE ''"},
+        {5, "a!%", L'!', L" ESCAPE ''' OR b", L"a LIKE 'a!%' ESCAPE ''' OR b"},
+        {5, "a!%", L'!', L" ESCAPE 'ab!' OR b = 'y'", L"a LIKE 'a!%' ESCAPE 'ab!' OR b = 'y'"},
+        {5, "a!%", L'!', L" ESCAPE c!' OR b = 'y'", L"a LIKE 'a!%' ESCAPE c!' OR b = 'y'"},
+        {5, "a!%", L'!', L" ESCAPE '", L"a LIKE 'a!%' ESCAPE '"},
+        {5, "a!%", L'!', L" ESCAPE", L"a LIKE 'a!%' ESCAPE"},
+        {5, "a\\%", L'\\', L" escapes FROM t WHERE b <> 'zz'", L"a LIKE 'a!%' ESCAPE '!' escapes FROM t WHERE b <> 'zz'"},
+        {5, "a\\%", L'\\', L" ESCAPE_X", L"a LIKE 'a!%' ESCAPE '!' ESCAPE_X"},
+        {5, "a\\%", L'\\', L" ESCAPE$", L"a LIKE 'a!%' ESCAPE '!' ESCAPE$"},
+        {0, "a\\%", L'\\', L" ESCAPED", L"a LIKE 'a\\%' ESCAPE '\\' ESCAPED"},
+        {0, "a\\%", L'\\', L" ESCAPE '\\' OR 1", L"a LIKE 'a\\%' ESCAPE '\\' OR 1"},
+        {3, "a!%", L'!', L" ESCAPE '!' OR 1", L"a LIKE 'a[%]' OR 1"},
+        {3, "a!%", L'!', L" ESCAPE CHAR(33) OR 1", L"a LIKE 'a[%]' ESCAPE CHAR(33) OR 1"},
+    };
+    for (const Case& k : cases) {
+        CCommand c(m_pError, Cnx(k.nKind));
+        c.Text(L"a LIKE ");
+        c.Param(Text(k.pszValue), nHost, k.cEscape);
+        c.Text(k.pszAfter);
+        EXPECT_EQ(c.Formated(), k.pszFormated) << k.nKind << " " << W(k.pszAfter);
+    }
+}
+
+// A host pattern holding a NUL reaches the connection's literal whole, its
+// escapes rewritten on both sides of it.
+TEST_F(NACommandFixture, HostPatternsKeepTheirNul)
+{
+    // Literals that show every character, a NUL as \0.
+    class CShowing : public CTestConnection {
+    public:
+        CShowing() : CTestConnection(1252, 1252, DS_MYSQL) {}
+        int _bEscapeString(CNAError*, CTStringConcatAW* pclOut, unsigned short, unsigned char* pData,
+                           unsigned int nSize) override
+        {
+            std::wstring s = L"'";
+            const wchar_t* psz = reinterpret_cast<const wchar_t*>(pData);
+            for (unsigned int i = 0; i < nSize / sizeof(wchar_t); i++)
+                s += psz[i] != 0 ? std::wstring(1, psz[i]) : std::wstring(L"\\0");
+            s += L"'";
+            pclOut->Tronque(0);
+            pclOut->Add(s.c_str(), static_cast<int>(s.size()), 0);
+            return 1;
+        }
+    };
+    CShowing* pCnx = new CShowing;
+    pCnx->AddRef();
+    m_tabCnx.push_back(pCnx);
+    CCommand c(m_pError, pCnx);
+    c.Text(L"a LIKE ");
+    CNAConvertVariant* pCell = Cell(TQTYPE_DSTRW);
+    CAny v;
+    v.__SetType(TQTYPE_DSTRW, 0);
+    v.pclGetTraitement()->SetValue(L"a\\%\0\\_b", static_cast<unsigned int>(7 * sizeof(wchar_t)));
+    ASSERT_EQ(pCell->bSetValue(&v), 1);
+    c.Param(pCell, CNAParameter::PF_LIKE | CNACommand::PF_LIKE_PATTERN);
+    EXPECT_EQ(c.Formated(), L"a LIKE 'a!%\\0!_b' ESCAPE '!'");
+}
+
 // Kind 3 reads no ESCAPE clause: escaped wildcards go bracketed, a doubled
 // escape goes single, and the host's clause is passed over.
 TEST_F(NACommandFixture, KindThreeBracketsEscapedWildcards)
@@ -628,6 +707,35 @@ TEST_F(NACommandFixture, KindThreeBracketsEscapedWildcards)
         c.Text(L"'");
         EXPECT_EQ(c.Formated(), k.pszFormated) << k.pszValue;
     }
+}
+
+// The same without an error object to tell: the build fails, never writes
+// the literal unbracketed or cut.
+TEST_F(NACommandFixture, KindThreeBracketingWithoutMemoryOrErrorObject)
+{
+    int nNull = 0;
+    const int nEnough = nFailEachAllocation([&](int n) {
+        CCommand c(nullptr, Cnx(3));
+        c.Text(L"a LIKE ");
+        c.Param(Text("50!%x"), CNAParameter::PF_LIKE | CNACommand::PF_LIKE_PATTERN, L'!');
+        const wchar_t* psz = nullptr;
+        {
+            CFailingHeap clHeap(n);
+            try {
+                psz = c->pszGetFormatedSQLW(CNACommand::PTC_ALL);
+            } catch (const std::bad_alloc&) {
+                return false;
+            }
+        }
+        if (psz == nullptr) {
+            ++nNull;
+            return false;
+        }
+        EXPECT_EQ(W(psz), L"a LIKE '50[%]x'");
+        return true;
+    });
+    EXPECT_GT(nEnough, 0);
+    EXPECT_GT(nNull, 0);
 }
 
 TEST_F(NACommandFixture, HowATextEnds)

@@ -328,6 +328,9 @@ public:
     // place, as the parameter pass writes a lone value.
     int _bDoExpressionParameter(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piNode,
                                 unsigned int* pnPos);
+    // The host's ESCAPE clause at *pnPos, after a LIKE pattern that no LIKE
+    // parameter writes: the node's character as a literal of the session.
+    int _bDoExpressionEscape(const wchar_t* pszText, IExpOpExpression* piLike, unsigned int* pnPos);
     // A date column compared with an empty date: the NULL test (or the
     // constant) in its place. nStart and nHostStart: the text's length and
     // the copy position before the column was written.

@@ -1,20 +1,18 @@
 // The ESCAPE clause of LIKE on the private server, on Unicode and 1252
 // connections, in the server's default mode and under NO_BACKSLASH_ESCAPES:
 // the host's clause after a pattern that is a column, a function or a
-// parenthesised literal, a host parameter holding a NUL, and clauses a
+// parenthesised literal, a host parameter holding a NUL, and ESCAPE text a
 // command built by appending text carries after a LIKE parameter. Rows are
 // judged by the same condition written by hand in a form every mode reads
 // alike (texts as hexadecimal of their characters).
 #include "access/driver/NAConnectionDescription.h"
 #include "access/sql/NACommand.h"
 #include "mysql/MySQLStatementSQL.h"
-#include "tests/support/AnyValue.h"
 #include "tests/support/HostQueryServer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -24,19 +22,16 @@ std::string Hand(const std::string& s) { return "CONVERT(X'" + HexaOf(s) + "' US
 // (name, pattern) rows: each pattern finds its own row's name or misses
 // it by the character its escape protects.
 const char* const kRows[][2] = {
-    {"a%", "a\\%"},        {"ab", "a\\%"},     {"a_b", "a\\_b"},   {"axb", "a\\_b"},   {"a\\b", "a\\\\b"},
-    {"a\\%", "a\\\\%"},    {"a'b", "a'%"},     {"a'%", "a'\\%"},   {"a!", "a!%"},      {"a!%", "a!\\%"},
-    {"\xc3\xa9" "b", "\xc3\xa9%"}, {"x%y", "%\\%%"}, {"%", "\\%"}, {"a", "a\\"},      {"a'", "a!_"},
+    {"a%", "a\\%"},   {"ab", "a\\%"}, {"a_b", "a\\_b"},  {"axb", "a\\_b"},           {"a\\b", "a\\\\b"},
+    {"a\\%", "a%"},   {"a'b", "a'%"}, {"a!%", "a!\\%"},  {"\xc3\xa9" "b", "\xc3\xa9%"}, {"%", "\\%"},
 };
 
-struct SMode {
+const struct SMode {
     const char* pszName;
     const wchar_t* pszOptions;
     const wchar_t* pszHost;
     bool bNoBackslash;
-};
-
-const SMode kModes[] = {
+} kModes[] = {
     {"Unicode, default mode", L"", L"zt55u", false},
     {"Unicode, NO_BACKSLASH_ESCAPES", L"", L"zt55u", true},
     {"1252, default mode", L"ZT Unicode Support=0", L"zt55w", false},
@@ -61,26 +56,24 @@ protected:
     }
     void Fill()
     {
-        ASSERT_TRUE(Admin("DELETE FROM t"));
         std::string strSQL = "INSERT INTO t (id, name, n, pat) VALUES ";
         for (size_t i = 0; i < sizeof(kRows) / sizeof(kRows[0]); i++)
             strSQL += (i > 0 ? "," : "") + std::string("(") + std::to_string(100 + i) + ",X'" + HexaOf(kRows[i][0]) +
                       "'," + std::to_string(i) + ",X'" + HexaOf(kRows[i][1]) + "')";
+        ASSERT_TRUE(Admin("DELETE FROM t"));
         ASSERT_TRUE(Admin(strSQL));
     }
-    // The driver's connection of the mode opened, its session in the mode's
+    // The driver's connection of the mode, its session in the mode's
     // backslash reading; the catalogue read through it.
     CNAConnectionDescription* Open(const SMode& m)
     {
         if (m_pHostOpen != nullptr) {
             EXPECT_EQ(m_piDriver->bCloseConnection(m_pHostOpen), 1);
         }
-        CHostConnectionDescription* pHost = HostOn(m.pszOptions, m.pszHost);
-        EXPECT_EQ(m_piDriver->bOpenConnection(pHost), 1) << Report();
-        m_pHostOpen = pHost;
-        m_pCatalogue = Catalogue(pHost);
-        CNAConnectionDescription* pCnx = m_pDriver->_pclFindConnection(pHost);
-        EXPECT_NE(pCnx, nullptr);
+        m_pHostOpen = HostOn(m.pszOptions, m.pszHost);
+        EXPECT_EQ(m_piDriver->bOpenConnection(m_pHostOpen), 1) << Report();
+        m_pCatalogue = Catalogue(m_pHostOpen);
+        CNAConnectionDescription* pCnx = m_pDriver->_pclFindConnection(m_pHostOpen);
         if (pCnx == nullptr)
             return nullptr;
         pCnx->nRelease(); // the driver keeps it
@@ -100,25 +93,18 @@ protected:
         const std::wstring strItem = Wide(Narrow(Access(p)->pclGetLastStatementNoRef()->pszGetParseItem()));
         return Walk(p, strItem.c_str(), true, true);
     }
-    Rows HandIds(const std::string& strCondition)
-    {
-        return List("SELECT id FROM t WHERE " + strCondition + " ORDER BY id");
-    }
     // The first column of the rows of a text sent as it is on the
     // connection; *pbFailed tells a refusal.
     Rows Direct(CNAConnectionDescription* pCnx, const wchar_t* pszText, bool* pbFailed)
     {
         Rows tab;
-        CNAError* pError = new CNAError;
-        pError->AddRef();
-        CMySQLStatementSQL* pStatement = new CMySQLStatementSQL(pCnx, pError);
+        CMySQLStatementSQL* pStatement = new CMySQLStatementSQL(pCnx, m_pDriver->pclGetError());
         pStatement->AddRef();
         *pbFailed = !pStatement->bExecuteDirect(pszText, nullptr, 0);
         CAny v;
         while (!*pbFailed && pStatement->bFetch(0) && !pStatement->bEndOfData() && pStatement->bGetValue(&v, 0, 0))
             tab.push_back(ValueText(v));
         pStatement->nRelease();
-        pError->nRelease();
         return tab;
     }
 
@@ -132,19 +118,18 @@ protected:
 // condition after it.
 TEST_F(LikeEscapeClauseServer, EscapeAfterAnyPatternFindsTheRowsOfTheHandWrittenCondition)
 {
-    const std::string strBackslash = Hand("\\");
+    const std::string strBackslash = " ESCAPE " + Hand("\\");
     const struct {
         const wchar_t* pszHost;
         std::string strHand;
     } cases[] = {
-        {L"name LIKE pat ESCAPE '\\'", "name LIKE pat ESCAPE " + strBackslash},
-        {L"name NOT LIKE pat ESCAPE '\\'", "name NOT LIKE pat ESCAPE " + strBackslash},
-        {L"NOT (name LIKE pat ESCAPE '\\') AND n > 2", "NOT (name LIKE pat ESCAPE " + strBackslash + ") AND n > 2"},
-        {L"name LIKE CONCAT('a\\', '%') ESCAPE '\\'", "name LIKE " + Hand("a\\%") + " ESCAPE " + strBackslash},
-        {L"name LIKE ('a\\\\%') ESCAPE '\\'", "name LIKE " + Hand("a\\\\%") + " ESCAPE " + strBackslash},
-        {L"name LIKE CONCAT({p}, '%') ESCAPE '\\'", "name LIKE " + Hand("a\\%") + " ESCAPE " + strBackslash},
-        {L"name LIKE pat ESCAPE '\\' OR name = 'a\\'",
-         "name LIKE pat ESCAPE " + strBackslash + " OR name = " + Hand("a\\")},
+        {L"name LIKE pat ESCAPE '\\'", "name LIKE pat" + strBackslash},
+        {L"name NOT LIKE pat ESCAPE '\\'", "name NOT LIKE pat" + strBackslash},
+        {L"NOT (name LIKE pat ESCAPE '\\') AND n > 2", "NOT (name LIKE pat" + strBackslash + ") AND n > 2"},
+        {L"name LIKE CONCAT('a\\', '%') ESCAPE '\\'", "name LIKE " + Hand("a\\%") + strBackslash},
+        {L"name LIKE ('a\\\\%') ESCAPE '\\'", "name LIKE " + Hand("a\\\\%") + strBackslash},
+        {L"name LIKE CONCAT({p}, '%') ESCAPE '\\'", "name LIKE " + Hand("a\\%") + strBackslash},
+        {L"name LIKE pat ESCAPE '\\' OR name = 'a\\b'", "name LIKE pat" + strBackslash + " OR name = " + Hand("a\\b")},
         {L"name LIKE CONCAT(pat, '') ESCAPE '!'", "name LIKE pat ESCAPE '!'"},
         {L"name LIKE CONCAT('a''', '%') ESCAPE ''''", "name LIKE " + Hand("a'%") + " ESCAPE " + Hand("'")},
         {L"name LIKE CONCAT('\u00e9', '%') ESCAPE '\u00e9'",
@@ -155,7 +140,7 @@ TEST_F(LikeEscapeClauseServer, EscapeAfterAnyPatternFindsTheRowsOfTheHandWritten
         SCOPED_TRACE(m.pszName);
         ASSERT_NE(Open(m), nullptr);
         for (const auto& k : cases) {
-            const Rows tabHand = HandIds(k.strHand);
+            const Rows tabHand = List("SELECT id FROM t WHERE " + k.strHand + " ORDER BY id");
             EXPECT_FALSE(tabHand.empty()) << k.strHand;
             EXPECT_EQ(HostIds(k.pszHost), tabHand) << UTF8Of(k.pszHost);
         }
@@ -179,13 +164,11 @@ TEST_F(LikeEscapeClauseServer, APatternParameterIsNeverCutAtANul)
                                       " ESCAPE '!') ORDER BY id");
             ASSERT_EQ(tabLeft.size() + 2, List("SELECT id FROM t").size()) << "the pattern finds two rows";
             CAny& v = m_clValues.Value(L"p0");
-            if (bWide) {
-                v.__SetType(TQTYPE_DSTRW, 0);
+            v.__SetType(bWide ? TQTYPE_DSTRW : TQTYPE_DSTRA, 0);
+            if (bWide)
                 v.pclGetTraitement()->SetValue(L"%\0b", static_cast<unsigned int>(3 * sizeof(wchar_t)));
-            } else {
-                v.__SetType(TQTYPE_DSTRA, 0);
+            else
                 v.pclGetTraitement()->SetValue(strNul.data(), 3u);
-            }
             int b = 0;
             Run(L"DELETE FROM t WHERE name LIKE {p0}", CNADataAccess::QM_MAY_MODIFY, &b, m_pHostOpen);
             EXPECT_EQ(b, 1) << Report();
@@ -194,39 +177,29 @@ TEST_F(LikeEscapeClauseServer, APatternParameterIsNeverCutAtANul)
     }
 }
 
-// Text after a LIKE parameter that begins with ESCAPE, in a command built
-// by appending text: the clause is replaced only when it is the word and a
-// literal of one character; anything else stays as written, with no second
-// clause, and never leaves a later value outside its literal.
+// ESCAPE text after a LIKE parameter in a command built by appending text:
+// only the word and a one-character literal is a clause the driver
+// replaces; anything else stays as written with no second clause, and no
+// later value ever stands outside its literal.
 TEST_F(LikeEscapeClauseServer, AppendedTextAfterALikeParameterIsReplacedOnlyWhenExactlyAClause)
 {
-    const std::string strBackslash = Hand("\\");
+    const std::string strWhere = "SELECT id FROM t WHERE name LIKE ";
+    const std::string strOr = " OR name = 'ab' ORDER BY id";
     const struct {
         const wchar_t* pszBefore;
-        const wchar_t* pszValue;
         wchar_t cEscape;
         const wchar_t* pszAfter;
         std::string strHand;
         bool bBackslashReadingOnly; // the text as written holds only where backslashes escape
     } cases[] = {
-        {L"SELECT id FROM t WHERE name LIKE", L"a\\%", L'\\', L" ESCAPE '\\' OR name = 'ab' ORDER BY id",
-         "SELECT id FROM t WHERE name LIKE " + Hand("a\\%") + " ESCAPE " + strBackslash + " OR name = 'ab' ORDER BY id",
-         false},
-        {L"SELECT id FROM t WHERE name LIKE", L"a'%", L'\'', L" ESCAPE '''' OR name = 'a''b' ORDER BY id",
-         "SELECT id FROM t WHERE name LIKE " + Hand("a'%") + " ESCAPE " + Hand("'") + " OR name = " + Hand("a'b") +
-             " ORDER BY id",
-         false},
-        {L"SELECT id FROM t WHERE name LIKE", L"a!%", L'!', L"\tescape\n'!'OR name = 'ab' ORDER BY id",
-         "SELECT id FROM t WHERE name LIKE 'a!%' ESCAPE '!' OR name = 'ab' ORDER BY id", false},
-        {L"SELECT id FROM t WHERE name LIKE", L"a!%", L'!', L" ESCAPE CHAR(33) OR name = 'ab' ORDER BY id",
-         "SELECT id FROM t WHERE name LIKE 'a!%' ESCAPE '!' OR name = 'ab' ORDER BY id", false},
-        {L"SELECT id FROM t WHERE name LIKE", L"a!%", L'!', L" ESCAPE ('!') OR name = 'ab' ORDER BY id",
-         "SELECT id FROM t WHERE name LIKE 'a!%' ESCAPE '!' OR name = 'ab' ORDER BY id", false},
-        {L"SELECT id FROM t WHERE name LIKE", L"a\\%", L'\\', L" ESCAPE '\\\\' OR name = 'ab' ORDER BY id",
-         "SELECT id FROM t WHERE name LIKE " + Hand("a\\%") + " ESCAPE " + strBackslash + " OR name = 'ab' ORDER BY id",
-         true},
-        {L"SELECT name LIKE", L"a\\%", L'\\', L" escapes, id FROM t WHERE name <> 'zz' ORDER BY id",
-         "SELECT name LIKE " + Hand("a\\%") + " ESCAPE " + strBackslash + " FROM t WHERE name <> 'zz' ORDER BY id",
+        {L"SELECT id FROM t WHERE name LIKE", L'\\', L" ESCAPE '\\' OR name = 'ab' ORDER BY id",
+         strWhere + Hand("a\\%") + " ESCAPE " + Hand("\\") + strOr, false},
+        {L"SELECT id FROM t WHERE name LIKE", L'!', L" ESCAPE CHAR(33) OR name = 'ab' ORDER BY id",
+         strWhere + Hand("a!%") + " ESCAPE '!'" + strOr, false},
+        {L"SELECT id FROM t WHERE name LIKE", L'\\', L" ESCAPE '\\\\' OR name = 'ab' ORDER BY id",
+         strWhere + Hand("a\\%") + " ESCAPE " + Hand("\\") + strOr, true},
+        {L"SELECT name LIKE", L'\\', L" escapes, id FROM t WHERE name <> 'zz' ORDER BY id",
+         "SELECT name LIKE " + Hand("a\\%") + " ESCAPE " + Hand("\\") + " FROM t WHERE name <> 'zz' ORDER BY id",
          false},
     };
     for (const SMode& m : kModes) {
@@ -234,33 +207,26 @@ TEST_F(LikeEscapeClauseServer, AppendedTextAfterALikeParameterIsReplacedOnlyWhen
         CNAConnectionDescription* pCnx = Open(m);
         ASSERT_NE(pCnx, nullptr);
         for (const auto& k : cases) {
-            const std::string strCase = UTF8Of(std::wstring(k.pszBefore) + L" <" + k.pszValue + L">" + k.pszAfter);
-            CNAError* pError = new CNAError;
-            pError->AddRef();
-            CNACommand* pCommand = new CNACommand(pError, pCnx);
-            pCommand->AddRef();
-            pCommand->bComplete(k.pszBefore, static_cast<unsigned int>(-1));
+            CNACommand clCommand(m_pDriver->pclGetError(), pCnx);
+            clCommand.bComplete(k.pszBefore, static_cast<unsigned int>(-1));
             CAny v;
-            SetW(v, k.pszValue);
-            ASSERT_EQ(pCommand->bAddParameter(&v, 32, CNAParameter::PF_LIKE | CNACommand::PF_LIKE_PATTERN, nullptr,
+            SetW(v, k.cEscape == L'!' ? L"a!%" : L"a\\%");
+            ASSERT_EQ(clCommand.bAddParameter(&v, 32, CNAParameter::PF_LIKE | CNACommand::PF_LIKE_PATTERN, nullptr,
                                               k.cEscape, CNAParameter::PARAM_IN),
                       1);
-            pCommand->bComplete(k.pszAfter, static_cast<unsigned int>(-1));
-            const wchar_t* psz = pCommand->pszGetFormatedSQLW(CNACommand::PTC_ALL);
-            ASSERT_NE(psz, nullptr) << strCase;
-            const std::wstring strSent(psz);
-            pCommand->nRelease();
-            pError->nRelease();
-            bool bFailed = false;
+            clCommand.bComplete(k.pszAfter, static_cast<unsigned int>(-1));
+            const wchar_t* psz = clCommand.pszGetFormatedSQLW(CNACommand::PTC_ALL);
+            ASSERT_NE(psz, nullptr) << UTF8Of(k.pszAfter);
             const Rows tabHand = List(k.strHand);
             EXPECT_FALSE(tabHand.empty()) << k.strHand;
-            const Rows tab = Direct(pCnx, strSent.c_str(), &bFailed);
-            // A clause kept as written the session cannot read fails; it
-            // never finds other rows.
+            bool bFailed = false;
+            const Rows tab = Direct(pCnx, psz, &bFailed);
+            // A clause kept as written that the session cannot read fails;
+            // it never finds other rows.
             if (k.bBackslashReadingOnly && m.bNoBackslash)
-                EXPECT_TRUE(bFailed || tab == tabHand) << strCase << "\n" << UTF8Of(strSent);
+                EXPECT_TRUE(bFailed || tab == tabHand) << UTF8Of(psz);
             else
-                EXPECT_TRUE(!bFailed && tab == tabHand) << strCase << "\n" << UTF8Of(strSent);
+                EXPECT_TRUE(!bFailed && tab == tabHand) << UTF8Of(psz);
         }
     }
 }

@@ -101,12 +101,16 @@ void _AddLiteral(CTStringConcatAW& cl, const wchar_t* pszLiteral)
     cl.Add(pszLiteral, -1, 0);
 }
 
-// Whether the host's own ESCAPE clause follows position i of the text.
-bool _bHostEscapeAt(const std::wstring& s, size_t i)
+// Whether the word ESCAPE (not a longer word) follows position i of the
+// text.
+bool _bEscapeWordAt(const std::wstring& s, size_t i)
 {
     while (i < s.size() && _bBlank(s[i]))
         i++;
-    return _bAt(s, i, L"ESCAPE");
+    if (!_bAt(s, i, L"ESCAPE"))
+        return false;
+    const size_t k = i + 6;
+    return k == s.size() || !(iswalnum(static_cast<wint_t>(s[k])) || s[k] == L'_' || s[k] == L'$');
 }
 
 // What each character of a text is to the server: code, part of a literal
@@ -948,6 +952,7 @@ int CNACommand::_bHostLikeValue(CNAParameter* pclParameter, CAny* pValue, wchar_
     pValue->pclGetTraitement()->Duplique(&clText);
     clText.SetFlags(0);
     const wchar_t* psz = nullptr;
+    unsigned int nSize = 0;
     const int nStatus = clText.__nCastTo(TQTYPE_DSTRW, nullptr, 0);
     if (nStatus > 99 || clText.pclGetTraitement()->nGetPCWSTR(&psz) > 99) {
         if (m_pclError != nullptr)
@@ -955,16 +960,20 @@ int CNACommand::_bHostLikeValue(CNAParameter* pclParameter, CAny* pValue, wchar_
                                     TQTYPE_DSTRW, kFile, kPointLikeText, m_pclConnection, nullptr, nullptr);
         return 0;
     }
+    // The whole value, NUL characters included: cut, the pattern would
+    // match other rows.
+    clText.pclGetTraitement()->nGetUtilDataSize(&nSize);
+    const size_t nLength = psz != nullptr ? nSize / sizeof(wchar_t) : 0;
     // The host's pattern is taken as the host wrote it: only its own escape
     // character, when the driver names another, is rewritten.
     const wchar_t cHost = pclParameter->cGetEscape() != 0 ? pclParameter->cGetEscape() : L'\\';
     std::wstring s;
-    for (size_t i = 0; psz != nullptr && psz[i] != 0; i++) {
+    for (size_t i = 0; i < nLength; i++) {
         wchar_t c = psz[i];
         if (cHost != cEscape && (c == cHost || c == cEscape)) {
             // An escaped character (a last lone escape stands for itself),
             // and the driver's escape character, as plain characters.
-            if (c == cHost && psz[i + 1] != 0)
+            if (c == cHost && i + 1 < nLength)
                 c = psz[++i];
             if (c == L'%' || c == L'_' || c == cEscape)
                 s += cEscape;
@@ -972,7 +981,7 @@ int CNACommand::_bHostLikeValue(CNAParameter* pclParameter, CAny* pValue, wchar_
         s += c;
     }
     pValue->__SetType(TQTYPE_DSTRW, 0);
-    pValue->pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
+    pValue->pclGetTraitement()->SetValue(s.data(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
     pValue->SetFlags(0);
     return 1;
 }
@@ -1052,9 +1061,11 @@ int CNACommand::vbAddEscapedLikeValue(CNAParameter* pclParameter, const CAny* pV
     if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, pValue, eItemType, eItemType))
         return 0;
     std::wstring strLiteral(clLiteral.pszGetW());
-    if (m_pclConnection->eGetDataSource() == 3 && !pValue->bIsNull() &&
-        !_bChangeEscapement(_cLikeEscape(pclParameter, pnPos), &strLiteral))
-        return 0;
+    if (m_pclConnection->eGetDataSource() == 3 && !pValue->bIsNull()) {
+        _ChangeEscapement(_cLikeEscape(pclParameter, pnPos), &strLiteral);
+        if (strLiteral.empty())
+            return 0;
+    }
     if (m_pclConnection->eGetDataSource() == 2) {
         std::wstring s;
         for (wchar_t c : strLiteral)
@@ -1079,10 +1090,12 @@ wchar_t CNACommand::_cLikeEscape(CNAParameter* pclParameter, const unsigned int*
 {
     const wchar_t c = pclParameter != nullptr && pclParameter->cGetEscape() != 0 ? pclParameter->cGetEscape() : L'\\';
     const int eKind = m_pclConnection != nullptr ? m_pclConnection->eGetDataSource() : 0;
-    // MySQL always gets its clause from the driver, the host's included.
     const std::wstring strSQL(m_clSQL.pszGetW());
-    if (eKind != CNAConnectionDescription::DS_MYSQL &&
-        _bHostEscapeAt(strSQL, pnPos != nullptr ? *pnPos : strSQL.size()))
+    const unsigned int nPos = pnPos != nullptr ? *pnPos : static_cast<unsigned int>(strSQL.size());
+    // A clause the text keeps names the parameter's own character; MySQL
+    // gets its clause from the driver in place of one it can replace.
+    if (_bEscapeWordAt(strSQL, nPos) &&
+        (eKind != CNAConnectionDescription::DS_MYSQL || s_nGetEscapeClauseEnd(strSQL.c_str(), nPos) < 0))
         return c;
     // A quote, or a backslash where it escapes, would end or bend the
     // literal of the ESCAPE clause: another character takes its place.
@@ -1091,17 +1104,43 @@ wchar_t CNACommand::_cLikeEscape(CNAParameter* pclParameter, const unsigned int*
     return c;
 }
 
-int CNACommand::_bChangeEscapement(wchar_t cEscape, std::wstring* pstrLiteral)
+int CNACommand::s_nGetEscapeClauseEnd(const wchar_t* pszText, unsigned int nPos)
+{
+    const std::wstring s(Text(pszText));
+    size_t i = nPos;
+    while (i < s.size() && _bBlank(s[i]))
+        i++;
+    if (!_bEscapeWordAt(s, i))
+        return -1;
+    i += 6;
+    while (i < s.size() && _bBlank(s[i]))
+        i++;
+    if (i >= s.size() || s[i] != L'\'')
+        return -1;
+    // 'c', or '''' for a quote; a quote right after is a longer literal.
+    size_t k = 0;
+    if (s.compare(i + 1, 3, L"'''") == 0)
+        k = i + 4;
+    else if (i + 2 < s.size() && s[i + 1] != L'\'' && s[i + 2] == L'\'')
+        k = i + 3;
+    else
+        return -1;
+    if (k < s.size() && s[k] == L'\'')
+        return -1;
+    return static_cast<int>(k);
+}
+
+void CNACommand::_ChangeEscapement(wchar_t cEscape, std::wstring* pstrLiteral)
 {
     wchar_t* psz = pszChangeEscape(pstrLiteral->c_str(), L"%", L"[", L"]", L"_", L"[", L"]", cEscape);
     if (psz == nullptr) {
         if (m_pclError != nullptr)
             m_pclError->AddError(NA_ERRORTYPE_GENERAL, ZTERR_NO_MEMORY, kFile, kPointNoMemory, m_pclConnection);
-        return 0;
+        pstrLiteral->clear();
+        return;
     }
     pstrLiteral->assign(psz);
     free(psz);
-    return 1;
 }
 
 void CNACommand::vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_t* pszLiteral, unsigned int* pnPos)
@@ -1109,21 +1148,15 @@ void CNACommand::vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_
     const int eKind = m_pclConnection != nullptr ? m_pclConnection->eGetDataSource() : 0;
     const bool bMySQL = eKind == CNAConnectionDescription::DS_MYSQL;
     const std::wstring strSQL(m_clSQL.pszGetW());
-    size_t i = pnPos != nullptr ? *pnPos : strSQL.size();
-    while (i < strSQL.size() && _bBlank(strSQL[i]))
-        i++;
-    const bool bHostEscape = _bHostEscapeAt(strSQL, i);
+    const unsigned int nPos = pnPos != nullptr ? *pnPos : static_cast<unsigned int>(strSQL.size());
+    const bool bWord = _bEscapeWordAt(strSQL, nPos);
+    const int nEnd = s_nGetEscapeClauseEnd(strSQL.c_str(), nPos);
     const wchar_t cEscape = _cLikeEscape(pclParameter, pnPos);
-    if (bHostEscape && pnPos != nullptr && (eKind == 3 || bMySQL)) {
-        // Past the host's clause: its literal, one character or a doubled
-        // quote, between quotes.
-        const size_t nQuote = strSQL.find(L'\'', i + 6);
-        if (nQuote != std::wstring::npos) {
-            const bool bQuote = strSQL.compare(nQuote + 1, 3, std::wstring(3, L'\'')) == 0;
-            *pnPos = static_cast<unsigned int>(std::min(nQuote + (bQuote ? 4 : 3), strSQL.size()));
-        }
-    }
-    if (eKind == 3 || (bHostEscape && !bMySQL))
+    // Only a clause of one literal character is replaced: past anything
+    // else a later value could stand outside its literal.
+    if (nEnd >= 0 && pnPos != nullptr && (eKind == 3 || bMySQL))
+        *pnPos = static_cast<unsigned int>(nEnd);
+    if (eKind == 3 || (bWord && !(bMySQL && nEnd >= 0)))
         return;
     // Under NO_BACKSLASH_ESCAPES the server's LIKE has no escape character
     // of its own: the one used is always named.

@@ -328,6 +328,9 @@ public:
     // place, as the parameter pass writes a lone value.
     int _bDoExpressionParameter(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piNode,
                                 unsigned int* pnPos);
+    // The host's ESCAPE clause at *pnPos, after a LIKE pattern that no LIKE
+    // parameter writes: the node's character as a literal of the session.
+    int _bDoExpressionEscape(const wchar_t* pszText, IExpOpExpression* piLike, unsigned int* pnPos);
     // A date column compared with an empty date: the NULL test (or the
     // constant) in its place. nStart and nHostStart: the text's length and
     // the copy position before the column was written.
@@ -409,17 +412,23 @@ protected:
     // Appends text to the formatted SQL under the space rule.
     void _AddFormated(const wchar_t* pszText, int nLength);
     // The LIKE escape character of a parameter written at *pnPos of the
-    // text: its own (backslash without one), unless no host ESCAPE clause
-    // follows and it would be a quote or a string escape of the dialect.
+    // text: its own (backslash without one), unless no ESCAPE clause that
+    // the driver keeps follows and it would be a quote or a string escape
+    // of the dialect.
     wchar_t _cLikeEscape(CNAParameter* pclParameter, const unsigned int* pnPos);
+    // Where the ESCAPE clause at nPos of a text ends (blanks first): exactly
+    // the word ESCAPE and a literal of one character ('''' for a quote); -1
+    // when the text there is anything else.
+    static int s_nGetEscapeClauseEnd(const wchar_t* pszText, unsigned int nPos);
     // A named user parameter's value taken again, when the query has bind
     // values; 0 on failure.
     int _bRefreshUser(CNAParameter* pclParameter);
     // The host's own pattern in the escape character the driver writes.
     int _bHostLikeValue(CNAParameter* pclParameter, CAny* pValue, wchar_t cEscape);
     // Kind 3 reads no ESCAPE clause: the escaped wildcards of a literal
-    // become the forms it reads as plain characters.
-    int _bChangeEscapement(wchar_t cEscape, std::wstring* pstrLiteral);
+    // become the forms it reads as plain characters. Out of memory, the
+    // error says so and the literal is left empty.
+    void _ChangeEscapement(wchar_t cEscape, std::wstring* pstrLiteral);
     void _RemplaceTopParLimit();
     void _RemplaceLimitParTop();
     CTStringConcatAW* _pclNewText();

@@ -570,6 +570,33 @@ int CNACommand::_bDoExpressionLiteral(CSQLParserInfo* pclInfo, const wchar_t* ps
     return 1;
 }
 
+int CNACommand::_bDoExpressionEscape(const wchar_t* pszText, IExpOpExpression* piLike, unsigned int* pnPos)
+{
+    // A LIKE parameter just written replaces the clause when it writes its
+    // value.
+    const int n = m_tabParameter.nGetNbElement();
+    if (n > 0 && (m_tabParameter[n - 1]->nGetFlags() & PF_LIKE_PATTERN) != 0 &&
+        m_tabParameter[n - 1]->nGetPosition() == _nTextLength())
+        return 1;
+    // Past the pattern: written as the host wrote it, '\' would open a
+    // literal where backslashes escape; the node's own character goes in
+    // its place.
+    const int nEnd = s_nGetEscapeClauseEnd(pszText, *pnPos);
+    if (nEnd < 0 || m_pclConnection == nullptr)
+        return 1;
+    const wchar_t c = piLike->cGetEscape();
+    CAny clValue;
+    clValue.__SetType(TQTYPE_DSTRW, 0);
+    clValue.pclGetTraitement()->SetValue(&c, static_cast<unsigned int>(sizeof(c)));
+    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
+    if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, &clValue, NA_IT_EMPTY, NA_IT_EMPTY))
+        return 0;
+    m_clSQL.Add(L" ESCAPE ", -1, 0);
+    m_clSQL.Add(clLiteral.pszGetW(), -1, 0);
+    *pnPos = static_cast<unsigned int>(nEnd);
+    return 1;
+}
+
 int CNACommand::_bExpressionDateEmpty(unsigned int* pnPos, IExpOpExpression* piNode, const wchar_t* pszText,
                                       unsigned int nStart, unsigned int nHostStart, INAItemDescription* piItem)
 {
@@ -974,6 +1001,8 @@ int CNACommand::_bExpressionToSQL(CSQLParserInfo* pclInfo, CSQLParserInfo* pclIn
                         pclInfo, pclInfo2, pszText, piNode, stOperands.tab[i], eKind, pnPos, ppiItem,
                         static_cast<eNA_ITEMTYPE>(_eTypeParameter(eKind, piNode, n, eType, ppiItem)), n);
                 }
+                if (bResult && e == KIND_LIKE && piNode->cGetEscape() != 0)
+                    bResult = _bDoExpressionEscape(pszText, piNode, pnPos);
             }
         }
         _eTypeRetour(eKind, piNode, eType, ppiItem);

@@ -211,6 +211,64 @@ TEST_F(NACommandRewrite, ParametersInAndOutOfTrees)
     }
 }
 
+// The host's ESCAPE clause after a pattern no LIKE parameter writes is
+// written again by the driver (its blanks are the driver's); after a
+// pattern parameter, the parameter's own writer takes its place.
+TEST_F(NACommandRewrite, EscapeClauseAfterAnyPattern)
+{
+    SetA(m_clValues.Value(L"p"), "a!");
+    const SCase aCase[] = {
+        {L"SELECT name FROM t WHERE name LIKE UPPER(name)  ESCAPE  '!'",
+         L"SELECT `t`.`name` FROM `t` WHERE `t`.`name` LIKE UPPER(`t`.`name`) ESCAPE '!'"},
+        {L"SELECT name FROM t WHERE name LIKE ('a!%')  ESCAPE  '!' AND code = 1",
+         L"SELECT `t`.`name` FROM `t` WHERE `t`.`name` LIKE ('a!%' ) ESCAPE '!' AND `t`.`code` = 1"},
+        {L"SELECT name FROM t WHERE name LIKE CONCAT({p}, '%')\tESCAPE '!'",
+         L"SELECT `t`.`name` FROM `t` WHERE `t`.`name` LIKE CONCAT('a!' , '%' ) ESCAPE '!'"},
+        {L"SELECT name FROM t WHERE name LIKE 'a%' OR name NOT LIKE name  ESCAPE ''''",
+         L"SELECT `t`.`name` FROM `t` WHERE `t`.`name` LIKE 'a%' ESCAPE '!' OR `t`.`name` NOT LIKE `t`.`name` "
+         L"ESCAPE ''''"},
+        {L"SELECT name FROM t WHERE name LIKE 'a#%'  ESCAPE  '#'",
+         L"SELECT `t`.`name` FROM `t` WHERE `t`.`name` LIKE 'a#%' ESCAPE '#'"},
+        {L"SELECT name FROM t WHERE name LIKE {p}  ESCAPE  '!' OR code = 2",
+         L"SELECT `t`.`name` FROM `t` WHERE `t`.`name` LIKE 'a!' ESCAPE '!' OR `t`.`code` = 2"},
+        // A pattern refused stays refused.
+        {L"SELECT name FROM t WHERE name LIKE PHONETIC(name) ESCAPE '!'", L"<error 48>"},
+    };
+    for (const SCase& st : aCase)
+        EXPECT_EQ(Narrow(Rewrite(st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
+}
+
+// A number as the pattern is a plain literal (in the text of the column it
+// meets): the driver writes the clause after it.
+TEST_F(NACommandRewrite, EscapeClauseAfterANumberPattern)
+{
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t WHERE name LIKE 5  ESCAPE  '!'")),
+              "SELECT `t`.`name` FROM `t` WHERE `t`.`name` LIKE '5' ESCAPE '!'");
+}
+
+// An escape character the connection cannot write as a literal fails the
+// rewrite.
+TEST_F(NACommandRewrite, AnEscapeCharacterWithoutALiteralFails)
+{
+    class CNoText : public CMySQLKindConnection {
+    public:
+        int _bEscapeString(CNAError*, CTStringConcatAW*, unsigned short, unsigned char*, unsigned int) override
+        {
+            return 0;
+        }
+    };
+    CNoText* pCnx = new CNoText;
+    pCnx->AddRef();
+    {
+        CNACommand cmd(m_pError, pCnx);
+        EXPECT_EQ(cmd.bFormatCondition(Digest(L"SELECT name FROM t WHERE name LIKE name ESCAPE '!'"), nullptr, 1, 0),
+                  0);
+        CNACommand ok(m_pError, pCnx);
+        EXPECT_EQ(ok.bFormatCondition(Digest(L"SELECT name FROM t WHERE name LIKE name"), nullptr, 1, 0), 1);
+    }
+    pCnx->nRelease();
+}
+
 TEST_F(NACommandRewrite, RefusalsAndErrors)
 {
     SetInt(L"p", 2);

@@ -218,6 +218,25 @@ TEST(NASQLType, TypeFromFormatAtEveryBoundary)
     }
 }
 
+// Each width takes the smallest signed integer that holds its largest
+// number, 64 bits the unsigned 8-byte one; "bit" alone is one bit.
+TEST(NASQLType, BitWidthsTakeTheIntegerThatHoldsThem)
+{
+    struct { const wchar_t* pszText; eNA_ITEMTYPE eType; unsigned nSize; } const tab[] = {
+        {L"bit", NA_IT_I1, 1},      {L"bit(1)", NA_IT_I1, 1},   {L"BIT(7)", NA_IT_I1, 1},
+        {L"bit(8)", NA_IT_I2, 2},   {L"bit(15)", NA_IT_I2, 2},  {L"bit(16)", NA_IT_I4, 4},
+        {L"bit(31)", NA_IT_I4, 4},  {L"bit(32)", NA_IT_I8, 8},  {L"bit(63)", NA_IT_I8, 8},
+        {L"bit(64)", NA_IT_UI8, 8}, {L"bit(0)", NA_IT_UI8, 8},  {L"bit(65)", NA_IT_UI8, 8},
+    };
+    CKindConnection cnx;
+    for (const auto& st : tab) {
+        SCOPED_TRACE(st.pszText);
+        const STParsed r = Parse(cnx, st.pszText);
+        EXPECT_EQ(r.eType, st.eType);
+        EXPECT_EQ(r.nSize, st.nSize);
+    }
+}
+
 TEST(NASQLType, TypeMapDefaultsAndFormats)
 {
     struct { eNA_ITEMTYPE eType; unsigned nSize; int nInteger, nDecimal; const wchar_t* pszText; } const tab[] = {

@@ -127,13 +127,13 @@ TEST_F(BitColumn, SearchesAndFiltersOnABitKeyFindTheServerRows)
     ASSERT_NE(pi, nullptr);
     CAny v;
     Set(v, TQTYPE_I4, 128);
-    ASSERT_EQ(pi->bHRecherche(pc, L"b8", &v, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHRecherche(pc, L"b8", &v, 1, 1, kNoLock, nullptr, 1, 0), 1) << Error(pi, pc);
     EXPECT_EQ(Found(pi, pc, L"b8"), 1);
     EXPECT_EQ(Record(pi, pc, m_tabItems), ServerRows(m_strColumns, "WHERE b8 = 128 ORDER BY id").at(0));
 
     CAny vTop;
     Set(vTop, TQTYPE_UI8, 18446744073709551615ULL);
-    ASSERT_EQ(pi->bHRecherche(pc, L"b64", &vTop, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pc);
+    ASSERT_EQ(pi->bHRecherche(pc, L"b64", &vTop, 1, 1, kNoLock, nullptr, 1, 0), 1) << Error(pi, pc);
     EXPECT_EQ(Found(pi, pc, L"b64"), 1);
     EXPECT_EQ(Value(pi, pc, L"id"), First("SELECT id FROM f WHERE b64 = 18446744073709551615"));
 
@@ -171,7 +171,7 @@ TEST_F(BitColumn, WritesSendTheNumberBackAndFindTheRecordByIt)
 
         // Read back on the text, then changed and deleted by its values.
         const CHostText vText(L"\u00e9t\u00e9");
-        ASSERT_EQ(pi->bHRecherche(pc, L"n", &vText, 1, 0, kNoLock, nullptr, 1, 0), 1) << Error(pi, pc);
+        ASSERT_EQ(pi->bHRecherche(pc, L"n", &vText, 1, 1, kNoLock, nullptr, 1, 0), 1) << Error(pi, pc);
         ASSERT_EQ(Found(pi, pc, L"n"), 1);
         EXPECT_EQ(Record(pi, pc, {L"b64", L"b1"}), "18446744073709551615|1");
         CAny vZero;

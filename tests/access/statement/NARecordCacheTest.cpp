@@ -382,6 +382,85 @@ TEST_F(RecordCache, UpdatesInPlaceOrAfresh)
     EXPECT_EQ(Lookup(cache.p, {}, 3, RowId(0, 8)), -1);
 }
 
+// Each row keeps its read failure through appends, inserts before it,
+// placeholders, removals and rewrites, and gives it to every read; the
+// cache frees what it held.
+TEST_F(RecordCache, ReadFailuresFollowTheirRows)
+{
+    {
+        CCacheRef<> cache(1u);
+        std::vector<CValue*> tabRows;
+        std::vector<const CXError*> tabModel;
+        // Row n: image n, a failure of its own when asked.
+        const auto Row = [&](unsigned int n, bool bFailure) {
+            tabRows.push_back(new CValue(Image(n), 0));
+            if (bFailure)
+                tabRows.back()->get()->SetReadFailure(new CCountedFailure);
+            return tabRows.back()->get();
+        };
+        const auto Expect = [&](const char* pszStep) {
+            SCOPED_TRACE(pszStep);
+            ASSERT_EQ(cache->nGetCount(), static_cast<int>(tabModel.size()));
+            for (size_t i = 0; i < tabModel.size(); i++) {
+                // A value that held a failure of its own before the read.
+                CValue v(Image(0), 0);
+                v->SetReadFailure(new CCountedFailure);
+                const int bRead = cache->bGetAt(v.get(), static_cast<unsigned int>(i));
+                EXPECT_EQ(bRead != 0 ? v->pclGetReadFailureNoRef() : tabModel[i], tabModel[i]) << "row " << i;
+            }
+        };
+        const CNARecordValue* a = Row(1, true);
+        ASSERT_EQ(cache->nAjoute(a), 0);
+        ASSERT_EQ(cache->nAjoute(Row(2, false)), 1);
+        const CNARecordValue* c = Row(3, true);
+        ASSERT_EQ(cache->nAjoute(c), 2);
+        tabModel = {a->pclGetReadFailureNoRef(), nullptr, c->pclGetReadFailureNoRef()};
+        Expect("appended");
+
+        const CNARecordValue* d = Row(4, true);
+        ASSERT_EQ(cache->Insere(d, 1), 1);
+        tabModel.insert(tabModel.begin() + 1, d->pclGetReadFailureNoRef());
+        ASSERT_EQ(cache->Insere(Row(5, false), 0), 0);
+        tabModel.insert(tabModel.begin(), nullptr);
+        Expect("inserted");
+
+        // Placeholders up to row 8, which holds a failure; a placeholder
+        // put before a failure moves it up.
+        const CNARecordValue* f = Row(6, true);
+        ASSERT_EQ(cache->Insere(f, 8), 8);
+        tabModel.resize(8, nullptr);
+        tabModel.push_back(f->pclGetReadFailureNoRef());
+        ASSERT_EQ(cache->Insere(nullptr, 2), 2);
+        tabModel.insert(tabModel.begin() + 2, nullptr);
+        Expect("placeholders");
+
+        cache->Supprime(3);
+        tabModel.erase(tabModel.begin() + 3);
+        Expect("removed");
+
+        const CNARecordValue* x = Row(7, true);
+        ASSERT_EQ(cache->Update(0, x), 1);
+        tabModel[0] = x->pclGetReadFailureNoRef();
+        ASSERT_EQ(cache->Update(1, Row(8, false)), 1);
+        tabModel[1] = nullptr;
+        ASSERT_EQ(cache->Update(8, nullptr), 1);
+        tabModel[8] = nullptr;
+        const CNARecordValue* y = Row(9, true);
+        ASSERT_EQ(cache->Update(5, y), 1);
+        tabModel[5] = y->pclGetReadFailureNoRef();
+        Expect("rewritten");
+
+        cache->SupprimeTout();
+        tabModel.clear();
+        ASSERT_EQ(cache->nAjoute(Row(10, false)), 0);
+        tabModel.push_back(nullptr);
+        Expect("emptied");
+        for (CValue* p : tabRows)
+            delete p;
+    }
+    EXPECT_EQ(CCountedFailure::s_nLive, 0);
+}
+
 TEST_F(RecordCache, PositionSlotsAreReusedOnlyOnceReleased)
 {
     CCacheRef<CNARecordCachePosition> cache;

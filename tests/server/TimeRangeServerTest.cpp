@@ -125,6 +125,27 @@ TEST_F(TimeRange, SearchesAndFiltersGoOnPastARefusedRow)
     }
 }
 
+// A skip, a read of the current record, a return to a saved position and
+// a move by place each fail when they land on a refused record, and the
+// browse goes on from it.
+TEST_F(TimeRange, EveryWayOntoARefusedRecordFailsAndTheBrowseGoesOn)
+{
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"tm", pc);
+    ASSERT_NE(pi, nullptr);
+    const Rows tab = Server("ORDER BY id");
+    EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", FIRST)), tab.at(0));
+    EXPECT_EQ(Seen(pi, pc, pi->bSkipRecord(pc, L"id", NEXT, 1, 1, kNoLock, nullptr, 0)), tab.at(1));
+    EXPECT_EQ(Seen(pi, pc, pi->bHLit(pc, 0, kNoLock, nullptr)), tab.at(1));
+    const int nPosition = Save(pi, pc, L"id");
+    EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", NEXT)), tab.at(2));
+    wchar_t szItem[255] = L"";
+    EXPECT_EQ(Seen(pi, pc, pi->bHRetourPosition(pc, nPosition, szItem, 1, 0)), tab.at(1));
+    EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", NEXT)), tab.at(2));
+    EXPECT_EQ(Seen(pi, pc, pi->bHPositionne(pc, L"id", 1000, kPrecision, 0)), tab.back());
+    EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", PREVIOUS)), tab.at(tab.size() - 2));
+}
+
 // The record of a refused read is the row's: its other items are there,
 // and a modify of one of them leaves the server's time as it was.
 TEST_F(TimeRange, ARefusedRecordCanBeChangedWithoutItsTime)

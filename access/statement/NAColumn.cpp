@@ -891,9 +891,8 @@ int CNASQLColumn::bSetValueFromDB(CNAStatement* pclStatement, int nIndex)
         m_pclValue->InitTypeVariantAny(eGetTQType(), 0);
         m_pclValue->SetItemDesc(m_piItem, m_pclImportedItem);
     }
-    const bool bNoErrorBefore = m_pclError != nullptr && m_pclError->eGetErrorType() == NA_ERRORTYPE_NONE;
     int bResult = pclStatement->bGetSQLColumnValue(m_pclValue, static_cast<unsigned int>(nGetPhysicalIndice()));
-    if (!bResult && !bMemo && bNoErrorBefore)
+    if (!bResult && !bMemo)
         bResult = _bKeepRefusedValue(pclStatement);
     if (!bResult && bMemo) {
         m_pclValue->SetNull();
@@ -908,7 +907,7 @@ int CNASQLColumn::bSetValueFromDB(CNAStatement* pclStatement, int nIndex)
 int CNASQLColumn::_bKeepRefusedValue(CNAStatement* pclStatement)
 {
     CNARecordValue* pclRow = m_pclRecord != nullptr ? m_pclRecord->pclGetCurrentRecordValueNoRef() : nullptr;
-    if (pclRow == nullptr || m_pclError->nGetUserErrorCode() != ZTERR_CONVERSION)
+    if (pclRow == nullptr || m_pclError == nullptr || m_pclError->nGetUserErrorCode() != ZTERR_CONVERSION)
         return 0;
     CXError* pclFailure = new (std::nothrow) CXError(*m_pclError->pclGetXError());
     if (pclFailure == nullptr)

@@ -323,6 +323,7 @@ void CNARecordCache::SetGrowStep(int nStep, int nMax)
 {
     if (nStep != 0) {
         m_tabMemo.SetPasAgrandissement(nStep);
+        m_tabReadFailure.SetPasAgrandissement(nStep);
         m_tabImage.SetGrowStep(static_cast<unsigned int>(nStep), 0);
         m_tabId.SetGrowStep(static_cast<unsigned int>(nStep), 0);
     }
@@ -531,6 +532,8 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
             if (pclPrototype == nullptr)
                 break;
             pclPrototype->AddRef();
+            // A shape to read rows into, not a row.
+            pclPrototype->SetReadFailure(nullptr);
         }
         if (!_bPrepareMemo(pclRow, &st.pclMemo))
             break;
@@ -661,7 +664,6 @@ int CNARecordCache::Update(unsigned int nRow, const CNARecordValue* pclRow)
         // The index keeps the former identity of the row.
         m_tabImage.SetEntry(i, m_tabImage.s_stNoBytes);
         m_tabId.SetEntry(i, m_tabId.s_stNoBytes);
-        _StoreReadFailure(i, nullptr, false);
         SetRecordState(i, NA_RECORDSTATE_DELETED);
         return 1;
     }

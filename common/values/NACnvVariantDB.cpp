@@ -618,7 +618,7 @@ int CNAConvertVariant::_bSetValueDB_AndConvertToDate(const char* pszText, unsign
     case 12:
         // Not a time of two-digit hours (a sign, a third hour digit): no
         // layout rather than fields read from the wrong places.
-        if (at(2) == ':' && at(5) == ':')
+        if (at(2) == ':')
             bResult = _bSetValueDB_HH_MM_SS_MMM(pszText, nLength);
         break;
     case 13:

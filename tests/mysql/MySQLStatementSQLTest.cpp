@@ -165,6 +165,9 @@ TEST_F(MySQLStatementSQLFake, BlobRulesByTheCellsItemTypes)
         // A BIT value is the number its bytes hold, most significant first.
         {MYSQL_TYPE_BIT, 63, &strBit, NA_IT_EMPTY, NA_IT_EMPTY, L"2049"},
         {MYSQL_TYPE_BIT, 63, &strBit, NA_IT_EMPTY, NA_IT_I2, L"2049"},
+        // A binary item on the server side keeps the bytes; the host's item decides first.
+        {MYSQL_TYPE_BIT, 63, &strUTF8, NA_IT_EMPTY, NA_IT_BINAIRE, L"caf\u00C3\u00A9"},
+        {MYSQL_TYPE_BIT, 63, &strBit, NA_IT_I2, NA_IT_BINAIRE, L"2049"},
         // More bytes than a 64-bit number holds stay bytes.
         {MYSQL_TYPE_BIT, 63, &strUTF8Long, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00C3\u00A9caf\u00C3\u00A9"},
         {MYSQL_TYPE_VAR_STRING, 33, &strUTF8, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00E9"},
@@ -182,6 +185,8 @@ TEST_F(MySQLStatementSQLFake, BlobRulesByTheCellsItemTypes)
         ASSERT_EQ(m_pStmt->bGetValue(&cl, 0, 0), 1) << t.nType << "/" << t.eAnalyse << "/" << t.eDatabase;
         CAny v;
         ASSERT_TRUE(cl.bGetValue(&v));
+        // An item of the host's types the value as its own: its text.
+        ASSERT_LE(v.__nCastTo(TQTYPE_DSTRW, nullptr, 0), 99);
         EXPECT_EQ(TextW(v), t.pszExpected) << t.nType << "/" << t.eAnalyse << "/" << t.eDatabase;
         cl.SetItemDesc(nullptr, nullptr);
     }

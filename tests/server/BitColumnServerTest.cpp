@@ -25,8 +25,10 @@ protected:
         : TableObjectServer(
               "zt55bit",
               {"CREATE TABLE f (id INT PRIMARY KEY, b1 BIT(1), b7 BIT(7), b8 BIT(8), b12 BIT(12), b33 BIT(33), "
-               "b64 BIT(64), d BIT(4) DEFAULT b'101', KEY(b8), KEY(b64))",
-               "INSERT INTO f VALUES (1, 1, 127, 255, 4095, 8589934591, 18446744073709551615, 0), "
+               "b64 BIT(64), d BIT(4) DEFAULT b'101', d1 BIT(1) DEFAULT 1, "
+               "d64 BIT(64) DEFAULT 18446744073709551615, tx VARCHAR(8) DEFAULT 'b''101''', KEY(b8), KEY(b64))",
+               "INSERT INTO f (id, b1, b7, b8, b12, b33, b64, d) VALUES "
+               "(1, 1, 127, 255, 4095, 8589934591, 18446744073709551615, 0), "
                // No 0 in b64: a whole-table cache keys NULL as 0 in an unsigned item.
                "(2, 0, 0, 0, 0, 0, 1, 1), (3, NULL, NULL, NULL, NULL, NULL, NULL, NULL), "
                "(4, 1, 64, 128, 2049, 4294967296, 9223372036854775808, 15), "
@@ -103,18 +105,25 @@ TEST_F(BitColumn, EveryWidthReadsAsTheNumberItsBitsHold)
     }
 }
 
-// The default the server shows as b'101' is the item's default number.
+// A default the server shows as b'101' is the item's default number, at
+// one bit and at 64; a text default written so stays a text.
 TEST_F(BitColumn, ABitDefaultIsTheNumberItHolds)
 {
     CHostContext* pc = Context(1);
     INATable* pi = Open(L"f", pc);
     ASSERT_NE(pi, nullptr);
-    INAItemDescription* piItem = Description(pi)->piNAGetItem(L"d");
-    ASSERT_NE(piItem, nullptr);
-    CAny v;
-    piItem->pclGetDefaultValue(0)->pclGetTraitement()->Duplique(&v);
-    piItem->nExternalRelease();
-    EXPECT_EQ(ValueText(v), First("SELECT b'101'+0"));
+    for (const char* pszItem : {"d", "d1", "d64", "tx"}) {
+        SCOPED_TRACE(pszItem);
+        INAItemDescription* piItem = Description(pi)->piNAGetItem(Wide(pszItem).c_str());
+        ASSERT_NE(piItem, nullptr);
+        CAny v;
+        piItem->pclGetDefaultValue(0)->pclGetTraitement()->Duplique(&v);
+        piItem->nExternalRelease();
+        // A text that reads like a bit literal stays the text.
+        const std::string strItem(pszItem);
+        const std::string strDefault = strItem == "tx" ? "DEFAULT(tx)" : "DEFAULT(" + strItem + ")+0";
+        EXPECT_EQ(ValueText(v), First("SELECT " + strDefault + " FROM f LIMIT 1"));
+    }
 }
 
 // A search on a BIT key lands on the server's first row of that value, a

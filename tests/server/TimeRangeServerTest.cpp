@@ -22,11 +22,14 @@ constexpr unsigned int kCache = CNADataAccess::WPF_TABLE_CACHE;
 class TimeRange : public TableObjectServer {
 protected:
     TimeRange()
-        : TableObjectServer("zt55tm", {"CREATE TABLE tm (id INT PRIMARY KEY, t TIME, name VARCHAR(20), KEY(name), "
-                                       "KEY(t)) CHARACTER SET utf8mb4",
-                                       "INSERT INTO tm VALUES (1, '10:00:00', 'a'), (2, '-00:00:01', 'b\xC3\xA9'), "
+        : TableObjectServer("zt55tm", {"CREATE TABLE tm (id INT PRIMARY KEY, t TIME, name VARCHAR(20), t2 TIME, "
+                                       "KEY(name), KEY(t)) CHARACTER SET utf8mb4",
+                                       "INSERT INTO tm (id, t, name) VALUES (1, '10:00:00', 'a'), "
+                                       "(2, '-00:00:01', 'b\xC3\xA9'), "
                                        "(3, '23:59:59', 'c'), (4, '838:59:59', 'd'), (5, '00:00:00', 'e'), "
-                                       "(6, '-838:59:59', 'f'), (7, '99:59:59', 'g'), (8, '100:00:00', 'h')"})
+                                       "(6, '-838:59:59', 'f'), (7, '99:59:59', 'g'), (8, '100:00:00', 'h')",
+                                       // Two refused items: the first names the read's failure.
+                                       "UPDATE tm SET t2 = '-01:00:00' WHERE id = 6"})
     {
     }
     // The server's view of one row as a read gives it: its id and the time
@@ -147,7 +150,8 @@ TEST_F(TimeRange, EveryWayOntoARefusedRecordFailsAndTheBrowseGoesOn)
 }
 
 // The record of a refused read is the row's: its other items are there,
-// and a modify of one of them leaves the server's time as it was.
+// the refused ones NULL, and a modify of one of the others leaves the
+// server's times as they were.
 TEST_F(TimeRange, ARefusedRecordCanBeChangedWithoutItsTime)
 {
     CHostContext* pc = Context(1);
@@ -157,10 +161,12 @@ TEST_F(TimeRange, ARefusedRecordCanBeChangedWithoutItsTime)
     Set(vId, TQTYPE_I4, 6);
     EXPECT_EQ(pi->bHRecherche(pc, L"id", &vId, 1, 1, kNoLock, nullptr, 1, 0), 0);
     EXPECT_EQ(Value(pi, pc, L"name"), First("SELECT name FROM tm WHERE id = 6"));
-    const std::string strTime = First("SELECT t FROM tm WHERE id = 6");
+    EXPECT_EQ(Value(pi, pc, L"t"), "NULL");
+    EXPECT_EQ(Value(pi, pc, L"t2"), "NULL");
+    const std::string strTime = First("SELECT CONCAT(t, '|', t2) FROM tm WHERE id = 6");
     SetItem(pi, pc, L"name", L"changed");
     ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
-    EXPECT_EQ(First("SELECT CONCAT(name, '|', t) FROM tm WHERE id = 6"), "changed|" + strTime);
+    EXPECT_EQ(First("SELECT CONCAT(name, '|', t, '|', t2) FROM tm WHERE id = 6"), "changed|" + strTime);
     EXPECT_EQ(First("SELECT COUNT(*) FROM tm WHERE name = 'changed'"), "1");
 }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -56,6 +57,7 @@ struct CRead {
     ByteVector image;
     std::vector<ByteVector> memos;
     ByteVector rowId;
+    const CXError* pFailure;
 };
 
 CRead Read(CNARecordCache* pCache, unsigned int i, unsigned int nSize, int nKind)
@@ -65,6 +67,7 @@ CRead Read(CNARecordCache* pCache, unsigned int i, unsigned int nSize, int nKind
     r.bRead = pCache->bGetAt(v.get(), i) != 0;
     r.image = v.Image();
     r.memos = v.Memos();
+    r.pFailure = v->pclGetReadFailureNoRef();
     if (nKind == CNARecordId::RECORDID_ROWID)
         r.rowId = CellBytes(static_cast<CNARecordId_RowId*>(v->pclGetRecordIdNoRef())->pclGetValueNoRef());
     return r;
@@ -387,13 +390,15 @@ TEST_F(RecordCache, UpdatesInPlaceOrAfresh)
 // cache frees what it held.
 TEST_F(RecordCache, ReadFailuresFollowTheirRows)
 {
+    // A placeholder in the model: no row to read.
+    const CXError* const pPlaceholder = reinterpret_cast<const CXError*>(1);
     {
         CCacheRef<> cache(1u);
-        std::vector<CValue*> tabRows;
+        std::vector<std::unique_ptr<CValue>> tabRows;
         std::vector<const CXError*> tabModel;
-        // Row n: image n, a failure of its own when asked.
+        // Row n: image and identity n, a failure of its own when asked.
         const auto Row = [&](unsigned int n, bool bFailure) {
-            tabRows.push_back(new CValue(Image(n), 0));
+            tabRows.push_back(std::make_unique<CValue>(Image(n), 3, RowId(n)));
             if (bFailure)
                 tabRows.back()->get()->SetReadFailure(new CCountedFailure);
             return tabRows.back()->get();
@@ -402,11 +407,13 @@ TEST_F(RecordCache, ReadFailuresFollowTheirRows)
             SCOPED_TRACE(pszStep);
             ASSERT_EQ(cache->nGetCount(), static_cast<int>(tabModel.size()));
             for (size_t i = 0; i < tabModel.size(); i++) {
+                if (tabModel[i] == pPlaceholder)
+                    continue;
                 // A value that held a failure of its own before the read.
-                CValue v(Image(0), 0);
+                CValue v(Image(0), 3, RowId(0));
                 v->SetReadFailure(new CCountedFailure);
-                const int bRead = cache->bGetAt(v.get(), static_cast<unsigned int>(i));
-                EXPECT_EQ(bRead != 0 ? v->pclGetReadFailureNoRef() : tabModel[i], tabModel[i]) << "row " << i;
+                ASSERT_EQ(cache->bGetAt(v.get(), static_cast<unsigned int>(i)), 1) << "row " << i;
+                EXPECT_EQ(v->pclGetReadFailureNoRef(), tabModel[i]) << "row " << i;
             }
         };
         const CNARecordValue* a = Row(1, true);
@@ -425,13 +432,13 @@ TEST_F(RecordCache, ReadFailuresFollowTheirRows)
         Expect("inserted");
 
         // Placeholders up to row 8, which holds a failure; a placeholder
-        // put before a failure moves it up.
+        // put before failures moves them up.
         const CNARecordValue* f = Row(6, true);
         ASSERT_EQ(cache->Insere(f, 8), 8);
-        tabModel.resize(8, nullptr);
+        tabModel.resize(8, pPlaceholder);
         tabModel.push_back(f->pclGetReadFailureNoRef());
         ASSERT_EQ(cache->Insere(nullptr, 2), 2);
-        tabModel.insert(tabModel.begin() + 2, nullptr);
+        tabModel.insert(tabModel.begin() + 2, pPlaceholder);
         Expect("placeholders");
 
         cache->Supprime(3);
@@ -443,20 +450,26 @@ TEST_F(RecordCache, ReadFailuresFollowTheirRows)
         tabModel[0] = x->pclGetReadFailureNoRef();
         ASSERT_EQ(cache->Update(1, Row(8, false)), 1);
         tabModel[1] = nullptr;
-        ASSERT_EQ(cache->Update(8, nullptr), 1);
-        tabModel[8] = nullptr;
         const CNARecordValue* y = Row(9, true);
         ASSERT_EQ(cache->Update(5, y), 1);
         tabModel[5] = y->pclGetReadFailureNoRef();
         Expect("rewritten");
+        // A row deleted and written again has no failure left.
+        ASSERT_EQ(cache->Update(8, nullptr), 1);
+        ASSERT_EQ(cache->Update(8, Row(10, false)), 1);
+        tabModel[8] = nullptr;
+        Expect("deleted and written again");
 
+        // Only the cache holds failures now; emptied, it holds none.
+        tabRows.clear();
+        EXPECT_GT(CCountedFailure::s_nLive, 0) << "the cache let go of what it holds";
         cache->SupprimeTout();
+        EXPECT_EQ(CCountedFailure::s_nLive, 0);
         tabModel.clear();
-        ASSERT_EQ(cache->nAjoute(Row(10, false)), 0);
-        tabModel.push_back(nullptr);
+        ASSERT_EQ(cache->nAjoute(Row(11, false)), 0);
+        ASSERT_EQ(cache->Insere(Row(12, false), 5), 5);
+        tabModel = {nullptr, pPlaceholder, pPlaceholder, pPlaceholder, pPlaceholder, nullptr};
         Expect("emptied");
-        for (CValue* p : tabRows)
-            delete p;
     }
     EXPECT_EQ(CCountedFailure::s_nLive, 0);
 }
@@ -588,6 +601,7 @@ TEST_F(RecordCache, FailedAllocationsLeaveTheCacheAsItWas)
                 for (const ByteVector& m : r.memos)
                     s.append(m.begin(), m.end()).append("|");
                 s.append(r.rowId.begin(), r.rowId.end());
+                s += r.pFailure != nullptr ? "|failure " + std::to_string(reinterpret_cast<uintptr_t>(r.pFailure)) : "";
                 v.push_back(s);
             }
             v.push_back(std::to_string(cache->nGetDeletedCount()) + "/" + std::to_string(cache->nGetIndexCount()) +
@@ -595,8 +609,12 @@ TEST_F(RecordCache, FailedAllocationsLeaveTheCacheAsItWas)
             return v;
         };
         unsigned int nSerial = 0;
+        // Every other row holds a read failure.
         const auto Row = [&](unsigned int n) {
-            return std::make_unique<CValue>(Image(n), nKind, RowId(n), std::vector<ByteVector>{{1, 2}, {}, {3}});
+            auto p = std::make_unique<CValue>(Image(n), nKind, RowId(n), std::vector<ByteVector>{{1, 2}, {}, {3}});
+            if (n % 2 == 1)
+                p->get()->SetReadFailure(new CCountedFailure);
+            return p;
         };
         for (int nStep = 0; nStep < 12; nStep++) {
             const int nOperation = nStep % 4;
@@ -629,6 +647,7 @@ TEST_F(RecordCache, FailedAllocationsLeaveTheCacheAsItWas)
                 EXPECT_TRUE(r.bRead) << "operation " << nOperation;
                 EXPECT_EQ(r.image, Image(1000 + nSerial - 1)) << "operation " << nOperation;
                 EXPECT_EQ(r.memos, (std::vector<ByteVector>{{1, 2}, {}, {3}})) << "operation " << nOperation;
+                EXPECT_EQ(r.pFailure, row->get()->pclGetReadFailureNoRef()) << "operation " << nOperation;
                 return true;
             });
         }

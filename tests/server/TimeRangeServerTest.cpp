@@ -105,9 +105,11 @@ TEST_F(TimeRange, EveryBrowseReadsTheGoodRowsAndRefusesEachOther)
     }
 }
 
-// A search that lands on a refused row fails and the browse goes on from
-// it; bounds filter the server's rows, refused ones failing in place.
-TEST_F(TimeRange, SearchesAndFiltersGoOnPastARefusedRow)
+// A search, a skip, a read of the current record, a return to a saved
+// position and a move by place each fail when they land on a refused
+// record, and the browse goes on from it; bounds filter the server's rows,
+// refused ones failing in place.
+TEST_F(TimeRange, EveryWayOntoARefusedRecordFailsAndTheBrowseGoesOn)
 {
     for (const bool bUTF8 : {true, false}) {
         SCOPED_TRACE(bUTF8 ? "UTF-8" : "1252");
@@ -115,10 +117,22 @@ TEST_F(TimeRange, SearchesAndFiltersGoOnPastARefusedRow)
         INATable* pi = Open(L"tm", pc, HostOfPage(bUTF8));
         ASSERT_NE(pi, nullptr);
         const CHostText vName(L"b\u00e9");
-        const int bRead = pi->bHRecherche(pc, L"name", &vName, 1, 1, kNoLock, nullptr, 1, 0);
-        EXPECT_EQ(Seen(pi, pc, bRead), Server("WHERE name = 'b\xC3\xA9'").at(0));
-        EXPECT_EQ(Seen(pi, pc, pi->bHLitxxx(pc, L"name", NEXT, 1, kNoLock, nullptr, 0)),
-                  Server("WHERE name > 'b\xC3\xA9' ORDER BY name LIMIT 1").at(0));
+        EXPECT_EQ(Seen(pi, pc, pi->bHRecherche(pc, L"name", &vName, 1, 1, kNoLock, nullptr, 1, 0)),
+                  Server("WHERE name = 'b\xC3\xA9'").at(0));
+        EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"name", NEXT)), Server("WHERE name > 'b\xC3\xA9' ORDER BY name").at(0));
+
+        const Rows tab = Server("ORDER BY id");
+        EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", FIRST)), tab.at(0));
+        EXPECT_EQ(Seen(pi, pc, pi->bSkipRecord(pc, L"id", NEXT, 1, 1, kNoLock, nullptr, 0)), tab.at(1));
+        EXPECT_EQ(Seen(pi, pc, pi->bHLit(pc, 0, kNoLock, nullptr)), tab.at(1));
+        const int nPosition = Save(pi, pc, L"id");
+        EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", NEXT)), tab.at(2));
+        wchar_t szItem[255] = L"";
+        EXPECT_EQ(Seen(pi, pc, pi->bHRetourPosition(pc, nPosition, szItem, 1, 0)), tab.at(1));
+        EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", NEXT)), tab.at(2));
+        EXPECT_EQ(Seen(pi, pc, pi->bHPositionne(pc, L"id", 1000, kPrecision, 0)), tab.back());
+        EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", PREVIOUS)), tab.at(tab.size() - 2));
+
         CAny vFirst, vLast;
         Set(vFirst, TQTYPE_I4, 2);
         Set(vLast, TQTYPE_I4, 7);
@@ -126,27 +140,6 @@ TEST_F(TimeRange, SearchesAndFiltersGoOnPastARefusedRow)
         EXPECT_EQ(Browse(pi, pc, L"id", 0, false), Server("WHERE id BETWEEN 2 AND 7 ORDER BY id"));
         EXPECT_EQ(Browse(pi, pc, L"id", 0, true), Server("WHERE id BETWEEN 2 AND 7 ORDER BY id DESC"));
     }
-}
-
-// A skip, a read of the current record, a return to a saved position and
-// a move by place each fail when they land on a refused record, and the
-// browse goes on from it.
-TEST_F(TimeRange, EveryWayOntoARefusedRecordFailsAndTheBrowseGoesOn)
-{
-    CHostContext* pc = Context(1);
-    INATable* pi = Open(L"tm", pc);
-    ASSERT_NE(pi, nullptr);
-    const Rows tab = Server("ORDER BY id");
-    EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", FIRST)), tab.at(0));
-    EXPECT_EQ(Seen(pi, pc, pi->bSkipRecord(pc, L"id", NEXT, 1, 1, kNoLock, nullptr, 0)), tab.at(1));
-    EXPECT_EQ(Seen(pi, pc, pi->bHLit(pc, 0, kNoLock, nullptr)), tab.at(1));
-    const int nPosition = Save(pi, pc, L"id");
-    EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", NEXT)), tab.at(2));
-    wchar_t szItem[255] = L"";
-    EXPECT_EQ(Seen(pi, pc, pi->bHRetourPosition(pc, nPosition, szItem, 1, 0)), tab.at(1));
-    EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", NEXT)), tab.at(2));
-    EXPECT_EQ(Seen(pi, pc, pi->bHPositionne(pc, L"id", 1000, kPrecision, 0)), tab.back());
-    EXPECT_EQ(Seen(pi, pc, Read(pi, pc, L"id", PREVIOUS)), tab.at(tab.size() - 2));
 }
 
 // The record of a refused read is the row's: its other items are there,

@@ -1021,8 +1021,8 @@ void CMySQLConnection::ConvertItemType(eNA_ITEMTYPE* peType, unsigned int* pnSiz
         nSize = 8;
         break;
     case 16:
-        eType = NA_IT_BINAIRE;
-        nSize = nLength >= 1 ? static_cast<unsigned int>(nLength) + 2 : 3;
+        // The number the bits hold, as the server's flag+0 gives it.
+        CNAItemDescription::s_GetTypeFromBits(nLength, &eType, &nSize);
         break;
     case 249:
     case 250:

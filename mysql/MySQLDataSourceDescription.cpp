@@ -136,6 +136,23 @@ bool bMariaDBVersion(const wchar_t* pszVersion, int* pnMajor, int* pnMinor, int*
     return true;
 }
 
+// A BIT column's default as the server shows it, b'101', becomes the number
+// it holds, as the column's values are read; any other text stays.
+void BitDefaultAsNumber(const CTString& csType, CTString* pcsDefault)
+{
+    const std::wstring s(pcsDefault->pszGet() != nullptr ? pcsDefault->pszGet() : L"");
+    if (!csType.bCommenceParI(L"bit") || s.size() < 4 || s.size() > 67 || (s[0] != L'b' && s[0] != L'B') ||
+        s[1] != L'\'' || s.back() != L'\'')
+        return;
+    unsigned long long ull = 0;
+    for (size_t i = 2; i + 1 < s.size(); i++) {
+        if (s[i] != L'0' && s[i] != L'1')
+            return;
+        ull = (ull << 1) | static_cast<unsigned long long>(s[i] - L'0');
+    }
+    pcsDefault->Set(std::to_wstring(ull).c_str());
+}
+
 // The next row; false at the end, and false with *pbFailed on a failed fetch.
 bool bNextRow(CNAStatementSQL* pclStatement, int* pbFailed)
 {
@@ -215,6 +232,8 @@ int CMySQLDataSourceDescription::_bInitItemFromQueryShowColumns(CNAStatementSQL*
                                           st.pcs == &csDefault ? &bNullDefault : nullptr))
                 return 0;
 
+        if (!bNullDefault)
+            BitDefaultAsNumber(csType, &csDefault);
         eNA_ITEMTYPE eType = NA_IT_EMPTY;
         unsigned int nSize = 0;
         unsigned int nPrecision = 0;

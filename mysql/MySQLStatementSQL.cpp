@@ -10,6 +10,7 @@
 #include "mysql/NAFunctionLoader.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -123,6 +124,33 @@ bool _bIsDateCell(CNAConvertVariant* pclCell)
 bool _bIsBinaryItem(eNA_ITEMTYPE e)
 {
     return e == NA_IT_BINAIRE || e == NA_IT_MEMOBINAIRE;
+}
+
+// A BIT value goes as its bytes only to a cell that reads bytes: a binary
+// item, or a binary value where no item says otherwise.
+bool _bReadsBitBytes(CNAConvertVariant* pclCell)
+{
+    const eNA_ITEMTYPE eAnalyse = pclCell->eNAGetItemTypeAnalyse();
+    if (eAnalyse != NA_IT_EMPTY)
+        return _bIsBinaryItem(eAnalyse);
+    const eNA_ITEMTYPE eDatabase = pclCell->eNAGetItemTypeDatabase();
+    if (eDatabase != NA_IT_EMPTY)
+        return _bIsBinaryItem(eDatabase);
+    return pclCell->pclGetValue()->nGetTypeCode() == TQTYPE_BIN;
+}
+
+// The decimal text of the unsigned number the bytes hold, most significant
+// first, as the server's flag+0 writes it; 0 when they are more than a
+// 64-bit number holds.
+unsigned int _nBitNumberText(const char* pValue, unsigned int nLength, char (&sz)[24])
+{
+    if (nLength > sizeof(unsigned long long))
+        return 0;
+    unsigned long long ull = 0;
+    for (unsigned int i = 0; i < nLength; i++)
+        ull = (ull << 8) | static_cast<unsigned char>(pValue[i]);
+    const int n = std::snprintf(sz, sizeof(sz), "%llu", ull);
+    return n > 0 ? static_cast<unsigned int>(n) : 0;
 }
 
 } // namespace
@@ -630,11 +658,18 @@ int CMySQLStatementSQL::bGetValue(CNAConvertVariant* pclCell, unsigned int nColu
             return pclCell->bSetValueDB(szDate, sizeof(szDate), nCodePage);
         }
         break;
+    case MYSQL_TYPE_BIT: {
+        char szNumber[24];
+        const unsigned int nNumber = _bReadsBitBytes(pclCell) ? 0 : _nBitNumberText(pValue, nLength, szNumber);
+        if (nNumber > 0)
+            return pclCell->bSetValueDB(szNumber, nNumber, nCodePage);
+        bBlob = true;
+        break;
+    }
     case MYSQL_TYPE_TINY_BLOB:
     case MYSQL_TYPE_MEDIUM_BLOB:
     case MYSQL_TYPE_LONG_BLOB:
     case MYSQL_TYPE_BLOB:
-    case MYSQL_TYPE_BIT:
         bBlob = true;
         break;
     case MYSQL_TYPE_VARCHAR:

@@ -946,6 +946,7 @@ enum eTYPEROW : int {
     TR_DECIMAL,  // precision and scale
     TR_CHAR,     // exactly the keyword: one character, else text n + 1
     TR_BINARY,   // n + 2
+    TR_BIT,      // the integer that holds n bits
 };
 
 struct STTypeRow {
@@ -1001,7 +1002,7 @@ const STTypeRow gs_tabTypeRow[] = {
     {L"BOOL", TR_FIXED, NA_IT_I1, NA_IT_I1, 1},
     {L"BOOLEAN", TR_FIXED, NA_IT_I1, NA_IT_I1, 1},
     {L"BLOB", TR_FIXED, NA_IT_MEMOBINAIRE, NA_IT_MEMOBINAIRE, 8},
-    {L"BIT", TR_FIXED, NA_IT_I1, NA_IT_I1, 1},
+    {L"BIT", TR_BIT, NA_IT_I1, NA_IT_I1, 1},
     {L"VARBINARY", TR_BINARY, NA_IT_BINAIRE, NA_IT_BINAIRE, 0},
     // Fixed-length bytes are bytes too, not text.
     {L"BINARY", TR_BINARY, NA_IT_BINAIRE, NA_IT_BINAIRE, 0},
@@ -1156,6 +1157,9 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError* pError, eNA_ITEMTYP
         case TR_BINARY:
             eType = NA_IT_BINAIRE;
             nSize = n + 2;
+            break;
+        case TR_BIT:
+            CNAItemDescription::s_GetTypeFromBits(static_cast<int>(n), &eType, &nSize);
             break;
         }
         if (bRefused) {

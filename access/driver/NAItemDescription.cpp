@@ -923,6 +923,28 @@ void CNAItemDescription::s_GetTypeFromFormat(int nIntegerPart, int nDecimalPart,
         *pnSize = nSize;
 }
 
+void CNAItemDescription::s_GetTypeFromBits(int nBits, eNA_ITEMTYPE* peType, unsigned int* pnSize)
+{
+    // Signed integers, whose keys put NULL before 0; 64 bits need the
+    // unsigned one.
+    struct STWidth {
+        int nBits;
+        eNA_ITEMTYPE eType;
+    };
+    static const STWidth s_tab[] = {{7, NA_IT_I1}, {15, NA_IT_I2}, {31, NA_IT_I4}, {63, NA_IT_I8}, {64, NA_IT_UI8}};
+    if (nBits < 1 || nBits > 64)
+        nBits = 64;
+    for (const STWidth& st : s_tab) {
+        if (nBits > st.nBits)
+            continue;
+        if (peType != nullptr)
+            *peType = st.eType;
+        if (pnSize != nullptr)
+            *pnSize = static_cast<unsigned int>((st.nBits + 1) / 8);
+        return;
+    }
+}
+
 unsigned int CNAItemDescription::s_nGetKXSize(eNA_ITEMTYPE eType, unsigned int nSize, int nDigits)
 {
     switch (eType) {

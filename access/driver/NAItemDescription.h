@@ -258,6 +258,10 @@ public:
     static int s_bGetDecimalInfo(unsigned short nType, int* pnDigits, int* pnDecimals);
     // The item type that holds numbers of that many integer and decimal digits.
     static void s_GetTypeFromFormat(int nIntegerPart, int nDecimalPart, eNA_ITEMTYPE* peType, unsigned int* pnSize);
+    // The smallest signed integer item type that holds every unsigned
+    // number of that many bits, the unsigned 8-byte one for 64 bits (any
+    // count outside 1 to 64 takes 64).
+    static void s_GetTypeFromBits(int nBits, eNA_ITEMTYPE* peType, unsigned int* pnSize);
     // Size of a value in the host engine's record.
     static unsigned int s_nGetKXSize(eNA_ITEMTYPE eType, unsigned int nSize, int nDigits);
     // Wide texts as 8-bit texts (half the size), wide memos as text memos.

@@ -8,7 +8,10 @@
 #include "access/sql/SQLParserInfo.h"
 #include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecord.h"
+#include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatement.h"
+#include "common/platform/MyModuleInfo.h"
+#include "common/platform/XError.h"
 #include "common/text/TextCompare.h"
 #include "common/values/AnyConvert.h"
 #include "common/values/Decimal.h"
@@ -888,7 +891,9 @@ int CNASQLColumn::bSetValueFromDB(CNAStatement* pclStatement, int nIndex)
         m_pclValue->InitTypeVariantAny(eGetTQType(), 0);
         m_pclValue->SetItemDesc(m_piItem, m_pclImportedItem);
     }
-    const int bResult = pclStatement->bGetSQLColumnValue(m_pclValue, static_cast<unsigned int>(nGetPhysicalIndice()));
+    int bResult = pclStatement->bGetSQLColumnValue(m_pclValue, static_cast<unsigned int>(nGetPhysicalIndice()));
+    if (!bResult && !bMemo)
+        bResult = _bKeepRefusedValue(pclStatement);
     if (!bResult && bMemo) {
         m_pclValue->SetNull();
         return 0;
@@ -897,6 +902,40 @@ int CNASQLColumn::bSetValueFromDB(CNAStatement* pclStatement, int nIndex)
     if (pclKX != nullptr)
         pclKX->SetItemValueDefined(m_piItem, !m_pclValue->pclGetValue()->bIsNull(), static_cast<unsigned int>(nIndex));
     return bResult;
+}
+
+int CNASQLColumn::_bKeepRefusedValue(CNAStatement* pclStatement)
+{
+    CNARecordValue* pclRow = m_pclRecord != nullptr ? m_pclRecord->pclGetCurrentRecordValueNoRef() : nullptr;
+    if (pclRow == nullptr || m_pclError == nullptr || m_pclError->nGetUserErrorCode() != ZTERR_CONVERSION)
+        return 0;
+    CXError* pclFailure = new (std::nothrow) CXError(*m_pclError->pclGetXError());
+    if (pclFailure == nullptr)
+        return 0;
+    pclFailure->m_nRefCount++;
+    // The server's value as text, to name it; whatever that read says
+    // goes with the reset.
+    CAny clText;
+    std::wstring strValue;
+    void* pText = nullptr;
+    unsigned int nText = 0;
+    if (pclStatement->bGetSQLColumnValue(&clText, static_cast<unsigned int>(nGetPhysicalIndice())) &&
+        clText.nGetTypeCode() == TQTYPE_DSTRW && !clText.bIsNull() &&
+        clText.pclGetTraitement()->nGetDataAdr(&pText) == TQSTATUS_OK && pText != nullptr &&
+        clText.pclGetTraitement()->nGetUtilDataSize(&nText) == TQSTATUS_OK)
+        strValue.assign(static_cast<const wchar_t*>(pText), nText / sizeof(wchar_t));
+    m_pclError->Reset();
+    const wchar_t* pszType = m_pclImportedItem != nullptr ? m_pclImportedItem->pszGetDBType() : nullptr;
+    const wchar_t* pszTable = m_pclRecord->pszGetTableName();
+    pclFailure->AddUserMessageFirst(&gstMyModuleInfo32, ZTMSG_VALUE_NOT_HELD, pszGetName(),
+                                    pszTable != nullptr ? pszTable : L"", pszType != nullptr ? pszType : L"",
+                                    strValue.c_str());
+    // The first refused value of the row names it.
+    if (pclRow->pclGetReadFailureNoRef() == nullptr)
+        pclRow->SetReadFailure(pclFailure);
+    pclFailure->dwRelease();
+    m_pclValue->SetNull();
+    return 1;
 }
 
 CNAColumn* _pclAllocNASQLColumn(CNAError* pclError, INAItemDescription* piItem)

@@ -170,7 +170,16 @@ protected:
 class CNASQLColumn : public CNAColumn {
 public:
     using CNAColumn::CNAColumn;
+    // A server value the item cannot take leaves the item NULL and the
+    // current record with that failure (the first of the row), and the
+    // row's other values are read: the read that lands on the record fails
+    // with it, the rows around it are read.
     int bSetValueFromDB(CNAStatement* pclStatement, int nIndex) override;
+
+protected:
+    // Whether the failure just reported was a refused conversion, now kept
+    // on the record (with the item, its SQL type and the server's text).
+    int _bKeepRefusedValue(CNAStatement* pclStatement);
 };
 
 // A new table-statement column (count 0) for an item of type 1 to 31 but 8;

@@ -4,6 +4,7 @@
 #include "access/statement/NARecordId.h"
 #include "access/statement/NARecordMemo.h"
 #include "access/statement/NARecordValue.h"
+#include "common/platform/XError.h"
 #include "common/text/SysUtils.h"
 
 #include <climits>
@@ -301,6 +302,7 @@ CNARecordCache::CNARecordCache(unsigned int nFlags)
     : m_eFlags(nFlags),
       m_tabMemo(100),
       m_tabState(100),
+      m_tabReadFailure(16),
       m_nDeleted(0),
       m_eRecordIdType(CNARecordId::RECORDID_NONE),
       m_pbyLookup(nullptr),
@@ -321,6 +323,7 @@ void CNARecordCache::SetGrowStep(int nStep, int nMax)
 {
     if (nStep != 0) {
         m_tabMemo.SetPasAgrandissement(nStep);
+        m_tabReadFailure.SetPasAgrandissement(nStep);
         m_tabImage.SetGrowStep(static_cast<unsigned int>(nStep), 0);
         m_tabId.SetGrowStep(static_cast<unsigned int>(nStep), 0);
     }
@@ -384,18 +387,48 @@ bool CNARecordCache::_bPrepareMemo(const CNARecordValue* pclRow, CNARecordMemo**
     return true;
 }
 
-bool CNARecordCache::_bReserveMemoSlots(int nCount)
+namespace {
+
+// Room for nCount entries, a grow step at least.
+template <class T>
+bool bReserveEntries(CRefArray<T>& tab, int nCount)
 {
-    if (m_tabMemo.nGetNbAlloue() >= nCount)
+    if (tab.nGetNbAlloue() >= nCount)
         return true;
     try {
-        const int nStep = m_tabMemo.nGetPasAgrandissement() < 1 ? 1 : m_tabMemo.nGetPasAgrandissement();
-        const int nWithStep = m_tabMemo.nGetNbAlloue() > INT_MAX - nStep ? INT_MAX : m_tabMemo.nGetNbAlloue() + nStep;
-        m_tabMemo.AlloueMemoire(nCount > nWithStep ? nCount : nWithStep);
+        const int nStep = tab.nGetPasAgrandissement() < 1 ? 1 : tab.nGetPasAgrandissement();
+        const int nWithStep = tab.nGetNbAlloue() > INT_MAX - nStep ? INT_MAX : tab.nGetNbAlloue() + nStep;
+        tab.AlloueMemoire(nCount > nWithStep ? nCount : nWithStep);
     } catch (const std::bad_alloc&) {
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool CNARecordCache::_bReserveMemoSlots(int nCount)
+{
+    return bReserveEntries(m_tabMemo, nCount);
+}
+
+bool CNARecordCache::_bReserveReadFailures(int nCount)
+{
+    return bReserveEntries(m_tabReadFailure, nCount);
+}
+
+void CNARecordCache::_StoreReadFailure(int i, const CNARecordValue* pclRow, bool bInsert)
+{
+    CXError* pclFailure = pclRow != nullptr ? const_cast<CXError*>(pclRow->pclGetReadFailureNoRef()) : nullptr;
+    const int nCount = m_tabReadFailure.nGetNbElement();
+    if (pclFailure == nullptr && i >= nCount)
+        return;
+    while (m_tabReadFailure.nGetNbElement() < i)
+        m_tabReadFailure.Ajoute(nullptr);
+    if (bInsert || i == m_tabReadFailure.nGetNbElement())
+        m_tabReadFailure.Insere(pclFailure, i);
+    else
+        m_tabReadFailure.SetAt(pclFailure, i);
 }
 
 bool CNARecordCache::_bReserveRows(int nRows)
@@ -465,7 +498,9 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
     if (pclRow == nullptr) {
         // A deleted placeholder: no bytes, no identity, no memo.
         const bool bShiftMemo = !bAppend && i < m_tabMemo.nGetNbElement();
-        if (!_bReserveRows(1) || (bShiftMemo && !_bReserveMemoSlots(m_tabMemo.nGetNbElement() + 1)))
+        const bool bShiftFailure = !bAppend && i < m_tabReadFailure.nGetNbElement();
+        if (!_bReserveRows(1) || (bShiftMemo && !_bReserveMemoSlots(m_tabMemo.nGetNbElement() + 1)) ||
+            (bShiftFailure && !_bReserveReadFailures(m_tabReadFailure.nGetNbElement() + 1)))
             return -1;
         if (bAppend) {
             m_tabImage.Add(m_tabImage.s_stNoBytes);
@@ -477,6 +512,8 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
             _AddState(i, NA_RECORDSTATE_DELETED, false);
             if (bShiftMemo)
                 pclInsertRecordMemo(i, nullptr);
+            if (bShiftFailure)
+                _StoreReadFailure(i, nullptr, true);
             m_clIndex.RaiseFrom(i);
         }
         m_nDeleted++;
@@ -495,6 +532,8 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
             if (pclPrototype == nullptr)
                 break;
             pclPrototype->AddRef();
+            // A shape to read rows into, not a row.
+            pclPrototype->SetReadFailure(nullptr);
         }
         if (!_bPrepareMemo(pclRow, &st.pclMemo))
             break;
@@ -503,7 +542,13 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
             nMemoSlots = (bAppend ? nCount : (i > m_tabMemo.nGetNbElement() ? i : m_tabMemo.nGetNbElement())) + 1;
         else if (!bAppend && i < m_tabMemo.nGetNbElement())
             nMemoSlots = m_tabMemo.nGetNbElement() + 1;
-        if (!_bReserveRows(1) || !_bReserveMemoSlots(nMemoSlots))
+        const int nFailures = m_tabReadFailure.nGetNbElement();
+        int nFailureSlots = 0;
+        if (pclRow->pclGetReadFailureNoRef() != nullptr)
+            nFailureSlots = (bAppend ? nCount : (i > nFailures ? i : nFailures)) + 1;
+        else if (!bAppend && i < nFailures)
+            nFailureSlots = nFailures + 1;
+        if (!_bReserveRows(1) || !_bReserveMemoSlots(nMemoSlots) || !_bReserveReadFailures(nFailureSlots))
             break;
         if (pclBuffer != nullptr && !m_tabImage.bStore(pclBuffer, &st.stImage))
             break;
@@ -538,6 +583,7 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
         m_tabId.Add(st.stId);
         if (st.pclMemo != nullptr)
             _pclSetMemo(nCount, st.pclMemo);
+        _StoreReadFailure(nCount, pclRow, false);
         _HashAddID(pbyId, nCount);
         _AddState(nCount, nState, true);
         i = nCount;
@@ -546,6 +592,7 @@ int CNARecordCache::_nStore(const CNARecordValue* pclRow, int i, bool bAppend)
         m_tabId.Insert(st.stId, i);
         if (st.pclMemo != nullptr || i < m_tabMemo.nGetNbElement())
             pclInsertRecordMemo(i, st.pclMemo);
+        _StoreReadFailure(i, pclRow, true);
         _HashInsertID(i, pbyId);
         _AddState(i, nState, false);
     }
@@ -635,7 +682,8 @@ int CNARecordCache::Update(unsigned int nRow, const CNARecordValue* pclRow)
     do {
         // A new memo object replaces the row's: the former one stays whole
         // until nothing can fail.
-        if (!_bPrepareMemo(pclRow, &st.pclMemo) || (st.pclMemo != nullptr && !_bReserveMemoSlots(i + 1)))
+        if (!_bPrepareMemo(pclRow, &st.pclMemo) || (st.pclMemo != nullptr && !_bReserveMemoSlots(i + 1)) ||
+            (pclRow->pclGetReadFailureNoRef() != nullptr && !_bReserveReadFailures(i + 1)))
             break;
         if (pclBuffer != nullptr) {
             nImage = m_tabImage._nGetDataSize(pclBuffer);
@@ -690,6 +738,7 @@ int CNARecordCache::Update(unsigned int nRow, const CNARecordValue* pclRow)
     }
     if (!bIdInPlace)
         m_tabId.SetEntry(i, st.stId);
+    _StoreReadFailure(i, pclRow, false);
     SetRecordState(i, static_cast<eNA_RECORDSTATE>(pclRow->nGetState()));
     return 1;
 }
@@ -703,6 +752,7 @@ void CNARecordCache::Supprime(unsigned int nRow)
     m_tabImage.Remove(i);
     m_tabId.Remove(i);
     m_tabMemo.Supprime(i);
+    m_tabReadFailure.Supprime(i);
     if (m_tabState[i] == NA_RECORDSTATE_DELETED)
         m_nDeleted--;
     m_tabState.Supprime(i, 1);
@@ -715,6 +765,7 @@ void CNARecordCache::SupprimeTout()
     m_tabImage.RemoveAll();
     m_tabId.RemoveAll();
     m_tabMemo.SupprimeTout();
+    m_tabReadFailure.SupprimeTout();
     m_tabState.Supprime(0, m_tabState.nGetNbElement());
     m_nDeleted = 0;
 }
@@ -737,6 +788,7 @@ int CNARecordCache::bGetAt(CNARecordValue* pclDst, unsigned int nRow)
         if (pclId != nullptr)
             m_tabId.bGetElement(i, pclId);
     }
+    pclDst->SetReadFailure(m_tabReadFailure[i]);
     return pclDst->bCopyTabMemoValue(_pclGetRecordMemo(i)) ? 1 : 0;
 }
 

@@ -12,6 +12,7 @@ class CNAKXRecord;
 class CNARecordId;
 class CNARecordMemo;
 class CNARecordValue;
+class CXError;
 
 // State of a cached row.
 enum eNA_RECORDSTATE : unsigned int {
@@ -216,6 +217,12 @@ protected:
     // else null; false without memory.
     bool _bPrepareMemo(const CNARecordValue* pclRow, CNARecordMemo** ppclMemo);
     bool _bReserveMemoSlots(int nCount);
+    // Read failures, by row as the memos: the array reaches no further than
+    // its last failure, or a row inserted before it.
+    bool _bReserveReadFailures(int nCount);
+    // Row i's failure from the row value, stored in place or inserted (the
+    // rows from i on move up); room was made first.
+    void _StoreReadFailure(int i, const CNARecordValue* pclRow, bool bInsert);
     // Room in both entry tables and the states for nRows rows more.
     bool _bReserveRows(int nRows);
     // An identity of another kind than the cache's is neither stored nor
@@ -247,6 +254,7 @@ protected:
     CNABufferTable<CNAKXRecord> m_tabImage;
     CRefArray<CNARecordMemo> m_tabMemo;
     CTTableau<unsigned int> m_tabState; // eNA_RECORDSTATE
+    CRefArray<CXError> m_tabReadFailure;
     int m_nDeleted;
     int m_eRecordIdType;
     CNABufferTable<CNARecordId> m_tabId;

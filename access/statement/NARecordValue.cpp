@@ -5,12 +5,18 @@
 #include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecordId.h"
 #include "access/statement/NARecordMemo.h"
+#include "common/platform/XError.h"
 #include "common/values/Any.h"
 
 #include <new>
 
 CNARecordValue::CNARecordValue(CNAError* pclError, CNAKXRecord* pclBuffer)
-    : m_pclError(pclError), m_pclKXRecord(pclBuffer), m_pclMemo(nullptr), m_pclRecordId(nullptr), m_nState(0)
+    : m_pclError(pclError),
+      m_pclKXRecord(pclBuffer),
+      m_pclMemo(nullptr),
+      m_pclRecordId(nullptr),
+      m_nState(0),
+      m_pclReadFailure(nullptr)
 {
     if (m_pclError == nullptr && CNADriver::s_pclDriver != nullptr)
         m_pclError = CNADriver::s_pclDriver->pclAllocError();
@@ -22,6 +28,7 @@ CNARecordValue::CNARecordValue(CNAError* pclError, CNAKXRecord* pclBuffer)
 
 CNARecordValue::~CNARecordValue()
 {
+    SetReadFailure(nullptr);
     if (m_pclRecordId != nullptr)
         m_pclRecordId->dwRelease();
     if (m_pclMemo != nullptr)
@@ -30,6 +37,17 @@ CNARecordValue::~CNARecordValue()
         m_pclKXRecord->nRelease();
     if (m_pclError != nullptr)
         m_pclError->nRelease();
+}
+
+void CNARecordValue::SetReadFailure(CXError* pclFailure)
+{
+    if (pclFailure == m_pclReadFailure)
+        return;
+    if (pclFailure != nullptr)
+        pclFailure->m_nRefCount++;
+    if (m_pclReadFailure != nullptr)
+        m_pclReadFailure->dwRelease();
+    m_pclReadFailure = pclFailure;
 }
 
 bool CNARecordValue::_bNoMemory() const
@@ -67,6 +85,7 @@ bool CNARecordValue::bCopyRecordValue(const CNARecordValue* pclSource, int nFlag
     if (pclSource == nullptr || pclSource == this)
         return pclSource != nullptr;
     m_nState = pclSource->m_nState;
+    SetReadFailure(pclSource->m_pclReadFailure);
     if ((nFlags & COPY_KXRECORD) != 0 && pclSource->m_pclKXRecord != nullptr &&
         !bCopyNAKXRecord(pclSource->m_pclKXRecord))
         return false;

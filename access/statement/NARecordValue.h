@@ -9,12 +9,14 @@ class CNAConvertVariant;
 class CNAError;
 class CNAKXRecord;
 class CNARecordId;
+class CXError;
 class CNARecordMemo;
 class INAItemDescription;
 
 class CNARecordValue : public CInterf {
 public:
-    // What a copy or a clone takes; the state always goes with it.
+    // What a copy or a clone takes; the state and the read failure always
+    // go with it.
     enum eCOPYFLAGS : int {
         COPY_KXRECORD = 1,
         COPY_MEMO = 2,
@@ -63,6 +65,11 @@ public:
     CNAError* pclGetErrorNoRef() const { return m_pclError; }
     unsigned int nGetState() const { return m_nState; }
     void SetState(unsigned int n) { m_nState = n; }
+    // What a read of this record reports: a server value that an item
+    // cannot take (that item holds NULL). Shared, never changed; null when
+    // the record reads.
+    const CXError* pclGetReadFailureNoRef() const { return m_pclReadFailure; }
+    void SetReadFailure(CXError* pclFailure);
 
 protected:
     // The memo array, made when missing; null with a no-memory error.
@@ -76,4 +83,5 @@ protected:
     CNARecordMemo* m_pclMemo;     // one reference, null without memo value
     CNARecordId* m_pclRecordId;   // one reference, or null
     unsigned int m_nState;        // 128: deleted
+    CXError* m_pclReadFailure;    // one reference, or null
 };

@@ -2253,6 +2253,9 @@ int CNAStatement::_bUpdateNARecordFromDB()
 {
     if (m_pclCurrentRecord == nullptr)
         return 1;
+    // A new row reads until one of its values says otherwise.
+    if (m_pclCurrentRecord->pclGetCurrentRecordValueNoRef() != nullptr)
+        m_pclCurrentRecord->pclGetCurrentRecordValueNoRef()->SetReadFailure(nullptr);
     for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         if (pcl == nullptr || pcl->bIsComposedKey())

@@ -1133,6 +1133,20 @@ int CNADataAccess::bHLit(long long llRecord, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* p
     return bResult;
 }
 
+int CNADataAccess::bHostRead(int bResult)
+{
+    if (!bResult || m_pclLastStatement == nullptr || m_pclCurrentRecord == nullptr)
+        return bResult;
+    int bOut = 1;
+    m_pclLastStatement->HEndehors(&bOut);
+    const CNARecordValue* pclRow = m_pclCurrentRecord->pclGetCurrentRecordValueNoRef();
+    if (bOut || pclRow == nullptr || pclRow->pclGetReadFailureNoRef() == nullptr)
+        return 1;
+    if (m_pclError != nullptr)
+        m_pclError->AddError(NA_ERRORTYPE_GENERAL, pclRow->pclGetReadFailureNoRef(), m_pclConnection);
+    return 0;
+}
+
 int CNADataAccess::bMove(long long llRecord, int n, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock)
 {
     if (!_bIsValidRecordNumber(llRecord))

@@ -337,6 +337,10 @@ public:
 
     // ---- Reading and browsing -------------------------------------------------------------
     int bMove(long long llRecord, int n, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock);
+    // The host's answer to a read that answered bResult: 0, with the
+    // record's failure, when it landed on a record holding a server value
+    // that an item cannot take; the browse stays on that record.
+    int bHostRead(int bResult);
     // The statement's browse put back on its original record.
     int _bUpdateParse(int bRestoreAfter, CNAStatement* pclStatement, int n, int eDirection, long long llCount,
                       long long* pllMoved);

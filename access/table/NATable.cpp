@@ -730,7 +730,7 @@ int CNATable::bHRecherche(INAContext* piContext, const wchar_t* pszItem, const C
                           int nReadOption, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, int bFirst, unsigned int nFlags)
 {
     return _Forward(piContext, SLOT_BHRECHERCHE, 0, [&](CNADataAccess* p) {
-        return p->bHRecherche(pszItem, pValue, bExact, nReadOption, eLock, peLock, bFirst, nFlags);
+        return p->bHostRead(p->bHRecherche(pszItem, pValue, bExact, nReadOption, eLock, peLock, bFirst, nFlags));
     });
 }
 
@@ -741,14 +741,15 @@ int CNATable::bHLibere(INAContext* piContext)
 
 int CNATable::bHLit(INAContext* piContext, long long llRecord, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock)
 {
-    return _Forward(piContext, SLOT_BHLIT, 0, [&](CNADataAccess* p) { return p->bHLit(llRecord, eLock, peLock); });
+    return _Forward(piContext, SLOT_BHLIT, 0,
+                    [&](CNADataAccess* p) { return p->bHostRead(p->bHLit(llRecord, eLock, peLock)); });
 }
 
 int CNATable::bHLitxxx(INAContext* piContext, const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, int n,
                        eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags)
 {
     return _Forward(piContext, SLOT_BHLITXXX, 0, [&](CNADataAccess* p) {
-        return p->bHLitxxx(pszItem, eDirection, n, eLock, peLock, nFlags);
+        return p->bHostRead(p->bHLitxxx(pszItem, eDirection, n, eLock, peLock, nFlags));
     });
 }
 
@@ -756,7 +757,7 @@ int CNATable::bSkipRecord(INAContext* piContext, const wchar_t* pszItem, eNA_PAR
                           long long llCount, int n, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags)
 {
     return _Forward(piContext, SLOT_BSKIPRECORD, 0, [&](CNADataAccess* p) {
-        return p->bSkipRecord(pszItem, eDirection, llCount, n, eLock, peLock, nFlags);
+        return p->bHostRead(p->bSkipRecord(pszItem, eDirection, llCount, n, eLock, peLock, nFlags));
     });
 }
 
@@ -865,7 +866,7 @@ int CNATable::bHRetourPosition(INAContext* piContext, int nPosition, wchar_t* ps
                                unsigned int nFlags)
 {
     return _Forward(piContext, SLOT_BHRETOURPOSITION, 0, [&](CNADataAccess* p) {
-        return p->bHRetourPosition(nPosition, pszItem, bKeep, static_cast<eNAPOSITION>(nFlags));
+        return p->bHostRead(p->bHRetourPosition(nPosition, pszItem, bKeep, static_cast<eNAPOSITION>(nFlags)));
     });
 }
 
@@ -903,8 +904,9 @@ int CNATable::bHPositionCourante(INAContext* piContext, const wchar_t* pszItem, 
 int CNATable::bHPositionne(INAContext* piContext, const wchar_t* pszItem, unsigned int nPosition,
                            eNA_PRECISION ePrecision, unsigned int nFlags)
 {
-    return _Forward(piContext, SLOT_BHPOSITIONNE, 0,
-                    [&](CNADataAccess* p) { return p->bHPositionne(pszItem, nPosition, ePrecision, nFlags); });
+    return _Forward(piContext, SLOT_BHPOSITIONNE, 0, [&](CNADataAccess* p) {
+        return p->bHostRead(p->bHPositionne(pszItem, nPosition, ePrecision, nFlags));
+    });
 }
 
 int CNATable::bGetBLOB(INAContext* piContext, unsigned int nItem, CAny* pValue)

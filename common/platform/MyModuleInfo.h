@@ -83,6 +83,7 @@ enum : unsigned {
     ZTMSG_QUERY_CONNECTION = 28588,           // (s database, s default database, s user)
     ZTMSG_CLIENT_VERSION = 3355,              // (s expected, s loaded)
     ZTMSG_QUERY_TOO_LONG = 3221,              // (s database, u server error, d max, d length, s query start)
+    ZTMSG_VALUE_NOT_HELD = 28597,             // (s item, s table, s SQL type, s value)
 
     // Files.
     ZTMSG_FILE_FLUSH = 28001,                 // (s name)

@@ -616,7 +616,10 @@ int CNAConvertVariant::_bSetValueDB_AndConvertToDate(const char* pszText, unsign
         break;
     case 11:
     case 12:
-        bResult = _bSetValueDB_HH_MM_SS_MMM(pszText, nLength);
+        // Not a time of two-digit hours (a sign, a third hour digit): no
+        // layout rather than fields read from the wrong places.
+        if (at(2) == ':')
+            bResult = _bSetValueDB_HH_MM_SS_MMM(pszText, nLength);
         break;
     case 13:
     case 15:

@@ -148,6 +148,8 @@ TEST_F(MySQLStatementSQLFake, BlobRulesByTheCellsItemTypes)
     m_pCnx->SetCodePage(65001);
     const std::string strUTF8 = "caf\xC3\xA9";
     const std::string strWide("\x41\0\0\0\x42\0\0\0\x43\0\0\0", 12);
+    const std::string strBit("\x08\x01", 2);
+    const std::string strUTF8Long = strUTF8 + strUTF8;
     const struct {
         unsigned int nType, nCharset;
         const std::string* pValue;
@@ -160,7 +162,14 @@ TEST_F(MySQLStatementSQLFake, BlobRulesByTheCellsItemTypes)
         {MYSQL_TYPE_BLOB, 8, &strUTF8, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00E9"},         // the connection's
         {MYSQL_TYPE_BLOB, 63, &strUTF8, NA_IT_EMPTY, NA_IT_MEMOTEXTE, L"caf\u00E9"},    // a text on the server
         {MYSQL_TYPE_VAR_STRING, 63, &strUTF8, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00C3\u00A9"}, // VARBINARY
-        {MYSQL_TYPE_BIT, 63, &strUTF8, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00C3\u00A9"},
+        // A BIT value is the number its bytes hold, most significant first.
+        {MYSQL_TYPE_BIT, 63, &strBit, NA_IT_EMPTY, NA_IT_EMPTY, L"2049"},
+        {MYSQL_TYPE_BIT, 63, &strBit, NA_IT_EMPTY, NA_IT_I2, L"2049"},
+        // A binary item on the server side keeps the bytes; the host's item decides first.
+        {MYSQL_TYPE_BIT, 63, &strUTF8, NA_IT_EMPTY, NA_IT_BINAIRE, L"caf\u00C3\u00A9"},
+        {MYSQL_TYPE_BIT, 63, &strBit, NA_IT_I2, NA_IT_BINAIRE, L"2049"},
+        // More bytes than a 64-bit number holds stay bytes.
+        {MYSQL_TYPE_BIT, 63, &strUTF8Long, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00C3\u00A9caf\u00C3\u00A9"},
         {MYSQL_TYPE_VAR_STRING, 33, &strUTF8, NA_IT_EMPTY, NA_IT_EMPTY, L"caf\u00E9"},
     };
     for (const auto& t : tab) {
@@ -176,6 +185,8 @@ TEST_F(MySQLStatementSQLFake, BlobRulesByTheCellsItemTypes)
         ASSERT_EQ(m_pStmt->bGetValue(&cl, 0, 0), 1) << t.nType << "/" << t.eAnalyse << "/" << t.eDatabase;
         CAny v;
         ASSERT_TRUE(cl.bGetValue(&v));
+        // An item of the host's types the value as its own: its text.
+        ASSERT_LE(v.__nCastTo(TQTYPE_DSTRW, nullptr, 0), 99);
         EXPECT_EQ(TextW(v), t.pszExpected) << t.nType << "/" << t.eAnalyse << "/" << t.eDatabase;
         cl.SetItemDesc(nullptr, nullptr);
     }
@@ -193,6 +204,21 @@ TEST_F(MySQLStatementSQLFake, BlobRulesByTheCellsItemTypes)
     ASSERT_TRUE(cl.bGetValue(&v));
     EXPECT_EQ(DataBytes(v), Bytes({0x00, 0x80, 0xFF}));
     cl.SetItemDesc(nullptr, nullptr);
+    // So does a BIT value, for a binary cell or a binary item.
+    for (const eNA_ITEMTYPE eAnalyse : {NA_IT_EMPTY, NA_IT_BINAIRE}) {
+        m_clFake.tabReply.push_back(Reply({Rows({Field("b", MYSQL_TYPE_BIT, 12, 0, 0, 63)}, {{strBit}})}));
+        ASSERT_EQ(Run("SELECT"), 1) << ErrorText();
+        ASSERT_EQ(m_pStmt->bFetch(0), 1);
+        ItemPtr pItem = Item(eAnalyse, 4);
+        CCell clBit(m_pError, m_pCnx);
+        clBit.InitTypeVariantAny(TQTYPE_BIN, 0);
+        clBit.SetItemDesc(eAnalyse != NA_IT_EMPTY ? pItem.get() : nullptr, nullptr);
+        ASSERT_EQ(m_pStmt->bGetValue(&clBit, 0, 0), 1);
+        CAny vBit;
+        ASSERT_TRUE(clBit.bGetValue(&vBit));
+        EXPECT_EQ(DataBytes(vBit), Bytes({0x08, 0x01})) << eAnalyse;
+        clBit.SetItemDesc(nullptr, nullptr);
+    }
 }
 
 TEST_F(MySQLStatementSQLFake, ValuesOnlyOfACurrentRowAndAColumnInRange)

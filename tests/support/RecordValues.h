@@ -7,6 +7,8 @@
 #include "access/statement/NARecordId.h"
 #include "access/statement/NARecordMemo.h"
 #include "access/statement/NARecordValue.h"
+#include "common/platform/MyModuleInfo.h"
+#include "common/platform/XError.h"
 #include "tests/support/KXRecords.h"
 #include "tests/support/ValueCells.h"
 
@@ -16,6 +18,14 @@
 #include <vector>
 
 typedef std::vector<unsigned char> ByteVector;
+
+// A read failure (count 0) that counts the live ones.
+class CCountedFailure : public CXError {
+public:
+    static inline int s_nLive = 0;
+    CCountedFailure() : CXError(&gstMyModuleInfo32) { s_nLive++; }
+    ~CCountedFailure() override { s_nLive--; }
+};
 
 // The driver whose factory makes cell clones, for the scope.
 class CDriverScope {

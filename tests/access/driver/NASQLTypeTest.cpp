@@ -75,7 +75,13 @@ TEST(NASQLType, EveryKeywordOfTheTable)
         {L"double precision", NA_IT_R8, 8}, {L"datetime", NA_IT_DATETIME, 8}, {L"datetime(3)", NA_IT_DATETIME, 8},
         {L"date", NA_IT_DATE8, 9}, {L"char", NA_IT_CHAR, 1}, {L"char(1)", NA_IT_TEXTE, 2},
         {L"CHAR(30)", NA_IT_TEXTE, 31}, {L"char()", NA_IT_TEXTE, 2}, {L"bool", NA_IT_I1, 1},
-        {L"boolean", NA_IT_I1, 1}, {L"blob", NA_IT_MEMOBINAIRE, 8}, {L"bit(1)", NA_IT_I1, 1},
+        {L"boolean", NA_IT_I1, 1}, {L"blob", NA_IT_MEMOBINAIRE, 8},
+        // A BIT width takes the smallest signed integer that holds its
+        // largest number, 64 bits the unsigned 8-byte one; "bit" is one bit.
+        {L"bit", NA_IT_I1, 1},      {L"bit(1)", NA_IT_I1, 1},   {L"BIT(7)", NA_IT_I1, 1},
+        {L"bit(8)", NA_IT_I2, 2},   {L"bit(15)", NA_IT_I2, 2},  {L"bit(16)", NA_IT_I4, 4},
+        {L"bit(31)", NA_IT_I4, 4},  {L"bit(32)", NA_IT_I8, 8},  {L"bit(63)", NA_IT_I8, 8},
+        {L"bit(64)", NA_IT_UI8, 8}, {L"bit(0)", NA_IT_UI8, 8},  {L"bit(65)", NA_IT_UI8, 8},
         {L"varbinary(16)", NA_IT_BINAIRE, 18}, {L"varbinary", NA_IT_BINAIRE, 3}, {L"binary(4)", NA_IT_BINAIRE, 6}, {L"geometry", NA_IT_MEMOTEXTE, 8},
         {L"", NA_IT_MEMOTEXTE, 8}, {L"json", NA_IT_MEMOTEXTE, 8}, {L"unsignedint", NA_IT_MEMOTEXTE, 8},
         {L"int unsignedx", NA_IT_I4, 4},

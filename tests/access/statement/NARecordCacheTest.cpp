@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -56,6 +57,7 @@ struct CRead {
     ByteVector image;
     std::vector<ByteVector> memos;
     ByteVector rowId;
+    const CXError* pFailure;
 };
 
 CRead Read(CNARecordCache* pCache, unsigned int i, unsigned int nSize, int nKind)
@@ -65,6 +67,7 @@ CRead Read(CNARecordCache* pCache, unsigned int i, unsigned int nSize, int nKind
     r.bRead = pCache->bGetAt(v.get(), i) != 0;
     r.image = v.Image();
     r.memos = v.Memos();
+    r.pFailure = v->pclGetReadFailureNoRef();
     if (nKind == CNARecordId::RECORDID_ROWID)
         r.rowId = CellBytes(static_cast<CNARecordId_RowId*>(v->pclGetRecordIdNoRef())->pclGetValueNoRef());
     return r;
@@ -382,6 +385,95 @@ TEST_F(RecordCache, UpdatesInPlaceOrAfresh)
     EXPECT_EQ(Lookup(cache.p, {}, 3, RowId(0, 8)), -1);
 }
 
+// Each row keeps its read failure through appends, inserts before it,
+// placeholders, removals and rewrites, and gives it to every read; the
+// cache frees what it held.
+TEST_F(RecordCache, ReadFailuresFollowTheirRows)
+{
+    // A placeholder in the model: no row to read.
+    const CXError* const pPlaceholder = reinterpret_cast<const CXError*>(1);
+    {
+        CCacheRef<> cache(1u);
+        std::vector<std::unique_ptr<CValue>> tabRows;
+        std::vector<const CXError*> tabModel;
+        // Row n: image and identity n, a failure of its own when asked.
+        const auto Row = [&](unsigned int n, bool bFailure) {
+            tabRows.push_back(std::make_unique<CValue>(Image(n), 3, RowId(n)));
+            if (bFailure)
+                tabRows.back()->get()->SetReadFailure(new CCountedFailure);
+            return tabRows.back()->get();
+        };
+        const auto Expect = [&](const char* pszStep) {
+            SCOPED_TRACE(pszStep);
+            ASSERT_EQ(cache->nGetCount(), static_cast<int>(tabModel.size()));
+            for (size_t i = 0; i < tabModel.size(); i++) {
+                if (tabModel[i] == pPlaceholder)
+                    continue;
+                // A value that held a failure of its own before the read.
+                CValue v(Image(0), 3, RowId(0));
+                v->SetReadFailure(new CCountedFailure);
+                ASSERT_EQ(cache->bGetAt(v.get(), static_cast<unsigned int>(i)), 1) << "row " << i;
+                EXPECT_EQ(v->pclGetReadFailureNoRef(), tabModel[i]) << "row " << i;
+            }
+        };
+        const CNARecordValue* a = Row(1, true);
+        ASSERT_EQ(cache->nAjoute(a), 0);
+        ASSERT_EQ(cache->nAjoute(Row(2, false)), 1);
+        const CNARecordValue* c = Row(3, true);
+        ASSERT_EQ(cache->nAjoute(c), 2);
+        tabModel = {a->pclGetReadFailureNoRef(), nullptr, c->pclGetReadFailureNoRef()};
+        Expect("appended");
+
+        const CNARecordValue* d = Row(4, true);
+        ASSERT_EQ(cache->Insere(d, 1), 1);
+        tabModel.insert(tabModel.begin() + 1, d->pclGetReadFailureNoRef());
+        ASSERT_EQ(cache->Insere(Row(5, false), 0), 0);
+        tabModel.insert(tabModel.begin(), nullptr);
+        Expect("inserted");
+
+        // Placeholders up to row 8, which holds a failure; a placeholder
+        // put before failures moves them up.
+        const CNARecordValue* f = Row(6, true);
+        ASSERT_EQ(cache->Insere(f, 8), 8);
+        tabModel.resize(8, pPlaceholder);
+        tabModel.push_back(f->pclGetReadFailureNoRef());
+        ASSERT_EQ(cache->Insere(nullptr, 2), 2);
+        tabModel.insert(tabModel.begin() + 2, pPlaceholder);
+        Expect("placeholders");
+
+        cache->Supprime(3);
+        tabModel.erase(tabModel.begin() + 3);
+        Expect("removed");
+
+        const CNARecordValue* x = Row(7, true);
+        ASSERT_EQ(cache->Update(0, x), 1);
+        tabModel[0] = x->pclGetReadFailureNoRef();
+        ASSERT_EQ(cache->Update(1, Row(8, false)), 1);
+        tabModel[1] = nullptr;
+        const CNARecordValue* y = Row(9, true);
+        ASSERT_EQ(cache->Update(5, y), 1);
+        tabModel[5] = y->pclGetReadFailureNoRef();
+        Expect("rewritten");
+        // A row deleted and written again has no failure left.
+        ASSERT_EQ(cache->Update(8, nullptr), 1);
+        ASSERT_EQ(cache->Update(8, Row(10, false)), 1);
+        tabModel[8] = nullptr;
+        Expect("deleted and written again");
+
+        // Only the cache holds failures now; emptied, it holds none.
+        tabRows.clear();
+        EXPECT_GT(CCountedFailure::s_nLive, 0) << "the cache let go of what it holds";
+        cache->SupprimeTout();
+        EXPECT_EQ(CCountedFailure::s_nLive, 0);
+        tabModel.clear();
+        ASSERT_EQ(cache->nAjoute(Row(11, false)), 0);
+        ASSERT_EQ(cache->Insere(Row(12, false), 5), 5);
+        tabModel = {nullptr, pPlaceholder, pPlaceholder, pPlaceholder, pPlaceholder, nullptr};
+        Expect("emptied");
+    }
+    EXPECT_EQ(CCountedFailure::s_nLive, 0);
+}
+
 TEST_F(RecordCache, PositionSlotsAreReusedOnlyOnceReleased)
 {
     CCacheRef<CNARecordCachePosition> cache;
@@ -509,6 +601,7 @@ TEST_F(RecordCache, FailedAllocationsLeaveTheCacheAsItWas)
                 for (const ByteVector& m : r.memos)
                     s.append(m.begin(), m.end()).append("|");
                 s.append(r.rowId.begin(), r.rowId.end());
+                s += r.pFailure != nullptr ? "|failure " + std::to_string(reinterpret_cast<uintptr_t>(r.pFailure)) : "";
                 v.push_back(s);
             }
             v.push_back(std::to_string(cache->nGetDeletedCount()) + "/" + std::to_string(cache->nGetIndexCount()) +
@@ -516,8 +609,12 @@ TEST_F(RecordCache, FailedAllocationsLeaveTheCacheAsItWas)
             return v;
         };
         unsigned int nSerial = 0;
+        // Every other row holds a read failure.
         const auto Row = [&](unsigned int n) {
-            return std::make_unique<CValue>(Image(n), nKind, RowId(n), std::vector<ByteVector>{{1, 2}, {}, {3}});
+            auto p = std::make_unique<CValue>(Image(n), nKind, RowId(n), std::vector<ByteVector>{{1, 2}, {}, {3}});
+            if (n % 2 == 1)
+                p->get()->SetReadFailure(new CCountedFailure);
+            return p;
         };
         for (int nStep = 0; nStep < 12; nStep++) {
             const int nOperation = nStep % 4;
@@ -550,6 +647,7 @@ TEST_F(RecordCache, FailedAllocationsLeaveTheCacheAsItWas)
                 EXPECT_TRUE(r.bRead) << "operation " << nOperation;
                 EXPECT_EQ(r.image, Image(1000 + nSerial - 1)) << "operation " << nOperation;
                 EXPECT_EQ(r.memos, (std::vector<ByteVector>{{1, 2}, {}, {3}})) << "operation " << nOperation;
+                EXPECT_EQ(r.pFailure, row->get()->pclGetReadFailureNoRef()) << "operation " << nOperation;
                 return true;
             });
         }

@@ -70,6 +70,39 @@ TEST_F(RecordValue, CopyFlagsTakeTheirPartsAndAlwaysTheState)
     EXPECT_FALSE(CValue()->bCopyRecordValue(nullptr, -1));
 }
 
+// A read failure goes with every copy and clone, shared, whatever the
+// flags; a source without one clears the target's; the last holder frees it.
+TEST_F(RecordValue, TheReadFailureGoesWithEveryCopy)
+{
+    {
+        CValue source({0x80, 1}, CNARecordId::RECORDID_ROWID, {0x44});
+        CValue clean({0x80, 1}, CNARecordId::RECORDID_ROWID, {0x44});
+        CCountedFailure* pFailure = new CCountedFailure;
+        source->SetReadFailure(pFailure);
+        EXPECT_EQ(pFailure->m_nRefCount, 1);
+        for (const int nFlags : {0, 1, 2, 4, -1}) {
+            SCOPED_TRACE(nFlags);
+            CValue target({0x00, 7}, CNARecordId::RECORDID_ROWID, {0x55});
+            target->SetReadFailure(new CCountedFailure);
+            ASSERT_TRUE(target->bCopyRecordValue(source.get(), nFlags));
+            EXPECT_EQ(target->pclGetReadFailureNoRef(), pFailure);
+            EXPECT_EQ(CCountedFailure::s_nLive, 1) << "the target's own failure was not given back";
+            CNARecordValue* pClone = source->pclGetClone(nFlags);
+            ASSERT_NE(pClone, nullptr);
+            pClone->AddRef();
+            EXPECT_EQ(pClone->pclGetReadFailureNoRef(), pFailure);
+            EXPECT_EQ(pFailure->m_nRefCount, 3);
+            pClone->nRelease();
+            ASSERT_TRUE(target->bCopyRecordValue(clean.get(), nFlags));
+            EXPECT_EQ(target->pclGetReadFailureNoRef(), nullptr);
+        }
+        EXPECT_EQ(pFailure->m_nRefCount, 1);
+        source->SetReadFailure(pFailure);
+        EXPECT_EQ(pFailure->m_nRefCount, 1);
+    }
+    EXPECT_EQ(CCountedFailure::s_nLive, 0);
+}
+
 class CCountedError : public CNAError {
 public:
     unsigned int nRefs() const { return m_nRefCount; }

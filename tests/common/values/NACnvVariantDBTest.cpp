@@ -273,6 +273,13 @@ TEST(NAConvertVariantDB, RejectedTextsAnswerFalseAndChangeNothing)
         {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.1234567"},
         {NA_IT_DATETIME, 8, "2024-01-31 10:20:30."},
         {NA_IT_HEURE, 10, "838:59:59"},
+        // The server's times beyond two-digit hours, with a fraction too.
+        {NA_IT_HEURE, 10, "-01:00:00"},
+        {NA_IT_HEURE, 10, "-01:00:00.5"},
+        {NA_IT_HEURE, 10, "100:00:00.5"},
+        {NA_IT_HEURE, 10, "-10:00:00.25"},
+        {NA_IT_HEURE, 10, "838:59:59.99"},
+        {NA_IT_DATETIME, 8, "-838:59:59.9"},
         {NA_IT_DATE8, 9, "2024.02.29"},
     };
     for (const auto& r : rows) {

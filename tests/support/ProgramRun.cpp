@@ -1,7 +1,6 @@
 #include "tests/support/ProgramRun.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -29,26 +28,10 @@ CProgram::~CProgram()
     }
 }
 
-bool CProgram::bStart(const std::vector<std::string>& astrCommand, const std::vector<std::string>& astrEnvironment)
+bool CProgram::bStart(const std::vector<std::string>& astrCommand)
 {
     if (m_nPid > 0 || m_clDir.Path().empty() || astrCommand.empty())
         return false;
-    // The test's environment, a setting given replacing one of the same name.
-    std::vector<std::string> astrEnv;
-    for (char** pp = environ; *pp != nullptr; ++pp) {
-        const char* pszEqual = std::strchr(*pp, '=');
-        const std::string strName(*pp, pszEqual != nullptr ? static_cast<size_t>(pszEqual - *pp) : 0);
-        bool bReplaced = false;
-        for (const std::string& s : astrEnvironment)
-            bReplaced = bReplaced || s.compare(0, strName.size() + 1, strName + "=") == 0;
-        if (!bReplaced)
-            astrEnv.push_back(*pp);
-    }
-    astrEnv.insert(astrEnv.end(), astrEnvironment.begin(), astrEnvironment.end());
-    std::vector<char*> apszEnv;
-    for (std::string& s : astrEnv)
-        apszEnv.push_back(&s[0]);
-    apszEnv.push_back(nullptr);
     std::vector<std::string> astrArgs = astrCommand;
     std::vector<char*> apszArgs;
     for (std::string& s : astrArgs)
@@ -67,7 +50,7 @@ bool CProgram::bStart(const std::vector<std::string>& astrCommand, const std::ve
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attr, 0);
     pid_t nPid = 0;
-    const int nError = posix_spawnp(&nPid, apszArgs[0], &actions, &attr, apszArgs.data(), apszEnv.data());
+    const int nError = posix_spawnp(&nPid, apszArgs[0], &actions, &attr, apszArgs.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     if (nError != 0)
@@ -93,11 +76,11 @@ int CProgram::nWait()
     return n > 0 && WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
 }
 
-STProgramRun RunProgram(const std::vector<std::string>& astrCommand, const std::vector<std::string>& astrEnvironment)
+STProgramRun RunProgram(const std::vector<std::string>& astrCommand)
 {
     CProgram clProgram;
     STProgramRun st;
-    if (!clProgram.bStart(astrCommand, astrEnvironment))
+    if (!clProgram.bStart(astrCommand))
         return st;
     st.nExit = clProgram.nWait();
     st.strOut = clProgram.Out();

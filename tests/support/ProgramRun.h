@@ -25,9 +25,9 @@ public:
     // waited for.
     ~CProgram();
 
-    // Starts astrCommand in a process group of its own, with the settings
-    // "NAME=value" of astrEnvironment added to the test's environment.
-    bool bStart(const std::vector<std::string>& astrCommand, const std::vector<std::string>& astrEnvironment = {});
+    // Starts astrCommand (a program and its arguments, "env NAME=value ..."
+    // to set a variable) in a process group of its own.
+    bool bStart(const std::vector<std::string>& astrCommand);
     pid_t nPid() const { return m_nPid; }
     // What it has written so far.
     std::string Out() const;
@@ -41,5 +41,4 @@ private:
 };
 
 // Runs the command to its end.
-STProgramRun RunProgram(const std::vector<std::string>& astrCommand,
-                        const std::vector<std::string>& astrEnvironment = {});
+STProgramRun RunProgram(const std::vector<std::string>& astrCommand);

@@ -51,6 +51,11 @@ std::string ClockText(const std::string& s, size_t nFrom, int nDigits)
     return str;
 }
 
+bool bBytesItem(eNA_ITEMTYPE e)
+{
+    return e == NA_IT_BINAIRE || e == NA_IT_MEMOBINAIRE || e == NA_IT_MEMOBINAIRE4 || e == NA_IT_IMAGE;
+}
+
 template <class T>
 std::string RealText(T d)
 {
@@ -166,17 +171,14 @@ STValueForm FormOfColumn(INAItemDescription* piColumn)
     STValueForm st;
     const wchar_t* pszType = piColumn->pszGetDBType();
     const std::wstring strType = pszType != nullptr ? pszType : L"";
-    switch (piColumn->eNAGetItemType()) {
+    const eNA_ITEMTYPE eType = piColumn->eNAGetItemType();
     // Text reaches this connection in UTF-8 (wide items): a column of 8-bit
     // text holds bytes.
-    case NA_IT_TEXTE:
-    case NA_IT_MEMOTEXTE:
-    case NA_IT_BINAIRE:
-    case NA_IT_MEMOBINAIRE:
-    case NA_IT_MEMOBINAIRE4:
-    case NA_IT_IMAGE:
+    if (bBytesItem(eType) || eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE) {
         st.eKind = STValueForm::BYTES;
-        break;
+        return st;
+    }
+    switch (eType) {
     case NA_IT_DATE6:
     case NA_IT_DATE8:
     case NA_IT_DATETIME:
@@ -200,13 +202,11 @@ STValueForm FormOfItem(INAItemDescription* piItem)
     int nFirst = -1;
     int nSecond = -1;
     TypeNumbers(piItem->pszGetDBType(), &nFirst, &nSecond);
-    switch (piItem->eNAGetItemType()) {
-    case NA_IT_BINAIRE:
-    case NA_IT_MEMOBINAIRE:
-    case NA_IT_MEMOBINAIRE4:
-    case NA_IT_IMAGE:
+    if (bBytesItem(piItem->eNAGetItemType())) {
         st.eKind = STValueForm::BYTES;
-        break;
+        return st;
+    }
+    switch (piItem->eNAGetItemType()) {
     case NA_IT_DATE6:
     case NA_IT_DATE8:
         st.eKind = STValueForm::DATE;

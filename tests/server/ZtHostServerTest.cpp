@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,7 @@ const STType kTypes[] = {
     {"FLOAT", "3.4e38", "0.1", kReal, nullptr},
     {"DECIMAL(10,2)", "12.5", "-3", "%s", nullptr},
     {"DECIMAL(38,10)", "-12.3456789", "0", "%s", nullptr},
+    {"DECIMAL(20,0)", "-12345678901234567890", "0", "%s", nullptr},
     {"INT", "-2147483648", "0", "%s", nullptr},
     {"INT UNSIGNED", "4294967295", "1", "%s", nullptr},
     {"BIGINT", "-9223372036854775808", "9223372036854775807", "%s", nullptr},
@@ -151,7 +153,9 @@ TEST_F(ZtHost, TextAndBytesCannotBeMisread)
                           (2, 'two characters \\n', 'back\\slash\\', X'', X''),
                           (3, 'NULL', '\\N', NULL, NULL),
                           (4, 'nul\0inside', '', X'0000', X'FF00'),
-                          (5, 'é€😀', '\\x41', X'5C78', NULL))"));
+                          (5, 'é€😀', '\\x41', X'5C78', NULL),
+                          (6, CHAR(0xC280, 0xE0A080, 0xF0908080 USING utf8mb4), CHAR(0x7F, 0xDFBF, 0xEFBFBF USING utf8mb4), NULL,
+                           NULL))"));
     const std::string strExpected =
         Lines("id\tt\tc\tb\tm", "SELECT CONCAT_WS('\\t', id, IFNULL(" + Form(kEscaped, "t") + ", '\\\\N'), IFNULL(" +
                                     Form(kEscaped, "c") + ", '\\\\N'), IFNULL(" + Form(kBytes, "b") +
@@ -182,6 +186,8 @@ TEST_F(ZtHost, OneStatementPerQuery)
         {"CREATE TABLE made (a INT CHECK (CASE a WHEN 1 THEN 1 END)); SELECT 2", true},
         {"BEGIN; CREATE TABLE made (a INT)", true},
         {"XA BEGIN 'x'; CREATE TABLE made (a INT)", true},
+        {"XA END 'x'; CREATE TABLE made (a INT)", true},
+        {"BEGIN NOT ATOMIC CASE 1 WHEN 1 THEN SELECT 1; END CASE; END; CREATE TABLE made (a INT)", true},
         {"SELECT 1;", false},
         {"SELECT 1; -- done\n", false},
         {"SELECT 1 # ; SELECT 2", false},
@@ -302,6 +308,35 @@ TEST_F(ZtHostBrowse, UnknownTableOrKeyExitsWithTheDriversReport)
     EXPECT_NE(st.strErr.find("nokey"), std::string::npos) << st.strErr;
 }
 
+// The main job: the module loaded, its entries listed, its start-up
+// protocol run to its end, a message of its catalogue printed.
+TEST(ZtHostStartUp, ReportsTheModuleAndItsProtocol)
+{
+    std::ifstream in(SourcePath("common/platform/Messages.tsv"));
+    std::string strLine, strMessage;
+    while (std::getline(in, strLine) && strMessage.empty()) {
+        if (strLine.compare(0, 6, "25193\t") == 0)
+            strMessage = strLine.substr(strLine.find('\t', 6) + 1);
+    }
+    ASSERT_NE(strMessage, "");
+    // Ten digits, the most a message number takes.
+    STProgramRun st = RunProgram({BuildPath("zthost"), "--message", "0000025193"});
+    EXPECT_EQ(st.nExit, 0) << st.strErr;
+    for (const std::string& s : {"15 of 15 entries offered\n", "end mark: VersionInfoMarkEnd\n", "bInitLibrary: 1\n",
+                                 "bDLLCompatible(7, 31): 1,", "driver: version ",
+                                 "driver released: 0 references left\n", "TermLibrary: 1\n", "Execution(4875): 1\n",
+                                 "runtime told of the module's end: 1\n"})
+        EXPECT_NE(st.strOut.find(s), std::string::npos) << s << "\n" << st.strOut;
+    EXPECT_NE(st.strOut.find("message 25193: " + strMessage + "\n"), std::string::npos) << st.strOut;
+    // A message the module lacks, and a library without the protocol.
+    st = RunProgram({BuildPath("zthost"), "--message", "1"});
+    EXPECT_EQ(st.nExit, 1);
+    EXPECT_NE(st.strOut.find("message 1: not found\n"), std::string::npos) << st.strOut;
+    st = RunProgram({BuildPath("zthost"), BuildPath("zthostnoexec.so")});
+    EXPECT_EQ(st.nExit, 1);
+    EXPECT_NE(st.strOut.find("0 of 15 entries offered\nthe module protocol cannot run"), std::string::npos) << st.strOut;
+}
+
 // Each mistake, named the same by the host and by the run command, before
 // anything is built, started or run: exit code 2, nothing on standard
 // output, the mistake and where the options are listed on standard error.
@@ -329,6 +364,7 @@ TEST(ZtHostArguments, MistakesAreNamedBeforeAnythingRuns)
         {{"--message", "12x"}, "bad message number '12x'", false},
         {{"--message", "-1"}, "bad message number '-1'", false},
         {{"--message", "4294967296"}, "bad message number '4294967296'", false},
+        {{"--message", "00000000001"}, "bad message number '00000000001'", false},
         {{"--message", "1", "--message", "2"}, "--message given twice", false},
         {{"--message", "25193", "--sql", "SELECT 1"}, "--message goes without --sql and --browse", false},
         {{"--message", "25193", "--browse", "t"}, "--message goes without --sql and --browse", false},

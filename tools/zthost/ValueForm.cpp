@@ -30,7 +30,7 @@ void TypeNumbers(const wchar_t* pszType, int* pnFirst, int* pnSecond)
         return;
     wchar_t* pEnd = nullptr;
     *pnFirst = static_cast<int>(std::wcstol(p + 1, &pEnd, 10));
-    if (pEnd != nullptr && *pEnd == L',')
+    if (*pEnd == L',')
         *pnSecond = static_cast<int>(std::wcstol(pEnd + 1, nullptr, 10));
 }
 
@@ -81,7 +81,7 @@ std::string RealTextOf(const std::string& s)
 // A decimal's text with nScale digits after its point.
 std::string ScaledText(const std::string& s, int nScale)
 {
-    if (s.find_first_not_of("-0123456789.") != std::string::npos || nScale <= 0)
+    if (s.find_first_not_of("-0123456789.") != std::string::npos)
         return s;
     const size_t nPoint = s.find('.');
     const size_t nHeld = nPoint == std::string::npos ? 0 : s.size() - nPoint - 1;
@@ -90,22 +90,21 @@ std::string ScaledText(const std::string& s, int nScale)
     return s + (nPoint == std::string::npos ? "." : "") + std::string(static_cast<size_t>(nScale) - nHeld, '0');
 }
 
-// The host's text of a value (its own conversion for what is no text),
-// its NUL characters kept; false when it has none.
-bool bWideText(CAny& v, std::string* pstr)
+// The host's text of a value in UTF-8 (its own conversion for what is no
+// text), its NUL characters kept; empty when it has none.
+std::string WideText(CAny& v)
 {
     const wchar_t* psz = nullptr;
     if (v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr) {
         psz = nullptr;
         if (v.__nCastTo(TQTYPE_DSTRW, nullptr, 1) > 99 || v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 ||
             psz == nullptr)
-            return false;
+            return std::string();
     }
     unsigned int n = 0;
     if (v.pclGetTraitement()->nGetSTRLEN(&n) > 99)
         n = static_cast<unsigned int>(std::wcslen(psz));
-    *pstr = Utf8(psz, n);
-    return true;
+    return Utf8(psz, n);
 }
 
 std::string BytesText(const CAny& v)
@@ -240,9 +239,7 @@ std::string ColumnValueText(CAny& v, const STValueForm& stForm)
         return "\\N";
     if (stForm.eKind == STValueForm::BYTES)
         return BytesText(v);
-    std::string str;
-    if (!bWideText(v, &str))
-        return std::string();
+    const std::string str = WideText(v);
     switch (stForm.eKind) {
     case STValueForm::SERVER_DATE:
         // The interface hands dates without their hyphens.
@@ -275,9 +272,7 @@ std::string ItemValueText(CAny& v, const STValueForm& stForm)
     default:
         break;
     }
-    std::string str;
-    if (!bWideText(v, &str))
-        return std::string();
+    const std::string str = WideText(v);
     // The host's dates and times are digits: "YYYYMMDD", "YYYYMMDDHHMMSSmmm"
     // and "HHMMSS[mmm]".
     switch (stForm.eKind) {

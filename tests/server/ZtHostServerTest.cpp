@@ -322,11 +322,11 @@ TEST(ZtHostStartUp, ReportsTheModuleAndItsProtocol)
     // Ten digits, the most a message number takes.
     STProgramRun st = RunProgram({BuildPath("zthost"), "--message", "0000025193"});
     EXPECT_EQ(st.nExit, 0) << st.strErr;
-    for (const std::string& s : {"15 of 15 entries offered\n", "end mark: VersionInfoMarkEnd\n", "bInitLibrary: 1\n",
+    for (const char* psz : {"15 of 15 entries offered\n", "end mark: VersionInfoMarkEnd\n", "bInitLibrary: 1\n",
                                  "bDLLCompatible(7, 31): 1,", "driver: version ",
                                  "driver released: 0 references left\n", "TermLibrary: 1\n", "Execution(4875): 1\n",
                                  "runtime told of the module's end: 1\n"})
-        EXPECT_NE(st.strOut.find(s), std::string::npos) << s << "\n" << st.strOut;
+        EXPECT_NE(st.strOut.find(psz), std::string::npos) << psz << "\n" << st.strOut;
     EXPECT_NE(st.strOut.find("message 25193: " + strMessage + "\n"), std::string::npos) << st.strOut;
     // A message the module lacks, and a library without the protocol.
     st = RunProgram({BuildPath("zthost"), "--message", "1"});

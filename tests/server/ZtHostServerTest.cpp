@@ -11,16 +11,17 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
 namespace {
 
 // The text with each "%s" replaced by the column's name.
-std::string Form(const std::string& strForm, const std::string& strColumn)
+std::string Form(std::string str, const std::string& strColumn)
 {
-    return std::regex_replace(strForm, std::regex("%s"), strColumn);
+    for (size_t n = str.find("%s"); n != std::string::npos; n = str.find("%s", n + strColumn.size()))
+        str.replace(n, 2, strColumn);
+    return str;
 }
 
 // The server's own text of what the host prints for a text: backslash,

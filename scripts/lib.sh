@@ -26,11 +26,13 @@ zt_setup() {
   fi
 }
 
-# zt_build DIR [cmake options...]
+# zt_build DIR TARGETS [cmake options...]: configures DIR and builds the
+# targets named (separated by spaces; "" builds everything).
 zt_build() {
-  local dir="$1"; shift
-  cmake -S "$ZT_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j "$(nproc)"
+  local dir="$1" targets="$2"; shift 2
+  cmake -S "$ZT_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null || return 1
+  # shellcheck disable=SC2086
+  cmake --build "$dir" -j "$(nproc)" ${targets:+--target $targets}
 }
 
 zt_free_port() {
@@ -113,10 +115,26 @@ SQL
 
 # Starts a private MariaDB server on 127.0.0.1 with a fresh data folder,
 # TLS from a CA of its own and a lock wait of one second, and exports where
-# it listens for the tests and the command-line host.
+# it listens for the tests and the command-line host. Each run's server has
+# a folder of its own under build/mariadb (ZT_SERVER_DIR), so that two
+# commands in one clone keep their servers; zt_server_stop removes it, and
+# a start removes the folders of runs that ended without a stop.
 zt_server_start() {
-  local dir="$ZT_ROOT/build/mariadb"
-  rm -rf "$dir"; mkdir -p "$dir"
+  local top="$ZT_ROOT/build/mariadb" old owner server dir
+  mkdir -p "$top" || return 1
+  for old in "$top"/*; do
+    owner="$(cat "$old/owner" 2>/dev/null)" || continue
+    kill -0 "$owner" 2>/dev/null && continue
+    # A server its run left behind (the run was killed) goes with it.
+    server="$(cat "$old/mysqld.pid" 2>/dev/null)"
+    if [ -n "$server" ] && tr '\0' ' ' <"/proc/$server/cmdline" 2>/dev/null | grep -qF -- "--datadir=$old/"; then
+      kill "$server"
+    fi
+    rm -rf "$old"
+  done
+  dir="$(mktemp -d "$top/XXXXXX")" || return 1
+  echo "$$" >"$dir/owner"
+  ZT_SERVER_DIR="$dir"
   zt_make_certificates "$dir/tls" || return 1
   zt_mariadbd "$dir" --ssl-ca="$dir/tls/ca.pem" --ssl-cert="$dir/tls/server-cert.pem" \
     --ssl-key="$dir/tls/server-key.pem" || return 1
@@ -167,6 +185,10 @@ zt_server_stop() {
     echo "private server stopped"
   fi
   ZT_SERVER_PID=""
+  if [ -n "${ZT_SERVER_DIR:-}" ]; then
+    rm -rf "$ZT_SERVER_DIR"
+    ZT_SERVER_DIR=""
+  fi
 }
 
 # Seconds each fuzz target runs in the test command.

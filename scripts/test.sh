@@ -7,13 +7,25 @@ set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$ZT_ROOT"
 
+# It takes no arguments: an argument is named rather than dropped.
+if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
+  echo "usage: bash scripts/test.sh   (every test, plain and under the sanitizers, then the fuzz targets;"
+  echo "       ZT_FUZZ_SECONDS sets the seconds of each fuzz target)"
+  exit 0
+fi
+if [ $# -gt 0 ]; then
+  echo "test.sh: unexpected argument '$1': the test command takes none (bash scripts/test.sh --help)" >&2
+  exit 2
+fi
+
 zt_setup || exit 1
 # The benchmarks are built with the plain build (not run) so that they
 # keep building.
-zt_build "$ZT_ROOT/build" -DZT_BENCH=ON || exit 1
-zt_build "$ZT_ROOT/build/asan" -DZT_SANITIZE=ON || exit 1
+zt_build "$ZT_ROOT/build" "" -DZT_BENCH=ON || exit 1
+zt_build "$ZT_ROOT/build/asan" "" -DZT_SANITIZE=ON || exit 1
 
 trap zt_server_stop EXIT
+trap 'exit 130' INT TERM
 zt_server_start || exit 1
 
 verdict=0
@@ -32,6 +44,6 @@ if [ "$verdict" != 0 ]; then
     failed="$ZT_ROOT/$run/Testing/Temporary/LastTestsFailed.log"
     [ -s "$failed" ] && sed "s|^|$run: |" "$failed"
   done
-  grep -E "signal|Assertion|ERROR" "$ZT_ROOT/build/mariadb/error.log" | tail -n 20
+  grep -E "signal|Assertion|ERROR" "$ZT_SERVER_DIR/error.log" | tail -n 20
 fi
 exit $verdict

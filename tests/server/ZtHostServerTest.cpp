@@ -1,82 +1,246 @@
-// The command-line host's SQL road on the private server: the header line,
-// rows with NULL and text outside ASCII, "ok" without columns, and the
-// error exit; its browse road on a primary and a composite key, both ways,
-// dates and times printed as the SQL road prints them, and its error exits.
+// The command-line host on the private server: both roads print every type
+// in one form (the browse what the table object holds), text and bytes in
+// a form that cannot be misread, the rows of a browse in the server's order
+// on a key both ways; one statement per --sql; the browse on a session of
+// its own; failures exit with the driver's report; and each mistake in the
+// arguments is named before anything runs, by the run command as well.
+#include "tests/support/Paths.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/ServerDriver.h"
-#include "tests/support/TestServer.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
-#include <sys/wait.h>
 
 namespace {
 
-struct STRun {
-    std::string strOut;
-    std::string strErr;
-    int nExit = -1;
-};
-
-// Runs zthost with the arguments (each quoted for the shell), in the
-// database given or the one of the test variables.
-STRun RunHost(const std::vector<std::string>& astrArgs, const std::string& strDatabase = "")
+// The text with each "%s" replaced by the column's name.
+std::string Form(std::string str, const std::string& strColumn)
 {
-    // The child checks for leaks as this program does: the module, the
-    // client library and the stand-in free everything at their end.
-    std::string strCommand = (strDatabase.empty() ? "" : "ZT_TEST_DATABASE=" + strDatabase + " ") + ZT_BUILD_DIR "/zthost";
-    for (const std::string& s : astrArgs) {
-        std::string strQuoted = "'";
-        for (char c : s)
-            strQuoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        strCommand += " " + strQuoted + "'";
-    }
-    const std::string strErrFile = std::string(ZT_BUILD_DIR "/zthost_test_") + std::to_string(getpid()) + ".err";
-    strCommand += " 2>" + strErrFile;
-    STRun st;
-    FILE* p = popen(strCommand.c_str(), "r");
-    if (p == nullptr)
-        return st;
-    char sz[4096];
-    size_t n;
-    while ((n = fread(sz, 1, sizeof(sz), p)) > 0)
-        st.strOut.append(sz, n);
-    const int nStatus = pclose(p);
-    st.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-    if (FILE* pErr = std::fopen(strErrFile.c_str(), "r")) {
-        while ((n = fread(sz, 1, sizeof(sz), pErr)) > 0)
-            st.strErr.append(sz, n);
-        std::fclose(pErr);
-    }
-    std::remove(strErrFile.c_str());
-    return st;
+    for (size_t n = str.find("%s"); n != std::string::npos; n = str.find("%s", n + strColumn.size()))
+        str.replace(n, 2, strColumn);
+    return str;
 }
 
-class ZtHostServer : public testing::Test {
+// The server's own text of what the host prints for a text: backslash,
+// tab, line feed, carriage return and NUL escaped.
+const char kEscaped[] =
+    R"(REPLACE(REPLACE(REPLACE(REPLACE(REPLACE(%s, '\\', '\\\\'), '\t', '\\t'), '\n', '\\n'), '\r', '\\r'), '\0', '\\0'))";
+const char kBytes[] = R"(CONCAT('\\x', HEX(%s)))";
+// A real prints with the sign of its exponent, which the server leaves out;
+// the values below are those whose digits the server and the shortest form
+// share.
+const char kReal[] = R"(REPLACE(REPLACE(CAST(%s AS CHAR), 'e', 'e+'), 'e+-', 'e-'))";
+
+class ZtHost : public ServerTest {
 protected:
-    void SetUp() override
+    ZtHost() : ServerTest("zthost") {}
+
+    STProgramRun Run(const std::vector<std::string>& astrArgs)
     {
-        CTestServer server;
-        std::string strError;
-        ASSERT_TRUE(CTestServer::bGet(server, strError)) << strError;
+        std::vector<std::string> astr = {"env", "ZT_TEST_DATABASE=" + m_strDatabase, BuildPath("zthost")};
+        astr.insert(astr.end(), astrArgs.begin(), astrArgs.end());
+        return RunProgram(astr);
+    }
+    // The header, then the server's answer to the SELECT of one text, a line
+    // each.
+    std::string Lines(const std::string& strHeader, const std::string& strSQL)
+    {
+        std::string str = strHeader + "\n";
+        for (const std::string& s : List(strSQL))
+            str += s + "\n";
+        return str;
+    }
+    // Runs the host and expects success and its output alone.
+    void ExpectPrints(const std::vector<std::string>& astrArgs, const std::string& strExpected)
+    {
+        ExpectPrinted(Run(astrArgs), strExpected);
+    }
+    static void ExpectPrinted(const STProgramRun& st, const std::string& strExpected)
+    {
+        EXPECT_EQ(st.nExit, 0) << st.strErr;
+        EXPECT_EQ(st.strOut, strExpected);
+        EXPECT_EQ(st.strErr, "");
     }
 };
 
-TEST_F(ZtHostServer, HeaderRowsNullAndTextOutsideASCII)
+// Each type the host meets: a value, another, and the server's text of
+// what each road prints (%s the column). The browse prints what the query
+// prints, but where the table object holds less than the server.
+struct STType {
+    const char* pszType;
+    const char* pszValue;
+    const char* pszOther;
+    const char* pszQueryForm;
+    const char* pszBrowseForm;
+};
+const STType kTypes[] = {
+    {"ENUM('red','green')", "'green'", "'red'", "%s", nullptr},
+    {"SET('a','b')", "'a,b'", "''", "%s", nullptr},
+    {"TEXT", "'a note'", "''", "%s", nullptr},
+    {"JSON", R"('{"a": [1, 2]}')", "'[]'", "%s", nullptr},
+    {"BLOB", "X'00FF41'", "X''", kBytes, nullptr},
+    // The server reads IFNULL's text as one of these types: the column's
+    // text is asked.
+    {"UUID", "'123e4567-e89b-12d3-a456-426614174000'", "'00000000-0000-0000-0000-000000000000'", "CAST(%s AS CHAR)",
+     nullptr},
+    {"INET6", "'2001:db8::1'", "'::ffff:1.2.3.4'", "CAST(%s AS CHAR)", nullptr},
+    {"TIMESTAMP", "'2024-02-29 23:59:58'", "'1970-01-02 00:00:00'", "%s", nullptr},
+    {"DATETIME", "'1000-01-01 00:00:00'", "'9999-12-31 23:59:59'", "%s", nullptr},
+    {"DATETIME(3)", "'2024-02-29 13:14:15.5'", "'2024-02-29 13:14:15'", "%s", nullptr},
+    // Milliseconds, a time's whole seconds, a year's first of January, a
+    // long decimal's real.
+    {"DATETIME(6)", "'2024-02-29 13:14:15.123456'", "'1999-07-08 09:10:11'", "%s", "LEFT(%s, 23)"},
+    {"TIME(3)", "'13:14:15.250'", "'00:00:00'", "%s", "LEFT(%s, 8)"},
+    {"YEAR", "2024", "1901", "%s", "CONCAT(%s, '-01-01')"},
+    {"DECIMAL(50,5)", "12345678901234567890123456789012345678901234.56789", "-0.5", "%s",
+     R"(REPLACE(REPLACE(CAST(CAST(%s AS DOUBLE) AS CHAR), 'e', 'e+'), 'e+-', 'e-'))"},
+    {"DATE", "'2024-02-29'", "'1000-01-01'", "%s", nullptr},
+    {"TIME", "'13:14:15'", "'23:59:59'", "%s", nullptr},
+    {"DOUBLE", "1.5e300", "-2.5e-300", kReal, nullptr},
+    {"FLOAT", "3.4e38", "0.1", kReal, nullptr},
+    {"DECIMAL(10,2)", "12.5", "-3", "%s", nullptr},
+    {"DECIMAL(38,10)", "-12.3456789", "0", "%s", nullptr},
+    {"DECIMAL(20,0)", "-12345678901234567890", "0", "%s", nullptr},
+    {"INT", "-2147483648", "0", "%s", nullptr},
+    {"INT UNSIGNED", "4294967295", "1", "%s", nullptr},
+    {"BIGINT", "-9223372036854775808", "9223372036854775807", "%s", nullptr},
+    {"TINYINT(1)", "1", "0", "%s", nullptr},
+    {"CHAR(3)", "'ab'", "''", "%s", nullptr},
+    {"VARCHAR(20)", "'\xC3\xA9t\xC3\xA9 \xE2\x82\xAC'", "' x '", "%s", nullptr},
+    {"BINARY(3)", "X'6162'", "X'000000'", kBytes, nullptr},
+    {"VARBINARY(8)", "X'00FF'", "X''", kBytes, nullptr},
+};
+
+TEST_F(ZtHost, EveryTypePrintsInOneFormOnBothRoads)
 {
-    const STRun st = RunHost({"--sql", "SELECT 1 AS one, NULL AS nothing, 'é€Ω中' AS txt UNION SELECT 2, 3, 'x'",
-                              "--sql", "DO 0"});
-    EXPECT_EQ(st.nExit, 0) << st.strErr;
-    EXPECT_EQ(st.strOut, "one\tnothing\ttxt\n1\tNULL\té€Ω中\n2\t3\tx\nok\n");
-    EXPECT_EQ(st.strErr, "");
+    std::string strCreate = "CREATE TABLE v (id INT PRIMARY KEY";
+    std::string strValues = "(1", strOthers = "(2", strNulls = "(3";
+    std::string strHeader = "id";
+    std::string strQuery = "SELECT CONCAT_WS('\\t', id";
+    std::string strBrowse = strQuery;
+    for (size_t i = 0; i < sizeof(kTypes) / sizeof(kTypes[0]); ++i) {
+        const STType& st = kTypes[i];
+        const std::string strColumn = "c" + std::to_string(i);
+        strCreate += ", " + strColumn + " " + st.pszType + " NULL";
+        strValues += std::string(", ") + st.pszValue;
+        strOthers += std::string(", ") + st.pszOther;
+        strNulls += ", NULL";
+        strHeader += "\t" + strColumn;
+        strQuery += ", IFNULL(" + Form(st.pszQueryForm, strColumn) + ", '\\\\N')";
+        strBrowse +=
+            ", IFNULL(" + Form(st.pszBrowseForm != nullptr ? st.pszBrowseForm : st.pszQueryForm, strColumn) + ", '\\\\N')";
+    }
+    ASSERT_TRUE(Admin(strCreate + ")"));
+    ASSERT_TRUE(Admin("INSERT INTO v VALUES " + strValues + "), " + strOthers + "), " + strNulls + ")"));
+    ExpectPrints({"--sql", "SELECT * FROM v ORDER BY id"}, Lines(strHeader, strQuery + ") FROM v ORDER BY id"));
+    ExpectPrints({"--browse", "v"}, Lines(strHeader, strBrowse + ") FROM v ORDER BY id"));
 }
 
-TEST_F(ZtHostServer, FailureExitsWithTheDriversReport)
+TEST_F(ZtHost, TextAndBytesCannotBeMisread)
 {
-    const STRun st = RunHost({"--sql", "SELECT 5 AS five", "--sql", "SELEC 1", "--sql", "SELECT 6"});
+    ASSERT_TRUE(Admin("CREATE TABLE e (id INT PRIMARY KEY, t TEXT, c VARCHAR(40), b VARBINARY(8), m BLOB)"));
+    ASSERT_TRUE(Admin(R"(INSERT INTO e VALUES (1, 'tab\there', 'CR\rLF\nCRLF\r\n', X'00FF41', X'00'),
+                          (2, 'two characters \\n', 'back\\slash\\', X'', X''),
+                          (3, 'NULL', '\\N', NULL, NULL),
+                          (4, 'nul\0inside', '', X'0000', X'FF00'),
+                          (5, 'é€😀', '\\x41', X'5C78', NULL),
+                          (6, CHAR(0xC280, 0xE0A080, 0xF0908080 USING utf8mb4), CHAR(0x7F, 0xDFBF, 0xEFBFBF USING utf8mb4), NULL,
+                           NULL))"));
+    const std::string strExpected =
+        Lines("id\tt\tc\tb\tm", "SELECT CONCAT_WS('\\t', id, IFNULL(" + Form(kEscaped, "t") + ", '\\\\N'), IFNULL(" +
+                                    Form(kEscaped, "c") + ", '\\\\N'), IFNULL(" + Form(kBytes, "b") +
+                                    ", '\\\\N'), IFNULL(" + Form(kBytes, "m") + ", '\\\\N')) FROM e ORDER BY id");
+    ExpectPrints({"--sql", "SELECT * FROM e ORDER BY id"}, strExpected);
+    ExpectPrints({"--browse", "e"}, strExpected);
+    // Names are texts too, and a bit string is bytes.
+    const std::string strNames = R"(SELECT b'0' AS 'tab\tname', b'101' AS `back\slash`, X'00FF41' AS h)";
+    ExpectPrints({"--sql", strNames},
+                 Lines(First(R"(SELECT CONCAT_WS('\t', )" + Form(kEscaped, R"('tab\tname')") + ", " +
+                             Form(kEscaped, R"('back\\slash')") + ", 'h')"),
+                       R"(SELECT CONCAT_WS('\t', )" + Form(kBytes, "b'0'") + ", " + Form(kBytes, "b'101'") + ", " +
+                           Form(kBytes, "X'00FF41'") + ")"));
+}
+
+TEST_F(ZtHost, OneStatementPerQuery)
+{
+    // A text of several statements is refused before anything runs: its
+    // first statement leaves no table. A last ';', and ';' in quotes, names,
+    // comments and compound statements make one.
+    const struct {
+        const char* pszSQL;
+        bool bRefused;
+    } aCases[] = {
+        {"CREATE TABLE made (a INT); SELECT 1", true},
+        {"CREATE TABLE made (a INT);SELECT 1;", true},
+        {"CREATE TABLE made (a INT); /* ; */ -- ;\n SELECT 'a;b'", true},
+        {"CREATE TABLE made (a INT CHECK (CASE a WHEN 1 THEN 1 END)); SELECT 2", true},
+        {"BEGIN; CREATE TABLE made (a INT)", true},
+        {"XA BEGIN 'x'; CREATE TABLE made (a INT)", true},
+        {"XA END 'x'; CREATE TABLE made (a INT)", true},
+        {"BEGIN NOT ATOMIC CASE 1 WHEN 1 THEN SELECT 1; END CASE; END; CREATE TABLE made (a INT)", true},
+        {"SELECT 1;", false},
+        {"SELECT 1; -- done\n", false},
+        {"SELECT 1 # ; SELECT 2", false},
+        {"SELECT 1 /* ; SELECT 2 */ ;", false},
+        {"SELECT 'a;b', \"c;d\", 'it''s;', 'x\\';y' AS s", false},
+        {"SELECT `a;b` FROM (SELECT 1 AS `a;b`) d", false},
+        {"CREATE PROCEDURE p() BEGIN SELECT 1; IF 1 THEN SELECT 2; END IF; SELECT CASE 1 WHEN 1 THEN 3 END; END", false},
+        {"BEGIN NOT ATOMIC DECLARE x INT DEFAULT 0; WHILE x < 2 DO SET x = x + 1; END WHILE; END", false},
+        {"BEGIN", false},
+        {"BEGIN WORK;", false},
+    };
+    for (const auto& st : aCases) {
+        SCOPED_TRACE(st.pszSQL);
+        const STProgramRun stRun = Run({"--sql", st.pszSQL});
+        if (st.bRefused) {
+            EXPECT_EQ(stRun.nExit, 2);
+            EXPECT_EQ(stRun.strOut, "");
+            EXPECT_NE(stRun.strErr.find("holds several statements: give each its own --sql"), std::string::npos)
+                << stRun.strErr;
+        } else {
+            EXPECT_EQ(stRun.nExit, 0) << stRun.strErr;
+            EXPECT_NE(stRun.strOut, "");
+        }
+    }
+    EXPECT_EQ(First("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"), "0");
+    EXPECT_EQ(First("SELECT COUNT(*) FROM information_schema.ROUTINES WHERE ROUTINE_SCHEMA = DATABASE()"), "1");
+}
+
+TEST_F(ZtHost, BrowseRunsOnASessionOfItsOwn)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE s (id INT PRIMARY KEY)"));
+    ASSERT_TRUE(Admin("INSERT INTO s VALUES (1)"));
+    // Neither an open transaction's row nor a temporary table of the queries'
+    // session.
+    ExpectPrints({"--sql", "START TRANSACTION", "--sql", "INSERT INTO s VALUES (2)", "--browse", "s"},
+                 "ok\nok\n" + Lines("id", "SELECT id FROM s WHERE id = 1"));
+    const STProgramRun st = Run({"--sql", "CREATE TEMPORARY TABLE tt (id INT PRIMARY KEY)", "--browse", "tt"});
+    EXPECT_EQ(st.nExit, 1);
+    EXPECT_EQ(st.strOut, "ok\n");
+    EXPECT_NE(st.strErr.find("1146"), std::string::npos) << st.strErr;
+    // What the queries committed, it sees.
+    const STProgramRun stCommitted = Run({"--sql", "INSERT INTO s VALUES (3)", "--browse", "s"});
+    ExpectPrinted(stCommitted, "ok\n" + Lines("id", "SELECT id FROM s ORDER BY id"));
+}
+
+TEST_F(ZtHost, HeaderRowsAndOkOnOneConnection)
+{
+    const std::string strSelect =
+        "SELECT 1 AS one, NULL AS nothing, '\xC3\xA9\xE2\x82\xAC\xCE\xA9\xE4\xB8\xAD' AS txt UNION SELECT 2, 3, 'x' "
+        "ORDER BY one";
+    // The session's variable set by one query is read by the next.
+    ExpectPrints({"--sql", strSelect, "--sql", "SET @kept = 5", "--sql", "SELECT @kept AS kept"},
+                 Lines("one\tnothing\ttxt",
+                       "SELECT CONCAT_WS('\\t', one, IFNULL(nothing, '\\\\N'), txt) FROM (" + strSelect + ") q ORDER BY one") +
+                     "ok\n" + Lines("kept", "SELECT 5"));
+}
+
+TEST_F(ZtHost, FailureExitsWithTheDriversReport)
+{
+    const STProgramRun st = Run({"--sql", "SELECT 5 AS five", "--sql", "SELEC 1", "--sql", "SELECT 6"});
     EXPECT_EQ(st.nExit, 1);
     // The queries before the failure ran; none after it.
     EXPECT_EQ(st.strOut, "five\n5\n");
@@ -84,25 +248,20 @@ TEST_F(ZtHostServer, FailureExitsWithTheDriversReport)
 }
 
 // A table of 250 records (blocks of 100) with NULL and accents in its text,
-// and a composite key with duplicates. Disabled until the data access's
-// reads are in this branch (they pass with them).
-class ZtHostBrowse : public ServerTest {
+// and a composite key with duplicates.
+class ZtHostBrowse : public ZtHost {
 protected:
-    ZtHostBrowse()
-        : ServerTest("zt38host", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20), a INT NOT NULL, "
-                                  "INDEX ix (a, name)) ENGINE=InnoDB",
-                                  "INSERT INTO t SELECT seq, ELT(1 + seq % 5, '\xC3\xA9t\xC3\xA9', NULL, 'Zo\xC3\xAB', "
-                                  "'a\xE2\x82\xAC', 'zeta'), seq % 4 FROM seq_1_to_250"})
+    void SetUp() override
     {
+        ZtHost::SetUp();
+        ASSERT_TRUE(Admin("CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20), a INT NOT NULL, INDEX ix (a, name))"));
+        ASSERT_TRUE(Admin("INSERT INTO t SELECT seq, ELT(1 + seq % 5, '\xC3\xA9t\xC3\xA9', NULL, 'Zo\xC3\xAB', "
+                          "'a\xE2\x82\xAC', 'zeta'), seq % 4 FROM seq_1_to_250"));
     }
     // The header line, then each record as the server sorts them.
-    std::string Expected(const char* pszOrder)
+    std::string Expected(const std::string& strOrder)
     {
-        std::string str = "id\tname\ta\n";
-        for (const std::string& s :
-             List(std::string("SELECT CONCAT_WS('\t', id, IFNULL(name, 'NULL'), a) FROM t ORDER BY ") + pszOrder))
-            str += s + "\n";
-        return str;
+        return Lines("id\tname\ta", "SELECT CONCAT_WS('\\t', id, IFNULL(name, '\\\\N'), a) FROM t ORDER BY " + strOrder);
     }
 };
 
@@ -116,55 +275,136 @@ TEST_F(ZtHostBrowse, PrimaryAndCompositeKeyBothWays)
         {{"--browse", "t"}, "id"},
         {{"--browse", "t", "--backward"}, "id DESC"},
         {{"--browse", "t", "--key", "ix"}, "a, name, id"},
-        {{"--browse", "t", "--key", "ix", "--backward"}, "a DESC, name DESC, id DESC"},
+        {{"--backward", "--key", "ix", "--browse", "t"}, "a DESC, name DESC, id DESC"},
     };
     for (const STCase& st : aCases) {
         SCOPED_TRACE(st.pszOrder);
-        const STRun stRun = RunHost(st.astrArgs, m_strDatabase);
-        EXPECT_EQ(stRun.nExit, 0) << stRun.strErr;
-        EXPECT_EQ(stRun.strOut, Expected(st.pszOrder));
-        EXPECT_EQ(stRun.strErr, "");
+        ExpectPrints(st.astrArgs, Expected(st.pszOrder));
     }
 }
 
 TEST_F(ZtHostBrowse, QueriesRunFirst)
 {
-    const STRun st = RunHost({"--browse", "t", "--sql", "DELETE FROM t WHERE id > 3", "--sql", "SELECT 7 AS seven"},
-                             m_strDatabase);
-    EXPECT_EQ(st.nExit, 0) << st.strErr;
-    EXPECT_EQ(st.strOut, "ok\nseven\n7\n" + Expected("id"));
-    EXPECT_EQ(st.strErr, "");
-}
-
-TEST_F(ZtHostBrowse, DatesAndTimesPrintAsTheQueryPrintsThem)
-{
-    ASSERT_TRUE(Admin("CREATE TABLE d (id INT PRIMARY KEY, dt DATETIME, dt3 DATETIME(3), da DATE, ti TIME)"));
-    ASSERT_TRUE(Admin("INSERT INTO d VALUES (1, '1000-01-01 00:00:00', '2024-02-29 13:14:15.123', '2024-02-29', "
-                      "'13:14:15'), (2, '2024-12-31 23:59:59', '1999-07-08 09:10:11.500', '1000-01-01', '00:00:00'), "
-                      "(3, NULL, NULL, NULL, NULL)"));
-    const STRun stQuery = RunHost({"--sql", "SELECT * FROM d ORDER BY id"}, m_strDatabase);
-    ASSERT_EQ(stQuery.nExit, 0) << stQuery.strErr;
-    const STRun stBrowse = RunHost({"--browse", "d"}, m_strDatabase);
-    ASSERT_EQ(stBrowse.nExit, 0) << stBrowse.strErr;
-    EXPECT_EQ(stBrowse.strOut, stQuery.strOut);
-    // The query's own form: the server's date-time without its hyphens,
-    // its fraction kept.
-    EXPECT_NE(stQuery.strOut.find("\t20240229 13:14:15.123\t"), std::string::npos) << stQuery.strOut;
-    EXPECT_NE(stQuery.strOut.find("\t10000101 00:00:00\t"), std::string::npos) << stQuery.strOut;
+    const STProgramRun st = Run({"--browse", "t", "--sql", "DELETE FROM t WHERE id > 3", "--sql", "SELECT 7 AS seven"});
+    ExpectPrinted(st, "ok\nseven\n7\n" + Expected("id"));
 }
 
 TEST_F(ZtHostBrowse, UnknownTableOrKeyExitsWithTheDriversReport)
 {
-    STRun st = RunHost({"--browse", "missing"}, m_strDatabase);
+    STProgramRun st = Run({"--browse", "missing"});
     EXPECT_EQ(st.nExit, 1);
     EXPECT_EQ(st.strOut, "");
     EXPECT_NE(st.strErr.find("1146"), std::string::npos) << st.strErr;
-    st = RunHost({"--browse", "t", "--key", "nokey"}, m_strDatabase);
+    st = Run({"--browse", "t", "--key", "nokey"});
     EXPECT_EQ(st.nExit, 1);
     EXPECT_EQ(st.strOut, "");
     EXPECT_NE(st.strErr.find("nokey"), std::string::npos) << st.strErr;
-    st = RunHost({"--key", "ix"}, m_strDatabase);
+}
+
+// The main job: the module loaded, its entries listed, its start-up
+// protocol run to its end, a message of its catalogue printed.
+TEST(ZtHostStartUp, ReportsTheModuleAndItsProtocol)
+{
+    std::ifstream in(SourcePath("common/platform/Messages.tsv"));
+    std::string strLine, strMessage;
+    while (std::getline(in, strLine) && strMessage.empty()) {
+        if (strLine.compare(0, 6, "25193\t") == 0)
+            strMessage = strLine.substr(strLine.find('\t', 6) + 1);
+    }
+    ASSERT_NE(strMessage, "");
+    // Ten digits, the most a message number takes.
+    STProgramRun st = RunProgram({BuildPath("zthost"), "--message", "0000025193"});
+    EXPECT_EQ(st.nExit, 0) << st.strErr;
+    for (const char* psz : {"15 of 15 entries offered\n", "end mark: VersionInfoMarkEnd\n", "bInitLibrary: 1\n",
+                                 "bDLLCompatible(7, 31): 1,", "driver: version ",
+                                 "driver released: 0 references left\n", "TermLibrary: 1\n", "Execution(4875): 1\n",
+                                 "runtime told of the module's end: 1\n"})
+        EXPECT_NE(st.strOut.find(psz), std::string::npos) << psz << "\n" << st.strOut;
+    EXPECT_NE(st.strOut.find("message 25193: " + strMessage + "\n"), std::string::npos) << st.strOut;
+    // A message the module lacks, and a library without the protocol.
+    st = RunProgram({BuildPath("zthost"), "--message", "1"});
     EXPECT_EQ(st.nExit, 1);
+    EXPECT_NE(st.strOut.find("message 1: not found\n"), std::string::npos) << st.strOut;
+    st = RunProgram({BuildPath("zthost"), BuildPath("zthostnoexec.so")});
+    EXPECT_EQ(st.nExit, 1);
+    EXPECT_NE(st.strOut.find("0 of 15 entries offered\nthe module protocol cannot run"), std::string::npos) << st.strOut;
+}
+
+// Each mistake, named the same by the host and by the run command, before
+// anything is built, started or run: exit code 2, nothing on standard
+// output, the mistake and where the options are listed on standard error.
+TEST(ZtHostArguments, MistakesAreNamedBeforeAnythingRuns)
+{
+    struct STCase {
+        std::vector<std::string> astrArgs;
+        const char* pszMistake;
+        bool bHostOnly;
+    };
+    const STCase aCases[] = {
+        {{"--sql"}, "--sql needs a query", false},
+        {{"--sql", ""}, "--sql needs a query", false},
+        {{"--sql", "--browse", "t"}, "--sql needs a query", false},
+        {{"--sql", "SELECT", "1"}, "unexpected argument '1': quote the query", false},
+        {{"--sql", "SELECT 1", "./zt190msql.so", "./other.so"}, "unexpected argument './other.so'", false},
+        {{"--browse", "t", "words"}, "unexpected argument 'words'", false},
+        {{"--frobnicate"}, "unknown option --frobnicate", false},
+        {{"-x"}, "unknown option -x", false},
+        {{"--browse"}, "--browse needs a table", false},
+        {{"--browse", "t", "--key", "--backward"}, "--key needs an item", false},
+        {{"--browse", "a", "--browse", "b"}, "--browse given twice", false},
+        {{"--browse", "a", "--key", "k", "--key", "l"}, "--key given twice", false},
+        {{"--message"}, "--message needs a number", false},
+        {{"--message", "12x"}, "bad message number '12x'", false},
+        {{"--message", "-1"}, "bad message number '-1'", false},
+        {{"--message", "4294967296"}, "bad message number '4294967296'", false},
+        {{"--message", "00000000001"}, "bad message number '00000000001'", false},
+        {{"--message", "1", "--message", "2"}, "--message given twice", false},
+        {{"--message", "25193", "--sql", "SELECT 1"}, "--message goes without --sql and --browse", false},
+        {{"--message", "25193", "--browse", "t"}, "--message goes without --sql and --browse", false},
+        {{"--key", "ix"}, "--key and --backward go with --browse", false},
+        {{"--backward", "--sql", "SELECT 1"}, "--key and --backward go with --browse", false},
+        {{"--sql", "SELECT 1; SELECT 2"}, "--sql 'SELECT 1; SELECT 2' holds several statements: give each its own --sql",
+         true},
+    };
+    for (const STCase& st : aCases) {
+        std::string strTrace;
+        for (const std::string& s : st.astrArgs)
+            strTrace += " [" + s + "]";
+        SCOPED_TRACE(strTrace);
+        std::vector<std::string> astrHost = {BuildPath("zthost")};
+        astrHost.insert(astrHost.end(), st.astrArgs.begin(), st.astrArgs.end());
+        STProgramRun stRun = RunProgram(astrHost);
+        EXPECT_EQ(stRun.nExit, 2);
+        EXPECT_EQ(stRun.strOut, "");
+        EXPECT_EQ(stRun.strErr, std::string("zthost: ") + st.pszMistake + "\nzthost --help lists the options\n");
+        if (st.bHostOnly)
+            continue;
+        std::vector<std::string> astrScript = {"bash", SourcePath("scripts/run.sh")};
+        astrScript.insert(astrScript.end(), st.astrArgs.begin(), st.astrArgs.end());
+        stRun = RunProgram(astrScript);
+        EXPECT_EQ(stRun.nExit, 2);
+        EXPECT_EQ(stRun.strOut, "");
+        EXPECT_EQ(stRun.strErr,
+                  std::string("run.sh: ") + st.pszMistake + "\nbash scripts/run.sh --help lists the options\n");
+    }
+    // The run command's own options.
+    const STProgramRun stBench = RunProgram({"bash", SourcePath("scripts/run.sh"), "--bench", "--filter=x"});
+    EXPECT_EQ(stBench.nExit, 2);
+    EXPECT_EQ(stBench.strErr, "run.sh: unknown benchmark option --filter=x\nbash scripts/run.sh --help lists the options\n");
+    const STProgramRun stLate = RunProgram({"bash", SourcePath("scripts/run.sh"), "--sql", "SELECT 1", "--bench"});
+    EXPECT_EQ(stLate.nExit, 2);
+    EXPECT_NE(stLate.strErr.find("run.sh: --bench goes first"), std::string::npos) << stLate.strErr;
+    // Help wins over any mistake, on standard output.
+    for (const std::vector<std::string>& astr :
+         {std::vector<std::string>{BuildPath("zthost"), "--sql", "-h"}, {BuildPath("zthost"), "--help"},
+          {"bash", SourcePath("scripts/run.sh"), "--bench", "--help"}, {"bash", SourcePath("scripts/run.sh"), "-h"}}) {
+        SCOPED_TRACE(astr.back());
+        const STProgramRun st = RunProgram(astr);
+        EXPECT_EQ(st.nExit, 0);
+        EXPECT_EQ(st.strOut.compare(0, 7, "usage: "), 0) << st.strOut;
+        EXPECT_NE(st.strOut.find("--browse <table>"), std::string::npos) << st.strOut;
+        EXPECT_EQ(st.strErr, "");
+    }
 }
 
 } // namespace

@@ -4,10 +4,8 @@
 // that ZT_TEST_HOST, _PORT, _SOCKET, _USER, _PASSWORD and _DATABASE describe,
 // and prints the rows instead; with --browse it then reads a table record by
 // record on a key through the driver's table object, as the host's file
-// functions do.
-//   zthost [--message <id>] [module path]
-//   zthost --sql <query> [--sql <query> ...] [module path]
-//   zthost [--sql <query> ...] --browse <table> [--key <item>] [--backward] [module path]
+// functions do. Both print values in the forms of ValueForm.h; the options
+// are in Arguments.cpp.
 #include "access/driver/INADataSourceDescription.h"
 #include "access/driver/INADriver.h"
 #include "access/driver/INADriverSQL.h"
@@ -23,6 +21,8 @@
 #include "common/platform/InformationDLL.h"
 #include "common/platform/MyModuleInfo.h"
 #include "host/HostStandIn.h"
+#include "tools/zthost/Arguments.h"
+#include "tools/zthost/ValueForm.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -116,56 +116,27 @@ bool RunDriverStartUp(void* hModule)
     return bOk;
 }
 
-// UTF-8 for the terminal, whatever the locale; line ends escaped unless
-// bLines (then CR LF becomes one line end).
-std::string Utf8(const wchar_t* psz, size_t n, bool bLines = false)
+// A driver's report for the terminal: UTF-8, CR LF as one line end.
+std::string ReportText(const wchar_t* psz)
 {
-    std::string str;
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned c = static_cast<unsigned>(psz[i]);
-        if (bLines && (c == '\r' || c == '\n')) {
-            if (c == '\n' || i + 1 >= n || psz[i + 1] != '\n')
-                str += '\n';
-        } else if (c == '\r')
-            str += "\\r";
-        else if (c == '\n')
-            str += "\\n";
-        else if (c < 0x80)
-            str += static_cast<char>(c);
-        else if (c < 0x800) {
-            str += static_cast<char>(0xC0 | (c >> 6));
-            str += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            str += static_cast<char>(0xE0 | (c >> 12));
-            str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            str += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            str += static_cast<char>(0xF0 | (c >> 18));
-            str += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            str += static_cast<char>(0x80 | (c & 0x3F));
-        }
+    std::wstring str;
+    for (const wchar_t* p = psz; *p != 0; ++p) {
+        if (*p != L'\r' || p[1] != L'\n')
+            str += *p == L'\r' ? L'\n' : *p;
     }
-    return str;
+    return Utf8(str.c_str(), str.size());
 }
 
-std::string Utf8(const wchar_t* psz)
+// A name the module or the driver gives, or "(null)".
+std::string NameText(const wchar_t* psz)
 {
-    return psz == nullptr ? std::string("(null)") : Utf8(psz, std::wcslen(psz));
-}
-
-std::string Escaped(const char* psz)
-{
-    std::string str;
-    for (; *psz != 0; ++psz)
-        str += *psz == '\r' ? std::string("\\r") : *psz == '\n' ? std::string("\\n") : std::string(1, *psz);
-    return str;
+    return psz == nullptr ? std::string("(null)") : EscapedText(Utf8(psz, std::wcslen(psz)));
 }
 
 // A wide text in a field of nChars characters, not trusted to be ended.
 std::string Field(const wchar_t* psz, size_t nChars)
 {
-    return Utf8(psz, wcsnlen(psz, nChars));
+    return EscapedText(Utf8(psz, wcsnlen(psz, nChars)));
 }
 
 void PrintVersionBlock(void* hModule)
@@ -177,7 +148,7 @@ void PrintVersionBlock(void* hModule)
         // Key and value pairs up to the empty text before the end mark.
         while (*p != 0) {
             const char* pszValue = p + std::strlen(p) + 1;
-            std::printf("  %s = %s\n", p, Escaped(pszValue).c_str());
+            std::printf("  %s = %s\n", p, EscapedText(pszValue).c_str());
             p = pszValue + std::strlen(pszValue) + 1;
         }
         std::printf("  end mark: %s\n", p + 1);
@@ -188,7 +159,7 @@ void PrintVersionBlock(void* hModule)
         std::printf("zVersionVI: %s\n", Field(psz, 26).c_str());
     if (const _stMyModuleInfo* pst = static_cast<const _stMyModuleInfo*>(dlsym(hModule, "gstMyModuleInfo32")))
         std::printf("identity: module %u, file %s, version %s, %u error definitions\n", pst->dwModule,
-                    Utf8(pst->pszModuleName).c_str(), Utf8(pst->pszModuleVersion).c_str(), pst->dwNbErrorDef);
+                    NameText(pst->pszModuleName).c_str(), NameText(pst->pszModuleVersion).c_str(), pst->dwNbErrorDef);
 }
 
 // Loads message nId through CommandeComposante(3); false when missing.
@@ -243,8 +214,7 @@ int Failure(INAError* pi, const char* pszStep)
 {
     const wchar_t* psz = pi != nullptr ? pi->pszGetError() : nullptr;
     std::fflush(stdout);
-    std::fprintf(stderr, "zthost: %s failed\n%s\n", pszStep,
-                 psz != nullptr ? Utf8(psz, std::wcslen(psz), true).c_str() : "");
+    std::fprintf(stderr, "zthost: %s failed\n%s\n", pszStep, psz != nullptr ? ReportText(psz).c_str() : "");
     return 1;
 }
 
@@ -254,55 +224,25 @@ int SQLFailure(INADriverSQL* piSQL, const char* pszStep)
     return Failure(piSQL->piGetLastError(), pszStep);
 }
 
-// A date-time or a time of the host ("YYYYMMDDHHMMSSmmm", "HHMMSS[mmm]")
-// in the form --sql prints the server's ("YYYYMMDD HH:MM:SS", "HH:MM:SS"),
-// with the milliseconds the value holds when it holds any; any other text
-// as it is.
-std::string TimeText(const std::string& s, bool bDate)
+// The forms of a result's columns, from the SQL interface's description
+// of it; false when it gives none.
+bool bColumnForms(INADriverSQL* piSQL, int nConnection, int nStatement, int nColumns,
+                  std::vector<STValueForm>* pastForm)
 {
-    const size_t nDate = bDate ? 8 : 0;
-    if (s.size() < nDate + 6 || s.find_first_not_of("0123456789") != std::string::npos)
-        return s;
-    std::string strOut = s.substr(0, nDate) + (bDate ? " " : "") + s.substr(nDate, 2) + ":" + s.substr(nDate + 2, 2) +
-                         ":" + s.substr(nDate + 4, 2);
-    const std::string strFraction = s.substr(nDate + 6);
-    if (strFraction.find_first_not_of('0') != std::string::npos)
-        strOut += "." + strFraction;
-    return strOut;
-}
-
-// A value as the terminal shows it: NULL, or its text.
-std::string AnyText(CAny& v)
-{
-    if (v.bIsNull())
-        return "NULL";
-    if (v.nGetTypeCode() == TQTYPE_DATETIME) {
-        const wchar_t* psz = nullptr;
-        if (v.__nCastTo(TQTYPE_DSTRW, nullptr, 1) > 99 || v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 ||
-            psz == nullptr)
-            return std::string();
-        return TimeText(Utf8(psz), true);
+    INADataSourceDescription* piDescription = piSQL->piGetTableDesc(nConnection, nStatement, 0);
+    if (piDescription == nullptr)
+        return false;
+    bool bOk = true;
+    for (int i = 0; i < nColumns && bOk; ++i) {
+        INAItemDescription* pi = piDescription->piNAGetItem(static_cast<unsigned>(i));
+        bOk = pi != nullptr;
+        if (bOk) {
+            pastForm->push_back(FormOfColumn(pi));
+            pi->nExternalRelease();
+        }
     }
-    const wchar_t* psz = nullptr;
-    if (v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr) {
-        // Not a text: the host's own conversion.
-        psz = nullptr;
-        if (v.__nCastTo(TQTYPE_DSTRW, nullptr, 1) > 99 || v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 ||
-            psz == nullptr)
-            return std::string();
-    }
-    return Utf8(psz);
-}
-
-// A column's value of the current row as the terminal shows it.
-std::string ValueText(INADriverSQL* piSQL, int nConnection, int nStatement, unsigned nColumn, bool* pbOk)
-{
-    CAny v;
-    if (!piSQL->bGetValue(&v, nConnection, nStatement, nColumn, 0)) {
-        *pbOk = false;
-        return std::string();
-    }
-    return AnyText(v);
+    piDescription->nExternalRelease();
+    return bOk;
 }
 
 // Runs one query and prints its rows (or "ok"); 0, or 1 after a failure.
@@ -318,24 +258,35 @@ int RunQuery(INADriverSQL* piSQL, int nConnection, const std::string& strQuery)
     }
     int nResult = 0;
     int nColumns = 0;
+    std::vector<STValueForm> astForm;
     piSQL->bGetColumnNbr(&nColumns, nConnection, nStatement, 0);
+    if (!bColumnForms(piSQL, nConnection, nStatement, nColumns, &astForm))
+        nResult = SQLFailure(piSQL, "piGetTableDesc");
     std::string strLine;
-    for (int i = 1; i <= nColumns; ++i) {
+    for (int i = 1; i <= nColumns && nResult == 0; ++i) {
         CAny v;
-        const wchar_t* psz = nullptr;
-        if (piSQL->bGetColumnName(&v, nConnection, nStatement, static_cast<unsigned>(i), 0))
-            v.pclGetTraitement()->nGetPCWSTR(&psz);
-        strLine += (i > 1 ? "\t" : "") + (psz != nullptr ? Utf8(psz) : std::string());
+        if (!piSQL->bGetColumnName(&v, nConnection, nStatement, static_cast<unsigned>(i), 0))
+            nResult = SQLFailure(piSQL, "bGetColumnName");
+        else
+            strLine += (i > 1 ? "\t" : "") + ColumnValueText(v, STValueForm());
     }
-    std::printf("%s\n", strLine.c_str());
+    if (nResult == 0)
+        std::printf("%s\n", strLine.c_str());
     while (nResult == 0 && piSQL->bFetch(nConnection, nStatement, 0)) {
         strLine.clear();
-        bool bOk = true;
-        for (int i = 1; i <= nColumns && bOk; ++i)
-            strLine += (i > 1 ? "\t" : "") + ValueText(piSQL, nConnection, nStatement, static_cast<unsigned>(i), &bOk);
-        if (!bOk)
-            nResult = SQLFailure(piSQL, "bGetValue");
-        else
+        for (int i = 1; i <= nColumns && nResult == 0; ++i) {
+            const STValueForm& stForm = astForm[static_cast<size_t>(i - 1)];
+            const unsigned nColumn = static_cast<unsigned>(i);
+            CAny v;
+            // Bytes are read as bytes: as text they would pass through a
+            // code page.
+            if (stForm.eKind == STValueForm::BYTES ? !piSQL->bGetBLOBValue(&v, nConnection, nStatement, nColumn, 0)
+                                                   : !piSQL->bGetValue(&v, nConnection, nStatement, nColumn, 0))
+                nResult = SQLFailure(piSQL, "bGetValue");
+            else
+                strLine += (i > 1 ? "\t" : "") + ColumnValueText(v, stForm);
+        }
+        if (nResult == 0)
             std::printf("%s\n", strLine.c_str());
     }
     // A fetch that failed rather than ended leaves its error.
@@ -344,15 +295,6 @@ int RunQuery(INADriverSQL* piSQL, int nConnection, const std::string& strQuery)
     piSQL->bFreeStmt(nConnection, nStatement, 0);
     return nResult;
 }
-
-// What --browse asks: the table, the key (empty: the best browse item)
-// and the direction.
-struct STBrowse {
-    bool bOn = false;
-    std::string strTable;
-    std::string strKey;
-    bool bBackward = false;
-};
 
 // A table's failure is reported in the context's error object, but an
 // opening's goes to the driver's.
@@ -373,16 +315,17 @@ public:
             INAItemDescription* pi = piDescription->piNAGetItem(i);
             if (pi == nullptr)
                 continue;
-            if (pi->bIsComposedKey())
+            if (pi->bIsComposedKey()) {
                 pi->nExternalRelease();
-            else
-                m_api.push_back(pi);
+                continue;
+            }
+            m_astItem.push_back({pi, FormOfItem(pi), nMemoIndex(piDescription, pi)});
         }
     }
     ~CRecordItems()
     {
-        for (INAItemDescription* pi : m_api)
-            pi->nExternalRelease();
+        for (const STItem& st : m_astItem)
+            st.pi->nExternalRelease();
     }
     CRecordItems(const CRecordItems&) = delete;
     CRecordItems& operator=(const CRecordItems&) = delete;
@@ -390,31 +333,62 @@ public:
     std::string Header() const
     {
         std::string strLine;
-        for (size_t i = 0; i < m_api.size(); ++i)
-            strLine += (i > 0 ? "\t" : "") + Utf8(m_api[i]->pszGetName());
+        for (size_t i = 0; i < m_astItem.size(); ++i)
+            strLine += (i > 0 ? "\t" : "") + NameText(m_astItem[i].pi->pszGetName());
         return strLine;
     }
-    // The record's values, NULL for an item without one.
-    std::string Line(const CNAKXRecord* pRecord) const
+    // The current record's values into *pstrLine; false when a memo cannot
+    // be read.
+    bool bLine(INATable* piTable, INAContext* piContext, const CNAKXRecord* pRecord, std::string* pstrLine) const
     {
-        std::string strLine;
-        for (size_t i = 0; i < m_api.size(); ++i) {
+        pstrLine->clear();
+        for (size_t i = 0; i < m_astItem.size(); ++i) {
+            const STItem& st = m_astItem[i];
             CAny v;
             if (i > 0)
-                strLine += "\t";
-            if (!pRecord->vbItemValueDefined(m_api[i], 0)) {
-                strLine += "NULL";
+                *pstrLine += "\t";
+            if (!pRecord->vbItemValueDefined(st.pi, 0)) {
+                *pstrLine += "\\N";
                 continue;
             }
-            pRecord->vGetItemValue(&v, m_api[i], 0);
-            // A time item's value is its digits alone.
-            strLine += m_api[i]->eNAGetItemType() == NA_IT_HEURE ? TimeText(AnyText(v), false) : AnyText(v);
+            // The record holds a memo's handle; the table object reads its
+            // value as the host runtime does.
+            if (st.nMemo >= 0) {
+                if (!piTable->bGetBLOB(piContext, static_cast<unsigned>(st.nMemo), &v))
+                    return false;
+            } else {
+                pRecord->vGetItemValue(&v, st.pi, 0);
+            }
+            *pstrLine += ItemValueText(v, st.stForm);
         }
-        return strLine;
+        return true;
     }
 
 private:
-    std::vector<INAItemDescription*> m_api;
+    struct STItem {
+        INAItemDescription* pi;
+        STValueForm stForm;
+        int nMemo;
+    };
+
+    // The item's index among the table's memos, or -1.
+    static int nMemoIndex(INADataSourceDescription* piDescription, INAItemDescription* piItem)
+    {
+        if (!piItem->bMemo())
+            return -1;
+        int nFound = -1;
+        for (unsigned int i = 0; i < piDescription->nGetNumMemos() && nFound < 0; ++i) {
+            INAItemDescription* pi = piDescription->piNAGetMemo(i);
+            if (pi == nullptr)
+                continue;
+            if (std::wcscmp(pi->pszGetName(), piItem->pszGetName()) == 0)
+                nFound = static_cast<int>(i);
+            pi->nExternalRelease();
+        }
+        return nFound;
+    }
+
+    std::vector<STItem> m_astItem;
 };
 
 // Reads the table open in the context from one end to the other on the
@@ -435,8 +409,12 @@ int BrowseOpenTable(INADriver* piDriver, INATable* piTable, INAContext* piContex
         CNAKXRecord* pRecord = nullptr;
         if (!piTable->bGetRecord(piContext, &pRecord) || pRecord == nullptr)
             return Failure(piTableError(piDriver, piTable, piContext), "bGetRecord");
-        std::printf("%s\n", clItems.Line(pRecord).c_str());
+        std::string strLine;
+        const bool bRead = clItems.bLine(piTable, piContext, pRecord, &strLine);
         pRecord->nRelease();
+        if (!bRead)
+            return Failure(piTableError(piDriver, piTable, piContext), "bGetBLOB");
+        std::printf("%s\n", strLine.c_str());
         if (!piTable->bHLitxxx(piContext, pszKey, eStep, 0, eNoLock, &eLock, 0) ||
             !piTable->bHEnDehors(piContext, pszKey, &bOut))
             return Failure(piTableError(piDriver, piTable, piContext), "bHLitxxx");
@@ -446,7 +424,7 @@ int BrowseOpenTable(INADriver* piDriver, INATable* piTable, INAContext* piContex
 
 // The host's road to a table's records: its description, the table object,
 // the opening in one context, the browse, then everything given back.
-int RunBrowse(INADriver* piDriver, INAConnectionDescription* piServer, const STBrowse& stBrowse)
+int RunBrowse(INADriver* piDriver, INAConnectionDescription* piServer, const STArguments& stBrowse)
 {
     const std::wstring strTable = Wide(stBrowse.strTable);
     INADataSourceDescription* piDescription = piDriver->piGetTableDesc(strTable.c_str(), piServer);
@@ -484,8 +462,7 @@ typedef int (*PFN_INITVM)(void* hVM, int nVersion, int nVersionCompat);
 
 // The host's road to SQL: the start-up, one connection to the private
 // server, the queries, the browse, then the end in order.
-int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const std::vector<std::string>& astrQuery,
-           const STBrowse& stBrowse)
+int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const STArguments& stArguments)
 {
     auto pfnInit = Entry<PFN_INITLIBRARY>(hModule, "bInitLibrary");
     auto pfnCompatible = Entry<PFN_DLLCOMPATIBLE>(hModule, "bDLLCompatible");
@@ -544,17 +521,19 @@ int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const std::vecto
         nResult = 1;
     } else {
         int nConnection = 0;
-        if (!astrQuery.empty() && !piSQL->bOpenConnection(&nConnection, &clServer)) {
+        if (!stArguments.astrQuery.empty() && !piSQL->bOpenConnection(&nConnection, &clServer)) {
             nResult = SQLFailure(piSQL, "bOpenConnection");
         } else {
-            for (const std::string& strQuery : astrQuery) {
+            for (const std::string& strQuery : stArguments.astrQuery) {
                 nResult = RunQuery(piSQL, nConnection, strQuery);
                 if (nResult != 0)
                     break;
             }
-            // The browse shares the queries' session.
-            if (nResult == 0 && stBrowse.bOn)
-                nResult = RunBrowse(piDriver, &clServer, stBrowse);
+            // The table object opens a session of its own: the browse sees
+            // what the queries committed, not their temporary tables nor
+            // the rows of a transaction they left open.
+            if (nResult == 0 && stArguments.bBrowse)
+                nResult = RunBrowse(piDriver, &clServer, stArguments);
             if (nConnection != 0)
                 piSQL->bCloseConnection(nConnection);
         }
@@ -569,49 +548,18 @@ int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const std::vecto
 
 int main(int argc, char** argv)
 {
-    std::string strModule = BesideExecutable("zt190msql.so");
-    bool bMessage = false;
-    unsigned nMessage = 0;
-    std::vector<std::string> astrQuery;
-    STBrowse stBrowse;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--sql") == 0 && i + 1 < argc) {
-            astrQuery.push_back(argv[++i]);
-            continue;
-        }
-        if (std::strcmp(argv[i], "--browse") == 0 && i + 1 < argc) {
-            stBrowse.bOn = true;
-            stBrowse.strTable = argv[++i];
-            continue;
-        }
-        if (std::strcmp(argv[i], "--key") == 0 && i + 1 < argc) {
-            stBrowse.strKey = argv[++i];
-            continue;
-        }
-        if (std::strcmp(argv[i], "--backward") == 0) {
-            stBrowse.bBackward = true;
-            continue;
-        }
-        if (std::strcmp(argv[i], "--message") == 0 && i + 1 < argc) {
-            char* pszFin = nullptr;
-            nMessage = static_cast<unsigned>(std::strtoul(argv[++i], &pszFin, 10));
-            if (pszFin == argv[i] || *pszFin != 0) {
-                std::fprintf(stderr, "zthost: bad message number %s\n", argv[i]);
-                return 1;
-            }
-            bMessage = true;
-        } else if (argv[i][0] == '-') {
-            std::fprintf(stderr, "usage: zthost [--message <id>] [--sql <query> ...] [--browse <table> [--key <item>] "
-                                 "[--backward]] [module path]\n");
-            return 1;
-        } else {
-            strModule = argv[i];
-        }
+    STArguments stArguments;
+    std::string strMistake;
+    if (!bReadArguments(argc, argv, &stArguments, &strMistake)) {
+        std::fprintf(stderr, "zthost: %s\nzthost --help lists the options\n", strMistake.c_str());
+        return 2;
     }
-    if (!stBrowse.bOn && (!stBrowse.strKey.empty() || stBrowse.bBackward)) {
-        std::fprintf(stderr, "zthost: --key and --backward go with --browse\n");
-        return 1;
+    if (stArguments.bHelp) {
+        std::fputs(UsageText(), stdout);
+        return 0;
     }
+    const std::string strModule =
+        stArguments.strModule.empty() ? BesideExecutable("zt190msql.so") : stArguments.strModule;
 
     const std::string strRuntime = BesideExecutable(HOSTSTANDIN_LIBRARY);
     void* hRuntime = dlopen(strRuntime.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -631,7 +579,7 @@ int main(int argc, char** argv)
     IHostStandIn* piHost = bProtocol ? pfnControl() : nullptr;
     STExecutionInit stInit = {sizeof(STExecutionInit), hRuntime, 0, 0,
                               piHost != nullptr ? piHost->pService(SERVICE_LIBSHOP) : nullptr};
-    const bool bSQL = !astrQuery.empty() || stBrowse.bOn;
+    const bool bSQL = !stArguments.astrQuery.empty() || stArguments.bBrowse;
     if (!bSQL) {
         std::printf("module %s loaded (%u-bit)\n", strModule.c_str(), static_cast<unsigned>(sizeof(void*) * 8));
         int nFound = 0;
@@ -651,7 +599,7 @@ int main(int argc, char** argv)
         std::setlocale(LC_CTYPE, "C.UTF-8");
         pfnExecution(EXECUTION_INIT, &stInit);
         pfnCommande(2, reinterpret_cast<void*>(piHost->pfnMessageLoader()));
-        nResult = RunSQL(hModule, hRuntime, piHost, astrQuery, stBrowse);
+        nResult = RunSQL(hModule, hRuntime, piHost, stArguments);
         pfnExecution(EXECUTION_TERM, nullptr);
         std::fflush(stdout);
     } else {
@@ -659,7 +607,7 @@ int main(int argc, char** argv)
         std::printf("CommandeComposante(2): %d\n",
                     pfnCommande(2, reinterpret_cast<void*>(piHost->pfnMessageLoader())));
         PrintVersionBlock(hModule);
-        if (bMessage && !PrintMessage(pfnCommande, nMessage))
+        if (stArguments.bMessage && !PrintMessage(pfnCommande, stArguments.nMessage))
             nResult = 1;
         if (!RunDriverStartUp(hModule))
             nResult = 1;

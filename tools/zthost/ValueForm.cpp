@@ -1,0 +1,290 @@
+#include "tools/zthost/ValueForm.h"
+
+#include "access/driver/NAItemDescription.h"
+#include "common/values/Any.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+namespace {
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+bool bDigits(const std::string& s, size_t nFrom, size_t nCount)
+{
+    return s.size() >= nFrom + nCount &&
+           std::all_of(s.begin() + static_cast<long>(nFrom), s.begin() + static_cast<long>(nFrom + nCount),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The numbers in a server type's parentheses: "decimal(10,2)" gives 10 and
+// 2, "datetime(3)" gives 3 and -1, "int" gives -1 and -1.
+void TypeNumbers(const wchar_t* pszType, int* pnFirst, int* pnSecond)
+{
+    *pnFirst = *pnSecond = -1;
+    const wchar_t* p = pszType != nullptr ? std::wcschr(pszType, L'(') : nullptr;
+    if (p == nullptr)
+        return;
+    wchar_t* pEnd = nullptr;
+    *pnFirst = static_cast<int>(std::wcstol(p + 1, &pEnd, 10));
+    if (*pEnd == L',')
+        *pnSecond = static_cast<int>(std::wcstol(pEnd + 1, nullptr, 10));
+}
+
+// "YYYYMMDD" as "YYYY-MM-DD", then the rest as it is.
+std::string HyphenedDate(const std::string& s, const std::string& strRest)
+{
+    return s.substr(0, 4) + "-" + s.substr(4, 2) + "-" + s.substr(6, 2) + strRest;
+}
+
+// "HHMMSS" at nFrom as "HH:MM:SS", then up to nDigits of the fraction
+// ("mmm") that follows, when the value holds one.
+std::string ClockText(const std::string& s, size_t nFrom, int nDigits)
+{
+    std::string str = s.substr(nFrom, 2) + ":" + s.substr(nFrom + 2, 2) + ":" + s.substr(nFrom + 4, 2);
+    const std::string strFraction = s.substr(nFrom + 6, static_cast<size_t>(std::max(nDigits, 0)));
+    if (!strFraction.empty())
+        str += "." + strFraction;
+    return str;
+}
+
+bool bBytesItem(eNA_ITEMTYPE e)
+{
+    return e == NA_IT_BINAIRE || e == NA_IT_MEMOBINAIRE || e == NA_IT_MEMOBINAIRE4 || e == NA_IT_IMAGE;
+}
+
+template <class T>
+std::string RealText(T d)
+{
+    char sz[64];
+    const std::to_chars_result r = std::to_chars(sz, sz + sizeof(sz), d);
+    return std::string(sz, r.ptr);
+}
+
+// A real's text read back as a number of the item's width and printed in
+// the real form; a text that is no number stays as it is.
+template <class T>
+std::string RealTextOf(const std::string& s)
+{
+    if (s.empty())
+        return s;
+    char* pEnd = nullptr;
+    const double d = std::strtod(s.c_str(), &pEnd);
+    if (*pEnd != 0)
+        return s;
+    return RealText(static_cast<T>(d));
+}
+
+// A decimal's text with nScale digits after its point.
+std::string ScaledText(const std::string& s, int nScale)
+{
+    if (s.find_first_not_of("-0123456789.") != std::string::npos)
+        return s;
+    const size_t nPoint = s.find('.');
+    const size_t nHeld = nPoint == std::string::npos ? 0 : s.size() - nPoint - 1;
+    if (nHeld >= static_cast<size_t>(nScale))
+        return s;
+    return s + (nPoint == std::string::npos ? "." : "") + std::string(static_cast<size_t>(nScale) - nHeld, '0');
+}
+
+// The host's text of a value in UTF-8 (its own conversion for what is no
+// text), its NUL characters kept; empty when it has none.
+std::string WideText(CAny& v)
+{
+    const wchar_t* psz = nullptr;
+    if (v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr) {
+        psz = nullptr;
+        if (v.__nCastTo(TQTYPE_DSTRW, nullptr, 1) > 99 || v.pclGetTraitement()->nGetPCWSTR(&psz) > 99 ||
+            psz == nullptr)
+            return std::string();
+    }
+    unsigned int n = 0;
+    if (v.pclGetTraitement()->nGetSTRLEN(&n) > 99)
+        n = static_cast<unsigned int>(std::wcslen(psz));
+    return Utf8(psz, n);
+}
+
+std::string BytesText(const CAny& v)
+{
+    void* p = nullptr;
+    unsigned int n = 0;
+    std::string str = "\\x";
+    if (v.pclGetTraitement()->nGetDataAdr(&p) > 99 || v.pclGetTraitement()->nGetUtilDataSize(&n) > 99 ||
+        p == nullptr)
+        return str;
+    const unsigned char* pby = static_cast<const unsigned char*>(p);
+    for (unsigned int i = 0; i < n; ++i) {
+        str += kHexDigits[pby[i] >> 4];
+        str += kHexDigits[pby[i] & 0xF];
+    }
+    return str;
+}
+
+} // namespace
+
+std::string Utf8(const wchar_t* psz, size_t n)
+{
+    std::string str;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned c = static_cast<unsigned>(psz[i]);
+        if (c < 0x80) {
+            str += static_cast<char>(c);
+        } else if (c < 0x800) {
+            str += static_cast<char>(0xC0 | (c >> 6));
+            str += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            str += static_cast<char>(0xE0 | (c >> 12));
+            str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            str += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            str += static_cast<char>(0xF0 | (c >> 18));
+            str += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            str += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return str;
+}
+
+std::string EscapedText(const std::string& strUtf8)
+{
+    std::string str;
+    for (char c : strUtf8) {
+        switch (c) {
+        case '\\': str += "\\\\"; break;
+        case '\t': str += "\\t"; break;
+        case '\n': str += "\\n"; break;
+        case '\r': str += "\\r"; break;
+        case '\0': str += "\\0"; break;
+        default: str += c; break;
+        }
+    }
+    return str;
+}
+
+STValueForm FormOfColumn(INAItemDescription* piColumn)
+{
+    STValueForm st;
+    const wchar_t* pszType = piColumn->pszGetDBType();
+    const std::wstring strType = pszType != nullptr ? pszType : L"";
+    const eNA_ITEMTYPE eType = piColumn->eNAGetItemType();
+    // Text reaches this connection in UTF-8 (wide items): a column of 8-bit
+    // text holds bytes.
+    if (bBytesItem(eType) || eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE) {
+        st.eKind = STValueForm::BYTES;
+        return st;
+    }
+    switch (eType) {
+    case NA_IT_DATE6:
+    case NA_IT_DATE8:
+    case NA_IT_DATETIME:
+        st.eKind = STValueForm::SERVER_DATE;
+        break;
+    default:
+        // A DECIMAL of many digits is a real item too: the server's digits
+        // print as they are.
+        if (strType == L"MYSQL_TYPE_DOUBLE")
+            st.eKind = STValueForm::REAL8;
+        else if (strType == L"MYSQL_TYPE_FLOAT")
+            st.eKind = STValueForm::REAL4;
+        break;
+    }
+    return st;
+}
+
+STValueForm FormOfItem(INAItemDescription* piItem)
+{
+    STValueForm st;
+    int nFirst = -1;
+    int nSecond = -1;
+    TypeNumbers(piItem->pszGetDBType(), &nFirst, &nSecond);
+    if (bBytesItem(piItem->eNAGetItemType())) {
+        st.eKind = STValueForm::BYTES;
+        return st;
+    }
+    switch (piItem->eNAGetItemType()) {
+    case NA_IT_DATE6:
+    case NA_IT_DATE8:
+        st.eKind = STValueForm::DATE;
+        break;
+    case NA_IT_DATETIME:
+    case NA_IT_HEURE:
+        // The table object holds milliseconds at most.
+        st.eKind = piItem->eNAGetItemType() == NA_IT_HEURE ? STValueForm::TIME : STValueForm::DATETIME;
+        st.nDigits = std::min(std::max(nFirst, 0), 3);
+        break;
+    case NA_IT_R4:
+        st.eKind = STValueForm::REAL4;
+        break;
+    case NA_IT_R8:
+        st.eKind = STValueForm::REAL8;
+        break;
+    case NA_IT_MONETAIRE:
+    case NA_IT_DECIMAL:
+        st.eKind = STValueForm::DECIMAL;
+        st.nDigits = std::max(nSecond, 0);
+        break;
+    default:
+        break;
+    }
+    return st;
+}
+
+std::string ColumnValueText(CAny& v, const STValueForm& stForm)
+{
+    if (v.bIsNull())
+        return "\\N";
+    if (stForm.eKind == STValueForm::BYTES)
+        return BytesText(v);
+    const std::string str = WideText(v);
+    switch (stForm.eKind) {
+    case STValueForm::SERVER_DATE:
+        // The interface hands dates without their hyphens.
+        if (bDigits(str, 0, 8) && (str.size() == 8 || str[8] == ' '))
+            return HyphenedDate(str, str.substr(8));
+        return EscapedText(str);
+    case STValueForm::REAL4:
+        return RealTextOf<float>(str);
+    case STValueForm::REAL8:
+        return RealTextOf<double>(str);
+    default:
+        return EscapedText(str);
+    }
+}
+
+std::string ItemValueText(CAny& v, const STValueForm& stForm)
+{
+    if (v.bIsNull())
+        return "\\N";
+    switch (stForm.eKind) {
+    case STValueForm::BYTES:
+        return BytesText(v);
+    case STValueForm::REAL4:
+    case STValueForm::REAL8: {
+        double d = 0;
+        if (v.nGetREAL(&d) > 99)
+            break;
+        return stForm.eKind == STValueForm::REAL4 ? RealText(static_cast<float>(d)) : RealText(d);
+    }
+    default:
+        break;
+    }
+    const std::string str = WideText(v);
+    // The host's dates and times are digits: "YYYYMMDD", "YYYYMMDDHHMMSSmmm"
+    // and "HHMMSS[mmm]".
+    switch (stForm.eKind) {
+    case STValueForm::DATE:
+        return bDigits(str, 0, 8) ? HyphenedDate(str, "") : EscapedText(str);
+    case STValueForm::DATETIME:
+        return bDigits(str, 0, 14) ? HyphenedDate(str, " " + ClockText(str, 8, stForm.nDigits)) : EscapedText(str);
+    case STValueForm::TIME:
+        return bDigits(str, 0, 6) ? ClockText(str, 0, stForm.nDigits) : EscapedText(str);
+    case STValueForm::DECIMAL:
+        return ScaledText(str, stForm.nDigits);
+    default:
+        return EscapedText(str);
+    }
+}

@@ -1142,8 +1142,9 @@ int CNADataAccess::bHostRead(int bResult)
     const CNARecordValue* pclRow = m_pclCurrentRecord->pclGetCurrentRecordValueNoRef();
     if (bOut || pclRow == nullptr || pclRow->pclGetReadFailureNoRef() == nullptr)
         return 1;
+    // The kept failure already names its connection.
     if (m_pclError != nullptr)
-        m_pclError->AddError(NA_ERRORTYPE_GENERAL, pclRow->pclGetReadFailureNoRef(), m_pclConnection);
+        m_pclError->AddError(NA_ERRORTYPE_GENERAL, pclRow->pclGetReadFailureNoRef(), nullptr);
     return 0;
 }
 

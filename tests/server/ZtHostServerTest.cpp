@@ -112,6 +112,8 @@ const STType kTypes[] = {
     {"VARCHAR(20)", "'\xC3\xA9t\xC3\xA9 \xE2\x82\xAC'", "' x '", "%s", nullptr},
     {"BINARY(3)", "X'6162'", "X'000000'", kBytes, nullptr},
     {"VARBINARY(8)", "X'00FF'", "X''", kBytes, nullptr},
+    {"BIT(12)", "b'100000000001'", "b'0'", "%s+0", nullptr},
+    {"BIT(64)", "b'1000000000000000000000000000000000000000000000000000000000000001'", "b'1'", "%s+0", nullptr},
 };
 
 TEST_F(ZtHost, EveryTypePrintsInOneFormOnBothRoads)
@@ -299,6 +301,26 @@ TEST_F(ZtHostBrowse, UnknownTableOrKeyExitsWithTheDriversReport)
     EXPECT_EQ(st.nExit, 1);
     EXPECT_EQ(st.strOut, "");
     EXPECT_NE(st.strErr.find("nokey"), std::string::npos) << st.strErr;
+}
+
+TEST_F(ZtHostBrowse, ARecordThatCannotBeReadIsReportedAndTheBrowseGoesOn)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE tm (id INT PRIMARY KEY, t TIME)"));
+    ASSERT_TRUE(Admin("INSERT INTO tm VALUES (1, '01:00:00'), (2, '-00:00:01'), (3, '99:59:59'), (4, '100:00:00'), "
+                      "(5, NULL)"));
+    const std::string strHeld = "t IS NULL OR t BETWEEN '00:00:00' AND '99:59:59'";
+    for (const char* pszOrder : {"id", "id DESC"}) {
+        SCOPED_TRACE(pszOrder);
+        std::vector<std::string> astrArgs = {"--browse", "tm"};
+        if (std::string(pszOrder) == "id DESC")
+            astrArgs.push_back("--backward");
+        const STProgramRun st = Run(astrArgs);
+        EXPECT_EQ(st.nExit, 1);
+        EXPECT_EQ(st.strOut, Lines("id\tt", "SELECT CONCAT_WS('\\t', id, IFNULL(t, '\\\\N')) FROM tm WHERE " +
+                                                  strHeld + " ORDER BY " + pszOrder));
+        for (const std::string& strValue : List("SELECT t FROM tm WHERE NOT (" + strHeld + ")"))
+            EXPECT_NE(st.strErr.find("the server's value " + strValue + " "), std::string::npos) << st.strErr;
+    }
 }
 
 // The main job: the module loaded, its entries listed, its start-up

@@ -391,35 +391,57 @@ private:
     std::vector<STItem> m_astItem;
 };
 
+// The user error of a read that landed on a record holding a server value
+// that its item cannot take.
+constexpr unsigned int kValueNotHeld = 53;
+
 // Reads the table open in the context from one end to the other on the
-// key, printing each record; 0, or 1 after a failure.
+// key, printing each record; a record that cannot be read is reported on
+// stderr and the browse reads on past it. 0, or 1 after any failure.
 int BrowseOpenTable(INADriver* piDriver, INATable* piTable, INAContext* piContext, const wchar_t* pszKey,
                     const CRecordItems& clItems, bool bBackward)
 {
-    const eNA_PARSEDIRECTION eStart = static_cast<eNA_PARSEDIRECTION>(bBackward ? 1 : 0);
-    const eNA_PARSEDIRECTION eStep = static_cast<eNA_PARSEDIRECTION>(bBackward ? 3 : 2);
     const eNA_LOCKTYPE eNoLock = static_cast<eNA_LOCKTYPE>(0);
     eNA_LOCKTYPE eLock = eNoLock;
     int bOut = 1;
-    if (!piTable->bHLitxxx(piContext, pszKey, eStart, 0, eNoLock, &eLock, 0) ||
-        !piTable->bHEnDehors(piContext, pszKey, &bOut))
-        return Failure(piTableError(piDriver, piTable, piContext), "bHLitxxx");
+    int nResult = 0;
+    // Moves the browse; false when it cannot go on. A read refused on a
+    // record leaves the browse on it: *pbRecord tells whether to print it.
+    auto bRead = [&](int nDirection, bool* pbRecord) {
+        *pbRecord = piTable->bHLitxxx(piContext, pszKey, static_cast<eNA_PARSEDIRECTION>(nDirection), 0, eNoLock,
+                                      &eLock, 0) != 0;
+        unsigned int nError = 0;
+        if (!*pbRecord) {
+            INAError* pi = piTableError(piDriver, piTable, piContext);
+            nError = pi != nullptr ? pi->dwGetErrorId() : 0;
+            nResult = Failure(pi, "bHLitxxx");
+        }
+        if (!piTable->bHEnDehors(piContext, pszKey, &bOut)) {
+            nResult = Failure(piTableError(piDriver, piTable, piContext), "bHEnDehors");
+            return false;
+        }
+        return *pbRecord || (nError == kValueNotHeld && !bOut);
+    };
+    bool bRecord = false;
+    if (!bRead(bBackward ? 1 : 0, &bRecord))
+        return 1;
     std::printf("%s\n", clItems.Header().c_str());
     while (!bOut) {
-        CNAKXRecord* pRecord = nullptr;
-        if (!piTable->bGetRecord(piContext, &pRecord) || pRecord == nullptr)
-            return Failure(piTableError(piDriver, piTable, piContext), "bGetRecord");
-        std::string strLine;
-        const bool bRead = clItems.bLine(piTable, piContext, pRecord, &strLine);
-        pRecord->nRelease();
-        if (!bRead)
-            return Failure(piTableError(piDriver, piTable, piContext), "bGetBLOB");
-        std::printf("%s\n", strLine.c_str());
-        if (!piTable->bHLitxxx(piContext, pszKey, eStep, 0, eNoLock, &eLock, 0) ||
-            !piTable->bHEnDehors(piContext, pszKey, &bOut))
-            return Failure(piTableError(piDriver, piTable, piContext), "bHLitxxx");
+        if (bRecord) {
+            CNAKXRecord* pRecord = nullptr;
+            if (!piTable->bGetRecord(piContext, &pRecord) || pRecord == nullptr)
+                return Failure(piTableError(piDriver, piTable, piContext), "bGetRecord");
+            std::string strLine;
+            const bool bLine = clItems.bLine(piTable, piContext, pRecord, &strLine);
+            pRecord->nRelease();
+            if (!bLine)
+                return Failure(piTableError(piDriver, piTable, piContext), "bGetBLOB");
+            std::printf("%s\n", strLine.c_str());
+        }
+        if (!bRead(bBackward ? 3 : 2, &bRecord))
+            return 1;
     }
-    return 0;
+    return nResult;
 }
 
 // The host's road to a table's records: its description, the table object,

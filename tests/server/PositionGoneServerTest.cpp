@@ -57,8 +57,8 @@ protected:
                       bUnicode ? L"zt55u" : L"zt55a");
     }
     // A query on g, with the driver's corrections, whose id browse read to
-    // its end filled the table cache.
-    INATable* Filled(CHostContext* pc, CHostConnectionDescription* pHost, bool bToEnd = true)
+    // its end filled the table cache (unless it is not to be read).
+    INATable* Filled(CHostContext* pc, CHostConnectionDescription* pHost, bool bRead = true)
     {
         BindValueMachine();
         m_tabCatalogue.emplace_back(new CHostCatalogue);
@@ -76,10 +76,9 @@ protected:
         if (pi == nullptr)
             return nullptr;
         Keep(pi);
-        if (bToEnd)
-            ReadOn(pi, pc, L"id", FIRST, CNADataAccess::WPF_CONTINUE, L"id");
-        else
-            pi->bHLitxxx(pc, L"id", FIRST, 1, kNoLock, nullptr, CNADataAccess::WPF_CONTINUE);
+        if (!bRead)
+            return pi;
+        ReadOn(pi, pc, L"id", FIRST, CNADataAccess::WPF_CONTINUE, L"id");
         return Access(pi, pc)->bHasTableCache() ? pi : nullptr;
     }
     // The values of the key read in the direction to the end (from the
@@ -231,23 +230,27 @@ TEST_F(PositionGone, OnlyTheHostsReturnAsksTheServer)
     EXPECT_NE(tabAsked[0].find("COUNT(*)"), std::string::npos) << tabAsked[0];
     EXPECT_NE(tabAsked[0].find("`id`=40"), std::string::npos) << tabAsked[0];
 
-    // A query's table cache barely read by its id browse; the label
-    // browse, current, stands on a row that another session deletes.
+    // A query's label browse noted on its second record; its table cache,
+    // barely read by its id browse; back on the label browse, whose row
+    // another session deletes.
     CHostContext* pq = Context(++m_nContext);
     pi = Filled(pq, HostIn(true), false);
     ASSERT_NE(pi, nullptr);
+    const Rows tabLabel = List("SELECT id FROM g ORDER BY label, id");
+    ASSERT_EQ(ReadOn(pi, pq, L"label", FIRST, 0, L"id", 2), Part(tabLabel, 0, 2));
+    ASSERT_EQ(pi->bHSauvePosition(pq, L"label", &n, 0), 1) << Error(pi, pq);
+    ASSERT_EQ(pi->bHLitxxx(pq, L"id", FIRST, 1, kNoLock, nullptr, CNADataAccess::WPF_CONTINUE), 1);
     CNATableCache* pCache = Access(pi, pq)->pclGetTableCacheNoRef();
     ASSERT_NE(pCache, nullptr);
     ASSERT_FALSE(pCache->bCacheCompleted());
-    const Rows tabLabel = List("SELECT id FROM g ORDER BY label, id");
-    ASSERT_EQ(ReadOn(pi, pq, L"label", FIRST, 0, L"id"), tabLabel);
-    ASSERT_EQ(pi->bHLitxxx(pq, L"label", LAST, 1, kNoLock, nullptr, 0), 1) << Error(pi, pq);
-    ASSERT_TRUE(Admin("DELETE FROM g WHERE id = " + tabLabel.back()));
+    ASSERT_EQ(pi->bHRetourPosition(pq, n, nullptr, 0, 0), 1) << Error(pi, pq);
+    ASSERT_EQ(Access(pi, pq)->pclGetTableCacheNoRef(), pCache);
+    ASSERT_TRUE(Admin("DELETE FROM g WHERE id = " + tabLabel[1]));
     Sent();
     ASSERT_NE(pCache->pclGetFullCache(), nullptr) << Error(pi, pq);
     for (const std::string& s : Sent())
         EXPECT_EQ(s.find("`id`="), std::string::npos) << s;
-    EXPECT_EQ(Value(pi, pq, L"id"), tabLabel.back());
+    EXPECT_EQ(Value(pi, pq, L"id"), tabLabel[1]);
     EXPECT_EQ(Found(pi, pq, L"label"), 1);
 }
 

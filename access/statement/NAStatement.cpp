@@ -1621,36 +1621,15 @@ int CNAStatement::bCountLatestRead(long long* pllCount)
         bResult = pclCommand != nullptr ? 1 : _bNoMemory(PT_NO_COMMAND);
         if (pclCommand != nullptr) {
             pclCommand->AddRef();
-            bResult = bBuildQuerySELECT(pclCommand, 0, nullptr, 1, pclSearch) && bExecute(0, 1) &&
-                      _bCountResultRows(pllCount);
+            bResult = bBuildQuerySELECT(pclCommand, 0, nullptr, 1, pclSearch) && bExecute(0, 1);
+            if (bResult)
+                *pllCount = m_pclStatementSQL->llGetRowCount();
             pclCommand->nRelease();
         }
         ResetStatement();
     }
     pclSearch->nRelease();
     return bResult;
-}
-
-int CNAStatement::_bCountResultRows(long long* pllCount)
-{
-    if (m_pclStatementSQL == nullptr)
-        return 0;
-    *pllCount = m_pclStatementSQL->llGetRowCount();
-    if (*pllCount >= 0)
-        return 1;
-    // A streamed result tells its rows only as they come.
-    long long llRows = 0;
-    for (;;) {
-        if (!m_pclStatementSQL->bFetch(0)) {
-            _CopyStatementSQLError();
-            return 0;
-        }
-        if (m_pclStatementSQL->bEndOfData())
-            break;
-        llRows++;
-    }
-    *pllCount = llRows;
-    return 1;
 }
 
 int CNAStatement::_bCount(long long* pllCount, CNACommand* pclSearch, unsigned int nFlags, int bAllRows)
@@ -3000,12 +2979,15 @@ int CNAStatement::_bSetPositionBySearch(CNAPosition* pclPosition)
     const int nRow = bResult && pclOriginal != nullptr && m_pclRecordCache != nullptr
                          ? m_pclRecordCache->nGetRecordIndice(pclOriginal->pclGetRecordIdNoRef())
                          : -1;
-    // The index places a record gone among equal ones by the row it
-    // stood on: the record's, not the one read last.
-    if (m_pclTableCacheIndex != nullptr && nRow >= 0)
-        m_llCurrentRecord = nRow;
+    if (m_pclTableCacheIndex != nullptr) {
+        // The index places a record gone among equal ones by the row it
+        // stood on: the record's, not the one read last.
+        if (nRow >= 0)
+            m_llCurrentRecord = nRow;
+        return bResult;
+    }
     if (!bResult || bReexecutePending || pclPosition->bRowDeleted() || !bCacheEnabled() ||
-        m_pclTableCacheIndex != nullptr || !pclPosition->pclGetFilterSave()->bFilterEquals(m_pclFilter))
+        !pclPosition->pclGetFilterSave()->bFilterEquals(m_pclFilter))
         return bResult;
     return nRow >= 0 ? _bGoToRowId(nRow, pclPosition) : 1;
 }

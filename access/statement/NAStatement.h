@@ -406,8 +406,6 @@ protected:
     int _bBuildCountOf(CNACommand* pclCommand, CNACommand* pclSearch);
     // Runs the COUNT of the search command, or without one the browse's.
     int _bCount(long long* pllCount, CNACommand* pclSearch, unsigned int nFlags, int bAllRows);
-    // The rows of the result just run, none of them read into the record.
-    int _bCountResultRows(long long* pllCount);
     void OnNotifyInsertOperation(CNAStatement* pclSource, unsigned int nFlags);
     void OnNotifyUpdateOperation(CNAStatement* pclSource, unsigned int nFlags);
     void OnNotifyDeleteOperation(CNAStatement* pclSource, unsigned int nFlags);

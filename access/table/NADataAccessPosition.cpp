@@ -132,10 +132,7 @@ int CNADataAccess::_bSetPosition(wchar_t* pszItem, int nPosition, int bKeep, eNA
             bResult = bRestoreOriginalRecordSave(m_nOwnRecordSave) && bCopyOriginalRecordToCurrentRecord();
         }
     }
-    // Only a record brought back is asked after.
-    const bool bOnRecord = (clPosition->nGetRecordSaveId() != -1 && clPosition->bIsValid()) ||
-                           clPosition->nGetOwnRecordSaveId() != -1;
-    if (bResult && bOnRecord && m_nOwnReturns == 0)
+    if (bResult && m_nOwnReturns == 0)
         bResult = _bCheckReturnedRecord(clPosition->pclGetStatementNoRef());
     clPosition.Reset(nullptr);
     // Freed whether the return succeeded or not.
@@ -159,7 +156,8 @@ int CNADataAccess::_bRestorePositionStatement(CNAPosition* pclPosition, eNAPOSIT
 
 int CNADataAccess::_bCheckReturnedRecord(CNAStatement* pclStatement)
 {
-    // A query sent as written takes no condition of the driver's.
+    // Nothing read, no record to ask after; a query sent as written takes
+    // no condition of the driver's.
     if (pclStatement == nullptr || m_pclCurrentRecord == nullptr || !m_pclCurrentRecord->bOriginalSet() ||
         bRequeteSansCorrection())
         return 1;

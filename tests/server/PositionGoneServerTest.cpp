@@ -20,6 +20,9 @@ using namespace tableobject;
 constexpr unsigned int kCache = CNADataAccess::WPF_TABLE_CACHE;
 constexpr size_t kAt = 19; // the 20th record: in the second block of 15
 enum eCASE { KEPT, CHANGED, BY_CONTEXT, BY_SESSION };
+// The table read in blocks; a query served by its table cache; the same
+// with a LIMIT, whose rows are found by their output names.
+enum eROAD { SERVER, CACHE, LIMITED };
 
 // 40 rows (key, label), five to a label: the labels hold letters of code
 // page 1252 but first differ in a plain one, so that the table cache's
@@ -58,7 +61,7 @@ protected:
     }
     // A query on g, with the driver's corrections, whose id browse read to
     // its end filled the table cache (unless it is not to be read).
-    INATable* Filled(CHostContext* pc, CHostConnectionDescription* pHost, bool bRead = true)
+    INATable* Filled(CHostContext* pc, CHostConnectionDescription* pHost, bool bRead = true, bool bLimited = false)
     {
         BindValueMachine();
         m_tabCatalogue.emplace_back(new CHostCatalogue);
@@ -68,8 +71,9 @@ protected:
         m_tabCatalogue.back()->Add(L"g", L"g", piTable);
         piTable->nExternalRelease();
         std::wstring strError;
-        m_tabParse.emplace_back(CHostSQLParse::pParse(L"SELECT id, label FROM g", m_tabCatalogue.back().get(),
-                                                      &m_clQueryValues, &strError));
+        m_tabParse.emplace_back(CHostSQLParse::pParse(bLimited ? L"SELECT id, label FROM g ORDER BY id LIMIT 40"
+                                                               : L"SELECT id, label FROM g",
+                                                      m_tabCatalogue.back().get(), &m_clQueryValues, &strError));
         INATable* pi = nullptr;
         m_piDriver->bHExecuteRequeteSQLEx(&pi, pc, L"Q", pHost, m_tabParse.back().get(), CNADataAccess::QM_MAY_MODIFY,
                                           nullptr);
@@ -101,9 +105,10 @@ protected:
     }
     // Row 20 of the item's order noted, five more read, then the case; the
     // return and the reads after it against the server's rows.
-    void Case(bool bCache, eCASE eCase, bool bUnicode, const char* pszTable, const wchar_t* pszItem)
+    void Case(eROAD eRoad, eCASE eCase, bool bUnicode, const char* pszTable, const wchar_t* pszItem)
     {
-        SCOPED_TRACE(std::string(bCache ? "table cache, " : "server, ") + std::to_string(eCase) +
+        const bool bCache = eRoad != SERVER;
+        SCOPED_TRACE(std::string("road ") + std::to_string(eRoad) + ", case " + std::to_string(eCase) +
                      (bUnicode ? ", Unicode, " : ", 1252, ") + pszTable + "." + Narrow(pszItem));
         const std::string strTable(pszTable);
         const wchar_t* pszKey = strTable == "g" ? L"id" : L"w";
@@ -115,7 +120,7 @@ protected:
             "SELECT " + Narrow(pszKey) + " FROM " + strTable + " ORDER BY " + Narrow(pszItem) + ", " + Narrow(pszKey);
         const Rows tabOrder = List(strOrder);
         const unsigned int nFlags = bCache ? kCache : 0;
-        INATable* pi = bCache ? Filled(pa, pHost) : Open(Wide(pszTable).c_str(), pa, pHost);
+        INATable* pi = bCache ? Filled(pa, pHost, true, eRoad == LIMITED) : Open(Wide(pszTable).c_str(), pa, pHost);
         ASSERT_NE(pi, nullptr);
         ASSERT_EQ(ReadOn(pi, pa, pszItem, FIRST, nFlags, pszKey, kAt + 1), Part(tabOrder, 0, kAt + 1));
         const std::string strRow = tabOrder[kAt];
@@ -185,21 +190,22 @@ protected:
 
 TEST_F(PositionGone, ARowDeletedSinceIsNotFoundAndTheBrowseGoesOn)
 {
-    for (const bool bCache : {false, true})
+    for (const eROAD eRoad : {SERVER, CACHE})
         for (const eCASE e : {BY_CONTEXT, BY_SESSION})
             for (const bool bUnicode : {true, false})
                 for (const wchar_t* pszItem : {L"id", L"label"})
-                    Case(bCache, e, bUnicode, "g", pszItem);
+                    Case(eRoad, e, bUnicode, "g", pszItem);
+    Case(LIMITED, BY_SESSION, true, "g", L"label");
 }
 
 // Changed elsewhere, the row comes back with the values noted: the server
 // keeps its own.
 TEST_F(PositionGone, ARowStillThereComesBackAsNoted)
 {
-    for (const bool bCache : {false, true})
+    for (const eROAD eRoad : {SERVER, CACHE, LIMITED})
         for (const eCASE e : {KEPT, CHANGED})
             for (const wchar_t* pszItem : {L"id", L"label"})
-                Case(bCache, e, true, "g", pszItem);
+                Case(eRoad, e, true, "g", pszItem);
 }
 
 // Without a unique key a row is known by all its values; its label ties
@@ -208,7 +214,7 @@ TEST_F(PositionGone, ARowOfTiesKnownByItsValues)
 {
     for (const bool bUnicode : {true, false})
         for (const eCASE e : {KEPT, BY_SESSION})
-            Case(false, e, bUnicode, "k", L"label");
+            Case(SERVER, e, bUnicode, "k", L"label");
 }
 
 // The host's return asks the server once, by the record's key; the returns
@@ -229,6 +235,19 @@ TEST_F(PositionGone, OnlyTheHostsReturnAsksTheServer)
     ASSERT_EQ(tabAsked.size(), 1u);
     EXPECT_NE(tabAsked[0].find("COUNT(*)"), std::string::npos) << tabAsked[0];
     EXPECT_NE(tabAsked[0].find("`id`=40"), std::string::npos) << tabAsked[0];
+    // Noted before anything was read, a position stands on no record: its
+    // return asks nothing. A question that fails is the return's failure.
+    CHostContext* pn = Context(++m_nContext);
+    ASSERT_EQ(pi->bHOuvre(pn, static_cast<eNA_ACCESS>(0), nullptr), 1) << Error(pi, pn);
+    int nNone = 0;
+    ASSERT_EQ(pi->bHSauvePosition(pn, L"label", &nNone, 0), 1) << Error(pi, pn);
+    Sent();
+    ASSERT_EQ(pi->bHRetourPosition(pn, nNone, nullptr, 0, 0), 1) << Error(pi, pn);
+    EXPECT_EQ(Sent(), Rows());
+    ASSERT_TRUE(Admin("RENAME TABLE g TO g_away"));
+    EXPECT_EQ(pi->bHRetourPosition(pa, n, nullptr, 1, 0), 0);
+    EXPECT_EQ(ErrorOf(pi, pa)->dwGetErrorId(), static_cast<unsigned int>(ZTERR_SERVER)) << Error(pi, pa);
+    ASSERT_TRUE(Admin("RENAME TABLE g_away TO g"));
 
     // A query's label browse noted on its second record; its table cache,
     // barely read by its id browse; back on the label browse, whose row

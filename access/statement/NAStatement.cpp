@@ -1618,8 +1618,9 @@ int CNAStatement::bCountLatestRead(long long* pllCount)
         ResetQuery();
         EnableCache(0);
         CNACommand* pclCommand = m_pclDataAccess->pclAllocCommand(m_pclError);
-        bResult = pclCommand != nullptr ? 1 : _bNoMemory(PT_NO_COMMAND);
-        if (pclCommand != nullptr) {
+        if (pclCommand == nullptr) {
+            bResult = _bNoMemory(PT_NO_COMMAND);
+        } else {
             pclCommand->AddRef();
             bResult = bBuildQuerySELECT(pclCommand, 0, nullptr, 1, pclSearch) && bExecute(0, 1);
             if (bResult)

@@ -161,14 +161,16 @@ int CNADataAccess::_bCheckReturnedRecord(CNAStatement* pclStatement)
     if (pclStatement == nullptr || m_pclCurrentRecord == nullptr || !m_pclCurrentRecord->bOriginalSet() ||
         bRequeteSansCorrection())
         return 1;
-    CHeld<CNAStatement> clQuery(_pclGetQueryStatement());
-    if (!clQuery)
+    // A statement of its own: the browse may be the data access's unnamed
+    // one, whose result the question would take.
+    CHeld<CNAStatement> clAsk(pclWithReference(_pclAllocStatement(this, m_pclError)));
+    if (!clAsk) {
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
         return 0;
-    // Asking through the browse's own statement would lose the browse.
-    if (clQuery.Get() == pclStatement)
-        return 1;
+    }
     long long llCount = -1;
-    if (!clQuery->bCountLatestRead(&llCount))
+    if (!clAsk->bCountLatestRead(&llCount))
         return 0;
     if (llCount != 0)
         return 1;
@@ -183,7 +185,11 @@ int CNADataAccess::_bCheckReturnedRecord(CNAStatement* pclStatement)
     // browses read on among the rows left.
     if (!bKnown)
         _NotifyOperation(CNAStatement::QT_DELETE, nullptr, 0, nullptr);
-    pclStatement->bSetParseNeedUpdate(CNAStatement::UPDATE_REPOSITION, nSave);
+    // A browse on no item has no place to be found again by: it reads on
+    // in its result, where the row is now marked deleted.
+    const wchar_t* pszItem = pclStatement->pszGetParseItem();
+    if (pszItem != nullptr && *pszItem != 0)
+        pclStatement->bSetParseNeedUpdate(CNAStatement::UPDATE_REPOSITION, nSave);
     nReleaseRecordSave(nSave);
     if (m_nOwnRecordSave != -1) {
         nReleaseRecordSave(m_nOwnRecordSave);

@@ -230,7 +230,10 @@ TEST_F(PositionGone, OnlyTheHostsReturnAsksTheServer)
     int n = 0;
     ASSERT_EQ(pi->bHSauvePosition(pa, L"id", &n, 0), 1) << Error(pi, pa);
     Sent();
+    // Every result the question takes, it gives back.
+    const int nTaken = m_pfnResults() - m_pfnFreed();
     ASSERT_EQ(pi->bHRetourPosition(pa, n, nullptr, 1, 0), 1) << Error(pi, pa);
+    EXPECT_EQ(m_pfnResults() - m_pfnFreed(), nTaken);
     const Rows tabAsked = Sent();
     ASSERT_EQ(tabAsked.size(), 1u);
     EXPECT_NE(tabAsked[0].find("COUNT(*)"), std::string::npos) << tabAsked[0];
@@ -262,7 +265,9 @@ TEST_F(PositionGone, OnlyTheHostsReturnAsksTheServer)
     CNATableCache* pCache = Access(pi, pq)->pclGetTableCacheNoRef();
     ASSERT_NE(pCache, nullptr);
     ASSERT_FALSE(pCache->bCacheCompleted());
+    const int nQueryTaken = m_pfnResults() - m_pfnFreed();
     ASSERT_EQ(pi->bHRetourPosition(pq, n, nullptr, 0, 0), 1) << Error(pi, pq);
+    EXPECT_EQ(m_pfnResults() - m_pfnFreed(), nQueryTaken);
     ASSERT_EQ(Access(pi, pq)->pclGetTableCacheNoRef(), pCache);
     ASSERT_TRUE(Admin("DELETE FROM g WHERE id = " + tabLabel[1]));
     Sent();
@@ -271,6 +276,25 @@ TEST_F(PositionGone, OnlyTheHostsReturnAsksTheServer)
         EXPECT_EQ(s.find("`id`="), std::string::npos) << s;
     EXPECT_EQ(Value(pi, pq, L"id"), tabLabel[1]);
     EXPECT_EQ(Found(pi, pq, L"label"), 1);
+}
+
+// A browse on no item reads the rows in the server's own order: the row
+// gone, it reads on after it in its result.
+TEST_F(PositionGone, ABrowseOnNoItemReadsOnInItsResult)
+{
+    ASSERT_TRUE(Admin(Insert("g")));
+    const Rows tabServer = List("SELECT id, label FROM g LIMIT 15");
+    CHostContext* pa = Context(++m_nContext);
+    INATable* pi = Open(L"g", pa, HostIn(true));
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(ReadOn(pi, pa, L"", FIRST, 0, L"id", 5), Part(tabServer, 0, 5));
+    int n = 0;
+    ASSERT_EQ(pi->bHSauvePosition(pa, L"", &n, 0), 1) << Error(pi, pa);
+    ASSERT_TRUE(Admin("DELETE FROM g WHERE id = " + tabServer[4]));
+    ASSERT_EQ(pi->bHRetourPosition(pa, n, nullptr, 1, 0), 1) << Error(pi, pa);
+    EXPECT_EQ(Found(pi, pa, L""), 0);
+    EXPECT_NE(Value(pi, pa, L"id"), tabServer[4]);
+    EXPECT_EQ(ReadOn(pi, pa, L"", NEXT, 0, L"id", 5), Part(tabServer, 5, 10));
 }
 
 } // namespace

@@ -251,6 +251,10 @@ TEST_F(PositionGone, OnlyTheHostsReturnAsksTheServer)
     EXPECT_EQ(pi->bHRetourPosition(pa, n, nullptr, 1, 0), 0);
     EXPECT_EQ(ErrorOf(pi, pa)->dwGetErrorId(), static_cast<unsigned int>(ZTERR_SERVER)) << Error(pi, pa);
     ASSERT_TRUE(Admin("RENAME TABLE g_away TO g"));
+    CPositionDriver::s_bNoStatement = true;
+    EXPECT_EQ(pi->bHRetourPosition(pa, n, nullptr, 1, 0), 0);
+    CPositionDriver::s_bNoStatement = false;
+    EXPECT_EQ(ErrorOf(pi, pa)->dwGetSystemErrorCode(), 12u) << Error(pi, pa);
 
     // A query's label browse noted on its second record; its table cache,
     // barely read by its id browse; back on the label browse, whose row

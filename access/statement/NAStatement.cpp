@@ -1566,6 +1566,14 @@ int CNAStatement::_bBuildQueryCOUNT(CNACommand* pclCommand, unsigned int, int bA
             return 0;
         }
     }
+    const int bResult = _bBuildCountOf(pclCommand, pclSearch);
+    if (pclSearch != nullptr)
+        pclSearch->nRelease();
+    return bResult;
+}
+
+int CNAStatement::_bBuildCountOf(CNACommand* pclCommand, CNACommand* pclSearch)
+{
     pclCommand->ResetCommand(0);
     _SetQuery(pclCommand);
     pclCommand->bComplete(L"SELECT ", static_cast<unsigned int>(-1));
@@ -1577,8 +1585,6 @@ int CNAStatement::_bBuildQueryCOUNT(CNACommand* pclCommand, unsigned int, int bA
     } else if (bResult) {
         bResult = _bBuildQuerySELECTFromTable(m_pclDataAccess->pszGetFormatedTableName(), 0, nullptr, 1, pclSearch, 0);
     }
-    if (pclSearch != nullptr)
-        pclSearch->nRelease();
     return bResult;
 }
 
@@ -1589,6 +1595,46 @@ int CNAStatement::bGetNbEnr(long long* pllCount, unsigned int nFlags, int bAllRo
     CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
     if (m_pclDataAccess->bSourceIsQuery() && (pclConnection == nullptr || !pclConnection->bSupportSubQuery()))
         return _bGetNbEnr_NoSubQuery(pllCount);
+    return _bCount(pllCount, nullptr, nFlags, bAllRows);
+}
+
+int CNAStatement::bCountLatestRead(long long* pllCount)
+{
+    *pllCount = -1;
+    if (m_pclDataAccess == nullptr)
+        return 0;
+    CNACommand* pclSearch = m_pclDataAccess->pclAllocCommand(m_pclError);
+    if (pclSearch == nullptr)
+        return _bNoMemory(PT_NO_COMMAND);
+    pclSearch->AddRef();
+    // A limited query finds the row among its own: by its output names.
+    pclSearch->SetOutputNames(m_pclDataAccess->bQueryResultsetLimited());
+    int bResult = _bAddWHERELatestRead(pclSearch, 0, nullptr);
+    if (bResult && !m_pclDataAccess->bSourceIsQuery()) {
+        bResult = _bCount(pllCount, pclSearch, 0, 0);
+    } else if (bResult) {
+        // No sub-query holds a query here: it runs with the condition, and
+        // its rows are counted without being read into the record.
+        ResetQuery();
+        EnableCache(0);
+        CNACommand* pclCommand = m_pclDataAccess->pclAllocCommand(m_pclError);
+        if (pclCommand == nullptr) {
+            bResult = _bNoMemory(PT_NO_COMMAND);
+        } else {
+            pclCommand->AddRef();
+            bResult = bBuildQuerySELECT(pclCommand, 0, nullptr, 1, pclSearch) && bExecute(0, 1);
+            if (bResult)
+                *pllCount = m_pclStatementSQL->llGetRowCount();
+            pclCommand->nRelease();
+        }
+        ResetStatement();
+    }
+    pclSearch->nRelease();
+    return bResult;
+}
+
+int CNAStatement::_bCount(long long* pllCount, CNACommand* pclSearch, unsigned int nFlags, int bAllRows)
+{
     ResetQuery();
     EnableCache(0);
     CNACommand* pclCommand = m_pclDataAccess->pclAllocCommand(m_pclError);
@@ -1598,7 +1644,9 @@ int CNAStatement::bGetNbEnr(long long* pllCount, unsigned int nFlags, int bAllRo
     }
     pclCommand->AddRef();
     CAny clValue;
-    int bResult = _bBuildQueryCOUNT(pclCommand, nFlags, bAllRows) && bGetRequestedValue(&clValue);
+    int bResult = (pclSearch != nullptr ? _bBuildCountOf(pclCommand, pclSearch)
+                                        : _bBuildQueryCOUNT(pclCommand, nFlags, bAllRows)) &&
+                  bGetRequestedValue(&clValue);
     ResetStatement();
     pclCommand->nRelease();
     if (bResult && clValue.nGetTypeCode() != TQTYPE_VIDE && !clValue.bIsNull()) {
@@ -2930,12 +2978,21 @@ int CNAStatement::_bSetPositionBySearch(CNAPosition* pclPosition)
     m_bRestoredRow = 1;
     m_bMoreRows = 0;
     SetRepeatCount(pclPosition->llGetEqualCount(), pclPosition->bEqualCountBackward());
-    if (!bResult || bReexecutePending || pclPosition->bRowDeleted() || !bCacheEnabled() ||
-        m_pclTableCacheIndex != nullptr || !pclPosition->pclGetFilterSave()->bFilterEquals(m_pclFilter))
-        return bResult;
     CNARecordValue* pclOriginal = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetOriginalRecordValueNoRef()
                                                                  : nullptr;
-    const int nRow = pclOriginal != nullptr ? m_pclRecordCache->nGetRecordIndice(pclOriginal->pclGetRecordIdNoRef()) : -1;
+    const int nRow = bResult && pclOriginal != nullptr && m_pclRecordCache != nullptr
+                         ? m_pclRecordCache->nGetRecordIndice(pclOriginal->pclGetRecordIdNoRef())
+                         : -1;
+    if (m_pclTableCacheIndex != nullptr) {
+        // The index places a record gone among equal ones by the row it
+        // stood on: the record's, not the one read last.
+        if (nRow >= 0)
+            m_llCurrentRecord = nRow;
+        return bResult;
+    }
+    if (!bResult || bReexecutePending || pclPosition->bRowDeleted() || !bCacheEnabled() ||
+        !pclPosition->pclGetFilterSave()->bFilterEquals(m_pclFilter))
+        return bResult;
     return nRow >= 0 ? _bGoToRowId(nRow, pclPosition) : 1;
 }
 
@@ -3298,7 +3355,11 @@ int CNAStatement::_bCompleteCache()
     wchar_t szItem[256];
     std::wcsncpy(szItem, m_csName.pszGet(), 255);
     szItem[255] = 0;
-    int bResult = m_pclDataAccess->bHRetourPosition(nPosition, szItem, 0, static_cast<eNAPOSITION>(0));
+    int bResult = 0;
+    {
+        const CNADataAccess::COwnReturns clOwn(m_pclDataAccess);
+        bResult = m_pclDataAccess->bHRetourPosition(nPosition, szItem, 0, static_cast<eNAPOSITION>(0));
+    }
     bSetParseNeedUpdate(eCause, nSave);
     _ReleaseRecordSave(nSave);
     return bRead && bResult;

@@ -213,6 +213,14 @@ public:
     // The fetched-row flag: the last fetch ended in range.
     int bFetched() const { return !m_bEndehors; }
     int bFound() const { return m_bFound; }
+    // The record shown is not the one the browse stands for (its row is
+    // gone): not found, still in range.
+    void SetRecordNotFound()
+    {
+        m_bFound = 0;
+        m_bHTrouve = 0;
+        m_bEndehors = 0;
+    }
     int bInvertFetch() const;
     int bMoreRows() const { return m_bMoreRows; }
     int bRestoredRow() const { return m_bRestoredRow; }
@@ -343,6 +351,9 @@ public:
     int bHPositionCourante(int* pnThousandths, eNA_PRECISION ePrecision);
     // A new SELECT on the last row read, fetched first; the count is not used.
     int bMove(long long llCount, int bFlag);
+    // The rows on the server that a write of the last row read would find
+    // (its unique key, else its values): 0 once that row is gone.
+    int bCountLatestRead(long long* pllCount);
     // The browse served by an index over the data access's full table cache.
     int bOpenUsingTableCache();
     // The index given up; a browse standing on a row finds it again later.
@@ -391,6 +402,10 @@ protected:
     int _bAddOneRowLimit(CNACommand* pclCommand, int bOneRow);
     int _bBuildSubQueryCREATEColumn(CNACommand* pclCommand, CNAColumn* pclColumn);
     int _bGetNbEnr_NoSubQuery(long long* pllCount);
+    // The COUNT of the rows the search command selects (all rows without one).
+    int _bBuildCountOf(CNACommand* pclCommand, CNACommand* pclSearch);
+    // Runs the COUNT of the search command, or without one the browse's.
+    int _bCount(long long* pllCount, CNACommand* pclSearch, unsigned int nFlags, int bAllRows);
     void OnNotifyInsertOperation(CNAStatement* pclSource, unsigned int nFlags);
     void OnNotifyUpdateOperation(CNAStatement* pclSource, unsigned int nFlags);
     void OnNotifyDeleteOperation(CNAStatement* pclSource, unsigned int nFlags);

@@ -116,6 +116,7 @@ CNARecordCache* CNATableCache::pclGetFullCache()
         m_pclFullCache = pclFull;
         if (nPosition != -1) {
             wchar_t szItem[CNADataAccess::ITEM_BUFFER_SIZE];
+            const CNADataAccess::COwnReturns clOwn(m_pclDataAccess);
             m_pclDataAccess->bHRetourPosition(nPosition, szItem, 0, static_cast<eNAPOSITION>(0));
         }
         m_pclStatementParse->nRelease();

@@ -110,7 +110,8 @@ CNADataAccess::CNADataAccess(INADataSourceDescription* piDescription, CNAConnect
       m_pclTableCache(nullptr),
       m_bQueryParsePending(0),
       m_pclExecutionStatement(nullptr),
-      m_nRowMaxLen(0)
+      m_nRowMaxLen(0),
+      m_nOwnReturns(0)
 {
     __Init();
     if (m_pclError != nullptr)

@@ -387,6 +387,31 @@ public:
     int _bGetPosition(int* pnPosition, const wchar_t* pszItem, eNAPOSITION eOption);
     int _bSetPosition(wchar_t* pszItem, int nPosition, int bKeep, eNAPOSITION eOption);
     int _bRestorePositionStatement(CNAPosition* pclPosition, eNAPOSITION eOption);
+    // The record a return brought back, asked of the server: a row gone
+    // since (another context or session deleted it) is taken as deleted
+    // here, the current record no longer shows its values and the browse's
+    // found state goes off; the browse reads on from the row's place.
+    int _bCheckReturnedRecord(CNAStatement* pclStatement);
+    // While one lives, returns are the driver's own (a browse put back after
+    // a cache was filled): their record is not asked of the server.
+    class COwnReturns {
+    public:
+        explicit COwnReturns(CNADataAccess* p) : m_p(p)
+        {
+            if (m_p != nullptr)
+                m_p->m_nOwnReturns++;
+        }
+        ~COwnReturns()
+        {
+            if (m_p != nullptr)
+                m_p->m_nOwnReturns--;
+        }
+        COwnReturns(const COwnReturns&) = delete;
+        COwnReturns& operator=(const COwnReturns&) = delete;
+
+    private:
+        CNADataAccess* m_p;
+    };
     int _bFreePosition(int nPosition);
     // Every position freed; 1.
     int _bDeleteAllSavedPosition();
@@ -607,4 +632,5 @@ protected:
     CNAStatement* m_pclExecutionStatement;             // one reference, or null
     CTString m_csAliasName;
     unsigned int m_nRowMaxLen;
+    int m_nOwnReturns;                                 // COwnReturns alive
 };

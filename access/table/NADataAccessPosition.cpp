@@ -6,6 +6,7 @@
 
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
+#include "access/statement/NAColumn.h"
 #include "access/statement/NARecord.h"
 #include "access/statement/NARecordValue.h"
 #include "access/statement/NAStatement.h"
@@ -131,6 +132,8 @@ int CNADataAccess::_bSetPosition(wchar_t* pszItem, int nPosition, int bKeep, eNA
             bResult = bRestoreOriginalRecordSave(m_nOwnRecordSave) && bCopyOriginalRecordToCurrentRecord();
         }
     }
+    if (bResult && m_nOwnReturns == 0)
+        bResult = _bCheckReturnedRecord(clPosition->pclGetStatementNoRef());
     clPosition.Reset(nullptr);
     // Freed whether the return succeeded or not.
     if (!bKeep)
@@ -149,6 +152,57 @@ int CNADataAccess::_bRestorePositionStatement(CNAPosition* pclPosition, eNAPOSIT
     if (clFiled.Get() == clStatement.Get())
         m_pclLastStatement = clStatement.Get();
     return clStatement->bSetPosition(pclPosition, static_cast<int>(eOption));
+}
+
+int CNADataAccess::_bCheckReturnedRecord(CNAStatement* pclStatement)
+{
+    // Nothing read, no record to ask after; a query sent as written takes
+    // no condition of the driver's.
+    if (pclStatement == nullptr || m_pclCurrentRecord == nullptr || !m_pclCurrentRecord->bOriginalSet() ||
+        bRequeteSansCorrection())
+        return 1;
+    // A statement of its own: the browse may be the data access's unnamed
+    // one, whose result the question would take.
+    CHeld<CNAStatement> clAsk(pclWithReference(_pclAllocStatement(this, m_pclError)));
+    if (!clAsk) {
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+    }
+    long long llCount = -1;
+    if (!clAsk->bCountLatestRead(&llCount))
+        return 0;
+    if (llCount != 0)
+        return 1;
+    // The row's save, taken before the caches hear of the row: the browse
+    // reads on from its place, not from the row it read last.
+    int nSave = pclStatement->nGetRecordSaveID();
+    const bool bKnown = nSave != -1 && bRecordDeleted(nSave);
+    if (nSave == -1)
+        nSave = nKeepOriginalRecordSave(nullptr);
+    AddRefRecordSave(nSave);
+    // As after a delete made here, once: the caches drop the row, and the
+    // browses read on among the rows left.
+    if (!bKnown)
+        _NotifyOperation(CNAStatement::QT_DELETE, nullptr, 0, nullptr);
+    // A browse on no item has no place to be found again by: it reads on
+    // in its result, where the row is now marked deleted.
+    const wchar_t* pszItem = pclStatement->pszGetParseItem();
+    if (pszItem != nullptr && *pszItem != 0)
+        pclStatement->bSetParseNeedUpdate(CNAStatement::UPDATE_REPOSITION, nSave);
+    nReleaseRecordSave(nSave);
+    if (m_nOwnRecordSave != -1) {
+        nReleaseRecordSave(m_nOwnRecordSave);
+        m_nOwnRecordSave = -1;
+    }
+    // The row's values are not shown; the original record keeps them, so a
+    // write of this record finds nothing.
+    m_pclCurrentRecord->bSetNAKXRecord(m_pclCurrentRecord->pclGetPrototypeNoRef());
+    const CRefArray<CNAColumn>* ptabMemo = m_pclCurrentRecord->pclGetTabColumnMemo();
+    for (int i = 0; i < ptabMemo->nGetNbElement(); i++)
+        (*ptabMemo)[i]->bSetValueNULL();
+    pclStatement->SetRecordNotFound();
+    return 1;
 }
 
 // ---- Places in thousandths ------------------------------------------------------------------------------------------

@@ -808,6 +808,13 @@ TEST_F(NACommandFixture, HowAHostTextEndsAsTheHostReadsIt)
     }
     // The session's reading of the same texts differs.
     EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(1), L"SELECT [it's] FROM t", L"FROM", -1), -1);
+    // A scan from position 0 finds nothing; only a SELECT is limited.
+    EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(1), L"SELECT a FROM t", L"FROM", 0), -1);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(Session(1), L"DELETE FROM t LIMIT 1"), 0);
+    // What goes before an appended clause: no blank after a minus sign.
+    EXPECT_EQ(W(CNACommand::s_pszClauseJoin(L"", 0)), L" ");
+    EXPECT_EQ(W(CNACommand::s_pszClauseJoin(L"a-", 2)), L"");
+    EXPECT_EQ(W(CNACommand::s_pszClauseJoin(L"a-", 1)), L" ");
 }
 
 // The host's pattern where the parameter says NULL, whatever its cell holds;

@@ -924,7 +924,9 @@ int CNAConnectionDescription::bSQLBloqueRequete(CNAError* pError, const wchar_t*
         }
         return 0;
     }
-    const std::wstring s = std::wstring(Text(pszQuery), st.nStatementEnd) + L" FOR UPDATE";
+    std::wstring s(Text(pszQuery), st.nStatementEnd);
+    s += CNACommand::s_pszClauseJoin(s, s.size());
+    s += L"FOR UPDATE";
     return bExecuteQueryIgnoreResult(pError, s.c_str());
 }
 

@@ -113,23 +113,27 @@ bool _bEscapeWordAt(const std::wstring& s, size_t i)
     return k == s.size() || !(iswalnum(static_cast<wint_t>(s[k])) || s[k] == L'_' || s[k] == L'$');
 }
 
-// What each character of a text is to the server: code, part of a literal
-// or a quoted name (its quotes included), or part of a comment (its marks
-// included). Backslashes escape in literals unless the session is under
-// NO_BACKSLASH_ESCAPES; a "/*!" or "/*M!" comment is code the server runs.
-// *pnEnd tells how the text ends (CNACommand::TE_*).
-enum : unsigned char { RM_CODE = 0, RM_QUOTED = 1, RM_COMMENT = 2 };
+// Blanks to the server: the host's and form feed and vertical tab.
+bool _bServerBlank(wchar_t c)
+{
+    return _bBlank(c) || c == L'\f' || c == L'\v';
+}
 
+// The text as the session reads it. Backslashes escape in literals unless
+// the session is under NO_BACKSLASH_ESCAPES; a "/*!" or "/*M!" comment is
+// code the server runs, up to its "*/".
 std::vector<unsigned char> _ReadMap(const std::wstring& s, const std::wstring& strOpen, const std::wstring& strClose,
                                     int* pnEnd, bool bBackslash)
 {
-    std::vector<unsigned char> tab(s.size(), RM_CODE);
+    std::vector<unsigned char> tab(s.size(), CNACommand::RM_CODE);
     *pnEnd = CNACommand::TE_CODE;
+    bool bCodeComment = false;
     size_t i = 0;
     auto Mark = [&](size_t nEnd, unsigned char n) {
         for (; i < nEnd && i < s.size(); i++)
             tab[i] = n;
     };
+    auto At = [&](size_t k, const wchar_t* psz) { return s.compare(k, wcslen(psz), psz) == 0; };
     while (i < s.size()) {
         const wchar_t c = s[i];
         if (c == L'\'' || c == L'"' || c == L'`') {
@@ -146,7 +150,7 @@ std::vector<unsigned char> _ReadMap(const std::wstring& s, const std::wstring& s
                 else
                     k++;
             }
-            Mark(k + 1, RM_QUOTED);
+            Mark(k + 1, CNACommand::RM_QUOTED);
         } else if (!strOpen.empty() && !strClose.empty() && s.compare(i, strOpen.size(), strOpen) == 0) {
             size_t k = i + strOpen.size();
             for (;;) {
@@ -155,30 +159,70 @@ std::vector<unsigned char> _ReadMap(const std::wstring& s, const std::wstring& s
                     break;
                 k += 2 * strClose.size();
             }
-            Mark(k == std::wstring::npos ? s.size() : k + strClose.size(), RM_QUOTED);
+            Mark(k == std::wstring::npos ? s.size() : k + strClose.size(), CNACommand::RM_QUOTED);
+        } else if (bCodeComment && At(i, L"*/")) {
+            bCodeComment = false;
+            i += 2;
         } else if (c == L'#' || (c == L'-' && i + 1 < s.size() && s[i + 1] == L'-' &&
                                  (i + 2 == s.size() || static_cast<unsigned int>(s[i + 2]) <= L' '))) {
             const size_t k = s.find(L'\n', i);
             if (k == std::wstring::npos)
                 *pnEnd = CNACommand::TE_LINE_COMMENT;
-            Mark(k == std::wstring::npos ? s.size() : k, RM_COMMENT);
-        } else if (c == L'/' && i + 1 < s.size() && s[i + 1] == L'*' && s.compare(i + 2, 1, L"!") != 0 &&
-                   s.compare(i + 2, 2, L"M!") != 0) {
+            Mark(k == std::wstring::npos ? s.size() : k, CNACommand::RM_COMMENT);
+        } else if (At(i, L"/*") && !bCodeComment && (At(i + 2, L"!") || At(i + 2, L"M!"))) {
+            bCodeComment = true;
+            i += At(i + 2, L"!") ? 3 : 4;
+        } else if (At(i, L"/*")) {
             const size_t k = s.find(L"*/", i + 2);
             if (k == std::wstring::npos)
                 *pnEnd = CNACommand::TE_OPEN_COMMENT;
-            Mark(k == std::wstring::npos ? s.size() : k + 2, RM_COMMENT);
+            Mark(k == std::wstring::npos ? s.size() : k + 2, CNACommand::RM_COMMENT);
         } else {
             i++;
         }
     }
+    if (bCodeComment)
+        *pnEnd = CNACommand::TE_OPEN_COMMENT;
     return tab;
 }
 
-// The text read as the connection's session reads it, with the
-// connection's identifier quotes (double quotes without a connection).
-std::vector<unsigned char> _ReadAsSession(CNAConnectionDescription* pclConnection, const std::wstring& s, int* pnEnd)
+// The host's query text as its parse reads it.
+std::vector<unsigned char> _ReadAsHost(const std::wstring& s)
 {
+    std::vector<unsigned char> tab(s.size(), CNACommand::RM_CODE);
+    size_t i = 0;
+    while (i < s.size()) {
+        const wchar_t c = s[i];
+        size_t k = std::wstring::npos;
+        if (c == L'\'') {
+            for (k = i + 1; k < s.size(); k++) {
+                if (s[k] == L'\'' && k + 1 < s.size() && s[k + 1] == L'\'')
+                    k++;
+                else if (s[k] == L'\'')
+                    break;
+            }
+        } else if (c == L'"' || c == L'[' || c == L'{') {
+            k = s.find(c == L'"' ? L'"' : c == L'[' ? L']' : L'}', i + 1);
+        } else {
+            i++;
+            continue;
+        }
+        const size_t nEnd = k < s.size() ? k + 1 : s.size();
+        for (; i < nEnd; i++)
+            tab[i] = CNACommand::RM_QUOTED;
+    }
+    return tab;
+}
+
+} // namespace
+
+std::vector<unsigned char> CNACommand::s_tabReadText(CNAConnectionDescription* pclConnection, const std::wstring& s,
+                                                     int eReading, int* pnEnd)
+{
+    *pnEnd = TE_CODE;
+    if (eReading == TR_HOST)
+        return _ReadAsHost(s);
+    // The connection's identifier quotes (double quotes without one).
     std::wstring strOpen = L"\"";
     std::wstring strClose = L"\"";
     if (pclConnection != nullptr) {
@@ -187,6 +231,8 @@ std::vector<unsigned char> _ReadAsSession(CNAConnectionDescription* pclConnectio
     }
     return _ReadMap(s, strOpen, strClose, pnEnd, pclConnection == nullptr || pclConnection->bBackslashEscapes());
 }
+
+namespace {
 
 bool _bIsText8Type(unsigned char n)
 {
@@ -1218,7 +1264,8 @@ void CNACommand::_RemplaceTopParLimit()
     m_clFormated.m_clA.m_nLength = 0;
     m_clFormated.m_clW.m_nLength = 0;
     m_clFormated.Add(s.c_str(), static_cast<int>(s.size()), 0);
-    m_clFormated.Add(L" LIMIT ", -1, 0);
+    m_clFormated.Add(s_pszClauseJoin(s, s.size()), -1, 0);
+    m_clFormated.Add(L"LIMIT ", -1, 0);
     if (m_llRowOffset > 0) {
         m_clFormated.AddNumber(m_llRowOffset, 0);
         m_clFormated.Add(L", ", -1, 0);
@@ -1349,7 +1396,7 @@ int CNACommand::s_bSeparateur(wchar_t c)
 }
 
 int CNACommand::s_nGetClauseStart(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
-                                  const wchar_t* pszKeyword, int nStart)
+                                  const wchar_t* pszKeyword, int nStart, int eReading)
 {
     const std::wstring s = _Upper(pszText);
     const std::wstring k = _Upper(pszKeyword);
@@ -1358,7 +1405,7 @@ int CNACommand::s_nGetClauseStart(CNAConnectionDescription* pclConnection, const
     const int nLength = static_cast<int>(s.size());
     int i = nStart < 0 || nStart >= nLength ? nLength - 1 : nStart;
     int nEnd = TE_CODE;
-    const std::vector<unsigned char> tabRead = _ReadAsSession(pclConnection, s, &nEnd);
+    const std::vector<unsigned char> tabRead = s_tabReadText(pclConnection, s, eReading, &nEnd);
     const int nKeyword = static_cast<int>(k.size());
     auto SepAt = [&](int n) { return n < 0 || n >= nLength || s_bSeparateur(s[n]); };
     for (; i >= 1; i--) {
@@ -1374,18 +1421,20 @@ int CNACommand::s_nGetClauseStart(CNAConnectionDescription* pclConnection, const
     return -1;
 }
 
-CNACommand::STextEnd CNACommand::s_stGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText)
+CNACommand::STextEnd CNACommand::s_stGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
+                                                 int eReading)
 {
     const std::wstring s(Text(pszText));
     STextEnd st = {TE_CODE, static_cast<unsigned int>(s.size()), 0};
-    const std::vector<unsigned char> tabRead = _ReadAsSession(pclConnection, s, &st.nEnd);
+    const std::vector<unsigned char> tabRead = s_tabReadText(pclConnection, s, eReading, &st.nEnd);
     // The server refuses a comment left open: the text stays whole.
     if (st.nEnd == TE_OPEN_COMMENT)
         return st;
     // Back over comments, blanks and semicolons; a literal's end stops.
+    const auto bBlank = eReading == TR_HOST ? _bBlank : _bServerBlank;
     size_t n = s.size();
     while (n > 0 && (tabRead[n - 1] == RM_COMMENT ||
-                     (tabRead[n - 1] == RM_CODE && (_bBlank(s[n - 1]) || s[n - 1] == L';'))))
+                     (tabRead[n - 1] == RM_CODE && (bBlank(s[n - 1]) || s[n - 1] == L';'))))
         n--;
     st.nStatementEnd = static_cast<unsigned int>(n);
     for (size_t i = 0; i < n && !st.bSeveral; i++)
@@ -1393,12 +1442,17 @@ CNACommand::STextEnd CNACommand::s_stGetTextEnd(CNAConnectionDescription* pclCon
     return st;
 }
 
+const wchar_t* CNACommand::s_pszClauseJoin(const std::wstring& s, size_t nEnd)
+{
+    return nEnd > 0 && nEnd <= s.size() && s[nEnd - 1] == L'-' ? L"" : L" ";
+}
+
 int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText)
 {
     const std::wstring s(Text(pszText));
     if (!_bSelectFirst(s))
         return 0;
-    if (s_nGetClauseStart(pclConnection, pszText, L"LIMIT", -1) > 0)
+    if (s_nGetClauseStart(pclConnection, pszText, L"LIMIT", -1, TR_HOST) > 0)
         return 1;
     if (s.size() < 12)
         return 0;

@@ -367,22 +367,36 @@ public:
     // ---- Scanners of query texts ---------------------------------------------------------
     // Blanks and ! % ( ) * + , - / =.
     static int s_bSeparateur(wchar_t c);
+    // How a text is read. The host's query text by the host's rules: a
+    // backslash is a plain character in its literals ('' is a quote), names
+    // stand in [ ] or " ", parameters in { }, and it has no comments. Text
+    // sent as written by the connection's session: backslashes escaping in
+    // literals or not, as its sql_mode says, and the server's comments.
+    enum eTEXTREADING : int { TR_HOST = 0, TR_SESSION = 1 };
+    // What each character of a text is to its reader: code, quoted (a
+    // literal, a quoted name or a parameter, its marks included) or part of
+    // a comment (its marks included).
+    enum : unsigned char { RM_CODE = 0, RM_QUOTED = 1, RM_COMMENT = 2 };
+    static std::vector<unsigned char> s_tabReadText(CNAConnectionDescription* pclConnection, const std::wstring& s,
+                                                    int eReading, int* pnEnd);
+
     // Position of the keyword, scanning backwards from nStart (-1: the end)
     // down to 1, outside literals and quoted names; -1 when absent.
     static int s_nGetClauseStart(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
-                                 const wchar_t* pszKeyword, int nStart);
+                                 const wchar_t* pszKeyword, int nStart, int eReading = TR_SESSION);
+    // Whether a host query's own text limits its rows (read by the host's
+    // rules).
     static int s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText);
     static int s_bRequeteTerminePar(const wchar_t* pszText, const wchar_t* pszWord);
     static int s_bIsQuerySet(const wchar_t* pszText);
     static int s_bSuiteRequeteCommencePar(const wchar_t* pszText, const wchar_t* pszWord);
     static int s_nGetPosSuiteRequete(const wchar_t* pszText, const wchar_t* pszWord);
     static int s_bSuiteRequeteCommenceParMot(const wchar_t* pszText, const wchar_t* pszWord);
-    // A text as the connection's session reads it (backslashes escaping in
-    // literals or not, as its sql_mode says).
+    // Where the statement of a text ends, by one reading.
     enum { TE_CODE = 0, TE_LINE_COMMENT = 1, TE_OPEN_COMMENT = 2 };
     struct STextEnd {
         // How the text ends: in code, in a "--" or "#" comment, or in a block
-        // comment left open.
+        // comment (or a "/*!" run of code) left open.
         int nEnd;
         // Where its statement ends: past its last code, the final ";" and
         // the blanks and comments around it left out. The whole text when it
@@ -391,7 +405,11 @@ public:
         // A ";" before that end: the text holds more than one statement.
         int bSeveral;
     };
-    static STextEnd s_stGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText);
+    static STextEnd s_stGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
+                                   int eReading = TR_SESSION);
+    // The blank that goes before a clause appended at nEnd of a text: none
+    // after a minus sign, which with the blank would open a "-- " comment.
+    static const wchar_t* s_pszClauseJoin(const std::wstring& s, size_t nEnd);
 
     // Flags of parameters made from the host's query: a literal, and the
     // host's own LIKE pattern (a literal or a host parameter), which is in
@@ -461,8 +479,12 @@ protected:
     // Host text copied from *pnPos up to nUpTo (the position moves on).
     void _CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned int nUpTo);
     unsigned int _nHostLength(const wchar_t* pszText);
+    // The reading of the host's query text: the host's own, unless the
+    // text goes to the server as written.
+    int _eHostTextReading() const;
     // The length of the host text that the driver writes: a final ";" and
-    // the blanks and comments around it are no part of the statement.
+    // the blanks (and, sent as written, the comments) around it are no part
+    // of the statement.
     unsigned int _nStatementLength(const wchar_t* pszText);
     // The table of values the walk reads, and which of them are written.
     const CTabValParser* _pclPassTable(CSQLParserInfo* pclInfo);

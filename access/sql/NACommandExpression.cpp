@@ -275,7 +275,8 @@ int CNACommand::s_bGetItemNameAndPos(CTString* pclName, unsigned int* pnStart, u
     if (i >= nLength)
         return 0;
     if (pszText[i] == L'"' || pszText[i] == L'[') {
-        const wchar_t* p = wcspbrk(pszText + i + 1, L"\"]");
+        // Closed by its own mark: a bracketed name may hold a double quote.
+        const wchar_t* p = wcschr(pszText + i + 1, pszText[i] == L'"' ? L'"' : L']');
         if (p == nullptr || p == pszText + i + 1)
             return 0;
         pclName->Set(pszText + i + 1, static_cast<unsigned>(p - pszText - i - 1));

@@ -58,32 +58,20 @@ bool bWordAt(const wchar_t* psz, size_t nLength, size_t i, const wchar_t* pszWor
     return i + n == nLength || !(iswalnum(static_cast<wint_t>(psz[i + n])) || psz[i + n] == L'_');
 }
 
-// The last place of a keyword outside literals, quoted names and
-// parentheses, with a separator on each side; exact case when asked. -1
-// when absent.
-int nTopLevelKeyword(const wchar_t* psz, size_t nLength, const wchar_t* pszWord, bool bExactCase)
+// The last place of a keyword in the code of a text (tabRead: what each
+// character is to its reader), outside parentheses, with a separator on
+// each side; exact case when asked. -1 when absent.
+int nTopLevelKeyword(const wchar_t* psz, const std::vector<unsigned char>& tabRead, size_t nLength,
+                     const wchar_t* pszWord, bool bExactCase)
 {
     const size_t nWord = wcslen(pszWord);
+    nLength = std::min(nLength, tabRead.size());
     int nFound = -1;
     int nDepth = 0;
     for (size_t i = 0; i < nLength; i++) {
         const wchar_t c = psz[i];
-        if (c == L'\'' || c == L'"' || c == L'`' || c == L'[') {
-            const wchar_t cClose = c == L'[' ? L']' : c;
-            size_t k = i + 1;
-            while (k < nLength) {
-                if (psz[k] == L'\\' && c == L'\'')
-                    k += 2;
-                else if (psz[k] == cClose && k + 1 < nLength && psz[k + 1] == cClose && c != L'[')
-                    k += 2;
-                else if (psz[k] == cClose)
-                    break;
-                else
-                    k++;
-            }
-            i = k;
+        if (tabRead[i] != CNACommand::RM_CODE)
             continue;
-        }
         if (c == L'(') {
             nDepth++;
             continue;
@@ -97,8 +85,9 @@ int nTopLevelKeyword(const wchar_t* psz, size_t nLength, const wchar_t* pszWord,
             continue;
         bool bMatch = true;
         for (size_t k = 0; k < nWord && bMatch; k++)
-            bMatch = bExactCase ? psz[i + k] == pszWord[k]
-                                : towupper(static_cast<wint_t>(psz[i + k])) == towupper(static_cast<wint_t>(pszWord[k]));
+            bMatch = tabRead[i + k] == CNACommand::RM_CODE &&
+                 (bExactCase ? psz[i + k] == pszWord[k]
+                             : towupper(static_cast<wint_t>(psz[i + k])) == towupper(static_cast<wint_t>(pszWord[k])));
         if (bMatch)
             nFound = static_cast<int>(i);
     }
@@ -164,9 +153,14 @@ int CNACommand::bFormatEndOfQuery()
     return 1;
 }
 
+int CNACommand::_eHostTextReading() const
+{
+    return m_bVerbatim ? TR_SESSION : TR_HOST;
+}
+
 unsigned int CNACommand::_nStatementLength(const wchar_t* pszText)
 {
-    return s_stGetTextEnd(m_pclConnection, pszText).nStatementEnd;
+    return s_stGetTextEnd(m_pclConnection, pszText, _eHostTextReading()).nStatementEnd;
 }
 
 // ---- Clause positions ------------------------------------------------------------------------------------
@@ -190,7 +184,8 @@ int CNACommand::_bGetClausePos(unsigned int* pnStart, unsigned int* pnStop, CSQL
         const int nLast = pclInfo->piGetFichierFrom(nFrom - 1)->stGetPosition().right;
         if (nLast > 0) {
             const int n = s_nGetClauseStart(m_pclConnection, pszText, L"FROM",
-                                            pclInfo->piGetFichierFrom(0)->stGetPosition().left - 1);
+                                            pclInfo->piGetFichierFrom(0)->stGetPosition().left - 1,
+                                            _eHostTextReading());
             astClause[0] = {2, n, nLast, n > 0};
         }
     }
@@ -201,7 +196,8 @@ int CNACommand::_bGetClausePos(unsigned int* pnStart, unsigned int* pnStop, CSQL
         for (CInfoGroupe* pi = pclInfo->piEnumRubriqueClauseGroupe(0); pi != nullptr;
              pi = pclInfo->piEnumRubriqueClauseGroupe(0))
             nStop = pi->stGetPosition().right;
-        const int n = s_nGetClauseStart(m_pclConnection, pszText, L"GROUP", piFirst->stGetPosition().left - 1);
+        const int n = s_nGetClauseStart(m_pclConnection, pszText, L"GROUP", piFirst->stGetPosition().left - 1,
+                                        _eHostTextReading());
         astClause[2] = {4, n, nStop, n > 0};
     }
     astClause[3] = {5, piParser->nGetHavingStart(), piParser->nGetHavingStop(), piParser->nGetHavingStart() != 0};
@@ -221,7 +217,10 @@ int CNACommand::_bGetClausePos(unsigned int* pnStart, unsigned int* pnStop, CSQL
     }
     // At the end, but before a trailing LIMIT: a condition after it would
     // be no SQL.
-    const int nLimit = nTopLevelKeyword(pszText, nLength, L"LIMIT", false);
+    int nEnd = TE_CODE;
+    const std::vector<unsigned char> tabRead =
+        s_tabReadText(m_pclConnection, Text(pszText), _eHostTextReading(), &nEnd);
+    const int nLimit = nTopLevelKeyword(pszText, tabRead, nLength, L"LIMIT", false);
     if (nLimit > 0)
         *pnStart = *pnStop = static_cast<unsigned int>(nLimit - 1);
     return 1;
@@ -374,8 +373,11 @@ int CNACommand::bFormatCondition(CSQLParserInfo* pclInfo, CNACommand* pclFilter,
         unsigned int nEnd = nLength;
         if (bResult && nPos < nLength) {
             if (m_bVerbatim && !bKeepOrderBy) {
-                const int nUpper = nTopLevelKeyword(pszText, nLength, L"ORDER BY", true);
-                const int nLower = nTopLevelKeyword(pszText, nLength, L"order by", true);
+                int nTextEnd = TE_CODE;
+                const std::vector<unsigned char> tabRead =
+                    s_tabReadText(m_pclConnection, strText, _eHostTextReading(), &nTextEnd);
+                const int nUpper = nTopLevelKeyword(pszText, tabRead, nLength, L"ORDER BY", true);
+                const int nLower = nTopLevelKeyword(pszText, tabRead, nLength, L"order by", true);
                 const int nCut = std::max(nUpper, nLower);
                 if (nCut >= static_cast<int>(nPos))
                     nEnd = static_cast<unsigned int>(nCut);

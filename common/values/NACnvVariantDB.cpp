@@ -697,10 +697,32 @@ const STDateLayout kAAAAMMDD_HH_MM_SS   = {17, 0, 4, 6, 9, 12, 15, 18, true};
 const STDateLayout kAAAA_MM_DD_HH_MM_SS = {19, 0, 5, 8, 11, 14, 17, -1, false};
 const STDateLayout kAAAA_MM_DD_HH_MM_SS_CC = {19, 0, 5, 8, 11, 14, 17, 20, true};
 
+// Whether nCount digits stand from nFrom on (a field the layout lacks:
+// true).
+bool bDigitsAt(const char* p, int nFrom, unsigned nCount, unsigned nLength)
+{
+    for (unsigned i = 0; nFrom >= 0 && i < nCount; i++) {
+        const unsigned k = static_cast<unsigned>(nFrom) + i;
+        if (k >= nLength || p[k] < '0' || p[k] > '9')
+            return false;
+    }
+    return true;
+}
+
 // The one reader of the layouts.
 int nLitDate(const STDateLayout& l, const char* pszText, unsigned int nLength, const STDateTarget& stTarget)
 {
     if (pszText == nullptr || nLength < l.nMinLength)
+        return 0;
+    const unsigned nFrom = static_cast<unsigned>(l.nFraction);
+    const bool bFraction =
+        l.nFraction >= 0 && (!l.bPointFirst || (nLength > nFrom && pszText[nFrom - 1] == '.'));
+    // Digits where the layout reads them: a sign or a third hour digit is
+    // never read as part of a field.
+    if (!bDigitsAt(pszText, l.nYear, 4, nLength) || !bDigitsAt(pszText, l.nMonth, 2, nLength) ||
+        !bDigitsAt(pszText, l.nDay, 2, nLength) || !bDigitsAt(pszText, l.nHour, 2, nLength) ||
+        !bDigitsAt(pszText, l.nMinute, 2, nLength) || !bDigitsAt(pszText, l.nSecond, 2, nLength) ||
+        (bFraction && nLength > nFrom && !bDigitsAt(pszText, l.nFraction, nLength - nFrom, nLength)))
         return 0;
     STDateParts st;
     if (l.nYear >= 0)
@@ -708,11 +730,8 @@ int nLitDate(const STDateLayout& l, const char* pszText, unsigned int nLength, c
                 static_cast<unsigned>(l.nDay));
     if (l.nHour >= 0)
         SetTime(st, pszText, static_cast<unsigned>(l.nHour), static_cast<unsigned>(l.nMinute), l.nSecond);
-    if (l.nFraction >= 0) {
-        const unsigned nFrom = static_cast<unsigned>(l.nFraction);
-        if (!l.bPointFirst || (nLength > nFrom && pszText[nFrom - 1] == '.'))
-            SetFraction(st, pszText, nFrom, nLength);
-    }
+    if (bFraction)
+        SetFraction(st, pszText, nFrom, nLength);
     return WriteDateParts(st, stTarget);
 }
 

@@ -99,6 +99,19 @@ protected:
             pStatement->nRelease();
         return tab;
     }
+    // The formatted text of the text with a row limit of 2 ("" when none
+    // is built).
+    std::wstring Limited(CNAConnectionDescription* pCnx, const wchar_t* pszText)
+    {
+        CNACommand* pCommand = new CNACommand(m_pDriver->pclGetError(), pCnx);
+        pCommand->AddRef();
+        pCommand->bComplete(pszText, static_cast<unsigned int>(-1));
+        pCommand->SetRowLimit(2, -1);
+        const wchar_t* pszSQL = pCommand->pszGetFormatedSQLW(CNACommand::PTC_ALL);
+        const std::wstring str = pszSQL != nullptr ? pszSQL : L"";
+        pCommand->nRelease();
+        return str;
+    }
     // Whether another connection cannot take the row at once.
     bool Held(int nId)
     {
@@ -229,17 +242,141 @@ TEST_F(StatementEndServer, RowLimitsEndTheStatementTheSessionReads)
             if (k.nMode != 2 && (k.nMode == 1) != st.bNoBackslash)
                 continue;
             SCOPED_TRACE(UTF8Of(k.pszText));
-            CNACommand* pCommand = new CNACommand(m_pDriver->pclGetError(), pCnx);
-            pCommand->AddRef();
-            pCommand->bComplete(k.pszText, static_cast<unsigned int>(-1));
-            pCommand->SetRowLimit(2, -1);
-            const wchar_t* pszSQL = pCommand->pszGetFormatedSQLW(CNACommand::PTC_ALL);
-            ASSERT_NE(pszSQL, nullptr);
+            const std::wstring strSQL = Limited(pCnx, k.pszText);
+            ASSERT_FALSE(strSQL.empty());
             const Rows tabHand = List(k.pszHand);
             EXPECT_EQ(tabHand.size(), 2u);
-            EXPECT_EQ(DriverRows(pCnx, pszSQL), tabHand) << UTF8Of(pszSQL);
-            pCommand->nRelease();
+            EXPECT_EQ(DriverRows(pCnx, strSQL.c_str()), tabHand) << UTF8Of(strSQL.c_str());
         }
         pCnx->nRelease();
+    }
+}
+
+// An appended limit or lock never joins the text's last characters into a
+// comment: a text ending in minus signs gets it without a blank, and the
+// server refuses the whole as it refuses the text. Form feeds and vertical
+// tabs are blanks; a "/*! */" run of code ends at its "*/".
+TEST_F(StatementEndServer, AnAppendedClauseNeverMakesACommentOfTheTextsEnd)
+{
+    std::string strError;
+    ASSERT_TRUE(m_clOther.bConnect(true, strError)) << strError;
+    ASSERT_TRUE(m_clOther.bExecute("USE `" + m_strDatabase + "`", strError)) << strError;
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Session(st);
+        CNAConnectionDescription* pCnx = m_pDriver->_pclFindConnection(pHost);
+        ASSERT_NE(pCnx, nullptr);
+        // Row limits: the rows of the text with its limit written by hand,
+        // or the server's refusal of the text itself.
+        struct Limit {
+            const wchar_t* pszText;
+            const char* pszHand; // null: the server refuses the text
+        } const limits[] = {
+            {L"SELECT id FROM t --#", nullptr},
+            {L"SELECT id FROM t WHERE n > 1-", nullptr},
+            {L"SELECT id FROM t ORDER BY n\f;\v", "SELECT id FROM t ORDER BY n LIMIT 2"},
+            {L"SELECT id /*! +0 */*2 FROM t ORDER BY n -- note", "SELECT id FROM t ORDER BY n LIMIT 2"},
+            {L"SELECT id FROM t WHERE n > 3 /*M! AND n < 9 */ ORDER BY n DESC # c",
+             "SELECT id FROM t WHERE n > 3 AND n < 9 ORDER BY n DESC LIMIT 2"},
+        };
+        for (const Limit& k : limits) {
+            SCOPED_TRACE(UTF8Of(k.pszText));
+            const std::wstring strSQL = Limited(pCnx, k.pszText);
+            ASSERT_FALSE(strSQL.empty());
+            const Rows tabDriver = DriverRows(pCnx, strSQL.c_str());
+            if (k.pszHand == nullptr) {
+                EXPECT_FALSE(m_clOther.bExecute(Narrow(k.pszText), strError)) << "the text itself is refused";
+                ASSERT_EQ(tabDriver.size(), 1u) << UTF8Of(strSQL.c_str());
+                EXPECT_NE(tabDriver[0].find("(failed)"), std::string::npos) << UTF8Of(strSQL.c_str());
+                EXPECT_NE(tabDriver[0].find("1064"), std::string::npos) << tabDriver[0];
+            } else {
+                const Rows tabHand = List(k.pszHand);
+                EXPECT_EQ(tabHand.size(), 2u);
+                EXPECT_EQ(tabDriver, tabHand) << UTF8Of(strSQL.c_str());
+            }
+        }
+        pCnx->nRelease();
+        // Locks: held when the text is one statement, refused by the
+        // server (and nothing held) when it ends in minus signs.
+        struct Lock {
+            const wchar_t* pszText;
+            bool bHeld;
+        } const locks[] = {
+            {L"SELECT * FROM t WHERE id = 7 --#", false},
+            {L"SELECT * FROM t WHERE id = 7\f;\v", true},
+            {L"SELECT * FROM t WHERE id = 7 /*! AND n > 0 */ -- c", true},
+        };
+        const int nCnx = Open(pHost);
+        int nStmt = -1;
+        ASSERT_EQ(m_piSQL->bExecute(&nStmt, nCnx, ModeText(st.bNoBackslash), nullptr, 0), 1) << Report();
+        for (const Lock& k : locks) {
+            SCOPED_TRACE(UTF8Of(k.pszText));
+            int nTransaction = 0;
+            ASSERT_EQ(m_piSQL->bTrsBegin(&nTransaction, nCnx, 0), 1) << Report();
+            const int bLocked = m_piSQL->bSQLBloqueRequete(nCnx, k.pszText, 0);
+            EXPECT_EQ(bLocked, k.bHeld ? 1 : 0) << Report();
+            if (!k.bHeld) {
+                EXPECT_NE(Report().find("1064"), std::string::npos) << Report();
+            }
+            EXPECT_EQ(Held(7), k.bHeld);
+            EXPECT_FALSE(Held(14)) << "only the row of the condition";
+            ASSERT_EQ(m_piSQL->bTrsRollBack(nCnx, 0, 0), 1) << Report();
+        }
+    }
+}
+
+// The host's own query text is read by the host's rules in either mode of
+// the session: a backslash ending a literal, or a quote or back quote in a
+// bracketed name, opens nothing, and a later "#", "-- " or "/*" inside a
+// literal is no comment. The rows are those of the same condition written
+// by hand.
+TEST_F(StatementEndServer, HostTextIsReadByTheHostsRules)
+{
+    const std::string strBackslash = "CONCAT('a', CHAR(92))";
+    struct Query {
+        const wchar_t* pszText;
+        const char* pszHand; // the ids, in any order
+    } const queries[] = {
+        {L"SELECT id, name, n FROM t WHERE name <> 'a\\' OR name = '#' ORDER BY n LIMIT 5",
+         "SELECT id FROM t ORDER BY n LIMIT 5"},
+        {L"SELECT id, name FROM t WHERE name <> 'a\\';", "SELECT id FROM t"},
+        {L"SELECT id, name AS [it's] FROM t WHERE name = 'a\\' OR n > 25 ORDER BY n", "SELECT id FROM t WHERE n > 25"},
+        {L"SELECT id, name AS [a`b] FROM t WHERE name LIKE 'n1%' ESCAPE '\\' OR name = '-- x' ORDER BY id",
+         "SELECT id FROM t WHERE name LIKE 'n1%'"},
+        {L"SELECT id, name AS [x\"y] FROM t WHERE name <> '/* \\' GROUP BY id, name HAVING id > 20 ORDER BY id",
+         "SELECT id FROM t WHERE id > 20"},
+    };
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Session(st);
+        m_pCatalogue = Catalogue(pHost);
+        for (const Query& k : queries) {
+            SCOPED_TRACE(UTF8Of(k.pszText));
+            int b = 0;
+            CNATable* p = Run(k.pszText, 0, &b, pHost);
+            ASSERT_EQ(b, 1) << Report();
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(Walk(p, L"id", true), List("SELECT id FROM (" + std::string(k.pszHand) + ") q ORDER BY id"))
+                << DataError(p);
+        }
+        // Writes: each changes the rows of its condition written by hand.
+        ASSERT_TRUE(Admin("UPDATE t SET name = CONCAT('n', n % 5)"));
+        const Rows tabHigh = List("SELECT id FROM t WHERE n > 25 ORDER BY id");
+        ASSERT_EQ(tabHigh.size(), 5u);
+        int b = 0;
+        Run(L"UPDATE t SET name = 'a\\', n = n WHERE name = '#' OR n > 25", CNADataAccess::QM_MAY_MODIFY, &b, pHost);
+        EXPECT_EQ(b, 1) << Report();
+        EXPECT_EQ(List("SELECT id FROM t WHERE name = " + strBackslash + " ORDER BY id"), tabHigh);
+        const Rows tabKept = List("SELECT id FROM t WHERE n <= 27 ORDER BY id");
+        Run(L"DELETE FROM t WHERE name = 'x\\' OR name = '# x' OR n > 27", CNADataAccess::QM_MAY_MODIFY, &b, pHost);
+        EXPECT_EQ(b, 1) << Report();
+        EXPECT_EQ(List("SELECT id FROM t ORDER BY id"), tabKept);
+        // The rows again for the next session.
+        ASSERT_TRUE(Admin("DELETE FROM t"));
+        std::string strSQL = "INSERT INTO t VALUES ";
+        for (int i = 1; i <= 30; i++)
+            strSQL += (i > 1 ? "," : "") + std::string("(") + std::to_string(i * 7 % 31) + ",'n" +
+                      std::to_string(i % 5) + "'," + std::to_string(i) + ")";
+        ASSERT_TRUE(Admin(strSQL));
     }
 }

@@ -192,6 +192,11 @@ TEST_F(NACommandFixture, RowLimitsByDialect)
         {5, L"SELECT a FROM t /* all", 5, -1, L"SELECT a FROM t /* all LIMIT 5"},
         {5, L"SELECT '-- x', \"# y\", `#` FROM t", 5, -1, L"SELECT '-- x', \"# y\", `#` FROM t LIMIT 5"},
         {5, L"SELECT a--b FROM t", 5, -1, L"SELECT a--b FROM t LIMIT 5"},
+        // Never joined to the text's last minus signs into a comment.
+        {5, L"SELECT a FROM t --#", 5, -1, L"SELECT a FROM t --LIMIT 5"},
+        {5, L"SELECT a FROM t WHERE b = 1 - ", 5, -1, L"SELECT a FROM t WHERE b = 1 -LIMIT 5"},
+        {5, L"SELECT 5\f;\v", 5, -1, L"SELECT 5 LIMIT 5"},
+        {5, L"SELECT 1 /*! +1 */*2 FROM t -- note", 5, -1, L"SELECT 1 /*! +1 */*2 FROM t LIMIT 5"},
     };
     for (const Case& k : cases) {
         CCommand c(m_pError, Cnx(k.nKind));
@@ -731,6 +736,14 @@ TEST_F(NACommandFixture, HowATextEndsAsTheSessionReadsIt)
         {L"SELECT \"a\\\"; \"", 1, TE_CODE, 14, 0},
         {L"SELECT \"a\\\"; \"", 0, TE_CODE, 14, 1},
         {L"SELECT `a\\`;", 1, TE_CODE, 11, 0}, // never an escape in a name
+        // Form feed and vertical tab are blanks.
+        {L"SELECT 5\f;\v", 1, TE_CODE, 8, 0},
+        // The "*/" of a run of code ends it, and opens nothing.
+        {L"SELECT 1 /*! +1 */*2 FROM t -- note", 1, TE_LINE, 27, 0},
+        {L"SELECT 1 /*M! '*/' */ ;", 1, TE_CODE, 21, 0},
+        {L"SELECT 1 /*! +1", 1, TE_OPEN, 15, 0},
+        {L"SELECT 1 /*! /* */ ", 1, TE_OPEN, 19, 0},
+        {L"SELECT 1 /*! -- */\n", 1, TE_OPEN, 19, 0},
     };
     for (const Case& k : cases) {
         const CNACommand::STextEnd st = CNACommand::s_stGetTextEnd(Session(k.bBackslash), k.pszText);
@@ -748,6 +761,60 @@ TEST_F(NACommandFixture, HowATextEndsAsTheSessionReadsIt)
     const wchar_t* const pszText = L"SELECT a FROM t WHERE b = 'x\\' LIMIT 1 '";
     EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(1), pszText, L"LIMIT", -1), -1);
     EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(0), pszText, L"LIMIT", -1), 31);
+}
+
+// The host's own query text, read by the host's rules whatever the
+// session's mode: a backslash is a plain character in its literals, names
+// stand in [ ] or " ", parameters in { }, and nothing is a comment.
+TEST_F(NACommandFixture, HowAHostTextEndsAsTheHostReadsIt)
+{
+    struct Case {
+        const wchar_t* pszText;
+        const wchar_t* pszStatement;
+    } cases[] = {
+        {L"SELECT a FROM t WHERE b <> 'a\\' OR b = '#' ORDER BY n LIMIT 5",
+         L"SELECT a FROM t WHERE b <> 'a\\' OR b = '#' ORDER BY n LIMIT 5"},
+        {L"SELECT a FROM t WHERE b = 'a\\';", L"SELECT a FROM t WHERE b = 'a\\'"},
+        {L"SELECT [it's] FROM t ; \r\n", L"SELECT [it's] FROM t"},
+        {L"SELECT [a`b], \"x'\" FROM t;", L"SELECT [a`b], \"x'\" FROM t"},
+        {L"SELECT 'a'';' ;", L"SELECT 'a'';'"},
+        {L"SELECT a FROM t WHERE b = {p;x} ;", L"SELECT a FROM t WHERE b = {p;x}"},
+        {L"SELECT '/*' FROM t;", L"SELECT '/*' FROM t"},
+        {L"SELECT 'open;", L"SELECT 'open;"},
+        {L"", L""},
+    };
+    for (int bBackslash = 0; bBackslash <= 1; bBackslash++) {
+        for (const Case& k : cases) {
+            const CNACommand::STextEnd st =
+                CNACommand::s_stGetTextEnd(Session(bBackslash), k.pszText, CNACommand::TR_HOST);
+            EXPECT_EQ(std::wstring(k.pszText).substr(0, st.nStatementEnd), k.pszStatement) << W(k.pszText);
+            EXPECT_EQ(st.nEnd, CNACommand::TE_CODE) << W(k.pszText);
+        }
+        // Keywords are found past such literals and names, and not inside
+        // them.
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(bBackslash), L"SELECT [it's] FROM t", L"FROM", -1,
+                                                CNACommand::TR_HOST),
+                  14);
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(bBackslash), L"SELECT a FROM t WHERE b = '[x' LIMIT 1",
+                                                L"LIMIT", -1, CNACommand::TR_HOST),
+                  31);
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(bBackslash), L"SELECT a FROM t WHERE b = 'x'' LIMIT 1'",
+                                                L"LIMIT", -1, CNACommand::TR_HOST),
+                  -1);
+        EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(Session(bBackslash),
+                                                       L"SELECT a FROM t WHERE b = 'x\\' LIMIT 1"),
+                  1);
+        EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(Session(bBackslash), L"SELECT a FROM [LIMIT 1]"), 0);
+    }
+    // The session's reading of the same texts differs.
+    EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(1), L"SELECT [it's] FROM t", L"FROM", -1), -1);
+    // A scan from position 0 finds nothing; only a SELECT is limited.
+    EXPECT_EQ(CNACommand::s_nGetClauseStart(Session(1), L"SELECT a FROM t", L"FROM", 0), -1);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(Session(1), L"DELETE FROM t LIMIT 1"), 0);
+    // What goes before an appended clause: no blank after a minus sign.
+    EXPECT_EQ(W(CNACommand::s_pszClauseJoin(L"", 0)), L" ");
+    EXPECT_EQ(W(CNACommand::s_pszClauseJoin(L"a-", 2)), L"");
+    EXPECT_EQ(W(CNACommand::s_pszClauseJoin(L"a-", 1)), L" ");
 }
 
 // The host's pattern where the parameter says NULL, whatever its cell holds;

@@ -280,6 +280,28 @@ TEST(NAConvertVariantDB, RejectedTextsAnswerFalseAndChangeNothing)
         {NA_IT_HEURE, 10, "-10:00:00.25"},
         {NA_IT_HEURE, 10, "838:59:59.99"},
         {NA_IT_DATETIME, 8, "-838:59:59.9"},
+        // ... of the lengths of the date layouts (14, 17), fraction digits
+        // of TIME(3), TIME(4) and TIME(6).
+        {NA_IT_HEURE, 10, "-09:59:30.9186"},
+        {NA_IT_HEURE, 10, "409:59:30.9186"},
+        {NA_IT_HEURE, 10, "-409:59:30.918"},
+        {NA_IT_HEURE, 10, "-409:59:30.918678"},
+        {NA_IT_DATETIME, 8, "409:59:30.9186"},
+        {NA_IT_DATETIME, 8, "-409:59:30.918678"},
+        {NA_IT_DATE8, 9, "-09:59:30.9186"},
+        // Every layout wants digits where it reads them.
+        {NA_IT_HEURE, 10, "1-30"},
+        {NA_IT_HEURE, 10, "1a:30"},
+        {NA_IT_HEURE, 10, "12305 "},
+        {NA_IT_DATE8, 9, "2024022x"},
+        {NA_IT_HEURE, 10, "10:2 :30"},
+        {NA_IT_DATE8, 9, "2024-0 -29"},
+        {NA_IT_HEURE, 10, "10:20:30.5x"},
+        {NA_IT_DATETIME, 8, "2024013110203 "},
+        {NA_IT_DATETIME, 8, "20240131 10:20:3x"},
+        {NA_IT_DATETIME, 8, "2024-01-31 1 :20:30"},
+        {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.x"},
+        {NA_IT_DATETIME, 8, "2024-01-31 10:20:30.12345x"},
         {NA_IT_DATE8, 9, "2024.02.29"},
     };
     for (const auto& r : rows) {

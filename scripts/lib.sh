@@ -35,6 +35,90 @@ zt_build() {
   cmake --build "$dir" -j "$(nproc)" ${targets:+--target $targets}
 }
 
+# zt_several_statements TEXT: true when TEXT holds more than one
+# statement, read as zthost reads it (tools/zthost/StatementText.cpp), so
+# that the run command refuses such a text before it builds anything: a
+# ';' outside quotes, comments and BEGIN ... END blocks followed by more
+# than blanks, comments and ';'. Quotes and comments are read as a session
+# in the server's default mode reads them; the text of a code comment
+# ("/*!", "/*M!") is code.
+zt_several_statements() {
+  local LC_ALL=C
+  local s="$1" i=0 n=${#1} code=0 c rest quote tokens=() word='^[A-Za-z0-9_$]+'
+  # The tokens: words (upper-cased), "'" for a quoted text or name, and
+  # any other character.
+  while [ "$i" -lt "$n" ]; do
+    c="${s:i:1}"
+    rest="${s:i}"
+    if [[ "$c" == [[:space:]] ]]; then
+      i=$((i + 1))
+    elif [[ "$c" == "#" || "$rest" == --* && ( $n -le $((i + 2)) || "${s:i+2:1}" == [[:space:][:cntrl:]] ) ]]; then
+      if [[ "$rest" == *$'\n'* ]]; then rest="${rest%%$'\n'*}"; i=$((i + ${#rest} + 1)); else i=$n; fi
+    elif [[ "$rest" == '/*!'* || "$rest" == '/*M!'* ]]; then
+      rest="${rest#/\*}"; rest="${rest#M}"; rest="${rest#!}"
+      [[ "$rest" =~ ^[0-9]* ]]
+      i=$((n - ${#rest} + ${#BASH_REMATCH[0]}))
+      code=1
+    elif [ "$code" = 1 ] && [[ "$rest" == '*/'* ]]; then
+      i=$((i + 2))
+      code=0
+    elif [[ "$rest" == '/*'* ]]; then
+      rest="${rest:2}"
+      if [[ "$rest" == *'*/'* ]]; then rest="${rest%%\*/*}"; i=$((i + 2 + ${#rest} + 2)); else i=$n; fi
+    elif [[ "$c" == [\'\"\`] ]]; then
+      # A doubled quote stands for itself; a backslash takes the next
+      # character in texts (not in names).
+      quote="$c"
+      i=$((i + 1))
+      while [ "$i" -lt "$n" ]; do
+        c="${s:i:1}"
+        i=$((i + 1))
+        if [[ "$c" == "\\" && "$quote" != "\`" ]]; then
+          i=$((i + 1))
+        elif [[ "$c" == "$quote" ]]; then
+          if [[ "${s:i:1}" == "$quote" ]]; then i=$((i + 1)); else break; fi
+        fi
+      done
+      tokens+=("'")
+    elif [[ "$rest" =~ $word ]]; then
+      tokens+=("${BASH_REMATCH[0]^^}")
+      i=$((i + ${#BASH_REMATCH[0]}))
+    else
+      tokens+=("$c")
+      i=$((i + 1))
+    fi
+  done
+  # Open BEGIN blocks and CASE expressions or statements, each closed by
+  # END or END CASE; END IF, END LOOP and the like close none of them.
+  local k=0 depth=0 ended=0 token next previous=""
+  while [ "$k" -lt "${#tokens[@]}" ]; do
+    token="${tokens[k]}"
+    next="${tokens[k + 1]:-}"
+    k=$((k + 1))
+    if [ "$token" = ";" ]; then
+      ended=0; [ "$depth" = 0 ] && ended=1
+    elif [ "$ended" = 1 ]; then
+      return 0
+    elif [ "$token" = BEGIN ]; then
+      # BEGIN alone, BEGIN WORK and XA BEGIN start a transaction.
+      if [ -n "$next" ] && [ "$next" != ";" ] && [ "$next" != WORK ] && [ "$previous" != XA ]; then
+        depth=$((depth + 1))
+      fi
+    elif [ "$token" = CASE ]; then
+      depth=$((depth + 1))
+    elif [ "$token" = END ]; then
+      case "$next" in
+        IF|LOOP|WHILE|REPEAT|FOR) k=$((k + 1)) ;;
+        *)
+          [ "$depth" -gt 0 ] && depth=$((depth - 1))
+          [ "$next" = CASE ] && k=$((k + 1)) ;;
+      esac
+    fi
+    previous="$token"
+  done
+  return 1
+}
+
 zt_free_port() {
   local port
   for _ in $(seq 1 200); do

@@ -61,6 +61,7 @@ TEST(StatementText, SeveralStatementsAsTheServerReadsThem)
         {"SELECT 1 /*! ; SELECT 2 */", true},
         {"SELECT 1 /*!50001 ; SELECT 2 */", true},
         {"SELECT 1 /*M!100101 ; SELECT 2*/", true},
+        {"SELECT 1 /*! , 2 */; */", true},
         {"SELECT 1", false},
         {"SELECT 1;", false},
         {"SELECT 1; ;; -- done\n", false},

@@ -3,7 +3,8 @@
 // s_bDoInternalParse beside mysql_use_result and mysql_fetch_row with every
 // value decoded and joined by TAB and CR LF into a wide string; a record
 // count by COUNT beside the raw SELECT COUNT(*); and a count a complete
-// table cache answers.
+// table cache answers. The ratio of the texts' times is printed when the
+// program ends.
 #include "access/driver/INADataSourceDescription.h"
 #include "access/driver/INADriver.h"
 #include "access/driver/NAError.h"
@@ -18,6 +19,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -27,6 +30,25 @@ namespace {
 using namespace zt_bench;
 
 const char kCountQuery[] = "SELECT COUNT(*) FROM ztbench_sql.rows200k";
+
+// Milliseconds per text of each side in its last run.
+struct CTextRatio {
+    double dInternal = 0;
+    double dRaw = 0;
+    ~CTextRatio()
+    {
+        if (dInternal > 0 && dRaw > 0)
+            std::printf("ratio internal query text / raw text join = %.2f (%.1f / %.1f ms per text)\n",
+                        dInternal / dRaw, dInternal, dRaw);
+    }
+} g_clTextRatio;
+
+// Milliseconds per iteration since tStart.
+double dMillisecondsEach(const benchmark::State& state, std::chrono::steady_clock::time_point tStart)
+{
+    const std::chrono::duration<double, std::milli> d = std::chrono::steady_clock::now() - tStart;
+    return state.iterations() > 0 ? d.count() / static_cast<double>(state.iterations()) : 0;
+}
 
 struct STBench {
     CHostConnectionDescription clHost;
@@ -70,6 +92,7 @@ void BM_InternalParseText(benchmark::State& state)
     if (pst == nullptr)
         return;
     size_t nChars = 0;
+    const auto tStart = std::chrono::steady_clock::now();
     for (auto _ : state) {
         CXYStringConcat<wchar_t> clText;
         if (!CNAInternalParse::s_bDoInternalParse(kTableQueryW, pst->pclError, pst->pclConnection, &clText, L"\r\n",
@@ -80,6 +103,7 @@ void BM_InternalParseText(benchmark::State& state)
         nChars = clText.m_nLength;
         benchmark::DoNotOptimize(clText.pszGet());
     }
+    g_clTextRatio.dInternal = dMillisecondsEach(state, tStart);
     state.counters["chars"] = static_cast<double>(nChars);
     state.SetItemsProcessed(state.iterations() * kTableRows);
 }
@@ -95,6 +119,7 @@ void BM_RawTextJoin(benchmark::State& state)
         return;
     }
     size_t nChars = 0;
+    const auto tStart = std::chrono::steady_clock::now();
     for (auto _ : state) {
         if (__mysql_real_query(h, kTableQuery, std::strlen(kTableQuery)) != 0) {
             state.SkipWithError(__mysql_error(h));
@@ -124,6 +149,7 @@ void BM_RawTextJoin(benchmark::State& state)
         nChars = strText.size();
         benchmark::DoNotOptimize(strText.data());
     }
+    g_clTextRatio.dRaw = dMillisecondsEach(state, tStart);
     state.counters["chars"] = static_cast<double>(nChars);
     state.SetItemsProcessed(state.iterations() * kTableRows);
 }

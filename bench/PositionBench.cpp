@@ -2,7 +2,8 @@
 // table object, random keys, beside the raw client's point lookup by the same
 // keys in the same run (query, store, fetch, every byte read); and a saved
 // position noted then returned to by its row, beside the same baseline. The
-// ratios are printed when the program ends (goal for the search: 1.2).
+// ratios are printed when the program ends, the search's beside the
+// target the team set for it (1.2).
 #include "access/driver/INADataSourceDescription.h"
 #include "access/driver/INADriver.h"
 #include "access/driver/NAError.h"
@@ -85,7 +86,7 @@ struct CRatios {
             if (it != Times().end())
                 std::printf("ratio %-12s / raw point lookup = %.2f (%.1f / %.1f us per call%s)\n", psz,
                             it->second / itRaw->second, it->second / 1000, itRaw->second / 1000,
-                            psz[1] == 'e' ? "; goal 1.20" : "");
+                            psz[1] == 'e' ? "; the team's target 1.20" : "");
         }
     }
 } g_clRatios;

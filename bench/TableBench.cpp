@@ -1,7 +1,7 @@
 // The table object's forwarding: bHEnDehors through INATable (the driver
 // mutex, the last-hit cache, the error resets) beside the same call made
-// on the data access itself, one host context. The goal is within twice
-// the direct time; the ratio is printed when the program ends. bHVersion,
+// on the data access itself, one host context. The team's target is
+// within twice the direct time; the ratio is printed when the program ends. bHVersion,
 // answered by the data access at once, shows the forwarding alone.
 #include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NAError.h"
@@ -103,7 +103,7 @@ struct CRatios {
             if (itTable != Times().end() && itDirect != Times().end() && itDirect->second > 0)
                 std::printf("ratio %-12s table / direct = %.2f (%.1f / %.1f ns per call; %s)\n", psz,
                             itTable->second / itDirect->second, itTable->second, itDirect->second,
-                            psz[2] == 'E' ? "goal 2.00" : "the forwarding alone: table - direct");
+                            psz[2] == 'E' ? "the team's target 2.00" : "the forwarding alone: table - direct");
         }
     }
 } g_clRatios;

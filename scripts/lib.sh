@@ -8,8 +8,10 @@ ZT_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # cache takes only with these sloppinesses.
 export CCACHE_BASEDIR="$ZT_ROOT" CCACHE_NOHASHDIR=true CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-10G}"
 export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+# util-linux gives flock, which keeps builds in one folder apart.
 ZT_PACKAGES="cmake make g++ g++-multilib locales libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386
-  libmariadb3:i386 libmariadb-dev-compat:i386 mariadb-server mariadb-client clang libclang-rt-14-dev openssl ccache"
+  libmariadb3:i386 libmariadb-dev-compat:i386 mariadb-server mariadb-client clang libclang-rt-14-dev openssl ccache
+  util-linux"
 
 zt_setup() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -27,12 +29,107 @@ zt_setup() {
 }
 
 # zt_build DIR TARGETS [cmake options...]: configures DIR and builds the
-# targets named (separated by spaces; "" builds everything).
+# targets named (separated by spaces; "" builds everything), with as many
+# jobs as CMAKE_BUILD_PARALLEL_LEVEL says (by default one per processor).
+# One build at a time in a folder: another command building there is
+# waited for, and the folder is free again once this build ends.
 zt_build() {
   local dir="$1" targets="$2"; shift 2
-  cmake -S "$ZT_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null || return 1
-  # shellcheck disable=SC2086
-  cmake --build "$dir" -j "$(nproc)" ${targets:+--target $targets}
+  mkdir -p "$dir" || return 1
+  (
+    if ! flock -n 9; then
+      echo "waiting for another command's build in $dir"
+      flock 9 || exit 1
+    fi
+    cmake -S "$ZT_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null || exit 1
+    # shellcheck disable=SC2086
+    CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" \
+      cmake --build "$dir" ${targets:+--target $targets}
+  ) 9>"$dir/.build-lock"
+}
+
+# zt_several_statements TEXT: true when TEXT holds more than one
+# statement, read as zthost reads it (tools/zthost/StatementText.cpp), so
+# that the run command refuses such a text before it builds anything: a
+# ';' outside quotes, comments and BEGIN ... END blocks followed by more
+# than blanks, comments and ';'. Quotes and comments are read as a session
+# in the server's default mode reads them; the text of a code comment
+# ("/*!", "/*M!") is code.
+zt_several_statements() {
+  local LC_ALL=C
+  local s="$1" i=0 n=${#1} code=0 c rest quote tokens=() word='^[A-Za-z0-9_$]+'
+  # The tokens: words (upper-cased), "'" for a quoted text or name, and
+  # any other character.
+  while [ "$i" -lt "$n" ]; do
+    c="${s:i:1}"
+    rest="${s:i}"
+    if [[ "$c" == [[:space:]] ]]; then
+      i=$((i + 1))
+    elif [[ "$c" == "#" || "$rest" == --* && ( $n -le $((i + 2)) || "${s:i+2:1}" == [[:space:][:cntrl:]] ) ]]; then
+      if [[ "$rest" == *$'\n'* ]]; then rest="${rest%%$'\n'*}"; i=$((i + ${#rest} + 1)); else i=$n; fi
+    elif [[ "$rest" == '/*!'* || "$rest" == '/*M!'* ]]; then
+      rest="${rest#/\*}"; rest="${rest#M}"; rest="${rest#!}"
+      [[ "$rest" =~ ^[0-9]* ]]
+      i=$((n - ${#rest} + ${#BASH_REMATCH[0]}))
+      code=1
+    elif [ "$code" = 1 ] && [[ "$rest" == '*/'* ]]; then
+      i=$((i + 2))
+      code=0
+    elif [[ "$rest" == '/*'* ]]; then
+      rest="${rest:2}"
+      if [[ "$rest" == *'*/'* ]]; then rest="${rest%%\*/*}"; i=$((i + 2 + ${#rest} + 2)); else i=$n; fi
+    elif [[ "$c" == [\'\"\`] ]]; then
+      # A doubled quote stands for itself; a backslash takes the next
+      # character in texts (not in names).
+      quote="$c"
+      i=$((i + 1))
+      while [ "$i" -lt "$n" ]; do
+        c="${s:i:1}"
+        i=$((i + 1))
+        if [[ "$c" == "\\" && "$quote" != "\`" ]]; then
+          i=$((i + 1))
+        elif [[ "$c" == "$quote" ]]; then
+          if [[ "${s:i:1}" == "$quote" ]]; then i=$((i + 1)); else break; fi
+        fi
+      done
+      tokens+=("'")
+    elif [[ "$rest" =~ $word ]]; then
+      tokens+=("${BASH_REMATCH[0]^^}")
+      i=$((i + ${#BASH_REMATCH[0]}))
+    else
+      tokens+=("$c")
+      i=$((i + 1))
+    fi
+  done
+  # Open BEGIN blocks and CASE expressions or statements, each closed by
+  # END or END CASE; END IF, END LOOP and the like close none of them.
+  local k=0 depth=0 ended=0 token next previous=""
+  while [ "$k" -lt "${#tokens[@]}" ]; do
+    token="${tokens[k]}"
+    next="${tokens[k + 1]:-}"
+    k=$((k + 1))
+    if [ "$token" = ";" ]; then
+      ended=0; [ "$depth" = 0 ] && ended=1
+    elif [ "$ended" = 1 ]; then
+      return 0
+    elif [ "$token" = BEGIN ]; then
+      # BEGIN alone, BEGIN WORK and XA BEGIN start a transaction.
+      if [ -n "$next" ] && [ "$next" != ";" ] && [ "$next" != WORK ] && [ "$previous" != XA ]; then
+        depth=$((depth + 1))
+      fi
+    elif [ "$token" = CASE ]; then
+      depth=$((depth + 1))
+    elif [ "$token" = END ]; then
+      case "$next" in
+        IF|LOOP|WHILE|REPEAT|FOR) k=$((k + 1)) ;;
+        *)
+          [ "$depth" -gt 0 ] && depth=$((depth - 1))
+          [ "$next" = CASE ] && k=$((k + 1)) ;;
+      esac
+    fi
+    previous="$token"
+  done
+  return 1
 }
 
 zt_free_port() {
@@ -198,13 +295,14 @@ ZT_FUZZ_SECONDS="${ZT_FUZZ_SECONDS:-15}"
 ZT_FUZZ_PENDING=""
 
 # Builds the fuzz targets with clang and runs each for ZT_FUZZ_SECONDS from
-# its starting corpus (new inputs go to a work folder, findings to
-# build/fuzz/findings); prints each target's executions. Fails on a finding.
+# its work folder, build/fuzz/work/<target> (the inputs earlier runs saved
+# there are kept), and its starting corpus; new inputs go to the work
+# folder, findings to build/fuzz/findings. Prints each target's executions.
+# Fails on a finding.
 zt_fuzz() {
   local dir="$ZT_ROOT/build/fuzz"
-  cmake -S "$ZT_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-    -DCMAKE_CXX_COMPILER=clang++ -DZT_FUZZ=ON -DZT_TESTS=OFF >/dev/null || return 1
-  cmake --build "$dir" -j "$(nproc)" --target fuzz_all || return 1
+  zt_build "$dir" fuzz_all -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZT_FUZZ=ON -DZT_TESTS=OFF \
+    || return 1
   local verdict=0 bin name stem work log
   mkdir -p "$dir/findings"
   for bin in "$dir"/fuzz/fuzz_*; do
@@ -216,7 +314,7 @@ zt_fuzz() {
     fi
     work="$dir/work/$stem"
     log="$dir/$stem.log"
-    rm -rf "$work"; mkdir -p "$work"
+    mkdir -p "$work"
     if "$bin" -max_total_time="$ZT_FUZZ_SECONDS" -print_final_stats=1 \
          -artifact_prefix="$dir/findings/$stem-" "$work" "$ZT_ROOT/tests/fuzz/corpus/$stem" >"$log" 2>&1; then
       echo "$name: $(sed -n 's/^stat::number_of_executed_units: *//p' "$log") executions"

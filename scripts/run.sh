@@ -41,8 +41,7 @@ value_missing() {
   [ $# -eq 0 ] || [ -z "$1" ] || [[ "$1" == --* && "$1" != *[[:space:]]* ]]
 }
 
-# The command line of zthost, as far as it can be checked here (zthost
-# itself checks that each --sql holds one statement).
+# The command line of zthost, checked as zthost checks it.
 check_host_arguments() {
   local arg given="" module=0 sql=0 browse=0 keyed=0
   while [ $# -gt 0 ]; do
@@ -50,6 +49,7 @@ check_host_arguments() {
     case "$arg" in
       --sql)
         value_missing "$@" && mistake "--sql needs a query"
+        zt_several_statements "$1" && mistake "--sql '$1' holds several statements: give each its own --sql"
         sql=1
         shift
         if [ $# -gt 0 ] && [[ "$1" != -* && "$1" != */* ]]; then

@@ -5,7 +5,8 @@
 namespace {
 
 // The text's tokens as far as statements go: words (upper-cased), ';', and
-// any other character; quoted texts and comments are left out.
+// any other character; quoted texts and comments are left out, as a
+// session in the server's default mode reads them.
 class CTokens {
 public:
     explicit CTokens(const std::string& s) : m_s(s) {}
@@ -46,6 +47,16 @@ private:
                                      std::iscntrl(static_cast<unsigned char>(m_s[m_n + 2]))))) {
                 const size_t nEnd = m_s.find('\n', m_n);
                 m_n = nEnd == std::string::npos ? m_s.size() : nEnd + 1;
+            } else if (m_s.compare(m_n, 3, "/*!") == 0 || m_s.compare(m_n, 4, "/*M!") == 0) {
+                // A code comment is code the server runs: its marks (and
+                // version) are blanks, its text is read.
+                m_n = m_s.find('!', m_n) + 1;
+                while (m_n < m_s.size() && std::isdigit(static_cast<unsigned char>(m_s[m_n])))
+                    ++m_n;
+                m_bInCode = true;
+            } else if (m_bInCode && m_s.compare(m_n, 2, "*/") == 0) {
+                m_n += 2;
+                m_bInCode = false;
             } else if (m_s.compare(m_n, 2, "/*") == 0) {
                 const size_t nEnd = m_s.find("*/", m_n + 2);
                 m_n = nEnd == std::string::npos ? m_s.size() : nEnd + 2;
@@ -75,6 +86,7 @@ private:
 
     const std::string& m_s;
     size_t m_n = 0;
+    bool m_bInCode = false;
 };
 
 } // namespace

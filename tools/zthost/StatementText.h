@@ -6,5 +6,7 @@
 #include <string>
 
 // True when a ';' outside quotes, comments and BEGIN ... END blocks is
-// followed by more than blanks, comments and ';'.
+// followed by more than blanks, comments and ';'. The text of a code
+// comment ("/*!", "/*M!") is read as code; scripts/lib.sh reads texts the
+// same way (zt_several_statements).
 bool bSeveralStatements(const std::string& strSQL);

@@ -8,7 +8,8 @@
 //   date-time       2024-02-29 23:59:58[.fraction]
 //   time            23:59:58[.fraction]
 //   real            the shortest text that reads back as the same number
-//                   (1.5e+300, 0.1)
+//                   (1.5e+300, 0.1); a FLOAT's number is the server's text
+//                   of it, which keeps 6 significant digits
 //   decimal         its digits with the column's scale (12.50)
 //   anything else   its text
 #pragma once

@@ -405,40 +405,39 @@ int BrowseOpenTable(INADriver* piDriver, INATable* piTable, INAContext* piContex
     eNA_LOCKTYPE eLock = eNoLock;
     int bOut = 1;
     int nResult = 0;
-    // Moves the browse; false when it cannot go on. A read refused on a
-    // record leaves the browse on it: *pbRecord tells whether to print it.
-    auto bRead = [&](int nDirection, bool* pbRecord) {
-        *pbRecord = piTable->bHLitxxx(piContext, pszKey, static_cast<eNA_PARSEDIRECTION>(nDirection), 0, eNoLock,
-                                      &eLock, 0) != 0;
+    // Moves the browse; false when it cannot go on. A read refused for a
+    // value its item cannot take leaves the browse on the record, that item
+    // NULL: the record is printed all the same.
+    auto bRead = [&](int nDirection) {
         unsigned int nError = 0;
-        if (!*pbRecord) {
+        if (!piTable->bHLitxxx(piContext, pszKey, static_cast<eNA_PARSEDIRECTION>(nDirection), 0, eNoLock, &eLock,
+                               0)) {
             INAError* pi = piTableError(piDriver, piTable, piContext);
             nError = pi != nullptr ? pi->dwGetErrorId() : 0;
             nResult = Failure(pi, "bHLitxxx");
+            if (nError != kValueNotHeld)
+                return false;
         }
         if (!piTable->bHEnDehors(piContext, pszKey, &bOut)) {
             nResult = Failure(piTableError(piDriver, piTable, piContext), "bHEnDehors");
             return false;
         }
-        return *pbRecord || (nError == kValueNotHeld && !bOut);
+        return true;
     };
-    bool bRecord = false;
-    if (!bRead(bBackward ? 1 : 0, &bRecord))
+    if (!bRead(bBackward ? 1 : 0))
         return 1;
     std::printf("%s\n", clItems.Header().c_str());
     while (!bOut) {
-        if (bRecord) {
-            CNAKXRecord* pRecord = nullptr;
-            if (!piTable->bGetRecord(piContext, &pRecord) || pRecord == nullptr)
-                return Failure(piTableError(piDriver, piTable, piContext), "bGetRecord");
-            std::string strLine;
-            const bool bLine = clItems.bLine(piTable, piContext, pRecord, &strLine);
-            pRecord->nRelease();
-            if (!bLine)
-                return Failure(piTableError(piDriver, piTable, piContext), "bGetBLOB");
-            std::printf("%s\n", strLine.c_str());
-        }
-        if (!bRead(bBackward ? 3 : 2, &bRecord))
+        CNAKXRecord* pRecord = nullptr;
+        if (!piTable->bGetRecord(piContext, &pRecord) || pRecord == nullptr)
+            return Failure(piTableError(piDriver, piTable, piContext), "bGetRecord");
+        std::string strLine;
+        const bool bLine = clItems.bLine(piTable, piContext, pRecord, &strLine);
+        pRecord->nRelease();
+        if (!bLine)
+            return Failure(piTableError(piDriver, piTable, piContext), "bGetBLOB");
+        std::printf("%s\n", strLine.c_str());
+        if (!bRead(bBackward ? 3 : 2))
             return 1;
     }
     return nResult;

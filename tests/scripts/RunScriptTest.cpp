@@ -1,0 +1,179 @@
+// The run command as a user meets it: two runs in one clone each keep a
+// server of their own, and each removes its server's folder on the way out;
+// two runs that must build take turns in the build folder; the builds run
+// as many jobs as CMAKE_BUILD_PARALLEL_LEVEL says.
+#include "tests/support/ClientLibrary.h"
+#include "tests/support/Paths.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Asks fnDone again until it answers true or nSeconds have passed.
+template <class F>
+bool bWithin(int nSeconds, F fnDone)
+{
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(nSeconds);
+    while (!fnDone()) {
+        if (std::chrono::steady_clock::now() > tEnd)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+// Whether a server folder of the clone belongs to the run nPid.
+bool bFolderOfRun(pid_t nPid)
+{
+    const std::string strTop = SourcePath("build/mariadb");
+    DIR* pDir = opendir(strTop.c_str());
+    bool bFound = false;
+    for (dirent* p = pDir != nullptr ? readdir(pDir) : nullptr; p != nullptr && !bFound; p = readdir(pDir)) {
+        std::ifstream in(strTop + "/" + p->d_name + "/owner");
+        pid_t nOwner = 0;
+        bFound = (in >> nOwner) && nOwner == nPid;
+    }
+    if (pDir != nullptr)
+        closedir(pDir);
+    return bFound;
+}
+
+TEST(RunScript, TwoRunsInOneCloneKeepTheirServers)
+{
+    const std::string strScript = SourcePath("scripts/run.sh");
+    // The first run waits on its server until the test gives it a row.
+    CProgram clFirst;
+    ASSERT_TRUE(clFirst.bStart({"bash", strScript, "--sql", "CREATE TABLE go (x INT)", "--sql",
+                                "CREATE TABLE kept (x INT)", "--sql", "INSERT INTO kept VALUES (7)", "--sql",
+                                "BEGIN NOT ATOMIC WHILE (SELECT COUNT(*) FROM go) = 0 DO DO SLEEP(0.05); END WHILE; END",
+                                "--sql", "SELECT x FROM kept"}));
+    const pid_t nFirst = clFirst.nPid();
+    CTestServer server;
+    const std::string strListening = "private server on 127.0.0.1:";
+    ASSERT_TRUE(bWithin(240, [&] {
+        const std::string strErr = clFirst.Err();
+        const size_t n = strErr.find(strListening);
+        if (n != std::string::npos)
+            server.nPort = static_cast<unsigned>(std::atoi(strErr.c_str() + n + strListening.size()));
+        return server.nPort != 0;
+    })) << clFirst.Err();
+    server.strHost = "127.0.0.1";
+    server.strUser = "zt";
+    server.strPassword = "zt-test";
+    server.strDatabase = "zttest";
+    {
+        CClientLibrary clClient;
+        std::string strError;
+        ASSERT_TRUE(clClient.bConnect(server, true, strError)) << strError;
+
+        // The second run, in the same clone, from start to end.
+        CProgram clSecond;
+        ASSERT_TRUE(clSecond.bStart({"bash", strScript, "--sql", "SELECT 2 AS b"}));
+        const pid_t nSecond = clSecond.nPid();
+        EXPECT_EQ(clSecond.nWait(), 0) << clSecond.Err();
+        EXPECT_EQ(clSecond.Out(), "b\n2\n");
+        EXPECT_FALSE(bFolderOfRun(nSecond));
+
+        // The first run's server kept its data and its folder.
+        EXPECT_TRUE(clClient.bExecute("CREATE TABLE later (x INT)", strError)) << strError;
+        std::vector<std::string> tabKept;
+        ASSERT_TRUE(clClient.bList("SELECT x FROM kept", tabKept, strError)) << strError;
+        ASSERT_EQ(tabKept.size(), 1u);
+        EXPECT_TRUE(bFolderOfRun(nFirst));
+        EXPECT_TRUE(clClient.bExecute("INSERT INTO go VALUES (1)", strError)) << strError;
+        EXPECT_EQ(clFirst.nWait(), 0) << clFirst.Err();
+        EXPECT_EQ(clFirst.Out(), "ok\nok\nok\nok\nx\n" + tabKept[0] + "\n");
+    }
+    EXPECT_FALSE(bFolderOfRun(nFirst));
+}
+
+TEST(RunScript, TwoRunsThatMustBuildTakeTurnsInTheBuildFolder)
+{
+    // A clone of its own, so that its builds do not race the suite's.
+    CTempDir clClone("zt_clone");
+    ASSERT_FALSE(clClone.Path().empty());
+    ASSERT_EQ(std::system(("tar -C '" + SourcePath("") + "' --exclude=./build --exclude=./.git -cf - . | tar -C '" +
+                           clClone.Path() + "' -xf -")
+                              .c_str()),
+              0);
+    const std::string strScript = clClone.Path() + "/scripts/run.sh";
+    const std::string strWaited = "waiting for another command's build in " + clClone.Path() + "/build\n";
+    // On an empty build folder, then after an edit of a source of the module.
+    for (const bool bEdited : {false, true}) {
+        SCOPED_TRACE(bEdited ? "after an edit" : "empty build folder");
+        if (bEdited) {
+            std::ofstream out(clClone.Path() + "/common/platform/DllRes.cpp", std::ios::app);
+            out << "// edited\n";
+            ASSERT_TRUE(out.good());
+        }
+        CProgram clFirst, clSecond;
+        ASSERT_TRUE(clFirst.bStart({"bash", strScript, "--sql", "SELECT 1 AS r"}));
+        ASSERT_TRUE(clSecond.bStart({"bash", strScript, "--sql", "SELECT 2 AS r"}));
+        EXPECT_EQ(clFirst.nWait(), 0) << clFirst.Err();
+        EXPECT_EQ(clSecond.nWait(), 0) << clSecond.Err();
+        EXPECT_EQ(clFirst.Out(), "r\n1\n");
+        EXPECT_EQ(clSecond.Out(), "r\n2\n");
+        // The whole build is long enough that the later run waits for it.
+        if (!bEdited) {
+            EXPECT_EQ((clFirst.Err().find(strWaited) != std::string::npos) +
+                          (clSecond.Err().find(strWaited) != std::string::npos),
+                      1)
+                << clFirst.Err() << clSecond.Err();
+        }
+    }
+}
+
+TEST(RunScript, BuildJobsFollowCMakeBuildParallelLevel)
+{
+    // A cmake that notes its arguments and the jobs it is allowed.
+    CTempDir clDir("zt_jobs");
+    ASSERT_FALSE(clDir.Path().empty());
+    const std::string strCMake = clDir.Path() + "/cmake";
+    {
+        std::ofstream out(strCMake);
+        out << "#!/bin/sh\necho \"${CMAKE_BUILD_PARALLEL_LEVEL-unset} $*\" >>\"$ZT_CMAKE_LOG\"\n";
+    }
+    ASSERT_EQ(chmod(strCMake.c_str(), 0755), 0);
+    const STProgramRun stCores = RunProgram({"nproc"});
+    ASSERT_EQ(stCores.nExit, 0);
+    const std::string strCores = stCores.strOut.substr(0, stCores.strOut.find('\n'));
+    std::string strRoot = SourcePath("");
+    strRoot.pop_back();
+    const std::string strBuild = clDir.Path() + "/build";
+    const struct {
+        const char* pszLevel;
+        std::string strConfigureLevel;
+        std::string strBuildLevel;
+    } aCases[] = {{"3", "3", "3"}, {nullptr, "unset", strCores}};
+    for (const auto& st : aCases) {
+        SCOPED_TRACE(st.strBuildLevel);
+        const std::string strLog = clDir.Path() + "/log" + st.strBuildLevel;
+        std::vector<std::string> astr = {"env", "-u", "CMAKE_BUILD_PARALLEL_LEVEL",
+                                         "PATH=" + clDir.Path() + ":" + std::getenv("PATH"), "ZT_CMAKE_LOG=" + strLog};
+        if (st.pszLevel != nullptr)
+            astr.push_back(std::string("CMAKE_BUILD_PARALLEL_LEVEL=") + st.pszLevel);
+        astr.insert(astr.end(), {"bash", "-c", "source \"$1\" && zt_build \"$2\" \"zthost ztbench\" -DZT_BENCH=ON",
+                                 "bash", SourcePath("scripts/lib.sh"), strBuild});
+        const STProgramRun stRun = RunProgram(astr);
+        EXPECT_EQ(stRun.nExit, 0) << stRun.strErr;
+        std::ifstream in(strLog);
+        const std::string strLogged((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(strLogged, st.strConfigureLevel + " -S " + strRoot + " -B " + strBuild +
+                                 " -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_BENCH=ON\n" + st.strBuildLevel +
+                                 " --build " + strBuild + " --target zthost ztbench\n");
+    }
+}
+
+} // namespace

@@ -386,7 +386,31 @@ int CNAStatement::bEqualStmtOriginalRecordId(const CNARecordValue* pclValue) con
         return 0;
     const CNARecordId* a = m_pclStmtOriginalRecord->pclGetRecordIdNoRef();
     const CNARecordId* b = pclValue->pclGetRecordIdNoRef();
-    return a != nullptr && b != nullptr && a->bEqualRecordId(b) ? 1 : 0;
+    return a != nullptr && b != nullptr && a->bEqualRecordId(b) &&
+                   CNAReadFailure::s_bSameRefusals(m_pclStmtOriginalRecord->pclGetReadFailureNoRef(),
+                                                   pclValue->pclGetReadFailureNoRef())
+               ? 1
+               : 0;
+}
+
+int CNAStatement::bForgetWrittenRefusals(int eType, unsigned int nFlags)
+{
+    CNARecordValue* pclRow =
+        m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetCurrentRecordValueNoRef() : nullptr;
+    if (pclRow == nullptr || pclRow->pclGetReadFailureNoRef() == nullptr)
+        return 1;
+    if (eType == QT_INSERT) {
+        pclRow->SetReadFailure(nullptr);
+        return 1;
+    }
+    for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || pcl->bIsComposedKey())
+            break;
+        if (_bNeedToUpdate(pcl, eType, nFlags) && !pclRow->bDropRefusal(pcl->pszGetName()))
+            return _bNoMemory(PT_NO_MEMORY);
+    }
+    return 1;
 }
 
 int CNAStatement::bCopyOriginalRecordToCurrentRecord()
@@ -1450,7 +1474,7 @@ int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void*
     pclSaved->AddRef();
     pclCurrent->Copy(pclOriginalKX);
     m_pclCurrentRecord->OnNAKXRecordChanged();
-    const int bResult = _bAddWHERECurrentRecord(pclCommand, bWhere, pColumns, pbOneRow);
+    const int bResult = _bAddWHERECurrentRecord(pclCommand, bWhere, pColumns, pbOneRow, pclOriginal);
     // The current values come back whatever the condition gave.
     pclCurrent->Copy(pclSaved);
     m_pclCurrentRecord->OnNAKXRecordChanged();
@@ -1458,7 +1482,8 @@ int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void*
     return bResult;
 }
 
-int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow)
+int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow,
+                                          const CNARecordValue* pclRow)
 {
     if (pbOneRow != nullptr)
         *pbOneRow = m_pclCurrentRecord != nullptr && _bFindsOneRow(static_cast<const CNARefArray<CNAColumn>*>(pColumns));
@@ -1473,14 +1498,20 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
         pclCondition->SetOutputNames(pclCommand->bOutputNames());
     }
     int bResult = 0;
+    CNARecherche::ServerValues tabRefused;
     if (pclSearch == nullptr || pclCondition == nullptr) {
         _bNoMemory(PT_NO_MEMORY);
-    } else if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
-                                          static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
-               pclSearch->bGetSQL(pclCondition, nullptr, nullptr)) {
-        if (bWhere)
-            pclCommand->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
-        bResult = pclCommand->bAdd(pclCondition, CNACommand::ADDMODE_SHARE);
+    } else if (_bAddRefusedServerValues(pclRow, pclCommand->bOutputNames(), &tabRefused, true)) {
+        // A row whose refused value cannot be compared cannot be told from
+        // others: without it nothing is sent.
+        pclSearch->SetServerValues(tabRefused);
+        if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
+                                       static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
+            pclSearch->bGetSQL(pclCondition, nullptr, nullptr)) {
+            if (bWhere)
+                pclCommand->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
+            bResult = pclCommand->bAdd(pclCondition, CNACommand::ADDMODE_SHARE);
+        }
     }
     if (pclCondition != nullptr)
         pclCondition->nRelease();
@@ -1488,6 +1519,42 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
         pclSearch->nRelease();
     if (piBest != nullptr)
         piBest->nExternalRelease();
+    return bResult;
+}
+
+int CNAStatement::_bAddRefusedServerValues(const CNARecordValue* pclRow, bool bOutputNames,
+                                           CNARecherche::ServerValues* ptab, bool bReport)
+{
+    const CNAReadFailure::Refusals* ptabRefusal =
+        pclRow != nullptr ? CNAReadFailure::s_ptabRefusals(pclRow->pclGetReadFailureNoRef()) : nullptr;
+    if (ptabRefusal == nullptr || m_pclCurrentRecord == nullptr)
+        return 1;
+    int bResult = 1;
+    for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || pcl->bIsComposedKey())
+            break;
+        const wchar_t* pszText = pclRow->pszGetRefusedText(pcl->pszGetName());
+        bool bListed = false;
+        for (const auto& st : *ptab)
+            bListed = bListed || st.first == pcl;
+        if (pszText == nullptr || bListed)
+            continue;
+        // A computed column of a query compares its expression, never the
+        // text.
+        if (!CNAExpression::s_bServerValueText(pszText) || (pcl->eGetTypeColonne() != 0 && !bOutputNames)) {
+            for (const CNAReadFailure::SRefusal& st : *ptabRefusal)
+                if (bResult && bReport && m_pclError != nullptr && st.strItem == pcl->pszGetName())
+                    m_pclError->AddError(NA_ERRORTYPE_GENERAL, st.pclFailure, pclGetConnectionNoRef());
+            bResult = 0;
+            continue;
+        }
+        try {
+            ptab->emplace_back(pcl, pszText);
+        } catch (const std::bad_alloc&) {
+            return bReport ? _bNoMemory(PT_NO_MEMORY) : 0;
+        }
+    }
     return bResult;
 }
 
@@ -1917,6 +1984,7 @@ void CNAStatement::_KeepAnchorServerValues(bool bForward, CNARecherche* pclSearc
     CNARecherche::ServerValues tab;
     if (m_pclStatementSQL != nullptr)
         _KeepServerValues(bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0, m_pclStmtOriginalRecord, &tab);
+    _bAddRefusedServerValues(m_pclStmtOriginalRecord, false, &tab, false);
     pclSearch->SetServerValues(tab);
 }
 
@@ -2385,13 +2453,17 @@ int CNAStatement::bSetParseNeedUpdate(int eCause, int nRecordSaveId)
         m_nRecordSaveID = nRecordSaveId;
         // Read before the result may go: the refresh finds the record by them.
         m_tabRefreshServerValues.clear();
-        CNARecordValue* pclSaved = nRecordSaveId >= 0 && m_pclDataAccess != nullptr && m_pclStatementSQL != nullptr
+        CNARecordValue* pclSaved = nRecordSaveId >= 0 && m_pclDataAccess != nullptr
                                        ? new (std::nothrow) CNARecordValue(m_pclError)
                                        : nullptr;
         if (pclSaved != nullptr) {
             pclSaved->AddRef();
-            if (m_pclDataAccess->bCopySaveToRecord(nRecordSaveId, pclSaved))
-                _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
+            if (m_pclDataAccess->bCopySaveToRecord(nRecordSaveId, pclSaved)) {
+                if (m_pclStatementSQL != nullptr)
+                    _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
+                // Whatever the result holds, the record's refused values.
+                _bAddRefusedServerValues(pclSaved, false, &m_tabRefreshServerValues, false);
+            }
             pclSaved->nRelease();
         }
     }
@@ -2677,7 +2749,7 @@ void CNAStatement::_UpdateSavedPositionAfterDelete(const CNARecordValue* pclDele
 {
     if (m_pclRecordCache == nullptr || pclDeleted == nullptr)
         return;
-    const int nRow = m_pclRecordCache->nGetRecordIndice(pclDeleted->pclGetRecordIdNoRef());
+    const int nRow = m_pclRecordCache->nGetRecordIndice(pclDeleted);
     if (nRow < 0)
         return;
     if (nRow == m_llCurrentRecord)
@@ -2822,7 +2894,7 @@ void CNAStatement::OnNotifyOperation(int eType, int nId, CNAStatement* pclSource
         if (m_eParseNeedUpdate != UPDATE_REEXECUTE) {
             const CNARecordValue* pclDeleted = _pclWrittenValue(pclSource);
             if (m_pclRecordCache != nullptr && pclDeleted != nullptr)
-                bRefresh = m_pclRecordCache->nGetRecordIndice(pclDeleted->pclGetRecordIdNoRef()) < 0;
+                bRefresh = m_pclRecordCache->nGetRecordIndice(pclDeleted) < 0;
             else
                 bRefresh = !bEqualStmtOriginalRecordId(pclDeleted);
         }
@@ -2981,7 +3053,7 @@ int CNAStatement::_bSetPositionBySearch(CNAPosition* pclPosition)
     CNARecordValue* pclOriginal = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetOriginalRecordValueNoRef()
                                                                  : nullptr;
     const int nRow = bResult && pclOriginal != nullptr && m_pclRecordCache != nullptr
-                         ? m_pclRecordCache->nGetRecordIndice(pclOriginal->pclGetRecordIdNoRef())
+                         ? m_pclRecordCache->nGetRecordIndice(pclOriginal)
                          : -1;
     if (m_pclTableCacheIndex != nullptr) {
         // The index places a record gone among equal ones by the row it
@@ -3298,7 +3370,7 @@ int CNAStatement::bUpdateParsePositionInRecordCache()
         if (!m_pclDataAccess->bRestoreOriginalRecordSave(m_nRecordSaveID))
             return 0;
         const CNARecordValue* pclOriginal = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
-        const int nRow = m_pclRecordCache->nGetRecordIndice(pclOriginal->pclGetRecordIdNoRef());
+        const int nRow = m_pclRecordCache->nGetRecordIndice(pclOriginal);
         if (nRow >= 0) {
             m_llCurrentRecord = nRow;
             break;

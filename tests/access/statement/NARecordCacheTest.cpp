@@ -253,10 +253,10 @@ TEST_F(RecordCache, FetchNeedsAndStates)
     ASSERT_EQ(cache->nAjoute(row.get()), 0);
     CValue other(Image(2), CNARecordId::RECORDID_ROWID, RowId(2));
     ASSERT_EQ(cache->nAjoute(other.get()), 1);
-    EXPECT_EQ(cache->nSetRecordState(other->pclGetRecordIdNoRef(), NA_RECORDSTATE_DELETED), 1);
+    EXPECT_EQ(cache->nSetRecordState(other.get(), NA_RECORDSTATE_DELETED), 1);
     EXPECT_EQ(cache->_bRecordDeleted(1), 1);
     CValue absent(Image(3), CNARecordId::RECORDID_ROWID, RowId(3));
-    EXPECT_EQ(cache->nSetRecordState(absent->pclGetRecordIdNoRef(), NA_RECORDSTATE_DELETED), -1);
+    EXPECT_EQ(cache->nSetRecordState(absent.get(), NA_RECORDSTATE_DELETED), -1);
     cache->SetRecordState(1, NA_RECORDSTATE_NORMAL);
     cache->SetRecordState(1, NA_RECORDSTATE_NORMAL);
     cache->SetRecordState(9, NA_RECORDSTATE_DELETED);
@@ -283,10 +283,10 @@ TEST_F(RecordCache, ReadsCheckTheImageSizeAndIdentity)
     EXPECT_EQ(cache->bGetAt(nullptr, 0u), 0);
     // By identity.
     CValue byId(ByteVector(24, 0), 3, ByteVector{0});
-    EXPECT_EQ(cache->bGetAt(byId.get(), row->pclGetRecordIdNoRef()), 1);
+    EXPECT_EQ(cache->bGetAt(byId.get(), row.get()), 1);
     EXPECT_EQ(byId.Image(), Image(1, 24));
     CValue absent(Image(9), 3, RowId(9));
-    EXPECT_EQ(cache->bGetAt(byId.get(), absent->pclGetRecordIdNoRef()), 0);
+    EXPECT_EQ(cache->bGetAt(byId.get(), absent.get()), 0);
     // Another kind of identity is not looked up, nor stored.
     CValue values(Image(1, 24), 1);
     EXPECT_EQ(cache->nGetRecordIndice(values.get()), -1);
@@ -683,7 +683,7 @@ TEST_F(RecordCache, TextIdentitiesAreFoundAgainAfterAReadBack)
     EXPECT_EQ(cache->nGetRecordIndice(back.get()), 2);
     // Read back again from what was read back: the same row.
     CValue again;
-    EXPECT_EQ(cache->bGetAt(again.get(), back->pclGetRecordIdNoRef()), 1);
+    EXPECT_EQ(cache->bGetAt(again.get(), back.get()), 1);
     EXPECT_EQ(again.Image(), Image(2)) << "read by identity";
 
     CValue changed(Image(7), 0);

@@ -92,23 +92,16 @@ protected:
                strMessage.substr(nValue + 6, nValueEnd - nValue - 6);
     }
     // Every record of the browse on the item from one end to the other.
-    static std::vector<std::string> Browse(INATable* pi, CHostContext* pc, const wchar_t* pszItem,
-                                           unsigned int nFlags, bool bBackward = false)
+    static Rows Browse(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags,
+                       bool bBackward = false)
     {
-        std::vector<std::string> tab;
-        for (eNA_PARSEDIRECTION e = bBackward ? LAST : FIRST; tab.size() < 50; e = bBackward ? PREVIOUS : NEXT) {
-            const int bRead = pi->bHLitxxx(pc, pszItem, e, 1, kNoLock, nullptr, nFlags);
-            if (bRead == 1 && Out(pi, pc, pszItem))
-                break;
-            tab.push_back(Seen(pi, pc, bRead));
-        }
-        return tab;
+        return Every(pi, pc, pszItem, nFlags, bBackward, [&](int bRead) { return Seen(pi, pc, bRead); });
     }
     // The records a search of the item's value finds, read on while found.
-    static std::vector<std::string> Search(INATable* pi, CHostContext* pc, const wchar_t* pszItem, int nValue,
+    static Rows Search(INATable* pi, CHostContext* pc, const wchar_t* pszItem, int nValue,
                                            unsigned int nFlags)
     {
-        std::vector<std::string> tab;
+        Rows tab;
         const CInt v(nValue);
         int bRead = pi->bHRecherche(pc, pszItem, &v, 1, 1, kNoLock, nullptr, 1, nFlags);
         while (tab.size() < 50 && !(bRead == 1 && Out(pi, pc, pszItem))) {
@@ -172,28 +165,14 @@ protected:
         EXPECT_TRUE(Access(pi, *ppc)->bHasTableCache());
         return pi;
     }
-    // The item's value in the record buffer the host holds (a query's too).
-    static void Put(INATable* pi, CHostContext* pc, const wchar_t* pszItem, const CAny& clValue)
-    {
-        INADataSourceDescription* piDescription = pi->piGetDataSourceDescription();
-        ASSERT_NE(piDescription, nullptr);
-        INAItemDescription* piItem = piDescription->piNAGetItem(pszItem);
-        piDescription->nExternalRelease();
-        ASSERT_NE(piItem, nullptr) << Narrow(pszItem);
-        CNAKXRecord* pRecord = nullptr;
-        ASSERT_EQ(pi->bGetRecord(pc, &pRecord), 1) << Error(pi, pc);
-        pRecord->vSetItemValue(piItem, &clValue, 0);
-        pRecord->nRelease();
-        piItem->nExternalRelease();
-    }
     // The table object reads what the server holds: every browse on the
     // item both ways, in the server's order on the server road (the cache
     // places a refused time where NULL goes), and the search of n = 1.
     void ExpectServerRows(INATable* pi, CHostContext* pc, eROAD eRoad, const char* pszTable, const wchar_t* pszItem)
     {
         const unsigned int nFlags = eRoad == CACHE ? kCache : 0;
-        const std::vector<std::string> tabForward = Browse(pi, pc, pszItem, nFlags);
-        const std::vector<std::string> tabBackward = Browse(pi, pc, pszItem, nFlags, true);
+        const Rows tabForward = Browse(pi, pc, pszItem, nFlags);
+        const Rows tabBackward = Browse(pi, pc, pszItem, nFlags, true);
         if (eRoad == SERVER && std::string(pszTable) == "kt") {
             EXPECT_EQ(tabForward, Server(pszTable, "ORDER BY t"));
             EXPECT_EQ(tabBackward, Server(pszTable, "ORDER BY t DESC"));
@@ -256,7 +235,7 @@ TEST_F(RefusedValue, AWriteChangesTheRefusedRowAndNeverItsNullTwin)
             if (eWrite == REMOVE) {
                 ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
             } else {
-                Put(pi, pc, eWrite == RENAME ? L"name" : L"t", CHostText(eWrite == RENAME ? L"z" : L"103000000"));
+                PutItem(pi, pc, eWrite == RENAME ? L"name" : L"t", CHostText(eWrite == RENAME ? L"z" : L"103000000"));
                 ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
             }
             const std::string strCount = std::string("SELECT COUNT(*) FROM ") + c.pszTable;
@@ -279,7 +258,7 @@ TEST_F(RefusedValue, AReturnFindsTheRefusedRecordAndTheBrowseReadsOnBothWays)
         CHostContext* pc = nullptr;
         INATable* pi = OnRoad(c.eRoad, c.bUTF8, c.pszTable, c.Item(), &pc);
         ASSERT_NE(pi, nullptr);
-        const std::vector<std::string> tabOrder = Browse(pi, pc, c.Item(), c.Flags());
+        const Rows tabOrder = Browse(pi, pc, c.Item(), c.Flags());
         ASSERT_EQ(Sorted(tabOrder), Sorted(Server(c.pszTable)));
         const std::string strRefused = Server(c.pszTable, "WHERE t < '00:00:00'").at(0);
         const size_t nAt =
@@ -325,7 +304,7 @@ TEST_F(RefusedValue, TwoRefusedItemsTellTheirRowsApart)
                 if (strSeen.size() < strRefusedT.size() ||
                     strSeen.compare(strSeen.size() - strRefusedT.size(), strRefusedT.size(), strRefusedT) != 0)
                     continue;
-                Put(pi, pc, L"t", CHostText(L"103000000"));
+                PutItem(pi, pc, L"t", CHostText(L"103000000"));
                 ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
                 nWritten++;
             }
@@ -336,7 +315,7 @@ TEST_F(RefusedValue, TwoRefusedItemsTellTheirRowsApart)
             EXPECT_EQ(First("SELECT COUNT(*) FROM kn WHERE t IS NULL AND t2 IS NULL"), "1");
             ExpectServerRows(pi, pc, eRoad, "kn", L"n");
 
-            std::vector<std::string> tabSeen;
+            Rows tabSeen;
             for (eNA_PARSEDIRECTION e = FIRST; tabSeen.size() < 10; e = NEXT) {
                 const int bRead = pi->bHLitxxx(pc, L"n", e, 1, kNoLock, nullptr, nFlags);
                 if (bRead == 1 && Out(pi, pc, L"n"))
@@ -344,7 +323,7 @@ TEST_F(RefusedValue, TwoRefusedItemsTellTheirRowsApart)
                 const std::string strSeen = Seen(pi, pc, bRead);
                 const std::string strName = "r" + std::to_string(tabSeen.size());
                 tabSeen.push_back(strName + strSeen.substr(strSeen.find('|')));
-                Put(pi, pc, L"name", CHostText(Wide(strName.c_str())));
+                PutItem(pi, pc, L"name", CHostText(Wide(strName.c_str())));
                 ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
             }
             ASSERT_EQ(tabSeen.size(), 5u);

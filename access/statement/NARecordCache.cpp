@@ -810,9 +810,9 @@ int CNARecordCache::bGetAt(CNARecordValue* pclDst, unsigned int nRow)
     return pclDst->bCopyTabMemoValue(_pclGetRecordMemo(i)) ? 1 : 0;
 }
 
-int CNARecordCache::bGetAt(CNARecordValue* pclDst, const CNARecordValue* pclRow)
+int CNARecordCache::bGetAt(CNARecordValue* pclDst, const CNARecordId* pclId)
 {
-    const int nRow = nGetRecordIndice(pclRow);
+    const int nRow = nGetRecordIndice(pclId);
     return nRow >= 0 ? bGetAt(pclDst, static_cast<unsigned int>(nRow)) : 0;
 }
 
@@ -830,15 +830,25 @@ unsigned char* CNARecordCache::_pbyLookup(const CNARecordId* pclId)
     return m_pbyLookup;
 }
 
-int CNARecordCache::nGetRecordIndice(const CNARecordValue* pclRow)
+template <class F>
+int CNARecordCache::_nFindRow(const CNARecordId* pclId, F bAccept)
 {
-    const CNARecordId* pclId = pclRow != nullptr ? pclRow->pclGetRecordIdNoRef() : nullptr;
     if (m_eRecordIdType == CNARecordId::RECORDID_NONE || !_bIdFits(pclId))
         return -1;
     const unsigned char* pby = _pbyLookup(pclId);
-    if (pby == nullptr)
+    return pby != nullptr ? m_clIndex.nFindRow(pby, bAccept) : -1;
+}
+
+int CNARecordCache::nGetRecordIndice(const CNARecordId* pclId)
+{
+    return _nFindRow(pclId, [](int) { return true; });
+}
+
+int CNARecordCache::nGetRecordIndice(const CNARecordValue* pclRow)
+{
+    if (pclRow == nullptr)
         return -1;
-    return m_clIndex.nFindRow(pby, [&](int nRow) {
+    return _nFindRow(pclRow->pclGetRecordIdNoRef(), [&](int nRow) {
         return CNAReadFailure::s_bSameRefusals(m_tabReadFailure[nRow], pclRow->pclGetReadFailureNoRef());
     });
 }
@@ -917,6 +927,13 @@ void CNARecordCache::SetRecordState(int i, eNA_RECORDSTATE e)
     else if (e != NA_RECORDSTATE_DELETED && m_tabState[i] == NA_RECORDSTATE_DELETED)
         m_nDeleted--;
     m_tabState[i] = e;
+}
+
+int CNARecordCache::nSetRecordState(const CNARecordId* pclId, eNA_RECORDSTATE e)
+{
+    const int nRow = nGetRecordIndice(pclId);
+    SetRecordState(nRow, e);
+    return nRow;
 }
 
 int CNARecordCache::nSetRecordState(const CNARecordValue* pclRow, eNA_RECORDSTATE e)

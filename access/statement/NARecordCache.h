@@ -173,9 +173,9 @@ public:
     // 1 when row i holds the row (or a deleted placeholder for none).
     int Update(unsigned int i, const CNARecordValue* pclRow);
     int bGetAt(CNARecordValue* pclDst, unsigned int i);
-    // The row of the record value (nGetRecordIndice).
-    int bGetAt(CNARecordValue* pclDst, const CNARecordValue* pclRow);
-    // The row of a record value: its identity and the same refused values
+    int bGetAt(CNARecordValue* pclDst, const CNARecordId* pclId);
+    int nGetRecordIndice(const CNARecordId* pclId);
+    // The row of a record value: its identity, and the same refused values
     // (a value the server held and NULL give the same image); -1 when none.
     int nGetRecordIndice(const CNARecordValue* pclRow);
     int nGetPosition(long long llCurrent, eNA_PARSEDIRECTION eDirection, long long llCount) const;
@@ -185,7 +185,8 @@ public:
     eNA_RECORDSTATE eGetRecordState(int i) const;
     int _bRecordDeleted(int i) const { return eGetRecordState(i) == NA_RECORDSTATE_DELETED; }
     void SetRecordState(int i, eNA_RECORDSTATE e);
-    // The state of the record value's row; that row, or -1.
+    int nSetRecordState(const CNARecordId* pclId, eNA_RECORDSTATE e);
+    // The state of the record value's row (nGetRecordIndice); that row, or -1.
     int nSetRecordState(const CNARecordValue* pclRow, eNA_RECORDSTATE e);
     void SetFetchComplete();
     int bMemoInCache(int i) const;
@@ -256,6 +257,9 @@ protected:
     void _Truncate(int nCount);
     // The identity serialised into the lookup buffer; null without memory.
     unsigned char* _pbyLookup(const CNARecordId* pclId);
+    // The row of an identity equal to this one that bAccept takes; -1.
+    template <class F>
+    int _nFindRow(const CNARecordId* pclId, F bAccept);
 
     unsigned int m_eFlags;
     CNABufferTable<CNAKXRecord> m_tabImage;

@@ -253,10 +253,10 @@ TEST_F(RecordCache, FetchNeedsAndStates)
     ASSERT_EQ(cache->nAjoute(row.get()), 0);
     CValue other(Image(2), CNARecordId::RECORDID_ROWID, RowId(2));
     ASSERT_EQ(cache->nAjoute(other.get()), 1);
-    EXPECT_EQ(cache->nSetRecordState(other.get(), NA_RECORDSTATE_DELETED), 1);
+    EXPECT_EQ(cache->nSetRecordState(other->pclGetRecordIdNoRef(), NA_RECORDSTATE_DELETED), 1);
     EXPECT_EQ(cache->_bRecordDeleted(1), 1);
     CValue absent(Image(3), CNARecordId::RECORDID_ROWID, RowId(3));
-    EXPECT_EQ(cache->nSetRecordState(absent.get(), NA_RECORDSTATE_DELETED), -1);
+    EXPECT_EQ(cache->nSetRecordState(absent->pclGetRecordIdNoRef(), NA_RECORDSTATE_DELETED), -1);
     cache->SetRecordState(1, NA_RECORDSTATE_NORMAL);
     cache->SetRecordState(1, NA_RECORDSTATE_NORMAL);
     cache->SetRecordState(9, NA_RECORDSTATE_DELETED);
@@ -283,10 +283,10 @@ TEST_F(RecordCache, ReadsCheckTheImageSizeAndIdentity)
     EXPECT_EQ(cache->bGetAt(nullptr, 0u), 0);
     // By identity.
     CValue byId(ByteVector(24, 0), 3, ByteVector{0});
-    EXPECT_EQ(cache->bGetAt(byId.get(), row.get()), 1);
+    EXPECT_EQ(cache->bGetAt(byId.get(), row->pclGetRecordIdNoRef()), 1);
     EXPECT_EQ(byId.Image(), Image(1, 24));
     CValue absent(Image(9), 3, RowId(9));
-    EXPECT_EQ(cache->bGetAt(byId.get(), absent.get()), 0);
+    EXPECT_EQ(cache->bGetAt(byId.get(), absent->pclGetRecordIdNoRef()), 0);
     // Another kind of identity is not looked up, nor stored.
     CValue values(Image(1, 24), 1);
     EXPECT_EQ(cache->nGetRecordIndice(values.get()), -1);
@@ -569,10 +569,11 @@ TEST_F(RecordCache, ARefusedRowIsToldFromItsNullTwin)
             EXPECT_EQ(cache->nGetRecordIndice(Refused(tabTexts[n])->get()), RowOf(n)) << n;
         EXPECT_EQ(cache->nGetRecordIndice(Refused(L"-03:00:00")->get()), -1);
 
+        // The identity alone finds one of them.
+        const int nAny = cache->nGetRecordIndice(Refused(nullptr)->get()->pclGetRecordIdNoRef());
+        EXPECT_TRUE(nAny >= 0 && nAny < 3) << nAny;
         CValue back(ByteVector(24, 0), 0);
-        ASSERT_EQ(cache->bGetAt(back.get(), Refused(nullptr)->get()), 1);
-        EXPECT_EQ(back->pclGetReadFailureNoRef(), nullptr);
-        ASSERT_EQ(cache->bGetAt(back.get(), Refused(L"-02:00:00")->get()), 1);
+        ASSERT_EQ(cache->bGetAt(back.get(), static_cast<unsigned int>(RowOf(2))), 1);
         EXPECT_EQ(std::wstring(back->pszGetRefusedText(L"t")), L"-02:00:00");
 
         EXPECT_EQ(cache->nSetRecordState(Refused(L"-01:00:00")->get(), NA_RECORDSTATE_DELETED), RowOf(1));
@@ -748,7 +749,7 @@ TEST_F(RecordCache, TextIdentitiesAreFoundAgainAfterAReadBack)
     EXPECT_EQ(cache->nGetRecordIndice(back.get()), 2);
     // Read back again from what was read back: the same row.
     CValue again;
-    EXPECT_EQ(cache->bGetAt(again.get(), back.get()), 1);
+    EXPECT_EQ(cache->bGetAt(again.get(), back->pclGetRecordIdNoRef()), 1);
     EXPECT_EQ(again.Image(), Image(2)) << "read by identity";
 
     CValue changed(Image(7), 0);

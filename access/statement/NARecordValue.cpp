@@ -135,7 +135,7 @@ bool CNARecordValue::bAddRefusal(const wchar_t* pszItem, const wchar_t* pszText,
 
 bool CNARecordValue::bDropRefusal(const wchar_t* pszItem)
 {
-    if (pszGetRefusedText(pszItem) == nullptr)
+    if (pstGetRefusal(pszItem) == nullptr)
         return true;
     return _bChangeRefusals([&](CNAReadFailure::Refusals* ptab) {
         for (size_t i = ptab->size(); i-- > 0;)
@@ -144,12 +144,12 @@ bool CNARecordValue::bDropRefusal(const wchar_t* pszItem)
     });
 }
 
-const wchar_t* CNARecordValue::pszGetRefusedText(const wchar_t* pszItem) const
+const CNAReadFailure::SRefusal* CNARecordValue::pstGetRefusal(const wchar_t* pszItem) const
 {
     const CNAReadFailure::Refusals* ptab = CNAReadFailure::s_ptabRefusals(m_pclReadFailure);
     for (size_t i = 0; ptab != nullptr && pszItem != nullptr && i < ptab->size(); i++)
         if ((*ptab)[i].strItem == pszItem)
-            return (*ptab)[i].strText.c_str();
+            return &(*ptab)[i];
     return nullptr;
 }
 

@@ -111,9 +111,9 @@ public:
     // read failure, which goes with the last one. False without memory,
     // nothing changed.
     bool bDropRefusal(const wchar_t* pszItem);
-    // The server's text of the item's refused value (empty when it could not
-    // be had); null when the item's value was read.
-    const wchar_t* pszGetRefusedText(const wchar_t* pszItem) const;
+    // The item's refusal (the server's text, empty when it could not be had,
+    // and the item's failure); null when the item's value was read.
+    const CNAReadFailure::SRefusal* pstGetRefusal(const wchar_t* pszItem) const;
 
 protected:
     // The memo array, made when missing; null with a no-memory error.

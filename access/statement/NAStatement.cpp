@@ -397,16 +397,12 @@ int CNAStatement::bForgetWrittenRefusals(int eType, unsigned int nFlags)
 {
     CNARecordValue* pclRow =
         m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetCurrentRecordValueNoRef() : nullptr;
-    if (pclRow == nullptr || pclRow->pclGetReadFailureNoRef() == nullptr)
-        return 1;
-    if (eType == QT_INSERT) {
+    if (pclRow != nullptr && eType == QT_INSERT)
         pclRow->SetReadFailure(nullptr);
-        return 1;
-    }
-    for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+    const int nColumns =
+        pclRow != nullptr && pclRow->pclGetReadFailureNoRef() != nullptr ? m_pclCurrentRecord->nGetNbColumn() : 0;
+    for (int i = 0; i < nColumns; i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
-        if (pcl == nullptr || pcl->bIsComposedKey())
-            break;
         if (_bNeedToUpdate(pcl, eType, nFlags) && !pclRow->bDropRefusal(pcl->pszGetName()))
             return _bNoMemory(PT_NO_MEMORY);
     }
@@ -1525,37 +1521,29 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
 int CNAStatement::_bAddRefusedServerValues(const CNARecordValue* pclRow, bool bOutputNames,
                                            CNARecherche::ServerValues* ptab, bool bReport)
 {
-    const CNAReadFailure::Refusals* ptabRefusal =
-        pclRow != nullptr ? CNAReadFailure::s_ptabRefusals(pclRow->pclGetReadFailureNoRef()) : nullptr;
-    if (ptabRefusal == nullptr || m_pclCurrentRecord == nullptr)
-        return 1;
-    int bResult = 1;
-    for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+    // Refused items are columns of their own, never composite keys.
+    const bool bRefused = pclRow != nullptr && pclRow->pclGetReadFailureNoRef() != nullptr;
+    const int nColumns = bRefused && m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->nGetNbColumn() : 0;
+    for (int i = 0; i < nColumns; i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
-        if (pcl == nullptr || pcl->bIsComposedKey())
-            break;
-        const wchar_t* pszText = pclRow->pszGetRefusedText(pcl->pszGetName());
-        bool bListed = false;
-        for (const auto& st : *ptab)
-            bListed = bListed || st.first == pcl;
-        if (pszText == nullptr || bListed)
+        const CNAReadFailure::SRefusal* pst = pclRow->pstGetRefusal(pcl->pszGetName());
+        if (pst == nullptr)
             continue;
         // A computed column of a query compares its expression, never the
         // text.
-        if (!CNAExpression::s_bServerValueText(pszText) || (pcl->eGetTypeColonne() != 0 && !bOutputNames)) {
-            for (const CNAReadFailure::SRefusal& st : *ptabRefusal)
-                if (bResult && bReport && m_pclError != nullptr && st.strItem == pcl->pszGetName())
-                    m_pclError->AddError(NA_ERRORTYPE_GENERAL, st.pclFailure, pclGetConnectionNoRef());
-            bResult = 0;
-            continue;
+        const bool bComputed = pcl->eGetTypeColonne() != 0 && !bOutputNames;
+        if (bComputed || !CNAExpression::s_bServerValueText(pst->strText.c_str())) {
+            if (bReport)
+                m_pclError->AddError(NA_ERRORTYPE_GENERAL, pst->pclFailure, pclGetConnectionNoRef());
+            return 0;
         }
         try {
-            ptab->emplace_back(pcl, pszText);
+            ptab->emplace_back(pcl, pst->strText);
         } catch (const std::bad_alloc&) {
             return bReport ? _bNoMemory(PT_NO_MEMORY) : 0;
         }
     }
-    return bResult;
+    return 1;
 }
 
 int CNAStatement::_bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const
@@ -1984,7 +1972,6 @@ void CNAStatement::_KeepAnchorServerValues(bool bForward, CNARecherche* pclSearc
     CNARecherche::ServerValues tab;
     if (m_pclStatementSQL != nullptr)
         _KeepServerValues(bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0, m_pclStmtOriginalRecord, &tab);
-    _bAddRefusedServerValues(m_pclStmtOriginalRecord, false, &tab, false);
     pclSearch->SetServerValues(tab);
 }
 

@@ -406,10 +406,11 @@ protected:
     int _bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow,
                                 const CNARecordValue* pclRow);
     // The server's text of each refused item's value of the record value
-    // added to the list for its column (when the list has none for it): a
-    // condition compares the column with it, never with NULL. 0 when one
-    // cannot be written so (a computed column outside output names, a text
-    // of another form) or without memory; reported when bReport.
+    // added to the list for its column (after any the list has for it): a
+    // condition compares the column with it, never with NULL. 0 at the first
+    // that cannot be written so (a computed column outside output names, a
+    // text of another form; the item's failure) or without memory, reported
+    // when bReport.
     int _bAddRefusedServerValues(const CNARecordValue* pclRow, bool bOutputNames, CNARecherche::ServerValues* ptab,
                                  bool bReport);
     int _bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const;

@@ -574,7 +574,7 @@ TEST_F(RecordCache, ARefusedRowIsToldFromItsNullTwin)
         EXPECT_TRUE(nAny >= 0 && nAny < 3) << nAny;
         CValue back(ByteVector(24, 0), 0);
         ASSERT_EQ(cache->bGetAt(back.get(), static_cast<unsigned int>(RowOf(2))), 1);
-        EXPECT_EQ(std::wstring(back->pszGetRefusedText(L"t")), L"-02:00:00");
+        EXPECT_EQ(RefusedText(back.get(), L"t"), L"-02:00:00");
 
         EXPECT_EQ(cache->nSetRecordState(Refused(L"-01:00:00")->get(), NA_RECORDSTATE_DELETED), RowOf(1));
         EXPECT_EQ(cache->nGetDeletedCount(), 1);
@@ -587,6 +587,23 @@ TEST_F(RecordCache, ARefusedRowIsToldFromItsNullTwin)
         EXPECT_EQ(cache->nGetRecordIndice(Refused(L"-02:00:00", 5)->get()), RowOf(2));
     }
     EXPECT_EQ(CCountedFailure::s_nLive, 0);
+}
+
+// However many rows share the image, each refused one is found wherever
+// its index entry lies, a twin's entry filed in front of it: the slot of a
+// released save is reused by a newer twin.
+TEST_F(RecordCache, EveryTwinIsFoundWhereverItsEntryLies)
+{
+    for (int nRows = 2; nRows < 40; nRows++) {
+        SCOPED_TRACE(nRows);
+        CCacheRef<CNARecordCachePosition> cache;
+        for (int i = 0; i < nRows; i++)
+            cache->AddRefRecordSave(cache->nKeepRecordSave(Refused(std::to_wstring(i).c_str())->get()));
+        ASSERT_EQ(cache->nReleaseRecordSave(0), 0);
+        ASSERT_EQ(cache->nKeepRecordSave(Refused(L"newer")->get()), 0);
+        for (int i = 1; i < nRows; i++)
+            ASSERT_EQ(cache->nGetRecordIndice(Refused(std::to_wstring(i).c_str())->get()), i);
+    }
 }
 
 // The saves of a refused record and of its NULL twin take slots of their

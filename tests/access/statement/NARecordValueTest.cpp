@@ -125,17 +125,18 @@ TEST_F(RecordValue, RefusalsKeepTheServersTextsTheFirstNamingTheFailure)
 {
     {
         CValue v({0x80, 1}, CNARecordId::RECORDID_RECORDVALUES);
-        EXPECT_EQ(v->pszGetRefusedText(L"t"), nullptr);
+        EXPECT_EQ(RefusedText(v.get(), L"t"), L"(read)");
         ASSERT_TRUE(v->bAddRefusal(L"t", L"-01:00:00", ItemFailure(L"first")));
         const CXError* pOne = v->pclGetReadFailureNoRef();
         ASSERT_TRUE(v->bAddRefusal(L"t2", L"100:00:00", ItemFailure(L"second")));
         EXPECT_NE(v->pclGetReadFailureNoRef(), pOne) << "a failure shared is never changed";
         EXPECT_EQ(Named(v.get()), L"first");
         EXPECT_EQ(CCountedFailure::s_nLive, 2);
-        EXPECT_EQ(std::wstring(v->pszGetRefusedText(L"t")), L"-01:00:00");
-        EXPECT_EQ(std::wstring(v->pszGetRefusedText(L"t2")), L"100:00:00");
-        EXPECT_EQ(v->pszGetRefusedText(L"name"), nullptr);
-        EXPECT_EQ(v->pszGetRefusedText(nullptr), nullptr);
+        EXPECT_EQ(RefusedText(v.get(), L"t"), L"-01:00:00");
+        EXPECT_EQ(RefusedText(v.get(), L"t2"), L"100:00:00");
+        EXPECT_EQ(RefusedText(v.get(), L"name"), L"(read)");
+        EXPECT_EQ(std::wstring(v->pstGetRefusal(L"t2")->pclFailure->pszGetUserMessage()), L"second");
+        EXPECT_EQ(v->pstGetRefusal(nullptr), nullptr);
         const CNAReadFailure::Refusals* ptab = CNAReadFailure::s_ptabRefusals(v->pclGetReadFailureNoRef());
         ASSERT_NE(ptab, nullptr);
         ASSERT_EQ(ptab->size(), 2u);
@@ -149,8 +150,8 @@ TEST_F(RecordValue, RefusalsKeepTheServersTextsTheFirstNamingTheFailure)
         EXPECT_EQ(copy->pclGetReadFailureNoRef(), pBoth) << "nothing to drop";
         ASSERT_TRUE(copy->bDropRefusal(L"t"));
         EXPECT_EQ(Named(copy.get()), L"second");
-        EXPECT_EQ(copy->pszGetRefusedText(L"t"), nullptr);
-        EXPECT_EQ(std::wstring(copy->pszGetRefusedText(L"t2")), L"100:00:00");
+        EXPECT_EQ(RefusedText(copy.get(), L"t"), L"(read)");
+        EXPECT_EQ(RefusedText(copy.get(), L"t2"), L"100:00:00");
         EXPECT_EQ(v->pclGetReadFailureNoRef(), pBoth);
         EXPECT_EQ(Named(v.get()), L"first");
         ASSERT_TRUE(copy->bDropRefusal(L"t2"));
@@ -162,8 +163,12 @@ TEST_F(RecordValue, RefusalsKeepTheServersTextsTheFirstNamingTheFailure)
         ASSERT_TRUE(copy->bDropRefusal(L"t"));
         ASSERT_TRUE(copy->bAddRefusal(L"t", L"", ItemFailure(L"third")));
         EXPECT_EQ(Named(copy.get()), L"third");
-        EXPECT_EQ(std::wstring(copy->pszGetRefusedText(L"t")), L"");
+        EXPECT_EQ(RefusedText(copy.get(), L"t"), L"");
         EXPECT_EQ(CNAReadFailure::s_pclMake({}), nullptr);
+        // A refusal without its failure names nothing: nothing is kept.
+        CValue clean({0x80, 1}, 0);
+        EXPECT_FALSE(clean->bAddRefusal(L"t", L"-01:00:00", nullptr));
+        EXPECT_EQ(clean->pclGetReadFailureNoRef(), nullptr);
     }
     EXPECT_EQ(CCountedFailure::s_nLive, 0);
 }

@@ -507,8 +507,28 @@ TEST_F(StatementText, ARefusedValueIsComparedWithTheServersText)
         EXPECT_NE(std::wstring(m_pError->pszGetError()).find(L"id refused"), std::wstring::npos);
     }
 
+    // A refresh finds the record again by the server's text as well, a text
+    // it cannot write left out and unreported.
+    for (const wchar_t* pszText : {L"x'00'", L"-01:00:00"}) {
+        SCOPED_TRACE(Narrow(pszText));
+        ASSERT_TRUE(pCurrent->bDropRefusal(L"id"));
+        ASSERT_TRUE(pCurrent->bAddRefusal(L"id", pszText, pFailure));
+        const int nSave = m_pAccess->nKeepCurrentRecordSave();
+        m_pError->Reset();
+        ASSERT_EQ(m_pStatement->bSetParseNeedUpdate(1, nSave), 1);
+        EXPECT_EQ(m_pError->nGetUserErrorCode(), 0u);
+        CNARecherche* pSearch = m_pStatement->pclGetRecherche();
+        ASSERT_NE(pSearch, nullptr);
+        m_pStatement->GiveRefreshServerValues(pSearch);
+        const wchar_t* pszKept = pSearch->pszGetServerValue(pRecord->pclGetColumnNoRef(L"id"));
+        EXPECT_EQ(pszKept != nullptr ? std::wstring(pszKept) : L"(none)",
+                  std::wstring(pszText) == L"x'00'" ? L"(none)" : pszText);
+        pSearch->ResetServerValues();
+        pSearch->nRelease();
+        m_pStatement->bSetParseNeedUpdate(0, -1);
+    }
     EXPECT_EQ(m_pStatement->bForgetWrittenRefusals(CNAStatement::QT_UPDATE, 0), 1);
-    EXPECT_NE(pCurrent->pszGetRefusedText(L"id"), nullptr);
+    EXPECT_EQ(RefusedText(pCurrent, L"id"), L"-01:00:00");
     EXPECT_EQ(m_pStatement->bForgetWrittenRefusals(CNAStatement::QT_INSERT, 0), 1);
     EXPECT_EQ(pCurrent->pclGetReadFailureNoRef(), nullptr);
     EXPECT_EQ(m_pStatement->bForgetWrittenRefusals(CNAStatement::QT_INSERT, 0), 1);

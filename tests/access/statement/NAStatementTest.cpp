@@ -535,6 +535,31 @@ TEST_F(StatementText, ARefusedValueIsComparedWithTheServersText)
     pCommand->nRelease();
 }
 
+// The statement's original record is the row of a record value of the
+// same identity and the same refused values only.
+TEST_F(StatementText, TheOriginalRecordIsTheRowOfTheSameIdentityAndRefusals)
+{
+    CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 4);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"d")->bSetValue(&v, 0), 1);
+    EXPECT_EQ(m_pStatement->bEqualStmtOriginalRecordId(pRecord->pclGetCurrentRecordValueNoRef()), 0) << "none yet";
+    ASSERT_EQ(m_pStatement->bSetStmtOriginalRecord(NA_PARSE_FIRST), 1);
+    CNARecordValue* pSame = pRecord->pclGetCurrentRecordValueNoRef()->pclGetClone(CNARecordValue::COPY_ALL);
+    ASSERT_NE(pSame, nullptr);
+    pSame->AddRef();
+    EXPECT_EQ(m_pStatement->bEqualStmtOriginalRecordId(pSame), 1);
+    EXPECT_EQ(m_pStatement->bEqualStmtOriginalRecordId(nullptr), 0);
+    ASSERT_TRUE(pSame->bAddRefusal(L"dd", L"-01:00:00", new CXError(&gstMyModuleInfo32)));
+    EXPECT_EQ(m_pStatement->bEqualStmtOriginalRecordId(pSame), 0) << "a refused value is no NULL";
+    pSame->SetReadFailure(nullptr);
+    SetAs<int>(v, TQTYPE_I4, 5);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"d")->bSetValue(&v, 0), 1);
+    ASSERT_TRUE(pSame->bCopyNAKXRecord(pRecord->pclGetNAKXRecord()));
+    EXPECT_EQ(m_pStatement->bEqualStmtOriginalRecordId(pSame), 0) << "another row";
+    pSame->nRelease();
+}
+
 TEST_F(StatementText, AStayKeepsTheRowOfARecordSave)
 {
     CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();

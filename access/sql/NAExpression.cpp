@@ -797,15 +797,20 @@ const wchar_t* CNAExpression::_pszGetServerValue(CNARecherche* pclSearch) const
         return nullptr;
     }
     const wchar_t* psz = pclSearch->pszGetServerValue(m_pclColumn);
+    return s_bServerValueText(psz) ? psz : nullptr;
+}
+
+bool CNAExpression::s_bServerValueText(const wchar_t* psz)
+{
     if (psz == nullptr || psz[0] == 0)
-        return nullptr;
+        return false;
     if (s_bHexaLiteral(psz))
-        return psz;
+        return true;
     // A date or a time as the server writes them: nothing to quote.
     for (const wchar_t* p = psz; *p != 0; p++)
         if (!((*p >= L'0' && *p <= L'9') || *p == L' ' || *p == L'-' || *p == L':' || *p == L'.'))
-            return nullptr;
-    return psz;
+            return false;
+    return true;
 }
 
 bool CNAExpression::s_bHexaLiteral(const wchar_t* psz)

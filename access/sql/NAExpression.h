@@ -100,6 +100,9 @@ public:
     // host's item or on the database (the server's text of a FLOAT keeps
     // six significant digits).
     static bool s_bRoundedReal(const CNAColumn* pclColumn);
+    // Whether a server's text of a column's value is written as it is in
+    // place of the record's value: a date or a time, or a text's literal.
+    static bool s_bServerValueText(const wchar_t* psz);
     // The first instant a partial date or time text covers, and the first
     // after every one it covers: a time text (host type 25) for a time
     // item, a date text (24) for a date item, else a date-time (26).

@@ -930,10 +930,14 @@ int CNASQLColumn::_bKeepRefusedValue(CNAStatement* pclStatement)
     pclFailure->AddUserMessageFirst(&gstMyModuleInfo32, ZTMSG_VALUE_NOT_HELD, pszGetName(),
                                     pszTable != nullptr ? pszTable : L"", pszType != nullptr ? pszType : L"",
                                     strValue.c_str());
-    // The first refused value of the row names it.
-    if (pclRow->pclGetReadFailureNoRef() == nullptr)
-        pclRow->SetReadFailure(pclFailure);
+    // The first refused value of the row names it; the server's text stands
+    // for each wherever the row must be told from others.
+    const bool bKept = pclRow->bAddRefusal(pszGetName(), strValue.c_str(), pclFailure);
     pclFailure->dwRelease();
+    if (!bKept) {
+        m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+    }
     m_pclValue->SetNull();
     return 1;
 }

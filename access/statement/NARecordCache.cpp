@@ -296,6 +296,24 @@ void CNARecordIdIndex::RemoveKey(const void* pKey)
     }
 }
 
+template <class F>
+int CNARecordIdIndex::nFindRow(const void* pKey, F bAccept) const
+{
+    void* pValue = nullptr;
+    if (!bGetElement(pKey, &pValue, nullptr))
+        return -1;
+    if (bAccept(nRowOf(pValue)))
+        return nRowOf(pValue);
+    // Rare: equal keys filed for other rows.
+    const PFN_COMPARE pfCompare = pfGetCmp();
+    for (unsigned int n = 1; pfCompare != nullptr && n <= m_nPoolCapacity; n++) {
+        const _stELEMENT& e = _Entry(n);
+        if (e.nPrev != FREE_ENTRY && e.pValue != pValue && pfCompare(pKey, e.pKey) == 0 && bAccept(nRowOf(e.pValue)))
+            return nRowOf(e.pValue);
+    }
+    return -1;
+}
+
 // ---- Record cache -------------------------------------------------------------------------
 
 CNARecordCache::CNARecordCache(unsigned int nFlags)
@@ -812,20 +830,27 @@ unsigned char* CNARecordCache::_pbyLookup(const CNARecordId* pclId)
     return m_pbyLookup;
 }
 
-int CNARecordCache::nGetRecordIndice(const CNARecordId* pclId)
+template <class F>
+int CNARecordCache::_nFindRow(const CNARecordId* pclId, F bAccept)
 {
     if (m_eRecordIdType == CNARecordId::RECORDID_NONE || !_bIdFits(pclId))
         return -1;
     const unsigned char* pby = _pbyLookup(pclId);
-    void* pValue = nullptr;
-    if (pby == nullptr || !m_clIndex.bGetElement(pby, &pValue, nullptr))
-        return -1;
-    return nRowOf(pValue);
+    return pby != nullptr ? m_clIndex.nFindRow(pby, bAccept) : -1;
+}
+
+int CNARecordCache::nGetRecordIndice(const CNARecordId* pclId)
+{
+    return _nFindRow(pclId, [](int) { return true; });
 }
 
 int CNARecordCache::nGetRecordIndice(const CNARecordValue* pclRow)
 {
-    return pclRow != nullptr ? nGetRecordIndice(pclRow->pclGetRecordIdNoRef()) : -1;
+    if (pclRow == nullptr)
+        return -1;
+    return _nFindRow(pclRow->pclGetRecordIdNoRef(), [&](int nRow) {
+        return CNAReadFailure::s_bSameRefusals(m_tabReadFailure[nRow], pclRow->pclGetReadFailureNoRef());
+    });
 }
 
 int CNARecordCache::nGetPosition(long long llCurrent, eNA_PARSEDIRECTION eDirection, long long llCount) const
@@ -907,6 +932,13 @@ void CNARecordCache::SetRecordState(int i, eNA_RECORDSTATE e)
 int CNARecordCache::nSetRecordState(const CNARecordId* pclId, eNA_RECORDSTATE e)
 {
     const int nRow = nGetRecordIndice(pclId);
+    SetRecordState(nRow, e);
+    return nRow;
+}
+
+int CNARecordCache::nSetRecordState(const CNARecordValue* pclRow, eNA_RECORDSTATE e)
+{
+    const int nRow = nGetRecordIndice(pclRow);
     SetRecordState(nRow, e);
     return nRow;
 }

@@ -137,6 +137,10 @@ public:
     void RaiseFrom(int nRow);
     // Removes the pair of this exact stored key.
     void RemoveKey(const void* pKey);
+    // The row of a key equal to this one that bAccept takes, the one a
+    // lookup finds tried first; -1 when there is none.
+    template <class F>
+    int nFindRow(const void* pKey, F bAccept) const;
 };
 
 class CNARecordCache : public CInterf {
@@ -171,6 +175,8 @@ public:
     int bGetAt(CNARecordValue* pclDst, unsigned int i);
     int bGetAt(CNARecordValue* pclDst, const CNARecordId* pclId);
     int nGetRecordIndice(const CNARecordId* pclId);
+    // The row of a record value: its identity, and the same refused values
+    // (a value the server held and NULL give the same image); -1 when none.
     int nGetRecordIndice(const CNARecordValue* pclRow);
     int nGetPosition(long long llCurrent, eNA_PARSEDIRECTION eDirection, long long llCount) const;
     int bRecordInCache(unsigned int i) const;
@@ -180,6 +186,8 @@ public:
     int _bRecordDeleted(int i) const { return eGetRecordState(i) == NA_RECORDSTATE_DELETED; }
     void SetRecordState(int i, eNA_RECORDSTATE e);
     int nSetRecordState(const CNARecordId* pclId, eNA_RECORDSTATE e);
+    // The state of the record value's row (nGetRecordIndice); that row, or -1.
+    int nSetRecordState(const CNARecordValue* pclRow, eNA_RECORDSTATE e);
     void SetFetchComplete();
     int bMemoInCache(int i) const;
     void RestaureMemo(int i, CNARecordMemo* pclDst) const;
@@ -249,6 +257,9 @@ protected:
     void _Truncate(int nCount);
     // The identity serialised into the lookup buffer; null without memory.
     unsigned char* _pbyLookup(const CNARecordId* pclId);
+    // The row of an identity equal to this one that bAccept takes; -1.
+    template <class F>
+    int _nFindRow(const CNARecordId* pclId, F bAccept);
 
     unsigned int m_eFlags;
     CNABufferTable<CNAKXRecord> m_tabImage;

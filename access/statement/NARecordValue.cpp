@@ -8,7 +8,59 @@
 #include "common/platform/XError.h"
 #include "common/values/Any.h"
 
+#include <cstddef>
 #include <new>
+
+// ---- Read failures ----------------------------------------------------------------------------------------------
+
+CNAReadFailure::CNAReadFailure(const CXError& clFirst) : CXError(clFirst) {}
+
+CNAReadFailure::~CNAReadFailure()
+{
+    for (const SRefusal& st : m_tab)
+        if (st.pclFailure != nullptr)
+            st.pclFailure->dwRelease();
+}
+
+CNAReadFailure* CNAReadFailure::s_pclMake(const Refusals& tab)
+{
+    if (tab.empty() || tab[0].pclFailure == nullptr)
+        return nullptr;
+    CNAReadFailure* pcl = new (std::nothrow) CNAReadFailure(*tab[0].pclFailure);
+    if (pcl == nullptr)
+        return nullptr;
+    try {
+        pcl->m_tab = tab;
+    } catch (const std::bad_alloc&) {
+        delete pcl;
+        return nullptr;
+    }
+    for (const SRefusal& st : pcl->m_tab)
+        if (st.pclFailure != nullptr)
+            st.pclFailure->m_nRefCount++;
+    return pcl;
+}
+
+const CNAReadFailure::Refusals* CNAReadFailure::s_ptabRefusals(const CXError* pclFailure)
+{
+    const CNAReadFailure* pcl = dynamic_cast<const CNAReadFailure*>(pclFailure);
+    return pcl != nullptr ? &pcl->m_tab : nullptr;
+}
+
+bool CNAReadFailure::s_bSameRefusals(const CXError* pclFailure1, const CXError* pclFailure2)
+{
+    const Refusals* ptab1 = s_ptabRefusals(pclFailure1);
+    const Refusals* ptab2 = s_ptabRefusals(pclFailure2);
+    const size_t n = ptab1 != nullptr ? ptab1->size() : 0;
+    if (n != (ptab2 != nullptr ? ptab2->size() : 0))
+        return false;
+    for (size_t i = 0; i < n; i++)
+        if ((*ptab1)[i].strItem != (*ptab2)[i].strItem || (*ptab1)[i].strText != (*ptab2)[i].strText)
+            return false;
+    return true;
+}
+
+// ---- Record values ----------------------------------------------------------------------------------------------
 
 CNARecordValue::CNARecordValue(CNAError* pclError, CNAKXRecord* pclBuffer)
     : m_pclError(pclError),
@@ -48,6 +100,57 @@ void CNARecordValue::SetReadFailure(CXError* pclFailure)
     if (m_pclReadFailure != nullptr)
         m_pclReadFailure->dwRelease();
     m_pclReadFailure = pclFailure;
+}
+
+template <class F>
+bool CNARecordValue::_bChangeRefusals(F fnChange)
+{
+    const CNAReadFailure::Refusals* ptabNow = CNAReadFailure::s_ptabRefusals(m_pclReadFailure);
+    CNAReadFailure* pclNew = nullptr;
+    try {
+        CNAReadFailure::Refusals tab;
+        if (ptabNow != nullptr)
+            tab = *ptabNow;
+        fnChange(&tab);
+        if (tab.empty()) {
+            SetReadFailure(nullptr);
+            return true;
+        }
+        pclNew = CNAReadFailure::s_pclMake(tab);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (pclNew == nullptr)
+        return false;
+    SetReadFailure(pclNew);
+    return true;
+}
+
+bool CNARecordValue::bAddRefusal(const wchar_t* pszItem, const wchar_t* pszText, CXError* pclFailure)
+{
+    return _bChangeRefusals([&](CNAReadFailure::Refusals* ptab) {
+        ptab->push_back({pszItem != nullptr ? pszItem : L"", pszText != nullptr ? pszText : L"", pclFailure});
+    });
+}
+
+bool CNARecordValue::bDropRefusal(const wchar_t* pszItem)
+{
+    if (pstGetRefusal(pszItem) == nullptr)
+        return true;
+    return _bChangeRefusals([&](CNAReadFailure::Refusals* ptab) {
+        for (size_t i = ptab->size(); i-- > 0;)
+            if ((*ptab)[i].strItem == pszItem)
+                ptab->erase(ptab->begin() + static_cast<std::ptrdiff_t>(i));
+    });
+}
+
+const CNAReadFailure::SRefusal* CNARecordValue::pstGetRefusal(const wchar_t* pszItem) const
+{
+    const CNAReadFailure::Refusals* ptab = CNAReadFailure::s_ptabRefusals(m_pclReadFailure);
+    for (size_t i = 0; ptab != nullptr && pszItem != nullptr && i < ptab->size(); i++)
+        if ((*ptab)[i].strItem == pszItem)
+            return &(*ptab)[i];
+    return nullptr;
 }
 
 bool CNARecordValue::_bNoMemory() const
@@ -252,5 +355,6 @@ bool CNARecordValue::bEquals(const CNARecordValue* pclOther, int bWithMemos) con
         return false;
     const bool bBuffers = m_pclKXRecord == pclOther->m_pclKXRecord ||
                           (m_pclKXRecord != nullptr && m_pclKXRecord->bEquals(pclOther->m_pclKXRecord));
-    return bBuffers && (!bWithMemos || CNARecordMemo::g_bEqualsNARecordMemo(m_pclMemo, pclOther->m_pclMemo));
+    return bBuffers && CNAReadFailure::s_bSameRefusals(m_pclReadFailure, pclOther->m_pclReadFailure) &&
+           (!bWithMemos || CNARecordMemo::g_bEqualsNARecordMemo(m_pclMemo, pclOther->m_pclMemo));
 }

@@ -3,15 +3,48 @@
 #pragma once
 
 #include "access/driver/Interf.h"
+#include "common/platform/XError.h"
+
+#include <string>
+#include <vector>
 
 class CAny;
 class CNAConvertVariant;
 class CNAError;
 class CNAKXRecord;
 class CNARecordId;
-class CXError;
 class CNARecordMemo;
 class INAItemDescription;
+
+// The failure a read reports on a record whose server values its items
+// could not take (those items hold NULL): the first refused item's own
+// failure, with each refused item's failure and the server's text of its
+// value, in the order of the items. The text stands for the value wherever
+// the row is told from other rows: a value that could not be read is no
+// NULL. Shared, never changed.
+class CNAReadFailure : public CXError {
+public:
+    struct SRefusal {
+        std::wstring strItem;
+        std::wstring strText; // empty when the server's text could not be had
+        CXError* pclFailure;  // the item's own failure: one reference held by each failure listing it
+    };
+    typedef std::vector<SRefusal> Refusals;
+
+    ~CNAReadFailure() override;
+    // A new failure (count 0) of the refusals, the first one's failure its
+    // own; null without one or without memory.
+    static CNAReadFailure* s_pclMake(const Refusals& tab);
+    // The refusals of a record's failure: null for none or another failure.
+    static const Refusals* s_ptabRefusals(const CXError* pclFailure);
+    // The same items refused with the same texts; a failure without
+    // refusals is the same as none.
+    static bool s_bSameRefusals(const CXError* pclFailure1, const CXError* pclFailure2);
+
+private:
+    explicit CNAReadFailure(const CXError& clFirst);
+    Refusals m_tab;
+};
 
 class CNARecordValue : public CInterf {
 public:
@@ -56,7 +89,7 @@ public:
     // With a reference added.
     CNAConvertVariant* pclGetMemoValue(int i) const;
     CNAConvertVariant* pclGetMemoValueNoRef(int i) const;
-    // Buffers equal and, when asked, memos equal.
+    // Buffers and refused values equal and, when asked, memos equal.
     bool bEquals(const CNARecordValue* pclOther, int bWithMemos) const;
 
     CNAKXRecord* pclGetNAKXRecord() const { return m_pclKXRecord; }
@@ -70,12 +103,27 @@ public:
     // the record reads.
     const CXError* pclGetReadFailureNoRef() const { return m_pclReadFailure; }
     void SetReadFailure(CXError* pclFailure);
+    // The item's value refused with the server's text and the item's own
+    // failure: the read failure lists it after the others (the first names
+    // it). False without memory, nothing changed.
+    bool bAddRefusal(const wchar_t* pszItem, const wchar_t* pszText, CXError* pclFailure);
+    // The item holds the host's value from now on: its refusal leaves the
+    // read failure, which goes with the last one. False without memory,
+    // nothing changed.
+    bool bDropRefusal(const wchar_t* pszItem);
+    // The item's refusal (the server's text, empty when it could not be had,
+    // and the item's failure); null when the item's value was read.
+    const CNAReadFailure::SRefusal* pstGetRefusal(const wchar_t* pszItem) const;
 
 protected:
     // The memo array, made when missing; null with a no-memory error.
     CNARecordMemo* _pclGetOrMakeMemo();
     // A record-values identity follows its value's buffer and memos.
     void _RepointRecordId();
+    // The read failure of the refusals as fnChange leaves them (none: no
+    // failure); false without memory, nothing changed.
+    template <class F>
+    bool _bChangeRefusals(F fnChange);
     bool _bNoMemory() const;
 
     CNAError* m_pclError;         // one reference

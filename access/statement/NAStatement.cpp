@@ -386,7 +386,27 @@ int CNAStatement::bEqualStmtOriginalRecordId(const CNARecordValue* pclValue) con
         return 0;
     const CNARecordId* a = m_pclStmtOriginalRecord->pclGetRecordIdNoRef();
     const CNARecordId* b = pclValue->pclGetRecordIdNoRef();
-    return a != nullptr && b != nullptr && a->bEqualRecordId(b) ? 1 : 0;
+    return a != nullptr && b != nullptr && a->bEqualRecordId(b) &&
+                   CNAReadFailure::s_bSameRefusals(m_pclStmtOriginalRecord->pclGetReadFailureNoRef(),
+                                                   pclValue->pclGetReadFailureNoRef())
+               ? 1
+               : 0;
+}
+
+int CNAStatement::bForgetWrittenRefusals(int eType, unsigned int nFlags)
+{
+    CNARecordValue* pclRow =
+        m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetCurrentRecordValueNoRef() : nullptr;
+    if (pclRow != nullptr && eType == QT_INSERT)
+        pclRow->SetReadFailure(nullptr);
+    const int nColumns =
+        pclRow != nullptr && pclRow->pclGetReadFailureNoRef() != nullptr ? m_pclCurrentRecord->nGetNbColumn() : 0;
+    for (int i = 0; i < nColumns; i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (_bNeedToUpdate(pcl, eType, nFlags) && !pclRow->bDropRefusal(pcl->pszGetName()))
+            return _bNoMemory(PT_NO_MEMORY);
+    }
+    return 1;
 }
 
 int CNAStatement::bCopyOriginalRecordToCurrentRecord()
@@ -1450,7 +1470,7 @@ int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void*
     pclSaved->AddRef();
     pclCurrent->Copy(pclOriginalKX);
     m_pclCurrentRecord->OnNAKXRecordChanged();
-    const int bResult = _bAddWHERECurrentRecord(pclCommand, bWhere, pColumns, pbOneRow);
+    const int bResult = _bAddWHERECurrentRecord(pclCommand, bWhere, pColumns, pbOneRow, pclOriginal);
     // The current values come back whatever the condition gave.
     pclCurrent->Copy(pclSaved);
     m_pclCurrentRecord->OnNAKXRecordChanged();
@@ -1458,7 +1478,8 @@ int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void*
     return bResult;
 }
 
-int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow)
+int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow,
+                                          const CNARecordValue* pclRow)
 {
     if (pbOneRow != nullptr)
         *pbOneRow = m_pclCurrentRecord != nullptr && _bFindsOneRow(static_cast<const CNARefArray<CNAColumn>*>(pColumns));
@@ -1473,14 +1494,20 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
         pclCondition->SetOutputNames(pclCommand->bOutputNames());
     }
     int bResult = 0;
+    CNARecherche::ServerValues tabRefused;
     if (pclSearch == nullptr || pclCondition == nullptr) {
         _bNoMemory(PT_NO_MEMORY);
-    } else if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
-                                          static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
-               pclSearch->bGetSQL(pclCondition, nullptr, nullptr)) {
-        if (bWhere)
-            pclCommand->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
-        bResult = pclCommand->bAdd(pclCondition, CNACommand::ADDMODE_SHARE);
+    } else if (_bAddRefusedServerValues(pclRow, pclCommand->bOutputNames(), &tabRefused, true)) {
+        // A row whose refused value cannot be compared cannot be told from
+        // others: without it nothing is sent.
+        pclSearch->SetServerValues(tabRefused);
+        if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
+                                       static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
+            pclSearch->bGetSQL(pclCondition, nullptr, nullptr)) {
+            if (bWhere)
+                pclCommand->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
+            bResult = pclCommand->bAdd(pclCondition, CNACommand::ADDMODE_SHARE);
+        }
     }
     if (pclCondition != nullptr)
         pclCondition->nRelease();
@@ -1489,6 +1516,34 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     if (piBest != nullptr)
         piBest->nExternalRelease();
     return bResult;
+}
+
+int CNAStatement::_bAddRefusedServerValues(const CNARecordValue* pclRow, bool bOutputNames,
+                                           CNARecherche::ServerValues* ptab, bool bReport)
+{
+    // Refused items are columns of their own, never composite keys.
+    const bool bRefused = pclRow != nullptr && pclRow->pclGetReadFailureNoRef() != nullptr;
+    const int nColumns = bRefused && m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->nGetNbColumn() : 0;
+    for (int i = 0; i < nColumns; i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        const CNAReadFailure::SRefusal* pst = pclRow->pstGetRefusal(pcl->pszGetName());
+        if (pst == nullptr)
+            continue;
+        // A computed column of a query compares its expression, never the
+        // text.
+        const bool bComputed = pcl->eGetTypeColonne() != 0 && !bOutputNames;
+        if (bComputed || !CNAExpression::s_bServerValueText(pst->strText.c_str())) {
+            if (bReport)
+                m_pclError->AddError(NA_ERRORTYPE_GENERAL, pst->pclFailure, pclGetConnectionNoRef());
+            return 0;
+        }
+        try {
+            ptab->emplace_back(pcl, pst->strText);
+        } catch (const std::bad_alloc&) {
+            return bReport ? _bNoMemory(PT_NO_MEMORY) : 0;
+        }
+    }
+    return 1;
 }
 
 int CNAStatement::_bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const
@@ -2385,13 +2440,17 @@ int CNAStatement::bSetParseNeedUpdate(int eCause, int nRecordSaveId)
         m_nRecordSaveID = nRecordSaveId;
         // Read before the result may go: the refresh finds the record by them.
         m_tabRefreshServerValues.clear();
-        CNARecordValue* pclSaved = nRecordSaveId >= 0 && m_pclDataAccess != nullptr && m_pclStatementSQL != nullptr
+        CNARecordValue* pclSaved = nRecordSaveId >= 0 && m_pclDataAccess != nullptr
                                        ? new (std::nothrow) CNARecordValue(m_pclError)
                                        : nullptr;
         if (pclSaved != nullptr) {
             pclSaved->AddRef();
-            if (m_pclDataAccess->bCopySaveToRecord(nRecordSaveId, pclSaved))
-                _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
+            if (m_pclDataAccess->bCopySaveToRecord(nRecordSaveId, pclSaved)) {
+                if (m_pclStatementSQL != nullptr)
+                    _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
+                // Whatever the result holds, the record's refused values.
+                _bAddRefusedServerValues(pclSaved, false, &m_tabRefreshServerValues, false);
+            }
             pclSaved->nRelease();
         }
     }
@@ -2677,7 +2736,7 @@ void CNAStatement::_UpdateSavedPositionAfterDelete(const CNARecordValue* pclDele
 {
     if (m_pclRecordCache == nullptr || pclDeleted == nullptr)
         return;
-    const int nRow = m_pclRecordCache->nGetRecordIndice(pclDeleted->pclGetRecordIdNoRef());
+    const int nRow = m_pclRecordCache->nGetRecordIndice(pclDeleted);
     if (nRow < 0)
         return;
     if (nRow == m_llCurrentRecord)
@@ -2822,7 +2881,7 @@ void CNAStatement::OnNotifyOperation(int eType, int nId, CNAStatement* pclSource
         if (m_eParseNeedUpdate != UPDATE_REEXECUTE) {
             const CNARecordValue* pclDeleted = _pclWrittenValue(pclSource);
             if (m_pclRecordCache != nullptr && pclDeleted != nullptr)
-                bRefresh = m_pclRecordCache->nGetRecordIndice(pclDeleted->pclGetRecordIdNoRef()) < 0;
+                bRefresh = m_pclRecordCache->nGetRecordIndice(pclDeleted) < 0;
             else
                 bRefresh = !bEqualStmtOriginalRecordId(pclDeleted);
         }
@@ -2981,7 +3040,7 @@ int CNAStatement::_bSetPositionBySearch(CNAPosition* pclPosition)
     CNARecordValue* pclOriginal = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetOriginalRecordValueNoRef()
                                                                  : nullptr;
     const int nRow = bResult && pclOriginal != nullptr && m_pclRecordCache != nullptr
-                         ? m_pclRecordCache->nGetRecordIndice(pclOriginal->pclGetRecordIdNoRef())
+                         ? m_pclRecordCache->nGetRecordIndice(pclOriginal)
                          : -1;
     if (m_pclTableCacheIndex != nullptr) {
         // The index places a record gone among equal ones by the row it
@@ -3298,7 +3357,7 @@ int CNAStatement::bUpdateParsePositionInRecordCache()
         if (!m_pclDataAccess->bRestoreOriginalRecordSave(m_nRecordSaveID))
             return 0;
         const CNARecordValue* pclOriginal = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
-        const int nRow = m_pclRecordCache->nGetRecordIndice(pclOriginal->pclGetRecordIdNoRef());
+        const int nRow = m_pclRecordCache->nGetRecordIndice(pclOriginal);
         if (nRow >= 0) {
             m_llCurrentRecord = nRow;
             break;

@@ -1956,7 +1956,7 @@ int CNADataAccess::nSetRecordDeletedInCache(CNARecordCache* pclCache)
         m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetOriginalRecordValueNoRef() : nullptr;
     if (pclCache == nullptr || pclOriginal == nullptr)
         return -1;
-    return pclCache->nSetRecordState(pclOriginal->pclGetRecordIdNoRef(), NA_RECORDSTATE_DELETED);
+    return pclCache->nSetRecordState(pclOriginal, NA_RECORDSTATE_DELETED);
 }
 
 int CNADataAccess::nUpdateRecordInCache(unsigned int nFlags, CNARecordCache* pclCache)

@@ -389,6 +389,9 @@ int CNADataAccess::_bBuildAndExecuteQuery(CNAStatement* pclStatement, int eType,
 
 int CNADataAccess::_bUpdateRecordAfterInsert(CNAStatement* pclStatement, int eType, unsigned int nFlags)
 {
+    // The caches take the row as written.
+    if (!pclStatement->bForgetWrittenRefusals(eType, nFlags))
+        return 0;
     if (eType == QT_UPDATE)
         return pclStatement->bUpdateRecordAfterUpdate(QT_UPDATE, nFlags);
     return pclStatement->bUpdateRecordAfterInsert(eType, nFlags);

@@ -77,32 +77,17 @@ protected:
         ASSERT_EQ(pi->bHNbEnr(pc, &llCount, 0x10, kContinue), 1) << Error(pi, pc);
         EXPECT_EQ(std::to_string(llCount), First("SELECT COUNT(*) FROM t" + strWhere));
     }
-    // The item's value in the record buffer the host holds, on the table's
-    // own description (a query's included).
-    static void Put(INATable* pi, CHostContext* pc, const wchar_t* pszItem, const CAny& clValue)
-    {
-        INADataSourceDescription* piDescription = pi->piGetDataSourceDescription();
-        ASSERT_NE(piDescription, nullptr);
-        INAItemDescription* piItem = piDescription->piNAGetItem(pszItem);
-        piDescription->nExternalRelease();
-        ASSERT_NE(piItem, nullptr) << Narrow(pszItem);
-        CNAKXRecord* pRecord = nullptr;
-        ASSERT_EQ(pi->bGetRecord(pc, &pRecord), 1) << Error(pi, pc);
-        pRecord->vSetItemValue(piItem, &clValue, 0);
-        pRecord->nRelease();
-        piItem->nExternalRelease();
-    }
     // Through the query's record: the current one modified, a new one added.
     void Modify(INATable* pi, CHostContext* pc, int nN)
     {
-        Put(pi, pc, L"n", CInt(nN));
+        PutItem(pi, pc, L"n", CInt(nN));
         ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
     }
     void Add(INATable* pi, CHostContext* pc, int nId, const std::wstring& strName, int nN)
     {
-        Put(pi, pc, L"id", CInt(nId));
-        Put(pi, pc, L"name", CHostText(strName));
-        Put(pi, pc, L"n", CInt(nN));
+        PutItem(pi, pc, L"id", CInt(nId));
+        PutItem(pi, pc, L"name", CHostText(strName));
+        PutItem(pi, pc, L"n", CInt(nN));
         ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
     }
     // The query's record moved onto the id by its browse.
@@ -129,9 +114,9 @@ protected:
     // A record of e added through the table object in the context.
     static void AddToE(INATable* pi, CHostContext* pc, int nId)
     {
-        Put(pi, pc, L"id", CInt(nId));
-        Put(pi, pc, L"name", CHostText(L"E" + std::to_wstring(nId)));
-        Put(pi, pc, L"n", CInt(nId));
+        PutItem(pi, pc, L"id", CInt(nId));
+        PutItem(pi, pc, L"name", CHostText(L"E" + std::to_wstring(nId)));
+        PutItem(pi, pc, L"n", CInt(nId));
         ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
     }
     // The n of the record of t with the id, modified through the table
@@ -139,7 +124,7 @@ protected:
     static void ModifyT(INATable* pi, CHostContext* pc, const std::string& strId, int nN)
     {
         ASSERT_NO_FATAL_FAILURE(Seek(pi, pc, strId));
-        Put(pi, pc, L"n", CInt(nN));
+        PutItem(pi, pc, L"n", CInt(nN));
         ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
     }
 };

@@ -65,14 +65,7 @@ protected:
     // Every record from one end on the item, with the flags.
     static Rows Browse(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags, bool bBackward)
     {
-        Rows tab;
-        for (eNA_PARSEDIRECTION e = bBackward ? LAST : FIRST; tab.size() < 50; e = bBackward ? PREVIOUS : NEXT) {
-            const int bRead = pi->bHLitxxx(pc, pszItem, e, 1, kNoLock, nullptr, nFlags);
-            if (bRead == 1 && Out(pi, pc, pszItem))
-                break;
-            tab.push_back(Seen(pi, pc, bRead));
-        }
-        return tab;
+        return Every(pi, pc, pszItem, nFlags, bBackward, [&](int bRead) { return Seen(pi, pc, bRead); });
     }
     Rows Server(const std::string& strRest) { return List("SELECT " + ServerColumns() + " FROM tm " + strRest); }
     CHostConnectionDescription* HostOfPage(bool bUTF8)

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 typedef std::vector<unsigned char> ByteVector;
@@ -26,6 +27,14 @@ public:
     CCountedFailure() : CXError(&gstMyModuleInfo32) { s_nLive++; }
     ~CCountedFailure() override { s_nLive--; }
 };
+
+// The server's text of the item's refused value; "(read)" for an item
+// whose value was read.
+inline std::wstring RefusedText(const CNARecordValue* p, const wchar_t* pszItem)
+{
+    const CNAReadFailure::SRefusal* pst = p->pstGetRefusal(pszItem);
+    return pst != nullptr ? pst->strText : L"(read)";
+}
 
 // The driver whose factory makes cell clones, for the scope.
 class CDriverScope {

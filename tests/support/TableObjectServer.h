@@ -156,6 +156,37 @@ protected:
         EXPECT_EQ(pi->bHEnDehors(pContext, pszItem, &bOut), 1);
         return bOut != 0;
     }
+    // What fnSeen makes of each read of the browse on the item (its answer
+    // given), from one end to the other, at most 50: a read that fails
+    // goes on past its record.
+    template <class F>
+    static Rows Every(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, unsigned int nFlags,
+                      bool bBackward, F fnSeen)
+    {
+        Rows tab;
+        for (eNA_PARSEDIRECTION e = bBackward ? LAST : FIRST; tab.size() < 50; e = bBackward ? PREVIOUS : NEXT) {
+            const int bRead = pi->bHLitxxx(pContext, pszItem, e, 1, kNoLock, nullptr, nFlags);
+            if (bRead == 1 && Out(pi, pContext, pszItem))
+                break;
+            tab.push_back(fnSeen(bRead));
+        }
+        return tab;
+    }
+    // The item's value in the record buffer the host holds, on the table's
+    // own description (a query's too).
+    static void PutItem(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, const CAny& clValue)
+    {
+        INADataSourceDescription* piDescription = pi->piGetDataSourceDescription();
+        ASSERT_NE(piDescription, nullptr);
+        INAItemDescription* piItem = piDescription->piNAGetItem(pszItem);
+        piDescription->nExternalRelease();
+        ASSERT_NE(piItem, nullptr) << Narrow(pszItem);
+        CNAKXRecord* pRecord = nullptr;
+        ASSERT_EQ(pi->bGetRecord(pContext, &pRecord), 1) << Error(pi, pContext);
+        pRecord->vSetItemValue(piItem, &clValue, 0);
+        pRecord->nRelease();
+        piItem->nExternalRelease();
+    }
     // The values of an item, read on the browse item from the first on.
     static Rows Walk(INATable* pi, CHostContext* pContext, const wchar_t* pszItem, const wchar_t* pszValue)
     {

@@ -540,6 +540,89 @@ TEST_F(RecordCache, EqualIdentitiesKeepTheirOwnIndexEntries)
     }
 }
 
+// A record of image 1 with the item t refused with the server's text, or
+// none (that item NULL).
+std::unique_ptr<CValue> Refused(const wchar_t* pszText, unsigned int nImage = 1)
+{
+    auto p = std::make_unique<CValue>(Image(nImage), CNARecordId::RECORDID_RECORDVALUES);
+    if (pszText != nullptr)
+        EXPECT_TRUE((*p)->bAddRefusal(L"t", pszText, new CCountedFailure));
+    return p;
+}
+
+// Rows of one image told apart by their refused values alone (a value the
+// server held and NULL give the same image): each lookup, state, rewrite
+// and read by record finds its own row, whichever the index meets first.
+TEST_F(RecordCache, ARefusedRowIsToldFromItsNullTwin)
+{
+    const std::vector<const wchar_t*> tabTexts = {nullptr, L"-01:00:00", L"-02:00:00"};
+    for (const bool bNullFirst : {true, false}) {
+        SCOPED_TRACE(bNullFirst ? "NULL row first" : "NULL row last");
+        CCacheRef<> cache(1u);
+        std::vector<int> tabRow;
+        for (size_t i = 0; i < tabTexts.size(); i++) {
+            const wchar_t* pszText = tabTexts[bNullFirst ? i : tabTexts.size() - 1 - i];
+            ASSERT_EQ(cache->nAjoute(Refused(pszText)->get()), static_cast<int>(i));
+        }
+        const auto RowOf = [&](size_t n) { return static_cast<int>(bNullFirst ? n : tabTexts.size() - 1 - n); };
+        for (size_t n = 0; n < tabTexts.size(); n++)
+            EXPECT_EQ(cache->nGetRecordIndice(Refused(tabTexts[n])->get()), RowOf(n)) << n;
+        EXPECT_EQ(cache->nGetRecordIndice(Refused(L"-03:00:00")->get()), -1);
+
+        // The identity alone finds one of them.
+        const int nAny = cache->nGetRecordIndice(Refused(nullptr)->get()->pclGetRecordIdNoRef());
+        EXPECT_TRUE(nAny >= 0 && nAny < 3) << nAny;
+        CValue back(ByteVector(24, 0), 0);
+        ASSERT_EQ(cache->bGetAt(back.get(), static_cast<unsigned int>(RowOf(2))), 1);
+        EXPECT_EQ(RefusedText(back.get(), L"t"), L"-02:00:00");
+
+        EXPECT_EQ(cache->nSetRecordState(Refused(L"-01:00:00")->get(), NA_RECORDSTATE_DELETED), RowOf(1));
+        EXPECT_EQ(cache->nGetDeletedCount(), 1);
+        EXPECT_EQ(cache->nOnNotifyOperation(CNARecordCache::NA_NOTIFY_UPDATE, Refused(L"-02:00:00", 5)->get(),
+                                            Refused(L"-02:00:00")->get(), 0, 0),
+                  RowOf(2));
+        EXPECT_EQ(Read(cache.p, static_cast<unsigned int>(RowOf(2)), 24, 1).image, Image(5));
+        EXPECT_EQ(Read(cache.p, static_cast<unsigned int>(RowOf(0)), 24, 1).image, Image(1));
+        EXPECT_EQ(cache->nGetRecordIndice(Refused(L"-02:00:00")->get()), -1);
+        EXPECT_EQ(cache->nGetRecordIndice(Refused(L"-02:00:00", 5)->get()), RowOf(2));
+    }
+    EXPECT_EQ(CCountedFailure::s_nLive, 0);
+}
+
+// However many rows share the image, each refused one is found wherever
+// its index entry lies, a twin's entry filed in front of it: the slot of a
+// released save is reused by a newer twin.
+TEST_F(RecordCache, EveryTwinIsFoundWhereverItsEntryLies)
+{
+    for (int nRows = 2; nRows < 40; nRows++) {
+        SCOPED_TRACE(nRows);
+        CCacheRef<CNARecordCachePosition> cache;
+        for (int i = 0; i < nRows; i++)
+            cache->AddRefRecordSave(cache->nKeepRecordSave(Refused(std::to_wstring(i).c_str())->get()));
+        ASSERT_EQ(cache->nReleaseRecordSave(0), 0);
+        ASSERT_EQ(cache->nKeepRecordSave(Refused(L"newer")->get()), 0);
+        for (int i = 1; i < nRows; i++)
+            ASSERT_EQ(cache->nGetRecordIndice(Refused(std::to_wstring(i).c_str())->get()), i);
+    }
+}
+
+// The saves of a refused record and of its NULL twin take slots of their
+// own; a released slot is not found again through its twin's entry.
+TEST_F(RecordCache, PositionSlotsOfARefusedRecordAndItsNullTwin)
+{
+    CCacheRef<CNARecordCachePosition> cache;
+    const int nNull = cache->nKeepRecordSave(Refused(nullptr)->get());
+    cache->AddRefRecordSave(nNull);
+    const int nRefused = cache->nKeepRecordSave(Refused(L"-01:00:00")->get());
+    cache->AddRefRecordSave(nRefused);
+    EXPECT_NE(nNull, nRefused);
+    EXPECT_EQ(cache->nKeepRecordSave(Refused(L"-01:00:00")->get()), nRefused);
+    EXPECT_EQ(cache->nKeepRecordSave(Refused(nullptr)->get()), nNull);
+    EXPECT_EQ(cache->nReleaseRecordSave(nRefused), 0);
+    EXPECT_EQ(cache->nGetRecordIndice(Refused(L"-01:00:00")->get()), -1);
+    EXPECT_EQ(cache->nGetRecordIndice(Refused(nullptr)->get()), nNull);
+}
+
 // With every allocation failing, a row that needs no new room is still
 // added; one that needs room in a single table is refused whole.
 TEST_F(RecordCache, RoomIsMadeBeforeAnythingChanges)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,104 @@ TEST_F(RecordValue, TheReadFailureGoesWithEveryCopy)
         EXPECT_EQ(pFailure->m_nRefCount, 1);
     }
     EXPECT_EQ(CCountedFailure::s_nLive, 0);
+}
+
+// A refused item's own failure (count 0), named by its message.
+CCountedFailure* ItemFailure(const wchar_t* pszMessage)
+{
+    CCountedFailure* p = new CCountedFailure;
+    p->SetUserErrorMessage(&gstMyModuleInfo32, 53, pszMessage);
+    return p;
+}
+
+std::wstring Named(const CNARecordValue* p)
+{
+    const CXError* pFailure = p->pclGetReadFailureNoRef();
+    return pFailure != nullptr && pFailure->pszGetUserMessage() != nullptr ? pFailure->pszGetUserMessage() : L"";
+}
+
+// The refused items keep their server texts in the order read, the first
+// naming the failure; dropping one names the next, dropping the last
+// leaves none; the item failures live as long as a failure lists them.
+TEST_F(RecordValue, RefusalsKeepTheServersTextsTheFirstNamingTheFailure)
+{
+    {
+        CValue v({0x80, 1}, CNARecordId::RECORDID_RECORDVALUES);
+        EXPECT_EQ(RefusedText(v.get(), L"t"), L"(read)");
+        ASSERT_TRUE(v->bAddRefusal(L"t", L"-01:00:00", ItemFailure(L"first")));
+        const CXError* pOne = v->pclGetReadFailureNoRef();
+        ASSERT_TRUE(v->bAddRefusal(L"t2", L"100:00:00", ItemFailure(L"second")));
+        EXPECT_NE(v->pclGetReadFailureNoRef(), pOne) << "a failure shared is never changed";
+        EXPECT_EQ(Named(v.get()), L"first");
+        EXPECT_EQ(CCountedFailure::s_nLive, 2);
+        EXPECT_EQ(RefusedText(v.get(), L"t"), L"-01:00:00");
+        EXPECT_EQ(RefusedText(v.get(), L"t2"), L"100:00:00");
+        EXPECT_EQ(RefusedText(v.get(), L"name"), L"(read)");
+        EXPECT_EQ(std::wstring(v->pstGetRefusal(L"t2")->pclFailure->pszGetUserMessage()), L"second");
+        EXPECT_EQ(v->pstGetRefusal(nullptr), nullptr);
+        const CNAReadFailure::Refusals* ptab = CNAReadFailure::s_ptabRefusals(v->pclGetReadFailureNoRef());
+        ASSERT_NE(ptab, nullptr);
+        ASSERT_EQ(ptab->size(), 2u);
+        EXPECT_EQ((*ptab)[1].strItem, L"t2");
+
+        // A copy shares the failure; the original keeps it when the copy drops.
+        CValue copy({0x00, 0}, 0);
+        ASSERT_TRUE(copy->bCopyRecordValue(v.get(), -1));
+        const CXError* pBoth = v->pclGetReadFailureNoRef();
+        ASSERT_TRUE(copy->bDropRefusal(L"name"));
+        EXPECT_EQ(copy->pclGetReadFailureNoRef(), pBoth) << "nothing to drop";
+        ASSERT_TRUE(copy->bDropRefusal(L"t"));
+        EXPECT_EQ(Named(copy.get()), L"second");
+        EXPECT_EQ(RefusedText(copy.get(), L"t"), L"(read)");
+        EXPECT_EQ(RefusedText(copy.get(), L"t2"), L"100:00:00");
+        EXPECT_EQ(v->pclGetReadFailureNoRef(), pBoth);
+        EXPECT_EQ(Named(v.get()), L"first");
+        ASSERT_TRUE(copy->bDropRefusal(L"t2"));
+        EXPECT_EQ(copy->pclGetReadFailureNoRef(), nullptr);
+
+        // A failure of another kind holds no refusal: the first one replaces it.
+        copy->SetReadFailure(new CCountedFailure);
+        EXPECT_EQ(CNAReadFailure::s_ptabRefusals(copy->pclGetReadFailureNoRef()), nullptr);
+        ASSERT_TRUE(copy->bDropRefusal(L"t"));
+        ASSERT_TRUE(copy->bAddRefusal(L"t", L"", ItemFailure(L"third")));
+        EXPECT_EQ(Named(copy.get()), L"third");
+        EXPECT_EQ(RefusedText(copy.get(), L"t"), L"");
+        EXPECT_EQ(CNAReadFailure::s_pclMake({}), nullptr);
+        // A refusal without its failure names nothing: nothing is kept.
+        CValue clean({0x80, 1}, 0);
+        EXPECT_FALSE(clean->bAddRefusal(L"t", L"-01:00:00", nullptr));
+        EXPECT_EQ(clean->pclGetReadFailureNoRef(), nullptr);
+    }
+    EXPECT_EQ(CCountedFailure::s_nLive, 0);
+}
+
+// Records equal in their buffers are equal only with the same items
+// refused with the same texts: a refused value is never NULL.
+TEST_F(RecordValue, RefusedValuesTellEqualBuffersApart)
+{
+    const auto Refused = [](const std::vector<std::pair<const wchar_t*, const wchar_t*>>& tab) {
+        auto p = std::make_unique<CValue>(ByteVector{0x80, 1}, 0);
+        for (const auto& st : tab)
+            EXPECT_TRUE((*p)->bAddRefusal(st.first, st.second, ItemFailure(L"x")));
+        return p;
+    };
+    const auto none = Refused({});
+    const auto a = Refused({{L"t", L"-01:00:00"}});
+    const auto b = Refused({{L"t", L"-01:00:00"}});
+    const auto c = Refused({{L"t", L"-02:00:00"}});
+    const auto d = Refused({{L"t2", L"-01:00:00"}});
+    const auto ab = Refused({{L"t", L"-01:00:00"}, {L"t2", L"100:00:00"}});
+    EXPECT_TRUE((*a)->bEquals(b->get(), 1)) << "the same refusals, failures of their own";
+    EXPECT_TRUE(CNAReadFailure::s_bSameRefusals((*a)->pclGetReadFailureNoRef(), (*b)->pclGetReadFailureNoRef()));
+    for (const auto* p : {&none, &c, &d, &ab}) {
+        EXPECT_FALSE((*a)->bEquals((*p)->get(), 0));
+        EXPECT_FALSE((**p)->bEquals(a->get(), 1));
+    }
+    // A failure of another kind counts as none.
+    CValue other({0x80, 1}, 0);
+    other->SetReadFailure(new CCountedFailure);
+    EXPECT_TRUE(other->bEquals(none->get(), 1));
+    EXPECT_FALSE(other->bEquals(a->get(), 1));
 }
 
 class CCountedError : public CNAError {

@@ -474,6 +474,92 @@ TEST_F(StatementText, WritesWithoutAKeyLimitedOnMySQLOnly)
     pCommand->nRelease();
 }
 
+// A record read with its key refused: the condition that finds its row
+// compares the key with the server's text, never with NULL; a text it
+// cannot write so refuses the write with the item's failure. An add then
+// drops every refusal (it writes every item), a modify that writes none of
+// the refused items keeps them.
+TEST_F(StatementText, ARefusedValueIsComparedWithTheServersText)
+{
+    CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 4);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"d")->bSetValue(&v, 0), 1);
+    CNARecordValue* pCurrent = pRecord->pclGetCurrentRecordValueNoRef();
+    CXError* pFailure = new CXError(&gstMyModuleInfo32);
+    pFailure->SetUserErrorMessage(&gstMyModuleInfo32, ZTERR_CONVERSION, L"id refused");
+    ASSERT_TRUE(pCurrent->bAddRefusal(L"id", L"-01:00:00", pFailure));
+    ASSERT_TRUE(pRecord->bCopyCurrentRecordToOriginalRecord());
+    CNACommand* pCommand = new CNACommand(m_pError, m_pKind);
+    pCommand->AddRef();
+    ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETE, pCommand, 0), 1);
+    EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DELETE FROM `T` WHERE `id`='-01:00:00' LIMIT 1");
+
+    // Texts of no form a condition writes as they are: nothing is built.
+    for (const wchar_t* pszText : {L"", L"1e3", L"x'00'"}) {
+        SCOPED_TRACE(Narrow(pszText));
+        CNARecordValue* pOriginal = pRecord->pclGetOriginalRecordValueNoRef();
+        ASSERT_TRUE(pOriginal->bDropRefusal(L"id"));
+        ASSERT_TRUE(pOriginal->bAddRefusal(L"id", pszText, pFailure));
+        m_pError->Reset();
+        EXPECT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETE, pCommand, 0), 0);
+        EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION));
+        EXPECT_NE(std::wstring(m_pError->pszGetError()).find(L"id refused"), std::wstring::npos);
+    }
+
+    // A refresh finds the record again by the server's text as well, a text
+    // it cannot write left out and unreported.
+    for (const wchar_t* pszText : {L"x'00'", L"-01:00:00"}) {
+        SCOPED_TRACE(Narrow(pszText));
+        ASSERT_TRUE(pCurrent->bDropRefusal(L"id"));
+        ASSERT_TRUE(pCurrent->bAddRefusal(L"id", pszText, pFailure));
+        const int nSave = m_pAccess->nKeepCurrentRecordSave();
+        m_pError->Reset();
+        ASSERT_EQ(m_pStatement->bSetParseNeedUpdate(1, nSave), 1);
+        EXPECT_EQ(m_pError->nGetUserErrorCode(), 0u);
+        CNARecherche* pSearch = m_pStatement->pclGetRecherche();
+        ASSERT_NE(pSearch, nullptr);
+        m_pStatement->GiveRefreshServerValues(pSearch);
+        const wchar_t* pszKept = pSearch->pszGetServerValue(pRecord->pclGetColumnNoRef(L"id"));
+        EXPECT_EQ(pszKept != nullptr ? std::wstring(pszKept) : L"(none)",
+                  std::wstring(pszText) == L"x'00'" ? L"(none)" : pszText);
+        pSearch->ResetServerValues();
+        pSearch->nRelease();
+        m_pStatement->bSetParseNeedUpdate(0, -1);
+    }
+    EXPECT_EQ(m_pStatement->bForgetWrittenRefusals(CNAStatement::QT_UPDATE, 0), 1);
+    EXPECT_EQ(RefusedText(pCurrent, L"id"), L"-01:00:00");
+    EXPECT_EQ(m_pStatement->bForgetWrittenRefusals(CNAStatement::QT_INSERT, 0), 1);
+    EXPECT_EQ(pCurrent->pclGetReadFailureNoRef(), nullptr);
+    EXPECT_EQ(m_pStatement->bForgetWrittenRefusals(CNAStatement::QT_INSERT, 0), 1);
+    pCommand->nRelease();
+}
+
+// The statement's original record is the row of a record value of the
+// same identity and the same refused values only.
+TEST_F(StatementText, TheOriginalRecordIsTheRowOfTheSameIdentityAndRefusals)
+{
+    CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 4);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"d")->bSetValue(&v, 0), 1);
+    EXPECT_EQ(m_pStatement->bEqualStmtOriginalRecordId(pRecord->pclGetCurrentRecordValueNoRef()), 0) << "none yet";
+    ASSERT_EQ(m_pStatement->bSetStmtOriginalRecord(NA_PARSE_FIRST), 1);
+    CNARecordValue* pSame = pRecord->pclGetCurrentRecordValueNoRef()->pclGetClone(CNARecordValue::COPY_ALL);
+    ASSERT_NE(pSame, nullptr);
+    pSame->AddRef();
+    EXPECT_EQ(m_pStatement->bEqualStmtOriginalRecordId(pSame), 1);
+    EXPECT_EQ(m_pStatement->bEqualStmtOriginalRecordId(nullptr), 0);
+    ASSERT_TRUE(pSame->bAddRefusal(L"dd", L"-01:00:00", new CXError(&gstMyModuleInfo32)));
+    EXPECT_EQ(m_pStatement->bEqualStmtOriginalRecordId(pSame), 0) << "a refused value is no NULL";
+    pSame->SetReadFailure(nullptr);
+    SetAs<int>(v, TQTYPE_I4, 5);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"d")->bSetValue(&v, 0), 1);
+    ASSERT_TRUE(pSame->bCopyNAKXRecord(pRecord->pclGetNAKXRecord()));
+    EXPECT_EQ(m_pStatement->bEqualStmtOriginalRecordId(pSame), 0) << "another row";
+    pSame->nRelease();
+}
+
 TEST_F(StatementText, AStayKeepsTheRowOfARecordSave)
 {
     CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();

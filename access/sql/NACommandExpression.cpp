@@ -927,7 +927,8 @@ int CNACommand::s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserI
     if (pcl == nullptr)
         return 0;
     pcl->AddRef();
-    pcl->m_bLiteralParameter = 0;
+    // The host's literals become parameters, written as literals of the
+    // session: the host's own text of one does not read the same there.
     int bResult = pcl->bFormatExpressionColonneCalculee(pclInfo, pszName, eKind);
     // Host parameters of the expression go in as literals: the text stands
     // alone.

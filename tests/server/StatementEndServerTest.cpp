@@ -380,3 +380,34 @@ TEST_F(StatementEndServer, HostTextIsReadByTheHostsRules)
         ASSERT_TRUE(Admin(strSQL));
     }
 }
+
+// A search on a computed item of a host query writes the item's expression
+// with the host's literals as literals of the session: a literal ending in
+// a backslash finds the rows of the same condition written by hand.
+TEST_F(StatementEndServer, AComputedItemsLiteralsAreTheSessions)
+{
+    const Rows tabHand = List("SELECT id FROM t WHERE n < 9 AND CONCAT(name, 'a', CHAR(92)) = "
+                              "CONCAT('n1a', CHAR(92)) ORDER BY id");
+    ASSERT_FALSE(tabHand.empty());
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Session(st);
+        m_pCatalogue = Catalogue(pHost);
+        int b = 0;
+        CNATable* p = Run(L"SELECT id, CONCAT(name, 'a\\') AS x FROM t WHERE n < 9", 0, &b, pHost);
+        ASSERT_EQ(b, 1) << Report();
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(Walk(p, L"x", true).size(), 8u) << DataError(p);
+        CAny v;
+        SetW(v, L"n1a\\");
+        Rows tab;
+        int bRead = Access(p)->bHRecherche(L"x", &v, 1, 1, kHostQueryNoLock, nullptr, 1, 0);
+        int bFound = 0, bInRange = 0;
+        while (bRead == 1 && p->bEvalHTrouve(Context(), L"x", &bFound, &bInRange) && bFound && tab.size() < 50) {
+            tab.push_back(Value(Access(p), L"id"));
+            bRead = Access(p)->bHLitxxx(L"x", NA_PARSE_NEXT, 1, kHostQueryNoLock, nullptr, 0);
+        }
+        EXPECT_EQ(bRead, 1) << DataError(p);
+        EXPECT_EQ(tab, tabHand);
+    }
+}

@@ -576,6 +576,26 @@ TEST(NACommandStatic, Scanners)
     EXPECT_STREQ(sz, L"{");
     c._GetMotifVariableFin(sz, 2);
     EXPECT_STREQ(sz, L"}");
+    // A quoted name closes on its own mark; an empty or open one is none.
+    struct Name {
+        const wchar_t* pszText;
+        const wchar_t* pszName; // null: not read
+        unsigned int nStop;
+    } const names[] = {
+        {L"AS [x\"y] FROM", L"x\"y", 7}, {L"AS \"a]b\" FROM", L"a]b", 7}, {L"AS [] FROM", nullptr, 0},
+        {L"AS [open", nullptr, 0},          {L"AS \"open", nullptr, 0},
+    };
+    for (const Name& k : names) {
+        CTString cs;
+        unsigned int nStart = 0, nStop = 0;
+        const int b = CNACommand::s_bGetItemNameAndPos(&cs, &nStart, &nStop, k.pszText, 2);
+        EXPECT_EQ(b, k.pszName != nullptr ? 1 : 0) << k.pszText;
+        if (b == 1 && k.pszName != nullptr) {
+            EXPECT_STREQ(cs.pszGet(), k.pszName);
+            EXPECT_EQ(nStart, 3u);
+            EXPECT_EQ(nStop, k.nStop);
+        }
+    }
 }
 
 } // namespace

@@ -416,6 +416,10 @@ public:
     };
     static STextEnd s_stGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
                                    int eReading = TR_SESSION);
+    // Appends a literal; one glued to a word, a number or a quote would read
+    // as part of it (x'41' is a hexadecimal literal, LIMIT5 a name): one
+    // space between.
+    static void s_AddLiteral(CTStringConcatAW& cl, const wchar_t* pszLiteral);
     // The blank that goes before a clause appended at nEnd of a text: none
     // after a minus sign, which with the blank would open a "-- " comment.
     static const wchar_t* s_pszClauseJoin(const std::wstring& s, size_t nEnd);
@@ -484,7 +488,7 @@ protected:
     CColumnNullValueExcluded* m_pclNullExcluded; // 20, owned, null until built
     IInfoRubrique* m_piCurrentCalcul;          // the computed item being translated, or null
 
-    // ---- While a host query is written ------------------------------------------------
+    // ---- While a host query is written (NACommandHostText.cpp) -------------------------
     // Host text from *pnPos up to nUpTo written for the session (the
     // position moves on, past a quoted run that nUpTo cuts): read by the
     // host's rules, each literal becomes a literal of the session, each

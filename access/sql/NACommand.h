@@ -505,6 +505,9 @@ protected:
     void _AddHostCode(const wchar_t* psz, unsigned int n);
     // The quoted run [nStart, nEnd) of the host text.
     void _AddHostRun(const wchar_t* pszText, unsigned int nStart, unsigned int nEnd);
+    // Host text that cannot be written: user error 48, the first reason
+    // kept.
+    void _HostFault(int nPoint);
     // A text value as a literal of the session; 0 when the connection
     // cannot write it.
     int _bAddSessionLiteral(const wchar_t* psz, size_t n);

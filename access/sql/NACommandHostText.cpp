@@ -4,8 +4,6 @@
 #include "access/sql/NACommand.h"
 
 #include "access/driver/NAConnectionDescription.h"
-#include "access/driver/NAError.h"
-#include "common/platform/MyModuleInfo.h"
 #include "common/values/NACnvVariant.h"
 
 #include <algorithm>
@@ -15,8 +13,6 @@
 #include <vector>
 
 namespace {
-
-const int kFile = CNACommand::ERRFILE_COMMAND;
 
 enum : int {
     kPointHostCode = 35,
@@ -142,17 +138,13 @@ void CNACommand::_CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned
 void CNACommand::_AddHostCode(const wchar_t* psz, unsigned int n)
 {
     unsigned int nFrom = 0;
-    const unsigned int nText = _nTextLength();
-    wchar_t cBefore = nText > 0 ? m_clSQL.cGetCharW(static_cast<int>(nText) - 1) : 0;
+    wchar_t cBefore = m_clSQL.cGetCharW(static_cast<int>(_nTextLength()) - 1);
     for (unsigned int k = 0; k < n; k++) {
         const wchar_t c = psz[k];
         if (c == L'#' || c == L'`') {
             // The session reads a comment or a quoted name where the host
             // reads neither.
-            if (!m_bHostFault && m_pclError != nullptr)
-                m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointHostCode, m_pclConnection, nullptr,
-                                           nullptr, ZTERR_EXPRESSION_REFUSED, L"MySQL");
-            m_bHostFault = 1;
+            _HostFault(kPointHostCode);
             return;
         }
         // "--" and "/*" open comments: "n -- 1" is n - (-1) to the host.
@@ -183,14 +175,20 @@ void CNACommand::_AddHostRun(const wchar_t* pszText, unsigned int nStart, unsign
     }
     if (cOpen == L'{') {
         // The pass places each value it can; one left here has no place.
-        if (!m_bHostFault)
-            _bUnplaced(kPointHostValue);
-        m_bHostFault = 1;
+        _HostFault(kPointHostValue);
         return;
     }
     CTString csName;
     _FormatItemName(str.c_str(), &csName);
     m_clSQL.Add(csName.pszGet(), -1, 0);
+}
+
+void CNACommand::_HostFault(int nPoint)
+{
+    // The first reason stays.
+    if (!m_bHostFault)
+        _bUnplaced(nPoint);
+    m_bHostFault = 1;
 }
 
 int CNACommand::_bAddSessionLiteral(const wchar_t* psz, size_t n)

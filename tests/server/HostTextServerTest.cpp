@@ -145,6 +145,22 @@ TEST_F(HostText, SubqueriesAreReadAsTheHostReadsThem)
             EXPECT_EQ(Walk(p, L"id", true), tabHand) << DataError(p);
             EXPECT_EQ(Walk(p, L"n", false), tabHand) << DataError(p);
         }
+        // A character the session's code page lacks is refused, never sent
+        // as "?".
+        int b = 0;
+        CNATable* p = Run(L"SELECT id, n FROM t WHERE id = (SELECT tid FROM u WHERE k = 1 AND '\u03a9' <> '?')", 0,
+                          &b, pHost);
+        if (st.bUTF8) {
+            ASSERT_EQ(b, 1) << Report();
+            EXPECT_EQ(Walk(p, L"id", true), tabHand) << DataError(p);
+        } else {
+            const int bRead = b == 1 && p != nullptr ? Access(p)->bHLitxxx(L"id", NA_PARSE_FIRST, 1, kHostQueryNoLock,
+                                                                            nullptr, 0)
+                                                     : 0;
+            EXPECT_EQ(bRead, 0);
+            EXPECT_NE((b == 1 && p != nullptr ? DataError(p) : Report()).find("1252"), std::string::npos)
+                << (b == 1 && p != nullptr ? DataError(p) : Report());
+        }
     }
 }
 

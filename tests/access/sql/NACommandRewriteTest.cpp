@@ -354,6 +354,14 @@ TEST_F(NACommandRewrite, OnlyTheQuerysOwnLimitLimitsIt)
     };
     for (const auto& st : aCase)
         EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(m_pCnx, st.pszText), st.bLimited) << Narrow(st.pszText);
+    // The last place at the top level, up to the length given, in the case
+    // asked; a keyword ending the text counts, an empty one is nowhere.
+    const wchar_t* const pszText = L"x limit (LIMIT) 'LIMIT' LIMIT";
+    const int eHost = CNACommand::TR_HOST;
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, wcslen(pszText), L"LIMIT", eHost, false), 24);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, 23, L"LIMIT", eHost, false), 2);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, 23, L"LIMIT", eHost, true), -1);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, wcslen(pszText), L"", eHost, false), -1);
 }
 
 TEST_F(NACommandRewrite, VerbatimOrderByCut)

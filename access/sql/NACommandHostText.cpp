@@ -79,7 +79,8 @@ int CNACommand::s_nGetTopLevelKeyword(CNAConnectionDescription* pclConnection, c
         for (size_t k = 0; k < nWord && bMatch; k++)
             bMatch = tabRead[i + k] == RM_CODE &&
                      (bExactCase ? s[i + k] == pszWord[k]
-                                 : towupper(static_cast<wint_t>(s[i + k])) == towupper(static_cast<wint_t>(pszWord[k])));
+                                 : towupper(static_cast<wint_t>(s[i + k])) ==
+                                       towupper(static_cast<wint_t>(pszWord[k])));
         if (bMatch)
             nFound = static_cast<int>(i);
     }

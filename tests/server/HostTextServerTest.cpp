@@ -86,13 +86,10 @@ TEST_F(HostText, TwoMinusSignsAreNeverAComment)
     };
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
+        CHostConnectionDescription* pHost = Use(st);
         for (const Query& k : queries) {
             SCOPED_TRACE(UTF8Of(k.pszText));
-            int b = 0;
-            CNATable* p = Run(k.pszText, 0, &b, pHost);
-            ASSERT_EQ(b, 1) << Report();
+            CNATable* p = RunOn(k.pszText, pHost);
             ASSERT_NE(p, nullptr);
             const Rows tabHand = Sorted(List(k.pszHand));
             ASSERT_LT(tabHand.size(), 30u);
@@ -108,9 +105,7 @@ TEST_F(HostText, TwoMinusSignsAreNeverAComment)
             EXPECT_EQ(Filtered(p, L"id", 5, 25), tabFiltered);
         }
         // An output item, browsed, searched and filtered.
-        int b = 0;
-        CNATable* p = Run(L"SELECT id, n -- 1 AS m FROM t WHERE n < 9", 0, &b, pHost);
-        ASSERT_EQ(b, 1) << Report();
+        CNATable* p = RunOn(L"SELECT id, n -- 1 AS m FROM t WHERE n < 9", pHost);
         ASSERT_NE(p, nullptr);
         EXPECT_EQ(Walk(p, L"id", true, false, 0, L"m"), List("SELECT n + 1 FROM t WHERE n < 9 ORDER BY id"))
             << DataError(p);
@@ -134,13 +129,10 @@ TEST_F(HostText, SubqueriesAreReadAsTheHostReadsThem)
     ASSERT_EQ(tabHand.size(), 1u);
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
+        CHostConnectionDescription* pHost = Use(st);
         for (const wchar_t* pszText : kTexts) {
             SCOPED_TRACE(UTF8Of(pszText));
-            int b = 0;
-            CNATable* p = Run(pszText, 0, &b, pHost);
-            ASSERT_EQ(b, 1) << Report();
+            CNATable* p = RunOn(pszText, pHost);
             ASSERT_NE(p, nullptr);
             EXPECT_EQ(Walk(p, L"id", true), tabHand) << DataError(p);
             EXPECT_EQ(Walk(p, L"n", false), tabHand) << DataError(p);
@@ -183,8 +175,7 @@ TEST_F(HostText, WritesChangeTheRowsOfTheirHandWrittenForm)
     SetW(m_clValues.Value(L"p0"), L"\nOR 1=1 #");
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
+        CHostConnectionDescription* pHost = Use(st);
         for (const Write& k : writes) {
             SCOPED_TRACE(UTF8Of(k.pszText));
             // One row the parameter's write finds, one beside it that the
@@ -213,20 +204,15 @@ TEST_F(HostText, ALimitInsideASubqueryLimitsOnlyTheSubquery)
     const Rows tabNames = List("SELECT name FROM t WHERE id <> 7 ORDER BY name, id");
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
-        int b = 0;
-        CNATable* p =
-            Run(L"SELECT id, name, n FROM t WHERE id <> (SELECT tid FROM u WHERE k = 1 LIMIT 1)", 0, &b, pHost);
-        ASSERT_EQ(b, 1) << Report();
+        CHostConnectionDescription* pHost = Use(st);
+        CNATable* p = RunOn(L"SELECT id, name, n FROM t WHERE id <> (SELECT tid FROM u WHERE k = 1 LIMIT 1)", pHost);
         ASSERT_NE(p, nullptr);
         EXPECT_FALSE(Access(p)->bQueryResultsetLimited());
         EXPECT_EQ(Walk(p, L"name", true, false, 0, L"name"), tabNames) << DataError(p);
         EXPECT_EQ(Walk(p, L"name", false, false, 0, L"name"), Reversed(tabNames)) << DataError(p);
         // Its own LIMIT after one inside a subquery.
-        p = Run(L"SELECT id, name, n FROM t WHERE id <> (SELECT tid FROM u WHERE k = 1 LIMIT 1) ORDER BY n LIMIT 4", 0,
-                &b, pHost);
-        ASSERT_EQ(b, 1) << Report();
+        p = RunOn(L"SELECT id, name, n FROM t WHERE id <> (SELECT tid FROM u WHERE k = 1 LIMIT 1) ORDER BY n LIMIT 4",
+                  pHost);
         ASSERT_NE(p, nullptr);
         EXPECT_TRUE(Access(p)->bQueryResultsetLimited());
         EXPECT_EQ(Sorted(Walk(p, L"id", true)), Sorted(List("SELECT id FROM t WHERE id <> 7 ORDER BY n LIMIT 4")));
@@ -241,11 +227,8 @@ TEST_F(HostText, AConditionOnAComputedItemKeepsItsValuesAndLiterals)
     SetAs<int>(m_clValues.Value(L"p"), TQTYPE_I4, 1);
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
-        int b = 0;
-        CNATable* p = Run(L"SELECT id, n -- {p} AS x, CONCAT(name, 'a\\') AS y FROM t", 0, &b, pHost);
-        ASSERT_EQ(b, 1) << Report();
+        CHostConnectionDescription* pHost = Use(st);
+        CNATable* p = RunOn(L"SELECT id, n -- {p} AS x, CONCAT(name, 'a\\') AS y FROM t", pHost);
         ASSERT_NE(p, nullptr);
         const struct {
             const wchar_t* pszCondition;

@@ -83,14 +83,11 @@ TEST_F(StatementEndServer, HostQueriesEndingInASemicolonReturnTheirRows)
     };
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
+        CHostConnectionDescription* pHost = Use(st);
         for (const wchar_t* pszText : kTexts) {
             SCOPED_TRACE(UTF8Of(pszText));
             const std::string strStatement = UTF8Of(std::wstring(pszText).substr(0, wcscspn(pszText, L";")));
-            int b = 0;
-            CNATable* p = Run(pszText, 0, &b, pHost);
-            ASSERT_EQ(b, 1) << Report();
+            CNATable* p = RunOn(pszText, pHost);
             ASSERT_NE(p, nullptr);
             EXPECT_EQ(Walk(p, L"id", true), Sorted(List(UTF8Of(pszText))));
             EXPECT_EQ(Walk(p, L"name", false, false, 0, L"id").size(), List(UTF8Of(pszText)).size());
@@ -291,13 +288,10 @@ TEST_F(StatementEndServer, HostTextIsReadByTheHostsRules)
     };
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
+        CHostConnectionDescription* pHost = Use(st);
         for (const Query& k : queries) {
             SCOPED_TRACE(UTF8Of(k.pszText));
-            int b = 0;
-            CNATable* p = Run(k.pszText, 0, &b, pHost);
-            ASSERT_EQ(b, 1) << Report();
+            CNATable* p = RunOn(k.pszText, pHost);
             ASSERT_NE(p, nullptr);
             EXPECT_EQ(Walk(p, L"id", true), List("SELECT id FROM (" + std::string(k.pszHand) + ") q ORDER BY id"))
                 << DataError(p);
@@ -330,11 +324,8 @@ TEST_F(StatementEndServer, AComputedItemsLiteralsAreTheSessions)
     ASSERT_FALSE(tabHand.empty());
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
-        int b = 0;
-        CNATable* p = Run(L"SELECT id, CONCAT(name, 'a\\') AS x FROM t WHERE n < 9", 0, &b, pHost);
-        ASSERT_EQ(b, 1) << Report();
+        CHostConnectionDescription* pHost = Use(st);
+        CNATable* p = RunOn(L"SELECT id, CONCAT(name, 'a\\') AS x FROM t WHERE n < 9", pHost);
         ASSERT_NE(p, nullptr);
         EXPECT_EQ(Walk(p, L"x", true).size(), 8u) << DataError(p);
         CAny v;

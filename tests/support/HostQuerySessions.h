@@ -68,6 +68,25 @@ protected:
         return pHost;
     }
 
+    // The session's host description, and the catalogue of its connection
+    // that later queries are parsed with.
+    CHostConnectionDescription* Use(const SSession& st)
+    {
+        CHostConnectionDescription* pHost = Session(st);
+        m_pCatalogue = Catalogue(pHost);
+        return pHost;
+    }
+    // The query run on the session's connection, reported and null when it
+    // does not run.
+    CNATable* RunOn(const wchar_t* pszText, CHostConnectionDescription* pHost)
+    {
+        int b = 0;
+        CNATable* p = Run(pszText, 0, &b, pHost);
+        EXPECT_EQ(b, 1) << Report();
+        EXPECT_NE(p, nullptr);
+        return b == 1 ? p : nullptr;
+    }
+
     CHostConnectionDescription* m_p1252 = nullptr;
     std::vector<CHostConnectionDescription*> m_tabOpened;
 };

@@ -306,6 +306,9 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"'a\\' = [x y] AND \"z\" = 'it''s' OR ''=''", L"'a\\\\' = `x y` AND `z` = 'it''s' OR ''=''"},
         {L"[a`b] x'4' '--' '#'", L"`a``b` x '4' '--' '#'"},
         {L"'open", L"'open'"},
+        {L"a [open", L"a `open`"},
+        {L"a \"open", L"a `open`"},
+        {L"a {open", L"<error 48>"},
         {L"a # b", L"<error 48>"},
         {L"a `b`", L"<error 48>"},
         {L"a = {p}", L"<error 48>"},
@@ -362,6 +365,12 @@ TEST_F(NACommandRewrite, OnlyTheQuerysOwnLimitLimitsIt)
     EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, 23, L"LIMIT", eHost, false), 2);
     EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, 23, L"LIMIT", eHost, true), -1);
     EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, wcslen(pszText), L"", eHost, false), -1);
+    // At the start, after a parenthesis closed once too often, never inside
+    // a longer word.
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, L"LIMIT 5", 7, L"LIMIT", eHost, false), 0);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, L"a) LIMIT 5", 10, L"LIMIT", eHost, false), 3);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, L"a xLIMIT", 8, L"LIMIT", eHost, false), -1);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, L"a LIMITx", 8, L"LIMIT", eHost, false), -1);
 }
 
 TEST_F(NACommandRewrite, VerbatimOrderByCut)

@@ -17,6 +17,7 @@ namespace {
 enum : int {
     kPointHostCode = 35,
     kPointHostValue = 36,
+    kPointHostLiteral = 37,
 };
 
 const wchar_t* Text(const wchar_t* psz)
@@ -194,8 +195,9 @@ void CNACommand::_HostFault(int nPoint)
 
 int CNACommand::_bAddSessionLiteral(const wchar_t* psz, size_t n)
 {
+    // Without a connection there is no session to write for.
     if (m_pclConnection == nullptr)
-        return 0;
+        return _bUnplaced(kPointHostLiteral);
     CAny clValue;
     clValue.__SetType(TQTYPE_DSTRW, 0);
     clValue.pclGetTraitement()->SetValue(psz, static_cast<unsigned int>(n * sizeof(wchar_t)));

@@ -306,6 +306,8 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"'a\\' = [x y] AND \"z\" = 'it''s' OR ''=''", L"'a\\\\' = `x y` AND `z` = 'it''s' OR ''=''"},
         {L"[a`b] x'4' '--' '#'", L"`a``b` x '4' '--' '#'"},
         {L"'open", L"'open'"},
+        {L"a '", L"a ''"},
+        {L"", L""},
         {L"a [open", L"a `open`"},
         {L"a \"open", L"a `open`"},
         {L"a {open", L"<error 48>"},
@@ -321,6 +323,11 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
                                         : L"<error " + std::to_wstring(m_pError->dwGetErrorId()) + L">";
         EXPECT_EQ(Narrow(strOut), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
     }
+    // Without a connection a literal has no session to be written for.
+    m_pError->Reset();
+    CNACommand alone(m_pError, nullptr);
+    EXPECT_EQ(alone._bAddClause(nullptr, L"a = 'x'", nullptr, 1), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 48u);
     const SCase aQuery[] = {
         {L"SELECT name FROM t WHERE amount -- 1 > 2 OR b--1 < 0",
          L"SELECT `t`.`name` FROM `t` WHERE `t`.`amount` - - 1 > 2 OR `t`.`b`- -1 < 0"},

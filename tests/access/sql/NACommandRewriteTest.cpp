@@ -341,6 +341,13 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
     };
     for (const SCase& st : aQuery)
         EXPECT_EQ(Narrow(Rewrite(st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
+    // The text after the end of the host's parse is written the same way.
+    CHostSQLParse* pParse = Parse(L"SELECT name FROM t WHERE amount -- 1 > 2 AND name <> 'a\\';");
+    pParse->SetLastClauseStop(17);
+    CNACommand end(m_pError, m_pCnx);
+    end._SetSQLParserInfo(QuerySourceTest::Digest(pParse, true));
+    EXPECT_EQ(end.bFormatEndOfQuery(), 1);
+    EXPECT_EQ(Narrow(end.pszGetOriginalSQL()), " WHERE amount - - 1 > 2 AND name <> 'a\\\\'");
     // Sent as written, the text is the session's own.
     EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t WHERE amount--1 > 2 OR name = 'a''b'", nullptr, 1, 1)),
               "SELECT name FROM t WHERE amount--1 > 2 OR name = 'a''b'");

@@ -491,13 +491,12 @@ protected:
     // ---- While a host query is written (NACommandHostText.cpp) -------------------------
     // Host text from *pnPos up to nUpTo written for the session (the
     // position moves on, past a quoted run that nUpTo cuts): read by the
-    // host's rules, each literal becomes a literal of the session, each
-    // quoted name the connection's quoted name, and a parameter, which the
-    // pass places, is refused; two signs never meet as a comment, and code
-    // the session would read as a comment or a quote is refused. Sent as
-    // written, it is
-    // copied as it stands. A text that cannot be written marks the command
-    // failed (_bHostWritten), the error saying why.
+    // host's rules, each literal becomes a literal of the session and each
+    // quoted name the connection's quoted name; a parameter (the pass places
+    // each one it can) and code the session would read as a comment or a
+    // quote are refused; two signs never meet as a comment. Sent as written,
+    // the text is copied as it stands. A text that cannot be written marks
+    // the command failed (_bHostWritten), the error saying why.
     void _CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned int nUpTo);
     int _bHostWritten() const { return !m_bHostFault; }
     // Code of the host text, kept apart from what the text ends with where
@@ -512,7 +511,7 @@ protected:
     // cannot write it.
     int _bAddSessionLiteral(const wchar_t* psz, size_t n);
     unsigned int _nHostLength(const wchar_t* pszText);
-    // The host text is read again from the next one given.
+    // The next host text given is read afresh (the last one may be gone).
     void _ForgetHostText() { m_pszHostText = nullptr; }
     // The reading of the host's query text: the host's own, unless the
     // text goes to the server as written.

@@ -88,19 +88,6 @@ long long _llReadNumber(const std::wstring& s, size_t* pi)
     return ll;
 }
 
-// A literal glued to a word, a number or a quote would read as part of it
-// (x'41' is a hexadecimal literal, LIMIT5 a name): one space between.
-void _AddLiteral(CTStringConcatAW& cl, const wchar_t* pszLiteral)
-{
-    const unsigned int n = cl.m_clW.m_nLength;
-    if (n > 0) {
-        const wchar_t c = cl.pszGetW()[n - 1];
-        if (iswalnum(static_cast<wint_t>(c)) || c == L'_' || c == L'\'' || c == L'"' || c == L'`')
-            cl.Add(L" ", 1, 0);
-    }
-    cl.Add(pszLiteral, -1, 0);
-}
-
 // Whether the word ESCAPE (not a longer word) follows position i of the
 // text.
 bool _bEscapeWordAt(const std::wstring& s, size_t i)
@@ -192,22 +179,9 @@ std::vector<unsigned char> _ReadAsHost(const std::wstring& s)
     std::vector<unsigned char> tab(s.size(), CNACommand::RM_CODE);
     size_t i = 0;
     while (i < s.size()) {
-        const wchar_t c = s[i];
-        size_t k = std::wstring::npos;
-        if (c == L'\'') {
-            for (k = i + 1; k < s.size(); k++) {
-                if (s[k] == L'\'' && k + 1 < s.size() && s[k + 1] == L'\'')
-                    k++;
-                else if (s[k] == L'\'')
-                    break;
-            }
-        } else if (c == L'"' || c == L'[' || c == L'{') {
-            k = s.find(c == L'"' ? L'"' : c == L'[' ? L']' : L'}', i + 1);
-        } else {
+        const size_t nEnd = CNACommand::s_nHostRunEnd(s.c_str(), s.size(), i);
+        if (nEnd == i)
             i++;
-            continue;
-        }
-        const size_t nEnd = k < s.size() ? k + 1 : s.size();
         for (; i < nEnd; i++)
             tab[i] = CNACommand::RM_QUOTED;
     }
@@ -272,6 +246,7 @@ CNACommand::CNACommand(CNAError* pclError, CNAConnectionDescription* pclConnecti
       m_piCurrentCalcul(nullptr),
       m_pszHostText(nullptr),
       m_nHostLength(0),
+      m_bHostFault(0),
       m_pclPassTable(nullptr),
       m_pclPassInfo(nullptr),
       m_pclOuterCalcul(nullptr),
@@ -522,6 +497,17 @@ unsigned int CNACommand::_nTextLength()
     return m_clSQL.m_clW.m_nLength;
 }
 
+void CNACommand::s_AddLiteral(CTStringConcatAW& cl, const wchar_t* pszLiteral)
+{
+    const unsigned int n = cl.m_clW.m_nLength;
+    if (n > 0) {
+        const wchar_t c = cl.pszGetW()[n - 1];
+        if (iswalnum(static_cast<wint_t>(c)) || c == L'_' || c == L'\'' || c == L'"' || c == L'`')
+            cl.Add(L" ", 1, 0);
+    }
+    cl.Add(pszLiteral, -1, 0);
+}
+
 void CNACommand::ResetCommand(int bKeepParameters)
 {
     m_tabDefine.SupprimeTout();
@@ -535,6 +521,8 @@ void CNACommand::ResetCommand(int bKeepParameters)
         m_tabParameter.SupprimeTout();
     m_llRowLimit = -1;
     m_llRowOffset = -1;
+    m_bHostFault = 0;
+    _ForgetHostText();
 }
 
 void CNACommand::ResetFormatedSQL()
@@ -976,7 +964,7 @@ int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE 
     CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
     if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, &clValue, eItemType, eValueType))
         return 0;
-    _AddLiteral(m_clFormated, clLiteral.pszGetW());
+    s_AddLiteral(m_clFormated, clLiteral.pszGetW());
     return 1;
 }
 
@@ -1118,7 +1106,7 @@ int CNACommand::vbAddEscapedLikeValue(CNAParameter* pclParameter, const CAny* pV
             s += c == L'[' ? std::wstring(L"[[]") : std::wstring(1, c);
         strLiteral.swap(s);
     }
-    _AddLiteral(m_clFormated, strLiteral.c_str());
+    s_AddLiteral(m_clFormated, strLiteral.c_str());
     // The ESCAPE clause follows the value, whatever form its literal took.
     std::wstring strValue;
     CAny clText;
@@ -1452,7 +1440,8 @@ int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection
     const std::wstring s(Text(pszText));
     if (!_bSelectFirst(s))
         return 0;
-    if (s_nGetClauseStart(pclConnection, pszText, L"LIMIT", -1, TR_HOST) > 0)
+    // The query's own LIMIT: one inside a subquery limits the subquery.
+    if (s_nGetTopLevelKeyword(pclConnection, pszText, s.size(), L"LIMIT", TR_HOST, false) > 0)
         return 1;
     if (s.size() < 12)
         return 0;

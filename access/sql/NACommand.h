@@ -379,6 +379,15 @@ public:
     enum : unsigned char { RM_CODE = 0, RM_QUOTED = 1, RM_COMMENT = 2 };
     static std::vector<unsigned char> s_tabReadText(CNAConnectionDescription* pclConnection, const std::wstring& s,
                                                     int eReading, int* pnEnd);
+    // Where the quoted run (a literal, a name or a parameter) that opens at
+    // i of a host text ends: past its closing mark, or at the end of the
+    // text when it is left open; i when the character there opens none.
+    static size_t s_nHostRunEnd(const wchar_t* psz, size_t nLength, size_t i);
+    // The last place of a keyword in the code of the first nLength
+    // characters of a text read as eReading, outside parentheses, with a
+    // separator on each side; exact case when asked; -1 when absent.
+    static int s_nGetTopLevelKeyword(CNAConnectionDescription* pclConnection, const wchar_t* pszText, size_t nLength,
+                                     const wchar_t* pszWord, int eReading, bool bExactCase);
 
     // Position of the keyword, scanning backwards from nStart (-1: the end)
     // down to 1, outside literals and quoted names; -1 when absent.
@@ -407,6 +416,10 @@ public:
     };
     static STextEnd s_stGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
                                    int eReading = TR_SESSION);
+    // Appends a literal; one glued to a word, a number or a quote would read
+    // as part of it (x'41' is a hexadecimal literal, LIMIT5 a name): one
+    // space between.
+    static void s_AddLiteral(CTStringConcatAW& cl, const wchar_t* pszLiteral);
     // The blank that goes before a clause appended at nEnd of a text: none
     // after a minus sign, which with the blank would open a "-- " comment.
     static const wchar_t* s_pszClauseJoin(const std::wstring& s, size_t nEnd);
@@ -475,10 +488,31 @@ protected:
     CColumnNullValueExcluded* m_pclNullExcluded; // 20, owned, null until built
     IInfoRubrique* m_piCurrentCalcul;          // the computed item being translated, or null
 
-    // ---- While a host query is written ------------------------------------------------
-    // Host text copied from *pnPos up to nUpTo (the position moves on).
+    // ---- While a host query is written (NACommandHostText.cpp) -------------------------
+    // Host text from *pnPos up to nUpTo written for the session (the
+    // position moves on, past a quoted run that nUpTo cuts): read by the
+    // host's rules, each literal becomes a literal of the session and each
+    // quoted name the connection's quoted name; a parameter (the pass places
+    // each one it can) and code the session would read as a comment or a
+    // quote are refused; two signs never meet as a comment. Sent as written,
+    // the text is copied as it stands. A text that cannot be written marks
+    // the command failed (_bHostWritten), the error saying why.
     void _CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned int nUpTo);
+    int _bHostWritten() const { return !m_bHostFault; }
+    // Code of the host text, kept apart from what the text ends with where
+    // the session would join them into a comment.
+    void _AddHostCode(const wchar_t* psz, unsigned int n);
+    // The quoted run [nStart, nEnd) of the host text.
+    void _AddHostRun(const wchar_t* pszText, unsigned int nStart, unsigned int nEnd);
+    // Host text that cannot be written: user error 48, the first reason
+    // kept.
+    void _HostFault(int nPoint);
+    // A text value as a literal of the session; 0 when the connection
+    // cannot write it.
+    int _bAddSessionLiteral(const wchar_t* psz, size_t n);
     unsigned int _nHostLength(const wchar_t* pszText);
+    // The next host text given is read afresh (the last one may be gone).
+    void _ForgetHostText() { m_pszHostText = nullptr; }
     // The reading of the host's query text: the host's own, unless the
     // text goes to the server as written.
     int _eHostTextReading() const;
@@ -500,6 +534,11 @@ protected:
     CTString m_csTableOut;
     const wchar_t* m_pszHostText;
     unsigned int m_nHostLength;
+    // Per character of the host text: the start of the quoted run holding
+    // it, or HOSTRUN_CODE.
+    enum : unsigned int { HOSTRUN_CODE = 0xFFFFFFFFu };
+    std::vector<unsigned int> m_tabHostRun;
+    int m_bHostFault;
     const CTabValParser* m_pclPassTable;
     CSQLParserInfo* m_pclPassInfo;             // the digest the table came from, no reference
     std::vector<char> m_tabPassDone;

@@ -156,26 +156,6 @@ int CNACommand::_bLastOperande(IExpOpExpression* piNode, unsigned int nIndex)
     return st.tab.size() == static_cast<size_t>(nIndex) + 1;
 }
 
-unsigned int CNACommand::_nHostLength(const wchar_t* pszText)
-{
-    if (pszText != m_pszHostText) {
-        m_pszHostText = pszText;
-        m_nHostLength = pszText != nullptr ? static_cast<unsigned int>(wcslen(pszText)) : 0;
-    }
-    return m_nHostLength;
-}
-
-void CNACommand::_CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned int nUpTo)
-{
-    const unsigned int nLength = _nHostLength(pszText);
-    if (nUpTo > nLength)
-        nUpTo = nLength;
-    if (nUpTo > *pnPos) {
-        m_clSQL.Add(pszText + *pnPos, static_cast<int>(nUpTo - *pnPos), 0);
-        *pnPos = nUpTo;
-    }
-}
-
 // ---- Names --------------------------------------------------------------------------------------------
 
 void CNACommand::_FormatTableName(const wchar_t* pszName, CTString* pclOut)
@@ -586,16 +566,9 @@ int CNACommand::_bDoExpressionEscape(const wchar_t* pszText, IExpOpExpression* p
     if (nEnd < 0 || m_pclConnection == nullptr)
         return 1;
     const wchar_t c = piLike->cGetEscape();
-    CAny clValue;
-    clValue.__SetType(TQTYPE_DSTRW, 0);
-    clValue.pclGetTraitement()->SetValue(&c, static_cast<unsigned int>(sizeof(c)));
-    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
-    if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, &clValue, NA_IT_EMPTY, NA_IT_EMPTY))
-        return 0;
     m_clSQL.Add(L" ESCAPE ", -1, 0);
-    m_clSQL.Add(clLiteral.pszGetW(), -1, 0);
     *pnPos = static_cast<unsigned int>(nEnd);
-    return 1;
+    return _bAddSessionLiteral(&c, 1);
 }
 
 int CNACommand::_bExpressionDateEmpty(unsigned int* pnPos, IExpOpExpression* piNode, const wchar_t* pszText,
@@ -1060,7 +1033,7 @@ int CNACommand::bFormatSubExpression(CSQLParserInfo* pclInfo, const wchar_t* psz
     unsigned int nPos = static_cast<unsigned int>(st.left);
     const int bResult = bAddTreeExpression(pclInfo, nullptr, pszText, piParent, piNode, eKind, &nPos, nullptr);
     _CopyHost(pszText, &nPos, static_cast<unsigned int>(st.right) + 1);
-    return bResult;
+    return bResult && _bHostWritten();
 }
 
 int CNACommand::bAddFilterExpression(CSQLParserInfo* pclInfo)
@@ -1082,5 +1055,5 @@ int CNACommand::bAddFilterExpression(CSQLParserInfo* pclInfo)
                                            pclSource != nullptr ? pclInfo : nullptr, pszText, nullptr, piWhere, 3,
                                            &nPos, nullptr);
     _CopyHost(pszText, &nPos, nWhereStop >= 0 ? static_cast<unsigned int>(nWhereStop) + 1 : _nHostLength(pszText));
-    return bResult;
+    return bResult && _bHostWritten();
 }

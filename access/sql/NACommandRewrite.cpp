@@ -58,42 +58,6 @@ bool bWordAt(const wchar_t* psz, size_t nLength, size_t i, const wchar_t* pszWor
     return i + n == nLength || !(iswalnum(static_cast<wint_t>(psz[i + n])) || psz[i + n] == L'_');
 }
 
-// The last place of a keyword in the code of a text (tabRead: what each
-// character is to its reader), outside parentheses, with a separator on
-// each side; exact case when asked. -1 when absent.
-int nTopLevelKeyword(const wchar_t* psz, const std::vector<unsigned char>& tabRead, size_t nLength,
-                     const wchar_t* pszWord, bool bExactCase)
-{
-    const size_t nWord = wcslen(pszWord);
-    nLength = std::min(nLength, tabRead.size());
-    int nFound = -1;
-    int nDepth = 0;
-    for (size_t i = 0; i < nLength; i++) {
-        const wchar_t c = psz[i];
-        if (tabRead[i] != CNACommand::RM_CODE)
-            continue;
-        if (c == L'(') {
-            nDepth++;
-            continue;
-        }
-        if (c == L')') {
-            nDepth = nDepth > 0 ? nDepth - 1 : 0;
-            continue;
-        }
-        if (nDepth != 0 || i + nWord > nLength || (i > 0 && !CNACommand::s_bSeparateur(psz[i - 1])) ||
-            (i + nWord < nLength && !CNACommand::s_bSeparateur(psz[i + nWord])))
-            continue;
-        bool bMatch = true;
-        for (size_t k = 0; k < nWord && bMatch; k++)
-            bMatch = tabRead[i + k] == CNACommand::RM_CODE &&
-                 (bExactCase ? psz[i + k] == pszWord[k]
-                             : towupper(static_cast<wint_t>(psz[i + k])) == towupper(static_cast<wint_t>(pszWord[k])));
-        if (bMatch)
-            nFound = static_cast<int>(i);
-    }
-    return nFound;
-}
-
 // The elements of a walk, released with it.
 struct SElements {
     std::vector<CNASqlElt*> tab;
@@ -148,9 +112,11 @@ int CNACommand::bFormatEndOfQuery()
     if (n == -1 || n == -2)
         n = piParser->nGetWhereStop();
     const unsigned int nLength = _nStatementLength(pszText);
-    if (n >= 1 && nLength > static_cast<unsigned int>(n) + 2)
-        bComplete(pszText + n + 1, nLength - static_cast<unsigned int>(n) - 1);
-    return 1;
+    if (n >= 1 && nLength > static_cast<unsigned int>(n) + 2) {
+        unsigned int nPos = static_cast<unsigned int>(n) + 1;
+        _CopyHost(pszText, &nPos, nLength);
+    }
+    return _bHostWritten();
 }
 
 int CNACommand::_eHostTextReading() const
@@ -217,10 +183,7 @@ int CNACommand::_bGetClausePos(unsigned int* pnStart, unsigned int* pnStop, CSQL
     }
     // At the end, but before a trailing LIMIT: a condition after it would
     // be no SQL.
-    int nEnd = TE_CODE;
-    const std::vector<unsigned char> tabRead =
-        s_tabReadText(m_pclConnection, Text(pszText), _eHostTextReading(), &nEnd);
-    const int nLimit = nTopLevelKeyword(pszText, tabRead, nLength, L"LIMIT", false);
+    const int nLimit = s_nGetTopLevelKeyword(m_pclConnection, pszText, nLength, L"LIMIT", _eHostTextReading(), false);
     if (nLimit > 0)
         *pnStart = *pnStop = static_cast<unsigned int>(nLimit - 1);
     return 1;
@@ -373,11 +336,10 @@ int CNACommand::bFormatCondition(CSQLParserInfo* pclInfo, CNACommand* pclFilter,
         unsigned int nEnd = nLength;
         if (bResult && nPos < nLength) {
             if (m_bVerbatim && !bKeepOrderBy) {
-                int nTextEnd = TE_CODE;
-                const std::vector<unsigned char> tabRead =
-                    s_tabReadText(m_pclConnection, strText, _eHostTextReading(), &nTextEnd);
-                const int nUpper = nTopLevelKeyword(pszText, tabRead, nLength, L"ORDER BY", true);
-                const int nLower = nTopLevelKeyword(pszText, tabRead, nLength, L"order by", true);
+                const int nUpper =
+                    s_nGetTopLevelKeyword(m_pclConnection, pszText, nLength, L"ORDER BY", _eHostTextReading(), true);
+                const int nLower =
+                    s_nGetTopLevelKeyword(m_pclConnection, pszText, nLength, L"order by", _eHostTextReading(), true);
                 const int nCut = std::max(nUpper, nLower);
                 if (nCut >= static_cast<int>(nPos))
                     nEnd = static_cast<unsigned int>(nCut);
@@ -389,7 +351,9 @@ int CNACommand::bFormatCondition(CSQLParserInfo* pclInfo, CNACommand* pclFilter,
         for (int i = 0; bResult && pclValues != nullptr && i < pclValues->nGetNbValeur(); i++)
             if (!m_tabPassDone[static_cast<size_t>(i)] && pclValues->pTabValeur[i].nPosition < static_cast<int>(nEnd))
                 bResult = _bUnplaced(kPointUnplacedEntry);
-        return bResult;
+        // The text read dies here.
+        _ForgetHostText();
+        return bResult && _bHostWritten();
     } catch (const std::bad_alloc&) {
         return _bNoMemory(kPointPassMemory);
     } catch (...) {
@@ -522,7 +486,8 @@ int CNACommand::_bAddClause(const CTabValParser* pclValues, const wchar_t* pszTe
         m_tabPassDone.assign(pclValues != nullptr ? static_cast<size_t>(pclValues->nGetNbValeur()) : 0, 0);
     }
     unsigned int nPos = 0;
-    return _bAddClausePart(pclValues, pszText, piParser, bWhereNames, &nPos, _nHostLength(pszText));
+    return _bAddClausePart(pclValues, pszText, piParser, bWhereNames, &nPos, _nHostLength(pszText)) &&
+           _bHostWritten();
 }
 
 int CNACommand::bComplete(ISQLParserInformation* piParser)
@@ -743,8 +708,13 @@ int CNACommand::_bFormatSELECTList(unsigned int* pnPos, const wchar_t* pszText, 
         if (!bStar) {
             int nEnd = pclInfo->piGetSQLParserInformationNoRef()->nGetOutputListEnd();
             if (nEnd == 1) {
-                const wchar_t* p = wcschr(pszText, L'*');
-                nEnd = p != nullptr ? static_cast<int>(p - pszText) + 1 : static_cast<int>(nLength);
+                // Just after the first "*" of the code.
+                nEnd = static_cast<int>(nLength);
+                for (unsigned int i = 0; i < nLength; i++)
+                    if (pszText[i] == L'*' && m_tabHostRun[i] == HOSTRUN_CODE) {
+                        nEnd = static_cast<int>(i) + 1;
+                        break;
+                    }
             }
             _CopyHost(pszText, pnPos, static_cast<unsigned int>(std::max(nEnd, 0)));
         }
@@ -804,7 +774,7 @@ int CNACommand::_bAddItemInORDERBY(const IInfoRubrique* piItem, int nIndex, cons
     const bool bNumbers = m_pclConnection == nullptr || m_pclConnection->bOrderByIndiceAllowed();
     if (eCalcul == 0) {
         if (bByAlias)
-            csOut.Set(pi->pszGetNom());
+            _FormatItemName(pi->pszGetNom(), &csOut);
         else
             _FormatRubriqueAlias(0, pszText, m_pclParserInfo, pi, &csOut, 1, 6);
         if (pbUniqueReached != nullptr && m_pclParserInfo != nullptr &&
@@ -815,15 +785,13 @@ int CNACommand::_bAddItemInORDERBY(const IInfoRubrique* piItem, int nIndex, cons
     } else if ((eCalcul == 1 || eCalcul == 2) && bNumbers) {
         csOut.SetI4(nIndex + 1);
     } else if (eCalcul > 0 && !bNumbers) {
-        csOut.Set(pi->pszGetNom());
+        _FormatItemName(pi->pszGetNom(), &csOut);
     } else if (stPosition.right >= stPosition.left && stPosition.left >= 0) {
-        const unsigned int nLength = _nHostLength(pszText);
-        const unsigned int nStop = std::min(static_cast<unsigned int>(stPosition.right) + 1, nLength);
-        if (static_cast<unsigned int>(stPosition.left) < nStop)
-            csOut.Set(pszText + stPosition.left, nStop - static_cast<unsigned int>(stPosition.left));
+        unsigned int nPos = static_cast<unsigned int>(stPosition.left);
+        _CopyHost(pszText, &nPos, static_cast<unsigned int>(stPosition.right) + 1);
     }
     m_clSQL.Add(csOut.pszGet(), -1, 0);
-    return 1;
+    return _bHostWritten();
 }
 
 int CNACommand::_bFormatORDERBY(unsigned int* pnPos, const wchar_t* pszText, int bKeepOrderBy, int bForward,
@@ -906,7 +874,8 @@ int CNACommand::bFormatORDERBY(int bByAlias, int bForward)
     if (nStart <= 0)
         return 1;
     unsigned int nPos = static_cast<unsigned int>(nStart);
-    return _bFormatORDERBY(&nPos, m_pclParserInfo->pszGetRequete(), 1, bForward, bByAlias, nullptr);
+    return _bFormatORDERBY(&nPos, m_pclParserInfo->pszGetRequete(), 1, bForward, bByAlias, nullptr) &&
+           _bHostWritten();
 }
 
 int CNACommand::_bAddJoinClause(const CNASqlElt* pclElement, unsigned int* pnPos, const wchar_t* pszText,

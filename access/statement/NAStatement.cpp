@@ -909,16 +909,15 @@ void CNAStatement::_CloseSubQuery(CNACommand* pclCommand)
 
 namespace {
 // Where the query's own trailing LIMIT starts in the command, 0 when there
-// is none; one of a sub-query is followed by its ")" and does not count.
+// is none; one inside parentheses is a sub-query's.
 unsigned int nQueryLimitStart(CNACommand* pclCommand, CNAConnectionDescription* pclConnection)
 {
     const wchar_t* pszText = pclCommand->pszGetOriginalSQL();
     if (pszText == nullptr)
         return 0;
-    const int nLimit = CNACommand::s_nGetClauseStart(pclConnection, pszText, L"LIMIT", -1);
-    if (nLimit <= 0 || std::wcschr(pszText + nLimit, L')') != nullptr)
-        return 0;
-    return static_cast<unsigned int>(nLimit);
+    const int nLimit = CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, std::wcslen(pszText), L"LIMIT",
+                                                         CNACommand::TR_SESSION, false);
+    return nLimit > 0 ? static_cast<unsigned int>(nLimit) : 0;
 }
 } // namespace
 

@@ -1264,6 +1264,7 @@ int CHostSQLParse::bVersionExchange(unsigned int, unsigned int, unsigned int* pn
 void CHostSQLParse::AddRef() { m_nRefCount++; }
 unsigned int CHostSQLParse::nRelease() { return m_p->stLedger.nRelease(m_nRefCount); }
 int CHostSQLParse::nGetLastClauseStop() { return m_p->nLastClauseStop; }
+void CHostSQLParse::SetLastClauseStop(int n) { m_p->nLastClauseStop = n; }
 int CHostSQLParse::nGetQueryStop() { return m_p->nQueryStop; }
 
 CTabValParser* CHostSQLParse::pclGetTabValParser()

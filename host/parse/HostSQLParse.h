@@ -125,6 +125,9 @@ public:
     void SetItemType(int n, int nType);
     // The FROM entries report an empty table name while set.
     void SetUnnamedFrom(bool bUnnamed);
+    // The end of the last clause reported, where the host's own parse ends
+    // before its text does.
+    void SetLastClauseStop(int n);
 
     // ---- Accounting -------------------------------------------------------------------
     // Objects (this one included) whose count is not the host's hold of 1,

@@ -7,7 +7,7 @@
 #include "access/driver/NADriverSQL.h"
 #include "access/sql/NACommand.h"
 #include "access/statement/NAStatementSQL.h"
-#include "tests/support/HostQueryServer.h"
+#include "tests/support/HostQuerySessions.h"
 #include "tests/support/SearchObjects.h"
 
 #include <gtest/gtest.h>
@@ -18,69 +18,14 @@
 
 namespace {
 
-struct SSession {
-    const char* pszName;
-    bool bUTF8;
-    bool bNoBackslash;
-};
-
-const SSession kSessions[] = {
-    {"UTF-8", true, false},
-    {"1252", false, false},
-    {"UTF-8 NO_BACKSLASH_ESCAPES", true, true},
-    {"1252 NO_BACKSLASH_ESCAPES", false, true},
-};
-
-const wchar_t* ModeText(bool bNoBackslash)
-{
-    return bNoBackslash ? L"SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"
-                        : L"SET SESSION sql_mode = REPLACE(@@sql_mode, 'NO_BACKSLASH_ESCAPES', '')";
-}
-
-// Ids in numeric order.
-Rows Sorted(Rows tab)
-{
-    std::sort(tab.begin(), tab.end(),
-              [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); });
-    return tab;
-}
-
-class StatementEndServer : public HostQueryServerTest {
+class StatementEndServer : public HostQuerySessionTest {
 protected:
-    StatementEndServer() : HostQueryServerTest("zt55end") {}
+    StatementEndServer() : HostQuerySessionTest("zt55end") {}
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(HostQueryServerTest::SetUp());
+        ASSERT_NO_FATAL_FAILURE(HostQuerySessionTest::SetUp());
         ASSERT_TRUE(Admin("UPDATE t SET name = 'é' WHERE id IN (3, 9)"));
         ASSERT_TRUE(Admin("UPDATE t SET name = 'it''s /*' WHERE id = 12"));
-    }
-    void TearDown() override
-    {
-        for (CHostConnectionDescription* p : m_tabOpened)
-            EXPECT_EQ(m_piDriver->bCloseConnection(p), 1);
-        HostQueryServerTest::TearDown();
-    }
-    // The host description of the session, its driver connection opened in
-    // the session's mode; the checking client in the same mode.
-    CHostConnectionDescription* Session(const SSession& st)
-    {
-        CHostConnectionDescription* pHost = st.bUTF8 ? m_pHost : m_p1252;
-        if (pHost == nullptr)
-            pHost = m_p1252 = HostOn(L"ZT Unicode Support=0", L"zt1252");
-        if (std::find(m_tabOpened.begin(), m_tabOpened.end(), pHost) == m_tabOpened.end()) {
-            EXPECT_EQ(m_piDriver->bOpenConnection(pHost), 1) << Report();
-            m_tabOpened.push_back(pHost);
-        }
-        CNAConnectionDescription* pCnx = m_pDriver->_pclFindConnection(pHost);
-        EXPECT_NE(pCnx, nullptr);
-        if (pCnx != nullptr) {
-            EXPECT_EQ(pCnx->bExecuteQueryNoResult(m_pDriver->pclGetError(), ModeText(st.bNoBackslash)), 1)
-                << Report();
-            EXPECT_EQ(pCnx->bBackslashEscapes(), st.bNoBackslash ? 0 : 1);
-            pCnx->nRelease();
-        }
-        EXPECT_TRUE(Admin(Narrow(ModeText(st.bNoBackslash))));
-        return pHost;
     }
     // The first column of each row of a text run on the driver's connection.
     Rows DriverRows(CNAConnectionDescription* pCnx, const wchar_t* pszText)
@@ -121,8 +66,6 @@ protected:
         return !b && strError.find("Lock wait timeout") != std::string::npos;
     }
 
-    CHostConnectionDescription* m_p1252 = nullptr;
-    std::vector<CHostConnectionDescription*> m_tabOpened;
     CClientLibrary m_clOther;
 };
 
@@ -140,14 +83,11 @@ TEST_F(StatementEndServer, HostQueriesEndingInASemicolonReturnTheirRows)
     };
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
+        CHostConnectionDescription* pHost = Use(st);
         for (const wchar_t* pszText : kTexts) {
             SCOPED_TRACE(UTF8Of(pszText));
             const std::string strStatement = UTF8Of(std::wstring(pszText).substr(0, wcscspn(pszText, L";")));
-            int b = 0;
-            CNATable* p = Run(pszText, 0, &b, pHost);
-            ASSERT_EQ(b, 1) << Report();
+            CNATable* p = RunOn(pszText, pHost);
             ASSERT_NE(p, nullptr);
             EXPECT_EQ(Walk(p, L"id", true), Sorted(List(UTF8Of(pszText))));
             EXPECT_EQ(Walk(p, L"name", false, false, 0, L"id").size(), List(UTF8Of(pszText)).size());
@@ -348,13 +288,10 @@ TEST_F(StatementEndServer, HostTextIsReadByTheHostsRules)
     };
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
+        CHostConnectionDescription* pHost = Use(st);
         for (const Query& k : queries) {
             SCOPED_TRACE(UTF8Of(k.pszText));
-            int b = 0;
-            CNATable* p = Run(k.pszText, 0, &b, pHost);
-            ASSERT_EQ(b, 1) << Report();
+            CNATable* p = RunOn(k.pszText, pHost);
             ASSERT_NE(p, nullptr);
             EXPECT_EQ(Walk(p, L"id", true), List("SELECT id FROM (" + std::string(k.pszHand) + ") q ORDER BY id"))
                 << DataError(p);
@@ -373,11 +310,7 @@ TEST_F(StatementEndServer, HostTextIsReadByTheHostsRules)
         EXPECT_EQ(List("SELECT id FROM t ORDER BY id"), tabKept);
         // The rows again for the next session.
         ASSERT_TRUE(Admin("DELETE FROM t"));
-        std::string strSQL = "INSERT INTO t VALUES ";
-        for (int i = 1; i <= 30; i++)
-            strSQL += (i > 1 ? "," : "") + std::string("(") + std::to_string(i * 7 % 31) + ",'n" +
-                      std::to_string(i % 5) + "'," + std::to_string(i) + ")";
-        ASSERT_TRUE(Admin(strSQL));
+        ASSERT_TRUE(Admin(RowsOfT()));
     }
 }
 
@@ -391,11 +324,8 @@ TEST_F(StatementEndServer, AComputedItemsLiteralsAreTheSessions)
     ASSERT_FALSE(tabHand.empty());
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
-        CHostConnectionDescription* pHost = Session(st);
-        m_pCatalogue = Catalogue(pHost);
-        int b = 0;
-        CNATable* p = Run(L"SELECT id, CONCAT(name, 'a\\') AS x FROM t WHERE n < 9", 0, &b, pHost);
-        ASSERT_EQ(b, 1) << Report();
+        CHostConnectionDescription* pHost = Use(st);
+        CNATable* p = RunOn(L"SELECT id, CONCAT(name, 'a\\') AS x FROM t WHERE n < 9", pHost);
         ASSERT_NE(p, nullptr);
         EXPECT_EQ(Walk(p, L"x", true).size(), 8u) << DataError(p);
         CAny v;

@@ -44,12 +44,17 @@ protected:
     {
         ASSERT_NO_FATAL_FAILURE(DriverServerTestOf<CMySQLDriver>::SetUp());
         BindValueMachine();
+        ASSERT_TRUE(Admin(RowsOfT()));
+        ASSERT_TRUE(Admin("INSERT INTO u VALUES (1, 7), (2, 14)"));
+    }
+    // The rows of t: n from 1 to 30, ids out of key order, names n0 to n4.
+    static std::string RowsOfT()
+    {
         std::string strSQL = "INSERT INTO t VALUES ";
         for (int i = 1; i <= 30; i++)
             strSQL += (i > 1 ? "," : "") + std::string("(") + std::to_string(i * 7 % 31) + ",'n" +
                       std::to_string(i % 5) + "'," + std::to_string(i) + ")";
-        ASSERT_TRUE(Admin(strSQL));
-        ASSERT_TRUE(Admin("INSERT INTO u VALUES (1, 7), (2, 14)"));
+        return strSQL;
     }
     void TearDown() override
     {

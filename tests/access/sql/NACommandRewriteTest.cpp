@@ -152,7 +152,7 @@ TEST_F(NACommandRewrite, OrderByBackwards)
     CNACommand byAlias(m_pError, m_pCnx);
     byAlias._SetSQLParserInfo(Digest(L"SELECT name AS n FROM t ORDER BY n"));
     ASSERT_EQ(byAlias.bFormatORDERBY(1, 1), 1);
-    EXPECT_EQ(Narrow(byAlias.pszGetOriginalSQL()), "ORDER BY n");
+    EXPECT_EQ(Narrow(byAlias.pszGetOriginalSQL()), "ORDER BY `n`");
     // Without an ORDER BY, nothing.
     CNACommand none(m_pError, m_pCnx);
     none._SetSQLParserInfo(Digest(L"SELECT name FROM t"));
@@ -290,6 +290,101 @@ TEST_F(NACommandRewrite, RefusalsAndErrors)
     m_pError->Reset();
     EXPECT_EQ(cmd.bFormatCondition(nullptr, nullptr, 1, 0), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), 2u);
+}
+
+// Host text copied between the pieces written again is read by the host's
+// rules and written for the session: literals as the connection writes
+// them, names quoted by it, two signs apart; what the session would read
+// as a comment or a quote, and a value no pass placed, are refused.
+TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
+{
+    const SCase aText[] = {
+        {L"a -- 1", L"a - - 1"},
+        {L"a--1 ---2", L"a- -1 - - -2"},
+        {L"a -\t-1", L"a -\t-1"},
+        {L"a/*b*/", L"a/ *b*/"},
+        {L"'a\\' = [x y] AND \"z\" = 'it''s' OR ''=''", L"'a\\\\' = `x y` AND `z` = 'it''s' OR ''=''"},
+        {L"[a`b] x'4' '--' '#'", L"`a``b` x '4' '--' '#'"},
+        {L"'open", L"'open'"},
+        {L"a '", L"a ''"},
+        {L"", L""},
+        {L"a [open", L"a `open`"},
+        {L"a \"open", L"a `open`"},
+        {L"a {open", L"<error 48>"},
+        {L"a # b", L"<error 48>"},
+        {L"a `b`", L"<error 48>"},
+        {L"a = {p}", L"<error 48>"},
+    };
+    for (const SCase& st : aText) {
+        m_pError->Reset();
+        CNACommand cmd(m_pError, m_pCnx);
+        const std::wstring strOut = cmd._bAddClause(nullptr, st.pszQuery, nullptr, 1)
+                                        ? std::wstring(cmd.pszGetOriginalSQL())
+                                        : L"<error " + std::to_wstring(m_pError->dwGetErrorId()) + L">";
+        EXPECT_EQ(Narrow(strOut), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
+    }
+    // Without a connection a literal has no session to be written for.
+    m_pError->Reset();
+    CNACommand alone(m_pError, nullptr);
+    EXPECT_EQ(alone._bAddClause(nullptr, L"a = 'x'", nullptr, 1), 0);
+    EXPECT_EQ(m_pError->dwGetErrorId(), 48u);
+    const SCase aQuery[] = {
+        {L"SELECT name FROM t WHERE amount -- 1 > 2 OR b--1 < 0",
+         L"SELECT `t`.`name` FROM `t` WHERE `t`.`amount` - - 1 > 2 OR `t`.`b`- -1 < 0"},
+        {L"SELECT amount -- 1 AS m FROM t GROUP BY amount HAVING amount -- 1 > 1",
+         L"SELECT `t`.`amount` - - 1 AS `m` FROM `t` GROUP BY `t`.`amount` HAVING `amount` - - 1 > 1"},
+        // A subquery, and an ORDER BY entry that is no output item.
+        {L"SELECT name FROM t WHERE code = (SELECT MAX([code]) FROM t WHERE \"name\" <> 'a\\' AND b -- 1 > 0)",
+         L"SELECT `t`.`name` FROM `t` WHERE `t`.`code` = (SELECT MAX(`code`) FROM t WHERE `name` <> 'a\\\\' AND b - - "
+         L"1 > 0)"},
+        {L"SELECT name FROM t ORDER BY amount -- 1", L"SELECT `t`.`name` FROM `t` ORDER BY amount - - 1"},
+    };
+    for (const SCase& st : aQuery)
+        EXPECT_EQ(Narrow(Rewrite(st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
+    // The text after the end of the host's parse is written the same way.
+    CHostSQLParse* pParse = Parse(L"SELECT name FROM t WHERE amount -- 1 > 2 AND name <> 'a\\';");
+    pParse->SetLastClauseStop(17);
+    CNACommand end(m_pError, m_pCnx);
+    end._SetSQLParserInfo(QuerySourceTest::Digest(pParse, true));
+    EXPECT_EQ(end.bFormatEndOfQuery(), 1);
+    EXPECT_EQ(Narrow(end.pszGetOriginalSQL()), " WHERE amount - - 1 > 2 AND name <> 'a\\\\'");
+    // Sent as written, the text is the session's own.
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT name FROM t WHERE amount--1 > 2 OR name = 'a''b'", nullptr, 1, 1)),
+              "SELECT name FROM t WHERE amount--1 > 2 OR name = 'a''b'");
+}
+
+// A query's own LIMIT limits its rows; one inside parentheses or a literal
+// does not.
+TEST_F(NACommandRewrite, OnlyTheQuerysOwnLimitLimitsIt)
+{
+    const struct {
+        const wchar_t* pszText;
+        int bLimited;
+    } aCase[] = {
+        {L"SELECT id FROM t LIMIT 3", 1},
+        {L"SELECT id FROM t WHERE id <> (SELECT tid FROM v LIMIT 1)", 0},
+        {L"SELECT id FROM t WHERE id <> (SELECT tid FROM v LIMIT 1) LIMIT 2", 1},
+        {L"SELECT id FROM t WHERE name = ' LIMIT 1'", 0},
+        {L"SELECT id FROM t WHERE name = 'a\\' OR name = ') LIMIT 1'", 0},
+        {L"SELECT [limit] FROM t", 0},
+        {L"UPDATE t SET name = 'x' LIMIT 1", 0},
+    };
+    for (const auto& st : aCase)
+        EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(m_pCnx, st.pszText), st.bLimited) << Narrow(st.pszText);
+    // The last place at the top level, up to the length given, in the case
+    // asked; a keyword ending the text counts, an empty one is nowhere.
+    const wchar_t* const pszText = L"x limit (LIMIT) 'LIMIT' LIMIT";
+    const int eHost = CNACommand::TR_HOST;
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, wcslen(pszText), L"LIMIT", eHost, false), 24);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, 23, L"LIMIT", eHost, false), 2);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, 23, L"LIMIT", eHost, true), -1);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, pszText, wcslen(pszText), L"", eHost, false), -1);
+    // At the start, after a parenthesis closed once too often, never inside
+    // a longer word.
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, L"LIMIT 5", 7, L"LIMIT", eHost, false), 0);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, L"a) LIMIT 5", 10, L"LIMIT", eHost, false), 3);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, L"a xLIMIT", 8, L"LIMIT", eHost, false), -1);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(m_pCnx, L"a LIMITx", 8, L"LIMIT", eHost, false), -1);
 }
 
 TEST_F(NACommandRewrite, VerbatimOrderByCut)

@@ -1,0 +1,249 @@
+// Host text that the rewrite of a host query copies between the pieces it
+// writes again reaches the server as the host reads it, in four sessions
+// (UTF-8 and 1252, default mode and NO_BACKSLASH_ESCAPES): two minus signs
+// are n - (-1), never a comment; a subquery's literals and names are the
+// host's; a parameter stays one value; a LIMIT inside a subquery is no
+// limit of the query. Rows, counts and written rows are judged by the same
+// statement written by hand.
+#include "tests/support/HostQuerySessions.h"
+#include "tests/support/SearchObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr unsigned int kWrite = CNADataAccess::QM_MAY_MODIFY;
+
+class HostText : public HostQuerySessionTest {
+protected:
+    HostText() : HostQuerySessionTest("zt62text") {}
+    // Every row of a table as "id|name|n", in id order.
+    Rows Table(const char* pszTable)
+    {
+        return List(std::string("SELECT CONCAT(id, '|', IFNULL(name, 'NULL'), '|', IFNULL(n, 'NULL')) FROM ") +
+                    pszTable + " ORDER BY id");
+    }
+    // The rows a write by hand leaves on a copy of t (the write names h).
+    Rows ByHand(const std::string& strWrite)
+    {
+        EXPECT_TRUE(Admin("DROP TABLE IF EXISTS h"));
+        EXPECT_TRUE(Admin("CREATE TABLE h LIKE t"));
+        EXPECT_TRUE(Admin("INSERT INTO h SELECT * FROM t"));
+        EXPECT_TRUE(Admin(strWrite));
+        return Table("h");
+    }
+    void Refill()
+    {
+        ASSERT_TRUE(Admin("DELETE FROM t"));
+        ASSERT_TRUE(Admin(RowsOfT()));
+    }
+    // The ids a search of the item finds from its value on.
+    Rows Found(CNATable* p, const wchar_t* pszItem, int nValue)
+    {
+        CAny v;
+        SetAs<int>(v, TQTYPE_I4, nValue);
+        Rows tab;
+        int bRead = Access(p)->bHRecherche(pszItem, &v, 1, 1, kHostQueryNoLock, nullptr, 1, 0);
+        int bFound = 0, bInRange = 0;
+        while (bRead == 1 && p->bEvalHTrouve(Context(), pszItem, &bFound, &bInRange) && bFound && tab.size() < 50) {
+            tab.push_back(Value(Access(p), L"id"));
+            bRead = Access(p)->bHLitxxx(pszItem, NA_PARSE_NEXT, 1, kHostQueryNoLock, nullptr, 0);
+        }
+        EXPECT_EQ(bRead, 1) << DataError(p);
+        return tab;
+    }
+    // A filter of the item from nLow up to nHigh (excluded), browsed on id.
+    Rows Filtered(CNATable* p, const wchar_t* pszItem, int nLow, int nHigh)
+    {
+        CAny clLow, clHigh;
+        SetAs<int>(clLow, TQTYPE_I4, nLow);
+        SetAs<int>(clHigh, TQTYPE_I4, nHigh);
+        EXPECT_EQ(Access(p)->bHFiltre(pszItem, &clLow, 1, &clHigh, 0, nullptr), 1) << DataError(p);
+        return Sorted(Walk(p, pszItem, true, false, CNADataAccess::WPF_CONTINUE));
+    }
+};
+
+} // namespace
+
+// Two minus signs in a condition, an ORDER BY, a HAVING or an output item
+// are n - (-1) (a tab or a carriage return after them too); the query
+// keeps its own LIMIT and the driver's order; a filter on it runs.
+TEST_F(HostText, TwoMinusSignsAreNeverAComment)
+{
+    struct Query {
+        const wchar_t* pszText;
+        const char* pszHand; // the ids
+    } const queries[] = {
+        {L"SELECT id, name, n FROM t WHERE n -- 1 > 28", "SELECT id FROM t WHERE n + 1 > 28"},
+        {L"SELECT id, name, n FROM t WHERE n --\t1 > 28", "SELECT id FROM t WHERE n + 1 > 28"},
+        {L"SELECT id, name, n FROM t WHERE n --\r1 > 28 OR n-- 1 < 2", "SELECT id FROM t WHERE n > 27 OR n < 1"},
+        {L"SELECT id, name, n FROM t WHERE n > 5 ORDER BY n -- 1 LIMIT 3",
+         "SELECT id FROM t WHERE n > 5 ORDER BY n LIMIT 3"},
+        {L"SELECT id, n FROM t GROUP BY id, n HAVING n -- 1 > 28", "SELECT id FROM t WHERE n + 1 > 28"},
+    };
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Use(st);
+        for (const Query& k : queries) {
+            SCOPED_TRACE(UTF8Of(k.pszText));
+            CNATable* p = RunOn(k.pszText, pHost);
+            ASSERT_NE(p, nullptr);
+            const Rows tabHand = Sorted(List(k.pszHand));
+            ASSERT_LT(tabHand.size(), 30u);
+            EXPECT_EQ(Sorted(Walk(p, L"id", true)), tabHand) << DataError(p);
+            EXPECT_EQ(Walk(p, L"n", false).size(), tabHand.size()) << DataError(p);
+            long long llCount = -1;
+            EXPECT_EQ(Access(p)->bHNbEnr(&llCount, 0x10, 0), 1) << DataError(p);
+            EXPECT_EQ(llCount, static_cast<long long>(tabHand.size()));
+            Rows tabFiltered;
+            for (const std::string& s : tabHand)
+                if (std::stoi(s) >= 5 && std::stoi(s) < 25)
+                    tabFiltered.push_back(s);
+            EXPECT_EQ(Filtered(p, L"id", 5, 25), tabFiltered);
+        }
+        // An output item, browsed, searched and filtered.
+        CNATable* p = RunOn(L"SELECT id, n -- 1 AS m FROM t WHERE n < 9", pHost);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(Walk(p, L"id", true, false, 0, L"m"), List("SELECT n + 1 FROM t WHERE n < 9 ORDER BY id"))
+            << DataError(p);
+        EXPECT_EQ(Found(p, L"m", 9), List("SELECT id FROM t WHERE n = 8"));
+        EXPECT_EQ(Filtered(p, L"m", 3, 6), Sorted(List("SELECT id FROM t WHERE n + 1 >= 3 AND n + 1 < 6")));
+    }
+}
+
+// A subquery is written by the host's reading: a literal ending in a
+// backslash ends there, a "#" inside a literal is a character, two signs
+// are a subtraction, names in brackets and double quotes are names.
+TEST_F(HostText, SubqueriesAreReadAsTheHostReadsThem)
+{
+    const wchar_t* const kTexts[] = {
+        L"SELECT id, n FROM t WHERE id = (SELECT tid FROM u WHERE k = 1 AND 'a\\' <> 'b')",
+        L"SELECT id, n FROM t WHERE id = (SELECT MAX(tid) FROM u WHERE k = 1 OR 'a\\' = ' OR k = 2 #'\n)",
+        L"SELECT id, n FROM t WHERE id = (SELECT tid FROM u WHERE k = 0 -- 1\n)",
+        L"SELECT id, n FROM t WHERE id = (SELECT MAX([tid]) FROM u WHERE \"k\" = 1 AND 'it''s' <> '\\')",
+    };
+    const Rows tabHand = List("SELECT id FROM t WHERE id = 7");
+    ASSERT_EQ(tabHand.size(), 1u);
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Use(st);
+        for (const wchar_t* pszText : kTexts) {
+            SCOPED_TRACE(UTF8Of(pszText));
+            CNATable* p = RunOn(pszText, pHost);
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(Walk(p, L"id", true), tabHand) << DataError(p);
+            EXPECT_EQ(Walk(p, L"n", false), tabHand) << DataError(p);
+        }
+        // A character the session's code page lacks is refused, never sent
+        // as "?".
+        int b = 0;
+        CNATable* p = Run(L"SELECT id, n FROM t WHERE id = (SELECT tid FROM u WHERE k = 1 AND '\u03a9' <> '?')", 0,
+                          &b, pHost);
+        if (st.bUTF8) {
+            ASSERT_EQ(b, 1) << Report();
+            EXPECT_EQ(Walk(p, L"id", true), tabHand) << DataError(p);
+        } else {
+            const int bRead = b == 1 && p != nullptr ? Access(p)->bHLitxxx(L"id", NA_PARSE_FIRST, 1, kHostQueryNoLock,
+                                                                            nullptr, 0)
+                                                     : 0;
+            EXPECT_EQ(bRead, 0);
+            EXPECT_NE((b == 1 && p != nullptr ? DataError(p) : Report()).find("1252"), std::string::npos)
+                << (b == 1 && p != nullptr ? DataError(p) : Report());
+        }
+    }
+}
+
+// Writes change the rows of the same write by hand; a parameter's value
+// holding a line feed and "#" after two signs is one value, never SQL.
+TEST_F(HostText, WritesChangeTheRowsOfTheirHandWrittenForm)
+{
+    struct Write {
+        const wchar_t* pszText;
+        const char* pszHand; // on h
+    } const writes[] = {
+        {L"DELETE FROM t WHERE n -- 1 > 28", "DELETE FROM h WHERE n + 1 > 28"},
+        {L"UPDATE t SET name = 'z' WHERE n -- 1 > 28", "UPDATE h SET name = 'z' WHERE n + 1 > 28"},
+        {L"UPDATE t SET n = id -- 1 WHERE name = 'n1'", "UPDATE h SET n = id + 1 WHERE name = 'n1'"},
+        {L"UPDATE t SET name = 'a\\' WHERE n --\t1 > 29 OR id = (SELECT tid FROM u WHERE k = 2 AND 'x\\' <> '')",
+         "UPDATE h SET name = CONCAT('a', CHAR(92)) WHERE n + 1 > 29 OR id = 14"},
+        {L"DELETE FROM t WHERE n = id -- 1 AND name = {p0}",
+         "DELETE FROM h WHERE n = id + 1 AND name = CONCAT(CHAR(10), 'OR 1=1 #')"},
+    };
+    SetW(m_clValues.Value(L"p0"), L"\nOR 1=1 #");
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Use(st);
+        for (const Write& k : writes) {
+            SCOPED_TRACE(UTF8Of(k.pszText));
+            // One row the parameter's write finds, one beside it that the
+            // value run as SQL would take too.
+            ASSERT_TRUE(Admin("UPDATE t SET n = id + 1, name = CONCAT(CHAR(10), 'OR 1=1 #') WHERE id = 5"));
+            ASSERT_TRUE(Admin("UPDATE t SET n = id + 1 WHERE id = 6"));
+            const Rows tabHand = ByHand(k.pszHand);
+            ASSERT_NE(tabHand, Table("t"));
+            int b = 0;
+            Run(k.pszText, kWrite, &b, pHost);
+            EXPECT_EQ(b, 1) << Report();
+            EXPECT_EQ(Table("t"), tabHand);
+            Refill();
+        }
+    }
+}
+
+// The query's own LIMIT limits it; one inside a subquery does not, and the
+// query is browsed in the server's order.
+TEST_F(HostText, ALimitInsideASubqueryLimitsOnlyTheSubquery)
+{
+    ASSERT_TRUE(Admin("UPDATE t SET name = 'B01' WHERE id = 3"));
+    ASSERT_TRUE(Admin("UPDATE t SET name = 'a02' WHERE id = 9"));
+    // Apart in the server's order and in UTF-16's.
+    ASSERT_EQ(First("SELECT 'a02' < 'B01'"), "1");
+    const Rows tabNames = List("SELECT name FROM t WHERE id <> 7 ORDER BY name, id");
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Use(st);
+        CNATable* p = RunOn(L"SELECT id, name, n FROM t WHERE id <> (SELECT tid FROM u WHERE k = 1 LIMIT 1)", pHost);
+        ASSERT_NE(p, nullptr);
+        EXPECT_FALSE(Access(p)->bQueryResultsetLimited());
+        EXPECT_EQ(Walk(p, L"name", true, false, 0, L"name"), tabNames) << DataError(p);
+        EXPECT_EQ(Walk(p, L"name", false, false, 0, L"name"), Reversed(tabNames)) << DataError(p);
+        // Its own LIMIT after one inside a subquery.
+        p = RunOn(L"SELECT id, name, n FROM t WHERE id <> (SELECT tid FROM u WHERE k = 1 LIMIT 1) ORDER BY n LIMIT 4",
+                  pHost);
+        ASSERT_NE(p, nullptr);
+        EXPECT_TRUE(Access(p)->bQueryResultsetLimited());
+        EXPECT_EQ(Sorted(Walk(p, L"id", true)), Sorted(List("SELECT id FROM t WHERE id <> 7 ORDER BY n LIMIT 4")));
+    }
+}
+
+// A filter by a host condition on a computed item writes the item's
+// expression with its parameters and its literals, the item first in the
+// condition or not.
+TEST_F(HostText, AConditionOnAComputedItemKeepsItsValuesAndLiterals)
+{
+    SetAs<int>(m_clValues.Value(L"p"), TQTYPE_I4, 1);
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Use(st);
+        CNATable* p = RunOn(L"SELECT id, n -- {p} AS x, CONCAT(name, 'a\\') AS y FROM t", pHost);
+        ASSERT_NE(p, nullptr);
+        const struct {
+            const wchar_t* pszCondition;
+            const char* pszHand;
+        } cases[] = {
+            {L"SELECT * FROM t WHERE x > 28", "SELECT id FROM t WHERE n + 1 > 28"},
+            {L"SELECT * FROM t WHERE id > 0 AND x -- 1 > 29", "SELECT id FROM t WHERE n + 2 > 29"},
+            {L"SELECT * FROM t WHERE y = 'n1a\\' AND n < 12", "SELECT id FROM t WHERE name = 'n1' AND n < 12"},
+        };
+        for (const auto& k : cases) {
+            SCOPED_TRACE(UTF8Of(k.pszCondition));
+            wchar_t szItem[256] = L"";
+            ASSERT_EQ(Access(p)->bHFiltre(Parse(k.pszCondition, m_pCatalogue), szItem), 1) << DataError(p);
+            EXPECT_EQ(Sorted(Walk(p, szItem, true, false, CNADataAccess::WPF_CONTINUE)), Sorted(List(k.pszHand)))
+                << DataError(p);
+        }
+    }
+}

@@ -134,6 +134,14 @@ void _Hold(T*& pField, T* pNew)
         pOld->nRelease();
 }
 
+// Whether a comparison of the condition is on the column.
+bool _bCompares(const CNAExpression* pclCondition, const CNAColumn* pclColumn)
+{
+    return pclCondition != nullptr &&
+           (pclCondition->pclGetColumnNoRef() == pclColumn || _bCompares(pclCondition->pclGetLeftNoRef(), pclColumn) ||
+            _bCompares(pclCondition->pclGetRightNoRef(), pclColumn));
+}
+
 // A letter, a digit or "_": a type name glued to one of these is another
 // word.
 bool _bWordCharacter(wchar_t c)
@@ -1497,13 +1505,14 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     CNARecherche::ServerValues tabRefused;
     if (pclSearch == nullptr || pclCondition == nullptr) {
         _bNoMemory(PT_NO_MEMORY);
-    } else if (_bAddRefusedServerValues(pclRow, pclCommand->bOutputNames(), &tabRefused, true)) {
-        // A row whose refused value cannot be compared cannot be told from
-        // others: without it nothing is sent.
+    } else if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
+                                          static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
+               _bAddRefusedServerValues(pclRow, pclSearch->pclGetCurrentNoRef(), pclCommand->bOutputNames(),
+                                        &tabRefused, true)) {
+        // The texts are written with the condition, once it is known which
+        // items it compares.
         pclSearch->SetServerValues(tabRefused);
-        if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
-                                       static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
-            pclSearch->bGetSQL(pclCondition, nullptr, nullptr)) {
+        if (pclSearch->bGetSQL(pclCondition, nullptr, nullptr)) {
             if (bWhere)
                 pclCommand->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
             bResult = pclCommand->bAdd(pclCondition, CNACommand::ADDMODE_SHARE);
@@ -1518,8 +1527,8 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     return bResult;
 }
 
-int CNAStatement::_bAddRefusedServerValues(const CNARecordValue* pclRow, bool bOutputNames,
-                                           CNARecherche::ServerValues* ptab, bool bReport)
+int CNAStatement::_bAddRefusedServerValues(const CNARecordValue* pclRow, const CNAExpression* pclCondition,
+                                           bool bOutputNames, CNARecherche::ServerValues* ptab, bool bReport)
 {
     // Refused items are columns of their own, never composite keys.
     const bool bRefused = pclRow != nullptr && pclRow->pclGetReadFailureNoRef() != nullptr;
@@ -1527,14 +1536,16 @@ int CNAStatement::_bAddRefusedServerValues(const CNARecordValue* pclRow, bool bO
     for (int i = 0; i < nColumns; i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         const CNAReadFailure::SRefusal* pst = pclRow->pstGetRefusal(pcl->pszGetName());
-        if (pst == nullptr)
+        // An item the condition leaves alone cannot make it find another row.
+        if (pst == nullptr || (pclCondition != nullptr && !_bCompares(pclCondition, pcl)))
             continue;
         // A computed column of a query compares its expression, never the
         // text.
         const bool bComputed = pcl->eGetTypeColonne() != 0 && !bOutputNames;
         if (bComputed || !CNAExpression::s_bServerValueText(pst->strText.c_str())) {
-            if (bReport)
-                m_pclError->AddError(NA_ERRORTYPE_GENERAL, pst->pclFailure, pclGetConnectionNoRef());
+            if (!bReport)
+                continue;
+            m_pclError->AddError(NA_ERRORTYPE_GENERAL, pst->pclFailure, pclGetConnectionNoRef());
             return 0;
         }
         try {
@@ -2448,8 +2459,9 @@ int CNAStatement::bSetParseNeedUpdate(int eCause, int nRecordSaveId)
             if (m_pclDataAccess->bCopySaveToRecord(nRecordSaveId, pclSaved)) {
                 if (m_pclStatementSQL != nullptr)
                     _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
-                // Whatever the result holds, the record's refused values.
-                _bAddRefusedServerValues(pclSaved, false, &m_tabRefreshServerValues, false);
+                // Whatever the result holds, the record's refused values:
+                // every one the refresh's condition may write.
+                _bAddRefusedServerValues(pclSaved, nullptr, false, &m_tabRefreshServerValues, false);
             }
             pclSaved->nRelease();
         }

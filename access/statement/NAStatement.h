@@ -400,19 +400,20 @@ protected:
     // pbOneRow, when given, tells whether the condition can find one row
     // only (a row id, or a unique key without a NULL part).
     int _bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow = nullptr);
-    // The record value's refused items are compared with the server's
-    // texts of their values; the write fails, with the item's failure, when
-    // one cannot be.
+    // The record value's refused items that the condition compares are
+    // compared with the server's texts of their values; the write fails,
+    // with the item's failure, when one cannot be.
     int _bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow,
                                 const CNARecordValue* pclRow);
     // The server's text of each refused item's value of the record value
-    // added to the list for its column (after any the list has for it): a
-    // condition compares the column with it, never with NULL. 0 at the first
-    // that cannot be written so (a computed column outside output names, a
-    // text of another form; the item's failure) or without memory, reported
-    // when bReport.
-    int _bAddRefusedServerValues(const CNARecordValue* pclRow, bool bOutputNames, CNARecherche::ServerValues* ptab,
-                                 bool bReport);
+    // that the condition compares (every one without a condition) added to
+    // the list for its column (after any the list has for it): a condition
+    // compares the column with it, never with NULL. One that cannot be
+    // written so (a computed column outside output names, a text of another
+    // form) is left out, unless bReport: then 0 with the item's failure.
+    // 0 without memory, reported when bReport.
+    int _bAddRefusedServerValues(const CNARecordValue* pclRow, const CNAExpression* pclCondition, bool bOutputNames,
+                                 CNARecherche::ServerValues* ptab, bool bReport);
     int _bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const;
     // " LIMIT 1" on MySQL unless the condition finds one row only.
     int _bAddOneRowLimit(CNACommand* pclCommand, int bOneRow);

@@ -1137,11 +1137,17 @@ int CNAStatement::_bBuildQueryStart(CNACommand* pclCommand, int eType)
     }
     if (m_pclDataAccess->bSourceIsQueryOnMultipleTables())
         return _bNotOffered(PT_WRITE_QUERY);
-    INAItemDescription* piFirst = m_piDataSource != nullptr ? m_piDataSource->piNAGetItem(0u) : nullptr;
+    // A computed item comes from no table: the table is that of the first
+    // item read from one.
     CTString csName;
-    m_pclDataAccess->_GetDBSourceName(piFirst, &csName, 1);
-    if (piFirst != nullptr)
-        piFirst->nExternalRelease();
+    for (unsigned int i = 0; m_piDataSource != nullptr && csName.nTaille() == 0; i++) {
+        INAItemDescription* piItem = m_piDataSource->piNAGetItem(i);
+        if (piItem == nullptr)
+            break;
+        if (!_bEmpty(piItem->pszGetSourceName()))
+            m_pclDataAccess->_GetDBSourceName(piItem, &csName, 1);
+        piItem->nExternalRelease();
+    }
     pclCommand->bComplete(csName.pszGet(), static_cast<unsigned int>(-1));
     return 1;
 }
@@ -1983,6 +1989,8 @@ void CNAStatement::_KeepAnchorServerValues(bool bForward, CNARecherche* pclSearc
     CNARecherche::ServerValues tab;
     if (m_pclStatementSQL != nullptr)
         _KeepServerValues(bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0, m_pclStmtOriginalRecord, &tab);
+    // The row's refused values as well, as for a refresh.
+    _bAddRefusedServerValues(m_pclStmtOriginalRecord, nullptr, false, &tab, false);
     pclSearch->SetServerValues(tab);
 }
 
@@ -2449,28 +2457,33 @@ int CNAStatement::bSetParseNeedUpdate(int eCause, int nRecordSaveId)
             m_pclDataAccess->AddRefRecordSave(nRecordSaveId);
         _ReleaseRecordSave(m_nRecordSaveID);
         m_nRecordSaveID = nRecordSaveId;
-        // Read before the result may go: the refresh finds the record by them.
-        m_tabRefreshServerValues.clear();
-        CNARecordValue* pclSaved = nRecordSaveId >= 0 && m_pclDataAccess != nullptr
-                                       ? new (std::nothrow) CNARecordValue(m_pclError)
-                                       : nullptr;
-        if (pclSaved != nullptr) {
-            pclSaved->AddRef();
-            if (m_pclDataAccess->bCopySaveToRecord(nRecordSaveId, pclSaved)) {
-                if (m_pclStatementSQL != nullptr)
-                    _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
-                // Whatever the result holds, the record's refused values:
-                // every one the refresh's condition may write.
-                _bAddRefusedServerValues(pclSaved, nullptr, false, &m_tabRefreshServerValues, false);
-            }
-            pclSaved->nRelease();
-        }
+        _KeepRefreshServerValues();
     }
     if (m_eParseNeedUpdate == UPDATE_REEXECUTE && m_pclStatementSQL != nullptr) {
         _FreeRecordSaveTable();
         m_pclStatementSQL->bReset();
     }
     return 1;
+}
+
+void CNAStatement::_KeepRefreshServerValues()
+{
+    // Read before the result may go: the refresh finds the record by them.
+    m_tabRefreshServerValues.clear();
+    CNARecordValue* pclSaved = m_nRecordSaveID >= 0 && m_pclDataAccess != nullptr
+                                   ? new (std::nothrow) CNARecordValue(m_pclError)
+                                   : nullptr;
+    if (pclSaved == nullptr)
+        return;
+    pclSaved->AddRef();
+    if (m_pclDataAccess->bCopySaveToRecord(m_nRecordSaveID, pclSaved)) {
+        if (m_pclStatementSQL != nullptr)
+            _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
+        // Whatever the result holds, the record's refused values: every one
+        // the refresh's condition may write.
+        _bAddRefusedServerValues(pclSaved, nullptr, false, &m_tabRefreshServerValues, false);
+    }
+    pclSaved->nRelease();
 }
 
 void CNAStatement::_RestaureRecordFromCache(int nRow)
@@ -2903,8 +2916,17 @@ void CNAStatement::OnNotifyOperation(int eType, int nId, CNAStatement* pclSource
     if ((nFlags & WPF_RECORD_READ) != 0)
         bSetStmtOriginalRecord(DIRECTION_STAY);
     if (bRefresh) {
-        bSetParseNeedUpdate(m_pclTableCacheIndex == nullptr && m_pclRecordCache == nullptr ? UPDATE_REEXECUTE
-                                                                                          : UPDATE_REPOSITION);
+        const int eCause =
+            m_pclTableCacheIndex == nullptr && m_pclRecordCache == nullptr ? UPDATE_REEXECUTE : UPDATE_REPOSITION;
+        if (m_eParseNeedUpdate != UPDATE_NONE && m_nRecordSaveID != -1) {
+            // A refresh already pending (after a return to a position) goes
+            // on from its own record, as the write left it, not from the
+            // record the statement read last.
+            bSetParseNeedUpdate(eCause, m_nRecordSaveID);
+            _KeepRefreshServerValues();
+        } else {
+            bSetParseNeedUpdate(eCause);
+        }
         // With no record to come back to (an empty result) the result is
         // read again all the same: it lacks the new row.
         if (eType == QT_INSERT && m_eParseNeedUpdate == UPDATE_NONE && m_pclTableCacheIndex == nullptr)

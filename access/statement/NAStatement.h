@@ -458,7 +458,8 @@ protected:
     int _bVisitSQLRow(long long llRow, bool bReportError, const std::function<int(CNARecordValue*)>& fnVisit);
     // Gives the search the server's texts of the times and date-times of the
     // row a next block starts from (the result's last row, or its first one
-    // going back), when that row is the statement original record.
+    // going back), when that row is the statement original record, and of
+    // that record's refused values.
     void _KeepAnchorServerValues(bool bForward, CNARecherche* pclSearch);
     // Whether the column's text comes through a session of an 8-bit code
     // page, which holds fewer characters than the column: a browse ordered
@@ -473,6 +474,8 @@ protected:
     // The texts of row llRow of the result when it holds the record given,
     // as read or as written since.
     void _KeepServerValues(long long llRow, const CNARecordValue* pclRecord, CNARecherche::ServerValues* ptabOut);
+    // The texts the refresh finds the record of m_nRecordSaveID by.
+    void _KeepRefreshServerValues();
     // The original values of the writer's record (or of this statement's).
     const CNARecordValue* _pclWrittenValue(CNAStatement* pclSource) const;
     // Whether the browse item still has, in the current record, the value it

@@ -134,6 +134,14 @@ void _Hold(T*& pField, T* pNew)
         pOld->nRelease();
 }
 
+// Whether a comparison of the condition is on the column.
+bool _bCompares(const CNAExpression* pclCondition, const CNAColumn* pclColumn)
+{
+    return pclCondition != nullptr &&
+           (pclCondition->pclGetColumnNoRef() == pclColumn || _bCompares(pclCondition->pclGetLeftNoRef(), pclColumn) ||
+            _bCompares(pclCondition->pclGetRightNoRef(), pclColumn));
+}
+
 // A letter, a digit or "_": a type name glued to one of these is another
 // word.
 bool _bWordCharacter(wchar_t c)
@@ -1128,11 +1136,17 @@ int CNAStatement::_bBuildQueryStart(CNACommand* pclCommand, int eType)
     }
     if (m_pclDataAccess->bSourceIsQueryOnMultipleTables())
         return _bNotOffered(PT_WRITE_QUERY);
-    INAItemDescription* piFirst = m_piDataSource != nullptr ? m_piDataSource->piNAGetItem(0u) : nullptr;
+    // A computed item comes from no table: the table is that of the first
+    // item read from one.
     CTString csName;
-    m_pclDataAccess->_GetDBSourceName(piFirst, &csName, 1);
-    if (piFirst != nullptr)
-        piFirst->nExternalRelease();
+    for (unsigned int i = 0; m_piDataSource != nullptr && csName.nTaille() == 0; i++) {
+        INAItemDescription* piItem = m_piDataSource->piNAGetItem(i);
+        if (piItem == nullptr)
+            break;
+        if (!_bEmpty(piItem->pszGetSourceName()))
+            m_pclDataAccess->_GetDBSourceName(piItem, &csName, 1);
+        piItem->nExternalRelease();
+    }
     pclCommand->bComplete(csName.pszGet(), static_cast<unsigned int>(-1));
     return 1;
 }
@@ -1496,13 +1510,14 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     CNARecherche::ServerValues tabRefused;
     if (pclSearch == nullptr || pclCondition == nullptr) {
         _bNoMemory(PT_NO_MEMORY);
-    } else if (_bAddRefusedServerValues(pclRow, pclCommand->bOutputNames(), &tabRefused, true)) {
-        // A row whose refused value cannot be compared cannot be told from
-        // others: without it nothing is sent.
+    } else if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
+                                          static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
+               _bAddRefusedServerValues(pclRow, pclSearch->pclGetCurrentNoRef(), pclCommand->bOutputNames(),
+                                        &tabRefused, true)) {
+        // The texts are written with the condition, once it is known which
+        // items it compares.
         pclSearch->SetServerValues(tabRefused);
-        if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
-                                       static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
-            pclSearch->bGetSQL(pclCondition, nullptr, nullptr)) {
+        if (pclSearch->bGetSQL(pclCondition, nullptr, nullptr)) {
             if (bWhere)
                 pclCommand->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
             bResult = pclCommand->bAdd(pclCondition, CNACommand::ADDMODE_SHARE);
@@ -1517,8 +1532,8 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     return bResult;
 }
 
-int CNAStatement::_bAddRefusedServerValues(const CNARecordValue* pclRow, bool bOutputNames,
-                                           CNARecherche::ServerValues* ptab, bool bReport)
+int CNAStatement::_bAddRefusedServerValues(const CNARecordValue* pclRow, const CNAExpression* pclCondition,
+                                           bool bOutputNames, CNARecherche::ServerValues* ptab, bool bReport)
 {
     // Refused items are columns of their own, never composite keys.
     const bool bRefused = pclRow != nullptr && pclRow->pclGetReadFailureNoRef() != nullptr;
@@ -1526,14 +1541,16 @@ int CNAStatement::_bAddRefusedServerValues(const CNARecordValue* pclRow, bool bO
     for (int i = 0; i < nColumns; i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         const CNAReadFailure::SRefusal* pst = pclRow->pstGetRefusal(pcl->pszGetName());
-        if (pst == nullptr)
+        // An item the condition leaves alone cannot make it find another row.
+        if (pst == nullptr || (pclCondition != nullptr && !_bCompares(pclCondition, pcl)))
             continue;
         // A computed column of a query compares its expression, never the
         // text.
         const bool bComputed = pcl->eGetTypeColonne() != 0 && !bOutputNames;
         if (bComputed || !CNAExpression::s_bServerValueText(pst->strText.c_str())) {
-            if (bReport)
-                m_pclError->AddError(NA_ERRORTYPE_GENERAL, pst->pclFailure, pclGetConnectionNoRef());
+            if (!bReport)
+                continue;
+            m_pclError->AddError(NA_ERRORTYPE_GENERAL, pst->pclFailure, pclGetConnectionNoRef());
             return 0;
         }
         try {
@@ -1971,6 +1988,8 @@ void CNAStatement::_KeepAnchorServerValues(bool bForward, CNARecherche* pclSearc
     CNARecherche::ServerValues tab;
     if (m_pclStatementSQL != nullptr)
         _KeepServerValues(bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0, m_pclStmtOriginalRecord, &tab);
+    // The row's refused values as well, as for a refresh.
+    _bAddRefusedServerValues(m_pclStmtOriginalRecord, nullptr, false, &tab, false);
     pclSearch->SetServerValues(tab);
 }
 
@@ -2437,27 +2456,33 @@ int CNAStatement::bSetParseNeedUpdate(int eCause, int nRecordSaveId)
             m_pclDataAccess->AddRefRecordSave(nRecordSaveId);
         _ReleaseRecordSave(m_nRecordSaveID);
         m_nRecordSaveID = nRecordSaveId;
-        // Read before the result may go: the refresh finds the record by them.
-        m_tabRefreshServerValues.clear();
-        CNARecordValue* pclSaved = nRecordSaveId >= 0 && m_pclDataAccess != nullptr
-                                       ? new (std::nothrow) CNARecordValue(m_pclError)
-                                       : nullptr;
-        if (pclSaved != nullptr) {
-            pclSaved->AddRef();
-            if (m_pclDataAccess->bCopySaveToRecord(nRecordSaveId, pclSaved)) {
-                if (m_pclStatementSQL != nullptr)
-                    _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
-                // Whatever the result holds, the record's refused values.
-                _bAddRefusedServerValues(pclSaved, false, &m_tabRefreshServerValues, false);
-            }
-            pclSaved->nRelease();
-        }
+        _KeepRefreshServerValues();
     }
     if (m_eParseNeedUpdate == UPDATE_REEXECUTE && m_pclStatementSQL != nullptr) {
         _FreeRecordSaveTable();
         m_pclStatementSQL->bReset();
     }
     return 1;
+}
+
+void CNAStatement::_KeepRefreshServerValues()
+{
+    // Read before the result may go: the refresh finds the record by them.
+    m_tabRefreshServerValues.clear();
+    CNARecordValue* pclSaved = m_nRecordSaveID >= 0 && m_pclDataAccess != nullptr
+                                   ? new (std::nothrow) CNARecordValue(m_pclError)
+                                   : nullptr;
+    if (pclSaved == nullptr)
+        return;
+    pclSaved->AddRef();
+    if (m_pclDataAccess->bCopySaveToRecord(m_nRecordSaveID, pclSaved)) {
+        if (m_pclStatementSQL != nullptr)
+            _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
+        // Whatever the result holds, the record's refused values: every one
+        // the refresh's condition may write.
+        _bAddRefusedServerValues(pclSaved, nullptr, false, &m_tabRefreshServerValues, false);
+    }
+    pclSaved->nRelease();
 }
 
 void CNAStatement::_RestaureRecordFromCache(int nRow)
@@ -2890,8 +2915,17 @@ void CNAStatement::OnNotifyOperation(int eType, int nId, CNAStatement* pclSource
     if ((nFlags & WPF_RECORD_READ) != 0)
         bSetStmtOriginalRecord(DIRECTION_STAY);
     if (bRefresh) {
-        bSetParseNeedUpdate(m_pclTableCacheIndex == nullptr && m_pclRecordCache == nullptr ? UPDATE_REEXECUTE
-                                                                                          : UPDATE_REPOSITION);
+        const int eCause =
+            m_pclTableCacheIndex == nullptr && m_pclRecordCache == nullptr ? UPDATE_REEXECUTE : UPDATE_REPOSITION;
+        if (m_eParseNeedUpdate != UPDATE_NONE && m_nRecordSaveID != -1) {
+            // A refresh already pending (after a return to a position) goes
+            // on from its own record, as the write left it, not from the
+            // record the statement read last.
+            bSetParseNeedUpdate(eCause, m_nRecordSaveID);
+            _KeepRefreshServerValues();
+        } else {
+            bSetParseNeedUpdate(eCause);
+        }
         // With no record to come back to (an empty result) the result is
         // read again all the same: it lacks the new row.
         if (eType == QT_INSERT && m_eParseNeedUpdate == UPDATE_NONE && m_pclTableCacheIndex == nullptr)

@@ -400,19 +400,20 @@ protected:
     // pbOneRow, when given, tells whether the condition can find one row
     // only (a row id, or a unique key without a NULL part).
     int _bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow = nullptr);
-    // The record value's refused items are compared with the server's
-    // texts of their values; the write fails, with the item's failure, when
-    // one cannot be.
+    // The record value's refused items that the condition compares are
+    // compared with the server's texts of their values; the write fails,
+    // with the item's failure, when one cannot be.
     int _bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow,
                                 const CNARecordValue* pclRow);
     // The server's text of each refused item's value of the record value
-    // added to the list for its column (after any the list has for it): a
-    // condition compares the column with it, never with NULL. 0 at the first
-    // that cannot be written so (a computed column outside output names, a
-    // text of another form; the item's failure) or without memory, reported
-    // when bReport.
-    int _bAddRefusedServerValues(const CNARecordValue* pclRow, bool bOutputNames, CNARecherche::ServerValues* ptab,
-                                 bool bReport);
+    // that the condition compares (every one without a condition) added to
+    // the list for its column (after any the list has for it): a condition
+    // compares the column with it, never with NULL. One that cannot be
+    // written so (a computed column outside output names, a text of another
+    // form) is left out, unless bReport: then 0 with the item's failure.
+    // 0 without memory, reported when bReport.
+    int _bAddRefusedServerValues(const CNARecordValue* pclRow, const CNAExpression* pclCondition, bool bOutputNames,
+                                 CNARecherche::ServerValues* ptab, bool bReport);
     int _bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const;
     // " LIMIT 1" on MySQL unless the condition finds one row only.
     int _bAddOneRowLimit(CNACommand* pclCommand, int bOneRow);
@@ -457,7 +458,8 @@ protected:
     int _bVisitSQLRow(long long llRow, bool bReportError, const std::function<int(CNARecordValue*)>& fnVisit);
     // Gives the search the server's texts of the times and date-times of the
     // row a next block starts from (the result's last row, or its first one
-    // going back), when that row is the statement original record.
+    // going back), when that row is the statement original record, and of
+    // that record's refused values.
     void _KeepAnchorServerValues(bool bForward, CNARecherche* pclSearch);
     // Whether the column's text comes through a session of an 8-bit code
     // page, which holds fewer characters than the column: a browse ordered
@@ -472,6 +474,8 @@ protected:
     // The texts of row llRow of the result when it holds the record given,
     // as read or as written since.
     void _KeepServerValues(long long llRow, const CNARecordValue* pclRecord, CNARecherche::ServerValues* ptabOut);
+    // The texts the refresh finds the record of m_nRecordSaveID by.
+    void _KeepRefreshServerValues();
     // The original values of the writer's record (or of this statement's).
     const CNARecordValue* _pclWrittenValue(CNAStatement* pclSource) const;
     // Whether the browse item still has, in the current record, the value it

@@ -198,6 +198,9 @@ int CNADataAccess::_bCheckReturnedRecord(CNAStatement* pclStatement)
     // The row's values are not shown; the original record keeps them, so a
     // write of this record finds nothing.
     m_pclCurrentRecord->bSetNAKXRecord(m_pclCurrentRecord->pclGetPrototypeNoRef());
+    // Nor its refused values: a row not found is no read that failed.
+    if (m_pclCurrentRecord->pclGetCurrentRecordValueNoRef() != nullptr)
+        m_pclCurrentRecord->pclGetCurrentRecordValueNoRef()->SetReadFailure(nullptr);
     const CRefArray<CNAColumn>* ptabMemo = m_pclCurrentRecord->pclGetTabColumnMemo();
     for (int i = 0; i < ptabMemo->nGetNbElement(); i++)
         (*ptabMemo)[i]->bSetValueNULL();

@@ -278,6 +278,53 @@ TEST_F(RefusedValue, AReturnFindsTheRefusedRecordAndTheBrowseReadsOnBothWays)
     }
 }
 
+// Another record written, a return to the refused record and a modify of
+// it (of its name, or of its refused time to a good one): the browse reads
+// on from it both ways as a browse of the rows as they are now reads past
+// it, never from the record written before the return.
+TEST_F(RefusedValue, AfterAReturnAndAWriteTheBrowseReadsOnFromTheRefusedRecord)
+{
+    for (const STwins& c : kTwinCases) {
+        for (const bool bSetTime : {false, true}) {
+            for (const eNA_PARSEDIRECTION e : {NEXT, PREVIOUS}) {
+                SCOPED_TRACE(c.Trace() + (bSetTime ? ", time" : ", name") + (e == NEXT ? ", next" : ", back"));
+                ASSERT_NO_FATAL_FAILURE(Reset(c.pszTable, kTwins));
+                CHostContext* pc = nullptr;
+                INATable* pi = OnRoad(c.eRoad, c.bUTF8, c.pszTable, c.Item(), &pc);
+                ASSERT_NE(pi, nullptr);
+                ASSERT_EQ(Land(pi, pc, c.Item(), c.Flags()), Server(c.pszTable, "WHERE t < '00:00:00'").at(0));
+                const int nPosition = Save(pi, pc, c.Item());
+                ASSERT_EQ(pi->bHLitxxx(pc, c.Item(), FIRST, 1, kNoLock, nullptr, c.Flags()), 1) << Error(pi, pc);
+                PutItem(pi, pc, L"name", CHostText(L"first"));
+                ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+                EXPECT_EQ(Seen(pi, pc, pi->bHRetourPosition(pc, nPosition, nullptr, 1, 0)),
+                          Server(c.pszTable, "WHERE t < '00:00:00'").at(0));
+                PutItem(pi, pc, bSetTime ? L"t" : L"name", CHostText(bSetTime ? L"103000000" : L"z"));
+                ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+                const std::string strWritten = bSetTime ? "t = '10:30:00' AND name = 'tw\xC3\xA9'"
+                                                        : "t < '00:00:00' AND name = 'z'";
+                const std::string strCount = std::string("SELECT COUNT(*) FROM ") + c.pszTable;
+                EXPECT_EQ(First(strCount + " WHERE " + strWritten), "1");
+                EXPECT_EQ(First(strCount + " WHERE name = 'first'"), "1");
+                EXPECT_EQ(First(strCount), "4");
+
+                // The rows as they are now, browsed in a context of their own.
+                CHostContext* pcNow = nullptr;
+                INATable* piNow = OnRoad(c.eRoad, c.bUTF8, c.pszTable, c.Item(), &pcNow);
+                ASSERT_NE(piNow, nullptr);
+                const Rows tabNow = Browse(piNow, pcNow, c.Item(), c.Flags());
+                ASSERT_EQ(Sorted(tabNow), Sorted(Server(c.pszTable)));
+                const std::string strRecord = Server(c.pszTable, "WHERE " + strWritten).at(0);
+                const auto it = std::find(tabNow.begin(), tabNow.end(), strRecord);
+                ASSERT_TRUE(it != tabNow.end() && it != tabNow.begin() && it + 1 != tabNow.end())
+                    << "the written record between two others";
+                EXPECT_EQ(Seen(pi, pc, pi->bHLitxxx(pc, c.Item(), e, 1, kNoLock, nullptr, c.Flags())),
+                          e == NEXT ? *(it + 1) : *(it - 1));
+            }
+        }
+    }
+}
+
 // Rows alike in all but two times, refused or NULL in every way: the
 // first refused item names the failure. Each refused time written with a
 // good one makes its row read or fail on the other; then each record

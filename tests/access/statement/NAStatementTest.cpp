@@ -535,6 +535,65 @@ TEST_F(StatementText, ARefusedValueIsComparedWithTheServersText)
     pCommand->nRelease();
 }
 
+// A refused item beside a key: the condition compares the key alone, so no
+// text of the item, however written, stops the write; a refused key's text
+// it cannot write still does. A refresh keeps every text it can write,
+// past one it cannot.
+TEST_F(StatementText, ARefusedItemTheConditionLeavesAloneStopsNothing)
+{
+    CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 4);
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"id")->bSetValue(&v, 0), 1);
+    CNARecordValue* pCurrent = pRecord->pclGetCurrentRecordValueNoRef();
+    CXError* pFailure = new CXError(&gstMyModuleInfo32);
+    pFailure->SetUserErrorMessage(&gstMyModuleInfo32, ZTERR_CONVERSION, L"d refused");
+    CNACommand* pCommand = new CNACommand(m_pError, m_pKind);
+    pCommand->AddRef();
+    for (const wchar_t* pszText : {L"x'00'", L"-01:00:00"}) {
+        SCOPED_TRACE(Narrow(pszText));
+        ASSERT_TRUE(pCurrent->bDropRefusal(L"d"));
+        ASSERT_TRUE(pCurrent->bAddRefusal(L"d", pszText, pFailure));
+        ASSERT_TRUE(pRecord->bCopyCurrentRecordToOriginalRecord());
+        m_pError->Reset();
+        ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETE, pCommand, 0), 1) << Narrow(m_pError->pszGetError());
+        EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DELETE FROM `T` WHERE `id`=");
+        EXPECT_EQ(pCommand->nGetParameterNbr(), 1);
+    }
+
+    // The key refused as well: it is compared by its text, the item still
+    // not at all.
+    ASSERT_EQ(pRecord->pclGetColumnNoRef(L"id")->bSetValueNULL(), 1);
+    ASSERT_TRUE(pCurrent->bAddRefusal(L"id", L"-02:00:00", pFailure));
+    ASSERT_TRUE(pRecord->bCopyCurrentRecordToOriginalRecord());
+    m_pError->Reset();
+    ASSERT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETE, pCommand, 0), 1) << Narrow(m_pError->pszGetError());
+    EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DELETE FROM `T` WHERE `id`='-02:00:00' LIMIT 1");
+    ASSERT_TRUE(pRecord->pclGetOriginalRecordValueNoRef()->bDropRefusal(L"id"));
+    ASSERT_TRUE(pRecord->pclGetOriginalRecordValueNoRef()->bAddRefusal(L"id", L"x'01'", pFailure));
+    EXPECT_EQ(m_pStatement->bBuildQuery(CNAStatement::QT_DELETE, pCommand, 0), 0);
+    EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION));
+
+    ASSERT_TRUE(pCurrent->bDropRefusal(L"id"));
+    ASSERT_TRUE(pCurrent->bDropRefusal(L"d"));
+    ASSERT_TRUE(pCurrent->bAddRefusal(L"d", L"x'00'", pFailure));
+    ASSERT_TRUE(pCurrent->bAddRefusal(L"dd", L"-01:00:00", pFailure));
+    const int nSave = m_pAccess->nKeepCurrentRecordSave();
+    m_pError->Reset();
+    ASSERT_EQ(m_pStatement->bSetParseNeedUpdate(1, nSave), 1);
+    EXPECT_EQ(m_pError->nGetUserErrorCode(), 0u);
+    CNARecherche* pSearch = m_pStatement->pclGetRecherche();
+    ASSERT_NE(pSearch, nullptr);
+    m_pStatement->GiveRefreshServerValues(pSearch);
+    EXPECT_EQ(pSearch->pszGetServerValue(pRecord->pclGetColumnNoRef(L"d")), nullptr);
+    const wchar_t* pszKept = pSearch->pszGetServerValue(pRecord->pclGetColumnNoRef(L"dd"));
+    EXPECT_EQ(pszKept != nullptr ? std::wstring(pszKept) : L"(none)", L"-01:00:00");
+    pSearch->ResetServerValues();
+    pSearch->nRelease();
+    m_pStatement->bSetParseNeedUpdate(0, -1);
+    pCommand->nRelease();
+}
+
 // The statement's original record is the row of a record value of the
 // same identity and the same refused values only.
 TEST_F(StatementText, TheOriginalRecordIsTheRowOfTheSameIdentityAndRefusals)

@@ -241,6 +241,7 @@ CNARecherche::CNARecherche(CNAError* pclError, CNAConnectionDescription* pclConn
       m_tabParameter(30),
       m_piFetchItem(nullptr),
       m_pclConnection(pclConnection),
+      m_pclRefusals(nullptr),
       m_pBuild(nullptr)
 {
     if (m_pclError != nullptr)
@@ -256,6 +257,7 @@ CNARecherche::~CNARecherche()
     _ReleaseConditions();
     _ResetParameter();
     _SetFetchItem(nullptr);
+    SetRefusals(nullptr);
     if (m_pclConnection != nullptr)
         m_pclConnection->nRelease();
     if (m_pclError != nullptr)
@@ -357,6 +359,35 @@ const wchar_t* CNARecherche::pszGetServerValue(const CNAColumn* pclColumn) const
     for (const auto& st : m_tabServerValue)
         if (st.first == pclColumn)
             return st.second.c_str();
+    return nullptr;
+}
+
+void CNARecherche::ResetServerValues()
+{
+    m_tabServerValue.clear();
+    SetRefusals(nullptr);
+}
+
+void CNARecherche::SetRefusals(const CXError* pclReadFailure)
+{
+    // Shared and never changed: the reference is all that is kept.
+    CXError* pcl = const_cast<CXError*>(pclReadFailure);
+    if (pcl == m_pclRefusals)
+        return;
+    if (pcl != nullptr)
+        pcl->m_nRefCount++;
+    if (m_pclRefusals != nullptr)
+        m_pclRefusals->dwRelease();
+    m_pclRefusals = pcl;
+}
+
+const CNAReadFailure::SRefusal* CNARecherche::pstGetRefusal(const CNAColumn* pclColumn) const
+{
+    const CNAReadFailure::Refusals* ptab = CNAReadFailure::s_ptabRefusals(m_pclRefusals);
+    const wchar_t* pszItem = pclColumn != nullptr ? pclColumn->pszGetName() : nullptr;
+    for (size_t i = 0; ptab != nullptr && pszItem != nullptr && i < ptab->size(); i++)
+        if ((*ptab)[i].strItem == pszItem)
+            return &(*ptab)[i];
     return nullptr;
 }
 

@@ -1710,6 +1710,36 @@ private:
     CNARecord* m_pclRecord;
     CHeld<CNAKXRecord> m_clCopy;
 };
+
+// A record value's read failure as it is now, put back when asked: the
+// values its items refused go with the buffer they belong to. Shared and
+// never changed, the failure is only referenced.
+class CFailureKept {
+public:
+    explicit CFailureKept(CNARecordValue* pclValue)
+        : m_pclValue(pclValue),
+          m_pclFailure(pclValue != nullptr ? const_cast<CXError*>(pclValue->pclGetReadFailureNoRef()) : nullptr)
+    {
+        if (m_pclFailure != nullptr)
+            m_pclFailure->m_nRefCount++;
+    }
+    CFailureKept(const CFailureKept&) = delete;
+    CFailureKept& operator=(const CFailureKept&) = delete;
+    ~CFailureKept()
+    {
+        if (m_pclFailure != nullptr)
+            m_pclFailure->dwRelease();
+    }
+    void PutBack()
+    {
+        if (m_pclValue != nullptr)
+            m_pclValue->SetReadFailure(m_pclFailure);
+    }
+
+private:
+    CNARecordValue* m_pclValue;
+    CXError* m_pclFailure; // one reference, or null
+};
 } // namespace
 
 int CNADataAccess::bHNbEnr(long long* pllCount, unsigned int nMode, unsigned int nFlags)
@@ -1770,29 +1800,50 @@ int CNADataAccess::_bCount(long long* pllCount, unsigned int nMode, unsigned int
         return 0;
     CHeldItem clItem(pclStatement != nullptr ? piGetItemDescription(pclStatement->pszGetParseItem())
                                              : piGetBestParseItemDesc());
-    // The rows equal to the statement's row: its original record is the
-    // current record meanwhile, whatever happens.
-    const CNARecordValue* pclOriginal = pclStatement != nullptr ? pclStatement->pclGetStmtOriginalRecord() : nullptr;
+    // The rows equal to the statement's row, or before or after it: the
+    // record a pending refresh finds again, else its original record, is
+    // the current record meanwhile, whatever happens.
+    const bool bRefresh = pclStatement != nullptr && pclStatement->eParseNeedUpdate() != CNAStatement::UPDATE_NONE &&
+                          pclStatement->nGetRecordSaveID() >= 0;
+    CHeld<CNARecordValue> clRefreshed(bRefresh ? pclWithReference(new (std::nothrow) CNARecordValue(m_pclError))
+                                               : nullptr);
+    if (bRefresh && !clRefreshed) {
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+    }
+    if (bRefresh && !bCopySaveToRecord(pclStatement->nGetRecordSaveID(), clRefreshed.Get()))
+        return 0;
+    const CNARecordValue* pclOriginal =
+        bRefresh ? clRefreshed.Get() : (pclStatement != nullptr ? pclStatement->pclGetStmtOriginalRecord() : nullptr);
+    const CNARecordValue* pclCounted = m_pclCurrentRecord->pclGetCurrentRecordValueNoRef();
     if (pclOriginal != nullptr && pclOriginal->pclGetNAKXRecord() != nullptr) {
         if (!clKept.bKeep(m_pclError))
             return 0;
-        if (clKept.bKept())
+        if (clKept.bKept()) {
             m_pclCurrentRecord->bSetNAKXRecord(pclOriginal->pclGetNAKXRecord());
-    }
-    int bResult = 0;
-    {
-        CHeld<CNARecherche> clSearch(clItem ? clCount->pclGetRecherche() : nullptr);
-        if (clSearch) {
-            clCount->PrepareInternalSearch();
-            bResult = clSearch->bRechercheEnreg(m_pclCurrentRecord, clItem.Get(), NA_PARSE_FIRST, 0, nullptr);
-            if (bResult && eDirection == NEXT)
-                clSearch->bSetContinueParcours(NA_PARSE_FIRST);
-            else if (bResult && eDirection == PREVIOUS)
-                clSearch->bSetContinueParcours(NA_PARSE_LAST);
+            pclCounted = pclOriginal;
         }
+    }
+    CHeld<CNARecherche> clSearch(clItem ? clCount->pclGetRecherche() : nullptr);
+    int bResult = 0;
+    if (clSearch) {
+        clCount->PrepareInternalSearch();
+        bResult = clSearch->bRechercheEnreg(m_pclCurrentRecord, clItem.Get(), NA_PARSE_FIRST, 0, nullptr);
+        if (bResult && eDirection == NEXT)
+            clSearch->bSetContinueParcours(NA_PARSE_FIRST);
+        else if (bResult && eDirection == PREVIOUS)
+            clSearch->bSetContinueParcours(NA_PARSE_LAST);
+        // A value the record could not take counts the rows of the server's
+        // value, not those holding NULL; a refresh's record, by its texts.
+        if (bRefresh)
+            pclStatement->GiveRefreshServerValues(clSearch.Get());
+        clSearch->SetRefusals(pclCounted != nullptr ? pclCounted->pclGetReadFailureNoRef() : nullptr);
     }
     if (bResult)
         bResult = clCount->bGetNbEnr(pllCount, nMode, 0);
+    if (clSearch)
+        clSearch->ResetServerValues();
     return bResult;
 }
 
@@ -1985,12 +2036,19 @@ int CNADataAccess::bGoToStmtOriginalRecord(int bRestoreAfter, CNAStatement* pclS
         return 0;
     }
     pclBackup->AddRef();
+    // The row's refused values go with its buffer: the refind compares and
+    // counts that row.
+    CNARecordValue* pclOriginalValue = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
+    CFailureKept clFailure(pclOriginalValue);
     pclOriginal->Copy(pclStatementOriginal->pclGetNAKXRecord());
+    pclOriginalValue->SetReadFailure(const_cast<CXError*>(pclStatementOriginal->pclGetReadFailureNoRef()));
     const int bResult = bGoToOriginalRecord(bRestoreAfter, pclStatement, n, eDirection, llCount, pllMoved);
     int bOutOfRange = 1;
     pclStatement->HEndehors(&bOutOfRange);
-    if (!(bResult && !bRestoreAfter && !bOutOfRange))
+    if (!(bResult && !bRestoreAfter && !bOutOfRange)) {
         pclOriginal->Copy(pclBackup);
+        clFailure.PutBack();
+    }
     pclBackup->nRelease();
     return bResult;
 }
@@ -2021,6 +2079,9 @@ int CNADataAccess::_bGoToOriginalRecord(int bRestoreAfter, CNAStatement* pclStat
         pclCurrentBackup->AddRef();
     if (pclOriginalBackup != nullptr)
         pclOriginalBackup->AddRef();
+    // The values' refused items go back with their buffers.
+    CFailureKept clCurrentFailure(m_pclCurrentRecord->pclGetCurrentRecordValueNoRef());
+    CFailureKept clOriginalFailure(m_pclCurrentRecord->pclGetOriginalRecordValueNoRef());
     int bResult = 0;
     if (pclCurrentBackup == nullptr || pclOriginalBackup == nullptr) {
         if (m_pclError != nullptr)
@@ -2034,6 +2095,8 @@ int CNADataAccess::_bGoToOriginalRecord(int bRestoreAfter, CNAStatement* pclStat
         if (!bResult || bRestoreAfter || bOutOfRange) {
             pclCurrent->Copy(pclCurrentBackup);
             pclOriginal->Copy(pclOriginalBackup);
+            clCurrentFailure.PutBack();
+            clOriginalFailure.PutBack();
             m_pclCurrentRecord->OnNAKXRecordChanged();
         }
         if (!bResult || bOutOfRange)

@@ -614,7 +614,11 @@ int CNAExpression::_bWriteNode(CNACommand* pclCommand, eNAOperator eParent, CNAR
     default:
         break;
     }
-    _PrepareLeaf(pclCommand);
+    // A value of the record its item refused holds NULL: nothing can be
+    // told of its comparison before the server's text is written.
+    if (pclSearch == nullptr || (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) == 0 ||
+        pclSearch->pstGetRefusal(m_pclColumn) == nullptr)
+        _PrepareLeaf(pclCommand);
     if (m_eOperator == NAOP_FALSE || m_eOperator == NAOP_TRUE) {
         *pbConstant = m_eOperator;
         return 1;

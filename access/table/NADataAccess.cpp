@@ -1835,9 +1835,7 @@ int CNADataAccess::_bCount(long long* pllCount, unsigned int nMode, unsigned int
         else if (bResult && eDirection == PREVIOUS)
             clSearch->bSetContinueParcours(NA_PARSE_LAST);
         // A value the record could not take counts the rows of the server's
-        // value, not those holding NULL; a refresh's record, by its texts.
-        if (bRefresh)
-            pclStatement->GiveRefreshServerValues(clSearch.Get());
+        // value, not those holding NULL.
         clSearch->SetRefusals(pclCounted != nullptr ? pclCounted->pclGetReadFailureNoRef() : nullptr);
     }
     if (bResult)

@@ -694,4 +694,36 @@ TEST_F(RefusedComputed, ABrowseBroughtBackToARefusedRecordReadsOnPastIt)
     }
 }
 
+// Read in blocks of two rows, a browse whose blocks end on records of a
+// refused difference (two of them alike) goes on from each by the server's
+// text of it: every row once, in the server's order, both ways.
+TEST_F(RefusedComputed, ABlockEndingOnARefusedRecordGoesOnPastIt)
+{
+    const struct {
+        const wchar_t* pszQuery;
+        const wchar_t* pszItem;
+        const char* pszFrom;
+        const char* pszOrder;
+    } kBrowses[] = {
+        {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk", L"id", "nk", "id, name, TIMEDIFF(t, u)"},
+        {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk", L"d", "nk", "TIMEDIFF(t, u), id, name"},
+        {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nu", L"id", "nu", "id, name, TIMEDIFF(t, u)"},
+    };
+    for (const bool bUTF8 : {true, false}) {
+        for (const auto& c : kBrowses) {
+            SCOPED_TRACE(std::string(bUTF8 ? "UTF-8, " : "1252, ") + Narrow(c.pszQuery) + " on " +
+                         Narrow(c.pszItem));
+            ASSERT_NO_FATAL_FAILURE(Reset("nk", kWalkRows));
+            ASSERT_NO_FATAL_FAILURE(Reset("nu", kWalkNullKeys));
+            const Rows tabServer = ServerRows(c.pszFrom, c.pszOrder);
+            CHostContext* pc = nullptr;
+            INATable* pi = Query(bUTF8, SERVER, c.pszQuery, &pc, 2);
+            ASSERT_NE(pi, nullptr);
+            const auto Read = [&](int bRead) { return Seen(pi, pc, bRead); };
+            EXPECT_EQ(Every(pi, pc, c.pszItem, 0, false, Read), tabServer);
+            EXPECT_EQ(Every(pi, pc, c.pszItem, 0, true, Read), Rows(tabServer.rbegin(), tabServer.rend()));
+        }
+    }
+}
+
 } // namespace

@@ -577,6 +577,25 @@ TEST_F(NAExpression, ARefusedValueOfTheRecord)
         }
         EXPECT_EQ(w.nParameters, 0);
     }
+    // A value the host searched is told in advance as ever: every time is
+    // at least the empty one.
+    const SWritten wHost = Write(Text(NAOP_GE, L"H", ""));
+    EXPECT_EQ(wHost.strText, L"");
+    EXPECT_EQ(wHost.nConstant, NAOP_TRUE);
+    // Another search holds the failure as long as it lives.
+    CNARecherche* pOther = new CNARecherche(m_pError, m_pCnx);
+    pOther->AddRef();
+    CNARecordValue* pHolder = new CNARecordValue(m_pError);
+    pHolder->AddRef();
+    ASSERT_TRUE(pHolder->bAddRefusal(L"H", L"-02:00:00", pFailure));
+    const CXError* pOthersFailure = pHolder->pclGetReadFailureNoRef();
+    const int nHeld = pOthersFailure->m_nRefCount;
+    pOther->SetRefusals(pOthersFailure);
+    pOther->SetRefusals(pOthersFailure);
+    EXPECT_EQ(pOthersFailure->m_nRefCount, nHeld + 1);
+    pOther->nRelease();
+    EXPECT_EQ(pOthersFailure->m_nRefCount, nHeld);
+    pHolder->nRelease();
     // Beside a comparison that writes, the refused one fails the tree.
     m_pError->Reset();
     CAny v;

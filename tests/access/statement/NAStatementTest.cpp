@@ -611,6 +611,31 @@ TEST_F(StatementText, ARefusedItemTheConditionLeavesAloneStopsNothing)
     pCommand->nRelease();
 }
 
+// A refresh holds one reference on the read failure of its record, given
+// back when it has no record to find again and when the statement goes.
+TEST_F(StatementText, ARefreshHoldsItsRecordsFailureWhileItNeedsIt)
+{
+    CNARecordValue* pCurrent = m_pAccess->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef();
+    CXError* pFailure = new CXError(&gstMyModuleInfo32);
+    pFailure->SetUserErrorMessage(&gstMyModuleInfo32, ZTERR_CONVERSION, L"d refused");
+    ASSERT_TRUE(pCurrent->bAddRefusal(L"d", L"-01:00:00", pFailure));
+    CXError* pRead = const_cast<CXError*>(pCurrent->pclGetReadFailureNoRef());
+    pRead->m_nRefCount++;
+    const int nSave = m_pAccess->nKeepCurrentRecordSave();
+    CNAStatement* pOther = new CCountedSearchStatement(m_pAccess, m_pError);
+    pOther->AddRef();
+    const int nHeld = pRead->m_nRefCount;
+    ASSERT_EQ(pOther->bSetParseNeedUpdate(1, nSave), 1);
+    EXPECT_EQ(pRead->m_nRefCount, nHeld + 1);
+    ASSERT_EQ(pOther->bSetParseNeedUpdate(1, -1), 1);
+    EXPECT_EQ(pRead->m_nRefCount, nHeld);
+    ASSERT_EQ(pOther->bSetParseNeedUpdate(1, nSave), 1);
+    EXPECT_EQ(pRead->m_nRefCount, nHeld + 1);
+    EXPECT_EQ(pOther->nRelease(), 0u);
+    EXPECT_EQ(pRead->m_nRefCount, nHeld);
+    pRead->dwRelease();
+}
+
 // The statement's original record is the row of a record value of the
 // same identity and the same refused values only.
 TEST_F(StatementText, TheOriginalRecordIsTheRowOfTheSameIdentityAndRefusals)

@@ -377,17 +377,12 @@ _zt_body_start() {
   if [ "$kind" = FUNCTION ]; then
     # The type and the characteristics hold no statement: the body is the
     # first RETURN, compound statement or label.
-    d=0
     while [ "$n" -lt "$count" ] && [ "${_zt_tokens[n]}" != ";" ]; do
       s="${_zt_tokens[n]}"
-      if [ "$s" = "(" ]; then d=$((d + 1));
-      elif [ "$s" = ")" ]; then d=$((d - 1));
-      elif [ "$d" = 0 ]; then
-        case "$s" in
-          RETURN|BEGIN|IF|CASE|LOOP|WHILE|REPEAT|FOR) body=$n; return ;;
-        esac
-        if _zt_word_or_name "$s" && [ "${_zt_tokens[n + 1]:-}" = ":" ]; then body=$n; return; fi
-      fi
+      case "$s" in
+        RETURN|BEGIN|IF|CASE|LOOP|WHILE|REPEAT|FOR) body=$n; return ;;
+      esac
+      if _zt_word_or_name "$s" && [ "${_zt_tokens[n + 1]:-}" = ":" ]; then body=$n; return; fi
       n=$((n + 1))
     done
     return

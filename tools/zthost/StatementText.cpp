@@ -357,13 +357,10 @@ private:
         if (strKind == "FUNCTION") {
             // The type and the characteristics hold no statement: the body
             // is the first RETURN, compound statement or label.
-            for (nDepth = 0; n < m_astr.size() && At(n) != ";"; ++n) {
+            for (; n < m_astr.size() && At(n) != ";"; ++n) {
                 const std::string& s = At(n);
-                if (s == "(" || s == ")")
-                    nDepth += s == "(" ? 1 : -1;
-                else if (nDepth == 0 && (s == "RETURN" || s == "BEGIN" || s == "IF" || s == "CASE" || s == "LOOP" ||
-                                         s == "WHILE" || s == "REPEAT" || s == "FOR" ||
-                                         (bWordOrName(s) && At(n + 1) == ":")))
+                if (s == "RETURN" || s == "BEGIN" || s == "IF" || s == "CASE" || s == "LOOP" || s == "WHILE" ||
+                    s == "REPEAT" || s == "FOR" || (bWordOrName(s) && At(n + 1) == ":"))
                     return n;
             }
             return 0;

@@ -53,7 +53,7 @@ zt_build() {
 # says how; each step below mirrors one there), so that the run command
 # refuses such a text before it builds anything.
 zt_several_statements() {
-  local LC_ALL=C s="$1" reading versioned=0 verdict _zt_tokens=()
+  local LC_ALL=C s="$1" reading versioned=0 _zt_tokens=()
   [[ "$s" == *'/*!'* || "$s" == *'/*M!'* ]] && versioned=1
   for reading in 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15; do
     # Only the readings that can differ from those before.
@@ -64,81 +64,102 @@ zt_several_statements() {
       continue
     fi
     _zt_statement_tokens "$s" "$reading"
-    _zt_statement_verdict
-    verdict=$?
-    if [ "$verdict" = 1 ] || { [ "$verdict" = 2 ] && _zt_semicolon_followed; }; then
-      return 0
-    fi
+    # Only a ';' followed by more makes several statements, or a text whose
+    # compound statements do not read through.
+    _zt_semicolon_followed || continue
+    _zt_statement_verdict || return 0
   done
   return 1
 }
 
 # _zt_statement_tokens TEXT READING: the text's tokens into _zt_tokens, in
 # the reading given (1: no backslash escapes, 2: '"' quotes names, 4: a
-# versioned code comment is a comment, 8: [ ] quote names).
+# versioned code comment is a comment, 8: [ ] quote names). Each step takes
+# a token or a comment from a window on the text, which grows while what
+# it takes reaches its end: a long text is read in time.
 _zt_statement_tokens() {
-  local s="$1" reading="$2" i=0 n=${#1} code=0 c rest quote escapes digits token
-  local word=$'^[A-Za-z0-9_$\x80-\xff]+'
+  local text="$1" reading="$2" n=${#1} at=0 size=256 rest code=0 last="" chunk inner digits kind token
+  local word=$'^[A-Za-z0-9_$\x80-\xff]+' blanks='^[[:space:]]+' code_marks='^/\*M?!([0-9]{0,6})'
+  # Quoted texts and names: a doubled closing quote stands for itself; a
+  # backslash takes the next character in texts, not in names.
+  local single=$'^\'(\\\\(.|$)|\'\'|[^\'\\\\])*\'?' single_plain=$'^\'(\'\'|[^\'])*\'?'
+  local double=$'^"(\\\\(.|$)|""|[^"\\\\])*"?' double_plain=$'^"(""|[^"])*"?'
+  local name=$'^`(``|[^`])*`?' bracket='^\[(]]|[^]])*]?'
   _zt_tokens=()
-  while [ "$i" -lt "$n" ]; do
-    c="${s:i:1}"
-    rest="${s:i}"
-    if [[ "$c" == [[:space:]] ]]; then
-      i=$((i + 1))
-    elif [[ "$c" == "#" || "$rest" == --* && ( $n -le $((i + 2)) || "${s:i+2:1}" == [[:space:][:cntrl:]] ) ]]; then
-      if [[ "$rest" == *$'\n'* ]]; then rest="${rest%%$'\n'*}"; i=$((i + ${#rest} + 1)); else i=$n; fi
-    elif [[ "$rest" == '/*!'* || "$rest" == '/*M!'* ]]; then
+  while [ "$at" -lt "$n" ]; do
+    rest="${text:at:size}"
+    kind=other
+    if [[ "$rest" =~ $blanks ]]; then
+      chunk="${BASH_REMATCH[0]}"
+      kind=blank
+    elif [[ "$rest" == "#"* || "$rest" == --* && ( ${#rest} -le 2 || "${rest:2:1}" == [[:space:][:cntrl:]] ) ]]; then
+      if [[ "$rest" == *$'\n'* ]]; then chunk="${rest%%$'\n'*}"$'\n'; else chunk="$rest"; fi
+      kind=blank
+    elif [[ "$rest" =~ $code_marks ]]; then
       # Its marks and its version (five or six digits) are blanks, its
       # text is code; one whose version is above the server's is a comment.
-      rest="${rest#/\*}"; rest="${rest#M}"; rest="${rest#!}"
-      [[ "$rest" =~ ^[0-9]{0,6} ]]
-      digits=${#BASH_REMATCH[0]}
+      chunk="${BASH_REMATCH[0]}"
+      digits=${#BASH_REMATCH[1]}
       if [ "$digits" -ge 5 ] && (( reading & 4 )); then
-        rest="${s:i+2}"
-        if [[ "$rest" == *'*/'* ]]; then rest="${rest%%\*/*}"; i=$((i + 2 + ${#rest} + 2)); else i=$n; fi
+        inner="${rest:2}"
+        if [[ "$inner" == *'*/'* ]]; then chunk="/*${inner%%\*/*}*/"; else chunk="$rest"; fi
+        kind=blank
       else
-        [ "$digits" -lt 5 ] && digits=0
-        i=$((n - ${#rest} + digits))
-        code=1
+        [ "$digits" -lt 5 ] && chunk="${chunk:0:${#chunk}-digits}"
+        kind=code
       fi
     elif [ "$code" = 1 ] && [[ "$rest" == '*/'* ]]; then
-      i=$((i + 2))
-      code=0
+      chunk='*/'
+      kind=code_end
     elif [[ "$rest" == '/*'* ]]; then
-      rest="${rest:2}"
-      if [[ "$rest" == *'*/'* ]]; then rest="${rest%%\*/*}"; i=$((i + 2 + ${#rest} + 2)); else i=$n; fi
-    elif [[ "$c" == [\'\"\`] ]] || { [ "$c" = "[" ] && (( reading & 8 )); }; then
-      # A doubled closing quote stands for itself; a backslash takes the
-      # next character in texts, not in names.
-      quote="$c"
-      escapes=1
-      if (( reading & 1 )) || [ "$quote" = "\`" ] || [ "$quote" = "[" ] || { [ "$quote" = '"' ] && (( reading & 2 )); }; then
-        escapes=0
-      fi
-      [ "$quote" = "[" ] && quote="]"
-      i=$((i + 1))
-      while [ "$i" -lt "$n" ]; do
-        c="${s:i:1}"
-        i=$((i + 1))
-        if [[ "$c" == "\\" && "$escapes" = 1 ]]; then
-          i=$((i + 1))
-        elif [[ "$c" == "$quote" ]]; then
-          if [[ "${s:i:1}" == "$quote" ]]; then i=$((i + 1)); else break; fi
-        fi
-      done
-      _zt_tokens+=("'")
+      inner="${rest:2}"
+      if [[ "$inner" == *'*/'* ]]; then chunk="/*${inner%%\*/*}*/"; else chunk="$rest"; fi
+      kind=blank
+    elif [[ "$rest" == "'"* ]]; then
+      if (( reading & 1 )); then [[ "$rest" =~ $single_plain ]]; else [[ "$rest" =~ $single ]]; fi
+      chunk="${BASH_REMATCH[0]}"
+      kind=quoted
+    elif [[ "$rest" == '"'* ]]; then
+      # A text, or a name in ANSI_QUOTES.
+      if (( reading & 3 )); then [[ "$rest" =~ $double_plain ]]; else [[ "$rest" =~ $double ]]; fi
+      chunk="${BASH_REMATCH[0]}"
+      kind=quoted
+    elif [[ "$rest" == '`'* ]]; then
+      [[ "$rest" =~ $name ]]
+      chunk="${BASH_REMATCH[0]}"
+      kind=quoted
+    elif [[ "$rest" == '['* ]] && (( reading & 8 )); then
+      [[ "$rest" =~ $bracket ]]
+      chunk="${BASH_REMATCH[0]}"
+      kind=quoted
     elif [[ "$rest" =~ $word ]]; then
-      token="${BASH_REMATCH[0]^^}"
-      if [ "$i" -gt 0 ] && [[ "${s:i-1:1}" == [.@] ]]; then token="'"; fi
-      _zt_tokens+=("$token")
-      i=$((i + ${#BASH_REMATCH[0]}))
+      chunk="${BASH_REMATCH[0]}"
+      kind=word
     else
-      if [ "$c" = . ] && [ ${#_zt_tokens[@]} -gt 0 ] && [[ "${_zt_tokens[-1]}" =~ $word ]]; then
-        _zt_tokens[-1]="'"
-      fi
-      _zt_tokens+=("$c")
-      i=$((i + 1))
+      chunk="${rest:0:1}"
     fi
+    if [ ${#chunk} = ${#rest} ] && [ $((at + ${#rest})) -lt "$n" ]; then
+      # What it took may go on past the window.
+      size=$((size * 2))
+      continue
+    fi
+    case "$kind" in
+      code) code=1 ;;
+      code_end) code=0 ;;
+      quoted) _zt_tokens+=("'") ;;
+      word)
+        token="${chunk^^}"
+        [[ "$last" == [.@] ]] && token="'"
+        _zt_tokens+=("$token") ;;
+      other)
+        if [ "$chunk" = . ] && [ ${#_zt_tokens[@]} -gt 0 ] && [[ "${_zt_tokens[-1]}" =~ $word ]]; then
+          _zt_tokens[-1]="'"
+        fi
+        _zt_tokens+=("$chunk") ;;
+    esac
+    at=$((at + ${#chunk}))
+    last="${chunk: -1}"
+    size=256
   done
 }
 
@@ -182,7 +203,8 @@ _zt_statement_verdict() {
       [ "$t" != ";" ] && return 1
       k=$((k + 1))
     elif [ "$mode" = plain ]; then
-      if [ "$t" = ";" ]; then
+      while [[ $k -lt $count && "${_zt_tokens[k]}" != ";" ]]; do k=$((k + 1)); done
+      if [ "$k" -lt "$count" ]; then
         if [ ${#open[@]} = 0 ]; then ended=1; else mode=start; fi
       fi
       k=$((k + 1))
@@ -364,8 +386,7 @@ _zt_body_start() {
     return
   fi
   [ "$kind" = PROCEDURE ] || [ "$kind" = FUNCTION ] || return
-  [ "${_zt_tokens[n]:-} ${_zt_tokens[n + 1]:-} ${_zt_tokens[n + 2]:-}" = "IF NOT EXISTS" ] && n=$((n + 3))
-  # The name, then the parameters.
+  # IF NOT EXISTS and the name, then the parameters.
   while _zt_word_or_name "${_zt_tokens[n]:-}" || [ "${_zt_tokens[n]:-}" = . ]; do n=$((n + 1)); done
   [ "${_zt_tokens[n]:-}" = "(" ] || return
   while :; do

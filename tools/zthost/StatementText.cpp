@@ -341,9 +341,7 @@ private:
         }
         if (strKind != "PROCEDURE" && strKind != "FUNCTION")
             return 0;
-        if (At(n) == "IF" && At(n + 1) == "NOT" && At(n + 2) == "EXISTS")
-            n += 3;
-        // The name, then the parameters.
+        // IF NOT EXISTS and the name, then the parameters.
         while (bWordOrName(At(n)) || At(n) == ".")
             ++n;
         if (At(n) != "(")

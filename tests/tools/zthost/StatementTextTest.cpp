@@ -198,33 +198,26 @@ TEST(StatementText, SeveralStatementsAsTheServerReadsThem)
         EXPECT_EQ(strAnswers[i], strExpected[i]) << astrText[i];
 }
 
-TEST(StatementText, TheRunCommandAnswersAsZtHostOnAnyText)
+// Texts of nCount pieces at most, each drawn from the list at random.
+std::vector<std::string> RandomTexts(const std::vector<std::string>& astrPiece, int nTexts, size_t nCount,
+                                     unsigned nSeed)
 {
-    // Characters, keywords and pieces of compound statements; a ';' more
-    // often than the others.
-    const char* const apszPiece[] = {
-        ";", ";", ";", "x", " ", "\n", "\t", "'", "\"", "`", "[", "]", "\\", "''", "#", "--", "-- ", "-", "/*", "*/",
-        "/*!", "/*M!", "/*!50001", "/*!999999", "/*!5000", "*", "/", "!", "1", "(", ")", ",", ".", "@", ":", "=", "$",
-        "_", "\xC3\xA9", "\x7F", "\x01", "BEGIN", "begin", "END", "end", "NOT", "ATOMIC", "WORK", "XA", "CASE", "WHEN",
-        "THEN", "ELSE", "ELSEIF", "IF", "LOOP", "WHILE", "REPEAT", "UNTIL", "FOR", "DO", "EACH", "ROW", "DECLARE",
-        "HANDLER", "SQLSTATE", "VALUE", "CREATE", "ALTER", "OR", "REPLACE", "DEFINER", "AGGREGATE", "PROCEDURE",
-        "FUNCTION", "TRIGGER", "EVENT", "RETURNS", "RETURN", "FOLLOWS", "COMMENT", "SQL", "AND", "SELECT", " l: ",
-        "BEGIN NOT ATOMIC ", "IF 1 THEN ", "END IF", "CASE x WHEN 1 THEN ", "END CASE", "WHILE x DO ", "END WHILE",
-        "REPEAT ", "UNTIL 1 END REPEAT", "FOR i IN 1..2 DO ", "END FOR", "l: LOOP ", "END LOOP", "CREATE PROCEDURE p() ",
-        "CREATE FUNCTION f() RETURNS INT ", "CREATE TRIGGER t BEFORE INSERT ON t FOR EACH ROW ",
-        "CREATE EVENT e ON SCHEDULE EVERY 1 DAY DO ", "DECLARE EXIT HANDLER FOR SQLEXCEPTION ", "SELECT 1; ",
-        "CASE WHEN x THEN 1 END",
-    };
-    const size_t nPieces = sizeof(apszPiece) / sizeof(apszPiece[0]);
-    std::mt19937 rng(20240229);
+    std::mt19937 rng(nSeed);
     std::vector<std::string> astrText;
-    for (int n = 0; n < 4000; ++n) {
+    for (int n = 0; n < nTexts; ++n) {
         std::string s;
-        const size_t nLength = 1 + rng() % 16;
+        const size_t nLength = 1 + rng() % nCount;
         for (size_t i = 0; i < nLength; ++i)
-            s += apszPiece[rng() % nPieces];
+            s += astrPiece[rng() % astrPiece.size()];
         astrText.push_back(s);
     }
+    return astrText;
+}
+
+// Both readers answer the same on each text, and both answers are well
+// represented: the texts test each reader.
+void ExpectTheSameAnswers(const std::vector<std::string>& astrText)
+{
     const std::string strAnswers = ScriptAnswers(astrText);
     ASSERT_EQ(strAnswers.size(), astrText.size()) << strAnswers;
     size_t nSeveral = 0;
@@ -233,9 +226,45 @@ TEST(StatementText, TheRunCommandAnswersAsZtHostOnAnyText)
         nSeveral += bSeveral;
         EXPECT_EQ(strAnswers[i], bSeveral ? '1' : '0') << "[" << astrText[i] << "]";
     }
-    // Both answers are well represented: the texts test each reader.
     EXPECT_GT(nSeveral, astrText.size() / 10);
     EXPECT_LT(nSeveral, astrText.size() * 9 / 10);
+}
+
+// Characters, keywords and pieces of compound statements; a ';' more often
+// than the others.
+const std::vector<std::string> kPieces = {
+    ";", ";", ";", "x", " ", "\n", "\t", "'", "\"", "`", "[", "]", "\\", "''", "#", "--", "-- ", "-", "/*", "*/",
+    "/*!", "/*M!", "/*!50001", "/*!999999", "/*!5000", "*", "/", "!", "1", "(", ")", ",", ".", "@", ":", "=", "$",
+    "_", "\xC3\xA9", "\x7F", "\x01", "BEGIN", "begin", "END", "end", "NOT", "ATOMIC", "WORK", "XA", "CASE", "WHEN",
+    "THEN", "ELSE", "ELSEIF", "IF", "LOOP", "WHILE", "REPEAT", "UNTIL", "FOR", "DO", "EACH", "ROW", "DECLARE",
+    "HANDLER", "SQLSTATE", "VALUE", "CREATE", "ALTER", "OR", "REPLACE", "DEFINER", "AGGREGATE", "PROCEDURE",
+    "FUNCTION", "TRIGGER", "EVENT", "RETURNS", "RETURN", "FOLLOWS", "COMMENT", "SQL", "AND", "SELECT", " l: ",
+    "BEGIN NOT ATOMIC ", "IF 1 THEN ", "END IF", "CASE x WHEN 1 THEN ", "END CASE", "WHILE x DO ", "END WHILE",
+    "REPEAT ", "UNTIL 1 END REPEAT", "FOR i IN 1..2 DO ", "END FOR", "l: LOOP ", "END LOOP", "CREATE PROCEDURE p() ",
+    "CREATE FUNCTION f() RETURNS INT ", "CREATE TRIGGER t BEFORE INSERT ON t FOR EACH ROW ",
+    "CREATE EVENT e ON SCHEDULE EVERY 1 DAY DO ", "DECLARE EXIT HANDLER FOR SQLEXCEPTION ", "SELECT 1; ",
+    "CASE WHEN x THEN 1 END",
+};
+
+TEST(StatementText, TheRunCommandAnswersAsZtHostOnAnyText)
+{
+    ExpectTheSameAnswers(RandomTexts(kPieces, 4000, 16, 20240229));
+}
+
+TEST(StatementText, TheRunCommandAnswersAsZtHostOnLongTexts)
+{
+    // The run command reads a window of the text that grows while a token
+    // or a comment reaches its end: long words, blanks, quoted texts and
+    // comments fall across its edges.
+    std::vector<std::string> astrPiece = kPieces;
+    for (const size_t n : {100, 300, 700}) {
+        astrPiece.push_back(std::string(n, 'x'));
+        astrPiece.push_back(std::string(n, ' '));
+        astrPiece.push_back(std::string(n, '\\'));
+        astrPiece.push_back(std::string(n, '-'));
+        astrPiece.push_back(std::string(n, '1'));
+    }
+    ExpectTheSameAnswers(RandomTexts(astrPiece, 300, 24, 20240301));
 }
 
 } // namespace

@@ -417,7 +417,7 @@ _zt_body_start() {
       *) break ;;
     esac
   done
-  [ "$n" -lt "$count" ] && body=$n
+  body=$n
 }
 
 zt_free_port() {

@@ -375,7 +375,7 @@ private:
             else
                 break;
         }
-        return n < m_astr.size() ? n : 0;
+        return n;
     }
 
     const std::vector<std::string>& m_astr;

@@ -408,6 +408,19 @@ TEST_F(ZtHostBrowse, ARecordThatCannotBeReadIsReportedAndPrintedWithThatItemNull
         for (const std::string& strValue : astrRefused)
             EXPECT_NE(st.strErr.find("the server's value " + strValue + " "), std::string::npos) << st.strErr;
     }
+    // Two refused items of one record: its one report names both.
+    ASSERT_TRUE(Admin("CREATE TABLE t2 (id INT PRIMARY KEY, a TIME, b TIME(3))"));
+    ASSERT_TRUE(Admin("INSERT INTO t2 VALUES (1, '100:00:00', '-838:59:59'), (2, '01:00:00', '02:00:00')"));
+    const STProgramRun st = Run({"--browse", "t2"});
+    EXPECT_EQ(st.nExit, 1);
+    EXPECT_EQ(st.strOut, Lines("id\ta\tb", "SELECT CONCAT_WS('\\t', id, IF(id = 1, '\\\\N', a), IF(id = 1, "
+                                            "'\\\\N', TIME_FORMAT(b, '%H:%i:%s'))) FROM t2 ORDER BY id"));
+    const size_t nReport = st.strErr.find("User error code: 53\n");
+    EXPECT_NE(nReport, std::string::npos) << st.strErr;
+    EXPECT_EQ(st.strErr.find("User error code: 53\n", nReport + 1), std::string::npos) << st.strErr;
+    for (const char* psz : {"Item \"a\"", "the server's value 100:00:00 ", "Item \"b\"",
+                            "the server's value -838:59:59.000 "})
+        EXPECT_NE(st.strErr.find(psz), std::string::npos) << psz << "\n" << st.strErr;
 }
 
 // The main job: the module loaded, its entries listed, its start-up

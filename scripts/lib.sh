@@ -48,88 +48,376 @@ zt_build() {
   ) 9>"$dir/.build-lock"
 }
 
-# zt_several_statements TEXT: true when TEXT holds more than one
-# statement, read as zthost reads it (tools/zthost/StatementText.cpp), so
-# that the run command refuses such a text before it builds anything: a
-# ';' outside quotes, comments and BEGIN ... END blocks followed by more
-# than blanks, comments and ';'. Quotes and comments are read as a session
-# in the server's default mode reads them; the text of a code comment
-# ("/*!", "/*M!") is code.
+# zt_several_statements TEXT: true when the server could run TEXT as
+# several statements, read as zthost reads it (tools/zthost/StatementText.cpp
+# says how; each step below mirrors one there), so that the run command
+# refuses such a text before it builds anything.
 zt_several_statements() {
-  local LC_ALL=C
-  local s="$1" i=0 n=${#1} code=0 c rest quote tokens=() word='^[A-Za-z0-9_$]+'
-  # The tokens: words (upper-cased), "'" for a quoted text or name, and
-  # any other character.
-  while [ "$i" -lt "$n" ]; do
-    c="${s:i:1}"
-    rest="${s:i}"
-    if [[ "$c" == [[:space:]] ]]; then
-      i=$((i + 1))
-    elif [[ "$c" == "#" || "$rest" == --* && ( $n -le $((i + 2)) || "${s:i+2:1}" == [[:space:][:cntrl:]] ) ]]; then
-      if [[ "$rest" == *$'\n'* ]]; then rest="${rest%%$'\n'*}"; i=$((i + ${#rest} + 1)); else i=$n; fi
-    elif [[ "$rest" == '/*!'* || "$rest" == '/*M!'* ]]; then
-      rest="${rest#/\*}"; rest="${rest#M}"; rest="${rest#!}"
-      [[ "$rest" =~ ^[0-9]* ]]
-      i=$((n - ${#rest} + ${#BASH_REMATCH[0]}))
-      code=1
-    elif [ "$code" = 1 ] && [[ "$rest" == '*/'* ]]; then
-      i=$((i + 2))
-      code=0
-    elif [[ "$rest" == '/*'* ]]; then
-      rest="${rest:2}"
-      if [[ "$rest" == *'*/'* ]]; then rest="${rest%%\*/*}"; i=$((i + 2 + ${#rest} + 2)); else i=$n; fi
-    elif [[ "$c" == [\'\"\`] ]]; then
-      # A doubled quote stands for itself; a backslash takes the next
-      # character in texts (not in names).
-      quote="$c"
-      i=$((i + 1))
-      while [ "$i" -lt "$n" ]; do
-        c="${s:i:1}"
-        i=$((i + 1))
-        if [[ "$c" == "\\" && "$quote" != "\`" ]]; then
-          i=$((i + 1))
-        elif [[ "$c" == "$quote" ]]; then
-          if [[ "${s:i:1}" == "$quote" ]]; then i=$((i + 1)); else break; fi
-        fi
-      done
-      tokens+=("'")
-    elif [[ "$rest" =~ $word ]]; then
-      tokens+=("${BASH_REMATCH[0]^^}")
-      i=$((i + ${#BASH_REMATCH[0]}))
-    else
-      tokens+=("$c")
-      i=$((i + 1))
+  local LC_ALL=C s="$1" reading versioned=0 _zt_tokens=()
+  [[ "$s" == *'/*!'* || "$s" == *'/*M!'* ]] && versioned=1
+  for reading in 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15; do
+    # Only the readings that can differ from those before.
+    if { (( reading & 1 )) && [[ "$s" != *\\* ]]; } ||
+       { (( reading & 2 )) && { (( reading & 1 )) || [[ "$s" != *\"* ]]; }; } ||
+       { (( reading & 4 )) && [ "$versioned" = 0 ]; } ||
+       { (( reading & 8 )) && [[ "$s" != *'['* ]]; }; then
+      continue
     fi
-  done
-  # Open BEGIN blocks and CASE expressions or statements, each closed by
-  # END or END CASE; END IF, END LOOP and the like close none of them.
-  local k=0 depth=0 ended=0 token next previous=""
-  while [ "$k" -lt "${#tokens[@]}" ]; do
-    token="${tokens[k]}"
-    next="${tokens[k + 1]:-}"
-    k=$((k + 1))
-    if [ "$token" = ";" ]; then
-      ended=0; [ "$depth" = 0 ] && ended=1
-    elif [ "$ended" = 1 ]; then
-      return 0
-    elif [ "$token" = BEGIN ]; then
-      # BEGIN alone, BEGIN WORK and XA BEGIN start a transaction.
-      if [ -n "$next" ] && [ "$next" != ";" ] && [ "$next" != WORK ] && [ "$previous" != XA ]; then
-        depth=$((depth + 1))
-      fi
-    elif [ "$token" = CASE ]; then
-      depth=$((depth + 1))
-    elif [ "$token" = END ]; then
-      case "$next" in
-        IF|LOOP|WHILE|REPEAT|FOR) k=$((k + 1)) ;;
-        *)
-          [ "$depth" -gt 0 ] && depth=$((depth - 1))
-          [ "$next" = CASE ] && k=$((k + 1)) ;;
-      esac
-    fi
-    previous="$token"
+    _zt_statement_tokens "$s" "$reading"
+    # Only a ';' followed by more makes several statements, or a text whose
+    # compound statements do not read through.
+    _zt_semicolon_followed || continue
+    _zt_statement_verdict || return 0
   done
   return 1
+}
+
+# _zt_statement_tokens TEXT READING: the text's tokens into _zt_tokens, in
+# the reading given (1: no backslash escapes, 2: '"' quotes names, 4: a
+# versioned code comment is a comment, 8: [ ] quote names). Each step takes
+# a token or a comment from a window on the text, which grows while what
+# it takes reaches its end: a long text is read in time.
+_zt_statement_tokens() {
+  local text="$1" reading="$2" n=${#1} at=0 size=256 rest code=0 last="" chunk inner digits kind token
+  local word=$'^[A-Za-z0-9_$\x80-\xff]+' blanks='^[[:space:]]+' code_marks='^/\*M?!([0-9]{0,6})'
+  # Quoted texts and names: a doubled closing quote stands for itself; a
+  # backslash takes the next character in texts, not in names.
+  local single=$'^\'(\\\\(.|$)|\'\'|[^\'\\\\])*\'?' single_plain=$'^\'(\'\'|[^\'])*\'?'
+  local double=$'^"(\\\\(.|$)|""|[^"\\\\])*"?' double_plain=$'^"(""|[^"])*"?'
+  local name=$'^`(``|[^`])*`?' bracket='^\[(]]|[^]])*]?'
+  _zt_tokens=()
+  while [ "$at" -lt "$n" ]; do
+    rest="${text:at:size}"
+    kind=other
+    if [[ "$rest" =~ $blanks ]]; then
+      chunk="${BASH_REMATCH[0]}"
+      kind=blank
+    elif [[ "$rest" == "#"* || "$rest" == --* && ( ${#rest} -le 2 || "${rest:2:1}" == [[:space:][:cntrl:]] ) ]]; then
+      if [[ "$rest" == *$'\n'* ]]; then chunk="${rest%%$'\n'*}"$'\n'; else chunk="$rest"; fi
+      kind=blank
+    elif [[ "$rest" =~ $code_marks ]]; then
+      # Its marks and its version (five or six digits) are blanks, its
+      # text is code; one whose version is above the server's is a comment.
+      chunk="${BASH_REMATCH[0]}"
+      digits=${#BASH_REMATCH[1]}
+      if [ "$digits" -ge 5 ] && (( reading & 4 )); then
+        inner="${rest:2}"
+        if [[ "$inner" == *'*/'* ]]; then chunk="/*${inner%%\*/*}*/"; else chunk="$rest"; fi
+        kind=blank
+      else
+        [ "$digits" -lt 5 ] && chunk="${chunk:0:${#chunk}-digits}"
+        kind=code
+      fi
+    elif [ "$code" = 1 ] && [[ "$rest" == '*/'* ]]; then
+      chunk='*/'
+      kind=code_end
+    elif [[ "$rest" == '/*'* ]]; then
+      inner="${rest:2}"
+      if [[ "$inner" == *'*/'* ]]; then chunk="/*${inner%%\*/*}*/"; else chunk="$rest"; fi
+      kind=blank
+    elif [[ "$rest" == "'"* ]]; then
+      if (( reading & 1 )); then [[ "$rest" =~ $single_plain ]]; else [[ "$rest" =~ $single ]]; fi
+      chunk="${BASH_REMATCH[0]}"
+      kind=quoted
+    elif [[ "$rest" == '"'* ]]; then
+      # A text, or a name in ANSI_QUOTES.
+      if (( reading & 3 )); then [[ "$rest" =~ $double_plain ]]; else [[ "$rest" =~ $double ]]; fi
+      chunk="${BASH_REMATCH[0]}"
+      kind=quoted
+    elif [[ "$rest" == '`'* ]]; then
+      [[ "$rest" =~ $name ]]
+      chunk="${BASH_REMATCH[0]}"
+      kind=quoted
+    elif [[ "$rest" == '['* ]] && (( reading & 8 )); then
+      [[ "$rest" =~ $bracket ]]
+      chunk="${BASH_REMATCH[0]}"
+      kind=quoted
+    elif [[ "$rest" =~ $word ]]; then
+      chunk="${BASH_REMATCH[0]}"
+      kind=word
+    else
+      chunk="${rest:0:1}"
+    fi
+    if [ ${#chunk} = ${#rest} ] && [ $((at + ${#rest})) -lt "$n" ]; then
+      # What it took may go on past the window.
+      size=$((size * 2))
+      continue
+    fi
+    case "$kind" in
+      code) code=1 ;;
+      code_end) code=0 ;;
+      quoted) _zt_tokens+=("'") ;;
+      word)
+        token="${chunk^^}"
+        [[ "$last" == [.@] ]] && token="'"
+        _zt_tokens+=("$token") ;;
+      other)
+        if [ "$chunk" = . ] && [ ${#_zt_tokens[@]} -gt 0 ] && [[ "${_zt_tokens[-1]}" =~ $word ]]; then
+          _zt_tokens[-1]="'"
+        fi
+        _zt_tokens+=("$chunk") ;;
+    esac
+    at=$((at + ${#chunk}))
+    last="${chunk: -1}"
+    size=256
+  done
+}
+
+# A word or "'", which can stand for a name.
+_zt_word_or_name() {
+  [[ "$1" == "'" || "$1" == [A-Za-z0-9_\$]* || "$1" == [$'\x80'-$'\xff']* ]]
+}
+
+# _zt_operand_end TOKEN: whether a header's expression ends before the token:
+# after an operand, DO and END are keywords; after an operator, names.
+_zt_operand_end() {
+  case "$1" in
+    "'"|")") return 0 ;;
+    AND|OR|XOR|NOT|IS|LIKE|REGEXP|RLIKE|IN|BETWEEN|DIV|MOD|SOUNDS|ESCAPE|BINARY|INTERVAL|EXISTS|ANY|SOME|ALL|\
+COLLATE|REVERSE|CASE|WHEN|THEN|ELSE|IF|ELSEIF|WHILE|FOR|UNTIL) return 1 ;;
+  esac
+  _zt_word_or_name "$1"
+}
+
+# Whether a ';' of _zt_tokens is followed by more than ';'.
+_zt_semicolon_followed() {
+  local token semicolon=0
+  for token in "${_zt_tokens[@]}"; do
+    [ "$token" != ";" ] && [ "$semicolon" = 1 ] && return 0
+    [ "$token" = ";" ] && semicolon=1
+  done
+  return 1
+}
+
+# Reads the statements of _zt_tokens: 0 when one, 1 when several, 2 when
+# its compound statements do not read through. The modes: start (where a
+# statement starts), body (where a routine's, a trigger's, an event's or a
+# handler's statement starts: BEGIN opens a block there), plain (in a
+# statement that ends at ';'), header (in a compound statement's
+# expression, up to $until).
+_zt_statement_verdict() {
+  local k=0 count=${#_zt_tokens[@]} mode=start ended=0 open=() until="" previous="" depth=0 cases=() t next top
+  while [ "$k" -lt "$count" ]; do
+    t="${_zt_tokens[k]}"
+    if [ "$ended" = 1 ]; then
+      [ "$t" != ";" ] && return 1
+      k=$((k + 1))
+    elif [ "$mode" = plain ]; then
+      while [[ $k -lt $count && "${_zt_tokens[k]}" != ";" ]]; do k=$((k + 1)); done
+      if [ "$k" -lt "$count" ]; then
+        if [ ${#open[@]} = 0 ]; then ended=1; else mode=start; fi
+      fi
+      k=$((k + 1))
+    elif [ "$mode" = header ]; then
+      _zt_header_token || return 2
+    else
+      _zt_start_token || return 2
+    fi
+  done
+  if [ "$ended" = 1 ] || { [ "$mode" = plain ] && [ ${#open[@]} = 0 ]; }; then return 0; fi
+  return 2
+}
+
+# _zt_open KIND UNTIL: the compound statement a keyword opens, its header
+# read up to UNTIL.
+_zt_open() {
+  open+=("$1")
+  k=$((k + 1))
+  _zt_header "$2"
+}
+_zt_header() {
+  if [ -z "$1" ]; then mode=start; else mode=header; fi
+  until="$1"
+  previous="${_zt_tokens[k - 1]}"
+  depth=0
+  cases=()
+}
+
+# The token $t where a statement starts; false where none can.
+_zt_start_token() {
+  local body
+  next="${_zt_tokens[k + 1]:-}"
+  top=""
+  [ ${#open[@]} = 0 ] || top="${open[-1]}"
+  [ "$t" = ";" ] && return 1
+  if _zt_word_or_name "$t" && [ "$next" = ":" ]; then
+    k=$((k + 2))
+  elif [ "$t" = END ]; then
+    local kind=BEGIN
+    case "$next" in
+      IF|CASE|WHILE|LOOP|REPEAT|FOR) kind="$next"; k=$((k + 1)) ;;
+    esac
+    [ "$top" != "$kind" ] && return 1
+    unset 'open[-1]'
+    k=$((k + 1))
+    mode=plain
+  elif [ "$t" = BEGIN ]; then
+    # At the top, BEGIN NOT ATOMIC opens a block, BEGIN [WORK] starts a
+    # transaction.
+    if [ ${#open[@]} = 0 ] && [ "$mode" = start ] && ! [ "$next ${_zt_tokens[k + 2]:-}" = "NOT ATOMIC" ]; then
+      mode=plain
+      k=$((k + 1))
+    else
+      _zt_open "$t" ""
+      if [ "${_zt_tokens[k]:-} ${_zt_tokens[k + 1]:-}" = "NOT ATOMIC" ]; then k=$((k + 2)); fi
+    fi
+  elif [ "$t" = IF ]; then
+    _zt_open "$t" THEN
+  elif [ "$t" = CASE ]; then
+    _zt_open "$t" WHEN
+  elif [ "$t" = WHILE ] || [ "$t" = FOR ]; then
+    _zt_open "$t" DO
+  elif [ "$t" = LOOP ] || [ "$t" = REPEAT ]; then
+    _zt_open "$t" ""
+  elif [ "$t" = ELSEIF ] || [ "$t" = ELSE ] || [ "$t" = WHEN ] || [ "$t" = UNTIL ]; then
+    case "$t:$top" in
+      ELSEIF:IF|ELSE:IF|ELSE:CASE|WHEN:CASE|UNTIL:REPEAT) ;;
+      *) return 1 ;;
+    esac
+    k=$((k + 1))
+    case "$t" in
+      ELSE) _zt_header "" ;;
+      UNTIL) _zt_header END ;;
+      *) _zt_header THEN ;;
+    esac
+  elif [ "$t" = DECLARE ] && [ ${#open[@]} != 0 ] && [ "${_zt_tokens[k + 2]:-}" = HANDLER ] &&
+       [ "${_zt_tokens[k + 3]:-}" = FOR ]; then
+    # Its conditions, then its statement.
+    k=$((k + 4))
+    while :; do
+      if [ "${_zt_tokens[k]:-}" = SQLSTATE ]; then
+        if [ "${_zt_tokens[k + 1]:-}" = VALUE ]; then k=$((k + 3)); else k=$((k + 2)); fi
+      elif [ "${_zt_tokens[k]:-}" = NOT ]; then
+        k=$((k + 2))
+      else
+        k=$((k + 1))
+      fi
+      [ "${_zt_tokens[k]:-}" != "," ] && break
+      k=$((k + 1))
+    done
+    mode=body
+  elif { [ "$t" = CREATE ] || [ "$t" = ALTER ]; } && [ ${#open[@]} = 0 ] && [ "$mode" = start ]; then
+    _zt_body_start
+    if [ "$body" = 0 ]; then mode=plain; k=$((k + 1)); else mode=body; k=$body; fi
+  else
+    mode=plain
+    k=$((k + 1))
+  fi
+  return 0
+}
+
+# The token $t of a header's expression; false where no expression goes on.
+_zt_header_token() {
+  [ "$t" = ";" ] && return 1
+  if [ "$t" = "(" ]; then
+    depth=$((depth + 1))
+  elif [ "$t" = ")" ]; then
+    [ "$depth" -gt 0 ] && depth=$((depth - 1))
+  elif [ "$depth" -gt 0 ]; then
+    :
+  elif [ "$until" = DO ]; then
+    if [ "$t" = DO ] && _zt_operand_end "$previous"; then
+      mode=start
+    fi
+  elif [ "$until" = END ]; then
+    if [ "$t" = END ] && [ "${_zt_tokens[k + 1]:-}" = REPEAT ]; then
+      unset 'open[-1]'
+      k=$((k + 1))
+      mode=plain
+    fi
+  elif [ "$t" = CASE ]; then
+    # A CASE expression: each WHEN awaits its THEN, END closes it.
+    cases+=(0)
+  elif [ "$t" = WHEN ] && [ ${#cases[@]} != 0 ]; then
+    cases[-1]=1
+  elif [ "$t" = THEN ] && [ ${#cases[@]} != 0 ] && [ "${cases[-1]}" = 1 ]; then
+    cases[-1]=0
+  elif [ "$t" = END ] && [ ${#cases[@]} != 0 ] && _zt_operand_end "$previous"; then
+    unset 'cases[-1]'
+  elif [ "$t" = "$until" ] && { [ "$t" = THEN ] || [ ${#cases[@]} = 0 ]; }; then
+    # A CASE statement's value ends at WHEN, whose condition ends at THEN.
+    k=$((k + 1))
+    if [ "$t" = WHEN ]; then _zt_header THEN; else _zt_header ""; fi
+    return 0
+  fi
+  previous="$t"
+  k=$((k + 1))
+  return 0
+}
+
+# Where the statement of the CREATE or ALTER at $k starts (a routine's, a
+# trigger's or an event's) into body; 0 for any other.
+_zt_body_start() {
+  local n=$((k + 1)) kind d=0 s
+  body=0
+  [ "${_zt_tokens[n]:-} ${_zt_tokens[n + 1]:-}" = "OR REPLACE" ] && n=$((n + 2))
+  if [ "${_zt_tokens[n]:-}" = DEFINER ]; then
+    if [ "${_zt_tokens[n + 1]:-}" = "=" ]; then n=$((n + 3)); else n=$((n + 2)); fi
+    [ "${_zt_tokens[n]:-} ${_zt_tokens[n + 1]:-}" = "( )" ] && n=$((n + 2))
+    [ "${_zt_tokens[n]:-}" = "@" ] && n=$((n + 2))
+  fi
+  [ "${_zt_tokens[n]:-}" = AGGREGATE ] && n=$((n + 1))
+  kind="${_zt_tokens[n]:-}"
+  n=$((n + 1))
+  if [ "$kind" = EVENT ]; then
+    while [ "$n" -lt "$count" ] && [ "${_zt_tokens[n]}" != ";" ]; do
+      s="${_zt_tokens[n]}"
+      if [ "$s" = "(" ]; then d=$((d + 1));
+      elif [ "$s" = ")" ]; then d=$((d - 1));
+      elif [ "$d" = 0 ] && [ "$s" = DO ] && _zt_operand_end "${_zt_tokens[n - 1]}"; then body=$((n + 1)); return; fi
+      n=$((n + 1))
+    done
+    return
+  fi
+  [ "$t" = CREATE ] || return
+  if [ "$kind" = TRIGGER ]; then
+    while [ "$n" -lt "$count" ] && [ "${_zt_tokens[n]}" != ";" ]; do
+      if [ "${_zt_tokens[n]} ${_zt_tokens[n + 1]:-}" = "FOR EACH" ]; then
+        n=$((n + 3))
+        if [ "${_zt_tokens[n]:-}" = FOLLOWS ] || [ "${_zt_tokens[n]:-}" = PRECEDES ]; then
+          n=$((n + 2))
+          while [ "${_zt_tokens[n]:-}" = . ]; do n=$((n + 2)); done
+        fi
+        body=$n
+        return
+      fi
+      n=$((n + 1))
+    done
+    return
+  fi
+  [ "$kind" = PROCEDURE ] || [ "$kind" = FUNCTION ] || return
+  # IF NOT EXISTS and the name, then the parameters.
+  while _zt_word_or_name "${_zt_tokens[n]:-}" || [ "${_zt_tokens[n]:-}" = . ]; do n=$((n + 1)); done
+  [ "${_zt_tokens[n]:-}" = "(" ] || return
+  while :; do
+    s="${_zt_tokens[n]:-}"
+    if [ "$s" = "(" ]; then d=$((d + 1)); elif [ "$s" = ")" ]; then d=$((d - 1)); fi
+    n=$((n + 1))
+    [ "$d" -gt 0 ] && [ "$n" -lt "$count" ] || break
+  done
+  if [ "$kind" = FUNCTION ]; then
+    # The type and the characteristics hold no statement: the body is the
+    # first RETURN, compound statement or label.
+    while [ "$n" -lt "$count" ] && [ "${_zt_tokens[n]}" != ";" ]; do
+      s="${_zt_tokens[n]}"
+      case "$s" in
+        RETURN|BEGIN|IF|CASE|LOOP|WHILE|REPEAT|FOR) body=$n; return ;;
+      esac
+      if _zt_word_or_name "$s" && [ "${_zt_tokens[n + 1]:-}" = ":" ]; then body=$n; return; fi
+      n=$((n + 1))
+    done
+    return
+  fi
+  # A procedure's characteristics.
+  while :; do
+    case "${_zt_tokens[n]:-}" in
+      DETERMINISTIC) n=$((n + 1)) ;;
+      COMMENT|LANGUAGE|NOT|CONTAINS|NO) n=$((n + 2)) ;;
+      READS|MODIFIES|SQL) n=$((n + 3)) ;;
+      *) break ;;
+    esac
+  done
+  body=$n
 }
 
 zt_free_port() {

@@ -76,6 +76,9 @@ check_host_arguments() {
       -*) mistake "unknown option $arg" ;;
       */*)
         [ "$module" = 1 ] && mistake "unexpected argument '$arg'"
+        # Before anything is built: an unquoted query holding a '/' comes
+        # here too.
+        [ -f "$arg" ] || mistake "no module file '$arg': an argument holding a '/' names the module"
         module=1 ;;
       *) mistake "unexpected argument '$arg'" ;;
     esac

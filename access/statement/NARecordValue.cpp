@@ -38,6 +38,10 @@ CNAReadFailure* CNAReadFailure::s_pclMake(const Refusals& tab)
     for (const SRefusal& st : pcl->m_tab)
         if (st.pclFailure != nullptr)
             st.pclFailure->m_nRefCount++;
+    // The report names every refused item, not the first alone.
+    for (size_t i = 1; i < pcl->m_tab.size(); i++)
+        if (pcl->m_tab[i].pclFailure != nullptr)
+            pcl->AddUserMessageNoFormat(pcl->m_tab[i].pclFailure->pszGetUserMessage());
     return pcl;
 }
 

@@ -18,8 +18,9 @@ class INAItemDescription;
 
 // The failure a read reports on a record whose server values its items
 // could not take (those items hold NULL): the first refused item's own
-// failure, with each refused item's failure and the server's text of its
-// value, in the order of the items. The text stands for the value wherever
+// failure, its message followed by those of the others, with each refused
+// item's failure and the server's text of its value, in the order of the
+// items. The text stands for the value wherever
 // the row is told from other rows: a value that could not be read is no
 // NULL. Shared, never changed.
 class CNAReadFailure : public CXError {

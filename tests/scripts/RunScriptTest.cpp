@@ -1,7 +1,9 @@
 // The run command as a user meets it: two runs in one clone each keep a
 // server of their own, and each removes its server's folder on the way out;
-// two runs that must build take turns in the build folder; the builds run
-// as many jobs as CMAKE_BUILD_PARALLEL_LEVEL says.
+// two runs that must build take turns in the build folder; a compound
+// statement runs whole, the browse waits on no lock of the queries, and a
+// failed query names what did not run; the builds run as many jobs as
+// CMAKE_BUILD_PARALLEL_LEVEL says.
 #include "tests/support/ClientLibrary.h"
 #include "tests/support/Paths.h"
 #include "tests/support/ProgramRun.h"
@@ -133,6 +135,41 @@ TEST(RunScript, TwoRunsThatMustBuildTakeTurnsInTheBuildFolder)
                 << clFirst.Err() << clSecond.Err();
         }
     }
+}
+
+TEST(RunScript, OneStatementRunsAndTheBrowseWaitsOnNoLockOfTheQueries)
+{
+    // A compound statement using a keyword as a name runs whole; the
+    // browse then reads what the locked session wrote, as the session's own
+    // SELECT printed it. Ten minutes leave room for a build.
+    const STProgramRun st = RunProgram(
+        {"timeout", "600", "bash", SourcePath("scripts/run.sh"), "--sql", "CREATE TABLE ev (id INT PRIMARY KEY, `end` INT)",
+         "--sql", "BEGIN NOT ATOMIC INSERT INTO ev VALUES (1, 10); SELECT end FROM ev; INSERT INTO ev SELECT 2, end + 10 "
+                  "FROM ev; END",
+         "--sql", "LOCK TABLES ev WRITE", "--sql", "INSERT INTO ev VALUES (3, 30)", "--sql",
+         "SELECT id, end FROM ev ORDER BY id", "--browse", "ev"});
+    EXPECT_EQ(st.nExit, 0) << st.strErr;
+    const std::string strHead = "ok\nend\n10\nok\nok\n";
+    ASSERT_EQ(st.strOut.compare(0, strHead.size(), strHead), 0) << st.strOut;
+    const std::string strRows = st.strOut.substr(strHead.size());
+    // The query's header and rows, then the browse's: the same lines.
+    ASSERT_EQ(strRows.size() % 2, 0u) << strRows;
+    EXPECT_EQ(strRows.substr(0, strRows.size() / 2), "id\tend\n1\t10\n2\t20\n3\t30\n");
+    EXPECT_EQ(strRows.substr(strRows.size() / 2), strRows.substr(0, strRows.size() / 2));
+}
+
+TEST(RunScript, AFailedQueryNamesWhatDidNotRun)
+{
+    const STProgramRun st =
+        RunProgram({"timeout", "600", "bash", SourcePath("scripts/run.sh"), "--sql", "CREATE TABLE t (id INT)", "--sql",
+                    "SELEC 1", "--sql", "INSERT INTO t VALUES (1)", "--browse", "t"});
+    EXPECT_EQ(st.nExit, 1);
+    EXPECT_EQ(st.strOut, "ok\n");
+    EXPECT_NE(st.strErr.find("1064"), std::string::npos) << st.strErr;
+    EXPECT_NE(st.strErr.find("\nzthost: the run ends at the failed --sql: 1 later --sql and --browse did not run\n"
+                             "private server stopped\n"),
+              std::string::npos)
+        << st.strErr;
 }
 
 TEST(RunScript, BuildJobsFollowCMakeBuildParallelLevel)

@@ -38,9 +38,12 @@ class ZtHost : public ServerTest {
 protected:
     ZtHost() : ServerTest("zthost") {}
 
-    STProgramRun Run(const std::vector<std::string>& astrArgs)
+    // Runs the host, ended after nSeconds when given.
+    STProgramRun Run(const std::vector<std::string>& astrArgs, int nSeconds = 0)
     {
         std::vector<std::string> astr = {"env", "ZT_TEST_DATABASE=" + m_strDatabase, BuildPath("zthost")};
+        if (nSeconds > 0)
+            astr.insert(astr.begin(), {"timeout", std::to_string(nSeconds)});
         astr.insert(astr.end(), astrArgs.begin(), astrArgs.end());
         return RunProgram(astr);
     }
@@ -168,51 +171,83 @@ TEST_F(ZtHost, TextAndBytesCannotBeMisread)
                            Form(kBytes, "X'00FF41'") + ")"));
 }
 
-TEST_F(ZtHost, OneStatementPerQuery)
+TEST_F(ZtHost, ATextTheServerCouldRunAsSeveralStatementsIsRefusedBeforeAnythingRuns)
 {
-    // A text of several statements is refused before anything runs: its
-    // first statement leaves no table. A last ';', and ';' in quotes, names,
-    // comments and compound statements make one.
+    // Each text's later statement deletes a row of its own; the earlier
+    // --sql sets the session's mode in which the server would read it so.
+    ASSERT_TRUE(Admin("CREATE TABLE kw (id INT PRIMARY KEY, `begin` INT, `end` INT, `case` INT)"));
+    ASSERT_TRUE(Admin("INSERT INTO kw SELECT seq, seq, seq, seq FROM seq_1_to_12"));
     const struct {
+        const char* pszMode;
         const char* pszSQL;
-        bool bRefused;
     } aCases[] = {
-        {"CREATE TABLE made (a INT); SELECT 1", true},
-        {"CREATE TABLE made (a INT);SELECT 1;", true},
-        {"CREATE TABLE made (a INT); /* ; */ -- ;\n SELECT 'a;b'", true},
-        {"CREATE TABLE made (a INT CHECK (CASE a WHEN 1 THEN 1 END)); SELECT 2", true},
-        {"BEGIN; CREATE TABLE made (a INT)", true},
-        {"XA BEGIN 'x'; CREATE TABLE made (a INT)", true},
-        {"XA END 'x'; CREATE TABLE made (a INT)", true},
-        {"BEGIN NOT ATOMIC CASE 1 WHEN 1 THEN SELECT 1; END CASE; END; CREATE TABLE made (a INT)", true},
-        {"CREATE TABLE made (a INT) /*! ; SELECT 1 */", true},
-        {"SELECT 1;", false},
-        {"SELECT 1; -- done\n", false},
-        {"SELECT 1 # ; SELECT 2", false},
-        {"SELECT 1 /* ; SELECT 2 */ ;", false},
-        {"SELECT 1 /*!50001 , 2 */;", false},
-        {"SELECT 'a;b', \"c;d\", 'it''s;', 'x\\';y' AS s", false},
-        {"SELECT `a;b` FROM (SELECT 1 AS `a;b`) d", false},
-        {"CREATE PROCEDURE p() BEGIN SELECT 1; IF 1 THEN SELECT 2; END IF; SELECT CASE 1 WHEN 1 THEN 3 END; END", false},
-        {"BEGIN NOT ATOMIC DECLARE x INT DEFAULT 0; WHILE x < 2 DO SET x = x + 1; END WHILE; END", false},
-        {"BEGIN", false},
-        {"BEGIN WORK;", false},
+        {"", "SELECT begin FROM kw; DELETE FROM kw WHERE id = 1"},
+        {"", "SELECT kw.case FROM kw; DELETE FROM kw WHERE id = 2"},
+        {"", "SELECT CASE 1 WHEN 1 THEN 1 END FOR UPDATE; DELETE FROM kw WHERE id = 3"},
+        {"", "CREATE PROCEDURE p() SELECT begin FROM kw; DELETE FROM kw WHERE id = 4"},
+        {"", "BEGIN NOT ATOMIC IF 1 THEN SELECT 1; END IF; END; DELETE FROM kw WHERE id = 5"},
+        {"", "CREATE TABLE made (a INT CHECK (CASE a WHEN 1 THEN 1 END)); DELETE FROM kw WHERE id = 6"},
+        {"", "/*!999999 BEGIN NOT ATOMIC */ SELECT 1; DELETE FROM kw WHERE id = 7; /*!999999 END */"},
+        {"NO_BACKSLASH_ESCAPES", "SELECT 'a\\'; DELETE FROM kw WHERE id = 8; -- '"},
+        {"NO_BACKSLASH_ESCAPES", "BEGIN NOT ATOMIC SELECT 'a\\'; END; DELETE FROM kw WHERE id = 9; -- '; END"},
+        {"ANSI_QUOTES", "SELECT \"a\\\"; DELETE FROM kw WHERE id = 10; -- \""},
+        {"MSSQL", "SELECT 1 AS [it's]; DELETE FROM kw WHERE id = 11; -- '"},
+        {"", "BEGIN; DELETE FROM kw WHERE id = 12"},
     };
     for (const auto& st : aCases) {
         SCOPED_TRACE(st.pszSQL);
-        const STProgramRun stRun = Run({"--sql", st.pszSQL});
-        if (st.bRefused) {
-            EXPECT_EQ(stRun.nExit, 2);
-            EXPECT_EQ(stRun.strOut, "");
-            EXPECT_NE(stRun.strErr.find("holds several statements: give each its own --sql"), std::string::npos)
-                << stRun.strErr;
-        } else {
-            EXPECT_EQ(stRun.nExit, 0) << stRun.strErr;
-            EXPECT_NE(stRun.strOut, "");
-        }
+        std::vector<std::string> astrArgs;
+        if (*st.pszMode != 0)
+            astrArgs = {"--sql", std::string("SET sql_mode = '") + st.pszMode + "'"};
+        astrArgs.insert(astrArgs.end(), {"--sql", st.pszSQL});
+        const STProgramRun stRun = Run(astrArgs);
+        EXPECT_EQ(stRun.nExit, 2);
+        EXPECT_EQ(stRun.strOut, "");
+        EXPECT_EQ(stRun.strErr, std::string("zthost: --sql '") + st.pszSQL +
+                                    "' holds several statements: give each its own --sql\n"
+                                    "zthost --help lists the options\n");
     }
-    EXPECT_EQ(First("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"), "0");
-    EXPECT_EQ(First("SELECT COUNT(*) FROM information_schema.ROUTINES WHERE ROUTINE_SCHEMA = DATABASE()"), "1");
+    EXPECT_EQ(First("SELECT COUNT(*) FROM kw"), "12");
+    EXPECT_EQ(First("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"), "1");
+    EXPECT_EQ(First("SELECT COUNT(*) FROM information_schema.ROUTINES WHERE ROUTINE_SCHEMA = DATABASE()"), "0");
+}
+
+TEST_F(ZtHost, WhatTheServerRunsAsOneStatementRuns)
+{
+    // The issue's text prints its first result; each of the others adds
+    // its own rows to ran, in every statement it holds.
+    ASSERT_TRUE(Admin("CREATE TABLE ev (id INT PRIMARY KEY, `end` INT)"));
+    ASSERT_TRUE(Admin("INSERT INTO ev VALUES (1, 10), (2, NULL)"));
+    ASSERT_TRUE(Admin("CREATE TABLE ran (id INT)"));
+    ExpectPrints({"--sql", "BEGIN NOT ATOMIC SELECT end FROM ev ORDER BY id; SELECT 2; END"},
+                 Lines("end", "SELECT IFNULL(`end`, '\\\\N') FROM ev ORDER BY id"));
+    const char* const apszSQL[] = {
+        "BEGIN NOT ATOMIC DECLARE x INT DEFAULT (SELECT end FROM ev WHERE id = 1); INSERT INTO ran VALUES (x - 9); END",
+        "IF (SELECT begin FROM (SELECT 1 AS begin) t) THEN INSERT INTO ran VALUES (2); INSERT INTO ran VALUES (3); "
+        "END IF",
+        "CASE CASE WHEN 1 THEN 1 END WHEN 1 THEN INSERT INTO ran VALUES (4); ELSE INSERT INTO ran VALUES (0); END CASE",
+        "WHILE (SELECT COUNT(*) FROM ran WHERE id = 5) = 0 DO INSERT INTO ran VALUES (5); END WHILE",
+        "REPEAT INSERT INTO ran VALUES (6); UNTIL CASE WHEN 1 THEN 1 END END REPEAT",
+        "FOR i IN 7..8 DO INSERT INTO ran VALUES (i); END FOR",
+        "BEGIN NOT ATOMIC DECLARE end INT DEFAULT 9; DECLARE CONTINUE HANDLER FOR NOT FOUND BEGIN END; "
+        "l: BEGIN INSERT INTO ran VALUES (end); END l; END",
+        "CREATE PROCEDURE p(IN begin INT) COMMENT 'two rows' BEGIN INSERT INTO ran VALUES (begin); "
+        "INSERT INTO ran VALUES (begin + 1); END",
+        "CALL p(10)",
+        "CREATE FUNCTION f() RETURNS INT DETERMINISTIC BEGIN DECLARE end INT DEFAULT 12; RETURN end; END",
+        "INSERT INTO ran VALUES (f())",
+        "/*! BEGIN NOT ATOMIC */ INSERT INTO ran VALUES (13); INSERT INTO ran VALUES (14); /*! END */",
+        "SET sql_mode = 'NO_BACKSLASH_ESCAPES'",
+        "INSERT INTO ran SELECT 15 FROM ev WHERE 'a\\' <> 'b' AND id = 1;",
+    };
+    std::vector<std::string> astrArgs;
+    std::string strExpected;
+    for (const char* psz : apszSQL) {
+        astrArgs.insert(astrArgs.end(), {"--sql", psz});
+        strExpected += "ok\n";
+    }
+    ExpectPrints(astrArgs, strExpected);
+    EXPECT_EQ(First("SELECT GROUP_CONCAT(id ORDER BY id) FROM ran"), "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15");
 }
 
 TEST_F(ZtHost, BrowseRunsOnASessionOfItsOwn)
@@ -230,6 +265,16 @@ TEST_F(ZtHost, BrowseRunsOnASessionOfItsOwn)
     // What the queries committed, it sees.
     const STProgramRun stCommitted = Run({"--sql", "INSERT INTO s VALUES (3)", "--browse", "s"});
     ExpectPrinted(stCommitted, "ok\n" + Lines("id", "SELECT id FROM s ORDER BY id"));
+    // The queries' session has ended by then, with its table lock and the
+    // delete it left open: the browse waits on neither (a minute is ample).
+    const STProgramRun stLocked = Run(
+        {"--sql", "SET autocommit = 0", "--sql", "LOCK TABLES s WRITE", "--sql", "DELETE FROM s WHERE id = 1", "--browse", "s"},
+        60);
+    ExpectPrinted(stLocked, "ok\nok\nok\n" + Lines("id", "SELECT id FROM s ORDER BY id"));
+    const STProgramRun stWritten =
+        Run({"--sql", "LOCK TABLES s WRITE", "--sql", "INSERT INTO s VALUES (4)", "--browse", "s"}, 60);
+    ExpectPrinted(stWritten, "ok\nok\n" + Lines("id", "SELECT id FROM s ORDER BY id"));
+    EXPECT_EQ(First("SELECT GROUP_CONCAT(id ORDER BY id) FROM s"), "1,3,4");
 }
 
 TEST_F(ZtHost, HeaderRowsAndOkOnOneConnection)
@@ -244,13 +289,41 @@ TEST_F(ZtHost, HeaderRowsAndOkOnOneConnection)
                      "ok\n" + Lines("kept", "SELECT 5"));
 }
 
-TEST_F(ZtHost, FailureExitsWithTheDriversReport)
+TEST_F(ZtHost, FailureExitsWithTheDriversReportAndNamesWhatDidNotRun)
 {
-    const STProgramRun st = Run({"--sql", "SELECT 5 AS five", "--sql", "SELEC 1", "--sql", "SELECT 6"});
-    EXPECT_EQ(st.nExit, 1);
-    // The queries before the failure ran; none after it.
-    EXPECT_EQ(st.strOut, "five\n5\n");
-    EXPECT_NE(st.strErr.find("1064"), std::string::npos) << st.strErr;
+    ASSERT_TRUE(Admin("CREATE TABLE later (id INT PRIMARY KEY)"));
+    // The queries before the failure ran; none after it, nor the browse.
+    const struct {
+        std::vector<std::string> astrArgs;
+        const char* pszOut;
+        const char* pszNotRun;
+    } aCases[] = {
+        {{"--sql", "SELECT 5 AS five", "--sql", "SELEC 1", "--sql", "INSERT INTO later VALUES (1)", "--sql",
+          "INSERT INTO later VALUES (2)"},
+         "five\n5\n", "2 later --sql"},
+        {{"--sql", "INSERT INTO later VALUES (3)", "--sql", "SELEC 1", "--sql", "INSERT INTO later VALUES (4)",
+          "--browse", "later"},
+         "ok\n", "1 later --sql and --browse"},
+        {{"--sql", "SELEC 1", "--browse", "later"}, "", "--browse"},
+        {{"--sql", "INSERT INTO later VALUES (5)", "--sql", "SELEC 1"}, "ok\n", nullptr},
+    };
+    for (const auto& st : aCases) {
+        SCOPED_TRACE(st.pszOut);
+        const STProgramRun stRun = Run(st.astrArgs);
+        EXPECT_EQ(stRun.nExit, 1);
+        EXPECT_EQ(stRun.strOut, st.pszOut);
+        EXPECT_NE(stRun.strErr.find("zthost: bExecute failed\n"), std::string::npos) << stRun.strErr;
+        EXPECT_NE(stRun.strErr.find("1064"), std::string::npos) << stRun.strErr;
+        const std::string strNotRun = "zthost: the run ends at the failed --sql: ";
+        if (st.pszNotRun == nullptr) {
+            EXPECT_EQ(stRun.strErr.find(strNotRun), std::string::npos) << stRun.strErr;
+        } else {
+            const std::string strLast = strNotRun + st.pszNotRun + " did not run\n";
+            ASSERT_GE(stRun.strErr.size(), strLast.size());
+            EXPECT_EQ(stRun.strErr.substr(stRun.strErr.size() - strLast.size()), strLast);
+        }
+    }
+    EXPECT_EQ(First("SELECT GROUP_CONCAT(id ORDER BY id) FROM later"), "3,5");
 }
 
 // A table of 250 records (blocks of 100) with NULL and accents in its text,
@@ -335,6 +408,19 @@ TEST_F(ZtHostBrowse, ARecordThatCannotBeReadIsReportedAndPrintedWithThatItemNull
         for (const std::string& strValue : astrRefused)
             EXPECT_NE(st.strErr.find("the server's value " + strValue + " "), std::string::npos) << st.strErr;
     }
+    // Two refused items of one record: its one report names both.
+    ASSERT_TRUE(Admin("CREATE TABLE t2 (id INT PRIMARY KEY, a TIME, b TIME(3))"));
+    ASSERT_TRUE(Admin("INSERT INTO t2 VALUES (1, '100:00:00', '-838:59:59'), (2, '01:00:00', '02:00:00')"));
+    const STProgramRun st = Run({"--browse", "t2"});
+    EXPECT_EQ(st.nExit, 1);
+    EXPECT_EQ(st.strOut, Lines("id\ta\tb", "SELECT CONCAT_WS('\\t', id, IF(id = 1, '\\\\N', a), IF(id = 1, "
+                                            "'\\\\N', TIME_FORMAT(b, '%H:%i:%s'))) FROM t2 ORDER BY id"));
+    const size_t nReport = st.strErr.find("User error code: 53\n");
+    EXPECT_NE(nReport, std::string::npos) << st.strErr;
+    EXPECT_EQ(st.strErr.find("User error code: 53\n", nReport + 1), std::string::npos) << st.strErr;
+    for (const char* psz : {"Item \"a\"", "the server's value 100:00:00 ", "Item \"b\"",
+                            "the server's value -838:59:59.000 "})
+        EXPECT_NE(st.strErr.find(psz), std::string::npos) << psz << "\n" << st.strErr;
 }
 
 // The main job: the module loaded, its entries listed, its start-up
@@ -373,14 +459,20 @@ TEST(ZtHostArguments, MistakesAreNamedBeforeAnythingRuns)
 {
     struct STCase {
         std::vector<std::string> astrArgs;
-        const char* pszMistake;
+        std::string strMistake;
     };
     const STCase aCases[] = {
         {{"--sql"}, "--sql needs a query"},
         {{"--sql", ""}, "--sql needs a query"},
         {{"--sql", "--browse", "t"}, "--sql needs a query"},
         {{"--sql", "SELECT", "1"}, "unexpected argument '1': quote the query"},
-        {{"--sql", "SELECT 1", "./zt190msql.so", "./other.so"}, "unexpected argument './other.so'"},
+        {{"--sql", "SELECT 1", BuildPath("zt190msql.so"), "./other.so"}, "unexpected argument './other.so'"},
+        // A path that names no file, an unquoted query holding a '/' too.
+        {{"--sql", "SELECT", "1/2"}, "no module file '1/2': an argument holding a '/' names the module"},
+        {{"--sql", "SELECT 1", "./none/zt190msql.so"},
+         "no module file './none/zt190msql.so': an argument holding a '/' names the module"},
+        {{"--sql", "SELECT 1", SourcePath("tools")},
+         "no module file '" + SourcePath("tools") + "': an argument holding a '/' names the module"},
         {{"--browse", "t", "words"}, "unexpected argument 'words'"},
         {{"--frobnicate"}, "unknown option --frobnicate"},
         {{"-x"}, "unknown option -x"},
@@ -401,6 +493,10 @@ TEST(ZtHostArguments, MistakesAreNamedBeforeAnythingRuns)
         {{"--sql", "SELECT 1; SELECT 2"}, "--sql 'SELECT 1; SELECT 2' holds several statements: give each its own --sql"},
         {{"--sql", "SELECT 1 /*! ; DO 2 */", "--sql", "DO 3"},
          "--sql 'SELECT 1 /*! ; DO 2 */' holds several statements: give each its own --sql"},
+        {{"--sql", "SELECT begin FROM kw; DELETE FROM kw WHERE id = 2"},
+         "--sql 'SELECT begin FROM kw; DELETE FROM kw WHERE id = 2' holds several statements: give each its own --sql"},
+        {{"--sql", "SET sql_mode = 'NO_BACKSLASH_ESCAPES'", "--sql", "SELECT 'a\\'; DELETE FROM kw WHERE id = 2; -- '"},
+         "--sql 'SELECT 'a\\'; DELETE FROM kw WHERE id = 2; -- '' holds several statements: give each its own --sql"},
     };
     for (const STCase& st : aCases) {
         std::string strTrace;
@@ -412,14 +508,14 @@ TEST(ZtHostArguments, MistakesAreNamedBeforeAnythingRuns)
         STProgramRun stRun = RunProgram(astrHost);
         EXPECT_EQ(stRun.nExit, 2);
         EXPECT_EQ(stRun.strOut, "");
-        EXPECT_EQ(stRun.strErr, std::string("zthost: ") + st.pszMistake + "\nzthost --help lists the options\n");
+        EXPECT_EQ(stRun.strErr, std::string("zthost: ") + st.strMistake + "\nzthost --help lists the options\n");
         std::vector<std::string> astrScript = {"bash", SourcePath("scripts/run.sh")};
         astrScript.insert(astrScript.end(), st.astrArgs.begin(), st.astrArgs.end());
         stRun = RunProgram(astrScript);
         EXPECT_EQ(stRun.nExit, 2);
         EXPECT_EQ(stRun.strOut, "");
         EXPECT_EQ(stRun.strErr,
-                  std::string("run.sh: ") + st.pszMistake + "\nbash scripts/run.sh --help lists the options\n");
+                  std::string("run.sh: ") + st.strMistake + "\nbash scripts/run.sh --help lists the options\n");
     }
     // The run command's own options.
     const STProgramRun stBench = RunProgram({"bash", SourcePath("scripts/run.sh"), "--bench", "--filter=x"});

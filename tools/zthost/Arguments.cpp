@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -44,6 +45,7 @@ bool bReadArguments(int argc, const char* const* argv, STArguments* pst, std::st
         }
     }
     bool bModule = false;
+    struct stat st;
     for (int i = 1; i < argc; ++i) {
         const std::string strArg = argv[i];
         if (strArg == "--sql") {
@@ -95,6 +97,11 @@ bool bReadArguments(int argc, const char* const* argv, STArguments* pst, std::st
             *pstrMistake = "unexpected argument '" + strArg + "'";
             if (i >= 2 && std::strcmp(argv[i - 2], "--sql") == 0 && strArg.find('/') == std::string::npos)
                 *pstrMistake += ": quote the query";
+            return false;
+        } else if (stat(argv[i], &st) != 0 || !S_ISREG(st.st_mode)) {
+            // Before anything loads: an unquoted query holding a '/' comes
+            // here too.
+            *pstrMistake = "no module file '" + strArg + "': an argument holding a '/' names the module";
             return false;
         } else {
             bModule = true;

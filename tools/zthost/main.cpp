@@ -245,6 +245,17 @@ bool bColumnForms(INADriverSQL* piSQL, int nConnection, int nStatement, int nCol
     return bOk;
 }
 
+// After a failed query: the options that did not run, on stderr.
+void ReportNotRun(size_t nLaterQueries, bool bBrowse)
+{
+    if (nLaterQueries == 0 && !bBrowse)
+        return;
+    std::string str = nLaterQueries == 0 ? std::string() : std::to_string(nLaterQueries) + " later --sql";
+    if (bBrowse)
+        str += nLaterQueries == 0 ? "--browse" : " and --browse";
+    std::fprintf(stderr, "zthost: the run ends at the failed --sql: %s did not run\n", str.c_str());
+}
+
 // Runs one query and prints its rows (or "ok"); 0, or 1 after a failure.
 int RunQuery(INADriverSQL* piSQL, int nConnection, const std::string& strQuery)
 {
@@ -545,18 +556,20 @@ int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const STArgument
         if (!stArguments.astrQuery.empty() && !piSQL->bOpenConnection(&nConnection, &clServer)) {
             nResult = SQLFailure(piSQL, "bOpenConnection");
         } else {
-            for (const std::string& strQuery : stArguments.astrQuery) {
-                nResult = RunQuery(piSQL, nConnection, strQuery);
+            const size_t nQueries = stArguments.astrQuery.size();
+            for (size_t i = 0; i < nQueries && nResult == 0; ++i) {
+                nResult = RunQuery(piSQL, nConnection, stArguments.astrQuery[i]);
                 if (nResult != 0)
-                    break;
+                    ReportNotRun(nQueries - i - 1, stArguments.bBrowse);
             }
-            // The table object opens a session of its own: the browse sees
-            // what the queries committed, not their temporary tables nor
-            // the rows of a transaction they left open.
-            if (nResult == 0 && stArguments.bBrowse)
-                nResult = RunBrowse(piDriver, &clServer, stArguments);
+            // The queries' session ends first, with its table locks, its
+            // temporary tables and the rows of a transaction left open: the
+            // table object's session sees what the queries committed, and
+            // waits on none of their locks.
             if (nConnection != 0)
                 piSQL->bCloseConnection(nConnection);
+            if (nResult == 0 && stArguments.bBrowse)
+                nResult = RunBrowse(piDriver, &clServer, stArguments);
         }
         piSQL->nExternalRelease();
     }

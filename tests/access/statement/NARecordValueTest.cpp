@@ -130,7 +130,9 @@ TEST_F(RecordValue, RefusalsKeepTheServersTextsTheFirstNamingTheFailure)
         const CXError* pOne = v->pclGetReadFailureNoRef();
         ASSERT_TRUE(v->bAddRefusal(L"t2", L"100:00:00", ItemFailure(L"second")));
         EXPECT_NE(v->pclGetReadFailureNoRef(), pOne) << "a failure shared is never changed";
-        EXPECT_EQ(Named(v.get()), L"first");
+        // The first item's failure, naming every refused item.
+        EXPECT_EQ(Named(v.get()), L"first\r\nsecond");
+        EXPECT_EQ(v->pclGetReadFailureNoRef()->nGetUserErrorCode(), 53u);
         EXPECT_EQ(CCountedFailure::s_nLive, 2);
         EXPECT_EQ(RefusedText(v.get(), L"t"), L"-01:00:00");
         EXPECT_EQ(RefusedText(v.get(), L"t2"), L"100:00:00");
@@ -153,7 +155,7 @@ TEST_F(RecordValue, RefusalsKeepTheServersTextsTheFirstNamingTheFailure)
         EXPECT_EQ(RefusedText(copy.get(), L"t"), L"(read)");
         EXPECT_EQ(RefusedText(copy.get(), L"t2"), L"100:00:00");
         EXPECT_EQ(v->pclGetReadFailureNoRef(), pBoth);
-        EXPECT_EQ(Named(v.get()), L"first");
+        EXPECT_EQ(Named(v.get()), L"first\r\nsecond");
         ASSERT_TRUE(copy->bDropRefusal(L"t2"));
         EXPECT_EQ(copy->pclGetReadFailureNoRef(), nullptr);
 

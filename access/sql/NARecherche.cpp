@@ -370,25 +370,12 @@ void CNARecherche::ResetServerValues()
 
 void CNARecherche::SetRefusals(const CXError* pclReadFailure)
 {
-    // Shared and never changed: the reference is all that is kept.
-    CXError* pcl = const_cast<CXError*>(pclReadFailure);
-    if (pcl == m_pclRefusals)
-        return;
-    if (pcl != nullptr)
-        pcl->m_nRefCount++;
-    if (m_pclRefusals != nullptr)
-        m_pclRefusals->dwRelease();
-    m_pclRefusals = pcl;
+    CNAReadFailure::s_Hold(&m_pclRefusals, pclReadFailure);
 }
 
 const CNAReadFailure::SRefusal* CNARecherche::pstGetRefusal(const CNAColumn* pclColumn) const
 {
-    const CNAReadFailure::Refusals* ptab = CNAReadFailure::s_ptabRefusals(m_pclRefusals);
-    const wchar_t* pszItem = pclColumn != nullptr ? pclColumn->pszGetName() : nullptr;
-    for (size_t i = 0; ptab != nullptr && pszItem != nullptr && i < ptab->size(); i++)
-        if ((*ptab)[i].strItem == pszItem)
-            return &(*ptab)[i];
-    return nullptr;
+    return CNAReadFailure::s_pstRefusal(m_pclRefusals, pclColumn != nullptr ? pclColumn->pszGetName() : nullptr);
 }
 
 int CNARecherche::bPeutContinuerParcours(eNA_PARSEDIRECTION eDirection) const

@@ -210,7 +210,7 @@ CNAStatement::~CNAStatement()
     _FreeRecordSaveTable();
     _ReleaseRecordSave(m_nRecordSaveID);
     m_nRecordSaveID = -1;
-    _SetRefreshRefusals(nullptr);
+    CNAReadFailure::s_Hold(&m_pclRefreshRefusals, nullptr);
     if (m_pclTableCacheIndex != nullptr)
         m_pclTableCacheIndex->dwRelease();
     if (m_pclRecordCache != nullptr)
@@ -1961,19 +1961,6 @@ void CNAStatement::GiveRefreshServerValues(CNARecherche* pclSearch) const
     pclSearch->SetRefusals(m_pclRefreshRefusals);
 }
 
-void CNAStatement::_SetRefreshRefusals(const CXError* pclReadFailure)
-{
-    // Shared and never changed: the reference is all that is kept.
-    CXError* pcl = const_cast<CXError*>(pclReadFailure);
-    if (pcl == m_pclRefreshRefusals)
-        return;
-    if (pcl != nullptr)
-        pcl->m_nRefCount++;
-    if (m_pclRefreshRefusals != nullptr)
-        m_pclRefreshRefusals->dwRelease();
-    m_pclRefreshRefusals = pcl;
-}
-
 void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclRecord,
                                      CNARecherche::ServerValues* ptabOut)
 {
@@ -2445,7 +2432,7 @@ void CNAStatement::_KeepRefreshServerValues()
 {
     // Read before the result may go: the refresh finds the record by them.
     m_tabRefreshServerValues.clear();
-    _SetRefreshRefusals(nullptr);
+    CNAReadFailure::s_Hold(&m_pclRefreshRefusals, nullptr);
     CNARecordValue* pclSaved = m_nRecordSaveID >= 0 && m_pclDataAccess != nullptr
                                    ? new (std::nothrow) CNARecordValue(m_pclError)
                                    : nullptr;
@@ -2456,7 +2443,7 @@ void CNAStatement::_KeepRefreshServerValues()
         if (m_pclStatementSQL != nullptr)
             _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
         // Whatever the result holds, the record's refused values.
-        _SetRefreshRefusals(pclSaved->pclGetReadFailureNoRef());
+        CNAReadFailure::s_Hold(&m_pclRefreshRefusals, pclSaved->pclGetReadFailureNoRef());
     }
     pclSaved->nRelease();
 }

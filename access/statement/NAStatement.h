@@ -470,8 +470,6 @@ protected:
     // The texts and refusals the refresh finds the record of m_nRecordSaveID
     // by.
     void _KeepRefreshServerValues();
-    // The read failure kept for the refresh (one reference), or none.
-    void _SetRefreshRefusals(const CXError* pclReadFailure);
     // The original values of the writer's record (or of this statement's).
     const CNARecordValue* _pclWrittenValue(CNAStatement* pclSource) const;
     // Whether the browse item still has, in the current record, the value it

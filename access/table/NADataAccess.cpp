@@ -1712,24 +1712,17 @@ private:
 };
 
 // A record value's read failure as it is now, put back when asked: the
-// values its items refused go with the buffer they belong to. Shared and
-// never changed, the failure is only referenced.
+// values its items refused go with the buffer they belong to.
 class CFailureKept {
 public:
-    explicit CFailureKept(CNARecordValue* pclValue)
-        : m_pclValue(pclValue),
-          m_pclFailure(pclValue != nullptr ? const_cast<CXError*>(pclValue->pclGetReadFailureNoRef()) : nullptr)
+    explicit CFailureKept(CNARecordValue* pclValue) : m_pclValue(pclValue), m_pclFailure(nullptr)
     {
-        if (m_pclFailure != nullptr)
-            m_pclFailure->m_nRefCount++;
+        if (pclValue != nullptr)
+            CNAReadFailure::s_Hold(&m_pclFailure, pclValue->pclGetReadFailureNoRef());
     }
     CFailureKept(const CFailureKept&) = delete;
     CFailureKept& operator=(const CFailureKept&) = delete;
-    ~CFailureKept()
-    {
-        if (m_pclFailure != nullptr)
-            m_pclFailure->dwRelease();
-    }
+    ~CFailureKept() { CNAReadFailure::s_Hold(&m_pclFailure, nullptr); }
     void PutBack()
     {
         if (m_pclValue != nullptr)

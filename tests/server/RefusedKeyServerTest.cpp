@@ -568,6 +568,13 @@ const std::string kWalkNullKeys = "(1, 'a', '10:00:00', '09:00:00'), (2, 'b\xC3\
 
 class RefusedComputed : public RefusedKey {
 protected:
+    // A query browsed on an item, and the same written by hand.
+    struct SWalk {
+        const wchar_t* pszQuery;
+        const wchar_t* pszItem;
+        const char* pszFrom;
+        const char* pszOrder;
+    };
     // What a read gave: id, name and the difference d as the host holds it,
     // or the server's value of d named by a read that failed on it.
     static std::string Seen(INATable* pi, CHostContext* pc, int bRead)
@@ -642,12 +649,6 @@ protected:
 // browse of the cache lists them.
 TEST_F(RefusedComputed, ABrowseBroughtBackToARefusedRecordReadsOnPastIt)
 {
-    struct SWalk {
-        const wchar_t* pszQuery;
-        const wchar_t* pszItem;
-        const char* pszFrom;
-        const char* pszOrder;
-    };
     const SWalk kWalks[] = {
         {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk", L"id", "nk", "id, name, TIMEDIFF(t, u)"},
         {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk", L"d", "nk", "TIMEDIFF(t, u), id, name"},
@@ -699,12 +700,7 @@ TEST_F(RefusedComputed, ABrowseBroughtBackToARefusedRecordReadsOnPastIt)
 // text of it: every row once, in the server's order, both ways.
 TEST_F(RefusedComputed, ABlockEndingOnARefusedRecordGoesOnPastIt)
 {
-    const struct {
-        const wchar_t* pszQuery;
-        const wchar_t* pszItem;
-        const char* pszFrom;
-        const char* pszOrder;
-    } kBrowses[] = {
+    const SWalk kBrowses[] = {
         {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk", L"id", "nk", "id, name, TIMEDIFF(t, u)"},
         {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk", L"d", "nk", "TIMEDIFF(t, u), id, name"},
         {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nu", L"id", "nu", "id, name, TIMEDIFF(t, u)"},

@@ -919,11 +919,8 @@ TEST_F(ComputedRefusal, TheExpressionIsComparedWithTheServersText)
     CHostSQLParse* pParse = Parse(L"SELECT name, amount + 1 AS s FROM q");
     pParse->SetItemType(1, 5);
     CSQLParserInfo* pInfo = Digest(pParse);
-    CNADataSourceDescription* pDescription = Described(pInfo);
-    CQueryAccess* pAccess = Hold(new CQueryAccess(nullptr, m_pCnx, m_pError, pInfo));
-    CNARecord* pRecord = Hold(new CNARecord(m_pError, pAccess));
-    ASSERT_EQ(pRecord->bInitRecord(pDescription, nullptr, m_pCnx), 1) << Narrow(m_pError->pszGetError());
-    pInfo->SetRecord(pRecord);
+    CNARecord* pRecord = RecordOf(pInfo);
+    ASSERT_NE(pRecord, nullptr);
     CNAColumn* pS = pRecord->pclGetColumnNoRef(L"s");
     ASSERT_NE(pS, nullptr);
     ASSERT_NE(pS->eGetTypeColonne(), 0);

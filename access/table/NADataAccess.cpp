@@ -1710,29 +1710,6 @@ private:
     CNARecord* m_pclRecord;
     CHeld<CNAKXRecord> m_clCopy;
 };
-
-// A record value's read failure as it is now, put back when asked: the
-// values its items refused go with the buffer they belong to.
-class CFailureKept {
-public:
-    explicit CFailureKept(CNARecordValue* pclValue) : m_pclValue(pclValue), m_pclFailure(nullptr)
-    {
-        if (pclValue != nullptr)
-            CNAReadFailure::s_Hold(&m_pclFailure, pclValue->pclGetReadFailureNoRef());
-    }
-    CFailureKept(const CFailureKept&) = delete;
-    CFailureKept& operator=(const CFailureKept&) = delete;
-    ~CFailureKept() { CNAReadFailure::s_Hold(&m_pclFailure, nullptr); }
-    void PutBack()
-    {
-        if (m_pclValue != nullptr)
-            m_pclValue->SetReadFailure(m_pclFailure);
-    }
-
-private:
-    CNARecordValue* m_pclValue;
-    CXError* m_pclFailure; // one reference, or null
-};
 } // namespace
 
 int CNADataAccess::bHNbEnr(long long* pllCount, unsigned int nMode, unsigned int nFlags)
@@ -1818,23 +1795,23 @@ int CNADataAccess::_bCount(long long* pllCount, unsigned int nMode, unsigned int
             pclCounted = pclOriginal;
         }
     }
-    CHeld<CNARecherche> clSearch(clItem ? clCount->pclGetRecherche() : nullptr);
     int bResult = 0;
-    if (clSearch) {
-        clCount->PrepareInternalSearch();
-        bResult = clSearch->bRechercheEnreg(m_pclCurrentRecord, clItem.Get(), NA_PARSE_FIRST, 0, nullptr);
-        if (bResult && eDirection == NEXT)
-            clSearch->bSetContinueParcours(NA_PARSE_FIRST);
-        else if (bResult && eDirection == PREVIOUS)
-            clSearch->bSetContinueParcours(NA_PARSE_LAST);
-        // A value the record could not take counts the rows of the server's
-        // value, not those holding NULL.
-        clSearch->SetRefusals(pclCounted != nullptr ? pclCounted->pclGetReadFailureNoRef() : nullptr);
+    {
+        CHeld<CNARecherche> clSearch(clItem ? clCount->pclGetRecherche() : nullptr);
+        if (clSearch) {
+            clCount->PrepareInternalSearch();
+            bResult = clSearch->bRechercheEnreg(m_pclCurrentRecord, clItem.Get(), NA_PARSE_FIRST, 0, nullptr);
+            if (bResult && eDirection == NEXT)
+                clSearch->bSetContinueParcours(NA_PARSE_FIRST);
+            else if (bResult && eDirection == PREVIOUS)
+                clSearch->bSetContinueParcours(NA_PARSE_LAST);
+            // A value the record could not take counts the rows of the
+            // server's value, not those holding NULL.
+            clSearch->SetRefusals(pclCounted != nullptr ? pclCounted->pclGetReadFailureNoRef() : nullptr);
+        }
     }
     if (bResult)
         bResult = clCount->bGetNbEnr(pllCount, nMode, 0);
-    if (clSearch)
-        clSearch->ResetServerValues();
     return bResult;
 }
 
@@ -2027,19 +2004,12 @@ int CNADataAccess::bGoToStmtOriginalRecord(int bRestoreAfter, CNAStatement* pclS
         return 0;
     }
     pclBackup->AddRef();
-    // The row's refused values go with its buffer: the refind compares and
-    // counts that row.
-    CNARecordValue* pclOriginalValue = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
-    CFailureKept clFailure(pclOriginalValue);
     pclOriginal->Copy(pclStatementOriginal->pclGetNAKXRecord());
-    pclOriginalValue->SetReadFailure(const_cast<CXError*>(pclStatementOriginal->pclGetReadFailureNoRef()));
     const int bResult = bGoToOriginalRecord(bRestoreAfter, pclStatement, n, eDirection, llCount, pllMoved);
     int bOutOfRange = 1;
     pclStatement->HEndehors(&bOutOfRange);
-    if (!(bResult && !bRestoreAfter && !bOutOfRange)) {
+    if (!(bResult && !bRestoreAfter && !bOutOfRange))
         pclOriginal->Copy(pclBackup);
-        clFailure.PutBack();
-    }
     pclBackup->nRelease();
     return bResult;
 }
@@ -2070,9 +2040,6 @@ int CNADataAccess::_bGoToOriginalRecord(int bRestoreAfter, CNAStatement* pclStat
         pclCurrentBackup->AddRef();
     if (pclOriginalBackup != nullptr)
         pclOriginalBackup->AddRef();
-    // The values' refused items go back with their buffers.
-    CFailureKept clCurrentFailure(m_pclCurrentRecord->pclGetCurrentRecordValueNoRef());
-    CFailureKept clOriginalFailure(m_pclCurrentRecord->pclGetOriginalRecordValueNoRef());
     int bResult = 0;
     if (pclCurrentBackup == nullptr || pclOriginalBackup == nullptr) {
         if (m_pclError != nullptr)
@@ -2086,8 +2053,6 @@ int CNADataAccess::_bGoToOriginalRecord(int bRestoreAfter, CNAStatement* pclStat
         if (!bResult || bRestoreAfter || bOutOfRange) {
             pclCurrent->Copy(pclCurrentBackup);
             pclOriginal->Copy(pclOriginalBackup);
-            clCurrentFailure.PutBack();
-            clOriginalFailure.PutBack();
             m_pclCurrentRecord->OnNAKXRecordChanged();
         }
         if (!bResult || bOutOfRange)

@@ -614,7 +614,11 @@ int CNAExpression::_bWriteNode(CNACommand* pclCommand, eNAOperator eParent, CNAR
     default:
         break;
     }
-    _PrepareLeaf(pclCommand);
+    // A value of the record its item refused holds NULL: nothing can be
+    // told of its comparison before the server's text is written.
+    if (pclSearch == nullptr || (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) == 0 ||
+        pclSearch->pstGetRefusal(m_pclColumn) == nullptr)
+        _PrepareLeaf(pclCommand);
     if (m_eOperator == NAOP_FALSE || m_eOperator == NAOP_TRUE) {
         *pbConstant = m_eOperator;
         return 1;
@@ -755,17 +759,22 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     if (m_pclColumn == nullptr)
         return 0;
     CNAConnectionDescription* pclCnx = _pclConnection(pclCommand);
+    // The server's own text of the record's value compares with the column
+    // itself, as the server orders it, with no conversion of either.
+    const wchar_t* pszServer = nullptr;
+    if (!_bGetServerValue(pclSearch, pclCommand, &pszServer))
+        return 0;
     CTString csName;
     if (m_pclParserInfo != nullptr && m_pclColumn->eGetTypeColonne() != 0 && !pclCommand->bOutputNames()) {
-        // A computed column of a query: its expression.
+        // A computed column of a query: its expression, which the server
+        // compares with a text of its own in the expression's type.
         if (!CNACommand::s_bFormatExpressionColonneCalculee(&csName, m_pclParserInfo, m_pclColumn->pszGetName(), 3,
                                                            m_pclError, pclCnx))
             return 0;
+        if (pszServer != nullptr)
+            return _bGetSQLFromServerValue(csName.pszGet(), pszServer, pclCommand);
         return _bGetSQLFromValueNamed(csName.pszGet(), pclCommand, pclSearch, pbConstant);
     }
-    // The server's own text of the record's value compares with the column
-    // itself, as the server orders it, with no conversion of either.
-    const wchar_t* pszServer = _pszGetServerValue(pclSearch);
     // Without a table alias or a conversion, the name is the one the column
     // keeps quoted by the same rules.
     const eOPEXPRESSION eKind = Convert_eNAOperator_To_eOPEXPRESSION(pszServer != nullptr ? NAOP_ISNULL : m_eOperator);
@@ -786,18 +795,31 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     return _bGetSQLFromValueNamed(csName.pszGet(), pclCommand, pclSearch, pbConstant);
 }
 
-const wchar_t* CNAExpression::_pszGetServerValue(CNARecherche* pclSearch) const
+int CNAExpression::_bGetServerValue(CNARecherche* pclSearch, CNACommand* pclCommand, const wchar_t** ppszText) const
 {
-    if (pclSearch == nullptr || (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) == 0 || bIsGenerique())
-        return nullptr;
+    *ppszText = nullptr;
+    if (pclSearch == nullptr || (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) == 0)
+        return 1;
+    bool bCompared = !bIsGenerique();
     switch (m_eOperator) {
     case NAOP_EQ: case NAOP_GT: case NAOP_LT: case NAOP_GE: case NAOP_LE: case NAOP_NE:
         break;
     default:
-        return nullptr;
+        bCompared = false;
     }
-    const wchar_t* psz = pclSearch->pszGetServerValue(m_pclColumn);
-    return s_bServerValueText(psz) ? psz : nullptr;
+    const CNAReadFailure::SRefusal* pstRefusal = pclSearch->pstGetRefusal(m_pclColumn);
+    const wchar_t* psz = pstRefusal != nullptr ? pstRefusal->strText.c_str() : pclSearch->pszGetServerValue(m_pclColumn);
+    if (bCompared && s_bServerValueText(psz)) {
+        *ppszText = psz;
+        return 1;
+    }
+    if (pstRefusal == nullptr)
+        return 1;
+    // The record holds NULL for a value it could not take: compared so,
+    // the condition would find other rows.
+    if (m_pclError != nullptr)
+        m_pclError->AddError(NA_ERRORTYPE_GENERAL, pstRefusal->pclFailure, _pclConnection(pclCommand));
+    return 0;
 }
 
 bool CNAExpression::s_bServerValueText(const wchar_t* psz)

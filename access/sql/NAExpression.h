@@ -169,8 +169,10 @@ protected:
     // The host-parsed condition, its parameters handed to the search.
     int _bWriteParsed(CNACommand* pclCommand, eNAOperator eParent, CNARecherche* pclSearch, CNARecord* pclRecord);
     // The server's text of the record's value that a comparison from the
-    // record writes instead of the value; null when it has none.
-    const wchar_t* _pszGetServerValue(CNARecherche* pclSearch) const;
+    // record writes instead of the value (*ppszText null when it has none).
+    // A value the record's item refused has no other stand-in: a comparison
+    // that cannot write its text fails with the item's failure (0).
+    int _bGetServerValue(CNARecherche* pclSearch, CNACommand* pclCommand, const wchar_t** ppszText) const;
     int _bGetSQLFromServerValue(const wchar_t* pszName, const wchar_t* pszValue, CNACommand* pclCommand);
     // Whether the server value is a text's literal "_charset X'...'".
     static bool s_bHexaLiteral(const wchar_t* psz);

@@ -241,6 +241,7 @@ CNARecherche::CNARecherche(CNAError* pclError, CNAConnectionDescription* pclConn
       m_tabParameter(30),
       m_piFetchItem(nullptr),
       m_pclConnection(pclConnection),
+      m_pclRefusals(nullptr),
       m_pBuild(nullptr)
 {
     if (m_pclError != nullptr)
@@ -256,6 +257,7 @@ CNARecherche::~CNARecherche()
     _ReleaseConditions();
     _ResetParameter();
     _SetFetchItem(nullptr);
+    SetRefusals(nullptr);
     if (m_pclConnection != nullptr)
         m_pclConnection->nRelease();
     if (m_pclError != nullptr)
@@ -358,6 +360,22 @@ const wchar_t* CNARecherche::pszGetServerValue(const CNAColumn* pclColumn) const
         if (st.first == pclColumn)
             return st.second.c_str();
     return nullptr;
+}
+
+void CNARecherche::ResetServerValues()
+{
+    m_tabServerValue.clear();
+    SetRefusals(nullptr);
+}
+
+void CNARecherche::SetRefusals(const CXError* pclReadFailure)
+{
+    CNAReadFailure::s_Hold(&m_pclRefusals, pclReadFailure);
+}
+
+const CNAReadFailure::SRefusal* CNARecherche::pstGetRefusal(const CNAColumn* pclColumn) const
+{
+    return CNAReadFailure::s_pstRefusal(m_pclRefusals, pclColumn != nullptr ? pclColumn->pszGetName() : nullptr);
 }
 
 int CNARecherche::bPeutContinuerParcours(eNA_PARSEDIRECTION eDirection) const

@@ -8,6 +8,7 @@
 #include "access/driver/Interf.h"
 #include "access/sql/NAOperator.h"
 #include "access/statement/NAColumn.h"
+#include "access/statement/NARecordValue.h"
 #include "common/text/Tableau.h"
 #include "common/text/Tstring.h"
 #include "common/values/Any.h"
@@ -113,9 +114,18 @@ public:
     void SetServerValue(const CNAColumn* pclColumn, const wchar_t* pszText);
     typedef std::vector<std::pair<const CNAColumn*, std::wstring>> ServerValues;
     void SetServerValues(const ServerValues& tab) { m_tabServerValue = tab; }
-    void ResetServerValues() { m_tabServerValue.clear(); }
+    // The texts and the refusals go.
+    void ResetServerValues();
     // Null when the column has none.
     const wchar_t* pszGetServerValue(const CNAColumn* pclColumn) const;
+    // The read failure of the record the conditions compare with (one
+    // reference held; null: a record read whole). A comparison with the
+    // record's value of an item it refused compares the server's text of
+    // that value, never NULL, or fails with the item's own failure where no
+    // condition can write the text.
+    void SetRefusals(const CXError* pclReadFailure);
+    // The refusal of the column's item in that record; null when read.
+    const CNAReadFailure::SRefusal* pstGetRefusal(const CNAColumn* pclColumn) const;
     INAItemDescription* piGetFetchItem() const { return m_piFetchItem; }
 
     // ---- Conditions and parameters ----------------------------------------------------------
@@ -217,6 +227,7 @@ protected:
     INAItemDescription* m_piFetchItem;          // one external reference
     CNAConnectionDescription* m_pclConnection;  // one reference
     ServerValues m_tabServerValue;
+    CXError* m_pclRefusals;                     // one reference, or null
 
 private:
     // While the conditions of one search are built: the split key value and

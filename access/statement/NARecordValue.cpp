@@ -51,6 +51,27 @@ const CNAReadFailure::Refusals* CNAReadFailure::s_ptabRefusals(const CXError* pc
     return pcl != nullptr ? &pcl->m_tab : nullptr;
 }
 
+const CNAReadFailure::SRefusal* CNAReadFailure::s_pstRefusal(const CXError* pclFailure, const wchar_t* pszItem)
+{
+    const Refusals* ptab = s_ptabRefusals(pclFailure);
+    for (size_t i = 0; ptab != nullptr && pszItem != nullptr && i < ptab->size(); i++)
+        if ((*ptab)[i].strItem == pszItem)
+            return &(*ptab)[i];
+    return nullptr;
+}
+
+void CNAReadFailure::s_Hold(CXError** ppclHeld, const CXError* pclFailure)
+{
+    CXError* pcl = const_cast<CXError*>(pclFailure);
+    if (pcl == *ppclHeld)
+        return;
+    if (pcl != nullptr)
+        pcl->m_nRefCount++;
+    if (*ppclHeld != nullptr)
+        (*ppclHeld)->dwRelease();
+    *ppclHeld = pcl;
+}
+
 bool CNAReadFailure::s_bSameRefusals(const CXError* pclFailure1, const CXError* pclFailure2)
 {
     const Refusals* ptab1 = s_ptabRefusals(pclFailure1);
@@ -97,13 +118,7 @@ CNARecordValue::~CNARecordValue()
 
 void CNARecordValue::SetReadFailure(CXError* pclFailure)
 {
-    if (pclFailure == m_pclReadFailure)
-        return;
-    if (pclFailure != nullptr)
-        pclFailure->m_nRefCount++;
-    if (m_pclReadFailure != nullptr)
-        m_pclReadFailure->dwRelease();
-    m_pclReadFailure = pclFailure;
+    CNAReadFailure::s_Hold(&m_pclReadFailure, pclFailure);
 }
 
 template <class F>
@@ -150,11 +165,7 @@ bool CNARecordValue::bDropRefusal(const wchar_t* pszItem)
 
 const CNAReadFailure::SRefusal* CNARecordValue::pstGetRefusal(const wchar_t* pszItem) const
 {
-    const CNAReadFailure::Refusals* ptab = CNAReadFailure::s_ptabRefusals(m_pclReadFailure);
-    for (size_t i = 0; ptab != nullptr && pszItem != nullptr && i < ptab->size(); i++)
-        if ((*ptab)[i].strItem == pszItem)
-            return &(*ptab)[i];
-    return nullptr;
+    return CNAReadFailure::s_pstRefusal(m_pclReadFailure, pszItem);
 }
 
 bool CNARecordValue::_bNoMemory() const

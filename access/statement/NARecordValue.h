@@ -41,6 +41,11 @@ public:
     // The same items refused with the same texts; a failure without
     // refusals is the same as none.
     static bool s_bSameRefusals(const CXError* pclFailure1, const CXError* pclFailure2);
+    // The item's refusal in a record's failure; null when it read.
+    static const SRefusal* s_pstRefusal(const CXError* pclFailure, const wchar_t* pszItem);
+    // *ppclHeld becomes the failure, one reference held, the one it held
+    // released: a failure is shared and never changed once made.
+    static void s_Hold(CXError** ppclHeld, const CXError* pclFailure);
 
 private:
     explicit CNAReadFailure(const CXError& clFirst);

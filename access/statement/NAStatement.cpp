@@ -134,14 +134,6 @@ void _Hold(T*& pField, T* pNew)
         pOld->nRelease();
 }
 
-// Whether a comparison of the condition is on the column.
-bool _bCompares(const CNAExpression* pclCondition, const CNAColumn* pclColumn)
-{
-    return pclCondition != nullptr &&
-           (pclCondition->pclGetColumnNoRef() == pclColumn || _bCompares(pclCondition->pclGetLeftNoRef(), pclColumn) ||
-            _bCompares(pclCondition->pclGetRightNoRef(), pclColumn));
-}
-
 // A letter, a digit or "_": a type name glued to one of these is another
 // word.
 bool _bWordCharacter(wchar_t c)
@@ -203,7 +195,8 @@ CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
       m_llRecordSaveSize(0),
       m_nDeletedRows(0),
       m_bEqualRowsOnly(0),
-      m_bRepeatBackward(0)
+      m_bRepeatBackward(0),
+      m_pclRefreshRefusals(nullptr)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -217,6 +210,7 @@ CNAStatement::~CNAStatement()
     _FreeRecordSaveTable();
     _ReleaseRecordSave(m_nRecordSaveID);
     m_nRecordSaveID = -1;
+    CNAReadFailure::s_Hold(&m_pclRefreshRefusals, nullptr);
     if (m_pclTableCacheIndex != nullptr)
         m_pclTableCacheIndex->dwRelease();
     if (m_pclRecordCache != nullptr)
@@ -1507,16 +1501,13 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
         pclCondition->SetOutputNames(pclCommand->bOutputNames());
     }
     int bResult = 0;
-    CNARecherche::ServerValues tabRefused;
     if (pclSearch == nullptr || pclCondition == nullptr) {
         _bNoMemory(PT_NO_MEMORY);
     } else if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
-                                          static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
-               _bAddRefusedServerValues(pclRow, pclSearch->pclGetCurrentNoRef(), pclCommand->bOutputNames(),
-                                        &tabRefused, true)) {
-        // The texts are written with the condition, once it is known which
-        // items it compares.
-        pclSearch->SetServerValues(tabRefused);
+                                          static_cast<const CNARefArray<CNAColumn>*>(pColumns))) {
+        // Each refused item the condition compares is written with its
+        // text, or fails the condition.
+        pclSearch->SetRefusals(pclRow != nullptr ? pclRow->pclGetReadFailureNoRef() : nullptr);
         if (pclSearch->bGetSQL(pclCondition, nullptr, nullptr)) {
             if (bWhere)
                 pclCommand->bComplete(L" WHERE ", static_cast<unsigned int>(-1));
@@ -1530,36 +1521,6 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     if (piBest != nullptr)
         piBest->nExternalRelease();
     return bResult;
-}
-
-int CNAStatement::_bAddRefusedServerValues(const CNARecordValue* pclRow, const CNAExpression* pclCondition,
-                                           bool bOutputNames, CNARecherche::ServerValues* ptab, bool bReport)
-{
-    // Refused items are columns of their own, never composite keys.
-    const bool bRefused = pclRow != nullptr && pclRow->pclGetReadFailureNoRef() != nullptr;
-    const int nColumns = bRefused && m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->nGetNbColumn() : 0;
-    for (int i = 0; i < nColumns; i++) {
-        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
-        const CNAReadFailure::SRefusal* pst = pclRow->pstGetRefusal(pcl->pszGetName());
-        // An item the condition leaves alone cannot make it find another row.
-        if (pst == nullptr || (pclCondition != nullptr && !_bCompares(pclCondition, pcl)))
-            continue;
-        // A computed column of a query compares its expression, never the
-        // text.
-        const bool bComputed = pcl->eGetTypeColonne() != 0 && !bOutputNames;
-        if (bComputed || !CNAExpression::s_bServerValueText(pst->strText.c_str())) {
-            if (!bReport)
-                continue;
-            m_pclError->AddError(NA_ERRORTYPE_GENERAL, pst->pclFailure, pclGetConnectionNoRef());
-            return 0;
-        }
-        try {
-            ptab->emplace_back(pcl, pst->strText);
-        } catch (const std::bad_alloc&) {
-            return bReport ? _bNoMemory(PT_NO_MEMORY) : 0;
-        }
-    }
-    return 1;
 }
 
 int CNAStatement::_bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const
@@ -1988,14 +1949,16 @@ void CNAStatement::_KeepAnchorServerValues(bool bForward, CNARecherche* pclSearc
     CNARecherche::ServerValues tab;
     if (m_pclStatementSQL != nullptr)
         _KeepServerValues(bForward ? m_pclStatementSQL->llGetRowCount() - 1 : 0, m_pclStmtOriginalRecord, &tab);
-    // The row's refused values as well, as for a refresh.
-    _bAddRefusedServerValues(m_pclStmtOriginalRecord, nullptr, false, &tab, false);
     pclSearch->SetServerValues(tab);
+    // The row's refused values as well, as for a refresh.
+    pclSearch->SetRefusals(m_pclStmtOriginalRecord != nullptr ? m_pclStmtOriginalRecord->pclGetReadFailureNoRef()
+                                                              : nullptr);
 }
 
 void CNAStatement::GiveRefreshServerValues(CNARecherche* pclSearch) const
 {
     pclSearch->SetServerValues(m_tabRefreshServerValues);
+    pclSearch->SetRefusals(m_pclRefreshRefusals);
 }
 
 void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclRecord,
@@ -2469,6 +2432,7 @@ void CNAStatement::_KeepRefreshServerValues()
 {
     // Read before the result may go: the refresh finds the record by them.
     m_tabRefreshServerValues.clear();
+    CNAReadFailure::s_Hold(&m_pclRefreshRefusals, nullptr);
     CNARecordValue* pclSaved = m_nRecordSaveID >= 0 && m_pclDataAccess != nullptr
                                    ? new (std::nothrow) CNARecordValue(m_pclError)
                                    : nullptr;
@@ -2478,9 +2442,8 @@ void CNAStatement::_KeepRefreshServerValues()
     if (m_pclDataAccess->bCopySaveToRecord(m_nRecordSaveID, pclSaved)) {
         if (m_pclStatementSQL != nullptr)
             _KeepServerValues(m_pclStatementSQL->llGetCurrentRow(), pclSaved, &m_tabRefreshServerValues);
-        // Whatever the result holds, the record's refused values: every one
-        // the refresh's condition may write.
-        _bAddRefusedServerValues(pclSaved, nullptr, false, &m_tabRefreshServerValues, false);
+        // Whatever the result holds, the record's refused values.
+        CNAReadFailure::s_Hold(&m_pclRefreshRefusals, pclSaved->pclGetReadFailureNoRef());
     }
     pclSaved->nRelease();
 }

@@ -313,7 +313,8 @@ public:
     CNARecherche* pclGetRecherche();
     // Gives the search the server's texts of the times and date-times of the
     // record a refresh finds again, kept when its record save was given
-    // while the result still held its row; none otherwise.
+    // while the result still held its row (none otherwise), and the
+    // record's refused values.
     void GiveRefreshServerValues(CNARecherche* pclSearch) const;
     int bExistRechercheObject() const { return m_pclRecherche != nullptr; }
     int bSetUserSearch(const wchar_t* pszItem, const CAny* pValue, int eDirection, int bExact);
@@ -401,19 +402,11 @@ protected:
     // only (a row id, or a unique key without a NULL part).
     int _bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow = nullptr);
     // The record value's refused items that the condition compares are
-    // compared with the server's texts of their values; the write fails,
-    // with the item's failure, when one cannot be.
+    // compared with the server's texts of their values (a computed item by
+    // its expression); the write fails, with the item's failure, when one
+    // cannot be.
     int _bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow,
                                 const CNARecordValue* pclRow);
-    // The server's text of each refused item's value of the record value
-    // that the condition compares (every one without a condition) added to
-    // the list for its column (after any the list has for it): a condition
-    // compares the column with it, never with NULL. One that cannot be
-    // written so (a computed column outside output names, a text of another
-    // form) is left out, unless bReport: then 0 with the item's failure.
-    // 0 without memory, reported when bReport.
-    int _bAddRefusedServerValues(const CNARecordValue* pclRow, const CNAExpression* pclCondition, bool bOutputNames,
-                                 CNARecherche::ServerValues* ptab, bool bReport);
     int _bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const;
     // " LIMIT 1" on MySQL unless the condition finds one row only.
     int _bAddOneRowLimit(CNACommand* pclCommand, int bOneRow);
@@ -474,7 +467,8 @@ protected:
     // The texts of row llRow of the result when it holds the record given,
     // as read or as written since.
     void _KeepServerValues(long long llRow, const CNARecordValue* pclRecord, CNARecherche::ServerValues* ptabOut);
-    // The texts the refresh finds the record of m_nRecordSaveID by.
+    // The texts and refusals the refresh finds the record of m_nRecordSaveID
+    // by.
     void _KeepRefreshServerValues();
     // The original values of the writer's record (or of this statement's).
     const CNARecordValue* _pclWrittenValue(CNAStatement* pclSource) const;
@@ -548,6 +542,9 @@ protected:
     // The columns whose server text the SELECT carries after the record's
     // own, in that order.
     std::vector<CNAColumn*> m_tabServerText;
-    // The server's texts of the times of the record m_nRecordSaveID holds.
+    // The server's texts of the times of the record m_nRecordSaveID holds,
+    // and its read failure (one reference, or null), which lists the values
+    // its items refused.
     CNARecherche::ServerValues m_tabRefreshServerValues;
+    CXError* m_pclRefreshRefusals;
 };

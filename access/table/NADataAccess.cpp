@@ -1770,14 +1770,30 @@ int CNADataAccess::_bCount(long long* pllCount, unsigned int nMode, unsigned int
         return 0;
     CHeldItem clItem(pclStatement != nullptr ? piGetItemDescription(pclStatement->pszGetParseItem())
                                              : piGetBestParseItemDesc());
-    // The rows equal to the statement's row: its original record is the
-    // current record meanwhile, whatever happens.
-    const CNARecordValue* pclOriginal = pclStatement != nullptr ? pclStatement->pclGetStmtOriginalRecord() : nullptr;
+    // The rows equal to the statement's row, or before or after it: the
+    // record a pending refresh finds again, else its original record, is
+    // the current record meanwhile, whatever happens.
+    const bool bRefresh = pclStatement != nullptr && pclStatement->eParseNeedUpdate() != CNAStatement::UPDATE_NONE &&
+                          pclStatement->nGetRecordSaveID() >= 0;
+    CHeld<CNARecordValue> clRefreshed(bRefresh ? pclWithReference(new (std::nothrow) CNARecordValue(m_pclError))
+                                               : nullptr);
+    if (bRefresh && !clRefreshed) {
+        if (m_pclError != nullptr)
+            m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+    }
+    if (bRefresh && !bCopySaveToRecord(pclStatement->nGetRecordSaveID(), clRefreshed.Get()))
+        return 0;
+    const CNARecordValue* pclOriginal =
+        bRefresh ? clRefreshed.Get() : (pclStatement != nullptr ? pclStatement->pclGetStmtOriginalRecord() : nullptr);
+    const CNARecordValue* pclCounted = m_pclCurrentRecord->pclGetCurrentRecordValueNoRef();
     if (pclOriginal != nullptr && pclOriginal->pclGetNAKXRecord() != nullptr) {
         if (!clKept.bKeep(m_pclError))
             return 0;
-        if (clKept.bKept())
+        if (clKept.bKept()) {
             m_pclCurrentRecord->bSetNAKXRecord(pclOriginal->pclGetNAKXRecord());
+            pclCounted = pclOriginal;
+        }
     }
     int bResult = 0;
     {
@@ -1789,6 +1805,9 @@ int CNADataAccess::_bCount(long long* pllCount, unsigned int nMode, unsigned int
                 clSearch->bSetContinueParcours(NA_PARSE_FIRST);
             else if (bResult && eDirection == PREVIOUS)
                 clSearch->bSetContinueParcours(NA_PARSE_LAST);
+            // A value the record could not take counts the rows of the
+            // server's value, not those holding NULL.
+            clSearch->SetRefusals(pclCounted != nullptr ? pclCounted->pclGetReadFailureNoRef() : nullptr);
         }
     }
     if (bResult)

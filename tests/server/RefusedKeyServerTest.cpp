@@ -3,13 +3,15 @@
 // in a table keyed on id: a modify or a delete of the record finds its row
 // by the key alone and writes what the same write by hand writes, and a
 // return to a saved position asks after the row by the key. Without a key
-// free of NULLs every item is compared: a refused computed item stops the
-// write before anything is sent, a refused column is compared by the
-// server's text. A query whose first item is computed writes to its table;
-// a query that limits its rows finds the record of a refused value by the
-// server's text through the value's output name, after a write elsewhere,
-// and reads on from it. In both code pages, on the server road and from a
-// query's whole-table cache. Judged by the server's own rows.
+// free of NULLs every item is compared, each refused one with the server's
+// text of its value (a computed item by its expression), never as NULL: a
+// write changes that row, and a browse brought back to the record reads on
+// past it both ways, its place counted among the rows. A query whose first
+// item is computed writes to its table; a query that limits its rows finds
+// the record of a refused value by the server's text through the value's
+// output name, after a write elsewhere, and reads on from it. In both code
+// pages, on the server road and from a query's whole-table cache. Judged by
+// the server's own rows.
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/TableObjectServer.h"
 
@@ -73,16 +75,21 @@ protected:
         return List("SELECT CONCAT_WS('|', IFNULL(id, 'NULL'), name, IFNULL(t, 'NULL'), IFNULL(u, 'NULL')) FROM " +
                     strTable + " ORDER BY id, t");
     }
-    CHostConnectionDescription* HostIn(bool bUTF8)
+    // The connection in the code page, reading results in blocks of nBlock
+    // rows when given.
+    CHostConnectionDescription* HostIn(bool bUTF8, int nBlock = 0)
     {
-        return bUTF8 ? m_pHost : HostOn(L"ZT Unicode Support=0", L"ztrefkey1252");
+        if (nBlock == 0)
+            return bUTF8 ? m_pHost : HostOn(L"ZT Unicode Support=0", L"ztrefkey1252");
+        const std::wstring strBlock = L"ZT Cache Size=" + std::to_wstring(nBlock);
+        return bUTF8 ? HostOn(strBlock, L"ztrefkeyblock") : HostOn(L"ZT Unicode Support=0;" + strBlock, L"ztrefkeyblock1252");
     }
     // The query on the road in a context of its own; from the cache, its
     // browse on id read to its end filled the whole-table cache.
-    INATable* Query(bool bUTF8, eROAD eRoad, const std::wstring& strText, CHostContext** ppc)
+    INATable* Query(bool bUTF8, eROAD eRoad, const std::wstring& strText, CHostContext** ppc, int nBlock = 0)
     {
         *ppc = Context(++m_nContext);
-        CHostConnectionDescription* pHost = HostIn(bUTF8);
+        CHostConnectionDescription* pHost = HostIn(bUTF8, nBlock);
         BindValueMachine();
         m_tabCatalogue.emplace_back(new CHostCatalogue);
         for (const wchar_t* psz : {L"kp", L"nk", L"nu"}) {
@@ -154,25 +161,6 @@ protected:
         const std::string strSet = eWrite == RENAME ? std::string("name = '") + pszNameUTF8 + "'" : "t = '10:30:00'";
         ASSERT_TRUE(Admin("UPDATE h SET " + strSet + " WHERE " + strWhere));
     }
-    // A write of the record refused with user error 53 naming the item:
-    // nothing is sent, every row stays.
-    void ExpectWriteRefused(INATable* pi, CHostContext* pc, eWRITE eWrite, const char* pszTable,
-                            const char* pszItem)
-    {
-        const Rows tabBefore = Server(pszTable);
-        Sent();
-        if (eWrite == REMOVE) {
-            EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
-        } else {
-            PutItem(pi, pc, L"name", CHostText(L"z"));
-            EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
-        }
-        ExpectRefused(pi, pc, pszItem);
-        for (const std::string& str : Sent())
-            EXPECT_TRUE(str.compare(0, 6, "UPDATE") != 0 && str.compare(0, 6, "DELETE") != 0) << str;
-        EXPECT_EQ(Server(pszTable), tabBefore);
-    }
-
     // The browse on the item moved from its first record to the first of
     // the id: the answer of that read.
     static int ReadTo(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags,
@@ -267,10 +255,9 @@ TEST_F(RefusedKey, AWriteFindsTheRowByItsKeyWhateverItsRefusedItems)
 }
 
 // Without a key free of NULLs (none, or a unique one holding NULL) the
-// condition compares every item: a refused difference is an expression it
-// cannot compare with the server's text, and the write stops with its
-// failure; a refused time is compared by its text and the write changes
-// that row, never its twin.
+// condition compares every item, each refused one with the server's text
+// of its value: a refused difference by its expression, a refused time by
+// its column. The write changes that row, never its twin.
 TEST_F(RefusedKey, WithoutAKeyEveryRefusedItemIsCompared)
 {
     const std::string strNullKeys = "(1, 'a', '10:00:00', '09:00:00'), (NULL, 'b\xC3\xA9', '08:00:00', '09:00:00'), "
@@ -289,16 +276,21 @@ TEST_F(RefusedKey, WithoutAKeyEveryRefusedItemIsCompared)
                                          L"SELECT id, name, TIMEDIFF(t, u) AS d FROM " + Wide(pszTable), &pc);
                     ASSERT_NE(pi, nullptr);
                     const unsigned int nFlags = eRoad == CACHE ? kCache : 0;
-                    // The record of the first refused difference.
+                    // The record of the first refused difference: row 2, or
+                    // the row of NULL key whose time is refused.
                     for (eNA_PARSEDIRECTION e = FIRST;; e = NEXT) {
                         const int bRead = pi->bHLitxxx(pc, L"id", e, 1, kNoLock, nullptr, nFlags);
                         ASSERT_FALSE(bRead == 1 && Out(pi, pc, L"id"));
                         if (bRead == 0)
                             break;
                     }
-                    ASSERT_NO_FATAL_FAILURE(ExpectWriteRefused(pi, pc, eWrite, pszTable, "d"));
+                    ExpectRefused(pi, pc, "d");
+                    ASSERT_NO_FATAL_FAILURE(
+                        Write(pi, pc, eWrite, bNullKeys ? "id IS NULL AND t < '00:00:00'" : "id = 2"));
+                    EXPECT_EQ(Server(pszTable), Server("h"));
 
                     // The time refused in the row whose twin holds NULL.
+                    ASSERT_NO_FATAL_FAILURE(Reset(pszTable, bNullKeys ? strNullKeys : kTwin));
                     pi = Query(bUTF8, eRoad, L"SELECT id, name, t FROM " + Wide(pszTable), &pc);
                     ASSERT_NE(pi, nullptr);
                     ASSERT_NO_FATAL_FAILURE(Land(pi, pc, L"id", nFlags, bNullKeys ? "NULL" : "6", "t"));
@@ -404,10 +396,11 @@ TEST_F(RefusedKey, AReturnToARefusedRecordGoneFindsNothing)
 }
 
 // A browse without a key free of NULLs found again after a write: its
-// condition compares every item, the refused time by its text whatever
-// refused item comes before it, so the browse going back from the refused
-// record reads its twin of NULL time next, then the server's rows before.
-TEST_F(RefusedKey, ARefreshComparesEachRefusedTimeByItsText)
+// condition compares every item, each refused one by its text (the
+// difference by its expression, the time by its column), so the browse
+// going back from the refused record reads its twin of NULL time next,
+// then the server's rows before.
+TEST_F(RefusedKey, ARefreshComparesEachRefusedItemByItsText)
 {
     for (const bool bUTF8 : {true, false}) {
         SCOPED_TRACE(bUTF8 ? "UTF-8" : "1252");
@@ -421,7 +414,7 @@ TEST_F(RefusedKey, ARefreshComparesEachRefusedTimeByItsText)
         ASSERT_EQ(pi->bHLitxxx(pc, L"id", FIRST, 1, kNoLock, nullptr, 0), 1) << Error(pi, pc);
         PutItem(pi, pc, L"name", CHostText(L"a2"));
         ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
-        // The return's question compares the refused difference: refused.
+        // The return finds the record, whose read fails.
         EXPECT_EQ(pi->bHRetourPosition(pc, nPosition, nullptr, 1, 0), 0);
         ExpectRefused(pi, pc, "d");
         Sent();
@@ -465,10 +458,10 @@ TEST_F(RefusedKey, AQueryWhoseFirstItemIsComputedWritesToItsTable)
 // a refused difference, or of a refused time without a key, is found by the
 // server's text of it after a write of another record or of itself. The
 // return lands on it; a modify (of its name, or of its refused time to a
-// good one) writes its row as the same write by hand does, or is refused
-// with nothing sent when the condition compares a difference it cannot
-// write; the browse reads on from it either way, never from the record
-// written before the return. A readable record does the same.
+// good one) writes its row as the same write by hand does, a refused
+// difference compared by its expression; the browse reads on from it, never
+// from the record written before the return. A readable record does the
+// same.
 TEST_F(RefusedKey, ALimitedQueryFindsTheRefusedRecordByItsTextAndReadsOnFromIt)
 {
     struct SLimited {
@@ -476,7 +469,7 @@ TEST_F(RefusedKey, ALimitedQueryFindsTheRefusedRecordByItsTextAndReadsOnFromIt)
         const wchar_t* pszQuery;
         const char* pszId;
         const char* pszRefused; // the item naming the failure; null: read
-        const char* pszWhere;   // the row by hand; null: its write is refused
+        const char* pszWhere;   // the row by hand
         bool bTime;             // the time is an item
     };
     const SLimited kLimited[] = {
@@ -484,8 +477,8 @@ TEST_F(RefusedKey, ALimitedQueryFindsTheRefusedRecordByItsTextAndReadsOnFromIt)
         {"kp", L"SELECT id, name, TIMEDIFF(t, u) AS d FROM kp ORDER BY id LIMIT 7", "5", nullptr, "id = 5", false},
         {"nk", L"SELECT id, name, t FROM nk ORDER BY id, name, t LIMIT 8", "6", "t", "id = 6 AND t < '00:00:00'",
          true},
-        {"nk", L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk ORDER BY id, name, d LIMIT 8", "6", "d", nullptr,
-         false},
+        {"nk", L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk ORDER BY id, name, d LIMIT 8", "6", "d",
+         "id = 6 AND t < '00:00:00'", false},
     };
     // Landed on the record, its position saved; a write of another record
     // or of itself; the return; the write; one read on.
@@ -522,17 +515,12 @@ TEST_F(RefusedKey, ALimitedQueryFindsTheRefusedRecordByItsTextAndReadsOnFromIt)
             return Value(pi, pc, L"id") + "|" + Value(pi, pc, L"name") + "|" + Value(pi, pc, L"t") +
                    (bRefused ? " refused" : "");
         };
-        std::string strRecord = Held(c.pszRefused != nullptr);
-        if (c.pszWhere != nullptr) {
-            ASSERT_NO_FATAL_FAILURE(Write(pi, pc, eWrite, c.pszWhere));
-        } else {
-            ASSERT_NO_FATAL_FAILURE(ExpectWriteRefused(pi, pc, eWrite, c.pszTable, c.pszRefused));
-        }
+        ASSERT_NO_FATAL_FAILURE(Write(pi, pc, eWrite, c.pszWhere));
         EXPECT_EQ(Server(c.pszTable), Server("h"));
         // The record as the write left it, refused still unless the time
         // written was its refused item.
-        if (c.pszWhere != nullptr)
-            strRecord = Held(c.pszRefused != nullptr && !(eWrite == SET_TIME && std::string(c.pszRefused) == "t"));
+        const std::string strRecord =
+            Held(c.pszRefused != nullptr && !(eWrite == SET_TIME && std::string(c.pszRefused) == "t"));
 
         // Its neighbours in the browse the server's rows make now.
         const Rows tabOrder = Order(bUTF8, eRoad, c.pszQuery, L"id");
@@ -548,7 +536,7 @@ TEST_F(RefusedKey, ALimitedQueryFindsTheRefusedRecordByItsTextAndReadsOnFromIt)
                 for (const bool bItself : {false, true}) {
                     for (const eWRITE eWrite : {RENAME, SET_TIME}) {
                         for (const eNA_PARSEDIRECTION eDirection : {NEXT, PREVIOUS}) {
-                            if ((bItself && c.pszWhere == nullptr) || (eWrite == SET_TIME && !c.bTime))
+                            if (eWrite == SET_TIME && !c.bTime)
                                 continue;
                             SCOPED_TRACE(std::string(bUTF8 ? "UTF-8, " : "1252, ") +
                                          (eRoad == SERVER ? "server, " : "cache, ") + Narrow(c.pszQuery) + ", id " +
@@ -559,6 +547,177 @@ TEST_F(RefusedKey, ALimitedQueryFindsTheRefusedRecordByItsTextAndReadsOnFromIt)
                     }
                 }
             }
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// kTwin's rows, two rows alike in every value whose difference is refused
+// beside their twin of NULL time, and a readable last row.
+const std::string kWalkRows = kTwin + ", (8, 'x', '-01:00:00', '09:00:00'), (8, 'x', '-01:00:00', '09:00:00'), "
+                                      "(8, 'x', NULL, '09:00:00'), (9, 'y', '10:00:00', '09:00:00')";
+// The same kinds of rows keyed on a unique id that holds NULL.
+const std::string kWalkNullKeys = "(1, 'a', '10:00:00', '09:00:00'), (2, 'b\xC3\xA9', '08:00:00', '09:00:00'), "
+                                  "(NULL, 'b\xC3\xA9', '08:00:00', '09:00:00'), (NULL, 'b\xC3\xA9', NULL, '09:00:00'), "
+                                  "(NULL, 'b\xC3\xA9', '-01:00:00', '09:00:00'), (NULL, 'x', '-01:00:00', '09:00:00'), "
+                                  "(NULL, 'x', '-01:00:00', '09:00:00'), (NULL, 'x', NULL, '09:00:00'), "
+                                  "(9, 'y', '10:00:00', '09:00:00')";
+
+class RefusedComputed : public RefusedKey {
+protected:
+    // A query browsed on an item, and the same written by hand.
+    struct SWalk {
+        const wchar_t* pszQuery;
+        const wchar_t* pszItem;
+        const char* pszFrom;
+        const char* pszOrder;
+    };
+    // What a read gave: id, name and the difference d as the host holds it,
+    // or the server's value of d named by a read that failed on it.
+    static std::string Seen(INATable* pi, CHostContext* pc, int bRead)
+    {
+        const std::string strRecord = Value(pi, pc, L"id") + "|" + Value(pi, pc, L"name") + "|";
+        if (bRead == 1)
+            return strRecord + Value(pi, pc, L"d");
+        ExpectRefused(pi, pc, "d");
+        const std::string strMessage = UTF8Of(ErrorOf(pi, pc)->pclGetXError()->pszGetUserMessage());
+        const size_t nValue = strMessage.find("value ");
+        if (nValue == std::string::npos)
+            return strRecord + "failed: " + strMessage;
+        return strRecord + "refused " + strMessage.substr(nValue + 6, strMessage.find(' ', nValue + 6) - nValue - 6);
+    }
+    // The server's rows in that form, in the order given.
+    Rows ServerRows(const std::string& strFrom, const std::string& strOrder)
+    {
+        const std::string d = "TIMEDIFF(t, u)";
+        return List("SELECT CONCAT(IFNULL(id, 'NULL'), '|', name, '|', CASE WHEN " + d + " IS NULL THEN 'NULL' WHEN " +
+                    d + " < '00:00:00' OR " + d + " >= '100:00:00' THEN CONCAT('refused ', " + d +
+                    ") ELSE CONCAT('00000000', TIME_FORMAT(" + d + ", '%H%i%s'), '000') END) FROM " + strFrom +
+                    " ORDER BY " + strOrder);
+    }
+    // The place of the current record in thousandths, as the host asks it.
+    static int Place(INATable* pi, CHostContext* pc, const wchar_t* pszItem)
+    {
+        int n = -1;
+        EXPECT_EQ(pi->bHPositionCourante(pc, pszItem, &n, kPrecision, 0), 1) << Error(pi, pc);
+        return n;
+    }
+    // The browse on the item from one end to the other, its position saved
+    // at each record, the browse moved to the other end and brought back
+    // there before it reads on: the records read, at most as many as the
+    // rows given and three more (a browse that reads a record again never
+    // ends). Each return shows the record as its read did, at its place
+    // among the rows given: on the server equal rows share the place of the
+    // first, in the cache each has its own.
+    Rows WalkWithReturns(INATable* pi, CHostContext* pc, const wchar_t* pszItem, unsigned int nFlags, bool bBackward,
+                         const Rows& tabRows, bool bSharedPlace)
+    {
+        Rows tab;
+        const eNA_PARSEDIRECTION eStart = bBackward ? LAST : FIRST;
+        const eNA_PARSEDIRECTION eOn = bBackward ? PREVIOUS : NEXT;
+        for (eNA_PARSEDIRECTION e = eStart; tab.size() < tabRows.size() + 3; e = eOn) {
+            const int bRead = pi->bHLitxxx(pc, pszItem, e, 1, kNoLock, nullptr, nFlags);
+            if (bRead == 1 && Out(pi, pc, pszItem))
+                break;
+            tab.push_back(Seen(pi, pc, bRead));
+            const int nPosition = Save(pi, pc, pszItem);
+            pi->bHLitxxx(pc, pszItem, bBackward ? FIRST : LAST, 1, kNoLock, nullptr, nFlags);
+            EXPECT_EQ(Seen(pi, pc, pi->bHRetourPosition(pc, nPosition, nullptr, 0, 0)), tab.back());
+            EXPECT_EQ(Found(pi, pc, pszItem), 1);
+            const long long llCount = static_cast<long long>(tabRows.size());
+            std::vector<int> tabPlaces;
+            for (size_t i = 0; i < tabRows.size() && !(bSharedPlace && !tabPlaces.empty()); i++)
+                if (tabRows[i] == tab.back())
+                    tabPlaces.push_back(static_cast<int>((static_cast<long long>(i + 1) * 1000 + llCount - 1) / llCount));
+            const int nPlace = Place(pi, pc, pszItem);
+            EXPECT_NE(std::find(tabPlaces.begin(), tabPlaces.end(), nPlace), tabPlaces.end())
+                << tab.back() << " at " << nPlace;
+        }
+        return tab;
+    }
+};
+
+// A query without a key free of NULLs whose computed difference is refused
+// in some rows, with twins holding NULL there: the position saved on each
+// record in turn and the browse brought back to it, it reads on past the
+// record both ways and lists each row once, in the order the server gives
+// the same query written by hand, whole or in blocks of three rows; its
+// place counts the rows before it. From the whole-table cache, as the
+// browse of the cache lists them.
+TEST_F(RefusedComputed, ABrowseBroughtBackToARefusedRecordReadsOnPastIt)
+{
+    const SWalk kWalks[] = {
+        {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk", L"id", "nk", "id, name, TIMEDIFF(t, u)"},
+        {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk", L"d", "nk", "TIMEDIFF(t, u), id, name"},
+        {L"SELECT id, name, TIMEDIFF(t, u) AS d, t FROM nk", L"id", "nk", "id, name, TIMEDIFF(t, u), t"},
+        {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nu", L"id", "nu", "id, name, TIMEDIFF(t, u)"},
+    };
+    for (const bool bUTF8 : {true, false}) {
+        for (const SWalk& c : kWalks) {
+            ASSERT_NO_FATAL_FAILURE(Reset("nk", kWalkRows));
+            ASSERT_NO_FATAL_FAILURE(Reset("nu", kWalkNullKeys));
+            const Rows tabServer = ServerRows(c.pszFrom, c.pszOrder);
+            ASSERT_FALSE(tabServer.empty());
+            for (const eROAD eRoad : {SERVER, CACHE}) {
+                for (const int nBlock : {0, 3}) {
+                    if (eRoad == CACHE && nBlock != 0)
+                        continue;
+                    for (const bool bBackward : {false, true}) {
+                        SCOPED_TRACE(std::string(bUTF8 ? "UTF-8, " : "1252, ") +
+                                     (eRoad == SERVER ? "server, " : "cache, ") + Narrow(c.pszQuery) + " on " +
+                                     Narrow(c.pszItem) + (nBlock != 0 ? ", blocks" : "") +
+                                     (bBackward ? ", backward" : ", forward"));
+                        CHostContext* pc = nullptr;
+                        INATable* pi = Query(bUTF8, eRoad, c.pszQuery, &pc, nBlock);
+                        ASSERT_NE(pi, nullptr);
+                        const unsigned int nFlags = eRoad == CACHE ? kCache : 0;
+                        // The cache places a refused value where NULL goes.
+                        Rows tabOrder = tabServer;
+                        if (eRoad == CACHE) {
+                            tabOrder = Every(pi, pc, c.pszItem, nFlags, false,
+                                             [&](int bRead) { return Seen(pi, pc, bRead); });
+                            Rows tabSorted = tabOrder;
+                            Rows tabServerSorted = tabServer;
+                            std::sort(tabSorted.begin(), tabSorted.end());
+                            std::sort(tabServerSorted.begin(), tabServerSorted.end());
+                            ASSERT_EQ(tabSorted, tabServerSorted);
+                        }
+                        const Rows tabExpected = bBackward ? Rows(tabOrder.rbegin(), tabOrder.rend()) : tabOrder;
+                        EXPECT_EQ(WalkWithReturns(pi, pc, c.pszItem, nFlags, bBackward, tabOrder, eRoad == SERVER),
+                                  tabExpected);
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Read in blocks of two rows, a browse whose blocks end on records of a
+// refused difference (two of them alike) goes on from each by the server's
+// text of it: every row once, in the server's order, both ways.
+TEST_F(RefusedComputed, ABlockEndingOnARefusedRecordGoesOnPastIt)
+{
+    const SWalk kBrowses[] = {
+        {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk", L"id", "nk", "id, name, TIMEDIFF(t, u)"},
+        {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nk", L"d", "nk", "TIMEDIFF(t, u), id, name"},
+        {L"SELECT id, name, TIMEDIFF(t, u) AS d FROM nu", L"id", "nu", "id, name, TIMEDIFF(t, u)"},
+    };
+    for (const bool bUTF8 : {true, false}) {
+        for (const auto& c : kBrowses) {
+            SCOPED_TRACE(std::string(bUTF8 ? "UTF-8, " : "1252, ") + Narrow(c.pszQuery) + " on " +
+                         Narrow(c.pszItem));
+            ASSERT_NO_FATAL_FAILURE(Reset("nk", kWalkRows));
+            ASSERT_NO_FATAL_FAILURE(Reset("nu", kWalkNullKeys));
+            const Rows tabServer = ServerRows(c.pszFrom, c.pszOrder);
+            CHostContext* pc = nullptr;
+            INATable* pi = Query(bUTF8, SERVER, c.pszQuery, &pc, 2);
+            ASSERT_NE(pi, nullptr);
+            const auto Read = [&](int bRead) { return Seen(pi, pc, bRead); };
+            EXPECT_EQ(Every(pi, pc, c.pszItem, 0, false, Read), tabServer);
+            EXPECT_EQ(Every(pi, pc, c.pszItem, 0, true, Read), Rows(tabServer.rbegin(), tabServer.rend()));
         }
     }
 }

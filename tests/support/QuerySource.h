@@ -8,6 +8,7 @@
 #include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NAError.h"
 #include "access/sql/SQLParserInfo.h"
+#include "access/statement/NARecord.h"
 #include "access/table/NADataAccess.h"
 #include "host/HostQueryParametersValue.h"
 #include "tests/support/ClosedConnection.h"
@@ -101,6 +102,20 @@ protected:
         p->SetLogicalName(L"query");
         EXPECT_EQ(p->bCompleteDescription(pInfo), 1);
         return p;
+    }
+    // The record of the query's items, given to the digest (held by the
+    // test); null when it cannot be made.
+    CNARecord* RecordOf(CSQLParserInfo* pInfo)
+    {
+        CNADataSourceDescription* pDescription = Described(pInfo);
+        CQueryAccess* pAccess = Hold(new CQueryAccess(nullptr, m_pCnx, m_pError, pInfo));
+        CNARecord* pRecord = Hold(new CNARecord(m_pError, pAccess));
+        if (pRecord->bInitRecord(pDescription, nullptr, m_pCnx) != 1) {
+            ADD_FAILURE() << NarrowAscii(m_pError->pszGetError());
+            return nullptr;
+        }
+        pInfo->SetRecord(pRecord);
+        return pRecord;
     }
     template <class T>
     T* Hold(T* p)

@@ -7,6 +7,7 @@
 #include "access/sql/NACommand.h"
 #include "access/statement/NARecord.h"
 #include "common/platform/MyModuleInfo.h"
+#include "tests/support/QuerySource.h"
 #include "tests/support/SearchObjects.h"
 #include "tests/support/TestTable.h"
 
@@ -517,6 +518,96 @@ TEST_F(NAExpression, TheServersLiteralOfARecordsText)
     EXPECT_EQ(Write(TextLeaf(NAOP_GT, L"W", "a?b", 0, true)).strText, L"`W`>'a?b'");
 }
 
+// A value of the record that its item refused is compared with the
+// server's text of it in every comparison from the record, never as NULL;
+// a text no condition can write, or a comparison that takes no text (a
+// prefix, a NULL test), fails with the item's own failure, nothing of it
+// written. A value the host searched keeps its comparison.
+TEST_F(NAExpression, ARefusedValueOfTheRecord)
+{
+    const unsigned int R = CNAExpression::EXPR_RECORD;
+    const unsigned int F = CNAExpression::EXPR_FROMRECORD;
+    CXError* pFailure = new CXError(&gstMyModuleInfo32);
+    pFailure->SetUserErrorMessage(&gstMyModuleInfo32, ZTERR_CONVERSION, L"H refused");
+    CNARecordValue* pRow = new CNARecordValue(m_pError);
+    pRow->AddRef();
+    ASSERT_TRUE(pRow->bAddRefusal(L"H", L"-01:00:00", pFailure));
+    ASSERT_TRUE(pRow->bAddRefusal(L"N", L"1e3", pFailure));
+    m_pSearch->SetRefusals(pRow->pclGetReadFailureNoRef());
+    // The search keeps the failure for itself.
+    pRow->nRelease();
+    EXPECT_EQ(m_pSearch->pstGetRefusal(Col(L"S")), nullptr);
+    const struct {
+        const wchar_t* pszColumn;
+        eNAOperator e;
+        unsigned int nFlags;
+        int bNullFirst;
+        const wchar_t* pszText; // null: refused
+    } cases[] = {
+        {L"H", NAOP_GT, R, 1, L"`H`>'-01:00:00'"},
+        {L"H", NAOP_LT, R, 1, L"(`H`<'-01:00:00' OR `H` IS NULL)"},
+        {L"H", NAOP_EQ, F, 1, L"`H`='-01:00:00'"},
+        {L"H", NAOP_NE, R, 1, L"`H`<>'-01:00:00'"},
+        {L"H", NAOP_GE, R, 0, L"(`H`>='-01:00:00' OR `H` IS NULL)"},
+        {L"H", NAOP_LE, R, 0, L"`H`<='-01:00:00'"},
+        {L"H", NAOP_EQ, R | G, 1, nullptr},
+        {L"H", NAOP_ISNULL, R, 1, nullptr},
+        {L"H", NAOP_ISNOTNULL, F, 1, nullptr},
+        {L"N", NAOP_GT, R, 1, nullptr},
+        {L"N", NAOP_EQ, F, 1, nullptr},
+        // Searched by the host: its NULL.
+        {L"H", NAOP_EQ, 0, 1, L"TIME_FORMAT(`H`,'%H%i%S') IS NULL"},
+        {L"N", NAOP_NE, 0, 0, L"`N` IS NOT NULL"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.pszColumn) + " " + std::to_string(c.e) + " " + std::to_string(c.nFlags));
+        m_pError->Reset();
+        CAny v;
+        SetNull(v, TQTYPE_I4);
+        const SWritten w = Write(Leaf(c.e, c.pszColumn, v, c.nFlags), c.bNullFirst);
+        if (c.pszText != nullptr) {
+            EXPECT_EQ(w.bResult, 1) << Narrow(m_pError->pszGetError());
+            EXPECT_EQ(w.strText, c.pszText);
+            EXPECT_EQ(w.nConstant, 0);
+        } else {
+            EXPECT_EQ(w.bResult, 0);
+            EXPECT_EQ(w.strText, L"");
+            EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION));
+            EXPECT_NE(std::wstring(m_pError->pszGetError()).find(L"H refused"), std::wstring::npos);
+        }
+        EXPECT_EQ(w.nParameters, 0);
+    }
+    // A value the host searched is told in advance as ever: every time is
+    // at least the empty one.
+    const SWritten wHost = Write(Text(NAOP_GE, L"H", ""));
+    EXPECT_EQ(wHost.strText, L"");
+    EXPECT_EQ(wHost.nConstant, NAOP_TRUE);
+    // Another search holds the failure as long as it lives.
+    CNARecherche* pOther = new CNARecherche(m_pError, m_pCnx);
+    pOther->AddRef();
+    CNARecordValue* pHolder = new CNARecordValue(m_pError);
+    pHolder->AddRef();
+    ASSERT_TRUE(pHolder->bAddRefusal(L"H", L"-02:00:00", pFailure));
+    const CXError* pOthersFailure = pHolder->pclGetReadFailureNoRef();
+    const int nHeld = pOthersFailure->m_nRefCount;
+    pOther->SetRefusals(pOthersFailure);
+    pOther->SetRefusals(pOthersFailure);
+    EXPECT_EQ(pOthersFailure->m_nRefCount, nHeld + 1);
+    pOther->nRelease();
+    EXPECT_EQ(pOthersFailure->m_nRefCount, nHeld);
+    pHolder->nRelease();
+    // Beside a comparison that writes, the refused one fails the tree.
+    m_pError->Reset();
+    CAny v;
+    SetNull(v, TQTYPE_I4);
+    EXPECT_EQ(Write(Node(NAOP_AND, Int(NAOP_EQ, L"ID", 1, R), Leaf(NAOP_GT, L"N", v, R))).bResult, 0);
+    EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION));
+    // Emptied, the search holds none: the record's NULL.
+    m_pSearch->ResetServerValues();
+    EXPECT_EQ(m_pSearch->pstGetRefusal(Col(L"H")), nullptr);
+    EXPECT_EQ(Write(Leaf(NAOP_NE, L"H", v, R), 0).strText, L"TIME_FORMAT(`H`,'%H%i%S') IS NOT NULL");
+}
+
 TEST_F(NAExpression, DatesWithoutADate)
 {
     // Kind 5 takes an empty date as NULL.
@@ -806,4 +897,69 @@ TEST_F(NAExpression, TheNulRefusalIsSaidAndAnEmptyValuePasses)
     const SWritten w = Write(Leaf(NAOP_EQ, L"W", vEmpty, G, false));
     EXPECT_EQ(w.bResult, 1) << Narrow(m_pError->pszGetError());
     EXPECT_EQ(w.strText, L"`W` LIKE '%' ESCAPE '!'");
+}
+
+namespace {
+
+class ComputedRefusal : public QuerySourceTest {
+protected:
+    ComputedRefusal() : QuerySourceTest(1) {}
+};
+
+} // namespace
+
+// A computed item of a query whose value the record refused is compared
+// through its expression with the server's text, which the server takes in
+// the expression's type; outside the query, by its output name. A text no
+// condition can write fails with the item's failure.
+TEST_F(ComputedRefusal, TheExpressionIsComparedWithTheServersText)
+{
+    m_clHand.pclAdd(L"q", L"q_db", {{L"name", NA_IT_TEXTE, CNAItemDescription::KF_DUPLICATES, true},
+                                    {L"amount", NA_IT_I4, 0, true}});
+    CHostSQLParse* pParse = Parse(L"SELECT name, amount + 1 AS s FROM q");
+    pParse->SetItemType(1, 5);
+    CSQLParserInfo* pInfo = Digest(pParse);
+    CNARecord* pRecord = RecordOf(pInfo);
+    ASSERT_NE(pRecord, nullptr);
+    CNAColumn* pS = pRecord->pclGetColumnNoRef(L"s");
+    ASSERT_NE(pS, nullptr);
+    ASSERT_NE(pS->eGetTypeColonne(), 0);
+
+    CNARecordValue* pRow = Hold(new CNARecordValue(m_pError));
+    CXError* pFailure = new CXError(&gstMyModuleInfo32);
+    pFailure->SetUserErrorMessage(&gstMyModuleInfo32, ZTERR_CONVERSION, L"s refused");
+    ASSERT_TRUE(pRow->bAddRefusal(L"s", L"4294967296", pFailure));
+    CNARecherche* pSearch = Hold(new CNARecherche(m_pError, m_pCnx));
+    pSearch->SetRefusals(pRow->pclGetReadFailureNoRef());
+    CNAExpression* pMaker = Hold(new CNAExpression(m_pError));
+    CNAConvertVariant* pCell = Hold(new CNAConvertVariant(m_pError, m_pCnx));
+    pCell->InitTypeVariantAny(TQTYPE_I4, 0);
+    pCell->SetNull();
+    auto Text = [&](eNAOperator e, unsigned int nFlags, int bOutputNames, int* pbResult) {
+        CNAExpression* pLeaf = Hold(pMaker->pclAllocExpression(e, pS, pCell, nFlags));
+        CNACommand cmd(m_pError, m_pCnx);
+        cmd.SetOutputNames(bOutputNames);
+        int nConstant = 0;
+        *pbResult = pLeaf->bGetSQL(&cmd, NAOP_NONE, pSearch, &nConstant, pRecord);
+        return Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL));
+    };
+    const unsigned int R = CNAExpression::EXPR_RECORD;
+    int bResult = 0;
+    EXPECT_EQ(Text(NAOP_GT, R, 0, &bResult), "`q_db`.`amount` + 1>'4294967296'");
+    EXPECT_EQ(bResult, 1) << Narrow(m_pError->pszGetError());
+    EXPECT_EQ(Text(NAOP_LT, R, 0, &bResult), "(`q_db`.`amount` + 1<'4294967296' OR `q_db`.`amount` + 1 IS NULL)");
+    EXPECT_EQ(Text(NAOP_EQ, R, 1, &bResult), "`s`='4294967296'");
+    // Searched by the host: its NULL.
+    EXPECT_EQ(Text(NAOP_EQ, 0, 0, &bResult), "`q_db`.`amount` + 1 IS NULL");
+
+    ASSERT_TRUE(pRow->bDropRefusal(L"s"));
+    ASSERT_TRUE(pRow->bAddRefusal(L"s", L"", pFailure));
+    pSearch->SetRefusals(pRow->pclGetReadFailureNoRef());
+    m_pError->Reset();
+    Text(NAOP_GT, R, 0, &bResult);
+    EXPECT_EQ(bResult, 0);
+    EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION));
+    EXPECT_NE(std::wstring(m_pError->pszGetError()).find(L"s refused"), std::wstring::npos);
+    pSearch->ResetServerValues();
+    pInfo->SetRecord(nullptr);
 }

@@ -160,11 +160,8 @@ TEST_F(QueryRecord, ComputedColumnsSearchedInTheQuerysOrder)
     CHostSQLParse* pParse = Parse(L"SELECT name, amount + 1 AS s, code FROM q ORDER BY s DESC, name");
     pParse->SetItemType(1, 5);
     CSQLParserInfo* pInfo = Digest(pParse);
-    CNADataSourceDescription* pDescription = Described(pInfo);
-    CQueryAccess* pAccess = Hold(new CQueryAccess(nullptr, m_pCnx, m_pError, pInfo));
-    CNARecord* pRecord = Hold(new CNARecord(m_pError, pAccess));
-    ASSERT_EQ(pRecord->bInitRecord(pDescription, nullptr, m_pCnx), 1) << Narrow(m_pError->pszGetError());
-    pInfo->SetRecord(pRecord);
+    CNARecord* pRecord = RecordOf(pInfo);
+    ASSERT_NE(pRecord, nullptr);
     // The query's order first.
     std::string strOrder;
     for (int i = 0; i < pRecord->nGetNbColumnOrder(); i++)

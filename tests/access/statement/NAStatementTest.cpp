@@ -507,8 +507,9 @@ TEST_F(StatementText, ARefusedValueIsComparedWithTheServersText)
         EXPECT_NE(std::wstring(m_pError->pszGetError()).find(L"id refused"), std::wstring::npos);
     }
 
-    // A refresh finds the record again by the server's text as well, a text
-    // it cannot write left out and unreported.
+    // A refresh finds the record again by the server's text as well; one it
+    // cannot write fails the refresh's condition with the item's failure,
+    // nothing written.
     for (const wchar_t* pszText : {L"x'00'", L"-01:00:00"}) {
         SCOPED_TRACE(Narrow(pszText));
         ASSERT_TRUE(pCurrent->bDropRefusal(L"id"));
@@ -517,16 +518,29 @@ TEST_F(StatementText, ARefusedValueIsComparedWithTheServersText)
         m_pError->Reset();
         ASSERT_EQ(m_pStatement->bSetParseNeedUpdate(1, nSave), 1);
         EXPECT_EQ(m_pError->nGetUserErrorCode(), 0u);
+        // The record changes meanwhile: the refresh keeps the save's.
+        ASSERT_TRUE(pCurrent->bDropRefusal(L"id"));
         CNARecherche* pSearch = m_pStatement->pclGetRecherche();
         ASSERT_NE(pSearch, nullptr);
         m_pStatement->GiveRefreshServerValues(pSearch);
-        const wchar_t* pszKept = pSearch->pszGetServerValue(pRecord->pclGetColumnNoRef(L"id"));
-        EXPECT_EQ(pszKept != nullptr ? std::wstring(pszKept) : L"(none)",
-                  std::wstring(pszText) == L"x'00'" ? L"(none)" : pszText);
+        const CNAReadFailure::SRefusal* pst = pSearch->pstGetRefusal(pRecord->pclGetColumnNoRef(L"id"));
+        EXPECT_EQ(pst != nullptr ? pst->strText : L"(none)", pszText);
+        CNACommand* pCondition = new CNACommand(m_pError, m_pKind);
+        pCondition->AddRef();
+        INAItemDescription* piId = m_pAccess->piGetItemDescription(L"id");
+        ASSERT_EQ(pSearch->bRechercheEnreg(pRecord, piId, NA_PARSE_FIRST, 1, nullptr), 1);
+        piId->nExternalRelease();
+        const bool bWritten = std::wstring(pszText) != L"x'00'";
+        EXPECT_EQ(pSearch->bGetSQL(pCondition, nullptr, pRecord), bWritten ? 1 : 0);
+        EXPECT_EQ(Narrow(pCondition->pszGetOriginalSQL()), bWritten ? "`id`='-01:00:00'" : "");
+        EXPECT_EQ(m_pError->nGetUserErrorCode(), bWritten ? 0u : static_cast<unsigned int>(ZTERR_CONVERSION));
+        pCondition->nRelease();
         pSearch->ResetServerValues();
+        EXPECT_EQ(pSearch->pstGetRefusal(pRecord->pclGetColumnNoRef(L"id")), nullptr);
         pSearch->nRelease();
         m_pStatement->bSetParseNeedUpdate(0, -1);
     }
+    ASSERT_TRUE(pCurrent->bAddRefusal(L"id", L"-01:00:00", pFailure));
     EXPECT_EQ(m_pStatement->bForgetWrittenRefusals(CNAStatement::QT_UPDATE, 0), 1);
     EXPECT_EQ(RefusedText(pCurrent, L"id"), L"-01:00:00");
     EXPECT_EQ(m_pStatement->bForgetWrittenRefusals(CNAStatement::QT_INSERT, 0), 1);
@@ -537,8 +551,7 @@ TEST_F(StatementText, ARefusedValueIsComparedWithTheServersText)
 
 // A refused item beside a key: the condition compares the key alone, so no
 // text of the item, however written, stops the write; a refused key's text
-// it cannot write still does. A refresh keeps every text it can write,
-// past one it cannot.
+// it cannot write still does. A refresh keeps every refusal of its record.
 TEST_F(StatementText, ARefusedItemTheConditionLeavesAloneStopsNothing)
 {
     CNARecord* pRecord = m_pAccess->pclGetCurrentRecordNoRef();
@@ -585,13 +598,42 @@ TEST_F(StatementText, ARefusedItemTheConditionLeavesAloneStopsNothing)
     CNARecherche* pSearch = m_pStatement->pclGetRecherche();
     ASSERT_NE(pSearch, nullptr);
     m_pStatement->GiveRefreshServerValues(pSearch);
-    EXPECT_EQ(pSearch->pszGetServerValue(pRecord->pclGetColumnNoRef(L"d")), nullptr);
-    const wchar_t* pszKept = pSearch->pszGetServerValue(pRecord->pclGetColumnNoRef(L"dd"));
-    EXPECT_EQ(pszKept != nullptr ? std::wstring(pszKept) : L"(none)", L"-01:00:00");
+    for (const wchar_t* pszItem : {L"d", L"dd", L"id"}) {
+        const CNAReadFailure::SRefusal* pst = pSearch->pstGetRefusal(pRecord->pclGetColumnNoRef(pszItem));
+        EXPECT_EQ(pst != nullptr ? pst->strText : L"(none)",
+                  std::wstring(pszItem) == L"d" ? L"x'00'" : (std::wstring(pszItem) == L"dd" ? L"-01:00:00" : L"(none)"));
+        // The refusals are no texts of the result.
+        EXPECT_EQ(pSearch->pszGetServerValue(pRecord->pclGetColumnNoRef(pszItem)), nullptr);
+    }
     pSearch->ResetServerValues();
     pSearch->nRelease();
     m_pStatement->bSetParseNeedUpdate(0, -1);
     pCommand->nRelease();
+}
+
+// A refresh holds one reference on the read failure of its record, given
+// back when it has no record to find again and when the statement goes.
+TEST_F(StatementText, ARefreshHoldsItsRecordsFailureWhileItNeedsIt)
+{
+    CNARecordValue* pCurrent = m_pAccess->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef();
+    CXError* pFailure = new CXError(&gstMyModuleInfo32);
+    pFailure->SetUserErrorMessage(&gstMyModuleInfo32, ZTERR_CONVERSION, L"d refused");
+    ASSERT_TRUE(pCurrent->bAddRefusal(L"d", L"-01:00:00", pFailure));
+    CXError* pRead = const_cast<CXError*>(pCurrent->pclGetReadFailureNoRef());
+    pRead->m_nRefCount++;
+    const int nSave = m_pAccess->nKeepCurrentRecordSave();
+    CNAStatement* pOther = new CCountedSearchStatement(m_pAccess, m_pError);
+    pOther->AddRef();
+    const int nHeld = pRead->m_nRefCount;
+    ASSERT_EQ(pOther->bSetParseNeedUpdate(1, nSave), 1);
+    EXPECT_EQ(pRead->m_nRefCount, nHeld + 1);
+    ASSERT_EQ(pOther->bSetParseNeedUpdate(1, -1), 1);
+    EXPECT_EQ(pRead->m_nRefCount, nHeld);
+    ASSERT_EQ(pOther->bSetParseNeedUpdate(1, nSave), 1);
+    EXPECT_EQ(pRead->m_nRefCount, nHeld + 1);
+    EXPECT_EQ(pOther->nRelease(), 0u);
+    EXPECT_EQ(pRead->m_nRefCount, nHeld);
+    pRead->dwRelease();
 }
 
 // The statement's original record is the row of a record value of the

@@ -54,13 +54,6 @@ protected:
                                        Table("nu", "NULL UNIQUE")})
     {
     }
-    void TearDown() override
-    {
-        CloseTables();
-        m_tabParse.clear();
-        m_tabCatalogue.clear();
-        TableObjectServer::TearDown();
-    }
     // The table's rows made anew, and a copy h to write by hand.
     void Reset(const char* pszTable, const std::string& strValues = kRows)
     {
@@ -90,28 +83,9 @@ protected:
     {
         *ppc = Context(++m_nContext);
         CHostConnectionDescription* pHost = HostIn(bUTF8, nBlock);
-        BindValueMachine();
-        m_tabCatalogue.emplace_back(new CHostCatalogue);
-        for (const wchar_t* psz : {L"kp", L"nk", L"nu"}) {
-            INADataSourceDescription* piTable = m_piDriver->piGetTableDesc(psz, pHost);
-            EXPECT_NE(piTable, nullptr) << Report();
-            if (piTable == nullptr)
-                return nullptr;
-            m_tabCatalogue.back()->Add(psz, psz, piTable);
-            piTable->nExternalRelease();
-        }
-        std::wstring strError;
-        m_tabParse.emplace_back(
-            CHostSQLParse::pParse(strText.c_str(), m_tabCatalogue.back().get(), &m_clQueryValues, &strError));
-        EXPECT_NE(m_tabParse.back(), nullptr) << Narrow(strError.c_str());
-        INATable* pi = nullptr;
-        EXPECT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&pi, *ppc, L"Q", pHost, m_tabParse.back().get(),
-                                                    CNADataAccess::QM_MAY_MODIFY, nullptr),
-                  1)
-            << Report();
+        INATable* pi = RunOn(pHost, *ppc, strText, {L"kp", L"nk", L"nu"});
         if (pi == nullptr)
             return nullptr;
-        Keep(pi);
         if (eRoad == CACHE) {
             Every(pi, *ppc, L"id", CNADataAccess::WPF_CONTINUE, false, [](int) { return std::string(); });
             EXPECT_TRUE(Access(pi, *ppc)->bHasTableCache());
@@ -194,8 +168,6 @@ protected:
     }
 
     int m_nContext = 0;
-    std::vector<std::unique_ptr<CHostCatalogue>> m_tabCatalogue;
-    std::vector<std::unique_ptr<CHostSQLParse>> m_tabParse;
 };
 
 // What the record comes from: queries computing the difference, the key

@@ -44,13 +44,6 @@ std::string Held(const char* pszColumn)
 class RefusedValue : public TableObjectServer {
 protected:
     RefusedValue() : TableObjectServer("zt59rv", {Table("kn", "n"), Table("kt", "t")}) {}
-    void TearDown() override
-    {
-        CloseTables();
-        m_tabParse.clear();
-        m_tabCatalogue.clear();
-        TableObjectServer::TearDown();
-    }
     // The table's rows made anew: (t, t2, name, n) each.
     void Reset(const char* pszTable, const std::string& strValues)
     {
@@ -141,26 +134,9 @@ protected:
         const std::wstring strTable = Wide(pszTable);
         if (eRoad == SERVER)
             return Open(strTable.c_str(), *ppc, pHost);
-        BindValueMachine();
-        m_tabCatalogue.emplace_back(new CHostCatalogue);
-        INADataSourceDescription* piTable = m_piDriver->piGetTableDesc(strTable.c_str(), pHost);
-        EXPECT_NE(piTable, nullptr) << Report();
-        if (piTable == nullptr)
-            return nullptr;
-        m_tabCatalogue.back()->Add(strTable, strTable, piTable);
-        piTable->nExternalRelease();
-        std::wstring strError;
-        m_tabParse.emplace_back(CHostSQLParse::pParse((L"SELECT * FROM " + strTable).c_str(),
-                                                      m_tabCatalogue.back().get(), &m_clQueryValues, &strError));
-        EXPECT_NE(m_tabParse.back(), nullptr) << Narrow(strError.c_str());
-        INATable* pi = nullptr;
-        EXPECT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&pi, *ppc, L"Q", pHost, m_tabParse.back().get(),
-                                                    CNADataAccess::QM_MAY_MODIFY, nullptr),
-                  1)
-            << Report();
+        INATable* pi = RunOn(pHost, *ppc, L"SELECT * FROM " + strTable, {strTable.c_str()});
         if (pi == nullptr)
             return nullptr;
-        Keep(pi);
         Browse(pi, *ppc, pszItem, kContinue);
         EXPECT_TRUE(Access(pi, *ppc)->bHasTableCache());
         return pi;
@@ -184,8 +160,6 @@ protected:
     }
 
     int m_nContext = 0;
-    std::vector<std::unique_ptr<CHostCatalogue>> m_tabCatalogue;
-    std::vector<std::unique_ptr<CHostSQLParse>> m_tabParse;
 };
 
 // Two rows alike in all but the time, one refused, one NULL, among others.

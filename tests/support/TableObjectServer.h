@@ -96,6 +96,7 @@ protected:
         // The catalogue's descriptions hold the connection.
         m_tabQueryParse.clear();
         m_pQueryCatalogue.reset();
+        m_tabQueryCatalogues.clear();
         HostTableServerTestOf<CPositionDriver>::TearDown();
         EXPECT_EQ(CCountedPosition::s_nLive, 0) << "a position outlived its data access";
     }
@@ -104,27 +105,23 @@ protected:
     INATable* Run(const std::wstring& strText, const wchar_t* pszTable, CHostContext* pContext, unsigned int nMode)
     {
         if (!m_pQueryCatalogue) {
-            BindValueMachine();
-            m_pQueryCatalogue.reset(new CHostCatalogue);
-            INADataSourceDescription* pi = m_piDriver->piGetTableDesc(pszTable, m_pHost);
-            EXPECT_NE(pi, nullptr) << Report();
-            if (pi == nullptr)
+            m_pQueryCatalogue = Catalogue(m_pHost, {pszTable});
+            if (!m_pQueryCatalogue)
                 return nullptr;
-            m_pQueryCatalogue->Add(pszTable, pszTable, pi);
-            pi->nExternalRelease();
         }
-        std::wstring strError;
-        m_tabQueryParse.push_back(
-            CHostSQLParse::pParse(strText.c_str(), m_pQueryCatalogue.get(), &m_clQueryValues, &strError));
-        EXPECT_NE(m_tabQueryParse.back(), nullptr) << Narrow(strError.c_str());
-        INATable* pi = nullptr;
-        EXPECT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&pi, pContext, L"Q", m_pHost, m_tabQueryParse.back().get(), nMode,
-                                                    nullptr),
-                  1)
-            << Report();
-        if (pi != nullptr)
-            Keep(pi);
-        return pi;
+        return Execute(strText, m_pQueryCatalogue.get(), m_pHost, pContext, nMode);
+    }
+    // The same on the connection given, over a catalogue of the tables named
+    // of its own.
+    INATable* RunOn(CHostConnectionDescription* pHost, CHostContext* pContext, const std::wstring& strText,
+                    std::initializer_list<const wchar_t*> tabTables,
+                    unsigned int nMode = CNADataAccess::QM_MAY_MODIFY)
+    {
+        std::unique_ptr<CHostCatalogue> pCatalogue = Catalogue(pHost, tabTables);
+        if (!pCatalogue)
+            return nullptr;
+        m_tabQueryCatalogues.push_back(std::move(pCatalogue));
+        return Execute(strText, m_tabQueryCatalogues.back().get(), pHost, pContext, nMode);
     }
     // The error held: user error, debug line and item.
     static void ExpectError(INATable* pi, CHostContext* pContext, unsigned int nUserError, const wchar_t* pszPoint,
@@ -234,7 +231,42 @@ protected:
     // Parses live until the tables are closed: the driver keeps their digest.
     CHostQueryParametersValue m_clQueryValues;
     std::unique_ptr<CHostCatalogue> m_pQueryCatalogue;
+    std::vector<std::unique_ptr<CHostCatalogue>> m_tabQueryCatalogues;
     std::vector<std::unique_ptr<CHostSQLParse>> m_tabQueryParse;
+
+private:
+    // The driver's descriptions of the tables on the connection; null when
+    // one cannot be had.
+    std::unique_ptr<CHostCatalogue> Catalogue(CHostConnectionDescription* pHost,
+                                              std::initializer_list<const wchar_t*> tabTables)
+    {
+        BindValueMachine();
+        std::unique_ptr<CHostCatalogue> pCatalogue(new CHostCatalogue);
+        for (const wchar_t* psz : tabTables) {
+            INADataSourceDescription* pi = m_piDriver->piGetTableDesc(psz, pHost);
+            EXPECT_NE(pi, nullptr) << Report();
+            if (pi == nullptr)
+                return nullptr;
+            pCatalogue->Add(psz, psz, pi);
+            pi->nExternalRelease();
+        }
+        return pCatalogue;
+    }
+    INATable* Execute(const std::wstring& strText, CHostCatalogue* pCatalogue, CHostConnectionDescription* pHost,
+                      CHostContext* pContext, unsigned int nMode)
+    {
+        std::wstring strError;
+        m_tabQueryParse.push_back(CHostSQLParse::pParse(strText.c_str(), pCatalogue, &m_clQueryValues, &strError));
+        EXPECT_NE(m_tabQueryParse.back(), nullptr) << Narrow(strError.c_str());
+        INATable* pi = nullptr;
+        EXPECT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&pi, pContext, L"Q", pHost, m_tabQueryParse.back().get(), nMode,
+                                                    nullptr),
+                  1)
+            << Report();
+        if (pi != nullptr)
+            Keep(pi);
+        return pi;
+    }
 };
 
 } // namespace tableobject

@@ -703,3 +703,24 @@ TEST_F(NACommandRewrite, NoDigestNoOrderAndTheErrorGivenBack)
     m_pError->AddRef();
     EXPECT_EQ(m_pError->nRelease(), nBefore);
 }
+
+// Columns added to a query's output follow its output list, also where the
+// list is a star the rewrite leaves as the host wrote it.
+TEST_F(NACommandRewrite, AddedColumnsFollowTheOutputList)
+{
+    const SCase aCase[] = {
+        {L"SELECT name FROM t WHERE code > 1", L"SELECT `t`.`name`,x FROM `t` WHERE `t`.`code` > 1"},
+        {L"SELECT DISTINCT * FROM t WHERE name <> '*'", L"SELECT DISTINCT *,x FROM `t` WHERE `t`.`name` <> '*'"},
+        {L"SELECT DISTINCT  *  FROM t", L"SELECT DISTINCT  *,x  FROM `t`"},
+    };
+    CNAConvertVariant* pCell = new CNAConvertVariant(m_pError, nullptr);
+    pCell->AddRef();
+    for (const SCase& st : aCase) {
+        m_pError->Reset();
+        CNACommand cmd(m_pError, m_pCnx);
+        ASSERT_EQ(cmd.bAddSelectAdditionalColumnInQueryFormat(L"x", pCell), 1);
+        ASSERT_EQ(cmd.bFormatCondition(Digest(st.pszQuery), nullptr, 1, 0), 1) << Narrow(m_pError->pszGetError());
+        EXPECT_EQ(Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
+    }
+    pCell->nRelease();
+}

@@ -847,7 +847,11 @@ int CNACommand::_bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfo
         return 0;
     IInfoRubrique* piFormer = m_piCurrentCalcul;
     m_piCurrentCalcul = piItem;
+    // Written where the item's name stood, the expression is one value:
+    // the operators around it must not bind into it.
+    m_clSQL.Add(L"(", 1, 0);
     const int bResult = bFormatSubExpression(pclInfo, pclInfo->pszGetRequete(), piParent, piExpression, eKind);
+    m_clSQL.Add(L")", 1, 0);
     m_piCurrentCalcul = piFormer;
     piExpression->nRelease();
     return bResult;

@@ -68,29 +68,11 @@ protected:
         return List("SELECT CONCAT_WS('|', IFNULL(id, 'NULL'), name, IFNULL(t, 'NULL'), IFNULL(u, 'NULL')) FROM " +
                     strTable + " ORDER BY id, t");
     }
-    // The connection in the code page, reading results in blocks of nBlock
-    // rows when given.
-    CHostConnectionDescription* HostIn(bool bUTF8, int nBlock = 0)
-    {
-        if (nBlock == 0)
-            return bUTF8 ? m_pHost : HostOn(L"ZT Unicode Support=0", L"ztrefkey1252");
-        const std::wstring strBlock = L"ZT Cache Size=" + std::to_wstring(nBlock);
-        return bUTF8 ? HostOn(strBlock, L"ztrefkeyblock") : HostOn(L"ZT Unicode Support=0;" + strBlock, L"ztrefkeyblock1252");
-    }
-    // The query on the road in a context of its own; from the cache, its
-    // browse on id read to its end filled the whole-table cache.
+    // The query on the road in a context of its own.
     INATable* Query(bool bUTF8, eROAD eRoad, const std::wstring& strText, CHostContext** ppc, int nBlock = 0)
     {
         *ppc = Context(++m_nContext);
-        CHostConnectionDescription* pHost = HostIn(bUTF8, nBlock);
-        INATable* pi = RunOn(pHost, *ppc, strText, {L"kp", L"nk", L"nu"});
-        if (pi == nullptr)
-            return nullptr;
-        if (eRoad == CACHE) {
-            Every(pi, *ppc, L"id", CNADataAccess::WPF_CONTINUE, false, [](int) { return std::string(); });
-            EXPECT_TRUE(Access(pi, *ppc)->bHasTableCache());
-        }
-        return pi;
+        return QueryIn(bUTF8, eRoad == CACHE, strText, *ppc, {L"kp", L"nk", L"nu"}, nBlock);
     }
     // The browse on the item moved from its first record to the first of
     // the id whose read fails: on the item named, with user error 53.

@@ -123,6 +123,29 @@ protected:
         m_tabQueryCatalogues.push_back(std::move(pCatalogue));
         return Execute(strText, m_tabQueryCatalogues.back().get(), pHost, pContext, nMode);
     }
+    // The connection in the code page (UTF-8, else 1252), reading results
+    // in blocks of nBlock rows when given.
+    CHostConnectionDescription* HostIn(bool bUTF8, int nBlock = 0)
+    {
+        if (nBlock == 0)
+            return bUTF8 ? m_pHost : HostOn(L"ZT Unicode Support=0", L"zthostin1252");
+        const std::wstring strBlock = L"ZT Cache Size=" + std::to_wstring(nBlock);
+        return bUTF8 ? HostOn(strBlock, L"zthostinblock")
+                     : HostOn(L"ZT Unicode Support=0;" + strBlock, L"zthostinblock1252");
+    }
+    // The query run in the context on that connection over the tables
+    // named; from the cache (bCache), its browse on id read to its end
+    // filled the whole-table cache.
+    INATable* QueryIn(bool bUTF8, bool bCache, const std::wstring& strText, CHostContext* pContext,
+                      std::initializer_list<const wchar_t*> tabTables, int nBlock = 0)
+    {
+        INATable* pi = RunOn(HostIn(bUTF8, nBlock), pContext, strText, tabTables);
+        if (pi == nullptr || !bCache)
+            return pi;
+        Every(pi, pContext, L"id", CNADataAccess::WPF_CONTINUE, false, [](int) { return std::string(); });
+        EXPECT_TRUE(Access(pi, pContext)->bHasTableCache());
+        return pi;
+    }
     // The error held: user error, debug line and item.
     static void ExpectError(INATable* pi, CHostContext* pContext, unsigned int nUserError, const wchar_t* pszPoint,
                             const char* pszItem)

@@ -115,7 +115,7 @@ TEST_F(NACommandRewrite, ClausesNamesAndAliases)
         {L"SELECT name AS nm, COUNT(*) FROM t GROUP BY nm",
          L"SELECT `t`.`name` AS `nm`, COUNT(*) FROM `t` GROUP BY `t`.`name`"},
         {L"SELECT amount * 2 AS dbl, COUNT(*) AS n FROM t GROUP BY dbl",
-         L"SELECT `t`.`amount` * 2 AS `dbl`, COUNT(*) AS `n` FROM `t` GROUP BY `t`.`amount` * 2"},
+         L"SELECT `t`.`amount` * 2 AS `dbl`, COUNT(*) AS `n` FROM `t` GROUP BY (`t`.`amount` * 2 )"},
         {L"SELECT COUNT(*) FROM v GROUP BY tid", L"SELECT COUNT(*) FROM `v_db` GROUP BY `v_db`.`tid`"},
         // ORDER BY: names, a number, a computed item by its place, and the
         // stop after a unique item (the rest as the host wrote it).
@@ -267,6 +267,35 @@ TEST_F(NACommandRewrite, AnEscapeCharacterWithoutALiteralFails)
         EXPECT_EQ(ok.bFormatCondition(Digest(L"SELECT name FROM t WHERE name LIKE name"), nullptr, 1, 0), 1);
     }
     pCnx->nRelease();
+}
+
+// A computed item written where its name stands is one value: its
+// expression in parentheses, its parameters and literals inside them; in
+// the output list, where it is defined, as the host wrote it.
+TEST_F(NACommandRewrite, AComputedItemIsOneValueWhereItsNameStands)
+{
+    SetInt(L"p", 2);
+    const SCase aCase[] = {
+        {L"SELECT amount + 1 AS s FROM t WHERE s * 2 > 50",
+         L"SELECT `t`.`amount` + 1 AS `s` FROM `t` WHERE (`t`.`amount` + 1 ) * 2 > 50"},
+        {L"SELECT code < 2 OR code > 8 AS o FROM t WHERE o AND b = 1",
+         L"SELECT `t`.`code` < 2 OR `t`.`code` > 8 AS `o` FROM `t` WHERE (`t`.`code` < 2 OR `t`.`code` > 8 ) AND "
+         L"`t`.`b` = 1"},
+        {L"SELECT - amount AS m FROM t WHERE 0 -m > 2",
+         L"SELECT - `t`.`amount` AS `m` FROM `t` WHERE 0 -(- `t`.`amount`) > 2"},
+        {L"SELECT amount + {p} AS s, name FROM t WHERE name = 'a' AND s * 2 > {p}",
+         L"SELECT `t`.`amount` + 2 AS `s`, `t`.`name` FROM `t` WHERE `t`.`name` = 'a' AND (`t`.`amount` + 2 ) * 2 > 2"},
+        {L"SELECT amount + 1 AS s, s * 2 AS d FROM t",
+         L"SELECT `t`.`amount` + 1 AS `s`, (`t`.`amount` + 1 ) * 2 AS `d` FROM `t`"},
+        {L"SELECT name, SUM(amount) + 1 AS s FROM t GROUP BY name HAVING s * 2 > 9",
+         L"SELECT `t`.`name`, SUM(`t`.`amount`) + 1 AS `s` FROM `t` GROUP BY `t`.`name` HAVING (SUM(`amount`) + 1 ) "
+         L"* 2 > 9"},
+        {L"SELECT amount + 1 AS s FROM t ORDER BY s", L"SELECT `t`.`amount` + 1 AS `s` FROM `t` ORDER BY 1"},
+        // Two items that reach each other.
+        {L"SELECT d + 1 AS s, s * 2 AS d FROM t", L"<error 32>"},
+    };
+    for (const SCase& st : aCase)
+        EXPECT_EQ(Narrow(Rewrite(st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
 }
 
 TEST_F(NACommandRewrite, RefusalsAndErrors)

@@ -945,12 +945,13 @@ TEST_F(ComputedRefusal, TheExpressionIsComparedWithTheServersText)
     };
     const unsigned int R = CNAExpression::EXPR_RECORD;
     int bResult = 0;
-    EXPECT_EQ(Text(NAOP_GT, R, 0, &bResult), "`q_db`.`amount` + 1>'4294967296'");
+    EXPECT_EQ(Text(NAOP_GT, R, 0, &bResult), "(`q_db`.`amount` + 1 )>'4294967296'");
     EXPECT_EQ(bResult, 1) << Narrow(m_pError->pszGetError());
-    EXPECT_EQ(Text(NAOP_LT, R, 0, &bResult), "(`q_db`.`amount` + 1<'4294967296' OR `q_db`.`amount` + 1 IS NULL)");
+    EXPECT_EQ(Text(NAOP_LT, R, 0, &bResult),
+              "((`q_db`.`amount` + 1 )<'4294967296' OR (`q_db`.`amount` + 1 ) IS NULL)");
     EXPECT_EQ(Text(NAOP_EQ, R, 1, &bResult), "`s`='4294967296'");
     // Searched by the host: its NULL.
-    EXPECT_EQ(Text(NAOP_EQ, 0, 0, &bResult), "`q_db`.`amount` + 1 IS NULL");
+    EXPECT_EQ(Text(NAOP_EQ, 0, 0, &bResult), "(`q_db`.`amount` + 1 ) IS NULL");
 
     ASSERT_TRUE(pRow->bDropRefusal(L"s"));
     ASSERT_TRUE(pRow->bAddRefusal(L"s", L"", pFailure));

@@ -190,10 +190,10 @@ TEST_F(QueryRecord, ComputedColumnsSearchedInTheQuerysOrder)
         EXPECT_EQ(p->bGetSQL(&cmd, NAOP_NONE, nullptr, &nConstant, pRecord), 1) << Narrow(m_pError->pszGetError());
         return Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL));
     };
-    EXPECT_EQ(Text(pLeaf), "`q_db`.`amount` + 1=5");
+    EXPECT_EQ(Text(pLeaf), "(`q_db`.`amount` + 1 )=5");
     CNAExpression* pNext = pLeaf->pclTransformEqualTo(pRecord, nullptr, NAOP_GT);
     ASSERT_NE(pNext, nullptr);
-    EXPECT_EQ(Text(pNext), "`q_db`.`amount` + 1<5");
+    EXPECT_EQ(Text(pNext), "(`q_db`.`amount` + 1 )<5");
     // A filter of the host's own condition reads the query's names.
     CNAFilter* pFilter = Hold(new CNAFilter(m_pError, m_pCnx));
     ASSERT_EQ(pFilter->bSetFilter(pRecord, nullptr, nullptr, 1, nullptr, 1,
@@ -202,7 +202,8 @@ TEST_F(QueryRecord, ComputedColumnsSearchedInTheQuerysOrder)
     pFilter->ActivateFilter(1);
     CNACommand cmd(m_pError, m_pCnx);
     ASSERT_EQ(pFilter->bGetSQL(&cmd, nullptr, pRecord), 1) << Narrow(m_pError->pszGetError());
-    EXPECT_EQ(Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL)), " `q_db`.`amount` + 1 > 3 AND `q_db`.`name` <> 'x'");
+    EXPECT_EQ(Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL)),
+              " (`q_db`.`amount` + 1 ) > 3 AND `q_db`.`name` <> 'x'");
     EXPECT_EQ(pFilter->nGetNbParameter(), 3);
     EXPECT_EQ(cmd.nGetParameterNbr(), 3);
     pFilter->bSetFilter(pRecord, nullptr, nullptr, 1, nullptr, 1, nullptr, 0);

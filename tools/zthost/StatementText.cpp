@@ -116,8 +116,8 @@ std::string ReadingOf(const STSessionReading& st, STReading* pst)
         const size_t nStart = n;
         while (n < st.strVersion.size() && n - nStart < 3 && bDigit(st.strVersion[n]))
             anPart[i] = anPart[i] * 10 + static_cast<unsigned long>(st.strVersion[n++] - '0');
-        if (n == nStart || (i > 0 && anPart[i] > 99) ||
-            (i < 2 && (n >= st.strVersion.size() || st.strVersion[n++] != '.')))
+        // The text's end reads as its terminating NUL.
+        if (n == nStart || (i > 0 && anPart[i] > 99) || (i < 2 && st.strVersion[n++] != '.'))
             return "the server's version '" + st.strVersion + "' is one zthost does not read";
     }
     pst->nVersion = anPart[0] * 10000 + anPart[1] * 100 + anPart[2];
@@ -606,15 +606,14 @@ std::string StatementTextRefusal(const std::string& strSQL, const STSessionReadi
     std::string strWhy = bPlain(strSQL) ? std::string() : CharsetRefusal(stSession, st);
     // Where no ';' is followed by more, no reading runs two statements.
     if (strWhy.empty() && !bSemicolonsEndIt(strSQL)) {
-        strWhy = strUnread;
+        if (!strUnread.empty())
+            return "is not sent: " + strUnread;
         CTokens clTokens(strSQL, st);
-        if (strWhy.empty() && !clTokens.bRead())
-            strWhy = clTokens.Why();
-        if (strWhy.empty()) {
-            const EVerdict e = CStatements(clTokens.Tokens()).eRead();
-            if (e == SEVERAL || (e == UNREAD && bSemicolonFollowed(clTokens.Tokens())))
-                return "holds several statements as the session reads it: give each its own --sql";
-        }
+        if (!clTokens.bRead())
+            return "is not sent: " + clTokens.Why();
+        const EVerdict e = CStatements(clTokens.Tokens()).eRead();
+        if (e == SEVERAL || (e == UNREAD && bSemicolonFollowed(clTokens.Tokens())))
+            return "holds several statements as the session reads it: give each its own --sql";
     }
     return strWhy.empty() ? strWhy : "is not sent: " + strWhy;
 }

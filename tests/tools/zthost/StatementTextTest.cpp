@@ -180,6 +180,14 @@ TEST(StatementText, CompoundStatementsAndNamesInTheDefaultMode)
         {"/*! BEGIN NOT ATOMIC */ SELECT 1; SELECT 2; /*! END */", false},
         {"SELECT 1 /*!50001 , 2 */; /*!*/", false},
         {"SELECT 1; /*!99999 */", false},
+        // Every blank ends a word and none follows a statement: \r too.
+        {"BEGIN NOT ATOMIC\tSELECT 1;\vEND;\f\r", false},
+        // Compound statements that do not read through, which the server
+        // refuses: one statement only where no ';' is followed by more.
+        {"IF 1 THEN SELECT 1; END WHILE", true},
+        {"END; SELECT 2", true},
+        // A CASE left open in one header is not carried into the next.
+        {"IF CASE 1 THEN SELECT 1; ELSE CASE 2 WHEN 2 THEN SELECT 2; END CASE; END IF", false},
     };
     for (const auto& st : aCases)
         EXPECT_EQ(Verdict(st.pszSQL, kDefault), st.bSeveral ? "several" : "one") << st.pszSQL;

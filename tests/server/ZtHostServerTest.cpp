@@ -302,6 +302,7 @@ TEST_F(ZtHost, WhatTheServerRunsAsOneStatementRuns)
         const char* pszOut;
     } aPrinted[] = {
         {{"--sql", "SELECT 'O\\'Brien; Jr' AS n"}, "n\nO'Brien; Jr\n"},
+        {{"--sql", "SET sql_select_limit = 0", "--sql", "SELECT 'O\\'Brien; Jr' AS n"}, "ok\nn\n"},
         {{"--sql", "SELECT 'a' /*!999999 /* '*/ ; DELETE FROM ran; -- ' */ AS a"}, "a\na\n"},
         {{"--sql", "SELECT 'a' /*!50700 '*/ /*!50600 '*/' */ AS b"}, "b\na*/\n"},
         {{"--sql", "SET sql_mode = 'MSSQL'", "--sql", "SELECT 1 AS [a'], '; DELETE FROM ran; -- ' AS b"},

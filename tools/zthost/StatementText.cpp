@@ -4,8 +4,9 @@
 #include <cstdlib>
 #include <vector>
 
+// Its row whatever sql_select_limit says.
 const char kSessionReadingQuery[] = "SELECT CAST(VERSION() AS BINARY), CAST(@@SESSION.sql_mode AS BINARY), "
-                                    "CAST(@@SESSION.character_set_client AS BINARY)";
+                                    "CAST(@@SESSION.character_set_client AS BINARY) LIMIT 1";
 
 namespace {
 

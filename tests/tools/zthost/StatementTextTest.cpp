@@ -186,6 +186,14 @@ TEST(StatementText, CompoundStatementsAndNamesInTheDefaultMode)
         // refuses: one statement only where no ';' is followed by more.
         {"IF 1 THEN SELECT 1; END WHILE", true},
         {"END; SELECT 2", true},
+        // Labels of every letter; DO after an operator is a name; of an
+        // ALTER only an event's holds a statement.
+        {"BEGIN NOT ATOMIC Z: BEGIN SELECT 1; SELECT 2; END Z; END", false},
+        {"BEGIN NOT ATOMIC \xD0\x80: BEGIN SELECT 1; SELECT 2; END \xD0\x80; END", false},
+        {"BEGIN NOT ATOMIC DECLARE do INT DEFAULT 1; WHILE 0 = do DO BEGIN NOT ATOMIC SELECT 1; SELECT 2; END; "
+         "END WHILE; END",
+         false},
+        {"ALTER IF 1 THEN SELECT 1; SELECT 2; END IF", true},
         // A CASE left open in one header is not carried into the next.
         {"IF CASE 1 THEN SELECT 1; ELSE CASE 2 WHEN 2 THEN SELECT 2; END CASE; END IF", false},
     };

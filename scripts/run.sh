@@ -49,7 +49,6 @@ check_host_arguments() {
     case "$arg" in
       --sql)
         value_missing "$@" && mistake "--sql needs a query"
-        zt_several_statements "$1" && mistake "--sql '$1' holds several statements: give each its own --sql"
         sql=1
         shift
         if [ $# -gt 0 ] && [[ "$1" != -* && "$1" != */* ]]; then

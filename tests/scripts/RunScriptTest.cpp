@@ -1,9 +1,10 @@
 // The run command as a user meets it: two runs in one clone each keep a
-// server of their own, and each removes its server's folder on the way out;
-// two runs that must build take turns in the build folder; a compound
-// statement runs whole, the browse waits on no lock of the queries, and a
-// failed query names what did not run; the builds run as many jobs as
-// CMAKE_BUILD_PARALLEL_LEVEL says.
+// server of their own, and each removes its server's folder on the way out,
+// or the next run removes that of a run killed, silently; two runs that must
+// build take turns in the build folder; a compound statement runs whole,
+// each text is read as its session reads it, the browse waits on no lock of
+// the queries, and a failed query names what did not run; the builds run as
+// many jobs as CMAKE_BUILD_PARALLEL_LEVEL says.
 #include "tests/support/ClientLibrary.h"
 #include "tests/support/Paths.h"
 #include "tests/support/ProgramRun.h"
@@ -12,10 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -101,6 +104,26 @@ TEST(RunScript, TwoRunsInOneCloneKeepTheirServers)
     EXPECT_FALSE(bFolderOfRun(nFirst));
 }
 
+TEST(RunScript, ARunKilledWithItsServerLeavesAFolderTheNextRunRemovesSilently)
+{
+    const std::string strScript = SourcePath("scripts/run.sh");
+    CProgram clKilled;
+    ASSERT_TRUE(clKilled.bStart({"bash", strScript, "--sql", "SELECT SLEEP(30)"}));
+    const pid_t nKilled = clKilled.nPid();
+    ASSERT_TRUE(bWithin(240, [&] { return clKilled.Err().find("private server on 127.0.0.1:") != std::string::npos; }))
+        << clKilled.Err();
+    // SIGKILL to the run's process group, as a terminal's "kill -9 %1"
+    // sends it: the run, zthost and the server end at once, and the folder
+    // stays with the pid of a server that is no more.
+    ASSERT_EQ(kill(-nKilled, SIGKILL), 0);
+    clKilled.nWait();
+    const STProgramRun st = RunProgram({"timeout", "600", "bash", strScript, "--sql", "SELECT 1 AS a"});
+    EXPECT_EQ(st.nExit, 0) << st.strErr;
+    EXPECT_EQ(st.strOut, "a\n1\n");
+    EXPECT_EQ(st.strErr.find("No such file"), std::string::npos) << st.strErr;
+    EXPECT_FALSE(bFolderOfRun(nKilled));
+}
+
 TEST(RunScript, TwoRunsThatMustBuildTakeTurnsInTheBuildFolder)
 {
     // A clone of its own, so that its builds do not race the suite's.
@@ -156,6 +179,57 @@ TEST(RunScript, OneStatementRunsAndTheBrowseWaitsOnNoLockOfTheQueries)
     ASSERT_EQ(strRows.size() % 2, 0u) << strRows;
     EXPECT_EQ(strRows.substr(0, strRows.size() / 2), "id\tend\n1\t10\n2\t20\n3\t30\n");
     EXPECT_EQ(strRows.substr(strRows.size() / 2), strRows.substr(0, strRows.size() / 2));
+}
+
+TEST(RunScript, EachTextIsReadAsItsSessionReadsItJustBeforeItRuns)
+{
+    // Each run makes a table of three rows whose data file lies in a folder
+    // of the test's own, where it outlives the run's server: seven bytes a
+    // row, none once a DELETE has run. The runs go side by side.
+    const std::string strSeveral = "holds several statements as the session reads it: give each its own --sql\n";
+    const struct {
+        std::vector<std::string> astrSQL;
+        int nExit;
+        const char* pszOut;
+        std::string strRefusal;
+    } aCases[] = {
+        {{"SELECT 'a' /*!999999 '*/ /*!50000 '*/' */ ; DELETE FROM t; -- '"}, 1, "", strSeveral},
+        {{"SELECT 'a' /*!110000 '*/ /*!100000 '*/' */ ; DELETE FROM t; -- '"}, 1, "", strSeveral},
+        {{"SELECT 'a' /*!110000 '*/ /*!40101 '*/' */ ; DELETE FROM t; -- '"}, 1, "", strSeveral},
+        {{"SELECT 'a' /*M!999999 '*/ /*M!100000 '*/' */ ; DELETE FROM t; -- '"}, 1, "", strSeveral},
+        {{"SET NAMES gbk", "SELECT '\xE4\xB8\xAD\\\\', '; DELETE FROM t; -- '"},
+         1,
+         "ok\n",
+         "is not sent: the session reads it in character set gbk, which can read zthost's UTF-8 otherwise\n"},
+        {{"SELECT 'O\\'Brien; Jr' AS n"}, 0, "n\nO'Brien; Jr\n", ""},
+    };
+    std::vector<std::unique_ptr<CTempDir>> apDir;
+    std::vector<std::unique_ptr<CProgram>> apRun;
+    for (const auto& st : aCases) {
+        apDir.emplace_back(new CTempDir("zt_rows"));
+        std::vector<std::string> astrArgs = {
+            "timeout", "600", "bash", SourcePath("scripts/run.sh"), "--sql",
+            "CREATE TABLE t (id INT NOT NULL) ENGINE=MyISAM DATA DIRECTORY='" + apDir.back()->Path() + "'", "--sql",
+            "INSERT INTO t VALUES (1), (2), (3)"};
+        for (const std::string& s : st.astrSQL)
+            astrArgs.insert(astrArgs.end(), {"--sql", s});
+        apRun.emplace_back(new CProgram);
+        ASSERT_TRUE(apRun.back()->bStart(astrArgs));
+    }
+    for (size_t i = 0; i < apRun.size(); ++i) {
+        const auto& st = aCases[i];
+        SCOPED_TRACE(st.astrSQL.back());
+        EXPECT_EQ(apRun[i]->nWait(), st.nExit) << apRun[i]->Err();
+        EXPECT_EQ(apRun[i]->Out(), std::string("ok\nok\n") + st.pszOut);
+        if (!st.strRefusal.empty()) {
+            EXPECT_NE(apRun[i]->Err().find("zthost: --sql '" + st.astrSQL.back() + "' " + st.strRefusal),
+                      std::string::npos)
+                << apRun[i]->Err();
+        }
+        struct stat stFile;
+        ASSERT_EQ(stat((apDir[i]->Path() + "/t.MYD").c_str(), &stFile), 0);
+        EXPECT_EQ(stFile.st_size, 3 * 7);
+    }
 }
 
 TEST(RunScript, AFailedQueryNamesWhatDidNotRun)

@@ -1,7 +1,5 @@
 #include "tools/zthost/Arguments.h"
 
-#include "tools/zthost/StatementText.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
@@ -54,11 +52,6 @@ bool bReadArguments(int argc, const char* const* argv, STArguments* pst, std::st
                 return false;
             }
             pst->astrQuery.push_back(argv[++i]);
-            if (bSeveralStatements(pst->astrQuery.back())) {
-                *pstrMistake = "--sql '" + pst->astrQuery.back() +
-                               "' holds several statements: give each its own --sql";
-                return false;
-            }
         } else if (strArg == "--browse" || strArg == "--key" || strArg == "--message") {
             bool* pbGiven = strArg == "--browse" ? &pst->bBrowse : strArg == "--key" ? &pst->bKey : &pst->bMessage;
             if (*pbGiven) {

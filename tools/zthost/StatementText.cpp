@@ -1,22 +1,84 @@
 #include "tools/zthost/StatementText.h"
 
-#include <cctype>
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
+
+// Its row whatever sql_select_limit says.
+const char kSessionReadingQuery[] = "SELECT CAST(VERSION() AS BINARY), CAST(@@SESSION.sql_mode AS BINARY), "
+                                    "CAST(@@SESSION.character_set_client AS BINARY) LIMIT 1";
 
 namespace {
 
-// The session modes that move the end of a quoted text or a comment
-// (READ_BRACKETS: sql_mode MSSQL, where [ ] quote names).
-enum {
-    READ_NO_BACKSLASH = 1,
-    READ_ANSI_QUOTES = 2,
-    READ_VERSIONED_AS_COMMENT = 4,
-    READ_BRACKETS = 8,
+// How the session reads quotes, comments and versioned code.
+struct STReading {
+    bool bMariaDB = false;
+    // The server's version as a versioned comment writes it (101106).
+    unsigned long nVersion = 0;
+    bool bBackslashEscapes = true;
+    bool bAnsiQuotes = false;
+    // sql_mode MSSQL on MariaDB: [ ] quote names.
+    bool bBrackets = false;
 };
+
+// The sql_mode flags that move no end of a quote, a comment or a statement
+// (each tried on MariaDB, or named by MySQL's manual for its time
+// rounding); the flags of ANSI, DB2, MAXDB, POSTGRESQL and MSSQL are listed
+// apart in the mode.
+const char* const kModesReadAsDefault[] = {
+    "REAL_AS_FLOAT", "PIPES_AS_CONCAT", "IGNORE_SPACE", "IGNORE_BAD_TABLE_OPTIONS", "ONLY_FULL_GROUP_BY",
+    "NO_UNSIGNED_SUBTRACTION", "NO_DIR_IN_CREATE", "POSTGRESQL", "DB2", "MAXDB", "NO_KEY_OPTIONS", "NO_TABLE_OPTIONS",
+    "NO_FIELD_OPTIONS", "MYSQL323", "MYSQL40", "ANSI", "NO_AUTO_VALUE_ON_ZERO", "STRICT_TRANS_TABLES",
+    "STRICT_ALL_TABLES", "NO_ZERO_IN_DATE", "NO_ZERO_DATE", "ALLOW_INVALID_DATES", "ERROR_FOR_DIVISION_BY_ZERO",
+    "TRADITIONAL", "NO_AUTO_CREATE_USER", "HIGH_NOT_PRECEDENCE", "NO_ENGINE_SUBSTITUTION", "PAD_CHAR_TO_FULL_LENGTH",
+    "EMPTY_STRING_IS_NULL", "SIMULTANEOUS_ASSIGNMENT", "TIME_ROUND_FRACTIONAL", "TIME_TRUNCATE_FRACTIONAL",
+};
+
+// The client character sets in which MariaDB reads a UTF-8 text as UTF-8
+// goes, tried on the server: no character takes an ASCII byte (in big5,
+// cp932, gbk and sjis one takes the backslash after it), the ASCII bytes
+// are what they are in ASCII (in swe7 "[" is a letter), DEL and each
+// byte that starts a character are after "--" what they are in UTF-8 (in
+// cp1251, cp1257, cp852, cp866, keybcs2, latin2 and macce DEL is no control
+// character; in hp8 and macroman bytes from 0xC2 up are blanks or control
+// characters).
+const char* const kMariaDBCharsets[] = {
+    "utf8mb4", "utf8mb3", "utf8", "ascii", "binary", "latin1", "latin5", "latin7", "armscii8", "cp1250", "cp1256",
+    "cp850", "dec8", "geostd8", "greek", "hebrew", "koi8r", "koi8u", "tis620", "eucjpms", "euckr", "gb2312", "ujis",
+};
+// MySQL's, from its manual: UTF-8 only.
+const char* const kMySQLCharsets[] = {"utf8mb4", "utf8mb3", "utf8"};
+
+template <size_t N>
+bool bListed(const char* const (&apsz)[N], const std::string& s)
+{
+    for (const char* psz : apsz) {
+        if (s == psz)
+            return true;
+    }
+    return false;
+}
+
+// The server's blanks, and what may follow "--" in a comment: a blank, a
+// control character or the text's end.
+bool bBlank(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool bCommentStart(const std::string& s, size_t n)
+{
+    return n >= s.size() || static_cast<unsigned char>(s[n]) <= ' ' || s[n] == '\x7F';
+}
+
+bool bDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 bool bWordChar(char c)
 {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
+    return bDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '$' ||
+           static_cast<unsigned char>(c) >= 0x80;
 }
 
 // A token that can stand for a name: a word (a keyword too) or "'".
@@ -25,81 +87,210 @@ bool bWordOrName(const std::string& s)
     return !s.empty() && (s == "'" || bWordChar(s[0]));
 }
 
+// Whether a ';' ends the text but for ';' and blanks, and the rest of it
+// holds none.
+bool bSemicolonsEndIt(const std::string& s)
+{
+    const size_t n = s.find(';');
+    return n == std::string::npos || s.find_first_not_of("; \t\n\v\f\r", n) == std::string::npos;
+}
+
+// Whether every client character set reads the text's bytes as ASCII
+// does: none from 0x7F up, no '[' (a letter in swe7).
+bool bPlain(const std::string& s)
+{
+    for (const char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x7F || c == '[')
+            return false;
+    }
+    return true;
+}
+
+// The session's reading from the server's report; empty, or why the
+// reader does not know it.
+std::string ReadingOf(const STSessionReading& st, STReading* pst)
+{
+    // "Major.minor.patch" first, then anything.
+    unsigned long anPart[3] = {};
+    size_t n = 0;
+    for (int i = 0; i < 3; ++i) {
+        const size_t nStart = n;
+        while (n < st.strVersion.size() && n - nStart < 3 && bDigit(st.strVersion[n]))
+            anPart[i] = anPart[i] * 10 + static_cast<unsigned long>(st.strVersion[n++] - '0');
+        // The text's end reads as its terminating NUL.
+        if (n == nStart || (i > 0 && anPart[i] > 99) || (i < 2 && st.strVersion[n++] != '.'))
+            return "the server's version '" + st.strVersion + "' is one zthost does not read";
+    }
+    pst->nVersion = anPart[0] * 10000 + anPart[1] * 100 + anPart[2];
+    pst->bMariaDB = st.strVersion.find("MariaDB") != std::string::npos;
+    for (size_t nFlag = 0; nFlag < st.strSQLMode.size();) {
+        const size_t nEnd = std::min(st.strSQLMode.find(',', nFlag), st.strSQLMode.size());
+        const std::string strFlag = st.strSQLMode.substr(nFlag, nEnd - nFlag);
+        nFlag = nEnd + 1;
+        if (strFlag == "NO_BACKSLASH_ESCAPES")
+            pst->bBackslashEscapes = false;
+        else if (strFlag == "ANSI_QUOTES")
+            pst->bAnsiQuotes = true;
+        else if (strFlag == "MSSQL")
+            pst->bBrackets = pst->bMariaDB;
+        else if (!bListed(kModesReadAsDefault, strFlag))
+            return "the session's sql_mode " + strFlag + " is one zthost does not read";
+    }
+    return std::string();
+}
+
+std::string CharsetRefusal(const STSessionReading& st, const STReading& stReading)
+{
+    const bool bKnown = stReading.bMariaDB ? bListed(kMariaDBCharsets, st.strClientCharset)
+                                           : bListed(kMySQLCharsets, st.strClientCharset);
+    return bKnown ? std::string()
+                  : "the session reads it in character set " + st.strClientCharset +
+                        ", which can read zthost's UTF-8 otherwise";
+}
+
 // The text's tokens as far as statements go: words (upper-cased), "'" for
 // a quoted text or name and for a word that can only be a name (after '.'
 // or '@', or before '.'), ';', and any other character; comments are left
-// out, the text of a code comment ("/*!", "/*M!") is read.
-std::vector<std::string> Tokens(const std::string& s, int nReading)
-{
-    std::vector<std::string> astr;
-    bool bInCode = false;
-    size_t n = 0;
-    while (n < s.size()) {
-        const char c = s[n];
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            ++n;
-        } else if (c == '#' || (s.compare(n, 2, "--") == 0 &&
-                                (n + 2 >= s.size() || std::isspace(static_cast<unsigned char>(s[n + 2])) ||
-                                 std::iscntrl(static_cast<unsigned char>(s[n + 2]))))) {
-            const size_t nEnd = s.find('\n', n);
-            n = nEnd == std::string::npos ? s.size() : nEnd + 1;
-        } else if (s.compare(n, 3, "/*!") == 0 || s.compare(n, 4, "/*M!") == 0) {
-            // Its marks and its version (five or six digits) are blanks, its
-            // text is code; one whose version is above the server's is a
-            // comment.
-            const size_t nMarks = s.find('!', n) + 1;
-            size_t nDigits = 0;
-            while (nDigits < 6 && nMarks + nDigits < s.size() &&
-                   std::isdigit(static_cast<unsigned char>(s[nMarks + nDigits])))
-                ++nDigits;
-            if (nDigits >= 5 && (nReading & READ_VERSIONED_AS_COMMENT)) {
-                const size_t nEnd = s.find("*/", n + 2);
-                n = nEnd == std::string::npos ? s.size() : nEnd + 2;
-            } else {
-                n = nMarks + (nDigits >= 5 ? nDigits : 0);
-                bInCode = true;
-            }
-        } else if (bInCode && s.compare(n, 2, "*/") == 0) {
-            n += 2;
-            bInCode = false;
-        } else if (s.compare(n, 2, "/*") == 0) {
-            const size_t nEnd = s.find("*/", n + 2);
-            n = nEnd == std::string::npos ? s.size() : nEnd + 2;
-        } else if (c == '\'' || c == '"' || c == '`' || (c == '[' && (nReading & READ_BRACKETS))) {
-            // A doubled closing quote stands for itself; a backslash takes
-            // the next character in texts, not in names.
-            const char cClose = c == '[' ? ']' : c;
-            const bool bEscapes = !(nReading & READ_NO_BACKSLASH) && (c == '\'' || c == '"') &&
-                                  !(c == '"' && (nReading & READ_ANSI_QUOTES));
-            ++n;
-            while (n < s.size()) {
-                const char cIn = s[n++];
-                if (cIn == '\\' && bEscapes) {
-                    ++n;
-                } else if (cIn == cClose) {
-                    if (n < s.size() && s[n] == cClose)
+// out, the text of a versioned comment the server runs is read.
+class CTokens {
+public:
+    CTokens(const std::string& s, const STReading& st) : m_s(s), m_st(st) { }
+
+    // False with m_strWhy where the reader does not know how the server
+    // reads the text.
+    bool bRead()
+    {
+        size_t& n = m_n;
+        while (n < m_s.size()) {
+            const char c = m_s[n];
+            if (bBlank(c)) {
+                ++n;
+            } else if (c == '#' || (m_s.compare(n, 2, "--") == 0 && bCommentStart(m_s, n + 2))) {
+                const size_t nEnd = m_s.find('\n', n);
+                n = nEnd == std::string::npos ? m_s.size() : nEnd + 1;
+            } else if (m_s.compare(n, 2, "/*") == 0) {
+                if (!bComment())
+                    return false;
+            } else if (m_bInCode && m_s.compare(n, 2, "*/") == 0) {
+                n += 2;
+                m_bInCode = false;
+            } else if (c == '\'' || c == '"' || c == '`' || (c == '[' && m_st.bBrackets)) {
+                // A doubled closing quote stands for itself; a backslash
+                // takes the next byte in texts, not in names.
+                const char cClose = c == '[' ? ']' : c;
+                const bool bEscapes = m_st.bBackslashEscapes && (c == '\'' || (c == '"' && !m_st.bAnsiQuotes));
+                ++n;
+                while (n < m_s.size()) {
+                    const char cIn = m_s[n++];
+                    if (cIn == '\\' && bEscapes) {
                         ++n;
-                    else
-                        break;
+                    } else if (cIn == cClose) {
+                        if (n < m_s.size() && m_s[n] == cClose)
+                            ++n;
+                        else
+                            break;
+                    }
+                }
+                m_astr.push_back("'");
+            } else if (bWordChar(c)) {
+                const size_t nStart = n;
+                std::string strWord;
+                for (; n < m_s.size() && bWordChar(m_s[n]); ++n)
+                    strWord += m_s[n] >= 'a' && m_s[n] <= 'z' ? static_cast<char>(m_s[n] - 'a' + 'A') : m_s[n];
+                const bool bName = nStart > 0 && (m_s[nStart - 1] == '.' || m_s[nStart - 1] == '@');
+                m_astr.push_back(bName ? "'" : strWord);
+            } else {
+                if (c == '.' && !m_astr.empty() && bWordChar(m_astr.back()[0]))
+                    m_astr.back() = "'";
+                m_astr.push_back(std::string(1, c));
+                ++n;
+            }
+        }
+        return true;
+    }
+
+    const std::vector<std::string>& Tokens() const { return m_astr; }
+    const std::string& Why() const { return m_strWhy; }
+
+private:
+    // The comment at m_n ("/*"): past it, or past the marks of versioned
+    // code the server runs. Both kinds were tried on MariaDB; MySQL's
+    // reading is its manual's, and what the manual leaves open (a comment
+    // inside a comment, a sixth digit) is refused.
+    bool bComment()
+    {
+        if (m_bInCode && !m_st.bMariaDB)
+            return bUnknown("MySQL's reading of a comment inside a comment is not known to zthost");
+        const bool bMariaDBMark = m_st.bMariaDB && m_s.compare(m_n, 4, "/*M!") == 0;
+        if (!bMariaDBMark && m_s.compare(m_n, 3, "/*!") != 0) {
+            // Optimizer hints read their own quotes up to their end: MySQL's,
+            // and MariaDB's from 12.0 on.
+            if (m_s.compare(m_n, 3, "/*+") == 0 && (!m_st.bMariaDB || m_st.nVersion >= 120000) &&
+                m_s.find_first_of("'\"`", m_n) < m_s.find("*/", m_n + 2))
+                return bUnknown("an optimizer hint holding a quote may be read otherwise than zthost reads it");
+            return bCommentEnd(m_n + 2, 0);
+        }
+        // Five digits are a version, and six on MariaDB; with fewer the
+        // marks alone are left out.
+        const size_t nDigits = m_n + (bMariaDBMark ? 4 : 3);
+        size_t nCount = 0;
+        while (nCount < 6 && nDigits + nCount < m_s.size() && bDigit(m_s[nDigits + nCount]))
+            ++nCount;
+        if (nCount < 5) {
+            m_n = nDigits;
+            m_bInCode = true;
+            return true;
+        }
+        if (nCount == 6 && !m_st.bMariaDB)
+            return bUnknown("MySQL may read the version of " + m_s.substr(m_n, nDigits + 6 - m_n) +
+                            " otherwise than zthost (five digits or six)");
+        const unsigned long nVersion = std::strtoul(m_s.substr(nDigits, nCount).c_str(), nullptr, 10);
+        // MariaDB leaves out MySQL's versions from 5.7 on, but in its own
+        // marks.
+        if (nVersion <= m_st.nVersion && (!m_st.bMariaDB || bMariaDBMark || nVersion < 50700 || nVersion > 99999)) {
+            m_n = nDigits + nCount;
+            m_bInCode = true;
+            return true;
+        }
+        // One comment may stand inside one left out.
+        return bCommentEnd(nDigits, 1);
+    }
+
+    // Past the "*/" that ends a comment whose text starts at nFrom, with
+    // comments nDepth deep inside it; to the text's end when none ends it.
+    bool bCommentEnd(size_t nFrom, int nDepth)
+    {
+        for (m_n = nFrom; m_n < m_s.size();) {
+            if (m_s.compare(m_n, 2, "/*") == 0) {
+                if (!m_st.bMariaDB)
+                    return bUnknown("MySQL's reading of a comment inside a comment is not known to zthost");
+                if (nDepth > 0) {
+                    bCommentEnd(m_n + 2, nDepth - 1);
+                    continue;
                 }
             }
-            astr.push_back("'");
-        } else if (bWordChar(c)) {
-            const size_t nStart = n;
-            std::string strWord;
-            while (n < s.size() && bWordChar(s[n]))
-                strWord += static_cast<char>(std::toupper(static_cast<unsigned char>(s[n++])));
-            const bool bName = nStart > 0 && (s[nStart - 1] == '.' || s[nStart - 1] == '@');
-            astr.push_back(bName ? "'" : strWord);
-        } else {
-            if (c == '.' && !astr.empty() && bWordChar(astr.back()[0]))
-                astr.back() = "'";
-            astr.push_back(std::string(1, c));
-            ++n;
+            if (m_s.compare(m_n, 2, "*/") == 0) {
+                m_n += 2;
+                return true;
+            }
+            ++m_n;
         }
+        return true;
     }
-    return astr;
-}
+
+    bool bUnknown(const std::string& strWhy)
+    {
+        m_strWhy = strWhy;
+        return false;
+    }
+
+    const std::string& m_s;
+    const STReading& m_st;
+    size_t m_n = 0;
+    bool m_bInCode = false;
+    std::vector<std::string> m_astr;
+    std::string m_strWhy;
+};
 
 // Whether a header's expression ends before this token: after an operand,
 // DO and END are keywords; after an operator they are names.
@@ -404,21 +595,26 @@ bool bSemicolonFollowed(const std::vector<std::string>& astr)
 
 } // namespace
 
-bool bSeveralStatements(const std::string& strSQL)
+bool bOneStatementInAnySession(const std::string& strSQL)
 {
-    const bool bVersioned = strSQL.find("/*!") != std::string::npos || strSQL.find("/*M!") != std::string::npos;
-    for (int nReading = 0; nReading < 16; ++nReading) {
-        // Only the readings that can differ from those before.
-        if (((nReading & READ_NO_BACKSLASH) && strSQL.find('\\') == std::string::npos) ||
-            ((nReading & READ_ANSI_QUOTES) &&
-             ((nReading & READ_NO_BACKSLASH) || strSQL.find('"') == std::string::npos)) ||
-            ((nReading & READ_VERSIONED_AS_COMMENT) && !bVersioned) ||
-            ((nReading & READ_BRACKETS) && strSQL.find('[') == std::string::npos))
-            continue;
-        const std::vector<std::string> astr = Tokens(strSQL, nReading);
-        const EVerdict e = CStatements(astr).eRead();
-        if (e == SEVERAL || (e == UNREAD && bSemicolonFollowed(astr)))
-            return true;
+    return bPlain(strSQL) && bSemicolonsEndIt(strSQL);
+}
+
+std::string StatementTextRefusal(const std::string& strSQL, const STSessionReading& stSession)
+{
+    STReading st;
+    const std::string strUnread = ReadingOf(stSession, &st);
+    std::string strWhy = bPlain(strSQL) ? std::string() : CharsetRefusal(stSession, st);
+    // Where no ';' is followed by more, no reading runs two statements.
+    if (strWhy.empty() && !bSemicolonsEndIt(strSQL)) {
+        if (!strUnread.empty())
+            return "is not sent: " + strUnread;
+        CTokens clTokens(strSQL, st);
+        if (!clTokens.bRead())
+            return "is not sent: " + clTokens.Why();
+        const EVerdict e = CStatements(clTokens.Tokens()).eRead();
+        if (e == SEVERAL || (e == UNREAD && bSemicolonFollowed(clTokens.Tokens())))
+            return "holds several statements as the session reads it: give each its own --sql";
     }
-    return false;
+    return strWhy.empty() ? strWhy : "is not sent: " + strWhy;
 }

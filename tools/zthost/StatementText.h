@@ -1,19 +1,40 @@
-// Whether a query text holds more than one statement: the SQL interface
+// Whether the session runs a query text as one statement: the SQL interface
 // hands back the first result of a text only, so the command-line host
-// takes one statement per --sql.
+// takes one statement per --sql, read just before it runs as its session
+// reads it then.
 #pragma once
 
 #include <string>
 
-// True when the server could run the text as several statements, read in
-// any of the session modes that change where its quotes and comments end:
-// with or without backslash escapes, with '"' quoting texts or names, a
-// versioned code comment ("/*!50001") read as code or as a comment. A ';'
-// ends a statement unless it is inside a compound statement (BEGIN NOT
-// ATOMIC, IF, CASE, WHILE, LOOP, REPEAT, FOR, a routine's, a trigger's or
-// an event's body): only where a statement starts does a keyword open or
-// close one, so a keyword used as a name opens or closes nothing. A text
-// whose compound statements do not read through is one statement only when
-// no ';' is followed by more than ';'. scripts/lib.sh reads texts the same
-// way (zt_several_statements).
-bool bSeveralStatements(const std::string& strSQL);
+// What the session reads a text by, as the server reports it.
+struct STSessionReading {
+    // VERSION(): "10.11.6-MariaDB-0+deb12u1", "8.0.36".
+    std::string strVersion;
+    // @@SESSION.sql_mode and @@SESSION.character_set_client.
+    std::string strSQLMode;
+    std::string strClientCharset;
+};
+
+// The query that asks the server for them, in that order, as bytes (what
+// character_set_results says cannot change them); it changes nothing on
+// the session but what ROW_COUNT() and FOUND_ROWS() report next.
+extern const char kSessionReadingQuery[];
+
+// True when any session runs the text, UTF-8 as zthost sends it, as one
+// statement, and reads it the same: no ';' but those that end it, no byte
+// from 0x7F up, no '[' (a name's quote under sql_mode MSSQL, a letter in
+// swe7). Such a text is sent without asking the session.
+bool bOneStatementInAnySession(const std::string& strSQL);
+
+// Empty when the session runs the text as one statement; otherwise why it
+// is not sent. A ';' ends a statement unless it is inside a compound
+// statement (BEGIN NOT ATOMIC, IF, CASE, WHILE, LOOP, REPEAT, FOR, a
+// routine's, a trigger's or an event's body): only where a statement starts
+// does a keyword open or close one, so a keyword used as a name opens or
+// closes nothing. A text whose compound statements do not read through is
+// one statement only when no ';' is followed by more than ';'. Quotes,
+// comments and versioned code ("/*!50001", "/*M!100100") are read as the
+// server's kind and version read them, in the session's sql_mode; a text is
+// refused where the reader does not know how the session reads it (sql_mode
+// ORACLE, a client character set whose characters can take a backslash).
+std::string StatementTextRefusal(const std::string& strSQL, const STSessionReading& stSession);

@@ -109,21 +109,25 @@ std::string WideText(CAny& v)
 
 std::string BytesText(const CAny& v)
 {
-    void* p = nullptr;
-    unsigned int n = 0;
     std::string str = "\\x";
-    if (v.pclGetTraitement()->nGetDataAdr(&p) > 99 || v.pclGetTraitement()->nGetUtilDataSize(&n) > 99 ||
-        p == nullptr)
-        return str;
-    const unsigned char* pby = static_cast<const unsigned char*>(p);
-    for (unsigned int i = 0; i < n; ++i) {
-        str += kHexDigits[pby[i] >> 4];
-        str += kHexDigits[pby[i] & 0xF];
+    for (const char c : ValueBytes(v)) {
+        str += kHexDigits[static_cast<unsigned char>(c) >> 4];
+        str += kHexDigits[c & 0xF];
     }
     return str;
 }
 
 } // namespace
+
+std::string ValueBytes(const CAny& v)
+{
+    void* p = nullptr;
+    unsigned int n = 0;
+    if (v.pclGetTraitement()->nGetDataAdr(&p) > 99 || v.pclGetTraitement()->nGetUtilDataSize(&n) > 99 ||
+        p == nullptr)
+        return std::string();
+    return std::string(static_cast<const char*>(p), n);
+}
 
 std::string Utf8(const wchar_t* psz, size_t n)
 {

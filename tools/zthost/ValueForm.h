@@ -36,6 +36,8 @@ std::string EscapedText(const std::string& strUtf8);
 STValueForm FormOfColumn(INAItemDescription* piColumn);
 // An item of a table, described for the table object.
 STValueForm FormOfItem(INAItemDescription* piItem);
+// A value's bytes, as bGetBLOBValue reads them.
+std::string ValueBytes(const CAny& v);
 // A value read through the SQL interface, in the column's form. Binary
 // columns are read as bytes (bGetBLOBValue), the others as text.
 std::string ColumnValueText(CAny& v, const STValueForm& stForm);

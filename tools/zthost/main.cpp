@@ -22,6 +22,7 @@
 #include "common/platform/MyModuleInfo.h"
 #include "host/HostStandIn.h"
 #include "tools/zthost/Arguments.h"
+#include "tools/zthost/StatementText.h"
 #include "tools/zthost/ValueForm.h"
 
 #include <cstdio>
@@ -256,9 +257,41 @@ void ReportNotRun(size_t nLaterQueries, bool bBrowse)
     std::fprintf(stderr, "zthost: the run ends at the failed --sql: %s did not run\n", str.c_str());
 }
 
-// Runs one query and prints its rows (or "ok"); 0, or 1 after a failure.
+// How the session reads a text now, asked on its connection; false after a
+// failure, its error left in the interface.
+bool bSessionReading(INADriverSQL* piSQL, int nConnection, STSessionReading* pst)
+{
+    const std::wstring strText = Wide(kSessionReadingQuery);
+    int nStatement = 0;
+    if (!piSQL->bExecute(&nStatement, nConnection, strText.c_str(), nullptr, 0))
+        return false;
+    bool bOk = nStatement != 0 && piSQL->bFetch(nConnection, nStatement, 0);
+    std::string* const apstr[] = {&pst->strVersion, &pst->strSQLMode, &pst->strClientCharset};
+    for (unsigned i = 0; i < 3 && bOk; ++i) {
+        CAny v;
+        bOk = piSQL->bGetBLOBValue(&v, nConnection, nStatement, i + 1, 0);
+        *apstr[i] = ValueBytes(v);
+    }
+    if (nStatement != 0)
+        piSQL->bFreeStmt(nConnection, nStatement, 0);
+    return bOk;
+}
+
+// Runs one query, read first as its session reads it, and prints its rows
+// (or "ok"); 0, or 1 after a failure or a refusal.
 int RunQuery(INADriverSQL* piSQL, int nConnection, const std::string& strQuery)
 {
+    if (!bOneStatementInAnySession(strQuery)) {
+        STSessionReading stSession;
+        if (!bSessionReading(piSQL, nConnection, &stSession))
+            return SQLFailure(piSQL, "asking how the session reads the --sql");
+        const std::string strRefusal = StatementTextRefusal(strQuery, stSession);
+        if (!strRefusal.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zthost: --sql '%s' %s\n", strQuery.c_str(), strRefusal.c_str());
+            return 1;
+        }
+    }
     const std::wstring strText = Wide(strQuery);
     int nStatement = 0;
     if (!piSQL->bExecute(&nStatement, nConnection, strText.c_str(), nullptr, 0))

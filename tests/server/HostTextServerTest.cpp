@@ -55,6 +55,21 @@ protected:
         EXPECT_EQ(bRead, 1) << DataError(p);
         return tab;
     }
+    // The user error that refuses a query, at its run or at its first
+    // read (its error in *pstrError); 0 when it reads.
+    unsigned int Refusal(const wchar_t* pszText, CHostConnectionDescription* pHost, std::string* pstrError)
+    {
+        int b = 0;
+        CNATable* p = Run(pszText, 0, &b, pHost);
+        if (b != 1 || p == nullptr) {
+            *pstrError = Report();
+            return Code();
+        }
+        if (Access(p)->bHLitxxx(L"id", NA_PARSE_FIRST, 1, kHostQueryNoLock, nullptr, 0) == 1)
+            return 0;
+        *pstrError = DataError(p);
+        return Access(p)->pclGetError()->dwGetErrorId();
+    }
     // A filter of the item from nLow up to nHigh (excluded), browsed on id.
     Rows Filtered(CNATable* p, const wchar_t* pszItem, int nLow, int nHigh)
     {
@@ -247,3 +262,70 @@ TEST_F(HostText, AConditionOnAComputedItemKeepsItsValuesAndLiterals)
         }
     }
 }
+
+// What the rewrite writes itself (a computed item's expression, a name, a
+// value) after host text ending in a minus sign is a second operand, never
+// a comment: in a condition, a HAVING, a count, a filter by a host
+// condition, and before a parameter whose value holds a line feed and "#".
+// A name the session's code page cannot hold, and a ";" in a subquery, are
+// refused before anything is sent.
+TEST_F(HostText, TheRewritesOwnTextNeverJoinsIntoAComment)
+{
+    ASSERT_TRUE(Admin("UPDATE t SET name = CONCAT(CHAR(10), 'OR 1=1 #') WHERE n IN (3, 27, 28)"));
+    SetW(m_clValues.Value(L"p0"), L"\nOR 1=1 #");
+    const struct {
+        const wchar_t* pszQuery;
+        const wchar_t* pszFilter; // a host condition filtering it, or null
+        const char* pszHand;      // the ids
+    } cases[] = {
+        {L"SELECT id, n, - n AS m FROM t WHERE 0 -m > 25", nullptr, "SELECT id FROM t WHERE 0 - (- n) > 25"},
+        {L"SELECT id, n, - n AS m FROM t GROUP BY id, n HAVING 0 -m > 25", nullptr,
+         "SELECT id FROM t WHERE 0 - (- n) > 25"},
+        {L"SELECT id, n, - n AS m FROM t", L"SELECT * FROM t WHERE n < 29 AND 1 -m > 25",
+         "SELECT id FROM t WHERE n < 29 AND 1 - (- n) > 25"},
+        {L"SELECT id, - n AS neg FROM t WHERE n -neg > 50 AND name = {p0}", nullptr,
+         "SELECT id FROM t WHERE n - (- n) > 50 AND name = CONCAT(CHAR(10), 'OR 1=1 #')"},
+        {L"SELECT id, n FROM t WHERE n -{p1} > 28", nullptr, "SELECT id FROM t WHERE n + 2 > 28"},
+    };
+    SetAs<int>(m_clValues.Value(L"p1"), TQTYPE_I4, -2);
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Use(st);
+        for (const auto& k : cases) {
+            SCOPED_TRACE(UTF8Of(k.pszQuery));
+            CNATable* p = RunOn(k.pszQuery, pHost);
+            ASSERT_NE(p, nullptr);
+            const Rows tabHand = Sorted(List(k.pszHand));
+            ASSERT_FALSE(tabHand.empty());
+            ASSERT_LT(tabHand.size(), 10u);
+            if (k.pszFilter != nullptr) {
+                wchar_t szItem[256] = L"";
+                ASSERT_EQ(Access(p)->bHFiltre(Parse(k.pszFilter, m_pCatalogue), szItem), 1) << DataError(p);
+                EXPECT_EQ(Sorted(Walk(p, szItem, true, false, CNADataAccess::WPF_CONTINUE)), tabHand) << DataError(p);
+                continue;
+            }
+            EXPECT_EQ(Sorted(Walk(p, L"id", true)), tabHand) << DataError(p);
+            EXPECT_EQ(Walk(p, L"id", false).size(), tabHand.size()) << DataError(p);
+            long long llCount = -1;
+            EXPECT_EQ(Access(p)->bHNbEnr(&llCount, 0x10, 0), 1) << DataError(p);
+            EXPECT_EQ(llCount, static_cast<long long>(tabHand.size()));
+        }
+        // A name the code page lacks: two of them would be one name there.
+        const wchar_t* pszNames = L"SELECT id, n FROM t WHERE id = (SELECT [\u4e2d] FROM (SELECT tid AS [\u4e2d], k AS "
+                                  L"\"\u65e5\" FROM u) AS w WHERE [\u65e5] = 1)";
+        std::string strError;
+        if (st.bUTF8) {
+            EXPECT_EQ(Refusal(pszNames, pHost, &strError), 0u) << strError;
+        } else {
+            EXPECT_EQ(Refusal(pszNames, pHost, &strError), static_cast<unsigned int>(ZTERR_CODE_PAGE)) << strError;
+            EXPECT_NE(strError.find("1252"), std::string::npos) << strError;
+        }
+        // A second statement in a subquery: nothing of it runs.
+        EXPECT_EQ(Refusal(L"SELECT id, n FROM t WHERE id = (SELECT tid FROM u WHERE k = 1; DELETE FROM u)", pHost,
+                          &strError),
+                  static_cast<unsigned int>(ZTERR_EXPRESSION_REFUSED))
+            << strError;
+        EXPECT_EQ(First("SELECT COUNT(*) FROM u"), "2");
+    }
+}
+

@@ -9,6 +9,7 @@
 
 #include "access/driver/NAError.h"
 #include "access/sql/SQLParserInfo.h"
+#include "mysql/MySQLConnection.h"
 #include "host/HostQueryParametersValue.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/ClosedConnection.h"
@@ -313,6 +314,8 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"a {open", L"<error 48>"},
         {L"a # b", L"<error 48>"},
         {L"a `b`", L"<error 48>"},
+        {L"a; b", L"<error 48>"},
+        {L"a;", L"a"},
         {L"a = {p}", L"<error 48>"},
     };
     for (const SCase& st : aText) {
@@ -328,6 +331,26 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
     CNACommand alone(m_pError, nullptr);
     EXPECT_EQ(alone._bAddClause(nullptr, L"a = 'x'", nullptr, 1), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), 48u);
+    // A session of code page 1252 whose literals of a quote go as
+    // hexadecimal: a name it cannot hold is refused as a literal is.
+    CMySQLConnection* pSession = new CMySQLConnection(L"unopened", nullptr);
+    pSession->AddRef();
+    const SCase aSession[] = {
+        {L"[\u00e9] = '\u00e9'", L"`\u00e9` = '\u00e9'"},
+        {L"[\u4e2d] = 1", L"<error 77>"},
+        {L"\"\u65e5\" = 1", L"<error 77>"},
+        {L"'\u65e5' = 1", L"<error 77>"},
+        {L"'it''s'", L"_latin1 X'69742773'"},
+    };
+    for (const SCase& st : aSession) {
+        m_pError->Reset();
+        CNACommand cmd(m_pError, pSession);
+        const std::wstring strOut = cmd._bAddClause(nullptr, st.pszQuery, nullptr, 1)
+                                        ? std::wstring(cmd.pszGetOriginalSQL())
+                                        : L"<error " + std::to_wstring(m_pError->dwGetErrorId()) + L">";
+        EXPECT_EQ(strOut, st.pszExpected) << Narrow(st.pszQuery);
+    }
+    pSession->nRelease();
     const SCase aQuery[] = {
         {L"SELECT name FROM t WHERE amount -- 1 > 2 OR b--1 < 0",
          L"SELECT `t`.`name` FROM `t` WHERE `t`.`amount` - - 1 > 2 OR `t`.`b`- -1 < 0"},

@@ -519,6 +519,14 @@ protected:
     // Host text that cannot be written: user error 48, the first reason
     // kept.
     void _HostFault(int nPoint);
+    // The host's literal at nStart of its text, of the value given,
+    // written as a literal of the session.
+    void _AddHostLiteral(const wchar_t* pszText, unsigned int nStart, const std::wstring& strValue);
+    // Whether the literal at nStart of the host text has the word before it
+    // as its introducer, as the session reads it (X'41', b'1', N'x',
+    // _utf8mb4'x'): a word of one letter X, B or N, or of "_" and more,
+    // glued to the quote.
+    bool _bIntroduced(const wchar_t* pszText, unsigned int nStart);
     // A text value as a literal of the session; 0 when the connection
     // cannot write it.
     int _bSessionLiteral(const wchar_t* psz, size_t n, CTStringConcatAW* pclLiteral);

@@ -18,6 +18,7 @@ enum : int {
     kPointHostCode = 35,
     kPointHostValue = 36,
     kPointHostLiteral = 37,
+    kPointHostIntroducer = 38,
 };
 
 const wchar_t* Text(const wchar_t* psz)
@@ -170,8 +171,7 @@ void CNACommand::_AddHostRun(const wchar_t* pszText, unsigned int nStart, unsign
     if (cOpen == L'\'') {
         for (size_t k = str.find(L"''"); k != std::wstring::npos; k = str.find(L"''", k + 1))
             str.erase(k, 1);
-        if (!_bAddSessionLiteral(str.c_str(), str.size()))
-            m_bHostFault = 1;
+        _AddHostLiteral(pszText, nStart, str);
         return;
     }
     if (cOpen == L'{') {
@@ -182,6 +182,44 @@ void CNACommand::_AddHostRun(const wchar_t* pszText, unsigned int nStart, unsign
     CTString csName;
     _FormatItemName(str.c_str(), &csName);
     _AddSQL(csName.pszGet());
+}
+
+void CNACommand::_AddHostLiteral(const wchar_t* pszText, unsigned int nStart, const std::wstring& strValue)
+{
+    if (!_bIntroduced(pszText, nStart)) {
+        if (!_bAddSessionLiteral(strValue.c_str(), strValue.size()))
+            m_bHostFault = 1;
+        return;
+    }
+    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
+    if (!_bSessionLiteral(strValue.c_str(), strValue.size(), &clLiteral)) {
+        m_bHostFault = 1;
+        return;
+    }
+    const wchar_t* pszLiteral = clLiteral.pszGetW();
+    // The session reads the quoted text after the introducer in the
+    // introducer's own way, as it read the host's: the hexadecimal and bit
+    // digits of X'..' and b'..' are written as they stand, the text of
+    // N'..' and _charset'..' in the session's code page. A literal in
+    // another form (hexadecimal) would follow it as a second one.
+    if (pszLiteral[0] != L'\'') {
+        _HostFault(kPointHostIntroducer);
+        return;
+    }
+    _AddSQL(pszLiteral);
+}
+
+bool CNACommand::_bIntroduced(const wchar_t* pszText, unsigned int nStart)
+{
+    unsigned int i = nStart;
+    while (i > 0 && m_tabHostRun[i - 1] == HOSTRUN_CODE &&
+           (iswalnum(static_cast<wint_t>(pszText[i - 1])) || pszText[i - 1] == L'_'))
+        i--;
+    // The word is the one the command's text ends with.
+    if (i == nStart || m_clSQL.cGetCharW(static_cast<int>(_nTextLength()) - 1) != pszText[nStart - 1])
+        return false;
+    const wchar_t c = static_cast<wchar_t>(towupper(static_cast<wint_t>(pszText[i])));
+    return nStart - i == 1 ? c == L'X' || c == L'B' || c == L'N' : c == L'_';
 }
 
 void CNACommand::_HoldName(const wchar_t* pszName)

@@ -329,3 +329,45 @@ TEST_F(HostText, TheRewritesOwnTextNeverJoinsIntoAComment)
     }
 }
 
+// A letter or a character set written against a literal of a subquery
+// introduces it, as the server reads the same text written by hand: the
+// hexadecimal and bit digits, and a text's quote and backslash, mean the
+// same in every session.
+TEST_F(HostText, ALetterAgainstALiteralStaysAgainstIt)
+{
+    const struct {
+        const wchar_t* pszCondition; // of the subquery
+        const char* pszHand;
+    } cases[] = {
+        {L"X'41' = 'A'", "X'41' = 'A'"},
+        {L"x'4a4B' = 'JK'", "x'4a4B' = 'JK'"},
+        {L"X'42' = 'A'", "X'42' = 'A'"},
+        {L"b'101' = 5", "b'101' = 5"},
+        {L"B'1' = 2", "B'1' = 2"},
+        {L"N'x' = 'x'", "N'x' = 'x'"},
+        {L"n'it''s' = 'it''s'", "n'it''s' = 'it''s'"},
+        {L"N'a\\' = CONCAT('a', CHAR(92))", "N'a' = 'a'"},
+        {L"N'a\\' = 'a'", "N'a' = 'b'"},
+        {L"_utf8mb4'y' = 'y'", "_utf8mb4'y' = 'y'"},
+        {L"_latin1'b\\' = CONCAT('b', CHAR(92))", "_latin1'b' = 'b'"},
+        {L"_binary'ab' = 'ab'", "_binary'ab' = 'ab'"},
+        // A word that introduces nothing is a word before a literal.
+        {L"1 = 1 AND'a' = 'a'", "1 = 1 AND 'a' = 'a'"},
+    };
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Use(st);
+        for (const auto& k : cases) {
+            SCOPED_TRACE(UTF8Of(k.pszCondition));
+            const std::wstring strQuery =
+                std::wstring(L"SELECT id, n FROM t WHERE id = (SELECT tid FROM u WHERE k = 1 AND ") + k.pszCondition +
+                L")";
+            CNATable* p = RunOn(strQuery.c_str(), pHost);
+            ASSERT_NE(p, nullptr);
+            const Rows tabHand =
+                List(std::string("SELECT id FROM t WHERE id = (SELECT tid FROM u WHERE k = 1 AND ") + k.pszHand + ")");
+            EXPECT_EQ(Walk(p, L"id", true), tabHand) << DataError(p);
+            EXPECT_EQ(Walk(p, L"n", false), tabHand) << DataError(p);
+        }
+    }
+}

@@ -305,7 +305,11 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"a -\t-1", L"a -\t-1"},
         {L"a/*b*/", L"a/ *b*/"},
         {L"'a\\' = [x y] AND \"z\" = 'it''s' OR ''=''", L"'a\\\\' = `x y` AND `z` = 'it''s' OR ''=''"},
-        {L"[a`b] x'4' '--' '#'", L"`a``b` x '4' '--' '#'"},
+        {L"[a`b] x'4' '--' '#'", L"`a``b` x'4' '--' '#'"},
+        // A letter against a literal introduces it, as it does to the
+        // session: X, B or N alone, or a character set.
+        {L"X'41' b'1' n'it''s' _utf8mb4'a\\' (N'z')", L"X'41' b'1' n'it''s' _utf8mb4'a\\\\' (N'z')"},
+        {L"aX'4' 0b'1' _'c' x 'y' 'u'N'v' [n]'w' ab_c'd'", L"aX '4' 0b '1' _ 'c' x 'y' 'u'N'v' `n` 'w' ab_c 'd'"},
         {L"'open", L"'open'"},
         {L"a '", L"a ''"},
         {L"", L""},
@@ -332,7 +336,8 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
     EXPECT_EQ(alone._bAddClause(nullptr, L"a = 'x'", nullptr, 1), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), 48u);
     // A session of code page 1252 whose literals of a quote go as
-    // hexadecimal: a name it cannot hold is refused as a literal is.
+    // hexadecimal: a name it cannot hold is refused as a literal is, and an
+    // introducer is never followed by a literal of another form.
     CMySQLConnection* pSession = new CMySQLConnection(L"unopened", nullptr);
     pSession->AddRef();
     const SCase aSession[] = {
@@ -340,6 +345,7 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"[\u4e2d] = 1", L"<error 77>"},
         {L"\"\u65e5\" = 1", L"<error 77>"},
         {L"'\u65e5' = 1", L"<error 77>"},
+        {L"N'it''s'", L"<error 48>"},
         {L"'it''s'", L"_latin1 X'69742773'"},
     };
     for (const SCase& st : aSession) {

@@ -55,6 +55,16 @@ protected:
         EXPECT_EQ(bRead, 1) << DataError(p);
         return tab;
     }
+    // The ids by hand, browsed forwards on id, as many browsed backwards on
+    // the item given, and as many counted.
+    void ExpectRows(CNATable* p, const Rows& tabHand, const wchar_t* pszBackwards)
+    {
+        EXPECT_EQ(Sorted(Walk(p, L"id", true)), tabHand) << DataError(p);
+        EXPECT_EQ(Walk(p, pszBackwards, false).size(), tabHand.size()) << DataError(p);
+        long long llCount = -1;
+        EXPECT_EQ(Access(p)->bHNbEnr(&llCount, 0x10, 0), 1) << DataError(p);
+        EXPECT_EQ(llCount, static_cast<long long>(tabHand.size()));
+    }
     // The user error that refuses a query, at its run or at its first
     // read (its error in *pstrError); 0 when it reads.
     unsigned int Refusal(const wchar_t* pszText, CHostConnectionDescription* pHost, std::string* pstrError)
@@ -108,11 +118,7 @@ TEST_F(HostText, TwoMinusSignsAreNeverAComment)
             ASSERT_NE(p, nullptr);
             const Rows tabHand = Sorted(List(k.pszHand));
             ASSERT_LT(tabHand.size(), 30u);
-            EXPECT_EQ(Sorted(Walk(p, L"id", true)), tabHand) << DataError(p);
-            EXPECT_EQ(Walk(p, L"n", false).size(), tabHand.size()) << DataError(p);
-            long long llCount = -1;
-            EXPECT_EQ(Access(p)->bHNbEnr(&llCount, 0x10, 0), 1) << DataError(p);
-            EXPECT_EQ(llCount, static_cast<long long>(tabHand.size()));
+            ExpectRows(p, tabHand, L"n");
             Rows tabFiltered;
             for (const std::string& s : tabHand)
                 if (std::stoi(s) >= 5 && std::stoi(s) < 25)
@@ -304,11 +310,7 @@ TEST_F(HostText, TheRewritesOwnTextNeverJoinsIntoAComment)
                 EXPECT_EQ(Sorted(Walk(p, szItem, true, false, CNADataAccess::WPF_CONTINUE)), tabHand) << DataError(p);
                 continue;
             }
-            EXPECT_EQ(Sorted(Walk(p, L"id", true)), tabHand) << DataError(p);
-            EXPECT_EQ(Walk(p, L"id", false).size(), tabHand.size()) << DataError(p);
-            long long llCount = -1;
-            EXPECT_EQ(Access(p)->bHNbEnr(&llCount, 0x10, 0), 1) << DataError(p);
-            EXPECT_EQ(llCount, static_cast<long long>(tabHand.size()));
+            ExpectRows(p, tabHand, L"id");
         }
         // A name the code page lacks: two of them would be one name there.
         const wchar_t* pszNames = L"SELECT id, n FROM t WHERE id = (SELECT [\u4e2d] FROM (SELECT tid AS [\u4e2d], k AS "

@@ -66,6 +66,16 @@ protected:
         return psz != nullptr ? psz : L"<no text>";
     }
     void SetInt(const wchar_t* pszName, int n) { Set(m_clValues.Value(pszName), TQTYPE_I4, n); }
+    // Host text through the parameter pass alone on the connection, or
+    // "<error N>".
+    std::wstring Written(CNAConnectionDescription* pCnx, const wchar_t* pszText)
+    {
+        m_pError->Reset();
+        CNACommand cmd(m_pError, pCnx);
+        return cmd._bAddClause(nullptr, pszText, nullptr, 1)
+                   ? std::wstring(cmd.pszGetOriginalSQL())
+                   : L"<error " + std::to_wstring(m_pError->dwGetErrorId()) + L">";
+    }
 };
 
 struct SCase {
@@ -322,14 +332,8 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"a;", L"a"},
         {L"a = {p}", L"<error 48>"},
     };
-    for (const SCase& st : aText) {
-        m_pError->Reset();
-        CNACommand cmd(m_pError, m_pCnx);
-        const std::wstring strOut = cmd._bAddClause(nullptr, st.pszQuery, nullptr, 1)
-                                        ? std::wstring(cmd.pszGetOriginalSQL())
-                                        : L"<error " + std::to_wstring(m_pError->dwGetErrorId()) + L">";
-        EXPECT_EQ(Narrow(strOut), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
-    }
+    for (const SCase& st : aText)
+        EXPECT_EQ(Narrow(Written(m_pCnx, st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
     // Without a connection a literal has no session to be written for.
     m_pError->Reset();
     CNACommand alone(m_pError, nullptr);
@@ -348,14 +352,8 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"N'it''s'", L"<error 48>"},
         {L"'it''s'", L"_latin1 X'69742773'"},
     };
-    for (const SCase& st : aSession) {
-        m_pError->Reset();
-        CNACommand cmd(m_pError, pSession);
-        const std::wstring strOut = cmd._bAddClause(nullptr, st.pszQuery, nullptr, 1)
-                                        ? std::wstring(cmd.pszGetOriginalSQL())
-                                        : L"<error " + std::to_wstring(m_pError->dwGetErrorId()) + L">";
-        EXPECT_EQ(strOut, st.pszExpected) << Narrow(st.pszQuery);
-    }
+    for (const SCase& st : aSession)
+        EXPECT_EQ(Written(pSession, st.pszQuery), st.pszExpected) << Narrow(st.pszQuery);
     pSession->nRelease();
     const SCase aQuery[] = {
         {L"SELECT name FROM t WHERE amount -- 1 > 2 OR b--1 < 0",

@@ -215,8 +215,7 @@ bool CNACommand::_bIntroduced(const wchar_t* pszText, unsigned int nStart)
     while (i > 0 && m_tabHostRun[i - 1] == HOSTRUN_CODE &&
            (iswalnum(static_cast<wint_t>(pszText[i - 1])) || pszText[i - 1] == L'_'))
         i--;
-    // The word is the one the command's text ends with.
-    if (i == nStart || m_clSQL.cGetCharW(static_cast<int>(_nTextLength()) - 1) != pszText[nStart - 1])
+    if (i == nStart)
         return false;
     const wchar_t c = static_cast<wchar_t>(towupper(static_cast<wint_t>(pszText[i])));
     return nStart - i == 1 ? c == L'X' || c == L'B' || c == L'N' : c == L'_';

@@ -322,6 +322,7 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"aX'4' 0b'1' _'c' x 'y' 'u'N'v' [n]'w' ab_c'd'", L"aX '4' 0b '1' _ 'c' x 'y' 'u'N'v' `n` 'w' ab_c 'd'"},
         {L"'open", L"'open'"},
         {L"a '", L"a ''"},
+        {L"''''''", L"''''''"},
         {L"", L""},
         {L"a [open", L"a `open`"},
         {L"a \"open", L"a `open`"},
@@ -339,6 +340,8 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
     CNACommand alone(m_pError, nullptr);
     EXPECT_EQ(alone._bAddClause(nullptr, L"a = 'x'", nullptr, 1), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), 48u);
+    // Nor a name: it goes as written.
+    EXPECT_EQ(Written(nullptr, L"[\u4e2d] = 1"), L"\u4e2d = 1");
     // A session of code page 1252 whose literals of a quote go as
     // hexadecimal: a name it cannot hold is refused as a literal is, and an
     // introducer is never followed by a literal of another form.
@@ -347,6 +350,7 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
     const SCase aSession[] = {
         {L"[\u00e9] = '\u00e9'", L"`\u00e9` = '\u00e9'"},
         {L"[\u4e2d] = 1", L"<error 77>"},
+        {L"[\u0080] = 1", L"<error 77>"},
         {L"\"\u65e5\" = 1", L"<error 77>"},
         {L"'\u65e5' = 1", L"<error 77>"},
         {L"N'it''s'", L"<error 48>"},

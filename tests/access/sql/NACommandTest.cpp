@@ -277,6 +277,11 @@ TEST_F(NACommandFixture, PiecesNeverJoinIntoAComment)
             c.Param(Int(k.nValue));
         EXPECT_EQ(c.Formated(), k.pszFormated) << W(k.pszBefore);
     }
+    // A piece of no characters adds nothing, not even a blank.
+    CTStringConcatAW cl;
+    cl.Add(L"a -", -1, 0);
+    CNACommand::s_AddSQL(cl, L"-1", 0);
+    EXPECT_EQ(W(cl.pszGetW()), L"a -");
     // A number, and text after the formatted SQL of a verbatim command.
     CCommand n(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
     n.Text(L"a -");

@@ -406,6 +406,7 @@ void CNACommand::_FormatTableAndItemName(const wchar_t* pszTable, const wchar_t*
 {
     CTString csItem;
     CTString csTable;
+    _HoldName(pszName);
     if (m_pclConnection != nullptr) {
         m_pclConnection->bFormatItemName(m_pclError, Text(pszName), &csItem);
         if (pszTable != nullptr && pszTable[0] != 0)
@@ -497,6 +498,16 @@ unsigned int CNACommand::_nTextLength()
     return m_clSQL.m_clW.m_nLength;
 }
 
+void CNACommand::s_AddSQL(CTStringConcatAW& cl, const wchar_t* psz, int n)
+{
+    if (psz == nullptr || n == 0 || psz[0] == 0)
+        return;
+    // The wide form is the master of every text a command builds.
+    if (s_bOpensComment(cl.cGetCharW(static_cast<int>(cl.m_clW.m_nLength) - 1), psz[0]))
+        cl.Add(L" ", 1, 0);
+    cl.Add(psz, n, 0);
+}
+
 void CNACommand::s_AddLiteral(CTStringConcatAW& cl, const wchar_t* pszLiteral)
 {
     const unsigned int n = cl.m_clW.m_nLength;
@@ -505,7 +516,7 @@ void CNACommand::s_AddLiteral(CTStringConcatAW& cl, const wchar_t* pszLiteral)
         if (iswalnum(static_cast<wint_t>(c)) || c == L'_' || c == L'\'' || c == L'"' || c == L'`')
             cl.Add(L" ", 1, 0);
     }
-    cl.Add(pszLiteral, -1, 0);
+    s_AddSQL(cl, pszLiteral);
 }
 
 void CNACommand::ResetCommand(int bKeepParameters)
@@ -538,15 +549,15 @@ int CNACommand::bComplete(const wchar_t* pszText, unsigned int nLength)
     const int n = nLength == static_cast<unsigned int>(-1) ? -1 : static_cast<int>(nLength);
     if (n == 0)
         return 1;
-    m_clSQL.Add(pszText, n, 0);
+    _AddSQL(pszText, n);
     if (m_bVerbatim && m_clFormated.m_clW.m_nLength > 0)
-        m_clFormated.Add(pszText, n, 0);
+        s_AddSQL(m_clFormated, pszText, n);
     return 1;
 }
 
 int CNACommand::bCompleteWithNumber(int n)
 {
-    m_clSQL.AddNumber(n, 0);
+    _AddSQL(std::to_wstring(n).c_str());
     return 1;
 }
 
@@ -889,7 +900,7 @@ void CNACommand::_AddFormated(const wchar_t* pszText, int nLength)
     const unsigned int nFormated = m_clFormated.m_clW.m_nLength;
     if (nFormated > 0 && m_clFormated.pszGetW()[nFormated - 1] != L' ' && pszText[0] != L' ' && pszText[0] != 0)
         m_clFormated.Add(L" ", 1, 0);
-    m_clFormated.Add(pszText, nLength, 0);
+    s_AddSQL(m_clFormated, pszText, nLength);
 }
 
 int CNACommand::_bBuildFormatedSQL(ePARAMTYPECONV eMask)
@@ -1199,13 +1210,10 @@ void CNACommand::vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_
     if (cEscape == L'\\') {
         const bool bDouble =
             eKind == 12 || (eKind == 6 && m_pclConnection != nullptr && m_pclConnection->nGetServerVersionMajor() < 9);
-        m_clFormated.Add(bDouble ? L" ESCAPE '\\\\'" : L" ESCAPE '\\'", -1, 0);
+        s_AddSQL(m_clFormated, bDouble ? L" ESCAPE '\\\\'" : L" ESCAPE '\\'");
         return;
     }
-    const wchar_t sz[2] = {cEscape, 0};
-    m_clFormated.Add(L" ESCAPE '", -1, 0);
-    m_clFormated.Add(sz, 1, 0);
-    m_clFormated.Add(L"'", 1, 0);
+    s_AddSQL(m_clFormated, (std::wstring(L" ESCAPE '") + cEscape + L"'").c_str());
 }
 
 void CNACommand::_RemplaceTopParLimit()
@@ -1252,8 +1260,8 @@ void CNACommand::_RemplaceTopParLimit()
     m_clFormated.m_clA.m_nLength = 0;
     m_clFormated.m_clW.m_nLength = 0;
     m_clFormated.Add(s.c_str(), static_cast<int>(s.size()), 0);
-    m_clFormated.Add(s_pszClauseJoin(s, s.size()), -1, 0);
-    m_clFormated.Add(L"LIMIT ", -1, 0);
+    s_AddSQL(m_clFormated, s_pszClauseJoin(s, s.size()));
+    s_AddSQL(m_clFormated, L"LIMIT ");
     if (m_llRowOffset > 0) {
         m_clFormated.AddNumber(m_llRowOffset, 0);
         m_clFormated.Add(L", ", -1, 0);

@@ -416,6 +416,16 @@ public:
     };
     static STextEnd s_stGetTextEnd(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
                                    int eReading = TR_SESSION);
+    // Appends a piece of SQL text. Whatever the pieces, the host's or the
+    // driver's, two never join into a comment: a blank goes between a "-"
+    // and a "-", or a "/" and a "*", where the pieces meet, and nowhere else.
+    // Every piece of a command's text and of its formatted SQL goes in so.
+    static void s_AddSQL(CTStringConcatAW& cl, const wchar_t* psz, int n = -1);
+    // The two characters side by side open a comment of the session.
+    static bool s_bOpensComment(wchar_t cBefore, wchar_t c)
+    {
+        return (cBefore == L'-' && c == L'-') || (cBefore == L'/' && c == L'*');
+    }
     // Appends a literal; one glued to a word, a number or a quote would read
     // as part of it (x'41' is a hexadecimal literal, LIMIT5 a name): one
     // space between.
@@ -464,6 +474,8 @@ protected:
     void _RemplaceLimitParTop();
     CTStringConcatAW* _pclNewText();
     unsigned int _nTextLength();
+    // Appends to the command's text (s_AddSQL).
+    void _AddSQL(const wchar_t* psz, int n = -1) { s_AddSQL(m_clSQL, psz, n); }
     int _nCodePage() const;
 
     CNAError* m_pclError;                      // 1, one reference
@@ -507,9 +519,22 @@ protected:
     // Host text that cannot be written: user error 48, the first reason
     // kept.
     void _HostFault(int nPoint);
+    // The host's literal at nStart of its text, of the value given,
+    // written as a literal of the session.
+    void _AddHostLiteral(const wchar_t* pszText, unsigned int nStart, const std::wstring& strValue);
+    // Whether the literal at nStart of the host text has the word before it
+    // as its introducer, as the session reads it (X'41', b'1', N'x',
+    // _utf8mb4'x'): a word of one letter X, B or N, or of "_" and more,
+    // glued to the quote.
+    bool _bIntroduced(const wchar_t* pszText, unsigned int nStart);
     // A text value as a literal of the session; 0 when the connection
     // cannot write it.
+    int _bSessionLiteral(const wchar_t* psz, size_t n, CTStringConcatAW* pclLiteral);
+    // The same, appended to the command's text.
     int _bAddSessionLiteral(const wchar_t* psz, size_t n);
+    // A name the session cannot hold marks the command failed, the error
+    // saying why.
+    void _HoldName(const wchar_t* pszName);
     unsigned int _nHostLength(const wchar_t* pszText);
     // The next host text given is read afresh (the last one may be gone).
     void _ForgetHostText() { m_pszHostText = nullptr; }

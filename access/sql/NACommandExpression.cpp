@@ -160,6 +160,7 @@ int CNACommand::_bLastOperande(IExpOpExpression* piNode, unsigned int nIndex)
 
 void CNACommand::_FormatTableName(const wchar_t* pszName, CTString* pclOut)
 {
+    _HoldName(pszName);
     if (m_pclConnection == nullptr || bEmpty(pszName)) {
         pclOut->Set(Text(pszName));
         return;
@@ -174,6 +175,7 @@ void CNACommand::_FormatTableName(const wchar_t* pszName, CTString* pclOut)
 
 void CNACommand::_FormatItemName(const wchar_t* pszName, CTString* pclOut)
 {
+    _HoldName(pszName);
     if (m_pclConnection == nullptr || bEmpty(pszName))
         pclOut->Set(Text(pszName));
     else
@@ -294,7 +296,7 @@ int CNACommand::_bFormatAlias(unsigned int* pnPos, const wchar_t* pszText)
     _CopyHost(pszText, pnPos, nStart);
     CTString csQuoted;
     _FormatItemName(csName.pszGet(), &csQuoted);
-    m_clSQL.Add(csQuoted.pszGet(), -1, 0);
+    _AddSQL(csQuoted.pszGet());
     *pnPos = nStop + 1;
     return 1;
 }
@@ -566,7 +568,7 @@ int CNACommand::_bDoExpressionEscape(const wchar_t* pszText, IExpOpExpression* p
     if (nEnd < 0 || m_pclConnection == nullptr)
         return 1;
     const wchar_t c = piLike->cGetEscape();
-    m_clSQL.Add(L" ESCAPE ", -1, 0);
+    _AddSQL(L" ESCAPE ");
     *pnPos = static_cast<unsigned int>(nEnd);
     return _bAddSessionLiteral(&c, 1);
 }
@@ -617,7 +619,7 @@ int CNACommand::_bExpressionDateEmpty(unsigned int* pnPos, IExpOpExpression* piN
         unsigned int nPos = nHostStart;
         _CopyHost(pszText, &nPos, static_cast<unsigned int>(stFirst.left));
     }
-    m_clSQL.Add(psz, -1, 0);
+    _AddSQL(psz);
     *pnPos = static_cast<unsigned int>(stSecond.right) + 1;
     return 1;
 }
@@ -634,7 +636,7 @@ int CNACommand::_bDoExpressionOperator(CSQLParserInfo* pclInfo, const wchar_t* p
     CTString csName;
     _FormatExpressionOperator(pclInfo, piNode, piParent, eKind, &csName);
     if (csName.nTaille() > 0) {
-        m_clSQL.Add(csName.pszGet(), -1, 0);
+        _AddSQL(csName.pszGet());
         const unsigned int nLength = _nHostLength(pszText);
         while (*pnPos < nLength && (iswalpha(static_cast<wint_t>(pszText[*pnPos])) || pszText[*pnPos] == L'_'))
             (*pnPos)++;
@@ -667,7 +669,7 @@ int CNACommand::_bDoExpressionArgument(CSQLParserInfo* pclInfo, const wchar_t* p
         CTString cs;
         _FormatExpressionArgument(pclInfo, piArgument, &cs);
         if (cs.nTaille() > 0)
-            m_clSQL.Add(cs.pszGet(), -1, 0);
+            _AddSQL(cs.pszGet());
     }
     return 1;
 }
@@ -786,11 +788,11 @@ int CNACommand::_bDoExpressionColonne(CSQLParserInfo* pclInfo, CSQLParserInfo* p
     CTString csName;
     if (!_bFormatExpressionItemName(pclInfo, pclInfo2, piParent, piNode, eKind, &csName, ppiItem, _nTextLength()))
         return 0;
-    m_clSQL.Add(csName.pszGet(), -1, 0);
+    _AddSQL(csName.pszGet());
     if (static_cast<unsigned int>(st.right) + 1 > *pnPos)
         *pnPos = static_cast<unsigned int>(st.right) + 1;
     if (piNode->bJointureExterne())
-        m_clSQL.Add(L"(+)", 3, 0);
+        _AddSQL(L"(+)");
     return 1;
 }
 
@@ -811,9 +813,9 @@ int CNACommand::_bDoExpressionColonne(CSQLParserInfo* pclInfo, const wchar_t* ps
             strDatabase = DatabaseTableName(pclInfo, strTable.c_str());
         _FormatTableAndItemName(strDatabase.c_str(), piNode->pszGetNomRubrique(), &csOut);
     }
-    m_clSQL.Add(csOut.pszGet(), -1, 0);
+    _AddSQL(csOut.pszGet());
     if (piNode->bJointureExterne())
-        m_clSQL.Add(L"(+)", 3, 0);
+        _AddSQL(L"(+)");
     *pnPos = static_cast<unsigned int>(st.right) + 1;
     return 1;
 }
@@ -1011,7 +1013,7 @@ int CNACommand::bAddTreeExpression(CSQLParserInfo* pclInfo, CSQLParserInfo* pclI
             nStop++;
         }
         _CopyHost(pszText, pnPos, nPoint);
-        m_clSQL.Add(bHadWhere ? L" (" : L" WHERE ", -1, 0);
+        _AddSQL(bHadWhere ? L" (" : L" WHERE ");
     }
     INAItemDescription* piItem = nullptr;
     int bResult = _bExpressionToSQL(pclInfo, pclInfo2, pszText, piParent, piTree, eKind, pnPos, &piItem,
@@ -1019,9 +1021,9 @@ int CNACommand::bAddTreeExpression(CSQLParserInfo* pclInfo, CSQLParserInfo* pclI
     Release(&piItem);
     if (bFilter) {
         _CopyHost(pszText, pnPos, nStop);
-        m_clSQL.Add(bHadWhere ? L") AND (" : L"", -1, 0);
+        _AddSQL(bHadWhere ? L") AND (" : L"");
         bResult = bAdd(pclFilter, ADDMODE_CLONE) && bResult;
-        m_clSQL.Add(bHadWhere ? L")" : L" ", -1, 0);
+        _AddSQL(bHadWhere ? L")" : L" ");
         bResult = bCombineColumnValuesNullSelected(NAOP_AND, pclFilter->pclGetColumnNullValueExcludedNoRef()) &&
                   bResult;
     }

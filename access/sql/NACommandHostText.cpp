@@ -18,6 +18,7 @@ enum : int {
     kPointHostCode = 35,
     kPointHostValue = 36,
     kPointHostLiteral = 37,
+    kPointHostIntroducer = 38,
 };
 
 const wchar_t* Text(const wchar_t* psz)
@@ -115,6 +116,8 @@ void CNACommand::_CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned
     if (i >= nUpTo)
         return;
     if (m_bVerbatim) {
+        // The host's text goes on as it stands: no piece of it is the
+        // driver's.
         m_clSQL.Add(pszText + i, static_cast<int>(nUpTo - i), 0);
         *pnPos = nUpTo;
         return;
@@ -140,24 +143,21 @@ void CNACommand::_CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned
 void CNACommand::_AddHostCode(const wchar_t* psz, unsigned int n)
 {
     unsigned int nFrom = 0;
-    wchar_t cBefore = m_clSQL.cGetCharW(static_cast<int>(_nTextLength()) - 1);
     for (unsigned int k = 0; k < n; k++) {
         const wchar_t c = psz[k];
-        if (c == L'#' || c == L'`') {
-            // The session reads a comment or a quoted name where the host
-            // reads neither.
+        if (c == L'#' || c == L'`' || c == L';') {
+            // The session reads a comment, a quoted name or the end of the
+            // statement where the host reads none of them.
             _HostFault(kPointHostCode);
             return;
         }
-        // "--" and "/*" open comments: "n -- 1" is n - (-1) to the host.
-        if ((c == L'-' && cBefore == L'-') || (c == L'*' && cBefore == L'/')) {
-            m_clSQL.Add(psz + nFrom, static_cast<int>(k - nFrom), 0);
-            m_clSQL.Add(L" ", 1, 0);
+        // "n -- 1" is n - (-1) to the host: the two signs are two pieces.
+        if (k > 0 && s_bOpensComment(psz[k - 1], c)) {
+            _AddSQL(psz + nFrom, static_cast<int>(k - nFrom));
             nFrom = k;
         }
-        cBefore = c;
     }
-    m_clSQL.Add(psz + nFrom, static_cast<int>(n - nFrom), 0);
+    _AddSQL(psz + nFrom, static_cast<int>(n - nFrom));
 }
 
 void CNACommand::_AddHostRun(const wchar_t* pszText, unsigned int nStart, unsigned int nEnd)
@@ -171,8 +171,7 @@ void CNACommand::_AddHostRun(const wchar_t* pszText, unsigned int nStart, unsign
     if (cOpen == L'\'') {
         for (size_t k = str.find(L"''"); k != std::wstring::npos; k = str.find(L"''", k + 1))
             str.erase(k, 1);
-        if (!_bAddSessionLiteral(str.c_str(), str.size()))
-            m_bHostFault = 1;
+        _AddHostLiteral(pszText, nStart, str);
         return;
     }
     if (cOpen == L'{') {
@@ -182,7 +181,61 @@ void CNACommand::_AddHostRun(const wchar_t* pszText, unsigned int nStart, unsign
     }
     CTString csName;
     _FormatItemName(str.c_str(), &csName);
-    m_clSQL.Add(csName.pszGet(), -1, 0);
+    _AddSQL(csName.pszGet());
+}
+
+void CNACommand::_AddHostLiteral(const wchar_t* pszText, unsigned int nStart, const std::wstring& strValue)
+{
+    if (!_bIntroduced(pszText, nStart)) {
+        if (!_bAddSessionLiteral(strValue.c_str(), strValue.size()))
+            m_bHostFault = 1;
+        return;
+    }
+    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
+    if (!_bSessionLiteral(strValue.c_str(), strValue.size(), &clLiteral)) {
+        m_bHostFault = 1;
+        return;
+    }
+    const wchar_t* pszLiteral = clLiteral.pszGetW();
+    // The session reads the quoted text after the introducer in the
+    // introducer's own way, as it read the host's: the hexadecimal and bit
+    // digits of X'..' and b'..' are written as they stand, the text of
+    // N'..' and _charset'..' in the session's code page. A literal in
+    // another form (hexadecimal) would follow it as a second one.
+    if (pszLiteral[0] != L'\'') {
+        _HostFault(kPointHostIntroducer);
+        return;
+    }
+    _AddSQL(pszLiteral);
+}
+
+bool CNACommand::_bIntroduced(const wchar_t* pszText, unsigned int nStart)
+{
+    unsigned int i = nStart;
+    while (i > 0 && m_tabHostRun[i - 1] == HOSTRUN_CODE &&
+           (iswalnum(static_cast<wint_t>(pszText[i - 1])) || pszText[i - 1] == L'_'))
+        i--;
+    if (i == nStart)
+        return false;
+    const wchar_t c = static_cast<wchar_t>(towupper(static_cast<wint_t>(pszText[i])));
+    return nStart - i == 1 ? c == L'X' || c == L'B' || c == L'N' : c == L'_';
+}
+
+void CNACommand::_HoldName(const wchar_t* pszName)
+{
+    if (m_bHostFault || m_pclConnection == nullptr || pszName == nullptr)
+        return;
+    size_t n = 0;
+    bool bAscii = true;
+    for (; pszName[n] != 0; n++)
+        bAscii = bAscii && pszName[n] < 0x80;
+    if (bAscii)
+        return;
+    // A character the session's code page lacks would reach the server as
+    // "?": the name is refused as its literal is.
+    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
+    if (!_bSessionLiteral(pszName, n, &clLiteral))
+        m_bHostFault = 1;
 }
 
 void CNACommand::_HostFault(int nPoint)
@@ -193,7 +246,7 @@ void CNACommand::_HostFault(int nPoint)
     m_bHostFault = 1;
 }
 
-int CNACommand::_bAddSessionLiteral(const wchar_t* psz, size_t n)
+int CNACommand::_bSessionLiteral(const wchar_t* psz, size_t n, CTStringConcatAW* pclLiteral)
 {
     // Without a connection there is no session to write for.
     if (m_pclConnection == nullptr)
@@ -201,8 +254,13 @@ int CNACommand::_bAddSessionLiteral(const wchar_t* psz, size_t n)
     CAny clValue;
     clValue.__SetType(TQTYPE_DSTRW, 0);
     clValue.pclGetTraitement()->SetValue(psz, static_cast<unsigned int>(n * sizeof(wchar_t)));
+    return m_pclConnection->bConvertValueToString(m_pclError, pclLiteral, &clValue, NA_IT_EMPTY, NA_IT_EMPTY);
+}
+
+int CNACommand::_bAddSessionLiteral(const wchar_t* psz, size_t n)
+{
     CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
-    if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, &clValue, NA_IT_EMPTY, NA_IT_EMPTY))
+    if (!_bSessionLiteral(psz, n, &clLiteral))
         return 0;
     s_AddLiteral(m_clSQL, clLiteral.pszGetW());
     return 1;

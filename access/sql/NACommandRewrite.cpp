@@ -465,7 +465,7 @@ int CNACommand::_bAddClausePart(const CTabValParser* pclTable, const wchar_t* ps
                 csName.Set(csItem.pszGet());
             }
         }
-        m_clSQL.Add(csName.pszGet(), -1, 0);
+        _AddSQL(csName.pszGet());
         *pnPos = std::max(*pnPos, static_cast<unsigned int>(std::max(stReference.nPosition + stReference.nLongueur, 0)));
         iReference++;
         if (pclParameter != nullptr)
@@ -486,7 +486,7 @@ int CNACommand::_bAddClause(const CTabValParser* pclValues, const wchar_t* pszTe
         m_tabPassDone.assign(pclValues != nullptr ? static_cast<size_t>(pclValues->nGetNbValeur()) : 0, 0);
     }
     unsigned int nPos = 0;
-    return _bAddClausePart(pclValues, pszText, piParser, bWhereNames, &nPos, _nHostLength(pszText)) &&
+    return _bAddClausePart(pclValues, pszText, piParser, bWhereNames, &nPos, _nStatementLength(pszText)) &&
            _bHostWritten();
 }
 
@@ -619,7 +619,7 @@ int CNACommand::_bAddFromClause(const CNASqlElt* pclElement, unsigned int* pnPos
     *pnPos = std::max(*pnPos, static_cast<unsigned int>(st.right) + 1);
     CTString csTable;
     _FormatTableClauseFROM(pclInfo, piTable, piFrom, &csTable);
-    m_clSQL.Add(csTable.pszGet(), -1, 0);
+    _AddSQL(csTable.pszGet());
     if (!bEmpty(piFrom->pszGetAlias())) {
         CTString csAlias;
         _FormatTableAliasClauseFROM(pclInfo, piFrom, &csAlias);
@@ -636,7 +636,7 @@ int CNACommand::_bAddFromClause(const CNASqlElt* pclElement, unsigned int* pnPos
             STR_nCompareW(csName.pszGet(), piFrom->pszGetAlias(), 1) == 0) {
             _CopyHost(pszText, pnPos, nStart);
             *pnPos = nStop + 1;
-            m_clSQL.Add(csAlias.pszGet(), -1, 0);
+            _AddSQL(csAlias.pszGet());
         }
     }
     const int eDataSource = m_pclConnection != nullptr ? m_pclConnection->eGetDataSource() : 0;
@@ -677,7 +677,7 @@ int CNACommand::_bFormatSELECTList(unsigned int* pnPos, const wchar_t* pszText, 
         *pnPos = std::max(*pnPos, static_cast<unsigned int>(st.right) + 1);
         CTString csName;
         _FormatRubriqueAlias(*pnPos, pszText, pclInfo, piItem, &csName, bQualify, 1);
-        m_clSQL.Add(csName.pszGet(), -1, 0);
+        _AddSQL(csName.pszGet());
     }
     _bFormatAlias(pnPos, pszText);
     const unsigned int nLength = _nHostLength(pszText);
@@ -698,8 +698,8 @@ int CNACommand::_bFormatSELECTList(unsigned int* pnPos, const wchar_t* pszText, 
                     CTString csName;
                     _FormatRubriqueAlias(*pnPos, pszText, pclInfo, pclInfo->piGetRubriqueOUT(k), &csName, bQualify, 1);
                     if (k > 0)
-                        m_clSQL.Add(L",", 1, 0);
-                    m_clSQL.Add(csName.pszGet(), -1, 0);
+                        _AddSQL(L",");
+                    _AddSQL(csName.pszGet());
                 }
             }
         }
@@ -718,8 +718,8 @@ int CNACommand::_bFormatSELECTList(unsigned int* pnPos, const wchar_t* pszText, 
             }
             _CopyHost(pszText, pnPos, static_cast<unsigned int>(std::max(nEnd, 0)));
         }
-        m_clSQL.Add(L",", 1, 0);
-        m_clSQL.Add(m_clSelectAdditional.pszGetW(), -1, 0);
+        _AddSQL(L",");
+        _AddSQL(m_clSelectAdditional.pszGetW());
     }
     return 1;
 }
@@ -759,7 +759,7 @@ int CNACommand::_bFormatGROUPBY(unsigned int* pnPos, const wchar_t* pszText, CSQ
         if (piItem != nullptr)
             piItem->nRelease();
         if (csOut.nTaille() > 0)
-            m_clSQL.Add(csOut.pszGet(), -1, 0);
+            _AddSQL(csOut.pszGet());
         *pnPos = std::max(*pnPos, static_cast<unsigned int>(st.right) + 1);
     }
     return 1;
@@ -790,7 +790,7 @@ int CNACommand::_bAddItemInORDERBY(const IInfoRubrique* piItem, int nIndex, cons
         unsigned int nPos = static_cast<unsigned int>(stPosition.left);
         _CopyHost(pszText, &nPos, static_cast<unsigned int>(stPosition.right) + 1);
     }
-    m_clSQL.Add(csOut.pszGet(), -1, 0);
+    _AddSQL(csOut.pszGet());
     return _bHostWritten();
 }
 
@@ -851,13 +851,13 @@ int CNACommand::_bFormatORDERBY(unsigned int* pnPos, const wchar_t* pszText, int
             if (bForward)
                 _CopyHost(pszText, pnPos, nAfter);
             else
-                m_clSQL.Add(bAsc ? L" DESC" : L" ASC", -1, 0);
+                _AddSQL(bAsc ? L" DESC" : L" ASC");
             *pnPos = nAfter;
         } else if (k >= nLength || pszText[k] == L',' || bLast) {
             // Unwritten, the direction is ascending: backwards it is the
             // other one. The blanks stay before what follows.
             if (!bForward)
-                m_clSQL.Add(L" DESC", -1, 0);
+                _AddSQL(L" DESC");
             _CopyHost(pszText, pnPos, k);
         }
     }

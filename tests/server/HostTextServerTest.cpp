@@ -55,6 +55,31 @@ protected:
         EXPECT_EQ(bRead, 1) << DataError(p);
         return tab;
     }
+    // The ids by hand, browsed forwards on id, as many browsed backwards on
+    // the item given, and as many counted.
+    void ExpectRows(CNATable* p, const Rows& tabHand, const wchar_t* pszBackwards)
+    {
+        EXPECT_EQ(Sorted(Walk(p, L"id", true)), tabHand) << DataError(p);
+        EXPECT_EQ(Walk(p, pszBackwards, false).size(), tabHand.size()) << DataError(p);
+        long long llCount = -1;
+        EXPECT_EQ(Access(p)->bHNbEnr(&llCount, 0x10, 0), 1) << DataError(p);
+        EXPECT_EQ(llCount, static_cast<long long>(tabHand.size()));
+    }
+    // The user error that refuses a query, at its run or at its first
+    // read (its error in *pstrError); 0 when it reads.
+    unsigned int Refusal(const wchar_t* pszText, CHostConnectionDescription* pHost, std::string* pstrError)
+    {
+        int b = 0;
+        CNATable* p = Run(pszText, 0, &b, pHost);
+        if (b != 1 || p == nullptr) {
+            *pstrError = Report();
+            return Code();
+        }
+        if (Access(p)->bHLitxxx(L"id", NA_PARSE_FIRST, 1, kHostQueryNoLock, nullptr, 0) == 1)
+            return 0;
+        *pstrError = DataError(p);
+        return Access(p)->pclGetError()->dwGetErrorId();
+    }
     // A filter of the item from nLow up to nHigh (excluded), browsed on id.
     Rows Filtered(CNATable* p, const wchar_t* pszItem, int nLow, int nHigh)
     {
@@ -93,11 +118,7 @@ TEST_F(HostText, TwoMinusSignsAreNeverAComment)
             ASSERT_NE(p, nullptr);
             const Rows tabHand = Sorted(List(k.pszHand));
             ASSERT_LT(tabHand.size(), 30u);
-            EXPECT_EQ(Sorted(Walk(p, L"id", true)), tabHand) << DataError(p);
-            EXPECT_EQ(Walk(p, L"n", false).size(), tabHand.size()) << DataError(p);
-            long long llCount = -1;
-            EXPECT_EQ(Access(p)->bHNbEnr(&llCount, 0x10, 0), 1) << DataError(p);
-            EXPECT_EQ(llCount, static_cast<long long>(tabHand.size()));
+            ExpectRows(p, tabHand, L"n");
             Rows tabFiltered;
             for (const std::string& s : tabHand)
                 if (std::stoi(s) >= 5 && std::stoi(s) < 25)
@@ -244,6 +265,111 @@ TEST_F(HostText, AConditionOnAComputedItemKeepsItsValuesAndLiterals)
             ASSERT_EQ(Access(p)->bHFiltre(Parse(k.pszCondition, m_pCatalogue), szItem), 1) << DataError(p);
             EXPECT_EQ(Sorted(Walk(p, szItem, true, false, CNADataAccess::WPF_CONTINUE)), Sorted(List(k.pszHand)))
                 << DataError(p);
+        }
+    }
+}
+
+// What the rewrite writes itself (a computed item's expression, a name, a
+// value) after host text ending in a minus sign is a second operand, never
+// a comment: in a condition, a HAVING, a count, a filter by a host
+// condition, and before a parameter whose value holds a line feed and "#".
+// A name the session's code page cannot hold, and a ";" in a subquery, are
+// refused before anything is sent.
+TEST_F(HostText, TheRewritesOwnTextNeverJoinsIntoAComment)
+{
+    ASSERT_TRUE(Admin("UPDATE t SET name = CONCAT(CHAR(10), 'OR 1=1 #') WHERE n IN (3, 27, 28)"));
+    SetW(m_clValues.Value(L"p0"), L"\nOR 1=1 #");
+    const struct {
+        const wchar_t* pszQuery;
+        const wchar_t* pszFilter; // a host condition filtering it, or null
+        const char* pszHand;      // the ids
+    } cases[] = {
+        {L"SELECT id, n, - n AS m FROM t WHERE 0 -m > 25", nullptr, "SELECT id FROM t WHERE 0 - (- n) > 25"},
+        {L"SELECT id, n, - n AS m FROM t GROUP BY id, n HAVING 0 -m > 25", nullptr,
+         "SELECT id FROM t WHERE 0 - (- n) > 25"},
+        {L"SELECT id, n, - n AS m FROM t", L"SELECT * FROM t WHERE n < 29 AND 1 -m > 25",
+         "SELECT id FROM t WHERE n < 29 AND 1 - (- n) > 25"},
+        {L"SELECT id, - n AS neg FROM t WHERE n -neg > 50 AND name = {p0}", nullptr,
+         "SELECT id FROM t WHERE n - (- n) > 50 AND name = CONCAT(CHAR(10), 'OR 1=1 #')"},
+        {L"SELECT id, n FROM t WHERE n -{p1} > 28", nullptr, "SELECT id FROM t WHERE n + 2 > 28"},
+    };
+    SetAs<int>(m_clValues.Value(L"p1"), TQTYPE_I4, -2);
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Use(st);
+        for (const auto& k : cases) {
+            SCOPED_TRACE(UTF8Of(k.pszQuery));
+            CNATable* p = RunOn(k.pszQuery, pHost);
+            ASSERT_NE(p, nullptr);
+            const Rows tabHand = Sorted(List(k.pszHand));
+            ASSERT_FALSE(tabHand.empty());
+            ASSERT_LT(tabHand.size(), 10u);
+            if (k.pszFilter != nullptr) {
+                wchar_t szItem[256] = L"";
+                ASSERT_EQ(Access(p)->bHFiltre(Parse(k.pszFilter, m_pCatalogue), szItem), 1) << DataError(p);
+                EXPECT_EQ(Sorted(Walk(p, szItem, true, false, CNADataAccess::WPF_CONTINUE)), tabHand) << DataError(p);
+                continue;
+            }
+            ExpectRows(p, tabHand, L"id");
+        }
+        // A name the code page lacks: two of them would be one name there.
+        const wchar_t* pszNames = L"SELECT id, n FROM t WHERE id = (SELECT [\u4e2d] FROM (SELECT tid AS [\u4e2d], k AS "
+                                  L"\"\u65e5\" FROM u) AS w WHERE [\u65e5] = 1)";
+        std::string strError;
+        if (st.bUTF8) {
+            EXPECT_EQ(Refusal(pszNames, pHost, &strError), 0u) << strError;
+        } else {
+            EXPECT_EQ(Refusal(pszNames, pHost, &strError), static_cast<unsigned int>(ZTERR_CODE_PAGE)) << strError;
+            EXPECT_NE(strError.find("1252"), std::string::npos) << strError;
+        }
+        // A second statement in a subquery: nothing of it runs.
+        EXPECT_EQ(Refusal(L"SELECT id, n FROM t WHERE id = (SELECT tid FROM u WHERE k = 1; DELETE FROM u)", pHost,
+                          &strError),
+                  static_cast<unsigned int>(ZTERR_EXPRESSION_REFUSED))
+            << strError;
+        EXPECT_EQ(First("SELECT COUNT(*) FROM u"), "2");
+    }
+}
+
+// A letter or a character set written against a literal of a subquery
+// introduces it, as the server reads the same text written by hand: the
+// hexadecimal and bit digits, and a text's quote and backslash, mean the
+// same in every session.
+TEST_F(HostText, ALetterAgainstALiteralStaysAgainstIt)
+{
+    const struct {
+        const wchar_t* pszCondition; // of the subquery
+        const char* pszHand;
+    } cases[] = {
+        {L"X'41' = 'A'", "X'41' = 'A'"},
+        {L"x'4a4B' = 'JK'", "x'4a4B' = 'JK'"},
+        {L"X'42' = 'A'", "X'42' = 'A'"},
+        {L"b'101' = 5", "b'101' = 5"},
+        {L"B'1' = 2", "B'1' = 2"},
+        {L"N'x' = 'x'", "N'x' = 'x'"},
+        {L"n'it''s' = 'it''s'", "n'it''s' = 'it''s'"},
+        {L"N'a\\' = CONCAT('a', CHAR(92))", "N'a' = 'a'"},
+        {L"N'a\\' = 'a'", "N'a' = 'b'"},
+        {L"_utf8mb4'y' = 'y'", "_utf8mb4'y' = 'y'"},
+        {L"_latin1'b\\' = CONCAT('b', CHAR(92))", "_latin1'b' = 'b'"},
+        {L"_binary'ab' = 'ab'", "_binary'ab' = 'ab'"},
+        // A word that introduces nothing is a word before a literal.
+        {L"1 = 1 AND'a' = 'a'", "1 = 1 AND 'a' = 'a'"},
+    };
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Use(st);
+        for (const auto& k : cases) {
+            SCOPED_TRACE(UTF8Of(k.pszCondition));
+            const std::wstring strQuery =
+                std::wstring(L"SELECT id, n FROM t WHERE id = (SELECT tid FROM u WHERE k = 1 AND ") + k.pszCondition +
+                L")";
+            CNATable* p = RunOn(strQuery.c_str(), pHost);
+            ASSERT_NE(p, nullptr);
+            const Rows tabHand =
+                List(std::string("SELECT id FROM t WHERE id = (SELECT tid FROM u WHERE k = 1 AND ") + k.pszHand + ")");
+            EXPECT_EQ(Walk(p, L"id", true), tabHand) << DataError(p);
+            EXPECT_EQ(Walk(p, L"n", false), tabHand) << DataError(p);
         }
     }
 }

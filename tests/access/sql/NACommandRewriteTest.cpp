@@ -9,6 +9,7 @@
 
 #include "access/driver/NAError.h"
 #include "access/sql/SQLParserInfo.h"
+#include "mysql/MySQLConnection.h"
 #include "host/HostQueryParametersValue.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/ClosedConnection.h"
@@ -65,6 +66,16 @@ protected:
         return psz != nullptr ? psz : L"<no text>";
     }
     void SetInt(const wchar_t* pszName, int n) { Set(m_clValues.Value(pszName), TQTYPE_I4, n); }
+    // Host text through the parameter pass alone on the connection, or
+    // "<error N>".
+    std::wstring Written(CNAConnectionDescription* pCnx, const wchar_t* pszText)
+    {
+        m_pError->Reset();
+        CNACommand cmd(m_pError, pCnx);
+        return cmd._bAddClause(nullptr, pszText, nullptr, 1)
+                   ? std::wstring(cmd.pszGetOriginalSQL())
+                   : L"<error " + std::to_wstring(m_pError->dwGetErrorId()) + L">";
+    }
 };
 
 struct SCase {
@@ -333,30 +344,50 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"a -\t-1", L"a -\t-1"},
         {L"a/*b*/", L"a/ *b*/"},
         {L"'a\\' = [x y] AND \"z\" = 'it''s' OR ''=''", L"'a\\\\' = `x y` AND `z` = 'it''s' OR ''=''"},
-        {L"[a`b] x'4' '--' '#'", L"`a``b` x '4' '--' '#'"},
+        {L"[a`b] x'4' '--' '#'", L"`a``b` x'4' '--' '#'"},
+        // A letter against a literal introduces it, as it does to the
+        // session: X, B or N alone, or a character set.
+        {L"X'41' b'1' n'it''s' _utf8mb4'a\\' (N'z')", L"X'41' b'1' n'it''s' _utf8mb4'a\\\\' (N'z')"},
+        {L"aX'4' 0b'1' _'c' x 'y' 'u'N'v' [n]'w' ab_c'd'", L"aX '4' 0b '1' _ 'c' x 'y' 'u'N'v' `n` 'w' ab_c 'd'"},
         {L"'open", L"'open'"},
         {L"a '", L"a ''"},
+        {L"''''''", L"''''''"},
         {L"", L""},
         {L"a [open", L"a `open`"},
         {L"a \"open", L"a `open`"},
         {L"a {open", L"<error 48>"},
         {L"a # b", L"<error 48>"},
         {L"a `b`", L"<error 48>"},
+        {L"a; b", L"<error 48>"},
+        {L"a;", L"a"},
         {L"a = {p}", L"<error 48>"},
     };
-    for (const SCase& st : aText) {
-        m_pError->Reset();
-        CNACommand cmd(m_pError, m_pCnx);
-        const std::wstring strOut = cmd._bAddClause(nullptr, st.pszQuery, nullptr, 1)
-                                        ? std::wstring(cmd.pszGetOriginalSQL())
-                                        : L"<error " + std::to_wstring(m_pError->dwGetErrorId()) + L">";
-        EXPECT_EQ(Narrow(strOut), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
-    }
+    for (const SCase& st : aText)
+        EXPECT_EQ(Narrow(Written(m_pCnx, st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
     // Without a connection a literal has no session to be written for.
     m_pError->Reset();
     CNACommand alone(m_pError, nullptr);
     EXPECT_EQ(alone._bAddClause(nullptr, L"a = 'x'", nullptr, 1), 0);
     EXPECT_EQ(m_pError->dwGetErrorId(), 48u);
+    // Nor a name: it goes as written.
+    EXPECT_EQ(Written(nullptr, L"[\u4e2d] = 1"), L"\u4e2d = 1");
+    // A session of code page 1252 whose literals of a quote go as
+    // hexadecimal: a name it cannot hold is refused as a literal is, and an
+    // introducer is never followed by a literal of another form.
+    CMySQLConnection* pSession = new CMySQLConnection(L"unopened", nullptr);
+    pSession->AddRef();
+    const SCase aSession[] = {
+        {L"[\u00e9] = '\u00e9'", L"`\u00e9` = '\u00e9'"},
+        {L"[\u4e2d] = 1", L"<error 77>"},
+        {L"[\u0080] = 1", L"<error 77>"},
+        {L"\"\u65e5\" = 1", L"<error 77>"},
+        {L"'\u65e5' = 1", L"<error 77>"},
+        {L"N'it''s'", L"<error 48>"},
+        {L"'it''s'", L"_latin1 X'69742773'"},
+    };
+    for (const SCase& st : aSession)
+        EXPECT_EQ(Written(pSession, st.pszQuery), st.pszExpected) << Narrow(st.pszQuery);
+    pSession->nRelease();
     const SCase aQuery[] = {
         {L"SELECT name FROM t WHERE amount -- 1 > 2 OR b--1 < 0",
          L"SELECT `t`.`name` FROM `t` WHERE `t`.`amount` - - 1 > 2 OR `t`.`b`- -1 < 0"},

@@ -257,6 +257,44 @@ TEST_F(NACommandFixture, LiteralsNeverGlueToAWord)
     }
 }
 
+// Wherever two pieces of a command meet, text or a value written into it,
+// a "-" and a "-", or a "/" and a "*", are kept apart by a blank; nothing
+// else changes.
+TEST_F(NACommandFixture, PiecesNeverJoinIntoAComment)
+{
+    struct Case { const wchar_t* pszBefore; const wchar_t* pszPiece; int nValue; const wchar_t* pszFormated; } cases[] = {
+        {L"a -", L"-1", 0, L"a - -1"}, {L"a /", L"*b", 0, L"a / *b"}, {L"a-", L"- -", 0, L"a- - -"},
+        {L"a -", L" -1", 0, L"a - -1"}, {L"a -", L"b", 0, L"a -b"}, {L"a *", L"/b", 0, L"a */b"},
+        {L"a /", L"/b", 0, L"a //b"}, {L"a -", L"*b", 0, L"a -*b"}, {L"a /", L"-b", 0, L"a /-b"},
+        {L"a -", nullptr, -1, L"a - -1"}, {L"a-", nullptr, 1, L"a-1"}, {L"a /", nullptr, -1, L"a /-1"},
+    };
+    for (const Case& k : cases) {
+        CCommand c(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+        c.Text(k.pszBefore);
+        if (k.pszPiece != nullptr)
+            c.Text(k.pszPiece);
+        else
+            c.Param(Int(k.nValue));
+        EXPECT_EQ(c.Formated(), k.pszFormated) << W(k.pszBefore);
+    }
+    // A piece of no characters adds nothing, not even a blank.
+    CTStringConcatAW cl;
+    cl.Add(L"a -", -1, 0);
+    CNACommand::s_AddSQL(cl, L"-1", 0);
+    EXPECT_EQ(W(cl.pszGetW()), L"a -");
+    // A number, and text after the formatted SQL of a verbatim command.
+    CCommand n(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+    n.Text(L"a -");
+    n->bCompleteWithNumber(-2);
+    EXPECT_EQ(W(n->pszGetOriginalSQL()), L"a - -2");
+    CCommand v(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+    v->SetVerbatim(1);
+    v.Text(L"SELECT a -");
+    EXPECT_EQ(v.Formated(), L"SELECT a -");
+    v.Text(L"-1");
+    EXPECT_EQ(v.Formated(), L"SELECT a - -1");
+}
+
 TEST_F(NACommandFixture, LikeValuesAndTheirEscapeClause)
 {
     struct Case { const char* pszValue; wchar_t cEscape; const wchar_t* pszFormated; } cases[] = {

@@ -851,9 +851,9 @@ int CNACommand::_bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfo
     m_piCurrentCalcul = piItem;
     // Written where the item's name stood, the expression is one value:
     // the operators around it must not bind into it.
-    m_clSQL.Add(L"(", 1, 0);
+    _AddSQL(L"(");
     const int bResult = bFormatSubExpression(pclInfo, pclInfo->pszGetRequete(), piParent, piExpression, eKind);
-    m_clSQL.Add(L")", 1, 0);
+    _AddSQL(L")");
     m_piCurrentCalcul = piFormer;
     piExpression->nRelease();
     return bResult;

@@ -5,7 +5,8 @@
 // from a query's whole-table cache; a record holding one is modified,
 // added and deleted with its value written back as bytes, where a key
 // finds it and where only its values do. Judged by the server's own HEX
-// and ST_AsText.
+// and ST_AsText. A value that is no text, handed to a text item, fails its
+// read with the conversion's error, a memo's as another's.
 #include "tests/support/TableObjectServer.h"
 
 #include <gtest/gtest.h>
@@ -332,6 +333,70 @@ TEST_F(SpatialColumn, ARecordHoldingSpatialValuesIsWrittenBackAsItsBytes)
         ASSERT_TRUE(GoTo(piKeyless, pcKeyless, L"d", strThreeFour));
         ASSERT_EQ(piKeyless->bHSupprime(pcKeyless, 0, kNoLock), 1) << Error(piKeyless, pcKeyless);
         EXPECT_EQ(List(strKeyless), Rows({"NULL|c", "POINT(3 4)|z", "POINT(5 6)|a"}));
+    }
+}
+
+// A value its item cannot take as text fails the read that lands on it
+// with the conversion's error naming the item and the bytes, not with the
+// record count, a memo's as another's; the browses both ways, a search,
+// the continued query and its whole-table cache read the rows around it.
+// The session hands the server's bytes over unconverted, as a session whose
+// results are in another character set would; in UTF-8 (every byte is a
+// character of 1252).
+TEST_F(SpatialColumn, AValueThatIsNoTextFailsItsReadNamingItsItem)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE l (id INT PRIMARY KEY, t VARCHAR(10) CHARACTER SET latin1, "
+                      "m TEXT CHARACTER SET latin1)"));
+    ASSERT_TRUE(Admin("INSERT INTO l VALUES (1, CONCAT('caf', CHAR(0xE9)), 'y'), (2, 'x', CONCAT('caf', CHAR(0xE9))), "
+                      "(3, 'z', 'w')"));
+    CHostContext* pcTable = Context(1);
+    INATable* piTable = Open(L"l", pcTable);
+    ASSERT_NE(piTable, nullptr);
+    CHostContext* pcQuery = Context(2);
+    INATable* piQuery = RunOn(m_pHost, pcQuery, L"SELECT * FROM l", {L"l"});
+    ASSERT_NE(piQuery, nullptr);
+    ASSERT_EQ(Access(piTable, pcTable)->pclGetConnection()->bExecuteQueryNoResult(
+                  ErrorOf(piTable, pcTable), L"SET character_set_results = NULL"),
+              1)
+        << Error(piTable, pcTable);
+    // A read: the record, then what refused it.
+    const auto Seen = [](INATable* pi, CHostContext* pc, int bRead) {
+        const std::string str = Value(pi, pc, L"id") + "|" + Value(pi, pc, L"t") + "|" + Value(pi, pc, L"m");
+        if (bRead == 1)
+            return str;
+        CNAError* pError = ErrorOf(pi, pc);
+        const std::string strMessage = UTF8Of(pError->pclGetXError()->pszGetUserMessage());
+        EXPECT_NE(strMessage.find("(value: X'636166E9' in code page 65001)"), std::string::npos) << strMessage;
+        return str + " refused " + std::to_string(pError->nGetUserErrorCode()) + " " +
+               Narrow(pError->pszGetItemName());
+    };
+    const Rows tabForward = {"1|NULL|y refused 53 t", "2|x|NULL refused 53 m", "3|z|w"};
+    const Rows tabBackward(tabForward.rbegin(), tabForward.rend());
+    const struct {
+        const char* pszRoad;
+        INATable* pi;
+        CHostContext* pc;
+        unsigned int nFlags;
+    } tabRoad[] = {
+        {"table", piTable, pcTable, 0},
+        {"query continued", piQuery, pcQuery, CNADataAccess::WPF_CONTINUE},
+        {"whole-table cache", piQuery, pcQuery, kCache},
+    };
+    for (const auto& st : tabRoad) {
+        SCOPED_TRACE(st.pszRoad);
+        for (const bool bBackward : {false, true})
+            EXPECT_EQ(Every(st.pi, st.pc, L"id", st.nFlags, bBackward,
+                            [&](int bRead) { return Seen(st.pi, st.pc, bRead); }),
+                      bBackward ? tabBackward : tabForward);
+        // Read to its end, the query's rows fill its cache.
+        EXPECT_EQ(Access(st.pi, st.pc)->bHasTableCache(), st.nFlags != 0);
+    }
+    for (const auto& st : {tabRoad[0], tabRoad[2]}) {
+        SCOPED_TRACE(st.pszRoad);
+        const CInt vKey(2);
+        EXPECT_EQ(Seen(st.pi, st.pc, st.pi->bHRecherche(st.pc, L"id", &vKey, 1, 1, kNoLock, nullptr, 1, 0)),
+                  tabForward[1]);
+        EXPECT_EQ(Found(st.pi, st.pc, L"id"), 1);
     }
 }
 

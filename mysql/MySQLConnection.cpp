@@ -932,7 +932,7 @@ const STDBTypeName s_tabDBTypeName[] = {
     {15, L"MYSQL_TYPE_VARCHAR"},      {16, L"MYSQL_TYPE_BIT"},         {246, L"MYSQL_TYPE_NEWDECIMAL"},
     {247, L"MYSQL_TYPE_ENUM"},        {248, L"MYSQL_TYPE_SET"},        {249, L"MYSQL_TYPE_TINY_BLOB"},
     {250, L"MYSQL_TYPE_MEDIUM_BLOB"}, {251, L"MYSQL_TYPE_LONG_BLOB"},  {252, L"MYSQL_TYPE_BLOB"},
-    {253, L"MYSQL_TYPE_VAR_STRING"},  {254, L"MYSQL_TYPE_STRING"},
+    {253, L"MYSQL_TYPE_VAR_STRING"},  {254, L"MYSQL_TYPE_STRING"},     {255, L"MYSQL_TYPE_GEOMETRY"},
 };
 
 // The character sets below 99 that hold multi-byte text; every number from
@@ -1028,6 +1028,7 @@ void CMySQLConnection::ConvertItemType(eNA_ITEMTYPE* peType, unsigned int* pnSiz
     case 250:
     case 251:
     case 252:
+    case 255: // spatial values: the server's bytes, a blob of the binary set
         if (nCharset == CHARSET_BINARY)
             eType = NA_IT_MEMOBINAIRE;
         else if (nCharset != 0 && bCharsetUnicode(nCharset))

@@ -670,6 +670,7 @@ int CMySQLStatementSQL::bGetValue(CNAConvertVariant* pclCell, unsigned int nColu
     case MYSQL_TYPE_MEDIUM_BLOB:
     case MYSQL_TYPE_LONG_BLOB:
     case MYSQL_TYPE_BLOB:
+    case MYSQL_TYPE_GEOMETRY:
         bBlob = true;
         break;
     case MYSQL_TYPE_VARCHAR:

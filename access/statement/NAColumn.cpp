@@ -892,7 +892,8 @@ int CNASQLColumn::bSetValueFromDB(CNAStatement* pclStatement, int nIndex)
         m_pclValue->SetItemDesc(m_piItem, m_pclImportedItem);
     }
     int bResult = pclStatement->bGetSQLColumnValue(m_pclValue, static_cast<unsigned int>(nGetPhysicalIndice()));
-    if (!bResult && !bMemo)
+    // A memo's refused value leaves the row readable as another's does.
+    if (!bResult)
         bResult = _bKeepRefusedValue(pclStatement);
     if (!bResult && bMemo) {
         m_pclValue->SetNull();

@@ -142,6 +142,8 @@ public:
     int _bSetValue(const char* pszText, unsigned int nLength, unsigned int nCodePage);
     int bSetValue(_SYSTEMTIME* pstTime);
     void _SetErrorConversionFailed(int nSourceType, const wchar_t* pszValue, int nFile, int nPoint);
+    // Bytes that are no text of the code page: the conversion's failure, 0.
+    int _bRefuseText(const char* pszText, unsigned int nLength, unsigned int nCodePage);
 
     // ---- Storing server values ------------------------------------------------------------
     int bSetValueDB(const wchar_t* pszText, unsigned int nLength);

@@ -450,7 +450,7 @@ int CNAConvertVariant::bSetValueDB(const char* pszText, unsigned int nLength, un
             CXYString<wchar_t> cl;
             if (cl.__nConversion(pszText, static_cast<int>(nLength), 0,
                                  static_cast<int>(CurrentIfUnset(static_cast<int>(nCodePage))), 0, nullptr) != 0)
-                return 0;
+                return _bRefuseText(pszText, nLength, nPage);
             return bSetValueFromDB(cl.pszGet(), static_cast<unsigned>(cl.nGetLength()));
         }
 

@@ -41,6 +41,9 @@ const unsigned kShortWide = 256;
 const int kFileStore = 12;
 const int kPointDateText = 2;
 const int kPointCast = 3;
+const int kPointText = 6;
+// Bytes of a refused text shown in its failure.
+const unsigned kShownBytes = 32;
 
 bool bText8(unsigned char t)
 {
@@ -571,17 +574,17 @@ int CNAConvertVariant::_bSetValue(const char* pszText, unsigned int nLength, uns
             // nobody else holds it.
             auto& cl = *reinterpret_cast<CXYString<wchar_t>*>(m_clValue.pbyGetValeur());
             if (cl.nAffecteKeepingBlock(pszText, static_cast<int>(nLength), static_cast<int>(nCodePage)) != 0)
-                return 0;
+                return _bRefuseText(pszText, nLength, nCodePage);
         } else if (!bText8(nType)) {
             CXYString<wchar_t> cl;
             if (nLength > 0 &&
                 cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(nCodePage), 0, nullptr) != 0)
-                return 0;
+                return _bRefuseText(pszText, nLength, nCodePage);
             pclTraitement->SetValue(cl.pszGet(), static_cast<unsigned>(cl.nGetLength()) * sizeof(wchar_t));
         } else if (bFromUTF8) {
             CXYString<char> cl;
             if (nLength > 0 && cl.nAffecteUTF8(pszText, static_cast<int>(nLength), static_cast<int>(nHostCodePage)) != 0)
-                return 0;
+                return _bRefuseText(pszText, nLength, nCodePage);
             if (nType == TQTYPE_DSTRA) {
                 pclTraitement->SetValue(&cl);
             } else {
@@ -612,19 +615,19 @@ int CNAConvertVariant::_bSetValue(const char* pszText, unsigned int nLength, uns
             const int nWide =
                 MultiByteToWideChar(CP_UTF8, 0, pszText, static_cast<int>(nLength), szWide, static_cast<int>(kShortWide) - 1);
             if (nWide <= 0)
-                return 0;
+                return _bRefuseText(pszText, nLength, nCodePage);
             szWide[nWide] = 0;
             return bSetValue(szWide, static_cast<unsigned>(nWide));
         }
         CXYString<wchar_t> cl;
         if (cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(nCodePage), 0, nullptr) != 0)
-            return 0;
+            return _bRefuseText(pszText, nLength, nCodePage);
         return bSetValue(cl.pszGet(), static_cast<unsigned>(cl.nGetLength()));
     }
     if (bFromUTF8) {
         CXYString<wchar_t> cl;
         if (cl.__nConversion(pszText, static_cast<int>(nLength), 0, static_cast<int>(CP_UTF8), 0, nullptr) != 0)
-            return 0;
+            return _bRefuseText(pszText, nLength, nCodePage);
         std::memset(m_pbyBuffer, 0, m_nSize);
         m_nLength = NarrowInto(cl.pszGet(), static_cast<unsigned>(cl.nGetLength()), nHostCodePage, m_pbyBuffer,
                                m_nSize > 0 ? m_nSize - 1 : 0);
@@ -723,6 +726,20 @@ void CNAConvertVariant::_SetErrorConversionFailed(int nSourceType, const wchar_t
     cl.AddInfo(EIT_NATIVECODE, &nCode);
     CNAError::g_AddDebugInfo(&cl, nFile, nPoint);
     m_pclError->AddError(NA_ERRORTYPE_GENERAL, &cl, m_pclConnection);
+}
+
+int CNAConvertVariant::_bRefuseText(const char* pszText, unsigned int nLength, unsigned int nCodePage)
+{
+    // The bytes as the server would write them, a long value by its start.
+    CTString clHexa;
+    CNAConnectionDescription::s_BinaryToStringHexa(reinterpret_cast<const unsigned char*>(pszText),
+                                                   std::min(nLength, kShownBytes), &clHexa);
+    std::wstring s = L"X'";
+    s += clHexa.pszGet() != nullptr ? clHexa.pszGet() : L"";
+    s += nLength > kShownBytes ? L"'... in code page " : L"' in code page ";
+    s += std::to_wstring(nCodePage);
+    _SetErrorConversionFailed(TQTYPE_DSTRA, s.c_str(), kFileStore, kPointText);
+    return 0;
 }
 
 // ---- Date-time as text ------------------------------------------------------------------------------

@@ -51,6 +51,10 @@ TEST(MySQLTypeMaps, FieldTypesGiveTheirItemTypesAndSizes)
         {251, -1, 0, 0, 33, NA_IT_MEMOUNICODE, 8},
         {252, 65535, 0, 0, 8, NA_IT_MEMOTEXTE, 8},
         {252, 65535, 0, 0, 224, NA_IT_MEMOUNICODE, 8},
+        // Spatial values are the server's bytes, whatever their length.
+        {255, -1, 0, 0, 63, NA_IT_MEMOBINAIRE, 8},
+        {255, 0, 0, 0, 63, NA_IT_MEMOBINAIRE, 8},
+        {255, 255, 0, 0, 63, NA_IT_MEMOBINAIRE, 8},
         // Texts.
         {253, 255, 0, 0, 33, NA_IT_UNICODE, 512},
         {253, 255, 0, 0, 8, NA_IT_TEXTE, 256},
@@ -115,9 +119,9 @@ TEST(MySQLTypeMaps, FieldTypeNames)
         {15, L"MYSQL_TYPE_VARCHAR", 1},       {16, L"MYSQL_TYPE_BIT", 1},          {246, L"MYSQL_TYPE_NEWDECIMAL", 1},
         {247, L"MYSQL_TYPE_ENUM", 1},         {248, L"MYSQL_TYPE_SET", 1},         {249, L"MYSQL_TYPE_TINY_BLOB", 1},
         {250, L"MYSQL_TYPE_MEDIUM_BLOB", 1},  {251, L"MYSQL_TYPE_LONG_BLOB", 1},   {252, L"MYSQL_TYPE_BLOB", 1},
-        {253, L"MYSQL_TYPE_VAR_STRING", 1},   {254, L"MYSQL_TYPE_STRING", 1},
+        {253, L"MYSQL_TYPE_VAR_STRING", 1},   {254, L"MYSQL_TYPE_STRING", 1},      {255, L"MYSQL_TYPE_GEOMETRY", 1},
         {17, L"MYSQL_TYPE_NEWDECIMAL", 0},    {100, L"MYSQL_TYPE_NEWDECIMAL", 0},  {245, L"MYSQL_TYPE_NEWDECIMAL", 0},
-        {255, L"MYSQL_TYPE_NEWDECIMAL", 0},   {-1, L"MYSQL_TYPE_NEWDECIMAL", 0},
+        {256, L"MYSQL_TYPE_NEWDECIMAL", 0},   {-1, L"MYSQL_TYPE_NEWDECIMAL", 0},
     };
     for (const auto& t : tab) {
         CTString cs;

@@ -122,6 +122,10 @@ const STType kTypes[] = {
     {"VARCHAR(20)", "'\xC3\xA9t\xC3\xA9 \xE2\x82\xAC'", "' x '", "%s", nullptr},
     {"BINARY(3)", "X'6162'", "X'000000'", kBytes, nullptr},
     {"VARBINARY(8)", "X'00FF'", "X''", kBytes, nullptr},
+    // A spatial value is the server's bytes; 1.0 holds no UTF-8 text.
+    {"POINT", "POINT(1, 2)", "POINT(3, 4)", kBytes, nullptr},
+    {"GEOMETRY", "ST_GeomFromText('GEOMETRYCOLLECTION(POINT(1 2), LINESTRING(0 0, 1 1))')",
+     "ST_GeomFromText('POLYGON((0 0, 4 0, 4 4, 0 0))')", kBytes, nullptr},
     {"BIT(12)", "b'100000000001'", "b'0'", "%s+0", nullptr},
     {"BIT(64)", "b'1000000000000000000000000000000000000000000000000000000000000001'", "b'1'", "%s+0", nullptr},
 };

@@ -82,7 +82,12 @@ TEST(NASQLType, EveryKeywordOfTheTable)
         {L"bit(8)", NA_IT_I2, 2},   {L"bit(15)", NA_IT_I2, 2},  {L"bit(16)", NA_IT_I4, 4},
         {L"bit(31)", NA_IT_I4, 4},  {L"bit(32)", NA_IT_I8, 8},  {L"bit(63)", NA_IT_I8, 8},
         {L"bit(64)", NA_IT_UI8, 8}, {L"bit(0)", NA_IT_UI8, 8},  {L"bit(65)", NA_IT_UI8, 8},
-        {L"varbinary(16)", NA_IT_BINAIRE, 18}, {L"varbinary", NA_IT_BINAIRE, 3}, {L"binary(4)", NA_IT_BINAIRE, 6}, {L"geometry", NA_IT_MEMOTEXTE, 8},
+        {L"varbinary(16)", NA_IT_BINAIRE, 18}, {L"varbinary", NA_IT_BINAIRE, 3}, {L"binary(4)", NA_IT_BINAIRE, 6},
+        // Spatial values are bytes, as the server's catalogue names each.
+        {L"geometry", NA_IT_MEMOBINAIRE, 8}, {L"point", NA_IT_MEMOBINAIRE, 8}, {L"linestring", NA_IT_MEMOBINAIRE, 8},
+        {L"polygon", NA_IT_MEMOBINAIRE, 8}, {L"multipoint", NA_IT_MEMOBINAIRE, 8},
+        {L"multilinestring", NA_IT_MEMOBINAIRE, 8}, {L"multipolygon", NA_IT_MEMOBINAIRE, 8},
+        {L"geometrycollection", NA_IT_MEMOBINAIRE, 8}, {L"geomcollection", NA_IT_MEMOBINAIRE, 8},
         {L"", NA_IT_MEMOTEXTE, 8}, {L"json", NA_IT_MEMOTEXTE, 8}, {L"unsignedint", NA_IT_MEMOTEXTE, 8},
         {L"int unsignedx", NA_IT_I4, 4},
     };

@@ -390,3 +390,59 @@ TEST(NAConvertVariantDB, NullOtherTypesRawBytesAndHostValues)
     ASSERT_EQ(c.bSetValueDB(&null), 1);
     EXPECT_TRUE(c.pclGetValue()->bIsNull());
 }
+
+// Bytes that are no UTF-8 text (ended inside a character) fail on every
+// road of a server text into a cell with the conversion's error: it names the item and shows the bytes
+// (a long value by its start) and the code page; the cell keeps its value.
+TEST(NAConvertVariantDB, BytesThatAreNoTextFailNamingTheItemAndTheConversion)
+{
+    BindValueMachine();
+    CNoLeak check;
+    ErrorPtr e = NewError();
+    CTestConnection cnx(1252, 65001);
+    const std::string strLong = std::string(300, 'x') + "\xE9";
+    std::string strShown = "X'";
+    for (int i = 0; i < 32; i++)
+        strShown += "78";
+    strShown += "'... in code page 65001";
+    const struct {
+        const char* pszRoad;
+        unsigned short nHostType; // the cell's own value, or 0 for a record element
+        eNA_ITEMTYPE eItem;
+        unsigned nSize;
+        std::string strText;
+        std::string strShown;
+    } rows[] = {
+        {"wide text", TQTYPE_DSTRW, NA_IT_MEMOUNICODE, 8, "caf\xE9", "X'636166E9' in code page 65001"},
+        {"8-bit text of the host", TQTYPE_DSTRA, NA_IT_MEMOTEXTE, 8, "\xC3", "X'C3' in code page 65001"},
+        {"number", TQTYPE_I4, NA_IT_I4, 4, "4\xE4", "X'34E4' in code page 65001"},
+        {"short wide element", 0, NA_IT_UNICODE, 22, "a\xE2\x82", "X'61E282' in code page 65001"},
+        {"long wide element", 0, NA_IT_UNICODE, 1202, strLong, strShown},
+        {"8-bit element", 0, NA_IT_TEXTE, 11, "\xE4\xB8", "X'E4B8' in code page 65001"},
+        // As many bytes as are shown: the whole value.
+        {"element of 32 bytes", 0, NA_IT_TEXTE, 40, strLong.substr(269), strShown.substr(0, 64) + "E9' in code page 65001"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.pszRoad);
+        ItemPtr item = Item(r.eItem, r.nSize);
+        Bytes b;
+        CCell c(e.get(), &cnx);
+        if (r.nHostType != 0) {
+            c.InitTypeVariantAny(r.nHostType, 0);
+            c.SetItemDesc(item.get(), item.get());
+        } else {
+            BindBuffer(c, b, r.nSize, item.get());
+        }
+        c.pclGetValue()->SetNullFlag(true);
+        e->Reset();
+        EXPECT_EQ(StoreDB(c, r.strText, 65001u), 0);
+        EXPECT_EQ(e->dwGetErrorId(), 53u);
+        EXPECT_EQ(std::wstring(e->pszGetItemName()), L"ITEM");
+        const std::wstring sMessage = e->pclGetXError()->pszGetUserMessage();
+        EXPECT_NE(sMessage.find(L"(value: " + Widened(r.strShown) + L")"), std::wstring::npos) << sMessage;
+        EXPECT_TRUE(c.pclGetValue()->bIsNull());
+        if (r.nHostType == 0) {
+            EXPECT_EQ(b, Bytes(r.nSize, 0xEE));
+        }
+    }
+}

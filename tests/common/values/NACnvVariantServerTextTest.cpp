@@ -78,8 +78,11 @@ Outcome Reference(const CNumberCell& c, unsigned short nType, const std::string&
 {
     Outcome before = {0, c.Value(), true, 0};
     CXYString<wchar_t> w;
-    if (w.__nConversion(s.data(), static_cast<int>(s.size()), 0, static_cast<int>(nCodePage), 0, nullptr) != 0)
+    // Bytes that are no text of the code page: the conversion's failure.
+    if (w.__nConversion(s.data(), static_cast<int>(s.size()), 0, static_cast<int>(nCodePage), 0, nullptr) != 0) {
+        before.nError = 53;
         return before;
+    }
     unsigned char aby[CAny::VALEUR_SIZE] = {};
     if (CAny::__s_nCastTo(aby, w.pszGet(), nType, nullptr) > 99) {
         before.nError = 53;

@@ -347,8 +347,9 @@ TEST_F(ComputedOperand, ABrowseOnTheItemReadsEveryRecordOnce)
 {
     for (const bool bUTF8 : {true, false}) {
         for (const char* pszTable : {"k", "ku", "t"}) {
-            if (std::string(pszTable) != "t")
+            if (std::string(pszTable) != "t") {
                 ASSERT_NO_FATAL_FAILURE(Reset(pszTable, true));
+            }
             for (const SItem& c : kItems) {
                 const std::wstring strItem = Wide(c.pszAlias);
                 const Rows tabForward = ByHand(c, pszTable, false);

@@ -591,54 +591,81 @@ SSearchQuery& SearchQuery()
     return *s_p;
 }
 
-// The condition a search or a filter bound writes for a column of the
-// query, compared with a value (NULL when bNull).
-std::wstring SearchText(const wchar_t* pszColumn, eNAOperator eOperator, bool bNull, int nValue)
+// One comparison of a search or a filter: NULL when bNull.
+struct SBound {
+    eNAOperator eOperator;
+    bool bNull;
+    int nValue;
+};
+
+// The condition a search (one bound) or a filter (a low and a high bound,
+// both met) writes for a column of the query.
+std::wstring SearchText(const wchar_t* pszColumn, const std::vector<SBound>& tabBound)
 {
     SSearchQuery& q = SearchQuery();
     CNAError* pError = Catalogue().pDriver()->pclGetError();
-    CAny v;
-    if (bNull)
-        SetNull(v, TQTYPE_I4);
-    else
-        SetAs<int>(v, TQTYPE_I4, nValue);
     CNAColumn* pColumn = q.pRecord->pclGetColumnNoRef(pszColumn);
     FUZZ_CHECK(pColumn != nullptr);
-    CNAConvertVariant* pCell = CNADriver::s_pclDriver->pclGetNewVariant_NV_Any(pError, q.pCnx, pColumn, &v);
-    FUZZ_CHECK(pCell != nullptr);
-    pCell->AddRef();
     CNAExpression* pMaker = new CNAExpression(pError);
     pMaker->AddRef();
-    CNAExpression* pLeaf = pMaker->pclAllocExpression(eOperator, pColumn, pCell, 0);
-    pLeaf->AddRef();
+    CNAExpression* pTree = nullptr;
+    for (const SBound& st : tabBound) {
+        CAny v;
+        if (st.bNull)
+            SetNull(v, TQTYPE_I4);
+        else
+            SetAs<int>(v, TQTYPE_I4, st.nValue);
+        CNAConvertVariant* pCell = CNADriver::s_pclDriver->pclGetNewVariant_NV_Any(pError, q.pCnx, pColumn, &v);
+        FUZZ_CHECK(pCell != nullptr);
+        pCell->AddRef();
+        CNAExpression* pLeaf = pMaker->pclAllocExpression(st.eOperator, pColumn, pCell, 0);
+        pCell->nRelease();
+        pLeaf->AddRef();
+        if (pTree != nullptr) {
+            CNAExpression* pBoth = pMaker->pclAllocExpression(NAOP_AND, pTree, pLeaf, 0);
+            pBoth->AddRef();
+            pTree->nRelease();
+            pLeaf->nRelease();
+            pLeaf = pBoth;
+        }
+        pTree = pLeaf;
+    }
     CNACommand* pCommand = new CNACommand(pError, q.pCnx);
     pCommand->AddRef();
     int nConstant = 0;
-    FUZZ_CHECK(pLeaf->bGetSQL(pCommand, NAOP_NONE, nullptr, &nConstant, q.pRecord));
+    FUZZ_CHECK(pTree->bGetSQL(pCommand, NAOP_NONE, nullptr, &nConstant, q.pRecord));
     const wchar_t* psz = pCommand->pszGetFormatedSQLW(CNACommand::PTC_ALL);
     FUZZ_CHECK(psz != nullptr);
     // A condition false for every row, true for every row or none at all
     // is folded away.
     const std::wstring s = nConstant == NAOP_FALSE ? L"0" : nConstant != 0 ? L"1" : psz;
     pCommand->nRelease();
-    pLeaf->nRelease();
+    pTree->nRelease();
     pMaker->nRelease();
-    pCell->nRelease();
     return s;
 }
 
-// A search of a computed item finds the rows a search of a column holding
-// its value finds, whichever end NULLs sort to.
+// A search or a filter of a computed item finds the rows the same search
+// or filter of a column holding its value finds, whichever end NULLs sort
+// to.
 void CheckSearch(FuzzedDataProvider& in)
 {
     static const eNAOperator s_aeOperator[] = {NAOP_EQ, NAOP_GT, NAOP_LT, NAOP_GE, NAOP_LE, NAOP_NE};
     const int nItem = in.ConsumeIntegralInRange<int>(0, kComputedCount - 1);
-    const eNAOperator eOperator = s_aeOperator[in.ConsumeIntegralInRange<int>(0, 5)];
-    const bool bNull = in.ConsumeIntegralInRange<int>(0, 7) == 0;
-    const int nValue = in.ConsumeIntegralInRange<int>(-30, 30);
+    std::vector<SBound> tabBound;
+    auto Bound = [&](eNAOperator eOperator) {
+        const bool bNull = in.ConsumeIntegralInRange<int>(0, 7) == 0;
+        tabBound.push_back({eOperator, bNull, in.ConsumeIntegralInRange<int>(-30, 30)});
+    };
+    if (in.ConsumeBool()) {
+        Bound(s_aeOperator[in.ConsumeIntegralInRange<int>(0, 5)]);
+    } else {
+        Bound(NAOP_GE);
+        Bound(NAOP_LE);
+    }
     SearchQuery().pCnx->m_bNullFirst = in.ConsumeBool();
-    const std::wstring strComputed = SearchText((L"c" + std::to_wstring(nItem)).c_str(), eOperator, bNull, nValue);
-    const std::wstring strColumn = SearchText(L"n", eOperator, bNull, nValue);
+    const std::wstring strComputed = SearchText((L"c" + std::to_wstring(nItem)).c_str(), tabBound);
+    const std::wstring strColumn = SearchText(L"n", tabBound);
     long long nId = 0;
     for (const Value& n : kRowValues) {
         Value vItem, vComputed, vColumn;

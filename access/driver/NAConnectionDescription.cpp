@@ -59,6 +59,7 @@ constexpr int kPointCast = 16;
 constexpr int kPointLockNoQuery = 17;
 constexpr int kPointLockComment = 18;
 constexpr int kPointLockStatements = 19;
+constexpr int kPointNameCodePage = 20;
 
 // The name of the program when even its file cannot be found.
 const wchar_t kBuiltInApplicationName[] = L"VELMORA Quorvix";
@@ -709,19 +710,48 @@ int CNAConnectionDescription::_bNeedFormatName(CNAError*, const wchar_t* pszName
     return Doubled(Doubled(strInner, m_csClosingQuote, true), m_csClosingQuote, false) != strInner;
 }
 
+int CNAConnectionDescription::nGetSQLCodePage() const
+{
+    if (m_nCnxCodePage != -1 && m_nCnxCodePage != -2)
+        return m_nCnxCodePage;
+    return m_nHostCodePage > 0 ? m_nHostCodePage : 1252;
+}
+
+int CNAConnectionDescription::_bNameHeld(CNAError* pError, const wchar_t* pszName)
+{
+    const wchar_t* psz = Text(pszName);
+    const wchar_t* p = psz;
+    while (*p != 0 && *p < 0x80)
+        p++;
+    const int nCodePage = nGetSQLCodePage();
+    if (*p == 0 || nCodePage == CP_UTF8)
+        return 1;
+    int bLost = 0;
+    const int nChars = static_cast<int>(wcslen(psz));
+    if (WideCharToMultiByte(static_cast<unsigned>(nCodePage), 0, psz, nChars, nullptr, 0, nullptr, &bLost) > 0 &&
+        !bLost)
+        return 1;
+    if (pError != nullptr)
+        pError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointNameCodePage, this, nullptr, nullptr,
+                               ZTERR_CODE_PAGE, psz, nCodePage, Text(pszGetLogicalConnectionName()),
+                               Text(pszGetDefaultDataBaseEx()), Text(pszGetDataBase()));
+    return 0;
+}
+
 int CNAConnectionDescription::bFormatItemName(CNAError* pError, const wchar_t* pszName, CTString* pclOut)
 {
     const wchar_t* psz = Text(pszName);
+    const int bHeld = _bNameHeld(pError, psz);
     if (!_bNeedFormatName(pError, psz)) {
         if (pclOut->pszGet() != psz)
             pclOut->Set(psz);
-        return 1;
+        return bHeld;
     }
     // A closing quote inside the name is doubled: it cannot end the name.
     const std::wstring s = Text(m_csOpeningQuote.pszGet()) + Doubled(psz, m_csClosingQuote, false) +
                            Text(m_csClosingQuote.pszGet());
     pclOut->Set(s.c_str());
-    return 1;
+    return bHeld;
 }
 
 int CNAConnectionDescription::bFormatTableName(CNAError* pError, const wchar_t* pszName, CTString* pclOut)
@@ -729,7 +759,7 @@ int CNAConnectionDescription::bFormatTableName(CNAError* pError, const wchar_t* 
     const std::wstring s(Text(pszName));
     if (!_bNeedFormatName(pError, s.c_str())) {
         pclOut->Set(s.c_str());
-        return 1;
+        return _bNameHeld(pError, s.c_str());
     }
     // Points inside a quoted part belong to its name.
     const std::wstring strOpen(Text(m_csOpeningQuote.pszGet()));
@@ -759,11 +789,15 @@ int CNAConnectionDescription::bFormatTableName(CNAError* pError, const wchar_t* 
         return bFormatItemName(pError, s.c_str(), pclOut);
     std::wstring r;
     size_t nStart = 0;
+    int bHeld = 1;
     for (;;) {
         const size_t nDot = NextDot(nStart);
         CTString clPart;
-        bFormatItemName(pError, s.substr(nStart, nDot == std::wstring::npos ? std::wstring::npos : nDot - nStart).c_str(),
-                        &clPart);
+        // The first part refused is the one named.
+        bHeld = bFormatItemName(bHeld ? pError : nullptr,
+                                s.substr(nStart, nDot == std::wstring::npos ? std::wstring::npos : nDot - nStart).c_str(),
+                                &clPart) &&
+                bHeld;
         r += Text(clPart.pszGet());
         if (nDot == std::wstring::npos)
             break;
@@ -771,7 +805,7 @@ int CNAConnectionDescription::bFormatTableName(CNAError* pError, const wchar_t* 
         nStart = nDot + 1;
     }
     pclOut->Set(r.c_str());
-    return 1;
+    return bHeld;
 }
 
 void CNAConnectionDescription::UnFormatItemName(const wchar_t* pszName, CTString* pclOut)

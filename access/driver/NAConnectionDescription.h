@@ -222,6 +222,9 @@ public:
     // Code page of the 8-bit texts exchanged with the server; -1 until the
     // back end sets it.
     int nGetCnxCodePage() const { return m_nCnxCodePage; }
+    // Code page of the SQL text sent: the server's, or the host's (1252 by
+    // default) while the back end has set none.
+    int nGetSQLCodePage() const;
     eDATASOURCE eGetDataSource() const { return m_eDataSource; }
     const wchar_t* pszGetServerVersion() const { return m_csServerVersion.pszGet(); }
     int nGetServerVersionMajor() const { return m_nServerVersionMajor; }
@@ -259,9 +262,15 @@ public:
     static int s_bNeedFormat_Oracle(const wchar_t* pszName);
     static int s_bReservedSQLWord(const wchar_t* pszName);
     // Quotes a name that needs it; a closing quote inside it is doubled.
+    // A name the SQL text's code page cannot hold is formatted all the same
+    // and refused (user error 77, 0): it would reach the server as "?".
     int bFormatItemName(CNAError* pError, const wchar_t* pszName, CTString* pclOut);
-    // Quotes each dotted part of a table name that needs it.
+    // Quotes each dotted part of a table name that needs it; refused as
+    // bFormatItemName refuses a name.
     int bFormatTableName(CNAError* pError, const wchar_t* pszName, CTString* pclOut);
+    // Whether the SQL text's code page holds the name; raises user error 77
+    // when it does not.
+    int _bNameHeld(CNAError* pError, const wchar_t* pszName);
     // Takes the quotes off a quoted name (and undoes the doubling).
     void UnFormatItemName(const wchar_t* pszName, CTString* pclOut);
     static int bExtractOwner(const wchar_t* pszOwner, const wchar_t* pszName, CTString* pclOwner,

@@ -286,13 +286,7 @@ CNACommand* pclAllocCommand(CNAError* pclError, CNAConnectionDescription* pclCon
 
 int CNACommand::_nCodePage() const
 {
-    if (m_pclConnection == nullptr)
-        return 1252;
-    const int n = m_pclConnection->nGetCnxCodePage();
-    if (n != -1 && n != -2)
-        return n;
-    const int nHost = m_pclConnection->nGetHostCodePage();
-    return nHost > 0 ? nHost : 1252;
+    return m_pclConnection != nullptr ? m_pclConnection->nGetSQLCodePage() : 1252;
 }
 
 int CNACommand::_bNotYet(int nPoint)
@@ -406,9 +400,8 @@ void CNACommand::_FormatTableAndItemName(const wchar_t* pszTable, const wchar_t*
 {
     CTString csItem;
     CTString csTable;
-    _HoldName(pszName);
     if (m_pclConnection != nullptr) {
-        m_pclConnection->bFormatItemName(m_pclError, Text(pszName), &csItem);
+        _NameHeld(m_pclConnection->bFormatItemName(_pclNameError(), Text(pszName), &csItem));
         if (pszTable != nullptr && pszTable[0] != 0)
             _FormatTableName(pszTable, &csTable);
     } else {

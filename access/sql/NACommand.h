@@ -532,9 +532,14 @@ protected:
     int _bSessionLiteral(const wchar_t* psz, size_t n, CTStringConcatAW* pclLiteral);
     // The same, appended to the command's text.
     int _bAddSessionLiteral(const wchar_t* psz, size_t n);
-    // A name the session cannot hold marks the command failed, the error
-    // saying why.
-    void _HoldName(const wchar_t* pszName);
+    // A name the connection refused (its formatting answered 0) marks the
+    // command failed; the first refusal is the one named.
+    void _NameHeld(int bHeld)
+    {
+        if (!bHeld)
+            m_bHostFault = 1;
+    }
+    CNAError* _pclNameError() const { return m_bHostFault ? nullptr : m_pclError; }
     unsigned int _nHostLength(const wchar_t* pszText);
     // The next host text given is read afresh (the last one may be gone).
     void _ForgetHostText() { m_pszHostText = nullptr; }

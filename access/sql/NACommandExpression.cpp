@@ -160,26 +160,28 @@ int CNACommand::_bLastOperande(IExpOpExpression* piNode, unsigned int nIndex)
 
 void CNACommand::_FormatTableName(const wchar_t* pszName, CTString* pclOut)
 {
-    _HoldName(pszName);
     if (m_pclConnection == nullptr || bEmpty(pszName)) {
         pclOut->Set(Text(pszName));
         return;
     }
-    // A query names the same few tables again and again.
+    // A query names the same few tables again and again; a refused name is
+    // refused again each time.
     if (m_csTableIn.nTaille() == 0 || wcscmp(m_csTableIn.pszGet(), pszName) != 0) {
         m_csTableIn.Set(pszName);
-        m_pclConnection->bFormatTableName(m_pclError, pszName, &m_csTableOut);
+        if (!m_pclConnection->bFormatTableName(_pclNameError(), pszName, &m_csTableOut)) {
+            m_csTableIn.Vide();
+            _NameHeld(0);
+        }
     }
     pclOut->Set(m_csTableOut.pszGet());
 }
 
 void CNACommand::_FormatItemName(const wchar_t* pszName, CTString* pclOut)
 {
-    _HoldName(pszName);
     if (m_pclConnection == nullptr || bEmpty(pszName))
         pclOut->Set(Text(pszName));
     else
-        m_pclConnection->bFormatItemName(m_pclError, pszName, pclOut);
+        _NameHeld(m_pclConnection->bFormatItemName(_pclNameError(), pszName, pclOut));
 }
 
 IInfoRubrique* CNACommand::_piGetInfoRubriqueFromAlias(ISQLParserInformation* piParser, const wchar_t* pszTable,

@@ -221,22 +221,6 @@ bool CNACommand::_bIntroduced(const wchar_t* pszText, unsigned int nStart)
     return nStart - i == 1 ? c == L'X' || c == L'B' || c == L'N' : c == L'_';
 }
 
-void CNACommand::_HoldName(const wchar_t* pszName)
-{
-    if (m_bHostFault || m_pclConnection == nullptr || pszName == nullptr)
-        return;
-    size_t n = 0;
-    bool bAscii = true;
-    for (; pszName[n] != 0; n++)
-        bAscii = bAscii && pszName[n] < 0x80;
-    if (bAscii)
-        return;
-    // A character the session's code page lacks would reach the server as
-    // "?": the name is refused as its literal is.
-    CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
-    if (!_bSessionLiteral(pszName, n, &clLiteral))
-        m_bHostFault = 1;
-}
 
 void CNACommand::_HostFault(int nPoint)
 {

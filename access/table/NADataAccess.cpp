@@ -1299,6 +1299,13 @@ int CNADataAccess::_bInitCurrentRecord()
 {
     int bResult = 1;
     if (m_pclCurrentRecord == nullptr) {
+        // A table name the connection's code page cannot hold would reach
+        // the server as "?", as an item's would: the record is refused
+        // alike.
+        CTString csTable;
+        if (!m_bSourceIsQuery && m_piDescription != nullptr && m_pclConnection != nullptr &&
+            !m_pclConnection->bFormatTableName(m_pclError, m_piDescription->pszGetDBTableName(), &csTable))
+            return 0;
         CNARecord* pcl = _pclAllocRecord(m_pclError);
         if (pcl == nullptr) {
             if (m_pclError != nullptr)

@@ -537,6 +537,62 @@ TEST_F(TableObjectServer, CreationDropsCreatesAndIndexes)
     Admin("DROP USER '" + strUser + "'@'127.0.0.1'");
 }
 
+// A name the connection's code page cannot hold would be created as "?":
+// on a 1252 connection the creation of a table so named, or of one with an
+// item so named, is refused (user error 77) before anything is written; on
+// UTF-8 both are created under their own names.
+TEST_F(TableObjectServer, ANameTheCodePageCannotHoldIsNeverCreatedAsAQuestionMark)
+{
+    CHostConnectionDescription* p1252 = HostOn(L"ZT Unicode Support=0", L"ztnames1252");
+    struct {
+        const char* pszCase;
+        const wchar_t* pszTable;
+        const wchar_t* pszItem;
+        const char* pszServerName;
+    } const tabCase[] = {
+        {"a table", L"t\u4e2d", L"a", "t\xe4\xb8\xad"},
+        {"an item", L"ti", L"a\u65e5", "ti"},
+    };
+    unsigned int nContext = 140;
+    for (const auto& c : tabCase) {
+        SCOPED_TRACE(c.pszCase);
+        for (const bool bUTF8 : {false, true}) {
+            SCOPED_TRACE(bUTF8 ? "UTF-8" : "1252");
+            Admin(std::string("DROP TABLE IF EXISTS `") + c.pszServerName + "`");
+            CTestTable clTable(nullptr, nullptr, c.pszTable);
+            clTable.Add(L"id", NA_IT_I4, 4, CTestTable::UNIQUE);
+            clTable.Add(c.pszItem, NA_IT_I4, 4);
+            clTable->UpdateRecordSize();
+            clTable->ExternalAddRef();
+            m_apDescription.push_back(clTable.Get());
+            CNATable* pTable = Table(clTable.Get(), bUTF8 ? m_pHost : p1252);
+            ASSERT_NE(pTable, nullptr);
+            CHostContext* pContext = Context(1, nContext++);
+            Sent();
+            const int bCreated = pTable->bHCreation(pContext, nullptr);
+            const Texts tabWrites = Writes();
+            const std::string strColumns =
+                First(std::string("SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION) FROM "
+                                  "information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '") +
+                      c.pszServerName + "'");
+            if (bUTF8) {
+                EXPECT_EQ(bCreated, 1) << TableError(pTable);
+                EXPECT_EQ(strColumns, "id," + UTF8Of(c.pszItem));
+                EXPECT_EQ(pTable->bHFerme(pContext), 1);
+            } else {
+                EXPECT_EQ(bCreated, 0);
+                EXPECT_EQ(pTable->piGetLastError()->dwGetErrorId(), static_cast<unsigned>(ZTERR_CODE_PAGE))
+                    << TableError(pTable);
+                EXPECT_EQ(tabWrites, Texts{});
+                EXPECT_EQ(strColumns, "NULL");
+                EXPECT_EQ(Holds("?"), "0");
+                EXPECT_EQ(Holds("t?"), "0");
+            }
+        }
+        Admin(std::string("DROP TABLE IF EXISTS `") + c.pszServerName + "`");
+    }
+}
+
 // Dropping the file: a missing table is no failure; a refusal the server
 // gives for any other reason is one, kept with level 2. The data access
 // goes either way.

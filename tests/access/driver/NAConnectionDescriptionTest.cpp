@@ -34,6 +34,11 @@ public:
         m_csClosingQuote = pszClose;
         m_nClosingQuoteLength = m_csClosingQuote.nTaille();
     }
+    void SetCodePages(int nHost, int nCnx)
+    {
+        m_nHostCodePage = nHost;
+        m_nCnxCodePage = nCnx;
+    }
     void SetServerVersion(const wchar_t* psz)
     {
         m_csServerVersion = psz;
@@ -387,6 +392,50 @@ TEST(NAConnectionDescription, MySQLNamesAreBackquotedWithInnerQuotesDoubled)
         cnx.bFormatItemName(nullptr, (std::wstring(L" ") + psz).c_str(), &clQuoted);
         cnx.UnFormatItemName(clQuoted.pszGet(), &clBack);
         EXPECT_EQ(S(clBack.pszGet()), std::wstring(L" ") + psz);
+    }
+}
+
+// A name the SQL text's code page cannot hold would reach the server as
+// "?": it is formatted all the same and refused, naming the first part of a
+// table name refused; the host's code page stands in until the server's is
+// known.
+TEST(NAConnectionDescription, ANameTheSQLCodePageCannotHoldIsRefused)
+{
+    struct {
+        int nHost, nCnx;
+        const wchar_t* pszName;
+        bool bTable;
+        const wchar_t* pszOut;
+        const wchar_t* pszNamed; // null: held
+    } const tab[] = {
+        {1252, 1252, L"\u00e9t\u00e9", false, L"`\u00e9t\u00e9`", nullptr},
+        {1252, 1252, L"\u4e2d", false, L"`\u4e2d`", L"\u4e2d"},
+        {1252, 1252, L"a.\u4e2d.\u65e5", true, L"`a`.`\u4e2d`.`\u65e5`", L"\u4e2d"},
+        {1252, 1252, L"`\u65e5`", true, L"`\u65e5`", L"\u65e5"},
+        {1252, 65001, L"a.\u4e2d", true, L"`a`.`\u4e2d`", nullptr},
+        {65001, -1, L"\u4e2d", false, L"`\u4e2d`", nullptr},
+        {1252, -2, L"\u4e2d", false, L"`\u4e2d`", L"\u4e2d"},
+        {1251, 1251, L"\u0434", false, L"`\u0434`", nullptr},
+    };
+    for (const auto& st : tab) {
+        SCOPED_TRACE(S(st.pszName));
+        CRecordingConnection cnx;
+        cnx.SetKind(5);
+        cnx.SetQuotes(L"`", L"`");
+        cnx.SetCodePages(st.nHost, st.nCnx);
+        CNAError err;
+        CTString cl;
+        const int bHeld = st.bTable ? cnx.bFormatTableName(&err, st.pszName, &cl)
+                                    : cnx.bFormatItemName(&err, st.pszName, &cl);
+        EXPECT_EQ(bHeld, st.pszNamed == nullptr ? 1 : 0);
+        EXPECT_EQ(S(cl.pszGet()), st.pszOut);
+        EXPECT_EQ(err.dwGetErrorId(), st.pszNamed == nullptr ? 0u : static_cast<unsigned>(ZTERR_CODE_PAGE));
+        if (st.pszNamed != nullptr) {
+            const std::wstring strError = S(err.pszGetError());
+            EXPECT_NE(strError.find(st.pszNamed), std::wstring::npos);
+            // The first part refused only.
+            EXPECT_EQ(strError.find(L"\u65e5") != std::wstring::npos, std::wstring(st.pszNamed) == L"\u65e5");
+        }
     }
 }
 

@@ -196,6 +196,7 @@ CNAStatement::CNAStatement(CNAError* pclError, CNAStatementSQL* pclStatementSQL)
       m_nDeletedRows(0),
       m_bEqualRowsOnly(0),
       m_bRepeatBackward(0),
+      m_ePastEnd(-1),
       m_pclRefreshRefusals(nullptr)
 {
     if (m_pclError != nullptr)
@@ -1720,6 +1721,7 @@ int CNAStatement::_bGetNbEnr_NoSubQuery(long long* pllCount)
 
 int CNAStatement::bFetch(int eDirection, int bFlag, long long llCount, long long* pllMoved)
 {
+    m_ePastEnd = -1;
     m_bFound = 0;
     int bOutOfRange = 1;
     if (llCount < 0 && (eDirection == NA_PARSE_NEXT || eDirection == NA_PARSE_PREVIOUS)) {
@@ -1761,10 +1763,20 @@ int CNAStatement::bFetch(int eDirection, int bFlag, long long llCount, long long
         m_bFound = 0;
     }
     m_bEndehors = bOutOfRange;
-    m_bHTrouve = m_bInternalSearch || m_pclTableCacheIndex != nullptr ? m_clUserSearch.bGetHTrouve(m_pclCurrentRecord)
-                                                                       : m_bFound;
+    // Past the last row nothing is found, whatever the record left shows.
+    m_bHTrouve = !bOutOfRange && (m_bInternalSearch || m_pclTableCacheIndex != nullptr)
+                     ? m_clUserSearch.bGetHTrouve(m_pclCurrentRecord)
+                     : m_bFound;
     SetParseStarted();
     return bResult;
+}
+
+void CNAStatement::StayPastEnd()
+{
+    m_bEndehors = 1;
+    m_bFound = 0;
+    m_bHTrouve = 0;
+    m_bMoreRows = 0;
 }
 
 int CNAStatement::_bRefreshBeforeFetch(int eDirection, long long* pllCount)
@@ -2400,6 +2412,7 @@ int CNAStatement::bSetStmtOriginalRecord(int eDirection)
 
 int CNAStatement::bSetParseNeedUpdate(int eCause)
 {
+    m_ePastEnd = -1;
     if (eCause != UPDATE_NONE) {
         const int nId = m_pclDataAccess != nullptr ? m_pclDataAccess->nKeepOriginalRecordSave(this) : -1;
         if (nId == -1)
@@ -2411,6 +2424,7 @@ int CNAStatement::bSetParseNeedUpdate(int eCause)
 
 int CNAStatement::bSetParseNeedUpdate(int eCause, int nRecordSaveId)
 {
+    m_ePastEnd = -1;
     if (!(eCause == UPDATE_REPOSITION && m_eParseNeedUpdate == UPDATE_REEXECUTE))
         m_eParseNeedUpdate = eCause;
     if (nRecordSaveId != m_nRecordSaveID) {
@@ -2830,6 +2844,7 @@ int CNAStatement::bKeepModifiedRecordSave(long long llRow, int nRecordSaveId)
 void CNAStatement::OnNotifyOperation(int eType, int nId, CNAStatement* pclSource, unsigned int nFlags,
                                      const CNARecordValue* pclWritten)
 {
+    m_ePastEnd = -1;
     CNATableCache* pclTableCache = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetTableCacheNoRef() : nullptr;
     if (pclSource != this && m_pclTableCacheIndex != nullptr) {
         // The browse's own row going leaves the index on the entry after it;
@@ -2999,6 +3014,7 @@ int CNAStatement::bSetPosition(CNAPosition* pclPosition, int eOption)
 {
     if (pclPosition == nullptr || m_pclDataAccess == nullptr)
         return 0;
+    m_ePastEnd = -1;
     const int nSave = pclPosition->nGetRecordSaveId();
     int bResult = 1;
     if (nSave != -1) {

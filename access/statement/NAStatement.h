@@ -221,6 +221,13 @@ public:
         m_bHTrouve = 0;
         m_bEndehors = 0;
     }
+    // The direction (next or previous, as the host reads) in which the
+    // browse ran past its last row, -1 none: any fetch, refresh or write
+    // forgets it.
+    int ePastEnd() const { return m_ePastEnd; }
+    void SetPastEnd(int eDirection) { m_ePastEnd = eDirection; }
+    // A read on past the end: out of range and not found, nothing moved.
+    void StayPastEnd();
     int bInvertFetch() const;
     int bMoreRows() const { return m_bMoreRows; }
     int bRestoredRow() const { return m_bRestoredRow; }
@@ -539,6 +546,7 @@ protected:
     int m_nDeletedRows;                             // 39
     int m_bEqualRowsOnly;                           // 40
     int m_bRepeatBackward;                          //     the repeat count's side
+    int m_ePastEnd;                                 //     ePastEnd
     // The columns whose server text the SELECT carries after the record's
     // own, in that order.
     std::vector<CNAColumn*> m_tabServerText;

@@ -947,7 +947,7 @@ int CNADataAccess::bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eParse, i
 
     int bResult = 0;
     if (bContinue == 1)
-        bResult = _bFetch(pcl, pszItem, eDirection, 1, n, eLock, peLock, nFlags, bRestart, nullptr);
+        bResult = _bReadOn(pcl, pszItem, eDirection, 1, n, eLock, peLock, nFlags, bRestart, nullptr);
     if (!bResult) {
         bResult = _bRepriseErreurParcours(pcl, pszItem, eDirection, eLock, peLock, nFlags);
         const bool bTableCache = m_pclTableCache != nullptr;
@@ -1083,13 +1083,34 @@ int CNADataAccess::_bFetch(CNAStatement* pclStatement, const wchar_t* pszItem, i
     return bResult;
 }
 
+int CNADataAccess::_bReadOn(CNAStatement* pclStatement, const wchar_t* pszItem, int eDirection, long long llCount,
+                            int n, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags, int bRestart,
+                            long long* pllMoved)
+{
+    const bool bOn = (eDirection == NEXT || eDirection == PREVIOUS) && llCount > 0 && !bRestart &&
+                     m_pclTableCache == nullptr && pclStatement != nullptr;
+    if (bOn && pclStatement->ePastEnd() == eDirection && !bFilterChanged(pclStatement)) {
+        pclStatement->StayPastEnd();
+        if (pllMoved != nullptr)
+            *pllMoved = 0;
+        return 1;
+    }
+    const int bResult = _bFetch(pclStatement, pszItem, eDirection, llCount, n, eLock, peLock, nFlags, bRestart, pllMoved);
+    int bOutOfRange = 0;
+    if (bResult && bOn)
+        pclStatement->HEndehors(&bOutOfRange);
+    if (bOutOfRange && m_pclTableCache == nullptr)
+        pclStatement->SetPastEnd(eDirection);
+    return bResult;
+}
+
 int CNADataAccess::bSkipRecord(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, long long llCount, int n,
                                eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags)
 {
     CHeld<CNAStatement> clStatement(_pclGetNewItemStatement(pszItem, eDirection, nFlags));
     if (!clStatement)
         return 0;
-    int bResult = _bFetch(clStatement.Get(), pszItem, eDirection, llCount, n, eLock, peLock, nFlags, 0, nullptr);
+    int bResult = _bReadOn(clStatement.Get(), pszItem, eDirection, llCount, n, eLock, peLock, nFlags, 0, nullptr);
     if (!bResult)
         bResult = _bRepriseErreurParcours(clStatement.Get(), pszItem, eDirection, eLock, peLock, nFlags);
     return bResult;

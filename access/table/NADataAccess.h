@@ -216,6 +216,10 @@ public:
     virtual int _bFetch(CNAStatement* pclStatement, const wchar_t* pszItem, int eDirection, long long llCount, int n,
                         eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags, int bRestart,
                         long long* pllMoved);
+    // The host's read on: a browse that ran past its last row one way
+    // stays there, asking the server nothing, until something changes.
+    int _bReadOn(CNAStatement* pclStatement, const wchar_t* pszItem, int eDirection, long long llCount, int n,
+                 eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags, int bRestart, long long* pllMoved);
     virtual int _bHCreation(int bDrop, int bCreate);
     virtual int _bSupprimeTout();
     // Installs the description of a query's result (one external

@@ -344,3 +344,119 @@ INSTANTIATE_TEST_SUITE_P(Blocks, BlockContinuation, testing::Values(L"ZT Cache S
                          });
 
 } // namespace
+
+// ---- A search read on to the end of its matches ---------------------------------------------------------------------
+
+// Groups of equal keys, first, between two others and last in the key's
+// order, each of as many rows as the case asks, on keys of each kind and on
+// a table without a key.
+class SearchToTheEnd : public TableObjectServer {
+protected:
+    SearchToTheEnd()
+        : TableObjectServer("zt69end", {"CREATE TABLE ki (id INT PRIMARY KEY, v INT NOT NULL, KEY(v))",
+                                        "CREATE TABLE kt (id INT PRIMARY KEY, v VARCHAR(8) NOT NULL, KEY(v))",
+                                        "CREATE TABLE kd (id INT PRIMARY KEY, v DATETIME NOT NULL, KEY(v))",
+                                        "CREATE TABLE kn (id INT NOT NULL, v INT NOT NULL)"})
+    {
+    }
+    // The five groups a b c d e, b and d of two rows, the others of n.
+    void Fill(int n)
+    {
+        for (const char* pszTable : {"ki", "kt", "kd", "kn"}) {
+            const std::string strTable = pszTable;
+            const std::string strValue = strTable == "kt"   ? "CONCAT('k', CHAR(96 + g))"
+                                         : strTable == "kd" ? "TIMESTAMPADD(SECOND, g * 10, '2024-03-01 10:00:00')"
+                                                            : "g * 10";
+            ASSERT_TRUE(Admin("DELETE FROM " + strTable));
+            ASSERT_TRUE(Admin("INSERT INTO " + strTable + " SELECT g * 100 + seq, " + strValue +
+                              " FROM (SELECT seq AS g FROM seq_1_to_5) AS groups JOIN seq_1_to_10 "
+                              "WHERE seq <= IF(g % 2 = 0, 2, " + std::to_string(n) + ")"));
+        }
+    }
+};
+
+// Every match is read once, then the search is not found; past the last
+// row of the key's order it is out of range, after one empty block at
+// most, and stays so, asking the server nothing more.
+TEST_F(SearchToTheEnd, EveryMatchOnceThenNotFoundAndNothingMoreSent)
+{
+    struct STKey {
+        const wchar_t* pszTable;
+        const wchar_t* pszQuery; // null: the table object
+        const wchar_t* pszItem;
+        const char* pszExpression;
+        const wchar_t* apszValue[3]; // the groups a, c and e as the host writes them
+    };
+    const STKey aKey[] = {
+        {L"ki", nullptr, L"v", "v", {L"10", L"30", L"50"}},
+        {L"kt", nullptr, L"v", "v", {L"ka", L"kc", L"ke"}},
+        {L"kd", nullptr, L"v", "v", {L"20240301100010", L"20240301100030", L"20240301100050"}},
+        {L"kn", nullptr, L"v", "v", {L"10", L"30", L"50"}},
+        {L"ki", L"SELECT id, v FROM ki", L"v", "v", {L"10", L"30", L"50"}},
+        {L"ki", L"SELECT id, v + 1 AS w FROM ki", L"w", "v + 1", {L"11", L"31", L"51"}},
+    };
+    const char* const apszGroup[] = {"first", "between", "last"};
+    unsigned int nContext = 0;
+    CHostContext* pc = nullptr;
+    INATable* pi = nullptr;
+    // One search read on to its end; the group nGroup of the table holds
+    // nMatches rows.
+    auto fnSearch = [&](const STKey& k, int nMatches, int nGroup, int nBlock, bool bBackward, bool bUTF8) {
+        pc = Context(++nContext);
+        pi = k.pszQuery == nullptr ? Open(k.pszTable, pc, HostIn(bUTF8, nBlock))
+                                   : QueryIn(bUTF8, false, k.pszQuery, pc, {k.pszTable}, nBlock);
+        ASSERT_NE(pi, nullptr);
+        const std::string strFrom = " FROM " + Narrow(k.pszTable) + " WHERE " + k.pszExpression;
+        const std::string strValue = "'" + Narrow(k.apszValue[nGroup]) + "'";
+        const std::string strDesc = bBackward ? " DESC" : "";
+        const std::string strOrder = " ORDER BY " + std::string(k.pszExpression) + strDesc + ", id" + strDesc;
+        const Rows tabMatches = List("SELECT id" + strFrom + " = " + strValue + strOrder);
+        ASSERT_EQ(tabMatches.size(), static_cast<size_t>(nMatches));
+        const eNA_PARSEDIRECTION eOn = bBackward ? PREVIOUS : NEXT;
+        const CHostText v(k.apszValue[nGroup]);
+        ASSERT_EQ(pi->bHRecherche(pc, k.pszItem, &v, 1, 0, kNoLock, nullptr, bBackward ? 0 : 1, 0), 1) << Error(pi, pc);
+        Rows tabRead;
+        while (Found(pi, pc, k.pszItem) == 1 && tabRead.size() < 10) {
+            tabRead.push_back(Value(pi, pc, L"id"));
+            Sent();
+            ASSERT_EQ(Read(pi, pc, k.pszItem, eOn), 1) << Error(pi, pc);
+        }
+        EXPECT_EQ(tabRead, tabMatches);
+        if (nMatches == 0)
+            return;
+        // The read after the last match: the next row of the key's order,
+        // or none when the group ends it.
+        const bool bEnd = nGroup == (bBackward ? 0 : 2);
+        ASSERT_EQ(Out(pi, pc, k.pszItem), bEnd);
+        if (!bEnd) {
+            EXPECT_EQ(Value(pi, pc, L"id"),
+                      First("SELECT id" + strFrom + (bBackward ? " < " : " > ") + strValue + strOrder + " LIMIT 1"));
+            return;
+        }
+        for (int i = 0; i < 3; i++) {
+            ASSERT_EQ(Read(pi, pc, k.pszItem, eOn), 1) << Error(pi, pc);
+            EXPECT_TRUE(Out(pi, pc, k.pszItem));
+            EXPECT_EQ(Found(pi, pc, k.pszItem), 0);
+        }
+        EXPECT_LE(Sent().size(), 1u);
+    };
+    for (int nMatches = 0; nMatches <= 6; nMatches++) {
+        ASSERT_NO_FATAL_FAILURE(Fill(nMatches));
+        // From none to a block and two more.
+        for (int nBlock = nMatches > 2 ? nMatches - 2 : 0; nBlock <= 4; nBlock++)
+            for (const STKey& k : aKey)
+                for (int nCase = 0; nCase < 12; nCase++) {
+                    const int nGroup = nCase % 3;
+                    const bool bBackward = nCase % 6 >= 3;
+                    const bool bUTF8 = nCase < 6;
+                    SCOPED_TRACE(Narrow(k.pszQuery != nullptr ? k.pszQuery : k.pszTable) +
+                                 (bUTF8 ? " in UTF-8, " : " in 1252, ") + std::to_string(nMatches) + " matches " +
+                                 apszGroup[nGroup] + ", blocks of " + std::to_string(nBlock) +
+                                 (bBackward ? ", backward" : ", forward"));
+                    fnSearch(k, nMatches, nGroup, nBlock, bBackward, bUTF8);
+                    if (pi != nullptr) {
+                        EXPECT_EQ(pi->bHFerme(pc), 1) << Error(pi, pc);
+                    }
+                }
+    }
+}

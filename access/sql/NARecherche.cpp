@@ -858,6 +858,44 @@ int CNARecherche::bAddExpression(CNARecord* pclRecord, INAItemDescription* piIte
     return !bFailed;
 }
 
+int CNARecherche::bAddRecordValue(CNARecord* pclRecord, CNAColumn* pclColumn, const CAny* pValue)
+{
+    if (m_pclSearch == nullptr || pclColumn == nullptr || pValue == nullptr)
+        return 0;
+    int bFailed = 0;
+    CAny clValue;
+    _Copy(&clValue, pValue);
+    CNAColumn* apColumn[1] = {pclColumn};
+    CNAExpression* pcl = _pclAddKeyExpression(pclRecord, apColumn, &clValue, 1, pclColumn->piGetItem(), 0, 0, NAOP_EQ,
+                                              m_nFlags & ~RECH_GENERIC, NAOP_AND, &bFailed);
+    if (pcl == nullptr)
+        return 0;
+    CNAExpression* pclJoined = m_pclSearch->pclAddOperation(NAOP_AND, pcl);
+    if (pclJoined == nullptr) {
+        _Drop(pcl);
+        return _bNoMemory(kPointNoMemory);
+    }
+    _SetCondition(&m_pclSearch, pclJoined);
+    _SetCondition(&m_pclCurrent, m_pclSearch);
+    return 1;
+}
+
+bool CNARecherche::bComparesColumn(const CNAColumn* pclColumn) const
+{
+    std::vector<const CNAExpression*> tabLeft{m_pclSearch};
+    while (!tabLeft.empty()) {
+        const CNAExpression* pcl = tabLeft.back();
+        tabLeft.pop_back();
+        if (pcl == nullptr)
+            continue;
+        if (pcl->pclGetColumnNoRef() == pclColumn)
+            return true;
+        tabLeft.push_back(pcl->pclGetLeftNoRef());
+        tabLeft.push_back(pcl->pclGetRightNoRef());
+    }
+    return false;
+}
+
 // ---- Writing ------------------------------------------------------------------------------------------------
 
 int CNARecherche::bGetSQL(CNACommand* pclCommand, CNAFilter* pclFilter, CNARecord* pclRecord)

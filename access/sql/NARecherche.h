@@ -87,6 +87,11 @@ public:
     // mode when bBounds. 1.
     int bAddExpression(CNARecord* pclRecord, INAItemDescription* piItem, eNAOperator eOperator, const CAny* pValue,
                        int bGeneric, eNAOperator eJoin, int bBounds);
+    // A record's condition joined with the column equal to the value, as
+    // the record's own values are compared (a refused one by its text).
+    int bAddRecordValue(CNARecord* pclRecord, CNAColumn* pclColumn, const CAny* pValue);
+    // Whether a comparison of the search's condition names the column.
+    bool bComparesColumn(const CNAColumn* pclColumn) const;
 
     // ---- State ----------------------------------------------------------------------------
     void Activate() { m_eState = STATE_SEARCHING; }

@@ -1489,8 +1489,10 @@ int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void*
 int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow,
                                           const CNARecordValue* pclRow)
 {
+    const int bOneRow =
+        m_pclCurrentRecord != nullptr && _bFindsOneRow(static_cast<const CNARefArray<CNAColumn>*>(pColumns));
     if (pbOneRow != nullptr)
-        *pbOneRow = m_pclCurrentRecord != nullptr && _bFindsOneRow(static_cast<const CNARefArray<CNAColumn>*>(pColumns));
+        *pbOneRow = bOneRow;
     INAItemDescription* piBest = m_piDataSource != nullptr ? m_piDataSource->piGetBestParseItemDesc() : nullptr;
     CNARecherche* pclSearch = pclAllocRecherche(m_pclError);
     CNACommand* pclCondition = m_pclDataAccess != nullptr ? m_pclDataAccess->pclAllocCommand(m_pclError) : nullptr;
@@ -1505,7 +1507,8 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     if (pclSearch == nullptr || pclCondition == nullptr) {
         _bNoMemory(PT_NO_MEMORY);
     } else if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
-                                          static_cast<const CNARefArray<CNAColumn>*>(pColumns))) {
+                                          static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
+               (pColumns != nullptr || bOneRow || _bAddEveryOtherValue(pclSearch, pclRow))) {
         // Each refused item the condition compares is written with its
         // text, or fails the condition.
         pclSearch->SetRefusals(pclRow != nullptr ? pclRow->pclGetReadFailureNoRef() : nullptr);
@@ -1522,6 +1525,47 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     if (piBest != nullptr)
         piBest->nExternalRelease();
     return bResult;
+}
+
+int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordValue* pclRow)
+{
+    const CXError* pclFailure = pclRow != nullptr ? pclRow->pclGetReadFailureNoRef() : nullptr;
+    // A part the condition compares with the row's value: as read, or
+    // refused and compared by the server's text of it.
+    auto bCompared = [&](CNAColumn* pcl) {
+        return pcl != nullptr && !CNAExpression::s_bRoundedReal(pcl) && pclSearch->bComparesColumn(pcl) &&
+               (pcl->bValueDefined() || CNAReadFailure::s_pstRefusal(pclFailure, pcl->pszGetName()) != nullptr);
+    };
+    const int nColumns = m_pclCurrentRecord->nGetNbColumn();
+    for (int i = 0; i < nColumns; i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || !pcl->bUnique())
+            continue;
+        const CRefArray<CNAColumn>* ptab = pcl->bIsComposedKey() ? pcl->pclGetTabComponent() : nullptr;
+        bool bKey = ptab == nullptr ? bCompared(pcl) : ptab->nGetNbElement() > 0;
+        for (int k = 0; ptab != nullptr && k < ptab->nGetNbElement() && bKey; k++)
+            bKey = bCompared((*ptab)[k]);
+        // A key finds the row alone.
+        if (bKey)
+            return 1;
+    }
+    const CRefArray<CNAColumn>* ptabMemo = m_pclCurrentRecord->pclGetTabColumnMemo();
+    for (int i = 0; i < nColumns; i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || pcl->bIsComposedKey() || pclSearch->bComparesColumn(pcl))
+            continue;
+        // A memo's value as read: the current one may be written over.
+        int nMemo = -1;
+        for (int k = 0; k < ptabMemo->nGetNbElement() && nMemo < 0; k++)
+            if ((*ptabMemo)[k] == pcl)
+                nMemo = k;
+        CAny clValue;
+        const bool bRead = nMemo >= 0 ? pclRow != nullptr && pclRow->bGetMemoValue(&clValue, nMemo)
+                                      : pcl->bGetCurrentValue(&clValue, 0) != 0;
+        if (!bRead || !pclSearch->bAddRecordValue(m_pclCurrentRecord, pcl, &clValue))
+            return 0;
+    }
+    return 1;
 }
 
 int CNAStatement::_bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const

@@ -415,6 +415,9 @@ protected:
     int _bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, void* pColumns, int* pbOneRow,
                                 const CNARecordValue* pclRow);
     int _bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const;
+    // Where no key finds the row alone: each of its values that the
+    // record's condition leaves out (memos as read), compared too.
+    int _bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordValue* pclRow);
     // " LIMIT 1" on MySQL unless the condition finds one row only.
     int _bAddOneRowLimit(CNACommand* pclCommand, int bOneRow);
     int _bBuildSubQueryCREATEColumn(CNACommand* pclCommand, CNAColumn* pclColumn);

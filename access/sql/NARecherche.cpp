@@ -860,8 +860,6 @@ int CNARecherche::bAddExpression(CNARecord* pclRecord, INAItemDescription* piIte
 
 int CNARecherche::bAddRecordValue(CNARecord* pclRecord, CNAColumn* pclColumn, const CAny* pValue)
 {
-    if (m_pclSearch == nullptr || pclColumn == nullptr || pValue == nullptr)
-        return 0;
     int bFailed = 0;
     CAny clValue;
     _Copy(&clValue, pValue);
@@ -870,11 +868,13 @@ int CNARecherche::bAddRecordValue(CNARecord* pclRecord, CNAColumn* pclColumn, co
                                               m_nFlags & ~RECH_GENERIC, NAOP_AND, &bFailed);
     if (pcl == nullptr)
         return 0;
-    CNAExpression* pclJoined = m_pclSearch->pclAddOperation(NAOP_AND, pcl);
+    // Without a condition yet, the comparison is the condition.
+    CNAExpression* pclJoined = m_pclSearch != nullptr ? m_pclSearch->pclAddOperation(NAOP_AND, pcl) : pcl;
     if (pclJoined == nullptr) {
         _Drop(pcl);
         return _bNoMemory(kPointNoMemory);
     }
+    m_eState = STATE_SEARCHING;
     _SetCondition(&m_pclSearch, pclJoined);
     _SetCondition(&m_pclCurrent, m_pclSearch);
     return 1;

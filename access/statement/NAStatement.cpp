@@ -1508,7 +1508,7 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
         _bNoMemory(PT_NO_MEMORY);
     } else if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
                                           static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
-               (pColumns != nullptr || bOneRow || _bAddEveryOtherValue(pclSearch, pclRow))) {
+               _bAddEveryOtherValue(pclSearch, pclRow)) {
         // Each refused item the condition compares is written with its
         // text, or fails the condition.
         pclSearch->SetRefusals(pclRow != nullptr ? pclRow->pclGetReadFailureNoRef() : nullptr);
@@ -1539,29 +1539,29 @@ int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordV
     const int nColumns = m_pclCurrentRecord->nGetNbColumn();
     for (int i = 0; i < nColumns; i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
-        if (pcl == nullptr || !pcl->bUnique())
+        if (!pcl->bUnique())
             continue;
         const CRefArray<CNAColumn>* ptab = pcl->bIsComposedKey() ? pcl->pclGetTabComponent() : nullptr;
-        bool bKey = ptab == nullptr ? bCompared(pcl) : ptab->nGetNbElement() > 0;
-        for (int k = 0; ptab != nullptr && k < ptab->nGetNbElement() && bKey; k++)
+        bool bKey = ptab != nullptr || bCompared(pcl);
+        for (int k = 0; bKey && ptab != nullptr && k < ptab->nGetNbElement(); k++)
             bKey = bCompared((*ptab)[k]);
         // A key finds the row alone.
         if (bKey)
             return 1;
     }
     const CRefArray<CNAColumn>* ptabMemo = m_pclCurrentRecord->pclGetTabColumnMemo();
-    for (int i = 0; i < nColumns; i++) {
+    for (int i = 0, nMemo = 0; i < nColumns; i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
-        if (pcl == nullptr || pcl->bIsComposedKey() || pclSearch->bComparesColumn(pcl))
+        // Memos come in column order: the memo's place among them.
+        const bool bMemo = nMemo < ptabMemo->nGetNbElement() && (*ptabMemo)[nMemo] == pcl;
+        if (bMemo)
+            nMemo++;
+        if (pcl->bIsComposedKey() || pclSearch->bComparesColumn(pcl))
             continue;
         // A memo's value as read: the current one may be written over.
-        int nMemo = -1;
-        for (int k = 0; k < ptabMemo->nGetNbElement() && nMemo < 0; k++)
-            if ((*ptabMemo)[k] == pcl)
-                nMemo = k;
         CAny clValue;
-        const bool bRead = nMemo >= 0 ? pclRow != nullptr && pclRow->bGetMemoValue(&clValue, nMemo)
-                                      : pcl->bGetCurrentValue(&clValue, 0) != 0;
+        const bool bRead = bMemo ? pclRow != nullptr && pclRow->bGetMemoValue(&clValue, nMemo - 1)
+                                 : pcl->bGetCurrentValue(&clValue, 0) != 0;
         if (!bRead || !pclSearch->bAddRecordValue(m_pclCurrentRecord, pcl, &clValue))
             return 0;
     }

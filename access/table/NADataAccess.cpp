@@ -1087,8 +1087,7 @@ int CNADataAccess::_bReadOn(CNAStatement* pclStatement, const wchar_t* pszItem, 
                             int n, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags, int bRestart,
                             long long* pllMoved)
 {
-    const bool bOn = (eDirection == NEXT || eDirection == PREVIOUS) && llCount > 0 && !bRestart &&
-                     m_pclTableCache == nullptr && pclStatement != nullptr;
+    const bool bOn = (eDirection == NEXT || eDirection == PREVIOUS) && llCount > 0 && !bRestart;
     if (bOn && pclStatement->ePastEnd() == eDirection && !bFilterChanged(pclStatement)) {
         pclStatement->StayPastEnd();
         if (pllMoved != nullptr)
@@ -1097,9 +1096,9 @@ int CNADataAccess::_bReadOn(CNAStatement* pclStatement, const wchar_t* pszItem, 
     }
     const int bResult = _bFetch(pclStatement, pszItem, eDirection, llCount, n, eLock, peLock, nFlags, bRestart, pllMoved);
     int bOutOfRange = 0;
-    if (bResult && bOn)
-        pclStatement->HEndehors(&bOutOfRange);
-    if (bOutOfRange && m_pclTableCache == nullptr)
+    pclStatement->HEndehors(&bOutOfRange);
+    // A read that failed ends nowhere: the next one tries again.
+    if (bResult && bOn && bOutOfRange)
         pclStatement->SetPastEnd(eDirection);
     return bResult;
 }

@@ -200,6 +200,18 @@ TEST_F(TableObjectMends, ASessionEndedByTheServerCostsOneError)
         EXPECT_EQ(Value(pi, pContext, L"id"), strFirst);
         EXPECT_EQ(Walk(pi, pContext, L"name", L"id"), List("SELECT id FROM t ORDER BY name"));
     }
+    // A read on that fails at a block's edge has not met the browse's end.
+    CHostContext* pBlocks = Context(2);
+    INATable* piBlocks = Open(L"t", pBlocks, HostIn(true, 2));
+    ASSERT_NE(piBlocks, nullptr);
+    const Rows tabIds = List("SELECT id FROM t ORDER BY id");
+    ASSERT_EQ(Third(piBlocks, pBlocks, L"id", true), tabIds[2]);
+    ASSERT_EQ(Read(piBlocks, pBlocks, L"id", NEXT), 1) << Error(piBlocks, pBlocks);
+    ASSERT_NO_FATAL_FAILURE(Kill(piBlocks, pBlocks));
+    EXPECT_EQ(Read(piBlocks, pBlocks, L"id", NEXT), 0);
+    ASSERT_EQ(Read(piBlocks, pBlocks, L"id", NEXT), 1) << Error(piBlocks, pBlocks);
+    ASSERT_FALSE(Out(piBlocks, pBlocks, L"id"));
+    EXPECT_EQ(Value(piBlocks, pBlocks, L"id"), tabIds[4]);
 }
 
 // ---- The host's record around a count ---------------------------------------------------------------------------

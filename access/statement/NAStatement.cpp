@@ -1549,11 +1549,10 @@ int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordV
         if (bKey)
             return 1;
     }
-    const CRefArray<CNAColumn>* ptabMemo = m_pclCurrentRecord->pclGetTabColumnMemo();
     for (int i = 0, nMemo = 0; i < nColumns; i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         // Memos come in column order: the memo's place among them.
-        const bool bMemo = nMemo < ptabMemo->nGetNbElement() && (*ptabMemo)[nMemo] == pcl;
+        const bool bMemo = pcl->bIsMemo() != 0;
         if (bMemo)
             nMemo++;
         if (pcl->bIsComposedKey() || pclSearch->bComparesColumn(pcl))
@@ -1813,14 +1812,6 @@ int CNAStatement::bFetch(int eDirection, int bFlag, long long llCount, long long
                      : m_bFound;
     SetParseStarted();
     return bResult;
-}
-
-void CNAStatement::StayPastEnd()
-{
-    m_bEndehors = 1;
-    m_bFound = 0;
-    m_bHTrouve = 0;
-    m_bMoreRows = 0;
 }
 
 int CNAStatement::_bRefreshBeforeFetch(int eDirection, long long* pllCount)

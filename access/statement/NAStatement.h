@@ -226,8 +226,6 @@ public:
     // forgets it.
     int ePastEnd() const { return m_ePastEnd; }
     void SetPastEnd(int eDirection) { m_ePastEnd = eDirection; }
-    // A read on past the end: out of range and not found, nothing moved.
-    void StayPastEnd();
     int bInvertFetch() const;
     int bMoreRows() const { return m_bMoreRows; }
     int bRestoredRow() const { return m_bRestoredRow; }

@@ -1087,9 +1087,9 @@ int CNADataAccess::_bReadOn(CNAStatement* pclStatement, const wchar_t* pszItem, 
                             int n, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags, int bRestart,
                             long long* pllMoved)
 {
-    const bool bOn = (eDirection == NEXT || eDirection == PREVIOUS) && llCount > 0 && !bRestart;
+    // Past the end the browse is out of range and not found already.
+    const bool bOn = (eDirection == NEXT || eDirection == PREVIOUS) && llCount > 0;
     if (bOn && pclStatement->ePastEnd() == eDirection && !bFilterChanged(pclStatement)) {
-        pclStatement->StayPastEnd();
         if (pllMoved != nullptr)
             *pllMoved = 0;
         return 1;

@@ -925,6 +925,10 @@ int CNASQLColumn::_bKeepRefusedValue(CNAStatement* pclStatement)
         clText.pclGetTraitement()->nGetDataAdr(&pText) == TQSTATUS_OK && pText != nullptr &&
         clText.pclGetTraitement()->nGetUtilDataSize(&nText) == TQSTATUS_OK)
         strValue.assign(static_cast<const wchar_t*>(pText), nText / sizeof(wchar_t));
+    // A text holding a NUL, which its item ends at, is named and found
+    // again by its bytes.
+    if (strValue.find(L'\0') != std::wstring::npos)
+        strValue = pclStatement->strServerTextLiteral(strValue);
     m_pclError->Reset();
     const wchar_t* pszType = m_pclImportedItem != nullptr ? m_pclImportedItem->pszGetDBType() : nullptr;
     const wchar_t* pszTable = m_pclRecord->pszGetTableName();

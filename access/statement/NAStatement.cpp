@@ -788,6 +788,22 @@ const wchar_t* CNAStatement::_pszServerTextCharset() const
     return nVersion >= 50503 ? L"utf8mb4" : L"utf8";
 }
 
+std::wstring CNAStatement::_strServerTextLiteral(const wchar_t* pszHexa) const
+{
+    return std::wstring(L"_") + _pszServerTextCharset() + L" X'" + pszHexa + L"'";
+}
+
+std::wstring CNAStatement::strServerTextLiteral(const std::wstring& strText) const
+{
+    CXYString<char> clUTF8;
+    if (clUTF8.nAffecteToUTF8(strText.data(), static_cast<int>(strText.size())) != 0)
+        return std::wstring();
+    CTString clHexa;
+    CNAConnectionDescription::s_BinaryToStringHexa(reinterpret_cast<const unsigned char*>(clUTF8.pszGet()),
+                                                   static_cast<unsigned int>(clUTF8.nGetLength()), &clHexa);
+    return _strServerTextLiteral(clHexa.pszGet());
+}
+
 void CNAStatement::_InsertServerTextColumns(CNACommand* pclCommand, unsigned int nPos)
 {
     if (m_tabServerText.empty())
@@ -2076,7 +2092,7 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
                 strText = psz;
             else if (psz[0] != 0)
                 // An empty text is held exactly: the host's own comparison.
-                strText = std::wstring(L"_") + _pszServerTextCharset() + L" X'" + psz + L"'";
+                strText = _strServerTextLiteral(psz);
             if (!strText.empty())
                 ptabOut->emplace_back(st.pclColumn, strText);
         }

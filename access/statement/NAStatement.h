@@ -321,6 +321,10 @@ public:
     // while the result still held its row (none otherwise), and the
     // record's refused values.
     void GiveRefreshServerValues(CNARecherche* pclSearch) const;
+    // The text as a literal of the server's Unicode character set in
+    // hexadecimal (_utf8mb4 X'..'), which every session reads alike, NULs
+    // and all; empty when the text cannot be written so.
+    std::wstring strServerTextLiteral(const std::wstring& strText) const;
     int bExistRechercheObject() const { return m_pclRecherche != nullptr; }
     int bSetUserSearch(const wchar_t* pszItem, const CAny* pValue, int eDirection, int bExact);
     int _bSetRecherche(INAItemDescription* piItem, const CAny* pValue, int eDirection, int bExact);
@@ -472,6 +476,8 @@ protected:
     void _InsertServerTextColumns(CNACommand* pclCommand, unsigned int nPos);
     // The Unicode character set those texts are converted to.
     const wchar_t* _pszServerTextCharset() const;
+    // The hexadecimal digits of a text of that set as its literal.
+    std::wstring _strServerTextLiteral(const wchar_t* pszHexa) const;
     // The texts of row llRow of the result when it holds the record given,
     // as read or as written since.
     void _KeepServerValues(long long llRow, const CNARecordValue* pclRecord, CNARecherche::ServerValues* ptabOut);

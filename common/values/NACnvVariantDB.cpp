@@ -423,8 +423,14 @@ int CNAConvertVariant::bSetValueDB(const char* pszText, unsigned int nLength, un
     const unsigned char nType = m_clValue.nGetTypeCode();
 
     const auto store = [&]() -> int {
-        if ((nType >= 16 && nType <= 23) || nType == TQTYPE_CARW || nType == TQTYPE_PSTRW || nType == 134)
+        if ((nType >= 16 && nType <= 23) || nType == TQTYPE_CARW || nType == TQTYPE_PSTRW || nType == 134) {
+            // A text item of the record ends at its first NUL: one inside
+            // would cut the value. A memo's own value keeps it; a character
+            // item takes the first character, whatever follows.
+            if (m_eVarType == NA_VAR_BUFFER && nType != TQTYPE_CARA && std::memchr(pszText, 0, nLength) != nullptr)
+                return _bRefuseText(pszText, nLength, nCodePage);
             return _bSetValue(pszText, nLength, nCodePage);
+        }
 
         if (nType == TQTYPE_BOOL) {
             const char sz[2] = {pszText[0], 0};

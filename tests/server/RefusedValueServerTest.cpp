@@ -21,7 +21,7 @@ using namespace tableobject;
 
 constexpr unsigned int kCache = CNADataAccess::WPF_TABLE_CACHE;
 constexpr unsigned int kContinue = CNADataAccess::WPF_CONTINUE;
-enum eROAD { SERVER, CACHE };
+enum eROAD { SERVER, CACHE, QUERY };
 
 // The same columns keyed on n (kn) and on the time itself (kt).
 std::string Table(const char* pszName, const char* pszKey)
@@ -125,8 +125,8 @@ protected:
         return bUTF8 ? m_pHost : HostOn(L"ZT Unicode Support=0", L"zt59rv1252");
     }
     // The table on the road in a context of its own: opened, or a query of
-    // all its rows whose browse on the item, read to its end, filled the
-    // whole-table cache.
+    // all its rows, whose browse on the item, read to its end, filled the
+    // whole-table cache on the cache road.
     INATable* OnRoad(eROAD eRoad, bool bUTF8, const char* pszTable, const wchar_t* pszItem, CHostContext** ppc)
     {
         *ppc = Context(++m_nContext);
@@ -135,8 +135,8 @@ protected:
         if (eRoad == SERVER)
             return Open(strTable.c_str(), *ppc, pHost);
         INATable* pi = RunOn(pHost, *ppc, L"SELECT * FROM " + strTable, {strTable.c_str()});
-        if (pi == nullptr)
-            return nullptr;
+        if (pi == nullptr || eRoad == QUERY)
+            return pi;
         Browse(pi, *ppc, pszItem, kContinue);
         EXPECT_TRUE(Access(pi, *ppc)->bHasTableCache());
         return pi;
@@ -351,6 +351,62 @@ TEST_F(RefusedValue, TwoRefusedItemsTellTheirRowsApart)
             for (const std::string& str : tabSeen)
                 EXPECT_EQ(Server("kn", "WHERE name = '" + str.substr(0, 2) + "'"), Rows{str});
             ExpectServerRows(pi, pc, eRoad, "kn", L"n");
+        }
+    }
+}
+
+// A VARCHAR and a CHAR holding a NUL, where the record's text items end,
+// are refused as a time beyond its item is: the read fails naming both by
+// their bytes, the items NULL, the browse reading on. After a write of
+// another record, a return to that record then a modify of another item,
+// of one of them, or a delete changes its own row, never its twin, keyed
+// or not, on every road in both code pages; judged by the server's bytes.
+TEST_F(RefusedValue, ATextHoldingANulIsRefusedAndItsWritesLandOnItsOwnRow)
+{
+    // The row each write leaves: of another item, of that item, none.
+    const char* const apszWritten[] = {"1|610062|6100|5", "1|7A|6100|1", nullptr};
+    for (const std::string strKey : {" PRIMARY KEY", ""}) {
+        const std::string strTable = strKey.empty() ? "nl" : "nk", strTwin = strKey.empty() ? "1" : "2";
+        ASSERT_TRUE(Admin("CREATE TABLE " + strTable + " (id INT" + strKey +
+                          ", s VARCHAR(10), c CHAR(5), n INT, KEY(n)) CHARACTER SET utf8mb4"));
+        for (int nCase = 0; nCase < 18; nCase++) {
+            const bool bUTF8 = nCase < 9;
+            const eROAD eRoad = static_cast<eROAD>(nCase / 3 % 3);
+            const int nWrite = nCase % 3;
+            SCOPED_TRACE(strTable + (bUTF8 ? ", UTF-8, road " : ", 1252, road ") + std::to_string(eRoad) +
+                         ", write " + std::to_string(nWrite));
+            ASSERT_NO_FATAL_FAILURE(Reset(strTable.c_str(), "(1, X'610062', X'6100', 1), (" + strTwin +
+                                                                ", 'a', 'a', 1), (3, 'c', 'c', 0)"));
+            CHostContext* pc = nullptr;
+            INATable* pi = OnRoad(eRoad, bUTF8, strTable.c_str(), L"n", &pc);
+            ASSERT_NE(pi, nullptr);
+            int nPosition = -1;
+            const auto Shown = [&](int bRead) {
+                std::string str = Value(pi, pc, L"id") + "|" + Value(pi, pc, L"s") + "|" + Value(pi, pc, L"c");
+                if (bRead == 1)
+                    return str;
+                const std::string strMessage = UTF8Of(ErrorOf(pi, pc)->pclGetXError()->pszGetUserMessage());
+                str += " error " + std::to_string(ErrorOf(pi, pc)->nGetUserErrorCode());
+                for (const char* psz : {"Item \"s\"", "value _utf8mb4 X'610062' ", "value _utf8mb4 X'6100' "})
+                    str += strMessage.find(psz) != std::string::npos ? "" : std::string(", not named: ") + psz;
+                nPosition = Save(pi, pc, L"n");
+                return str;
+            };
+            const unsigned int nFlags = eRoad == CACHE ? kCache : 0;
+            EXPECT_EQ(Sorted(Every(pi, pc, L"n", nFlags, false, Shown)),
+                      Sorted({"1|NULL|NULL error 53", strTwin + "|a|a", "3|c|c"}));
+            ASSERT_EQ(pi->bHLitxxx(pc, L"n", FIRST, 1, kNoLock, nullptr, nFlags), 1) << Error(pi, pc);
+            PutItem(pi, pc, L"s", CHostText(L"d"));
+            ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+            EXPECT_EQ(Shown(pi->bHRetourPosition(pc, nPosition, nullptr, 1, 0)), "1|NULL|NULL error 53");
+            if (nWrite < 2)
+                PutItem(pi, pc, nWrite == 0 ? L"n" : L"s", CHostText(nWrite == 0 ? L"5" : L"z"));
+            ASSERT_EQ(nWrite == 2 ? pi->bHSupprime(pc, 0, kNoLock) : pi->bHModifie(pc, 0, 0, kNoLock), 1)
+                << Error(pi, pc);
+            Rows tabLeft = {strTwin + "|61|61|1", "3|64|63|0"};
+            if (apszWritten[nWrite] != nullptr)
+                tabLeft.push_back(apszWritten[nWrite]);
+            EXPECT_EQ(Sorted(List("SELECT CONCAT_WS('|', id, HEX(s), HEX(c), n) FROM " + strTable)), Sorted(tabLeft));
         }
     }
 }

@@ -591,13 +591,16 @@ TEST_F(ZtHostBrowse, UnknownTableOrKeyExitsWithTheDriversReport)
 
 TEST_F(ZtHostBrowse, ARecordThatCannotBeReadIsReportedAndPrintedWithThatItemNull)
 {
-    // The first record each way holds a value its item cannot take.
+    // The first record each way holds a value its item cannot take: a
+    // time beyond it, or a text holding a NUL, named by its bytes.
     ASSERT_TRUE(Admin("CREATE TABLE tm (id INT PRIMARY KEY, t TIME, n VARCHAR(5))"));
     ASSERT_TRUE(Admin("INSERT INTO tm VALUES (1, '-00:00:01', 'a'), (2, '01:00:00', NULL), (3, '99:59:59', 'c'), "
-                      "(4, '-838:59:59', 'd'), (5, NULL, 'e'), (6, '100:00:00', 'f')"));
+                      "(4, '-838:59:59', 'd'), (5, NULL, X'610062'), (6, '100:00:00', 'f')"));
     const std::string strHeld = "t IS NULL OR t BETWEEN '00:00:00' AND '99:59:59'";
-    const std::vector<std::string> astrRefused = List("SELECT t FROM tm WHERE NOT (" + strHeld + ")");
-    ASSERT_EQ(astrRefused.size(), 3u);
+    const std::vector<std::string> astrRefused =
+        List("SELECT t FROM tm WHERE NOT (" + strHeld +
+             ") UNION ALL SELECT CONCAT('_utf8mb4 X''', HEX(n), '''') FROM tm WHERE LOCATE(X'00', n)");
+    ASSERT_EQ(astrRefused.size(), 4u);
     for (const char* pszOrder : {"id", "id DESC"}) {
         SCOPED_TRACE(pszOrder);
         std::vector<std::string> astrArgs = {"--browse", "tm"};
@@ -606,7 +609,8 @@ TEST_F(ZtHostBrowse, ARecordThatCannotBeReadIsReportedAndPrintedWithThatItemNull
         const STProgramRun st = Run(astrArgs);
         EXPECT_EQ(st.nExit, 1);
         EXPECT_EQ(st.strOut, Lines("id\tt\tn", "SELECT CONCAT_WS('\\t', id, IF(" + strHeld +
-                                                    ", IFNULL(t, '\\\\N'), '\\\\N'), IFNULL(n, '\\\\N')) FROM tm ORDER BY " +
+                                                    ", IFNULL(t, '\\\\N'), '\\\\N'), IFNULL(IF(LOCATE(X'00', n), "
+                                                    "NULL, n), '\\\\N')) FROM tm ORDER BY " +
                                                     pszOrder));
         // Each refused value is reported once.
         size_t nReports = 0;

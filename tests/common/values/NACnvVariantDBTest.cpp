@@ -99,6 +99,7 @@ const ElementRow kElementRows[] = {
     {NA_IT_TEXTE, 3, "\xE2\x82\xAC", 65001, L"\u20AC", {0x80, 0, 0}},
     {NA_IT_MEMOTEXTE, 6, "memo", 1252, nullptr, Padded("memo", 6)},
     {NA_IT_CHAR, 2, "xyz", 1252, nullptr, {'x', 0}},
+    {NA_IT_CHAR, 2, std::string("\0z", 2), 1252, nullptr, {0, 0}},
     // UTF-16 units and a terminating unit; a pair whole or not at all.
     {NA_IT_UNICODE, 8, "\xC3\xA9t\xC3\xA9s", 65001, L"\u00E9t\u00E9s", U16({0xE9, 't', 0xE9, 0})},
     {NA_IT_UNICODE, 10, "a\xC3\xA9\xF0\x9F\x98\x80" "b", 65001, L"a\u00E9\U0001F600b",

@@ -939,7 +939,6 @@ const STDBTypeName s_tabDBTypeName[] = {
 // 99 on does.
 const unsigned int s_tabWideCharset[] = {12, 17, 33, 35, 45, 46, 54, 55, 56, 60, 61, 62, 76, 83, 90, 91};
 const unsigned int FIRST_WIDE_RANGE = 99;
-const unsigned int CHARSET_BINARY = 63;
 const int MAX_SIZED_TEXT = 65534;
 const unsigned int MEMO_SIZE = 8;
 

@@ -80,6 +80,8 @@ public:
     MYSQL* pGetHandle() const { return m_hMySQL; }
 
     // ---- Type maps --------------------------------------------------------------
+    // The character-set number of binary data.
+    static constexpr unsigned int CHARSET_BINARY = 63;
     // The item type and value size of a result column from its field type,
     // length, digits before the point, decimals and character set.
     static void ConvertItemType(eNA_ITEMTYPE* peType, unsigned int* pnSize, int nDBType, int nLength, int nDigits,

@@ -1,10 +1,12 @@
 #include "mysql/MySQLStatement.h"
 
+#include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
 #include "access/sql/NACommand.h"
 #include "access/statement/NAColumn.h"
 #include "access/statement/NARecord.h"
+#include "access/statement/NAStatementSQL.h"
 #include "access/table/NADataAccess.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/values/Any.h"
@@ -55,6 +57,22 @@ int CMySQLStatement::bBuildQueryCREATE(CNACommand* pclCommand)
     CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
     const bool bOldServer = pclConnection != nullptr && pclConnection->nGetServerVersionMajor() <= 4;
     return pclCommand->bComplete(bOldServer ? L" Type=InnoDB" : L" ENGINE=InnoDB", static_cast<unsigned int>(-1));
+}
+
+int CMySQLStatement::_bGetQueryStructure(CNADataSourceDescription* pclDescription, int bSkip)
+{
+    const int bResult = CNAStatement::_bGetQueryStructure(pclDescription, bSkip);
+    if (!bResult || bSkip)
+        return bResult;
+    // The items of a fresh description, one a column.
+    CNAStatementSQL* pclSQL = pclGetStatementSQLNoRef();
+    for (unsigned int i = 0; i < pclDescription->nGetNumItems(); i++) {
+        const CNAColumnSQL* pclColumn = pclSQL->pclGetNAColumnSQL(static_cast<int>(i));
+        if (pclColumn != nullptr && pclColumn->m_nCharsetNumber == CMySQLConnection::CHARSET_BINARY &&
+            (pclColumn->m_eItemType == NA_IT_TEXTE || pclColumn->m_eItemType == NA_IT_MEMOTEXTE))
+            pclDescription->pclNAGetItemNoRef(static_cast<int>(i))->SetServerBytes();
+    }
+    return 1;
 }
 
 int CMySQLStatement::_bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int eType, unsigned int nFlags)

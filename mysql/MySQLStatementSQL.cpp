@@ -62,8 +62,7 @@ bool _bSessionEnded(unsigned int nCode)
 // The row count of a streamed result: unknown, and above 0 so that
 // fetching goes on.
 const long long STREAMED_ROW_COUNT = 4294967295LL;
-// MySQL's character-set number of binary data.
-const unsigned int CHARSET_BINARY = 63;
+const unsigned int CHARSET_BINARY = CMySQLConnection::CHARSET_BINARY;
 // UNSIGNED in the field record's flags.
 const unsigned int FIELD_UNSIGNED = 0x20;
 const int QUERY_START_IN_ERROR = 20;

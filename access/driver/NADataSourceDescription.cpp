@@ -764,6 +764,17 @@ int CNADataSourceDescription::bCompleteDescription(CSQLParserInfo* pclParsed)
     return bResult;
 }
 
+void CNADataSourceDescription::TakeServerType(CNAItemDescription* pclItem, CNAItemDescription* pclServer)
+{
+    pclItem->bChangeType(static_cast<INAItemDescription*>(pclServer), 0);
+    if (pclServer->bServerBytes())
+        pclItem->ChangeTextToBytes();
+    m_tabMemos.SupprimeTout();
+    for (int i = 0; i < m_tabItems.nGetNbElement(); i++)
+        if (m_tabItems[i]->bMemo())
+            m_tabMemos.Ajoute(m_tabItems[i]);
+}
+
 void CNADataSourceDescription::_RefileItem(CNAItemDescription* pclItem, bool bWasKey, bool bWasMemo)
 {
     const bool bKey = pclItem->bIsKey() != 0;

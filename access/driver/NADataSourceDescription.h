@@ -138,6 +138,10 @@ public:
     // the output items, the keys and memos they make, the order's
     // directions and the browse item.
     int bCompleteDescription(CSQLParserInfo* pclParsed);
+    // A computed item takes the type the server gives its value (a string
+    // of bytes that of a binary column of its length); the memos are filed
+    // anew in item order.
+    void TakeServerType(CNAItemDescription* pclItem, CNAItemDescription* pclServer);
     // A new item initialised with these values and filed; physical index -1
     // becomes the number of items.
     int bAddItem(const wchar_t* pszName, const wchar_t* pszSourceName, const wchar_t* pszNameInSource,

@@ -713,6 +713,18 @@ int CNAItemDescription::bChangeTypeMemo(eNA_ITEMTYPE eType)
     return 1;
 }
 
+void CNAItemDescription::ChangeTextToBytes()
+{
+    if (bMemo()) {
+        m_eItemType = NA_IT_MEMOBINAIRE;
+    } else {
+        // A text's size counts its end, a binary's two bytes of length.
+        m_eItemType = NA_IT_BINAIRE;
+        m_nItemSize++;
+    }
+    _RetypeDefaultValue();
+}
+
 int CNAItemDescription::bCompleteDescription(INAItemDescription* piOther, int bUnique, unsigned int nKeyIndice)
 {
     if (!bChangeType(piOther, bUnique))

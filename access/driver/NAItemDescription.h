@@ -98,6 +98,7 @@ public:
         OPT_SPACEPADDING = 0x8,
         OPT_VARIABLESCALE = 0x10,
         OPT_DEFAULTEXPRESSION = 0x20,
+        OPT_SERVERBYTES = 0x40,
     };
 
     // Options of pclGetCloneItemDescription.
@@ -209,6 +210,9 @@ public:
     // The server works the column's default out itself (uuid(), the time):
     // the item has no default value, and an add leaves it to the server.
     void SetDefaultExpression() { m_nOptions |= OPT_DEFAULTEXPRESSION; }
+    // The server sends the value as bytes (a string of the binary character
+    // set), whatever text type the result's map gave it.
+    void SetServerBytes() { m_nOptions |= OPT_SERVERBYTES; }
     // The column's declared length in characters (0: none).
     void SetCharacterLength(unsigned int n) { m_nCharacterLength = n; }
     // Copies the value and casts it to the item's host type; the cast's status.
@@ -221,6 +225,9 @@ public:
     int bChangeType(INAItemDescription* piOther, int bKeepAutoId);
     int bChangeType(CNAItemDescription* pclOther, int bKeepAutoId);
     int bChangeTypeMemo(eNA_ITEMTYPE eType);
+    // A text becomes the binary item a binary column of its bytes has: a
+    // memo the binary memo, a text the binary of its length.
+    void ChangeTextToBytes();
     int bCompleteDescription(INAItemDescription* piOther, int bUnique, unsigned int nKeyIndice);
     // An output item of a query computed by an expression: its type from
     // the host's engine type.
@@ -233,6 +240,7 @@ public:
     int bSpacePadding() const { return (m_nOptions & OPT_SPACEPADDING) != 0; }
     int bGetVariableScale() const { return (m_nOptions & OPT_VARIABLESCALE) != 0; }
     int bDefaultExpression() const { return (m_nOptions & OPT_DEFAULTEXPRESSION) != 0; }
+    int bServerBytes() const { return (m_nOptions & OPT_SERVERBYTES) != 0; }
     // The most characters the column holds; 0: only the item size bounds a
     // value. A wide item may hold more units than that (two a character
     // beyond U+FFFF).

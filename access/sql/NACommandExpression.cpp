@@ -727,8 +727,12 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
     std::wstring strName = strWrittenName;
     ISQLParserInformation* piParser = pclInfo != nullptr ? pclInfo->piGetSQLParserInformationNoRef() : nullptr;
     IInfoRubrique* piOut = _piGetInfoRubriqueFromAlias(piParser, strTable.c_str(), strName.c_str());
+    const bool bMySQL = (m_nDialectFlags & 0x1) != 0;
     if (piOut != nullptr) {
-        if (piOut->eGetCalcul() != 0 && !m_bOutputNames) {
+        // MySQL's HAVING reads the output list's names itself: a computed
+        // item's name stays, where its expression would read the columns
+        // its group no longer holds.
+        if (piOut->eGetCalcul() != 0 && !m_bOutputNames && !(eKind == 5 && bMySQL)) {
             for (CNACommand* pcl = this; pcl != nullptr; pcl = pcl->m_pclOuterCalcul)
                 if (pcl->m_piCurrentCalcul == piOut) {
                     piOut->nRelease();
@@ -758,7 +762,6 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strTable = DatabaseTableName(pclInfo, strTable.c_str());
     Release(ppiItem);
     *ppiItem = piItem;
-    const bool bMySQL = (m_nDialectFlags & 0x1) != 0;
     const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && !bMySQL);
     if (m_bOutputNames) {
         // Outside the query only its output columns are seen, computed or

@@ -572,6 +572,15 @@ bool CNARecord::bUpdateChangedTypeInCurrentRecord(INADataSourceDescription* piDe
 {
     if (!_bAllocRecordsBuffer(piDescription))
         return false;
+    // A column whose type changed may have become a memo.
+    m_tabColumnMemo.SupprimeTout();
+    try {
+        for (int i = 0; i < m_tabColumn.nGetNbElement(); i++)
+            if (m_tabColumn[i]->bIsMemo())
+                m_tabColumnMemo.Ajoute(m_tabColumn[i]);
+    } catch (const std::bad_alloc&) {
+        return _bNoMemory();
+    }
     for (int i = 0; i < m_tabColumn.nGetNbElement(); i++)
         if (!m_tabColumn[i]->bUpdateChangedTypeInCurrentRecord(piDescription))
             return false;

@@ -1532,11 +1532,19 @@ int CNADataAccess::_SetImportedDataSourceDesc(CNADataSourceDescription* pclImpor
             continue;
         CNAItemDescription* pclItem = static_cast<CNAItemDescription*>(clItem.Get());
         const wchar_t* pszQueryName = csQueryName.nTaille() > 0 ? csQueryName.pszGet() : pclItem->pszGetName();
-        if (_bQueryItemComputed(pszQueryName) && (pclItem->bMemo() != 0) == (clImported->bMemo() != 0)) {
-            if (!pclItem->bTypeMatch(clImported.Get(), 1, 1)) {
-                pclItem->bChangeType(clImported.Get(), 0);
+        if (_bQueryItemComputed(pszQueryName)) {
+            CNAItemDescription* pclServer = static_cast<CNAItemDescription*>(clImported.Get());
+            const bool bSameKind = (pclItem->bMemo() != 0) == (pclServer->bMemo() != 0);
+            // Bytes read as a text, or a memo read in an item that is none,
+            // lose the value: the item takes the server's type, as a column
+            // of it would.
+            const bool bBytesLost = pclServer->bServerBytes() && pclItem->eNAGetItemType() != NA_IT_BINAIRE &&
+                                    !pclItem->bMemoBinary();
+            const bool bMemoLost = pclServer->bMemo() && !pclItem->bMemo();
+            if (bBytesLost || bMemoLost || (bSameKind && !pclItem->bTypeMatch(pclServer, 1, 1))) {
+                static_cast<CNADataSourceDescription*>(m_piDescription)->TakeServerType(pclItem, pclServer);
                 bChanged = true;
-            } else if (!pclItem->bTypeMatch(clImported.Get(), 0, 1)) {
+            } else if (bSameKind && !pclItem->bTypeMatch(pclServer, 0, 1)) {
                 bChanged = true;
             }
         }

@@ -1,13 +1,14 @@
 // A computed item of a host query (an expression of its output list) is one
 // value wherever the rewrite writes its expression in place of it: in the
-// query's condition, HAVING and GROUP BY, in a search, a filter and a filter
-// by a host condition on it, in the condition that finds a record again for
-// a write, a return or a refresh, in the next block's anchor and in the
-// count of the rows before a record. Items topped by OR, AND, a comparison,
-// a sum and a sign, in both code pages, on tables without a key, with a
-// unique key holding NULL and with a primary key, on the server road and
-// from the whole-table cache. Judged by the rows the server holds after each
-// write and by the same query written by hand with the item in parentheses.
+// query's condition and GROUP BY (HAVING reads it by its name), in a
+// search, a filter and a filter by a host condition on it, in the condition
+// that finds a record again for a write, a return or a refresh, in the next
+// block's anchor and in the count of the rows before a record. Items topped
+// by OR, AND, a comparison, a sum and a sign, in both code pages, on tables
+// without a key, with a unique key holding NULL and with a primary key, on
+// the server road and from the whole-table cache. Judged by the rows the
+// server holds after each write and by the same query written by hand with
+// the item in parentheses.
 #include "tests/support/SearchObjects.h"
 #include "tests/support/TableObjectServer.h"
 
@@ -256,6 +257,9 @@ TEST_F(ComputedOperand, TheQuerysClausesReadTheItemAsOneValue)
          "SELECT name FROM t GROUP BY name HAVING (SUM(n) + 1) * 2 > 200"},
         {"SELECT n < 10 OR n > 20 AS o, COUNT(*) AS c FROM t GROUP BY o", L"o",
          "SELECT n < 10 OR n > 20 FROM t GROUP BY 1"},
+        // HAVING on an item of the group.
+        {"SELECT n - 1 AS s, COUNT(*) AS c FROM t GROUP BY s HAVING s * 2 > 50 AND c = 1", L"s",
+         "SELECT n - 1 AS s FROM t GROUP BY s HAVING s * 2 > 50 AND COUNT(*) = 1"},
     };
     SetAs<int>(m_clQueryValues.Value(L"p"), TQTYPE_I4, 1);
     for (const bool bUTF8 : {true, false}) {

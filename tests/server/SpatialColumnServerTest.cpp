@@ -400,4 +400,59 @@ TEST_F(SpatialColumn, AValueThatIsNoTextFailsItsReadNamingItsItem)
     }
 }
 
+// A computed item takes the type of the value the server sends: spatial
+// values, blobs and strings of bytes read as bytes, a long text as a text
+// memo, numbers and short texts as before; on the browses both ways, a
+// search and the whole-table cache, in both code pages. Judged by the
+// server's HEX of each value (its text for the others).
+TEST_F(SpatialColumn, AComputedItemReadsWhatTheServerSends)
+{
+    // Each item, and the server's view of its value as Seen gives it. The
+    // first column, empty, has no length: a memo by the result's map.
+    const char* const tabItem[][2] = {
+        {"BINARY('')", "HEX(BINARY(''))"},
+        {"POINT(id, 2)", "HEX(POINT(id, 2))"},
+        {"IFNULL(b, gm)", "HEX(IFNULL(b, gm))"},
+        {"CONCAT(UNHEX('8100'), id)", "HEX(CONCAT(UNHEX('8100'), id))"},
+        {"BINARY(n)", "HEX(BINARY(n))"},
+        {"CONCAT(n, REPEAT('x', 70000))", "CONCAT('text ', n, REPEAT('x', 70000))"},
+        {"ST_X(p)", "ST_X(p)"},
+        {"CONCAT(n, 'x')", "CONCAT(n, 'x')"},
+    };
+    const size_t nItems = sizeof(tabItem) / sizeof(tabItem[0]);
+    std::wstring strQuery = L"SELECT";
+    std::string strServer = "SELECT CONCAT_WS('|', id";
+    for (size_t i = 0; i < nItems; i++) {
+        strQuery += L" " + Wide(tabItem[i][0]) + L" AS c" + std::to_wstring(i) + L",";
+        strServer += std::string(", IFNULL(") + tabItem[i][1] + ", 'NULL')";
+    }
+    // A memo by its number, another from the record: bytes in hexadecimal.
+    const auto Seen = [&](INATable* pi, CHostContext* pc) {
+        std::string str = Value(pi, pc, L"id");
+        for (size_t i = 0; i < nItems; i++) {
+            const std::wstring strItem = L"c" + std::to_wstring(i);
+            CAny v;
+            Access(pi, pc)->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(strItem.c_str())->bGetCurrentValue(&v, 0);
+            const Bytes by = DataBytes(v);
+            str += "|" + (Memo(pi, strItem.c_str()) != 99                  ? MemoBytes(pi, pc, strItem.c_str())
+                          : !v.bIsNull() && v.nGetTypeCode() == TQTYPE_BIN ? HexaOf(std::string(by.begin(), by.end()))
+                                                                           : ValueText(v));
+        }
+        return str;
+    };
+    for (const bool bUTF8 : {true, false}) {
+        SCOPED_TRACE(bUTF8 ? "UTF-8" : "1252");
+        CHostContext* pc = Context(bUTF8 ? 5 : 6);
+        INATable* pi = QueryIn(bUTF8, false, strQuery + L" id FROM g", pc, {L"g"});
+        ASSERT_NE(pi, nullptr);
+        for (const unsigned int nFlags : {static_cast<unsigned int>(CNADataAccess::WPF_CONTINUE), kCache})
+            for (const bool bBackward : {false, true})
+                EXPECT_EQ(Every(pi, pc, L"id", nFlags, bBackward, [&](int) { return Seen(pi, pc); }),
+                          List(strServer + ") FROM g ORDER BY id" + (bBackward ? " DESC" : "")));
+        const CInt vKey(2);
+        ASSERT_EQ(pi->bHRecherche(pc, L"id", &vKey, 1, 1, kNoLock, nullptr, 1, 0), 1) << Error(pi, pc);
+        EXPECT_EQ(Seen(pi, pc), List(strServer + ") FROM g WHERE id = 2").at(0));
+    }
+}
+
 } // namespace

@@ -298,15 +298,22 @@ TEST_F(NACommandRewrite, AComputedItemIsOneValueWhereItsNameStands)
          L"SELECT `t`.`amount` + 2 AS `s`, `t`.`name` FROM `t` WHERE `t`.`name` = 'a' AND (`t`.`amount` + 2 ) * 2 > 2"},
         {L"SELECT amount + 1 AS s, s * 2 AS d FROM t",
          L"SELECT `t`.`amount` + 1 AS `s`, (`t`.`amount` + 1 ) * 2 AS `d` FROM `t`"},
+        // MySQL's HAVING reads the item by its name.
         {L"SELECT name, SUM(amount) + 1 AS s FROM t GROUP BY name HAVING s * 2 > 9",
-         L"SELECT `t`.`name`, SUM(`t`.`amount`) + 1 AS `s` FROM `t` GROUP BY `t`.`name` HAVING (SUM(`amount`) + 1 ) "
-         L"* 2 > 9"},
+         L"SELECT `t`.`name`, SUM(`t`.`amount`) + 1 AS `s` FROM `t` GROUP BY `t`.`name` HAVING `s` * 2 > 9"},
+        {L"SELECT amount - 1 AS s, COUNT(*) AS c FROM t GROUP BY s HAVING s * 2 > 9 AND c > 1",
+         L"SELECT `t`.`amount` - 1 AS `s`, COUNT(*) AS `c` FROM `t` GROUP BY (`t`.`amount` - 1 ) HAVING `s` * 2 > 9 "
+         L"AND `c` > 1"},
         {L"SELECT amount + 1 AS s FROM t ORDER BY s", L"SELECT `t`.`amount` + 1 AS `s` FROM `t` ORDER BY 1"},
         // Two items that reach each other.
         {L"SELECT d + 1 AS s, s * 2 AS d FROM t", L"<error 32>"},
     };
     for (const SCase& st : aCase)
         EXPECT_EQ(Narrow(Rewrite(st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
+    // Another server kind's HAVING reads the expression.
+    m_pCnx->SetKind(2);
+    EXPECT_EQ(Narrow(Rewrite(L"SELECT amount - 1 AS s FROM t GROUP BY s HAVING s * 2 > 9")),
+              "SELECT `t`.`amount` - 1 AS `s` FROM `t` GROUP BY (`t`.`amount` - 1 ) HAVING (`t`.`amount` - 1 ) * 2 > 9");
 }
 
 TEST_F(NACommandRewrite, RefusalsAndErrors)

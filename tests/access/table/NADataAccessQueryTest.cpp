@@ -236,6 +236,57 @@ TEST_F(NADataAccessQuery, ABinaryMemoColumnTakesTheTextMemoOfItsItem)
     EXPECT_EQ(pTable->nRelease(), 0u);
 }
 
+// A computed item the host typed takes the server's type where it would
+// read bytes as a text or a memo in an item that is none: a string of bytes
+// the binary of its length, a memo the memo; other types stay. The memos
+// are those of the items, in their order.
+TEST_F(NADataAccessQuery, AComputedItemTakesTheBytesOrTheMemoTheServerSends)
+{
+    const struct {
+        const wchar_t* pszName;
+        eNA_ITEMTYPE eOwn, eServer;
+        unsigned int nOwnSize, nServerSize;
+        bool bBytes;
+        eNA_ITEMTYPE eAfter;
+        unsigned int nSizeAfter;
+    } tab[] = {
+        {L"A", NA_IT_TEXTE, NA_IT_TEXTE, 300, 11, true, NA_IT_BINAIRE, 12},
+        {L"B", NA_IT_TEXTE, NA_IT_TEXTE, 300, 11, false, NA_IT_TEXTE, 300},
+        {L"C", NA_IT_I4, NA_IT_MEMOTEXTE, 4, 8, false, NA_IT_MEMOTEXTE, 8},
+        {L"E", NA_IT_MEMOBINAIRE, NA_IT_TEXTE, 8, 11, true, NA_IT_MEMOBINAIRE, 8},
+        {L"G", NA_IT_BINAIRE, NA_IT_MEMOBINAIRE, 30, 8, false, NA_IT_MEMOBINAIRE, 8},
+        {L"H", NA_IT_MEMOBINAIRE, NA_IT_TEXTE, 8, 11, false, NA_IT_MEMOBINAIRE, 8},
+    };
+    CTestTable clQuery(m_pError, m_pCnx, L"Q"), clServer(m_pError, m_pCnx, L"Q");
+    std::wstring strQuery = L"SELECT";
+    for (const auto& t : tab) {
+        clQuery.Add(t.pszName, t.eOwn, t.nOwnSize);
+        CNAItemDescription* pServer = clServer.Add(t.pszName, t.eServer, t.nServerSize);
+        if (t.bBytes)
+            pServer->SetServerBytes();
+        strQuery += std::wstring(t.pszName[0] == L'A' ? L" " : L", ") + L"PLAIN + 1 AS " + t.pszName;
+    }
+    clQuery->UpdateRecordSize();
+    clServer->UpdateRecordSize();
+    CQueryTestAccess* p = new CQueryTestAccess(clQuery.Get(), m_pCnx, m_pError);
+    p->SetDigest(Parse((strQuery + L" FROM T").c_str()));
+    ASSERT_EQ(p->_SetImportedDataSourceDesc(clServer.Get()), 1);
+    std::string strMemos;
+    for (unsigned int i = 0; i < clQuery->nGetNumMemos(); i++) {
+        INAItemDescription* pi = clQuery->piNAGetMemo(i);
+        strMemos += Narrow(pi->pszGetName());
+        pi->nExternalRelease();
+    }
+    EXPECT_EQ(strMemos, "CEGH");
+    for (const auto& t : tab) {
+        SCOPED_TRACE(Narrow(t.pszName));
+        EXPECT_EQ(clQuery->pclNAGetItemNoRef(t.pszName, 0)->eNAGetItemType(), t.eAfter);
+        EXPECT_EQ(clQuery->pclNAGetItemNoRef(t.pszName, 0)->nGetItemSize(), t.nSizeAfter);
+    }
+    p->_SetImportedDataSourceDesc(nullptr);
+    EXPECT_EQ(p->nRelease(), 0u);
+}
+
 TEST_F(NADataAccessQuery, NoItemToBrowseAndALongName)
 {
     // No item at all: user error 17 at 3.9 with the logical name.

@@ -668,6 +668,7 @@ int CNADataSourceDescription::_bInitItems(CNAStatementSQL* pclStatement)
         if (bKey)
             nKey++;
         p->SetDBType(pclColumn->m_csDBTypeName.pszGet(), pclColumn->m_nDBType);
+        p->SetCharsetNumber(pclColumn->m_nCharsetNumber);
         _AddItem(p);
     }
     return 1;

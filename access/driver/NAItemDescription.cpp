@@ -27,7 +27,8 @@ CNAItemDescription::CNAItemDescription()
       m_nIntegerPart(0),
       m_nDecimalPart(0),
       m_nDescendingComponents(0),
-      m_nCharacterLength(0)
+      m_nCharacterLength(0),
+      m_nCharsetNumber(0)
 {
 }
 

@@ -215,6 +215,8 @@ public:
     void SetServerBytes() { m_nOptions |= OPT_SERVERBYTES; }
     // The column's declared length in characters (0: none).
     void SetCharacterLength(unsigned int n) { m_nCharacterLength = n; }
+    // The server's character set number of a query's result column (0: none).
+    void SetCharsetNumber(unsigned int n) { m_nCharsetNumber = n; }
     // Copies the value and casts it to the item's host type; the cast's status.
     int SetDefaultValue(const CAny* pclValue, int bReserved = 0);
     // Appends a component with a reference; a composite key grows by its
@@ -245,6 +247,7 @@ public:
     // value. A wide item may hold more units than that (two a character
     // beyond U+FFFF).
     unsigned int nGetCharacterLength() const { return m_nCharacterLength; }
+    unsigned int nGetCharsetNumber() const { return m_nCharsetNumber; }
     unsigned short nGetKeyFlags() const { return m_nKeyFlags; }
     unsigned int nGetOptions() const { return m_nOptions; }
     // The server's code of the column type, 0: none.
@@ -310,6 +313,7 @@ protected:
     CTTableau<CNAItemDescription*> m_tabComponents; // one internal reference each
     unsigned int m_nDescendingComponents;           // bit i: component i + 1 sorted descending
     unsigned int m_nCharacterLength;                // declared characters of a text column, 0: none
+    unsigned int m_nCharsetNumber;                  // a result column's character set, 0: none
 };
 
 // Reference-holding containers of item descriptions hold the host's kind

@@ -248,8 +248,9 @@ TEST_F(DescendingIndex, TheTableCacheSearchesAsTheServersRowsSay)
             ASSERT_EQ(pi->bHRecherche(pContext, c.pszKey, &v, c.bExact, 0, kNoLock, nullptr, bFirst, kCache), 1)
                 << Error(pi, pContext);
             EXPECT_EQ(Value(pi, pContext, L"id"), strExpected);
-            if (c.nFound >= 0)
+            if (c.nFound >= 0) {
                 EXPECT_EQ(Found(pi, pContext, c.pszKey), c.nFound);
+            }
             EXPECT_EQ(Sent(), std::vector<std::string>{}) << "served from the table cache";
             CNAStatement* pStatement = StatementOf(pi, pContext, c.pszKey);
             ASSERT_NE(pStatement, nullptr);

@@ -320,8 +320,9 @@ TEST_F(LimitedQuery, ReadingTheRecordAgainFindsItAmongTheQuerysRows)
     for (const bool bFilter : {false, true}) {
         SCOPED_TRACE(bFilter ? "filtered" : "whole");
         const wchar_t* pszItem = bFilter ? L"id" : L"v";
-        if (bFilter)
+        if (bFilter) {
             ASSERT_EQ(pi->bHFiltre(pContext, pszItem, &clLow, 1, &clHigh, 1, nullptr), 1) << Error(pi, pContext);
+        }
         const Rows tab = bFilter ? Server("CAST(id AS CHAR)", "id", "id BETWEEN 50 AND 250")
                                  : Server("CAST(id AS CHAR)", "v DESC");
         ASSERT_GE(tab.size(), 3u);

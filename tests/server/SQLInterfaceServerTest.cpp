@@ -486,8 +486,9 @@ TEST_F(SQLInterfaceServer, ALostSessionOutsideATransactionReconnectsOnce)
             }
         }
         EXPECT_EQ(anAnswers.front(), 0);
-        if (t.bKill)
+        if (t.bKill) {
             EXPECT_EQ(anAnswers, (std::vector<int>{0, 1, 1})) << strReport;
+        }
         EXPECT_EQ(anAnswers.back(), 1) << strReport;
     }
     // The texts that answered 1 reached a table that kept its rows.

@@ -178,6 +178,36 @@ TEST_F(ZtHost, TextAndBytesCannotBeMisread)
                              Form(kEscaped, R"('back\\slash')") + ", 'h')"),
                        R"(SELECT CONCAT_WS('\t', )" + Form(kBytes, "b'0'") + ", " + Form(kBytes, "b'101'") + ", " +
                            Form(kBytes, "X'00FF41'") + ")"));
+    // After SET NAMES a text prints in UTF-8 as the server converts it
+    // from the set it names for the column, a memo's too; as bytes where a
+    // byte has no character in it, or in a set zthost does not convert.
+    const struct {
+        const char* pszNames;
+        const char* pszHex;
+        bool bBytes;
+    } aNames[] = {
+        {"latin1", "80819FE9", false}, {"latin1 COLLATE latin1_nopad_bin", "80E9", false},
+        {"cp1250", "8AB3E9", false},   {"koi8r", "E6F6C1", false},
+        {"ascii", "", false},          {"latin5", "D0FD", false},
+        {"latin7", "D0E6", false},     {"cp850", "8082", false},
+        {"utf8mb3", "C3A9", false},    {"utf8mb3 COLLATE utf8mb3_bin", "C3A9", false},
+        {"utf8mb3 COLLATE utf8mb3_unicode_ci", "C3A9", false},
+        {"utf8mb4 COLLATE utf8mb4_bin", "F09F9880", false},
+        {"cp1250", "81", true},        {"ascii", "80", true},
+        {"greek", "E1", true},
+    };
+    for (const auto& st : aNames) {
+        SCOPED_TRACE(st.pszNames);
+        auto Text = [&](const std::string& strHex, const char* pszChar) {
+            return "CAST(X'" + strHex + "' AS " + pszChar + " CHARACTER SET " + st.pszNames + ")";
+        };
+        const std::string strText = First("SELECT " + Form(st.bBytes ? kBytes : "CONVERT(%s USING utf8mb4)",
+                                                            Text("616263" + std::string(st.pszHex), "CHAR")));
+        ExpectPrints({"--sql", std::string("SET NAMES ") + st.pszNames, "--sql",
+                      "SELECT CONCAT('abc', " + Text(st.pszHex, "CHAR") + ") AS t, CONCAT('abc', " +
+                          Text(st.pszHex, "CHAR(70000)") + ") AS m, X'FF41' AS b"},
+                     "ok\nt\tm\tb\n" + strText + "\t" + strText + "\t\\xFF41\n");
+    }
 }
 
 TEST_F(ZtHost, ATextTheSessionWouldRunAsSeveralStatementsIsRefusedAndTheRunEnds)
@@ -313,7 +343,7 @@ TEST_F(ZtHost, WhatTheServerRunsAsOneStatementRuns)
          "ok\na'\tb\n1\t; DELETE FROM ran; -- \n"},
         {{"--sql", "SET sql_mode = 'NO_BACKSLASH_ESCAPES'", "--sql", "SELECT 'a\\' AS b, '; DELETE FROM ran; -- ' AS c"},
          "ok\nb\tc\na\\\\\t; DELETE FROM ran; -- \n"},
-        {{"--sql", "SET NAMES latin1", "--sql", "SELECT '\xC3\xA9;' AS e"}, "ok\ne\n\\xC3A93B\n"},
+        {{"--sql", "SET NAMES latin1", "--sql", "SELECT '\xC3\xA9;' AS e"}, "ok\ne\n\xC3\x83\xC2\xA9;\n"},
         {{"--sql", "INSERT INTO ran VALUES (16), (17)", "--sql", "SELECT ROW_COUNT() AS r"}, "ok\nr\n2\n"},
     };
     for (const auto& st : aPrinted) {

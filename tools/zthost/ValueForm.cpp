@@ -1,6 +1,7 @@
 #include "tools/zthost/ValueForm.h"
 
 #include "access/driver/NAItemDescription.h"
+#include "common/text/TextCompare.h"
 #include "common/values/Any.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <iconv.h>
 
 namespace {
 
@@ -54,6 +56,66 @@ std::string ClockText(const std::string& s, size_t nFrom, int nDigits)
 bool bBytesItem(eNA_ITEMTYPE e)
 {
     return e == NA_IT_BINAIRE || e == NA_IT_MEMOBINAIRE || e == NA_IT_MEMOBINAIRE4 || e == NA_IT_IMAGE;
+}
+
+// The character sets other than UTF-8 whose texts print converted, by the
+// server's numbers of their collations. Each converter reads every byte as
+// the server converts it to UTF-8 (tried byte by byte), but for those the
+// set leaves undefined. The server's latin1 is Windows-1252 with its five
+// undefined bytes the characters of the same value.
+const char kLatin1[] = "latin1";
+struct STCharset {
+    const char* pszIConv;
+    unsigned anCollation[8];
+};
+const STCharset kConvertedCharsets[] = {
+    {kLatin1, {5, 8, 15, 31, 47, 48, 49, 94}}, {"ISO-8859-9", {30, 78}},  {"ISO-8859-13", {20, 41, 42, 79}},
+    {"IBM850", {4, 80}},                       {"CP1250", {26, 34, 44, 66, 99}}, {"KOI8-R", {7, 74}},
+    {"ASCII", {11, 65}},
+};
+
+// A result's text in character set nCollation: the converter's name, else
+// null where the driver reads it (UTF-8) and kBytes where it prints as
+// bytes. The numbers below 192 are of sets other than UTF-8 but for
+// utf8mb3's and utf8mb4's, and MySQL's gb18030 is 248 to 250; MariaDB's NO
+// PAD collation of a set is 1024 above another of it.
+const char kBytes[] = "";
+const char* TextCharset(unsigned nCollation)
+{
+    const unsigned n = nCollation >= 1024 && nCollation < 2048 ? nCollation - 1024 : nCollation;
+    for (const STCharset& st : kConvertedCharsets) {
+        if (n != 0 && std::find(std::begin(st.anCollation), std::end(st.anCollation), n) != std::end(st.anCollation))
+            return st.pszIConv;
+    }
+    const bool bUtf8 = n == 33 || n == 45 || n == 46 || n == 76 || n == 83;
+    return (n < 192 && !bUtf8) || (n >= 248 && n <= 250) ? kBytes : nullptr;
+}
+
+// A text's bytes in the character set as UTF-8; false where a byte has no
+// character there.
+bool bUtf8From(const std::string& strBytes, const char* pszCharset, std::string* pstrUtf8)
+{
+    if (pszCharset == kLatin1) {
+        std::wstring str;
+        for (const char c : strBytes)
+            str += STR_FromCP1252(static_cast<unsigned char>(c));
+        *pstrUtf8 = Utf8(str.c_str(), str.size());
+        return true;
+    }
+    const iconv_t cd = iconv_open("UTF-8", pszCharset);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    // A byte of these sets is at most three of UTF-8.
+    std::string str(strBytes.size() * 3, '\0');
+    char* pIn = const_cast<char*>(strBytes.data());
+    size_t nIn = strBytes.size();
+    char* pOut = &str[0];
+    size_t nOut = str.size();
+    const bool bOk = iconv(cd, &pIn, &nIn, &pOut, &nOut) != static_cast<size_t>(-1);
+    iconv_close(cd);
+    str.resize(str.size() - nOut);
+    *pstrUtf8 = str;
+    return bOk;
 }
 
 template <class T>
@@ -175,9 +237,12 @@ STValueForm FormOfColumn(INAItemDescription* piColumn)
     const wchar_t* pszType = piColumn->pszGetDBType();
     const std::wstring strType = pszType != nullptr ? pszType : L"";
     const eNA_ITEMTYPE eType = piColumn->eNAGetItemType();
-    // Text reaches this connection in UTF-8 (wide items): a column of 8-bit
-    // text holds bytes.
-    if (bBytesItem(eType) || eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE) {
+    // The driver reads a text as the connection's UTF-8; the interface
+    // names no character set, the driver's own description of the column
+    // (the module is of this build) does.
+    if (eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE || eType == NA_IT_UNICODE || eType == NA_IT_MEMOUNICODE)
+        st.pszCharset = TextCharset(static_cast<const CNAItemDescription*>(piColumn)->nGetCharsetNumber());
+    if (bBytesItem(eType) || st.pszCharset == kBytes) {
         st.eKind = STValueForm::BYTES;
         return st;
     }
@@ -243,6 +308,9 @@ std::string ColumnValueText(CAny& v, const STValueForm& stForm)
         return "\\N";
     if (stForm.eKind == STValueForm::BYTES)
         return BytesText(v);
+    std::string strUtf8;
+    if (stForm.pszCharset != nullptr)
+        return bUtf8From(ValueBytes(v), stForm.pszCharset, &strUtf8) ? EscapedText(strUtf8) : BytesText(v);
     const std::string str = WideText(v);
     switch (stForm.eKind) {
     case STValueForm::SERVER_DATE:

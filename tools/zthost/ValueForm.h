@@ -2,7 +2,10 @@
 // SQL interface or the table object read it:
 //   NULL            \N
 //   text            UTF-8, with \\ \t \n \r \0 for backslash, tab, line
-//                   feed, carriage return and NUL
+//                   feed, carriage return and NUL; a result's text in a
+//                   character set other than UTF-8 converted from it
+//                   (latin1, latin5, latin7, cp850, cp1250, koi8r, ascii),
+//                   else, or where a byte has no character there, bytes
 //   bytes           \x and their hexadecimal, whole (\x00FF41)
 //   date            2024-02-29
 //   date-time       2024-02-29 23:59:58[.fraction]
@@ -26,6 +29,9 @@ struct STValueForm {
     EKind eKind = TEXT;
     // Digits after the point: a decimal's scale, a time's fraction.
     int nDigits = 0;
+    // A text read as bytes in this character set (iconv's name), printed
+    // converted; null when the driver reads it.
+    const char* pszCharset = nullptr;
 };
 
 // Plain UTF-8 of a wide text (messages, names).
@@ -39,7 +45,8 @@ STValueForm FormOfItem(INAItemDescription* piItem);
 // A value's bytes, as bGetBLOBValue reads them.
 std::string ValueBytes(const CAny& v);
 // A value read through the SQL interface, in the column's form. Binary
-// columns are read as bytes (bGetBLOBValue), the others as text.
+// columns and texts in a character set are read as bytes (bGetBLOBValue),
+// the others as text.
 std::string ColumnValueText(CAny& v, const STValueForm& stForm);
 // A value the table object holds for an item, in the item's form.
 std::string ItemValueText(CAny& v, const STValueForm& stForm);

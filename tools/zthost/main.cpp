@@ -323,9 +323,10 @@ int RunQuery(INADriverSQL* piSQL, int nConnection, const std::string& strQuery)
             const unsigned nColumn = static_cast<unsigned>(i);
             CAny v;
             // Bytes are read as bytes: as text they would pass through a
-            // code page.
-            if (stForm.eKind == STValueForm::BYTES ? !piSQL->bGetBLOBValue(&v, nConnection, nStatement, nColumn, 0)
-                                                   : !piSQL->bGetValue(&v, nConnection, nStatement, nColumn, 0))
+            // code page; so is a text this program converts itself.
+            const bool bBytes = stForm.eKind == STValueForm::BYTES || stForm.pszCharset != nullptr;
+            if (bBytes ? !piSQL->bGetBLOBValue(&v, nConnection, nStatement, nColumn, 0)
+                       : !piSQL->bGetValue(&v, nConnection, nStatement, nColumn, 0))
                 nResult = SQLFailure(piSQL, "bGetValue");
             else
                 strLine += (i > 1 ? "\t" : "") + ColumnValueText(v, stForm);

@@ -545,8 +545,9 @@ TEST_F(RecordCache, EqualIdentitiesKeepTheirOwnIndexEntries)
 std::unique_ptr<CValue> Refused(const wchar_t* pszText, unsigned int nImage = 1)
 {
     auto p = std::make_unique<CValue>(Image(nImage), CNARecordId::RECORDID_RECORDVALUES);
-    if (pszText != nullptr)
+    if (pszText != nullptr) {
         EXPECT_TRUE((*p)->bAddRefusal(L"t", pszText, new CCountedFailure));
+    }
     return p;
 }
 

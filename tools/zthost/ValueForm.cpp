@@ -231,7 +231,7 @@ std::string EscapedText(const std::string& strUtf8)
     return str;
 }
 
-STValueForm FormOfColumn(INAItemDescription* piColumn)
+STValueForm FormOfColumn(INAItemDescription* piColumn, bool bOwnBuild)
 {
     STValueForm st;
     const wchar_t* pszType = piColumn->pszGetDBType();
@@ -239,8 +239,12 @@ STValueForm FormOfColumn(INAItemDescription* piColumn)
     const eNA_ITEMTYPE eType = piColumn->eNAGetItemType();
     // The driver reads a text as the connection's UTF-8; the interface
     // names no character set, the driver's own description of the column
-    // (the module is of this build) does.
-    if (eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE || eType == NA_IT_UNICODE || eType == NA_IT_MEMOUNICODE)
+    // does, read only from a module of this build. Another's 8-bit texts
+    // hold bytes.
+    const bool b8Bit = eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE;
+    if (!bOwnBuild)
+        st.pszCharset = b8Bit ? kBytes : nullptr;
+    else if (b8Bit || eType == NA_IT_UNICODE || eType == NA_IT_MEMOUNICODE)
         st.pszCharset = TextCharset(static_cast<const CNAItemDescription*>(piColumn)->nGetCharsetNumber());
     if (bBytesItem(eType) || st.pszCharset == kBytes) {
         st.eKind = STValueForm::BYTES;

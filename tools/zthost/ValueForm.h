@@ -38,8 +38,9 @@ struct STValueForm {
 std::string Utf8(const wchar_t* psz, size_t n);
 // A text in its printed form.
 std::string EscapedText(const std::string& strUtf8);
-// A column of a query's result, described by the SQL interface.
-STValueForm FormOfColumn(INAItemDescription* piColumn);
+// A column of a query's result, described by the SQL interface; the
+// character set of a text is known only from a module of this build.
+STValueForm FormOfColumn(INAItemDescription* piColumn, bool bOwnBuild);
 // An item of a table, described for the table object.
 STValueForm FormOfItem(INAItemDescription* piItem);
 // A value's bytes, as bGetBLOBValue reads them.

@@ -227,7 +227,7 @@ int SQLFailure(INADriverSQL* piSQL, const char* pszStep)
 
 // The forms of a result's columns, from the SQL interface's description
 // of it; false when it gives none.
-bool bColumnForms(INADriverSQL* piSQL, int nConnection, int nStatement, int nColumns,
+bool bColumnForms(INADriverSQL* piSQL, int nConnection, int nStatement, int nColumns, bool bOwnBuild,
                   std::vector<STValueForm>* pastForm)
 {
     INADataSourceDescription* piDescription = piSQL->piGetTableDesc(nConnection, nStatement, 0);
@@ -238,7 +238,7 @@ bool bColumnForms(INADriverSQL* piSQL, int nConnection, int nStatement, int nCol
         INAItemDescription* pi = piDescription->piNAGetItem(static_cast<unsigned>(i));
         bOk = pi != nullptr;
         if (bOk) {
-            pastForm->push_back(FormOfColumn(pi));
+            pastForm->push_back(FormOfColumn(pi, bOwnBuild));
             pi->nExternalRelease();
         }
     }
@@ -279,7 +279,7 @@ bool bSessionReading(INADriverSQL* piSQL, int nConnection, STSessionReading* pst
 
 // Runs one query, read first as its session reads it, and prints its rows
 // (or "ok"); 0, or 1 after a failure or a refusal.
-int RunQuery(INADriverSQL* piSQL, int nConnection, const std::string& strQuery)
+int RunQuery(INADriverSQL* piSQL, int nConnection, const std::string& strQuery, bool bOwnBuild)
 {
     if (!bOneStatementInAnySession(strQuery)) {
         STSessionReading stSession;
@@ -304,7 +304,7 @@ int RunQuery(INADriverSQL* piSQL, int nConnection, const std::string& strQuery)
     int nColumns = 0;
     std::vector<STValueForm> astForm;
     piSQL->bGetColumnNbr(&nColumns, nConnection, nStatement, 0);
-    if (!bColumnForms(piSQL, nConnection, nStatement, nColumns, &astForm))
+    if (!bColumnForms(piSQL, nConnection, nStatement, nColumns, bOwnBuild, &astForm))
         nResult = SQLFailure(piSQL, "piGetTableDesc");
     std::string strLine;
     for (int i = 1; i <= nColumns && nResult == 0; ++i) {
@@ -592,7 +592,7 @@ int RunSQL(void* hModule, void* hRuntime, IHostStandIn* piHost, const STArgument
         } else {
             const size_t nQueries = stArguments.astrQuery.size();
             for (size_t i = 0; i < nQueries && nResult == 0; ++i) {
-                nResult = RunQuery(piSQL, nConnection, stArguments.astrQuery[i]);
+                nResult = RunQuery(piSQL, nConnection, stArguments.astrQuery[i], stArguments.strModule.empty());
                 if (nResult != 0)
                     ReportNotRun(nQueries - i - 1, stArguments.bBrowse);
             }

@@ -522,11 +522,15 @@ protected:
     // The host's literal at nStart of its text, of the value given,
     // written as a literal of the session.
     void _AddHostLiteral(const wchar_t* pszText, unsigned int nStart, const std::wstring& strValue);
-    // Whether the literal at nStart of the host text has the word before it
-    // as its introducer, as the session reads it (X'41', b'1', N'x',
-    // _utf8mb4'x'): a word of one letter X, B or N, or of "_" and more,
-    // glued to the quote.
-    bool _bIntroduced(const wchar_t* pszText, unsigned int nStart);
+    // The start of the word that introduces the literal at nStart of the
+    // host text as the session reads it (X'41', b'1', N'x', _utf8mb4'x',
+    // _latin1 'x'): one letter X, B or N glued to the quote, or "_" and
+    // more, glued or apart by blanks; nStart when there is none.
+    unsigned int _nIntroducer(const wchar_t* pszText, unsigned int nStart);
+    // The literal of the host text that the session joins to the one at
+    // nStart into one text, before or after it, blanks alone between them;
+    // HOSTRUN_CODE when there is none.
+    unsigned int _nJoinedLiteral(const wchar_t* pszText, unsigned int nStart, bool bAfter);
     // A text value as a literal of the session; 0 when the connection
     // cannot write it.
     int _bSessionLiteral(const wchar_t* psz, size_t n, CTStringConcatAW* pclLiteral);

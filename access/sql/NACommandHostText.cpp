@@ -4,9 +4,11 @@
 #include "access/sql/NACommand.h"
 
 #include "access/driver/NAConnectionDescription.h"
+#include "common/text/CodePage.h"
 #include "common/values/NACnvVariant.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cwchar>
 #include <cwctype>
 #include <string>
@@ -19,11 +21,115 @@ enum : int {
     kPointHostValue = 36,
     kPointHostLiteral = 37,
     kPointHostIntroducer = 38,
+    kPointHostCharset = 39,
 };
 
 const wchar_t* Text(const wchar_t* psz)
 {
     return psz != nullptr ? psz : L"";
+}
+
+// A character set by the bytes the driver writes for its texts. Those
+// before CS_UCS2 read ASCII as ASCII; of CS_ASCII's, the driver writes
+// ASCII texts alone.
+enum : int { CS_ASCII, CS_LATIN1, CS_UTF8MB3, CS_UTF8MB4, CS_UCS2, CS_UTF16, CS_UTF16LE, CS_UTF32 };
+
+const struct {
+    const wchar_t* pszName;
+    int eCharset;
+} kCharsets[] = {
+    // The server's latin1 is code page 1252, its five free bytes included.
+    {L"latin1", CS_LATIN1}, {L"utf8", CS_UTF8MB3},     {L"utf8mb3", CS_UTF8MB3}, {L"utf8mb4", CS_UTF8MB4},
+    {L"ucs2", CS_UCS2},     {L"utf16", CS_UTF16},      {L"utf16le", CS_UTF16LE}, {L"utf32", CS_UTF32},
+    {L"ascii", CS_ASCII},   {L"binary", CS_ASCII},     {L"armscii8", CS_ASCII},  {L"big5", CS_ASCII},
+    {L"cp1250", CS_ASCII},  {L"cp1251", CS_ASCII},     {L"cp1256", CS_ASCII},    {L"cp1257", CS_ASCII},
+    {L"cp850", CS_ASCII},   {L"cp852", CS_ASCII},      {L"cp866", CS_ASCII},     {L"cp932", CS_ASCII},
+    {L"dec8", CS_ASCII},    {L"eucjpms", CS_ASCII},    {L"euckr", CS_ASCII},     {L"gb2312", CS_ASCII},
+    {L"gb18030", CS_ASCII}, {L"gbk", CS_ASCII},        {L"geostd8", CS_ASCII},   {L"greek", CS_ASCII},
+    {L"hebrew", CS_ASCII},  {L"hp8", CS_ASCII},        {L"keybcs2", CS_ASCII},   {L"koi8r", CS_ASCII},
+    {L"koi8u", CS_ASCII},   {L"latin2", CS_ASCII},     {L"latin5", CS_ASCII},    {L"latin7", CS_ASCII},
+    {L"macce", CS_ASCII},   {L"macroman", CS_ASCII},   {L"sjis", CS_ASCII},      {L"tis620", CS_ASCII},
+    {L"ujis", CS_ASCII},
+};
+
+bool bWordChar(wchar_t c)
+{
+    return iswalnum(static_cast<wint_t>(c)) || c == L'_';
+}
+
+// The character set an introducer names (N, the national one), -1 for one
+// the driver does not know.
+int CharsetOf(const wchar_t* pszWord)
+{
+    if (pszWord[0] != L'_')
+        return CS_UTF8MB3;
+    size_t n = 1;
+    while (bWordChar(pszWord[n]))
+        n++;
+    const std::wstring strName(pszWord + 1, n - 1);
+    for (const auto& st : kCharsets)
+        if (wcscasecmp(strName.c_str(), st.pszName) == 0)
+            return st.eCharset;
+    return -1;
+}
+
+// What the session reads between a word and a literal, as between two
+// literals it joins (no-break space is one to a code page 1252 session).
+bool bBlank(wchar_t c)
+{
+    return c == L' ' || (c >= L'\t' && c <= L'\r') || c == L'\u00a0';
+}
+
+void AddUnit(std::string* pstrBytes, uint32_t nUnit, int nBytes, bool bLittle)
+{
+    for (int k = 0; k < nBytes; k++)
+        *pstrBytes += static_cast<char>(nUnit >> 8 * (bLittle ? k : nBytes - 1 - k));
+}
+
+// The text's bytes in the character set; false when the set cannot hold it
+// whole or the driver cannot write them.
+bool bCharsetBytes(int eCharset, const std::wstring& str, std::string* pstrBytes)
+{
+    if (eCharset <= CS_ASCII)
+        return false;
+    const uint32_t nLast = eCharset == CS_UTF8MB3 || eCharset == CS_UCS2 ? 0xFFFF : 0x10FFFF;
+    for (const wchar_t c : str) {
+        const uint32_t n = static_cast<uint32_t>(c);
+        if ((n >= 0xD800 && n <= 0xDFFF) || n > nLast)
+            return false;
+        if (eCharset == CS_UTF32) {
+            AddUnit(pstrBytes, n, 4, false);
+        } else if (n > 0xFFFF) {
+            AddUnit(pstrBytes, 0xD800 + ((n - 0x10000) >> 10), 2, eCharset == CS_UTF16LE);
+            AddUnit(pstrBytes, 0xDC00 + (n & 0x3FF), 2, eCharset == CS_UTF16LE);
+        } else {
+            AddUnit(pstrBytes, n, 2, eCharset == CS_UTF16LE);
+        }
+    }
+    if (eCharset >= CS_UCS2)
+        return true;
+    const unsigned nCodePage = eCharset == CS_LATIN1 ? CP_1252 : CP_UTF8;
+    const int nChars = static_cast<int>(str.size());
+    int bLost = 0;
+    const int nBytes = WideCharToMultiByte(nCodePage, 0, str.c_str(), nChars, nullptr, 0, nullptr, &bLost);
+    if (nBytes <= 0 || bLost)
+        return false;
+    pstrBytes->assign(static_cast<size_t>(nBytes), '\0');
+    return WideCharToMultiByte(nCodePage, 0, str.c_str(), nChars, &(*pstrBytes)[0], nBytes, nullptr, nullptr) ==
+           nBytes;
+}
+
+// Whether a session of the code page writes the text as the character set's
+// bytes: ASCII where the set reads it as ASCII, and the set of its own code
+// page.
+bool bSessionBytes(int eCharset, unsigned nCodePage, const std::wstring& str)
+{
+    std::string strBytes;
+    if (eCharset == CS_LATIN1 ? nCodePage == CP_1252
+                              : (eCharset == CS_UTF8MB3 || eCharset == CS_UTF8MB4) && nCodePage == CP_UTF8)
+        return bCharsetBytes(eCharset, str, &strBytes);
+    return eCharset >= CS_ASCII && eCharset < CS_UCS2 &&
+           std::none_of(str.begin(), str.end(), [](wchar_t c) { return c > 0x7F; });
 }
 
 } // namespace
@@ -186,9 +292,36 @@ void CNACommand::_AddHostRun(const wchar_t* pszText, unsigned int nStart, unsign
 
 void CNACommand::_AddHostLiteral(const wchar_t* pszText, unsigned int nStart, const std::wstring& strValue)
 {
-    if (!_bIntroduced(pszText, nStart)) {
+    // The session reads literals apart by blanks alone as one text, in the
+    // way the word before the first introduces it.
+    unsigned int nFirst = nStart;
+    unsigned int nLast = nStart;
+    for (unsigned int n = nStart; n != HOSTRUN_CODE; n = _nJoinedLiteral(pszText, n, false))
+        nFirst = n;
+    for (unsigned int n = nStart; n != HOSTRUN_CODE; n = _nJoinedLiteral(pszText, n, true))
+        nLast = n;
+    const unsigned int nWord = _nIntroducer(pszText, nFirst);
+    if (nWord == nFirst && nFirst == nLast) {
         if (!_bAddSessionLiteral(strValue.c_str(), strValue.size()))
             m_bHostFault = 1;
+        return;
+    }
+    const wchar_t cWord = static_cast<wchar_t>(towupper(static_cast<wint_t>(pszText[nWord])));
+    const int eCharset = CharsetOf(pszText + nWord);
+    if ((cWord == L'_' || cWord == L'N') &&
+        !bSessionBytes(eCharset, static_cast<unsigned>(_nCodePage()),
+                       std::wstring(pszText + nFirst, pszText + s_nHostRunEnd(pszText, m_nHostLength, nLast)))) {
+        // The text goes as the character set's bytes, which N'..' and a
+        // text joined to another have no form for; or it is refused.
+        std::string strBytes;
+        if (cWord == L'N' || nFirst != nLast || !bCharsetBytes(eCharset, strValue, &strBytes)) {
+            _HostFault(kPointHostCharset);
+            return;
+        }
+        CTString csHexa;
+        CNAConnectionDescription::s_BinaryToStringHexa(reinterpret_cast<const unsigned char*>(strBytes.data()),
+                                                       static_cast<unsigned int>(strBytes.size()), &csHexa);
+        s_AddLiteral(m_clSQL, (L"X'" + std::wstring(csHexa.pszGet()) + L"'").c_str());
         return;
     }
     CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
@@ -201,7 +334,8 @@ void CNACommand::_AddHostLiteral(const wchar_t* pszText, unsigned int nStart, co
     // introducer's own way, as it read the host's: the hexadecimal and bit
     // digits of X'..' and b'..' are written as they stand, the text of
     // N'..' and _charset'..' in the session's code page. A literal in
-    // another form (hexadecimal) would follow it as a second one.
+    // another form (hexadecimal) would follow it as a second one, and
+    // would not join the texts beside it.
     if (pszLiteral[0] != L'\'') {
         _HostFault(kPointHostIntroducer);
         return;
@@ -209,18 +343,37 @@ void CNACommand::_AddHostLiteral(const wchar_t* pszText, unsigned int nStart, co
     _AddSQL(pszLiteral);
 }
 
-bool CNACommand::_bIntroduced(const wchar_t* pszText, unsigned int nStart)
+// A run of the host text ends with its closing mark, never with a blank nor
+// a letter: the blanks and the word before a literal are the host's code.
+unsigned int CNACommand::_nIntroducer(const wchar_t* pszText, unsigned int nStart)
 {
-    unsigned int i = nStart;
-    while (i > 0 && m_tabHostRun[i - 1] == HOSTRUN_CODE &&
-           (iswalnum(static_cast<wint_t>(pszText[i - 1])) || pszText[i - 1] == L'_'))
+    unsigned int nEnd = nStart;
+    while (nEnd > 0 && bBlank(pszText[nEnd - 1]))
+        nEnd--;
+    unsigned int i = nEnd;
+    while (i > 0 && bWordChar(pszText[i - 1]))
         i--;
-    if (i == nStart)
-        return false;
     const wchar_t c = static_cast<wchar_t>(towupper(static_cast<wint_t>(pszText[i])));
-    return nStart - i == 1 ? c == L'X' || c == L'B' || c == L'N' : c == L'_';
+    if (nEnd - i > 1 && c == L'_')
+        return i;
+    return nEnd == nStart && nEnd - i == 1 && (c == L'X' || c == L'B' || c == L'N') ? i : nStart;
 }
 
+unsigned int CNACommand::_nJoinedLiteral(const wchar_t* pszText, unsigned int nStart, bool bAfter)
+{
+    // Every quote of the host's code opens a literal, and one before code
+    // closes it; the text ends with a NUL.
+    if (bAfter) {
+        unsigned int i = static_cast<unsigned int>(s_nHostRunEnd(pszText, m_nHostLength, nStart));
+        while (bBlank(pszText[i]))
+            i++;
+        return pszText[i] == L'\'' ? i : HOSTRUN_CODE;
+    }
+    unsigned int i = nStart;
+    while (i > 0 && bBlank(pszText[i - 1]))
+        i--;
+    return i > 0 && pszText[i - 1] == L'\'' ? m_tabHostRun[i - 1] : HOSTRUN_CODE;
+}
 
 void CNACommand::_HostFault(int nPoint)
 {

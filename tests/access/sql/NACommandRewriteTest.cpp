@@ -380,7 +380,8 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
     EXPECT_EQ(Written(nullptr, L"[\u4e2d] = 1"), L"\u4e2d = 1");
     // A session of code page 1252 whose literals of a quote go as
     // hexadecimal: a name it cannot hold is refused as a literal is, and an
-    // introducer is never followed by a literal of another form.
+    // introducer, or a text the session joins to another, is never
+    // followed by a literal of another form.
     CMySQLConnection* pSession = new CMySQLConnection(L"unopened", nullptr);
     pSession->AddRef();
     const SCase aSession[] = {
@@ -390,11 +391,46 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"\"\u65e5\" = 1", L"<error 77>"},
         {L"'\u65e5' = 1", L"<error 77>"},
         {L"N'it''s'", L"<error 48>"},
+        {L"'a'  'it''s'", L"<error 48>"},
+        {L"'it''s'  'a'", L"<error 48>"},
         {L"'it''s'", L"_latin1 X'69742773'"},
     };
     for (const SCase& st : aSession)
         EXPECT_EQ(Written(pSession, st.pszQuery), st.pszExpected) << Narrow(st.pszQuery);
     pSession->nRelease();
+    // A character set's text goes as its bytes where the session's differ
+    // (blanks may stand after the set's name), with the texts the session
+    // joins to it; what the set cannot hold, or the driver write, and a
+    // text joined to bytes are refused.
+    const struct {
+        int nCodePage;
+        SCase st;
+    } aCharset[] = {
+        {65001, {L"_latin1'\u00e9' _LATIN1\r'a\u20ac\u0081' COLLATE x _latin1\n'a''b' 'c' X'E9' 'd'",
+                 L"_latin1 X'E9' _LATIN1\rX'618081' COLLATE x _latin1\n'a''b' 'c' X'E9' 'd'"}},
+        {65001, {L"_utf8mb4'\u00e9' 'b' _utf8'\uffff' _ucs2'ab' _utf16'\U0001F600\uffff' _utf16le\u00a0'a\u00e9' "
+                 L"_utf32''",
+                 L"_utf8mb4'\u00e9' 'b' _utf8'\uffff' _ucs2 X'00610062' _utf16 X'D83DDE00FFFF' "
+                 L"_utf16le\u00a0X'6100E900' _utf32 X''"}},
+        {1252, {L"_latin1'\u00e9' 'b' N'a' 'b' _koi8r'a\x7f' _Utf8MB4 '\u00e9' _utf8 '\u00e9'",
+                L"_latin1'\u00e9' 'b' N'a' 'b' _koi8r'a\x7f' _Utf8MB4 X'C3A9' _utf8 X'C3A9'"}},
+        {65001, {L"_utf8'\U0001F600'", L"<error 48>"}},
+        {65001, {L"_ucs2'\U0001F600'", L"<error 48>"}},
+        {65001, {L"_utf16'\xD800'", L"<error 48>"}},
+        {65001, {L"_utf32'\xDFFF'", L"<error 48>"}},
+        {65001, {L"_latin1'\u4e2d'", L"<error 48>"}},
+        {1252, {L"_latin1'\u4e2d'", L"<error 48>"}},
+        {65001, {L"_binary'\u00e9'", L"<error 48>"}},
+        {65001, {L"_swe7'a'", L"<error 48>"}},
+        {65001, {L"_latin1'\u00e9' 'b'", L"<error 48>"}},
+        {65001, {L"_latin1'a'\t'\u00e9'", L"<error 48>"}},
+        {65001, {L"_ucs2'a' 'b'", L"<error 48>"}},
+        {1252, {L"N'\u00e9'", L"<error 48>"}},
+    };
+    for (const auto& k : aCharset) {
+        SHeld<CMySQLKindConnection> pCnx(new CMySQLKindConnection(1, k.nCodePage));
+        EXPECT_EQ(Written(pCnx, k.st.pszQuery), k.st.pszExpected) << k.nCodePage << Narrow(k.st.pszQuery);
+    }
     const SCase aQuery[] = {
         {L"SELECT name FROM t WHERE amount -- 1 > 2 OR b--1 < 0",
          L"SELECT `t`.`name` FROM `t` WHERE `t`.`amount` - - 1 > 2 OR `t`.`b`- -1 < 0"},

@@ -65,6 +65,7 @@ const long long STREAMED_ROW_COUNT = 4294967295LL;
 const unsigned int CHARSET_BINARY = CMySQLConnection::CHARSET_BINARY;
 // UNSIGNED in the field record's flags.
 const unsigned int FIELD_UNSIGNED = 0x20;
+const unsigned int FIELD_ENUM = 0x100;
 const int QUERY_START_IN_ERROR = 20;
 
 const CMySQLStatementSQL::STFieldLayout s_tabLayout[] = {
@@ -508,7 +509,10 @@ int CMySQLStatementSQL::_bInitTabNAColumn()
         if ((_nWord(pRecord, pst->nFlags) & FIELD_UNSIGNED) != 0)
             cl.m_eItemType = _eUnsignedItem(cl.m_eItemType, cl.m_nDBType);
         if (bExtended) {
-            pclCnx->bDBTypeToString(&cl.m_csDBTypeName, cl.m_nDBType);
+            // An ENUM comes as a string flagged ENUM: named as the ENUM it
+            // is, whose index tells its '' members from its error value.
+            const bool bEnum = (_nWord(pRecord, pst->nFlags) & FIELD_ENUM) != 0;
+            pclCnx->bDBTypeToString(&cl.m_csDBTypeName, bEnum ? MYSQL_TYPE_ENUM : cl.m_nDBType);
             cl.m_csTableName.SetANSIEx(_pszText(pRecord, pst->nOrgTable), -1, nCodePage);
             cl.m_csNameInSource.SetANSIEx(_pszText(pRecord, pst->nOrgName), -1, nCodePage);
         }

@@ -55,7 +55,7 @@ public:
     void SetStreamPending(int bPending) { m_bStreamPending = bPending; }
     // The current row's bytes of a column, null for NULL; false without a
     // current row or for a column out of range.
-    int bGetValue(unsigned char** ppData, unsigned int* pnLength, unsigned int nColumn);
+    int bGetValue(unsigned char** ppData, unsigned int* pnLength, unsigned int nColumn) override;
 
     // Store mode (1, the default) or use mode (0) for the next executions.
     void SetStoreResult(int bStore) { m_bStoreResult = bStore ? 1 : 0; }

@@ -717,6 +717,12 @@ int CNAConnectionDescription::nGetSQLCodePage() const
     return m_nHostCodePage > 0 ? m_nHostCodePage : 1252;
 }
 
+const wchar_t* CNAConnectionDescription::pszGetUnicodeCharset() const
+{
+    const int nVersion = m_nServerVersionMajor * 10000 + m_nServerVersionMinor * 100 + m_nServerVersionRevision;
+    return nVersion >= 50503 ? L"utf8mb4" : L"utf8";
+}
+
 int CNAConnectionDescription::_bNameHeld(CNAError* pError, const wchar_t* pszName)
 {
     const wchar_t* psz = Text(pszName);

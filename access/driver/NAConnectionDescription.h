@@ -225,6 +225,9 @@ public:
     // Code page of the SQL text sent: the server's, or the host's (1252 by
     // default) while the back end has set none.
     int nGetSQLCodePage() const;
+    // The server's character set that holds every character: utf8mb4, or
+    // utf8 before 5.5.3, which had none.
+    const wchar_t* pszGetUnicodeCharset() const;
     eDATASOURCE eGetDataSource() const { return m_eDataSource; }
     const wchar_t* pszGetServerVersion() const { return m_csServerVersion.pszGet(); }
     int nGetServerVersionMajor() const { return m_nServerVersionMajor; }

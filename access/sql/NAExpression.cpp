@@ -616,8 +616,10 @@ int CNAExpression::_bWriteNode(CNACommand* pclCommand, eNAOperator eParent, CNAR
     }
     // A value of the record its item refused holds NULL: nothing can be
     // told of its comparison before the server's text is written.
-    if (pclSearch == nullptr || (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) == 0 ||
-        pclSearch->pstGetRefusal(m_pclColumn) == nullptr)
+    const CNAReadFailure::SRefusal* pstRefusal =
+        pclSearch != nullptr && (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) != 0 ? pclSearch->pstGetRefusal(m_pclColumn)
+                                                                                  : nullptr;
+    if (pstRefusal == nullptr || pstRefusal->bHeld)
         _PrepareLeaf(pclCommand);
     if (m_eOperator == NAOP_FALSE || m_eOperator == NAOP_TRUE) {
         *pbConstant = m_eOperator;
@@ -761,8 +763,9 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     CNAConnectionDescription* pclCnx = _pclConnection(pclCommand);
     // The server's own text of the record's value compares with the column
     // itself, as the server orders it, with no conversion of either.
+    const bool bCharacters = (m_nFlags & EXPR_CHARACTERS) != 0;
     const wchar_t* pszServer = nullptr;
-    if (!_bGetServerValue(pclSearch, pclCommand, &pszServer))
+    if (!bCharacters && !_bGetServerValue(pclSearch, pclCommand, &pszServer))
         return 0;
     CTString csName;
     if (m_pclParserInfo != nullptr && m_pclColumn->eGetTypeColonne() != 0 && !pclCommand->bOutputNames()) {
@@ -771,13 +774,16 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
         if (!CNACommand::s_bFormatExpressionColonneCalculee(&csName, m_pclParserInfo, m_pclColumn->pszGetName(), 3,
                                                            m_pclError, pclCnx))
             return 0;
+        if (bCharacters)
+            return _bGetSQLFromCharacters(csName.pszGet(), pclCommand, pclSearch);
         if (pszServer != nullptr)
             return _bGetSQLFromServerValue(csName.pszGet(), pszServer, pclCommand);
         return _bGetSQLFromValueNamed(csName.pszGet(), pclCommand, pclSearch, pbConstant);
     }
     // Without a table alias or a conversion, the name is the one the column
     // keeps quoted by the same rules.
-    const eOPEXPRESSION eKind = Convert_eNAOperator_To_eOPEXPRESSION(pszServer != nullptr ? NAOP_ISNULL : m_eOperator);
+    const eOPEXPRESSION eKind =
+        Convert_eNAOperator_To_eOPEXPRESSION(pszServer != nullptr || bCharacters ? NAOP_ISNULL : m_eOperator);
     const wchar_t* pszAlias = m_pclColumn->pszGetAliasNomTable();
     const wchar_t* pszKept = m_pclColumn->pszGetFormatedOriginalName();
     if (pclCommand->bOutputNames())
@@ -790,6 +796,8 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
                                              m_pclColumn->pszGetOriginalName(), &csName);
     else
         csName.Set(pszKept);
+    if (bCharacters)
+        return _bGetSQLFromCharacters(csName.pszGet(), pclCommand, pclSearch);
     if (pszServer != nullptr)
         return _bGetSQLFromServerValue(csName.pszGet(), pszServer, pclCommand);
     return _bGetSQLFromValueNamed(csName.pszGet(), pclCommand, pclSearch, pbConstant);
@@ -808,12 +816,16 @@ int CNAExpression::_bGetServerValue(CNARecherche* pclSearch, CNACommand* pclComm
         bCompared = false;
     }
     const CNAReadFailure::SRefusal* pstRefusal = pclSearch->pstGetRefusal(m_pclColumn);
-    const wchar_t* psz = pstRefusal != nullptr ? pstRefusal->strText.c_str() : pclSearch->pszGetServerValue(m_pclColumn);
+    // A value held less exactly without its text is compared as held, as
+    // the kept text of a continuation's row when there is one.
+    const bool bOwnText =
+        pstRefusal != nullptr && (!pstRefusal->bHeld || s_bServerValueText(pstRefusal->strText.c_str()));
+    const wchar_t* psz = bOwnText ? pstRefusal->strText.c_str() : pclSearch->pszGetServerValue(m_pclColumn);
     if (bCompared && s_bServerValueText(psz)) {
         *ppszText = psz;
         return 1;
     }
-    if (pstRefusal == nullptr)
+    if (pstRefusal == nullptr || pstRefusal->bHeld)
         return 1;
     // The record holds NULL for a value it could not take: compared so,
     // the condition would find other rows.
@@ -828,11 +840,44 @@ bool CNAExpression::s_bServerValueText(const wchar_t* psz)
         return false;
     if (s_bHexaLiteral(psz))
         return true;
-    // A date or a time as the server writes them: nothing to quote.
+    // A date, a time or a number as the server writes them: nothing to
+    // quote.
     for (const wchar_t* p = psz; *p != 0; p++)
-        if (!((*p >= L'0' && *p <= L'9') || *p == L' ' || *p == L'-' || *p == L':' || *p == L'.'))
+        if (!((*p >= L'0' && *p <= L'9') || *p == L' ' || *p == L'-' || *p == L':' || *p == L'.' || *p == L'e' ||
+              *p == L'+'))
             return false;
     return true;
+}
+
+bool CNAExpression::s_bReadWide(const CAny* pValue, std::wstring* ps)
+{
+    return _bReadWide(pValue, ps);
+}
+
+bool CNAExpression::s_bNumberText(const wchar_t* psz)
+{
+    // -?digits[.digits][e[-+]digits], as the server writes a DECIMAL or a
+    // DOUBLE.
+    auto Digits = [&psz] {
+        const wchar_t* pStart = psz;
+        while (*psz >= L'0' && *psz <= L'9')
+            psz++;
+        return psz > pStart;
+    };
+    if (*psz == L'-')
+        psz++;
+    if (!Digits())
+        return false;
+    if (*psz == L'.' && (psz++, !Digits()))
+        return false;
+    if (*psz == L'e') {
+        psz++;
+        if (*psz == L'-' || *psz == L'+')
+            psz++;
+        if (!Digits())
+            return false;
+    }
+    return *psz == 0;
 }
 
 bool CNAExpression::s_bHexaLiteral(const wchar_t* psz)
@@ -859,14 +904,48 @@ int CNAExpression::_bGetSQLFromServerValue(const wchar_t* pszName, const wchar_t
         pclCommand->bComplete(L"(", 1);
     pclCommand->bComplete(pszName, kAll);
     pclCommand->bComplete(s_pszDumpOp(m_eOperator), kAll);
-    // A text's literal comes whole; a date's or a time's is quoted.
-    const bool bQuote = !s_bHexaLiteral(pszValue);
+    // A text's literal and a number come whole; a date's or a time's is
+    // quoted.
+    const bool bQuote = !s_bHexaLiteral(pszValue) && !s_bNumberText(pszValue);
     if (bQuote)
         pclCommand->bComplete(L"'", 1);
     pclCommand->bComplete(pszValue, kAll);
     if (bQuote)
         pclCommand->bComplete(L"'", 1);
     _CloseNullRows(pclCommand, pszName, bAddNull);
+    return 1;
+}
+
+int CNAExpression::_bGetSQLFromCharacters(const wchar_t* pszName, CNACommand* pclCommand, CNARecherche* pclSearch)
+{
+    CNAConnectionDescription* pclCnx = _pclConnection(pclCommand);
+    const CNAReadFailure::SRefusal* pstRefusal = pclSearch != nullptr ? pclSearch->pstGetRefusal(m_pclColumn) : nullptr;
+    std::wstring strCharset;
+    std::wstring strHexa;
+    if (pstRefusal != nullptr && s_bHexaLiteral(pstRefusal->strText.c_str())) {
+        // _charset X'digits': the server's own bytes.
+        const std::wstring& s = pstRefusal->strText;
+        const size_t nQuote = s.find(L'\'');
+        strCharset = s.substr(1, s.find(L' ') - 1);
+        strHexa = s.substr(nQuote + 1, s.size() - nQuote - 2);
+    } else {
+        CAny clValue;
+        std::wstring s;
+        CXYString<char> clUTF8;
+        if (m_pclValue == nullptr || !m_pclValue->bGetValue(&clValue) || !_bReadWide(&clValue, &s) ||
+            clUTF8.nAffecteToUTF8(s.data(), static_cast<int>(s.size())) != 0)
+            return 0;
+        CTString csHexa;
+        CNAConnectionDescription::s_BinaryToStringHexa(reinterpret_cast<const unsigned char*>(clUTF8.pszGet()),
+                                                       static_cast<unsigned int>(clUTF8.nGetLength()), &csHexa);
+        strCharset = pclCnx != nullptr ? pclCnx->pszGetUnicodeCharset() : L"utf8mb4";
+        strHexa = csHexa.pszGet() != nullptr ? csHexa.pszGet() : L"";
+    }
+    // Bytes against bytes: no collation, no padding.
+    pclCommand->bComplete(L"CAST(CONVERT(", kAll);
+    pclCommand->bComplete(pszName, kAll);
+    pclCommand->bComplete((L" USING " + strCharset + L") AS BINARY)=X'" + strHexa + L"'").c_str(), kAll);
+    _SetNullSelected(0);
     return 1;
 }
 

@@ -13,6 +13,8 @@
 #include "access/statement/NAColumn.h"
 #include "common/values/ItemType.h"
 
+#include <string>
+
 class CAny;
 class CNACommand;
 class CNAConnectionDescription;
@@ -36,6 +38,7 @@ public:
         EXPR_LOWER = 0x40,        // lower bound of a filter
         EXPR_UPPER = 0x80,        // upper bound of a filter
         EXPR_EMPTYEXACT = 0x100,  // an empty generic text is exact
+        EXPR_CHARACTERS = 0x200,  // a text equal in its characters, not only by the collation
     };
     enum : int {
         ERRFILE_EXPRESSION = 14,
@@ -103,6 +106,13 @@ public:
     // Whether a server's text of a column's value is written as it is in
     // place of the record's value: a date or a time, or a text's literal.
     static bool s_bServerValueText(const wchar_t* psz);
+    // The value as wide text; false when it has none or does not convert.
+    static bool s_bReadWide(const CAny* pValue, std::wstring* ps);
+    // Whether the server value is a text's literal "_charset X'...'".
+    static bool s_bHexaLiteral(const wchar_t* psz);
+    // Whether the server value is a number, written without quotes: a
+    // quoted one would be compared as a double.
+    static bool s_bNumberText(const wchar_t* psz);
     // The first instant a partial date or time text covers, and the first
     // after every one it covers: a time text (host type 25) for a time
     // item, a date text (24) for a date item, else a date-time (26).
@@ -174,8 +184,11 @@ protected:
     // that cannot write its text fails with the item's failure (0).
     int _bGetServerValue(CNARecherche* pclSearch, CNACommand* pclCommand, const wchar_t** ppszText) const;
     int _bGetSQLFromServerValue(const wchar_t* pszName, const wchar_t* pszValue, CNACommand* pclCommand);
-    // Whether the server value is a text's literal "_charset X'...'".
-    static bool s_bHexaLiteral(const wchar_t* psz);
+    // The text's characters, as the server's Unicode character set's bytes,
+    // equal to the record's: the record's own text, or the server's text of
+    // it when the record holds less.
+    int _bGetSQLFromCharacters(const wchar_t* pszName, CNACommand* pclCommand, CNARecherche* pclSearch);
+
     // Ends a comparison, letting the column's NULL rows through as well when
     // bAddNull (the comparison then opened a parenthesis).
     void _CloseNullRows(CNACommand* pclCommand, const wchar_t* pszName, int bAddNull);

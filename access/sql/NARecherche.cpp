@@ -864,8 +864,20 @@ int CNARecherche::bAddRecordValue(CNARecord* pclRecord, CNAColumn* pclColumn, co
     CAny clValue;
     _Copy(&clValue, pValue);
     CNAColumn* apColumn[1] = {pclColumn};
-    CNAExpression* pcl = _pclAddKeyExpression(pclRecord, apColumn, &clValue, 1, pclColumn->piGetItem(), 0, 0, NAOP_EQ,
-                                              m_nFlags & ~RECH_GENERIC, NAOP_AND, &bFailed);
+    return _bAndCondition(_pclAddKeyExpression(pclRecord, apColumn, &clValue, 1, pclColumn->piGetItem(), 0, 0,
+                                               NAOP_EQ, m_nFlags & ~RECH_GENERIC, NAOP_AND, &bFailed));
+}
+
+int CNARecherche::bAddRecordCharacters(CNAColumn* pclColumn, const CAny* pValue)
+{
+    int bFailed = 0;
+    return _bAndCondition(_pclNewLeaf(pclColumn, NAOP_EQ, pValue,
+                                      (m_nFlags & ~RECH_GENERIC) | RECH_RECORD | CNAExpression::EXPR_CHARACTERS, true,
+                                      &bFailed));
+}
+
+int CNARecherche::_bAndCondition(CNAExpression* pcl)
+{
     if (pcl == nullptr)
         return 0;
     // Without a condition yet, the comparison is the condition.

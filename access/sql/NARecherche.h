@@ -90,6 +90,9 @@ public:
     // A record's condition joined with the column equal to the value, as
     // the record's own values are compared (a refused one by its text).
     int bAddRecordValue(CNARecord* pclRecord, CNAColumn* pclColumn, const CAny* pValue);
+    // The same for a text, equal in its characters too: a collation holds
+    // texts equal that differ in case, accents or trailing blanks.
+    int bAddRecordCharacters(CNAColumn* pclColumn, const CAny* pValue);
     // Whether a comparison of the search's condition names the column.
     bool bComparesColumn(const CNAColumn* pclColumn) const;
 
@@ -214,6 +217,8 @@ protected:
                                bool bWithColumn, int* pbFailed);
     CNAExpression* _pclJoin(eNAOperator eOperator, CNAExpression* pclLeft, CNAExpression* pclRight,
                             unsigned int nFlags, int* pbFailed);
+    // The comparison (null: it failed) ANDed to the condition.
+    int _bAndCondition(CNAExpression* pcl);
     int _bNoMemory(int nPoint);
 
     CNAError* m_pclError;                       // one reference

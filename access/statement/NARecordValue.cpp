@@ -5,6 +5,7 @@
 #include "access/statement/NAKXRecord.h"
 #include "access/statement/NARecordId.h"
 #include "access/statement/NARecordMemo.h"
+#include "common/platform/MyModuleInfo.h"
 #include "common/platform/XError.h"
 #include "common/values/Any.h"
 
@@ -13,7 +14,7 @@
 
 // ---- Read failures ----------------------------------------------------------------------------------------------
 
-CNAReadFailure::CNAReadFailure(const CXError& clFirst) : CXError(clFirst) {}
+CNAReadFailure::CNAReadFailure(const CXError& clFirst) : CXError(clFirst), m_nFound(-1) {}
 
 CNAReadFailure::~CNAReadFailure()
 {
@@ -22,13 +23,23 @@ CNAReadFailure::~CNAReadFailure()
             st.pclFailure->dwRelease();
 }
 
-CNAReadFailure* CNAReadFailure::s_pclMake(const Refusals& tab)
+CNAReadFailure* CNAReadFailure::s_pclMake(const Refusals& tab, int nFound)
 {
-    if (tab.empty() || tab[0].pclFailure == nullptr)
+    // The first refused value names the failure; held values need none.
+    size_t nFirst = tab.size();
+    for (size_t i = 0; i < tab.size(); i++) {
+        if (!tab[i].bHeld && tab[i].pclFailure == nullptr)
+            return nullptr;
+        if (!tab[i].bHeld && nFirst == tab.size())
+            nFirst = i;
+    }
+    if (tab.empty() && nFound < 0)
         return nullptr;
-    CNAReadFailure* pcl = new (std::nothrow) CNAReadFailure(*tab[0].pclFailure);
+    CNAReadFailure* pcl = new (std::nothrow)
+        CNAReadFailure(nFirst < tab.size() ? *tab[nFirst].pclFailure : CXError(&gstMyModuleInfo32));
     if (pcl == nullptr)
         return nullptr;
+    pcl->m_nFound = nFound;
     try {
         pcl->m_tab = tab;
     } catch (const std::bad_alloc&) {
@@ -39,10 +50,27 @@ CNAReadFailure* CNAReadFailure::s_pclMake(const Refusals& tab)
         if (st.pclFailure != nullptr)
             st.pclFailure->m_nRefCount++;
     // The report names every refused item, not the first alone.
-    for (size_t i = 1; i < pcl->m_tab.size(); i++)
-        if (pcl->m_tab[i].pclFailure != nullptr)
-            pcl->AddUserMessageNoFormat(pcl->m_tab[i].pclFailure->pszGetUserMessage());
+    for (size_t i = nFirst + 1; i < tab.size(); i++)
+        if (!tab[i].bHeld)
+            pcl->AddUserMessageNoFormat(tab[i].pclFailure->pszGetUserMessage());
     return pcl;
+}
+
+int CNAReadFailure::s_nFound(const CXError* pclFailure)
+{
+    const CNAReadFailure* pcl = dynamic_cast<const CNAReadFailure*>(pclFailure);
+    return pcl != nullptr ? pcl->m_nFound : -1;
+}
+
+bool CNAReadFailure::s_bReadFails(const CXError* pclFailure)
+{
+    const Refusals* ptab = s_ptabRefusals(pclFailure);
+    if (ptab == nullptr)
+        return pclFailure != nullptr;
+    for (const SRefusal& st : *ptab)
+        if (!st.bHeld)
+            return true;
+    return false;
 }
 
 const CNAReadFailure::Refusals* CNAReadFailure::s_ptabRefusals(const CXError* pclFailure)
@@ -77,10 +105,11 @@ bool CNAReadFailure::s_bSameRefusals(const CXError* pclFailure1, const CXError* 
     const Refusals* ptab1 = s_ptabRefusals(pclFailure1);
     const Refusals* ptab2 = s_ptabRefusals(pclFailure2);
     const size_t n = ptab1 != nullptr ? ptab1->size() : 0;
-    if (n != (ptab2 != nullptr ? ptab2->size() : 0))
+    if (n != (ptab2 != nullptr ? ptab2->size() : 0) || s_nFound(pclFailure1) != s_nFound(pclFailure2))
         return false;
     for (size_t i = 0; i < n; i++)
-        if ((*ptab1)[i].strItem != (*ptab2)[i].strItem || (*ptab1)[i].strText != (*ptab2)[i].strText)
+        if ((*ptab1)[i].strItem != (*ptab2)[i].strItem || (*ptab1)[i].strText != (*ptab2)[i].strText ||
+            (*ptab1)[i].bHeld != (*ptab2)[i].bHeld)
             return false;
     return true;
 }
@@ -130,12 +159,13 @@ bool CNARecordValue::_bChangeRefusals(F fnChange)
         CNAReadFailure::Refusals tab;
         if (ptabNow != nullptr)
             tab = *ptabNow;
-        fnChange(&tab);
-        if (tab.empty()) {
+        int nFound = CNAReadFailure::s_nFound(m_pclReadFailure);
+        fnChange(&tab, &nFound);
+        if (tab.empty() && nFound < 0) {
             SetReadFailure(nullptr);
             return true;
         }
-        pclNew = CNAReadFailure::s_pclMake(tab);
+        pclNew = CNAReadFailure::s_pclMake(tab, nFound);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -147,16 +177,26 @@ bool CNARecordValue::_bChangeRefusals(F fnChange)
 
 bool CNARecordValue::bAddRefusal(const wchar_t* pszItem, const wchar_t* pszText, CXError* pclFailure)
 {
-    return _bChangeRefusals([&](CNAReadFailure::Refusals* ptab) {
-        ptab->push_back({pszItem != nullptr ? pszItem : L"", pszText != nullptr ? pszText : L"", pclFailure});
+    return _bChangeRefusals([&](CNAReadFailure::Refusals* ptab, int*) {
+        ptab->push_back({pszItem != nullptr ? pszItem : L"", pszText != nullptr ? pszText : L"", pclFailure, false});
     });
+}
+
+bool CNARecordValue::bAddHeldTexts(const HeldTexts& tab, int nFound)
+{
+    return (tab.empty() && nFound < 0) || _bChangeRefusals([&](CNAReadFailure::Refusals* ptab, int* pnFound) {
+               for (const auto& st : tab)
+                   ptab->push_back({st.first, st.second, nullptr, true});
+               if (nFound >= 0)
+                   *pnFound = nFound;
+           });
 }
 
 bool CNARecordValue::bDropRefusal(const wchar_t* pszItem)
 {
     if (pstGetRefusal(pszItem) == nullptr)
         return true;
-    return _bChangeRefusals([&](CNAReadFailure::Refusals* ptab) {
+    return _bChangeRefusals([&](CNAReadFailure::Refusals* ptab, int*) {
         for (size_t i = ptab->size(); i-- > 0;)
             if ((*ptab)[i].strItem == pszItem)
                 ptab->erase(ptab->begin() + static_cast<std::ptrdiff_t>(i));

@@ -6,6 +6,7 @@
 #include "common/platform/XError.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class CAny;
@@ -22,22 +23,35 @@ class INAItemDescription;
 // item's failure and the server's text of its value, in the order of the
 // items. The text stands for the value wherever
 // the row is told from other rows: a value that could not be read is no
-// NULL. Shared, never changed.
+// NULL. It also lists the values its items hold less exactly than the
+// server (a rounded FLOAT, a time cut to the millisecond, a text the code
+// page turned into "?"): those read, and their texts only find the row
+// again; and, for a row read under a search, the server's answer whether
+// its value is the one searched. A list of such values alone is no
+// failure. Shared, never changed.
 class CNAReadFailure : public CXError {
 public:
     struct SRefusal {
         std::wstring strItem;
         std::wstring strText; // empty when the server's text could not be had
-        CXError* pclFailure;  // the item's own failure: one reference held by each failure listing it
+        CXError* pclFailure;  // the item's own failure: one reference held by each failure listing it; null when held
+        bool bHeld;           // the item holds the value, less exactly: the text only finds the row
     };
     typedef std::vector<SRefusal> Refusals;
 
     ~CNAReadFailure() override;
-    // A new failure (count 0) of the refusals, the first one's failure its
-    // own; null without one or without memory.
-    static CNAReadFailure* s_pclMake(const Refusals& tab);
+    // A new failure (count 0) of the refusals, the first refused one's
+    // failure its own (none when every value is held); null without memory
+    // or without a failure for a refused value.
+    static CNAReadFailure* s_pclMake(const Refusals& tab, int nFound = -1);
     // The refusals of a record's failure: null for none or another failure.
     static const Refusals* s_ptabRefusals(const CXError* pclFailure);
+    // Whether a read of the record fails: another failure, or a refused
+    // value among the held ones.
+    static bool s_bReadFails(const CXError* pclFailure);
+    // The server's answer for the row under the search it was read for: 1
+    // or 0; -1 when it has none.
+    static int s_nFound(const CXError* pclFailure);
     // The same items refused with the same texts; a failure without
     // refusals is the same as none.
     static bool s_bSameRefusals(const CXError* pclFailure1, const CXError* pclFailure2);
@@ -50,6 +64,7 @@ public:
 private:
     explicit CNAReadFailure(const CXError& clFirst);
     Refusals m_tab;
+    int m_nFound;
 };
 
 class CNARecordValue : public CInterf {
@@ -113,12 +128,21 @@ public:
     // failure: the read failure lists it after the others (the first names
     // it). False without memory, nothing changed.
     bool bAddRefusal(const wchar_t* pszItem, const wchar_t* pszText, CXError* pclFailure);
+    // Items that hold their values less exactly than the server, each with
+    // the server's text of its value (empty when it could not be read),
+    // which finds the row. False without memory, nothing changed.
+    typedef std::vector<std::pair<std::wstring, std::wstring>> HeldTexts;
+    // With the server's answer whether the row holds the value searched,
+    // when it has one (-1: none).
+    bool bAddHeldTexts(const HeldTexts& tab, int nFound);
+    int nGetServerFound() const { return CNAReadFailure::s_nFound(m_pclReadFailure); }
     // The item holds the host's value from now on: its refusal leaves the
     // read failure, which goes with the last one. False without memory,
     // nothing changed.
     bool bDropRefusal(const wchar_t* pszItem);
-    // The item's refusal (the server's text, empty when it could not be had,
-    // and the item's failure); null when the item's value was read.
+    // The item's refusal or held text (the server's text, empty when it
+    // could not be had, and the item's failure); null when the item's value
+    // was read whole.
     const CNAReadFailure::SRefusal* pstGetRefusal(const wchar_t* pszItem) const;
 
 protected:
@@ -126,8 +150,9 @@ protected:
     CNARecordMemo* _pclGetOrMakeMemo();
     // A record-values identity follows its value's buffer and memos.
     void _RepointRecordId();
-    // The read failure of the refusals as fnChange leaves them (none: no
-    // failure); false without memory, nothing changed.
+    // The read failure of the refusals and the search's answer as fnChange
+    // leaves them (none: no failure); false without memory, nothing
+    // changed.
     template <class F>
     bool _bChangeRefusals(F fnChange);
     bool _bNoMemory() const;

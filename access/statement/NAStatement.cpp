@@ -57,6 +57,7 @@ enum : int {
     PT_POSITION = 13,
     PT_NO_COMMAND = 14,
     PT_VALUE_TOO_LONG = 15,
+    PT_VALUE_NOT_HELD = 16,
 };
 
 // Seen from the SQL result: a result of that many rows is read as a stream.
@@ -425,6 +426,7 @@ int CNAStatement::bUpdateChangedTypeInCurrentRecord()
     }
     m_llRepeatCount = 0;
     m_bRepeatBackward = 0;
+    m_tabLessExact.clear();
     return 1;
 }
 
@@ -439,7 +441,8 @@ void CNAStatement::_DumpQuery(CNACommand* pclCommand)
 void CNAStatement::_SetQuery(CNACommand* pclCommand)
 {
     // A new text carries its own server texts.
-    m_tabServerText.clear();
+    m_tabServerColumn.clear();
+    m_bFoundColumn = false;
     if (pclCommand == m_pclCommand && pclCommand != nullptr)
         return;
     if (pclCommand != nullptr)
@@ -755,7 +758,8 @@ int CNAStatement::bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags,
     }
     pclCommand->SetDefineMode(2);
     pclCommand->bComplete(L"SELECT ", static_cast<unsigned int>(-1));
-    if (_bAddDistinct(nFlags))
+    const int bDistinct = _bAddDistinct(nFlags);
+    if (bDistinct)
         pclCommand->bComplete(L"DISTINCT ", static_cast<unsigned int>(-1));
     if (!pclCommand->bAddSelectColumns(m_pclCurrentRecord, 0))
         return 0;
@@ -763,29 +767,42 @@ int CNAStatement::bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags,
     if (!_bBuildQuerySELECTFromTable(m_pclDataAccess->pszGetFormatedTableName(), nFlags, pszOrderItem, bAscending,
                                      pclSearch, 1))
         return 0;
-    _InsertServerTextColumns(pclCommand, nSelectEnd);
+    const std::wstring strServer = _strServerColumns(bDistinct);
+    if (!strServer.empty())
+        pclCommand->Insert(nSelectEnd, strServer.c_str());
     return 1;
 }
 
-bool CNAStatement::_bTextNotHeldExactly(CNAColumn* pclColumn) const
+CNAStatement::eLESSEXACT CNAStatement::_eLessExact(CNAColumn* pclColumn) const
 {
     const CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
-    return pclConnection != nullptr && m_pclDataAccess != nullptr &&
-           pclConnection->eGetDataSource() == CNAConnectionDescription::DS_MYSQL &&
-           pclConnection->nGetCnxCodePage() != 65001 && !m_pclDataAccess->bSourceIsQuery() &&
-           pclColumn->eNAGetItemType() == NA_IT_UNICODE && pclColumn->eGetTypeColonne() == 0 &&
-           pclColumn->nGetPhysicalIndice() >= 0;
+    if (pclColumn == nullptr || pclColumn->bIsComposedKey() || pclColumn->nGetPhysicalIndice() < 0 ||
+        pclConnection == nullptr || pclConnection->eGetDataSource() != CNAConnectionDescription::DS_MYSQL)
+        return LE_NONE;
+    const eNA_ITEMTYPE eType = pclColumn->eNAGetItemType();
+    if (eType == NA_IT_DATETIME || eType == NA_IT_HEURE)
+        return LE_FRACTION;
+    if (CNAExpression::s_bRoundedReal(pclColumn))
+        return LE_FLOAT;
+    // The server's type: "decimal(65,30)" or "enum('','a')" for a table,
+    // MYSQL_TYPE_NEWDECIMAL or MYSQL_TYPE_ENUM for a query's item.
+    const CNAItemDescription* pclServer = pclColumn->pclGetImportedItem();
+    const std::wstring strType = pclServer != nullptr && pclServer->pszGetDBType() != nullptr
+                                     ? pclServer->pszGetDBType()
+                                     : L"";
+    if (eType == NA_IT_R8 && (strType.compare(0, 7, L"decimal") == 0 || strType.find(L"DECIMAL") != std::wstring::npos))
+        return LE_DECIMAL;
+    if (strType.compare(0, 5, L"enum(") == 0 || strType == L"MYSQL_TYPE_ENUM")
+        return LE_ENUM;
+    if ((eType == NA_IT_UNICODE || eType == NA_IT_MEMOUNICODE) && pclConnection->nGetCnxCodePage() != 65001)
+        return LE_TEXT;
+    return LE_NONE;
 }
 
 const wchar_t* CNAStatement::_pszServerTextCharset() const
 {
-    // utf8 holds three bytes a character at most; utf8mb4 came with 5.5.3.
     const CNAConnectionDescription* pcl = pclGetConnectionNoRef();
-    if (pcl == nullptr)
-        return L"utf8mb4";
-    const int nVersion = pcl->nGetServerVersionMajor() * 10000 + pcl->nGetServerVersionMinor() * 100 +
-                         pcl->nGetServerVersionRevision();
-    return nVersion >= 50503 ? L"utf8mb4" : L"utf8";
+    return pcl != nullptr ? pcl->pszGetUnicodeCharset() : L"utf8mb4";
 }
 
 std::wstring CNAStatement::_strServerTextLiteral(const wchar_t* pszHexa) const
@@ -804,16 +821,64 @@ std::wstring CNAStatement::strServerTextLiteral(const std::wstring& strText) con
     return _strServerTextLiteral(clHexa.pszGet());
 }
 
-void CNAStatement::_InsertServerTextColumns(CNACommand* pclCommand, unsigned int nPos)
+std::wstring CNAStatement::_strServerColumns(int bDistinct)
 {
-    if (m_tabServerText.empty())
-        return;
-    // Hexadecimal reads the same in any code page of the session.
+    m_tabServerColumn.clear();
     std::wstring strColumns;
-    for (CNAColumn* pcl : m_tabServerText)
-        strColumns += std::wstring(L",HEX(CONVERT(") + pcl->pszGetFormatedSelectName(0) + L" USING " +
-                      _pszServerTextCharset() + L"))";
-    pclCommand->Insert(nPos, strColumns.c_str());
+    for (int i = 0; m_pclCurrentRecord != nullptr && i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        const eLESSEXACT eKind = _eLessExact(pcl);
+        // Forms that tell apart rows a DISTINCT takes as one are left out.
+        if ((eKind != LE_FLOAT && eKind != LE_ENUM && eKind != LE_TEXT) || pcl->eGetTypeColonne() != 0 ||
+            (bDistinct && eKind != LE_FLOAT))
+            continue;
+        const std::wstring strName = pcl->pszGetFormatedSelectName(0);
+        if (eKind == LE_TEXT)
+            // Hexadecimal reads the same in any code page of the session.
+            strColumns += L",HEX(CONVERT(" + strName + L" USING " + _pszServerTextCharset() + L"))";
+        else if (eKind == LE_FLOAT)
+            // As a double a FLOAT shows every digit it has.
+            strColumns += L"," + strName + L"+0e0";
+        else
+            // The ENUM's index.
+            strColumns += L"," + strName + L"+0";
+        m_tabServerColumn.push_back({pcl, eKind});
+    }
+    // Found is the server's comparison, not the host's: its collation,
+    // every digit.
+    const std::wstring strFound = _strUserSearchCondition();
+    m_bFoundColumn = !strFound.empty();
+    if (m_bFoundColumn)
+        strColumns += L",(" + strFound + L")";
+    return strColumns;
+}
+
+std::wstring CNAStatement::_strUserSearchCondition()
+{
+    INAItemDescription* piItem = m_clUserSearch.piGetItemNoRef();
+    if (!m_bInternalSearch || piItem == nullptr || m_pclDataAccess == nullptr || m_pclCurrentRecord == nullptr)
+        return std::wstring();
+    CNARecherche* pclSearch = pclAllocRecherche(m_pclError);
+    CNACommand* pclCondition = m_pclDataAccess->pclAllocCommand(m_pclError);
+    if (pclSearch != nullptr)
+        pclSearch->AddRef();
+    if (pclCondition != nullptr)
+        pclCondition->AddRef();
+    std::wstring strCondition;
+    const int bExact = (m_clUserSearch.nGetFlags() & CNAUserSearch::US_GENERIC) == 0;
+    if (pclSearch != nullptr && pclCondition != nullptr &&
+        pclSearch->bSetRecherche(m_pclCurrentRecord, piItem, m_clUserSearch.pclGetValue(), NA_PARSE_FIRST, bExact,
+                                 static_cast<int>(m_nParseFlags)) &&
+        pclSearch->bGetSQL(pclCondition, nullptr, m_pclCurrentRecord)) {
+        const wchar_t* psz = pclCondition->pszGetFormatedSQLW(CNACommand::PTC_ALL);
+        if (psz != nullptr)
+            strCondition = psz;
+    }
+    if (pclCondition != nullptr)
+        pclCondition->nRelease();
+    if (pclSearch != nullptr)
+        pclSearch->nRelease();
+    return strCondition;
 }
 
 int CNAStatement::_bAddDistinct(unsigned int nFlags)
@@ -889,7 +954,25 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
             return 0;
         if (bOrderBy && !_bFormatOrderBy(nullptr, pclInfo, nFlags, pszOrderItem, bAscending, 0))
             return 0;
-        return pcl->bFormatEndOfQuery();
+        if (!pcl->bFormatEndOfQuery())
+            return 0;
+        // A query the host may write through reads the exact forms of its
+        // items too, before its one FROM.
+        CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+        const wchar_t* pszText = pcl->pszGetOriginalSQL();
+        const size_t nLength = pszText != nullptr ? std::wcslen(pszText) : 0;
+        const int nFrom = pclInfo != nullptr && pclInfo->bHOperationAllowed() && nLength > 0
+                              ? CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, L"FROM",
+                                                                  CNACommand::TR_SESSION, false)
+                              : -1;
+        const std::wstring strServer =
+            nFrom > 0 && CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, L"UNION",
+                                                           CNACommand::TR_SESSION, false) < 0
+                ? _strServerColumns(0)
+                : std::wstring();
+        if (!strServer.empty())
+            pcl->Insert(static_cast<unsigned int>(nFrom), (strServer + L" ").c_str());
+        return 1;
     }
     if (!bWrap && !bSearch)
         return pcl->bFormatCondition(pclInfo, nullptr, bOrderBy ? 1 : 0, nMode);
@@ -1070,9 +1153,6 @@ void CNAStatement::_FormatORDERBYList(CNAColumn* pclColumn, int bAscending, CSQL
         nTerms = nMax - nOwnTerms;
     if (nTerms <= 0)
         return;
-    for (int i = 0; i < nTerms; i++)
-        if (_bTextNotHeldExactly(tabTerm[i].pclColumn))
-            m_tabServerText.push_back(tabTerm[i].pclColumn);
     // Only the query's own order, written just before, goes on with ",".
     const bool bContinue =
         pclInfo != nullptr && pclColumn == nullptr && nOwnTerms > 0 && (nFlags & WPF_QUERY_ORDER) != 0;
@@ -1524,7 +1604,7 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
         _bNoMemory(PT_NO_MEMORY);
     } else if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
                                           static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
-               _bAddEveryOtherValue(pclSearch, pclRow)) {
+               _bAddEveryOtherValue(pclSearch, pclRow) && _bHeldTextsRead(pclSearch, pclRow)) {
         // Each refused item the condition compares is written with its
         // text, or fails the condition.
         pclSearch->SetRefusals(pclRow != nullptr ? pclRow->pclGetReadFailureNoRef() : nullptr);
@@ -1546,11 +1626,16 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
 int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordValue* pclRow)
 {
     const CXError* pclFailure = pclRow != nullptr ? pclRow->pclGetReadFailureNoRef() : nullptr;
-    // A part the condition compares with the row's value: as read, or
-    // refused and compared by the server's text of it.
+    // A part the condition compares with the row's value: as read, by the
+    // server's text of a value its item refused, or of one it holds less
+    // exactly when that text was read.
     auto bCompared = [&](CNAColumn* pcl) {
-        return pcl != nullptr && !CNAExpression::s_bRoundedReal(pcl) && pclSearch->bComparesColumn(pcl) &&
-               (pcl->bValueDefined() || CNAReadFailure::s_pstRefusal(pclFailure, pcl->pszGetName()) != nullptr);
+        if (pcl == nullptr || !pclSearch->bComparesColumn(pcl))
+            return false;
+        const CNAReadFailure::SRefusal* pst = CNAReadFailure::s_pstRefusal(pclFailure, pcl->pszGetName());
+        if (pst != nullptr)
+            return !pst->bHeld || CNAExpression::s_bServerValueText(pst->strText.c_str());
+        return !CNAExpression::s_bRoundedReal(pcl) && pcl->bValueDefined();
     };
     const int nColumns = m_pclCurrentRecord->nGetNbColumn();
     for (int i = 0; i < nColumns; i++) {
@@ -1571,14 +1656,64 @@ int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordV
         const bool bMemo = pcl->bIsMemo() != 0;
         if (bMemo)
             nMemo++;
-        if (pcl->bIsComposedKey() || pclSearch->bComparesColumn(pcl))
+        if (pcl->bIsComposedKey())
             continue;
         // A memo's value as read: the current one may be written over.
         CAny clValue;
         const bool bRead = bMemo ? pclRow != nullptr && pclRow->bGetMemoValue(&clValue, nMemo - 1)
                                  : pcl->bGetCurrentValue(&clValue, 0) != 0;
-        if (!bRead || !pclSearch->bAddRecordValue(m_pclCurrentRecord, pcl, &clValue))
+        if (!bRead)
             return 0;
+        if (!pclSearch->bComparesColumn(pcl) && !pclSearch->bAddRecordValue(m_pclCurrentRecord, pcl, &clValue))
+            return 0;
+        // Texts a collation takes as equal are told apart by their
+        // characters: those read, or the server's bytes of them.
+        const CNAReadFailure::SRefusal* pst = CNAReadFailure::s_pstRefusal(pclFailure, pcl->pszGetName());
+        const bool bCharacters = pst != nullptr ? CNAExpression::s_bHexaLiteral(pst->strText.c_str())
+                                                : !clValue.bIsNull();
+        if (bCharacters && _bCollatedText(pcl) && !pclSearch->bAddRecordCharacters(pcl, &clValue))
+            return 0;
+    }
+    return 1;
+}
+
+bool CNAStatement::_bCollatedText(const CNAColumn* pclColumn)
+{
+    switch (pclColumn->eNAGetItemType()) {
+    case NA_IT_TEXTE: case NA_IT_CHAR: case NA_IT_UNICODE: case NA_IT_MEMOTEXTE: case NA_IT_MEMOUNICODE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int CNAStatement::_bHeldTextsRead(CNARecherche* pclSearch, const CNARecordValue* pclRow)
+{
+    const CNAReadFailure::Refusals* ptab =
+        pclRow != nullptr ? CNAReadFailure::s_ptabRefusals(pclRow->pclGetReadFailureNoRef()) : nullptr;
+    for (size_t i = 0; ptab != nullptr && i < ptab->size(); i++) {
+        const CNAReadFailure::SRefusal& st = (*ptab)[i];
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(st.strItem.c_str());
+        if (!st.bHeld || !st.strText.empty() || pcl == nullptr || !pclSearch->bComparesColumn(pcl))
+            continue;
+        // Compared as the item holds it, the condition could find another
+        // row: nothing is sent.
+        CAny clValue;
+        std::wstring strValue;
+        if (pcl->bGetCurrentValue(&clValue, 0))
+            CNAExpression::s_bReadWide(&clValue, &strValue);
+        const CNAItemDescription* pclServer = pcl->pclGetImportedItem();
+        const wchar_t* pszType = pclServer != nullptr ? pclServer->pszGetDBType() : nullptr;
+        const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
+        if (m_pclError != nullptr) {
+            m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, FILE_STATEMENT, PT_VALUE_NOT_HELD, pclGetConnectionNoRef(),
+                                       pszTable, pcl->pszGetName(), ZTERR_CONVERSION,
+                                       static_cast<int>(clValue.nGetTypeCode()),
+                                       static_cast<int>(pcl->eNAGetItemType()), strValue.c_str());
+            m_pclError->pclGetXError()->AddUserMessageFirst(&gstMyModuleInfo32, ZTMSG_ROW_NOT_TOLD, pcl->pszGetName(),
+                                                            pszTable, pszType != nullptr ? pszType : L"");
+        }
+        return 0;
     }
     return 1;
 }
@@ -1822,10 +1957,20 @@ int CNAStatement::bFetch(int eDirection, int bFlag, long long llCount, long long
         m_bFound = 0;
     }
     m_bEndehors = bOutOfRange;
-    // Past the last row nothing is found, whatever the record left shows.
-    m_bHTrouve = !bOutOfRange && (m_bInternalSearch || m_pclTableCacheIndex != nullptr)
-                     ? m_clUserSearch.bGetHTrouve(m_pclCurrentRecord)
-                     : m_bFound;
+    // Past the last row nothing is found, whatever the record left shows;
+    // a row read on under the user's search carries the server's answer.
+    const CNARecordValue* pclRow =
+        m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->pclGetCurrentRecordValueNoRef() : nullptr;
+    const int nServerFound = pclRow != nullptr && m_clUserSearch.piGetItemNoRef() != nullptr &&
+                                     m_pclTableCacheIndex == nullptr
+                                 ? pclRow->nGetServerFound()
+                                 : -1;
+    if (bOutOfRange || nServerFound < 0)
+        m_bHTrouve = !bOutOfRange && (m_bInternalSearch || m_pclTableCacheIndex != nullptr)
+                         ? m_clUserSearch.bGetHTrouve(m_pclCurrentRecord)
+                         : m_bFound;
+    else
+        m_bHTrouve = nServerFound;
     SetParseStarted();
     return bResult;
 }
@@ -2048,10 +2193,12 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
     // after the record's columns.
     unsigned int nResultColumns = 0;
     m_pclStatementSQL->bGetColumnNbr(&nResultColumns, 0);
-    const size_t nTexts = m_tabServerText.size();
-    if (nResultColumns > nTexts)
-        for (size_t i = 0; i < nTexts; i++)
-            tabServer.push_back({m_tabServerText[i], static_cast<unsigned int>(nResultColumns - nTexts + i)});
+    const size_t nServer = m_tabServerColumn.size() + (m_bFoundColumn ? 1 : 0);
+    if (nResultColumns > nServer)
+        for (size_t i = 0; i < m_tabServerColumn.size(); i++)
+            if (m_tabServerColumn[i].eKind == LE_TEXT)
+                tabServer.push_back(
+                    {m_tabServerColumn[i].pclColumn, static_cast<unsigned int>(nResultColumns - nServer + i)});
     if (tabServer.empty() || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount())
         return;
     // A row deleted meanwhile is still the row as read, its texts the
@@ -2410,7 +2557,84 @@ int CNAStatement::_bUpdateNARecordFromDB()
         if (!_bSetColumnValueFromDB(pcl))
             return 0;
     }
-    return 1;
+    return _bKeepHeldTexts();
+}
+
+const std::vector<CNAStatement::eLESSEXACT>& CNAStatement::_tabLessExact()
+{
+    const int nColumns = m_pclCurrentRecord != nullptr ? m_pclCurrentRecord->nGetNbColumn() : 0;
+    if (m_tabLessExact.size() != static_cast<size_t>(nColumns)) {
+        m_tabLessExact.clear();
+        for (int i = 0; i < nColumns; i++)
+            m_tabLessExact.push_back(_eLessExact(m_pclCurrentRecord->pclGetColumnNoRef(i)));
+    }
+    return m_tabLessExact;
+}
+
+bool CNAStatement::_bServerBytes(unsigned int nColumn, std::wstring* pstrText) const
+{
+    unsigned char* p = nullptr;
+    unsigned int n = 0;
+    if (m_pclStatementSQL == nullptr || !m_pclStatementSQL->bGetValue(&p, &n, nColumn) || p == nullptr)
+        return false;
+    pstrText->assign(p, p + n);
+    return true;
+}
+
+int CNAStatement::_bKeepHeldTexts()
+{
+    CNARecordValue* pclRow = m_pclCurrentRecord->pclGetCurrentRecordValueNoRef();
+    if (pclRow == nullptr || m_pclStatementSQL == nullptr)
+        return 1;
+    const std::vector<eLESSEXACT>& tabKind = _tabLessExact();
+    unsigned int nResultColumns = 0;
+    m_pclStatementSQL->bGetColumnNbr(&nResultColumns, 0);
+    const size_t nServer = m_tabServerColumn.size() + (m_bFoundColumn ? 1 : 0);
+    CNARecordValue::HeldTexts tabHeld;
+    int nFound = -1;
+    std::wstring strFound;
+    if (m_bFoundColumn && nResultColumns >= nServer)
+        nFound = _bServerBytes(nResultColumns - 1, &strFound) && strFound == L"1" ? 1 : 0;
+    for (size_t i = 0; i < tabKind.size(); i++) {
+        if (tabKind[i] == LE_NONE)
+            continue;
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(static_cast<int>(i));
+        unsigned char* pOwn = nullptr;
+        unsigned int nOwn = 0;
+        // NULL is held exactly; a refused value has its text already.
+        if (!m_pclStatementSQL->bGetValue(&pOwn, &nOwn, static_cast<unsigned int>(pcl->nGetPhysicalIndice())) ||
+            pOwn == nullptr || pclRow->pstGetRefusal(pcl->pszGetName()) != nullptr)
+            continue;
+        const char* pszOwn = reinterpret_cast<const char*>(pOwn);
+        std::wstring strText;
+        bool bKeep = true;
+        if (tabKind[i] == LE_FRACTION || tabKind[i] == LE_DECIMAL) {
+            strText.assign(pszOwn, pszOwn + nOwn);
+            // A time's item holds no fraction and is compared without one;
+            // a date-time's holds the milliseconds.
+            const size_t nDot = strText.find(L'.');
+            if (tabKind[i] == LE_FRACTION)
+                bKeep = nDot != std::wstring::npos && (pcl->eNAGetItemType() == NA_IT_HEURE ||
+                                                       strText.find_first_not_of(L'0', nDot + 4) != std::wstring::npos);
+        } else {
+            // The text came whole unless the code page put a "?" in it;
+            // the ENUM's text tells its members apart unless empty.
+            const bool bQuestion = std::memchr(pszOwn, '?', nOwn) != nullptr;
+            if (tabKind[i] != LE_FLOAT)
+                bKeep = bQuestion || (tabKind[i] == LE_ENUM && nOwn == 0);
+            size_t k = 0;
+            while (k < m_tabServerColumn.size() && m_tabServerColumn[k].pclColumn != pcl)
+                k++;
+            if (bKeep && (k == m_tabServerColumn.size() || nResultColumns < nServer ||
+                          !_bServerBytes(static_cast<unsigned int>(nResultColumns - nServer + k), &strText)))
+                strText.clear();
+            else if (bKeep && tabKind[i] == LE_TEXT)
+                strText = _strServerTextLiteral(strText.c_str());
+        }
+        if (bKeep)
+            tabHeld.emplace_back(pcl->pszGetName(), strText);
+    }
+    return pclRow->bAddHeldTexts(tabHeld, nFound) ? 1 : _bNoMemory(PT_NO_MEMORY);
 }
 
 int CNAStatement::_bSetColumnValueFromDB(CNAColumn* pclColumn)

@@ -420,6 +420,11 @@ protected:
     // Where no key finds the row alone: each of its values that the
     // record's condition leaves out (memos as read), compared too.
     int _bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordValue* pclRow);
+    // A text the server compares by a collation.
+    static bool _bCollatedText(const CNAColumn* pclColumn);
+    // Fails, naming the item, when the condition compares a value the row
+    // holds less exactly and whose server text the SELECT could not read.
+    int _bHeldTextsRead(CNARecherche* pclSearch, const CNARecordValue* pclRow);
     // " LIMIT 1" on MySQL unless the condition finds one row only.
     int _bAddOneRowLimit(CNACommand* pclCommand, int bOneRow);
     int _bBuildSubQueryCREATEColumn(CNACommand* pclCommand, CNAColumn* pclColumn);
@@ -466,14 +471,36 @@ protected:
     // going back), when that row is the statement original record, and of
     // that record's refused values.
     void _KeepAnchorServerValues(bool bForward, CNARecherche* pclSearch);
-    // Whether the column's text comes through a session of an 8-bit code
-    // page, which holds fewer characters than the column: a browse ordered
-    // by it, which goes on by value (in blocks, or after a write, whatever
-    // its row limit), carries its server text too.
-    bool _bTextNotHeldExactly(CNAColumn* pclColumn) const;
-    // Writes, at nPos of the SELECT list, the server text of each of those
-    // columns, as hexadecimal of a Unicode character set.
-    void _InsertServerTextColumns(CNACommand* pclCommand, unsigned int nPos);
+    // How a column's item may hold its server value less exactly than the
+    // server, and so what finds its row again.
+    enum eLESSEXACT : int {
+        LE_NONE = 0,
+        LE_FRACTION, // a time or date-time with digits beyond the item's: the row's own text
+        LE_DECIMAL,  // a DECIMAL read as a real: the row's own text
+        LE_FLOAT,    // a FLOAT, written with 6 digits: its double, read beside it
+        LE_ENUM,     // an ENUM, whose '' may be an error value or a member: its index, read beside it
+        LE_TEXT,     // a text through an 8-bit code page, "?" for what it lacks: its bytes, read beside it
+    };
+    eLESSEXACT _eLessExact(CNAColumn* pclColumn) const;
+    // _eLessExact of each column of the current record, worked out once.
+    const std::vector<eLESSEXACT>& _tabLessExact();
+    // Chooses the columns whose exact forms a SELECT reads after the
+    // record's own (named as pszGetFormatedSelectName gives them) and
+    // answers their list, each after a ",". A DISTINCT keeps to the forms
+    // that tell apart no rows it takes as one. Last comes, for a browse
+    // going on under the user's search from a row found again, the
+    // server's answer whether each row holds the value searched.
+    std::wstring _strServerColumns(int bDistinct);
+    // The condition of the user's search as the server compares it, with
+    // its values written in; empty when none.
+    std::wstring _strUserSearchCondition();
+    // The server's texts of the values the row just read holds less
+    // exactly, kept in the current record value (empty when the SELECT
+    // could not read them). 0 without memory.
+    int _bKeepHeldTexts();
+    // The current row's bytes of a result column, which are ASCII for the
+    // forms read here; false for NULL or none.
+    bool _bServerBytes(unsigned int nColumn, std::wstring* pstrText) const;
     // The Unicode character set those texts are converted to.
     const wchar_t* _pszServerTextCharset() const;
     // The hexadecimal digits of a text of that set as its literal.
@@ -554,9 +581,16 @@ protected:
     int m_bEqualRowsOnly;                           // 40
     int m_bRepeatBackward;                          //     the repeat count's side
     int m_ePastEnd;                                 //     ePastEnd
-    // The columns whose server text the SELECT carries after the record's
-    // own, in that order.
-    std::vector<CNAColumn*> m_tabServerText;
+    // The columns whose exact form the SELECT carries after the record's
+    // own, in that order, with their kinds.
+    struct SServerColumn {
+        CNAColumn* pclColumn;
+        eLESSEXACT eKind;
+    };
+    std::vector<SServerColumn> m_tabServerColumn;
+    std::vector<eLESSEXACT> m_tabLessExact;
+    // The SELECT ends with the server's answer to the user's search.
+    bool m_bFoundColumn = false;
     // The server's texts of the times of the record m_nRecordSaveID holds,
     // and its read failure (one reference, or null), which lists the values
     // its items refused.

@@ -415,6 +415,11 @@ int CNAStatementSQL::bGetBLOBValue(CAny* pValue, unsigned int nColumn, unsigned 
     return _bGetValueAs(pValue, nColumn, nFlags, TQTYPE_BIN);
 }
 
+int CNAStatementSQL::bGetValue(unsigned char**, unsigned int*, unsigned int)
+{
+    return 0;
+}
+
 int CNAStatementSQL::bGetRequestedValue(CAny* pValue, unsigned int nColumn, const wchar_t* pszText)
 {
     int bResult = bExecuteDirect(pszText, nullptr, 0);

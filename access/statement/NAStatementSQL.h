@@ -63,6 +63,9 @@ public:
     virtual int _bExecuteDirect(const wchar_t* pszText, CTabValParser* pParameters, unsigned int nFlags);
     // The back end's: sends the text with its byte length.
     virtual int _bExecuteDirect(const char* pszText, CTabValParser* pParameters, unsigned int nFlags);
+    // The current row's bytes of a column as the server sent them, null for
+    // NULL; false where the back end has none.
+    virtual int bGetValue(unsigned char** ppData, unsigned int* pnLength, unsigned int nColumn);
 
     // ---- Other operations ------------------------------------------------------
     int bExecuteDirect(const char* pszText, unsigned int nFlags);

@@ -1161,7 +1161,7 @@ int CNADataAccess::bHostRead(int bResult)
     int bOut = 1;
     m_pclLastStatement->HEndehors(&bOut);
     const CNARecordValue* pclRow = m_pclCurrentRecord->pclGetCurrentRecordValueNoRef();
-    if (bOut || pclRow == nullptr || pclRow->pclGetReadFailureNoRef() == nullptr)
+    if (bOut || pclRow == nullptr || !CNAReadFailure::s_bReadFails(pclRow->pclGetReadFailureNoRef()))
         return 1;
     // The kept failure already names its connection.
     if (m_pclError != nullptr)

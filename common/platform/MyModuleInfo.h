@@ -84,6 +84,7 @@ enum : unsigned {
     ZTMSG_CLIENT_VERSION = 3355,              // (s expected, s loaded)
     ZTMSG_QUERY_TOO_LONG = 3221,              // (s database, u server error, d max, d length, s query start)
     ZTMSG_VALUE_NOT_HELD = 28597,             // (s item, s table, s SQL type, s value)
+    ZTMSG_ROW_NOT_TOLD = 28598,               // (s item, s table, s SQL type)
 
     // Files.
     ZTMSG_FILE_FLUSH = 28001,                 // (s name)

@@ -356,7 +356,16 @@ protected:
         : TableObjectServer("zt69end", {"CREATE TABLE ki (id INT PRIMARY KEY, v INT NOT NULL, KEY(v))",
                                         "CREATE TABLE kt (id INT PRIMARY KEY, v VARCHAR(8) NOT NULL, KEY(v))",
                                         "CREATE TABLE kd (id INT PRIMARY KEY, v DATETIME NOT NULL, KEY(v))",
-                                        "CREATE TABLE kn (id INT NOT NULL, v INT NOT NULL)"})
+                                        "CREATE TABLE kn (id INT NOT NULL, v INT NOT NULL)",
+                                        "CREATE TABLE kc (id INT PRIMARY KEY, v VARCHAR(8) COLLATE "
+                                        "utf8mb4_general_ci NOT NULL, KEY(v))",
+                                        "INSERT INTO kc VALUES (0, '0'), (1, 'a'), (2, 'A'), (3, 'a '), (4, 'b'), "
+                                        "(5, 'A'), (6, _utf8mb4 X'C3A1')",
+                                        "CREATE TABLE k6 (id INT PRIMARY KEY, v DATETIME(6) NOT NULL, KEY(v))",
+                                        "INSERT INTO k6 VALUES (0, '2024-01-01 10:00:00.122999'), "
+                                        "(1, '2024-01-01 10:00:00.123000'), (2, '2024-01-01 10:00:00.123456'), "
+                                        "(3, '2024-01-01 10:00:00.123458'), (4, '2024-01-01 10:00:00.123459'), "
+                                        "(5, '2024-01-01 10:00:00.124'), (6, '2024-01-01 10:00:00.123')"})
     {
     }
     // The five groups a b c d e, b and d of two rows, the others of n.
@@ -459,4 +468,51 @@ TEST_F(SearchToTheEnd, EveryMatchOnceThenNotFoundAndNothingMoreSent)
                     }
                 }
     }
+}
+
+// Found on every record read on from a search is the server's own
+// comparison of the item with the value searched: its collation (case,
+// accents and trailing blanks), every digit of a DATETIME(6), whatever
+// the block size and the direction.
+TEST_F(SearchToTheEnd, FoundIsTheServersComparisonOnEveryRecord)
+{
+    struct STSearch {
+        const wchar_t* pszTable;
+        const wchar_t* pszHost; // the value as the host writes it
+        const char* pszServer;  // as the server reads it
+    };
+    const STSearch aSearch[] = {
+        {L"kc", L"a", "'a'"},
+        {L"kc", L"A ", "'A '"},
+        {L"k6", L"20240101100000123", "'2024-01-01 10:00:00.123'"},
+    };
+    unsigned int nContext = 0;
+    for (const STSearch& k : aSearch)
+        for (int nBlock = 0; nBlock <= 4; nBlock++)
+            for (int nCase = 0; nCase < 4; nCase++) {
+                const bool bBackward = nCase % 2 != 0;
+                const bool bUTF8 = nCase < 2;
+                SCOPED_TRACE(Narrow(k.pszTable) + " " + k.pszServer + (bUTF8 ? " in UTF-8" : " in 1252") +
+                             ", blocks of " + std::to_string(nBlock) + (bBackward ? ", backward" : ", forward"));
+                CHostContext* pc = Context(++nContext);
+                INATable* pi = Open(k.pszTable, pc, HostIn(bUTF8, nBlock));
+                ASSERT_NE(pi, nullptr);
+                // From the first match on to the end of the key's order, each
+                // row with the server's answer.
+                const std::string strDesc = bBackward ? " DESC" : "";
+                const Rows tabServer = List("SELECT CONCAT(id, '/', v = " + std::string(k.pszServer) + ") FROM " +
+                                            Narrow(k.pszTable) + " WHERE v " + (bBackward ? "<= " : ">= ") +
+                                            k.pszServer + " ORDER BY v" + strDesc + ", id" + strDesc);
+                const CHostText v(k.pszHost);
+                ASSERT_EQ(pi->bHRecherche(pc, L"v", &v, 1, 0, kNoLock, nullptr, bBackward ? 0 : 1, 0), 1)
+                    << Error(pi, pc);
+                Rows tabRead;
+                while (!Out(pi, pc, L"v") && tabRead.size() < 10) {
+                    tabRead.push_back(Value(pi, pc, L"id") + "/" + std::to_string(Found(pi, pc, L"v")));
+                    ASSERT_EQ(Read(pi, pc, L"v", bBackward ? PREVIOUS : NEXT), 1) << Error(pi, pc);
+                }
+                EXPECT_EQ(tabRead, tabServer);
+                EXPECT_EQ(Found(pi, pc, L"v"), 0);
+                EXPECT_EQ(pi->bHFerme(pc), 1) << Error(pi, pc);
+            }
 }

@@ -518,6 +518,52 @@ TEST_F(NAExpression, TheServersLiteralOfARecordsText)
     EXPECT_EQ(Write(TextLeaf(NAOP_GT, L"W", "a?b", 0, true)).strText, L"`W`>'a?b'");
 }
 
+// A value the record holds less exactly than the server is compared with
+// the server's text of it (a number as a number, a time quoted) in the
+// comparisons from the record that take one; without that text, or in one
+// that takes none, as the record holds it. A text is told by its
+// characters: the record's own, or the server's bytes of them.
+TEST_F(NAExpression, AValueHeldLessExactly)
+{
+    const unsigned int R = CNAExpression::EXPR_RECORD;
+    const unsigned int C = CNAExpression::EXPR_CHARACTERS | R;
+    CNARecordValue* pRow = new CNARecordValue(m_pError);
+    pRow->AddRef();
+    ASSERT_TRUE(pRow->bAddHeldTexts({{L"N", L"1.0000009536743164e38"},
+                                     {L"DT", L"2024-01-01 10:00:00.123456"},
+                                     {L"H", L""},
+                                     {L"W", L"_utf8mb4 X'78F09F9880'"}},
+                                    -1));
+    // Held values are no failure.
+    EXPECT_FALSE(CNAReadFailure::s_bReadFails(pRow->pclGetReadFailureNoRef()));
+    m_pSearch->SetRefusals(pRow->pclGetReadFailureNoRef());
+    pRow->nRelease();
+    CAny v;
+    SetAs<int>(v, TQTYPE_I4, 1);
+    EXPECT_EQ(Write(Leaf(NAOP_EQ, L"N", v, R)).strText, L"`N`=1.0000009536743164e38");
+    EXPECT_EQ(Write(Leaf(NAOP_LT, L"N", v, R), 0).strText, L"`N`<1.0000009536743164e38");
+    EXPECT_EQ(Write(Leaf(NAOP_EQ, L"N", v, 0)).strText, L"`N`=1");
+    EXPECT_EQ(Write(Text(NAOP_GT, L"DT", "20240101100000123", R)).strText, L"`DT`>'2024-01-01 10:00:00.123456'");
+    // Without its text: the record's value.
+    EXPECT_EQ(Write(Text(NAOP_EQ, L"H", "100000", R)).strText, L"TIME_FORMAT(`H`,'%H%i%S')='100000'");
+    EXPECT_EQ(Write(TextLeaf(NAOP_EQ, L"W", "x?", C, true)).strText,
+              L"CAST(CONVERT(`W` USING utf8mb4) AS BINARY)=X'78F09F9880'");
+    // The record's own characters, in the Unicode set of a server whose
+    // version is not known: utf8.
+    EXPECT_EQ(Write(TextLeaf(NAOP_EQ, L"S", "A\xE9 ", C, true)).strText,
+              L"CAST(CONVERT(`S` USING utf8) AS BINARY)=X'41C3A920'");
+    EXPECT_EQ(Write(TextLeaf(NAOP_EQ, L"S", "", C, true)).strText, L"CAST(CONVERT(`S` USING utf8) AS BINARY)=X''");
+    m_pSearch->ResetServerValues();
+    EXPECT_EQ(Write(TextLeaf(NAOP_EQ, L"W", "x?", C, true)).strText,
+              L"CAST(CONVERT(`W` USING utf8) AS BINARY)=X'783F'");
+
+    // Numbers, and what only looks like one.
+    for (const wchar_t* psz : {L"1", L"-0.5", L"12.340", L"1e-7", L"3.4e+38", L"0.00000010000000116860974"})
+        EXPECT_TRUE(CNAExpression::s_bNumberText(psz)) << Narrow(psz);
+    for (const wchar_t* psz : {L"", L"-", L"1.", L".5", L"1e", L"2024-01-01", L"10:00:00", L"1 2", L"1e3.5"})
+        EXPECT_FALSE(CNAExpression::s_bNumberText(psz)) << Narrow(psz);
+}
+
 // A value of the record that its item refused is compared with the
 // server's text of it in every comparison from the record, never as NULL;
 // a text no condition can write, or a comparison that takes no text (a
@@ -532,7 +578,7 @@ TEST_F(NAExpression, ARefusedValueOfTheRecord)
     CNARecordValue* pRow = new CNARecordValue(m_pError);
     pRow->AddRef();
     ASSERT_TRUE(pRow->bAddRefusal(L"H", L"-01:00:00", pFailure));
-    ASSERT_TRUE(pRow->bAddRefusal(L"N", L"1e3", pFailure));
+    ASSERT_TRUE(pRow->bAddRefusal(L"N", L"1e3'", pFailure));
     m_pSearch->SetRefusals(pRow->pclGetReadFailureNoRef());
     // The search keeps the failure for itself.
     pRow->nRelease();
@@ -945,11 +991,12 @@ TEST_F(ComputedRefusal, TheExpressionIsComparedWithTheServersText)
     };
     const unsigned int R = CNAExpression::EXPR_RECORD;
     int bResult = 0;
-    EXPECT_EQ(Text(NAOP_GT, R, 0, &bResult), "(`q_db`.`amount` + 1 )>'4294967296'");
+    // A number compared as a number.
+    EXPECT_EQ(Text(NAOP_GT, R, 0, &bResult), "(`q_db`.`amount` + 1 )>4294967296");
     EXPECT_EQ(bResult, 1) << Narrow(m_pError->pszGetError());
     EXPECT_EQ(Text(NAOP_LT, R, 0, &bResult),
-              "((`q_db`.`amount` + 1 )<'4294967296' OR (`q_db`.`amount` + 1 ) IS NULL)");
-    EXPECT_EQ(Text(NAOP_EQ, R, 1, &bResult), "`s`='4294967296'");
+              "((`q_db`.`amount` + 1 )<4294967296 OR (`q_db`.`amount` + 1 ) IS NULL)");
+    EXPECT_EQ(Text(NAOP_EQ, R, 1, &bResult), "`s`=4294967296");
     // Searched by the host: its NULL.
     EXPECT_EQ(Text(NAOP_EQ, 0, 0, &bResult), "(`q_db`.`amount` + 1 ) IS NULL");
 

@@ -496,7 +496,7 @@ TEST_F(StatementText, ARefusedValueIsComparedWithTheServersText)
     EXPECT_EQ(Narrow(pCommand->pszGetOriginalSQL()), "DELETE FROM `T` WHERE `id`='-01:00:00' LIMIT 1");
 
     // Texts of no form a condition writes as they are: nothing is built.
-    for (const wchar_t* pszText : {L"", L"1e3", L"x'00'"}) {
+    for (const wchar_t* pszText : {L"", L"1e3'", L"x'00'"}) {
         SCOPED_TRACE(Narrow(pszText));
         CNARecordValue* pOriginal = pRecord->pclGetOriginalRecordValueNoRef();
         ASSERT_TRUE(pOriginal->bDropRefusal(L"id"));

@@ -39,6 +39,15 @@ protected:
                // A real number inside a key of two parts.
                "CREATE TABLE fl (id INT PRIMARY KEY, a INT NOT NULL, f FLOAT NOT NULL, KEY af (a, f))",
                "INSERT INTO fl SELECT seq, seq % 3, 0.1 * ((seq * 5) % 8) + 0.01 FROM seq_1_to_24",
+               // No unique key: rows equal on the key, ordered by a FLOAT
+               // or a DECIMAL beyond a double, which the host holds less
+               // exactly, then by an id the browse does not know for one.
+               "CREATE TABLE fw (o INT NOT NULL, c FLOAT NOT NULL, id INT NOT NULL, KEY(o))",
+               "INSERT INTO fw SELECT seq % 3, 1 + ((seq * 7) % 5) * 1e-6, seq FROM seq_1_to_24",
+               "CREATE TABLE dw (o INT NOT NULL, c DECIMAL(65,30) NOT NULL, id INT NOT NULL, KEY(o))",
+               "INSERT INTO dw SELECT seq % 3, 12345678901234567890123456789012345 + ((seq * 7) % 5) * "
+               "0.000000000000000000000000000001, seq "
+               "FROM seq_1_to_24",
                // Values the host engine reads as NULL beside NULL itself.
                "CREATE TABLE nu (id INT PRIMARY KEY, n INT NULL, a INT NULL, b INT NULL, s VARCHAR(8) NULL, "
                "KEY(n), KEY ab (a, b), KEY(s))",
@@ -81,10 +90,11 @@ protected:
 };
 
 // Keys the server orders more finely than the host holds their values.
-const STKey kFine[] = {{L"dt", L"d", "d, id"}, {L"tm", L"t", "t, id"}, {L"fl", L"af", "a, f, id"}};
+const STKey kFine[] = {{L"dt", L"d", "d, id"},   {L"tm", L"t", "t, id"},    {L"fl", L"af", "a, f, id"},
+                       {L"fw", L"o", "o, c, id"}, {L"dw", L"o", "o, c, id"}};
 // Keys with NULL beside 0 and ''.
 const STKey kNull[] = {{L"nu", L"n", "n, id"}, {L"nu", L"ab", "a, b, id"}, {L"nu", L"s", "s, id"}};
-const STKey kKeys[] = {kFine[0], kFine[1], kFine[2], kNull[0], kNull[1], kNull[2]};
+const STKey kKeys[] = {kFine[0], kFine[1], kFine[2], kFine[3], kFine[4], kNull[0], kNull[1], kNull[2]};
 
 TEST_P(BlockContinuation, FinerThanTheHostKeys)
 {

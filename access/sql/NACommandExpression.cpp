@@ -731,8 +731,10 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
     if (piOut != nullptr) {
         // MySQL's HAVING reads the output list's names itself: a computed
         // item's name stays, where its expression would read the columns
-        // its group no longer holds.
-        if (piOut->eGetCalcul() != 0 && !m_bOutputNames && !(eKind == 5 && bMySQL)) {
+        // its group no longer holds. A column of the query's tables of that
+        // name would win over the item there, so then the expression.
+        if (piOut->eGetCalcul() != 0 && !m_bOutputNames &&
+            !(eKind == 5 && bMySQL && !pclInfo->bColumnMayBeNamed(strWrittenName.c_str()))) {
             for (CNACommand* pcl = this; pcl != nullptr; pcl = pcl->m_pclOuterCalcul)
                 if (pcl->m_piCurrentCalcul == piOut) {
                     piOut->nRelease();

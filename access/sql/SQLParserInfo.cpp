@@ -457,15 +457,7 @@ const wchar_t* CSQLParserInfo::pszGetPhysicalName(IInfoRubrique* piItem) const
 CTString CSQLParserInfo::csGetFichierFrom_DBTableName(int i) const
 {
     CTString cs;
-    IInfoFrom* piFrom = m_tabFrom[i];
-    if (piFrom == nullptr || m_piParser == nullptr)
-        return cs;
-    INADataSourceDescription* pi = nullptr;
-    try {
-        pi = m_piParser->piGetFromDescription(piFrom);
-    } catch (...) {
-        pi = nullptr;
-    }
+    INADataSourceDescription* pi = _piGetFromDescription(m_tabFrom[i]);
     if (pi != nullptr) {
         cs.Set(pi->pszGetDBTableName());
         pi->nExternalRelease();
@@ -512,18 +504,50 @@ int CSQLParserInfo::bIsTableAlias(const wchar_t* pszName, INADataSourceDescripti
         if (!bEmpty(pszAlias) && bSameName(pszAlias, pszName) && !bSameName(pszAlias, pi->pszGetNomTable()))
             return 1;
         if (bSameName(pi->pszGetNomTable(), pszName)) {
-            if (ppiSource != nullptr) {
-                try {
-                    *ppiSource = m_piParser->piGetFromDescription(pi);
-                } catch (...) {
-                    *ppiSource = nullptr;
-                }
-            }
+            if (ppiSource != nullptr)
+                *ppiSource = _piGetFromDescription(pi);
             return 0;
         }
     }
     if (ppiSource != nullptr)
         *ppiSource = piGetNADataSourceDescription(pszName);
+    return 0;
+}
+
+INADataSourceDescription* CSQLParserInfo::_piGetFromDescription(IInfoFrom* piFrom) const
+{
+    if (piFrom == nullptr || m_piParser == nullptr)
+        return nullptr;
+    try {
+        return m_piParser->piGetFromDescription(piFrom);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+int CSQLParserInfo::bColumnMayBeNamed(const wchar_t* pszName) const
+{
+    for (int i = 0; i < m_tabFrom.nGetNbElement(); i++) {
+        INADataSourceDescription* piTable = _piGetFromDescription(m_tabFrom[i]);
+        if (piTable == nullptr)
+            return 1;
+        bool bNamed = false;
+        try {
+            const unsigned int nItems = piTable->nGetNumItems();
+            for (unsigned int k = 0; k < nItems && !bNamed; k++) {
+                INAItemDescription* piItem = piTable->piNAGetItem(k);
+                // An item the host cannot give may be the one.
+                bNamed = piItem == nullptr || STR_nCompareW(piItem->pszGetName(), pszName, 1) == 0;
+                if (piItem != nullptr)
+                    piItem->nExternalRelease();
+            }
+        } catch (...) {
+            bNamed = true;
+        }
+        piTable->nExternalRelease();
+        if (bNamed)
+            return 1;
+    }
     return 0;
 }
 

@@ -118,6 +118,10 @@ public:
     // source of the FROM entry of that table name, else the description of
     // that name (a reference, or null).
     int bIsTableAlias(const wchar_t* pszName, INADataSourceDescription** ppiSource) const;
+    // 1 when a column of a FROM entry's table may bear the name, its case
+    // ignored as the server ignores it: one does, or the entry's columns
+    // are not known (a derived table, a table the host does not describe).
+    int bColumnMayBeNamed(const wchar_t* pszName) const;
     // 0 when writes through the query cannot be allowed: an aggregate, a
     // GROUP BY, an output item that is not an item, or DISTINCT.
     int bHOperationAllowed() const;
@@ -144,6 +148,8 @@ protected:
     void _DropAll();
     void _Gather(IInfoRequete* piLists, int bConditionOnly);
     void _DetectKey(IInfoRubrique* piItem);
+    // The description of a FROM entry's table (a reference), or null.
+    INADataSourceDescription* _piGetFromDescription(IInfoFrom* piFrom) const;
 
     CNAError* m_pclError;                        // one reference
     ISQLParserInformation* m_piParser;           // one reference

@@ -1,14 +1,14 @@
 // A computed item of a host query (an expression of its output list) is one
 // value wherever the rewrite writes its expression in place of it: in the
-// query's condition and GROUP BY (HAVING reads it by its name), in a
-// search, a filter and a filter by a host condition on it, in the condition
-// that finds a record again for a write, a return or a refresh, in the next
-// block's anchor and in the count of the rows before a record. Items topped
-// by OR, AND, a comparison, a sum and a sign, in both code pages, on tables
-// without a key, with a unique key holding NULL and with a primary key, on
-// the server road and from the whole-table cache. Judged by the rows the
-// server holds after each write and by the same query written by hand with
-// the item in parentheses.
+// query's condition and GROUP BY (HAVING reads it by its name unless a
+// column bears that name), in a search, a filter and a filter by a host
+// condition on it, in the condition that finds a record again for a write,
+// a return or a refresh, in the next block's anchor and in the count of the
+// rows before a record. Items topped by OR, AND, a comparison, a sum and a
+// sign, in both code pages, on tables without a key, with a unique key
+// holding NULL and with a primary key, on the server road and from the
+// whole-table cache. Judged by the rows the server holds after each write
+// and by the same query written by hand with the item in parentheses.
 #include "tests/support/SearchObjects.h"
 #include "tests/support/TableObjectServer.h"
 
@@ -53,7 +53,8 @@ protected:
                                        "CREATE TABLE ku (id INT NULL UNIQUE, name VARCHAR(10) NULL, n INT NULL) "
                                        "CHARACTER SET utf8mb4",
                                        "CREATE TABLE t (id INT NOT NULL PRIMARY KEY, name VARCHAR(20) NULL, n INT "
-                                       "NULL) CHARACTER SET utf8mb4"})
+                                       "NULL) CHARACTER SET utf8mb4",
+                                       "CREATE TABLE q (id INT NOT NULL PRIMARY KEY, n INT NULL, g INT NULL)"})
     {
     }
     void SetUp() override
@@ -65,6 +66,8 @@ protected:
             strRows += (i > 1 ? "," : "") + std::string("(") + std::to_string(i * 7 % 31) + ",'n" +
                        std::to_string(i % 5) + "'," + std::to_string(i) + ")";
         ASSERT_TRUE(Admin(strRows));
+        // q: a column g beside the items named g.
+        ASSERT_TRUE(Admin("INSERT INTO q VALUES (1, 4, 1), (2, 7, 1), (3, 9, 2), (4, 12, 2)"));
     }
     // The table's rows made anew, and a copy h to write by hand.
     void Reset(const char* pszTable, bool bTwins = false)
@@ -87,7 +90,7 @@ protected:
     INATable* Query(bool bUTF8, eROAD eRoad, const std::string& strText, CHostContext** ppc, int nBlock = 0)
     {
         *ppc = Context(++m_nContext);
-        return QueryIn(bUTF8, eRoad == CACHE, Wide(strText), *ppc, {L"k", L"ku", L"t"}, nBlock);
+        return QueryIn(bUTF8, eRoad == CACHE, Wide(strText), *ppc, {L"k", L"ku", L"t", L"q"}, nBlock);
     }
     // A host condition parsed over the catalogue of the last query run.
     ISQLParserInformation* Condition(const std::string& strText)
@@ -260,6 +263,13 @@ TEST_F(ComputedOperand, TheQuerysClausesReadTheItemAsOneValue)
         // HAVING on an item of the group.
         {"SELECT n - 1 AS s, COUNT(*) AS c FROM t GROUP BY s HAVING s * 2 > 50 AND c = 1", L"s",
          "SELECT n - 1 AS s FROM t GROUP BY s HAVING s * 2 > 50 AND COUNT(*) = 1"},
+        // HAVING where a column bears the item's name: the column is not read.
+        {"SELECT SUM(id) AS g, n FROM q GROUP BY q.g, n HAVING g >= 3", L"g",
+         "SELECT SUM(id) FROM q GROUP BY q.g, n HAVING SUM(id) >= 3"},
+        {"SELECT MIN(id) AS g, n FROM q GROUP BY q.g, n HAVING g < 3", L"g",
+         "SELECT MIN(id) FROM q GROUP BY q.g, n HAVING MIN(id) < 3"},
+        {"SELECT SUM(a.id) AS G, a.n FROM t a JOIN q b ON a.id = b.id GROUP BY b.g, a.n HAVING G >= 3", L"G",
+         "SELECT SUM(a.id) FROM t a JOIN q b ON a.id = b.id GROUP BY b.g, a.n HAVING SUM(a.id) >= 3"},
     };
     SetAs<int>(m_clQueryValues.Value(L"p"), TQTYPE_I4, 1);
     for (const bool bUTF8 : {true, false}) {

@@ -304,6 +304,23 @@ TEST_F(NACommandRewrite, AComputedItemIsOneValueWhereItsNameStands)
         {L"SELECT amount - 1 AS s, COUNT(*) AS c FROM t GROUP BY s HAVING s * 2 > 9 AND c > 1",
          L"SELECT `t`.`amount` - 1 AS `s`, COUNT(*) AS `c` FROM `t` GROUP BY (`t`.`amount` - 1 ) HAVING `s` * 2 > 9 "
          L"AND `c` > 1"},
+        // A column of that name, in any case and in any table of the query,
+        // would be read there in the item's place: the expression.
+        {L"SELECT SUM(amount) AS b, name FROM t GROUP BY t.b, name HAVING b >= 3",
+         L"SELECT SUM(`t`.`amount`) AS `b`, `t`.`name` FROM `t` GROUP BY `t`.`b`, `t`.`name` "
+         L"HAVING (SUM(`amount`)) >= 3"},
+        {L"SELECT MIN(amount) AS B FROM t GROUP BY t.b HAVING B < 3 AND B > 0",
+         L"SELECT MIN(`t`.`amount`) AS `B` FROM `t` GROUP BY `t`.`b` HAVING (MIN(`amount`)) < 3 AND (MIN(`amount`)) "
+         L"> 0"},
+        {L"SELECT SUM(x.amount) AS tid FROM t x JOIN v y ON x.code = y.k GROUP BY x.name HAVING tid > 1",
+         L"SELECT SUM(`x`.`amount`) AS `tid` FROM `t` `x` JOIN `v_db` `y` ON `x`.`code` = `y`.`k` GROUP BY `x`.`name` "
+         L"HAVING (SUM(`x`.`amount`)) > 1"},
+        {L"SELECT SUM(x.amount) AS s, COUNT(*) AS K FROM v y, t x GROUP BY x.name HAVING s > 1 AND k > 1",
+         L"SELECT SUM(`x`.`amount`) AS `s`, COUNT(*) AS `K` FROM `v_db` `y`, `t` `x` GROUP BY `x`.`name` HAVING `s` "
+         L"> 1 AND (COUNT(*)) > 1"},
+        // A table of unknown columns may hold one.
+        {L"SELECT SUM(amount) AS s FROM t, w GROUP BY t.name HAVING s > 1",
+         L"SELECT SUM(`t`.`amount`) AS `s` FROM `t`, w GROUP BY `t`.`name` HAVING (SUM(`amount`)) > 1"},
         {L"SELECT amount + 1 AS s FROM t ORDER BY s", L"SELECT `t`.`amount` + 1 AS `s` FROM `t` ORDER BY 1"},
         // Two items that reach each other.
         {L"SELECT d + 1 AS s, s * 2 AS d FROM t", L"<error 32>"},

@@ -467,6 +467,21 @@ TEST_F(SQLParserInfo, TablesAndAliases)
     pi->nExternalRelease();
     EXPECT_EQ(p->piGetNADataSourceDescription(L"x"), nullptr);
     EXPECT_EQ(Digest(static_cast<ISQLParserInformation*>(nullptr))->piGetNADataSourceDescription(L"t"), nullptr);
+
+    // A column of any FROM entry's table, its case ignored as the server
+    // ignores it, not its accents. Every item taken is given back.
+    const auto Taken = [&] {
+        unsigned int n = 0;
+        for (int k = 0; k < static_cast<int>(m_pclT->nGetNumItems()); k++)
+            n += m_pclT->pclNAGetItemNoRef(k)->nGetExternalRef();
+        return n;
+    };
+    const unsigned int nTaken = Taken();
+    p = Digest(L"SELECT x.name FROM t AS x, v");
+    EXPECT_EQ(p->bColumnMayBeNamed(L"K"), 1);
+    EXPECT_EQ(p->bColumnMayBeNamed(L"x"), 0);
+    EXPECT_EQ(p->bColumnMayBeNamed(L"m\u00e9mo"), 0);
+    EXPECT_EQ(Taken(), nTaken);
 }
 
 TEST_F(SQLParserInfo, OutputItemsByAlias)
@@ -605,6 +620,8 @@ TEST_F(SQLParserInfo, AThrowingHost)
     EXPECT_EQ(piSource, nullptr);
     EXPECT_EQ(p->bIsTableAlias(L"elsewhere", &piSource), 0);
     EXPECT_EQ(piSource, nullptr);
+    // Columns unknown: any name may be one.
+    EXPECT_EQ(p->bColumnMayBeNamed(L"elsewhere"), 1);
     pi->m_bThrowOnLists = true;
     EXPECT_EQ(p->piGetInfoRubriqueFromAlias(L"", L"name"), nullptr);
     pi->m_bThrowOnLists = false;

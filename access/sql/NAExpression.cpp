@@ -616,9 +616,8 @@ int CNAExpression::_bWriteNode(CNACommand* pclCommand, eNAOperator eParent, CNAR
     }
     // A value of the record its item refused holds NULL: nothing can be
     // told of its comparison before the server's text is written.
-    const CNAReadFailure::SRefusal* pstRefusal =
-        pclSearch != nullptr && (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) != 0 ? pclSearch->pstGetRefusal(m_pclColumn)
-                                                                                  : nullptr;
+    const bool bFromRecord = pclSearch != nullptr && (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) != 0;
+    const CNAReadFailure::SRefusal* pstRefusal = bFromRecord ? pclSearch->pstGetRefusal(m_pclColumn) : nullptr;
     if (pstRefusal == nullptr || pstRefusal->bHeld)
         _PrepareLeaf(pclCommand);
     if (m_eOperator == NAOP_FALSE || m_eOperator == NAOP_TRUE) {

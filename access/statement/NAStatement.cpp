@@ -1664,14 +1664,17 @@ int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordV
                                  : pcl->bGetCurrentValue(&clValue, 0) != 0;
         if (!bRead)
             return 0;
-        if (!pclSearch->bComparesColumn(pcl) && !pclSearch->bAddRecordValue(m_pclCurrentRecord, pcl, &clValue))
-            return 0;
         // Texts a collation takes as equal are told apart by their
-        // characters: those read, or the server's bytes of them.
+        // characters: those read, or the server's bytes of them. A memo's
+        // are enough: its value is written once.
         const CNAReadFailure::SRefusal* pst = CNAReadFailure::s_pstRefusal(pclFailure, pcl->pszGetName());
-        const bool bCharacters = pst != nullptr ? CNAExpression::s_bHexaLiteral(pst->strText.c_str())
-                                                : !clValue.bIsNull();
-        if (bCharacters && _bCollatedText(pcl) && !pclSearch->bAddRecordCharacters(pcl, &clValue))
+        const bool bCharacters =
+            _bCollatedText(pcl) &&
+            (pst != nullptr ? CNAExpression::s_bHexaLiteral(pst->strText.c_str()) : !clValue.bIsNull());
+        if (!pclSearch->bComparesColumn(pcl) && !(bMemo && bCharacters) &&
+            !pclSearch->bAddRecordValue(m_pclCurrentRecord, pcl, &clValue))
+            return 0;
+        if (bCharacters && !pclSearch->bAddRecordCharacters(pcl, &clValue))
             return 0;
     }
     return 1;

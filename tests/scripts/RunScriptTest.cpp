@@ -200,7 +200,8 @@ TEST(RunScript, EachTextIsReadAsItsSessionReadsItJustBeforeItRuns)
         {{"SET NAMES gbk", "SELECT '\xE4\xB8\xAD\\\\', '; DELETE FROM t; -- '"},
          1,
          "ok\n",
-         "is not sent: the session reads it in character set gbk, which can read zthost's UTF-8 otherwise\n"},
+         "is not sent: the session reads it in character set gbk, in which zthost cannot write '\xE4\xB8\xAD' "
+         "(U+4E2D): it writes UTF-8 only\n"},
         {{"SELECT 'O\\'Brien; Jr' AS n"}, 0, "n\nO'Brien; Jr\n", ""},
     };
     std::vector<std::unique_ptr<CTempDir>> apDir;

@@ -1,6 +1,7 @@
 #include "tools/zthost/StatementText.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -34,20 +35,23 @@ const char* const kModesReadAsDefault[] = {
     "EMPTY_STRING_IS_NULL", "SIMULTANEOUS_ASSIGNMENT", "TIME_ROUND_FRACTIONAL", "TIME_TRUNCATE_FRACTIONAL",
 };
 
+// The client character sets that read zthost's UTF-8 as the characters it
+// writes; MySQL's manual names no other that reads it as UTF-8 goes.
+const char* const kUtf8Charsets[] = {"utf8mb4", "utf8mb3", "utf8"};
+
 // The client character sets in which MariaDB reads a UTF-8 text as UTF-8
-// goes, tried on the server: no character takes an ASCII byte (in big5,
-// cp932, gbk and sjis one takes the backslash after it), the ASCII bytes
-// are what they are in ASCII (in swe7 "[" is a letter), DEL and each
-// byte that starts a character are after "--" what they are in UTF-8 (in
-// cp1251, cp1257, cp852, cp866, keybcs2, latin2 and macce DEL is no control
-// character; in hp8 and macroman bytes from 0xC2 up are blanks or control
-// characters).
+// goes as far as statements go (a text beyond ASCII is sent only to a
+// session in UTF-8 or binary), tried on the server: no character takes an
+// ASCII byte (in big5, cp932, gbk and sjis one takes the backslash after
+// it), the ASCII bytes are what they are in ASCII (in swe7 "[" is a
+// letter), DEL and each byte that starts a character are after "--" what
+// they are in UTF-8 (in cp1251, cp1257, cp852, cp866, keybcs2, latin2 and
+// macce DEL is no control character; in hp8 and macroman bytes from 0xC2 up
+// are blanks or control characters).
 const char* const kMariaDBCharsets[] = {
     "utf8mb4", "utf8mb3", "utf8", "ascii", "binary", "latin1", "latin5", "latin7", "armscii8", "cp1250", "cp1256",
     "cp850", "dec8", "geostd8", "greek", "hebrew", "koi8r", "koi8u", "tis620", "eucjpms", "euckr", "gb2312", "ujis",
 };
-// MySQL's, from its manual: UTF-8 only.
-const char* const kMySQLCharsets[] = {"utf8mb4", "utf8mb3", "utf8"};
 
 template <size_t N>
 bool bListed(const char* const (&apsz)[N], const std::string& s)
@@ -139,10 +143,45 @@ std::string ReadingOf(const STSessionReading& st, STReading* pst)
     return std::string();
 }
 
+// The character a text's byte at n starts, to name it: a UTF-8 sequence's,
+// else the byte's value.
+unsigned long nCharacterAt(const std::string& s, size_t n, size_t* pnLength)
+{
+    const unsigned char c = static_cast<unsigned char>(s[n]);
+    const size_t nFollowing = c >= 0xF5 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 0;
+    unsigned long nChar = c & (0x3F >> nFollowing);
+    *pnLength = 1;
+    for (size_t i = 1; i <= nFollowing; ++i) {
+        const unsigned char cNext = n + i < s.size() ? static_cast<unsigned char>(s[n + i]) : 0;
+        if ((cNext & 0xC0) != 0x80)
+            return c;
+        nChar = nChar << 6 | (cNext & 0x3F);
+    }
+    *pnLength = nFollowing + 1;
+    return nFollowing == 0 ? c : nChar;
+}
+
+// The driver's connection sends zthost's text in UTF-8: a session reading
+// another character set would read other characters beyond ASCII, or other
+// statements. Binary keeps the bytes.
+std::string WritingRefusal(const std::string& strSQL, const STSessionReading& st)
+{
+    const auto it =
+        std::find_if(strSQL.begin(), strSQL.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (it == strSQL.end() || bListed(kUtf8Charsets, st.strClientCharset) || st.strClientCharset == "binary")
+        return std::string();
+    const size_t n = static_cast<size_t>(it - strSQL.begin());
+    size_t nLength = 0;
+    char szCode[16];
+    std::snprintf(szCode, sizeof(szCode), "U+%04lX", nCharacterAt(strSQL, n, &nLength));
+    return "the session reads it in character set " + st.strClientCharset + ", in which zthost cannot write '" +
+           strSQL.substr(n, nLength) + "' (" + szCode + "): it writes UTF-8 only";
+}
+
 std::string CharsetRefusal(const STSessionReading& st, const STReading& stReading)
 {
     const bool bKnown = stReading.bMariaDB ? bListed(kMariaDBCharsets, st.strClientCharset)
-                                           : bListed(kMySQLCharsets, st.strClientCharset);
+                                           : bListed(kUtf8Charsets, st.strClientCharset);
     return bKnown ? std::string()
                   : "the session reads it in character set " + st.strClientCharset +
                         ", which can read zthost's UTF-8 otherwise";
@@ -604,7 +643,9 @@ std::string StatementTextRefusal(const std::string& strSQL, const STSessionReadi
 {
     STReading st;
     const std::string strUnread = ReadingOf(stSession, &st);
-    std::string strWhy = bPlain(strSQL) ? std::string() : CharsetRefusal(stSession, st);
+    std::string strWhy = WritingRefusal(strSQL, stSession);
+    if (strWhy.empty() && !bPlain(strSQL))
+        strWhy = CharsetRefusal(stSession, st);
     // Where no ';' is followed by more, no reading runs two statements.
     if (strWhy.empty() && !bSemicolonsEndIt(strSQL)) {
         if (!strUnread.empty())

@@ -36,5 +36,7 @@ bool bOneStatementInAnySession(const std::string& strSQL);
 // comments and versioned code ("/*!50001", "/*M!100100") are read as the
 // server's kind and version read them, in the session's sql_mode; a text is
 // refused where the reader does not know how the session reads it (sql_mode
-// ORACLE, a client character set whose characters can take a backslash).
+// ORACLE, a client character set whose characters can take a backslash), and
+// a text beyond ASCII where the session reads a character set other than
+// UTF-8 and binary: zthost writes UTF-8 only.
 std::string StatementTextRefusal(const std::string& strSQL, const STSessionReading& stSession);

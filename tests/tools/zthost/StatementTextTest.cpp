@@ -352,35 +352,63 @@ TEST(StatementText, QuotesAndCommentsInTheSessionsMode)
     ExpectVerdicts(astCase);
 }
 
-// A text sent in UTF-8 while the client character set is one that can read
-// it otherwise is refused, naming it; a text in ASCII reads the same in
-// every one.
+// zthost sends its text in UTF-8: a text beyond ASCII is refused in any
+// client character set but UTF-8's and binary, naming the set and its first
+// character beyond ASCII; a text in ASCII is refused only in a set that can
+// read it otherwise (DEL after "--", "[" in swe7).
 TEST(StatementText, TheClientCharacterSet)
 {
     const char* const pszIssue = "SELECT '\xE4\xB8\xAD\\\\', '; DELETE FROM t; -- '";
     const std::vector<STCase> astCase = {
         {kDefault, pszIssue, "one"},
-        {Session(kMariaDB, kDefaultMode, "gbk"), pszIssue, "character set gbk"},
-        {Session(kMariaDB, kDefaultMode, "big5"), pszIssue, "character set big5"},
-        {Session(kMariaDB, kDefaultMode, "sjis"), pszIssue, "character set sjis"},
-        {Session(kMariaDB, kDefaultMode, "cp932"), pszIssue, "character set cp932"},
-        {Session("8.0.36", "", "gb18030"), pszIssue, "character set gb18030"},
-        {Session(kMariaDB, kDefaultMode, "gbk"), "SELECT '\xE4\xB8\xAD'", "character set gbk"},
-        {Session(kMariaDB, kDefaultMode, "latin1"), pszIssue, "one"},
         {Session(kMariaDB, kDefaultMode, "utf8mb3"), pszIssue, "one"},
-        {Session(kMariaDB, kDefaultMode, "koi8r"), pszIssue, "one"},
-        {Session(kMariaDB, kDefaultMode, "ujis"), pszIssue, "one"},
-        {Session("8.0.36", "", "latin1"), pszIssue, "character set latin1"},
+        {Session(kMariaDB, kDefaultMode, "utf8"), pszIssue, "one"},
+        {Session(kMariaDB, kDefaultMode, "binary"), pszIssue, "one"},
+        {Session(kMariaDB, kDefaultMode, "gbk"), pszIssue,
+         "character set gbk, in which zthost cannot write '\xE4\xB8\xAD' (U+4E2D): it writes UTF-8 only"},
+        {Session(kMariaDB, kDefaultMode, "big5"), pszIssue, "character set big5, in which"},
+        {Session(kMariaDB, kDefaultMode, "sjis"), pszIssue, "character set sjis, in which"},
+        {Session(kMariaDB, kDefaultMode, "cp932"), pszIssue, "character set cp932, in which"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), pszIssue, "character set latin1, in which"},
+        {Session(kMariaDB, kDefaultMode, "latin2"), "INSERT INTO kl VALUES (20, '\xC3\xA9')",
+         "character set latin2, in which"},
+        {Session(kMariaDB, kDefaultMode, "koi8r"), pszIssue, "character set koi8r, in which"},
+        {Session(kMariaDB, kDefaultMode, "ujis"), pszIssue, "character set ujis, in which"},
+        {Session(kMariaDB, kDefaultMode, "ascii"), "SELECT 1 -- \xC3\xA9", "character set ascii, in which"},
+        {Session("8.0.36", "", "latin1"), pszIssue, "character set latin1, in which"},
+        {Session("8.0.36", "", "gb18030"), pszIssue, "character set gb18030, in which"},
+        {Session("8.0.36", "", "utf8mb3"), pszIssue, "one"},
+        {Session("8.0.36", "", "binary"), pszIssue, "character set binary, which can read zthost's UTF-8 otherwise"},
+        // The first character beyond ASCII, a byte that starts no UTF-8
+        // character by its value.
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT 'a\xC2\xA0\xC3\xA9'",
+         "latin1, in which zthost cannot write '\xC2\xA0' (U+00A0)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xDF\xBF'", "'\xDF\xBF' (U+07FF)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xE0\xA4\x85'", "'\xE0\xA4\x85' (U+0905)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xE2\x82\xAC'", "'\xE2\x82\xAC' (U+20AC)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xF0\x9F\x98\x80'", "'\xF0\x9F\x98\x80' (U+1F600)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xF4\x8F\xBF\xBF'", "'\xF4\x8F\xBF\xBF' (U+10FFFF)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xF5\x80\x80\x80'", "'\xF5' (U+00F5)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xC1\xA9'", "'\xC1' (U+00C1)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\x80'", "'\x80' (U+0080)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xE2\x82x'", "'\xE2' (U+00E2)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT 1 -- \xF0\x9F\x98", "'\xF0' (U+00F0)"},
         // A character after "--" that is a blank there; DEL that is none.
-        {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\xE5\xA4\xA9 '\n; DELETE FROM t; -- '", "macroman"},
-        {Session(kMariaDB, kDefaultMode, "hp8"), "SELECT 1 --\xF3\xA0\x80\x80 '\n; DELETE FROM t; -- '", "hp8"},
-        {Session(kMariaDB, kDefaultMode, "cp1251"), "SELECT 1 --\x7F '\n'; DELETE FROM t; -- '", "cp1251"},
+        {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\xE5\xA4\xA9 '\n; DELETE FROM t; -- '",
+         "character set macroman, in which"},
+        {Session(kMariaDB, kDefaultMode, "hp8"), "SELECT 1 --\xF3\xA0\x80\x80 '\n; DELETE FROM t; -- '",
+         "character set hp8, in which"},
+        {Session(kMariaDB, kDefaultMode, "cp1251"), "SELECT 1 --\x7F '\n'; DELETE FROM t; -- '",
+         "character set cp1251, which can read"},
         // In swe7 "[" is a letter.
-        {Session(kMariaDB, "ANSI_QUOTES,MSSQL", "swe7"), "SELECT 1 AS [a'], '; DELETE FROM t; -- '", "swe7"},
+        {Session(kMariaDB, "ANSI_QUOTES,MSSQL", "swe7"), "SELECT 1 AS [a'], '; DELETE FROM t; -- '",
+         "character set swe7, which can read"},
         // ASCII alone.
         {Session(kMariaDB, kDefaultMode, "gbk"), "SELECT 'a\\\\', '; DELETE FROM t; -- '", "one"},
         {Session(kMariaDB, kDefaultMode, "gbk"), "SELECT 'a\\\\'; DELETE FROM t", "several"},
-        {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\x7F '\n'; DELETE FROM t; -- '", "macroman"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT 'a\x7F[', '; DELETE FROM t; -- '", "one"},
+        {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\x7F '\n'; DELETE FROM t; -- '",
+         "macroman, which can read"},
         {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\t '\n'; DELETE FROM t; -- '", "one"},
     };
     ExpectVerdicts(astCase);

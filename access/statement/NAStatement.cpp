@@ -2598,6 +2598,10 @@ int CNAStatement::_bKeepHeldTexts()
     std::wstring strFound;
     if (m_bFoundColumn && nResultColumns >= nServer)
         nFound = _bServerBytes(nResultColumns - 1, &strFound) && strFound == L"1" ? 1 : 0;
+    // A value whose exact form was not read only stops a write: a source
+    // that cannot write keeps none of those.
+    const bool bMayWrite = m_pclDataAccess != nullptr && m_pclDataAccess->bRequeteAutoriseModifierFichier() &&
+                           !m_pclDataAccess->bRequeteSansCorrection();
     for (size_t i = 0; i < tabKind.size(); i++) {
         if (tabKind[i] == LE_NONE)
             continue;
@@ -2609,28 +2613,31 @@ int CNAStatement::_bKeepHeldTexts()
             pOwn == nullptr || pclRow->pstGetRefusal(pcl->pszGetName()) != nullptr)
             continue;
         const char* pszOwn = reinterpret_cast<const char*>(pOwn);
+        const char* pszEnd = pszOwn + nOwn;
         std::wstring strText;
         bool bKeep = true;
-        if (tabKind[i] == LE_FRACTION || tabKind[i] == LE_DECIMAL) {
-            strText.assign(pszOwn, pszOwn + nOwn);
+        if (tabKind[i] == LE_FRACTION) {
             // A time's item holds no fraction and is compared without one;
             // a date-time's holds the milliseconds.
-            const size_t nDot = strText.find(L'.');
-            if (tabKind[i] == LE_FRACTION)
-                bKeep = nDot != std::wstring::npos && (pcl->eNAGetItemType() == NA_IT_HEURE ||
-                                                       strText.find_first_not_of(L'0', nDot + 4) != std::wstring::npos);
+            const char* pDot = static_cast<const char*>(std::memchr(pszOwn, '.', nOwn));
+            bKeep = pDot != nullptr &&
+                    (pcl->eNAGetItemType() == NA_IT_HEURE ||
+                     std::find_if(std::min(pDot + 4, pszEnd), pszEnd, [](char c) { return c != '0'; }) != pszEnd);
+            if (bKeep)
+                strText.assign(pszOwn, pszEnd);
+        } else if (tabKind[i] == LE_DECIMAL) {
+            strText.assign(pszOwn, pszEnd);
         } else {
             // The text came whole unless the code page put a "?" in it;
             // the ENUM's text tells its members apart unless empty.
-            const bool bQuestion = std::memchr(pszOwn, '?', nOwn) != nullptr;
             if (tabKind[i] != LE_FLOAT)
-                bKeep = bQuestion || (tabKind[i] == LE_ENUM && nOwn == 0);
+                bKeep = std::memchr(pszOwn, '?', nOwn) != nullptr || (tabKind[i] == LE_ENUM && nOwn == 0);
             size_t k = 0;
             while (k < m_tabServerColumn.size() && m_tabServerColumn[k].pclColumn != pcl)
                 k++;
             if (bKeep && (k == m_tabServerColumn.size() || nResultColumns < nServer ||
                           !_bServerBytes(static_cast<unsigned int>(nResultColumns - nServer + k), &strText)))
-                strText.clear();
+                bKeep = bMayWrite;
             else if (bKeep && tabKind[i] == LE_TEXT)
                 strText = _strServerTextLiteral(strText.c_str());
         }

@@ -506,7 +506,7 @@ void CNACommand::s_AddLiteral(CTStringConcatAW& cl, const wchar_t* pszLiteral)
     const unsigned int n = cl.m_clW.m_nLength;
     if (n > 0) {
         const wchar_t c = cl.pszGetW()[n - 1];
-        if (iswalnum(static_cast<wint_t>(c)) || c == L'_' || c == L'\'' || c == L'"' || c == L'`')
+        if (s_bNameChar(c) || c == L'\'' || c == L'"' || c == L'`')
             cl.Add(L" ", 1, 0);
     }
     s_AddSQL(cl, pszLiteral);

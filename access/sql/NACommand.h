@@ -430,6 +430,14 @@ public:
     // as part of it (x'41' is a hexadecimal literal, LIMIT5 a name): one
     // space between.
     static void s_AddLiteral(CTStringConcatAW& cl, const wchar_t* pszLiteral);
+    // A character of an unquoted name as the server reads it, whatever the
+    // process's locale: ASCII letters and digits, $, _ and every character
+    // from U+0080 on.
+    static bool s_bNameChar(wchar_t c)
+    {
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'$' ||
+               c == L'_' || c >= 0x80;
+    }
     // The blank that goes before a clause appended at nEnd of a text: none
     // after a minus sign, which with the blank would open a "-- " comment.
     static const wchar_t* s_pszClauseJoin(const std::wstring& s, size_t nEnd);
@@ -512,7 +520,8 @@ protected:
     void _CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned int nUpTo);
     int _bHostWritten() const { return !m_bHostFault; }
     // Code of the host text, kept apart from what the text ends with where
-    // the session would join them into a comment.
+    // the session would join them into a comment; a word the session's code
+    // page cannot hold is refused as such a name is (user error 77).
     void _AddHostCode(const wchar_t* psz, unsigned int n);
     // The quoted run [nStart, nEnd) of the host text.
     void _AddHostRun(const wchar_t* pszText, unsigned int nStart, unsigned int nEnd);
@@ -525,12 +534,17 @@ protected:
     // The start of the word that introduces the literal at nStart of the
     // host text as the session reads it (X'41', b'1', N'x', _utf8mb4'x',
     // _latin1 'x'): one letter X, B or N glued to the quote, or "_" and
-    // more, glued or apart by blanks; nStart when there is none.
+    // more ASCII, glued or apart by blanks; never a word glued after a dot,
+    // which is a name (k._latin1'x'); nStart when there is none.
     unsigned int _nIntroducer(const wchar_t* pszText, unsigned int nStart);
     // The literal of the host text that the session joins to the one at
     // nStart into one text, before or after it, blanks alone between them;
     // HOSTRUN_CODE when there is none.
     unsigned int _nJoinedLiteral(const wchar_t* pszText, unsigned int nStart, bool bAfter);
+    // A blank to the session: ASCII's, and on a latin1 session (any but
+    // UTF-8) the no-break space, which a UTF-8 one reads as a name's.
+    bool _bSessionBlank(wchar_t c) const;
+    bool _bSessionNameChar(wchar_t c) const { return s_bNameChar(c) && !_bSessionBlank(c); }
     // A text value as a literal of the session; 0 when the connection
     // cannot write it.
     int _bSessionLiteral(const wchar_t* psz, size_t n, CTStringConcatAW* pclLiteral);

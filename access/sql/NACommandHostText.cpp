@@ -52,32 +52,27 @@ const struct {
     {L"ujis", CS_ASCII},
 };
 
-bool bWordChar(wchar_t c)
+// Case is folded in ASCII alone, as the server folds a character set's
+// name, whatever the process's locale.
+wchar_t AsciiLower(wchar_t c)
 {
-    return iswalnum(static_cast<wint_t>(c)) || c == L'_';
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
 }
 
 // The character set an introducer names (N, the national one), -1 for one
-// the driver does not know.
+// the driver does not know. An introducer is ASCII, followed by a blank or
+// its quote.
 int CharsetOf(const wchar_t* pszWord)
 {
     if (pszWord[0] != L'_')
         return CS_UTF8MB3;
-    size_t n = 1;
-    while (bWordChar(pszWord[n]))
-        n++;
-    const std::wstring strName(pszWord + 1, n - 1);
+    std::wstring strName;
+    for (const wchar_t* p = pszWord + 1; *p < 0x80 && CNACommand::s_bNameChar(*p); p++)
+        strName += AsciiLower(*p);
     for (const auto& st : kCharsets)
-        if (wcscasecmp(strName.c_str(), st.pszName) == 0)
+        if (strName == st.pszName)
             return st.eCharset;
     return -1;
-}
-
-// What the session reads between a word and a literal, as between two
-// literals it joins (no-break space is one to a code page 1252 session).
-bool bBlank(wchar_t c)
-{
-    return c == L' ' || (c >= L'\t' && c <= L'\r') || c == L'\u00a0';
 }
 
 void AddUnit(std::string* pstrBytes, uint32_t nUnit, int nBytes, bool bLittle)
@@ -248,6 +243,17 @@ void CNACommand::_CopyHost(const wchar_t* pszText, unsigned int* pnPos, unsigned
 
 void CNACommand::_AddHostCode(const wchar_t* psz, unsigned int n)
 {
+    // A word holding a character the session's code page lacks would reach
+    // the server with "?" in its place: refused as such a name is.
+    for (unsigned int k = 0, nEnd = 0; k < n && m_pclConnection != nullptr; k = nEnd + 1) {
+        nEnd = k;
+        while (nEnd < n && _bSessionNameChar(psz[nEnd]))
+            nEnd++;
+        if (!m_pclConnection->_bNameHeld(_pclNameError(), std::wstring(psz + k, nEnd - k).c_str())) {
+            _NameHeld(0);
+            return;
+        }
+    }
     unsigned int nFrom = 0;
     for (unsigned int k = 0; k < n; k++) {
         const wchar_t c = psz[k];
@@ -306,15 +312,15 @@ void CNACommand::_AddHostLiteral(const wchar_t* pszText, unsigned int nStart, co
             m_bHostFault = 1;
         return;
     }
-    const wchar_t cWord = static_cast<wchar_t>(towupper(static_cast<wint_t>(pszText[nWord])));
+    const wchar_t cWord = AsciiLower(pszText[nWord]);
     const int eCharset = CharsetOf(pszText + nWord);
-    if ((cWord == L'_' || cWord == L'N') &&
+    if ((cWord == L'_' || cWord == L'n') &&
         !bSessionBytes(eCharset, static_cast<unsigned>(_nCodePage()),
                        std::wstring(pszText + nFirst, pszText + s_nHostRunEnd(pszText, m_nHostLength, nLast)))) {
         // The text goes as the character set's bytes, which N'..' and a
         // text joined to another have no form for; or it is refused.
         std::string strBytes;
-        if (cWord == L'N' || nFirst != nLast || !bCharsetBytes(eCharset, strValue, &strBytes)) {
+        if (cWord == L'n' || nFirst != nLast || !bCharsetBytes(eCharset, strValue, &strBytes)) {
             _HostFault(kPointHostCharset);
             return;
         }
@@ -348,15 +354,25 @@ void CNACommand::_AddHostLiteral(const wchar_t* pszText, unsigned int nStart, co
 unsigned int CNACommand::_nIntroducer(const wchar_t* pszText, unsigned int nStart)
 {
     unsigned int nEnd = nStart;
-    while (nEnd > 0 && bBlank(pszText[nEnd - 1]))
+    while (nEnd > 0 && _bSessionBlank(pszText[nEnd - 1]))
         nEnd--;
     unsigned int i = nEnd;
-    while (i > 0 && bWordChar(pszText[i - 1]))
+    while (i > 0 && _bSessionNameChar(pszText[i - 1]))
         i--;
-    const wchar_t c = static_cast<wchar_t>(towupper(static_cast<wint_t>(pszText[i])));
+    // After a dot the server reads a name, whatever its first letter; and
+    // no character set's name holds a character past ASCII.
+    if ((i > 0 && pszText[i - 1] == L'.') ||
+        std::any_of(pszText + i, pszText + nEnd, [](wchar_t c) { return c >= 0x80; }))
+        return nStart;
+    const wchar_t c = AsciiLower(pszText[i]);
     if (nEnd - i > 1 && c == L'_')
         return i;
-    return nEnd == nStart && nEnd - i == 1 && (c == L'X' || c == L'B' || c == L'N') ? i : nStart;
+    return nEnd == nStart && nEnd - i == 1 && (c == L'x' || c == L'b' || c == L'n') ? i : nStart;
+}
+
+bool CNACommand::_bSessionBlank(wchar_t c) const
+{
+    return c == L' ' || (c >= L'\t' && c <= L'\r') || (c == 0xA0 && _nCodePage() != CP_UTF8);
 }
 
 unsigned int CNACommand::_nJoinedLiteral(const wchar_t* pszText, unsigned int nStart, bool bAfter)
@@ -365,12 +381,12 @@ unsigned int CNACommand::_nJoinedLiteral(const wchar_t* pszText, unsigned int nS
     // closes it; the text ends with a NUL.
     if (bAfter) {
         unsigned int i = static_cast<unsigned int>(s_nHostRunEnd(pszText, m_nHostLength, nStart));
-        while (bBlank(pszText[i]))
+        while (_bSessionBlank(pszText[i]))
             i++;
         return pszText[i] == L'\'' ? i : HOSTRUN_CODE;
     }
     unsigned int i = nStart;
-    while (i > 0 && bBlank(pszText[i - 1]))
+    while (i > 0 && _bSessionBlank(pszText[i - 1]))
         i--;
     return i > 0 && pszText[i - 1] == L'\'' ? m_tabHostRun[i - 1] : HOSTRUN_CODE;
 }

@@ -448,6 +448,13 @@ const wchar_t* const g_apszReserved[] = {
     L"IS",     L"NULL",  L"ASC",   L"DESC",  L"SET",  L"VALUES", L"INTO",   L"DISTINCT", L"OFFSET", L"UPDATE",
     L"INSERT", L"DELETE"};
 
+// A letter of a name, read the same in every process locale: ASCII's, _
+// and every character from U+0080 on.
+bool bNameLetter(wchar_t c)
+{
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'_' || c >= 0x80;
+}
+
 bool bReserved(const std::wstring& str)
 {
     const std::wstring s = Upper(str);
@@ -499,8 +506,8 @@ private:
                 break;
             SToken t{SToken::SYMBOL, i, i, L""};
             const wchar_t c = s[i];
-            if (iswalpha(static_cast<wint_t>(c)) || c == L'_') {
-                while (i < n && (iswalnum(static_cast<wint_t>(s[i])) || s[i] == L'_'))
+            if (bNameLetter(c)) {
+                while (i < n && (bNameLetter(s[i]) || (s[i] >= L'0' && s[i] <= L'9')))
                     i++;
                 t.eType = SToken::NAME;
                 t.str = s.substr(static_cast<size_t>(t.nStart), static_cast<size_t>(i - t.nStart));

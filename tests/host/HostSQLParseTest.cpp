@@ -168,6 +168,8 @@ TEST(HostSQLParse, TreesByKindAndText)
         {L"UPPER(SUBSTRING(a, 1, 2)) <= f(b)",
          L"<=[UPPER(SUBSTRING(a, 1, 2)) <= f(b)](UPPER[UPPER(SUBSTRING(a, 1, 2))](SUBSTRING[SUBSTRING(a, 1, 2)]("
          L"column[a],literal[1],literal[2])),#6[f(b)](column[b]))"},
+        // Letters past ASCII, whatever the process's locale.
+        {L"Z\u00e9\u4ef7_0 = 1", L"=[Z\u00e9\u4ef7_0 = 1](column[Z\u00e9\u4ef7_0],literal[1])"},
         {L"a > 1.5 AND b < 3000000000", L"AND[a > 1.5 AND b < 3000000000](>[a > 1.5](column[a],literal[1.5]),"
                                         L"<[b < 3000000000](column[b],literal[3000000000]))"},
     };

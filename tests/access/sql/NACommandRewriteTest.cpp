@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cwctype>
 #include <memory>
 #include <string>
@@ -396,9 +397,10 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
     // Nor a name: it goes as written.
     EXPECT_EQ(Written(nullptr, L"[\u4e2d] = 1"), L"\u4e2d = 1");
     // A session of code page 1252 whose literals of a quote go as
-    // hexadecimal: a name it cannot hold is refused as a literal is, and an
-    // introducer, or a text the session joins to another, is never
-    // followed by a literal of another form.
+    // hexadecimal: a name, a word or a literal it cannot hold is refused,
+    // and an introducer, or a text the session joins to another, is never
+    // followed by a literal of another form. A word glued after a dot is a
+    // name, and a literal after a word goes apart from it.
     CMySQLConnection* pSession = new CMySQLConnection(L"unopened", nullptr);
     pSession->AddRef();
     const SCase aSession[] = {
@@ -407,28 +409,51 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {L"[\u0080] = 1", L"<error 77>"},
         {L"\"\u65e5\" = 1", L"<error 77>"},
         {L"'\u65e5' = 1", L"<error 77>"},
+        {L"(SELECT MAX(\u4ef7) FROM u)", L"<error 77>"},
+        {L"\u00e9\u00a0= \u0152", L"\u00e9\u00a0= \u0152"},
         {L"N'it''s'", L"<error 48>"},
         {L"'a'  'it''s'", L"<error 48>"},
         {L"'it''s'  'a'", L"<error 48>"},
         {L"'it''s'", L"_latin1 X'69742773'"},
+        {L"k.N'i''s' + k.X'41''' - k.b'1''' \u00e9'i''s' a$'i''s'",
+         L"k.N _latin1 X'692773' + k.X _latin1 X'343127' - k.b _latin1 X'3127' \u00e9 _latin1 X'692773' "
+         L"a$ _latin1 X'692773'"},
     };
-    for (const SCase& st : aSession)
-        EXPECT_EQ(Written(pSession, st.pszQuery), st.pszExpected) << Narrow(st.pszQuery);
-    pSession->nRelease();
     // A character set's text goes as its bytes where the session's differ
-    // (blanks may stand after the set's name), with the texts the session
-    // joins to it; what the set cannot hold, or the driver write, and a
-    // text joined to bytes are refused.
+    // (blanks, as the session reads them, may stand after the set's name),
+    // with the texts the session joins to it; what the set cannot hold, or
+    // the driver write, and a text joined to bytes are refused.
     const struct {
         int nCodePage;
         SCase st;
     } aCharset[] = {
         {65001, {L"_latin1'\u00e9' _LATIN1\r'a\u20ac\u0081' COLLATE x _latin1\n'a''b' 'c' X'E9' 'd'",
                  L"_latin1 X'E9' _LATIN1\rX'618081' COLLATE x _latin1\n'a''b' 'c' X'E9' 'd'"}},
-        {65001, {L"_utf8mb4'\u00e9' 'b' _utf8'\uffff' _ucs2'ab' _utf16'\U0001F600\uffff' _utf16le\u00a0'a\u00e9' "
+        {65001, {L"_utf8mb4'\u00e9' 'b' _utf8'\uffff' _ucs2'ab' _utf16'\U0001F600\uffff' _utf16le\v'a\u00e9' "
                  L"_utf32''",
                  L"_utf8mb4'\u00e9' 'b' _utf8'\uffff' _ucs2 X'00610062' _utf16 X'D83DDE00FFFF' "
-                 L"_utf16le\u00a0X'6100E900' _utf32 X''"}},
+                 L"_utf16le\vX'6100E900' _utf32 X''"}},
+        // A no-break space is a name's to a UTF-8 session, a blank to a
+        // latin1 one.
+        {65001, {L"_utf16le\u00a0'a\u00e9' _latin1'a'\u00a0'\u00e9' k.\u00a0_latin1'\u00e9'",
+                 L"_utf16le\u00a0 'a\u00e9' _latin1'a'\u00a0 '\u00e9' k.\u00a0_latin1 '\u00e9'"}},
+        {1252, {L"_latin1\u00a0'\u00e9' _utf8mb4\u00a0'\u00e9' k.\u00a0_utf16'a'",
+                L"_latin1\u00a0'\u00e9' _utf8mb4\u00a0 X'C3A9' k.\u00a0_utf16 X'0061'"}},
+        {1252, {L"_utf8mb4'\u00e9'\u00a0'b'", L"<error 48>"}},
+        // After a dot a word is a name (blanks after the dot end the name);
+        // at the start, after a parenthesis or an operator, a set's name.
+        {65001, {L"k = k._latin1'\u00e9' AND (k._utf16 'aaa') OR [k]._latin1'\u00e9' OR \"k\" ._ucs2'a'",
+                 L"k = k._latin1 '\u00e9' AND (k._utf16 'aaa') OR `k`._latin1 '\u00e9' OR `k` ._ucs2 'a'"}},
+        {65001, {L"_latin1'\u00e9' + k. _latin1'\u00e9' + (_ucs2'a')+_ucs2'a'",
+                 L"_latin1 X'E9' + k. _latin1 X'E9' + (_ucs2 X'0061')+_ucs2 X'0061'"}},
+        {1252, {L"k.N'\u00e9' = k.X'41' + k. N'a'", L"k.N '\u00e9' = k.X '41' + k. N'a'"}},
+        // A word is the server's, whatever the process's locale: a letter
+        // past ASCII, a digit or $ before a set's name makes it another
+        // word, and no set's name holds a letter past ASCII.
+        {65001, {L"\u00e9_utf16'a' \u4ef7_latin1'\u00e9' a$_ucs2'a' 1_utf16'a' _utf16\u00e9'a' _LaTiN1'\u00e9' "
+                 L"\u0080_ucs2'a'",
+                 L"\u00e9_utf16 'a' \u4ef7_latin1 '\u00e9' a$_ucs2 'a' 1_utf16 'a' _utf16\u00e9 'a' _LaTiN1 X'E9' "
+                 L"\u0080_ucs2 'a'"}},
         {1252, {L"_latin1'\u00e9' 'b' N'a' 'b' _koi8r'a\x7f' _Utf8MB4 '\u00e9' _utf8 '\u00e9'",
                 L"_latin1'\u00e9' 'b' N'a' 'b' _koi8r'a\x7f' _Utf8MB4 X'C3A9' _utf8 X'C3A9'"}},
         {65001, {L"_utf8'\U0001F600'", L"<error 48>"}},
@@ -444,10 +469,22 @@ TEST_F(NACommandRewrite, HostTextIsWrittenForTheSession)
         {65001, {L"_ucs2'a' 'b'", L"<error 48>"}},
         {1252, {L"N'\u00e9'", L"<error 48>"}},
     };
-    for (const auto& k : aCharset) {
-        SHeld<CMySQLKindConnection> pCnx(new CMySQLKindConnection(1, k.nCodePage));
-        EXPECT_EQ(Written(pCnx, k.st.pszQuery), k.st.pszExpected) << k.nCodePage << Narrow(k.st.pszQuery);
+    // The same in the plain "C" locale (a host may set none) and in a UTF-8
+    // one.
+    const std::string strLocale = std::setlocale(LC_ALL, nullptr);
+    for (const char* pszLocale : {"C", "C.UTF-8"}) {
+        if (std::setlocale(LC_ALL, pszLocale) == nullptr)
+            continue;
+        for (const SCase& st : aSession)
+            EXPECT_EQ(Written(pSession, st.pszQuery), st.pszExpected) << pszLocale << Narrow(st.pszQuery);
+        for (const auto& k : aCharset) {
+            SHeld<CMySQLKindConnection> pCnx(new CMySQLKindConnection(1, k.nCodePage));
+            EXPECT_EQ(Written(pCnx, k.st.pszQuery), k.st.pszExpected)
+                << pszLocale << " " << k.nCodePage << Narrow(k.st.pszQuery);
+        }
     }
+    std::setlocale(LC_ALL, strLocale.c_str());
+    pSession->nRelease();
     const SCase aQuery[] = {
         {L"SELECT name FROM t WHERE amount -- 1 > 2 OR b--1 < 0",
          L"SELECT `t`.`name` FROM `t` WHERE `t`.`amount` - - 1 > 2 OR `t`.`b`- -1 < 0"},

@@ -28,6 +28,7 @@ enum : int {
     kPointNullSet = 4,
     kPointNoDriver = 5,
     kPointLikeNul = 6,
+    kPointCharacters = 7,
 };
 
 const unsigned int kAll = static_cast<unsigned int>(-1);
@@ -932,8 +933,14 @@ int CNAExpression::_bGetSQLFromCharacters(const wchar_t* pszName, CNACommand* pc
         std::wstring s;
         CXYString<char> clUTF8;
         if (m_pclValue == nullptr || !m_pclValue->bGetValue(&clValue) || !_bReadWide(&clValue, &s) ||
-            clUTF8.nAffecteToUTF8(s.data(), static_cast<int>(s.size())) != 0)
+            clUTF8.nAffecteToUTF8(s.data(), static_cast<int>(s.size())) != 0) {
+            if (m_pclError != nullptr)
+                m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointCharacters, pclCnx, nullptr,
+                                           m_pclColumn->pszGetName(), ZTERR_CONVERSION,
+                                           static_cast<int>(clValue.nGetTypeCode()),
+                                           static_cast<int>(m_pclColumn->eNAGetItemType()), s.c_str());
             return 0;
+        }
         CTString csHexa;
         CNAConnectionDescription::s_BinaryToStringHexa(reinterpret_cast<const unsigned char*>(clUTF8.pszGet()),
                                                        static_cast<unsigned int>(clUTF8.nGetLength()), &csHexa);

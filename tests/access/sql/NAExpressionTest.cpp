@@ -556,6 +556,13 @@ TEST_F(NAExpression, AValueHeldLessExactly)
     m_pSearch->ResetServerValues();
     EXPECT_EQ(Write(TextLeaf(NAOP_EQ, L"W", "x?", C, true)).strText,
               L"CAST(CONVERT(`W` USING utf8) AS BINARY)=X'783F'");
+    // No characters to tell: the comparison fails, naming the item.
+    CAny n;
+    SetNull(n, TQTYPE_I4);
+    m_pError->Reset();
+    const SWritten wNull = Write(Leaf(NAOP_EQ, L"S", n, C));
+    EXPECT_EQ(wNull.bResult, 0);
+    EXPECT_EQ(m_pError->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION));
 
     // Numbers, and what only looks like one.
     for (const wchar_t* psz : {L"1", L"-0.5", L"12.340", L"1e-7", L"3.4e+38", L"0.00000010000000116860974"})

@@ -823,7 +823,7 @@ std::wstring CNAStatement::strServerTextLiteral(const std::wstring& strText) con
 
 std::wstring CNAStatement::_strServerColumns(int bDistinct)
 {
-    m_tabServerColumn.clear();
+    // _SetQuery emptied the list for this text.
     std::wstring strColumns;
     for (int i = 0; m_pclCurrentRecord != nullptr && i < m_pclCurrentRecord->nGetNbColumn(); i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);

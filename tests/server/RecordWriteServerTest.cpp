@@ -37,7 +37,9 @@ protected:
                "ENGINE=InnoDB",
                "INSERT INTO tg (a, f, v) VALUES (1, 1.000001, 1), (1, 1.000002, 2)",
                "CREATE TABLE tz (o INT, f FLOAT, KEY (o)) ENGINE=InnoDB",
-               "INSERT INTO tz VALUES (1, 1.000001), (1, 1.000002)"})
+               "INSERT INTO tz VALUES (1, 1.000001), (1, 1.000002)",
+               "CREATE TABLE tq (id INT, v VARCHAR(8), f FLOAT) ENGINE=InnoDB",
+               "INSERT INTO tq VALUES (1, 'a', 1.5), (2, 'A', 1.5), (3, 'b', 2.5)"})
     {
     }
     // The write texts sent since the last call.
@@ -261,6 +263,30 @@ TEST_F(RecordWrite, AnExactFormNotReadFailsTheWrite)
     EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
     EXPECT_TRUE(Writes().empty());
     EXPECT_EQ(List("SELECT CONCAT(o, '/', CAST(f AS DOUBLE)) FROM tz ORDER BY f"), tabBefore);
+}
+
+// A query the host cannot write through reads no exact forms beside its
+// items: its rows are the server's own, a DISTINCT keeping as one the texts
+// its collation takes as equal.
+TEST_F(RecordWrite, AQueryNotWrittenThroughReadsItsOwnRows)
+{
+    const struct {
+        const wchar_t* pszQuery;
+        const char* pszRows;
+    } aQuery[] = {
+        {L"SELECT DISTINCT v, f FROM tq", "SELECT COUNT(*) FROM (SELECT DISTINCT v, f FROM tq) AS d"},
+        {L"SELECT v, COUNT(*) AS n FROM tq GROUP BY v", "SELECT COUNT(DISTINCT v) FROM tq"},
+    };
+    unsigned int nContext = 0;
+    for (const auto& q : aQuery)
+        for (const bool bUTF8 : {true, false}) {
+            SCOPED_TRACE(Narrow(q.pszQuery) + (bUTF8 ? " in UTF-8" : " in 1252"));
+            CHostContext* pc = Context(++nContext);
+            INATable* pi = QueryIn(bUTF8, false, q.pszQuery, pc, {L"tq"});
+            ASSERT_NE(pi, nullptr);
+            EXPECT_EQ(std::to_string(Walk(pi, pc, L"v", L"v").size()), First(q.pszRows));
+            EXPECT_EQ(pi->bHFerme(pc), 1) << Error(pi, pc);
+        }
 }
 
 // A row deleted by another connection: the delete fails as the modify does,

@@ -260,6 +260,8 @@ TEST_F(RecordWrite, AnExactFormNotReadFailsTheWrite)
     const wchar_t* pszItem = ErrorOf(pi, pc)->pszGetItemName();
     EXPECT_EQ(Narrow(pszItem != nullptr ? pszItem : L""), "f");
     EXPECT_NE(Error(pi, pc).find("exact form"), std::string::npos) << Error(pi, pc);
+    // The value named is the one the record holds.
+    EXPECT_NE(Error(pi, pc).find("(value: 1)"), std::string::npos) << Error(pi, pc);
     EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
     EXPECT_TRUE(Writes().empty());
     EXPECT_EQ(List("SELECT CONCAT(o, '/', CAST(f AS DOUBLE)) FROM tz ORDER BY f"), tabBefore);

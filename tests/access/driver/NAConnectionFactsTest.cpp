@@ -35,6 +35,12 @@ public:
         return m_bAnswer;
     }
     void SetServerVersion(const wchar_t* psz) { m_csServerVersion = psz; }
+    void SetServerVersionNumbers(int nMajor, int nMinor, int nRevision)
+    {
+        m_nServerVersionMajor = nMajor;
+        m_nServerVersionMinor = nMinor;
+        m_nServerVersionRevision = nRevision;
+    }
     void SetCodePages(int nHost, int nCnx)
     {
         m_nHostCodePage = nHost;
@@ -213,6 +219,21 @@ TEST_F(ConnectionFacts, RequestedValueAsText)
     EXPECT_EQ(cs.nTaille(), 0);
     cnx.m_bAnswer = 0;
     EXPECT_EQ(cnx.bGetRequestedValueString(&err, &cs, 0, L"SELECT 'x'"), 0);
+}
+
+// The four-byte set came with 5.5.3: an older server knows only utf8.
+TEST_F(ConnectionFacts, UnicodeSetByServerVersion)
+{
+    CFactConnection cnx(&m_host);
+    const struct {
+        int nMajor, nMinor, nRevision;
+        const wchar_t* pszWanted;
+    } aCases[] = {{5, 5, 2, L"utf8"}, {5, 5, 3, L"utf8mb4"}, {5, 4, 99, L"utf8"}, {10, 0, 0, L"utf8mb4"}};
+    for (const auto& c : aCases) {
+        cnx.SetServerVersionNumbers(c.nMajor, c.nMinor, c.nRevision);
+        EXPECT_EQ(std::wstring(cnx.pszGetUnicodeCharset()), c.pszWanted) << c.nMajor << "." << c.nMinor << "."
+                                                                       << c.nRevision;
+    }
 }
 
 } // namespace

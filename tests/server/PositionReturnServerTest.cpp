@@ -19,7 +19,12 @@ protected:
     PositionReturn()
         : TableObjectServer("zt41pr", {"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL, KEY(name))",
                                        "INSERT INTO t VALUES (7, 'ABC'), (3, 'B'), (5, 'AA'), (9, 'AZ'), (1, 'C'), "
-                                       "(4, 'BA'), (8, 'CA'), (2, 'D'), (6, 'DA'), (10, 'E')"})
+                                       "(4, 'BA'), (8, 'CA'), (2, 'D'), (6, 'DA'), (10, 'E')",
+                                       "CREATE TABLE tf (o INT, c FLOAT, KEY(o))",
+                                       "INSERT INTO tf VALUES (1, 1.000001), (1, 1.000002)",
+                                       "CREATE TABLE td (o INT, c DATETIME(6), KEY(o))",
+                                       "INSERT INTO td VALUES (1, '2024-01-01 10:00:00.123457'), "
+                                       "(1, '2024-01-01 10:00:00.123456')"})
     {
     }
 };
@@ -99,6 +104,56 @@ TEST_F(PositionReturn, BackBySearchOnceTheTableCacheIndexWent)
     ASSERT_EQ(Read(pi, pContext, L"name", NEXT), 1) << Error(pi, pContext);
     EXPECT_EQ(Value(pi, pContext, L"name"),
               First("SELECT name FROM t WHERE id <= 8 AND name > '" + strNoted + "' ORDER BY name LIMIT 1"));
+}
+
+// Twins without a key that differ by less than the record holds (a FLOAT's
+// seventh digit, a DATETIME(6)'s microseconds): the return finds the very
+// row noted, and once that row is gone elsewhere it is not taken for its
+// twin.
+TEST_F(PositionReturn, BackToTheTwinNoted)
+{
+    unsigned int nContext = 0;
+    for (const char* pszTable : {"tf", "td"}) {
+        SCOPED_TRACE(pszTable);
+        const std::string strTable = pszTable;
+        const std::string strExact = "CAST(c AS " + std::string(strTable == "tf" ? "DOUBLE" : "CHAR") + ")";
+        CHostContext* pc = Context(++nContext);
+        INATable* pi = Open(Wide(strTable).c_str(), pc);
+        ASSERT_NE(pi, nullptr);
+        Sent();
+        ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+        // The driver's own order of the twins.
+        const Rows tabSent = Sent();
+        ASSERT_FALSE(tabSent.empty());
+        const size_t nFrom = tabSent[0].find(" FROM ");
+        ASSERT_NE(nFrom, std::string::npos) << tabSent[0];
+        const Rows tabOrder = List("SELECT " + strExact + tabSent[0].substr(nFrom));
+        ASSERT_EQ(tabOrder.size(), 2u) << tabSent[0];
+        ASSERT_EQ(Read(pi, pc, L"o", NEXT), 1) << Error(pi, pc);
+        const int n = Save(pi, pc, L"o");
+        ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+        ASSERT_EQ(pi->bHRetourPosition(pc, n, nullptr, 1, 0), 1) << Error(pi, pc);
+        PutItem(pi, pc, L"o", CInt(7));
+        ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(List("SELECT " + strExact + " FROM " + strTable + " WHERE o = 7"), Rows{tabOrder[1]});
+        EXPECT_EQ(List("SELECT " + strExact + " FROM " + strTable + " WHERE o = 1"), Rows{tabOrder[0]});
+
+        // The row noted goes elsewhere: its twin still stands.
+        ASSERT_TRUE(Admin("UPDATE " + strTable + " SET o = 1"));
+        ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+        ASSERT_EQ(Read(pi, pc, L"o", NEXT), 1) << Error(pi, pc);
+        const int nGone = Save(pi, pc, L"o");
+        ASSERT_TRUE(Admin("DELETE FROM " + strTable + " WHERE " + strExact + " = '" + tabOrder[1] + "'"));
+        ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+        ASSERT_EQ(pi->bHRetourPosition(pc, nGone, nullptr, 1, 0), 1) << Error(pi, pc);
+        EXPECT_EQ(Found(pi, pc, L"o"), 0);
+        PutItem(pi, pc, L"o", CInt(8));
+        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
+        EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_RECORD_NOT_FOUND))
+            << Error(pi, pc);
+        EXPECT_EQ(List("SELECT CONCAT(o, '/', " + strExact + ") FROM " + strTable), Rows{"1/" + tabOrder[0]});
+        EXPECT_EQ(pi->bHFerme(pc), 1);
+    }
 }
 
 } // namespace

@@ -48,6 +48,12 @@ protected:
                "INSERT INTO dw SELECT seq % 3, 12345678901234567890123456789012345 + ((seq * 7) % 5) * "
                "0.000000000000000000000000000001, seq "
                "FROM seq_1_to_24",
+               // No unique key, microseconds apart within one millisecond:
+               // a record is the whole row, the key's order the server's.
+               "CREATE TABLE kd (o INT NOT NULL, d DATETIME(6) NOT NULL, v INT NOT NULL DEFAULT 0, id INT NOT NULL, "
+               "KEY od (o, d))",
+               "INSERT INTO kd (o, d, id) SELECT seq % 2, TIMESTAMPADD(MICROSECOND, (seq * 7) % 24, "
+               "'2024-03-01 10:00:00.100000'), seq FROM seq_1_to_24",
                // Values the host engine reads as NULL beside NULL itself.
                "CREATE TABLE nu (id INT PRIMARY KEY, n INT NULL, a INT NULL, b INT NULL, s VARCHAR(8) NULL, "
                "KEY(n), KEY ab (a, b), KEY(s))",
@@ -222,15 +228,16 @@ TEST_P(BlockContinuation, TwoTablesInOneHostContext)
     }
 }
 
-// A record modified on a key of microseconds: the browse goes on from it in
-// the server's order, each way, every record once, and the key's stored
-// value is left as it was.
+// A record modified on a key of microseconds, of a table with a unique key
+// or without one (its record is then the whole row): the browse goes on from it in the server's order, each way, every record
+// once, and the key's stored value is left as it was.
 TEST_P(BlockContinuation, ModifiedRecordOnAFineKeyGoesOn)
 {
-    for (const STKey& st : {kFine[0], kFine[1]}) {
+    for (const STKey& st : {kFine[0], kFine[1], STKey{L"kd", L"od", "o, d"}}) {
         SCOPED_TRACE(Narrow(st.pszItem));
         const std::string strTable = Narrow(st.pszTable);
-        const std::string strKey = Narrow(st.pszItem);
+        // The key's stored values, its parts joined.
+        const std::string strKey = "CONCAT_WS('/', " + std::string(st.pszOrder) + ")";
         const Rows tab = List("SELECT id FROM " + strTable + " ORDER BY " + st.pszOrder);
         const Rows tabKeys = List("SELECT " + strKey + " FROM " + strTable + " ORDER BY " + st.pszOrder);
         ASSERT_EQ(tab.size(), 24u);

@@ -562,6 +562,9 @@ TEST_F(NARecherche, EqualitiesOfSearchesFiltersAndSaves)
     EXPECT_EQ(pNoItem->bEqualsSearch(pOnItem), 0);
     EXPECT_EQ(CNARecherche::g_bEqualsSearch(nullptr, nullptr), 1);
     EXPECT_EQ(CNARecherche::g_bEqualsSearch(a, nullptr), 0);
+    // Two searches are compared by their conditions, active or not.
+    EXPECT_EQ(CNARecherche::g_bEqualsSearch(pOnItem, pOnItem), 1);
+    EXPECT_EQ(CNARecherche::g_bEqualsSearch(pOnItem, pNoItem), 0);
     a->Desactivate();
     EXPECT_EQ(CNARecherche::g_bEqualsSearch(nullptr, a), 1);
     // Filters and their saves.

@@ -249,7 +249,7 @@ void CNACommand::_AddHostCode(const wchar_t* psz, unsigned int n)
         nEnd = k;
         while (nEnd < n && _bSessionNameChar(psz[nEnd]))
             nEnd++;
-        if (!m_pclConnection->_bNameHeld(_pclNameError(), std::wstring(psz + k, nEnd - k).c_str())) {
+        if (nEnd > k && !m_pclConnection->_bNameHeld(_pclNameError(), std::wstring(psz + k, nEnd - k).c_str())) {
             _NameHeld(0);
             return;
         }

@@ -2600,8 +2600,10 @@ int CNAStatement::_bKeepHeldTexts()
         nFound = _bServerBytes(nResultColumns - 1, &strFound) && strFound == L"1" ? 1 : 0;
     // A value whose exact form was not read only stops a write: a source
     // that cannot write keeps none of those.
-    const bool bMayWrite = m_pclDataAccess != nullptr && m_pclDataAccess->bRequeteAutoriseModifierFichier() &&
-                           !m_pclDataAccess->bRequeteSansCorrection();
+    const auto bMayWrite = [this] {
+        return m_pclDataAccess != nullptr && m_pclDataAccess->bRequeteAutoriseModifierFichier() &&
+               !m_pclDataAccess->bRequeteSansCorrection();
+    };
     for (size_t i = 0; i < tabKind.size(); i++) {
         if (tabKind[i] == LE_NONE)
             continue;
@@ -2637,7 +2639,7 @@ int CNAStatement::_bKeepHeldTexts()
                 k++;
             if (bKeep && (k == m_tabServerColumn.size() || nResultColumns < nServer ||
                           !_bServerBytes(static_cast<unsigned int>(nResultColumns - nServer + k), &strText)))
-                bKeep = bMayWrite;
+                bKeep = bMayWrite();
             else if (bKeep && tabKind[i] == LE_TEXT)
                 strText = _strServerTextLiteral(strText.c_str());
         }

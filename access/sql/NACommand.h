@@ -306,16 +306,17 @@ public:
     int _bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserInfo* pclInfo2, IExpOpExpression* piParent,
                                    IExpOpExpression* piNode, int eKind, CTString* pclOut,
                                    INAItemDescription** ppiItem, unsigned int nParameterOffset);
-    // Computed output columns: into the text, by name, as a text (with the
-    // parameters moved in, placed at nParameterOffset on) and without a
-    // command of one's own.
+    // Computed output columns: into the text, for a column of the query's
+    // record, as a text (with the parameters moved in, placed at
+    // nParameterOffset on) and without a command of one's own.
     int _bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoRubrique* piItem, IExpOpExpression* piParent,
                                           int eKind);
-    int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const wchar_t* pszName, int eKind);
+    int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const CNAColumn* pclColumn, int eKind);
     int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoRubrique* piItem, IExpOpExpression* piParent,
                                          int eKind, CTString* pclOut, unsigned int nParameterOffset);
-    static int s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo, const wchar_t* pszName,
-                                                  int eKind, CNAError* pclError, CNAConnectionDescription* pclCnx);
+    static int s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo,
+                                                  const CNAColumn* pclColumn, int eKind, CNAError* pclError,
+                                                  CNAConnectionDescription* pclCnx);
     int _bDoExpressionOperator(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piNode,
                                IExpOpExpression* piParent, int eKind, unsigned int* pnPos);
     // The text before a function's argument (bBefore) or through it.

@@ -728,6 +728,7 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
     ISQLParserInformation* piParser = pclInfo != nullptr ? pclInfo->piGetSQLParserInformationNoRef() : nullptr;
     IInfoRubrique* piOut = _piGetInfoRubriqueFromAlias(piParser, strTable.c_str(), strName.c_str());
     const bool bMySQL = (m_nDialectFlags & 0x1) != 0;
+    bool bShadowed = false;
     if (piOut != nullptr) {
         // MySQL's HAVING reads the output list's names itself: a computed
         // item's name stays, where its expression would read the columns
@@ -752,6 +753,11 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strTable = Text(piOut->pszGetNomTable());
         strName = Text(piOut->pszGetNomRubriqueSource());
         piOut->nRelease();
+        // So would one bearing a plain item's alias written alone: then the
+        // item's own column.
+        bShadowed = eKind == 5 && bMySQL && strWrittenTable.empty() &&
+                    !bSameName(strWrittenName.c_str(), strName.c_str()) &&
+                    pclInfo->bColumnMayBeNamed(strWrittenName.c_str());
     }
     INAItemDescription* piItem = CSQLParserInfo::s_piGetItemDescription(piParser, strTable.c_str(), strName.c_str());
     if (piItem != nullptr)
@@ -764,14 +770,14 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strTable = DatabaseTableName(pclInfo, strTable.c_str());
     Release(ppiItem);
     *ppiItem = piItem;
-    const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && !bMySQL);
+    const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && (!bMySQL || bShadowed));
     if (m_bOutputNames) {
         // Outside the query only its output columns are seen, computed or
         // not, by the names the condition gives them.
         _FormatExpressionItemName(pclInfo, piParent, eKind, piItem, L"", strWrittenName.c_str(), pclOut);
         return 1;
     }
-    if (eKind == 5 && bMySQL) {
+    if (eKind == 5 && bMySQL && !bShadowed) {
         // MySQL's HAVING reads the names as the host wrote them; a table
         // written goes by its server name like everywhere else in the text
         // (the FROM clause no longer knows the logical one), and a name
@@ -866,13 +872,14 @@ int CNACommand::_bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfo
     return bResult;
 }
 
-int CNACommand::bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const wchar_t* pszName, int eKind)
+int CNACommand::bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const CNAColumn* pclColumn, int eKind)
 {
-    IInfoRubrique* piItem = pclInfo != nullptr ? pclInfo->piEnumRubriqueOUT(pszName) : nullptr;
+    IInfoRubrique* piItem = pclInfo != nullptr ? pclInfo->piGetColumnRubriqueOUT(pclColumn) : nullptr;
     if (piItem == nullptr || piItem->eGetCalcul() == 0) {
+        const wchar_t* pszName = pclColumn != nullptr ? pclColumn->pszGetName() : L"";
         if (m_pclError != nullptr)
             m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointNoComputed, m_pclConnection, nullptr,
-                                       pszName, ZTERR_NO_SUCH_ITEM, L"", Text(pszName));
+                                       pszName, ZTERR_NO_SUCH_ITEM, L"", pszName);
         return 0;
     }
     return _bFormatExpressionColonneCalculee(pclInfo, piItem, nullptr, eKind);
@@ -904,8 +911,9 @@ int CNACommand::bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoR
     return bResult;
 }
 
-int CNACommand::s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo, const wchar_t* pszName,
-                                                   int eKind, CNAError* pclError, CNAConnectionDescription* pclCnx)
+int CNACommand::s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo,
+                                                   const CNAColumn* pclColumn, int eKind, CNAError* pclError,
+                                                   CNAConnectionDescription* pclCnx)
 {
     CNADriver* pclDriver = CNADriver::s_pclDriver;
     CNACommand* pcl =
@@ -915,7 +923,7 @@ int CNACommand::s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserI
     pcl->AddRef();
     // The host's literals become parameters, written as literals of the
     // session: the host's own text of one does not read the same there.
-    int bResult = pcl->bFormatExpressionColonneCalculee(pclInfo, pszName, eKind);
+    int bResult = pcl->bFormatExpressionColonneCalculee(pclInfo, pclColumn, eKind);
     // Host parameters of the expression go in as literals: the text stands
     // alone.
     const wchar_t* psz = bResult ? pcl->pszGetFormatedSQLW(PTC_ALL) : nullptr;

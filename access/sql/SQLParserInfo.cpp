@@ -27,6 +27,7 @@ bool bIdAutoType(int n) { return n == 24 || n == 38; }
 bool bMemoType(int n) { return n == 15 || n == 16 || n == 29 || n == 30 || n == 40; }
 
 bool bEmpty(const wchar_t* psz) { return psz == nullptr || *psz == 0; }
+const wchar_t* Text(const wchar_t* psz) { return psz != nullptr ? psz : L""; }
 
 // Names compare ignoring case and accents; null reads as empty. Names of
 // plain ASCII, the usual ones, need no locale.
@@ -370,6 +371,15 @@ IInfoRubrique* CSQLParserInfo::piEnumRubriqueOUT(const wchar_t* pszName) const
     return nullptr;
 }
 
+IInfoRubrique* CSQLParserInfo::piGetColumnRubriqueOUT(const CNAColumn* pclColumn) const
+{
+    if (pclColumn == nullptr || pclColumn->bIsComposedKey())
+        return nullptr;
+    if (pclColumn->pclGetSourceQueryNoRef() == this)
+        return piGetRubriqueOUT(pclColumn->nGetPhysicalIndice());
+    return piEnumRubriqueOUT(pclColumn->pszGetName());
+}
+
 IInfoRubrique* CSQLParserInfo::piGetInfoRubriqueFromAlias(const wchar_t* pszTable, const wchar_t* pszAlias) const
 {
     return g_piGetInfoRubriqueFromAlias(m_piParser, pszTable, pszAlias);
@@ -380,6 +390,7 @@ IInfoRubrique* CSQLParserInfo::g_piGetInfoRubriqueFromAlias(ISQLParserInformatio
 {
     if (piParser == nullptr)
         return nullptr;
+    IInfoRubrique* piFound = nullptr;
     try {
         IInfoRequete* piLists = piParser->piGetInfoRequete();
         if (piLists == nullptr)
@@ -388,25 +399,33 @@ IInfoRubrique* CSQLParserInfo::g_piGetInfoRubriqueFromAlias(ISQLParserInformatio
         for (IInfoRubrique* pi = piLists->piGetNextRubrique(1); pi != nullptr; pi = piLists->piGetNextRubrique(0)) {
             if (bTable && (pi->eGetCalcul() != 0 || !bSameName(pi->pszGetNomTable(), pszTable)))
                 continue;
-            if (bSameName(pi->pszGetNom(), pszAlias)) {
-                CRefTraits<IInfoRubrique>::AddRef(pi);
-                return pi;
-            }
+            if (!bSameName(pi->pszGetNom(), pszAlias))
+                continue;
+            // Of two items whose names differ by case alone, the text names
+            // the one it writes as it is (SELECT g, COUNT(*) AS G ... G).
+            const bool bAsWritten = wcscmp(Text(pi->pszGetNom()), Text(pszAlias)) == 0;
+            if (piFound == nullptr || bAsWritten)
+                piFound = pi;
+            if (bAsWritten)
+                break;
         }
     } catch (...) {
     }
-    return nullptr;
+    if (piFound != nullptr)
+        CRefTraits<IInfoRubrique>::AddRef(piFound);
+    return piFound;
 }
 
 IInfoOrderBy* CSQLParserInfo::piGetRubriqueClauseOrder(const CNAColumn* pclColumn) const
 {
     if (pclColumn == nullptr)
         return nullptr;
+    const IInfoRubrique* piOwn = piGetColumnRubriqueOUT(pclColumn);
     for (int i = 0; i < m_tabOrderBy.nGetNbElement(); i++) {
         IInfoRubrique* pi = piGetRubriqueOUT(m_tabOrderBy[i]->nGetIndiceColonne());
         if (pi == nullptr)
             continue;
-        if (bSameName(pi->pszGetNom(), pclColumn->pszGetName()))
+        if (pi == piOwn)
             return m_tabOrderBy[i];
         if (bSameName(pi->pszGetNomRubriqueSource(), pclColumn->pszGetOriginalName()) &&
             bSameName(pszGetPhysicalName(pi), pclColumn->pszGetSourceName()))
@@ -621,7 +640,7 @@ int CSQLParserInfo::bRubriqueSourceIsMemo(const CNAColumn* pclColumn) const
 {
     if (pclColumn == nullptr)
         return 0;
-    IInfoRubrique* pi = piEnumRubriqueOUT(pclColumn->pszGetName());
+    IInfoRubrique* pi = piGetColumnRubriqueOUT(pclColumn);
     if (pi == nullptr)
         return 0;
     if (pi->eGetCalcul() == 0)

@@ -84,14 +84,19 @@ public:
     int bRubriqueUniqueNotNull(const IInfoRubrique* piItem) const;
     // The first output item of that output name (case and accents ignored).
     IInfoRubrique* piEnumRubriqueOUT(const wchar_t* pszName) const;
-    // The first output item of the parser's own list whose output name is
-    // the alias and, with a table, a plain item of that table; case and
-    // accents ignored. A reference for the caller; null when none or when
-    // the host throws.
+    // The output item a column shows: in the query's own record the item at
+    // the column's place, whatever its name there (a name taken twice is
+    // numbered, the server may name a computed item otherwise); elsewhere
+    // the item of its name. Null when none.
+    IInfoRubrique* piGetColumnRubriqueOUT(const CNAColumn* pclColumn) const;
+    // The output item of the parser's own list whose output name is the
+    // alias as written, else the first whose name is the alias case and
+    // accents ignored; with a table, only plain items of that table. A
+    // reference for the caller; null when none or when the host throws.
     IInfoRubrique* piGetInfoRubriqueFromAlias(const wchar_t* pszTable, const wchar_t* pszAlias) const;
     static IInfoRubrique* g_piGetInfoRubriqueFromAlias(ISQLParserInformation* piParser, const wchar_t* pszTable,
                                                        const wchar_t* pszAlias);
-    // The ORDER BY entry whose output item has the column's name, or reads
+    // The ORDER BY entry of the column's output item, or of an item reading
     // its source item in its table; the GROUP BY entry naming the column's
     // name.
     IInfoOrderBy* piGetRubriqueClauseOrder(const CNAColumn* pclColumn) const;

@@ -284,7 +284,7 @@ int CNAColumn::eGetTypeColonne() const
     // Expression columns exist only in a query's record: the kind its
     // output item has there.
     CSQLParserInfo* pclInfo = pclGetSourceQueryNoRef();
-    IInfoRubrique* pi = pclInfo != nullptr ? pclInfo->piEnumRubriqueOUT(pszGetName()) : nullptr;
+    IInfoRubrique* pi = pclInfo != nullptr ? pclInfo->piGetColumnRubriqueOUT(this) : nullptr;
     return pi != nullptr ? pi->eGetCalcul() : 0;
 }
 

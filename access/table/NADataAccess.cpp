@@ -1413,13 +1413,16 @@ int CNADataAccess::_bUpdateChangedTypeInCurrentRecord()
 
 const wchar_t* CNADataAccess::_pszGetDefaultParseItem()
 {
-    if (m_bSourceIsQuery && m_pclQueryParserInfo != nullptr) {
+    if (m_bSourceIsQuery && m_pclQueryParserInfo != nullptr && m_piDescription != nullptr) {
+        // The item at the place of the query's first ORDER BY column, by
+        // the name the description gives it (two columns of one name are
+        // told apart there). The description keeps the item, and its name.
         IInfoOrderBy* piOrder = m_pclQueryParserInfo->piEnumRubriqueClauseOrder(1);
-        IInfoRubrique* piColumn =
-            piOrder != nullptr ? m_pclQueryParserInfo->piGetRubriqueOUT(piOrder->nGetIndiceColonne()) : nullptr;
-        const wchar_t* pszName = piColumn != nullptr ? piColumn->pszGetNom() : nullptr;
-        if (pszName != nullptr)
-            return pszName;
+        CHeldItem clItem(piOrder != nullptr && piOrder->nGetIndiceColonne() >= 0
+                             ? m_piDescription->piNAGetItem(static_cast<unsigned int>(piOrder->nGetIndiceColonne()))
+                             : nullptr);
+        if (clItem && clItem->pszGetName() != nullptr)
+            return clItem->pszGetName();
     }
     return pszGetBestParseItemName();
 }
@@ -1476,11 +1479,12 @@ int CNADataAccess::bInitImportedDataSourceDesc(CNAStatement* pclStatement)
     return bResult;
 }
 
-int CNADataAccess::_bQueryItemComputed(const wchar_t* pszName) const
+int CNADataAccess::_bQueryItemComputed(const INAItemDescription* piItem) const
 {
     if (m_pclQueryParserInfo == nullptr)
         return 0;
-    IInfoRubrique* piColumn = m_pclQueryParserInfo->piEnumRubriqueOUT(pszName);
+    // The item stands at its output column's place, whatever the names.
+    IInfoRubrique* piColumn = m_pclQueryParserInfo->piGetRubriqueOUT(piItem->nGetPhysicalIndice());
     return piColumn != nullptr && piColumn->eGetCalcul() != 0;
 }
 
@@ -1512,8 +1516,6 @@ int CNADataAccess::_SetImportedDataSourceDesc(CNADataSourceDescription* pclImpor
             break;
         }
         CHeldItem clItem(m_piDescription->piNAGetItem(clImported->pszGetName()));
-        // The query knows its columns by the names it gave them.
-        CTString csQueryName;
         if (!clItem) {
             if (!m_bSourceIsQuery || i >= nOwn)
                 continue;
@@ -1521,7 +1523,6 @@ int CNADataAccess::_SetImportedDataSourceDesc(CNADataSourceDescription* pclImpor
             clItem.Reset(m_piDescription->piNAGetItem(i));
             if (!clItem)
                 continue;
-            csQueryName.Set(clItem->pszGetName());
             static_cast<CNAItemDescription*>(clItem.Get())->bSetName(clImported->pszGetName());
             if (m_pclCurrentRecord != nullptr && static_cast<int>(i) < m_pclCurrentRecord->nGetNbColumn())
                 m_pclCurrentRecord->pclGetColumnNoRef(static_cast<int>(i))->bFormatName();
@@ -1531,8 +1532,7 @@ int CNADataAccess::_SetImportedDataSourceDesc(CNADataSourceDescription* pclImpor
         if (!m_bSourceIsQuery)
             continue;
         CNAItemDescription* pclItem = static_cast<CNAItemDescription*>(clItem.Get());
-        const wchar_t* pszQueryName = csQueryName.nTaille() > 0 ? csQueryName.pszGet() : pclItem->pszGetName();
-        if (_bQueryItemComputed(pszQueryName)) {
+        if (_bQueryItemComputed(pclItem)) {
             CNAItemDescription* pclServer = static_cast<CNAItemDescription*>(clImported.Get());
             const bool bSameKind = (pclItem->bMemo() != 0) == (pclServer->bMemo() != 0);
             // Bytes read as a text, or a memo read in an item that is none,

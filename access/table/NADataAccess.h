@@ -592,7 +592,7 @@ protected:
     int _bCount(long long* pllCount, unsigned int nMode, unsigned int nFlags, CNAStatement* pclStatement,
                 int eDirection);
     // A query's output column that the server computes.
-    int _bQueryItemComputed(const wchar_t* pszName) const;
+    int _bQueryItemComputed(const INAItemDescription* piItem) const;
     // The table cache's answers, made with its class.
     void _TableCacheAddRef();
     void _ReleaseTableCache();

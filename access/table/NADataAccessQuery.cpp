@@ -221,20 +221,23 @@ int CNADataAccess::_bInitQuery(CNACommand** ppclCommand, CTString* pclParseItem,
         if (bResult)
             bResult = _bInitCurrentRecord();
         unsigned int nFlags = WPF_QUERY_ORDER;
-        IInfoRubrique* piColumn = nullptr;
+        // The browse item goes by the description's name, which tells two
+        // output columns of one name apart; its column stands at its place.
+        CNAItemDescription* pclItem = nullptr;
         if (piExecution != nullptr) {
             nFlags = piExecution->nGetParseFlags() | WPF_CONTINUE;
             const wchar_t* pszAsked = piExecution->pszGetParseItem();
             if (pszAsked != nullptr && pszAsked[0] != 0)
-                piColumn = m_pclQueryParserInfo->piEnumRubriqueOUT(pszAsked);
-            if (piColumn == nullptr)
+                pclItem = clDescription->pclNAGetItemNoRef(pszAsked, 2);
+            if (pclItem == nullptr)
                 nFlags = piExecution->nGetParseFlags() | WPF_CONTINUE | WPF_QUERY_ORDER;
         }
-        if (piColumn == nullptr)
-            piColumn = m_pclQueryParserInfo->piEnumRubriqueOUT(pszGetBestParseItemName());
+        if (pclItem == nullptr)
+            pclItem = clDescription->pclNAGetItemNoRef(pszGetBestParseItemName(), 2);
+        IInfoRubrique* piColumn =
+            pclItem != nullptr ? m_pclQueryParserInfo->piGetRubriqueOUT(pclItem->nGetPhysicalIndice()) : nullptr;
         // The name is kept: the first read may rename the description's items.
-        CTString csColumn(piColumn != nullptr ? piColumn->pszGetNom() : pszGetBestParseItemName());
-        CNAItemDescription* pclItem = clDescription->pclNAGetItemNoRef(csColumn.pszGet(), 2);
+        CTString csColumn(pclItem != nullptr ? pclItem->pszGetName() : pszGetBestParseItemName());
         m_csQueryParseItem.Set(csColumn.pszGet());
         if (bResult) {
             m_bOpened = 1;

@@ -3,6 +3,7 @@
 // item to the server's name, and the browse statement is filed again
 // under that name. The names and the rows come from the server itself.
 #include "tests/support/HostQueryServer.h"
+#include "tests/support/SearchObjects.h"
 
 #include <gtest/gtest.h>
 
@@ -60,5 +61,33 @@ TEST_F(ComputedBrowseServer, TheStatementTakesTheServersNameOfTheColumn)
         EXPECT_EQ(pAccess->pclGetLastStatementNoRef(), pLast);
         EXPECT_EQ(pLast->nGetRef(), nRef);
         EXPECT_EQ(pAccess->nGetStatementCount(), 1u);
+    }
+}
+
+// Items named like a column of another case (NAME2 to the host): browsed,
+// searched and in HAVING, the server reads each as the item it is.
+TEST_F(ComputedBrowseServer, AnItemNamedLikeAColumnOfAnotherCase)
+{
+    for (const bool bUTF8 : {true, false}) {
+        SCOPED_TRACE(bUTF8 ? "UTF-8" : "1252");
+        CHostConnectionDescription* pHost = bUTF8 ? m_pHost : HostOn(L"ZT Unicode Support=0", L"zt1252");
+        m_pCatalogue = Catalogue(pHost);
+        CNATable* p = Run(L"SELECT name, SUM(n) AS NAME FROM t GROUP BY name HAVING NAME > 90 ORDER BY 2 DESC", 0,
+                          nullptr, pHost);
+        ASSERT_NE(p, nullptr);
+        const Rows tabSums = List("SELECT SUM(n) FROM t GROUP BY name HAVING SUM(n) > 90 ORDER BY 1 DESC");
+        const std::wstring strItem = Access(p)->pclGetLastStatementNoRef()->pszGetParseItem();
+        EXPECT_EQ(Walk(p, strItem.c_str(), true, true, 0, L"NAME2"), tabSums);
+        EXPECT_EQ(Walk(p, L"NAME2", false, false, 0, L"NAME2"), Reversed(tabSums));
+        p = Run(L"SELECT a.n AS NAME FROM t a JOIN t b ON a.id = b.id GROUP BY a.n, b.name HAVING NAME > 28", 0,
+                nullptr, pHost);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(Walk(p, L"NAME", true, false, 0, L"NAME"), List("SELECT n FROM t WHERE n > 28 ORDER BY n"));
+        p = Run(L"SELECT id, n * 2 AS ID FROM t", 0, nullptr, pHost);
+        ASSERT_NE(p, nullptr);
+        CAny v;
+        SetAs<int>(v, TQTYPE_I4, 10);
+        ASSERT_EQ(Access(p)->bHRecherche(L"ID2", &v, 1, 1, kHostQueryNoLock, nullptr, 1, 0), 1) << DataError(p);
+        EXPECT_EQ(Value(Access(p), L"id"), First("SELECT id FROM t WHERE n = 5"));
     }
 }

@@ -311,12 +311,11 @@ public:
     // nParameterOffset on) and without a command of one's own.
     int _bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoRubrique* piItem, IExpOpExpression* piParent,
                                           int eKind);
-    int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const CNAColumn* pclColumn, int eKind);
+    int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const CNAColumn& clColumn, int eKind);
     int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoRubrique* piItem, IExpOpExpression* piParent,
                                          int eKind, CTString* pclOut, unsigned int nParameterOffset);
-    static int s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo,
-                                                  const CNAColumn* pclColumn, int eKind, CNAError* pclError,
-                                                  CNAConnectionDescription* pclCnx);
+    static int s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo, const CNAColumn& clColumn,
+                                                  int eKind, CNAError* pclError, CNAConnectionDescription* pclCnx);
     int _bDoExpressionOperator(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piNode,
                                IExpOpExpression* piParent, int eKind, unsigned int* pnPos);
     // The text before a function's argument (bBefore) or through it.

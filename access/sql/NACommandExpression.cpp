@@ -770,20 +770,22 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strTable = DatabaseTableName(pclInfo, strTable.c_str());
     Release(ppiItem);
     *ppiItem = piItem;
-    const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && (!bMySQL || bShadowed));
+    const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && !bMySQL);
     if (m_bOutputNames) {
         // Outside the query only its output columns are seen, computed or
         // not, by the names the condition gives them.
         _FormatExpressionItemName(pclInfo, piParent, eKind, piItem, L"", strWrittenName.c_str(), pclOut);
         return 1;
     }
-    if (eKind == 5 && bMySQL && !bShadowed) {
+    if (eKind == 5 && bMySQL) {
         // MySQL's HAVING reads the names as the host wrote them; a table
         // written goes by its server name like everywhere else in the text
         // (the FROM clause no longer knows the logical one), and a name
-        // written alone stays alone (it may be an output alias).
-        _FormatExpressionItemName(pclInfo, piParent, eKind, piItem, strWrittenTable.empty() ? L"" : strTable.c_str(),
-                                  strWrittenName.c_str(), pclOut);
+        // written alone stays alone (it may be an output alias) unless a
+        // column bears it.
+        _FormatExpressionItemName(pclInfo, piParent, eKind, piItem,
+                                  strWrittenTable.empty() && !bShadowed ? L"" : strTable.c_str(),
+                                  bShadowed ? strName.c_str() : strWrittenName.c_str(), pclOut);
         return 1;
     }
     _FormatExpressionItemName(pclInfo, piParent, eKind, piItem, strTable.c_str(),
@@ -872,11 +874,11 @@ int CNACommand::_bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfo
     return bResult;
 }
 
-int CNACommand::bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const CNAColumn* pclColumn, int eKind)
+int CNACommand::bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const CNAColumn& clColumn, int eKind)
 {
-    IInfoRubrique* piItem = pclInfo != nullptr ? pclInfo->piGetColumnRubriqueOUT(pclColumn) : nullptr;
+    IInfoRubrique* piItem = pclInfo != nullptr ? pclInfo->piGetColumnRubriqueOUT(&clColumn) : nullptr;
     if (piItem == nullptr || piItem->eGetCalcul() == 0) {
-        const wchar_t* pszName = pclColumn != nullptr ? pclColumn->pszGetName() : L"";
+        const wchar_t* pszName = clColumn.pszGetName();
         if (m_pclError != nullptr)
             m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, kFile, kPointNoComputed, m_pclConnection, nullptr,
                                        pszName, ZTERR_NO_SUCH_ITEM, L"", pszName);
@@ -912,7 +914,7 @@ int CNACommand::bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoR
 }
 
 int CNACommand::s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo,
-                                                   const CNAColumn* pclColumn, int eKind, CNAError* pclError,
+                                                   const CNAColumn& clColumn, int eKind, CNAError* pclError,
                                                    CNAConnectionDescription* pclCnx)
 {
     CNADriver* pclDriver = CNADriver::s_pclDriver;
@@ -923,7 +925,7 @@ int CNACommand::s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserI
     pcl->AddRef();
     // The host's literals become parameters, written as literals of the
     // session: the host's own text of one does not read the same there.
-    int bResult = pcl->bFormatExpressionColonneCalculee(pclInfo, pclColumn, eKind);
+    int bResult = pcl->bFormatExpressionColonneCalculee(pclInfo, clColumn, eKind);
     // Host parameters of the expression go in as literals: the text stands
     // alone.
     const wchar_t* psz = bResult ? pcl->pszGetFormatedSQLW(PTC_ALL) : nullptr;

@@ -771,7 +771,7 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     if (m_pclParserInfo != nullptr && m_pclColumn->eGetTypeColonne() != 0 && !pclCommand->bOutputNames()) {
         // A computed column of a query: its expression, which the server
         // compares with a text of its own in the expression's type.
-        if (!CNACommand::s_bFormatExpressionColonneCalculee(&csName, m_pclParserInfo, m_pclColumn, 3, m_pclError,
+        if (!CNACommand::s_bFormatExpressionColonneCalculee(&csName, m_pclParserInfo, *m_pclColumn, 3, m_pclError,
                                                            pclCnx))
             return 0;
         if (bCharacters)

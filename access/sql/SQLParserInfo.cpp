@@ -373,7 +373,7 @@ IInfoRubrique* CSQLParserInfo::piEnumRubriqueOUT(const wchar_t* pszName) const
 
 IInfoRubrique* CSQLParserInfo::piGetColumnRubriqueOUT(const CNAColumn* pclColumn) const
 {
-    if (pclColumn == nullptr || pclColumn->bIsComposedKey())
+    if (pclColumn == nullptr)
         return nullptr;
     if (pclColumn->pclGetSourceQueryNoRef() == this)
         return piGetRubriqueOUT(pclColumn->nGetPhysicalIndice());
@@ -403,11 +403,12 @@ IInfoRubrique* CSQLParserInfo::g_piGetInfoRubriqueFromAlias(ISQLParserInformatio
                 continue;
             // Of two items whose names differ by case alone, the text names
             // the one it writes as it is (SELECT g, COUNT(*) AS G ... G).
-            const bool bAsWritten = wcscmp(Text(pi->pszGetNom()), Text(pszAlias)) == 0;
-            if (piFound == nullptr || bAsWritten)
+            if (wcscmp(Text(pi->pszGetNom()), Text(pszAlias)) == 0) {
                 piFound = pi;
-            if (bAsWritten)
                 break;
+            }
+            if (piFound == nullptr)
+                piFound = pi;
         }
     } catch (...) {
     }

@@ -79,10 +79,6 @@ TEST_F(ComputedBrowseServer, AnItemNamedLikeAColumnOfAnotherCase)
         const std::wstring strItem = Access(p)->pclGetLastStatementNoRef()->pszGetParseItem();
         EXPECT_EQ(Walk(p, strItem.c_str(), true, true, 0, L"NAME2"), tabSums);
         EXPECT_EQ(Walk(p, L"NAME2", false, false, 0, L"NAME2"), Reversed(tabSums));
-        p = Run(L"SELECT a.n AS NAME FROM t a JOIN t b ON a.id = b.id GROUP BY a.n, b.name HAVING NAME > 28", 0,
-                nullptr, pHost);
-        ASSERT_NE(p, nullptr);
-        EXPECT_EQ(Walk(p, L"NAME", true, false, 0, L"NAME"), List("SELECT n FROM t WHERE n > 28 ORDER BY n"));
         p = Run(L"SELECT id, n * 2 AS ID FROM t", 0, nullptr, pHost);
         ASSERT_NE(p, nullptr);
         CAny v;

@@ -133,6 +133,7 @@ TEST_F(QuerySetUpServer, TheHostsOptionsChooseTheFirstBrowse)
         const char* pszFirst;     // the server's first value of that item
     } cases[] = {
         {"an output column", L"name", "name", 0, "SELECT name FROM t WHERE n > 3 ORDER BY name LIMIT 1"},
+        {"one numbered beside a column", L"NAME2", "NAME2", 0, "SELECT n * 2 FROM t WHERE n > 3 ORDER BY 1 LIMIT 1"},
         {"no such column", L"nosuch", "id", CNADataAccess::WPF_QUERY_ORDER,
          "SELECT id FROM t WHERE n > 3 ORDER BY id LIMIT 1"},
         {"no column named", L"", "id", CNADataAccess::WPF_QUERY_ORDER, "SELECT id FROM t WHERE n > 3 ORDER BY id LIMIT 1"},
@@ -140,7 +141,8 @@ TEST_F(QuerySetUpServer, TheHostsOptionsChooseTheFirstBrowse)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszCase);
         const CExecution clOptions(c.pszItem, 0x100);
-        ISQLParserInformation* pi = Parse(L"SELECT id, name, n FROM t WHERE n > 3 ORDER BY id", m_pCatalogue);
+        ISQLParserInformation* pi =
+            Parse(L"SELECT id, name, n, n * 2 AS NAME FROM t WHERE n > 3 ORDER BY id", m_pCatalogue);
         ASSERT_NE(pi, nullptr);
         INATable* piTable = nullptr;
         ASSERT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&piTable, Context(), L"Q", m_pHost, pi, 0, &clOptions), 1)

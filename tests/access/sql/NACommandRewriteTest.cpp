@@ -316,10 +316,12 @@ TEST_F(NACommandRewrite, AComputedItemIsOneValueWhereItsNameStands)
         {L"SELECT SUM(x.amount) AS tid FROM t x JOIN v y ON x.code = y.k GROUP BY x.name HAVING tid > 1",
          L"SELECT SUM(`x`.`amount`) AS `tid` FROM `t` `x` JOIN `v_db` `y` ON `x`.`code` = `y`.`k` GROUP BY `x`.`name` "
          L"HAVING (SUM(`x`.`amount`)) > 1"},
-        // A plain item's alias: its column.
+        // A plain item's alias: its column; an alias as written before another case.
         {L"SELECT x.amount AS tid FROM t x JOIN v y ON x.code = y.k GROUP BY x.amount, y.tid HAVING tid > 1",
          L"SELECT `x`.`amount` AS `tid` FROM `t` `x` JOIN `v_db` `y` ON `x`.`code` = `y`.`k` GROUP BY `x`.`amount`, "
          L"`y`.`tid` HAVING `x`.`amount` > 1"},
+        {L"SELECT b, SUM(amount) AS B FROM t GROUP BY b HAVING B > 1 AND b > 1",
+         L"SELECT `t`.`b`, SUM(`t`.`amount`) AS `B` FROM `t` GROUP BY `t`.`b` HAVING (SUM(`amount`)) > 1 AND `b` > 1"},
         {L"SELECT SUM(x.amount) AS s, COUNT(*) AS K FROM v y, t x GROUP BY x.name HAVING s > 1 AND k > 1",
          L"SELECT SUM(`x`.`amount`) AS `s`, COUNT(*) AS `K` FROM `v_db` `y`, `t` `x` GROUP BY `x`.`name` HAVING `s` "
          L"> 1 AND (COUNT(*)) > 1"},

@@ -460,9 +460,11 @@ TEST(StatementText, TheConnectionCharacterSet)
          "'\xF0\x9F\x98\x80' (U+1F600): the set ends at U+FFFF"},
         {Session(kMariaDB, "", "binary", "utf8mb3"), pszBeyond, "set utf8mb3 (character_set_connection)"},
         {Session(kMariaDB, "", "utf8mb3", "utf8mb4"), "SELECT '\xEF\xBF\xBF'", "one"},
+        {Session(kMariaDB, "", "utf8mb3", "latin1"), "SELECT '\xEF\xBF\xBF'", "set latin1 (character_set_connection)"},
         {Session(kMariaDB, "", "utf8mb3", "utf8mb3"), "SELECT '\xF4\x90\x80\x80'", "one"},
         // In ASCII any set keeps the text.
         {Session(kMariaDB, "", "binary", "binary"), "SELECT 'a;b'", "one"},
+        {Session(kMariaDB, "", "utf8mb4", "latin1"), "SELECT 'a\x7F;b'", "one"},
         {Session(kMariaDB, "", "utf8mb4", "ucs2"), "SELECT 'a;b'", "one"},
     };
     ExpectVerdicts(astCase);

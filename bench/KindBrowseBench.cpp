@@ -446,10 +446,18 @@ void BM_KeylessTextWrite(benchmark::State& state)
 
 } // namespace
 
+// The browses of the kinds take a tenth of the texts' time: more iterations
+// steady their figures.
 BENCHMARK(BM_KindBrowse)
-    ->ArgsProduct({{TEXTS_KEYED, TEXTS_KEYLESS, KINDS_KEYED, KINDS_KEYLESS}, {0, 1}})
+    ->ArgsProduct({{TEXTS_KEYED, TEXTS_KEYLESS}, {0, 1}})
     ->ArgNames({"table", "utf8"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
+    ->UseManualTime();
+BENCHMARK(BM_KindBrowse)
+    ->ArgsProduct({{KINDS_KEYED, KINDS_KEYLESS}, {0, 1}})
+    ->ArgNames({"table", "utf8"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
     ->UseManualTime();
 BENCHMARK(BM_KeylessTextWrite)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();

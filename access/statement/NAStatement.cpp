@@ -1213,7 +1213,6 @@ int CNAStatement::bGetClauseWHERE(CNACommand* pclCommand)
 int CNAStatement::_bBuildQueryStart(CNACommand* pclCommand, int eType)
 {
     pclCommand->ResetCommand(0);
-    pclCommand->SetWrittenTable(L"");
     _SetQuery(pclCommand);
     switch (eType) {
     case QT_INSERT: pclCommand->bComplete(L"INSERT INTO ", static_cast<unsigned int>(-1)); break;
@@ -1249,9 +1248,9 @@ int CNAStatement::_bBuildQueryStart(CNACommand* pclCommand, int eType)
             m_pclError->AddUserMessageFirst(ZTMSG_WRITE_TABLE_UNKNOWN, m_pclDataAccess->pszGetLogicalName());
         return 0;
     }
-    CTString csFormated;
+    CTString csFormated(csTable.pszGet());
     CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
-    if (pclConnection == nullptr || !pclConnection->bFormatTableName(m_pclError, csTable.pszGet(), &csFormated))
+    if (pclConnection != nullptr && !pclConnection->bFormatTableName(m_pclError, csTable.pszGet(), &csFormated))
         return 0;
     pclCommand->SetWrittenTable(csTable.pszGet());
     pclCommand->bComplete(csFormated.pszGet(), static_cast<unsigned int>(-1));

@@ -762,6 +762,8 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strTable = DatabaseTableName(pclInfo, piItem->pszGetSourceName());
     else if (!strTable.empty() && pclInfo != nullptr && !pclInfo->bIsTableAlias(strTable.c_str(), nullptr))
         strTable = DatabaseTableName(pclInfo, strTable.c_str());
+    else if (!strTable.empty() && m_csWrittenTable.nTaille() > 0)
+        strTable = m_csWrittenTable.pszGet(); // the alias of the table a write names
     Release(ppiItem);
     *ppiItem = piItem;
     const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && !bMySQL);
@@ -890,6 +892,7 @@ int CNACommand::bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoR
     pcl->AddRef();
     pcl->m_pclOuterCalcul = this;
     pcl->m_nDialectFlags = m_nDialectFlags;
+    pcl->m_csWrittenTable = m_csWrittenTable;
     pcl->m_bLiteralParameter = nParameterOffset != 0 ? m_bLiteralParameter : 0;
     const int bResult = pcl->_bFormatExpressionColonneCalculee(pclInfo, piItem, piParent, eKind);
     pclOut->Set(pcl->pszGetOriginalSQL());
@@ -905,7 +908,8 @@ int CNACommand::bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoR
 }
 
 int CNACommand::s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo, const wchar_t* pszName,
-                                                   int eKind, CNAError* pclError, CNAConnectionDescription* pclCnx)
+                                                   int eKind, CNAError* pclError, CNAConnectionDescription* pclCnx,
+                                                   const wchar_t* pszWrittenTable)
 {
     CNADriver* pclDriver = CNADriver::s_pclDriver;
     CNACommand* pcl =
@@ -913,6 +917,7 @@ int CNACommand::s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserI
     if (pcl == nullptr)
         return 0;
     pcl->AddRef();
+    pcl->SetWrittenTable(pszWrittenTable);
     // The host's literals become parameters, written as literals of the
     // session: the host's own text of one does not read the same there.
     int bResult = pcl->bFormatExpressionColonneCalculee(pclInfo, pszName, eKind);

@@ -776,7 +776,7 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
         // A computed column of a query: its expression, which the server
         // compares with a text of its own in the expression's type.
         if (!CNACommand::s_bFormatExpressionColonneCalculee(&csName, m_pclParserInfo, m_pclColumn->pszGetName(), 3,
-                                                           m_pclError, pclCnx))
+                                                           m_pclError, pclCnx, pclCommand->pszGetWrittenTable()))
             return 0;
         if (bCharacters)
             return _bGetSQLFromCharacters(csName.pszGet(), pclCommand, pclSearch);
@@ -788,7 +788,9 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     // keeps quoted by the same rules.
     const eOPEXPRESSION eKind =
         Convert_eNAOperator_To_eOPEXPRESSION(pszServer != nullptr || bCharacters ? NAOP_ISNULL : m_eOperator);
-    const wchar_t* pszAlias = m_pclColumn->pszGetAliasNomTable();
+    // A write names its table, whatever name the query reads it by.
+    const wchar_t* pszWritten = pclCommand->pszGetWrittenTable();
+    const wchar_t* pszAlias = pszWritten[0] != 0 ? pszWritten : m_pclColumn->pszGetAliasNomTable();
     const wchar_t* pszKept = m_pclColumn->pszGetFormatedOriginalName();
     if (pclCommand->bOutputNames())
         // Outside the query only its output columns are seen, computed or not.

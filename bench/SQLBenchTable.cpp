@@ -1,8 +1,12 @@
 #include "bench/SQLBenchTable.h"
 
+#include "access/driver/INADataSourceDescription.h"
 #include "access/driver/INADriver.h"
 #include "access/driver/NAError.h"
+#include "access/driver/NAItemDescription.h"
 #include "access/driver/NaDriver.h"
+#include "access/statement/NAKXRecord.h"
+#include "access/table/INATable.h"
 #include "common/values/AnyConvert.h"
 #include "host/HostConnectionDescription.h"
 #include "mysql/MySQLConnection.h"
@@ -107,36 +111,118 @@ CHostDriverInUse::~CHostDriverInUse()
     CNADriver::s_pclDriver = m_pclFormer;
 }
 
+std::string strLoadClient()
+{
+    static const std::string s_strError = []() -> std::string {
+        std::string strError = strBindHost();
+        if (!strError.empty())
+            return strError;
+        CNAError* pclError = new CNAError;
+        pclError->AddRef();
+        CTString csPath;
+        if (!CNAFunctionLoader::g_bLoaded() && !CNAFunctionLoader::g_bInitNative(pclError, &csPath, nullptr, 0)) {
+            const wchar_t* psz = pclError->pszGetError();
+            strError = "client library: " + (psz != nullptr ? std::string(psz, psz + std::wcslen(psz)) : "");
+        }
+        pclError->nRelease();
+        return strError;
+    }();
+    return s_strError;
+}
+
+MYSQL* hRawConnect(const char* pszDatabase, const char* pszNames, std::string& strError)
+{
+    strError = strLoadClient();
+    if (!strError.empty())
+        return nullptr;
+    MYSQL* h = __mysql_init(nullptr);
+    if (h == nullptr ||
+        __mysql_real_connect(h, Env("ZT_TEST_HOST").c_str(), Env("ZT_TEST_USER").c_str(),
+                             Env("ZT_TEST_PASSWORD").c_str(), pszDatabase,
+                             static_cast<unsigned>(std::strtoul(Env("ZT_TEST_PORT").c_str(), nullptr, 10)), nullptr,
+                             0) == nullptr) {
+        strError = std::string("raw connection: ") + (h != nullptr ? __mysql_error(h) : "no handle");
+        return nullptr;
+    }
+    const std::string strNames = std::string("SET NAMES ") + pszNames;
+    if (__mysql_real_query(h, strNames.data(), static_cast<unsigned long>(strNames.size())) != 0) {
+        strError = std::string("raw connection: ") + __mysql_error(h);
+        return nullptr;
+    }
+    return h;
+}
+
+std::string strOpenHostTable(CHostConnectionDescription& clHost, const wchar_t* pszTable, STHostTable& st)
+{
+    INADriver* piDriver = piHostDriver();
+    if (piDriver == nullptr)
+        return "no driver";
+    st.piDescription = piDriver->piGetTableDesc(pszTable, &clHost);
+    if (st.piDescription == nullptr)
+        return "piGetTableDesc: " + ErrorText(static_cast<CNAError*>(piDriver->piGetLastError()));
+    for (unsigned int i = 0; i < st.piDescription->nGetNumItems(); i++) {
+        INAItemDescription* pi = st.piDescription->piNAGetItem(i);
+        if (pi != nullptr && !pi->bIsComposedKey())
+            st.apiItem.push_back(pi);
+        else if (pi != nullptr)
+            pi->nExternalRelease();
+    }
+    st.piTable = piDriver->piGetTable(&clHost, st.piDescription);
+    if (st.piTable == nullptr)
+        return "piGetTable: " + ErrorText(static_cast<CNAError*>(piDriver->piGetLastError()));
+    if (!st.piTable->bHOuvre(&st.clContext, static_cast<eNA_ACCESS>(0), L""))
+        return "bHOuvre: " + ErrorText(static_cast<CNAError*>(piDriver->piGetLastError()));
+    return std::string();
+}
+
+bool bReadRecord(benchmark::State& state, STHostTable& st, const wchar_t* pszItem, bool bFirst, bool bRecordRead,
+                 int* pbOut, unsigned long* pulSum)
+{
+    INATable* pi = st.piTable;
+    eNA_LOCKTYPE eLock = static_cast<eNA_LOCKTYPE>(0);
+    if (!pi->bHLitxxx(&st.clContext, pszItem, static_cast<eNA_PARSEDIRECTION>(bFirst ? 0 : 2), bRecordRead ? 1 : 0,
+                      eLock, &eLock, 0) ||
+        !pi->bHEnDehors(&st.clContext, pszItem, pbOut)) {
+        state.SkipWithError(ErrorText(static_cast<CNAError*>(pi->piGetLastError(&st.clContext))).c_str());
+        return false;
+    }
+    if (*pbOut)
+        return true;
+    CNAKXRecord* pRecord = nullptr;
+    if (!pi->bGetRecord(&st.clContext, &pRecord) || pRecord == nullptr) {
+        state.SkipWithError(ErrorText(static_cast<CNAError*>(pi->piGetLastError(&st.clContext))).c_str());
+        return false;
+    }
+    CAny v;
+    for (INAItemDescription* piItem : st.apiItem) {
+        if (!pRecord->vbItemValueDefined(piItem, 0))
+            continue;
+        pRecord->vGetItemValue(&v, piItem, 0);
+        unsigned int nSize = 0;
+        v.pclGetTraitement()->nGetUtilDataSize(&nSize);
+        *pulSum += nSize;
+    }
+    pRecord->nRelease();
+    return true;
+}
+
+void SetRecordText(CNAKXRecord* pRecord, INAItemDescription* piItem, const std::wstring& s)
+{
+    CAny v;
+    v.__SetType(TQTYPE_DSTRW, 0);
+    v.pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
+    v.SetFlags(0);
+    pRecord->vSetItemValue(piItem, &v, 0);
+}
+
 MYSQL* hTableHandle(std::string& strError)
 {
     static std::string s_strError;
     static MYSQL* s_h = [] () -> MYSQL* {
-        s_strError = strBindHost();
-        if (!s_strError.empty())
+        MYSQL* h = hRawConnect(Env("ZT_TEST_DATABASE").c_str(), "utf8mb4", s_strError);
+        if (h == nullptr)
             return nullptr;
-        CNAError* pclError = new CNAError;
-        pclError->AddRef();
-        CTString csPath;
-        const bool bLoaded =
-            CNAFunctionLoader::g_bLoaded() || CNAFunctionLoader::g_bInitNative(pclError, &csPath, nullptr, 0);
-        if (!bLoaded) {
-            const wchar_t* psz = pclError->pszGetError();
-            s_strError = "client library: " + (psz != nullptr ? std::string(psz, psz + std::wcslen(psz)) : "");
-        }
-        pclError->nRelease();
-        if (!bLoaded)
-            return nullptr;
-        MYSQL* h = __mysql_init(nullptr);
-        if (h == nullptr ||
-            __mysql_real_connect(h, Env("ZT_TEST_HOST").c_str(), Env("ZT_TEST_USER").c_str(),
-                                 Env("ZT_TEST_PASSWORD").c_str(), Env("ZT_TEST_DATABASE").c_str(),
-                                 static_cast<unsigned>(std::strtoul(Env("ZT_TEST_PORT").c_str(), nullptr, 10)),
-                                 nullptr, 0) == nullptr) {
-            s_strError = std::string("raw connection: ") + (h != nullptr ? __mysql_error(h) : "no handle");
-            return nullptr;
-        }
         const char* const apszMake[] = {
-            "SET NAMES utf8mb4",
             "CREATE DATABASE IF NOT EXISTS ztbench_sql CHARACTER SET utf8mb4",
             "DROP TABLE IF EXISTS ztbench_sql.rows200k",
             "CREATE TABLE ztbench_sql.rows200k (n INT PRIMARY KEY, big BIGINT, txt VARCHAR(40), "
@@ -160,8 +246,6 @@ MYSQL* hTableHandle(std::string& strError)
     return s_h;
 }
 
-// The query's result, stored or used; null (the benchmark stopped) on a
-// failure.
 MYSQL_RES* pRawResult(benchmark::State& state, MYSQL* h, const char* pszQuery, unsigned long nLength, bool bStore)
 {
     MYSQL_RES* p = nullptr;
@@ -170,6 +254,14 @@ MYSQL_RES* pRawResult(benchmark::State& state, MYSQL* h, const char* pszQuery, u
     if (p == nullptr)
         state.SkipWithError(__mysql_error(h));
     return p;
+}
+
+std::string RawEscaped(MYSQL* h, const std::string& s)
+{
+    std::string strOut(s.size() * 2 + 1, '\0');
+    const unsigned long n = __mysql_real_escape_string(h, &strOut[0], s.data(), static_cast<unsigned long>(s.size()));
+    strOut.resize(n);
+    return strOut;
 }
 
 double dThreadCPU()
@@ -191,17 +283,7 @@ MYSQL* hKeysetHandle(std::string& strError)
             s_strError = std::string("index on txt: ") + __mysql_error(hTable);
             return nullptr;
         }
-        MYSQL* h = __mysql_init(nullptr);
-        if (h == nullptr ||
-            __mysql_real_connect(h, Env("ZT_TEST_HOST").c_str(), Env("ZT_TEST_USER").c_str(),
-                                 Env("ZT_TEST_PASSWORD").c_str(), "ztbench_sql",
-                                 static_cast<unsigned>(std::strtoul(Env("ZT_TEST_PORT").c_str(), nullptr, 10)),
-                                 nullptr, 0) == nullptr ||
-            __mysql_real_query(h, "SET NAMES utf8mb4", 17) != 0) {
-            s_strError = "keyset connection refused";
-            return nullptr;
-        }
-        return h;
+        return hRawConnect("ztbench_sql", "utf8mb4", s_strError);
     }();
     strError = s_strError;
     return s_h;

@@ -4,18 +4,24 @@
 // client library's loop over it, the baseline every figure is divided by.
 #pragma once
 
+#include "host/HostContext.h"
 #include "mysql/NAFunctionLoader.h"
 
 #include <benchmark/benchmark.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class CHostConnectionDescription;
 class CMySQLConnection;
+class CNAKXRecord;
 class CNADriver;
 class CNAError;
+class INADataSourceDescription;
 class INADriver;
+class INAItemDescription;
+class INATable;
 
 namespace zt_bench {
 
@@ -27,6 +33,15 @@ extern const wchar_t kTableQueryW[];
 std::string Env(const char* pszName);
 std::wstring Wide(const std::string& s);
 
+// The host's services bound and the client library the driver loads loaded
+// here when the driver has not yet, once for the program; empty, or why
+// they cannot be.
+std::string strLoadClient();
+// A raw connection to the private server in the database given (none:
+// null) whose session reads and writes the character set named; null, the
+// text saying why.
+MYSQL* hRawConnect(const char* pszDatabase, const char* pszNames, std::string& strError);
+
 // The raw handle (on the client library the driver loads, loaded here when
 // the driver has not yet) and the table, made on the first call; the text
 // says why they cannot be. BM_RawClient runs the raw loop (mysql_real_query,
@@ -35,6 +50,11 @@ std::wstring Wide(const std::string& s);
 // (argument 0) and store mode (1); BM_RawPointLookup reads one row by its
 // primary key, the baseline of key searches.
 MYSQL* hTableHandle(std::string& strError);
+// The query's result on the raw handle, stored or used; null (the
+// benchmark stopped) on a failure.
+MYSQL_RES* pRawResult(benchmark::State& state, MYSQL* h, const char* pszQuery, unsigned long nLength, bool bStore);
+// The text escaped for a literal in the raw session's character set.
+std::string RawEscaped(MYSQL* h, const std::string& s);
 // Runs a query on the raw handle and reads every byte of every row, as the
 // driver's fetch does; the rows read, -1 (the benchmark stopped) on a
 // failure.
@@ -80,6 +100,28 @@ std::string strOpenConnection(CHostConnectionDescription& clHost, const wchar_t*
 // driver from the module's entry, the key service), one for the program;
 // null when it cannot be had.
 INADriver* piHostDriver();
+
+// A table opened by the host's driver as the host opens it, in a context of
+// its own, kept for the run.
+struct STHostTable {
+    explicit STHostTable(unsigned int nContext) : clContext(nContext, 1) {}
+    INADataSourceDescription* piDescription = nullptr;
+    // Every item but the composed keys.
+    std::vector<INAItemDescription*> apiItem;
+    INATable* piTable = nullptr;
+    CHostContext clContext;
+};
+// Opens the table named on the connection described; empty, or why it
+// cannot be.
+std::string strOpenHostTable(CHostConnectionDescription& clHost, const wchar_t* pszTable, STHostTable& st);
+// Reads the table's first record on the item (bFirst) or the next, made
+// the record read (bRecordRead: as before a write) or not, and takes it
+// with every value, adding the sizes of the values to *pulSum; false (the
+// benchmark stopped) on a failure, *pbOut set when out of range.
+bool bReadRecord(benchmark::State& state, STHostTable& st, const wchar_t* pszItem, bool bFirst, bool bRecordRead,
+                 int* pbOut, unsigned long* pulSum);
+// The host's text value of the item put in the record buffer.
+void SetRecordText(CNAKXRecord* pRecord, INAItemDescription* piItem, const std::wstring& s);
 
 // The process-wide driver the driver's objects reach through
 // CNADriver::s_pclDriver, made the host's driver for a benchmark's run and

@@ -54,16 +54,13 @@ std::string strStart(STWrite& st)
     std::string strError;
     if (hTableHandle(strError) == nullptr)
         return strError;
-    st.hRaw = __mysql_init(nullptr);
-    if (st.hRaw == nullptr ||
-        __mysql_real_connect(st.hRaw, Env("ZT_TEST_HOST").c_str(), Env("ZT_TEST_USER").c_str(),
-                             Env("ZT_TEST_PASSWORD").c_str(), "ztbench_sql",
-                             static_cast<unsigned>(std::strtoul(Env("ZT_TEST_PORT").c_str(), nullptr, 10)), nullptr,
-                             0) == nullptr ||
-        !bRaw(st.hRaw, "SET NAMES utf8mb4") || !bRaw(st.hRaw, "DROP TABLE IF EXISTS w40") ||
+    st.hRaw = hRawConnect("ztbench_sql", "utf8mb4", strError);
+    if (st.hRaw == nullptr)
+        return strError;
+    if (!bRaw(st.hRaw, "DROP TABLE IF EXISTS w40") ||
         !bRaw(st.hRaw, "CREATE TABLE w40 (id INT NOT NULL PRIMARY KEY, v INT NULL, txt VARCHAR(40) NULL) "
                        "ENGINE=InnoDB CHARACTER SET utf8mb4"))
-        return "raw connection: " + std::string(st.hRaw != nullptr ? __mysql_error(st.hRaw) : "no handle");
+        return "raw connection: " + std::string(__mysql_error(st.hRaw));
     st.piDriver = piHostDriver();
     if (st.piDriver == nullptr)
         return "no driver";
@@ -87,35 +84,17 @@ std::string Error(STWrite& st)
     return ErrorText(static_cast<CNAError*>(st.piTable->piGetLastError(&st.clContext)));
 }
 
-// The host's text value of the item in the record buffer.
-void SetItem(CNAKXRecord* pRecord, INAItemDescription* piItem, const std::wstring& s)
-{
-    CAny v;
-    v.__SetType(TQTYPE_DSTRW, 0);
-    v.pclGetTraitement()->SetValue(s.c_str(), static_cast<unsigned int>(s.size() * sizeof(wchar_t)));
-    v.SetFlags(0);
-    pRecord->vSetItemValue(piItem, &v, 0);
-}
-
 // Row i, in the record buffer as the host fills it.
 bool bSetRow(STWrite& st, int i, int nValue)
 {
     CNAKXRecord* pRecord = nullptr;
     if (!st.piTable->bGetRecord(&st.clContext, &pRecord) || pRecord == nullptr)
         return false;
-    SetItem(pRecord, st.apiItem[0], std::to_wstring(i));
-    SetItem(pRecord, st.apiItem[1], std::to_wstring(nValue));
-    SetItem(pRecord, st.apiItem[2], L"\u00E9\u20AC\u03A9\u4E2D 'row' " + std::to_wstring(i));
+    SetRecordText(pRecord, st.apiItem[0], std::to_wstring(i));
+    SetRecordText(pRecord, st.apiItem[1], std::to_wstring(nValue));
+    SetRecordText(pRecord, st.apiItem[2], L"\u00E9\u20AC\u03A9\u4E2D 'row' " + std::to_wstring(i));
     pRecord->nRelease();
     return true;
-}
-
-std::string Escaped(MYSQL* h, const std::string& s)
-{
-    std::string strOut(s.size() * 2 + 1, '\0');
-    const unsigned long n = __mysql_real_escape_string(h, &strOut[0], s.data(), static_cast<unsigned long>(s.size()));
-    strOut.resize(n);
-    return strOut;
 }
 
 // Seconds of the driver's and of the raw client's pass over the rows; the
@@ -159,7 +138,7 @@ bool bRawPass(STWrite& st, int nOperation, double* pdSeconds)
         std::string s;
         if (nOperation == 0)
             s = "INSERT INTO w40 (id, v, txt) VALUES (" + strId + ", " + strId + ", '" +
-                Escaped(st.hRaw, strText + strId) + "')";
+                RawEscaped(st.hRaw, strText + strId) + "')";
         else if (nOperation == 1)
             s = "UPDATE w40 SET v = " + std::to_string(i + 1) + " WHERE id = " + strId;
         else

@@ -215,6 +215,14 @@ public:
     // Kept by ResetCommand: it says where the text goes, not what it holds.
     void SetOutputNames(int b) { m_bOutputNames = b; }
     int bOutputNames() const { return m_bOutputNames; }
+    // A write through a query: the database name of the one table it
+    // writes, in which its condition names the columns, whatever name the
+    // query reads that table by. Empty otherwise; kept by ResetCommand.
+    void SetWrittenTable(const wchar_t* pszTable) { m_csWrittenTable.Set(pszTable); }
+    const wchar_t* pszGetWrittenTable() const
+    {
+        return m_csWrittenTable.nTaille() > 0 ? m_csWrittenTable.pszGet() : L"";
+    }
     // ---- NULL-exclusion set ---------------------------------------------------------------
     // Whether the command's condition lets NULL values of the column
     // through: 1 without a set.
@@ -314,8 +322,10 @@ public:
     int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const CNAColumn& clColumn, int eKind);
     int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoRubrique* piItem, IExpOpExpression* piParent,
                                          int eKind, CTString* pclOut, unsigned int nParameterOffset);
+    // Its columns named in the written table given, when one is.
     static int s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo, const CNAColumn& clColumn,
-                                                  int eKind, CNAError* pclError, CNAConnectionDescription* pclCnx);
+                                                  int eKind, CNAError* pclError, CNAConnectionDescription* pclCnx,
+                                                  const wchar_t* pszWrittenTable = L"");
     int _bDoExpressionOperator(CSQLParserInfo* pclInfo, const wchar_t* pszText, IExpOpExpression* piNode,
                                IExpOpExpression* piParent, int eKind, unsigned int* pnPos);
     // The text before a function's argument (bBefore) or through it.
@@ -592,6 +602,7 @@ protected:
     std::vector<char> m_tabPassDone;
     CNACommand* m_pclOuterCalcul;              // the command a computed column is written for, no reference
     int m_bOutputNames;                        // items by the query's output names
+    CTString m_csWrittenTable;
 };
 
 // A new command (count 0) on the error and the connection.

@@ -768,6 +768,8 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strTable = DatabaseTableName(pclInfo, piItem->pszGetSourceName());
     else if (!strTable.empty() && pclInfo != nullptr && !pclInfo->bIsTableAlias(strTable.c_str(), nullptr))
         strTable = DatabaseTableName(pclInfo, strTable.c_str());
+    else if (!strTable.empty() && m_csWrittenTable.nTaille() > 0)
+        strTable = m_csWrittenTable.pszGet(); // the alias of the table a write names
     Release(ppiItem);
     *ppiItem = piItem;
     const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && !bMySQL);
@@ -899,6 +901,7 @@ int CNACommand::bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoR
     pcl->AddRef();
     pcl->m_pclOuterCalcul = this;
     pcl->m_nDialectFlags = m_nDialectFlags;
+    pcl->m_csWrittenTable = m_csWrittenTable;
     pcl->m_bLiteralParameter = nParameterOffset != 0 ? m_bLiteralParameter : 0;
     const int bResult = pcl->_bFormatExpressionColonneCalculee(pclInfo, piItem, piParent, eKind);
     pclOut->Set(pcl->pszGetOriginalSQL());
@@ -915,7 +918,7 @@ int CNACommand::bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoR
 
 int CNACommand::s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserInfo* pclInfo,
                                                    const CNAColumn& clColumn, int eKind, CNAError* pclError,
-                                                   CNAConnectionDescription* pclCnx)
+                                                   CNAConnectionDescription* pclCnx, const wchar_t* pszWrittenTable)
 {
     CNADriver* pclDriver = CNADriver::s_pclDriver;
     CNACommand* pcl =
@@ -923,6 +926,7 @@ int CNACommand::s_bFormatExpressionColonneCalculee(CTString* pclOut, CSQLParserI
     if (pcl == nullptr)
         return 0;
     pcl->AddRef();
+    pcl->SetWrittenTable(pszWrittenTable);
     // The host's literals become parameters, written as literals of the
     // session: the host's own text of one does not read the same there.
     int bResult = pcl->bFormatExpressionColonneCalculee(pclInfo, clColumn, eKind);

@@ -360,19 +360,26 @@ CNAExpression* CNAExpression::pclTransformEqualTo(CNARecord* pclRecord, CNAExpre
     }
     if (m_eOperator != NAOP_EQ || m_pclColumn == nullptr)
         return this;
+    const int nSens = s_eGetSensTriColonne(pclRecord, m_pclColumn);
+    if (nSens < 0)
+        return nullptr;
+    const eNAOperator eOn = nSens == 1 ? s_eInvertOperator(eOperator) : eOperator;
     CAny clValue;
     const bool bValue = m_pclValue != nullptr && m_pclValue->bGetValue(&clValue) && !clValue.bIsNull();
     const eNA_ITEMTYPE eType = m_pclColumn->eNAGetItemType();
-    const bool bText = eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE || eType == NA_IT_UNICODE ||
-                       eType == NA_IT_MEMOUNICODE;
-    if (bText && bIsGenerique() && bValue) {
-        if (eOperator == NAOP_LT) {
+    // A generic text, date or time covers the values from the one searched
+    // (its first instant) to past the last it starts.
+    const bool bRange = eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE || eType == NA_IT_UNICODE ||
+                        eType == NA_IT_MEMOUNICODE || eType == NA_IT_HEURE || eType == NA_IT_DATE8 ||
+                        eType == NA_IT_DATETIME;
+    if (bRange && bIsGenerique() && bValue) {
+        if (eOn == NAOP_LT) {
             m_eOperator = NAOP_LT;
             return this;
         }
         // Past the prefix: the rows it covers are skipped.
         CNAExpression* pclNot = pclAllocExpression(NAOP_NOT, this, nullptr, m_nFlags);
-        CNAExpression* pclNext = pclAllocExpression(eOperator, m_pclColumn, m_pclValue, m_nFlags);
+        CNAExpression* pclNext = pclAllocExpression(eOn, m_pclColumn, m_pclValue, m_nFlags);
         CNAExpression* pclAnd =
             pclNot != nullptr && pclNext != nullptr ? pclAllocExpression(NAOP_AND, pclNot, pclNext, m_nFlags) : nullptr;
         for (CNAExpression* p : {pclNot, pclNext}) {
@@ -386,10 +393,7 @@ CNAExpression* CNAExpression::pclTransformEqualTo(CNARecord* pclRecord, CNAExpre
         Insert(pclParent, this, pclAnd);
         return pclAnd;
     }
-    const int nSens = s_eGetSensTriColonne(pclRecord, m_pclColumn);
-    if (nSens < 0)
-        return nullptr;
-    m_eOperator = nSens == 1 ? s_eInvertOperator(eOperator) : eOperator;
+    m_eOperator = eOn;
     return this;
 }
 
@@ -772,7 +776,7 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
         // A computed column of a query: its expression, which the server
         // compares with a text of its own in the expression's type.
         if (!CNACommand::s_bFormatExpressionColonneCalculee(&csName, m_pclParserInfo, *m_pclColumn, 3, m_pclError,
-                                                           pclCnx))
+                                                           pclCnx, pclCommand->pszGetWrittenTable()))
             return 0;
         if (bCharacters)
             return _bGetSQLFromCharacters(csName.pszGet(), pclCommand, pclSearch);
@@ -784,7 +788,9 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
     // keeps quoted by the same rules.
     const eOPEXPRESSION eKind =
         Convert_eNAOperator_To_eOPEXPRESSION(pszServer != nullptr || bCharacters ? NAOP_ISNULL : m_eOperator);
-    const wchar_t* pszAlias = m_pclColumn->pszGetAliasNomTable();
+    // A write names its table, whatever name the query reads it by.
+    const wchar_t* pszWritten = pclCommand->pszGetWrittenTable();
+    const wchar_t* pszAlias = pszWritten[0] != 0 ? pszWritten : m_pclColumn->pszGetAliasNomTable();
     const wchar_t* pszKept = m_pclColumn->pszGetFormatedOriginalName();
     if (pclCommand->bOutputNames())
         // Outside the query only its output columns are seen, computed or not.

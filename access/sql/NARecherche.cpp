@@ -806,8 +806,9 @@ int CNARecherche::_bSetRecherche(CNARecord* pclRecord, INAItemDescription* piIte
         CNAExpression** const appField[2] = {&m_pclForward, &m_pclBackward};
         const eNAOperator aeOperator[2] = {NAOP_GT, NAOP_LT};
         // On a key sorted descending the rows after the found one hold
-        // smaller values.
-        const bool bDescending = piItem != nullptr && piItem->bGetDescendant(-1);
+        // smaller values; a query's own order turns them in the copies.
+        const bool bDescending = piItem != nullptr && piItem->bGetDescendant(-1) &&
+                                 !(pclRecord != nullptr && pclRecord->bSourceIsQuery());
         for (int i = 0; i < 2 && !bFailed; i++) {
             if (!bCopy) {
                 _SetCondition(appField[i],

@@ -77,6 +77,14 @@ bool bUniqueNotNullItem(const INAItemDescription* pi)
     return pi->eNAGetItemType() == NA_IT_IDAUTO || pi->eNAGetItemType() == NA_IT_IDAUTO4;
 }
 
+// Whether the FROM entry bears the name as an alias other than its table's
+// name.
+bool bBearsAlias(IInfoFrom* pi, const wchar_t* pszName)
+{
+    const wchar_t* pszAlias = pi->pszGetAlias();
+    return !bEmpty(pszAlias) && bSameName(pszAlias, pszName) && !bSameName(pszAlias, pi->pszGetNomTable());
+}
+
 bool bBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 
 // The word DISTINCT (all upper or all lower case) with a blank on each side.
@@ -520,8 +528,7 @@ int CSQLParserInfo::bIsTableAlias(const wchar_t* pszName, INADataSourceDescripti
         *ppiSource = nullptr;
     for (int i = 0; i < m_tabFrom.nGetNbElement(); i++) {
         IInfoFrom* pi = m_tabFrom[i];
-        const wchar_t* pszAlias = pi->pszGetAlias();
-        if (!bEmpty(pszAlias) && bSameName(pszAlias, pszName) && !bSameName(pszAlias, pi->pszGetNomTable()))
+        if (bBearsAlias(pi, pszName))
             return 1;
         if (bSameName(pi->pszGetNomTable(), pszName)) {
             if (ppiSource != nullptr)
@@ -532,6 +539,14 @@ int CSQLParserInfo::bIsTableAlias(const wchar_t* pszName, INADataSourceDescripti
     if (ppiSource != nullptr)
         *ppiSource = piGetNADataSourceDescription(pszName);
     return 0;
+}
+
+const wchar_t* CSQLParserInfo::pszGetAliasTableName(const wchar_t* pszName) const
+{
+    for (int i = 0; i < m_tabFrom.nGetNbElement(); i++)
+        if (bBearsAlias(m_tabFrom[i], pszName))
+            return m_tabFrom[i]->pszGetNomTable();
+    return pszName;
 }
 
 INADataSourceDescription* CSQLParserInfo::_piGetFromDescription(IInfoFrom* piFrom) const

@@ -123,6 +123,10 @@ public:
     // source of the FROM entry of that table name, else the description of
     // that name (a reference, or null).
     int bIsTableAlias(const wchar_t* pszName, INADataSourceDescription** ppiSource) const;
+    // The table name of the FROM entry that bears the name as an alias
+    // other than its table's name (null or empty when the host names none);
+    // the name itself when no entry does.
+    const wchar_t* pszGetAliasTableName(const wchar_t* pszName) const;
     // 1 when a column of a FROM entry's table may bear the name, its case
     // ignored as the server ignores it: one does, or the entry's columns
     // are not known (a derived table, a table the host does not describe).

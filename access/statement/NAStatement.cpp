@@ -58,6 +58,8 @@ enum : int {
     PT_NO_COMMAND = 14,
     PT_VALUE_TOO_LONG = 15,
     PT_VALUE_NOT_HELD = 16,
+    PT_WRITE_TABLE = 17,
+    PT_WRITE_TWICE = 18,
 };
 
 // Seen from the SQL result: a result of that many rows is read as a stream.
@@ -286,12 +288,12 @@ void CNAStatement::_RaiseUserError(int nPoint, unsigned int nUserError, const wc
                                pszItem, nUserError, pszTable);
 }
 
-int CNAStatement::_bNotOffered(int nPoint)
+int CNAStatement::_bNotOffered(int nPoint, const wchar_t* pszItem)
 {
     if (m_pclError != nullptr) {
         const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
         m_pclError->RaiseUserError(NA_ERRORTYPE_NOTOFFERED, FILE_STATEMENT, nPoint, pclGetConnectionNoRef(), pszTable,
-                                   nullptr, ZTERR_NOT_OFFERED);
+                                   pszItem, ZTERR_NOT_OFFERED);
     }
     return 0;
 }
@@ -407,7 +409,7 @@ int CNAStatement::bForgetWrittenRefusals(int eType, unsigned int nFlags)
         pclRow != nullptr && pclRow->pclGetReadFailureNoRef() != nullptr ? m_pclCurrentRecord->nGetNbColumn() : 0;
     for (int i = 0; i < nColumns; i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
-        if (_bNeedToUpdate(pcl, eType, nFlags) && !pclRow->bDropRefusal(pcl->pszGetName()))
+        if (_pclColumnWriter(pcl, eType, nFlags) != nullptr && !pclRow->bDropRefusal(pcl->pszGetName()))
             return _bNoMemory(PT_NO_MEMORY);
     }
     return 1;
@@ -1229,17 +1231,62 @@ int CNAStatement::_bBuildQueryStart(CNACommand* pclCommand, int eType)
         return _bNotOffered(PT_WRITE_QUERY);
     // A computed item comes from no table: the table is that of the first
     // item read from one.
-    CTString csName;
-    for (unsigned int i = 0; m_piDataSource != nullptr && csName.nTaille() == 0; i++) {
+    CTString csTable;
+    bool bRead = false;
+    for (unsigned int i = 0; m_piDataSource != nullptr && !bRead; i++) {
         INAItemDescription* piItem = m_piDataSource->piNAGetItem(i);
         if (piItem == nullptr)
             break;
-        if (!_bEmpty(piItem->pszGetSourceName()))
-            m_pclDataAccess->_GetDBSourceName(piItem, &csName, 1);
+        bRead = !_bEmpty(piItem->pszGetSourceName());
+        if (bRead)
+            m_pclDataAccess->_GetDBSourceName(piItem, &csTable, 0);
         piItem->nExternalRelease();
     }
-    pclCommand->bComplete(csName.pszGet(), static_cast<unsigned int>(-1));
+    if (csTable.nTaille() == 0) {
+        _bNotOffered(PT_WRITE_TABLE);
+        if (m_pclError != nullptr)
+            m_pclError->AddUserMessageFirst(ZTMSG_WRITE_TABLE_UNKNOWN, m_pclDataAccess->pszGetLogicalName());
+        return 0;
+    }
+    CTString csFormated(csTable.pszGet());
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    if (pclConnection != nullptr && !pclConnection->bFormatTableName(m_pclError, csTable.pszGet(), &csFormated))
+        return 0;
+    pclCommand->SetWrittenTable(csTable.pszGet());
+    pclCommand->bComplete(csFormated.pszGet(), static_cast<unsigned int>(-1));
     return 1;
+}
+
+CNAColumn* CNAStatement::_pclColumnWriter(CNAColumn* pclColumn, int eType, unsigned int nFlags)
+{
+    // Only a query's items may read one column twice; a computed item reads
+    // none.
+    if (m_pclDataAccess == nullptr || !m_pclDataAccess->bSourceIsQuery() || pclColumn->eGetTypeColonne() != 0)
+        return _bNeedToUpdate(pclColumn, eType, nFlags) ? pclColumn : nullptr;
+    const wchar_t* pszColumn = pclColumn->pszGetOriginalName();
+    for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || pcl->bIsComposedKey())
+            break;
+        if ((pcl == pclColumn || wcscasecmp(pcl->pszGetOriginalName(), pszColumn) == 0) &&
+            _bNeedToUpdate(pcl, eType, nFlags))
+            return pcl;
+    }
+    return nullptr;
+}
+
+int CNAStatement::_bSameColumnValue(CNAColumn* pclWriter, CNAColumn* pclColumn)
+{
+    CAny clValue;
+    if (!pclColumn->bGetCurrentValue(&clValue, 0))
+        return 0;
+    if (pclWriter->bSameValue(&clValue, 0))
+        return 1;
+    _bNotOffered(PT_WRITE_TWICE, pclColumn->pszGetName());
+    if (m_pclError != nullptr)
+        m_pclError->AddUserMessageFirst(ZTMSG_WRITE_COLUMN_TWICE, pclWriter->pszGetName(), pclColumn->pszGetName(),
+                                        pclColumn->pszGetOriginalName(), m_pclDataAccess->pszGetLogicalName());
+    return 0;
 }
 
 int CNAStatement::_bNeedToUpdate(CNAColumn* pclColumn, int eType, unsigned int nFlags)
@@ -1262,24 +1309,42 @@ int CNAStatement::_bBuildColumnList(CColumnList* pclList, CNACommand* pclValues,
     const bool bQuery = m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery();
     CNAKXRecord* pclKX = m_pclCurrentRecord->pclGetNAKXRecord();
     auto Write = [&](CNAColumn* pcl) {
-        if (!pclList->AddColumn(bQuery ? pcl->pszGetFormatedOriginalName() : pcl->pszGetFormatedName()))
+        // A query's item is written to the column it reads.
+        const wchar_t* pszName = bQuery ? pcl->pszGetFormatedOriginalName() : pcl->pszGetFormatedName();
+        if (!pclList->AddColumn(pszName))
             return 0;
         if (pclList->nGetCount() > 1)
             pclValues->bComplete(L", ", static_cast<unsigned int>(-1));
         if (eType == QT_UPDATE) {
-            pclValues->bComplete(pcl->pszGetFormatedName(), static_cast<unsigned int>(-1));
+            pclValues->bComplete(pszName, static_cast<unsigned int>(-1));
             pclValues->bComplete(L" = ", static_cast<unsigned int>(-1));
         }
         return _bAddColumnValue(pclValues, pcl, eType, nFlags);
     };
-    for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+    const int nColumns = m_pclCurrentRecord->nGetNbColumn();
+    for (int i = 0; i < nColumns; i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         if (pcl == nullptr || pcl->bIsComposedKey())
             break;
-        if (_bNeedToUpdate(pcl, eType, nFlags) && !Write(pcl))
+        CNAColumn* pclWriter = _bNeedToUpdate(pcl, eType, nFlags) ? _pclColumnWriter(pcl, eType, nFlags) : nullptr;
+        if (pclWriter == pcl && !Write(pcl))
+            return 0;
+        // A column is written once: another item writing it must agree.
+        if (pclWriter != nullptr && pclWriter != pcl && !_bSameColumnValue(pclWriter, pcl))
             return 0;
         if (pclKX != nullptr)
             pclKX->SetItemValueDefined(pcl->piGetItem(), pcl->bValueDefined(), 0);
+    }
+    // The items reading a column written hold the value written, as the
+    // server does after the write.
+    for (int i = 0; bQuery && eType == QT_UPDATE && i < nColumns; i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || pcl->bIsComposedKey())
+            break;
+        CNAColumn* pclWriter = _bNeedToUpdate(pcl, eType, nFlags) ? nullptr : _pclColumnWriter(pcl, eType, nFlags);
+        CAny clValue;
+        if (pclWriter != nullptr && (!pclWriter->bGetCurrentValue(&clValue, 0) || !pcl->bSetValue(&clValue, 0)))
+            return 0;
     }
     if (eType == QT_INSERT && pclList->nGetCount() == 0) {
         CNAColumn* pclIdAuto = m_pclCurrentRecord->pclGetColumnIDAutoNoRef();
@@ -1598,6 +1663,7 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
         pclCondition->AddRef();
         // Named as the command it joins names its items.
         pclCondition->SetOutputNames(pclCommand->bOutputNames());
+        pclCondition->SetWrittenTable(pclCommand->pszGetWrittenTable());
     }
     int bResult = 0;
     if (pclSearch == nullptr || pclCondition == nullptr) {

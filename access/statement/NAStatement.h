@@ -255,8 +255,9 @@ public:
     CNARecordValue* pclGetStmtOriginalRecord() const { return m_pclStmtOriginalRecord; }
     // The same identity and the same refused values.
     int bEqualStmtOriginalRecordId(const CNARecordValue* pclValue) const;
-    // After a write of the current record: the items written hold the
-    // host's values, none refused any longer (an add writes them all).
+    // After a write of the current record: the items reading a column
+    // written hold the host's values, none refused any longer (an add
+    // writes them all).
     int bForgetWrittenRefusals(int eType, unsigned int nFlags);
     int bCopyOriginalRecordToCurrentRecord();
     int bUpdateChangedTypeInCurrentRecord();
@@ -405,6 +406,12 @@ protected:
     // The command emptied and attached, its kind, the verb and the table.
     int _bStartTableText(CNACommand* pclCommand, int eType, const wchar_t* pszVerb);
     int _bNeedToUpdate(CNAColumn* pclColumn, int eType, unsigned int nFlags);
+    // The item that writes the column pclColumn reads: the first the write
+    // chooses of the query's items reading that column; null when none.
+    CNAColumn* _pclColumnWriter(CNAColumn* pclColumn, int eType, unsigned int nFlags);
+    // Whether another item writing the writer's column holds its value;
+    // the write is refused when not.
+    int _bSameColumnValue(CNAColumn* pclWriter, CNAColumn* pclColumn);
     int _bBuildColumnList(CColumnList* pclList, CNACommand* pclValues, int eType, unsigned int nFlags);
     int _bBuildQueryInsertUpdate(CNACommand* pclCommand, int eType, unsigned int nFlags);
     // pbOneRow, when given, tells whether the condition can find one row
@@ -526,7 +533,7 @@ protected:
 
     // ---- Errors ----------------------------------------------------------------------------------------
     // User error 8 of kind 7; 0.
-    int _bNotOffered(int nPoint);
+    int _bNotOffered(int nPoint, const wchar_t* pszItem = nullptr);
     int _bNoMemory(int nPoint);
     void _RaiseUserError(int nPoint, unsigned int nUserError, const wchar_t* pszItem);
     void _CopyStatementSQLError();

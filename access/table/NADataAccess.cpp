@@ -1605,7 +1605,11 @@ void CNADataAccess::_InitAliasFichierColonne(INADataSourceDescription* piDescrip
 void CNADataAccess::_GetDBSourceName(INAItemDescription* piItem, CTString* pclOut, int bFormat)
 {
     const wchar_t* pszSource = piItem != nullptr ? piItem->pszGetSourceName() : nullptr;
-    if (pszSource == nullptr)
+    // An alias stands for its FROM entry's table, whatever table bears the
+    // alias's name.
+    if (pszSource != nullptr && m_pclQueryParserInfo != nullptr)
+        pszSource = m_pclQueryParserInfo->pszGetAliasTableName(pszSource);
+    if (pszSource == nullptr || pszSource[0] == 0)
         return;
     INADataSourceDescription* piSource =
         m_pclQueryParserInfo != nullptr ? m_pclQueryParserInfo->piGetNADataSourceDescription(pszSource) : nullptr;

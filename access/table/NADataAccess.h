@@ -374,8 +374,9 @@ public:
     int bSetRecord(CNAKXRecord* pclRecord);
     int _bUpdateChangedTypeInCurrentRecord();
     const wchar_t* _pszGetDefaultParseItem();
-    // The database table an item of the query comes from, formatted for
-    // SQL when asked; out is left as it was without a source name.
+    // The database table an item of the query comes from (an alias read as
+    // its FROM entry's table), formatted for SQL when asked; out is left as
+    // it was without a source name, or without a table behind the alias.
     void _GetDBSourceName(INAItemDescription* piItem, CTString* pclOut, int bFormat);
     // The first item that needs a value and has none (external
     // reference); null.

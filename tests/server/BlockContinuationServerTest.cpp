@@ -382,7 +382,15 @@ protected:
                                         "INSERT INTO k6 VALUES (0, '2024-01-01 10:00:00.122999'), "
                                         "(1, '2024-01-01 10:00:00.123000'), (2, '2024-01-01 10:00:00.123456'), "
                                         "(3, '2024-01-01 10:00:00.123458'), (4, '2024-01-01 10:00:00.123459'), "
-                                        "(5, '2024-01-01 10:00:00.124'), (6, '2024-01-01 10:00:00.123')"})
+                                        "(5, '2024-01-01 10:00:00.124'), (6, '2024-01-01 10:00:00.123')",
+                                        // One second's microseconds with a tie, and the rows about them.
+                                        "CREATE TABLE g6 (id INT PRIMARY KEY, v DATETIME(6) NOT NULL, KEY(v)) SELECT seq "
+                                        "AS id, TIMESTAMPADD(MICROSECOND, ELT(seq + 1, -1, 1, 5e5, 999000, 0, 999999, "
+                                        "1e6, 1, 6e7), '2024-01-01 10:00') AS v FROM seq_0_to_8",
+                                        "CREATE TABLE n6 (id INT NOT NULL, v DATETIME(6) NOT NULL, KEY(v)) SELECT * FROM g6",
+                                        "CREATE TABLE gt (id INT PRIMARY KEY, v TIME(6) NOT NULL, KEY(v)) SELECT * FROM g6",
+                                        "CREATE TABLE gd (id INT PRIMARY KEY, v DATE NOT NULL, KEY(v)) SELECT id, "
+                                        "TIMESTAMPADD(DAY, id * 11 % 50 - 5, '2024-01-01') AS v FROM g6"})
     {
     }
     // The five groups a b c d e, b and d of two rows, the others of n.
@@ -490,18 +498,29 @@ TEST_F(SearchToTheEnd, EveryMatchOnceThenNotFoundAndNothingMoreSent)
 // Found on every record read on from a search is the server's own
 // comparison of the item with the value searched: its collation (case,
 // accents and trailing blanks), every digit of a DATETIME(6), whatever
-// the block size and the direction.
+// the block size and the direction. A generic search's matches are read
+// once, then the rows past them, through a query sorted either way too.
 TEST_F(SearchToTheEnd, FoundIsTheServersComparisonOnEveryRecord)
 {
     struct STSearch {
         const wchar_t* pszTable;
-        const wchar_t* pszHost; // the value as the host writes it
-        const char* pszServer;  // as the server reads it
+        const wchar_t* pszHost;            // the value as the host writes it
+        const char* pszServer;             // as the server reads it (generic: the first value it covers)
+        const char* pszMatch = nullptr;    // a generic search's matches; null: an exact search
+        const wchar_t* pszQuery = nullptr; // null: the table object
     };
+    const char* const pszSecond = "v BETWEEN '2024-01-01 10:00' AND '2024-01-01 10:00:00.999999'";
     const STSearch aSearch[] = {
         {L"kc", L"a", "'a'"},
         {L"kc", L"A ", "'A '"},
         {L"k6", L"20240101100000123", "'2024-01-01 10:00:00.123'"},
+        {L"g6", L"20240101100000", "'2024-01-01 10:00'", pszSecond},
+        {L"g6", L"20240101100000", "'2024-01-01 10:00'", pszSecond, L"SELECT * FROM g6 ORDER BY v DESC"},
+        {L"n6", L"20240101100000", "'2024-01-01 10:00'", pszSecond},
+        {L"gd", L"202401", "'2024-01-01'", "v < '2024-02-01' AND v >= '2024-01-01'"},
+        {L"gt", L"1000", "'10:00'", "v < '10:01' AND v >= '10:00'"},
+        {L"kc", L"a", "'a'", "v LIKE 'a%'", L"SELECT * FROM kc ORDER BY v DESC"},
+        {L"k6", L"20240101100000123", "'2024-01-01 10:00:00.123'", nullptr, L"SELECT id, v FROM k6 ORDER BY v DESC"},
     };
     unsigned int nContext = 0;
     for (const STSearch& k : aSearch)
@@ -509,19 +528,27 @@ TEST_F(SearchToTheEnd, FoundIsTheServersComparisonOnEveryRecord)
             for (int nCase = 0; nCase < 4; nCase++) {
                 const bool bBackward = nCase % 2 != 0;
                 const bool bUTF8 = nCase < 2;
-                SCOPED_TRACE(Narrow(k.pszTable) + " " + k.pszServer + (bUTF8 ? " in UTF-8" : " in 1252") +
-                             ", blocks of " + std::to_string(nBlock) + (bBackward ? ", backward" : ", forward"));
+                const std::wstring strQuery = k.pszQuery != nullptr ? k.pszQuery : L"";
+                SCOPED_TRACE(Narrow(k.pszTable) + " " + k.pszServer + " " + Narrow(strQuery.c_str()) +
+                             (bUTF8 ? " in UTF-8" : " in 1252") + ", blocks of " + std::to_string(nBlock) +
+                             (bBackward ? ", backward" : ", forward"));
                 CHostContext* pc = Context(++nContext);
-                INATable* pi = Open(k.pszTable, pc, HostIn(bUTF8, nBlock));
+                INATable* pi = k.pszQuery == nullptr ? Open(k.pszTable, pc, HostIn(bUTF8, nBlock))
+                                                     : QueryIn(bUTF8, false, strQuery, pc, {k.pszTable}, nBlock);
                 ASSERT_NE(pi, nullptr);
                 // From the first match on to the end of the key's order, each
                 // row with the server's answer.
-                const std::string strDesc = bBackward ? " DESC" : "";
-                const Rows tabServer = List("SELECT CONCAT(id, '/', v = " + std::string(k.pszServer) + ") FROM " +
-                                            Narrow(k.pszTable) + " WHERE v " + (bBackward ? "<= " : ">= ") +
-                                            k.pszServer + " ORDER BY v" + strDesc + ", id" + strDesc);
+                const bool bDown = bBackward != (strQuery.find(L" DESC") != std::wstring::npos);
+                const std::string strMatch =
+                    k.pszMatch != nullptr ? k.pszMatch : "v = " + std::string(k.pszServer);
+                const Rows tabServer = List("SELECT CONCAT(id, '/', " + strMatch + ") FROM " + Narrow(k.pszTable) +
+                                            " WHERE " + strMatch + " OR v " + (bDown ? "< " : "> ") + k.pszServer +
+                                            " ORDER BY v" + (bDown ? " DESC" : "") + ", id" +
+                                            (bBackward ? " DESC" : ""));
                 const CHostText v(k.pszHost);
-                ASSERT_EQ(pi->bHRecherche(pc, L"v", &v, 1, 0, kNoLock, nullptr, bBackward ? 0 : 1, 0), 1)
+                ASSERT_EQ(pi->bHRecherche(pc, L"v", &v, k.pszMatch == nullptr, 0, kNoLock, nullptr,
+                                          bBackward ? 0 : 1, 0),
+                          1)
                     << Error(pi, pc);
                 Rows tabRead;
                 while (!Out(pi, pc, L"v") && tabRead.size() < 10) {

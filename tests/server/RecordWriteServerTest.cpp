@@ -39,7 +39,9 @@ protected:
                "CREATE TABLE tz (o INT, f FLOAT, KEY (o)) ENGINE=InnoDB",
                "INSERT INTO tz VALUES (1, 1.000001), (1, 1.000002)",
                "CREATE TABLE tq (id INT, v VARCHAR(8), f FLOAT) ENGINE=InnoDB",
-               "INSERT INTO tq VALUES (1, 'a', 1.5), (2, 'A', 1.5), (3, 'b', 2.5)"})
+               "INSERT INTO tq VALUES (1, 'a', 1.5), (2, 'A', 1.5), (3, 'b', 2.5)",
+               "CREATE TABLE kf (id INT AUTO_INCREMENT PRIMARY KEY, o INT, c FLOAT)", "CREATE TABLE kt (o INT, c FLOAT)",
+               "CREATE TABLE jf (id INT PRIMARY KEY, o INT, c FLOAT)", "INSERT INTO jf VALUES (1, 1, 1)"})
     {
     }
     // The write texts sent since the last call.
@@ -506,6 +508,60 @@ TEST_F(RecordWrite, TwinsDifferingInOneColumnOfAnyType)
                 EXPECT_EQ(pi->bHFerme(pc), 1);
             }
         }();
+}
+
+// A delete, an add and a modify of the item set land on the column it reads,
+// in its FROM entry's table (not jf, the alias's namesake), and the record
+// written finds its row again; a computed item is not written, two items of
+// one column set apart are refused, and so is a table the driver cannot tell.
+TEST_F(RecordWrite, AWriteThroughAQueryLandsOnTheColumnAndTableItemsRead)
+{
+    const struct {
+        const wchar_t *pszQuery, *pszItem, *pszOther; // set to 3, and the other to 4
+        const char *pszTable, *pszRow;                // the row modified, none when refused
+    } aCase[] = {
+        {L"SELECT id, o, c FROM kf jf", L"o", nullptr, "kf", "3/1"},
+        {L"SELECT id, o, c FROM kf AS jf", L"c", nullptr, "kf", "1/3"},
+        {L"SELECT o AS c, c AS o FROM kf", L"c", nullptr, "kf", "3/1"},
+        {L"SELECT o AS c, c AS o FROM kf", L"o", nullptr, "kf", "1/3"},
+        {L"SELECT x.o, x.c AS g, x.o * 2 AS c FROM kf x", L"g", L"c", "kf", "1/3"},
+        {L"SELECT c AS o, o AS s FROM kt", L"s", nullptr, "kt", "3/1"},
+        {L"SELECT o, c AS \"g\", c FROM kt AS x", L"g", nullptr, "kt", "1/3"},
+        {L"SELECT o, c AS [g], c FROM kt", L"g", L"c", "kt", nullptr},
+    };
+    auto Of = [&](const char* pszTable) { return List("SELECT CONCAT(o, '/', c) FROM " + std::string(pszTable)); };
+    unsigned int nContext = 0;
+    for (const bool bUTF8 : {true, false})
+        for (const auto& k : aCase) {
+            SCOPED_TRACE(Narrow(k.pszQuery) + " set " + Narrow(k.pszItem) + (bUTF8 ? " in UTF-8" : " in 1252"));
+            ASSERT_TRUE(Admin("DELETE FROM kf") && Admin("INSERT INTO kf VALUES (1, 1, 1.000001)") &&
+                        Admin("DELETE FROM kt") && Admin("INSERT INTO kt VALUES (1, 1.000001)"));
+            CHostContext* pc = Context(++nContext);
+            INATable* pi = QueryIn(bUTF8, false, k.pszQuery, pc, {L"kf", L"jf", L"kt"});
+            ASSERT_TRUE(pi != nullptr && Read(pi, pc, L"o", FIRST) &&
+                        (bUTF8 || Access(pi, pc)->pclGetConnection()->bExecuteQueryNoResult(
+                                      m_pDriver->pclGetError(), L"SET sql_mode = CONCAT(@@sql_mode, ',ANSI_QUOTES')")));
+            EXPECT_TRUE(pi->bHSupprime(pc, 0, kNoLock) && Of(k.pszTable).empty() && pi->bHAjoute(pc, 0, kNoLock))
+                << Error(pi, pc);
+            PutItem(pi, pc, k.pszItem, CInt(3));
+            if (k.pszOther != nullptr)
+                PutItem(pi, pc, k.pszOther, CInt(4));
+            EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), k.pszRow != nullptr ? 1 : 0) << Error(pi, pc);
+            EXPECT_TRUE(k.pszRow != nullptr || (ErrorOf(pi, pc)->nGetUserErrorCode() == ZTERR_NOT_OFFERED &&
+                                                Error(pi, pc).find("different values") != std::string::npos));
+            EXPECT_TRUE(k.pszOther == nullptr || Value(pi, pc, k.pszOther) == "4");
+            EXPECT_EQ(Of(k.pszTable), Rows{k.pszRow != nullptr ? k.pszRow : "1/1"});
+            EXPECT_TRUE(k.pszOther != nullptr || (pi->bHSupprime(pc, 0, kNoLock) && Of(k.pszTable).empty()))
+                << Error(pi, pc);
+        }
+    EXPECT_EQ(Of("jf"), Rows{"1/1"});
+    CHostContext* pc = Context(++nContext);
+    INATable* pi = QueryIn(true, false, L"SELECT o, c FROM kt y", pc, {L"kt"});
+    m_tabQueryParse.back()->SetUnnamedFrom(true);
+    ASSERT_TRUE(pi != nullptr && Read(pi, pc, L"o", FIRST) && !Sent().empty());
+    EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
+    EXPECT_TRUE(ErrorOf(pi, pc)->nGetUserErrorCode() == ZTERR_NOT_OFFERED && Sent().empty()) << Error(pi, pc);
+    EXPECT_NE(Error(pi, pc).find("cannot be told"), std::string::npos) << Error(pi, pc);
 }
 
 // ---- Writes the other tests leave alone -------------------------------------------------------------------------

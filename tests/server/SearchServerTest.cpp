@@ -659,7 +659,8 @@ TEST_F(SearchServer, SearchesAndTheirContinuations)
             SLeaf lBefore = l;
             lBefore.e = NAOP_LT;
             Pred fnNext = Rule(lNext, w.bNullFirst);
-            const bool bPrefix = c.bGeneric && (k == K_TEXT || k == K_WIDE) && !c.v.bNull;
+            const bool bPrefix =
+                c.bGeneric && (k == K_TEXT || k == K_WIDE || k == K_DATE || k == K_DATETIME) && !c.v.bNull;
             if (bPrefix)
                 fnNext = And(NotOf(nColumn, Rule(l, w.bNullFirst)), fnNext);
             std::ostringstream os;

@@ -348,7 +348,9 @@ TEST_F(ZtHost, WhatTheServerRunsAsOneStatementRuns)
         {{"--sql", "SET sql_mode = 'NO_BACKSLASH_ESCAPES'", "--sql", "SELECT 'a\\' AS b, '; DELETE FROM ran; -- ' AS c"},
          "ok\nb\tc\na\\\\\t; DELETE FROM ran; -- \n"},
         {{"--sql", "SET NAMES latin1", "--sql", "SELECT 'a;b' AS e"}, "ok\ne\na;b\n"},
-        {{"--sql", "SET NAMES binary", "--sql", "SELECT '\xC3\xA9;' AS e"}, "ok\ne\n\\xC3A93B\n"},
+        {{"--sql", "SET NAMES binary", "--sql", "SELECT 'a;' AS e"}, "ok\ne\n\\x613B\n"},
+        {{"--sql", "SET character_set_client = binary", "--sql", "SELECT '\xC3\xA9;' AS e"},
+         "ok\ne\n\xC3\xA9;\n"},
         {{"--sql", "INSERT INTO ran VALUES (16), (17)", "--sql", "SELECT ROW_COUNT() AS r"}, "ok\nr\n2\n"},
     };
     for (const auto& st : aPrinted) {
@@ -427,6 +429,46 @@ TEST_F(ZtHost, EachClientCharacterSetRunsOnlyTheTextsItReadsAsWritten)
     EXPECT_EQ(nWritten, 3u);
     // cp1251, cp1257, cp852, cp866, keybcs2, latin2, macce and swe7 at least.
     EXPECT_GE(nOtherwise, 8u);
+}
+
+TEST_F(ZtHost, ATextBeyondAsciiIsStoredAsGivenOrRefused)
+{
+    // Where sql_mode '' lets the server store "?" or the bytes as they are,
+    // the columns hold the characters given, or the text is refused unrun.
+    ASSERT_TRUE(Admin("CREATE TABLE ct (id INT PRIMARY KEY, l VARCHAR(9) CHARACTER SET latin1, u VARCHAR(30))"));
+    const std::string strEmoji = "\xF0\x9F\x98\x80";
+    // The session's sets, the values, and the columns' bytes or the refusal.
+    const std::string aastr[][3] = {
+        {"DO 0", "'\xC3\xA9\xE2\x82\xAC', 'a" + strEmoji + "'", "E980,61F09F9880"},
+        {"SET character_set_client = binary", "'\xC3\xA9\xE2\x82\xAC', 'a" + strEmoji + "'", "E980,61F09F9880"},
+        {"SET character_set_connection = latin1", "'\x7F;', ''", "7F3B,"},
+        {"SET NAMES utf8mb3", "'', '\xEF\xBF\xBF;'", ",EFBFBF3B"},
+        // Each byte that starts no well-formed sequence stands for itself.
+        {"DO 0",
+         "'', '\xE0\x80\x80\xE0\xA0\x80\xF0\x8F\xBF\xBF\xF0\x90\x80\x80\xED\xA0\x80\xED\x9F\xBF\xEE\x80\x80"
+         "\xF4\x90\x80\x80\xF4\x8F\xBF\xBF\xE2\x82\xC0'",
+         ",C3A0C280C280E0A080C3B0C28FC2BFC2BFF0908080C3ADC2A0C280ED9FBFEE8080C3B4C290C280C280F48FBFBFC3A2C282C380"},
+        {"SET NAMES binary", "'\xC3\xA9', ''",
+         "binary (character_set_connection), in which zthost cannot write '\xC3\xA9' (U+00E9): it writes UTF-8 only"},
+        {"SET NAMES utf8mb3", "'', 'a" + strEmoji + "'",
+         "utf8mb3, in which zthost cannot write '" + strEmoji + "' (U+1F600): the set ends at U+FFFF"},
+        {"SET character_set_connection = latin1", "'', 'a" + strEmoji + "\xC4\x80'",
+         "latin1 (character_set_connection), in which zthost cannot write '" + strEmoji + "' (U+1F600)"},
+        {"SET character_set_client = utf8mb3, character_set_connection = latin1", "'', '\xEF\xBF\xBF'",
+         "latin1 (character_set_connection), in which zthost cannot write '\xEF\xBF\xBF' (U+FFFF)"},
+    };
+    int nId = 0;
+    for (const auto& astr : aastr) {
+        const std::string strId = std::to_string(++nId);
+        const std::string strInsert = "INSERT INTO ct VALUES (" + strId + ", " + astr[1] + ")";
+        SCOPED_TRACE(strInsert);
+        const STProgramRun st = Run({"--sql", "SET sql_mode = ''", "--sql", astr[0], "--sql", strInsert});
+        const bool bRefused = astr[2].find(' ') != std::string::npos;
+        EXPECT_EQ(st.nExit, bRefused ? 1 : 0);
+        EXPECT_TRUE(bRefused ? st.strErr.find(astr[2]) != std::string::npos : st.strErr.empty()) << st.strErr;
+        EXPECT_EQ(First("SELECT CONCAT_WS(',', HEX(l), HEX(u)) FROM ct WHERE id = " + strId),
+                  bRefused ? "(no row)" : astr[2]);
+    }
 }
 
 // The reader on texts put together at random from pieces that move where

@@ -7,7 +7,8 @@
 
 // Its row whatever sql_select_limit says.
 const char kSessionReadingQuery[] = "SELECT CAST(VERSION() AS BINARY), CAST(@@SESSION.sql_mode AS BINARY), "
-                                    "CAST(@@SESSION.character_set_client AS BINARY) LIMIT 1";
+                                    "CAST(@@SESSION.character_set_client AS BINARY), "
+                                    "CAST(@@SESSION.character_set_connection AS BINARY) LIMIT 1";
 
 namespace {
 
@@ -143,39 +144,39 @@ std::string ReadingOf(const STSessionReading& st, STReading* pst)
     return std::string();
 }
 
-// The character a text's byte at n starts, to name it: a UTF-8 sequence's,
-// else the byte's value.
-unsigned long nCharacterAt(const std::string& s, size_t n, size_t* pnLength)
+// The last character a session keeps as zthost writes it when this set
+// reads the text or keeps its texts: all in utf8mb4, up to U+FFFF in
+// utf8mb3, none beyond ASCII in any other (binary keeps the UTF-8 bytes, a
+// latin1 column takes them for characters).
+unsigned long nLastKept(const std::string& strCharset)
 {
-    const unsigned char c = static_cast<unsigned char>(s[n]);
-    const size_t nFollowing = c >= 0xF5 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 0;
-    unsigned long nChar = c & (0x3F >> nFollowing);
-    *pnLength = 1;
-    for (size_t i = 1; i <= nFollowing; ++i) {
-        const unsigned char cNext = n + i < s.size() ? static_cast<unsigned char>(s[n + i]) : 0;
-        if ((cNext & 0xC0) != 0x80)
-            return c;
-        nChar = nChar << 6 | (cNext & 0x3F);
-    }
-    *pnLength = nFollowing + 1;
-    return nFollowing == 0 ? c : nChar;
+    return strCharset == "utf8mb4" ? 0x10FFFF : strCharset == "utf8mb3" || strCharset == "utf8" ? 0xFFFF : 0x7F;
 }
 
-// The driver's connection sends zthost's text in UTF-8: a session reading
-// another character set would read other characters beyond ASCII, or other
-// statements. Binary keeps the bytes.
+// The driver's connection sends zthost's text in UTF-8: the session reads
+// it in its client character set (binary hands the bytes on as they are),
+// then keeps its texts in its connection set. Where either lacks a
+// character, the session stores another, or reads other statements.
 std::string WritingRefusal(const std::string& strSQL, const STSessionReading& st)
 {
-    const auto it =
-        std::find_if(strSQL.begin(), strSQL.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (it == strSQL.end() || bListed(kUtf8Charsets, st.strClientCharset) || st.strClientCharset == "binary")
-        return std::string();
-    const size_t n = static_cast<size_t>(it - strSQL.begin());
+    const unsigned long nClientLast = st.strClientCharset == "binary" ? 0x10FFFF : nLastKept(st.strClientCharset);
+    const unsigned long nConnectionLast = nLastKept(st.strConnectionCharset);
     size_t nLength = 0;
-    char szCode[16];
-    std::snprintf(szCode, sizeof(szCode), "U+%04lX", nCharacterAt(strSQL, n, &nLength));
-    return "the session reads it in character set " + st.strClientCharset + ", in which zthost cannot write '" +
-           strSQL.substr(n, nLength) + "' (" + szCode + "): it writes UTF-8 only";
+    for (size_t n = 0; n < strSQL.size(); n += nLength) {
+        const unsigned long nChar = nUtf8CharacterAt(strSQL, n, &nLength);
+        if (nChar <= nClientLast && nChar <= nConnectionLast)
+            continue;
+        const bool bClient = nChar > nClientLast;
+        const std::string& strSet = bClient ? st.strClientCharset : st.strConnectionCharset;
+        char szCode[16];
+        std::snprintf(szCode, sizeof(szCode), "U+%04lX", nChar);
+        return std::string(bClient ? "the session reads it in character set " + strSet
+                                   : "the session keeps its texts in character set " + strSet +
+                                         " (character_set_connection)") +
+               ", in which zthost cannot write '" + strSQL.substr(n, nLength) + "' (" + szCode +
+               "): " + (nLastKept(strSet) == 0xFFFF ? "the set ends at U+FFFF" : "it writes UTF-8 only");
+    }
+    return std::string();
 }
 
 std::string CharsetRefusal(const STSessionReading& st, const STReading& stReading)
@@ -633,6 +634,28 @@ bool bSemicolonFollowed(const std::vector<std::string>& astr)
 }
 
 } // namespace
+
+unsigned long nUtf8CharacterAt(const std::string& s, size_t n, size_t* pnLength)
+{
+    const unsigned char c = static_cast<unsigned char>(s[n]);
+    const size_t nFollowing = c >= 0xF5 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 0;
+    *pnLength = 1;
+    if (nFollowing == 0)
+        return c;
+    // The second byte's range leaves out the overlong forms (after E0 and
+    // F0), the surrogates (after ED) and the codes past U+10FFFF (after F4).
+    const unsigned char cLow = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned char cHigh = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    unsigned long nChar = c & (0x3F >> nFollowing);
+    for (size_t i = 1; i <= nFollowing; ++i) {
+        const unsigned char cNext = n + i < s.size() ? static_cast<unsigned char>(s[n + i]) : 0;
+        if (cNext < (i == 1 ? cLow : 0x80) || cNext > (i == 1 ? cHigh : 0xBF))
+            return c;
+        nChar = nChar << 6 | (cNext & 0x3F);
+    }
+    *pnLength = nFollowing + 1;
+    return nChar;
+}
 
 bool bOneStatementInAnySession(const std::string& strSQL)
 {

@@ -4,15 +4,19 @@
 // reads it then.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // What the session reads a text by, as the server reports it.
 struct STSessionReading {
     // VERSION(): "10.11.6-MariaDB-0+deb12u1", "8.0.36".
     std::string strVersion;
-    // @@SESSION.sql_mode and @@SESSION.character_set_client.
+    // @@SESSION.sql_mode, @@SESSION.character_set_client and
+    // @@SESSION.character_set_connection, the set a text's characters are
+    // kept in.
     std::string strSQLMode;
     std::string strClientCharset;
+    std::string strConnectionCharset;
 };
 
 // The query that asks the server for them, in that order, as bytes (what
@@ -37,6 +41,11 @@ bool bOneStatementInAnySession(const std::string& strSQL);
 // server's kind and version read them, in the session's sql_mode; a text is
 // refused where the reader does not know how the session reads it (sql_mode
 // ORACLE, a client character set whose characters can take a backslash), and
-// a text beyond ASCII where the session reads a character set other than
-// UTF-8 and binary: zthost writes UTF-8 only.
+// a text beyond ASCII where the session's client or connection character set
+// would not keep its characters: zthost writes UTF-8 only.
 std::string StatementTextRefusal(const std::string& strSQL, const STSessionReading& stSession);
+
+// The character a UTF-8 text's byte at n starts and its length in bytes; a
+// byte that starts no well-formed sequence (one cut short, an overlong form,
+// a surrogate, a code past U+10FFFF) stands for itself, one byte long.
+unsigned long nUtf8CharacterAt(const std::string& s, size_t n, size_t* pnLength);

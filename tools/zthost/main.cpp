@@ -178,25 +178,14 @@ bool PrintMessage(PFN_COMMANDECOMPOSANTE pfnCommande, unsigned nId)
     return true;
 }
 
-// UTF-8 from the terminal as wide text; a byte that is not UTF-8 stands for
-// itself.
+// UTF-8 from the terminal as wide text, read as a refusal names its
+// characters: a byte that is not UTF-8 stands for itself.
 std::wstring Wide(const std::string& str)
 {
     std::wstring s;
-    std::mbstate_t st{};
-    size_t n = 0;
-    while (n < str.size()) {
-        wchar_t c = 0;
-        const size_t nTaken = std::mbrtowc(&c, str.c_str() + n, str.size() - n, &st);
-        if (nTaken == 0 || nTaken > str.size() - n) {
-            c = static_cast<unsigned char>(str[n]);
-            st = std::mbstate_t{};
-            n++;
-        } else {
-            n += nTaken;
-        }
-        s.push_back(c);
-    }
+    size_t nLength = 0;
+    for (size_t n = 0; n < str.size(); n += nLength)
+        s.push_back(static_cast<wchar_t>(nUtf8CharacterAt(str, n, &nLength)));
     return s;
 }
 
@@ -266,8 +255,9 @@ bool bSessionReading(INADriverSQL* piSQL, int nConnection, STSessionReading* pst
     if (!piSQL->bExecute(&nStatement, nConnection, strText.c_str(), nullptr, 0))
         return false;
     bool bOk = nStatement != 0 && piSQL->bFetch(nConnection, nStatement, 0);
-    std::string* const apstr[] = {&pst->strVersion, &pst->strSQLMode, &pst->strClientCharset};
-    for (unsigned i = 0; i < 3 && bOk; ++i) {
+    std::string* const apstr[] = {&pst->strVersion, &pst->strSQLMode, &pst->strClientCharset,
+                                  &pst->strConnectionCharset};
+    for (unsigned i = 0; i < sizeof(apstr) / sizeof(apstr[0]) && bOk; ++i) {
         CAny v;
         bOk = piSQL->bGetBLOBValue(&v, nConnection, nStatement, i + 1, 0);
         *apstr[i] = ValueBytes(v);

@@ -847,6 +847,10 @@ TEST_F(NAExpression, GoingOnFromAnEquality)
     CNAExpression* pBefore = Hold(pPrefix->pclClone());
     EXPECT_EQ(pBefore->pclTransformEqualTo(m_pRecord, nullptr, NAOP_LT), pBefore);
     EXPECT_EQ(Text(pBefore), L"(`S`<'ab' OR `S` IS NULL)");
+    // Past a month the same way; a generic number is one value.
+    CNAExpression* pMonth = Hold(Text(NAOP_EQ, L"D", "202303", G)->pclTransformEqualTo(m_pRecord, nullptr, NAOP_GT));
+    EXPECT_EQ(Text(pMonth), L" NOT (`D`>='2023-03-01' AND `D`<'2023-04-01' ) AND `D`>'2023-03-01'");
+    EXPECT_EQ(Text(Int(NAOP_EQ, L"N", 5, G)->pclTransformEqualTo(m_pRecord, nullptr, NAOP_GT)), L"`N`>5");
     // Only the equalities go on.
     CNAExpression* pMixed = Node(NAOP_AND, Int(NAOP_EQ, L"N", 5), Int(NAOP_LT, L"ID", 7));
     pMixed->pclTransformEqualTo(m_pRecord, nullptr, NAOP_GT);

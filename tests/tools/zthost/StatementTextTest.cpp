@@ -18,6 +18,7 @@ STSessionReading Session(const char* pszVersion, const char* pszMode = "", const
     st.strVersion = pszVersion;
     st.strSQLMode = pszMode;
     st.strClientCharset = pszCharset;
+    st.strConnectionCharset = "utf8mb4";
     return st;
 }
 
@@ -393,6 +394,10 @@ TEST(StatementText, TheClientCharacterSet)
         {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\x80'", "'\x80' (U+0080)"},
         {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xE2\x82x'", "'\xE2' (U+00E2)"},
         {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT 1 -- \xF0\x9F\x98", "'\xF0' (U+00F0)"},
+        // An overlong form, a surrogate, a code past U+10FFFF.
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xE0\x80\x80'", "'\xE0' (U+00E0)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xED\xA0\x80'", "'\xED' (U+00ED)"},
+        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xF4\x90\x80\x80'", "'\xF4' (U+00F4)"},
         // A character after "--" that is a blank there; DEL that is none.
         {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\xE5\xA4\xA9 '\n; DELETE FROM t; -- '",
          "character set macroman, in which"},

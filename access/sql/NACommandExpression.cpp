@@ -764,8 +764,13 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strName = Text(piItem->pszGetName());
     // A table named by the query (not an alias) goes by its database name;
     // unnamed, the item's own table does.
-    if (strTable.empty() && piItem != nullptr)
-        strTable = DatabaseTableName(pclInfo, piItem->pszGetSourceName());
+    if (strTable.empty() && piItem != nullptr) {
+        // The query reads the table by its alias; a write names the table.
+        const wchar_t* pszAlias = pclInfo != nullptr && m_csWrittenTable.nTaille() == 0
+                                      ? pclInfo->pszGetTableAlias(piItem->pszGetSourceName())
+                                      : nullptr;
+        strTable = pszAlias != nullptr ? Text(pszAlias) : DatabaseTableName(pclInfo, piItem->pszGetSourceName());
+    }
     else if (!strTable.empty() && pclInfo != nullptr && !pclInfo->bIsTableAlias(strTable.c_str(), nullptr))
         strTable = DatabaseTableName(pclInfo, strTable.c_str());
     else if (!strTable.empty() && m_csWrittenTable.nTaille() > 0)

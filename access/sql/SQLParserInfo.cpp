@@ -549,6 +549,16 @@ const wchar_t* CSQLParserInfo::pszGetAliasTableName(const wchar_t* pszName) cons
     return pszName;
 }
 
+const wchar_t* CSQLParserInfo::pszGetTableAlias(const wchar_t* pszTable) const
+{
+    for (int i = 0; i < m_tabFrom.nGetNbElement(); i++) {
+        IInfoFrom* pi = m_tabFrom[i];
+        if (bSameName(pi->pszGetNomTable(), pszTable) && bBearsAlias(pi, pi->pszGetAlias()))
+            return pi->pszGetAlias();
+    }
+    return nullptr;
+}
+
 INADataSourceDescription* CSQLParserInfo::_piGetFromDescription(IInfoFrom* piFrom) const
 {
     if (piFrom == nullptr || m_piParser == nullptr)

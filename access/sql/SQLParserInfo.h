@@ -127,6 +127,9 @@ public:
     // other than its table's name (null or empty when the host names none);
     // the name itself when no entry does.
     const wchar_t* pszGetAliasTableName(const wchar_t* pszName) const;
+    // The alias other than its table's name that the FROM entry of the
+    // table bears; null when it bears none.
+    const wchar_t* pszGetTableAlias(const wchar_t* pszTable) const;
     // 1 when a column of a FROM entry's table may bear the name, its case
     // ignored as the server ignores it: one does, or the entry's columns
     // are not known (a derived table, a table the host does not describe).

@@ -87,3 +87,15 @@ TEST_F(ComputedBrowseServer, AnItemNamedLikeAColumnOfAnotherCase)
         EXPECT_EQ(Value(Access(p), L"id"), First("SELECT id FROM t WHERE n = 5"));
     }
 }
+
+// A computed item reading a column the query does not output, of a table
+// read by its alias: the column goes by the alias, as the FROM clause reads it.
+TEST_F(ComputedBrowseServer, AComputedItemReadsAColumnOfAnAliasedTable)
+{
+    m_pCatalogue = Catalogue(m_pHost);
+    CNATable* p = Run(L"SELECT id, name, CONCAT(n, '-', id) AS w FROM t x", 0);
+    ASSERT_NE(p, nullptr) << Report();
+    const Rows tabValues = List("SELECT CONCAT(n, '-', id) FROM t ORDER BY 1");
+    EXPECT_EQ(Walk(p, L"w", true, false, 0, L"w"), tabValues);
+    EXPECT_EQ(Walk(p, L"w", false, false, 0, L"w"), Reversed(tabValues));
+}

@@ -22,6 +22,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -286,6 +288,42 @@ int CNAColumn::eGetTypeColonne() const
     CSQLParserInfo* pclInfo = pclGetSourceQueryNoRef();
     IInfoRubrique* pi = pclInfo != nullptr ? pclInfo->piEnumRubriqueOUT(pszGetName()) : nullptr;
     return pi != nullptr ? pi->eGetCalcul() : 0;
+}
+
+bool CNAColumn::bServerYear() const
+{
+    for (INAItemDescription* pi : {static_cast<INAItemDescription*>(m_pclImportedItem), m_piItem}) {
+        const wchar_t* psz = pi != nullptr ? pi->pszGetDBType() : nullptr;
+        if (psz == nullptr || psz[0] == 0)
+            continue;
+        // "year" or "year(4)" for a table, the result's type for a query.
+        if (std::wcscmp(psz, L"MYSQL_TYPE_YEAR") == 0)
+            return true;
+        int i = 0;
+        while (i < 4 && std::towlower(static_cast<wint_t>(psz[i])) == static_cast<wint_t>(L"year"[i]))
+            i++;
+        return i == 4 && (psz[4] == 0 || psz[4] == L'(');
+    }
+    return false;
+}
+
+int CNAColumn::s_nYearOf(const CAny* pValue)
+{
+    if (pValue->bIsNull())
+        return -1;
+    CAny clText;
+    pValue->pclGetTraitement()->Duplique(&clText);
+    const wchar_t* psz = nullptr;
+    if (clText.__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99 || clText.pclGetTraitement()->nGetPCWSTR(&psz) > 99 ||
+        psz == nullptr)
+        return -1;
+    int nYear = 0;
+    for (int i = 0; i < 4; i++) {
+        if (psz[i] < L'0' || psz[i] > L'9')
+            return -1;
+        nYear = nYear * 10 + (psz[i] - L'0');
+    }
+    return nYear;
 }
 
 const wchar_t* CNAColumn::pszGetAliasNomTable()

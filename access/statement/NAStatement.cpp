@@ -2601,10 +2601,8 @@ const std::vector<CNAStatement::eLESSEXACT>& CNAStatement::_tabLessExact()
 
 bool CNAStatement::_bLostToTheItem(CNAColumn* pclColumn, const char* pszText, unsigned int nLength)
 {
-    // A wide item holds the session's text; ASCII goes whole into any.
-    const eNA_ITEMTYPE eType = pclColumn->eNAGetItemType();
-    if ((eType != NA_IT_TEXTE && eType != NA_IT_MEMOTEXTE && eType != NA_IT_CHAR) ||
-        std::all_of(pszText, pszText + nLength, [](char c) { return (c & 0x80) == 0; }))
+    // ASCII goes whole into any item.
+    if (std::all_of(pszText, pszText + nLength, [](char c) { return (c & 0x80) == 0; }))
         return false;
     CAny clValue;
     std::wstring strValue;
@@ -2654,18 +2652,14 @@ int CNAStatement::_bKeepHeldTexts()
             continue;
         const char* pszOwn = reinterpret_cast<const char*>(pOwn);
         const char* pszEnd = pszOwn + nOwn;
-        // The exact form read beside the row: false when the SELECT does
-        // not carry it, else whether the row has it (not NULL).
-        bool bRead = false;
-        bool bForm = false;
+        // The exact form read beside the row: bRead when the SELECT carries
+        // it, bForm when the row has it (not NULL).
+        size_t k = 0;
+        while (k < m_tabServerColumn.size() && m_tabServerColumn[k].pclColumn != pcl)
+            k++;
         std::wstring strText;
-        if (tabKind[i] != LE_FRACTION && tabKind[i] != LE_DECIMAL) {
-            size_t k = 0;
-            while (k < m_tabServerColumn.size() && m_tabServerColumn[k].pclColumn != pcl)
-                k++;
-            bRead = k < m_tabServerColumn.size() && nResultColumns >= nServer;
-            bForm = bRead && _bServerBytes(static_cast<unsigned int>(nResultColumns - nServer + k), &strText);
-        }
+        const bool bRead = k < m_tabServerColumn.size() && nResultColumns >= nServer;
+        const bool bForm = bRead && _bServerBytes(static_cast<unsigned int>(nResultColumns - nServer + k), &strText);
         bool bKeep = true;
         if (tabKind[i] == LE_INSTANT && bForm) {
             strText = L"@" + strText;

@@ -499,8 +499,8 @@ protected:
     // exactly, kept in the current record value (empty when the SELECT
     // could not read them). 0 without memory.
     int _bKeepHeldTexts();
-    // Whether the 8-bit item holds "?" for a character of the session's
-    // text (given in its bytes) that the host's code page lacks.
+    // Whether the item holds "?" for a character of the session's text
+    // (given in its bytes) that the host's 8-bit code page lacks.
     static bool _bLostToTheItem(CNAColumn* pclColumn, const char* pszText, unsigned int nLength);
     // The current row's bytes of a result column, which are ASCII for the
     // forms read here; false for NULL or none.

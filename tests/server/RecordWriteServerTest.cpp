@@ -39,7 +39,9 @@ protected:
                "CREATE TABLE tz (o INT, f FLOAT, KEY (o)) ENGINE=InnoDB",
                "INSERT INTO tz VALUES (1, 1.000001), (1, 1.000002)",
                "CREATE TABLE tj (o INT, c VARCHAR(10) CHARACTER SET greek, KEY (o)) ENGINE=InnoDB",
-               "INSERT INTO tj VALUES (1, _utf8mb4 X'CEA961'), (1, '?a')",
+               "INSERT INTO tj VALUES (1, _utf8mb4 X'CEA9'), (1, '?')",
+               "CREATE TABLE tx (o INT, c VARCHAR(10) CHARACTER SET latin1, KEY (o)) ENGINE=InnoDB",
+               "INSERT INTO tx VALUES (1, 'x'), (2, _utf8mb4 X'C3A9'), (3, 'x')",
                "CREATE TABLE tt (o INT, c TIMESTAMP NULL, KEY (o)) ENGINE=InnoDB",
                "INSERT INTO tt VALUES (1, '2024-10-27 02:30:00'), (1, '2024-10-27 02:31:00')",
                "CREATE TABLE tq (id INT, v VARCHAR(8), f FLOAT) ENGINE=InnoDB",
@@ -261,7 +263,7 @@ TEST_F(RecordWrite, AnExactFormNotReadFailsTheWrite)
         const char* pszExact;
         const char* pszValue; // as the record holds it
     } kCases[] = {{L"SELECT o, f FROM tz LIMIT 5", L"tz", "f", "CAST(f AS DOUBLE)", "1"},
-                  {L"SELECT o, c FROM tj LIMIT 5", L"tj", "c", "HEX(CONVERT(c USING utf8mb4))", "?a"},
+                  {L"SELECT o, c FROM tj LIMIT 5", L"tj", "c", "HEX(CONVERT(c USING utf8mb4))", "?"},
                   {L"SELECT o, c FROM tt LIMIT 5", L"tt", "c", "UNIX_TIMESTAMP(c)", "20241027023000000"}};
     for (const auto& c : kCases) {
         SCOPED_TRACE(Narrow(c.pszQuery));
@@ -285,6 +287,18 @@ TEST_F(RecordWrite, AnExactFormNotReadFailsTheWrite)
         EXPECT_TRUE(Writes().empty());
         EXPECT_EQ(List(strRows), tabBefore);
     }
+    // A text its item holds whole is compared as it is: each record's own
+    // row is written, "x" or "é".
+    for (int o : {5, 6}) {
+        CHostContext* pc = Context(o);
+        INATable* pi = RunOn(HostIn(true), pc, L"SELECT o, c FROM tx LIMIT 5", {L"tx"});
+        ASSERT_NE(pi, nullptr);
+        for (eNA_PARSEDIRECTION e = FIRST; Read(pi, pc, L"o", e) == 1 && Value(pi, pc, L"c") != (o == 5 ? "x" : "é");)
+            e = NEXT;
+        PutItem(pi, pc, L"o", CInt(o));
+        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    }
+    EXPECT_EQ(List("SELECT CONCAT(o, HEX(c)) FROM tx ORDER BY o"), (Rows{"378", "578", "6E9"}));
 }
 
 // A query the host cannot write through reads no exact forms beside its
@@ -415,6 +429,7 @@ TEST_F(RecordWrite, TwinsDifferingInOneColumnOfAnyType)
         // An 8-bit item's text, equal under the collation; then characters
         // no 8-bit item holds, whatever the session's code page.
         {"VARCHAR(10) CHARACTER SET latin1", "'e'", "_utf8mb4 X'C3A9'", pszCharacters, "'65'", "'C3A9'"},
+        {"VARCHAR(10) CHARACTER SET latin1", "' '", "''", pszCharacters, "'20'", "''"},
         {"VARCHAR(10) CHARACTER SET greek", "'?a'", "_utf8mb4 X'CEA961'", pszCharacters, "'3F61'", "'CEA961'"},
         {"VARCHAR(10) CHARACTER SET greek", "_utf8mb4 X'CEA961'", "'?a'", pszCharacters, "'CEA961'", "'3F61'"},
         {"TEXT CHARACTER SET cp1250", "'?a'", "_utf8mb4 X'C59161'", pszCharacters, "'3F61'", "'C59161'"},
@@ -590,6 +605,12 @@ TEST_F(RecordWrite, AYearOfZeroIsNoOtherYear)
         ASSERT_NE(pi, nullptr);
         ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
         PutItem(pi, pc, L"o", CInt(2));
+        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(List("SELECT CONCAT(o, '/', c) FROM tl"), (Rows{"2/0000"}));
+        // Written, 0000 stays itself.
+        SetItem(pi, pc, L"c", L"20000101");
+        ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+        SetItem(pi, pc, L"c", L"00000101");
         EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
         EXPECT_EQ(List("SELECT CONCAT(o, '/', c) FROM tl"), (Rows{"2/0000"}));
         ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);

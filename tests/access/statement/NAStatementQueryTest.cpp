@@ -282,9 +282,14 @@ TEST_F(StatementQuery, ComputedColumnsOrderedByPosition)
 }
 
 // A query of several SELECTs reads no exact forms: beside its first
-// SELECT's items or its last's, they would make the two lists differ.
+// SELECT's items or its last's, they would make the two lists differ. Nor
+// does one the host cannot write through.
 TEST_F(StatementQuery, SeveralSelectsReadNoExactForm)
 {
+    CNAStatement* pGrouped = Statement(L"SELECT name, amount FROM q GROUP BY name, amount");
+    pGrouped->SetTieBreak(0);
+    EXPECT_EQ(Select(pGrouped, L"name", 1),
+              SEL2_LIMITED + std::string(" GROUP BY `q_db`.`name`, `q_db`.`amount` ORDER BY `q_db`.`name`"));
     for (const wchar_t* pszSet : {L"UNION", L"INTERSECT", L"EXCEPT", L"MINUS", L"UNION ALL"}) {
         const std::wstring strQuery = std::wstring(L"SELECT name, amount FROM q ") + pszSet +
                                       L" SELECT name, amount FROM q WHERE amount > 3";

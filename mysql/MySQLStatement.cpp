@@ -57,25 +57,6 @@ int CMySQLStatement::_bGetQueryStructure(CNADataSourceDescription* pclDescriptio
     return 1;
 }
 
-int CMySQLStatement::_bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int eType, unsigned int nFlags)
-{
-    // A year left to the server's default is the base's.
-    if (pclColumn == nullptr || !pclColumn->bServerYear() || _bLeftToServerDefault(pclColumn))
-        return CNAStatement::_bAddColumnValue(pclCommand, pclColumn, eType, nFlags);
-    CAny clValue;
-    if (!pclColumn->bGetCurrentValue(&clValue, 0))
-        return 0;
-    if (clValue.bIsNull())
-        return pclCommand->bAddParameter(&clValue, -1, 0, pclColumn, 0, CNAParameter::PARAM_IN);
-    const int nYear = CNAColumn::s_nYearOf(&clValue);
-    if (nYear < 0)
-        return CNAStatement::_bAddColumnValue(pclCommand, pclColumn, eType, nFlags);
-    CAny clYear;
-    clYear.__SetType(TQTYPE_I4, 0);
-    clYear.pclGetTraitement()->SetValue(&nYear);
-    return pclCommand->bAddParameter(&clYear, -1, 0, nullptr, 0, CNAParameter::PARAM_IN);
-}
-
 int CMySQLStatement::_bGetNativeConstraint(CNAColumn* pclColumn, CTString* pclText)
 {
     pclText->Vide();

@@ -965,8 +965,8 @@ int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE 
     }
     if (eValueType == NA_IT_EMPTY && pclCell != nullptr)
         eValueType = pclCell->eNAGetItemType();
-    // A YEAR compares with its year's number: the server reads the date
-    // '0000-01-01' as the year 2000, and 0 as 0000.
+    // A YEAR is written as its year's number: the server refuses a whole
+    // date for it, and compares the date '0000-01-01' as the year 2000.
     const CNAColumn* pclColumn = pclParameter->pclGetColumn();
     const int nYear = pclColumn != nullptr && pclColumn->bServerYear() ? CNAColumn::s_nYearOf(&clValue) : -1;
     if (nYear >= 0) {

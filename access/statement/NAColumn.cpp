@@ -22,8 +22,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <cwchar>
-#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -297,12 +295,8 @@ bool CNAColumn::bServerYear() const
         if (psz == nullptr || psz[0] == 0)
             continue;
         // "year" or "year(4)" for a table, the result's type for a query.
-        if (std::wcscmp(psz, L"MYSQL_TYPE_YEAR") == 0)
-            return true;
-        int i = 0;
-        while (i < 4 && std::towlower(static_cast<wint_t>(psz[i])) == static_cast<wint_t>(L"year"[i]))
-            i++;
-        return i == 4 && (psz[4] == 0 || psz[4] == L'(');
+        const CTString csType(psz);
+        return csType.bEstEgalI(L"year") || csType.bCommenceParI(L"year(") || csType.bEstEgal(L"MYSQL_TYPE_YEAR");
     }
     return false;
 }

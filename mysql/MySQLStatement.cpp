@@ -15,7 +15,6 @@
 #include "mysql/NAFunctionLoader.h"
 
 #include <climits>
-#include <cwctype>
 
 namespace {
 
@@ -23,23 +22,6 @@ const int FILE_MYSQL_STATEMENT = CMySQLStatementSQL::ERRFILE_MYSQLSTATEMENTSQL;
 // The server's last insert id; a streamed row that failed.
 const int PT_INSERT_ID = 3;
 const int PT_STREAM_FAILED = 25;
-
-// The column's type on the server is YEAR (the description keeps the
-// server's type text).
-bool bYearColumn(CNAColumn* pclColumn)
-{
-    for (INAItemDescription* pi : {static_cast<INAItemDescription*>(pclColumn->pclGetImportedItem()),
-                                   pclColumn->piGetItem()}) {
-        const wchar_t* psz = pi != nullptr ? pi->pszGetDBType() : nullptr;
-        if (psz == nullptr || psz[0] == 0)
-            continue;
-        int i = 0;
-        while (i < 4 && std::towlower(static_cast<wint_t>(psz[i])) == static_cast<wint_t>(L"year"[i]))
-            i++;
-        return i == 4 && (psz[4] == 0 || psz[4] == L'(');
-    }
-    return false;
-}
 
 } // namespace
 
@@ -73,32 +55,6 @@ int CMySQLStatement::_bGetQueryStructure(CNADataSourceDescription* pclDescriptio
             pclDescription->pclNAGetItemNoRef(static_cast<int>(i))->SetServerBytes();
     }
     return 1;
-}
-
-int CMySQLStatement::_bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int eType, unsigned int nFlags)
-{
-    // A year left to the server's default is the base's.
-    if (pclColumn == nullptr || !bYearColumn(pclColumn) || _bLeftToServerDefault(pclColumn))
-        return CNAStatement::_bAddColumnValue(pclCommand, pclColumn, eType, nFlags);
-    CAny clValue;
-    if (!pclColumn->bGetCurrentValue(&clValue, 0))
-        return 0;
-    if (clValue.bIsNull())
-        return pclCommand->bAddParameter(&clValue, -1, 0, pclColumn, 0, CNAParameter::PARAM_IN);
-    // The date's text starts with its four-digit year.
-    CAny clText;
-    clValue.pclGetTraitement()->Duplique(&clText);
-    const char* psz = nullptr;
-    if (clText.__nCastTo(TQTYPE_DSTRA, nullptr, 0) != TQSTATUS_OK || clText.pclGetTraitement()->nGetPCASTR(&psz) != 0 ||
-        psz == nullptr)
-        return CNAStatement::_bAddColumnValue(pclCommand, pclColumn, eType, nFlags);
-    int nYear = 0;
-    for (int i = 0; i < 4 && psz[i] >= '0' && psz[i] <= '9'; i++)
-        nYear = nYear * 10 + (psz[i] - '0');
-    CAny clYear;
-    clYear.__SetType(TQTYPE_I4, 0);
-    clYear.pclGetTraitement()->SetValue(&nYear);
-    return pclCommand->bAddParameter(&clYear, -1, 0, nullptr, 0, CNAParameter::PARAM_IN);
 }
 
 int CMySQLStatement::_bGetNativeConstraint(CNAColumn* pclColumn, CTString* pclText)

@@ -25,8 +25,5 @@ public:
     // The base's items of the result; a string of the binary character set,
     // a text by the result's type map, is marked as the bytes it is.
     int _bGetQueryStructure(CNADataSourceDescription* pclDescription, int bSkip) override;
-    // A YEAR column takes the year of the date the host gives: the server
-    // refuses a whole date for it. Other columns: the base's value.
-    int _bAddColumnValue(CNACommand* pclCommand, CNAColumn* pclColumn, int eType, unsigned int nFlags) override;
     int _bGetNativeConstraint(CNAColumn* pclColumn, CTString* pclText) override;
 };

@@ -965,6 +965,14 @@ int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE 
     }
     if (eValueType == NA_IT_EMPTY && pclCell != nullptr)
         eValueType = pclCell->eNAGetItemType();
+    // A YEAR is written as its year's number: the server refuses a whole
+    // date for it, and compares the date '0000-01-01' as the year 2000.
+    const CNAColumn* pclColumn = pclParameter->pclGetColumn();
+    const int nYear = pclColumn != nullptr && pclColumn->bServerYear() ? CNAColumn::s_nYearOf(&clValue) : -1;
+    if (nYear >= 0) {
+        s_AddLiteral(m_clFormated, std::to_wstring(nYear).c_str());
+        return 1;
+    }
     CTStringConcatAW clLiteral(-2, static_cast<unsigned>(_nCodePage()));
     if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, &clValue, eItemType, eValueType))
         return 0;

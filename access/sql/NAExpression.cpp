@@ -844,7 +844,7 @@ bool CNAExpression::s_bServerValueText(const wchar_t* psz)
 {
     if (psz == nullptr || psz[0] == 0)
         return false;
-    if (s_bHexaLiteral(psz))
+    if (s_bHexaLiteral(psz) || (psz[0] == L'@' && s_bNumberText(psz + 1)))
         return true;
     // A date, a time or a number as the server writes them: nothing to
     // quote.
@@ -908,7 +908,14 @@ int CNAExpression::_bGetSQLFromServerValue(const wchar_t* pszName, const wchar_t
     const int bAddNull = _bAddNullRows(_pclConnection(pclCommand));
     if (bAddNull)
         pclCommand->bComplete(L"(", 1);
+    const bool bInstant = pszValue[0] == L'@';
+    if (bInstant) {
+        pclCommand->bComplete(L"UNIX_TIMESTAMP(", kAll);
+        pszValue++;
+    }
     pclCommand->bComplete(pszName, kAll);
+    if (bInstant)
+        pclCommand->bComplete(L")", 1);
     pclCommand->bComplete(s_pszDumpOp(m_eOperator), kAll);
     // A text's literal and a number come whole; a date's or a time's is
     // quoted.

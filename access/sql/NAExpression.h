@@ -104,7 +104,9 @@ public:
     // six significant digits).
     static bool s_bRoundedReal(const CNAColumn* pclColumn);
     // Whether a server's text of a column's value is written as it is in
-    // place of the record's value: a date or a time, or a text's literal.
+    // place of the record's value: a date or a time, a text's literal, or
+    // "@" and a TIMESTAMP's instant (seconds from 1970 UTC), which compares
+    // with the column's.
     static bool s_bServerValueText(const wchar_t* psz);
     // The value as wide text; false when it has none or does not convert.
     static bool s_bReadWide(const CAny* pValue, std::wstring* ps);

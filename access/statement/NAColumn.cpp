@@ -288,6 +288,38 @@ int CNAColumn::eGetTypeColonne() const
     return pi != nullptr ? pi->eGetCalcul() : 0;
 }
 
+bool CNAColumn::bServerYear() const
+{
+    for (INAItemDescription* pi : {static_cast<INAItemDescription*>(m_pclImportedItem), m_piItem}) {
+        const wchar_t* psz = pi != nullptr ? pi->pszGetDBType() : nullptr;
+        if (psz == nullptr || psz[0] == 0)
+            continue;
+        // "year" or "year(4)" for a table, the result's type for a query.
+        const CTString csType(psz);
+        return csType.bEstEgalI(L"year") || csType.bCommenceParI(L"year(") || csType.bEstEgal(L"MYSQL_TYPE_YEAR");
+    }
+    return false;
+}
+
+int CNAColumn::s_nYearOf(const CAny* pValue)
+{
+    if (pValue->bIsNull())
+        return -1;
+    CAny clText;
+    pValue->pclGetTraitement()->Duplique(&clText);
+    const wchar_t* psz = nullptr;
+    if (clText.__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99 || clText.pclGetTraitement()->nGetPCWSTR(&psz) > 99 ||
+        psz == nullptr)
+        return -1;
+    int nYear = 0;
+    for (int i = 0; i < 4; i++) {
+        if (psz[i] < L'0' || psz[i] > L'9')
+            return -1;
+        nYear = nYear * 10 + (psz[i] - L'0');
+    }
+    return nYear;
+}
+
 const wchar_t* CNAColumn::pszGetAliasNomTable()
 {
     return m_csAliasTableName.pszGet();

@@ -108,6 +108,12 @@ public:
     int bUniqueNotNull() const;
     int bIsNullable() const;
     int eGetTypeColonne() const;
+    // The column is a YEAR on the server (its description keeps the
+    // server's type text), which its item holds as the date of 1 January.
+    bool bServerYear() const;
+    // The year of such a column's value (a date, "20240101"): its first
+    // four digits; -1 for NULL or a value without them.
+    static int s_nYearOf(const CAny* pValue);
 
     // ---- Names for SQL ---------------------------------------------------------
     int bFormatName();

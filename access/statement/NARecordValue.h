@@ -25,9 +25,10 @@ class INAItemDescription;
 // the row is told from other rows: a value that could not be read is no
 // NULL. It also lists the values its items hold less exactly than the
 // server (a rounded FLOAT, a time cut to the millisecond, a text the code
-// page turned into "?"): those read, and their texts only find the row
-// again; and, for a row read under a search, the server's answer whether
-// its value is the one searched. A list of such values alone is no
+// page turned into "?", a TIMESTAMP's local time that stands for two
+// instants): those read, and their texts only find the row again; and,
+// for a row read under a search, the server's answer whether its value is
+// the one searched. A list of such values alone is no
 // failure. Shared, never changed.
 class CNAReadFailure : public CXError {
 public:

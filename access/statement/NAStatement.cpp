@@ -782,21 +782,27 @@ CNAStatement::eLESSEXACT CNAStatement::_eLessExact(CNAColumn* pclColumn) const
         pclConnection == nullptr || pclConnection->eGetDataSource() != CNAConnectionDescription::DS_MYSQL)
         return LE_NONE;
     const eNA_ITEMTYPE eType = pclColumn->eNAGetItemType();
-    if (eType == NA_IT_DATETIME || eType == NA_IT_HEURE)
-        return LE_FRACTION;
-    if (CNAExpression::s_bRoundedReal(pclColumn))
-        return LE_FLOAT;
     // The server's type: "decimal(65,30)" or "enum('','a')" for a table,
     // MYSQL_TYPE_NEWDECIMAL or MYSQL_TYPE_ENUM for a query's item.
     const CNAItemDescription* pclServer = pclColumn->pclGetImportedItem();
     const std::wstring strType = pclServer != nullptr && pclServer->pszGetDBType() != nullptr
                                      ? pclServer->pszGetDBType()
                                      : L"";
+    if (eType == NA_IT_DATETIME && (strType.compare(0, 9, L"timestamp") == 0 || strType == L"MYSQL_TYPE_TIMESTAMP"))
+        return LE_INSTANT;
+    if (eType == NA_IT_DATETIME || eType == NA_IT_HEURE)
+        return LE_FRACTION;
+    if (CNAExpression::s_bRoundedReal(pclColumn))
+        return LE_FLOAT;
     if (eType == NA_IT_R8 && (strType.compare(0, 7, L"decimal") == 0 || strType.find(L"DECIMAL") != std::wstring::npos))
         return LE_DECIMAL;
     if (strType.compare(0, 5, L"enum(") == 0 || strType == L"MYSQL_TYPE_ENUM")
         return LE_ENUM;
-    if ((eType == NA_IT_UNICODE || eType == NA_IT_MEMOUNICODE) && pclConnection->nGetCnxCodePage() != 65001)
+    // An 8-bit item holds the host's code page, whatever the column's set
+    // and the session's.
+    const bool b8Bit = eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE || eType == NA_IT_CHAR;
+    if ((b8Bit && (pclServer == nullptr || !pclServer->bServerBytes())) ||
+        ((eType == NA_IT_UNICODE || eType == NA_IT_MEMOUNICODE) && pclConnection->nGetCnxCodePage() != 65001))
         return LE_TEXT;
     return LE_NONE;
 }
@@ -827,23 +833,41 @@ std::wstring CNAStatement::_strServerColumns(int bDistinct)
 {
     // _SetQuery emptied the list for this text.
     std::wstring strColumns;
+    CSQLParserInfo* pclInfo = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetQueryParserInfoNoRef() : nullptr;
     for (int i = 0; m_pclCurrentRecord != nullptr && i < m_pclCurrentRecord->nGetNbColumn(); i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         const eLESSEXACT eKind = _eLessExact(pcl);
-        // Forms that tell apart rows a DISTINCT takes as one are left out.
-        if ((eKind != LE_FLOAT && eKind != LE_ENUM && eKind != LE_TEXT) || pcl->eGetTypeColonne() != 0 ||
-            (bDistinct && eKind != LE_FLOAT))
+        // Forms that tell apart rows a DISTINCT takes as one are left out:
+        // an instant and a double are the value itself.
+        if ((eKind != LE_FLOAT && eKind != LE_ENUM && eKind != LE_TEXT && eKind != LE_INSTANT) ||
+            (bDistinct && eKind != LE_FLOAT && eKind != LE_INSTANT))
             continue;
-        const std::wstring strName = pcl->pszGetFormatedSelectName(0);
+        // A computed item is read as its expression, in parentheses.
+        CTString csExpression;
+        const bool bComputed = pcl->eGetTypeColonne() != 0;
+        if (bComputed && (pclInfo == nullptr || !CNACommand::s_bFormatExpressionColonneCalculee(
+                                                    &csExpression, pclInfo, *pcl, 3, m_pclError,
+                                                    pclGetConnectionNoRef())))
+            continue;
+        const std::wstring strName = bComputed ? csExpression.pszGet() : pcl->pszGetFormatedSelectName(0);
         if (eKind == LE_TEXT)
-            // Hexadecimal reads the same in any code page of the session.
-            strColumns += L",HEX(CONVERT(" + strName + L" USING " + _pszServerTextCharset() + L"))";
+            // Only a text read with a "?" may lack characters; hexadecimal
+            // reads the same in any code page of the session.
+            strColumns += L",IF(INSTR(CONVERT(" + strName + L" USING latin1),'?'),HEX(CONVERT(" + strName + L" USING " +
+                          _pszServerTextCharset() + L")),NULL)";
         else if (eKind == LE_FLOAT)
             // As a double a FLOAT shows every digit it has.
             strColumns += L"," + strName + L"+0e0";
-        else
+        else if (eKind == LE_ENUM)
             // The ENUM's index.
             strColumns += L"," + strName + L"+0";
+        else
+            // The instant, where the session's time zone may read another
+            // one as the same text: its clock goes back within a day, or
+            // the text's first instant is another.
+            strColumns += L",IF(UNIX_TIMESTAMP(" + strName + L" + INTERVAL 1 DAY) - UNIX_TIMESTAMP(" + strName +
+                          L") <> 86400 OR UNIX_TIMESTAMP(CAST(" + strName + L" AS DATETIME(6))) <> UNIX_TIMESTAMP(" +
+                          strName + L"),UNIX_TIMESTAMP(" + strName + L"),NULL)";
         m_tabServerColumn.push_back({pcl, eKind});
     }
     // Found is the server's comparison, not the host's: its collation,
@@ -959,19 +983,20 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
         if (!pcl->bFormatEndOfQuery())
             return 0;
         // A query the host may write through reads the exact forms of its
-        // items too, before its one FROM.
+        // items too, before its one FROM: a query of several SELECTs has
+        // none of its own.
         CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
         const wchar_t* pszText = pcl->pszGetOriginalSQL();
         const size_t nLength = pszText != nullptr ? std::wcslen(pszText) : 0;
-        const int nFrom = pclInfo != nullptr && pclInfo->bHOperationAllowed() && nLength > 0
-                              ? CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, L"FROM",
-                                                                  CNACommand::TR_SESSION, false)
-                              : -1;
-        const std::wstring strServer =
-            nFrom > 0 && CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, L"UNION",
-                                                           CNACommand::TR_SESSION, false) < 0
-                ? _strServerColumns(0)
-                : std::wstring();
+        int nFrom = pclInfo != nullptr && pclInfo->bHOperationAllowed() && nLength > 0
+                        ? CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, L"FROM",
+                                                            CNACommand::TR_SESSION, false)
+                        : -1;
+        for (const wchar_t* pszSet : {L"UNION", L"INTERSECT", L"EXCEPT", L"MINUS"})
+            if (nFrom > 0 && CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, pszSet,
+                                                               CNACommand::TR_SESSION, false) >= 0)
+                nFrom = -1;
+        const std::wstring strServer = nFrom > 0 ? _strServerColumns(0) : std::wstring();
         if (!strServer.empty())
             pcl->Insert(static_cast<unsigned int>(nFrom), (strServer + L" ").c_str());
         return 1;
@@ -2640,6 +2665,17 @@ const std::vector<CNAStatement::eLESSEXACT>& CNAStatement::_tabLessExact()
     return m_tabLessExact;
 }
 
+bool CNAStatement::_bLostToTheItem(CNAColumn* pclColumn, const char* pszText, unsigned int nLength)
+{
+    // ASCII goes whole into any item.
+    if (std::all_of(pszText, pszText + nLength, [](char c) { return (c & 0x80) == 0; }))
+        return false;
+    CAny clValue;
+    std::wstring strValue;
+    return pclColumn->bGetCurrentValue(&clValue, 0) && CNAExpression::s_bReadWide(&clValue, &strValue) &&
+           strValue.find(L'?') != std::wstring::npos;
+}
+
 bool CNAStatement::_bServerBytes(unsigned int nColumn, std::wstring* pstrText) const
 {
     unsigned char* p = nullptr;
@@ -2682,9 +2718,21 @@ int CNAStatement::_bKeepHeldTexts()
             continue;
         const char* pszOwn = reinterpret_cast<const char*>(pOwn);
         const char* pszEnd = pszOwn + nOwn;
+        // The exact form read beside the row: bRead when the SELECT carries
+        // it, bForm when the row has it (not NULL).
+        size_t k = 0;
+        while (k < m_tabServerColumn.size() && m_tabServerColumn[k].pclColumn != pcl)
+            k++;
         std::wstring strText;
+        const bool bRead = k < m_tabServerColumn.size() && nResultColumns >= nServer;
+        const bool bForm = bRead && _bServerBytes(static_cast<unsigned int>(nResultColumns - nServer + k), &strText);
         bool bKeep = true;
-        if (tabKind[i] == LE_FRACTION) {
+        if (tabKind[i] == LE_INSTANT && bForm) {
+            strText = L"@" + strText;
+        } else if (tabKind[i] == LE_INSTANT && !bRead) {
+            // Whether its text stands for another instant too is not known.
+            bKeep = bMayWrite();
+        } else if (tabKind[i] == LE_FRACTION || tabKind[i] == LE_INSTANT) {
             // A time's item holds no fraction and is compared without one;
             // a date-time's holds the milliseconds.
             const char* pDot = static_cast<const char*>(std::memchr(pszOwn, '.', nOwn));
@@ -2696,15 +2744,13 @@ int CNAStatement::_bKeepHeldTexts()
         } else if (tabKind[i] == LE_DECIMAL) {
             strText.assign(pszOwn, pszEnd);
         } else {
-            // The text came whole unless the code page put a "?" in it;
-            // the ENUM's text tells its members apart unless empty.
+            // The text came whole unless a code page put a "?" in it (the
+            // server's form says so, else the item); the ENUM's text tells
+            // its members apart unless empty.
             if (tabKind[i] != LE_FLOAT)
-                bKeep = std::memchr(pszOwn, '?', nOwn) != nullptr || (tabKind[i] == LE_ENUM && nOwn == 0);
-            size_t k = 0;
-            while (k < m_tabServerColumn.size() && m_tabServerColumn[k].pclColumn != pcl)
-                k++;
-            if (bKeep && (k == m_tabServerColumn.size() || nResultColumns < nServer ||
-                          !_bServerBytes(static_cast<unsigned int>(nResultColumns - nServer + k), &strText)))
+                bKeep = std::memchr(pszOwn, '?', nOwn) != nullptr || (tabKind[i] == LE_ENUM && nOwn == 0) ||
+                        (tabKind[i] == LE_TEXT && (bForm || (!bRead && _bLostToTheItem(pcl, pszOwn, nOwn))));
+            if (bKeep && !bForm)
                 bKeep = bMayWrite();
             else if (bKeep && tabKind[i] == LE_TEXT)
                 strText = _strServerTextLiteral(strText.c_str());

@@ -487,6 +487,7 @@ protected:
         LE_FLOAT,    // a FLOAT, written with 6 digits: its double, read beside it
         LE_ENUM,     // an ENUM, whose '' may be an error value or a member: its index, read beside it
         LE_TEXT,     // a text through an 8-bit code page, "?" for what it lacks: its bytes, read beside it
+        LE_INSTANT,  // a TIMESTAMP, whose text may stand for two instants: its instant, read beside it
     };
     eLESSEXACT _eLessExact(CNAColumn* pclColumn) const;
     // _eLessExact of each column of the current record, worked out once.
@@ -505,6 +506,9 @@ protected:
     // exactly, kept in the current record value (empty when the SELECT
     // could not read them). 0 without memory.
     int _bKeepHeldTexts();
+    // Whether the item holds "?" for a character of the session's text
+    // (given in its bytes) that the host's 8-bit code page lacks.
+    static bool _bLostToTheItem(CNAColumn* pclColumn, const char* pszText, unsigned int nLength);
     // The current row's bytes of a result column, which are ASCII for the
     // forms read here; false for NULL or none.
     bool _bServerBytes(unsigned int nColumn, std::wstring* pstrText) const;

@@ -446,7 +446,7 @@ const wchar_t* const g_apszReserved[] = {
     L"SELECT", L"FROM",  L"WHERE", L"GROUP", L"BY",   L"HAVING", L"ORDER",  L"LIMIT",    L"JOIN",   L"INNER",
     L"LEFT",   L"RIGHT", L"OUTER", L"ON",    L"AS",   L"AND",    L"OR",     L"NOT",      L"LIKE",   L"ESCAPE",
     L"IS",     L"NULL",  L"ASC",   L"DESC",  L"SET",  L"VALUES", L"INTO",   L"DISTINCT", L"OFFSET", L"UPDATE",
-    L"INSERT", L"DELETE"};
+    L"INSERT", L"DELETE", L"UNION", L"INTERSECT", L"EXCEPT", L"MINUS"};
 
 // A letter of a name, read the same in every process locale: ASCII's, _
 // and every character from U+0080 on.
@@ -644,6 +644,16 @@ private:
             m_impl.nHavingStart = _Take().nStart;
             m_impl.pclHaving = _Or();
             m_impl.nHavingStop = m_impl.pclHaving->nStop();
+        }
+        // Another SELECT after a set operator stays as written, up to the
+        // order and the limit of the whole.
+        if (_bKeyword(L"UNION") || _bKeyword(L"INTERSECT") || _bKeyword(L"EXCEPT") || _bKeyword(L"MINUS")) {
+            int nDepth = 0;
+            while (_Peek().eType != SToken::END &&
+                   (nDepth > 0 || !(_bKeyword(L"ORDER") || _bKeyword(L"LIMIT") || _bSymbol(L";")))) {
+                nDepth += _bSymbol(L"(") ? 1 : _bSymbol(L")") ? -1 : 0;
+                _Take();
+            }
         }
         if (_bKeyword(L"ORDER")) {
             m_impl.nOrderByStart = _Take().nStart;

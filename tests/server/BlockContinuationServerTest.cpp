@@ -179,6 +179,24 @@ TEST_P(BlockContinuation, AKeyWithARealNumberPartIsReadWhole)
 }
 
 
+// A TIMESTAMP key across the hour a Paris session reads twice (02:00 to
+// 03:00 on 27 October 2024, first in summer time, then in winter time): the
+// server orders the instants, and every record comes once in that order.
+TEST_P(BlockContinuation, TheHourTheClockGoesBackReadOnByTheInstant)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE tz (id INT PRIMARY KEY, c TIMESTAMP NULL, KEY(c))"));
+    ASSERT_TRUE(Admin("INSERT INTO tz SELECT seq, FROM_UNIXTIME(1729983600 + ((seq * 7) % 24) * 600) FROM seq_1_to_24"));
+    m_pContext = Context(++m_nContext);
+    INATable* pi = Open(L"tz", m_pContext, m_pHostBlocks);
+    ASSERT_NE(pi, nullptr);
+    CNADataAccess* p = Access(pi, m_pContext);
+    ASSERT_EQ(p->pclGetConnection()->bExecuteQueryNoResult(p->pclGetError(), L"SET time_zone = 'Europe/Paris'"), 1)
+        << "the server's time zones are loaded";
+    const Rows tabForward = List("SELECT id FROM tz ORDER BY c, id");
+    EXPECT_EQ(Browse(pi, L"c", false), tabForward);
+    EXPECT_EQ(Browse(pi, L"c", true), Rows(tabForward.rbegin(), tabForward.rend()));
+}
+
 // Two tables opened in one host context, whether the host hands both the
 // same context or gives each its own key: each browses its own rows, in
 // turns with the other, across block edges; closing one leaves the other

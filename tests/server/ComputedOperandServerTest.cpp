@@ -451,3 +451,46 @@ TEST_F(ComputedOperand, AWriteElsewhereLeavesTheBrowseOnItsRecord)
         }
     }
 }
+
+// A computed item its record holds less exactly than the server (a FLOAT's
+// six digits, a text's "?" on a 1252 connection) is compared by the
+// server's form of its value, as its column is: through the query, with a
+// key or without, an add writes the columns alone and a modify or a delete
+// changes the row read (the last on c), never its twin.
+TEST_F(ComputedOperand, AnItemHeldLessExactlyFindsItsRow)
+{
+    // c's type, c of the row read and of its twin, the item.
+    const char* const kCases[][4] = {{"FLOAT", "1.000002", "1.000001", "IFNULL(c, c)"},
+                                     {"FLOAT", "1.000002", "1.000001", "COALESCE(c)"},
+                                     {"VARCHAR(10)", "_utf8mb4 X'78F09F9880'", "'x?'", "CONCAT(s, c)"}};
+    const Rows kAfter[] = {{"1:1", "2:1", "3:3"}, {"2:1", "1:3"}, {"2:1"}};
+    int nTable = 0;
+    for (const bool bUTF8 : {true, false})
+        for (const auto& c : kCases)
+            for (const bool bKey : {false, true})
+                for (int nWrite = 0; nWrite < 3; nWrite++) {
+                    const std::string strTable = "w" + std::to_string(++nTable);
+                    const std::string strQuery = std::string(bKey ? "SELECT id, " : "SELECT ") + "o, c, " + c[3] +
+                                                 " AS w FROM " + strTable;
+                    SCOPED_TRACE(Trace(bUTF8, strQuery + " " + std::to_string(nWrite)));
+                    ASSERT_TRUE(Admin("CREATE TABLE " + strTable + " (id INT" + (bKey ? " PRIMARY KEY" : "") +
+                                      ", o INT, c " + c[0] + ", s VARCHAR(8), d DATE)"));
+                    ASSERT_TRUE(Admin("INSERT INTO " + strTable + " VALUES (1, 1, " + c[1] + ", 'xab', '2024-05-06'), " +
+                                      "(2, 1, " + c[2] + ", 'xab', '2024-05-06')"));
+                    CHostContext* pc = Context(++m_nContext);
+                    INATable* pi = QueryIn(bUTF8, false, Wide(strQuery), pc, {Wide(strTable).c_str()});
+                    ASSERT_NE(pi, nullptr);
+                    ASSERT_EQ(pi->bHLitxxx(pc, L"c", LAST, 1, kNoLock, nullptr, 0), 1) << Error(pi, pc);
+                    PutItem(pi, pc, L"o", CInt(3));
+                    if (bKey)
+                        PutItem(pi, pc, L"id", CInt(nWrite == 0 ? 3 : 1));
+                    EXPECT_EQ(nWrite == 0   ? pi->bHAjoute(pc, 0, kNoLock)
+                              : nWrite == 1 ? pi->bHModifie(pc, 0, 0, kNoLock)
+                                            : pi->bHSupprime(pc, 0, kNoLock),
+                              1)
+                        << Error(pi, pc);
+                    // An added row has no id without a key.
+                    EXPECT_EQ(List("SELECT CONCAT(IFNULL(id, 3), ':', o) FROM " + strTable + " ORDER BY o, id"),
+                              kAfter[nWrite]);
+                }
+}

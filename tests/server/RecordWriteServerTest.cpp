@@ -38,6 +38,12 @@ protected:
                "INSERT INTO tg (a, f, v) VALUES (1, 1.000001, 1), (1, 1.000002, 2)",
                "CREATE TABLE tz (o INT, f FLOAT, KEY (o)) ENGINE=InnoDB",
                "INSERT INTO tz VALUES (1, 1.000001), (1, 1.000002)",
+               "CREATE TABLE tj (o INT, c VARCHAR(10) CHARACTER SET greek, KEY (o)) ENGINE=InnoDB",
+               "INSERT INTO tj VALUES (1, _utf8mb4 X'CEA9'), (1, '?')",
+               "CREATE TABLE tx (o INT, c VARCHAR(10) CHARACTER SET latin1, KEY (o)) ENGINE=InnoDB",
+               "INSERT INTO tx VALUES (1, 'x'), (2, _utf8mb4 X'C3A9'), (3, 'x')",
+               "CREATE TABLE tt (o INT, c TIMESTAMP NULL, KEY (o)) ENGINE=InnoDB",
+               "INSERT INTO tt VALUES (1, '2024-10-27 02:30:00'), (1, '2024-10-27 02:31:00')",
                "CREATE TABLE tq (id INT, v VARCHAR(8), f FLOAT) ENGINE=InnoDB",
                "INSERT INTO tq VALUES (1, 'a', 1.5), (2, 'A', 1.5), (3, 'b', 2.5)",
                "CREATE TABLE kf (id INT AUTO_INCREMENT PRIMARY KEY, o INT, c FLOAT)", "CREATE TABLE kt (o INT, c FLOAT)",
@@ -246,27 +252,55 @@ TEST_F(RecordWrite, AUniqueKeyWithAFloatPart)
 }
 
 // A query read with its own row limit reads nothing beside its items: a
-// write that would compare a FLOAT by its six digits, which both rows
-// share, fails naming the item, and changes nothing.
+// write that would compare a FLOAT by its six digits, a greek text by the
+// "?" its 8-bit item holds, which both rows share, or a TIMESTAMP by a
+// local time that may stand for two instants, fails naming the item, and
+// changes nothing.
 TEST_F(RecordWrite, AnExactFormNotReadFailsTheWrite)
 {
-    CHostContext* pc = Context(1);
-    INATable* pi = RunOn(HostIn(true), pc, L"SELECT o, f FROM tz LIMIT 5", {L"tz"});
-    ASSERT_NE(pi, nullptr);
-    const Rows tabBefore = List("SELECT CONCAT(o, '/', CAST(f AS DOUBLE)) FROM tz ORDER BY f");
-    ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
-    PutItem(pi, pc, L"o", CInt(2));
-    Sent();
-    EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
-    EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION)) << Error(pi, pc);
-    const wchar_t* pszItem = ErrorOf(pi, pc)->pszGetItemName();
-    EXPECT_EQ(Narrow(pszItem != nullptr ? pszItem : L""), "f");
-    EXPECT_NE(Error(pi, pc).find("exact form"), std::string::npos) << Error(pi, pc);
-    // The value named is the one the record holds.
-    EXPECT_NE(Error(pi, pc).find("(value: 1)"), std::string::npos) << Error(pi, pc);
-    EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
-    EXPECT_TRUE(Writes().empty());
-    EXPECT_EQ(List("SELECT CONCAT(o, '/', CAST(f AS DOUBLE)) FROM tz ORDER BY f"), tabBefore);
+    const struct {
+        const wchar_t* pszQuery;
+        const wchar_t* pszTable;
+        const char* pszItem;
+        const char* pszExact;
+        const char* pszValue; // as the record holds it
+    } kCases[] = {{L"SELECT o, f FROM tz LIMIT 5", L"tz", "f", "CAST(f AS DOUBLE)", "1"},
+                  {L"SELECT o, c FROM tj LIMIT 5", L"tj", "c", "HEX(CONVERT(c USING utf8mb4))", "?"},
+                  {L"SELECT o, c FROM tt LIMIT 5", L"tt", "c", "UNIX_TIMESTAMP(c)", "20241027023000000"}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(Narrow(c.pszQuery));
+        CHostContext* pc = Context(c.pszItem[0]);
+        INATable* pi = RunOn(HostIn(true), pc, c.pszQuery, {c.pszTable});
+        ASSERT_NE(pi, nullptr);
+        const std::string strRows =
+            "SELECT CONCAT(o, '/', " + std::string(c.pszExact) + ") FROM " + Narrow(c.pszTable) + " ORDER BY 1";
+        const Rows tabBefore = List(strRows);
+        ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+        PutItem(pi, pc, L"o", CInt(2));
+        Sent();
+        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
+        EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION)) << Error(pi, pc);
+        const wchar_t* pszItem = ErrorOf(pi, pc)->pszGetItemName();
+        EXPECT_EQ(Narrow(pszItem != nullptr ? pszItem : L""), c.pszItem);
+        EXPECT_NE(Error(pi, pc).find("exact form"), std::string::npos) << Error(pi, pc);
+        // The value named is the one the record holds.
+        EXPECT_NE(Error(pi, pc).find(std::string("(value: ") + c.pszValue + ")"), std::string::npos) << Error(pi, pc);
+        EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
+        EXPECT_TRUE(Writes().empty());
+        EXPECT_EQ(List(strRows), tabBefore);
+    }
+    // A text its item holds whole is compared as it is: each record's own
+    // row is written, "x" or "é".
+    for (int o : {5, 6}) {
+        CHostContext* pc = Context(o);
+        INATable* pi = RunOn(HostIn(true), pc, L"SELECT o, c FROM tx LIMIT 5", {L"tx"});
+        ASSERT_NE(pi, nullptr);
+        for (eNA_PARSEDIRECTION e = FIRST; Read(pi, pc, L"o", e) == 1 && Value(pi, pc, L"c") != (o == 5 ? "x" : "é");)
+            e = NEXT;
+        PutItem(pi, pc, L"o", CInt(o));
+        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    }
+    EXPECT_EQ(List("SELECT CONCAT(o, HEX(c)) FROM tx ORDER BY o"), (Rows{"378", "578", "6E9"}));
 }
 
 // A query the host cannot write through reads no exact forms beside its
@@ -340,8 +374,16 @@ TEST_F(RecordWrite, TwinsDifferingInOneColumnOfAnyType)
         const char* pszExact = "CAST(c AS BINARY)";
         const char* pszFirstExact = nullptr;
         const char* pszSecondExact = nullptr;
+        // The session's time zone, when not the server's.
+        const char* pszZone = "SYSTEM";
     };
     const char* const pszFloat = "CAST(c AS DOUBLE)";
+    const char* const pszCharacters = "HEX(CONVERT(c USING utf8mb4))";
+    // The hour 01:30 UTC reads the same as 00:30 UTC: 02:30, in Paris.
+    const char* const pszParis = "Europe/Paris";
+    const char* const pszEarly = "FROM_UNIXTIME(1729989000)";
+    const char* const pszLate = "FROM_UNIXTIME(1729992600)";
+    const char* const pszInstant = "UNIX_TIMESTAMP(c)";
     const SColumn aColumn[] = {
         {"TINYINT", "1", "2"},
         {"SMALLINT UNSIGNED", "1", "2"},
@@ -362,6 +404,8 @@ TEST_F(RecordWrite, TwinsDifferingInOneColumnOfAnyType)
         {"DOUBLE", "0.1", "0.2"},
         {"BIT(8)", "b'1'", "b'10'"},
         {"YEAR", "2001", "2002"},
+        {"YEAR", "2000", "0", "c+0", "2000", "0"},
+        {"YEAR", "0", "2000", "c+0", "0", "2000"},
         {"DATE", "'2024-01-01'", "'2024-01-02'"},
         {"TIME", "'10:00:00'", "'11:00:00'"},
         {"TIME(6)", "'10:00:00.000000'", "'10:00:00.500000'"},
@@ -371,6 +415,10 @@ TEST_F(RecordWrite, TwinsDifferingInOneColumnOfAnyType)
         {"DATETIME(6), UNIQUE KEY (o, c)", "'2024-01-01 10:00:00.123457'", "'2024-01-01 10:00:00.123456'"},
         {"TIMESTAMP NULL", "'2024-01-01 10:00:00'", "'2024-01-01 10:00:01'"},
         {"TIMESTAMP(6) NULL", "'2024-01-01 10:00:00.000000'", "'2024-01-01 10:00:00.000100'"},
+        {"TIMESTAMP NULL", pszEarly, pszLate, pszInstant, "1729989000", "1729992600", pszParis},
+        {"TIMESTAMP NULL", pszLate, pszEarly, pszInstant, "1729992600", "1729989000", pszParis},
+        {"TIMESTAMP(6) NULL", "FROM_UNIXTIME(1729992600.5)", "FROM_UNIXTIME(1729989000.5)", pszInstant,
+         "1729992600.500000", "1729989000.500000", pszParis},
         {"CHAR(4)", "'ab'", "'ac'"},
         {"VARCHAR(10)", "_utf8mb4 X'C3A961'", "_utf8mb4 X'C3A962'"},
         {"VARCHAR(10)", "_utf8mb4 X'78F09F9880'", "'x?'"},
@@ -380,6 +428,13 @@ TEST_F(RecordWrite, TwinsDifferingInOneColumnOfAnyType)
         {"VARCHAR(10)", "'e'", "_utf8mb4 X'C3A9'"},
         {"VARCHAR(10)", "'a'", "'a '"},
         {"VARCHAR(3000)", "'ab'", "'ac'"},
+        // An 8-bit item's text, equal under the collation; then characters
+        // no 8-bit item holds, whatever the session's code page.
+        {"VARCHAR(10) CHARACTER SET latin1", "'e'", "_utf8mb4 X'C3A9'", pszCharacters, "'65'", "'C3A9'"},
+        {"VARCHAR(10) CHARACTER SET latin1", "' '", "''", pszCharacters, "'20'", "''"},
+        {"VARCHAR(10) CHARACTER SET greek", "'?a'", "_utf8mb4 X'CEA961'", pszCharacters, "'3F61'", "'CEA961'"},
+        {"VARCHAR(10) CHARACTER SET greek", "_utf8mb4 X'CEA961'", "'?a'", pszCharacters, "'CEA961'", "'3F61'"},
+        {"TEXT CHARACTER SET cp1250", "'?a'", "_utf8mb4 X'C59161'", pszCharacters, "'3F61'", "'C59161'"},
         {"BINARY(2)", "X'0001'", "X'0002'"},
         {"VARBINARY(8)", "X'00'", "X'0000'"},
         {"TINYTEXT", "'x1'", "'x2'"},
@@ -423,9 +478,14 @@ TEST_F(RecordWrite, TwinsDifferingInOneColumnOfAnyType)
             auto fnOpen = [&](const std::string& strTable) {
                 CHostContext* pc = Context(++nContext);
                 const std::wstring strName = Wide(strTable);
-                return std::make_pair(pc, bQuery ? QueryIn(bUTF8, false, L"SELECT o, c FROM " + strName, pc,
-                                                           {strName.c_str()})
-                                                 : Open(strName.c_str(), pc, HostIn(bUTF8)));
+                INATable* pi = bQuery ? QueryIn(bUTF8, false, L"SELECT o, c FROM " + strName, pc, {strName.c_str()})
+                                      : Open(strName.c_str(), pc, HostIn(bUTF8));
+                CNADataAccess* pAccess = pi != nullptr ? Access(pi, pc) : nullptr;
+                EXPECT_TRUE(pAccess != nullptr && pAccess->pclGetConnection()->bExecuteQueryNoResult(
+                                                      pAccess->pclGetError(),
+                                                      Wide("SET time_zone = '" + std::string(c.pszZone) + "'").c_str()))
+                    << "the server's time zones are loaded";
+                return std::make_pair(pc, pi);
             };
             // The second row's value as the host holds it, bytes as well.
             auto fnHeld = [&](INATable* pi, CHostContext* pc) {
@@ -562,6 +622,57 @@ TEST_F(RecordWrite, AWriteThroughAQueryLandsOnTheColumnAndTableItemsRead)
     EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
     EXPECT_TRUE(ErrorOf(pi, pc)->nGetUserErrorCode() == ZTERR_NOT_OFFERED && Sent().empty()) << Error(pi, pc);
     EXPECT_NE(Error(pi, pc).find("cannot be told"), std::string::npos) << Error(pi, pc);
+}
+
+// The year 0000 is its own: searched, filtered, read on in blocks of one
+// row both ways, it is compared by its number (the server reads the date
+// '0000-01-01' as the year 2000), and a write finds a lone 0000's row.
+TEST_F(RecordWrite, AYearOfZeroIsNoOtherYear)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE ty (id INT PRIMARY KEY, c YEAR, KEY (c))"));
+    ASSERT_TRUE(Admin("INSERT INTO ty VALUES (1, 0), (2, 1999), (3, 2000), (4, 2001), (5, 1901)"));
+    ASSERT_TRUE(Admin("CREATE TABLE tl (o INT, c YEAR, KEY (o))"));
+    const Rows tabOrder = List("SELECT CAST(id AS CHAR) FROM ty ORDER BY c");
+    const auto Ids = [](INATable* pi, CHostContext* pc, unsigned int nFlags, bool bBackward) {
+        return Every(pi, pc, L"c", nFlags, bBackward,
+                     [&](int bRead) { return bRead == 1 ? Value(pi, pc, L"id") : "failed: " + Error(pi, pc); });
+    };
+    const CHostText clZero(L"00000101"), cl1999(L"19990101");
+    int nContext = 0;
+    for (const bool bUTF8 : {true, false}) {
+        SCOPED_TRACE(bUTF8 ? "UTF-8" : "1252");
+        CHostContext* pc = Context(++nContext);
+        INATable* pi = Open(L"ty", pc, HostIn(bUTF8, 1));
+        ASSERT_NE(pi, nullptr);
+        EXPECT_EQ(Ids(pi, pc, 0, false), tabOrder);
+        EXPECT_EQ(Ids(pi, pc, 0, true), Rows(tabOrder.rbegin(), tabOrder.rend()));
+        ASSERT_EQ(pi->bHRecherche(pc, L"c", &clZero, 1, 1, kNoLock, nullptr, 1, 0), 1) << Error(pi, pc);
+        EXPECT_EQ(Found(pi, pc, L"c"), 1);
+        EXPECT_EQ(Value(pi, pc, L"id"), "1");
+        ASSERT_EQ(Read(pi, pc, L"c", NEXT), 1) << Error(pi, pc);
+        EXPECT_EQ(Found(pi, pc, L"c"), 0);
+        ASSERT_EQ(pi->bHFiltre(pc, L"c", &clZero, 1, &cl1999, 1, nullptr), 1) << Error(pi, pc);
+        EXPECT_EQ(Ids(pi, pc, CNADataAccess::WPF_CONTINUE, false), (Rows{"1", "5", "2"}));
+
+        ASSERT_TRUE(Admin("DELETE FROM tl"));
+        ASSERT_TRUE(Admin("INSERT INTO tl VALUES (1, 0)"));
+        pc = Context(++nContext);
+        pi = Open(L"tl", pc, HostIn(bUTF8));
+        ASSERT_NE(pi, nullptr);
+        ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+        PutItem(pi, pc, L"o", CInt(2));
+        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(List("SELECT CONCAT(o, '/', c) FROM tl"), (Rows{"2/0000"}));
+        // Written, 0000 stays itself.
+        SetItem(pi, pc, L"c", L"20000101");
+        ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+        SetItem(pi, pc, L"c", L"00000101");
+        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(List("SELECT CONCAT(o, '/', c) FROM tl"), (Rows{"2/0000"}));
+        ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+        EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(First("SELECT COUNT(*) FROM tl"), "0");
+    }
 }
 
 // ---- Writes the other tests leave alone -------------------------------------------------------------------------

@@ -117,6 +117,28 @@ TEST_F(TableObjectStates, DistinctWhenTheUniqueBestItemAllowsNull)
         EXPECT_EQ(s.find("DISTINCT"), std::string::npos) << s;
 }
 
+// Beside a DISTINCT's items only the exact forms that are the value itself
+// are read (a FLOAT's double, a TIMESTAMP's instant), none that would tell
+// apart rows it takes as one (a text's bytes, an ENUM's index), and a
+// DATETIME, which no time zone reads, has none.
+TEST_F(TableObjectStates, DistinctReadsOnlyTheFormsThatAreTheValue)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE dk (u INT NULL UNIQUE, f FLOAT, t TIMESTAMP NULL, d DATETIME(6), "
+                      "s VARCHAR(8) CHARACTER SET latin1, e ENUM('a', 'b'))"));
+    ASSERT_TRUE(Admin("INSERT INTO dk VALUES (NULL, 1.5, NULL, NULL, 'x?', 'a'), (NULL, 1.5, NULL, NULL, 'x?', 'a')"));
+    CHostContext* pContext = Context(1);
+    INATable* pi = Open(L"dk", pContext);
+    ASSERT_NE(pi, nullptr);
+    Selects();
+    EXPECT_EQ(PairWalk(pi, pContext, L"u", L"f", L"s", CNAStatement::WPF_DISTINCT), (Rows{"1.5/x?"}));
+    const std::vector<std::string> tabSelect = Selects();
+    ASSERT_FALSE(tabSelect.empty());
+    EXPECT_EQ(tabSelect[0].substr(0, tabSelect[0].find(" FROM ")),
+              "SELECT DISTINCT `u`,`f`,`t`,`d`,`s`,`e`,`f`+0e0,IF(UNIX_TIMESTAMP(`t` + INTERVAL 1 DAY) - "
+              "UNIX_TIMESTAMP(`t`) <> 86400 OR UNIX_TIMESTAMP(CAST(`t` AS DATETIME(6))) <> UNIX_TIMESTAMP(`t`),"
+              "UNIX_TIMESTAMP(`t`),NULL)");
+}
+
 // ---- Counts after deletes ---------------------------------------------------------------------------------------
 
 // Rows deleted through the table stay in the browse's result: the count of

@@ -376,6 +376,36 @@ TEST_F(NAColumnFixture, OutputParametersByTheHostsDirection)
     }
 }
 
+// A YEAR on the server by its type text, as a table or a query spells it;
+// the year of a value is its first four digits.
+TEST_F(NAColumnFixture, AYearOnTheServerAndTheNumberOfItsValue)
+{
+    const struct {
+        const wchar_t* pszName;
+        const wchar_t* pszType;
+        bool bYear;
+    } kTypes[] = {{L"a", L"year", true},        {L"b", L"YEAR(4)", true}, {L"c", L"MYSQL_TYPE_YEAR", true},
+                  {L"d", L"yearly", false},     {L"e", L"date", false},   {L"f", L"", false}};
+    for (const auto& c : kTypes)
+        Item(c.pszName, NA_IT_DATE8, 9).SetDBType(c.pszType, 0);
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(Record()->pclGetColumnNoRef(kTypes[i].pszName)->bServerYear(), kTypes[i].bYear)
+            << i;
+    const struct {
+        const wchar_t* pszValue;
+        int nYear;
+    } kValues[] = {{L"00000101", 0}, {L"19990101", 1999}, {L"2155", 2155}, {L"999", -1}, {L"2x240101", -1}};
+    for (const auto& c : kValues) {
+        CAny v;
+        SetW(v, c.pszValue);
+        EXPECT_EQ(CNAColumn::s_nYearOf(&v), c.nYear) << c.nYear;
+    }
+    CAny clNull;
+    SetW(clNull, L"2024");
+    clNull.SetNullFlag(true);
+    EXPECT_EQ(CNAColumn::s_nYearOf(&clNull), -1);
+}
+
 TEST(NAColumnFree, SpacesOfSQL)
 {
     for (wchar_t c : {L'\t', L'\n', L'\r', L' '})

@@ -87,8 +87,16 @@ protected:
     int m_bInvert = -1;
 };
 
-const char* const SEL = "SELECT `q_db`.`name`, `q_db`.`amount`, `q_db`.`code` FROM `q_db`";
-const char* const SEL2 = "SELECT `q_db`.`name`, `q_db`.`amount` FROM `q_db`";
+// The server's bytes of an 8-bit text read with a "?", after the items of
+// a query the host may write through.
+std::string Held(const std::string& strName)
+{
+    return ",IF(INSTR(CONVERT(" + strName + " USING latin1),'?'),HEX(CONVERT(" + strName + " USING utf8)),NULL)";
+}
+const std::string SEL = "SELECT `q_db`.`name`, `q_db`.`amount`, `q_db`.`code` " + Held("`q_db`.`name`") + " FROM `q_db`";
+const std::string SEL2 = "SELECT `q_db`.`name`, `q_db`.`amount` " + Held("`q_db`.`name`") + " FROM `q_db`";
+// A limited query reads none.
+const char* const SEL2_LIMITED = "SELECT `q_db`.`name`, `q_db`.`amount` FROM `q_db`";
 
 } // namespace
 
@@ -133,11 +141,15 @@ TEST_F(StatementQuery, RewrittenWithTheSearchAndTheBrowseOrder)
         // A memo is not ordered: the ties alone, after an ORDER BY of their
         // own (the query's is gone).
         {L"SELECT name, amount, memo FROM q ORDER BY name", L"memo", 1, 3, nullptr,
-         "SELECT `q_db`.`name`, `q_db`.`amount`, `q_db`.`memo` FROM `q_db` ORDER BY `q_db`.`amount`", 0},
-        // Nor a computed column reading one.
+         "SELECT `q_db`.`name`, `q_db`.`amount`, `q_db`.`memo` " + Held("`q_db`.`name`") + Held("`q_db`.`memo`") +
+             " FROM `q_db` ORDER BY `q_db`.`amount`",
+         0},
+        // Nor a computed column reading one, whose bytes are read as its
+        // expression's.
         {L"SELECT amount, UPPER(memo) AS um, name FROM q", L"amount", 1, 3, nullptr,
-         "SELECT `q_db`.`amount`, UPPER(`q_db`.`memo`) AS `um`, `q_db`.`name` FROM `q_db` ORDER BY "
-         "`q_db`.`amount`,`q_db`.`name`", 0},
+         "SELECT `q_db`.`amount`, UPPER(`q_db`.`memo`) AS `um`, `q_db`.`name` " + Held("(UPPER(`q_db`.`memo`))") +
+             Held("`q_db`.`name`") + " FROM `q_db` ORDER BY `q_db`.`amount`,`q_db`.`name`",
+         0},
         // An item the query does not give: user error 6.
         {L"SELECT name, amount FROM q", L"code", 1, 0, nullptr, "", -1},
     };
@@ -187,7 +199,7 @@ TEST_F(StatementQuery, WithoutCorrectionAsWrittenOrRefusedWithASearch)
 
 TEST_F(StatementQuery, ALimitedQueryKeepsItsOwnOrderAndLimit)
 {
-    const std::string strSel2 = SEL2;
+    const std::string strSel2 = SEL2_LIMITED;
     struct {
         const wchar_t* pszQuery;
         const wchar_t* pszItem;
@@ -211,7 +223,7 @@ TEST_F(StatementQuery, ALimitedQueryKeepsItsOwnOrderAndLimit)
          strSel2 + " ORDER BY `q_db`.`amount` DESC LIMIT 5"},
         // A query that does not limit its rows takes both.
         {L"SELECT name, amount FROM q ORDER BY amount DESC", L"name", 1, L"`q_db`.`name`>='m'",
-         strSel2 + " WHERE `q_db`.`name`>='m' ORDER BY `q_db`.`name`"},
+         SEL2 + " WHERE `q_db`.`name`>='m' ORDER BY `q_db`.`name`"},
     };
     for (const auto& c : aCase) {
         SCOPED_TRACE(NarrowAscii(c.pszQuery) + " / " + NarrowAscii(c.pszItem));
@@ -257,13 +269,34 @@ TEST_F(StatementQuery, TermsCappedByTheConnection)
 
 TEST_F(StatementQuery, ComputedColumnsOrderedByPosition)
 {
-    const char* const pszSel = "SELECT `q_db`.`name`, `q_db`.`amount` + 1 AS `s` FROM `q_db`";
+    const std::string strSel = "SELECT `q_db`.`name`, `q_db`.`amount` + 1 AS `s` " + Held("`q_db`.`name`") +
+                               Held("(`q_db`.`amount` + 1 )") + " FROM `q_db`";
     CNAStatement* p = Statement(L"SELECT name, amount + 1 AS s FROM q");
     p->SetTieBreak(3);
     m_pCapped->m_bByNumber = 1;
-    EXPECT_EQ(Select(p, L"s", 1), std::string(pszSel) + " ORDER BY 2,`q_db`.`name`");
-    EXPECT_EQ(Select(p, L"name", 0), std::string(pszSel) + " ORDER BY `q_db`.`name` DESC,2 DESC");
+    EXPECT_EQ(Select(p, L"s", 1), strSel + " ORDER BY 2,`q_db`.`name`");
+    EXPECT_EQ(Select(p, L"name", 0), strSel + " ORDER BY `q_db`.`name` DESC,2 DESC");
     // A connection that refuses positions: the column's alias.
     m_pCapped->m_bByNumber = 0;
-    EXPECT_EQ(Select(p, L"s", 1), std::string(pszSel) + " ORDER BY `s`,`q_db`.`name`");
+    EXPECT_EQ(Select(p, L"s", 1), strSel + " ORDER BY `s`,`q_db`.`name`");
+}
+
+// A query of several SELECTs reads no exact forms: beside its first
+// SELECT's items or its last's, they would make the two lists differ. Nor
+// does one the host cannot write through.
+TEST_F(StatementQuery, SeveralSelectsReadNoExactForm)
+{
+    CNAStatement* pGrouped = Statement(L"SELECT name, amount FROM q GROUP BY name, amount");
+    pGrouped->SetTieBreak(0);
+    EXPECT_EQ(Select(pGrouped, L"name", 1),
+              SEL2_LIMITED + std::string(" GROUP BY `q_db`.`name`, `q_db`.`amount` ORDER BY `q_db`.`name`"));
+    for (const wchar_t* pszSet : {L"UNION", L"INTERSECT", L"EXCEPT", L"MINUS", L"UNION ALL"}) {
+        const std::wstring strQuery = std::wstring(L"SELECT name, amount FROM q ") + pszSet +
+                                      L" SELECT name, amount FROM q WHERE amount > 3";
+        SCOPED_TRACE(NarrowAscii(strQuery));
+        CNAStatement* p = Statement(strQuery.c_str());
+        p->SetTieBreak(0);
+        EXPECT_EQ(Select(p, L"name", 1), SEL2_LIMITED + (" " + NarrowAscii(pszSet)) +
+                                             " SELECT name, amount FROM q WHERE amount > 3 ORDER BY `q_db`.`name`");
+    }
 }

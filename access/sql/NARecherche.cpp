@@ -893,6 +893,25 @@ int CNARecherche::_bAndCondition(CNAExpression* pcl)
     return 1;
 }
 
+bool CNARecherche::bCompareCharacters(const CNAColumn* pclColumn)
+{
+    bool bFound = false;
+    std::vector<CNAExpression*> tabLeft{m_pclSearch};
+    while (!tabLeft.empty()) {
+        CNAExpression* pcl = tabLeft.back();
+        tabLeft.pop_back();
+        if (pcl == nullptr)
+            continue;
+        if (pcl->pclGetColumnNoRef() == pclColumn && pcl->eGetOperator() == NAOP_EQ) {
+            pcl->SetFlags(pcl->nGetFlags() | CNAExpression::EXPR_CHARACTERS);
+            bFound = true;
+        }
+        tabLeft.push_back(pcl->pclGetLeftNoRef());
+        tabLeft.push_back(pcl->pclGetRightNoRef());
+    }
+    return bFound;
+}
+
 bool CNARecherche::bComparesColumn(const CNAColumn* pclColumn) const
 {
     std::vector<const CNAExpression*> tabLeft{m_pclSearch};

@@ -95,6 +95,9 @@ public:
     int bAddRecordCharacters(CNAColumn* pclColumn, const CAny* pValue);
     // Whether a comparison of the search's condition names the column.
     bool bComparesColumn(const CNAColumn* pclColumn) const;
+    // The condition's equalities of the column compare its characters
+    // alone; false when it has none.
+    bool bCompareCharacters(const CNAColumn* pclColumn);
 
     // ---- State ----------------------------------------------------------------------------
     void Activate() { m_eState = STATE_SEARCHING; }

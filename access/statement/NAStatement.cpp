@@ -444,6 +444,7 @@ void CNAStatement::_SetQuery(CNACommand* pclCommand)
 {
     // A new text carries its own server texts.
     m_tabServerColumn.clear();
+    m_tabFormNeeded.clear();
     m_bFoundColumn = false;
     if (pclCommand == m_pclCommand && pclCommand != nullptr)
         return;
@@ -766,6 +767,7 @@ int CNAStatement::bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags,
     if (!pclCommand->bAddSelectColumns(m_pclCurrentRecord, 0))
         return 0;
     const unsigned int nSelectEnd = pclCommand->nGetSQLLength();
+    _SetFormsNeeded(pszOrderItem);
     if (!_bBuildQuerySELECTFromTable(m_pclDataAccess->pszGetFormatedTableName(), nFlags, pszOrderItem, bAscending,
                                      pclSearch, 1))
         return 0;
@@ -773,6 +775,46 @@ int CNAStatement::bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags,
     if (!strServer.empty())
         pclCommand->Insert(nSelectEnd, strServer.c_str());
     return 1;
+}
+
+void CNAStatement::_SetFormsNeeded(const wchar_t* pszOrderItem)
+{
+    m_tabFormNeeded.clear();
+    if (m_pclCurrentRecord == nullptr || m_piDataSource == nullptr)
+        return;
+    INAItemDescription* piBest = m_piDataSource->piGetBestParseItemDesc();
+    CNAColumn* pclKey = piBest != nullptr ? m_pclCurrentRecord->pclGetColumnNoRef(piBest) : nullptr;
+    if (piBest != nullptr)
+        piBest->nExternalRelease();
+    // A FLOAT part is compared over a range: the key may not settle the row.
+    const auto Parts = [](CNAColumn* pcl) {
+        std::vector<CNAColumn*> tab;
+        const CRefArray<CNAColumn>* ptab = pcl->bIsComposedKey() ? pcl->pclGetTabComponent() : nullptr;
+        for (int i = 0; ptab != nullptr && i < ptab->nGetNbElement(); i++)
+            tab.push_back((*ptab)[i]);
+        if (ptab == nullptr)
+            tab.push_back(pcl);
+        return tab;
+    };
+    if (pclKey == nullptr || !(pclKey->bIsComposedKey() ? pclKey->bPrimary() : pclKey->bUniqueNotNull()))
+        return;
+    std::vector<CNAColumn*> tabNeeded = Parts(pclKey);
+    if (!_bEmpty(pszOrderItem)) {
+        CNAColumn* pclOrder = m_pclCurrentRecord->pclGetColumnNoRef(pszOrderItem);
+        if (pclOrder == nullptr)
+            return;
+        const std::vector<CNAColumn*> tabOrder = Parts(pclOrder);
+        tabNeeded.insert(tabNeeded.end(), tabOrder.begin(), tabOrder.end());
+    }
+    if (std::any_of(tabNeeded.begin(), tabNeeded.end(),
+                    [](CNAColumn* pcl) { return pcl == nullptr || CNAExpression::s_bRoundedReal(pcl); }))
+        return;
+    const int nColumns = m_pclCurrentRecord->nGetNbColumn();
+    m_tabFormNeeded.assign(static_cast<size_t>(nColumns), false);
+    for (int i = 0; i < nColumns; i++)
+        m_tabFormNeeded[static_cast<size_t>(i)] =
+            std::find(tabNeeded.begin(), tabNeeded.end(), m_pclCurrentRecord->pclGetColumnNoRef(i)) !=
+            tabNeeded.end();
 }
 
 CNAStatement::eLESSEXACT CNAStatement::_eLessExact(CNAColumn* pclColumn) const
@@ -836,7 +878,7 @@ std::wstring CNAStatement::_strServerColumns(int bDistinct)
     CSQLParserInfo* pclInfo = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetQueryParserInfoNoRef() : nullptr;
     for (int i = 0; m_pclCurrentRecord != nullptr && i < m_pclCurrentRecord->nGetNbColumn(); i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
-        const eLESSEXACT eKind = _eLessExact(pcl);
+        const eLESSEXACT eKind = _bFormNeeded(static_cast<size_t>(i)) ? _eLessExact(pcl) : LE_NONE;
         // Forms that tell apart rows a DISTINCT takes as one are left out:
         // an instant and a double are the value itself.
         if ((eKind != LE_FLOAT && eKind != LE_ENUM && eKind != LE_TEXT && eKind != LE_INSTANT) ||
@@ -850,17 +892,21 @@ std::wstring CNAStatement::_strServerColumns(int bDistinct)
                                                     pclGetConnectionNoRef())))
             continue;
         const std::wstring strName = bComputed ? csExpression.pszGet() : pcl->pszGetFormatedSelectName(0);
+        const std::wstring strUnicode = L"CONVERT(" + strName + L" USING " + _pszServerTextCharset() + L")";
         if (eKind == LE_TEXT)
-            // Only a text read with a "?" may lack characters; hexadecimal
-            // reads the same in any code page of the session.
-            strColumns += L",IF(INSTR(CONVERT(" + strName + L" USING latin1),'?'),HEX(CONVERT(" + strName + L" USING " +
-                          _pszServerTextCharset() + L")),NULL)";
+            // Only a text the code page cannot hold whole (a real "?" it
+            // holds) lacks characters; hexadecimal reads the same in any
+            // code page of the session.
+            strColumns += L",IF(CAST(CONVERT(CONVERT(" + strName + L" USING latin1) USING " + _pszServerTextCharset() +
+                          L") AS BINARY)<>CAST(" + strUnicode + L" AS BINARY),HEX(" + strUnicode + L"),NULL)";
         else if (eKind == LE_FLOAT)
             // As a double a FLOAT shows every digit it has.
             strColumns += L"," + strName + L"+0e0";
         else if (eKind == LE_ENUM)
-            // The ENUM's index.
-            strColumns += L"," + strName + L"+0";
+            // The ENUM's index, where its text tells no member apart: empty,
+            // or with a "?" the code page may have put there.
+            strColumns += L",IF(" + strName + L"='' OR INSTR(CONVERT(" + strName + L" USING latin1),'?')," + strName +
+                          L"+0,NULL)";
         else
             // The instant, where the session's time zone may read another
             // one as the same text: its clock goes back within a day, or
@@ -1695,7 +1741,7 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
         _bNoMemory(PT_NO_MEMORY);
     } else if (pclSearch->bRechercheEnreg(m_pclCurrentRecord, piBest, NA_PARSE_FIRST, 1,
                                           static_cast<const CNARefArray<CNAColumn>*>(pColumns)) &&
-               _bAddEveryOtherValue(pclSearch, pclRow) && _bHeldTextsRead(pclSearch, pclRow)) {
+               _bAddEveryOtherValue(pclSearch, pclRow, piBest) && _bHeldTextsRead(pclSearch, pclRow)) {
         // Each refused item the condition compares is written with its
         // text, or fails the condition.
         pclSearch->SetRefusals(pclRow != nullptr ? pclRow->pclGetReadFailureNoRef() : nullptr);
@@ -1714,7 +1760,8 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
     return bResult;
 }
 
-int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordValue* pclRow)
+int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordValue* pclRow,
+                                       INAItemDescription* piBest)
 {
     const CXError* pclFailure = pclRow != nullptr ? pclRow->pclGetReadFailureNoRef() : nullptr;
     // A part the condition compares with the row's value: as read, by the
@@ -1727,6 +1774,15 @@ int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordV
         if (pst != nullptr)
             return !pst->bHeld || CNAExpression::s_bServerValueText(pst->strText.c_str());
         return !CNAExpression::s_bRoundedReal(pcl) && pcl->bValueDefined();
+    };
+    CNAColumn* pclBest = piBest != nullptr ? m_pclCurrentRecord->pclGetColumnNoRef(piBest) : nullptr;
+    const CRefArray<CNAColumn>* ptabBest =
+        pclBest != nullptr && pclBest->bIsComposedKey() ? pclBest->pclGetTabComponent() : nullptr;
+    auto bOfBest = [&](const CNAColumn* pcl) {
+        for (int k = 0; ptabBest != nullptr && k < ptabBest->nGetNbElement(); k++)
+            if ((*ptabBest)[k] == pcl)
+                return true;
+        return pcl == pclBest;
     };
     const int nColumns = m_pclCurrentRecord->nGetNbColumn();
     for (int i = 0; i < nColumns; i++) {
@@ -1756,16 +1812,23 @@ int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordV
         if (!bRead)
             return 0;
         // Texts a collation takes as equal are told apart by their
-        // characters: those read, or the server's bytes of them. A memo's
-        // are enough: its value is written once.
+        // characters: those read, or the server's bytes of them. They are
+        // enough, and the value is written once: equal characters are
+        // equal under any collation.
         const CNAReadFailure::SRefusal* pst = CNAReadFailure::s_pstRefusal(pclFailure, pcl->pszGetName());
         const bool bCharacters =
             _bCollatedText(pcl) &&
             (pst != nullptr ? CNAExpression::s_bHexaLiteral(pst->strText.c_str()) : !clValue.bIsNull());
-        if (!pclSearch->bComparesColumn(pcl) && !(bMemo && bCharacters) &&
+        if (!pclSearch->bComparesColumn(pcl) && !bCharacters &&
             !pclSearch->bAddRecordValue(m_pclCurrentRecord, pcl, &clValue))
             return 0;
-        if (bCharacters && !pclSearch->bAddRecordCharacters(pcl, &clValue))
+        if (!bCharacters)
+            continue;
+        // The best item's own comparison stays, for its index; the others
+        // become comparisons of the characters.
+        if (pclSearch->bComparesColumn(pcl) && !bOfBest(pcl) && pclSearch->bCompareCharacters(pcl))
+            continue;
+        if (!pclSearch->bAddRecordCharacters(pcl, &clValue))
             return 0;
     }
     return 1;
@@ -2707,7 +2770,7 @@ int CNAStatement::_bKeepHeldTexts()
                !m_pclDataAccess->bRequeteSansCorrection();
     };
     for (size_t i = 0; i < tabKind.size(); i++) {
-        if (tabKind[i] == LE_NONE)
+        if (tabKind[i] == LE_NONE || !_bFormNeeded(i))
             continue;
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(static_cast<int>(i));
         unsigned char* pOwn = nullptr;
@@ -2747,9 +2810,11 @@ int CNAStatement::_bKeepHeldTexts()
             // The text came whole unless a code page put a "?" in it (the
             // server's form says so, else the item); the ENUM's text tells
             // its members apart unless empty.
-            if (tabKind[i] != LE_FLOAT)
+            if (tabKind[i] == LE_TEXT && bRead)
+                bKeep = bForm;
+            else if (tabKind[i] != LE_FLOAT)
                 bKeep = std::memchr(pszOwn, '?', nOwn) != nullptr || (tabKind[i] == LE_ENUM && nOwn == 0) ||
-                        (tabKind[i] == LE_TEXT && (bForm || (!bRead && _bLostToTheItem(pcl, pszOwn, nOwn))));
+                        (tabKind[i] == LE_TEXT && _bLostToTheItem(pcl, pszOwn, nOwn));
             if (bKeep && !bForm)
                 bKeep = bMayWrite();
             else if (bKeep && tabKind[i] == LE_TEXT)

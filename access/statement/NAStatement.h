@@ -426,7 +426,7 @@ protected:
     int _bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const;
     // Where no key finds the row alone: each of its values that the
     // record's condition leaves out (memos as read), compared too.
-    int _bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordValue* pclRow);
+    int _bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordValue* pclRow, INAItemDescription* piBest);
     // A text the server compares by a collation.
     static bool _bCollatedText(const CNAColumn* pclColumn);
     // Fails, naming the item, when the condition compares a value the row
@@ -499,6 +499,15 @@ protected:
     // going on under the user's search from a row found again, the
     // server's answer whether each row holds the value searched.
     std::wstring _strServerColumns(int bDistinct);
+    // On a table whose best item is a unique key free of NULLs, a write
+    // finds its row by that key alone and a browse goes on from its order's
+    // terms: only their columns need exact forms (m_tabFormNeeded). Else
+    // every column does (empty).
+    void _SetFormsNeeded(const wchar_t* pszOrderItem);
+    bool _bFormNeeded(size_t nColumn) const
+    {
+        return m_tabFormNeeded.empty() || (nColumn < m_tabFormNeeded.size() && m_tabFormNeeded[nColumn]);
+    }
     // The condition of the user's search as the server compares it, with
     // its values written in; empty when none.
     std::wstring _strUserSearchCondition();
@@ -600,6 +609,7 @@ protected:
     };
     std::vector<SServerColumn> m_tabServerColumn;
     std::vector<eLESSEXACT> m_tabLessExact;
+    std::vector<bool> m_tabFormNeeded;
     // The SELECT ends with the server's answer to the user's search.
     bool m_bFoundColumn = false;
     // The server's texts of the times of the record m_nRecordSaveID holds,

@@ -3,6 +3,7 @@
 // only, a unique composite key with a NULL part, FLOAT and DOUBLE values
 // found again as the server stores them, and a delete of a row gone
 // elsewhere refused. Every result is judged by the server's own rows.
+#include "access/statement/NARecordValue.h"
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/TableObjectServer.h"
 
@@ -622,6 +623,87 @@ TEST_F(RecordWrite, AWriteThroughAQueryLandsOnTheColumnAndTableItemsRead)
     EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
     EXPECT_TRUE(ErrorOf(pi, pc)->nGetUserErrorCode() == ZTERR_NOT_OFFERED && Sent().empty()) << Error(pi, pc);
     EXPECT_NE(Error(pi, pc).find("cannot be told"), std::string::npos) << Error(pi, pc);
+}
+
+// A key free of NULLs finds a written row alone: browsed on it, the SELECT
+// reads no exact form and the row keeps none. Without a key the SELECT
+// reads the forms the row keeps: a text's bytes only where the code page
+// cannot hold it (a "?" of its own is held whole), and the write compares
+// each value once. Each write lands on its own row.
+TEST_F(RecordWrite, ExactFormsReadOnlyWhereTheyFindARow)
+{
+    const std::string strKinds = "f FLOAT, d DATETIME(6), m DECIMAL(65,30), e ENUM('a','b'), t VARCHAR(10)";
+    ASSERT_TRUE(Admin("CREATE TABLE ek (id INT PRIMARY KEY, " + strKinds + ")"));
+    ASSERT_TRUE(Admin("CREATE TABLE en (id INT, " + strKinds + ", KEY (id))"));
+    const std::string strRows = " VALUES (1, 1.000001, '2024-01-01 10:00:00.123456', 0.12345678901234567890123, 'a', "
+                                "'x?'), (2, 1.000002, '2024-01-01 10:00:00.123457', 0.12345678901234567890124, 'b', "
+                                "_utf8mb4 X'78F09F9880')";
+    auto Columns = [](const std::string& s) { return s.substr(0, s.find(" FROM ")); };
+    auto Row = [&](const char* pszTable, int nId) {
+        return First("SELECT CONCAT_WS('/', f + 0e0, e, HEX(t)) FROM " + std::string(pszTable) +
+                     " WHERE id = " + std::to_string(nId));
+    };
+    unsigned int nContext = 0;
+    for (const bool bUTF8 : {true, false}) {
+        SCOPED_TRACE(bUTF8 ? "in UTF-8" : "in 1252");
+        ASSERT_TRUE(Admin("DELETE FROM ek") && Admin("INSERT INTO ek" + strRows));
+        ASSERT_TRUE(Admin("DELETE FROM en") && Admin("INSERT INTO en" + strRows));
+        CHostContext* pc = Context(++nContext);
+        INATable* pi = Open(L"ek", pc, HostIn(bUTF8));
+        ASSERT_NE(pi, nullptr);
+        Sent();
+        ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+        Rows tabSent = Sent();
+        ASSERT_EQ(tabSent.size(), 1u);
+        EXPECT_EQ(Columns(tabSent[0]), "SELECT `id`,`f`,`d`,`m`,`e`,`t`");
+        ASSERT_EQ(Read(pi, pc, L"id", NEXT), 1) << Error(pi, pc);
+        const CNARecordValue* pclRow = Access(pi, pc)->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef();
+        ASSERT_NE(pclRow, nullptr);
+        EXPECT_EQ(pclRow->pclGetReadFailureNoRef(), nullptr);
+        SetItem(pi, pc, L"t", L"z");
+        ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(Row("ek", 2), "1.0000020265579224/b/7A");
+        EXPECT_EQ(Row("ek", 1), "1.0000009536743164/a/783F");
+
+        pc = Context(++nContext);
+        pi = Open(L"en", pc, HostIn(bUTF8));
+        ASSERT_NE(pi, nullptr);
+        Sent();
+        ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+        tabSent = Sent();
+        ASSERT_EQ(tabSent.size(), 1u);
+        const std::string strForms =
+            "SELECT `id`,`f`,`d`,`m`,`e`,`t`,`f`+0e0,IF(`e`='' OR INSTR(CONVERT(`e` USING latin1),'?'),`e`+0,NULL)";
+        EXPECT_EQ(Columns(tabSent[0]),
+                  bUTF8 ? strForms
+                        : strForms + ",IF(CAST(CONVERT(CONVERT(`t` USING latin1) USING utf8mb4) AS BINARY)<>CAST("
+                                     "CONVERT(`t` USING utf8mb4) AS BINARY),HEX(CONVERT(`t` USING utf8mb4)),NULL)");
+        // The text's own "?" is held whole; the code page's is not.
+        pclRow = Access(pi, pc)->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef();
+        ASSERT_NE(pclRow, nullptr);
+        EXPECT_EQ(pclRow->pstGetRefusal(L"t"), nullptr);
+        EXPECT_NE(pclRow->pstGetRefusal(L"f"), nullptr);
+        for (const int nId : {1, 2}) {
+            if (nId == 2) {
+                ASSERT_EQ(Read(pi, pc, L"id", NEXT), 1) << Error(pi, pc);
+                pclRow = Access(pi, pc)->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef();
+                const CNAReadFailure::SRefusal* pst = pclRow->pstGetRefusal(L"t");
+                EXPECT_EQ(pst != nullptr ? Narrow(pst->strText.c_str()) : std::string("none"),
+                          bUTF8 ? "none" : "_utf8mb4 X'78F09F9880'");
+            }
+            SetItem(pi, pc, L"t", nId == 1 ? L"z1" : L"z2");
+            Sent();
+            ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+            const Rows tabWrite = Writes();
+            ASSERT_EQ(tabWrite.size(), 1u);
+            const std::string strWhere = tabWrite[0].substr(tabWrite[0].find(" WHERE "));
+            // Each value once: the text by its characters alone.
+            EXPECT_EQ(strWhere.find("`t`"), strWhere.rfind("`t`")) << strWhere;
+            EXPECT_EQ(strWhere.find("`t`='"), std::string::npos) << strWhere;
+        }
+        EXPECT_EQ(Row("en", 1), "1.0000009536743164/a/7A31");
+        EXPECT_EQ(Row("en", 2), "1.0000020265579224/b/7A32");
+    }
 }
 
 // The year 0000 is its own: searched, filtered, read on in blocks of one

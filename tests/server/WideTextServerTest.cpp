@@ -251,12 +251,14 @@ TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
         Sent();
         EXPECT_EQ(Browse(pi, pc, psz, true), tabServer);
         EXPECT_EQ(Browse(pi, pc, psz, false), Reversed(tabServer));
-        // Over the code page every SELECT of the browse, in blocks or whole,
-        // carries the server's bytes of each text read with a "?"; in UTF-8
-        // none does.
-        const std::string strCarried = "`c`,IF(INSTR(CONVERT(`v` USING latin1),'?'),HEX(CONVERT(`v` USING utf8mb4)),"
-                                       "NULL),IF(INSTR(CONVERT(`c` USING latin1),'?'),HEX(CONVERT(`c` USING utf8mb4)),"
-                                       "NULL) FROM";
+        // Over the code page every SELECT of the browse on a text, in blocks
+        // or whole, carries the server's bytes of that text where the code
+        // page cannot hold it; the key's browse and UTF-8 none. The key
+        // finds a row: no other text's.
+        const std::string strCarried = "`c`,IF(CAST(CONVERT(CONVERT(`" + Narrow(psz) +
+                                       "` USING latin1) USING utf8mb4) AS BINARY)<>CAST(CONVERT(`" + Narrow(psz) +
+                                       "` USING utf8mb4) AS BINARY),HEX(CONVERT(`" + Narrow(psz) +
+                                       "` USING utf8mb4)),NULL) FROM";
         int nSelects = 0, nCarrying = 0;
         for (const std::string& q : Sent()) {
             if (q.compare(0, 7, "SELECT ") != 0)
@@ -266,7 +268,7 @@ TEST_P(WideTextBrowse, EachKeyBrowsedEveryRowOnceInTheServersOrder)
             EXPECT_EQ(q.find("HEX(") == std::string::npos, q.find(strCarried) == std::string::npos) << q;
         }
         EXPECT_GT(nSelects, 0);
-        EXPECT_EQ(nCarrying, !GetParam().bUnicode ? nSelects : 0);
+        EXPECT_EQ(nCarrying, !GetParam().bUnicode && std::wstring(psz) != L"id" ? nSelects : 0);
     }
 }
 

@@ -381,9 +381,11 @@ protected:
 
 TEST_F(StatementText, OrderByTermsAndTieBreaks)
 {
-    // The 8-bit memo's bytes come with a row that reads it with a "?".
-    const std::string strSelect =
-        "SELECT `id`,`d`,`dd`,`m`,IF(INSTR(CONVERT(`m` USING latin1),'?'),HEX(CONVERT(`m` USING utf8)),NULL) FROM `T`";
+    // The key finds a row: the 8-bit memo's bytes come only with a browse
+    // on it, with a row the code page cannot hold whole.
+    const std::string strSelect = "SELECT `id`,`d`,`dd`,`m` FROM `T`";
+    const std::string strMemoForm = ",IF(CAST(CONVERT(CONVERT(`m` USING latin1) USING utf8) AS BINARY)<>CAST("
+                                    "CONVERT(`m` USING utf8) AS BINARY),HEX(CONVERT(`m` USING utf8)),NULL)";
     struct SCase {
         const wchar_t* pszItem;
         int bAscending;
@@ -410,7 +412,9 @@ TEST_F(StatementText, OrderByTermsAndTieBreaks)
     };
     for (const SCase& c : aCase) {
         m_pStatement->SetTieBreak(c.nTieBreak);
-        EXPECT_EQ(Select(c.pszItem, c.bAscending, c.nFlags), strSelect + c.pszOrder) << Narrow(c.pszItem);
+        const std::string strColumns =
+            std::wstring(c.pszItem) == L"m" ? "SELECT `id`,`d`,`dd`,`m`" + strMemoForm + " FROM `T`" : strSelect;
+        EXPECT_EQ(Select(c.pszItem, c.bAscending, c.nFlags), strColumns + c.pszOrder) << Narrow(c.pszItem);
         EXPECT_EQ(m_pStatement->bInvertFetch(), c.bInverted) << Narrow(c.pszItem);
         EXPECT_EQ(m_pStatement->nGetBindDefineFlag(), 2);
     }

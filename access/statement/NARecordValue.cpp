@@ -10,11 +10,14 @@
 #include "common/values/Any.h"
 
 #include <cstddef>
+#include <utility>
 #include <new>
 
 // ---- Read failures ----------------------------------------------------------------------------------------------
 
 CNAReadFailure::CNAReadFailure(const CXError& clFirst) : CXError(clFirst), m_nFound(-1) {}
+
+CNAReadFailure::CNAReadFailure(const _stMyModuleInfo* pModule) : CXError(pModule), m_nFound(-1) {}
 
 CNAReadFailure::~CNAReadFailure()
 {
@@ -23,7 +26,7 @@ CNAReadFailure::~CNAReadFailure()
             st.pclFailure->dwRelease();
 }
 
-CNAReadFailure* CNAReadFailure::s_pclMake(const Refusals& tab, int nFound)
+CNAReadFailure* CNAReadFailure::s_pclMake(Refusals tab, int nFound)
 {
     // The first refused value names the failure; held values need none.
     size_t nFirst = tab.size();
@@ -35,24 +38,20 @@ CNAReadFailure* CNAReadFailure::s_pclMake(const Refusals& tab, int nFound)
     }
     if (tab.empty() && nFound < 0)
         return nullptr;
-    CNAReadFailure* pcl = new (std::nothrow)
-        CNAReadFailure(nFirst < tab.size() ? *tab[nFirst].pclFailure : CXError(&gstMyModuleInfo32));
+    // Values held alone need no failure of their own: none is copied.
+    CNAReadFailure* pcl = nFirst < tab.size() ? new (std::nothrow) CNAReadFailure(*tab[nFirst].pclFailure)
+                                              : new (std::nothrow) CNAReadFailure(&gstMyModuleInfo32);
     if (pcl == nullptr)
         return nullptr;
     pcl->m_nFound = nFound;
-    try {
-        pcl->m_tab = tab;
-    } catch (const std::bad_alloc&) {
-        delete pcl;
-        return nullptr;
-    }
+    pcl->m_tab = std::move(tab);
     for (const SRefusal& st : pcl->m_tab)
         if (st.pclFailure != nullptr)
             st.pclFailure->m_nRefCount++;
     // The report names every refused item, not the first alone.
-    for (size_t i = nFirst + 1; i < tab.size(); i++)
-        if (!tab[i].bHeld)
-            pcl->AddUserMessageNoFormat(tab[i].pclFailure->pszGetUserMessage());
+    for (size_t i = nFirst + 1; i < pcl->m_tab.size(); i++)
+        if (!pcl->m_tab[i].bHeld)
+            pcl->AddUserMessageNoFormat(pcl->m_tab[i].pclFailure->pszGetUserMessage());
     return pcl;
 }
 
@@ -165,7 +164,7 @@ bool CNARecordValue::_bChangeRefusals(F fnChange)
             SetReadFailure(nullptr);
             return true;
         }
-        pclNew = CNAReadFailure::s_pclMake(tab, nFound);
+        pclNew = CNAReadFailure::s_pclMake(std::move(tab), nFound);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -182,11 +181,12 @@ bool CNARecordValue::bAddRefusal(const wchar_t* pszItem, const wchar_t* pszText,
     });
 }
 
-bool CNARecordValue::bAddHeldTexts(const HeldTexts& tab, int nFound)
+bool CNARecordValue::bAddHeldTexts(HeldTexts tab, int nFound)
 {
     return (tab.empty() && nFound < 0) || _bChangeRefusals([&](CNAReadFailure::Refusals* ptab, int* pnFound) {
-               for (const auto& st : tab)
-                   ptab->push_back({st.first, st.second, nullptr, true});
+               ptab->reserve(ptab->size() + tab.size());
+               for (auto& st : tab)
+                   ptab->push_back({std::move(st.first), std::move(st.second), nullptr, true});
                if (nFound >= 0)
                    *pnFound = nFound;
            });

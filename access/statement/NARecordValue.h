@@ -44,7 +44,7 @@ public:
     // A new failure (count 0) of the refusals, the first refused one's
     // failure its own (none when every value is held); null without memory
     // or without a failure for a refused value.
-    static CNAReadFailure* s_pclMake(const Refusals& tab, int nFound = -1);
+    static CNAReadFailure* s_pclMake(Refusals tab, int nFound = -1);
     // The refusals of a record's failure: null for none or another failure.
     static const Refusals* s_ptabRefusals(const CXError* pclFailure);
     // Whether a read of the record fails: another failure, or a refused
@@ -64,6 +64,7 @@ public:
 
 private:
     explicit CNAReadFailure(const CXError& clFirst);
+    explicit CNAReadFailure(const _stMyModuleInfo* pModule);
     Refusals m_tab;
     int m_nFound;
 };
@@ -135,7 +136,7 @@ public:
     typedef std::vector<std::pair<std::wstring, std::wstring>> HeldTexts;
     // With the server's answer whether the row holds the value searched,
     // when it has one (-1: none).
-    bool bAddHeldTexts(const HeldTexts& tab, int nFound);
+    bool bAddHeldTexts(HeldTexts tab, int nFound);
     int nGetServerFound() const { return CNAReadFailure::s_nFound(m_pclReadFailure); }
     // The item holds the host's value from now on: its refusal leaves the
     // read failure, which goes with the last one. False without memory,

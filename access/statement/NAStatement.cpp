@@ -898,7 +898,7 @@ std::wstring CNAStatement::_strServerColumns(int bDistinct)
             // holds) lacks characters; hexadecimal reads the same in any
             // code page of the session.
             strColumns += L",IF(CAST(CONVERT(CONVERT(" + strName + L" USING latin1) USING " + _pszServerTextCharset() +
-                          L") AS BINARY)<>CAST(" + strUnicode + L" AS BINARY),HEX(" + strUnicode + L"),NULL)";
+                          L") AS BINARY)<>CAST(" + strUnicode + L" AS BINARY),IFNULL(HEX(" + strUnicode + L"),''),NULL)";
         else if (eKind == LE_FLOAT)
             // As a double a FLOAT shows every digit it has.
             strColumns += L"," + strName + L"+0e0";
@@ -2809,21 +2809,25 @@ int CNAStatement::_bKeepHeldTexts()
         } else {
             // The text came whole unless a code page put a "?" in it (the
             // server's form says so, else the item); the ENUM's text tells
-            // its members apart unless empty.
+            // its members apart unless empty. An empty form is a text's
+            // bytes the server would not send: more than a packet holds.
             if (tabKind[i] == LE_TEXT && bRead)
                 bKeep = bForm;
             else if (tabKind[i] != LE_FLOAT)
                 bKeep = std::memchr(pszOwn, '?', nOwn) != nullptr || (tabKind[i] == LE_ENUM && nOwn == 0) ||
                         (tabKind[i] == LE_TEXT && _bLostToTheItem(pcl, pszOwn, nOwn));
-            if (bKeep && !bForm)
+            const bool bWhole = bForm && !(tabKind[i] == LE_TEXT && strText.empty());
+            if (bKeep && !bWhole) {
+                strText.clear();
                 bKeep = bMayWrite();
-            else if (bKeep && tabKind[i] == LE_TEXT)
+            } else if (bKeep && tabKind[i] == LE_TEXT) {
                 strText = _strServerTextLiteral(strText.c_str());
+            }
         }
         if (bKeep)
             tabHeld.emplace_back(pcl->pszGetName(), strText);
     }
-    return pclRow->bAddHeldTexts(tabHeld, nFound) ? 1 : _bNoMemory(PT_NO_MEMORY);
+    return pclRow->bAddHeldTexts(std::move(tabHeld), nFound) ? 1 : _bNoMemory(PT_NO_MEMORY);
 }
 
 int CNAStatement::_bSetColumnValueFromDB(CNAColumn* pclColumn)

@@ -677,7 +677,7 @@ TEST_F(RecordWrite, ExactFormsReadOnlyWhereTheyFindARow)
         EXPECT_EQ(Columns(tabSent[0]),
                   bUTF8 ? strForms
                         : strForms + ",IF(CAST(CONVERT(CONVERT(`t` USING latin1) USING utf8mb4) AS BINARY)<>CAST("
-                                     "CONVERT(`t` USING utf8mb4) AS BINARY),HEX(CONVERT(`t` USING utf8mb4)),NULL)");
+                                     "CONVERT(`t` USING utf8mb4) AS BINARY),IFNULL(HEX(CONVERT(`t` USING utf8mb4)),''),NULL)");
         // The text's own "?" is held whole; the code page's is not.
         pclRow = Access(pi, pc)->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef();
         ASSERT_NE(pclRow, nullptr);
@@ -704,6 +704,40 @@ TEST_F(RecordWrite, ExactFormsReadOnlyWhereTheyFindARow)
         EXPECT_EQ(Row("en", 1), "1.0000009536743164/a/7A31");
         EXPECT_EQ(Row("en", 2), "1.0000020265579224/b/7A32");
     }
+}
+
+// A text the code page cannot hold whose bytes are more than the server
+// sends in one value: its exact form is not had, and a write that would
+// compare it fails with nothing sent, beside a twin holding a real "?".
+TEST_F(RecordWrite, ATextTooLongForItsExactFormIsNotWrittenBlind)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE eb (o INT, m LONGTEXT, KEY (o))"));
+    const std::string strTail = "REPEAT('x', 9 << 20)";
+    ASSERT_TRUE(Admin("INSERT INTO eb VALUES (1, CONCAT(_utf8mb4 X'F09F9880', " + strTail + ")), (1, CONCAT('?', " +
+                      strTail + "))"));
+    const std::string strRows = "SELECT CONCAT(o, '/', HEX(LEFT(m, 1))) FROM eb ORDER BY 1";
+    const Rows tabBefore = List(strRows);
+    ASSERT_EQ(tabBefore, (Rows{"1/3F", "1/F09F9880"}));
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"eb", pc, HostIn(false));
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+    const CNARecordValue* pclRow = Access(pi, pc)->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef();
+    const CNAReadFailure::SRefusal* pst = pclRow != nullptr ? pclRow->pstGetRefusal(L"m") : nullptr;
+    if (pst == nullptr) {
+        // The real "?" first: held whole.
+        ASSERT_EQ(Read(pi, pc, L"o", NEXT), 1) << Error(pi, pc);
+        pclRow = Access(pi, pc)->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef();
+        pst = pclRow != nullptr ? pclRow->pstGetRefusal(L"m") : nullptr;
+    }
+    ASSERT_NE(pst, nullptr);
+    EXPECT_TRUE(pst->bHeld && pst->strText.empty());
+    PutItem(pi, pc, L"o", CInt(2));
+    Sent();
+    EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
+    EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION)) << Error(pi, pc);
+    EXPECT_TRUE(Writes().empty());
+    EXPECT_EQ(List(strRows), tabBefore);
 }
 
 // The year 0000 is its own: searched, filtered, read on in blocks of one

@@ -912,6 +912,22 @@ bool CNARecherche::bCompareCharacters(const CNAColumn* pclColumn)
     return bFound;
 }
 
+void CNARecherche::LeaveOut(const CNAColumn* pclColumn)
+{
+    std::vector<CNAExpression*> tabLeft{m_pclSearch};
+    while (!tabLeft.empty()) {
+        CNAExpression* pcl = tabLeft.back();
+        tabLeft.pop_back();
+        if (pcl == nullptr)
+            continue;
+        if (pcl->pclGetColumnNoRef() == pclColumn && pcl->pclGetLeftNoRef() == nullptr &&
+            pcl->pclGetRightNoRef() == nullptr)
+            pcl->SetComparison(NAOP_TRUE, nullptr, nullptr, pcl->nGetFlags());
+        tabLeft.push_back(pcl->pclGetLeftNoRef());
+        tabLeft.push_back(pcl->pclGetRightNoRef());
+    }
+}
+
 bool CNARecherche::bComparesColumn(const CNAColumn* pclColumn) const
 {
     std::vector<const CNAExpression*> tabLeft{m_pclSearch};

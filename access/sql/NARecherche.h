@@ -98,6 +98,9 @@ public:
     // The condition's equalities of the column compare its characters
     // alone; false when it has none.
     bool bCompareCharacters(const CNAColumn* pclColumn);
+    // The condition's comparisons of the column hold true: it no longer
+    // compares the column.
+    void LeaveOut(const CNAColumn* pclColumn);
 
     // ---- State ----------------------------------------------------------------------------
     void Activate() { m_eState = STATE_SEARCHING; }

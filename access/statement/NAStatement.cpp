@@ -26,6 +26,7 @@
 #include "access/table/NAIDAuto.h"
 #include "access/table/NAPosition.h"
 #include "common/platform/MyModuleInfo.h"
+#include "common/text/TextCompare.h"
 #include "common/values/Any.h"
 #include "common/values/NACnvVariant.h"
 
@@ -1042,6 +1043,11 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
             if (nFrom > 0 && CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, pszSet,
                                                                CNACommand::TR_SESSION, false) >= 0)
                 nFrom = -1;
+        // An item repeating another's column needs no exact form of its
+        // own: no write compares it, nor does the order, which names the
+        // column once. A computed item may order a browse: it keeps its.
+        m_tabFormNeeded = _tabLeftOutOfConditions(true);
+        m_tabFormNeeded.flip();
         const std::wstring strServer = nFrom > 0 ? _strServerColumns(0) : std::wstring();
         if (!strServer.empty())
             pcl->Insert(static_cast<unsigned int>(nFrom), (strServer + L" ").c_str());
@@ -1785,6 +1791,13 @@ int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordV
         return pcl == pclBest;
     };
     const int nColumns = m_pclCurrentRecord->nGetNbColumn();
+    // A computed item of items compared tells no row apart, and a write may
+    // have left its value stale; a column is compared once.
+    std::vector<bool> tabLeftOut = _tabLeftOutOfConditions(false);
+    for (size_t i = 0; i < tabLeftOut.size(); i++)
+        if (tabLeftOut[i])
+            pclSearch->LeaveOut(m_pclCurrentRecord->pclGetColumnNoRef(static_cast<int>(i)));
+    tabLeftOut.resize(static_cast<size_t>(nColumns), false);
     for (int i = 0; i < nColumns; i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         if (!pcl->bUnique())
@@ -1803,7 +1816,7 @@ int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordV
         const bool bMemo = pcl->bIsMemo() != 0;
         if (bMemo)
             nMemo++;
-        if (pcl->bIsComposedKey())
+        if (pcl->bIsComposedKey() || tabLeftOut[static_cast<size_t>(i)])
             continue;
         // A memo's value as read: the current one may be written over.
         CAny clValue;
@@ -1832,6 +1845,71 @@ int CNAStatement::_bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordV
             return 0;
     }
     return 1;
+}
+
+bool CNAStatement::_bComputedOfPlainItems(CNAColumn* pclComputed) const
+{
+    CSQLParserInfo* pclInfo = m_pclDataAccess != nullptr ? m_pclDataAccess->pclGetQueryParserInfoNoRef() : nullptr;
+    IInfoRubrique* piItem = pclInfo != nullptr ? pclInfo->piGetColumnRubriqueOUT(pclComputed) : nullptr;
+    IExpOpExpression* piExpression = piItem != nullptr ? piItem->piGetExpression() : nullptr;
+    if (piExpression == nullptr)
+        return false;
+    const auto bPlainItem = [this](IExpOpExpression* pi) {
+        const wchar_t* pszName = pi->pszGetNomRubrique();
+        const wchar_t* pszTable = pi->pszGetNomTable();
+        for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+            CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+            const wchar_t* pszAlias = pcl->pszGetAliasNomTable();
+            if (pcl->eGetTypeColonne() == 0 && !pcl->bIsComposedKey() && pszName != nullptr &&
+                STR_nCompareW(pcl->pszGetOriginalName(), pszName, 3) == 0 &&
+                (_bEmpty(pszTable) || _bEmpty(pszAlias) || STR_nCompareW(pszAlias, pszTable, 3) == 0))
+                return true;
+        }
+        return false;
+    };
+    // Each node holds a reference, given back once looked at.
+    constexpr int kColumnNode = 47;
+    bool bPlain = true;
+    std::vector<IExpOpExpression*> tabLeft{piExpression};
+    while (!tabLeft.empty()) {
+        IExpOpExpression* pi = tabLeft.back();
+        tabLeft.pop_back();
+        if (pi->eGetOperateur() == kColumnNode) {
+            bPlain = bPlain && bPlainItem(pi);
+        } else {
+            int nIterator = 0;
+            for (IExpOpExpression* p = pi->piGetNextOperande(&nIterator); p != nullptr;
+                 p = pi->piGetNextOperande(&nIterator))
+                tabLeft.push_back(p);
+        }
+        pi->nRelease();
+    }
+    return bPlain;
+}
+
+std::vector<bool> CNAStatement::_tabLeftOutOfConditions(bool bRepeatsOnly) const
+{
+    std::vector<bool> tab;
+    if (m_pclCurrentRecord == nullptr || m_pclDataAccess == nullptr || !m_pclDataAccess->bSourceIsQuery())
+        return tab;
+    const int nColumns = m_pclCurrentRecord->nGetNbColumn();
+    const auto bSameColumn = [](CNAColumn* pcl1, CNAColumn* pcl2) {
+        return STR_nCompareW(pcl1->pszGetOriginalName(), pcl2->pszGetOriginalName(), 3) == 0 &&
+               STR_nCompareW(pcl1->pszGetAliasNomTable(), pcl2->pszGetAliasNomTable(), 3) == 0;
+    };
+    for (int i = 0; i < nColumns; i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        bool bOut = !bRepeatsOnly && pcl->eGetTypeColonne() != 0 && _bComputedOfPlainItems(pcl);
+        for (int k = 0; !bOut && pcl->eGetTypeColonne() == 0 && !pcl->bIsComposedKey() && k < i; k++) {
+            CNAColumn* pclEarlier = m_pclCurrentRecord->pclGetColumnNoRef(k);
+            bOut = pclEarlier->eGetTypeColonne() == 0 && !pclEarlier->bIsComposedKey() && bSameColumn(pcl, pclEarlier);
+        }
+        if (bOut && tab.empty())
+            tab.assign(static_cast<size_t>(nColumns), false);
+        if (bOut)
+            tab[static_cast<size_t>(i)] = true;
+    }
+    return tab;
 }
 
 bool CNAStatement::_bCollatedText(const CNAColumn* pclColumn)

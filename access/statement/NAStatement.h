@@ -429,6 +429,14 @@ protected:
     int _bAddEveryOtherValue(CNARecherche* pclSearch, const CNARecordValue* pclRow, INAItemDescription* piBest);
     // A text the server compares by a collation.
     static bool _bCollatedText(const CNAColumn* pclColumn);
+    // Whether a computed item reads only plain items of the record (or no
+    // column at all): the condition compares those, and its own value may
+    // be one a write has made stale.
+    bool _bComputedOfPlainItems(CNAColumn* pclComputed) const;
+    // The items of a query's record that a write's condition leaves out
+    // (true): an item reading the column an earlier one reads and, unless
+    // bRepeatsOnly, the computed ones of plain items. Empty when none.
+    std::vector<bool> _tabLeftOutOfConditions(bool bRepeatsOnly) const;
     // Fails, naming the item, when the condition compares a value the row
     // holds less exactly and whose server text the SELECT could not read.
     int _bHeldTextsRead(CNARecherche* pclSearch, const CNARecordValue* pclRow);

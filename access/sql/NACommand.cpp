@@ -1444,6 +1444,15 @@ const wchar_t* CNACommand::s_pszClauseJoin(const std::wstring& s, size_t nEnd)
     return nEnd > 0 && nEnd <= s.size() && s[nEnd - 1] == L'-' ? L"" : L" ";
 }
 
+bool CNACommand::s_bSeveralSelects(CNAConnectionDescription* pclConnection, const wchar_t* pszText, size_t nLength,
+                                   int eReading)
+{
+    for (const wchar_t* pszSet : {L"UNION", L"INTERSECT", L"EXCEPT", L"MINUS"})
+        if (s_nGetTopLevelKeyword(pclConnection, pszText, nLength, pszSet, eReading, false) > 0)
+            return true;
+    return false;
+}
+
 int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText)
 {
     const std::wstring s(Text(pszText));
@@ -1451,6 +1460,9 @@ int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection
         return 0;
     // The query's own LIMIT: one inside a subquery limits the subquery.
     if (s_nGetTopLevelKeyword(pclConnection, pszText, s.size(), L"LIMIT", TR_HOST, false) > 0)
+        return 1;
+    // Another order or condition would name one SELECT's columns.
+    if (s_bSeveralSelects(pclConnection, pszText, s.size(), TR_HOST))
         return 1;
     if (s.size() < 12)
         return 0;

@@ -403,8 +403,13 @@ public:
     // down to 1, outside literals and quoted names; -1 when absent.
     static int s_nGetClauseStart(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
                                  const wchar_t* pszKeyword, int nStart, int eReading = TR_SESSION);
+    // Whether the text joins several SELECTs (UNION, INTERSECT, EXCEPT,
+    // MINUS) at its top level.
+    static bool s_bSeveralSelects(CNAConnectionDescription* pclConnection, const wchar_t* pszText, size_t nLength,
+                                  int eReading);
     // Whether a host query's own text limits its rows (read by the host's
-    // rules).
+    // rules), or joins several SELECTs: either is read as it stands, its
+    // rows its own.
     static int s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText);
     static int s_bRequeteTerminePar(const wchar_t* pszText, const wchar_t* pszWord);
     static int s_bIsQuerySet(const wchar_t* pszText);

@@ -314,7 +314,10 @@ int CNACommand::bFormatCondition(CSQLParserInfo* pclInfo, CNACommand* pclFilter,
                                              &nPos, nullptr);
                 break;
             case CNASqlElt::SQLELT_ORDERBY:
-                bResult = _bFormatORDERBY(&nPos, pszText, bKeepOrderBy, 1, 0, nullptr);
+                // The order of several SELECTs names their output columns.
+                bResult = _bFormatORDERBY(&nPos, pszText, bKeepOrderBy, 1,
+                                          s_bSeveralSelects(m_pclConnection, pszText, _nHostLength(pszText), TR_HOST),
+                                          nullptr);
                 break;
             case CNASqlElt::SQLELT_PARAMETER: {
                 // The values between the copy position and the next element:

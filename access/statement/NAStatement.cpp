@@ -1039,10 +1039,8 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
                         ? CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, L"FROM",
                                                             CNACommand::TR_SESSION, false)
                         : -1;
-        for (const wchar_t* pszSet : {L"UNION", L"INTERSECT", L"EXCEPT", L"MINUS"})
-            if (nFrom > 0 && CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, pszSet,
-                                                               CNACommand::TR_SESSION, false) >= 0)
-                nFrom = -1;
+        if (nFrom > 0 && CNACommand::s_bSeveralSelects(pclConnection, pszText, nLength, CNACommand::TR_SESSION))
+            nFrom = -1;
         // An item repeating another's column needs no exact form of its
         // own: no write compares it, nor does the order, which names the
         // column once. A computed item may order a browse: it keeps its.
@@ -1304,7 +1302,12 @@ int CNAStatement::_bBuildQueryStart(CNACommand* pclCommand, int eType)
         pclCommand->bComplete(m_pclDataAccess->pszGetFormatedTableName(), static_cast<unsigned int>(-1));
         return 1;
     }
-    if (m_pclDataAccess->bSourceIsQueryOnMultipleTables())
+    // Rows of several SELECTs are no one table's.
+    const CSQLParserInfo* pclInfo = m_pclDataAccess->pclGetQueryParserInfoNoRef();
+    const wchar_t* pszQuery = pclInfo != nullptr ? pclInfo->pszGetRequete() : nullptr;
+    if (m_pclDataAccess->bSourceIsQueryOnMultipleTables() ||
+        (pszQuery != nullptr && CNACommand::s_bSeveralSelects(pclGetConnectionNoRef(), pszQuery, std::wcslen(pszQuery),
+                                                              CNACommand::TR_HOST)))
         return _bNotOffered(PT_WRITE_QUERY);
     // A computed item comes from no table: the table is that of the first
     // item read from one.

@@ -790,6 +790,59 @@ TEST_F(RecordWrite, AQueryWrittenTwiceComparesEachColumnOnce)
     }
 }
 
+// A query of several SELECTs is read as it stands, in its own order both
+// ways (an order of the driver's would name one SELECT's columns), and is
+// never written through: its rows are no one table's.
+TEST_F(RecordWrite, AQueryOfSeveralSelectsIsReadAsItStandsAndNeverWritten)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE sa (o INT, t VARCHAR(8))") && Admin("INSERT INTO sa VALUES (1, 'a'), (3, 'c')"));
+    ASSERT_TRUE(Admin("CREATE TABLE sb (o INT, t VARCHAR(8))") &&
+                Admin("INSERT INTO sb VALUES (2, 'b'), (3, 'c'), (4, 'd')"));
+    const std::string strTables = "SELECT CONCAT((SELECT GROUP_CONCAT(o ORDER BY o) FROM sa), '/', "
+                                  "(SELECT GROUP_CONCAT(o ORDER BY o) FROM sb))";
+    const std::string strBefore = First(strTables);
+    const char* const kQueries[] = {
+        "SELECT o, t FROM sa UNION SELECT o, t FROM sb ORDER BY o DESC",
+        "SELECT o, t FROM sa UNION ALL SELECT o, t FROM sb ORDER BY t, o",
+        "SELECT o, t FROM sa INTERSECT SELECT o, t FROM sb ORDER BY o",
+        "SELECT o, t FROM sa EXCEPT SELECT o, t FROM sb ORDER BY o",
+        "SELECT o AS x, t FROM sa UNION SELECT o, t FROM sb ORDER BY x DESC",
+    };
+    unsigned int nContext = 0;
+    for (const bool bUTF8 : {true, false})
+        for (const char* pszQuery : kQueries) {
+            SCOPED_TRACE(std::string(pszQuery) + (bUTF8 ? " in UTF-8" : " in 1252"));
+            const Rows tabServer = List(pszQuery);
+            ASSERT_FALSE(tabServer.empty());
+            const wchar_t* pszItem = std::string(pszQuery).find(" AS x") != std::string::npos ? L"x" : L"o";
+            CHostContext* pc = Context(++nContext);
+            INATable* pi = QueryIn(bUTF8, false, Wide(pszQuery), pc, {L"sa", L"sb"});
+            ASSERT_NE(pi, nullptr);
+            Rows tabForward, tabBackward;
+            for (eNA_PARSEDIRECTION e = FIRST; Read(pi, pc, pszItem, e) == 1 && !Out(pi, pc, pszItem) &&
+                                               tabForward.size() <= tabServer.size();
+                 e = NEXT)
+                tabForward.push_back(Value(pi, pc, pszItem));
+            for (eNA_PARSEDIRECTION e = LAST; Read(pi, pc, pszItem, e) == 1 && !Out(pi, pc, pszItem) &&
+                                              tabBackward.size() <= tabServer.size();
+                 e = PREVIOUS)
+                tabBackward.insert(tabBackward.begin(), Value(pi, pc, pszItem));
+            EXPECT_EQ(tabForward, tabServer) << Error(pi, pc);
+            EXPECT_EQ(tabBackward, tabServer) << Error(pi, pc);
+            ASSERT_EQ(Read(pi, pc, pszItem, FIRST), 1) << Error(pi, pc);
+            PutItem(pi, pc, L"t", CHostText(L"z"));
+            Sent();
+            EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
+            EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_NOT_OFFERED))
+                << Error(pi, pc);
+            EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
+            EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_NOT_OFFERED))
+                << Error(pi, pc);
+            EXPECT_TRUE(Writes().empty());
+            EXPECT_EQ(First(strTables), strBefore);
+        }
+}
+
 // The year 0000 is its own: searched, filtered, read on in blocks of one
 // row both ways, it is compared by its number (the server reads the date
 // '0000-01-01' as the year 2000), and a write finds a lone 0000's row.

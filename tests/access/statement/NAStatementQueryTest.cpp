@@ -296,7 +296,9 @@ TEST_F(StatementQuery, SeveralSelectsReadNoExactForm)
         SCOPED_TRACE(NarrowAscii(strQuery));
         CNAStatement* p = Statement(strQuery.c_str());
         p->SetTieBreak(0);
-        EXPECT_EQ(Select(p, L"name", 1), SEL2_LIMITED + (" " + NarrowAscii(pszSet)) +
-                                             " SELECT name, amount FROM q WHERE amount > 3 ORDER BY `q_db`.`name`");
+        // Read as it stands: an order of its own would name one SELECT's
+        // columns.
+        EXPECT_EQ(Select(p, L"name", 1),
+                  SEL2_LIMITED + (" " + NarrowAscii(pszSet)) + " SELECT name, amount FROM q WHERE amount > 3");
     }
 }

@@ -893,55 +893,54 @@ int CNARecherche::_bAndCondition(CNAExpression* pcl)
     return 1;
 }
 
-bool CNARecherche::bCompareCharacters(const CNAColumn* pclColumn)
+namespace {
+
+// Calls fn on each node of the tree until it answers true; whether one did.
+template <class F>
+bool AnyNode(CNAExpression* pclRoot, F fn)
 {
-    bool bFound = false;
-    std::vector<CNAExpression*> tabLeft{m_pclSearch};
+    std::vector<CNAExpression*> tabLeft{pclRoot};
     while (!tabLeft.empty()) {
         CNAExpression* pcl = tabLeft.back();
         tabLeft.pop_back();
         if (pcl == nullptr)
             continue;
-        if (pcl->pclGetColumnNoRef() == pclColumn && pcl->eGetOperator() == NAOP_EQ) {
-            pcl->SetFlags(pcl->nGetFlags() | CNAExpression::EXPR_CHARACTERS);
-            bFound = true;
-        }
-        tabLeft.push_back(pcl->pclGetLeftNoRef());
-        tabLeft.push_back(pcl->pclGetRightNoRef());
-    }
-    return bFound;
-}
-
-void CNARecherche::LeaveOut(const CNAColumn* pclColumn)
-{
-    std::vector<CNAExpression*> tabLeft{m_pclSearch};
-    while (!tabLeft.empty()) {
-        CNAExpression* pcl = tabLeft.back();
-        tabLeft.pop_back();
-        if (pcl == nullptr)
-            continue;
-        if (pcl->pclGetColumnNoRef() == pclColumn && pcl->pclGetLeftNoRef() == nullptr &&
-            pcl->pclGetRightNoRef() == nullptr)
-            pcl->SetComparison(NAOP_TRUE, nullptr, nullptr, pcl->nGetFlags());
-        tabLeft.push_back(pcl->pclGetLeftNoRef());
-        tabLeft.push_back(pcl->pclGetRightNoRef());
-    }
-}
-
-bool CNARecherche::bComparesColumn(const CNAColumn* pclColumn) const
-{
-    std::vector<const CNAExpression*> tabLeft{m_pclSearch};
-    while (!tabLeft.empty()) {
-        const CNAExpression* pcl = tabLeft.back();
-        tabLeft.pop_back();
-        if (pcl == nullptr)
-            continue;
-        if (pcl->pclGetColumnNoRef() == pclColumn)
+        if (fn(pcl))
             return true;
         tabLeft.push_back(pcl->pclGetLeftNoRef());
         tabLeft.push_back(pcl->pclGetRightNoRef());
     }
     return false;
+}
+
+} // namespace
+
+bool CNARecherche::bCompareCharacters(const CNAColumn* pclColumn)
+{
+    bool bFound = false;
+    AnyNode(m_pclSearch, [&](CNAExpression* pcl) {
+        if (pcl->pclGetColumnNoRef() == pclColumn && pcl->eGetOperator() == NAOP_EQ) {
+            pcl->SetFlags(pcl->nGetFlags() | CNAExpression::EXPR_CHARACTERS);
+            bFound = true;
+        }
+        return false;
+    });
+    return bFound;
+}
+
+void CNARecherche::LeaveOut(const CNAColumn* pclColumn)
+{
+    AnyNode(m_pclSearch, [&](CNAExpression* pcl) {
+        if (pcl->pclGetColumnNoRef() == pclColumn && pcl->pclGetLeftNoRef() == nullptr &&
+            pcl->pclGetRightNoRef() == nullptr)
+            pcl->SetComparison(NAOP_TRUE, nullptr, nullptr, pcl->nGetFlags());
+        return false;
+    });
+}
+
+bool CNARecherche::bComparesColumn(const CNAColumn* pclColumn) const
+{
+    return AnyNode(m_pclSearch, [&](CNAExpression* pcl) { return pcl->pclGetColumnNoRef() == pclColumn; });
 }
 
 // ---- Writing ------------------------------------------------------------------------------------------------

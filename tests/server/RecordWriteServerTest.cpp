@@ -704,6 +704,22 @@ TEST_F(RecordWrite, ExactFormsReadOnlyWhereTheyFindARow)
         EXPECT_EQ(Row("en", 1), "1.0000009536743164/a/7A31");
         EXPECT_EQ(Row("en", 2), "1.0000020265579224/b/7A32");
     }
+    // The browse's own text keeps its comparison, which its index reads,
+    // beside its characters.
+    ASSERT_TRUE(Admin("CREATE TABLE ex (t VARCHAR(10), o INT, KEY (t))") &&
+                Admin("INSERT INTO ex VALUES ('a', 1), ('A', 2)"));
+    CHostContext* pc = Context(++nContext);
+    INATable* pi = Open(L"ex", pc);
+    ASSERT_TRUE(pi != nullptr && Read(pi, pc, L"t", FIRST) == 1) << Error(pi, pc);
+    const std::string strValue = Value(pi, pc, L"t");
+    PutItem(pi, pc, L"o", CInt(5));
+    Sent();
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    const Rows tabWrite = Writes();
+    ASSERT_EQ(tabWrite.size(), 1u);
+    EXPECT_NE(tabWrite[0].find("`t`='" + strValue + "'"), std::string::npos) << tabWrite[0];
+    EXPECT_NE(tabWrite[0].find("CAST(CONVERT(`t` USING utf8mb4) AS BINARY)"), std::string::npos) << tabWrite[0];
+    EXPECT_EQ(List("SELECT CONCAT(t, o) FROM ex ORDER BY o"), (Rows{strValue == "a" ? "A2" : "a1", strValue + "5"}));
 }
 
 // A text the code page cannot hold whose bytes are more than the server
@@ -788,6 +804,18 @@ TEST_F(RecordWrite, AQueryWrittenTwiceComparesEachColumnOnce)
             strOrder += Value(pi, pc, L"o");
         EXPECT_EQ(strOrder, "4321") << Error(pi, pc);
     }
+    // A computed item of a column the query does not read tells twins
+    // apart: it stays in the condition.
+    ASSERT_TRUE(Admin("CREATE TABLE kw (o INT, s VARCHAR(4))") && Admin("INSERT INTO kw VALUES (1, 'a'), (1, 'b')"));
+    CHostContext* pc = Context(++nContext);
+    INATable* pi = QueryIn(true, false, L"SELECT o, UPPER(s) AS w FROM kw", pc, {L"kw"});
+    ASSERT_NE(pi, nullptr);
+    for (eNA_PARSEDIRECTION e = FIRST; Read(pi, pc, L"o", e) == 1 && !Out(pi, pc, L"o") && Value(pi, pc, L"w") != "B";)
+        e = NEXT;
+    ASSERT_EQ(Value(pi, pc, L"w"), "B");
+    PutItem(pi, pc, L"o", CInt(2));
+    ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT CONCAT(o, s) FROM kw ORDER BY s"), (Rows{"1a", "2b"}));
 }
 
 // A query of several SELECTs is read as it stands, in its own order both

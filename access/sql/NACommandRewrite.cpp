@@ -315,8 +315,7 @@ int CNACommand::bFormatCondition(CSQLParserInfo* pclInfo, CNACommand* pclFilter,
                 break;
             case CNASqlElt::SQLELT_ORDERBY:
                 // The order of several SELECTs names their output columns.
-                bResult = _bFormatORDERBY(&nPos, pszText, bKeepOrderBy, 1,
-                                          s_bSeveralSelects(m_pclConnection, pszText, _nHostLength(pszText), TR_HOST),
+                bResult = _bFormatORDERBY(&nPos, pszText, bKeepOrderBy, 1, pclInfo->bSeveralSelects(m_pclConnection),
                                           nullptr);
                 break;
             case CNASqlElt::SQLELT_PARAMETER: {

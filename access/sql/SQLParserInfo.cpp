@@ -114,7 +114,8 @@ CSQLParserInfo::CSQLParserInfo(CNAError* pclError, ISQLParserInformation* piPars
       m_piOrderBy(nullptr), m_tabFrom(10, 30), m_nFromCursor(-1), m_tabRubriqueOUT(10, 30),
       m_nRubriqueOUTCursor(-1), m_bUnflaggedItem(0), m_bAggregate(0), m_tabGroupe(10, 30), m_nGroupeCursor(-1),
       m_tabOrderBy(10, 30), m_nOrderByCursor(-1), m_tabUpdate(10, 30), m_nUpdateCursor(-1), m_tabInsert(10, 30),
-      m_nInsertCursor(-1), m_piWhere(nullptr), m_piHaving(nullptr), m_pclRecord(nullptr), m_bResultsetLimited(-1)
+      m_nInsertCursor(-1), m_piWhere(nullptr), m_piHaving(nullptr), m_pclRecord(nullptr), m_bResultsetLimited(-1),
+      m_bSeveralSelects(-1)
 {
     if (m_pclError != nullptr)
         m_pclError->AddRef();
@@ -146,6 +147,7 @@ void CSQLParserInfo::_DropAll()
     m_bUnflaggedItem = 0;
     m_bAggregate = 0;
     m_bResultsetLimited = -1;
+    m_bSeveralSelects = -1;
     if (m_piWhere != nullptr) {
         IExpOpExpression* pi = m_piWhere;
         m_piWhere = nullptr;
@@ -611,6 +613,18 @@ int CSQLParserInfo::bQueryResultsetLimited(CNAConnectionDescription* pclConnecti
         m_bResultsetLimited = psz != nullptr && CNACommand::s_bQueryResultsetLimited(pclConnection, psz) ? 1 : 0;
     }
     return m_bResultsetLimited;
+}
+
+bool CSQLParserInfo::bSeveralSelects(CNAConnectionDescription* pclConnection)
+{
+    if (m_bSeveralSelects < 0) {
+        const wchar_t* psz = pszGetRequete();
+        m_bSeveralSelects =
+            psz != nullptr && CNACommand::s_bSeveralSelects(pclConnection, psz, std::wcslen(psz), CNACommand::TR_HOST)
+                ? 1
+                : 0;
+    }
+    return m_bSeveralSelects != 0;
 }
 
 int CSQLParserInfo::bQueryContainIdAuto() const

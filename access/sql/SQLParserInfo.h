@@ -137,8 +137,12 @@ public:
     // 0 when writes through the query cannot be allowed: an aggregate, a
     // GROUP BY, an output item that is not an item, or DISTINCT.
     int bHOperationAllowed() const;
-    // Whether the text limits its result (TOP or LIMIT); computed once.
+    // Whether the text limits its result (TOP or LIMIT) or joins several
+    // SELECTs; computed once.
     int bQueryResultsetLimited(CNAConnectionDescription* pclConnection);
+    // Whether the text joins several SELECTs (UNION, INTERSECT, EXCEPT,
+    // MINUS); computed once.
+    bool bSeveralSelects(CNAConnectionDescription* pclConnection);
     // 1 for one FROM entry and an output item of an automatic identifier.
     int bQueryContainIdAuto() const;
     static int bQueryContainIdAuto(ISQLParserInformation* piParser);
@@ -190,4 +194,5 @@ protected:
     IExpOpExpression* m_piHaving;                // owned
     CNARecord* m_pclRecord;                      // one reference
     int m_bResultsetLimited;                     // -1 until computed
+    int m_bSeveralSelects;                       // -1 until computed
 };

@@ -893,14 +893,14 @@ std::wstring CNAStatement::_strServerColumns(int bDistinct)
                                                     pclGetConnectionNoRef())))
             continue;
         const std::wstring strName = bComputed ? csExpression.pszGet() : pcl->pszGetFormatedSelectName(0);
-        const std::wstring strUnicode = L"CONVERT(" + strName + L" USING " + _pszServerTextCharset() + L")";
-        if (eKind == LE_TEXT)
+        if (eKind == LE_TEXT) {
             // Only a text the code page cannot hold whole (a real "?" it
             // holds) lacks characters; hexadecimal reads the same in any
             // code page of the session.
+            const std::wstring strUnicode = L"CONVERT(" + strName + L" USING " + _pszServerTextCharset() + L")";
             strColumns += L",IF(CAST(CONVERT(CONVERT(" + strName + L" USING latin1) USING " + _pszServerTextCharset() +
                           L") AS BINARY)<>CAST(" + strUnicode + L" AS BINARY),IFNULL(HEX(" + strUnicode + L"),''),NULL)";
-        else if (eKind == LE_FLOAT)
+        } else if (eKind == LE_FLOAT)
             // As a double a FLOAT shows every digit it has.
             strColumns += L"," + strName + L"+0e0";
         else if (eKind == LE_ENUM)
@@ -1035,12 +1035,11 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
         CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
         const wchar_t* pszText = pcl->pszGetOriginalSQL();
         const size_t nLength = pszText != nullptr ? std::wcslen(pszText) : 0;
-        int nFrom = pclInfo != nullptr && pclInfo->bHOperationAllowed() && nLength > 0
-                        ? CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, L"FROM",
-                                                            CNACommand::TR_SESSION, false)
-                        : -1;
-        if (nFrom > 0 && CNACommand::s_bSeveralSelects(pclConnection, pszText, nLength, CNACommand::TR_SESSION))
-            nFrom = -1;
+        const int nFrom = pclInfo != nullptr && pclInfo->bHOperationAllowed() && nLength > 0 &&
+                                  !pclInfo->bSeveralSelects(pclConnection)
+                              ? CNACommand::s_nGetTopLevelKeyword(pclConnection, pszText, nLength, L"FROM",
+                                                                  CNACommand::TR_SESSION, false)
+                              : -1;
         // An item repeating another's column needs no exact form of its
         // own: no write compares it, nor does the order, which names the
         // column once. A computed item may order a browse: it keeps its.
@@ -1303,11 +1302,9 @@ int CNAStatement::_bBuildQueryStart(CNACommand* pclCommand, int eType)
         return 1;
     }
     // Rows of several SELECTs are no one table's.
-    const CSQLParserInfo* pclInfo = m_pclDataAccess->pclGetQueryParserInfoNoRef();
-    const wchar_t* pszQuery = pclInfo != nullptr ? pclInfo->pszGetRequete() : nullptr;
+    CSQLParserInfo* pclInfo = m_pclDataAccess->pclGetQueryParserInfoNoRef();
     if (m_pclDataAccess->bSourceIsQueryOnMultipleTables() ||
-        (pszQuery != nullptr && CNACommand::s_bSeveralSelects(pclGetConnectionNoRef(), pszQuery, std::wcslen(pszQuery),
-                                                              CNACommand::TR_HOST)))
+        (pclInfo != nullptr && pclInfo->bSeveralSelects(pclGetConnectionNoRef())))
         return _bNotOffered(PT_WRITE_QUERY);
     // A computed item comes from no table: the table is that of the first
     // item read from one.

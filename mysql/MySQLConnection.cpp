@@ -17,6 +17,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <new>
 #include <string>
 
 int CMySQLConnection::gbUseNextResult = 0;
@@ -868,6 +869,26 @@ int CMySQLConnection::bBackslashEscapes()
     bNAClientCall(nullptr, this, FILE_CNX, PT_ESCAPE, nEscaped, 2ul, __mysql_real_escape_string, m_hMySQL, sz, "\\",
                   1ul);
     return nEscaped != 1;
+}
+
+int CMySQLConnection::bMinusSetOperator()
+{
+    const wchar_t* pszVersion = m_csServerVersion.pszGet();
+    if (m_hMySQL == nullptr || pszVersion == nullptr || std::wcsstr(pszVersion, L"MariaDB") == nullptr ||
+        !_bAtLeast(m_nServerVersionMajor, m_nServerVersionMinor, m_nServerVersionRevision, 10, 6, 0))
+        return 0;
+    // Unknown, the text is taken for several SELECTs: read as it stands and
+    // never written through. The question's own failure is no one's.
+    CNAError* pclQuiet = new (std::nothrow) CNAError();
+    if (pclQuiet == nullptr)
+        return 1;
+    pclQuiet->SetQuiet(1);
+    pclQuiet->AddRef();
+    CTString csMode;
+    const int bAsked = bGetRequestedValueString(pclQuiet, &csMode, 0,
+                                                L"SELECT IF(FIND_IN_SET('ORACLE', @@SESSION.sql_mode), 'ORACLE', '')");
+    pclQuiet->nRelease();
+    return !bAsked || (csMode.pszGet() != nullptr && std::wcscmp(csMode.pszGet(), L"ORACLE") == 0);
 }
 
 const char* CMySQLConnection::_pszSessionCharset(int nCodePage) const

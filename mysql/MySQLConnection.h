@@ -61,6 +61,9 @@ public:
     // it when NO_BACKSLASH_ESCAPES is on. The server's default without a
     // session or without that escaping.
     int bBackslashEscapes() override;
+    // MariaDB reads MINUS as EXCEPT under sql_mode ORACLE (10.6 on); the
+    // session is asked, as its sql_mode changes without the driver.
+    int bMinusSetOperator() override;
 
     // ---- Own operations -----------------------------------------------------------
     // The handle's last server error number (0: none); 0 after a caught call.

@@ -414,6 +414,11 @@ int CNAConnectionDescription::bBackslashEscapes()
     return 1;
 }
 
+int CNAConnectionDescription::bMinusSetOperator()
+{
+    return 0;
+}
+
 int CNAConnectionDescription::_bDecomposeServerVersion(CNAError* pError)
 {
     return g_bDecomposeVersion(pError, &m_csServerVersion, &m_nServerVersionMajor, &m_nServerVersionMinor,

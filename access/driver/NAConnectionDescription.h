@@ -115,6 +115,8 @@ public:
     // Whether the session reads a backslash in a literal as an escape (not
     // under NO_BACKSLASH_ESCAPES); here the server's default, 1.
     virtual int bBackslashEscapes();
+    // Whether the session reads MINUS as a set operator; here never.
+    virtual int bMinusSetOperator();
 
     // ---- Identity -----------------------------------------------------------
     // The driver's key for this connection.

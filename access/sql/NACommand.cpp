@@ -1447,16 +1447,36 @@ const wchar_t* CNACommand::s_pszClauseJoin(const std::wstring& s, size_t nEnd)
 bool CNACommand::s_bSeveralSelects(CNAConnectionDescription* pclConnection, const wchar_t* pszText, size_t nLength,
                                    int eReading)
 {
-    for (const wchar_t* pszSet : {L"UNION", L"INTERSECT", L"EXCEPT", L"MINUS"})
-        if (s_nGetTopLevelKeyword(pclConnection, pszText, nLength, pszSet, eReading, false) > 0)
+    for (const wchar_t* pszSet : {L"UNION", L"INTERSECT", L"EXCEPT"})
+        if (s_nGetTopLevelKeyword(pclConnection, pszText, nLength, pszSet, eReading, false) >= 0)
             return true;
+    // MINUS joins SELECTs only under its sql_mode, and only before another
+    // SELECT: elsewhere it is a name, which the driver writes quoted. The
+    // session is asked only where the text holds such a word.
+    const std::wstring s(Text(pszText), std::min(nLength, wcslen(Text(pszText))));
+    for (int n = s_nGetTopLevelKeyword(pclConnection, pszText, s.size(), L"MINUS", eReading, false); n >= 0;
+         n = n > 0 ? s_nGetTopLevelKeyword(pclConnection, pszText, static_cast<size_t>(n), L"MINUS", eReading, false)
+                   : -1) {
+        size_t i = static_cast<size_t>(n) + 5;
+        while (i < s.size() && _bServerBlank(s[i]))
+            i++;
+        const auto Word = [&s, i](const wchar_t* pszWord) {
+            const size_t nEnd = i + wcslen(pszWord);
+            return _bAt(s, i, pszWord) && (nEnd == s.size() || !s_bNameChar(s[nEnd]));
+        };
+        if (i < s.size() && (s[i] == L'(' || Word(L"SELECT") || Word(L"ALL") || Word(L"DISTINCT")))
+            return pclConnection != nullptr && pclConnection->bMinusSetOperator();
+    }
     return false;
 }
 
 int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText)
 {
     const std::wstring s(Text(pszText));
-    if (!_bSelectFirst(s))
+    size_t nSelect = 0;
+    while (nSelect < s.size() && _bServerBlank(s[nSelect]))
+        nSelect++;
+    if (!_bSelectFirst(s.substr(nSelect)))
         return 0;
     // The query's own LIMIT: one inside a subquery limits the subquery.
     if (s_nGetTopLevelKeyword(pclConnection, pszText, s.size(), L"LIMIT", TR_HOST, false) > 0)
@@ -1464,9 +1484,9 @@ int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection
     // Another order or condition would name one SELECT's columns.
     if (s_bSeveralSelects(pclConnection, pszText, s.size(), TR_HOST))
         return 1;
-    if (s.size() < 12)
+    if (s.size() - nSelect < 12)
         return 0;
-    size_t i = 6;
+    size_t i = nSelect + 6;
     while (i < s.size() && _bBlank(s[i]))
         i++;
     return _bAt(s, i, L"TOP") && i + 3 < s.size() && _bBlank(s[i + 3]);

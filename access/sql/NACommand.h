@@ -394,8 +394,10 @@ public:
     // text when it is left open; i when the character there opens none.
     static size_t s_nHostRunEnd(const wchar_t* psz, size_t nLength, size_t i);
     // The last place of a keyword in the code of the first nLength
-    // characters of a text read as eReading, outside parentheses, with a
-    // separator on each side; exact case when asked; -1 when absent.
+    // characters of a text read as eReading, outside parentheses, as whole
+    // words the server cuts them into (a number ends at its fraction or
+    // exponent, digits glued to a letter are a name), none after a dot;
+    // exact case when asked; -1 when absent.
     static int s_nGetTopLevelKeyword(CNAConnectionDescription* pclConnection, const wchar_t* pszText, size_t nLength,
                                      const wchar_t* pszWord, int eReading, bool bExactCase);
 
@@ -403,13 +405,13 @@ public:
     // down to 1, outside literals and quoted names; -1 when absent.
     static int s_nGetClauseStart(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
                                  const wchar_t* pszKeyword, int nStart, int eReading = TR_SESSION);
-    // Whether the text joins several SELECTs (UNION, INTERSECT, EXCEPT,
-    // MINUS) at its top level.
+    // Whether the text joins several SELECTs at its top level: UNION,
+    // INTERSECT, EXCEPT, and MINUS where the session reads it as one.
     static bool s_bSeveralSelects(CNAConnectionDescription* pclConnection, const wchar_t* pszText, size_t nLength,
                                   int eReading);
-    // Whether a host query's own text limits its rows (read by the host's
-    // rules), or joins several SELECTs: either is read as it stands, its
-    // rows its own.
+    // Whether a host query's own text (SELECT after blanks) limits its rows
+    // (read by the host's rules), or joins several SELECTs: either is read
+    // as it stands, its rows its own.
     static int s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection, const wchar_t* pszText);
     static int s_bRequeteTerminePar(const wchar_t* pszText, const wchar_t* pszWord);
     static int s_bIsQuerySet(const wchar_t* pszText);

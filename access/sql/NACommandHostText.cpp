@@ -153,6 +153,100 @@ size_t CNACommand::s_nHostRunEnd(const wchar_t* psz, size_t nLength, size_t i)
     return k < nLength ? k + 1 : nLength;
 }
 
+namespace {
+
+// How the server cuts the code of a text into words (names, keywords and
+// numbers): for each place, whether a word starts or ends there, and
+// whether a dot stands just before a word, which makes it a name whatever
+// it reads.
+enum : unsigned char { WB_START = 1, WB_END = 2, WB_AFTER_DOT = 4 };
+
+bool bDigit(wchar_t c)
+{
+    return c >= L'0' && c <= L'9';
+}
+
+// The code of a text, NUL outside it (in a quoted run or past its end).
+struct SCode {
+    const std::wstring& s;
+    size_t nLength;
+    const std::vector<unsigned char>& tabRead;
+    wchar_t operator()(size_t k) const { return k < nLength && tabRead[k] == CNACommand::RM_CODE ? s[k] : L'\0'; }
+};
+
+// The end of the server's number that starts at i (a digit, or a dot before
+// one), or i where the server reads a name: digits glued to a letter, and a
+// hexadecimal or bit literal glued to one, are one name to it. A fraction
+// or an exponent ends the number, whatever follows.
+size_t nNumberEnd(const SCode& At, size_t i)
+{
+    size_t k = i;
+    // 0x and 0b, in lower case only.
+    const wchar_t cBase = At(i) == L'0' ? At(i + 1) : L'\0';
+    if (cBase == L'x' || cBase == L'b') {
+        k += 2;
+        while (cBase == L'x' ? At(k) < 0x80 && iswxdigit(static_cast<wint_t>(At(k))) : At(k) == L'0' || At(k) == L'1')
+            k++;
+        return k > i + 2 && !CNACommand::s_bNameChar(At(k)) ? k : i;
+    }
+    while (bDigit(At(k)))
+        k++;
+    const auto Exponent = [&At](size_t n) {
+        if (At(n) != L'e' && At(n) != L'E')
+            return n;
+        size_t m = n + 1;
+        if (At(m) == L'+' || At(m) == L'-')
+            m++;
+        if (!bDigit(At(m)))
+            return n;
+        while (bDigit(At(m)))
+            m++;
+        return m;
+    };
+    if (k > i && CNACommand::s_bNameChar(At(k))) {
+        const size_t m = Exponent(k);
+        return m > k ? m : i;
+    }
+    if (At(k) == L'.') {
+        k++;
+        while (bDigit(At(k)))
+            k++;
+        return Exponent(k);
+    }
+    return k;
+}
+
+std::vector<unsigned char> ServerWords(const std::wstring& s, size_t nLength, const std::vector<unsigned char>& tabRead)
+{
+    std::vector<unsigned char> tab(nLength + 1, 0);
+    const SCode At{s, nLength, tabRead};
+    size_t nDot = std::wstring::npos;
+    for (size_t i = 0; i < nLength;) {
+        const wchar_t c = At(i);
+        const bool bAfterDot = nDot != std::wstring::npos && nDot + 1 == i;
+        size_t nEnd = i;
+        // A dot glued to a name qualifies it: no number starts there.
+        if (!bAfterDot &&
+            (bDigit(c) || (c == L'.' && bDigit(At(i + 1)) && !(i > 0 && CNACommand::s_bNameChar(At(i - 1))))))
+            nEnd = nNumberEnd(At, i);
+        if (nEnd == i && CNACommand::s_bNameChar(c))
+            while (CNACommand::s_bNameChar(At(nEnd)))
+                nEnd++;
+        if (nEnd == i) {
+            if (c == L'.')
+                nDot = i;
+            i++;
+            continue;
+        }
+        tab[i] |= WB_START | (bAfterDot ? WB_AFTER_DOT : 0);
+        tab[nEnd] |= WB_END;
+        i = nEnd;
+    }
+    return tab;
+}
+
+} // namespace
+
 int CNACommand::s_nGetTopLevelKeyword(CNAConnectionDescription* pclConnection, const wchar_t* pszText, size_t nLength,
                                       const wchar_t* pszWord, int eReading, bool bExactCase)
 {
@@ -161,6 +255,7 @@ int CNACommand::s_nGetTopLevelKeyword(CNAConnectionDescription* pclConnection, c
     const std::vector<unsigned char> tabRead = s_tabReadText(pclConnection, s, eReading, &nEnd);
     const size_t nWord = wcslen(Text(pszWord));
     nLength = std::min(nLength, s.size());
+    const std::vector<unsigned char> tabWords = ServerWords(s, nLength, tabRead);
     int nFound = -1;
     int nDepth = 0;
     for (size_t i = 0; i < nLength && nWord > 0; i++) {
@@ -175,8 +270,9 @@ int CNACommand::s_nGetTopLevelKeyword(CNAConnectionDescription* pclConnection, c
             nDepth = nDepth > 0 ? nDepth - 1 : 0;
             continue;
         }
-        if (nDepth != 0 || i + nWord > nLength || (i > 0 && !s_bSeparateur(s[i - 1])) ||
-            (i + nWord < nLength && !s_bSeparateur(s[i + nWord])))
+        // Whole words of the server's, and never a name after a dot.
+        if (nDepth != 0 || i + nWord > nLength || (tabWords[i] & (WB_START | WB_AFTER_DOT)) != WB_START ||
+            (tabWords[i + nWord] & WB_END) == 0)
             continue;
         bool bMatch = true;
         for (size_t k = 0; k < nWord && bMatch; k++)

@@ -446,7 +446,7 @@ const wchar_t* const g_apszReserved[] = {
     L"SELECT", L"FROM",  L"WHERE", L"GROUP", L"BY",   L"HAVING", L"ORDER",  L"LIMIT",    L"JOIN",   L"INNER",
     L"LEFT",   L"RIGHT", L"OUTER", L"ON",    L"AS",   L"AND",    L"OR",     L"NOT",      L"LIKE",   L"ESCAPE",
     L"IS",     L"NULL",  L"ASC",   L"DESC",  L"SET",  L"VALUES", L"INTO",   L"DISTINCT", L"OFFSET", L"UPDATE",
-    L"INSERT", L"DELETE", L"UNION", L"INTERSECT", L"EXCEPT", L"MINUS"};
+    L"INSERT", L"DELETE", L"UNION", L"INTERSECT", L"EXCEPT"};
 
 // A letter of a name, read the same in every process locale: ASCII's, _
 // and every character from U+0080 on.
@@ -590,6 +590,13 @@ private:
             _Fail(std::wstring(psz) + L" expected");
         return _Take();
     }
+    // A set operator joining another SELECT. MINUS is one only before a
+    // SELECT: elsewhere it is a name.
+    bool _bSetOperator() const
+    {
+        return _bKeyword(L"UNION") || _bKeyword(L"INTERSECT") || _bKeyword(L"EXCEPT") ||
+               (_bKeyword(L"MINUS") && (_bKeyword(L"SELECT", 1) || _bSymbol(L"(", 1)));
+    }
     // A table or column name: an identifier that is not a keyword.
     SToken _Name(const wchar_t* pszWhat)
     {
@@ -647,7 +654,7 @@ private:
         }
         // Another SELECT after a set operator stays as written, up to the
         // order and the limit of the whole.
-        if (_bKeyword(L"UNION") || _bKeyword(L"INTERSECT") || _bKeyword(L"EXCEPT") || _bKeyword(L"MINUS")) {
+        if (_bSetOperator()) {
             int nDepth = 0;
             while (_Peek().eType != SToken::END &&
                    (nDepth > 0 || !(_bKeyword(L"ORDER") || _bKeyword(L"LIMIT") || _bSymbol(L";")))) {
@@ -792,7 +799,7 @@ private:
             if (_bKeyword(L"AS")) {
                 _Take();
                 pcl->m_strAlias = _Name(L"alias").str;
-            } else if (_Peek().eType == SToken::NAME && !bReserved(_Peek().str)) {
+            } else if (_Peek().eType == SToken::NAME && !bReserved(_Peek().str) && !_bSetOperator()) {
                 pcl->m_strAlias = _Take().str;
             }
         }
@@ -964,6 +971,8 @@ private:
             if (!bReserved(t.str))
                 return _Column();
             break;
+        case SToken::QUOTED:
+            return _Column();
         default:
             break;
         }

@@ -9,8 +9,8 @@
 // and AS aliases (plain, "..." and [...]); FROM with aliases, commas and
 // [INNER | LEFT [OUTER] | RIGHT [OUTER]] JOIN ... ON; WHERE and HAVING with
 // the six comparisons, AND, OR, NOT, [NOT] LIKE ... [ESCAPE 'c'], IS [NOT]
-// NULL; GROUP BY names; UNION, INTERSECT, EXCEPT or MINUS and another
-// SELECT, kept as written; ORDER BY with ASC, DESC and numbers; a trailing
+// NULL; GROUP BY names; UNION, INTERSECT, EXCEPT or MINUS (a name but
+// before a SELECT) and another SELECT, kept as written; ORDER BY with ASC, DESC and numbers; a trailing
 // LIMIT; INSERT INTO t (columns) VALUES (values), UPDATE t SET c = value,
 // ... [WHERE], DELETE FROM t [WHERE]; a closing ";".
 //

@@ -352,6 +352,42 @@ TEST(HostSQLParse, Writes)
     EXPECT_EQ(p->nGetQueryStop(), static_cast<int>(s.size()) - 1);
 }
 
+// MINUS joins another SELECT only when one follows it: elsewhere it is a
+// name, of a column or of an alias. A quoted name is a column too.
+TEST(HostSQLParse, MinusIsANameButBeforeASelect)
+{
+    const std::wstring s = L"SELECT a, minus, [b c] FROM t minus WHERE minus > 0 AND \"b c\" < 2";
+    auto p = Parse(s.c_str());
+    ASSERT_NE(p, nullptr);
+    IInfoRequete* pi = p->piGetInfoRequete();
+    auto tabItem = All<IInfoRubrique>([&](int b) { return pi->piGetNextRubrique(b); });
+    ASSERT_EQ(tabItem.size(), 3u);
+    EXPECT_STREQ(tabItem[1]->pszGetNom(), L"minus");
+    EXPECT_STREQ(tabItem[2]->pszGetNom(), L"b c");
+    EXPECT_EQ(At(s, tabItem[2]->stGetPosition()), L"[b c]");
+    auto tabFrom = All<IInfoFrom>([&](int b) { return pi->piGetNextFrom(b); });
+    ASSERT_EQ(tabFrom.size(), 1u);
+    EXPECT_STREQ(tabFrom[0]->pszGetAlias(), L"minus");
+    IExpOpExpression* piWhere = p->piGetWhere();
+    ASSERT_NE(piWhere, nullptr);
+    EXPECT_EQ(Render(s, piWhere), L"AND[minus > 0 AND \"b c\" < 2](>[minus > 0](column[minus],literal[0]),"
+                                  L"<[\"b c\" < 2](column[\"b c\"],literal[2]))");
+    piWhere->nRelease();
+
+    for (const wchar_t* psz : {L"SELECT a FROM t MINUS SELECT a FROM u ORDER BY 1",
+                               L"SELECT a FROM t minus (SELECT a FROM u) ORDER BY 1"}) {
+        const std::wstring strText = psz;
+        auto pSet = Parse(psz);
+        ASSERT_NE(pSet, nullptr);
+        auto tabSetFrom = All<IInfoFrom>([&](int b) { return pSet->piGetInfoRequete()->piGetNextFrom(b); });
+        ASSERT_EQ(tabSetFrom.size(), 1u);
+        EXPECT_STREQ(tabSetFrom[0]->pszGetAlias(), L"");
+        EXPECT_EQ(strText.substr(static_cast<size_t>(pSet->nGetOrderByStart()), 8), L"ORDER BY");
+    }
+    // The other set words are no names.
+    EXPECT_EQ(CHostSQLParse::pParse(L"SELECT union FROM t"), nullptr);
+}
+
 TEST(HostSQLParse, TextsOutsideTheSubsetAreRefused)
 {
     const wchar_t* const apszBad[] = {

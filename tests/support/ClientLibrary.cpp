@@ -54,8 +54,9 @@ bool CClientLibrary::bConnect(const CTestServer& server, bool bDatabase, std::st
     m_pfnFree = Resolve<PFN_FREE_RESULT>(m_hLib, "mysql_free_result");
     m_pfnClose = Resolve<PFN_CLOSE>(m_hLib, "mysql_close");
     m_pfnError = Resolve<PFN_ERROR>(m_hLib, "mysql_error");
+    m_pfnField = Resolve<PFN_FETCH_FIELD_DIRECT>(m_hLib, "mysql_fetch_field_direct");
     if (!(pfnInit && pfnConnect && m_pfnQuery && m_pfnStore && m_pfnFetch && m_pfnFree && m_pfnClose &&
-          m_pfnError)) {
+          m_pfnError && m_pfnField)) {
         strError = "client library entries missing";
         return false;
     }
@@ -97,7 +98,15 @@ bool CClientLibrary::bExecute(const std::string& strSQL, std::string& strError)
 
 bool CClientLibrary::bList(const std::string& strSQL, std::vector<std::string>& tabRows, std::string& strError)
 {
+    std::string strTable;
+    return bListWithTable(strSQL, tabRows, strTable, strError);
+}
+
+bool CClientLibrary::bListWithTable(const std::string& strSQL, std::vector<std::string>& tabRows,
+                                    std::string& strTable, std::string& strError)
+{
     tabRows.clear();
+    strTable.clear();
     if (!_bQuery(strSQL, strError))
         return false;
     void* pResult = m_pfnStore(m_pConnection);
@@ -105,6 +114,11 @@ bool CClientLibrary::bList(const std::string& strSQL, std::vector<std::string>& 
         strError = std::string("no result for ") + strSQL + ": " + m_pfnError(m_pConnection);
         return false;
     }
+    // A field's description starts with its name, its original name, its
+    // table and its original table, in every version of the library.
+    char** ppszField = static_cast<char**>(m_pfnField(pResult, 0));
+    if (ppszField != nullptr && ppszField[3] != nullptr)
+        strTable = ppszField[3];
     while (char** row = m_pfnFetch(pResult))
         tabRows.push_back(row[0] != nullptr ? row[0] : "NULL");
     m_pfnFree(pResult);

@@ -26,6 +26,11 @@ public:
     // The first column of every row ("NULL" for a null), or false with the
     // error; a statement without a result is an error.
     bool bList(const std::string& strSQL, std::vector<std::string>& tabRows, std::string& strError);
+    // The same, with the base table the server names for the first column
+    // in the result's description: empty where the column is no table's
+    // (a set of several SELECTs, an expression).
+    bool bListWithTable(const std::string& strSQL, std::vector<std::string>& tabRows, std::string& strTable,
+                        std::string& strError);
     // A transaction started that holds the rows of the SELECT (run FOR
     // UPDATE) until ROLLBACK or the end of the connection.
     bool bHoldRows(const std::string& strSelect, std::string& strError);
@@ -37,6 +42,7 @@ private:
     typedef void (*PFN_FREE_RESULT)(void*);
     typedef void (*PFN_CLOSE)(void*);
     typedef const char* (*PFN_ERROR)(void*);
+    typedef void* (*PFN_FETCH_FIELD_DIRECT)(void*, unsigned int);
 
     bool _bQuery(const std::string& strSQL, std::string& strError);
 
@@ -48,4 +54,5 @@ private:
     PFN_FREE_RESULT m_pfnFree = nullptr;
     PFN_CLOSE m_pfnClose = nullptr;
     PFN_ERROR m_pfnError = nullptr;
+    PFN_FETCH_FIELD_DIRECT m_pfnField = nullptr;
 };

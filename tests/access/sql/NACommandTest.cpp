@@ -49,6 +49,20 @@ public:
     int m_bBackslash;
 };
 
+// A MySQL-kind connection whose session reads MINUS as a set operator or
+// not, counting the questions.
+class COracleMode : public CTestConnection {
+public:
+    explicit COracleMode(int bMinus) : CTestConnection(1252, 1252, DS_MYSQL), m_bMinus(bMinus) {}
+    int bMinusSetOperator() override
+    {
+        m_nAsked++;
+        return m_bMinus;
+    }
+    int m_bMinus;
+    int m_nAsked = 0;
+};
+
 class CCountedError : public CNAError {
 public:
     unsigned int nRefs() const { return m_nRefCount; }
@@ -873,6 +887,91 @@ TEST_F(NACommandFixture, HowAHostTextEndsAsTheHostReadsIt)
     EXPECT_EQ(W(CNACommand::s_pszClauseJoin(L"", 0)), L" ");
     EXPECT_EQ(W(CNACommand::s_pszClauseJoin(L"a-", 2)), L"");
     EXPECT_EQ(W(CNACommand::s_pszClauseJoin(L"a-", 1)), L" ");
+}
+
+// A set operator, a LIMIT or a FROM is a word where the server cuts one:
+// glued to a quote, a bracket, a brace, a parenthesis or a number's fraction
+// or exponent it is one; glued to an integer, a hexadecimal or bit literal,
+// or after a dot, it is part of a name. MINUS joins SELECTs only where the
+// session says so and only before a SELECT; the session is asked then only.
+TEST_F(NACommandFixture, SetOperatorsAreTheWordsTheSessionReads)
+{
+    const struct {
+        const wchar_t* pszText;
+        bool bSeveral;
+    } cases[] = {
+        {L"SELECT a FROM t UNION SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> 'x'UNION SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> [x]Union SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> {p}intersect SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE (b > 0)EXCEPT SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> 1.5UNION SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> 1.UNION SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> .5UNION SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> 1e0UNION SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> 1E+2UNION SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> 0x1F UNION SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> 1UNION SELECT a FROM u", false},
+        {L"SELECT a FROM t WHERE b <> 1eUNION SELECT a FROM u", false},
+        {L"SELECT a FROM t WHERE b <> 0x1UNION SELECT a FROM u", false},
+        {L"SELECT a FROM t WHERE b <> 0b1UNION SELECT a FROM u", false},
+        {L"SELECT a FROM t WHERE b <> x$UNION SELECT a FROM u", false},
+        {L"SELECT t.union FROM t", false},
+        {L"SELECT a FROM t WHERE b <> 'x UNION y'", false},
+        {L"SELECT [union] FROM t", false},
+        {L"SELECT a FROM t WHERE b IN (SELECT b FROM u UNION SELECT 1)", false},
+        {L"SELECT a FROM t WHERE b <> 'x'UNIONS", false},
+    };
+    for (const auto& k : cases)
+        EXPECT_EQ(CNACommand::s_bSeveralSelects(nullptr, k.pszText, wcslen(k.pszText), CNACommand::TR_HOST),
+                  k.bSeveral)
+            << W(k.pszText);
+    // Only the first characters count.
+    const wchar_t* pszCut = L"SELECT a FROM t UNION SELECT a FROM u";
+    EXPECT_FALSE(CNACommand::s_bSeveralSelects(nullptr, pszCut, 17, CNACommand::TR_HOST));
+    EXPECT_TRUE(CNACommand::s_bSeveralSelects(nullptr, pszCut, 21, CNACommand::TR_HOST));
+
+    const struct {
+        const wchar_t* pszText;
+        bool bBeforeSelect;
+    } minus[] = {
+        {L"SELECT a FROM t MINUS SELECT a FROM u", true},
+        {L"SELECT a FROM t WHERE b <> 'x'minus (SELECT a FROM u)", true},
+        {L"SELECT a FROM t MINUS ALL SELECT a FROM u", true},
+        {L"SELECT a FROM t MINUS\n DISTINCT SELECT a FROM u", true},
+        {L"SELECT a, minus FROM t", false},
+        {L"SELECT a FROM t minus WHERE minus.a > 0", false},
+        {L"SELECT a FROM t minus", false},
+        {L"SELECT a FROM t MINUS SELECTED", false},
+        {L"SELECT a FROM t WHERE b IN (SELECT a FROM u MINUS SELECT 1)", false},
+    };
+    for (const auto& k : minus)
+        for (int bMode = 0; bMode <= 1; bMode++) {
+            COracleMode* pCnx = new COracleMode(bMode);
+            pCnx->AddRef();
+            m_tabCnx.push_back(pCnx);
+            EXPECT_EQ(CNACommand::s_bSeveralSelects(pCnx, k.pszText, wcslen(k.pszText), CNACommand::TR_HOST),
+                      k.bBeforeSelect && bMode == 1)
+                << W(k.pszText) << " mode " << bMode;
+            EXPECT_EQ(pCnx->m_nAsked, k.bBeforeSelect ? 1 : 0) << W(k.pszText);
+            EXPECT_FALSE(CNACommand::s_bSeveralSelects(nullptr, k.pszText, wcslen(k.pszText), CNACommand::TR_HOST));
+        }
+
+    // The other keywords are cut the same way; blanks before the first
+    // SELECT are passed over.
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t WHERE b = 'x'LIMIT 5"), 1);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t WHERE b = 5LIMIT 5"), 0);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t WHERE b = t.limit"), 0);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"\n \t\f\vSELECT a FROM t LIMIT 5"), 1);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"\n  SELECT a FROM t UNION SELECT a FROM u"), 1);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"\r\n SELECT TOP 5 a"), 1);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"  SELECT TOP "), 0);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"\n  SELECT a FROM t"), 0);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"  SELECTED a FROM t LIMIT 5"), 0);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(nullptr, L"SELECT 'x'FROM t", 16, L"FROM", CNACommand::TR_HOST, false),
+              10);
+    EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(nullptr, L"SELECT 1FROM t", 14, L"FROM", CNACommand::TR_HOST, false),
+              -1);
 }
 
 // The host's pattern where the parameter says NULL, whatever its cell holds;

@@ -150,7 +150,8 @@ CMySQLConnection::CMySQLConnection(const wchar_t* pszIdentification, INAConnecti
       m_bServerOptionsRead(0),
       m_nPort(0),
       m_nClientFlag(0),
-      m_bSessionToReopen(0)
+      m_bSessionToReopen(0),
+      m_llMaxPacket(-1)
 {
     m_eDataSource = DS_MYSQL;
     m_csOpeningQuote = L"`";
@@ -471,6 +472,7 @@ int CMySQLConnection::_bOpenCreateDatabase(CNAError* pError, int bCreate, int bS
     }
     m_hMySQL = h;
     m_bConnected = 1;
+    m_llMaxPacket = -1;
     return 1;
 }
 
@@ -889,6 +891,29 @@ int CMySQLConnection::bMinusSetOperator()
                                                 L"SELECT IF(FIND_IN_SET('ORACLE', @@SESSION.sql_mode), 'ORACLE', '')");
     pclQuiet->nRelease();
     return !bAsked || (csMode.pszGet() != nullptr && std::wcscmp(csMode.pszGet(), L"ORACLE") == 0);
+}
+
+long long CMySQLConnection::llGetMaxStatementLength()
+{
+    if (m_hMySQL == nullptr)
+        return 0;
+    if (m_llMaxPacket >= 0)
+        return m_llMaxPacket;
+    // Asked where a statement may come near it, once a session; a
+    // question that fails (a result still streaming) tells nothing.
+    CNAError* pclQuiet = new (std::nothrow) CNAError();
+    if (pclQuiet == nullptr)
+        return 0;
+    pclQuiet->SetQuiet(1);
+    pclQuiet->AddRef();
+    CTString csMax;
+    const int bAsked = bGetRequestedValueString(pclQuiet, &csMax, 0, L"SELECT CAST(@@max_allowed_packet AS CHAR)");
+    pclQuiet->nRelease();
+    const wchar_t* psz = csMax.pszGet();
+    if (!bAsked || psz == nullptr || *psz == 0)
+        return 0;
+    m_llMaxPacket = std::wcstoll(psz, nullptr, 10);
+    return m_llMaxPacket;
 }
 
 const char* CMySQLConnection::_pszSessionCharset(int nCodePage) const

@@ -64,6 +64,8 @@ public:
     // MariaDB reads MINUS as EXCEPT under sql_mode ORACLE (10.6 on); the
     // session is asked, as its sql_mode changes without the driver.
     int bMinusSetOperator() override;
+    // The session's max_allowed_packet, asked once a session.
+    long long llGetMaxStatementLength() override;
 
     // ---- Own operations -----------------------------------------------------------
     // The handle's last server error number (0: none); 0 after a caught call.
@@ -159,4 +161,5 @@ protected:
     int m_nClientFlag;
     CTString m_csUnixSocket;
     int m_bSessionToReopen;
+    long long m_llMaxPacket; // -1 until asked
 };

@@ -20,6 +20,7 @@
 #include "common/text/CodePage.h"
 #include "common/text/StringParameter.h"
 
+#include <climits>
 #include <cwchar>
 #include <cwctype>
 #include <initializer_list>
@@ -417,6 +418,11 @@ int CNAConnectionDescription::bBackslashEscapes()
 int CNAConnectionDescription::bMinusSetOperator()
 {
     return 0;
+}
+
+long long CNAConnectionDescription::llGetMaxStatementLength()
+{
+    return LLONG_MAX;
 }
 
 int CNAConnectionDescription::_bDecomposeServerVersion(CNAError* pError)

@@ -117,6 +117,9 @@ public:
     virtual int bBackslashEscapes();
     // Whether the session reads MINUS as a set operator; here never.
     virtual int bMinusSetOperator();
+    // The longest statement the session takes, in bytes; 0 when it cannot
+    // be told. Here no bound.
+    virtual long long llGetMaxStatementLength();
 
     // ---- Identity -----------------------------------------------------------
     // The driver's key for this connection.

@@ -731,6 +731,16 @@ int CNACommand::bAddSelectColumn(CNAColumn* pclColumn, int bPlain)
     return AddDefine(pclColumn);
 }
 
+int CNACommand::bAddSelectColumnAs(CNAColumn* pclColumn, const wchar_t* pszExpression)
+{
+    if (pclColumn == nullptr)
+        return 0;
+    if (m_tabDefine.nGetNbElement() > 0)
+        bComplete(L",", 1);
+    bComplete(Text(pszExpression), static_cast<unsigned int>(-1));
+    return AddDefine(pclColumn);
+}
+
 int CNACommand::bAddSelectColumns(CNARecord* pclRecord, int bPlain)
 {
     if (pclRecord == nullptr)

@@ -80,6 +80,8 @@ public:
                               CNAParameter::eNAPARAMETERINOUT eInOut);
     virtual int bAddSelectColumns(CNARecord* pclRecord, int bPlain);
     virtual int bAddSelectColumn(CNAColumn* pclColumn, int bPlain);
+    // The column's definition, read as the expression given.
+    int bAddSelectColumnAs(CNAColumn* pclColumn, const wchar_t* pszExpression);
     // The table-qualified name wrapped by the connection so that it compares
     // as the host's date and time texts; 1.
     virtual int _bFormatAndConvertItemInClause(CSQLParserInfo* pclInfo, IExpOpExpression* piExpression,

@@ -26,7 +26,10 @@
 #include "access/table/NAIDAuto.h"
 #include "access/table/NAPosition.h"
 #include "common/platform/MyModuleInfo.h"
+#include "common/text/CodePage.h"
+#include "common/text/STR.h"
 #include "common/text/TextCompare.h"
+#include "common/text/XYString.h"
 #include "common/values/Any.h"
 #include "common/values/NACnvVariant.h"
 
@@ -446,6 +449,7 @@ void CNAStatement::_SetQuery(CNACommand* pclCommand)
     // A new text carries its own server texts.
     m_tabServerColumn.clear();
     m_tabFormNeeded.clear();
+    m_tabUTF8Column.clear();
     m_bFoundColumn = false;
     if (pclCommand == m_pclCommand && pclCommand != nullptr)
         return;
@@ -662,6 +666,18 @@ int CNAStatement::bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nC
 {
     if (m_pclStatementSQL == nullptr)
         return 0;
+    if (_bReadAsUTF8(nColumn)) {
+        CXYString<char> clText;
+        const char* psz = nullptr;
+        unsigned int n = 0;
+        if (!_bSessionText(nColumn, &clText, &psz, &n))
+            return 0;
+        if (psz == nullptr) {
+            pclCell->SetNull();
+            return 1;
+        }
+        return pclCell->bSetValueDB(psz, n, _nSessionCodePage());
+    }
     if (m_pclStatementSQL->bGetValue(pclCell, nColumn, 0))
         return 1;
     _CopyStatementSQLError();
@@ -672,10 +688,57 @@ int CNAStatement::bGetSQLColumnValue(CAny* pValue, unsigned int nColumn)
 {
     if (m_pclStatementSQL == nullptr)
         return 0;
+    if (_bReadAsUTF8(nColumn)) {
+        CXYString<char> clText;
+        const char* psz = nullptr;
+        unsigned int n = 0;
+        CXYString<wchar_t> clWide;
+        if (!_bSessionText(nColumn, &clText, &psz, &n))
+            return 0;
+        if (n > 0 && clWide.__nConversion(psz, static_cast<int>(n), 0, static_cast<int>(_nSessionCodePage()), 0,
+                                          nullptr) != 0)
+            return _bNoMemory(PT_NO_MEMORY);
+        pValue->__SetType(TQTYPE_DSTRW, 0);
+        pValue->pclGetTraitement()->SetValue(clWide.pszGet(),
+                                             static_cast<unsigned int>(clWide.nGetLength()) * sizeof(wchar_t));
+        pValue->SetNullFlag(psz == nullptr);
+        return 1;
+    }
     if (m_pclStatementSQL->bGetValue(pValue, nColumn, 0))
         return 1;
     _CopyStatementSQLError();
     return 0;
+}
+
+unsigned int CNAStatement::_nSessionCodePage() const
+{
+    const CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    return pclConnection != nullptr ? static_cast<unsigned int>(pclConnection->nGetSQLCodePage()) : CP_1252;
+}
+
+int CNAStatement::_bSessionText(unsigned int nColumn, CXYString<char>* pclText, const char** ppszText,
+                                unsigned int* pnLength)
+{
+    unsigned char* p = nullptr;
+    unsigned int n = 0;
+    if (!m_pclStatementSQL->bGetValue(&p, &n, nColumn)) {
+        _CopyStatementSQLError();
+        return 0;
+    }
+    m_tabUTF8Lost[nColumn] = false;
+    *ppszText = reinterpret_cast<const char*>(p);
+    *pnLength = n;
+    // ASCII is the same text in the session's code page.
+    if (p == nullptr || std::all_of(p, p + n, [](unsigned char c) { return c < 0x80; }))
+        return 1;
+    int bLost = 0;
+    if (pclText->nAffecteUTF8(*ppszText, static_cast<int>(n), static_cast<int>(_nSessionCodePage()), 0, nullptr,
+                              &bLost) != 0)
+        return _bNoMemory(PT_NO_MEMORY);
+    m_tabUTF8Lost[nColumn] = bLost != 0;
+    *ppszText = pclText->pszGet();
+    *pnLength = static_cast<unsigned int>(pclText->nGetLength());
+    return 1;
 }
 
 int CNAStatement::_vbGetQueryResult(CAny* pValues, int nCount)
@@ -765,10 +828,10 @@ int CNAStatement::bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags,
     const int bDistinct = _bAddDistinct(nFlags);
     if (bDistinct)
         pclCommand->bComplete(L"DISTINCT ", static_cast<unsigned int>(-1));
-    if (!pclCommand->bAddSelectColumns(m_pclCurrentRecord, 0))
+    _SetFormsNeeded(pszOrderItem);
+    if (!_bAddSelectColumns(pclCommand, bDistinct))
         return 0;
     const unsigned int nSelectEnd = pclCommand->nGetSQLLength();
-    _SetFormsNeeded(pszOrderItem);
     if (!_bBuildQuerySELECTFromTable(m_pclDataAccess->pszGetFormatedTableName(), nFlags, pszOrderItem, bAscending,
                                      pclSearch, 1))
         return 0;
@@ -816,6 +879,84 @@ void CNAStatement::_SetFormsNeeded(const wchar_t* pszOrderItem)
         m_tabFormNeeded[static_cast<size_t>(i)] =
             std::find(tabNeeded.begin(), tabNeeded.end(), m_pclCurrentRecord->pclGetColumnNoRef(i)) !=
             tabNeeded.end();
+}
+
+int CNAStatement::_bAddSelectColumns(CNACommand* pclCommand, int bDistinct)
+{
+    const CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    const bool b8BitSession = pclConnection != nullptr && pclConnection->nGetCnxCodePage() != CP_UTF8;
+    for (int i = 0; m_pclCurrentRecord != nullptr && i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+        CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+        if (pcl == nullptr || !pcl->bMustDefine(static_cast<unsigned int>(pclCommand->nGetDefineMode())))
+            continue;
+        const int nColumn = pcl->nGetPhysicalIndice();
+        if (!b8BitSession || bDistinct || nColumn < 0 || !_bFormNeeded(static_cast<size_t>(i)) ||
+            _eLessExact(pcl) != LE_TEXT) {
+            if (!pclCommand->bAddSelectColumn(pcl, 0))
+                return 0;
+            continue;
+        }
+        if (m_tabUTF8Column.size() <= static_cast<size_t>(nColumn))
+            m_tabUTF8Column.resize(static_cast<size_t>(nColumn) + 1, false);
+        m_tabUTF8Column[static_cast<size_t>(nColumn)] = true;
+        m_tabUTF8Lost.resize(m_tabUTF8Column.size(), false);
+        const std::wstring strBytes = std::wstring(L"CAST(CONVERT(") + pcl->pszGetFormatedSelectName(0) + L" USING " +
+                                      _pszServerTextCharset() + L") AS BINARY)";
+        if (!pclCommand->bAddSelectColumnAs(pcl, strBytes.c_str()))
+            return 0;
+    }
+    return 1;
+}
+
+bool CNAStatement::_bTextInUTF8(const CNAColumn* pclColumn) const
+{
+    const CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    return (pclConnection != nullptr && pclConnection->nGetCnxCodePage() == CP_UTF8) ||
+           (pclColumn->nGetPhysicalIndice() >= 0 &&
+            _bReadAsUTF8(static_cast<unsigned int>(pclColumn->nGetPhysicalIndice())));
+}
+
+std::wstring CNAStatement::_strLostTextForm(const CNAColumn* pclColumn, const char* pszText, unsigned int nLength,
+                                            bool* pbTooLong)
+{
+    *pbTooLong = false;
+    const int nColumn = pclColumn->nGetPhysicalIndice();
+    bool bLost = false;
+    if (nColumn >= 0 && _bReadAsUTF8(static_cast<unsigned int>(nColumn))) {
+        // Converted to the session's code page as the row was read.
+        bLost = m_tabUTF8Lost[static_cast<size_t>(nColumn)];
+    } else {
+        // Read in a UTF-8 session: a wide item holds every character, ASCII
+        // goes whole into any item, and an 8-bit one converts to the host's
+        // code page, "?" for what it lacks.
+        const eNA_ITEMTYPE eType = pclColumn->eNAGetItemType();
+        if ((eType != NA_IT_TEXTE && eType != NA_IT_MEMOTEXTE && eType != NA_IT_CHAR) ||
+            std::all_of(pszText, pszText + nLength, [](char c) { return (c & 0x80) == 0; }))
+            return std::wstring();
+        const CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+        const int nHost = pclConnection != nullptr ? pclConnection->nGetHostCodePage() : -1;
+        CXYString<char> clItem;
+        int bUsed = 0;
+        bLost = clItem.nAffecteUTF8(pszText, static_cast<int>(nLength),
+                                    nHost == -1 ? static_cast<int>(STR_nGetCurrentCodePage()) : nHost, 0, nullptr,
+                                    &bUsed) != 0 ||
+                bUsed != 0;
+    }
+    if (!bLost)
+        return std::wstring();
+    // The server takes statements of 1024 bytes at least; a longer form is
+    // measured against the session's own bound.
+    const size_t nForm = 2 * static_cast<size_t>(nLength) + 16;
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    if (nForm > 1024 &&
+        (pclConnection == nullptr || pclConnection->llGetMaxStatementLength() <= static_cast<long long>(nForm))) {
+        *pbTooLong = true;
+        return std::wstring();
+    }
+    CTString clHexa;
+    CNAConnectionDescription::s_BinaryToStringHexa(reinterpret_cast<const unsigned char*>(pszText), nLength,
+                                                   &clHexa);
+    return _strServerTextLiteral(clHexa.pszGet());
 }
 
 CNAStatement::eLESSEXACT CNAStatement::_eLessExact(CNAColumn* pclColumn) const
@@ -881,9 +1022,10 @@ std::wstring CNAStatement::_strServerColumns(int bDistinct)
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         const eLESSEXACT eKind = _bFormNeeded(static_cast<size_t>(i)) ? _eLessExact(pcl) : LE_NONE;
         // Forms that tell apart rows a DISTINCT takes as one are left out:
-        // an instant and a double are the value itself.
+        // an instant and a double are the value itself. A text read in
+        // UTF-8 is its own form.
         if ((eKind != LE_FLOAT && eKind != LE_ENUM && eKind != LE_TEXT && eKind != LE_INSTANT) ||
-            (bDistinct && eKind != LE_FLOAT && eKind != LE_INSTANT))
+            (bDistinct && eKind != LE_FLOAT && eKind != LE_INSTANT) || (eKind == LE_TEXT && _bTextInUTF8(pcl)))
             continue;
         // A computed item is read as its expression, in parentheses.
         CTString csExpression;
@@ -2413,19 +2555,25 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
     struct STServerText {
         CNAColumn* pclColumn;
         unsigned int nResultColumn;
+        bool bUTF8; // the column's own UTF-8 text
     };
     std::vector<STServerText> tabServer;
     // The host holds times and date-times to the millisecond at most; the
-    // server orders them by all their digits.
+    // server orders them by all their digits. A text read in UTF-8 has its
+    // own bytes.
+    const std::vector<eLESSEXACT>& tabKind = _tabLessExact();
     for (int i = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         const eNA_ITEMTYPE eType = pcl != nullptr ? pcl->eNAGetItemType() : NA_IT_EMPTY;
-        if ((eType == NA_IT_HEURE || eType == NA_IT_DATETIME) && pcl->eGetTypeColonne() == 0 &&
-            pcl->nGetPhysicalIndice() >= 0)
-            tabServer.push_back({pcl, static_cast<unsigned int>(pcl->nGetPhysicalIndice())});
+        if (pcl == nullptr || pcl->eGetTypeColonne() != 0 || pcl->nGetPhysicalIndice() < 0)
+            continue;
+        const bool bUTF8 = tabKind[static_cast<size_t>(i)] == LE_TEXT && _bFormNeeded(static_cast<size_t>(i)) &&
+                           _bTextInUTF8(pcl);
+        if (eType == NA_IT_HEURE || eType == NA_IT_DATETIME || bUTF8)
+            tabServer.push_back({pcl, static_cast<unsigned int>(pcl->nGetPhysicalIndice()), bUTF8});
     }
-    // Texts the session's code page cannot hold come whole, in hexadecimal,
-    // after the record's columns.
+    // Other texts the session's code page cannot hold come whole, in
+    // hexadecimal, after the record's columns.
     unsigned int nResultColumns = 0;
     m_pclStatementSQL->bGetColumnNbr(&nResultColumns, 0);
     const size_t nServer = m_tabServerColumn.size() + (m_bFoundColumn ? 1 : 0);
@@ -2433,7 +2581,7 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
         for (size_t i = 0; i < m_tabServerColumn.size(); i++)
             if (m_tabServerColumn[i].eKind == LE_TEXT)
                 tabServer.push_back(
-                    {m_tabServerColumn[i].pclColumn, static_cast<unsigned int>(nResultColumns - nServer + i)});
+                    {m_tabServerColumn[i].pclColumn, static_cast<unsigned int>(nResultColumns - nServer + i), false});
     if (tabServer.empty() || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount())
         return;
     // A row deleted meanwhile is still the row as read, its texts the
@@ -2460,6 +2608,18 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
         for (const STServerText& st : tabServer) {
             if (!bAsRead && !_bSameItemValue(pclRow, pclWritten, st.pclColumn->piGetItem()))
                 continue;
+            if (st.bUTF8) {
+                unsigned char* p = nullptr;
+                unsigned int n = 0;
+                bool bTooLong = false;
+                const std::wstring strForm =
+                    m_pclStatementSQL->bGetValue(&p, &n, st.nResultColumn) && p != nullptr
+                        ? _strLostTextForm(st.pclColumn, reinterpret_cast<const char*>(p), n, &bTooLong)
+                        : std::wstring();
+                if (!strForm.empty())
+                    ptabOut->emplace_back(st.pclColumn, strForm);
+                continue;
+            }
             CAny clText;
             const wchar_t* psz = nullptr;
             if (!m_pclStatementSQL->bGetValue(&clText, st.nResultColumn, 0) || clText.bIsNull() ||
@@ -2868,7 +3028,11 @@ int CNAStatement::_bKeepHeldTexts()
         const bool bRead = k < m_tabServerColumn.size() && nResultColumns >= nServer;
         const bool bForm = bRead && _bServerBytes(static_cast<unsigned int>(nResultColumns - nServer + k), &strText);
         bool bKeep = true;
-        if (tabKind[i] == LE_INSTANT && bForm) {
+        if (tabKind[i] == LE_TEXT && _bTextInUTF8(pcl)) {
+            bool bTooLong = false;
+            strText = _strLostTextForm(pcl, pszOwn, nOwn, &bTooLong);
+            bKeep = !strText.empty() || (bTooLong && bMayWrite());
+        } else if (tabKind[i] == LE_INSTANT && bForm) {
             strText = L"@" + strText;
         } else if (tabKind[i] == LE_INSTANT && !bRead) {
             // Whether its text stands for another instant too is not known.

@@ -37,6 +37,8 @@ class CNAStatementSQL;
 class CNATableCacheIndex;
 class CSQLParserInfo;
 class CTString;
+template <class T>
+class CXYString;
 class INADataSourceDescription;
 class INAItemDescription;
 class ISQLParserInformation;
@@ -507,6 +509,35 @@ protected:
     // going on under the user's search from a row found again, the
     // server's answer whether each row holds the value searched.
     std::wstring _strServerColumns(int bDistinct);
+    // The record's columns in a table's SELECT. In a session of an 8-bit
+    // code page, a text whose exact form a write or a browse needs goes as
+    // the bytes of its UTF-8 text (m_tabUTF8Column): the driver converts
+    // it and tells where its item lost a character, at no cost to the
+    // server. Not under DISTINCT, which compares texts by their collation.
+    int _bAddSelectColumns(CNACommand* pclCommand, int bDistinct);
+    // Whether the result column holds the UTF-8 bytes of a text.
+    bool _bReadAsUTF8(unsigned int nColumn) const
+    {
+        return nColumn < m_tabUTF8Column.size() && m_tabUTF8Column[nColumn];
+    }
+    // The code page of the session's texts.
+    unsigned int _nSessionCodePage() const;
+    // The current row's text of a result column read in UTF-8, in the
+    // session's code page as the session would have sent it ("?" for what
+    // the page lacks), in *pclText where converted: *ppszText null for
+    // NULL. 0 on a failure.
+    int _bSessionText(unsigned int nColumn, CXYString<char>* pclText, const char** ppszText,
+                      unsigned int* pnLength);
+    // Whether the current row's bytes of the column are its UTF-8 text.
+    bool _bTextInUTF8(const CNAColumn* pclColumn) const;
+    // A text's exact form from its UTF-8 bytes as read: their literal
+    // where the conversion to its item lost a character of the text (to
+    // the session's code page for a text read in UTF-8 by an 8-bit
+    // session, else to the host's for an 8-bit item), empty where the item
+    // holds it whole. A form longer than a statement the session takes is
+    // not had (*pbTooLong): a write comparing it would end the session.
+    std::wstring _strLostTextForm(const CNAColumn* pclColumn, const char* pszText, unsigned int nLength,
+                                  bool* pbTooLong);
     // On a table whose best item is a unique key free of NULLs, a write
     // finds its row by that key alone and a browse goes on from its order's
     // terms: only their columns need exact forms (m_tabFormNeeded). Else
@@ -618,6 +649,10 @@ protected:
     std::vector<SServerColumn> m_tabServerColumn;
     std::vector<eLESSEXACT> m_tabLessExact;
     std::vector<bool> m_tabFormNeeded;
+    std::vector<bool> m_tabUTF8Column;
+    // Of those, whether the current row's text lost a character to the
+    // session's code page.
+    std::vector<bool> m_tabUTF8Lost;
     // The SELECT ends with the server's answer to the user's search.
     bool m_bFoundColumn = false;
     // The server's texts of the times of the record m_nRecordSaveID holds,

@@ -26,8 +26,10 @@ public:
     CCappedConnection() : CMySQLKindConnection(0) {}
     int nGetOrderByMaxExpressionNbr() override { return m_nMax; }
     int bOrderByIndiceAllowed() override { return m_bByNumber; }
+    int bMinusSetOperator() override { return m_bMinus; }
     int m_nMax = 2147483647;
     int m_bByNumber = 0;
+    int m_bMinus = 1;
 };
 
 class StatementQuery : public QuerySourceTest {

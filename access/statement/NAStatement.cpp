@@ -27,7 +27,6 @@
 #include "access/table/NAPosition.h"
 #include "common/platform/MyModuleInfo.h"
 #include "common/text/CodePage.h"
-#include "common/text/STR.h"
 #include "common/text/TextCompare.h"
 #include "common/text/XYString.h"
 #include "common/values/Any.h"
@@ -667,16 +666,17 @@ int CNAStatement::bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nC
     if (m_pclStatementSQL == nullptr)
         return 0;
     if (_bReadAsUTF8(nColumn)) {
-        CXYString<char> clText;
-        const char* psz = nullptr;
-        unsigned int n = 0;
-        if (!_bSessionText(nColumn, &clText, &psz, &n))
+        bool bNull = false;
+        if (!_bSessionText(nColumn, &bNull))
             return 0;
-        if (psz == nullptr) {
+        if (bNull) {
             pclCell->SetNull();
             return 1;
         }
-        return pclCell->bSetValueDB(psz, n, _nSessionCodePage());
+        // An empty text goes the way of the server's own.
+        if (m_nSessionText == 0)
+            return pclCell->bSetValueDB("", 0, CP_1252);
+        return pclCell->bSetValueDB(m_tabSessionText.data(), m_nSessionText);
     }
     if (m_pclStatementSQL->bGetValue(pclCell, nColumn, 0))
         return 1;
@@ -689,19 +689,12 @@ int CNAStatement::bGetSQLColumnValue(CAny* pValue, unsigned int nColumn)
     if (m_pclStatementSQL == nullptr)
         return 0;
     if (_bReadAsUTF8(nColumn)) {
-        CXYString<char> clText;
-        const char* psz = nullptr;
-        unsigned int n = 0;
-        CXYString<wchar_t> clWide;
-        if (!_bSessionText(nColumn, &clText, &psz, &n))
+        bool bNull = false;
+        if (!_bSessionText(nColumn, &bNull))
             return 0;
-        if (n > 0 && clWide.__nConversion(psz, static_cast<int>(n), 0, static_cast<int>(_nSessionCodePage()), 0,
-                                          nullptr) != 0)
-            return _bNoMemory(PT_NO_MEMORY);
         pValue->__SetType(TQTYPE_DSTRW, 0);
-        pValue->pclGetTraitement()->SetValue(clWide.pszGet(),
-                                             static_cast<unsigned int>(clWide.nGetLength()) * sizeof(wchar_t));
-        pValue->SetNullFlag(psz == nullptr);
+        pValue->pclGetTraitement()->SetValue(m_tabSessionText.data(), m_nSessionText * sizeof(wchar_t));
+        pValue->SetNullFlag(bNull);
         return 1;
     }
     if (m_pclStatementSQL->bGetValue(pValue, nColumn, 0))
@@ -710,14 +703,29 @@ int CNAStatement::bGetSQLColumnValue(CAny* pValue, unsigned int nColumn)
     return 0;
 }
 
-unsigned int CNAStatement::_nSessionCodePage() const
+namespace {
+
+// The character of well-formed UTF-8 at p (before pEnd), and its length; a
+// byte that starts none is U+FFFD, one byte long.
+wchar_t UTF8Character(const unsigned char* p, const unsigned char* pEnd, unsigned int* pnLength)
 {
-    const CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
-    return pclConnection != nullptr ? static_cast<unsigned int>(pclConnection->nGetSQLCodePage()) : CP_1252;
+    const unsigned int c = *p;
+    const unsigned int n = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+    unsigned int nCode = n == 4 ? c & 0x07 : n == 3 ? c & 0x0F : c & 0x1F;
+    for (unsigned int i = 1; i < n; i++) {
+        if (p + i >= pEnd || (p[i] & 0xC0) != 0x80) {
+            *pnLength = 1;
+            return 0xFFFD;
+        }
+        nCode = nCode << 6 | (p[i] & 0x3F);
+    }
+    *pnLength = n == 0 ? 1 : n;
+    return n == 0 ? 0xFFFD : static_cast<wchar_t>(nCode);
 }
 
-int CNAStatement::_bSessionText(unsigned int nColumn, CXYString<char>* pclText, const char** ppszText,
-                                unsigned int* pnLength)
+} // namespace
+
+int CNAStatement::_bSessionText(unsigned int nColumn, bool* pbNull)
 {
     unsigned char* p = nullptr;
     unsigned int n = 0;
@@ -725,19 +733,40 @@ int CNAStatement::_bSessionText(unsigned int nColumn, CXYString<char>* pclText, 
         _CopyStatementSQLError();
         return 0;
     }
-    m_tabUTF8Lost[nColumn] = false;
-    *ppszText = reinterpret_cast<const char*>(p);
-    *pnLength = n;
-    // ASCII is the same text in the session's code page.
-    if (p == nullptr || std::all_of(p, p + n, [](unsigned char c) { return c < 0x80; }))
-        return 1;
-    int bLost = 0;
-    if (pclText->nAffecteUTF8(*ppszText, static_cast<int>(n), static_cast<int>(_nSessionCodePage()), 0, nullptr,
-                              &bLost) != 0)
-        return _bNoMemory(PT_NO_MEMORY);
-    m_tabUTF8Lost[nColumn] = bLost != 0;
-    *ppszText = pclText->pszGet();
-    *pnLength = static_cast<unsigned int>(pclText->nGetLength());
+    *pbNull = p == nullptr;
+    // A session of the 8-bit code page (the server's latin1, which is 1252)
+    // sends "?" for a character the page lacks. Never more characters than
+    // bytes.
+    const CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    const unsigned int nCodePage =
+        pclConnection != nullptr ? static_cast<unsigned int>(pclConnection->nGetSQLCodePage()) : CP_1252;
+    bool bLost = false;
+    if (m_tabSessionText.size() < n)
+        m_tabSessionText.resize(n);
+    wchar_t* const pStart = m_tabSessionText.data();
+    wchar_t* pOut = pStart;
+    for (const unsigned char *q = p, *pEnd = p + n; q < pEnd;) {
+        if (*q < 0x80) {
+            *pOut++ = *q++;
+            continue;
+        }
+        unsigned int nLength = 1;
+        wchar_t c = UTF8Character(q, pEnd, &nLength);
+        q += nLength;
+        // The server's latin1 holds the five bytes 1252 leaves free.
+        unsigned char b = 0;
+        int bLacked = 0;
+        if (nCodePage == CP_1252
+                ? !(c >= 0xA0 && c <= 0xFF) &&
+                      (c < 0x100 ? STR_FromCP1252(static_cast<unsigned char>(c)) != c : !STR_bIsCp1252(c, b))
+                : WideCharToMultiByte(nCodePage, 0, &c, 1, nullptr, 0, nullptr, &bLacked) <= 0 || bLacked) {
+            c = L'?';
+            bLost = true;
+        }
+        *pOut++ = c;
+    }
+    m_nSessionText = static_cast<unsigned int>(pOut - pStart);
+    m_tabUTF8Lost[nColumn] = bLost;
     return 1;
 }
 
@@ -935,12 +964,19 @@ std::wstring CNAStatement::_strLostTextForm(const CNAColumn* pclColumn, const ch
             return std::wstring();
         const CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
         const int nHost = pclConnection != nullptr ? pclConnection->nGetHostCodePage() : -1;
-        CXYString<char> clItem;
-        int bUsed = 0;
-        bLost = clItem.nAffecteUTF8(pszText, static_cast<int>(nLength),
-                                    nHost == -1 ? static_cast<int>(STR_nGetCurrentCodePage()) : nHost, 0, nullptr,
-                                    &bUsed) != 0 ||
-                bUsed != 0;
+        const unsigned int nCodePage = nHost == -1 ? STR_nGetCurrentCodePage() : static_cast<unsigned int>(nHost);
+        const unsigned char* q = reinterpret_cast<const unsigned char*>(pszText);
+        for (const unsigned char* pEnd = q + nLength; q < pEnd && !bLost;) {
+            unsigned int nChar = 1;
+            wchar_t c = *q < 0x80 ? *q : UTF8Character(q, pEnd, &nChar);
+            q += nChar;
+            unsigned char b = 0;
+            int bLacked = 0;
+            bLost = c >= 0x80 && (nCodePage == CP_1252 ? !STR_bIsCp1252(c, b)
+                                                       : WideCharToMultiByte(nCodePage, 0, &c, 1, nullptr, 0,
+                                                                             nullptr, &bLacked) <= 0 ||
+                                                             bLacked);
+        }
     }
     if (!bLost)
         return std::wstring();

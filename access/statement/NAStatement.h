@@ -37,8 +37,6 @@ class CNAStatementSQL;
 class CNATableCacheIndex;
 class CSQLParserInfo;
 class CTString;
-template <class T>
-class CXYString;
 class INADataSourceDescription;
 class INAItemDescription;
 class ISQLParserInformation;
@@ -520,14 +518,10 @@ protected:
     {
         return nColumn < m_tabUTF8Column.size() && m_tabUTF8Column[nColumn];
     }
-    // The code page of the session's texts.
-    unsigned int _nSessionCodePage() const;
-    // The current row's text of a result column read in UTF-8, in the
-    // session's code page as the session would have sent it ("?" for what
-    // the page lacks), in *pclText where converted: *ppszText null for
-    // NULL. 0 on a failure.
-    int _bSessionText(unsigned int nColumn, CXYString<char>* pclText, const char** ppszText,
-                      unsigned int* pnLength);
+    // The current row's text of a result column read in UTF-8, as the
+    // session would have sent it in its 8-bit code page ("?" for what the
+    // page lacks), into m_tabSessionText; *pbNull for NULL. 0 on a failure.
+    int _bSessionText(unsigned int nColumn, bool* pbNull);
     // Whether the current row's bytes of the column are its UTF-8 text.
     bool _bTextInUTF8(const CNAColumn* pclColumn) const;
     // A text's exact form from its UTF-8 bytes as read: their literal
@@ -653,6 +647,8 @@ protected:
     // Of those, whether the current row's text lost a character to the
     // session's code page.
     std::vector<bool> m_tabUTF8Lost;
+    std::vector<wchar_t> m_tabSessionText; // kept for its room
+    unsigned int m_nSessionText = 0;       // its characters
     // The SELECT ends with the server's answer to the user's search.
     bool m_bFoundColumn = false;
     // The server's texts of the times of the record m_nRecordSaveID holds,

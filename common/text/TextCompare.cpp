@@ -956,13 +956,20 @@ bool STR_bIsCp1252(wchar_t wc, unsigned char& byte)
     }
     if (c <= 0x9F)
         return false;
-    for (int i = 0; i < 32; ++i) {
-        if (Unit(kCp1252High[i]) == c) {
-            byte = static_cast<unsigned char>(0x80 + i);
-            return true;
+    // The bytes 0x80 to 0x9F by their characters, which end at U+2122.
+    static const struct CHighByCharacter {
+        unsigned char a[0x2123];
+        CHighByCharacter() : a{}
+        {
+            for (int i = 0; i < 32; ++i)
+                if (Unit(kCp1252High[i]) < sizeof(a))
+                    a[Unit(kCp1252High[i])] = static_cast<unsigned char>(0x80 + i);
         }
-    }
-    return false;
+    } s_high;
+    if (c >= sizeof(s_high.a) || s_high.a[c] == 0)
+        return false;
+    byte = s_high.a[c];
+    return true;
 }
 
 bool STR_bIsCp1252(wchar_t wc)

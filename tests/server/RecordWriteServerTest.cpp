@@ -743,10 +743,11 @@ TEST_F(RecordWrite, ExactFormsReadOnlyWhereTheyFindARow)
 TEST_F(RecordWrite, KeylessTextsAreTheirOwnExactForms)
 {
     ASSERT_TRUE(Admin("CREATE TABLE kx (o INT, t VARCHAR(8), m TEXT, KEY (o)) CHARACTER SET utf8mb4"));
-    // Rows 1 and 2 differ by t alone, as do 3 and 4 by m; 5 is held whole.
+    // Rows 1 and 2 differ by t alone, as do 3 and 4 by m; 5 is held whole,
+    // 6 empty and NULL.
     const std::string strRows = "(1, 'a?', 'm'), (1, _utf8mb4 X'61F09F9880', 'm'), (1, 'b', '?'), "
-                                "(1, 'b', _utf8mb4 X'CEA9'), (1, _utf8mb4 X'C3A9', _utf8mb4 X'E282AC')";
-    const std::string strAll = "SELECT CONCAT(o, '/', HEX(t), '/', HEX(m)) FROM kx ORDER BY 1";
+                                "(1, 'b', _utf8mb4 X'CEA9'), (1, _utf8mb4 X'C3A9', _utf8mb4 X'E282AC'), (1, '', NULL)";
+    const std::string strAll = "SELECT CONCAT_WS('/', o, HEX(t), IFNULL(HEX(m), 'NULL')) FROM kx ORDER BY 1";
     unsigned int nContext = 0;
     for (const bool bUTF8 : {true, false}) {
         SCOPED_TRACE(bUTF8 ? "in UTF-8" : "in 1252");
@@ -761,7 +762,7 @@ TEST_F(RecordWrite, KeylessTextsAreTheirOwnExactForms)
         const auto Forms = [&](int bRead) {
             const CNARecordValue* pclRow =
                 Access(pi, pc)->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef();
-            std::string str = bRead == 1 ? Value(pi, pc, L"t") + "|" : "failed: " + Error(pi, pc);
+            std::string str = bRead == 1 ? Value(pi, pc, L"t") + "|" + Value(pi, pc, L"m") : "failed: " + Error(pi, pc);
             for (const wchar_t* pszItem : {L"t", L"m"}) {
                 const CNAReadFailure::SRefusal* pst = pclRow != nullptr ? pclRow->pstGetRefusal(pszItem) : nullptr;
                 str += "|" + (pst != nullptr ? Narrow(pst->strText.c_str()) : std::string());
@@ -770,13 +771,15 @@ TEST_F(RecordWrite, KeylessTextsAreTheirOwnExactForms)
         };
         Rows tabForward = Every(pi, pc, L"o", 0, false, Forms);
         Rows tabBackward = Every(pi, pc, L"o", 0, true, Forms);
-        ASSERT_EQ(tabForward.size(), 5u);
+        ASSERT_EQ(tabForward.size(), 6u);
         std::sort(tabForward.begin(), tabForward.end());
         std::sort(tabBackward.begin(), tabBackward.end());
         EXPECT_EQ(tabForward, tabBackward);
         const Rows tabExpected =
-            bUTF8 ? Rows{"a?|||", "a\xF0\x9F\x98\x80|||", "b|||", "b|||", "\xC3\xA9|||"}
-                  : Rows{"a?||_utf8mb4 X'61F09F9880'|", "a?|||", "b|||", "b|||_utf8mb4 X'CEA9'", "\xC3\xA9|||"};
+            bUTF8 ? Rows{"a?|m||", "a\xF0\x9F\x98\x80|m||", "b|?||", "b|\xCE\xA9||", "|NULL||",
+                         "\xC3\xA9|\xE2\x82\xAC||"}
+                  : Rows{"a?|m|_utf8mb4 X'61F09F9880'|", "a?|m||", "b|?||", "b|?||_utf8mb4 X'CEA9'", "|NULL||",
+                         "\xC3\xA9|\xE2\x82\xAC||"};
         EXPECT_EQ(tabForward, tabExpected);
         for (const std::string& q : Sent())
             if (q.compare(0, 7, "SELECT ") == 0) {
@@ -788,15 +791,15 @@ TEST_F(RecordWrite, KeylessTextsAreTheirOwnExactForms)
             }
         // Each row modified alone, then deleted alone.
         Rows tabIds;
-        for (int n = 1; n <= 5; n++) {
+        for (int n = 1; n <= 6; n++) {
             ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
             PutItem(pi, pc, L"o", CInt(10 + n));
             ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
-            EXPECT_EQ(First("SELECT COUNT(*) FROM kx WHERE o = 1"), std::to_string(5 - n));
+            EXPECT_EQ(First("SELECT COUNT(*) FROM kx WHERE o = 1"), std::to_string(6 - n));
         }
-        Rows tabAfter = List("SELECT CONCAT('1/', HEX(t), '/', HEX(m)) FROM kx ORDER BY 1");
+        Rows tabAfter = List("SELECT CONCAT_WS('/', 1, HEX(t), IFNULL(HEX(m), 'NULL')) FROM kx ORDER BY 1");
         EXPECT_EQ(tabAfter, tabBefore);
-        for (int n = 5; n >= 1; n--) {
+        for (int n = 6; n >= 1; n--) {
             ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
             ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
             EXPECT_EQ(First("SELECT COUNT(*) FROM kx"), std::to_string(n - 1));

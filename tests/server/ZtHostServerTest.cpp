@@ -578,6 +578,12 @@ TEST_F(ZtHost, ABrowseNameNotInUtf8IsRefused)
         EXPECT_EQ(stRun.strErr, std::string(st.pszRefusal) + ": zthost writes UTF-8 only\n");
     }
     EXPECT_EQ(First("SELECT GROUP_CONCAT(id ORDER BY id) FROM kn"), "1,2,3");
+    // On one terminal the refusal follows what the queries printed.
+    const STProgramRun stMerged =
+        RunProgram({"sh", "-c", "env ZT_TEST_DATABASE=\"$0\" \"$1\" --sql \"$2\" --browse \"$3\" 2>&1", m_strDatabase,
+                    BuildPath("zthost"), "DO 0", "\xFF"});
+    EXPECT_EQ(stMerged.strOut, "ok\nzthost: --browse '\xFF' is not sent: its byte 1, \\xFF, starts no well-formed UTF-8 "
+                               "character: zthost writes UTF-8 only\n");
 }
 
 // The reader on texts put together at random from pieces that move where

@@ -192,6 +192,8 @@ TEST(StatementText, CompoundStatementsAndNamesInTheDefaultMode)
         // refuses: one statement only where no ';' is followed by more.
         {"IF 1 THEN SELECT 1; END WHILE", true},
         {"END; SELECT 2", true},
+        {"BEGIN NOT ATOMIC ; SELECT 2; END; SELECT 3", true},
+        {"IF 1 THEN SELECT 'a;b'", false},
         // Labels of every letter; DO after an operator is a name; of an
         // ALTER only an event's holds a statement.
         {"BEGIN NOT ATOMIC Z: BEGIN SELECT 1; SELECT 2; END Z; END", false},

@@ -454,7 +454,8 @@ TEST_F(ZtHost, ATextBeyondAsciiIsStoredAsGivenOrRefused)
          "it holds '\xC3\xA9' (U+00E9), and zthost writes UTF-8 only, but the session keeps its texts in character "
          "set binary (character_set_connection)"},
         {"SET NAMES utf8mb3", "'', 'a" + strEmoji + "'",
-         "it holds '" + strEmoji + "' (U+1F600), and the session reads it in character set utf8mb3, which ends at U+FFFF"},
+         "it holds '" + strEmoji +
+             "' (U+1F600), and the session reads it in character set utf8mb3, which ends at U+FFFF"},
         {"SET character_set_connection = utf8mb3", "'', 'a" + strEmoji + "'",
          "it holds '" + strEmoji +
              "' (U+1F600), and the session keeps its texts in character set utf8mb3 (character_set_connection), which "
@@ -582,8 +583,8 @@ TEST_F(ZtHost, ABrowseNameNotInUtf8IsRefused)
     const STProgramRun stMerged =
         RunProgram({"sh", "-c", "env ZT_TEST_DATABASE=\"$0\" \"$1\" --sql \"$2\" --browse \"$3\" 2>&1", m_strDatabase,
                     BuildPath("zthost"), "DO 0", "\xFF"});
-    EXPECT_EQ(stMerged.strOut, "ok\nzthost: --browse '\xFF' is not sent: its byte 1, \\xFF, starts no well-formed UTF-8 "
-                               "character: zthost writes UTF-8 only\n");
+    EXPECT_EQ(stMerged.strOut, "ok\nzthost: --browse '\xFF' is not sent: its byte 1, \\xFF, starts no well-formed "
+                               "UTF-8 character: zthost writes UTF-8 only\n");
 }
 
 // The reader on texts put together at random from pieces that move where

@@ -211,7 +211,8 @@ std::string CharsetRefusal(const std::string& strSQL, const STSessionReading& st
     if (stReading.bMariaDB ? bListed(kMariaDBCharsets, st.strClientCharset)
                            : bListed(kUtf8Charsets, st.strClientCharset))
         return std::string();
-    std::string strWhy = stReading.bMariaDB ? "it is not one zthost knows" : "on MySQL zthost reads the UTF-8 sets only";
+    std::string strWhy =
+        stReading.bMariaDB ? "it is not one zthost knows" : "on MySQL zthost reads the UTF-8 sets only";
     for (const auto& stUnread : kMariaDBUnread) {
         if (stReading.bMariaDB && st.strClientCharset == stUnread.pszCharset)
             strWhy = std::string("in it ") + stUnread.pszWhy;

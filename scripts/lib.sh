@@ -90,12 +90,27 @@ zt_mariadbd() {
   return 1
 }
 
+# _zt_server_said DIR PID: a server that did not start is ended, then what
+# it said goes to standard error: what it wrote before its log opened (an
+# option it refuses, a data folder it cannot use) and its log, whichever it
+# wrote.
+_zt_server_said() {
+  local dir="$1" pid="$2" file
+  if kill "$pid" 2>/dev/null; then
+    echo "the server in $dir did not answer in time"
+  fi
+  wait "$pid" 2>/dev/null
+  for file in "$dir/mariadbd.out" "$dir/error.log"; do
+    if [ -s "$file" ]; then cat "$file"; fi
+  done
+} >&2
+
 _zt_mariadbd_once() {
   local dir="$1"; shift
   # Each server keeps its temporary tables in a folder of its own: a server
   # that starts deletes every temporary table it finds in its folder, those
-  # of the servers running beside it too.
-  rm -rf "$dir/data" "$dir/tmp"; mkdir -p "$dir/data" "$dir/tmp"
+  # of the servers running beside it too. Its log is this attempt's alone.
+  rm -rf "$dir/data" "$dir/tmp" "$dir/error.log"; mkdir -p "$dir/data" "$dir/tmp"
   TMPDIR="$dir/tmp" mariadb-install-db --no-defaults --datadir="$dir/data" --user=root \
     --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
     || { cat "$dir/install.log" >&2; return 1; }
@@ -113,8 +128,7 @@ _zt_mariadbd_once() {
     sleep 0.2
   done
   if [ "$up" != 1 ]; then
-    cat "$dir/error.log" >&2
-    kill "$ZT_MARIADBD_PID" 2>/dev/null; wait "$ZT_MARIADBD_PID" 2>/dev/null
+    _zt_server_said "$dir" "$ZT_MARIADBD_PID"
     return 1
   fi
   mariadb --no-defaults -S "$dir/mysqld.sock" -u root <<'SQL' || return 1
@@ -183,6 +197,7 @@ zt_plain_server_start() {
 # again on the data it left in DIR, on the same port; prints its pid.
 zt_plain_server_restart() {
   local dir="$1" port="$2"; shift 2
+  rm -f "$dir/error.log"
   mariadbd --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" --bind-address=127.0.0.1 \
     --port="$port" --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" \
     --log-error="$dir/error.log" --skip-log-bin --innodb-buffer-pool-size=64M \
@@ -197,8 +212,7 @@ zt_plain_server_restart() {
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.2
   done
-  cat "$dir/error.log" >&2
-  kill "$pid" 2>/dev/null
+  _zt_server_said "$dir" "$pid"
   return 1
 }
 

@@ -12,8 +12,8 @@ cd "$ZT_ROOT"
 usage() {
   cat <<'EOF'
 usage: bash scripts/run.sh [--message <id>] [<module path>]
-       bash scripts/run.sh --sql <query> [--sql <query> ...] [--browse <table> [--key <item>] [--backward]]
-       bash scripts/run.sh --browse <table> [--key <item>] [--backward]
+       bash scripts/run.sh --sql <query> [--sql <query> ...] [--browse <table> [--key <item>] [--backward]] [<module path>]
+       bash scripts/run.sh --browse <table> [--key <item>] [--backward] [<module path>]
        bash scripts/run.sh --bench [--benchmark_<option>=<value> ...]
        bash scripts/run.sh --help
 Installs what is missing, builds the command-line host (zthost) with the module, starts a private

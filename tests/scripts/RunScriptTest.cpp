@@ -3,8 +3,9 @@
 // or the next run removes that of a run killed, silently; two runs that must
 // build take turns in the build folder; a compound statement runs whole,
 // each text is read as its session reads it, the browse waits on no lock of
-// the queries, and a failed query names what did not run; the builds run as
-// many jobs as CMAKE_BUILD_PARALLEL_LEVEL says.
+// the queries, and a failed query names what did not run; a server that
+// cannot start says why, once an attempt; the builds run as many jobs as
+// CMAKE_BUILD_PARALLEL_LEVEL says.
 #include "tests/support/ClientLibrary.h"
 #include "tests/support/Paths.h"
 #include "tests/support/ProgramRun.h"
@@ -187,6 +188,8 @@ TEST(RunScript, EachTextIsReadAsItsSessionReadsItJustBeforeItRuns)
     // of the test's own, where it outlives the run's server: seven bytes a
     // row, none once a DELETE has run. The runs go side by side.
     const std::string strSeveral = "holds several statements as the session reads it: give each its own --sql\n";
+    const std::string strNotUtf8 =
+        "is not sent: its byte 31, \\xFF, starts no well-formed UTF-8 character: zthost writes UTF-8 only\n";
     const struct {
         std::vector<std::string> astrSQL;
         int nExit;
@@ -200,8 +203,11 @@ TEST(RunScript, EachTextIsReadAsItsSessionReadsItJustBeforeItRuns)
         {{"SET NAMES gbk", "SELECT '\xE4\xB8\xAD\\\\', '; DELETE FROM t; -- '"},
          1,
          "ok\n",
-         "is not sent: the session reads it in character set gbk, in which zthost cannot write '\xE4\xB8\xAD' "
-         "(U+4E2D): it writes UTF-8 only\n"},
+         "is not sent: it holds '\xE4\xB8\xAD' (U+4E2D), and zthost writes UTF-8 only, but the session reads it in "
+         "character set gbk\n"},
+        // A byte that is not UTF-8, in any session.
+        {{"INSERT INTO t VALUES (LENGTH('\xFF'))"}, 1, "", strNotUtf8},
+        {{"SET NAMES binary", "INSERT INTO t VALUES (LENGTH('\xFF'))"}, 1, "ok\n", strNotUtf8},
         {{"SELECT 'O\\'Brien; Jr' AS n"}, 0, "n\nO'Brien; Jr\n", ""},
     };
     std::vector<std::unique_ptr<CTempDir>> apDir;
@@ -230,6 +236,52 @@ TEST(RunScript, EachTextIsReadAsItsSessionReadsItJustBeforeItRuns)
         struct stat stFile;
         ASSERT_EQ(stat((apDir[i]->Path() + "/t.MYD").c_str(), &stFile), 0);
         EXPECT_EQ(stFile.st_size, 3 * 7);
+    }
+}
+
+TEST(RunScript, AServerThatCannotStartSaysWhyOncePerAttempt)
+{
+    // mariadbd given one more option it refuses: before its log opens (a
+    // character set it lacks), or in its log (an option it does not know).
+    const STProgramRun stReal = RunProgram({"sh", "-c", "command -v mariadbd"});
+    ASSERT_EQ(stReal.nExit, 0);
+    const std::string strReal = stReal.strOut.substr(0, stReal.strOut.find('\n'));
+    const struct {
+        const char* pszOption;
+        const char* pszReason;
+    } aCases[] = {
+        {"--character-set-server=zt_none", "Character set 'zt_none' is not a compiled character set"},
+        {"--zt-no-such-option", "unknown option '--zt-no-such-option'"},
+    };
+    std::vector<std::unique_ptr<CTempDir>> apDir;
+    std::vector<std::unique_ptr<CProgram>> apRun;
+    for (const auto& st : aCases) {
+        apDir.emplace_back(new CTempDir("zt_refused"));
+        const std::string strWrapper = apDir.back()->Path() + "/mariadbd";
+        {
+            std::ofstream out(strWrapper);
+            out << "#!/bin/sh\nexec '" << strReal << "' \"$@\" " << st.pszOption << "\n";
+        }
+        ASSERT_EQ(chmod(strWrapper.c_str(), 0755), 0);
+        apRun.emplace_back(new CProgram);
+        ASSERT_TRUE(apRun.back()->bStart({"env", "PATH=" + apDir.back()->Path() + ":" + std::getenv("PATH"), "timeout",
+                                          "600", "bash", SourcePath("scripts/run.sh"), "--sql", "SELECT 1"}));
+    }
+    for (size_t i = 0; i < apRun.size(); ++i) {
+        SCOPED_TRACE(aCases[i].pszOption);
+        const pid_t nRun = apRun[i]->nPid();
+        EXPECT_EQ(apRun[i]->nWait(), 1);
+        EXPECT_EQ(apRun[i]->Out(), "");
+        const std::string strErr = apRun[i]->Err();
+        size_t nSaid = 0;
+        for (size_t n = strErr.find(aCases[i].pszReason); n != std::string::npos;
+             n = strErr.find(aCases[i].pszReason, n + 1))
+            nSaid++;
+        EXPECT_EQ(nSaid, 3u) << strErr;
+        EXPECT_NE(strErr.find("attempt 3 to start the server in "), std::string::npos) << strErr;
+        EXPECT_EQ(strErr.find("No such file"), std::string::npos) << strErr;
+        EXPECT_EQ(strErr.find("did not answer in time"), std::string::npos) << strErr;
+        EXPECT_FALSE(bFolderOfRun(nRun));
     }
 }
 

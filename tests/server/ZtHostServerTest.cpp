@@ -14,8 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -226,8 +228,8 @@ TEST_F(ZtHost, ATextTheSessionWouldRunAsSeveralStatementsIsRefusedAndTheRunEnds)
                                    std::stoul(strVersion.substr(nPatch));
     const std::string strSeveral = "holds several statements as the session reads it: give each its own --sql\n";
     auto Cannot = [](const std::string& strSet, const std::string& strChar, const std::string& strCode) {
-        return "is not sent: the session reads it in character set " + strSet + ", in which zthost cannot write '" +
-               strChar + "' (" + strCode + "): it writes UTF-8 only\n";
+        return "is not sent: it holds '" + strChar + "' (" + strCode +
+               "), and zthost writes UTF-8 only, but the session reads it in character set " + strSet + "\n";
     };
     const struct {
         std::string strSet;
@@ -407,9 +409,9 @@ TEST_F(ZtHost, EachClientCharacterSetRunsOnlyTheTextsItReadsAsWritten)
             nWritten++;
         } else {
             EXPECT_EQ(st.nExit, 1);
-            EXPECT_EQ(st.strErr, "zthost: --sql '" + strInsert + "' is not sent: the session reads it in character " +
-                                     "set " + strCharset +
-                                     ", in which zthost cannot write '\xC3\xA9' (U+00E9): it writes UTF-8 only\n");
+            EXPECT_EQ(st.strErr, "zthost: --sql '" + strInsert + "' is not sent: it holds '\xC3\xA9' (U+00E9), and " +
+                                     "zthost writes UTF-8 only, but the session reads it in character set " +
+                                     strCharset + "\n");
         }
         EXPECT_EQ(First("SELECT HEX(t) FROM kl WHERE id = " + strBeyond), bWritten ? "613BC3A9E282AC" : "(no row)");
         const std::string strAscii = std::to_string(++nId);
@@ -419,8 +421,10 @@ TEST_F(ZtHost, EachClientCharacterSetRunsOnlyTheTextsItReadsAsWritten)
             nOtherwise++;
             const STProgramRun stDel = Run({"--sql", strSet, "--sql", strDel});
             EXPECT_EQ(stDel.nExit, 1);
-            EXPECT_NE(stDel.strErr.find("is not sent: the session reads it in character set " + strCharset +
-                                        ", which can read zthost's UTF-8 otherwise\n"),
+            // Named, with what in the set zthost does not read.
+            EXPECT_NE(stDel.strErr.find("is not sent: it holds DEL (U+007F), which not every character set reads as "
+                                        "UTF-8 does, and the session reads it in character set " +
+                                        strCharset + ", which zthost does not read: in it "),
                       std::string::npos)
                 << stDel.strErr;
         }
@@ -443,19 +447,29 @@ TEST_F(ZtHost, ATextBeyondAsciiIsStoredAsGivenOrRefused)
         {"SET character_set_client = binary", "'\xC3\xA9\xE2\x82\xAC', 'a" + strEmoji + "'", "E980,61F09F9880"},
         {"SET character_set_connection = latin1", "'\x7F;', ''", "7F3B,"},
         {"SET NAMES utf8mb3", "'', '\xEF\xBF\xBF;'", ",EFBFBF3B"},
-        // Each byte that starts no well-formed sequence stands for itself.
-        {"DO 0",
-         "'', '\xE0\x80\x80\xE0\xA0\x80\xF0\x8F\xBF\xBF\xF0\x90\x80\x80\xED\xA0\x80\xED\x9F\xBF\xEE\x80\x80"
-         "\xF4\x90\x80\x80\xF4\x8F\xBF\xBF\xE2\x82\xC0'",
-         ",C3A0C280C280E0A080C3B0C28FC2BFC2BFF0908080C3ADC2A0C280ED9FBFEE8080C3B4C290C280C280F48FBFBFC3A2C282C380"},
+        // The well-formed characters at the edges of the ill-formed forms.
+        {"DO 0", "'', '\xE0\xA0\x80\xF0\x90\x80\x80\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF'",
+         ",E0A080F0908080ED9FBFEE8080F48FBFBF"},
         {"SET NAMES binary", "'\xC3\xA9', ''",
-         "binary (character_set_connection), in which zthost cannot write '\xC3\xA9' (U+00E9): it writes UTF-8 only"},
+         "it holds '\xC3\xA9' (U+00E9), and zthost writes UTF-8 only, but the session keeps its texts in character "
+         "set binary (character_set_connection)"},
         {"SET NAMES utf8mb3", "'', 'a" + strEmoji + "'",
-         "utf8mb3, in which zthost cannot write '" + strEmoji + "' (U+1F600): the set ends at U+FFFF"},
+         "it holds '" + strEmoji +
+             "' (U+1F600), and the session reads it in character set utf8mb3, which ends at U+FFFF"},
+        {"SET character_set_connection = utf8mb3", "'', 'a" + strEmoji + "'",
+         "it holds '" + strEmoji +
+             "' (U+1F600), and the session keeps its texts in character set utf8mb3 (character_set_connection), which "
+             "ends at U+FFFF"},
         {"SET character_set_connection = latin1", "'', 'a" + strEmoji + "\xC4\x80'",
-         "latin1 (character_set_connection), in which zthost cannot write '" + strEmoji + "' (U+1F600)"},
+         "it holds '" + strEmoji +
+             "' (U+1F600), and zthost writes UTF-8 only, but the session keeps its texts in character set latin1 "
+             "(character_set_connection)"},
+        {"SET character_set_connection = utf16", "'\xC3\xA9', ''",
+         "it holds '\xC3\xA9' (U+00E9), and zthost writes UTF-8 only, but the session keeps its texts in character "
+         "set utf16 (character_set_connection)"},
         {"SET character_set_client = utf8mb3, character_set_connection = latin1", "'', '\xEF\xBF\xBF'",
-         "latin1 (character_set_connection), in which zthost cannot write '\xEF\xBF\xBF' (U+FFFF)"},
+         "it holds '\xEF\xBF\xBF' (U+FFFF), and zthost writes UTF-8 only, but the session keeps its texts in "
+         "character set latin1"},
     };
     int nId = 0;
     for (const auto& astr : aastr) {
@@ -469,6 +483,108 @@ TEST_F(ZtHost, ATextBeyondAsciiIsStoredAsGivenOrRefused)
         EXPECT_EQ(First("SELECT CONCAT_WS(',', HEX(l), HEX(u)) FROM ct WHERE id = " + strId),
                   bRefused ? "(no row)" : astr[2]);
     }
+}
+
+// zthost writes UTF-8 only: a text that is not well-formed UTF-8 is refused
+// in any session, its first ill-formed byte named by its value, and nothing
+// of it runs, nor the later --sql and --browse; a well-formed character of
+// four bytes is stored where the session keeps it.
+TEST_F(ZtHost, ATextNotInUtf8IsRefusedInEverySession)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE ub (id INT PRIMARY KEY, b VARBINARY(8), s VARCHAR(8) CHARACTER SET utf8mb4)"));
+    const std::string strEmoji = "\xF0\x9F\x98\x80";
+    // The values after the id, and the first ill-formed byte (0: none).
+    const struct {
+        std::string strValues;
+        char cIllFormed;
+    } aCases[] = {
+        {"'\xFF', '\xFF')", '\xFF'},
+        {"'a\xC3', 'a\xC3')", '\xC3'},
+        // Cut short at the text's end, in a comment the server would skip.
+        {"'a', 'a') -- a\xC3", '\xC3'},
+        {"'\xC0\xAF', '\xC0\xAF')", '\xC0'},
+        {"'\xE0\x80\xAF', '\xE0\x80\xAF')", '\xE0'},
+        {"'\xED\xA0\x80', '\xED\xA0\x80')", '\xED'},
+        {"'\xF4\x90\x80\x80', '\xF4\x90\x80\x80')", '\xF4'},
+        {"'" + strEmoji + "', '" + strEmoji + "')", 0},
+    };
+    int nId = 0;
+    for (const char* pszSession : {"DO 0", "SET NAMES binary", "SET NAMES latin1"}) {
+        for (const auto& st : aCases) {
+            const std::string strId = std::to_string(++nId);
+            const std::string strInsert = "INSERT INTO ub VALUES (" + strId + ", " + st.strValues;
+            SCOPED_TRACE(std::string(pszSession) + ": " + strInsert);
+            const STProgramRun stRun = Run({"--sql", pszSession, "--sql", strInsert, "--sql",
+                                            "INSERT INTO ub VALUES (" + strId + "000, '', '')", "--browse", "ub"});
+            const std::string strStored =
+                First("SELECT CONCAT_WS(',', HEX(b), HEX(s)) FROM ub WHERE id IN (" + strId + ", " + strId + "000)");
+            if (st.cIllFormed == 0 && std::string(pszSession) == "DO 0") {
+                EXPECT_EQ(stRun.nExit, 0) << stRun.strErr;
+                EXPECT_EQ(strStored, "F09F9880,F09F9880");
+                continue;
+            }
+            EXPECT_EQ(stRun.nExit, 1);
+            EXPECT_EQ(stRun.strOut, "ok\n");
+            EXPECT_EQ(strStored, "(no row)");
+            std::string strWhy;
+            if (st.cIllFormed != 0) {
+                char szByte[8];
+                std::snprintf(szByte, sizeof(szByte), "\\x%02X", static_cast<unsigned char>(st.cIllFormed));
+                strWhy = "its byte " + std::to_string(strInsert.find(st.cIllFormed) + 1) + ", " + szByte +
+                         ", starts no well-formed UTF-8 character: zthost writes UTF-8 only";
+            } else {
+                // Well-formed, but kept by neither set.
+                strWhy = "it holds '" + strEmoji + "' (U+1F600), and zthost writes UTF-8 only, but the session ";
+                strWhy += std::string(pszSession) == "SET NAMES binary"
+                              ? "keeps its texts in character set binary (character_set_connection)"
+                              : "reads it in character set latin1";
+            }
+            EXPECT_EQ(stRun.strErr, "zthost: --sql '" + strInsert + "' is not sent: " + strWhy +
+                                        "\nzthost: the run ends at the failed --sql: 1 later --sql and --browse did "
+                                        "not run\n");
+        }
+    }
+}
+
+// The browse's table and key are names zthost hands the driver in UTF-8:
+// one that is not well-formed is refused, nothing browsed, where its bytes
+// read one by one would name a table or an item.
+TEST_F(ZtHost, ABrowseNameNotInUtf8IsRefused)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE kn (id INT PRIMARY KEY, `\xC3\xA9` INT, INDEX (`\xC3\xA9`))"));
+    ASSERT_TRUE(Admin("INSERT INTO kn VALUES (1, 2), (2, 1)"));
+    ASSERT_TRUE(Admin("CREATE TABLE `\xC3\xA9` (id INT PRIMARY KEY)"));
+    ASSERT_TRUE(Admin("INSERT INTO `\xC3\xA9` VALUES (5)"));
+    // In UTF-8 both names are read.
+    ExpectPrints({"--browse", "kn", "--key", "\xC3\xA9"},
+                 Lines("id\t\xC3\xA9", "SELECT CONCAT_WS('\\t', id, `\xC3\xA9`) FROM kn ORDER BY `\xC3\xA9`"));
+    ExpectPrints({"--browse", "\xC3\xA9"}, Lines("id", "SELECT id FROM `\xC3\xA9`"));
+    const struct {
+        std::vector<std::string> astrArgs;
+        const char* pszOut;
+        const char* pszRefusal;
+    } aCases[] = {
+        {{"--browse", "kn", "--key", "\xE9"}, "",
+         "zthost: --key '\xE9' is not sent: its byte 1, \\xE9, starts no well-formed UTF-8 character"},
+        {{"--browse", "\xE9"}, "",
+         "zthost: --browse '\xE9' is not sent: its byte 1, \\xE9, starts no well-formed UTF-8 character"},
+        {{"--sql", "INSERT INTO kn VALUES (3, 3)", "--browse", "k\xFFn", "--key", "\xE9"}, "ok\n",
+         "zthost: --browse 'k\xFFn' is not sent: its byte 2, \\xFF, starts no well-formed UTF-8 character"},
+    };
+    for (const auto& st : aCases) {
+        SCOPED_TRACE(st.pszRefusal);
+        const STProgramRun stRun = Run(st.astrArgs);
+        EXPECT_EQ(stRun.nExit, 1);
+        EXPECT_EQ(stRun.strOut, st.pszOut);
+        EXPECT_EQ(stRun.strErr, std::string(st.pszRefusal) + ": zthost writes UTF-8 only\n");
+    }
+    EXPECT_EQ(First("SELECT GROUP_CONCAT(id ORDER BY id) FROM kn"), "1,2,3");
+    // On one terminal the refusal follows what the queries printed.
+    const STProgramRun stMerged =
+        RunProgram({"sh", "-c", "env ZT_TEST_DATABASE=\"$0\" \"$1\" --sql \"$2\" --browse \"$3\" 2>&1", m_strDatabase,
+                    BuildPath("zthost"), "DO 0", "\xFF"});
+    EXPECT_EQ(stMerged.strOut, "ok\nzthost: --browse '\xFF' is not sent: its byte 1, \\xFF, starts no well-formed "
+                               "UTF-8 character: zthost writes UTF-8 only\n");
 }
 
 // The reader on texts put together at random from pieces that move where
@@ -834,6 +950,22 @@ TEST(ZtHostArguments, MistakesAreNamedBeforeAnythingRuns)
         EXPECT_NE(st.strOut.find("--browse <table>"), std::string::npos) << st.strOut;
         EXPECT_EQ(st.strErr, "");
     }
+    // The run command shows each form of zthost's command line as zthost
+    // does, a module path where zthost takes one.
+    const std::string strHost = RunProgram({BuildPath("zthost"), "--help"}).strOut;
+    const std::string strScript = RunProgram({"bash", SourcePath("scripts/run.sh"), "--help"}).strOut;
+    size_t nForms = 0;
+    std::istringstream in(strHost);
+    for (std::string strLine; std::getline(in, strLine);) {
+        const size_t nName = strLine.find("zthost ");
+        if (strLine.find_first_not_of(' ', strLine.compare(0, 7, "usage: ") == 0 ? 7 : 0) != nName ||
+            strLine.find("--help") != std::string::npos)
+            continue;
+        nForms++;
+        const std::string strForm = strLine.substr(0, nName) + "bash scripts/run.sh" + strLine.substr(nName + 6);
+        EXPECT_NE(strScript.find(strForm + "\n"), std::string::npos) << strForm << "\n" << strScript;
+    }
+    EXPECT_EQ(nForms, 3u) << strHost;
 }
 
 } // namespace

@@ -43,15 +43,25 @@ const char* const kUtf8Charsets[] = {"utf8mb4", "utf8mb3", "utf8"};
 // The client character sets in which MariaDB reads a UTF-8 text as UTF-8
 // goes as far as statements go (a text beyond ASCII is sent only to a
 // session in UTF-8 or binary), tried on the server: no character takes an
-// ASCII byte (in big5, cp932, gbk and sjis one takes the backslash after
-// it), the ASCII bytes are what they are in ASCII (in swe7 "[" is a
-// letter), DEL and each byte that starts a character are after "--" what
-// they are in UTF-8 (in cp1251, cp1257, cp852, cp866, keybcs2, latin2 and
-// macce DEL is no control character; in hp8 and macroman bytes from 0xC2 up
-// are blanks or control characters).
+// ASCII byte, the ASCII bytes are what they are in ASCII, DEL and each byte
+// that starts a character are after "--" what they are in UTF-8.
 const char* const kMariaDBCharsets[] = {
     "utf8mb4", "utf8mb3", "utf8", "ascii", "binary", "latin1", "latin5", "latin7", "armscii8", "cp1250", "cp1256",
     "cp850", "dec8", "geostd8", "greek", "hebrew", "koi8r", "koi8u", "tis620", "eucjpms", "euckr", "gb2312", "ujis",
+};
+
+// Why MariaDB's other client character sets are not read, as tried there.
+const char kTakesBackslash[] = "a character can take the backslash after it";
+const char kDelNoControl[] = "DEL is no control character, so that \"--\" before it starts no comment";
+const char kHighBlanks[] = "bytes from 0xC2 up are blanks or control characters";
+const struct {
+    const char* pszCharset;
+    const char* pszWhy;
+} kMariaDBUnread[] = {
+    {"big5", kTakesBackslash},  {"cp932", kTakesBackslash}, {"gbk", kTakesBackslash},   {"sjis", kTakesBackslash},
+    {"swe7", "'[' is a letter"}, {"cp1251", kDelNoControl},  {"cp1257", kDelNoControl},  {"cp852", kDelNoControl},
+    {"cp866", kDelNoControl},   {"keybcs2", kDelNoControl}, {"latin2", kDelNoControl},  {"macce", kDelNoControl},
+    {"hp8", kHighBlanks},       {"macroman", kHighBlanks},
 };
 
 template <size_t N>
@@ -100,15 +110,19 @@ bool bSemicolonsEndIt(const std::string& s)
     return n == std::string::npos || s.find_first_not_of("; \t\n\v\f\r", n) == std::string::npos;
 }
 
-// Whether every client character set reads the text's bytes as ASCII
-// does: none from 0x7F up, no '[' (a letter in swe7).
+// Where the first byte is that not every client character set reads as
+// ASCII does: from 0x7F up, or '[' (a letter in swe7); the text's size when
+// none is.
+size_t nNotPlainAt(const std::string& s)
+{
+    size_t n = 0;
+    while (n < s.size() && static_cast<unsigned char>(s[n]) < 0x7F && s[n] != '[')
+        ++n;
+    return n;
+}
 bool bPlain(const std::string& s)
 {
-    for (const char c : s) {
-        if (static_cast<unsigned char>(c) >= 0x7F || c == '[')
-            return false;
-    }
-    return true;
+    return nNotPlainAt(s) == s.size();
 }
 
 // The session's reading from the server's report; empty, or why the
@@ -153,6 +167,17 @@ unsigned long nLastKept(const std::string& strCharset)
     return strCharset == "utf8mb4" ? 0x10FFFF : strCharset == "utf8mb3" || strCharset == "utf8" ? 0xFFFF : 0x7F;
 }
 
+// The well-formed character at n as a refusal names it: 'é' (U+00E9), and
+// DEL, which shows nothing, by its name.
+std::string CharacterName(const std::string& s, size_t n)
+{
+    size_t nLength = 0;
+    const unsigned long nChar = nUtf8CharacterAt(s, n, &nLength);
+    char szCode[16];
+    std::snprintf(szCode, sizeof(szCode), "U+%04lX", nChar);
+    return (nChar == 0x7F ? std::string("DEL") : "'" + s.substr(n, nLength) + "'") + " (" + szCode + ")";
+}
+
 // The driver's connection sends zthost's text in UTF-8: the session reads
 // it in its client character set (binary hands the bytes on as they are),
 // then keeps its texts in its connection set. Where either lacks a
@@ -168,24 +193,33 @@ std::string WritingRefusal(const std::string& strSQL, const STSessionReading& st
             continue;
         const bool bClient = nChar > nClientLast;
         const std::string& strSet = bClient ? st.strClientCharset : st.strConnectionCharset;
-        char szCode[16];
-        std::snprintf(szCode, sizeof(szCode), "U+%04lX", nChar);
-        return std::string(bClient ? "the session reads it in character set " + strSet
-                                   : "the session keeps its texts in character set " + strSet +
-                                         " (character_set_connection)") +
-               ", in which zthost cannot write '" + strSQL.substr(n, nLength) + "' (" + szCode +
-               "): " + (nLastKept(strSet) == 0xFFFF ? "the set ends at U+FFFF" : "it writes UTF-8 only");
+        const std::string strSession = bClient ? "the session reads it in character set " + strSet
+                                               : "the session keeps its texts in character set " + strSet +
+                                                     " (character_set_connection)";
+        const std::string strHolds = "it holds " + CharacterName(strSQL, n) + ", and ";
+        return nLastKept(strSet) == 0xFFFF ? strHolds + strSession + ", which ends at U+FFFF"
+                                           : strHolds + "zthost writes UTF-8 only, but " + strSession;
     }
     return std::string();
 }
 
-std::string CharsetRefusal(const STSessionReading& st, const STReading& stReading)
+// Where the session reads the text in a set not known to read it as UTF-8
+// does: the first character that not every set reads so, and why the set
+// is not read.
+std::string CharsetRefusal(const std::string& strSQL, const STSessionReading& st, const STReading& stReading)
 {
-    const bool bKnown = stReading.bMariaDB ? bListed(kMariaDBCharsets, st.strClientCharset)
-                                           : bListed(kUtf8Charsets, st.strClientCharset);
-    return bKnown ? std::string()
-                  : "the session reads it in character set " + st.strClientCharset +
-                        ", which can read zthost's UTF-8 otherwise";
+    if (stReading.bMariaDB ? bListed(kMariaDBCharsets, st.strClientCharset)
+                           : bListed(kUtf8Charsets, st.strClientCharset))
+        return std::string();
+    std::string strWhy =
+        stReading.bMariaDB ? "it is not one zthost knows" : "on MySQL zthost reads the UTF-8 sets only";
+    for (const auto& stUnread : kMariaDBUnread) {
+        if (stReading.bMariaDB && st.strClientCharset == stUnread.pszCharset)
+            strWhy = std::string("in it ") + stUnread.pszWhy;
+    }
+    return "it holds " + CharacterName(strSQL, nNotPlainAt(strSQL)) +
+           ", which not every character set reads as UTF-8 does, and the session reads it in character set " +
+           st.strClientCharset + ", which zthost does not read: " + strWhy;
 }
 
 // The text's tokens as far as statements go: words (upper-cased), "'" for
@@ -657,6 +691,21 @@ unsigned long nUtf8CharacterAt(const std::string& s, size_t n, size_t* pnLength)
     return nChar;
 }
 
+std::string IllFormedUtf8(const std::string& str)
+{
+    size_t nLength = 0;
+    for (size_t n = 0; n < str.size(); n += nLength) {
+        // A character from U+0080 up takes two bytes or more.
+        if (nUtf8CharacterAt(str, n, &nLength) >= 0x80 && nLength == 1) {
+            char sz[96];
+            std::snprintf(sz, sizeof(sz), "its byte %zu, \\x%02X, starts no well-formed UTF-8 character", n + 1,
+                          static_cast<unsigned>(static_cast<unsigned char>(str[n])));
+            return std::string(sz) + ": zthost writes UTF-8 only";
+        }
+    }
+    return std::string();
+}
+
 bool bOneStatementInAnySession(const std::string& strSQL)
 {
     return bPlain(strSQL) && bSemicolonsEndIt(strSQL);
@@ -666,9 +715,11 @@ std::string StatementTextRefusal(const std::string& strSQL, const STSessionReadi
 {
     STReading st;
     const std::string strUnread = ReadingOf(stSession, &st);
-    std::string strWhy = WritingRefusal(strSQL, stSession);
+    std::string strWhy = IllFormedUtf8(strSQL);
+    if (strWhy.empty())
+        strWhy = WritingRefusal(strSQL, stSession);
     if (strWhy.empty() && !bPlain(strSQL))
-        strWhy = CharsetRefusal(stSession, st);
+        strWhy = CharsetRefusal(strSQL, stSession, st);
     // Where no ';' is followed by more, no reading runs two statements.
     if (strWhy.empty() && !bSemicolonsEndIt(strSQL)) {
         if (!strUnread.empty())

@@ -40,10 +40,16 @@ bool bOneStatementInAnySession(const std::string& strSQL);
 // comments and versioned code ("/*!50001", "/*M!100100") are read as the
 // server's kind and version read them, in the session's sql_mode; a text is
 // refused where the reader does not know how the session reads it (sql_mode
-// ORACLE, a client character set whose characters can take a backslash), and
-// a text beyond ASCII where the session's client or connection character set
-// would not keep its characters: zthost writes UTF-8 only.
+// ORACLE, a client character set whose characters can take a backslash), a
+// text that is not well-formed UTF-8, and a text beyond ASCII where the
+// session's client or connection character set would not keep its
+// characters: zthost writes UTF-8 only.
 std::string StatementTextRefusal(const std::string& strSQL, const STSessionReading& stSession);
+
+// Empty when the text is well-formed UTF-8; otherwise why zthost sends none
+// of it, naming its first byte that starts no well-formed character by its
+// value ("\xFF"): the session would read such a byte as another character.
+std::string IllFormedUtf8(const std::string& str);
 
 // The character a UTF-8 text's byte at n starts and its length in bytes; a
 // byte that starts no well-formed sequence (one cut short, an overlong form,

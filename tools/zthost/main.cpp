@@ -33,6 +33,7 @@
 #include <dlfcn.h>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -178,8 +179,9 @@ bool PrintMessage(PFN_COMMANDECOMPOSANTE pfnCommande, unsigned nId)
     return true;
 }
 
-// UTF-8 from the terminal as wide text, read as a refusal names its
-// characters: a byte that is not UTF-8 stands for itself.
+// UTF-8 as wide text: the texts and names of the command line are refused
+// before when they are not well-formed; in the environment's a byte that
+// starts no character stands for itself.
 std::wstring Wide(const std::string& str)
 {
     std::wstring s;
@@ -482,6 +484,19 @@ int BrowseOpenTable(INADriver* piDriver, INATable* piTable, INAContext* piContex
 // the opening in one context, the browse, then everything given back.
 int RunBrowse(INADriver* piDriver, INAConnectionDescription* piServer, const STArguments& stBrowse)
 {
+    // The driver sends the table's name to the server and finds the key by
+    // its name: a byte read as another character would name another.
+    const std::pair<const char*, const std::string*> aName[] = {{"--browse", &stBrowse.strTable},
+                                                                {"--key", &stBrowse.strKey}};
+    for (const auto& stName : aName) {
+        const std::string strWhy = IllFormedUtf8(*stName.second);
+        if (!strWhy.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zthost: %s '%s' is not sent: %s\n", stName.first, stName.second->c_str(),
+                         strWhy.c_str());
+            return 1;
+        }
+    }
     const std::wstring strTable = Wide(stBrowse.strTable);
     INADataSourceDescription* piDescription = piDriver->piGetTableDesc(strTable.c_str(), piServer);
     if (piDescription == nullptr)

@@ -873,6 +873,19 @@ int CMySQLConnection::bBackslashEscapes()
     return nEscaped != 1;
 }
 
+int CMySQLConnection::_bAskSession(const wchar_t* pszQuery, CTString* pclAnswer)
+{
+    // The question's own failure is no one's.
+    CNAError* pclQuiet = new (std::nothrow) CNAError();
+    if (pclQuiet == nullptr)
+        return 0;
+    pclQuiet->SetQuiet(1);
+    pclQuiet->AddRef();
+    const int bAsked = bGetRequestedValueString(pclQuiet, pclAnswer, 0, pszQuery);
+    pclQuiet->nRelease();
+    return bAsked && pclAnswer->pszGet() != nullptr;
+}
+
 int CMySQLConnection::bMinusSetOperator()
 {
     const wchar_t* pszVersion = m_csServerVersion.pszGet();
@@ -880,40 +893,22 @@ int CMySQLConnection::bMinusSetOperator()
         !_bAtLeast(m_nServerVersionMajor, m_nServerVersionMinor, m_nServerVersionRevision, 10, 6, 0))
         return 0;
     // Unknown, the text is taken for several SELECTs: read as it stands and
-    // never written through. The question's own failure is no one's.
-    CNAError* pclQuiet = new (std::nothrow) CNAError();
-    if (pclQuiet == nullptr)
-        return 1;
-    pclQuiet->SetQuiet(1);
-    pclQuiet->AddRef();
+    // never written through.
     CTString csMode;
-    const int bAsked = bGetRequestedValueString(pclQuiet, &csMode, 0,
-                                                L"SELECT IF(FIND_IN_SET('ORACLE', @@SESSION.sql_mode), 'ORACLE', '')");
-    pclQuiet->nRelease();
-    return !bAsked || (csMode.pszGet() != nullptr && std::wcscmp(csMode.pszGet(), L"ORACLE") == 0);
+    return !_bAskSession(L"SELECT IF(FIND_IN_SET('ORACLE', @@SESSION.sql_mode), 'ORACLE', 'DEFAULT')", &csMode) ||
+           std::wcscmp(csMode.pszGet(), L"ORACLE") == 0;
 }
 
 long long CMySQLConnection::llGetMaxStatementLength()
 {
     if (m_hMySQL == nullptr)
         return 0;
-    if (m_llMaxPacket >= 0)
-        return m_llMaxPacket;
     // Asked where a statement may come near it, once a session; a
     // question that fails (a result still streaming) tells nothing.
-    CNAError* pclQuiet = new (std::nothrow) CNAError();
-    if (pclQuiet == nullptr)
-        return 0;
-    pclQuiet->SetQuiet(1);
-    pclQuiet->AddRef();
     CTString csMax;
-    const int bAsked = bGetRequestedValueString(pclQuiet, &csMax, 0, L"SELECT CAST(@@max_allowed_packet AS CHAR)");
-    pclQuiet->nRelease();
-    const wchar_t* psz = csMax.pszGet();
-    if (!bAsked || psz == nullptr || *psz == 0)
-        return 0;
-    m_llMaxPacket = std::wcstoll(psz, nullptr, 10);
-    return m_llMaxPacket;
+    if (m_llMaxPacket < 0 && _bAskSession(L"SELECT CAST(@@max_allowed_packet AS CHAR)", &csMax))
+        m_llMaxPacket = std::wcstoll(csMax.pszGet(), nullptr, 10);
+    return m_llMaxPacket >= 0 ? m_llMaxPacket : 0;
 }
 
 const char* CMySQLConnection::_pszSessionCharset(int nCodePage) const

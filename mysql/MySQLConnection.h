@@ -152,6 +152,9 @@ protected:
     // the query's.
     int _bDropResults(CNAError* pError);
     void _ReadServerOptions();
+    // The first column of a question to the session, as text; 0 when it
+    // fails (a result still streaming) or answers NULL.
+    int _bAskSession(const wchar_t* pszQuery, CTString* pclAnswer);
 
     int m_bOpened;
     int m_bConnected;

@@ -175,20 +175,12 @@ struct SCode {
 };
 
 // The end of the server's number that starts at i (a digit, or a dot before
-// one), or i where the server reads a name: digits glued to a letter, and a
-// hexadecimal or bit literal glued to one, are one name to it. A fraction
-// or an exponent ends the number, whatever follows.
+// one), or i where the server reads a name: digits glued to a letter are
+// one name to it (a hexadecimal or bit literal ends where such a name
+// does). A fraction or an exponent ends the number, whatever follows.
 size_t nNumberEnd(const SCode& At, size_t i)
 {
     size_t k = i;
-    // 0x and 0b, in lower case only.
-    const wchar_t cBase = At(i) == L'0' ? At(i + 1) : L'\0';
-    if (cBase == L'x' || cBase == L'b') {
-        k += 2;
-        while (cBase == L'x' ? At(k) < 0x80 && iswxdigit(static_cast<wint_t>(At(k))) : At(k) == L'0' || At(k) == L'1')
-            k++;
-        return k > i + 2 && !CNACommand::s_bNameChar(At(k)) ? k : i;
-    }
     while (bDigit(At(k)))
         k++;
     const auto Exponent = [&At](size_t n) {
@@ -203,7 +195,7 @@ size_t nNumberEnd(const SCode& At, size_t i)
             m++;
         return m;
     };
-    if (k > i && CNACommand::s_bNameChar(At(k))) {
+    if (CNACommand::s_bNameChar(At(k))) {
         const size_t m = Exponent(k);
         return m > k ? m : i;
     }

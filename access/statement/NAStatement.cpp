@@ -673,10 +673,19 @@ int CNAStatement::bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nC
             pclCell->SetNull();
             return 1;
         }
-        // An empty text goes the way of the server's own.
-        if (m_nSessionText == 0)
-            return pclCell->bSetValueDB("", 0, CP_1252);
-        return pclCell->bSetValueDB(m_tabSessionText.data(), m_nSessionText);
+        // An empty text, and one holding a NUL (which a text item of the
+        // record refuses), go the way of the session's bytes.
+        const wchar_t* pszText = m_tabSessionText.data();
+        if (m_nSessionText > 0 && std::find(pszText, pszText + m_nSessionText, L'\0') == pszText + m_nSessionText)
+            return pclCell->bSetValueDB(pszText, m_nSessionText);
+        std::string strBytes(m_nSessionText, '\0');
+        for (unsigned int i = 0; i < m_nSessionText; i++) {
+            unsigned char b = static_cast<unsigned char>(pszText[i]);
+            if (pszText[i] > 0xFF)
+                STR_bIsCp1252(pszText[i], b);
+            strBytes[i] = static_cast<char>(b);
+        }
+        return pclCell->bSetValueDB(strBytes.data(), m_nSessionText, CP_1252);
     }
     if (m_pclStatementSQL->bGetValue(pclCell, nColumn, 0))
         return 1;

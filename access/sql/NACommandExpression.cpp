@@ -780,8 +780,8 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strTable = DatabaseTableName(pclInfo, strTable.c_str());
     else if (!strTable.empty() && m_csWrittenTable.nTaille() > 0)
         strTable = m_csWrittenTable.pszGet(); // the alias of the table a write names
-    else if (!strTable.empty() && pclInfo != nullptr)
-        strTable = Text(pclInfo->pszGetFromAlias(strTable.c_str())); // as the FROM clause writes it
+    else if (pclInfo != nullptr)
+        strTable = Text(pclInfo->pszGetFromAlias(strTable.c_str())); // an alias, as the FROM clause writes it
     Release(ppiItem);
     *ppiItem = piItem;
     const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && !bMySQL);
@@ -840,8 +840,6 @@ int CNACommand::_bDoExpressionColonne(CSQLParserInfo* pclInfo, const wchar_t* ps
         std::wstring strDatabase = strTable;
         if (pclInfo != nullptr && !pclInfo->bIsTableAlias(strTable.c_str(), nullptr))
             strDatabase = DatabaseTableName(pclInfo, strTable.c_str());
-        else if (pclInfo != nullptr)
-            strDatabase = Text(pclInfo->pszGetFromAlias(strTable.c_str()));
         _FormatTableAndItemName(strDatabase.c_str(), piNode->pszGetNomRubrique(), &csOut);
     }
     _AddSQL(csOut.pszGet());

@@ -1595,9 +1595,8 @@ void CNADataAccess::_InitAliasFichierColonne(INADataSourceDescription* piDescrip
         // it, never by a table bearing its name in another case.
         const wchar_t* pszAlias =
             m_pclQueryParserInfo != nullptr ? m_pclQueryParserInfo->pszGetFromAlias(pszSource) : nullptr;
-        const wchar_t* pszPhysical = pszAlias == nullptr && m_pclQueryParserInfo != nullptr
-                                         ? m_pclQueryParserInfo->pszGetPhysicalName(pszSource)
-                                         : nullptr;
+        const wchar_t* pszPhysical =
+            m_pclQueryParserInfo != nullptr ? m_pclQueryParserInfo->pszGetPhysicalName(pszSource) : nullptr;
         // The digest's answer lives in a buffer the next question reuses.
         CTString csName(pszAlias != nullptr                              ? pszAlias
                         : pszPhysical != nullptr && pszPhysical[0] != 0 ? pszPhysical

@@ -453,6 +453,8 @@ TEST_F(SQLParserInfo, TablesAndAliases)
     EXPECT_STREQ(p->pszGetFromAlias(L"X"), L"x");
     EXPECT_EQ(p->pszGetFromAlias(L"v"), nullptr);
     EXPECT_EQ(p->pszGetFromAlias(L"none"), nullptr);
+    EXPECT_STREQ(p->pszGetTableAlias(L"T2"), L"t2");
+    EXPECT_EQ(p->pszGetTableAlias(L"v"), nullptr);
     // A name as written wins over one of another case.
     CSQLParserInfo* pCase = Digest(L"SELECT X.k FROM v X, t x");
     EXPECT_STREQ(pCase->pszGetFromAlias(L"x"), L"x");
@@ -461,6 +463,7 @@ TEST_F(SQLParserInfo, TablesAndAliases)
     EXPECT_EQ(pi, m_pclT);
     pi->nExternalRelease();
     EXPECT_STREQ(pCase->pszGetAliasTableName(L"x"), L"t");
+    EXPECT_STREQ(pCase->pszGetAliasTableName(L"none"), L"none");
     // No FROM entry: the description by name.
     Table(L"w", L"w_db", {{L"a", NA_IT_I4, 0, true}});
     EXPECT_EQ(p->bIsTableAlias(L"w", &pi), 0);

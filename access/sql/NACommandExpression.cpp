@@ -193,8 +193,13 @@ IInfoRubrique* CNACommand::_piGetInfoRubriqueFromAlias(ISQLParserInformation* pi
 void CNACommand::_GetOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTString* pclTable, CTString* pclItem)
 {
     INADataSourceDescription* piSource = nullptr;
-    if (pclInfo == nullptr || pclInfo->bIsTableAlias(pclTable->pszGet(), &piSource))
+    if (pclInfo == nullptr)
         return;
+    if (pclInfo->bIsTableAlias(pclTable->pszGet(), &piSource)) {
+        // The server tells aliases apart by case: the FROM clause's.
+        pclTable->Set(pclInfo->pszGetFromAlias(pclTable->pszGet()));
+        return;
+    }
     const std::wstring strPhysical = PhysicalName(pclInfo, pclTable->pszGet());
     if (!strPhysical.empty())
         pclTable->Set(strPhysical.c_str());
@@ -775,6 +780,8 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strTable = DatabaseTableName(pclInfo, strTable.c_str());
     else if (!strTable.empty() && m_csWrittenTable.nTaille() > 0)
         strTable = m_csWrittenTable.pszGet(); // the alias of the table a write names
+    else if (pclInfo != nullptr)
+        strTable = Text(pclInfo->pszGetFromAlias(strTable.c_str())); // an alias, as the FROM clause writes it
     Release(ppiItem);
     *ppiItem = piItem;
     const bool bResolved = eKind == 1 || eKind == 3 || (eKind == 5 && !bMySQL);

@@ -77,12 +77,11 @@ bool bUniqueNotNullItem(const INAItemDescription* pi)
     return pi->eNAGetItemType() == NA_IT_IDAUTO || pi->eNAGetItemType() == NA_IT_IDAUTO4;
 }
 
-// Whether the FROM entry bears the name as an alias other than its table's
-// name.
-bool bBearsAlias(IInfoFrom* pi, const wchar_t* pszName)
+// The name the query reads a FROM entry by: its alias, else its table's.
+const wchar_t* FromName(IInfoFrom* pi)
 {
     const wchar_t* pszAlias = pi->pszGetAlias();
-    return !bEmpty(pszAlias) && bSameName(pszAlias, pszName) && !bSameName(pszAlias, pi->pszGetNomTable());
+    return !bEmpty(pszAlias) ? pszAlias : Text(pi->pszGetNomTable());
 }
 
 bool bBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
@@ -524,38 +523,52 @@ INAItemDescription* CSQLParserInfo::s_piGetItemDescription(ISQLParserInformation
     }
 }
 
+IInfoFrom* CSQLParserInfo::_piGetNamedFrom(const wchar_t* pszName) const
+{
+    if (bEmpty(pszName))
+        return nullptr;
+    // The server tells names apart by case, the host does not: a name as
+    // written wins.
+    IInfoFrom* piFound = nullptr;
+    for (int i = 0; i < m_tabFrom.nGetNbElement(); i++) {
+        IInfoFrom* pi = m_tabFrom[i];
+        if (wcscmp(FromName(pi), pszName) == 0)
+            return pi;
+        if (piFound == nullptr && bSameName(FromName(pi), pszName))
+            piFound = pi;
+    }
+    return piFound;
+}
+
+const wchar_t* CSQLParserInfo::pszGetFromAlias(const wchar_t* pszName) const
+{
+    IInfoFrom* pi = _piGetNamedFrom(pszName);
+    return pi != nullptr && !bEmpty(pi->pszGetAlias()) ? pi->pszGetAlias() : nullptr;
+}
+
 int CSQLParserInfo::bIsTableAlias(const wchar_t* pszName, INADataSourceDescription** ppiSource) const
 {
     if (ppiSource != nullptr)
         *ppiSource = nullptr;
-    for (int i = 0; i < m_tabFrom.nGetNbElement(); i++) {
-        IInfoFrom* pi = m_tabFrom[i];
-        if (bBearsAlias(pi, pszName))
-            return 1;
-        if (bSameName(pi->pszGetNomTable(), pszName)) {
-            if (ppiSource != nullptr)
-                *ppiSource = _piGetFromDescription(pi);
-            return 0;
-        }
-    }
+    IInfoFrom* pi = _piGetNamedFrom(pszName);
+    if (pi != nullptr && !bEmpty(pi->pszGetAlias()))
+        return 1;
     if (ppiSource != nullptr)
-        *ppiSource = piGetNADataSourceDescription(pszName);
+        *ppiSource = pi != nullptr ? _piGetFromDescription(pi) : piGetNADataSourceDescription(pszName);
     return 0;
 }
 
 const wchar_t* CSQLParserInfo::pszGetAliasTableName(const wchar_t* pszName) const
 {
-    for (int i = 0; i < m_tabFrom.nGetNbElement(); i++)
-        if (bBearsAlias(m_tabFrom[i], pszName))
-            return m_tabFrom[i]->pszGetNomTable();
-    return pszName;
+    IInfoFrom* pi = _piGetNamedFrom(pszName);
+    return pi != nullptr && !bEmpty(pi->pszGetAlias()) ? pi->pszGetNomTable() : pszName;
 }
 
 const wchar_t* CSQLParserInfo::pszGetTableAlias(const wchar_t* pszTable) const
 {
     for (int i = 0; i < m_tabFrom.nGetNbElement(); i++) {
         IInfoFrom* pi = m_tabFrom[i];
-        if (bSameName(pi->pszGetNomTable(), pszTable) && bBearsAlias(pi, pi->pszGetAlias()))
+        if (bSameName(pi->pszGetNomTable(), pszTable) && !bEmpty(pi->pszGetAlias()))
             return pi->pszGetAlias();
     }
     return nullptr;

@@ -118,17 +118,22 @@ public:
     static INADataSourceDescription* s_piGetTableDescription(ISQLParserInformation* piParser, const wchar_t* pszName);
     static INAItemDescription* s_piGetItemDescription(ISQLParserInformation* piParser, const wchar_t* pszTable,
                                                       const wchar_t* pszName);
-    // 1 when a FROM entry has the name as an alias other than its table's
-    // name. Otherwise 0, and *ppiSource (when given) receives the data
-    // source of the FROM entry of that table name, else the description of
-    // that name (a reference, or null).
+    // The FROM entry a name stands for: the first whose alias (its table
+    // name when it has none) is the name as written, else the first whose
+    // is the name case and accents ignored, as the host reads names; its
+    // alias as the FROM clause writes it when it has one, else null.
+    const wchar_t* pszGetFromAlias(const wchar_t* pszName) const;
+    // 1 when the name stands for a FROM entry with an alias. Otherwise 0,
+    // and *ppiSource (when given) receives the data source of the entry
+    // it stands for, else the description of that name (a reference, or
+    // null).
     int bIsTableAlias(const wchar_t* pszName, INADataSourceDescription** ppiSource) const;
-    // The table name of the FROM entry that bears the name as an alias
-    // other than its table's name (null or empty when the host names none);
-    // the name itself when no entry does.
+    // The table name of the FROM entry with an alias that the name stands
+    // for (null or empty when the host names none); the name itself when
+    // it stands for no such entry.
     const wchar_t* pszGetAliasTableName(const wchar_t* pszName) const;
-    // The alias other than its table's name that the FROM entry of the
-    // table bears; null when it bears none.
+    // The alias of the first FROM entry of the table that bears one; null
+    // when none does.
     const wchar_t* pszGetTableAlias(const wchar_t* pszTable) const;
     // 1 when a column of a FROM entry's table may bear the name, its case
     // ignored as the server ignores it: one does, or the entry's columns
@@ -166,6 +171,9 @@ protected:
     void _DetectKey(IInfoRubrique* piItem);
     // The description of a FROM entry's table (a reference), or null.
     INADataSourceDescription* _piGetFromDescription(IInfoFrom* piFrom) const;
+    // The FROM entry the name stands for (see pszGetFromAlias); null when
+    // none.
+    IInfoFrom* _piGetNamedFrom(const wchar_t* pszName) const;
 
     CNAError* m_pclError;                        // one reference
     ISQLParserInformation* m_piParser;           // one reference

@@ -1591,10 +1591,16 @@ void CNADataAccess::_InitAliasFichierColonne(INADataSourceDescription* piDescrip
         const wchar_t* pszSource = clItem ? clItem->pszGetSourceName() : nullptr;
         if (pszSource == nullptr || pszSource[0] == 0)
             continue;
+        // A FROM entry with an alias goes by it as the FROM clause writes
+        // it, never by a table bearing its name in another case.
+        const wchar_t* pszAlias =
+            m_pclQueryParserInfo != nullptr ? m_pclQueryParserInfo->pszGetFromAlias(pszSource) : nullptr;
         const wchar_t* pszPhysical =
             m_pclQueryParserInfo != nullptr ? m_pclQueryParserInfo->pszGetPhysicalName(pszSource) : nullptr;
         // The digest's answer lives in a buffer the next question reuses.
-        CTString csName(pszPhysical != nullptr && pszPhysical[0] != 0 ? pszPhysical : pszSource);
+        CTString csName(pszAlias != nullptr                              ? pszAlias
+                        : pszPhysical != nullptr && pszPhysical[0] != 0 ? pszPhysical
+                                                                         : pszSource);
         CTString csFormated;
         if (m_pclConnection == nullptr || !m_pclConnection->bFormatTableName(m_pclError, csName.pszGet(), &csFormated))
             csFormated.Set(csName.pszGet());

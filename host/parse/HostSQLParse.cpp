@@ -796,10 +796,12 @@ private:
         pcl->m_strTable = t.str;
         pcl->m_stPosition = Rect(t.nStart, t.nStop);
         if (bAlias) {
+            // An alias may be quoted ("a b", [a b]).
             if (_bKeyword(L"AS")) {
                 _Take();
-                pcl->m_strAlias = _Name(L"alias").str;
-            } else if (_Peek().eType == SToken::NAME && !bReserved(_Peek().str) && !_bSetOperator()) {
+                pcl->m_strAlias = _Peek().eType == SToken::QUOTED ? _Take().str : _Name(L"alias").str;
+            } else if ((_Peek().eType == SToken::NAME && !bReserved(_Peek().str) && !_bSetOperator()) ||
+                       _Peek().eType == SToken::QUOTED) {
                 pcl->m_strAlias = _Take().str;
             }
         }

@@ -6,7 +6,7 @@
 //
 // The subset: SELECT [DISTINCT] with columns, t.c, *, arithmetic,
 // parentheses, functions and aggregates, numbers, 'texts', {name} parameters
-// and AS aliases (plain, "..." and [...]); FROM with aliases, commas and
+// and AS aliases (plain, "..." and [...]); FROM with aliases (the same), commas and
 // [INNER | LEFT [OUTER] | RIGHT [OUTER]] JOIN ... ON; WHERE and HAVING with
 // the six comparisons, AND, OR, NOT, [NOT] LIKE ... [ESCAPE 'c'], IS [NOT]
 // NULL; GROUP BY names; UNION, INTERSECT, EXCEPT or MINUS (a name but

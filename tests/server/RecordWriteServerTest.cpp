@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -1018,6 +1019,99 @@ TEST_F(RecordWrite, AYearOfZeroIsNoOtherYear)
         EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
         EXPECT_EQ(First("SELECT COUNT(*) FROM tl"), "0");
     }
+}
+
+// Wherever the driver names a FROM entry (its items, order, exact forms,
+// searches, filters and writes) it writes the entry's alias as the FROM
+// clause does, whatever case the host writes it in and whatever table
+// bears its name in another case: read both ways, searched, filtered and
+// written as by hand, no other table changed.
+TEST_F(RecordWrite, AFromEntryGoesByItsAliasAsTheFromClauseWritesIt)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE ka (id INT, o INT, c FLOAT, KEY (id))") &&
+                Admin("CREATE TABLE kb (id INT, o INT, c FLOAT, KEY (id))") &&
+                Admin("CREATE TABLE Kc (id INT, o INT, c FLOAT, KEY (id))"));
+    const char* const pszJoin = "ka x JOIN kb y ON y.id = x.id";
+    const struct {
+        const wchar_t* pszQuery;
+        const char *pszFrom, *pszP, *pszTable; // by hand (x reads id and o), item p by hand, the table written
+    } aCase[] = {
+        {L"SELECT id, o, c FROM ka KB", "ka x", nullptr, "ka"},
+        {L"SELECT id, o, c FROM ka AS Kb", "ka x", nullptr, "ka"},
+        {L"SELECT KB.id, KB.o, KB.c FROM ka kb", "ka x", nullptr, "ka"},
+        {L"SELECT id, o, c FROM ka KA", "ka x", nullptr, "ka"},
+        {L"SELECT KA.id, KA.o, KA.c FROM ka", "ka x", nullptr, "ka"},
+        {L"SELECT id, KB.o, c FROM ka \"KB\"", "ka x", nullptr, "ka"},
+        {L"SELECT kb.id, o, c FROM ka AS [KB]", "ka x", nullptr, "ka"},
+        {L"SELECT KB.id, o, c FROM ka kb WHERE Kb.o > 10 ORDER BY kB.c", "(SELECT * FROM ka WHERE o > 10) x", nullptr,
+         "ka"},
+        {L"SELECT id, o, c, kb.o * 2 AS p FROM ka KB", "ka x", "x.o * 2", "ka"},
+        {L"SELECT kc.id, kc.o, kc.c FROM Kc", "Kc x", nullptr, "Kc"},
+        {L"SELECT KA.id, o, c FROM Kc ka", "Kc x", nullptr, "Kc"},
+        {L"SELECT KB.id, KB.o, KA.o AS p FROM ka KB JOIN kb KA ON KA.id = KB.id", pszJoin, "y.o", nullptr},
+        {L"SELECT kb.id, kb.o, ka.o AS p FROM ka KB JOIN kb KA ON ka.id = kb.id", pszJoin, "y.o", nullptr},
+    };
+    // Every table's rows, the one written read through the expression and
+    // condition given.
+    const auto Tables = [&](const char* pszWritten, const std::string& strO, const std::string& strWhere) {
+        std::string s;
+        for (const std::string t : {"ka", "kb", "Kc"})
+            s += First("SELECT GROUP_CONCAT(CONCAT_WS('/', id, " + (t == pszWritten ? strO : "o") +
+                       ", c + 0e0) ORDER BY id) FROM " + t + (t == pszWritten ? strWhere : "")) + ";";
+        return s;
+    };
+    unsigned int nContext = 0;
+    for (const bool bUTF8 : {true, false})
+        for (const auto& k : aCase) {
+            SCOPED_TRACE(Narrow(k.pszQuery) + (bUTF8 ? " in UTF-8" : " in 1252"));
+            ASSERT_TRUE(Admin("DELETE FROM ka") && Admin("DELETE FROM kb") && Admin("DELETE FROM Kc") &&
+                        Admin("INSERT INTO ka VALUES (1, 10, 1.5), (2, 20, 1.000001), (3, 30, 2.5), "
+                              "(4, 20, 1.000002)") &&
+                        Admin("INSERT INTO kb VALUES (2, 200, 7.5), (4, 400, 1.000001), (6, 600, 8.5)") &&
+                        Admin("INSERT INTO Kc VALUES (2, 20, 1.000001), (4, 41, 1.000002), (7, 20, 4.5)"));
+            const std::string strHand = std::string("SELECT CONCAT_WS('/', x.id, x.o") +
+                                        (k.pszP != nullptr ? std::string(", ") + k.pszP : "") + ") FROM " + k.pszFrom;
+            CHostContext* pc = Context(++nContext);
+            INATable* pi = QueryIn(bUTF8, false, k.pszQuery, pc, {L"ka", L"kb", L"Kc"});
+            ASSERT_NE(pi, nullptr);
+            const auto Record = [&](int bRead) {
+                return bRead != 1 ? Error(pi, pc)
+                                  : Value(pi, pc, L"id") + "/" + Value(pi, pc, L"o") +
+                                        (k.pszP != nullptr ? "/" + Value(pi, pc, L"p") : "");
+            };
+            const Rows tabRows = List(strHand + " ORDER BY x.id");
+            EXPECT_EQ(Every(pi, pc, L"id", 0, false, Record), tabRows);
+            EXPECT_EQ(Every(pi, pc, L"id", 0, true, Record), Rows(tabRows.rbegin(), tabRows.rend()));
+            const CInt v20(20);
+            Rows tabFound;
+            for (int b = pi->bHRecherche(pc, L"o", &v20, 1, 1, kNoLock, nullptr, 1, 0);
+                 Found(pi, pc, L"o") == 1 && tabFound.size() < 9; b = Read(pi, pc, L"o", NEXT))
+                tabFound.push_back(Record(b));
+            std::sort(tabFound.begin(), tabFound.end());
+            EXPECT_EQ(tabFound, List(strHand + " WHERE x.o = 20 ORDER BY 1"));
+            std::wstring strError;
+            m_tabQueryParse.push_back(CHostSQLParse::pParse(L"SELECT * FROM ka WHERE o < 25",
+                                                            m_tabQueryCatalogues.back().get(), &m_clQueryValues,
+                                                            &strError));
+            wchar_t szItem[256] = L"";
+            ASSERT_EQ(pi->bHFiltre(pc, m_tabQueryParse.back().get(), szItem), 1) << Error(pi, pc);
+            Rows tabFiltered = Every(pi, pc, szItem, CNADataAccess::WPF_CONTINUE, false, Record);
+            std::sort(tabFiltered.begin(), tabFiltered.end());
+            EXPECT_EQ(tabFiltered, List(strHand + " WHERE x.o < 25 ORDER BY 1"));
+            if (k.pszTable == nullptr)
+                continue;
+            ASSERT_EQ(pi->bHDesactiveFiltre(pc, szItem, 0), 1) << Error(pi, pc);
+            const CInt v4(4);
+            ASSERT_EQ(pi->bHRecherche(pc, L"id", &v4, 1, 1, kNoLock, nullptr, 1, 0), 1) << Error(pi, pc);
+            ASSERT_EQ(Found(pi, pc, L"id"), 1);
+            PutItem(pi, pc, L"o", CInt(99));
+            std::string strExpected = Tables(k.pszTable, "IF(id = 4, 99, o)", "");
+            EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+            EXPECT_EQ(Tables(k.pszTable, "o", ""), strExpected);
+            strExpected = Tables(k.pszTable, "o", " WHERE id <> 4");
+            EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+            EXPECT_EQ(Tables(k.pszTable, "o", ""), strExpected);
+        }
 }
 
 // ---- Writes the other tests leave alone -------------------------------------------------------------------------

@@ -445,9 +445,25 @@ TEST_F(SQLParserInfo, TablesAndAliases)
     ASSERT_NE(pi, nullptr);
     EXPECT_STREQ(pi->pszGetLogicalName(), L"v");
     pi->nExternalRelease();
-    // An alias equal to its table's name is no alias; t2 is not catalogued.
-    EXPECT_EQ(p->bIsTableAlias(L"t2", &pi), 0);
+    // An alias equal to its table's name is the name the FROM clause reads
+    // the entry by, as written there.
+    EXPECT_EQ(p->bIsTableAlias(L"T2", &pi), 1);
     EXPECT_EQ(pi, nullptr);
+    EXPECT_STREQ(p->pszGetFromAlias(L"T2"), L"t2");
+    EXPECT_STREQ(p->pszGetFromAlias(L"X"), L"x");
+    EXPECT_EQ(p->pszGetFromAlias(L"v"), nullptr);
+    EXPECT_EQ(p->pszGetFromAlias(L"none"), nullptr);
+    EXPECT_STREQ(p->pszGetTableAlias(L"T2"), L"t2");
+    EXPECT_EQ(p->pszGetTableAlias(L"v"), nullptr);
+    // A name as written wins over one of another case.
+    CSQLParserInfo* pCase = Digest(L"SELECT X.k FROM v X, t x");
+    EXPECT_STREQ(pCase->pszGetFromAlias(L"x"), L"x");
+    EXPECT_STREQ(pCase->pszGetFromAlias(L"X"), L"X");
+    EXPECT_EQ(pCase->bIsTableAlias(L"T", &pi), 0);
+    EXPECT_EQ(pi, m_pclT);
+    pi->nExternalRelease();
+    EXPECT_STREQ(pCase->pszGetAliasTableName(L"x"), L"t");
+    EXPECT_STREQ(pCase->pszGetAliasTableName(L"none"), L"none");
     // No FROM entry: the description by name.
     Table(L"w", L"w_db", {{L"a", NA_IT_I4, 0, true}});
     EXPECT_EQ(p->bIsTableAlias(L"w", &pi), 0);

@@ -127,12 +127,13 @@ int CNAIDAuto::_bBuildQueryGetMax(CXYStringConcat<wchar_t>* pclText, CNADataAcce
         csItem = pclColumn->pszGetFormatedOriginalName();
         csTable = pclDataAccess->pszGetFormatedTableName();
     } else {
-        // A query's column is asked of the table and column it comes from.
+        // A query's column is asked of the table and column it comes from:
+        // an alias stands for its FROM entry's table.
         INAItemDescription* piItem = pclColumn->piGetItem();
         CNAConnectionDescription* pclConnection = pclDataAccess->pclGetConnection();
         if (piItem != nullptr && pclConnection != nullptr) {
             pclConnection->bFormatItemName(pclDataAccess->pclGetError(), piItem->pszGetNameInSource(), &csItem);
-            pclConnection->bFormatTableName(pclDataAccess->pclGetError(), piItem->pszGetSourceName(), &csTable);
+            pclDataAccess->_GetDBSourceName(piItem, &csTable, 1);
         }
     }
     pclText->Add(L"SELECT MAX(");

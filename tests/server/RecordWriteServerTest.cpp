@@ -1114,6 +1114,29 @@ TEST_F(RecordWrite, AFromEntryGoesByItsAliasAsTheFromClauseWritesIt)
         }
 }
 
+// A new automatic id asked through a query is the next of the table its
+// FROM entry reads, whatever table bears the entry's alias.
+TEST_F(RecordWrite, ANewIdThroughAnAliasIsItsOwnTables)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE ia (id INT AUTO_INCREMENT PRIMARY KEY, o INT)") &&
+                Admin("INSERT INTO ia VALUES (1, 1), (2, 2)") &&
+                Admin("CREATE TABLE ib (id INT AUTO_INCREMENT PRIMARY KEY, o INT)") &&
+                Admin("INSERT INTO ib VALUES (10, 10)"));
+    unsigned int nContext = 0;
+    for (const wchar_t* pszQuery : {L"SELECT id, o FROM ia ib", L"SELECT IB.id, IB.o FROM ia IB"}) {
+        SCOPED_TRACE(Narrow(pszQuery));
+        const std::string strNext = First("SELECT MAX(id) + 1 FROM ia");
+        CHostContext* pc = Context(++nContext);
+        INATable* pi = QueryIn(true, false, pszQuery, pc, {L"ia", L"ib"});
+        ASSERT_NE(pi, nullptr);
+        ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+        PutItem(pi, pc, L"o", CInt(5));
+        ASSERT_EQ(pi->bHAjoute(pc, CNAStatement::WPF_AUTOID_NEW, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(First("SELECT o FROM ia WHERE id = " + strNext), "5");
+        EXPECT_EQ(First("SELECT GROUP_CONCAT(id) FROM ib"), "10");
+    }
+}
+
 // ---- Writes the other tests leave alone -------------------------------------------------------------------------
 
 class HeldWrite : public TableObjectServer {

@@ -943,8 +943,12 @@ int CNACommand::_bRefreshUserParameter(CNAParameter* pclParameter, INAQueryParam
     pclCell->bGetValue(&clHeld);
     const unsigned char nNew = pValue->nGetTypeCode();
     const unsigned char nHeld = clHeld.nGetTypeCode();
-    // Texts keep their width; anything else takes the host's type.
-    if (nNew != nHeld && !((bText8(nNew) && bText8(nHeld)) || (bWide(nNew) && bWide(nHeld))))
+    // Texts keep their width; anything else takes the host's type, and so
+    // does a text given to a one-character cell, which would keep only its
+    // first character.
+    const bool bOneCharacter = nHeld == TQTYPE_CARA || nHeld == TQTYPE_CARW;
+    if (nNew != nHeld &&
+        (bOneCharacter || !((bText8(nNew) && bText8(nHeld)) || (bWide(nNew) && bWide(nHeld)))))
         pclCell->InitTypeVariantAny(nNew, 0);
     return pclCell->bSetValue(pValue);
 }

@@ -20,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
+#include <cstring>
 #include <cwctype>
 #include <memory>
 #include <string>
@@ -608,6 +610,31 @@ TEST_F(NACommandRewrite, CompleteRunsTheParameterPassAlone)
     EXPECT_EQ(q->nUnbalanced(), 0);
 }
 
+// A table the host's parse knows no database name of: its description's
+// database name qualifies the item, else its own name does.
+TEST_F(NACommandRewrite, TheParameterPassNamesATableByItsDescription)
+{
+    m_clHand.pclAdd(L"w", L"", {{L"code", NA_IT_I4, 0, true}})->SetDBName(L"w_db");
+    m_clHand.pclAdd(L"x", L"", {{L"code", NA_IT_I4, 0, true}});
+    SetInt(L"p", 5);
+    const struct {
+        const wchar_t* pszQuery;
+        const char* pszWritten;
+    } aCase[] = {
+        {L"SELECT code FROM w WHERE code={p}", "SELECT code FROM w WHERE `w_db`.`code`=5"},
+        {L"SELECT code FROM x WHERE x.code={p}", "SELECT code FROM x WHERE `x`.`code`=5"},
+    };
+    for (const auto& st : aCase) {
+        std::wstring strError;
+        std::unique_ptr<CHostSQLParse> p =
+            CHostSQLParse::pParse(st.pszQuery, &m_clHand.m_clCatalogue, &m_clValues, &strError);
+        ASSERT_NE(p, nullptr) << Narrow(strError);
+        CNACommand cmd(m_pError, m_pCnx);
+        ASSERT_EQ(cmd.bComplete(p.get()), 1);
+        EXPECT_EQ(Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL)), st.pszWritten);
+    }
+}
+
 TEST_F(NACommandRewrite, UserParametersRefreshedByName)
 {
     SetW(m_clValues.Value(L"s"), L"abc");
@@ -639,6 +666,62 @@ TEST_F(NACommandRewrite, UserParametersRefreshedByName)
     cmd.ResetFormatedSQL();
     EXPECT_EQ(Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL)),
               "SELECT `t`.`name` FROM `t` WHERE `t`.`name` = 'it''s' OR `t`.`code` = 2.5 OR `t`.`amount` = NULL");
+}
+
+// A value given again as another type: the whole text is searched, not the
+// first character a one-character cell would keep, nor a number a number's
+// cell would make of it; a text cell takes a character as it is.
+TEST_F(NACommandRewrite, UserParameterGivenAnotherType)
+{
+    // A number, a character or a host string read up to its terminator; a
+    // dynamic text is given its length.
+    const auto Put = [this](unsigned short nType, const char* psz) {
+        if (nType == TQTYPE_I4) {
+            SetInt(L"s", atoi(psz));
+            return;
+        }
+        CAny& v = m_clValues.Value(L"s");
+        const std::wstring strWide(psz, psz + strlen(psz));
+        v.__SetType(nType, 0);
+        if (nType == TQTYPE_DSTRA)
+            v.pclGetTraitement()->SetValue(psz, static_cast<unsigned int>(strlen(psz)));
+        else if (nType == TQTYPE_DSTRW)
+            v.pclGetTraitement()->SetValue(strWide.c_str(),
+                                           static_cast<unsigned int>(strWide.size() * sizeof(wchar_t)));
+        else if (nType == TQTYPE_CARW)
+            v.pclGetTraitement()->SetValue(strWide.c_str());
+        else
+            v.pclGetTraitement()->SetValue(psz);
+    };
+    struct {
+        unsigned short nFirst;
+        const char* pszFirst;
+        unsigned short nThen;
+        const char* pszThen;
+        const char* pszLiterals; // the first value's literal, then the second's
+    } const aCase[] = {
+        {TQTYPE_CARA, "y", TQTYPE_DSTRA, "abc", "'y' 'abc'"},
+        {TQTYPE_CARA, "y", TQTYPE_PSTRA, "it's", "'y' 'it''s'"},
+        {TQTYPE_CARW, "y", TQTYPE_DSTRW, "wide", "'y' 'wide'"},
+        {TQTYPE_DSTRA, "abc", TQTYPE_CARA, "y", "'abc' 'y'"},
+        {TQTYPE_I4, "7", TQTYPE_DSTRA, "abc", "7 'abc'"},
+        {TQTYPE_I4, "7", TQTYPE_DSTRW, "wide", "7 'wide'"},
+    };
+    for (const auto& st : aCase) {
+        Put(st.nFirst, st.pszFirst);
+        CNACommand cmd(m_pError, m_pCnx);
+        ASSERT_EQ(cmd.bFormatCondition(Digest(L"SELECT name FROM t WHERE name = {s}"), nullptr, 1, 0), 1);
+        // The literal written for the value, the query's text being known.
+        const auto Literal = [&cmd]() {
+            cmd.ResetFormatedSQL();
+            const std::string str = Narrow(cmd.pszGetFormatedSQLW(CNACommand::PTC_ALL));
+            const std::string strBefore = "SELECT `t`.`name` FROM `t` WHERE `t`.`name` = ";
+            return str.compare(0, strBefore.size(), strBefore) == 0 ? str.substr(strBefore.size()) : "<" + str + ">";
+        };
+        const std::string strFirst = Literal();
+        Put(st.nThen, st.pszThen);
+        EXPECT_EQ(strFirst + " " + Literal(), st.pszLiterals) << "type " << st.nFirst << " then " << st.nThen;
+    }
 }
 
 TEST_F(NACommandRewrite, EmptyDatesInBothNullOrders)

@@ -676,7 +676,7 @@ int CNAStatement::bGetSQLColumnValue(CNAConvertVariant* pclCell, unsigned int nC
         // An empty text, and one holding a NUL (which a text item of the
         // record refuses), go the way of the session's bytes.
         const wchar_t* pszText = m_tabSessionText.data();
-        if (m_nSessionText > 0 && std::find(pszText, pszText + m_nSessionText, L'\0') == pszText + m_nSessionText)
+        if (m_nSessionText > 0 && !m_bSessionTextNul)
             return pclCell->bSetValueDB(pszText, m_nSessionText);
         std::string strBytes(m_nSessionText, '\0');
         for (unsigned int i = 0; i < m_nSessionText; i++) {
@@ -775,6 +775,7 @@ int CNAStatement::_bSessionText(unsigned int nColumn, bool* pbNull)
         *pOut++ = c;
     }
     m_nSessionText = static_cast<unsigned int>(pOut - pStart);
+    m_bSessionTextNul = n > 0 && std::memchr(p, 0, n) != nullptr;
     m_tabUTF8Lost[nColumn] = bLost;
     return 1;
 }

@@ -649,6 +649,7 @@ protected:
     std::vector<bool> m_tabUTF8Lost;
     std::vector<wchar_t> m_tabSessionText; // kept for its room
     unsigned int m_nSessionText = 0;       // its characters
+    bool m_bSessionTextNul = false;        // one of them a NUL
     // The SELECT ends with the server's answer to the user's search.
     bool m_bFoundColumn = false;
     // The server's texts of the times of the record m_nRecordSaveID holds,

@@ -1486,6 +1486,13 @@ int CNACommand::s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection
     size_t nSelect = 0;
     while (nSelect < s.size() && _bServerBlank(s[nSelect]))
         nSelect++;
+    if (!_bAt(s, nSelect, L"SELECT")) {
+        // Comments too, as the session reads them, where the text has any.
+        int nEnd = TE_CODE;
+        const std::vector<unsigned char> tabRead = s_tabReadText(pclConnection, s, TR_SESSION, &nEnd);
+        while (nSelect < s.size() && (_bServerBlank(s[nSelect]) || tabRead[nSelect] == RM_COMMENT))
+            nSelect++;
+    }
     if (!_bSelectFirst(s.substr(nSelect)))
         return 0;
     // The query's own LIMIT: one inside a subquery limits the subquery.

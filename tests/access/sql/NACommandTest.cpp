@@ -969,6 +969,9 @@ TEST_F(NACommandFixture, SetOperatorsAreTheWordsTheSessionReads)
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"\r\n SELECT TOP 5 a"), 1);
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"  SELECT TOP "), 0);
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"\n  SELECT a FROM t"), 0);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"/* c */ SELECT a FROM t UNION SELECT a FROM u"), 1);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"-- c\n# d\n SELECT a FROM t LIMIT 5"), 1);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"/* c */ UPDATE t LIMIT 5"), 0);
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"  SELECTED a FROM t LIMIT 5"), 0);
     EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(nullptr, L"SELECT 'x'FROM t", 16, L"FROM", CNACommand::TR_HOST, false),
               10);

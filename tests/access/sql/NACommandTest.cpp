@@ -972,6 +972,7 @@ TEST_F(NACommandFixture, SetOperatorsAreTheWordsTheSessionReads)
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"/* c */ SELECT a FROM t UNION SELECT a FROM u"), 1);
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"-- c\n# d\n SELECT a FROM t LIMIT 5"), 1);
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"/* c */ UPDATE t LIMIT 5"), 0);
+    EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"/* c */ -- d"), 0);
     EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"  SELECTED a FROM t LIMIT 5"), 0);
     EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(nullptr, L"SELECT 'x'FROM t", 16, L"FROM", CNACommand::TR_HOST, false),
               10);

@@ -61,7 +61,8 @@ bool _bCastWide(const CAny* pValue, CAny* pcl, const wchar_t** ppsz)
     return pcl->pclGetTraitement()->nGetPCWSTR(ppsz) <= 99;
 }
 
-// The value as wide text; false when it has none or does not convert.
+// The value as wide text, whole to its length (a NUL inside included);
+// false when it has none or does not convert.
 bool _bReadWide(const CAny* pValue, std::wstring* ps)
 {
     ps->clear();
@@ -71,21 +72,19 @@ bool _bReadWide(const CAny* pValue, std::wstring* ps)
     const wchar_t* psz = nullptr;
     if (!_bCastWide(pValue, &cl, &psz))
         return false;
-    if (psz != nullptr)
-        ps->assign(psz);
+    if (psz != nullptr) {
+        unsigned int nSize = 0;
+        cl.pclGetTraitement()->nGetUtilDataSize(&nSize);
+        ps->assign(psz, nSize / sizeof(wchar_t));
+    }
     return true;
 }
 
 // Whether a text value holds a NUL inside its length.
 bool _bHoldsNul(const CAny* pValue)
 {
-    CAny cl;
-    const wchar_t* psz = nullptr;
-    if (!_bCastWide(pValue, &cl, &psz) || psz == nullptr)
-        return false;
-    unsigned int nSize = 0;
-    cl.pclGetTraitement()->nGetUtilDataSize(&nSize);
-    return wcslen(psz) < nSize / sizeof(wchar_t);
+    std::wstring s;
+    return _bReadWide(pValue, &s) && s.find(L'\0') != std::wstring::npos;
 }
 
 // A wide text by pointer (host type 110), no flag.

@@ -821,6 +821,42 @@ TEST_F(RecordWrite, KeylessTextsAreTheirOwnExactForms)
     }
 }
 
+// A memo holding a NUL is held whole, and a write finds its row by the
+// whole memo, not by its twin holding the text before the NUL.
+TEST_F(RecordWrite, AMemoHoldingANulWritesItsOwnRow)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE kn (o INT, m TEXT, KEY (o)) CHARACTER SET utf8mb4"));
+    const std::string strAll = "SELECT CONCAT(o, '/', HEX(m)) FROM kn ORDER BY 1";
+    unsigned int nContext = 0;
+    for (const bool bUTF8 : {true, false}) {
+        SCOPED_TRACE(bUTF8 ? "in UTF-8" : "in 1252");
+        ASSERT_TRUE(Admin("DELETE FROM kn") && Admin("INSERT INTO kn VALUES (1, 'a'), (1, X'610062')"));
+        CHostContext* pc = Context(++nContext);
+        INATable* pi = Open(L"kn", pc, HostIn(bUTF8, 1));
+        ASSERT_NE(pi, nullptr);
+        // The memo's length as the record holds it.
+        const auto Length = [&] {
+            CNAColumn* pColumn = Access(pi, pc)->pclGetCurrentRecordNoRef()->pclGetColumnNoRef(L"m");
+            CAny v;
+            unsigned int n = 0;
+            if (pColumn == nullptr || !pColumn->bGetCurrentValue(&v, 0) || v.pclGetTraitement()->nGetSTRLEN(&n) > 99)
+                return -1;
+            return static_cast<int>(n);
+        };
+        ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+        if (Length() != 3)
+            ASSERT_EQ(Read(pi, pc, L"o", NEXT), 1) << Error(pi, pc);
+        ASSERT_EQ(Length(), 3);
+        PutItem(pi, pc, L"o", CInt(2));
+        ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(List(strAll), (Rows{"1/61", "2/610062"}));
+        ASSERT_EQ(Read(pi, pc, L"o", LAST), 1) << Error(pi, pc);
+        ASSERT_EQ(Length(), 3);
+        ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
+        EXPECT_EQ(List(strAll), (Rows{"1/61"}));
+    }
+}
+
 // A text the code page cannot hold whose bytes are more than the server
 // sends in one value: its exact form is not had, and a write that would
 // compare it fails with nothing sent, beside a twin holding a real "?".

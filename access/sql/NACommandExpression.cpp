@@ -133,6 +133,32 @@ std::wstring DatabaseTableName(CSQLParserInfo* pclInfo, const wchar_t* pszLogica
     return s.empty() ? std::wstring(Text(pszLogical)) : s;
 }
 
+// Items of whole numbers (and money, of four decimals): a literal they
+// cannot hold whole would be cut or wrapped in their type.
+bool _bWholeNumberItem(int eType)
+{
+    switch (eType) {
+    case NA_IT_IDAUTO: case NA_IT_IDAUTO4: case NA_IT_I1: case NA_IT_I2: case NA_IT_I4: case NA_IT_I8:
+    case NA_IT_UI1: case NA_IT_UI2: case NA_IT_UI4: case NA_IT_UI8: case NA_IT_BOOLEEN: case NA_IT_MONETAIRE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The value's text, as the host writes it; empty when it has none.
+std::wstring ValueText(const CAny& clValue)
+{
+    CAny cl;
+    clValue.pclGetTraitement()->Duplique(&cl);
+    cl.SetFlags(0);
+    const wchar_t* psz = nullptr;
+    if ((cl.nGetTypeCode() != TQTYPE_DSTRW && cl.__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99) ||
+        cl.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr)
+        return std::wstring();
+    return psz;
+}
+
 } // namespace
 
 // ---- Positions and host text ---------------------------------------------------------------------
@@ -557,6 +583,16 @@ int CNACommand::_bDoExpressionLiteral(CSQLParserInfo* pclInfo, const wchar_t* ps
             pclParameter->SetColum(pclColumn);
     }
     _FormatExpressionLiteral(pclInfo, piNode, piParent, eKind, piItem, pclParameter, eType);
+    // A whole-number item cannot hold a fraction or a number past its
+    // range: such a literal is written as the host wrote it, and the server
+    // reads it exactly. Cut or wrapped, it would find other rows.
+    CAny clHeld;
+    if (!pValue->bIsNull() && pclCell->bGetValue(&clHeld) && !clHeld.bIsNull() &&
+        _bWholeNumberItem(ConvertTQTypeToeItem(clHeld.nGetTypeCode())) && ValueText(clHeld) != ValueText(*pValue)) {
+        pclParameter->SetColum(nullptr);
+        pclCell->vbChangeTQType(pValue->nGetTypeCode(), 0);
+        pclCell->bSetValue(pValue);
+    }
     return 1;
 }
 

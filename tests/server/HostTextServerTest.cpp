@@ -416,3 +416,53 @@ TEST_F(HostText, ALetterAgainstALiteralStaysAgainstIt)
         }
     }
 }
+
+// A literal that a whole-number item cannot hold (a fraction, a number past
+// the item's range, a text of a fraction) is compared as the host wrote
+// it, by the server, in conditions of reads and of writes; one it holds is
+// written in the item's type as before.
+TEST_F(HostText, ALiteralAWholeNumberCannotHoldIsComparedWhole)
+{
+    struct Query {
+        const wchar_t* pszText;
+        const char* pszHand; // the ids
+    } const queries[] = {
+        {L"SELECT id, name, n FROM t WHERE n <> 1.5 AND n < 5", "SELECT id FROM t WHERE n < 5"},
+        {L"SELECT id, name, n FROM t WHERE n < 2.5", "SELECT id FROM t WHERE n < 2.5"},
+        {L"SELECT id, name, n FROM t WHERE n >= 28.25", "SELECT id FROM t WHERE n >= 28.25"},
+        {L"SELECT id, name, n FROM t WHERE n <> '1.5' AND n < 4", "SELECT id FROM t WHERE n <> 1.5 AND n < 4"},
+        {L"SELECT id, name, n FROM t WHERE n < 3000000001 AND n > 27", "SELECT id FROM t WHERE n > 27"},
+        {L"SELECT id, name, n FROM t WHERE n > -4294967295 AND n < 3", "SELECT id FROM t WHERE n < 3"},
+        {L"SELECT id, name, n FROM t WHERE n = 2", "SELECT id FROM t WHERE n = 2"},
+    };
+    struct Write {
+        const wchar_t* pszText;
+        const char* pszHand; // on h
+    } const writes[] = {
+        {L"DELETE FROM t WHERE n >= 28.5", "DELETE FROM h WHERE n >= 28.5"},
+        {L"UPDATE t SET name = 'z' WHERE n < 1.5", "UPDATE h SET name = 'z' WHERE n < 1.5"},
+        {L"UPDATE t SET name = 'y' WHERE n <= 3000000001 AND n > 28", "UPDATE h SET name = 'y' WHERE n > 28"},
+    };
+    for (const SSession& st : kSessions) {
+        SCOPED_TRACE(st.pszName);
+        CHostConnectionDescription* pHost = Use(st);
+        for (const Query& k : queries) {
+            SCOPED_TRACE(UTF8Of(k.pszText));
+            CNATable* p = RunOn(k.pszText, pHost);
+            ASSERT_NE(p, nullptr);
+            const Rows tabHand = Sorted(List(k.pszHand));
+            ASSERT_LT(tabHand.size(), 30u);
+            ExpectRows(p, tabHand, L"n");
+        }
+        for (const Write& k : writes) {
+            SCOPED_TRACE(UTF8Of(k.pszText));
+            const Rows tabHand = ByHand(k.pszHand);
+            ASSERT_NE(tabHand, Table("t"));
+            int b = 0;
+            Run(k.pszText, kWrite, &b, pHost);
+            EXPECT_EQ(b, 1) << Report();
+            EXPECT_EQ(Table("t"), tabHand);
+            Refill();
+        }
+    }
+}

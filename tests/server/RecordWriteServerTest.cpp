@@ -847,8 +847,9 @@ TEST_F(RecordWrite, AMemoHoldingANulWritesItsOwnRow)
         };
         const std::wstring strNul(L"a\0\u20AC", 3);
         ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
-        if (Memo() != strNul)
+        if (Memo() != strNul) {
             ASSERT_EQ(Read(pi, pc, L"o", NEXT), 1) << Error(pi, pc);
+        }
         ASSERT_EQ(Memo(), strNul);
         PutItem(pi, pc, L"o", CInt(2));
         ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);

@@ -11,6 +11,7 @@
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NaDriver.h"
 #include "access/sql/ColumnNullValueExcluded.h"
+#include "access/sql/NAExpression.h"
 #include "access/sql/SQLParserInfo.h"
 #include "access/sql/TabValParser.h"
 #include "access/statement/NARecord.h"
@@ -144,19 +145,6 @@ bool _bWholeNumberItem(int eType)
     default:
         return false;
     }
-}
-
-// The value's text, as the host writes it; empty when it has none.
-std::wstring ValueText(const CAny& clValue)
-{
-    CAny cl;
-    clValue.pclGetTraitement()->Duplique(&cl);
-    cl.SetFlags(0);
-    const wchar_t* psz = nullptr;
-    if ((cl.nGetTypeCode() != TQTYPE_DSTRW && cl.__nCastTo(TQTYPE_DSTRW, nullptr, 0) > 99) ||
-        cl.pclGetTraitement()->nGetPCWSTR(&psz) > 99 || psz == nullptr)
-        return std::wstring();
-    return psz;
 }
 
 } // namespace
@@ -587,8 +575,10 @@ int CNACommand::_bDoExpressionLiteral(CSQLParserInfo* pclInfo, const wchar_t* ps
     // range: such a literal is written as the host wrote it, and the server
     // reads it exactly. Cut or wrapped, it would find other rows.
     CAny clHeld;
-    if (!pValue->bIsNull() && pclCell->bGetValue(&clHeld) && !clHeld.bIsNull() &&
-        _bWholeNumberItem(ConvertTQTypeToeItem(clHeld.nGetTypeCode())) && ValueText(clHeld) != ValueText(*pValue)) {
+    std::wstring strHeld, strWritten;
+    if (pclCell->bGetValue(&clHeld) && _bWholeNumberItem(ConvertTQTypeToeItem(clHeld.nGetTypeCode())) &&
+        CNAExpression::s_bReadWide(&clHeld, &strHeld) && CNAExpression::s_bReadWide(pValue, &strWritten) &&
+        strHeld != strWritten) {
         pclParameter->SetColum(nullptr);
         pclCell->vbChangeTQType(pValue->nGetTypeCode(), 0);
         pclCell->bSetValue(pValue);

@@ -65,6 +65,35 @@ protected:
         EXPECT_EQ(Access(p)->bHNbEnr(&llCount, 0x10, 0), 1) << DataError(p);
         EXPECT_EQ(llCount, static_cast<long long>(tabHand.size()));
     }
+    // The query's rows against the ids its hand-written form finds (fewer
+    // than 30), browsed as ExpectRows does; those ids, and the query in *pp.
+    Rows ExpectQuery(const wchar_t* pszText, const char* pszHand, CHostConnectionDescription* pHost,
+                     CNATable** pp = nullptr)
+    {
+        SCOPED_TRACE(UTF8Of(pszText));
+        CNATable* p = RunOn(pszText, pHost);
+        if (pp != nullptr)
+            *pp = p;
+        const Rows tabHand = Sorted(List(pszHand));
+        EXPECT_LT(tabHand.size(), 30u);
+        EXPECT_NE(p, nullptr);
+        if (p != nullptr)
+            ExpectRows(p, tabHand, L"n");
+        return tabHand;
+    }
+    // The write leaves on t the rows its hand-written form leaves on a copy
+    // (rows other than t's); t is then filled again.
+    void ExpectWrite(const wchar_t* pszText, const char* pszHand, CHostConnectionDescription* pHost)
+    {
+        SCOPED_TRACE(UTF8Of(pszText));
+        const Rows tabHand = ByHand(pszHand);
+        ASSERT_NE(tabHand, Table("t"));
+        int b = 0;
+        Run(pszText, kWrite, &b, pHost);
+        EXPECT_EQ(b, 1) << Report();
+        EXPECT_EQ(Table("t"), tabHand);
+        Refill();
+    }
     // The user error that refuses a query, at its run or at its first
     // read (its error in *pstrError); 0 when it reads.
     unsigned int Refusal(const wchar_t* pszText, CHostConnectionDescription* pHost, std::string* pstrError)
@@ -113,12 +142,9 @@ TEST_F(HostText, TwoMinusSignsAreNeverAComment)
         SCOPED_TRACE(st.pszName);
         CHostConnectionDescription* pHost = Use(st);
         for (const Query& k : queries) {
-            SCOPED_TRACE(UTF8Of(k.pszText));
-            CNATable* p = RunOn(k.pszText, pHost);
+            CNATable* p = nullptr;
+            const Rows tabHand = ExpectQuery(k.pszText, k.pszHand, pHost, &p);
             ASSERT_NE(p, nullptr);
-            const Rows tabHand = Sorted(List(k.pszHand));
-            ASSERT_LT(tabHand.size(), 30u);
-            ExpectRows(p, tabHand, L"n");
             Rows tabFiltered;
             for (const std::string& s : tabHand)
                 if (std::stoi(s) >= 5 && std::stoi(s) < 25)
@@ -203,13 +229,7 @@ TEST_F(HostText, WritesChangeTheRowsOfTheirHandWrittenForm)
             // value run as SQL would take too.
             ASSERT_TRUE(Admin("UPDATE t SET n = id + 1, name = CONCAT(CHAR(10), 'OR 1=1 #') WHERE id = 5"));
             ASSERT_TRUE(Admin("UPDATE t SET n = id + 1 WHERE id = 6"));
-            const Rows tabHand = ByHand(k.pszHand);
-            ASSERT_NE(tabHand, Table("t"));
-            int b = 0;
-            Run(k.pszText, kWrite, &b, pHost);
-            EXPECT_EQ(b, 1) << Report();
-            EXPECT_EQ(Table("t"), tabHand);
-            Refill();
+            ASSERT_NO_FATAL_FAILURE(ExpectWrite(k.pszText, k.pszHand, pHost));
         }
     }
 }
@@ -446,23 +466,9 @@ TEST_F(HostText, ALiteralAWholeNumberCannotHoldIsComparedWhole)
     for (const SSession& st : kSessions) {
         SCOPED_TRACE(st.pszName);
         CHostConnectionDescription* pHost = Use(st);
-        for (const Query& k : queries) {
-            SCOPED_TRACE(UTF8Of(k.pszText));
-            CNATable* p = RunOn(k.pszText, pHost);
-            ASSERT_NE(p, nullptr);
-            const Rows tabHand = Sorted(List(k.pszHand));
-            ASSERT_LT(tabHand.size(), 30u);
-            ExpectRows(p, tabHand, L"n");
-        }
-        for (const Write& k : writes) {
-            SCOPED_TRACE(UTF8Of(k.pszText));
-            const Rows tabHand = ByHand(k.pszHand);
-            ASSERT_NE(tabHand, Table("t"));
-            int b = 0;
-            Run(k.pszText, kWrite, &b, pHost);
-            EXPECT_EQ(b, 1) << Report();
-            EXPECT_EQ(Table("t"), tabHand);
-            Refill();
-        }
+        for (const Query& k : queries)
+            ExpectQuery(k.pszText, k.pszHand, pHost);
+        for (const Write& k : writes)
+            ASSERT_NO_FATAL_FAILURE(ExpectWrite(k.pszText, k.pszHand, pHost));
     }
 }

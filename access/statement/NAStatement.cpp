@@ -732,6 +732,22 @@ wchar_t UTF8Character(const unsigned char* p, const unsigned char* pEnd, unsigne
     return n == 0 ? 0xFFFD : static_cast<wchar_t>(nCode);
 }
 
+// Whether the code page lacks the non-ASCII character c. The server's
+// latin1 (bServerLatin1) is 1252 with the five bytes 1252 leaves free.
+bool CodePageLacks(wchar_t c, unsigned int nCodePage, bool bServerLatin1)
+{
+    if (nCodePage != CP_1252) {
+        int bLacked = 0;
+        return WideCharToMultiByte(nCodePage, 0, &c, 1, nullptr, 0, nullptr, &bLacked) <= 0 || bLacked;
+    }
+    if (c >= 0xA0 && c <= 0xFF)
+        return false;
+    if (bServerLatin1 && c < 0x100)
+        return STR_FromCP1252(static_cast<unsigned char>(c)) != c;
+    unsigned char b = 0;
+    return !STR_bIsCp1252(c, b);
+}
+
 } // namespace
 
 int CNAStatement::_bSessionText(unsigned int nColumn, bool* pbNull)
@@ -762,13 +778,7 @@ int CNAStatement::_bSessionText(unsigned int nColumn, bool* pbNull)
         unsigned int nLength = 1;
         wchar_t c = UTF8Character(q, pEnd, &nLength);
         q += nLength;
-        // The server's latin1 holds the five bytes 1252 leaves free.
-        unsigned char b = 0;
-        int bLacked = 0;
-        if (nCodePage == CP_1252
-                ? !(c >= 0xA0 && c <= 0xFF) &&
-                      (c < 0x100 ? STR_FromCP1252(static_cast<unsigned char>(c)) != c : !STR_bIsCp1252(c, b))
-                : WideCharToMultiByte(nCodePage, 0, &c, 1, nullptr, 0, nullptr, &bLacked) <= 0 || bLacked) {
+        if (CodePageLacks(c, nCodePage, true)) {
             c = L'?';
             bLost = true;
         }
@@ -978,14 +988,9 @@ std::wstring CNAStatement::_strLostTextForm(const CNAColumn* pclColumn, const ch
         const unsigned char* q = reinterpret_cast<const unsigned char*>(pszText);
         for (const unsigned char* pEnd = q + nLength; q < pEnd && !bLost;) {
             unsigned int nChar = 1;
-            wchar_t c = *q < 0x80 ? *q : UTF8Character(q, pEnd, &nChar);
+            const wchar_t c = *q < 0x80 ? *q : UTF8Character(q, pEnd, &nChar);
             q += nChar;
-            unsigned char b = 0;
-            int bLacked = 0;
-            bLost = c >= 0x80 && (nCodePage == CP_1252 ? !STR_bIsCp1252(c, b)
-                                                       : WideCharToMultiByte(nCodePage, 0, &c, 1, nullptr, 0,
-                                                                             nullptr, &bLacked) <= 0 ||
-                                                             bLacked);
+            bLost = c >= 0x80 && CodePageLacks(c, nCodePage, false);
         }
     }
     if (!bLost)

@@ -740,8 +740,6 @@ bool CodePageLacks(wchar_t c, unsigned int nCodePage, bool bServerLatin1)
         int bLacked = 0;
         return WideCharToMultiByte(nCodePage, 0, &c, 1, nullptr, 0, nullptr, &bLacked) <= 0 || bLacked;
     }
-    if (c >= 0xA0 && c <= 0xFF)
-        return false;
     if (bServerLatin1 && c < 0x100)
         return STR_FromCP1252(static_cast<unsigned char>(c)) != c;
     unsigned char b = 0;

@@ -77,7 +77,9 @@ zt_make_certificates() {
 
 # zt_mariadbd DIR [mariadbd options...]: a MariaDB server on 127.0.0.1 at
 # a free port with a fresh data folder in DIR/data, the test database and
-# the test user; sets ZT_MARIADBD_PID and ZT_MARIADBD_PORT.
+# the test user; sets ZT_MARIADBD_PID, ZT_MARIADBD_PORT and
+# ZT_MARIADBD_SOCKET (in a folder of its own under /tmp, which
+# zt_server_folder_remove removes with DIR).
 zt_mariadbd() {
   local dir="$1"; shift
   # Another test may take the free port first, or a start may stall under
@@ -105,25 +107,54 @@ _zt_server_said() {
   done
 } >&2
 
+# _zt_socket_folder DIR: the folder of DIR's server socket, made under /tmp
+# on first use and noted in DIR/socket-folder. The server refuses a socket
+# path past 107 bytes, which DIR passes in a clone at a long path. The
+# folder notes DIR in its file "server", so that a start can tell the
+# folders of servers whose own folder is gone.
+_zt_socket_folder() {
+  local dir="$1" folder
+  folder="$(cat "$dir/socket-folder" 2>/dev/null)"
+  if [ -z "$folder" ]; then
+    folder="$(mktemp -d /tmp/zt-mariadb.XXXXXX)" || return 1
+    printf '%s\n' "$dir" >"$folder/server"
+    printf '%s\n' "$folder" >"$dir/socket-folder"
+  fi
+  printf '%s\n' "$folder"
+}
+
+# zt_server_folder_remove DIR: removes a server's folder and its socket's.
+zt_server_folder_remove() {
+  local dir="$1" folder
+  folder="$(cat "$dir/socket-folder" 2>/dev/null)"
+  # Only a folder that notes this server as its own.
+  if [ -n "$folder" ] && [ "$(cat "$folder/server" 2>/dev/null)" = "$dir" ]; then
+    rm -rf "$folder"
+  fi
+  rm -rf "$dir"
+}
+
 _zt_mariadbd_once() {
   local dir="$1"; shift
   # Each server keeps its temporary tables in a folder of its own: a server
   # that starts deletes every temporary table it finds in its folder, those
   # of the servers running beside it too. Its log is this attempt's alone.
   rm -rf "$dir/data" "$dir/tmp" "$dir/error.log"; mkdir -p "$dir/data" "$dir/tmp"
+  local socket
+  socket="$(_zt_socket_folder "$dir")/mysqld.sock" || return 1
   TMPDIR="$dir/tmp" mariadb-install-db --no-defaults --datadir="$dir/data" --user=root \
     --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
     || { cat "$dir/install.log" >&2; return 1; }
   local port; port="$(zt_free_port)"
   mariadbd --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" --bind-address=127.0.0.1 \
-    --port="$port" --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" \
+    --port="$port" --socket="$socket" --pid-file="$dir/mysqld.pid" \
     --log-error="$dir/error.log" --skip-log-bin --innodb-buffer-pool-size=64M \
     --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
     --innodb-lock-wait-timeout=1 "$@" >"$dir/mariadbd.out" 2>&1 </dev/null &
   ZT_MARIADBD_PID=$!
   local up=0
   for _ in $(seq 1 300); do
-    if mariadb-admin --no-defaults -S "$dir/mysqld.sock" -u root ping >/dev/null 2>&1; then up=1; break; fi
+    if mariadb-admin --no-defaults -S "$socket" -u root ping >/dev/null 2>&1; then up=1; break; fi
     if ! kill -0 "$ZT_MARIADBD_PID" 2>/dev/null; then break; fi
     sleep 0.2
   done
@@ -131,7 +162,7 @@ _zt_mariadbd_once() {
     _zt_server_said "$dir" "$ZT_MARIADBD_PID"
     return 1
   fi
-  mariadb --no-defaults -S "$dir/mysqld.sock" -u root <<'SQL' || return 1
+  mariadb --no-defaults -S "$socket" -u root <<'SQL' || return 1
 CREATE DATABASE zttest CHARACTER SET utf8mb4;
 CREATE USER 'zt'@'127.0.0.1' IDENTIFIED BY 'zt-test';
 CREATE USER 'zt'@'localhost' IDENTIFIED BY 'zt-test';
@@ -142,11 +173,12 @@ SQL
   # alone, from the system's zoneinfo (the whole set costs a second more).
   local zone
   if ! zone="$(mariadb-tzinfo-to-sql /usr/share/zoneinfo/Europe/Paris Europe/Paris)" ||
-    ! printf '%s\n' "$zone" | mariadb --no-defaults -S "$dir/mysqld.sock" -u root mysql; then
+    ! printf '%s\n' "$zone" | mariadb --no-defaults -S "$socket" -u root mysql; then
     kill "$ZT_MARIADBD_PID" 2>/dev/null; wait "$ZT_MARIADBD_PID" 2>/dev/null
     return 1
   fi
   ZT_MARIADBD_PORT="$port"
+  ZT_MARIADBD_SOCKET="$socket"
 }
 
 # Starts a private MariaDB server on 127.0.0.1 with a fresh data folder,
@@ -154,10 +186,17 @@ SQL
 # it listens for the tests and the command-line host. Each run's server has
 # a folder of its own under build/mariadb (ZT_SERVER_DIR), so that two
 # commands in one clone keep their servers; zt_server_stop removes it, and
-# a start removes the folders of runs that ended without a stop.
+# a start removes the folders of runs that ended without a stop, and the
+# socket folders under /tmp whose server's folder is gone (its clone
+# removed, say).
 zt_server_start() {
   local top="$ZT_ROOT/build/mariadb" old owner server dir
   mkdir -p "$top" || return 1
+  for old in /tmp/zt-mariadb.*; do
+    # One just made notes its server next: none yet is no orphan.
+    server="$(cat "$old/server" 2>/dev/null)" || continue
+    [ -n "$server" ] && [ ! -e "$server" ] && rm -rf "$old"
+  done
   for old in "$top"/*; do
     owner="$(cat "$old/owner" 2>/dev/null)" || continue
     kill -0 "$owner" 2>/dev/null && continue
@@ -168,7 +207,7 @@ zt_server_start() {
     if [ -n "$server" ] && tr '\0' ' ' 2>/dev/null <"/proc/$server/cmdline" | grep -qF -- "--datadir=$old/"; then
       kill "$server"
     fi
-    rm -rf "$old"
+    zt_server_folder_remove "$old"
   done
   dir="$(mktemp -d "$top/XXXXXX")" || return 1
   echo "$$" >"$dir/owner"
@@ -177,7 +216,7 @@ zt_server_start() {
   zt_mariadbd "$dir" --ssl-ca="$dir/tls/ca.pem" --ssl-cert="$dir/tls/server-cert.pem" \
     --ssl-key="$dir/tls/server-key.pem" || return 1
   ZT_SERVER_PID="$ZT_MARIADBD_PID"
-  export ZT_TEST_HOST=127.0.0.1 ZT_TEST_PORT="$ZT_MARIADBD_PORT" ZT_TEST_SOCKET="$dir/mysqld.sock"
+  export ZT_TEST_HOST=127.0.0.1 ZT_TEST_PORT="$ZT_MARIADBD_PORT" ZT_TEST_SOCKET="$ZT_MARIADBD_SOCKET"
   export ZT_TEST_USER=zt ZT_TEST_PASSWORD=zt-test ZT_TEST_DATABASE=zttest ZT_TEST_SSL_CA="$dir/tls/ca.pem"
   echo "private server on 127.0.0.1:$ZT_MARIADBD_PORT"
 }
@@ -185,7 +224,7 @@ zt_server_start() {
 # zt_plain_server_start DIR [OPTION...]: a second private server, without
 # TLS, for the tests that need a server refusing it or a server of their own
 # to kill; the options go to the server. Prints "<port> <pid>". The caller
-# stops it (kill PID) and removes DIR.
+# stops it (kill PID) and removes DIR with zt_server_folder_remove.
 zt_plain_server_start() {
   local dir="$1"; shift
   mkdir -p "$dir"
@@ -196,16 +235,17 @@ zt_plain_server_start() {
 # zt_plain_server_restart DIR PORT [OPTION...]: the second server started
 # again on the data it left in DIR, on the same port; prints its pid.
 zt_plain_server_restart() {
-  local dir="$1" port="$2"; shift 2
+  local dir="$1" port="$2" socket; shift 2
   rm -f "$dir/error.log"
+  socket="$(_zt_socket_folder "$dir")/mysqld.sock" || return 1
   mariadbd --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" --bind-address=127.0.0.1 \
-    --port="$port" --socket="$dir/mysqld.sock" --pid-file="$dir/mysqld.pid" \
+    --port="$port" --socket="$socket" --pid-file="$dir/mysqld.pid" \
     --log-error="$dir/error.log" --skip-log-bin --innodb-buffer-pool-size=64M \
     --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
     --innodb-lock-wait-timeout=1 --skip-ssl "$@" >"$dir/mariadbd.out" 2>&1 </dev/null &
   local pid=$!
   for _ in $(seq 1 300); do
-    if mariadb-admin --no-defaults -S "$dir/mysqld.sock" -u root ping >/dev/null 2>&1; then
+    if mariadb-admin --no-defaults -S "$socket" -u root ping >/dev/null 2>&1; then
       echo "$pid"
       return 0
     fi
@@ -224,7 +264,7 @@ zt_server_stop() {
   fi
   ZT_SERVER_PID=""
   if [ -n "${ZT_SERVER_DIR:-}" ]; then
-    rm -rf "$ZT_SERVER_DIR"
+    zt_server_folder_remove "$ZT_SERVER_DIR"
     ZT_SERVER_DIR=""
   fi
 }

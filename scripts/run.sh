@@ -90,6 +90,47 @@ check_host_arguments() {
   fi
 }
 
+# The benchmarks' options, checked as the benchmark library reads them
+# (the flags its --help lists, and --benchmark_perf_counters, which it reads
+# but does not list), with the values it takes: the benchmarks would refuse
+# the others only once built and on a server.
+check_bench_arguments() {
+  local arg name value takes limit
+  for arg in "$@"; do
+    name="${arg%%=*}"
+    value="${arg#"$name"}"
+    takes=""
+    case "$name" in
+      --benchmark_list_tests|--benchmark_enable_random_interleaving|--benchmark_report_aggregates_only|\
+      --benchmark_display_aggregates_only|--benchmark_counters_tabular)
+        ;;
+      --benchmark_filter|--benchmark_out|--benchmark_perf_counters)
+        [ -n "$value" ] || takes="a value after '='" ;;
+      --benchmark_color)
+        [[ "$value" == =?* ]] || takes="a value after '='" ;;
+      --benchmark_format|--benchmark_out_format)
+        [[ "$value" =~ ^=(console|json|csv)$ ]] || takes="console, json or csv" ;;
+      --benchmark_time_unit)
+        [[ "$value" =~ ^=(ns|us|ms|s)?$ ]] || takes="ns, us, ms or s" ;;
+      --benchmark_min_time|--benchmark_min_warmup_time)
+        [[ "$value" =~ ^=[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?$ ]] || takes="a number of seconds" ;;
+      --benchmark_repetitions|--v)
+        # A 32-bit number; the library takes either end of the range for
+        # an overflow.
+        takes="a whole number"
+        if [[ "$value" =~ ^=([+-]?)0*([0-9]{1,10})$ ]]; then
+          limit=2147483646
+          [ "${BASH_REMATCH[1]}" = - ] && limit=2147483647
+          (( 10#${BASH_REMATCH[2]} <= limit )) && takes=""
+        fi ;;
+      --benchmark_context)
+        [[ "$value" =~ ^=([^,=]*=[^,=]*(,[^,=]*=[^,=]*)*)?$ ]] || takes="key=value pairs separated by ','" ;;
+      *) mistake "unknown benchmark option $arg" ;;
+    esac
+    [ -z "$takes" ] || mistake "benchmark option $name takes $takes: $arg"
+  done
+}
+
 for arg in "$@"; do
   if [ "$arg" = --help ] || [ "$arg" = -h ]; then
     usage
@@ -98,9 +139,7 @@ for arg in "$@"; do
 done
 if [ "${1:-}" = "--bench" ]; then
   shift
-  for arg in "$@"; do
-    [[ "$arg" == --benchmark_* ]] || mistake "unknown benchmark option $arg"
-  done
+  check_bench_arguments "$@"
   zt_setup >&2 || exit 1
   # Benchmarks are measured on a Release build of their own.
   zt_build "$ZT_ROOT/build/release" ztbench -DCMAKE_BUILD_TYPE=Release -DZT_BENCH=ON -DZT_TESTS=OFF >&2 || exit 1

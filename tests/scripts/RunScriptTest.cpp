@@ -40,20 +40,42 @@ bool bWithin(int nSeconds, F fnDone)
     return true;
 }
 
-// Whether a server folder of the clone belongs to the run nPid.
-bool bFolderOfRun(pid_t nPid)
+// The first line of a file, empty when there is none.
+std::string FirstLine(const std::string& strPath)
+{
+    std::ifstream in(strPath);
+    std::string str;
+    std::getline(in, str);
+    return str;
+}
+
+// The server folder of the clone that belongs to the run nPid; empty when
+// none does.
+std::string FolderOfRun(pid_t nPid)
 {
     const std::string strTop = SourcePath("build/mariadb");
     DIR* pDir = opendir(strTop.c_str());
-    bool bFound = false;
-    for (dirent* p = pDir != nullptr ? readdir(pDir) : nullptr; p != nullptr && !bFound; p = readdir(pDir)) {
-        std::ifstream in(strTop + "/" + p->d_name + "/owner");
-        pid_t nOwner = 0;
-        bFound = (in >> nOwner) && nOwner == nPid;
+    std::string strFound;
+    for (dirent* p = pDir != nullptr ? readdir(pDir) : nullptr; p != nullptr && strFound.empty(); p = readdir(pDir)) {
+        if (FirstLine(strTop + "/" + p->d_name + "/owner") == std::to_string(nPid))
+            strFound = strTop + "/" + p->d_name;
     }
     if (pDir != nullptr)
         closedir(pDir);
-    return bFound;
+    return strFound;
+}
+bool bFolderOfRun(pid_t nPid)
+{
+    return !FolderOfRun(nPid).empty();
+}
+
+// The clone's tree, without its build and its history, copied into a
+// folder.
+bool bCopyOfTheTree(const std::string& strTo)
+{
+    return std::system(("mkdir -p '" + strTo + "' && tar -C '" + SourcePath("") +
+                        "' --exclude=./build --exclude=./.git -cf - . | tar -C '" + strTo + "' -xf -")
+                           .c_str()) == 0;
 }
 
 TEST(RunScript, TwoRunsInOneCloneKeepTheirServers)
@@ -115,14 +137,61 @@ TEST(RunScript, ARunKilledWithItsServerLeavesAFolderTheNextRunRemovesSilently)
         << clKilled.Err();
     // SIGKILL to the run's process group, as a terminal's "kill -9 %1"
     // sends it: the run, zthost and the server end at once, and the folder
-    // stays with the pid of a server that is no more.
+    // stays with the pid of a server that is no more, and its socket's.
     ASSERT_EQ(kill(-nKilled, SIGKILL), 0);
     clKilled.nWait();
+    const std::string strSocketFolder = FirstLine(FolderOfRun(nKilled) + "/socket-folder");
+    ASSERT_EQ(strSocketFolder.compare(0, 16, "/tmp/zt-mariadb."), 0) << strSocketFolder;
+    // Socket folders whose server's folder is gone (its clone removed),
+    // and one whose server's folder is there, which a folder of a run
+    // killed that names it as its socket's does not take with it.
+    CTempDir clServer("zt_server");
+    const std::string astrNoted[] = {clServer.Path() + "/gone", clServer.Path()};
+    std::string astrFolder[2];
+    for (int i = 0; i < 2; ++i) {
+        astrFolder[i] = "/tmp/zt-mariadb.XXXXXX";
+        ASSERT_NE(mkdtemp(&astrFolder[i][0]), nullptr);
+        std::ofstream(astrFolder[i] + "/server") << astrNoted[i] << "\n";
+    }
+    std::string strNaming = SourcePath("build/mariadb/naming_XXXXXX");
+    ASSERT_NE(mkdtemp(&strNaming[0]), nullptr);
+    std::ofstream(strNaming + "/owner") << nKilled << "\n";
+    std::ofstream(strNaming + "/socket-folder") << astrFolder[1] << "\n";
     const STProgramRun st = RunProgram({"timeout", "600", "bash", strScript, "--sql", "SELECT 1 AS a"});
     EXPECT_EQ(st.nExit, 0) << st.strErr;
     EXPECT_EQ(st.strOut, "a\n1\n");
     EXPECT_EQ(st.strErr.find("No such file"), std::string::npos) << st.strErr;
     EXPECT_FALSE(bFolderOfRun(nKilled));
+    struct stat stFolder;
+    EXPECT_NE(stat(strNaming.c_str(), &stFolder), 0) << strNaming;
+    EXPECT_NE(stat(strSocketFolder.c_str(), &stFolder), 0) << strSocketFolder;
+    EXPECT_NE(stat(astrFolder[0].c_str(), &stFolder), 0) << astrFolder[0];
+    EXPECT_EQ(stat(astrFolder[1].c_str(), &stFolder), 0) << astrFolder[1];
+    std::system(("rm -rf '" + astrFolder[1] + "'").c_str());
+}
+
+TEST(RunScript, ACloneAtALongPathRunsOnItsServer)
+{
+    // The server refuses a socket path past 107 bytes: in a folder under
+    // the clone's build folder, a clone at a path of more than about 73
+    // bytes would pass it.
+    CTempDir clTop("zt_deep");
+    ASSERT_FALSE(clTop.Path().empty());
+    const std::string strClone =
+        clTop.Path() + "/projects-of-the-team/their-clones-of-the-driver/one-for-each-branch-under-review/zt190msql";
+    ASSERT_GT(strClone.size(), 100u);
+    ASSERT_TRUE(bCopyOfTheTree(strClone));
+    const STProgramRun st =
+        RunProgram({"timeout", "600", "bash", strClone + "/scripts/run.sh", "--sql", "SELECT @@socket AS s"});
+    ASSERT_EQ(st.nExit, 0) << st.strErr;
+    ASSERT_EQ(st.strOut.compare(0, 2, "s\n"), 0) << st.strOut;
+    const std::string strSocket = st.strOut.substr(2, st.strOut.size() - 3);
+    // Its own folder under /tmp, gone with the run.
+    EXPECT_EQ(strSocket.compare(0, 16, "/tmp/zt-mariadb."), 0) << strSocket;
+    EXPECT_LE(strSocket.size(), 107u);
+    const std::string strFolder = strSocket.substr(0, strSocket.rfind('/'));
+    struct stat stFolder;
+    EXPECT_NE(stat(strFolder.c_str(), &stFolder), 0) << strFolder;
 }
 
 TEST(RunScript, TwoRunsThatMustBuildTakeTurnsInTheBuildFolder)
@@ -130,10 +199,7 @@ TEST(RunScript, TwoRunsThatMustBuildTakeTurnsInTheBuildFolder)
     // A clone of its own, so that its builds do not race the suite's.
     CTempDir clClone("zt_clone");
     ASSERT_FALSE(clClone.Path().empty());
-    ASSERT_EQ(std::system(("tar -C '" + SourcePath("") + "' --exclude=./build --exclude=./.git -cf - . | tar -C '" +
-                           clClone.Path() + "' -xf -")
-                              .c_str()),
-              0);
+    ASSERT_TRUE(bCopyOfTheTree(clClone.Path()));
     const std::string strScript = clClone.Path() + "/scripts/run.sh";
     const std::string strWaited = "waiting for another command's build in " + clClone.Path() + "/build\n";
     // On an empty build folder, then after an edit of a source of the module.

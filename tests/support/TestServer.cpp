@@ -14,6 +14,12 @@ const char* Env(const char* pszName)
     const char* pszValue = std::getenv(pszName);
     return pszValue != nullptr ? pszValue : "";
 }
+
+// A command running a function of the scripts' library.
+std::string LibraryCall(const std::string& strCall)
+{
+    return "bash -c 'source \"" + SourcePath("scripts/lib.sh") + "\" && " + strCall + "'";
+}
 }  // namespace
 
 bool CTestServer::bGet(CTestServer& server, std::string& strError)
@@ -59,9 +65,8 @@ bool CPlainServer::bStart(std::string& strError, const std::string& strOptions)
     m_strDir = BuildPath("mariadb-plain-" + std::to_string(getpid()));
     m_strOptions = strOptions;
     std::string strLast;
-    const bool bRan = _bRun("bash -c 'source \"" + SourcePath("scripts/lib.sh") + "\" && zt_plain_server_start \"" +
-                                m_strDir + "\" " + strOptions + "' 2>&1",
-                            strLast, strError);
+    const bool bRan =
+        _bRun(LibraryCall("zt_plain_server_start \"" + m_strDir + "\" " + strOptions) + " 2>&1", strLast, strError);
     // The last line is "<port> <pid>".
     unsigned nPort = 0;
     int nPid = 0;
@@ -89,8 +94,9 @@ bool CPlainServer::bRestart(std::string& strError)
 {
     std::string strLast;
     int nPid = 0;
-    if (!_bRun("bash -c 'source \"" + SourcePath("scripts/lib.sh") + "\" && zt_plain_server_restart \"" + m_strDir +
-                   "\" " + std::to_string(m_nPort) + " " + m_strOptions + "' 2>&1",
+    if (!_bRun(LibraryCall("zt_plain_server_restart \"" + m_strDir + "\" " + std::to_string(m_nPort) + " " +
+                           m_strOptions) +
+                   " 2>&1",
                strLast, strError) ||
         std::sscanf(strLast.c_str(), "%d", &nPid) != 1) {
         strError = "the server without TLS did not start again:\n" + strError;
@@ -108,6 +114,7 @@ CPlainServer::~CPlainServer()
         for (int i = 0; i < 100 && kill(m_nPid, 0) == 0; i++)
             usleep(100000);
     }
+    // Its folder, and that of its socket under /tmp.
     if (!m_strDir.empty())
-        std::system(("rm -rf '" + m_strDir + "'").c_str());
+        std::system(LibraryCall("zt_server_folder_remove \"" + m_strDir + "\"").c_str());
 }

@@ -50,18 +50,32 @@ const char* const kMariaDBCharsets[] = {
     "cp850", "dec8", "geostd8", "greek", "hebrew", "koi8r", "koi8u", "tis620", "eucjpms", "euckr", "gb2312", "ujis",
 };
 
-// Why MariaDB's other client character sets are not read, as tried there.
+// Why MariaDB's other client character sets are not read, as tried there:
+// for a text holding DEL, and for one holding '['; none where the set reads
+// that character as UTF-8 does (each of them reads the other ASCII bytes so,
+// and keeps no character beyond ASCII).
 const char kTakesBackslash[] = "a character can take the backslash after it";
 const char kDelNoControl[] = "DEL is no control character, so that \"--\" before it starts no comment";
 const char kHighBlanks[] = "bytes from 0xC2 up are blanks or control characters";
 const struct {
     const char* pszCharset;
-    const char* pszWhy;
+    const char* pszWhyDel;
+    const char* pszWhyBracket;
 } kMariaDBUnread[] = {
-    {"big5", kTakesBackslash},  {"cp932", kTakesBackslash}, {"gbk", kTakesBackslash},   {"sjis", kTakesBackslash},
-    {"swe7", "'[' is a letter"}, {"cp1251", kDelNoControl},  {"cp1257", kDelNoControl},  {"cp852", kDelNoControl},
-    {"cp866", kDelNoControl},   {"keybcs2", kDelNoControl}, {"latin2", kDelNoControl},  {"macce", kDelNoControl},
-    {"hp8", kHighBlanks},       {"macroman", kHighBlanks},
+    {"big5", kTakesBackslash, kTakesBackslash},
+    {"cp932", kTakesBackslash, kTakesBackslash},
+    {"gbk", kTakesBackslash, kTakesBackslash},
+    {"sjis", kTakesBackslash, kTakesBackslash},
+    {"swe7", nullptr, "'[' is a letter"},
+    {"cp1251", kDelNoControl, nullptr},
+    {"cp1257", kDelNoControl, nullptr},
+    {"cp852", kDelNoControl, nullptr},
+    {"cp866", kDelNoControl, nullptr},
+    {"keybcs2", kDelNoControl, nullptr},
+    {"latin2", kDelNoControl, nullptr},
+    {"macce", kDelNoControl, nullptr},
+    {"hp8", kHighBlanks, kHighBlanks},
+    {"macroman", kDelNoControl, kHighBlanks},
 };
 
 template <size_t N>
@@ -110,12 +124,11 @@ bool bSemicolonsEndIt(const std::string& s)
     return n == std::string::npos || s.find_first_not_of("; \t\n\v\f\r", n) == std::string::npos;
 }
 
-// Where the first byte is that not every client character set reads as
-// ASCII does: from 0x7F up, or '[' (a letter in swe7); the text's size when
-// none is.
-size_t nNotPlainAt(const std::string& s)
+// Where the first byte from n on is that not every client character set
+// reads as ASCII does: from 0x7F up, or '[' (a letter in swe7); the text's
+// size when none is.
+size_t nNotPlainAt(const std::string& s, size_t n = 0)
 {
-    size_t n = 0;
     while (n < s.size() && static_cast<unsigned char>(s[n]) < 0x7F && s[n] != '[')
         ++n;
     return n;
@@ -204,22 +217,32 @@ std::string WritingRefusal(const std::string& strSQL, const STSessionReading& st
 }
 
 // Where the session reads the text in a set not known to read it as UTF-8
-// does: the first character that not every set reads so, and why the set
-// is not read.
+// does: the first character that the set is not known to read so, and why
+// the set is not read for it; empty when the set reads each as UTF-8 does.
 std::string CharsetRefusal(const std::string& strSQL, const STSessionReading& st, const STReading& stReading)
 {
     if (stReading.bMariaDB ? bListed(kMariaDBCharsets, st.strClientCharset)
                            : bListed(kUtf8Charsets, st.strClientCharset))
         return std::string();
-    std::string strWhy =
+    const std::string strUnknown =
         stReading.bMariaDB ? "it is not one zthost knows" : "on MySQL zthost reads the UTF-8 sets only";
+    std::string strWhyDel = strUnknown;
+    std::string strWhyBracket = strUnknown;
+    auto InIt = [](const char* pszWhy) { return pszWhy != nullptr ? std::string("in it ") + pszWhy : std::string(); };
     for (const auto& stUnread : kMariaDBUnread) {
-        if (stReading.bMariaDB && st.strClientCharset == stUnread.pszCharset)
-            strWhy = std::string("in it ") + stUnread.pszWhy;
+        if (stReading.bMariaDB && st.strClientCharset == stUnread.pszCharset) {
+            strWhyDel = InIt(stUnread.pszWhyDel);
+            strWhyBracket = InIt(stUnread.pszWhyBracket);
+        }
     }
-    return "it holds " + CharacterName(strSQL, nNotPlainAt(strSQL)) +
-           ", which not every character set reads as UTF-8 does, and the session reads it in character set " +
-           st.strClientCharset + ", which zthost does not read: " + strWhy;
+    for (size_t n = nNotPlainAt(strSQL); n < strSQL.size(); n = nNotPlainAt(strSQL, n + 1)) {
+        const std::string& strWhy = strSQL[n] == '[' ? strWhyBracket : strSQL[n] == '\x7F' ? strWhyDel : strUnknown;
+        if (!strWhy.empty())
+            return "it holds " + CharacterName(strSQL, n) +
+                   ", which not every character set reads as UTF-8 does, and the session reads it in character set " +
+                   st.strClientCharset + ", which zthost does not read: " + strWhy;
+    }
+    return std::string();
 }
 
 // The text's tokens as far as statements go: words (upper-cased), "'" for

@@ -484,19 +484,6 @@ int BrowseOpenTable(INADriver* piDriver, INATable* piTable, INAContext* piContex
 // the opening in one context, the browse, then everything given back.
 int RunBrowse(INADriver* piDriver, INAConnectionDescription* piServer, const STArguments& stBrowse)
 {
-    // The driver sends the table's name to the server and finds the key by
-    // its name: a byte read as another character would name another.
-    const std::pair<const char*, const std::string*> aName[] = {{"--browse", &stBrowse.strTable},
-                                                                {"--key", &stBrowse.strKey}};
-    for (const auto& stName : aName) {
-        const std::string strWhy = IllFormedUtf8(*stName.second);
-        if (!strWhy.empty()) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "zthost: %s '%s' is not sent: %s\n", stName.first, stName.second->c_str(),
-                         strWhy.c_str());
-            return 1;
-        }
-    }
     const std::wstring strTable = Wide(stBrowse.strTable);
     INADataSourceDescription* piDescription = piDriver->piGetTableDesc(strTable.c_str(), piServer);
     if (piDescription == nullptr)
@@ -527,6 +514,25 @@ int RunBrowse(INADriver* piDriver, INAConnectionDescription* piServer, const STA
     }
     piDescription->nExternalRelease();
     return nResult;
+}
+
+// The driver sends the browse's table name to the server and finds its key
+// by name: a byte read as another character would name another. Such a
+// name is known from the command line: it is refused before any --sql
+// runs. False after the refusal.
+bool bBrowseNamesWellFormed(const STArguments& stArguments)
+{
+    const std::pair<const char*, const std::string*> aName[] = {{"--browse", &stArguments.strTable},
+                                                                {"--key", &stArguments.strKey}};
+    for (const auto& stName : aName) {
+        const std::string strWhy = IllFormedUtf8(*stName.second);
+        if (!strWhy.empty()) {
+            std::fprintf(stderr, "zthost: %s '%s' is not sent: %s\n", stName.first, stName.second->c_str(),
+                         strWhy.c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
 typedef int (*PFN_INITVM)(void* hVM, int nVersion, int nVersionCompat);
@@ -631,6 +637,8 @@ int main(int argc, char** argv)
         std::fputs(UsageText(), stdout);
         return 0;
     }
+    if (!bBrowseNamesWellFormed(stArguments))
+        return 1;
     const std::string strModule =
         stArguments.strModule.empty() ? BesideExecutable("zt190msql.so") : stArguments.strModule;
 

@@ -360,8 +360,8 @@ TEST(StatementText, QuotesAndCommentsInTheSessionsMode)
 // zthost sends its text in UTF-8: a text beyond ASCII is refused in any
 // client character set but UTF-8's and binary, naming the set and its first
 // character beyond ASCII; a text in ASCII is refused only in a set that can
-// read it otherwise (DEL after "--", "[" in swe7), naming the character and
-// why the set is not read.
+// read it otherwise (DEL after "--", "[" in swe7), naming the first
+// character the set is not read for and why.
 TEST(StatementText, TheClientCharacterSet)
 {
     const char* const pszIssue = "SELECT '\xE4\xB8\xAD\\\\', '; DELETE FROM t; -- '";
@@ -419,7 +419,22 @@ TEST(StatementText, TheClientCharacterSet)
          strBracket + "gbk, which zthost does not read: in it a character can take the backslash after it"},
         {Session(kMariaDB, kDefaultMode, "latin2"), "SELECT '\x7F', '['", strDel + "latin2, which"},
         {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\x7F '\n'; DELETE FROM t; -- '",
-         strDel + "macroman, which zthost does not read: in it bytes from 0xC2 up are blanks or control characters"},
+         strDel + "macroman, which zthost does not read: in it DEL is no control character"},
+        {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT '['",
+         strBracket + "macroman, which zthost does not read: in it bytes from 0xC2 up are blanks"},
+        {Session(kMariaDB, kDefaultMode, "hp8"), "SELECT '\x7F'",
+         strDel + "hp8, which zthost does not read: in it bytes from 0xC2 up are blanks or control characters"},
+        // Each character named with its own reason: swe7 reads DEL as UTF-8
+        // does, latin2 and its like '['.
+        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT '\x7F', '['",
+         strBracket + "swe7, which zthost does not read: in it '[' is a letter"},
+        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT 1 --\x7F '\n'; DELETE FROM t; -- '", "one"},
+        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT 1 --\x7F\n; DELETE FROM t", "several"},
+        {Session(kMariaDB, kDefaultMode, "latin2"), "SELECT '[', '\x7F'",
+         strDel + "latin2, which zthost does not read: in it DEL is no control character"},
+        {Session(kMariaDB, "MSSQL", "latin2"), "SELECT 1 AS [a'], '; DELETE FROM t; -- '", "one"},
+        {Session(kMariaDB, kDefaultMode, "cp1251"), "SELECT [a'], '; DELETE FROM t; -- '", "several"},
+        {Session(kMariaDB, kDefaultMode, "macce"), "SELECT '[;', 1", "one"},
         {Session(kMariaDB, kDefaultMode, "newset"), "SELECT '['",
          strBracket + "newset, which zthost does not read: it is not one zthost knows"},
         {Session("8.0.36", "", "latin1"), "SELECT '['", strBracket + "latin1, which zthost does not read: on MySQL"},

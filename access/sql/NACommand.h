@@ -356,8 +356,8 @@ public:
     static tagRECT _stGetPositionExpression(IExpOpExpression* piNode);
     static int _bLastOperande(IExpOpExpression* piNode, unsigned int nIndex);
     // A table name standing for several FROM entries is written as none of
-    // them: user error 48 (the command failed), 0.
-    int _bOneFromEntry(CSQLParserInfo* pclInfo, const wchar_t* pszName);
+    // them: the command failed (user error 48).
+    void _RefuseSeveralFrom(CSQLParserInfo* pclInfo, const wchar_t* pszName);
     void _GetOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTString* pclTable, CTString* pclItem);
     void _GetFormatedOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTString* pclTable, CTString* pclItem);
     // One routine over the parser's own list (a reference, or null).

@@ -208,8 +208,9 @@ IInfoRubrique* CNACommand::_piGetInfoRubriqueFromAlias(ISQLParserInformation* pi
 void CNACommand::_GetOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTString* pclTable, CTString* pclItem)
 {
     INADataSourceDescription* piSource = nullptr;
-    if (pclInfo == nullptr || !_bOneFromEntry(pclInfo, pclTable->pszGet()))
+    if (pclInfo == nullptr)
         return;
+    _RefuseSeveralFrom(pclInfo, pclTable->pszGet());
     if (pclInfo->bIsTableAlias(pclTable->pszGet(), &piSource)) {
         // The server tells aliases apart by case: the FROM clause's.
         pclTable->Set(pclInfo->pszGetFromAlias(pclTable->pszGet()));
@@ -243,12 +244,10 @@ void CNACommand::_GetFormatedOriginalTableNameAndItemName(CSQLParserInfo* pclInf
     pclItem->Set(cs.pszGet());
 }
 
-int CNACommand::_bOneFromEntry(CSQLParserInfo* pclInfo, const wchar_t* pszName)
+void CNACommand::_RefuseSeveralFrom(CSQLParserInfo* pclInfo, const wchar_t* pszName)
 {
-    if (pclInfo == nullptr || !pclInfo->bNamesSeveralFrom(pszName))
-        return 1;
-    _HostFault(kPointSeveralFrom);
-    return 0;
+    if (pclInfo != nullptr && pclInfo->bNamesSeveralFrom(pszName))
+        _HostFault(kPointSeveralFrom);
 }
 
 INAItemDescription* CNACommand::_pclGetOriginalItemDesc(CSQLParserInfo* pclInfo, const wchar_t* pszTable,
@@ -798,8 +797,7 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
                     !bSameName(strWrittenName.c_str(), strName.c_str()) &&
                     pclInfo->bColumnMayBeNamed(strWrittenName.c_str());
     }
-    if (!_bOneFromEntry(pclInfo, strTable.c_str()))
-        return 0;
+    _RefuseSeveralFrom(pclInfo, strTable.c_str());
     INAItemDescription* piItem = CSQLParserInfo::s_piGetItemDescription(piParser, strTable.c_str(), strName.c_str());
     if (piItem != nullptr)
         strName = Text(piItem->pszGetName());

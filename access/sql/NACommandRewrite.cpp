@@ -730,8 +730,8 @@ int CNACommand::_bFormatGROUPBY(unsigned int* pnPos, const wchar_t* pszText, CSQ
     for (CInfoGroupe* pi = pclInfo->piEnumRubriqueClauseGroupe(1); pi != nullptr;
          pi = pclInfo->piEnumRubriqueClauseGroupe(0)) {
         // The table as written, whichever entry the host took it for.
-        if (pi->bIsAvecTable() && !_bOneFromEntry(pclInfo, pi->pszGetAlias()))
-            return 0;
+        if (pi->bIsAvecTable())
+            _RefuseSeveralFrom(pclInfo, pi->pszGetAlias());
         const tagRECT st = pi->stGetPosition();
         _CopyHost(pszText, pnPos, static_cast<unsigned int>(st.left));
         const wchar_t* pszFile = pi->pszGetNomFichier();

@@ -444,6 +444,11 @@ TEST(HostSQLParse, ATableStandsForTheEntryNamedAsWrittenFirst)
     piColumn->nRelease();
     piWhere->nRelease();
     EXPECT_EQ(p->nUnbalanced(), 0);
+    // A column written alone is the plain item reading it, whatever its
+    // alias.
+    auto pAlone = Parse(L"SELECT T.a AS x FROM v T, t ORDER BY a", &clHand.m_clCatalogue);
+    ASSERT_NE(pAlone, nullptr);
+    EXPECT_EQ(pAlone->piGetInfoRequete()->piGetNextOrderBy(1)->nGetIndiceColonne(), 0);
 }
 
 TEST(HostSQLParse, TextsOutsideTheSubsetAreRefused)

@@ -101,6 +101,9 @@ TEST_F(NACommandRewrite, ClausesNamesAndAliases)
          L"SELECT `t`.`name` AS `the name`, `t`.`code` AS `c`, `t`.`amount` AS `a` FROM `t`"},
         // Table aliases stay.
         {L"SELECT x.name FROM t x WHERE x.code = 5", L"SELECT `x`.`name` FROM `t` `x` WHERE `x`.`code` = 5"},
+        // An alias that starts with AS is no AS.
+        {L"SELECT ASx.name FROM t ASx WHERE ASx.code = 5",
+         L"SELECT `ASx`.`name` FROM `t` `ASx` WHERE `ASx`.`code` = 5"},
         // An alias the text ends with is no name the rewriting reads: as written.
         {L"SELECT x.name FROM t AS x", L"SELECT `x`.`name` FROM `t` AS x"},
         // JOIN conditions, with and without aliases.

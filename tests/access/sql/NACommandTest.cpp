@@ -1042,6 +1042,7 @@ TEST_F(NACommandFixture, KeywordsAreTheirAsciiLettersInAnyLocale)
         EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"SELECT a FROM t l\u0131m\u0131t", L"LIMIT", -1), -1)
             << pszLocale;
         EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"SELECT a FROM t limit 1", L"limit", -1), 16) << pszLocale;
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"SELECT a FROM t za", L"ZA", -1), 16) << pszLocale;
         EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(nullptr, L"SELECT a FROM t l\u0131m\u0131t", 22, L"LIMIT",
                                                     CNACommand::TR_HOST, false),
                   -1)

@@ -602,6 +602,13 @@ TEST_F(SQLParserInfo, OrderByAndGroupByOfAColumn)
     p = Digest(L"SELECT name FROM t ORDER BY name");
     EXPECT_EQ(p->piGetRubriqueClauseOrder(Column(L"other", NA_IT_I4, L"name", L"t_db")), p->piEnumRubriqueClauseOrder(1));
     EXPECT_EQ(p->piGetRubriqueClauseOrder(Column(L"other", NA_IT_I4, L"name", L"t")), nullptr);
+    // The direction written after an entry, in either case; none is
+    // ascending.
+    p = Digest(L"SELECT name, code, u FROM t ORDER BY name desc, code, u DESC");
+    EXPECT_EQ(p->nGetSensTri(p->piGetClauseOrder(0)), 1);
+    EXPECT_EQ(p->nGetSensTri(p->piGetClauseOrder(1)), 0);
+    EXPECT_EQ(p->nGetSensTri(p->piGetClauseOrder(2)), 1);
+    EXPECT_EQ(p->nGetSensTri(nullptr), 0);
 }
 
 TEST_F(SQLParserInfo, BindValuesRecordAndLimits)

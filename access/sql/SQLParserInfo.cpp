@@ -430,7 +430,8 @@ IInfoRubrique* CSQLParserInfo::g_piGetInfoRubriqueFromAlias(ISQLParserInformatio
         // A table is an item's when both stand for one FROM entry; a name
         // that stands for none is compared as it is.
         std::vector<IInfoFrom*> tabFrom;
-        for (IInfoFrom* pi = bTable ? piLists->piGetNextFrom(1) : nullptr; pi != nullptr; pi = piLists->piGetNextFrom(0))
+        for (IInfoFrom* pi = bTable ? piLists->piGetNextFrom(1) : nullptr; pi != nullptr;
+             pi = piLists->piGetNextFrom(0))
             tabFrom.push_back(pi);
         const auto fnFrom = [&tabFrom](int i) { return tabFrom[static_cast<size_t>(i)]; };
         const int nFrom = static_cast<int>(tabFrom.size());

@@ -6,11 +6,11 @@
 #include "host/parse/HostSQLParse.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/HandDescriptions.h"
+#include "tests/support/ProcessLocale.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <string>
 #include <vector>
 
@@ -388,16 +388,15 @@ TEST(HostSQLParse, MinusIsANameButBeforeASelect)
     }
     // The other set words are no names; a word a locale folds into one is.
     EXPECT_EQ(CHostSQLParse::pParse(L"SELECT union FROM t"), nullptr);
-    const std::string strLocale = std::setlocale(LC_ALL, nullptr);
+    CProcessLocale clLocale;
     for (const char* pszLocale : {"C", "C.UTF-8"}) {
-        ASSERT_NE(std::setlocale(LC_ALL, pszLocale), nullptr);
+        ASSERT_TRUE(clLocale.bSet(pszLocale)) << pszLocale;
         auto pName = Parse(L"SELECT a FROM t un\u0131on ORDER BY 1");
         ASSERT_NE(pName, nullptr) << pszLocale;
         auto tabNamed = All<IInfoFrom>([&](int b) { return pName->piGetInfoRequete()->piGetNextFrom(b); });
         ASSERT_EQ(tabNamed.size(), 1u);
         EXPECT_STREQ(tabNamed[0]->pszGetAlias(), L"un\u0131on") << pszLocale;
     }
-    std::setlocale(LC_ALL, strLocale.c_str());
 }
 
 // A table written before a column stands for the FROM entry named so as

@@ -8,12 +8,12 @@
 // and never written.
 #include "access/sql/NACommand.h"
 #include "common/platform/MyModuleInfo.h"
+#include "tests/support/ProcessLocale.h"
 #include "tests/support/TableObjectServer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
 #include <string>
 
 namespace {
@@ -153,69 +153,58 @@ TEST_F(SetOperator, TheSessionsReadingDecidesWhetherAQueryJoinsSeveralSelects)
     unsigned int nContext = 0;
     int anSeen[3] = {};
     // In the plain "C" locale (a host may set none) and in a UTF-8 one.
-    const std::string strLocale = std::setlocale(LC_ALL, nullptr);
+    CProcessLocale clLocale;
     for (const char* pszLocale : {"C", "C.UTF-8"})
-    for (const bool bUTF8 : {true, false})
-        for (const bool bOracle : {false, true}) {
-            ASSERT_NE(std::setlocale(LC_ALL, pszLocale), nullptr) << pszLocale;
-            CHostConnectionDescription* pHost = HostIn(bUTF8);
-            // The connection is open once a query ran on it.
-            ASSERT_NE(RunOn(pHost, Context(++nContext), L"SELECT id FROM sa", {L"sa", L"sb", L"mm"}), nullptr);
-            ASSERT_NO_FATAL_FAILURE(Mode(pHost, bOracle));
-            for (const SCase& k : kCases) {
-                SCOPED_TRACE(Narrow(k.pszHost) + (bUTF8 ? " in UTF-8" : " in 1252") +
-                             (bOracle ? " under ORACLE" : "") + " in the locale " + pszLocale);
-                ASSERT_NO_FATAL_FAILURE(Fill());
-                const std::string strBefore = Tables();
-                Rows tabServer;
-                const eREADING e = ServerReading(k.pszServer, &tabServer);
-                anSeen[e]++;
-                EXPECT_EQ(Several(pHost, k.pszHost), e == SEVERAL) << "the server reads " << kapszReading[e];
-                if (e == REFUSED)
-                    continue;
-                if (k.bPast1252 && !bUTF8) {
-                    // Refused as a name the session cannot hold, nothing sent.
-                    std::wstring strError;
-                    m_tabQueryParse.push_back(CHostSQLParse::pParse(k.pszHost, m_tabQueryCatalogues.back().get(),
-                                                                    &m_clQueryValues, &strError));
-                    ASSERT_NE(m_tabQueryParse.back(), nullptr) << Narrow(strError.c_str());
+        for (const bool bUTF8 : {true, false})
+            for (const bool bOracle : {false, true}) {
+                ASSERT_TRUE(clLocale.bSet(pszLocale)) << pszLocale;
+                CHostConnectionDescription* pHost = HostIn(bUTF8);
+                // The connection is open once a query ran on it.
+                ASSERT_NE(RunOn(pHost, Context(++nContext), L"SELECT id FROM sa", {L"sa", L"sb", L"mm"}), nullptr);
+                ASSERT_NO_FATAL_FAILURE(Mode(pHost, bOracle));
+                for (const SCase& k : kCases) {
+                    SCOPED_TRACE(Narrow(k.pszHost) + (bUTF8 ? " in UTF-8" : " in 1252") +
+                                 (bOracle ? " under ORACLE" : "") + " in the locale " + pszLocale);
+                    ASSERT_NO_FATAL_FAILURE(Fill());
+                    const std::string strBefore = Tables();
+                    Rows tabServer;
+                    const eREADING e = ServerReading(k.pszServer, &tabServer);
+                    anSeen[e]++;
+                    EXPECT_EQ(Several(pHost, k.pszHost), e == SEVERAL) << "the server reads " << kapszReading[e];
+                    if (e == REFUSED)
+                        continue;
+                    if (k.bPast1252 && !bUTF8) {
+                        // A name the session cannot hold.
+                        EXPECT_EQ(QueryRefusal(pHost, Context(++nContext), k.pszHost),
+                                  static_cast<unsigned int>(ZTERR_CODE_PAGE))
+                            << Report();
+                        continue;
+                    }
+                    CHostContext* pc = Context(++nContext);
+                    INATable* pi = RunOn(pHost, pc, k.pszHost, {L"sa", L"sb", L"mm"});
+                    ASSERT_NE(pi, nullptr);
                     Sent();
-                    INATable* pi = nullptr;
-                    EXPECT_EQ(m_piDriver->bHExecuteRequeteSQLEx(&pi, Context(++nContext), L"Q", pHost,
-                                                                m_tabQueryParse.back().get(),
-                                                                CNADataAccess::QM_MAY_MODIFY, nullptr),
-                              0);
-                    EXPECT_EQ(m_pDriver->pclGetError()->nGetUserErrorCode(),
-                              static_cast<unsigned int>(ZTERR_CODE_PAGE))
-                        << Report();
-                    EXPECT_EQ(Sent(), Rows());
-                    continue;
-                }
-                CHostContext* pc = Context(++nContext);
-                INATable* pi = RunOn(pHost, pc, k.pszHost, {L"sa", L"sb", L"mm"});
-                ASSERT_NE(pi, nullptr);
-                Sent();
-                EXPECT_EQ(Browse(pi, pc, k.pszItem, false), tabServer) << Error(pi, pc) << ::testing::PrintToString(Sent());
-                EXPECT_EQ(Browse(pi, pc, k.pszItem, true), tabServer) << Error(pi, pc);
-                ASSERT_EQ(Read(pi, pc, k.pszItem, FIRST), 1) << Error(pi, pc);
-                const std::string strFirst = Value(pi, pc, k.pszItem);
-                PutItem(pi, pc, L"o", CInt(99));
-                Sent();
-                if (e == ONE) {
-                    EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
-                    EXPECT_EQ(First("SELECT o FROM " + Narrow(k.pszTable) + " WHERE id = " + strFirst), "99");
-                    EXPECT_EQ(First("SELECT COUNT(*) FROM " + Narrow(k.pszTable) + " WHERE o = 99"), "1");
-                } else {
-                    EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
-                    EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_NOT_OFFERED))
-                        << Error(pi, pc);
-                    for (const std::string& strSent : Sent())
-                        EXPECT_EQ(strSent.compare(0, 7, "SELECT "), 0) << strSent;
-                    EXPECT_EQ(Tables(), strBefore);
+                    EXPECT_EQ(Browse(pi, pc, k.pszItem, false), tabServer)
+                        << Error(pi, pc) << ::testing::PrintToString(Sent());
+                    EXPECT_EQ(Browse(pi, pc, k.pszItem, true), tabServer) << Error(pi, pc);
+                    ASSERT_EQ(Read(pi, pc, k.pszItem, FIRST), 1) << Error(pi, pc);
+                    const std::string strFirst = Value(pi, pc, k.pszItem);
+                    PutItem(pi, pc, L"o", CInt(99));
+                    Sent();
+                    if (e == ONE) {
+                        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+                        EXPECT_EQ(First("SELECT o FROM " + Narrow(k.pszTable) + " WHERE id = " + strFirst), "99");
+                        EXPECT_EQ(First("SELECT COUNT(*) FROM " + Narrow(k.pszTable) + " WHERE o = 99"), "1");
+                    } else {
+                        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
+                        EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_NOT_OFFERED))
+                            << Error(pi, pc);
+                        for (const std::string& strSent : Sent())
+                            EXPECT_EQ(strSent.compare(0, 7, "SELECT "), 0) << strSent;
+                        EXPECT_EQ(Tables(), strBefore);
+                    }
                 }
             }
-        }
-    std::setlocale(LC_ALL, strLocale.c_str());
     ASSERT_TRUE(Admin("SET SESSION sql_mode = DEFAULT"));
     // Each reading met at least once.
     for (const int n : anSeen)

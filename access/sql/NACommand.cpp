@@ -49,24 +49,21 @@ bool _bBlank(wchar_t c)
     return c == L'\t' || c == L'\n' || c == L'\r' || c == L' ';
 }
 
+// The text with its ASCII letters in upper case, as the server folds a
+// keyword's; no other character changes, whatever the process's locale.
 std::wstring _Upper(const wchar_t* psz)
 {
     std::wstring s(Text(psz));
     for (wchar_t& c : s)
-        c = static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - (L'a' - L'A'));
     return s;
 }
 
-// Whether s holds the word at i, ignoring case.
+// Whether s holds the keyword at i (CNACommand::s_bKeywordAt).
 bool _bAt(const std::wstring& s, size_t i, const wchar_t* pszWord)
 {
-    const size_t n = wcslen(pszWord);
-    if (i + n > s.size())
-        return false;
-    for (size_t k = 0; k < n; k++)
-        if (towupper(static_cast<wint_t>(s[i + k])) != towupper(static_cast<wint_t>(pszWord[k])))
-            return false;
-    return true;
+    return CNACommand::s_bKeywordAt(s.c_str(), s.size(), i, pszWord);
 }
 
 // SELECT as the text's first word, not the start of a longer one.
@@ -1461,8 +1458,8 @@ bool CNACommand::s_bSeveralSelects(CNAConnectionDescription* pclConnection, cons
         if (s_nGetTopLevelKeyword(pclConnection, pszText, nLength, pszSet, eReading, false) >= 0)
             return true;
     // MINUS joins SELECTs only under its sql_mode, and only before another
-    // SELECT: elsewhere it is a name, which the driver writes quoted. The
-    // session is asked only where the text holds such a word.
+    // SELECT or a VALUES: elsewhere it is a name, which the driver writes
+    // quoted. The session is asked only where the text holds such a word.
     const std::wstring s(Text(pszText), std::min(nLength, wcslen(Text(pszText))));
     for (int n = s_nGetTopLevelKeyword(pclConnection, pszText, s.size(), L"MINUS", eReading, false); n >= 0;
          n = n > 0 ? s_nGetTopLevelKeyword(pclConnection, pszText, static_cast<size_t>(n), L"MINUS", eReading, false)
@@ -1474,7 +1471,8 @@ bool CNACommand::s_bSeveralSelects(CNAConnectionDescription* pclConnection, cons
             const size_t nEnd = i + wcslen(pszWord);
             return _bAt(s, i, pszWord) && (nEnd == s.size() || !s_bNameChar(s[nEnd]));
         };
-        if (i < s.size() && (s[i] == L'(' || Word(L"SELECT") || Word(L"ALL") || Word(L"DISTINCT")))
+        if (i < s.size() &&
+            (s[i] == L'(' || Word(L"SELECT") || Word(L"VALUES") || Word(L"ALL") || Word(L"DISTINCT")))
             return pclConnection != nullptr && pclConnection->bMinusSetOperator();
     }
     return false;

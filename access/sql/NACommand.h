@@ -355,6 +355,9 @@ public:
                                  INAItemDescription* piItem, eNA_ITEMTYPE eType, CNAConvertVariant* pclCell);
     static tagRECT _stGetPositionExpression(IExpOpExpression* piNode);
     static int _bLastOperande(IExpOpExpression* piNode, unsigned int nIndex);
+    // A table name standing for several FROM entries is written as none of
+    // them: the command failed (user error 48).
+    void _RefuseSeveralFrom(CSQLParserInfo* pclInfo, const wchar_t* pszName);
     void _GetOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTString* pclTable, CTString* pclItem);
     void _GetFormatedOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTString* pclTable, CTString* pclItem);
     // One routine over the parser's own list (a reference, or null).
@@ -457,6 +460,12 @@ public:
         return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'$' ||
                c == L'_' || c >= 0x80;
     }
+    // Whether the keyword (of ASCII letters) stands at i of a text of
+    // nLength characters, matched as the server matches a keyword: by its
+    // ASCII letters in either case alone, whatever the process's locale,
+    // which may fold a letter past ASCII into one of them (U+0131 into I,
+    // U+017F into S) or fold I otherwise.
+    static bool s_bKeywordAt(const wchar_t* psz, size_t nLength, size_t i, const wchar_t* pszWord);
     // The blank that goes before a clause appended at nEnd of a text: none
     // after a minus sign, which with the blank would open a "-- " comment.
     static const wchar_t* s_pszClauseJoin(const std::wstring& s, size_t nEnd);

@@ -33,6 +33,7 @@ enum : int {
     kPointSelf = 41,
     kPointNoComputed = 42,
     kPointNoValue = 43,
+    kPointSeveralFrom = 45,
 };
 
 enum : int {
@@ -209,6 +210,7 @@ void CNACommand::_GetOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTStr
     INADataSourceDescription* piSource = nullptr;
     if (pclInfo == nullptr)
         return;
+    _RefuseSeveralFrom(pclInfo, pclTable->pszGet());
     if (pclInfo->bIsTableAlias(pclTable->pszGet(), &piSource)) {
         // The server tells aliases apart by case: the FROM clause's.
         pclTable->Set(pclInfo->pszGetFromAlias(pclTable->pszGet()));
@@ -240,6 +242,12 @@ void CNACommand::_GetFormatedOriginalTableNameAndItemName(CSQLParserInfo* pclInf
     pclTable->Set(cs.pszGet());
     _FormatItemName(pclItem->pszGet(), &cs);
     pclItem->Set(cs.pszGet());
+}
+
+void CNACommand::_RefuseSeveralFrom(CSQLParserInfo* pclInfo, const wchar_t* pszName)
+{
+    if (pclInfo != nullptr && pclInfo->bNamesSeveralFrom(pszName))
+        _HostFault(kPointSeveralFrom);
 }
 
 INAItemDescription* CNACommand::_pclGetOriginalItemDesc(CSQLParserInfo* pclInfo, const wchar_t* pszTable,
@@ -304,8 +312,7 @@ int CNACommand::_bFormatAlias(unsigned int* pnPos, const wchar_t* pszText)
     unsigned int i = *pnPos;
     while (i < nLength && (pszText[i] == L' ' || pszText[i] == L'\t' || pszText[i] == L'\r' || pszText[i] == L'\n'))
         i++;
-    if (i + 2 > nLength || towupper(static_cast<wint_t>(pszText[i])) != L'A' ||
-        towupper(static_cast<wint_t>(pszText[i + 1])) != L'S')
+    if (!s_bKeywordAt(pszText, nLength, i, L"AS"))
         return 1;
     // "AS" as a word of its own.
     if (i + 2 < nLength && !s_bSeparateur(pszText[i + 2]) && pszText[i + 2] != L'"' && pszText[i + 2] != L'[')
@@ -790,6 +797,7 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
                     !bSameName(strWrittenName.c_str(), strName.c_str()) &&
                     pclInfo->bColumnMayBeNamed(strWrittenName.c_str());
     }
+    _RefuseSeveralFrom(pclInfo, strTable.c_str());
     INAItemDescription* piItem = CSQLParserInfo::s_piGetItemDescription(piParser, strTable.c_str(), strName.c_str());
     if (piItem != nullptr)
         strName = Text(piItem->pszGetName());

@@ -129,6 +129,17 @@ bool bSessionBytes(int eCharset, unsigned nCodePage, const std::wstring& str)
 
 } // namespace
 
+bool CNACommand::s_bKeywordAt(const wchar_t* psz, size_t nLength, size_t i, const wchar_t* pszWord)
+{
+    const size_t n = wcslen(pszWord);
+    if (i > nLength || n > nLength - i)
+        return false;
+    for (size_t k = 0; k < n; k++)
+        if (AsciiLower(psz[i + k]) != AsciiLower(pszWord[k]))
+            return false;
+    return true;
+}
+
 size_t CNACommand::s_nHostRunEnd(const wchar_t* psz, size_t nLength, size_t i)
 {
     if (i >= nLength)
@@ -266,13 +277,7 @@ int CNACommand::s_nGetTopLevelKeyword(CNAConnectionDescription* pclConnection, c
         if (nDepth != 0 || i + nWord > nLength || (tabWords[i] & (WB_START | WB_AFTER_DOT)) != WB_START ||
             (tabWords[i + nWord] & WB_END) == 0)
             continue;
-        bool bMatch = true;
-        for (size_t k = 0; k < nWord && bMatch; k++)
-            bMatch = tabRead[i + k] == RM_CODE &&
-                     (bExactCase ? s[i + k] == pszWord[k]
-                                 : towupper(static_cast<wint_t>(s[i + k])) ==
-                                       towupper(static_cast<wint_t>(pszWord[k])));
-        if (bMatch)
+        if (bExactCase ? s.compare(i, nWord, pszWord) == 0 : s_bKeywordAt(s.c_str(), nLength, i, pszWord))
             nFound = static_cast<int>(i);
     }
     return nFound;

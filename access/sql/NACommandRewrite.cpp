@@ -46,16 +46,14 @@ bool bBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'
 bool bText8(unsigned char n) { return n == 17 || n == 18 || n == 19 || n == 134 || (n >= 21 && n <= 23); }
 bool bWide(unsigned char n) { return n == 16 || n == 20 || n == 81 || n == 110; }
 
-// Whether the word stands at i, ignoring case, with no letter glued after.
+// Whether the keyword stands at i (CNACommand::s_bKeywordAt) with no letter
+// glued after.
 bool bWordAt(const wchar_t* psz, size_t nLength, size_t i, const wchar_t* pszWord)
 {
-    const size_t n = wcslen(pszWord);
-    if (i + n > nLength)
+    if (!CNACommand::s_bKeywordAt(psz, nLength, i, pszWord))
         return false;
-    for (size_t k = 0; k < n; k++)
-        if (towupper(static_cast<wint_t>(psz[i + k])) != towupper(static_cast<wint_t>(pszWord[k])))
-            return false;
-    return i + n == nLength || !(iswalnum(static_cast<wint_t>(psz[i + n])) || psz[i + n] == L'_');
+    const size_t n = i + wcslen(pszWord);
+    return n == nLength || !(iswalnum(static_cast<wint_t>(psz[n])) || psz[n] == L'_');
 }
 
 // The elements of a walk, released with it.
@@ -731,6 +729,9 @@ int CNACommand::_bFormatGROUPBY(unsigned int* pnPos, const wchar_t* pszText, CSQ
     ISQLParserInformation* piParser = pclInfo->piGetSQLParserInformationNoRef();
     for (CInfoGroupe* pi = pclInfo->piEnumRubriqueClauseGroupe(1); pi != nullptr;
          pi = pclInfo->piEnumRubriqueClauseGroupe(0)) {
+        // The table as written, whichever entry the host took it for.
+        if (pi->bIsAvecTable())
+            _RefuseSeveralFrom(pclInfo, pi->pszGetAlias());
         const tagRECT st = pi->stGetPosition();
         _CopyHost(pszText, pnPos, static_cast<unsigned int>(st.left));
         const wchar_t* pszFile = pi->pszGetNomFichier();

@@ -84,6 +84,28 @@ const wchar_t* FromName(IInfoFrom* pi)
     return !bEmpty(pszAlias) ? pszAlias : Text(pi->pszGetNomTable());
 }
 
+// The entry of the n given (fnFrom(i) the i-th) that a name stands for: the
+// first whose name is the name as written, else the one whose name is the
+// name case and accents ignored. Null when none, and when several are
+// (*pbSeveral then): the server tells them apart, the host's reading of the
+// name does not.
+template <class TFrom>
+IInfoFrom* NamedFrom(int n, TFrom fnFrom, const wchar_t* pszName, bool* pbSeveral = nullptr)
+{
+    IInfoFrom* piFound = nullptr;
+    int nFound = 0;
+    for (int i = 0; i < n && !bEmpty(pszName); i++) {
+        IInfoFrom* pi = fnFrom(i);
+        if (wcscmp(FromName(pi), pszName) == 0)
+            return pi;
+        if (bSameName(FromName(pi), pszName) && nFound++ == 0)
+            piFound = pi;
+    }
+    if (pbSeveral != nullptr)
+        *pbSeveral = nFound > 1;
+    return nFound == 1 ? piFound : nullptr;
+}
+
 bool bBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 
 // The word DISTINCT (all upper or all lower case) with a blank on each side.
@@ -405,8 +427,23 @@ IInfoRubrique* CSQLParserInfo::g_piGetInfoRubriqueFromAlias(ISQLParserInformatio
         if (piLists == nullptr)
             return nullptr;
         const bool bTable = !bEmpty(pszTable);
+        // A table is an item's when both stand for one FROM entry; a name
+        // that stands for none is compared as it is.
+        std::vector<IInfoFrom*> tabFrom;
+        for (IInfoFrom* pi = bTable ? piLists->piGetNextFrom(1) : nullptr; pi != nullptr;
+             pi = piLists->piGetNextFrom(0))
+            tabFrom.push_back(pi);
+        const auto fnFrom = [&tabFrom](int i) { return tabFrom[static_cast<size_t>(i)]; };
+        const int nFrom = static_cast<int>(tabFrom.size());
+        bool bSeveral = false;
+        IInfoFrom* piTable = bTable ? NamedFrom(nFrom, fnFrom, pszTable, &bSeveral) : nullptr;
+        const auto bOfTable = [&](IInfoRubrique* pi) {
+            if (piTable == nullptr && !bSeveral)
+                return bSameName(pi->pszGetNomTable(), pszTable);
+            return piTable != nullptr && NamedFrom(nFrom, fnFrom, pi->pszGetNomTable()) == piTable;
+        };
         for (IInfoRubrique* pi = piLists->piGetNextRubrique(1); pi != nullptr; pi = piLists->piGetNextRubrique(0)) {
-            if (bTable && (pi->eGetCalcul() != 0 || !bSameName(pi->pszGetNomTable(), pszTable)))
+            if (bTable && (pi->eGetCalcul() != 0 || !bOfTable(pi)))
                 continue;
             if (!bSameName(pi->pszGetNom(), pszAlias))
                 continue;
@@ -523,21 +560,16 @@ INAItemDescription* CSQLParserInfo::s_piGetItemDescription(ISQLParserInformation
     }
 }
 
-IInfoFrom* CSQLParserInfo::_piGetNamedFrom(const wchar_t* pszName) const
+IInfoFrom* CSQLParserInfo::_piGetNamedFrom(const wchar_t* pszName, bool* pbSeveral) const
 {
-    if (bEmpty(pszName))
-        return nullptr;
-    // The server tells names apart by case, the host does not: a name as
-    // written wins.
-    IInfoFrom* piFound = nullptr;
-    for (int i = 0; i < m_tabFrom.nGetNbElement(); i++) {
-        IInfoFrom* pi = m_tabFrom[i];
-        if (wcscmp(FromName(pi), pszName) == 0)
-            return pi;
-        if (piFound == nullptr && bSameName(FromName(pi), pszName))
-            piFound = pi;
-    }
-    return piFound;
+    return NamedFrom(m_tabFrom.nGetNbElement(), [this](int i) { return m_tabFrom[i]; }, pszName, pbSeveral);
+}
+
+int CSQLParserInfo::bNamesSeveralFrom(const wchar_t* pszName) const
+{
+    bool bSeveral = false;
+    _piGetNamedFrom(pszName, &bSeveral);
+    return bSeveral ? 1 : 0;
 }
 
 const wchar_t* CSQLParserInfo::pszGetFromAlias(const wchar_t* pszName) const
@@ -679,7 +711,7 @@ int CSQLParserInfo::nGetSensTri(IInfoOrderBy* piEntry) const
     size_t i = nStop >= 0 ? static_cast<size_t>(nStop) + 1 : nLength;
     while (i < nLength && bBlank(pszText[i]))
         i++;
-    if (i + 4 > nLength || wcsncasecmp(pszText + i, L"DESC", 4) != 0)
+    if (!CNACommand::s_bKeywordAt(pszText, nLength, i, L"DESC"))
         return 0;
     return i + 4 == nLength || !(iswalnum(static_cast<wint_t>(pszText[i + 4])) || pszText[i + 4] == L'_') ? 1 : 0;
 }

@@ -91,8 +91,11 @@ public:
     IInfoRubrique* piGetColumnRubriqueOUT(const CNAColumn* pclColumn) const;
     // The output item of the parser's own list whose output name is the
     // alias as written, else the first whose name is the alias case and
-    // accents ignored; with a table, only plain items of that table. A
-    // reference for the caller; null when none or when the host throws.
+    // accents ignored; with a table, only plain items whose table stands
+    // for the FROM entry the table stands for (see pszGetFromAlias), or,
+    // when it stands for none, whose table is that name case and accents
+    // ignored. A reference for the caller; null when none or when the host
+    // throws.
     IInfoRubrique* piGetInfoRubriqueFromAlias(const wchar_t* pszTable, const wchar_t* pszAlias) const;
     static IInfoRubrique* g_piGetInfoRubriqueFromAlias(ISQLParserInformation* piParser, const wchar_t* pszTable,
                                                        const wchar_t* pszAlias);
@@ -119,10 +122,15 @@ public:
     static INAItemDescription* s_piGetItemDescription(ISQLParserInformation* piParser, const wchar_t* pszTable,
                                                       const wchar_t* pszName);
     // The FROM entry a name stands for: the first whose alias (its table
-    // name when it has none) is the name as written, else the first whose
-    // is the name case and accents ignored, as the host reads names; its
-    // alias as the FROM clause writes it when it has one, else null.
+    // name when it has none) is the name as written, else the one whose is
+    // the name case and accents ignored, as the host reads names; none when
+    // several are. Its alias as the FROM clause writes it when it has one,
+    // else null.
     const wchar_t* pszGetFromAlias(const wchar_t* pszName) const;
+    // 1 when the name stands for several FROM entries: none is named so as
+    // written, several are with case and accents ignored, and which one the
+    // host means cannot be told.
+    int bNamesSeveralFrom(const wchar_t* pszName) const;
     // 1 when the name stands for a FROM entry with an alias. Otherwise 0,
     // and *ppiSource (when given) receives the data source of the entry
     // it stands for, else the description of that name (a reference, or
@@ -172,8 +180,8 @@ protected:
     // The description of a FROM entry's table (a reference), or null.
     INADataSourceDescription* _piGetFromDescription(IInfoFrom* piFrom) const;
     // The FROM entry the name stands for (see pszGetFromAlias); null when
-    // none.
-    IInfoFrom* _piGetNamedFrom(const wchar_t* pszName) const;
+    // none, or when several are (*pbSeveral then, when given).
+    IInfoFrom* _piGetNamedFrom(const wchar_t* pszName, bool* pbSeveral = nullptr) const;
 
     CNAError* m_pclError;                        // one reference
     ISQLParserInformation* m_piParser;           // one reference

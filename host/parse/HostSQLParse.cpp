@@ -59,10 +59,13 @@ bool bSameI(const std::wstring& a, const std::wstring& b)
     return true;
 }
 
+// A keyword's or function's name in upper case: its ASCII letters alone,
+// whatever the process's locale (unıon is no UNION).
 std::wstring Upper(std::wstring s)
 {
     for (wchar_t& c : s)
-        c = static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - (L'a' - L'A'));
     return s;
 }
 
@@ -343,9 +346,13 @@ struct CHostSQLParse::CImpl {
         tabNode.emplace_back(new CHostNode(&stLedger, nKind, nStart, nStop));
         return tabNode.back().get();
     }
-    // The FROM entry the query reads by that name (alias or table).
+    // The FROM entry the query reads by that name (alias or table): one
+    // named so as written first, case ignored else.
     CHostFrom* pclFromByName(const std::wstring& strName) const
     {
+        for (const auto& p : tabFrom)
+            if (p->strName() == strName)
+                return p.get();
         for (const auto& p : tabFrom)
             if (bSameI(p->strName(), strName))
                 return p.get();
@@ -590,12 +597,12 @@ private:
             _Fail(std::wstring(psz) + L" expected");
         return _Take();
     }
-    // A set operator joining another SELECT. MINUS is one only before a
-    // SELECT: elsewhere it is a name.
+    // A set operator joining another SELECT or a VALUES. MINUS is one only
+    // before either: elsewhere it is a name.
     bool _bSetOperator() const
     {
         return _bKeyword(L"UNION") || _bKeyword(L"INTERSECT") || _bKeyword(L"EXCEPT") ||
-               (_bKeyword(L"MINUS") && (_bKeyword(L"SELECT", 1) || _bSymbol(L"(", 1)));
+               (_bKeyword(L"MINUS") && (_bKeyword(L"SELECT", 1) || _bKeyword(L"VALUES", 1) || _bSymbol(L"(", 1)));
     }
     // A table or column name: an identifier that is not a keyword.
     SToken _Name(const wchar_t* pszWhat)
@@ -1151,7 +1158,8 @@ private:
     }
 
     // The output item of that name, else the plain one reading that item
-    // (of that table when one is written); -1 when none.
+    // (of the FROM entry the table written stands for, when one is); -1
+    // when none.
     int _nOutputIndex(const CHostNode* pcl) const
     {
         const auto& tab = m_impl.tabRubrique;
@@ -1159,9 +1167,14 @@ private:
             for (size_t i = 0; i < tab.size(); i++)
                 if (bSameI(tab[i]->m_strName, pcl->m_strItem))
                     return static_cast<int>(i);
+        const auto bOfTable = [pcl](const CHostRubrique* pclItem) {
+            if (pcl->m_strTable.empty())
+                return true;
+            return pcl->m_pclFrom != nullptr ? pclItem->m_pclFrom == pcl->m_pclFrom
+                                             : bSameI(pclItem->m_strTable, pcl->m_strTable);
+        };
         for (size_t i = 0; i < tab.size(); i++)
-            if (tab[i]->m_nCalcul == 0 && bSameI(tab[i]->m_strSource, pcl->m_strItem) &&
-                (pcl->m_strTable.empty() || bSameI(tab[i]->m_strTable, pcl->m_strTable)))
+            if (tab[i]->m_nCalcul == 0 && bSameI(tab[i]->m_strSource, pcl->m_strItem) && bOfTable(tab[i].get()))
                 return static_cast<int>(i);
         return -1;
     }

@@ -10,9 +10,12 @@
 // [INNER | LEFT [OUTER] | RIGHT [OUTER]] JOIN ... ON; WHERE and HAVING with
 // the six comparisons, AND, OR, NOT, [NOT] LIKE ... [ESCAPE 'c'], IS [NOT]
 // NULL; GROUP BY names; UNION, INTERSECT, EXCEPT or MINUS (a name but
-// before a SELECT) and another SELECT, kept as written; ORDER BY with ASC, DESC and numbers; a trailing
+// before a SELECT or VALUES) and another SELECT or VALUES, kept as written;
+// ORDER BY with ASC, DESC and numbers; a trailing
 // LIMIT; INSERT INTO t (columns) VALUES (values), UPDATE t SET c = value,
-// ... [WHERE], DELETE FROM t [WHERE]; a closing ";".
+// ... [WHERE], DELETE FROM t [WHERE]; a closing ";". A table written before
+// a column stands for the FROM entry of that name as written, else case
+// ignored; keywords are read by their ASCII letters.
 //
 // Every object counts its references: the host's own hold is 1, and the
 // stand-in notes a release that would drop it. Tests check that whatever

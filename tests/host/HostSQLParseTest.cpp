@@ -6,6 +6,7 @@
 #include "host/parse/HostSQLParse.h"
 #include "tests/support/AnyValue.h"
 #include "tests/support/HandDescriptions.h"
+#include "tests/support/ProcessLocale.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -352,8 +353,8 @@ TEST(HostSQLParse, Writes)
     EXPECT_EQ(p->nGetQueryStop(), static_cast<int>(s.size()) - 1);
 }
 
-// MINUS joins another SELECT only when one follows it: elsewhere it is a
-// name, of a column or of an alias. A quoted name is a column too.
+// MINUS joins another SELECT or a VALUES only when one follows it: elsewhere
+// it is a name, of a column or of an alias. A quoted name is a column too.
 TEST(HostSQLParse, MinusIsANameButBeforeASelect)
 {
     const std::wstring s = L"SELECT a, minus, [b c] FROM t minus WHERE minus > 0 AND \"b c\" < 2";
@@ -375,7 +376,8 @@ TEST(HostSQLParse, MinusIsANameButBeforeASelect)
     piWhere->nRelease();
 
     for (const wchar_t* psz : {L"SELECT a FROM t MINUS SELECT a FROM u ORDER BY 1",
-                               L"SELECT a FROM t minus (SELECT a FROM u) ORDER BY 1"}) {
+                               L"SELECT a FROM t minus (SELECT a FROM u) ORDER BY 1",
+                               L"SELECT a FROM t MINUS values (1), (2) ORDER BY 1"}) {
         const std::wstring strText = psz;
         auto pSet = Parse(psz);
         ASSERT_NE(pSet, nullptr);
@@ -384,8 +386,68 @@ TEST(HostSQLParse, MinusIsANameButBeforeASelect)
         EXPECT_STREQ(tabSetFrom[0]->pszGetAlias(), L"");
         EXPECT_EQ(strText.substr(static_cast<size_t>(pSet->nGetOrderByStart()), 8), L"ORDER BY");
     }
-    // The other set words are no names.
+    // The other set words are no names; a word a locale folds into one is.
     EXPECT_EQ(CHostSQLParse::pParse(L"SELECT union FROM t"), nullptr);
+    CProcessLocale clLocale;
+    for (const char* pszLocale : {"C", "C.UTF-8"}) {
+        ASSERT_TRUE(clLocale.bSet(pszLocale)) << pszLocale;
+        auto pName = Parse(L"SELECT a FROM t un\u0131on ORDER BY 1");
+        ASSERT_NE(pName, nullptr) << pszLocale;
+        auto tabNamed = All<IInfoFrom>([&](int b) { return pName->piGetInfoRequete()->piGetNextFrom(b); });
+        ASSERT_EQ(tabNamed.size(), 1u);
+        EXPECT_STREQ(tabNamed[0]->pszGetAlias(), L"un\u0131on") << pszLocale;
+    }
+}
+
+// A table written before a column stands for the FROM entry named so as
+// written, else for the one named so with case ignored: the column's type,
+// its output item in the order and the groups, and its item reference are
+// that entry's, never those of an entry named so in another case.
+TEST(HostSQLParse, ATableStandsForTheEntryNamedAsWrittenFirst)
+{
+    CHandCatalogue clHand;
+    clHand.pclAdd(L"t", L"t", {{L"a", NA_IT_I4, 0, true}});
+    clHand.pclAdd(L"v", L"v", {{L"a", NA_IT_UNICODE, 0, true}});
+    clHand.pclAdd(L"w", L"w", {{L"b", NA_IT_I4, 0, true}});
+    const std::wstring s =
+        L"SELECT T.a, Ww.b FROM v T, t, w Ww WHERE t.a = {p} GROUP BY T.a, t.a, ww.b ORDER BY t.a, T.a, ww.b";
+    auto p = Parse(s.c_str(), &clHand.m_clCatalogue);
+    ASSERT_NE(p, nullptr);
+    auto tabItem = All<IInfoRubrique>([&](int b) { return p->piGetInfoRequete()->piGetNextRubrique(b); });
+    ASSERT_EQ(tabItem.size(), 2u);
+    EXPECT_EQ(tabItem[0]->nGetType(), 39);
+    auto tabOrder = All<IInfoOrderBy>([&](int b) { return p->piGetInfoRequete()->piGetNextOrderBy(b); });
+    ASSERT_EQ(tabOrder.size(), 3u);
+    EXPECT_EQ(tabOrder[0]->nGetIndiceColonne(), -1);
+    EXPECT_EQ(tabOrder[1]->nGetIndiceColonne(), 0);
+    EXPECT_EQ(tabOrder[2]->nGetIndiceColonne(), 1);
+    auto tabGroup = All<IInfoGroupe>([&](int b) { return p->piGetInfoRequete()->piGetNextGroupe(b); });
+    ASSERT_EQ(tabGroup.size(), 3u);
+    const auto Group = [&](size_t i) {
+        return std::wstring(tabGroup[i]->pszGetNomFichier()) + L"|" + tabGroup[i]->pszGetNomRubrique() + L"|" +
+               tabGroup[i]->pszGetNomRubriqueAlias();
+    };
+    EXPECT_EQ(Group(0), L"T||a");
+    EXPECT_EQ(Group(1), L"t|a|");
+    EXPECT_EQ(Group(2), L"Ww||b");
+    CTabValParser* pTab = p->pclGetTabValParser();
+    ASSERT_EQ(pTab->nGetNbRubrique(), 1);
+    EXPECT_STREQ(pTab->pTabRubrique[0].pszNomTable, L"t");
+    IExpOpExpression* piWhere = p->piGetWhere();
+    IExpOpExpression* piColumn = piWhere->piGetOperandeGauche();
+    EXPECT_EQ(piColumn->nGetType(), 5);
+    INAItemDescription* piItem = p->piGetItemDescription(L"t", L"a");
+    ASSERT_NE(piItem, nullptr);
+    EXPECT_EQ(piItem->eNAGetItemType(), NA_IT_I4);
+    piItem->nExternalRelease();
+    piColumn->nRelease();
+    piWhere->nRelease();
+    EXPECT_EQ(p->nUnbalanced(), 0);
+    // A column written alone is the plain item reading it, whatever its
+    // alias.
+    auto pAlone = Parse(L"SELECT T.a AS x FROM v T, t ORDER BY a", &clHand.m_clCatalogue);
+    ASSERT_NE(pAlone, nullptr);
+    EXPECT_EQ(pAlone->piGetInfoRequete()->piGetNextOrderBy(1)->nGetIndiceColonne(), 0);
 }
 
 TEST(HostSQLParse, TextsOutsideTheSubsetAreRefused)

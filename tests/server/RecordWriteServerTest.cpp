@@ -1157,6 +1157,79 @@ TEST_F(RecordWrite, AFromEntryGoesByItsAliasAsTheFromClauseWritesIt)
         }
 }
 
+// A column goes by its own FROM entry's qualifier, whatever spelling an
+// output item of the same column uses for another entry: the entry a name
+// stands for is the one named so as written, else the one named so with
+// case and accents ignored. In ON, WHERE, GROUP BY, HAVING, ORDER BY and
+// a computed item the driver reads the rows of the query written by hand.
+// A name that stands for two entries is refused, and nothing is sent.
+TEST_F(RecordWrite, AColumnGoesByItsOwnFromEntry)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE qa (id INT, n VARCHAR(8), m INT)") &&
+                Admin("CREATE TABLE qb (id INT, n VARCHAR(8), m INT)") &&
+                Admin("INSERT INTO qa VALUES (1, 'p', 10), (2, 'q', 20), (3, 'r', 30)") &&
+                Admin("INSERT INTO qb VALUES (1, 'q', 100), (2, 'r', 200), (4, 's', 400)"));
+    // By hand x is qa and y is qb; the host's items are read in order.
+    const char* const pszOn = "SELECT CONCAT_WS('/', x.n, y.m) FROM qa x JOIN qb y ON x.n = y.n";
+    const char* const pszWhere = "SELECT CONCAT_WS('/', x.n, y.m) FROM qa x, qb y WHERE y.n = 'q'";
+    const struct {
+        const wchar_t* pszQuery;
+        std::initializer_list<const wchar_t*> tabItems;
+        const char* pszHand;
+    } aCase[] = {
+        {L"SELECT T.n, t.m FROM qa T JOIN qb t ON T.n = t.n", {L"n", L"m"}, pszOn},
+        {L"SELECT Qb.n, qb.m FROM qa Qb JOIN qb ON Qb.n = qb.n", {L"n", L"m"}, pszOn},
+        {L"SELECT \u00e9.n, e.m FROM qa \u00e9 JOIN qb e ON \u00e9.n = e.n", {L"n", L"m"}, pszOn},
+        {L"SELECT t.m, T.n FROM qa T JOIN qb t ON t.n = T.n", {L"m", L"n"},
+         "SELECT CONCAT_WS('/', y.m, x.n) FROM qa x JOIN qb y ON x.n = y.n"},
+        {L"SELECT T.n, t.m FROM qa T, qb t WHERE t.n = 'q'", {L"n", L"m"}, pszWhere},
+        {L"SELECT \u00c9.n, e.m FROM qa \u00c9, qb e WHERE e.n = 'q'", {L"n", L"m"}, pszWhere},
+        {L"SELECT e.n, \u00e9.m FROM qa e, qb \u00e9 WHERE \u00e9.n = 'q'", {L"n", L"m"}, pszWhere},
+        {L"SELECT T.n, MAX(t.m) AS mx FROM qa T, qb t GROUP BY T.n, t.n", {L"n", L"mx"},
+         "SELECT CONCAT_WS('/', x.n, MAX(y.m)) FROM qa x, qb y GROUP BY x.n, y.n"},
+        {L"SELECT T.m, COUNT(*) AS c FROM qa T, qb t WHERE T.id <= t.id GROUP BY T.m HAVING MAX(t.m) > 250",
+         {L"m", L"c"},
+         "SELECT CONCAT_WS('/', x.m, COUNT(*)) FROM qa x, qb y WHERE x.id <= y.id GROUP BY x.m HAVING MAX(y.m) > 250"},
+        {L"SELECT T.n, t.m FROM qa T, qb t ORDER BY t.n DESC, T.n LIMIT 2", {L"n", L"m"},
+         "SELECT CONCAT_WS('/', x.n, y.m) FROM qa x, qb y ORDER BY y.n DESC, x.n LIMIT 2"},
+        {L"SELECT T.n, CONCAT(t.n, '!') AS u FROM qa T, qb t WHERE T.id = t.id", {L"n", L"u"},
+         "SELECT CONCAT_WS('/', x.n, CONCAT(y.n, '!')) FROM qa x, qb y WHERE x.id = y.id"},
+    };
+    // Each stands for two entries: é and E, é and e, Tt and tT.
+    const wchar_t* const apszRefused[] = {
+        L"SELECT \u00e9.n, E.m FROM qa \u00e9, qb E WHERE e.n = 'q'",
+        L"SELECT E.n FROM qa \u00e9, qb e",
+        L"SELECT Tt.n, tT.m FROM qa Tt JOIN qb tT ON tt.id = Tt.id",
+        L"SELECT Tt.n, COUNT(*) AS c FROM qa Tt, qb tT GROUP BY Tt.n, tt.n",
+    };
+    unsigned int nContext = 0;
+    for (const bool bUTF8 : {true, false}) {
+        for (const auto& k : aCase) {
+            SCOPED_TRACE(Narrow(k.pszQuery) + (bUTF8 ? " in UTF-8" : " in 1252"));
+            CHostContext* pc = Context(++nContext);
+            INATable* pi = QueryIn(bUTF8, false, k.pszQuery, pc, {L"qa", L"qb"});
+            ASSERT_NE(pi, nullptr);
+            Rows tabRead = Every(pi, pc, *k.tabItems.begin(), 0, false, [&](int bRead) {
+                std::string s = bRead == 1 ? "" : Error(pi, pc);
+                for (const wchar_t* pszItem : k.tabItems)
+                    s += (pszItem == *k.tabItems.begin() ? "" : "/") + Value(pi, pc, pszItem);
+                return s;
+            });
+            std::sort(tabRead.begin(), tabRead.end());
+            Rows tabHand = List(k.pszHand);
+            std::sort(tabHand.begin(), tabHand.end());
+            ASSERT_FALSE(tabHand.empty());
+            EXPECT_EQ(tabRead, tabHand);
+        }
+        // The tables are described once a query on them ran.
+        ASSERT_NE(QueryIn(bUTF8, false, L"SELECT n FROM qa, qb", Context(++nContext), {L"qa", L"qb"}), nullptr);
+        for (const wchar_t* pszQuery : apszRefused)
+            EXPECT_EQ(QueryRefusal(HostIn(bUTF8), Context(++nContext), pszQuery),
+                      static_cast<unsigned int>(ZTERR_EXPRESSION_REFUSED))
+                << Narrow(pszQuery) << (bUTF8 ? " in UTF-8 " : " in 1252 ") << Report();
+    }
+}
+
 // A new automatic id asked through a query is the next of the table its
 // FROM entry reads, whatever table bears the entry's alias.
 TEST_F(RecordWrite, ANewIdThroughAnAliasIsItsOwnTables)

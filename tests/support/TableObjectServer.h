@@ -123,6 +123,30 @@ protected:
         m_tabQueryCatalogues.push_back(std::move(pCatalogue));
         return Execute(strText, m_tabQueryCatalogues.back().get(), pHost, pContext, nMode);
     }
+    // The user error the driver refuses the query with on the connection,
+    // over the tables of the last query RunOn ran (on that connection),
+    // before it sends anything of it; 0 when it takes the query.
+    unsigned int QueryRefusal(CHostConnectionDescription* pHost, CHostContext* pContext, const wchar_t* pszText)
+    {
+        std::wstring strError;
+        m_tabQueryParse.push_back(
+            CHostSQLParse::pParse(pszText, m_tabQueryCatalogues.back().get(), &m_clQueryValues, &strError));
+        if (m_tabQueryParse.back() == nullptr) {
+            ADD_FAILURE() << Narrow(strError.c_str());
+            return 0;
+        }
+        Sent();
+        INATable* pi = nullptr;
+        if (m_piDriver->bHExecuteRequeteSQLEx(&pi, pContext, L"Q", pHost, m_tabQueryParse.back().get(),
+                                              CNADataAccess::QM_MAY_MODIFY, nullptr)) {
+            if (pi != nullptr)
+                Keep(pi);
+            return 0;
+        }
+        EXPECT_EQ(pi, nullptr);
+        EXPECT_EQ(Sent(), Rows());
+        return m_pDriver->pclGetError()->nGetUserErrorCode();
+    }
     // The connection in the code page (UTF-8, else 1252), reading results
     // in blocks of nBlock rows when given.
     CHostConnectionDescription* HostIn(bool bUTF8, int nBlock = 0)

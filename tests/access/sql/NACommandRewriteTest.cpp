@@ -101,6 +101,9 @@ TEST_F(NACommandRewrite, ClausesNamesAndAliases)
          L"SELECT `t`.`name` AS `the name`, `t`.`code` AS `c`, `t`.`amount` AS `a` FROM `t`"},
         // Table aliases stay.
         {L"SELECT x.name FROM t x WHERE x.code = 5", L"SELECT `x`.`name` FROM `t` `x` WHERE `x`.`code` = 5"},
+        // An alias that starts with AS is no AS.
+        {L"SELECT ASx.name FROM t ASx WHERE ASx.code = 5",
+         L"SELECT `ASx`.`name` FROM `t` `ASx` WHERE `ASx`.`code` = 5"},
         // An alias the text ends with is no name the rewriting reads: as written.
         {L"SELECT x.name FROM t AS x", L"SELECT `x`.`name` FROM `t` AS x"},
         // JOIN conditions, with and without aliases.
@@ -151,6 +154,13 @@ TEST_F(NACommandRewrite, ClausesNamesAndAliases)
         // A subquery is kept as written.
         {L"SELECT name FROM t WHERE code = (SELECT MAX(code) FROM t)",
          L"SELECT `t`.`name` FROM `t` WHERE `t`.`code` = (SELECT MAX(code) FROM t)"},
+        // A column goes by its own FROM entry, whatever entry named so in
+        // another case or with other accents an output item of it reads.
+        {L"SELECT T.name, UPPER(t.name) FROM v AS T JOIN t ON T.name = t.name GROUP BY t.name HAVING t.name > 'a'",
+         L"SELECT `T`.`name`, UPPER(`t`.`name`) FROM `v_db` AS `T` JOIN `t` ON `T`.`name` = `t`.`name` GROUP BY "
+         L"`t`.`name` HAVING `t`.`name` > 'a'"},
+        {L"SELECT e.name FROM v AS e, t AS \u00e9 WHERE \u00e9.name = 'q'",
+         L"SELECT `e`.`name` FROM `v_db` AS `e`, `t` AS `\u00e9` WHERE `\u00e9`.`name` = 'q'"},
     };
     for (const SCase& st : aCase)
         EXPECT_EQ(Narrow(Rewrite(st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);
@@ -353,6 +363,11 @@ TEST_F(NACommandRewrite, RefusalsAndErrors)
         {L"SELECT amount + c AS c FROM t", L"<error 32>"},
         // A value inside host text copied as written: nothing is sent.
         {L"SELECT name FROM t ORDER BY {p}", L"<error 48>"},
+        // A table that stands for two FROM entries, in the output list, a
+        // condition or a group.
+        {L"SELECT E.name FROM v AS e, t AS \u00e9", L"<error 48>"},
+        {L"SELECT e.name FROM v AS e, t AS \u00e9 WHERE E.name = 'q'", L"<error 48>"},
+        {L"SELECT e.name, COUNT(*) FROM v AS e, t AS \u00e9 GROUP BY e.name, E.code", L"<error 48>"},
     };
     for (const SCase& st : aCase)
         EXPECT_EQ(Narrow(Rewrite(st.pszQuery)), Narrow(st.pszExpected)) << Narrow(st.pszQuery);

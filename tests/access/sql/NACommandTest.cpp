@@ -5,6 +5,7 @@
 #include "access/driver/NaDriver.h"
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/FailingHeap.h"
+#include "tests/support/ProcessLocale.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ValueCells.h"
 
@@ -892,8 +893,9 @@ TEST_F(NACommandFixture, HowAHostTextEndsAsTheHostReadsIt)
 // A set operator, a LIMIT or a FROM is a word where the server cuts one:
 // glued to a quote, a bracket, a brace, a parenthesis or a number's fraction
 // or exponent it is one; glued to an integer, a hexadecimal or bit literal,
-// or after a dot, it is part of a name. MINUS joins SELECTs only where the
-// session says so and only before a SELECT; the session is asked then only.
+// or after a dot, it is part of a name; its letters are ASCII's in any
+// locale. MINUS joins SELECTs only where the session says so and only
+// before a SELECT or a VALUES; the session is asked then only.
 TEST_F(NACommandFixture, SetOperatorsAreTheWordsTheSessionReads)
 {
     const struct {
@@ -923,11 +925,13 @@ TEST_F(NACommandFixture, SetOperatorsAreTheWordsTheSessionReads)
         {L"SELECT [union] FROM t", false},
         {L"SELECT a FROM t WHERE b IN (SELECT b FROM u UNION SELECT 1)", false},
         {L"SELECT a FROM t WHERE b <> 'x'UNIONS", false},
+        // A letter past ASCII that a locale folds into a set word's makes a
+        // name of the word: a dotless i.
+        {L"SELECT a FROM t un\u0131on", false},
+        {L"SELECT a FROM t \u0131ntersect", false},
+        {L"SELECT a FROM t WHERE b <> 'x'un\u0131on SELECT a FROM u", false},
+        {L"SELECT a FROM t union SELECT a FROM u", true},
     };
-    for (const auto& k : cases)
-        EXPECT_EQ(CNACommand::s_bSeveralSelects(nullptr, k.pszText, wcslen(k.pszText), CNACommand::TR_HOST),
-                  k.bSeveral)
-            << W(k.pszText);
     // Only the first characters count.
     const wchar_t* pszCut = L"SELECT a FROM t UNION SELECT a FROM u";
     EXPECT_FALSE(CNACommand::s_bSeveralSelects(nullptr, pszCut, 17, CNACommand::TR_HOST));
@@ -941,23 +945,44 @@ TEST_F(NACommandFixture, SetOperatorsAreTheWordsTheSessionReads)
         {L"SELECT a FROM t WHERE b <> 'x'minus (SELECT a FROM u)", true},
         {L"SELECT a FROM t MINUS ALL SELECT a FROM u", true},
         {L"SELECT a FROM t MINUS\n DISTINCT SELECT a FROM u", true},
+        {L"SELECT a FROM t MINUS VALUES (1)", true},
+        {L"SELECT a FROM t minus\tvalues(1), (2)", true},
+        {L"SELECT a FROM t MINUS ALL VALUES (1)", true},
+        {L"SELECT a FROM t MINUS VALUESX (1)", false},
         {L"SELECT a, minus FROM t", false},
         {L"SELECT a FROM t minus WHERE minus.a > 0", false},
         {L"SELECT a FROM t minus", false},
         {L"SELECT a FROM t MINUS SELECTED", false},
         {L"SELECT a FROM t WHERE b IN (SELECT a FROM u MINUS SELECT 1)", false},
+        // Long s folds into S in a UTF-8 locale.
+        {L"SELECT a FROM t minu\u017f SELECT a FROM u", false},
+        {L"SELECT a FROM t minu\u017f VALUES (1)", false},
+        {L"SELECT a FROM t MINUS \u017fELECT a FROM u", false},
+        {L"SELECT a FROM t MINUS VALUE\u017f (1)", false},
+        {L"SELECT a FROM t MINUS di\u017ftinct SELECT a FROM u", false},
+        {L"SELECT a FROM t minus Select a FROM u", true},
     };
-    for (const auto& k : minus)
-        for (int bMode = 0; bMode <= 1; bMode++) {
-            COracleMode* pCnx = new COracleMode(bMode);
-            pCnx->AddRef();
-            m_tabCnx.push_back(pCnx);
-            EXPECT_EQ(CNACommand::s_bSeveralSelects(pCnx, k.pszText, wcslen(k.pszText), CNACommand::TR_HOST),
-                      k.bBeforeSelect && bMode == 1)
-                << W(k.pszText) << " mode " << bMode;
-            EXPECT_EQ(pCnx->m_nAsked, k.bBeforeSelect ? 1 : 0) << W(k.pszText);
-            EXPECT_FALSE(CNACommand::s_bSeveralSelects(nullptr, k.pszText, wcslen(k.pszText), CNACommand::TR_HOST));
-        }
+    // The same in the plain "C" locale and in a UTF-8 one.
+    CProcessLocale clLocale;
+    for (const char* pszLocale : {"C", "C.UTF-8"}) {
+        ASSERT_TRUE(clLocale.bSet(pszLocale)) << pszLocale;
+        for (const auto& k : cases)
+            EXPECT_EQ(CNACommand::s_bSeveralSelects(nullptr, k.pszText, wcslen(k.pszText), CNACommand::TR_HOST),
+                      k.bSeveral)
+                << W(k.pszText) << " " << pszLocale;
+        for (const auto& k : minus)
+            for (int bMode = 0; bMode <= 1; bMode++) {
+                COracleMode* pCnx = new COracleMode(bMode);
+                pCnx->AddRef();
+                m_tabCnx.push_back(pCnx);
+                EXPECT_EQ(CNACommand::s_bSeveralSelects(pCnx, k.pszText, wcslen(k.pszText), CNACommand::TR_HOST),
+                          k.bBeforeSelect && bMode == 1)
+                    << W(k.pszText) << " mode " << bMode << " " << pszLocale;
+                EXPECT_EQ(pCnx->m_nAsked, k.bBeforeSelect ? 1 : 0) << W(k.pszText);
+                EXPECT_FALSE(
+                    CNACommand::s_bSeveralSelects(nullptr, k.pszText, wcslen(k.pszText), CNACommand::TR_HOST));
+            }
+    }
 
     // The other keywords are cut the same way; blanks before the first
     // SELECT are passed over.
@@ -978,6 +1003,52 @@ TEST_F(NACommandFixture, SetOperatorsAreTheWordsTheSessionReads)
               10);
     EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(nullptr, L"SELECT 1FROM t", 14, L"FROM", CNACommand::TR_HOST, false),
               -1);
+}
+
+// A keyword of the host's text is its ASCII letters in either case, as the
+// server reads it, whatever the process's locale: a letter past ASCII that a
+// locale folds into one of them (dotless i into I, long s into S) makes a
+// name of the word, for every scanner. The same in the plain "C" locale and
+// in a UTF-8 one.
+TEST_F(NACommandFixture, KeywordsAreTheirAsciiLettersInAnyLocale)
+{
+    const struct {
+        const wchar_t* pszText;
+        size_t nLength;
+        size_t i;
+        const wchar_t* pszWord;
+        bool bAt;
+    } at[] = {
+        {L"union", 5, 0, L"UNION", true},       {L"a UnIoN", 7, 2, L"UNION", true},
+        {L"un\u0131on", 5, 0, L"UNION", false}, {L"minu\u017f", 5, 0, L"MINUS", false},
+        {L"\u0130n", 2, 0, L"IN", false},       {L"IN", 2, 0, L"in", true},
+        {L"UNION", 4, 0, L"UNION", false},      {L"xAS", 3, 1, L"AS", true},
+        // Past the text's end, at its end, and the neighbours of the letters.
+        {L"AS", 2, 3, L"S", false},             {L"AS", 2, 2, L"S", false},
+        {L"AS", 2, 2, L"", true},               {L"[S", 2, 0, L"{S", false},
+        {L"@", 1, 0, L"`", false},
+    };
+    CProcessLocale clLocale;
+    for (const char* pszLocale : {"C", "C.UTF-8"}) {
+        ASSERT_TRUE(clLocale.bSet(pszLocale)) << pszLocale;
+        for (const auto& k : at)
+            EXPECT_EQ(CNACommand::s_bKeywordAt(k.pszText, k.nLength, k.i, k.pszWord), k.bAt)
+                << W(k.pszText) << " " << k.i << " " << pszLocale;
+        // LIMIT, SELECT and SET as the other scanners look for them.
+        EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t l\u0131m\u0131t"), 0) << pszLocale;
+        EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t limit 5"), 1) << pszLocale;
+        EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"\u017fELECT a FROM t LIMIT 5"), 0) << pszLocale;
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"SELECT a FROM t l\u0131m\u0131t", L"LIMIT", -1), -1)
+            << pszLocale;
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"SELECT a FROM t limit 1", L"limit", -1), 16) << pszLocale;
+        EXPECT_EQ(CNACommand::s_nGetClauseStart(nullptr, L"SELECT a FROM t za", L"ZA", -1), 16) << pszLocale;
+        EXPECT_EQ(CNACommand::s_nGetTopLevelKeyword(nullptr, L"SELECT a FROM t l\u0131m\u0131t", 22, L"LIMIT",
+                                                    CNACommand::TR_HOST, false),
+                  -1)
+            << pszLocale;
+        EXPECT_EQ(CNACommand::s_bIsQuerySet(L"\u017fET a = 1"), 0) << pszLocale;
+        EXPECT_EQ(CNACommand::s_bIsQuerySet(L"set a = 1"), 1) << pszLocale;
+    }
 }
 
 // The host's pattern where the parameter says NULL, whatever its cell holds;

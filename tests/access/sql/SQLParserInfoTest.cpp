@@ -464,6 +464,24 @@ TEST_F(SQLParserInfo, TablesAndAliases)
     pi->nExternalRelease();
     EXPECT_STREQ(pCase->pszGetAliasTableName(L"x"), L"t");
     EXPECT_STREQ(pCase->pszGetAliasTableName(L"none"), L"none");
+    // A name that stands for several entries, none named so as written,
+    // stands for none of them; one named so case and accents ignored is
+    // that one.
+    CSQLParserInfo* pTwo = Digest(L"SELECT X.k FROM v \u00e9, t e, v Ab, t aB, v X");
+    const struct {
+        const wchar_t* pszName;
+        const wchar_t* pszAlias; // null: none
+        int bSeveral;
+    } aNamed[] = {
+        {L"\u00e9", L"\u00e9", 0}, {L"e", L"e", 0}, {L"E", nullptr, 1}, {L"\u00c9", nullptr, 1},
+        {L"Ab", L"Ab", 0},         {L"ab", nullptr, 1}, {L"x", L"X", 0},      {L"none", nullptr, 0},
+        {L"", nullptr, 0},
+    };
+    for (const auto& k : aNamed) {
+        EXPECT_EQ(Name(pTwo->pszGetFromAlias(k.pszName)), Name(k.pszAlias)) << Name(k.pszName);
+        EXPECT_EQ(pTwo->bNamesSeveralFrom(k.pszName), k.bSeveral) << Name(k.pszName);
+    }
+    EXPECT_EQ(pTwo->bIsTableAlias(L"AB", nullptr), 0);
     // No FROM entry: the description by name.
     Table(L"w", L"w_db", {{L"a", NA_IT_I4, 0, true}});
     EXPECT_EQ(p->bIsTableAlias(L"w", &pi), 0);
@@ -527,6 +545,24 @@ TEST_F(SQLParserInfo, OutputItemsByAlias)
     CRefTraits<IInfoRubrique>::Release(pi);
     EXPECT_EQ(p->piEnumRubriqueOUT(0), p->piGetRubriqueOUT(1));
     EXPECT_EQ(CSQLParserInfo::g_piGetInfoRubriqueFromAlias(nullptr, L"", L"c"), nullptr);
+
+    // A table stands for a FROM entry as a FROM name does: an item of an
+    // entry named so in another case or with other accents is another's.
+    CSQLParserInfo* pTwo = Digest(L"SELECT T.name, \u00e9.code, e.u, z.k FROM t T, v t, t \u00e9, t e, v Z");
+    struct {
+        const wchar_t *pszTable, *pszAlias;
+        int nIndex;
+    } const aTwo[] = {
+        {L"T", L"name", 0},  {L"t", L"name", -1}, {L"\u00e9", L"code", 1}, {L"e", L"code", -1},
+        {L"E", L"code", -1}, {L"e", L"u", 2},     {L"\u00c9", L"u", -1},   {L"z", L"k", 3},
+        {L"Z", L"k", 3},     {L"y", L"k", -1},
+    };
+    for (const auto& st : aTwo) {
+        IInfoRubrique* pi = pTwo->piGetInfoRubriqueFromAlias(st.pszTable, st.pszAlias);
+        EXPECT_EQ(pi, pTwo->piGetRubriqueOUT(st.nIndex)) << Name(st.pszTable) << "." << Name(st.pszAlias);
+        if (pi != nullptr)
+            CRefTraits<IInfoRubrique>::Release(pi);
+    }
 }
 
 TEST_F(SQLParserInfo, OrderByAndGroupByOfAColumn)
@@ -566,6 +602,13 @@ TEST_F(SQLParserInfo, OrderByAndGroupByOfAColumn)
     p = Digest(L"SELECT name FROM t ORDER BY name");
     EXPECT_EQ(p->piGetRubriqueClauseOrder(Column(L"other", NA_IT_I4, L"name", L"t_db")), p->piEnumRubriqueClauseOrder(1));
     EXPECT_EQ(p->piGetRubriqueClauseOrder(Column(L"other", NA_IT_I4, L"name", L"t")), nullptr);
+    // The direction written after an entry, in either case; none is
+    // ascending.
+    p = Digest(L"SELECT name, code, u FROM t ORDER BY name desc, code, u DESC");
+    EXPECT_EQ(p->nGetSensTri(p->piGetClauseOrder(0)), 1);
+    EXPECT_EQ(p->nGetSensTri(p->piGetClauseOrder(1)), 0);
+    EXPECT_EQ(p->nGetSensTri(p->piGetClauseOrder(2)), 1);
+    EXPECT_EQ(p->nGetSensTri(nullptr), 0);
 }
 
 TEST_F(SQLParserInfo, BindValuesRecordAndLimits)

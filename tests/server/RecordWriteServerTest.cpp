@@ -692,7 +692,7 @@ TEST_F(RecordWrite, ExactFormsReadOnlyWhereTheyFindARow)
         // driver converts itself.
         const std::string strForms = ",`f`+0e0,IF(`e`='' OR INSTR(CONVERT(`e` USING latin1),'?'),`e`+0,NULL)";
         EXPECT_EQ(Columns(tabSent[0]), std::string("SELECT `id`,`f`,`d`,`m`,`e`,") +
-                                           (bUTF8 ? "`t`" : "CAST(CONVERT(`t` USING utf8mb4) AS BINARY)") + strForms);
+                                           (bUTF8 ? "`t`" : "CONVERT(CONVERT(`t` USING utf8mb4) USING binary)") + strForms);
         // The text's own "?" is held whole; the code page's is not.
         pclRow = Access(pi, pc)->pclGetCurrentRecordNoRef()->pclGetCurrentRecordValueNoRef();
         ASSERT_NE(pclRow, nullptr);
@@ -733,7 +733,7 @@ TEST_F(RecordWrite, ExactFormsReadOnlyWhereTheyFindARow)
     const Rows tabWrite = Writes();
     ASSERT_EQ(tabWrite.size(), 1u);
     EXPECT_NE(tabWrite[0].find("`t`='" + strValue + "'"), std::string::npos) << tabWrite[0];
-    EXPECT_NE(tabWrite[0].find("CAST(CONVERT(`t` USING utf8mb4) AS BINARY)"), std::string::npos) << tabWrite[0];
+    EXPECT_NE(tabWrite[0].find("CONVERT(CONVERT(`t` USING utf8mb4) USING binary)"), std::string::npos) << tabWrite[0];
     EXPECT_EQ(List("SELECT CONCAT(t, o) FROM ex ORDER BY o"), (Rows{strValue == "a" ? "A2" : "a1", strValue + "5"}));
 }
 
@@ -801,8 +801,8 @@ TEST_F(RecordWrite, KeylessTextsAreTheirOwnExactForms)
                 nAsked++;
             } else if (q.compare(0, 7, "SELECT ") == 0) {
                 EXPECT_EQ(q.find("HEX("), std::string::npos) << q;
-                EXPECT_EQ(q.find("CAST(CONVERT(`t` USING utf8mb4) AS BINARY),CAST(CONVERT(`m` USING utf8mb4) AS "
-                                 "BINARY)") != std::string::npos,
+                EXPECT_EQ(q.find("CONVERT(CONVERT(`t` USING utf8mb4) USING binary),CONVERT(CONVERT(`m` USING utf8mb4) "
+                                 "USING binary)") != std::string::npos,
                           !bUTF8)
                     << q;
             }

@@ -452,7 +452,6 @@ void CNAStatement::_SetQuery(CNACommand* pclCommand)
     m_tabFormNeeded.clear();
     m_tabUTF8Column.clear();
     m_bFoundColumn = false;
-    _SetRowSearch(nullptr);
     if (pclCommand == m_pclCommand && pclCommand != nullptr)
         return;
     if (pclCommand != nullptr)
@@ -472,7 +471,6 @@ void CNAStatement::_SetRowSearch(CNARecherche* pclSearch)
 
 int CNAStatement::ResetQuery()
 {
-    _SetRowSearch(nullptr);
     const int bResult = Close();
     m_bMoreRows = 0;
     CNACommand* pcl = m_pclCommand;
@@ -612,8 +610,14 @@ int CNAStatement::bExecuteDirect(unsigned int, int)
         return 1;
     if (!_bReadySQLStatement())
         return 0;
-    if (m_pclRowSearch != nullptr && !_bFitsTheSession(pszText))
-        return 0;
+    // The row's condition goes with the next text sent, a write's or the
+    // SELECT or COUNT that finds the row again.
+    if (m_pclRowSearch != nullptr) {
+        const int bFits = _bFitsTheSession(pszText);
+        _SetRowSearch(nullptr);
+        if (!bFits)
+            return 0;
+    }
     int bResult = m_pclStatementSQL->bExecuteDirect(pszText, 0);
     if (!bResult)
         _CopyStatementSQLError();

@@ -671,8 +671,8 @@ protected:
     bool m_bSessionTextNul = false;        // one of them a NUL
     // The SELECT ends with the server's answer to the user's search.
     bool m_bFoundColumn = false;
-    // The search whose condition finds the row just read by its values, in
-    // the text being built (one reference); null for another text.
+    // The search whose condition finds the row just read by its values,
+    // until the text that holds it is sent (one reference); null for none.
     CNARecherche* m_pclRowSearch = nullptr;
     // The server's texts of the times of the record m_nRecordSaveID holds,
     // and its read failure (one reference, or null), which lists the values

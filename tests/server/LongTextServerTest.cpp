@@ -179,6 +179,17 @@ TEST_F(LongText, AWriteTheSessionCannotTakeIsRefusedWithNothingSent)
             EXPECT_TRUE(Writes().empty());
         }
         EXPECT_EQ(List(kKeylessAll), tabKeyless);
+        // A return to the row asks for it by the same values: refused too,
+        // nothing longer than the session takes sent.
+        ASSERT_EQ(ReadRow(pi, pc, 1), 1) << Error(pi, pc);
+        const int nPosition = Save(pi, pc, L"o");
+        ASSERT_EQ(ReadRow(pi, pc, 3), 1) << Error(pi, pc);
+        Sent();
+        EXPECT_EQ(pi->bHRetourPosition(pc, nPosition, nullptr, 1, 0), 0);
+        EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION))
+            << Error(pi, pc);
+        for (const std::string& q : Sent())
+            EXPECT_LE(q.size(), 1022u) << q.substr(0, 200);
         // The NULL twin is its own row, and the session that refused is
         // alive.
         ASSERT_EQ(ReadRow(pi, pc, 2), 1) << Error(pi, pc);

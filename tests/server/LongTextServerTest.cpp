@@ -56,14 +56,6 @@ protected:
         for (const std::string& s : tabSQL)
             ASSERT_TRUE(cl.bExecute(s, strError)) << strError;
     }
-    Rows Writes()
-    {
-        Rows tab;
-        for (const std::string& s : Sent())
-            if (s.compare(0, 7, "UPDATE ") == 0 || s.compare(0, 7, "DELETE ") == 0)
-                tab.push_back(s);
-        return tab;
-    }
     // Row n of the browse on o (from 1).
     static int ReadRow(INATable* pi, CHostContext* pc, int n)
     {

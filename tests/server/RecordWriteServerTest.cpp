@@ -53,15 +53,6 @@ protected:
                "CREATE TABLE jf (id INT PRIMARY KEY, o INT, c FLOAT)", "INSERT INTO jf VALUES (1, 1, 1)"})
     {
     }
-    // The write texts sent since the last call.
-    Rows Writes()
-    {
-        Rows tab;
-        for (const std::string& s : Sent())
-            if (s.compare(0, 7, "UPDATE ") == 0 || s.compare(0, 7, "DELETE ") == 0)
-                tab.push_back(s);
-        return tab;
-    }
     static bool EndsWithLimit(const std::string& s)
     {
         return s.size() >= 8 && s.compare(s.size() - 8, 8, " LIMIT 1") == 0;

@@ -601,6 +601,12 @@ int CNAStatement::bExecuteDirectNewCommand(CNACommand* pclCommand, unsigned int 
 
 int CNAStatement::bExecuteDirect(unsigned int, int)
 {
+    // The row's condition goes with this text, a write's or the SELECT or
+    // COUNT that finds the row again, whatever becomes of it.
+    struct SRowSearchSent {
+        CNAStatement* p;
+        ~SRowSearchSent() { p->_SetRowSearch(nullptr); }
+    } clSent{this};
     if (m_pclCommand == nullptr)
         return 0;
     const char* pszText = m_pclCommand->pszGetFormatedSQLA(CNACommand::PTC_ALL);
@@ -608,16 +614,8 @@ int CNAStatement::bExecuteDirect(unsigned int, int)
         return 0;
     if (pszText[0] == 0)
         return 1;
-    if (!_bReadySQLStatement())
+    if (!_bReadySQLStatement() || (m_pclRowSearch != nullptr && !_bFitsTheSession(pszText)))
         return 0;
-    // The row's condition goes with the next text sent, a write's or the
-    // SELECT or COUNT that finds the row again.
-    if (m_pclRowSearch != nullptr) {
-        const int bFits = _bFitsTheSession(pszText);
-        _SetRowSearch(nullptr);
-        if (!bFits)
-            return 0;
-    }
     int bResult = m_pclStatementSQL->bExecuteDirect(pszText, 0);
     if (!bResult)
         _CopyStatementSQLError();

@@ -805,12 +805,10 @@ int CNAItemDescription::bCompleteDescriptionCalcul(IInfoRubrique* piHostItem)
 
 void CNAItemDescription::SetColumnCharset(const wchar_t* pszCollation)
 {
-    // A collation's name starts with its set's: "greek_general_ci".
-    const wchar_t* pszEnd = pszCollation != nullptr ? std::wcschr(pszCollation, L'_') : nullptr;
-    if (pszEnd != nullptr)
-        m_csColumnCharset.Set(std::wstring(pszCollation, pszEnd).c_str());
-    else
-        m_csColumnCharset.Set(pszCollation);
+    // A collation's name starts with its set's: "greek_general_ci"; the
+    // binary one is its own.
+    const std::wstring strCollation = pszCollation != nullptr ? pszCollation : L"";
+    m_csColumnCharset.Set(strCollation.substr(0, strCollation.find(L'_')).c_str());
 }
 
 bool CNAItemDescription::bBytesBeyondCharacters() const

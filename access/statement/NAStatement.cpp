@@ -676,7 +676,7 @@ CNAColumn* CNAStatement::_pclLongestCompared(std::wstring* pstrValue, int* pnVal
 {
     CNAColumn* pclLongest = nullptr;
     size_t nLongest = 0;
-    _bWithOriginalValues([&] {
+    const int bRead = _bWithOriginalValues([&] {
         const CNARecordValue* pclRow = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
         for (int i = 0, nMemo = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
             CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
@@ -702,7 +702,7 @@ CNAColumn* CNAStatement::_pclLongestCompared(std::wstring* pstrValue, int* pnVal
         }
         return 1;
     });
-    return pclLongest;
+    return bRead ? pclLongest : nullptr;
 }
 
 int CNAStatement::bExecuteAndFetch(CAny* pValues, int nCount, int nPrepare)
@@ -1082,7 +1082,7 @@ std::wstring CNAStatement::_strTextForm(const unsigned char* pBytes, unsigned in
     const size_t nForm = 2 * static_cast<size_t>(nLength) + 16;
     CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
     if (nForm > CNAConnectionDescription::LEAST_STATEMENT_BOUND &&
-        (pclConnection == nullptr || pclConnection->llGetMaxStatementLength() < static_cast<long long>(nForm))) {
+        (pclConnection == nullptr || pclConnection->llGetMaxStatementLength() <= static_cast<long long>(nForm))) {
         *pbTooLong = true;
         return std::wstring();
     }

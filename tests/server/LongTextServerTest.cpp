@@ -75,9 +75,11 @@ const char* const kKeyless = "CREATE TABLE lp (o INT, t TEXT CHARACTER SET utf8m
 const char* const kKeylessRows = "INSERT INTO lp VALUES (1, REPEAT('a', 1100)), (1, NULL), "
                                  "(1, REPEAT(_utf8mb4 X'CEA9', 1100)), (1, REPEAT('?', 1100))";
 const char* const kKeylessAll = "SELECT CONCAT(o, '/', IFNULL(MD5(t), 'NULL')) FROM lp ORDER BY 1";
-// A keyed table whose key is longer than max_allowed_packet in UTF-8.
-const char* const kKeyed = "CREATE TABLE pk (k VARCHAR(700) CHARACTER SET utf8mb4 PRIMARY KEY, v INT)";
-const char* const kKeyedRows = "INSERT INTO pk VALUES (REPEAT(_utf8mb4 X'CEA9', 600), 1), (REPEAT('?', 600), 2)";
+// A keyed table whose key is longer than max_allowed_packet in UTF-8, and
+// a longer memo its writes do not compare.
+const char* const kKeyed = "CREATE TABLE pk (k VARCHAR(700) CHARACTER SET utf8mb4 PRIMARY KEY, v INT, m TEXT)";
+const char* const kKeyedRows = "INSERT INTO pk VALUES (REPEAT(_utf8mb4 X'CEA9', 600), 1, REPEAT('z', 1000)), "
+                               "(REPEAT('?', 600), 2, REPEAT('z', 1000))";
 const char* const kKeyedAll = "SELECT CONCAT(MD5(k), '/', v) FROM pk ORDER BY k";
 
 std::string Repeat(const std::string& s, int n)
@@ -136,6 +138,20 @@ TEST_F(LongText, ATextPastTheSessionsPacketIsReadWholeAndWritesItsOwnRow)
         }
         EXPECT_EQ(List(kKeyedAll), (Rows{tabKeys[0] + "/10", tabKeys[1] + "/20"}));
     }
+    // A session that cannot be asked its bound (the server ended it) leaves
+    // a long statement to the server: the write fails for the ended
+    // session, not for its length, and goes on a new session.
+    ASSERT_TRUE(Admin("DELETE FROM lp") && Admin(kKeylessRows));
+    CHostContext* pc = Context(++nContext);
+    INATable* pi = Open(L"lp", pc, HostOn(L"", L"ztlongended"));
+    ASSERT_NE(pi, nullptr);
+    ASSERT_EQ(ReadRow(pi, pc, 1), 1) << Error(pi, pc);
+    KillSessions();
+    PutItem(pi, pc, L"o", CInt(2));
+    EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 0);
+    EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_SERVER)) << Error(pi, pc);
+    EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+    EXPECT_EQ(List("SELECT LENGTH(t) FROM lp WHERE o = 2"), (Rows{"1100"}));
 }
 
 // Statements up to 1022 bytes: a write whose condition cannot hold the
@@ -200,6 +216,7 @@ TEST_F(LongText, AWriteTheSessionCannotTakeIsRefusedWithNothingSent)
         PutItem(piKeyed, pcKeyed, L"v", CInt(5));
         EXPECT_EQ(piKeyed->bHModifie(pcKeyed, 0, 0, kNoLock), 0);
         EXPECT_EQ(ErrorOf(piKeyed, pcKeyed)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION));
+        EXPECT_EQ(Narrow(ErrorOf(piKeyed, pcKeyed)->pszGetItemName()), "k");
         EXPECT_TRUE(Writes().empty());
         EXPECT_EQ(List("SELECT CONCAT(MD5(k), '/', v) FROM pk WHERE v = 1"), tabKeyed);
         ASSERT_EQ(Read(piKeyed, pcKeyed, L"k", FIRST), 1) << Error(piKeyed, pcKeyed);
@@ -207,6 +224,73 @@ TEST_F(LongText, AWriteTheSessionCannotTakeIsRefusedWithNothingSent)
         ASSERT_EQ(piKeyed->bHModifie(pcKeyed, 0, 0, kNoLock), 1) << Error(piKeyed, pcKeyed);
         EXPECT_EQ(List("SELECT v FROM pk WHERE k = REPEAT('?', 600)"), (Rows{bUTF8 ? "3" : "4"}));
     }
+}
+
+// Statements up to 1022 bytes: one of exactly that length is sent and
+// lands, one a byte longer is not. A refusal names the compared item of
+// the longest value, by its exact form where it has one, and its value.
+TEST_F(LongText, TheSessionsBoundToTheByteAndTheItemARefusalNames)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE lb (o INT, t VARCHAR(600), KEY (o))") &&
+                Admin("CREATE TABLE ln (o INT, a VARCHAR(600), b TEXT, KEY (o))") &&
+                Admin("INSERT INTO ln VALUES (1, REPEAT(_utf8mb4 X'CEA9', 200), REPEAT('y', 300))"));
+    Bound("1024", "1024");
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"lb", pc, HostIn(true));
+    ASSERT_NE(pi, nullptr);
+    // The row (1, strText) modified to o = nTo by a statement whose text is
+    // read back.
+    const auto Modify = [&](const std::string& strText, int nTo) {
+        EXPECT_TRUE(Admin("DELETE FROM lb") && Admin("INSERT INTO lb VALUES (1, '" + strText + "')"));
+        EXPECT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+        PutItem(pi, pc, L"o", CInt(nTo));
+        Sent();
+        return pi->bHModifie(pc, 0, 0, kNoLock);
+    };
+    ASSERT_EQ(Modify("b", 2), 1) << Error(pi, pc);
+    Rows tabWrite = Writes();
+    ASSERT_EQ(tabWrite.size(), 1u);
+    // But for the new value and the text's hexadecimal digits.
+    const size_t nFixed = tabWrite[0].size() - 1 - 2;
+    for (const size_t nLength : {size_t{1022}, size_t{1023}}) {
+        SCOPED_TRACE(nLength);
+        const int nTo = (nLength - nFixed) % 2 == 1 ? 2 : 22;
+        const std::string strText((nLength - nFixed - (nTo == 2 ? 1 : 2)) / 2, 'b');
+        const int bWritten = Modify(strText, nTo);
+        tabWrite = Writes();
+        if (nLength == 1022) {
+            EXPECT_EQ(bWritten, 1) << Error(pi, pc);
+            ASSERT_EQ(tabWrite.size(), 1u);
+            EXPECT_EQ(tabWrite[0].size(), nLength);
+        } else {
+            EXPECT_EQ(bWritten, 0);
+            EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION));
+            EXPECT_TRUE(tabWrite.empty());
+        }
+        EXPECT_EQ(List("SELECT o FROM lb"), (Rows{nLength == 1022 ? std::to_string(nTo) : "1"}));
+    }
+    // In 1252, Ω x 200 reads "?" x 200 and compares its form of 200 bytes
+    // in UTF-8, which the 300 letters of b are not.
+    for (const bool bUTF8 : {true, false}) {
+        SCOPED_TRACE(bUTF8 ? "in UTF-8" : "in 1252");
+        CHostContext* pcNamed = Context(bUTF8 ? 2 : 3);
+        INATable* piNamed = Open(L"ln", pcNamed, HostIn(bUTF8));
+        ASSERT_NE(piNamed, nullptr);
+        ASSERT_EQ(Read(piNamed, pcNamed, L"o", FIRST), 1) << Error(piNamed, pcNamed);
+        PutItem(piNamed, pcNamed, L"o", CInt(2));
+        EXPECT_EQ(piNamed->bHModifie(pcNamed, 0, 0, kNoLock), 0);
+        const wchar_t* pszNamed = bUTF8 ? L"b" : L"a";
+        EXPECT_EQ(ErrorOf(piNamed, pcNamed)->pszGetItemName(), std::wstring(pszNamed));
+        INAItemDescription* piItem = Description(piNamed)->piNAGetItem(pszNamed);
+        ASSERT_NE(piItem, nullptr);
+        const std::string strReport = Error(piNamed, pcNamed);
+        EXPECT_NE(strReport.find("for an item of type " + std::to_string(piItem->eNAGetItemType()) + " (value: " +
+                                 std::string(64, bUTF8 ? 'y' : '?') + ")"),
+                  std::string::npos)
+            << strReport;
+        piItem->nExternalRelease();
+    }
+    EXPECT_EQ(List("SELECT o FROM ln"), (Rows{"1"}));
 }
 
 // At the default bound of 16 MiB, a keyless text longer than it is read

@@ -392,6 +392,8 @@ TEST_F(MySQLStatementSQLFake, AShortTextLeavesOnlyTheServerError)
     EXPECT_EQ(m_pError->dwGetErrorId(), 22u);
     EXPECT_EQ(Position(ErrorText(), L"=100.26"), std::wstring::npos);
     EXPECT_NE(Position(ErrorText(), L"=100.23"), std::wstring::npos);
+    // Within max_allowed_packet: no net buffer asked.
+    EXPECT_EQ(m_clFake.tabQueries.size(), 2u);
 }
 
 TEST_F(MySQLStatementSQLFake, AProbeThatLosesTheConnectionReconnectsOnceAndProbesNoFurther)

@@ -1,6 +1,7 @@
 // Browses by the host's table object of 50,000 rows whose values the
 // record holds less exactly than the server: texts (eight VARCHAR(100) and a
-// TEXT of about 2 KB, beyond ASCII but within code page 1252) and FLOAT,
+// TEXT of about 2 KB, beyond ASCII but within code page 1252, or in ASCII
+// alone) and FLOAT,
 // DATETIME(6), DECIMAL(65,30) and ENUM values; each table with an INT
 // primary key browsed on it, and the same rows without any key browsed on
 // the same column; on connections in code page 1252 and in UTF-8. Then the
@@ -38,22 +39,29 @@ constexpr long long kBrowseRows = 50000;
 constexpr long long kWriteRows = 1000;
 
 // The tables browsed, by the benchmark's first argument.
-enum eTABLE { TEXTS_KEYED, TEXTS_KEYLESS, KINDS_KEYED, KINDS_KEYLESS, NB_TABLES };
-const char* const kapszTable[NB_TABLES] = {"bk_texts", "bk_texts_nokey", "bk_kinds", "bk_kinds_nokey"};
-const wchar_t* const kapszTableW[NB_TABLES] = {L"bk_texts", L"bk_texts_nokey", L"bk_kinds", L"bk_kinds_nokey"};
+enum eTABLE { TEXTS_KEYED, TEXTS_KEYLESS, KINDS_KEYED, KINDS_KEYLESS, ASCII_KEYED, ASCII_KEYLESS, NB_TABLES };
+const char* const kapszTable[NB_TABLES] = {"bk_texts", "bk_texts_nokey", "bk_kinds",
+                                           "bk_kinds_nokey", "bk_ascii", "bk_ascii_nokey"};
+const wchar_t* const kapszTableW[NB_TABLES] = {L"bk_texts", L"bk_texts_nokey", L"bk_kinds",
+                                               L"bk_kinds_nokey", L"bk_ascii", L"bk_ascii_nokey"};
 const char kTextColumns[] = "id, t1, t2, t3, t4, t5, t6, t7, t8, memo";
 const char kKindColumns[] = "id, f, d, m, e";
 // The connections, by the benchmark's second argument: 0 code page 1252, 1 UTF-8.
 const char* const kapszNames[2] = {"latin1", "utf8mb4"};
 
+bool bIsAscii(int nTable)
+{
+    return nTable == ASCII_KEYED || nTable == ASCII_KEYLESS;
+}
+
 bool bIsTexts(int nTable)
 {
-    return nTable == TEXTS_KEYED || nTable == TEXTS_KEYLESS;
+    return nTable == TEXTS_KEYED || nTable == TEXTS_KEYLESS || bIsAscii(nTable);
 }
 
 bool bKeyed(int nTable)
 {
-    return nTable == TEXTS_KEYED || nTable == KINDS_KEYED;
+    return nTable == TEXTS_KEYED || nTable == KINDS_KEYED || nTable == ASCII_KEYED;
 }
 
 struct STKinds {
@@ -89,11 +97,15 @@ std::string Columns(int nTable)
 }
 
 // The table's rows, each row's texts different (they hold é è û ° € à ù ’ œ
-// in UTF-8).
+// in UTF-8, or ASCII alone).
 std::string Filling(int nTable)
 {
     std::string s = "SELECT seq, ";
-    if (!bIsTexts(nTable)) {
+    if (bIsAscii(nTable)) {
+        for (int i = 1; i <= 8; i++)
+            s += "CONCAT('Creme brulee " + std::to_string(i) + " no ', seq), ";
+        s += "CONCAT(REPEAT('Where is the cafe? Here are 5 EUR for the work. ', 50), seq)";
+    } else if (!bIsTexts(nTable)) {
         s += "seq / 7, '2024-01-01' + INTERVAL seq * 1000003 MICROSECOND, seq + 0.142857142857142857142857142857, "
              "ELT(1 + seq % 3, 'red', 'green', 'blue')";
     } else {
@@ -334,7 +346,9 @@ void BM_KindBrowse(benchmark::State& state)
         state.SetIterationTime(dSeconds);
     }
     Report(state,
-           std::string(bIsTexts(nTable) ? "8 VARCHAR(100) + TEXT" : "FLOAT, DATETIME(6), DECIMAL(65,30), ENUM") +
+           std::string(bIsAscii(nTable)   ? "8 ASCII VARCHAR(100) + TEXT"
+                       : bIsTexts(nTable) ? "8 VARCHAR(100) + TEXT"
+                                          : "FLOAT, DATETIME(6), DECIMAL(65,30), ENUM") +
                (bKeyed(nTable) ? ", INT key" : ", no key") +
                (nPage == 0 ? ", 1252" : ", UTF-8"),
            driver, raw);
@@ -449,7 +463,7 @@ void BM_KeylessTextWrite(benchmark::State& state)
 // The browses of the kinds take a tenth of the texts' time: more iterations
 // steady their figures.
 BENCHMARK(BM_KindBrowse)
-    ->ArgsProduct({{TEXTS_KEYED, TEXTS_KEYLESS}, {0, 1}})
+    ->ArgsProduct({{TEXTS_KEYED, TEXTS_KEYLESS, ASCII_KEYED, ASCII_KEYLESS}, {0, 1}})
     ->ArgNames({"table", "utf8"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)

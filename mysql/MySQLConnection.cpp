@@ -904,9 +904,12 @@ long long CMySQLConnection::llGetMaxStatementLength()
     if (m_hMySQL == nullptr)
         return 0;
     // Asked where a statement may come near it, once a session; a
-    // question that fails (a result still streaming) tells nothing.
+    // question that fails (a result still streaming) tells nothing. The
+    // server reads a packet (the statement and its command byte) shorter
+    // than the larger of the two.
     CTString csMax;
-    if (m_llMaxPacket < 0 && _bAskSession(L"SELECT CAST(@@max_allowed_packet AS CHAR)", &csMax))
+    if (m_llMaxPacket < 0 &&
+        _bAskSession(L"SELECT CAST(GREATEST(@@net_buffer_length, @@max_allowed_packet) - 2 AS CHAR)", &csMax))
         m_llMaxPacket = std::wcstoll(csMax.pszGet(), nullptr, 10);
     return m_llMaxPacket >= 0 ? m_llMaxPacket : 0;
 }

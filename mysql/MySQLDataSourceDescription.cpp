@@ -258,6 +258,7 @@ int CMySQLDataSourceDescription::_bInitItemFromQueryShowColumns(CNAStatementSQL*
         // The server's own type text: what the item type cannot tell (YEAR).
         clItem.p->SetDBType(csType.pszGet(), 0);
         clItem.p->SetCharacterLength(nCharacters);
+        clItem.p->SetColumnCharset(csCollation.pszGet());
         if (!csNull.bEstEgal(L"YES"))
             clItem.p->SetNullable(0);
         bool bExpression = !bNullDefault && bShownDefaultIsExpression(eType, csDefault, csExtra);

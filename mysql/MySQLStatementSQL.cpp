@@ -405,23 +405,30 @@ void CMySQLStatementSQL::_InitExecuteError(int nFile, int nPoint, const char* ps
     pclProbeError->SetQuiet(1);
     pclProbeError->AddRef();
 
-    CAny clValue;
-    const wchar_t* pszProbe = L"show variables like 'max_allowed_packet'";
-    int bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
-    if (!bOK && _bSessionEnded(pclProbeError->dwGetDataBaseErrorCode()) &&
-        _pclGetMySQLConnection()->bReopenLostSession(pclProbeError))
-        bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
+    // The session's variable, -1 where it cannot be read.
+    const auto nVariable = [&](const wchar_t* pszProbe, bool bReopen) {
+        CAny clValue;
+        int bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
+        if (!bOK && bReopen && _bSessionEnded(pclProbeError->dwGetDataBaseErrorCode()) &&
+            _pclGetMySQLConnection()->bReopenLostSession(pclProbeError))
+            bOK = m_pclConnection->bGetRequestedValue(pclProbeError, &clValue, 1, pszProbe);
+        int nValue = -1;
+        if (!bOK || clValue.bIsNull() || clValue.__nCastTo(TQTYPE_I4, nullptr, 0) > 99)
+            return -1;
+        const unsigned char nType = clValue.nGetTypeCode();
+        if ((nType != TQTYPE_I4 && nType != TQTYPE_UI4 && nType != TQTYPE_BOOL) || clValue.nGetINT(&nValue) > 99)
+            return -1;
+        return nValue;
+    };
+    const int nMax = nVariable(L"show variables like 'max_allowed_packet'", true);
+    // The server reads a packet (the text and its command byte) shorter
+    // than the larger of the two: a text it takes ended no session.
+    const int nBuffer = nMax > 0 && nLength > static_cast<unsigned int>(nMax)
+                            ? nVariable(L"show variables like 'net_buffer_length'", false)
+                            : -1;
     pclProbeError->nRelease();
-
-    if (!bOK || clValue.bIsNull() || clValue.__nCastTo(TQTYPE_I4, nullptr, 0) > 99)
-        return;
-    const unsigned char nType = clValue.nGetTypeCode();
-    if (nType != TQTYPE_I4 && nType != TQTYPE_UI4 && nType != TQTYPE_BOOL)
-        return;
-    int nMax = 0;
-    if (clValue.nGetINT(&nMax) > 99)
-        return;
-    if (nMax <= 0 || nLength <= static_cast<unsigned int>(nMax))
+    if (nMax <= 0 || nLength <= static_cast<unsigned int>(nMax) ||
+        (nBuffer > 0 && nLength + 2 <= static_cast<unsigned int>(nBuffer)))
         return;
 
     // The query's first characters, whole characters only.

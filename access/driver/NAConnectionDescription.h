@@ -120,6 +120,8 @@ public:
     // The longest statement the session takes, in bytes; 0 when it cannot
     // be told. Here no bound.
     virtual long long llGetMaxStatementLength();
+    // What every session takes: statements no longer need no asking.
+    static constexpr size_t LEAST_STATEMENT_BOUND = 1022;
 
     // ---- Identity -----------------------------------------------------------
     // The driver's key for this connection.

@@ -9,7 +9,11 @@
 #include "access/driver/NaDriver.h"
 #include "common/values/Decimal.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <initializer_list>
+#include <iterator>
+#include <string>
 
 CNAItemDescription::CNAItemDescription()
     : m_nDBType(0),
@@ -475,6 +479,7 @@ CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSource
     p->m_nDecimalPart = m_nDecimalPart;
     p->m_nOptions = m_nOptions;
     p->m_nCharacterLength = m_nCharacterLength;
+    p->m_csColumnCharset = m_csColumnCharset;
     m_clDefaultValue.pclGetTraitement()->Duplique(&p->m_clDefaultValue);
     p->m_nKeyFlags = m_nKeyFlags;
     if ((eOptions & CLONE_EVERY_ITEM_A_KEY) != 0 && m_nKeyFlags == 0 && m_eItemType != NA_IT_MEMOTEXTE &&
@@ -797,6 +802,25 @@ int CNAItemDescription::bCompleteDescriptionCalcul(IInfoRubrique* piHostItem)
 }
 
 // ---- Reading ----------------------------------------------------------------------------------------
+
+void CNAItemDescription::SetColumnCharset(const wchar_t* pszCollation)
+{
+    // A collation's name starts with its set's: "greek_general_ci"; the
+    // binary one is its own.
+    const std::wstring strCollation = pszCollation != nullptr ? pszCollation : L"";
+    m_csColumnCharset.Set(strCollation.substr(0, strCollation.find(L'_')).c_str());
+}
+
+bool CNAItemDescription::bBytesBeyondCharacters() const
+{
+    const wchar_t* psz = m_csColumnCharset.pszGet();
+    if (psz == nullptr || psz[0] == 0)
+        return false;
+    static const wchar_t* const apszWhole[] = {L"latin1", L"binary", L"utf8", L"utf8mb3", L"utf8mb4",
+                                               L"ucs2",   L"utf16",  L"utf16le", L"utf32"};
+    return std::none_of(std::begin(apszWhole), std::end(apszWhole),
+                        [psz](const wchar_t* pszWhole) { return std::wcscmp(psz, pszWhole) == 0; });
+}
 
 unsigned int CNAItemDescription::eGetItemTQType() const
 {

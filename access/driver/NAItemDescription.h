@@ -217,6 +217,8 @@ public:
     void SetCharacterLength(unsigned int n) { m_nCharacterLength = n; }
     // The server's character set number of a query's result column (0: none).
     void SetCharsetNumber(unsigned int n) { m_nCharsetNumber = n; }
+    // A table's text column's character set, as its collation names it.
+    void SetColumnCharset(const wchar_t* pszCollation);
     // Copies the value and casts it to the item's host type; the cast's status.
     int SetDefaultValue(const CAny* pclValue, int bReserved = 0);
     // Appends a component with a reference; a composite key grows by its
@@ -248,6 +250,12 @@ public:
     // beyond U+FFFF).
     unsigned int nGetCharacterLength() const { return m_nCharacterLength; }
     unsigned int nGetCharsetNumber() const { return m_nCharsetNumber; }
+    // That set's name; empty where not known (a query's column).
+    const wchar_t* pszGetColumnCharset() const { return m_csColumnCharset.pszGet(); }
+    // Whether that set may hold bytes no character stands for, which the
+    // server converts to "?" as it does a real one, or several byte forms
+    // of one character: not latin1, binary or a Unicode set.
+    bool bBytesBeyondCharacters() const;
     unsigned short nGetKeyFlags() const { return m_nKeyFlags; }
     unsigned int nGetOptions() const { return m_nOptions; }
     // The server's code of the column type, 0: none.
@@ -295,6 +303,7 @@ protected:
     CTString m_csDBType;
     CTString m_csExtendedInfo;
     CTString m_csCaption;
+    CTString m_csColumnCharset;
     int m_nDBType;             // the server's code of the column type, 0: none
     unsigned int m_nItemSize;  // bytes of one element in the engine's record
     unsigned int m_nDimension; // number of elements

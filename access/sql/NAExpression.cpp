@@ -859,6 +859,11 @@ bool CNAExpression::s_bReadWide(const CAny* pValue, std::wstring* ps)
     return _bReadWide(pValue, ps);
 }
 
+std::wstring CNAExpression::s_strBytesIn(const wchar_t* pszExpression, const wchar_t* pszCharset)
+{
+    return std::wstring(L"CONVERT(CONVERT(") + pszExpression + L" USING " + pszCharset + L") USING binary)";
+}
+
 bool CNAExpression::s_bNumberText(const wchar_t* psz)
 {
     // -?digits[.digits][e[-+]digits], as the server writes a DECIMAL or a
@@ -960,9 +965,7 @@ int CNAExpression::_bGetSQLFromCharacters(const wchar_t* pszName, CNACommand* pc
         strHexa = csHexa.pszGet() != nullptr ? csHexa.pszGet() : L"";
     }
     // Bytes against bytes: no collation, no padding.
-    pclCommand->bComplete(L"CAST(CONVERT(", kAll);
-    pclCommand->bComplete(pszName, kAll);
-    pclCommand->bComplete((L" USING " + strCharset + L") AS BINARY)=X'" + strHexa + L"'").c_str(), kAll);
+    pclCommand->bComplete((s_strBytesIn(pszName, strCharset.c_str()) + L"=X'" + strHexa + L"'").c_str(), kAll);
     _SetNullSelected(0);
     return 1;
 }

@@ -112,6 +112,10 @@ public:
     static bool s_bReadWide(const CAny* pValue, std::wstring* ps);
     // Whether the server value is a text's literal "_charset X'...'".
     static bool s_bHexaLiteral(const wchar_t* psz);
+    // The bytes of an expression's text in a character set, as a binary
+    // string of any length: CAST(... AS BINARY) and HEX() answer NULL past
+    // the session's max_allowed_packet, CONVERT does not.
+    static std::wstring s_strBytesIn(const wchar_t* pszExpression, const wchar_t* pszCharset);
     // Whether the server value is a number, written without quotes: a
     // quoted one would be compared as a double.
     static bool s_bNumberText(const wchar_t* psz);

@@ -63,6 +63,7 @@ enum : int {
     PT_VALUE_NOT_HELD = 16,
     PT_WRITE_TABLE = 17,
     PT_WRITE_TWICE = 18,
+    PT_STATEMENT_TOO_LONG = 19,
 };
 
 // Seen from the SQL result: a result of that many rows is read as a stream.
@@ -218,6 +219,7 @@ CNAStatement::~CNAStatement()
     _ReleaseRecordSave(m_nRecordSaveID);
     m_nRecordSaveID = -1;
     CNAReadFailure::s_Hold(&m_pclRefreshRefusals, nullptr);
+    _SetRowSearch(nullptr);
     if (m_pclTableCacheIndex != nullptr)
         m_pclTableCacheIndex->dwRelease();
     if (m_pclRecordCache != nullptr)
@@ -458,6 +460,15 @@ void CNAStatement::_SetQuery(CNACommand* pclCommand)
     m_pclCommand = pclCommand;
 }
 
+void CNAStatement::_SetRowSearch(CNARecherche* pclSearch)
+{
+    if (pclSearch != nullptr)
+        pclSearch->AddRef();
+    if (m_pclRowSearch != nullptr)
+        m_pclRowSearch->nRelease();
+    m_pclRowSearch = pclSearch;
+}
+
 int CNAStatement::ResetQuery()
 {
     const int bResult = Close();
@@ -590,6 +601,12 @@ int CNAStatement::bExecuteDirectNewCommand(CNACommand* pclCommand, unsigned int 
 
 int CNAStatement::bExecuteDirect(unsigned int, int)
 {
+    // The row's condition goes with this text, a write's or the SELECT or
+    // COUNT that finds the row again, whatever becomes of it.
+    struct SRowSearchSent {
+        CNAStatement* p;
+        ~SRowSearchSent() { p->_SetRowSearch(nullptr); }
+    } clSent{this};
     if (m_pclCommand == nullptr)
         return 0;
     const char* pszText = m_pclCommand->pszGetFormatedSQLA(CNACommand::PTC_ALL);
@@ -597,7 +614,7 @@ int CNAStatement::bExecuteDirect(unsigned int, int)
         return 0;
     if (pszText[0] == 0)
         return 1;
-    if (!_bReadySQLStatement())
+    if (!_bReadySQLStatement() || (m_pclRowSearch != nullptr && !_bFitsTheSession(pszText)))
         return 0;
     int bResult = m_pclStatementSQL->bExecuteDirect(pszText, 0);
     if (!bResult)
@@ -626,6 +643,66 @@ int CNAStatement::bExecuteDirect(unsigned int, int)
         m_nBlockLimit = static_cast<int>(llLimit);
     m_bFirstBlock = m_pclCommand->llGetRowOffset() <= 0;
     return bResult;
+}
+
+int CNAStatement::_bFitsTheSession(const char* pszText)
+{
+    const size_t nLength = std::strlen(pszText);
+    if (nLength <= CNAConnectionDescription::LEAST_STATEMENT_BOUND)
+        return 1;
+    CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
+    const long long llMax = pclConnection != nullptr ? pclConnection->llGetMaxStatementLength() : 0;
+    // Unknown, the server tells.
+    if (llMax <= 0 || static_cast<long long>(nLength) <= llMax)
+        return 1;
+    // Sent, it would end the session: the value that makes it so is named.
+    std::wstring strValue;
+    int nValueType = 0;
+    CNAColumn* pclItem = _pclLongestCompared(&strValue, &nValueType);
+    if (m_pclError != nullptr) {
+        const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
+        const wchar_t* pszItem = pclItem != nullptr ? pclItem->pszGetName() : L"";
+        const int eItemType = pclItem != nullptr ? static_cast<int>(pclItem->eNAGetItemType()) : 0;
+        m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, FILE_STATEMENT, PT_STATEMENT_TOO_LONG, pclConnection,
+                                   pszTable, pszItem, ZTERR_CONVERSION, nValueType, eItemType, strValue.c_str());
+        m_pclError->pclGetXError()->AddUserMessageFirst(&gstMyModuleInfo32, ZTMSG_ROW_TOO_LONG, pszItem, pszTable,
+                                                        static_cast<unsigned int>(nLength),
+                                                        static_cast<unsigned int>(llMax));
+    }
+    return 0;
+}
+
+CNAColumn* CNAStatement::_pclLongestCompared(std::wstring* pstrValue, int* pnValueType)
+{
+    CNAColumn* pclLongest = nullptr;
+    size_t nLongest = 0;
+    const int bRead = _bWithOriginalValues([&] {
+        const CNARecordValue* pclRow = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
+        for (int i = 0, nMemo = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
+            CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
+            const bool bMemo = pcl->bIsMemo() != 0;
+            if (bMemo)
+                nMemo++;
+            if (pcl->bIsComposedKey() || !m_pclRowSearch->bComparesColumn(pcl))
+                continue;
+            CAny clValue;
+            std::wstring strValue;
+            if (bMemo ? pclRow != nullptr && pclRow->bGetMemoValue(&clValue, nMemo - 1)
+                      : pcl->bGetCurrentValue(&clValue, 0) != 0)
+                CNAExpression::s_bReadWide(&clValue, &strValue);
+            // The exact form the condition compares, where it has one.
+            const CNAReadFailure::SRefusal* pst = pclRow != nullptr ? pclRow->pstGetRefusal(pcl->pszGetName()) : nullptr;
+            const size_t n = std::max(strValue.size(), pst != nullptr ? pst->strText.size() : 0);
+            if (pclLongest == nullptr || n > nLongest) {
+                pclLongest = pcl;
+                nLongest = n;
+                pstrValue->assign(strValue, 0, 64);
+                *pnValueType = static_cast<int>(clValue.nGetTypeCode());
+            }
+        }
+        return 1;
+    });
+    return bRead ? pclLongest : nullptr;
 }
 
 int CNAStatement::bExecuteAndFetch(CAny* pValues, int nCount, int nPrepare)
@@ -947,8 +1024,8 @@ int CNAStatement::_bAddSelectColumns(CNACommand* pclCommand, int bDistinct)
             m_tabUTF8Column.resize(static_cast<size_t>(nColumn) + 1, false);
         m_tabUTF8Column[static_cast<size_t>(nColumn)] = true;
         m_tabUTF8Lost.resize(m_tabUTF8Column.size(), false);
-        const std::wstring strBytes = std::wstring(L"CAST(CONVERT(") + pcl->pszGetFormatedSelectName(0) + L" USING " +
-                                      _pszServerTextCharset() + L") AS BINARY)";
+        const std::wstring strBytes =
+            CNAExpression::s_strBytesIn(pcl->pszGetFormatedSelectName(0), _pszServerTextCharset());
         if (!pclCommand->bAddSelectColumnAs(pcl, strBytes.c_str()))
             return 0;
     }
@@ -993,19 +1070,25 @@ std::wstring CNAStatement::_strLostTextForm(const CNAColumn* pclColumn, const ch
     }
     if (!bLost)
         return std::wstring();
-    // The server takes statements of 1024 bytes at least; a longer form is
-    // measured against the session's own bound.
+    return _strTextForm(reinterpret_cast<const unsigned char*>(pszText), nLength, _pszServerTextCharset(), pbTooLong);
+}
+
+std::wstring CNAStatement::_strTextForm(const unsigned char* pBytes, unsigned int nLength, const wchar_t* pszCharset,
+                                        bool* pbTooLong)
+{
+    // Every session takes the least statement; a longer form is measured
+    // against the session's own bound.
+    *pbTooLong = false;
     const size_t nForm = 2 * static_cast<size_t>(nLength) + 16;
     CNAConnectionDescription* pclConnection = pclGetConnectionNoRef();
-    if (nForm > 1024 &&
+    if (nForm > CNAConnectionDescription::LEAST_STATEMENT_BOUND &&
         (pclConnection == nullptr || pclConnection->llGetMaxStatementLength() <= static_cast<long long>(nForm))) {
         *pbTooLong = true;
         return std::wstring();
     }
     CTString clHexa;
-    CNAConnectionDescription::s_BinaryToStringHexa(reinterpret_cast<const unsigned char*>(pszText), nLength,
-                                                   &clHexa);
-    return _strServerTextLiteral(clHexa.pszGet());
+    CNAConnectionDescription::s_BinaryToStringHexa(pBytes, nLength, &clHexa);
+    return std::wstring(L"_") + pszCharset + L" X'" + (clHexa.pszGet() != nullptr ? clHexa.pszGet() : L"") + L"'";
 }
 
 CNAStatement::eLESSEXACT CNAStatement::_eLessExact(CNAColumn* pclColumn) const
@@ -1046,6 +1129,12 @@ const wchar_t* CNAStatement::_pszServerTextCharset() const
     return pcl != nullptr ? pcl->pszGetUnicodeCharset() : L"utf8mb4";
 }
 
+bool CNAStatement::_bOwnBytes(const CNAColumn* pclColumn)
+{
+    const CNAItemDescription* pclServer = pclColumn->pclGetImportedItem();
+    return pclServer != nullptr && pclServer->bBytesBeyondCharacters();
+}
+
 std::wstring CNAStatement::_strServerTextLiteral(const wchar_t* pszHexa) const
 {
     return std::wstring(L"_") + _pszServerTextCharset() + L" X'" + pszHexa + L"'";
@@ -1074,7 +1163,8 @@ std::wstring CNAStatement::_strServerColumns(int bDistinct)
         // an instant and a double are the value itself. A text read in
         // UTF-8 is its own form.
         if ((eKind != LE_FLOAT && eKind != LE_ENUM && eKind != LE_TEXT && eKind != LE_INSTANT) ||
-            (bDistinct && eKind != LE_FLOAT && eKind != LE_INSTANT) || (eKind == LE_TEXT && _bTextInUTF8(pcl)))
+            (bDistinct && eKind != LE_FLOAT && eKind != LE_INSTANT) ||
+            (eKind == LE_TEXT && _bTextInUTF8(pcl) && !_bOwnBytes(pcl)))
             continue;
         // A computed item is read as its expression, in parentheses.
         CTString csExpression;
@@ -1084,13 +1174,22 @@ std::wstring CNAStatement::_strServerColumns(int bDistinct)
                                                     pclGetConnectionNoRef())))
             continue;
         const std::wstring strName = bComputed ? csExpression.pszGet() : pcl->pszGetFormatedSelectName(0);
+        if (eKind == LE_TEXT && _bOwnBytes(pcl)) {
+            // Bytes of the column's set that stand for no character read as
+            // a "?", as a real one does.
+            strColumns += L",CONVERT(" + strName + L" USING binary)";
+            m_tabServerColumn.push_back({pcl, LE_BYTES});
+            continue;
+        }
         if (eKind == LE_TEXT) {
             // Only a text the code page cannot hold whole (a real "?" it
-            // holds) lacks characters; hexadecimal reads the same in any
-            // code page of the session.
-            const std::wstring strUnicode = L"CONVERT(" + strName + L" USING " + _pszServerTextCharset() + L")";
-            strColumns += L",IF(CAST(CONVERT(CONVERT(" + strName + L" USING latin1) USING " + _pszServerTextCharset() +
-                          L") AS BINARY)<>CAST(" + strUnicode + L" AS BINARY),IFNULL(HEX(" + strUnicode + L"),''),NULL)";
+            // holds) lacks characters: its UTF-8 bytes, which no session
+            // converts.
+            const std::wstring strBytes = CNAExpression::s_strBytesIn(strName.c_str(), _pszServerTextCharset());
+            strColumns += L",IF(" +
+                          CNAExpression::s_strBytesIn((L"CONVERT(" + strName + L" USING latin1)").c_str(),
+                                                      _pszServerTextCharset()) +
+                          L"<>" + strBytes + L"," + strBytes + L",NULL)";
         } else if (eKind == LE_FLOAT)
             // As a double a FLOAT shows every digit it has.
             strColumns += L"," + strName + L"+0e0";
@@ -1897,6 +1996,12 @@ int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void*
             return 0;
         return pclCommand->bAddParameter(&clValue, -1, 0, nullptr, 0, CNAParameter::PARAM_IN);
     }
+    return _bWithOriginalValues(
+        [&] { return _bAddWHERECurrentRecord(pclCommand, bWhere, pColumns, pbOneRow, pclOriginal); });
+}
+
+int CNAStatement::_bWithOriginalValues(const std::function<int()>& fn)
+{
     CNAKXRecord* pclCurrent = m_pclCurrentRecord->pclGetNAKXRecord();
     CNAKXRecord* pclOriginalKX = m_pclCurrentRecord->pclGetOriginalNAKXRecord();
     if (pclCurrent == nullptr || pclOriginalKX == nullptr)
@@ -1907,8 +2012,8 @@ int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bWhere, void*
     pclSaved->AddRef();
     pclCurrent->Copy(pclOriginalKX);
     m_pclCurrentRecord->OnNAKXRecordChanged();
-    const int bResult = _bAddWHERECurrentRecord(pclCommand, bWhere, pColumns, pbOneRow, pclOriginal);
-    // The current values come back whatever the condition gave.
+    const int bResult = fn();
+    // The current values come back whatever fn gave.
     pclCurrent->Copy(pclSaved);
     m_pclCurrentRecord->OnNAKXRecordChanged();
     pclSaved->nRelease();
@@ -1948,6 +2053,8 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bWhere, vo
             bResult = pclCommand->bAdd(pclCondition, CNACommand::ADDMODE_SHARE);
         }
     }
+    if (bResult)
+        _SetRowSearch(pclSearch);
     if (pclCondition != nullptr)
         pclCondition->nRelease();
     if (pclSearch != nullptr)
@@ -3075,9 +3182,24 @@ int CNAStatement::_bKeepHeldTexts()
             k++;
         std::wstring strText;
         const bool bRead = k < m_tabServerColumn.size() && nResultColumns >= nServer;
-        const bool bForm = bRead && _bServerBytes(static_cast<unsigned int>(nResultColumns - nServer + k), &strText);
+        const unsigned int nFormColumn = static_cast<unsigned int>(nResultColumns - nServer + k);
+        const bool bForm = bRead && tabKind[i] != LE_TEXT && _bServerBytes(nFormColumn, &strText);
         bool bKeep = true;
-        if (tabKind[i] == LE_TEXT && _bTextInUTF8(pcl)) {
+        if (tabKind[i] == LE_TEXT && bRead) {
+            // The bytes the server read beside the text: the column's own,
+            // else the UTF-8 ones of a text its code page lost a character
+            // of (none where it came whole).
+            unsigned char* pForm = nullptr;
+            unsigned int nForm = 0;
+            bKeep = m_pclStatementSQL->bGetValue(&pForm, &nForm, nFormColumn) && pForm != nullptr;
+            const wchar_t* pszCharset = m_tabServerColumn[k].eKind == LE_BYTES
+                                            ? pcl->pclGetImportedItem()->pszGetColumnCharset()
+                                            : _pszServerTextCharset();
+            bool bTooLong = false;
+            if (bKeep)
+                strText = _strTextForm(pForm, nForm, pszCharset, &bTooLong);
+            bKeep = bKeep && (!bTooLong || bMayWrite());
+        } else if (tabKind[i] == LE_TEXT && _bTextInUTF8(pcl)) {
             bool bTooLong = false;
             strText = _strLostTextForm(pcl, pszOwn, nOwn, &bTooLong);
             bKeep = !strText.empty() || (bTooLong && bMayWrite());
@@ -3099,20 +3221,14 @@ int CNAStatement::_bKeepHeldTexts()
             strText.assign(pszOwn, pszEnd);
         } else {
             // The text came whole unless a code page put a "?" in it (the
-            // server's form says so, else the item); the ENUM's text tells
-            // its members apart unless empty. An empty form is a text's
-            // bytes the server would not send: more than a packet holds.
-            if (tabKind[i] == LE_TEXT && bRead)
-                bKeep = bForm;
-            else if (tabKind[i] != LE_FLOAT)
+            // item says so); the ENUM's text tells its members apart unless
+            // empty.
+            if (tabKind[i] != LE_FLOAT)
                 bKeep = std::memchr(pszOwn, '?', nOwn) != nullptr || (tabKind[i] == LE_ENUM && nOwn == 0) ||
                         (tabKind[i] == LE_TEXT && _bLostToTheItem(pcl, pszOwn, nOwn));
-            const bool bWhole = bForm && !(tabKind[i] == LE_TEXT && strText.empty());
-            if (bKeep && !bWhole) {
+            if (bKeep && !bForm) {
                 strText.clear();
                 bKeep = bMayWrite();
-            } else if (bKeep && tabKind[i] == LE_TEXT) {
-                strText = _strServerTextLiteral(strText.c_str());
             }
         }
         if (bKeep)

@@ -496,6 +496,7 @@ protected:
         LE_ENUM,     // an ENUM, whose '' may be an error value or a member: its index, read beside it
         LE_TEXT,     // a text through an 8-bit code page, "?" for what it lacks: its bytes, read beside it
         LE_INSTANT,  // a TIMESTAMP, whose text may stand for two instants: its instant, read beside it
+        LE_BYTES,    // read beside a text of a set with bytes beyond its characters: the column's own bytes
     };
     eLESSEXACT _eLessExact(CNAColumn* pclColumn) const;
     // _eLessExact of each column of the current record, worked out once.
@@ -532,6 +533,24 @@ protected:
     // not had (*pbTooLong): a write comparing it would end the session.
     std::wstring _strLostTextForm(const CNAColumn* pclColumn, const char* pszText, unsigned int nLength,
                                   bool* pbTooLong);
+    // The literal of a text's bytes in a set; empty, *pbTooLong set, for
+    // one longer than a statement the session takes.
+    std::wstring _strTextForm(const unsigned char* pBytes, unsigned int nLength, const wchar_t* pszCharset,
+                              bool* pbTooLong);
+    // Whether a text's exact form is its column's own bytes: its set may
+    // hold bytes that read as another row's text.
+    static bool _bOwnBytes(const CNAColumn* pclColumn);
+    void _SetRowSearch(CNARecherche* pclSearch);
+    // Whether the session takes a text that finds the row by its values;
+    // sent longer, it would end the session: nothing is sent, and the
+    // compared item of the longest value is named (user error 53).
+    int _bFitsTheSession(const char* pszText);
+    // That item, with the start of its value and its host type; null for
+    // none.
+    CNAColumn* _pclLongestCompared(std::wstring* pstrValue, int* pnValueType);
+    // fn's answer, run with the record's values as read in place of its
+    // current ones, which come back after it.
+    int _bWithOriginalValues(const std::function<int()>& fn);
     // On a table whose best item is a unique key free of NULLs, a write
     // finds its row by that key alone and a browse goes on from its order's
     // terms: only their columns need exact forms (m_tabFormNeeded). Else
@@ -652,6 +671,9 @@ protected:
     bool m_bSessionTextNul = false;        // one of them a NUL
     // The SELECT ends with the server's answer to the user's search.
     bool m_bFoundColumn = false;
+    // The search whose condition finds the row just read by its values,
+    // until the text that holds it is sent (one reference); null for none.
+    CNARecherche* m_pclRowSearch = nullptr;
     // The server's texts of the times of the record m_nRecordSaveID holds,
     // and its read failure (one reference, or null), which lists the values
     // its items refused.

@@ -85,6 +85,7 @@ enum : unsigned {
     ZTMSG_QUERY_TOO_LONG = 3221,              // (s database, u server error, d max, d length, s query start)
     ZTMSG_VALUE_NOT_HELD = 28597,             // (s item, s table, s SQL type, s value)
     ZTMSG_ROW_NOT_TOLD = 28598,               // (s item, s table, s SQL type)
+    ZTMSG_ROW_TOO_LONG = 28599,               // (s item, s table, u length, u session's bound)
     ZTMSG_WRITE_TABLE_UNKNOWN = 28612,        // (s table)
     ZTMSG_WRITE_COLUMN_TWICE = 28613,         // (s item, s item, s column, s table)
 

@@ -340,26 +340,47 @@ TEST_F(MySQLStatementSQLFake, AffectedRowsCloseTheResultFirst)
 
 // ---- The lost-connection probe ----------------------------------------------------------------------
 
-FakeReply PacketSize(const char* pszValue)
+FakeReply Variable(const char* pszName, const char* pszValue)
 {
-    return Reply({Rows({Field("Variable_name", 253, 64), Field("Value", 253, 1024)}, {{"max_allowed_packet", pszValue}})});
+    return Reply({Rows({Field("Variable_name", 253, 64), Field("Value", 253, 1024)}, {{pszName, pszValue}})});
 }
 
+FakeReply PacketSize(const char* pszValue)
+{
+    return Variable("max_allowed_packet", pszValue);
+}
+
+// The server takes a text and its command byte shorter than the larger of
+// max_allowed_packet and net_buffer_length: 150 characters past a packet
+// of 100 are too long for a net buffer of 151, not for one of 152 or none
+// read.
 TEST_F(MySQLStatementSQLFake, ALostConnectionWithATextLongerThanThePacketSaysSo)
 {
     const std::string strLong = "SELECT '" + std::string(141, 'x') + "'"; // 150 characters
-    m_clFake.tabReply.push_back(Refused(2006));
-    m_clFake.tabReply.push_back(PacketSize("100"));
-    EXPECT_EQ(Run(strLong.c_str()), 0);
-    EXPECT_EQ(m_pError->dwGetErrorId(), 320101u);
-    EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 2006u);
-    const std::wstring s = ErrorText();
-    ASSERT_NE(Position(s, L"=100.26"), std::wstring::npos) << s;
-    ASSERT_NE(Position(s, L"=100.23"), std::wstring::npos) << s;
-    EXPECT_LT(Position(s, L"=100.26"), Position(s, L"=100.23")) << s;
-    EXPECT_EQ(m_clFake.tabQueries.size(), 2u);
-    EXPECT_EQ(m_clFake.tabQueries[1], "show variables like 'max_allowed_packet'");
-    EXPECT_EQ(m_pCnx->m_nOpens, 0);
+    const struct {
+        const char* pszBuffer;
+        bool bTooLong;
+    } aCases[] = {{"16", true}, {"151", true}, {"152", false}, {nullptr, true}};
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(c.pszBuffer != nullptr ? c.pszBuffer : "none");
+        m_pError->Reset();
+        m_clFake.tabQueries.clear();
+        m_clFake.tabReply.push_back(Refused(2006));
+        m_clFake.tabReply.push_back(PacketSize("100"));
+        m_clFake.tabReply.push_back(c.pszBuffer != nullptr ? Variable("net_buffer_length", c.pszBuffer) : Refused(1064));
+        EXPECT_EQ(Run(strLong.c_str()), 0);
+        EXPECT_EQ(m_pError->dwGetErrorId(), c.bTooLong ? 320101u : 22u);
+        EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 2006u);
+        const std::wstring s = ErrorText();
+        EXPECT_EQ(Position(s, L"=100.26") != std::wstring::npos, c.bTooLong) << s;
+        ASSERT_NE(Position(s, L"=100.23"), std::wstring::npos) << s;
+        if (c.bTooLong)
+            EXPECT_LT(Position(s, L"=100.26"), Position(s, L"=100.23")) << s;
+        ASSERT_EQ(m_clFake.tabQueries.size(), 3u);
+        EXPECT_EQ(m_clFake.tabQueries[1], "show variables like 'max_allowed_packet'");
+        EXPECT_EQ(m_clFake.tabQueries[2], "show variables like 'net_buffer_length'");
+        EXPECT_EQ(m_pCnx->m_nOpens, 0);
+    }
 }
 
 TEST_F(MySQLStatementSQLFake, AShortTextLeavesOnlyTheServerError)
@@ -371,6 +392,8 @@ TEST_F(MySQLStatementSQLFake, AShortTextLeavesOnlyTheServerError)
     EXPECT_EQ(m_pError->dwGetErrorId(), 22u);
     EXPECT_EQ(Position(ErrorText(), L"=100.26"), std::wstring::npos);
     EXPECT_NE(Position(ErrorText(), L"=100.23"), std::wstring::npos);
+    // Within max_allowed_packet: no net buffer asked.
+    EXPECT_EQ(m_clFake.tabQueries.size(), 2u);
 }
 
 TEST_F(MySQLStatementSQLFake, AProbeThatLosesTheConnectionReconnectsOnceAndProbesNoFurther)
@@ -390,6 +413,7 @@ TEST_F(MySQLStatementSQLFake, AProbeThatLosesTheConnectionReconnectsOnceAndProbe
     m_clFake.tabReply.push_back(Refused(2006));
     m_clFake.tabReply.push_back(Refused(2006));
     m_clFake.tabReply.push_back(PacketSize("100"));
+    m_clFake.tabReply.push_back(Variable("net_buffer_length", "100"));
     EXPECT_EQ(Run(strLong.c_str()), 0);
     EXPECT_EQ(m_pCnx->m_nOpens, 2);
     EXPECT_EQ(m_pError->dwGetErrorId(), 320101u);

@@ -250,6 +250,15 @@ protected:
             EXPECT_EQ(Read(pi, pContext, pszItem, bFromFirst ? NEXT : PREVIOUS), 1) << Error(pi, pContext);
         return Value(pi, pContext, L"id");
     }
+    // The write texts sent since the last call.
+    Rows Writes()
+    {
+        Rows tab;
+        for (const std::string& s : Sent())
+            if (s.compare(0, 7, "UPDATE ") == 0 || s.compare(0, 7, "DELETE ") == 0)
+                tab.push_back(s);
+        return tab;
+    }
     // The found state of the item's browse (-1 when it cannot be asked).
     static int Found(INATable* pi, CHostContext* pContext, const wchar_t* pszItem)
     {

@@ -547,15 +547,15 @@ TEST_F(NAExpression, AValueHeldLessExactly)
     // Without its text: the record's value.
     EXPECT_EQ(Write(Text(NAOP_EQ, L"H", "100000", R)).strText, L"TIME_FORMAT(`H`,'%H%i%S')='100000'");
     EXPECT_EQ(Write(TextLeaf(NAOP_EQ, L"W", "x?", C, true)).strText,
-              L"CAST(CONVERT(`W` USING utf8mb4) AS BINARY)=X'78F09F9880'");
+              L"CONVERT(CONVERT(`W` USING utf8mb4) USING binary)=X'78F09F9880'");
     // The record's own characters, in the Unicode set of a server whose
     // version is not known: utf8.
     EXPECT_EQ(Write(TextLeaf(NAOP_EQ, L"S", "A\xE9 ", C, true)).strText,
-              L"CAST(CONVERT(`S` USING utf8) AS BINARY)=X'41C3A920'");
-    EXPECT_EQ(Write(TextLeaf(NAOP_EQ, L"S", "", C, true)).strText, L"CAST(CONVERT(`S` USING utf8) AS BINARY)=X''");
+              L"CONVERT(CONVERT(`S` USING utf8) USING binary)=X'41C3A920'");
+    EXPECT_EQ(Write(TextLeaf(NAOP_EQ, L"S", "", C, true)).strText, L"CONVERT(CONVERT(`S` USING utf8) USING binary)=X''");
     m_pSearch->ResetServerValues();
     EXPECT_EQ(Write(TextLeaf(NAOP_EQ, L"W", "x?", C, true)).strText,
-              L"CAST(CONVERT(`W` USING utf8) AS BINARY)=X'783F'");
+              L"CONVERT(CONVERT(`W` USING utf8) USING binary)=X'783F'");
     // No characters to tell: the comparison fails, naming the item.
     CAny n;
     SetNull(n, TQTYPE_I4);

@@ -93,7 +93,9 @@ protected:
 // a query the host may write through.
 std::string Held(const std::string& strName)
 {
-    return ",IF(CAST(CONVERT(CONVERT(" + strName + " USING latin1) USING utf8) AS BINARY)<>CAST(CONVERT(" + strName + " USING utf8) AS BINARY),IFNULL(HEX(CONVERT(" + strName + " USING utf8)),''),NULL)";
+    const std::string strBytes = "CONVERT(CONVERT(" + strName + " USING utf8) USING binary)";
+    return ",IF(CONVERT(CONVERT(CONVERT(" + strName + " USING latin1) USING utf8) USING binary)<>" + strBytes + "," +
+           strBytes + ",NULL)";
 }
 const std::string SEL = "SELECT `q_db`.`name`, `q_db`.`amount`, `q_db`.`code` " + Held("`q_db`.`name`") + " FROM `q_db`";
 const std::string SEL2 = "SELECT `q_db`.`name`, `q_db`.`amount` " + Held("`q_db`.`name`") + " FROM `q_db`";

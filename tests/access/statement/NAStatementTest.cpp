@@ -411,7 +411,7 @@ TEST_F(StatementText, OrderByTermsAndTieBreaks)
     for (const SCase& c : aCase) {
         m_pStatement->SetTieBreak(c.nTieBreak);
         const std::string strColumns =
-            std::wstring(c.pszItem) == L"m" ? "SELECT `id`,`d`,`dd`,CAST(CONVERT(`m` USING utf8) AS BINARY) FROM `T`"
+            std::wstring(c.pszItem) == L"m" ? "SELECT `id`,`d`,`dd`,CONVERT(CONVERT(`m` USING utf8) USING binary) FROM `T`"
                                             : strSelect;
         EXPECT_EQ(Select(c.pszItem, c.bAscending, c.nFlags), strColumns + c.pszOrder) << Narrow(c.pszItem);
         EXPECT_EQ(m_pStatement->bInvertFetch(), c.bInverted) << Narrow(c.pszItem);

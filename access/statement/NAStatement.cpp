@@ -1088,7 +1088,7 @@ std::wstring CNAStatement::_strTextForm(const unsigned char* pBytes, unsigned in
     }
     CTString clHexa;
     CNAConnectionDescription::s_BinaryToStringHexa(pBytes, nLength, &clHexa);
-    return std::wstring(L"_") + pszCharset + L" X'" + (clHexa.pszGet() != nullptr ? clHexa.pszGet() : L"") + L"'";
+    return s_strTextLiteral(pszCharset, clHexa.pszGet());
 }
 
 CNAStatement::eLESSEXACT CNAStatement::_eLessExact(CNAColumn* pclColumn) const
@@ -1137,7 +1137,12 @@ bool CNAStatement::_bOwnBytes(const CNAColumn* pclColumn)
 
 std::wstring CNAStatement::_strServerTextLiteral(const wchar_t* pszHexa) const
 {
-    return std::wstring(L"_") + _pszServerTextCharset() + L" X'" + pszHexa + L"'";
+    return s_strTextLiteral(_pszServerTextCharset(), pszHexa);
+}
+
+std::wstring CNAStatement::s_strTextLiteral(const wchar_t* pszCharset, const wchar_t* pszHexa)
+{
+    return std::wstring(L"_") + pszCharset + L" X'" + (pszHexa != nullptr ? pszHexa : L"") + L"'";
 }
 
 std::wstring CNAStatement::strServerTextLiteral(const std::wstring& strText) const
@@ -2711,7 +2716,8 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
     struct STServerText {
         CNAColumn* pclColumn;
         unsigned int nResultColumn;
-        bool bUTF8; // the column's own UTF-8 text
+        bool bUTF8;                // the column's own UTF-8 text
+        const wchar_t* pszCharset; // a text's form read beside it: its bytes' set
     };
     std::vector<STServerText> tabServer;
     // The host holds times and date-times to the millisecond at most; the
@@ -2726,18 +2732,30 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
         const bool bUTF8 = tabKind[static_cast<size_t>(i)] == LE_TEXT && _bFormNeeded(static_cast<size_t>(i)) &&
                            _bTextInUTF8(pcl);
         if (eType == NA_IT_HEURE || eType == NA_IT_DATETIME || bUTF8)
-            tabServer.push_back({pcl, static_cast<unsigned int>(pcl->nGetPhysicalIndice()), bUTF8});
+            tabServer.push_back({pcl, static_cast<unsigned int>(pcl->nGetPhysicalIndice()), bUTF8, nullptr});
     }
-    // Other texts the session's code page cannot hold come whole, in
-    // hexadecimal, after the record's columns.
+    // Other texts' forms come as bytes after the record's columns: those of
+    // texts the session's code page cannot hold, in UTF-8, and a column's
+    // own in its set. A form read beside a text goes before its UTF-8 text.
     unsigned int nResultColumns = 0;
     m_pclStatementSQL->bGetColumnNbr(&nResultColumns, 0);
     const size_t nServer = m_tabServerColumn.size() + (m_bFoundColumn ? 1 : 0);
     if (nResultColumns > nServer)
-        for (size_t i = 0; i < m_tabServerColumn.size(); i++)
-            if (m_tabServerColumn[i].eKind == LE_TEXT)
-                tabServer.push_back(
-                    {m_tabServerColumn[i].pclColumn, static_cast<unsigned int>(nResultColumns - nServer + i), false});
+        for (size_t i = 0; i < m_tabServerColumn.size(); i++) {
+            const SServerColumn& st = m_tabServerColumn[i];
+            if (st.eKind != LE_TEXT && st.eKind != LE_BYTES)
+                continue;
+            const wchar_t* pszCharset = st.eKind == LE_BYTES ? st.pclColumn->pclGetImportedItem()->pszGetColumnCharset()
+                                                             : _pszServerTextCharset();
+            const STServerText stForm{st.pclColumn, static_cast<unsigned int>(nResultColumns - nServer + i), false,
+                                      pszCharset};
+            const auto it = std::find_if(tabServer.begin(), tabServer.end(),
+                                         [&](const STServerText& stText) { return stText.pclColumn == st.pclColumn; });
+            if (it != tabServer.end())
+                *it = stForm;
+            else
+                tabServer.push_back(stForm);
+        }
     if (tabServer.empty() || llRow < 0 || llRow >= m_pclStatementSQL->llGetRowCount())
         return;
     // A row deleted meanwhile is still the row as read, its texts the
@@ -2764,14 +2782,14 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
         for (const STServerText& st : tabServer) {
             if (!bAsRead && !_bSameItemValue(pclRow, pclWritten, st.pclColumn->piGetItem()))
                 continue;
-            if (st.bUTF8) {
+            if (st.bUTF8 || st.pszCharset != nullptr) {
                 unsigned char* p = nullptr;
                 unsigned int n = 0;
                 bool bTooLong = false;
-                const std::wstring strForm =
-                    m_pclStatementSQL->bGetValue(&p, &n, st.nResultColumn) && p != nullptr
-                        ? _strLostTextForm(st.pclColumn, reinterpret_cast<const char*>(p), n, &bTooLong)
-                        : std::wstring();
+                std::wstring strForm;
+                if (m_pclStatementSQL->bGetValue(&p, &n, st.nResultColumn) && p != nullptr)
+                    strForm = st.bUTF8 ? _strLostTextForm(st.pclColumn, reinterpret_cast<const char*>(p), n, &bTooLong)
+                                       : _strTextForm(p, n, st.pszCharset, &bTooLong);
                 if (!strForm.empty())
                     ptabOut->emplace_back(st.pclColumn, strForm);
                 continue;

@@ -577,6 +577,8 @@ protected:
     const wchar_t* _pszServerTextCharset() const;
     // The hexadecimal digits of a text of that set as its literal.
     std::wstring _strServerTextLiteral(const wchar_t* pszHexa) const;
+    // The same in the set named: "_greek X'AE'".
+    static std::wstring s_strTextLiteral(const wchar_t* pszCharset, const wchar_t* pszHexa);
     // The texts of row llRow of the result when it holds the record given,
     // as read or as written since.
     void _KeepServerValues(long long llRow, const CNARecordValue* pclRecord, CNARecherche::ServerValues* ptabOut);

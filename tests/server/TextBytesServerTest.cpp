@@ -91,6 +91,9 @@ TEST_F(TextBytes, AKeyOfSuchASetFindsItsOwnRow)
     for (const bool bUTF8 : {true, false}) {
         SCOPED_TRACE(bUTF8 ? "in UTF-8" : "in 1252");
         ASSERT_TRUE(Admin("DELETE FROM pg") && Admin("INSERT INTO pg VALUES ('?', 1), (_greek X'AE', 2)"));
+        // The keys in the server's order, the last modified first.
+        const Rows tabKeys = List("SELECT HEX(k) FROM pg ORDER BY k");
+        ASSERT_EQ(tabKeys.size(), 2u);
         CHostContext* pc = Context(++nContext);
         INATable* pi = Open(L"pg", pc, HostIn(bUTF8));
         ASSERT_NE(pi, nullptr);
@@ -99,7 +102,44 @@ TEST_F(TextBytes, AKeyOfSuchASetFindsItsOwnRow)
             PutItem(pi, pc, L"v", CInt(10 * n));
             ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
         }
-        EXPECT_EQ(List(strRows), (Rows{"3F/20", "AE/10"}));
+        EXPECT_EQ(List(strRows), (Rows{tabKeys[0] + "/20", tabKeys[1] + "/10"}));
+    }
+}
+
+// Read in blocks of one, a browse goes on from each row by its exact form
+// read beside it: a greek key's own bytes (0xAE and "?" read alike), and a
+// query's text in 1252 (Ω read as "?") by its UTF-8 bytes. Each row once,
+// both ways, in the server's order.
+TEST_F(TextBytes, ABrowseInBlocksGoesOnFromEachRowsForm)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE bg (k VARCHAR(5) CHARACTER SET greek PRIMARY KEY, v INT)") &&
+                Admin("INSERT INTO bg VALUES ('?', 1), (_greek X'AE', 2), ('a', 3), (_greek X'AEAE', 4), ('b', 5)") &&
+                Admin("CREATE TABLE bq (id INT PRIMARY KEY, t VARCHAR(5) CHARACTER SET utf8mb4, KEY (t))") &&
+                Admin("INSERT INTO bq VALUES (1, '?'), (2, _utf8mb4 X'CEA9'), (3, 'a'), (4, _utf8mb4 X'CEA9CEA9'), "
+                      "(5, 'b'), (6, _utf8mb4 X'CEA93F')"));
+    const struct {
+        const char* pszTable;
+        const wchar_t* pszQuery; // null: the table itself
+        const wchar_t* pszItem;
+        const wchar_t* pszValue;
+        const char* pszOrder;
+    } aCases[] = {
+        {"bg", nullptr, L"k", L"v", "SELECT v FROM bg ORDER BY k"},
+        {"bq", L"SELECT id, t FROM bq", L"t", L"id", "SELECT id FROM bq ORDER BY t, id"},
+    };
+    unsigned int nContext = 0;
+    for (const auto& c : aCases) {
+        const Rows tabServer = List(c.pszOrder);
+        for (const bool bUTF8 : {true, false}) {
+            SCOPED_TRACE(std::string(c.pszTable) + (bUTF8 ? " in UTF-8" : " in 1252"));
+            CHostContext* pc = Context(++nContext);
+            INATable* pi = c.pszQuery == nullptr ? Open(Wide(c.pszTable).c_str(), pc, HostIn(bUTF8, 1))
+                                                 : QueryIn(bUTF8, false, c.pszQuery, pc, {L"bq"}, 1);
+            ASSERT_NE(pi, nullptr);
+            const auto fnValue = [&](int bRead) { return bRead == 1 ? Value(pi, pc, c.pszValue) : Error(pi, pc); };
+            EXPECT_EQ(Every(pi, pc, c.pszItem, 0, false, fnValue), tabServer);
+            EXPECT_EQ(Every(pi, pc, c.pszItem, 0, true, fnValue), Rows(tabServer.rbegin(), tabServer.rend()));
+        }
     }
 }
 

@@ -374,8 +374,9 @@ TEST_F(MySQLStatementSQLFake, ALostConnectionWithATextLongerThanThePacketSaysSo)
         const std::wstring s = ErrorText();
         EXPECT_EQ(Position(s, L"=100.26") != std::wstring::npos, c.bTooLong) << s;
         ASSERT_NE(Position(s, L"=100.23"), std::wstring::npos) << s;
-        if (c.bTooLong)
+        if (c.bTooLong) {
             EXPECT_LT(Position(s, L"=100.26"), Position(s, L"=100.23")) << s;
+        }
         ASSERT_EQ(m_clFake.tabQueries.size(), 3u);
         EXPECT_EQ(m_clFake.tabQueries[1], "show variables like 'max_allowed_packet'");
         EXPECT_EQ(m_clFake.tabQueries[2], "show variables like 'net_buffer_length'");

@@ -59,8 +59,9 @@ TEST_F(TextBytes, AKeylessRowIsFoundByItsColumnsOwnBytes)
                 ASSERT_NE(pi, nullptr);
                 Sent();
                 ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
-                if (n == 2)
+                if (n == 2) {
                     ASSERT_EQ(Read(pi, pc, L"o", NEXT), 1) << Error(pi, pc);
+                }
                 // Its own bytes come with the row.
                 const Rows tabSent = Sent();
                 ASSERT_FALSE(tabSent.empty());
@@ -73,8 +74,9 @@ TEST_F(TextBytes, AKeylessRowIsFoundByItsColumnsOwnBytes)
 
                 ASSERT_TRUE(Admin("UPDATE " + strTable + " SET o = 1"));
                 ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
-                if (n == 2)
+                if (n == 2) {
                     ASSERT_EQ(Read(pi, pc, L"o", NEXT), 1) << Error(pi, pc);
+                }
                 ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
                 EXPECT_EQ(List(strRows), (Rows{"1/" + strOther}));
             }

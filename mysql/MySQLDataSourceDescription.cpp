@@ -6,6 +6,7 @@
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NaDriver.h"
 #include "access/statement/NAStatementSQL.h"
+#include "common/text/TextCompare.h"
 #include "common/text/XYStringConcat.h"
 #include "common/values/Any.h"
 #include "common/values/ItemType.h"
@@ -291,9 +292,9 @@ bool CMySQLDataSourceDescription::s_bQuotedDefaultIsExpression(const wchar_t* ps
     if (csDefault.nTaille() == 0 || csDefault.bEstEgal(L"NULL") || csDefault.bCommenceParI(L"'") ||
         csDefault.bCommenceParI(L"b'"))
         return false;
-    // Numbers stand bare too.
+    // Numbers stand bare too, with the server's decimal point.
     wchar_t* pEnd = nullptr;
-    std::wcstod(csDefault.pszGet(), &pEnd);
+    wcstod_l(csDefault.pszGet(), &pEnd, STR_FixedLocale());
     return pEnd == nullptr || *pEnd != 0 || !bValueText(csDefault.pszGet());
 }
 

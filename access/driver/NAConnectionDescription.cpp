@@ -19,6 +19,7 @@
 #include "common/platform/WinApi.h"
 #include "common/text/CodePage.h"
 #include "common/text/StringParameter.h"
+#include "common/text/TextCompare.h"
 
 #include <climits>
 #include <cwchar>
@@ -1141,7 +1142,7 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError* pError, eNA_ITEMTYP
     const std::wstring sText(Text(pszTypeText));
     std::wstring sUpper(sText);
     for (wchar_t& c : sUpper)
-        c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+        c = STR_cFixedUpper(c);
 
     bool bUnsigned = false;
     size_t nSkip = 0;

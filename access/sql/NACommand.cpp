@@ -69,8 +69,7 @@ bool _bAt(const std::wstring& s, size_t i, const wchar_t* pszWord)
 // SELECT as the text's first word, not the start of a longer one.
 bool _bSelectFirst(const std::wstring& s)
 {
-    return _bAt(s, 0, L"SELECT") &&
-           (s.size() == 6 || !(iswalnum(static_cast<wint_t>(s[6])) || s[6] == L'_' || s[6] == L'$'));
+    return CNACommand::s_bWordAt(s.c_str(), s.size(), 0, L"SELECT");
 }
 
 // A decimal number at i (64-bit, saturating); i moves past its digits.
@@ -91,10 +90,7 @@ bool _bEscapeWordAt(const std::wstring& s, size_t i)
 {
     while (i < s.size() && _bBlank(s[i]))
         i++;
-    if (!_bAt(s, i, L"ESCAPE"))
-        return false;
-    const size_t k = i + 6;
-    return k == s.size() || !(iswalnum(static_cast<wint_t>(s[k])) || s[k] == L'_' || s[k] == L'$');
+    return CNACommand::s_bWordAt(s.c_str(), s.size(), i, L"ESCAPE");
 }
 
 // Blanks to the server: the host's and form feed and vertical tab.

@@ -466,6 +466,13 @@ public:
     // which may fold a letter past ASCII into one of them (U+0131 into I,
     // U+017F into S) or fold I otherwise.
     static bool s_bKeywordAt(const wchar_t* psz, size_t nLength, size_t i, const wchar_t* pszWord);
+    // Whether a word goes on with c as the server's lexer reads it, whatever
+    // the process's locale: a name's character (s_bNameChar), but the
+    // no-break space, a blank to a session in 1252.
+    static bool s_bWordGoesOn(wchar_t c) { return s_bNameChar(c) && c != 0xA0; }
+    // The keyword at i (s_bKeywordAt) as a whole word: no character of a
+    // word glued after it.
+    static bool s_bWordAt(const wchar_t* psz, size_t nLength, size_t i, const wchar_t* pszWord);
     // The blank that goes before a clause appended at nEnd of a text: none
     // after a minus sign, which with the blank would open a "-- " comment.
     static const wchar_t* s_pszClauseJoin(const std::wstring& s, size_t nEnd);

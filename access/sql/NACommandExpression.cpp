@@ -678,7 +678,8 @@ int CNACommand::_bDoExpressionOperator(CSQLParserInfo* pclInfo, const wchar_t* p
     if (csName.nTaille() > 0) {
         _AddSQL(csName.pszGet());
         const unsigned int nLength = _nHostLength(pszText);
-        while (*pnPos < nLength && (iswalpha(static_cast<wint_t>(pszText[*pnPos])) || pszText[*pnPos] == L'_'))
+        while (*pnPos < nLength &&
+               (iswalpha_l(static_cast<wint_t>(pszText[*pnPos]), STR_FixedLocale()) || pszText[*pnPos] == L'_'))
             (*pnPos)++;
     }
     return 1;
@@ -697,7 +698,7 @@ int CNACommand::_bDoExpressionArgument(CSQLParserInfo* pclInfo, const wchar_t* p
             // A character set name, never an item: the whole name goes to
             // the server as written.
             unsigned int nEnd = *pnPos;
-            while (nEnd < nLength && (iswalnum(static_cast<wint_t>(pszText[nEnd])) || pszText[nEnd] == L'_'))
+            while (nEnd < nLength && s_bWordGoesOn(pszText[nEnd]))
                 nEnd++;
             _CopyHost(pszText, pnPos, nEnd);
             return 2;

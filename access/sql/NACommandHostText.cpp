@@ -140,6 +140,12 @@ bool CNACommand::s_bKeywordAt(const wchar_t* psz, size_t nLength, size_t i, cons
     return true;
 }
 
+bool CNACommand::s_bWordAt(const wchar_t* psz, size_t nLength, size_t i, const wchar_t* pszWord)
+{
+    const size_t n = i + wcslen(pszWord);
+    return s_bKeywordAt(psz, nLength, i, pszWord) && (n == nLength || !s_bWordGoesOn(psz[n]));
+}
+
 size_t CNACommand::s_nHostRunEnd(const wchar_t* psz, size_t nLength, size_t i)
 {
     if (i >= nLength)

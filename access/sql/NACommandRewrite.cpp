@@ -46,14 +46,10 @@ bool bBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'
 bool bText8(unsigned char n) { return n == 17 || n == 18 || n == 19 || n == 134 || (n >= 21 && n <= 23); }
 bool bWide(unsigned char n) { return n == 16 || n == 20 || n == 81 || n == 110; }
 
-// Whether the keyword stands at i (CNACommand::s_bKeywordAt) with no letter
-// glued after.
+// Whether the keyword stands at i as a whole word (CNACommand::s_bWordAt).
 bool bWordAt(const wchar_t* psz, size_t nLength, size_t i, const wchar_t* pszWord)
 {
-    if (!CNACommand::s_bKeywordAt(psz, nLength, i, pszWord))
-        return false;
-    const size_t n = i + wcslen(pszWord);
-    return n == nLength || !(iswalnum(static_cast<wint_t>(psz[n])) || psz[n] == L'_');
+    return CNACommand::s_bWordAt(psz, nLength, i, pszWord);
 }
 
 // The elements of a walk, released with it.

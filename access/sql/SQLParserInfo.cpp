@@ -711,9 +711,7 @@ int CSQLParserInfo::nGetSensTri(IInfoOrderBy* piEntry) const
     size_t i = nStop >= 0 ? static_cast<size_t>(nStop) + 1 : nLength;
     while (i < nLength && bBlank(pszText[i]))
         i++;
-    if (!CNACommand::s_bKeywordAt(pszText, nLength, i, L"DESC"))
-        return 0;
-    return i + 4 == nLength || !(iswalnum(static_cast<wint_t>(pszText[i + 4])) || pszText[i + 4] == L'_') ? 1 : 0;
+    return CNACommand::s_bWordAt(pszText, nLength, i, L"DESC") ? 1 : 0;
 }
 
 CSQLParserInfo* CSQLParserInfo::pclGetQueryParserInfoNoRef() const

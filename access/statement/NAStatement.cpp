@@ -1407,8 +1407,7 @@ int CNAStatement::_bFormatOrderBy(const wchar_t* pszTable, CSQLParserInfo* pclIn
     // parameters moving with the text.
     if (nLimit > 0 && m_pclCommand->nGetSQLLength() > nBefore && m_pclCommand->nGetParameterNbr() == nParameters) {
         std::wstring strOrder(m_pclCommand->pszGetOriginalSQL() + nBefore);
-        while (!strOrder.empty() && std::iswspace(static_cast<wint_t>(strOrder[0])))
-            strOrder.erase(0, 1);
+        strOrder.erase(0, std::min(strOrder.find_first_not_of(L" \t\n\v\f\r"), strOrder.size()));
         m_pclCommand->TronqueTexte(nBefore);
         m_pclCommand->Insert(nLimit, (strOrder + L" ").c_str());
     }
@@ -1640,7 +1639,7 @@ CNAColumn* CNAStatement::_pclColumnWriter(CNAColumn* pclColumn, int eType, unsig
         CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
         if (pcl == nullptr || pcl->bIsComposedKey())
             break;
-        if ((pcl == pclColumn || wcscasecmp(pcl->pszGetOriginalName(), pszColumn) == 0) &&
+        if ((pcl == pclColumn || STR_nFixedCaseCompare(pcl->pszGetOriginalName(), pszColumn) == 0) &&
             _bNeedToUpdate(pcl, eType, nFlags))
             return pcl;
     }

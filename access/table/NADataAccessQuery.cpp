@@ -550,7 +550,7 @@ bool bSourceTables(const CNADataAccess* pclAccess, std::vector<std::wstring>* pt
         std::wstring strBare;
         for (const wchar_t c : str)
             if (c != L'`' && c != L'"' && c != L'[' && c != L']')
-                strBare += static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+                strBare += STR_cFixedUpper(c);
         ptab->push_back(strBare);
     };
     if (!pclAccess->bSourceIsQuery()) {

@@ -2,6 +2,7 @@
 
 #include "common/platform/FormatWin.h"
 #include "common/text/SysUtils.h"
+#include "common/text/TextCompare.h"
 
 #include <cstdarg>
 #include <cstdlib>
@@ -118,7 +119,8 @@ int CTStringArray::__nCompare(const void* a, const void* b)
 
 int CTStringArray::__nCompareI(const void* a, const void* b)
 {
-    return wcscasecmp(pszTexte(*static_cast<CTString* const*>(a)), pszTexte(*static_cast<CTString* const*>(b)));
+    return STR_nFixedCaseCompare(pszTexte(*static_cast<CTString* const*>(a)),
+                                 pszTexte(*static_cast<CTString* const*>(b)));
 }
 
 int CTStringArray::__nCompareInverse(const void* a, const void* b)

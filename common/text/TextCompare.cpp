@@ -80,30 +80,14 @@ int OrdinalRun(const T* a, int la, const T* b, int lb)
 
 // ---- Built-in behaviour while the host has not handed its service over ----
 
-locale_t Utf8Locale()
-{
-    static locale_t s_loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    return s_loc;
-}
+wchar_t Upper(wchar_t c) { return STR_cFixedUpper(c); }
 
-// The plain "C" locale maps ASCII only, hence the UTF-8 tables when present.
-wchar_t Casse(wchar_t c, wint_t (*pfnLocale)(wint_t, locale_t), wint_t (*pfn)(wint_t))
-{
-    const locale_t loc = Utf8Locale();
-    return static_cast<wchar_t>(loc != nullptr ? pfnLocale(static_cast<wint_t>(c), loc) : pfn(static_cast<wint_t>(c)));
-}
-
-wchar_t Upper(wchar_t c) { return Casse(c, towupper_l, towupper); }
-
-wchar_t Lower(wchar_t c) { return Casse(c, towlower_l, towlower); }
+wchar_t Lower(wchar_t c) { return static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), STR_FixedLocale())); }
 
 bool IsSpaceOrPunct(wchar_t c)
 {
     const wint_t w = static_cast<wint_t>(c);
-    const locale_t loc = Utf8Locale();
-    if (loc != nullptr)
-        return iswspace_l(w, loc) || iswpunct_l(w, loc);
-    return iswspace(w) || iswpunct(w);
+    return iswspace_l(w, STR_FixedLocale()) || iswpunct_l(w, STR_FixedLocale());
 }
 
 // Base letter of an accented Windows-1252 letter, keeping its case.
@@ -759,6 +743,27 @@ bool STR_bWhiteCharOrPunctA(char c)
 bool STR_bWhiteCharOrPunctW(wchar_t c)
 {
     return IsWhiteOrPunct(STR_LCID_COMPARE, c);
+}
+
+locale_t STR_FixedLocale()
+{
+    static const locale_t s_loc = [] {
+        const locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+        // The "C" locale is always there.
+        return loc != static_cast<locale_t>(nullptr) ? loc
+                                                     : newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    }();
+    return s_loc;
+}
+
+wchar_t STR_cFixedUpper(wchar_t c)
+{
+    return static_cast<wchar_t>(towupper_l(static_cast<wint_t>(c), STR_FixedLocale()));
+}
+
+int STR_nFixedCaseCompare(const wchar_t* a, const wchar_t* b)
+{
+    return wcscasecmp_l(Safe(a), Safe(b), STR_FixedLocale());
 }
 
 void STR_ToUpper(char* s) { CaseBufferA(LOCALE_FOLD_CASE, s, -1); }

@@ -4,11 +4,12 @@
 //
 // The wrappers fix the locale identifier, the flags and the lengths handed to
 // the service. Until the host has handed its service over they fall back to
-// a built-in behaviour (C library case mapping, Latin-1 accent removal,
-// ordinal order).
+// a built-in behaviour (case mapping in the fixed locale below, Latin-1
+// accent removal, ordinal order).
 #pragma once
 
 #include <cstddef>
+#include <locale.h>
 
 // Flags understood by the comparison and mapping wrappers, on top of the
 // service flags of HostInterfaces.h.
@@ -92,6 +93,19 @@ wchar_t* my_struprW(wchar_t* s);
 char* my_struprA(char* s);
 wchar_t* my_strlwrW(wchar_t* s);
 char* my_strlwrA(char* s);
+
+// ---- A fixed locale -----------------------------------------------------------
+
+// The module runs in the host's process and locale, yet reads names, SQL
+// words and its own texts the same way in every one: through the C
+// library's UTF-8 tables (the plain "C" locale's, ASCII alone, where the
+// system lacks them), numbers with a decimal point. Never null.
+locale_t STR_FixedLocale();
+// One character in upper case in that locale.
+wchar_t STR_cFixedUpper(wchar_t c);
+// Case-blind order of two texts in that locale (wcscasecmp's); a null text
+// is empty.
+int STR_nFixedCaseCompare(const wchar_t* a, const wchar_t* b);
 
 // ---- Null-tolerant comparisons ----------------------------------------------
 

@@ -5,6 +5,7 @@
 // twin row the server wrote itself from its key alone.
 #include "access/driver/NAItemDescription.h"
 #include "mysql/MySQLDataSourceDescription.h"
+#include "tests/support/ProcessLocale.h"
 #include "tests/support/TableObjectServer.h"
 
 #include <gtest/gtest.h>
@@ -133,13 +134,19 @@ TEST_F(ServerDefault, ATableNamedWithItsSchema)
 
 TEST(QuotedDefaults, ExpressionsStandBareLiteralsQuoted)
 {
-    for (const wchar_t* psz : {L"uuid()", L"current_timestamp()", L"concat('a','b')", L"(2 + 3)", L"curdate()",
-                               L"inf", L"5abc", L"nextval(`s`)"})
-        EXPECT_TRUE(CMySQLDataSourceDescription::s_bQuotedDefaultIsExpression(psz)) << Narrow(psz);
-    for (const wchar_t* psz : {L"'uuid()'", L"''", L"'NULL'", L"NULL", L"5", L"-5", L"1.50", L"+2", L".5", L"1e3",
-                               L"b'101'", L"", static_cast<const wchar_t*>(nullptr)})
-        EXPECT_FALSE(CMySQLDataSourceDescription::s_bQuotedDefaultIsExpression(psz))
-            << (psz != nullptr ? Narrow(psz) : "(null)");
+    // Numbers with a decimal point in a locale whose decimal sign is a comma
+    // too.
+    CProcessLocale clLocale;
+    for (const char* pszLocale : {"C", "tr_TR.UTF-8"}) {
+        ASSERT_TRUE(clLocale.bSet(pszLocale));
+        for (const wchar_t* psz : {L"uuid()", L"current_timestamp()", L"concat('a','b')", L"(2 + 3)", L"curdate()",
+                                   L"inf", L"5abc", L"nextval(`s`)", L"1,5"})
+            EXPECT_TRUE(CMySQLDataSourceDescription::s_bQuotedDefaultIsExpression(psz)) << Narrow(psz) << pszLocale;
+        for (const wchar_t* psz : {L"'uuid()'", L"''", L"'NULL'", L"NULL", L"5", L"-5", L"1.50", L"+2", L".5", L"1e3",
+                                   L"b'101'", L"", static_cast<const wchar_t*>(nullptr)})
+            EXPECT_FALSE(CMySQLDataSourceDescription::s_bQuotedDefaultIsExpression(psz))
+                << (psz != nullptr ? Narrow(psz) : "(null)") << pszLocale;
+    }
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "common/platform/XTime.h"
 #include "common/text/TStringConcatAW.h"
 #include "common/text/XYString.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/ProcessLocale.h"
 #include "tests/support/ValueCells.h"
 
 #include <gtest/gtest.h>
@@ -109,32 +109,21 @@ TEST_F(Literals, NullsBooleansAndNumbers)
 TEST_F(Literals, RealWrittenWithAPointWhateverTheHostText)
 {
     // A locale whose numbers have a decimal comma, for the stand-in's text.
-    CTempDir dir("zt_locale");
-    ASSERT_FALSE(dir.Path().empty());
-    const std::string strCommand = "localedef -i de_DE -f UTF-8 '" + dir.Path() + "/de_DE.UTF-8' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(strCommand.c_str()), 0);
-    const char* pszOldPath = std::getenv("LOCPATH");
-    const std::string strOldPath = pszOldPath != nullptr ? pszOldPath : "";
-    const std::string strOldLocale = std::setlocale(LC_NUMERIC, nullptr);
-    setenv("LOCPATH", dir.Path().c_str(), 1);
-    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
-
-    CLiteralConnection cnx;
-    CAny v;
-    Set(v, TQTYPE_R8, 2.5);
-    CAny text;
-    v.pclGetTraitement()->Duplique(&text);
-    text.__nCastTo(TQTYPE_DSTRW, nullptr, 1);
-    const std::wstring strHost = TextW(text);
-    const std::wstring strLiteral = Literal(cnx, &v);
-    Set(v, TQTYPE_R4, -0.75f);
-    const std::wstring strLiteral4 = Literal(cnx, &v);
-
-    std::setlocale(LC_NUMERIC, strOldLocale.c_str());
-    if (pszOldPath != nullptr)
-        setenv("LOCPATH", strOldPath.c_str(), 1);
-    else
-        unsetenv("LOCPATH");
+    std::wstring strHost, strLiteral, strLiteral4;
+    {
+        CProcessLocale clLocale;
+        ASSERT_TRUE(clLocale.bSet("de_DE.UTF-8", LC_NUMERIC));
+        CLiteralConnection cnx;
+        CAny v;
+        Set(v, TQTYPE_R8, 2.5);
+        CAny text;
+        v.pclGetTraitement()->Duplique(&text);
+        text.__nCastTo(TQTYPE_DSTRW, nullptr, 1);
+        strHost = TextW(text);
+        strLiteral = Literal(cnx, &v);
+        Set(v, TQTYPE_R4, -0.75f);
+        strLiteral4 = Literal(cnx, &v);
+    }
     EXPECT_EQ(strHost, L"2,5");
     EXPECT_EQ(strLiteral, L"2.5");
     EXPECT_EQ(strLiteral4, L"-0.75");

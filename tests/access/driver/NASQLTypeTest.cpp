@@ -3,6 +3,7 @@
 #include "access/driver/NAItemDescription.h"
 #include "access/driver/NAMapConvertType.h"
 #include "common/platform/MyModuleInfo.h"
+#include "tests/support/ProcessLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -92,12 +93,16 @@ TEST(NASQLType, EveryKeywordOfTheTable)
         {L"int unsignedx", NA_IT_I4, 4},
     };
     CKindConnection cnx;
-    for (const auto& st : tab) {
-        SCOPED_TRACE(st.pszText);
-        const STParsed r = Parse(cnx, st.pszText);
-        EXPECT_EQ(r.eType, st.eType);
-        EXPECT_EQ(r.nSize, st.nSize);
-    }
+    // The same in a locale that folds i into İ.
+    CProcessLocale clLocale;
+    for (const char* pszLocale : {"C", "tr_TR.UTF-8"})
+        for (const auto& st : tab) {
+            ASSERT_TRUE(clLocale.bSet(pszLocale));
+            SCOPED_TRACE(testing::Message() << pszLocale << " " << st.pszText);
+            const STParsed r = Parse(cnx, st.pszText);
+            EXPECT_EQ(r.eType, st.eType);
+            EXPECT_EQ(r.nSize, st.nSize);
+        }
     CKindConnection cnx13(13);
     EXPECT_EQ(Parse(cnx13, L"real").eType, NA_IT_R8);
     EXPECT_EQ(Parse(cnx13, L"real").nSize, 8u);

@@ -1028,12 +1028,38 @@ TEST_F(NACommandFixture, KeywordsAreTheirAsciiLettersInAnyLocale)
         {L"AS", 2, 2, L"", true},               {L"[S", 2, 0, L"{S", false},
         {L"@", 1, 0, L"`", false},
     };
+    // A word ends where the server's lexer ends it: before no character of
+    // a name, or a no-break space (a blank to a 1252 session).
+    const struct {
+        const wchar_t* pszText;
+        size_t i;
+        const wchar_t* pszWord;
+        bool bAt;
+    } word[] = {
+        {L"SELECT\u00d7a", 0, L"SELECT", false}, {L"SELECT\u00e9a", 0, L"SELECT", false},
+        {L"SELECT$", 0, L"SELECT", false},       {L"SELECT_", 0, L"SELECT", false},
+        {L"SELECT1", 0, L"SELECT", false},       {L"SELECT\u0131", 0, L"SELECT", false},
+        {L"SELECT\u00a0a", 0, L"SELECT", true},  {L"SELECT(", 0, L"SELECT", true},
+        {L"a DESC\u00d7", 2, L"DESC", false},    {L"a ASC\u00e9", 2, L"ASC", false},
+        {L"a desc", 2, L"DESC", true},           {L"ESCAPE\u00c9", 0, L"ESCAPE", false},
+        {L"a DES", 2, L"DESC", false},
+    };
     CProcessLocale clLocale;
-    for (const char* pszLocale : {"C", "C.UTF-8"}) {
+    for (const char* pszLocale : {"C", "C.UTF-8", "tr_TR.UTF-8"}) {
         ASSERT_TRUE(clLocale.bSet(pszLocale)) << pszLocale;
         for (const auto& k : at)
             EXPECT_EQ(CNACommand::s_bKeywordAt(k.pszText, k.nLength, k.i, k.pszWord), k.bAt)
                 << W(k.pszText) << " " << k.i << " " << pszLocale;
+        for (const auto& k : word)
+            EXPECT_EQ(CNACommand::s_bWordAt(k.pszText, wcslen(k.pszText), k.i, k.pszWord), k.bAt)
+                << W(k.pszText) << " " << pszLocale;
+        // A row limit goes after a SELECT alone.
+        for (const wchar_t* psz : {L"SELECT\u00d7a FROM t", L"SELECT\u00e9a FROM t", L"SELECT(a) FROM t"}) {
+            CCommand c(m_pError, Cnx(CNAConnectionDescription::DS_MYSQL));
+            c.Text(psz);
+            c->SetRowLimit(5, -1);
+            EXPECT_EQ(c.Formated(), std::wstring(psz) + (psz[6] == L'(' ? L" LIMIT 5" : L"")) << pszLocale;
+        }
         // LIMIT, SELECT and SET as the other scanners look for them.
         EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t l\u0131m\u0131t"), 0) << pszLocale;
         EXPECT_EQ(CNACommand::s_bQueryResultsetLimited(nullptr, L"SELECT a FROM t limit 5"), 1) << pszLocale;

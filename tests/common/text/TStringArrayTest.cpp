@@ -1,5 +1,6 @@
 #include "common/text/TStringArray.h"
 
+#include "tests/support/ProcessLocale.h"
 #include "tests/support/TestHost.h"
 
 #include <string>
@@ -117,6 +118,15 @@ TEST(TStringArray, SortAndSearch)
     cl.Decoupe(L"delta,Charlie,alpha,Bravo", L",");
     cl.TrieCroisssantI();
     EXPECT_EQ(Elements(cl), (CListe{L"alpha", L"Bravo", L"Charlie", L"delta"}));
+    // Names in the same order whatever the process's locale (Turkish folds
+    // I into a dotless i, past every ASCII letter).
+    CProcessLocale clLocale;
+    for (const char* pszLocale : {"C", "tr_TR.UTF-8"}) {
+        ASSERT_TRUE(clLocale.bSet(pszLocale));
+        cl.Decoupe(L"jb,Ia,\u00c9,\u00e8,hc", L",");
+        cl.TrieCroisssantI();
+        EXPECT_EQ(Elements(cl), (CListe{L"hc", L"Ia", L"jb", L"\u00e8", L"\u00c9"})) << pszLocale;
+    }
 
     cl.Decoupe(L"abc,,ABC", L",");
     EXPECT_EQ(cl.nRecherche(L"ABC", 0, 0), 0);

@@ -1,6 +1,7 @@
 #include "common/text/TextCompare.h"
 
 #include "tests/support/LocaleCalls.h"
+#include "tests/support/ProcessLocale.h"
 
 #include <algorithm>
 #include <climits>
@@ -331,6 +332,21 @@ TEST(TextCompare, BuiltInBehaviourWithoutTheLocaleService)
     EXPECT_EQ(STR_nMapStringEx(3, a, 8, "\xE7\xFF\x9C", -1), 3);
     EXPECT_STREQ(a, "CY\x8C");
     EXPECT_EQ(TestHost().nLocaleCalls(), 0u);
+}
+
+// Names fold the same way in every process locale, Turkish included.
+TEST(TextCompare, FixedLocaleWhateverTheProcessLocale)
+{
+    CProcessLocale clLocale;
+    for (const char* pszLocale : {"C", "tr_TR.UTF-8"}) {
+        ASSERT_TRUE(clLocale.bSet(pszLocale));
+        EXPECT_EQ(STR_cFixedUpper(L'i'), L'I') << pszLocale;
+        EXPECT_EQ(STR_cFixedUpper(L'\u00e9'), L'\u00c9') << pszLocale;
+        EXPECT_EQ(STR_nFixedCaseCompare(L"ID", L"id"), 0) << pszLocale;
+        EXPECT_LT(STR_nFixedCaseCompare(L"Iz", L"ja"), 0) << pszLocale;
+        EXPECT_GT(STR_nFixedCaseCompare(L"a", nullptr), 0) << pszLocale;
+        EXPECT_EQ(STR_nFixedCaseCompare(nullptr, L""), 0) << pszLocale;
+    }
 }
 
 namespace {

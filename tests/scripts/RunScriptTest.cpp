@@ -275,6 +275,23 @@ TEST(RunScript, EachTextIsReadAsItsSessionReadsItJustBeforeItRuns)
         {{"INSERT INTO t VALUES (LENGTH('\xFF'))"}, 1, "", strNotUtf8},
         {{"SET NAMES binary", "INSERT INTO t VALUES (LENGTH('\xFF'))"}, 1, "ok\n", strNotUtf8},
         {{"SELECT 'O\\'Brien; Jr' AS n"}, 0, "n\nO'Brien; Jr\n", ""},
+        // swe7 reads ASCII bytes as other characters, DEL as none; as the
+        // connection's set it lacks their characters.
+        {{"SET NAMES swe7", "INSERT INTO t VALUES (LENGTH('x@{}|~y'))"},
+         1,
+         "ok\n",
+         "is not sent: it holds '@' (U+0040), and the session reads it in character set swe7, where that byte is "
+         "'\xC3\x89' (U+00C9)\n"},
+        {{"SET NAMES swe7", "INSERT INTO t VALUES (LENGTH('\x7F'))"},
+         1,
+         "ok\n",
+         "is not sent: it holds DEL (U+007F), and the session reads it in character set swe7, where that byte is no "
+         "character\n"},
+        {{"SET character_set_connection = swe7", "INSERT INTO t VALUES (LENGTH('a|b'))"},
+         1,
+         "ok\n",
+         "is not sent: it holds '|' (U+007C), and the session keeps its texts in character set swe7 "
+         "(character_set_connection), which lacks it\n"},
     };
     std::vector<std::unique_ptr<CTempDir>> apDir;
     std::vector<std::unique_ptr<CProgram>> apRun;

@@ -18,15 +18,15 @@ if [ $# -gt 0 ]; then
   exit 2
 fi
 
-zt_setup || exit 1
+zt_setup || zt_fail "installing the packages"
 # The tests mostly wait on the server: they run as many at once as
 # CTEST_PARALLEL_LEVEL says, by default one per processor, whatever
 # CMAKE_BUILD_PARALLEL_LEVEL allows the builds.
 export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 # The benchmarks are built with the plain build (not run) so that they
 # keep building.
-zt_build "$ZT_ROOT/build" "" -DZT_BENCH=ON || exit 1
-zt_build "$ZT_ROOT/build/asan" "" -DZT_SANITIZE=ON || exit 1
+zt_build "$ZT_ROOT/build" "" -DZT_BENCH=ON || zt_fail "building in $ZT_ROOT/build"
+zt_build "$ZT_ROOT/build/asan" "" -DZT_SANITIZE=ON || zt_fail "building under the sanitizers in $ZT_ROOT/build/asan"
 
 trap zt_server_stop EXIT
 trap 'exit 130' INT TERM

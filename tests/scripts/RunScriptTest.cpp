@@ -226,13 +226,22 @@ TEST(RunScript, AFailedStepIsNamed)
     strRoot.pop_back();
     const std::string strRun = SourcePath("scripts/run.sh");
     // dpkg knows none of the packages, and apt-get cannot fetch them.
-    const std::vector<std::pair<const char*, const char*>> astNoPackage = {
+    const std::vector<std::pair<const char*, std::string>> astNoPackage = {
         {"dpkg", "case \"$1\" in --print-foreign-architectures) echo i386;; *) exit 1;; esac"},
         {"apt-get", "echo 'zt: cannot fetch' >&2; exit 100"}};
-    const std::vector<std::pair<const char*, const char*>> astNoBuild = {
+    const std::vector<std::pair<const char*, std::string>> astNoBuild = {
         {"cmake", "echo 'zt: cannot configure' >&2; exit 1"}};
+    // Programs that fail on one call and hand the others to the real one.
+    auto Real = [](const char* pszProgram) {
+        const STProgramRun st = RunProgram({"sh", "-c", std::string("command -v ") + pszProgram});
+        return st.strOut.substr(0, st.strOut.find('\n'));
+    };
+    const std::string strNoBench = "case \"$*\" in *ztbench*) echo 'zt: cannot build' >&2; exit 1;; esac; exec '" +
+                                   Real("cmake") + "' \"$@\"";
+    const std::string strNoFolder = "case \"$*\" in *build/mariadb) echo 'zt: cannot make' >&2; exit 1;; esac; exec '" +
+                                    Real("mkdir") + "' \"$@\"";
     const struct {
-        std::vector<std::pair<const char*, const char*>> astProgram;
+        std::vector<std::pair<const char*, std::string>> astProgram;
         std::vector<std::string> astrCommand;
         std::string strStep;
     } aCases[] = {
@@ -241,9 +250,17 @@ TEST(RunScript, AFailedStepIsNamed)
         {astNoBuild, {strRun, "--bench"},
          "run.sh: building the benchmark library's reading of the options in " + strRoot + "/build/release failed"},
         {astNoBuild, {SourcePath("scripts/test.sh")}, "test.sh: building in " + strRoot + "/build failed"},
+        {{{"cmake", strNoBench}},
+         {strRun, "--bench"},
+         "run.sh: building the benchmarks in " + strRoot + "/build/release failed"},
+        {{{"mkdir", strNoFolder}}, {strRun}, "run.sh: making the servers' folder " + strRoot + "/build/mariadb failed"},
         {{{"openssl", "echo 'zt: no certificate' >&2; exit 1"}},
          {strRun, "--sql", "SELECT 1"},
          "run.sh: making the private server's certificates in " + strRoot + "/build/mariadb/"},
+        // Nothing starts on what the installer left.
+        {{{"mariadb-install-db", "echo 'zt: cannot install' >&2; exit 1"}},
+         {strRun},
+         "run.sh: starting the private server in " + strRoot + "/build/mariadb/"},
     };
     CTempDir clDir("zt_steps");
     ASSERT_FALSE(clDir.Path().empty());
@@ -275,6 +292,7 @@ TEST(RunScript, AFailedStepIsNamed)
         const size_t nEnd = strErr.find('\n', nStep + 1);
         ASSERT_NE(nEnd, std::string::npos) << strErr;
         EXPECT_EQ(strErr.compare(nEnd - 7, 7, " failed"), 0) << strErr;
+        EXPECT_EQ(strErr.find("[ERROR]"), std::string::npos) << strErr;
     }
 }
 

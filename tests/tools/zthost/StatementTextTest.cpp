@@ -293,6 +293,7 @@ TEST(StatementText, VersionedCommentsByTheirOwnVersion)
         // An optimizer hint holding a quote, where the server reads hints.
         {stMySQL80, "SELECT /*+ QB_NAME(`a*/ 1; DELETE FROM t; -- `) */ 2", "optimizer hint"},
         {Session("12.0.2-MariaDB"), "SELECT /*+ QB_NAME(`a*/ 1; DELETE FROM t; -- `) */ 2", "optimizer hint"},
+        {Session("12.0.0-MariaDB"), "SELECT /*+ QB_NAME(`a*/ 1; DELETE FROM t; -- `) */ 2", "optimizer hint"},
         {kDefault, "SELECT /*+ QB_NAME(`a*/ 1; DELETE FROM t; -- `) */ 2", "several"},
         {stMySQL80, "SELECT /*+ BKA(t) */ 1; DELETE FROM t", "several"},
     };
@@ -351,6 +352,7 @@ TEST(StatementText, QuotesAndCommentsInTheSessionsMode)
         {Session(kMariaDB, "TIME_ROUND_FRACTIONAL,HIGH_NOT_PRECEDENCE,EMPTY_STRING_IS_NULL"), "SELECT 'a;b'", "one"},
         {Session("MariaDB 10.11"), "SELECT 1; SELECT 2", "version 'MariaDB 10.11'"},
         {Session("10.11.100-MariaDB"), "SELECT 1; SELECT 2", "version '10.11.100-MariaDB'"},
+        {Session("100.99.99-MariaDB"), "SELECT 1; SELECT 2", "several"},
         {Session("10.11"), "SELECT 1 /*!101100 ; SELECT 2 */", "version '10.11'"},
         {Session("10.11"), "SELECT '\xC3\xA9';;", "one"},
     };
@@ -397,6 +399,8 @@ TEST(StatementText, TheClientCharacterSet)
         {Session("8.0.36", "", "utf8mb3"), pszIssue, "one"},
         {Session("8.0.36", "", "binary"), pszIssue,
          "it holds '\xE4\xB8\xAD' (U+4E2D)" + strNotEvery + "binary: on MySQL zthost reads the UTF-8 sets only"},
+        {Session(kMariaDB, kDefaultMode, "utf8mb3"), "SELECT '\xEF\xBF\xBF'", "one"},
+        {kDefault, "SELECT '\xF4\x8F\xBF\xBF'", "one"},
         {Session(kMariaDB, kDefaultMode, "utf8mb3"), "SELECT '\xF0\x9F\x98\x80'",
          "it holds '\xF0\x9F\x98\x80' (U+1F600), and the session reads it in character set utf8mb3, which ends at "
          "U+FFFF"},
@@ -502,6 +506,7 @@ TEST(StatementText, OneStatementInAnySession)
         {"SELECT 1;\x01", false},
         {"SELECT '\xC3\xA9'", false},
         {"SELECT '\x7F'", false},
+        {"SELECT '\x80'", false},
         {"SELECT 1 AS [a]", false},
         {"SELECT @a", false},
         {"SELECT 'a\\\\'", false},

@@ -14,6 +14,16 @@ ZT_PACKAGES="cmake make g++ g++-multilib locales libgtest-dev:i386 libgmock-dev:
   libmariadb3:i386 libmariadb-dev-compat:i386 mariadb-server mariadb-client clang libclang-rt-14-dev openssl ccache
   util-linux tzdata"
 
+# zt_fail STEP: names the step that failed, on standard error, and ends
+# the command with 1.
+zt_fail() {
+  zt_step_failed "$1"
+  exit 1
+}
+zt_step_failed() {
+  echo "${0##*/}: $1 failed" >&2
+}
+
 zt_setup() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
@@ -61,18 +71,22 @@ zt_free_port() {
 }
 
 # zt_make_certificates DIR: a CA and a server certificate signed by it for
-# 127.0.0.1 and localhost (ca.pem, server-cert.pem, server-key.pem).
+# 127.0.0.1 and localhost (ca.pem, server-cert.pem, server-key.pem). openssl
+# runs in DIR on names without it: it refuses a serial file's path past 255
+# bytes, which DIR passes in a clone at a long path.
 zt_make_certificates() {
   local dir="$1"
-  mkdir -p "$dir"
-  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=zt test CA" \
-    -keyout "$dir/ca-key.pem" -out "$dir/ca.pem" >"$dir/openssl.log" 2>&1 || { cat "$dir/openssl.log"; return 1; }
-  openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" \
-    -keyout "$dir/server-key.pem" -out "$dir/server.csr" >>"$dir/openssl.log" 2>&1 || { cat "$dir/openssl.log"; return 1; }
-  printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\n' >"$dir/server.ext"
-  openssl x509 -req -in "$dir/server.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca-key.pem" -CAcreateserial \
-    -days 2 -extfile "$dir/server.ext" -out "$dir/server-cert.pem" >>"$dir/openssl.log" 2>&1 \
-    || { cat "$dir/openssl.log"; return 1; }
+  mkdir -p "$dir" || return 1
+  (
+    cd "$dir" || exit 1
+    {
+      openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=zt test CA" -keyout ca-key.pem -out ca.pem &&
+        openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" -keyout server-key.pem -out server.csr &&
+        printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\n' >server.ext &&
+        openssl x509 -req -in server.csr -CA ca.pem -CAkey ca-key.pem -CAcreateserial -days 2 \
+          -extfile server.ext -out server-cert.pem
+    } >openssl.log 2>&1 || { cat openssl.log; exit 1; }
+  )
 }
 
 # zt_mariadbd DIR [mariadbd options...]: a MariaDB server on 127.0.0.1 at
@@ -140,9 +154,13 @@ _zt_mariadbd_once() {
   # that starts deletes every temporary table it finds in its folder, those
   # of the servers running beside it too. Its log is this attempt's alone.
   rm -rf "$dir/data" "$dir/tmp" "$dir/error.log"; mkdir -p "$dir/data" "$dir/tmp"
-  local socket
-  socket="$(_zt_socket_folder "$dir")/mysqld.sock" || return 1
-  TMPDIR="$dir/tmp" mariadb-install-db --no-defaults --datadir="$dir/data" --user=root \
+  local folder socket
+  folder="$(_zt_socket_folder "$dir")" || return 1
+  socket="$folder/mysqld.sock"
+  # mariadb-install-db splits its folders' paths at blanks: it reaches DIR
+  # by a link in the socket's folder, whose path holds none.
+  ln -sfn "$dir" "$folder/dir" || return 1
+  TMPDIR="$folder/dir/tmp" mariadb-install-db --no-defaults --datadir="$folder/dir/data" --user=root \
     --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
     || { cat "$dir/install.log" >&2; return 1; }
   local port; port="$(zt_free_port)"
@@ -191,7 +209,7 @@ SQL
 # removed, say).
 zt_server_start() {
   local top="$ZT_ROOT/build/mariadb" old owner server dir
-  mkdir -p "$top" || return 1
+  mkdir -p "$top" || { zt_step_failed "making the servers' folder $top"; return 1; }
   for old in /tmp/zt-mariadb.*; do
     # One just made notes its server next: none yet is no orphan.
     server="$(cat "$old/server" 2>/dev/null)" || continue
@@ -209,12 +227,12 @@ zt_server_start() {
     fi
     zt_server_folder_remove "$old"
   done
-  dir="$(mktemp -d "$top/XXXXXX")" || return 1
+  dir="$(mktemp -d "$top/XXXXXX")" || { zt_step_failed "making the private server's folder in $top"; return 1; }
   echo "$$" >"$dir/owner"
   ZT_SERVER_DIR="$dir"
-  zt_make_certificates "$dir/tls" || return 1
+  zt_make_certificates "$dir/tls" || { zt_step_failed "making the private server's certificates in $dir/tls"; return 1; }
   zt_mariadbd "$dir" --ssl-ca="$dir/tls/ca.pem" --ssl-cert="$dir/tls/server-cert.pem" \
-    --ssl-key="$dir/tls/server-key.pem" || return 1
+    --ssl-key="$dir/tls/server-key.pem" || { zt_step_failed "starting the private server in $dir"; return 1; }
   ZT_SERVER_PID="$ZT_MARIADBD_PID"
   export ZT_TEST_HOST=127.0.0.1 ZT_TEST_PORT="$ZT_MARIADBD_PORT" ZT_TEST_SOCKET="$ZT_MARIADBD_SOCKET"
   export ZT_TEST_USER=zt ZT_TEST_PASSWORD=zt-test ZT_TEST_DATABASE=zttest ZT_TEST_SSL_CA="$dir/tls/ca.pem"
@@ -283,7 +301,7 @@ ZT_FUZZ_PENDING=""
 zt_fuzz() {
   local dir="$ZT_ROOT/build/fuzz"
   zt_build "$dir" fuzz_all -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZT_FUZZ=ON -DZT_TESTS=OFF \
-    || return 1
+    || { zt_step_failed "building the fuzz targets in $dir"; return 1; }
   local verdict=0 bin name stem work log
   mkdir -p "$dir/findings"
   for bin in "$dir"/fuzz/fuzz_*; do

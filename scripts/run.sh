@@ -24,7 +24,7 @@ server, runs zthost with the options given and stops the server:
                    --key <item>, from its end with --backward
   <module path>    load that module (a path with a '/') instead of the one built
 --bench builds the benchmarks in Release (build/release) and runs them against a private server,
-with Google Benchmark's options.
+with Google Benchmark's options, which the library reads first, before the benchmarks are built.
 EOF
 }
 
@@ -90,45 +90,37 @@ check_host_arguments() {
   fi
 }
 
-# The benchmarks' options, checked as the benchmark library reads them
-# (the flags its --help lists, and --benchmark_perf_counters, which it reads
-# but does not list), with the values it takes: the benchmarks would refuse
-# the others only once built and on a server.
+# bench_refusal OPTION...: what the benchmark library says of the options
+# where it refuses them, read as its own main reads them in a program of no
+# benchmark (exit 0 where it takes them, printing nothing). It answers a
+# value it refuses with its usage, or with an error and exit code 1; like
+# the benchmarks, it runs from the clone's top and opens a --benchmark_out
+# file.
+bench_refusal() {
+  local said status
+  said="$("$ZT_ROOT/build/release/zt_bench_flags" "$@" 2>&1 >"$ZT_ROOT/build/release/bench-flags.out")"
+  status=$?
+  if [ "$(head -c 11 "$ZT_ROOT/build/release/bench-flags.out")" = "benchmark [" ]; then
+    echo "it answers with its usage"
+  elif [ "$status" != 0 ]; then
+    said="$(printf '%s\n' "$said" | head -n 1)"
+    echo "${said#*: error: }"
+  else
+    return 1
+  fi
+}
+
+# The benchmarks' options, before the benchmarks are built: those the
+# library refuses are named, the first refused alone, or else all of them.
 check_bench_arguments() {
-  local arg name value takes limit
+  local arg said
+  said="$(bench_refusal "$@")" || return 0
   for arg in "$@"; do
-    name="${arg%%=*}"
-    value="${arg#"$name"}"
-    takes=""
-    case "$name" in
-      --benchmark_list_tests|--benchmark_enable_random_interleaving|--benchmark_report_aggregates_only|\
-      --benchmark_display_aggregates_only|--benchmark_counters_tabular)
-        ;;
-      --benchmark_filter|--benchmark_out|--benchmark_perf_counters)
-        [ -n "$value" ] || takes="a value after '='" ;;
-      --benchmark_color)
-        [[ "$value" == =?* ]] || takes="a value after '='" ;;
-      --benchmark_format|--benchmark_out_format)
-        [[ "$value" =~ ^=(console|json|csv)$ ]] || takes="console, json or csv" ;;
-      --benchmark_time_unit)
-        [[ "$value" =~ ^=(ns|us|ms|s)?$ ]] || takes="ns, us, ms or s" ;;
-      --benchmark_min_time|--benchmark_min_warmup_time)
-        [[ "$value" =~ ^=[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?$ ]] || takes="a number of seconds" ;;
-      --benchmark_repetitions|--v)
-        # A 32-bit number; the library takes either end of the range for
-        # an overflow.
-        takes="a whole number"
-        if [[ "$value" =~ ^=([+-]?)0*([0-9]{1,10})$ ]]; then
-          limit=2147483646
-          [ "${BASH_REMATCH[1]}" = - ] && limit=2147483647
-          (( 10#${BASH_REMATCH[2]} <= limit )) && takes=""
-        fi ;;
-      --benchmark_context)
-        [[ "$value" =~ ^=([^,=]*=[^,=]*(,[^,=]*=[^,=]*)*)?$ ]] || takes="key=value pairs separated by ','" ;;
-      *) mistake "unknown benchmark option $arg" ;;
-    esac
-    [ -z "$takes" ] || mistake "benchmark option $name takes $takes: $arg"
+    if said="$(bench_refusal "$arg")"; then
+      mistake "the benchmark library refuses $arg: $said"
+    fi
   done
+  mistake "the benchmark library refuses these options together: $said"
 }
 
 for arg in "$@"; do
@@ -139,10 +131,15 @@ for arg in "$@"; do
 done
 if [ "${1:-}" = "--bench" ]; then
   shift
+  zt_setup >&2 || zt_fail "installing the packages"
+  # Benchmarks are measured on a Release build of their own, where the
+  # library's reading of the options is built first.
+  release=(-DCMAKE_BUILD_TYPE=Release -DZT_BENCH=ON -DZT_TESTS=OFF)
+  zt_build "$ZT_ROOT/build/release" zt_bench_flags "${release[@]}" >&2 \
+    || zt_fail "building the benchmark library's reading of the options in $ZT_ROOT/build/release"
   check_bench_arguments "$@"
-  zt_setup >&2 || exit 1
-  # Benchmarks are measured on a Release build of their own.
-  zt_build "$ZT_ROOT/build/release" ztbench -DCMAKE_BUILD_TYPE=Release -DZT_BENCH=ON -DZT_TESTS=OFF >&2 || exit 1
+  zt_build "$ZT_ROOT/build/release" ztbench "${release[@]}" >&2 \
+    || zt_fail "building the benchmarks in $ZT_ROOT/build/release"
   trap 'zt_server_stop >&2' EXIT
   trap 'exit 130' INT TERM
   zt_server_start >&2 || exit 1
@@ -150,8 +147,8 @@ if [ "${1:-}" = "--bench" ]; then
   exit $?
 fi
 check_host_arguments "$@"
-zt_setup >&2 || exit 1
-zt_build "$ZT_ROOT/build" zthost >&2 || exit 1
+zt_setup >&2 || zt_fail "installing the packages"
+zt_build "$ZT_ROOT/build" zthost >&2 || zt_fail "building zthost in $ZT_ROOT/build"
 trap 'zt_server_stop >&2' EXIT
 trap 'exit 130' INT TERM
 zt_server_start >&2 || exit 1

@@ -18,15 +18,26 @@ if [ $# -gt 0 ]; then
   exit 2
 fi
 
-zt_setup || exit 1
+# The driver takes a path of at most 259 characters, as the host does, and
+# its tests hand it files of the build folders by path, the longest this
+# one: a clone at a longer path is named before anything runs.
+longest="$ZT_ROOT/build/asan/fakeclient/zt_fake_no_affected_rows.so"
+if [ "${#longest}" -gt 259 ]; then
+  echo "test.sh: the clone's path has ${#ZT_ROOT} characters, and the tests need it of at most" \
+    "$((259 - ${#longest} + ${#ZT_ROOT})): the driver takes a path of at most 259 characters," \
+    "and its tests give it files of the build folders (bash scripts/run.sh runs from any path)" >&2
+  exit 1
+fi
+
+zt_setup || zt_fail "installing the packages"
 # The tests mostly wait on the server: they run as many at once as
 # CTEST_PARALLEL_LEVEL says, by default one per processor, whatever
 # CMAKE_BUILD_PARALLEL_LEVEL allows the builds.
 export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 # The benchmarks are built with the plain build (not run) so that they
 # keep building.
-zt_build "$ZT_ROOT/build" "" -DZT_BENCH=ON || exit 1
-zt_build "$ZT_ROOT/build/asan" "" -DZT_SANITIZE=ON || exit 1
+zt_build "$ZT_ROOT/build" "" -DZT_BENCH=ON || zt_fail "building in $ZT_ROOT/build"
+zt_build "$ZT_ROOT/build/asan" "" -DZT_SANITIZE=ON || zt_fail "building under the sanitizers in $ZT_ROOT/build/asan"
 
 trap zt_server_stop EXIT
 trap 'exit 130' INT TERM

@@ -23,6 +23,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -170,28 +171,129 @@ TEST(RunScript, ARunKilledWithItsServerLeavesAFolderTheNextRunRemovesSilently)
     std::system(("rm -rf '" + astrFolder[1] + "'").c_str());
 }
 
-TEST(RunScript, ACloneAtALongPathRunsOnItsServer)
+TEST(RunScript, ACloneAtAnyPathRunsOnItsServer)
 {
-    // The server refuses a socket path past 107 bytes: in a folder under
-    // the clone's build folder, a clone at a path of more than about 73
-    // bytes would pass it.
-    CTempDir clTop("zt_deep");
+    // A clone at a path of 300 bytes: the server refuses a socket path past
+    // 107 bytes, openssl a file's past 255. One at a path holding blanks,
+    // where the linker and the server's installer split a path. Side by
+    // side, each building what the command builds, from the compiler cache.
+    CTempDir clTop("zt_clones");
     ASSERT_FALSE(clTop.Path().empty());
-    const std::string strClone =
-        clTop.Path() + "/projects-of-the-team/their-clones-of-the-driver/one-for-each-branch-under-review/zt190msql";
-    ASSERT_GT(strClone.size(), 100u);
-    ASSERT_TRUE(bCopyOfTheTree(strClone));
-    const STProgramRun st =
-        RunProgram({"timeout", "600", "bash", strClone + "/scripts/run.sh", "--sql", "SELECT @@socket AS s"});
-    ASSERT_EQ(st.nExit, 0) << st.strErr;
-    ASSERT_EQ(st.strOut.compare(0, 2, "s\n"), 0) << st.strOut;
-    const std::string strSocket = st.strOut.substr(2, st.strOut.size() - 3);
-    // Its own folder under /tmp, gone with the run.
-    EXPECT_EQ(strSocket.compare(0, 16, "/tmp/zt-mariadb."), 0) << strSocket;
-    EXPECT_LE(strSocket.size(), 107u);
-    const std::string strFolder = strSocket.substr(0, strSocket.rfind('/'));
-    struct stat stFolder;
-    EXPECT_NE(stat(strFolder.c_str(), &stFolder), 0) << strFolder;
+    std::string strLong = clTop.Path() + "/long";
+    while (strLong.size() < 290)
+        strLong += "/projects-of-the-team-and-their-clones";
+    strLong.resize(290);
+    strLong += "/zt190msql";
+    ASSERT_EQ(strLong.size(), 300u);
+    const std::string astrClone[] = {strLong, clTop.Path() + "/a folder with blanks/zt 190 msql"};
+    std::unique_ptr<CProgram> apRun[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(bCopyOfTheTree(astrClone[i])) << astrClone[i];
+        apRun[i].reset(new CProgram);
+        ASSERT_TRUE(apRun[i]->bStart(
+            {"timeout", "600", "bash", astrClone[i] + "/scripts/run.sh", "--sql", "SELECT @@socket AS s"}));
+    }
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(astrClone[i]);
+        EXPECT_EQ(apRun[i]->nWait(), 0) << apRun[i]->Err();
+        const std::string strOut = apRun[i]->Out();
+        ASSERT_EQ(strOut.compare(0, 2, "s\n"), 0) << strOut;
+        const std::string strSocket = strOut.substr(2, strOut.size() - 3);
+        // Its own folder under /tmp, gone with the run.
+        EXPECT_EQ(strSocket.compare(0, 16, "/tmp/zt-mariadb."), 0) << strSocket;
+        EXPECT_LE(strSocket.size(), 107u);
+        const std::string strFolder = strSocket.substr(0, strSocket.rfind('/'));
+        struct stat stFolder;
+        EXPECT_NE(stat(strFolder.c_str(), &stFolder), 0) << strFolder;
+        EXPECT_NE(stat((astrClone[i] + "/build/zt190msql.so").c_str(), &stFolder), -1);
+    }
+    // The test command says at once that its tests need a shorter path:
+    // the driver takes a path of at most 259 characters.
+    const STProgramRun stTests = RunProgram({"bash", strLong + "/scripts/test.sh"});
+    EXPECT_EQ(stTests.nExit, 1);
+    const std::string strNeeds = "test.sh: the clone's path has 300 characters, and the tests need it of at most "
+                                 "209: the driver takes a path of at most 259 characters";
+    EXPECT_EQ(stTests.strErr.compare(0, strNeeds.size(), strNeeds), 0) << stTests.strErr;
+    struct stat stBuild;
+    EXPECT_NE(stat((strLong + "/build/asan").c_str(), &stBuild), 0);
+}
+
+// A step of a command that fails is named after what it said: a package
+// that cannot be installed, a build, the server's certificates.
+TEST(RunScript, AFailedStepIsNamed)
+{
+    std::string strRoot = SourcePath("");
+    strRoot.pop_back();
+    const std::string strRun = SourcePath("scripts/run.sh");
+    // dpkg knows none of the packages, and apt-get cannot fetch them.
+    const std::vector<std::pair<const char*, std::string>> astNoPackage = {
+        {"dpkg", "case \"$1\" in --print-foreign-architectures) echo i386;; *) exit 1;; esac"},
+        {"apt-get", "echo 'zt: cannot fetch' >&2; exit 100"}};
+    const std::vector<std::pair<const char*, std::string>> astNoBuild = {
+        {"cmake", "echo 'zt: cannot configure' >&2; exit 1"}};
+    // Programs that fail on one call and hand the others to the real one.
+    auto Real = [](const char* pszProgram) {
+        const STProgramRun st = RunProgram({"sh", "-c", std::string("command -v ") + pszProgram});
+        return st.strOut.substr(0, st.strOut.find('\n'));
+    };
+    const std::string strNoBench = "case \"$*\" in *ztbench*) echo 'zt: cannot build' >&2; exit 1;; esac; exec '" +
+                                   Real("cmake") + "' \"$@\"";
+    const std::string strNoFolder = "case \"$*\" in *build/mariadb) echo 'zt: cannot make' >&2; exit 1;; esac; exec '" +
+                                    Real("mkdir") + "' \"$@\"";
+    const struct {
+        std::vector<std::pair<const char*, std::string>> astProgram;
+        std::vector<std::string> astrCommand;
+        std::string strStep;
+    } aCases[] = {
+        {astNoPackage, {strRun}, "run.sh: installing the packages failed"},
+        {astNoBuild, {strRun, "--sql", "SELECT 1"}, "run.sh: building zthost in " + strRoot + "/build failed"},
+        {astNoBuild, {strRun, "--bench"},
+         "run.sh: building the benchmark library's reading of the options in " + strRoot + "/build/release failed"},
+        {astNoBuild, {SourcePath("scripts/test.sh")}, "test.sh: building in " + strRoot + "/build failed"},
+        {{{"cmake", strNoBench}},
+         {strRun, "--bench"},
+         "run.sh: building the benchmarks in " + strRoot + "/build/release failed"},
+        {{{"mkdir", strNoFolder}}, {strRun}, "run.sh: making the servers' folder " + strRoot + "/build/mariadb failed"},
+        {{{"openssl", "echo 'zt: no certificate' >&2; exit 1"}},
+         {strRun, "--sql", "SELECT 1"},
+         "run.sh: making the private server's certificates in " + strRoot + "/build/mariadb/"},
+        // Nothing starts on what the installer left.
+        {{{"mariadb-install-db", "echo 'zt: cannot install' >&2; exit 1"}},
+         {strRun},
+         "run.sh: starting the private server in " + strRoot + "/build/mariadb/"},
+    };
+    CTempDir clDir("zt_steps");
+    ASSERT_FALSE(clDir.Path().empty());
+    std::vector<std::unique_ptr<CProgram>> apRun;
+    for (size_t i = 0; i < std::size(aCases); ++i) {
+        // The programs that fail, in a folder of the case's own.
+        const std::string strFolder = clDir.Path() + "/" + std::to_string(i);
+        ASSERT_EQ(mkdir(strFolder.c_str(), 0755), 0);
+        for (const auto& stProgram : aCases[i].astProgram) {
+            const std::string strProgram = strFolder + "/" + stProgram.first;
+            std::ofstream(strProgram) << "#!/bin/sh\n" << stProgram.second << "\n";
+            ASSERT_EQ(chmod(strProgram.c_str(), 0755), 0);
+        }
+        std::vector<std::string> astr = {"env", "PATH=" + strFolder + ":" + std::getenv("PATH"), "timeout", "600",
+                                         "bash"};
+        astr.insert(astr.end(), aCases[i].astrCommand.begin(), aCases[i].astrCommand.end());
+        apRun.emplace_back(new CProgram);
+        ASSERT_TRUE(apRun.back()->bStart(astr));
+    }
+    for (size_t i = 0; i < apRun.size(); ++i) {
+        SCOPED_TRACE(aCases[i].strStep);
+        EXPECT_EQ(apRun[i]->nWait(), 1);
+        const std::string strErr = apRun[i]->Err();
+        // What the program said, then the step on a line of its own.
+        const size_t nSaid = strErr.find("zt: ");
+        const size_t nStep = strErr.find("\n" + aCases[i].strStep);
+        ASSERT_NE(nStep, std::string::npos) << strErr;
+        EXPECT_LT(nSaid, nStep) << strErr;
+        const size_t nEnd = strErr.find('\n', nStep + 1);
+        ASSERT_NE(nEnd, std::string::npos) << strErr;
+        EXPECT_EQ(strErr.compare(nEnd - 7, 7, " failed"), 0) << strErr;
+        EXPECT_EQ(strErr.find("[ERROR]"), std::string::npos) << strErr;
+    }
 }
 
 TEST(RunScript, TwoRunsThatMustBuildTakeTurnsInTheBuildFolder)
@@ -275,6 +377,23 @@ TEST(RunScript, EachTextIsReadAsItsSessionReadsItJustBeforeItRuns)
         {{"INSERT INTO t VALUES (LENGTH('\xFF'))"}, 1, "", strNotUtf8},
         {{"SET NAMES binary", "INSERT INTO t VALUES (LENGTH('\xFF'))"}, 1, "ok\n", strNotUtf8},
         {{"SELECT 'O\\'Brien; Jr' AS n"}, 0, "n\nO'Brien; Jr\n", ""},
+        // swe7 reads ASCII bytes as other characters, DEL as none; as the
+        // connection's set it lacks their characters.
+        {{"SET NAMES swe7", "INSERT INTO t VALUES (LENGTH('x@{}|~y'))"},
+         1,
+         "ok\n",
+         "is not sent: it holds '@' (U+0040), and the session reads it in character set swe7, where that byte is "
+         "'\xC3\x89' (U+00C9)\n"},
+        {{"SET NAMES swe7", "INSERT INTO t VALUES (LENGTH('\x7F'))"},
+         1,
+         "ok\n",
+         "is not sent: it holds DEL (U+007F), and the session reads it in character set swe7, where that byte is no "
+         "character\n"},
+        {{"SET character_set_connection = swe7", "INSERT INTO t VALUES (LENGTH('a|b'))"},
+         1,
+         "ok\n",
+         "is not sent: it holds '|' (U+007C), and the session keeps its texts in character set swe7 "
+         "(character_set_connection), which lacks it\n"},
     };
     std::vector<std::unique_ptr<CTempDir>> apDir;
     std::vector<std::unique_ptr<CProgram>> apRun;
@@ -345,6 +464,9 @@ TEST(RunScript, AServerThatCannotStartSaysWhyOncePerAttempt)
             nSaid++;
         EXPECT_EQ(nSaid, 3u) << strErr;
         EXPECT_NE(strErr.find("attempt 3 to start the server in "), std::string::npos) << strErr;
+        EXPECT_NE(strErr.find("\nrun.sh: starting the private server in " + SourcePath("build/mariadb/")),
+                  std::string::npos)
+            << strErr;
         EXPECT_EQ(strErr.find("No such file"), std::string::npos) << strErr;
         EXPECT_EQ(strErr.find("did not answer in time"), std::string::npos) << strErr;
         EXPECT_FALSE(bFolderOfRun(nRun));

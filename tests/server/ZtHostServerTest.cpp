@@ -362,51 +362,190 @@ TEST_F(ZtHost, WhatTheServerRunsAsOneStatementRuns)
     EXPECT_EQ(First("SELECT GROUP_CONCAT(id ORDER BY id) FROM ran"), "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17");
 }
 
-TEST_F(ZtHost, EachClientCharacterSetRunsOnlyTheTextsItReadsAsWritten)
-{
-    // How each client character set the server offers reads the ASCII bytes
-    // that can end a comment or a name, asked on a connection of the test's
-    // own: DEL after "--", each ASCII sign after a word.
-    CClientLibrary clProbe;
-    std::string strError;
-    ASSERT_TRUE(clProbe.bConnect(m_server, true, strError)) << strError;
-    std::vector<std::string> astrProbe = {"SELECT 1 --\x7F)"};
-    for (const char c : std::string("!\"#$%&'()*+,-./:<=>?@[\\]^`{|}~"))
-        astrProbe.push_back(std::string("SELECT 1 AS x") + c + "y");
-    // Which probes the server runs, in the character set given; empty
-    // where the server does not take it for a client's.
-    auto Readings = [&](const std::string& strCharset) {
-        std::string str;
-        if (!clProbe.bExecute("SET character_set_client = " + strCharset, strError))
-            return str;
-        for (const std::string& s : astrProbe)
-            str += clProbe.bExecute(s, strError) ? '1' : '0';
-        return str;
+// How the server reads each ASCII byte in a client character set, asked on
+// a connection of the test's own: the character the set takes it for, and
+// whether each probe, the byte set in it, runs as in UTF-8 (the same rows,
+// or the same error). The probes put the byte where a blank, a letter, a
+// digit, a control character after "--", a quote, an escape or a comment's
+// mark would make the server read another statement.
+class ZtHostCharsets : public ZtHost {
+protected:
+    struct STByte {
+        // In UTF-8; "?" for none.
+        std::string strAs;
+        bool bAsUtf8 = false;
     };
-    const std::string strUtf8 = Readings("utf8mb4");
-    ASSERT_EQ(strUtf8.size(), astrProbe.size());
-    // A text beyond ASCII is stored as written in a session reading UTF-8
-    // or bytes, and refused in any other, none of it run; a text in ASCII is
-    // stored as written in all. Where the set reads some ASCII otherwise, a
-    // text holding DEL, or '[' under sql_mode MSSQL, is refused where the set
-    // reads that character otherwise (its DELETE would run there) and runs
-    // where it does not, but in macroman, whose bytes beyond ASCII zthost
-    // does not read either.
-    ASSERT_TRUE(Admin("CREATE TABLE kl (id INT PRIMARY KEY, t VARCHAR(20) CHARACTER SET utf8mb4)"));
-    const std::string strDel = "SELECT 1 --\x7F '\n'; DELETE FROM kl; -- '";
-    const std::string strBracket = "SELECT 1 AS [a'], '; DELETE FROM kl; -- ' AS b";
-    const size_t nBracketProbe = std::find(astrProbe.begin(), astrProbe.end(), "SELECT 1 AS x[y") - astrProbe.begin();
-    ASSERT_LT(nBracketProbe, astrProbe.size());
-    int nId = 0;
-    size_t nWritten = 0;
+
+    void SetUp() override
+    {
+        ZtHost::SetUp();
+        std::string strError;
+        ASSERT_TRUE(m_clProbe.bConnect(m_server, true, strError)) << strError;
+        m_astOutcomeUtf8 = Outcomes("utf8mb4");
+        ASSERT_EQ(m_astOutcomeUtf8.size(), 127 * std::size(kProbes));
+    }
+
+    // Byte b at [b - 1]; empty where the server takes no such client set.
+    std::vector<STByte> Readings(const std::string& strCharset)
+    {
+        const std::vector<std::string> astOutcome = Outcomes(strCharset);
+        std::vector<STByte> ast;
+        for (size_t n = 0; n < astOutcome.size(); n += std::size(kProbes)) {
+            const std::string strByte(1, static_cast<char>(n / std::size(kProbes) + 1));
+            STByte st;
+            st.strAs = First("SELECT CONVERT(_" + strCharset + " X'" + HexaOf(strByte) + "' USING utf8mb4)");
+            st.bAsUtf8 = st.strAs == strByte && std::equal(astOutcome.begin() + n,
+                                                          astOutcome.begin() + n + std::size(kProbes),
+                                                          m_astOutcomeUtf8.begin() + n);
+            ast.push_back(st);
+        }
+        return ast;
+    }
+
+    // Whether the set, as the connection's, keeps the ASCII character b.
+    bool bKeeps(const std::string& strCharset, unsigned b)
+    {
+        const std::string strHexa = HexaOf(std::string(1, static_cast<char>(b)));
+        return First("SELECT HEX(CONVERT(CONVERT(_utf8mb4 X'" + strHexa + "' USING " + strCharset +
+                     ") USING utf8mb4))") == strHexa;
+    }
+
+    CClientLibrary m_clProbe;
+
+private:
+    static constexpr const char* kProbes[] = {
+        "SELECT 1 --%s2", "SELECT%s1", "SELECT a%sb", "SELECT '%s'", "SELECT `%s`", "SELECT 1%s2", "SELECT 0x%s",
+        "SELECT x'%s'", "SELECT @a%sb", "SELECT 1 AS a%s", "SELECT 1 /%s 2", "SELECT %s1", "SELECT \"%s\"",
+        "SELECT 'a' '%s'", "SELECT _latin1%s'a'", "SELECT 1 #%s\n+1",
+    };
+
+    // An error as the server words it, a byte it does not print written
+    // back as itself: "\x01" in a session reading bytes, "\0001" in one
+    // reading UTF-8.
+    static std::string Unescaped(std::string s)
+    {
+        for (size_t n = s.find('\\'); n != std::string::npos; n = s.find('\\', n + 1)) {
+            const size_t nDigits = s.compare(n + 1, 1, "x") == 0 ? 2 : s.compare(n + 1, 2, "00") == 0 ? 4 : 0;
+            const std::string strDigits = s.substr(n + 1 + (nDigits == 2), nDigits);
+            if (nDigits > 0 && strDigits.size() == nDigits &&
+                strDigits.find_first_not_of("0123456789ABCDEF") == std::string::npos)
+                s.replace(n, nDigits + 1 + (nDigits == 2), 1, static_cast<char>(std::stoi(strDigits, nullptr, 16)));
+        }
+        return s;
+    }
+
+    // Each probe with each byte from 0x01 to 0x7F, in the set, its texts
+    // kept in utf8mb4; empty where the server takes no such client set.
+    std::vector<std::string> Outcomes(const std::string& strCharset)
+    {
+        std::vector<std::string> astOutcome;
+        std::string strError;
+        if (!m_clProbe.bExecute("SET character_set_client = " + strCharset +
+                                    ", character_set_connection = utf8mb4, character_set_results = utf8mb4",
+                                strError))
+            return astOutcome;
+        for (unsigned b = 1; b < 0x80; ++b) {
+            for (const char* pszProbe : kProbes) {
+                std::string strProbe = pszProbe;
+                strProbe.replace(strProbe.find("%s"), 2, 1, static_cast<char>(b));
+                std::vector<std::string> astRow;
+                std::string strOutcome = "rows";
+                if (m_clProbe.bList(strProbe, astRow, strError)) {
+                    for (const std::string& s : astRow)
+                        strOutcome += "\t" + s;
+                } else {
+                    strOutcome = Unescaped(strError);
+                }
+                astOutcome.push_back(strOutcome);
+            }
+        }
+        return astOutcome;
+    }
+
+    std::vector<std::string> m_astOutcomeUtf8;
+};
+
+// zthost's reading of every client character set and every connection's
+// set against the server's, byte by byte: a text holding an ASCII byte is
+// refused where the set reads it otherwise than UTF-8 does, naming what the
+// set takes it for, or where the connection's set lacks its character; it
+// goes without asking only where every set reads it so and keeps it.
+TEST_F(ZtHostCharsets, EachByteIsReadAsTheServerReadsItInEachSet)
+{
+    const std::string strVersion = First("SELECT VERSION()");
+    std::vector<bool> abEverySet(0x80, true);
+    size_t nClientSets = 0;
     size_t nOtherwise = 0;
-    // Of DEL and '[': the sets refusing each, and those running it.
-    size_t anRefused[2] = {};
-    size_t anRun[2] = {};
     for (const std::string& strCharset : List("SELECT CHARACTER_SET_NAME FROM information_schema.CHARACTER_SETS")) {
         SCOPED_TRACE(strCharset);
-        const std::string strReadings = Readings(strCharset);
-        if (strReadings.empty())
+        const std::vector<STByte> astByte = Readings(strCharset);
+        nClientSets += !astByte.empty();
+        for (unsigned b = 1; b < 0x80; ++b) {
+            const std::string strText(1, static_cast<char>(b));
+            SCOPED_TRACE(HexaOf(strText));
+            STSessionReading stSession;
+            stSession.strVersion = strVersion;
+            stSession.strClientCharset = "utf8mb4";
+            stSession.strConnectionCharset = strCharset;
+            const bool bKept = bKeeps(strCharset, b);
+            const std::string strKept = StatementTextRefusal(strText, stSession);
+            EXPECT_EQ(strKept.empty(), bKept) << strKept;
+            abEverySet[b] = abEverySet[b] && bKept;
+            if (astByte.empty())
+                continue;
+            stSession.strClientCharset = strCharset;
+            stSession.strConnectionCharset = "utf8mb4";
+            const STByte& st = astByte[b - 1];
+            const std::string strRead = StatementTextRefusal(strText, stSession);
+            EXPECT_EQ(strRead.empty(), st.bAsUtf8) << strRead;
+            abEverySet[b] = abEverySet[b] && st.bAsUtf8;
+            if (st.bAsUtf8)
+                continue;
+            nOtherwise++;
+            // Named, with the character the set takes the byte for.
+            const std::string strSet = ", and the session reads it in character set " + strCharset + ", where ";
+            if (st.strAs == strText) {
+                EXPECT_NE(strRead.find(strSet), std::string::npos) << strRead;
+            } else {
+                size_t nLength = 0;
+                char szCode[16];
+                std::snprintf(szCode, sizeof(szCode), " (U+%04lX)", nUtf8CharacterAt(st.strAs, 0, &nLength));
+                EXPECT_NE(strRead.find(strSet + "that byte is " +
+                                       (st.strAs == "?" ? "no character" : "'" + st.strAs + "'" + szCode)),
+                          std::string::npos)
+                    << strRead;
+            }
+        }
+    }
+    for (unsigned b = 1; b < 0x80; ++b)
+        EXPECT_EQ(bOneStatementInAnySession(std::string(1, static_cast<char>(b))), static_cast<bool>(abEverySet[b]))
+            << b;
+    // swe7's eleven bytes and DEL in eight sets at least, of more than 30
+    // client sets.
+    EXPECT_GE(nClientSets, 30u);
+    EXPECT_GE(nOtherwise, 19u);
+}
+
+// Through zthost: in every client set, a text beyond ASCII is stored as
+// written in a session reading UTF-8 or bytes and refused in any other, none
+// of it run; a text in ASCII is stored as written, but one holding a byte
+// the set reads otherwise than UTF-8 does, which is refused, naming the
+// first such byte (a text holding DEL after "--" would run its DELETE where
+// DEL is no control character).
+TEST_F(ZtHostCharsets, EachClientCharacterSetRunsOnlyTheTextsItReadsAsWritten)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE kl (id INT PRIMARY KEY, t VARCHAR(20) CHARACTER SET utf8mb4)"));
+    // Every byte some set reads otherwise, and a comment that hides the
+    // DELETE only where DEL is a control character.
+    const std::string strOthers = "@[\\\\]^`{|}~\x7F";
+    int nId = 0;
+    size_t nWritten = 0;
+    size_t nRefused = 0;
+    size_t nRun = 0;
+    for (const std::string& strCharset : List("SELECT CHARACTER_SET_NAME FROM information_schema.CHARACTER_SETS")) {
+        SCOPED_TRACE(strCharset);
+        const std::vector<STByte> astByte = Readings(strCharset);
+        if (astByte.empty())
             continue;
         const std::string strSet = "SET character_set_client = " + strCharset;
         const std::string strBeyond = std::to_string(++nId);
@@ -423,51 +562,38 @@ TEST_F(ZtHost, EachClientCharacterSetRunsOnlyTheTextsItReadsAsWritten)
                                      strCharset + "\n");
         }
         EXPECT_EQ(First("SELECT HEX(t) FROM kl WHERE id = " + strBeyond), bWritten ? "613BC3A9E282AC" : "(no row)");
+        // The first byte of the text that the set reads otherwise.
         const std::string strAscii = std::to_string(++nId);
-        ExpectPrints({"--sql", strSet, "--sql", "INSERT INTO kl VALUES (" + strAscii + ", 'a;b')"}, "ok\nok\n");
-        EXPECT_EQ(First("SELECT HEX(t) FROM kl WHERE id = " + strAscii), "613B62");
-        if (strReadings == strUtf8)
+        const std::string strText = "INSERT INTO kl (t, id) SELECT 'a;" + strOthers + "', " + strAscii +
+                                    " --\x7F '\n'; DELETE FROM kl; -- '";
+        size_t nFirst = 0;
+        while (nFirst < strOthers.size() && astByte[static_cast<unsigned char>(strOthers[nFirst]) - 1].bAsUtf8)
+            nFirst += strOthers[nFirst] == '\\' ? 2 : 1;
+        const STProgramRun stAscii = Run({"--sql", strSet, "--sql", strText});
+        if (nFirst == strOthers.size()) {
+            ExpectPrinted(stAscii, "ok\nok\n");
+            EXPECT_EQ(First("SELECT HEX(t) FROM kl WHERE id = " + strAscii), "613B405B5C5D5E607B7C7D7E7F");
+            nRun++;
             continue;
-        nOtherwise++;
-        const struct {
-            size_t nProbe;
-            std::vector<std::string> astrArgs;
-            const char* pszNamed;
-            const char* pszOut;
-        } aTexts[] = {
-            {0, {"--sql", strSet, "--sql", strDel}, "DEL (U+007F)", "ok\n; DELETE FROM kl; -- \n1\n"},
-            {nBracketProbe, {"--sql", "SET sql_mode = 'MSSQL'", "--sql", strSet, "--sql", strBracket}, "'[' (U+005B)",
-             "ok\nok\na'\tb\n1\t; DELETE FROM kl; -- \n"},
-        };
-        for (size_t i = 0; i < 2; ++i) {
-            SCOPED_TRACE(aTexts[i].pszNamed);
-            const STProgramRun stRun = Run(aTexts[i].astrArgs);
-            if (strReadings[aTexts[i].nProbe] == strUtf8[aTexts[i].nProbe] && strCharset != "macroman") {
-                ExpectPrinted(stRun, aTexts[i].pszOut);
-                anRun[i]++;
-                continue;
-            }
-            anRefused[i]++;
-            EXPECT_EQ(stRun.nExit, 1);
-            // Named, with what in the set zthost does not read.
-            EXPECT_NE(stRun.strErr.find(std::string("is not sent: it holds ") + aTexts[i].pszNamed +
-                                        ", which not every character set reads as UTF-8 does, and the session reads "
-                                        "it in character set " +
-                                        strCharset + ", which zthost does not read: in it "),
-                      std::string::npos)
-                << stRun.strErr;
         }
+        nRefused++;
+        EXPECT_EQ(stAscii.nExit, 1);
+        const char c = strOthers[nFirst];
+        char szCode[16];
+        std::snprintf(szCode, sizeof(szCode), " (U+%04X)", static_cast<unsigned>(c));
+        EXPECT_NE(stAscii.strErr.find("zthost: --sql '" + strText + "' is not sent: it holds " +
+                                      (c == '\x7F' ? std::string("DEL") : "'" + std::string(1, c) + "'") + szCode +
+                                      ", and the session reads it in character set " + strCharset + ", where "),
+                  std::string::npos)
+            << stAscii.strErr;
+        EXPECT_EQ(First("SELECT COUNT(*) FROM kl WHERE id = " + strAscii), "0");
     }
-    EXPECT_EQ(First("SELECT COUNT(*) FROM kl"), std::to_string(nId / 2 + static_cast<int>(nWritten)));
+    EXPECT_EQ(First("SELECT COUNT(*) FROM kl"), std::to_string(nWritten + nRun));
     EXPECT_EQ(nWritten, 3u);
-    // cp1251, cp1257, cp852, cp866, keybcs2, latin2, macce, macroman and
-    // swe7 at least: DEL is no control character in all but swe7, where '['
-    // is a letter.
-    EXPECT_GE(nOtherwise, 9u);
-    EXPECT_GE(anRefused[0], 8u);
-    EXPECT_GE(anRun[0], 1u);
-    EXPECT_GE(anRefused[1], 2u);
-    EXPECT_GE(anRun[1], 7u);
+    // swe7, and DEL in cp1251, cp1257, cp852, cp866, keybcs2, latin2, macce
+    // and macroman.
+    EXPECT_GE(nRefused, 9u);
+    EXPECT_GE(nRun, 20u);
 }
 
 TEST_F(ZtHost, ATextBeyondAsciiIsStoredAsGivenOrRefused)
@@ -996,77 +1122,74 @@ TEST(ZtHostArguments, MistakesAreNamedBeforeAnythingRuns)
     EXPECT_EQ(nForms, 3u) << strHost;
 }
 
-// The benchmarks' options are checked before anything is built, as the
-// benchmark library reads them: a flag it does not know, or a value it
-// refuses or answers with its usage, is named with exit code 2; the others
-// go on to the next option. The library's own reading is that of its main
-// in a program of no benchmarks.
-TEST(ZtHostArguments, BenchmarkOptionsAreCheckedAsTheLibraryReadsThem)
+// The benchmarks' options go to the benchmark library itself before the
+// benchmarks are built: an option it refuses (a flag it does not know, a
+// value it refuses or answers with its usage) is named with what it said
+// and exit code 2; one it takes lets the check go on to the next option.
+// The library's own reading is that of its main in a program of no
+// benchmarks.
+TEST(ZtHostArguments, BenchmarkOptionsAreCheckedByTheLibraryItself)
 {
-    const char* const pszValue = "a value after '='";
-    const char* const pszWhole = "a whole number";
-    const char* const pszSeconds = "a number of seconds";
-    const char* const pszPairs = "key=value pairs separated by ','";
-    const char* const pszFormat = "console, json or csv";
-    // The option, and what the run command says it takes: null where it
-    // reads it, empty where it knows no such option.
-    const struct {
-        const char* pszOption;
-        const char* pszTakes;
-    } aCases[] = {
-        {"--benchmark_filter=BM_.*", nullptr},
-        {"--benchmark_filter=", nullptr},
-        {"--benchmark_list_tests", nullptr},
-        {"--benchmark_min_time=0.5", nullptr},
-        {"--benchmark_min_warmup_time=1e-1", nullptr},
-        {"--benchmark_repetitions=2147483646", nullptr},
-        {"--benchmark_repetitions=-2147483647", nullptr},
-        {"--benchmark_enable_random_interleaving=true", nullptr},
-        {"--benchmark_report_aggregates_only=1", nullptr},
-        {"--benchmark_display_aggregates_only", nullptr},
-        {"--benchmark_format=json", nullptr},
-        {"--benchmark_out=/dev/null", nullptr},
-        {"--benchmark_out_format=csv", nullptr},
-        {"--benchmark_color=auto", nullptr},
-        {"--benchmark_counters_tabular=true", nullptr},
-        {"--benchmark_perf_counters=", nullptr},
-        {"--benchmark_context=host=a,run=b", nullptr},
-        {"--benchmark_context=", nullptr},
-        {"--benchmark_time_unit=ms", nullptr},
-        {"--v=2", nullptr},
-        {"--benchmark_nope=1", ""},
-        {"--filter=x", ""},
-        {"-benchmark_filter=x", ""},
-        {"--benchmark_filter", pszValue},
-        {"--benchmark_color=", pszValue},
-        {"--benchmark_format=xml", pszFormat},
-        {"--benchmark_time_unit=m", "ns, us, ms or s"},
-        {"--benchmark_min_time=1s", pszSeconds},
-        {"--benchmark_repetitions=2147483647", pszWhole},
-        {"--benchmark_repetitions=-2147483648", pszWhole},
-        {"--v", pszWhole},
-        {"--benchmark_context=a", pszPairs},
-        {"--benchmark_context=a=b=c", pszPairs},
+    const char* const apszOption[] = {
+        "--benchmark_filter=BM_.*", "--benchmark_filter=", "--benchmark_list_tests",
+        "--benchmark_min_time=0.5", "--benchmark_min_time=0x10", "--benchmark_min_time=inf",
+        "--benchmark_min_time=", "--benchmark_min_time=1s", "--benchmark_min_warmup_time=1e-1",
+        "--benchmark_repetitions=2147483646", "--benchmark_repetitions=2147483647",
+        "--benchmark_repetitions=-2147483648", "--benchmark_repetitions=", "--benchmark_repetitions=0x10",
+        "--benchmark_enable_random_interleaving=true", "--benchmark_report_aggregates_only=1",
+        "--benchmark_display_aggregates_only", "--benchmark_format=json", "--benchmark_format=xml",
+        "--benchmark_out=/dev/null", "--benchmark_out=/zt-no-such-folder/out.json", "--benchmark_out_format=csv",
+        "--benchmark_color=auto", "--benchmark_color=", "--benchmark_counters_tabular=true",
+        "--benchmark_perf_counters=", "--benchmark_context=host=a,run=b", "--benchmark_context=a",
+        "--benchmark_time_unit=ms", "--benchmark_time_unit=m", "--v=2", "--v", "--benchmark_nope=1", "--filter=x",
+        "-benchmark_filter=x", "--benchmark_filter",
     };
+    // The library's verdict on each option alone; then one run of the
+    // command with each option it refuses, and one with all it takes.
+    std::vector<std::string> astrTaken;
+    size_t nRefused = 0;
     const std::string strLast = "--benchmark_last";
-    for (const auto& st : aCases) {
-        const std::string strOption = st.pszOption;
-        SCOPED_TRACE(strOption);
-        // An option read lets the check go on to the next.
-        std::string strMistake = "unknown benchmark option " + (st.pszTakes == nullptr ? strLast : strOption);
-        if (st.pszTakes != nullptr && *st.pszTakes != 0)
-            strMistake = "benchmark option " + strOption.substr(0, strOption.find('=')) + " takes " + st.pszTakes +
-                         ": " + strOption;
-        const STProgramRun stRun = RunProgram({"bash", SourcePath("scripts/run.sh"), "--bench", strOption, strLast});
+    auto ExpectNamed = [&](const std::vector<std::string>& astrOptions, const std::string& strNamed) {
+        std::vector<std::string> astr = {"bash", SourcePath("scripts/run.sh"), "--bench"};
+        astr.insert(astr.end(), astrOptions.begin(), astrOptions.end());
+        const STProgramRun stRun = RunProgram(astr);
         EXPECT_EQ(stRun.nExit, 2);
         EXPECT_EQ(stRun.strOut, "");
-        EXPECT_EQ(stRun.strErr, "run.sh: " + strMistake + "\nbash scripts/run.sh --help lists the options\n");
+        // After what the set-up printed: the mistake, what the library said.
+        const std::string strMistake = "run.sh: the benchmark library refuses " + strNamed + ": ";
+        const std::string strErr = "\n" + stRun.strErr;
+        const size_t n = strErr.find("\n" + strMistake);
+        EXPECT_NE(n, std::string::npos) << stRun.strErr;
+        const size_t nSaid = std::min(n, strErr.size()) + 1 + strMistake.size();
+        const size_t nEnd = std::min(strErr.find('\n', nSaid), strErr.size());
+        EXPECT_EQ(strErr.substr(nEnd), "\nbash scripts/run.sh --help lists the options\n");
+        return strErr.substr(std::min(nSaid, nEnd), nEnd - std::min(nSaid, nEnd));
+    };
+    for (const char* pszOption : apszOption) {
+        SCOPED_TRACE(pszOption);
         // The library refuses an option with exit code 1, or prints its
-        // usage.
-        const STProgramRun stLibrary = RunProgram({BuildPath("zt_bench_flags"), strOption});
-        const bool bRead = stLibrary.nExit == 0 && stLibrary.strOut.compare(0, 11, "benchmark [") != 0;
-        EXPECT_EQ(bRead, st.pszTakes == nullptr) << stLibrary.strOut << stLibrary.strErr;
+        // usage; what it says first comes after the program's name.
+        const STProgramRun stLibrary = RunProgram({BuildPath("zt_bench_flags"), pszOption});
+        const bool bUsage = stLibrary.strOut.compare(0, 11, "benchmark [") == 0;
+        if (stLibrary.nExit == 0 && !bUsage) {
+            astrTaken.push_back(pszOption);
+            continue;
+        }
+        nRefused++;
+        std::string strSaid =
+            bUsage ? "it answers with its usage" : stLibrary.strErr.substr(0, stLibrary.strErr.find('\n'));
+        const size_t nError = strSaid.find(": error: ");
+        if (nError != std::string::npos)
+            strSaid.erase(0, nError + 9);
+        EXPECT_EQ(ExpectNamed({pszOption, strLast}, pszOption), strSaid);
     }
+    astrTaken.push_back(strLast);
+    EXPECT_EQ(ExpectNamed(astrTaken, strLast), "unrecognized command-line flag: " + strLast);
+    // The values the library takes that a reading of its own missed.
+    for (const char* pszTaken : {"--benchmark_min_time=0x10", "--benchmark_min_time=inf", "--benchmark_min_time=",
+                                 "--benchmark_repetitions="})
+        EXPECT_NE(std::find(astrTaken.begin(), astrTaken.end(), pszTaken), astrTaken.end()) << pszTaken;
+    EXPECT_GE(nRefused, 12u);
 }
 
 } // namespace

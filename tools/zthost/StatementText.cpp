@@ -39,43 +39,40 @@ const char* const kModesReadAsDefault[] = {
 // The client character sets that read zthost's UTF-8 as the characters it
 // writes; MySQL's manual names no other that reads it as UTF-8 goes.
 const char* const kUtf8Charsets[] = {"utf8mb4", "utf8mb3", "utf8"};
+// The character sets that keep every character as the connection's set;
+// none of them can be a client's.
+const char* const kUnicodeCharsets[] = {"ucs2", "utf16", "utf16le", "utf32"};
 
-// The client character sets in which MariaDB reads a UTF-8 text as UTF-8
-// goes as far as statements go (a text beyond ASCII is sent only to a
-// session in UTF-8 or binary), tried on the server: no character takes an
-// ASCII byte, the ASCII bytes are what they are in ASCII, DEL and each byte
-// that starts a character are after "--" what they are in UTF-8.
+// The client character sets MariaDB offers. Each reads every ASCII byte as
+// UTF-8 does, but those listed below: the same character, and the same to
+// the server's reader of statements (a blank, a letter, a control
+// character after "--", a quote or a backslash). Beyond ASCII, each but
+// UTF-8's and binary reads other characters than zthost writes.
 const char* const kMariaDBCharsets[] = {
-    "utf8mb4", "utf8mb3", "utf8", "ascii", "binary", "latin1", "latin5", "latin7", "armscii8", "cp1250", "cp1256",
-    "cp850", "dec8", "geostd8", "greek", "hebrew", "koi8r", "koi8u", "tis620", "eucjpms", "euckr", "gb2312", "ujis",
+    "utf8mb4", "utf8mb3", "utf8", "binary", "armscii8", "ascii", "big5", "cp1250", "cp1251", "cp1256", "cp1257",
+    "cp850", "cp852", "cp866", "cp932", "dec8", "eucjpms", "euckr", "gb2312", "gbk", "geostd8", "greek", "hebrew",
+    "hp8", "keybcs2", "koi8r", "koi8u", "latin1", "latin2", "latin5", "latin7", "macce", "macroman", "sjis", "swe7",
+    "tis620", "ujis",
 };
 
-// Why MariaDB's other client character sets are not read, as tried there:
-// for a text holding DEL, and for one holding '['; none where the set reads
-// that character as UTF-8 does (each of them reads the other ASCII bytes so,
-// and keeps no character beyond ASCII).
-const char kTakesBackslash[] = "a character can take the backslash after it";
-const char kDelNoControl[] = "DEL is no control character, so that \"--\" before it starts no comment";
-const char kHighBlanks[] = "bytes from 0xC2 up are blanks or control characters";
+// The ASCII bytes a client character set of MariaDB's reads otherwise than
+// UTF-8 does, as the server answers for each: the character the set takes
+// it for (in UTF-8; "" for none), or null where the character is the same
+// but DEL is no control character, so that "--" before it starts no
+// comment. A set that takes a byte for another character has no byte for
+// the ASCII character itself either: as the connection's set, it keeps
+// "?" for it.
+const char kNoControl[] = "DEL is no control character, so that \"--\" before it starts no comment";
 const struct {
     const char* pszCharset;
-    const char* pszWhyDel;
-    const char* pszWhyBracket;
-} kMariaDBUnread[] = {
-    {"big5", kTakesBackslash, kTakesBackslash},
-    {"cp932", kTakesBackslash, kTakesBackslash},
-    {"gbk", kTakesBackslash, kTakesBackslash},
-    {"sjis", kTakesBackslash, kTakesBackslash},
-    {"swe7", nullptr, "'[' is a letter"},
-    {"cp1251", kDelNoControl, nullptr},
-    {"cp1257", kDelNoControl, nullptr},
-    {"cp852", kDelNoControl, nullptr},
-    {"cp866", kDelNoControl, nullptr},
-    {"keybcs2", kDelNoControl, nullptr},
-    {"latin2", kDelNoControl, nullptr},
-    {"macce", kDelNoControl, nullptr},
-    {"hp8", kHighBlanks, kHighBlanks},
-    {"macroman", kDelNoControl, kHighBlanks},
+    char c;
+    const char* pszAs;
+} kAsciiOtherwise[] = {
+    {"swe7", '@', "\xC3\x89"}, {"swe7", '[', "\xC3\x84"}, {"swe7", '\\', "\xC3\x96"}, {"swe7", ']', "\xC3\x85"},
+    {"swe7", '^', "\xC3\x9C"}, {"swe7", '`', "\xC3\xA9"}, {"swe7", '{', "\xC3\xA4"}, {"swe7", '|', "\xC3\xB6"},
+    {"swe7", '}', "\xC3\xA5"}, {"swe7", '~', "\xC3\xBC"}, {"swe7", '\x7F', ""}, {"cp1251", '\x7F', nullptr},
+    {"cp1257", '\x7F', nullptr}, {"cp852", '\x7F', nullptr}, {"cp866", '\x7F', nullptr}, {"keybcs2", '\x7F', nullptr},
+    {"latin2", '\x7F', nullptr}, {"macce", '\x7F', nullptr}, {"macroman", '\x7F', nullptr},
 };
 
 template <size_t N>
@@ -124,18 +121,21 @@ bool bSemicolonsEndIt(const std::string& s)
     return n == std::string::npos || s.find_first_not_of("; \t\n\v\f\r", n) == std::string::npos;
 }
 
-// Where the first byte from n on is that not every client character set
-// reads as ASCII does: from 0x7F up, or '[' (a letter in swe7); the text's
-// size when none is.
-size_t nNotPlainAt(const std::string& s, size_t n = 0)
+// Whether every client character set reads the byte as UTF-8 does, and
+// every connection's set keeps its character: ASCII, listed for no set.
+bool bEverySetReads(char c)
 {
-    while (n < s.size() && static_cast<unsigned char>(s[n]) < 0x7F && s[n] != '[')
-        ++n;
-    return n;
+    if (static_cast<unsigned char>(c) >= 0x80)
+        return false;
+    for (const auto& st : kAsciiOtherwise) {
+        if (st.c == c)
+            return false;
+    }
+    return true;
 }
 bool bPlain(const std::string& s)
 {
-    return nNotPlainAt(s) == s.size();
+    return std::all_of(s.begin(), s.end(), bEverySetReads);
 }
 
 // The session's reading from the server's report; empty, or why the
@@ -191,56 +191,71 @@ std::string CharacterName(const std::string& s, size_t n)
     return (nChar == 0x7F ? std::string("DEL") : "'" + s.substr(n, nLength) + "'") + " (" + szCode + ")";
 }
 
-// The driver's connection sends zthost's text in UTF-8: the session reads
-// it in its client character set (binary hands the bytes on as they are),
-// then keeps its texts in its connection set. Where either lacks a
-// character, the session stores another, or reads other statements.
-std::string WritingRefusal(const std::string& strSQL, const STSessionReading& st)
+// Why the session would not read a character of zthost's text as written,
+// after "it holds 'x' (U+0078)"; empty where it would. The driver's
+// connection sends the text in UTF-8: the session reads it in its client
+// character set (binary hands the bytes on as they are), then keeps its
+// texts in its connection's set. Where either lacks the character, the
+// session stores another, or reads other statements.
+std::string BeyondAsciiRefusal(unsigned long nChar, const std::string& strSet, const std::string& strSession)
 {
-    const unsigned long nClientLast = st.strClientCharset == "binary" ? 0x10FFFF : nLastKept(st.strClientCharset);
-    const unsigned long nConnectionLast = nLastKept(st.strConnectionCharset);
-    size_t nLength = 0;
-    for (size_t n = 0; n < strSQL.size(); n += nLength) {
-        const unsigned long nChar = nUtf8CharacterAt(strSQL, n, &nLength);
-        if (nChar <= nClientLast && nChar <= nConnectionLast)
+    if (nChar <= nLastKept(strSet))
+        return std::string();
+    return nLastKept(strSet) == 0xFFFF ? ", and the session " + strSession + ", which ends at U+FFFF"
+                                       : ", and zthost writes UTF-8 only, but the session " + strSession;
+}
+std::string ClientRefusal(unsigned long nChar, const STSessionReading& st, const STReading& stReading)
+{
+    const std::string& strSet = st.strClientCharset;
+    const std::string strReads = "reads it in character set " + strSet;
+    const std::string strNotEvery = ", which not every character set reads as UTF-8 does, and the session " + strReads;
+    if (nChar > 0x7F) {
+        if (strSet != "binary")
+            return BeyondAsciiRefusal(nChar, strSet, strReads);
+        return stReading.bMariaDB ? std::string() : strNotEvery + ": on MySQL zthost reads the UTF-8 sets only";
+    }
+    if (bEverySetReads(static_cast<char>(nChar)) || bListed(kUtf8Charsets, strSet))
+        return std::string();
+    if (!stReading.bMariaDB)
+        return strNotEvery + ": on MySQL zthost reads the UTF-8 sets only";
+    if (!bListed(kMariaDBCharsets, strSet))
+        return strNotEvery + ", which zthost does not know";
+    for (const auto& stOther : kAsciiOtherwise) {
+        if (strSet != stOther.pszCharset || stOther.c != static_cast<char>(nChar))
             continue;
-        const bool bClient = nChar > nClientLast;
-        const std::string& strSet = bClient ? st.strClientCharset : st.strConnectionCharset;
-        const std::string strSession = bClient ? "the session reads it in character set " + strSet
-                                               : "the session keeps its texts in character set " + strSet +
-                                                     " (character_set_connection)";
-        const std::string strHolds = "it holds " + CharacterName(strSQL, n) + ", and ";
-        return nLastKept(strSet) == 0xFFFF ? strHolds + strSession + ", which ends at U+FFFF"
-                                           : strHolds + "zthost writes UTF-8 only, but " + strSession;
+        if (stOther.pszAs == nullptr)
+            return ", and the session " + strReads + ", where " + kNoControl;
+        return ", and the session " + strReads + ", where that byte is " +
+               (*stOther.pszAs != 0 ? CharacterName(stOther.pszAs, 0) : std::string("no character"));
     }
     return std::string();
 }
-
-// Where the session reads the text in a set not known to read it as UTF-8
-// does: the first character that the set is not known to read so, and why
-// the set is not read for it; empty when the set reads each as UTF-8 does.
-std::string CharsetRefusal(const std::string& strSQL, const STSessionReading& st, const STReading& stReading)
+std::string ConnectionRefusal(unsigned long nChar, const STSessionReading& st)
 {
-    if (stReading.bMariaDB ? bListed(kMariaDBCharsets, st.strClientCharset)
-                           : bListed(kUtf8Charsets, st.strClientCharset))
+    const std::string& strSet = st.strConnectionCharset;
+    const std::string strKeeps = "keeps its texts in character set " + strSet + " (character_set_connection)";
+    if (nChar > 0x7F)
+        return BeyondAsciiRefusal(nChar, strSet, strKeeps);
+    if (bEverySetReads(static_cast<char>(nChar)) || bListed(kUnicodeCharsets, strSet))
         return std::string();
-    const std::string strUnknown =
-        stReading.bMariaDB ? "it is not one zthost knows" : "on MySQL zthost reads the UTF-8 sets only";
-    std::string strWhyDel = strUnknown;
-    std::string strWhyBracket = strUnknown;
-    auto InIt = [](const char* pszWhy) { return pszWhy != nullptr ? std::string("in it ") + pszWhy : std::string(); };
-    for (const auto& stUnread : kMariaDBUnread) {
-        if (stReading.bMariaDB && st.strClientCharset == stUnread.pszCharset) {
-            strWhyDel = InIt(stUnread.pszWhyDel);
-            strWhyBracket = InIt(stUnread.pszWhyBracket);
-        }
+    if (!bListed(kMariaDBCharsets, strSet))
+        return ", which not every character set holds, and the session " + strKeeps + ", which zthost does not know";
+    for (const auto& stOther : kAsciiOtherwise) {
+        if (strSet == stOther.pszCharset && stOther.c == static_cast<char>(nChar) && stOther.pszAs != nullptr)
+            return ", and the session " + strKeeps + ", which lacks it";
     }
-    for (size_t n = nNotPlainAt(strSQL); n < strSQL.size(); n = nNotPlainAt(strSQL, n + 1)) {
-        const std::string& strWhy = strSQL[n] == '[' ? strWhyBracket : strSQL[n] == '\x7F' ? strWhyDel : strUnknown;
+    return std::string();
+}
+std::string CharacterRefusal(const std::string& strSQL, const STSessionReading& st, const STReading& stReading)
+{
+    size_t nLength = 0;
+    for (size_t n = 0; n < strSQL.size(); n += nLength) {
+        const unsigned long nChar = nUtf8CharacterAt(strSQL, n, &nLength);
+        std::string strWhy = ClientRefusal(nChar, st, stReading);
+        if (strWhy.empty())
+            strWhy = ConnectionRefusal(nChar, st);
         if (!strWhy.empty())
-            return "it holds " + CharacterName(strSQL, n) +
-                   ", which not every character set reads as UTF-8 does, and the session reads it in character set " +
-                   st.strClientCharset + ", which zthost does not read: " + strWhy;
+            return "it holds " + CharacterName(strSQL, n) + strWhy;
     }
     return std::string();
 }
@@ -739,10 +754,8 @@ std::string StatementTextRefusal(const std::string& strSQL, const STSessionReadi
     STReading st;
     const std::string strUnread = ReadingOf(stSession, &st);
     std::string strWhy = IllFormedUtf8(strSQL);
-    if (strWhy.empty())
-        strWhy = WritingRefusal(strSQL, stSession);
     if (strWhy.empty() && !bPlain(strSQL))
-        strWhy = CharsetRefusal(strSQL, stSession, st);
+        strWhy = CharacterRefusal(strSQL, stSession, st);
     // Where no ';' is followed by more, no reading runs two statements.
     if (strWhy.empty() && !bSemicolonsEndIt(strSQL)) {
         if (!strUnread.empty())

@@ -25,9 +25,10 @@ struct STSessionReading {
 extern const char kSessionReadingQuery[];
 
 // True when any session runs the text, UTF-8 as zthost sends it, as one
-// statement, and reads it the same: no ';' but those that end it, no byte
-// from 0x7F up, no '[' (a name's quote under sql_mode MSSQL, a letter in
-// swe7). Such a text is sent without asking the session.
+// statement, and reads it the same: no ';' but those that end it, and
+// ASCII alone but the bytes some client character set reads otherwise
+// (DEL, and in swe7 "@[\]^`{|}~", which it reads as letters). Such a text
+// is sent without asking the session.
 bool bOneStatementInAnySession(const std::string& strSQL);
 
 // Empty when the session runs the text as one statement; otherwise why it
@@ -40,10 +41,12 @@ bool bOneStatementInAnySession(const std::string& strSQL);
 // comments and versioned code ("/*!50001", "/*M!100100") are read as the
 // server's kind and version read them, in the session's sql_mode; a text is
 // refused where the reader does not know how the session reads it (sql_mode
-// ORACLE, a client character set whose characters can take a backslash), a
-// text that is not well-formed UTF-8, and a text beyond ASCII where the
-// session's client or connection character set would not keep its
-// characters: zthost writes UTF-8 only.
+// ORACLE), a text that is not well-formed UTF-8, and a text holding a
+// character that the session's client character set would read otherwise
+// than UTF-8 does (beyond ASCII in all but UTF-8's and binary; in swe7
+// "@[\]^`{|}~" and DEL), or that its connection's set would not keep:
+// zthost writes UTF-8 only. Such a refusal names the first such character
+// and what the set reads it as.
 std::string StatementTextRefusal(const std::string& strSQL, const STSessionReading& stSession);
 
 // Empty when the text is well-formed UTF-8; otherwise why zthost sends none

@@ -293,6 +293,7 @@ TEST(StatementText, VersionedCommentsByTheirOwnVersion)
         // An optimizer hint holding a quote, where the server reads hints.
         {stMySQL80, "SELECT /*+ QB_NAME(`a*/ 1; DELETE FROM t; -- `) */ 2", "optimizer hint"},
         {Session("12.0.2-MariaDB"), "SELECT /*+ QB_NAME(`a*/ 1; DELETE FROM t; -- `) */ 2", "optimizer hint"},
+        {Session("12.0.0-MariaDB"), "SELECT /*+ QB_NAME(`a*/ 1; DELETE FROM t; -- `) */ 2", "optimizer hint"},
         {kDefault, "SELECT /*+ QB_NAME(`a*/ 1; DELETE FROM t; -- `) */ 2", "several"},
         {stMySQL80, "SELECT /*+ BKA(t) */ 1; DELETE FROM t", "several"},
     };
@@ -351,6 +352,7 @@ TEST(StatementText, QuotesAndCommentsInTheSessionsMode)
         {Session(kMariaDB, "TIME_ROUND_FRACTIONAL,HIGH_NOT_PRECEDENCE,EMPTY_STRING_IS_NULL"), "SELECT 'a;b'", "one"},
         {Session("MariaDB 10.11"), "SELECT 1; SELECT 2", "version 'MariaDB 10.11'"},
         {Session("10.11.100-MariaDB"), "SELECT 1; SELECT 2", "version '10.11.100-MariaDB'"},
+        {Session("100.99.99-MariaDB"), "SELECT 1; SELECT 2", "several"},
         {Session("10.11"), "SELECT 1 /*!101100 ; SELECT 2 */", "version '10.11'"},
         {Session("10.11"), "SELECT '\xC3\xA9';;", "one"},
     };
@@ -359,16 +361,26 @@ TEST(StatementText, QuotesAndCommentsInTheSessionsMode)
 
 // zthost sends its text in UTF-8: a text beyond ASCII is refused in any
 // client character set but UTF-8's and binary, naming the set and its first
-// character beyond ASCII; a text in ASCII is refused only in a set that can
-// read it otherwise (DEL after "--", "[" in swe7), naming the first
-// character the set is not read for and why.
+// character beyond ASCII; a text in ASCII is refused only where the client
+// set reads a byte otherwise (swe7's letters, DEL that is no control
+// character or no character) or the connection's set lacks its character,
+// naming the first such character and what the set reads it as.
 TEST(StatementText, TheClientCharacterSet)
 {
     const char* const pszIssue = "SELECT '\xE4\xB8\xAD\\\\', '; DELETE FROM t; -- '";
     const std::string strNotEvery = ", which not every character set reads as UTF-8 does, and the session reads it "
                                     "in character set ";
-    const std::string strBracket = "it holds '[' (U+005B)" + strNotEvery;
-    const std::string strDel = "it holds DEL (U+007F)" + strNotEvery;
+    const std::string strSwe7 = ", and the session reads it in character set swe7, where that byte is ";
+    const std::string strDel = "it holds DEL (U+007F), and the session reads it in character set ";
+    const std::string strNoControl = ", where DEL is no control character, so that \"--\" before it starts no comment";
+    STSessionReading stSwe7Kept = Session(kMariaDB, kDefaultMode, "utf8mb4");
+    stSwe7Kept.strConnectionCharset = "swe7";
+    STSessionReading stUcs2Kept = stSwe7Kept;
+    stUcs2Kept.strConnectionCharset = "ucs2";
+    STSessionReading stNewKept = stSwe7Kept;
+    stNewKept.strConnectionCharset = "newset";
+    STSessionReading stLatin1Kept = stSwe7Kept;
+    stLatin1Kept.strConnectionCharset = "latin1";
     const std::vector<STCase> astCase = {
         {kDefault, pszIssue, "one"},
         {Session(kMariaDB, kDefaultMode, "utf8mb3"), pszIssue, "one"},
@@ -379,70 +391,74 @@ TEST(StatementText, TheClientCharacterSet)
          "character set gbk"},
         {Session(kMariaDB, kDefaultMode, "big5"), pszIssue,
          "writes UTF-8 only, but the session reads it in character set big5"},
-        {Session(kMariaDB, kDefaultMode, "sjis"), pszIssue, "but the session reads it in character set sjis"},
-        {Session(kMariaDB, kDefaultMode, "cp932"), pszIssue, "but the session reads it in character set cp932"},
         {Session(kMariaDB, kDefaultMode, "latin1"), pszIssue, "but the session reads it in character set latin1"},
-        {Session(kMariaDB, kDefaultMode, "latin2"), "INSERT INTO kl VALUES (20, '\xC3\xA9')",
-         "but the session reads it in character set latin2"},
-        {Session(kMariaDB, kDefaultMode, "koi8r"), pszIssue, "but the session reads it in character set koi8r"},
-        {Session(kMariaDB, kDefaultMode, "ujis"), pszIssue, "but the session reads it in character set ujis"},
         {Session(kMariaDB, kDefaultMode, "ascii"), "SELECT 1 -- \xC3\xA9",
          "but the session reads it in character set ascii"},
         {Session("8.0.36", "", "latin1"), pszIssue, "but the session reads it in character set latin1"},
         {Session("8.0.36", "", "gb18030"), pszIssue, "but the session reads it in character set gb18030"},
         {Session("8.0.36", "", "utf8mb3"), pszIssue, "one"},
         {Session("8.0.36", "", "binary"), pszIssue,
-         "it holds '\xE4\xB8\xAD' (U+4E2D)" + strNotEvery +
-             "binary, which zthost does not read: on MySQL zthost reads the UTF-8 sets only"},
+         "it holds '\xE4\xB8\xAD' (U+4E2D)" + strNotEvery + "binary: on MySQL zthost reads the UTF-8 sets only"},
+        {Session(kMariaDB, kDefaultMode, "utf8mb3"), "SELECT '\xEF\xBF\xBF'", "one"},
+        {kDefault, "SELECT '\xF4\x8F\xBF\xBF'", "one"},
+        {Session(kMariaDB, kDefaultMode, "utf8mb3"), "SELECT '\xF0\x9F\x98\x80'",
+         "it holds '\xF0\x9F\x98\x80' (U+1F600), and the session reads it in character set utf8mb3, which ends at "
+         "U+FFFF"},
         // The first character beyond ASCII.
         {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT 'a\xC2\xA0\xC3\xA9'",
          "it holds '\xC2\xA0' (U+00A0), and zthost writes UTF-8 only, but the session reads it in character set "
          "latin1"},
         {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xDF\xBF'", "'\xDF\xBF' (U+07FF)"},
         {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xE0\xA4\x85'", "'\xE0\xA4\x85' (U+0905)"},
-        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xE2\x82\xAC'", "'\xE2\x82\xAC' (U+20AC)"},
-        {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xF0\x9F\x98\x80'", "'\xF0\x9F\x98\x80' (U+1F600)"},
         {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT '\xF4\x8F\xBF\xBF'", "'\xF4\x8F\xBF\xBF' (U+10FFFF)"},
-        // A character after "--" that is a blank there; DEL that is none.
-        {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\xE5\xA4\xA9 '\n; DELETE FROM t; -- '",
-         "but the session reads it in character set macroman"},
-        {Session(kMariaDB, kDefaultMode, "hp8"), "SELECT 1 --\xF3\xA0\x80\x80 '\n; DELETE FROM t; -- '",
-         "but the session reads it in character set hp8"},
-        {Session(kMariaDB, kDefaultMode, "cp1251"), "SELECT 1 --\x7F '\n'; DELETE FROM t; -- '",
-         strDel + "cp1251, which zthost does not read: in it DEL is no control character, so that \"--\" before it "
-                  "starts no comment"},
-        // In swe7 "[" is a letter; a set zthost does not read names the
-        // first character of the text that not every set reads as ASCII.
+        // swe7 reads eleven ASCII bytes as other characters, or none; the
+        // first of the text is named.
+        {Session(kMariaDB, kDefaultMode, "swe7"), "INSERT INTO t VALUES ('x@{}|~y')",
+         "is not sent: it holds '@' (U+0040)" + strSwe7 + "'\xC3\x89' (U+00C9)"},
+        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT '{'", "it holds '{' (U+007B)" + strSwe7 + "'\xC3\xA4'"},
+        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT 'a\\'", "it holds '\\' (U+005C)" + strSwe7 + "'\xC3\x96'"},
+        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT 1 AS `a`", "it holds '`' (U+0060)" + strSwe7 + "'\xC3\xA9'"},
+        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT ~1", "it holds '~' (U+007E)" + strSwe7 + "'\xC3\xBC'"},
         {Session(kMariaDB, "ANSI_QUOTES,MSSQL", "swe7"), "SELECT 1 AS [a'], '; DELETE FROM t; -- '",
-         strBracket + "swe7, which zthost does not read: in it '[' is a letter"},
-        {Session(kMariaDB, kDefaultMode, "gbk"), "SELECT '[', '\x7F'",
-         strBracket + "gbk, which zthost does not read: in it a character can take the backslash after it"},
-        {Session(kMariaDB, kDefaultMode, "latin2"), "SELECT '\x7F', '['", strDel + "latin2, which"},
-        {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\x7F '\n'; DELETE FROM t; -- '",
-         strDel + "macroman, which zthost does not read: in it DEL is no control character"},
-        {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT '['",
-         strBracket + "macroman, which zthost does not read: in it bytes from 0xC2 up are blanks"},
-        {Session(kMariaDB, kDefaultMode, "hp8"), "SELECT '\x7F'",
-         strDel + "hp8, which zthost does not read: in it bytes from 0xC2 up are blanks or control characters"},
-        // Each character named with its own reason: swe7 reads DEL as UTF-8
-        // does, latin2 and its like '['.
+         "it holds '[' (U+005B)" + strSwe7 + "'\xC3\x84' (U+00C4)"},
         {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT '\x7F', '['",
-         strBracket + "swe7, which zthost does not read: in it '[' is a letter"},
-        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT 1 --\x7F '\n'; DELETE FROM t; -- '", "one"},
-        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT 1 --\x7F\n; DELETE FROM t", "several"},
-        {Session(kMariaDB, kDefaultMode, "latin2"), "SELECT '[', '\x7F'",
-         strDel + "latin2, which zthost does not read: in it DEL is no control character"},
+         strDel + "swe7, where that byte is no character"},
+        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT 1 --\x01 '\n'; DELETE FROM t; -- '", "one"},
+        {Session(kMariaDB, kDefaultMode, "swe7"), "SELECT 'a;b', \"c\" # d", "one"},
+        // DEL after "--" starts no comment in these.
+        {Session(kMariaDB, kDefaultMode, "cp1251"), "SELECT 1 --\x7F '\n'; DELETE FROM t; -- '",
+         strDel + "cp1251" + strNoControl},
+        {Session(kMariaDB, kDefaultMode, "latin2"), "SELECT '[', '\x7F'", strDel + "latin2" + strNoControl},
+        {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\x7F", strDel + "macroman" + strNoControl},
+        {Session(kMariaDB, kDefaultMode, "macce"), "SELECT '[;', 1, '@\\\\', `{|}~`", "one"},
         {Session(kMariaDB, "MSSQL", "latin2"), "SELECT 1 AS [a'], '; DELETE FROM t; -- '", "one"},
         {Session(kMariaDB, kDefaultMode, "cp1251"), "SELECT [a'], '; DELETE FROM t; -- '", "several"},
-        {Session(kMariaDB, kDefaultMode, "macce"), "SELECT '[;', 1", "one"},
-        {Session(kMariaDB, kDefaultMode, "newset"), "SELECT '['",
-         strBracket + "newset, which zthost does not read: it is not one zthost knows"},
-        {Session("8.0.36", "", "latin1"), "SELECT '['", strBracket + "latin1, which zthost does not read: on MySQL"},
-        // ASCII alone.
+        // The sets whose characters beyond ASCII can take a backslash read
+        // ASCII as ASCII.
         {Session(kMariaDB, kDefaultMode, "gbk"), "SELECT 'a\\\\', '; DELETE FROM t; -- '", "one"},
         {Session(kMariaDB, kDefaultMode, "gbk"), "SELECT 'a\\\\'; DELETE FROM t", "several"},
+        {Session(kMariaDB, kDefaultMode, "sjis"), "SELECT '\x7F[@'", "one"},
         {Session(kMariaDB, kDefaultMode, "latin1"), "SELECT 'a\x7F[', '; DELETE FROM t; -- '", "one"},
-        {Session(kMariaDB, kDefaultMode, "macroman"), "SELECT 1 --\t '\n'; DELETE FROM t; -- '", "one"},
+        // Sets zthost does not know.
+        {Session(kMariaDB, kDefaultMode, "newset"), "SELECT '@'",
+         "it holds '@' (U+0040)" + strNotEvery + "newset, which zthost does not know"},
+        {Session(kMariaDB, kDefaultMode, "newset"), "SELECT 'a;b'", "one"},
+        {Session("8.0.36", "", "latin1"), "SELECT '['", "'[' (U+005B)" + strNotEvery + "latin1: on MySQL"},
+        {Session("8.0.36", "", "utf8mb4"), "SELECT '[@\x7F'", "one"},
+        // The connection's set: swe7 keeps "?" for the characters it lacks.
+        {stSwe7Kept, "SELECT 'a;b'", "one"},
+        {stSwe7Kept, "SELECT 'x|y'",
+         "it holds '|' (U+007C), and the session keeps its texts in character set swe7 (character_set_connection), "
+         "which lacks it"},
+        {stSwe7Kept, "SELECT '\x7F'", "DEL (U+007F), and the session keeps its texts in character set swe7"},
+        {stUcs2Kept, "SELECT '[@\x7F'", "one"},
+        {stLatin1Kept, "SELECT '[@\x7F'", "one"},
+        {stLatin1Kept, "SELECT '\xC3\xA9'",
+         "it holds '\xC3\xA9' (U+00E9), and zthost writes UTF-8 only, but the session keeps its texts in character "
+         "set latin1 (character_set_connection)"},
+        {stNewKept, "SELECT '@'",
+         "it holds '@' (U+0040), which not every character set holds, and the session keeps its texts in character "
+         "set newset (character_set_connection), which zthost does not know"},
     };
     ExpectVerdicts(astCase);
 }
@@ -490,8 +506,13 @@ TEST(StatementText, OneStatementInAnySession)
         {"SELECT 1;\x01", false},
         {"SELECT '\xC3\xA9'", false},
         {"SELECT '\x7F'", false},
+        {"SELECT '\x80'", false},
         {"SELECT 1 AS [a]", false},
-        {"SELECT '\x7E'", true},
+        {"SELECT @a", false},
+        {"SELECT 'a\\\\'", false},
+        {"SELECT 1 AS `a`", false},
+        {"SELECT ~1", false},
+        {"SELECT '!\"#$%&()*+,-./:<=>?_'", true},
     };
     for (const auto& st : aCases)
         EXPECT_EQ(bOneStatementInAnySession(st.pszSQL), st.bAny) << st.pszSQL;

@@ -15,6 +15,7 @@
 #include "common/values/Any.h"
 #include "mysql/NACodePageCnv.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <new>
@@ -904,14 +905,22 @@ long long CMySQLConnection::llGetMaxStatementLength()
     if (m_hMySQL == nullptr)
         return 0;
     // Asked where a statement may come near it, once a session; a
-    // question that fails (a result still streaming) tells nothing. The
-    // server reads a packet (the statement and its command byte) shorter
-    // than the larger of the two.
-    CTString csMax;
+    // question that fails (a result still streaming) tells nothing.
+    CTString csVariables;
     if (m_llMaxPacket < 0 &&
-        _bAskSession(L"SELECT CAST(GREATEST(@@net_buffer_length, @@max_allowed_packet) - 2 AS CHAR)", &csMax))
-        m_llMaxPacket = std::wcstoll(csMax.pszGet(), nullptr, 10);
+        _bAskSession(L"SELECT CONCAT(@@max_allowed_packet, ' ', @@net_buffer_length)", &csVariables)) {
+        wchar_t* pEnd = nullptr;
+        const long long llMaxPacket = std::wcstoll(csVariables.pszGet(), &pEnd, 10);
+        m_llMaxPacket = s_llStatementBound(llMaxPacket, std::wcstoll(pEnd, nullptr, 10));
+    }
     return m_llMaxPacket >= 0 ? m_llMaxPacket : 0;
+}
+
+long long CMySQLConnection::s_llStatementBound(long long llMaxPacket, long long llNetBuffer)
+{
+    // The server reads a packet (the statement and its command byte)
+    // shorter than the larger of the two.
+    return std::max(llMaxPacket, llNetBuffer) - 2;
 }
 
 const char* CMySQLConnection::_pszSessionCharset(int nCodePage) const

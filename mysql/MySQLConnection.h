@@ -64,8 +64,11 @@ public:
     // MariaDB reads MINUS as EXCEPT under sql_mode ORACLE (10.6 on); the
     // session is asked, as its sql_mode changes without the driver.
     int bMinusSetOperator() override;
-    // The session's max_allowed_packet, asked once a session.
+    // The session's bound, asked once a session.
     long long llGetMaxStatementLength() override;
+    // The longest statement a session of these variables takes, in bytes
+    // (a variable not known: -1).
+    static long long s_llStatementBound(long long llMaxPacket, long long llNetBuffer);
 
     // ---- Own operations -----------------------------------------------------------
     // The handle's last server error number (0: none); 0 after a caught call.

@@ -421,14 +421,15 @@ void CMySQLStatementSQL::_InitExecuteError(int nFile, int nPoint, const char* ps
         return nValue;
     };
     const int nMax = nVariable(L"show variables like 'max_allowed_packet'", true);
-    // The server reads a packet (the text and its command byte) shorter
-    // than the larger of the two: a text it takes ended no session.
-    const int nBuffer = nMax > 0 && nLength > static_cast<unsigned int>(nMax)
-                            ? nVariable(L"show variables like 'net_buffer_length'", false)
-                            : -1;
+    // A text the session takes ended no session; one the packet alone
+    // would refuse asks the net buffer too.
+    const auto bTaken = [nLength](long long llMaxPacket, long long llNetBuffer) {
+        return static_cast<long long>(nLength) <= CMySQLConnection::s_llStatementBound(llMaxPacket, llNetBuffer);
+    };
+    const int nBuffer =
+        nMax > 0 && !bTaken(nMax, -1) ? nVariable(L"show variables like 'net_buffer_length'", false) : -1;
     pclProbeError->nRelease();
-    if (nMax <= 0 || nLength <= static_cast<unsigned int>(nMax) ||
-        (nBuffer > 0 && nLength + 2 <= static_cast<unsigned int>(nBuffer)))
+    if (nMax <= 0 || bTaken(nMax, nBuffer))
         return;
 
     // The query's first characters, whole characters only.

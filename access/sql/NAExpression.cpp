@@ -618,11 +618,12 @@ int CNAExpression::_bWriteNode(CNACommand* pclCommand, eNAOperator eParent, CNAR
     default:
         break;
     }
-    // A value of the record its item refused holds NULL: nothing can be
-    // told of its comparison before the server's text is written.
+    // A value of the record its item refused holds NULL, and one whose
+    // text is too long to write is held less exactly: nothing can be told
+    // of its comparison before the server's text is written.
     const bool bFromRecord = pclSearch != nullptr && (m_nFlags & (EXPR_RECORD | EXPR_FROMRECORD)) != 0;
     const CNAReadFailure::SRefusal* pstRefusal = bFromRecord ? pclSearch->pstGetRefusal(m_pclColumn) : nullptr;
-    if (pstRefusal == nullptr || pstRefusal->bHeld)
+    if (pstRefusal == nullptr || pstRefusal->pclFailure == nullptr)
         _PrepareLeaf(pclCommand);
     if (m_eOperator == NAOP_FALSE || m_eOperator == NAOP_TRUE) {
         *pbConstant = m_eOperator;
@@ -830,10 +831,11 @@ int CNAExpression::_bGetServerValue(CNARecherche* pclSearch, CNACommand* pclComm
         *ppszText = psz;
         return 1;
     }
-    if (pstRefusal == nullptr || pstRefusal->bHeld)
+    if (pstRefusal == nullptr || pstRefusal->pclFailure == nullptr)
         return 1;
-    // The record holds NULL for a value it could not take: compared so,
-    // the condition would find other rows.
+    // The record holds NULL for a value it could not take, or a value less
+    // exactly than its text too long to write: compared so, the condition
+    // would find other rows.
     if (m_pclError != nullptr)
         m_pclError->AddError(NA_ERRORTYPE_GENERAL, pstRefusal->pclFailure, _pclConnection(pclCommand));
     return 0;

@@ -186,7 +186,7 @@ bool CNARecordValue::bAddHeldTexts(HeldTexts tab, int nFound)
     return (tab.empty() && nFound < 0) || _bChangeRefusals([&](CNAReadFailure::Refusals* ptab, int* pnFound) {
                ptab->reserve(ptab->size() + tab.size());
                for (auto& st : tab)
-                   ptab->push_back({std::move(st.first), std::move(st.second), nullptr, true});
+                   ptab->push_back({std::move(st.strItem), std::move(st.strText), st.pclFailure, true});
                if (nFound >= 0)
                    *pnFound = nFound;
            });

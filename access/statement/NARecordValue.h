@@ -35,7 +35,8 @@ public:
     struct SRefusal {
         std::wstring strItem;
         std::wstring strText; // empty when the server's text could not be had
-        CXError* pclFailure;  // the item's own failure: one reference held by each failure listing it; null when held
+        CXError* pclFailure;  // the item's own failure: one reference held by each failure listing it; null when
+                              // held, but for a text too long to write, which fails any comparison of the value
         bool bHeld;           // the item holds the value, less exactly: the text only finds the row
     };
     typedef std::vector<SRefusal> Refusals;
@@ -132,8 +133,20 @@ public:
     bool bAddRefusal(const wchar_t* pszItem, const wchar_t* pszText, CXError* pclFailure);
     // Items that hold their values less exactly than the server, each with
     // the server's text of its value (empty when it could not be read),
-    // which finds the row. False without memory, nothing changed.
-    typedef std::vector<std::pair<std::wstring, std::wstring>> HeldTexts;
+    // which finds the row, and, where that text passes the session's bound,
+    // the failure of any condition comparing the value (one reference taken
+    // by the record's failure; null otherwise). False without memory,
+    // nothing changed.
+    struct SHeldText {
+        SHeldText(std::wstring strItemIn, std::wstring strTextIn, CXError* pclFailureIn = nullptr)
+            : strItem(std::move(strItemIn)), strText(std::move(strTextIn)), pclFailure(pclFailureIn)
+        {
+        }
+        std::wstring strItem;
+        std::wstring strText;
+        CXError* pclFailure;
+    };
+    typedef std::vector<SHeldText> HeldTexts;
     // With the server's answer whether the row holds the value searched,
     // when it has one (-1: none).
     bool bAddHeldTexts(HeldTexts tab, int nFound);

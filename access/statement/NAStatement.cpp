@@ -614,7 +614,11 @@ int CNAStatement::bExecuteDirect(unsigned int, int)
         return 0;
     if (pszText[0] == 0)
         return 1;
-    if (!_bReadySQLStatement() || (m_pclRowSearch != nullptr && !_bFitsTheSession(pszText)))
+    // A write's search compares the row as read; a browse's, the record's
+    // values it goes on from.
+    const bool bRowSearch = m_pclRowSearch != nullptr;
+    const CNARecherche* pclMeasured = bRowSearch ? m_pclRowSearch : m_pclValuesSearch;
+    if (!_bReadySQLStatement() || (pclMeasured != nullptr && !_bFitsTheSession(pszText, pclMeasured, bRowSearch)))
         return 0;
     int bResult = m_pclStatementSQL->bExecuteDirect(pszText, 0);
     if (!bResult)
@@ -645,7 +649,7 @@ int CNAStatement::bExecuteDirect(unsigned int, int)
     return bResult;
 }
 
-int CNAStatement::_bFitsTheSession(const char* pszText)
+int CNAStatement::_bFitsTheSession(const char* pszText, const CNARecherche* pclSearch, bool bOriginal)
 {
     const size_t nLength = std::strlen(pszText);
     if (nLength <= CNAConnectionDescription::LEAST_STATEMENT_BOUND)
@@ -658,7 +662,7 @@ int CNAStatement::_bFitsTheSession(const char* pszText)
     // Sent, it would end the session: the value that makes it so is named.
     std::wstring strValue;
     int nValueType = 0;
-    CNAColumn* pclItem = _pclLongestCompared(&strValue, &nValueType);
+    CNAColumn* pclItem = _pclLongestCompared(pclSearch, bOriginal, &strValue, &nValueType);
     if (m_pclError != nullptr) {
         const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
         const wchar_t* pszItem = pclItem != nullptr ? pclItem->pszGetName() : L"";
@@ -672,18 +676,20 @@ int CNAStatement::_bFitsTheSession(const char* pszText)
     return 0;
 }
 
-CNAColumn* CNAStatement::_pclLongestCompared(std::wstring* pstrValue, int* pnValueType)
+CNAColumn* CNAStatement::_pclLongestCompared(const CNARecherche* pclSearch, bool bOriginal, std::wstring* pstrValue,
+                                              int* pnValueType)
 {
     CNAColumn* pclLongest = nullptr;
     size_t nLongest = 0;
-    const int bRead = _bWithOriginalValues([&] {
-        const CNARecordValue* pclRow = m_pclCurrentRecord->pclGetOriginalRecordValueNoRef();
+    const std::function<int()> fnLongest = [&] {
+        const CNARecordValue* pclRow = bOriginal ? m_pclCurrentRecord->pclGetOriginalRecordValueNoRef()
+                                                 : m_pclCurrentRecord->pclGetCurrentRecordValueNoRef();
         for (int i = 0, nMemo = 0; i < m_pclCurrentRecord->nGetNbColumn(); i++) {
             CNAColumn* pcl = m_pclCurrentRecord->pclGetColumnNoRef(i);
             const bool bMemo = pcl->bIsMemo() != 0;
             if (bMemo)
                 nMemo++;
-            if (pcl->bIsComposedKey() || !m_pclRowSearch->bComparesColumn(pcl))
+            if (pcl->bIsComposedKey() || !pclSearch->bComparesColumn(pcl))
                 continue;
             CAny clValue;
             std::wstring strValue;
@@ -701,7 +707,8 @@ CNAColumn* CNAStatement::_pclLongestCompared(std::wstring* pstrValue, int* pnVal
             }
         }
         return 1;
-    });
+    };
+    const int bRead = bOriginal ? _bWithOriginalValues(fnLongest) : fnLongest();
     return bRead ? pclLongest : nullptr;
 }
 
@@ -2235,24 +2242,39 @@ int CNAStatement::_bHeldTextsRead(CNARecherche* pclSearch, const CNARecordValue*
             continue;
         // Compared as the item holds it, the condition could find another
         // row: nothing is sent.
-        CAny clValue;
-        std::wstring strValue;
-        if (pcl->bGetCurrentValue(&clValue, 0))
-            CNAExpression::s_bReadWide(&clValue, &strValue);
-        const CNAItemDescription* pclServer = pcl->pclGetImportedItem();
-        const wchar_t* pszType = pclServer != nullptr ? pclServer->pszGetDBType() : nullptr;
-        const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
-        if (m_pclError != nullptr) {
-            m_pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, FILE_STATEMENT, PT_VALUE_NOT_HELD, pclGetConnectionNoRef(),
-                                       pszTable, pcl->pszGetName(), ZTERR_CONVERSION,
-                                       static_cast<int>(clValue.nGetTypeCode()),
-                                       static_cast<int>(pcl->eNAGetItemType()), strValue.c_str());
-            m_pclError->pclGetXError()->AddUserMessageFirst(&gstMyModuleInfo32, ZTMSG_ROW_NOT_TOLD, pcl->pszGetName(),
-                                                            pszTable, pszType != nullptr ? pszType : L"");
-        }
+        if (m_pclError != nullptr)
+            _RaiseRowNotTold(m_pclError, pcl, pclGetConnectionNoRef());
         return 0;
     }
     return 1;
+}
+
+void CNAStatement::_RaiseRowNotTold(CNAError* pclError, CNAColumn* pclColumn, CNAConnectionDescription* pclConnection)
+{
+    CAny clValue;
+    std::wstring strValue;
+    if (pclColumn->bGetCurrentValue(&clValue, 0))
+        CNAExpression::s_bReadWide(&clValue, &strValue);
+    const CNAItemDescription* pclServer = pclColumn->pclGetImportedItem();
+    const wchar_t* pszType = pclServer != nullptr ? pclServer->pszGetDBType() : nullptr;
+    const wchar_t* pszTable = m_pclDataAccess != nullptr ? m_pclDataAccess->pszGetLogicalName() : L"";
+    pclError->RaiseUserError(NA_ERRORTYPE_GENERAL, FILE_STATEMENT, PT_VALUE_NOT_HELD, pclConnection, pszTable,
+                             pclColumn->pszGetName(), ZTERR_CONVERSION, static_cast<int>(clValue.nGetTypeCode()),
+                             static_cast<int>(pclColumn->eNAGetItemType()), strValue.c_str());
+    pclError->pclGetXError()->AddUserMessageFirst(&gstMyModuleInfo32, ZTMSG_ROW_NOT_TOLD, pclColumn->pszGetName(),
+                                                  pszTable, pszType != nullptr ? pszType : L"");
+}
+
+CXError* CNAStatement::_pclPastBoundFailure(CNAColumn* pclColumn)
+{
+    // Built aside: the row still reads. Whoever adds it names the
+    // connection.
+    CNAError clError;
+    _RaiseRowNotTold(&clError, pclColumn, nullptr);
+    CXError* pclFailure = new (std::nothrow) CXError(*clError.pclGetXError());
+    if (pclFailure != nullptr)
+        pclFailure->m_nRefCount++;
+    return pclFailure;
 }
 
 int CNAStatement::_bFindsOneRow(const CNARefArray<CNAColumn>* ptabKey) const
@@ -3170,6 +3192,13 @@ int CNAStatement::_bKeepHeldTexts()
     m_pclStatementSQL->bGetColumnNbr(&nResultColumns, 0);
     const size_t nServer = m_tabServerColumn.size() + (m_bFoundColumn ? 1 : 0);
     CNARecordValue::HeldTexts tabHeld;
+    // The failures of the values whose texts pass the session's bound, one
+    // reference each until the record holds them.
+    std::vector<CXError*> tabPastBound;
+    const auto ReleasePastBound = [&tabPastBound] {
+        for (CXError* pcl : tabPastBound)
+            pcl->dwRelease();
+    };
     int nFound = -1;
     std::wstring strFound;
     if (m_bFoundColumn && nResultColumns >= nServer)
@@ -3202,6 +3231,9 @@ int CNAStatement::_bKeepHeldTexts()
         const unsigned int nFormColumn = static_cast<unsigned int>(nResultColumns - nServer + k);
         const bool bForm = bRead && tabKind[i] != LE_TEXT && _bServerBytes(nFormColumn, &strText);
         bool bKeep = true;
+        // A text too long to write stops a write and a browse going on from
+        // the row alike.
+        bool bTooLong = false;
         if (tabKind[i] == LE_TEXT && bRead) {
             // The bytes the server read beside the text: the column's own,
             // else the UTF-8 ones of a text its code page lost a character
@@ -3212,14 +3244,11 @@ int CNAStatement::_bKeepHeldTexts()
             const wchar_t* pszCharset = m_tabServerColumn[k].eKind == LE_BYTES
                                             ? pcl->pclGetImportedItem()->pszGetColumnCharset()
                                             : _pszServerTextCharset();
-            bool bTooLong = false;
             if (bKeep)
                 strText = _strTextForm(pForm, nForm, pszCharset, &bTooLong);
-            bKeep = bKeep && (!bTooLong || bMayWrite());
         } else if (tabKind[i] == LE_TEXT && _bTextInUTF8(pcl)) {
-            bool bTooLong = false;
             strText = _strLostTextForm(pcl, pszOwn, nOwn, &bTooLong);
-            bKeep = !strText.empty() || (bTooLong && bMayWrite());
+            bKeep = !strText.empty() || bTooLong;
         } else if (tabKind[i] == LE_INSTANT && bForm) {
             strText = L"@" + strText;
         } else if (tabKind[i] == LE_INSTANT && !bRead) {
@@ -3248,10 +3277,21 @@ int CNAStatement::_bKeepHeldTexts()
                 bKeep = bMayWrite();
             }
         }
+        CXError* pclFailure = nullptr;
+        if (bTooLong) {
+            pclFailure = _pclPastBoundFailure(pcl);
+            if (pclFailure == nullptr) {
+                ReleasePastBound();
+                return _bNoMemory(PT_NO_MEMORY);
+            }
+            tabPastBound.push_back(pclFailure);
+        }
         if (bKeep)
-            tabHeld.emplace_back(pcl->pszGetName(), strText);
+            tabHeld.emplace_back(pcl->pszGetName(), strText, pclFailure);
     }
-    return pclRow->bAddHeldTexts(std::move(tabHeld), nFound) ? 1 : _bNoMemory(PT_NO_MEMORY);
+    const bool bAdded = pclRow->bAddHeldTexts(std::move(tabHeld), nFound);
+    ReleasePastBound();
+    return bAdded ? 1 : _bNoMemory(PT_NO_MEMORY);
 }
 
 int CNAStatement::_bSetColumnValueFromDB(CNAColumn* pclColumn)

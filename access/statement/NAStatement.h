@@ -338,6 +338,25 @@ public:
     void _RestaureUserSearch(const CNAUserSearch* pclUserSearch);
     const CNAUserSearch* pclGetUserSearch() const { return &m_clUserSearch; }
     int bInternalSearch() const { return m_bInternalSearch; }
+    // While one lives, the statement's texts find rows by the search's
+    // comparisons with the record's current values (a browse going on from
+    // its record, or the count of the rows equal to it): each is measured
+    // against the session's bound before it is sent.
+    class CValuesSearch {
+    public:
+        CValuesSearch(CNAStatement* pclStatement, CNARecherche* pclSearch)
+            : m_p(pclStatement), m_pclBefore(pclStatement->m_pclValuesSearch)
+        {
+            m_p->m_pclValuesSearch = pclSearch;
+        }
+        ~CValuesSearch() { m_p->m_pclValuesSearch = m_pclBefore; }
+        CValuesSearch(const CValuesSearch&) = delete;
+        CValuesSearch& operator=(const CValuesSearch&) = delete;
+
+    private:
+        CNAStatement* m_p;
+        CNARecherche* m_pclBefore;
+    };
 
     // ---- Saved positions --------------------------------------------------------------------------
     int bAddSavedPosition(int nId, CNAPosition* pclPosition);
@@ -440,6 +459,11 @@ protected:
     // Fails, naming the item, when the condition compares a value the row
     // holds less exactly and whose server text the SELECT could not read.
     int _bHeldTextsRead(CNARecherche* pclSearch, const CNARecordValue* pclRow);
+    // That failure, for the column's current value, into the error given.
+    void _RaiseRowNotTold(CNAError* pclError, CNAColumn* pclColumn, CNAConnectionDescription* pclConnection);
+    // The same as a failure of its own (one reference for the caller), for
+    // a value whose text passes the session's bound; null without memory.
+    CXError* _pclPastBoundFailure(CNAColumn* pclColumn);
     // " LIMIT 1" on MySQL unless the condition finds one row only.
     int _bAddOneRowLimit(CNACommand* pclCommand, int bOneRow);
     int _bBuildSubQueryCREATEColumn(CNACommand* pclCommand, CNAColumn* pclColumn);
@@ -541,13 +565,16 @@ protected:
     // hold bytes that read as another row's text.
     static bool _bOwnBytes(const CNAColumn* pclColumn);
     void _SetRowSearch(CNARecherche* pclSearch);
-    // Whether the session takes a text that finds the row by its values;
-    // sent longer, it would end the session: nothing is sent, and the
-    // compared item of the longest value is named (user error 53).
-    int _bFitsTheSession(const char* pszText);
+    // Whether the session takes a text that finds rows by the search's
+    // comparisons with the record's values (as read, bOriginal, else its
+    // current ones); sent longer, it would end the session: nothing is
+    // sent, and the compared item of the longest value is named (user
+    // error 53).
+    int _bFitsTheSession(const char* pszText, const CNARecherche* pclSearch, bool bOriginal);
     // That item, with the start of its value and its host type; null for
     // none.
-    CNAColumn* _pclLongestCompared(std::wstring* pstrValue, int* pnValueType);
+    CNAColumn* _pclLongestCompared(const CNARecherche* pclSearch, bool bOriginal, std::wstring* pstrValue,
+                                   int* pnValueType);
     // fn's answer, run with the record's values as read in place of its
     // current ones, which come back after it.
     int _bWithOriginalValues(const std::function<int()>& fn);
@@ -676,6 +703,9 @@ protected:
     // The search whose condition finds the row just read by its values,
     // until the text that holds it is sent (one reference); null for none.
     CNARecherche* m_pclRowSearch = nullptr;
+    // The search a browse goes on by from the record's current values,
+    // while a CValuesSearch lives (not held).
+    CNARecherche* m_pclValuesSearch = nullptr;
     // The server's texts of the times of the record m_nRecordSaveID holds,
     // and its read failure (one reference, or null), which lists the values
     // its items refused.

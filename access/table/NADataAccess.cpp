@@ -1854,9 +1854,11 @@ int CNADataAccess::_bCount(long long* pllCount, unsigned int nMode, unsigned int
             // server's value, not those holding NULL.
             clSearch->SetRefusals(pclCounted != nullptr ? pclCounted->pclGetReadFailureNoRef() : nullptr);
         }
+        if (bResult) {
+            const CNAStatement::CValuesSearch clMeasured(clCount.Get(), clSearch.Get());
+            bResult = clCount->bGetNbEnr(pllCount, nMode, 0);
+        }
     }
-    if (bResult)
-        bResult = clCount->bGetNbEnr(pllCount, nMode, 0);
     return bResult;
 }
 
@@ -2130,6 +2132,7 @@ int CNADataAccess::_bGoToCurrentRecord(CNAStatement* pclStatement, INAItemDescri
     if (bResult && bDuplicates)
         bResult = _bGotoCurrentRecord_DuplicateProcess(llRank, bRankBackward, &eDirection, &llCount);
     if (bResult) {
+        const CNAStatement::CValuesSearch clMeasured(pclStatement, pclSearch);
         const unsigned int nFlags = pclStatement->nGetParseFlags() | CNAStatement::WPF_REFIND;
         const wchar_t* pszName = piItem->pszGetName();
         const eNA_LOCKTYPE eNoLock = static_cast<eNA_LOCKTYPE>(0);

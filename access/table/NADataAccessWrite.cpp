@@ -185,7 +185,11 @@ int CNADataAccess::_bHModifie(long long, unsigned int nFlags, eNA_LOCKTYPE eLock
     // makes an UPDATE with nothing to send: its row is gone all the same.
     const bool bNothingSent = bResult && bDeletedHere && bNothingToSend(clStatement.Get());
     if (bResult && !bNothingSent) {
-        bResult = bSetCurrentRecordRead(0);
+        // A record of the data access's own (an add's, or one a return
+        // brought back) is no browse's row: its own save, which the write
+        // brought up to date, stays what a position noted now comes back
+        // to.
+        bResult = bSetCurrentRecordRead((nFlags & CNAStatement::WPF_RECORD_READ) == 0);
     } else if (bLocked && bDeletedHere && (bNothingSent || bRowGone(m_pclError))) {
         // The row was deleted through this data access: it is written
         // again with its values. Any other failure is not explained, and

@@ -351,24 +351,37 @@ FakeReply PacketSize(const char* pszValue)
 }
 
 // The server takes a text and its command byte shorter than the larger of
-// max_allowed_packet and net_buffer_length: 150 characters past a packet
-// of 100 are too long for a net buffer of 151, not for one of 152 or none
-// read.
+// max_allowed_packet and net_buffer_length: past a packet of 100, a text of
+// 99 bytes or more is too long for a net buffer of 16 or none read, one of
+// 150 for a buffer of 151, not for one of 152. A text the packet alone
+// takes asks no net buffer, nor does a packet read as 0, which blames no
+// length.
 TEST_F(MySQLStatementSQLFake, ALostConnectionWithATextLongerThanThePacketSaysSo)
 {
-    const std::string strLong = "SELECT '" + std::string(141, 'x') + "'"; // 150 characters
     const struct {
-        const char* pszBuffer;
+        const char* pszPacket;
+        const char* pszBuffer; // null: the question refused
+        unsigned int nLength;
+        bool bAsked;
         bool bTooLong;
-    } aCases[] = {{"16", true}, {"151", true}, {"152", false}, {nullptr, true}};
+    } aCases[] = {
+        {"100", "16", 98, false, false},    {"100", "16", 99, true, true},      {"100", "16", 100, true, true},
+        {"100", "16", 150, true, true},     {"100", "151", 149, true, false},   {"100", "151", 150, true, true},
+        {"100", "152", 150, true, false},   {"100", nullptr, 98, false, false}, {"100", nullptr, 99, true, true},
+        {"100", nullptr, 150, true, true},  {"0", "16", 150, false, false},
+    };
     for (const auto& c : aCases) {
-        SCOPED_TRACE(c.pszBuffer != nullptr ? c.pszBuffer : "none");
+        SCOPED_TRACE(std::string(c.pszPacket) + ", " + (c.pszBuffer != nullptr ? c.pszBuffer : "none") + ", " +
+                     std::to_string(c.nLength));
+        const std::string strText = "SELECT '" + std::string(c.nLength - 9, 'x') + "'";
         m_pError->Reset();
         m_clFake.tabQueries.clear();
         m_clFake.tabReply.push_back(Refused(2006));
-        m_clFake.tabReply.push_back(PacketSize("100"));
-        m_clFake.tabReply.push_back(c.pszBuffer != nullptr ? Variable("net_buffer_length", c.pszBuffer) : Refused(1064));
-        EXPECT_EQ(Run(strLong.c_str()), 0);
+        m_clFake.tabReply.push_back(PacketSize(c.pszPacket));
+        if (c.bAsked)
+            m_clFake.tabReply.push_back(c.pszBuffer != nullptr ? Variable("net_buffer_length", c.pszBuffer)
+                                                               : Refused(1064));
+        EXPECT_EQ(Run(strText.c_str()), 0);
         EXPECT_EQ(m_pError->dwGetErrorId(), c.bTooLong ? 320101u : 22u);
         EXPECT_EQ(m_pError->dwGetDataBaseErrorCode(), 2006u);
         const std::wstring s = ErrorText();
@@ -377,9 +390,12 @@ TEST_F(MySQLStatementSQLFake, ALostConnectionWithATextLongerThanThePacketSaysSo)
         if (c.bTooLong) {
             EXPECT_LT(Position(s, L"=100.26"), Position(s, L"=100.23")) << s;
         }
-        ASSERT_EQ(m_clFake.tabQueries.size(), 3u);
+        ASSERT_EQ(m_clFake.tabQueries.size(), c.bAsked ? 3u : 2u);
+        EXPECT_EQ(m_clFake.tabQueries[0].size(), c.nLength);
         EXPECT_EQ(m_clFake.tabQueries[1], "show variables like 'max_allowed_packet'");
-        EXPECT_EQ(m_clFake.tabQueries[2], "show variables like 'net_buffer_length'");
+        if (c.bAsked) {
+            EXPECT_EQ(m_clFake.tabQueries[2], "show variables like 'net_buffer_length'");
+        }
         EXPECT_EQ(m_pCnx->m_nOpens, 0);
     }
 }

@@ -3,7 +3,8 @@
 // server answers NULL for CAST(... AS BINARY) and HEX() past that bound),
 // a write lands on its own row beside a NULL twin and a "?" twin, and a
 // write whose statement the session cannot take fails with user error 53,
-// nothing sent, the session kept. Judged by the server's own rows.
+// nothing sent, the session kept; so do a browse that cannot go on from
+// such a value and a return to its row. Judged by the server's own rows.
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/ClientLibrary.h"
 #include "tests/support/TableObjectServer.h"
@@ -81,6 +82,9 @@ const char* const kKeyed = "CREATE TABLE pk (k VARCHAR(700) CHARACTER SET utf8mb
 const char* const kKeyedRows = "INSERT INTO pk VALUES (REPEAT(_utf8mb4 X'CEA9', 600), 1, REPEAT('z', 1000)), "
                                "(REPEAT('?', 600), 2, REPEAT('z', 1000))";
 const char* const kKeyedAll = "SELECT CONCAT(MD5(k), '/', v) FROM pk ORDER BY k";
+// What the driver asks of a session before a statement longer than every
+// session takes.
+const char* const kBound = "SELECT CONCAT(@@max_allowed_packet, ' ', @@net_buffer_length)";
 
 std::string Repeat(const std::string& s, int n)
 {
@@ -338,6 +342,157 @@ TEST_F(LongText, ATextPastTheDefaultBoundIsReadWhole)
         EXPECT_EQ(First("SELECT COUNT(*) FROM lg"), "2");
         ASSERT_TRUE(Admin("INSERT INTO lg VALUES (1, NULL)"));
     }
+}
+
+// At 1024/1024, in blocks of one, a browse whose next block goes on from a
+// value that no statement the session takes can hold (a key of 600 Ω, whose
+// exact form in 1252 and whose text in UTF-8 pass the bound) fails that read
+// with user error 53 and sends nothing, once and again: never another row,
+// never a loop. So does one going on, after an add, from a keyless row of
+// 1100 letters, whose equal rows are counted by all its values.
+TEST_F(LongText, ABrowseThatCannotGoOnFromItsValueFailsWithNothingSent)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE pk (k VARCHAR(700) CHARACTER SET utf8mb4 PRIMARY KEY, v INT)") &&
+                Admin("INSERT INTO pk VALUES (REPEAT(_utf8mb4 X'CEA9', 600), 1), (REPEAT('?', 600), 2), "
+                      "(REPEAT('b', 700), 3), ('c', 4), ('d', 5)") &&
+                Admin("CREATE TABLE lk (o INT, t VARCHAR(1100), v INT, KEY (o))") &&
+                Admin("INSERT INTO lk VALUES (1, REPEAT('a', 1100), 1), (2, 'x', 2)"));
+    Bound("1024", "1024");
+    const struct {
+        const wchar_t* pszTable;
+        const wchar_t* pszItem;
+        bool bBackward;
+        bool bAdd;           // a row added after the first read
+        const char* pszRead; // v of each row, then the refusals
+    } aCases[] = {
+        {L"pk", L"k", false, false, "2 3 4 5 1 53 53"},
+        {L"pk", L"k", true, false, "1 53 53"},
+        {L"lk", L"o", false, true, "1 53 53"},
+    };
+    unsigned int nContext = 0;
+    for (const bool bUTF8 : {true, false})
+        for (const auto& c : aCases) {
+            SCOPED_TRACE(std::string(bUTF8 ? "in UTF-8, " : "in 1252, ") + Narrow(c.pszTable) +
+                         (c.bBackward ? " backward" : " forward"));
+            CHostContext* pc = Context(++nContext);
+            INATable* pi = Open(c.pszTable, pc, HostIn(bUTF8, 1));
+            ASSERT_NE(pi, nullptr);
+            std::string strRead;
+            for (int n = 0, nRefused = 0; n < 12 && nRefused < 2; n++) {
+                Sent();
+                const eNA_PARSEDIRECTION e = n == 0 ? (c.bBackward ? LAST : FIRST) : (c.bBackward ? PREVIOUS : NEXT);
+                const int bRead = Read(pi, pc, c.pszItem, e);
+                const Rows tabSent = Sent();
+                if (bRead == 1 && Out(pi, pc, c.pszItem))
+                    break;
+                if (bRead == 1) {
+                    strRead += (strRead.empty() ? "" : " ") + Value(pi, pc, L"v");
+                } else {
+                    strRead += " " + std::to_string(ErrorOf(pi, pc)->nGetUserErrorCode());
+                    nRefused++;
+                    // Named by its item, its type and its value as the host
+                    // holds it.
+                    const bool bKey = c.pszTable[0] == L'p';
+                    EXPECT_EQ(Narrow(ErrorOf(pi, pc)->pszGetItemName()), bKey ? "k" : "t");
+                    const std::string strValue =
+                        !bKey ? std::string(20, 'a') : bUTF8 ? Repeat("\xCE\xA9", 20) : std::string(20, '?');
+                    EXPECT_NE(Error(pi, pc).find("(value: " + strValue), std::string::npos) << Error(pi, pc);
+                    if (bKey && !bUTF8) {
+                        EXPECT_NE(Error(pi, pc).find("(SQL type varchar(700))"), std::string::npos) << Error(pi, pc);
+                    }
+                    // But the session's bound, asked once.
+                    for (const std::string& q : tabSent)
+                        EXPECT_EQ(q, kBound) << q.substr(0, 200);
+                }
+                for (const std::string& q : tabSent)
+                    EXPECT_LE(q.size(), 1022u) << q.substr(0, 200);
+                if (n == 0 && c.bAdd) {
+                    PutItem(pi, pc, L"o", CInt(3));
+                    PutItem(pi, pc, L"t", CHostText(L"new"));
+                    ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+                }
+            }
+            EXPECT_EQ(strRead, c.pszRead);
+            if (c.bAdd) {
+                ASSERT_TRUE(Admin("DELETE FROM lk WHERE o = 3"));
+            }
+        }
+}
+
+// At 1024/1024, returns in one context, in both orders: one to a row whose
+// statement the session cannot take is refused with user error 53 for its
+// own statement; one to a row added and then modified through the table
+// object comes back to that row as written, found by its own values. Before
+// or after a refusal, each stands on its own.
+TEST_F(LongText, EachReturnAfterARefusalStandsOnItsOwn)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE lr (o INT, t VARCHAR(1100), v INT, KEY (o))"));
+    Bound("1024", "1024");
+    const std::string strLong(1100, 'a');
+    // Of 850 letters, modified in by a statement the session takes; its
+    // return compares twice as many hexadecimal digits.
+    const std::wstring strWritten(850, L'b');
+    // Refused for its own statement, naming its own value: nothing sent
+    // but the session's bound.
+    const auto Refused = [&](INATable* pi, CHostContext* pc, int bBack, const Rows& tabSent, char cValue) {
+        EXPECT_EQ(bBack, 0);
+        EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION));
+        EXPECT_EQ(Narrow(ErrorOf(pi, pc)->pszGetItemName()), "t");
+        EXPECT_NE(Error(pi, pc).find("(value: " + std::string(20, cValue)), std::string::npos) << Error(pi, pc);
+        for (const std::string& q : tabSent)
+            EXPECT_EQ(q, kBound) << q.substr(0, 200);
+    };
+    unsigned int nContext = 0;
+    for (const bool bUTF8 : {true, false})
+        for (const bool bRefusedFirst : {true, false}) {
+            SCOPED_TRACE(std::string(bUTF8 ? "in UTF-8, " : "in 1252, ") +
+                         (bRefusedFirst ? "refused first" : "found first"));
+            ASSERT_TRUE(Admin("DELETE FROM lr") &&
+                        Admin(std::string("INSERT INTO lr VALUES (1, '") + (bRefusedFirst ? strLong : "a") +
+                              "', 1), (2, 'x', 2)"));
+            CHostContext* pc = Context(++nContext);
+            INATable* pi = Open(L"lr", pc, HostIn(bUTF8));
+            ASSERT_NE(pi, nullptr);
+            ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+            const int nFirst = Save(pi, pc, L"o");
+            ASSERT_EQ(Read(pi, pc, L"o", NEXT), 1) << Error(pi, pc);
+            Sent();
+            if (bRefusedFirst) {
+                const int bBack = pi->bHRetourPosition(pc, nFirst, nullptr, 0, 0);
+                Refused(pi, pc, bBack, Sent(), 'a');
+            } else {
+                EXPECT_EQ(pi->bHRetourPosition(pc, nFirst, nullptr, 0, 0), 1) << Error(pi, pc);
+                EXPECT_EQ(Value(pi, pc, L"t"), "a");
+            }
+            // A new row, then written: short after a refusal, long after a
+            // row found.
+            PutItem(pi, pc, L"o", CInt(3));
+            PutItem(pi, pc, L"t", CHostText(L"new"));
+            PutItem(pi, pc, L"v", CInt(3));
+            ASSERT_EQ(pi->bHAjoute(pc, 0, kNoLock), 1) << Error(pi, pc);
+            if (bRefusedFirst)
+                PutItem(pi, pc, L"v", CInt(30));
+            else
+                PutItem(pi, pc, L"t", CHostText(strWritten.c_str()));
+            ASSERT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), 1) << Error(pi, pc);
+            const int nWritten = Save(pi, pc, L"o");
+            ASSERT_EQ(Read(pi, pc, L"o", FIRST), 1) << Error(pi, pc);
+            Sent();
+            const int bBack = pi->bHRetourPosition(pc, nWritten, nullptr, 0, 0);
+            const Rows tabSent = Sent();
+            if (bRefusedFirst) {
+                EXPECT_EQ(bBack, 1) << Error(pi, pc);
+                EXPECT_EQ(Value(pi, pc, L"o") + "/" + Value(pi, pc, L"t") + "/" + Value(pi, pc, L"v"), "3/new/30");
+                EXPECT_EQ(Found(pi, pc, L"o"), 1);
+                ASSERT_EQ(tabSent.size(), 1u);
+                EXPECT_NE(tabSent[0].find("COUNT(*)"), std::string::npos) << tabSent[0];
+            } else {
+                Refused(pi, pc, bBack, tabSent, 'b');
+            }
+            EXPECT_EQ(List("SELECT CONCAT(o, '/', LENGTH(t), '/', v) FROM lr ORDER BY o"),
+                      (Rows{std::string("1/") + (bRefusedFirst ? "1100" : "1") + "/1", "2/1/2",
+                            std::string("3/") + (bRefusedFirst ? "3/30" : "850/3")}));
+        }
 }
 
 } // namespace

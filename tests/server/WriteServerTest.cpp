@@ -109,8 +109,13 @@ TEST_F(WriteServer, AddModifyDeleteAreWhatTheServerReadsBack)
     m_pError->Reset();
     ASSERT_EQ(p->bHModifie(0, 0, kNoLock), 1) << ErrorText();
     EXPECT_EQ(m_pError->dwGetErrorId(), 0u);
-    EXPECT_EQ(p->nGetOwnRecordSave(), -1) << "a modify makes the written values the record read";
+    // The record added is no browse's row: a position noted on it comes
+    // back to it as written.
+    EXPECT_NE(p->nGetOwnRecordSave(), -1) << "a modify of the record added keeps its written values";
     EXPECT_EQ(Table(), (Rows{"1/10/first/100/NULL/NULL", "3/20/changed/7/NULL/NULL"}));
+    // Asked to, it makes them the record read.
+    ASSERT_EQ(p->bHModifie(0, CNAStatement::WPF_RECORD_READ, kNoLock), 1) << ErrorText();
+    EXPECT_EQ(p->nGetOwnRecordSave(), -1) << "a modify of the record read leaves no own record save";
 
     ASSERT_EQ(p->bHSupprime(0, kNoLock), 1) << ErrorText();
     EXPECT_EQ(Table(), (Rows{"1/10/first/100/NULL/NULL"}));

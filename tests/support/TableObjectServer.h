@@ -15,6 +15,7 @@
 #include "host/HostQueryParametersValue.h"
 #include "host/parse/HostSQLParse.h"
 #include "mysql/MySQLDataAccess.h"
+#include "mysql/MySQLDataSourceDescription.h"
 #include "mysql/MySQLDriver.h"
 #include "mysql/MySQLStatement.h"
 #include "tests/support/AnyValue.h"
@@ -68,8 +69,26 @@ public:
     }
 };
 
+// Descriptions whose read of a table's items alone (a query's tables)
+// fails while s_bUnreadable is set; whole descriptions read as ever.
+class CItemsUnreadable : public CMySQLDataSourceDescription {
+public:
+    using CMySQLDataSourceDescription::CMySQLDataSourceDescription;
+    static inline bool s_bUnreadable = false;
+    int _bGetDataSourceInfo(int nOption) override
+    {
+        return s_bUnreadable && nOption == DB_ITEMS_ONLY ? 0
+                                                          : CMySQLDataSourceDescription::_bGetDataSourceInfo(nOption);
+    }
+};
+
 class CPositionDriver : public CMySQLDriver {
 public:
+    CNADataSourceDescription* pclAllocDataSourceDescription(CNAConnectionDescription* pConnection,
+                                                            CNAError* pError) override
+    {
+        return new CItemsUnreadable(pConnection, pError);
+    }
     // No statement at all while s_bNoStatement is set.
     static inline bool s_bNoStatement = false;
     CNAStatement* pclAllocStatement(CNADataAccess* pDataAccess, CNAConnectionDescription*, CNAError* pError) override
@@ -92,6 +111,7 @@ protected:
         CPositionAccess::s_bRefuse = false;
         CReturnStatement::s_bFailReturn = false;
         CPositionDriver::s_bNoStatement = false;
+        CItemsUnreadable::s_bUnreadable = false;
         CloseTables();
         // The catalogue's descriptions hold the connection.
         m_tabQueryParse.clear();
@@ -289,10 +309,13 @@ protected:
     std::unique_ptr<CHostCatalogue> m_pQueryCatalogue;
     std::vector<std::unique_ptr<CHostCatalogue>> m_tabQueryCatalogues;
     std::vector<std::unique_ptr<CHostSQLParse>> m_tabQueryParse;
+    // Whether catalogues file copies of the driver's descriptions: the
+    // host's own, as far as the driver can tell.
+    bool m_bHostOwnDescriptions = false;
 
 private:
-    // The driver's descriptions of the tables on the connection; null when
-    // one cannot be had.
+    // The driver's descriptions of the tables on the connection (or their
+    // copies); null when one cannot be had.
     std::unique_ptr<CHostCatalogue> Catalogue(CHostConnectionDescription* pHost,
                                               std::initializer_list<const wchar_t*> tabTables)
     {
@@ -303,7 +326,10 @@ private:
             EXPECT_NE(pi, nullptr) << Report();
             if (pi == nullptr)
                 return nullptr;
-            pCatalogue->Add(psz, psz, pi);
+            pCatalogue->Add(psz, psz,
+                            m_bHostOwnDescriptions
+                                ? static_cast<CNADataSourceDescription*>(pi)->pclGetCloneDataSourceDescription(0)
+                                : pi);
             pi->nExternalRelease();
         }
         return pCatalogue;

@@ -521,8 +521,9 @@ public:
                     const wchar_t* pszSQL, ISQLParserInformation* piParser, const INAQueryExecution* piExecution);
     int _bSetQuery(int bQuery, const wchar_t* pszName, ISQLParserInformation* piParser, unsigned int eMode);
     // Once for the query's description: its text items that read a table's
-    // column take its set from the table's description, each table read
-    // once; an item whose table cannot be read keeps none.
+    // column take its set from the table's description, the host's when
+    // the driver read it, else read once a table; an item whose table
+    // cannot be read keeps none.
     void TakeColumnSets();
     int bColumnSetsTaken() const { return m_bColumnSetsTaken; }
     int _bExecuteQuery(CNAStatement** ppclStatement, CNACommand* pclCommand, const wchar_t* pszName, int bPrepared,

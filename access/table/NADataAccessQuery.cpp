@@ -272,13 +272,14 @@ int CNADataAccess::_bInitQuery(CNACommand** ppclCommand, CTString* pclParseItem,
 
 void CNADataAccess::TakeColumnSets()
 {
-    // Only a query written through compares its texts.
-    if (m_bColumnSetsTaken || !m_bSourceIsQuery || m_piDescription == nullptr || bRequeteSansCorrection() ||
-        m_pclQueryParserInfo == nullptr || !m_pclQueryParserInfo->bHOperationAllowed())
+    // A query whose rows are none of a table's (an aggregate, a GROUP BY, a
+    // DISTINCT) reads no exact forms.
+    if (m_bColumnSetsTaken || m_pclQueryParserInfo == nullptr || !m_pclQueryParserInfo->bHOperationAllowed())
         return;
     m_bColumnSetsTaken = 1;
     // A query's description is the driver's own.
     CNADataSourceDescription* pclDescription = static_cast<CNADataSourceDescription*>(m_piDescription);
+    const int nItems = pclDescription != nullptr ? static_cast<int>(pclDescription->nGetNumItems()) : 0;
     // The FROM entry a text item reads, an alias as its table's; empty for
     // a computed one.
     const auto fnSourceOf = [this](CNAItemDescription* pclItem) {
@@ -293,7 +294,7 @@ void CNADataAccess::TakeColumnSets()
         return std::wstring(psz != nullptr ? psz : L"");
     };
     std::vector<std::wstring> tabDone;
-    for (int i = 0; i < static_cast<int>(pclDescription->nGetNumItems()); i++) {
+    for (int i = 0; i < nItems; i++) {
         CNAItemDescription* pclFirst = pclDescription->pclNAGetItemNoRef(i);
         const std::wstring strSource = fnSourceOf(pclFirst);
         if (strSource.empty() || std::find(tabDone.begin(), tabDone.end(), strSource) != tabDone.end())
@@ -324,7 +325,7 @@ void CNADataAccess::TakeColumnSets()
                 clRead->bInitDataSourceDescriptionFromDB(csTable.pszGet(), CNADataSourceDescription::DB_ITEMS_ONLY))
                 pclTable = clRead.Get();
         }
-        for (int k = i; pclTable != nullptr && k < static_cast<int>(pclDescription->nGetNumItems()); k++) {
+        for (int k = i; pclTable != nullptr && k < nItems; k++) {
             CNAItemDescription* pclItem = pclDescription->pclNAGetItemNoRef(k);
             const CNAItemDescription* pclColumn = fnSourceOf(pclItem) == strSource
                                                       ? pclTable->pclNAGetItemNoRef(pclItem->pszGetNameInSource(), 2)

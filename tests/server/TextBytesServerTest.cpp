@@ -2,8 +2,9 @@
 // row's text: a byte that stands for no character (greek 0xAE, cp1250 0x81,
 // sjis 0xF040) reads as "?" as a real one does, and cp932 has two byte
 // forms of one character. A write of one of two such rows changes that row,
-// found by the column's own bytes; sets that hold every text whole read no
-// bytes beside it. Judged by the server's own rows, in both code pages.
+// found by the column's own bytes, through the table object and a host
+// query alike; sets that hold every text whole read no bytes beside it.
+// Judged by the server's own rows, in both code pages.
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/TableObjectServer.h"
 
@@ -24,6 +25,11 @@ protected:
         std::sort(tab.begin(), tab.end());
         return tab;
     }
+    // How many of the texts start so.
+    static long Starting(const Rows& tab, const char* pszStart)
+    {
+        return std::count_if(tab.begin(), tab.end(), [&](const std::string& s) { return s.rfind(pszStart, 0) == 0; });
+    }
 };
 
 struct STwins {
@@ -37,10 +43,10 @@ struct STwins {
 // Each of the two rows, read in its place through the table object or a host
 // query, is modified and deleted alone: the write changes the row read, not
 // its twin, which the server may find first. Without a key every text finds
-// the row, with one the key alone. A query over the driver's own
-// descriptions of its tables reads no more of them; over the host's own it
-// reads each table's columns once, never again while it is browsed and
-// written.
+// the row, with one the key alone. The host may hold the driver's
+// descriptions or its own, which name no set: a query over the driver's
+// reads no more of its tables, over the host's own it reads each table's
+// columns once, never again while it is browsed and written.
 TEST_F(TextBytes, ARowIsFoundByItsColumnsOwnBytes)
 {
     const STwins tabCases[] = {
@@ -54,12 +60,9 @@ TEST_F(TextBytes, ARowIsFoundByItsColumnsOwnBytes)
         {"pg", "VARCHAR(5) CHARACTER SET greek", "'?'", "_greek X'AE'", true},
         {"pj", "VARCHAR(5) CHARACTER SET cp932", "_cp932 X'8790'", "_cp932 X'81E0'", true},
     };
-    // The table object, a query over the driver's descriptions, a query over
-    // the host's own.
-    enum eROAD { TABLE, QUERY, QUERY_HOST_DESCRIPTIONS };
-    const auto nShown = [](const Rows& tab, const char* pszStart) {
-        return std::count_if(tab.begin(), tab.end(), [&](const std::string& s) { return s.rfind(pszStart, 0) == 0; });
-    };
+    // The table object and a query, over the driver's descriptions or the
+    // host's own.
+    enum eROAD { TABLE, TABLE_HOST_DESCRIPTIONS, QUERY, QUERY_HOST_DESCRIPTIONS };
     unsigned int nContext = 0;
     for (const STwins& c : tabCases) {
         const std::string strTable = c.pszTable;
@@ -75,7 +78,7 @@ TEST_F(TextBytes, ARowIsFoundByItsColumnsOwnBytes)
                       : " FORCE INDEX (o) ORDER BY o" +
                             std::string(std::string(c.pszColumn).compare(0, 4, "TEXT") == 0 ? "" : ", t"));
         const wchar_t* pszItem = c.bKeyed ? L"t" : L"o";
-        for (const eROAD eRoad : {TABLE, QUERY, QUERY_HOST_DESCRIPTIONS})
+        for (const eROAD eRoad : {TABLE, TABLE_HOST_DESCRIPTIONS, QUERY, QUERY_HOST_DESCRIPTIONS})
             for (const bool bUTF8 : {true, false}) {
                 for (const int n : {1, 2}) {
                     SCOPED_TRACE(strTable + " on road " + std::to_string(eRoad) +
@@ -83,18 +86,22 @@ TEST_F(TextBytes, ARowIsFoundByItsColumnsOwnBytes)
                     ASSERT_TRUE(Admin("DELETE FROM " + strTable) && Admin(strInsert));
                     const Rows tabBefore = List(strRows);
                     ASSERT_EQ(tabBefore.size(), 2u);
+                    // A table object the driver keeps goes by the description
+                    // it was made on: none is kept from another road.
+                    CloseTables();
                     CHostContext* pc = Context(++nContext);
-                    m_bHostOwnDescriptions = eRoad == QUERY_HOST_DESCRIPTIONS;
+                    const bool bQuery = eRoad == QUERY || eRoad == QUERY_HOST_DESCRIPTIONS;
+                    m_bHostOwnDescriptions = eRoad == TABLE_HOST_DESCRIPTIONS || eRoad == QUERY_HOST_DESCRIPTIONS;
                     Sent();
-                    INATable* pi = eRoad != TABLE ? QueryIn(bUTF8, false, L"SELECT o, t FROM " + Wide(strTable), pc,
-                                                            {Wide(strTable).c_str()})
-                                                  : Open(Wide(strTable).c_str(), pc, HostIn(bUTF8));
+                    INATable* pi = bQuery ? QueryIn(bUTF8, false, L"SELECT o, t FROM " + Wide(strTable), pc,
+                                                    {Wide(strTable).c_str()})
+                                          : Open(Wide(strTable).c_str(), pc, HostIn(bUTF8));
                     ASSERT_NE(pi, nullptr);
                     // The catalogue's description, then the query's own read.
                     const Rows tabOpened = Sent();
-                    if (eRoad != TABLE) {
-                        EXPECT_EQ(nShown(tabOpened, "SHOW INDEX"), 1);
-                        EXPECT_EQ(nShown(tabOpened, "SHOW FULL COLUMNS"), eRoad == QUERY ? 1 : 2);
+                    if (bQuery) {
+                        EXPECT_EQ(Starting(tabOpened, "SHOW INDEX"), 1);
+                        EXPECT_EQ(Starting(tabOpened, "SHOW FULL COLUMNS"), eRoad == QUERY ? 1 : 2);
                     }
                     const auto fnReadRow = [&] {
                         ASSERT_EQ(Read(pi, pc, pszItem, FIRST), 1) << Error(pi, pc);
@@ -103,7 +110,7 @@ TEST_F(TextBytes, ARowIsFoundByItsColumnsOwnBytes)
                         }
                         // Its own bytes come with the row.
                         const Rows tabSent = Sent();
-                        EXPECT_EQ(nShown(tabSent, "SHOW"), 0);
+                        EXPECT_EQ(Starting(tabSent, "SHOW"), 0);
                         EXPECT_TRUE(std::any_of(tabSent.begin(), tabSent.end(), [](const std::string& s) {
                             return s.find("t` USING binary)") != std::string::npos;
                         }));
@@ -119,7 +126,7 @@ TEST_F(TextBytes, ARowIsFoundByItsColumnsOwnBytes)
                     Sent();
                     fnReadRow();
                     ASSERT_EQ(pi->bHSupprime(pc, 0, kNoLock), 1) << Error(pi, pc);
-                    EXPECT_EQ(nShown(Sent(), "SHOW"), 0);
+                    EXPECT_EQ(Starting(Sent(), "SHOW"), 0);
                     EXPECT_EQ(List(strRows), (Rows{"1/" + strOther}));
                 }
             }
@@ -131,11 +138,13 @@ TEST_F(TextBytes, ARowIsFoundByItsColumnsOwnBytes)
 // from another row's bytes; nor may a "?" of a set lacking bytes where the
 // query's own row limit reads nothing beside it. Its write is refused (user
 // error 53 naming it), nothing sent; any other lands. Rows: a greek 0xAE
-// beside a real "?", "ab", and an omega.
+// beside a real "?", letters, digits and a space, an omega, and an omega
+// before 0xAE beside one before "?".
 TEST_F(TextBytes, AQueryTextThatMayStandForOtherBytesIsNotWritten)
 {
-    ASSERT_TRUE(Admin("CREATE TABLE qu (o INT, t VARCHAR(5) CHARACTER SET greek, KEY (o))"));
-    const std::string strInsert = "INSERT INTO qu VALUES (1, _greek X'AE'), (1, '?'), (2, 'ab'), (3, _greek X'D9')";
+    ASSERT_TRUE(Admin("CREATE TABLE qu (o INT, t VARCHAR(10) CHARACTER SET greek, KEY (o))"));
+    const std::string strInsert = "INSERT INTO qu VALUES (1, _greek X'AE'), (1, '?'), (2, 'azAZ 09'), "
+                                  "(3, _greek X'D9'), (4, _greek X'D9AE'), (4, _greek X'D93F')";
     const std::string strRows = "SELECT CONCAT(o, '/', HEX(t)) FROM qu ORDER BY o, HEX(t)";
     const struct {
         const wchar_t* pszQuery;
@@ -145,12 +154,12 @@ TEST_F(TextBytes, AQueryTextThatMayStandForOtherBytesIsNotWritten)
         bool bOmegaUTF8, bOmega1252;
     } aCases[] = {
         {L"SELECT o, t FROM qu", true, false, false},
-        {L"SELECT o, t FROM qu ORDER BY o LIMIT 5", false, true, false},
+        {L"SELECT o, t FROM qu ORDER BY o LIMIT 10", false, true, false},
     };
     unsigned int nContext = 0;
     for (const auto& c : aCases)
         for (const bool bUTF8 : {true, false})
-            for (const int o : {1, 2, 3}) {
+            for (const int o : {1, 2, 3, 4}) {
                 SCOPED_TRACE(Narrow(c.pszQuery) + (bUTF8 ? " in UTF-8, o = " : " in 1252, o = ") + std::to_string(o));
                 ASSERT_TRUE(Admin("DELETE FROM qu") && Admin(strInsert));
                 const Rows tabBefore = List(strRows);
@@ -184,6 +193,44 @@ TEST_F(TextBytes, AQueryTextThatMayStandForOtherBytesIsNotWritten)
                 EXPECT_TRUE(Writes().empty());
                 EXPECT_EQ(List(strRows), tabBefore);
             }
+}
+
+// Over the host's own descriptions, a query that reads texts it may write
+// reads each table's columns once; one it cannot write (a DISTINCT, a
+// GROUP BY, one sent as written) or that reads no text asks nothing of its
+// tables. A query the driver refuses sends nothing, its own row limit or
+// not.
+TEST_F(TextBytes, AQueryAsksItsTablesColumnsOnlyWhereItWritesTexts)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE qd (o INT, t VARCHAR(5) CHARACTER SET greek, KEY (o))") &&
+                Admin("INSERT INTO qd VALUES (1, 'a'), (2, 'b')"));
+    const struct {
+        const wchar_t* pszQuery;
+        unsigned int nMode;
+        long nColumnsRead;
+    } aCases[] = {
+        {L"SELECT o, t, t AS u FROM qd", CNADataAccess::QM_MAY_MODIFY, 1},
+        {L"SELECT o, t FROM qd ORDER BY o LIMIT 5", CNADataAccess::QM_MAY_MODIFY, 1},
+        {L"SELECT o FROM qd", CNADataAccess::QM_MAY_MODIFY, 0},
+        {L"SELECT DISTINCT o, t FROM qd", CNADataAccess::QM_MAY_MODIFY, 0},
+        {L"SELECT t, COUNT(*) AS n FROM qd GROUP BY t", CNADataAccess::QM_MAY_MODIFY, 0},
+        {L"SELECT o, t FROM qd LIMIT 5", CNADataAccess::QM_WITHOUT_CORRECTION, 0},
+    };
+    m_bHostOwnDescriptions = true;
+    unsigned int nContext = 0;
+    for (const auto& c : aCases) {
+        SCOPED_TRACE(Narrow(c.pszQuery));
+        Sent();
+        ASSERT_NE(RunOn(HostIn(true), Context(++nContext), c.pszQuery, {L"qd"}, c.nMode), nullptr) << Report();
+        // Beside the catalogue's description of the table.
+        const Rows tabSent = Sent();
+        EXPECT_EQ(Starting(tabSent, "SHOW INDEX"), 1);
+        EXPECT_EQ(Starting(tabSent, "SHOW FULL COLUMNS"), 1 + c.nColumnsRead);
+    }
+    for (const wchar_t* pszQuery : {L"SELECT tt.o FROM qd Tt, qd tT", L"SELECT tt.o FROM qd Tt, qd tT LIMIT 5"})
+        EXPECT_EQ(QueryRefusal(HostIn(true), Context(++nContext), pszQuery),
+                  static_cast<unsigned int>(ZTERR_EXPRESSION_REFUSED))
+            << Narrow(pszQuery) << Report();
 }
 
 // A unique key of such a set finds its row by the key's own bytes too.

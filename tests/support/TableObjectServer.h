@@ -309,27 +309,21 @@ protected:
     std::unique_ptr<CHostCatalogue> m_pQueryCatalogue;
     std::vector<std::unique_ptr<CHostCatalogue>> m_tabQueryCatalogues;
     std::vector<std::unique_ptr<CHostSQLParse>> m_tabQueryParse;
-    // Whether catalogues file copies of the driver's descriptions: the
-    // host's own, as far as the driver can tell.
-    bool m_bHostOwnDescriptions = false;
 
 private:
-    // The driver's descriptions of the tables on the connection (or their
-    // copies); null when one cannot be had.
+    // The tables' descriptions as the host holds them on the connection;
+    // null when one cannot be had.
     std::unique_ptr<CHostCatalogue> Catalogue(CHostConnectionDescription* pHost,
                                               std::initializer_list<const wchar_t*> tabTables)
     {
         BindValueMachine();
         std::unique_ptr<CHostCatalogue> pCatalogue(new CHostCatalogue);
         for (const wchar_t* psz : tabTables) {
-            INADataSourceDescription* pi = m_piDriver->piGetTableDesc(psz, pHost);
+            INADataSourceDescription* pi = HostDescription(psz, pHost);
             EXPECT_NE(pi, nullptr) << Report();
             if (pi == nullptr)
                 return nullptr;
-            pCatalogue->Add(psz, psz,
-                            m_bHostOwnDescriptions
-                                ? static_cast<CNADataSourceDescription*>(pi)->pclGetCloneDataSourceDescription(0)
-                                : pi);
+            pCatalogue->Add(psz, psz, pi);
             pi->nExternalRelease();
         }
         return pCatalogue;

@@ -3252,7 +3252,7 @@ int CNAStatement::_bKeepHeldTexts()
             bool bTooLong = false;
             strText = _strLostTextForm(pcl, pszOwn, nOwn, &bTooLong);
             // Its own bytes not read, a "?" may be bytes its set lacks.
-            const bool bLacking = _bOwnBytes(pcl) && std::memchr(pszOwn, '?', nOwn) != nullptr;
+            const bool bLacking = std::memchr(pszOwn, '?', nOwn) != nullptr && _bOwnBytes(pcl);
             if (bLacking)
                 strText.clear();
             bKeep = !strText.empty() || ((bTooLong || bLacking) && bMayWrite());

@@ -14,6 +14,8 @@
 #include "common/text/XYStringConcat.h"
 
 #include <cstdint>
+#include <new>
+#include <set>
 
 namespace {
 
@@ -100,8 +102,30 @@ CNADataSourceDescription::CNADataSourceDescription(CNAConnectionDescription* pcl
         m_pclConnection->AddRef();
 }
 
+namespace {
+
+// The descriptions read from the catalogue that are alive; never freed, as
+// one may outlive the module's statics.
+std::set<const INADataSourceDescription*>& ReadFromCatalogue()
+{
+    static std::set<const INADataSourceDescription*>* p = new std::set<const INADataSourceDescription*>;
+    return *p;
+}
+
+} // namespace
+
+CNADataSourceDescription* CNADataSourceDescription::s_pclReadFromCatalogue(INADataSourceDescription* pi)
+{
+    CNADriverLock clLock;
+    return pi != nullptr && ReadFromCatalogue().count(pi) > 0 ? static_cast<CNADataSourceDescription*>(pi) : nullptr;
+}
+
 CNADataSourceDescription::~CNADataSourceDescription()
 {
+    {
+        CNADriverLock clLock;
+        ReadFromCatalogue().erase(this);
+    }
     m_tabItems.SupprimeTout();
     m_tabKeys.SupprimeTout();
     m_tabMemos.SupprimeTout();
@@ -554,12 +578,21 @@ int CNADataSourceDescription::bInitDataSourceDescriptionFromDB(const wchar_t* ps
     m_csLogicalName = pszName;
     m_csDBName = pszName;
     m_eSourceKind = SOURCE_CATALOGUE;
-    return _bGetDataSourceInfo(nOption);
+    if (!_bGetDataSourceInfo(nOption))
+        return 0;
+    // Known to be the driver's when the host hands it back; without memory
+    // for that it is merely not known so.
+    try {
+        CNADriverLock clLock;
+        ReadFromCatalogue().insert(this);
+    } catch (const std::bad_alloc&) {
+    }
+    return 1;
 }
 
-int CNADataSourceDescription::_bGetDataSourceInfo(int)
+int CNADataSourceDescription::_bGetDataSourceInfo(int nOption)
 {
-    if (!_bImportItems() || !_bImportIndex())
+    if (!_bImportItems() || (nOption != DB_ITEMS_ONLY && !_bImportIndex()))
         return 0;
     // The layout of the record read from the catalogue.
     UpdateRecordSize();

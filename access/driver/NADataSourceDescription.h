@@ -30,6 +30,10 @@ public:
         SOURCE_CATALOGUE = 1,
         SOURCE_RESULT = 2,
     };
+    // The option of a catalogue read that leaves the keys out.
+    enum : int {
+        DB_ITEMS_ONLY = 2,
+    };
 
     // One reference on the connection and on the error object.
     CNADataSourceDescription(CNAConnectionDescription* pclConnection, CNAError* pclError);
@@ -97,7 +101,7 @@ public:
     // options (CNAItemDescription::eCLONEDESC); null on failure. The caller
     // adds the reference it keeps.
     virtual CNADataSourceDescription* pclGetCloneDataSourceDescription(int nOptions);
-    // Items, then keys, from the catalogue.
+    // Items, then keys unless DB_ITEMS_ONLY, from the catalogue.
     virtual int _bGetDataSourceInfo(int nOption);
     // The back end's catalogue operations; the base has none and answers 0.
     virtual int _bGetQueryShowColumns(CXYStringConcat<wchar_t>* pclText);
@@ -132,7 +136,12 @@ public:
     CNAItemDescription* pclNAGetItemByPhysicalIndiceDB(int nIndex);
 
     // ---- Building -----------------------------------------------------------------
+    // Filled from the server's catalogue; once filled, the driver knows it
+    // for its own (s_pclReadFromCatalogue) until it is destroyed.
     int bInitDataSourceDescriptionFromDB(const wchar_t* pszName, int nOption);
+    // A description the host holds, when the driver read it from the
+    // catalogue: its items name their columns' sets. Null for any other.
+    static CNADataSourceDescription* s_pclReadFromCatalogue(INADataSourceDescription* pi);
     int bInitDataSourceDescriptionFromStatement(CNAStatementSQL* pclStatement);
     // Completes the description from a host-parsed query: its items from
     // the output items, the keys and memos they make, the order's

@@ -1136,10 +1136,26 @@ const wchar_t* CNAStatement::_pszServerTextCharset() const
     return pcl != nullptr ? pcl->pszGetUnicodeCharset() : L"utf8mb4";
 }
 
-bool CNAStatement::_bOwnBytes(const CNAColumn* pclColumn)
+bool CNAStatement::_bOwnBytes(const CNAColumn* pclColumn) const
 {
-    const CNAItemDescription* pclServer = pclColumn->pclGetImportedItem();
+    const CNAItemDescription* pclServer = _pclCharsetOf(pclColumn);
     return pclServer != nullptr && pclServer->bBytesBeyondCharacters();
+}
+
+const CNAItemDescription* CNAStatement::_pclCharsetOf(const CNAColumn* pclColumn) const
+{
+    // A query's items are the driver's own.
+    if (m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery())
+        return static_cast<const CNAItemDescription*>(pclColumn->piGetItem());
+    return pclColumn->pclGetImportedItem();
+}
+
+bool CNAStatement::_bCharsetUnknown(const CNAColumn* pclColumn) const
+{
+    const CNAItemDescription* pclItem = _pclCharsetOf(pclColumn);
+    return m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery() && m_pclDataAccess->bColumnSetsTaken() &&
+           pclColumn->eGetTypeColonne() == 0 && _bCollatedText(pclColumn) && pclItem != nullptr &&
+           _bEmpty(pclItem->pszGetColumnCharset());
 }
 
 std::wstring CNAStatement::_strServerTextLiteral(const wchar_t* pszHexa) const
@@ -1311,10 +1327,15 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
     const bool bSearch = pclSearch != nullptr && !pclSearch->bIsEmpty();
     // A query that limits its rows is read with its own order and limit:
     // another order or a search written into it would pick other rows. The
-    // table cache sorts and searches them.
+    // table cache sorts and searches them. The sets of the query's texts
+    // are asked once its text stands, never for one refused.
     if (!bWrap && m_pclDataAccess->bQueryResultsetLimited()) {
-        if (!bSearch)
-            return pcl->bFormatCondition(pclInfo, nullptr, 1, nMode) && pcl->bFormatEndOfQuery();
+        if (!bSearch) {
+            if (!pcl->bFormatCondition(pclInfo, nullptr, 1, nMode) || !pcl->bFormatEndOfQuery())
+                return 0;
+            m_pclDataAccess->TakeColumnSets();
+            return 1;
+        }
         // A filter keeps to the rows the query returns: it reads them as a
         // derived table, by their output names.
         pcl->bComplete(L"SELECT * FROM (", static_cast<unsigned int>(-1));
@@ -1331,6 +1352,7 @@ int CNAStatement::_bBuildQuerySELECTFromQuery(CSQLParserInfo* pclInfo, unsigned 
             return 0;
         if (!pcl->bFormatEndOfQuery())
             return 0;
+        m_pclDataAccess->TakeColumnSets();
         // A query the host may write through reads the exact forms of its
         // items too, before its one FROM: a query of several SELECTs has
         // none of its own.
@@ -2766,7 +2788,7 @@ void CNAStatement::_KeepServerValues(long long llRow, const CNARecordValue* pclR
             const SServerColumn& st = m_tabServerColumn[i];
             if (st.eKind != LE_TEXT && st.eKind != LE_BYTES)
                 continue;
-            const wchar_t* pszCharset = st.eKind == LE_BYTES ? st.pclColumn->pclGetImportedItem()->pszGetColumnCharset()
+            const wchar_t* pszCharset = st.eKind == LE_BYTES ? _pclCharsetOf(st.pclColumn)->pszGetColumnCharset()
                                                              : _pszServerTextCharset();
             const STServerText stForm{st.pclColumn, static_cast<unsigned int>(nResultColumns - nServer + i), false,
                                       pszCharset};
@@ -3234,7 +3256,16 @@ int CNAStatement::_bKeepHeldTexts()
         // A text too long to write stops a write and a browse going on from
         // the row alike.
         bool bTooLong = false;
-        if (tabKind[i] == LE_TEXT && bRead) {
+        if (tabKind[i] == LE_TEXT && _bCharsetUnknown(pcl)) {
+            // In a set not known, any byte but an ASCII letter, digit or
+            // space may read as another's: no form tells the rows apart.
+            bKeep = std::any_of(pszOwn, pszEnd,
+                                [](char c) {
+                                    return !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                             (c >= '0' && c <= '9') || c == ' ');
+                                }) &&
+                    bMayWrite();
+        } else if (tabKind[i] == LE_TEXT && bRead) {
             // The bytes the server read beside the text: the column's own,
             // else the UTF-8 ones of a text its code page lost a character
             // of (none where it came whole).
@@ -3242,13 +3273,17 @@ int CNAStatement::_bKeepHeldTexts()
             unsigned int nForm = 0;
             bKeep = m_pclStatementSQL->bGetValue(&pForm, &nForm, nFormColumn) && pForm != nullptr;
             const wchar_t* pszCharset = m_tabServerColumn[k].eKind == LE_BYTES
-                                            ? pcl->pclGetImportedItem()->pszGetColumnCharset()
+                                            ? _pclCharsetOf(pcl)->pszGetColumnCharset()
                                             : _pszServerTextCharset();
             if (bKeep)
                 strText = _strTextForm(pForm, nForm, pszCharset, &bTooLong);
         } else if (tabKind[i] == LE_TEXT && _bTextInUTF8(pcl)) {
             strText = _strLostTextForm(pcl, pszOwn, nOwn, &bTooLong);
-            bKeep = !strText.empty() || bTooLong;
+            // Its own bytes not read, a "?" may be bytes its set lacks.
+            const bool bLacking = std::memchr(pszOwn, '?', nOwn) != nullptr && _bOwnBytes(pcl);
+            if (bLacking)
+                strText.clear();
+            bKeep = !strText.empty() || bTooLong || (bLacking && bMayWrite());
         } else if (tabKind[i] == LE_INSTANT && bForm) {
             strText = L"@" + strText;
         } else if (tabKind[i] == LE_INSTANT && !bRead) {

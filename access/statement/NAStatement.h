@@ -563,7 +563,13 @@ protected:
                               bool* pbTooLong);
     // Whether a text's exact form is its column's own bytes: its set may
     // hold bytes that read as another row's text.
-    static bool _bOwnBytes(const CNAColumn* pclColumn);
+    bool _bOwnBytes(const CNAColumn* pclColumn) const;
+    // The description naming the column's set: a table's as the server
+    // describes it; a query's own, which its table's completed before its
+    // first result (null: none).
+    const CNAItemDescription* _pclCharsetOf(const CNAColumn* pclColumn) const;
+    // A query's text read from a table's column whose set is not known.
+    bool _bCharsetUnknown(const CNAColumn* pclColumn) const;
     void _SetRowSearch(CNARecherche* pclSearch);
     // Whether the session takes a text that finds rows by the search's
     // comparisons with the record's values (as read, bOriginal, else its

@@ -111,7 +111,8 @@ CNADataAccess::CNADataAccess(INADataSourceDescription* piDescription, CNAConnect
       m_bQueryParsePending(0),
       m_pclExecutionStatement(nullptr),
       m_nRowMaxLen(0),
-      m_nOwnReturns(0)
+      m_nOwnReturns(0),
+      m_bColumnSetsTaken(0)
 {
     __Init();
     if (m_pclError != nullptr)
@@ -353,6 +354,7 @@ void CNADataAccess::_SetDataSource(INADataSourceDescription* piDescription)
         piDescription->ExternalAddRef();
     _FreeDataSource();
     m_piDescription = piDescription;
+    m_bColumnSetsTaken = 0;
 }
 
 void CNADataAccess::_FreeDataSource()

@@ -520,6 +520,12 @@ public:
     int _bInitQuery(CNACommand** ppclCommand, CTString* pclParseItem, const wchar_t* pszName, unsigned int eMode,
                     const wchar_t* pszSQL, ISQLParserInformation* piParser, const INAQueryExecution* piExecution);
     int _bSetQuery(int bQuery, const wchar_t* pszName, ISQLParserInformation* piParser, unsigned int eMode);
+    // Once for the query's description: its text items that read a table's
+    // column take its set from the table's description, the host's when
+    // the driver read it, else read once a table; an item whose table
+    // cannot be read keeps none.
+    void TakeColumnSets();
+    int bColumnSetsTaken() const { return m_bColumnSetsTaken; }
     int _bExecuteQuery(CNAStatement** ppclStatement, CNACommand* pclCommand, const wchar_t* pszName, int bPrepared,
                        unsigned int eMode);
     int _bInitQueryParse(int* pbHasResult, CNAStatement* pclStatement, const wchar_t* pszParseItem,
@@ -638,4 +644,5 @@ protected:
     CTString m_csAliasName;
     unsigned int m_nRowMaxLen;
     int m_nOwnReturns;                                 // COwnReturns alive
+    int m_bColumnSetsTaken;                            // for the description held
 };

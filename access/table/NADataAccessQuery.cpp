@@ -10,6 +10,7 @@
 #include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NAError.h"
 #include "access/driver/NAItemDescription.h"
+#include "access/driver/NaDriver.h"
 #include "access/sql/INAQueryExecution.h"
 #include "access/sql/NACommand.h"
 #include "access/sql/SQLParserInfo.h"
@@ -267,6 +268,72 @@ int CNADataAccess::_bInitQuery(CNACommand** ppclCommand, CTString* pclParseItem,
         return 0;
     *ppclCommand = clCommand.Release();
     return 1;
+}
+
+void CNADataAccess::TakeColumnSets()
+{
+    // A query whose rows are none of a table's (an aggregate, a GROUP BY, a
+    // DISTINCT) reads no exact forms.
+    if (m_bColumnSetsTaken || m_pclQueryParserInfo == nullptr || !m_pclQueryParserInfo->bHOperationAllowed())
+        return;
+    m_bColumnSetsTaken = 1;
+    // A query's description is the driver's own.
+    CNADataSourceDescription* pclDescription = static_cast<CNADataSourceDescription*>(m_piDescription);
+    const int nItems = pclDescription != nullptr ? static_cast<int>(pclDescription->nGetNumItems()) : 0;
+    // The FROM entry a text item reads, an alias as its table's; empty for
+    // a computed one.
+    const auto fnSourceOf = [this](CNAItemDescription* pclItem) {
+        const wchar_t* psz = nullptr;
+        switch (pclItem->eNAGetItemType()) {
+        case NA_IT_TEXTE: case NA_IT_CHAR: case NA_IT_UNICODE: case NA_IT_MEMOTEXTE: case NA_IT_MEMOUNICODE:
+            psz = m_pclQueryParserInfo->pszGetAliasTableName(pclItem->pszGetSourceName());
+            break;
+        default:
+            break;
+        }
+        return std::wstring(psz != nullptr ? psz : L"");
+    };
+    std::vector<std::wstring> tabDone;
+    for (int i = 0; i < nItems; i++) {
+        CNAItemDescription* pclFirst = pclDescription->pclNAGetItemNoRef(i);
+        const std::wstring strSource = fnSourceOf(pclFirst);
+        if (strSource.empty() || std::find(tabDone.begin(), tabDone.end(), strSource) != tabDone.end())
+            continue;
+        tabDone.push_back(strSource);
+        // The table's description the host holds, when the driver read it;
+        // else read now, once. One that cannot be read leaves its items
+        // without a set, and the query reads on: nothing of the failure is
+        // kept.
+        struct SHeld {
+            INADataSourceDescription* pi;
+            ~SHeld()
+            {
+                if (pi != nullptr)
+                    pi->nExternalRelease();
+            }
+        } stHost{m_pclQueryParserInfo->piGetNADataSourceDescription(strSource.c_str())};
+        const CNADataSourceDescription* pclTable = CNADataSourceDescription::s_pclReadFromCatalogue(stHost.pi);
+        CHeld<CNADataSourceDescription> clRead;
+        if (pclTable == nullptr && CNADriver::s_pclDriver != nullptr) {
+            CHeld<CNAError> clQuiet(pclWithReference(CNADriver::s_pclDriver->pclAllocError()));
+            CTString csTable;
+            _GetDBSourceName(pclFirst, &csTable, 0);
+            if (clQuiet)
+                clQuiet->SetQuiet(1);
+            clRead.Reset(clQuiet ? pclWithReference(_pclAllocDataSource(m_pclConnection, clQuiet.Get())) : nullptr);
+            if (clRead &&
+                clRead->bInitDataSourceDescriptionFromDB(csTable.pszGet(), CNADataSourceDescription::DB_ITEMS_ONLY))
+                pclTable = clRead.Get();
+        }
+        for (int k = i; pclTable != nullptr && k < nItems; k++) {
+            CNAItemDescription* pclItem = pclDescription->pclNAGetItemNoRef(k);
+            const CNAItemDescription* pclColumn = fnSourceOf(pclItem) == strSource
+                                                      ? pclTable->pclNAGetItemNoRef(pclItem->pszGetNameInSource(), 2)
+                                                      : nullptr;
+            if (pclColumn != nullptr)
+                pclItem->SetColumnCharset(pclColumn->pszGetColumnCharset());
+        }
+    }
 }
 
 int CNADataAccess::_bExecuteQuery(CNAStatement** ppclStatement, CNACommand* pclCommand, const wchar_t* pszName,

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "access/driver/INADataSourceDescription.h"
+#include "access/driver/NADataSourceDescription.h"
 #include "access/driver/NAError.h"
 #include "access/statement/NAKXRecord.h"
 #include "access/table/NADataAccess.h"
@@ -65,6 +66,24 @@ protected:
         }
         m_tabOpened.clear();
     }
+    // The table's description as the host holds it (one external
+    // reference): the driver's, or with m_bHostOwnDescriptions a copy that
+    // names no column's set, the host's own as far as the driver can tell.
+    INADataSourceDescription* HostDescription(const wchar_t* pszTable, CHostConnectionDescription* pHost)
+    {
+        INADataSourceDescription* pi = this->m_piDriver->piGetTableDesc(pszTable, pHost);
+        if (pi == nullptr || !m_bHostOwnDescriptions)
+            return pi;
+        CNADataSourceDescription* pclCopy =
+            static_cast<CNADataSourceDescription*>(pi)->pclGetCloneDataSourceDescription(0);
+        pi->nExternalRelease();
+        for (int i = 0; pclCopy != nullptr && i < static_cast<int>(pclCopy->nGetNumItems()); i++)
+            pclCopy->pclNAGetItemNoRef(i)->SetColumnCharset(L"");
+        if (pclCopy != nullptr)
+            pclCopy->ExternalAddRef();
+        return pclCopy;
+    }
+    bool m_bHostOwnDescriptions = false;
     // A host context; the key names the table's data access within it.
     CHostContext* Context(unsigned int nNumber, unsigned int nKey = 1)
     {
@@ -79,7 +98,7 @@ protected:
     INATable* Open(const wchar_t* pszTable, CHostContext* pContext, CHostConnectionDescription* pHost = nullptr)
     {
         CHostConnectionDescription* pOn = pHost != nullptr ? pHost : this->m_pHost;
-        INADataSourceDescription* piDescription = this->m_piDriver->piGetTableDesc(pszTable, pOn);
+        INADataSourceDescription* piDescription = HostDescription(pszTable, pOn);
         EXPECT_NE(piDescription, nullptr) << this->Report();
         if (piDescription == nullptr)
             return nullptr;

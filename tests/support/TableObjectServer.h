@@ -15,6 +15,7 @@
 #include "host/HostQueryParametersValue.h"
 #include "host/parse/HostSQLParse.h"
 #include "mysql/MySQLDataAccess.h"
+#include "mysql/MySQLDataSourceDescription.h"
 #include "mysql/MySQLDriver.h"
 #include "mysql/MySQLStatement.h"
 #include "tests/support/AnyValue.h"
@@ -68,8 +69,26 @@ public:
     }
 };
 
+// Descriptions whose read of a table's items alone (a query's tables)
+// fails while s_bUnreadable is set; whole descriptions read as ever.
+class CItemsUnreadable : public CMySQLDataSourceDescription {
+public:
+    using CMySQLDataSourceDescription::CMySQLDataSourceDescription;
+    static inline bool s_bUnreadable = false;
+    int _bGetDataSourceInfo(int nOption) override
+    {
+        return s_bUnreadable && nOption == DB_ITEMS_ONLY ? 0
+                                                          : CMySQLDataSourceDescription::_bGetDataSourceInfo(nOption);
+    }
+};
+
 class CPositionDriver : public CMySQLDriver {
 public:
+    CNADataSourceDescription* pclAllocDataSourceDescription(CNAConnectionDescription* pConnection,
+                                                            CNAError* pError) override
+    {
+        return new CItemsUnreadable(pConnection, pError);
+    }
     // No statement at all while s_bNoStatement is set.
     static inline bool s_bNoStatement = false;
     CNAStatement* pclAllocStatement(CNADataAccess* pDataAccess, CNAConnectionDescription*, CNAError* pError) override
@@ -92,6 +111,7 @@ protected:
         CPositionAccess::s_bRefuse = false;
         CReturnStatement::s_bFailReturn = false;
         CPositionDriver::s_bNoStatement = false;
+        CItemsUnreadable::s_bUnreadable = false;
         CloseTables();
         // The catalogue's descriptions hold the connection.
         m_tabQueryParse.clear();
@@ -291,15 +311,15 @@ protected:
     std::vector<std::unique_ptr<CHostSQLParse>> m_tabQueryParse;
 
 private:
-    // The driver's descriptions of the tables on the connection; null when
-    // one cannot be had.
+    // The tables' descriptions as the host holds them on the connection;
+    // null when one cannot be had.
     std::unique_ptr<CHostCatalogue> Catalogue(CHostConnectionDescription* pHost,
                                               std::initializer_list<const wchar_t*> tabTables)
     {
         BindValueMachine();
         std::unique_ptr<CHostCatalogue> pCatalogue(new CHostCatalogue);
         for (const wchar_t* psz : tabTables) {
-            INADataSourceDescription* pi = m_piDriver->piGetTableDesc(psz, pHost);
+            INADataSourceDescription* pi = HostDescription(psz, pHost);
             EXPECT_NE(pi, nullptr) << Report();
             if (pi == nullptr)
                 return nullptr;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -422,6 +423,41 @@ TEST_F(NADataSourceDescription, CompatibilityAndCatalogueOfTheBase)
     // result.
     EXPECT_EQ(p->bCompleteDescription(nullptr), 1);
     EXPECT_EQ(p->eGetSourceKind(), static_cast<unsigned int>(CNADataSourceDescription::SOURCE_RESULT));
+}
+
+// A description the driver filled from the catalogue is known for its own
+// while it lives: the host may hand it back. One whose catalogue read
+// failed, one never read and one destroyed are not.
+TEST_F(NADataSourceDescription, OnlyOneReadFromTheCatalogueIsKnownForTheDrivers)
+{
+    class CRead : public CCountedDescription {
+    public:
+        CRead(CNAError* pError, int* pnDestroyed, int bRead) : CCountedDescription(pError, pnDestroyed), m_bRead(bRead)
+        {
+        }
+        int _bGetDataSourceInfo(int) override { return m_bRead; }
+
+    private:
+        int m_bRead;
+    };
+    CNADataSourceDescription* apRead[2];
+    for (int bRead : {0, 1}) {
+        apRead[bRead] = new CRead(Error(), &m_pDriver->m_nDescriptionsDestroyed, bRead);
+        apRead[bRead]->AddRef();
+        m_nOtherDescriptions++;
+        EXPECT_EQ(CNADataSourceDescription::s_pclReadFromCatalogue(apRead[bRead]), nullptr);
+        EXPECT_EQ(apRead[bRead]->bInitDataSourceDescriptionFromDB(L"t", 0), bRead);
+    }
+    EXPECT_EQ(CNADataSourceDescription::s_pclReadFromCatalogue(apRead[1]), apRead[1]);
+    EXPECT_EQ(CNADataSourceDescription::s_pclReadFromCatalogue(apRead[0]), nullptr);
+    EXPECT_EQ(CNADataSourceDescription::s_pclReadFromCatalogue(m_pDesc), nullptr);
+    EXPECT_EQ(CNADataSourceDescription::s_pclReadFromCatalogue(nullptr), nullptr);
+    // Gone, its address stands for nothing of the driver's.
+    const std::uintptr_t nGone = reinterpret_cast<std::uintptr_t>(static_cast<INADataSourceDescription*>(apRead[1]));
+    for (CNADataSourceDescription* p : apRead)
+        EXPECT_EQ(p->nRelease(), 0u);
+    EXPECT_EQ(CNADataSourceDescription::s_pclReadFromCatalogue(reinterpret_cast<INADataSourceDescription*>(nGone)),
+              nullptr);
 }
 
 // A clone's text items are bound by the same declared characters; an item

@@ -18,17 +18,6 @@ if [ $# -gt 0 ]; then
   exit 2
 fi
 
-# The driver takes a path of at most 259 characters, as the host does, and
-# its tests hand it files of the build folders by path, the longest this
-# one: a clone at a longer path is named before anything runs.
-longest="$ZT_ROOT/build/asan/fakeclient/zt_fake_no_affected_rows.so"
-if [ "${#longest}" -gt 259 ]; then
-  echo "test.sh: the clone's path has ${#ZT_ROOT} characters, and the tests need it of at most" \
-    "$((259 - ${#longest} + ${#ZT_ROOT})): the driver takes a path of at most 259 characters," \
-    "and its tests give it files of the build folders (bash scripts/run.sh runs from any path)" >&2
-  exit 1
-fi
-
 zt_setup || zt_fail "installing the packages"
 # The tests mostly wait on the server: they run as many at once as
 # CTEST_PARALLEL_LEVEL says, by default one per processor, whatever

@@ -135,6 +135,15 @@ std::wstring DatabaseTableName(CSQLParserInfo* pclInfo, const wchar_t* pszLogica
     return s.empty() ? std::wstring(Text(pszLogical)) : s;
 }
 
+// The table a name written before a column reads: its FROM entry's as the
+// FROM clause names it, whatever spelling stands for the entry; the name
+// itself when it stands for none.
+std::wstring FromTableName(CSQLParserInfo* pclInfo, const wchar_t* pszName)
+{
+    const wchar_t* psz = pclInfo != nullptr ? pclInfo->pszGetFromTableName(pszName) : nullptr;
+    return std::wstring(!bEmpty(psz) ? psz : Text(pszName));
+}
+
 // Items of whole numbers (and money, of four decimals): a literal they
 // cannot hold whole would be cut or wrapped in their type.
 bool _bWholeNumberItem(int eType)
@@ -216,11 +225,14 @@ void CNACommand::_GetOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTStr
         pclTable->Set(pclInfo->pszGetFromAlias(pclTable->pszGet()));
         return;
     }
-    const std::wstring strPhysical = PhysicalName(pclInfo, pclTable->pszGet());
+    const std::wstring strTable = FromTableName(pclInfo, pclTable->pszGet());
+    const std::wstring strPhysical = PhysicalName(pclInfo, strTable.c_str());
     if (!strPhysical.empty())
         pclTable->Set(strPhysical.c_str());
     else if (piSource != nullptr && !bEmpty(piSource->pszGetDBTableName()))
         pclTable->Set(piSource->pszGetDBTableName());
+    else
+        pclTable->Set(strTable.c_str());
     if (piSource != nullptr) {
         if (pclItem != nullptr && pclItem->nTaille() > 0) {
             INAItemDescription* pi = piSource->piNAGetItem(pclItem->pszGet());
@@ -812,7 +824,7 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
         strTable = pszAlias != nullptr ? Text(pszAlias) : DatabaseTableName(pclInfo, piItem->pszGetSourceName());
     }
     else if (!strTable.empty() && pclInfo != nullptr && !pclInfo->bIsTableAlias(strTable.c_str(), nullptr))
-        strTable = DatabaseTableName(pclInfo, strTable.c_str());
+        strTable = DatabaseTableName(pclInfo, FromTableName(pclInfo, strTable.c_str()).c_str());
     else if (!strTable.empty() && m_csWrittenTable.nTaille() > 0)
         strTable = m_csWrittenTable.pszGet(); // the alias of the table a write names
     else if (pclInfo != nullptr)
@@ -874,7 +886,7 @@ int CNACommand::_bDoExpressionColonne(CSQLParserInfo* pclInfo, const wchar_t* ps
     } else {
         std::wstring strDatabase = strTable;
         if (pclInfo != nullptr && !pclInfo->bIsTableAlias(strTable.c_str(), nullptr))
-            strDatabase = DatabaseTableName(pclInfo, strTable.c_str());
+            strDatabase = DatabaseTableName(pclInfo, FromTableName(pclInfo, strTable.c_str()).c_str());
         _FormatTableAndItemName(strDatabase.c_str(), piNode->pszGetNomRubrique(), &csOut);
     }
     _AddSQL(csOut.pszGet());

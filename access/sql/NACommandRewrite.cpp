@@ -52,6 +52,56 @@ bool bWordAt(const wchar_t* psz, size_t nLength, size_t i, const wchar_t* pszWor
     return CNACommand::s_bWordAt(psz, nLength, i, pszWord);
 }
 
+// Whether the character may stand in a name written without quotes:
+// letters, "_", characters beyond ASCII, digits after the first.
+bool bNameCharacter(wchar_t c, bool bFirst)
+{
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'_' || c >= 0x80 ||
+           (!bFirst && c >= L'0' && c <= L'9');
+}
+
+// A name of the host's text from i, before nEnd: in "" or [], else written
+// without quotes. *pnAfter is past it; false when no name stands there.
+bool bHostName(const wchar_t* psz, size_t nEnd, size_t i, std::wstring* pstrName, size_t* pnAfter)
+{
+    if (i >= nEnd)
+        return false;
+    const wchar_t* pEnd = psz + nEnd;
+    const wchar_t* p = nullptr;
+    if (psz[i] == L'"' || psz[i] == L'[') {
+        p = std::find(psz + i + 1, pEnd, psz[i] == L'"' ? L'"' : L']');
+        if (p == pEnd)
+            return false;
+        pstrName->assign(psz + i + 1, p++);
+    } else {
+        if (!bNameCharacter(psz[i], true))
+            return false;
+        p = std::find_if(psz + i, pEnd, [](wchar_t c) { return !bNameCharacter(c, false); });
+        pstrName->assign(psz + i, p);
+    }
+    *pnAfter = static_cast<size_t>(p - psz);
+    return true;
+}
+
+// The text of an entry (start to stop, in the text's nLength characters)
+// when it is a column written after its table (t.c, "t" . [c]): the two
+// names; false for anything else.
+bool bTableColumn(const wchar_t* psz, size_t nLength, tagRECT st, std::wstring* pstrTable, std::wstring* pstrColumn)
+{
+    // A position the host leaves out (-1) reads past the end.
+    const size_t nEnd = std::min(static_cast<size_t>(st.right) + 1, nLength);
+    const auto Blanks = [&](size_t i) {
+        return static_cast<size_t>(std::find_if(psz + i, psz + nEnd, [](wchar_t c) { return !bBlank(c); }) - psz);
+    };
+    size_t i = 0;
+    if (!bHostName(psz, nEnd, static_cast<size_t>(st.left), pstrTable, &i))
+        return false;
+    i = Blanks(i);
+    if (i == nEnd || psz[i] != L'.')
+        return false;
+    return bHostName(psz, nEnd, Blanks(i + 1), pstrColumn, &i) && i == nEnd;
+}
+
 // The elements of a walk, released with it.
 struct SElements {
     std::vector<CNASqlElt*> tab;
@@ -726,34 +776,31 @@ int CNACommand::_bFormatGROUPBY(unsigned int* pnPos, const wchar_t* pszText, CSQ
     for (CInfoGroupe* pi = pclInfo->piEnumRubriqueClauseGroupe(1); pi != nullptr;
          pi = pclInfo->piEnumRubriqueClauseGroupe(0)) {
         // The table as written, whichever entry the host took it for.
-        if (pi->bIsAvecTable())
+        const bool bWrittenTable = pi->bIsAvecTable() != 0;
+        if (bWrittenTable)
             _RefuseSeveralFrom(pclInfo, pi->pszGetAlias());
         const tagRECT st = pi->stGetPosition();
         _CopyHost(pszText, pnPos, static_cast<unsigned int>(st.left));
         const wchar_t* pszFile = pi->pszGetNomFichier();
         const wchar_t* pszName = !bEmpty(pi->pszGetNomRubrique()) ? pi->pszGetNomRubrique() : pi->pszGetNomRubriqueAlias();
         IInfoRubrique* piItem = _piGetInfoRubriqueFromAlias(piParser, pszFile, pszName);
+        const bool bPlain = piItem != nullptr && piItem->eGetCalcul() == 0;
         CTString csOut;
-        if (piItem != nullptr && piItem->eGetCalcul() != 1) {
-            _FormatRubriqueAlias(*pnPos, pszText, pclInfo, piItem, &csOut, 1, 4);
-        } else if (piItem != nullptr) {
+        if (piItem != nullptr && piItem->eGetCalcul() == 1) {
             if (!bFormatExpressionColonneCalculee(pclInfo, piItem, nullptr, 4, &csOut, _nTextLength())) {
                 piItem->nRelease();
                 return 0;
             }
+        } else if (piItem != nullptr && !bPlain) {
+            _FormatRubriqueAlias(*pnPos, pszText, pclInfo, piItem, &csOut, 1, 4);
         } else {
-            // A column outside the output list: its table by its database
-            // name unless an alias.
-            CTString csTable(pszFile);
-            CTString csItem(pszName);
-            _GetFormatedOriginalTableNameAndItemName(pclInfo, &csTable, &csItem);
-            if (csTable.nTaille() > 0) {
-                csTable.Add(L".");
-                csTable.Add(csItem.pszGet());
-                csOut.Set(csTable.pszGet());
-            } else {
-                csOut.Set(csItem.pszGet());
-            }
+            // A column: by the table written before it, else by its output
+            // item's, else by the host's; by its database name unless an
+            // alias.
+            CTString csTable(bWrittenTable ? pi->pszGetAlias() : bPlain ? piItem->pszGetNomTable() : pszFile);
+            CTString csItem(bPlain && bEmpty(pi->pszGetNomRubrique()) ? piItem->pszGetNomRubriqueSource() : pszName);
+            _GetOriginalTableNameAndItemName(pclInfo, &csTable, &csItem);
+            _FormatTableAndItemName(csTable.pszGet(), csItem.pszGet(), &csOut);
         }
         if (piItem != nullptr)
             piItem->nRelease();
@@ -771,16 +818,22 @@ int CNACommand::_bAddItemInORDERBY(const IInfoRubrique* piItem, int nIndex, cons
     CTString csOut;
     const int eCalcul = pi != nullptr ? pi->eGetCalcul() : -1;
     const bool bNumbers = m_pclConnection == nullptr || m_pclConnection->bOrderByIndiceAllowed();
-    if (eCalcul == 0) {
+    // A column written after its table goes by the FROM entry the table
+    // stands for, whichever output item the host's index names.
+    std::wstring strTable, strColumn;
+    const bool bTableWritten = bTableColumn(pszText, _nHostLength(pszText), stPosition, &strTable, &strColumn);
+    if (bTableWritten)
+        _RefuseSeveralFrom(m_pclParserInfo, strTable.c_str());
+    if (bTableWritten && !bByAlias && m_pclParserInfo != nullptr &&
+        m_pclParserInfo->pszGetFromTableName(strTable.c_str()) != nullptr) {
+        CTString csTable(strTable.c_str()), csItem(strColumn.c_str());
+        _GetOriginalTableNameAndItemName(m_pclParserInfo, &csTable, &csItem);
+        _FormatTableAndItemName(csTable.pszGet(), csItem.pszGet(), &csOut);
+    } else if (eCalcul == 0) {
         if (bByAlias)
             _FormatItemName(pi->pszGetNom(), &csOut);
         else
             _FormatRubriqueAlias(0, pszText, m_pclParserInfo, pi, &csOut, 1, 6);
-        if (pbUniqueReached != nullptr && m_pclParserInfo != nullptr &&
-            (m_pclParserInfo->bRubriqueUniqueNotNull(pi) ||
-             (m_pclParserInfo->bRubriqueUnique(pi) && m_pclNullExcluded != nullptr &&
-              !m_pclNullExcluded->bColumnValuesNullSelected(pi->pszGetNomRubriqueSource()))))
-            *pbUniqueReached = 1;
     } else if ((eCalcul == 1 || eCalcul == 2) && bNumbers) {
         csOut.SetI4(nIndex + 1);
     } else if (eCalcul > 0 && !bNumbers) {
@@ -789,6 +842,11 @@ int CNACommand::_bAddItemInORDERBY(const IInfoRubrique* piItem, int nIndex, cons
         unsigned int nPos = static_cast<unsigned int>(stPosition.left);
         _CopyHost(pszText, &nPos, static_cast<unsigned int>(stPosition.right) + 1);
     }
+    if (eCalcul == 0 && pbUniqueReached != nullptr && m_pclParserInfo != nullptr &&
+        (m_pclParserInfo->bRubriqueUniqueNotNull(pi) ||
+         (m_pclParserInfo->bRubriqueUnique(pi) && m_pclNullExcluded != nullptr &&
+          !m_pclNullExcluded->bColumnValuesNullSelected(pi->pszGetNomRubriqueSource()))))
+        *pbUniqueReached = 1;
     _AddSQL(csOut.pszGet());
     return _bHostWritten();
 }
@@ -801,23 +859,25 @@ int CNACommand::_bFormatORDERBY(unsigned int* pnPos, const wchar_t* pszText, int
         _CopyHost(pszText, pnPos, nLength);
         return 1;
     }
+    // Past the entries and the last one's direction: a LIMIT after them
+    // stays.
+    unsigned int nEnd = nLength;
+    const int nEntries = m_pclParserInfo->nGetClauseOrderNbr();
+    if (nEntries > 0) {
+        const int nStop = m_pclParserInfo->piGetClauseOrder(nEntries - 1)->stGetPosition().right;
+        nEnd = std::min(static_cast<unsigned int>(std::max(nStop + 1, 0)), nLength);
+        unsigned int k = nEnd;
+        while (k < nLength && bBlank(pszText[k]))
+            k++;
+        if (bWordAt(pszText, nLength, k, L"ASC"))
+            nEnd = k + 3;
+        else if (bWordAt(pszText, nLength, k, L"DESC"))
+            nEnd = k + 4;
+    }
     if (!bKeepOrderBy) {
-        // The entries and their directions go; a LIMIT after them stays.
+        // The entries and their directions go.
         const int nStart = m_pclParserInfo->piGetSQLParserInformationNoRef()->nGetOrderByStart();
         _CopyHost(pszText, pnPos, static_cast<unsigned int>(std::max(nStart, 0)));
-        unsigned int nEnd = nLength;
-        const int nEntries = m_pclParserInfo->nGetClauseOrderNbr();
-        if (nEntries > 0) {
-            const int nStop = m_pclParserInfo->piGetClauseOrder(nEntries - 1)->stGetPosition().right;
-            nEnd = std::min(static_cast<unsigned int>(std::max(nStop + 1, 0)), nLength);
-            unsigned int k = nEnd;
-            while (k < nLength && bBlank(pszText[k]))
-                k++;
-            if (bWordAt(pszText, nLength, k, L"ASC"))
-                nEnd = k + 3;
-            else if (bWordAt(pszText, nLength, k, L"DESC"))
-                nEnd = k + 4;
-        }
         *pnPos = std::max(*pnPos, nEnd);
         return 1;
     }
@@ -860,6 +920,9 @@ int CNACommand::_bFormatORDERBY(unsigned int* pnPos, const wchar_t* pszText, int
             _CopyHost(pszText, pnPos, k);
         }
     }
+    // Entries left after a unique key, or past the most the server takes,
+    // go: copied as the host wrote them they would name its tables.
+    *pnPos = std::max(*pnPos, nEnd);
     if (pbUniqueReached != nullptr)
         *pbUniqueReached = bUnique;
     return bResult;

@@ -596,6 +596,12 @@ const wchar_t* CSQLParserInfo::pszGetAliasTableName(const wchar_t* pszName) cons
     return pi != nullptr && !bEmpty(pi->pszGetAlias()) ? pi->pszGetNomTable() : pszName;
 }
 
+const wchar_t* CSQLParserInfo::pszGetFromTableName(const wchar_t* pszName) const
+{
+    IInfoFrom* pi = _piGetNamedFrom(pszName);
+    return pi != nullptr ? Text(pi->pszGetNomTable()) : nullptr;
+}
+
 const wchar_t* CSQLParserInfo::pszGetTableAlias(const wchar_t* pszTable) const
 {
     for (int i = 0; i < m_tabFrom.nGetNbElement(); i++) {

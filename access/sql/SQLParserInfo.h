@@ -140,6 +140,10 @@ public:
     // for (null or empty when the host names none); the name itself when
     // it stands for no such entry.
     const wchar_t* pszGetAliasTableName(const wchar_t* pszName) const;
+    // The table of the FROM entry the name stands for, as the FROM clause
+    // names it (empty when the host names none); null when it stands for
+    // no entry.
+    const wchar_t* pszGetFromTableName(const wchar_t* pszName) const;
     // The alias of the first FROM entry of the table that bears one; null
     // when none does.
     const wchar_t* pszGetTableAlias(const wchar_t* pszTable) const;

@@ -57,6 +57,49 @@ protected:
     {
         return s.size() >= 8 && s.compare(s.size() - 8, 8, " LIMIT 1") == 0;
     }
+    // A host query, its items read in order, and the query written by hand
+    // that reads the same rows (the items joined by "/").
+    struct SByHand {
+        const wchar_t* pszQuery;
+        std::vector<const wchar_t*> tabItems;
+        const char* pszHand;
+    };
+    // Over the tables named, in both code pages, each query reads the rows
+    // of its query written by hand, and each of the others is refused with
+    // user error 48, nothing sent.
+    void ExpectRowsByHand(const std::vector<SByHand>& tabCase, std::initializer_list<STableName> tabTables,
+                          const std::vector<const wchar_t*>& tabRefused)
+    {
+        unsigned int nContext = 0;
+        for (const bool bUTF8 : {true, false}) {
+            for (const SByHand& k : tabCase) {
+                SCOPED_TRACE(Narrow(k.pszQuery) + (bUTF8 ? " in UTF-8" : " in 1252"));
+                CHostContext* pc = Context(++nContext);
+                INATable* pi = QueryIn(bUTF8, false, k.pszQuery, pc, tabTables);
+                if (pi == nullptr)
+                    continue; // failed: QueryIn says why
+                Rows tabRead = Every(pi, pc, k.tabItems.front(), 0, false, [&](int bRead) {
+                    std::string s = bRead == 1 ? "" : Error(pi, pc);
+                    for (const wchar_t* pszItem : k.tabItems)
+                        s += (pszItem == k.tabItems.front() ? "" : "/") + Value(pi, pc, pszItem);
+                    return s;
+                });
+                std::sort(tabRead.begin(), tabRead.end());
+                Rows tabHand = List(k.pszHand);
+                std::sort(tabHand.begin(), tabHand.end());
+                ASSERT_FALSE(tabHand.empty());
+                EXPECT_EQ(tabRead, tabHand);
+            }
+            // The tables are described once a query on them ran.
+            const wchar_t* pszFirst = tabTables.begin()->pszLogical;
+            ASSERT_NE(QueryIn(bUTF8, false, std::wstring(L"SELECT * FROM ") + pszFirst, Context(++nContext), tabTables),
+                      nullptr);
+            for (const wchar_t* pszQuery : tabRefused)
+                EXPECT_EQ(QueryRefusal(HostIn(bUTF8), Context(++nContext), pszQuery),
+                          static_cast<unsigned int>(ZTERR_EXPRESSION_REFUSED))
+                    << Narrow(pszQuery) << (bUTF8 ? " in UTF-8 " : " in 1252 ") << Report();
+        }
+    }
 };
 
 // Two equal rows and no unique key: a delete takes one, a modify changes
@@ -1160,65 +1203,109 @@ TEST_F(RecordWrite, AColumnGoesByItsOwnFromEntry)
                 Admin("CREATE TABLE qb (id INT, n VARCHAR(8), m INT)") &&
                 Admin("INSERT INTO qa VALUES (1, 'p', 10), (2, 'q', 20), (3, 'r', 30)") &&
                 Admin("INSERT INTO qb VALUES (1, 'q', 100), (2, 'r', 200), (4, 's', 400)"));
-    // By hand x is qa and y is qb; the host's items are read in order.
+    // By hand x is qa and y is qb.
     const char* const pszOn = "SELECT CONCAT_WS('/', x.n, y.m) FROM qa x JOIN qb y ON x.n = y.n";
     const char* const pszWhere = "SELECT CONCAT_WS('/', x.n, y.m) FROM qa x, qb y WHERE y.n = 'q'";
-    const struct {
-        const wchar_t* pszQuery;
-        std::initializer_list<const wchar_t*> tabItems;
-        const char* pszHand;
-    } aCase[] = {
-        {L"SELECT T.n, t.m FROM qa T JOIN qb t ON T.n = t.n", {L"n", L"m"}, pszOn},
-        {L"SELECT Qb.n, qb.m FROM qa Qb JOIN qb ON Qb.n = qb.n", {L"n", L"m"}, pszOn},
-        {L"SELECT \u00e9.n, e.m FROM qa \u00e9 JOIN qb e ON \u00e9.n = e.n", {L"n", L"m"}, pszOn},
-        {L"SELECT t.m, T.n FROM qa T JOIN qb t ON t.n = T.n", {L"m", L"n"},
-         "SELECT CONCAT_WS('/', y.m, x.n) FROM qa x JOIN qb y ON x.n = y.n"},
-        {L"SELECT T.n, t.m FROM qa T, qb t WHERE t.n = 'q'", {L"n", L"m"}, pszWhere},
-        {L"SELECT \u00c9.n, e.m FROM qa \u00c9, qb e WHERE e.n = 'q'", {L"n", L"m"}, pszWhere},
-        {L"SELECT e.n, \u00e9.m FROM qa e, qb \u00e9 WHERE \u00e9.n = 'q'", {L"n", L"m"}, pszWhere},
-        {L"SELECT T.n, MAX(t.m) AS mx FROM qa T, qb t GROUP BY T.n, t.n", {L"n", L"mx"},
-         "SELECT CONCAT_WS('/', x.n, MAX(y.m)) FROM qa x, qb y GROUP BY x.n, y.n"},
-        {L"SELECT T.m, COUNT(*) AS c FROM qa T, qb t WHERE T.id <= t.id GROUP BY T.m HAVING MAX(t.m) > 250",
-         {L"m", L"c"},
-         "SELECT CONCAT_WS('/', x.m, COUNT(*)) FROM qa x, qb y WHERE x.id <= y.id GROUP BY x.m HAVING MAX(y.m) > 250"},
-        {L"SELECT T.n, t.m FROM qa T, qb t ORDER BY t.n DESC, T.n LIMIT 2", {L"n", L"m"},
-         "SELECT CONCAT_WS('/', x.n, y.m) FROM qa x, qb y ORDER BY y.n DESC, x.n LIMIT 2"},
-        {L"SELECT T.n, CONCAT(t.n, '!') AS u FROM qa T, qb t WHERE T.id = t.id", {L"n", L"u"},
-         "SELECT CONCAT_WS('/', x.n, CONCAT(y.n, '!')) FROM qa x, qb y WHERE x.id = y.id"},
-    };
-    // Each stands for two entries: é and E, é and e, Tt and tT.
-    const wchar_t* const apszRefused[] = {
-        L"SELECT \u00e9.n, E.m FROM qa \u00e9, qb E WHERE e.n = 'q'",
-        L"SELECT E.n FROM qa \u00e9, qb e",
-        L"SELECT Tt.n, tT.m FROM qa Tt JOIN qb tT ON tt.id = Tt.id",
-        L"SELECT Tt.n, COUNT(*) AS c FROM qa Tt, qb tT GROUP BY Tt.n, tt.n",
-    };
-    unsigned int nContext = 0;
-    for (const bool bUTF8 : {true, false}) {
-        for (const auto& k : aCase) {
-            SCOPED_TRACE(Narrow(k.pszQuery) + (bUTF8 ? " in UTF-8" : " in 1252"));
-            CHostContext* pc = Context(++nContext);
-            INATable* pi = QueryIn(bUTF8, false, k.pszQuery, pc, {L"qa", L"qb"});
-            ASSERT_NE(pi, nullptr);
-            Rows tabRead = Every(pi, pc, *k.tabItems.begin(), 0, false, [&](int bRead) {
-                std::string s = bRead == 1 ? "" : Error(pi, pc);
-                for (const wchar_t* pszItem : k.tabItems)
-                    s += (pszItem == *k.tabItems.begin() ? "" : "/") + Value(pi, pc, pszItem);
-                return s;
-            });
-            std::sort(tabRead.begin(), tabRead.end());
-            Rows tabHand = List(k.pszHand);
-            std::sort(tabHand.begin(), tabHand.end());
-            ASSERT_FALSE(tabHand.empty());
-            EXPECT_EQ(tabRead, tabHand);
-        }
-        // The tables are described once a query on them ran.
-        ASSERT_NE(QueryIn(bUTF8, false, L"SELECT n FROM qa, qb", Context(++nContext), {L"qa", L"qb"}), nullptr);
-        for (const wchar_t* pszQuery : apszRefused)
-            EXPECT_EQ(QueryRefusal(HostIn(bUTF8), Context(++nContext), pszQuery),
-                      static_cast<unsigned int>(ZTERR_EXPRESSION_REFUSED))
-                << Narrow(pszQuery) << (bUTF8 ? " in UTF-8 " : " in 1252 ") << Report();
-    }
+    ExpectRowsByHand(
+        {
+            {L"SELECT T.n, t.m FROM qa T JOIN qb t ON T.n = t.n", {L"n", L"m"}, pszOn},
+            {L"SELECT Qb.n, qb.m FROM qa Qb JOIN qb ON Qb.n = qb.n", {L"n", L"m"}, pszOn},
+            {L"SELECT \u00e9.n, e.m FROM qa \u00e9 JOIN qb e ON \u00e9.n = e.n", {L"n", L"m"}, pszOn},
+            {L"SELECT t.m, T.n FROM qa T JOIN qb t ON t.n = T.n", {L"m", L"n"},
+             "SELECT CONCAT_WS('/', y.m, x.n) FROM qa x JOIN qb y ON x.n = y.n"},
+            {L"SELECT T.n, t.m FROM qa T, qb t WHERE t.n = 'q'", {L"n", L"m"}, pszWhere},
+            {L"SELECT \u00c9.n, e.m FROM qa \u00c9, qb e WHERE e.n = 'q'", {L"n", L"m"}, pszWhere},
+            {L"SELECT e.n, \u00e9.m FROM qa e, qb \u00e9 WHERE \u00e9.n = 'q'", {L"n", L"m"}, pszWhere},
+            {L"SELECT T.n, MAX(t.m) AS mx FROM qa T, qb t GROUP BY T.n, t.n", {L"n", L"mx"},
+             "SELECT CONCAT_WS('/', x.n, MAX(y.m)) FROM qa x, qb y GROUP BY x.n, y.n"},
+            {L"SELECT T.m, COUNT(*) AS c FROM qa T, qb t WHERE T.id <= t.id GROUP BY T.m HAVING MAX(t.m) > 250",
+             {L"m", L"c"},
+             "SELECT CONCAT_WS('/', x.m, COUNT(*)) FROM qa x, qb y WHERE x.id <= y.id GROUP BY x.m HAVING MAX(y.m) > "
+             "250"},
+            {L"SELECT T.n, t.m FROM qa T, qb t ORDER BY t.n DESC, T.n LIMIT 2", {L"n", L"m"},
+             "SELECT CONCAT_WS('/', x.n, y.m) FROM qa x, qb y ORDER BY y.n DESC, x.n LIMIT 2"},
+            {L"SELECT T.n, CONCAT(t.n, '!') AS u FROM qa T, qb t WHERE T.id = t.id", {L"n", L"u"},
+             "SELECT CONCAT_WS('/', x.n, CONCAT(y.n, '!')) FROM qa x, qb y WHERE x.id = y.id"},
+        },
+        {L"qa", L"qb"},
+        // Each stands for two entries: é and E, é and e, Tt and tT.
+        {
+            L"SELECT \u00e9.n, E.m FROM qa \u00e9, qb E WHERE e.n = 'q'",
+            L"SELECT E.n FROM qa \u00e9, qb e",
+            L"SELECT Tt.n, tT.m FROM qa Tt JOIN qb tT ON tt.id = Tt.id",
+            L"SELECT Tt.n, COUNT(*) AS c FROM qa Tt, qb tT GROUP BY Tt.n, tt.n",
+        });
+}
+
+// A GROUP BY or kept ORDER BY column written after its table goes by the
+// FROM entry that table stands for, whatever output item the host took it
+// for and whatever other table bears its name: x is EPI under an alias
+// whose item is written epi beside the entry épi, and the tables t and v
+// are t_db and v_db on the server, while épi is epi_db; the host describes
+// no table w2. In a query of its own LIMIT or of several SELECTs the
+// driver reads the rows of the query written by hand; a table that stands
+// for two entries is refused.
+TEST_F(RecordWrite, AGroupOrAnOrderGoesByItsOwnFromEntry)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE EPI (name VARCHAR(8), k INT)") &&
+                Admin("INSERT INTO EPI VALUES ('q', 1), ('r', 1), ('s', 2)") &&
+                Admin("CREATE TABLE t_db (name VARCHAR(8), amount INT, k INT PRIMARY KEY)") &&
+                Admin("INSERT INTO t_db VALUES ('x', 5, 1), ('y', 7, 2), ('z', 5, 3)") &&
+                Admin("CREATE TABLE v_db (name VARCHAR(8), k INT)") &&
+                Admin("INSERT INTO v_db VALUES ('a', 1), ('b', 2)") &&
+                Admin("CREATE TABLE epi_db (name VARCHAR(8), k INT)") && Admin("INSERT INTO epi_db VALUES ('e', 1)") &&
+                Admin("CREATE TABLE w2 (name VARCHAR(8))") && Admin("INSERT INTO w2 VALUES ('q'), ('p')"));
+    const std::wstring strGroup =
+        L"SELECT epi.name, COUNT(*) AS c FROM EPI AS x, t AS \u00e9pi WHERE \u00e9pi.k = 1 GROUP BY x.name";
+    const std::wstring strUnion = strGroup + L" UNION ALL SELECT name, k FROM v_db";
+    const std::string strGroupHand =
+        "SELECT CONCAT_WS('/', y.name, COUNT(*)) FROM EPI x, t_db y WHERE y.k = 1 GROUP BY x.name";
+    const std::string strUnionHand = strGroupHand + " UNION ALL SELECT CONCAT_WS('/', name, k) FROM v_db";
+    const char* const pszLast =
+        "SELECT CONCAT_WS('/', y.name, x.k) FROM EPI x, t_db y ORDER BY x.name DESC, y.name LIMIT 1";
+    ExpectRowsByHand(
+        {
+            {strGroup.c_str(), {L"name", L"c"}, strGroupHand.c_str()},
+            {strUnion.c_str(), {L"name", L"c"}, strUnionHand.c_str()},
+            {L"SELECT x.k AS name, COUNT(*) AS c FROM EPI x GROUP BY x.name", {L"name", L"c"},
+             "SELECT CONCAT_WS('/', k, COUNT(*)) FROM EPI GROUP BY name"},
+            {L"SELECT MIN(EPI.name) AS m, COUNT(*) AS c FROM EPI GROUP BY \u00e9pi.k", {L"m", L"c"},
+             "SELECT CONCAT_WS('/', MIN(name), COUNT(*)) FROM EPI GROUP BY k"},
+            {L"SELECT 'p' AS g, COUNT(*) AS c FROM EPI GROUP BY g", {L"g", L"c"},
+             "SELECT CONCAT_WS('/', 'p', COUNT(*)) FROM EPI"},
+            {L"SELECT t.amount, COUNT(*) AS c FROM t GROUP BY T.amount", {L"amount", L"c"},
+             "SELECT CONCAT_WS('/', amount, COUNT(*)) FROM t_db GROUP BY amount"},
+            {L"SELECT epi.name, x.k FROM EPI AS x, t AS \u00e9pi ORDER BY [x] . name DESC, \"\u00e9pi\".name LIMIT 1",
+             {L"name", L"k"}, pszLast},
+            {L"SELECT epi.name, zA_09Z.k FROM EPI AS zA_09Z, t AS \u00e9pi ORDER BY zA_09Z.name DESC, \u00e9pi.name "
+             L"LIMIT 1",
+             {L"name", L"k"}, pszLast},
+            {L"SELECT x.name FROM EPI x ORDER BY x.k * -1, x.name LIMIT 1", {L"name"},
+             "SELECT name FROM EPI ORDER BY k * -1, name LIMIT 1"},
+            {L"SELECT k.name FROM EPI k ORDER BY k-k, k.name DESC LIMIT 1", {L"name"},
+             "SELECT name FROM EPI ORDER BY k - k, name DESC LIMIT 1"},
+            {L"SELECT v.k, t.name FROM v, t ORDER BY t.amount DESC, t.name, v.k LIMIT 3", {L"k", L"name"},
+             "SELECT CONCAT_WS('/', v.k, t.name) FROM v_db v, t_db t ORDER BY t.amount DESC, t.name, v.k LIMIT 3"},
+            {L"SELECT T.k FROM v, T WHERE v.k = 1 ORDER BY t.name DESC LIMIT 1", {L"k"},
+             "SELECT t.k FROM v_db v, t_db t WHERE v.k = 1 ORDER BY t.name DESC LIMIT 1"},
+            {L"SELECT EPI.name FROM EPI ORDER BY \u00e9pi.k DESC, \u00e9pi.name LIMIT 2", {L"name"},
+             "SELECT name FROM EPI ORDER BY k DESC, name LIMIT 2"},
+            {L"SELECT X.name FROM EPI x UNION SELECT name FROM t_db ORDER BY x.name DESC LIMIT 2", {L"name"},
+             "SELECT name FROM EPI UNION SELECT name FROM t_db ORDER BY name DESC LIMIT 2"},
+            {L"SELECT T.k, t.name FROM t ORDER BY t.k DESC, t.amount LIMIT 2", {L"k", L"name"},
+             "SELECT CONCAT_WS('/', k, name) FROM t_db ORDER BY k DESC LIMIT 2"},
+            {L"SELECT EPI.name FROM EPI WHERE \u00e9pi.k = 1", {L"name"}, "SELECT name FROM EPI WHERE k = 1"},
+            {L"SELECT EPI.name FROM EPI, w2 WHERE W2.name = 'q'", {L"name"},
+             "SELECT EPI.name FROM EPI, w2 WHERE w2.name = 'q'"},
+            {L"SELECT EPI.name FROM EPI, w2 ORDER BY W2.name DESC, EPI.name LIMIT 2", {L"name"},
+             "SELECT EPI.name FROM EPI, w2 ORDER BY w2.name DESC, EPI.name LIMIT 2"},
+        },
+        {L"EPI", {L"t", L"t_db"}, {L"v", L"v_db"}, {L"\u00e9pi", L"epi_db"}},
+        // E stands for e and é.
+        {
+            L"SELECT e.name FROM v AS e, t AS \u00e9 ORDER BY E.name LIMIT 3",
+            L"SELECT e.name FROM v AS e, t AS \u00e9 UNION SELECT name FROM epi_db ORDER BY E.name LIMIT 3",
+        });
 }
 
 // A new automatic id asked through a query is the next of the table its

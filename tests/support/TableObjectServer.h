@@ -102,6 +102,18 @@ public:
     }
 };
 
+// A table a query's catalogue names: by its server name, or by a logical
+// name of the host's that maps to another server name.
+struct STableName {
+    STableName(const wchar_t* psz) : pszLogical(psz), pszServer(psz) {}
+    STableName(const wchar_t* pszLogicalName, const wchar_t* pszServerName)
+        : pszLogical(pszLogicalName), pszServer(pszServerName)
+    {
+    }
+    const wchar_t* pszLogical;
+    const wchar_t* pszServer;
+};
+
 class TableObjectServer : public HostTableServerTestOf<CPositionDriver> {
 protected:
     using HostTableServerTestOf<CPositionDriver>::HostTableServerTestOf;
@@ -134,7 +146,7 @@ protected:
     // The same on the connection given, over a catalogue of the tables named
     // of its own.
     INATable* RunOn(CHostConnectionDescription* pHost, CHostContext* pContext, const std::wstring& strText,
-                    std::initializer_list<const wchar_t*> tabTables,
+                    std::initializer_list<STableName> tabTables,
                     unsigned int nMode = CNADataAccess::QM_MAY_MODIFY)
     {
         std::unique_ptr<CHostCatalogue> pCatalogue = Catalogue(pHost, tabTables);
@@ -181,7 +193,7 @@ protected:
     // named; from the cache (bCache), its browse on id read to its end
     // filled the whole-table cache.
     INATable* QueryIn(bool bUTF8, bool bCache, const std::wstring& strText, CHostContext* pContext,
-                      std::initializer_list<const wchar_t*> tabTables, int nBlock = 0)
+                      std::initializer_list<STableName> tabTables, int nBlock = 0)
     {
         INATable* pi = RunOn(HostIn(bUTF8, nBlock), pContext, strText, tabTables);
         if (pi == nullptr || !bCache)
@@ -314,16 +326,16 @@ private:
     // The tables' descriptions as the host holds them on the connection;
     // null when one cannot be had.
     std::unique_ptr<CHostCatalogue> Catalogue(CHostConnectionDescription* pHost,
-                                              std::initializer_list<const wchar_t*> tabTables)
+                                              std::initializer_list<STableName> tabTables)
     {
         BindValueMachine();
         std::unique_ptr<CHostCatalogue> pCatalogue(new CHostCatalogue);
-        for (const wchar_t* psz : tabTables) {
-            INADataSourceDescription* pi = HostDescription(psz, pHost);
+        for (const STableName& st : tabTables) {
+            INADataSourceDescription* pi = HostDescription(st.pszServer, pHost);
             EXPECT_NE(pi, nullptr) << Report();
             if (pi == nullptr)
                 return nullptr;
-            pCatalogue->Add(psz, psz, pi);
+            pCatalogue->Add(st.pszLogical, st.pszServer, pi);
             pi->nExternalRelease();
         }
         return pCatalogue;

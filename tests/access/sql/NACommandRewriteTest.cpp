@@ -135,14 +135,14 @@ TEST_F(NACommandRewrite, ClausesNamesAndAliases)
          L"SELECT `t`.`amount` * 2 AS `dbl`, COUNT(*) AS `n` FROM `t` GROUP BY (`t`.`amount` * 2 )"},
         {L"SELECT COUNT(*) FROM v GROUP BY tid", L"SELECT COUNT(*) FROM `v_db` GROUP BY `v_db`.`tid`"},
         // ORDER BY: names, a number, a computed item by its place, and the
-        // stop after a unique item (the rest as the host wrote it).
+        // stop after a unique item (the rest left out).
         {L"SELECT name, amount FROM t ORDER BY name, amount DESC",
          L"SELECT `t`.`name`, `t`.`amount` FROM `t` ORDER BY `t`.`name`, `t`.`amount` DESC"},
         {L"SELECT name, amount FROM t ORDER BY 2", L"SELECT `t`.`name`, `t`.`amount` FROM `t` ORDER BY `t`.`amount`"},
         {L"SELECT amount + 1 AS s, name FROM t ORDER BY s",
          L"SELECT `t`.`amount` + 1 AS `s`, `t`.`name` FROM `t` ORDER BY 1"},
         {L"SELECT name, code FROM t ORDER BY code DESC, name",
-         L"SELECT `t`.`name`, `t`.`code` FROM `t` ORDER BY `t`.`code` DESC, name"},
+         L"SELECT `t`.`name`, `t`.`code` FROM `t` ORDER BY `t`.`code` DESC"},
         // INSERT and UPDATE: a date literal typed by its column.
         {L"INSERT INTO t (id, d) VALUES (5, '20230315')",
          L"INSERT INTO `t` (`id`, `d`) VALUES (5 , '2023-03-15' )"},

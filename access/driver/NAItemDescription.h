@@ -256,6 +256,14 @@ public:
     // server converts to "?" as it does a real one, or several byte forms
     // of one character: not latin1, binary or a Unicode set.
     bool bBytesBeyondCharacters() const;
+    // Whether the column's set has several byte forms of the character c
+    // (of any character: bAnyTwinForms), which the server reads as one
+    // text: only a text's own bytes tell such rows apart.
+    bool bTwinForms(wchar_t c) const;
+    bool bAnyTwinForms() const { return m_pszTwinCharacters != nullptr; }
+    // The characters of several byte forms in the set named, in order; null
+    // for a set whose every character has one form.
+    static const char16_t* s_pszTwinCharacters(const wchar_t* pszCharset);
     unsigned short nGetKeyFlags() const { return m_nKeyFlags; }
     unsigned int nGetOptions() const { return m_nOptions; }
     // The server's code of the column type, 0: none.
@@ -323,6 +331,7 @@ protected:
     unsigned int m_nDescendingComponents;           // bit i: component i + 1 sorted descending
     unsigned int m_nCharacterLength;                // declared characters of a text column, 0: none
     unsigned int m_nCharsetNumber;                  // a result column's character set, 0: none
+    const char16_t* m_pszTwinCharacters;            // s_pszTwinCharacters of the column's set
 };
 
 // Reference-holding containers of item descriptions hold the host's kind

@@ -1158,6 +1158,24 @@ bool CNAStatement::_bCharsetUnknown(const CNAColumn* pclColumn) const
            _bEmpty(pclItem->pszGetColumnCharset());
 }
 
+bool CNAStatement::_bTwinFormsIn(const CNAColumn* pclColumn, const char* pszText, const char* pszEnd) const
+{
+    const CNAItemDescription* pclItem = _pclCharsetOf(pclColumn);
+    if (pclItem == nullptr || !pclItem->bAnyTwinForms())
+        return false;
+    // Read in UTF-8, else in the session's 8-bit set, 1252.
+    const bool bUTF8 = _bTextInUTF8(pclColumn);
+    const unsigned char* pEnd = reinterpret_cast<const unsigned char*>(pszEnd);
+    for (const unsigned char* q = reinterpret_cast<const unsigned char*>(pszText); q < pEnd;) {
+        unsigned int nChar = 1;
+        const wchar_t c = *q < 0x80 ? *q : bUTF8 ? UTF8Character(q, pEnd, &nChar) : STR_FromCP1252(*q);
+        q += nChar;
+        if (pclItem->bTwinForms(c))
+            return true;
+    }
+    return false;
+}
+
 std::wstring CNAStatement::_strServerTextLiteral(const wchar_t* pszHexa) const
 {
     return s_strTextLiteral(_pszServerTextCharset(), pszHexa);
@@ -3265,6 +3283,10 @@ int CNAStatement::_bKeepHeldTexts()
                                              (c >= '0' && c <= '9') || c == ' ');
                                 }) &&
                     bMayWrite();
+        } else if (tabKind[i] == LE_TEXT && !bRead && _bTwinFormsIn(pcl, pszOwn, pszEnd)) {
+            // Its own bytes not read, a character of two byte forms in its
+            // set may stand for the other's: no form tells the rows apart.
+            bKeep = bMayWrite();
         } else if (tabKind[i] == LE_TEXT && bRead) {
             // The bytes the server read beside the text: the column's own,
             // else the UTF-8 ones of a text its code page lost a character

@@ -570,6 +570,9 @@ protected:
     const CNAItemDescription* _pclCharsetOf(const CNAColumn* pclColumn) const;
     // A query's text read from a table's column whose set is not known.
     bool _bCharsetUnknown(const CNAColumn* pclColumn) const;
+    // Whether the row's text of the column (its bytes as read) holds a
+    // character its set has several byte forms of.
+    bool _bTwinFormsIn(const CNAColumn* pclColumn, const char* pszText, const char* pszEnd) const;
     void _SetRowSearch(CNARecherche* pclSearch);
     // Whether the session takes a text that finds rows by the search's
     // comparisons with the record's values (as read, bOriginal, else its

@@ -5,13 +5,17 @@
 // found by the column's own bytes, through the table object and a host
 // query alike; sets that hold every text whole read no bytes beside it.
 // Judged by the server's own rows, in both code pages.
+#include "access/driver/NAItemDescription.h"
 #include "common/platform/MyModuleInfo.h"
 #include "tests/support/TableObjectServer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -193,6 +197,168 @@ TEST_F(TextBytes, AQueryTextThatMayStandForOtherBytesIsNotWritten)
                 EXPECT_TRUE(Writes().empty());
                 EXPECT_EQ(List(strRows), tabBefore);
             }
+}
+
+// Read without its bytes beside it (through a query with its own row
+// limit, or a table's DISTINCT browse), a text holding a character its set
+// has two byte forms of could be either row's: a return to it, its modify
+// and its delete are refused (user error 53 naming it), nothing sent, both
+// rows kept. Texts of characters of one form write: one beyond ASCII in
+// UTF-8 (1252 reads it as "?"), an ASCII one in both; so does every text
+// whose bytes were read. The text a key, or not.
+TEST_F(TextBytes, ATextOfTwoByteFormsReadWithoutItsBytesIsNotWritten)
+{
+    const struct {
+        const char* pszCharset;
+        const char* pszFirst; // the two forms' bytes
+        const char* pszSecond;
+        const char* pszExact; // a character beyond ASCII of one form
+    } aCases[] = {
+        {"armscii8", "FF", "27", "B2"},       {"armscii8", "A5", "28", "B2"},     {"armscii8", "A4", "29", "B2"},
+        {"armscii8", "AB", "2C", "B2"},       {"armscii8", "AC", "2D", "B2"},     {"armscii8", "A9", "2E", "B2"},
+        {"big5", "A240", "A1FE", "A4A4"},     {"tis620", "A0", "DB", "A1"},       {"sjis", "815F", "5C", "93FA"},
+        {"ujis", "A1C0", "5C", "C6FC"},       {"ujis", "8FA2B7", "7E", "C6FC"},   {"eucjpms", "A2E5", "ADF5", "C6FC"},
+        {"eucjpms", "8FA2F1", "ADE2", "C6FC"}, {"eucjpms", "8FA2B7", "A1C1", "C6FC"},
+        {"cp932", "FA59", "8782", "93FA"},    {"cp932", "ED40", "FA5C", "93FA"},  {"cp932", "EEFC", "FA57", "93FA"},
+    };
+    unsigned int nContext = 0;
+    for (const auto& c : aCases)
+        for (const bool bQuery : {true, false})
+            for (const bool bKeyed : {false, true})
+                for (const bool bUTF8 : {true, false}) {
+                    SCOPED_TRACE(std::string(c.pszCharset) + " " + c.pszFirst + "/" + c.pszSecond +
+                                 (bQuery ? " through a query" : " through a table") + (bKeyed ? ", keyed" : "") +
+                                 (bUTF8 ? ", in UTF-8" : ", in 1252"));
+                    const std::string strTable = "ql" + std::to_string(nContext);
+                    ASSERT_TRUE(Admin("CREATE TABLE " + strTable + " (o INT, t VARCHAR(5) CHARACTER SET " +
+                                      c.pszCharset +
+                                      (bKeyed ? " COLLATE " + std::string(c.pszCharset) + "_bin PRIMARY KEY" : "") +
+                                      ", v INT, KEY (o))"));
+                    const auto Text = [&](const char* pszHex) {
+                        return "_" + std::string(c.pszCharset) + " X'61" + pszHex + "'";
+                    };
+                    ASSERT_TRUE(Admin("INSERT INTO " + strTable + " VALUES (1, " + Text(c.pszFirst) + ", 1), (1, " +
+                                      Text(c.pszSecond) + ", 1), (2, " + Text(c.pszExact) + ", 1), (3, " +
+                                      Text("21") + ", 1)"));
+                    const std::string strRows = "SELECT CONCAT(o, '/', HEX(t), '/', v) FROM " + strTable;
+                    const Rows tabBefore = Sorted(List(strRows));
+                    CHostContext* pc = Context(++nContext);
+                    INATable* pi = bQuery ? QueryIn(bUTF8, false,
+                                                    L"SELECT o, t, v FROM " + Wide(strTable) + L" ORDER BY o LIMIT 9",
+                                                    pc, {Wide(strTable).c_str()})
+                                          : Open(Wide(strTable).c_str(), pc, HostIn(bUTF8));
+                    ASSERT_NE(pi, nullptr);
+                    const unsigned int nFlags = bQuery ? 0u : static_cast<unsigned int>(CNAStatement::WPF_DISTINCT);
+                    const auto fnRead = [&](eNA_PARSEDIRECTION e) {
+                        return pi->bHLitxxx(pc, L"o", e, 1, kNoLock, nullptr, nFlags);
+                    };
+                    // A row of o = 1 is told from its twin by no form. A
+                    // table's browse on its unique key is no DISTINCT one: it
+                    // reads the key's bytes and tells every row.
+                    const auto fnTold = [&](const std::string& strO) {
+                        return (bKeyed && !bQuery) || strO == "3" || (strO == "2" && bUTF8);
+                    };
+                    const auto fnRefused = [&] {
+                        EXPECT_EQ(ErrorOf(pi, pc)->nGetUserErrorCode(), static_cast<unsigned int>(ZTERR_CONVERSION))
+                            << Error(pi, pc);
+                        const wchar_t* pszItem = ErrorOf(pi, pc)->pszGetItemName();
+                        EXPECT_EQ(Narrow(pszItem != nullptr ? pszItem : L""), "t");
+                        EXPECT_EQ(Sent(), Rows());
+                    };
+                    // A return to each row noted in a first browse asks the
+                    // server after the row by the same form.
+                    std::vector<std::pair<int, std::string>> tabNoted;
+                    ASSERT_EQ(fnRead(FIRST), 1) << Error(pi, pc);
+                    while (!Out(pi, pc, L"o") && tabNoted.size() < 5) {
+                        tabNoted.emplace_back(Save(pi, pc, L"o"), Value(pi, pc, L"o"));
+                        ASSERT_EQ(fnRead(NEXT), 1) << Error(pi, pc);
+                    }
+                    ASSERT_EQ(tabNoted.size(), 4u);
+                    for (const auto& stNoted : tabNoted) {
+                        SCOPED_TRACE("return to o = " + stNoted.second);
+                        Sent();
+                        const bool bTold = fnTold(stNoted.second);
+                        EXPECT_EQ(pi->bHRetourPosition(pc, stNoted.first, nullptr, 0, 0), bTold ? 1 : 0);
+                        if (!bTold)
+                            fnRefused();
+                        else
+                            EXPECT_EQ(Value(pi, pc, L"o"), stNoted.second);
+                    }
+                    ASSERT_EQ(fnRead(FIRST), 1) << Error(pi, pc);
+                    for (int n = 0; n < 4; n++) {
+                        const std::string strO = Value(pi, pc, L"o");
+                        SCOPED_TRACE("o = " + strO);
+                        Sent();
+                        PutItem(pi, pc, L"v", CInt(2));
+                        const bool bTold = fnTold(strO);
+                        EXPECT_EQ(pi->bHModifie(pc, 0, 0, kNoLock), bTold ? 1 : 0) << Error(pi, pc);
+                        if (bTold) {
+                            EXPECT_EQ(Writes().size(), 1u);
+                        } else {
+                            fnRefused();
+                            EXPECT_EQ(pi->bHSupprime(pc, 0, kNoLock), 0);
+                            fnRefused();
+                        }
+                        ASSERT_EQ(fnRead(NEXT), 1) << Error(pi, pc);
+                    }
+                    EXPECT_TRUE(Out(pi, pc, L"o"));
+                    Rows tabExpected;
+                    for (std::string strRow : tabBefore) {
+                        if (fnTold(strRow.substr(0, 1)))
+                            strRow.back() = '2';
+                        tabExpected.push_back(strRow);
+                    }
+                    EXPECT_EQ(Sorted(List(strRows)), Sorted(tabExpected));
+                }
+}
+
+// The characters the driver takes for those of several byte forms in a
+// set are the server's own: each set that may hold bytes beyond its
+// characters, every sequence of its bytes (one, two, and three after 0x8F
+// where its characters take three) converted to utf8mb4, the characters
+// more than one of them reads as, "?" apart.
+TEST_F(TextBytes, TheSetsCharactersOfSeveralFormsAreTheServers)
+{
+    const Rows tabSets =
+        List("SELECT CONCAT(CHARACTER_SET_NAME, ' ', MAXLEN) FROM information_schema.CHARACTER_SETS ORDER BY 1");
+    long nAsked = 0, nTwins = 0;
+    for (const std::string& strSet : tabSets) {
+        const std::string strName = strSet.substr(0, strSet.find(' '));
+        const int nMax = std::stoi(strSet.substr(strSet.find(' ') + 1));
+        CNAItemDescription clItem;
+        clItem.SetColumnCharset(Wide(strName + "_general_ci").c_str());
+        if (!clItem.bBytesBeyondCharacters())
+            continue;
+        SCOPED_TRACE(strName);
+        // Beyond three bytes, or three without 0x8F, the sequences here are
+        // not all of the set's.
+        ASSERT_LE(nMax, 3);
+        std::string strBytes = "SELECT UNHEX(LPAD(HEX(seq), 2, '0')) b FROM seq_0_to_255";
+        if (nMax >= 2)
+            strBytes += " UNION ALL SELECT UNHEX(LPAD(HEX(seq), 4, '0')) FROM seq_0_to_65535";
+        if (nMax == 3) {
+            ASSERT_TRUE(strName == "ujis" || strName == "eucjpms");
+            strBytes += " UNION ALL SELECT UNHEX(CONCAT('8F', LPAD(HEX(seq), 4, '0'))) FROM seq_0_to_65535";
+        }
+        const Rows tabServer = List("SELECT HEX(CONVERT(u USING utf32)) FROM (SELECT CONVERT(CONVERT(b USING " +
+                                    strName + ") USING utf8mb4) u FROM (" + strBytes +
+                                    ") s) t WHERE CHAR_LENGTH(u) = 1 AND HEX(u) <> '3F' GROUP BY HEX(u) "
+                                    "HAVING COUNT(*) > 1 ORDER BY 1");
+        Rows tabDriver;
+        for (unsigned int c = 0; c <= 0x10FFFF; c++)
+            if (clItem.bTwinForms(static_cast<wchar_t>(c))) {
+                char sz[9];
+                std::snprintf(sz, sizeof sz, "%08X", c);
+                tabDriver.push_back(sz);
+            }
+        EXPECT_EQ(tabDriver, tabServer);
+        nAsked++;
+        nTwins += static_cast<long>(tabServer.size());
+    }
+    // Every set but latin1, binary and the Unicode ones, some with such
+    // characters.
+    EXPECT_EQ(nAsked, static_cast<long>(tabSets.size()) - 8);
+    EXPECT_GT(nTwins, 0);
 }
 
 // Over the host's own descriptions, a query that reads texts it may write

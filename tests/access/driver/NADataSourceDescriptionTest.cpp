@@ -460,13 +460,15 @@ TEST_F(NADataSourceDescription, OnlyOneReadFromTheCatalogueIsKnownForTheDrivers)
               nullptr);
 }
 
-// A clone's text items are bound by the same declared characters; an item
-// never given a length has none.
+// A clone's text items are bound by the same declared characters, and know
+// the same characters of several byte forms in their set; an item never
+// given a length or a set has neither.
 TEST_F(NADataSourceDescription, ClonesKeepTheDeclaredCharacters)
 {
     Add(m_pDesc, L"V", 18, NA_IT_UNICODE);
     Add(m_pDesc, L"N", 4, NA_IT_I4);
     m_pDesc->pclNAGetItemNoRef(0)->SetCharacterLength(4);
+    m_pDesc->pclNAGetItemNoRef(0)->SetColumnCharset(L"cp932_japanese_ci");
     EXPECT_EQ(m_pDesc->pclNAGetItemNoRef(1)->nGetCharacterLength(), 0u);
     for (int nOptions : {0, 0x1, 0x2}) {
         CNADataSourceDescription* p = m_pDesc->pclGetCloneDataSourceDescription(nOptions);
@@ -476,6 +478,9 @@ TEST_F(NADataSourceDescription, ClonesKeepTheDeclaredCharacters)
         m_tabHeld.push_back(p);
         EXPECT_EQ(p->pclNAGetItemNoRef(0)->nGetCharacterLength(), 4u) << nOptions;
         EXPECT_EQ(p->pclNAGetItemNoRef(1)->nGetCharacterLength(), 0u) << nOptions;
+        // Roman numeral one, in two places of cp932.
+        EXPECT_TRUE(p->pclNAGetItemNoRef(0)->bTwinForms(0x2160)) << nOptions;
+        EXPECT_FALSE(p->pclNAGetItemNoRef(1)->bAnyTwinForms()) << nOptions;
     }
 }
 

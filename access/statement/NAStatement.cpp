@@ -3867,6 +3867,11 @@ void CNAStatement::OnNotifyOperation(int eType, int nId, CNAStatement* pclSource
             const int nId = m_pclDataAccess != nullptr ? m_pclDataAccess->nKeepCurrentRecordSave() : -1;
             if (nId >= 0)
                 bKeepModifiedRecordSave(m_pclStatementSQL != nullptr ? m_pclStatementSQL->llGetCurrentRow() : -1, nId);
+            // The browse stands on the row as written: a position noted on
+            // it, and the browse going on from it, find it as the server
+            // holds it.
+            m_pclStmtOriginalRecord->bCopyRecordValue(m_pclCurrentRecord->pclGetCurrentRecordValueNoRef(),
+                                                      CNARecordValue::COPY_ALL);
         }
     } else if (eType == QT_DELETE) {
         if (m_eParseNeedUpdate != UPDATE_REEXECUTE) {

@@ -232,6 +232,8 @@ public:
     virtual int _bUpdateIdAutoAfterInsertFailure(CNAColumn* pclColumn);
     virtual int _bHModifie(long long llRecord, unsigned int nFlags, eNA_LOCKTYPE eLock, CNARecordValue* pclOriginal);
     virtual int _bHAjoute(unsigned int nFlags, eNA_LOCKTYPE eLock);
+    // The current values become the data access's own record save.
+    void _KeepOwnRecordSave();
     // The browse-retry hook: 0, no retry.
     virtual int _bRepriseErreurParcours(CNAStatement* pclStatement, const wchar_t* pszItem, int eDirection,
                                         eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLock, unsigned int nFlags);

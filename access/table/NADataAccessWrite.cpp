@@ -111,11 +111,16 @@ int CNADataAccess::bHAjoute(unsigned int nFlags, eNA_LOCKTYPE eLock)
         return bSetCurrentRecordRead(0);
     if (!m_pclCurrentRecord->bOriginalSet() && !bSetCurrentRecordRead(0))
         return 0;
-    if (m_nOwnRecordSave != -1)
-        nReleaseRecordSave(m_nOwnRecordSave);
+    _KeepOwnRecordSave();
+    return 1;
+}
+
+void CNADataAccess::_KeepOwnRecordSave()
+{
+    // None (-1) releases nothing.
+    nReleaseRecordSave(m_nOwnRecordSave);
     m_nOwnRecordSave = nKeepCurrentRecordSave();
     AddRefRecordSave(m_nOwnRecordSave);
-    return 1;
 }
 
 int CNADataAccess::_bHAjoute(unsigned int nFlags, eNA_LOCKTYPE eLock)
@@ -185,11 +190,12 @@ int CNADataAccess::_bHModifie(long long, unsigned int nFlags, eNA_LOCKTYPE eLock
     // makes an UPDATE with nothing to send: its row is gone all the same.
     const bool bNothingSent = bResult && bDeletedHere && bNothingToSend(clStatement.Get());
     if (bResult && !bNothingSent) {
-        // A record of the data access's own (an add's, or one a return
-        // brought back) is no browse's row: its own save, which the write
-        // brought up to date, stays what a position noted now comes back
-        // to.
-        bResult = bSetCurrentRecordRead((nFlags & CNAStatement::WPF_RECORD_READ) == 0);
+        // Unless asked to make them the record read, the written values are
+        // the data access's own record save: a position noted now comes
+        // back to the row as written, whatever the browse read last.
+        bResult = bSetCurrentRecordRead(0);
+        if (bResult && (nFlags & CNAStatement::WPF_RECORD_READ) == 0)
+            _KeepOwnRecordSave();
     } else if (bLocked && bDeletedHere && (bNothingSent || bRowGone(m_pclError))) {
         // The row was deleted through this data access: it is written
         // again with its values. Any other failure is not explained, and

@@ -33,7 +33,8 @@ CNAItemDescription::CNAItemDescription()
       m_nDescendingComponents(0),
       m_nCharacterLength(0),
       m_nCharsetNumber(0),
-      m_pszTwinCharacters(nullptr)
+      m_pszTwinCharacters(nullptr),
+      m_bBytesBeyondCharacters(false)
 {
 }
 
@@ -482,6 +483,7 @@ CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(CNADataSource
     p->m_nCharacterLength = m_nCharacterLength;
     p->m_csColumnCharset = m_csColumnCharset;
     p->m_pszTwinCharacters = m_pszTwinCharacters;
+    p->m_bBytesBeyondCharacters = m_bBytesBeyondCharacters;
     m_clDefaultValue.pclGetTraitement()->Duplique(&p->m_clDefaultValue);
     p->m_nKeyFlags = m_nKeyFlags;
     if ((eOptions & CLONE_EVERY_ITEM_A_KEY) != 0 && m_nKeyFlags == 0 && m_eItemType != NA_IT_MEMOTEXTE &&
@@ -812,6 +814,13 @@ void CNAItemDescription::SetColumnCharset(const wchar_t* pszCollation)
     const std::wstring strCollation = pszCollation != nullptr ? pszCollation : L"";
     m_csColumnCharset.Set(strCollation.substr(0, strCollation.find(L'_')).c_str());
     m_pszTwinCharacters = s_pszTwinCharacters(m_csColumnCharset.pszGet());
+    // Asked of every text of every row read: known once here.
+    const wchar_t* psz = m_csColumnCharset.pszGet();
+    static const wchar_t* const apszWhole[] = {L"latin1", L"binary", L"utf8", L"utf8mb3", L"utf8mb4",
+                                               L"ucs2",   L"utf16",  L"utf16le", L"utf32"};
+    m_bBytesBeyondCharacters = psz != nullptr && psz[0] != 0 &&
+                               std::none_of(std::begin(apszWhole), std::end(apszWhole),
+                                            [psz](const wchar_t* pszWhole) { return std::wcscmp(psz, pszWhole) == 0; });
 }
 
 namespace {
@@ -875,16 +884,6 @@ bool CNAItemDescription::bTwinForms(wchar_t c) const
     return std::binary_search(m_pszTwinCharacters, pEnd, static_cast<char16_t>(c));
 }
 
-bool CNAItemDescription::bBytesBeyondCharacters() const
-{
-    const wchar_t* psz = m_csColumnCharset.pszGet();
-    if (psz == nullptr || psz[0] == 0)
-        return false;
-    static const wchar_t* const apszWhole[] = {L"latin1", L"binary", L"utf8", L"utf8mb3", L"utf8mb4",
-                                               L"ucs2",   L"utf16",  L"utf16le", L"utf32"};
-    return std::none_of(std::begin(apszWhole), std::end(apszWhole),
-                        [psz](const wchar_t* pszWhole) { return std::wcscmp(psz, pszWhole) == 0; });
-}
 
 unsigned int CNAItemDescription::eGetItemTQType() const
 {

@@ -255,7 +255,7 @@ public:
     // Whether that set may hold bytes no character stands for, which the
     // server converts to "?" as it does a real one, or several byte forms
     // of one character: not latin1, binary or a Unicode set.
-    bool bBytesBeyondCharacters() const;
+    bool bBytesBeyondCharacters() const { return m_bBytesBeyondCharacters; }
     // Whether the column's set has several byte forms of the character c
     // (of any character: bAnyTwinForms), which the server reads as one
     // text: only a text's own bytes tell such rows apart.
@@ -332,6 +332,7 @@ protected:
     unsigned int m_nCharacterLength;                // declared characters of a text column, 0: none
     unsigned int m_nCharsetNumber;                  // a result column's character set, 0: none
     const char16_t* m_pszTwinCharacters;            // s_pszTwinCharacters of the column's set
+    bool m_bBytesBeyondCharacters;                  // of the column's set, kept as it is set
 };
 
 // Reference-holding containers of item descriptions hold the host's kind

@@ -1150,11 +1150,17 @@ const CNAItemDescription* CNAStatement::_pclCharsetOf(const CNAColumn* pclColumn
     return pclColumn->pclGetImportedItem();
 }
 
+bool CNAStatement::_bSetsTaken() const
+{
+    return m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery() && m_pclDataAccess->bColumnSetsTaken();
+}
+
 bool CNAStatement::_bCharsetUnknown(const CNAColumn* pclColumn) const
 {
+    if (!_bSetsTaken())
+        return false;
     const CNAItemDescription* pclItem = _pclCharsetOf(pclColumn);
-    return m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery() && m_pclDataAccess->bColumnSetsTaken() &&
-           pclColumn->eGetTypeColonne() == 0 && _bCollatedText(pclColumn) && pclItem != nullptr &&
+    return pclColumn->eGetTypeColonne() == 0 && _bCollatedText(pclColumn) && pclItem != nullptr &&
            _bEmpty(pclItem->pszGetColumnCharset());
 }
 
@@ -3249,6 +3255,8 @@ int CNAStatement::_bKeepHeldTexts()
         return m_pclDataAccess != nullptr && m_pclDataAccess->bRequeteAutoriseModifierFichier() &&
                !m_pclDataAccess->bRequeteSansCorrection();
     };
+    // Asked once a row: only a query's texts may be of a set not known.
+    const bool bSetsTaken = _bSetsTaken();
     for (size_t i = 0; i < tabKind.size(); i++) {
         if (tabKind[i] == LE_NONE || !_bFormNeeded(i))
             continue;
@@ -3274,7 +3282,8 @@ int CNAStatement::_bKeepHeldTexts()
         // A text too long to write stops a write and a browse going on from
         // the row alike.
         bool bTooLong = false;
-        if (tabKind[i] == LE_TEXT && _bCharsetUnknown(pcl)) {
+        const CNAItemDescription* pclSet = tabKind[i] == LE_TEXT ? _pclCharsetOf(pcl) : nullptr;
+        if (tabKind[i] == LE_TEXT && bSetsTaken && _bCharsetUnknown(pcl)) {
             // In a set not known, any byte but an ASCII letter, digit or
             // space may read as another's: no form tells the rows apart.
             bKeep = std::any_of(pszOwn, pszEnd,
@@ -3283,7 +3292,7 @@ int CNAStatement::_bKeepHeldTexts()
                                              (c >= '0' && c <= '9') || c == ' ');
                                 }) &&
                     bMayWrite();
-        } else if (tabKind[i] == LE_TEXT && !bRead && _bTwinFormsIn(pcl, pszOwn, pszEnd)) {
+        } else if (!bRead && pclSet != nullptr && pclSet->bAnyTwinForms() && _bTwinFormsIn(pcl, pszOwn, pszEnd)) {
             // Its own bytes not read, a character of two byte forms in its
             // set may stand for the other's: no form tells the rows apart.
             bKeep = bMayWrite();
@@ -3302,7 +3311,8 @@ int CNAStatement::_bKeepHeldTexts()
         } else if (tabKind[i] == LE_TEXT && _bTextInUTF8(pcl)) {
             strText = _strLostTextForm(pcl, pszOwn, nOwn, &bTooLong);
             // Its own bytes not read, a "?" may be bytes its set lacks.
-            const bool bLacking = std::memchr(pszOwn, '?', nOwn) != nullptr && _bOwnBytes(pcl);
+            const bool bLacking =
+                pclSet != nullptr && pclSet->bBytesBeyondCharacters() && std::memchr(pszOwn, '?', nOwn) != nullptr;
             if (bLacking)
                 strText.clear();
             bKeep = !strText.empty() || bTooLong || (bLacking && bMayWrite());

@@ -568,6 +568,9 @@ protected:
     // describes it; a query's own, which its table's completed before its
     // first result (null: none).
     const CNAItemDescription* _pclCharsetOf(const CNAColumn* pclColumn) const;
+    // Whether the source is a query whose columns' sets were asked: only
+    // then may a set be unknown.
+    bool _bSetsTaken() const;
     // A query's text read from a table's column whose set is not known.
     bool _bCharsetUnknown(const CNAColumn* pclColumn) const;
     // Whether the row's text of the column (its bytes as read) holds a

@@ -481,6 +481,8 @@ TEST_F(NADataSourceDescription, ClonesKeepTheDeclaredCharacters)
         // Roman numeral one, in two places of cp932.
         EXPECT_TRUE(p->pclNAGetItemNoRef(0)->bTwinForms(0x2160)) << nOptions;
         EXPECT_FALSE(p->pclNAGetItemNoRef(1)->bAnyTwinForms()) << nOptions;
+        EXPECT_TRUE(p->pclNAGetItemNoRef(0)->bBytesBeyondCharacters()) << nOptions;
+        EXPECT_FALSE(p->pclNAGetItemNoRef(1)->bBytesBeyondCharacters()) << nOptions;
     }
 }
 

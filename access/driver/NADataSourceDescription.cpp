@@ -104,12 +104,23 @@ CNADataSourceDescription::CNADataSourceDescription(CNAConnectionDescription* pcl
 
 namespace {
 
-// The descriptions read from the catalogue that are alive; never freed, as
-// one may outlive the module's statics.
-std::set<const INADataSourceDescription*>& ReadFromCatalogue()
+// The descriptions read from the catalogue that are alive. The set goes with
+// the module's statics; a description destroyed after that (by another
+// static's destructor) finds no set and has nothing to leave.
+bool s_bReadFromCatalogueGone = false;
+
+struct SReadFromCatalogue
 {
-    static std::set<const INADataSourceDescription*>* p = new std::set<const INADataSourceDescription*>;
-    return *p;
+    std::set<const INADataSourceDescription*> set;
+    ~SReadFromCatalogue() { s_bReadFromCatalogueGone = true; }
+};
+
+std::set<const INADataSourceDescription*>* ReadFromCatalogue()
+{
+    if (s_bReadFromCatalogueGone)
+        return nullptr;
+    static SReadFromCatalogue s_st;
+    return &s_st.set;
 }
 
 } // namespace
@@ -117,14 +128,17 @@ std::set<const INADataSourceDescription*>& ReadFromCatalogue()
 CNADataSourceDescription* CNADataSourceDescription::s_pclReadFromCatalogue(INADataSourceDescription* pi)
 {
     CNADriverLock clLock;
-    return pi != nullptr && ReadFromCatalogue().count(pi) > 0 ? static_cast<CNADataSourceDescription*>(pi) : nullptr;
+    const auto* pSet = ReadFromCatalogue();
+    return pi != nullptr && pSet != nullptr && pSet->count(pi) > 0 ? static_cast<CNADataSourceDescription*>(pi)
+                                                                   : nullptr;
 }
 
 CNADataSourceDescription::~CNADataSourceDescription()
 {
     {
         CNADriverLock clLock;
-        ReadFromCatalogue().erase(this);
+        if (auto* pSet = ReadFromCatalogue())
+            pSet->erase(this);
     }
     m_tabItems.SupprimeTout();
     m_tabKeys.SupprimeTout();
@@ -584,7 +598,8 @@ int CNADataSourceDescription::bInitDataSourceDescriptionFromDB(const wchar_t* ps
     // for that it is merely not known so.
     try {
         CNADriverLock clLock;
-        ReadFromCatalogue().insert(this);
+        if (auto* pSet = ReadFromCatalogue())
+            pSet->insert(this);
     } catch (const std::bad_alloc&) {
     }
     return 1;

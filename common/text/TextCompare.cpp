@@ -745,15 +745,45 @@ bool STR_bWhiteCharOrPunctW(wchar_t c)
     return IsWhiteOrPunct(STR_LCID_COMPARE, c);
 }
 
+namespace {
+
+// Freed when the module unloads, so that a host that loads and unloads the
+// driver loses nothing. A call after that, from another static's destructor,
+// gets the plain "C" locale, which glibc keeps without allocating.
+bool s_bFixedLocaleGone = false;
+
+class CFixedLocale
+{
+public:
+    CFixedLocale() : m_loc(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr))) {}
+    ~CFixedLocale()
+    {
+        if (m_loc != static_cast<locale_t>(nullptr))
+            freelocale(m_loc);
+        s_bFixedLocaleGone = true;
+    }
+    CFixedLocale(const CFixedLocale&) = delete;
+    CFixedLocale& operator=(const CFixedLocale&) = delete;
+    locale_t Get() const { return m_loc; }
+
+private:
+    locale_t m_loc;
+};
+
+locale_t PlainCLocale()
+{
+    static const locale_t s_loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return s_loc;
+}
+
+} // namespace
+
 locale_t STR_FixedLocale()
 {
-    static const locale_t s_loc = [] {
-        const locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-        // The "C" locale is always there.
-        return loc != static_cast<locale_t>(nullptr) ? loc
-                                                     : newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    }();
-    return s_loc;
+    if (s_bFixedLocaleGone)
+        return PlainCLocale();
+    static const CFixedLocale s_clFixed;
+    return s_clFixed.Get() != static_cast<locale_t>(nullptr) ? s_clFixed.Get() : PlainCLocale();
 }
 
 wchar_t STR_cFixedUpper(wchar_t c)

@@ -1155,20 +1155,15 @@ bool CNAStatement::_bSetsTaken() const
     return m_pclDataAccess != nullptr && m_pclDataAccess->bSourceIsQuery() && m_pclDataAccess->bColumnSetsTaken();
 }
 
-bool CNAStatement::_bCharsetUnknown(const CNAColumn* pclColumn) const
+bool CNAStatement::_bCharsetUnknown(const CNAColumn* pclColumn, const CNAItemDescription* pclSet) const
 {
-    if (!_bSetsTaken())
-        return false;
-    const CNAItemDescription* pclItem = _pclCharsetOf(pclColumn);
-    return pclColumn->eGetTypeColonne() == 0 && _bCollatedText(pclColumn) && pclItem != nullptr &&
-           _bEmpty(pclItem->pszGetColumnCharset());
+    return pclColumn->eGetTypeColonne() == 0 && _bCollatedText(pclColumn) && pclSet != nullptr &&
+           _bEmpty(pclSet->pszGetColumnCharset());
 }
 
-bool CNAStatement::_bTwinFormsIn(const CNAColumn* pclColumn, const char* pszText, const char* pszEnd) const
+bool CNAStatement::_bTwinFormsIn(const CNAColumn* pclColumn, const CNAItemDescription* pclSet, const char* pszText,
+                                 const char* pszEnd) const
 {
-    const CNAItemDescription* pclItem = _pclCharsetOf(pclColumn);
-    if (pclItem == nullptr || !pclItem->bAnyTwinForms())
-        return false;
     // Read in UTF-8, else in the session's 8-bit set, 1252.
     const bool bUTF8 = _bTextInUTF8(pclColumn);
     const unsigned char* pEnd = reinterpret_cast<const unsigned char*>(pszEnd);
@@ -1176,7 +1171,7 @@ bool CNAStatement::_bTwinFormsIn(const CNAColumn* pclColumn, const char* pszText
         unsigned int nChar = 1;
         const wchar_t c = *q < 0x80 ? *q : bUTF8 ? UTF8Character(q, pEnd, &nChar) : STR_FromCP1252(*q);
         q += nChar;
-        if (pclItem->bTwinForms(c))
+        if (pclSet->bTwinForms(c))
             return true;
     }
     return false;
@@ -3283,7 +3278,7 @@ int CNAStatement::_bKeepHeldTexts()
         // the row alike.
         bool bTooLong = false;
         const CNAItemDescription* pclSet = tabKind[i] == LE_TEXT ? _pclCharsetOf(pcl) : nullptr;
-        if (tabKind[i] == LE_TEXT && bSetsTaken && _bCharsetUnknown(pcl)) {
+        if (tabKind[i] == LE_TEXT && bSetsTaken && _bCharsetUnknown(pcl, pclSet)) {
             // In a set not known, any byte but an ASCII letter, digit or
             // space may read as another's: no form tells the rows apart.
             bKeep = std::any_of(pszOwn, pszEnd,
@@ -3292,7 +3287,7 @@ int CNAStatement::_bKeepHeldTexts()
                                              (c >= '0' && c <= '9') || c == ' ');
                                 }) &&
                     bMayWrite();
-        } else if (!bRead && pclSet != nullptr && pclSet->bAnyTwinForms() && _bTwinFormsIn(pcl, pszOwn, pszEnd)) {
+        } else if (!bRead && pclSet != nullptr && pclSet->bAnyTwinForms() && _bTwinFormsIn(pcl, pclSet, pszOwn, pszEnd)) {
             // Its own bytes not read, a character of two byte forms in its
             // set may stand for the other's: no form tells the rows apart.
             bKeep = bMayWrite();

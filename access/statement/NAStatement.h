@@ -571,11 +571,13 @@ protected:
     // Whether the source is a query whose columns' sets were asked: only
     // then may a set be unknown.
     bool _bSetsTaken() const;
-    // A query's text read from a table's column whose set is not known.
-    bool _bCharsetUnknown(const CNAColumn* pclColumn) const;
+    // A query's text read from a table's column whose set (pclSet, from
+    // _pclCharsetOf) is not known; asked only where _bSetsTaken.
+    bool _bCharsetUnknown(const CNAColumn* pclColumn, const CNAItemDescription* pclSet) const;
     // Whether the row's text of the column (its bytes as read) holds a
-    // character its set has several byte forms of.
-    bool _bTwinFormsIn(const CNAColumn* pclColumn, const char* pszText, const char* pszEnd) const;
+    // character its set (pclSet, which has some) has several byte forms of.
+    bool _bTwinFormsIn(const CNAColumn* pclColumn, const CNAItemDescription* pclSet, const char* pszText,
+                       const char* pszEnd) const;
     void _SetRowSearch(CNARecherche* pclSearch);
     // Whether the session takes a text that finds rows by the search's
     // comparisons with the record's values (as read, bOriginal, else its

@@ -3306,7 +3306,8 @@ int CNAStatement::_bKeepHeldTexts()
                                              (c >= '0' && c <= '9') || c == ' ');
                                 }) &&
                     bMayWrite();
-        } else if (!bRead && pclSet != nullptr && pclSet->bAnyTwinForms() && _bTwinFormsIn(pcl, pclSet, pszOwn, pszEnd)) {
+        } else if (!bRead && pclSet != nullptr && pclSet->bAnyTwinForms() &&
+                   _bTwinFormsIn(pcl, pclSet, pszOwn, pszEnd)) {
             // Its own bytes not read, a character of two byte forms in its
             // set may stand for the other's: no form tells the rows apart.
             bKeep = bMayWrite();

@@ -210,6 +210,37 @@ TEST_F(WideText, ACodePage1252Connection)
               HexaOf(UTF8Of(L"\u00e9t\u00e9!")) + "/" + HexaOf(UTF8Of(L"\u00e0\u00e7\u00fc")));
 }
 
+// Texts of 0 to 9 characters with one character the page holds, one it
+// lacks or one beyond U+FFFF at each place among ASCII, in a table without a
+// unique key (read in UTF-8 beside the row): each read on 1252 as the
+// server's latin1 has it, whatever bytes share its group of four.
+TEST_F(WideText, EachCharacterAtEachPlaceIsReadAsTheSessionHasIt)
+{
+    ASSERT_TRUE(Admin("CREATE TABLE w (id INT, t VARCHAR(9), KEY (id)) CHARACTER SET utf8mb4"));
+    std::string strInsert = "INSERT INTO w VALUES (0, '')";
+    int nId = 1;
+    for (size_t nLength = 1; nLength <= 9; nLength++) {
+        strInsert += ", (" + std::to_string(nId++) + ", '" + std::string(nLength, 'a') + "')";
+        for (const std::wstring& strChar : {std::wstring(L"\u00e9"), std::wstring(L"\u03a9"), kGrin})
+            for (size_t nAt = 0; nAt < nLength; nAt++)
+                strInsert += ", (" + std::to_string(nId++) + ", " +
+                             Literal(std::wstring(nAt, L'a') + strChar + std::wstring(nLength - nAt - 1, L'b')) + ")";
+    }
+    ASSERT_TRUE(Admin(strInsert));
+    CHostContext* pc = Context(1);
+    INATable* pi = Open(L"w", pc, HostOn(L"ZT Unicode Support=0;ZT Cache Size=5", L"zt5cp1252w"));
+    ASSERT_NE(pi, nullptr);
+    Rows tabRead;
+    ASSERT_EQ(Read(pi, pc, L"id", FIRST), 1) << Error(pi, pc);
+    while (!Out(pi, pc, L"id") && tabRead.size() < 200) {
+        tabRead.push_back(Value(pi, pc, L"id") + "/" + HexaOf(Value(pi, pc, L"t")));
+        ASSERT_EQ(Read(pi, pc, L"id", NEXT), 1) << Error(pi, pc);
+    }
+    EXPECT_EQ(tabRead.size(), 145u);
+    EXPECT_EQ(tabRead,
+              List("SELECT CONCAT(id, '/', HEX(CONVERT(CONVERT(t USING latin1) USING utf8mb4))) FROM w ORDER BY id"));
+}
+
 // A connection's code page and block size.
 struct STMode {
     const wchar_t* pszOptions;
